@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Runs every test suite of an existing build (build/ unless BUILD_DIR says otherwise).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)" --timeout 600
