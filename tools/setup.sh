@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev googletest
-  libcairo2-dev libfontconfig-dev libsdl2-dev fonts-liberation
+  libcairo2-dev libfontconfig-dev libsdl2-dev fonts-liberation fonts-dejavu-core
   xvfb xauth ngspice
 )
 

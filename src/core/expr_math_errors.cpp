@@ -1,0 +1,140 @@
+#include "core/expr_math_errors.h"
+
+#include <cfenv>
+#include <cmath>
+
+#include "app/error_context.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+
+namespace kq5 {
+
+namespace {
+
+MathErrorState& State()
+{
+    static MathErrorState state;
+    return state;
+}
+
+// Reads and clears the unit's status; the first fault in order of preference, 0 when none.
+// Inexact results are not faults.
+int CaptureFault()
+{
+    const int raised = std::fetestexcept(FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW | FE_INVALID);
+    std::feclearexcept(FE_ALL_EXCEPT);
+    if (raised & FE_DIVBYZERO) return kFaultZeroDivide;
+    if (raised & FE_OVERFLOW) return kFaultOverflow;
+    if (raised & FE_UNDERFLOW) return kFaultUnderflow;
+    if (raised & FE_INVALID) return kFaultInvalid;
+    return 0;
+}
+
+std::string FaultText(int code)
+{
+    std::string text;
+    if (code >= kFaultInvalid && code <= kFaultStackUnderflow + 1)
+        text = LoadResString(code + kFaultMessageBase);
+    return text.empty() ? std::string("math error") : text;
+}
+
+}  // namespace
+
+MathErrorState& MathErrors()
+{
+    return State();
+}
+
+void ResetMathErrors()
+{
+    std::feclearexcept(FE_ALL_EXCEPT);
+    State().pendingError = 0;
+    State().faultCode = 0;
+}
+
+void SetPendingMathError(int code)
+{
+    if (State().pendingError == 0) State().pendingError = code;
+}
+
+int ReportMathError()
+{
+    MathErrorState& s = State();
+    if (s.pendingError == 0) {
+        if (int fault = CaptureFault()) {
+            s.faultCode = fault;
+            s.pendingError = kMsgFaultPending;
+        }
+    }
+    if (s.pendingError != kMsgFaultPending) {
+        const int code = s.pendingError;
+        s.pendingError = 0;
+        return code;
+    }
+    const int fault = s.faultCode;
+    SetPendingErrorTextFmt(kMsgFloatingPoint, FaultText(fault));
+    ResetMathErrors();
+    return kMsgMathErrorReported;
+}
+
+std::string_view MathLibraryErrorWord(int kind)
+{
+    switch (kind) {
+    case kMathDomain: return "Domain error";
+    case kMathSingularity: return "Argument singularity";
+    case kMathOverflow: return "Overflow range error";
+    case kMathUnderflow: return "Underflow range error";
+    case kMathTotalLoss: return "Total loss of significance";
+    case kMathPartialLoss: return "Partial loss of significance";
+    default: return "";
+    }
+}
+
+void HandleMathLibraryError(int kind, std::string_view function, double a)
+{
+    if (State().pendingError == 0) {
+        const std::string name(function);
+        const std::string word(MathLibraryErrorWord(kind));
+        SetPendingErrorTextFmt(kMsgFloatingPoint, StrPrintf("%s(%g) %s", name.c_str(), a, word.c_str()));
+    }
+    State().pendingError = kMsgMathErrorReported;
+}
+
+void HandleMathLibraryError(int kind, std::string_view function, double a, double b)
+{
+    if (State().pendingError == 0) {
+        const std::string name(function);
+        const std::string word(MathLibraryErrorWord(kind));
+        SetPendingErrorTextFmt(kMsgFloatingPoint,
+                               StrPrintf("%s(%g,%g) %s", name.c_str(), a, b, word.c_str()));
+    }
+    State().pendingError = kMsgMathErrorReported;
+}
+
+MathLibraryCallScope::MathLibraryCallScope()
+{
+    std::fegetexceptflag(&saved_, FE_ALL_EXCEPT);
+    std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+MathLibraryCallScope::~MathLibraryCallScope()
+{
+    std::fesetexceptflag(&saved_, FE_ALL_EXCEPT);
+}
+
+int MathLibraryCallScope::ErrorKind(double result, double a, double b) const
+{
+    const bool inputsFinite = std::isfinite(a) && std::isfinite(b);
+    if (std::isnan(result) && !std::isnan(a) && !std::isnan(b)) return kMathDomain;
+    if (std::fetestexcept(FE_DIVBYZERO)) return kMathSingularity;
+    if (std::isinf(result) && inputsFinite) return kMathOverflow;
+    if (result == 0.0 && a != 0.0 && std::fetestexcept(FE_UNDERFLOW)) return kMathUnderflow;
+    return 0;
+}
+
+double CheckedPow(double base, double exponent)
+{
+    return CheckedMathCall("pow", [&] { return std::pow(base, exponent); }, base, exponent, true);
+}
+
+}  // namespace kq5

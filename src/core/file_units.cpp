@@ -1,0 +1,296 @@
+#include "core/file_units.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <new>
+
+#include "analog/batch_log.h"
+#include "app/error_context.h"
+#include "app/window_record.h"
+#include "core/file_paths.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "netlist/text_window_lines.h"
+#include "platform/window.h"
+
+namespace kq5 {
+
+namespace {
+
+// The error of an operation on a number that names no unit, or on a unit without a stream.
+int BadUnitError() { return kMsgFileErrorBase + EBADF; }
+
+// The message id of a runtime failure whose error number may be missing: a failure is never
+// allowed to read as success.
+int FailureId(int error, int fallback)
+{
+    int id = ErrnoToMessageId(error);
+    return id != 0 ? id : fallback;
+}
+
+// Common preparation of every open: the unit is closed, the runtime's error number cleared, and
+// the unit takes its mode and a copy of the name.
+int PrepareUnit(const std::string& name, int unit, int mode)
+{
+    FileUnit* slot = GetFileUnit(unit);
+    if (slot == nullptr) return BadUnitError();
+    CloseUnit(unit);
+    errno = 0;
+    if (name.empty()) return kMsgMissingFileName;
+    slot->mode = mode;
+    slot->lineNumber = 0;
+    slot->name = name;
+    return 0;
+}
+
+// Opens the unit's disk file; on failure the slot is freed and the mapped error returned.
+int OpenUnitStream(int unit, const char* mode)
+{
+    FileUnit& slot = *GetFileUnit(unit);
+    SetErrorContext(slot.name);
+    slot.stream.reset(OpenResolvedFile(slot.name, mode));
+    if (slot.stream) return 0;
+    int error = FailureId(errno, kMsgFileErrorBase);
+    slot = FileUnit{};
+    return error;
+}
+
+// The line total of a text window: the count cached in its document, counted and cached when
+// there is none.
+int TextWindowLineTotal(WindowRecord* record)
+{
+    CircuitDocument* document = record->document.get();
+    if (document != nullptr && document->textLineCount > 0) return document->textLineCount;
+    int count = GetTextWindowLineCount(record);
+    if (document != nullptr) document->textLineCount = count;
+    return count;
+}
+
+int StoreWriteError(FileUnit& slot, int fallback)
+{
+    slot.lastError = FailureId(errno, fallback);
+    return slot.lastError;
+}
+
+int LoadDiskRange(FileUnit& slot, int line, long start, long end)
+{
+    std::FILE* stream = slot.stream.get();
+    slot.lineNumber = line == -1 ? 0 : line;
+    slot.ownedText.clear();
+    slot.ownsMemoryText = false;
+    slot.borrowedText = nullptr;
+    slot.rangeStart = slot.readPosition = slot.textLength = 0;
+    if (std::fseek(stream, start, SEEK_SET) != 0) return FailureId(errno, kMsgFileErrorBase);
+    if (end == kLoadToEnd) end = std::max(FileLengthOfStream(stream) - 1, 1L);
+    if (end <= start) return 0;
+    try {
+        slot.ownedText.assign(static_cast<std::size_t>(end - start + 1), '\0');
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+    // The range may reach past the end of the file: the text is what was actually read.
+    std::size_t got = std::fread(slot.ownedText.data(), 1, slot.ownedText.size(), stream);
+    if (got < slot.ownedText.size() && std::ferror(stream)) {
+        int error = FailureId(errno, kMsgFileErrorBase);
+        slot.ownedText.clear();
+        return error;
+    }
+    slot.ownedText.resize(got);
+    slot.ownsMemoryText = true;
+    slot.rangeStart = static_cast<int>(start);
+    slot.textLength = static_cast<int>(got);
+    return 0;
+}
+
+int LoadWindowRange(FileUnit& slot, int line, long start)
+{
+    WindowRecord* record = slot.textWindow;
+    slot.ownedText.clear();
+    slot.ownsMemoryText = false;
+    slot.borrowedText = GetTextAreaBuffer(record);
+    slot.textLength = slot.borrowedText ? static_cast<int>(slot.borrowedText->size()) : 0;
+    slot.lineTotal = TextWindowLineTotal(record);
+    slot.rangeStart = 0;
+    slot.readPosition = static_cast<int>(start);
+    slot.lineNumber = line == -1 ? EditorLineOfPos(record, start) : line;
+    return 0;
+}
+
+FileStream OpenRawStream(const std::string& name, const char* mode)
+{
+    SetErrorContext(name);
+    return FileStream(OpenResolvedFile(name, mode));
+}
+
+}  // namespace
+
+std::string_view FileUnit::MemoryText() const
+{
+    if (ownsMemoryText) return ownedText;
+    if (borrowedText != nullptr) return *borrowedText;
+    return {};
+}
+
+FileUnitTable& FileUnits()
+{
+    static FileUnitTable table;
+    return table;
+}
+
+void ResetFileUnitsForTests()
+{
+    for (int unit = 0; unit < kFileUnitCount; ++unit) CloseUnit(unit);
+}
+
+FileUnit* GetFileUnit(int unit)
+{
+    if (unit < 0 || unit >= kFileUnitCount) return nullptr;
+    return &FileUnits().units[unit];
+}
+
+int ErrnoToMessageId(int error)
+{
+    if (error == -1) return kMsgCannotAccess;
+    if (error < 0) return kMsgFileNotFound;
+    if (error == 0) return 0;
+    return kMsgFileErrorBase + error;
+}
+
+int OpenUnit(const std::string& name, int unit)
+{
+    if (int status = PrepareUnit(name, unit, kUnitReading)) return status;
+    FileUnit& slot = *GetFileUnit(unit);
+    // A file open in a text window is read from the window, edits not yet saved included.
+    if (WindowRecord* record = FindRecordByTitle(name)) {
+        slot.textWindow = record;
+        slot.lineTotal = TextWindowLineTotal(record);
+        return 0;
+    }
+    return OpenUnitStream(unit, "r");
+}
+
+int OpenUnitDiskFile(const std::string& name, int unit)
+{
+    if (int status = PrepareUnit(name, unit, kUnitReading)) return status;
+    return OpenUnitStream(unit, "r");
+}
+
+int CreateUnit(const std::string& name, int unit)
+{
+    if (int status = PrepareUnit(name, unit, kUnitWriting)) return status;
+    return OpenUnitStream(unit, "w+");
+}
+
+int FindFreeUnit()
+{
+    FileUnitTable& table = FileUnits();
+    for (int unit = 0; unit < kFileUnitCount; ++unit) {
+        if (table.units[unit].IsFree()) {
+            table.units[unit] = FileUnit{};
+            return unit;
+        }
+    }
+    return -1;
+}
+
+int CloseUnit(int unit)
+{
+    FileUnit* slot = GetFileUnit(unit);
+    if (slot == nullptr) return 0;
+    int closeError = 0;
+    if (slot->stream) {
+        errno = 0;
+        int result = std::fclose(slot->stream.release());
+        if (result == EOF)
+            closeError = kMsgCloseFailed;
+        else if (result != 0)
+            closeError = FailureId(errno, kMsgCloseFailed);
+    }
+    int lastError = slot->lastError;
+    *slot = FileUnit{};
+    return closeError != 0 ? closeError : lastError;
+}
+
+int CheckFileNameFree(WindowRecord* record, const std::string& name)
+{
+    WindowRecord* holder = FindRecordByTitle(name);
+    if (holder == nullptr || holder == record) return 0;
+    ReportMessage("WE", record, kMsgFileNameInUse, name.c_str());
+    if (record != nullptr && record->window != nullptr) win::SetFocus(record->window);
+    return kMsgAlreadyReported;
+}
+
+int UnitPrintf(int unit, const char* format, ...)
+{
+    FileUnit* slot = GetFileUnit(unit);
+    // Writers pass -1 for an output that is not open (no numeric output file, no batch log).
+    if (slot == nullptr) return 0;
+    if (!slot->stream) return slot->lastError = BadUnitError();
+    va_list args;
+    va_start(args, format);
+    errno = 0;
+    int written = std::vfprintf(slot->stream.get(), format, args);
+    va_end(args);
+    if (written < 0) StoreWriteError(*slot, kMsgCloseFailed);
+    return slot->lastError;
+}
+
+int UnitPrintIndented(int unit, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string text = VStrPrintf(format, args);
+    va_end(args);
+    int width = OutputPageWidth();
+    if (width <= 1) width = 0;
+    int field = width / 2 + static_cast<int>(text.size()) / 2;
+    return UnitPrintf(unit, "%*s\n", field, text.c_str());
+}
+
+int WriteUnitText(int unit, std::string_view text)
+{
+    FileUnit* slot = GetFileUnit(unit);
+    if (slot == nullptr || text.empty()) return 0;
+    if (!slot->stream) return slot->lastError = BadUnitError();
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), slot->stream.get()) != text.size())
+        return StoreWriteError(*slot, kMsgCloseFailed);
+    return 0;
+}
+
+int LoadUnitText(int unit, int line, long start, long end)
+{
+    FileUnit* slot = GetFileUnit(unit);
+    if (slot == nullptr) return BadUnitError();
+    if (slot->textWindow != nullptr) return LoadWindowRange(*slot, line, start);
+    if (!slot->stream) return BadUnitError();
+    return LoadDiskRange(*slot, line, start, end);
+}
+
+long FileLengthOfStream(std::FILE* stream)
+{
+    if (stream == nullptr) return -1;
+    long here = std::ftell(stream);
+    if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0) return -1;
+    long length = std::ftell(stream);
+    std::fseek(stream, here, SEEK_SET);
+    return length;
+}
+
+FileStream OpenFileRead(const std::string& name) { return OpenRawStream(name, "rb"); }
+FileStream OpenFileWrite(const std::string& name) { return OpenRawStream(name, "wb"); }
+FileStream OpenFileCreateRW(const std::string& name) { return OpenRawStream(name, "wb+"); }
+FileStream OpenFileReadWrite(const std::string& name) { return OpenRawStream(name, "rb+"); }
+
+std::time_t FileTimeOf(const std::string& name)
+{
+    struct stat st;
+    if (::stat(ResolveFilePath(name).c_str(), &st) != 0) return 0;
+    return st.st_mtime;
+}
+
+}  // namespace kq5

@@ -1,0 +1,107 @@
+#pragma once
+// What the expression language reads of the device records of a built circuit: per
+// labelled device its family bits, its two nodes when it has two terminals, the addresses
+// of the doubles that its quantities live in, its pin voltages by pin letters and the
+// parameters of its model. The circuit build fills the table after the device records are
+// made; compiled expressions keep the addresses, so the table is rebuilt (and expressions
+// compiled again) only between analyses.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kq5 {
+
+struct CompiledExpression;
+
+// Device families: the bits of the device-kind masks of the expression symbol table.
+inline constexpr std::uint32_t kFamilyResistor = 0x1;
+inline constexpr std::uint32_t kFamilyCapacitor = 0x2;
+inline constexpr std::uint32_t kFamilyInductor = 0x4;
+inline constexpr std::uint32_t kFamilyDiode = 0x8;
+inline constexpr std::uint32_t kFamilyBipolar = 0x10;
+inline constexpr std::uint32_t kFamilyMosfet = 0x20;
+inline constexpr std::uint32_t kFamilyGaasfet = 0x40;
+inline constexpr std::uint32_t kFamilyJfet = 0x80;
+inline constexpr std::uint32_t kFamilyPulseSource = 0x100;
+inline constexpr std::uint32_t kFamilyOpamp = 0x200;
+inline constexpr std::uint32_t kFamilySineSource = 0x400;
+inline constexpr std::uint32_t kFamilySpiceSource = 0x800;
+inline constexpr std::uint32_t kFamilyUserSource = 0x1000;
+inline constexpr std::uint32_t kFamilyTline = 0x2000;
+inline constexpr std::uint32_t kFamilyFunctionSource = 0x4000;
+inline constexpr std::uint32_t kFamilyTwoTerminal = 0x8000;
+inline constexpr std::uint32_t kFamilyDigital = 0x10000;
+
+// A double of the device record that a quantity reads: "I" (the current of a two-terminal
+// device), "IB", "Q", "QBE", "C", "CGS", "X", "L", "R", and "B" and "H" of a magnetic core
+// (its stored flux density and field values).
+struct DeviceField {
+    std::string name;
+    const double* address = nullptr;
+};
+
+// A pin voltage by its pin letters ("BE", "B", "AP", "OUT"): plus node minus minus node,
+// node 0 being ground.
+struct DevicePinVoltage {
+    std::string pins;
+    int plusNode = 0;
+    int minusNode = 0;
+};
+
+// A parameter of the device's evaluated model: its 32-bit value, and whether the model
+// keeps the reciprocal of the value the user gave.
+struct DeviceModelParam {
+    std::string name;
+    const float* value = nullptr;
+    bool reciprocal = false;
+};
+
+struct DeviceRecordFields {
+    std::string label;             // scope-qualified part name, as written in the circuit
+    std::uint32_t families = 0;    // family bits of the component type
+    bool twoTerminal = false;
+    int nodes[2] = {-1, -1};       // the two nodes of a two-terminal device
+    std::vector<DeviceField> fields;
+    std::vector<DevicePinVoltage> pinVoltages;
+    std::vector<DeviceModelParam> modelParams;
+};
+
+// Present and previous history values of one device record (charges, fluxes, values kept
+// for derivatives), cleared at the start of a run.
+struct DeviceHistoryFields {
+    std::span<double> values;
+};
+
+struct DevicesState {
+    std::vector<DeviceRecordFields> recordFields;
+    std::vector<DeviceHistoryFields> history;
+    // The compiled value expressions of formula sources, resistors, capacitors, inductors
+    // and Laplace sources (their STP and IMPULSE instants become breakpoints).
+    std::vector<CompiledExpression*> expressions;
+};
+
+DevicesState& Devices();
+void ResetDevicesStateForTests();
+
+// The device whose label equals the name (case-blind) and whose families meet the mask;
+// null when none.
+const DeviceRecordFields* FindDeviceByLabel(std::string_view label, std::uint32_t familyMask);
+
+// The two-terminal devices of the families in the mask whose nodes are the pair, in
+// either order.
+std::vector<const DeviceRecordFields*> FindDevicesBetweenNodes(int nodeA, int nodeB,
+                                                              std::uint32_t familyMask);
+
+// The address of a named field of the device, or null.
+const double* FindDeviceField(const DeviceRecordFields& device, std::string_view name);
+const DevicePinVoltage* FindDevicePinVoltage(const DeviceRecordFields& device,
+                                             std::string_view pins);
+const DeviceModelParam* FindDeviceModelParam(const DeviceRecordFields& device,
+                                             std::string_view name);
+
+// Clears the history values of every device record.
+void ClearDeviceHistoryFields();
+
+}  // namespace kq5

@@ -1,0 +1,12 @@
+#include "netlist/netlist_state.h"
+
+namespace kq5 {
+
+NetlistState& Netlist() {
+    static NetlistState state;
+    return state;
+}
+
+void ResetNetlistStateForTests() { Netlist() = NetlistState{}; }
+
+}  // namespace kq5

@@ -1,0 +1,12 @@
+#include "netlist/part_instance.h"
+
+#include "core/memory.h"
+
+namespace kq5 {
+
+void PartInstanceRecord::FreeOwnedData()
+{
+    FreeAndNull(partName);
+}
+
+}  // namespace kq5

@@ -1,0 +1,27 @@
+#pragma once
+// The part-instance list (device list 37): one entry per part of the built circuit that
+// names its device record, since device records carry no names. Reports, probes and the
+// expression device functions find parts through it.
+#include <cstdint>
+#include <string>
+
+#include "core/linked_list.h"
+
+namespace kq5 {
+
+struct SchematicItem;
+
+struct PartInstanceRecord : ListNode {
+    // Chosen by the translator: for resistors, capacitors and inductors the locations of
+    // the TC or initial-condition values and of the nominal value, for sources their model.
+    const void* firstAux;
+    const void* secondAux;
+    SchematicItem* component;
+    std::uint16_t typeCode;  // row of the component type table
+    ListNode* device;        // null for parts that make no device record (Macro, subckt)
+    std::string partName;    // scope-qualified
+
+    void FreeOwnedData() override;
+};
+
+}  // namespace kq5

@@ -1,0 +1,78 @@
+// Choosing and holding the backend, and resetting the whole layer for tests.
+#include "platform/backend.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/gdi_state.h"
+#include "platform/headless_backend.h"
+#include "platform/screen.h"
+#include "platform/sdl_backend.h"
+#include "platform/user_state.h"
+
+namespace win {
+
+namespace {
+
+std::unique_ptr<Backend>& Current() {
+    static std::unique_ptr<Backend> backend;
+    return backend;
+}
+
+bool EnvSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+}  // namespace
+
+Backend& CurrentBackend() {
+    auto& b = Current();
+    if (!b) b = std::make_unique<HeadlessBackend>();
+    return *b;
+}
+
+void SetBackend(std::unique_ptr<Backend> backend) { Current() = std::move(backend); }
+
+BackendKind CurrentBackendKind() { return CurrentBackend().Kind(); }
+
+bool DisplayAvailable() {
+    if (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) return false;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return true;
+}
+
+BackendKind InitPlatform(const PlatformOptions& options) {
+    const char* env = std::getenv("KQ5_HEADLESS");
+    bool headless = options.headless || (env && std::strcmp(env, "0") != 0 && *env) || !DisplayAvailable();
+    if (!headless) {
+        if (auto sdl = CreateSdlBackend(options)) {
+            SetBackend(std::move(sdl));
+            ResetUserStateForTests();
+            return BackendKind::Sdl;
+        }
+    }
+    CreateScreen(options.width > 0 ? options.width : 1024, options.height > 0 ? options.height : 768);
+    SetBackend(std::make_unique<HeadlessBackend>());
+    ResetUserStateForTests();
+    return BackendKind::Headless;
+}
+
+void ShutdownPlatform() {
+    ResetUserStateForTests();
+    SetBackend(nullptr);
+}
+
+void ResetPlatformForTests(int width, int height) {
+    ResetUserStateForTests();
+    ResetGdiStateForTests();
+    CreateScreen(width, height);
+    SetBackend(std::make_unique<HeadlessBackend>());
+    ResetUserStateForTests();
+}
+
+}  // namespace win

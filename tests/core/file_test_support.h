@@ -1,0 +1,68 @@
+#pragma once
+// A scratch directory per test and small file helpers for the file-unit suites.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "core/file_units.h"
+
+namespace kq5::test {
+
+class ScratchDirTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kq5-files-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        ResetFileUnitsForTests();
+    }
+
+    void TearDown() override
+    {
+        ResetFileUnitsForTests();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+
+    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+
+    void WriteFile(const std::string& name, const std::string& bytes) const
+    {
+        std::filesystem::create_directories((dir_ / name).parent_path());
+        std::ofstream out(dir_ / name, std::ios::binary);
+        out << bytes;
+    }
+
+    std::string ReadFile(const std::string& name) const
+    {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // Opens a new unit for writing the named file.
+    int CreateScratchUnit(const std::string& name)
+    {
+        int unit = FindFreeUnit();
+        EXPECT_GE(unit, 0);
+        EXPECT_EQ(CreateUnit(PathOf(name), unit), 0);
+        return unit;
+    }
+
+    // Opens a new unit for reading the named file from disk.
+    int OpenScratchUnit(const std::string& name)
+    {
+        int unit = FindFreeUnit();
+        EXPECT_GE(unit, 0);
+        EXPECT_EQ(OpenUnitDiskFile(PathOf(name), unit), 0);
+        return unit;
+    }
+
+    std::filesystem::path dir_;
+};
+
+}  // namespace kq5::test
