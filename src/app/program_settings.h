@@ -1,8 +1,12 @@
 #pragma once
 // Program-wide settings that many parts of the program read: the Preferences option word, the
 // directories, and whether a batch run or a demo is going on. Also the program's message box.
+#include <array>
 #include <cstdint>
 #include <string>
+
+#include "app/font_spec.h"
+#include "platform/win_types.h"
 
 namespace kq5 {
 
@@ -30,6 +34,9 @@ struct ProgramSettings {
     std::string programDirectory;  // ends in a separator
     std::string workingDirectory;  // where circuit files are opened and saved
     int defaultTextLineHeight = 0;
+    FontSpec defaultAttributeFont;  // given to attributes made outside a window
+    win::HWND toolBar = nullptr;    // the frame's tool bar, whose buttons follow the state
+    std::array<std::string, 10> recentComponents;  // the last ten placed components, newest first
     bool batchRun = false;
     bool demoRunning = false;
 };

@@ -13,6 +13,7 @@
 namespace kq5 {
 
 struct CircuitDocument;
+struct PlotRecord;
 
 // Window kinds.
 constexpr int kWindowSchematic = 1;
@@ -31,6 +32,8 @@ constexpr int kWindowPerformance = 19;
 constexpr std::uint32_t kRecordMacroWindow = 0x0001;
 constexpr std::uint32_t kRecordSharesLists = 0x0002;
 constexpr std::uint32_t kRecordDocument = 0x0040;
+constexpr std::uint32_t kRecordCircuitWindow = 0x0080;    // schematic or text circuit window
+constexpr std::uint32_t kRecordHoldsPlotObjects = 0x0400; // edits move the window's plot objects
 constexpr std::uint32_t kRecordDefinitionsFile = 0x0200;
 
 struct WindowRecord {
@@ -49,6 +52,11 @@ struct WindowRecord {
     std::string title;           // the window's title (kept here until windows carry text)
     // Extra block of the circuit kinds (1, 2 and 11).
     std::unique_ptr<CircuitDocument> document;
+    // The plot of the window, shared by a circuit window with its analysis window.
+    std::shared_ptr<PlotRecord> plot;
+    // The mark rectangle of the window; left is -1 when there is none.
+    win::RECT markRect{-1, -1, -1, -1};
+    int undoKind = 0;  // kind of the last undoable operation
     // Text of the window's text editor control, with its caret position.
     std::string textArea;
     std::size_t textAreaCaret = 0;

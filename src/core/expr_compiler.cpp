@@ -39,36 +39,6 @@ constexpr std::uint32_t kNameArgumentKinds = kItemNodeName | kItemDeviceName | k
 constexpr std::uint32_t kNumberKinds = kItemNumber | kItemPlainNumber;
 constexpr std::uint32_t kCaseConditionKinds = 0x269 | kItemCaseDelay;
 
-// Messages of the compiler.
-enum : int {
-    kMsgUnknownIdentifier = 10402,
-    kMsgOperandExpected = 10403,
-    kMsgIllegalConstant = 10404,
-    kMsgUnexpectedParen = 10405,
-    kMsgOperatorExpected = 10407,
-    kMsgIllegalNode = 10408,
-    kMsgTooComplex = 10409,
-    kMsgMissingExpression = 10410,
-    kMsgLabelNotFound = 10412,
-    kMsgNoDeviceBetween = 10413,
-    kMsgManyDevicesBetween = 10414,
-    kMsgIllegalDeviceUse = 10416,
-    kMsgExpectingParen = 10417,
-    kMsgExpressionNotAllowed = 10418,
-    kMsgNotEnoughParameters = 10419,
-    kMsgTooManyParameters = 10420,
-    kMsgCantUseHere = 10422,
-    kMsgCantNestCase = 10423,
-    kMsgInvalidExpression = 10424,
-    kMsgLimitsDialogOnly = 10425,
-    kMsgNotInAc = 10426,
-    kMsgNotInDc = 10427,
-    kMsgNotInTransient = 10428,
-    kMsgCantMix = 10429,
-    kMsgTableMissingY = 10430,
-    kMsgNestingTooDeep = 10431,
-    kMsgNotInField = 10432,
-};
 
 struct Frame {
     std::uint32_t allowed = 0;
@@ -170,6 +140,13 @@ private:
         e.inserted = true;
         e.text = type == WorkType::kOpen ? "(" : ")";
         Emit(std::move(e));
+    }
+
+    // A division the compiler writes itself: the "/" row with the instruction it needs.
+    void EmitDivide(std::uint16_t opcode)
+    {
+        EmitOperator(FindExpressionSymbol("/"));
+        work_.back().opcode = opcode;
     }
 
     void EmitOperator(int row)
@@ -601,13 +578,7 @@ int Scanner::ResolveModelParameter(const std::string& token, bool& done)
     WorkOperand one;
     one.value = {1.0, 0.0};
     EmitOperand(kOpConstant, one, "1");
-    WorkEntry divide;
-    divide.type = WorkType::kOperator;
-    divide.opcode = kOpSafeDivide;
-    divide.bindingClass = 11;
-    divide.argCount = 2;
-    divide.text = "/";
-    Emit(std::move(divide));
+    EmitDivide(kOpSafeDivide);
     EmitOperand(kOpReadFloat, read, token);
     EmitBracket(WorkType::kClose);
     return 0;
@@ -703,13 +674,7 @@ int Scanner::BindDevice(const Frame& frame, const DeviceRecordFields& device)
     // A resistor keeps no current: it is the voltage across divided by the resistance.
     EmitBracket(WorkType::kOpen);
     EmitNodeDifference(device.nodes[0], device.nodes[1], s.name);
-    WorkEntry divide;
-    divide.type = WorkType::kOperator;
-    divide.opcode = kOpDivide;
-    divide.bindingClass = 11;
-    divide.argCount = 2;
-    divide.text = "/";
-    Emit(std::move(divide));
+    EmitDivide(kOpDivide);
     operand.realAddress = resistance;
     EmitOperand(kOpReadDouble, operand, "R");
     EmitBracket(WorkType::kClose);

@@ -11,6 +11,39 @@
 
 namespace kq5 {
 
+// Messages of the compiler.
+enum : int {
+    kMsgUnknownIdentifier = 10402,
+    kMsgOperandExpected = 10403,
+    kMsgIllegalConstant = 10404,
+    kMsgUnexpectedParen = 10405,
+    kMsgMissingParen = 10406,
+    kMsgOperatorExpected = 10407,
+    kMsgIllegalNode = 10408,
+    kMsgTooComplex = 10409,
+    kMsgMissingExpression = 10410,
+    kMsgLabelNotFound = 10412,
+    kMsgNoDeviceBetween = 10413,
+    kMsgManyDevicesBetween = 10414,
+    kMsgIllegalDeviceUse = 10416,
+    kMsgExpectingParen = 10417,
+    kMsgExpressionNotAllowed = 10418,
+    kMsgNotEnoughParameters = 10419,
+    kMsgTooManyParameters = 10420,
+    kMsgSpectralMix = 10421,
+    kMsgCantUseHere = 10422,
+    kMsgCantNestCase = 10423,
+    kMsgInvalidExpression = 10424,
+    kMsgLimitsDialogOnly = 10425,
+    kMsgNotInAc = 10426,
+    kMsgNotInDc = 10427,
+    kMsgNotInTransient = 10428,
+    kMsgCantMix = 10429,
+    kMsgTableMissingY = 10430,
+    kMsgNestingTooDeep = 10431,
+    kMsgNotInField = 10432,
+};
+
 enum class WorkType : std::uint8_t { kOperand, kFunction, kOperator, kOpen, kClose, kSeparator };
 
 // The operand data of an instruction, as the compiler carries it before the list is made.

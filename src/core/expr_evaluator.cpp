@@ -3,7 +3,9 @@
 #include <cfenv>
 #include <cmath>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include "analog/analysis_state.h"
@@ -29,6 +31,8 @@ struct Cell {
 
 struct EvaluatorState {
     std::vector<Cell> stack;
+    std::vector<double> scratch;  // TABLE pairs, kept between calls
+    bool running = false;         // an evaluation is using the stack
     bool randomFixed = false;
     int randomValue = 0;
 };
@@ -135,9 +139,9 @@ double ContinuedPhase(const Complex& z, double previous, bool continuation)
 
 class Machine {
 public:
-    Machine(std::vector<Cell>& stack, const EvaluationInputs& inputs, Mode mode,
-            std::vector<double>* steps, SpectralWorkRecord* spectral)
-        : cells_(stack), in_(inputs), mode_(mode), steps_(steps), spectral_(spectral)
+    Machine(EvaluatorState& state, const EvaluationInputs& inputs, Mode mode, std::vector<double>* steps,
+            SpectralWorkRecord* spectral)
+        : cells_(state.stack), scratch_(state.scratch), in_(inputs), mode_(mode), steps_(steps), spectral_(spectral)
     {
     }
 
@@ -155,7 +159,6 @@ public:
     }
 
     Complex Top() const { return sp_ > 0 ? cells_[sp_ - 1].v : Complex(0.0, 0.0); }
-    bool TopDigital() const { return sp_ > 0 && cells_[sp_ - 1].digital; }
 
 private:
     void Fail() { SetPendingMathError(kEvalFailed); }
@@ -591,10 +594,13 @@ private:
             Fail();
             return false;
         }
-        scratch_.clear();
-        for (int i = 0; i < n; ++i) scratch_.push_back(RealArg(base, i));
+        // The measurement may evaluate expressions of its own: its arguments live here.
+        std::array<double, 8> args{};
+        const int count = std::min(n, static_cast<int>(args.size()));
+        for (int i = 0; i < count; ++i) args[i] = RealArg(base, i);
         double value = 0.0;
-        if (int code = (*in_.performance)(*ins->subExpression, op - kOpFirstPerformance, scratch_, value)) {
+        if (int code = (*in_.performance)(*ins->subExpression, op - kOpFirstPerformance,
+                                          std::span<const double>(args.data(), count), value)) {
             SetPendingMathError(code);
             return false;
         }
@@ -603,20 +609,21 @@ private:
     }
 
     std::vector<Cell>& cells_;
+    std::vector<double>& scratch_;
     int sp_ = 0;
     const EvaluationInputs& in_;
     Mode mode_;
     std::vector<double>* steps_;
     SpectralWorkRecord* spectral_;
-    std::vector<double> scratch_;
     const ExpressionInstruction* current_ = nullptr;  // performance functions read their curve here
 };
 
 int Evaluate(CompiledExpression& expression, Complex& result, const EvaluationInputs& inputs, Mode mode,
              std::vector<double>* steps)
 {
+    // The unit's status is left alone: a fault of the arithmetic around the evaluation since
+    // the last reset is reported by the first evaluation that sees it.
     MathErrors().pendingError = 0;
-    std::feclearexcept(FE_ALL_EXCEPT);
     const LinkedList& list = expression.instructions;
     if (mode == Mode::kNormal && list.count == 1) {
         const auto* only = static_cast<const ExpressionInstruction*>(list.head);
@@ -629,17 +636,23 @@ int Evaluate(CompiledExpression& expression, Complex& result, const EvaluationIn
             return 0;
         }
     }
-    EvaluatorState& s = State();
-    if (s.stack.empty()) {
-        try {
-            s.stack.resize(kEvaluationStackCells);
-        } catch (const std::bad_alloc&) {
-            result = Real(1.0);
-            return 15002;
-        }
+    EvaluatorState& shared = State();
+    // An evaluation started from inside another (a performance measurement that evaluates
+    // its curve) gets a stack of its own, so the outer one's values stay intact.
+    std::unique_ptr<EvaluatorState> nested;
+    try {
+        if (shared.running) nested = std::make_unique<EvaluatorState>();
+        EvaluatorState& s = nested ? *nested : shared;
+        if (s.stack.empty()) s.stack.resize(kEvaluationStackCells);
+    } catch (const std::bad_alloc&) {
+        result = Real(1.0);
+        return 15002;
     }
-    Machine machine(s.stack, inputs, mode, steps, mode == Mode::kNormal ? expression.spectral : nullptr);
+    EvaluatorState& s = nested ? *nested : shared;
+    Machine machine(s, inputs, mode, steps, mode == Mode::kNormal ? expression.spectral : nullptr);
+    s.running = true;
     machine.Run(list);
+    s.running = false;
     if (expression.spectral && mode == Mode::kNormal) ++expression.spectral->pointIndex;
     const int code = ReportMathError();
     if (code != 0) {
@@ -688,8 +701,10 @@ void UpdateExpressionStates(CompiledExpression& expression, bool runStart, std::
         EvaluationInputs inputs;
         inputs.options = options;
         Complex ignored;
+        const int pending = MathErrors().pendingError;
+        FloatingPointStatusScope keepStatus;
         Evaluate(expression, ignored, inputs, Mode::kInitStates, nullptr);
-        ResetMathErrors();
+        MathErrors().pendingError = pending;
         return;
     }
     // The cells of a function are the instructions right before it.
@@ -749,7 +764,10 @@ int AddStepBreakpoints(PlotRecord* plot)
         times.clear();
         EvaluationInputs inputs;
         Complex ignored;
-        Evaluate(*e, ignored, inputs, Mode::kCollectSteps, &times);
+        {
+            FloatingPointStatusScope keepStatus;
+            Evaluate(*e, ignored, inputs, Mode::kCollectSteps, &times);
+        }
         for (double t : times) {
             if (!(t >= v.tmin) || !(unit > 0.0)) continue;
             // Rounded, so that an instant given in seconds is not cut a tick short.

@@ -15,6 +15,7 @@
 namespace kq5 {
 
 struct PlotRecord;
+struct WindowRecord;
 
 // Evaluation options.
 inline constexpr std::uint32_t kEvalPhaseContinuation = 0x1;  // PH continues across +-180 degrees
@@ -55,11 +56,14 @@ AxisRecord CurrentAxis();
 // curve of a plot.
 void UpdateExpressionStates(CompiledExpression& expression, bool runStart, std::uint32_t options = 0);
 void UpdateExpressionStates(PlotRecord& plot, bool runStart);
+// The same for the plot of an analysis window (nothing when it has none).
+void UpdateExpressionStates(WindowRecord* window, bool runStart);
 
 // Before a transient run: the switching time of every STP and the start, peak and end of
 // every IMPULSE in the plot's curves and the devices' expressions become time breakpoints.
 // 0, or the failure of the breakpoint insertion that ended the scan.
 int AddStepBreakpoints(PlotRecord* plot);
+int AddStepBreakpoints(WindowRecord* window);
 
 // Clears the stored history values of the device records at the start of a run.
 void ResetDeviceHistory();

@@ -111,18 +111,18 @@ void HandleMathLibraryError(int kind, std::string_view function, double a, doubl
     State().pendingError = kMsgMathErrorReported;
 }
 
-MathLibraryCallScope::MathLibraryCallScope()
+FloatingPointStatusScope::FloatingPointStatusScope()
 {
     std::fegetexceptflag(&saved_, FE_ALL_EXCEPT);
     std::feclearexcept(FE_ALL_EXCEPT);
 }
 
-MathLibraryCallScope::~MathLibraryCallScope()
+FloatingPointStatusScope::~FloatingPointStatusScope()
 {
     std::fesetexceptflag(&saved_, FE_ALL_EXCEPT);
 }
 
-int MathLibraryCallScope::ErrorKind(double result, double a, double b) const
+int FloatingPointStatusScope::ErrorKind(double result, double a, double b) const
 {
     const bool inputsFinite = std::isfinite(a) && std::isfinite(b);
     if (std::isnan(result) && !std::isnan(a) && !std::isnan(b)) return kMathDomain;

@@ -12,6 +12,7 @@
 namespace kq5 {
 
 struct PlotRecord;
+struct WindowRecord;
 
 // Pending error word.
 inline constexpr int kEvalFailed = 1;              // an instruction that cannot be executed
@@ -69,14 +70,15 @@ void HandleMathLibraryError(int kind, std::string_view function, double a, doubl
 // The word of a library error kind ("Domain error", ...).
 std::string_view MathLibraryErrorWord(int kind);
 
-// Saves and clears the floating-point status for one library call and puts the saved
-// status back afterwards, so that flags the library raised internally do not become faults.
-class MathLibraryCallScope {
+// Saves and clears the floating-point status and puts the saved status back when it goes:
+// flags raised inside (a library call's internal steps, a set-up evaluation) do not become
+// faults of the evaluation around it.
+class FloatingPointStatusScope {
 public:
-    MathLibraryCallScope();
-    ~MathLibraryCallScope();
-    MathLibraryCallScope(const MathLibraryCallScope&) = delete;
-    MathLibraryCallScope& operator=(const MathLibraryCallScope&) = delete;
+    FloatingPointStatusScope();
+    ~FloatingPointStatusScope();
+    FloatingPointStatusScope(const FloatingPointStatusScope&) = delete;
+    FloatingPointStatusScope& operator=(const FloatingPointStatusScope&) = delete;
     // The library error kind of the call's result, 0 when it succeeded.
     int ErrorKind(double result, double a, double b) const;
 
@@ -90,7 +92,7 @@ template <class F>
 double CheckedMathCall(std::string_view function, F&& call, double a, double b = 0.0,
                        bool twoArguments = false)
 {
-    MathLibraryCallScope scope;
+    FloatingPointStatusScope scope;
     const double result = call();
     const int kind = scope.ErrorKind(result, a, twoArguments ? b : 0.0);
     if (kind == 0) return result;
@@ -110,5 +112,7 @@ double CheckedPow(double base, double exponent);
 // and 0 elsewhere, sets the run's difference flag, and when the numeric output file is open
 // writes one line per marked point. Returns the number of marked points.
 int ReportDifferenceErrors(PlotRecord& plot, std::string_view circuitName);
+// The same for the plot of an analysis window, named by its circuit.
+int ReportDifferenceErrors(WindowRecord* window);
 
 }  // namespace kq5

@@ -13,16 +13,6 @@ namespace kq5 {
 
 namespace {
 
-enum : int {
-    kMsgOperandExpected = 10403,
-    kMsgUnexpectedParen = 10405,
-    kMsgMissingParen = 10406,
-    kMsgOperatorExpected = 10407,
-    kMsgTooComplex = 10409,
-    kMsgSpectralMix = 10421,
-    kMsgInvalidExpression = 10424,
-    kMsgNestingTooDeep = 10431,
-};
 
 constexpr int kMaxNesting = 199;
 

@@ -10,6 +10,7 @@
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/string_table.h"
+#include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_text_object.h"
@@ -167,13 +168,14 @@ void ComposeAround(MessageContext& context, std::string message, int id, const S
 
     const SubcktScope* scopeEntry = FindScope(scope);
     std::string body = std::move(message);
-    if (part && part->partName) {
+    const ComponentAttribute* partAttribute = FindAttribute(part, kAttrPart);
+    if (partAttribute) {
         body += "\n\nPart:\t";
         if (scopeEntry && !scopeEntry->path.empty()) {
             body += scopeEntry->path;
             body += '.';
         }
-        body += *part->partName;
+        body += partAttribute->value;
     } else if (text) {
         body += "\n\nText:\t";
         body += ShownValue(*text);

@@ -6,7 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/clipboard.h"
 #include "platform/gdi_state.h"
+#include "platform/global_memory.h"
+#include "platform/metafile.h"
+#include "platform/print.h"
+#include "platform/winhelp.h"
 #include "platform/headless_backend.h"
 #include "platform/screen.h"
 #include "platform/sdl_backend.h"
@@ -69,6 +74,12 @@ void ShutdownPlatform() {
 
 void ResetPlatformForTests(int width, int height) {
     ResetUserStateForTests();
+    // The clipboard holds bitmaps and metafiles, so it goes before the GDI objects do.
+    ResetClipboardStateForTests();
+    ResetMetafileStateForTests();
+    ResetPrintStateForTests();
+    ResetHelpStateForTests();
+    ResetGlobalMemoryStateForTests();
     ResetGdiStateForTests();
     CreateScreen(width, height);
     SetBackend(std::make_unique<HeadlessBackend>());

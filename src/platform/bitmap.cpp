@@ -7,6 +7,7 @@
 #include "platform/gdi_raster.h"
 #include "platform/gdi_state.h"
 #include "platform/screen.h"
+#include "platform/metafile_hooks.h"
 
 namespace win {
 
@@ -126,6 +127,7 @@ HBITMAP LoadBitmap(HINSTANCE, UINT_PTR id) {
 }
 
 int SetStretchBltMode(HDC dc, int mode) {
+    RecordMetaSetStretchBltMode(dc, mode);
     if (mode < BLACKONWHITE || mode > HALFTONE) return 0;
     return ExchangeAttribute(dc, &DcAttributes::stretchBltMode, mode, 0);
 }
@@ -214,6 +216,7 @@ Pixel Shrink(const std::vector<Pixel>& s, int stride, int a0, int a1, int b0, in
 
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
                 int srcHeight, DWORD rop) {
+    if (IsMetafileDC(dst)) return MetaStretchBlt(dst, x, y, width, height, src, xSrc, ySrc, srcWidth, srcHeight, rop);
     if (!IsValidDC(dst)) return FALSE;
     const BYTE code = static_cast<BYTE>((rop >> 16) & 0xFF);
     const bool usesSrc = ((code >> 2) & 0x33) != (code & 0x33);

@@ -7,6 +7,7 @@
 #include "platform/gdi_mapping.h"
 #include "platform/gdi_objects.h"
 #include "platform/gdi_raster.h"
+#include "platform/metafile_hooks.h"
 
 namespace win {
 
@@ -215,12 +216,14 @@ int ExtSelectClipRgn(HDC dc, HRGN rgn, int mode) {
 }
 
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
+    RecordMetaIntersectClipRect(dc, left, top, right, bottom);
     if (!IsValidDC(dc)) return ERROR;
     Region rect(LogicalToDeviceRect(dc, left, top, right, bottom));
     return SetClip(dc, CurrentClipOrVisible(dc).Intersect(rect));
 }
 
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom) {
+    RecordMetaExcludeClipRect(dc, left, top, right, bottom);
     if (!IsValidDC(dc)) return ERROR;
     Region rect(LogicalToDeviceRect(dc, left, top, right, bottom));
     return SetClip(dc, CurrentClipOrVisible(dc).Subtract(rect));

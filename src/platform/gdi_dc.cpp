@@ -2,6 +2,7 @@
 
 #include "platform/bitmap.h"
 #include "platform/gdi_state.h"
+#include "platform/metafile_hooks.h"
 
 namespace win {
 
@@ -94,6 +95,7 @@ BOOL DeleteDC(HDC dc) {
 void DestroyWindowDC(HDC dc) { DeleteDC(dc); }
 
 int SaveDC(HDC dc) {
+    RecordMetaSaveDC(dc);
     if (!IsValidDC(dc)) return 0;
     DcAttributes copy = dc->attr;
     for (HGDIOBJ o : {copy.pen, copy.brush, copy.font, copy.bitmap, copy.palette}) RetainSelected(o);
@@ -102,6 +104,7 @@ int SaveDC(HDC dc) {
 }
 
 BOOL RestoreDC(HDC dc, int savedDc) {
+    RecordMetaRestoreDC(dc, savedDc);
     if (!IsValidDC(dc)) return FALSE;
     int level = static_cast<int>(dc->saved.size());
     int target = savedDc < 0 ? level + savedDc + 1 : savedDc;

@@ -6,6 +6,7 @@
 #include "platform/gdi_mapping.h"
 #include "platform/gdi_outline.h"
 #include "platform/system.h"
+#include "platform/metafile_hooks.h"
 
 namespace win {
 
@@ -55,17 +56,21 @@ RECT SurfaceRect(HDC dc, const RECT* r) { return LogicalRectToSurface(dc, r->lef
 }  // namespace
 
 int SetROP2(HDC dc, int rop) {
+    RecordMetaSetROP2(dc, rop);
     if (rop < R2_BLACK || rop > R2_WHITE) return 0;
     return ExchangeAttribute(dc, &DcAttributes::rop2, rop, 0);
 }
 
 int GetROP2(HDC dc) { return GetAttribute(dc, &DcAttributes::rop2, 0); }
 
-COLORREF SetBkColor(HDC dc, COLORREF color) { return ExchangeAttribute(dc, &DcAttributes::bkColor, color, CLR_INVALID); }
+COLORREF SetBkColor(HDC dc, COLORREF color) {
+    RecordMetaSetBkColor(dc, color);
+    return ExchangeAttribute(dc, &DcAttributes::bkColor, color, CLR_INVALID); }
 
 COLORREF GetBkColor(HDC dc) { return GetAttribute(dc, &DcAttributes::bkColor, CLR_INVALID); }
 
 int SetBkMode(HDC dc, int mode) {
+    RecordMetaSetBkMode(dc, mode);
     if (mode != TRANSPARENT && mode != OPAQUE) return 0;
     return ExchangeAttribute(dc, &DcAttributes::bkMode, mode, 0);
 }
@@ -73,17 +78,21 @@ int SetBkMode(HDC dc, int mode) {
 int GetBkMode(HDC dc) { return GetAttribute(dc, &DcAttributes::bkMode, 0); }
 
 int SetPolyFillMode(HDC dc, int mode) {
+    RecordMetaSetPolyFillMode(dc, mode);
     if (mode != ALTERNATE && mode != WINDING) return 0;
     return ExchangeAttribute(dc, &DcAttributes::polyFillMode, mode, 0);
 }
 
 int GetPolyFillMode(HDC dc) { return GetAttribute(dc, &DcAttributes::polyFillMode, 0); }
 
-BOOL MoveToEx(HDC dc, int x, int y, POINT* old) { return ExchangeAttributeEx(dc, &DcAttributes::currentPos, POINT{x, y}, old); }
+BOOL MoveToEx(HDC dc, int x, int y, POINT* old) {
+    RecordMetaMoveTo(dc, x, y);
+    return ExchangeAttributeEx(dc, &DcAttributes::currentPos, POINT{x, y}, old); }
 
 BOOL GetCurrentPositionEx(HDC dc, POINT* out) { return GetAttributeEx(dc, &DcAttributes::currentPos, out); }
 
 BOOL LineTo(HDC dc, int x, int y) {
+    if (IsMetafileDC(dc)) return MetaLineTo(dc, x, y);
     if (!IsValidDC(dc)) return FALSE;
     POINT pts[2] = {dc->attr.currentPos, {x, y}};
     StrokePolylines(dc, {ToSurface(dc, pts, 2)});
@@ -92,12 +101,14 @@ BOOL LineTo(HDC dc, int x, int y) {
 }
 
 BOOL Polyline(HDC dc, const POINT* points, int count) {
+    if (IsMetafileDC(dc)) return MetaPolyline(dc, points, count);
     if (!IsValidDC(dc) || points == nullptr || count < 2) return FALSE;
     StrokePolylines(dc, {ToSurface(dc, points, static_cast<size_t>(count))});
     return TRUE;
 }
 
 BOOL PolylineTo(HDC dc, const POINT* points, int count) {
+    if (IsMetafileDC(dc)) return MetaPolylineTo(dc, points, count);
     if (!IsValidDC(dc) || points == nullptr || count < 1) return FALSE;
     std::vector<POINT> pts;
     pts.push_back(dc->attr.currentPos);
@@ -108,6 +119,7 @@ BOOL PolylineTo(HDC dc, const POINT* points, int count) {
 }
 
 BOOL PolyPolyline(HDC dc, const POINT* points, const DWORD* counts, int polylines) {
+    if (IsMetafileDC(dc)) return MetaPolyPolyline(dc, points, counts, polylines);
     if (!IsValidDC(dc) || points == nullptr || counts == nullptr || polylines <= 0) return FALSE;
     std::vector<std::vector<POINT>> lines;
     size_t start = 0;
@@ -122,6 +134,7 @@ BOOL PolyPolyline(HDC dc, const POINT* points, const DWORD* counts, int polyline
 
 int FillRect(HDC dc, const RECT* r, HBRUSH brush) {
     brush = ResolveBrushArgument(brush);
+    if (IsMetafileDC(dc)) return MetaFillRect(dc, r, brush);
     if (!IsValidDC(dc) || r == nullptr || brush == nullptr || brush->kind != GdiKind::Brush) return 0;
     ApplyBlt(dc, SurfaceRect(dc, r), nullptr, 0, BrushPaint(dc, brush), PATCOPY);
     return 1;
@@ -129,6 +142,7 @@ int FillRect(HDC dc, const RECT* r, HBRUSH brush) {
 
 int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
     brush = ResolveBrushArgument(brush);
+    if (IsMetafileDC(dc)) return MetaFrameRect(dc, r, brush);
     if (!IsValidDC(dc) || r == nullptr || brush == nullptr || brush->kind != GdiKind::Brush) return 0;
     RECT s = SurfaceRect(dc, r);
     if (IsRectEmpty(s)) return 1;
@@ -142,6 +156,7 @@ int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
 }
 
 BOOL InvertRect(HDC dc, const RECT* r) {
+    if (IsMetafileDC(dc)) return MetaInvertRect(dc, r);
     if (!IsValidDC(dc) || r == nullptr) return FALSE;
     ApplyBlt(dc, SurfaceRect(dc, r), nullptr, 0, Paint{}, DSTINVERT);
     return TRUE;
@@ -169,6 +184,7 @@ BOOL DrawFocusRect(HDC dc, const RECT* r) {
 }
 
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
+    if (IsMetafileDC(dc)) return MetaSetPixel(dc, x, y, color);
     POINT p;
     if (!VisibleSurfacePoint(dc, x, y, p)) return CLR_INVALID;
     Mask m(RECT{p.x, p.y, p.x + 1, p.y + 1});

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/gdi_dc.h"
+#include "platform/metafile_hooks.h"
 
 namespace win {
 
@@ -45,6 +46,7 @@ void FixIsotropic(DcAttributes& a) {
 }  // namespace
 
 int SetMapMode(HDC dc, int mode) {
+    if (IsMetafileDC(dc)) return MetaSetMapMode(dc, mode);
     if (!IsValidDC(dc) || mode < MM_TEXT || mode > MM_ANISOTROPIC) return 0;
     DcAttributes& a = dc->attr;
     int old = a.mapMode;
@@ -62,27 +64,34 @@ int SetMapMode(HDC dc, int mode) {
     return old;
 }
 
-int GetMapMode(HDC dc) { return GetAttribute(dc, &DcAttributes::mapMode, 0); }
+int GetMapMode(HDC dc) {
+    if (IsMetafileDC(dc)) return MetaGetMapMode(dc);
+    return GetAttribute(dc, &DcAttributes::mapMode, 0); }
 
 BOOL SetWindowOrgEx(HDC dc, int x, int y, POINT* old) {
+    if (IsMetafileDC(dc)) return MetaSetWindowOrgEx(dc, x, y, old);
     return ExchangeAttributeEx(dc, &DcAttributes::windowOrg, POINT{x, y}, old);
 }
 
 BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old) {
+    if (IsMetafileDC(dc)) return MetaSetViewportOrgEx(dc, x, y, old);
     return ExchangeAttributeEx(dc, &DcAttributes::viewportOrg, POINT{x, y}, old);
 }
 
 BOOL OffsetWindowOrgEx(HDC dc, int dx, int dy, POINT* old) {
+    if (IsMetafileDC(dc)) return MetaOffsetWindowOrgEx(dc, dx, dy, old);
     if (!IsValidDC(dc)) return FALSE;
     return SetWindowOrgEx(dc, dc->attr.windowOrg.x + dx, dc->attr.windowOrg.y + dy, old);
 }
 
 BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* old) {
+    if (IsMetafileDC(dc)) return MetaOffsetViewportOrgEx(dc, dx, dy, old);
     if (!IsValidDC(dc)) return FALSE;
     return SetViewportOrgEx(dc, dc->attr.viewportOrg.x + dx, dc->attr.viewportOrg.y + dy, old);
 }
 
 BOOL SetWindowExtEx(HDC dc, int x, int y, SIZE* old) {
+    if (IsMetafileDC(dc)) return MetaSetWindowExtEx(dc, x, y, old);
     if (!IsValidDC(dc)) return FALSE;
     DcAttributes& a = dc->attr;
     if (old) *old = a.windowExt;
@@ -95,6 +104,7 @@ BOOL SetWindowExtEx(HDC dc, int x, int y, SIZE* old) {
 }
 
 BOOL SetViewportExtEx(HDC dc, int x, int y, SIZE* old) {
+    if (IsMetafileDC(dc)) return MetaSetViewportExtEx(dc, x, y, old);
     if (!IsValidDC(dc)) return FALSE;
     DcAttributes& a = dc->attr;
     if (old) *old = a.viewportExt;
@@ -106,6 +116,7 @@ BOOL SetViewportExtEx(HDC dc, int x, int y, SIZE* old) {
 }
 
 BOOL ScaleWindowExtEx(HDC dc, int xNum, int xDenom, int yNum, int yDenom, SIZE* old) {
+    if (IsMetafileDC(dc)) return MetaScaleWindowExtEx(dc, xNum, xDenom, yNum, yDenom, old);
     if (!IsValidDC(dc) || xDenom == 0 || yDenom == 0) return FALSE;
     SIZE e = dc->attr.windowExt;
     return SetWindowExtEx(dc, static_cast<int>(RoundDiv(std::int64_t(e.cx) * xNum, xDenom)),
@@ -113,6 +124,7 @@ BOOL ScaleWindowExtEx(HDC dc, int xNum, int xDenom, int yNum, int yDenom, SIZE* 
 }
 
 BOOL ScaleViewportExtEx(HDC dc, int xNum, int xDenom, int yNum, int yDenom, SIZE* old) {
+    if (IsMetafileDC(dc)) return MetaScaleViewportExtEx(dc, xNum, xDenom, yNum, yDenom, old);
     if (!IsValidDC(dc) || xDenom == 0 || yDenom == 0) return FALSE;
     SIZE e = dc->attr.viewportExt;
     return SetViewportExtEx(dc, static_cast<int>(RoundDiv(std::int64_t(e.cx) * xNum, xDenom)),
@@ -125,13 +137,21 @@ BOOL GetDCOrgEx(HDC dc, POINT* out) {
     return TRUE;
 }
 
-BOOL GetWindowOrgEx(HDC dc, POINT* out) { return GetAttributeEx(dc, &DcAttributes::windowOrg, out); }
+BOOL GetWindowOrgEx(HDC dc, POINT* out) {
+    if (IsMetafileDC(dc)) return MetaGetWindowOrgEx(dc, out);
+    return GetAttributeEx(dc, &DcAttributes::windowOrg, out); }
 
-BOOL GetWindowExtEx(HDC dc, SIZE* out) { return GetAttributeEx(dc, &DcAttributes::windowExt, out); }
+BOOL GetWindowExtEx(HDC dc, SIZE* out) {
+    if (IsMetafileDC(dc)) return MetaGetWindowExtEx(dc, out);
+    return GetAttributeEx(dc, &DcAttributes::windowExt, out); }
 
-BOOL GetViewportOrgEx(HDC dc, POINT* out) { return GetAttributeEx(dc, &DcAttributes::viewportOrg, out); }
+BOOL GetViewportOrgEx(HDC dc, POINT* out) {
+    if (IsMetafileDC(dc)) return MetaGetViewportOrgEx(dc, out);
+    return GetAttributeEx(dc, &DcAttributes::viewportOrg, out); }
 
-BOOL GetViewportExtEx(HDC dc, SIZE* out) { return GetAttributeEx(dc, &DcAttributes::viewportExt, out); }
+BOOL GetViewportExtEx(HDC dc, SIZE* out) {
+    if (IsMetafileDC(dc)) return MetaGetViewportExtEx(dc, out);
+    return GetAttributeEx(dc, &DcAttributes::viewportExt, out); }
 
 BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old) {
     return ExchangeAttributeEx(dc, &DcAttributes::brushOrg, POINT{x, y}, old);

@@ -7,6 +7,7 @@
 #include "platform/font.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_state.h"
+#include "platform/metafile_hooks.h"
 
 namespace win {
 
@@ -132,6 +133,7 @@ HGDIOBJ Swap(HGDIOBJ& slot, HGDIOBJ obj) {
 }  // namespace
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
+    RecordMetaSelectObject(dc, obj);
     if (!IsValidDC(dc) || !IsValidGdiObject(obj)) return nullptr;
     DcAttributes& a = dc->attr;
     switch (obj->kind) {
@@ -159,6 +161,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
 }
 
 BOOL DeleteObject(HGDIOBJ obj) {
+    RecordMetaDeleteObject(obj);
     if (!IsValidGdiObject(obj)) return FALSE;
     if (obj->stock) return TRUE;
     if (obj->selectCount > 0) {

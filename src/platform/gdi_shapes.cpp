@@ -7,6 +7,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/gdi_mapping.h"
 #include "platform/gdi_outline.h"
+#include "platform/metafile_hooks.h"
 
 namespace win {
 
@@ -152,6 +153,7 @@ BOOL DrawArcShape(HDC dc, int left, int top, int right, int bottom, int xs, int 
 }  // namespace
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
+    if (IsMetafileDC(dc)) return MetaRectangle(dc, left, top, right, bottom);
     if (!IsValidDC(dc)) return FALSE;
     PenInfo pen = CurrentPen(dc);
     RECT box = ShapeBox(dc, left, top, right, bottom, pen);
@@ -162,6 +164,7 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
 }
 
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
+    if (IsMetafileDC(dc)) return MetaEllipse(dc, left, top, right, bottom);
     if (!IsValidDC(dc)) return FALSE;
     PenInfo pen = CurrentPen(dc);
     RECT box = ShapeBox(dc, left, top, right, bottom, pen);
@@ -185,6 +188,7 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
 }
 
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight) {
+    if (IsMetafileDC(dc)) return MetaRoundRect(dc, left, top, right, bottom, ellipseWidth, ellipseHeight);
     if (!IsValidDC(dc)) return FALSE;
     PenInfo pen = CurrentPen(dc);
     RECT box = ShapeBox(dc, left, top, right, bottom, pen);
@@ -208,18 +212,22 @@ BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int ellipseWidt
 }
 
 BOOL Arc(HDC dc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd) {
+    if (IsMetafileDC(dc)) return MetaArc(dc, left, top, right, bottom, xStart, yStart, xEnd, yEnd);
     return DrawArcShape(dc, left, top, right, bottom, xStart, yStart, xEnd, yEnd, ArcKind::Arc);
 }
 
 BOOL Pie(HDC dc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd) {
+    if (IsMetafileDC(dc)) return MetaPie(dc, left, top, right, bottom, xStart, yStart, xEnd, yEnd);
     return DrawArcShape(dc, left, top, right, bottom, xStart, yStart, xEnd, yEnd, ArcKind::Pie);
 }
 
 BOOL Chord(HDC dc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd) {
+    if (IsMetafileDC(dc)) return MetaChord(dc, left, top, right, bottom, xStart, yStart, xEnd, yEnd);
     return DrawArcShape(dc, left, top, right, bottom, xStart, yStart, xEnd, yEnd, ArcKind::Chord);
 }
 
 BOOL PolyPolygon(HDC dc, const POINT* points, const int* counts, int polygons) {
+    if (IsMetafileDC(dc)) return MetaPolyPolygon(dc, points, counts, polygons);
     if (!IsValidDC(dc) || points == nullptr || counts == nullptr || polygons <= 0) return FALSE;
     std::vector<Points> rings;
     size_t start = 0;

@@ -19,7 +19,10 @@ HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE module, DWORD thread
     HHOOK h = hook.get();
     Hooks().push_back(std::move(hook));
     if (idHook == WH_JOURNALPLAYBACK) {
+        // Playback replaces the input source: what the user typed before must not come out
+        // after it ends.
         auto& q = User().queue;
+        q.input.clear();
         q.journalEventReady = false;
         q.journalWaiting = false;
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/backend.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_objects.h"
 #include "platform/message.h"
@@ -365,6 +366,10 @@ int GetUpdateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
 BOOL UpdateWindow(HWND hwnd) {
     auto* w = LiveWindow(hwnd);
     if (!w) return FALSE;
+    // Long operations update windows this way while their loop does not run: show the result.
+    struct PresentAfter {
+        ~PresentAfter() { CurrentBackend().Present(false); }
+    } present;
     if (!IsDrawable(w)) return TRUE;
     if (w->ncPaintPending && w->update.IsEmpty() && !w->internalPaint) {
         w->ncPaintPending = false;

@@ -8,6 +8,7 @@
 #include "platform/gdi_mapping.h"
 #include "platform/gdi_raster.h"
 #include "platform/text_render.h"
+#include "platform/metafile_hooks.h"
 
 namespace win {
 
@@ -31,6 +32,7 @@ int RunWidth(const RealizedFont& font, std::string_view text) {
 }
 
 void DrawTextRun(HDC dc, const RealizedFont& font, const TextRun& run) {
+    if (IsMetafileDC(dc)) return MetaTextRun(dc, font, run);
     const TEXTMETRIC& tm = font.Metrics();
     const double angle = font.Escapement() * std::numbers::pi / 1800.0;
     const double cosE = std::cos(angle), sinE = std::sin(angle);
@@ -106,12 +108,15 @@ void DrawTextRun(HDC dc, const RealizedFont& font, const TextRun& run) {
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF color) {
+    RecordMetaSetTextColor(dc, color);
     return ExchangeAttribute(dc, &DcAttributes::textColor, color, CLR_INVALID);
 }
 
 COLORREF GetTextColor(HDC dc) { return GetAttribute(dc, &DcAttributes::textColor, CLR_INVALID); }
 
-UINT SetTextAlign(HDC dc, UINT align) { return ExchangeAttribute(dc, &DcAttributes::textAlign, align, GDI_ERROR); }
+UINT SetTextAlign(HDC dc, UINT align) {
+    RecordMetaSetTextAlign(dc, align);
+    return ExchangeAttribute(dc, &DcAttributes::textAlign, align, GDI_ERROR); }
 
 UINT GetTextAlign(HDC dc) { return GetAttribute(dc, &DcAttributes::textAlign, GDI_ERROR); }
 
@@ -157,6 +162,7 @@ BOOL GetCharWidth(HDC dc, UINT first, UINT last, int* widths) {
 }
 
 BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, const char* text, UINT count, const int* dx) {
+    if (IsMetafileDC(dc)) return MetaExtTextOut(dc, x, y, options, rect, text, count, dx);
     if (!IsValidDC(dc) || (count > 0 && text == nullptr)) return FALSE;
     std::string_view s(text ? text : "", count);
     const RealizedFont& font = RealizeFont(dc);

@@ -55,11 +55,10 @@ LRESULT SetCursorDefault(WindowObject* w, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-// Moves or sizes the window with the mouse until the button comes up (Esc puts it back).
-void TrackMoveSize(WindowObject* w, int hit) {
+// Moves or sizes the window with the mouse until the button comes up (Esc puts it back). The
+// pointer positions are those of the messages, which may lag behind the pointer itself.
+void TrackMoveSize(WindowObject* w, int hit, POINT start) {
     HWND h = w;
-    POINT start;
-    GetCursorPos(&start);
     RECT startRect = w->rect;
     MINMAXINFO mmi;
     mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
@@ -102,12 +101,11 @@ void TrackMoveSize(WindowObject* w, int hit) {
     RunNestedLoop([&] { return done || !LiveWindow(h) || GetCapture() != h; },
                   [&](MSG& m) {
                       if (m.message == WM_MOUSEMOVE) {
-                          POINT pt;
-                          GetCursorPos(&pt);
-                          apply(pt);
+                          apply(m.pt);
                           return true;
                       }
                       if (m.message == WM_LBUTTONUP) {
+                          apply(m.pt);
                           done = true;
                           return true;
                       }
@@ -132,9 +130,7 @@ void TrackCaptionButton(WindowObject* w, int hit) {
     RunNestedLoop([&] { return done || !LiveWindow(h) || GetCapture() != h; },
                   [&](MSG& m) {
                       if (m.message == WM_LBUTTONUP) {
-                          POINT pt;
-                          GetCursorPos(&pt);
-                          if (auto* live = LiveWindow(h)) inside = HitTestWindow(live, pt) == hit;
+                          if (auto* live = LiveWindow(h)) inside = HitTestWindow(live, m.pt) == hit;
                           done = true;
                           return true;
                       }
@@ -151,6 +147,14 @@ void TrackCaptionButton(WindowObject* w, int hit) {
     SendMessage(h, WM_SYSCOMMAND, cmd, 0);
 }
 
+// The screen point of a system command given by the mouse; the pointer when by keyboard.
+POINT PointOf(LPARAM lParam) {
+    if (lParam) return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    POINT pt;
+    GetCursorPos(&pt);
+    return pt;
+}
+
 LRESULT SysCommand(WindowObject* w, WPARAM wParam, LPARAM lParam) {
     HWND h = w;
     switch (wParam & 0xFFF0) {
@@ -161,11 +165,12 @@ LRESULT SysCommand(WindowObject* w, WPARAM wParam, LPARAM lParam) {
     case SC_MAXIMIZE: ShowWindow(h, SW_SHOWMAXIMIZED); break;
     case SC_RESTORE: ShowWindow(h, SW_RESTORE); break;
     case SC_MOVE:
-        if (!(w->style & WS_MAXIMIZE)) TrackMoveSize(w, HTCAPTION);
+        if (!(w->style & WS_MAXIMIZE)) TrackMoveSize(w, HTCAPTION, PointOf(lParam));
         break;
     case SC_SIZE: {
         int code = static_cast<int>(wParam & 0x0F);
-        if (code >= 1 && code <= 8 && !(w->style & (WS_MAXIMIZE | WS_MINIMIZE))) TrackMoveSize(w, HTLEFT + code - 1);
+        if (code >= 1 && code <= 8 && !(w->style & (WS_MAXIMIZE | WS_MINIMIZE)))
+            TrackMoveSize(w, HTLEFT + code - 1, PointOf(lParam));
         break;
     }
     default:

@@ -66,6 +66,7 @@ struct WindowObject {
     bool redrawOff = false;  // WM_SETREDRAW FALSE
     bool inPaint = false;
     bool ncActive = false;
+    bool hiddenWithOwner = false;  // an owned popup hidden while its owner is an icon
     bool validatedSinceDispatch = false;  // the update region was taken while WM_PAINT ran  // caption drawn in the active colours (WM_NCACTIVATE)
 
     bool created = false;     // WM_CREATE succeeded

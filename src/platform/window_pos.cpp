@@ -1,5 +1,6 @@
 // Moving, sizing, z-order and show states (normal, maximised, iconic), and window placements.
 #include <algorithm>
+#include <vector>
 
 #include "platform/message.h"
 #include "platform/paint.h"
@@ -98,6 +99,24 @@ RECT MaximizedRect(WindowObject* w) {
     r.right = r.left + mmi.ptMaxSize.x;
     r.bottom = r.top + mmi.ptMaxSize.y;
     return r;
+}
+
+// Owned popups go away while their owner is an icon and come back with it.
+void ShowOwnedPopups(WindowObject* owner, bool show) {
+    if (!IsTopLevel(owner)) return;
+    std::vector<HWND> owned;
+    for (auto* c : DesktopObject()->children)
+        if (c->owner == owner && (show ? c->hiddenWithOwner : (c->style & WS_VISIBLE) != 0)) owned.push_back(c);
+    for (HWND h : owned) {
+        auto* c = LiveWindow(h);
+        if (!c) continue;
+        c->hiddenWithOwner = !show;
+        SendMessage(h, WM_SHOWWINDOW, show, show ? SW_PARENTOPENING : SW_PARENTCLOSING);
+        if (LiveWindow(h))
+            SetWindowPos(h, nullptr, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE |
+                             (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    }
 }
 
 }  // namespace
@@ -269,6 +288,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     case SW_SHOWMINIMIZED:
     case SW_SHOWMINNOACTIVE:
         if (!(w->style & WS_MINIMIZE)) {
+            ShowOwnedPopups(w, false);
+            if (!LiveWindow(hwnd)) return wasVisible;
             ApplyShowState(w, ShowState::Minimized, flags);
             if (!LiveWindow(hwnd)) return wasVisible;
             if (cmd == SW_MINIMIZE && u.active == hwnd && IsTopLevel(w)) ActivateOtherWindow(w);
@@ -278,6 +299,10 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         if (auto* f = LiveWindow(u.focus); f && IsDescendant(w, f)) SetFocus(nullptr);
         break;
     case SW_SHOWMAXIMIZED:
+        if (w->style & WS_MINIMIZE) {
+            ShowOwnedPopups(w, true);
+            if (!LiveWindow(hwnd)) return wasVisible;
+        }
         if (!(w->style & WS_MAXIMIZE))
             ApplyShowState(w, ShowState::Maximized, flags);
         else
@@ -287,6 +312,10 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     case SW_RESTORE:
     case SW_SHOWDEFAULT:
     case SW_SHOWNOACTIVATE:
+        if (w->style & WS_MINIMIZE) {
+            ShowOwnedPopups(w, true);
+            if (!LiveWindow(hwnd)) return wasVisible;
+        }
         if ((w->style & WS_MINIMIZE) && w->restoreToMaximized && cmd == SW_RESTORE)
             ApplyShowState(w, ShowState::Maximized, flags);
         else if (w->style & (WS_MINIMIZE | WS_MAXIMIZE))

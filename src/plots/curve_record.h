@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "core/expr_compiler.h"
+#include "core/linked_list.h"
+#include "plots/plot_object.h"
 
 namespace kq5 {
 
@@ -48,6 +50,8 @@ struct CurveRecord {
 struct PlotRecord {
     std::vector<std::unique_ptr<CurveRecord>> curves;
     bool phaseContinuation = false;  // PH continues across +-180 degrees
+    LinkedList objects{NewListRecord<PlotObject>};      // plot objects (list kind 3)
+    LinkedList undoObjects{NewListRecord<PlotObject>};  // kept by the last undoable edit
 };
 
 }  // namespace kq5

@@ -239,6 +239,23 @@ TEST_F(ExprEvaluator, BoundVariablesAndNodesAreReadAtEveryEvaluation)
     ExpectNear(Eval("S"), Complex(0.0, 2 * M_PI), 1e-15, "S in AC");
 }
 
+TEST_F(ExprEvaluator, NoiseOfTheCurrentAcPoint)
+{
+    Analysis().analysisKind = kAnalysisAc;
+    EXPECT_DOUBLE_EQ(EvalReal("ONOISE"), 1e-50);  // no generators
+    Analysis().solution.complex = {{0, 0}, {1, 1}, {0, 2}};
+    Analysis().noise.sources = {{2.0, 1, 2}, {3.0, 0, 0}};
+    Analysis().noise.savedExcitation = {{0, 0}, {1, 0}, {0, 0}};
+    // sqrt((2·|x1 − x2|)²): |(1, −1)| = sqrt 2.
+    EXPECT_NEAR(EvalReal("ONOISE"), 2.0 * std::sqrt(2.0), 1e-15);
+    // The gain |x1·e1| = sqrt 2 over an amplitude of 0 read as 1.
+    EXPECT_NEAR(EvalReal("INOISE"), 2.0, 1e-15);
+    Analysis().noise.inputAmplitude = 2.0;
+    EXPECT_NEAR(EvalReal("INOISE"), 4.0, 1e-15);
+    Analysis().noise.savedExcitation.clear();  // no gain: 1e-30
+    EXPECT_NEAR(EvalReal("INOISE"), 2.0 * std::sqrt(2.0) / 1e-30, 1e16);
+}
+
 TEST_F(ExprEvaluator, RandomNumbersCanBeFixedByTheCaller)
 {
     FixRandomValue(16384);

@@ -1,6 +1,7 @@
 // What the run loops and windows ask of the expression engine around a run: state updates of a
 // plot's curves, step breakpoints, the spectral buffers, performance functions and the
 // clearing of device history.
+#include "app/window_record.h"
 #include "core/device_lists.h"
 #include "expr_test_support.h"
 #include "plots/curve_record.h"
@@ -60,6 +61,24 @@ TEST_F(ExprRunServices, PlotCurvesWithStateAreInitialisedAndAdvanced)
     EXPECT_DOUBLE_EQ(r.real(), 0.25);
     ASSERT_EQ(EvaluateExpression(unmarked.yExpression, r), 0);
     EXPECT_DOUBLE_EQ(r.real(), 0.75);  // its cells were never touched
+}
+
+TEST_F(ExprRunServices, AnalysisWindowsHandTheirPlot)
+{
+    WindowRecord window;
+    UpdateExpressionStates(&window, true);  // no plot: nothing to do
+    EXPECT_EQ(AddStepBreakpoints(&window), 0);
+    EXPECT_EQ(ReportDifferenceErrors(&window), 0);
+    window.plot = std::make_shared<PlotRecord>();
+    CurveRecord& c = AddCurve(*window.plot, "DEL(T)", kCurveHasState);
+    Analysis().variables.time = 2.0;
+    UpdateExpressionStates(&window, true);
+    Complex r;
+    ASSERT_EQ(EvaluateExpression(c.yExpression, r), 0);  // the first point
+    UpdateExpressionStates(&window, false);
+    Analysis().variables.time = 5.0;
+    ASSERT_EQ(EvaluateExpression(c.yExpression, r), 0);
+    EXPECT_DOUBLE_EQ(r.real(), 5.0 - 2.0);
 }
 
 TEST_F(ExprRunServices, StepAndImpulseInstantsBecomeBreakpoints)
@@ -141,13 +160,17 @@ TEST_F(ExprRunServices, PerformanceFunctionsMeasureTheirCurveThroughTheWindow)
         seen = &curve;
         function = index;
         arguments.assign(args.begin(), args.end());
-        value = 21.0;
-        return 0;
+        // The measurement evaluates its curve while the outer evaluation waits.
+        Complex y;
+        Analysis().variables.time = 3.5;
+        const int rc = EvaluateExpression(const_cast<CompiledExpression&>(curve), y);
+        value = y.real() * 2.0;
+        return rc;
     };
     EvaluationInputs inputs;
     inputs.performance = &measure;
     ASSERT_EQ(EvaluateExpression(e, r, inputs), 0);
-    EXPECT_DOUBLE_EQ(r.real(), 42.0);
+    EXPECT_DOUBLE_EQ(r.real(), 2 * (3.5 * 3) * 2);
     EXPECT_EQ(seen, e.subExpressions[0].get());
     EXPECT_EQ(function, 2);  // PEAK
     EXPECT_EQ(arguments, (std::vector<double>{1.0, 4.0}));

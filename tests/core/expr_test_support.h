@@ -61,6 +61,7 @@ protected:
         CompiledExpression e;
         EXPECT_EQ(Compile(text, e), 0) << text << ": " << lastError;
         std::complex<double> value;
+        ResetMathErrors();  // as a calculator line does
         lastCode = EvaluateExpression(e, value, options);
         return value;
     }

@@ -8,6 +8,7 @@
 #include "app/error_context.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "file_test_support.h"
 #include "netlist/build_errors.h"
@@ -88,12 +89,12 @@ TEST_F(MessageReporterTest, PartLineNamesThePartWithItsScopePath)
     MakeScopes();
     SchematicItem inner;
     inner.scope = 1;
-    inner.partName = "R1";
+    SetAttribute(nullptr, &inner, kAttrPart, "R1");
     ReportMessage("WNE", frame_, &inner, 10842, "N5");
     EXPECT_EQ(LastBox().text, "Less than two connections at analog node N5.\n\nPart:\tX1.R1\nFile:\tamp.lib");
 
     SchematicItem top;
-    top.partName = "C3";
+    SetAttribute(nullptr, &top, kAttrPart, "C3");
     ReportMessage("WNE", frame_, &top, 10842, "N1");
     EXPECT_EQ(LastBox().text, "Less than two connections at analog node N1.\n\nPart:\tC3\nFile:\tmain.cir");
 
@@ -156,7 +157,7 @@ TEST_F(MessageReporterTest, SilentIdsShowNothing)
 TEST_F(MessageReporterTest, WarningsNeitherPointAtThePartNorFailTheBuild)
 {
     SchematicItem item;
-    item.partName = "U1";
+    SetAttribute(nullptr, &item, kAttrPart, "U1");
     ReportMessage("WNE", frame_, &item, 15026);
     EXPECT_EQ(LastBox().caption, "Warning 15026");
     EXPECT_EQ(LastBox().type, 0x1030u);
@@ -215,7 +216,7 @@ TEST_F(MessageReporterTest, BatchLogTakesTheMessageInsteadOfABox)
     Analog().batchErrorLogUnit = unit;
     MakeScopes();
     SchematicItem item;
-    item.partName = "R7";
+    SetAttribute(nullptr, &item, kAttrPart, "R7");
     EXPECT_EQ(ReportMessage("WNE", circuit, &item, 10842, "N2"), 0);
     EXPECT_TRUE(win::MessageBoxLog().empty());
     EXPECT_TRUE(win::MessageBeepLog().empty());

@@ -34,6 +34,14 @@ protected:
             return 0;
         };
     }
+    // Draws outside WM_PAINT, as live curves and XOR feedback do.
+    static void FillWithGetDC(HWND h, RECT r, COLORREF colour) {
+        HDC dc = GetDC(h);
+        HBRUSH b = CreateSolidBrush(colour);
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+        ReleaseDC(h, dc);
+    }
     static COLORREF At(HWND h, int x, int y) {
         POINT p{x, y};
         ClientToScreen(h, &p);
@@ -109,12 +117,7 @@ TEST_F(PaintTest, DrawingIsClippedByWindowsAboveAndByChildren) {
     EXPECT_EQ(ScreenPixel(120, 60), RGB(255, 0, 0));
 
     // Drawing outside WM_PAINT through GetDC keeps to the same visible region.
-    HDC dc = GetDC(below);
-    HBRUSH yellow = CreateSolidBrush(RGB(255, 255, 0));
-    RECT all{0, 0, 200, 200};
-    FillRect(dc, &all, yellow);
-    DeleteObject(yellow);
-    ReleaseDC(below, dc);
+    FillWithGetDC(below, RECT{0, 0, 200, 200}, RGB(255, 255, 0));
     EXPECT_EQ(ScreenPixel(50, 50), RGB(255, 255, 0));
     EXPECT_EQ(ScreenPixel(150, 150), RGB(0, 0, 255));  // covered by the window above
     ShowWindow(above, SW_HIDE);
@@ -147,12 +150,7 @@ TEST_F(PaintTest, ScrollWindowMovesPixelsAndInvalidatesTheStrip) {
     PaintInColours();
     HWND w = TopLevel(0, 0, 100, 100, WS_POPUP | WS_VISIBLE);
     Pump();
-    HDC dc = GetDC(w);
-    HBRUSH mark = CreateSolidBrush(RGB(0, 128, 0));
-    RECT r{10, 50, 20, 60};
-    FillRect(dc, &r, mark);
-    DeleteObject(mark);
-    ReleaseDC(w, dc);
+    FillWithGetDC(w, RECT{10, 50, 20, 60}, RGB(0, 128, 0));
     ValidateRect(w, nullptr);
     ScrollWindow(w, 0, -30, nullptr, nullptr);
     EXPECT_EQ(At(w, 15, 25), RGB(0, 128, 0));
@@ -186,12 +184,7 @@ TEST_F(PaintTest, RedrawOffSuppressesPaintAndDrawing) {
     paints.clear();
     Pump();
     EXPECT_TRUE(paints.empty());
-    HDC dc = GetDC(w);
-    HBRUSH b = CreateSolidBrush(RGB(1, 2, 3));
-    RECT all{0, 0, 100, 100};
-    FillRect(dc, &all, b);
-    DeleteObject(b);
-    ReleaseDC(w, dc);
+    FillWithGetDC(w, RECT{0, 0, 100, 100}, RGB(1, 2, 3));
     EXPECT_EQ(ScreenPixel(50, 50), RGB(10, 20, 30));
     SendMessage(w, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(w, nullptr, TRUE);

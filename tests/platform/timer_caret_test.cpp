@@ -152,7 +152,8 @@ TEST_F(CaretTest, CursorsAndHitCodes) {
     headless::MoveMouse(200, 105);
     Pump();
     EXPECT_EQ(LOWORD(static_cast<UINT_PTR>(Last(w, WM_SETCURSOR)->lParam)), HTCAPTION);
-    EXPECT_EQ(CountOf(w, WM_NCMOUSEMOVE), 1);
+    EXPECT_EQ(CountOf(w, WM_NCMOUSEMOVE), 2);
+    EXPECT_EQ(CountOf(w, WM_MOUSEMOVE), 0);
 }
 
 TEST_F(CaretTest, DroppedFilesReachTheWindowThatAcceptsThem) {

@@ -284,6 +284,19 @@ TEST_F(WindowTest, HidingTheActiveWindowActivatesItsOwner) {
     EXPECT_EQ(GetLastActivePopup(owner), owner);
 }
 
+TEST_F(WindowTest, OwnedPopupsHideWhileTheOwnerIsAnIcon) {
+    HWND owner = TopLevel(0, 0, 300, 300);
+    HWND bar = CreateWindowEx(0, "TestWnd", "", WS_POPUP | WS_VISIBLE, 10, 10, 50, 50, owner, nullptr, nullptr, nullptr);
+    HWND hidden = CreateWindowEx(0, "TestWnd", "", WS_POPUP, 10, 10, 50, 50, owner, nullptr, nullptr, nullptr);
+    ShowWindow(owner, SW_MINIMIZE);
+    EXPECT_FALSE(IsWindowVisible(bar));
+    EXPECT_EQ(Last(bar, WM_SHOWWINDOW)->lParam, SW_PARENTCLOSING);
+    ShowWindow(owner, SW_RESTORE);
+    EXPECT_TRUE(IsWindowVisible(bar));
+    EXPECT_FALSE(IsWindowVisible(hidden));  // a popup that was hidden before stays hidden
+    EXPECT_EQ(Last(bar, WM_SHOWWINDOW)->lParam, SW_PARENTOPENING);
+}
+
 LRESULT SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 WNDPROC gOldProc = nullptr;
 LRESULT SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -1,0 +1,414 @@
+#include "analog/sparse_factor.h"
+
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "analog/sparse_ordering.h"
+
+namespace kq5 {
+
+using namespace sparse_internal;
+
+namespace {
+
+inline std::size_t Ix(int i)
+{
+    return static_cast<std::size_t>(i);
+}
+
+// 1 / (a + jb) without overflow of the intermediate squares.
+inline void ComplexReciprocal(double a, double b, double& re, double& im)
+{
+    if ((a >= b && a > -b) || (a < b && a <= -b)) {
+        const double r = b / a;
+        re = 1.0 / (a + r * b);
+        im = -r * re;
+    } else {
+        const double r = a / b;
+        im = -1.0 / (b + r * a);
+        re = -r * im;
+    }
+}
+
+// Keeps multipliers and stored reciprocals of the real refactorisation within 1e-30 .. 1e30,
+// so that a vanishing or exploding pivot cannot turn the solution into infinities.
+inline double ClampPivotMagnitude(double value)
+{
+    const double magnitude = std::fabs(value);
+    if (magnitude < 1e-30) return value > 0.0 ? 1e-30 : -1e-30;
+    if (magnitude > 1e30) return value > 0.0 ? 1e30 : -1e30;
+    return value;
+}
+
+// Right-looking elimination of one ordering step: scale the pivot row, update the active
+// submatrix, create fill-ins where the update lands on no element.
+int EliminateReal(SparseMatrix& m, MatrixElement* pivot)
+{
+    if (pivot->real == 0.0) return SetSingular(m, pivot->row);
+    pivot->real = 1.0 / pivot->real;
+    for (MatrixElement* u = pivot->nextInRow; u; u = u->nextInRow) {
+        u->real *= pivot->real;
+        const double multiplier = u->real;
+        MatrixElement** above = &u->nextInCol;
+        for (const MatrixElement* l = pivot->nextInCol; l; l = l->nextInCol) {
+            const int row = l->row;
+            while (*above && (*above)->row < row) above = &(*above)->nextInCol;
+            MatrixElement* sub = *above;
+            if (!sub || sub->row != row) {
+                sub = InsertFillin(m, row, u->col, above);
+                if (!sub) return m.error = kMatrixNoMemory;
+            }
+            sub->real -= multiplier * l->real;
+            above = &sub->nextInCol;
+        }
+    }
+    return 0;
+}
+
+int EliminateComplex(SparseMatrix& m, MatrixElement* pivot)
+{
+    if (pivot->real == 0.0 && pivot->imag == 0.0) return SetSingular(m, pivot->row);
+    double pr, pi;
+    ComplexReciprocal(pivot->real, pivot->imag, pr, pi);
+    pivot->real = pr;
+    pivot->imag = pi;
+    for (MatrixElement* u = pivot->nextInRow; u; u = u->nextInRow) {
+        const double ur = u->real * pr - u->imag * pi;
+        const double ui = u->real * pi + u->imag * pr;
+        u->real = ur;
+        u->imag = ui;
+        MatrixElement** above = &u->nextInCol;
+        for (const MatrixElement* l = pivot->nextInCol; l; l = l->nextInCol) {
+            const int row = l->row;
+            while (*above && (*above)->row < row) above = &(*above)->nextInCol;
+            MatrixElement* sub = *above;
+            if (!sub || sub->row != row) {
+                sub = InsertFillin(m, row, u->col, above);
+                if (!sub) return m.error = kMatrixNoMemory;
+            }
+            sub->real -= ur * l->real - ui * l->imag;
+            sub->imag -= ur * l->imag + ui * l->real;
+            above = &sub->nextInCol;
+        }
+    }
+    return 0;
+}
+
+int Eliminate(SparseMatrix& m, MatrixElement* pivot)
+{
+    return m.complex ? EliminateComplex(m, pivot) : EliminateReal(m, pivot);
+}
+
+void FinishFactor(SparseMatrix& m)
+{
+    m.error = 0;
+    m.factored = true;
+}
+
+int BuildFactorPlan(SparseMatrix& m);
+void CopyFactorsFromElements(SparseMatrix& m);
+
+int FinishOrdering(SparseMatrix& m)
+{
+    if (const int error = BuildFactorPlan(m)) return error;
+    CopyFactorsFromElements(m);
+    FinishFactor(m);
+    return 0;
+}
+
+// The compact column form of the ordered structure. Entries of a column are in row order, so
+// the U part of column j precedes its diagonal and the L part follows it.
+int BuildFactorPlan(SparseMatrix& m)
+{
+    FactorPlan& plan = m.plan;
+    plan.valid = false;
+    const int n = m.size;
+    try {
+        std::size_t entries = 0;
+        for (int j = 1; j <= n; ++j)
+            for (const MatrixElement* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol) ++entries;
+        plan.colStart.assign(Ix(n) + 2, 0);
+        plan.diagPos.assign(Ix(n) + 1, 0);
+        plan.rowIndex.resize(entries);
+        plan.pivotUpdate.assign(entries, -1);
+        plan.element.resize(entries);
+        plan.value.resize(entries);
+        if (m.complex) plan.complexValue.resize(2 * entries);
+        plan.upperStart.assign(Ix(n) + 2, 0);
+
+        std::int32_t q = 0;
+        for (int j = 1; j <= n; ++j) {
+            plan.colStart[Ix(j)] = q;
+            for (MatrixElement* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol, ++q) {
+                plan.rowIndex[Ix(q)] = e->row;
+                plan.element[Ix(q)] = e;
+                if (e->row == j) plan.diagPos[Ix(j)] = q;
+                if (e->row < j) ++plan.upperStart[Ix(e->row) + 1];
+            }
+        }
+        plan.colStart[Ix(n) + 1] = q;
+
+        for (int j = 1; j <= n; ++j) {
+            for (std::int32_t e = plan.colStart[Ix(j)]; e < plan.diagPos[Ix(j)]; ++e) {
+                const std::int32_t k = plan.rowIndex[Ix(e)];
+                for (std::int32_t r = plan.diagPos[Ix(k)] + 1; r < plan.colStart[Ix(k) + 1]; ++r) {
+                    if (plan.rowIndex[Ix(r)] < j) continue;
+                    if (plan.rowIndex[Ix(r)] == j) plan.pivotUpdate[Ix(e)] = r;
+                    break;
+                }
+            }
+        }
+
+        // U by rows for the back substitution, each row in ascending column order.
+        for (int i = 1; i <= n; ++i) plan.upperStart[Ix(i) + 1] += plan.upperStart[Ix(i)];
+        const std::size_t upper = Ix(plan.upperStart[Ix(n) + 1]);
+        plan.upperCol.resize(upper);
+        plan.upperEntry.resize(upper);
+        std::vector<std::int32_t> next(plan.upperStart.begin(), plan.upperStart.end() - 1);
+        for (int j = 1; j <= n; ++j) {
+            for (std::int32_t e = plan.colStart[Ix(j)]; e < plan.diagPos[Ix(j)]; ++e) {
+                const std::size_t slot = Ix(next[Ix(plan.rowIndex[Ix(e)])]++);
+                plan.upperCol[slot] = j;
+                plan.upperEntry[slot] = e;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        plan = FactorPlan();
+        return m.error = kMatrixNoMemory;
+    }
+    plan.size = n;
+    plan.valid = true;
+    return 0;
+}
+
+// After an ordering the factors are in the elements; the solve reads them from the plan.
+void CopyFactorsFromElements(SparseMatrix& m)
+{
+    FactorPlan& plan = m.plan;
+    const std::size_t entries = plan.element.size();
+    if (m.complex) {
+        for (std::size_t q = 0; q < entries; ++q) {
+            plan.complexValue[2 * q] = plan.element[q]->real;
+            plan.complexValue[2 * q + 1] = plan.element[q]->imag;
+        }
+    } else {
+        for (std::size_t q = 0; q < entries; ++q) plan.value[q] = plan.element[q]->real;
+    }
+}
+
+// Left-looking refactorisation in the existing order, column by column: the column's loaded
+// values are scattered into the intermediate vector, updated by every earlier column that
+// its U part refers to, and gathered back into the plan. The elements are only read.
+// Columns chosen as direct by the partition also clamp their multipliers and the reciprocals
+// they use.
+int RefactorReal(SparseMatrix& m)
+{
+    FactorPlan& plan = m.plan;
+    const int n = plan.size;
+    const std::int32_t* colStart = plan.colStart.data();
+    const std::int32_t* diagPos = plan.diagPos.data();
+    const std::int32_t* rowIndex = plan.rowIndex.data();
+    MatrixElement* const* element = plan.element.data();
+    const std::uint8_t* direct = m.realDirect.data();
+    double* v = plan.value.data();
+    double* x = m.intermediate.data();
+
+    // The pivot and the previous column's reciprocal stay in registers: in chain-like circuits
+    // (ladders) each column waits for the one before, and a round trip through memory would
+    // lengthen that chain. The pivot is updated in the same order as the intermediate vector
+    // would be, so the result is the same to the last bit.
+    const std::int32_t* pivotUpdate = plan.pivotUpdate.data();
+    double lastReciprocal = 0.0;
+    for (int j = 1; j <= n; ++j) {
+        const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
+        for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = element[q]->real;
+        double pivot = element[diagonal]->real;
+        const bool clamp = direct[j] != 0;
+        for (std::int32_t q = begin; q < diagonal; ++q) {
+            const std::int32_t k = rowIndex[q];
+            const std::int32_t kDiagonal = diagPos[k];
+            double reciprocal = k == j - 1 ? lastReciprocal : v[kDiagonal];
+            double multiplier = x[k] * reciprocal;
+            if (clamp) {
+                multiplier = ClampPivotMagnitude(multiplier);
+                reciprocal = ClampPivotMagnitude(reciprocal);
+                v[kDiagonal] = reciprocal;
+                if (k == j - 1) lastReciprocal = reciprocal;
+            }
+            v[q] = multiplier;
+            if (pivotUpdate[q] >= 0) pivot -= multiplier * v[pivotUpdate[q]];
+            for (std::int32_t r = kDiagonal + 1, rEnd = colStart[k + 1]; r < rEnd; ++r)
+                x[rowIndex[r]] -= multiplier * v[r];
+        }
+        if (pivot == 0.0) return SetSingular(m, j);
+        lastReciprocal = 1.0 / pivot;
+        v[diagonal] = lastReciprocal;
+        for (std::int32_t q = diagonal + 1; q < end; ++q) v[q] = x[rowIndex[q]];
+    }
+    FinishFactor(m);
+    return 0;
+}
+
+int RefactorComplex(SparseMatrix& m)
+{
+    FactorPlan& plan = m.plan;
+    const int n = plan.size;
+    if (plan.complexValue.size() != 2 * plan.value.size()) {
+        try {
+            plan.complexValue.resize(2 * plan.value.size());
+        } catch (const std::bad_alloc&) {
+            return m.error = kMatrixNoMemory;
+        }
+    }
+    const std::int32_t* colStart = plan.colStart.data();
+    const std::int32_t* diagPos = plan.diagPos.data();
+    const std::int32_t* rowIndex = plan.rowIndex.data();
+    MatrixElement* const* element = plan.element.data();
+    double* v = plan.complexValue.data();
+    double* x = m.intermediate.data();
+
+    for (int j = 1; j <= n; ++j) {
+        const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
+        for (std::int32_t q = begin; q < end; ++q) {
+            x[2 * rowIndex[q]] = element[q]->real;
+            x[2 * rowIndex[q] + 1] = element[q]->imag;
+        }
+        for (std::int32_t q = begin; q < diagonal; ++q) {
+            const std::int32_t k = rowIndex[q];
+            const std::int32_t kDiagonal = diagPos[k];
+            const double xr = x[2 * k], xi = x[2 * k + 1];
+            const double pr = v[2 * kDiagonal], pi = v[2 * kDiagonal + 1];
+            const double mr = xr * pr - xi * pi;
+            const double mi = xr * pi + xi * pr;
+            v[2 * q] = mr;
+            v[2 * q + 1] = mi;
+            for (std::int32_t r = kDiagonal + 1, rEnd = colStart[k + 1]; r < rEnd; ++r) {
+                const double er = v[2 * r], ei = v[2 * r + 1];
+                double* target = x + 2 * rowIndex[r];
+                target[0] -= mr * er - mi * ei;
+                target[1] -= mr * ei + mi * er;
+            }
+        }
+        const double pr = x[2 * j], pi = x[2 * j + 1];
+        if (pr == 0.0 && pi == 0.0) return SetSingular(m, j);
+        ComplexReciprocal(pr, pi, v[2 * diagonal], v[2 * diagonal + 1]);
+        for (std::int32_t q = diagonal + 1; q < end; ++q) {
+            v[2 * q] = x[2 * rowIndex[q]];
+            v[2 * q + 1] = x[2 * rowIndex[q] + 1];
+        }
+    }
+    FinishFactor(m);
+    return 0;
+}
+
+}  // namespace
+
+int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, double relThreshold,
+                         double absThreshold, bool diagonalPivoting)
+{
+    if (!matrix) return kMatrixNoMemory;
+    SparseMatrix& m = *matrix;
+    m.error = 0;
+    if (relThreshold > 0.0 && relThreshold <= 1.0) m.relThreshold = relThreshold;
+    if (absThreshold >= 0.0) m.absThreshold = absThreshold;
+    if (!m.rowsLinked) LinkRows(m);
+    if (!m.workVectorsAllocated && !CreateWorkVectors(m)) return m.error;
+
+    m.plan.valid = false;
+    // The active links are only meaningful inside this ordering.
+    struct ActiveLinksGuard {
+        SparseMatrix& m;
+        ~ActiveLinksGuard() { m.activeStep = 0; }
+    } guard{m};
+    InitActiveLinks(m, 1);
+
+    int step = 1;
+    if (!m.needsOrdering) {
+        // Keep the old order while every reused pivot stays large against its column.
+        for (; step <= m.size; ++step) {
+            MatrixElement* pivot = m.diag[Ix(step)];
+            if (!pivot) break;
+            const double largest = LargestInColumnExcluding(m, pivot, step);
+            if (!(largest * m.relThreshold < ElementMagnitude(pivot))) break;
+            if (const int error = Eliminate(m, pivot)) return error;
+            AdvanceActiveLinks(m, step);
+        }
+        if (step > m.size) return FinishOrdering(m);
+    }
+
+    CountMarkowitz(m, rhs, step);
+    for (; step <= m.size; ++step) {
+        MatrixElement* pivot = ChoosePivot(m, step, diagonalPivoting);
+        if (!pivot) return SetSingular(m, step);
+        MovePivotToStep(m, pivot, step);
+        Eliminate(m, pivot);
+        if (m.error > kMatrixFatalLimit) return m.error;
+        UpdateMarkowitzCounts(m, pivot);
+        AdvanceActiveLinks(m, step);
+    }
+    m.needsOrdering = false;
+    m.reordered = true;
+    // The partition belongs to an order; a new order needs a new one.
+    m.partitioned = false;
+    return FinishOrdering(m);
+}
+
+int MatrixFactor(SparseMatrix* matrix)
+{
+    if (!matrix) return kMatrixNoMemory;
+    SparseMatrix& m = *matrix;
+    if (m.needsOrdering) return MatrixOrderAndFactor(matrix, {}, 0.0, 0.0, true);
+    // Without a plan (memory ran out while making it) the old order is tried in place.
+    if (!m.workVectorsAllocated || !m.plan.valid) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
+    if (!m.partitioned) PartitionColumns(matrix, kPartitionAuto);
+    const int error = m.complex ? RefactorComplex(m) : RefactorReal(m);
+    if (error != kMatrixSingular) return error;
+    // A zero pivot in the reused order does not make the matrix singular. The elements still
+    // hold the loaded values: reorder from the first pivot that is now too small, and report
+    // singular only when no pivot is left.
+    m.singularRow = m.singularCol = 0;
+    return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
+}
+
+int MatrixFactorReal(SparseMatrix* matrix)
+{
+    MatrixSetReal(matrix);
+    return MatrixFactor(matrix);
+}
+
+int MatrixFactorComplex(SparseMatrix* matrix)
+{
+    MatrixSetComplex(matrix);
+    return MatrixFactor(matrix);
+}
+
+void PartitionColumns(SparseMatrix* matrix, int mode)
+{
+    if (!matrix || matrix->partitioned) return;
+    SparseMatrix& m = *matrix;
+    if (!m.workVectorsAllocated && !CreateWorkVectors(m)) return;
+    m.partitioned = true;
+    if (mode == kPartitionDirect || mode == kPartitionIndirect) {
+        const std::uint8_t flag = mode == kPartitionDirect ? 1 : 0;
+        for (int step = 1; step <= m.size; ++step) m.realDirect[Ix(step)] = m.complexDirect[Ix(step)] = flag;
+        return;
+    }
+    // Weigh the scatter and gather of a direct column (every element twice) against the
+    // pointer table of an indirect one (dearer in the inner loop).
+    for (int step = 1; step <= m.size; ++step) {
+        std::int64_t elements = 0, multipliers = 0, operations = 0;
+        for (const MatrixElement* e = m.firstInCol[Ix(step)]; e; e = e->nextInCol) {
+            ++elements;
+            const MatrixElement* pivot = m.diag[Ix(e->row)];
+            if (e->row >= step || !pivot) continue;
+            ++multipliers;
+            for (const MatrixElement* below = pivot->nextInCol; below; below = below->nextInCol)
+                ++operations;
+        }
+        m.realDirect[Ix(step)] = multipliers + operations > 3 * elements - 2 * multipliers;
+        m.complexDirect[Ix(step)] = multipliers + operations > 7 * elements - 4 * multipliers;
+    }
+}
+
+}  // namespace kq5

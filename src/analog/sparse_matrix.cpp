@@ -1,0 +1,340 @@
+#include "analog/sparse_matrix.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+namespace kq5 {
+
+namespace {
+
+// Blocks after the first grow with the element count (half of it, within these bounds):
+// small circuits waste nothing, large ones keep their elements together.
+constexpr std::size_t kMinBlockElements = 31;
+constexpr std::size_t kMaxBlockElements = 1u << 16;
+
+// Resizes a frame vector, new entries taking fill; false when memory runs out.
+template <class T>
+bool GrowVector(std::vector<T>& v, std::size_t count, const T& fill) noexcept
+{
+    try {
+        v.resize(count, fill);
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return false;
+}
+
+// Allocates the frame vectors for allocated size n (entries 0 .. n).
+bool AllocateFrame(SparseMatrix& m, int n) noexcept
+{
+    const std::size_t count = static_cast<std::size_t>(n) + 1;
+    if (!GrowVector(m.diag, count, static_cast<MatrixElement*>(nullptr)) ||
+        !GrowVector(m.firstInCol, count, static_cast<MatrixElement*>(nullptr)) ||
+        !GrowVector(m.firstInRow, count, static_cast<MatrixElement*>(nullptr)))
+        return false;
+    const std::size_t old = m.intToExtRow.size();
+    if (!GrowVector(m.intToExtRow, count, 0) || !GrowVector(m.intToExtCol, count, 0)) return false;
+    for (std::size_t i = std::max<std::size_t>(old, 1); i < count; ++i) {
+        m.intToExtRow[i] = static_cast<std::int32_t>(i);
+        m.intToExtCol[i] = static_cast<std::int32_t>(i);
+    }
+    return true;
+}
+
+void FreeWorkVectors(SparseMatrix& m)
+{
+    m.markowitzRow = {};
+    m.markowitzCol = {};
+    m.markowitzProd = {};
+    m.realDirect = {};
+    m.complexDirect = {};
+    m.intermediate = {};
+    m.activeInCol = {};
+    m.activeInRow = {};
+    m.activeStep = 0;
+    m.workVectorsAllocated = false;
+}
+
+// Makes room for internal number newSize.
+bool EnlargeMatrix(SparseMatrix& m, int newSize)
+{
+    const int oldAllocated = m.allocatedSize;
+    if (newSize > oldAllocated) {
+        const int allocated = std::max(newSize, static_cast<int>(1.5 * oldAllocated));
+        // The work vectors are sized by the allocated size; ordering makes them again.
+        FreeWorkVectors(m);
+        if (!AllocateFrame(m, allocated)) {
+            m.error = kMatrixNoMemory;
+            return false;
+        }
+        m.allocatedSize = allocated;
+    }
+    m.size = newSize;
+    return true;
+}
+
+bool ExpandTranslationMaps(SparseMatrix& m, int newSize)
+{
+    const int allocated = std::max(newSize, static_cast<int>(1.5 * m.allocatedExtSize));
+    const std::size_t count = static_cast<std::size_t>(allocated) + 1;
+    if (!GrowVector(m.extToIntRow, count, -1) || !GrowVector(m.extToIntCol, count, -1)) {
+        m.error = kMatrixNoMemory;
+        return false;
+    }
+    m.allocatedExtSize = allocated;
+    return true;
+}
+
+// The internal number of an external one, handing out the next internal number on first
+// use. One external number names the same internal row and column until ordering moves them.
+bool TranslateOne(SparseMatrix& m, int ext, std::vector<std::int32_t>& map, int& internal)
+{
+    internal = map[static_cast<std::size_t>(ext)];
+    if (internal != -1) return true;
+    internal = m.currentSize + 1;
+    if (internal > m.size && !EnlargeMatrix(m, internal)) return false;
+    m.currentSize = internal;
+    m.extToIntRow[static_cast<std::size_t>(ext)] = internal;
+    m.extToIntCol[static_cast<std::size_t>(ext)] = internal;
+    m.intToExtRow[static_cast<std::size_t>(internal)] = ext;
+    m.intToExtCol[static_cast<std::size_t>(internal)] = ext;
+    return true;
+}
+
+bool Translate(SparseMatrix& m, int& row, int& col)
+{
+    const int larger = std::max(row, col);
+    if (larger > m.allocatedExtSize && !ExpandTranslationMaps(m, larger)) return false;
+    if (larger > m.extSize) m.extSize = larger;
+    return TranslateOne(m, row, m.extToIntRow, row) && TranslateOne(m, col, m.extToIntCol, col);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Element arena
+
+bool ElementArena::AddBlock(std::size_t count) noexcept
+{
+    try {
+        blocks_.reserve(blocks_.size() + 1);
+        blockSizes_.reserve(blockSizes_.size() + 1);
+        std::unique_ptr<MatrixElement[]> block(new MatrixElement[count]);
+        blocks_.push_back(std::move(block));
+        blockSizes_.push_back(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    lastUsed_ = 0;
+    return true;
+}
+
+bool ElementArena::Reserve(std::size_t count) noexcept
+{
+    if (!blocks_.empty() && blockSizes_.back() - lastUsed_ >= count) return true;
+    return AddBlock(std::max(count, kMinBlockElements));
+}
+
+MatrixElement* ElementArena::Allocate() noexcept
+{
+    if (blocks_.empty() || lastUsed_ == blockSizes_.back()) {
+        const std::size_t grow = std::clamp(handedOut_ / 2, kMinBlockElements, kMaxBlockElements);
+        if (!AddBlock(grow)) return nullptr;
+    }
+    ++handedOut_;
+    return &blocks_.back()[lastUsed_++];
+}
+
+// ---------------------------------------------------------------------------------------
+// Creation and destruction
+
+std::unique_ptr<SparseMatrix> MatrixCreate(int size, bool complex, int& error)
+{
+    error = 0;
+    if (size < 0) {
+        error = kMatrixBadSize;
+        return nullptr;
+    }
+    std::unique_ptr<SparseMatrix> m(new (std::nothrow) SparseMatrix());
+    if (!m) {
+        error = kMatrixNoMemory;
+        return nullptr;
+    }
+    const int allocated = std::max(size, kMinAllocatedSize);
+    m->complex = complex;
+    m->previousComplex = complex;
+    m->size = size;
+    m->extSize = size;
+    m->allocatedSize = allocated;
+    m->allocatedExtSize = allocated;
+    // The first block holds six elements per row, which a typical circuit about fills.
+    if (!AllocateFrame(*m, allocated) ||
+        !GrowVector(m->extToIntRow, static_cast<std::size_t>(allocated) + 1, -1) ||
+        !GrowVector(m->extToIntCol, static_cast<std::size_t>(allocated) + 1, -1) ||
+        !m->arena.Reserve(6 * static_cast<std::size_t>(allocated))) {
+        error = kMatrixNoMemory;
+        return nullptr;
+    }
+    m->extToIntRow[0] = 0;
+    m->extToIntCol[0] = 0;
+    return m;
+}
+
+int CreateSolverMatrix(std::unique_ptr<SparseMatrix>& slot)
+{
+    int error = 0;
+    slot = MatrixCreate(0, true, error);
+    return error;
+}
+
+void MatrixDestroy(std::unique_ptr<SparseMatrix>& matrix)
+{
+    matrix.reset();
+}
+
+// ---------------------------------------------------------------------------------------
+// Elements
+
+namespace sparse_internal {
+
+MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** above,
+                             bool fillin)
+{
+    MatrixElement* e = m.arena.Allocate();
+    if (!e) {
+        m.error = kMatrixNoMemory;
+        return nullptr;
+    }
+    e->row = row;
+    e->col = col;
+    e->nextInCol = *above;
+    *above = e;
+    if (row == col) m.diag[static_cast<std::size_t>(row)] = e;
+
+    if (m.rowsLinked) {
+        // A fill-in lies right of the current step: its row is searched from there.
+        MatrixElement** left = fillin && m.activeStep > 0 ? m.activeInRow[static_cast<std::size_t>(row)]
+                                                           : &m.firstInRow[static_cast<std::size_t>(row)];
+        while (*left && (*left)->col < col) left = &(*left)->nextInRow;
+        e->nextInRow = *left;
+        *left = e;
+        // A new stamp position after ordering invalidates the order; fill-ins belong to it.
+        if (!fillin) m.needsOrdering = true;
+    }
+    if (fillin) ++m.fillinCount;
+    ++m.elementCount;
+    return e;
+}
+
+void LinkRows(SparseMatrix& m)
+{
+    std::fill(m.firstInRow.begin(), m.firstInRow.end(), nullptr);
+    for (int col = m.size; col >= 1; --col) {
+        for (MatrixElement* e = m.firstInCol[static_cast<std::size_t>(col)]; e; e = e->nextInCol) {
+            e->col = col;
+            MatrixElement*& head = m.firstInRow[static_cast<std::size_t>(e->row)];
+            e->nextInRow = head;
+            head = e;
+        }
+    }
+    m.rowsLinked = true;
+}
+
+bool CreateWorkVectors(SparseMatrix& m)
+{
+    const std::size_t n = static_cast<std::size_t>(m.allocatedSize) + 1;
+    try {
+        m.markowitzRow.assign(n, 0);
+        m.markowitzCol.assign(n, 0);
+        m.markowitzProd.assign(n + 1, 0);
+        m.realDirect.assign(n, 0);
+        m.complexDirect.assign(n, 0);
+        m.intermediate.assign(2 * n, 0.0);
+        m.activeInCol.assign(n, nullptr);
+        m.activeInRow.assign(n, nullptr);
+    } catch (const std::bad_alloc&) {
+        FreeWorkVectors(m);
+        m.error = kMatrixNoMemory;
+        return false;
+    }
+    m.workVectorsAllocated = true;
+    return true;
+}
+
+MatrixElement* FindInColumn(const SparseMatrix& m, int col, int row)
+{
+    MatrixElement* e = m.firstInCol[static_cast<std::size_t>(col)];
+    while (e && e->row < row) e = e->nextInCol;
+    return e && e->row == row ? e : nullptr;
+}
+
+}  // namespace sparse_internal
+
+MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column)
+{
+    if (!matrix) return nullptr;
+    SparseMatrix& m = *matrix;
+    if (row < 0 || column < 0) {
+        m.error = kMatrixBadSize;
+        return nullptr;
+    }
+    if (row == 0 || column == 0) return &m.trash;
+    if (!Translate(m, row, column)) return nullptr;
+
+    if (row == column) {
+        if (MatrixElement* d = m.diag[static_cast<std::size_t>(row)]) return d;
+    }
+    MatrixElement** above = &m.firstInCol[static_cast<std::size_t>(column)];
+    while (*above && (*above)->row < row) above = &(*above)->nextInCol;
+    if (*above && (*above)->row == row) return *above;
+    return sparse_internal::CreateElement(m, row, column, above, false);
+}
+
+int MatrixReserveElement(SparseMatrix* matrix, int row, int column, MatrixElementRef& ref)
+{
+    MatrixElement* e = MatrixGetElement(matrix, row, column);
+    ref = MatrixElementRef(e);
+    if (e) return 0;
+    const int error = MatrixGetError(matrix);
+    return error ? error : kMatrixNoMemory;
+}
+
+void MatrixClear(SparseMatrix* matrix)
+{
+    if (!matrix) return;
+    SparseMatrix& m = *matrix;
+    if (m.complex || m.previousComplex) {
+        m.arena.ForEach([](MatrixElement& e) {
+            e.real = 0.0;
+            e.imag = 0.0;
+        });
+    } else {
+        m.arena.ForEach([](MatrixElement& e) { e.real = 0.0; });
+    }
+    m.trash.real = 0.0;
+    m.trash.imag = 0.0;
+    m.error = 0;
+    m.factored = false;
+    m.singularCol = 0;
+    m.singularRow = 0;
+    m.previousComplex = m.complex;
+}
+
+int MatrixGetError(const SparseMatrix* matrix)
+{
+    return matrix ? matrix->error : kMatrixNoMemory;
+}
+
+void MatrixSetReal(SparseMatrix* matrix)
+{
+    if (matrix) matrix->complex = false;
+}
+
+void MatrixSetComplex(SparseMatrix* matrix)
+{
+    if (matrix) matrix->complex = true;
+}
+
+}  // namespace kq5

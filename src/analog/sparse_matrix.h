@@ -1,0 +1,211 @@
+#pragma once
+// The sparse matrix of the modified nodal equations: an orthogonally linked matrix whose
+// elements are chained by column and, once ordering starts, by row, so that the LU
+// factorisation can reorder and fill it in place.
+//
+// Row and column numbers seen by callers are "external" (the simulator's unknown numbers,
+// 0 being ground); the matrix hands out its own "internal" numbers in order of first use and
+// permutes them freely while it orders.
+//
+// Element addresses are stable: an element handed out stays at its address until the matrix
+// is destroyed, across every clear, factorisation, fill-in and growth. Devices therefore find
+// their elements once during set-up and add into them directly on every load.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kq5 {
+
+// One structurally nonzero entry (fill-ins included). A caller may treat a pointer to the
+// element as a pointer to its real part with the imaginary part directly behind it.
+struct MatrixElement {
+    double real = 0.0;
+    double imag = 0.0;  // used in complex mode only, cleared in both
+    std::int32_t row = 0;
+    std::int32_t col = 0;
+    MatrixElement* nextInRow = nullptr;  // ascending column, once rows are linked
+    MatrixElement* nextInCol = nullptr;  // ascending row
+};
+static_assert(offsetof(MatrixElement, imag) == sizeof(double),
+              "stampers address the imaginary part right behind the real part");
+
+// Error words of the matrix. Values above kMatrixFatalLimit stop a factorisation at once.
+inline constexpr int kMatrixBadSize = 101;
+inline constexpr int kMatrixFatalLimit = 100;
+inline constexpr int kMatrixNoMemory = 15002;  // "Insufficient memory."
+inline constexpr int kMatrixSingular = 15051;  // "Matrix is singular."
+
+inline constexpr std::uint32_t kSparseMatrixIdentifier = 0x772773;
+inline constexpr int kMinAllocatedSize = 6;
+
+// Owner of every element. Blocks are never moved or freed before the matrix dies, which is
+// what keeps element addresses stable; blocks grow with the matrix so that a large circuit's
+// elements lie close together in memory.
+class ElementArena {
+public:
+    // A zeroed element, or null when the heap is exhausted.
+    MatrixElement* Allocate() noexcept;
+    // Makes sure the next count elements come from one block (a hint for locality).
+    bool Reserve(std::size_t count) noexcept;
+
+    // Calls f(MatrixElement&) for every element handed out so far.
+    template <class F>
+    void ForEach(F&& f)
+    {
+        for (std::size_t b = 0; b < blocks_.size(); ++b) {
+            const std::size_t used = b + 1 == blocks_.size() ? lastUsed_ : blockSizes_[b];
+            MatrixElement* block = blocks_[b].get();
+            for (std::size_t i = 0; i < used; ++i) f(block[i]);
+        }
+    }
+
+private:
+    bool AddBlock(std::size_t count) noexcept;
+
+    std::vector<std::unique_ptr<MatrixElement[]>> blocks_;
+    std::vector<std::size_t> blockSizes_;
+    std::size_t lastUsed_ = 0;  // elements handed out from the last block
+    std::size_t handedOut_ = 0;
+};
+
+// The factors in compact column form, built after each ordering from the linked structure.
+// Refactorisation and solve run on these arrays: no pointer chasing in the inner loops, and
+// the elements keep their loaded values, so a refactorisation that meets a zero pivot can
+// still reorder the same values.
+struct FactorPlan {
+    bool valid = false;
+    std::int32_t size = 0;
+    std::vector<std::int32_t> colStart;  // column j holds entries colStart[j] .. colStart[j+1]-1
+    std::vector<std::int32_t> diagPos;   // entry of column j's diagonal (its pivot)
+    std::vector<std::int32_t> rowIndex;  // internal row of each entry, ascending per column
+    std::vector<MatrixElement*> element; // the element each entry is loaded from
+    std::vector<double> value;           // real factors
+    std::vector<double> complexValue;    // complex factors, (real, imaginary) per entry
+    // Per entry of a U part (row k of column j): the entry of column k at row j, which
+    // updates column j's pivot, or -1 when column k has none.
+    std::vector<std::int32_t> pivotUpdate;
+    std::vector<std::int32_t> upperStart;  // U by rows: row i holds upperStart[i] .. [i+1]-1
+    std::vector<std::int32_t> upperCol;    // column of each U entry, ascending per row
+    std::vector<std::int32_t> upperEntry;  // its entry in the column arrays
+};
+
+struct SparseMatrix {
+    double absThreshold = 0.0;
+    std::int32_t allocatedSize = 0;     // rows the frame vectors can hold
+    std::int32_t allocatedExtSize = 0;  // entries the external-to-internal maps can hold
+    bool complex = false;               // mode of the next factor and solve
+    std::int32_t currentSize = 0;       // internal numbers handed out so far
+    std::vector<MatrixElement*> diag;   // per internal row, null while absent
+    std::vector<std::uint8_t> complexDirect;  // per column: complex refactor scatters/gathers
+    std::vector<std::uint8_t> realDirect;     // per column: real refactor scatters/gathers
+    std::int32_t elementCount = 0;      // elements and fill-ins created
+    std::int32_t error = 0;
+    std::int32_t extSize = 0;           // largest external number seen
+    std::vector<std::int32_t> extToIntCol;  // -1 for an external number not yet seen
+    std::vector<std::int32_t> extToIntRow;
+    bool factored = false;
+    std::int32_t fillinCount = 0;
+    std::vector<MatrixElement*> firstInCol;
+    std::vector<MatrixElement*> firstInRow;
+    std::uint32_t identifier = kSparseMatrixIdentifier;
+    std::vector<double> intermediate;  // two doubles per row (complex room)
+    bool workVectorsAllocated = false;
+    std::vector<std::int32_t> intToExtCol;
+    std::vector<std::int32_t> intToExtRow;
+    std::vector<std::int32_t> markowitzRow;
+    std::vector<std::int32_t> markowitzCol;
+    std::vector<std::int32_t> markowitzProd;  // size + 2 entries: room for the search sentinel
+    // While ordering: per column the link to its first element at or below the current step,
+    // per row the link to its first element at or right of it. They spare every exchange and
+    // search a walk through the finished part of the matrix.
+    std::vector<MatrixElement**> activeInCol;
+    std::vector<MatrixElement**> activeInRow;
+    std::int32_t activeStep = 0;  // the step the links belong to, 0 outside ordering
+    std::int32_t maxRowCountInLowerTri = -1;
+    bool needsOrdering = true;
+    bool oddInterchanges = false;
+    bool partitioned = false;
+    std::int32_t pivotsOriginalCol = 0;
+    std::int32_t pivotsOriginalRow = 0;
+    char pivotMethod = 0;  // 's', 'q', 'd' or 'e': the search that found the last pivot
+    bool previousComplex = false;
+    double relThreshold = 0.001;
+    bool reordered = false;
+    bool rowsLinked = false;
+    std::int32_t singularCol = 0;  // external numbers, 0 when none
+    std::int32_t singularRow = 0;
+    std::int32_t singletons = 0;
+    std::int32_t size = 0;         // internal rows in use
+    MatrixElement trash;           // every stamp into row or column 0 lands here
+    ElementArena arena;
+    FactorPlan plan;
+};
+
+// What a device keeps for one entry it stamps: found once at set-up, added into on every
+// load. Because each device holds its own references, a load that is skipped can never
+// shift the elements of another device.
+class MatrixElementRef {
+public:
+    MatrixElementRef() = default;
+    explicit MatrixElementRef(MatrixElement* element) : element_(element) {}
+
+    void Add(double value) const { element_->real += value; }
+    void AddComplex(double re, double im) const
+    {
+        element_->real += re;
+        element_->imag += im;
+    }
+    MatrixElement* Element() const { return element_; }
+    explicit operator bool() const { return element_ != nullptr; }
+
+private:
+    MatrixElement* element_ = nullptr;
+};
+
+// A new matrix, or null with the error word set: 101 for a negative size, 15002 when memory
+// runs out. Size 0 is accepted: the matrix grows as elements are asked for.
+std::unique_ptr<SparseMatrix> MatrixCreate(int size, bool complex, int& error);
+// The solver's creation entry: an empty complex matrix stored in the slot (null on failure);
+// the error word.
+int CreateSolverMatrix(std::unique_ptr<SparseMatrix>& slot);
+
+// The element for the external row/column pair, made (value 0) when absent; the trash element
+// when row or column is 0; null when memory ran out (error word 15002) or a number is
+// negative (error word 101).
+MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column);
+// The same as a reference for a device record: 0, or the error word.
+int MatrixReserveElement(SparseMatrix* matrix, int row, int column, MatrixElementRef& ref);
+
+// Zeroes the values for the next load; structure, order and pivots are kept.
+void MatrixClear(SparseMatrix* matrix);
+// The error word; 15002 for a null matrix.
+int MatrixGetError(const SparseMatrix* matrix);
+void MatrixSetReal(SparseMatrix* matrix);
+void MatrixSetComplex(SparseMatrix* matrix);
+// Frees everything the matrix owns and empties the slot.
+void MatrixDestroy(std::unique_ptr<SparseMatrix>& matrix);
+
+// Magnitude used by every pivot decision: |re| + |im|.
+inline double ElementMagnitude(const MatrixElement* e)
+{
+    return (e->real < 0 ? -e->real : e->real) + (e->imag < 0 ? -e->imag : e->imag);
+}
+
+namespace sparse_internal {
+
+// Creates the element at internal (row, col), linked into its column at *above (the link
+// that must point at it) and, when rows are linked, into its row. Null and 15002 when memory
+// runs out.
+MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** above,
+                             bool fillin);
+// Builds the row lists from the column lists and rewrites every column field.
+void LinkRows(SparseMatrix& m);
+// Makes the Markowitz, partition and intermediate vectors; false (15002) when out of memory.
+bool CreateWorkVectors(SparseMatrix& m);
+// The element of internal column col at internal row row, or null.
+MatrixElement* FindInColumn(const SparseMatrix& m, int col, int row);
+
+}  // namespace sparse_internal
+
+}  // namespace kq5

@@ -1,0 +1,48 @@
+#pragma once
+// Pivot choice of the sparse factorisation: Markowitz counts of the active submatrix, the four
+// pivot searches (singletons, quick diagonal, diagonal, whole matrix) with a relative
+// threshold, the row and column exchanges that bring a pivot to its step, and the count
+// updates after each elimination. Used by the factorisation only.
+#include <cstdint>
+#include <span>
+
+#include "analog/sparse_matrix.h"
+
+namespace kq5::sparse_internal {
+
+inline constexpr std::int32_t kMaxMarkowitzProduct = 2147483646;
+inline constexpr int kMaxMarkowitzTies = 100;
+inline constexpr int kTiesMultiplier = 5;
+
+// Row count x column count, saturated.
+std::int32_t MarkowitzProduct(std::int32_t rowCount, std::int32_t colCount);
+
+// Markowitz row and column counts of the active submatrix from step on (the right-hand side,
+// when given, counts as an extra column), then the products and the singleton count.
+void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step);
+
+// The pivot for step, or null; records the search in pivotMethod. The whole-matrix search
+// sets the error word to 15051 when the active submatrix is all zero.
+MatrixElement* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting);
+
+// Largest magnitude in the element's column at or below step, the element itself excluded.
+double LargestInColumnExcluding(const SparseMatrix& m, const MatrixElement* e, int step);
+
+// Exchanges rows and columns so that the pivot sits at (step, step).
+void MovePivotToStep(SparseMatrix& m, MatrixElement* pivot, int step);
+
+// Fill-in at internal (row, col), linked at *above in its column; Markowitz counts updated.
+MatrixElement* InsertFillin(SparseMatrix& m, int row, int col, MatrixElement** above);
+
+// Counts after the pivot's row and column left the active submatrix.
+void UpdateMarkowitzCounts(SparseMatrix& m, const MatrixElement* pivot);
+
+// Sets the active links for step (walking from the list heads), and moves them past the
+// row and column of step once it is eliminated.
+void InitActiveLinks(SparseMatrix& m, int step);
+void AdvanceActiveLinks(SparseMatrix& m, int step);
+
+// Records the external row and column of the internal step as singular; 15051.
+int SetSingular(SparseMatrix& m, int step);
+
+}  // namespace kq5::sparse_internal

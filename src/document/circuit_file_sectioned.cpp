@@ -1,0 +1,350 @@
+#include "document/circuit_file_sectioned.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "analyses/analysis_windows.h"
+#include "app/error_context.h"
+#include "app/wait_cursor.h"
+#include "app/window_record.h"
+#include "core/field_stream.h"
+#include "core/file_paths.h"
+#include "core/format.h"
+#include "core/key_file.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "document/connectivity.h"
+#include "document/document_windows.h"
+#include "document/file_names.h"
+#include "document/part_numbering.h"
+#include "document/section_analysis.h"
+#include "document/section_items.h"
+#include "document/section_views.h"
+#include "document/section_windows.h"
+#include "platform/system.h"
+#include "platform/win_styles.h"
+#include "platform/window.h"
+#include "plots/limits_rows.h"
+#include "schematic/page_array.h"
+
+namespace kq5 {
+
+const std::array<IniSectionRow<SectionStream>, kCircuitSectionCount> kCircuitSectionTable = {{
+    {"Main", &TransferMainSection},
+    {"FontAndColor", &TransferFontAndColorSection},
+    {"Window Placement", &TransferWindowPlacementSection},
+    {"Comp", &TransferCompSection},
+    {"Attr", &TransferAttrSections},
+    {"Wire", &TransferWireSection},
+    {"Grid Text", &TransferGridTextSections},
+    {"Object", &TransferObjectSection},
+    {"Flag", &TransferGridTextSections},
+    {"Page", &TransferPageSections},
+    {"Text Area", &TransferTextAreaSection},
+    {"Analysis", &TransferAnalysisSection},
+    {"Monte Carlo Options", &TransferMonteCarloOptionsSections},
+    {"Monte Carlo", &TransferMonteCarloSections},
+    {"Graph 3D", &TransferGraph3DSections},
+    {"Performance", &TransferPerformanceSections},
+    {"Performance WaveForm", &TransferPerformanceWaveFormSections},
+    {"Printer", &TransferPrinterSection},
+    {"AObject", &TransferAObjectSections},
+    {"Limits", &TransferLimitsSections},
+    {"WaveForm", &TransferWaveFormSections},
+    {"Schematic", &TransferSchematicSection},
+    {"Stepping", &TransferSteppingSections},
+    {"DSP", &TransferDspSection},
+}};
+
+namespace {
+
+constexpr const char* kProgramVersionText = "2.1.2";
+
+int ErrnoId(int error) { return kMsgFileErrorBase + (error != 0 ? error : EIO); }
+
+// The sections after the items and grid texts, in the order a file holds them.
+constexpr std::array<SectionRoutine, 11> kTrailingSections = {
+    &TransferSchematicSection,          &TransferPageSections,       &TransferTextAreaSection,
+    &TransferPrinterSection,            &TransferAnalysisSection,    &TransferMonteCarloOptionsSections,
+    &TransferMonteCarloSections,        &TransferGraph3DSections,    &TransferPerformanceSections,
+    &TransferLimitsSections,            &TransferSteppingSections,
+};
+
+int WriteItemSections(SectionStream& stream)
+{
+    for (SchematicItem& item : ListRecords<SchematicItem>(stream.Document().itemList)) {
+        stream.currentItem = &item;
+        int status = 0;
+        switch (item.itemKind) {
+        case kItemComponent: status = TransferCompSection(stream); break;
+        case kItemWire: status = TransferWireSection(stream); break;
+        case kItemGraphicObject: status = TransferObjectSection(stream); break;
+        default: break;
+        }
+        if (status != 0) return status;
+    }
+    stream.currentItem = nullptr;
+    return 0;
+}
+
+// The largest page index any item or grid text uses, -1 when none.
+int HighestPageUsed(const CircuitDocument& document)
+{
+    int highest = -1;
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) highest = std::max<int>(highest, item.page);
+    for (const GridText& text : ListRecords<GridText>(document.gridTextList)) highest = std::max<int>(highest, text.page);
+    return highest;
+}
+
+void ApplySteppingDefaults(CircuitDocument& document)
+{
+    for (SteppingSlot& slot : document.stepping) {
+        if (!(slot.flags & (kStepModel | kStepComponent | kStepSymbolic))) slot.flags |= kStepComponent;
+        if (!(slot.flags & (kStepLog | kStepLinear | kStepList))) slot.flags |= kStepLinear;
+    }
+}
+
+void InvalidatePlacement(win::WINDOWPLACEMENT& placement) { placement.length = 0; }
+
+// Placements saved at another screen size would put windows off the screen.
+void InvalidateAllPlacements(CircuitDocument& document)
+{
+    for (win::WINDOWPLACEMENT& placement : document.placements) InvalidatePlacement(placement);
+    for (int kind = 0; kind < kAnalysisKindCount; ++kind) {
+        const auto k = static_cast<std::size_t>(kind);
+        for (auto& window : ListRecords<PerformanceWindowRecord>(document.performanceWindows[k]))
+            InvalidatePlacement(window.view.placement);
+        for (auto& window : ListRecords<Graph3DPlot>(document.graph3DWindows[k])) InvalidatePlacement(window.view.placement);
+        for (auto& window : ListRecords<MonteCarloWindowRecord>(document.monteCarloWindows[k]))
+            InvalidatePlacement(window.view.placement);
+    }
+}
+
+// Fix-ups after the sections were read.
+int FinishSectionedLoad(WindowRecord* record)
+{
+    CircuitDocument& document = *record->document;
+    RescanPartNumbers(record);
+    ApplySteppingDefaults(document);
+    const int pageCount = std::max({static_cast<int>(document.pages.size()), HighestPageUsed(document) + 1, 1});
+    if (pageCount != static_cast<int>(document.pages.size())) {
+        if (int status = ResizePageArray(record, pageCount)) return status;
+    }
+    // A pane must show a page that exists.
+    for (std::int32_t& page : document.panePage) {
+        if (page < 0 || page >= pageCount) page = 0;
+    }
+    if (CircuitFiles().screenChanged) InvalidateAllPlacements(document);
+    return 0;
+}
+
+// Creates a file beside the target that nobody else uses; its path goes to tempPath.
+int CreateSiblingTempFile(const std::string& target, std::string& tempPath)
+{
+    const std::size_t slash = target.find_last_of('/');
+    const std::string directory = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string pattern = directory + "/.~" + base + ".XXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return ErrnoId(errno);
+    // The new file keeps the permissions of the file it replaces, or gets the usual ones.
+    struct stat old;
+    mode_t mode;
+    if (::stat(target.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
+    ::close(fd);
+    tempPath = std::move(pattern);
+    return 0;
+}
+
+// The file a save replaces: a link is followed, so the link stays and its file changes.
+std::string SaveTarget(const std::string& path)
+{
+    std::string target = ResolveFilePath(path);
+    struct stat st;
+    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(target.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    return target;
+}
+
+void SyncDirectoryOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::string directory = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+int FlushUnitToDisk(int unit)
+{
+    const FileUnit* slot = GetFileUnit(unit);
+    if (slot == nullptr || !slot->stream) return ErrnoId(EBADF);
+    std::FILE* file = slot->stream.get();
+    errno = 0;
+    if (std::fflush(file) != 0) return ErrnoId(errno);
+    if (::fsync(::fileno(file)) != 0) return ErrnoId(errno);
+    return 0;
+}
+
+}  // namespace
+
+int TransferMainSection(SectionStream& stream)
+{
+    if (stream.IsWriting()) {
+        const CircuitDocument& document = stream.Document();
+        SectionWriter out(stream.unit);
+        out.Section("Main");
+        out.String("FileType", "CIR");
+        if (out.status == 0) out.status = WriteKeyVersion(out.unit, "Version", stream.version);
+        out.String("Program", LoadResString(kMsgProductLine));
+        out.String("Screen", StrPrintf("%d,%d", win::GetSystemMetrics(win::SM_CXSCREEN),
+                                       win::GetSystemMetrics(win::SM_CYSCREEN)));
+        out.String("KQ5Version", kProgramVersionText);
+        out.Int("NLCnt", document.itemList.count);
+        out.Int("TXCnt", document.gridTextList.count);
+        return out.status;
+    }
+    CircuitFileState& state = CircuitFiles();
+    state.screenChanged = false;
+    bool fileTypeSeen = false;
+    KeyLine line;
+    int status = 0;
+    while (NextSettingLine(stream, line, status)) {
+        if (line.key == "FILETYPE") {
+            fileTypeSeen = EqualsNoCase(line.value, "CIR") || EqualsNoCase(line.value, "KQ5.CIR");
+        } else if (line.key == "VERSION") {
+            stream.version = ParseVersionNumber(line.value);
+        } else if (line.key == "SCREEN") {
+            std::string value = line.value;
+            const int width = ReadKeyInt(value);
+            const int height = ReadKeyInt(value);
+            state.screenChanged = width != win::GetSystemMetrics(win::SM_CXSCREEN) ||
+                                  height != win::GetSystemMetrics(win::SM_CYSCREEN);
+        }
+    }
+    if (!fileTypeSeen) return kMsgBadFormat;
+    return status;
+}
+
+int ReadCircuitFileV2(WindowRecord* record, LoadOptions options)
+{
+    if (record == nullptr || !record->document) return kMsgInsufficientMemory;
+    CircuitFileState& state = CircuitFiles();
+    FreeAllLimitsRows(record);
+    FreePageArray(record);
+    SectionStream stream;
+    stream.unit = state.loadUnit;
+    stream.version = state.loadVersion;
+    stream.pendingLine = std::move(state.pendingLine);
+    stream.record = record;
+    stream.loadOptions = options;
+    state.pendingLine.clear();
+    int status = ProcessIniSectionTable<SectionStream>(kCircuitSectionTable, stream);
+    int fixups = FinishSectionedLoad(record);
+    return status != 0 ? status : fixups;
+}
+
+int WriteCircuitSections(WindowRecord* record, int unit)
+{
+    SectionStream stream;
+    stream.unit = unit;
+    stream.version = kSectionedFileVersion;
+    stream.record = record;
+    for (SectionRoutine routine : {&TransferMainSection, &TransferFontAndColorSection, &TransferWindowPlacementSection}) {
+        if (int status = routine(stream)) return status;
+    }
+    if (int status = WriteItemSections(stream)) return status;
+    if (int status = TransferGridTextSections(stream)) return status;
+    for (SectionRoutine routine : kTrailingSections) {
+        if (int status = routine(stream)) return status;
+    }
+    return TransferDspSection(stream);
+}
+
+int WriteFileReplacing(const std::string& path, const std::function<int(int unit)>& writer)
+{
+    const std::string target = SaveTarget(path);
+    std::string tempPath;
+    if (int status = CreateSiblingTempFile(target, tempPath)) return status;
+    int status = 0;
+    const int unit = FindFreeUnit();
+    if (unit < 0) status = ErrnoId(EMFILE);
+    if (status == 0) status = CreateUnit(tempPath, unit);
+    if (status == 0) status = writer(unit);
+    if (status == 0) status = FlushUnitToDisk(unit);
+    if (unit >= 0) {
+        const int closeStatus = CloseUnit(unit);
+        if (status == 0) status = closeStatus;
+    }
+    if (status == 0 && std::rename(tempPath.c_str(), target.c_str()) != 0) status = ErrnoId(errno);
+    if (status != 0) {
+        ::unlink(tempPath.c_str());
+        return status;
+    }
+    SyncDirectoryOf(target);
+    return 0;
+}
+
+int SaveCircuitWith(WindowRecord* record, const std::string& path, int flags, const std::function<int(int unit)>& writer)
+{
+    BeginWaitCursor(record->window);
+    if (!(flags & kWriteQuietly)) {
+        // Node numbers that cannot be built (reported there) do not keep the circuit from disk.
+        if (IsSchematicKind(record->kind)) RebuildNetlistIfNeeded(record, true);
+        AddRecentFile(path);
+    }
+    if (record->window != nullptr && record->document) {
+        win::WINDOWPLACEMENT placement;
+        if (win::GetWindowPlacement(record->window, &placement)) record->document->placements[0] = placement;
+    }
+    int status = WriteFileReplacing(path, writer);
+    if (status == 0) {
+        // Only a file that is completely on disk makes the window unmodified.
+        record->modified = 0;
+    } else {
+        SetErrorContext(path);
+        ReportLineMessage(FrameRecord(), status);
+        status = kMsgAlreadyReported;
+    }
+    EndWaitCursor();
+    return status;
+}
+
+int SaveDocumentWindow(WindowRecord* record, const std::string& path, int flags)
+{
+    if (record == nullptr) return 0;
+    if (record->kind == kWindowTextCircuit) {
+        const int status = WriteTextWindowToFile(record);
+        if (status == 0) record->modified = 0;
+        return status;
+    }
+    if (record->kind == kWindowModelLibrary || !record->document) {
+        // Binary model libraries are written by the model library code, not as circuits; saying
+        // "saved" without writing would lose the user's library.
+        SetErrorContext(path);
+        ReportMessage("E", kMsgWritingFile, path.c_str());
+        return kMsgAlreadyReported;
+    }
+    return SaveCircuitWith(record, path, flags, [record](int unit) { return WriteCircuitSections(record, unit); });
+}
+
+}  // namespace kq5

@@ -1,0 +1,90 @@
+#include "document/node_table.h"
+
+#include "analog/analysis_state.h"
+#include "app/preference_values.h"
+#include "core/char_classes.h"
+#include "core/engineering_numbers.h"
+#include "digital/digital_logic_tables.h"
+#include "digital/digital_node_states.h"
+#include "netlist/scope_names.h"
+
+namespace kq5 {
+
+namespace {
+
+std::string AfterLastDot(const std::string& name)
+{
+    std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(dot + 1);
+}
+
+template <class Rows>
+std::string FindNodeNameIn(const Rows& rows, std::int32_t number, int scope, int domain)
+{
+    for (const NodeNameRow& row : rows)
+        if (row.domain == domain && row.scope == scope && row.number == number) return AfterLastDot(row.name);
+    for (const NodeNameRow& row : rows)
+        if (row.domain == domain && row.number == number) return row.name;
+    return {};
+}
+
+template <class Rows>
+struct Reversed {
+    const Rows& rows;
+    auto begin() const { return rows.rbegin(); }
+    auto end() const { return rows.rend(); }
+};
+
+}  // namespace
+
+std::string FindNodeName(const NodeTable& table, std::int32_t number, int scope, int domain)
+{
+    return FindNodeNameIn(table.rows, number, scope, domain);
+}
+
+std::string FindNodeNameFromEnd(const NodeTable& table, std::int32_t number, int scope, int domain)
+{
+    return FindNodeNameIn(Reversed<std::vector<NodeNameRow>>{table.rows}, number, scope, domain);
+}
+
+std::int32_t LookupNodeNumber(const NodeTable& table, std::string_view name, int level, int domain)
+{
+    if (name == "0") return 0;
+    const std::string qualified = level > 0 ? QualifyNameWithScope(name, level) : std::string(name);
+    for (const NodeNameRow& row : table.rows)
+        if (row.domain == domain && EqualsNoCase(row.name, qualified)) return row.number;
+    return -1;
+}
+
+void AppendInterfaceModelName(std::string& text, int direction)
+{
+    if (direction == kInterfaceDtoA)
+        text += "$DTOA";
+    else if (direction == kInterfaceAtoD)
+        text += "$ATOD";
+}
+
+std::string FormatNodeLabel(const SchematicNodeRow& row, unsigned flags)
+{
+    std::string text;
+    if (flags & kNodeLabelNumber) {
+        text = std::to_string(row.nodeNumber);
+        AppendInterfaceModelName(text, row.direction);
+    }
+    if (!(flags & kNodeLabelValue)) return text;
+    if (flags & kNodeLabelNumber) text += ':';
+    const auto index = static_cast<std::size_t>(row.nodeNumber);
+    if (row.kind == kNodeDigital) {
+        const std::vector<std::uint16_t>& states = DigitalSimulator().current;
+        text += DigitalStateChar(row.nodeNumber >= 0 && index < states.size() ? states[index] : 0);
+        return text;
+    }
+    double voltage = row.voltage;
+    const AnalysisState& analysis = Analysis();
+    if (analysis.analysisKind != kAnalysisNone && row.nodeNumber >= 0 && index < analysis.solution.real.size())
+        voltage = analysis.solution.real[index];
+    text += FormatNumber(voltage, PreferenceSettings().nodeVoltageFormat, 0);
+    return text;
+}
+
+}  // namespace kq5

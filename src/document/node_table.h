@@ -1,0 +1,52 @@
+#pragma once
+// Node names and node labels: the circuit's node-name table, filled when the circuit build
+// resolves node names and looked up by name or number, and the text shown for a node of the
+// schematic node table.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "document/circuit_document.h"
+
+namespace kq5 {
+
+// One named node: its full name (dotted inside subcircuits), number, scope and domain.
+struct NodeNameRow {
+    std::string name;
+    std::int32_t number = 0;
+    std::int16_t scope = 0;
+    std::int16_t domain = 0;
+};
+
+// Row 0 is ground, named "0".
+struct NodeTable {
+    std::vector<NodeNameRow> rows;
+};
+
+// The node-name table of the circuit being built (kept with the connectivity state).
+NodeTable& CircuitNodeTable();
+
+// The first row with that domain, scope and number gives its name after the last "."; failing
+// that the first row with that domain and number gives its whole name; else "".
+std::string FindNodeName(const NodeTable& table, std::int32_t number, int scope, int domain);
+// The same with both scans running from the last row to the first.
+std::string FindNodeNameFromEnd(const NodeTable& table, std::int32_t number, int scope, int domain);
+// "0" gives 0; otherwise the name, qualified with the instance path of subcircuit scope
+// `level` when level is above 0, is looked up among the rows of the domain (case-blind).
+// -1 when none.
+std::int32_t LookupNodeNumber(const NodeTable& table, std::string_view name, int level, int domain);
+
+// Flag bits of FormatNodeLabel.
+inline constexpr unsigned kNodeLabelNumber = 0x1;  // the node number (and interface suffix)
+inline constexpr unsigned kNodeLabelValue = 0x2;   // ":" and the node's voltage or state
+
+// Appends "$DTOA" (direction 2) or "$ATOD" (direction 1); nothing for other directions.
+void AppendInterfaceModelName(std::string& text, int direction);
+
+// The text shown beside a node: its number, and its value, the voltage taken from the
+// analysis solution while an analysis is set up, else the row's stored voltage; a digital
+// node shows its state letter.
+std::string FormatNodeLabel(const SchematicNodeRow& row, unsigned flags);
+
+}  // namespace kq5

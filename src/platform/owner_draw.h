@@ -1,0 +1,53 @@
+#pragma once
+// Owner-drawn items: the structures of WM_MEASUREITEM and WM_DRAWITEM, shared by the controls
+// (buttons, list boxes, combo boxes) and the menus.
+#include "platform/win_types.h"
+
+namespace win {
+
+// Owner-draw control types (CtlType).
+constexpr UINT ODT_MENU = 1;
+constexpr UINT ODT_LISTBOX = 2;
+constexpr UINT ODT_COMBOBOX = 3;
+constexpr UINT ODT_BUTTON = 4;
+constexpr UINT ODT_STATIC = 5;
+
+// What to draw (itemAction).
+constexpr UINT ODA_DRAWENTIRE = 0x0001;
+constexpr UINT ODA_SELECT = 0x0002;
+constexpr UINT ODA_FOCUS = 0x0004;
+
+// The item's state (itemState).
+constexpr UINT ODS_SELECTED = 0x0001;
+constexpr UINT ODS_GRAYED = 0x0002;
+constexpr UINT ODS_DISABLED = 0x0004;
+constexpr UINT ODS_CHECKED = 0x0008;
+constexpr UINT ODS_FOCUS = 0x0010;
+constexpr UINT ODS_DEFAULT = 0x0020;
+constexpr UINT ODS_COMBOBOXEDIT = 0x1000;
+
+// lParam of WM_MEASUREITEM; the owner fills itemWidth and itemHeight.
+struct MEASUREITEMSTRUCT {
+    UINT CtlType = 0;
+    UINT CtlID = 0;  // 0 for menus
+    UINT itemID = 0;
+    UINT itemWidth = 0;
+    UINT itemHeight = 0;
+    ULONG_PTR itemData = 0;
+};
+
+// lParam of WM_DRAWITEM. For a menu item hwndItem is the menu handle (cast), for a control the
+// control's window.
+struct DRAWITEMSTRUCT {
+    UINT CtlType = 0;
+    UINT CtlID = 0;
+    UINT itemID = 0;
+    UINT itemAction = 0;
+    UINT itemState = 0;
+    HWND hwndItem = nullptr;
+    HDC hDC = nullptr;
+    RECT rcItem;
+    ULONG_PTR itemData = 0;
+};
+
+}  // namespace win

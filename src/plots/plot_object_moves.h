@@ -1,0 +1,30 @@
+#pragma once
+// Moving plot objects by pixels: the plot under a point, the pixel rectangle of an object, and
+// setting an object's points (and a dimension tag's line) from pixels. The plot's scales map
+// curve units to pixels; a plot whose graphs are not laid out maps them one to one.
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+struct PlotObject;
+struct WindowRecord;
+
+// The row index of the plot under the point, or -1 when no plot lies there.
+int FindPlotAtPoint(WindowRecord* record, int x, int y);
+
+// Copies the source object into the destination, offset by (dx, dy) pixels, on the plot index.
+void OffsetItemRect(WindowRecord* record, PlotObject& destination, const PlotObject& source, int dx, int dy,
+                    int plotIndex);
+
+// The object's two points in pixels, and the reverse.
+win::RECT PlotObjectPixelRect(WindowRecord* record, const PlotObject& object);
+void SetObjectPointsFromPixels(WindowRecord* record, PlotObject& object, const win::RECT& pixels);
+
+// The pixel position of a dimension tag's line (0 for other kinds), and the reverse.
+int GetDimensionLinePixel(WindowRecord* record, const PlotObject& object);
+void SetDimensionLineFromPixel(WindowRecord* record, PlotObject& object, int pixel);
+
+// Re-attaches a tag's points to the nearest curve points; a plot without curves keeps them.
+void SnapObjectToCurves(WindowRecord* record, PlotObject& object, const win::RECT& pixels);
+
+}  // namespace kq5

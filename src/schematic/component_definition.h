@@ -1,0 +1,71 @@
+#pragma once
+// Component library entries as the document and the circuit build see them: the component type,
+// the shape, the placement flags, the two origins of attribute texts and the pin table. Every
+// component of a circuit points at one.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/linked_list.h"
+
+namespace kq5 {
+
+// Placement flags of a definition.
+constexpr std::uint16_t kDefShowModel = 0x0040;       // show the model attribute's value
+constexpr std::uint16_t kDefDialogOnPlace = 0x0080;   // open the attribute dialog on placement
+constexpr std::uint16_t kDefShowMain = 0x0800;        // show the main attribute's value
+constexpr std::uint16_t kDefShowPart = 0x1000;        // show the PART value
+constexpr std::uint16_t kDefShowPinText = 0x4000;     // new components get style bit 0x8000
+constexpr std::uint16_t kDefOrientationMask = 0x0700; // orientation last used (bits 8 to 10)
+constexpr int kDefOrientationShift = 8;
+
+// One pin: its offset from the placement point in grid units, its name and, for Macro and
+// subckt definitions, a type letter (upper case: a global pin joined by name) and the node
+// name of a global pin.
+struct DefinitionPin {
+    std::int16_t dx = 0;
+    std::int16_t dy = 0;
+    std::string name;
+    char typeLetter = 0;
+    std::string secondText;
+};
+
+struct ComponentDefinition : ListNode {
+    std::string name;                // also the default text of new components
+    std::uint16_t type = 0;          // row of the component type table
+    std::uint16_t shapeIndex = 0;    // 0: no shape
+    std::uint16_t placementFlags = 0;
+    // Origins of attribute texts: upright orientations (x, first-line y), turned ones.
+    std::int16_t attrOriginX = 0;
+    std::int16_t attrOriginY = 0;
+    std::int16_t attrOriginTurnedX = 0;
+    std::int16_t attrOriginTurnedY = 0;
+    std::int16_t inputPinCount = 0;  // leading input pins of a digital part
+    std::vector<DefinitionPin> pins;
+
+    void FreeOwnedData() override
+    {
+        name.clear();
+        pins.clear();
+    }
+};
+
+// The orientation that the last placed component of the definition was given (0 to 7).
+inline int DefinitionOrientation(const ComponentDefinition& definition)
+{
+    return (definition.placementFlags & kDefOrientationMask) >> kDefOrientationShift;
+}
+
+inline void SetDefinitionOrientation(ComponentDefinition& definition, int code)
+{
+    definition.placementFlags = static_cast<std::uint16_t>(
+        (definition.placementFlags & ~kDefOrientationMask) | ((code & 7) << kDefOrientationShift));
+}
+
+// Number of pins of a component of the definition.
+inline int ComponentPinCount(const ComponentDefinition& definition)
+{
+    return static_cast<int>(definition.pins.size());
+}
+
+}  // namespace kq5

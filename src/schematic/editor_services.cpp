@@ -1,0 +1,103 @@
+#include "schematic/editor_services.h"
+
+#include <cstdlib>
+
+#include "app/prompt_dialog.h"
+#include "app/window_record.h"
+#include "document/circuit_document.h"
+#include "document/connectivity.h"
+#include "document/grid_text.h"
+#include "document/schematic_item.h"
+#include "schematic/component_definition.h"
+
+namespace kq5 {
+
+SchematicEditorState& SchematicEditor()
+{
+    static SchematicEditorState state;
+    return state;
+}
+
+void ResetSchematicEditorForTests() { SchematicEditor() = SchematicEditorState{}; }
+
+ComponentDefinition* ChosenComponentDefinition() { return SchematicEditor().chosenDefinition; }
+
+void SetChosenComponentDefinition(ComponentDefinition* definition) { SchematicEditor().chosenDefinition = definition; }
+
+int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int /*mode*/)
+{
+    PromptDialogDesc desc;
+    desc.templateId = kAttributeDialogTemplate;
+    desc.owner = record;
+    if (component && component->definition) desc.caption = component->definition->name;
+    return RunPromptDialog(desc) == 1 ? 1 : 2;
+}
+
+int EditGraphicObjectDialog(WindowRecord* record, SchematicItem* /*object*/)
+{
+    PromptDialogDesc desc;
+    desc.templateId = kObjectDialogTemplate;
+    desc.owner = record;
+    return RunPromptDialog(desc) == 1 ? 1 : 2;
+}
+
+void SetUndoKind(WindowRecord* record, int kind)
+{
+    if (record) record->undoKind = kind;
+}
+
+void MarkNetlistStale(WindowRecord* record)
+{
+    if (record && record->document) record->document->connectivityStale = 1;
+}
+
+void SetItemAsTemplate(WindowRecord* record, ListNode* node)
+{
+    if (!record || !record->document || !node) return;
+    if (node->kind == kKindGridText) record->document->gridTextFont = static_cast<GridText*>(node)->font;
+}
+
+int HasNegativePinPosition(const SchematicItem& component)
+{
+    if (!component.definition) return 0;
+    for (int pin = 0; pin < ComponentPinCount(*component.definition); ++pin) {
+        const win::POINT at = GetPinPosition(&component, pin);
+        if (at.x < 0 || at.y < 0) return 1;
+    }
+    return 0;
+}
+
+bool FindNearestPinPoint(WindowRecord* record, win::POINT& point)
+{
+    if (!record || !record->document) return false;
+    const int page = PanePage(*record->document);
+    bool found = false;
+    long best = 0;
+    win::POINT nearest{};
+    for (const SchematicItem& item : ListRecords<SchematicItem>(record->document->itemList)) {
+        if (!item.IsComponent() || !item.definition || item.page != page) continue;
+        for (int pin = 0; pin < ComponentPinCount(*item.definition); ++pin) {
+            const win::POINT at = GetPinPosition(&item, pin);
+            const long dx = std::labs(static_cast<long>(at.x) - point.x);
+            const long dy = std::labs(static_cast<long>(at.y) - point.y);
+            if (dx > 1 || dy > 1) continue;
+            if (!found || dx + dy < best) {
+                found = true;
+                best = dx + dy;
+                nearest = at;
+            }
+        }
+    }
+    if (found) point = nearest;
+    return found;
+}
+
+void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom)
+{
+    if (!record) return;
+    record->markRect = left == -1 ? win::RECT{-1, -1, -1, -1} : win::RECT{left, top, right, bottom};
+}
+
+int IsMarkRectUnset(const WindowRecord* record) { return !record || record->markRect.left == -1 ? 1 : 0; }
+
+}  // namespace kq5
