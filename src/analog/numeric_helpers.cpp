@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include "analog/analysis_state.h"
 #include "app/window_record.h"
 #include "core/engineering_numbers.h"
+#include "core/linked_list.h"
+#include "plots/curve_record.h"
 
 namespace kq5 {
 
@@ -70,6 +73,25 @@ std::string MakeAnalysisFileName(const WindowRecord* record, std::string_view su
     std::string extension(1, letter);
     extension.append(suffix.substr(0, kMaxExtensionLength - 1));
     return WithExtension(GetRecordTitle(record), extension);
+}
+
+int CreatePlotRecord(WindowRecord* record)
+{
+    if (!record) return 0;
+    try {
+        record->plot = std::make_shared<PlotRecord>();
+    } catch (const std::bad_alloc&) {
+        record->plot.reset();
+        return kMsgInsufficientMemory;
+    }
+    return 0;
+}
+
+void FreePlotRecord(WindowRecord* record)
+{
+    if (!record || !record->plot) return;
+    ListClear(record->plot->objects);
+    record->plot.reset();
 }
 
 double ClampedExpNarrow(double x)

@@ -2,7 +2,7 @@
 // Small numeric helpers shared by the analyses, the device models and the plots: the
 // analysis file name, exponentials clamped so that device equations stay finite, logarithm
 // helpers for scales and ranges, and the reading of value lists and range pairs typed into
-// limits fields, attributes and SPICE lines.
+// limits fields, attributes and SPICE lines; and the making and freeing of a window's plot.
 #include <array>
 #include <string>
 #include <string_view>
@@ -38,6 +38,13 @@ std::string SplitAtTopLevelComma(std::string& text);
 // "first,second": each a number or an expression; a missing second value is 0. 0, or the
 // evaluator's error (second is then 0).
 int ParseRangePair(std::string_view text, double& first, double& second);
+
+// Gives the record a new empty plot; 0, or 15002 when memory runs out (the record keeps
+// none then).
+int CreatePlotRecord(WindowRecord* record);
+// Empties the plot's object list and lets go of the plot, clearing the record's pointer; a
+// null record or one without a plot is left alone.
+void FreePlotRecord(WindowRecord* record);
 
 // Values 1 to 10 of a comma list, value k at index k - 1.
 using ValueList = std::array<double, 10>;

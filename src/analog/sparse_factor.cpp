@@ -42,68 +42,53 @@ inline double ClampPivotMagnitude(double value)
 }
 
 // Right-looking elimination of one ordering step: scale the pivot row, update the active
-// submatrix, create fill-ins where the update lands on no element.
-int EliminateReal(SparseMatrix& m, MatrixElement* pivot)
-{
-    if (pivot->real == 0.0) return SetSingular(m, pivot->row);
-    pivot->real = 1.0 / pivot->real;
-    for (MatrixElement* u = pivot->nextInRow; u; u = u->nextInRow) {
-        u->real *= pivot->real;
-        const double multiplier = u->real;
-        MatrixElement** above = &u->nextInCol;
-        for (const MatrixElement* l = pivot->nextInCol; l; l = l->nextInCol) {
-            const int row = l->row;
-            while (*above && (*above)->row < row) above = &(*above)->nextInCol;
-            MatrixElement* sub = *above;
-            if (!sub || sub->row != row) {
-                sub = InsertFillin(m, row, u->col, above);
-                if (!sub) return m.error = kMatrixNoMemory;
-            }
-            sub->real -= multiplier * l->real;
-            above = &sub->nextInCol;
-        }
-    }
-    return 0;
-}
-
-int EliminateComplex(SparseMatrix& m, MatrixElement* pivot)
-{
-    if (pivot->real == 0.0 && pivot->imag == 0.0) return SetSingular(m, pivot->row);
-    double pr, pi;
-    ComplexReciprocal(pivot->real, pivot->imag, pr, pi);
-    pivot->real = pr;
-    pivot->imag = pi;
-    for (MatrixElement* u = pivot->nextInRow; u; u = u->nextInRow) {
-        const double ur = u->real * pr - u->imag * pi;
-        const double ui = u->real * pi + u->imag * pr;
-        u->real = ur;
-        u->imag = ui;
-        MatrixElement** above = &u->nextInCol;
-        for (const MatrixElement* l = pivot->nextInCol; l; l = l->nextInCol) {
-            const int row = l->row;
-            while (*above && (*above)->row < row) above = &(*above)->nextInCol;
-            MatrixElement* sub = *above;
-            if (!sub || sub->row != row) {
-                sub = InsertFillin(m, row, u->col, above);
-                if (!sub) return m.error = kMatrixNoMemory;
-            }
-            sub->real -= ur * l->real - ui * l->imag;
-            sub->imag -= ur * l->imag + ui * l->real;
-            above = &sub->nextInCol;
-        }
-    }
-    return 0;
-}
-
+// submatrix, create fill-ins where the update lands on no element. Real mode leaves the
+// imaginary parts alone.
 int Eliminate(SparseMatrix& m, MatrixElement* pivot)
 {
-    return m.complex ? EliminateComplex(m, pivot) : EliminateReal(m, pivot);
+    const bool complex = m.complex;
+    if (pivot->real == 0.0 && (!complex || pivot->imag == 0.0)) return SetSingular(m, pivot->row);
+    double pr = 0.0, pi = 0.0;
+    if (complex)
+        ComplexReciprocal(pivot->real, pivot->imag, pr, pi);
+    else
+        pr = 1.0 / pivot->real;
+    pivot->real = pr;
+    if (complex) pivot->imag = pi;
+    for (MatrixElement* u = pivot->nextInRow; u; u = u->nextInRow) {
+        double ur = 0.0, ui = 0.0;
+        if (complex)
+            MultiplyComplex(u->real, u->imag, pr, pi, ur, ui);
+        else
+            ur = u->real * pr;
+        u->real = ur;
+        if (complex) u->imag = ui;
+        MatrixElement** above = &u->nextInCol;
+        for (const MatrixElement* l = pivot->nextInCol; l; l = l->nextInCol) {
+            const int row = l->row;
+            while (*above && (*above)->row < row) above = &(*above)->nextInCol;
+            MatrixElement* sub = *above;
+            if (!sub || sub->row != row) {
+                sub = InsertFillin(m, row, u->col, above);
+                if (!sub) return m.error = kMatrixNoMemory;
+            }
+            if (complex) {
+                sub->real -= ur * l->real - ui * l->imag;
+                sub->imag -= ur * l->imag + ui * l->real;
+            } else {
+                sub->real -= ur * l->real;
+            }
+            above = &sub->nextInCol;
+        }
+    }
+    return 0;
 }
 
 void FinishFactor(SparseMatrix& m)
 {
     m.error = 0;
     m.factored = true;
+    m.plan.complexFactors = m.complex;
 }
 
 int BuildFactorPlan(SparseMatrix& m);
@@ -277,18 +262,12 @@ int RefactorComplex(SparseMatrix& m)
         for (std::int32_t q = begin; q < diagonal; ++q) {
             const std::int32_t k = rowIndex[q];
             const std::int32_t kDiagonal = diagPos[k];
-            const double xr = x[2 * k], xi = x[2 * k + 1];
-            const double pr = v[2 * kDiagonal], pi = v[2 * kDiagonal + 1];
-            const double mr = xr * pr - xi * pi;
-            const double mi = xr * pi + xi * pr;
+            double mr, mi;
+            MultiplyComplex(x[2 * k], x[2 * k + 1], v[2 * kDiagonal], v[2 * kDiagonal + 1], mr, mi);
             v[2 * q] = mr;
             v[2 * q + 1] = mi;
-            for (std::int32_t r = kDiagonal + 1, rEnd = colStart[k + 1]; r < rEnd; ++r) {
-                const double er = v[2 * r], ei = v[2 * r + 1];
-                double* target = x + 2 * rowIndex[r];
-                target[0] -= mr * er - mi * ei;
-                target[1] -= mr * ei + mi * er;
-            }
+            for (std::int32_t r = kDiagonal + 1, rEnd = colStart[k + 1]; r < rEnd; ++r)
+                SubtractComplexProduct(x + 2 * rowIndex[r], mr, mi, v + 2 * r);
         }
         const double pr = x[2 * j], pi = x[2 * j + 1];
         if (pr == 0.0 && pi == 0.0) return SetSingular(m, j);

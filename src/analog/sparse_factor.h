@@ -3,8 +3,10 @@
 // the pivot order (Markowitz with diagonal preference and a relative threshold) and creates
 // the fill-ins; later ones reuse the order and only recompute values.
 //
-// The factors live in the elements: each diagonal holds the reciprocal of its pivot, the
-// elements below a diagonal hold L, the elements right of it hold U (unit diagonal).
+// Factor layout: each diagonal holds the reciprocal of its pivot, the entries below a
+// diagonal hold L, the entries right of it hold U (unit diagonal). An ordering computes them in
+// place in the elements and copies them into the matrix's compact factor plan; a
+// refactorisation computes them in the plan only, so the elements keep their loaded values.
 #include <span>
 
 #include "analog/sparse_matrix.h"
@@ -23,7 +25,9 @@ inline constexpr int kPartitionIndirect = 2;
 // 0 (also after a small pivot), 15051 singular, 15002 out of memory.
 int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, double relThreshold,
                          double absThreshold, bool diagonalPivoting);
-// Orders when needed, else refactors in the existing order; the error word.
+// Orders when needed, else refactors in the existing order; a zero pivot in the existing order
+// reorders from the first pivot that has become too small before the matrix is called
+// singular. The error word.
 int MatrixFactor(SparseMatrix* matrix);
 int MatrixFactorReal(SparseMatrix* matrix);
 int MatrixFactorComplex(SparseMatrix* matrix);

@@ -122,6 +122,8 @@ bool ElementArena::AddBlock(std::size_t count) noexcept
         blocks_.reserve(blocks_.size() + 1);
         blockSizes_.reserve(blockSizes_.size() + 1);
         std::unique_ptr<MatrixElement[]> block(new MatrixElement[count]);
+        // A closed block counts only what it handed out.
+        if (!blockSizes_.empty()) blockSizes_.back() = lastUsed_;
         blocks_.push_back(std::move(block));
         blockSizes_.push_back(count);
     } catch (const std::bad_alloc&) {
@@ -261,13 +263,6 @@ bool CreateWorkVectors(SparseMatrix& m)
     }
     m.workVectorsAllocated = true;
     return true;
-}
-
-MatrixElement* FindInColumn(const SparseMatrix& m, int col, int row)
-{
-    MatrixElement* e = m.firstInCol[static_cast<std::size_t>(col)];
-    while (e && e->row < row) e = e->nextInCol;
-    return e && e->row == row ? e : nullptr;
 }
 
 }  // namespace sparse_internal

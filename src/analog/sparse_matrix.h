@@ -64,7 +64,7 @@ private:
     bool AddBlock(std::size_t count) noexcept;
 
     std::vector<std::unique_ptr<MatrixElement[]>> blocks_;
-    std::vector<std::size_t> blockSizes_;
+    std::vector<std::size_t> blockSizes_;  // the last block's capacity, the others' use
     std::size_t lastUsed_ = 0;  // elements handed out from the last block
     std::size_t handedOut_ = 0;
 };
@@ -75,6 +75,7 @@ private:
 // still reorder the same values.
 struct FactorPlan {
     bool valid = false;
+    bool complexFactors = false;  // the mode of the last factorisation
     std::int32_t size = 0;
     std::vector<std::int32_t> colStart;  // column j holds entries colStart[j] .. colStart[j+1]-1
     std::vector<std::int32_t> diagPos;   // entry of column j's diagonal (its pivot)
@@ -194,6 +195,20 @@ inline double ElementMagnitude(const MatrixElement* e)
 
 namespace sparse_internal {
 
+// (re + j im) = (ar + j ai)(br + j bi)
+inline void MultiplyComplex(double ar, double ai, double br, double bi, double& re, double& im)
+{
+    re = ar * br - ai * bi;
+    im = ar * bi + ai * br;
+}
+
+// target -= (ar + j ai) * b, for (real, imaginary) pairs.
+inline void SubtractComplexProduct(double* target, double ar, double ai, const double* b)
+{
+    target[0] -= ar * b[0] - ai * b[1];
+    target[1] -= ar * b[1] + ai * b[0];
+}
+
 // Creates the element at internal (row, col), linked into its column at *above (the link
 // that must point at it) and, when rows are linked, into its row. Null and 15002 when memory
 // runs out.
@@ -201,10 +216,9 @@ MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** 
                              bool fillin);
 // Builds the row lists from the column lists and rewrites every column field.
 void LinkRows(SparseMatrix& m);
-// Makes the Markowitz, partition and intermediate vectors; false (15002) when out of memory.
+// Makes the Markowitz, partition, active-link and intermediate vectors; false (15002) when
+// out of memory.
 bool CreateWorkVectors(SparseMatrix& m);
-// The element of internal column col at internal row row, or null.
-MatrixElement* FindInColumn(const SparseMatrix& m, int col, int row);
 
 }  // namespace sparse_internal
 

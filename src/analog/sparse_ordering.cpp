@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <utility>
 
 namespace kq5::sparse_internal {
@@ -45,20 +46,18 @@ bool Acceptable(const SparseMatrix& m, const MatrixElement* e, int step)
            magnitude > m.relThreshold * LargestInColumnExcluding(m, e, step);
 }
 
-MatrixElement* FirstInColumnFrom(const SparseMatrix& m, int col, int step)
+// The searches below run inside an ordering only, where the active links lead straight to
+// the part of a row or column at or beyond the current step.
+MatrixElement* FirstInColumnFrom(const SparseMatrix& m, int col, [[maybe_unused]] int step)
 {
-    if (step == m.activeStep) return *m.activeInCol[Ix(col)];
-    MatrixElement* e = m.firstInCol[Ix(col)];
-    while (e && e->row < step) e = e->nextInCol;
-    return e;
+    assert(step == m.activeStep);
+    return *m.activeInCol[Ix(col)];
 }
 
-MatrixElement* FirstInRowFrom(const SparseMatrix& m, int row, int step)
+MatrixElement* FirstInRowFrom(const SparseMatrix& m, int row, [[maybe_unused]] int step)
 {
-    if (step == m.activeStep) return *m.activeInRow[Ix(row)];
-    MatrixElement* e = m.firstInRow[Ix(row)];
-    while (e && e->col < step) e = e->nextInRow;
-    return e;
+    assert(step == m.activeStep);
+    return *m.activeInRow[Ix(row)];
 }
 
 MatrixElement* FindDiagonalFrom(const SparseMatrix& m, int i, int step)
@@ -116,12 +115,10 @@ bool IsSafeProductOneDiagonal(const SparseMatrix& m, const MatrixElement* d, int
     const MatrixElement* otherInRow = d->nextInRow;
     const MatrixElement* otherInCol = d->nextInCol;
     if (!otherInRow && !otherInCol) {
-        otherInRow = m.firstInRow[Ix(i)];
-        while (otherInRow && (otherInRow->col < step || otherInRow->col == i))
-            otherInRow = otherInRow->nextInRow;
-        otherInCol = m.firstInCol[Ix(i)];
-        while (otherInCol && (otherInCol->row < step || otherInCol->row == i))
-            otherInCol = otherInCol->nextInCol;
+        otherInRow = FirstInRowFrom(m, i, step);
+        if (otherInRow == d) otherInRow = otherInRow->nextInRow;
+        otherInCol = FirstInColumnFrom(m, i, step);
+        if (otherInCol == d) otherInCol = otherInCol->nextInCol;
     }
     if (!otherInRow || !otherInCol || otherInRow->col != otherInCol->row) return false;
     return ElementMagnitude(d) >= std::max(ElementMagnitude(otherInRow), ElementMagnitude(otherInCol));
@@ -171,17 +168,42 @@ MatrixElement* FindDiagonalPivotQuick(SparseMatrix& m, int step)
     return chosen;
 }
 
+// The best acceptable candidate so far: the smallest Markowitz product, ties going to the
+// smallest ratio of the column's largest magnitude to the candidate's.
+struct PivotChoice {
+    MatrixElement* chosen = nullptr;
+    std::int64_t minProduct = kMaxMarkowitzProduct;
+    double acceptedRatio = 0.0;
+    std::int64_t tieCount = 0;
+
+    // Offers a candidate whose product is not above the minimum; true when enough ties were
+    // seen to stop searching.
+    bool Offer(MatrixElement* e, std::int64_t product, double ratio)
+    {
+        if (product < minProduct) {
+            chosen = e;
+            minProduct = product;
+            acceptedRatio = ratio;
+            tieCount = 0;
+            return false;
+        }
+        ++tieCount;
+        if (ratio < acceptedRatio) {
+            chosen = e;
+            acceptedRatio = ratio;
+        }
+        return tieCount >= minProduct * kTiesMultiplier;
+    }
+};
+
 MatrixElement* FindDiagonalPivot(SparseMatrix& m, int step)
 {
     std::int32_t* prod = m.markowitzProd.data();
     prod[m.size + 1] = prod[step];
-    std::int32_t minProduct = kMaxMarkowitzProduct;
-    MatrixElement* chosen = nullptr;
-    double acceptedRatio = 0.0;
-    std::int64_t tieCount = 0;
+    PivotChoice choice;
     for (int j = m.size + 1; j > step; --j) {
         const std::int32_t product = prod[j];
-        if (product > minProduct) continue;
+        if (product > choice.minProduct) continue;
         const int i = j > m.size ? step : j;
         MatrixElement* d = m.diag[Ix(i)];
         if (!d) continue;
@@ -189,34 +211,18 @@ MatrixElement* FindDiagonalPivot(SparseMatrix& m, int step)
         if (magnitude <= m.absThreshold) continue;
         const double largest = LargestInColumnExcluding(m, d, step);
         if (magnitude <= m.relThreshold * largest) continue;
-        const double ratio = largest / magnitude;
-        if (product < minProduct) {
-            chosen = d;
-            minProduct = product;
-            acceptedRatio = ratio;
-            tieCount = 0;
-        } else {
-            ++tieCount;
-            if (ratio < acceptedRatio) {
-                chosen = d;
-                acceptedRatio = ratio;
-            }
-            if (tieCount >= static_cast<std::int64_t>(minProduct) * kTiesMultiplier) return chosen;
-        }
+        if (choice.Offer(d, product, largest / magnitude)) break;
     }
-    return chosen;
+    return choice.chosen;
 }
 
 // The last resort, off the diagonal too. A pivot below the thresholds is accepted silently
 // when nothing better exists; only an all-zero active submatrix is singular.
 MatrixElement* FindPivotInWholeMatrix(SparseMatrix& m, int step)
 {
-    MatrixElement* chosen = nullptr;
+    PivotChoice choice;
     MatrixElement* largestElement = nullptr;
     double largestMagnitude = 0.0;
-    double acceptedRatio = 0.0;
-    std::int64_t minProduct = kMaxMarkowitzProduct;
-    std::int64_t tieCount = 0;
     for (int col = step; col <= m.size; ++col) {
         MatrixElement* first = FirstInColumnFrom(m, col, step);
         double largestInCol = 0.0;
@@ -232,26 +238,13 @@ MatrixElement* FindPivotInWholeMatrix(SparseMatrix& m, int step)
             }
             const std::int64_t product = static_cast<std::int64_t>(m.markowitzRow[Ix(e->row)]) *
                                          m.markowitzCol[Ix(e->col)];
-            if (product > minProduct || magnitude <= m.relThreshold * largestInCol ||
+            if (product > choice.minProduct || magnitude <= m.relThreshold * largestInCol ||
                 magnitude <= m.absThreshold)
                 continue;
-            const double ratio = largestInCol / magnitude;
-            if (product < minProduct) {
-                chosen = e;
-                minProduct = product;
-                acceptedRatio = ratio;
-                tieCount = 0;
-            } else {
-                ++tieCount;
-                if (ratio < acceptedRatio) {
-                    chosen = e;
-                    acceptedRatio = ratio;
-                }
-                if (tieCount >= minProduct * kTiesMultiplier) return chosen;
-            }
+            if (choice.Offer(e, product, largestInCol / magnitude)) return choice.chosen;
         }
     }
-    if (chosen) return chosen;
+    if (choice.chosen) return choice.chosen;
     if (largestMagnitude == 0.0) {
         m.error = kMatrixSingular;
         return nullptr;
@@ -260,153 +253,104 @@ MatrixElement* FindPivotInWholeMatrix(SparseMatrix& m, int step)
     return largestElement;
 }
 
-// Moves element e of column col from row r1 to row r2 or the reverse, keeping the column
-// sorted: e1 sits at r1, e2 at r2 (r1 < r2), either may be absent.
-void ExchangeInColumn(SparseMatrix& m, int col, int r1, MatrixElement* e1, int r2, MatrixElement* e2)
+// One direction of the orthogonal lists: the link to the next element of a line and the
+// element's position along that line (a column list is ordered by row, a row list by column).
+template <MatrixElement* MatrixElement::*NextLink, std::int32_t MatrixElement::*PositionField>
+struct ListAxis {
+    static MatrixElement*& Next(MatrixElement* e) { return e->*NextLink; }
+    static std::int32_t& Position(MatrixElement* e) { return e->*PositionField; }
+};
+using ColumnAxis = ListAxis<&MatrixElement::nextInCol, &MatrixElement::row>;
+using RowAxis = ListAxis<&MatrixElement::nextInRow, &MatrixElement::col>;
+
+// Exchanges the places p1 < p2 within one line, keeping it sorted: e1 sits at p1, e2 at p2,
+// either may be absent. p1 is the current step, so at1, the line's active link, is the link
+// into p1's place.
+template <class Axis>
+void ExchangeInLine(MatrixElement** at1, int p1, MatrixElement* e1, int p2, MatrixElement* e2)
 {
-    // r1 is the step: the active link is the link to row r1's place.
-    MatrixElement** at1 = m.activeInCol[Ix(col)];
     if (e1 && e2) {
-        if (e1->nextInCol == e2) {
-            e1->nextInCol = e2->nextInCol;
-            e2->nextInCol = e1;
+        if (Axis::Next(e1) == e2) {
+            Axis::Next(e1) = Axis::Next(e2);
+            Axis::Next(e2) = e1;
             *at1 = e2;
         } else {
-            MatrixElement** at2 = &e1->nextInCol;
-            while (*at2 != e2) at2 = &(*at2)->nextInCol;
-            MatrixElement* below1 = e1->nextInCol;
-            MatrixElement* below2 = e2->nextInCol;
+            MatrixElement** at2 = &Axis::Next(e1);
+            while (*at2 != e2) at2 = &Axis::Next(*at2);
+            MatrixElement* after1 = Axis::Next(e1);
+            MatrixElement* after2 = Axis::Next(e2);
             *at1 = e2;
-            e2->nextInCol = below1;
+            Axis::Next(e2) = after1;
             *at2 = e1;
-            e1->nextInCol = below2;
+            Axis::Next(e1) = after2;
         }
-        e1->row = r2;
-        e2->row = r1;
+        Axis::Position(e1) = p2;
+        Axis::Position(e2) = p1;
     } else if (e1) {
-        *at1 = e1->nextInCol;
+        *at1 = Axis::Next(e1);
         MatrixElement** at2 = at1;
-        while (*at2 && (*at2)->row < r2) at2 = &(*at2)->nextInCol;
-        e1->nextInCol = *at2;
+        while (*at2 && Axis::Position(*at2) < p2) at2 = &Axis::Next(*at2);
+        Axis::Next(e1) = *at2;
         *at2 = e1;
-        e1->row = r2;
+        Axis::Position(e1) = p2;
     } else {
         MatrixElement** at2 = at1;
-        while (*at2 != e2) at2 = &(*at2)->nextInCol;
-        *at2 = e2->nextInCol;
-        e2->nextInCol = *at1;
+        while (*at2 != e2) at2 = &Axis::Next(*at2);
+        *at2 = Axis::Next(e2);
+        Axis::Next(e2) = *at1;
         *at1 = e2;
-        e2->row = r1;
+        Axis::Position(e2) = p1;
     }
 }
 
-// The same along row row for columns c1 < c2.
-void ExchangeInRow(SparseMatrix& m, int row, int c1, MatrixElement* e1, int c2, MatrixElement* e2)
+// Exchanges lines a < b (rows along RowAxis, columns along ColumnAxis): both lines are walked
+// together and every crossing line that meets either is relinked. The heads, counts and maps
+// of the two lines follow.
+template <class Along, class Across>
+void ExchangeLines(int a, int b, std::vector<MatrixElement*>& heads, std::vector<MatrixElement**>& active,
+                   std::vector<MatrixElement**>& activeAcross, std::vector<std::int32_t>& counts,
+                   std::vector<std::int32_t>& intToExt, std::vector<std::int32_t>& extToInt)
 {
-    MatrixElement** at1 = m.activeInRow[Ix(row)];
-    if (e1 && e2) {
-        if (e1->nextInRow == e2) {
-            e1->nextInRow = e2->nextInRow;
-            e2->nextInRow = e1;
-            *at1 = e2;
+    MatrixElement* x = heads[Ix(a)];
+    MatrixElement* y = heads[Ix(b)];
+    while (x || y) {
+        MatrixElement* e1 = nullptr;
+        MatrixElement* e2 = nullptr;
+        if (!y || (x && Along::Position(x) < Along::Position(y))) {
+            e1 = x;
+        } else if (!x || Along::Position(y) < Along::Position(x)) {
+            e2 = y;
         } else {
-            MatrixElement** at2 = &e1->nextInRow;
-            while (*at2 != e2) at2 = &(*at2)->nextInRow;
-            MatrixElement* right1 = e1->nextInRow;
-            MatrixElement* right2 = e2->nextInRow;
-            *at1 = e2;
-            e2->nextInRow = right1;
-            *at2 = e1;
-            e1->nextInRow = right2;
+            e1 = x;
+            e2 = y;
         }
-        e1->col = c2;
-        e2->col = c1;
-    } else if (e1) {
-        *at1 = e1->nextInRow;
-        MatrixElement** at2 = at1;
-        while (*at2 && (*at2)->col < c2) at2 = &(*at2)->nextInRow;
-        e1->nextInRow = *at2;
-        *at2 = e1;
-        e1->col = c2;
-    } else {
-        MatrixElement** at2 = at1;
-        while (*at2 != e2) at2 = &(*at2)->nextInRow;
-        *at2 = e2->nextInRow;
-        e2->nextInRow = *at1;
-        *at1 = e2;
-        e2->col = c1;
+        const int crossing = Along::Position(e1 ? e1 : e2);
+        if (e1) x = Along::Next(x);
+        if (e2) y = Along::Next(y);
+        ExchangeInLine<Across>(activeAcross[Ix(crossing)], a, e1, b, e2);
     }
+    std::swap(counts[Ix(a)], counts[Ix(b)]);
+    std::swap(heads[Ix(a)], heads[Ix(b)]);
+    SwapActiveLinks(active, heads, a, b);
+    std::swap(intToExt[Ix(a)], intToExt[Ix(b)]);
+    extToInt[Ix(intToExt[Ix(a)])] = a;
+    extToInt[Ix(intToExt[Ix(b)])] = b;
 }
 
 void ExchangeRows(SparseMatrix& m, int r1, int r2)
 {
     if (r1 == r2) return;
     if (r1 > r2) std::swap(r1, r2);
-    MatrixElement* a = m.firstInRow[Ix(r1)];
-    MatrixElement* b = m.firstInRow[Ix(r2)];
-    // The row lists are only read here; the column lists are relinked.
-    while (a || b) {
-        MatrixElement* e1 = nullptr;
-        MatrixElement* e2 = nullptr;
-        int col;
-        if (!b || (a && a->col < b->col)) {
-            e1 = a;
-            col = a->col;
-            a = a->nextInRow;
-        } else if (!a || b->col < a->col) {
-            e2 = b;
-            col = b->col;
-            b = b->nextInRow;
-        } else {
-            e1 = a;
-            e2 = b;
-            col = a->col;
-            a = a->nextInRow;
-            b = b->nextInRow;
-        }
-        ExchangeInColumn(m, col, r1, e1, r2, e2);
-    }
-    std::swap(m.markowitzRow[Ix(r1)], m.markowitzRow[Ix(r2)]);
-    std::swap(m.firstInRow[Ix(r1)], m.firstInRow[Ix(r2)]);
-    SwapActiveLinks(m.activeInRow, m.firstInRow, r1, r2);
-    std::swap(m.intToExtRow[Ix(r1)], m.intToExtRow[Ix(r2)]);
-    m.extToIntRow[Ix(m.intToExtRow[Ix(r1)])] = r1;
-    m.extToIntRow[Ix(m.intToExtRow[Ix(r2)])] = r2;
+    ExchangeLines<RowAxis, ColumnAxis>(r1, r2, m.firstInRow, m.activeInRow, m.activeInCol, m.markowitzRow,
+                                       m.intToExtRow, m.extToIntRow);
 }
 
 void ExchangeColumns(SparseMatrix& m, int c1, int c2)
 {
     if (c1 == c2) return;
     if (c1 > c2) std::swap(c1, c2);
-    MatrixElement* a = m.firstInCol[Ix(c1)];
-    MatrixElement* b = m.firstInCol[Ix(c2)];
-    while (a || b) {
-        MatrixElement* e1 = nullptr;
-        MatrixElement* e2 = nullptr;
-        int row;
-        if (!b || (a && a->row < b->row)) {
-            e1 = a;
-            row = a->row;
-            a = a->nextInCol;
-        } else if (!a || b->row < a->row) {
-            e2 = b;
-            row = b->row;
-            b = b->nextInCol;
-        } else {
-            e1 = a;
-            e2 = b;
-            row = a->row;
-            a = a->nextInCol;
-            b = b->nextInCol;
-        }
-        ExchangeInRow(m, row, c1, e1, c2, e2);
-    }
-    std::swap(m.markowitzCol[Ix(c1)], m.markowitzCol[Ix(c2)]);
-    std::swap(m.firstInCol[Ix(c1)], m.firstInCol[Ix(c2)]);
-    SwapActiveLinks(m.activeInCol, m.firstInCol, c1, c2);
-    std::swap(m.intToExtCol[Ix(c1)], m.intToExtCol[Ix(c2)]);
-    m.extToIntCol[Ix(m.intToExtCol[Ix(c1)])] = c1;
-    m.extToIntCol[Ix(m.intToExtCol[Ix(c2)])] = c2;
+    ExchangeLines<ColumnAxis, RowAxis>(c1, c2, m.firstInCol, m.activeInCol, m.activeInRow, m.markowitzCol,
+                                       m.intToExtCol, m.extToIntCol);
 }
 
 }  // namespace

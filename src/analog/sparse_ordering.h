@@ -25,7 +25,8 @@ void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step);
 // sets the error word to 15051 when the active submatrix is all zero.
 MatrixElement* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting);
 
-// Largest magnitude in the element's column at or below step, the element itself excluded.
+// Largest magnitude in the element's column at or below step, the element itself excluded
+// (inside an ordering only, like the pivot searches).
 double LargestInColumnExcluding(const SparseMatrix& m, const MatrixElement* e, int step);
 
 // Exchanges rows and columns so that the pivot sits at (step, step).

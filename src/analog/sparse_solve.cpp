@@ -6,6 +6,8 @@
 
 namespace kq5 {
 
+using namespace sparse_internal;
+
 namespace {
 
 inline std::size_t Ix(int i)
@@ -23,22 +25,28 @@ inline double ClampSolveMagnitude(double value)
     return value;
 }
 
+// The arrays a solve reads, taken out of the matrix once.
+struct SolveView {
+    explicit SolveView(SparseMatrix& m)
+        : n(m.plan.size), colStart(m.plan.colStart.data()), diagPos(m.plan.diagPos.data()),
+          rowIndex(m.plan.rowIndex.data()), upperStart(m.plan.upperStart.data()),
+          upperCol(m.plan.upperCol.data()), upperEntry(m.plan.upperEntry.data()),
+          b(m.intermediate.data()), rowMap(m.intToExtRow.data()), colMap(m.intToExtCol.data())
+    {
+    }
+    int n;
+    const std::int32_t *colStart, *diagPos, *rowIndex, *upperStart, *upperCol, *upperEntry;
+    double* b;  // the intermediate vector
+    const std::int32_t *rowMap, *colMap;
+};
+
 // Forward (L c = b, a zero entry skipping its whole column) and back substitution (U x = c)
 // on the compact factors of the plan.
 void SolveReal(SparseMatrix& m, std::span<const double> rhs, std::span<double> solution)
 {
-    FactorPlan& plan = m.plan;
-    const int n = plan.size;
-    const std::int32_t* colStart = plan.colStart.data();
-    const std::int32_t* diagPos = plan.diagPos.data();
-    const std::int32_t* rowIndex = plan.rowIndex.data();
-    const std::int32_t* upperStart = plan.upperStart.data();
-    const std::int32_t* upperCol = plan.upperCol.data();
-    const std::int32_t* upperEntry = plan.upperEntry.data();
-    double* v = plan.value.data();
-    double* b = m.intermediate.data();
-    const std::int32_t* rowMap = m.intToExtRow.data();
-    const std::int32_t* colMap = m.intToExtCol.data();
+    const SolveView view(m);
+    const auto [n, colStart, diagPos, rowIndex, upperStart, upperCol, upperEntry, b, rowMap, colMap] = view;
+    double* v = m.plan.value.data();
 
     for (int i = n; i >= 1; --i) b[i] = rhs[Ix(rowMap[i])];
     // In chain-like circuits every row waits for the one before. The update of the next row
@@ -80,18 +88,9 @@ void SolveReal(SparseMatrix& m, std::span<const double> rhs, std::span<double> s
 
 void SolveComplex(SparseMatrix& m, std::span<const double> rhs, std::span<double> solution)
 {
-    FactorPlan& plan = m.plan;
-    const int n = plan.size;
-    const std::int32_t* colStart = plan.colStart.data();
-    const std::int32_t* diagPos = plan.diagPos.data();
-    const std::int32_t* rowIndex = plan.rowIndex.data();
-    const std::int32_t* upperStart = plan.upperStart.data();
-    const std::int32_t* upperCol = plan.upperCol.data();
-    const std::int32_t* upperEntry = plan.upperEntry.data();
-    const double* v = plan.complexValue.data();
-    double* b = m.intermediate.data();
-    const std::int32_t* rowMap = m.intToExtRow.data();
-    const std::int32_t* colMap = m.intToExtCol.data();
+    const SolveView view(m);
+    const auto [n, colStart, diagPos, rowIndex, upperStart, upperCol, upperEntry, b, rowMap, colMap] = view;
+    const double* v = m.plan.complexValue.data();
 
     for (int i = n; i >= 1; --i) {
         const std::size_t k = 2 * Ix(rowMap[i]);
@@ -102,28 +101,17 @@ void SolveComplex(SparseMatrix& m, std::span<const double> rhs, std::span<double
         const double xr = b[2 * i], xi = b[2 * i + 1];
         if (xr == 0.0 && xi == 0.0) continue;
         const std::int32_t diagonal = diagPos[i];
-        const double pr = v[2 * diagonal], pi = v[2 * diagonal + 1];
-        const double tr = xr * pr - xi * pi;
-        const double ti = xr * pi + xi * pr;
+        double tr, ti;
+        MultiplyComplex(xr, xi, v[2 * diagonal], v[2 * diagonal + 1], tr, ti);
         b[2 * i] = tr;
         b[2 * i + 1] = ti;
-        for (std::int32_t q = diagonal + 1, end = colStart[i + 1]; q < end; ++q) {
-            const double er = v[2 * q], ei = v[2 * q + 1];
-            double* target = b + 2 * rowIndex[q];
-            target[0] -= tr * er - ti * ei;
-            target[1] -= tr * ei + ti * er;
-        }
+        for (std::int32_t q = diagonal + 1, end = colStart[i + 1]; q < end; ++q)
+            SubtractComplexProduct(b + 2 * rowIndex[q], tr, ti, v + 2 * q);
     }
     for (int i = n; i >= 1; --i) {
-        double tr = b[2 * i], ti = b[2 * i + 1];
-        for (std::int32_t q = upperStart[i], end = upperStart[i + 1]; q < end; ++q) {
-            const double er = v[2 * upperEntry[q]], ei = v[2 * upperEntry[q] + 1];
-            const double yr = b[2 * upperCol[q]], yi = b[2 * upperCol[q] + 1];
-            tr -= er * yr - ei * yi;
-            ti -= er * yi + ei * yr;
-        }
-        b[2 * i] = tr;
-        b[2 * i + 1] = ti;
+        double* t = b + 2 * i;
+        for (std::int32_t q = upperStart[i], end = upperStart[i + 1]; q < end; ++q)
+            SubtractComplexProduct(t, v[2 * upperEntry[q]], v[2 * upperEntry[q] + 1], b + 2 * upperCol[q]);
     }
     for (int i = n; i >= 1; --i) {
         const std::size_t k = 2 * Ix(colMap[i]);
@@ -215,8 +203,8 @@ int MatrixSolve(SparseMatrix* matrix, std::span<const double> rhs, std::span<dou
     if (!matrix) return kMatrixBadSize;
     SparseMatrix& m = *matrix;
     const std::size_t length = MatrixVectorLength(matrix);
-    if (!m.factored || !m.plan.valid || !m.workVectorsAllocated || rhs.size() < length ||
-        solution.size() < length)
+    if (!m.factored || !m.plan.valid || m.plan.complexFactors != m.complex || !m.workVectorsAllocated ||
+        rhs.size() < length || solution.size() < length)
         return kMatrixBadSize;
     if (m.complex)
         SolveComplex(m, rhs, solution);

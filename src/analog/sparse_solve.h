@@ -19,8 +19,8 @@ std::size_t MatrixVectorLength(const SparseMatrix* matrix);
 
 // Solves with the present factors in the matrix's mode. The right-hand side is read
 // completely before the solution is written, so both may be the same vector; entry 0 is
-// neither read nor written. 0, or 101 when the matrix holds no factors or a vector is
-// shorter than MatrixVectorLength (nothing is written then).
+// neither read nor written. 0, or 101 when the matrix holds no factors of its present mode or
+// a vector is shorter than MatrixVectorLength (nothing is written then).
 int MatrixSolve(SparseMatrix* matrix, std::span<const double> rhs, std::span<double> solution);
 
 // Swaps the columns of unit twins (a +-1 pair at (r, j) and (j, r) with no diagonal at j) so

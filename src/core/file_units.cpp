@@ -182,7 +182,9 @@ int OpenUnitDiskFile(const std::string& name, int unit)
 int CreateUnit(const std::string& name, int unit)
 {
     if (int status = PrepareUnit(name, unit, kUnitWriting)) return status;
-    return OpenUnitStream(unit, "w+");
+    int status = OpenUnitStream(unit, "w+");
+    if (status == 0) FileUnits().units[unit].crlfLineEnds = true;
+    return status;
 }
 
 int FindFreeUnit()
@@ -224,6 +226,29 @@ int CheckFileNameFree(WindowRecord* record, const std::string& name)
     return kMsgAlreadyReported;
 }
 
+namespace {
+
+// Writes the bytes, with each "\n" as CR LF when the unit is a text file.
+int WriteToUnit(FileUnit& slot, std::string_view text, bool translate)
+{
+    if (text.empty()) return 0;
+    std::string converted;
+    if (translate && slot.crlfLineEnds && text.find('\n') != std::string_view::npos) {
+        converted.reserve(text.size() + text.size() / 16 + 2);
+        for (char c : text) {
+            if (c == '\n') converted += '\r';
+            converted += c;
+        }
+        text = converted;
+    }
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), slot.stream.get()) != text.size())
+        return StoreWriteError(slot, kMsgCloseFailed);
+    return 0;
+}
+
+}  // namespace
+
 int UnitPrintf(int unit, const char* format, ...)
 {
     FileUnit* slot = GetFileUnit(unit);
@@ -232,10 +257,9 @@ int UnitPrintf(int unit, const char* format, ...)
     if (!slot->stream) return slot->lastError = BadUnitError();
     va_list args;
     va_start(args, format);
-    errno = 0;
-    int written = std::vfprintf(slot->stream.get(), format, args);
+    std::string text = VStrPrintf(format, args);
     va_end(args);
-    if (written < 0) StoreWriteError(*slot, kMsgCloseFailed);
+    WriteToUnit(*slot, text, true);
     return slot->lastError;
 }
 
@@ -256,10 +280,15 @@ int WriteUnitText(int unit, std::string_view text)
     FileUnit* slot = GetFileUnit(unit);
     if (slot == nullptr || text.empty()) return 0;
     if (!slot->stream) return slot->lastError = BadUnitError();
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), slot->stream.get()) != text.size())
-        return StoreWriteError(*slot, kMsgCloseFailed);
-    return 0;
+    return WriteToUnit(*slot, text, true);
+}
+
+int WriteUnitBytes(int unit, std::string_view bytes)
+{
+    FileUnit* slot = GetFileUnit(unit);
+    if (slot == nullptr || bytes.empty()) return 0;
+    if (!slot->stream) return slot->lastError = BadUnitError();
+    return WriteToUnit(*slot, bytes, false);
 }
 
 int LoadUnitText(int unit, int line, long start, long end)

@@ -53,6 +53,10 @@ struct FileUnit {
     int rangeStart = 0;       // file offset at which the loaded range starts
     int readPosition = 0;     // offset of the next character to read in the memory text
     int textLength = 0;       // characters in the memory text
+    // Files made by CreateUnit are text files with CR LF line ends on disk, so that circuit
+    // files and the other text files read the same wherever they were written: UnitPrintf
+    // and WriteUnitText write each "\n" as CR LF. Readers accept LF and CR LF alike.
+    bool crlfLineEnds = false;
 
     // The memory text (empty when the unit has none).
     std::string_view MemoryText() const;
@@ -92,6 +96,8 @@ int UnitPrintf(int unit, const char* format, ...) __attribute__((format(printf, 
 // Writes the formatted text as one line centred on the numeric output's page width.
 int UnitPrintIndented(int unit, const char* format, ...) __attribute__((format(printf, 2, 3)));
 int WriteUnitText(int unit, std::string_view text);
+// Writes the bytes exactly as given, without the text-mode line-end translation.
+int WriteUnitBytes(int unit, std::string_view bytes);
 
 // Makes the byte range start..end of the unit's source its memory text and sets the line number.
 // For a disk file an end of -999 means the end of the file, and a line of -1 counts as 0; for a

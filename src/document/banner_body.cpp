@@ -30,7 +30,10 @@ constexpr int kMsgAnalysisNameFirst = 5352;  // "Transient Analysis", then AC an
 constexpr std::int32_t kLimitsRowTexts = 6;   // X, Y, X range, Y range, value format, plot group
 constexpr int kDspKinds = 2;                  // transient and AC
 constexpr std::int32_t kMaxAnalysisElements = 100000;
-constexpr std::int32_t kMaxMarkedColor = 63;
+constexpr std::int32_t kLastColorIndex = 63;
+
+// Colour indices read from a file must name one of the colour table's entries.
+bool IsColor(std::int32_t index) { return index >= 0 && index <= kLastColorIndex; }
 
 struct Body {
     BannerStream& s;
@@ -150,7 +153,7 @@ void TransferLimitsRow(BannerStream& s, LimitsRow& row)
     if (!s.Ok() || s.Writing()) return;
     row.plotGroup = group.empty() ? 0 : group.front();
     row.options = static_cast<std::uint16_t>(options);
-    row.color = static_cast<std::uint16_t>(std::clamp(color, 0, kMaxMarkedColor));
+    row.color = static_cast<std::uint16_t>(std::clamp(color, 0, kLastColorIndex));
     if (row.lineWidth < 1) row.lineWidth = 1;
     if (s.Old()) {
         row.xExpression = ConvertOldLimitsExpression(row.xExpression);
@@ -209,8 +212,8 @@ void TransferMonteCarlo(Body& b)
             break;
         }
         TransferPlotObject(s, *object);
-        object->color = std::min<std::uint8_t>(object->color, kMaxMarkedColor);
-        object->fillColor = std::min<std::uint8_t>(object->fillColor, kMaxMarkedColor);
+        object->color = std::min<std::uint8_t>(object->color, kLastColorIndex);
+        object->fillColor = std::min<std::uint8_t>(object->fillColor, kLastColorIndex);
     }
 }
 
@@ -312,9 +315,8 @@ void TransferCircuitFonts(Body& b)
         s.Font(*font, true);
     s.Int(d.digitalPathColor).Int(d.backgroundColor).Int(d.drawingColor).Byte(view.gridColor).Byte(view.graphBackground);
     s.Int(view.windowBackground).Int(view.scaleColor, true);
-    s.Check(d.digitalPathColor >= 0 && d.digitalPathColor <= kMaxMarkedColor && d.backgroundColor >= 0 &&
-            d.backgroundColor <= kMaxMarkedColor && d.drawingColor >= 0 && d.drawingColor <= kMaxMarkedColor &&
-            view.windowBackground >= 0 && view.windowBackground <= kMaxMarkedColor);
+    s.Check(IsColor(d.digitalPathColor) && IsColor(d.backgroundColor) && IsColor(d.drawingColor) &&
+            IsColor(view.windowBackground) && IsColor(view.gridColor) && IsColor(view.graphBackground));
     if (s.Ok()) s.Fail(TransferEmptyFields(s.Unit(), 10));
 }
 
@@ -323,6 +325,7 @@ void TransferTextPageData(Body& b)
     BannerStream& s = b.s;
     s.Marker("text page data").Font(b.document.numOutFont, true);
     s.Int(b.document.textCommentColor).Int(b.document.textBackgroundColor, true);
+    s.Check(IsColor(b.document.textCommentColor) && IsColor(b.document.textBackgroundColor));
 }
 
 void TransferPage(BannerStream& s, PageRecord& page)
@@ -346,7 +349,7 @@ void TransferTextAreaBody(Body& b)
     s.Int(length, true);
     if (!s.Ok()) return;
     if (s.Writing()) {
-        s.Fail(WriteUnitText(s.Unit(), b.record->textArea));
+        s.Fail(WriteUnitBytes(s.Unit(), b.record->textArea));
         if (s.Ok()) s.Fail(UnitPrintf(s.Unit(), "\n"));
         return;
     }

@@ -103,7 +103,7 @@ void RedrawCircuitWindow(WindowRecord* record, std::uint32_t flags)
             flags = (flags & ~(kRedrawPassA | kRedrawPassB)) | kRedrawErase;
         }
         if (schematic && Analysis().analysisKind == kAnalysisNone && document.connectivityStale) {
-            BuildConnectivity(record);
+            RebuildNetlistIfNeeded(record, true);
             flags |= kRedrawResetRange;
         }
     }
@@ -251,7 +251,7 @@ WindowRecord* CreateDocumentRecord(win::HWND window, int kind)
     document.viewOptions = kDefaultViewOptions;
     document.attributeFont = Settings().defaultAttributeFont;
     if (window != nullptr) {
-        if (IsSchematicKind(kind)) SetEditMode(record, kCommandComponentMode);
+        if (kind == kWindowSchematic) SetEditMode(record, kCommandComponentMode);
         document.zoomFactor = 1.0;
         document.printerScale = 1.0;
         if (IsSchematicKind(kind) && ResizePageArray(record, 1) == 0) document.pages[0].name = "Page 1";

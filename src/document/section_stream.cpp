@@ -101,7 +101,7 @@ void SectionWriter::Preview(std::string_view key, const PrintPreview& preview)
 }
 void SectionWriter::Bytes(std::string_view bytes)
 {
-    if (status == 0) status = WriteUnitText(unit, bytes);
+    if (status == 0) status = WriteUnitBytes(unit, bytes);
 }
 
 bool NextSettingLine(SectionStream& stream, KeyLine& line, int& status)

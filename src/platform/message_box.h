@@ -1,7 +1,9 @@
 #pragma once
-// Message boxes and beeps. Without a screen the boxes take scripted answers: each box takes the
-// next queued answer, or else its default button. Every box and every beep is logged so that
-// tests can see what the user would have seen and heard.
+// Message boxes and beeps. A box with a scripted answer queued takes it without showing. Otherwise
+// it is a real dialog when a screen is shown (its owner disabled while it waits for the user);
+// headless runs take the default button without showing it, unless tests ask to see the box
+// (SetMessageBoxesShownHeadless) to drive it with injected input. Every box and every beep is
+// logged so that tests can see what the user would have seen and heard.
 #include <string>
 #include <vector>
 
@@ -76,5 +78,10 @@ const std::vector<MessageBoxEntry>& MessageBoxLog();
 const std::vector<UINT>& MessageBeepLog();
 // Forgets the logged boxes and beeps and the queued answers.
 void ClearMessageBoxLog();
+// Headless only: show boxes that have no scripted answer as real dialogs, which take injected
+// keys and clicks; a shown box that has nothing more to wait for takes its default button.
+void SetMessageBoxesShownHeadless(bool shown);
+// The innermost message box shown at present, or null.
+HWND CurrentMessageBoxWindow();
 
 }  // namespace win

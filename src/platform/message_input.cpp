@@ -203,9 +203,26 @@ void Convert(PendingInput* p) {
         HWND h = target;
         hit = static_cast<int>(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(static_cast<WORD>(e.pt.x), static_cast<WORD>(e.pt.y))));
         if (!LiveWindow(h)) return;
-        if (hit == HTTRANSPARENT && target->parent && target->parent != DesktopObject()) {
-            target = target->parent;
-            hit = HitTestWindow(target, e.pt);
+        // A transparent window (a group box, a static) lets the point through to the windows
+        // beneath it, and then to its parent.
+        while (hit == HTTRANSPARENT && target->parent && target->parent != DesktopObject()) {
+            WindowObject* below = nullptr;
+            const auto& siblings = target->parent->children;
+            auto it = std::find(siblings.begin(), siblings.end(), target);
+            for (it = it == siblings.end() ? it : it + 1; it != siblings.end() && !below; ++it) {
+                RECT r = WindowRectOnScreen(*it);
+                if (((*it)->style & WS_VISIBLE) && !((*it)->style & WS_DISABLED) && PtInRect(&r, e.pt))
+                    below = WindowAtPoint(*it, e.pt);
+            }
+            if (!below) {
+                target = target->parent;
+                hit = HitTestWindow(target, e.pt);
+                break;
+            }
+            target = below;
+            h = target;
+            hit = static_cast<int>(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(static_cast<WORD>(e.pt.x), static_cast<WORD>(e.pt.y))));
+            if (!LiveWindow(h)) return;
         }
     }
     p->target = target;

@@ -50,4 +50,26 @@ struct DRAWITEMSTRUCT {
     ULONG_PTR itemData = 0;
 };
 
+// lParam of WM_DELETEITEM, sent to the owner for each item a list box or combo box drops.
+struct DELETEITEMSTRUCT {
+    UINT CtlType = 0;
+    UINT CtlID = 0;
+    UINT itemID = 0;
+    HWND hwndItem = nullptr;
+    ULONG_PTR itemData = 0;
+};
+
+// lParam of WM_COMPAREITEM (sorted owner-drawn lists without strings): the owner answers -1, 0
+// or 1 as item 1 sorts before, with or after item 2.
+struct COMPAREITEMSTRUCT {
+    UINT CtlType = 0;
+    UINT CtlID = 0;
+    HWND hwndItem = nullptr;
+    UINT itemID1 = 0;
+    ULONG_PTR itemData1 = 0;
+    UINT itemID2 = 0;
+    ULONG_PTR itemData2 = 0;
+    DWORD dwLocaleId = 0;
+};
+
 }  // namespace win

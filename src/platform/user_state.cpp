@@ -1,6 +1,7 @@
 // The window manager's state and its reset.
 #include "platform/user_state.h"
 
+#include "platform/control_internal.h"
 #include "platform/screen.h"
 
 namespace win {
@@ -23,6 +24,7 @@ std::vector<std::function<void()>>& Initializers() {
 
 void MakeState() {
     StatePtr() = std::make_unique<UserState>();
+    InstallStandardControls();  // the layer's own classes: controls and dialogs
     for (auto& init : Initializers()) init();
 }
 

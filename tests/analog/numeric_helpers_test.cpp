@@ -6,6 +6,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/window_record.h"
+#include "plots/curve_record.h"
 
 namespace kq5 {
 namespace {
@@ -112,6 +113,24 @@ TEST(NumericHelpers, AnalysisFileNames)
     record.title = "C:\\work.dir\\filter";
     EXPECT_EQ(MakeAnalysisFileName(&record, "NO"), "C:\\work.dir\\filter.DNO");
     ResetAnalysisStateForTests();
+}
+
+TEST(NumericHelpers, PlotRecordsAreMadeAndFreed)
+{
+    WindowRecord record;
+    EXPECT_EQ(CreatePlotRecord(&record), 0);
+    ASSERT_NE(record.plot, nullptr);
+    EXPECT_TRUE(record.plot->curves.empty());
+    EXPECT_EQ(record.plot->objects.count, 0);
+    // An analysis window shares the plot; freeing it from the circuit's record empties the
+    // object list for both and clears only this record's pointer.
+    std::shared_ptr<PlotRecord> shared = record.plot;
+    ListAppend(record.plot->objects, 3);
+    FreePlotRecord(&record);
+    EXPECT_EQ(record.plot, nullptr);
+    EXPECT_EQ(shared->objects.count, 0);
+    FreePlotRecord(&record);
+    FreePlotRecord(nullptr);
 }
 
 }  // namespace

@@ -278,15 +278,7 @@ TEST(SparseFactor, PartialReorderingsOfRandomSystemsStayExact)
                 run.Load(values);
                 ASSERT_EQ(MatrixOrderAndFactor(run.matrix.get(), {}, 0.5, -1.0, true), 0);
                 const auto b = builder.Rhs(s.unknowns, complex);
-                const std::size_t n = b.size();
-                std::vector<double> rhs(complex ? 2 * n : n), sol(rhs.size());
-                for (std::size_t i = 0; i < n; ++i) {
-                    rhs[complex ? 2 * i : i] = b[i].real();
-                    if (complex) rhs[2 * i + 1] = b[i].imag();
-                }
-                ASSERT_EQ(MatrixSolve(run.matrix.get(), rhs, sol), 0);
-                x.assign(n, Complex(0.0));
-                for (std::size_t i = 1; i < n; ++i) x[i] = complex ? Complex(sol[2 * i], sol[2 * i + 1]) : Complex(sol[i]);
+                x = run.SolveFactored(complex, b);
                 ASSERT_TRUE(DenseSolve(DenseMatrix(s, values), b, reference));
                 EXPECT_LT(RelativeDifference(x, reference), 1e-8) << "seed " << seed;
             }
@@ -382,7 +374,7 @@ TEST(SparseFactor, RealAndComplexModesShareOneMatrix)
     MnaBuilder builder(17);
     const MnaSystem s = builder.Build(25, 2, 2, 30, 4);
     SparseRun run(s);
-    for (bool complex : {true, false, true, false}) {
+    for (bool complex : {false, true, false, true}) {
         const auto values = builder.Values(s, complex);
         if (complex)
             MatrixSetComplex(run.matrix.get());

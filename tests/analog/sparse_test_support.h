@@ -189,20 +189,23 @@ struct SparseRun {
     {
         const int error = complex ? MatrixFactorComplex(matrix.get()) : MatrixFactorReal(matrix.get());
         if (error) return error;
+        x = SolveFactored(complex, b);
+        return 0;
+    }
+
+    // Solves with the present factors, through the interleaved vectors of the complex mode.
+    std::vector<Complex> SolveFactored(bool complex, const std::vector<Complex>& b)
+    {
         const std::size_t n = b.size();
         std::vector<double> rhs(complex ? 2 * n : n), sol(rhs.size(), 0.0);
         for (std::size_t i = 0; i < n; ++i) {
-            if (complex) {
-                rhs[2 * i] = b[i].real();
-                rhs[2 * i + 1] = b[i].imag();
-            } else {
-                rhs[i] = b[i].real();
-            }
+            rhs[complex ? 2 * i : i] = b[i].real();
+            if (complex) rhs[2 * i + 1] = b[i].imag();
         }
         EXPECT_EQ(MatrixSolve(matrix.get(), rhs, sol), 0);
-        x.assign(n, Complex(0.0));
+        std::vector<Complex> x(n, Complex(0.0));
         for (std::size_t i = 1; i < n; ++i) x[i] = complex ? Complex(sol[2 * i], sol[2 * i + 1]) : Complex(sol[i]);
-        return 0;
+        return x;
     }
 };
 

@@ -167,8 +167,8 @@ TEST_F(ExprDifferenceReport, MarksDifferencesThatPersistAndWritesThem)
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
-    EXPECT_EQ(text.str(), "amp At T = 1, DIFA(V(0), T, 0.5) generated an error.\n"
-                          "amp At T = 1.1, DIFA(V(0), T, 0.5) generated an error.\n");
+    EXPECT_EQ(text.str(), "amp At T = 1, DIFA(V(0), T, 0.5) generated an error.\r\n"
+                          "amp At T = 1.1, DIFA(V(0), T, 0.5) generated an error.\r\n");
 }
 
 }  // namespace

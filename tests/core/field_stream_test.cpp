@@ -75,7 +75,7 @@ TEST_F(FieldStreamTest, OneRoutineWritesAndReadsEveryFieldType)
     EXPECT_EQ(out.count, 12);
     EXPECT_EQ(out.scale, 0.25);
     EXPECT_EQ(out.version, (5 << 16) | 3);
-    EXPECT_EQ(ReadFile("rec.txt"),
+    EXPECT_EQ(ReadText("rec.txt"),
               "255,-300,,2147483647,-2147483648,2.5e-12,V(1), V(2)\n"
               "R1\n"
               "first line\xFEsecond line\n"
@@ -159,7 +159,7 @@ TEST_F(FieldStreamTest, MultilineTextsKeepEveryLineBreak)
     EXPECT_EQ(TransferMultilineText(unit, empty), 0);
     EXPECT_EQ(TransferMultilineText(unit, unix), 0);
     CloseUnit(unit);
-    EXPECT_EQ(ReadFile("m.txt"), "\none\xFEtwo  \n");
+    EXPECT_EQ(ReadText("m.txt"), "\none\xFEtwo  \n");
 
     unit = OpenScratchUnit("m.txt");
     std::string text = "old";

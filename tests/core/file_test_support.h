@@ -44,6 +44,17 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
+    // The file as text: the CR LF line ends that units write read as "\n".
+    std::string ReadText(const std::string& name) const
+    {
+        std::string bytes = ReadFile(name), text;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+            text += bytes[i];
+        }
+        return text;
+    }
+
     // Opens a new unit for writing the named file.
     int CreateScratchUnit(const std::string& name)
     {

@@ -126,7 +126,14 @@ TEST_F(FileUnitsTest, WritesAndTheirErrorsReachTheCloser)
     EXPECT_EQ(WriteUnitText(unit, std::string("raw\0bytes", 9)), 0);
     EXPECT_EQ(WriteUnitText(unit, ""), 0);
     EXPECT_EQ(CloseUnit(unit), 0);
-    EXPECT_EQ(ReadFile("out.txt"), std::string("Key=42\nraw\0bytes", 16));
+    EXPECT_EQ(ReadFile("out.txt"), std::string("Key=42\r\nraw\0bytes", 17));
+
+    // Text written through a unit gets CR LF line ends; raw bytes go out as they are.
+    int raw = CreateScratchUnit("raw.txt");
+    EXPECT_EQ(WriteUnitText(raw, "a\nb\n"), 0);
+    EXPECT_EQ(WriteUnitBytes(raw, "c\r\nd\n"), 0);
+    EXPECT_EQ(CloseUnit(raw), 0);
+    EXPECT_EQ(ReadFile("raw.txt"), "a\r\nb\r\nc\r\nd\n");
 
     // Unbuffered writes to a full device fail at once; the close itself then succeeds but still
     // reports the failure.
@@ -157,7 +164,7 @@ TEST_F(FileUnitsTest, IndentedLinesAreCentredOnThePage)
     int unit = CreateScratchUnit("out.txt");
     EXPECT_EQ(UnitPrintIndented(unit, "%s", "0123456789"), 0);
     CloseUnit(unit);
-    EXPECT_EQ(ReadFile("out.txt"), std::string(35, ' ') + "0123456789\n");
+    EXPECT_EQ(ReadText("out.txt"), std::string(35, ' ') + "0123456789\n");
 }
 
 TEST_F(FileUnitsTest, LoadUnitTextLoadsByteRanges)

@@ -76,7 +76,7 @@ TEST_F(KeyFileTest, ASectionRoutineWritesAndReadsItsKeys)
     ASSERT_EQ(SettingsSection(unit, out), 0);
     ASSERT_EQ(WriteSection(unit, "Empty"), 0);
     ASSERT_EQ(CloseUnit(unit), 0);
-    EXPECT_EQ(ReadFile("kq5.ini"),
+    EXPECT_EQ(ReadText("kq5.ini"),
               "[Options]\n"
               "Title=Amplifier\n"
               "Memo=line one\xFEline two\n"
@@ -135,7 +135,7 @@ TEST_F(KeyFileTest, EmptyValuesAndNonEmptyTextLines)
     WriteKeyString(unit, "Flag", "");
     UnitPrintf(unit, "\n\nsecond\xFEpart\n");
     CloseUnit(unit);
-    EXPECT_EQ(ReadFile("k.ini"), "Flag\n\n\nsecond\xFEpart\n");
+    EXPECT_EQ(ReadText("k.ini"), "Flag\n\n\nsecond\xFEpart\n");
 
     unit = OpenScratchUnit("k.ini");
     std::string text;
@@ -199,7 +199,7 @@ TEST_F(KeyFileTest, WindowPlacementsRoundTrip)
     int unit = CreateScratchUnit("p.ini");
     EXPECT_EQ(WriteKeyPlacement(unit, "Window", placement), 0);
     CloseUnit(unit);
-    EXPECT_EQ(ReadFile("p.ini"), "Window=2,3, -1,-1, -4,-4, 10,20,300,400\n");
+    EXPECT_EQ(ReadText("p.ini"), "Window=2,3, -1,-1, -4,-4, 10,20,300,400\n");
 
     win::WINDOWPLACEMENT read;
     ReadKeyPlacement("2,3, -1,-1, -4,-4, 10,20,300,400", read);
@@ -233,7 +233,7 @@ TEST_F(KeyFileTest, FontsReadOnlyThePresentKeysAndWriteOnlyTheChanges)
     changed.face = font.face;
     EXPECT_EQ(WriteFontChanges(unit, changed, base), 0);
     CloseUnit(unit);
-    EXPECT_EQ(ReadFile("f.ini"), "Color=9\nFont=Times New Roman\n");
+    EXPECT_EQ(ReadText("f.ini"), "Color=9\nFont=Times New Roman\n");
 }
 
 TEST_F(KeyFileTest, SectionMarkersMustMatchExactly)
@@ -241,7 +241,7 @@ TEST_F(KeyFileTest, SectionMarkersMustMatchExactly)
     int unit = CreateScratchUnit("m.txt");
     EXPECT_EQ(TransferSectionMarker(unit, "FONTS"), 0);
     CloseUnit(unit);
-    EXPECT_EQ(ReadFile("m.txt"), ":**** fonts ****\n");
+    EXPECT_EQ(ReadText("m.txt"), ":**** fonts ****\n");
 
     WriteFile("m.txt", ":**** fonts ****\r\n:**** fonts ****x\n:**** Fonts ****\n");
     unit = OpenScratchUnit("m.txt");

@@ -222,7 +222,7 @@ TEST_F(MessageReporterTest, BatchLogTakesTheMessageInsteadOfABox)
     EXPECT_TRUE(win::MessageBeepLog().empty());
     EXPECT_TRUE(CircuitBuildFailed());
     ASSERT_EQ(CloseUnit(unit), 0);
-    EXPECT_EQ(ReadFile("errors.log"),
+    EXPECT_EQ(ReadText("errors.log"),
               "amp.cir Error 10842\n\tLess than two connections at analog node N2.\n\tPart:\tR7\n\tFile:\tmain.cir\n");
 
     // Once the log is closed boxes come back.

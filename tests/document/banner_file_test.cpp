@@ -19,6 +19,13 @@ protected:
         return path;
     }
 
+    // The file with LF line ends, for editing by hand; readers take both.
+    static std::string WithLf(std::string bytes)
+    {
+        bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
+        return bytes;
+    }
+
     // The lines of a file, line ends dropped.
     static std::vector<std::string> Lines(const std::string& bytes)
     {
@@ -50,7 +57,7 @@ protected:
     std::string FileWithItem(const std::string& itemLines)
     {
         WindowRecord* empty = NewRecord();
-        const std::string reference = ReadFileBytes(WriteBanner(empty, "empty.cir"));
+        const std::string reference = WithLf(ReadFileBytes(WriteBanner(empty, "empty.cir")));
         const std::string marker = ":**** components ****\n0\n0\n";
         const std::size_t at = reference.find(marker);
         EXPECT_NE(at, std::string::npos);
@@ -95,7 +102,9 @@ TEST_F(BannerFile, WrittenLayoutFollowsTheFormat)
     SetAttribute(record_, r1, kAttrValue, "1k");
     SetAttribute(record_, r1, std::string_view("TOL"), "5%");
 
-    const std::vector<std::string> lines = Lines(ReadFileBytes(WriteBanner(record_, "layout.cir")));
+    const std::string bytes = ReadFileBytes(WriteBanner(record_, "layout.cir"));
+    EXPECT_EQ(bytes.rfind("5.03\r\nKestrion V\r\nNorvale Softworks\r\n\r\n:**** fonts ****\r\n", 0), 0u);
+    const std::vector<std::string> lines = Lines(bytes);
     ASSERT_GT(lines.size(), 20u);
     EXPECT_EQ(lines[0], "5.03");
     EXPECT_EQ(lines[1], "Kestrion V");
@@ -202,7 +211,7 @@ TEST_F(BannerFile, DamagedFilesFailWithBadFormat)
 
 TEST_F(BannerFile, DamagedBodyFailsWithBadFormat)
 {
-    const std::string reference = ReadFileBytes(WriteBanner(record_, "body.cir"));
+    const std::string reference = WithLf(ReadFileBytes(WriteBanner(record_, "body.cir")));
     struct Case {
         const char* what;
         std::string from;

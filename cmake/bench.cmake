@@ -1,0 +1,6 @@
+# Benchmarks in bench/ (Release builds, not part of CI): configure with -DKQ5_BENCH=ON.
+option(KQ5_BENCH "Build the benchmarks in bench/" OFF)
+if(KQ5_BENCH)
+  add_executable(sparse_bench ${CMAKE_SOURCE_DIR}/bench/sparse_bench.cpp)
+  target_link_libraries(sparse_bench PRIVATE kq5lib)
+endif()

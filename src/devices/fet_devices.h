@@ -1,0 +1,98 @@
+#pragma once
+// Field-effect transistors: MOSFETs (device list 19), JFETs (list 15) and GaAsFETs (list 23).
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/linked_list.h"
+
+namespace kq5 {
+
+struct EvaluatedModel;
+struct SchematicItem;
+
+inline constexpr int kMosfetDeviceList = 19;
+inline constexpr int kJfetDeviceList = 15;
+inline constexpr int kGaasfetDeviceList = 23;
+
+// Values of a FET that expressions read during a run.
+struct FetQuantities {
+    double id = 0.0, ig = 0.0, is = 0.0, ib = 0.0;
+    double qgs = 0.0, qgd = 0.0, qgb = 0.0, qbd = 0.0, qbs = 0.0, qds = 0.0;
+    double cgs = 0.0, cgd = 0.0, cgb = 0.0, cbd = 0.0, cbs = 0.0, cds = 0.0;
+};
+
+// The per-instance block of the MOSFET level's set-up, sized and filled by the device models.
+struct MosfetSideBlock {
+    int level = 0;           // the model family (1 for LEVEL 1 to 3, then 4, 5, 8)
+    double polarity = 1.0;   // +1 NMOS, -1 PMOS, whatever the model's type word says
+    std::vector<double> values;
+};
+
+struct MosfetDevice : ListNode {
+    EvaluatedModel* model = nullptr;
+    std::int32_t gate = 0;
+    std::int32_t drain = 0;
+    std::int32_t source = 0;
+    std::int32_t internalGate = 0;
+    std::int32_t internalDrain = 0;
+    std::int32_t internalSource = 0;
+    std::int32_t internalBulk = 0;
+    std::int32_t extraInternal = 0;  // LEVEL 8: joined to the internal source
+    std::int32_t ordinal = 0;
+    std::int32_t level = 0;  // LEVEL of a LEVEL 1 to 3 model
+    double l = 0.0;
+    std::int32_t lGiven = 0;
+    double w = 0.0;
+    std::int32_t wGiven = 0;
+    double ad = 0.0, as = 0.0, pd = 0.0, ps = 0.0;
+    double nrd = -1.0, nrs = -1.0, nrg = 0.0;
+    double m = 1.0;
+    double wNominal = 0.0, adNominal = 0.0, asNominal = 0.0, pdNominal = 0.0, psNominal = 0.0;
+    std::int32_t off = 0;
+    std::int32_t initialConditionGiven = 0;
+    double ic1 = 0.0, ic2 = 0.0, ic3 = 0.0;
+    std::int32_t bulk = 0;
+    double nrb = 0.0;
+    double mode = 1.0;
+    SchematicItem* component = nullptr;
+    std::unique_ptr<MosfetSideBlock> side;
+    FetQuantities quantities;
+
+    void FreeOwnedData() override { side.reset(); }
+};
+
+struct JfetDevice : ListNode {
+    EvaluatedModel* model = nullptr;
+    std::int32_t gate = 0;
+    std::int32_t drain = 0;
+    std::int32_t source = 0;
+    std::int32_t internalDrain = 0;
+    std::int32_t internalSource = 0;
+    double polarity = 1.0;  // +1 NJFET, -1 PJFET
+    std::int32_t ordinal = 0;
+    std::int32_t off = 0;
+    double area = 1.0;
+    std::int32_t initialConditionGiven = 0;
+    double ic1 = 0.0, ic2 = 0.0;
+    FetQuantities quantities;
+};
+
+struct GaasfetDevice : ListNode {
+    EvaluatedModel* model = nullptr;
+    std::int32_t gate = 0;
+    std::int32_t drain = 0;
+    std::int32_t source = 0;
+    std::int32_t internalGate = 0;
+    std::int32_t internalDrain = 0;
+    std::int32_t internalSource = 0;
+    double polarity = 1.0;
+    std::int32_t ordinal = 0;
+    std::int32_t off = 0;
+    double area = 1.0;
+    std::int32_t initialConditionGiven = 0;
+    double initialCondition = 0.0;
+    FetQuantities quantities;
+};
+
+}  // namespace kq5

@@ -1,0 +1,80 @@
+#pragma once
+// Transmission lines, ideal (device list 20) and lossy (list 11), and the switches: the Switch
+// part (list 14), the voltage-controlled S (list 18) and the current-controlled W (list 16).
+#include <cstdint>
+
+#include "core/linked_list.h"
+
+namespace kq5 {
+
+struct EvaluatedModel;
+struct SchematicItem;
+
+inline constexpr int kIdealLineDeviceList = 20;
+inline constexpr int kLossyLineDeviceList = 11;
+inline constexpr int kSwitchDeviceList = 14;
+inline constexpr int kVoltageSwitchDeviceList = 18;
+inline constexpr int kCurrentSwitchDeviceList = 16;
+
+inline constexpr std::uint16_t kKindIdealLine = 27;
+inline constexpr std::uint32_t kIdealLineFlags = 32;
+
+struct IdealLineDevice : ListNode {
+    EvaluatedModel* model = nullptr;
+    std::int32_t port1Plus = 0;   // pin 1
+    std::int32_t port1Minus = 0;  // pin 0
+    std::int32_t port2Plus = 0;   // pin 3
+    std::int32_t port2Minus = 0;  // pin 2
+    std::int32_t internal1 = 0;   // one new node per port
+    std::int32_t internal2 = 0;
+    double delay = 0.0;           // TD
+    std::uint32_t flags = kIdealLineFlags;
+};
+
+struct LossyLineDevice : ListNode {
+    EvaluatedModel* model = nullptr;
+    SchematicItem* component = nullptr;
+    std::int32_t port1Plus = 0;
+    std::int32_t port1Minus = 0;
+    std::int32_t port2Plus = 0;
+    std::int32_t port2Minus = 0;
+    LossyLineDevice* nextSharingModel = nullptr;  // next line of the same model
+};
+
+// Switch control modes.
+inline constexpr std::int32_t kSwitchTime = 1;
+inline constexpr std::int32_t kSwitchVoltage = 2;
+inline constexpr std::int32_t kSwitchCurrent = 3;
+
+struct InductorDevice;
+
+struct SwitchDevice : ListNode {
+    std::int32_t controlA = 0;  // pin 3
+    std::int32_t controlB = 0;  // pin 2
+    std::int32_t outputA = 0;   // pin 0
+    std::int32_t outputB = 0;   // pin 1
+    std::int32_t mode = kSwitchVoltage;
+    double threshold1 = 0.0;
+    double threshold2 = 0.0;
+    double onConductance = 0.0;   // 1/RON
+    double offConductance = 0.0;  // 1/ROFF
+    InductorDevice* controlInductor = nullptr;  // mode I: the inductor between the control nodes
+};
+
+struct VoltageSwitchDevice : ListNode {
+    EvaluatedModel* model = nullptr;  // VSWITCH
+    std::int32_t outputPlus = 0;
+    std::int32_t outputMinus = 0;
+    std::int32_t controlPlus = 0;
+    std::int32_t controlMinus = 0;
+};
+
+struct CurrentSwitchDevice : ListNode {
+    EvaluatedModel* model = nullptr;  // ISWITCH
+    std::int32_t outputPlus = 0;
+    std::int32_t outputMinus = 0;
+    ListNode* controllingSource = nullptr;  // resolved after the component pass
+    SchematicItem* component = nullptr;
+};
+
+}  // namespace kq5

@@ -1,0 +1,40 @@
+#pragma once
+// Resistors (device list 27): every Resistor part, and the resistors that other translators add
+// (series resistances of sources, the DC paths of couplings and transformers).
+#include <cstdint>
+
+#include "core/linked_list.h"
+#include "devices/device_expression.h"
+#include "netlist/model_types.h"
+
+namespace kq5 {
+
+struct EvaluatedModel;
+
+inline constexpr int kResistorDeviceList = 27;
+
+struct ResistorDevice : ListNode {
+    std::int32_t nodeA = 0;  // pin 0
+    std::int32_t nodeB = 0;  // pin 1
+    double value = 0.5;      // working resistance
+    DeviceExpression valueExpression;
+    DeviceExpression acExpression;
+    std::int32_t subtype = kDeviceValueSubtype;
+    double nominal = 0.5;
+    double nominalCopy = 0.5;
+    std::int32_t sourceFlag = 0;  // 1 for a Resistor part, 0 for one made by another translator
+    double tc1 = kParamNotGivenDouble;
+    std::int32_t tc1Given = 0;
+    double tc2 = kParamNotGivenDouble;
+    std::int32_t tc2Given = 0;
+    EvaluatedModel* model = nullptr;
+    std::uint32_t flags = 0;
+
+    void FreeOwnedData() override
+    {
+        valueExpression.Clear();
+        acExpression.Clear();
+    }
+};
+
+}  // namespace kq5

@@ -1,0 +1,565 @@
+#include "netlist/circuit_build.h"
+
+#include <algorithm>
+#include <new>
+
+#include "analog/analysis_state.h"
+#include "app/program_settings.h"
+#include "app/window_record.h"
+#include "core/device_lists.h"
+#include "core/expr_compiler.h"
+#include "core/expr_math_errors.h"
+#include "core/format.h"
+#include "core/char_classes.h"
+#include "core/expr_symbols.h"
+#include "document/grid_text.h"
+#include "document/part_numbering.h"
+#include "netlist/label_names.h"
+#include "core/message_reporter.h"
+#include "devices/bjt_device.h"
+#include "devices/capacitor_device.h"
+#include "devices/device_record_fields.h"
+#include "devices/device_record_types.h"
+#include "devices/diode_device.h"
+#include "devices/fet_devices.h"
+#include "devices/inductor_device.h"
+#include "devices/resistor_device.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "document/connectivity.h"
+#include "document/node_table.h"
+#include "document/schematic_item.h"
+#include "netlist/build_errors.h"
+#include "platform/message_box.h"
+#include "netlist/circuit_build_expressions.h"
+#include "netlist/component_types.h"
+#include "netlist/defines.h"
+#include "netlist/global_options.h"
+#include "netlist/model_statements.h"
+#include "netlist/poly_source.h"
+#include "netlist/scope_table.h"
+#include "netlist/spice_analysis_commands.h"
+#include "netlist/spice_elements.h"
+#include "netlist/spice_initial_conditions.h"
+#include "netlist/spice_reader_state.h"
+#include "netlist/spice_text_pass.h"
+#include "netlist/subcircuit_scopes.h"
+#include "netlist/topology.h"
+#include "netlist/translate_common.h"
+#include "netlist/translate_components.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgAcNeedsAnalogNode = 10832;
+constexpr int kMsgTurnsBelowOne = 10848;
+constexpr int kMsgHiddenNodeMissing = 10860;
+constexpr int kMsgAcSignalsZero = 11891;
+constexpr int kBuildErrorBase = 10830;
+
+CircuitBuildState& State()
+{
+    static CircuitBuildState state;
+    return state;
+}
+
+bool IsTextCircuit(const WindowRecord* record) { return record && record->kind == kWindowTextCircuit; }
+
+// The unresolved global pin that connectivity left is reported before anything is built.
+bool ReportMissingHiddenNode(const char* spec)
+{
+    const ConnectivityState& connectivity = Connectivity();
+    if (!connectivity.unresolvedGlobalPinItem) return false;
+    if (spec[0] == 'W')
+        ReportMessage("WNE", CurrentRecord(), connectivity.unresolvedGlobalPinItem, kMsgHiddenNodeMissing,
+                      connectivity.unresolvedGlobalPinName);
+    else
+        ReportMessage("NE", connectivity.unresolvedGlobalPinItem, kMsgHiddenNodeMissing,
+                      connectivity.unresolvedGlobalPinName);
+    FlagCircuitBuildError();
+    return true;
+}
+
+// Everything after the item (or the whole list for a null mark) was appended by the build.
+void RemoveItemsAfter(CircuitDocument& document, SchematicItem* mark)
+{
+    ListNode* node = mark ? mark->next : document.itemList.head;
+    while (node) node = ListRemove(document.itemList, node);
+}
+
+// Hidden attributes that the build gave components (call mappings, interface marks) begin with
+// '$' or a blank.
+void RemoveBuildAttributes(CircuitDocument& document)
+{
+    for (SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+        ListNode* node = item.attributes.head;
+        while (node) {
+            auto* attribute = static_cast<ComponentAttribute*>(node);
+            const std::string_view name = AttributeName(*attribute);
+            const bool byBuild = !name.empty() && (name.front() == '$' || name.front() == ' ');
+            node = byBuild ? ListRemove(item.attributes, node) : node->next;
+        }
+    }
+}
+
+void MarkDocumentState(WindowRecord* record)
+{
+    CircuitBuildState& build = State();
+    CircuitDocument* document = record ? record->document.get() : nullptr;
+    build.buildWindow = record;
+    build.itemMark = document ? static_cast<SchematicItem*>(document->itemList.tail) : nullptr;
+    build.textMark = nullptr;
+    build.marksSet = document != nullptr;
+}
+
+// The record counts that size the charge states of the solver.
+int ChargeStateCount()
+{
+    return DeviceList(kInductorDeviceList).count + DeviceList(kCapacitorDeviceList).count +
+           DeviceList(kDiodeDeviceList).count + 2 * DeviceList(kJfetDeviceList).count +
+           3 * DeviceList(kGaasfetDeviceList).count + 5 * DeviceList(kBjtDeviceList).count +
+           7 * DeviceList(kMosfetDeviceList).count;
+}
+
+int EquationSize()
+{
+    return std::max(EquationCount(), AnalogNodeCount());
+}
+
+void AllocateFirstSolverVectors()
+{
+    BuildSolverVectors& solver = State().solver;
+    try {
+        const std::size_t n = static_cast<std::size_t>(EquationSize()) + 3;
+        // Compiled node operands point into the solution vectors, so they are sized before the
+        // device expressions are compiled and keep their place for the run.
+        Analysis().solution.real.assign(n, 0.0);
+        if (Analysis().analysisKind == kAnalysisAc) Analysis().solution.complex.assign(n, {});
+        solver.first.assign(n, 0.0);
+        solver.second.assign(n, 0.0);
+        solver.stateStride = static_cast<int>(n);
+        solver.chargeStates = ChargeStateCount();
+        if (solver.chargeStates > 0) {
+            solver.charges.assign(4 * static_cast<std::size_t>(solver.chargeStates), 0.0);
+            solver.chargesOld.assign(4 * static_cast<std::size_t>(solver.chargeStates), 0.0);
+        }
+    } catch (const std::bad_alloc&) {
+        FlagCircuitBuildOutOfMemory();
+    }
+}
+
+void AllocateMoreSolverVectors()
+{
+    try {
+        const std::size_t n = static_cast<std::size_t>(EquationSize()) + 3;
+        for (std::vector<double>& v : State().solver.more) v.assign(n, 0.0);
+    } catch (const std::bad_alloc&) {
+        FlagCircuitBuildOutOfMemory();
+    }
+}
+
+// The nominal values of R, L and C that stepping and Monte Carlo runs start from.
+void SaveRlcValues()
+{
+    for (ResistorDevice& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList))) r.nominalCopy = r.nominal;
+    for (CapacitorDevice& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList))) c.nominalCopy = c.nominal;
+    for (InductorDevice& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList))) l.nominal = l.value;
+}
+
+void CheckCoreTurns()
+{
+    for (InductorDevice& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList))) {
+        if (!l.core || !l.core->model) continue;
+        if (l.value < 1.0) {
+            ReportMessage("WNE", CurrentRecord(), l.component, kMsgTurnsBelowOne);
+            FlagCircuitBuildError();
+            return;
+        }
+    }
+}
+
+// The .IC and .NODESET texts of the circuit (from the schematic and DEF.KQ5) join the
+// initial-condition lines.
+void ApplyInitialConditionTexts()
+{
+    for (NetlistTextObject& text : ListRecords<NetlistTextObject>(CircuitTextObjects())) {
+        if (text.disabled) continue;
+        if (!MatchDotKeyword(text.text, kDotIc) && !MatchDotKeyword(text.text, kDotNodeset)) continue;
+        std::string line;
+        int rc = SubstituteDefines(line, text.scope, text.text);
+        if (rc == 0) rc = ParseInitialConditions(line, kInitialStore, text.scope);
+        if (rc != 0) {
+            if (rc != kMsgAlreadyReported) ReportMessage("WTE", CurrentRecord(), &text, rc);
+            FlagCircuitBuildError();
+            return;
+        }
+    }
+}
+
+void InstallNodeLookup()
+{
+    SetNodeNameLookup([](std::string_view name, int level, NodeDomain domain) {
+        return LookupNodeNumber(CircuitNodeTable(), name, level, domain);
+    });
+}
+
+// The analog run data of a failed build go at once: nothing may keep pointing into them.
+void FreeRunData()
+{
+    State().solver.Free();
+    Devices().recordFields.clear();
+    ClearAllDeviceLists();
+}
+
+// The steps of BuildCircuit from the expansion to the last allocation.
+void BuildAfterDefinitions(int mode, WindowRecord* record)
+{
+    CircuitBuildState& build = State();
+    const bool text = IsTextCircuit(record);
+    if (!CircuitBuildFailed() && text && ReadSpiceTextCircuit() != 0) FlagCircuitBuildError();
+
+    if (!CircuitBuildFailed()) {
+        if (ParseOptionsStatements() != 0) FlagCircuitBuildError();
+        const double tnom = GlobalOptions().values.tnom;
+        if (text && !CircuitBuildFailed()) EnsureAnalysisTemperatureText(record, tnom);
+        const double gmin = GlobalOptions().values.gmin;
+        build.inverseGmin = gmin > 0.0 ? 1.0 / gmin : 1e12;
+        if (!CircuitBuildFailed() && ExpandCircuit(mode != 0, nullptr, true) != 0) FlagCircuitBuildError();
+    }
+    build.lastBuildNodeCounts = {AnalogNodeCount(), DigitalNodeCount()};
+    if (record && record->document) {
+        record->document->analysisNodeCounts[0] = AnalogNodeCount();
+        record->document->analysisNodeCounts[1] = DigitalNodeCount();
+    }
+    InstallNodeLookup();
+    if (!CircuitBuildFailed()) ApplyInitialConditionTexts();
+
+    if (!CircuitBuildFailed()) CheckAnalogNodeConnections((PreferencesOptionWord() & kOptionFloatingNodes) != 0);
+    // The digital simulator reads the inertial-cancellation preference from the option word.
+
+    if (!CircuitBuildFailed() && Analysis().analysisKind == kAnalysisAc && AnalogNodeCount() <= 0) {
+        ReportLineMessage(record, kMsgAcNeedsAnalogNode);
+        FlagCircuitBuildError();
+    }
+    if (!CircuitBuildFailed()) RunComponentPass();
+    if (!CircuitBuildFailed()) ResolveCouplings();
+    ResolveSwitchInductors();
+
+    if (!CircuitBuildFailed()) {
+        const bool ground = build.groundFound || NetlistReader().groundUsed;
+        if (!ground && AnalogNodeCount() > 0) ReportBuildError(text ? kBuildErrorNoSpiceGround : kBuildErrorNoGround);
+        if (AnalogNodeCount() + DigitalNodeCount() <= 0) ReportBuildError(kBuildErrorNoNodes);
+    }
+    if (!CircuitBuildFailed()) {
+        if (build.digitalDeviceTables && build.digitalDeviceTables() != 0) FlagCircuitBuildError();
+        if (!CircuitBuildFailed() && ResolvePolySourceNames() != 0) FlagCircuitBuildError();
+        ChainLossyLines();
+        if (!CircuitBuildFailed()) ResolveCurrentSwitchSources();
+    }
+    if (!CircuitBuildFailed()) {
+        FillDeviceRecordFields();
+        AllocateFirstSolverVectors();
+    }
+    CompileDeviceExpressions();
+    if (!CircuitBuildFailed()) {
+        SaveRlcValues();
+        CheckCoreTurns();
+    }
+    if (!CircuitBuildFailed() && ParseInitialConditions({}, kInitialBuild, 0) != 0) FlagCircuitBuildError();
+    PropagateWireNodes(record);
+    if (!build.pathWindow) {
+        if (!CircuitBuildFailed()) CheckInductorSourceLoops(AnalogNodeCount());
+        if (!CircuitBuildFailed()) CheckDcPathToGround(AnalogNodeCount());
+    }
+    FreePolySourceNames();
+    if (!CircuitBuildFailed() && BuildFormulaDependencies() == kMsgInsufficientMemory) FlagCircuitBuildOutOfMemory();
+    if (!CircuitBuildFailed()) AllocateMoreSolverVectors();
+}
+
+void FinishBuild(WindowRecord* record)
+{
+    CircuitBuildState& build = State();
+    build.built = true;
+    if (!CircuitBuildFailed())
+        FreeBuiltCircuit(kFreeBuildWindows | kFreeExpansion);
+    else
+        FreeRunData();
+
+    build.acSignalWarning = false;
+    if (!CircuitBuildFailed() && Analysis().analysisKind == kAnalysisAc && !AnySourceGivesAcSignal()) {
+        build.acSignalWarning = true;
+        const CircuitDocument* document = record ? record->document.get() : nullptr;
+        bool sweeping = Settings().batchRun;
+        if (document) {
+            for (const SteppingSlot& slot : document->stepping) sweeping = sweeping || (slot.flags & kStepOn);
+            sweeping = sweeping || (document->monteCarlo[kAnalysisAc].options & kMonteCarloOn);
+        }
+        if (!sweeping) ReportMessage("WSE", record, win::MB_OK | win::MB_ICONEXCLAMATION, kMsgAcSignalsZero);
+    }
+    build.solver.digitalOnly = AnalogNodeCount() == 0;
+    build.solver.frequencyDependent =
+        !CircuitBuildFailed() && Analysis().analysisKind == kAnalysisAc && AnyFrequencyDependentDevice();
+    build.recordedCircuitSize = build.realComponentCount;
+    if (!CircuitBuildFailed()) {
+        if (const int rc = ReportMathError()) {
+            ReportMessage("WE", record, rc);
+            FlagCircuitBuildError();
+        }
+    }
+}
+
+// The attribute that holds a part's model: digital primitives name their timing model in
+// TIMING MODEL when their type offers it, every other part (N and O parts among them) in MODEL.
+int ModelAttributeOfType(int type)
+{
+    const ComponentTypeRow* row = FindComponentTypeRow(type);
+    if (row && row->domain == kDomainDigital && IsKindStandardAttribute(type, kAttrTimingModel))
+        return kAttrTimingModel;
+    return kAttrModel;
+}
+
+void ResolvePartModels(CircuitDocument& document, SchematicItem* single)
+{
+    for (SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+        if (CircuitBuildFailed()) return;
+        if (!item.IsComponent() || (single && &item != single)) continue;
+        const int type = ItemComponentType(&item);
+        const ComponentTypeRow* row = FindComponentTypeRow(type);
+        if (!row) continue;
+        if (row->modelType >= 0) {
+            const int attribute = ModelAttributeOfType(type);
+            const bool optional = (row->flags & kTypeModelOptional) != 0;
+            if (!(optional && GetAttributeText(&item, attribute).empty()) && GetPartModel(&item, attribute) < 0)
+                FlagCircuitBuildError();
+        }
+        if (!CircuitBuildFailed() && IsKindStandardAttribute(type, kAttrIoModel) &&
+            GetPartModel(&item, kAttrIoModel) < 0)
+            FlagCircuitBuildError();
+    }
+}
+
+bool IsIllegalPartName(std::string_view name)
+{
+    return !name.empty() && (!HasCharClass(name.front(), kCharIdentStart) || HasIllegalLabelChar(name, 0) ||
+                             IsReservedExpressionName(name, false));
+}
+
+bool IsNodeLabelText(const CircuitDocument& document, std::string_view name)
+{
+    for (const GridText& text : ListRecords<GridText>(document.gridTextList))
+        if (IsNodeLabel(text) && EqualsNoCase(text.text, name)) return true;
+    return false;
+}
+
+// ".DEFINE NAME ..." with NAME renamed so that no node label carries it.
+bool RenameDefineLine(const CircuitDocument& document, std::string& line)
+{
+    std::size_t at = 0;
+    while (at < line.size() && HasCharClass(line[at], kCharSpace)) ++at;
+    const std::size_t keyword = MatchDotKeyword(std::string_view(line).substr(at), kDotDefine);
+    if (!keyword) return false;
+    std::size_t start = at + keyword;
+    while (start < line.size() && HasCharClass(line[start], kCharSpace)) ++start;
+    std::size_t end = start;
+    while (end < line.size() && HasCharClass(line[end], kCharIdent)) ++end;
+    const std::string name = line.substr(start, end - start);
+    if (name.empty() || !IsNodeLabelText(document, name)) return false;
+    std::string renamed;
+    for (int n = 1; renamed.empty() || IsNodeLabelText(document, renamed); ++n) renamed = StrPrintf("%s_%d", name.c_str(), n);
+    line.replace(start, end - start, renamed);
+    return true;
+}
+
+void RenameIllegalNames(WindowRecord* record, bool parts, bool defines)
+{
+    CircuitDocument* document = record ? record->document.get() : nullptr;
+    if (!document) return;
+    bool changed = false;
+    if (parts) {
+        for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList)) {
+            if (!item.IsComponent() || item.scope != 0) continue;
+            if (!IsIllegalPartName(GetAttributeText(&item, kAttrPart))) continue;
+            const NextPartName next = NextPartNumber(record, ItemComponentType(&item));
+            if (next.name.empty() || !SetAttribute(record, &item, kAttrPart, next.name)) continue;
+            changed = true;
+        }
+    }
+    if (defines) {
+        for (GridText& text : ListRecords<GridText>(document->gridTextList)) changed |= RenameDefineLine(*document, text.text);
+        std::string area;
+        std::size_t from = 0;
+        while (from <= record->textArea.size()) {
+            std::size_t end = record->textArea.find('\n', from);
+            if (end == std::string::npos) end = record->textArea.size();
+            std::string line = record->textArea.substr(from, end - from);
+            changed |= RenameDefineLine(*document, line);
+            area += line;
+            if (end < record->textArea.size()) area += '\n';
+            from = end + 1;
+        }
+        record->textArea = std::move(area);
+    }
+    if (changed) MarkModified(record);
+}
+
+}  // namespace
+
+CircuitBuildState& CircuitBuild() { return State(); }
+
+void ResetCircuitBuildForTests()
+{
+    State() = CircuitBuildState();
+    ClearCurrentComponent();
+}
+
+int FlagCircuitBuildOutOfMemory()
+{
+    if (!CircuitBuildFailed()) {
+        FreeBuiltCircuit(kFreeExpansion | kFreeDefines);
+        ReportMessage("WE", CurrentRecord(), kMsgInsufficientMemory);
+    }
+    FlagCircuitBuildError();
+    return kMsgAlreadyReported;
+}
+
+void ReportBuildError(int code)
+{
+    if (!CircuitBuildFailed()) ReportMessage("WLE", CurrentRecord(), 0, kBuildErrorBase + code);
+    FlagCircuitBuildError();
+}
+
+void FreeBuiltCircuit(unsigned parts)
+{
+    CircuitBuildState& build = State();
+    NetlistReaderState& reader = NetlistReader();
+    if (parts & kFreeModels) ClearModelTable();
+    if (parts & kFreeDefines) ClearDefineTable();
+    if (parts & kFreeExpansion) {
+        ParseInitialConditions({}, kInitialFree, 0);
+        reader.libraries.clear();
+        ClearCurrentComponent();
+    }
+    if ((parts & kFreeAppendedItems) && build.marksSet) {
+        WindowRecord* record = build.buildWindow;
+        if (record && IsLiveWindowRecord(record) && record->document) {
+            RemoveItemsAfter(*record->document, build.itemMark);
+            record->document->connectivityStale = 1;
+        }
+        ListClear(CircuitTextObjects());
+        build.itemMark = nullptr;
+        build.textMark = nullptr;
+        build.marksSet = false;
+        if (record && IsLiveWindowRecord(record)) RebuildNetlistIfNeeded(record, true);
+    }
+    if ((parts & kFreeAddedAttributes) && build.buildWindow && IsLiveWindowRecord(build.buildWindow) &&
+        build.buildWindow->document)
+        RemoveBuildAttributes(*build.buildWindow->document);
+    if (parts & kFreeAddedDefinitions) RemoveGeneratedDefinitions();
+    if (parts & kFreeBuildWindows) {
+        for (ScopeExpansion& scope : reader.scopes) {
+            if (scope.macroCircuit && IsLiveWindowRecord(scope.macroCircuit)) FreeWindowRecord(scope.macroCircuit);
+            scope.macroCircuit = nullptr;
+        }
+        for (std::size_t i = 1; ScopeTableExists() && FindScope(static_cast<int>(i)); ++i)
+            FindScopeForEdit(static_cast<int>(i))->window = nullptr;
+    }
+    if (parts & kFreeScopes) {
+        FreeScopeTable();
+        CircuitNodeTable().rows.clear();
+        FreeNetlistReaderBuild();
+    }
+    if (parts & kFreeExpansion) ResetNetlistReader();
+}
+
+int BuildCircuit(int mode)
+{
+    CircuitBuildState& build = State();
+    WindowRecord* record = CurrentRecord();
+    RegisterCircuitDeviceRecordTypes();
+    // A build that was never torn down must not leave its components in the next one.
+    if (build.marksSet) FreeBuiltCircuit(0xFF);
+    FreeRunData();
+
+    build.realComponentCount = 0;
+    build.componentCounter = 0;
+    build.groundFound = false;
+    build.internalNodeCounter = 0;
+    build.powerSupplies.clear();
+    NetlistReaderState& reader = NetlistReader();
+    reader.renamePartsRequested = false;
+    reader.renameDefinesRequested = false;
+    reader.groundUsed = false;
+    RebuildNetlistIfNeeded(record, false);
+    if (ReportMissingHiddenNode("W")) return kMsgAlreadyReported;
+
+    MarkDocumentState(record);
+    CircuitNodeTable().rows.clear();
+    ResetMathErrors();
+    if (BeginCircuitBuild(false) != 0) FlagCircuitBuildError();
+    BuildAfterDefinitions(mode, record);
+    FinishBuild(record);
+    return CircuitBuildFailed() ? kMsgAlreadyReported : 0;
+}
+
+int BuildCircuitWithRenames(int mode)
+{
+    const int rc = BuildCircuit(mode);
+    NetlistReaderState& reader = NetlistReader();
+    if (!reader.renamePartsRequested && !reader.renameDefinesRequested) return rc;
+    WindowRecord* record = CurrentRecord();
+    RenameIllegalNames(record, reader.renamePartsRequested, reader.renameDefinesRequested);
+    reader.renameUnderWay = true;
+    const int second = BuildCircuit(mode);
+    reader.renameUnderWay = false;
+    return second;
+}
+
+int PrepareCircuit(WindowRecord* record, SchematicItem* single, unsigned flags)
+{
+    CircuitBuildState& build = State();
+    build.preparing = true;
+    SetCurrentDocument(record);
+    if (ReportMissingHiddenNode("N")) {
+        build.preparing = false;
+        return 1;
+    }
+    RegisterCircuitDeviceRecordTypes();
+    if (build.marksSet) FreeBuiltCircuit(0xFF);
+    if (flags & kPrepareRebuildNetlist) RebuildNetlistIfNeeded(record, true);
+    MarkDocumentState(record);
+    CircuitNodeTable().rows.clear();
+    if (BeginCircuitBuild(false) != 0) FlagCircuitBuildError();
+    build.built = true;
+    ResetComponentTypeUseCounts();
+    if (!CircuitBuildFailed() && IsTextCircuit(record)) {
+        const int rc = ReadSpiceTextCircuit();
+        if (rc != 0) {
+            if (rc != kMsgAlreadyReported) ReportMessage("WLE", record, 0, rc);
+            FlagCircuitBuildError();
+        }
+    }
+    if (!CircuitBuildFailed() && ExpandCircuit((flags & kPrepareExpansionMode) != 0, single, true) != 0)
+        FlagCircuitBuildError();
+    CircuitDocument* document = CurrentDocument();
+    if (!CircuitBuildFailed() && document)
+        for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList))
+            if (item.IsComponent()) CountComponentTypeUse(ItemComponentType(&item));
+    if (!CircuitBuildFailed() && (flags & kPrepareResolveModels) && document)
+        ResolvePartModels(*document, single);
+    if (!CircuitBuildFailed() && ParseOptionsStatements() != 0) FlagCircuitBuildError();
+    build.preparing = false;
+    return CircuitBuildFailed() ? 1 : 0;
+}
+
+int PrepareDefinitions(WindowRecord* record)
+{
+    CircuitBuildState& build = State();
+    SetCurrentDocument(record);
+    build.preparing = true;
+    if (BeginCircuitBuild(false) != 0) FlagCircuitBuildError();
+    build.preparing = false;
+    return CircuitBuildFailed() ? 1 : 0;
+}
+
+}  // namespace kq5

@@ -1,0 +1,25 @@
+#pragma once
+// The passes of the circuit build that work on the finished device lists: the table of labelled
+// devices that expressions read, the compilation of the devices' value expressions, the
+// dependency lists of formula sources, and the questions the build asks of an AC circuit.
+namespace kq5 {
+
+// Fills the expression engine's table of labelled devices from the part-instance list.
+void FillDeviceRecordFields();
+
+// Compiles the value expressions of formula sources, Laplace sources, resistors, capacitors,
+// inductors, sample-and-hold elements and the coupling expressions of K parts; a resistor,
+// capacitor or inductor value (or a coupling) that is a constant becomes the working value.
+// With a failed build, or for the digital path window, the expressions are only freed.
+// 0 or 15055.
+int CompileDeviceExpressions();
+
+// The solution entries each formula source's expressions read. 0 or 15002.
+int BuildFormulaDependencies();
+
+// True when some source gives an AC signal.
+bool AnySourceGivesAcSignal();
+// True when a resistor, capacitor, inductor, formula or Laplace source depends on frequency.
+bool AnyFrequencyDependentDevice();
+
+}  // namespace kq5

@@ -1,0 +1,384 @@
+// Reading the analysis lines of a text netlist into the document's limits texts and rows.
+#include "netlist/spice_analysis_commands.h"
+
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "analog/analysis_state.h"
+#include "app/window_record.h"
+#include "core/char_classes.h"
+#include "core/engineering_numbers.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "netlist/defines.h"
+#include "netlist/spice_messages.h"
+#include "netlist/spice_reader_state.h"
+#include "netlist/spice_tokens.h"
+#include "plots/default_limits_rows.h"
+#include "plots/limits_rows.h"
+#include "plots/plot_record_flags.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgDistoIgnored = 10911;
+constexpr int kMsgIllegalAnalysis = 10917;
+constexpr int kMsgExpectingValue = 10927;
+constexpr int kMsgExpecting = 11900;
+constexpr int kMsgExpectingFollow = 11901;
+constexpr int kMsgExpectingFound = 11902;
+constexpr int kFirstCurveColor = 16;
+constexpr int kCurveColorCount = 10;
+constexpr std::uint16_t kRowOperatingPointBits = kLimitsLinearX | kLimitsLinearY;
+
+struct OutputSuffix {
+    std::string_view suffix;
+    std::string_view function;
+};
+constexpr OutputSuffix kOutputSuffixes[] = {
+    {"R", "RE"}, {"I", "IM"}, {"M", "MAG"}, {"P", "PH"}, {"G", "GD"}, {"DB", "DB"},
+};
+
+int Fail(int id, std::string_view argument)
+{
+    ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), id, std::string(argument));
+    return kMsgAlreadyReported;
+}
+
+int Fail(int id, std::string_view first, std::string_view second)
+{
+    ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), id, std::string(first), std::string(second));
+    return kMsgAlreadyReported;
+}
+
+// The value of an analysis token: a number, or an expression with its defines substituted.
+bool AnalysisValue(const std::string& token, double& value)
+{
+    value = ParseNumber(token);
+    if (!ParseError()) return true;
+    std::string text;
+    if (SubstituteDefines(text, CurrentScope(), token) != 0) return false;
+    if (text.size() >= 2 && text.front() == '{' && text.back() == '}') text = text.substr(1, text.size() - 2);
+    int error = 0;
+    value = EvalNumberOrExpression(text, error);
+    return error == 0;
+}
+
+// The value of the token, reported when it is missing or no value.
+int RequireValue(int index, double& value)
+{
+    const std::string& token = Token(index);
+    if (token.empty()) return Fail(kMsgExpecting, "<value>");
+    if (!AnalysisValue(token, value)) return Fail(kMsgExpectingValue, token);
+    return 0;
+}
+
+CircuitDocument& Document() { return *CurrentDocument(); }
+
+void SetRowLook(LimitsRow& row, int index)
+{
+    row.color = static_cast<std::uint16_t>(kFirstCurveColor + index % kCurveColorCount);
+    row.lineWidth = 1;
+    row.enabled = 1;
+}
+
+// Takes one output variable starting at the index (a name, or a name with its parenthesised
+// arguments); the index moves past it.
+std::string TakeOutputVariable(int& index)
+{
+    std::string variable = Token(index++);
+    if (Token(index) != "(") return variable;
+    int depth = 0;
+    for (; !Token(index).empty(); ++index) {
+        const std::string& token = Token(index);
+        if (token == "(") ++depth;
+        variable += token;
+        if (token == ")" && --depth == 0) {
+            ++index;
+            break;
+        }
+    }
+    return variable;
+}
+
+bool StartsNumber(const std::string& token) { return !token.empty() && HasCharClass(token.front(), kCharNumberStart); }
+
+}  // namespace
+
+int AnalysisKindOfWord(std::string_view word)
+{
+    if (word == "TRAN") return kAnalysisTransient;
+    if (word == "AC" || word == "NOISE") return kAnalysisAc;
+    if (word == "DC") return kAnalysisDc;
+    return -1;
+}
+
+std::string ConvertOutputVariable(std::string_view variable)
+{
+    if (variable == "INOISE" || variable == "ONOISE") return std::string(variable);
+    const std::size_t open = variable.find('(');
+    if (open == std::string_view::npos || open == 0) return std::string(variable);
+    const char kind = variable.front();
+    const std::string_view suffix = variable.substr(1, open - 1);
+    if ((kind != 'V' && kind != 'I') || suffix.empty()) return std::string(variable);
+    for (const OutputSuffix& entry : kOutputSuffixes) {
+        if (suffix == entry.suffix)
+            return StrPrintf("%s(%c%s)", std::string(entry.function).c_str(), kind,
+                             std::string(variable.substr(open)).c_str());
+    }
+    return std::string(variable);
+}
+
+int ParseDotTran(std::string_view)
+{
+    NetlistReaderState& state = NetlistReader();
+    state.transientGiven = true;
+    double step = 0.0, stop = 0.0;
+    if (int status = RequireValue(1, step)) return status;
+    if (int status = RequireValue(2, stop)) return status;
+    auto& limits = Document().limits.transient;
+    if (step != 0.0) limits[kLimitTNPts] = StrPrintf("%g", stop / step + 1.0);
+    limits[kLimitTRange] = Token(2);
+    if (!Token(4).empty() && Token(4) != "UIC") limits[kLimitTStep] = Token(4);
+    for (int i = 3; !Token(i).empty(); ++i) {
+        if (Token(i) != "UIC") continue;
+        state.useInitialConditions = true;
+        if (WindowRecord* record = CurrentRecord(); record && record->plot)
+            PlotFlagsOf(record->plot).flagByte &= static_cast<std::uint8_t>(~(kPlotOperatingPointFirst |
+                                                                              kPlotOperatingPointFirstToo));
+    }
+    return 0;
+}
+
+int ParseDotAC(std::string_view)
+{
+    const std::string& sweep = Token(1);
+    const bool keyword = sweep == "DEC" || sweep == "OCT" || sweep == "LIN";
+    const int first = keyword ? 2 : 1;
+    double count = 0.0, start = 0.0, stop = 0.0;
+    if (int status = RequireValue(first, count)) return status;
+    if (int status = RequireValue(first + 1, start)) return status;
+    if (int status = RequireValue(first + 2, stop)) return status;
+    auto& limits = Document().limits.ac;
+    if (start != 0.0) {
+        double points = count + 1.0;
+        // A one-point range has no decades or octaves: it is one point.
+        if (sweep == "DEC") points = count * std::log10(stop / start) + 1.0;
+        if (sweep == "OCT") points = count * std::log2(stop / start) + 1.0;
+        if (!std::isfinite(points) || points < 1.0) points = 1.0;
+        limits[kLimitANPts] = StrPrintf("%g", points);
+    }
+    limits[kLimitFRange] = Token(first + 2) + "," + Token(first + 1);
+    return 0;
+}
+
+int ParseDotNoise(std::string_view)
+{
+    if (Token(1) != "V" || Token(2) != "(") return 0;
+    std::string output;
+    int i = 3;
+    for (; !Token(i).empty() && Token(i) != ")"; ++i) {
+        std::string name = Token(i);
+        if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+        output += name;
+    }
+    if (Token(i) != ")") return Fail(kMsgExpecting, ")");
+    ++i;
+    std::string input = Token(i);
+    if (Token(i + 1) == "(") input = Token(i + 2);
+    if (input.empty()) return Fail(kMsgExpecting, "<source name>");
+    auto& limits = Document().limits.ac;
+    limits[kLimitNOutput] = output;
+    limits[kLimitNInput] = input;
+    return 0;
+}
+
+int ParseDotDC(std::string_view)
+{
+    // "LIN" changes nothing; the other sweep kinds cannot be taken.
+    int shift = 0;
+    if (Token(1) == "LIN") shift = 1;
+    if (Token(1) == "DEC" || Token(1) == "OCT" || Token(1) == "LIST" || Token(1) == "PARAM" || Token(1) == "TEMP")
+        return Fail(kMsgExpectingFound, "<source name>", Token(1));
+    auto token = [&](int i) -> const std::string& { return Token(i + shift); };
+    double values[5] = {};
+    for (int i : {2, 3, 4}) {
+        if (int status = RequireValue(i + shift, values[i])) return status;
+    }
+    if (!token(5).empty()) {
+        double second = 0.0;
+        for (int i : {6, 7, 8})
+            if (int status = RequireValue(i + shift, second)) return status;
+    }
+    auto range = [&](int stopIndex, int startIndex, int stepIndex) {
+        std::string text = token(stopIndex);
+        for (int index : {startIndex, stepIndex})
+            if (!token(index).empty()) text += "," + token(index);
+        return text;
+    };
+    auto& limits = Document().limits.dc;
+    if (!token(7).empty()) limits[kLimitI2Range] = range(7, 6, 8);
+    if (!token(5).empty()) limits[kLimitI2] = token(5);
+    if (!token(3).empty()) limits[kLimitI1Range] = range(3, 2, 4);
+    if (!token(1).empty()) limits[kLimitI1] = token(1);
+    if (values[4] != 0.0) limits[kLimitDNPts] = StrPrintf("%g", (values[3] - values[2]) / values[4]);
+    return 0;
+}
+
+int ParseDotTemp(std::string_view)
+{
+    std::string temperatures;
+    for (int i = 1; !Token(i).empty(); ++i) {
+        if (Token(i) == ",") continue;
+        if (!temperatures.empty()) temperatures += ',';
+        temperatures += Token(i);
+    }
+    if (temperatures.empty()) return Fail(kMsgExpecting, "<value>");
+    CircuitDocument& document = Document();
+    document.limits.transient[kLimitTTemp] = temperatures;
+    document.limits.ac[kLimitATemp] = temperatures;
+    document.limits.dc[kLimitDTemp] = temperatures;
+    return 0;
+}
+
+int ParseDotOP(std::string_view)
+{
+    NetlistReader().operatingPointRequested = true;
+    return 0;
+}
+
+int ParseDotPrintPlot(std::string_view)
+{
+    NetlistReaderState& state = NetlistReader();
+    const std::string& word = Token(1);
+    if (word == "DISTO") {
+        ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), kMsgDistoIgnored);
+        return 0;
+    }
+    const int kind = AnalysisKindOfWord(word);
+    if (kind < 0) return Fail(kMsgIllegalAnalysis, word);
+    if (kind != Analysis().analysisKind) return 0;
+    WindowRecord* record = CurrentRecord();
+    CircuitDocument& document = Document();
+    std::vector<LimitsRow>& rows = document.limitsRows[static_cast<std::size_t>(kind)];
+    const bool plot = Token(0) == ".PLOT";
+    const char group = plot ? static_cast<char>(std::min('1' + state.printPlotCounter, static_cast<int>('9')))
+                            : static_cast<char>(std::min('A' + state.printPlotCounter, static_cast<int>('Z')));
+    int& counter = state.printPlotRows[static_cast<std::size_t>(kind)];
+    std::vector<int> groupRows;
+    int i = 2;
+    while (!Token(i).empty()) {
+        if (plot && (StartsNumber(Token(i)) || (Token(i) == "(" && StartsNumber(Token(i + 1))))) {
+            // Plot limits of the variables before them.
+            const bool parenthesised = Token(i) == "(";
+            if (parenthesised) ++i;
+            const std::string low = Token(i++);
+            if (Token(i) == ",") ++i;
+            if (!StartsNumber(Token(i))) return Fail(kMsgExpectingFollow, "<limit value>", low);
+            const std::string high = Token(i++);
+            if (parenthesised) {
+                if (Token(i) != ")") return Fail(kMsgExpectingFollow, ")", Token(i - 1));
+                ++i;
+            }
+            for (int row : groupRows) rows[static_cast<std::size_t>(row)].yRange = StrPrintf("%s,%s", low.c_str(), high.c_str());
+            groupRows.clear();
+            continue;
+        }
+        if (Token(i) == ",") {
+            ++i;
+            continue;
+        }
+        const std::string variable = TakeOutputVariable(i);
+        if (counter >= static_cast<int>(rows.size())) {
+            if (int status = SetLimitsRowCount(record, kind, counter + 1)) return status;
+            if (kind != kAnalysisAc) rows[static_cast<std::size_t>(counter)].options |= kRowOperatingPointBits;
+        }
+        LimitsRow& row = rows[static_cast<std::size_t>(counter)];
+        row.yExpression = ConvertOutputVariable(variable);
+        SetRowLook(row, counter);
+        row.plotGroup = group;
+        if (!plot) row.options |= kLimitsOutput;
+        state.printVariableUsed = true;
+        groupRows.push_back(counter);
+        ++counter;
+    }
+    ++state.printPlotCounter;
+    return 0;
+}
+
+void MergePrintPlotRows(WindowRecord* record)
+{
+    const int kind = Analysis().analysisKind;
+    if (!record || !record->document || kind < 0 || kind >= kAnalysisKindCount) return;
+    std::vector<LimitsRow>& rows = record->document->limitsRows[static_cast<std::size_t>(kind)];
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        for (std::size_t j = i + 1; j < rows.size();) {
+            LimitsRow& earlier = rows[i];
+            const LimitsRow& later = rows[j];
+            const bool same = earlier.xExpression == later.xExpression && earlier.yExpression == later.yExpression &&
+                              (earlier.xRange.empty() || later.xRange.empty() || earlier.xRange == later.xRange) &&
+                              (earlier.yRange.empty() || later.yRange.empty() || earlier.yRange == later.yRange);
+            if (!same) {
+                ++j;
+                continue;
+            }
+            earlier.options |= later.options;
+            if (earlier.plotGroup == 0) earlier.plotGroup = later.plotGroup;
+            if (earlier.xRange.empty()) earlier.xRange = later.xRange;
+            if (earlier.yRange.empty()) earlier.yRange = later.yRange;
+            rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(j));
+        }
+    }
+    bool anyPlot = false;
+    for (const LimitsRow& row : rows)
+        if (row.plotGroup >= '0' && row.plotGroup <= '9') anyPlot = true;
+    for (LimitsRow& row : rows) {
+        if (row.plotGroup >= 'A' && row.plotGroup <= 'Z')
+            row.plotGroup = anyPlot ? 0 : static_cast<char>(row.plotGroup - 16);
+        if (kind == kAnalysisAc) {
+            row.options &= static_cast<std::uint16_t>(~kLimitsLinearX);
+            row.options |= kLimitsLinearY;
+        }
+    }
+}
+
+int MakeDefaultPrintPlotRows(WindowRecord* record, int analysisKind)
+{
+    if (int status = CreateDefaultLimitsRows(record, analysisKind)) return status;
+    std::vector<LimitsRow>& rows = record->document->limitsRows[static_cast<std::size_t>(analysisKind)];
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        LimitsRow& row = rows[i];
+        row.plotGroup = '1';
+        row.options |= kLimitsLinearY;
+        if (analysisKind != kAnalysisAc) row.options |= kLimitsLinearX;
+        SetRowLook(row, static_cast<int>(i));
+    }
+    return 0;
+}
+
+void EnsureAnalysisTemperatureText(WindowRecord* record, double defaultTemperature)
+{
+    const int kind = Analysis().analysisKind;
+    if (!record || !record->document) return;
+    AnalysisLimits& limits = record->document->limits;
+    std::string* text = kind == kAnalysisTransient ? &limits.transient[kLimitTTemp]
+                        : kind == kAnalysisAc      ? &limits.ac[kLimitATemp]
+                        : kind == kAnalysisDc      ? &limits.dc[kLimitDTemp]
+                                                   : nullptr;
+    if (text && text->empty()) *text = StrPrintf("%g", defaultTemperature);
+}
+
+void SetSteppedRowsFormat(WindowRecord* record, int steppingCount)
+{
+    const int kind = Analysis().analysisKind;
+    if (!record || !record->document || record->kind != kWindowTextCircuit || steppingCount <= 0 || kind < 0 ||
+        kind >= kAnalysisKindCount)
+        return;
+    for (LimitsRow& row : record->document->limitsRows[static_cast<std::size_t>(kind)])
+        row.yValueFormat = StrPrintf("%de", steppingCount);
+}
+
+}  // namespace kq5

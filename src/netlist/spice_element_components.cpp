@@ -1,0 +1,220 @@
+// Making the components of element lines: the item, its definition, nodes and attributes.
+#include <new>
+
+#include "core/char_classes.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "document/connectivity.h"
+#include "netlist/component_types.h"
+#include "netlist/spice_element_support.h"
+#include "netlist/spice_messages.h"
+#include "netlist/spice_reader_state.h"
+#include "netlist/spice_sources.h"
+#include "netlist/spice_tokens.h"
+#include "netlist/subcircuit_calls.h"
+#include "netlist/subcircuit_nodes.h"
+#include "schematic/component_definition.h"
+#include "schematic/component_library.h"
+
+namespace kq5 {
+
+namespace {
+
+// Pins a component of the type has at least.
+int TypePinCount(int type)
+{
+    const ComponentTypeRow* row = FindComponentTypeRow(type);
+    return row && row->pins > 0 ? row->pins : 0;
+}
+
+bool IsPlainValueWord(std::string_view text)
+{
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!HasCharClass(c, kCharAlnum) && c != '.' && c != '_') return false;
+    return true;
+}
+
+}  // namespace
+
+bool SetElementAttribute(SchematicItem* component, int attributeId, std::string_view text)
+{
+    return SetAttribute(CurrentRecord(), component, attributeId, text) != nullptr;
+}
+
+int ItemComponentTypeOf(const SchematicItem* item) { return ItemComponentType(item); }
+
+void RecordElementOrigin(SchematicItem* component)
+{
+    SourceLocation location{TopSourceName(), LogicalLineStart()};
+    NetlistReader().elementOrigins[component] = std::move(location);
+}
+
+ComponentDefinition* FindLibraryComponentByType(int type)
+{
+    NetlistReaderState& state = NetlistReader();
+    if (state.cachedDefinitionType == type && state.cachedDefinition) return state.cachedDefinition;
+    for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
+        if (definition.type == type) {
+            state.cachedDefinitionType = type;
+            state.cachedDefinition = &definition;
+            return &definition;
+        }
+    }
+    return nullptr;
+}
+
+ComponentDefinition* NewGeneratedDefinition(int type, int pinCount)
+{
+    NetlistReaderState& state = NetlistReader();
+    const ComponentTypeRow* row = FindComponentTypeRow(type);
+    const char letter = row && row->letter != ' ' ? row->letter : 'X';
+    const std::string name = StrPrintf("%c%d$", letter, state.generatedDefinitionCounter);
+    ComponentDefinition* definition = AddComponentDefinition(name, type, 0);
+    if (!definition) return nullptr;
+    try {
+        definition->pins.resize(static_cast<std::size_t>(std::max(pinCount, 0)));
+        state.generatedDefinitions.push_back(definition);
+    } catch (const std::bad_alloc&) {
+        ListRemove(ComponentLibrary().definitions, definition);
+        return nullptr;
+    }
+    ++state.generatedDefinitionCounter;
+    // The pins of an interface part: N drives its digital pin, O reads it.
+    if (type == kComponentDigitalOutput) definition->inputPinCount = static_cast<std::int16_t>(pinCount);
+    return definition;
+}
+
+void RemoveGeneratedDefinitions()
+{
+    NetlistReaderState& state = NetlistReader();
+    LinkedList& library = ComponentLibrary().definitions;
+    for (ComponentDefinition* generated : state.generatedDefinitions) {
+        for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(library)) {
+            if (&definition == generated) {
+                ListRemove(library, generated);
+                break;
+            }
+        }
+    }
+    state.generatedDefinitions.clear();
+    state.cachedDefinition = nullptr;
+    state.cachedDefinitionType = -1;
+}
+
+int NewElementComponent(int type, int& index, int nodeCount, bool newDefinition)
+{
+    NetlistReaderState& state = NetlistReader();
+    SchematicItem* item = NewSchematicItem(CurrentRecord());
+    if (!item) return kMsgInsufficientMemory;
+    item->itemKind = kItemComponent;
+    item->page = -1;
+    item->scope = static_cast<std::int16_t>(CurrentScope());
+    state.currentElement = item;
+    try {
+        RecordElementOrigin(item);
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+    if (!SetElementAttribute(item, kAttrPart, Token(0))) return kMsgAlreadyReported;
+    const int pinCount = std::max(nodeCount, TypePinCount(type));
+    ComponentDefinition* definition = newDefinition ? nullptr : FindLibraryComponentByType(type);
+    if (!definition) definition = NewGeneratedDefinition(type, pinCount);
+    if (!definition) return ReportReaderOutOfMemory();
+    item->definition = definition;
+    if (SetComponentPinNodeCount(*item, pinCount) != 0 && pinCount > 0) return kMsgInsufficientMemory;
+    std::fill(item->pinNodes.begin(), item->pinNodes.end(), 0);
+    index = 1;
+    return ParseElementNodes(item, index, nodeCount);
+}
+
+int NewElementComponent(int type, int& index, int nodeCount) { return NewElementComponent(type, index, nodeCount, false); }
+
+int ParseElementValueAttributes(int& index, int type, bool modelToken)
+{
+    SchematicItem* item = CurrentElement();
+    const ComponentTypeRow* row = FindComponentTypeRow(type);
+    if (!row || !item) return 0;
+    if (modelToken && row->modelType >= 0) {
+        if (Token(index).empty()) return 0;
+        if (!SetElementAttribute(item, kAttrModel, Token(index++))) return kMsgAlreadyReported;
+    }
+    std::string value = CollectValueText(index);
+    if (value.empty()) return 0;
+    for (std::size_t caret = value.find('^'); caret != std::string::npos; caret = value.find('^', caret + 2))
+        value.replace(caret, 1, "**");
+    int attribute = row->mainAttribute != 0 ? static_cast<int>(row->mainAttribute) : kAttrValue;
+    if (attribute != kAttrValue && !GetAttributeText(item, attribute).empty()) attribute = kAttrValue;
+    return SetElementAttribute(item, attribute, value) ? 0 : kMsgAlreadyReported;
+}
+
+std::string BraceGroupText(int from, int close)
+{
+    std::string text;
+    for (int i = from; i < close && !Token(i).empty(); ++i) {
+        const std::string& token = Token(i);
+        std::string value;
+        if (MapParamName(token, value)) {
+            if (IsPlainValueWord(value))
+                text += value;
+            else
+                text += "(" + value + ")";
+        } else {
+            text += token;
+        }
+    }
+    return text;
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+int NewInterfaceComponent(int interfaceKind, std::int32_t analogNode, std::int32_t digitalNode)
+{
+    NetlistReaderState& state = NetlistReader();
+    const bool dtoa = interfaceKind == kInterfaceDtoA;
+    const int type = dtoa ? kComponentDigitalInput : kComponentDigitalOutput;
+    SchematicItem* item = NewSchematicItem(CurrentRecord());
+    if (!item) return ReportReaderOutOfMemory();
+    item->itemKind = kItemComponent;
+    item->page = -1;
+    item->scope = 0;
+    ComponentDefinition* definition = FindLibraryComponentByType(type);
+    const int pins = TypePinCount(type);
+    if (!definition) definition = NewGeneratedDefinition(type, pins);
+    if (!definition) return ReportReaderOutOfMemory();
+    item->definition = definition;
+    if (SetComponentPinNodeCount(*item, pins) != 0) return ReportReaderOutOfMemory();
+    const int savedScope = CurrentScope();
+    SetCurrentScope(0);
+    std::int32_t low = 0, high = 0;
+    int status = 0;
+    if (dtoa) {
+        status = ResolveNodeName("$G_DGND", low);
+        if (status == 0) status = ResolveNodeName("$G_DPWR", high);
+    }
+    SetCurrentScope(savedScope);
+    if (status != 0) return status;
+    if (dtoa)
+        item->pinNodes = {analogNode, low, high, digitalNode};
+    else
+        item->pinNodes = {analogNode, 0, digitalNode};
+    const int number = ++state.interfaceCounter;
+    const std::string part = StrPrintf("%s%d", dtoa ? "N$DTOA" : "O$ATOD", number);
+    if (!SetElementAttribute(item, kAttrPart, part) ||
+        !SetElementAttribute(item, kAttrModel, dtoa ? "DtoADefault" : "AtoDDefault") ||
+        !SetElementAttribute(item, kAttrIoModel, "IO_STD"))
+        return kMsgAlreadyReported;
+    return 0;
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+int ParseElementValueAttributes(int& index, int type) { return ParseElementValueAttributes(index, type, true); }
+
+}  // namespace kq5

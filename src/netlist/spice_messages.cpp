@@ -1,0 +1,45 @@
+#include "netlist/spice_messages.h"
+
+#include "core/format.h"
+#include "document/circuit_document.h"
+#include "netlist/build_errors.h"
+#include "netlist/spice_reader_state.h"
+
+namespace kq5 {
+
+void SetErrorSourceLine(std::string_view source, int line)
+{
+    SourceLocation& location = NetlistReader().errorLocation;
+    location.source.assign(source);
+    location.line = source.empty() ? -1 : line;
+}
+
+void ClearErrorSourceLine() { SetErrorSourceLine({}, -1); }
+
+int ReportNetlistMessageArgs(std::string_view spec, MessageArgs args)
+{
+    const SourceLocation& location = NetlistReader().errorLocation;
+    if (location.line < 0) return ReportMessageArgs(spec, args);
+    // Each letter before the id takes one argument, 'M' two.
+    std::size_t idLetter = spec.find('E');
+    if (idLetter == std::string_view::npos) return ReportMessageArgs(spec, args);
+    std::size_t argumentIndex = 0;
+    for (std::size_t i = 0; i < idLetter; ++i) argumentIndex += spec[i] == 'M' ? 2 : 1;
+    if (argumentIndex > args.size()) return ReportMessageArgs(spec, args);
+    std::string fullSpec(spec.substr(0, idLetter));
+    fullSpec += "MM";
+    fullSpec += spec.substr(idLetter);
+    MessageArgs located = {MessageArg("Source:"), MessageArg(location.source), MessageArg("Line:"),
+                           MessageArg(StrPrintf("%d", location.line + 1))};
+    args.insert(args.begin() + static_cast<std::ptrdiff_t>(argumentIndex), located.begin(), located.end());
+    return ReportMessageArgs(fullSpec, args);
+}
+
+int ReportReaderOutOfMemory()
+{
+    ReportMessage("WE", CurrentRecord(), kMsgInsufficientMemory);
+    FlagCircuitBuildError();
+    return kMsgAlreadyReported;
+}
+
+}  // namespace kq5

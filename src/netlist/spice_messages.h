@@ -1,0 +1,33 @@
+#pragma once
+// Messages about SPICE text: besides what the message reporter shows (the part or the text,
+// the scope's file) they name the source and the line that was being read, so that a user can
+// find the statement the reader could not take.
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "core/message_args.h"
+#include "core/message_reporter.h"
+
+namespace kq5 {
+
+// Records the source name and logical-line start (0-based) that the next messages show; an
+// empty name forgets the location.
+void SetErrorSourceLine(std::string_view source, int line);
+void ClearErrorSourceLine();
+
+// Reports with the spec's letters (ending in 'E'), adding the recorded source line as two
+// labelled context lines "Source:" and "Line:" (1-based) in front of the message id.
+int ReportNetlistMessageArgs(std::string_view spec, MessageArgs args);
+
+template <class... Args>
+int ReportNetlistMessage(const char* spec, Args&&... args)
+{
+    return ReportNetlistMessageArgs(spec, MakeMessageArgs(std::forward<Args>(args)...));
+}
+
+// Reports 15002 "Insufficient memory." against the current window and marks the build failed;
+// returns 15055.
+int ReportReaderOutOfMemory();
+
+}  // namespace kq5

@@ -1,0 +1,44 @@
+#include "netlist/spice_reader_state.h"
+
+#include "core/file_units.h"
+
+namespace kq5 {
+
+NetlistReaderState::NetlistReaderState() { includeUnits.fill(-1); }
+
+NetlistReaderState& NetlistReader()
+{
+    static NetlistReaderState state;
+    return state;
+}
+
+void ResetNetlistReaderForTests()
+{
+    NetlistReaderState& state = NetlistReader();
+    for (int unit : state.includeUnits)
+        if (unit >= 0) CloseUnit(unit);
+    state = NetlistReaderState();
+}
+
+LinkedList& CircuitTextObjects() { return NetlistReader().textObjects; }
+
+ScopeExpansion* ScopeExpansionOf(int scope)
+{
+    if (scope < 0) return nullptr;
+    std::vector<ScopeExpansion>& scopes = NetlistReader().scopes;
+    if (static_cast<std::size_t>(scope) >= scopes.size()) scopes.resize(static_cast<std::size_t>(scope) + 1);
+    return &scopes[static_cast<std::size_t>(scope)];
+}
+
+int CurrentScope() { return NetlistReader().currentScope; }
+
+void SetCurrentScope(int scope) { NetlistReader().currentScope = scope; }
+
+const SourceLocation* ElementOrigin(const SchematicItem* item)
+{
+    const auto& origins = NetlistReader().elementOrigins;
+    auto found = origins.find(item);
+    return found == origins.end() ? nullptr : &found->second;
+}
+
+}  // namespace kq5

@@ -1,0 +1,240 @@
+#pragma once
+// State of the SPICE text reader and the circuit expansion: the stack of open sources, the
+// token array, the flags the analysis lines leave, the element parser's working values, the
+// circuit's text objects, the define table, the name tables of the expansion and the
+// initial-condition lines. One text pass or expansion runs at a time.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/linked_list.h"
+#include "netlist/circuit_text_object.h"
+
+namespace kq5 {
+
+struct ComponentDefinition;
+struct SchematicItem;
+struct WindowRecord;
+struct CircuitDocument;
+struct PartInstanceRecord;
+
+// The circuit text and at most 14 nested .INCLUDE files above it.
+inline constexpr int kMaxIncludeLevel = 14;
+
+// A line of circuit text kept with the circuit: dot commands of a text netlist, lines of the
+// definitions file, texts copied from a macro. Beyond the common fields it records the node a
+// schematic text stood on and the source file of a line read from a file.
+inline constexpr std::uint16_t kTextOriginNone = 0xFFFF;
+struct NetlistTextObject : CircuitTextObject {
+    std::int32_t node = -1;          // node a grid text was placed on; -1 none
+    bool nodeLabel = false;          // the text names its node
+    bool renumbered = false;         // moved onto a pin's node by the macro mapping
+    bool disabled = false;
+    std::uint16_t origin = kTextOriginNone;  // 0xFFFF: not copied from a grid text
+    std::string sourceFile;          // file a line came from; empty for the circuit's own text
+
+    void FreeOwnedData() override
+    {
+        text.clear();
+        sourceFile.clear();
+    }
+};
+
+// One .DEFINE, .PARAM or subcircuit parameter symbol.
+inline constexpr int kDefineClassDefine = 0;
+inline constexpr int kDefineClassParam = 1;
+inline constexpr int kDefineClassExportParam = 2;
+struct DefineRow {
+    std::string name;                     // upper case
+    std::int16_t argumentCount = 0;
+    bool emptyParentheses = false;        // written "NAME()"
+    std::vector<std::string> arguments;   // upper case
+    std::string display;                  // the name with its argument list, for messages
+    std::string body;                     // upper case
+    std::int32_t scope = 0;
+    const SchematicItem* originItem = nullptr;      // component the symbol came from
+    const CircuitTextObject* originText = nullptr;  // or text line, shown at errors
+    std::int16_t originKind = -1;
+    std::int16_t defineClass = kDefineClassDefine;
+};
+
+// A node name registered by the expansion: the electrical net (group) it belongs to and the
+// scope it was named in. The row index is the node's number until the domains are numbered.
+struct ExpansionNode {
+    std::string name;        // qualified with its scope's instance path (globals unqualified)
+    std::int32_t group = 0;  // 0 ground
+    std::int16_t scope = 0;
+};
+
+// Per-group results of the domain checks.
+inline constexpr std::uint8_t kGroupAnalog = 0x01;
+inline constexpr std::uint8_t kGroupDigital = 0x02;
+inline constexpr std::uint8_t kGroupDrivenDigital = 0x04;
+struct NodeGroup {
+    std::uint8_t pins = 0;          // kGroup* marks of the pins on the group
+    std::int8_t domain = -1;        // 0 analog, 1 digital, -1 not yet numbered
+    std::int32_t number = 0;        // number in its domain
+};
+
+// A .SUBCKT definition found in a file (or a file it includes).
+struct SubcktDefinition {
+    std::string name;
+    std::string file;
+    long position = -1;      // read position of the .SUBCKT line
+    int line = 0;            // its line counter
+    long endsPosition = -1;  // read position of its .ENDS line; -1 when missing
+    int parent = -1;         // enclosing definition in the same index; -1 at the top
+};
+
+// The definitions of one file, indexed once per build.
+struct SubcktFileIndex {
+    std::string path;
+    std::vector<SubcktDefinition> definitions;
+};
+
+// The expansion's view of a subcircuit scope beside the shared scope table entry.
+struct ScopeExpansion {
+    int kind = 0;                         // component type of the call (subckt or Macro)
+    SchematicItem* call = nullptr;        // the X line or schematic component
+    WindowRecord* sourceWindow = nullptr; // text window holding the definition
+    long subcktPosition = -1;             // read position of the .SUBCKT line
+    int subcktLine = 0;
+    long endsPosition = -1;
+    int nestingLevel = 0;
+    std::vector<std::string> nestedNames; // subcircuits defined inside the body
+    int definitionFile = -1;              // index of the definition that was expanded
+    int definitionIndex = -1;
+    std::string subcktName;
+    std::string baseName;                 // macro file name without directory and extension
+    std::vector<std::int32_t> pinMap;     // macro node per instance pin, -1 unbound
+    WindowRecord* macroCircuit = nullptr; // loaded macro document
+    std::vector<std::int32_t> macroNodeMap;  // macro node number -> circuit node number
+};
+
+// Where a message about the line being read is located.
+struct SourceLocation {
+    std::string source;
+    int line = -1;  // logical-line start (0-based); -1 when none
+};
+
+// One deferred .IC or .NODESET line.
+struct DeferredInitialLine {
+    std::int32_t scope = 0;
+    std::string text;  // upper case, blanks squeezed
+    SourceLocation location;
+};
+
+// One initial condition: a node, node pair or inductor with its start value.
+struct InitialConditionEntry {
+    char letter = 'V';               // 'V', 'D' or 'I'
+    double value = 0.0;
+    std::int16_t digitalState = 0;   // index in "0RF1XZ?"
+    const SchematicItem* inductor = nullptr;
+    ListNode* inductorDevice = nullptr;
+    std::int32_t nodeA = 0;
+    std::int32_t nodeB = 0;
+    std::int16_t kind = 1;           // 1 .IC, 2 .NODESET
+};
+
+struct InitialConditionTable {
+    std::vector<InitialConditionEntry> entries;
+    bool anyIc = false;
+    bool anyNodeset = false;
+};
+
+struct NetlistReaderState {
+    // Sources.
+    int includeLevel = -1;
+    std::array<int, kMaxIncludeLevel + 1> includeUnits{};
+    int logicalLineStart = 0;
+    bool lineCleanupOff = false;  // the SPICE export copies text as it stands
+
+    // Token array.
+    std::vector<std::string> tokens;
+    bool tokenArrayMade = false;
+
+    // Text pass.
+    bool operatingPointRequested = false;
+    bool transientGiven = false;
+    int printPlotCounter = 0;
+    bool printVariableUsed = false;
+    std::array<int, 3> printPlotRows{};
+    bool useInitialConditions = false;  // UIC
+    bool loadOperatingPoint = false;    // .LOADOP
+    bool skipInductorLoopCheck = false; // .SKIP_L_LOOP
+    bool groundUsed = false;
+
+    // Element parsers.
+    SchematicItem* currentElement = nullptr;
+    int generatedDefinitionCounter = 1;
+    int interfaceCounter = 0;
+    int cachedDefinitionType = -1;
+    ComponentDefinition* cachedDefinition = nullptr;
+    std::vector<ComponentDefinition*> generatedDefinitions;
+    std::unordered_map<const SchematicItem*, SourceLocation> elementOrigins;
+
+    // Errors.
+    SourceLocation errorLocation;
+
+    // Libraries named by .LIB lines of the circuit (full paths).
+    std::vector<std::string> libraries;
+
+    // Text objects of the circuit being built.
+    LinkedList textObjects{NewListRecord<NetlistTextObject>};
+
+    // Scopes.
+    int currentScope = 0;
+    std::vector<ScopeExpansion> scopes;
+
+    // Subcircuit definitions of the files searched so far.
+    std::vector<SubcktFileIndex> subcktIndexes;
+
+    // Defines.
+    std::vector<DefineRow> defines;
+    bool keepTextMode = false;
+    bool libraryParamsLoaded = false;
+    bool renameDefinesRequested = false;
+    bool renamePartsRequested = false;
+    bool renameUnderWay = false;
+    bool exportInProgress = false;
+
+    // Nodes and names.
+    std::vector<ExpansionNode> nodes;
+    std::unordered_map<std::string, std::int32_t> nodeNames;
+    std::unordered_map<std::string, PartInstanceRecord*> partNames;
+    std::vector<std::int32_t> groupParent;  // nets joined by binding; group 0 is ground
+    std::vector<NodeGroup> groups;          // by root group, filled by the domain checks
+    std::int32_t analogNodeCount = 0;
+    std::int32_t digitalNodeCount = 0;
+    std::array<std::int32_t, 4> digitalConstantNodes{-1, -1, -1, -1};  // $D_HI, $D_LO, $D_X, $D_NC
+    std::vector<std::string> powerNodes;  // nodes that must carry a source
+    // Schematic node numbers (the circuit's and those given to macro nodes) and their nets.
+    std::vector<std::int32_t> circuitNodeGroups;
+    std::int32_t circuitNodeCounter = 0;
+
+    // Initial conditions.
+    std::vector<DeferredInitialLine> deferredInitialLines;
+    InitialConditionTable initialConditions;
+
+    NetlistReaderState();
+};
+
+NetlistReaderState& NetlistReader();
+void ResetNetlistReaderForTests();
+
+// The circuit's text objects (NetlistTextObject nodes) in the order they were made.
+LinkedList& CircuitTextObjects();
+
+// The expansion record of a scope, made on first use; null for a negative index.
+ScopeExpansion* ScopeExpansionOf(int scope);
+
+// The current subcircuit scope of the reader.
+int CurrentScope();
+void SetCurrentScope(int scope);
+
+// Where an element component came from; null for components not read from text.
+const SourceLocation* ElementOrigin(const SchematicItem* item);
+
+}  // namespace kq5

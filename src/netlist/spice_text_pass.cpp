@@ -1,0 +1,201 @@
+#include "netlist/spice_text_pass.h"
+
+#include <cmath>
+#include <new>
+#include <string>
+
+#include "analog/analysis_state.h"
+#include "app/status_text.h"
+#include "app/window_record.h"
+#include "core/file_units.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "netlist/defines.h"
+#include "netlist/scope_table.h"
+#include "netlist/spice_analysis_commands.h"
+#include "netlist/spice_dot_commands.h"
+#include "netlist/spice_elements.h"
+#include "netlist/spice_initial_conditions.h"
+#include "netlist/spice_messages.h"
+#include "netlist/spice_reader_state.h"
+#include "netlist/spice_sources.h"
+#include "netlist/spice_tokens.h"
+#include "netlist/subcircuit_nodes.h"
+#include "netlist/token_patterns.h"
+#include "plots/curve_record.h"
+#include "plots/default_limits_rows.h"
+#include "plots/limits_rows.h"
+#include "plots/plot_record_flags.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr char kProgressFormat[] = "Processing Spice Line %d of %d (%d%%)";
+constexpr int kProgressThreshold = 1000;
+
+bool BeginsSubckt(std::string_view line) { return line.starts_with(".SUBCKT "); }
+bool EndsSubckt(std::string_view line) { return line.starts_with(".ENDS ") || line == ".ENDS"; }
+
+// Status-bar progress of a long netlist.
+class Progress {
+  public:
+    explicit Progress(int lineCount) : lineCount_(lineCount)
+    {
+        active_ = StatusBarShown() && lineCount_ > kProgressThreshold;
+        if (!active_) return;
+        saved_ = GetStatusText();
+        step_ = std::max(lineCount_ / 100, 1);
+    }
+    void Show(int line)
+    {
+        if (!active_ || IncludeLevel() != 0 || line % step_ != 0) return;
+        const int percent = static_cast<int>(std::lround(100.0 * line / lineCount_));
+        std::string text = StrPrintf(kProgressFormat, line, lineCount_, percent);
+        if (text == shown_) return;
+        SetStatusText(text);
+        shown_ = std::move(text);
+    }
+    void Restore()
+    {
+        if (active_) SetStatusText(saved_);
+    }
+
+  private:
+    int lineCount_;
+    bool active_ = false;
+    int step_ = 1;
+    std::string saved_;
+    std::string shown_;
+};
+
+// The pass proper; the caller closes the sources whatever happens.
+int ReadLines(WindowRecord* record, CircuitDocument& document)
+{
+    NetlistReaderState& state = NetlistReader();
+    int unit = -1;
+    if (int status = OpenLevelZeroSource(unit)) return status;
+
+    FreeAllLimitsRows(record);
+    ClearAnalysisLimitsTexts(document);
+    if (!record->plot) record->plot = std::make_shared<PlotRecord>();
+    PlotFlagsOf(record->plot).flagWord |= kPlotLimitsFromNetlist;
+
+    std::string line;
+    if (int status = ReadLogicalLineShowingError(unit, line)) return status;  // the title
+    const FileUnit* slot = GetFileUnit(unit);
+    Progress progress(slot ? slot->lineTotal : 0);
+
+    int depth = 0;
+    while (NextSourceWithLines(TopSourceUnit())) {
+        unit = TopSourceUnit();
+        if (const FileUnit* top = GetFileUnit(unit)) progress.Show(top->lineNumber);
+        if (int status = ReadLogicalLineShowingError(unit, line)) return status;
+        SetErrorSourceLine(TopSourceName(), LogicalLineStart());
+        if (BeginsSubckt(line)) {
+            ++depth;
+            continue;
+        }
+        if (EndsSubckt(line)) {
+            // A stray .ENDS closes nothing; reading goes on at the top level.
+            if (depth > 0) --depth;
+            if (depth > 0) continue;
+        }
+        if (line == ".END") {
+            if (IncludeLevel() == 0) break;
+            PopIncludeSource();
+            continue;
+        }
+        if (depth != 0 || line.empty()) continue;
+        if (int status = TokenizeNetlistLine(line)) return status;
+        if (int status = DispatchNetlistLine(line)) return status;
+    }
+    progress.Restore();
+    state.currentElement = nullptr;
+    if (int status = FixModelPolarity(0)) return status;
+    MergePrintPlotRows(record);
+    return 0;
+}
+
+}  // namespace
+
+void InitNetlistReader()
+{
+    NetlistReaderState& state = NetlistReader();
+    state.printPlotRows.fill(0);
+    state.printPlotCounter = 0;
+    state.printVariableUsed = false;
+    state.cachedDefinition = nullptr;
+    state.cachedDefinitionType = -1;
+    state.generatedDefinitionCounter = 1;
+    state.includeLevel = -1;
+    state.includeUnits.fill(-1);
+    PrepareTokenArray();
+}
+
+void ResetNetlistReader()
+{
+    FreeTokenArray();
+    PopAllSources();
+    NetlistReaderState& state = NetlistReader();
+    state.cachedDefinition = nullptr;
+    state.cachedDefinitionType = -1;
+}
+
+int ReadSpiceTextCircuit()
+{
+    WindowRecord* record = CurrentRecord();
+    CircuitDocument* document = CurrentDocument();
+    if (!record || !document) return 0;
+    NetlistReaderState& state = NetlistReader();
+    state.operatingPointRequested = false;
+    state.transientGiven = false;
+    state.currentScope = 0;
+    ResetExpansionNodes();
+    int status = 0;
+    try {
+        if (!ScopeTableExists()) {
+            if ((status = ResizeScopeTable(0)) != 0) return status;
+            FindScopeForEdit(0)->fileName = GetRecordTitle(record);
+        }
+        status = ReadLines(record, *document);
+    } catch (const std::bad_alloc&) {
+        status = ReportReaderOutOfMemory();
+    }
+    PopAllSources();
+    ClearErrorSourceLine();
+    state.currentElement = nullptr;
+    if (status != 0) return status;
+
+    const int kind = Analysis().analysisKind;
+    if (kind >= 0 && kind < kAnalysisKindCount) {
+        if (state.operatingPointRequested && !state.transientGiven)
+            PlotFlagsOf(record->plot).flagWord |= kPlotOperatingPointOnly;
+        if (document->limitsRows[static_cast<std::size_t>(kind)].empty()) {
+            if ((status = MakeDefaultPrintPlotRows(record, kind)) != 0) return status;
+        }
+    }
+    return RegisterCircuitLibrary({});
+}
+
+void FreeNetlistReaderBuild()
+{
+    NetlistReaderState& state = NetlistReader();
+    ResetNetlistReader();
+    ListClear(state.textObjects);
+    ClearDefineTable();
+    RemoveGeneratedDefinitions();
+    ParseInitialConditions({}, kInitialFree, 0);
+    FreeNameTries();
+    ResetExpansionNodes();
+    state.scopes.clear();
+    FreeScopeTable();
+    state.subcktIndexes.clear();
+    state.elementOrigins.clear();
+    state.libraries.clear();
+    state.libraryParamsLoaded = false;
+    state.currentScope = 0;
+}
+
+}  // namespace kq5

@@ -1,0 +1,398 @@
+#include "netlist/subcircuit_nodes.h"
+
+#include <algorithm>
+#include <new>
+
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "document/connectivity.h"
+#include "document/node_table.h"
+#include "document/schematic_item.h"
+#include "netlist/build_errors.h"
+#include "netlist/component_types.h"
+#include "netlist/scope_names.h"
+#include "netlist/spice_elements.h"
+#include "netlist/spice_messages.h"
+#include "netlist/spice_reader_state.h"
+#include "netlist/token_patterns.h"
+#include "schematic/component_definition.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgExpecting = 11900;
+constexpr int kMsgConstantOnAnalog = 10912;
+constexpr int kMsgInterfaceMismatch = 10916;
+constexpr int kMsgPowerNodeUnsourced = 10921;
+constexpr int kMsgLabelTooLong = 10928;
+constexpr std::size_t kMaxInterfaceNodeName = 195;
+
+constexpr std::string_view kDigitalConstants[] = {"$D_HI", "$D_LO", "$D_X", "$D_NC"};
+
+int DigitalConstantIndex(std::string_view name)
+{
+    for (int i = 0; i < 4; ++i)
+        if (name == kDigitalConstants[i]) return i;
+    return -1;
+}
+
+bool IsGlobalNodeName(std::string_view name)
+{
+    return name.starts_with("$G_") || name == "$D_HI" || name == "$D_LO" || name == "$D_X";
+}
+
+std::int32_t NewGroup()
+{
+    std::vector<std::int32_t>& parents = NetlistReader().groupParent;
+    parents.push_back(static_cast<std::int32_t>(parents.size()));
+    return parents.back();
+}
+
+std::int32_t RootGroup(std::int32_t group)
+{
+    std::vector<std::int32_t>& parents = NetlistReader().groupParent;
+    if (group < 0 || static_cast<std::size_t>(group) >= parents.size()) return -1;
+    while (parents[static_cast<std::size_t>(group)] != group) {
+        std::int32_t& parent = parents[static_cast<std::size_t>(group)];
+        parent = parents[static_cast<std::size_t>(parent)];
+        group = parent;
+    }
+    return group;
+}
+
+// Joins two nets; ground stays the root of a net it joins.
+void JoinGroups(std::int32_t a, std::int32_t b)
+{
+    a = RootGroup(a);
+    b = RootGroup(b);
+    if (a < 0 || b < 0 || a == b) return;
+    std::vector<std::int32_t>& parents = NetlistReader().groupParent;
+    if (b == 0) std::swap(a, b);
+    parents[static_cast<std::size_t>(b)] = a;
+}
+
+void EnsureGroundRow()
+{
+    NetlistReaderState& state = NetlistReader();
+    if (!state.nodes.empty()) return;
+    state.nodes.push_back(ExpansionNode{"0", 0, 0});
+    if (state.groupParent.empty()) state.groupParent.push_back(0);
+}
+
+std::int32_t AddNodeRow(const std::string& qualified, std::int32_t group, int scope, bool named)
+{
+    NetlistReaderState& state = NetlistReader();
+    const auto row = static_cast<std::int32_t>(state.nodes.size());
+    state.nodes.push_back(ExpansionNode{qualified, group, static_cast<std::int16_t>(scope)});
+    if (named) InsertNodeName(qualified, row);
+    return row;
+}
+
+bool IsCall(const SchematicItem& item)
+{
+    const int type = ItemComponentType(&item);
+    return type == kComponentMacro || type == kComponentSubckt;
+}
+
+std::vector<SchematicItem*> Components()
+{
+    std::vector<SchematicItem*> items;
+    if (CircuitDocument* document = CurrentDocument())
+        for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList))
+            if (item.IsComponent()) items.push_back(&item);
+    return items;
+}
+
+int InputPinCount(const SchematicItem& item)
+{
+    const int type = ItemComponentType(&item);
+    if (type == kComponentPullup || type == kComponentPulldn) return 1;
+    return item.definition ? item.definition->inputPinCount : 0;
+}
+
+NodeGroup& GroupRecord(std::int32_t root)
+{
+    std::vector<NodeGroup>& groups = NetlistReader().groups;
+    if (static_cast<std::size_t>(root) >= groups.size()) groups.resize(static_cast<std::size_t>(root) + 1);
+    return groups[static_cast<std::size_t>(root)];
+}
+
+}  // namespace
+
+std::int32_t NewNodeGroup()
+{
+    EnsureGroundRow();
+    return NewGroup();
+}
+
+void ResetExpansionNodes()
+{
+    NetlistReaderState& state = NetlistReader();
+    state.nodes.clear();
+    state.groupParent.clear();
+    state.groups.clear();
+    std::unordered_map<std::string, std::int32_t>().swap(state.nodeNames);
+    state.analogNodeCount = 0;
+    state.digitalNodeCount = 0;
+    state.digitalConstantNodes.fill(-1);
+    state.powerNodes.clear();
+    EnsureGroundRow();
+}
+
+int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t group)
+{
+    node = -1;
+    try {
+        EnsureGroundRow();
+        std::string plain(name);
+        if (!plain.empty() && plain.front() == '[') {
+            if (plain.size() < 2 || plain.back() != ']') {
+                ReportNetlistMessage("WNE", CurrentRecord(), NetlistReader().currentElement, kMsgExpecting, "]");
+                return kMsgAlreadyReported;
+            }
+            plain = plain.substr(1, plain.size() - 2);
+        }
+        if (plain == "0") {
+            NetlistReader().groundUsed = true;
+            node = 0;
+            if (group > 0) JoinGroups(0, group);
+            return 0;
+        }
+        const int scope = CurrentScope();
+        if (plain == "$D_NC") {
+            node = AddNodeRow(plain, group >= 0 ? group : NewGroup(), scope, false);
+            return 0;
+        }
+        const bool global = IsGlobalNodeName(plain);
+        const std::string qualified = global ? plain : QualifyNameWithScope(plain, scope);
+        const std::int32_t known = LookupNodeNameTrie(qualified);
+        if (known >= 0) {
+            node = known;
+            if (group >= 0) JoinGroups(NodeGroupOf(known), group);
+            return 0;
+        }
+        node = AddNodeRow(qualified, group >= 0 ? group : NewGroup(), scope, true);
+    } catch (const std::bad_alloc&) {
+        return ReportReaderOutOfMemory();
+    }
+    return 0;
+}
+
+std::int32_t NodeGroupOf(std::int32_t node)
+{
+    const std::vector<ExpansionNode>& nodes = NetlistReader().nodes;
+    if (node < 0 || static_cast<std::size_t>(node) >= nodes.size()) return -1;
+    return RootGroup(nodes[static_cast<std::size_t>(node)].group);
+}
+
+const std::string& NodeRowName(std::int32_t node)
+{
+    static const std::string none;
+    const std::vector<ExpansionNode>& nodes = NetlistReader().nodes;
+    if (node < 0 || static_cast<std::size_t>(node) >= nodes.size()) return none;
+    return nodes[static_cast<std::size_t>(node)].name;
+}
+
+std::int32_t FindNodeRow(std::string_view qualifiedName)
+{
+    if (qualifiedName == "0") return 0;
+    return LookupNodeNameTrie(qualifiedName);
+}
+
+std::int32_t NodeRowCount() { return static_cast<std::int32_t>(NetlistReader().nodes.size()); }
+
+int InsertInterfaceDevices(std::int32_t node, int interfaceKind)
+{
+    NetlistReaderState& state = NetlistReader();
+    const std::int32_t group = NodeGroupOf(node);
+    std::string name = NodeRowName(node);
+    name += interfaceKind == kInterfaceDtoA ? "$DTOA" : "$ATOD";
+    if (name.size() > kMaxInterfaceNodeName) {
+        ReportNetlistMessage("WLE", CurrentRecord(), 0, kMsgLabelTooLong, name);
+        return kMsgAlreadyReported;
+    }
+    try {
+        const std::int32_t digitalNode = AddNodeRow(name, NewGroup(), state.nodes[static_cast<std::size_t>(node)].scope,
+                                                    true);
+        for (SchematicItem* item : Components()) {
+            if (IsCall(*item)) continue;
+            bool moved = false;
+            for (int pin = 0; pin < item->PinCount(); ++pin) {
+                std::int32_t& pinNode = item->pinNodes[static_cast<std::size_t>(pin)];
+                if (GetPinSignalKind(item, pin) != 1 || NodeGroupOf(pinNode) != group) continue;
+                pinNode = digitalNode;
+                moved = true;
+            }
+            if (moved && interfaceKind == kInterfaceDtoA && !SetAttribute(CurrentRecord(), item, kAttrIsDtoA, "TRUE"))
+                return kMsgAlreadyReported;
+        }
+        return NewInterfaceComponent(interfaceKind, node, digitalNode);
+    } catch (const std::bad_alloc&) {
+        return ReportReaderOutOfMemory();
+    }
+}
+
+int ClassifyNodeDomains()
+{
+    NetlistReaderState& state = NetlistReader();
+    EnsureGroundRow();
+    state.groups.assign(state.groupParent.size(), NodeGroup{});
+    const std::vector<SchematicItem*> items = Components();
+    for (SchematicItem* item : items) {
+        if (IsCall(*item)) continue;
+        const int inputs = InputPinCount(*item);
+        for (int pin = 0; pin < item->PinCount(); ++pin) {
+            const std::int32_t root = NodeGroupOf(item->pinNodes[static_cast<std::size_t>(pin)]);
+            if (root < 0) continue;
+            NodeGroup& group = GroupRecord(root);
+            if (GetPinSignalKind(item, pin) == 1) {
+                group.pins |= kGroupDigital;
+                if (pin >= inputs) group.pins |= kGroupDrivenDigital;
+            } else {
+                group.pins |= kGroupAnalog;
+            }
+        }
+    }
+    for (std::int32_t node = 0; node < NodeRowCount(); ++node) {
+        const std::string& name = NodeRowName(node);
+        if (DigitalConstantIndex(name) < 0) continue;
+        const NodeGroup& group = GroupRecord(NodeGroupOf(node));
+        if ((group.pins & kGroupAnalog) && !(group.pins & kGroupDigital)) {
+            ReportNetlistMessage("WLE", CurrentRecord(), 0, kMsgConstantOnAnalog, name);
+            return kMsgAlreadyReported;
+        }
+    }
+    // One interface per net where analog and digital pins meet.
+    std::vector<std::int32_t> mixedNodes;
+    std::vector<bool> seen(state.groupParent.size(), false);
+    for (std::int32_t node = 0; node < NodeRowCount(); ++node) {
+        const std::int32_t root = NodeGroupOf(node);
+        if (root < 0 || seen[static_cast<std::size_t>(root)]) continue;
+        seen[static_cast<std::size_t>(root)] = true;
+        const NodeGroup& group = GroupRecord(root);
+        if ((group.pins & kGroupAnalog) && (group.pins & kGroupDigital)) mixedNodes.push_back(node);
+    }
+    for (std::int32_t node : mixedNodes) {
+        const std::int32_t root = NodeGroupOf(node);
+        for (SchematicItem* item : items) {
+            const int type = ItemComponentType(item);
+            if (type != kComponentDigitalInput && type != kComponentDigitalOutput) continue;
+            for (std::int32_t pinNode : item->pinNodes) {
+                if (NodeGroupOf(pinNode) != root) continue;
+                ReportNetlistMessage("WNE", CurrentRecord(), item, kMsgInterfaceMismatch,
+                                     kComponentTypeTable[type].name);
+                return kMsgAlreadyReported;
+            }
+        }
+        const int kind = (GroupRecord(root).pins & kGroupDrivenDigital) ? kInterfaceDtoA : kInterfaceAtoD;
+        if (int status = InsertInterfaceDevices(node, kind)) return status;
+    }
+    return 0;
+}
+
+int NumberNodesByDomain()
+{
+    NetlistReaderState& state = NetlistReader();
+    EnsureGroundRow();
+    try {
+        std::vector<NodeGroup> groups(state.groupParent.size());
+        groups[0].domain = 0;
+        groups[0].number = 0;
+        std::int32_t analog = 0;
+        std::int32_t digital = 0;
+        auto classify = [&](std::int32_t root, int kind) {
+            NodeGroup& group = groups[static_cast<std::size_t>(root)];
+            if (group.domain >= 0) return;
+            group.domain = static_cast<std::int8_t>(kind);
+            group.number = kind == 1 ? ++digital : ++analog;
+        };
+        const std::vector<SchematicItem*> items = Components();
+        for (SchematicItem* item : items) {
+            if (IsCall(*item)) continue;
+            for (int pin = 0; pin < item->PinCount(); ++pin) {
+                const std::int32_t root = NodeGroupOf(item->pinNodes[static_cast<std::size_t>(pin)]);
+                if (root >= 0) classify(root, GetPinSignalKind(item, pin));
+            }
+        }
+        // Nets that only calls touch take the kind their pin names say.
+        for (SchematicItem* item : items) {
+            if (!IsCall(*item)) continue;
+            for (int pin = 0; pin < item->PinCount(); ++pin) {
+                const std::int32_t root = NodeGroupOf(item->pinNodes[static_cast<std::size_t>(pin)]);
+                if (root >= 0) classify(root, GetPinSignalKind(item, pin));
+            }
+        }
+        for (SchematicItem* item : items) {
+            const bool call = IsCall(*item);
+            for (int pin = 0; pin < item->PinCount(); ++pin) {
+                std::int32_t& pinNode = item->pinNodes[static_cast<std::size_t>(pin)];
+                const std::int32_t root = NodeGroupOf(pinNode);
+                if (root < 0) continue;
+                const NodeGroup& group = groups[static_cast<std::size_t>(root)];
+                const bool matches = call || group.domain < 0 || group.domain == GetPinSignalKind(item, pin);
+                pinNode = matches ? group.number : 0;
+            }
+        }
+        NodeTable& table = CircuitNodeTable();
+        table.rows.clear();
+        table.rows.reserve(state.nodes.size());
+        for (std::size_t node = 0; node < state.nodes.size(); ++node) {
+            const ExpansionNode& row = state.nodes[node];
+            const NodeGroup& group = groups[static_cast<std::size_t>(NodeGroupOf(static_cast<std::int32_t>(node)))];
+            const int domain = group.domain < 0 ? 0 : group.domain;
+            table.rows.push_back(NodeNameRow{row.name, group.number, row.scope, static_cast<std::int16_t>(domain)});
+            const int constant = DigitalConstantIndex(row.name);
+            if (constant >= 0 && domain == 1) state.digitalConstantNodes[static_cast<std::size_t>(constant)] = group.number;
+        }
+        state.groups = std::move(groups);
+        state.analogNodeCount = analog;
+        state.digitalNodeCount = digital;
+        if (CircuitDocument* document = CurrentDocument()) {
+            document->nodeCount = analog;
+            document->nodeCount2 = digital;
+            document->analysisNodeCounts = {analog, digital};
+        }
+    } catch (const std::bad_alloc&) {
+        return ReportReaderOutOfMemory();
+    }
+    return 0;
+}
+
+void MarkPowerNode(std::string_view qualifiedName)
+{
+    try {
+        NetlistReader().powerNodes.emplace_back(qualifiedName);
+    } catch (const std::bad_alloc&) {
+        FlagCircuitBuildError();
+    }
+}
+
+int CheckPowerNodes()
+{
+    static constexpr int kSourceTypes[] = {kComponentBattery, kComponentPulseSource, kComponentSineSource,
+                                          kComponentISpice,  kComponentVSpice,      kComponentIsource,
+                                          kComponentNFV,     kComponentNFI};
+    for (const std::string& name : NetlistReader().powerNodes) {
+        const std::int32_t row = FindNodeRow(name);
+        if (row < 0) continue;
+        const std::int32_t number = CircuitNodeTable().rows.size() > static_cast<std::size_t>(row)
+                                        ? CircuitNodeTable().rows[static_cast<std::size_t>(row)].number
+                                        : -1;
+        bool sourced = false;
+        for (SchematicItem* item : Components()) {
+            const int type = ItemComponentType(item);
+            if (std::find(std::begin(kSourceTypes), std::end(kSourceTypes), type) == std::end(kSourceTypes)) continue;
+            for (std::int32_t pinNode : item->pinNodes)
+                if (pinNode == number) sourced = true;
+        }
+        if (!sourced) {
+            ReportMessage("WLE", CurrentRecord(), 0, kMsgPowerNodeUnsourced, name);
+            return kMsgAlreadyReported;
+        }
+    }
+    return 0;
+}
+
+}  // namespace kq5

@@ -1,0 +1,218 @@
+// Name checks and the name tables of the circuit build.
+#include <new>
+
+#include "app/program_settings.h"
+#include "core/char_classes.h"
+#include "core/device_lists.h"
+#include "core/expr_symbols.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "document/connectivity.h"
+#include "document/grid_text.h"
+#include "netlist/build_errors.h"
+#include "netlist/label_names.h"
+#include "netlist/model_statements.h"
+#include "netlist/part_instance.h"
+#include "netlist/scope_names.h"
+#include "netlist/scope_table.h"
+#include "netlist/spice_messages.h"
+#include "netlist/spice_reader_state.h"
+#include "netlist/token_patterns.h"
+#include "platform/message_box.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgReservedName = 10880;
+constexpr int kMsgDuplicateDefinition = 10896;
+constexpr int kMsgIllegalLabel = 10897;
+constexpr int kMsgDuplicatePart = 10898;
+constexpr int kMsgIllegalLabelRename = 10899;
+constexpr int kMsgIllegalLabelInScope = 10900;
+
+// The characters a name table maps: printable ones except lower-case letters; node names
+// further exclude the separators.
+bool IsMappedNameChar(char c, bool nodeName)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= ' ' || u >= 0x7F || HasCharClass(c, kCharLower)) return false;
+    if (nodeName && HasCharClass(c, kCharSeparator)) return false;
+    return true;
+}
+
+bool IsMappedName(std::string_view name, bool nodeName)
+{
+    if (name.empty()) return false;
+    for (char c : name)
+        if (!IsMappedNameChar(c, nodeName)) return false;
+    return true;
+}
+
+// A node label of the scope carries the name: a grid text of the schematic at the top level, or
+// a text object of the scope placed on a node.
+bool NodeLabelExists(std::string_view name, int scope)
+{
+    if (scope == 0) {
+        if (const CircuitDocument* document = CurrentDocument()) {
+            for (const GridText& text : ListRecords<GridText>(document->gridTextList))
+                if (IsNodeLabel(text) && EqualsNoCase(text.text, name)) return true;
+        }
+    }
+    for (const NetlistTextObject& text : ListRecords<NetlistTextObject>(CircuitTextObjects()))
+        if (text.scope == scope && text.node >= 0 && !text.disabled && EqualsNoCase(text.text, name)) return true;
+    return false;
+}
+
+bool ModelExists(std::string_view name, int scope, int modelType)
+{
+    for (const ModelStatement& statement : Models().statements)
+        if (statement.scope == scope && statement.type == modelType && statement.name == name) return true;
+    return false;
+}
+
+bool ReadFromText(const SchematicItem* component) { return ElementOrigin(component) != nullptr; }
+
+}  // namespace
+
+int IsIllegalIdentifier(std::string_view name)
+{
+    if (name.empty() || !HasCharClass(name.front(), kCharIdentStart)) return 1;
+    return AllCharsInClass(name, kCharIdent) ? 0 : 1;
+}
+
+int CheckLabelName(std::string_view name, int scope, unsigned flags, const SchematicItem* component, int modelType)
+{
+    NetlistReaderState& state = NetlistReader();
+    bool failed = false;
+    if ((flags & kLabelCheckNode) && NodeLabelExists(name, scope)) failed = true;
+    if (flags & kLabelCheckDefine) {
+        for (const DefineRow& row : state.defines)
+            if (row.scope == scope && row.name == name) failed = true;
+    }
+    if ((flags & kLabelCheckModel) && ModelExists(name, scope, modelType)) failed = true;
+    if ((flags & kLabelCheckPart) && FindPartByNameInScope(name, scope) != nullptr) failed = true;
+
+    bool illegal = false;
+    if (flags & (kLabelCheckValidLabel | kLabelCheckChars)) {
+        const unsigned charFlags = flags & kLabelCheckDots;
+        if (IsReservedExpressionName(name, false)) {
+            if (flags & kLabelCheckReport) {
+                if (component)
+                    ReportNetlistMessage("WNE", CurrentRecord(), component, kMsgReservedName, std::string(name));
+                else
+                    ReportNetlistMessage("WLE", CurrentRecord(), scope, kMsgReservedName, std::string(name));
+                flags &= ~kLabelCheckReport;
+            }
+            failed = true;
+        } else if (flags & kLabelCheckValidLabel) {
+            illegal = name.empty() || !HasCharClass(name.front(), kCharIdentStart) || HasIllegalLabelChar(name, charFlags);
+        } else {
+            illegal = HasIllegalLabelChar(name, charFlags) != 0;
+        }
+    }
+    if (illegal) {
+        failed = true;
+        if (component && (flags & kLabelCheckReport) && !state.renameUnderWay) {
+            const std::string shown(name);
+            if (scope == 0 && !ReadFromText(component) && !Settings().batchRun) {
+                int answer = ReportMessage("WNSE", CurrentRecord(), component, win::MB_YESNO | win::MB_ICONQUESTION,
+                                           kMsgIllegalLabelRename, shown);
+                if (answer == win::IDYES) state.renamePartsRequested = true;
+                FlagCircuitBuildError();
+            } else if (scope != 0 || Settings().batchRun) {
+                ReportNetlistMessage("WNE", CurrentRecord(), component, kMsgIllegalLabelInScope, shown);
+            } else {
+                ReportNetlistMessage("WNE", CurrentRecord(), component, kMsgIllegalLabel, shown);
+            }
+        } else if (flags & kLabelCheckReport) {
+            ReportNetlistMessage("WLE", CurrentRecord(), scope, kMsgIllegalLabel, std::string(name));
+        }
+        return 1;
+    }
+    if (failed && (flags & kLabelCheckReport)) {
+        if (component)
+            ReportNetlistMessage("WNE", CurrentRecord(), component, kMsgDuplicatePart);
+        else
+            ReportNetlistMessage("WLE", CurrentRecord(), scope, kMsgDuplicateDefinition, std::string(name));
+    }
+    return failed ? 1 : 0;
+}
+
+PartInstanceRecord* FindPartByNameInScope(std::string_view name, int scope)
+{
+    std::string upper = CopyUpperCase(name);
+    if (scope > 0) upper = CopyUpperCase(QualifyNameWithScope(upper, scope));
+    NetlistReaderState& state = NetlistReader();
+    if (!state.partNames.empty()) return LookupPartName(upper);
+    for (PartInstanceRecord& record : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
+        if (record.partName != upper) continue;
+        if (scope < 0 || (record.component && record.component->scope == scope) || !record.component) return &record;
+    }
+    return nullptr;
+}
+
+void InsertPartName(std::string_view name, PartInstanceRecord* record)
+{
+    if (!IsMappedName(name, false)) return;
+    try {
+        NetlistReader().partNames.emplace(std::string(name), record);
+    } catch (const std::bad_alloc&) {
+        FlagCircuitBuildError();
+    }
+}
+
+PartInstanceRecord* LookupPartName(std::string_view name)
+{
+    if (!IsMappedName(name, false)) return nullptr;
+    const auto& names = NetlistReader().partNames;
+    auto found = names.find(std::string(name));
+    return found == names.end() ? nullptr : found->second;
+}
+
+void InsertNodeName(std::string_view name, std::int32_t number)
+{
+    if (!IsMappedName(name, true)) return;
+    try {
+        NetlistReader().nodeNames[std::string(name)] = number;
+    } catch (const std::bad_alloc&) {
+        FlagCircuitBuildError();
+    }
+}
+
+std::int32_t LookupNodeNameTrie(std::string_view name)
+{
+    if (!IsMappedName(name, true)) return -1;
+    const auto& names = NetlistReader().nodeNames;
+    auto found = names.find(std::string(name));
+    return found == names.end() ? -1 : found->second;
+}
+
+void FreeNameTries()
+{
+    NetlistReaderState& state = NetlistReader();
+    std::unordered_map<std::string, PartInstanceRecord*>().swap(state.partNames);
+    std::unordered_map<std::string, std::int32_t>().swap(state.nodeNames);
+}
+
+void ShowPartErrorLocation(int scope, const SchematicItem* item, const CircuitTextObject* text, int originKind)
+{
+    switch (originKind) {
+        case 0:
+        case 4:
+        case -1:
+            if (item)
+                ShowErrorLocation(item);
+            else if (text)
+                ShowErrorLocation(text);
+            break;
+        case 1:
+        case 3:
+            if (const SubcktScope* entry = FindScope(scope); entry && text)
+                SetErrorSourceLine(entry->fileName, text->lineNumber);
+            break;
+        default: break;
+    }
+}
+
+}  // namespace kq5

@@ -1,0 +1,167 @@
+#pragma once
+// Shared set-up of the circuit build tests: a clean program state, a schematic record whose
+// components are made in code with their node numbers already given (as the expansion leaves
+// them), a text circuit record for whole builds of SPICE text, and the ids of the messages shown.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analog/analysis_state.h"
+#include "analyses/stepping_rows.h"
+#include "app/app_state.h"
+#include "app/status_text.h"
+#include "app/window_record.h"
+#include "core/char_classes.h"
+#include "core/device_lists.h"
+#include "core/expr_math_errors.h"
+#include "core/file_units.h"
+#include "devices/device_record_fields.h"
+#include "devices/device_record_types.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "document/connectivity.h"
+#include "document/node_table.h"
+#include "document/schematic_item.h"
+#include "netlist/build_errors.h"
+#include "netlist/circuit_build.h"
+#include "netlist/component_types.h"
+#include "netlist/global_options.h"
+#include "netlist/model_statements.h"
+#include "netlist/netlist_state.h"
+#include "netlist/spice_reader_state.h"
+#include "netlist/translate_common.h"
+#include "platform/backend.h"
+#include "platform/message_box.h"
+#include "schematic/component_definition.h"
+
+namespace kq5::testing {
+
+class BuildTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        win::ResetPlatformForTests(1024, 768);
+        InitCharClasses();
+        ResetAppStateForTests();
+        ResetDocumentStateForTests();
+        ResetModelStateForTests();
+        ResetNetlistStateForTests();
+        ResetNetlistReaderForTests();
+        ResetGlobalOptionsForTests();
+        ResetAnalysisStateForTests();
+        ResetSteppingRowsForTests();
+        ResetDeviceListsForTests();
+        ResetDevicesStateForTests();
+        ResetConnectivityStateForTests();
+        ResetCircuitBuildForTests();
+        ResetStatusTextForTests();
+        ResetMathErrors();
+        win::ClearMessageBoxLog();
+        RegisterCircuitDeviceRecordTypes();
+        record_ = NewWindowRecord(nullptr, kWindowSchematic, true);
+        ASSERT_NE(record_, nullptr);
+        record_->title = "test.cir";
+        SetCurrentDocument(record_);
+        Settings().programDirectory = "/nonexistent-kq5-dir/";
+    }
+    void TearDown() override
+    {
+        ResetCircuitBuildForTests();
+        ResetDeviceListsForTests();
+        ResetDevicesStateForTests();
+        ResetModelStateForTests();
+        ResetNetlistReaderForTests();
+        ResetNetlistStateForTests();
+        ResetDocumentStateForTests();
+        ResetAppStateForTests();
+        ResetFileUnitsForTests();
+    }
+
+    CircuitDocument& Document() { return *record_->document; }
+
+    ComponentDefinition* Definition(int type, int pins)
+    {
+        ComponentDefinition& definition = definitions_.emplace_back();
+        definition.type = static_cast<std::uint16_t>(type);
+        definition.name = FindComponentTypeRow(type)->name;
+        definition.pins.resize(static_cast<std::size_t>(pins));
+        return &definition;
+    }
+
+    // A component of the type on the given node numbers, with its PART and other attributes.
+    SchematicItem* Part(int type, const std::string& part, std::vector<std::int32_t> nodes,
+                        std::initializer_list<std::pair<int, std::string>> attributes = {})
+    {
+        SchematicItem* item = NewSchematicItem(record_);
+        item->itemKind = kItemComponent;
+        item->definition = Definition(type, static_cast<int>(nodes.size()));
+        item->pinNodes = std::move(nodes);
+        if (!part.empty()) SetAttribute(record_, item, kAttrPart, part);
+        for (const auto& [id, text] : attributes) SetAttribute(record_, item, id, text);
+        for (std::int32_t node : item->pinNodes) Document().nodeCount = std::max(Document().nodeCount, node);
+        return item;
+    }
+
+    // Parses a model statement as the schematic's own.
+    static bool Model(const std::string& text)
+    {
+        return ParseModelStatement(text, 0, 0, kModelSourceSchematic, "test.cir") == 0;
+    }
+
+    // The component pass alone, with the couplings and switch post-passes.
+    bool Translate()
+    {
+        ClearCircuitBuildError();
+        CircuitBuild().inverseGmin = 1e12;
+        RunComponentPass();
+        if (!CircuitBuildFailed()) ResolveCouplingsForTest();
+        return !CircuitBuildFailed();
+    }
+    static void ResolveCouplingsForTest();
+
+    // A text circuit window holding the netlist; the whole build runs over it.
+    int BuildText(const std::string& netlist, int analysisKind = kAnalysisTransient)
+    {
+        record_->kind = kWindowTextCircuit;
+        record_->textArea = netlist;
+        Analysis().analysisKind = static_cast<AnalysisKind>(analysisKind);
+        return BuildCircuit(kBuildForAnalysis);
+    }
+
+    template <class T>
+    static std::vector<T*> Records(int list)
+    {
+        std::vector<T*> records;
+        for (T& record : ListRecords<T>(DeviceList(list))) records.push_back(&record);
+        return records;
+    }
+
+    static std::vector<int> ShownIds()
+    {
+        std::vector<int> ids;
+        for (const win::MessageBoxEntry& entry : win::MessageBoxLog()) {
+            const std::size_t blank = entry.caption.rfind(' ');
+            if (blank != std::string::npos) ids.push_back(std::atoi(entry.caption.c_str() + blank + 1));
+        }
+        return ids;
+    }
+    static int LastShownId()
+    {
+        const std::vector<int> ids = ShownIds();
+        return ids.empty() ? 0 : ids.back();
+    }
+    static std::string LastShownText()
+    {
+        const auto& log = win::MessageBoxLog();
+        return log.empty() ? std::string() : log.back().text;
+    }
+
+    WindowRecord* record_ = nullptr;
+    std::deque<ComponentDefinition> definitions_;
+};
+
+}  // namespace kq5::testing

@@ -1,0 +1,111 @@
+// The SPICE corpus: netlists in the forms users bring from other simulators, each read and
+// expanded as the circuit build does, under every analysis kind. A netlist either reads without
+// an error shown, or is refused with the message its expectation names, at its line.
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "netlist/spice_initial_conditions.h"
+#include "spice_test_support.h"
+
+namespace kq5::testing {
+namespace {
+
+const std::filesystem::path kCorpus = std::filesystem::path(KQ5_SOURCE_DIR) / "tests" / "circuits" / "spice";
+
+struct Expectation {
+    std::string file;
+    bool reads = true;
+    std::string caption;
+    int line = 0;
+};
+
+std::vector<Expectation> LoadExpectations()
+{
+    std::vector<Expectation> expectations;
+    std::ifstream in(kCorpus / "expected.tsv");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line.front() == '#') continue;
+        std::vector<std::string> fields;
+        std::stringstream stream(line);
+        for (std::string field; std::getline(stream, field, '\t');) fields.push_back(field);
+        Expectation expectation;
+        expectation.file = fields.at(0);
+        expectation.reads = fields.at(1) == "reads";
+        if (!expectation.reads) {
+            expectation.caption = fields.at(2);
+            expectation.line = std::stoi(fields.at(3));
+        }
+        expectations.push_back(expectation);
+    }
+    return expectations;
+}
+
+std::string ReadWhole(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class SpiceCorpusTest : public SpiceTest {
+protected:
+    // Reads and expands the netlist as the build would; 0 when nothing failed.
+    int ReadCorpusNetlist(const std::filesystem::path& path)
+    {
+        ClearCircuitBuildError();
+        record_->title = path.string();
+        record_->textArea = ReadWhole(path);
+        record_->document->textLineCount = 0;
+        InitNetlistReader();
+        if (int status = ReadSpiceTextCircuit()) return status;
+        if (int status = ExpandCircuit(false, nullptr, true)) return status;
+        return ParseInitialConditions({}, kInitialBuild, 0);
+    }
+    void Fresh()
+    {
+        FreeNetlistReaderBuild();
+        ResetModelStateForTests();
+        ListClear(record_->document->itemList);
+        for (auto& rows : record_->document->limitsRows) rows.clear();
+        win::ClearMessageBoxLog();
+    }
+};
+
+TEST_F(SpiceCorpusTest, EveryNetlistReadsOrIsRefusedAtItsLine)
+{
+    const std::vector<Expectation> expectations = LoadExpectations();
+    ASSERT_GE(expectations.size(), 40u);
+    std::set<std::string> listed;
+    for (const Expectation& expectation : expectations) listed.insert(expectation.file);
+    for (const auto& entry : std::filesystem::directory_iterator(kCorpus))
+        if (entry.path().extension() == ".cir") EXPECT_TRUE(listed.count(entry.path().filename().string())) << entry.path();
+
+    for (const Expectation& expectation : expectations) {
+        for (AnalysisKind kind : {kAnalysisTransient, kAnalysisAc, kAnalysisDc}) {
+            SCOPED_TRACE(expectation.file + " analysis " + std::to_string(kind));
+            Fresh();
+            Analysis().analysisKind = kind;
+            const std::filesystem::path path = kCorpus / expectation.file;
+            const int status = ReadCorpusNetlist(path);
+            if (expectation.reads) {
+                EXPECT_EQ(status, 0) << LastCaption() << "\n" << LastMessage();
+                for (const win::MessageBoxEntry& box : win::MessageBoxLog())
+                    EXPECT_EQ(box.caption.rfind("Error", 0), std::string::npos) << box.caption << "\n" << box.text;
+                EXPECT_FALSE(Components().empty());
+                continue;
+            }
+            EXPECT_NE(status, 0);
+            EXPECT_EQ(LastCaption(), expectation.caption) << LastMessage();
+            EXPECT_NE(LastMessage().find("Source:\t" + path.string()), std::string::npos) << LastMessage();
+            EXPECT_NE(LastMessage().find("Line:\t" + std::to_string(expectation.line) + "\n"), std::string::npos)
+                << LastMessage();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kq5::testing
