@@ -153,6 +153,7 @@ private:
         std::string utf8;
         for (std::size_t i = 1; i + 1 < word.size(); ++i) {
             char c = word[i];
+            if (static_cast<unsigned char>(c) < 0x20) Fail("a control character in a text must be written as an escape");
             if (c != '\\') {
                 utf8 += c;
                 continue;
@@ -268,12 +269,12 @@ private:
     Accel Entry(const std::vector<std::string>& w) const {
         if (w.size() < 3 || w.size() > 4) Fail("an entry is KEY or CHAR, a key, a command and maybe NOINVERT");
         Accel a;
-        std::string spec = w[1];
-        unsigned mods = Modifiers(spec);
-        std::string name = Upper(spec);
+        std::string keyText = w[1];
+        unsigned mods = Modifiers(keyText);
+        std::string name = Upper(keyText);
         if (Upper(w[0]) == "KEY") {
-            int vk = name.rfind("0X", 0) == 0 ? static_cast<int>(Number(spec, 0xFF)) : NamedKey(name);
-            if (vk < 0) Fail("unknown key " + spec);
+            int vk = name.rfind("0X", 0) == 0 ? static_cast<int>(Number(keyText, 0xFF)) : NamedKey(name);
+            if (vk < 0) Fail("unknown key " + keyText);
             a.flags = kVirtKey | mods;
             a.key = static_cast<unsigned>(vk);
         } else if (Upper(w[0]) == "CHAR") {
@@ -285,17 +286,17 @@ private:
                     Fail("Ctrl+ in a character entry takes a letter");
                 ch = name[0] - '@';
                 mods &= ~kControl;
-            } else if (!spec.empty() && spec[0] == '"') {
-                std::string t = Text(spec);
+            } else if (!keyText.empty() && keyText[0] == '"') {
+                std::string t = Text(keyText);
                 if (t.size() != 1) Fail("a character entry names one character");
                 ch = static_cast<unsigned char>(t[0]);
             } else if (name.rfind("0X", 0) == 0) {
-                ch = static_cast<int>(Number(spec, 0xFF));
+                ch = static_cast<int>(Number(keyText, 0xFF));
             } else {
                 static const std::map<std::string, int> chars = {
                     {"TAB", 9}, {"ENTER", 13}, {"RETURN", 13}, {"ESC", 27}, {"ESCAPE", 27}, {"BACKSPACE", 8}, {"SPACE", 32}};
                 auto it = chars.find(name);
-                if (it == chars.end()) Fail("unknown character " + spec);
+                if (it == chars.end()) Fail("unknown character " + keyText);
                 ch = it->second;
             }
             a.flags = mods;

@@ -433,13 +433,6 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-void RegisterButtonClass() {
-    WNDCLASS wc;
-    wc.style = CS_DBLCLKS | CS_PARENTDC;
-    wc.lpfnWndProc = ButtonProc;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kButtonClass;
-    RegisterSystemClass(wc);
-}
+void RegisterButtonClass() { RegisterControlClass(kButtonClass, ButtonProc, CS_DBLCLKS | CS_PARENTDC); }
 
 }  // namespace win

@@ -488,15 +488,9 @@ LRESULT ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_GETTEXTLENGTH:
         if (d->edit) return GetWindowTextLength(d->edit);
         return CurSel(*d) >= 0 ? static_cast<LRESULT>(ItemText(*d, CurSel(*d)).size()) : 0;
-    case WM_GETTEXT: {
-        auto* buffer = reinterpret_cast<char*>(lParam);
-        if (!buffer || wParam == 0) return 0;
-        std::string text = d->edit ? GetWindowText(d->edit) : CurSel(*d) >= 0 ? ItemText(*d, CurSel(*d)) : std::string();
-        std::size_t n = std::min<std::size_t>(wParam - 1, text.size());
-        std::memcpy(buffer, text.data(), n);
-        buffer[n] = '\0';
-        return static_cast<LRESULT>(n);
-    }
+    case WM_GETTEXT:
+        return CopyTextOut(d->edit ? GetWindowText(d->edit) : CurSel(*d) >= 0 ? ItemText(*d, CurSel(*d)) : std::string(),
+                           wParam, lParam);
     case CB_SETCURSEL: {
         LRESULT r = ToList(*d, LB_SETCURSEL, wParam, 0);
         ShowSelection(hwnd, *d);
@@ -550,13 +544,6 @@ LRESULT ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-void RegisterComboBoxClass() {
-    WNDCLASS wc;
-    wc.style = CS_DBLCLKS | CS_PARENTDC;
-    wc.lpfnWndProc = ComboProc;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kComboBoxClass;
-    RegisterSystemClass(wc);
-}
+void RegisterComboBoxClass() { RegisterControlClass(kComboBoxClass, ComboProc, CS_DBLCLKS | CS_PARENTDC); }
 
 }  // namespace win

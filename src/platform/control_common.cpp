@@ -2,8 +2,10 @@
 // the installation of the control and dialog classes.
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "platform/control_internal.h"
+#include "platform/cursor.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/message.h"
@@ -144,6 +146,24 @@ int MnemonicOf(std::string_view text) {
         return std::toupper(static_cast<unsigned char>(text[i + 1]));
     }
     return 0;
+}
+
+LRESULT CopyTextOut(const std::string& text, WPARAM size, LPARAM buffer) {
+    auto* out = reinterpret_cast<char*>(buffer);
+    if (!out || size == 0) return 0;
+    std::size_t n = std::min<std::size_t>(size - 1, text.size());
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+    return static_cast<LRESULT>(n);
+}
+
+void RegisterControlClass(const char* name, WNDPROC proc, UINT style, int cursorId) {
+    WNDCLASS wc;
+    wc.style = style;
+    wc.lpfnWndProc = proc;
+    wc.hCursor = LoadCursor(nullptr, cursorId);
+    wc.lpszClassName = name;
+    RegisterSystemClass(wc);
 }
 
 void InstallStandardControls() {

@@ -99,6 +99,10 @@ bool ReplaceSelection(HWND hwnd, EditData& d, std::string s, bool undoable, bool
     if (undoable) {
         bool joins = typing && d.typing && d.canUndo && from == to;
         if (!joins) TakeUndoSnapshot(d);
+    } else {
+        // A change that cannot be undone leaves nothing older to go back to either.
+        d.canUndo = false;
+        d.undoText.clear();
     }
     d.typing = typing;
     d.text.replace(from, to - from, s);
@@ -635,14 +639,8 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(d->text.size());
-    case WM_GETTEXT: {
-        auto* buffer = reinterpret_cast<char*>(lParam);
-        if (!buffer || wParam == 0) return 0;
-        std::size_t n = std::min<std::size_t>(wParam - 1, d->text.size());
-        std::memcpy(buffer, d->text.data(), n);
-        buffer[n] = '\0';
-        return static_cast<LRESULT>(n);
-    }
+    case WM_GETTEXT:
+        return CopyTextOut(d->text, wParam, lParam);
     case WM_SIZE:
         Refresh(hwnd, *d, true);
         return 0;
@@ -741,13 +739,6 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-void RegisterEditClass() {
-    WNDCLASS wc;
-    wc.style = CS_DBLCLKS | CS_PARENTDC;
-    wc.lpfnWndProc = EditProc;
-    wc.hCursor = LoadCursor(nullptr, IDC_IBEAM);
-    wc.lpszClassName = kEditClass;
-    RegisterSystemClass(wc);
-}
+void RegisterEditClass() { RegisterControlClass(kEditClass, EditProc, CS_DBLCLKS | CS_PARENTDC, IDC_IBEAM); }
 
 }  // namespace win

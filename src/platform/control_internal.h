@@ -113,6 +113,11 @@ int MnemonicOf(std::string_view text);
 // the controls call it when they take the focus.
 void NoteDialogFocus(HWND control);
 
+// Copies text into a WM_GETTEXT buffer of `size` bytes (cut, zero-terminated); the length copied.
+LRESULT CopyTextOut(const std::string& text, WPARAM size, LPARAM buffer);
+// Registers one of the layer's control classes (kept across UnregisterClass).
+void RegisterControlClass(const char* name, WNDPROC proc, UINT style, int cursorId = IDC_ARROW);
+
 // Registers the classes of the controls and dialogs and installs their window-manager hooks;
 // run each time the window manager's state is made.
 void InstallStandardControls();

@@ -521,19 +521,22 @@ void MouseUp(HWND hwnd, ListBoxData& d, LPARAM lParam) {
     if (GetCapture() == hwnd) ReleaseCapture();
 }
 
+// With LBS_WANTKEYBOARDINPUT the owner sees keys first (WM_VKEYTOITEM, WM_CHARTOITEM): -2 means
+// it handled the key, an index that the list goes there, -1 that the list does the usual.
+bool OwnerTookKey(HWND hwnd, ListBoxData& d, UINT msg, WPARAM key) {
+    if (!(Style(hwnd) & LBS_WANTKEYBOARDINPUT)) return false;
+    LRESULT r = SendMessage(GetParent(hwnd), msg, MAKEWPARAM(static_cast<WORD>(key), static_cast<WORD>(d.caret)),
+                            reinterpret_cast<LPARAM>(hwnd));
+    auto* live = DataOf<ListBoxData>(hwnd);
+    if (!live || r == -2) return true;
+    if (r < 0) return false;
+    Choose(hwnd, *live, static_cast<int>(r), false, false, false);
+    return true;
+}
+
 void KeyDown(HWND hwnd, ListBoxData& d, WPARAM vk) {
     DWORD style = Style(hwnd);
-    if (style & LBS_WANTKEYBOARDINPUT) {
-        LRESULT r = SendMessage(GetParent(hwnd), WM_VKEYTOITEM, MAKEWPARAM(static_cast<WORD>(vk), static_cast<WORD>(d.caret)),
-                                reinterpret_cast<LPARAM>(hwnd));
-        auto* live = DataOf<ListBoxData>(hwnd);
-        if (!live || r == -2) return;
-        if (r >= 0) {
-            Choose(hwnd, *live, static_cast<int>(r), false, false, false);
-            return;
-        }
-    }
-    if (d.items.empty()) return;
+    if (OwnerTookKey(hwnd, d, WM_VKEYTOITEM, vk) || d.items.empty()) return;
     int page = std::max(1, FullyVisibleFrom(hwnd, d, d.top) - 1);
     int from = IsMulti(style) ? d.caret : (d.sel < 0 ? d.caret : d.sel);
     int to;
@@ -566,17 +569,7 @@ void KeyDown(HWND hwnd, ListBoxData& d, WPARAM vk) {
 
 void CharKey(HWND hwnd, ListBoxData& d, WPARAM ch) {
     DWORD style = Style(hwnd);
-    if (style & LBS_WANTKEYBOARDINPUT) {
-        LRESULT r = SendMessage(GetParent(hwnd), WM_CHARTOITEM, MAKEWPARAM(static_cast<WORD>(ch), static_cast<WORD>(d.caret)),
-                                reinterpret_cast<LPARAM>(hwnd));
-        auto* live = DataOf<ListBoxData>(hwnd);
-        if (!live || r == -2) return;
-        if (r >= 0) {
-            Choose(hwnd, *live, static_cast<int>(r), false, false, false);
-            return;
-        }
-    }
-    if (!HasStrings(style) || ch < 0x20) return;
+    if (OwnerTookKey(hwnd, d, WM_CHARTOITEM, ch) || !HasStrings(style) || ch < 0x20) return;
     char prefix[2] = {static_cast<char>(ch), 0};
     LRESULT i = Find(hwnd, d, IsMulti(style) ? d.caret : d.sel, reinterpret_cast<LPARAM>(prefix), false);
     if (i >= 0) Choose(hwnd, d, static_cast<int>(i), false, false, false);
@@ -883,15 +876,8 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 void RegisterListBoxClasses() {
-    WNDCLASS wc;
-    wc.style = CS_DBLCLKS | CS_PARENTDC;
-    wc.lpfnWndProc = ListBoxProc;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kListBoxClass;
-    RegisterSystemClass(wc);
-    wc.style = CS_DBLCLKS | CS_SAVEBITS;
-    wc.lpszClassName = kComboListClass;
-    RegisterSystemClass(wc);
+    RegisterControlClass(kListBoxClass, ListBoxProc, CS_DBLCLKS | CS_PARENTDC);
+    RegisterControlClass(kComboListClass, ListBoxProc, CS_DBLCLKS | CS_SAVEBITS);
 }
 
 }  // namespace win

@@ -535,14 +535,7 @@ BOOL EnableScrollBar(HWND hwnd, UINT bar, UINT arrows) {
     return any ? TRUE : FALSE;
 }
 
-void RegisterScrollBarClass() {
-    WNDCLASS wc;
-    wc.style = CS_DBLCLKS | CS_PARENTDC;
-    wc.lpfnWndProc = ScrollBarProc;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kScrollBarClass;
-    RegisterSystemClass(wc);
-}
+void RegisterScrollBarClass() { RegisterControlClass(kScrollBarClass, ScrollBarProc, CS_DBLCLKS | CS_PARENTDC); }
 
 void InstallScrollBarHooks() {
     ResetModuleState<ScrollModuleState>();

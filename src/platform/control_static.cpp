@@ -295,13 +295,6 @@ void DrawIconImage(HDC dc, int x, int y, HICON icon) {
         }
 }
 
-void RegisterStaticClass() {
-    WNDCLASS wc;
-    wc.style = CS_DBLCLKS | CS_PARENTDC;
-    wc.lpfnWndProc = StaticProc;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kStaticClass;
-    RegisterSystemClass(wc);
-}
+void RegisterStaticClass() { RegisterControlClass(kStaticClass, StaticProc, CS_DBLCLKS | CS_PARENTDC); }
 
 }  // namespace win

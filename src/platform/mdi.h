@@ -40,7 +40,8 @@ constexpr WPARAM MDITILE_VERTICAL = 0x0000;
 constexpr WPARAM MDITILE_HORIZONTAL = 0x0001;
 constexpr WPARAM MDITILE_SKIPDISABLED = 0x0002;
 
-// How many children the window menu lists.
+// How many children the window menu lists; with more, the next entry "&More Windows..." (id
+// idFirstChild + 9) offers them all in a dialog.
 constexpr int kMdiWindowMenuEntries = 9;
 
 // client may be null for a frame without an MDI client.

@@ -305,12 +305,22 @@ void RefreshWindowMenu(MdiClientData* d) {
         AppendMenu(d->windowMenu, MF_SEPARATOR, 0, nullptr);
         d->listSeparator = true;
     }
+    // Beyond the entries the menu has room for, the active child takes the last place.
+    bool more = shown.size() > static_cast<std::size_t>(kMdiWindowMenuEntries);
+    if (more) {
+        shown.resize(kMdiWindowMenuEntries);
+        if (std::find(shown.begin(), shown.end(), d->active) == shown.end() && IsWindow(d->active))
+            shown.back() = d->active;
+    }
     int n = 0;
     for (HWND c : shown) {
-        if (n == kMdiWindowMenuEntries) break;
         std::string text = "&" + std::to_string(n + 1) + " " + LiveWindow(c)->text;
         auto id = static_cast<UINT_PTR>(LiveWindow(c)->id);
         AppendMenu(d->windowMenu, MF_STRING | (c == d->active ? MF_CHECKED : MF_UNCHECKED), id, text.c_str());
+        ++n;
+    }
+    if (more) {
+        AppendMenu(d->windowMenu, MF_STRING, d->idFirst + kMdiWindowMenuEntries, "&More Windows...");
         ++n;
     }
     d->listed = n;

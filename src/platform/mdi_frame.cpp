@@ -12,9 +12,12 @@ LRESULT DefFrameProc(HWND hwnd, HWND client, UINT msg, WPARAM wParam, LPARAM lPa
     switch (msg) {
     case WM_COMMAND: {
         UINT id = LOWORD(wParam);
-        // An entry of the window menu activates its child.
+        // An entry of the window menu activates its child; "More Windows..." asks which.
+        bool more = VisibleMdiChildren(d, false, false).size() > static_cast<std::size_t>(kMdiWindowMenuEntries);
         if (id >= d->idFirst && id < d->idFirst + d->children.size()) {
-            HWND child = d->children[id - d->idFirst];
+            HWND child = (more && id == d->idFirst + kMdiWindowMenuEntries) ? ChooseFromMoreWindows(d)
+                                                                             : d->children[id - d->idFirst];
+            if (!child || !MdiData(client)) return 0;
             if (IsIconic(child)) ShowWindow(child, SW_RESTORE);
             if (MdiData(client) && IsWindow(child)) ActivateMdiChild(d, child);
             return 0;

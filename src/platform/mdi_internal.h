@@ -42,6 +42,9 @@ void RefreshWindowMenu(MdiClientData* d);
 // Visible children in z-order, front first.
 std::vector<HWND> VisibleMdiChildren(MdiClientData* d, bool skipIconic, bool skipDisabled);
 
+// "More Windows...": the child chosen from a list of them all, or null.
+HWND ChooseFromMoreWindows(MdiClientData* d);
+
 // mdi_arrange.cpp
 BOOL TileMdiChildren(MdiClientData* d, WPARAM how);
 BOOL CascadeMdiChildren(MdiClientData* d, WPARAM how);

@@ -2,7 +2,6 @@
 // command or by position, item states and queries, menu bars of windows and system menus, and
 // the menu module's place in the window manager.
 #include <algorithm>
-#include <cctype>
 #include <deque>
 
 #include "platform/font.h"

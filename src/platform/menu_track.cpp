@@ -42,6 +42,10 @@ struct MenuTracker {
     bool buttonDown = false;
     bool cancelOnRelease = false;  // a release over no menu ends the loop
     bool keyboard = false;         // selections made by keys (no MF_MOUSESELECT)
+    // TrackPopupMenu called while a button is down: its release where the menu opened (perhaps on
+    // an item, for a centred menu) chooses nothing.
+    POINT startPt{};
+    bool moved = true;
 
     // --- helpers ---------------------------------------------------------------------------
     bool OwnerAlive() const { return IsWindow(owner) != FALSE; }
@@ -198,13 +202,15 @@ struct MenuTracker {
         return p;
     }
 
-    HWND ShowPopupWindow(POINT at, SIZE size) {
-        HWND wnd = CreateWindowEx(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kPopupClass, "", WS_POPUP | WS_CLIPSIBLINGS, at.x,
-                                  at.y, size.cx, size.cy, nullptr, nullptr, nullptr, nullptr);
-        if (!wnd) return nullptr;
+    // A popup's window is made hidden and shown once its level is in place, so that it paints
+    // its items at once.
+    static HWND MakePopupWindow(POINT at, SIZE size) {
+        return CreateWindowEx(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kPopupClass, "", WS_POPUP | WS_CLIPSIBLINGS, at.x, at.y,
+                              size.cx, size.cy, nullptr, nullptr, nullptr, nullptr);
+    }
+    static void ShowPopupWindow(HWND wnd) {
         SetWindowPos(wnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         UpdateWindow(wnd);
-        return wnd;
     }
 
     // Opens the popup of an item of a level (or the system menu when system is set), closing
@@ -233,9 +239,10 @@ struct MenuTracker {
         m->layoutValid = false;
         SIZE size = LayoutPopupMenu(sub, owner);
         POINT at = PlacePopup(parentLevel, parentIndex, system, size);
-        HWND wnd = ShowPopupWindow(at, size);
+        HWND wnd = MakePopupWindow(at, size);
         if (!wnd) return false;
         levels.push_back(Level{sub, wnd, -1, system});
+        ShowPopupWindow(wnd);
         if (BarMode() && parentLevel == 0) RedrawBar();
         if (selectFirst) SelectNext(Deepest(), +1);
         return true;
@@ -348,6 +355,7 @@ struct MenuTracker {
     }
 
     void OnMouseMove(POINT pt) {
+        if (pt.x != startPt.x || pt.y != startPt.y) moved = true;
         Hit h = HitTest(pt);
         keyboard = false;
         if (h.level < 0) {
@@ -399,6 +407,7 @@ struct MenuTracker {
         Hit h = HitTest(pt);
         keyboard = false;
         buttonDown = true;
+        moved = true;
         if (h.level < 0) {
             done = true;  // a click outside the menus cancels them
             return;
@@ -438,6 +447,7 @@ struct MenuTracker {
     void OnButtonUp(POINT pt) {
         Hit h = HitTest(pt);
         buttonDown = false;
+        if (!moved) return;
         if (h.level < 0) {
             if (cancelOnRelease) done = true;
             return;
@@ -793,7 +803,9 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND own
     t.popupMode = true;
     t.tpmFlags = flags;
     t.notify = !(flags & TPM_NONOTIFY);
-    t.buttonDown = GetKeyState(VK_LBUTTON) < 0 || ((flags & TPM_RIGHTBUTTON) && GetKeyState(VK_RBUTTON) < 0);
+    t.buttonDown = GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0;
+    GetCursorPos(&t.startPt);
+    t.moved = !t.buttonDown;
     Menus().tracker = &t;
     t.Send(WM_ENTERMENULOOP, TRUE, 0);
     t.Send(WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
@@ -815,12 +827,13 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND own
     int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
     x = std::max(0, std::min(x, sw - static_cast<int>(size.cx)));
     y = std::max(0, std::min(y, sh - static_cast<int>(size.cy)));
-    HWND wnd = t.ShowPopupWindow(POINT{x, y}, size);
+    HWND wnd = MenuTracker::MakePopupWindow(POINT{x, y}, size);
     if (!wnd) {
         t.Finish();
         return FALSE;
     }
     t.levels.push_back(MenuTracker::Level{menu, wnd, -1, false});
+    MenuTracker::ShowPopupWindow(wnd);
     RunTracker(t);
     if (!t.chose) return FALSE;
     if (flags & TPM_RETURNCMD) return static_cast<BOOL>(t.chosenId);

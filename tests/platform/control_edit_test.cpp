@@ -98,6 +98,13 @@ TEST_F(EditTest, UndoTakesBackTypingAsOneStepAndRedoesOnASecondUndo) {
     SendMessage(e, EM_EMPTYUNDOBUFFER, 0, 0);
     SendMessage(e, EM_UNDO, 0, 0);
     EXPECT_EQ(GetWindowText(e), "abcdef");
+    // A replacement that cannot be undone does not let an older undo take it away.
+    headless::TypeText("g");
+    Pump();
+    SendMessage(e, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("!"));
+    EXPECT_FALSE(SendMessage(e, EM_CANUNDO, 0, 0));
+    SendMessage(e, EM_UNDO, 0, 0);
+    EXPECT_EQ(GetWindowText(e), "abcdefg!");
 }
 
 TEST_F(EditTest, ClipboardKeysCutCopyAndPasteText) {
@@ -229,6 +236,42 @@ TEST_F(EditTest, TheMousePlacesTheCaretAndSelects) {
     Pump();
     EXPECT_EQ(Sel(e), std::make_pair(11u, 16u));
     EXPECT_EQ(LOWORD(SendMessage(e, EM_CHARFROMPOS, 0, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)))), 6);
+}
+
+
+// A program subclasses edits to take some keys and the right button for itself.
+WNDPROC gOriginalEditProc = nullptr;
+LRESULT SubclassedEdit(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_KEYDOWN && wParam == VK_UP) {
+        SetWindowText(hwnd, "up");
+        return 0;
+    }
+    if (msg == WM_RBUTTONDOWN) {
+        SetFocus(hwnd);
+        SendMessage(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(hwnd)), 0x700),
+                    reinterpret_cast<LPARAM>(hwnd));
+        return 0;
+    }
+    return CallWindowProc(gOriginalEditProc, hwnd, msg, wParam, lParam);
+}
+
+TEST_F(EditTest, ASubclassedEditStillEditsWhatItPassesOn) {
+    HWND e = Edit(ES_AUTOHSCROLL);
+    gOriginalEditProc = reinterpret_cast<WNDPROC>(SetWindowLongPtr(e, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassedEdit)));
+    headless::TypeText("ab");
+    headless::PressKey(VK_LEFT);
+    headless::TypeText("X");
+    Pump();
+    EXPECT_EQ(GetWindowText(e), "aXb");
+    headless::PressKey(VK_UP);
+    Pump();
+    EXPECT_EQ(GetWindowText(e), "up");
+    SetFocus(main_);
+    POINT p = CenterOf(e);
+    headless::Click(p.x, p.y, MouseButton::Right);
+    Pump();
+    EXPECT_EQ(GetFocus(), e);
+    EXPECT_EQ(CountCode(100, 0x700), 1);
 }
 
 }  // namespace

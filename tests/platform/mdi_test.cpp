@@ -158,6 +158,30 @@ TEST_F(MdiTest, AMaximisedChildFillsTheClientAndLendsTheFrameItsIconButtonsAndTi
     EXPECT_TRUE(IsMenu(GetSystemMenu(a, FALSE)));
 }
 
+TEST_F(MdiTest, BeyondNineChildrenTheMenuOffersMoreWindows)
+{
+    HMENU windows = GetSubMenu(GetMenu(frame_), 2);
+    std::vector<HWND> docs;
+    for (int i = 1; i <= 11; ++i) docs.push_back(NewDocument(("Doc" + std::to_string(i)).c_str()));
+    ASSERT_EQ(GetMenuItemCount(windows), 2 + 1 + 9 + 1);
+    // The active eleventh takes the ninth place.
+    EXPECT_EQ(GetMenuString(windows, 11, MF_BYPOSITION), "&9 Doc11");
+    EXPECT_EQ(GetMenuState(windows, 11, MF_BYPOSITION), MF_CHECKED);
+    EXPECT_EQ(GetMenuString(windows, 12, MF_BYPOSITION), "&More Windows...");
+    EXPECT_EQ(GetMenuItemID(windows, 12), kFirstChildId + 9);
+    // The dialog lists them all with the active one selected; Up and Enter choose the tenth.
+    Script({Key(VK_UP), Key(VK_RETURN)});
+    SendMessage(frame_, WM_COMMAND, kFirstChildId + 9, 0);
+    ASSERT_TRUE(Pump());
+    EXPECT_EQ(ActiveDocument(), docs[9]);
+    EXPECT_EQ(GetMenuString(windows, 11, MF_BYPOSITION), "&9 Doc10");
+    // Cancelled, nothing changes.
+    Script({Key(VK_ESCAPE)});
+    SendMessage(frame_, WM_COMMAND, kFirstChildId + 9, 0);
+    ASSERT_TRUE(Pump());
+    EXPECT_EQ(ActiveDocument(), docs[9]);
+}
+
 TEST_F(MdiTest, TheMaximisedChildsCloseButtonAndIconMenuCloseIt)
 {
     HWND a = NewDocument("Alpha");

@@ -3,6 +3,7 @@
 // and TrackPopupMenu with its placement, flags and owner-drawn columns.
 #include "menu_test_app.h"
 #include "platform/owner_draw.h"
+#include "platform/gdi_draw.h"
 #include "platform/system.h"
 
 namespace win::testing {
@@ -45,13 +46,23 @@ TEST_F(MenuMouseTest, PressDragAndReleaseChoosesThroughASubmenu)
     POINT title = BarItem(0);
     // Down the popup with the button held, right into the submenu by small steps, then release.
     POINT p{};
+    // The submenu is on the screen as soon as it opens (its second item in the menu colour).
+    COLORREF shown = 0;
+    auto look = [&] {
+        RECT second{};
+        GetMenuItemRect(frame_, recent, 1, &second);
+        HDC screen = GetDC(nullptr);
+        shown = GetPixel(screen, second.right - 3, (second.top + second.bottom) / 2);
+        ReleaseDC(nullptr, screen);
+    };
     Script({MoveTo([&] { return PopupItem(file, 0); }), MoveTo([&] { return PopupItem(file, 1); }),
-            MoveTo([&] { return p = PopupItem(file, 3); })});
+            MoveTo([&] { return p = PopupItem(file, 3); }), look});
     for (int step = 1; step <= 20; ++step) Script({MoveTo([&, step] { return POINT{p.x + 8 * step, p.y}; })});
     Script({MoveTo([&] { return PopupItem(recent, 1); }), [] { headless::MouseUp(); }});
     headless::MoveMouse(title.x, title.y);
     headless::MouseDown();
     ASSERT_TRUE(Pump());
+    EXPECT_EQ(shown, GetSysColor(COLOR_MENU));
 
     std::vector<std::string> got;
     for (const auto& m : Logged(frame_, {WM_MENUSELECT, WM_INITMENUPOPUP, WM_COMMAND})) {
@@ -202,6 +213,34 @@ TEST_F(PopupMenuTest, WithoutReturnCmdTheChoiceIsPostedAndEscChoosesNothing)
     EXPECT_EQ(TrackPopupMenu(popup_, TPM_NONOTIFY, 200, 150, 0, frame_, nullptr), TRUE);
     ASSERT_TRUE(Pump());
     EXPECT_EQ(LoggedIds(frame_), (std::vector<UINT>{WM_COMMAND}));
+}
+
+TEST_F(PopupMenuTest, TheReleaseOfTheClickThatOpenedACentredMenuChoosesNothing)
+{
+    HWND doc = NewDocument("Doc");
+    std::vector<BOOL> results;
+    docHandler_ = [&](HWND hwnd, UINT msg, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+        if (msg != WM_RBUTTONDOWN) return std::nullopt;
+        POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ClientToScreen(hwnd, &p);
+        results.push_back(
+            TrackPopupMenu(popup_, TPM_CENTERALIGN | TPM_VCENTERALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, p.x, p.y, 0,
+                           frame_, nullptr));
+        return 0;
+    };
+    RECT r{};
+    GetWindowRect(doc, &r);
+    POINT at = Center(r);
+    // The menu opens centred on the pointer, over its middle item; the release stays ignored.
+    Script({Key(VK_ESCAPE)});
+    headless::Click(at.x, at.y, MouseButton::Right);
+    ASSERT_TRUE(Pump());
+    // Pressed, moved onto an item and released there: chosen.
+    Script({MoveTo([&] { return PopupItem(popup_, 0); }), [] { headless::MouseUp(MouseButton::Right); }});
+    headless::MoveMouse(at.x, at.y);
+    headless::MouseDown(MouseButton::Right);
+    ASSERT_TRUE(Pump());
+    EXPECT_EQ(results, (std::vector<BOOL>{0, 11}));
 }
 
 TEST_F(PopupMenuTest, AlignmentFlagsPlaceThePopupAndItStaysOnTheScreen)
