@@ -16,7 +16,7 @@ namespace kq5 {
 void SetErrorSourceLine(std::string_view source, int line);
 void ClearErrorSourceLine();
 
-// Reports with the spec's letters (ending in 'E'), adding the recorded source line as two
+// Reports with the message-spec letters (ending in 'E'), adding the recorded source line as two
 // labelled context lines "Source:" and "Line:" (1-based) in front of the message id.
 int ReportNetlistMessageArgs(std::string_view spec, MessageArgs args);
 
