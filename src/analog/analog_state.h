@@ -1,6 +1,24 @@
 #pragma once
-// State of the analog kernel and its runs that other parts of the program read.
+// State of the analog kernel and its runs that other parts of the program read: the file units
+// of the run (AnalogState) and the values the Newton engine works on during an analysis
+// (AnalogSolverState): the vectors, time and step, integration order and method, the mode words
+// that tell the device loads what kind of iteration runs, working copies of the tolerances, and
+// the active sparse matrix with its stamp pool. One analysis of one circuit runs at a time, so
+// there is one instance of each.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analog/device_dispatch_tables.h"
+#include "analog/sparse_matrix.h"
+#include "netlist/global_options.h"
+
 namespace kq5 {
+
+struct WindowRecord;
 
 struct AnalogState {
     int batchErrorLogUnit = -1;  // file unit of the batch run's error log, -1 when none
@@ -10,5 +28,195 @@ struct AnalogState {
 
 AnalogState& Analog();
 void ResetAnalogStateForTests();
+
+// Run phase: what the running solve is for.
+enum RunPhase : int {
+    kPhaseOperatingPoint = 1,  // an operating point (before a transient run, DC sweep points)
+    kPhaseTimeSteps = 2,       // transient time points
+    kPhaseAcBias = 3,          // bias point of an AC run without an operating-point pass
+};
+
+// Run kind: the analysis loop that runs.
+enum RunKind : int {
+    kRunKindAc = 1,
+    kRunKindTransient = 2,
+    kRunKindDcSweep = 3,
+};
+
+// Iteration mode: what the device loads do in the present load pass.
+enum IterationMode : int {
+    kModeNormal = 1,           // plain Newton iteration
+    kModeInitJunctions = 2,    // first iteration of an operating point: junctions at start values
+    kModeFixedInitial = 3,     // devices marked OFF held at zero
+    kModeSmallSignal = 4,      // single load storing the bias (capacitances for AC)
+    kModeFirstTimePoint = 5,   // first time point: charge histories start from the bias
+    kModePredictor = 6,        // first iteration at a new time point
+};
+
+// Event state of a time point.
+enum EventState : int {
+    kEventAnalogPoint = 0,
+    kEventDigitalPoint = 1,
+    kEventInterfaceResolve = 2,
+    kEventStopPopping = 3,
+};
+
+// The flags every load pass derives from the mode words before it loads (0 or 1 each).
+struct LoadModeFlags {
+    int capacitorLoad = 1;       // 0 when (phase 1 and mode 2) or (UIC and mode 5)
+    int dynamic = 0;             // phase 2 or 3
+    int transientWithIc = 0;     // run kind 2 and UIC
+    int charge = 0;              // phase 2, run kind 2, or mode 4
+    int icAtPreparation = 0;     // mode 5 and UIC: inductors and cores start from IC
+    int prediction = 0;          // mode 5 or 6
+    int chargeStorage = 0;       // dynamic or transient-with-IC or mode 4
+};
+
+// The step-factor requests the loads may lower below 1 to ask for a smaller next step (the next
+// step candidate is factor times the present step).
+enum StepFactorRequest : int {
+    kStepFactorInductorCore = 0,
+    kStepFactorTableSource = 1,
+    kStepFactorDigitalInterface = 2,
+};
+
+// One stamp set: a sparse matrix and the pool of element references its set-up reserved, in
+// reservation order. Each device keeps its own range of the pool (StampRange), so the loads of
+// one device never depend on how many elements the devices before it took.
+struct StampSet {
+    std::unique_ptr<SparseMatrix> matrix;
+    std::vector<MatrixElementRef> pool;
+};
+
+// Services of the run loops, the digital simulator and the plots that the Newton engine calls.
+// Each is optional: while a service is not installed the engine does without it (no key poll,
+// no digital operating point, no status line).
+struct SolverRunHooks {
+    // The run-key poll of the analysis window (it reads the keyboard every sixth call); the
+    // last key, 27 (Esc) stopping the run.
+    std::function<int()> pollRunKeys;
+    // Re-prepares the run states (state variables, initial conditions, digital start) before
+    // source stepping; 0 or a message id.
+    std::function<int()> reinitializeRunStates;
+    // The digital operating point (0 or a message id).
+    std::function<int()> digitalOperatingPoint;
+    // The digital evaluation at a digital event point: 0 or a message id; sets interfaceChanged
+    // when any analog/digital interface counter changed.
+    std::function<int(bool& interfaceChanged)> evaluateDigitalEvents;
+    // Integration coefficients for the present method, order and step.
+    std::function<void()> computeIntegrationCoefficients;
+    // Converts the ADC inputs and drives their output bits; preparation load only.
+    std::function<int()> updateAdcDevices;
+    // True when the value is the stepped item of a stepping slot (its formula is not evaluated).
+    std::function<bool(const void* item)> isSteppedItem;
+    // Sets a digital node's present, previous and scheduled state (initial "D" rows).
+    std::function<void(int node, std::uint16_t state)> setDigitalNodeState;
+};
+
+struct AnalogSolverState {
+    // Sizes.
+    int nodeCount = 0;        // analog nodes of the circuit (the first unknowns)
+    int unknownCount = 0;     // nodes, inductor branch rows, then the other extra rows
+    int vectorLength = 0;     // unknowns + 3: the entries of a real vector
+    bool hasAnalogNodes = false;
+
+    // Vectors (index 0 is ground). The present solution is Analysis().solution.real, which
+    // compiled expressions read; these are sized 2 (unknowns + 3) doubles so that each also
+    // holds a complex vector of (real, imaginary) pairs.
+    std::vector<double> previousSolution;  // the iterate before the present one
+    std::vector<double> savedSolution;     // the last accepted point (source stepping: last good)
+    std::vector<double> olderSolution;     // the accepted point before it
+    std::vector<double> backupSolution;    // copy kept by the operating point and run loops
+    std::vector<double> rhs;               // right-hand side, overwritten by the solve
+    std::vector<double> transientWork;     // work vector of the transient run
+
+    // Integrated states: four slots per state (present, then three accepted points back).
+    int integratedStateCount = 0;
+    int plainStateSlots = 0;  // 4 x (C + L + D + 2 JFET + 3 GaAsFET): walked as plain states
+    std::vector<double> chargeStates;
+    std::vector<double> currentStates;
+
+    // Time and integration.
+    double time = 0.0;
+    double step = 0.0;
+    double lastAcceptedTime = 0.0;
+    std::array<double, 7> stepHistory{};  // entry 0 the present step, k the step k points back
+    double predictorRatio = 1.0;          // step / history entry 1
+    double predictorScale = 2.0;          // ratio + 1
+    int order = 1;
+    int method = kMethodTrap;      // the METHOD option: kMethodGear or kMethodTrap
+    std::array<double, 7> coefficients{};  // integration coefficients a0..a6
+    double ag0 = 1.0;                      // copies of coefficients 0 and 1
+    double ag1 = 2.0;
+
+    // Mode words.
+    int runPhase = kPhaseOperatingPoint;
+    int runKind = kRunKindTransient;
+    int iterationMode = kModeFirstTimePoint;
+    int useInitialConditions = 0;
+    int setupDone = 0;
+    int preparationLoad = 0;
+    int operatingPointFlag = 0;  // 1 while an operating point is computed
+    int noOperatingPoint = 0;    // transient run without a requested operating point
+    int acComputesBias = 1;      // an AC run whose operating point is off clears it
+    int eventState = kEventAnalogPoint;
+    LoadModeFlags flags;
+
+    // Tolerance copies, stored by the preparation.
+    double reltol = 1e-3;
+    double abstol = 1e-12;
+    double vntol = 1e-6;
+    double reltolMilli = 1e-6;     // 0.001 x RELTOL
+    double coreTolerance = 0.05;   // 0.4 x 2^log10(RELTOL)
+
+    // Newton bookkeeping.
+    int nonConvergedCount = 0;
+    int iterationCount = 0;        // loads of the present solve
+    int iterationTotal = 0;        // loads of the run (kept by the run loops)
+    int notConverged = 0;          // a solve ended at its iteration limit
+    int modeChangeLatch = 0;
+    int diodeBjtLoadFlag = 1;
+    int suppressIterationStatus = 0;
+    int stopFlag = 0;
+    int acceptedPointCount = 0;
+    double sourceFactor = 1.0;     // every independent source is multiplied by it
+    std::array<double, 3> stepFactors{1e30, 1e30, 1e30};
+
+    // Magnetic cores: the step bound and failure flag their solve leaves for the step control.
+    double coreStepBound = 9.999999999999999e+29;
+    int coreFailed = 0;
+
+    // Stamp sets: the active one (installed by PrepareAnalogSolver), and the two the run loops
+    // hold (the operating point's, and the time steps' or the AC run's complex one).
+    SparseMatrix* matrix = nullptr;
+    std::vector<MatrixElementRef>* pool = nullptr;
+    StampSet operatingPointSet;
+    StampSet timeStepSet;
+
+    // Per-device values of the solver (element ranges, rows, state slots, working values).
+    DeviceSolverTables devices;
+
+    SolverRunHooks hooks;
+};
+
+AnalogSolverState& AnalogSolver();
+void ResetAnalogSolverStateForTests();
+
+// The present Newton iterate: the solution vector that expressions read.
+std::vector<double>& SolutionVector();
+// V(a) - V(b) of the present solution, node 0 being ground.
+double SolutionDifference(int a, int b);
+
+// Sizes every solver vector for the unknown count (2 (unknowns + 3) doubles each, cleared) and
+// the state vectors for the integrated-state count (4 slots per state); the present solution
+// is grown when it is shorter than unknowns + 3. 0, or 15002.
+int SizeSolverVectors(int unknowns, int integratedStates);
+
+// Readies the state for a run on the caller's stamp set and makes the first load (which runs
+// the set-up pass and fills the stamp pool). 0 or a message id.
+int PrepareAnalogSolver(bool fresh, StampSet& set);
+
+// Makes the set the active one without a new preparation.
+void InstallStampSet(StampSet& set);
 
 }  // namespace kq5

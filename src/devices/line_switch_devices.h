@@ -59,6 +59,7 @@ struct SwitchDevice : ListNode {
     double onConductance = 0.0;   // 1/RON
     double offConductance = 0.0;  // 1/ROFF
     InductorDevice* controlInductor = nullptr;  // mode I: the inductor between the control nodes
+    SchematicItem* component = nullptr;         // switches name no part; messages show this one
 };
 
 struct VoltageSwitchDevice : ListNode {

@@ -5,6 +5,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/program_settings.h"
+#include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "core/device_lists.h"
 #include "core/expr_compiler.h"
@@ -24,6 +25,7 @@
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
 #include "devices/resistor_device.h"
+#include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
@@ -212,12 +214,33 @@ void FreeRunData()
     ClearAllDeviceLists();
 }
 
+// A text circuit's netlist becomes components of the document; a failure the reader did not
+// report is reported by line.
+void ReadTextCircuit(WindowRecord* record)
+{
+    if (CircuitBuildFailed() || !IsTextCircuit(record)) return;
+    const int rc = ReadSpiceTextCircuit();
+    if (rc == 0) return;
+    if (rc != kMsgAlreadyReported) ReportMessage("WLE", record, 0, rc);
+    FlagCircuitBuildError();
+}
+
+void Expand(bool macros, SchematicItem* single)
+{
+    if (CircuitBuildFailed()) return;
+    const int rc = ExpandCircuit(macros, single, true);
+    if (rc == kMsgInsufficientMemory)
+        FlagCircuitBuildOutOfMemory();
+    else if (rc != 0)
+        FlagCircuitBuildError();
+}
+
 // The steps of BuildCircuit from the expansion to the last allocation.
 void BuildAfterDefinitions(int mode, WindowRecord* record)
 {
     CircuitBuildState& build = State();
     const bool text = IsTextCircuit(record);
-    if (!CircuitBuildFailed() && text && ReadSpiceTextCircuit() != 0) FlagCircuitBuildError();
+    ReadTextCircuit(record);
 
     if (!CircuitBuildFailed()) {
         if (ParseOptionsStatements() != 0) FlagCircuitBuildError();
@@ -225,7 +248,7 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
         if (text && !CircuitBuildFailed()) EnsureAnalysisTemperatureText(record, tnom);
         const double gmin = GlobalOptions().values.gmin;
         build.inverseGmin = gmin > 0.0 ? 1.0 / gmin : 1e12;
-        if (!CircuitBuildFailed() && ExpandCircuit(mode != 0, nullptr, true) != 0) FlagCircuitBuildError();
+        Expand(mode != 0, nullptr);
     }
     build.lastBuildNodeCounts = {AnalogNodeCount(), DigitalNodeCount()};
     if (record && record->document) {
@@ -236,7 +259,7 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
     if (!CircuitBuildFailed()) ApplyInitialConditionTexts();
 
     if (!CircuitBuildFailed()) CheckAnalogNodeConnections((PreferencesOptionWord() & kOptionFloatingNodes) != 0);
-    // The digital simulator reads the inertial-cancellation preference from the option word.
+    DigitalSimulator().inertialCancellation = (PreferencesOptionWord() & kOptionInertialCancellation) != 0;
 
     if (!CircuitBuildFailed() && Analysis().analysisKind == kAnalysisAc && AnalogNodeCount() <= 0) {
         ReportLineMessage(record, kMsgAcNeedsAnalogNode);
@@ -436,7 +459,8 @@ void FreeBuiltCircuit(unsigned parts)
     if (parts & kFreeModels) ClearModelTable();
     if (parts & kFreeDefines) ClearDefineTable();
     if (parts & kFreeExpansion) {
-        ParseInitialConditions({}, kInitialFree, 0);
+        // The stored lines go; the table built from them stays for the run that follows.
+        ParseInitialConditions({}, kInitialClear, 0);
         reader.libraries.clear();
         ClearCurrentComponent();
     }
@@ -522,8 +546,10 @@ int PrepareCircuit(WindowRecord* record, SchematicItem* single, unsigned flags)
     SetCurrentDocument(record);
     if (ReportMissingHiddenNode("N")) {
         build.preparing = false;
-        return 1;
+        return kMsgAlreadyReported;
     }
+    const bool cursor = !Settings().batchRun && record;
+    if (cursor) BeginWaitCursor(record->window);
     RegisterCircuitDeviceRecordTypes();
     if (build.marksSet) FreeBuiltCircuit(0xFF);
     if (flags & kPrepareRebuildNetlist) RebuildNetlistIfNeeded(record, true);
@@ -532,15 +558,8 @@ int PrepareCircuit(WindowRecord* record, SchematicItem* single, unsigned flags)
     if (BeginCircuitBuild(false) != 0) FlagCircuitBuildError();
     build.built = true;
     ResetComponentTypeUseCounts();
-    if (!CircuitBuildFailed() && IsTextCircuit(record)) {
-        const int rc = ReadSpiceTextCircuit();
-        if (rc != 0) {
-            if (rc != kMsgAlreadyReported) ReportMessage("WLE", record, 0, rc);
-            FlagCircuitBuildError();
-        }
-    }
-    if (!CircuitBuildFailed() && ExpandCircuit((flags & kPrepareExpansionMode) != 0, single, true) != 0)
-        FlagCircuitBuildError();
+    ReadTextCircuit(record);
+    Expand((flags & kPrepareExpansionMode) != 0, single);
     CircuitDocument* document = CurrentDocument();
     if (!CircuitBuildFailed() && document)
         for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList))
@@ -548,6 +567,7 @@ int PrepareCircuit(WindowRecord* record, SchematicItem* single, unsigned flags)
     if (!CircuitBuildFailed() && (flags & kPrepareResolveModels) && document)
         ResolvePartModels(*document, single);
     if (!CircuitBuildFailed() && ParseOptionsStatements() != 0) FlagCircuitBuildError();
+    if (cursor) EndWaitCursor();
     build.preparing = false;
     return CircuitBuildFailed() ? 1 : 0;
 }

@@ -141,8 +141,8 @@ int RegisterTextModels(WindowRecord* record)
     return CircuitBuildFailed() ? kMsgAlreadyReported : 0;
 }
 
-// The schematic's own texts become text objects of the top level: its dot commands, and the
-// texts that name the node they stand on.
+// The schematic's dot commands become text objects of the top level (its node labels name
+// their nets in the expansion).
 int SeedSchematicTextObjects(const WindowRecord* record)
 {
     const CircuitDocument* document = record ? record->document.get() : nullptr;
@@ -150,16 +150,10 @@ int SeedSchematicTextObjects(const WindowRecord* record)
     for (const GridText& grid : ListRecords<GridText>(document->gridTextList)) {
         std::string_view text = grid.text;
         SkipSpace(text);
-        const bool dot = !text.empty() && text.front() == '.';
-        const bool onNode = grid.number > 0 && static_cast<std::size_t>(grid.number) < document->schematicNodeTable.size();
-        if (!dot && !onNode) continue;
+        if (text.empty() || text.front() != '.') continue;
         NetlistTextObject* object = AddCircuitTextObject(text, 0, 0);
         if (!object) return FlagCircuitBuildOutOfMemory();
         object->origin = 0;
-        if (!dot) {
-            object->node = document->schematicNodeTable[static_cast<std::size_t>(grid.number)].nodeNumber;
-            object->nodeLabel = grid.IsValidLabel() || grid.IsFlag();
-        }
     }
     return 0;
 }

@@ -2,9 +2,12 @@
 
 #include <new>
 
+#include "analog/analysis_state.h"
 #include "app/program_settings.h"
 #include "core/char_classes.h"
+#include "core/engineering_numbers.h"
 #include "core/expr_symbols.h"
+#include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -212,20 +215,31 @@ int AddDefine(std::string_view name, std::string_view argumentList, std::string_
         }
         if (checkNodeAndDuplicate) {
             for (const DefineRow& row : state.defines) {
-                if (row.scope == scope && row.name == name) {
-                    ReportAtOrigin(origin, kMsgDuplicateDefine, std::string(name));
-                    return 1;
-                }
+                if (row.scope != scope || row.name != name) continue;
+                // A library's parameter does not replace one the circuit gives (the circuit's
+                // own file is among its libraries too).
+                if (state.loadingLibraryParams) return 0;
+                ReportAtOrigin(origin, kMsgDuplicateDefine, std::string(name));
+                return 1;
             }
         }
         DefineRow row;
         row.name.assign(name);
         row.scope = scope;
+        row.body.assign(body);
+        // A stepped symbolic parameter takes the value of the run being made.
+        if (Analysis().analysisKind != kAnalysisNone) {
+            if (const CircuitDocument* document = CurrentDocument()) {
+                for (const SteppingSlot& slot : document->stepping) {
+                    if ((slot.flags & kStepOn) && (slot.flags & kStepSymbolic) && EqualsNoCase(slot.param, name))
+                        row.body = StrPrintf("%g", EvalNumber(slot.value));
+                }
+            }
+        }
         row.originItem = origin.item;
         row.originText = origin.text;
         row.originKind = static_cast<std::int16_t>(origin.kind);
         row.defineClass = static_cast<std::int16_t>(defineClass);
-        row.body.assign(body);
         row.display = row.name;
         if (!argumentList.empty()) {
             std::string_view inside = argumentList;
@@ -397,8 +411,19 @@ void LoadLibraryParamsOnce()
     NetlistReaderState& state = NetlistReader();
     if (state.libraryParamsLoaded) return;
     state.libraryParamsLoaded = true;
+    // The lookup reads and tokenises library lines in the middle of the statement being read:
+    // its tokens and location are kept for it.
+    std::vector<std::string> tokens;
+    tokens.swap(state.tokens);
+    const SourceLocation location = state.errorLocation;
+    const int lineStart = state.logicalLineStart;
+    state.loadingLibraryParams = true;
     int error = 0;
     FindInLibraries({}, -1, kLookupParamLines, error);
+    state.loadingLibraryParams = false;
+    state.tokens.swap(tokens);
+    state.errorLocation = location;
+    state.logicalLineStart = lineStart;
 }
 
 }  // namespace kq5

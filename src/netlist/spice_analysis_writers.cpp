@@ -14,6 +14,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "netlist/defines.h"
+#include "netlist/global_options.h"
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_sources.h"
@@ -26,7 +27,6 @@ namespace {
 constexpr int kDefaultPointCount = 51;
 constexpr int kMinLineWidth = 10;
 constexpr int kMaxLineWidth = 1000;
-constexpr int kDefaultLineWidth = 80;
 
 struct SuffixFunction {
     std::string_view function;
@@ -219,7 +219,7 @@ PrintPlotLines WritePrintPlotLines(WindowRecord* record, int analysisKind, bool 
     PrintPlotLines out;
     if (!record || !record->document || analysisKind < 0 || analysisKind >= kAnalysisKindCount) return out;
     const std::vector<LimitsRow>& rows = record->document->limitsRows[static_cast<std::size_t>(analysisKind)];
-    const int width = std::clamp(kDefaultLineWidth, kMinLineWidth, kMaxLineWidth);
+    const int width = std::clamp(static_cast<int>(GlobalOptions().values.width), kMinLineWidth, kMaxLineWidth);
     std::string text = (print ? ".PRINT " : ".PLOT ") + AnalysisWord(analysisKind);
     std::size_t lineStart = 0;
     bool any = false;

@@ -11,6 +11,7 @@
 #include "document/file_names.h"
 #include "netlist/component_types.h"
 #include "netlist/defines.h"
+#include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/scope_table.h"
 #include "netlist/spice_analysis_commands.h"
@@ -278,21 +279,14 @@ NetlistTextObject* AddCircuitTextObject(std::string_view text, int lineNumber, i
 
 int RegisterCircuitLibrary(std::string_view name)
 {
-    std::string trimmed(name);
-    Trim(trimmed);
-    if (trimmed.empty()) trimmed = "NOM.LIB";
-    std::string path;
     try {
-        // Beside the file that names it first, then where data files are looked for.
-        const std::string source = TopSourceName();
-        const std::size_t separator = source.find_last_of("/\\");
-        if (separator != std::string::npos && trimmed.find_first_of("/\\") == std::string::npos) {
-            std::string beside = source.substr(0, separator + 1) + trimmed;
-            if (CheckFileAccess(beside) == 0) path = beside;
-        }
-        if (path.empty() && (LocateFile(path, trimmed, kLocateWorkingData, true) != 0 || path.empty())) path = trimmed;
-        // The statement was folded to upper case: the file keeps the name it has on disk.
-        path = ResolveFilePath(path);
+        // Beside the file that names it first, then where data files are looked for; the name
+        // folded to upper case by the reader still finds the file as it is spelled on disk.
+        // Between readings the circuit's own file stands for the source.
+        std::string source = TopSourceName();
+        if (source.empty())
+            if (const SubcktScope* top = FindScope(0)) source = top->fileName;
+        const std::string path = ResolveLibraryPath(name, source);
         std::vector<std::string>& libraries = NetlistReader().libraries;
         for (const std::string& known : libraries)
             if (EqualsNoCase(known, path)) return 0;

@@ -182,6 +182,11 @@ int ParseControlledTable(int attribute, int& index)
 int ControlledSource(bool voltageOutput)
 {
     const std::string& word = Token(3);
+    if (word == "CHEBYSHEV") {
+        int index = 0;
+        if (int status = NewElementComponent(voltageOutput ? kComponentNFV : kComponentNFI, index, 2)) return status;
+        return ReportAtElement(kMsgChebyshev, {});
+    }
     const int wordId = AttributeIdFromName(word);
     const ControlledVariant* variant = nullptr;
     for (const ControlledVariant& candidate : kVariants)
@@ -208,25 +213,8 @@ int ControlledSource(bool voltageOutput)
     return 0;
 }
 
-int ParseE()
-{
-    if (Token(3) == "CHEBYSHEV") {
-        int index = 0;
-        if (int status = NewElementComponent(kComponentNFV, index, 2)) return status;
-        return ReportAtElement(kMsgChebyshev, {});
-    }
-    return ControlledSource(true);
-}
-
-int ParseG()
-{
-    if (Token(3) == "CHEBYSHEV") {
-        int index = 0;
-        if (int status = NewElementComponent(kComponentNFI, index, 2)) return status;
-        return ReportAtElement(kMsgChebyshev, {});
-    }
-    return ControlledSource(false);
-}
+int ParseE() { return ControlledSource(true); }
+int ParseG() { return ControlledSource(false); }
 
 // B: "B1 n+ n- I=expr" and "B1 n+ n- V=expr" are behavioural sources, written as G and E with
 // a VALUE group; anything else is a GaAsFET.

@@ -3,6 +3,8 @@
 #include <new>
 
 #include "core/char_classes.h"
+#include "core/device_lists.h"
+#include "devices/capacitor_device.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -136,7 +138,14 @@ int ParseInitialConditions(std::string_view line, int mode, int scope)
                 for (const DeferredInitialLine& stored : state.deferredInitialLines)
                     if ((status = BuildFromLine(stored, table)) != 0) break;
                 ClearErrorSourceLine();
-                return status;
+                if (status != 0) return status;
+                // A capacitor's IC holds its voltage whatever the value, 0 included.
+                for (const CapacitorDevice& capacitor : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList)))
+                    if (capacitor.initialConditionGiven)
+                        if ((status = AddCapacitorInitialCondition(capacitor.nodeA, capacitor.nodeB,
+                                                                   capacitor.initialCondition)) != 0)
+                            return status;
+                return 0;
             }
             case kInitialFree:
                 std::vector<DeferredInitialLine>().swap(state.deferredInitialLines);

@@ -195,6 +195,7 @@ struct NetlistReaderState {
     std::vector<DefineRow> defines;
     bool keepTextMode = false;
     bool libraryParamsLoaded = false;
+    bool loadingLibraryParams = false;
     bool renameDefinesRequested = false;
     bool renamePartsRequested = false;
     bool renameUnderWay = false;
@@ -206,6 +207,7 @@ struct NetlistReaderState {
     std::unordered_map<std::string, PartInstanceRecord*> partNames;
     std::vector<std::int32_t> groupParent;  // nets joined by binding; group 0 is ground
     std::vector<NodeGroup> groups;          // by root group, filled by the domain checks
+    bool nodesNumbered = false;  // pin nodes hold domain numbers now
     std::int32_t analogNodeCount = 0;
     std::int32_t digitalNodeCount = 0;
     std::array<std::int32_t, 4> digitalConstantNodes{-1, -1, -1, -1};  // $D_HI, $D_LO, $D_X, $D_NC

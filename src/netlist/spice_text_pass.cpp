@@ -129,6 +129,7 @@ void InitNetlistReader()
     state.cachedDefinition = nullptr;
     state.cachedDefinitionType = -1;
     state.generatedDefinitionCounter = 1;
+    state.interfaceCounter = 0;
     state.includeLevel = -1;
     state.includeUnits.fill(-1);
     PrepareTokenArray();

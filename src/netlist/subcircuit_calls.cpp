@@ -194,14 +194,15 @@ FoundDefinition FindDefinition(std::string_view name, int scope)
     if (const SubcktScope* entry = FindScope(scope)) files.push_back(entry->fileName);
     if (const SubcktScope* top = FindScope(0)) files.push_back(top->fileName);
     for (const std::string& library : CircuitLibraries()) files.push_back(library);
-    int error = 0;
-    std::string libraryPath;
-    if (FindInLibraries(name, -1, kLookupSubcircuit, error, &libraryPath) >= 0 && !libraryPath.empty())
-        files.push_back(libraryPath);
     for (const std::string& file : files) {
         FoundDefinition found = FindTopLevel(file, name);
         if (found.definition) return found;
     }
+    // The libraries' index files know the rest.
+    int error = 0;
+    std::string libraryPath;
+    if (FindInLibraries(name, -1, kLookupSubcircuit, error, &libraryPath) >= 0 && !libraryPath.empty())
+        return FindTopLevel(libraryPath, name);
     return {};
 }
 
@@ -480,6 +481,11 @@ int ExpandSubcircuitCall(SchematicItem* call)
         if (status == 0 && SubstituteDefines(name, call->scope, GetAttributeText(call, kAttrName)) != 0)
             status = kMsgAlreadyReported;
         Trim(name);
+        // A drawn subcircuit names the file that defines it; it is searched like a library.
+        const std::string file = ExpandAttributeDefines(call, kAttrFile);
+        const SubcktScope* top = FindScope(0);
+        if (status == 0 && !file.empty() && !(top && FileNamesEqual(top->fileName, file)))
+            status = RegisterCircuitLibrary(file);
         FoundDefinition found;
         if (status == 0) {
             found = FindDefinition(name, scope);

@@ -16,6 +16,7 @@
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/token_patterns.h"
+#include "netlist/translate_components.h"
 #include "schematic/component_definition.h"
 
 namespace kq5 {
@@ -121,6 +122,18 @@ NodeGroup& GroupRecord(std::int32_t root)
 
 }  // namespace
 
+namespace {
+
+// The number of a node row after the domains are numbered.
+std::int32_t NumberOfRow(std::int32_t row)
+{
+    const std::int32_t root = NodeGroupOf(row);
+    const std::vector<NodeGroup>& groups = NetlistReader().groups;
+    return root >= 0 && static_cast<std::size_t>(root) < groups.size() ? groups[static_cast<std::size_t>(root)].number : 0;
+}
+
+}  // namespace
+
 std::int32_t NewNodeGroup()
 {
     EnsureGroundRow();
@@ -138,6 +151,7 @@ void ResetExpansionNodes()
     state.digitalNodeCount = 0;
     state.digitalConstantNodes.fill(-1);
     state.powerNodes.clear();
+    state.nodesNumbered = false;
     EnsureGroundRow();
 }
 
@@ -168,6 +182,27 @@ int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t grou
         const bool global = IsGlobalNodeName(plain);
         const std::string qualified = global ? plain : QualifyNameWithScope(plain, scope);
         const std::int32_t known = LookupNodeNameTrie(qualified);
+        NetlistReaderState& state = NetlistReader();
+        if (state.nodesNumbered) {
+            // After the domains are numbered a name gives its node number; a new name is a new
+            // analog node.
+            if (known >= 0) {
+                node = NumberOfRow(known);
+                return 0;
+            }
+            const std::int32_t row = AddNodeRow(qualified, NewGroup(), scope, true);
+            NodeGroup numbered;
+            numbered.domain = 0;
+            numbered.number = ++state.analogNodeCount;
+            GroupRecord(NodeGroupOf(row)) = numbered;
+            CircuitNodeTable().rows.push_back(NodeNameRow{qualified, numbered.number, static_cast<std::int16_t>(scope), 0});
+            if (CircuitDocument* document = CurrentDocument()) {
+                document->nodeCount = state.analogNodeCount;
+                document->analysisNodeCounts[0] = state.analogNodeCount;
+            }
+            node = numbered.number;
+            return 0;
+        }
         if (known >= 0) {
             node = known;
             if (group >= 0) JoinGroups(NodeGroupOf(known), group);
@@ -216,7 +251,27 @@ int InsertInterfaceDevices(std::int32_t node, int interfaceKind)
     try {
         const std::int32_t digitalNode = AddNodeRow(name, NewGroup(), state.nodes[static_cast<std::size_t>(node)].scope,
                                                     true);
-        for (SchematicItem* item : Components()) {
+        // The part whose pin decides the interface: a driving output for D-to-A, else the first
+        // digital pin on the node.
+        SchematicItem* part = nullptr;
+        int partPin = -1;
+        const std::vector<SchematicItem*> items = Components();
+        for (SchematicItem* item : items) {
+            if (IsCall(*item)) continue;
+            for (int pin = 0; pin < item->PinCount() && !part; ++pin) {
+                if (GetPinSignalKind(item, pin) != 1 || NodeGroupOf(item->pinNodes[static_cast<std::size_t>(pin)]) != group)
+                    continue;
+                if (interfaceKind == kInterfaceDtoA && pin < InputPinCount(*item)) continue;
+                part = item;
+                partPin = pin;
+            }
+            if (part) break;
+        }
+        // The interface the part's I/O model names (while its pin still sits on the analog node);
+        // a part without one gets the default interface parts.
+        int status = part ? InsertDigitalInterface(part, digitalNode, partPin, interfaceKind) : 1;
+        if (status > 1) return status == kMsgAlreadyReported ? status : ReportReaderOutOfMemory();
+        for (SchematicItem* item : items) {
             if (IsCall(*item)) continue;
             bool moved = false;
             for (int pin = 0; pin < item->PinCount(); ++pin) {
@@ -228,7 +283,7 @@ int InsertInterfaceDevices(std::int32_t node, int interfaceKind)
             if (moved && interfaceKind == kInterfaceDtoA && !SetAttribute(CurrentRecord(), item, kAttrIsDtoA, "TRUE"))
                 return kMsgAlreadyReported;
         }
-        return NewInterfaceComponent(interfaceKind, node, digitalNode);
+        return status == 1 ? NewInterfaceComponent(interfaceKind, node, digitalNode) : 0;
     } catch (const std::bad_alloc&) {
         return ReportReaderOutOfMemory();
     }
@@ -347,6 +402,7 @@ int NumberNodesByDomain()
             if (constant >= 0 && domain == 1) state.digitalConstantNodes[static_cast<std::size_t>(constant)] = group.number;
         }
         state.groups = std::move(groups);
+        state.nodesNumbered = true;
         state.analogNodeCount = analog;
         state.digitalNodeCount = digital;
         if (CircuitDocument* document = CurrentDocument()) {

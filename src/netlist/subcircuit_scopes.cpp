@@ -127,9 +127,12 @@ int NameSchematicNodes(CircuitDocument& document)
     return 0;
 }
 
-int ExpandSubcircuits(CircuitDocument& document)
+// Expands the subckt calls after `after` (all of them when null), those that expansions append
+// included.
+int ExpandSubcircuits(CircuitDocument& document, ListNode* after)
 {
-    for (SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+    ListNode* start = after ? after->next : document.itemList.head;
+    for (SchematicItem& item : ListRecordRange<SchematicItem>(start)) {
         if (!item.IsComponent() || ItemComponentType(&item) != kComponentSubckt) continue;
         const int highest = static_cast<int>(Netlist().scopes.size());
         if (ResizeScopeTable(highest) != 0) return kMsgAlreadyReported;
@@ -575,9 +578,15 @@ int ExpandCircuit(bool expandMacros, SchematicItem* onlyComponent, bool withSubc
             if (!CircuitBuildFailed() && NameSchematicNodes(*document) != 0) FlagCircuitBuildError();
             document->connectivityStale = 1;
         }
-        if (!CircuitBuildFailed() && withSubcircuits && ExpandSubcircuits(*document) != 0) FlagCircuitBuildError();
+        if (!CircuitBuildFailed() && withSubcircuits && ExpandSubcircuits(*document, nullptr) != 0) FlagCircuitBuildError();
         SetCurrentScope(0);
+        ListNode* beforeInterfaces = document->itemList.tail;
         if (!CircuitBuildFailed() && ClassifyNodeDomains() != 0) FlagCircuitBuildError();
+        // The interface calls that the domain check made are expanded like the others.
+        if (!CircuitBuildFailed() && withSubcircuits && beforeInterfaces &&
+            ExpandSubcircuits(*document, beforeInterfaces) != 0)
+            FlagCircuitBuildError();
+        SetCurrentScope(0);
         if (!CircuitBuildFailed() && NumberNodesByDomain() != 0) FlagCircuitBuildError();
         if (!CircuitBuildFailed() && CheckPowerNodes() != 0) FlagCircuitBuildError();
     } catch (const std::bad_alloc&) {

@@ -125,8 +125,9 @@ int TranslateTransmissionLine(SchematicItem* component)
     bool ideal = false;
     if (named)
         for (int p : {kTrnZo, kTrnTd, kTrnF, kTrnNl}) ideal = ideal || IsModelParamGiven(component, p) != 0;
+    // Z0 belongs to the ideal line alone, like TD, F and NL.
     ideal = ideal || text.find('F') != std::string::npos || text.find("TD") != std::string::npos ||
-            text.find("NL") != std::string::npos;
+            text.find("NL") != std::string::npos || text.find("Z0") != std::string::npos;
     return ideal ? TranslateIdealLine(component, model, text) : TranslateLossyLine(component, model, text);
 }
 
@@ -179,6 +180,7 @@ int TranslateSwitch(SchematicItem* component)
     s->controlB = PinNode(component, 2);
     s->outputA = PinNode(component, 0);
     s->outputB = PinNode(component, 1);
+    s->component = component;
     return 0;
 }
 
@@ -193,8 +195,9 @@ int ResolveSwitchInductors()
                 break;
             }
         }
-        if (!s.controlInductor) {
-            ReportComponentMessage(FindPartOfDevice(&s), kMsgIllegalSwitch, std::string());
+        // After a failure the search still links what it can, but reports nothing more.
+        if (!s.controlInductor && !CircuitBuildFailed()) {
+            ReportComponentMessage(s.component, kMsgIllegalSwitch, std::string());
             return kMsgAlreadyReported;
         }
     }

@@ -1,15 +1,17 @@
 #pragma once
-// The plot of a circuit and its curves, as far as the expression engine reads and writes
-// them: the expression texts and their compiled forms, the curve flags, the stored points of
-// each run and the plot options that evaluation follows.
+// The plot of a circuit: its curve records (one per plotted or printed expression row), the
+// per-kind option words, the plot objects, and the waveform store that keeps every computed
+// point of every run together with the run records that label the runs.
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/font_spec.h"
 #include "core/expr_compiler.h"
 #include "core/linked_list.h"
+#include "platform/win_types.h"
 #include "plots/plot_object.h"
 
 namespace kq5 {
@@ -18,20 +20,36 @@ namespace kq5 {
 inline constexpr std::uint32_t kCurveHasState = 0x1;        // its expression keeps state cells
 inline constexpr std::uint32_t kCurveUsesDifference = 0x2;  // its expression uses DIFA or DIFD
 
-// The waveform store keeps single-precision points in pages of 64.
-inline constexpr int kWaveformPagePoints = 64;
-struct WaveformPage {
-    std::array<float, kWaveformPagePoints> values{};
-};
-
-// One stored quantity of a curve (its X or its Y values), point by point over all runs.
-struct WaveformSlot {
-    std::vector<std::unique_ptr<WaveformPage>> pages;
-    std::int32_t count = 0;
-};
-
+// Variable indices of a curve: its X and its Y.
 inline constexpr int kWaveformX = 0;
 inline constexpr int kWaveformY = 1;
+// Store slots per curve: analysis windows use the first two, performance windows all six.
+inline constexpr int kCurveStoreSlots = 6;
+
+// Role flags of a curve.
+inline constexpr std::uint32_t kCurveRolePrinted = 0x1;  // made for a row with the numeric output flag
+inline constexpr std::uint32_t kCurveRolePlotted = 0x4;  // made for a row with a plot group digit
+
+// Range modes of a curve axis.
+inline constexpr std::int32_t kRangeFromSetup = -1;
+inline constexpr std::int32_t kRangeAutomatic = -2;
+inline constexpr std::int32_t kRangeAutoScaled = -3;
+
+// The stepping slots whose values a run record keeps.
+inline constexpr int kRunSteppedValues = 10;
+
+// How one axis of a curve is printed into the numeric output file; the plot set-up fills it
+// from the limits row.
+struct CurvePrintAxis {
+    bool print = false;
+    std::string format = "%10.3e";  // printf format of one cell
+    int cellWidth = 10;             // width the format gives a cell
+    char prefix = 0;                // engineering prefix letter of the printed values, 0 none
+    double printScale = 1.0;        // values are multiplied by this before printing
+    int unitIndex = -1;             // index into the unit names, -1 none
+};
+
+struct WaveformStore;
 
 struct CurveRecord {
     std::string xExpressionText;
@@ -39,16 +57,153 @@ struct CurveRecord {
     CompiledExpression xExpression;
     CompiledExpression yExpression;
     std::uint32_t flags = 0;
-    // Stored point range of each run: first and last point index (inclusive).
+
+    std::int32_t state = 0;    // 0 shown; 1 hidden by "Show"; non-zero: not auto-scaled
+    std::int32_t newData = 1;  // set when made and when a run ends
+    std::array<double, 2> axisSpan{};
+    std::array<double, 2> axisLow{};
+    std::array<double, 2> axisHigh{};
+    std::array<double, 2> savedLow{};
+    std::array<double, 2> savedHigh{};
+    std::array<double, 2> referenceLow{};
+    std::array<double, 2> referenceHigh{};
+    std::array<double, 2> dataMax{-1e200, -1e200};
+    std::array<double, 2> dataMin{1e200, 1e200};
+    win::RECT plotRect{};
+    std::uint32_t roleFlags = 0;  // kCurveRole* bits
+    std::int32_t rowIndex = 0;    // the limits row that made the curve
+    std::array<std::int32_t, 3> captionPosition{};
+    std::string name;
+    std::int32_t color = 0;
+    std::int32_t lineWidth = 1;
+    std::array<std::int32_t, 2> rangeMode{kRangeFromSetup, kRangeFromSetup};
+    std::array<double, 2> cursorX{};
+    std::array<double, 2> cursorY{};
+    std::array<double, 2> cursorZ{};
+    std::array<std::int32_t, 2> cursorPoint{};
+    std::array<std::int32_t, 2> cursorRun{-1, -1};
+    std::array<std::int32_t, 2> linear{1, 1};  // 0 for a logarithmic axis
+    std::string valueFormat;
+    std::string secondValueFormat;
+    std::string xScaleFormat;
+    std::string yScaleFormat;
+    std::int32_t plotGroup = 0;
+    std::int32_t placeInGroup = 0;
+    std::int32_t ownScale = 0;
+    std::array<std::int32_t, 4> dspFields{};
+    std::int32_t digital = 0;  // its Y is a digital state
+    // Slot in the waveform store of each stored variable; -1 before the store is made.
+    std::array<std::int32_t, kCurveStoreSlots> storeSlots{-1, -1, -1, -1, -1, -1};
+    std::array<std::int32_t, 2> xLetter{};  // 'T' or 'F' when the axis is the sweep variable
+    std::int32_t warmUpCount = 0;
+    std::array<std::int32_t, 2> yPixelSpan{};
+    std::int32_t lastPointIndex = -1;  // last stored point over all runs, -1 none
+    // First and last point index of each completed run (inclusive), one entry per possible run.
     std::vector<std::int32_t> runFirstIndex;
     std::vector<std::int32_t> runLastIndex;
     // Per run: a difference function found a mismatch.
     std::vector<std::uint8_t> runDifferenceFound;
-    std::array<WaveformSlot, 2> store;  // kWaveformX, kWaveformY
+    std::array<std::int32_t, 2> lastTokenPosition{};
+    std::array<std::int16_t, 2> directionFlags{};
+
+    // What the numeric output file reads of the curve.
+    std::array<CurvePrintAxis, 2> printAxis;
+    std::int32_t firstPointIndex = 0;  // first point the curve stored (it may start late)
+    std::int32_t crossDomain = 0;      // a frequency curve of a transient run or the reverse
+    std::int32_t resetCursor = 0;      // interpolation restarts at each row
+    std::int32_t printCursor = 0;      // interpolation cursor while a table is written
+
+    // The store that holds the curve's points: its plot's once the plot's store is made.
+    WaveformStore* plotStore = nullptr;
+    // A curve outside a plot keeps its points in a store of its own (made on the first write).
+    std::unique_ptr<WaveformStore> ownStore;
+    std::array<std::int32_t, 2> ownWritten{};  // values appended to X and Y of the own store
+
+    CurveRecord();
+    ~CurveRecord();
+    CurveRecord(const CurveRecord&) = delete;
+    CurveRecord& operator=(const CurveRecord&) = delete;
 };
 
+// One run of a stepped, Monte Carlo, temperature-swept or two-input DC analysis.
+struct RunRecord {
+    std::int32_t caseNumber = 0;
+    double temperature = 27.0;
+    std::array<double, kRunSteppedValues> steppedValues{};
+    double secondSweepValue = 0.0;
+};
+
+// One page of 1024 points of every slot.
+inline constexpr int kWaveformPageShift = 10;
+inline constexpr int kWaveformPagePoints = 1 << kWaveformPageShift;
+inline constexpr int kWaveformPageMask = kWaveformPagePoints - 1;
+
+// Page states.
+inline constexpr std::uint16_t kPageNew = 0;
+inline constexpr std::uint16_t kPageOnDisk = 1;
+inline constexpr std::uint16_t kPageInMemory = 3;
+
+struct PageEntry {
+    std::uint16_t state = kPageNew;
+    std::int32_t block = 0;  // wider than a 16-bit word: long runs need more than 65536 blocks
+    // The page's values, slot s at buffers + s * 1024: its own block (state 3), or the resident
+    // buffers while it is the current page (state 1); null otherwise.
+    double* buffers = nullptr;
+    std::unique_ptr<double[]> own;
+};
+
+struct WaveformStoreFile;
+
+struct WaveformStore {
+    std::vector<double> resident;     // the buffers of the current disk-backed page, S * 1024
+    std::int32_t slotCount = 1;       // S, slot 0 (the analysis X) included
+    std::int32_t residentCount = 0;
+    std::int32_t highestBlockWritten = -1;
+    std::int32_t currentPage = -1;
+    std::int32_t full = 0;
+    std::int32_t blocksUsed = 0;
+    std::unique_ptr<WaveformStoreFile> file;
+    std::string fileName;             // "graph.tmp", "graph .tmp", or empty
+    std::int32_t dirty = 0;
+    std::vector<RunRecord> runs;      // one per possible run
+    std::int32_t runCount = 0;        // completed runs; the index of the run being filled
+    std::int32_t maxRuns = 0;
+    std::vector<PageEntry> pages;     // pages in use are pages[0 .. pageCount)
+    std::int32_t pageCount = 0;
+    std::int32_t pageCapacity = 0;
+
+    WaveformStore();
+    ~WaveformStore();
+    WaveformStore(const WaveformStore&) = delete;
+    WaveformStore& operator=(const WaveformStore&) = delete;
+};
+
+// Display option bits of an analysis options word (plot menu commands 18400 to 18406).
+inline constexpr std::uint32_t kPlotDataPoints = 0x0001;
+inline constexpr std::uint32_t kPlotRuler = 0x0002;
+inline constexpr std::uint32_t kPlotTokens = 0x0004;
+inline constexpr std::uint32_t kPlotHorizontalGrids = 0x0008;
+inline constexpr std::uint32_t kPlotVerticalGrids = 0x0010;
+inline constexpr std::uint32_t kPlotMinorLogGrids = 0x0020;
+inline constexpr std::uint32_t kPlotBaseLine = 0x10000;
+// Run option bits: Save (0x100) and Retrieve (0x200) of the run options. The words
+// themselves are kept with the plot's view settings (they travel in the circuit file).
+inline constexpr std::uint32_t kPlotRunDataMask = 0x0300;
+
 struct PlotRecord {
-    std::vector<std::unique_ptr<CurveRecord>> curves;
+    std::vector<std::unique_ptr<CurveRecord>> curves;  // the curve array
+    std::int32_t curveCount = 0;       // curves the plot shows
+    std::int32_t builtCurveCount = 0;  // curves whose set-up finished
+    std::int32_t currentCurve = 0;
+    win::RECT updateRect{};
+    WaveformStore store;
+    FontSpec plotFont;
+    std::int32_t textLineHeight = 0;
+    std::int32_t scaleColor = 0;
+    std::array<FontSpec, 4> defaultFonts{};
+    std::int32_t backgroundColor = 0;
+    std::array<std::int32_t, 3> saveRangeFlags{};
+    std::int32_t oneScale = 0;
     bool phaseContinuation = false;  // PH continues across +-180 degrees
     LinkedList objects{NewListRecord<PlotObject>};      // plot objects (list kind 3)
     LinkedList undoObjects{NewListRecord<PlotObject>};  // kept by the last undoable edit

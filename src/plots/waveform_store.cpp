@@ -1,48 +1,547 @@
 #include "plots/waveform_store.h"
 
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <set>
 
-#include "core/engineering_numbers.h"
+#include "analog/analysis_state.h"
+#include "analog/dc_sweep_run.h"
+#include "analog/run_control.h"
+#include "app/error_context.h"
+#include "app/window_record.h"
+#include "core/file_units.h"
+#include "core/message_reporter.h"
+#include "document/file_names.h"
+#include "platform/system.h"
 
 namespace kq5 {
 
+struct WaveformStoreFile {
+    FileStream stream;
+    std::string path;
+};
+
 namespace {
 
-float* PointAddress(const CurveRecord& curve, std::int32_t pointIndex, int slot)
+constexpr std::size_t kSlotBytes = sizeof(double) * kWaveformPagePoints;
+constexpr int kPageTableGrowth = 100;
+// A page gets memory of its own only while the system has this much to spare.
+constexpr std::size_t kMinFreePhysical = 0x80000;
+constexpr std::size_t kMinFreeCommit = 0x100000;
+
+std::function<bool()>& MemoryProbe()
 {
-    const WaveformSlot& s = curve.store[slot];
-    if (pointIndex < 0 || pointIndex >= s.count) return nullptr;
-    return &s.pages[pointIndex / kWaveformPagePoints]->values[pointIndex % kWaveformPagePoints];
+    static std::function<bool()> probe;
+    return probe;
+}
+
+// Paths of the temporary files of the stores that are open, so that two stores never share one.
+std::set<std::string>& FilesInUse()
+{
+    static std::set<std::string> paths;
+    return paths;
+}
+
+std::string UniqueStorePath(const std::string& base)
+{
+    std::string path = MakeTempFilePath(base);
+    const std::size_t dot = path.rfind('.');
+    for (int n = 2; FilesInUse().count(path); ++n) {
+        std::string numbered = dot == std::string::npos ? path + std::to_string(n)
+                                                        : path.substr(0, dot) + std::to_string(n) + path.substr(dot);
+        if (!FilesInUse().count(numbered)) path = numbered;
+    }
+    return path;
+}
+
+std::size_t PageDoubles(const WaveformStore& store) { return static_cast<std::size_t>(store.slotCount) * kWaveformPagePoints; }
+
+long long BlockOffset(const WaveformStore& store, std::int32_t block)
+{
+    return static_cast<long long>(block) * store.slotCount * static_cast<long long>(kSlotBytes);
+}
+
+// The file holds little-endian doubles whatever the host.
+void ToFileOrder(double* values, std::size_t count)
+{
+    if constexpr (std::endian::native == std::endian::big) {
+        for (std::size_t i = 0; i < count; ++i) {
+            auto bits = std::bit_cast<std::uint64_t>(values[i]);
+            bits = __builtin_bswap64(bits);
+            values[i] = std::bit_cast<double>(bits);
+        }
+    }
+}
+
+void ReportStoreFileError(const std::string& path, int error)
+{
+    SetPendingErrorText(path);
+    ReportMessage("E", ErrnoToMessageId(error));
+}
+
+// Writes the current disk-backed page back to its block. False when the store can take no more.
+bool WriteBackCurrentPage(WaveformStore& store)
+{
+    PageEntry& entry = store.pages[static_cast<std::size_t>(store.currentPage)];
+    if (entry.state != kPageOnDisk || store.fileName.empty()) return true;
+    store.highestBlockWritten = std::max(store.highestBlockWritten, entry.block);
+    if (!store.file) {
+        auto file = std::make_unique<WaveformStoreFile>();
+        file->path = UniqueStorePath(store.fileName);
+        file->stream = OpenFileCreateRW(file->path);
+        if (!file->stream) {
+            ReportStoreFileError(file->path, errno);
+            store.currentPage = -1;
+            store.full = 1;
+            return false;
+        }
+        FilesInUse().insert(file->path);
+        store.file = std::move(file);
+    }
+    std::FILE* f = store.file->stream.get();
+    const std::size_t count = PageDoubles(store);
+    ToFileOrder(store.resident.data(), count);
+    const bool ok = fseeko(f, BlockOffset(store, entry.block), SEEK_SET) == 0 &&
+                    std::fwrite(store.resident.data(), sizeof(double), count, f) == count;
+    ToFileOrder(store.resident.data(), count);
+    if (!ok) {
+        const int error = errno ? errno : ENOSPC;
+        store.full = 1;
+        if (RunControl().probeState != 0) {
+            RunControl().lastKey = kEscapeKey;
+            ReportStoreFileError(store.file->path, error);
+        }
+    }
+    return true;
+}
+
+bool ReadPageFromFile(WaveformStore& store, const PageEntry& entry)
+{
+    if (!store.file) return false;
+    std::FILE* f = store.file->stream.get();
+    const std::size_t count = PageDoubles(store);
+    if (fseeko(f, BlockOffset(store, entry.block), SEEK_SET) != 0) return false;
+    if (std::fread(store.resident.data(), sizeof(double), count, f) != count) return false;
+    ToFileOrder(store.resident.data(), count);
+    return true;
+}
+
+void TryOwnBuffers(WaveformStore& store, PageEntry& entry)
+{
+    if (store.blocksUsed != 0 || !WaveformMemoryPlentiful()) return;
+    try {
+        entry.own.reset(new double[PageDoubles(store)]());
+        entry.buffers = entry.own.get();
+        entry.state = kPageInMemory;
+    } catch (const std::bad_alloc&) {
+        entry.own.reset();
+    }
+}
+
+// Makes pages until the current page exists. 0, or 1 when no page can be had.
+int SelectWaveformPage(WaveformStore& store)
+{
+    while (store.currentPage >= store.pageCount) {
+        if (store.full) {
+            store.currentPage = -1;
+            return 1;
+        }
+        if (store.pageCount >= store.pageCapacity) {
+            try {
+                store.pages.resize(static_cast<std::size_t>(store.pageCount) + kPageTableGrowth);
+                store.pageCapacity = store.pageCount + kPageTableGrowth;
+            } catch (const std::bad_alloc&) {
+                store.full = 1;
+                store.currentPage = -1;
+                return 1;
+            }
+        }
+        PageEntry& entry = store.pages[static_cast<std::size_t>(store.pageCount)];
+        entry = PageEntry{};
+        ++store.pageCount;
+        TryOwnBuffers(store, entry);
+        if (entry.state == kPageNew) {
+            entry.state = kPageOnDisk;
+            entry.block = store.blocksUsed++;
+        }
+    }
+    PageEntry& entry = store.pages[static_cast<std::size_t>(store.currentPage)];
+    if (entry.state == kPageOnDisk) entry.buffers = store.resident.empty() ? nullptr : store.resident.data();
+    return 0;
+}
+
+enum class Access { kWrite = 1, kRead = 2 };
+
+double* LocateWaveformCell(WaveformStore& store, int slot, std::int32_t point, Access mode)
+{
+    if (slot < 0 || slot >= store.slotCount || point < 0) return nullptr;
+    const std::int32_t page = point >> kWaveformPageShift;
+    // Reading never makes pages.
+    if (mode == Access::kRead && page >= store.pageCount) return nullptr;
+    const std::int32_t old = store.currentPage;
+    if (page != old && old != -1 && !store.full && store.dirty) {
+        store.dirty = 0;
+        if (!WriteBackCurrentPage(store)) return nullptr;
+    }
+    if (page != old && old >= 0 && old < store.pageCount) {
+        PageEntry& previous = store.pages[static_cast<std::size_t>(old)];
+        if (previous.state == kPageOnDisk) previous.buffers = nullptr;
+    }
+    store.currentPage = page;
+    if (mode == Access::kWrite) store.dirty = 1;
+    if (SelectWaveformPage(store)) return nullptr;
+    const PageEntry& entry = store.pages[static_cast<std::size_t>(page)];
+    if (entry.state == kPageOnDisk && page != old) {
+        // The resident buffers still hold the page before: load this page's block, or start it
+        // empty when its block never reached the file.
+        if (entry.block <= store.highestBlockWritten && !store.fileName.empty()) {
+            if (!ReadPageFromFile(store, entry)) {
+                store.currentPage = -1;
+                return nullptr;
+            }
+        } else {
+            std::fill(store.resident.begin(), store.resident.end(), 0.0);
+        }
+    }
+    if (!entry.buffers) return nullptr;
+    return entry.buffers + static_cast<std::size_t>(slot) * kWaveformPagePoints + (point & kWaveformPageMask);
+}
+
+bool IsSweepVariable(const CurveRecord& curve, int axis, int analysisKind)
+{
+    if (curve.digital) return false;
+    return (curve.xLetter[axis] == 'T' && analysisKind == 0) || (curve.xLetter[axis] == 'F' && analysisKind == 1);
+}
+
+WaveformStore* StoreOf(const CurveRecord& curve)
+{
+    return curve.plotStore ? curve.plotStore : curve.ownStore.get();
+}
+
+// A run's entries of the curve, made as runs end (the arrays hold every run recorded so far).
+void EnsureRunEntries(CurveRecord& curve, int run)
+{
+    const std::size_t need = static_cast<std::size_t>(run) + 1;
+    if (curve.runFirstIndex.size() < need) curve.runFirstIndex.resize(need, 0);
+    if (curve.runLastIndex.size() < need) curve.runLastIndex.resize(need, -1);
 }
 
 }  // namespace
 
+CurveRecord::CurveRecord() = default;
+CurveRecord::~CurveRecord() = default;
+WaveformStore::WaveformStore() = default;
+WaveformStore::~WaveformStore()
+{
+    CloseWaveformFile(*this);
+}
+
+bool WaveformMemoryPlentiful()
+{
+    if (MemoryProbe()) return MemoryProbe()();
+    win::MEMORYSTATUS status;
+    win::GlobalMemoryStatus(&status);
+    // What Windows calls the free page file is the commit still available: memory plus swap.
+    return status.dwAvailPhys >= kMinFreePhysical && status.dwAvailPhys + status.dwAvailPageFile >= kMinFreeCommit;
+}
+
+void SetWaveformMemoryProbeForTests(std::function<bool()> probe) { MemoryProbe() = std::move(probe); }
+
+int PlannedRunCount(const PlannedRuns& plan)
+{
+    auto values = [](double high, double low, double step) {
+        return static_cast<long long>(std::ceil(std::fabs(high - low) / std::fabs(step))) + 1;
+    };
+    long long runs = std::max(plan.steppingCases, 1);
+    if (plan.temperatureStep != 0.0) runs *= values(plan.temperatureHigh, plan.temperatureLow, plan.temperatureStep);
+    if (plan.dcAnalysis && plan.input2Step != 0.0) runs *= values(plan.input2High, plan.input2Low, plan.input2Step);
+    return static_cast<int>(std::clamp<long long>(runs, 1, std::numeric_limits<std::int32_t>::max()));
+}
+
+int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int maxRuns)
+{
+    WaveformStore& store = plot.store;
+    FreeWaveformPages(store);
+    CloseWaveformFile(store);
+    store.fileName = windowKind == kWindowAnalysis      ? kAnalysisStoreFileName
+                     : windowKind == kWindowPerformance ? kPerformanceStoreFileName
+                                                        : "";
+    store.slotCount = 1;
+    store.runCount = 0;
+    store.maxRuns = std::max(maxRuns, 1);
+    store.highestBlockWritten = -1;
+    store.currentPage = -1;
+    store.full = 0;
+    store.blocksUsed = 0;
+    store.dirty = 0;
+    const int built = std::min<int>(plot.builtCurveCount, static_cast<int>(plot.curves.size()));
+    try {
+        for (int i = 0; i < built; ++i) {
+            CurveRecord& curve = *plot.curves[static_cast<std::size_t>(i)];
+            curve.lastPointIndex = -1;
+            curve.plotStore = &store;
+            curve.storeSlots.fill(-1);
+            const int variables = windowKind == kWindowPerformance ? kCurveStoreSlots : 2;
+            for (int j = 0; j < variables; ++j)
+                curve.storeSlots[static_cast<std::size_t>(j)] =
+                    windowKind != kWindowPerformance && IsSweepVariable(curve, j, analysisKind) ? 0 : store.slotCount++;
+            curve.runFirstIndex.clear();
+            curve.runLastIndex.clear();
+            curve.runFirstIndex.reserve(static_cast<std::size_t>(store.maxRuns));
+            curve.runLastIndex.reserve(static_cast<std::size_t>(store.maxRuns));
+        }
+        store.runs.clear();
+        store.runs.reserve(static_cast<std::size_t>(store.maxRuns));
+        store.resident.assign(PageDoubles(store), 0.0);
+        store.residentCount = store.slotCount;
+    } catch (const std::bad_alloc&) {
+        FreeWaveformPages(store);
+        return kMsgInsufficientMemory;
+    }
+    return 0;
+}
+
+void RewindWaveformStore(PlotRecord& plot)
+{
+    WaveformStore& store = plot.store;
+    store.currentPage = 0;
+    store.blocksUsed = 0;
+    store.highestBlockWritten = -1;
+    store.full = 0;
+    store.dirty = 0;
+    if (store.resident.empty() && store.pageCount == 0) {
+        store.currentPage = -1;
+        return;
+    }
+    // Disk-backed pages are handed their blocks again from 0, in page order.
+    for (std::int32_t p = 0; p < store.pageCount; ++p) {
+        PageEntry& entry = store.pages[static_cast<std::size_t>(p)];
+        if (entry.state == kPageOnDisk) {
+            entry.block = store.blocksUsed++;
+            entry.buffers = nullptr;
+        }
+    }
+    if (SelectWaveformPage(store) == 0 && store.pages[0].state == kPageOnDisk)
+        std::fill(store.resident.begin(), store.resident.end(), 0.0);
+}
+
+void ClearCurveRunMarks(PlotRecord& plot)
+{
+    for (auto& curve : plot.curves) curve->lastPointIndex = -1;
+}
+
+int AdvanceCurvePoint(WaveformStore& store, CurveRecord& curve)
+{
+    if (store.currentPage == -1 || store.full) return 0;
+    if (curve.lastPointIndex == std::numeric_limits<std::int32_t>::max()) {
+        store.currentPage = -1;
+        return 0;
+    }
+    ++curve.lastPointIndex;
+    return 1;
+}
+
+void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double value)
+{
+    if (double* cell = LocateWaveformCell(store, slot, point, Access::kWrite)) *cell = value;
+}
+
+double GetWaveformValue(WaveformStore& store, int slot, std::int32_t point)
+{
+    const double* cell = LocateWaveformCell(store, slot, point, Access::kRead);
+    return cell ? *cell : 0.0;
+}
+
+std::int32_t RunFirstPoint(const CurveRecord& curve, int run)
+{
+    if (run <= 0) return 0;
+    const std::size_t before = static_cast<std::size_t>(run) - 1;
+    return before < curve.runLastIndex.size() ? curve.runLastIndex[before] + 1 : 0;
+}
+
+double GetCurveRunValue(WaveformStore& store, int slot, const CurveRecord& curve, int offset, int run)
+{
+    const std::int32_t first = static_cast<std::size_t>(run) < curve.runFirstIndex.size()
+                                   ? curve.runFirstIndex[static_cast<std::size_t>(run)]
+                                   : RunFirstPoint(curve, run);
+    return GetWaveformValue(store, slot, first + offset);
+}
+
+std::int32_t CountRunPoints(const WaveformStore& store, const CurveRecord& curve)
+{
+    return curve.lastPointIndex - RunFirstPoint(curve, store.runCount);
+}
+
+void EndWaveformRun(PlotRecord& plot, bool keepRun, const RunRecord& record)
+{
+    WaveformStore& store = plot.store;
+    const int r = store.runCount;
+    const int built = std::min<int>(plot.builtCurveCount, static_cast<int>(plot.curves.size()));
+    try {
+        for (int i = 0; i < built; ++i) {
+            CurveRecord& curve = *plot.curves[static_cast<std::size_t>(i)];
+            EnsureRunEntries(curve, r);
+            curve.runFirstIndex[static_cast<std::size_t>(r)] = RunFirstPoint(curve, r);
+            curve.runLastIndex[static_cast<std::size_t>(r)] = curve.lastPointIndex;
+            curve.newData = 1;
+        }
+        if (store.runs.size() <= static_cast<std::size_t>(r)) store.runs.resize(static_cast<std::size_t>(r) + 1);
+        store.runs[static_cast<std::size_t>(r)] = record;
+    } catch (const std::bad_alloc&) {
+        // The run's points stay stored; only its bounds could not be kept.
+        store.full = 1;
+        return;
+    }
+    if (!keepRun) ++store.runCount;
+}
+
+int FindRunOfPoint(const WaveformStore& store, const CurveRecord& curve, std::int32_t point)
+{
+    const std::size_t runs = std::min({static_cast<std::size_t>(std::max(store.runCount, 0)), curve.runFirstIndex.size(),
+                                       curve.runLastIndex.size()});
+    for (std::size_t r = 0; r < runs; ++r)
+        if (curve.runFirstIndex[r] <= point && point <= curve.runLastIndex[r]) return static_cast<int>(r);
+    return -1;
+}
+
+int FindRunOfCurvePoint(const PlotRecord& plot, std::int32_t point, int curveIndex)
+{
+    if (curveIndex < 0 || curveIndex >= static_cast<int>(plot.curves.size())) return -1;
+    return FindRunOfPoint(plot.store, *plot.curves[static_cast<std::size_t>(curveIndex)], point);
+}
+
+std::int32_t FirstPointOfRunAt(const PlotRecord& plot, int curveIndex, std::int32_t point)
+{
+    if (curveIndex < 0 || curveIndex >= static_cast<int>(plot.curves.size())) return 0;
+    const CurveRecord& curve = *plot.curves[static_cast<std::size_t>(curveIndex)];
+    const int r = FindRunOfPoint(plot.store, curve, point);
+    if (r >= 0) return curve.runFirstIndex[static_cast<std::size_t>(r)];
+    const int last = std::min<int>(plot.store.runCount, static_cast<int>(curve.runFirstIndex.size())) - 1;
+    return last >= 0 ? curve.runFirstIndex[static_cast<std::size_t>(last)] : RunFirstPoint(curve, 0);
+}
+
+void FreeWaveformPages(WaveformStore& store)
+{
+    store.runs.clear();
+    store.runs.shrink_to_fit();
+    store.runCount = 0;
+    store.pages.clear();
+    store.pages.shrink_to_fit();
+    store.pageCount = 0;
+    store.pageCapacity = 0;
+    store.resident.clear();
+    store.resident.shrink_to_fit();
+    store.residentCount = 0;
+    store.currentPage = -1;
+}
+
+void CloseWaveformFile(WaveformStore& store)
+{
+    if (!store.file) return;
+    store.file->stream.reset();
+    // The file only ever holds pages of this store; nothing else reads it once the store closes.
+    std::remove(store.file->path.c_str());
+    FilesInUse().erase(store.file->path);
+    store.file.reset();
+    store.highestBlockWritten = -1;
+}
+
+void ResetWaveformStore(PlotRecord& plot)
+{
+    FreeWaveformPages(plot.store);
+    CloseWaveformFile(plot.store);
+    plot.curves.clear();
+    plot.currentCurve = 0;
+    plot.curveCount = 0;
+    plot.builtCurveCount = 0;
+}
+
+int CreateWaveformStore(WindowRecord* window)
+{
+    if (!window || !window->plot) return 0;
+    const RunControlState& rc = RunControl();
+    PlannedRuns plan;
+    plan.steppingCases = rc.steppingCases;
+    plan.temperatureHigh = rc.temperature.high;
+    plan.temperatureLow = rc.temperature.low;
+    plan.temperatureStep = rc.temperature.high != rc.temperature.low ? rc.temperature.step : 0.0;
+    plan.dcAnalysis = Analysis().analysisKind == kAnalysisDc;
+    if (DcSweep().input2Active) {
+        plan.input2High = DcSweep().final2;
+        plan.input2Low = DcSweep().initial2;
+        plan.input2Step = DcSweep().step2;
+    }
+    const int result = CreateWaveformStore(*window->plot, window->kind, Analysis().analysisKind, PlannedRunCount(plan));
+    if (result == kMsgInsufficientMemory) ReportAnalysisOutOfMemory();
+    return result;
+}
+
+void EndWaveformRun(WindowRecord* window, bool keepRun)
+{
+    if (!window || !window->plot) return;
+    const RunControlState& rc = RunControl();
+    RunRecord record;
+    record.caseNumber = rc.caseCounter;
+    record.temperature = Analysis().variables.temp;
+    record.secondSweepValue = rc.input2Value;
+    // The stepped values of the run come with parameter stepping; without it they stay 0.
+    EndWaveformRun(*window->plot, keepRun, record);
+}
+
+void ResetWaveformStore(WindowRecord* window)
+{
+    if (window && window->plot) ResetWaveformStore(*window->plot);
+}
+
 double WaveformStoreRead(const CurveRecord& curve, int run, int index, int slot)
 {
+    WaveformStore* store = StoreOf(curve);
+    if (!store || slot < 0 || slot >= kCurveStoreSlots) return 0.0;
     if (run < 0 || run >= static_cast<int>(curve.runFirstIndex.size())) return 0.0;
-    const float* p = PointAddress(curve, curve.runFirstIndex[run] + index, slot);
-    return p ? *p : 0.0;
+    const std::int32_t point = curve.runFirstIndex[static_cast<std::size_t>(run)] + index;
+    if (point < 0 || point > curve.lastPointIndex) return 0.0;
+    return GetWaveformValue(*store, curve.storeSlots[static_cast<std::size_t>(slot)], point);
 }
 
 int WaveformStoreWrite(CurveRecord& curve, double value, int slot)
 {
-    WaveformSlot& s = curve.store[slot];
-    try {
-        if (s.count / kWaveformPagePoints >= static_cast<std::int32_t>(s.pages.size()))
-            s.pages.push_back(std::make_unique<WaveformPage>());
-    } catch (const std::bad_alloc&) {
-        return 15002;
+    if (slot != kWaveformX && slot != kWaveformY) return 0;
+    if (!StoreOf(curve)) {
+        try {
+            curve.ownStore = std::make_unique<WaveformStore>();
+            curve.ownStore->slotCount = 3;
+            curve.ownStore->maxRuns = 1;
+            curve.ownStore->resident.assign(PageDoubles(*curve.ownStore), 0.0);
+            curve.ownStore->residentCount = 3;
+            curve.ownStore->currentPage = 0;
+            curve.storeSlots = {1, 2, -1, -1, -1, -1};
+        } catch (const std::bad_alloc&) {
+            curve.ownStore.reset();
+            return kMsgInsufficientMemory;
+        }
     }
-    s.pages[s.count / kWaveformPagePoints]->values[s.count % kWaveformPagePoints] =
-        static_cast<float>(ClampToFloatRange(value));
-    ++s.count;
+    WaveformStore& store = *StoreOf(curve);
+    const std::int32_t point = curve.ownWritten[static_cast<std::size_t>(slot)];
+    while (curve.lastPointIndex < point)
+        if (!AdvanceCurvePoint(store, curve)) return kMsgInsufficientMemory;
+    if (!LocateWaveformCell(store, curve.storeSlots[static_cast<std::size_t>(slot)], point, Access::kWrite))
+        return kMsgInsufficientMemory;
+    SetWaveformValue(store, curve.storeSlots[static_cast<std::size_t>(slot)], point, value);
+    ++curve.ownWritten[static_cast<std::size_t>(slot)];
     return 0;
 }
 
 void WaveformStoreReplace(CurveRecord& curve, std::int32_t pointIndex, double value, int slot)
 {
-    if (float* p = PointAddress(curve, pointIndex, slot)) *p = static_cast<float>(ClampToFloatRange(value));
+    WaveformStore* store = StoreOf(curve);
+    if (!store || slot < 0 || slot >= kCurveStoreSlots || pointIndex < 0 || pointIndex > curve.lastPointIndex) return;
+    SetWaveformValue(*store, curve.storeSlots[static_cast<std::size_t>(slot)], pointIndex, value);
 }
 
 int DigitalStateIndex(char c)

@@ -34,6 +34,7 @@
 #include "netlist/netlist_state.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/translate_common.h"
+#include "netlist/translate_components.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "schematic/component_definition.h"
@@ -106,6 +107,17 @@ protected:
         return item;
     }
 
+    // Forgets the components, devices, names and messages of an earlier case of a test.
+    void Fresh()
+    {
+        while (Document().itemList.head) ListRemove(Document().itemList, Document().itemList.head);
+        ResetDeviceListsForTests();
+        ResetNetlistReaderForTests();
+        CircuitNodeTable().rows.clear();
+        Document().nodeCount = 0;
+        win::ClearMessageBoxLog();
+    }
+
     // Parses a model statement as the schematic's own.
     static bool Model(const std::string& text)
     {
@@ -121,7 +133,11 @@ protected:
         if (!CircuitBuildFailed()) ResolveCouplingsForTest();
         return !CircuitBuildFailed();
     }
-    static void ResolveCouplingsForTest();
+    static void ResolveCouplingsForTest()
+    {
+        ResolveCouplings();
+        if (!CircuitBuildFailed()) ResolveSwitchInductors();
+    }
 
     // A text circuit window holding the netlist; the whole build runs over it.
     int BuildText(const std::string& netlist, int analysisKind = kAnalysisTransient)

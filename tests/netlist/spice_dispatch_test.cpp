@@ -88,7 +88,9 @@ TEST_F(SpiceTest, LibraryLinesRegisterTheirFiles)
     WriteFile("parts.lib", "* parts\n");
     ASSERT_EQ(Read("title\n.LIB parts.lib\n.LIB \"parts.lib\"\n.LIBRARY\n"), 0) << LastMessage();
     const std::vector<std::string>& libraries = CircuitLibraries();
-    ASSERT_EQ(libraries.size(), 2u);
+    std::string listed;
+    for (const std::string& library : libraries) listed += library + "\n";
+    ASSERT_EQ(libraries.size(), 2u) << listed;
     EXPECT_EQ(libraries[0], PathOf("parts.lib"));
     EXPECT_NE(libraries[1].find("NOM.LIB"), std::string::npos);
 }

@@ -1,6 +1,8 @@
 // Subcircuit calls, node names and node domains.
 #include <string>
 
+#include "core/device_lists.h"
+#include "devices/capacitor_device.h"
 #include "document/node_table.h"
 #include "netlist/defines.h"
 #include "netlist/spice_initial_conditions.h"
@@ -155,7 +157,15 @@ TEST_F(SubcircuitTest, NodeNameForms)
 
 TEST_F(SubcircuitTest, DigitalPinsOnAnalogNodesGetInterfaces)
 {
-    ASSERT_EQ(ReadAndExpand("t\nU1 BUF $G_DPWR $G_DGND A Y D0_GATE IO_STD\nR1 A 0 1K\nR2 Y 0 1K\nV1 A 0 1\n"), 0)
+    // Without an I/O model the default interface parts join the nodes; the digital supply
+    // must then be given by the netlist.
+    EXPECT_EQ(ReadAndExpand("t\nU1 BUF $G_DPWR $G_DGND A Y D0_GATE\nR1 A 0 1K\nR2 Y 0 1K\nV1 A 0 1\n"), 1);
+    EXPECT_EQ(LastCaption(), "Error 10921");
+    FreeNetlistReaderBuild();
+    ListClear(record_->document->itemList);
+    ASSERT_EQ(ReadAndExpand("t\nU1 BUF $G_DPWR $G_DGND A Y D0_GATE\nR1 A 0 1K\nR2 Y 0 1K\nV1 A 0 1\n"
+                            "VP $G_DPWR 0 5\nVG $G_DGND 0 0\n"),
+              0)
         << LastMessage();
     SchematicItem* atod = Part("O$ATOD1");
     SchematicItem* dtoa = Part("N$DTOA2");
@@ -171,6 +181,28 @@ TEST_F(SubcircuitTest, DigitalPinsOnAnalogNodesGetInterfaces)
     EXPECT_EQ(Node(dtoa, 0), Node(Part("R2"), 0));
     EXPECT_EQ(Attr(u1, kAttrIsDtoA), "TRUE");
     EXPECT_EQ(record_->document->nodeCount2, 2);
+}
+
+TEST_F(SubcircuitTest, InterfacesFromTheIoModelAreExpanded)
+{
+    WriteFile("io.lib", ".SUBCKT ATOD_T A D PWR GND PARAMS: CAPACITANCE=0 DRVH=50 DRVL=50\n"
+                        "O1 A GND DO_T DGTLNET=D IO_T\n.ENDS\n"
+                        ".SUBCKT DTOA_T D A PWR GND PARAMS: CAPACITANCE=0 DRVH=50 DRVL=50\n"
+                        "N1 A GND PWR DI_T DGTLNET=D IO_T\n.ENDS\n"
+                        ".SUBCKT PWR_T PWR GND\nVP PWR 0 5\nVG GND 0 0\n.ENDS\n");
+    ASSERT_EQ(ReadAndExpand("t\n.LIB io.lib\nU1 BUF $G_DPWR $G_DGND A Y D0_GATE IO_T\nR1 A 0 1K\nR2 Y 0 1K\n"
+                            "V1 A 0 1\n.MODEL IO_T UIO(ATOD1=\"ATOD_T\" DTOA1=\"DTOA_T\" DIGPOWER=\"PWR_T\")\n"),
+              0)
+        << LastMessage();
+    int outputs = 0, inputs = 0, supplies = 0;
+    for (SchematicItem* item : Components()) {
+        if (TypeOf(item) == kComponentDigitalOutput) ++outputs;
+        if (TypeOf(item) == kComponentDigitalInput) ++inputs;
+        if (Attr(item, kAttrPart) == "VP") ++supplies;
+    }
+    EXPECT_EQ(outputs, 1);
+    EXPECT_EQ(inputs, 1);
+    EXPECT_EQ(supplies, 1);
 }
 
 TEST_F(SubcircuitTest, DigitalConstantsCannotDriveAnalogParts)
@@ -210,10 +242,19 @@ TEST_F(SubcircuitTest, InitialConditionsAndNodesets)
 
 TEST_F(SubcircuitTest, CapacitorInitialConditionOfZeroIsKept)
 {
-    ASSERT_EQ(AddCapacitorInitialCondition(3, 0, 0.0), 0);
+    ResetDeviceListsForTests();
+    auto* given = ListAppendAs<CapacitorDevice>(DeviceList(kCapacitorDeviceList), kKindCapacitor);
+    given->nodeA = 3;
+    given->initialCondition = 0.0;
+    given->initialConditionGiven = 1;
+    auto* notGiven = ListAppendAs<CapacitorDevice>(DeviceList(kCapacitorDeviceList), kKindCapacitor);
+    notGiven->nodeA = 4;
+    ASSERT_EQ(ParseInitialConditions({}, kInitialBuild, 0), 0);
     ASSERT_EQ(InitialConditions().entries.size(), 1u);
+    EXPECT_EQ(InitialConditions().entries[0].nodeA, 3);
     EXPECT_EQ(InitialConditions().entries[0].value, 0.0);
     EXPECT_TRUE(InitialConditions().anyIc);
+    ResetDeviceListsForTests();
 }
 
 }  // namespace

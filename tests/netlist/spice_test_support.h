@@ -22,7 +22,9 @@
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
 #include "netlist/build_errors.h"
+#include "netlist/circuit_build.h"
 #include "netlist/component_types.h"
+#include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/netlist_state.h"
 #include "netlist/spice_reader_state.h"
@@ -51,6 +53,8 @@ inline void ResetNetlistWorld()
     ResetPlotRecordFlagsForTests();
     ResetStatusTextForTests();
     ResetAppStateForTests();
+    ResetCircuitBuildForTests();
+    ResetLibraryStateForTests();
     win::ClearMessageBoxLog();
 }
 
@@ -62,6 +66,9 @@ protected:
         std::string pattern = (std::filesystem::temp_directory_path() / "kq5-spice-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
+        // The default library every build registers.
+        WriteFile("NOM.LIB", "* default library of the tests\n");
+        ::setenv("KQ5DATA", dir_.c_str(), 1);
         record_ = NewWindowRecord(nullptr, kWindowTextCircuit, true);
         ASSERT_NE(record_, nullptr);
         record_->plot = std::make_shared<PlotRecord>();

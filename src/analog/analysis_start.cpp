@@ -1,0 +1,218 @@
+#include "analog/analysis_start.h"
+
+#include <cfenv>
+
+#include "analog/ac_run.h"
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/batch_log.h"
+#include "analog/convergence.h"
+#include "analog/dc_sweep_run.h"
+#include "analog/device_dispatch_tables.h"
+#include "analog/linear_stamps.h"
+#include "analog/numeric_output.h"
+#include "analog/run_control.h"
+#include "analog/run_data_file.h"
+#include "analog/temperature_setup.h"
+#include "analog/transient_run.h"
+#include "analog/transient_run_services.h"
+#include "app/program_settings.h"
+#include "app/window_record.h"
+#include "core/message_reporter.h"
+#include "core/timers.h"
+#include "document/circuit_document.h"
+#include "netlist/circuit_build.h"
+#include "netlist/model_statements.h"
+#include "platform/dialog.h"
+#include "platform/message.h"
+#include "platform/win_messages.h"
+#include "plots/analysis_run_services.h"
+#include "plots/waveform_store.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr double kNominalTemperature = 27.0;
+constexpr int kNoticeTextItem = 100;
+
+void ResetFloatingPoint() { std::feclearexcept(FE_ALL_EXCEPT); }
+
+int RunKindSetup(int kind)
+{
+    const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind);
+    if (!handlers.setup) {
+        ReportLineMessage(RunControl().circuitWindow, kMsgRunLoopMissing);
+        return kMsgAlreadyReported;
+    }
+    if (const int result = OpenAnalysisWindow(); result != 0) return result;
+    return handlers.setup();
+}
+
+void ShowWarningsNotice()
+{
+    if (Settings().demoRunning || Settings().batchRun) return;
+    std::string text = LoadResString(kMsgCheckNumericOutput);
+    if (text.size() > 200) text.resize(200);
+    WindowRecord* frame = FrameRecord();
+    win::DialogBoxParam(nullptr, kNoticeDialog, frame ? frame->window : nullptr, TimedNoticeDlgProc,
+                        reinterpret_cast<win::LPARAM>(text.c_str()));
+}
+
+}  // namespace
+
+int NumberDevices()
+{
+    const int n = NumberDeviceRows(CircuitBuild().lastBuildNodeCounts[0]);
+    return n < 0 ? 0 : n;
+}
+
+int BuildCircuitForAnalysis()
+{
+    RunControlState& rc = RunControl();
+    rc.barsHidden = 0;
+    if (Settings().batchRun) rc.runStartTime = GetTimeSeconds();
+    AnalogSolver().useInitialConditions = 0;
+    const int result = BuildCircuitWithRenames(kBuildForAnalysis);
+    rc.setupPending = 0;
+    rc.buildResult = result;
+    if (result != 0) return result;
+    rc.barsHidden = 1;
+    if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};
+    return 0;
+}
+
+int StartAnalysis(int kind)
+{
+    RunControlState& rc = RunControl();
+    ResetFloatingPoint();
+    CloseNumericOutputUnit();
+    if (!rc.circuitWindow) rc.circuitWindow = CurrentRecord();
+    rc.runStarted = 1;
+    if (rc.probeFlag) rc.probeState = kProbeFullRun;
+    Analysis().analysisKind = static_cast<AnalysisKind>(kind);
+    AnalogSolver().runPhase = kPhaseOperatingPoint;
+    AnalogSolver().runKind = 1;
+    rc.temperature.more = 0;
+
+    int result = BuildCircuitForAnalysis();
+    if (result == 0) {
+        AnalogSolver().order = 1;
+        OpenNumericOutputFile();
+        result = SetCircuitTemperature(kNominalTemperature);
+        if (result == 0) PrepareLinearElementsAtTemperature(kNominalTemperature);
+        if (result == 0 && (kind == kAnalysisAc || kind == kAnalysisDc) && rc.probeState != kProbeNone)
+            AnalogSolver().unknownCount = NumberDevices();
+        if (result == 0 && kind == kAnalysisTransient) result = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet);
+        if (result == 0) result = RunKindSetup(kind);
+    }
+    if (result == 0) {
+        if (!Models().deferredWarnings.empty() && rc.probeState == kProbeNone && NumericOutputUnit() >= 0) {
+            WriteOutputHeader(rc.circuitWindow);
+            WriteDeferredWarnings(NumericOutputUnit());
+            ShowWarningsNotice();
+        }
+    } else {
+        WindowRecord* circuit = rc.circuitWindow;
+        EndAnalysis(1);
+        CloseAnalysisWindow();
+        rc.circuitWindow = nullptr;
+        ReportLineMessage(circuit, result);
+        result = kMsgAlreadyReported;
+    }
+    CloseNumericOutputUnit();
+    return result;
+}
+
+void EndAnalysis(int keepOutput)
+{
+    RunControlState& rc = RunControl();
+    const int kind = Analysis().analysisKind;
+    if (rc.circuitWindow && rc.circuitWindow->plot) ResetWaveformStore(*rc.circuitWindow->plot);
+    if (const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind); handlers.end) handlers.end();
+    CloseSimulationDataFile();
+    CloseNumericOutputUnit();
+    // An analysis that wrote nothing leaves no numeric output file behind.
+    if (rc.circuitWindow) RemoveEmptyNumericOutput(rc.circuitWindow);
+    FreeAnalogRunData();
+    rc.probeState = kProbeNone;
+    Analysis().analysisKind = kAnalysisNone;
+    ClearRunFlags();
+    if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};
+    rc.barsHidden = 0;
+    // keepOutput 0 would also show the numeric output to the user; that view belongs to the
+    // analysis window, so the file is only kept (or removed when empty) here.
+    (void)keepOutput;
+}
+
+void ExitAnalysis()
+{
+    RunControlState& rc = RunControl();
+    if (Analysis().analysisKind != kAnalysisNone) EndAnalysis(0);
+    CloseAnalysisWindow();
+    rc.circuitWindow = nullptr;
+}
+
+int RunAnalysisCommand(WindowRecord* circuit, int kind)
+{
+    if (!circuit || !circuit->document) return 0;
+    if (Analysis().analysisKind != kAnalysisNone) ExitAnalysis();
+    SetCurrentDocument(circuit);
+    RunControl().circuitWindow = circuit;
+    return StartAnalysis(kind);
+}
+
+void InstallAnalysisKindHandlers()
+{
+    AnalysisKindHandlers transient;
+    transient.setup = [] { return SetupTransientAnalysis(); };
+    transient.run = [] { return TransientAnalysisRun(RunControl().analysisWindow); };
+    transient.end = [] { FreeTransientRunTables(); };
+    SetAnalysisKindHandlers(kAnalysisTransient, std::move(transient));
+    AnalysisKindHandlers ac;
+    ac.setup = [] { return SetupAcAnalysis(); };
+    ac.run = [] { return AcAnalysisRun(); };
+    ac.end = [] { FreeAcRunTables(); };
+    SetAnalysisKindHandlers(kAnalysisAc, std::move(ac));
+    AnalysisKindHandlers dc;
+    dc.setup = [] { return SetupDcAnalysis(); };
+    dc.run = [] { return RunDcSweep(); };
+    SetAnalysisKindHandlers(kAnalysisDc, std::move(dc));
+
+    // The numeric output, the run data flush and the end of a case in the waveform store.
+    AnalysisRunServices& services = RunServices();
+    services.writeOperatingPointReport = [] {
+        WriteRunOutput(RunControl().analysisWindow, 1);
+        return 0;
+    };
+    services.writePrintedValues = [](int points) {
+        // A run without an operating point report has written no header and caption yet.
+        if (!NumericOutput().headerWritten) WriteRunOutput(RunControl().analysisWindow, 0);
+        WritePrintedValues(RunControl().analysisWindow, points);
+        return 0;
+    };
+    services.endCase = [](WindowRecord* window) {
+        FlushPendingRunDataPoint();
+        EndWaveformRun(window, false);
+    };
+}
+
+win::INT_PTR TimedNoticeDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    switch (message) {
+    case win::WM_INITDIALOG:
+        win::SetDlgItemText(dialog, kNoticeTextItem, reinterpret_cast<const char*>(lParam));
+        win::SetTimer(dialog, kNoticeTimer, 1000, nullptr);
+        return 1;
+    case win::WM_COMMAND:
+        if ((wParam & 0xFFFF) != 1 && (wParam & 0xFFFF) != 2) return 0;
+        [[fallthrough]];
+    case win::WM_TIMER:
+        win::KillTimer(dialog, kNoticeTimer);
+        win::EndDialog(dialog, 1);
+        return 1;
+    default: return 0;
+    }
+}
+
+}  // namespace kq5

@@ -1,0 +1,391 @@
+#include "analog/batch_run.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_start.h"
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "analog/statistics.h"
+#include "analog/transient_run.h"
+#include "app/error_context.h"
+#include "app/program_settings.h"
+#include "app/window_record.h"
+#include "core/field_stream.h"
+#include "core/file_paths.h"
+#include "core/file_units.h"
+#include "core/message_reporter.h"
+#include "core/timers.h"
+#include "document/circuit_document.h"
+#include "document/circuit_file.h"
+#include "document/document_windows.h"
+#include "document/file_names.h"
+#include "platform/message.h"
+#include "platform/win_messages.h"
+#include "plots/analysis_run_services.h"
+
+namespace kq5 {
+
+namespace {
+
+std::string Upper(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string Trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const std::size_t last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The text after a keyword at the start of an upper-cased line, trimmed; nothing when the line
+// does not begin with it.
+bool KeywordRest(const std::string& line, std::string_view keyword, std::string& rest)
+{
+    if (Upper(line.substr(0, keyword.size())) != keyword) return false;
+    rest = Trimmed(std::string_view(line).substr(keyword.size()));
+    return true;
+}
+
+// Processes waiting messages; Esc typed meanwhile, or the end of the program, aborts the batch.
+void PumpForEscape()
+{
+    win::MSG m{};
+    while (win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE)) {
+        if (m.message == win::WM_QUIT) {
+            win::PostQuitMessage(static_cast<int>(m.wParam));
+            BatchRun().abort = 1;
+            return;
+        }
+        if (m.message == win::WM_KEYDOWN) {
+            if (m.wParam == win::VK_ESCAPE) BatchRun().abort = 1;
+            continue;
+        }
+        win::TranslateMessage(&m);
+        win::DispatchMessage(&m);
+    }
+    if (win::GetAsyncKeyState(win::VK_ESCAPE) & 1) BatchRun().abort = 1;
+}
+
+int ReopenCommandFile()
+{
+    BatchRunState& b = BatchRun();
+    if (b.commandUnit < 0) b.commandUnit = FindFreeUnit();
+    if (b.commandUnit < 0) return kMsgInsufficientMemory;
+    b.lineIndex = 0;
+    const int result = OpenUnitDiskFile(b.commandFile, b.commandUnit);
+    if (result != 0) b.commandUnit = -1;
+    return result;
+}
+
+// The first schematic or text circuit window.
+WindowRecord* TopCircuitRecord()
+{
+    for (const auto& record : WindowRecords().records)
+        if ((record->kind == kWindowSchematic || record->kind == kWindowTextCircuit) && record->document) return record.get();
+    return nullptr;
+}
+
+void CloseCircuitWindow(WindowRecord* record)
+{
+    if (!record || !IsLiveWindowRecord(record)) return;
+    record->modified = 0;
+    if (record->window) {
+        win::SendMessage(record->window, win::WM_CLOSE, 0, 0);
+        if (IsLiveWindowRecord(record)) win::DestroyWindow(record->window);
+        return;
+    }
+    FreeDocumentRecord(record);
+}
+
+// A schematic file starts with its section header or its version line; anything else is read as
+// a SPICE text circuit.
+int CircuitFileKind(const std::string& name)
+{
+    const int unit = FindFreeUnit();
+    if (unit < 0) return kFileKindTextCircuit;
+    int kind = kFileKindTextCircuit;
+    std::int32_t version = 0;
+    if (OpenUnitDiskFile(ResolveFilePath(name), unit) == 0 && CheckCircuitFileHeader(unit, version) == 0) kind = kFileKindSchematic;
+    CloseUnit(unit);
+    return kind;
+}
+
+std::string CircuitName(const WindowRecord* record) { return StripDirectory(GetRecordTitle(record)); }
+
+// Reads lines up to the one that asks for an analysis. False at the end of the batch.
+bool NextAnalysisLine(BatchLine& parsed)
+{
+    BatchRunState& b = BatchRun();
+    std::string line;
+    for (;;) {
+        const int at = b.lineIndex;
+        if (ReadBatchLine(line) != 0) return false;
+        std::string label;
+        if (KeywordRest(line, "GOTO", label)) {
+            PumpForEscape();
+            if (b.abort) return false;
+            // Passing the same GOTO twice without an analysis in between can only go round for ever.
+            if (std::find(b.gotosSinceAnalysis.begin(), b.gotosSinceAnalysis.end(), at) != b.gotosSinceAnalysis.end()) {
+                ReportMessage("E", kMsgBatchLoop, label.c_str());
+                return false;
+            }
+            b.gotosSinceAnalysis.push_back(at);
+            if (ReopenCommandFile() != 0) return false;
+            for (;;) {
+                std::string target;
+                if (ReadBatchLine(target) != 0) {
+                    ReportMessage("F", "Can't Find LABEL %s", label.c_str());
+                    return false;
+                }
+                std::string name;
+                if (KeywordRest(target, "LABEL", name) && Upper(name) == Upper(label)) break;
+            }
+            continue;
+        }
+        if (ParseBatchLine(parsed, line)) return true;
+    }
+}
+
+void RunLineAnalyses(const BatchLine& line)
+{
+    BatchRunState& b = BatchRun();
+    const bool wanted[3] = {line.transient, line.ac, line.dc};
+    for (int kind = 0; kind < 3 && !b.abort; ++kind) {
+        if (!wanted[kind]) continue;
+        WindowRecord* circuit = TopCircuitRecord();
+        if (!circuit) return;
+        AnalogSolver().iterationTotal = 0;
+        AnalogSolver().acceptedPointCount = 0;
+        TransientRun().rejectedCount = 0;
+        b.startClock = b.endClock = GetTimeSeconds();
+        double seconds = 0.0;
+        if (RunAnalysisCommand(circuit, kind) == 0) {
+            // Only an analysis that ran moves the batch on; one that cannot start does not.
+            b.gotosSinceAnalysis.clear();
+            const int saved = b.flags;
+            if (line.runMode == kBatchSave || line.runMode == kBatchRetrieve) b.flags = line.runMode;
+            RunAnalysisTimed(kind);
+            b.flags = saved;
+            b.endClock = GetTimeSeconds();
+            seconds = RunControl().elapsedTime;
+        }
+        WriteStatisticsRow(CircuitName(circuit), kind, static_cast<unsigned long>(AnalogSolver().iterationTotal),
+                           static_cast<unsigned long>(kind == kAnalysisTransient ? TransientRun().rejectedCount : 0),
+                           static_cast<unsigned long>(AnalogSolver().acceptedPointCount), seconds);
+        b.totalElapsed += seconds;
+        ExitAnalysis();
+        PumpForEscape();
+    }
+}
+
+}  // namespace
+
+BatchRunState& BatchRun()
+{
+    static BatchRunState state;
+    return state;
+}
+
+void ResetBatchRunForTests() { BatchRun() = BatchRunState{}; }
+
+int TakeSwitch(std::string& line, const std::string& word)
+{
+    const std::string upperLine = Upper(line);
+    const std::string upperWord = Upper(word);
+    int result = -1;
+    const std::size_t at = upperLine.find(upperWord);
+    if (at != std::string::npos) {
+        std::size_t end = at + upperWord.size();
+        std::size_t wordEnd = at + 1;
+        while (wordEnd < line.size() && line[wordEnd] != '/' && !IsBlank(line[wordEnd])) ++wordEnd;
+        if (wordEnd == end) {
+            line.erase(at, end - at);
+            result = static_cast<int>(at);
+        }
+    }
+    line = Trimmed(line);
+    return result;
+}
+
+int TakeSwitchChar(std::string& line, char letter) { return TakeSwitch(line, std::string("/") + letter); }
+
+std::string TakeCommandLineArg(std::string& line)
+{
+    std::size_t i = 0;
+    for (;;) {
+        while (i < line.size() && IsBlank(line[i])) ++i;
+        if (i < line.size() && line[i] == '/') {
+            while (i < line.size() && !IsBlank(line[i])) ++i;
+            continue;
+        }
+        break;
+    }
+    if (i >= line.size()) return {};
+    std::string arg;
+    std::size_t end;
+    if (line[i] == '"') {
+        const std::size_t close = line.find('"', i + 1);
+        arg = line.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
+        end = close == std::string::npos ? line.size() : close + 1;
+    } else {
+        end = i;
+        while (end < line.size() && !IsBlank(line[end])) ++end;
+        arg = line.substr(i, end - i);
+    }
+    line.erase(i, end - i);
+    line = Trimmed(line);
+    return arg;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args)
+{
+    CommandLine out;
+    std::string line;
+    for (const std::string& a : args) {
+        if (!line.empty()) line += ' ';
+        line += a.find(' ') != std::string::npos ? "\"" + a + "\"" : a;
+    }
+    const std::size_t root = Upper(line).find("/ROOT:");
+    if (root != std::string::npos) {
+        std::size_t end = root + 6;
+        while (end < line.size() && !IsBlank(line[end])) ++end;
+        out.root = line.substr(root + 6, end - root - 6);
+        if (out.root.size() > 1 && (out.root.back() == '\\' || out.root.back() == '/')) out.root.pop_back();
+        line.erase(root, end - root);
+    }
+    std::string first = TakeCommandLineArg(line);
+    if (!first.empty() && first[0] == '@') {
+        if (TakeSwitch(line, "/PC") >= 0) out.printCircuit = true;
+        if (TakeSwitch(line, "/PA") >= 0) out.printAnalysis = true;
+        if (TakeSwitchChar(line, 'P') >= 0) out.printCircuit = out.printAnalysis = true;
+        if (TakeSwitchChar(line, 'S') >= 0)
+            out.batchFlags = kBatchSave;
+        else if (TakeSwitchChar(line, 'R') >= 0)
+            out.batchFlags = kBatchRetrieve;
+        else
+            out.batchFlags = kBatchNormal;
+        out.commandFile = first.substr(1);
+    } else if (!first.empty()) {
+        out.files.push_back(first);
+        for (std::string next = TakeCommandLineArg(line); !next.empty(); next = TakeCommandLineArg(line)) out.files.push_back(next);
+    }
+    if (line.find('/') != std::string::npos) out.leftover = line;
+    return out;
+}
+
+int StartBatchRun()
+{
+    BatchRunState& b = BatchRun();
+    b.abort = 0;
+    b.totalElapsed = 0.0;
+    b.gotosSinceAnalysis.clear();
+    Analog().batchErrorLogUnit = -1;
+    if (!(b.flags & (kBatchRetrieve | kBatchSave | kBatchNormal))) return 0;
+    Settings().batchRun = true;
+    std::string first = b.commandFile;
+    if (first.empty()) first = GetRecordTitle(TopCircuitRecord());
+    std::string path = first;
+    ReplaceExtension(path, "DOC");
+    if (const int result = OpenStatisticsFile(path, b.commandFile); result != 0) {
+        ReportMessage("tE", path.c_str(), result);
+        return result;
+    }
+    if (!b.commandFile.empty()) {
+        b.commandFile = ResolveFilePath(b.commandFile);
+        if (const int result = ReopenCommandFile(); result != 0) {
+            SetPendingErrorText(b.commandFile);
+            ReportMessage("E", result, b.commandFile.c_str());
+            EndBatchRun();
+            return 0;
+        }
+    }
+    return 0;
+}
+
+int ReadBatchLine(std::string& line)
+{
+    BatchRunState& b = BatchRun();
+    line.clear();
+    if (b.commandUnit < 0) return kMsgEndOfFile;
+    std::string raw;
+    const int status = ReadUnitRawLine(b.commandUnit, raw);
+    if (status != 0) return status;
+    ++b.lineIndex;
+    if (const std::size_t semicolon = raw.find(';'); semicolon != std::string::npos) raw.resize(semicolon);
+    raw.erase(std::remove(raw.begin(), raw.end(), '\t'), raw.end());
+    raw.erase(std::remove(raw.begin(), raw.end(), '\r'), raw.end());
+    line = Trimmed(raw);
+    if (!line.empty() && (line[0] == '*' || line[0] == ':')) line.clear();
+    return 0;
+}
+
+bool ParseBatchLine(BatchLine& parsed, const std::string& text)
+{
+    parsed = BatchLine{};
+    std::string line = text;
+    TakeSwitch(line, "/TOSPICE");
+    parsed.transient = TakeSwitchChar(line, 'T') >= 0;
+    parsed.ac = TakeSwitchChar(line, 'A') >= 0;
+    parsed.dc = TakeSwitchChar(line, 'D') >= 0;
+    parsed.printCircuit = TakeSwitch(line, "/PC") >= 0;
+    parsed.printAnalysis = TakeSwitch(line, "/PA") >= 0;
+    if (TakeSwitchChar(line, 'P') >= 0) parsed.printCircuit = parsed.printAnalysis = true;
+    if (TakeSwitchChar(line, 'S') >= 0)
+        parsed.runMode = kBatchSave;
+    else if (TakeSwitchChar(line, 'R') >= 0)
+        parsed.runMode = kBatchRetrieve;
+    parsed.circuit = TakeCommandLineArg(line);
+    parsed.leftover = Trimmed(line);
+    return parsed.transient || parsed.ac || parsed.dc;
+}
+
+void RunBatchFile()
+{
+    BatchRunState& b = BatchRun();
+    if (b.flags == 0) return;
+    while (!b.abort && b.commandUnit >= 0) {
+        BatchLine line;
+        if (!NextAnalysisLine(line)) break;
+        WindowRecord* top = TopCircuitRecord();
+        const std::string path = ResolveFilePath(line.circuit);
+        if (!line.circuit.empty() && !(top && FileNamesEqual(GetRecordTitle(top), path))) {
+            CloseCircuitWindow(top);
+            WindowRecord* loaded = nullptr;
+            const int result = LoadCircuitFile(nullptr, path, CircuitFileKind(path), kLoadDefaults, loaded);
+            PumpForEscape();
+            if (result != 0 || !loaded) continue;
+        }
+        if (!line.leftover.empty()) {
+            ReportMessage("E", kMsgCommandLineError, line.leftover.c_str());
+        } else {
+            RunLineAnalyses(line);
+        }
+        CloseCircuitWindow(TopCircuitRecord());
+        PumpForEscape();
+    }
+    EndBatchRun();
+}
+
+void EndBatchRun()
+{
+    BatchRunState& b = BatchRun();
+    if (b.commandUnit >= 0) {
+        CloseUnit(b.commandUnit);
+        b.commandUnit = -1;
+    }
+    CloseStatisticsFile(b.totalElapsed);
+    b.commandFile.clear();
+    b.flags = 0;
+    if (WindowRecord* frame = FrameRecord(); frame && frame->window) win::PostMessage(frame->window, win::WM_CLOSE, 0, 0);
+}
+
+}  // namespace kq5

@@ -1,0 +1,104 @@
+#include "analog/charge_integration.h"
+
+#include <algorithm>
+
+#include "analog/analog_state.h"
+
+namespace kq5 {
+
+bool IntegrateStateCurrent(int method, int order, const IntegrationCoefficients& a,
+                           std::span<const double, kStateSlots> q,
+                           std::span<double, kStateSlots> i)
+{
+    if (method == kMethodTrap) {
+        if (order == 1) {
+            i[0] = a[1] * q[1] + a[0] * q[0];
+            return true;
+        }
+        if (order == 2) {
+            i[0] = a[0] * (q[0] - q[1]) - a[1] * i[1];
+            return true;
+        }
+        return false;
+    }
+    i[0] = 0.0;
+    // Slots beyond the block belong to the next state: an order that would read them has
+    // no current here.
+    if (order < 1 || order >= kStateSlots) return false;
+    double sum = 0.0;
+    for (int j = order; j >= 2; --j)
+        sum += a[static_cast<std::size_t>(j)] * q[static_cast<std::size_t>(j)];
+    i[0] = sum + a[1] * q[1] + a[0] * q[0];
+    return true;
+}
+
+void ShiftStateBlocks(std::span<double> states)
+{
+    for (std::size_t b = 0; b + kStateSlots <= states.size(); b += kStateSlots) {
+        states[b + 3] = states[b + 2];
+        states[b + 2] = states[b + 1];
+        states[b + 1] = states[b];
+    }
+}
+
+void FillStateHistories(std::span<double> states)
+{
+    for (std::size_t b = 0; b + kStateSlots <= states.size(); b += kStateSlots) {
+        states[b + 2] = states[b + 1];
+        states[b + 3] = states[b + 1];
+    }
+}
+
+namespace {
+
+// The present current of the state at index; false when it has none (or the index lies
+// outside the vectors).
+bool UpdatePresentCurrent(int stateIndex)
+{
+    AnalogSolverState& s = AnalogSolver();
+    const std::size_t i = static_cast<std::size_t>(stateIndex);
+    if (stateIndex < 0 || i + kStateSlots > s.chargeStates.size() ||
+        i + kStateSlots > s.currentStates.size())
+        return false;
+    IntegrationCoefficients a;
+    std::copy(s.coefficients.begin(), s.coefficients.end(), a.begin());
+    a[0] = s.ag0;
+    a[1] = s.ag1;
+    return IntegrateStateCurrent(
+        s.method, s.order, a, std::span<const double, kStateSlots>(s.chargeStates.data() + i, kStateSlots),
+        std::span<double, kStateSlots>(s.currentStates.data() + i, kStateSlots));
+}
+
+}  // namespace
+
+void IntegrateCharge(int stateIndex, double capacitance, double& geq, double& ceq)
+{
+    if (!UpdatePresentCurrent(stateIndex)) return;
+    const AnalogSolverState& s = AnalogSolver();
+    const std::size_t i = static_cast<std::size_t>(stateIndex);
+    geq = s.ag0 * capacitance;
+    ceq = s.currentStates[i] - s.ag0 * s.chargeStates[i];
+}
+
+void IntegrateChargeGeq(int stateIndex, double capacitance, double& geq)
+{
+    if (UpdatePresentCurrent(stateIndex)) geq = AnalogSolver().ag0 * capacitance;
+}
+
+void IntegrateChargeCurrent(int stateIndex) { UpdatePresentCurrent(stateIndex); }
+
+void ShiftStateHistories()
+{
+    AnalogSolverState& s = AnalogSolver();
+    ShiftStateBlocks(s.chargeStates);
+    ShiftStateBlocks(s.currentStates);
+}
+
+void InitStateHistories()
+{
+    AnalogSolverState& s = AnalogSolver();
+    FillStateHistories(s.chargeStates);
+    FillStateHistories(s.currentStates);
+}
+
+}  // namespace kq5

@@ -1,0 +1,42 @@
+#pragma once
+// Integration of the charge (or flux) states of reactive elements into currents and
+// companion models, and the movement of the state histories at accepted points.
+//
+// A state owns four consecutive slots in the charge vector and in the current vector: slot 0
+// the present point, slots 1 to 3 the accepted points before it. It is addressed by the index
+// of its slot 0.
+#include <span>
+
+#include "analog/integration.h"
+
+namespace kq5 {
+
+// Sets current[0] of one state from its charge slots with the method, order and
+// coefficients. False when the method and order give no current (a Gear order beyond the
+// four slots leaves current[0] at 0; a trapezoidal order other than 1 or 2 leaves it as it
+// was); no companion values are formed then.
+bool IntegrateStateCurrent(int method, int order, const IntegrationCoefficients& coefficients,
+                           std::span<const double, kStateSlots> charge,
+                           std::span<double, kStateSlots> current);
+
+// slot 3 <- slot 2 <- slot 1 <- slot 0 in every four-slot block of the vector.
+void ShiftStateBlocks(std::span<double> states);
+// Slots 2 and 3 of every block take slot 1 (the operating point) at the first accepted point.
+void FillStateHistories(std::span<double> states);
+
+// --- the running analysis ----------------------------------------------------------------
+
+// Updates the present current of the state and gives the companion model of a capacitance
+// (or inductance) value: geq = coefficient 0 * value, ceq = i0 - coefficient 0 * q0, so that
+// the branch current is geq * v + ceq. geq and ceq are left untouched when the method and
+// order give no current.
+void IntegrateCharge(int stateIndex, double capacitance, double& geq, double& ceq);
+void IntegrateChargeGeq(int stateIndex, double capacitance, double& geq);
+void IntegrateChargeCurrent(int stateIndex);
+
+// After an accepted point, in both state vectors.
+void ShiftStateHistories();
+// At the first accepted point of a run, in both state vectors.
+void InitStateHistories();
+
+}  // namespace kq5

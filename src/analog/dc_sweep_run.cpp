@@ -1,0 +1,455 @@
+#include "analog/dc_sweep_run.h"
+
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+#include <vector>
+
+#include "analog/ac_run_curve.h"
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/breakpoints.h"
+#include "analog/integration.h"
+#include "analog/limiting_commit.h"
+#include "analog/operating_point.h"
+#include "analog/run_control.h"
+#include "analog/transient_run.h"
+#include "analog/transient_run_services.h"
+#include "app/help_bar.h"
+#include "app/window_record.h"
+#include "core/device_lists.h"
+#include "core/expr_evaluator.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "devices/source_device.h"
+#include "devices/source_functions.h"
+#include "devices/special_devices.h"
+#include "document/circuit_document.h"
+#include "netlist/component_types.h"
+#include "netlist/global_options.h"
+#include "netlist/part_instance.h"
+#include "netlist/token_patterns.h"
+#include "plots/analysis_run_services.h"
+#include "plots/curve_record.h"
+#include "plots/plot_view_settings.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgReported = 15055;
+constexpr int kMsgStopped = 15056;
+constexpr int kTextRunningDc = 5364;
+constexpr int kMaxRetries = 10;
+
+std::string DcLimitText(int field)
+{
+    WindowRecord* circuit = RunControl().circuitWindow;
+    if (!circuit || !circuit->document || field < 0 || field >= kDcLimitCount) return {};
+    return circuit->document->limits.dc[static_cast<std::size_t>(field)];
+}
+
+std::string Trimmed(std::string text)
+{
+    const std::size_t a = text.find_first_not_of(" \t");
+    if (a == std::string::npos) return {};
+    const std::size_t b = text.find_last_not_of(" \t");
+    return text.substr(a, b - a + 1);
+}
+
+bool IsNoneName(const std::string& name)
+{
+    if (name == "0") return true;
+    if (name.size() != 4) return false;
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper == "NONE";
+}
+
+template <class T>
+int PositionInList(int list, const ListNode* device, std::size_t& position)
+{
+    std::size_t i = 0;
+    for (const T& record : ListRecords<T>(DeviceList(list))) {
+        if (&record == device) {
+            position = i;
+            return 0;
+        }
+        ++i;
+    }
+    return 1;
+}
+
+// Writes the input values through their sources (after the source evaluation, which sets
+// every source from its own description).
+void WriteSweepValues()
+{
+    const DcSweepState& d = DcSweep();
+    if (d.input2Active)
+        if (double* v = SweepSourceValue(d.input2)) *v = d.value2;
+    if (double* v = SweepSourceValue(d.input1)) *v = d.value1;
+    Analysis().variables.dcValue = d.value1;
+}
+
+double FirstCurveY(WindowRecord* window)
+{
+    double y = 0.0;
+    if (CurveRecord* curve = FirstPlotCurve(window)) CurveValue(*curve, kWaveformY, y);
+    return y;
+}
+
+// The point loop of one Input 1 sweep. 0 or a message id.
+int SweepPoints(WindowRecord* window)
+{
+    AnalogSolverState& s = AnalogSolver();
+    DcSweepState& d = DcSweep();
+    AnalysisRunServices& services = RunServices();
+    const GlobalOptionValues& o = GlobalOptions().values;
+    const double spanY = [&] {
+        CurveRecord* curve = FirstPlotCurve(window);
+        return curve ? std::abs(CurveYSpan(*curve)) : 0.0;
+    }();
+    const double dYmax = spanY * d.maxChange;
+    const double direction = d.userStep < 0.0 ? -1.0 : 1.0;
+    double lastY = 0.0;
+    double previousStep = 0.0;
+    d.pointsAccepted = d.pointsOutput = d.retries = 0;
+
+    for (;;) {
+        if (RunControl().lastKey == kEscapeKey) return 0;
+        s.sourceFactor = 1.0;
+        const double previous = d.value1;
+        d.value1 = previous + d.step;
+        d.value1 = d.userStep >= 0.0 ? std::min(d.value1, d.final1) : std::max(d.value1, d.final1);
+        if (int rc = EvaluateSourcesAtTime()) return rc;
+        WriteSweepValues();
+        if (d.pointsAccepted > 0) s.iterationMode = kModePredictor;
+        s.predictorRatio = previousStep != 0.0 ? d.step / previousStep : 1.0;
+        s.predictorScale = s.predictorRatio + 1.0;
+
+        int rc = SolveOperatingPoint(window, o.itl2);
+        if (rc == kMsgFailedAtTime) {
+            s.iterationMode = kModeInitJunctions;
+            rc = SourceStepOperatingPoint(window, o.itl2);
+        }
+        double r = 1.0;
+        bool reject = false, grow = false, failed = false;
+        double y = lastY;
+        if (rc == 0) {
+            s.iterationTotal += s.iterationCount;
+            PollRunKeys(window, 6);
+            if (services.evaluateCurves)
+                if ((rc = services.evaluateCurves(window)) != 0) return rc;
+            y = FirstCurveY(window);
+            if (RunControl().probeState != kProbeReplot && d.pointsAccepted >= 2) {
+                if (dYmax > 0.0) {
+                    double dy = y - lastY;
+                    if (std::abs(dy) < 1e-20) dy = direction * 1e-20;
+                    r = std::abs(dYmax / dy + 1e-20);
+                    reject = r < 0.8;
+                    grow = r > 1.2;
+                } else {
+                    // A curve without a Y span cannot steer the step: take the full step.
+                    r = 2.0;
+                    grow = true;
+                }
+            }
+        } else if (rc == kMsgFailedAtTime) {
+            if (d.pointsAccepted < 2) return rc;
+            rc = 0;
+            r = 0.5;
+            reject = failed = true;
+        } else {
+            return rc;
+        }
+
+        const double factor = std::clamp(r, 0.01, 2.0);
+        if (reject && d.retries < kMaxRetries && std::abs(d.step) >= d.minStep) {
+            d.step *= factor;
+            ++d.retries;
+            d.value1 = previous;
+            if (std::abs(d.step) < d.minStep) d.step = direction * d.minStep;
+            std::vector<double>& x = SolutionVector();
+            std::copy_n(s.savedSolution.begin(), std::min(s.savedSolution.size(), x.size()), x.begin());
+            std::copy_n(s.savedSolution.begin(), std::min(s.savedSolution.size(), s.previousSolution.size()),
+                        s.previousSolution.begin());
+            continue;
+        }
+        // A point that still does not converge with the smallest step is a failure, never a
+        // value on the curve.
+        if (failed) return kMsgFailedAtTime;
+        previousStep = d.step;
+        if (grow && d.pointsOutput > 2) {
+            d.step *= factor;
+            if (std::abs(d.step) > std::abs(d.userStep)) d.step = d.userStep;
+        }
+        ++d.pointsAccepted;
+        ++s.acceptedPointCount;
+        SaveAcceptedPoint();
+        CommitMosfetVoltageHistory();
+        d.retries = 0;
+
+        if (!s.stopFlag) {
+            ++d.pointsOutput;
+            if (services.plotPoint) services.plotPoint(window);
+            lastY = y;
+            for (int k = static_cast<int>(s.stepHistory.size()) - 2; k >= 0; --k)
+                s.stepHistory[static_cast<std::size_t>(k + 1)] = s.stepHistory[static_cast<std::size_t>(k)];
+            s.step = s.stepHistory[0] = d.step;
+        }
+        if (d.final1 == d.initial1) return 0;
+        if (s.stopFlag || std::abs(d.value1 - d.final1) < std::abs(d.userStep) / 10.0) return 0;
+    }
+}
+
+// Reads the limits into the sweep state. 0, or 15055 after a report.
+int ReadDcLimits()
+{
+    DcSweepState& d = DcSweep();
+    if (int rc = FindSweepSourceValue(kLimitI1, d.input1)) return rc;
+    double third = 0.0;
+    int count = 0;
+    d.userStep = 1.0;
+    if (int rc = ParseLimitsFieldValues(kLimitI1Range, d.final1, d.initial1, d.userStep, count)) return rc;
+    if (count < 2) d.initial1 = count == 1 ? d.final1 : 0.0;
+    ReadTemperatureRange(kLimitDTemp);
+    if (d.userStep == 0.0) d.userStep = (d.final1 - d.initial1) * 0.02;
+
+    d.input2Name = Trimmed(DcLimitText(kLimitI2));
+    d.input2Active = !d.input2Name.empty() && !IsNoneName(DcLimitText(kLimitI2));
+    if (d.input2Active) {
+        if (int rc = FindSweepSourceValue(kLimitI2, d.input2)) return rc;
+        count = 0;
+        d.step2 = 0.0;
+        if (int rc = ParseLimitsFieldValues(kLimitI2Range, d.final2, d.initial2, d.step2, count)) return rc;
+        if (count < 2) d.initial2 = count == 1 ? d.final2 : 0.0;
+    } else {
+        d.final2 = d.initial2 = 0.0;
+        d.step2 = 1.0;
+    }
+    d.step2 = OrientStep(d.final2 - d.initial2, d.step2);
+    if (d.step2 == 0.0) d.step2 = (d.final2 - d.initial2) * 0.1;
+
+    double change = 0.0, unused = 0.0;
+    count = 0;
+    if (ParseLimitsFieldValues(kLimitDMaxChng, change, unused, third, count) != 0) count = 0;
+    d.maxChange = count >= 1 ? change / 100.0 : 0.0;
+    d.userStep = OrientStep(d.final1 - d.initial1, d.userStep);
+    return 0;
+}
+
+bool MoreInput2Values()
+{
+    const DcSweepState& d = DcSweep();
+    if (!d.input2Active) return false;
+    if (std::abs(d.value2 - d.final2) <= std::abs(d.step2) / 10.0) return false;
+    return d.step2 > 0.0 ? d.value2 < d.final2 : d.value2 > d.final2;
+}
+
+}  // namespace
+
+DcSweepState& DcSweep()
+{
+    static DcSweepState state;
+    return state;
+}
+
+void ResetDcSweepForTests() { DcSweep() = DcSweepState(); }
+
+double OrientStep(double range, double step)
+{
+    if (range > 0.0) return std::min(std::abs(step), range);
+    const double oriented = -std::abs(step);
+    return oriented < range ? range : oriented;
+}
+
+int FindSweepSourceValue(int field, SweepSource& source)
+{
+    source = SweepSource();
+    if (RunControl().failureReported) return kMsgReported;
+    const std::string name = Trimmed(DcLimitText(field));
+    const PartInstanceRecord* part = FindPartByNameInScope(name, 0);
+    const ListNode* device = part ? part->device : nullptr;
+    int rc = 1;
+    auto locate = [&](int list, auto* type) {
+        source.list = list;
+        rc = PositionInList<std::remove_pointer_t<decltype(type)>>(list, device, source.position);
+    };
+    if (device) {
+        switch (part->typeCode) {
+        case kComponentISpice:
+        case kComponentVSpice: locate(kIndependentSourceDeviceList, static_cast<IndependentSourceDevice*>(nullptr)); break;
+        case kComponentPulseSource: locate(kPulseSourceDeviceList, static_cast<PulseSourceDevice*>(nullptr)); break;
+        case kComponentSineSource: locate(kSineSourceDeviceList, static_cast<SineSourceDevice*>(nullptr)); break;
+        case kComponentUserSource: locate(kUserSourceDeviceList, static_cast<UserSourceDevice*>(nullptr)); break;
+        default: break;
+        }
+    }
+    if (rc == 0) return 0;
+    source = SweepSource();
+    ReportAnalysisFailure(kFocusLimitsField, field, name.c_str(), kMsgSweepSourceNotFound);
+    return kMsgReported;
+}
+
+double* SweepSourceValue(const SweepSource& source)
+{
+    DeviceSolverTables& t = AnalogSolver().devices;
+    auto at = [&](auto& table) -> double* {
+        return source.position < table.size() ? &table[source.position].value : nullptr;
+    };
+    switch (source.list) {
+    case kIndependentSourceDeviceList: return at(t.sources);
+    case kPulseSourceDeviceList: return at(t.pulseSources);
+    case kSineSourceDeviceList: return at(t.sineSources);
+    case kUserSourceDeviceList: return at(t.userSources);
+    default: return nullptr;
+    }
+}
+
+void RefreshSweepSourcePointers()
+{
+    // The sources are kept by list and position and resolved at every use, so a stepped case
+    // that rebuilds the device tables needs nothing more than a fresh lookup of the names.
+    DcSweepState& d = DcSweep();
+    if (RunControl().failureReported || RunControl().steppingCases <= 1) return;
+    FindSweepSourceValue(kLimitI1, d.input1);
+    if (d.input2Active) FindSweepSourceValue(kLimitI2, d.input2);
+}
+
+std::string FormatSweepCaption(WindowRecord* window, bool wantRange)
+{
+    const DcSweepState& d = DcSweep();
+    double low = 0.0, high = 0.0;
+    bool any = false;
+    WindowRecord* w = window && window->plot ? window : RunControl().circuitWindow;
+    if (w && w->plot) {
+        const WaveformStore& store = w->plot->store;
+        for (int i = 0; i < store.runCount && i < static_cast<int>(store.runs.size()); ++i) {
+            const double v = store.runs[static_cast<std::size_t>(i)].secondSweepValue;
+            low = any ? std::min(low, v) : v;
+            high = any ? std::max(high, v) : v;
+            any = true;
+        }
+    }
+    if (wantRange && any && low != high) return StrPrintf("%s = %g...%g ", d.input2Name.c_str(), low, high);
+    double value = 0.0;
+    if (d.running)
+        value = d.value2;
+    else if (any)
+        value = high;
+    return StrPrintf("%s = %g ", d.input2Name.c_str(), value);
+}
+
+int DcSweepCase(WindowRecord* window)
+{
+    AnalogSolverState& s = AnalogSolver();
+    DcSweepState& d = DcSweep();
+    AnalysisRunServices& services = RunServices();
+    d.value2 = d.initial2 - d.step2;
+    if (int rc = BeginRunCase(window)) return rc;
+    RefreshSweepSourcePointers();
+    if (!s.operatingPointSet.matrix)
+        if (int rc = PrepareAnalogSolver(false, s.operatingPointSet)) return rc;
+    InstallStampSet(s.operatingPointSet);
+    s.setupDone = 1;
+
+    for (;;) {
+        d.value2 += d.step2;
+        if (!d.input2Active) d.value2 = 0.0;
+        RunControl().input2Value = d.value2;
+        double sweepStep = d.userStep;
+        if (d.initial1 > d.final1) sweepStep = -std::abs(sweepStep);
+        d.userStep = sweepStep;
+        d.step = d.userStep / 100.0;
+        d.minStep = std::abs(d.step / 1e9);
+
+        s.stopFlag = 0;
+        s.iterationMode = kModeInitJunctions;
+        d.value1 = d.initial1 - d.step;
+        s.step = d.step != 0.0 ? d.step : 1.0;
+        s.stepHistory.fill(s.step);
+        s.runPhase = kPhaseOperatingPoint;
+        s.runKind = kRunKindDcSweep;
+        s.operatingPointFlag = 1;
+        s.noOperatingPoint = 0;
+        s.acceptedPointCount = 0;
+        SetBreakpointTimeScale(0.0, 1.0);
+        if (int rc = ReinitializeRunStates()) return rc;
+
+        const int rc = SweepPoints(window);
+        const bool stop = rc != 0 || RunStopRequested();
+        if (services.endCase) services.endCase(window);
+        if (rc) return rc;
+        if (services.writePrintedValues)
+            if (int p = services.writePrintedValues(d.pointsOutput)) return p;
+        RunControl().lastKey = stop && RunControl().lastKey == kEscapeKey ? kEscapeKey : RunControl().lastKey;
+        if (stop || !MoreInput2Values()) return 0;
+    }
+}
+
+int SetupDcAnalysis()
+{
+    WindowRecord* circuit = RunControl().circuitWindow;
+    if (circuit && circuit->plot) {
+        std::int32_t& options = PlotViewOf(circuit->plot).optionWord[kAnalysisDc];
+        if (options == 0) options = kDefaultDcOptions;
+    }
+    return OpenAnalysisWindow();
+}
+
+int RunDcSweep()
+{
+    AnalogSolverState& s = AnalogSolver();
+    DcSweepState& d = DcSweep();
+    WindowRecord* window = RunControl().analysisWindow;
+    RunControl().failureReported = 0;
+    s.hooks.computeIntegrationCoefficients = ComputeIntegrationCoefficients;
+    s.hooks.reinitializeRunStates = ReinitializeRunStates;
+
+    int rc = BeginAnalysisRun();
+    if (rc) return FinishAnalysisRun(nullptr, rc);
+    TransientRun().stateVariables = kStateVariablesZero;
+    rc = ReadDcLimits();
+    AnalysisRunServices& services = RunServices();
+    if (!rc && services.setupPlots) rc = services.setupPlots(window);
+    s.time = 0.0;
+    s.order = 1;
+    s.iterationMode = kModeNormal;
+    s.step = 1.0;
+    s.runKind = kRunKindDcSweep;
+    if (!rc) {
+        Analysis().variables.dcStart = d.initial1;
+        ComputeIntegrationCoefficients();
+    }
+    if (!rc && services.beginPlotWindowRun) rc = services.beginPlotWindowRun(window);
+
+    if (!rc && !RunControl().failureReported) {
+        int out1 = 0, out2 = 0;
+        ResetRunState(out1, out2);
+        d.running = true;
+        bool stop = false;
+        while (!stop) {
+            AdvanceTemperatureSweep();
+            SetHelpBarMessageId(nullptr, kTextRunningDc);
+            for (;;) {
+                rc = DcSweepCase(window);
+                stop = rc != 0 || RunStopRequested();
+                if (stop || !services.moreCases || !services.moreCases()) break;
+            }
+            const TemperatureSweep& sweep = RunControl().temperature;
+            if (rc || stop || std::abs(sweep.current - sweep.high) < 0.001) break;
+        }
+        d.running = false;
+    }
+
+    if (rc == 0 && RunControl().lastKey == kEscapeKey) rc = kMsgStopped;
+    if (RunControl().failureReported) {
+        rc = kMsgReported;
+    } else if (rc == kMsgFailedAtTime) {
+        ReportMessage("SE", kErrorStyle, kMsgFailedAtValue, d.value1);
+        rc = kMsgReported;
+    }
+    return FinishAnalysisRun(nullptr, rc);
+}
+
+}  // namespace kq5

@@ -1,0 +1,306 @@
+#include "analog/device_dispatch.h"
+
+#include <algorithm>
+#include <array>
+
+#include "analog/analysis_state.h"
+#include "analog/convergence.h"
+#include "analog/linear_stamps.h"
+#include "core/device_lists.h"
+#include "core/expr_math_errors.h"
+#include "core/message_reporter.h"
+#include "devices/bjt_device.h"
+#include "devices/controlled_source_devices.h"
+#include "devices/diode_device.h"
+#include "devices/fet_devices.h"
+#include "devices/inductor_load.h"
+#include "devices/line_switch_devices.h"
+#include "devices/poly_load.h"
+#include "devices/source_load.h"
+#include "devices/special_devices.h"
+
+namespace kq5 {
+
+namespace {
+
+// "The analog simulator cannot load a kind of device this circuit holds."
+constexpr int kMsgUnsupportedDeviceKind = 5368;
+
+constexpr int kNoList = 1000;
+
+// When a load runs: every pass, only when its list holds records, or only once the set-up is
+// done and its list holds records.
+enum LoadCondition : int { kLoadAlways, kLoadWhenPresent, kLoadWhenSetUpAndPresent };
+
+struct SlotRow {
+    int list;  // the list whose records the kind loads (kNoList: none to check)
+    LoadCondition condition;
+    DeviceSetupFn setup;
+    DeviceLoadFn load;
+};
+
+using SlotTable = std::array<SlotRow, kSlotCount>;
+
+SlotTable MakeBuiltInSlots()
+{
+    SlotTable t{};
+    auto set = [&](DeviceKindSlot slot, int list, LoadCondition condition, DeviceSetupFn setup, DeviceLoadFn load) {
+        t[slot] = {list, condition, setup, load};
+    };
+    set(kSlotDiodes, kDiodeDeviceList, kLoadAlways, nullptr, nullptr);
+    set(kSlotLossyLines, kLossyLineDeviceList, kLoadWhenPresent, nullptr, nullptr);
+    set(kSlotLinearSources, kLinearSourceDeviceList, kLoadAlways, SetupLinearSources, LoadLinearSources);
+    set(kSlotPolySources, 22, kLoadAlways, SetupPolySources, LoadPolySources);
+    set(kSlotLaplaceSources, kLaplaceSourceDeviceList, kLoadWhenSetUpAndPresent, nullptr, nullptr);
+    set(kSlotLaplaceTableSources, kFreqTableSourceDeviceList, kLoadWhenSetUpAndPresent, nullptr, nullptr);
+    set(kSlotFormulaSources, kFormulaSourceDeviceList, kLoadWhenPresent, nullptr, nullptr);
+    set(kSlotSampleHolds, kSampleHoldDeviceList, kLoadAlways, nullptr, nullptr);
+    set(kSlotTableSources, kTableSourceDeviceList, kLoadAlways, nullptr, nullptr);
+    set(kSlotBjts, kBjtDeviceList, kLoadAlways, nullptr, nullptr);
+    set(kSlotOpamps, kNoList, kLoadAlways, SetupOpamps, LoadOpamps);
+    set(kSlotMosLevel123, kMosfetDeviceList, kLoadAlways, nullptr, nullptr);
+    set(kSlotMosLevel45, kNoList, kLoadAlways, nullptr, nullptr);
+    set(kSlotMosLevel8, kNoList, kLoadAlways, nullptr, nullptr);
+    set(kSlotJfets, kJfetDeviceList, kLoadAlways, nullptr, nullptr);
+    set(kSlotGaasfets, kGaasfetDeviceList, kLoadAlways, nullptr, nullptr);
+    set(kSlotIdealLines, kIdealLineDeviceList, kLoadAlways, nullptr, nullptr);
+    set(kSlotSources, kNoList, kLoadAlways, SetupSources, LoadSources);
+    set(kSlotDacOutputs, 7, kLoadAlways, nullptr, nullptr);
+    set(kSlotDigitalToAnalog, kNoList, kLoadAlways, nullptr, nullptr);
+    set(kSlotResistors, kNoList, kLoadAlways, SetupResistors, LoadResistors);
+    set(kSlotVoltageSwitches, kNoList, kLoadAlways, SetupVoltageSwitches, LoadVoltageSwitches);
+    set(kSlotCurrentSwitches, kNoList, kLoadAlways, SetupCurrentSwitches, LoadCurrentSwitches);
+    set(kSlotSwitches, kNoList, kLoadAlways, SetupSwitches, LoadSwitches);
+    set(kSlotInductors, kNoList, kLoadAlways, SetupInductorsAndCouplings, LoadInductorsAndCouplings);
+    set(kSlotCapacitors, kNoList, kLoadAlways, SetupCapacitors, LoadCapacitors);
+    set(kSlotAdcNodes, kNoList, kLoadAlways, nullptr, nullptr);
+    set(kSlotInitialValues, kNoList, kLoadAlways, SetupInitialValues, LoadInitialValues);
+    return t;
+}
+
+SlotTable& Slots()
+{
+    static SlotTable table = MakeBuiltInSlots();
+    return table;
+}
+
+bool ListHasRecords(int list) { return list != kNoList && DeviceList(list).count > 0; }
+
+// A kind whose records would be left out of the equations.
+bool MissingLoad(const SlotRow& row)
+{
+    if (row.load || !ListHasRecords(row.list)) return false;
+    // The MOSFET list is shared by three loads; any of them serves.
+    if (row.list == kMosfetDeviceList)
+        return !Slots()[kSlotMosLevel45].load && !Slots()[kSlotMosLevel8].load;
+    return true;
+}
+
+}  // namespace
+
+StampCursor::StampCursor(const StampRange& range)
+{
+    const std::vector<MatrixElementRef>& pool = *AnalogSolver().pool;
+    assert(range.reserved && range.first + range.count <= static_cast<std::int32_t>(pool.size()));
+    next_ = pool.data() + range.first;
+    end_ = next_ + range.count;
+}
+
+void BeginDeviceReservations(StampRange& range)
+{
+    const std::int32_t first = static_cast<std::int32_t>(AnalogSolver().pool->size());
+    // Both stamp sets of a run reserve in the same order, so a device's stretch is the same in
+    // each; a difference means set-up and load no longer walk the devices alike.
+    assert(!range.reserved || range.first == first);
+    range.first = first;
+}
+
+void EndDeviceReservations(StampRange& range)
+{
+    const std::int32_t count = static_cast<std::int32_t>(AnalogSolver().pool->size()) - range.first;
+    assert(!range.reserved || range.count == count);
+    range.count = count;
+    range.reserved = true;
+}
+
+int ReserveMatrixElement(int row, int column)
+{
+    AnalogSolverState& s = AnalogSolver();
+    MatrixElement* element = MatrixGetElement(s.matrix, row, column);
+    if (!element) return kMsgInsufficientMemory;
+    try {
+        s.pool->emplace_back(element);
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+    return 0;
+}
+
+int ReserveConductanceElements(int a, int b)
+{
+    if (int rc = ReserveMatrixElement(a, b)) return rc;
+    if (int rc = ReserveMatrixElement(b, a)) return rc;
+    if (int rc = ReserveMatrixElement(a, a)) return rc;
+    return ReserveMatrixElement(b, b);
+}
+
+int ReserveTransconductanceElements(int a, int b, int c, int d)
+{
+    if (int rc = ReserveMatrixElement(c, a)) return rc;
+    if (int rc = ReserveMatrixElement(c, b)) return rc;
+    if (int rc = ReserveMatrixElement(d, a)) return rc;
+    return ReserveMatrixElement(d, b);
+}
+
+int ReserveBranchElements(int r, int b, int c)
+{
+    if (int rc = ReserveMatrixElement(r, b)) return rc;
+    if (int rc = ReserveMatrixElement(r, c)) return rc;
+    if (int rc = ReserveMatrixElement(b, r)) return rc;
+    return ReserveMatrixElement(c, r);
+}
+
+int ReserveBranchElements2(int r, int b, int c) { return ReserveBranchElements(r, b, c); }
+int ReserveBranchElementsAlias(int r, int b, int c) { return ReserveBranchElements(r, b, c); }
+
+int ReserveControlledSourceElements(int subKind, int r, int cp, int cn, int p, int n)
+{
+    switch (subKind) {
+    case 0:
+        return ReserveTransconductanceElements(cp, cn, p, n);
+    case 1:
+        if (int rc = ReserveBranchElements(r, cp, cn)) return rc;
+        if (int rc = ReserveMatrixElement(p, r)) return rc;
+        return ReserveMatrixElement(n, r);
+    case 2:
+        if (int rc = ReserveMatrixElement(r, cp)) return rc;
+        if (int rc = ReserveMatrixElement(r, cn)) return rc;
+        return ReserveBranchElements(r, p, n);
+    case 3:
+        if (int rc = ReserveBranchElements(r, cp, cn)) return rc;
+        if (int rc = ReserveBranchElements(r + 1, p, n)) return rc;
+        return ReserveMatrixElement(r + 1, r);
+    default:
+        return 0;
+    }
+}
+
+double& RhsEntry(int row) { return AnalogSolver().rhs[static_cast<std::size_t>(row)]; }
+
+void StampBranchIncidence(StampCursor& c, int row, double value)
+{
+    c.Add(1.0);
+    c.Add(-1.0);
+    c.Add(1.0);
+    c.Add(-1.0);
+    RhsEntry(row) += value;
+}
+
+void StampControlledSource(StampCursor& c, int subKind, double gain)
+{
+    switch (subKind) {
+    case 0:
+        c.Add(gain);
+        c.Add(-gain);
+        c.Add(-gain);
+        c.Add(gain);
+        break;
+    case 1:
+        c.Add(1.0);
+        c.Add(-1.0);
+        c.Add(1.0);
+        c.Add(-1.0);
+        c.Add(gain);
+        c.Add(-gain);
+        break;
+    case 2:
+        c.Add(-gain);
+        c.Add(gain);
+        c.Add(1.0);
+        c.Add(-1.0);
+        c.Add(1.0);
+        c.Add(-1.0);
+        break;
+    case 3:
+        for (int i = 0; i < 2; ++i) {
+            c.Add(1.0);
+            c.Add(-1.0);
+            c.Add(1.0);
+            c.Add(-1.0);
+        }
+        c.Add(-gain);
+        break;
+    default:
+        break;
+    }
+}
+
+void ClearMatrixForLoad(bool keepValues)
+{
+    AnalogSolverState& s = AnalogSolver();
+    if (!s.matrix) return;
+    std::fill(s.rhs.begin(), s.rhs.end(), 0.0);
+    if (!keepValues) MatrixClear(s.matrix);
+}
+
+void RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn setup, DeviceLoadFn load)
+{
+    Slots()[slot].setup = setup;
+    Slots()[slot].load = load;
+}
+
+LoadModeFlags ComputeLoadModeFlags(const AnalogSolverState& s)
+{
+    LoadModeFlags f;
+    const int mode = s.iterationMode;
+    f.capacitorLoad = (s.runPhase == kPhaseOperatingPoint && mode == kModeInitJunctions) ||
+                              (s.useInitialConditions && mode == kModeFirstTimePoint)
+                          ? 0
+                          : 1;
+    f.dynamic = s.runPhase == kPhaseTimeSteps || s.runPhase == kPhaseAcBias;
+    f.transientWithIc = s.runKind == kRunKindTransient && s.useInitialConditions;
+    f.charge = s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindTransient || mode == kModeSmallSignal;
+    f.icAtPreparation = mode == kModeFirstTimePoint && s.useInitialConditions;
+    f.prediction = mode == kModePredictor || mode == kModeFirstTimePoint;
+    f.chargeStorage = f.dynamic || f.transientWithIc || mode == kModeSmallSignal;
+    return f;
+}
+
+int SetupAllDevices()
+{
+    // A set-up pass over a set that was set up before finds the same elements again; the
+    // pool starts over so that every device's stretch comes out as before.
+    if (AnalogSolver().pool) AnalogSolver().pool->clear();
+    ClearMatrixForLoad(true);
+    for (const SlotRow& row : Slots())
+        if (row.setup)
+            if (int rc = row.setup()) return rc;
+    return 0;
+}
+
+int LoadCircuit()
+{
+    AnalogSolverState& s = AnalogSolver();
+    s.flags = ComputeLoadModeFlags(s);
+    s.stepFactors = {1.0, 1.0, 1.0};
+    const bool setUp = s.setupDone != 0;
+    if (!setUp)
+        if (int rc = SetupAllDevices()) return rc;
+    if (Analysis().analysisKind == kAnalysisAc && s.preparationLoad) CopySolutionToComplex();
+    ClearMatrixForLoad(!setUp);
+
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const SlotRow& row = Slots()[static_cast<std::size_t>(slot)];
+        if (MissingLoad(row)) return kMsgUnsupportedDeviceKind;
+        const bool skip = !row.load || (row.condition == kLoadWhenPresent && !ListHasRecords(row.list)) ||
+                          (row.condition == kLoadWhenSetUpAndPresent && (!setUp || !ListHasRecords(row.list)));
+        if (!skip)
+            if (int rc = row.load()) return rc;
+        // The ADC devices convert their inputs once, in the preparation load.
+        if (slot == kSlotAdcNodes && s.preparationLoad && s.hooks.updateAdcDevices)
+            if (int rc = s.hooks.updateAdcDevices()) return rc;
+    }
+    return ReportMathError();
+}
+
+}  // namespace kq5

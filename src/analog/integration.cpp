@@ -1,0 +1,200 @@
+#include "analog/integration.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"  // ClampedExp
+#include "core/device_lists.h"
+#include "devices/bjt_device.h"
+#include "devices/fet_devices.h"
+
+namespace kq5 {
+
+namespace {
+
+// Gear of order k: solve M a = r, M (k+1) x (k+1) with a first row of ones and
+// M[j][i] = (sum of the last i steps / step)^j below it, r = (0, -1/step, 0, ...).
+void GearCoefficients(int order, double step, const StepHistory& history,
+                      IntegrationCoefficients& a)
+{
+    constexpr int kN = kMaxGearOrder + 2;
+    double m[kN][kN] = {};
+    a.fill(0.0);
+    a[1] = -1.0 / step;
+    for (int i = 0; i <= order; ++i) m[0][i] = 1.0;
+    double sum = 0.0;
+    for (int i = 1; i <= order; ++i) {
+        sum += history[static_cast<std::size_t>(i - 1)];
+        const double ratio = sum / step;
+        double power = 1.0;
+        for (int j = 1; j <= order; ++j) {
+            power *= ratio;
+            m[j][i] = power;
+        }
+    }
+    // Elimination without pivoting: row 0 has a unit pivot and zeros below it in column 0,
+    // and the power rows are well conditioned for the steps a run uses.
+    for (int p = 1; p <= order; ++p) {
+        for (int r = p + 1; r <= order; ++r) {
+            const double f = m[r][p] / m[p][p];
+            if (f == 0.0) continue;
+            for (int c = p; c <= order; ++c) m[r][c] -= f * m[p][c];
+            a[static_cast<std::size_t>(r)] -= f * a[static_cast<std::size_t>(p)];
+        }
+    }
+    for (int r = order; r >= 0; --r) {
+        double v = a[static_cast<std::size_t>(r)];
+        for (int c = r + 1; c <= order; ++c) v -= m[r][c] * a[static_cast<std::size_t>(c)];
+        a[static_cast<std::size_t>(r)] = v / m[r][r];
+    }
+}
+
+}  // namespace
+
+bool ComputeIntegrationCoefficientsFor(int method, int order, double step,
+                                       const StepHistory& history,
+                                       IntegrationCoefficients& coefficients)
+{
+    if (method == kMethodTrap) {
+        if (order == 1) {
+            coefficients[0] = 1.0 / step;
+            coefficients[1] = -1.0 / step;
+            return true;
+        }
+        if (order == 2) {
+            coefficients[0] = 2.0 / step;
+            coefficients[1] = 1.0;
+            return true;
+        }
+        return false;
+    }
+    if (order < 1 || order > kMaxGearOrder) return false;
+    GearCoefficients(order, step, history, coefficients);
+    return true;
+}
+
+double TruncationErrorFactor(int method, int order)
+{
+    static constexpr double kGear[kMaxGearOrder] = {1.0 / 2.0,    2.0 / 9.0,    3.0 / 22.0,
+                                                    12.0 / 125.0, 10.0 / 137.0, 20.0 / 343.0};
+    static constexpr double kTrap[kMaxTrapOrder] = {1.0 / 2.0, 1.0 / 12.0};
+    if (method == kMethodTrap) return order >= 1 && order <= kMaxTrapOrder ? kTrap[order - 1] : 0.0;
+    return order >= 1 && order <= kMaxGearOrder ? kGear[order - 1] : 0.0;
+}
+
+double StateTruncationStepSquared(int method, int order, double step, const StepHistory& history,
+                                  std::span<const double, kStateSlots> charge,
+                                  std::span<const double, kStateSlots> current,
+                                  const TruncationTolerances& tol, double bound)
+{
+    // The divided differences of order k read charge slots 0 .. k+1.
+    if (order < 1 || order > kMaxStateOrder) return bound;
+    const double currentTol =
+        tol.reltol * std::max(std::abs(current[0]), std::abs(current[1])) + tol.abstol;
+    const double chargeTol =
+        tol.reltol * std::max({std::abs(charge[0]), std::abs(charge[1]), tol.chgtol}) / step;
+    const double tolerance = std::max(currentTol, chargeTol);
+
+    double d[kStateSlots];
+    double t[kStateSlots];
+    for (int m = 0; m <= order + 1; ++m) d[m] = charge[static_cast<std::size_t>(m)];
+    for (int m = 0; m <= order; ++m) t[m] = history[static_cast<std::size_t>(m)];
+    for (int j = order;;) {
+        for (int m = 0; m <= j; ++m) d[m] = (d[m] - d[m + 1]) / t[m];
+        if (--j < 0) break;
+        for (int m = 0; m <= j; ++m) t[m] = t[m + 1] + history[static_cast<std::size_t>(m)];
+    }
+
+    const double factor = TruncationErrorFactor(method, order);
+    double del = tol.trtol * tolerance / std::max(tol.abstol, factor * std::abs(d[0]));
+    if (order == 2)
+        del = std::sqrt(del);
+    else if (order > 2)
+        del = ClampedExp(std::log(del) / order);
+    return std::min(bound, del * del);
+}
+
+}  // namespace kq5
+
+// --- the running analysis ----------------------------------------------------------------
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kBjtStateSlots = 5 * kStateSlots;
+constexpr int kMosfetStateSlots = 7 * kStateSlots;
+// Of a bipolar or MOSFET block only the first three states hold junction and gate charges
+// whose error matters to the step.
+constexpr int kTestedBlockStates = 3;
+
+TruncationTolerances SolverTolerances()
+{
+    const GlobalOptionValues& o = GlobalOptions().values;
+    return {o.reltol, o.abstol, o.chgtol, o.trtol};
+}
+
+// sqrt of the smallest squared estimate over the tested states; 1e10 without states.
+double SmallestStateEstimate()
+{
+    const AnalogSolverState& s = AnalogSolver();
+    const TruncationTolerances tol = SolverTolerances();
+    const std::size_t slots = std::min(s.chargeStates.size(), s.currentStates.size());
+    double bound = 1e20;
+    auto test = [&](std::size_t index) {
+        if (index + kStateSlots > slots) return;
+        bound = StateTruncationStepSquared(
+            s.method, s.order, s.step, s.stepHistory,
+            std::span<const double, kStateSlots>(s.chargeStates.data() + index, kStateSlots),
+            std::span<const double, kStateSlots>(s.currentStates.data() + index, kStateSlots), tol,
+            bound);
+    };
+    const std::size_t plain = std::min<std::size_t>(static_cast<std::size_t>(s.plainStateSlots), slots);
+    for (std::size_t i = 0; i < plain; i += kStateSlots) test(i);
+    std::size_t block = plain;
+    const int bjts = DeviceList(kBjtDeviceList).count;
+    for (int b = 0; b < bjts; ++b, block += kBjtStateSlots)
+        for (int k = 0; k < kTestedBlockStates; ++k) test(block + static_cast<std::size_t>(k) * kStateSlots);
+    const int mosfets = DeviceList(kMosfetDeviceList).count;
+    for (int m = 0; m < mosfets; ++m, block += kMosfetStateSlots)
+        for (int k = 0; k < kTestedBlockStates; ++k) test(block + static_cast<std::size_t>(k) * kStateSlots);
+    return std::sqrt(bound);
+}
+
+}  // namespace
+
+void ComputeIntegrationCoefficients()
+{
+    AnalogSolverState& s = AnalogSolver();
+    if (!ComputeIntegrationCoefficientsFor(s.method, s.order, s.step, s.stepHistory, s.coefficients))
+        return;
+    s.ag0 = s.coefficients[0];
+    s.ag1 = s.coefficients[1];
+}
+
+double EstimateTruncationStep(int stateIndex, double bound)
+{
+    const AnalogSolverState& s = AnalogSolver();
+    const std::size_t index = static_cast<std::size_t>(stateIndex);
+    if (stateIndex < 0 || index + kStateSlots > s.chargeStates.size() ||
+        index + kStateSlots > s.currentStates.size())
+        return bound;
+    return StateTruncationStepSquared(
+        s.method, s.order, s.step, s.stepHistory,
+        std::span<const double, kStateSlots>(s.chargeStates.data() + index, kStateSlots),
+        std::span<const double, kStateSlots>(s.currentStates.data() + index, kStateSlots),
+        SolverTolerances(), bound);
+}
+
+double TruncationStepEstimate(double initialStep)
+{
+    return std::min({SmallestStateEstimate(), initialStep, 2.0 * AnalogSolver().step});
+}
+
+double InterfaceTruncationStepEstimate(double initialStep)
+{
+    return std::min(SmallestStateEstimate(), initialStep);
+}
+
+}  // namespace kq5

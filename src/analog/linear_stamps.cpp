@@ -1,0 +1,435 @@
+#include "analog/linear_stamps.h"
+
+#include <cmath>
+#include <complex>
+
+#include "analog/analysis_state.h"
+#include "analog/charge_integration.h"
+#include "analog/convergence.h"
+#include "analog/device_dispatch.h"
+#include "analog/numeric_helpers.h"
+#include "core/expr_evaluator.h"
+#include "core/message_reporter.h"
+#include "devices/capacitor_device.h"
+#include "devices/controlled_source_devices.h"
+#include "devices/inductor_device.h"
+#include "devices/line_switch_devices.h"
+#include "devices/opamp_device.h"
+#include "devices/resistor_device.h"
+#include "netlist/model_statements.h"
+#include "netlist/model_types.h"
+#include "netlist/spice_reader_state.h"
+
+namespace kq5 {
+
+namespace {
+
+// Model parameter positions.
+constexpr int kCapMultiplier = 0, kCapVc1 = 1, kCapVc2 = 2;
+constexpr int kResMultiplier = 0;
+constexpr int kSwitchRon = 0, kSwitchRoff = 1, kSwitchOn = 2, kSwitchOff = 3;
+constexpr int kOpaA = 3, kOpaSrp = 8, kOpaSrn = 9;
+
+double ModelValue(const EvaluatedModel* model, int index, double fallback = 0.0)
+{
+    if (!model || index >= static_cast<int>(model->params.size())) return fallback;
+    const float v = model->Param(index);
+    return IsParamNotGiven(v) ? fallback : static_cast<double>(v);
+}
+
+const std::vector<double>& X() { return SolutionVector(); }
+double V(int node) { return X()[static_cast<std::size_t>(node)]; }
+
+// Re-evaluates a value written as a formula (not while it is the item being stepped), clamps
+// it and makes it the given and working value. 0 or the evaluator's message id.
+template <class Device>
+int EvaluateValueFormula(Device& d, void (*clamp)(double&))
+{
+    AnalogSolverState& s = AnalogSolver();
+    if (!d.valueExpression.compiled) return 0;
+    if (s.hooks.isSteppedItem && s.hooks.isSteppedItem(&d.value)) return 0;
+    std::complex<double> result;
+    if (int rc = EvaluateExpression(*d.valueExpression.compiled, result)) return rc;
+    double value = result.real();
+    clamp(value);
+    d.nominal = d.value = value;
+    return 0;
+}
+
+// The resistance of a switch between its on and off states: the exponential blend that moves
+// smoothly from RON to ROFF and passes their geometric mean at the midpoint.
+double TransitionResistance(double ron, double roff, double on, double off, double control)
+{
+    const double lm = std::log(ron * roff) * 0.5;
+    const double lr = std::log(ron / roff);
+    const double vm = (on + off) * 0.5;
+    const double vd = on - off;
+    const double x = control - vm;
+    return ClampedExp(lm + 3.0 * lr * x / (2.0 * vd) - 2.0 * lr * x * x * x / (vd * vd * vd));
+}
+
+// Loads an S or W switch from its control value; a change of state counts as unconverged.
+void LoadModelSwitch(const EvaluatedModel* model, double control, SwitchStamps& st)
+{
+    const double ron = ModelValue(model, kSwitchRon, 1.0);
+    const double roff = ModelValue(model, kSwitchRoff, 1e6);
+    const double on = ModelValue(model, kSwitchOn);
+    const double off = ModelValue(model, kSwitchOff);
+    int state = 3;
+    double r = 0.0;
+    if ((on < off && control <= on) || (off < on && control >= on)) {
+        state = 1;
+        r = ron;
+    } else if ((on < off && control >= off) || (off < on && control <= off)) {
+        state = 2;
+        r = roff;
+    } else {
+        r = TransitionResistance(ron, roff, on, off, control);
+    }
+    if (state != st.state) {
+        st.state = state;
+        ++AnalogSolver().nonConvergedCount;
+    }
+    st.resistance = r;
+    StampCursor c(st.stamps);
+    StampConductance(c, 1.0 / r);
+    c.Finish();
+}
+
+template <class Device, class Stamps>
+int SetupConductances(int list, std::vector<Stamps>& table, std::int32_t Device::*a, std::int32_t Device::*b)
+{
+    return ForEachDeviceWithStamps<Device>(list, table, [&](Device& d, Stamps& st) {
+        BeginDeviceReservations(st.stamps);
+        if (int rc = ReserveConductanceElements(d.*a, d.*b)) return rc;
+        EndDeviceReservations(st.stamps);
+        return 0;
+    });
+}
+
+std::vector<InitialConditionEntry>& InitialRows() { return NetlistReader().initialConditions.entries; }
+
+}  // namespace
+
+// ---- resistors --------------------------------------------------------------------------
+
+int SetupResistors()
+{
+    return SetupConductances<ResistorDevice>(kResistorDeviceList, AnalogSolver().devices.resistors,
+                                             &ResistorDevice::nodeA, &ResistorDevice::nodeB);
+}
+
+int LoadResistors()
+{
+    return ForEachDeviceWithStamps<ResistorDevice>(kResistorDeviceList, AnalogSolver().devices.resistors,
+                                         [](ResistorDevice& r, ResistorStamps& st) {
+        if (int rc = EvaluateValueFormula(r, ClampAwayFromZeroRmin)) return rc;
+        ClampAwayFromZeroRmin(r.value);
+        double resistance = st.tempFactor * r.value;
+        if (r.model) resistance *= ModelValue(r.model, kResMultiplier, 1.0);
+        st.resistance = resistance;
+        StampCursor c(st.stamps);
+        StampConductance(c, 1.0 / resistance);
+        c.Finish();
+        if (r.valueExpression.compiled) UpdateConvergedValue(resistance, st.previousValue);
+        return 0;
+    });
+}
+
+// ---- capacitors -------------------------------------------------------------------------
+
+int SetupCapacitors()
+{
+    return SetupConductances<CapacitorDevice>(kCapacitorDeviceList, AnalogSolver().devices.capacitors,
+                                              &CapacitorDevice::nodeA, &CapacitorDevice::nodeB);
+}
+
+int LoadCapacitors()
+{
+    AnalogSolverState& s = AnalogSolver();
+    return ForEachDeviceWithStamps<CapacitorDevice>(kCapacitorDeviceList, s.devices.capacitors,
+                                          [&s](CapacitorDevice& cap, CapacitorStamps& st) {
+        if (int rc = EvaluateValueFormula(cap, ClampAwayFromZeroTiny)) return rc;
+        double capacitance = cap.value * st.tempFactor;
+        if (cap.model) capacitance *= ModelValue(cap.model, kCapMultiplier, 1.0);
+
+        double v = cap.initialCondition;
+        if (s.flags.capacitorLoad) {
+            v = V(cap.nodeA) - V(cap.nodeB);
+            if (v != 0.0 && std::fabs(v) <= 1e-50) v = v < 0.0 ? -1e-50 : 1e-50;
+        }
+        const bool coefficients = cap.model && !st.isLinear;
+        const double vc1 = coefficients ? ModelValue(cap.model, kCapVc1) : 0.0;
+        const double vc2 = coefficients ? ModelValue(cap.model, kCapVc2) : 0.0;
+        const double c0 = capacitance;
+        if (coefficients) capacitance *= 1.0 + vc1 * v + vc2 * v * v;
+
+        const auto k = static_cast<std::size_t>(st.stateSlot);
+        std::vector<double>& q = s.chargeStates;
+        if (s.iterationMode == kModePredictor) {
+            q[k] = q[k + 1];
+        } else {
+            const double vq = s.iterationMode == kModeFirstTimePoint && s.useInitialConditions ? cap.initialCondition : v;
+            if (coefficients) {
+                // The charge of C(V) = C0 (1 + VC1 V + VC2 V^2), integrated from 0 to V.
+                const float fv = static_cast<float>(vq);
+                q[k] = static_cast<float>(c0) * (fv + 0.5f * static_cast<float>(vc1) * fv * fv +
+                                                 static_cast<float>(vc2) * fv * fv * fv / 3.0f);
+            } else {
+                q[k] = capacitance * vq;
+            }
+            if (s.iterationMode == kModeFirstTimePoint) q[k + 1] = q[k];
+        }
+
+        double geq = 0.0;
+        double ceq = 0.0;
+        IntegrateCharge(st.stateSlot, capacitance, geq, ceq);
+        if (coefficients) ceq = ceq - geq * v + s.ag0 * q[k];
+        if (ceq != 0.0 && std::fabs(ceq) > 1e50) ceq = ceq < 0.0 ? -1e50 : 1e50;
+        if (s.iterationMode == kModeFirstTimePoint) s.currentStates[k + 1] = s.currentStates[k];
+
+        RhsEntry(cap.nodeA) -= ceq;
+        RhsEntry(cap.nodeB) += ceq;
+        if (cap.valueExpression.compiled) UpdateConvergedValue(capacitance, st.previousValue);
+        st.capacitance = capacitance;
+        cap.charge = q[k];
+        cap.current = s.currentStates[k];
+        StampCursor c(st.stamps);
+        StampConductance(c, geq);
+        c.Finish();
+        return 0;
+    });
+}
+
+// ---- linear controlled sources ----------------------------------------------------------
+
+int SetupLinearSources()
+{
+    return ForEachDeviceWithStamps<LinearSourceDevice>(kLinearSourceDeviceList, AnalogSolver().devices.linearSources,
+                                             [](LinearSourceDevice& e, LinearSourceStamps& st) {
+        BeginDeviceReservations(st.stamps);
+        if (int rc = ReserveControlledSourceElements(st.subKind, st.branch, e.controlPlus, e.controlMinus,
+                                                     e.outputPlus, e.outputMinus))
+            return rc;
+        EndDeviceReservations(st.stamps);
+        return 0;
+    });
+}
+
+int LoadLinearSources()
+{
+    return ForEachDeviceWithStamps<LinearSourceDevice>(kLinearSourceDeviceList, AnalogSolver().devices.linearSources,
+                                             [](LinearSourceDevice& e, LinearSourceStamps& st) {
+        StampCursor c(st.stamps);
+        StampControlledSource(c, st.subKind, e.gain);
+        c.Finish();
+        if (st.subKind == 0)
+            st.output = e.gain * (V(e.controlPlus) - V(e.controlMinus));
+        else if (st.subKind == 1)
+            st.output = e.gain * V(st.branch);
+        else
+            st.output = 0.0;
+        e.current = st.output;
+        return 0;
+    });
+}
+
+// ---- switches ---------------------------------------------------------------------------
+
+int SetupVoltageSwitches()
+{
+    return SetupConductances<VoltageSwitchDevice>(kVoltageSwitchDeviceList, AnalogSolver().devices.voltageSwitches,
+                                                  &VoltageSwitchDevice::outputPlus, &VoltageSwitchDevice::outputMinus);
+}
+
+int LoadVoltageSwitches()
+{
+    return ForEachDeviceWithStamps<VoltageSwitchDevice>(kVoltageSwitchDeviceList, AnalogSolver().devices.voltageSwitches,
+                                              [](VoltageSwitchDevice& sw, SwitchStamps& st) {
+        LoadModelSwitch(sw.model, V(sw.controlPlus) - V(sw.controlMinus), st);
+        return 0;
+    });
+}
+
+int SetupCurrentSwitches()
+{
+    return SetupConductances<CurrentSwitchDevice>(kCurrentSwitchDeviceList, AnalogSolver().devices.currentSwitches,
+                                                  &CurrentSwitchDevice::outputPlus, &CurrentSwitchDevice::outputMinus);
+}
+
+int LoadCurrentSwitches()
+{
+    return ForEachDeviceWithStamps<CurrentSwitchDevice>(kCurrentSwitchDeviceList, AnalogSolver().devices.currentSwitches,
+                                              [](CurrentSwitchDevice& sw, SwitchStamps& st) {
+        LoadModelSwitch(sw.model, V(st.controlBranch), st);
+        return 0;
+    });
+}
+
+int SetupSwitches()
+{
+    return SetupConductances<SwitchDevice>(kSwitchDeviceList, AnalogSolver().devices.switches,
+                                           &SwitchDevice::outputA, &SwitchDevice::outputB);
+}
+
+int LoadSwitches()
+{
+    AnalogSolverState& s = AnalogSolver();
+    return ForEachDeviceWithStamps<SwitchDevice>(kSwitchDeviceList, s.devices.switches, [&s](SwitchDevice& sw, SwitchStamps& st) {
+        double x = 0.0;
+        if (sw.mode == kSwitchTime)
+            x = s.time;
+        else if (sw.mode == kSwitchVoltage)
+            x = V(sw.controlB) - V(sw.controlA);
+        else
+            x = V(BranchOfDevice(sw.controlInductor));
+        const double low = sw.threshold1;
+        const double high = sw.threshold2;
+        const bool closed = (low < high && low <= x && x <= high) || (high < low && (x <= high || x >= low));
+        const int state = closed ? 1 : 0;
+        if (state != st.state) {
+            st.state = state;
+            ++s.nonConvergedCount;
+        }
+        const double g = closed ? sw.onConductance : sw.offConductance;
+        st.resistance = 1.0 / g;
+        StampCursor c(st.stamps);
+        StampConductance(c, g);
+        c.Finish();
+        return 0;
+    });
+}
+
+// ---- op-amp gain stages -----------------------------------------------------------------
+
+namespace {
+
+// The op-amp's pins: non-inverting and inverting input, output.
+int InPlus(const OpampDevice& op) { return op.pins[0]; }
+int InMinus(const OpampDevice& op) { return op.pins[1]; }
+int Output(const OpampDevice& op) { return op.pins[3]; }
+
+// A current gain x (V(a) - V(b)) into node c.
+void StampGainStage(StampCursor& c, double g)
+{
+    c.Add(-g);
+    c.Add(g);
+    c.Add(g);
+    c.Add(-g);
+}
+
+}  // namespace
+
+int SetupOpamps()
+{
+    return ForEachDeviceWithStamps<OpampDevice>(kOpampDeviceList, AnalogSolver().devices.opamps, [](OpampDevice& op, OpampStamps& st) {
+        st.level = op.level;
+        BeginDeviceReservations(st.stamps);
+        if (op.level == 1) {
+            if (int rc = ReserveTransconductanceElements(InPlus(op), InMinus(op), Output(op), 0)) return rc;
+        } else if (op.level == 2) {
+            const int n1 = op.internal[0];
+            const int n2 = op.internal[1];
+            if (int rc = ReserveTransconductanceElements(InPlus(op), InMinus(op), n1, 0)) return rc;
+            if (int rc = ReserveTransconductanceElements(n1, 0, n2, 0)) return rc;
+            if (int rc = ReserveTransconductanceElements(n2, 0, Output(op), 0)) return rc;
+        }
+        EndDeviceReservations(st.stamps);
+        return 0;
+    });
+}
+
+int LoadOpamps()
+{
+    AnalogSolverState& s = AnalogSolver();
+    return ForEachDeviceWithStamps<OpampDevice>(kOpampDeviceList, s.devices.opamps, [&s](OpampDevice& op, OpampStamps& st) {
+        const double gain = op.transconductance;
+        StampCursor c(st.stamps);
+        if (st.level == 1) {
+            StampGainStage(c, gain);
+        } else if (st.level == 2) {
+            double g1 = gain;
+            if (!s.preparationLoad) {
+                // The first stage is slew-limited: its current may not charge the first
+                // capacitor faster than the slew rates allow.
+                const double d = gain * (V(InPlus(op)) - V(InMinus(op)));
+                const double cc = op.capacitors[0] ? op.capacitors[0]->nominal : 0.0;
+                const double k = cc / std::pow(ModelValue(op.model, kOpaA, 1.0), 2.0 / 3.0);
+                const double upper = ModelValue(op.model, kOpaSrp) * k;
+                const double lower = -ModelValue(op.model, kOpaSrn) * k;
+                if (d > upper) {
+                    g1 = 1e-50;
+                    RhsEntry(op.internal[0]) += upper;
+                } else if (d < lower) {
+                    g1 = 1e-50;
+                    RhsEntry(op.internal[0]) += lower;
+                }
+            }
+            StampGainStage(c, g1);
+            StampGainStage(c, gain);
+            StampGainStage(c, gain);
+        }
+        c.Finish();
+        return 0;
+    });
+}
+
+// ---- initial node values ----------------------------------------------------------------
+
+int SetupInitialValues()
+{
+    AnalogSolverState& s = AnalogSolver();
+    std::vector<InitialValueStamps>& table = s.devices.initialValues;
+    std::vector<InitialConditionEntry>& rows = InitialRows();
+    try {
+        if (table.size() != rows.size()) table.assign(rows.size(), InitialValueStamps{});
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].letter != 'V') continue;
+        BeginDeviceReservations(table[i].stamps);
+        if (int rc = ReserveConductanceElements(rows[i].nodeA, rows[i].nodeB)) return rc;
+        EndDeviceReservations(table[i].stamps);
+    }
+    return 0;
+}
+
+int LoadInitialValues()
+{
+    AnalogSolverState& s = AnalogSolver();
+    std::vector<InitialValueStamps>& table = s.devices.initialValues;
+    std::vector<InitialConditionEntry>& rows = InitialRows();
+    const bool active = Analysis().analysisKind == kAnalysisDc || s.iterationTotal == 0;
+    for (std::size_t i = 0; i < rows.size() && i < table.size(); ++i) {
+        InitialConditionEntry& row = rows[i];
+        if (row.letter == 'D') {
+            if (active && s.hooks.setDigitalNodeState)
+                s.hooks.setDigitalNodeState(row.nodeA, static_cast<std::uint16_t>(row.digitalState | 0x1F8));
+            continue;
+        }
+        if (row.letter == 'I') {
+            if (auto* l = dynamic_cast<InductorDevice*>(row.inductorDevice); l && !l->initialConditionGiven) {
+                l->initialCondition = row.value;
+                l->initialConditionGiven = 1;
+            }
+            continue;
+        }
+        if (row.letter != 'V') continue;
+        double g = 1e-20;
+        const bool held = row.kind == 1 && !s.useInitialConditions;
+        const bool nodeset = row.kind == 2 &&
+                             (s.iterationMode == kModeInitJunctions || s.iterationMode == kModeFixedInitial);
+        if (s.runPhase == kPhaseOperatingPoint && active && (held || nodeset)) {
+            g = 1e6;
+            RhsEntry(row.nodeA) += 1e6 * row.value;
+            RhsEntry(row.nodeB) -= 1e6 * row.value;
+        }
+        StampCursor c(table[i].stamps);
+        StampConductance(c, g);
+        c.Finish();
+    }
+    return 0;
+}
+
+}  // namespace kq5

@@ -1,0 +1,29 @@
+#pragma once
+// Set-up and load of the simple elements: resistors, capacitors, linear controlled sources
+// (E, F, G, H), the three switch kinds, the op-amp gain stages and the holding conductances of
+// the initial node values.
+namespace kq5 {
+
+int SetupResistors();
+int LoadResistors();
+int SetupCapacitors();
+int LoadCapacitors();
+int SetupLinearSources();
+int LoadLinearSources();
+int SetupVoltageSwitches();
+int LoadVoltageSwitches();
+int SetupCurrentSwitches();
+int LoadCurrentSwitches();
+int SetupSwitches();
+int LoadSwitches();
+int SetupOpamps();
+int LoadOpamps();
+int SetupInitialValues();
+int LoadInitialValues();
+
+// Temperature factors of resistors, capacitors and inductors at the analysis temperature
+// (degrees Celsius), and whether capacitors and inductors keep their voltage or current
+// coefficients.
+void PrepareLinearElementsAtTemperature(double temperature);
+
+}  // namespace kq5

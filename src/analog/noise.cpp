@@ -1,0 +1,249 @@
+#include "analog/noise.h"
+
+#include <array>
+#include <cmath>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "core/device_lists.h"
+#include "devices/bjt_device.h"
+#include "devices/diode_device.h"
+#include "devices/fet_devices.h"
+#include "devices/line_switch_devices.h"
+#include "devices/resistor_device.h"
+#include "devices/source_device.h"
+#include "devices/special_devices.h"
+#include "devices/stamp_ac.h"
+#include "document/circuit_document.h"
+#include "document/node_table.h"
+#include "netlist/component_types.h"
+#include "netlist/model_statements.h"
+#include "netlist/model_types.h"
+#include "netlist/part_instance.h"
+#include "netlist/token_patterns.h"
+#include "netlist/translate_common.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgSourceNotFound = 13530;
+constexpr int kMsgIllegalNodeName = 13561;
+constexpr int kMsgKindNotLoadable = 5368;
+
+struct NoiseBuilders {
+    std::array<NoiseBuilderFn, kNoiseBuilderCount> builders{};
+    bool outOfMemory = false;
+};
+
+NoiseBuilders& Builders()
+{
+    static NoiseBuilders state;
+    return state;
+}
+
+std::vector<NoiseSource>& Table() { return Analysis().noise.sources; }
+
+// The temperature (degrees Celsius) of a resistor: its model's T_ABS, else the run
+// temperature raised by T_REL_GLOBAL, else the run temperature.
+double ResistorTemperature(const ResistorDevice& r)
+{
+    const double run = RunControl().temperature.current;
+    if (!r.model) return run;
+    const double tabs = ModelParam(r.model, "T_ABS", kParamNotGivenDouble);
+    if (!IsParamNotGiven(tabs)) return tabs;
+    const double trel = ModelParam(r.model, "T_REL_GLOBAL", kParamNotGivenDouble);
+    if (!IsParamNotGiven(trel)) return run + trel;
+    return run;
+}
+
+int ResistorNoise(double)
+{
+    std::size_t i = 0;
+    const auto& table = AnalogSolver().devices.resistors;
+    for (const ResistorDevice& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList))) {
+        const std::size_t position = i++;
+        if (!r.sourceFlag) continue;
+        const double resistance =
+            position < table.size() && table[position].resistance != 0.0 ? table[position].resistance : r.value;
+        AddNoiseSource(r.nodeA, r.nodeB, ThermalNoiseDensity(1.0 / resistance, ResistorTemperature(r)));
+    }
+    return 0;
+}
+
+int SwitchNoise(double)
+{
+    const double kelvin = RunControl().temperature.current + kZeroCelsius;
+    const DeviceSolverTables& tables = AnalogSolver().devices;
+    auto add = [&](const std::vector<SwitchStamps>& table, std::size_t i, int a, int b) {
+        const double r = i < table.size() ? table[i].resistance : 0.0;
+        AddNoiseSource(a, b, std::sqrt(kFourK * kelvin) * std::sqrt(r != 0.0 ? 1.0 / std::abs(r) : 0.0));
+    };
+    std::size_t i = 0;
+    for (const SwitchDevice& w : ListRecords<SwitchDevice>(DeviceList(kSwitchDeviceList)))
+        add(tables.switches, i++, w.outputA, w.outputB);
+    i = 0;
+    for (const VoltageSwitchDevice& w : ListRecords<VoltageSwitchDevice>(DeviceList(kVoltageSwitchDeviceList)))
+        add(tables.voltageSwitches, i++, w.outputPlus, w.outputMinus);
+    i = 0;
+    for (const CurrentSwitchDevice& w : ListRecords<CurrentSwitchDevice>(DeviceList(kCurrentSwitchDeviceList)))
+        add(tables.currentSwitches, i++, w.outputPlus, w.outputMinus);
+    return 0;
+}
+
+int ListOfSlot(NoiseBuilderSlot slot)
+{
+    switch (slot) {
+    case kNoiseDiodes: return kDiodeDeviceList;
+    case kNoiseBjts: return kBjtDeviceList;
+    case kNoiseMosfets: return kMosfetDeviceList;
+    case kNoiseJfets: return kJfetDeviceList;
+    case kNoiseGaasfets: return kGaasfetDeviceList;
+    default: return -3;
+    }
+}
+
+// Generators a family can add per record.
+int Capacity()
+{
+    auto n = [](int list) { return DeviceList(list).count; };
+    return n(kResistorDeviceList) + 3 * n(kJfetDeviceList) + 5 * n(kMosfetDeviceList) +
+           3 * n(kGaasfetDeviceList) + 5 * n(kBjtDeviceList) + 3 * n(kDiodeDeviceList) +
+           n(kSwitchDeviceList) + n(kVoltageSwitchDeviceList) + n(kCurrentSwitchDeviceList) + 1;
+}
+
+}  // namespace
+
+double ThermalNoiseDensity(double conductance, double celsius)
+{
+    return std::sqrt(std::abs(conductance) * kFourK * (celsius + kZeroCelsius));
+}
+
+int AllocateNoiseTable()
+{
+    Table().clear();
+    if (!AcStamps().noiseMode) return 0;
+    try {
+        Table().reserve(static_cast<std::size_t>(Capacity()));
+    } catch (const std::bad_alloc&) {
+        return 15002;
+    }
+    return 0;
+}
+
+void FreeNoiseTable()
+{
+    Table().clear();
+    Table().shrink_to_fit();
+}
+
+void AddNoiseSource(int a, int b, double density)
+{
+    if (a == b) return;
+    try {
+        Table().push_back({density, a > 0 ? a : 0, b > 0 ? b : 0});
+    } catch (const std::bad_alloc&) {
+        Builders().outOfMemory = true;
+    }
+}
+
+void AddShotFlickerNoise(int a, int b, double a0, double kf, double x, double f)
+{
+    AddNoiseSource(a, b, std::sqrt(a0 + kf * x / f));
+}
+
+void RegisterNoiseBuilder(NoiseBuilderSlot slot, NoiseBuilderFn builder)
+{
+    if (slot >= 0 && slot < kNoiseBuilderCount) Builders().builders[static_cast<std::size_t>(slot)] = builder;
+}
+
+int BuildNoiseSources()
+{
+    if (!AcStamps().noiseMode) return 0;
+    Table().clear();
+    Builders().outOfMemory = false;
+    const double f = AcStamps().frequency > 0.0 ? AcStamps().frequency : 1e-6;
+    for (int slot = 0; slot < kNoiseBuilderCount; ++slot) {
+        NoiseBuilderFn fn = Builders().builders[static_cast<std::size_t>(slot)];
+        if (!fn) {
+            if (slot == kNoiseResistors) fn = ResistorNoise;
+            if (slot == kNoiseSwitches) fn = SwitchNoise;
+        }
+        if (!fn) {
+            const int list = ListOfSlot(static_cast<NoiseBuilderSlot>(slot));
+            if (list >= -2 && DeviceList(list).count > 0) return kMsgKindNotLoadable;
+            continue;
+        }
+        if (int rc = fn(f)) return rc;
+    }
+    return Builders().outOfMemory ? 15002 : 0;
+}
+
+int ReadNoiseInput(std::string_view name, int& first, int& second)
+{
+    const PartInstanceRecord* part = FindPartByNameInScope(name, 0);
+    const ListNode* device = part ? part->device : nullptr;
+    if (device) {
+        switch (part->typeCode) {
+        case kComponentPulseSource: {
+            const auto* s = static_cast<const PulseSourceDevice*>(device);
+            first = s->nodePlus, second = s->nodeMinus;
+            Analysis().noise.inputAmplitude = 1.0;
+            return 0;
+        }
+        case kComponentUserSource: {
+            const auto* s = static_cast<const UserSourceDevice*>(device);
+            first = s->nodePlus, second = s->nodeMinus;
+            Analysis().noise.inputAmplitude = 1.0;
+            return 0;
+        }
+        case kComponentSineSource: {
+            const auto* s = static_cast<const SineSourceDevice*>(device);
+            first = s->nodePlus, second = s->nodeMinus;
+            Analysis().noise.inputAmplitude = 1.0;
+            return 0;
+        }
+        case kComponentISpice:
+        case kComponentVSpice: {
+            const auto* s = static_cast<const IndependentSourceDevice*>(device);
+            first = s->nodePlus, second = s->nodeMinus;
+            return 0;
+        }
+        default:
+            break;
+        }
+    }
+    ReportAnalysisFailure0(kFocusLimitsField, kLimitNInput, kMsgSourceNotFound);
+    return 15055;
+}
+
+int LookupNoiseNode(std::string_view name)
+{
+    if (RunControl().failureReported) return -1;
+    const int node = LookupNodeNumber(CircuitNodeTable(), name, 0, 0);
+    if (node < 0 || node > AnalogSolver().nodeCount) {
+        const std::string text(name);
+        ReportAnalysisFailure(kFocusLimitsField, kLimitNOutput, text.c_str(), kMsgIllegalNodeName);
+        return -1;
+    }
+    return node;
+}
+
+int ReadNoiseOutput(std::string_view text, int& first, int& second)
+{
+    auto trim = [](std::string_view s) {
+        while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+        while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+        return s;
+    };
+    const std::size_t comma = text.find(',');
+    first = LookupNoiseNode(trim(text.substr(0, comma)));
+    second = comma == std::string_view::npos ? 0 : LookupNoiseNode(trim(text.substr(comma + 1)));
+    return first < 0 || second < 0 ? 15055 : 0;
+}
+
+}  // namespace kq5

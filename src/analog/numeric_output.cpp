@@ -1,0 +1,471 @@
+#include "analog/numeric_output.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/batch_log.h"
+#include "analog/dc_sweep_run.h"
+#include "analog/numeric_helpers.h"
+#include "analog/op_report.h"
+#include "analog/run_control.h"
+#include "app/user_names.h"
+#include "app/window_record.h"
+#include "core/device_lists.h"
+#include "core/engineering_numbers.h"
+#include "core/file_units.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "core/timers.h"
+#include "digital/digital_logic_tables.h"
+#include "document/file_names.h"
+#include "netlist/global_options.h"
+#include "netlist/model_statements.h"
+#include "plots/analysis_run_services.h"
+#include "plots/curve_record.h"
+#include "plots/waveform_store.h"
+
+namespace kq5 {
+
+namespace {
+
+// The device lists whose devices the operating point report covers.
+constexpr int kReportedDeviceLists[] = {34, 28, 15, 19, 23};  // BJT, diode, JFET, MOSFET, GaAsFET
+
+constexpr int kMsgNegativePotential = 13690;
+constexpr int kMsgCheckModelValues = 13691;
+
+int UnitError(int unit)
+{
+    const FileUnit* slot = GetFileUnit(unit);
+    return slot ? slot->lastError : 0;
+}
+
+std::string WithoutBlanks(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return text;
+}
+
+// Right-aligned in width columns after cutting to precision characters ("%*.*s").
+std::string RightAligned(const std::string& text, int width, int precision)
+{
+    std::string cut = text.substr(0, static_cast<std::size_t>(std::max(precision, 0)));
+    if (static_cast<int>(cut.size()) < width) cut.insert(0, static_cast<std::size_t>(width) - cut.size(), ' ');
+    return cut;
+}
+
+// The one conversion of a cell format must take a double: flags, width, precision and one of
+// e, E, f, g, G. Anything else (a text conversion, a star, a second conversion) is not used as a
+// format; the default cell format stands in.
+bool IsSafeDoubleFormat(const std::string& format)
+{
+    int conversions = 0;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') continue;
+        if (i + 1 < format.size() && format[i + 1] == '%') {
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < format.size() && std::string_view("-+ #0").find(format[j]) != std::string_view::npos) ++j;
+        while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) ++j;
+        if (j < format.size() && format[j] == '.') {
+            ++j;
+            while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) ++j;
+        }
+        if (j >= format.size() || std::string_view("eEfgG").find(format[j]) == std::string_view::npos) return false;
+        ++conversions;
+        i = j;
+    }
+    return conversions == 1;
+}
+
+std::string FormatCell(const std::string& format, double value)
+{
+    const std::string& used = IsSafeDoubleFormat(format) ? format : CurvePrintAxis{}.format;
+    return StrPrintf(used.c_str(), value);
+}
+
+struct PrintedCurve {
+    CurveRecord* curve;
+    std::array<bool, 2> axes;
+};
+
+bool IsCrossDomain(const CurveRecord& curve, int kind)
+{
+    return curve.crossDomain &&
+           ((curve.xLetter[0] == 'F' && kind == kAnalysisTransient) || (curve.xLetter[0] == 'T' && kind == kAnalysisAc));
+}
+
+std::vector<PrintedCurve> CurvesOfGroup(PlotRecord& plot, int group, int kind)
+{
+    std::vector<PrintedCurve> out;
+    for (auto& c : plot.curves) {
+        if (!c->printAxis[0].print && !c->printAxis[1].print) continue;
+        if ((IsCrossDomain(*c, kind) ? 1 : 0) != group) continue;
+        if (c->lastPointIndex <= 0) continue;
+        out.push_back({c.get(), {c->printAxis[0].print, c->printAxis[1].print}});
+    }
+    return out;
+}
+
+// The run the table is about: the one being filled when it holds points, else the last run
+// that was closed.
+int TableRun(const PlotRecord& plot)
+{
+    const int r = plot.store.runCount;
+    for (const auto& c : plot.curves)
+        if (c->lastPointIndex >= RunFirstPoint(*c, r) && c->lastPointIndex >= 0) return r;
+    return std::max(r - 1, 0);
+}
+
+std::int32_t RunStart(const CurveRecord& curve, int run)
+{
+    return static_cast<std::size_t>(run) < curve.runFirstIndex.size() ? curve.runFirstIndex[static_cast<std::size_t>(run)]
+                                                                        : RunFirstPoint(curve, run);
+}
+
+void RunXRange(double& lo, double& hi)
+{
+    const AnalysisVariables& v = Analysis().variables;
+    switch (Analysis().analysisKind) {
+    case kAnalysisTransient: lo = v.tmin, hi = v.tmax; break;
+    case kAnalysisAc: lo = v.fmin, hi = v.fmax; break;
+    default: lo = DcSweep().initial1, hi = DcSweep().final1; break;
+    }
+}
+
+std::string NotAvailableCell(const CurvePrintAxis& axis)
+{
+    const int length = static_cast<int>(FormatCell(axis.format, 0.0).size()) + 1;
+    return std::string(static_cast<std::size_t>(std::max(length - 4, 0)), ' ') + "N/A ";
+}
+
+std::string ValueCell(const CurveRecord& curve, int axis, double value)
+{
+    const CurvePrintAxis& a = curve.printAxis[static_cast<std::size_t>(axis)];
+    if (axis == kWaveformY && curve.digital) {
+        const char state[2] = {DigitalStateChar(static_cast<std::uint16_t>(std::lround(value))), 0};
+        return StrPrintf("%*s ", a.cellWidth, state);
+    }
+    return FormatCell(a.format, value * a.printScale) + " ";
+}
+
+bool WriteRow(int unit, const std::string& row)
+{
+    if (UnitPrintf(unit, "%s\n", row.c_str()) != 0) {
+        NumericOutput().pending = 0;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+NumericOutputState& NumericOutput()
+{
+    static NumericOutputState state;
+    return state;
+}
+
+void ResetNumericOutputForTests()
+{
+    NumericOutput() = NumericOutputState{};
+}
+
+int OpenNumericOutputFile()
+{
+    CloseNumericOutputUnit();
+    const int unit = FindFreeUnit();
+    if (unit < 0) return kMsgInsufficientMemory;
+    const std::string name = MakeAnalysisFileName(RunControl().circuitWindow, "NO");
+    const int result = CreateUnit(name, unit);
+    if (result != 0) return result;
+    Analog().numericOutputUnit = unit;
+    Analog().outputPageWidth = GlobalOptions().values.width;
+    NumericOutput().headerWritten = false;
+    return 0;
+}
+
+void CloseNumericOutputUnit()
+{
+    const int unit = Analog().numericOutputUnit;
+    if (unit < 0) return;
+    CloseUnit(unit);
+    Analog().numericOutputUnit = -1;
+}
+
+void WriteOutputBanner(int unit)
+{
+    UnitPrintIndented(unit, "%s", LoadResString(kMsgProductTitle).c_str());
+    const UserAndCompanyNames& names = UserAndCompanyNamesSetting();
+    if (!names.userName.empty()) UnitPrintIndented(unit, "%s", names.userName.c_str());
+    if (!names.companyName.empty()) UnitPrintIndented(unit, "%s", names.companyName.c_str());
+}
+
+void WriteDateStampLine(int unit)
+{
+    std::string stamp = FormatDateTimeStamp(true);
+    if (stamp.size() > 100) stamp.resize(100);
+    UnitPrintIndented(unit, "%s", stamp.c_str());
+}
+
+void WriteTemperatureLine(WindowRecord* window)
+{
+    const int unit = NumericOutputUnit();
+    if (unit < 0) return;
+    UnitPrintf(unit, "\n");
+    UnitPrintIndented(unit, "%s", FormatTemperatureCaption(window).c_str());
+    UnitPrintf(unit, "\n");
+}
+
+void WriteDeferredWarnings(int unit)
+{
+    const auto& warnings = Models().deferredWarnings;
+    if (warnings.empty()) return;
+    auto modelName = [](int subject) -> std::string {
+        const auto& statements = Models().statements;
+        return subject >= 0 && subject < static_cast<int>(statements.size()) ? statements[static_cast<std::size_t>(subject)].name
+                                                                             : std::string();
+    };
+    UnitPrintf(unit, "\n");
+    for (const DeferredWarning& w : warnings) {
+        switch (w.kind) {
+        case kWarnUnknownModelParam:
+            UnitPrintf(unit, "Warning unknown parameter %s in model %s.\n", w.name.c_str(), modelName(w.subject).c_str());
+            break;
+        case kWarnRepeatedModelParam:
+            UnitPrintf(unit, "Warning duplicated parameter %s in model %s.\n", w.name.c_str(), modelName(w.subject).c_str());
+            break;
+        case kWarnUnknownOption: UnitPrintf(unit, "Warning unknown .options parameter %s.\n", w.name.c_str()); break;
+        default: break;
+        }
+    }
+    UnitPrintf(unit, "\n");
+}
+
+void WriteTemperatureWarnings(int unit)
+{
+    const auto& warnings = Models().deferredWarnings;
+    if (warnings.empty() || unit < 0) return;
+    UnitPrintf(unit, "\n");
+    bool any = false;
+    for (const DeferredWarning& w : warnings) {
+        if (w.kind != kWarnNegativeJunctionPotential) continue;
+        const auto& statements = Models().statements;
+        const std::string model = w.subject >= 0 && w.subject < static_cast<int>(statements.size())
+                                      ? statements[static_cast<std::size_t>(w.subject)].name
+                                      : std::string();
+        UnitPrintf(unit, "%s", StrPrintf(LoadResString(kMsgNegativePotential).c_str(), model.c_str(), w.temperature).c_str());
+        any = true;
+    }
+    if (any) UnitPrintf(unit, "%s", LoadResString(kMsgCheckModelValues).c_str());
+}
+
+void WriteOutputHeader(WindowRecord* window)
+{
+    const int unit = NumericOutputUnit();
+    if (unit < 0) return;
+    NumericOutput().headerWritten = true;
+    WriteOutputBanner(unit);
+    const int kind = Analysis().analysisKind;
+    const std::string analysis = kind >= 0 && kind < 3 ? LoadResString(kMsgAnalysisNameBase + kind) : std::string();
+    WindowRecord* circuit = RunControl().circuitWindow ? RunControl().circuitWindow : window;
+    UnitPrintIndented(unit, "%s of %s", analysis.c_str(), StripDirectory(GetRecordTitle(circuit)).c_str());
+    WriteDateStampLine(unit);
+}
+
+void WriteRunOutput(WindowRecord* window, int withOperatingPoint)
+{
+    int devices = 0;
+    if (withOperatingPoint)
+        for (int list : kReportedDeviceLists) devices += DeviceList(list).count;
+    const bool warnings = !Models().deferredWarnings.empty();
+    if (!NumericOutput().pending && devices == 0 && !warnings) return;
+    const int unit = NumericOutputUnit();
+    if (unit < 0) return;
+    const PlotRecord* plot = window && window->plot ? window->plot.get() : nullptr;
+    if (!NumericOutput().headerWritten && (!plot || plot->store.runCount == 0)) {
+        WriteOutputHeader(window);
+        if (UnitError(unit) != 0) {
+            NumericOutput().pending = 0;
+            return;
+        }
+        WriteDeferredWarnings(unit);
+    }
+    WriteTemperatureLine(window);
+    if (devices != 0) WriteOperatingPointReport();
+}
+
+void WriteValueHeadings(WindowRecord* window, int group)
+{
+    const int unit = NumericOutputUnit();
+    if (unit < 0 || !window || !window->plot) return;
+    std::string names, units;
+    for (const PrintedCurve& p : CurvesOfGroup(*window->plot, group, Analysis().analysisKind)) {
+        for (int axis = 0; axis < 2; ++axis) {
+            if (!p.axes[static_cast<std::size_t>(axis)]) continue;
+            const CurvePrintAxis& a = p.curve->printAxis[static_cast<std::size_t>(axis)];
+            const std::string& text = axis == 0 ? p.curve->xExpressionText : p.curve->yExpressionText;
+            names += RightAligned(WithoutBlanks(text), a.cellWidth + 1, a.cellWidth);
+            const std::string suffix = MakeUnitSuffix(a.prefix, a.unitIndex);
+            units += RightAligned(WithoutBlanks(suffix.empty() ? std::string() : "(" + suffix + ")"), a.cellWidth + 1,
+                                  a.cellWidth);
+        }
+    }
+    if (!WriteRow(unit, names)) return;
+    WriteRow(unit, units);
+}
+
+void WriteValueTable(WindowRecord* window, int group, int pointCount)
+{
+    const int unit = NumericOutputUnit();
+    if (unit < 0 || !window || !window->plot) return;
+    PlotRecord& plot = *window->plot;
+    WaveformStore& store = plot.store;
+    const int kind = Analysis().analysisKind;
+    double lo = 0.0, hi = 0.0;
+    RunXRange(lo, hi);
+    const double dx = pointCount > 1 ? (hi - lo) / (pointCount - 1) : 0.0;
+    WriteValueHeadings(window, group);
+    if (UnitError(unit) != 0 || !NumericOutput().pending) return;
+
+    std::vector<PrintedCurve> curves = CurvesOfGroup(plot, group, kind);
+    if (curves.empty() || curves.front().curve->lastPointIndex < 2) return;
+    const CurveRecord& first = *curves.front().curve;
+    const int run = TableRun(plot);
+    const std::int32_t firstRow = std::max(RunStart(first, run), 0);
+    for (PrintedCurve& p : curves) p.curve->printCursor = firstRow;
+
+    if (kind == kAnalysisAc || group == 1) {
+        std::int32_t lastRow = kind == kAnalysisAc ? first.lastPointIndex : pointCount + firstRow - 1;
+        lastRow = std::min(lastRow, first.lastPointIndex);
+        for (std::int32_t i = firstRow; i <= lastRow; ++i) {
+            std::string row = " ";
+            for (const PrintedCurve& p : curves) {
+                for (int axis = 0; axis < 2; ++axis) {
+                    if (!p.axes[static_cast<std::size_t>(axis)]) continue;
+                    const CurvePrintAxis& a = p.curve->printAxis[static_cast<std::size_t>(axis)];
+                    if (i < p.curve->firstPointIndex || i > p.curve->lastPointIndex) {
+                        row += NotAvailableCell(a);
+                        continue;
+                    }
+                    row += ValueCell(*p.curve, axis, GetWaveformValue(store, p.curve->storeSlots[static_cast<std::size_t>(axis)], i));
+                }
+            }
+            if (!WriteRow(unit, row)) return;
+        }
+        return;
+    }
+
+    double x = lo;
+    for (int k = 0; k < pointCount; ++k, x += dx) {
+        std::string row = " ";
+        const std::int32_t rowIndex = firstRow + k;
+        for (const PrintedCurve& p : curves) {
+            CurveRecord& c = *p.curve;
+            for (int axis = 0; axis < 2; ++axis) {
+                if (!p.axes[static_cast<std::size_t>(axis)]) continue;
+                const CurvePrintAxis& a = c.printAxis[static_cast<std::size_t>(axis)];
+                if (rowIndex < c.firstPointIndex) {
+                    row += NotAvailableCell(a);
+                    continue;
+                }
+                double value = x;
+                if (!(axis == kWaveformX && c.digital)) {
+                    const int segment = InterpolateCurveAtX(plot, value, x, axis == kWaveformY && c.digital, 0, c.storeSlots[0],
+                                                            c.storeSlots[static_cast<std::size_t>(axis)], c.lastPointIndex,
+                                                            c.printCursor);
+                    c.printCursor = c.resetCursor ? firstRow : std::max(segment - 1, firstRow);
+                }
+                row += ValueCell(c, axis, value);
+            }
+        }
+        if (!WriteRow(unit, row)) return;
+    }
+}
+
+void WritePrintedValues(WindowRecord* window, int pointCount)
+{
+    const int unit = NumericOutputUnit();
+    if (unit < 0 || !NumericOutput().pending || !window || !window->plot) return;
+    const PlotRecord& plot = *window->plot;
+    bool stored = false;
+    const int run = TableRun(plot);
+    for (const auto& c : plot.curves)
+        if ((c->printAxis[0].print || c->printAxis[1].print) && c->lastPointIndex >= RunFirstPoint(*c, run)) stored = true;
+    if (!stored) return;
+    for (int group = 0; group < 2; ++group) {
+        if (CurvesOfGroup(*window->plot, group, Analysis().analysisKind).empty()) continue;
+        WriteValueTable(window, group, pointCount);
+    }
+}
+
+double InterpolateLinear(double y1, double y0, double x, double x1, double x0)
+{
+    if (x1 == x0) return (y0 + y1) * 0.5;
+    return y0 + (y1 - y0) / (x1 - x0) * (x - x0);
+}
+
+int InterpolateCurveAtX(PlotRecord& plot, double& value, double x, bool step, unsigned mode, int xSlot, int ySlot,
+                        int n, int i)
+{
+    WaveformStore& store = plot.store;
+    auto X = [&](int k) { return GetWaveformValue(store, xSlot, k); };
+    auto Y = [&](int k) { return GetWaveformValue(store, ySlot, k); };
+    if (i == n && X(i) <= x) {
+        value = Y(i);
+        return i;
+    }
+    for (; i < n; ++i) {
+        const double x0 = X(i), x1 = X(i + 1);
+        if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) break;
+    }
+    if (i > n) i = n;
+    if (step || i >= n) {
+        value = Y(i);
+        return i;
+    }
+    double x0 = X(i), x1 = X(i + 1), y0 = Y(i), y1 = Y(i + 1), at = x;
+    if (mode & 1) {
+        x0 = Log10Floored(x0);
+        x1 = Log10Floored(x1);
+        at = Log10Floored(x);
+    }
+    if (mode & 2) {
+        value = std::pow(10.0, InterpolateLinear(Log10Floored(y1), Log10Floored(y0), at, x1, x0));
+    } else {
+        value = InterpolateLinear(y1, y0, at, x1, x0);
+    }
+    return i;
+}
+
+std::string MakeUnitSuffix(char prefix, int unitIndex)
+{
+    std::string suffix;
+    if (prefix == 'M') {
+        suffix = "MEG";
+    } else if (prefix != 0) {
+        suffix.push_back(prefix);
+    }
+    if (unitIndex != -1) suffix += OutputUnitName(unitIndex);
+    return suffix;
+}
+
+void RemoveEmptyNumericOutput(WindowRecord* window)
+{
+    const std::string name = MakeAnalysisFileName(window, "NO");
+    FileStream stream = OpenFileRead(name);
+    if (!stream) return;
+    const long length = FileLengthOfStream(stream.get());
+    stream.reset();
+    if (length == 0) std::remove(name.c_str());
+}
+
+}  // namespace kq5

@@ -1,0 +1,269 @@
+#include "analog/operating_point.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "analog/analysis_state.h"
+#include "analog/convergence.h"
+#include "analog/device_dispatch.h"
+#include "analog/sparse_factor.h"
+#include "analog/sparse_solve.h"
+#include "app/status_text.h"
+#include "core/expr_math_errors.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "core/string_table.h"
+#include "netlist/global_options.h"
+#include "netlist/spice_reader_state.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgFailedToConverge = 14190;
+constexpr int kMsgStopped = kMsgStoppedByUser;
+constexpr int kTextIterationStatus = 5365;  // "Calculating operating point, iteration %d"
+constexpr int kTextLoweringSources = 5366;  // "   Lowering sources to %g%%."
+constexpr int kTextRaisingSources = 5367;   // "Raising sources to %g%%."
+constexpr int kEscape = 27;
+
+template <class... Args>
+void ShowStatus(int textId, Args... args)
+{
+    if (!StatusBarShown()) return;
+    const auto text = FindStringTableText(textId);
+    if (!text) return;
+    SetStatusText(StrPrintf(std::string(*text).c_str(), args...));
+}
+
+bool EscapePressed(WindowRecord*)
+{
+    AnalogSolverState& s = AnalogSolver();
+    if (!s.hooks.pollRunKeys || s.hooks.pollRunKeys() != kEscape) return false;
+    s.stopFlag = 1;
+    return true;
+}
+
+bool HasNodesetRows() { return NetlistReader().initialConditions.anyNodeset; }
+
+// The Newton loop of one solve: load, test, solve, repeat.
+int NewtonIterations(WindowRecord* window, int iterationLimit)
+{
+    AnalogSolverState& s = AnalogSolver();
+    std::vector<double>& x = SolutionVector();
+    for (;;) {
+        if (EscapePressed(window)) return kMsgStopped;
+        if (int rc = LoadCircuit()) return rc;
+        if (s.operatingPointFlag) {
+            if (!s.suppressIterationStatus && s.runKind != kRunKindDcSweep)
+                ShowStatus(kTextIterationStatus, s.iterationCount);
+            if (s.hooks.digitalOperatingPoint)
+                if (int rc = s.hooks.digitalOperatingPoint()) return rc;
+        }
+        // A transient run that starts from its initial values needs no operating point.
+        if (s.runPhase == kPhaseOperatingPoint && s.runKind == kRunKindTransient && s.noOperatingPoint) return 0;
+
+        ++s.iterationCount;
+        switch (s.iterationMode) {
+        case kModeNormal:
+            if (s.runPhase == kPhaseOperatingPoint && HasNodesetRows() && s.modeChangeLatch) {
+                // One more iteration after the initialisation modes, with the nodesets released.
+                s.nonConvergedCount = s.modeChangeLatch;
+                s.modeChangeLatch = 0;
+            }
+            if (s.nonConvergedCount == 0 &&
+                (s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindDcSweep || s.iterationCount > 2))
+                return 0;
+            break;
+        case kModeInitJunctions:
+            s.modeChangeLatch = 1;
+            s.iterationMode = s.nonConvergedCount == 0 ? kModeNormal : kModeFixedInitial;
+            break;
+        case kModeFixedInitial:
+            s.modeChangeLatch = 1;
+            if (s.nonConvergedCount == 0) s.iterationMode = kModeNormal;
+            break;
+        default:
+            s.iterationMode = kModeNormal;
+            break;
+        }
+        if (s.runKind == kRunKindAc && !s.acComputesBias) return 0;
+        if (s.iterationCount >= iterationLimit) {
+            s.notConverged = 1;
+            return s.runPhase == kPhaseOperatingPoint ? kMsgFailedToConverge : 0;
+        }
+        if (int rc = SolveLinearSystem(x)) return rc;
+
+        const int kept = s.nonConvergedCount;
+        s.nonConvergedCount = 0;
+        if (kept == 0 && s.iterationCount > 1) {
+            for (int node = 1; node <= s.nodeCount; ++node) {
+                const auto i = static_cast<std::size_t>(node);
+                if (CheckValueConverged(x[i], s.previousSolution[i])) break;
+            }
+        }
+        std::copy(x.begin(), x.begin() + std::min(x.size(), s.previousSolution.size()), s.previousSolution.begin());
+    }
+}
+
+void CopySolution(const std::vector<double>& from, std::vector<double>& to)
+{
+    std::copy(from.begin(), from.begin() + std::min(from.size(), to.size()), to.begin());
+}
+
+}  // namespace
+
+int SolveOperatingPoint(WindowRecord* window, int iterationLimit)
+{
+    AnalogSolverState& s = AnalogSolver();
+    int result = 0;
+    for (;;) {
+        s.diodeBjtLoadFlag =
+            s.iterationMode == kModePredictor || (!s.operatingPointFlag && s.iterationCount < 2) ? 0 : 1;
+        if (!s.hasAnalogNodes) {
+            if (s.operatingPointFlag && s.hooks.digitalOperatingPoint) result = s.hooks.digitalOperatingPoint();
+            if (result == 0 && EscapePressed(window)) result = kMsgStopped;
+        } else if (!(s.eventState == kEventDigitalPoint && !s.operatingPointFlag)) {
+            s.modeChangeLatch = 0;
+            s.notConverged = 0;
+            s.nonConvergedCount = 0;
+            s.iterationCount = 0;
+            result = NewtonIterations(window, iterationLimit);
+        }
+        if (result != 0 || s.eventState != kEventDigitalPoint) break;
+
+        // A digital event point: when the digital side changed an interface, the analog side is
+        // solved again over the shortened step.
+        bool interfaceChanged = false;
+        if (s.hooks.evaluateDigitalEvents) result = s.hooks.evaluateDigitalEvents(interfaceChanged);
+        if (result != 0 || !interfaceChanged) break;
+        s.step = std::min(s.step, s.time - s.lastAcceptedTime);
+        if (s.hooks.computeIntegrationCoefficients) s.hooks.computeIntegrationCoefficients();
+        s.eventState = kEventInterfaceResolve;
+    }
+    if (result == 0) result = ReportMathError();
+    return result;
+}
+
+int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit)
+{
+    AnalogSolverState& s = AnalogSolver();
+    const int itl1 = GlobalOptions().values.itl1;
+    std::vector<double>& x = SolutionVector();
+    auto finish = [&](int rc) {
+        s.sourceFactor = 1.0;
+        s.iterationMode = kModeInitJunctions;
+        s.suppressIterationStatus = 0;
+        return rc;
+    };
+    auto fail = [&]() {
+        s.notConverged = 1;
+        return finish(kMsgFailedToConverge);
+    };
+
+    s.iterationMode = kModeInitJunctions;
+    s.suppressIterationStatus = 1;
+    double factor = 0.0625;
+    if (s.hooks.reinitializeRunStates)
+        if (int rc = s.hooks.reinitializeRunStates()) return finish(rc);
+
+    // Lowering: halve the sources until a solve converges (the first try at 1/32).
+    int attempts = 0;
+    while (s.notConverged) {
+        factor *= 0.5;
+        if (factor <= 1.0 / 512.0 || factor > 1.0) return fail();
+        s.sourceFactor = factor;
+        s.iterationMode = kModeInitJunctions;
+        ShowStatus(kTextLoweringSources, factor * 100.0);
+        const int rc = SolveOperatingPoint(window, iterationLimit);
+        if (rc == kMsgInsufficientMemory || rc == kMsgStopped) return finish(rc);
+        if (rc != kMsgFailedToConverge) break;
+        s.iterationTotal += s.iterationCount;
+        if (++attempts > itl1) break;
+    }
+
+    // Raising: from the last factor that converged, by a factor that shrinks on each failure.
+    double raise = 2.0;
+    double lastGood = factor;
+    for (;;) {
+        attempts = 0;
+        while (!s.notConverged) {
+            lastGood = factor;
+            CopySolution(x, s.savedSolution);
+            factor = factor * raise >= 1.0 ? 1.0 : factor * raise;
+            s.sourceFactor = factor;
+            s.iterationMode = kModeFixedInitial;
+            ShowStatus(kTextRaisingSources, factor * 100.0);
+            int rc = SolveOperatingPoint(window, iterationLimit);
+            if (rc == kMsgInsufficientMemory || rc == kMsgStopped) return finish(rc);
+            s.iterationTotal += s.iterationCount;
+            if (++attempts > itl1) break;
+            if (!s.notConverged && std::fabs(factor - 1.0) < 0.001) {
+                factor = 1.0;
+                s.sourceFactor = 1.0;
+                for (int tries = 0; tries < itl1; ++tries) {
+                    rc = SolveOperatingPoint(window, iterationLimit);
+                    if (!s.notConverged) break;
+                }
+                return finish(rc);
+            }
+        }
+        factor = lastGood;
+        s.sourceFactor = factor;
+        CopySolution(s.savedSolution, x);
+        CopySolution(s.savedSolution, s.previousSolution);
+        raise = std::sqrt(raise);
+        if (raise <= 1.0001) return fail();
+        s.notConverged = 0;
+    }
+}
+
+namespace {
+
+int FactorAndSolve(bool complex, std::span<double> solution)
+{
+    AnalogSolverState& s = AnalogSolver();
+    if (!s.matrix) return 0;
+    if (complex)
+        MatrixSetComplex(s.matrix);
+    else
+        MatrixSetReal(s.matrix);
+    const int rc = complex ? MatrixFactorComplex(s.matrix) : MatrixFactorReal(s.matrix);
+    if (rc == 0) MatrixSolve(s.matrix, s.rhs, solution);
+    // The ground entry (both parts of a complex one) is always 0.
+    const std::size_t ground = complex ? 2 : 1;
+    for (std::size_t i = 0; i < ground && i < solution.size(); ++i) solution[i] = 0.0;
+    return rc;
+}
+
+}  // namespace
+
+int SolveLinearSystem(std::span<double> solution) { return FactorAndSolve(false, solution); }
+int SolveComplexSystem(std::span<double> solution) { return FactorAndSolve(true, solution); }
+
+void FreeStampSet(StampSet& set)
+{
+    AnalogSolverState& s = AnalogSolver();
+    if (s.matrix == set.matrix.get()) s.matrix = nullptr;
+    if (s.pool == &set.pool) s.pool = nullptr;
+    MatrixDestroy(set.matrix);
+    set.pool.clear();
+    set.pool.shrink_to_fit();
+}
+
+void FreeAllStampSets()
+{
+    AnalogSolverState& s = AnalogSolver();
+    FreeStampSet(s.operatingPointSet);
+    FreeStampSet(s.timeStepSet);
+}
+
+void ClearStateVectors()
+{
+    AnalogSolverState& s = AnalogSolver();
+    std::fill(s.chargeStates.begin(), s.chargeStates.end(), 0.0);
+    std::fill(s.currentStates.begin(), s.currentStates.end(), 0.0);
+}
+
+}  // namespace kq5

@@ -1,0 +1,38 @@
+#pragma once
+// The nonlinear solver of the analog kernel: the Newton iteration that every analysis uses for
+// one operating point or one time point, the fallback that reaches a hard DC operating point by
+// scaling every independent source down and back up (source stepping), and the procedures
+// around the matrix solve and the stamp sets. There is no gmin stepping: source stepping is
+// the only fallback.
+#include <span>
+
+#include "analog/analog_state.h"
+
+namespace kq5 {
+
+struct WindowRecord;
+
+// Newton iteration at the present time, mode and source factor, at most `iterationLimit` loads.
+// 0, 14190 (limit reached while computing an operating point), 15056 (Esc) or the id of a load
+// or solve failure.
+int SolveOperatingPoint(WindowRecord* window, int iterationLimit);
+
+// Source stepping. 0, 14190, 15002 or another message id; leaves the source factor at 1.0 and
+// the iteration mode at 2.
+int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit);
+
+// Factors the active matrix and, when that succeeds, solves with the right-hand side into the
+// vector; entry 0 (ground) becomes 0 either way. The factor result; 0 at once when no matrix is
+// active.
+int SolveLinearSystem(std::span<double> solution);
+// The same for the complex matrix of an AC run: (real, imaginary) pairs.
+int SolveComplexSystem(std::span<double> solution);
+
+// Destroys the set's matrix and empties its pool; the active set is dropped when it was this one.
+void FreeStampSet(StampSet& set);
+void FreeAllStampSets();
+
+// Zeroes the charge and current state vectors.
+void ClearStateVectors();
+
+}  // namespace kq5

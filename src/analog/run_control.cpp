@@ -1,0 +1,283 @@
+#include "analog/run_control.h"
+
+#include <cfenv>
+#include <cmath>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/batch_log.h"
+#include "analog/numeric_output.h"
+#include "analog/run_data_file.h"
+#include "app/program_settings.h"
+#include "app/status_text.h"
+#include "app/window_record.h"
+#include "core/expr_math_errors.h"
+#include "core/timers.h"
+#include "document/circuit_document.h"
+#include "platform/message.h"
+#include "platform/system.h"
+#include "platform/win_messages.h"
+#include "plots/analysis_run_services.h"
+#include "plots/curve_record.h"
+#include "plots/plot_view_settings.h"
+#include "plots/waveform_store.h"
+
+namespace kq5 {
+
+namespace {
+
+PlotRecord* AnalysisPlot()
+{
+    WindowRecord* window = RunControl().analysisWindow;
+    if (window && window->plot) return window->plot.get();
+    WindowRecord* circuit = RunControl().circuitWindow;
+    return circuit && circuit->plot ? circuit->plot.get() : nullptr;
+}
+
+void ResetFloatingPoint() { std::feclearexcept(FE_ALL_EXCEPT); }
+
+}  // namespace
+
+RunControlState& RunControl()
+{
+    static RunControlState state;
+    return state;
+}
+
+void ResetRunControlForTests() { RunControl() = RunControlState{}; }
+
+void SetAnalysisKindHandlers(int kind, AnalysisKindHandlers handlers)
+{
+    if (kind >= 0 && kind < 3) RunControl().handlers[kind] = std::move(handlers);
+}
+
+const AnalysisKindHandlers& AnalysisKindHandlersOf(int kind)
+{
+    static const AnalysisKindHandlers none;
+    return kind >= 0 && kind < 3 ? RunControl().handlers[kind] : none;
+}
+
+void ChooseRunDataMode(WindowRecord* window)
+{
+    RunControlState& rc = RunControl();
+    const int kind = Analysis().analysisKind;
+    std::uint32_t options = 0;
+    if (window && window->plot && kind >= 0 && kind < 3)
+        options = static_cast<std::uint32_t>(PlotViewOf(window->plot).optionWord[static_cast<std::size_t>(kind)]);
+    rc.runDataMode = static_cast<int>((options & kPlotRunDataMask) >> 8);
+    if (rc.probeState == kProbeFullRun) {
+        rc.runDataMode = kRunDataSave;
+    } else if (rc.probeState == kProbeReplot) {
+        rc.runDataMode = rc.retrieveChoice == 1 && kind == kAnalysisAc ? kRunDataNormal : kRunDataRetrieve;
+    } else {
+        rc.secondModeWord = kind == kAnalysisAc ? 1 : 2;
+    }
+}
+
+void ReadTemperatureRange(int field)
+{
+    TemperatureSweep& t = RunControl().temperature;
+    double high = 27.0, low = 27.0, step = 0.0;
+    int count = 0;
+    if (ParseLimitsFieldValues(field, high, low, step, count) != 0 || count == 0) {
+        high = low = 27.0;
+        step = 0.0;
+        count = 1;
+    }
+    if (count == 1) low = high;
+    if (count < 3) step = 0.0;
+    if (high < low) high = low;
+    if (step <= 0.0) step = high - low;
+    t.high = high;
+    t.low = low;
+    t.step = step;
+}
+
+int BeginAnalysisRun()
+{
+    RunControlState& rc = RunControl();
+    // The stepping and Monte Carlo set-up of each run belongs to those analyses; it is cleared
+    // here so that a run never waits on it.
+    rc.setupPending = 0;
+    rc.running = 1;
+    rc.failureReported = 0;
+    rc.closeRequest = 0;
+    if (PlotRecord* plot = AnalysisPlot()) {
+        ClearCurveRunMarks(*plot);
+        RewindWaveformStore(*plot);
+    }
+    int result = 0;
+    ChooseRunDataMode(rc.circuitWindow);
+    ResetRunDataMode();
+    rc.analysisFrequency = 0.0;
+    Analysis().variables.frequency = 0.0;
+    AnalogSolver().stopFlag = 0;
+    AnalogSolver().hooks.pollRunKeys = [] { return PollRunKeys(RunControl().analysisWindow, 6); };
+    if (result == 0) result = OpenNumericOutputFile();
+    ShowRunningStatus();
+    rc.runStartTick = win::GetTickCount();
+    return result;
+}
+
+void ResetRunState(int& out1, int& out2)
+{
+    RunControlState& rc = RunControl();
+    // An Esc pressed before the run must not stop it.
+    win::GetAsyncKeyState(win::VK_ESCAPE);
+    if (!Settings().batchRun) rc.runStartTime = rc.runEndTime = GetTimeSeconds();
+    TemperatureSweep& t = rc.temperature;
+    t.current = t.low - t.step;
+    rc.lastKey = 0;
+    rc.pendingKey = 0;
+    rc.keyPollCounter = 0;
+    out1 = out2 = 0;
+    t.more = std::fabs(t.current - t.high) >= 0.001 ? 1 : 0;
+    if (PlotRecord* plot = AnalysisPlot()) {
+        ClearCurveRunMarks(*plot);
+        RewindWaveformStore(*plot);
+    }
+    rc.rescaleRequests = 0;
+    rc.closeRequest = 0;
+    ResetFloatingPoint();
+    ResetMathErrors();
+}
+
+int RunStopRequested()
+{
+    return RunControl().lastKey == kEscapeKey || AnalogSolver().stopFlag != 0 ? 1 : 0;
+}
+
+int FinishAnalysisRun(win::HDC dc, int code)
+{
+    RunControlState& rc = RunControl();
+    ResetFloatingPoint();
+    PlotRecord* plot = AnalysisPlot();
+    if ((code == kMsgInsufficientMemory || rc.failureReported) && plot) {
+        FreeWaveformPages(plot->store);
+        CloseWaveformFile(plot->store);
+    }
+    rc.runEndTime = GetTimeSeconds();
+    rc.caseResultFlag = 0;
+    rc.pauseDisplay = 0;
+    if (code != 0 && code != kMsgStoppedByUser) {
+        if (code != kMsgAlreadyReported) ReportLineMessage(rc.analysisWindow ? rc.analysisWindow : rc.circuitWindow, code);
+        code = kMsgAlreadyReported;
+    }
+    if (!Settings().batchRun && rc.probeState == kProbeNone) BeepIfEnabled();
+    if (rc.probeState == kProbeReplot) rc.probeState = kProbeIdle;
+    rc.running = 0;
+    CloseSimulationDataFile();
+    if (NumericOutputUnit() >= 0) {
+        WriteTemperatureWarnings(NumericOutputUnit());
+        CloseNumericOutputUnit();
+    }
+    if (Settings().batchRun || StatusBarShown()) SetStatusText("");
+    if (rc.closeAfterRun) {
+        rc.closeAfterRun = 0;
+        CloseAnalysisWindow();
+    }
+    return code;
+}
+
+int RunAnalysisTimed(int kind)
+{
+    const double start = GetTimeSeconds();
+    int result = 0;
+    if (kind >= 0 && kind < 3) {
+        const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind);
+        if (handlers.run) {
+            result = handlers.run();
+        } else {
+            ReportLineMessage(RunControl().circuitWindow, kMsgRunLoopMissing);
+            result = kMsgAlreadyReported;
+        }
+    }
+    if (CurrentDocument()) RunControl().elapsedTime = GetTimeSeconds() - start;
+    return result;
+}
+
+void RunCurrentAnalysis()
+{
+    RunControlState& rc = RunControl();
+    if (Analysis().analysisKind == kAnalysisNone || rc.paused) return;
+    // Probe mode reruns through the probe command, which the probe window owns.
+    if (rc.probeState != kProbeNone) return;
+    if (!rc.running) RunAnalysisTimed(Analysis().analysisKind);
+}
+
+void StopAnalysisRun()
+{
+    RunControlState& rc = RunControl();
+    if (!rc.running || rc.paused) return;
+    // The key poll reads the posted Esc; without a frame window it goes to the thread's queue.
+    WindowRecord* frame = FrameRecord();
+    win::PostMessage(frame ? frame->window : nullptr, win::WM_KEYDOWN, kEscapeKey, 0);
+}
+
+void PauseAnalysisRun()
+{
+    RunControlState& rc = RunControl();
+    if (rc.paused) {
+        rc.resumeRequest = 1;
+        return;
+    }
+    if (!rc.running) {
+        rc.resumeRequest = 0;
+        return;
+    }
+    rc.running = 0;
+    rc.paused = 1;
+    if (rc.analysisWindow) EndWaveformRun(rc.analysisWindow, false);
+    win::RunNestedLoop([&] { return rc.closeRequest || rc.resumeRequest; });
+    rc.running = 1;
+    rc.paused = 0;
+    // The run closed for the pause goes on.
+    if (PlotRecord* plot = AnalysisPlot(); plot && plot->store.runCount > 0) --plot->store.runCount;
+    rc.resumeRequest = 0;
+    if (rc.closeRequest) CloseAnalysisWindow();
+}
+
+void ReportAnalysisFailureArgs(int controlKind, int index, const char* text, int messageId,
+                               std::span<const MessageArg> args)
+{
+    RunControlState& rc = RunControl();
+    if (rc.failureReported) {
+        rc.failureReported = 1;
+        if (rc.probeState == kProbeNone) rc.caseResultFlag = 0;
+        return;
+    }
+    rc.failureReported = 1;
+    if (PlotRecord* plot = AnalysisPlot()) plot->curveCount = 0;
+    std::vector<MessageArg> all;
+    all.reserve(args.size() + 3);
+    all.emplace_back(FrameRecord());
+    all.emplace_back(text ? text : "");
+    all.emplace_back(messageId);
+    all.insert(all.end(), args.begin(), args.end());
+    // The limits dialog that would take the focus of the offending control belongs to the
+    // analysis window; without it the message alone tells.
+    ReportMessageArgs("WtE", all);
+}
+
+void ReportAnalysisFailure0(int controlKind, int index, int messageId)
+{
+    ReportAnalysisFailureArgs(controlKind, index, nullptr, messageId, {});
+}
+
+void ReportAnalysisFailure2(int controlKind, int index, int messageId, const char* a1, const char* a2)
+{
+    ReportAnalysisFailure(controlKind, index, nullptr, messageId, a1, a2);
+}
+
+void ReportAnalysisOutOfMemory() { ReportAnalysisFailure0(kFocusNothing, 0, kMsgInsufficientMemory); }
+
+void ClearRunFlags()
+{
+    RunControlState& rc = RunControl();
+    rc.running = rc.paused = rc.resumeRequest = rc.closeRequest = rc.closeAfterRun = 0;
+    rc.failureReported = 0;
+    rc.lastKey = 0;
+    rc.pendingKey = 0;
+}
+
+}  // namespace kq5

@@ -1,0 +1,373 @@
+#include "analog/run_data_file.h"
+
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/batch_run.h"
+#include "analog/numeric_helpers.h"
+#include "analog/numeric_output.h"
+#include "analog/run_control.h"
+#include "app/error_context.h"
+#include "app/window_record.h"
+#include "core/device_lists.h"
+#include "core/message_reporter.h"
+#include "devices/bjt_device.h"
+#include "devices/capacitor_device.h"
+#include "devices/controlled_source_devices.h"
+#include "devices/diode_device.h"
+#include "devices/fet_devices.h"
+#include "devices/inductor_device.h"
+#include "digital/digital_node_states.h"
+#include "document/circuit_document.h"
+#include "document/file_names.h"
+#include "netlist/circuit_build.h"
+
+namespace kq5 {
+
+namespace {
+
+enum class WalkMode { kCount, kWrite, kRead };
+
+// One cursor over a record: counts, fills or unpacks it, value by value.
+struct RecordWalk {
+    WalkMode mode;
+    std::vector<double>* record = nullptr;
+    std::size_t cursor = 0;
+
+    void Value(double& v)
+    {
+        if (mode == WalkMode::kWrite) (*record)[cursor] = v;
+        if (mode == WalkMode::kRead) v = (*record)[cursor];
+        ++cursor;
+    }
+    void Value(const double& v)
+    {
+        double copy = v;
+        Value(copy);
+    }
+};
+
+template <class T, class F>
+void EachDevice(int list, F&& f)
+{
+    for (ListNode* node = DeviceList(list).head; node; node = node->next) f(static_cast<T&>(*node));
+}
+
+int AnalogNodeCount() { return CircuitBuild().lastBuildNodeCounts[0]; }
+int DigitalNodeCount() { return CircuitBuild().lastBuildNodeCounts[1]; }
+bool MixedMode() { return AnalogNodeCount() > 0 && DigitalNodeCount() > 0; }
+
+void WalkDigitalStates(RecordWalk& w)
+{
+    const int count = DigitalNodeCount();
+    if (count <= 0) return;
+    const std::size_t bytes = 2 * static_cast<std::size_t>(count);
+    std::vector<double> packed((bytes + 7) / 8, 0.0);
+    std::vector<std::uint16_t>& states = DigitalSimulator().current;
+    if (w.mode == WalkMode::kWrite) {
+        std::vector<unsigned char> raw(packed.size() * 8, 0);
+        for (int n = 1; n <= count; ++n) {
+            const std::uint16_t s = static_cast<std::size_t>(n) < states.size() ? states[static_cast<std::size_t>(n)] : 0;
+            raw[2 * static_cast<std::size_t>(n - 1)] = static_cast<unsigned char>(s & 0xFF);
+            raw[2 * static_cast<std::size_t>(n - 1) + 1] = static_cast<unsigned char>(s >> 8);
+        }
+        std::memcpy(packed.data(), raw.data(), raw.size());
+    }
+    for (double& d : packed) w.Value(d);
+    if (w.mode == WalkMode::kRead) {
+        std::vector<unsigned char> raw(packed.size() * 8, 0);
+        std::memcpy(raw.data(), packed.data(), raw.size());
+        if (states.size() <= static_cast<std::size_t>(count)) states.resize(static_cast<std::size_t>(count) + 1, 0);
+        for (int n = 1; n <= count; ++n)
+            states[static_cast<std::size_t>(n)] = static_cast<std::uint16_t>(raw[2 * static_cast<std::size_t>(n - 1)] |
+                                                                               raw[2 * static_cast<std::size_t>(n - 1) + 1] << 8);
+    }
+}
+
+// The values the device records keep after a point: terminal currents, and with everything
+// kept the capacitances and the currents of the reactive elements.
+void WalkDeviceValues(RecordWalk& w, int dataType)
+{
+    AnalogSolverState& solver = AnalogSolver();
+    for (double& v : solver.chargeStates) w.Value(v);
+    if (dataType == kRunDataEverything)
+        for (double& v : solver.currentStates) w.Value(v);
+    const bool everything = dataType == kRunDataEverything;
+    EachDevice<MosfetDevice>(kMosfetDeviceList, [&](MosfetDevice& m) {
+        FetQuantities& q = m.quantities;
+        for (double* v : {&q.id, &q.ig, &q.is, &q.ib}) w.Value(*v);
+        if (everything)
+            for (double* v : {&q.cgs, &q.cgd, &q.cgb, &q.cbd, &q.cbs}) w.Value(*v);
+    });
+    EachDevice<GaasfetDevice>(kGaasfetDeviceList, [&](GaasfetDevice& g) {
+        FetQuantities& q = g.quantities;
+        for (double* v : {&q.id, &q.ig, &q.is}) w.Value(*v);
+        if (everything)
+            for (double* v : {&q.cgs, &q.cgd}) w.Value(*v);
+    });
+    EachDevice<JfetDevice>(kJfetDeviceList, [&](JfetDevice& j) {
+        FetQuantities& q = j.quantities;
+        for (double* v : {&q.id, &q.ig, &q.is}) w.Value(*v);
+        if (everything)
+            for (double* v : {&q.cgs, &q.cgd}) w.Value(*v);
+    });
+    EachDevice<BjtDevice>(kBjtDeviceList, [&](BjtDevice& b) {
+        for (double* v : {&b.ib, &b.ic, &b.ie, &b.is}) w.Value(*v);
+        if (everything)
+            for (double* v : {&b.cbe, &b.cbc, &b.ccs}) w.Value(*v);
+    });
+    EachDevice<DiodeDevice>(kDiodeDeviceList, [&](DiodeDevice& d) {
+        w.Value(d.current);
+        if (everything) w.Value(d.capacitance);
+    });
+    if (everything) {
+        EachDevice<CapacitorDevice>(kCapacitorDeviceList, [&](CapacitorDevice& c) { w.Value(c.current); });
+        if (Analysis().analysisKind != kAnalysisAc)
+            EachDevice<InductorDevice>(kInductorDeviceList, [&](InductorDevice& l) { w.Value(l.current); });
+    }
+    EachDevice<LinearSourceDevice>(kLinearSourceDeviceList, [&](LinearSourceDevice& s) { w.Value(s.current); });
+    EachDevice<FormulaSourceDevice>(kFormulaSourceDeviceList, [&](FormulaSourceDevice& s) { w.Value(s.current); });
+    EachDevice<TableSourceDevice>(kTableSourceDeviceList, [&](TableSourceDevice& s) { w.Value(s.current); });
+    EachDevice<LaplaceSourceDevice>(kLaplaceSourceDeviceList, [&](LaplaceSourceDevice& s) { w.Value(s.current); });
+    EachDevice<FreqTableSourceDevice>(kFreqTableSourceDeviceList, [&](FreqTableSourceDevice& s) { w.Value(s.current); });
+}
+
+void WalkRecord(RecordWalk& w, int dataType, double& x, std::span<double> solution)
+{
+    w.Value(x);
+    double mixed = MixedMode() ? 1.0 : 0.0;
+    w.Value(mixed);
+    const int last = dataType == kRunDataSolutionOnly ? AnalogNodeCount() : AnalogSolver().unknownCount;
+    for (int k = 1; k <= last; ++k) {
+        double spare = 0.0;
+        w.Value(static_cast<std::size_t>(k) < solution.size() ? solution[static_cast<std::size_t>(k)] : spare);
+    }
+    WalkDigitalStates(w);
+    if (dataType != kRunDataSolutionOnly) WalkDeviceValues(w, dataType);
+}
+
+int WriteWord(std::FILE* f, unsigned value)
+{
+    const unsigned char bytes[2] = {static_cast<unsigned char>(value & 0xFF), static_cast<unsigned char>((value >> 8) & 0xFF)};
+    return std::fwrite(bytes, 1, 2, f) == 2 ? 0 : kMsgCloseFailed;
+}
+
+bool ReadWord(std::FILE* f, unsigned& value)
+{
+    unsigned char bytes[2];
+    if (std::fread(bytes, 1, 2, f) != 2) return false;
+    value = bytes[0] | static_cast<unsigned>(bytes[1]) << 8;
+    return true;
+}
+
+void ToFileOrder(std::vector<double>& values)
+{
+    if constexpr (std::endian::native == std::endian::big)
+        for (double& v : values) v = std::bit_cast<double>(__builtin_bswap64(std::bit_cast<std::uint64_t>(v)));
+}
+
+int WriteRecord(double x, std::span<const double> solution)
+{
+    RunDataFileState& s = RunDataFile();
+    std::vector<double> copy(solution.begin(), solution.end());
+    RecordWalk w{WalkMode::kWrite, &s.record};
+    WalkRecord(w, s.dataType, x, copy);
+    ToFileOrder(s.record);
+    const bool ok = std::fwrite(s.record.data(), sizeof(double), s.record.size(), s.file.get()) == s.record.size();
+    ToFileOrder(s.record);
+    if (!ok) {
+        s.file.reset();
+        s.active = false;
+        return kMsgCloseFailed;
+    }
+    return 0;
+}
+
+// A saved file is older than its circuit, or one of the two cannot be examined.
+bool DataFileIsStale(const std::string& name)
+{
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    const CircuitDocument* document = circuit ? circuit->document.get() : nullptr;
+    const int kind = Analysis().analysisKind;
+    if (document && kind >= 0 && kind < kAnalysisKindCount && document->runStale[static_cast<std::size_t>(kind)]) return true;
+    const std::string circuitFile = GetRecordTitle(circuit);
+    if (CheckFileAccess(circuitFile) != 0) return false;
+    const std::time_t circuitTime = FileTimeOf(circuitFile);
+    const std::time_t dataTime = FileTimeOf(name);
+    return circuitTime == 0 || dataTime == 0 || circuitTime > dataTime;
+}
+
+}  // namespace
+
+RunDataFileState& RunDataFile()
+{
+    static RunDataFileState state;
+    return state;
+}
+
+void ResetRunDataFileForTests() { RunDataFile() = RunDataFileState{}; }
+
+int RunDataRecordSize(int dataType)
+{
+    RecordWalk w{WalkMode::kCount};
+    double x = 0.0;
+    WalkRecord(w, dataType, x, {});
+    return static_cast<int>(w.cursor);
+}
+
+void ResetRunDataMode()
+{
+    const int flags = BatchRun().flags;
+    if (flags == 0) return;
+    NumericOutput().pending = 0;
+    RunControlState& rc = RunControl();
+    rc.pauseDisplay = 0;
+    if (flags & kBatchSave) rc.runDataMode = kRunDataSave;
+    if (flags & kBatchRetrieve) rc.runDataMode = kRunDataRetrieve;
+    if (flags & kBatchNormal) rc.runDataMode = kRunDataNormal;
+}
+
+int OpenSimulationDataFile(int& recordCounter, int extraCount)
+{
+    RunDataFileState& s = RunDataFile();
+    RunControlState& rc = RunControl();
+    CloseSimulationDataFile();
+    if (rc.runDataMode != kRunDataSave && rc.runDataMode != kRunDataRetrieve) return 0;
+    s.name = MakeAnalysisFileName(rc.circuitWindow, "SA");
+    const unsigned equations = static_cast<unsigned>(std::max(AnalogSolver().unknownCount, 0));
+    const unsigned extra = static_cast<unsigned>(std::max(extraCount, 0));
+    if (rc.probeState == kProbeFullRun && rc.runDataMode == kRunDataRetrieve && DataFileIsStale(s.name))
+        return kMsgAlreadyReported;
+    int dataType = s.dataType;
+    if (rc.runDataMode == kRunDataSave) {
+        s.file = OpenFileWrite(s.name);
+        if (!s.file) return ErrnoToMessageId(errno);
+        const int kind = Analysis().analysisKind;
+        if (WindowRecord* circuit = rc.circuitWindow; circuit && circuit->document && kind >= 0 && kind < kAnalysisKindCount)
+            circuit->document->runStale[static_cast<std::size_t>(kind)] = 0;
+        const bool wide = equations > 0xFFFF || extra > 0xFFFF;
+        std::FILE* f = s.file.get();
+        int result = WriteWord(f, wide ? kRunDataWideVersion : kRunDataVersion);
+        if (!result) result = WriteWord(f, static_cast<unsigned>(dataType));
+        if (!result) result = WriteWord(f, equations & 0xFFFF);
+        if (!result) result = WriteWord(f, extra & 0xFFFF);
+        if (wide && !result) result = WriteWord(f, equations >> 16);
+        if (wide && !result) result = WriteWord(f, extra >> 16);
+        if (result) {
+            s.file.reset();
+            return result;
+        }
+        s.headerBytes = wide ? 12 : 8;
+    } else {
+        s.file = OpenFileRead(s.name);
+        if (!s.file) return ErrnoToMessageId(errno);
+        std::FILE* f = s.file.get();
+        unsigned version = 0, type = 0, countLow = 0, extraLow = 0, countHigh = 0, extraHigh = 0;
+        bool ok = ReadWord(f, version) && ReadWord(f, type);
+        const int kind = Analysis().analysisKind;
+        if (ok && type == kRunDataVoltagesCurrents && rc.probeState == kProbeNone && kind != kAnalysisAc) {
+            ReportMessage("E", kMsgVIOnlyDataFile);
+            s.file.reset();
+            return kMsgAlreadyReported;
+        }
+        ok = ok && ReadWord(f, countLow) && ReadWord(f, extraLow);
+        if (ok && version == kRunDataWideVersion) ok = ReadWord(f, countHigh) && ReadWord(f, extraHigh);
+        const unsigned count = countLow | countHigh << 16;
+        const unsigned extraRead = extraLow | extraHigh << 16;
+        if (!ok || (version != kRunDataVersion && version != kRunDataWideVersion) || count != equations || extraRead != extra ||
+            type > kRunDataEverything) {
+            if (rc.probeState == kProbeNone) ReportMessage("E", kMsgObsoleteDataFile);
+            AnalogSolver().stopFlag = 1;
+            s.file.reset();
+            return kMsgAlreadyReported;
+        }
+        s.headerBytes = version == kRunDataWideVersion ? 12 : 8;
+        dataType = static_cast<int>(type);
+        s.readDataType = dataType;
+    }
+    recordCounter = 0;
+    try {
+        s.record.assign(static_cast<std::size_t>(RunDataRecordSize(dataType)), 0.0);
+    } catch (const std::bad_alloc&) {
+        s.file.reset();
+        return kMsgInsufficientMemory;
+    }
+    s.active = true;
+    s.pending = false;
+    return 0;
+}
+
+int SaveRunDataPoint(double x, std::span<const double> solution)
+{
+    RunDataFileState& s = RunDataFile();
+    if (!s.active || !s.file || RunControl().runDataMode != kRunDataSave) return 0;
+    const int kind = Analysis().analysisKind;
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    int every = 1;
+    if (circuit && circuit->document && kind >= 0 && kind < kAnalysisKindCount)
+        every = std::max(circuit->document->reduceSave[static_cast<std::size_t>(kind)], 1);
+    if (!MixedMode() && AnalogSolver().acceptedPointCount % every != 0) {
+        s.pending = true;
+        s.pendingX = x;
+        s.pendingSolution.assign(solution.begin(), solution.end());
+        return 0;
+    }
+    s.pending = false;
+    return WriteRecord(x, solution);
+}
+
+int FlushPendingRunDataPoint()
+{
+    RunDataFileState& s = RunDataFile();
+    if (!s.pending || !s.active || !s.file) return 0;
+    s.pending = false;
+    return WriteRecord(s.pendingX, s.pendingSolution);
+}
+
+int ReadRunDataPoint(int& recordCounter, double& x, double& step, std::span<double> solution)
+{
+    RunDataFileState& s = RunDataFile();
+    if (!s.active || !s.file) {
+        AnalogSolver().stopFlag = 1;
+        return 0;
+    }
+    const long long offset = s.headerBytes + static_cast<long long>(recordCounter) * static_cast<long long>(s.record.size()) * 8;
+    ++recordCounter;
+    if (fseeko(s.file.get(), offset, SEEK_SET) != 0) {
+        AnalogSolver().stopFlag = 1;
+        SetPendingErrorText(s.name);
+        return ErrnoToMessageId(errno);
+    }
+    const std::size_t got = std::fread(s.record.data(), sizeof(double), s.record.size(), s.file.get());
+    if (got != s.record.size()) {
+        if (!std::feof(s.file.get()) || got != 0) SetPendingErrorText(s.name);
+        AnalogSolver().stopFlag = 1;
+        return 0;
+    }
+    ToFileOrder(s.record);
+    double recordX = 0.0;
+    RecordWalk w{WalkMode::kRead, &s.record};
+    WalkRecord(w, s.readDataType, recordX, solution);
+    step = recordX - x;
+    x = recordX;
+    return 0;
+}
+
+void CloseSimulationDataFile()
+{
+    RunDataFileState& s = RunDataFile();
+    if (s.active || s.file) {
+        s.file.reset();
+        s.record.clear();
+    }
+    s.active = false;
+    s.pending = false;
+}
+
+}  // namespace kq5

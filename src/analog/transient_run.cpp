@@ -1,0 +1,276 @@
+#include "analog/transient_run.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/breakpoints.h"
+#include "analog/integration.h"
+#include "analog/linear_stamps.h"
+#include "analog/numeric_output.h"
+#include "analog/operating_point.h"
+#include "analog/run_control.h"
+#include "analog/temperature_setup.h"
+#include "analog/transient_run_services.h"
+#include "app/help_bar.h"
+#include "app/window_record.h"
+#include "core/device_lists.h"
+#include "core/message_reporter.h"
+#include "devices/controlled_source_devices.h"
+#include "devices/line_switch_devices.h"
+#include "devices/source_functions.h"
+#include "digital/digital_node_states.h"
+#include "document/circuit_document.h"
+#include "netlist/global_options.h"
+#include "plots/analysis_run_services.h"
+#include "plots/plot_view_settings.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgReported = 15055;
+constexpr int kMsgStopped = 15056;
+constexpr int kMsgSingular = 15051;
+constexpr int kTextRunningTransient = 5362;
+constexpr double kTemperatureLimit = 10000.0;
+
+// The options word of the transient kind in the circuit's plot (0 without a plot).
+std::int32_t* OptionsWordOf(WindowRecord* window)
+{
+    WindowRecord* w = window && window->plot ? window : RunControl().circuitWindow;
+    if (!w || !w->plot) return nullptr;
+    return &PlotViewOf(w->plot).optionWord[kAnalysisTransient];
+}
+
+std::uint32_t OptionsOf(WindowRecord* window)
+{
+    const std::int32_t* word = OptionsWordOf(window);
+    return word ? static_cast<std::uint32_t>(*word) : kDefaultTransientOptions;
+}
+
+bool HasDigitalParts() { return DigitalSimulator().current.size() > 1; }
+
+// The values of the limits: 0, or 15055 after a report.
+int ReadTransientLimits()
+{
+    TransientRunState& t = TransientRun();
+    double first = 0.0, second = 0.0, third = 0.0;
+    int count = 0;
+    if (int rc = ParseLimitsFieldValues(kLimitTRange, first, second, third, count)) return rc;
+    t.tmax = count >= 1 ? first : 0.0;
+    t.tmin = count >= 2 ? second : 0.0;
+    SetBreakpointTimeScale(t.tmin, t.tmax);
+    if (t.tmin > 0.0 && HasDigitalParts()) {
+        ReportAnalysisFailure(kFocusLimitsField, kLimitTRange, "", kMsgTminWithDigital);
+        return kMsgReported;
+    }
+    if (!(t.tmax > 0.0) || t.tmin < 0.0 || t.tmin >= t.tmax) {
+        ReportAnalysisFailure(kFocusLimitsField, kLimitTRange, "", kMsgIllegalTimeRange);
+        return kMsgReported;
+    }
+    t.span = t.tmax - t.tmin;
+    double maxStep = 0.0;
+    count = 0;
+    if (int rc = ParseLimitsFieldValues(kLimitTStep, maxStep, second, third, count)) return rc;
+    t.maxStep = count >= 1 && maxStep > 0.0 ? maxStep : t.span / 50.0;
+
+    // Convolution of the Laplace and frequency-table sources: a power of two of points.
+    const double reltol = GlobalOptions().values.reltol;
+    const double nmin = std::trunc(std::pow(2.0, std::log10(1.0 / reltol) + 6.0) + 0.01);
+    const double n = std::clamp(std::trunc(t.span / t.maxStep), nmin, 262144.0);
+    t.convolutionPoints = static_cast<int>(std::clamp(std::pow(2.0, std::ceil(std::log2(n))), 128.0, 262144.0));
+    t.convolutionStep = 2.0 * t.tmax / t.convolutionPoints;
+    t.hasLaplaceSources =
+        DeviceList(kLaplaceSourceDeviceList).count > 0 || DeviceList(kFreqTableSourceDeviceList).count > 0;
+    if (t.hasLaplaceSources && t.maxStep > t.convolutionStep) t.maxStep = t.convolutionStep;
+
+    double points = 0.0;
+    count = 0;
+    if (int rc = ParseLimitsFieldValues(kLimitTNPts, points, second, third, count)) return rc;
+    t.points = count >= 1 && points > 5.0 ? static_cast<int>(std::lround(points)) : 5;
+    t.printInterval = t.span / (t.points - 1);
+
+    ReadTemperatureRange(kLimitTTemp);
+    const double temperature = RunControl().temperature.high;
+    if (temperature < -kTemperatureLimit || temperature > kTemperatureLimit) {
+        ReportAnalysisFailure(kFocusLimitsField, kLimitTTemp, "", kMsgIllegalTemperature);
+        return kMsgReported;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TransientRunState& TransientRun()
+{
+    static TransientRunState state;
+    return state;
+}
+
+void ResetTransientRunForTests() { TransientRun() = TransientRunState(); }
+
+AnalysisRunServices& RunServices()
+{
+    static AnalysisRunServices services;
+    return services;
+}
+
+void ResetRunServicesForTests() { RunServices() = AnalysisRunServices(); }
+
+void AdvanceTemperatureSweep()
+{
+    TemperatureSweep& sweep = RunControl().temperature;
+    sweep.current = sweep.step > 0.0 ? std::min(sweep.current + sweep.step, sweep.high) : sweep.high;
+}
+
+int RunTemperatureAndCases(WindowRecord* window, int (*runCase)(WindowRecord*), int printedPoints,
+                           bool singleCase)
+{
+    AnalysisRunServices& services = RunServices();
+    int rc = 0;
+    bool stop = false;
+    while (!stop) {
+        AdvanceTemperatureSweep();
+        for (;;) {
+            rc = BeginRunCase(window);
+            if (!rc) rc = runCase(window);
+            stop = singleCase || rc != 0 || RunStopRequested();
+            if (services.endCase) services.endCase(window);
+            if (!rc && services.writePrintedValues) rc = services.writePrintedValues(printedPoints);
+            ClearTimeBreakpoints();
+            if (stop || !services.moreCases || !services.moreCases()) break;
+        }
+        const TemperatureSweep& sweep = RunControl().temperature;
+        if (rc || stop || std::abs(sweep.current - sweep.high) < 0.001) break;
+    }
+    return rc;
+}
+
+int BeginRunCase(WindowRecord* window)
+{
+    const double temperature = RunControl().temperature.current;
+    Analysis().variables.temp = temperature;
+    if (RunServices().beginNextRun) return RunServices().beginNextRun(window, temperature);
+    if (int rc = SetCircuitTemperature(temperature)) return rc;
+    PrepareLinearElementsAtTemperature(temperature);
+    return 0;
+}
+
+void ReadTransientRunOptions(std::uint32_t optionsWord)
+{
+    TransientRunState& t = TransientRun();
+    t.optionsWord = optionsWord;
+    t.stateVariables = static_cast<int>((optionsWord & kRunOptionStateVariables) >> 8);
+    t.operatingPointOnly = (optionsWord & kRunOptionOperatingPointOnly) != 0;
+    t.operatingPoint = t.operatingPointOnly || (optionsWord & kRunOptionOperatingPoint) != 0;
+}
+
+int SetupTransientAnalysis()
+{
+    if (std::int32_t* options = OptionsWordOf(RunControl().circuitWindow))
+        if (*options == 0) *options = static_cast<std::int32_t>(kDefaultTransientOptions);
+    if (int rc = OpenAnalysisWindow()) return rc;
+    return 0;
+}
+
+int TransientAnalysisRun(WindowRecord* window)
+{
+    AnalogSolverState& s = AnalogSolver();
+    TransientRunState& t = TransientRun();
+    std::fill(s.rhs.begin(), s.rhs.end(), 0.0);
+    s.hooks.computeIntegrationCoefficients = ComputeIntegrationCoefficients;
+    s.hooks.reinitializeRunStates = ReinitializeRunStates;
+
+    int rc = BeginAnalysisRun();
+    if (rc) return FinishAnalysisRun(nullptr, rc);
+    ReadTransientRunOptions(OptionsOf(window));
+    Breakpoints().pulseQuestionAsked = false;
+    rc = ReadTransientLimits();
+    AnalysisRunServices& services = RunServices();
+    if (!rc && services.setupPlots) rc = services.setupPlots(window);
+    if (!rc && services.beginPlotWindowRun) rc = services.beginPlotWindowRun(window);
+    // A failure of the limits has been reported already.
+    if (RunControl().failureReported) rc = kMsgReported;
+    if (rc) return FinishAnalysisRun(nullptr, rc);
+
+    Analysis().variables.tmin = t.tmin;
+    Analysis().variables.tmax = t.tmax;
+    t.firstRun = true;
+    InitializeRunStates();
+    int out1 = 0, out2 = 0;
+    ResetRunState(out1, out2);
+    rc = RunTemperatureAndCases(window, TransientRunCase, t.points, t.operatingPointOnly);
+
+    if (rc == 0 && RunStopRequested() && RunControl().lastKey == kEscapeKey) rc = kMsgStopped;
+    if (RunControl().failureReported) rc = kMsgReported;
+    return FinishAnalysisRun(nullptr, rc);
+}
+
+int TransientRunCase(WindowRecord* window)
+{
+    AnalogSolverState& s = AnalogSolver();
+    TransientRunState& t = TransientRun();
+    s.hooks.computeIntegrationCoefficients = ComputeIntegrationCoefficients;
+    s.hooks.reinitializeRunStates = ReinitializeRunStates;
+
+    t.initialStep = t.span / 50.0;
+    if (s.integratedStateCount == 0 && DeviceList(kLossyLineDeviceList).count == 0)
+        t.initialStep = std::min(t.initialStep, t.printInterval);
+    t.initialStep = std::min(t.initialStep, MaxSourceTimeStep());
+    t.minimumStep = t.initialStep * 1e-18;
+    s.time = t.tmin;
+
+    SourceScheduleValues schedule{t.tmin, t.tmax, t.printInterval, t.steppedRun};
+    if (int rc = ExpandAllPwlTables()) return rc;
+    if (int rc = ScheduleSourceBreakpoints(window, schedule)) return rc;
+
+    ResetUserSourceIndices();
+    s.notConverged = 0;
+    double step = t.initialStep;
+    ClampToMaximumStep(step);
+    s.step = step;
+    s.stepHistory.fill(step);
+    s.noOperatingPoint = t.operatingPoint ? 0 : 1;
+
+    if (int rc = ReinitializeRunStates()) return rc;
+    PollRunKeys(window, 1);
+    if (RunStopRequested()) return 0;
+
+    // Operating point, with one retry on a freshly built matrix after a singular one.
+    for (int attempt = 0;; ++attempt) {
+        s.runPhase = kPhaseOperatingPoint;
+        s.runKind = kRunKindTransient;
+        s.operatingPointFlag = t.operatingPoint ? 1 : 0;
+        if (!s.operatingPointSet.matrix)
+            if (int rc = PrepareAnalogSolver(false, s.operatingPointSet)) return rc;
+        InstallStampSet(s.operatingPointSet);
+        s.setupDone = 1;
+        const int rc = TransientTimeLoop(window);
+        if (rc == kMsgSingular && attempt == 0) {
+            FreeStampSet(s.operatingPointSet);
+            continue;
+        }
+        if (rc) return rc;
+        break;
+    }
+    if (t.operatingPointComputed && RunServices().writeOperatingPointReport)
+        if (int rc = RunServices().writeOperatingPointReport()) return rc;
+    if (t.operatingPointOnly || RunStopRequested()) return 0;
+
+    s.runPhase = kPhaseTimeSteps;
+    s.operatingPointFlag = 0;
+    s.noOperatingPoint = 0;
+    if (!s.timeStepSet.matrix)
+        if (int rc = PrepareAnalogSolver(false, s.timeStepSet)) return rc;
+    InstallStampSet(s.timeStepSet);
+    s.setupDone = 1;
+    SetHelpBarMessageId(nullptr, kTextRunningTransient);
+    return TransientTimeLoop(window);
+}
+
+void FreeTransientRunTables() { ClearTimeBreakpoints(); }
+
+}  // namespace kq5

@@ -1,0 +1,326 @@
+// The time loop of the transient run: one pass computes the operating point (phase 1, or the
+// bias of an AC run) or advances time point by point (phase 2).
+#include <algorithm>
+#include <cmath>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/breakpoints.h"
+#include "analog/charge_integration.h"
+#include "analog/device_dispatch.h"
+#include "analog/integration.h"
+#include "analog/limiting_commit.h"
+#include "analog/operating_point.h"
+#include "analog/run_control.h"
+#include "analog/transient_run.h"
+#include "analog/transient_run_services.h"
+#include "core/device_lists.h"
+#include "core/message_reporter.h"
+#include "devices/source_functions.h"
+#include "netlist/global_options.h"
+#include "plots/analysis_run_services.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgReported = 15055;
+constexpr int kMsgStopped = 15056;
+// Factor of a step cut after a failed Newton solve (a half with Laplace sources, whose
+// convolution needs gentler steps).
+constexpr double kFailedSolveCut = 0.125;
+constexpr double kFailedSolveCutLaplace = 0.5;
+constexpr int kMaxRetries = 10;
+
+TimeBreakpointRecord* Head() { return ListHead<TimeBreakpointRecord>(DeviceList(kTimeBreakpointList)); }
+
+void ShiftStepHistory(double used)
+{
+    auto& h = AnalogSolver().stepHistory;
+    for (int k = static_cast<int>(h.size()) - 2; k >= 0; --k)
+        h[static_cast<std::size_t>(k + 1)] = h[static_cast<std::size_t>(k)];
+    h[0] = used;
+}
+
+// Entries the run has already passed (before the time of the last accepted point) can never
+// be landed on; they would hold back every later breakpoint.
+void DropPassedBreakpoints()
+{
+    const TransientRunState& t = TransientRun();
+    while (TimeBreakpointRecord* head = Head()) {
+        if (head->time > t.digitalTime) break;
+        RemoveFirstTimeBreakpoint();
+    }
+}
+
+// The accepted point: states, histories and the step.
+void CommitAcceptedPoint()
+{
+    AnalogSolverState& s = AnalogSolver();
+    TransientRunState& t = TransientRun();
+    if (s.hasAnalogNodes && s.eventState == kEventAnalogPoint) {
+        SaveAcceptedPoint();
+        ShiftStateHistories();
+        CommitMosfetVoltageHistory();
+        CommitUserSourceIndices();
+    }
+    ShiftStepHistory(t.usedStep);
+    s.lastAcceptedTime = s.time;
+    t.acceptedDigitalTime = t.digitalTime;
+}
+
+// The operating point of the pass (phase 1, or the AC bias).
+int OperatingPointPass(WindowRecord* window)
+{
+    AnalogSolverState& s = AnalogSolver();
+    TransientRunState& t = TransientRun();
+    const GlobalOptionValues& o = GlobalOptions().values;
+    s.time = s.runKind == kRunKindTransient ? t.tmin : 0.0;
+    t.digitalTime = 0;
+    s.coefficients.fill(0.0);
+    s.ag0 = s.ag1 = 0.0;
+    if (int rc = EvaluateSourcesAtTime()) return rc;
+    if (s.runKind != kRunKindDcSweep) {
+        s.iterationMode = t.stateVariables == kStateVariablesRead ? kModeNormal : kModeInitJunctions;
+        if (s.runKind == kRunKindAc && !s.acComputesBias) {
+            // An AC run without an operating point takes the stored or zero state as its bias.
+            s.noOperatingPoint = 1;
+            s.iterationMode = kModeNormal;
+            s.runPhase = kPhaseAcBias;
+        }
+    }
+
+    int rc = SolveOperatingPoint(window, o.itl1);
+    s.iterationTotal += s.iterationCount;
+    if (rc == kMsgFailedAtTime) {
+        if (int r = ReinitializeRunStates()) return r;
+        s.iterationMode = kModeInitJunctions;
+        rc = SourceStepOperatingPoint(window, o.itl1);
+    }
+    // The AC and DC runs report a failed operating point in their own words.
+    if (rc == kMsgFailedAtTime && s.runKind == kRunKindTransient) {
+        ReportMessage("WE", window, kMsgFailedAtTime, s.time);
+        return kMsgReported;
+    }
+    if (rc) return rc;
+    t.operatingPointComputed = !s.noOperatingPoint;
+    if (s.runPhase == kPhaseOperatingPoint && s.operatingPointFlag) {
+        // One more load stores the bias values that reports and AC stamps read.
+        s.iterationMode = kModeSmallSignal;
+        rc = LoadCircuit();
+    }
+    return rc;
+}
+
+// Solves one attempt of the point at s.time; 0, or an id that ends the pass.
+int SolvePointAttempt(WindowRecord* window, bool firstPoint)
+{
+    AnalogSolverState& s = AnalogSolver();
+    TransientRunState& t = TransientRun();
+    const GlobalOptionValues& o = GlobalOptions().values;
+    if (int rc = EvaluateSourcesAtTime()) return rc;
+    if (s.stopFlag) return kMsgStopped;
+    if (o.itl5 != 0 && s.iterationTotal >= o.itl5) {
+        ReportMessage("WE", window, kMsgIterationLimit, o.itl5);
+        s.stopFlag = 1;
+        return kMsgReported;
+    }
+    if (!s.hasAnalogNodes) return 0;
+    if (s.eventState == kEventAnalogPoint) ComputeIntegrationCoefficients();
+    if (s.iterationMode != kModeFirstTimePoint) s.iterationMode = kModePredictor;
+    const int limit = firstPoint && !t.operatingPointComputed ? o.itl1 : o.itl4;
+    return SolveOperatingPoint(window, limit);
+}
+
+// The step the truncation error allows after a converged point, lowered by the step
+// requests of the loads.
+double NextStepEstimate()
+{
+    const AnalogSolverState& s = AnalogSolver();
+    const TransientRunState& t = TransientRun();
+    double next = TruncationStepEstimate(t.initialStep);
+    // A load asks for a smaller step by lowering its factor below 1; a factor left at 1 (or
+    // above) asks for nothing and must not hold the step back.
+    for (double factor : s.stepFactors)
+        if (factor < 1.0) next = std::min(next, factor * s.step);
+    if (s.coreStepBound > 0.0) next = std::min(next, s.coreStepBound);
+    return next;
+}
+
+// The time steps of the run (phase 2).
+int TimeStepPass(WindowRecord* window)
+{
+    AnalogSolverState& s = AnalogSolver();
+    TransientRunState& t = TransientRun();
+    BreakpointState& bp = Breakpoints();
+    s.iterationMode = kModeSmallSignal;
+    if (s.hasAnalogNodes)
+        if (int rc = LoadCircuit()) return rc;
+    s.order = 1;
+    bp.landing = true;
+    double step = t.initialStep;
+    s.iterationMode = kModeFirstTimePoint;
+    ClampToMaximumStep(step);
+    s.stepHistory.fill(step);
+    s.step = step;
+    t.usedStep = step;
+    s.lastAcceptedTime = s.time = t.tmin;
+    t.digitalTime = t.acceptedDigitalTime = 0;
+    t.rejectedCount = 0;
+    t.retryCounter = 0;
+    s.iterationTotal = 0;
+    s.acceptedPointCount = 0;
+    s.eventState = kEventAnalogPoint;
+
+    for (bool firstLoop = true;; firstLoop = false) {
+        // Output and commit of the point reached (the operating point on the first loop).
+        const bool atEnd = !Head() || t.digitalTime + 1 >= bp.endTick;
+        if (s.acceptedPointCount > 0 || (firstLoop && t.operatingPointComputed))
+            if (int rc = OutputTransientPoint(window)) return rc;
+        CommitAcceptedPoint();
+        if (atEnd) return 0;
+
+        // Landing on a breakpoint: drop every entry at its time and start again at order 1.
+        const bool landed = bp.landing;
+        if (landed) {
+            s.order = 1;
+            const std::uint32_t at = Head()->time;
+            while (Head() && Head()->time == at) RemoveFirstTimeBreakpoint();
+            if (!Head() || t.digitalTime + 1 >= bp.endTick) return 0;
+        }
+        DropPassedBreakpoints();
+
+        // After a breakpoint the next step is at most a tenth of the way to the next one
+        // (and of h0), a tenth of that again on the very first point.
+        step = firstLoop ? step : t.plannedStep;
+        if (landed && Head() && Head()->eventFlag == 0) {
+            const double distance = TickToTime(Head()->time) - s.time;
+            const double cut = 0.1 * std::min(distance, t.initialStep);
+            if (cut < step) step = std::max(cut, t.minimumStep);
+        }
+        if (firstLoop) step /= 10.0;
+        ClampToMaximumStep(step);
+        s.stepHistory[0] = step;
+
+        // Attempts at the next point.
+        for (bool firstAttempt = true;; firstAttempt = false) {
+            if (s.stepHistory[1] == 0.0) s.stepHistory[1] = step;
+            if (firstAttempt) {
+                s.time = s.lastAcceptedTime;
+                AlignStepToNextEvent(step);
+            }
+            s.stepHistory[0] = step;
+            s.step = step;
+            s.predictorRatio = step / s.stepHistory[1];
+            s.predictorScale = s.predictorRatio + 1.0;
+            s.time = s.lastAcceptedTime + step;
+            if (!bp.landing)
+                t.digitalTime = static_cast<std::uint32_t>(std::ceil((s.time - bp.origin) / bp.tick));
+            Analysis().variables.time = s.time;
+            Analysis().variables.dt = step;
+
+            const bool firstPoint = s.acceptedPointCount == 0;
+            int rc = SolvePointAttempt(window, firstPoint);
+            if (rc == kMsgStopped) {
+                s.stopFlag = 1;
+                return 0;
+            }
+            if (rc) return rc;
+            if (s.stopFlag || RunControl().lastKey == kEscapeKey) return 0;
+
+            bool accept = true;
+            double next = step;
+            if (s.hasAnalogNodes) {
+                s.iterationTotal += s.iterationCount;
+                if (firstPoint) InitStateHistories();
+                if (t.hasLaplaceSources && !firstPoint) s.order = 2;
+                if (s.notConverged || s.coreFailed) {
+                    s.order = 1;
+                    s.notConverged = 0;
+                    s.coreFailed = 0;
+                    next = step * (t.hasLaplaceSources ? kFailedSolveCutLaplace : kFailedSolveCut);
+                    accept = false;
+                } else if (!firstPoint) {
+                    next = NextStepEstimate();
+                    if (next >= 0.9 * step) {
+                        t.retryCounter = 0;
+                    } else {
+                        t.retryCounter = std::min(t.retryCounter + 1, kMaxRetries);
+                        accept = false;
+                    }
+                }
+            } else if (s.acceptedPointCount > 0) {
+                next = std::max(std::min(2.0 * step, t.initialStep), step);
+            }
+
+            if (accept) {
+                ++s.acceptedPointCount;
+                t.usedStep = step;
+                t.plannedStep = next;
+                if (s.hasAnalogNodes && s.order == 1 && s.acceptedPointCount > 1) {
+                    // Try order 2: it stays only when its estimate beats the step clearly.
+                    s.order = 2;
+                    t.plannedStep = NextStepEstimate();
+                    if (t.plannedStep <= 1.05 * step) s.order = 1;
+                }
+                break;
+            }
+
+            // Rejected: back to the last accepted point with the smaller step.
+            ++t.rejectedCount;
+            bp.landing = false;
+            RestoreRejectedStepStates();
+            s.time = s.lastAcceptedTime;
+            t.digitalTime = t.acceptedDigitalTime;
+            step = next;
+            ClampToMaximumStep(step);
+            AlignStepToNextEvent(step);
+            if (step < t.minimumStep) {
+                s.time += step;
+                s.lastAcceptedTime = s.time;
+                ReportMessage("WE", window, kMsgStepTooSmall);
+                s.stopFlag = 1;
+                return kMsgReported;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void ClampToMaximumStep(double& step)
+{
+    const double maxStep = TransientRun().maxStep;
+    if (maxStep > 0.0 && step > maxStep) step = maxStep;
+}
+
+void AlignStepToNextEvent(double& step)
+{
+    const AnalogSolverState& s = AnalogSolver();
+    TransientRunState& t = TransientRun();
+    BreakpointState& bp = Breakpoints();
+    DropPassedBreakpoints();
+    TimeBreakpointRecord* head = Head();
+    if (!head) return;
+    const double d = TickToTime(head->time) - s.time;
+    ClampToMaximumStep(step);
+    if (1.01 * step > d && d > t.minimumStep) {
+        t.digitalTime = head->time;
+        step = d;
+        bp.landing = true;
+    }
+}
+
+int TransientTimeLoop(WindowRecord* window)
+{
+    AnalogSolverState& s = AnalogSolver();
+    s.order = 1;
+    s.predictorRatio = 1.0;
+    s.predictorScale = 1.0;
+    s.eventState = kEventAnalogPoint;
+    s.sourceFactor = 1.0;
+    if (s.runPhase == kPhaseOperatingPoint || s.runPhase == kPhaseAcBias) return OperatingPointPass(window);
+    return TimeStepPass(window);
+}
+
+}  // namespace kq5

@@ -1,0 +1,38 @@
+#pragma once
+// What the run loops (transient, AC, DC sweep) hand to the analysis window, the plots, the
+// numeric output and the stepping machinery. The analysis window installs these services;
+// while one is not installed the run does without it (a run without an analysis window
+// computes its points and keeps them only in the solver and the expression variables).
+#include <functional>
+
+namespace kq5 {
+
+struct WindowRecord;
+
+struct AnalysisRunServices {
+    // Per-run plot set-up (curves, store, scales); 0 or a message id.
+    std::function<int(WindowRecord*)> setupPlots;
+    // Activates and lays out the analysis window for the run; 0 or a message id.
+    std::function<int(WindowRecord*)> beginPlotWindowRun;
+    // Evaluates every curve's X and Y at the present point; 0 or a message id.
+    std::function<int(WindowRecord*)> evaluateCurves;
+    // Stores and draws the present point of every curve (and waits in animation mode).
+    std::function<void(WindowRecord*)> plotPoint;
+    // The end of a case: the run's traces and the end of its run in the waveform store.
+    std::function<void(WindowRecord*)> endCase;
+    // Counts the case and applies its stepped values and temperature (degrees Celsius);
+    // 0 or a message id. Without it the temperature is applied to the linear elements.
+    std::function<int(WindowRecord*, double temperature)> beginNextRun;
+    // The operating-point report of the numeric output; 0 or a message id.
+    std::function<int()> writeOperatingPointReport;
+    // The printed-values table of the numeric output after a case (the point count of the
+    // run); 0 or a message id.
+    std::function<int(int points)> writePrintedValues;
+    // Whether more stepping or Monte Carlo cases follow the present one.
+    std::function<bool()> moreCases;
+};
+
+AnalysisRunServices& RunServices();
+void ResetRunServicesForTests();
+
+}  // namespace kq5

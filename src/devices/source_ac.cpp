@@ -1,0 +1,194 @@
+#include "devices/source_ac.h"
+
+#include <cmath>
+#include <vector>
+
+#include "analog/analog_state.h"
+#include "core/device_lists.h"
+#include "devices/controlled_source_devices.h"
+#include "devices/line_switch_devices.h"
+#include "devices/opamp_device.h"
+#include "devices/source_device.h"
+#include "devices/special_devices.h"
+#include "devices/stamp_ac.h"
+#include "netlist/model_statements.h"
+#include "netlist/poly_source.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr double kDegreesPerRadian = 57.29577951308232;
+constexpr int kPolyFirstType = 50;
+constexpr int kLinearFirstType = 26;
+
+template <class T>
+const T* Entry(const std::vector<T>& table, std::size_t i)
+{
+    return i < table.size() ? &table[i] : nullptr;
+}
+
+template <class T>
+std::int32_t BranchOf(const std::vector<T>& table, std::size_t i)
+{
+    const T* t = Entry(table, i);
+    return t ? t->branch : 0;
+}
+
+bool IsNoiseInputPair(int a, int b)
+{
+    const auto& in = AcStamps().noiseInputNodes;
+    return (a == in[0] && b == in[1]) || (a == in[1] && b == in[0]);
+}
+
+// The two input nodes and the output of an op-amp part: pins NC+, NC-, VEE, VO, VCC.
+constexpr std::size_t kOpampInPlus = 0;
+constexpr std::size_t kOpampInMinus = 1;
+constexpr std::size_t kOpampOutput = 3;
+
+}  // namespace
+
+int AcLoadIndependentSources(int pass)
+{
+    AcStampState& s = AcStamps();
+    const DeviceSolverTables& tables = AnalogSolver().devices;
+    if (pass == kAcStampPass) {
+        // Waveform parts drive 1 V at phase 0 whatever their transient settings.
+        std::size_t i = 0;
+        for (const SineSourceDevice& v : ListRecords<SineSourceDevice>(DeviceList(kSineSourceDeviceList))) {
+            const int plus = v.internalPlus ? v.internalPlus : v.nodePlus;
+            if (int rc = AddAcVoltageExcitation(BranchOf(tables.sineSources, i++), plus, v.nodeMinus, 1.0, 0.0))
+                return rc;
+        }
+        i = 0;
+        for (const PulseSourceDevice& v : ListRecords<PulseSourceDevice>(DeviceList(kPulseSourceDeviceList)))
+            if (int rc = AddAcVoltageExcitation(BranchOf(tables.pulseSources, i++), v.nodePlus, v.nodeMinus, 1.0, 0.0))
+                return rc;
+        i = 0;
+        for (const UserSourceDevice& v : ListRecords<UserSourceDevice>(DeviceList(kUserSourceDeviceList)))
+            if (int rc = AddAcVoltageExcitation(BranchOf(tables.userSources, i++), v.nodePlus, v.nodeMinus, 1.0, 0.0))
+                return rc;
+    }
+    std::size_t i = 0;
+    for (const IndependentSourceDevice& v :
+         ListRecords<IndependentSourceDevice>(DeviceList(kIndependentSourceDeviceList))) {
+        const std::size_t position = i++;
+        const double phase = v.acPhase / kDegreesPerRadian;
+        const double re = v.acMagnitude * std::cos(phase);
+        const double im = v.acMagnitude * std::sin(phase);
+        const bool voltage = v.sourceType == kSourceVoltage;
+        if (pass != kAcStampPass) {
+            if (!voltage) s.acCurrents[&v] = Complex(re, im);
+            continue;
+        }
+        if (s.noiseMode && IsNoiseInputPair(v.nodePlus, v.nodeMinus))
+            s.noiseInputMagnitude = std::sqrt(re * re + im * im);
+        if (voltage) {
+            if (int rc = AddAcVoltageExcitation(BranchOf(tables.sources, position), v.nodePlus, v.nodeMinus, re, im))
+                return rc;
+        } else {
+            AddAcRhs(v.nodePlus, -re, -im);
+            AddAcRhs(v.nodeMinus, re, im);
+        }
+    }
+    return 0;
+}
+
+int AcLoadLinearDependentSources(int pass)
+{
+    AcStampState& s = AcStamps();
+    const DeviceSolverTables& tables = AnalogSolver().devices;
+    std::size_t i = 0;
+    for (const LinearSourceDevice& d : ListRecords<LinearSourceDevice>(DeviceList(kLinearSourceDeviceList))) {
+        const LinearSourceStamps* t = Entry(tables.linearSources, i++);
+        const int kind = t ? t->subKind : d.outputKind - kLinearFirstType;
+        const int b = t ? t->branch : 0;
+        if (pass == kAcStampPass) {
+            if (int rc = StampAcControlledSource(true, 1, kind, b, b + 1, d.controlPlus, d.controlMinus,
+                                                 d.outputPlus, d.outputMinus, d.gain, 0.0))
+                return rc;
+        } else if (kind == 0) {
+            s.acCurrents[&d] = AcScaledVoltageDifference(d.gain, d.controlPlus, d.controlMinus);
+        } else if (kind == 1) {
+            s.acCurrents[&d] = AcScaledNodeVoltage(d.gain, b);
+        }
+    }
+    return 0;
+}
+
+int AcLoadPolySources(int pass)
+{
+    AcStampState& s = AcStamps();
+    const DeviceSolverTables& tables = AnalogSolver().devices;
+    std::size_t i = 0;
+    for (const PolySourceDevice& p : ListRecords<PolySourceDevice>(DeviceList(kPolySourceList))) {
+        const PolyStamps* t = Entry(tables.polySources, i++);
+        if (!t) continue;
+        const int kind = p.componentType - kPolyFirstType;
+        Complex current;
+        for (std::size_t k = 1; k < t->controls.size(); ++k) {
+            const PolyControlState& c = t->controls[k];
+            if (pass == kAcStampPass) {
+                if (int rc = StampAcControlledSource(false, static_cast<int>(k), kind, c.first, t->branch, c.first,
+                                                     c.second, p.nodePlus, p.nodeMinus, c.derivative, 0.0))
+                    return rc;
+            } else if (kind == 0) {
+                current += AcScaledVoltageDifference(c.derivative, c.first, c.second);
+            } else if (kind == 1) {
+                current += AcScaledNodeVoltage(c.derivative, c.first);
+            }
+        }
+        if (pass != kAcStampPass) s.acCurrents[&p] = current;
+    }
+    return 0;
+}
+
+int AcLoadOpamps(int pass)
+{
+    if (pass != kAcStampPass) return 0;
+    for (const OpampDevice& o : ListRecords<OpampDevice>(DeviceList(kOpampDeviceList))) {
+        const double g = o.transconductance;
+        const int in1 = o.pins[kOpampInPlus], in2 = o.pins[kOpampInMinus], out = o.pins[kOpampOutput];
+        // A stage drives the current g (V(c+) - V(c-)) into its output node.
+        auto stage = [&](int cp, int cn, int op) {
+            return StampAcControlledSource(false, 0, 0, 0, 0, cp, cn, op, 0, -g, 0.0);
+        };
+        if (o.level == 1) {
+            if (int rc = stage(in1, in2, out)) return rc;
+        } else if (o.level == 2) {
+            if (int rc = stage(in1, in2, o.internal[0])) return rc;
+            if (int rc = stage(o.internal[0], 0, o.internal[1])) return rc;
+            if (int rc = stage(o.internal[1], 0, out)) return rc;
+        }
+    }
+    return 0;
+}
+
+int AcLoadIdealLines(int pass)
+{
+    if (pass != kAcStampPass) return 0;
+    const AcStampState& s = AcStamps();
+    std::size_t i = 0;
+    for (const IdealLineDevice& l : ListRecords<IdealLineDevice>(DeviceList(kIdealLineDeviceList))) {
+        const int b1 = DeviceRow(kIdealLineDeviceList, i++);
+        const int b2 = b1 + 1;
+        const double z0 = l.model && !l.model->params.empty() ? l.model->Param(0) : 0.0;
+        const double td = l.model && l.model->params.size() > 1 ? l.model->Param(1) : l.delay;
+        const double g = 1.0 / (z0 >= 0.001 ? z0 : 0.001);
+        const double hr = std::cos(-s.omega * td), hi = std::sin(-s.omega * td);
+        if (int rc = StampAcConductance(l.port1Plus, l.internal1, g)) return rc;
+        if (int rc = StampAcConductance(l.port2Plus, l.internal2, g)) return rc;
+        // Row 1: V(int1) - V(ref1) = H (2 V(sig2) - V(ref2) - V(int2)); row 2 the mirror.
+        if (int rc = StampAcControlledSource(true, 1, 2, b1, 0, l.port2Plus, l.port2Minus, l.internal1,
+                                             l.port1Minus, hr, hi))
+            return rc;
+        if (int rc = StampAcControlledSource(true, 0, 2, b1, 0, l.port2Plus, l.internal2, 0, 0, hr, hi)) return rc;
+        if (int rc = StampAcControlledSource(true, 1, 2, b2, 0, l.port1Plus, l.port1Minus, l.internal2,
+                                             l.port2Minus, hr, hi))
+            return rc;
+        if (int rc = StampAcControlledSource(true, 0, 2, b2, 0, l.port1Plus, l.internal1, 0, 0, hr, hi)) return rc;
+    }
+    return 0;
+}
+
+}  // namespace kq5

@@ -1,0 +1,197 @@
+#include "plots/analysis_run_services.h"
+
+#include <cctype>
+#include <new>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/numeric_helpers.h"
+#include "analog/run_control.h"
+#include "app/status_text.h"
+#include "app/window_record.h"
+#include "core/engineering_numbers.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "core/timers.h"
+#include "document/circuit_document.h"
+#include "document/node_table.h"
+#include "netlist/global_options.h"
+#include "platform/message.h"
+#include "platform/win_messages.h"
+#include "plots/waveform_store.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgRunningBase = 5362;  // "Running Transient Analysis." + AnalysisKind
+
+// Processes waiting messages; a key typed meanwhile is taken out of the queue and returned.
+// A quit request stops the run so that the program can end.
+int PumpRunMessages()
+{
+    win::MSG m{};
+    while (win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE)) {
+        if (m.message == win::WM_QUIT) {
+            win::PostQuitMessage(static_cast<int>(m.wParam));
+            return kEscapeKey;
+        }
+        if (m.message == win::WM_KEYDOWN) return static_cast<int>(m.wParam);
+        win::TranslateMessage(&m);
+        win::DispatchMessage(&m);
+    }
+    return 0;
+}
+
+// A key pressed since the last look, seen through the keyboard's asynchronous state.
+int AsyncKey()
+{
+    if (win::GetAsyncKeyState(win::VK_ESCAPE) & 1) return kEscapeKey;
+    if (win::GetAsyncKeyState('P') & 1) return 'P';
+    return 0;
+}
+
+// Holds the run while the pause flag is set: P resumes, Esc (or the end of the program) stops.
+int HoldWhilePaused()
+{
+    RunControlState& rc = RunControl();
+    int key = 0;
+    const bool running = win::RunNestedLoop([&] { return rc.pauseDisplay == 0 || key == kEscapeKey; },
+                                            [&](win::MSG& m) {
+                                                if (m.message != win::WM_KEYDOWN) return false;
+                                                const int typed = std::toupper(static_cast<int>(m.wParam));
+                                                if (typed == kEscapeKey) key = kEscapeKey;
+                                                if (typed == 'P') rc.pauseDisplay = 0;
+                                                return true;
+                                            });
+    if (!running) key = kEscapeKey;
+    rc.pauseDisplay = 0;
+    return key;
+}
+
+int StopRun(WindowRecord* window)
+{
+    RunControlState& rc = RunControl();
+    if (window) EndWaveformRun(window, true);
+    AnalogSolver().stopFlag = 1;
+    rc.pendingKey = kEscapeKey;
+    rc.lastKey = kEscapeKey;
+    return kEscapeKey;
+}
+
+std::string* LimitsText(int field)
+{
+    WindowRecord* circuit = RunControl().circuitWindow ? RunControl().circuitWindow : CurrentRecord();
+    CircuitDocument* document = circuit && circuit->document ? circuit->document.get() : CurrentDocument();
+    if (!document || field < 0) return nullptr;
+    AnalysisLimits& limits = document->limits;
+    switch (Analysis().analysisKind) {
+    case kAnalysisTransient:
+        return field < static_cast<int>(limits.transient.size()) ? &limits.transient[static_cast<std::size_t>(field)] : nullptr;
+    case kAnalysisAc: return field < static_cast<int>(limits.ac.size()) ? &limits.ac[static_cast<std::size_t>(field)] : nullptr;
+    case kAnalysisDc: return field < static_cast<int>(limits.dc.size()) ? &limits.dc[static_cast<std::size_t>(field)] : nullptr;
+    default: return nullptr;
+    }
+}
+
+std::string NodeName(int node, int domain)
+{
+    std::string name = FindNodeName(CircuitNodeTable(), node, 0, domain);
+    return name.empty() ? std::to_string(node) : name;
+}
+
+}  // namespace
+
+int OpenAnalysisWindow()
+{
+    RunControlState& rc = RunControl();
+    WindowRecord* circuit = rc.circuitWindow;
+    if (rc.analysisWindow && IsLiveWindowRecord(rc.analysisWindow)) return 0;
+    WindowRecord* record = NewWindowRecord(nullptr, kWindowAnalysis);
+    if (!record) return kMsgAlreadyReported;
+    if (circuit) {
+        if (!circuit->plot && CreatePlotRecord(circuit) != 0) {
+            FreeWindowRecord(record);
+            return kMsgInsufficientMemory;
+        }
+        record->plot = circuit->plot;
+        record->title = GetRecordTitle(circuit);
+    }
+    rc.analysisWindow = record;
+    return 0;
+}
+
+void CloseAnalysisWindow()
+{
+    RunControlState& rc = RunControl();
+    if (rc.analysisWindow && IsLiveWindowRecord(rc.analysisWindow)) FreeWindowRecord(rc.analysisWindow);
+    rc.analysisWindow = nullptr;
+}
+
+int PollRunKeys(WindowRecord* window, int period)
+{
+    RunControlState& rc = RunControl();
+    if (period < 1) period = 1;
+    rc.keyPollCounter = (rc.keyPollCounter + 1) % period;
+    if (rc.keyPollCounter != 0 || rc.pendingKey != 0) return rc.pendingKey;
+    int key = PumpRunMessages();
+    if (key == 0) key = AsyncKey();
+    if (GetTimeSeconds() - rc.runStartTime > GlobalOptions().values.cptime) {
+        ReportMessage("WE", window, kMsgCptimeExceeded);
+        key = kEscapeKey;
+    }
+    if (key == 0) return 0;
+    key = std::toupper(key);
+    if (key < kEscapeKey) return 0;
+    if (key == kEscapeKey) return StopRun(window);
+    if (key == 'P') {
+        rc.pauseDisplay ^= 1;
+        if (rc.pauseDisplay && HoldWhilePaused() == kEscapeKey) return StopRun(window);
+    }
+    return 0;
+}
+
+int ParseLimitsFieldValues(int field, double& first, double& second, double& third, int& count)
+{
+    count = 0;
+    const std::string* text = LimitsText(field);
+    if (!text) return 0;
+    std::string rest = *text;
+    double* out[3] = {&first, &second, &third};
+    for (int k = 0; k < 3; ++k) {
+        std::string item = rest;
+        rest = SplitAtTopLevelComma(item);
+        const std::size_t start = item.find_first_not_of(" \t");
+        if (start == std::string::npos) {
+            if (rest.empty()) break;
+            continue;
+        }
+        int error = 0;
+        const double value = EvalNumberOrExpression(item.substr(start), error);
+        if (error != 0) {
+            ReportAnalysisFailure(kFocusLimitsField, field, item.c_str(), error);
+            return error;
+        }
+        *out[k] = value;
+        count = k + 1;
+        if (rest.empty()) break;
+    }
+    return 0;
+}
+
+void ShowRunningStatus()
+{
+    const int kind = Analysis().analysisKind;
+    if (StatusBarShown() && kind >= 0 && kind < 3) SetStatusText(LoadResString(kMsgRunningBase + kind));
+}
+
+std::string FormatTemperatureCaption(WindowRecord* window)
+{
+    return StrPrintf("Temperature = %g ", Analysis().variables.temp);
+}
+
+std::string CopyAnalogNodeName(int node) { return NodeName(node, 0); }
+
+std::string CopyDigitalNodeName(int node) { return NodeName(node, 1); }
+
+}  // namespace kq5

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../core/file_test_support.h"
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/batch_log.h"
+#include "analog/dc_sweep_run.h"
+#include "analog/numeric_output.h"
+#include "analog/run_control.h"
+#include "app/app_state.h"
+#include "app/window_record.h"
+#include "core/file_units.h"
+#include "netlist/model_statements.h"
+#include "plots/curve_record.h"
+#include "plots/waveform_store.h"
+
+namespace kq5 {
+namespace {
+
+class NumericOutputTest : public test::ScratchDirTest {
+protected:
+    void SetUp() override
+    {
+        ScratchDirTest::SetUp();
+        ResetAppStateForTests();
+        ResetAnalogStateForTests();
+        ResetAnalysisStateForTests();
+        ResetRunControlForTests();
+        ResetNumericOutputForTests();
+        ResetDcSweepForTests();
+        ClearModelTable();
+        SetWaveformMemoryProbeForTests([] { return true; });
+        circuit_ = NewWindowRecord(nullptr, kWindowSchematic);
+        circuit_->title = PathOf("amp.cir");
+        circuit_->plot = std::make_shared<PlotRecord>();
+        RunControl().circuitWindow = circuit_;
+        Analysis().analysisKind = kAnalysisDc;
+        ASSERT_EQ(OpenNumericOutputFile(), 0);
+        NumericOutput().pending = 1;
+    }
+    void TearDown() override
+    {
+        CloseNumericOutputUnit();
+        SetWaveformMemoryProbeForTests({});
+        ClearModelTable();
+        ResetAnalysisStateForTests();
+        ResetAppStateForTests();
+        ScratchDirTest::TearDown();
+    }
+
+    PlotRecord& Plot() { return *circuit_->plot; }
+
+    CurveRecord& AddCurve(const std::string& x, const std::string& y)
+    {
+        Plot().curves.push_back(std::make_unique<CurveRecord>());
+        Plot().builtCurveCount = Plot().curveCount = static_cast<int>(Plot().curves.size());
+        CurveRecord& c = *Plot().curves.back();
+        c.xExpressionText = x;
+        c.yExpressionText = y;
+        c.printAxis[0].print = c.printAxis[1].print = true;
+        c.printAxis[0].unitIndex = 0;
+        c.printAxis[1].unitIndex = 0;
+        return c;
+    }
+
+    void Store(CurveRecord& c, const std::vector<double>& xs, const std::vector<double>& ys)
+    {
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            ASSERT_EQ(AdvanceCurvePoint(Plot().store, c), 1);
+            SetWaveformValue(Plot().store, c.storeSlots[0], c.lastPointIndex, xs[i]);
+            SetWaveformValue(Plot().store, c.storeSlots[1], c.lastPointIndex, ys[i]);
+        }
+    }
+
+    void MakeStore()
+    {
+        ASSERT_EQ(CreateWaveformStore(Plot(), kWindowAnalysis, Analysis().analysisKind, 1), 0);
+        RewindWaveformStore(Plot());
+    }
+
+    std::string Output()
+    {
+        CloseNumericOutputUnit();
+        return ReadText("amp.DNO");
+    }
+
+    WindowRecord* circuit_ = nullptr;
+};
+
+TEST_F(NumericOutputTest, DcSweepRowsAreInterpolatedAtEvenlySpacedPoints)
+{
+    CurveRecord& c = AddCurve("V(IN)", "V(OUT)");
+    MakeStore();
+    // Uneven stored points of a straight line y = 2x + 1.
+    Store(c, {0.0, 0.1, 0.6, 0.7, 1.0}, {1.0, 1.2, 2.2, 2.4, 3.0});
+    DcSweep().initial1 = 0.0;
+    DcSweep().final1 = 1.0;
+    EndWaveformRun(Plot(), false, RunRecord{});
+    WritePrintedValues(circuit_, 5);
+    EXPECT_EQ(Output(), "      V(IN)     V(OUT)\n"
+                        "        (V)        (V)\n"
+                        "  0.000e+00  1.000e+00 \n"
+                        "  2.500e-01  1.500e+00 \n"
+                        "  5.000e-01  2.000e+00 \n"
+                        "  7.500e-01  2.500e+00 \n"
+                        "  1.000e+00  3.000e+00 \n");
+}
+
+TEST_F(NumericOutputTest, LateCurvesPrintNotAvailableAlignedToANumberCell)
+{
+    CurveRecord& a = AddCurve("V(A)", "V(B)");
+    CurveRecord& late = AddCurve("V(A)", "I(R1)");
+    late.printAxis[0].print = false;
+    late.printAxis[1].unitIndex = 1;
+    late.printAxis[1].prefix = 'm';
+    late.printAxis[1].printScale = 1000.0;
+    MakeStore();
+    Store(a, {0, 1, 2, 3}, {0, 1, 2, 3});
+    Store(late, {0, 1, 2, 3}, {0, 0.001, 0.002, 0.003});
+    late.firstPointIndex = 2;
+    DcSweep().final1 = 3.0;
+    EndWaveformRun(Plot(), false, RunRecord{});
+    WritePrintedValues(circuit_, 4);
+    const std::string text = Output();
+    std::istringstream lines(text);
+    std::string heading, units, row0, row1, row2;
+    std::getline(lines, heading);
+    std::getline(lines, units);
+    std::getline(lines, row0);
+    std::getline(lines, row1);
+    std::getline(lines, row2);
+    EXPECT_EQ(units, "        (V)        (V)       (mA)");
+    EXPECT_EQ(row0, "  0.000e+00  0.000e+00        N/A ");
+    EXPECT_EQ(row0.size(), row2.size());
+    EXPECT_EQ(row2, "  2.000e+00  2.000e+00  2.000e+00 ");
+}
+
+TEST_F(NumericOutputTest, HeadingsDropBlanksAndUseMegForM)
+{
+    CurveRecord& c = AddCurve("V( 1 ) + V(2)", "V(3)");
+    c.printAxis[1].prefix = 'M';
+    MakeStore();
+    Store(c, {0, 1, 2}, {0, 1, 2});
+    DcSweep().final1 = 2.0;
+    WritePrintedValues(circuit_, 3);
+    std::istringstream lines(Output());
+    std::string heading, units;
+    std::getline(lines, heading);
+    std::getline(lines, units);
+    EXPECT_EQ(heading, "  V(1)+V(2)       V(3)");
+    EXPECT_EQ(units, "        (V)     (MEGV)");
+}
+
+TEST_F(NumericOutputTest, ACurveWithFewerThanThreePointsPrintsHeadingsOnly)
+{
+    CurveRecord& c = AddCurve("V(1)", "V(2)");
+    MakeStore();
+    Store(c, {0, 1}, {5, 6});
+    DcSweep().final1 = 1.0;
+    WritePrintedValues(circuit_, 5);
+    EXPECT_EQ(Output(), "       V(1)       V(2)\n        (V)        (V)\n");
+}
+
+TEST_F(NumericOutputTest, AcTablesListTheStoredPoints)
+{
+    Analysis().analysisKind = kAnalysisAc;
+    CloseNumericOutputUnit();
+    ASSERT_EQ(OpenNumericOutputFile(), 0);
+    CurveRecord& c = AddCurve("F", "VDB(2)");
+    c.xLetter[0] = 'F';
+    c.printAxis[0].format = "%8.1f";
+    c.printAxis[0].cellWidth = 8;
+    c.printAxis[0].unitIndex = 13;
+    MakeStore();
+    Store(c, {10, 100, 1000}, {0.0, -3.0, -20.0});
+    WritePrintedValues(circuit_, 51);
+    CloseNumericOutputUnit();
+    EXPECT_EQ(ReadText("amp.ANO"), "        F     VDB(2)\n"
+                                   "     (Hz)        (V)\n"
+                                   "     10.0  0.000e+00 \n"
+                                   "    100.0 -3.000e+00 \n"
+                                   "   1000.0 -2.000e+01 \n");
+}
+
+TEST_F(NumericOutputTest, AFormatThatIsNoNumberConversionIsNotUsed)
+{
+    CurveRecord& c = AddCurve("V(1)", "V(2)");
+    c.printAxis[1].format = "%s%s";
+    MakeStore();
+    Store(c, {0, 1, 2}, {0, 1, 2});
+    DcSweep().final1 = 2.0;
+    WritePrintedValues(circuit_, 3);
+    EXPECT_NE(Output().find("  2.000e+00  2.000e+00"), std::string::npos);
+}
+
+TEST_F(NumericOutputTest, HeaderIsCentredAndWarningsFollowIt)
+{
+    Models().statements.push_back(ModelStatement{});
+    Models().statements.back().name = "QN";
+    Models().deferredWarnings.push_back({"XTX", 0, kWarnUnknownModelParam, 0.0});
+    Models().deferredWarnings.push_back({"FOO", -1, kWarnUnknownOption, 0.0});
+    Models().deferredWarnings.push_back({"QN", 0, kWarnNegativeJunctionPotential, 150.0});
+    Analysis().variables.temp = 27.0;
+    WriteRunOutput(circuit_, 0);
+    // A second call within the run writes no second header.
+    WriteRunOutput(circuit_, 0);
+    WriteTemperatureWarnings(NumericOutputUnit());
+    const std::string text = Output();
+    EXPECT_EQ(text.rfind(std::string(35, ' ') + "Kestrion V\n", 0), 0u);
+    EXPECT_NE(text.find("\n" + std::string(29, ' ') + "DC Analysis of amp.cir\n"), std::string::npos);
+    EXPECT_NE(text.find("\nWarning unknown parameter XTX in model QN.\nWarning unknown .options parameter FOO.\n\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("Kestrion V"), text.rfind("Kestrion V"));
+    EXPECT_NE(text.find("Temperature = 27 "), std::string::npos);
+    EXPECT_NE(text.find("Warning QN temperature adjusted PHI (or PB, VJ, VJE, or VJC) went negative at temperature=150.000000."),
+              std::string::npos);
+    EXPECT_NE(text.find("Check model parameter value and or the operating temperature."), std::string::npos);
+}
+
+TEST_F(NumericOutputTest, AnAnalysisThatWroteNothingLeavesNoFile)
+{
+    CloseNumericOutputUnit();
+    ASSERT_TRUE(std::filesystem::exists(PathOf("amp.DNO")));
+    RemoveEmptyNumericOutput(circuit_);
+    EXPECT_FALSE(std::filesystem::exists(PathOf("amp.DNO")));
+
+    ASSERT_EQ(OpenNumericOutputFile(), 0);
+    UnitPrintf(NumericOutputUnit(), "x\n");
+    CloseNumericOutputUnit();
+    RemoveEmptyNumericOutput(circuit_);
+    EXPECT_TRUE(std::filesystem::exists(PathOf("amp.DNO")));
+}
+
+TEST_F(NumericOutputTest, InterpolationHelpers)
+{
+    EXPECT_EQ(InterpolateLinear(4.0, 2.0, 1.5, 2.0, 1.0), 3.0);
+    EXPECT_EQ(InterpolateLinear(4.0, 2.0, 7.0, 1.0, 1.0), 3.0);
+    CurveRecord& c = AddCurve("F", "V");
+    MakeStore();
+    Store(c, {1, 10, 100, 1000}, {1, 10, 100, 1000});
+    double value = 0.0;
+    // A digital (step) curve takes the value of the last point at or before x.
+    EXPECT_EQ(InterpolateCurveAtX(Plot(), value, 50.0, true, 0, c.storeSlots[0], c.storeSlots[1], 3, 0), 1);
+    EXPECT_EQ(value, 10.0);
+    // Logarithmic X and Y: straight lines in the decades.
+    InterpolateCurveAtX(Plot(), value, std::sqrt(10.0), false, 3, c.storeSlots[0], c.storeSlots[1], 3, 0);
+    EXPECT_NEAR(value, std::sqrt(10.0), 1e-12);
+    // Past the end: the last point.
+    EXPECT_EQ(InterpolateCurveAtX(Plot(), value, 5000.0, false, 0, c.storeSlots[0], c.storeSlots[1], 3, 0), 3);
+    EXPECT_EQ(value, 1000.0);
+    EXPECT_EQ(MakeUnitSuffix('M', 0), "MEGV");
+    EXPECT_EQ(MakeUnitSuffix('m', 1), "mA");
+    EXPECT_EQ(MakeUnitSuffix(0, -1), "");
+}
+
+}  // namespace
+}  // namespace kq5
