@@ -3,4 +3,7 @@ option(KQ5_BENCH "Build the benchmarks in bench/" OFF)
 if(KQ5_BENCH)
   add_executable(sparse_bench ${CMAKE_SOURCE_DIR}/bench/sparse_bench.cpp)
   target_link_libraries(sparse_bench PRIVATE kq5lib)
+  # Whole transient runs against ngspice on the same netlists.
+  add_executable(transient_bench ${CMAKE_SOURCE_DIR}/bench/transient_bench.cpp)
+  target_link_libraries(transient_bench PRIVATE kq5lib)
 endif()

@@ -1,14 +1,13 @@
 // Turns data/component_types.tsv into the C++ source of the component type table. Fails the
 // build when the file does not hold exactly the rows 0 to 135 in order, or when a row's
 // fields contradict each other or the model type table's names.
-#include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <sstream>
-#include <string>
-#include <vector>
+#include "gen_common.h"
 
 namespace {
+
+using gen::CLiteral;
+using gen::Hex;
+using gen::ParseUnsigned;
 
 constexpr int kExpectedRows = 136;
 constexpr int kAttributeCount = 41;  // ids 1..41 of the attribute table
@@ -34,34 +33,9 @@ struct Row {
     std::vector<unsigned long> hints;       // empty: no hints
 };
 
-std::vector<std::string> Split(const std::string& text, char separator)
-{
-    std::vector<std::string> out;
-    std::string field;
-    std::istringstream in(text);
-    while (std::getline(in, field, separator))
-        if (separator != ' ' || !field.empty()) out.push_back(field);
-    if (separator != ' ' && !text.empty() && text.back() == separator) out.emplace_back();
-    return out;
-}
-
-bool ParseUnsigned(const std::string& text, unsigned long& value, unsigned long limit)
-{
-    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
-    try {
-        std::size_t used = 0;
-        unsigned long long v = std::stoull(text, &used, 0);
-        if (used != text.size() || v > limit) return false;
-        value = static_cast<unsigned long>(v);
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 bool ParseList(const std::string& text, std::vector<unsigned long>& values, unsigned long limit)
 {
-    for (const std::string& word : Split(text, ' ')) {
+    for (const std::string& word : gen::SplitWords(text)) {
         unsigned long v = 0;
         if (!ParseUnsigned(word, v, limit)) return false;
         values.push_back(v);
@@ -76,7 +50,7 @@ bool ParseModelType(const std::string& text, long& modelType)
         modelType = -1;
         return true;
     }
-    std::vector<std::string> words = Split(text, ' ');
+    std::vector<std::string> words = gen::SplitWords(text);
     unsigned long row = 0;
     if (words.size() != 2 || !ParseUnsigned(words[0], row, kModelTypeCount - 1)) return false;
     if (words[1] != kModelTypeNames[row]) return false;
@@ -109,23 +83,6 @@ std::string CheckRow(const Row& r)
     return {};
 }
 
-std::string CString(const std::string& s)
-{
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string Hex(unsigned long v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%08lXu", v);
-    return buf;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -139,18 +96,12 @@ int main(int argc, char** argv)
         std::cerr << "cannot read " << argv[1] << "\n";
         return 1;
     }
-    auto fail = [&](int at, const std::string& why) {
-        std::cerr << argv[1] << ":" << at << ": " << why << "\n";
-        return 1;
-    };
+    auto fail = [&](int at, const std::string& why) { return gen::Fail(argv[1], at, why); };
     std::vector<Row> rows;
     std::string line;
     int lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> f = Split(line, '\t');
+    while (gen::NextDataLine(in, line, lineNo)) {
+        std::vector<std::string> f = gen::SplitTabs(line);
         if (f.size() != 13) return fail(lineNo, "expected 13 fields");
         Row r;
         unsigned long code = 0, pins = 0;
@@ -183,14 +134,14 @@ int main(int argc, char** argv)
     if (static_cast<int>(rows.size()) != kExpectedRows)
         return fail(lineNo, "expected " + std::to_string(kExpectedRows) + " rows");
 
-    std::ofstream out(argv[2], std::ios::binary);
+    std::ostringstream out;
     out << "// Generated from data/component_types.tsv by tools/gen_component_types; do not edit.\n"
            "#include \"netlist/component_types.h\"\n\nnamespace kq5 {\n\n"
            "const ComponentTypeRow kComponentTypeTable[kComponentTypeCount] = {\n";
     for (const Row& r : rows) {
         out << "    {'" << r.letter << "', " << r.domain << ", " << r.pinClass << ", " << r.help << ", "
             << r.pinNames << ", " << r.modelType << ", " << Hex(r.classBits) << ", " << r.pins << ", "
-            << CString(r.name) << ", " << Hex(r.flags) << ", " << r.attributes[0] << ", {";
+            << CLiteral(r.name) << ", " << Hex(r.flags) << ", " << r.attributes[0] << ", {";
         for (std::size_t i = 1; i < 9; ++i)
             out << (i > 1 ? ", " : "") << (i < r.attributes.size() ? r.attributes[i] : 0);
         out << "}, {";
@@ -198,10 +149,5 @@ int main(int argc, char** argv)
         out << "}},  // " << r.code << "\n";
     }
     out << "};\n\n}  // namespace kq5\n";
-    out.close();
-    if (!out) {
-        std::cerr << "cannot write " << argv[2] << "\n";
-        return 1;
-    }
-    return 0;
+    return gen::WriteOutputFile(argv[2], out.str());
 }

@@ -4,42 +4,14 @@
 //   gen_dialogs out.cpp a.dlg b.dlg ...                 the program's table (kDialogRecords)
 //   gen_dialogs --register NAME out.cpp a.dlg ...       a table registered when its program starts
 #include <algorithm>
-#include <fstream>
-#include <iostream>
-#include <sstream>
-#include <string>
-#include <vector>
 
+#include "gen_common.h"
 #include "platform/dialog_script.h"
 
 namespace {
 
-std::string CLiteral(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c >= 0x7f) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\%03o", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string Hex(unsigned long v) {
-    std::ostringstream s;
-    s << "0x" << std::hex << v << "u";
-    return s.str();
-}
+using gen::CLiteral;
+using gen::Hex;
 
 void WriteTable(std::ostream& out, const std::vector<win::DialogTemplate>& dialogs, const std::string& registerName) {
     out << "// Generated from dialog template scripts; do not edit.\n"
@@ -88,21 +60,19 @@ int main(int argc, char** argv) {
     std::string outPath = args[0];
     std::vector<win::DialogTemplate> dialogs;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        std::ifstream in(args[i], std::ios::binary);
-        if (!in) {
+        std::string text;
+        if (!gen::ReadWholeFile(args[i], text)) {
             std::cerr << "cannot read " << args[i] << "\n";
             return 1;
         }
-        std::stringstream text;
-        text << in.rdbuf();
         std::string error;
-        if (!win::ParseDialogScript(text.str(), args[i], dialogs, error)) {
+        if (!win::ParseDialogScript(text, args[i], dialogs, error)) {
             std::cerr << error << "\n";
             return 1;
         }
     }
     std::stable_sort(dialogs.begin(), dialogs.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
-    std::ofstream out(outPath, std::ios::binary);
+    std::ostringstream out;
     WriteTable(out, dialogs, registerName);
-    return out ? 0 : 1;
+    return gen::WriteOutputFile(outPath, out.str());
 }

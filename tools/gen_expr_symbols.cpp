@@ -4,15 +4,15 @@
 // evaluator expect of its kind of symbol.
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
-#include <iostream>
 #include <set>
-#include <sstream>
-#include <string>
-#include <vector>
+
+#include "gen_common.h"
 
 namespace {
+
+using gen::CLiteral;
+using gen::Hex;
+using gen::ParseUnsigned;
 
 constexpr std::size_t kExpectedRows = 244;
 
@@ -24,30 +24,6 @@ struct Row {
     std::string bound;     // "-" none
     int line = 0;
 };
-
-std::vector<std::string> SplitTabs(const std::string& line)
-{
-    std::vector<std::string> out;
-    std::string field;
-    std::istringstream in(line);
-    while (std::getline(in, field, '\t')) out.push_back(field);
-    if (!line.empty() && line.back() == '\t') out.emplace_back();
-    return out;
-}
-
-bool ParseUnsigned(const std::string& text, unsigned long& value, unsigned long limit)
-{
-    if (text.empty()) return false;
-    try {
-        std::size_t used = 0;
-        unsigned long long v = std::stoull(text, &used, 0);
-        if (used != text.size() || v > limit) return false;
-        value = static_cast<unsigned long>(v);
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
 
 bool ParseDouble(const std::string& text)
 {
@@ -66,23 +42,6 @@ bool IsIdentifier(const std::string& s)
     for (unsigned char c : s)
         if (!std::isalnum(c) && c != '_') return false;
     return true;
-}
-
-std::string CString(const std::string& s)
-{
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string Hex(unsigned long v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%lXu", v);
-    return buf;
 }
 
 // The checks that tie a row's fields together. Returns an empty text when the row is sound.
@@ -136,15 +95,9 @@ int main(int argc, char** argv)
     std::set<std::string> names;
     std::string line;
     int lineNo = 0;
-    auto fail = [&](int at, const std::string& why) {
-        std::cerr << argv[1] << ":" << at << ": " << why << "\n";
-        return 1;
-    };
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> f = SplitTabs(line);
+    auto fail = [&](int at, const std::string& why) { return gen::Fail(argv[1], at, why); };
+    while (gen::NextDataLine(in, line, lineNo)) {
+        std::vector<std::string> f = gen::SplitTabs(line);
         if (f.size() != 12) return fail(lineNo, "expected 12 fields");
         Row r;
         r.line = lineNo;
@@ -184,12 +137,12 @@ int main(int argc, char** argv)
             for (unsigned char ch : rows[i].name) filter[ch] = true;
     }
 
-    std::ofstream out(argv[2], std::ios::binary);
+    std::ostringstream out;
     out << "// Generated from data/expression_symbols.tsv by tools/gen_expr_symbols; do not edit.\n"
            "#include \"core/expr_symbols.h\"\n\nnamespace kq5 {\n\n"
            "const ExpressionSymbol kExpressionFunctionTable[kExpressionSymbolCount] = {\n";
     for (const Row& r : rows) {
-        out << "    {" << CString(r.name) << ", " << r.minArgs << ", " << r.maxArgs << ", "
+        out << "    {" << CLiteral(r.name) << ", " << r.minArgs << ", " << r.maxArgs << ", "
             << r.bindingClass << ", " << r.opcode << ", " << Hex(r.contexts) << ", "
             << Hex(r.argumentKinds) << ", " << Hex(r.kinds) << ", " << Hex(r.flags) << ", "
             << Hex(r.deviceKinds) << ", " << (r.constant == "-" ? "0.0" : r.constant) << ", "
@@ -200,5 +153,5 @@ int main(int argc, char** argv)
     out << "\n};\n\nconst bool kReservedNameCharacters[256] = {";
     for (int c = 0; c < 256; ++c) out << (c % 16 ? " " : "\n    ") << (filter[c] ? 1 : 0) << ",";
     out << "\n};\n\n}  // namespace kq5\n";
-    return out ? 0 : 1;
+    return gen::WriteOutputFile(argv[2], out.str());
 }

@@ -9,17 +9,16 @@
 // another text.
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iostream>
 #include <map>
 #include <set>
-#include <sstream>
-#include <string>
-#include <vector>
+
+#include "gen_common.h"
 
 namespace {
+
+using gen::CLiteral;
+using gen::SplitTabs;
 
 constexpr int kRowCount = 39;
 constexpr int kMaxNameLength = 29;
@@ -58,16 +57,6 @@ int g_line = 0;
 {
     std::cerr << g_file << ":" << g_line << ": " << message << "\n";
     std::exit(1);
-}
-
-std::vector<std::string> SplitTabs(const std::string& line)
-{
-    std::vector<std::string> out;
-    std::string field;
-    std::istringstream in(line);
-    while (std::getline(in, field, '\t')) out.push_back(field);
-    if (!line.empty() && line.back() == '\t') out.emplace_back();
-    return out;
 }
 
 long ParseLong(const std::string& text, long low, long high, const char* what)
@@ -126,10 +115,7 @@ Source ReadSource(const char* path)
     Source source;
     Table* current = nullptr;
     std::string line;
-    while (std::getline(in, line)) {
-        ++g_line;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
+    while (gen::NextDataLine(in, line, g_line)) {
         std::vector<std::string> f = SplitTabs(line);
         if (f[0] == "type") {
             if (f.size() != 12) Fail("a type line has 11 fields");
@@ -236,16 +222,6 @@ std::map<long, std::string> Check(const Source& source)
     return descriptions;
 }
 
-std::string CString(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string FloatLiteral(const Param& p)
 {
     if (p.kind == 2) {
@@ -267,7 +243,7 @@ std::string Identifier(const std::string& table)
 
 int WriteTable(const Source& source, const char* path)
 {
-    std::ofstream out(path, std::ios::binary);
+    std::ostringstream out;
     out << "// Generated from data/model_types.tsv by tools/gen_model_types; do not edit.\n"
            "#include <bit>\n\n#include \"netlist/model_types.h\"\n\nnamespace kq5 {\nnamespace {\n\n";
     for (const std::string& name : source.tableOrder) {
@@ -275,8 +251,8 @@ int WriteTable(const Source& source, const char* path)
         if (t.params.empty()) continue;
         out << "const ModelParamDesc " << Identifier(name) << "[] = {\n";
         for (const Param& p : t.params) {
-            out << "    {" << CString(p.name) << ", " << FloatLiteral(p) << ", " << p.kind << ", '" << p.rangeClass
-                << "', " << p.flags << ", " << CString(p.kind == 3 ? p.text : std::string()) << "},\n";
+            out << "    {" << CLiteral(p.name) << ", " << FloatLiteral(p) << ", " << p.kind << ", '" << p.rangeClass
+                << "', " << p.flags << ", " << CLiteral(p.kind == 3 ? p.text : std::string()) << "},\n";
         }
         out << "};\n\n";
     }
@@ -285,11 +261,11 @@ int WriteTable(const Source& source, const char* path)
         bool empty = source.tables.at(r.table).params.empty();
         out << "    {" << r.libraryCount << ", " << r.statementCount << ", " << r.runTimeCount << ", "
             << r.componentType << ", " << (empty ? std::string("nullptr") : Identifier(r.table)) << ", "
-            << r.temperatureIndex << ", " << CString(r.name) << ", " << r.domain << ", " << r.descriptionBase
+            << r.temperatureIndex << ", " << CLiteral(r.name) << ", " << r.domain << ", " << r.descriptionBase
             << ", " << r.unsetTiming << "},\n";
     }
     out << "};\n\n}  // namespace kq5\n";
-    return out ? 0 : 1;
+    return gen::WriteOutputFile(path, out.str());
 }
 
 // The string table's source with the descriptions appended; ids already there must hold the
@@ -323,12 +299,12 @@ int WriteStrings(const std::map<long, std::string>& descriptions, const char* st
             Fail("id " + std::to_string(id) + " is a model parameter description: '" + it->second + "'");
         present.insert(id);
     }
-    std::ofstream out(outPath, std::ios::binary);
+    std::ostringstream out;
     out << copy.str();
     out << "# Model parameter descriptions, from data/model_types.tsv\n";
     for (const auto& [id, text] : descriptions)
         if (!present.count(id)) out << id << "\t" << text << "\n";
-    return out ? 0 : 1;
+    return gen::WriteOutputFile(outPath, out.str());
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 // Turns data/strings.tsv (id<TAB>text, with \n \t \\ escapes) into a C++ source
 // holding the sorted string table. Fails the build on a malformed or duplicate row.
-#include <cstdio>
-#include <fstream>
-#include <iostream>
 #include <map>
-#include <string>
+
+#include "gen_common.h"
 
 static std::string Unescape(const std::string& s, bool& ok)
 {
@@ -23,20 +21,6 @@ static std::string Unescape(const std::string& s, bool& ok)
     return out;
 }
 
-static std::string CLiteral(const std::string& s)
-{
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') { out += '\\'; out += char(c); }
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\r') out += "\\r";
-        else if (c < 0x20 || c >= 0x7f) { char buf[8]; std::snprintf(buf, sizeof buf, "\\%03o", c); out += buf; }
-        else out += char(c);
-    }
-    return out + "\"";
-}
-
 int main(int argc, char** argv)
 {
     if (argc != 3) { std::cerr << "usage: gen_string_table strings.tsv out.cpp\n"; return 2; }
@@ -45,10 +29,7 @@ int main(int argc, char** argv)
     std::map<int, std::string> rows;
     std::string line;
     int lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
+    while (gen::NextDataLine(in, line, lineNo)) {
         size_t tab = line.find('\t');
         bool ok = tab != std::string::npos && tab > 0;
         int id = 0;
@@ -57,13 +38,13 @@ int main(int argc, char** argv)
             catch (...) { ok = false; }
         }
         std::string text = ok ? Unescape(line.substr(tab + 1), ok) : std::string();
-        if (!ok) { std::cerr << argv[1] << ":" << lineNo << ": malformed row\n"; return 1; }
-        if (!rows.emplace(id, text).second) { std::cerr << argv[1] << ":" << lineNo << ": duplicate id " << id << "\n"; return 1; }
+        if (!ok) return gen::Fail(argv[1], lineNo, "malformed row");
+        if (!rows.emplace(id, text).second) return gen::Fail(argv[1], lineNo, "duplicate id " + std::to_string(id));
     }
-    std::ofstream out(argv[2], std::ios::binary);
+    std::ostringstream out;
     out << "// Generated from data/strings.tsv; do not edit.\n#include \"core/string_table.h\"\n\n"
            "namespace kq5 {\nconst StringTableEntry kStringTableEntries[] = {\n";
-    for (auto& [id, text] : rows) out << "    {" << id << ", " << CLiteral(text) << "},\n";
+    for (auto& [id, text] : rows) out << "    {" << id << ", " << gen::CLiteral(text) << "},\n";
     out << "};\nconst std::size_t kStringTableSize = " << rows.size() << ";\n}  // namespace kq5\n";
-    return out ? 0 : 1;
+    return gen::WriteOutputFile(argv[2], out.str());
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <new>
 #include <span>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "analog/numeric_output.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
+#include "analog/run_data_file.h"
 #include "analog/sparse_solve.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
@@ -151,7 +153,9 @@ int CheckNoiseCurves(WindowRecord* window)
     return 0;
 }
 
-// The decision for the point just computed; 0, or 15056 for Esc.
+bool Retrieving() { return RunControl().runDataMode == kRunDataRetrieve; }
+
+// The decision for the point just computed; 0, 15056 for Esc, or a write error of the run data.
 int AcceptAcPoint(WindowRecord* window, bool& accepted)
 {
     AcRunState& a = AcRun();
@@ -159,7 +163,7 @@ int AcceptAcPoint(WindowRecord* window, bool& accepted)
     CurveRecord* curve = FirstPlotCurve(window);
     if (curve) p = CurvePosition(*curve, a.f, a.fLow, a.fHigh, a.sweepKind != kFrequencyStepLinear);
     accepted = true;
-    if (a.sweepKind != kFrequencyStepAuto || !a.firstAccepted) {
+    if (a.sweepKind != kFrequencyStepAuto || !a.firstAccepted || Retrieving()) {
         a.prevX = 0.0;
         const double dx = p.x != 0.0 ? p.x : 1.0;
         double angle = std::atan((p.y - a.prevY) / dx) * 58.0;
@@ -169,8 +173,10 @@ int AcceptAcPoint(WindowRecord* window, bool& accepted)
     } else {
         a.step *= 2.0;
     }
+    int saved = 0;
     if (accepted) {
         ++a.acceptedCount;
+        if (RunControl().runDataMode == kRunDataSave) saved = SaveRunDataPoint(a.f, AnalogSolver().backupSolution);
         if (RunServices().plotPoint) RunServices().plotPoint(window);
         if (p.outsideX) a.freeAcceptances = -2;
         a.fBeforePrev = a.fPrev;
@@ -182,7 +188,52 @@ int AcceptAcPoint(WindowRecord* window, bool& accepted)
         a.firstAccepted = true;
     }
     PollRunKeys(window, 6);
-    return RunControl().lastKey == kEscapeKey ? kMsgStopped : 0;
+    return RunControl().lastKey == kEscapeKey ? kMsgStopped : saved;
+}
+
+// The run data file of the run, with the noise flag as its kind. A Retrieve whose file does not
+// fit (reported) computes and saves the run instead; in probe mode the run ends.
+int OpenAcRunData()
+{
+    RunControlState& rc = RunControl();
+    int result = OpenSimulationDataFile(RunDataFile().recordCounter, AcRun().noise);
+    if (result != kMsgReported) return result;
+    if (rc.probeState != kProbeNone) {
+        rc.runDataMode = kRunDataNormal;
+        CloseSimulationDataFile();
+        return kMsgReported;
+    }
+    rc.runDataMode = kRunDataSave;
+    AnalogSolver().stopFlag = 0;
+    return OpenSimulationDataFile(RunDataFile().recordCounter, AcRun().noise);
+}
+
+// Retrieve mode: the next stored frequency and its solution. 0 or a file error; the end of the
+// stored points sets the stop flag.
+int RetrieveAcPoint()
+{
+    AcRunState& a = AcRun();
+    AnalogSolverState& s = AnalogSolver();
+    // Without a computed operating point the complex solution has not been sized yet.
+    const std::size_t length = 2 * (static_cast<std::size_t>(std::max(EquationCount(), 0)) + 3);
+    try {
+        if (s.backupSolution.size() < length) s.backupSolution.resize(length, 0.0);
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+    double x = a.fPrev;
+    double step = 0.0;
+    if (int rc = ReadRunDataPoint(RunDataFile().recordCounter, x, step, s.backupSolution)) return rc;
+    if (s.stopFlag) return 0;
+    a.f = x;
+    if (a.sweepKind == kFrequencyStepAuto) a.step = step;
+    AcStampState& st = AcStamps();
+    st.frequency = a.f;
+    st.omega = a.f > 0.0 ? kTwoPi * a.f : kOmegaAtZero;
+    Analysis().variables.frequency = a.f;
+    RunControl().analysisFrequency = a.f;
+    PublishSolution();
+    return 0;
 }
 
 }  // namespace
@@ -337,7 +388,7 @@ int PrepareAcOperatingPoint(WindowRecord* window)
         a.noise && (st.noiseOutputNodes != a.operatingPointNoiseOutput || st.noiseInputNodes != a.operatingPointNoiseInput);
     const bool recompute = !a.operatingPointValid || temperatureChanged || noiseNodesDiffer ||
                            a.noise != a.operatingPointNoise || !a.systemReady;
-    if (!recompute) return 0;
+    if (!recompute || Retrieving()) return 0;
 
     a.keepDeviceStates = false;
     FreeAllStampSets();
@@ -422,6 +473,7 @@ int AcAnalysisRun()
     AnalysisRunServices& services = RunServices();
     if (!rc && !RunControl().failureReported && services.setupPlots) rc = services.setupPlots(window);
     if (!rc) rc = CheckNoiseCurves(window);
+    if (!rc && !RunControl().failureReported) rc = OpenAcRunData();
     if (!rc) rc = PrepareAcSweep();
     Analysis().variables.fmin = a.fLow;
     Analysis().variables.fmax = a.fHigh;
@@ -467,14 +519,17 @@ int AcRunCase(WindowRecord* window)
     a.operatingPointNoiseInput = st.noiseInputNodes;
     a.operatingPointNoise = a.noise;
 
-    if ((rc = BuildComplexSystem()) != 0) {
-        AbortAcRun();
-        return rc;
-    }
-    a.systemReady = true;
-    if ((rc = AllocateNoiseTable()) != 0) {
-        AbortAcRun();
-        return rc;
+    // Retrieved points need no complex system.
+    if (!Retrieving()) {
+        if ((rc = BuildComplexSystem()) != 0) {
+            AbortAcRun();
+            return rc;
+        }
+        a.systemReady = true;
+        if ((rc = AllocateNoiseTable()) != 0) {
+            AbortAcRun();
+            return rc;
+        }
     }
 
     switch (a.sweepKind) {
@@ -488,12 +543,17 @@ int AcRunCase(WindowRecord* window)
     bool stop = false;
     int counted = 0;
     while (!stop && !(a.acceptedCount > 0 && std::abs(a.f - a.fHigh) <= a.endTolerance)) {
-        NextFrequency();
-        if ((rc = SolveAcPoint()) != 0) {
-            if (rc != kMsgFailedAtTime) AbortAcRun();
-            return rc;
+        if (Retrieving()) {
+            if ((rc = RetrieveAcPoint()) != 0) return rc;
+            if (AnalogSolver().stopFlag) return 0;
+        } else {
+            NextFrequency();
+            if ((rc = SolveAcPoint()) != 0) {
+                if (rc != kMsgFailedAtTime) AbortAcRun();
+                return rc;
+            }
+            if ((rc = BuildNoiseSources()) != 0) return rc;
         }
-        if ((rc = BuildNoiseSources()) != 0) return rc;
         if (counted++ == 0) UpdateExpressionStates(window, true);
         if (services.evaluateCurves)
             if ((rc = services.evaluateCurves(window)) != 0) return rc;

@@ -196,6 +196,12 @@ struct AnalogSolverState {
     // Per-device values of the solver (element ranges, rows, state slots, working values).
     DeviceSolverTables devices;
 
+    // Where the reservations of ground entries point instead of the matrix's one discard
+    // element: spread over several, the adds of consecutive devices into ground do not wait
+    // for each other. Their values are never read; every load pass clears them.
+    std::array<MatrixElement, 8> groundSinks{};
+    std::size_t nextGroundSink = 0;
+
     SolverRunHooks hooks;
 };
 

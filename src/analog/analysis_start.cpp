@@ -20,6 +20,7 @@
 #include "app/window_record.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
+#include "devices/model_temperature.h"
 #include "document/circuit_document.h"
 #include "netlist/circuit_build.h"
 #include "netlist/model_statements.h"
@@ -27,6 +28,8 @@
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
+#include "plots/curve_evaluation.h"
+#include "plots/default_limits_rows.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -46,7 +49,11 @@ int RunKindSetup(int kind)
         return kMsgAlreadyReported;
     }
     if (const int result = OpenAnalysisWindow(); result != 0) return result;
-    return handlers.setup();
+    if (const int result = handlers.setup(); result != 0) return result;
+    // The Analysis Limits dialog fills the empty rows when it opens; a run without the dialog
+    // (a batch job) needs them filled all the same.
+    FillDefaultLimitsRows(RunControl().circuitWindow, false, false, false);
+    return 0;
 }
 
 void ShowWarningsNotice()
@@ -87,7 +94,8 @@ int StartAnalysis(int kind)
     RunControlState& rc = RunControl();
     ResetFloatingPoint();
     CloseNumericOutputUnit();
-    if (!rc.circuitWindow) rc.circuitWindow = CurrentRecord();
+    // A circuit window closed since the last analysis leaves no record to run.
+    if (!rc.circuitWindow || !IsLiveWindowRecord(rc.circuitWindow)) rc.circuitWindow = CurrentRecord();
     rc.runStarted = 1;
     if (rc.probeFlag) rc.probeState = kProbeFullRun;
     Analysis().analysisKind = static_cast<AnalysisKind>(kind);
@@ -100,7 +108,7 @@ int StartAnalysis(int kind)
         AnalogSolver().order = 1;
         OpenNumericOutputFile();
         result = SetCircuitTemperature(kNominalTemperature);
-        if (result == 0) PrepareLinearElementsAtTemperature(kNominalTemperature);
+        if (result == 0) PrepareModelsAtTemperature(kNominalTemperature);
         if (result == 0 && (kind == kAnalysisAc || kind == kAnalysisDc) && rc.probeState != kProbeNone)
             AnalogSolver().unknownCount = NumberDevices();
         if (result == 0 && kind == kAnalysisTransient) result = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet);
@@ -179,16 +187,19 @@ void InstallAnalysisKindHandlers()
     dc.run = [] { return RunDcSweep(); };
     SetAnalysisKindHandlers(kAnalysisDc, std::move(dc));
 
-    // The numeric output, the run data flush and the end of a case in the waveform store.
+    // The curves of each run, the numeric output, the run data flush and the end of a case in
+    // the waveform store.
+    InstallPlotRunServices();
     AnalysisRunServices& services = RunServices();
     services.writeOperatingPointReport = [] {
         WriteRunOutput(RunControl().analysisWindow, 1);
         return 0;
     };
     services.writePrintedValues = [](int points) {
-        // A run without an operating point report has written no header and caption yet.
-        if (!NumericOutput().headerWritten) WriteRunOutput(RunControl().analysisWindow, 0);
+        // A case without an operating point report has written no header and caption yet.
+        if (!NumericOutput().captionWritten) WriteRunOutput(RunControl().analysisWindow, 0);
         WritePrintedValues(RunControl().analysisWindow, points);
+        NumericOutput().captionWritten = false;
         return 0;
     };
     services.endCase = [](WindowRecord* window) {

@@ -82,13 +82,7 @@ int AddTimeBreakpoint(std::uint32_t time, std::uint8_t byteA, std::uint8_t byteB
         std::unique_ptr<TimeBreakpointRecord> fresh(new (std::nothrow) TimeBreakpointRecord());
         if (!fresh) return 15002;
         record = fresh.release();
-        record->next = after;
-        if (before)
-            before->next = record;
-        else
-            queue.head = record;
-        if (!after) queue.tail = record;
-        ++queue.count;
+        ListLinkAfter(queue, before, record);
     }
     record->time = time;
     record->byteA = byteA;

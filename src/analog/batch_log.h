@@ -1,6 +1,6 @@
 #pragma once
-// The error log of a command-line batch run: while it is open, messages are written to it
-// instead of being shown.
+// The error log of a command-line batch run (the statistics file): while it is open, the message
+// reporter hands its messages to LogBatchError instead of showing them.
 #include <string>
 
 namespace kq5 {
@@ -13,8 +13,5 @@ int OutputPageWidth();
 
 // True while the batch error log unit is open.
 bool BatchErrorLogOpen();
-
-// Writes "<circuit> <caption>" and then each line of the body indented by a tab.
-void WriteBatchErrorLog(const WindowRecord* record, const std::string& caption, const std::string& body);
 
 }  // namespace kq5

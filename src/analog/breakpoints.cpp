@@ -62,13 +62,7 @@ public:
         auto* record = new (std::nothrow) TimeBreakpointRecord();
         if (!record) return kMsgInsufficientMemory;
         record->time = time;
-        record->next = after;
-        if (before)
-            before->next = record;
-        else
-            queue.head = record;
-        if (!after) queue.tail = record;
-        ++queue.count;
+        ListLinkAfter(queue, before, record);
         cursor_ = before;
         return 0;
     }

@@ -13,6 +13,7 @@
 #include "analog/limiting_commit.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
+#include "analog/run_data_file.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "app/help_bar.h"
@@ -98,9 +99,35 @@ double FirstCurveY(WindowRecord* window)
     return y;
 }
 
+// Retrieve mode: the stored points of one Input 1 sweep, output as if computed. 0 or a file
+// error; the end of the stored points sets the stop flag.
+int RetrieveSweepPoints(WindowRecord* window)
+{
+    AnalogSolverState& s = AnalogSolver();
+    DcSweepState& d = DcSweep();
+    AnalysisRunServices& services = RunServices();
+    d.pointsAccepted = d.pointsOutput = d.retries = 0;
+    for (;;) {
+        if (RunControl().lastKey == kEscapeKey) return 0;
+        double step = 0.0;
+        if (int rc = ReadRunDataPoint(RunDataFile().recordCounter, d.value1, step, SolutionVector())) return rc;
+        if (s.stopFlag) return 0;
+        WriteSweepValues();
+        if (services.evaluateCurves)
+            if (int rc = services.evaluateCurves(window)) return rc;
+        ++d.pointsAccepted;
+        ++s.acceptedPointCount;
+        ++d.pointsOutput;
+        if (services.plotPoint) services.plotPoint(window);
+        PollRunKeys(window, 6);
+        if (d.final1 == d.initial1 || std::abs(d.value1 - d.final1) < std::abs(d.userStep) / 10.0) return 0;
+    }
+}
+
 // The point loop of one Input 1 sweep. 0 or a message id.
 int SweepPoints(WindowRecord* window)
 {
+    if (RunControl().runDataMode == kRunDataRetrieve) return RetrieveSweepPoints(window);
     AnalogSolverState& s = AnalogSolver();
     DcSweepState& d = DcSweep();
     AnalysisRunServices& services = RunServices();
@@ -191,6 +218,8 @@ int SweepPoints(WindowRecord* window)
 
         if (!s.stopFlag) {
             ++d.pointsOutput;
+            if (RunControl().runDataMode == kRunDataSave)
+                if (int saved = SaveRunDataPoint(d.value1, SolutionVector())) return saved;
             if (services.plotPoint) services.plotPoint(window);
             lastY = y;
             for (int k = static_cast<int>(s.stepHistory.size()) - 2; k >= 0; --k)
@@ -348,7 +377,7 @@ int DcSweepCase(WindowRecord* window)
     d.value2 = d.initial2 - d.step2;
     if (int rc = BeginRunCase(window)) return rc;
     RefreshSweepSourcePointers();
-    if (!s.operatingPointSet.matrix)
+    if (!s.operatingPointSet.matrix && RunControl().runDataMode != kRunDataRetrieve)
         if (int rc = PrepareAnalogSolver(false, s.operatingPointSet)) return rc;
     InstallStampSet(s.operatingPointSet);
     s.setupDone = 1;
@@ -410,6 +439,7 @@ int RunDcSweep()
     if (rc) return FinishAnalysisRun(nullptr, rc);
     TransientRun().stateVariables = kStateVariablesZero;
     rc = ReadDcLimits();
+    if (!rc && !RunControl().failureReported) rc = OpenSimulationDataFile(RunDataFile().recordCounter, 0);
     AnalysisRunServices& services = RunServices();
     if (!rc && services.setupPlots) rc = services.setupPlots(window);
     s.time = 0.0;

@@ -123,11 +123,25 @@ void EndDeviceReservations(StampRange& range)
     range.reserved = true;
 }
 
+std::vector<const ListNode*>& DeviceRecordTrail(int list)
+{
+    return AnalogSolver().devices.recordTrails[static_cast<std::size_t>(list - kFirstDeviceList)];
+}
+
+void AppendRecordTrail(std::vector<const ListNode*>& trail, const ListNode* record) noexcept
+{
+    try {
+        trail.push_back(record);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 int ReserveMatrixElement(int row, int column)
 {
     AnalogSolverState& s = AnalogSolver();
     MatrixElement* element = MatrixGetElement(s.matrix, row, column);
     if (!element) return kMsgInsufficientMemory;
+    if (element == &s.matrix->trash) element = &s.groundSinks[s.nextGroundSink++ % s.groundSinks.size()];
     try {
         s.pool->emplace_back(element);
     } catch (const std::bad_alloc&) {
@@ -241,6 +255,7 @@ void ClearMatrixForLoad(bool keepValues)
     if (!s.matrix) return;
     std::fill(s.rhs.begin(), s.rhs.end(), 0.0);
     if (!keepValues) MatrixClear(s.matrix);
+    for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
 }
 
 void RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn setup, DeviceLoadFn load)

@@ -33,6 +33,13 @@ namespace kq5 {
 class StampCursor {
 public:
     explicit StampCursor(const StampRange& range);
+    // The same on a pool the caller took once for a whole load pass (the pool does not change
+    // while the loads run).
+    StampCursor(const std::vector<MatrixElementRef>& pool, const StampRange& range)
+        : next_(pool.data() + range.first), end_(next_ + range.count)
+    {
+        assert(range.reserved && range.first + range.count <= static_cast<std::int32_t>(pool.size()));
+    }
     // Adds to the next reserved element and moves on.
     void Add(double value)
     {
@@ -70,14 +77,38 @@ void EndDeviceReservations(StampRange& range);
 // Row or column 0 (ground) gives the matrix's discard element. 0, or 15002.
 int ReserveMatrixElement(int row, int column);
 
+// The record trail of a device list (see ForEachDeviceWithStamps), and its growth, which
+// simply stops growing when memory runs out.
+std::vector<const ListNode*>& DeviceRecordTrail(int list);
+void AppendRecordTrail(std::vector<const ListNode*>& trail, const ListNode* record) noexcept;
+
 // Walks a device list and its solver table together (entry i belongs to the i-th record);
 // stops at the first non-zero result of f(device, entry) and returns it.
+//
+// The records of a large circuit lie scattered over the heap, and walking their links waits
+// for memory at every record. The walk therefore keeps the addresses it met (the list's record
+// trail) and, on the next walk, fetches the records a few places ahead while it works on the
+// present one. The trail is only a hint: the list itself decides what is walked, and a trail
+// that no longer matches is corrected on the way.
 template <class Device, class Stamps, class F>
 int ForEachDeviceWithStamps(int list, std::vector<Stamps>& table, F&& f)
 {
+    constexpr std::size_t kAhead = 8;
+    constexpr std::size_t kLines = sizeof(Device) < 256 ? (sizeof(Device) + 63) / 64 : 4;
+    std::vector<const ListNode*>& trail = DeviceRecordTrail(list);
+    const std::size_t known = trail.size();
     std::size_t i = 0;
     for (Device& d : ListRecords<Device>(DeviceList(list))) {
         if (i >= table.size()) break;
+        if (i + kAhead < known) {
+            const char* ahead = reinterpret_cast<const char*>(trail[i + kAhead]);
+            for (std::size_t line = 0; line < kLines; ++line) __builtin_prefetch(ahead + 64 * line);
+        }
+        if (i < known) {
+            if (trail[i] != &d) trail[i] = &d;
+        } else {
+            AppendRecordTrail(trail, &d);
+        }
         if (int rc = f(d, table[i++])) return rc;
     }
     return 0;

@@ -43,6 +43,9 @@ struct DeviceSolverTables {
     std::unordered_map<const ListNode*, std::int32_t> branchOfDevice;
     // First state slot of every record with charge states, per list (index list + 2).
     std::array<std::vector<std::int32_t>, kDeviceListCount> stateSlots;
+    // The record addresses the last walk of each list met (index list + 2): a prefetch hint
+    // for the next walk, never read as records.
+    std::array<std::vector<const ListNode*>, kDeviceListCount> recordTrails;
 
     bool sized = false;
 };

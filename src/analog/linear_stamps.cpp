@@ -121,14 +121,17 @@ int SetupResistors()
 
 int LoadResistors()
 {
-    return ForEachDeviceWithStamps<ResistorDevice>(kResistorDeviceList, AnalogSolver().devices.resistors,
-                                         [](ResistorDevice& r, ResistorStamps& st) {
-        if (int rc = EvaluateValueFormula(r, ClampAwayFromZeroRmin)) return rc;
+    AnalogSolverState& s = AnalogSolver();
+    const std::vector<MatrixElementRef>& pool = *s.pool;
+    return ForEachDeviceWithStamps<ResistorDevice>(kResistorDeviceList, s.devices.resistors,
+                                         [&pool](ResistorDevice& r, ResistorStamps& st) {
+        if (r.valueExpression.compiled)
+            if (int rc = EvaluateValueFormula(r, ClampAwayFromZeroRmin)) return rc;
         ClampAwayFromZeroRmin(r.value);
         double resistance = st.tempFactor * r.value;
         if (r.model) resistance *= ModelValue(r.model, kResMultiplier, 1.0);
         st.resistance = resistance;
-        StampCursor c(st.stamps);
+        StampCursor c(pool, st.stamps);
         StampConductance(c, 1.0 / resistance);
         c.Finish();
         if (r.valueExpression.compiled) UpdateConvergedValue(resistance, st.previousValue);
@@ -147,15 +150,20 @@ int SetupCapacitors()
 int LoadCapacitors()
 {
     AnalogSolverState& s = AnalogSolver();
+    // Taken once per pass: none of them changes while the loads run.
+    const std::vector<MatrixElementRef>& pool = *s.pool;
+    const double* x = X().data();
+    double* rhs = s.rhs.data();
     return ForEachDeviceWithStamps<CapacitorDevice>(kCapacitorDeviceList, s.devices.capacitors,
-                                          [&s](CapacitorDevice& cap, CapacitorStamps& st) {
-        if (int rc = EvaluateValueFormula(cap, ClampAwayFromZeroTiny)) return rc;
+                                          [&s, &pool, x, rhs](CapacitorDevice& cap, CapacitorStamps& st) {
+        if (cap.valueExpression.compiled)
+            if (int rc = EvaluateValueFormula(cap, ClampAwayFromZeroTiny)) return rc;
         double capacitance = cap.value * st.tempFactor;
         if (cap.model) capacitance *= ModelValue(cap.model, kCapMultiplier, 1.0);
 
         double v = cap.initialCondition;
         if (s.flags.capacitorLoad) {
-            v = V(cap.nodeA) - V(cap.nodeB);
+            v = x[cap.nodeA] - x[cap.nodeB];
             if (v != 0.0 && std::fabs(v) <= 1e-50) v = v < 0.0 ? -1e-50 : 1e-50;
         }
         const bool coefficients = cap.model && !st.isLinear;
@@ -188,13 +196,13 @@ int LoadCapacitors()
         if (ceq != 0.0 && std::fabs(ceq) > 1e50) ceq = ceq < 0.0 ? -1e50 : 1e50;
         if (s.iterationMode == kModeFirstTimePoint) s.currentStates[k + 1] = s.currentStates[k];
 
-        RhsEntry(cap.nodeA) -= ceq;
-        RhsEntry(cap.nodeB) += ceq;
+        rhs[cap.nodeA] -= ceq;
+        rhs[cap.nodeB] += ceq;
         if (cap.valueExpression.compiled) UpdateConvergedValue(capacitance, st.previousValue);
         st.capacitance = capacitance;
         cap.charge = q[k];
         cap.current = s.currentStates[k];
-        StampCursor c(st.stamps);
+        StampCursor c(pool, st.stamps);
         StampConductance(c, geq);
         c.Finish();
         return 0;

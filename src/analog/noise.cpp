@@ -10,6 +10,7 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "core/device_lists.h"
+#include "core/expr_compiler.h"
 #include "devices/bjt_device.h"
 #include "devices/diode_device.h"
 #include "devices/fet_devices.h"
@@ -224,8 +225,12 @@ int ReadNoiseInput(std::string_view name, int& first, int& second)
 int LookupNoiseNode(std::string_view name)
 {
     if (RunControl().failureReported) return -1;
-    const int node = LookupNodeNumber(CircuitNodeTable(), name, 0, 0);
-    if (node < 0 || node > AnalogSolver().nodeCount) {
+    const int node = LookupNodeNumber(CircuitNodeTable(), name, 0, kNodeAnalog);
+    // The limits are read before the operating point sizes the solver, so the bound is the
+    // built circuit's node count, not the solver's.
+    const CircuitDocument* document = CurrentDocument();
+    const int nodeCount = document ? document->nodeCount : AnalogSolver().nodeCount;
+    if (node < 0 || node > nodeCount) {
         const std::string text(name);
         ReportAnalysisFailure(kFocusLimitsField, kLimitNOutput, text.c_str(), kMsgIllegalNodeName);
         return -1;

@@ -14,7 +14,7 @@ namespace kq5 {
 inline constexpr double kFourK = 5.5224904e-23;
 inline constexpr double kEightK = 1.10449808e-22;
 inline constexpr double kTwoQ = 3.2043836e-19;
-inline constexpr double kElectronCharge = 1.6021918e-19;
+inline constexpr double kNoiseElectronCharge = 1.6021918e-19;
 inline constexpr double kZeroCelsius = 273.15;
 
 // Sizes the table for every generator the present circuit can add (the switches included).

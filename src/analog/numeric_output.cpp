@@ -190,6 +190,7 @@ int OpenNumericOutputFile()
     Analog().numericOutputUnit = unit;
     Analog().outputPageWidth = GlobalOptions().values.width;
     NumericOutput().headerWritten = false;
+    NumericOutput().captionWritten = false;
     return 0;
 }
 
@@ -223,6 +224,7 @@ void WriteTemperatureLine(WindowRecord* window)
     UnitPrintf(unit, "\n");
     UnitPrintIndented(unit, "%s", FormatTemperatureCaption(window).c_str());
     UnitPrintf(unit, "\n");
+    NumericOutput().captionWritten = true;
 }
 
 void WriteDeferredWarnings(int unit)
@@ -290,8 +292,8 @@ void WriteRunOutput(WindowRecord* window, int withOperatingPoint)
     if (!NumericOutput().pending && devices == 0 && !warnings) return;
     const int unit = NumericOutputUnit();
     if (unit < 0) return;
-    const PlotRecord* plot = window && window->plot ? window->plot.get() : nullptr;
-    if (!NumericOutput().headerWritten && (!plot || plot->store.runCount == 0)) {
+    // The header goes once at the top of the file, before the first run's caption.
+    if (!NumericOutput().headerWritten) {
         WriteOutputHeader(window);
         if (UnitError(unit) != 0) {
             NumericOutput().pending = 0;
@@ -423,11 +425,19 @@ int InterpolateCurveAtX(PlotRecord& plot, double& value, double x, bool step, un
         value = Y(i);
         return i;
     }
+    const int start = i;
     for (; i < n; ++i) {
         const double x0 = X(i), x1 = X(i + 1);
         if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) break;
     }
     if (i > n) i = n;
+    // An x that no stored segment holds and that lies nearer the first point than the last (a
+    // print point before the curve's first point) takes the first value, not the last; the X
+    // column itself reads x.
+    if (i >= n && start < n && std::abs(x - X(start)) < std::abs(x - X(n))) {
+        value = xSlot == ySlot ? x : Y(start);
+        return start;
+    }
     if (step || i >= n) {
         value = Y(i);
         return i;

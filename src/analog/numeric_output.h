@@ -17,6 +17,7 @@ inline constexpr int kMsgProductTitle = 5351;
 struct NumericOutputState {
     int pending = 0;  // numeric output is wanted for the run; a failed line end clears it
     bool headerWritten = false;  // the header of the file now open is written
+    bool captionWritten = false; // the temperature caption of the case is written
 };
 
 NumericOutputState& NumericOutput();

@@ -143,10 +143,12 @@ void WalkRecord(RecordWalk& w, int dataType, double& x, std::span<double> soluti
     w.Value(x);
     double mixed = MixedMode() ? 1.0 : 0.0;
     w.Value(mixed);
-    const int last = dataType == kRunDataSolutionOnly ? AnalogNodeCount() : AnalogSolver().unknownCount;
-    for (int k = 1; k <= last; ++k) {
+    const int last = dataType == kRunDataSolutionOnly ? AnalogNodeCount() : EquationCount();
+    // An AC solution holds each unknown as a (real, imaginary) pair.
+    const std::size_t width = Analysis().analysisKind == kAnalysisAc ? 2 : 1;
+    for (std::size_t k = width; k < (static_cast<std::size_t>(last) + 1) * width; ++k) {
         double spare = 0.0;
-        w.Value(static_cast<std::size_t>(k) < solution.size() ? solution[static_cast<std::size_t>(k)] : spare);
+        w.Value(k < solution.size() ? solution[k] : spare);
     }
     WalkDigitalStates(w);
     if (dataType != kRunDataSolutionOnly) WalkDeviceValues(w, dataType);
@@ -240,7 +242,9 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
     CloseSimulationDataFile();
     if (rc.runDataMode != kRunDataSave && rc.runDataMode != kRunDataRetrieve) return 0;
     s.name = MakeAnalysisFileName(rc.circuitWindow, "SA");
-    const unsigned equations = static_cast<unsigned>(std::max(AnalogSolver().unknownCount, 0));
+    // The numbering of the circuit build, known before any solver is prepared: a file saved by
+    // one analysis start fits the next one of the same circuit.
+    const unsigned equations = static_cast<unsigned>(std::max(EquationCount(), 0));
     const unsigned extra = static_cast<unsigned>(std::max(extraCount, 0));
     if (rc.probeState == kProbeFullRun && rc.runDataMode == kRunDataRetrieve && DataFileIsStale(s.name))
         return kMsgAlreadyReported;

@@ -35,6 +35,7 @@ struct RunDataFileState {
     int dataType = kRunDataSolutionOnly;  // what the next Save keeps
     int readDataType = kRunDataSolutionOnly;
     std::vector<double> record;
+    int recordCounter = 0;  // the next record a Retrieve reads
     bool pending = false;  // a point was thinned out and not written yet
     double pendingX = 0.0;
     std::vector<double> pendingSolution;
@@ -48,6 +49,8 @@ void ResetRunDataFileForTests();
 void ResetRunDataMode();
 
 // Opens the file for the run's Save or Retrieve mode; nothing in normal mode. 0 or a message id.
+// The solution of an AC run is stored as (real, imaginary) pairs: a span of 2 x (unknowns + 1)
+// doubles.
 int OpenSimulationDataFile(int& recordCounter, int extraCount);
 // Stores the point unless thinning keeps it back (it then waits as the pending point).
 int SaveRunDataPoint(double x, std::span<const double> solution);

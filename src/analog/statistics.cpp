@@ -1,8 +1,10 @@
 #include "analog/statistics.h"
 
 #include <cstdio>
+#include <new>
 
 #include "analog/analog_state.h"
+#include "analog/batch_log.h"
 #include "app/window_record.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"
@@ -49,11 +51,7 @@ int OpenStatisticsFile(const std::string& path, const std::string& firstField)
     return 0;
 }
 
-bool StatisticsFileOpen()
-{
-    const FileUnit* slot = GetFileUnit(Analog().batchErrorLogUnit);
-    return slot && !slot->IsFree();
-}
+bool StatisticsFileOpen() { return BatchErrorLogOpen(); }
 
 void WriteStatisticsRow(const std::string& circuit, int kind, unsigned long iterations, unsigned long rejected,
                         unsigned long total, double seconds)
@@ -79,7 +77,14 @@ void LogBatchError(const WindowRecord* record, const std::string& caption, const
 {
     if (!StatisticsFileOpen()) return;
     const int unit = Analog().batchErrorLogUnit;
-    std::string body = text;
+    std::string body;
+    try {
+        body = text;
+    } catch (const std::bad_alloc&) {
+        UnitPrintf(unit, "%s Error...Memory\n", WindowName(record).c_str());
+        FlushUnit(unit);
+        return;
+    }
     for (std::size_t at = body.find("\n\n"); at != std::string::npos; at = body.find("\n\n", at)) body.erase(at, 1);
     UnitPrintf(unit, "%s %s\n", caption.c_str(), WindowName(record).c_str());
     std::size_t start = 0;

@@ -1,14 +1,22 @@
 #include "analog/temperature_setup.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <map>
+#include <span>
 
 #include "analog/analysis_state.h"
-#include "core/device_lists.h"
 #include "analog/run_control.h"
+#include "app/error_context.h"
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "core/message_reporter.h"
 #include "devices/fet_devices.h"
+#include "devices/model_temperature.h"
+#include "devices/opamp_device.h"
+#include "document/component_attributes.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
@@ -19,16 +27,26 @@ namespace {
 
 // Parameter indices of the rows this set-up touches.
 namespace diode {
-constexpr int kLevel = 0, kIs = 1, kBv = 6, kIbv = 7, kM = 15, kFc = 16, kEg = 17, kAf = 25, kTMeasured = 27;
+constexpr int kLevel = 0, kIs = 1, kBv = 6, kIbv = 7, kVj = 14, kM = 15, kFc = 16, kEg = 17, kAf = 25,
+              kTMeasured = 27, kDepCapB = 33, kDepCapC = 34, kDepCapD = 35;
 }
 namespace gasfet {
-constexpr int kRg = 10, kRd = 11, kRs = 12, kFc = 20, kAf = 31;
+constexpr int kRg = 10, kRd = 11, kRs = 12, kVbi = 16, kFc = 20, kAf = 31, kDepCapB = 38, kDepCapC = 39,
+              kDepCapD = 40;
 }
+// The slots the set-up replaces in place: a resistance by its conductance, FC by the knee
+// voltage, BV by the breakdown knee.
+constexpr int kDiodeConvertedSlots[] = {diode::kFc, diode::kBv};
+constexpr int kGasfetConvertedSlots[] = {gasfet::kRd, gasfet::kRs, gasfet::kRg, gasfet::kFc};
 namespace mos {
 constexpr int kLevel = 0, kVto = 1, kKp = 2, kL = 3, kW = 4, kGamma = 5, kPhi = 6, kLambda = 7, kTox = 23, kNsub = 24,
               kNss = 25, kTpg = 27, kUo = 31, kUcrit = 32, kUexp = 33, kUtra = 34, kKappa = 44, kTMeasured = 52,
               kPolarity = 58, kVfb = 60, kDepletion = 61;
 }
+
+constexpr int kBjtModelTypes[] = {kModelNpn, kModelPnp, kModelLpnp};
+constexpr int kJfetModelTypes[] = {kModelNjf, kModelPjf};
+constexpr int kMosModelTypes[] = {kModelNmos, kModelPmos};
 
 constexpr double kIntrinsicDensity = 1.45e16;
 constexpr double kOxidePermittivity = 3.45314379969e-11;
@@ -51,6 +69,46 @@ void EachModel(int type, F&& f)
     for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[static_cast<std::size_t>(type)])) f(m);
 }
 
+// The set-up runs at analysis start and again for every case, on the values the previous run
+// left. A slot it converted is first given back the value it was converted from, unless the
+// slot was changed since (a stepped parameter), which then counts as given.
+void RestoreConvertedSlots(int type, std::span<const int> slots)
+{
+    const auto& converted = TemperatureSetup().converted;
+    EachModel(type, [&](EvaluatedModel& m) {
+        for (int index : slots) {
+            const auto found = converted.find({&m, index});
+            if (found == converted.end()) continue;
+            float& value = P(m, index);
+            if (std::bit_cast<std::uint32_t>(value) == std::bit_cast<std::uint32_t>(found->second.converted))
+                value = found->second.given;
+        }
+    });
+}
+
+// Notes the present values of the slots of every model as given, before the passes convert them.
+std::map<std::pair<const EvaluatedModel*, int>, float> GivenSlots(int type, std::span<const int> slots)
+{
+    std::map<std::pair<const EvaluatedModel*, int>, float> given;
+    EachModel(type, [&](EvaluatedModel& m) {
+        for (int index : slots) given[{&m, index}] = P(m, index);
+    });
+    return given;
+}
+
+// Keeps the given and converted value of every slot for the next set-up; only the models of
+// the present circuit are kept.
+void KeepConvertedSlots(int type, std::span<const int> slots,
+                        const std::map<std::pair<const EvaluatedModel*, int>, float>& given,
+                        std::map<std::pair<const EvaluatedModel*, int>, ConvertedSlot>& kept)
+{
+    EachModel(type, [&](EvaluatedModel& m) {
+        for (int index : slots)
+            if (const auto found = given.find({&m, index}); found != given.end())
+                kept[{&m, index}] = ConvertedSlot{found->second, P(m, index)};
+    });
+}
+
 double ClampedExpLocal(double x) { return std::exp(std::clamp(x, -150.0, 150.0)); }
 
 // The square root of PHI as the MOSFET models take it: never of a negative value.
@@ -59,8 +117,7 @@ double GuardedSqrt(double x) { return x > 0.0 ? std::sqrt(x) : 0.0; }
 void LimitDiodeModels()
 {
     EachModel(kModelDiode, [](EvaluatedModel& m) {
-        float& grading = P(m, diode::kM);
-        if (grading > 0.999f && grading < 1.001f) grading = 0.999f;
+        NudgeOffOne(P(m, diode::kM));
         P(m, diode::kEg) = std::max(P(m, diode::kEg), 0.1f);
         P(m, diode::kAf) = std::max(P(m, diode::kAf), 0.1f);
         P(m, diode::kFc) = std::min(P(m, diode::kFc), 0.95f);
@@ -78,14 +135,19 @@ void LimitGasfetModels()
 void GasfetConductances()
 {
     EachModel(kModelGasfet, [](EvaluatedModel& m) {
-        for (int index : {gasfet::kRd, gasfet::kRs, gasfet::kRg}) {
-            float& r = P(m, index);
-            if (r != 0.0f) r = static_cast<float>(1.0 / std::max(static_cast<double>(r), 1e-6));
-        }
+        for (int index : {gasfet::kRd, gasfet::kRs, gasfet::kRg}) ResistanceToConductance(index, m.params);
+        DepletionCapCoefficients(m.params, gasfet::kFc, gasfet::kDepCapB, gasfet::kDepCapC, gasfet::kDepCapD,
+                                 P(m, gasfet::kFc), P(m, gasfet::kVbi), 0.5);
     });
 }
 
-double FirstNonZero(double a, double b, double c) { return a != 0.0 ? a : b != 0.0 ? b : c; }
+void DiodeDepletionCoefficients()
+{
+    EachModel(kModelDiode, [](EvaluatedModel& m) {
+        DepletionCapCoefficients(m.params, diode::kFc, diode::kDepCapB, diode::kDepCapC, diode::kDepCapD,
+                                 P(m, diode::kFc), P(m, diode::kVj), P(m, diode::kM));
+    });
+}
 
 int ModelLevel(const MosfetDevice& device)
 {
@@ -108,9 +170,9 @@ void MosfetInstanceDefaults()
         const double modelL = d.model ? P(*d.model, mos::kL) : 0.0;
         const double modelW = d.model ? P(*d.model, mos::kW) : 0.0;
         if (!d.lGiven) d.l = 0.0;
-        d.l = FirstNonZero(d.l, modelL, o.defl);
+        d.l = FirstNonZero3(d.l, modelL, o.defl);
         if (!d.wGiven) d.w = 0.0;
-        d.w = FirstNonZero(d.w, modelW, o.defw);
+        d.w = FirstNonZero3(d.w, modelW, o.defw);
         if (d.ad == 0.0) d.ad = o.defad;
         if (d.as == 0.0) d.as = o.defas;
         if (d.nrd < 0.0) d.nrd = 1.0;
@@ -119,6 +181,14 @@ void MosfetInstanceDefaults()
 }
 
 }  // namespace
+
+TemperatureSetupState& TemperatureSetup()
+{
+    static TemperatureSetupState state;
+    return state;
+}
+
+void ResetTemperatureSetupForTests() { TemperatureSetup() = TemperatureSetupState{}; }
 
 double ThermalVoltage(double celsius) { return (celsius + 273.15) * kBoltzmann / kElectronCharge; }
 
@@ -239,15 +309,43 @@ int PrepareMosModelProcess(int modelType, double celsius)
 int SetCircuitTemperature(double celsius)
 {
     Analysis().variables.vt = ThermalVoltage(celsius);
+    for (OpampDevice& opamp : ListRecords<OpampDevice>(DeviceList(kOpampDeviceList)))
+        if (int rc = PrepareOpampInstance(opamp, celsius)) {
+            SetPendingErrorText(GetAttributeText(opamp.component, kAttrPart));
+            return rc;
+        }
+    RestoreConvertedSlots(kModelDiode, kDiodeConvertedSlots);
+    RestoreConvertedSlots(kModelGasfet, kGasfetConvertedSlots);
     int result = PrepareMosModelProcess(kModelNmos, celsius);
     if (const int pmos = PrepareMosModelProcess(kModelPmos, celsius); result == 0) result = pmos;
     if (result != 0) return result;
     LimitDiodeModels();
+    for (int type : kBjtModelTypes) PrepareBjtModelLimits(type);
+    for (int type : kJfetModelTypes) PrepareJfetModelLimits(type);
     LimitGasfetModels();
+    for (int type : kMosModelTypes) PrepareMosModelsAtTemp(type);
+    for (int type : kBjtModelTypes) ScaleBjtLeakageCurrents(type);
+    std::map<std::pair<const EvaluatedModel*, int>, ConvertedSlot> kept;
+    const auto diodes = GivenSlots(kModelDiode, kDiodeConvertedSlots);
+    DiodeDepletionCoefficients();
     PrepareDiodeBreakdown();
+    KeepConvertedSlots(kModelDiode, kDiodeConvertedSlots, diodes, kept);
+    for (int type : kBjtModelTypes) DeriveBjtModelParams(type);
+    for (int type : kJfetModelTypes) DeriveJfetModelParams(type);
+    if (int rc = DefaultPulseEdgeTimes()) {
+        TemperatureSetup().converted = std::move(kept);
+        return rc;
+    }
+    const auto gasfets = GivenSlots(kModelGasfet, kGasfetConvertedSlots);
     GasfetConductances();
+    KeepConvertedSlots(kModelGasfet, kGasfetConvertedSlots, gasfets, kept);
+    TemperatureSetup().converted = std::move(kept);
+    for (int type : kMosModelTypes) ConvertMosModelUnits(type);
     MosfetInstanceDefaults();
-    return 0;
+    PrepareMosLevel4Instances();
+    PrepareMosLevel5Instances();
+    PrepareMosLevel8Instances();
+    return CheckLossyLineModels();
 }
 
 }  // namespace kq5

@@ -12,6 +12,7 @@
 #include "analog/numeric_output.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
+#include "analog/run_data_file.h"
 #include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
 #include "app/help_bar.h"
@@ -20,6 +21,7 @@
 #include "core/message_reporter.h"
 #include "devices/controlled_source_devices.h"
 #include "devices/line_switch_devices.h"
+#include "devices/model_temperature.h"
 #include "devices/source_functions.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
@@ -155,7 +157,7 @@ int BeginRunCase(WindowRecord* window)
     Analysis().variables.temp = temperature;
     if (RunServices().beginNextRun) return RunServices().beginNextRun(window, temperature);
     if (int rc = SetCircuitTemperature(temperature)) return rc;
-    PrepareLinearElementsAtTemperature(temperature);
+    PrepareModelsAtTemperature(temperature);
     return 0;
 }
 
@@ -189,6 +191,7 @@ int TransientAnalysisRun(WindowRecord* window)
     ReadTransientRunOptions(OptionsOf(window));
     Breakpoints().pulseQuestionAsked = false;
     rc = ReadTransientLimits();
+    if (!rc && !RunControl().failureReported) rc = OpenSimulationDataFile(RunDataFile().recordCounter, 0);
     AnalysisRunServices& services = RunServices();
     if (!rc && services.setupPlots) rc = services.setupPlots(window);
     if (!rc && services.beginPlotWindowRun) rc = services.beginPlotWindowRun(window);
@@ -223,9 +226,12 @@ int TransientRunCase(WindowRecord* window)
     t.minimumStep = t.initialStep * 1e-18;
     s.time = t.tmin;
 
+    const bool retrieving = RunControl().runDataMode == kRunDataRetrieve;
     SourceScheduleValues schedule{t.tmin, t.tmax, t.printInterval, t.steppedRun};
     if (int rc = ExpandAllPwlTables()) return rc;
-    if (int rc = ScheduleSourceBreakpoints(window, schedule)) return rc;
+    // Retrieved points come from the run data file: nothing is solved, nothing lands.
+    if (!retrieving)
+        if (int rc = ScheduleSourceBreakpoints(window, schedule)) return rc;
 
     ResetUserSourceIndices();
     s.notConverged = 0;
@@ -240,7 +246,8 @@ int TransientRunCase(WindowRecord* window)
     if (RunStopRequested()) return 0;
 
     // Operating point, with one retry on a freshly built matrix after a singular one.
-    for (int attempt = 0;; ++attempt) {
+    t.operatingPointComputed = false;
+    for (int attempt = 0; !retrieving; ++attempt) {
         s.runPhase = kPhaseOperatingPoint;
         s.runKind = kRunKindTransient;
         s.operatingPointFlag = t.operatingPoint ? 1 : 0;
@@ -261,8 +268,10 @@ int TransientRunCase(WindowRecord* window)
     if (t.operatingPointOnly || RunStopRequested()) return 0;
 
     s.runPhase = kPhaseTimeSteps;
+    s.runKind = kRunKindTransient;
     s.operatingPointFlag = 0;
     s.noOperatingPoint = 0;
+    if (retrieving) return TransientTimeLoop(window);
     if (!s.timeStepSet.matrix)
         if (int rc = PrepareAnalogSolver(false, s.timeStepSet)) return rc;
     InstallStampSet(s.timeStepSet);

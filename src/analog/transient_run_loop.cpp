@@ -12,10 +12,12 @@
 #include "analog/limiting_commit.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
+#include "analog/run_data_file.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
+#include "devices/inductor_load.h"
 #include "devices/source_functions.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
@@ -139,12 +141,49 @@ double NextStepEstimate()
     const AnalogSolverState& s = AnalogSolver();
     const TransientRunState& t = TransientRun();
     double next = TruncationStepEstimate(t.initialStep);
-    // A load asks for a smaller step by lowering its factor below 1; a factor left at 1 (or
-    // above) asks for nothing and must not hold the step back.
-    for (double factor : s.stepFactors)
+    // The magnetic cores bound the next step to a multiple of the present one, so that the
+    // magnetisation moves by about the core tolerance per step.
+    next = std::min(next, s.coreStepBound * s.step);
+    // The table sources and the digital interface ask for a smaller step by lowering their
+    // factor below 1; a factor left at 1 (where every load pass starts) asks for nothing.
+    for (int which : {kStepFactorTableSource, kStepFactorDigitalInterface}) {
+        const double factor = s.stepFactors[static_cast<std::size_t>(which)];
         if (factor < 1.0) next = std::min(next, factor * s.step);
-    if (s.coreStepBound > 0.0) next = std::min(next, s.coreStepBound);
+    }
     return next;
+}
+
+bool Retrieving() { return RunControl().runDataMode == kRunDataRetrieve; }
+
+// The next point of the run data file in Retrieve mode: time, step and solution. 0 or a file
+// error; the end of the file sets the stop flag.
+int RetrievePoint()
+{
+    AnalogSolverState& s = AnalogSolver();
+    double step = 0.0;
+    const int rc = ReadRunDataPoint(RunDataFile().recordCounter, s.time, step, SolutionVector());
+    if (rc || s.stopFlag) return rc;
+    s.step = step;
+    Analysis().variables.time = s.time;
+    Analysis().variables.dt = step;
+    return 0;
+}
+
+// Retrieve mode: the stored points are output one after another until Tmax or the end of
+// the file. No point is solved or committed.
+int RetrievedPointsPass(WindowRecord* window)
+{
+    AnalogSolverState& s = AnalogSolver();
+    const TransientRunState& t = TransientRun();
+    for (;;) {
+        if (int rc = RetrievePoint()) return rc;
+        if (s.stopFlag) return 0;
+        ++s.acceptedPointCount;
+        if (int rc = OutputTransientPoint(window)) return rc;
+        if (std::abs((s.time - t.tmax) / t.tmax) < 1e-6) return 0;
+        PollRunKeys(window, 6);
+        if (RunControl().lastKey == kEscapeKey) return 0;
+    }
 }
 
 // The time steps of the run (phase 2).
@@ -153,6 +192,10 @@ int TimeStepPass(WindowRecord* window)
     AnalogSolverState& s = AnalogSolver();
     TransientRunState& t = TransientRun();
     BreakpointState& bp = Breakpoints();
+    s.acceptedPointCount = 0;
+    t.rejectedCount = 0;
+    s.iterationTotal = 0;
+    if (Retrieving()) return RetrievedPointsPass(window);
     s.iterationMode = kModeSmallSignal;
     if (s.hasAnalogNodes)
         if (int rc = LoadCircuit()) return rc;
@@ -166,11 +209,10 @@ int TimeStepPass(WindowRecord* window)
     t.usedStep = step;
     s.lastAcceptedTime = s.time = t.tmin;
     t.digitalTime = t.acceptedDigitalTime = 0;
-    t.rejectedCount = 0;
     t.retryCounter = 0;
-    s.iterationTotal = 0;
-    s.acceptedPointCount = 0;
     s.eventState = kEventAnalogPoint;
+    s.coreStepBound = kNoCoreStepBound;
+    s.coreFailed = 0;
 
     for (bool firstLoop = true;; firstLoop = false) {
         // Output and commit of the point reached (the operating point on the first loop).
@@ -269,6 +311,7 @@ int TimeStepPass(WindowRecord* window)
             // Rejected: back to the last accepted point with the smaller step.
             ++t.rejectedCount;
             bp.landing = false;
+            CommitList31States(2);
             RestoreRejectedStepStates();
             s.time = s.lastAcceptedTime;
             t.digitalTime = t.acceptedDigitalTime;

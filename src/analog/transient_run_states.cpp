@@ -7,6 +7,8 @@
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
 #include "analog/operating_point.h"
+#include "analog/run_control.h"
+#include "analog/run_data_file.h"
 #include "analog/stored_state_variables.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
@@ -17,6 +19,7 @@
 #include "devices/diode_device.h"
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
+#include "devices/inductor_load.h"
 #include "digital/digital_node_states.h"
 #include "netlist/spice_initial_conditions.h"
 
@@ -77,6 +80,7 @@ void InitializeRunStates()
         for (std::vector<std::uint16_t>* v : {&d.current, &d.previous, &d.scheduled})
             if (v->size() > 1) std::fill(v->begin() + 1, v->end(), kDigitalStartState);
         ClearStateVectors();
+        CommitList31States(0);
     }
 }
 
@@ -169,8 +173,11 @@ int OutputTransientPoint(WindowRecord* window)
     AnalysisRunServices& services = RunServices();
     if (services.evaluateCurves)
         if (int rc = services.evaluateCurves(window)) return rc;
+    // A failed write of the run data still lets the point reach the plot before the run ends.
+    const int saved = RunControl().runDataMode == kRunDataSave ? SaveRunDataPoint(s.time, SolutionVector()) : 0;
+    if (RunControl().runDataMode != kRunDataRetrieve) CommitList31States(1);
     if (services.plotPoint) services.plotPoint(window);
-    return 0;
+    return saved;
 }
 
 }  // namespace kq5

@@ -2,9 +2,9 @@
 // The save-file question of the document windows: a file name for a window of a kind (1
 // schematic, 2 text circuit, 3 model library), starting from the window's title.
 //
-// The answers are queued: the next queued name is taken, and with none queued the question counts
-// as cancelled. The common file dialog of the desktop answers here once it is available; until
-// then scripted runs and tests queue their answers, as message boxes take theirs.
+// The answers are queued: the next queued name is taken; with none queued the common save dialog
+// asks (with the kind's filter), which headless runs answer from its own script or count as
+// cancelled.
 #include <string>
 
 namespace kq5 {

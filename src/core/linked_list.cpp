@@ -124,4 +124,16 @@ ListNode* ListRemove(LinkedList& list, ListNode* node)
     return next;
 }
 
+void ListLinkAfter(LinkedList& list, ListNode* before, ListNode* node)
+{
+    ListNode* after = before ? before->next : list.head;
+    node->next = after;
+    if (before)
+        before->next = node;
+    else
+        list.head = node;
+    if (!after) list.tail = node;
+    ++list.count;
+}
+
 }  // namespace kq5

@@ -134,6 +134,10 @@ void ListClear(LinkedList& list);
 // to the list.
 ListNode* ListRemove(LinkedList& list, ListNode* node);
 
+// Links a node made by the caller right after `before` (at the head when before is null).
+// The list takes the node over; `before` must belong to the list.
+void ListLinkAfter(LinkedList& list, ListNode* before, ListNode* node);
+
 // Typed append: adopts T as the record type of a list that has none yet.
 template <class T>
 T* ListAppendAs(LinkedList& list, std::uint16_t kind)

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "analog/batch_log.h"
+#include "analog/statistics.h"
 #include "app/error_context.h"
 #include "app/program_settings.h"
 #include "app/window_record.h"
@@ -269,7 +270,7 @@ int ReportMessageArgs(std::string_view spec, std::span<const MessageArg> args) {
 
 int ShowMessage(const MessageContext& context) {
     if (BatchErrorLogOpen()) {
-        WriteBatchErrorLog(context.owner, context.caption, context.body);
+        LogBatchError(context.owner, context.caption, context.body);
         return 0;
     }
     if (context.beepType && (OptionFlags() & kOptionSound)) win::MessageBeep(context.beepType);

@@ -80,6 +80,9 @@ struct DevicesState {
     // The compiled value expressions of formula sources, resistors, capacitors, inductors
     // and Laplace sources (their STP and IMPULSE instants become breakpoints).
     std::vector<CompiledExpression*> expressions;
+    // Per-run model values at the run's temperature.
+    double runKelvin = 300.15;
+    double gmax = 9.999999999999999e+49;  // 1 / RMIN
 };
 
 DevicesState& Devices();

@@ -222,7 +222,6 @@ void FinishCoreSolve(CoreState& core, const EvaluatedModel* model, bool solved)
         if (s.nonConvergedCount == 0 && r != 0.0) {
             // The next step may move the magnetisation by about the core tolerance.
             s.coreStepBound = std::min(s.coreStepBound, std::max(s.coreTolerance / r, 0.2));
-            s.stepFactors[kStepFactorInductorCore] = std::min(s.stepFactors[kStepFactorInductorCore], s.coreStepBound);
         }
     }
     core.mirrIter = core.mirr;
@@ -423,11 +422,12 @@ int SetupInductorsAndCouplings()
 int LoadInductorsAndCouplings()
 {
     AnalogSolverState& s = AnalogSolver();
-    s.coreStepBound = 9.999999999999999e+29;
+    s.coreStepBound = kNoCoreStepBound;
     s.coreFailed = 0;
     if (int rc = UpdateFluxes()) return rc;
     if (int rc = AddMutualFluxes()) return rc;
     if (int rc = SolveCores()) return rc;
+    s.stepFactors[kStepFactorInductorCore] = s.coreStepBound;
     StampInductors();
     return StampCouplings();
 }

@@ -18,11 +18,17 @@ struct DiodeDevice;
 
 inline constexpr int kOpampDeviceList = 13;
 
+// Indices into OpampDevice::pins.
+inline constexpr std::size_t kOpampPinPlus = 0;
+inline constexpr std::size_t kOpampPinMinus = 1;
+inline constexpr std::size_t kOpampPinOutput = 3;
+
 struct OpampDevice : ListNode {
     SchematicItem* component = nullptr;
     EvaluatedModel* model = nullptr;  // OPA
     std::int32_t level = 0;
-    std::array<std::int32_t, 5> pins{};  // pin order; pin 4 is the output of levels 1 and 2
+    // Nodes of pins 1 to 5 at indices 0 to 4: plus input, minus input, VEE, output, VCC.
+    std::array<std::int32_t, 5> pins{};
     std::array<std::int32_t, 2> internal{};  // level 2
     double transconductance = 0.0;  // of one gain stage
     std::array<CapacitorDevice*, 3> capacitors{};

@@ -41,7 +41,11 @@ double Param(const IndependentSourceDevice& s, int index) { return s.params[stat
 double GeneralSourceValue(const IndependentSourceDevice& src, const SourceStamps& st, double t, bool transient,
                           int& rc)
 {
-    const double v1 = transient ? Param(src, 0) : src.dcWorking;
+    // Outside a transient analysis every source stands at its DC value. Most waveforms give
+    // it at time 0 by themselves, but a sine with a phase would add VA sin(PHASE) to the
+    // bias of an AC analysis or a DC sweep.
+    if (!transient) return src.dcWorking;
+    const double v1 = Param(src, 0);
     switch (src.function) {
     case kSourcePulse: {
         const double td = Param(src, 2), tr = Param(src, 3), tf = Param(src, 4), pw = Param(src, 5);
@@ -55,9 +59,6 @@ double GeneralSourceValue(const IndependentSourceDevice& src, const SourceStamps
     case kSourceExp:
         return ExpWaveValue(t, v1, Param(src, 1), Param(src, 2), Param(src, 3), Param(src, 4), Param(src, 5));
     case kSourcePwl: {
-        // Outside a transient run the list is not expanded; like every other waveform, the
-        // source then gives its DC value.
-        if (!transient) return src.dcWorking;
         double value = st.value;
         rc = PwlWaveValue(src, st, t, value);
         return value;
@@ -191,8 +192,9 @@ int ExpandPwlTable(const IndependentSourceDevice& source, SourceStamps& st, doub
                 }
                 Level& level = levels.back();
                 if (level.left > 0) --level.left;
-                // A repetition that did not move time forward would repeat without end.
-                const bool stalled = !(lastTime > level.enterBase);
+                // A repetition that did not move the stored time forward (a section of zero
+                // length, or a time scale of zero or below) would repeat without end.
+                const bool stalled = !(lastTime * pwl.timeScale > level.enterBase * pwl.timeScale);
                 if ((level.left < 1 && level.left != kPwlForever) || stalled) {
                     levels.pop_back();
                     base = levels.empty() ? 0.0 : levels.back().base;
@@ -206,7 +208,7 @@ int ExpandPwlTable(const IndependentSourceDevice& source, SourceStamps& st, doub
                 const double value = EvalNumber(e.value);
                 times.push_back(lastTime * pwl.timeScale);
                 values.push_back(value * pwl.valueScale);
-                if (times.back() > tmax) break;
+                if (!(times.back() <= tmax)) break;
                 ++i;
             }
         }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "analog/analysis_state.h"
+#include "analog/device_dispatch_tables.h"
 #include "app/program_settings.h"
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
@@ -282,7 +283,13 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
     }
     if (!CircuitBuildFailed()) {
         FillDeviceRecordFields();
-        AllocateFirstSolverVectors();
+        // The extra unknowns (branch currents) are numbered before the solution vectors are
+        // made, so that the vectors are sized for them once and compiled expressions keep
+        // their addresses into them.
+        if (NumberDeviceRows(AnalogNodeCount()) < 0)
+            FlagCircuitBuildOutOfMemory();
+        else
+            AllocateFirstSolverVectors();
     }
     CompileDeviceExpressions();
     if (!CircuitBuildFailed()) {
@@ -332,16 +339,6 @@ void FinishBuild(WindowRecord* record)
     }
 }
 
-// The attribute that holds a part's model: digital primitives name their timing model in
-// TIMING MODEL when their type offers it, every other part (N and O parts among them) in MODEL.
-int ModelAttributeOfType(int type)
-{
-    const ComponentTypeRow* row = FindComponentTypeRow(type);
-    if (row && row->domain == kDomainDigital && IsKindStandardAttribute(type, kAttrTimingModel))
-        return kAttrTimingModel;
-    return kAttrModel;
-}
-
 void ResolvePartModels(CircuitDocument& document, SchematicItem* single)
 {
     for (SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
@@ -351,7 +348,7 @@ void ResolvePartModels(CircuitDocument& document, SchematicItem* single)
         const ComponentTypeRow* row = FindComponentTypeRow(type);
         if (!row) continue;
         if (row->modelType >= 0) {
-            const int attribute = ModelAttributeOfType(type);
+            const int attribute = ModelAttributeOfComponentType(type);
             const bool optional = (row->flags & kTypeModelOptional) != 0;
             if (!(optional && GetAttributeText(&item, attribute).empty()) && GetPartModel(&item, attribute) < 0)
                 FlagCircuitBuildError();

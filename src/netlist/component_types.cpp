@@ -4,6 +4,7 @@
 
 #include "core/char_classes.h"
 #include "core/string_table.h"
+#include "document/component_attributes.h"
 
 namespace kq5 {
 
@@ -43,6 +44,12 @@ std::uint32_t ComponentTypeAttribute(int code, int slot)
     if (!ValidCode(code) || slot < 0 || slot >= kTypeAttributeSlots) return 0;
     const ComponentTypeRow& row = kComponentTypeTable[code];
     return slot == 0 ? row.mainAttribute : row.attributes[slot - 1];
+}
+
+int ModelAttributeOfComponentType(int code)
+{
+    if (!ValidCode(code) || kComponentTypeTable[code].domain != kDomainDigital) return kAttrModel;
+    return IsKindStandardAttribute(code, kAttrTimingModel) ? kAttrTimingModel : kAttrModel;
 }
 
 std::uint32_t ComponentTypeHint(int code, int slot)

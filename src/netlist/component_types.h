@@ -215,6 +215,10 @@ std::string ComponentTypePinName(int code, int pin);
 // O: pin 2; ADC and DAC: the pins above 2. Other rows give their domain byte.
 int PinSignalKindOfType(int code, int pin, std::string_view definitionPinName);
 
+// The attribute that names a part's model: a digital primitive whose row lists TIMING MODEL
+// names its timing model there; every other part (N and O parts among them) uses MODEL.
+int ModelAttributeOfComponentType(int code);
+
 // The run-time use counts: zeroed for every row and raised once per component of the type
 // when a circuit is prepared for a build; read by the SPICE export.
 void ResetComponentTypeUseCounts();

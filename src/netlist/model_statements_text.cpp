@@ -109,7 +109,7 @@ int AddModelStatements(WindowRecord* record)
         if (status != 0 || !item.IsComponent() || !item.definition) continue;
         const ComponentTypeRow* row = FindComponentTypeRow(item.definition->type);
         if (!row || row->modelType < 0) continue;
-        const int attribute = row->domain == kDomainDigital ? kAttrTimingModel : kAttrModel;
+        const int attribute = ModelAttributeOfComponentType(item.definition->type);
         for (auto [type, id] : {std::pair{static_cast<int>(row->modelType), attribute},
                                 std::pair{static_cast<int>(kModelUio), static_cast<int>(kAttrIoModel)}}) {
             const std::string name = ExpandAttributeDefines(&item, id);

@@ -84,7 +84,11 @@ std::string FormatModelStatement(std::string_view name, int type, unsigned flags
             out += (flags & kWriteContinuation) ? "\r\n+ " : "\r\n";
         }
     }
-    if (out.size() >= 2 && out.back() == ' ' && out[out.size() - 2] != '(') out.pop_back();
+    // A statement without parameters keeps a blank inside its parentheses: "( )".
+    if (out.back() == '(')
+        out += ' ';
+    else if (out.size() >= 2 && out.back() == ' ' && out[out.size() - 2] != '(')
+        out.pop_back();
     out += ')';
     return out;
 }

@@ -241,7 +241,7 @@ int ExpandOpampPart(const std::array<std::int32_t, 5>& pins, SchematicItem* comp
     const double pm = ModelParam(opamp->model, "PM");
     const double rout = ModelParam(opamp->model, "ROUTAC") + ModelParam(opamp->model, "ROUTDC");
     opamp->level = static_cast<std::int32_t>(std::lround(ModelParam(opamp->model, "LEVEL", 1.0)));
-    const std::int32_t output = pins[3];
+    const std::int32_t output = pins[kOpampPinOutput];
 
     if (opamp->level == 1) {
         if (!(opamp->resistors[0] = AppendResistorDevice(rout, output, 0, 0))) return kMsgInsufficientMemory;

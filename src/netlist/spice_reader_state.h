@@ -69,8 +69,8 @@ struct ExpansionNode {
 };
 
 // Per-group results of the domain checks.
-inline constexpr std::uint8_t kGroupAnalog = 0x01;
-inline constexpr std::uint8_t kGroupDigital = 0x02;
+inline constexpr std::uint8_t kPinGroupAnalog = 0x01;
+inline constexpr std::uint8_t kPinGroupDigital = 0x02;
 inline constexpr std::uint8_t kGroupDrivenDigital = 0x04;
 struct NodeGroup {
     std::uint8_t pins = 0;          // kGroup* marks of the pins on the group

@@ -303,10 +303,10 @@ int ClassifyNodeDomains()
             if (root < 0) continue;
             NodeGroup& group = GroupRecord(root);
             if (GetPinSignalKind(item, pin) == 1) {
-                group.pins |= kGroupDigital;
+                group.pins |= kPinGroupDigital;
                 if (pin >= inputs) group.pins |= kGroupDrivenDigital;
             } else {
-                group.pins |= kGroupAnalog;
+                group.pins |= kPinGroupAnalog;
             }
         }
     }
@@ -314,7 +314,7 @@ int ClassifyNodeDomains()
         const std::string& name = NodeRowName(node);
         if (DigitalConstantIndex(name) < 0) continue;
         const NodeGroup& group = GroupRecord(NodeGroupOf(node));
-        if ((group.pins & kGroupAnalog) && !(group.pins & kGroupDigital)) {
+        if ((group.pins & kPinGroupAnalog) && !(group.pins & kPinGroupDigital)) {
             ReportNetlistMessage("WLE", CurrentRecord(), 0, kMsgConstantOnAnalog, name);
             return kMsgAlreadyReported;
         }
@@ -327,7 +327,7 @@ int ClassifyNodeDomains()
         if (root < 0 || seen[static_cast<std::size_t>(root)]) continue;
         seen[static_cast<std::size_t>(root)] = true;
         const NodeGroup& group = GroupRecord(root);
-        if ((group.pins & kGroupAnalog) && (group.pins & kGroupDigital)) mixedNodes.push_back(node);
+        if ((group.pins & kPinGroupAnalog) && (group.pins & kPinGroupDigital)) mixedNodes.push_back(node);
     }
     for (std::int32_t node : mixedNodes) {
         const std::int32_t root = NodeGroupOf(node);

@@ -6,6 +6,7 @@
 #include "platform/gdi_mapping.h"
 #include "platform/gdi_raster.h"
 #include "platform/gdi_state.h"
+#include "platform/resources.h"
 #include "platform/screen.h"
 #include "platform/metafile_hooks.h"
 
@@ -120,10 +121,16 @@ void RegisterBitmapResource(UINT_PTR id, std::function<HBITMAP()> maker) {
 
 void SetBitmapResourceLoader(std::function<HBITMAP(UINT_PTR)> loader) { Gdi().bitmapLoader = std::move(loader); }
 
-HBITMAP LoadBitmap(HINSTANCE, UINT_PTR id) {
+HBITMAP LoadBitmap(HINSTANCE instance, UINT_PTR id) {
     GdiState& g = Gdi();
     if (auto it = g.registeredBitmaps.find(id); it != g.registeredBitmaps.end()) return it->second();
-    return g.bitmapLoader ? g.bitmapLoader(id) : nullptr;
+    if (g.bitmapLoader)
+        if (HBITMAP b = g.bitmapLoader(id)) return b;
+    // The program's own pictures belong to its instance; a null instance names the system's
+    // bitmaps, of which there are none here.
+    if (!instance || id > 0xFFFF) return nullptr;
+    const CompiledImage* image = FindImageResource(ImageKind::Bitmap, static_cast<UINT>(id));
+    return image ? CreateBitmapFromImage(*image) : nullptr;
 }
 
 int SetStretchBltMode(HDC dc, int mode) {

@@ -70,8 +70,10 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // 32-bit 0x00RRGGBB pixels when bitsPerPixel is 32, else ignored (the bitmap starts black).
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 HBITMAP CreateBitmapIndirect(const BITMAP* bm);
+// A new bitmap of a resource: one registered at run time, else one the loader hook makes, else,
+// for the program's instance, its compiled picture (platform/resources.h). Null when none.
 HBITMAP LoadBitmap(HINSTANCE instance, UINT_PTR id);
-// Adds a bitmap resource known by id (until the resource module fills the loader hook).
+// Adds a bitmap resource known by id, found before the compiled ones (tests, made pictures).
 void RegisterBitmapResource(UINT_PTR id, std::function<HBITMAP()> maker);
 void SetBitmapResourceLoader(std::function<HBITMAP(UINT_PTR)> loader);
 

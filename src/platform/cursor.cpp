@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/backend.h"
+#include "platform/resources.h"
 #include "platform/user_state.h"
 
 namespace win {
@@ -36,6 +37,17 @@ CursorObject* Shared(std::map<int, std::unique_ptr<CursorObject>>& cache, int id
     return raw;
 }
 
+// A resource cursor or icon: one registered at run time, else the program's compiled picture.
+CursorObject* FromResource(std::map<int, std::unique_ptr<CursorObject>>& cache, const std::map<int, CursorImage>& registered,
+                           ImageKind kind, int id) {
+    if (auto it = registered.find(id); it != registered.end()) return Shared(cache, id, &it->second);
+    if (auto it = cache.find(id); it != cache.end()) return it->second.get();
+    const CompiledImage* image = id > 0 ? FindImageResource(kind, static_cast<UINT>(id)) : nullptr;
+    if (!image) return nullptr;
+    CursorImage picture = CursorImageFromImage(*image);
+    return Shared(cache, id, &picture);
+}
+
 void Notify() {
     auto& s = S();
     CurrentBackend().CursorChanged(s.showCount >= 0 ? s.current : nullptr);
@@ -46,17 +58,13 @@ void Notify() {
 HCURSOR LoadCursor(HINSTANCE instance, int id) {
     auto& s = S();
     if (!instance) return IsSystemCursorId(id) ? Shared(s.system, id, nullptr) : nullptr;
-    auto it = s.cursorResources.find(id);
-    if (it == s.cursorResources.end()) return nullptr;
-    return Shared(s.loadedResources, id, &it->second);
+    return FromResource(s.loadedResources, s.cursorResources, ImageKind::Cursor, id);
 }
 
 HICON LoadIcon(HINSTANCE instance, int id) {
     auto& s = S();
     if (!instance) return (id >= IDI_APPLICATION && id <= IDI_ASTERISK) ? Shared(s.loadedIcons, -id, nullptr) : nullptr;
-    auto it = s.iconResources.find(id);
-    if (it == s.iconResources.end()) return nullptr;
-    return Shared(s.loadedIcons, id, &it->second);
+    return FromResource(s.loadedIcons, s.iconResources, ImageKind::Icon, id);
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {

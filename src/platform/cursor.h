@@ -26,8 +26,8 @@ struct CursorObject {
     bool shared = true;  // LoadCursor results are shared and never freed by DestroyCursor
 };
 
-// instance null: a system cursor by IDC_* id. Otherwise a resource cursor by id (null when the id
-// is not registered).
+// instance null: a system cursor by IDC_* id. Otherwise a resource cursor by id: one registered at
+// run time, else the program's compiled picture (platform/resources.h); null when there is none.
 HCURSOR LoadCursor(HINSTANCE instance, int id);
 HICON LoadIcon(HINSTANCE instance, int id);
 HCURSOR SetCursor(HCURSOR cursor);  // returns the previous cursor; null hides the pointer
@@ -35,7 +35,7 @@ HCURSOR GetCursor();
 BOOL DestroyCursor(HCURSOR cursor);
 BOOL DestroyIcon(HICON icon);
 int ShowCursor(BOOL show);  // display counter; the pointer shows while it is >= 0
-// Makes LoadCursor/LoadIcon of any instance find an image under this id.
+// Makes LoadCursor/LoadIcon of any instance find an image under this id, before the compiled ones.
 void RegisterCursorResource(int id, const CursorImage& image);
 void RegisterIconResource(int id, const CursorImage& image);
 

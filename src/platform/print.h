@@ -2,8 +2,8 @@
 // Printing. The one printer is a PDF writer: a printer DC draws each page at a fixed 300 dots
 // per inch into a page image (the printable area inside a quarter-inch margin), and EndPage puts
 // the page into a PDF file made with Cairo. Paper and orientation come from the DEVMODE of the
-// print set-up. The file name is asked for by the print dialog (AskPrintOutputFile) or, for a
-// job started without the dialog, by StartDoc; headless runs answer from a script.
+// print set-up. The file name is asked for by AskPrintOutputFile or, when nothing asked before,
+// by StartDoc; headless runs answer from a script.
 #include <deque>
 #include <functional>
 #include <optional>
@@ -126,8 +126,10 @@ int SetAbortProc(HDC dc, ABORTPROC proc);
 // rectangle after it; QUERYESCSUPPORT (in: int) answers for the escapes here. Others give 0.
 int Escape(HDC dc, int escape, int inCount, const void* in, void* out);
 
-// The question for the PDF file name: the file dialog module installs it. Without one the name
-// comes from the document name (".pdf" in the current directory).
+// The question for the PDF file name, for a program that asks in its own way. Without one the
+// save dialog asks ("Print to File", starting from the document's name with ".pdf") when it
+// would get an answer (scripted or shown); else the name is the document's name with ".pdf" in
+// the current directory.
 using PrintFileAsker = std::function<std::optional<std::string>(HWND owner, const std::string& suggested)>;
 void SetPrintFileAsker(PrintFileAsker asker);
 // What the print dialog calls when the user prints: asks for the file name (a scripted answer

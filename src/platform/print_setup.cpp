@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/common_dialogs_file.h"
+#include "platform/common_dialogs_print.h"
 #include "platform/global_memory.h"
 #include "platform/module_state.h"
 #include "platform/print.h"
@@ -160,6 +162,8 @@ std::optional<std::string> AskForPrintFile(HWND owner, const std::string& docume
         s.scripted.pop_front();
     } else if (s.asker) {
         answer = s.asker(owner, DefaultOutputName(documentName));
+    } else if (FileDialogWouldAsk()) {
+        answer = AskPdfFileName(owner, DefaultOutputName(documentName));
     } else {
         answer = DefaultOutputName(documentName);
     }

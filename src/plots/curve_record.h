@@ -51,6 +51,19 @@ struct CurvePrintAxis {
 
 struct WaveformStore;
 
+// A number format of a curve's values: the text as the user wrote it ("3E", "5.3"), the
+// printf format made from it, and the width that format prints.
+struct NumberFormat {
+    std::string text;
+    std::string printfFormat = "%10.3e";
+    std::int32_t width = 10;
+};
+
+// Kinds of a plot group.
+inline constexpr std::int32_t kGroupAnalog = 0;
+inline constexpr std::int32_t kGroupDigital = 1;
+inline constexpr std::int32_t kGroupMixed = 2;
+
 struct CurveRecord {
     std::string xExpressionText;
     std::string yExpressionText;
@@ -83,8 +96,8 @@ struct CurveRecord {
     std::array<std::int32_t, 2> cursorPoint{};
     std::array<std::int32_t, 2> cursorRun{-1, -1};
     std::array<std::int32_t, 2> linear{1, 1};  // 0 for a logarithmic axis
-    std::string valueFormat;
-    std::string secondValueFormat;
+    NumberFormat valueFormat;        // of the Y values (the row's Fmt)
+    NumberFormat secondValueFormat;  // of the X values
     std::string xScaleFormat;
     std::string yScaleFormat;
     std::int32_t plotGroup = 0;
@@ -92,6 +105,19 @@ struct CurveRecord {
     std::int32_t ownScale = 0;
     std::array<std::int32_t, 4> dspFields{};
     std::int32_t digital = 0;  // its Y is a digital state
+    std::int32_t busWidth = 0;  // bits of a bus value in the Y expression, 0 none
+    std::int32_t groupKind = kGroupAnalog;  // of its plot group
+    std::int32_t linePattern = 0;
+    // Values of the present point and of the point before.
+    std::array<double, 2> currentValue{};
+    std::array<double, 2> previousValue{};
+    // Point index at which the X maximum and the X minimum were met.
+    std::int32_t xMaxPoint = -1;
+    std::int32_t xMinPoint = -1;
+    std::int32_t skipPoint = 0;  // the point was stored but not drawn
+    // Engineering prefix of each axis' labels and readouts: its letter (0 none) and factor.
+    std::array<char, 2> labelPrefix{};
+    std::array<double, 2> labelFactor{1.0, 1.0};
     // Slot in the waveform store of each stored variable; -1 before the store is made.
     std::array<std::int32_t, kCurveStoreSlots> storeSlots{-1, -1, -1, -1, -1, -1};
     std::array<std::int32_t, 2> xLetter{};  // 'T' or 'F' when the axis is the sweep variable
@@ -106,7 +132,8 @@ struct CurveRecord {
     std::array<std::int32_t, 2> lastTokenPosition{};
     std::array<std::int16_t, 2> directionFlags{};
 
-    // What the numeric output file reads of the curve.
+    // What the numeric output file reads of the curve. The print flag of an axis is its repeat
+    // flag: set for a printed curve whose expression no earlier printed column repeats.
     std::array<CurvePrintAxis, 2> printAxis;
     std::int32_t firstPointIndex = 0;  // first point the curve stored (it may start late)
     std::int32_t crossDomain = 0;      // a frequency curve of a transient run or the reverse

@@ -30,6 +30,7 @@ struct LimitsRow {
     std::string xValueFormat;    // at most kLimitsFormatLength characters
     std::string xScaleFormat;    // at most kLimitsFormatLength characters
     std::string yScaleFormat;    // at most kLimitsYScaleFormatLength characters
+    std::int32_t linePattern = 0;  // pen pattern of the curve, 0 to 7
 };
 
 }  // namespace kq5

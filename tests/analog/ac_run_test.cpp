@@ -6,6 +6,8 @@
 #include <complex>
 
 #include "analog/analysis_state.h"
+#include "core/expr_compiler.h"
+#include "document/node_table.h"
 #include "run_test_support.h"
 
 namespace kq5::solver_test {
@@ -207,6 +209,25 @@ TEST_F(AcRunTest, SecondRunReusesTheOperatingPoint)
     ASSERT_EQ(Sweep(kFrequencyStepLog, 10.0, 1e3, 5), 0);
     EXPECT_EQ(AnalogSolver().timeStepSet.matrix.get(), built);
     EXPECT_EQ(points.size(), 5u);
+}
+
+TEST_F(AcRunTest, NoiseOutputNodesAreReadBeforeTheSolverIsSized)
+{
+    // The limits are read before the operating point prepares the solver: a fresh analysis
+    // still knows the circuit's nodes.
+    Nodes(3);
+    CurrentDocument()->nodeCount = 3;
+    for (int n = 1; n <= 3; ++n) CircuitNodeTable().rows.push_back({std::to_string(n), n, 0, kNodeAnalog});
+    AnalogSolver().nodeCount = 0;
+    int first = -5, second = -5;
+    EXPECT_EQ(ReadNoiseOutput("3, 1", first, second), 0);
+    EXPECT_EQ(first, 3);
+    EXPECT_EQ(second, 1);
+    EXPECT_EQ(ReadNoiseOutput("2", first, second), 0);
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(second, 0);
+    EXPECT_NE(ReadNoiseOutput("4", first, second), 0);  // beyond the circuit
+    CircuitNodeTable().rows.clear();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -47,6 +48,16 @@ protected:
         BatchRun().flags = kBatchNormal;
         BatchRun().commandFile = PathOf("jobs.txt");
         ASSERT_EQ(StartBatchRun(), 0);
+    }
+
+    // Runs the kq5 program on a command file of the given lines in the scratch directory.
+    void RunJobs(const std::string& lines)
+    {
+        WriteFile("jobs.txt", lines);
+        const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "kq5";
+        const std::string command = "cd '" + PathOf("") + "' && '" + exe.string() + "' @jobs.txt > run.log 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << ReadText("run.log");
+        ASSERT_EQ(ReadText("jobs.DOC").find("Error"), std::string::npos) << ReadText("jobs.DOC");
     }
 
     std::vector<std::string> Lines()
@@ -161,14 +172,46 @@ TEST_F(BatchTest, StatisticsFileLayout)
 
 // The whole chain: "kq5 @jobs" reads an RC netlist, builds it, runs a transient analysis and writes
 // the statistics and the numeric output.
-TEST_F(BatchTest, EndToEndRunOfAnRcNetlist)
+// The kq5 program built beside the tests; empty when it is not there.
+std::filesystem::path ProgramPath()
 {
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "kq5";
-    if (!std::filesystem::exists(exe)) GTEST_SKIP() << "the kq5 program is not built beside the tests";
-    std::filesystem::copy_file(std::string(KQ5_SOURCE_DIR) + "/tests/circuits/spice/rc_lowpass.cir", PathOf("rc.cir"));
-    WriteFile("jobs.txt", "; one RC low-pass filter\nrc.cir /T\n");
-    const std::string command = "cd '" + PathOf("") + "' && '" + exe.string() + "' @jobs.txt > run.log 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << ReadText("run.log");
+    return std::filesystem::exists(exe) ? exe : std::filesystem::path();
+}
+
+// The numeric rows of a value table: the lines after the units heading line, each split into
+// its numbers.
+std::vector<std::vector<double>> TableRows(const std::string& text)
+{
+    std::vector<std::vector<double>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    bool inTable = false;
+    while (std::getline(lines, line)) {
+        if (!inTable) {
+            inTable = line.find("(") != std::string::npos && line.find("Temperature") == std::string::npos &&
+                      line.find(" of ") == std::string::npos;
+            continue;
+        }
+        std::istringstream cells(line);
+        std::vector<double> row;
+        double v = 0.0;
+        while (cells >> v) row.push_back(v);
+        if (!row.empty()) rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST_F(BatchTest, EndToEndRunOfAnRcNetlist)
+{
+    if (ProgramPath().empty()) GTEST_SKIP() << "the kq5 program is not built beside the tests";
+    const std::string source = std::string(KQ5_SOURCE_DIR) + "/tests/circuits/spice/rc_lowpass.cir";
+    std::filesystem::copy_file(source, PathOf("rc.cir"));
+    // The same circuit with its two voltages printed as well as plotted.
+    std::string printed = ReadText("rc.cir");
+    printed.insert(printed.rfind(".END"), ".PRINT TRAN V(1) V(2)\n");
+    WriteFile("rcp.cir", printed);
+    RunJobs("; one RC low-pass filter\nrc.cir /T\nrcp.cir /T\n");
 
     const std::string stats = ReadText("jobs.DOC");
     std::istringstream lines(stats);
@@ -183,15 +226,64 @@ TEST_F(BatchTest, EndToEndRunOfAnRcNetlist)
     EXPECT_EQ(letter, "/T");
     EXPECT_GT(solutions, 10u) << stats;
     EXPECT_GE(iterations, solutions);
-    EXPECT_EQ(stats.find("Error"), std::string::npos) << stats;
     EXPECT_NE(stats.find("Total elapsed time"), std::string::npos);
 
-    if (!std::filesystem::exists(PathOf("rc.TNO")))
-        GTEST_SKIP() << "no numeric output yet: the plot set-up that turns the netlist's .PRINT/.PLOT lines into "
-                        "printed curves is not part of the program yet";
-    const std::string output = ReadText("rc.TNO");
-    EXPECT_NE(output.find("Transient Analysis of rc.cir"), std::string::npos) << output;
+    // Plotted only: nothing for the numeric output, so no file is left behind.
+    EXPECT_FALSE(std::filesystem::exists(PathOf("rc.TNO")));
+    ASSERT_TRUE(std::filesystem::exists(PathOf("rcp.TNO")));
+    const std::string output = ReadText("rcp.TNO");
+    EXPECT_NE(output.find("Transient Analysis of rcp.cir"), std::string::npos) << output;
     EXPECT_NE(output.find("V(2)"), std::string::npos) << output;
+    EXPECT_NE(output.find("(mSec)"), std::string::npos) << output;
+
+    // 501 print points from 0 to 5 ms (time in ms); a 1 kHz sine through R = 1.59k, C = 0.1u.
+    const std::vector<std::vector<double>> table = TableRows(output);
+    ASSERT_EQ(table.size(), 501u) << output;
+    const double pi = 3.14159265358979, tau = 1.59e3 * 0.1e-6, w = 2 * pi * 1e3;
+    const double wt = w * tau, gain = 1.0 / (1.0 + wt * wt);
+    for (std::size_t i = 0; i < table.size(); i += 25) {
+        ASSERT_EQ(table[i].size(), 3u) << i;
+        const double t = table[i][0] * 1e-3;
+        EXPECT_NEAR(t, i * 1e-5, 1e-9) << i;
+        EXPECT_NEAR(table[i][1], std::sin(w * t), 0.04) << "V(1) at " << t;
+        const double v2 = gain * (std::sin(w * t) - wt * std::cos(w * t) + wt * std::exp(-t / tau));
+        EXPECT_NEAR(table[i][2], v2, 0.04) << "V(2) at " << t;
+    }
+}
+
+TEST_F(BatchTest, AcAndDcSweepsPrintTheirRows)
+{
+    if (ProgramPath().empty()) GTEST_SKIP() << "the kq5 program is not built beside the tests";
+    WriteFile("ac.cir", "RC AC\nVIN 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1UF\n.AC DEC 5 10 10KHZ\n"
+                        ".PRINT AC VM(2) VP(2)\n.END\n");
+    WriteFile("dc.cir", "DIVIDER\nV1 1 0 DC 0\nR1 1 2 1K\nR2 2 0 3K\n.DC V1 0 10 1\n.PRINT DC V(2)\n.END\n");
+    RunJobs("ac.cir /A\ndc.cir /D\n");
+
+    const std::string ac = ReadText("ac.ANO");
+    EXPECT_NE(ac.find("AC Analysis of ac.cir"), std::string::npos) << ac;
+    EXPECT_NE(ac.find("MAG(V(2))"), std::string::npos) << ac;
+    const std::vector<std::vector<double>> acRows = TableRows(ac);
+    ASSERT_GE(acRows.size(), 5u) << ac;
+    const double fc = 1.0 / (2 * 3.14159265358979 * 1e3 * 1e-6);
+    for (const std::vector<double>& r : acRows) {
+        ASSERT_EQ(r.size(), 3u);
+        const double f = r[0] * 1e3;  // the frequency column is in kHz
+        EXPECT_NEAR(r[1], 1.0 / std::sqrt(1.0 + (f / fc) * (f / fc)), 0.002) << f;
+        EXPECT_NEAR(r[2], -std::atan(f / fc) * 180.0 / 3.14159265358979, 0.01) << f;
+    }
+    EXPECT_NEAR(acRows.front()[0], 0.010, 1e-9);
+    EXPECT_NEAR(acRows.back()[0], 10.0, 1e-9);
+
+    const std::string dc = ReadText("dc.DNO");
+    EXPECT_NE(dc.find("DC Analysis of dc.cir"), std::string::npos) << dc;
+    const std::vector<std::vector<double>> dcRows = TableRows(dc);
+    ASSERT_GE(dcRows.size(), 5u) << dc;
+    EXPECT_EQ(dcRows.front()[0], 0.0);
+    EXPECT_EQ(dcRows.back()[0], 10.0);
+    for (const std::vector<double>& r : dcRows) {
+        ASSERT_EQ(r.size(), 2u) << dc;
+        EXPECT_NEAR(r[1], 0.75 * r[0], 0.001) << r[0];
+    }
 }
 
 }  // namespace

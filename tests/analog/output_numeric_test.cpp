@@ -49,6 +49,8 @@ protected:
         SetWaveformMemoryProbeForTests({});
         ClearModelTable();
         ResetAnalysisStateForTests();
+        ResetRunControlForTests();
+        ResetNumericOutputForTests();
         ResetAppStateForTests();
         ScratchDirTest::TearDown();
     }
@@ -109,6 +111,23 @@ TEST_F(NumericOutputTest, DcSweepRowsAreInterpolatedAtEvenlySpacedPoints)
                         "  5.000e-01  2.000e+00 \n"
                         "  7.500e-01  2.500e+00 \n"
                         "  1.000e+00  3.000e+00 \n");
+}
+
+TEST_F(NumericOutputTest, PrintPointsBeforeTheFirstStoredPointTakeTheFirstValue)
+{
+    CurveRecord& c = AddCurve("V(IN)", "V(OUT)");
+    MakeStore();
+    // The run stored nothing at 0: the rows there read the first point, not the last.
+    Store(c, {0.1, 0.5, 1.0}, {5.0, 6.0, 7.0});
+    DcSweep().initial1 = 0.0;
+    DcSweep().final1 = 1.0;
+    EndWaveformRun(Plot(), false, RunRecord{});
+    WritePrintedValues(circuit_, 3);
+    EXPECT_EQ(Output(), "      V(IN)     V(OUT)\n"
+                        "        (V)        (V)\n"
+                        "  0.000e+00  5.000e+00 \n"
+                        "  5.000e-01  6.000e+00 \n"
+                        "  1.000e+00  7.000e+00 \n");
 }
 
 TEST_F(NumericOutputTest, LateCurvesPrintNotAvailableAlignedToANumberCell)

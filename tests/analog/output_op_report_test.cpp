@@ -35,6 +35,8 @@ protected:
         ResetAppStateForTests();
         ResetAnalogStateForTests();
         ResetAnalysisStateForTests();
+        ResetRunControlForTests();
+        ResetNumericOutputForTests();
         ResetDeviceListsForTests();
         ResetCircuitBuildForTests();
         RegisterCircuitDeviceRecordTypes();
@@ -49,6 +51,8 @@ protected:
         ResetCircuitBuildForTests();
         ResetAnalysisStateForTests();
         ResetAnalogStateForTests();
+        ResetRunControlForTests();
+        ResetNumericOutputForTests();
         ScratchDirTest::TearDown();
     }
 

@@ -45,6 +45,7 @@ protected:
         ResetDigitalSimulatorForTests();
         ResetAnalogSolverStateForTests();
         ResetAnalysisStateForTests();
+        ResetRunControlForTests();
         ResetAppStateForTests();
         win::ClearMessageBoxLog();
         ScratchDirTest::TearDown();
@@ -53,7 +54,7 @@ protected:
     void Circuit(int nodes, int digital, int unknowns)
     {
         CircuitBuild().lastBuildNodeCounts = {nodes, digital};
-        AnalogSolver().unknownCount = unknowns;
+        Analysis().equationCount = unknowns;
         DigitalSimulator().current.assign(static_cast<std::size_t>(digital) + 1, 0);
     }
 
@@ -164,7 +165,7 @@ TEST_F(RunDataFileTest, MoreThan65535UnknownsAreKeptInTheWideHeader)
 
     // The same count truncated to 16 bits is a different circuit.
     CloseSimulationDataFile();
-    AnalogSolver().unknownCount = 70000 & 0xFFFF;
+    Analysis().equationCount = 70000 & 0xFFFF;
     EXPECT_EQ(Open(kRunDataRetrieve, 70001 & 0xFFFF), kMsgAlreadyReported);
     EXPECT_TRUE(Reported("5360"));
 }
@@ -186,7 +187,7 @@ TEST_F(RunDataFileTest, OldFilesReadAndMismatchesAreRefused)
     CloseSimulationDataFile();
 
     // The circuit's equation count changed: obsolete, and the run stops.
-    AnalogSolver().unknownCount = 4;
+    Analysis().equationCount = 4;
     EXPECT_EQ(Open(kRunDataRetrieve), kMsgAlreadyReported);
     EXPECT_TRUE(Reported("5360"));
     EXPECT_EQ(AnalogSolver().stopFlag, 1);
@@ -195,7 +196,7 @@ TEST_F(RunDataFileTest, OldFilesReadAndMismatchesAreRefused)
     win::ClearMessageBoxLog();
     file[2] = 1;
     WriteFile("amp.DSA", file);
-    AnalogSolver().unknownCount = 3;
+    Analysis().equationCount = 3;
     EXPECT_EQ(Open(kRunDataRetrieve), kMsgAlreadyReported);
     EXPECT_TRUE(Reported("5361"));
 

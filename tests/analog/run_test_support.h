@@ -18,6 +18,18 @@
 
 namespace kq5::solver_test {
 
+// The run loops' states back to those of a fresh program.
+inline void ResetRunLoopStatesForTests()
+{
+    ResetTransientRunForTests();
+    ResetBreakpointStateForTests();
+    ResetRunServicesForTests();
+    ResetRunControlForTests();
+    ResetAcRunForTests();
+    ResetAcStampStateForTests();
+    ResetDcSweepForTests();
+}
+
 struct OutputPoint {
     double x = 0.0;
     double y = 0.0;
@@ -28,13 +40,7 @@ protected:
     void SetUp() override
     {
         SolverTest::SetUp();
-        ResetTransientRunForTests();
-        ResetBreakpointStateForTests();
-        ResetRunServicesForTests();
-        ResetRunControlForTests();
-        ResetAcRunForTests();
-        ResetAcStampStateForTests();
-        ResetDcSweepForTests();
+        ResetRunLoopStatesForTests();
         RunServices().plotPoint = [this](WindowRecord*) { points.push_back({axis(), probe()}); };
     }
     void TearDown() override
@@ -43,6 +49,7 @@ protected:
         FreeNoiseTable();
         ResetAcStampStateForTests();
         ResetRunServicesForTests();
+        ResetRunControlForTests();
         SolverTest::TearDown();
     }
 

@@ -84,15 +84,22 @@ TEST_F(SourceTest, PulseHelperWithoutPeriodOrRiseTime)
     EXPECT_DOUBLE_EQ(PulseWaveValue(0.0, 1.0, 2.0, -1.0, 1.0, 3.0, 4.0, 10.0), 1.0);  // t <= 0
 }
 
-TEST_F(SourceTest, PulseOutsideTransientGivesTheDcValue)
+TEST_F(SourceTest, WaveformsOutsideTransientGiveTheDcValue)
 {
     Function(kSourcePulse, {0.0, 5.0, 0.0, 1.0, 1.0, 1.0, 4.0});
+    // A sine with a phase stands at VO + VA sin(PHASE) at time 0, but not in a bias.
+    Function(kSourceSin, {0.1, 1.0, 1e3, 0.0, 0.0, 90.0});
     Nodes(1);
-    ASSERT_GE(NumberDeviceRows(1), 1);
-    Analysis().analysisKind = kAnalysisDc;
-    AnalogSolver().time = 0.0;
-    ASSERT_EQ(EvaluateSourcesAtTime(), 0);
-    EXPECT_DOUBLE_EQ(AnalogSolver().devices.sources[0].value, 0.5);
+    ASSERT_GE(NumberDeviceRows(1), 2);
+    for (AnalysisKind kind : {kAnalysisDc, kAnalysisAc}) {
+        Analysis().analysisKind = kind;
+        AnalogSolver().time = 0.0;
+        ASSERT_EQ(EvaluateSourcesAtTime(), 0);
+        EXPECT_DOUBLE_EQ(AnalogSolver().devices.sources[0].value, 0.5);
+        EXPECT_DOUBLE_EQ(AnalogSolver().devices.sources[1].value, 0.5);
+    }
+    Analysis().analysisKind = kAnalysisTransient;
+    EXPECT_DOUBLE_EQ(At(0.0, 1), 1.1);
 }
 
 TEST_F(SourceTest, DampedDelayedSine)
@@ -204,6 +211,27 @@ TEST_F(SourceTest, ForeverSectionThatDoesNotAdvanceTimeEnds)
     Point(v, 2.0, "3");
     Prepare(10.0);
     EXPECT_EQ(Times(), (std::vector<double>{1, 0, 2}));
+}
+
+TEST_F(SourceTest, ForeverSectionWithoutAPositiveTimeScaleEnds)
+{
+    // Scaled by zero or a negative factor the stored times never pass Tmax.
+    IndependentSourceDevice* v = Function(kSourcePwl, {});
+    Repeat(v, kPwlForever);
+    Point(v, 1.0, "1");
+    Point(v, 2.0, "0");
+    EndRepeat(v);
+    v->pwl.timeScale = 0.0;
+    Prepare(10.0);
+    EXPECT_EQ(Times(), (std::vector<double>{0, 0}));
+    v->pwl.timeScale = -1.0;
+    ASSERT_EQ(ExpandAllPwlTables(), 0);
+    EXPECT_EQ(Times(), (std::vector<double>{-1, -2}));
+    // Nor does an end time that is not a number stop a section played for ever.
+    v->pwl.timeScale = 1.0;
+    Analysis().variables.tmax = std::nan("");
+    ASSERT_EQ(ExpandAllPwlTables(), 0);
+    EXPECT_EQ(Times(), (std::vector<double>{1}));
 }
 
 TEST_F(SourceTest, VoltageSourceAtHalfSourcesAndCurrentSourceOnlyOnTheRightHandSide)

@@ -223,7 +223,7 @@ TEST_F(MessageReporterTest, BatchLogTakesTheMessageInsteadOfABox)
     EXPECT_TRUE(CircuitBuildFailed());
     ASSERT_EQ(CloseUnit(unit), 0);
     EXPECT_EQ(ReadText("errors.log"),
-              "amp.cir Error 10842\n\tLess than two connections at analog node N2.\n\tPart:\tR7\n\tFile:\tmain.cir\n");
+              "Error 10842 amp.cir\n\tLess than two connections at analog node N2.\n\tPart:\tR7\n\tFile:\tmain.cir\n");
 
     // Once the log is closed boxes come back.
     ReportMessage("E", 15002);

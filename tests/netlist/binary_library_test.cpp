@@ -185,6 +185,39 @@ TEST_F(BinaryLibraryTest, DamagedFilesAreRefusedWithoutChangingTheLibrary)
     EXPECT_TRUE(ShownIds().empty());
 }
 
+TEST_F(BinaryLibraryTest, CorruptedBytesLoadWholeOrAreRefused)
+{
+    // Every byte of a good file of both versions, changed in turn: the load either takes the
+    // file or reports it and keeps the library as it was; no field is used unchecked.
+    const std::string v5 = LibraryHeader(5, 2) + LibraryRecord5("Q1", kModelNpn, "memo", std::vector<float>(52, 1.0f)) +
+                           LibraryRecord5("D1", kModelDiode, "", std::vector<float>(31, 2.0f));
+    const std::string v4 = LibraryHeader(4, 2) + LibraryRecord4("QOLD", 2, "p", std::vector<float>(40, 1.0f)) +
+                           LibraryRecord4("JOLD", 4, "", std::vector<float>(12, 1.0f));
+    for (const std::string& good : {v5, v4}) {
+        for (std::size_t at = 0; at < good.size(); at += 3) {
+            for (char value : {'\x00', '\xFF'}) {
+                std::string bytes = good;
+                bytes[at] = value;
+                SCOPED_TRACE(std::to_string(at) + " " + std::to_string(static_cast<unsigned char>(value)));
+                WriteFile("fuzz.lbr", bytes);
+                win::ClearMessageBoxLog();
+                ModelLibrary library;
+                Add(library, kModelDiode, "KEEP");
+                const int status = LoadModelLibrary(library, PathOf("fuzz.lbr"), true);
+                if (status != 0) {
+                    EXPECT_EQ(Names(library), std::vector<std::string>{"KEEP"});
+                    EXPECT_FALSE(ShownIds().empty());
+                }
+                for (const ModelLibraryEntry& entry : ListRecords<ModelLibraryEntry>(library.entries)) {
+                    const ModelTypeRow* row = FindModelTypeRow(entry.type);
+                    ASSERT_NE(row, nullptr);
+                    EXPECT_EQ(entry.params.size(), static_cast<std::size_t>(row->libraryCount));
+                }
+            }
+        }
+    }
+}
+
 TEST_F(BinaryLibraryTest, FailedSaveKeepsOldFileAndModifiedFlag)
 {
     ModelLibrary library;

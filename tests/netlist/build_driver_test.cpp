@@ -5,6 +5,8 @@
 #include <fstream>
 
 #include "build_test_support.h"
+#include "analog/analog_state.h"
+#include "analog/operating_point.h"
 #include "core/expr_compiler.h"
 #include "core/expr_symbols.h"
 #include "devices/resistor_device.h"
@@ -43,6 +45,20 @@ TEST_F(DriverTest, TextCircuitBuildsItsDevicesAndLabels)
     InitExpressionRecord("V(2)", &expression, kContextTransient, kItemNumber, request);
     EXPECT_EQ(CompileExpression(request), 0);
     FreeCompiledExpression(expression);
+}
+
+TEST_F(DriverTest, SolutionIsSizedForTheBranchRowsBeforeExpressionsPointIntoIt)
+{
+    // Two voltage sources and an inductor give three branch rows beyond the three nodes.
+    ASSERT_EQ(BuildText("* branches\nV1 1 0 DC 5\nR1 1 2 1K\nL1 2 3 1M\nV2 3 0 DC 1\n.END\n"), 0)
+        << LastShownText();
+    EXPECT_EQ(EquationCount(), 6);
+    ASSERT_GE(Analysis().solution.real.size(), 9u);
+    const double* before = Analysis().solution.real.data();
+    ASSERT_EQ(PrepareAnalogSolver(true, AnalogSolver().operatingPointSet), 0);
+    EXPECT_EQ(Analysis().solution.real.data(), before);
+    FreeAllStampSets();
+    ResetAnalogSolverStateForTests();
 }
 
 TEST_F(DriverTest, RebuildingDoesNotDuplicateTheTextComponents)

@@ -7,6 +7,7 @@
 #include "devices/source_device.h"
 #include "netlist/circuit_build_expressions.h"
 #include "netlist/part_instance.h"
+#include "netlist/spice_initial_conditions.h"
 
 namespace kq5::testing {
 namespace {
@@ -74,6 +75,14 @@ TEST_F(PassiveTest, CapacitorAndInductorInitialConditions)
     EXPECT_EQ(c[1]->ordinal, 2);
     // A given zero is given.
     EXPECT_EQ(c[1]->initialConditionGiven, 1);
+    // ...and holds its capacitor at 0 V through the .IC table, beside the non-zero one.
+    ASSERT_EQ(ParseInitialConditions({}, kInitialBuild, 0), 0);
+    const InitialConditionTable& table = InitialConditions();
+    ASSERT_EQ(table.entries.size(), 2u);
+    EXPECT_TRUE(table.anyIc);
+    EXPECT_EQ(table.entries[1].nodeA, 2);
+    EXPECT_EQ(table.entries[1].nodeB, 0);
+    EXPECT_EQ(table.entries[1].value, 0.0);
     const auto l = Records<InductorDevice>(kInductorDeviceList);
     ASSERT_EQ(l.size(), 1u);
     EXPECT_DOUBLE_EQ(l[0]->initialCondition, 0.5);

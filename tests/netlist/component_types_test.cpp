@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/string_table.h"
+#include "document/component_attributes.h"
 
 namespace kq5 {
 namespace {
@@ -190,6 +191,16 @@ TEST(ComponentTypes, PinSignalKinds)
     EXPECT_EQ(PinSignalKindOfType(kComponentSubckt, 0, "Vin"), 0);
     EXPECT_EQ(PinSignalKindOfType(kComponentSubckt, 0, ""), 0);
     EXPECT_EQ(PinSignalKindOfType(500, 0, ""), 0);
+}
+
+TEST(ComponentTypes, ModelAttributeFollowsTheTypeRow)
+{
+    // N and O parts are digital but list MODEL, not TIMING MODEL.
+    EXPECT_EQ(ModelAttributeOfComponentType(kComponentDigitalInput), kAttrModel);
+    EXPECT_EQ(ModelAttributeOfComponentType(kComponentDigitalOutput), kAttrModel);
+    EXPECT_EQ(ModelAttributeOfComponentType(kComponentAnd), kAttrTimingModel);
+    EXPECT_EQ(ModelAttributeOfComponentType(kComponentDiode), kAttrModel);
+    EXPECT_EQ(ModelAttributeOfComponentType(-1), kAttrModel);
 }
 
 TEST(ComponentTypes, UseCounts)

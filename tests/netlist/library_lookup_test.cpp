@@ -95,6 +95,35 @@ TEST_F(LibraryLookupTest, OnlyTopLevelDefinitionsAreIndexed)
     EXPECT_EQ(index.records.back().kind, kIndexParamLine);
 }
 
+TEST_F(LibraryLookupTest, DamagedIndexBytesDecodeWholeOrNotAtAll)
+{
+    WriteFile("damage.lib", ".MODEL D1 D\n.SUBCKT AMP A B\n.ENDS\n.MACRO M1 m1.cir\n.PARAM X=1\n");
+    Register("damage.lib");
+    EXPECT_GE(FindModelIn("D1", kModelDiode), 0);  // makes the index
+    const std::string good = EncodeLibraryIndex(IndexOf("damage.INX"));
+    LibraryIndex decoded;
+    ASSERT_TRUE(DecodeLibraryIndex(good, decoded));
+    for (std::size_t at = 0; at < good.size(); ++at) {
+        for (char value : {'\x00', '\x01', '\x7F', '\xFF'}) {
+            std::string bytes = good;
+            bytes[at] = value;
+            LibraryIndex index;
+            index.records.resize(1);
+            if (!DecodeLibraryIndex(bytes, index)) {
+                EXPECT_EQ(index.records.size(), 1u) << at;  // left as it was
+                continue;
+            }
+            ASSERT_FALSE(index.records.empty());
+            EXPECT_TRUE(index.records.front().IsLibrary());
+            for (const LibraryIndexRecord& record : index.records)
+                if (record.kind == kIndexModel) EXPECT_LT(record.modelType, kModelTypeCount);
+        }
+    }
+    // Cut anywhere, it is refused.
+    for (std::size_t length = 0; length < good.size(); ++length)
+        EXPECT_FALSE(DecodeLibraryIndex(good.substr(0, length), decoded)) << length;
+}
+
 TEST_F(LibraryLookupTest, NestedLibraryRecordsFollowInTheSameIndex)
 {
     WriteFile("main.lib", ".MODEL M1 D\n.LIB \"other.lib\"\n.MODEL M2 D\n");

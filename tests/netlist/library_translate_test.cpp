@@ -70,6 +70,12 @@ TEST_F(LibraryTranslateTest, TextWithoutTopLevelModelsGivesAnEmptyFile)
 {
     ASSERT_NE(ToLibrary("x\n.SUBCKT S A\n.MODEL ONLY D\n.ENDS S\n", "empty.lbr"), nullptr);
     EXPECT_EQ(ReadBytes("empty.lbr"), std::string("\x05\x00\x00\x00\x00\x00", 6));
+    // Keywords in lower case and with a tab open and close blocks too; a stray .ends hides nothing.
+    ModelLibrary* library =
+        ToLibrary("x\n.ends\n.subckt\ts a\n.model only d\n.ends\ts\n.model after d\n", "lower.lbr");
+    ASSERT_NE(library, nullptr);
+    ASSERT_EQ(library->entries.count, 1);
+    EXPECT_EQ(FindNthModelOfType(*library, kModelDiode, 0)->name, "AFTER");
 }
 
 TEST_F(LibraryTranslateTest, LibraryToTextWritesHeaderMemosAndChangedParameters)

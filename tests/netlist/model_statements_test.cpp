@@ -368,7 +368,7 @@ TEST_F(ModelStatements, WritersKeepWholeTextsAndWrapLines)
         EXPECT_LE(end - start, 60u);
     }
     const std::vector<float> zeros(31, 0.0f);
-    EXPECT_EQ(FormatModelStatement("D0", kModelDiode, 0, zeros.data(), 0, nullptr, nullptr), ".MODEL D0 D ()");
+    EXPECT_EQ(FormatModelStatement("D0", kModelDiode, 0, zeros.data(), 0, nullptr, nullptr), ".MODEL D0 D ( )");
 
     GlobalOptions().values.width = 80;
     // The I/O model's names are written whole.

@@ -136,6 +136,18 @@ TEST_F(Poly, CurrentControlledSourcesResolveTheirVoltageSources)
     FreePolySourceNames();
     EXPECT_TRUE(Last().controls[1].sourceName.empty());
 
+    // Names are kept whole, however long.
+    const std::string longName = "V" + std::string(300, 'L');
+    auto longSense = std::make_unique<ListNode>();
+    ASSERT_EQ(RegisterPartInstance(longSense.get(), kComponentVSpice, nullptr, nullptr,
+                                   Part(kComponentVSpice, longName.c_str())),
+              0);
+    ASSERT_EQ(ParseAs(kFIofI, "F4", ("POLY(2) VSENSE " + longName + " 0 1 2").c_str()), 0);
+    EXPECT_EQ(Last().controls[2].sourceName, longName);
+    EXPECT_EQ(ResolvePolySourceNames(), 0);
+    EXPECT_EQ(Last().controls[2].source, longSense.get());
+    FreePolySourceNames();
+
     EXPECT_EQ(ParseAs(kFIofI, "F2", "R1 1"), kMsgAlreadyReported);
     EXPECT_EQ(LastShownId(), 10794);
     EXPECT_EQ(ParseAs(kFIofI, "F3", "POLY(2) VSENSE"), kMsgAlreadyReported);

@@ -1,6 +1,8 @@
 // The SPICE corpus: netlists in the forms users bring from other simulators, each read and
 // expanded as the circuit build does, under every analysis kind. A netlist either reads without
 // an error shown, or is refused with the message its expectation names, at its line.
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -147,6 +149,67 @@ TEST_F(SpiceCorpusTest, EveryNetlistBuildsOrIsRefusedAtItsLine)
         EXPECT_NE(LastMessage().find("Line:\t" + std::to_string(expectation.line)), std::string::npos) << LastMessage();
     }
     FreeBuiltCircuit(0xFF);
+}
+
+// Damaged copies of the corpus netlists (a line dropped, a line cut short, a value made zero,
+// negative or huge) each build or are refused with a message; none may crash or hang.
+TEST_F(SpiceCorpusTest, DamagedNetlistsBuildOrAreRefusedWithAMessage)
+{
+    const char* const kValues[] = {"0", "-1", "1E300", "(", "{"};
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) & 0xFFFFFF;
+    };
+    const char* roundsText = std::getenv("KQ5_CORPUS_DAMAGE_ROUNDS");
+    const int rounds = roundsText ? std::atoi(roundsText) : 3;
+    int built = 0;
+    int refused = 0;
+    for (const Expectation& expectation : LoadExpectations()) {
+        const std::string whole = ReadWhole(Corpus(expectation.file));
+        std::vector<std::string> lines;
+        std::stringstream stream(whole);
+        for (std::string line; std::getline(stream, line);) lines.push_back(line);
+        if (lines.size() < 2) continue;
+        for (int round = 0; round < rounds; ++round) {
+            std::vector<std::string> damaged = lines;
+            const std::size_t at = 1 + next() % (damaged.size() - 1);
+            std::string& line = damaged[at];
+            switch (next() % 3) {
+                case 0: line.clear(); break;
+                case 1: line.resize(line.size() / 2); break;
+                default: {
+                    // One blank-separated word becomes one of the values.
+                    std::vector<std::size_t> blanks;
+                    for (std::size_t i = 0; i < line.size(); ++i)
+                        if (line[i] == ' ') blanks.push_back(i);
+                    if (blanks.empty()) break;
+                    const std::size_t start = blanks[next() % blanks.size()] + 1;
+                    const std::size_t end = std::min(line.find(' ', start), line.size());
+                    line.replace(start, end - start, kValues[next() % 5]);
+                }
+            }
+            std::string text;
+            for (const std::string& l : damaged) text += l + "\n";
+            SCOPED_TRACE(expectation.file + " line " + std::to_string(at + 1) + ": " + line);
+            Fresh();
+            ClearAllDeviceLists();
+            Analysis().analysisKind = static_cast<AnalysisKind>(next() % 3);
+            record_->title = Corpus(expectation.file).string();
+            record_->textArea = text;
+            record_->document->textLineCount = 0;
+            if (BuildCircuit(1) != 0) {
+                ++refused;
+                EXPECT_FALSE(win::MessageBoxLog().empty()) << "refused without a message";
+            } else {
+                ++built;
+            }
+            FreeBuiltCircuit(0xFF);
+        }
+    }
+    // The damage must leave some netlists whole enough to build, and break others.
+    EXPECT_GT(built, 0);
+    EXPECT_GT(refused, 0);
 }
 
 }  // namespace

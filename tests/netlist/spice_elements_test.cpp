@@ -131,6 +131,15 @@ TEST_F(ElementTest, BehaviouralSources)
     b = One("B2 D G S IMOD", "B2");
     EXPECT_EQ(TypeOf(b), kComponentGaAsFet);
     EXPECT_EQ(Attr(b, kAttrModel), "IMOD");
+    // Only "I" or "V" followed by "=" makes a behavioural source: a source node named IN or I
+    // is a node.
+    b = One("B3 D G IN BMOD", "B3");
+    EXPECT_EQ(TypeOf(b), kComponentGaAsFet);
+    EXPECT_EQ(Attr(b, kAttrModel), "BMOD");
+    b = One("B4 D G I BMOD 2", "B4");
+    EXPECT_EQ(TypeOf(b), kComponentGaAsFet);
+    b = One("B5 D G V BMOD", "B5");
+    EXPECT_EQ(TypeOf(b), kComponentGaAsFet);
 }
 
 TEST_F(ElementTest, ControlledSourceVariants)

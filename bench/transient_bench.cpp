@@ -1,0 +1,293 @@
+// Times whole transient runs of RC ladders and RC meshes with this program and with ngspice on
+// the same circuit and prints the time ratio per circuit (ours / ngspice; below 1 is faster).
+//
+// Our side runs in this process through the batch machinery ("circuit.cir /T" in a command
+// file): reading the netlist, building the circuit and the transient run are all inside the
+// timed span. ngspice runs as "ngspice -b" on a netlist with the same elements, the same .TRAN
+// line and the default tolerances of both programs; its time is its whole process. Times are
+// CPU seconds (the machine is shared, wall time is shown beside them). The probe node's value
+// at the end of the run must agree within 1e-3, so that no speed is bought with accuracy.
+//
+// Each side runs --repeat times (3 by default) and its shortest time counts, so that other work
+// on the machine does not decide the result.
+//
+//   transient_bench [--quick] [--repeat N] [--only NAME] [--keep] [--ngspice PATH]
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cfenv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analog/analysis_start.h"
+#include "analog/analog_state.h"
+#include "analog/batch_run.h"
+#include "analog/transient_run_services.h"
+#include "app/program_settings.h"
+#include "core/char_classes.h"
+#include "core/device_lists.h"
+#include "devices/device_record_types.h"
+#include "document/node_table.h"
+#include "netlist/model_types.h"
+#include "platform/backend.h"
+
+namespace {
+
+using namespace kq5;
+namespace fs = std::filesystem;
+
+struct Circuit {
+    std::string name;   // also the file name (at most 15 characters for the statistics row)
+    std::string body;   // elements only
+    std::string probe;  // node whose final value is compared
+    std::string tran;   // the .TRAN line, the same for both programs
+    double tstop = 0.0;
+};
+
+struct Result {
+    bool ok = false;
+    double cpu = 0.0, wall = 0.0;
+    double probe = NAN;
+    long accepted = -1, rejected = -1, iterations = -1;
+    std::string error;
+};
+
+constexpr const char* kSource = "V1 1 0 PULSE(0 1 0 1n 1n 5u 10u)\n";
+
+std::string TranLine(double tstop) { return ".TRAN 1n " + std::to_string(tstop * 1e9) + "n 0 1n\n"; }
+
+// R of 1k between successive nodes, 1p from each node to ground, the source at node 1.
+Circuit Ladder(int n, const std::string& name, double tstop)
+{
+    Circuit c{name, "* rc ladder\n", "10", TranLine(tstop), tstop};
+    std::string& s = c.body;
+    s += kSource;
+    for (int i = 1; i < n; ++i) s += "R" + std::to_string(i) + " " + std::to_string(i) + " " + std::to_string(i + 1) + " 1k\n";
+    for (int i = 1; i <= n; ++i) s += "C" + std::to_string(i) + " " + std::to_string(i) + " 0 1p\n";
+    return c;
+}
+
+// An N x N grid of 1k resistors with 1p from each node to ground, the source at a corner.
+Circuit Mesh(int k, const std::string& name, double tstop)
+{
+    auto node = [k](int x, int y) { return y * k + x + 1; };
+    Circuit c{name, "* rc mesh\n", std::to_string(node(5, 5)), TranLine(tstop), tstop};
+    std::string& s = c.body;
+    s += kSource;
+    int r = 0;
+    for (int y = 0; y < k; ++y)
+        for (int x = 0; x < k; ++x) {
+            if (x + 1 < k) s += "R" + std::to_string(++r) + " " + std::to_string(node(x, y)) + " " + std::to_string(node(x + 1, y)) + " 1k\n";
+            if (y + 1 < k) s += "R" + std::to_string(++r) + " " + std::to_string(node(x, y)) + " " + std::to_string(node(x, y + 1)) + " 1k\n";
+        }
+    for (int i = 1; i <= k * k; ++i) s += "C" + std::to_string(i) + " " + std::to_string(i) + " 0 1p\n";
+    return c;
+}
+
+double CpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+double ChildCpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    auto sec = [](const timeval& v) { return static_cast<double>(v.tv_sec) + 1e-6 * static_cast<double>(v.tv_usec); };
+    return sec(u.ru_utime) + sec(u.ru_stime);
+}
+
+double WallSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void InitProgram()
+{
+    InitCharClasses();
+    std::feclearexcept(FE_ALL_EXCEPT);
+    RegisterCircuitDeviceRecordTypes();
+    ApplyDeviceListSizes();
+    InitModelTypeDefaults();
+    InstallAnalysisKindHandlers();
+    win::PlatformOptions options;
+    options.headless = true;
+    win::InitPlatform(options);
+}
+
+Result RunOurs(const Circuit& c, const fs::path& dir)
+{
+    Result r;
+    const fs::path cir = dir / (c.name + ".cir");
+    std::ofstream(cir, std::ios::binary) << c.body << c.tran << ".END\n";
+    const fs::path jobs = dir / (c.name + "_jobs.txt");
+    // Relative names: a command-file word that starts with "/" is a switch.
+    std::ofstream(jobs, std::ios::binary) << cir.filename().string() << " /T\n";
+    const fs::path doc = dir / (c.name + "_jobs.DOC");
+    fs::remove(doc);
+
+    // The probe's value at every output point; the node number is looked up once the circuit
+    // is built.
+    int probeNode = -2;
+    RunServices().plotPoint = [&](WindowRecord*) {
+        if (probeNode == -2) probeNode = LookupNodeNumber(CircuitNodeTable(), c.probe, 0, 0);
+        const std::vector<double>& x = SolutionVector();
+        if (probeNode > 0 && static_cast<std::size_t>(probeNode) < x.size()) r.probe = x[static_cast<std::size_t>(probeNode)];
+    };
+
+    Settings().workingDirectory = dir.string() + "/";
+    BatchRunState& batch = BatchRun();
+    batch.flags = kBatchNormal;
+    batch.commandFile = jobs.string();
+    const double wall = WallSeconds(), cpu = CpuSeconds();
+    if (const int status = StartBatchRun(); status != 0) {
+        r.error = "batch start failed (" + std::to_string(status) + ")";
+        return r;
+    }
+    RunBatchFile();
+    r.cpu = CpuSeconds() - cpu;
+    r.wall = WallSeconds() - wall;
+    RunServices().plotPoint = nullptr;
+
+    // The statistics row: name, "/T", iterations, rejected points, accepted points, seconds.
+    std::istringstream lines(ReadText(doc));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t at = line.find("/T");
+        if (line.rfind(c.name, 0) != 0 || at == std::string::npos) continue;
+        std::istringstream fields(line.substr(at + 2));
+        fields >> r.iterations >> r.rejected >> r.accepted;
+        r.ok = static_cast<bool>(fields);
+    }
+    if (!r.ok) r.error = "no statistics row: " + ReadText(doc);
+    if (std::isnan(r.probe)) {
+        r.ok = false;
+        r.error += " no probe value";
+    }
+    return r;
+}
+
+Result RunNgspice(const Circuit& c, const fs::path& dir, const std::string& ngspice)
+{
+    Result r;
+    const fs::path cir = dir / (c.name + "_ng.cir");
+    std::ofstream(cir, std::ios::binary) << c.body << c.tran << ".option acct\n.measure tran vprobe FIND v(" << c.probe
+                                         << ") AT=" << c.tstop << "\n.end\n";
+    const std::string command = ngspice + " -b '" + cir.string() + "' 2>&1";
+    const double wall = WallSeconds(), cpu = ChildCpuSeconds();
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        r.error = "cannot start ngspice";
+        return r;
+    }
+    std::string output;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    const int status = pclose(pipe);
+    r.cpu = ChildCpuSeconds() - cpu;
+    r.wall = WallSeconds() - wall;
+
+    auto value = [&](const char* key) -> double {
+        const std::size_t at = output.find(key);
+        if (at == std::string::npos) return NAN;
+        const std::size_t eq = output.find('=', at);
+        return eq == std::string::npos ? NAN : std::atof(output.c_str() + eq + 1);
+    };
+    r.probe = value("vprobe");
+    r.accepted = static_cast<long>(value("Accepted timepoints"));
+    r.rejected = static_cast<long>(value("Rejected timepoints"));
+    r.iterations = static_cast<long>(value("Transient iterations"));
+    r.ok = status == 0 && !std::isnan(r.probe);
+    if (!r.ok) r.error = "ngspice failed:\n" + output;
+    return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    bool quick = false, keep = false;
+    int repeat = 3;
+    std::string only, ngspice = "/usr/bin/ngspice";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+        else if (std::strcmp(argv[i], "--keep") == 0) keep = true;
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
+        else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) repeat = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--ngspice") == 0 && i + 1 < argc) ngspice = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: transient_bench [--quick] [--repeat N] [--only NAME] [--keep] [--ngspice PATH]\n");
+            return 2;
+        }
+    }
+
+    // 1 ns steps throughout (the .TRAN maximum step); the spans keep ngspice's largest runs at
+    // some ten to twenty seconds. --quick cuts every span to a tenth.
+    const double scale = quick ? 0.1 : 1.0;
+    std::vector<Circuit> circuits = {
+        Ladder(1000, "ladder1k", 2e-6 * scale),  Ladder(10000, "ladder10k", 1e-6 * scale),
+        Ladder(100000, "ladder100k", 2e-7 * scale), Mesh(20, "mesh20", 1e-6 * scale),
+        Mesh(30, "mesh30", 1e-6 * scale),          Mesh(50, "mesh50", 1e-6 * scale),
+    };
+
+    char pattern[] = "/tmp/kq5_transient_bench_XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path dir = pattern;
+    if (chdir(dir.c_str()) != 0) {
+        std::perror("chdir");
+        return 1;
+    }
+    InitProgram();
+
+    std::printf("%-11s %9s %9s %7s | %9s %9s | %10s %10s | %-17s %-17s\n", "circuit", "ours s", "ngspice s", "ratio",
+                "ours wall", "ng wall", "ours V", "ngspice V", "ours acc/rej/it", "ng acc/rej/it");
+    int failures = 0;
+    for (const Circuit& c : circuits) {
+        if (!only.empty() && c.name != only) continue;
+        Result ours, ng;
+        for (int run = 0; run < repeat; ++run) {
+            const Result o = RunOurs(c, dir);
+            if (run == 0 || (o.ok && o.cpu < ours.cpu)) ours = o;
+            const Result n = RunNgspice(c, dir, ngspice);
+            if (run == 0 || (n.ok && n.cpu < ng.cpu)) ng = n;
+        }
+        auto counts = [](const Result& r) {
+            return std::to_string(r.accepted) + "/" + std::to_string(r.rejected) + "/" + std::to_string(r.iterations);
+        };
+        const bool agree = ours.ok && ng.ok && std::fabs(ours.probe - ng.probe) <= 1e-3;
+        std::printf("%-11s %9.3f %9.3f %7.3f | %9.3f %9.3f | %10.6f %10.6f | %-17s %-17s%s\n", c.name.c_str(), ours.cpu,
+                    ng.cpu, ng.cpu > 0 ? ours.cpu / ng.cpu : NAN, ours.wall, ng.wall, ours.probe, ng.probe,
+                    counts(ours).c_str(), counts(ng).c_str(), agree ? "" : "  MISMATCH");
+        if (!ours.ok) std::fprintf(stderr, "%s (ours): %s\n", c.name.c_str(), ours.error.c_str());
+        if (!ng.ok) std::fprintf(stderr, "%s (ngspice): %s\n", c.name.c_str(), ng.error.c_str());
+        failures += agree ? 0 : 1;
+        std::fflush(stdout);
+    }
+    win::ShutdownPlatform();
+    if (!keep) fs::remove_all(dir);
+    else std::printf("netlists kept in %s\n", dir.c_str());
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,190 @@
+#include "plots/curve_evaluation.h"
+
+#include <algorithm>
+#include <complex>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/dc_sweep_run.h"
+#include "analog/linear_stamps.h"
+#include "analog/run_control.h"
+#include "analog/temperature_setup.h"
+#include "analog/transient_run_services.h"
+#include "app/window_record.h"
+#include "core/expr_evaluator.h"
+#include "core/message_reporter.h"
+#include "devices/model_temperature.h"
+#include "plots/plot_setup.h"
+#include "plots/waveform_store.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr double kValueLimit = 1e30;
+constexpr double kLogFloor = 1e-50;
+
+PlotRecord* PlotOf(WindowRecord* window) { return RunPlotOf(window); }
+
+// The plotted value of a curve axis from the evaluated one.
+double PlotValue(const CurveRecord& curve, int axis, std::complex<double> value)
+{
+    const bool digitalY = axis == kWaveformY && curve.digital;
+    if (digitalY) return value.real();
+    double v = value.imag() != 0.0 ? std::abs(value) : value.real();
+    v = std::clamp(v, -kValueLimit, kValueLimit);
+    if (!curve.linear[static_cast<std::size_t>(axis)] && v <= 0.0) v = kLogFloor;
+    return v;
+}
+
+}  // namespace
+
+double CurrentSweepValue()
+{
+    switch (Analysis().analysisKind) {
+    case kAnalysisTransient: return Analysis().variables.time;
+    case kAnalysisAc: return Analysis().variables.frequency;
+    case kAnalysisDc: return DcSweep().value1;
+    default: return 0.0;
+    }
+}
+
+int EvaluateCurveExpressions(WindowRecord* window)
+{
+    PlotRecord* plot = PlotOf(window);
+    ++PlotRun().acceptedPoints;
+    if (!plot) return 0;
+    const int kind = Analysis().analysisKind;
+    const std::uint32_t options = plot->phaseContinuation ? kEvalPhaseContinuation : 0;
+    for (int axis = 0; axis < 2; ++axis) {
+        const std::size_t a = static_cast<std::size_t>(axis);
+        for (int i = 0; i < plot->curveCount; ++i) {
+            CurveRecord& curve = *plot->curves[static_cast<std::size_t>(i)];
+            // The IMPORT readers take the sweep value here once they are part of the program.
+            CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
+            std::complex<double> value;
+            if (const int error = EvaluateExpression(e, value, options); error != 0) {
+                const std::string& text = axis == kWaveformX ? curve.xExpressionText : curve.yExpressionText;
+                ReportAnalysisFailure(kFocusExpressionRow, curve.rowIndex, text.c_str(), error);
+                AnalogSolver().stopFlag = 1;
+                return kMsgAlreadyReported;
+            }
+            // The other analysis's sweep variable reads this analysis's own sweep.
+            if (axis == kWaveformX && ((curve.xLetter[a] == 'F' && kind == kAnalysisTransient) ||
+                                       (curve.xLetter[a] == 'T' && kind == kAnalysisAc)))
+                value = CurrentSweepValue();
+            curve.currentValue[a] = PlotValue(curve, axis, value);
+        }
+    }
+    return 0;
+}
+
+void EvaluateAnalysisPoint(WindowRecord* window)
+{
+    // The State Variables editor refreshes here once it is part of the program.
+    UpdateExpressionStates(window && window->plot ? window : RunControl().circuitWindow, false);
+}
+
+void UpdateCurveExtremes(WindowRecord* window, int first, int last)
+{
+    PlotRecord* plot = PlotOf(window);
+    if (!plot || PlotRun().acceptedPoints < 0) return;
+    last = std::min(last, plot->curveCount - 1);
+    for (int i = std::max(first, 0); i <= last; ++i) {
+        CurveRecord& c = *plot->curves[static_cast<std::size_t>(i)];
+        for (int axis = 0; axis < 2; ++axis) {
+            const std::size_t a = static_cast<std::size_t>(axis);
+            const double v = c.currentValue[a];
+            if (v > c.dataMax[a]) {
+                c.dataMax[a] = v;
+                if (axis == kWaveformX) c.xMaxPoint = c.lastPointIndex;
+            }
+            if (v < c.dataMin[a]) {
+                c.dataMin[a] = v;
+                if (axis == kWaveformX) c.xMinPoint = c.lastPointIndex;
+            }
+        }
+    }
+}
+
+void StartCurveTraces(WindowRecord* window, bool firstPoint)
+{
+    PlotRecord* plot = PlotOf(window);
+    if (!plot) return;
+    // The drawing of the first marks comes with the analysis window; the traces start from the
+    // present values.
+    for (int i = 0; i < plot->curveCount; ++i) {
+        CurveRecord& c = *plot->curves[static_cast<std::size_t>(i)];
+        c.previousValue = c.currentValue;
+        c.skipPoint = 0;
+    }
+    if (firstPoint) PlotRun().tracesStarted = true;
+}
+
+void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
+{
+    PlotRecord* plot = PlotOf(window);
+    if (!plot || curveIndex < 0 || curveIndex >= plot->curveCount) return;
+    CurveRecord& c = *plot->curves[static_cast<std::size_t>(curveIndex)];
+    // The first point after a run ended is stored but not joined to the run before.
+    c.newData = 0;
+    WaveformStore& store = plot->store;
+    const std::int32_t runFirst = RunFirstPoint(c, store.runCount);
+    if (!AdvanceCurvePoint(store, c)) return;
+    const std::int32_t n = c.lastPointIndex;
+    if (n == runFirst) c.firstPointIndex = n;
+    SetWaveformValue(store, c.storeSlots[kWaveformX], n, c.currentValue[kWaveformX]);
+    SetWaveformValue(store, c.storeSlots[kWaveformY], n, c.currentValue[kWaveformY]);
+    if (c.storeSlots[kWaveformX] != 0) SetWaveformValue(store, 0, n, CurrentSweepValue());
+    c.previousValue = c.currentValue;
+}
+
+void PlotCurrentPoint(WindowRecord* window, int flag)
+{
+    PlotRecord* plot = PlotOf(window);
+    if (!plot) return;
+    if (!PlotRun().tracesStarted) StartCurveTraces(window, true);
+    for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
+    UpdateCurveExtremes(window, 0, plot->curveCount - 1);
+    PlotRun().pointAccepted = true;
+    (void)flag;
+}
+
+int BeginNextRun(WindowRecord* window, double temperature)
+{
+    RunControlState& rc = RunControl();
+    ++rc.caseCounter;
+    // Restoring the nominal model parameters, applying the stepped values of the case and the
+    // Monte Carlo perturbation come with parameter stepping and Monte Carlo runs.
+    PlotRun().acceptedPoints = -1;
+    PlotRun().tracesStarted = false;
+    PlotRun().pointAccepted = false;
+    if (const int result = SetCircuitTemperature(temperature); result != 0) return result;
+    PrepareModelsAtTemperature(temperature);
+    (void)window;
+    return 0;
+}
+
+void InstallPlotRunServices()
+{
+    AnalysisRunServices& services = RunServices();
+    services.setupPlots = [](WindowRecord* window) {
+        if (const int result = SetupPlotsForRun(window, true); result != 0) return result;
+        // What the analysis window checks before it draws a run: one scale kind and one X per
+        // graph.
+        return CheckGroupConsistency(window);
+    };
+    services.evaluateCurves = [](WindowRecord* window) {
+        if (PlotRun().acceptedPoints < 0) {
+            UpdateExpressionStates(window && window->plot ? window : RunControl().circuitWindow, true);
+        } else if (PlotRun().pointAccepted) {
+            EvaluateAnalysisPoint(window);
+        }
+        PlotRun().pointAccepted = false;
+        return EvaluateCurveExpressions(window);
+    };
+    services.plotPoint = [](WindowRecord* window) { PlotCurrentPoint(window, 0); };
+    services.beginNextRun = [](WindowRecord* window, double temperature) { return BeginNextRun(window, temperature); };
+}
+
+}  // namespace kq5

@@ -1,0 +1,51 @@
+// This program against ngspice on the netlists of circuits/: the operating point, transient
+// waveforms, AC response, DC sweeps and output noise (skipped without ngspice).
+#include "reference_support.h"
+
+namespace kq5::reference {
+namespace {
+
+TEST_F(ReferenceTest, OperatingPointOfEveryLinearElement) { Compare("op_linear_elements"); }
+TEST_F(ReferenceTest, OperatingPointOfPolySources) { Compare("op_poly_sources"); }
+TEST_F(ReferenceTest, WaveformSourcesTakeTheirDcValues) { Compare("op_waveform_sources"); }
+TEST_F(ReferenceTest, NonlinearPolySinkNeedsIterations) { Compare("op_cubic_sink"); }
+TEST_F(ReferenceTest, StiffPolySinkNeedsManyIterations) { Compare("op_stiff_poly"); }
+TEST_F(ReferenceTest, SourceSteppingReachesTheOperatingPoint) { Compare("op_source_stepping"); }
+TEST_F(ReferenceTest, OperatingPointOfForwardReferencesAndPolyForms) { Compare("op_forward_references"); }
+
+TEST_F(ReferenceTest, TransientRcPulse) { Compare("tran_rc_pulse"); }
+TEST_F(ReferenceTest, TransientRlcDampedSine) { Compare("tran_rlc_damped_sine"); }
+TEST_F(ReferenceTest, TransientExp) { Compare("tran_exp_rc"); }
+TEST_F(ReferenceTest, TransientPwl) { Compare("tran_pwl_current"); }
+TEST_F(ReferenceTest, TransientIcHeldAtTheOperatingPoint) { Compare("tran_ic_held_at_operating_point"); }
+// UIC of .TRAN reaches neither the solver's use-initial-conditions flag nor the run options
+// (the reader keeps it in its own state and in a plot flag byte the run does not read), so
+// the run starts from an operating point and ignores the inductor's IC. Enable once the
+// .TRAN handler's UIC reaches the transient run.
+TEST_F(ReferenceTest, DISABLED_TransientInitialConditions) { Compare("tran_initial_conditions"); }
+TEST_F(ReferenceTest, TransientPwlRepeat) { Compare("tran_pwl_repeat"); }
+TEST_F(ReferenceTest, TransientPwlForeverAndNested) { Compare("tran_pwl_forever"); }
+TEST_F(ReferenceTest, TransientSffm) { Compare("tran_sffm"); }
+TEST_F(ReferenceTest, TransientTransformer) { Compare("tran_transformer"); }
+TEST_F(ReferenceTest, TransientThreeCoupledInductors) { Compare("tran_three_coupled"); }
+TEST_F(ReferenceTest, TransientControlledSources) { Compare("tran_controlled_sources"); }
+TEST_F(ReferenceTest, TransientIntegrator) { Compare("tran_integrator"); }
+
+TEST_F(ReferenceTest, AcRcLadder) { Compare("ac_rc_ladder"); }
+TEST_F(ReferenceTest, AcCoupledRlc) { Compare("ac_coupled_rlc"); }
+TEST_F(ReferenceTest, AcThreeCoupledInductors) { Compare("ac_three_coupled"); }
+TEST_F(ReferenceTest, AcControlledSources) { Compare("ac_controlled_sources"); }
+TEST_F(ReferenceTest, AcCurrentSourceTank) { Compare("ac_current_source"); }
+TEST_F(ReferenceTest, AcTemperatureCoefficients) { Compare("ac_temperature_coefficients"); }
+
+TEST_F(ReferenceTest, DcSweepControlledSources) { Compare("dc_sweep_controlled"); }
+TEST_F(ReferenceTest, DcSweepPolySources) { Compare("dc_sweep_poly"); }
+TEST_F(ReferenceTest, DcSweepNestedAndFalling) { Compare("dc_sweep_nested"); }
+TEST_F(ReferenceTest, DcSweepOfTemperatureCoefficients) { Compare("dc_sweep_temperature"); }
+
+TEST_F(ReferenceTest, NoiseOfResistorDivider) { Compare("noise_resistor_divider"); }
+TEST_F(ReferenceTest, NoiseOfRcBridge) { Compare("noise_rc_bridge"); }
+TEST_F(ReferenceTest, NoiseWithACurrentSourceInput) { Compare("noise_current_input"); }
+
+}  // namespace
+}  // namespace kq5::reference
