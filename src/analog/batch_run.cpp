@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <string_view>
 
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
@@ -197,20 +199,46 @@ BatchRunState& BatchRun()
 
 void ResetBatchRunForTests() { BatchRun() = BatchRunState{}; }
 
+namespace {
+
+// The blank-delimited word of the line around position `at`.
+std::string_view WordAround(const std::string& line, std::size_t at)
+{
+    std::size_t begin = at;
+    while (begin > 0 && !IsBlank(line[begin - 1])) --begin;
+    std::size_t end = at;
+    while (end < line.size() && !IsBlank(line[end])) ++end;
+    return std::string_view(line).substr(begin, end - begin);
+}
+
+}  // namespace
+
+bool IsAbsolutePathWord(std::string_view word)
+{
+    // Switches start with "/" too; a word that names something on disk, or whose directory
+    // exists, is a path on this system ("/T/P" is two switches, "/tmp/amp.cir" a file).
+    if (word.size() < 2 || word.front() != '/') return false;
+    std::error_code error;
+    const std::filesystem::path path{std::string(word)};
+    if (std::filesystem::exists(path, error)) return true;
+    const std::size_t last = word.find_last_of('/');
+    return last > 0 && std::filesystem::is_directory(std::string(word.substr(0, last)), error);
+}
+
 int TakeSwitch(std::string& line, const std::string& word)
 {
     const std::string upperLine = Upper(line);
     const std::string upperWord = Upper(word);
     int result = -1;
-    const std::size_t at = upperLine.find(upperWord);
-    if (at != std::string::npos) {
-        std::size_t end = at + upperWord.size();
+    for (std::size_t at = upperLine.find(upperWord); at != std::string::npos; at = upperLine.find(upperWord, at + 1)) {
+        if (IsAbsolutePathWord(WordAround(line, at))) continue;
+        const std::size_t end = at + upperWord.size();
         std::size_t wordEnd = at + 1;
         while (wordEnd < line.size() && line[wordEnd] != '/' && !IsBlank(line[wordEnd])) ++wordEnd;
-        if (wordEnd == end) {
-            line.erase(at, end - at);
-            result = static_cast<int>(at);
-        }
+        if (wordEnd != end) continue;
+        line.erase(at, end - at);
+        result = static_cast<int>(at);
+        break;
     }
     line = Trimmed(line);
     return result;
@@ -223,7 +251,7 @@ std::string TakeCommandLineArg(std::string& line)
     std::size_t i = 0;
     for (;;) {
         while (i < line.size() && IsBlank(line[i])) ++i;
-        if (i < line.size() && line[i] == '/') {
+        if (i < line.size() && line[i] == '/' && !IsAbsolutePathWord(WordAround(line, i))) {
             while (i < line.size() && !IsBlank(line[i])) ++i;
             continue;
         }

@@ -5,6 +5,7 @@
 // "/R"); "LABEL name" and "GOTO name" lines direct the flow; ';' starts a comment and lines
 // beginning with '*' or ':' are skipped. Words are compared without regard to case.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kq5 {
@@ -61,7 +62,9 @@ void ResetBatchRunForTests();
 // equals the switch and returns its former position, or -1; TakeSwitchChar does the same for
 // "/" and a letter. TakeCommandLineArg takes out the first plain or quoted argument (switch words
 // are passed over).
+// Words that are absolute paths (see IsAbsolutePathWord) are neither switches nor hold them.
 int TakeSwitch(std::string& line, const std::string& word);
+bool IsAbsolutePathWord(std::string_view word);
 int TakeSwitchChar(std::string& line, char letter);
 std::string TakeCommandLineArg(std::string& line);
 

@@ -329,7 +329,16 @@ void CheckInductorSourceLoops(int analogNodeCount)
         const std::vector<LoopElement> elements = LoopElements();
         if (elements.empty()) return;
         std::vector<int> mark(static_cast<std::size_t>(analogNodeCount) + 1, 0);
+        // A search from a node that no element touches finds nothing: only the elements' own
+        // nodes are roots, so a large circuit with few sources costs little here.
+        std::vector<char> touched(mark.size(), 0);
+        for (const LoopElement& element : elements) {
+            if (!ValidNode(element.a, analogNodeCount) || !ValidNode(element.b, analogNodeCount)) continue;
+            touched[static_cast<std::size_t>(element.a)] = 1;
+            touched[static_cast<std::size_t>(element.b)] = 1;
+        }
         for (std::int32_t root = 0; root <= analogNodeCount; ++root) {
+            if (!touched[static_cast<std::size_t>(root)]) continue;
             const int closing = SearchLoopFrom(root, elements, mark);
             if (closing < 0) continue;
             SchematicItem* component = FindPartOfDevice(elements[static_cast<std::size_t>(closing)].device);
