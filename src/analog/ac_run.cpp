@@ -455,6 +455,12 @@ bool AcAutoStepAccepts(const AcPlotPosition& p)
     return accept;
 }
 
+std::uint32_t FrequencyStepKind()
+{
+    const std::uint32_t kind = AcOptions() & kFrequencyStepMask;
+    return kind == kFrequencyStepMask ? kFrequencyStepLog : kind;
+}
+
 int AcAnalysisRun()
 {
     AcRunState& a = AcRun();
@@ -466,8 +472,7 @@ int AcAnalysisRun()
 
     int rc = BeginAnalysisRun();
     if (rc) return FinishAnalysisRun(nullptr, rc);
-    a.sweepKind = AcOptions() & kFrequencyStepMask;
-    if (a.sweepKind == kFrequencyStepMask) a.sweepKind = kFrequencyStepLog;
+    a.sweepKind = FrequencyStepKind();
     rc = ReadAcSweepLimits();
     ReadTemperatureRange(kLimitATemp);
     AnalysisRunServices& services = RunServices();

@@ -69,6 +69,8 @@ void ResetAcRunForTests();
 // Once per analysis start: forgets the last operating point, defaults the options word,
 // opens the analysis window. 0 or a message id.
 int SetupAcAnalysis();
+// The Frequency Step choice of the circuit's AC options word: kFrequencyStepAuto, Linear or Log.
+std::uint32_t FrequencyStepKind();
 // The Run command of an AC analysis.
 int AcAnalysisRun();
 // Frees the noise table and the event queue when the analysis ends.

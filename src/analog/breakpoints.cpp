@@ -33,7 +33,7 @@ constexpr int kPulPeriod = 6;
 constexpr int kPulseTd = 2, kPulseTr = 3, kPulseTf = 4, kPulsePw = 5, kPulsePer = 6;
 constexpr int kSinFreq = 2, kSinTd = 3;
 constexpr int kExpTd1 = 2, kExpTau1 = 3, kExpTd2 = 4, kExpTau2 = 5;
-constexpr int kSffmFc = 2, kSffmMdi = 3;
+constexpr int kSffmFc = 2, kSffmFs = 4;
 
 std::uint32_t TickDistance(std::uint32_t a, std::uint32_t b) { return a > b ? a - b : b - a; }
 
@@ -186,9 +186,11 @@ int ScheduleWaveformSources(WindowRecord* window, ScheduleCursor& cursor,
             if (int rc = AddPwlSourceBreakpoints(s, run)) return rc;
             break;
         case kSourceSffm:
+            // The two frequencies default to one period over the run; the modulation index is
+            // a pure number and stays 0 when not given.
             if (tmax > 0.0) {
                 SetSourceCornerTime(s, kSffmFc, 1.0 / tmax);
-                SetSourceCornerTime(s, kSffmMdi, 1.0 / tmax);
+                SetSourceCornerTime(s, kSffmFs, 1.0 / tmax);
             }
             break;
         default:

@@ -66,16 +66,9 @@ double MaxMagnitude(double a, double b)
 double MaxDouble(double a, double b) { return a > b ? a : b; }
 double MinDouble(double a, double b) { return a < b ? a : b; }
 
-void ClampAwayFromZeroTiny(double& value)
-{
-    if (std::fabs(value) < 1e-20) value = value < 0.0 ? -1e-20 : 1e-20;
-}
+void ClampAwayFromZeroTiny(double& value) { ClampAwayFromZero(value, 1e-20); }
 
-void ClampAwayFromZeroRmin(double& resistance)
-{
-    const double rmin = GlobalOptions().values.rmin;
-    if (std::fabs(resistance) < rmin) resistance = resistance < 0.0 ? -rmin : rmin;
-}
+void ClampAwayFromZeroRmin(double& resistance) { ClampAwayFromZero(resistance, GlobalOptions().values.rmin); }
 
 void ResetRlcWorkingValues()
 {

@@ -3,6 +3,7 @@
 // resistances and other values away from zero, the pn-junction charge routine of the
 // semiconductor models, the copy of the real solution into the complex one, and the end of the
 // run data.
+#include <cmath>
 #include <cstdint>
 #include <span>
 
@@ -30,6 +31,11 @@ double MinDouble(double a, double b);
 void ClampAwayFromZeroTiny(double& value);
 // The same with RMIN.
 void ClampAwayFromZeroRmin(double& resistance);
+// The same with a limit the caller read once (a load pass over many resistors).
+inline void ClampAwayFromZero(double& value, double limit)
+{
+    if (std::fabs(value) < limit) value = value < 0.0 ? -limit : limit;
+}
 
 // Working value = given value for every capacitor, inductor and resistor.
 void ResetRlcWorkingValues();

@@ -123,14 +123,17 @@ int LoadResistors()
 {
     AnalogSolverState& s = AnalogSolver();
     const std::vector<MatrixElementRef>& pool = *s.pool;
+    const double rmin = GlobalOptions().values.rmin;
     return ForEachDeviceWithStamps<ResistorDevice>(kResistorDeviceList, s.devices.resistors,
-                                         [&pool](ResistorDevice& r, ResistorStamps& st) {
+                                         [&pool, rmin](ResistorDevice& r, ResistorStamps& st) {
         if (r.valueExpression.compiled)
             if (int rc = EvaluateValueFormula(r, ClampAwayFromZeroRmin)) return rc;
-        ClampAwayFromZeroRmin(r.value);
+        ClampAwayFromZero(r.value, rmin);
         double resistance = st.tempFactor * r.value;
         if (r.model) resistance *= ModelValue(r.model, kResMultiplier, 1.0);
-        st.resistance = resistance;
+        // Written only when it changed: an entry left clean need not go back to memory,
+        // which counts in circuits too large for the caches.
+        if (st.resistance != resistance) st.resistance = resistance;
         StampCursor c(pool, st.stamps);
         StampConductance(c, 1.0 / resistance);
         c.Finish();
@@ -199,7 +202,7 @@ int LoadCapacitors()
         rhs[cap.nodeA] -= ceq;
         rhs[cap.nodeB] += ceq;
         if (cap.valueExpression.compiled) UpdateConvergedValue(capacitance, st.previousValue);
-        st.capacitance = capacitance;
+        if (st.capacitance != capacitance) st.capacitance = capacitance;
         cap.charge = q[k];
         cap.current = s.currentStates[k];
         StampCursor c(pool, st.stamps);

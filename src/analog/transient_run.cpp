@@ -27,6 +27,7 @@
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
+#include "plots/plot_record_flags.h"
 #include "plots/plot_view_settings.h"
 
 namespace kq5 {
@@ -51,6 +52,15 @@ std::uint32_t OptionsOf(WindowRecord* window)
 {
     const std::int32_t* word = OptionsWordOf(window);
     return word ? static_cast<std::uint32_t>(*word) : kDefaultTransientOptions;
+}
+
+// UIC of the netlist's .TRAN line, which clears both operating-point bits of the plot's flag
+// byte: the run starts from the initial conditions of the parts and the .IC lines.
+bool StartsFromInitialConditions(WindowRecord* window)
+{
+    WindowRecord* w = window && window->plot ? window : RunControl().circuitWindow;
+    if (!w || !w->plot) return false;
+    return (PlotFlagsOf(w->plot).flagByte & (kPlotOperatingPointFirst | kPlotOperatingPointFirstToo)) == 0;
 }
 
 bool HasDigitalParts() { return DigitalSimulator().current.size() > 1; }
@@ -189,6 +199,8 @@ int TransientAnalysisRun(WindowRecord* window)
     int rc = BeginAnalysisRun();
     if (rc) return FinishAnalysisRun(nullptr, rc);
     ReadTransientRunOptions(OptionsOf(window));
+    s.useInitialConditions = StartsFromInitialConditions(window) ? 1 : 0;
+    if (s.useInitialConditions) t.operatingPoint = t.operatingPointOnly = false;
     Breakpoints().pulseQuestionAsked = false;
     rc = ReadTransientLimits();
     if (!rc && !RunControl().failureReported) rc = OpenSimulationDataFile(RunDataFile().recordCounter, 0);

@@ -5,7 +5,9 @@
 #include <new>
 #include <vector>
 
+#include "analog/ac_run.h"
 #include "analog/analysis_state.h"
+#include "analog/transient_run.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -19,6 +21,7 @@
 #include "plots/default_limits_rows.h"
 #include "plots/limits_rows.h"
 #include "plots/plot_record_flags.h"
+#include "plots/plot_view_settings.h"
 
 namespace kq5 {
 
@@ -143,12 +146,22 @@ int ParseDotTran(std::string_view)
     if (step != 0.0) limits[kLimitTNPts] = StrPrintf("%g", stop / step + 1.0);
     limits[kLimitTRange] = Token(2);
     if (!Token(4).empty() && Token(4) != "UIC") limits[kLimitTStep] = Token(4);
-    for (int i = 3; !Token(i).empty(); ++i) {
-        if (Token(i) != "UIC") continue;
-        state.useInitialConditions = true;
-        if (WindowRecord* record = CurrentRecord(); record && record->plot)
-            PlotFlagsOf(record->plot).flagByte &= static_cast<std::uint8_t>(~(kPlotOperatingPointFirst |
-                                                                              kPlotOperatingPointFirstToo));
+    bool uic = false;
+    for (int i = 3; !Token(i).empty(); ++i)
+        if (Token(i) == "UIC") uic = true;
+    state.useInitialConditions = uic;
+    // The line decides whether the run starts from an operating point: UIC starts it from the
+    // initial conditions instead. Both the plot's flag byte (which the writers and the run
+    // read) and the run options word (which the limits dialog shows) follow it, so that a line
+    // that loses its UIC gets its operating point back.
+    if (WindowRecord* record = CurrentRecord(); record && record->plot) {
+        constexpr std::uint8_t kFirst = kPlotOperatingPointFirst | kPlotOperatingPointFirstToo;
+        std::uint8_t& flags = PlotFlagsOf(record->plot).flagByte;
+        flags = uic ? static_cast<std::uint8_t>(flags & ~kFirst) : static_cast<std::uint8_t>(flags | kFirst);
+        std::uint32_t options = static_cast<std::uint32_t>(PlotViewOf(record->plot).optionWord[kAnalysisTransient]);
+        options = uic ? options & ~(kRunOptionOperatingPoint | kRunOptionOperatingPointOnly)
+                      : options | kRunOptionOperatingPoint;
+        PlotViewOf(record->plot).optionWord[kAnalysisTransient] = static_cast<std::int32_t>(options);
     }
     return 0;
 }
@@ -157,6 +170,7 @@ int ParseDotAC(std::string_view)
 {
     const std::string& sweep = Token(1);
     const bool keyword = sweep == "DEC" || sweep == "OCT" || sweep == "LIN";
+    const bool logarithmic = sweep == "DEC" || sweep == "OCT";
     const int first = keyword ? 2 : 1;
     double count = 0.0, start = 0.0, stop = 0.0;
     if (int status = RequireValue(first, count)) return status;
@@ -164,7 +178,9 @@ int ParseDotAC(std::string_view)
     if (int status = RequireValue(first + 2, stop)) return status;
     auto& limits = Document().limits.ac;
     if (start != 0.0) {
-        double points = count + 1.0;
+        // LIN N is N points in all, as the LIN line the writer makes from a point count; the
+        // bare form without a keyword counts intervals.
+        double points = sweep == "LIN" ? count : count + 1.0;
         // A one-point range has no decades or octaves: it is one point.
         if (sweep == "DEC") points = count * std::log10(stop / start) + 1.0;
         if (sweep == "OCT") points = count * std::log2(stop / start) + 1.0;
@@ -172,6 +188,17 @@ int ParseDotAC(std::string_view)
         limits[kLimitANPts] = StrPrintf("%g", points);
     }
     limits[kLimitFRange] = Token(first + 2) + "," + Token(first + 1);
+    // The sweep runs with the fixed step the line names: logarithmic for DEC and OCT, linear
+    // for LIN and the bare form; the frequency axis follows. The response is the one about
+    // the operating point, as SPICE computes it.
+    if (WindowRecord* record = CurrentRecord(); record && record->plot) {
+        std::uint32_t options = static_cast<std::uint32_t>(PlotViewOf(record->plot).optionWord[kAnalysisAc]);
+        options = (options & ~kFrequencyStepMask) | (logarithmic ? kFrequencyStepLog : kFrequencyStepLinear) |
+                  kRunOptionOperatingPoint;
+        PlotViewOf(record->plot).optionWord[kAnalysisAc] = static_cast<std::int32_t>(options);
+        std::uint32_t& flags = PlotFlagsOf(record->plot).flagWord;
+        flags = logarithmic ? flags | kPlotFrequencyLog : flags & ~kPlotFrequencyLog;
+    }
     return 0;
 }
 

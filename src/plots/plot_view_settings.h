@@ -15,7 +15,9 @@ struct PlotRecord;
 struct PlotViewSettings {
     std::int32_t sameYScales = 0;
     std::array<std::int32_t, 3> saveForFuture{};
-    std::array<std::int32_t, 3> optionWord{1, 1, 1};  // written as OPT
+    // Written as OPT. A new document computes the operating point before a transient run and
+    // shows the horizontal, vertical and minor log grids (120).
+    std::array<std::int32_t, 3> optionWord{120, 1, 1};
     FontSpec textFont;
     std::uint8_t gridColor = 0;
     std::uint8_t graphBackground = 0;

@@ -99,6 +99,21 @@ TEST_F(BatchTest, LinesTakeTheirSwitchesOut)
     EXPECT_FALSE(ParseBatchLine(line, "amp.cir /TRAN"));
     EXPECT_EQ(line.leftover, "/TRAN");
     EXPECT_FALSE(ParseBatchLine(line, "LABEL A"));
+
+    // Absolute paths start with "/" like switches; they stay paths, and the switches after
+    // them are still found.
+    const std::string amp = PathOf("amp.cir");
+    WriteFile("amp.cir", "amp\n.END\n");
+    EXPECT_TRUE(ParseBatchLine(line, amp + " /T"));
+    EXPECT_EQ(line.circuit, amp);
+    EXPECT_TRUE(line.transient);
+    EXPECT_EQ(line.leftover, "");
+    EXPECT_TRUE(ParseBatchLine(line, PathOf("T.cir") + " /A"));
+    EXPECT_EQ(line.circuit, PathOf("T.cir"));
+    EXPECT_TRUE(line.ac && !line.transient);
+    EXPECT_TRUE(ParseBatchLine(line, "amp.cir /T/P"));
+    EXPECT_TRUE(line.transient && line.printCircuit);
+    EXPECT_EQ(ParseCommandLine({amp, "/p"}).files, std::vector<std::string>{amp});
 }
 
 TEST_F(BatchTest, ProgramCommandLine)
@@ -251,6 +266,31 @@ TEST_F(BatchTest, EndToEndRunOfAnRcNetlist)
     }
 }
 
+// The first printed row is the operating point at t = 0, not a value of a later point: with a
+// 2 V offset on the sine the capacitor starts charged, where a run from the zero state would
+// start at 0 V.
+TEST_F(BatchTest, TransientOutputStartsAtTheOperatingPoint)
+{
+    if (ProgramPath().empty()) GTEST_SKIP() << "the kq5 program is not built beside the tests";
+    WriteFile("bias.cir", "RC WITH OFFSET\nVIN 1 0 SIN(2 1 1KHZ)\nR1 1 2 1.59K\nC1 2 0 0.1UF\n"
+                          ".TRAN 10US 1MS\n.PRINT TRAN V(1) V(2)\n.END\n");
+    RunJobs("bias.cir /T\n");
+    const std::string output = ReadText("bias.TNO");
+    const std::vector<std::vector<double>> table = TableRows(output);
+    ASSERT_EQ(table.size(), 101u) << output;
+    ASSERT_EQ(table[0].size(), 3u);
+    EXPECT_EQ(table[0][0], 0.0);
+    EXPECT_NEAR(table[0][1], 2.0, 1e-6) << output;
+    EXPECT_NEAR(table[0][2], 2.0, 1e-6) << output;
+    const double pi = 3.14159265358979, tau = 1.59e3 * 0.1e-6, w = 2 * pi * 1e3;
+    const double wt = w * tau, gain = 1.0 / (1.0 + wt * wt);
+    for (std::size_t i = 1; i < table.size(); i += 10) {
+        const double t = table[i][0] * 1e-3;
+        const double v2 = 2.0 + gain * (std::sin(w * t) - wt * std::cos(w * t) + wt * std::exp(-t / tau));
+        EXPECT_NEAR(table[i][2], v2, 0.01) << "V(2) at " << t;
+    }
+}
+
 TEST_F(BatchTest, AcAndDcSweepsPrintTheirRows)
 {
     if (ProgramPath().empty()) GTEST_SKIP() << "the kq5 program is not built beside the tests";
@@ -262,12 +302,16 @@ TEST_F(BatchTest, AcAndDcSweepsPrintTheirRows)
     const std::string ac = ReadText("ac.ANO");
     EXPECT_NE(ac.find("AC Analysis of ac.cir"), std::string::npos) << ac;
     EXPECT_NE(ac.find("MAG(V(2))"), std::string::npos) << ac;
+    // DEC 5 over three decades: the 16 frequencies 10 Hz x 10^(k/5), printed in kHz with three
+    // decimals, so the response is checked at the exact frequency.
     const std::vector<std::vector<double>> acRows = TableRows(ac);
-    ASSERT_GE(acRows.size(), 5u) << ac;
+    ASSERT_EQ(acRows.size(), 16u) << ac;
     const double fc = 1.0 / (2 * 3.14159265358979 * 1e3 * 1e-6);
-    for (const std::vector<double>& r : acRows) {
+    for (std::size_t k = 0; k < acRows.size(); ++k) {
+        const std::vector<double>& r = acRows[k];
         ASSERT_EQ(r.size(), 3u);
-        const double f = r[0] * 1e3;  // the frequency column is in kHz
+        const double f = 10.0 * std::pow(10.0, static_cast<double>(k) / 5.0);
+        EXPECT_NEAR(r[0], f * 1e-3, 5e-4) << f;  // the frequency column is in kHz
         EXPECT_NEAR(r[1], 1.0 / std::sqrt(1.0 + (f / fc) * (f / fc)), 0.002) << f;
         EXPECT_NEAR(r[2], -std::atan(f / fc) * 180.0 / 3.14159265358979, 0.01) << f;
     }

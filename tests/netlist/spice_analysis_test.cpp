@@ -1,7 +1,10 @@
 // Analysis lines into the limits texts and rows, and back.
 #include <string>
 
+#include "analog/ac_run.h"
+#include "analog/transient_run.h"
 #include "netlist/spice_analysis_commands.h"
+#include "plots/plot_view_settings.h"
 #include "spice_test_support.h"
 
 namespace kq5::testing {
@@ -32,6 +35,16 @@ TEST_F(AnalysisLinesTest, TransientLines)
     EXPECT_TRUE(NetlistReader().useInitialConditions);
     EXPECT_EQ(PlotFlagsOf(record_->plot).flagByte & (kPlotOperatingPointFirst | kPlotOperatingPointFirstToo), 0);
     EXPECT_EQ(WriteTranLine(record_), ".TRAN 1e-09 1e-07 0 2e-09 UIC");
+    // UIC also takes the operating point out of the run options.
+    const auto transientOptions = [&] { return PlotViewOf(record_->plot).optionWord[kAnalysisTransient]; };
+    EXPECT_EQ(transientOptions() & (kRunOptionOperatingPoint | kRunOptionOperatingPointOnly), 0);
+    Fresh();
+    // The line without UIC brings the operating point back.
+    ASSERT_EQ(Read("t\nR1 1 0 1\n.TRAN 1N 100N 0 2N\n"), 0);
+    EXPECT_FALSE(NetlistReader().useInitialConditions);
+    EXPECT_NE(PlotFlagsOf(record_->plot).flagByte & kPlotOperatingPointFirst, 0);
+    EXPECT_NE(transientOptions() & kRunOptionOperatingPoint, 0);
+    EXPECT_EQ(WriteTranLine(record_), ".TRAN 1e-09 1e-07 0 2e-09");
     Fresh();
     EXPECT_EQ(Read("t\n.TRAN 1N\n"), kMsgAlreadyReported);
     EXPECT_EQ(LastCaption(), "Error 11900");
@@ -48,10 +61,20 @@ TEST_F(AnalysisLinesTest, AcLinesCountPointsPerSweepKind)
     Fresh();
     ASSERT_EQ(Read("t\n.AC 100 1 1K\n"), 0);
     EXPECT_EQ(Limits().ac[kLimitANPts], "101");
+    const auto stepKind = [&] { return PlotViewOf(record_->plot).optionWord[kAnalysisAc] & kFrequencyStepMask; };
+    EXPECT_EQ(stepKind(), static_cast<int>(kFrequencyStepLinear));
     Fresh();
     // Octaves are counted in powers of two.
     ASSERT_EQ(Read("t\n.AC OCT 5 100 1600\n"), 0);
     EXPECT_EQ(Limits().ac[kLimitANPts], "21");
+    EXPECT_EQ(stepKind(), static_cast<int>(kFrequencyStepLog));
+    EXPECT_NE(PlotViewOf(record_->plot).optionWord[kAnalysisAc] & kRunOptionOperatingPoint, 0);
+    Fresh();
+    // LIN N is N points, and the line written back is the line read.
+    ASSERT_EQ(Read("t\n.AC LIN 50 1 20K\n"), 0);
+    EXPECT_EQ(Limits().ac[kLimitANPts], "50");
+    EXPECT_EQ(stepKind(), static_cast<int>(kFrequencyStepLinear));
+    EXPECT_EQ(WriteAcLine(record_), ".AC LIN 50 1 20000");
     Fresh();
     ASSERT_EQ(Read("t\n.AC DEC 10 1K 1K\n"), 0);
     EXPECT_EQ(Limits().ac[kLimitANPts], "1");

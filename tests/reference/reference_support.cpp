@@ -109,25 +109,14 @@ int AnalysisKindOf(ReferenceAnalysis analysis)
     }
 }
 
-// The AC sweep kind of the netlist's .AC line: linear for LIN, else logarithmic.
-std::uint32_t AcSweepKindOf(const std::string& netlist)
-{
-    std::istringstream in(netlist);
-    for (std::string line; std::getline(in, line);) {
-        const std::vector<std::string> w = Words(Upper(line));
-        if (w.size() >= 2 && w[0] == ".AC") return w[1] == "LIN" ? kFrequencyStepLinear : kFrequencyStepLog;
-    }
-    return kFrequencyStepLog;
-}
-
-// The AC run of the netlist's limits with the sweep kind of its .AC line, as the Run command
-// does it once the plot has chosen the step kind and found the noise curves.
-int RunAcAnalysis(std::uint32_t sweepKind, bool noise)
+// The AC run of the netlist's limits with the sweep kind its .AC line chose, as the Run command
+// does it once the plot has found the noise curves.
+int RunAcAnalysis(bool noise)
 {
     int rc = BeginAnalysisRun();
     if (rc == 0) {
         AcRunState& a = AcRun();
-        a.sweepKind = sweepKind;
+        a.sweepKind = FrequencyStepKind();
         rc = ReadAcSweepLimits();
         ReadTemperatureRange(kLimitATemp);
         a.noise = noise ? 1 : 0;
@@ -361,9 +350,9 @@ int ReferenceTest::RunOurs(const ReferenceCircuit& circuit, std::vector<OurCurve
         return rc;
     }
     RunControl().circuitWindow = record_;
-    // The run options that the analysis start gives a circuit without its own: the operating
-    // point first in transient and AC runs.
-    if (record_->plot) PlotViewOf(record_->plot).optionWord = {static_cast<std::int32_t>(kDefaultTransientOptions), 120, kDefaultDcOptions};
+    // The analysis lines chose the transient and AC run options (operating point or UIC, the
+    // frequency step); the DC options are those the analysis start gives a circuit.
+    if (record_->plot) PlotViewOf(record_->plot).optionWord[kAnalysisDc] = kDefaultDcOptions;
     if (int rc = SetCircuitTemperature(kNominalTemperature)) return rc;
     PrepareLinearElementsAtTemperature(kNominalTemperature);
     if (circuit.analysis == ReferenceAnalysis::kOp) return solver_test::RunTestOperatingPoint(kRunKindTransient);
@@ -394,7 +383,7 @@ int ReferenceTest::RunOurs(const ReferenceCircuit& circuit, std::vector<OurCurve
     switch (analysis) {
     case ReferenceAnalysis::kTran: rc = TransientAnalysisRun(nullptr); break;
     case ReferenceAnalysis::kDc: rc = RunDcSweep(); break;
-    default: rc = RunAcAnalysis(AcSweepKindOf(circuit.ourText), analysis == ReferenceAnalysis::kNoise); break;
+    default: rc = RunAcAnalysis(analysis == ReferenceAnalysis::kNoise); break;
     }
     RunServices().plotPoint = nullptr;
     for (CompiledExpression& e : expressions) FreeCompiledExpression(e);

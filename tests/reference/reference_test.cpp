@@ -18,14 +18,12 @@ TEST_F(ReferenceTest, TransientRlcDampedSine) { Compare("tran_rlc_damped_sine");
 TEST_F(ReferenceTest, TransientExp) { Compare("tran_exp_rc"); }
 TEST_F(ReferenceTest, TransientPwl) { Compare("tran_pwl_current"); }
 TEST_F(ReferenceTest, TransientIcHeldAtTheOperatingPoint) { Compare("tran_ic_held_at_operating_point"); }
-// UIC of .TRAN reaches neither the solver's use-initial-conditions flag nor the run options
-// (the reader keeps it in its own state and in a plot flag byte the run does not read), so
-// the run starts from an operating point and ignores the inductor's IC. Enable once the
-// .TRAN handler's UIC reaches the transient run.
-TEST_F(ReferenceTest, DISABLED_TransientInitialConditions) { Compare("tran_initial_conditions"); }
+TEST_F(ReferenceTest, TransientInitialConditions) { Compare("tran_initial_conditions"); }
+TEST_F(ReferenceTest, TransientStartTimeOnlyDelaysTheOutput) { Compare("tran_start_time"); }
 TEST_F(ReferenceTest, TransientPwlRepeat) { Compare("tran_pwl_repeat"); }
 TEST_F(ReferenceTest, TransientPwlForeverAndNested) { Compare("tran_pwl_forever"); }
 TEST_F(ReferenceTest, TransientSffm) { Compare("tran_sffm"); }
+TEST_F(ReferenceTest, TransientSffmDefaults) { Compare("tran_sffm_defaults"); }
 TEST_F(ReferenceTest, TransientTransformer) { Compare("tran_transformer"); }
 TEST_F(ReferenceTest, TransientThreeCoupledInductors) { Compare("tran_three_coupled"); }
 TEST_F(ReferenceTest, TransientControlledSources) { Compare("tran_controlled_sources"); }
