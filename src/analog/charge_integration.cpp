@@ -1,7 +1,5 @@
 #include "analog/charge_integration.h"
 
-#include <algorithm>
-
 #include "analog/analog_state.h"
 
 namespace kq5 {
@@ -51,17 +49,11 @@ void FillStateHistories(std::span<double> states)
 
 namespace {
 
-// The present current of the state at index; false when it has none (or the index lies
-// outside the vectors).
-bool UpdatePresentCurrent(int stateIndex)
+// The present current of the state whose slot 0 is at i, which lies inside both vectors;
+// false when it has none.
+bool UpdatePresentCurrentAt(AnalogSolverState& s, std::size_t i)
 {
-    AnalogSolverState& s = AnalogSolver();
-    const std::size_t i = static_cast<std::size_t>(stateIndex);
-    if (stateIndex < 0 || i + kStateSlots > s.chargeStates.size() ||
-        i + kStateSlots > s.currentStates.size())
-        return false;
-    IntegrationCoefficients a;
-    std::copy(s.coefficients.begin(), s.coefficients.end(), a.begin());
+    IntegrationCoefficients a = s.coefficients;
     a[0] = s.ag0;
     a[1] = s.ag1;
     return IntegrateStateCurrent(
@@ -69,13 +61,22 @@ bool UpdatePresentCurrent(int stateIndex)
         std::span<double, kStateSlots>(s.currentStates.data() + i, kStateSlots));
 }
 
+// As above for any index; false also when the index lies outside the vectors.
+bool UpdatePresentCurrent(int stateIndex)
+{
+    AnalogSolverState& s = AnalogSolver();
+    const std::size_t i = static_cast<std::size_t>(stateIndex);
+    if (stateIndex < 0 || i + kStateSlots > s.chargeStates.size() ||
+        i + kStateSlots > s.currentStates.size())
+        return false;
+    return UpdatePresentCurrentAt(s, i);
+}
+
 }  // namespace
 
-void IntegrateCharge(int stateIndex, double capacitance, double& geq, double& ceq)
+void IntegrateChargeGeneral(AnalogSolverState& s, std::size_t i, double capacitance, double& geq, double& ceq)
 {
-    if (!UpdatePresentCurrent(stateIndex)) return;
-    const AnalogSolverState& s = AnalogSolver();
-    const std::size_t i = static_cast<std::size_t>(stateIndex);
+    if (!UpdatePresentCurrentAt(s, i)) return;
     geq = s.ag0 * capacitance;
     ceq = s.currentStates[i] - s.ag0 * s.chargeStates[i];
 }

@@ -5,8 +5,10 @@
 // A state owns four consecutive slots in the charge vector and in the current vector: slot 0
 // the present point, slots 1 to 3 the accepted points before it. It is addressed by the index
 // of its slot 0.
+#include <cstddef>
 #include <span>
 
+#include "analog/analog_state.h"
 #include "analog/integration.h"
 
 namespace kq5 {
@@ -30,7 +32,7 @@ void FillStateHistories(std::span<double> states);
 // (or inductance) value: geq = coefficient 0 * value, ceq = i0 - coefficient 0 * q0, so that
 // the branch current is geq * v + ceq. geq and ceq are left untouched when the method and
 // order give no current.
-void IntegrateCharge(int stateIndex, double capacitance, double& geq, double& ceq);
+inline void IntegrateCharge(int stateIndex, double capacitance, double& geq, double& ceq);
 void IntegrateChargeGeq(int stateIndex, double capacitance, double& geq);
 void IntegrateChargeCurrent(int stateIndex);
 
@@ -38,5 +40,26 @@ void IntegrateChargeCurrent(int stateIndex);
 void ShiftStateHistories();
 // At the first accepted point of a run, in both state vectors.
 void InitStateHistories();
+
+// The device loads call IntegrateCharge once per reactive element and iteration: the
+// trapezoidal orders are worked out here, in line; the rest goes through the general path.
+void IntegrateChargeGeneral(AnalogSolverState& s, std::size_t i, double capacitance, double& geq, double& ceq);
+
+inline void IntegrateCharge(int stateIndex, double capacitance, double& geq, double& ceq)
+{
+    AnalogSolverState& s = AnalogSolver();
+    const std::size_t i = static_cast<std::size_t>(stateIndex);
+    if (stateIndex < 0 || i + kStateSlots > s.chargeStates.size() || i + kStateSlots > s.currentStates.size())
+        return;
+    if (s.method != kMethodTrap || (s.order != 1 && s.order != 2)) {
+        IntegrateChargeGeneral(s, i, capacitance, geq, ceq);
+        return;
+    }
+    const double* q = s.chargeStates.data() + i;
+    double* current = s.currentStates.data() + i;
+    current[0] = s.order == 1 ? s.ag1 * q[1] + s.ag0 * q[0] : s.ag0 * (q[0] - q[1]) - s.ag1 * current[1];
+    geq = s.ag0 * capacitance;
+    ceq = current[0] - s.ag0 * q[0];
+}
 
 }  // namespace kq5

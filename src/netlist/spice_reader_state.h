@@ -11,6 +11,7 @@
 
 #include "core/linked_list.h"
 #include "netlist/circuit_text_object.h"
+#include "netlist/name_table.h"
 
 namespace kq5 {
 
@@ -203,8 +204,8 @@ struct NetlistReaderState {
 
     // Nodes and names.
     std::vector<ExpansionNode> nodes;
-    std::unordered_map<std::string, std::int32_t> nodeNames;
-    std::unordered_map<std::string, PartInstanceRecord*> partNames;
+    NameTable<std::int32_t> nodeNames;
+    NameTable<PartInstanceRecord*> partNames;
     std::vector<std::int32_t> groupParent;  // nets joined by binding; group 0 is ground
     std::vector<NodeGroup> groups;          // by root group, filled by the domain checks
     bool nodesNumbered = false;  // pin nodes hold domain numbers now

@@ -146,7 +146,7 @@ void ResetExpansionNodes()
     state.nodes.clear();
     state.groupParent.clear();
     state.groups.clear();
-    std::unordered_map<std::string, std::int32_t>().swap(state.nodeNames);
+    state.nodeNames.Clear();
     state.analogNodeCount = 0;
     state.digitalNodeCount = 0;
     state.digitalConstantNodes.fill(-1);

@@ -156,7 +156,7 @@ void InsertPartName(std::string_view name, PartInstanceRecord* record)
 {
     if (!IsMappedName(name, false)) return;
     try {
-        NetlistReader().partNames.emplace(std::string(name), record);
+        NetlistReader().partNames.Insert(name, record);
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildError();
     }
@@ -165,16 +165,15 @@ void InsertPartName(std::string_view name, PartInstanceRecord* record)
 PartInstanceRecord* LookupPartName(std::string_view name)
 {
     if (!IsMappedName(name, false)) return nullptr;
-    const auto& names = NetlistReader().partNames;
-    auto found = names.find(std::string(name));
-    return found == names.end() ? nullptr : found->second;
+    PartInstanceRecord* const* found = NetlistReader().partNames.Find(name);
+    return found ? *found : nullptr;
 }
 
 void InsertNodeName(std::string_view name, std::int32_t number)
 {
     if (!IsMappedName(name, true)) return;
     try {
-        NetlistReader().nodeNames[std::string(name)] = number;
+        NetlistReader().nodeNames.Assign(name, number);
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildError();
     }
@@ -183,16 +182,15 @@ void InsertNodeName(std::string_view name, std::int32_t number)
 std::int32_t LookupNodeNameTrie(std::string_view name)
 {
     if (!IsMappedName(name, true)) return -1;
-    const auto& names = NetlistReader().nodeNames;
-    auto found = names.find(std::string(name));
-    return found == names.end() ? -1 : found->second;
+    const std::int32_t* found = NetlistReader().nodeNames.Find(name);
+    return found ? *found : -1;
 }
 
 void FreeNameTries()
 {
     NetlistReaderState& state = NetlistReader();
-    std::unordered_map<std::string, PartInstanceRecord*>().swap(state.partNames);
-    std::unordered_map<std::string, std::int32_t>().swap(state.nodeNames);
+    state.partNames.Clear();
+    state.nodeNames.Clear();
 }
 
 void ShowPartErrorLocation(int scope, const SchematicItem* item, const CircuitTextObject* text, int originKind)

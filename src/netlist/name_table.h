@@ -1,0 +1,121 @@
+#pragma once
+// A name-to-value table for the circuit build's part and node names.
+//
+// Large circuits hold hundreds of thousands of names, looked up once or twice each and all
+// discarded together. The entries therefore sit in one vector in insertion order, found
+// through an open-addressed index of entry numbers: a lookup takes the name as it stands (no
+// copy), and freeing the table releases a few blocks instead of one node per name. Each index
+// slot also carries the upper half of its name's hash, so that a probe past other names
+// (most part lookups are of names not yet present) rarely has to read their entries.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kq5 {
+
+template <typename T>
+class NameTable {
+public:
+    bool empty() const { return entries_.empty(); }
+    std::size_t size() const { return entries_.size(); }
+
+    // The value stored under name; null when there is none.
+    T* Find(std::string_view name) { return const_cast<T*>(std::as_const(*this).Find(name)); }
+    const T* Find(std::string_view name) const
+    {
+        if (slots_.empty()) return nullptr;
+        const std::uint64_t hash = HashOf(name);
+        for (std::size_t at = hash & Mask();; at = (at + 1) & Mask()) {
+            const std::uint64_t slot = slots_[at];
+            if (slot == 0) return nullptr;
+            if (!SameTag(slot, hash)) continue;
+            const Entry& entry = entries_[EntryOf(slot)];
+            if (entry.hash == hash && entry.name == name) return &entry.value;
+        }
+    }
+
+    // Stores value under name unless the name is present already. The stored value, and
+    // whether it is new. Throws std::bad_alloc, leaving the table as it was.
+    std::pair<T*, bool> Insert(std::string_view name, T value)
+    {
+        if (T* stored = Find(name)) return {stored, false};
+        if (entries_.size() >= 0xFFFFFFFEu) throw std::bad_alloc();  // beyond what a slot can number
+        if ((entries_.size() + 1) * 4 > slots_.size() * 3) Grow();
+        const std::uint64_t hash = HashOf(name);
+        std::size_t at = hash & Mask();
+        while (slots_[at] != 0) at = (at + 1) & Mask();
+        entries_.push_back(Entry{std::string(name), std::move(value), hash});
+        slots_[at] = SlotOf(entries_.size() - 1, hash);
+        return {&entries_.back().value, true};
+    }
+
+    // Stores value under name, replacing a value stored before.
+    void Assign(std::string_view name, T value)
+    {
+        auto [stored, added] = Insert(name, value);
+        if (!added) *stored = std::move(value);
+    }
+
+    void Reserve(std::size_t count)
+    {
+        entries_.reserve(count);
+        if (count * 4 > slots_.size() * 3) Rehash(SlotCountFor(count));
+    }
+
+    // Empties the table and gives its memory back.
+    void Clear()
+    {
+        std::vector<Entry>().swap(entries_);
+        std::vector<std::uint64_t>().swap(slots_);
+    }
+
+private:
+    struct Entry {
+        std::string name;
+        T value;
+        std::uint64_t hash;
+    };
+
+    static std::uint64_t HashOf(std::string_view name) { return std::hash<std::string_view>{}(name); }
+    // A slot: entry number + 1 in the low half (0 = free), the hash's upper half above it.
+    static std::uint64_t SlotOf(std::size_t entry, std::uint64_t hash)
+    {
+        return (hash & 0xFFFFFFFF00000000u) | (static_cast<std::uint64_t>(entry) + 1);
+    }
+    static bool SameTag(std::uint64_t slot, std::uint64_t hash) { return ((slot ^ hash) >> 32) == 0; }
+    static std::size_t EntryOf(std::uint64_t slot) { return static_cast<std::size_t>(slot & 0xFFFFFFFFu) - 1; }
+
+    std::size_t Mask() const { return slots_.size() - 1; }
+
+    // A power of two that keeps count entries at most three quarters full.
+    static std::size_t SlotCountFor(std::size_t count)
+    {
+        std::size_t slots = 16;
+        while (count * 4 > slots * 3) slots *= 2;
+        return slots;
+    }
+
+    void Grow() { Rehash(slots_.empty() ? 16 : slots_.size() * 2); }
+
+    void Rehash(std::size_t slotCount)
+    {
+        std::vector<std::uint64_t> slots(slotCount, 0);
+        const std::size_t mask = slotCount - 1;
+        for (std::size_t e = 0; e < entries_.size(); ++e) {
+            std::size_t at = entries_[e].hash & mask;
+            while (slots[at] != 0) at = (at + 1) & mask;
+            slots[at] = SlotOf(e, entries_[e].hash);
+        }
+        slots_.swap(slots);
+    }
+
+    std::vector<Entry> entries_;
+    std::vector<std::uint64_t> slots_;
+};
+
+}  // namespace kq5
