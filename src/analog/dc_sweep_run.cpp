@@ -24,7 +24,7 @@
 #include "core/message_reporter.h"
 #include "devices/source_device.h"
 #include "devices/source_functions.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 #include "document/circuit_document.h"
 #include "netlist/component_types.h"
 #include "netlist/global_options.h"

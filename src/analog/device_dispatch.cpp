@@ -17,7 +17,7 @@
 #include "devices/line_switch_devices.h"
 #include "devices/poly_load.h"
 #include "devices/source_load.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 
 namespace kq5 {
 

@@ -14,7 +14,7 @@
 #include "devices/opamp_device.h"
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 #include "netlist/component_types.h"
 #include "netlist/poly_source.h"
 

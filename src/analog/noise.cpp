@@ -17,7 +17,7 @@
 #include "devices/line_switch_devices.h"
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 #include "devices/stamp_ac.h"
 #include "document/circuit_document.h"
 #include "document/node_table.h"

@@ -9,7 +9,7 @@
 #include "devices/line_switch_devices.h"
 #include "devices/opamp_device.h"
 #include "devices/source_device.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 #include "devices/stamp_ac.h"
 #include "netlist/model_statements.h"
 #include "netlist/poly_source.h"

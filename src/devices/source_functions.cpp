@@ -9,7 +9,7 @@
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
 #include "devices/source_device.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 #include "document/circuit_document.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"

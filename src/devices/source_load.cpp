@@ -3,7 +3,7 @@
 #include "analog/analog_state.h"
 #include "analog/device_dispatch.h"
 #include "devices/source_device.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 
 namespace kq5 {
 

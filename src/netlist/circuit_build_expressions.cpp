@@ -18,7 +18,7 @@
 #include "devices/opamp_device.h"
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"

@@ -10,7 +10,7 @@
 #include "core/engineering_numbers.h"
 #include "devices/inductor_device.h"
 #include "devices/resistor_device.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 #include "document/component_attributes.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"

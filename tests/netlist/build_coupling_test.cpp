@@ -3,7 +3,7 @@
 #include "build_test_support.h"
 #include "devices/inductor_device.h"
 #include "devices/resistor_device.h"
-#include "devices/special_devices.h"
+#include "devices/standalone_element_devices.h"
 #include "netlist/circuit_build_expressions.h"
 #include "netlist/spice_elements.h"
 #include "netlist/subcircuit_nodes.h"
