@@ -183,12 +183,8 @@ int TransferBannerItem(WindowRecord* record, int unit, BannerLoadOptions options
     if (record == nullptr || !record->document) return 0;
     if (version == kPreviousGenerationVersion) return ReadOldItemRecord(record, unit, options);
     BannerStream s(unit, version, options);
-    std::string name;
-    s.Text(name);
-    if (!s.Ok()) return s.Status();
-    SetErrorContext(name);
     ComponentDefinition* definition = nullptr;
-    if (int status = ResolveItemDefinition(name, options, definition)) return status;
+    if (int status = ReadItemDefinition(s, options, definition)) return status;
 
     std::int16_t kind = 0;
     std::int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0, orientation = 0, count = 0;

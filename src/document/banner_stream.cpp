@@ -1,5 +1,6 @@
 #include "document/banner_stream.h"
 
+#include "app/error_context.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"
 #include "core/key_file.h"
@@ -118,6 +119,16 @@ BannerStream& BannerStream::Check(bool condition)
 {
     if (Ok() && Reading() && !condition) Fail(kMsgBadFormat);
     return *this;
+}
+
+int ReadItemDefinition(BannerStream& s, std::uint32_t options, ComponentDefinition*& definition)
+{
+    definition = nullptr;
+    std::string name;
+    s.Text(name);
+    if (!s.Ok()) return s.Status();
+    SetErrorContext(name);
+    return ResolveItemDefinition(name, options, definition);
 }
 
 }  // namespace kq5

@@ -66,4 +66,10 @@ private:
     int status_ = 0;
 };
 
+struct ComponentDefinition;
+
+// Reads the name that opens an item record, names it in error messages and finds its
+// component definition. 0, or the failure.
+int ReadItemDefinition(BannerStream& s, std::uint32_t options, ComponentDefinition*& definition);
+
 }  // namespace kq5

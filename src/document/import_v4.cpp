@@ -386,12 +386,8 @@ void ConvertOldShortToWire(SchematicItem& item)
 int ReadOldItemRecord(WindowRecord* record, int unit, std::uint32_t options)
 {
     BannerStream s(unit, kPreviousGenerationVersion, options);
-    std::string name;
-    s.Text(name);
-    if (!s.Ok()) return s.Status();
-    SetErrorContext(name);
     ComponentDefinition* definition = nullptr;
-    if (int status = ResolveItemDefinition(name, options, definition)) return status;
+    if (int status = ReadItemDefinition(s, options, definition)) return status;
     std::int32_t x = 0, y = 0, orientation = 0, count = 0;
     s.Int(x).Int(y).Int(orientation, true).Check(IsValidOrientation(orientation));
     s.Int(count).Check(count >= 0 && count < kMaxBannerRows);

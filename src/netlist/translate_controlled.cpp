@@ -19,6 +19,17 @@ namespace kq5 {
 
 namespace {
 
+// The pins of a controlled source: output +, output -, control +, control -.
+template <class Device>
+void WireControlledPins(Device& d, SchematicItem* component, int outputKind)
+{
+    d.controlPlus = PinNode(component, 2);
+    d.controlMinus = PinNode(component, 3);
+    d.outputPlus = PinNode(component, 0);
+    d.outputMinus = PinNode(component, 1);
+    d.outputKind = outputKind;
+}
+
 constexpr int kMsgTableSyntax = 10833;
 constexpr int kMsgUnknownKeyword = 10844;
 constexpr int kMsgTwoMagnitudeKeywords = 10845;
@@ -134,11 +145,7 @@ int TranslateLinearSource(SchematicItem* component, int typeCode)
     e->gain = values[0];
     e->secondValue = values[1];
     e->thirdValue = DoubleToIntClamped(values[2]);
-    e->controlPlus = PinNode(component, 2);
-    e->controlMinus = PinNode(component, 3);
-    e->outputPlus = PinNode(component, 0);
-    e->outputMinus = PinNode(component, 1);
-    e->outputKind = typeCode;
+    WireControlledPins(*e, component, typeCode);
     if (RegisterPartInstance(e, typeCode, nullptr, &e->gain, component)) return kMsgAlreadyReported;
     return 0;
 }
@@ -164,11 +171,7 @@ int AppendLaplaceSource(SchematicItem* component, int typeCode, int outputKind, 
     auto* s = AppendDevice<LaplaceSourceDevice>(kLaplaceSourceDeviceList, kKindLaplaceSource);
     if (!s) return kMsgAlreadyReported;
     s->component = component;
-    s->controlPlus = PinNode(component, 2);
-    s->controlMinus = PinNode(component, 3);
-    s->outputPlus = PinNode(component, 0);
-    s->outputMinus = PinNode(component, 1);
-    s->outputKind = outputKind;
+    WireControlledPins(*s, component, outputKind);
     if (int rc = AddValueExpression(transfer, component, s->transfer)) return rc;
     if (RegisterPartInstance(s, typeCode, nullptr, nullptr, component)) return kMsgAlreadyReported;
     return 0;
@@ -214,11 +217,7 @@ int TranslateTableSource(SchematicItem* component, int typeCode)
 {
     auto* t = AppendDevice<TableSourceDevice>(kTableSourceDeviceList, kKindTableSource);
     if (!t) return kMsgAlreadyReported;
-    t->controlPlus = PinNode(component, 2);
-    t->controlMinus = PinNode(component, 3);
-    t->outputPlus = PinNode(component, 0);
-    t->outputMinus = PinNode(component, 1);
-    t->outputKind = typeCode;
+    WireControlledPins(*t, component, typeCode);
     try {
         std::vector<double> pairs;
         if (int rc = ReadTable(component, CurrentMainText(), 2, 2 * kMaxTablePairs, pairs)) return rc;
@@ -238,11 +237,7 @@ int TranslateFreqTableSource(SchematicItem* component, int typeCode)
 {
     auto* t = AppendDevice<FreqTableSourceDevice>(kFreqTableSourceDeviceList, kKindFreqTableSource);
     if (!t) return kMsgAlreadyReported;
-    t->controlPlus = PinNode(component, 2);
-    t->controlMinus = PinNode(component, 3);
-    t->outputPlus = PinNode(component, 0);
-    t->outputMinus = PinNode(component, 1);
-    t->outputKind = typeCode;
+    WireControlledPins(*t, component, typeCode);
     try {
         std::string keywords = ExpandAttributeDefines(component, kAttrKeyword);
         if (CircuitBuildFailed()) return kMsgAlreadyReported;

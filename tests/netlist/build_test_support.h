@@ -37,6 +37,7 @@
 #include "netlist/translate_components.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
+#include "shown_message_ids.h"
 #include "schematic/component_definition.h"
 
 namespace kq5::testing {
@@ -156,20 +157,8 @@ protected:
         return records;
     }
 
-    static std::vector<int> ShownIds()
-    {
-        std::vector<int> ids;
-        for (const win::MessageBoxEntry& entry : win::MessageBoxLog()) {
-            const std::size_t blank = entry.caption.rfind(' ');
-            if (blank != std::string::npos) ids.push_back(std::atoi(entry.caption.c_str() + blank + 1));
-        }
-        return ids;
-    }
-    static int LastShownId()
-    {
-        const std::vector<int> ids = ShownIds();
-        return ids.empty() ? 0 : ids.back();
-    }
+    static std::vector<int> ShownIds() { return ShownMessageIds(); }
+    static int LastShownId() { return LastShownMessageId(); }
     static std::string LastShownText()
     {
         const auto& log = win::MessageBoxLog();

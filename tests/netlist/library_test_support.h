@@ -16,6 +16,7 @@
 #include "netlist/binary_library.h"
 #include "netlist/library_bytes.h"
 #include "netlist/model_library_lookup.h"
+#include "shown_message_ids.h"
 #include "spice_test_support.h"
 
 namespace kq5::testing {
@@ -60,15 +61,7 @@ protected:
                                                           std::chrono::seconds(secondsFromNow));
     }
 
-    std::vector<int> ShownIds() const
-    {
-        std::vector<int> ids;
-        for (const win::MessageBoxEntry& entry : win::MessageBoxLog()) {
-            const std::size_t blank = entry.caption.rfind(' ');
-            if (blank != std::string::npos) ids.push_back(std::atoi(entry.caption.c_str() + blank + 1));
-        }
-        return ids;
-    }
+    std::vector<int> ShownIds() const { return ShownMessageIds(); }
 
     std::string savedWorkingDirectory_;
 };

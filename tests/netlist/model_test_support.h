@@ -17,6 +17,7 @@
 #include "netlist/spice_reader_state.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
+#include "shown_message_ids.h"
 
 namespace kq5::testing {
 
@@ -43,20 +44,8 @@ protected:
     }
 
     // The ids of the error and warning boxes shown so far, in order.
-    static std::vector<int> ShownIds()
-    {
-        std::vector<int> ids;
-        for (const win::MessageBoxEntry& entry : win::MessageBoxLog()) {
-            const std::size_t blank = entry.caption.rfind(' ');
-            if (blank != std::string::npos) ids.push_back(std::atoi(entry.caption.c_str() + blank + 1));
-        }
-        return ids;
-    }
-    static int LastShownId()
-    {
-        const std::vector<int> ids = ShownIds();
-        return ids.empty() ? 0 : ids.back();
-    }
+    static std::vector<int> ShownIds() { return ShownMessageIds(); }
+    static int LastShownId() { return LastShownMessageId(); }
 
     // Parses a statement read from a text window; the table index, or -1 after a failure.
     static int Parse(const std::string& text, int scope = 0)
