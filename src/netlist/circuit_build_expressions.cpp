@@ -18,6 +18,7 @@
 #include "devices/opamp_device.h"
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
+#include "devices/stamp_ac.h"
 #include "devices/standalone_element_devices.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
@@ -337,6 +338,9 @@ void FillDeviceRecordFields()
 {
     DevicesState& devices = Devices();
     devices.recordFields.clear();
+    // The AC currents of the devices of an earlier build: every expression that read them was
+    // bound to that build's records and is compiled again.
+    AcStamps().acCurrents.clear();
     for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
         if (!part.device || !part.component) continue;
         const ComponentTypeRow* row = FindComponentTypeRow(part.typeCode);
