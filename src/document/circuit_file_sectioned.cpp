@@ -159,6 +159,8 @@ int TransferMainSection(SectionStream& stream)
     }
     CircuitFileState& state = CircuitFiles();
     state.screenChanged = false;
+    state.declaredItems = state.declaredTexts = -1;
+    state.dspStatusLines = 0;
     bool fileTypeSeen = false;
     KeyLine line;
     int status = 0;
@@ -173,6 +175,12 @@ int TransferMainSection(SectionStream& stream)
             const int height = ReadKeyInt(value);
             state.screenChanged = width != win::GetSystemMetrics(win::SM_CXSCREEN) ||
                                   height != win::GetSystemMetrics(win::SM_CYSCREEN);
+        } else if (line.key == "NLCNT") {
+            std::string value = line.value;
+            state.declaredItems = ReadKeyInt(value);
+        } else if (line.key == "TXCNT") {
+            std::string value = line.value;
+            state.declaredTexts = ReadKeyInt(value);
         }
     }
     if (!fileTypeSeen) return kMsgBadFormat;
@@ -192,7 +200,15 @@ int ReadCircuitFileV2(WindowRecord* record, LoadOptions options)
     stream.record = record;
     stream.loadOptions = options;
     state.pendingLine.clear();
+    const int itemsBefore = record->document->itemList.count;
+    const int textsBefore = record->document->gridTextList.count;
     int status = ProcessIniSectionTable<SectionStream>(kCircuitSectionTable, stream);
+    // A whole file holds the items and texts its [Main] counts and ends with the DSP status of
+    // both analyses; one that ends sooner was cut, and saving it would lose the rest.
+    if (state.declaredItems >= 0)
+        state.cutShort = record->document->itemList.count - itemsBefore < state.declaredItems ||
+                         record->document->gridTextList.count - textsBefore < state.declaredTexts ||
+                         state.dspStatusLines < 2;
     int fixups = FinishSectionedLoad(record);
     return status != 0 ? status : fixups;
 }
