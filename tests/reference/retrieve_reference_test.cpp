@@ -9,40 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "../core/file_test_support.h"
 #include "reference_support.h"
 
 namespace kq5::reference {
 namespace {
 
-class RetrieveReference : public ::testing::Test {
+class RetrieveReference : public kq5::test::ScratchDirTest {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kq5-retrieve-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-
-    std::string Read(const std::string& name) const
-    {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::erase(text, '\r');
-        return text;
-    }
-
     // Runs "kq5 circuit.cir <switches>" in the scratch folder; true when it ended with success.
     bool Run(const std::string& switches) const
     {
         const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "kq5";
         EXPECT_TRUE(std::filesystem::exists(exe)) << "the kq5 program must be built beside the tests";
         const std::string command =
-            "cd '" + dir_.string() + "' && '" + exe.string() + "' circuit.cir " + switches + " > run.log 2>&1";
+            "cd '" + PathOf("") + "' && '" + exe.string() + "' circuit.cir " + switches + " > run.log 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
@@ -72,13 +53,13 @@ protected:
                double scale)
     {
         ASSERT_TRUE(NgspiceInstalled()) << "ngspice is needed for the reference comparisons";
-        std::ofstream(dir_ / "circuit.cir") << circuit.ourText;
-        ASSERT_TRUE(Run(switchLetter)) << Read("run.log") << Read("circuit.DOC");
-        const std::string direct = Read(outputName);
-        ASSERT_TRUE(Run(switchLetter + " /S")) << Read("circuit.DOC");
-        EXPECT_EQ(Read(outputName), direct);
-        ASSERT_TRUE(Run(switchLetter + " /R")) << Read("circuit.DOC");
-        const std::string replayed = Read(outputName);
+        WriteFile("circuit.cir", circuit.ourText);
+        ASSERT_TRUE(Run(switchLetter)) << ReadText("run.log") << ReadText("circuit.DOC");
+        const std::string direct = ReadText(outputName);
+        ASSERT_TRUE(Run(switchLetter + " /S")) << ReadText("circuit.DOC");
+        EXPECT_EQ(ReadText(outputName), direct);
+        ASSERT_TRUE(Run(switchLetter + " /R")) << ReadText("circuit.DOC");
+        const std::string replayed = ReadText(outputName);
         EXPECT_EQ(replayed.substr(replayed.find("Temperature")), direct.substr(direct.find("Temperature")));
 
         const std::vector<std::vector<double>> table = Table(direct);
@@ -103,8 +84,6 @@ protected:
             EXPECT_GT(d.compared, 10) << circuit.quantities[q];
         }
     }
-
-    std::filesystem::path dir_;
 };
 
 ReferenceCircuit BranchCurrentCircuit(ReferenceAnalysis analysis, const std::string& command, const std::string& print)
