@@ -41,7 +41,7 @@ std::string WithoutMarker(const std::string& text)
 // A start-up failure: the message goes to the terminal, as no window exists yet to show it.
 int FatalStartupError(int id, const std::string& argument)
 {
-    std::fprintf(stderr, "kq5: %s\n", kq5::ComposeErrorText(id, kq5::MakeMessageArgs(argument)).c_str());
+    std::fprintf(stderr, "kq5: %s\n", WithoutMarker(kq5::ComposeErrorText(id, kq5::MakeMessageArgs(argument))).c_str());
     return 1;
 }
 

@@ -77,6 +77,12 @@ TEST_F(BatchJobs, EveryFailedAnalysisFailsTheBatch)
     EXPECT_NE(Run("@jobs.txt"), 0) << ReadText("jobs.DOC");
 }
 
+TEST_F(BatchJobs, AStartUpErrorIsPlainText)
+{
+    EXPECT_EQ(Run("/X"), 1);
+    EXPECT_EQ(ReadText("run.log"), "kq5: Error in command line '/X'.\n");
+}
+
 TEST_F(BatchJobs, ACommandFileThatIsAFolderOrNoTextIsNamed)
 {
     std::filesystem::create_directory(PathOf("jobs"));
