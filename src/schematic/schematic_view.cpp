@@ -1,10 +1,14 @@
 #include "schematic/schematic_view.h"
 
 #include "analog/analysis_state.h"
+#include "app/frame_state.h"
 #include "app/text_area.h"
 #include "app/window_record.h"
+#include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
+#include "platform/mdi.h"
+#include "platform/message.h"
 #include "platform/window.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"
@@ -31,16 +35,33 @@ int KindOfClass(const std::string& className)
     return kWindowSchematic;
 }
 
+bool IsMdiChild(win::HWND hwnd)
+{
+    win::HWND parent = win::GetParent(hwnd);
+    return parent != nullptr && EqualsNoCase(win::GetClassName(parent), "mdiclient");
+}
+
 win::LRESULT CircuitWindowProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
     switch (msg) {
     case win::WM_CREATE: {
         const auto* create = reinterpret_cast<const win::CREATESTRUCT*>(lParam);
-        const int* kind = create ? static_cast<const int*>(create->lpCreateParams) : nullptr;
+        const void* params = create ? create->lpCreateParams : nullptr;
+        if (params && IsMdiChild(hwnd)) {
+            params = reinterpret_cast<const void*>(static_cast<const win::MDICREATESTRUCT*>(params)->lParam);
+        }
+        const int* kind = static_cast<const int*>(params);
         return CreateDocumentRecord(hwnd, kind ? *kind : KindOfClass(win::GetClassName(hwnd))) ? 0 : -1;
     }
     case win::WM_CLOSE:
-        if (QueryCloseDocument(GetWindowRecord(hwnd)) == 0) win::DestroyWindow(hwnd);
+        // A refusal (the save question cancelled) tells the frame to stop quitting.
+        if (QueryCloseDocument(GetWindowRecord(hwnd)) != 0) {
+            Frame().closeRefused = true;
+        } else if (IsMdiChild(hwnd)) {
+            win::SendMessage(win::GetParent(hwnd), win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
+        } else {
+            win::DestroyWindow(hwnd);
+        }
         return 0;
     case win::WM_DESTROY: {
         WindowRecord* record = GetWindowRecord(hwnd);
@@ -48,7 +69,8 @@ win::LRESULT CircuitWindowProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam
         return 0;
     }
     default:
-        return win::DefWindowProc(hwnd, msg, wParam, lParam);
+        return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, msg, wParam, lParam)
+                                : win::DefWindowProc(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -91,9 +113,18 @@ bool RegisterCircuitWindowClasses()
 win::HWND CreateMdiChild(const char* className, const std::string& title, int kind)
 {
     if (!RegisterCircuitWindowClasses()) return nullptr;
-    // Until the frame has an MDI client the document windows stand on their own, hidden until
-    // the caller shows them.
     int createKind = kind;
+    if (win::HWND client = Frame().mdiClient) {
+        win::MDICREATESTRUCT create;
+        create.szClass = className;
+        create.szTitle = title.c_str();
+        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
+        create.style = win::WS_CLIPCHILDREN;
+        create.lParam = reinterpret_cast<win::LPARAM>(&createKind);
+        return reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
+    }
+    // Without a frame (batch runs, tests) the document windows stand on their own, hidden until
+    // the caller shows them.
     return win::CreateWindowEx(0, className, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_CLIPCHILDREN,
                                win::CW_USEDEFAULT, win::CW_USEDEFAULT, win::CW_USEDEFAULT, win::CW_USEDEFAULT,
                                nullptr, nullptr, nullptr, &createKind);

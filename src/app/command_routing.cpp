@@ -1,0 +1,271 @@
+#include "app/command_routing.h"
+
+#include <algorithm>
+
+#include "analog/analysis_start.h"
+#include "analog/analysis_state.h"
+#include "app/edit_mode.h"
+#include "app/frame_state.h"
+#include "app/message_loop.h"
+#include "app/pending_seams.h"
+#include "app/window_record.h"
+#include "app/window_record_utils.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "document/circuit_file.h"
+#include "document/document_windows.h"
+#include "netlist/circuit_build.h"
+#include "netlist/library_translate.h"
+#include "platform/mdi.h"
+#include "platform/message.h"
+#include "platform/window.h"
+
+namespace kq5 {
+
+namespace {
+
+struct IdRange {
+    int first;
+    int last;
+};
+
+// Commands of parts of the program that are not in this build, by the part that owns them.
+constexpr IdRange kUnavailableRanges[] = {
+    // Schematic editor.
+    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17200, 17218}, {17309, 17309}, {17350, 17359},
+    {17454, 17455}, {17501, 17501}, {17503, 17507}, {17669, 17671}, {17694, 17695},
+    // Libraries, printing and the demo player.
+    {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
+    // Digital path window.
+    {17453, 17453},
+    // Plots.
+    {760, 771}, {15679, 15679}, {16000, 16082}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
+    // Multi-run results.
+    {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
+    {17371, 17380},
+    // SPICE export.
+    {17105, 17105},
+    // Run control of an open analysis, model statements and the text window's context help.
+    {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
+    // Page keys: schematic and plot navigation.
+    {17632, 17639},
+};
+
+bool InRange(int id, int first, int last) { return id >= first && id <= last; }
+
+bool IsUnavailable(int id)
+{
+    return std::any_of(std::begin(kUnavailableRanges), std::end(kUnavailableRanges),
+                       [id](const IdRange& range) { return InRange(id, range.first, range.last); });
+}
+
+bool IsPlotKind(int kind) { return kind == kWindowAnalysis || kind == kWindowPerformance || kind == kWindow3D; }
+
+bool AnalysisOpen() { return Analysis().analysisKind != kAnalysisNone; }
+
+// Context of one command.
+struct CommandContext {
+    WindowRecord* active = nullptr;
+    int kind = -1;
+    WindowRecord* topCircuit = nullptr;
+};
+
+void OpenByKind(const std::string& name, int kind)
+{
+    if (name.empty() || kind < 0) return;
+    WindowRecord* opened = nullptr;
+    LoadCircuitFile(nullptr, name, kind, kLoadDefaults, opened);
+}
+
+void OpenRecentFile(int index)
+{
+    const std::string name = RecentFileName(index);
+    if (name.empty()) return;
+    OpenByKind(name, DetectFileKind(name, 1));
+}
+
+void OpenFileCommand(const CommandContext& context)
+{
+    std::string path;
+    const int kind = AskOpenFileNameByKind(context.active, path, -1);
+    OpenByKind(path, kind);
+}
+
+void SaveCommand(const CommandContext& context, bool askName)
+{
+    WindowRecord* record = context.active;
+    if (record == nullptr || !record->document) return;
+    if (askName || record->untitled) SaveWindowAs(record, 0);
+    else WriteCircuitFile(record, {}, 0);
+    UpdateToolButtonStates();
+}
+
+void ToggleViewOption(const CommandContext& context, int id)
+{
+    if (context.kind != kWindowSchematic || !context.active->document) return;
+    context.active->document->viewOptions ^= ViewOptionBit(id);
+    RedrawWindowParts(context.active, kRedrawFull | kRedrawErase | kRedrawSchematic | kRedrawResetRange);
+}
+
+void SendToTextControl(const CommandContext& context, int id)
+{
+    if (context.kind != kWindowSchematic && context.kind != kWindowTextCircuit) return;
+    win::HWND text = context.active->document ? context.active->document->textAreaWindow : nullptr;
+    if (text != nullptr && win::GetFocus() == text) win::SendMessage(text, win::WM_COMMAND, static_cast<win::WPARAM>(id), 0);
+}
+
+void EditModeCommand(const CommandContext& context, int id)
+{
+    if (id == 17563 && AnalysisOpen()) return;
+    if (id == 17571 && context.kind == kWindow3D) id = 17561;
+    SetEditMode(context.active, id);
+}
+
+void OpenUserDefinitions()
+{
+    WindowRecord* opened = nullptr;
+    LoadCircuitFile(nullptr, Frame().programDirectory + "/" + kDefaultDefinitionsFile, kFileKindTextCircuit,
+                    kLoadDefaults, opened);
+}
+
+void MdiCommand(int id)
+{
+    win::HWND client = Frame().mdiClient;
+    if (client == nullptr) return;
+    switch (id) {
+    case 17301: win::SendMessage(client, win::WM_MDICASCADE, 0, 0); break;
+    case 17302: win::SendMessage(client, win::WM_MDITILE, win::MDITILE_VERTICAL, 0); break;
+    case 17303: win::SendMessage(client, win::WM_MDITILE, win::MDITILE_HORIZONTAL, 0); break;
+    case 17304: win::SendMessage(client, win::WM_MDIICONARRANGE, 0, 0); break;
+    default: break;
+    }
+}
+
+// The router's own table: 0 taken, 1 not known here.
+int RouteKnownCommand(int id, const CommandContext& context)
+{
+    switch (id) {
+    case kCmdEndAnalysis:
+        if (AnalysisOpen()) ExitAnalysis();
+        return 0;
+    case kCmdStatistics: ShowStatisticsDialog(); return 0;
+    case 3801: case 3802: case 3803: case 3804: SendToTextControl(context, id); return 0;
+    case 10185: RunToolBarDialog(); return 0;
+    case 12506:
+        if (context.active && context.active->document) RevertToSaved(context.active);
+        return 0;
+    case 12507:
+    case 12512: CloseWindowRecord(context.active); return 0;
+    case 12508: DeleteFileCommand(); return 0;
+    case 15678:
+    case 17220: RunCharacteristicsDialog(context.active); return 0;
+    case 17102: OpenFileCommand(context); return 0;
+    case 17103: SaveCommand(context, false); return 0;
+    case 17104: SaveCommand(context, true); return 0;
+    case kCommandLibraryToText: TranslateLibraryToText(context.active); return 0;
+    case kCommandTextToLibrary: TranslateTextToLibrary(context.active); return 0;
+    case 17137:
+        if (context.active && context.active->document) SaveWindowAs(context.active, kWriteBanner);
+        return 0;
+    case 17301: case 17302: case 17303: case 17304: MdiCommand(id); return 0;
+    case 17305: FillMdiClient(context.active); return 0;
+    case 17312: ShowCalculator(); return 0;
+    case 17450: RunColorCommand(context.active); return 0;
+    case 17452: RunFontCommand(context.active); return 0;
+    case 17539: ToggleToolWindow(0); return 0;
+    case 17540: ToggleStatusBar(); return 0;
+    case 17804: ShowAboutBox(); return 0;
+    case 18408: RunGlobalSettingsDialog(); return 0;
+    case 18409: RunTitleBlockDialog(); return 0;
+    case 18410: RunPreferencesDialog(); return 0;
+    case 18411: OpenUserDefinitions(); return 0;
+    default: break;
+    }
+    if (InRange(id, 17400, 17409)) {
+        ToggleViewOption(context, id);
+        return 0;
+    }
+    if (InRange(id, 17541, 17549)) {
+        ToggleToolWindow(id - 17540);
+        return 0;
+    }
+    if (InRange(id, 17561, 17585)) {
+        EditModeCommand(context, id);
+        return 0;
+    }
+    if (InRange(id, 17800, 17803)) {
+        ShowHelpTopic(id, 0);
+        return 0;
+    }
+    if (InRange(id, kFirstRecentFileCommand, kFirstRecentFileCommand + kRecentFileCommands - 1)) {
+        OpenRecentFile(id - kFirstRecentFileCommand);
+        return 0;
+    }
+    return 1;
+}
+
+// Commands owned by parts not in this build: 0 after the warning, 1 when the command is not taken
+// in the active window's kind.
+int RouteUnavailableCommand(int id, const CommandContext& context)
+{
+    if (InRange(id, 760, 763) &&
+        !(IsPlotKind(context.kind) || context.kind == kWindowMonteCarlo || context.kind == kWindowModelLibrary)) {
+        return 1;
+    }
+    if (InRange(id, 17632, 17639) && !(IsPlotKind(context.kind) || context.kind == kWindowSchematic)) return 1;
+    // Limits only while an analysis is open; without one the command does nothing.
+    if (id == 16060 && !AnalysisOpen()) return 0;
+    // The probe menus reach the probe handler only in probe mode.
+    if (InRange(id, 16000, 16082) && id != 16059 && id != 16060 && !ProbeModeActive()) return 1;
+    WarnNotAvailable(id);
+    return 0;
+}
+
+}  // namespace
+
+std::string CommandShortName(int commandId)
+{
+    const std::string text = LoadResString(commandId);
+    const std::size_t feed = text.find('\n');
+    if (feed != std::string::npos && feed + 1 < text.size()) return text.substr(feed + 1);
+    return std::to_string(commandId);
+}
+
+void WarnNotAvailable(int commandId) { ReportMessage("E", kMsgNotAvailable, CommandShortName(commandId)); }
+
+const std::vector<int>& UnavailableCommandIds()
+{
+    static const std::vector<int> ids = [] {
+        std::vector<int> all;
+        for (const IdRange& range : kUnavailableRanges) {
+            for (int id = range.first; id <= range.last; ++id) all.push_back(id);
+        }
+        std::sort(all.begin(), all.end());
+        all.erase(std::unique(all.begin(), all.end()), all.end());
+        return all;
+    }();
+    return ids;
+}
+
+int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
+{
+    const int id = static_cast<int>(wParam & 0xFFFF);
+    CommandContext context;
+    context.active = GetActiveChildRecord();
+    context.kind = context.active ? context.active->kind : -1;
+    context.topCircuit = GetTopCircuitRecord();
+
+    CountCommandUse(id);
+    // The function menu's items are the text window's.
+    if (InRange(id, 3400, 3453)) return 1;
+    if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
+    if (RouteKnownCommand(id, context) == 0) return 0;
+    // The component menu: its ids beyond the component list fall through to the probe handler.
+    if (ProbeModeActive()) {
+        WarnNotAvailable(id);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace kq5

@@ -1,0 +1,33 @@
+#pragma once
+// Command routing: every menu item, accelerator and tool button ends as a WM_COMMAND to the frame,
+// and RouteCommand turns its id into a call of the handler that owns it. Commands whose handlers
+// belong to parts of the program not in this build show the warning "'%s' is not available in
+// this build." with the command's short name.
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+constexpr int kMsgNotAvailable = 13396;
+constexpr int kCmdEndAnalysis = 345;
+constexpr int kFirstRecentFileCommand = 3892;
+constexpr int kRecentFileCommands = 8;
+constexpr int kFirstComponentMenuCommand = 42000;
+
+// 0 when the command was taken, nonzero when it was not (the frame then passes it on to the active
+// MDI child). Only the low 16 bits of wParam are the id.
+int RouteCommand(win::HWND frame, win::WPARAM wParam, win::LPARAM lParam);
+
+// The short name of a command: the text after the line feed of its string-table entry, or the id
+// in digits when it has none.
+std::string CommandShortName(int commandId);
+// Shows the warning that the command's handler is not part of this build.
+void WarnNotAvailable(int commandId);
+
+// Every command id this build knows to belong to a part that is not in it, in increasing order.
+// The router sends them to the warning (some only in the window kinds that own them).
+const std::vector<int>& UnavailableCommandIds();
+
+}  // namespace kq5

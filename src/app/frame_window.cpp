@@ -1,0 +1,175 @@
+#include "app/frame_window.h"
+
+#include <string>
+
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "app/command_routing.h"
+#include "app/frame_state.h"
+#include "app/message_loop.h"
+#include "app/pending_seams.h"
+#include "app/program_settings.h"
+#include "app/startup.h"
+#include "app/window_record.h"
+#include "app/window_record_utils.h"
+#include "core/message_reporter.h"
+#include "document/circuit_file.h"
+#include "platform/mdi.h"
+#include "platform/menu.h"
+#include "platform/message.h"
+#include "platform/message_box.h"
+#include "platform/paint.h"
+#include "platform/shell_drop.h"
+#include "platform/window.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr win::UINT kPopupOrBitmapItem = 0x14;
+
+bool CreateMdiClient(win::HWND frame)
+{
+    win::CLIENTCREATESTRUCT create;
+    create.hWindowMenu = WindowMenuPopup();
+    create.idFirstChild = kFirstMdiChildId;
+    Frame().mdiClient = win::CreateWindowEx(
+        0, "mdiclient", nullptr, win::WS_CHILD | win::WS_CLIPSIBLINGS | win::WS_CLIPCHILDREN | win::WS_BORDER, -1, -1,
+        100, 100, frame, reinterpret_cast<win::HMENU>(static_cast<win::UINT_PTR>(kMdiClientId)), nullptr, &create);
+    return Frame().mdiClient != nullptr;
+}
+
+void LayoutFrame(int width, int height)
+{
+    Frame().clientWidth = width;
+    Frame().clientHeight = height;
+    win::RECT work{-1, -1, width, height};
+    LayoutFrameBars(work);
+    if (Frame().mdiClient) {
+        win::MoveWindow(Frame().mdiClient, work.left, work.top, work.right - work.left + 1, work.bottom - work.top + 1, win::TRUE);
+    }
+}
+
+// Sends WM_CLOSE to the record and tells whether the window refused.
+bool CloseRefused(WindowRecord* record)
+{
+    Frame().closeRefused = false;
+    CloseWindowRecord(record);
+    return Frame().closeRefused;
+}
+
+void CloseFrame(win::HWND window)
+{
+    FrameState& frame = Frame();
+    if (frame.busy) return;
+    RunControlState& run = RunControl();
+    if (run.runStarted || Settings().demoRunning) {
+        frame.quitPending = true;
+        win::PostMessage(window, win::WM_KEYDOWN, win::VK_ESCAPE, 0);
+        if (run.analysisWindow && run.analysisWindow->window) {
+            win::PostMessage(run.analysisWindow->window, win::WM_CLOSE, 0, 0);
+        }
+        win::PostMessage(window, win::WM_CLOSE, 0, 0);
+        return;
+    }
+    if (frame.batchMode == kBatchModeInteractive && !frame.fatalStartup && (OptionFlags() & kOptionQuitWarning)) {
+        if (ReportMessage("SE", win::MB_YESNO | win::MB_ICONQUESTION, kMsgQuitQuestion) != win::IDYES) return;
+    }
+    if (Analysis().analysisKind != kAnalysisNone && run.analysisWindow) {
+        WindowRecord* analysed = run.circuitWindow;
+        for (const auto& record : WindowRecords().records) {
+            if (record->kind == kWindowTextCircuit && record.get() != analysed && CloseRefused(record.get())) return;
+        }
+        CloseWindowRecord(run.analysisWindow);
+        win::SendMessage(window, win::WM_COMMAND, kCmdEndAnalysis, 0);
+    }
+    auto& records = WindowRecords().records;
+    for (auto it = records.begin(); it != records.end();) {
+        WindowRecord* record = it->get();
+        ++it;
+        if (IsDocumentRecord(record) && CloseRefused(record)) return;
+    }
+    win::DestroyWindow(window);
+}
+
+void OpenDroppedFiles(win::HDROP drop)
+{
+    win::POINT point{};
+    win::DragQueryPoint(drop, &point);
+    const win::UINT count = win::DragQueryFile(drop, 0xFFFFFFFF, nullptr);
+    for (win::UINT i = 0; i < count; ++i) {
+        std::string name;
+        win::DragQueryFile(drop, i, &name);
+        const int kind = DetectFileKind(name, 1);
+        if (kind == -1) continue;
+        WindowRecord* opened = nullptr;
+        LoadCircuitFile(nullptr, name, kind, kLoadDefaults, opened);
+    }
+    win::DragFinish(drop);
+}
+
+}  // namespace
+
+void RelayoutFrame()
+{
+    if (Frame().frame) {
+        win::SendMessage(Frame().frame, win::WM_SIZE, 0,
+                         win::MAKELPARAM(static_cast<win::WORD>(Frame().clientWidth), static_cast<win::WORD>(Frame().clientHeight)));
+    }
+}
+
+win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    switch (message) {
+    case win::WM_CREATE:
+        Frame().frame = window;
+        LoadMenus(window);
+        if (!CreateMdiClient(window)) return -1;
+        InstallKeyboardHook();
+        return 0;
+    case win::WM_DESTROY: return OnFrameDestroy();
+    case win::WM_SIZE:
+        if (!win::IsIconic(window)) LayoutFrame(static_cast<short>(lParam & 0xFFFF), static_cast<short>((lParam >> 16) & 0xFFFF));
+        return 0;
+    case win::WM_ACTIVATE: ForwardToBars(message, wParam, lParam); return 0;
+    case win::WM_CLOSE:
+    case win::WM_QUERYENDSESSION: CloseFrame(window); return 0;
+    case win::WM_SYSCOLORCHANGE:
+        LoadSystemColorRows();
+        ForwardToBars(message, wParam, lParam);
+        return 0;
+    case win::WM_ACTIVATEAPP: RealizeAppPalette(nullptr); return 0;
+    case win::WM_SETCURSOR:
+        ShowPointerHelp(reinterpret_cast<win::HWND>(wParam));
+        return win::DefFrameProc(window, Frame().mdiClient, message, wParam, lParam);
+    case win::WM_COMMAND:
+        if (RouteCommand(window, wParam, lParam) == 0) return 0;
+        return win::DefFrameProc(window, Frame().mdiClient, message, wParam, lParam);
+    case win::WM_TIMER: return 1;
+    case win::WM_INITMENUPOPUP: InitMenuPopupItems(reinterpret_cast<win::HMENU>(wParam)); return 0;
+    case win::WM_MENUSELECT: {
+        const win::UINT flags = static_cast<win::UINT>((wParam >> 16) & 0xFFFF);
+        ShowMenuHelp(flags & kPopupOrBitmapItem, (flags & kPopupOrBitmapItem) ? 0 : static_cast<int>(wParam & 0xFFFF));
+        return 0;
+    }
+    case win::WM_MOUSEMOVE: {
+        win::POINT point{};
+        PointFromLParam(point, lParam);
+        if (wParam & win::MK_LBUTTON) ToolBarDragMove(point);
+        return 0;
+    }
+    case win::WM_LBUTTONDOWN:
+    case win::WM_LBUTTONUP: {
+        win::POINT point{};
+        PointFromLParam(point, lParam);
+        if (message == win::WM_LBUTTONDOWN) ToolBarDragStart(point);
+        else ToolBarDragEnd(point);
+        return 0;
+    }
+    case win::WM_EXITMENULOOP: ShowMenuHelp(kPopupOrBitmapItem, 0); return 0;
+    case win::WM_DROPFILES: OpenDroppedFiles(reinterpret_cast<win::HDROP>(wParam)); return 0;
+    default: return win::DefFrameProc(window, Frame().mdiClient, message, wParam, lParam);
+    }
+}
+
+}  // namespace kq5

@@ -1,0 +1,69 @@
+#pragma once
+// TEMPORARY: the functions of the settings, menus and bars, and dialogs branches that the frame
+// calls, declared under their final names until those branches are merged. Their stand-in
+// definitions are in pending_seams.cpp; both files go at the merge.
+#include <string>
+
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+struct WindowRecord;
+
+// Settings, dialog services, help and usage.
+void ReadSettings();
+void WriteSettings();
+void LoadUsageFile();
+void WriteUsageReport();
+void CountCommandUse(int commandId);
+void PlaceDialog(win::HWND dialog, bool helpBar, const win::POINT* placement);
+void CloseDialog(win::HWND dialog, win::INT_PTR result);
+int DetectFileKind(const std::string& name, int mode);
+int AskOpenFileNameByKind(WindowRecord* owner, std::string& path, int kind);
+void DeleteFileCommand();
+void ShowHelpTopic(int commandId, int context);
+std::string RecentFileName(int index);
+
+// Menus, cursors, tool bars and the help bar.
+void LoadMenus(win::HWND frame);
+void DestroyMenus();
+win::HMENU WindowMenuPopup();
+void InitMenuPopupItems(win::HMENU popup);
+void LoadCursors();
+void DestroyCursors();
+void PrepareToolButtonTable();
+void LoadToolButtonBitmaps();
+void CreateDockedBars();
+void FreeToolBars();
+void RunToolBarDialog();
+void ToggleToolWindow(int slot);
+void ToggleStatusBar();
+bool StatusBarOptionOn();
+void CreateFrameStatusBar();
+void LayoutFrameBars(win::RECT& work);
+void ForwardToBars(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
+void ToolBarDragStart(win::POINT point);
+void ToolBarDragMove(win::POINT point);
+void ToolBarDragEnd(win::POINT point);
+void ShowMenuHelp(win::UINT flags, int id);
+void ShowPointerHelp(win::HWND window);
+void UpdateToolButtonStates();
+void RunFontCommand(WindowRecord* record);
+
+// Colours and the dialogs of the File and Help menus.
+void InitColorTable();
+void FreeColorTable();
+void LoadSystemColorRows();
+void RealizeAppPalette(win::HDC dc);
+void RunColorCommand(WindowRecord* record);
+void RunPreferencesDialog();
+void RunGlobalSettingsDialog();
+void RunTitleBlockDialog();
+void RunCharacteristicsDialog(WindowRecord* record);
+void ShowCalculator();
+void ShowAboutBox();
+
+// Printing.
+void PrintActiveWindowPicture();
+
+}  // namespace kq5

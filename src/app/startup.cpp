@@ -1,0 +1,329 @@
+#include "app/startup.h"
+
+#include <cfenv>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "analog/analysis_start.h"
+#include "app/error_context.h"
+#include "app/frame_state.h"
+#include "app/frame_window.h"
+#include "app/message_loop.h"
+#include "app/pending_seams.h"
+#include "app/program_settings.h"
+#include "app/single_instance.h"
+#include "app/window_record.h"
+#include "app/window_record_utils.h"
+#include "core/char_classes.h"
+#include "core/device_lists.h"
+#include "core/message_reporter.h"
+#include "devices/device_record_types.h"
+#include "document/circuit_file.h"
+#include "document/document_windows.h"
+#include "netlist/model_types.h"
+#include "platform/backend.h"
+#include "platform/cursor.h"
+#include "platform/dialog.h"
+#include "platform/font.h"
+#include "platform/gdi_objects.h"
+#include "platform/message.h"
+#include "platform/paint.h"
+#include "platform/shell_drop.h"
+#include "platform/system.h"
+#include "platform/window.h"
+#include "schematic/schematic_view.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kCmdProgramStart = 13400;
+constexpr int kCmdStartWithStatusBar = 13404;
+constexpr int kFrameIcon = 1200;
+constexpr int kFrameMenu = 100;
+constexpr win::UINT_PTR kExternalRequestTimer = 0x6B51;
+constexpr win::UINT kExternalRequestPeriodMs = 200;
+
+volatile std::sig_atomic_t g_terminationRequested = 0;
+
+void OnTerminationSignal(int) { g_terminationRequested = 1; }
+
+std::string WithoutTrailingSeparator(std::string path)
+{
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    return path;
+}
+
+std::string WithSeparator(std::string directory)
+{
+    if (!directory.empty() && directory.back() != '/') directory += '/';
+    return directory;
+}
+
+std::string ExecutablePath(const std::string& argv0)
+{
+    std::error_code error;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) exe = std::filesystem::absolute(argv0.empty() ? "." : argv0, error);
+    return exe.string();
+}
+
+std::string WithoutMarker(const std::string& text)
+{
+    return text.size() >= 2 && text[0] == '%' && (text[1] == 'E' || text[1] == 'W') ? text.substr(2) : text;
+}
+
+void ExternalRequestTimerProc(win::HWND, win::UINT, win::UINT_PTR, win::DWORD) { CheckExternalRequests(); }
+
+void RaiseFrame()
+{
+    win::HWND frame = Frame().frame;
+    if (frame == nullptr) return;
+    win::HWND popup = win::GetLastActivePopup(frame);
+    if (popup && win::IsIconic(popup)) win::ShowWindow(popup, win::SW_RESTORE);
+    if (win::IsIconic(frame)) win::ShowWindow(frame, win::SW_RESTORE);
+    win::SetForegroundWindow(popup ? popup : frame);
+    win::BringWindowToTop(frame);
+}
+
+// The batch runs of the command line, without any window, as they always ran.
+int RunBatch(const CommandLine& line)
+{
+    win::PlatformOptions options;
+    options.headless = true;
+    win::InitPlatform(options);
+    BatchRunState& batch = BatchRun();
+    batch.flags = line.batchFlags;
+    batch.printCircuit = line.printCircuit;
+    batch.printAnalysis = line.printAnalysis;
+    batch.commandFile = line.commandFile;
+    batch.singleLine = line.batchLine;
+    int status = StartBatchRun();
+    if (status != 0) {
+        win::ShutdownPlatform();
+        return FatalStartupError(status, batch.commandFile);
+    }
+    // A batch that did not do all it was asked ends with a failure status, so scripts notice.
+    const int failures = RunBatchFile();
+    win::ShutdownPlatform();
+    if (!batch.closingError.empty()) std::fprintf(stderr, "kq5: %s\n", WithoutMarker(batch.closingError).c_str());
+    if (failures > 0) {
+        std::fprintf(stderr, "kq5: %s\n", WithoutMarker(ComposeErrorText(kMsgBatchFailures)).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int FatalStartupError(int messageId, const std::string& text)
+{
+    std::fprintf(stderr, "kq5: %s\n", WithoutMarker(ComposeErrorText(messageId, MakeMessageArgs(text))).c_str());
+    Frame().fatalStartup = true;
+    if (Frame().frame) win::SendMessage(Frame().frame, win::WM_CLOSE, 0, 0);
+    return 1;
+}
+
+void SetDataPathFromCommandLine(const std::string& executable, const std::string& root)
+{
+    FrameState& frame = Frame();
+    const std::size_t cut = executable.find_last_of('/');
+    frame.programDirectory = cut == std::string::npos ? std::string(".") : executable.substr(0, cut);
+    if (frame.programDirectory.empty()) frame.programDirectory = "/";
+    frame.dataPath = root.empty() ? frame.programDirectory : WithoutTrailingSeparator(root);
+    Settings().programDirectory = WithSeparator(frame.programDirectory);
+}
+
+bool RegisterWindowClasses()
+{
+    win::WNDCLASS frameClass;
+    frameClass.lpfnWndProc = FrameWndProc;
+    frameClass.hIcon = win::LoadIcon(nullptr, kFrameIcon);
+    frameClass.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
+    frameClass.hbrBackground = static_cast<win::HBRUSH>(win::GetStockObject(win::GRAY_BRUSH));
+    frameClass.lpszMenuName = win::MAKEINTRESOURCE(kFrameMenu);
+    frameClass.lpszClassName = kFrameClassName;
+    win::WNDCLASS existing;
+    if (!win::GetClassInfo(nullptr, kFrameClassName, &existing) && win::RegisterClass(&frameClass) == 0) return false;
+    // The schematic, text circuit and model library windows with the text editor control. The
+    // other window classes come with the parts of the program that own them.
+    return RegisterCircuitWindowClasses();
+}
+
+void UnregisterWindowClasses()
+{
+    for (const char* name : {kFrameClassName, kSchematicClassName, kTextCircuitClassName, kModelLibraryClassName}) {
+        win::UnregisterClass(name, nullptr);
+    }
+}
+
+int CreateFrameWindow()
+{
+    win::RECT area{};
+    GetWorkArea(area);
+    win::HWND frame = win::CreateWindowEx(0, kFrameClassName, kFrameTitle, win::WS_OVERLAPPEDWINDOW | win::WS_CLIPCHILDREN,
+                                          area.left, area.top, area.right - area.left, area.bottom - area.top, nullptr,
+                                          nullptr, nullptr, nullptr);
+    if (frame == nullptr || Frame().mdiClient == nullptr) return 1;
+    Frame().frame = frame;
+    WindowRecord* record = NewWindowRecord(frame, kWindowFrame);
+    if (record == nullptr) return 1;
+    SetFrameRecord(record);
+    return 0;
+}
+
+bool InitApplication()
+{
+    const win::DWORD version = win::GetVersion();
+    const bool high = (version & 0x80000000u) != 0;
+    const int major = static_cast<int>(version & 0xFF);
+    Frame().windowsKind = high ? (major < 4 ? 1 : 3) : (major < 4 ? 2 : 4);
+    Frame().keyboardType = win::GetKeyboardType(0);
+    if (!RegisterWindowClasses()) return false;
+    return CreateFrameWindow() == 0;
+}
+
+void StartupSequence(const CommandLine& line)
+{
+    InitCharClasses();
+    std::feclearexcept(FE_ALL_EXCEPT);
+    LoadUsageFile();
+    FrameState& frame = Frame();
+    frame.batchMode = kBatchModeInteractive;
+    PrepareToolButtonTable();
+    InitColorTable();
+    win::LOGFONT system{};
+    win::GetObject(win::GetStockObject(win::SYSTEM_FONT), sizeof system, &system);
+    frame.systemFontHeight = std::abs(system.lfHeight);
+    frame.dataFileName = frame.dataPath + "/kq5.dat";
+    ReadSettings();
+    ApplyDeviceListSizes();
+    // The shape and component libraries, the component tool buttons and the component menu come
+    // with the schematic editor; until then they are left out, not faked.
+    std::srand(static_cast<unsigned>(win::GetTickCount()));
+    LoadToolButtonBitmaps();
+    CreateDockedBars();
+    if (StatusBarOptionOn()) CreateFrameStatusBar();
+    OpenCommandLineFiles(line.files);
+}
+
+bool InitInstance(const CommandLine& line, int showCommand)
+{
+    LoadCursors();
+    if (!LoadAcceleratorTables()) return false;
+    FrameState& frame = Frame();
+    win::DragAcceptFiles(frame.frame, win::TRUE);
+    win::ShowWindow(frame.frame, showCommand);
+    win::UpdateWindow(frame.frame);
+    win::ShowWindow(frame.mdiClient, win::SW_SHOW);
+    StartupSequence(line);
+    CountCommandUse(kCmdProgramStart);
+    if (StatusBarOptionOn()) CountCommandUse(kCmdStartWithStatusBar);
+    return true;
+}
+
+void OpenCommandLineFiles(const std::vector<std::string>& files)
+{
+    WindowRecord* last = nullptr;
+    for (const std::string& name : files) {
+        if (last && IsLiveWindowRecord(last) && last->window) win::UpdateWindow(last->window);
+        last = nullptr;
+        LoadCircuitFile(nullptr, name, DetectFileKind(name, 1), kLoadDefaults, last);
+    }
+}
+
+void OpenFirstCircuitWindow()
+{
+    if (GetActiveChildRecord() == nullptr) {
+        if (WindowRecord* record = NewDocumentWindow(kWindowSchematic)) {
+            Frame().startupWindow = record->window;
+            ShowRecordMaximized(record);
+        }
+    }
+    if (WindowRecord* top = GetTopCircuitRecord(); top && top->window) win::UpdateWindow(top->window);
+}
+
+int OnFrameDestroy()
+{
+    FrameState& frame = Frame();
+    if (!frame.keepSettingsFiles && !frame.fatalStartup) {
+        WriteSettings();
+        WriteUsageReport();
+    }
+    FreePendingErrorTexts();
+    win::PostQuitMessage(0);
+    DestroyCursors();
+    FreeToolBars();
+    FreeColorTable();
+    DestroyMenus();
+    RemoveKeyboardHook();
+    if (frame.frame) win::KillTimer(frame.frame, kExternalRequestTimer);
+    WindowRecord* record = FrameRecord();
+    FreeWindowRecord(record);
+    frame.frame = nullptr;
+    frame.mdiClient = nullptr;
+    return 0;
+}
+
+int RunMessageLoop()
+{
+    win::MSG message{};
+    while (win::GetMessage(&message, nullptr, 0, 0)) ProcessMessage(message);
+    return static_cast<int>(message.wParam);
+}
+
+void InstallTerminationSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void CheckExternalRequests()
+{
+    if (TakeRaiseRequests()) RaiseFrame();
+    if (g_terminationRequested && Frame().frame) {
+        g_terminationRequested = 0;
+        win::PostMessage(Frame().frame, win::WM_CLOSE, 0, 0);
+    }
+}
+
+int WinMain(const std::vector<std::string>& args)
+{
+    InitCharClasses();
+    std::feclearexcept(FE_ALL_EXCEPT);
+    const CommandLine line = ParseCommandLine(std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
+    SetDataPathFromCommandLine(ExecutablePath(args.empty() ? std::string() : args.front()), line.root);
+    std::error_code error;
+    Settings().workingDirectory = WithSeparator(std::filesystem::current_path(error).string());
+    if (!line.leftover.empty()) return FatalStartupError(kMsgCommandLineError, line.leftover);
+
+    RegisterCircuitDeviceRecordTypes();
+    ApplyDeviceListSizes();
+    InitModelTypeDefaults();
+    InstallAnalysisKindHandlers();
+
+    if (!line.commandFile.empty() || !line.batchLine.empty()) return RunBatch(line);
+
+    if (ClaimSingleInstance(Frame().dataPath) != InstanceClaim::First) return 0;
+    // The desktop's own signal handling of the window system is replaced by ours: both end in
+    // WM_CLOSE to the frame.
+    win::InitPlatform(win::PlatformOptions{});
+    InstallTerminationSignals();
+    int status = 0;
+    if (InitApplication() && InitInstance(line, win::SW_SHOWMAXIMIZED) && FrameRecord() != nullptr) {
+        win::SetTimer(Frame().frame, kExternalRequestTimer, kExternalRequestPeriodMs, ExternalRequestTimerProc);
+        OpenFirstCircuitWindow();
+        status = RunMessageLoop();
+    }
+    UnregisterWindowClasses();
+    win::ShutdownPlatform();
+    ReleaseSingleInstance();
+    return Frame().fatalStartup ? 1 : status;
+}
+
+}  // namespace kq5

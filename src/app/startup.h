@@ -1,0 +1,50 @@
+#pragma once
+// Start-up and shutdown of the program: one interactive program per data directory, the window
+// classes, the frame, the accelerator tables, the initialisation of every subsystem in a fixed
+// order, the files named on the command line, the first circuit window, the message loop, and on
+// the way out the settings written and everything freed in a fixed order.
+//
+// A command file ("kq5 @jobs.txt") or a circuit with analysis switches ("kq5 amp.cir /T") runs as
+// a batch without any window and ends the program.
+#include <string>
+#include <vector>
+
+#include "analog/batch_run.h"
+
+namespace kq5 {
+
+// The whole program: the exit status.
+int WinMain(const std::vector<std::string>& args);
+
+// Sets the program directory (of the running executable) and the data path: the "/ROOT:"
+// directory when one was given (a trailing separator removed), else the program directory.
+void SetDataPathFromCommandLine(const std::string& executable, const std::string& root);
+
+// Registers the classes and creates the frame; false when either fails.
+bool InitApplication();
+bool RegisterWindowClasses();
+void UnregisterWindowClasses();
+// 0 on success, 1 when the frame, its MDI client or its record is missing.
+int CreateFrameWindow();
+// Accelerators, showing the frame, the start-up sequence and the files of the command line.
+// false ends the program.
+bool InitInstance(const CommandLine& line, int showCommand);
+void StartupSequence(const CommandLine& line);
+void OpenCommandLineFiles(const std::vector<std::string>& files);
+// An empty schematic window when no document is open, shown maximised.
+void OpenFirstCircuitWindow();
+// The exit sequence, run by the frame's WM_DESTROY.
+int OnFrameDestroy();
+// Runs the message loop until WM_QUIT.
+int RunMessageLoop();
+
+// Reports the start-up failure on the terminal (no window exists to show it), closes the frame
+// without a question and gives the exit status 1.
+int FatalStartupError(int messageId, const std::string& text);
+
+// SIGTERM and SIGINT close the frame as its close button would.
+void InstallTerminationSignals();
+// Turns the signals and the requests of later starts that arrived into messages to the frame.
+void CheckExternalRequests();
+
+}  // namespace kq5

@@ -1,0 +1,163 @@
+#include "app/window_record_utils.h"
+
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "app/frame_state.h"
+#include "app/message_loop.h"
+#include "app/window_record.h"
+#include "platform/mdi.h"
+#include "platform/message.h"
+#include "platform/paint.h"
+#include "platform/region.h"
+#include "platform/system.h"
+#include "platform/window.h"
+
+namespace kq5 {
+
+bool IsDocumentRecord(const WindowRecord* record)
+{
+    if (record == nullptr) return false;
+    if (record->flags & kRecordDocument) return true;
+    switch (record->kind) {
+    case kWindowSchematic:
+    case kWindowTextCircuit:
+    case kWindowModelLibrary:
+    case kWindowDocumentOther:
+    case kWindowAnalysis:
+    case kWindowMonteCarlo:
+    case kWindow3D:
+    case kWindowPlainSchematic: return true;
+    default: return false;
+    }
+}
+
+int GetRecordMode(const WindowRecord* record) { return record ? record->mode : 0; }
+
+void SetRecordMode(WindowRecord* record, int mode)
+{
+    if (record) record->mode = mode;
+}
+
+bool ProbeModeActive()
+{
+    return Analysis().analysisKind != kAnalysisNone && RunControl().probeFlag != 0;
+}
+
+WindowRecord* GetActiveChildRecord()
+{
+    win::HWND client = Frame().mdiClient;
+    if (client == nullptr) return nullptr;
+    if (ProbeModeActive()) {
+        auto active = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0));
+        return GetWindowRecord(active);
+    }
+    for (win::HWND child = win::GetWindow(client, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT)) {
+        WindowRecord* record = GetWindowRecord(child);
+        if (IsDocumentRecord(record)) return record;
+    }
+    return nullptr;
+}
+
+WindowRecord* GetTopCircuitRecord()
+{
+    win::HWND client = Frame().mdiClient;
+    if (client == nullptr) return nullptr;
+    for (win::HWND child = win::GetWindow(client, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT)) {
+        WindowRecord* record = GetWindowRecord(child);
+        if (record && (record->kind == kWindowSchematic || record->kind == kWindowTextCircuit)) return record;
+    }
+    return nullptr;
+}
+
+void CloseWindowRecord(WindowRecord* record)
+{
+    if (record && record->window) win::SendMessage(record->window, win::WM_CLOSE, 0, 0);
+}
+
+void InvalidateWindowRecord(WindowRecord* record)
+{
+    if (record && record->window) win::InvalidateRect(record->window, nullptr, win::TRUE);
+}
+
+void FillMdiClient(WindowRecord* record)
+{
+    if (record == nullptr || record->window == nullptr || Frame().mdiClient == nullptr) return;
+    if (win::IsIconic(record->window)) win::ShowWindow(record->window, win::SW_RESTORE);
+    win::RECT client{};
+    win::GetClientRect(Frame().mdiClient, &client);
+    win::MoveWindow(record->window, 0, 0, client.right, client.bottom, win::TRUE);
+}
+
+void ShowRecordMaximized(WindowRecord* record)
+{
+    if (record == nullptr || record->window == nullptr) return;
+    if (ProbeModeActive()) {
+        FillMdiClient(record);
+        return;
+    }
+    win::ShowWindow(record->window, win::SW_SHOWMAXIMIZED);
+}
+
+void ActivateWindowRecord(WindowRecord* record, bool viaFrame)
+{
+    if (record == nullptr || record->window == nullptr) return;
+    if (viaFrame && FrameRecord() && FrameRecord()->window) win::SetActiveWindow(FrameRecord()->window);
+    if (win::IsIconic(record->window)) win::OpenIcon(record->window);
+    if (Frame().mdiClient && win::GetParent(record->window) == Frame().mdiClient) {
+        win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(record->window), 0);
+    } else {
+        win::SetActiveWindow(record->window);
+    }
+    win::BringWindowToTop(record->window);
+}
+
+void RepaintMdiClient()
+{
+    if (Frame().mdiClient == nullptr) return;
+    win::InvalidateRect(Frame().mdiClient, nullptr, win::TRUE);
+    win::UpdateWindow(Frame().mdiClient);
+}
+
+bool CatchMaximizeDuringRun(WindowRecord* record, win::WPARAM command)
+{
+    if ((command & 0xFFF0) != win::SC_MAXIMIZE || !ProbeModeActive()) return false;
+    FillMdiClient(record);
+    return true;
+}
+
+void PointFromLParam(win::POINT& point, win::LPARAM lParam)
+{
+    point.x = static_cast<short>(lParam & 0xFFFF);
+    point.y = static_cast<short>((lParam >> 16) & 0xFFFF);
+}
+
+void GetWorkArea(win::RECT& rect) { win::SystemParametersInfo(win::SPI_GETWORKAREA, 0, &rect, 0); }
+
+bool RectsIntersect(const win::RECT& a, const win::RECT& b)
+{
+    win::RECT out{};
+    return win::IntersectRect(&out, &a, &b) != win::FALSE;
+}
+
+void ShowDlgItemRange(win::HWND dialog, int first, int last, bool show)
+{
+    for (int id = first; id <= last; ++id) {
+        if (win::HWND item = win::GetDlgItem(dialog, id)) win::ShowWindow(item, show ? win::SW_SHOW : win::SW_HIDE);
+    }
+}
+
+int PumpPendingMessages()
+{
+    win::MSG message{};
+    while (win::PeekMessage(&message, nullptr, 0, 0, win::PM_REMOVE)) {
+        if (message.message == win::WM_QUIT) {
+            win::PostQuitMessage(static_cast<int>(message.wParam));
+            return 0;
+        }
+        if (message.message == win::WM_KEYDOWN) return static_cast<int>(message.wParam);
+        ProcessMessage(message);
+    }
+    return 0;
+}
+
+}  // namespace kq5

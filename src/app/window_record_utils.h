@@ -1,0 +1,56 @@
+#pragma once
+// Finding windows by their records, and the small window utilities that work on one record:
+// the active document child, the topmost circuit window, closing, showing and activating a
+// record's window, and the message pump that long operations call.
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+struct WindowRecord;
+
+// Window kinds beyond those of window_record.h.
+constexpr int kWindowDocumentOther = 4;
+constexpr int kWindowComponentEditor = 9;
+constexpr int kWindowLimitsDialog = 10;
+constexpr int kWindowPrinting = 13;
+constexpr int kWindowStateVariables = 15;
+constexpr int kWindowFindReplace = 16;
+constexpr int kWindowPageSetup = 20;
+
+// True for the document kinds (1, 2, 3, 4, 5, 6, 8, 11) and any record flagged as a document.
+bool IsDocumentRecord(const WindowRecord* record);
+
+int GetRecordMode(const WindowRecord* record);
+void SetRecordMode(WindowRecord* record, int mode);
+
+// While an analysis is open with its circuit in probe mode: the record of the active MDI child,
+// whatever its kind. Otherwise the first MDI child in z-order whose record is a document.
+WindowRecord* GetActiveChildRecord();
+// The first MDI child in z-order of kind 1 or 2, or null.
+WindowRecord* GetTopCircuitRecord();
+
+void CloseWindowRecord(WindowRecord* record);
+void InvalidateWindowRecord(WindowRecord* record);
+// Maximised; during a probe-mode analysis the window fills the MDI client instead.
+void ShowRecordMaximized(WindowRecord* record);
+// Restores an iconic window and sizes it to the whole client area of the MDI client.
+void FillMdiClient(WindowRecord* record);
+void ActivateWindowRecord(WindowRecord* record, bool viaFrame);
+// Invalidates and updates the MDI client.
+void RepaintMdiClient();
+// SC_MAXIMIZE during a probe-mode analysis fills the MDI client instead; true when handled.
+bool CatchMaximizeDuringRun(WindowRecord* record, win::WPARAM command);
+
+void PointFromLParam(win::POINT& point, win::LPARAM lParam);
+void GetWorkArea(win::RECT& rect);
+bool RectsIntersect(const win::RECT& a, const win::RECT& b);
+void ShowDlgItemRange(win::HWND dialog, int first, int last, bool show);
+
+// Handles pending messages until the queue is empty (0) or a key is pressed: the key's virtual
+// code is returned and its message consumed, later messages stay queued.
+int PumpPendingMessages();
+
+// True while an analysis is open and its circuit is in probe mode.
+bool ProbeModeActive();
+
+}  // namespace kq5
