@@ -89,7 +89,7 @@ void RaiseFrame()
 }
 
 // The batch runs of the command line, without any window, as they always ran.
-int RunBatch(const CommandLine& line)
+int RunBatch(const StartupCommandLine& line)
 {
     win::PlatformOptions options;
     options.headless = true;
@@ -116,7 +116,62 @@ int RunBatch(const CommandLine& line)
     return 0;
 }
 
+// Case-blind position of the text in the line, or npos.
+std::size_t FindNoCase(const std::string& line, std::string_view text)
+{
+    for (std::size_t i = 0; i + text.size() <= line.size(); ++i) {
+        if (EqualsNoCase(std::string_view(line).substr(i, text.size()), text)) return i;
+    }
+    return std::string::npos;
+}
+
+std::string QuotedWhenBlank(const std::string& word)
+{
+    return word.find(' ') != std::string::npos ? "\"" + word + "\"" : word;
+}
+
 }  // namespace
+
+StartupCommandLine ReadCommandLine(const std::vector<std::string>& args)
+{
+    StartupCommandLine out;
+    // The words as typed, one line again; a word with blanks is quoted so that it stays one.
+    std::string line;
+    for (const std::string& word : args) {
+        if (!line.empty()) line += ' ';
+        line += QuotedWhenBlank(word);
+    }
+    if (const std::size_t root = FindNoCase(line, "/ROOT:"); root != std::string::npos) {
+        std::size_t end = root + 6;
+        while (end < line.size() && line[end] != ' ') ++end;
+        out.root = line.substr(root + 6, end - root - 6);
+        line.erase(root, end - root);
+    }
+    const std::string first = TakeCommandLineArg(line);
+    if (!first.empty() && first[0] == '@') {
+        if (TakeSwitch(line, "/PC") >= 0) out.printCircuit = true;
+        if (TakeSwitch(line, "/PA") >= 0) out.printAnalysis = true;
+        if (TakeSwitchChar(line, 'P') >= 0) out.printCircuit = out.printAnalysis = true;
+        if (TakeSwitchChar(line, 'S') >= 0) out.batchFlags = kBatchSave;
+        else if (TakeSwitchChar(line, 'R') >= 0) out.batchFlags = kBatchRetrieve;
+        else out.batchFlags = kBatchNormal;
+        out.commandFile = first.substr(1);
+    } else if (!first.empty()) {
+        std::string batchLine = QuotedWhenBlank(first) + " " + line;
+        while (!batchLine.empty() && batchLine.back() == ' ') batchLine.pop_back();
+        if (BatchLine probe; ParseBatchLine(probe, batchLine)) {
+            out.batchLine = batchLine;
+            out.batchFlags = probe.runMode;
+            out.printCircuit = probe.printCircuit;
+            out.printAnalysis = probe.printAnalysis;
+            return out;
+        }
+        out.files.push_back(first);
+        for (std::string next = TakeCommandLineArg(line); !next.empty(); next = TakeCommandLineArg(line)) out.files.push_back(next);
+    }
+    if (line.find('/') != std::string::npos) out.leftover = line;
+    return out;
+}
 
 int FatalStartupError(int messageId, const std::string& text)
 {
@@ -185,7 +240,7 @@ bool InitApplication()
     return CreateFrameWindow() == 0;
 }
 
-void StartupSequence(const CommandLine& line)
+void StartupSequence(const StartupCommandLine& line)
 {
     InitCharClasses();
     std::feclearexcept(FE_ALL_EXCEPT);
@@ -209,7 +264,7 @@ void StartupSequence(const CommandLine& line)
     OpenCommandLineFiles(line.files);
 }
 
-bool InitInstance(const CommandLine& line, int showCommand)
+bool InitInstance(const StartupCommandLine& line, int showCommand)
 {
     LoadCursors();
     if (!LoadAcceleratorTables()) return false;
@@ -296,7 +351,7 @@ int WinMain(const std::vector<std::string>& args)
 {
     InitCharClasses();
     std::feclearexcept(FE_ALL_EXCEPT);
-    const CommandLine line = ParseCommandLine(std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
+    const StartupCommandLine line = ReadCommandLine(std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
     SetDataPathFromCommandLine(ExecutablePath(args.empty() ? std::string() : args.front()), line.root);
     std::error_code error;
     Settings().workingDirectory = WithSeparator(std::filesystem::current_path(error).string());

@@ -13,6 +13,24 @@
 
 namespace kq5 {
 
+// What the program's command line asks for. Words keep the case in which they were typed.
+struct StartupCommandLine {
+    std::string root;         // the data root given by "/ROOT:", empty when none
+    std::string commandFile;  // after the at sign of a first argument "@file"; empty when none
+    int batchFlags = 0;       // 0 interactive, else kBatchRetrieve, kBatchSave or kBatchNormal
+    bool printCircuit = false;
+    bool printAnalysis = false;
+    // A circuit named with analysis switches ("kq5 amp.cir /T"): a batch run of that circuit
+    // alone, as one line of a command file would run it.
+    std::string batchLine;
+    std::vector<std::string> files;  // files to open
+    std::string leftover;            // the rest of the line when a switch is left in it
+};
+
+// Reads "/ROOT:dir", then a command file "@file" with "/PC", "/PA", "/P", "/S", "/R", or a
+// circuit with analysis switches, or the files to open.
+StartupCommandLine ReadCommandLine(const std::vector<std::string>& args);
+
 // The whole program: the exit status.
 int WinMain(const std::vector<std::string>& args);
 
@@ -28,8 +46,8 @@ void UnregisterWindowClasses();
 int CreateFrameWindow();
 // Accelerators, showing the frame, the start-up sequence and the files of the command line.
 // false ends the program.
-bool InitInstance(const CommandLine& line, int showCommand);
-void StartupSequence(const CommandLine& line);
+bool InitInstance(const StartupCommandLine& line, int showCommand);
+void StartupSequence(const StartupCommandLine& line);
 void OpenCommandLineFiles(const std::vector<std::string>& files);
 // An empty schematic window when no document is open, shown maximised.
 void OpenFirstCircuitWindow();

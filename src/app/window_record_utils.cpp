@@ -95,6 +95,12 @@ void ShowRecordMaximized(WindowRecord* record)
         FillMdiClient(record);
         return;
     }
+    win::HWND client = Frame().mdiClient;
+    if (client && win::GetParent(record->window) == client) {
+        win::ShowWindow(record->window, win::SW_SHOW);
+        win::SendMessage(client, win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(record->window), 0);
+        return;
+    }
     win::ShowWindow(record->window, win::SW_SHOWMAXIMIZED);
 }
 
