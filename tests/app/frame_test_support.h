@@ -1,0 +1,107 @@
+#pragma once
+// A started frame on the headless screen, as the program starts it: classes, frame, accelerator
+// tables, the start-up sequence and the first circuit window, driven by injected input through the
+// program's own message processing.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "app/app_state.h"
+#include "app/frame_state.h"
+#include "app/message_loop.h"
+#include "app/startup.h"
+#include "app/window_record.h"
+#include "app/window_record_utils.h"
+#include "core/char_classes.h"
+#include "core/file_units.h"
+#include "document/circuit_file.h"
+#include "document/document_services.h"
+#include "platform/backend.h"
+#include "platform/headless.h"
+#include "platform/message.h"
+#include "platform/message_box.h"
+#include "platform/window.h"
+#include "schematic/schematic_view.h"
+
+namespace kq5::testing {
+
+// Handles every queued message through the program's message processing, as its loop does.
+inline int PumpFrameMessages()
+{
+    int count = 0;
+    win::MSG message{};
+    while (count < 20000 && win::PeekMessage(&message, nullptr, 0, 0, win::PM_REMOVE)) {
+        if (message.message == win::WM_QUIT) break;
+        ProcessMessage(message);
+        ++count;
+    }
+    return count;
+}
+
+inline void ResetFrameTestState()
+{
+    ResetSchematicDrawingForTests();
+    ResetAppStateForTests();
+    ResetFrameStateForTests();
+    ResetDocumentServicesForTests();
+    ResetAnalysisStateForTests();
+    ResetRunControlForTests();
+    ResetCircuitFileStateForTests();
+    ResetFileUnitsForTests();
+    win::ClearMessageBoxLog();
+}
+
+class StartedFrame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        win::ResetPlatformForTests(1024, 768);
+        InitCharClasses();
+        ResetFrameTestState();
+        std::string pattern = (std::filesystem::temp_directory_path() / "kq5-frame-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        Settings().workingDirectory = dir_.string() + "/";
+    }
+
+    void TearDown() override
+    {
+        CloseFrameNow();
+        UnregisterWindowClasses();
+        win::ResetPlatformForTests(1024, 768);
+        ResetFrameTestState();
+        std::error_code error;
+        std::filesystem::remove_all(dir_, error);
+    }
+
+    // Starts the program as WinMain does, with the data path in the test's directory.
+    void Start(const std::vector<std::string>& words = {})
+    {
+        SetDataPathFromCommandLine(dir_.string() + "/kq5", dir_.string());
+        const StartupCommandLine line = ReadCommandLine(words);
+        ASSERT_TRUE(InitApplication());
+        ASSERT_TRUE(InitInstance(line, win::SW_SHOWMAXIMIZED));
+        OpenFirstCircuitWindow();
+        PumpFrameMessages();
+    }
+
+    // Closes the frame without a question, as the end of a test needs.
+    void CloseFrameNow()
+    {
+        if (Frame().frame == nullptr) return;
+        for (const auto& record : WindowRecords().records) record->modified = 0;
+        win::DestroyWindow(Frame().frame);
+        PumpFrameMessages();
+    }
+
+    win::HWND FrameWindow() const { return Frame().frame; }
+
+    std::filesystem::path dir_;
+};
+
+}  // namespace kq5::testing
