@@ -1,0 +1,244 @@
+// Start-up and shutdown of the frame: the command line, the files it names, the quit question,
+// children that refuse to close, and the one interactive program per data directory.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+
+#include "app/command_routing.h"
+#include "app/frame_window.h"
+#include "app/program_settings.h"
+#include "app/single_instance.h"
+#include "document/document_windows.h"
+#include "frame_test_support.h"
+
+namespace kq5::testing {
+namespace {
+
+TEST(StartupCommandLine, WordsKeepTheirCaseAndSwitchesAreFoundCaseBlind)
+{
+    StartupCommandLine line = ReadCommandLine({"/root:/Data/Kq5/", "Amp.CIR"});
+    EXPECT_EQ(line.root, "/Data/Kq5/");
+    ASSERT_EQ(line.files.size(), 1u);
+    EXPECT_EQ(line.files[0], "Amp.CIR");
+    EXPECT_EQ(line.batchFlags, 0);
+    EXPECT_TRUE(line.leftover.empty());
+
+    line = ReadCommandLine({"@Jobs.txt", "/s", "/pc"});
+    EXPECT_EQ(line.commandFile, "Jobs.txt");
+    EXPECT_EQ(line.batchFlags, kBatchSave);
+    EXPECT_TRUE(line.printCircuit);
+    EXPECT_FALSE(line.printAnalysis);
+    EXPECT_TRUE(line.files.empty());
+
+    line = ReadCommandLine({"@jobs.txt", "/R", "/P"});
+    EXPECT_EQ(line.batchFlags, kBatchRetrieve);
+    EXPECT_TRUE(line.printCircuit && line.printAnalysis);
+
+    // Print switches belong to batch runs only; elsewhere any switch left is the error.
+    line = ReadCommandLine({"amp.cir", "/PC"});
+    EXPECT_FALSE(line.leftover.empty());
+
+    // Two circuits, one of them with blanks in its name.
+    line = ReadCommandLine({"My Circuits/first one.ckt", "second.ckt"});
+    ASSERT_EQ(line.files.size(), 2u);
+    EXPECT_EQ(line.files[0], "My Circuits/first one.ckt");
+    EXPECT_EQ(line.files[1], "second.ckt");
+
+    // A circuit with analysis switches is a batch run of that circuit alone.
+    line = ReadCommandLine({"amp.cir", "/T"});
+    EXPECT_EQ(line.batchLine, "amp.cir /T");
+    EXPECT_NE(line.batchFlags, 0);
+    EXPECT_TRUE(line.files.empty());
+}
+
+TEST(StartupCommandLine, TheDataPathIsTheRootWithoutItsSeparatorOrTheProgramDirectory)
+{
+    ResetFrameStateForTests();
+    SetDataPathFromCommandLine("/opt/Kestrion/bin/kq5", "/Data/Kq5/");
+    EXPECT_EQ(Frame().programDirectory, "/opt/Kestrion/bin");
+    EXPECT_EQ(Frame().dataPath, "/Data/Kq5");
+    SetDataPathFromCommandLine("/opt/Kestrion/bin/kq5", "");
+    EXPECT_EQ(Frame().dataPath, "/opt/Kestrion/bin");
+    ResetFrameStateForTests();
+}
+
+class FrameLifecycle : public StartedFrame {
+protected:
+    void WriteCircuit(const std::string& name)
+    {
+        std::ofstream(dir_ / name) << "Test circuit\nR1 1 0 1k\nV1 1 0 1\n.END\n";
+    }
+
+    bool QuitPosted()
+    {
+        win::MSG message{};
+        return win::PeekMessage(&message, nullptr, win::WM_QUIT, win::WM_QUIT, win::PM_NOREMOVE) != 0;
+    }
+};
+
+TEST_F(FrameLifecycle, StartsWithTheFrameItsClientAndAnEmptySchematic)
+{
+    Start();
+    ASSERT_NE(FrameWindow(), nullptr);
+    EXPECT_EQ(win::GetWindowText(FrameWindow()), "Kestrion V Version 2.1.2");
+    EXPECT_EQ(WindowKindOf(FrameWindow()), kWindowFrame);
+    EXPECT_EQ(FrameRecord()->window, FrameWindow());
+    ASSERT_NE(Frame().mdiClient, nullptr);
+    EXPECT_TRUE(win::IsWindowVisible(Frame().mdiClient));
+    WindowRecord* first = GetActiveChildRecord();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->kind, kWindowSchematic);
+    EXPECT_EQ(win::GetParent(first->window), Frame().mdiClient);
+    EXPECT_EQ(Frame().startupWindow, first->window);
+    EXPECT_EQ(GetTopCircuitRecord(), first);
+    EXPECT_NE(Frame().keyboardHook, nullptr);
+    EXPECT_EQ(Frame().dataFileName, dir_.string() + "/kq5.dat");
+}
+
+TEST_F(FrameLifecycle, TheFilesOfTheCommandLineOpenAndNoEmptyWindowIsAdded)
+{
+    WriteCircuit("First.ckt");
+    WriteCircuit("second.ckt");
+    Start({(dir_ / "First.ckt").string(), (dir_ / "second.ckt").string()});
+    int circuits = 0;
+    for (const auto& record : WindowRecords().records) {
+        if (record->kind == kWindowTextCircuit) ++circuits;
+        EXPECT_NE(record->kind, kWindowSchematic);
+    }
+    EXPECT_EQ(circuits, 2);
+    EXPECT_NE(FindRecordByTitle((dir_ / "First.ckt").string()), nullptr);
+}
+
+TEST_F(FrameLifecycle, TheQuitQuestionDecides)
+{
+    Start();
+    Settings().operationalOptions |= kOptionQuitWarning;
+    win::PushMessageBoxAnswer(win::IDNO);
+    win::SendMessage(FrameWindow(), win::WM_CLOSE, 0, 0);
+    ASSERT_EQ(win::MessageBoxLog().size(), 1u);
+    EXPECT_EQ(win::MessageBoxLog()[0].text.rfind("Quit Kestrion V?", 0), 0u);
+    ASSERT_NE(Frame().frame, nullptr);
+    EXPECT_TRUE(win::IsWindow(Frame().frame));
+
+    win::PushMessageBoxAnswer(win::IDYES);
+    win::SendMessage(FrameWindow(), win::WM_CLOSE, 0, 0);
+    EXPECT_EQ(Frame().frame, nullptr);
+    EXPECT_EQ(FrameRecord(), nullptr);
+    EXPECT_TRUE(WindowRecords().records.empty());
+    EXPECT_TRUE(QuitPosted());
+}
+
+TEST_F(FrameLifecycle, NoQuestionWithoutTheOptionOrAfterAFatalStart)
+{
+    Start();
+    Settings().operationalOptions &= ~kOptionQuitWarning;
+    win::SendMessage(FrameWindow(), win::WM_CLOSE, 0, 0);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+    EXPECT_EQ(Frame().frame, nullptr);
+}
+
+TEST_F(FrameLifecycle, ABatchRunIsNeverAskedToQuit)
+{
+    Start();
+    Settings().operationalOptions |= kOptionQuitWarning;
+    Frame().batchMode = kBatchModeNormal;
+    win::SendMessage(FrameWindow(), win::WM_CLOSE, 0, 0);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+    EXPECT_EQ(Frame().frame, nullptr);
+}
+
+TEST_F(FrameLifecycle, AChildThatRefusesStopsTheQuitAndLaterWindowsStayOpen)
+{
+    Start();
+    Settings().operationalOptions &= ~kOptionQuitWarning;
+    WindowRecord* first = GetActiveChildRecord();
+    WindowRecord* second = NewDocumentWindow(kWindowTextCircuit);
+    ASSERT_NE(second, nullptr);
+    first->modified = 1;
+    win::PushMessageBoxAnswer(win::IDCANCEL);  // "Save changes in ...?"
+    win::SendMessage(FrameWindow(), win::WM_CLOSE, 0, 0);
+    ASSERT_NE(Frame().frame, nullptr);
+    EXPECT_TRUE(IsLiveWindowRecord(first));
+    EXPECT_TRUE(IsLiveWindowRecord(second));
+
+    // Answered No the second time: everything closes.
+    win::PushMessageBoxAnswer(win::IDNO);
+    win::SendMessage(FrameWindow(), win::WM_CLOSE, 0, 0);
+    EXPECT_EQ(Frame().frame, nullptr);
+}
+
+TEST_F(FrameLifecycle, ACloseDuringARunStopsTheRunFirst)
+{
+    Start();
+    RunControl().runStarted = 1;
+    win::SendMessage(FrameWindow(), win::WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Frame().quitPending);
+    ASSERT_NE(Frame().frame, nullptr);
+    win::MSG message{};
+    ASSERT_TRUE(win::PeekMessage(&message, FrameWindow(), 0, 0, win::PM_REMOVE));
+    EXPECT_EQ(message.message, static_cast<win::UINT>(win::WM_KEYDOWN));
+    EXPECT_EQ(message.wParam, static_cast<win::WPARAM>(win::VK_ESCAPE));
+    RunControl().runStarted = 0;
+    Settings().operationalOptions &= ~kOptionQuitWarning;
+    PumpFrameMessages();  // the WM_CLOSE posted again now closes
+    EXPECT_EQ(Frame().frame, nullptr);
+}
+
+TEST_F(FrameLifecycle, ATerminationSignalClosesTheFrame)
+{
+    Start();
+    Settings().operationalOptions &= ~kOptionQuitWarning;
+    InstallTerminationSignals();
+    std::raise(SIGTERM);
+    CheckExternalRequests();
+    PumpFrameMessages();
+    EXPECT_EQ(Frame().frame, nullptr);
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+}
+
+TEST_F(FrameLifecycle, ResizingWithoutBarsGivesTheClientEverythingAndItsBorderOutside)
+{
+    Start();
+    win::SendMessage(FrameWindow(), win::WM_SIZE, 0, win::MAKELPARAM(600, 400));
+    win::RECT rect{};
+    win::GetWindowRect(Frame().mdiClient, &rect);
+    win::POINT origin{0, 0};
+    win::ClientToScreen(FrameWindow(), &origin);
+    EXPECT_EQ(rect.left - origin.x, -1);
+    EXPECT_EQ(rect.top - origin.y, -1);
+    EXPECT_EQ(rect.right - origin.x, 601);
+    EXPECT_EQ(rect.bottom - origin.y, 401);
+    EXPECT_EQ(Frame().clientWidth, 600);
+    EXPECT_EQ(Frame().clientHeight, 400);
+}
+
+TEST_F(FrameLifecycle, ASecondStartAsksTheFirstToComeForward)
+{
+    ASSERT_EQ(ClaimSingleInstance(dir_.string()), InstanceClaim::First);
+    EXPECT_FALSE(TakeRaiseRequests());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A program started anew holds none of the first one's files.
+        ReleaseSingleInstance();
+        const InstanceClaim claim = ClaimSingleInstance(dir_.string());
+        _exit(claim == InstanceClaim::OtherRaised ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(TakeRaiseRequests());
+    EXPECT_FALSE(TakeRaiseRequests());
+    ReleaseSingleInstance();
+    // Once given back, the next start is the first again.
+    EXPECT_EQ(ClaimSingleInstance(dir_.string(), true), InstanceClaim::First);
+    ReleaseSingleInstance();
+}
+
+}  // namespace
+}  // namespace kq5::testing
