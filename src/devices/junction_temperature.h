@@ -1,0 +1,48 @@
+#pragma once
+// Temperature laws shared by the junction device models (diodes, bipolar transistors, JFETs,
+// GaAsFETs): the device temperature of a model, the silicon band-gap law of junction
+// potentials and zero-bias capacitances, the saturation-current factor and the critical
+// voltage of Newton limiting.
+#include <span>
+
+namespace kq5 {
+
+struct EvaluatedModel;
+
+// The outs of JunctionTempAdjust.
+struct JunctionTemperature {
+    double vt = 0.0;        // thermal voltage at the device temperature
+    double ratio = 1.0;     // T2/T1 in kelvin
+    double logRatio = 0.0;  // ln(T2/T1)
+    double dT = 0.0;        // T2 - T1
+    double dT2 = 0.0;       // dT squared
+};
+
+// The device temperature (degrees Celsius) of a model whose hidden temperature parameters
+// start at `measuredIndex` (T_MEASURED, T_ABS, T_REL_GLOBAL, T_REL_LOCAL), at run
+// temperature `celsius`. A T_MEASURED that was not given becomes TNOM first.
+double ModelDeviceTemperature(EvaluatedModel& model, int measuredIndex, double celsius);
+
+// Moves the junction potential at `potential` and the zero-bias capacitance at `capacitance`
+// from T1 to T2 (degrees Celsius) with grading m. A potential that would end at or below
+// zero is held at a small positive value and recorded as a deferred warning at T2.
+JunctionTemperature JunctionTempAdjust(double t1, double t2, int capacitance, int potential, double m,
+                                       EvaluatedModel& model);
+
+// The factor of a saturation current between two temperatures of kelvin ratio r.
+double SaturationCurrentTempFactor(double r, double eg, double n, double vt, double xti);
+
+// The junction voltage above which Newton steps are limited.
+float CriticalJunctionVoltage(double vt, float is);
+
+// Scales the forward-bias knee and its charge coefficients after the junction potential
+// changed by the factor f.
+void RescaleDepletionKnee(std::span<float> params, int knee, int c, int d, double f);
+
+// 1 + a dT + b dT^2.
+double TemperaturePolynomial(double a, double b, double dT);
+
+// The smallest junction potential a temperature law may leave.
+inline constexpr double kSmallestJunctionPotential = 1e-3;
+
+}  // namespace kq5
