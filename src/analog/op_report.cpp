@@ -39,6 +39,9 @@ double NodeVoltage(int node)
 
 double Between(int a, int b) { return NodeVoltage(a) - NodeVoltage(b); }
 
+// a / b, 0 for a device that has not been evaluated (b = 0).
+double Ratio(double a, double b) { return b != 0.0 ? a / b : 0.0; }
+
 // One row of a device table: its label (seven characters after the line break) and the value it
 // reads of a device record after the operating point.
 struct ReportRow {
@@ -73,25 +76,25 @@ std::vector<DeviceTable> DeviceTables()
          kDiodeDeviceList,
          {{"ID     ", Field<D>([](const D& d) { return d.current; })},
           {"VD     ", Field<D>([](const D& d) { return Between(d.internalAnode, d.cathode); })},
-          {"REQ    ", none},
+          {"REQ    ", Field<D>([](const D& d) { return Ratio(1.0, d.gd); })},
           {"CAP    ", Field<D>([](const D& d) { return d.capacitance; })}}},
         {"Bipolar Junction Transistors",
          kBjtDeviceList,
-         {{"IB     ", Field<B>([](const B& b) { return b.ib; })},
-          {"IC     ", Field<B>([](const B& b) { return b.ic; })},
+         {{"IB     ", Field<B>([](const B& b) { return b.cb; })},
+          {"IC     ", Field<B>([](const B& b) { return b.cc; })},
           {"VBE    ", Field<B>([](const B& b) { return Between(b.internalBase, b.internalEmitter); })},
           {"VBC    ", Field<B>([](const B& b) { return Between(b.internalBase, b.internalCollector); })},
           {"VCE    ", Field<B>([](const B& b) { return Between(b.internalCollector, b.internalEmitter); })},
-          {"BETADC ", Field<B>([](const B& b) { return b.ib != 0.0 ? b.ic / b.ib : 0.0; })},
-          {"GM     ", none},
-          {"RPI    ", none},
-          {"RX     ", none},
-          {"RO     ", none},
-          {"CPI    ", Field<B>([](const B& b) { return b.cbe; })},
-          {"CMU    ", Field<B>([](const B& b) { return b.cbc; })},
-          {"CBX    ", none},
-          {"CJS    ", Field<B>([](const B& b) { return b.ccs; })},
-          {"BETAAC ", none},
+          {"BETADC ", Field<B>([](const B& b) { return Ratio(b.cc, b.cb); })},
+          {"GM     ", Field<B>([](const B& b) { return b.gm; })},
+          {"RPI    ", Field<B>([](const B& b) { return Ratio(1.0, b.gpi); })},
+          {"RX     ", Field<B>([](const B& b) { return Ratio(1.0, b.gx); })},
+          {"RO     ", Field<B>([](const B& b) { return Ratio(1.0, b.go); })},
+          {"CPI    ", Field<B>([](const B& b) { return b.capbe; })},
+          {"CMU    ", Field<B>([](const B& b) { return b.capbc; })},
+          {"CBX    ", Field<B>([](const B& b) { return b.capbx; })},
+          {"CJS    ", Field<B>([](const B& b) { return b.capsub; })},
+          {"BETAAC ", Field<B>([](const B& b) { return Ratio(b.gm, b.gpi); })},
           {"FT     ", none}}},
         {"JFET Devices",
          kJfetDeviceList,
