@@ -90,8 +90,11 @@ DcCore EvaluateCore(const BjtDevice& q, double vbe, double vbc, double vsub, dou
     const double nk = Param(q, kNk);
     const double sq = arg == 0.0 ? 1.0 : nk == 0.5 ? std::sqrt(arg) : std::pow(arg, nk);
     e.qb = q1 * (1.0 + sq) / 2.0;
-    e.dqbdve = q1 * (e.qb * invVar + e.be.g * q.invIkfArea / sq);
-    e.dqbdvc = q1 * (e.qb * invVaf + e.bc.g * q.invIkrArea / sq);
+    // d sq / d q2, halved: 1/sq for the square root; the true slope for any other NK (taking 1/sq
+    // there too would leave Newton a wrong Jacobian wherever high injection matters).
+    const double half = arg == 0.0 ? 0.0 : 2.0 * nk * sq / arg;
+    e.dqbdve = q1 * (e.qb * invVar + e.be.g * q.invIkfArea * half);
+    e.dqbdvc = q1 * (e.qb * invVaf + e.bc.g * q.invIkrArea * half);
     return e;
 }
 
