@@ -13,6 +13,7 @@ void RegisterSemiconductorFamilies()
 {
     RegisterDiodeFamily();
     RegisterBjtFamily();
+    RegisterJfetFamily();
 }
 
 }  // namespace kq5

@@ -59,5 +59,6 @@ void RegisterSemiconductorFamilies();
 // The families (each in its own files).
 void RegisterDiodeFamily();
 void RegisterBjtFamily();
+void RegisterJfetFamily();
 
 }  // namespace kq5

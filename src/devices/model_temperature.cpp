@@ -9,6 +9,7 @@
 #include "devices/bjt_model.h"
 #include "devices/device_record_fields.h"
 #include "devices/diode_model.h"
+#include "devices/jfet_model.h"
 #include "devices/opamp_device.h"
 #include "devices/source_device.h"
 #include "netlist/global_options.h"
@@ -31,9 +32,7 @@ bool InRange(int index, std::span<float> params) { return index >= 0 && static_c
 // The op-amp elements keep the values the circuit build derived at 27 degrees.
 int PrepareOpampInstance(OpampDevice&, double) { return 0; }
 
-void PrepareJfetModelLimits(int) {}
 void PrepareMosModelsAtTemp(int) {}
-void DeriveJfetModelParams(int) {}
 void ConvertMosModelUnits(int) {}
 void PrepareMosLevel4Instances() {}
 void PrepareMosLevel5Instances() {}
@@ -67,6 +66,7 @@ void PrepareModelsAtTemperature(double celsius)
     PrepareDiodeModelsAtTemp(celsius);
     for (int type : {kModelNpn, kModelPnp, kModelLpnp}) PrepareBjtModelsAtTemp(type, celsius);
     PrepareBjtInstancesAtTemp();
+    for (int type : {kModelNjf, kModelPjf}) PrepareJfetModelsAtTemp(type, celsius);
 }
 
 void ResistanceToConductance(int index, std::span<float> params)

@@ -29,6 +29,9 @@ TEST_F(DeviceReferenceTest, BjtAmplifierGainAndPhase) { Check("dev_bjt_ac_gain")
 TEST_F(DeviceReferenceTest, DiodeRectifier) { Check("dev_diode_rectifier"); }
 TEST_F(DeviceReferenceTest, BjtInverterSwitching) { Check("dev_bjt_inverter"); }
 
+TEST_F(DeviceReferenceTest, JfetOutputCharacteristics) { Check("dev_jfet_dc"); }
+TEST_F(DeviceReferenceTest, JfetAmplifierGainAndPhase) { Check("dev_jfet_ac"); }
+
 TEST_F(DeviceReferenceTest, DiodeOutputNoise) { Check("dev_diode_noise"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierOutputNoise) { Check("dev_bjt_noise"); }
 

@@ -1,0 +1,28 @@
+#pragma once
+// The JFET in the analog engine: matrix reservation, Newton load, AC stamp and noise
+// generators; and the small-signal stamp shared by the JFET and the GaAsFET.
+
+namespace kq5 {
+
+struct JfetDevice;
+
+int SetupJfetDevices();
+int LoadJfetDevices();
+int AcLoadJfets(int pass);
+int AddJfetNoiseSources(double f);
+
+// The channel current of the square law and its derivatives at vgs, vgd (device frame).
+struct JfetChannel {
+    double cdrain = 0.0, gm = 0.0, gds = 0.0;
+};
+JfetChannel JfetChannelCurrent(const JfetDevice& j, double vgs, double vgd);
+
+// The small-signal FET: nodes G, G' (internal gate), D, D', S, S' and its conductances and
+// susceptances. 0 or the first failing stamp's result.
+struct FetSmallSignal {
+    double ggr = 0.0, gdpr = 0.0, gspr = 0.0, gm = 0.0, gds = 0.0, ggs = 0.0, ggd = 0.0;
+    double xgs = 0.0, xgd = 0.0, xds = 0.0;
+};
+int AcStampFetCore(int g, int gi, int d, int di, int s, int si, const FetSmallSignal& v);
+
+}  // namespace kq5

@@ -1,0 +1,23 @@
+#pragma once
+// The working values of a JFET during a run: what its load leaves for the next iteration, the
+// AC stamp and the reports, and the per-run values at its device temperature.
+#include <array>
+#include <complex>
+
+namespace kq5 {
+
+struct JfetValues {
+    double vgs = 0.0, vgd = 0.0;
+    double cg = 0.0, cd = 0.0;    // total gate current; drain current less the gate-drain diode
+    double cgs = 0.0, cgd = 0.0;  // gate diode currents
+    double gm = 0.0, gds = 0.0, ggs = 0.0, ggd = 0.0;
+    double capgs = 0.0, capgd = 0.0;
+    // AC terminal currents of the last AC solve: drain, gate, source.
+    std::array<std::complex<double>, 3> acCurrents{};
+    // Per-run values.
+    double celsius = 27.0;
+    double vt = 0.025864186;
+    double vcrit = 0.6;
+};
+
+}  // namespace kq5
