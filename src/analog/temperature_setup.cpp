@@ -31,7 +31,7 @@ constexpr int kLevel = 0, kIs = 1, kBv = 6, kIbv = 7, kVj = 14, kM = 15, kFc = 1
               kTMeasured = 27, kDepCapB = 33, kDepCapC = 34, kDepCapD = 35;
 }
 namespace gasfet {
-constexpr int kRg = 10, kRd = 11, kRs = 12, kVbi = 16, kFc = 20, kAf = 31, kDepCapB = 38, kDepCapC = 39,
+constexpr int kRg = 10, kRd = 11, kRs = 12, kM = 15, kVbi = 16, kFc = 20, kAf = 31, kDepCapB = 38, kDepCapC = 39,
               kDepCapD = 40;
 }
 namespace mos {
@@ -88,12 +88,13 @@ void LimitGasfetModels()
     });
 }
 
+// The knee line continues the charge the load grades with M below the knee.
 void GasfetConductances()
 {
     EachModel(kModelGasfet, [](EvaluatedModel& m) {
         for (int index : {gasfet::kRd, gasfet::kRs, gasfet::kRg}) ResistanceToConductance(index, m.params);
         DepletionCapCoefficients(m.params, gasfet::kFc, gasfet::kDepCapB, gasfet::kDepCapC, gasfet::kDepCapD,
-                                 P(m, gasfet::kFc), P(m, gasfet::kVbi), 0.5);
+                                 P(m, gasfet::kFc), P(m, gasfet::kVbi), P(m, gasfet::kM));
     });
 }
 

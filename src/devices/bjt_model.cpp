@@ -36,16 +36,6 @@ void EachBjtModel(int type, F&& f)
         if (Usable(m)) f(m);
 }
 
-// A conductance divided by a temperature factor; a factor that is not positive (a polynomial
-// run past its range) or a result above GMAX leaves the largest conductance, as a resistance
-// that shrank to nothing would.
-void DivideConductance(float& g, double factor, double gmax)
-{
-    if (g == 0.0f) return;
-    const double value = factor > 0.0 ? g / factor : gmax;
-    g = static_cast<float>(std::min(value, gmax));
-}
-
 }  // namespace
 
 void PrepareBjtModelLimits(int modelType)
@@ -115,8 +105,8 @@ void PrepareBjtModelsAtTemp(int modelType, double celsius)
             RescaleDepletionKnee(m.params, kCollectorKnee, kCollectorDepCapC, kCollectorDepCapD, Slot(m, kVjc) / vjcBefore);
         scale(kRb, TemperaturePolynomial(Slot(m, kTrb1), Slot(m, kTrb2), t.dT));
         scale(kRbm, TemperaturePolynomial(Slot(m, kTrm1), Slot(m, kTrm2), t.dT));
-        DivideConductance(Slot(m, kRe), TemperaturePolynomial(Slot(m, kTre1), Slot(m, kTre2), t.dT), gmax);
-        DivideConductance(Slot(m, kRc), TemperaturePolynomial(Slot(m, kTrc1), Slot(m, kTrc2), t.dT), gmax);
+        DivideConductanceByFactor(Slot(m, kRe), TemperaturePolynomial(Slot(m, kTre1), Slot(m, kTre2), t.dT), gmax);
+        DivideConductanceByFactor(Slot(m, kRc), TemperaturePolynomial(Slot(m, kTrc1), Slot(m, kTrc2), t.dT), gmax);
         for (int index : {kRb, kRbm})
             if (float& r = Slot(m, index); r != 0.0f && r <= o.rmin) r = static_cast<float>(o.rmin);
     });

@@ -14,6 +14,7 @@ void RegisterSemiconductorFamilies()
     RegisterDiodeFamily();
     RegisterBjtFamily();
     RegisterJfetFamily();
+    RegisterGaasfetFamily();
 }
 
 }  // namespace kq5

@@ -60,5 +60,6 @@ void RegisterSemiconductorFamilies();
 void RegisterDiodeFamily();
 void RegisterBjtFamily();
 void RegisterJfetFamily();
+void RegisterGaasfetFamily();
 
 }  // namespace kq5

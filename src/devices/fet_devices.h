@@ -95,6 +95,7 @@ struct GaasfetDevice : ListNode {
     std::int32_t initialConditionGiven = 0;
     double initialCondition = 0.0;
     FetQuantities quantities;
+    GaasfetValues values;
 };
 
 }  // namespace kq5

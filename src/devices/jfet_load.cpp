@@ -37,8 +37,9 @@ double At(const std::vector<double>& x, int n)
     return n > 0 && static_cast<std::size_t>(n) < x.size() ? x[static_cast<std::size_t>(n)] : 0.0;
 }
 
-// A gate diode: current and conductance.
-void GateDiode(double v, double is, double vt, double gmin, double& c, double& g)
+}  // namespace
+
+void FetGateDiode(double v, double is, double vt, double gmin, double& c, double& g)
 {
     if (v > -5.0 * vt) {
         const double e = ClampedExp(v / vt);
@@ -49,6 +50,46 @@ void GateDiode(double v, double is, double vt, double gmin, double& c, double& g
         c = g * v;
     }
 }
+
+void StampFetCore(StampCursor& c, const FetSmallSignal& v)
+{
+    if (v.ggr > 0.0) {
+        c.Add(-v.ggr);
+        c.Add(-v.ggr);
+        c.Add(v.ggr);
+    }
+    if (v.gdpr > 0.0) {
+        c.Add(-v.gdpr);
+        c.Add(-v.gdpr);
+        c.Add(v.gdpr);
+    }
+    if (v.gspr > 0.0) {
+        c.Add(-v.gspr);
+        c.Add(-v.gspr);
+        c.Add(v.gspr);
+    }
+    c.Add(-v.ggd);
+    c.Add(-v.ggs);
+    c.Add(v.gm - v.ggd);
+    c.Add(-v.gds - v.gm);
+    c.Add(-v.ggs - v.gm);
+    c.Add(-v.gds);
+    c.Add(v.ggd + v.ggs + v.ggr);
+    c.Add(v.gdpr + v.gds + v.ggd);
+    c.Add(v.ggs + v.gspr + v.gds + v.gm);
+    c.Finish();
+}
+
+void ReserveFetElements(int gx, int g, int dx, int d, int sx, int s, bool gate, bool drain, bool source,
+                        std::vector<std::pair<int, int>>& elements)
+{
+    if (gate) elements.insert(elements.end(), {{gx, g}, {g, gx}, {gx, gx}});
+    if (drain) elements.insert(elements.end(), {{dx, d}, {d, dx}, {dx, dx}});
+    if (source) elements.insert(elements.end(), {{sx, s}, {s, sx}, {sx, sx}});
+    elements.insert(elements.end(), {{g, d}, {g, s}, {d, g}, {d, s}, {s, g}, {s, d}, {g, g}, {d, d}, {s, s}});
+}
+
+namespace {
 
 void LoadOneJfet(JfetDevice& j, SemiconductorStamps& st, const std::vector<MatrixElementRef>& pool)
 {
@@ -117,8 +158,8 @@ void LoadOneJfet(JfetDevice& j, SemiconductorStamps& st, const std::vector<Matri
     double cdrain = 0.0;
     if (!bypassed) {
         const double is = Param(j, kIs) * j.area;
-        GateDiode(vgs, is, w.vt, gmin, cgs, ggs);
-        GateDiode(vgd, is, w.vt, gmin, cgd, ggd);
+        FetGateDiode(vgs, is, w.vt, gmin, cgs, ggs);
+        FetGateDiode(vgd, is, w.vt, gmin, cgd, ggd);
         cg = cgs + cgd;
         const JfetChannel ch = JfetChannelCurrent(j, vgs, vgd);
         cdrain = ch.cdrain;
@@ -187,28 +228,8 @@ void LoadOneJfet(JfetDevice& j, SemiconductorStamps& st, const std::vector<Matri
     RhsEntry(g) += -ceqgs - ceqgd;
     RhsEntry(d) += ceqgd - cdreq;
     RhsEntry(src) += cdreq + ceqgs;
-    const double gdpr = DrainConductance(j), gspr = SourceConductance(j);
     StampCursor c(pool, st.stamps);
-    if (gdpr > 0.0) {
-        c.Add(-gdpr);
-        c.Add(-gdpr);
-        c.Add(gdpr);
-    }
-    if (gspr > 0.0) {
-        c.Add(-gspr);
-        c.Add(-gspr);
-        c.Add(gspr);
-    }
-    c.Add(-ggd);
-    c.Add(-ggs);
-    c.Add(gm - ggd);
-    c.Add(-gds - gm);
-    c.Add(-ggs - gm);
-    c.Add(-gds);
-    c.Add(ggd + ggs);
-    c.Add(gdpr + gds + ggd);
-    c.Add(ggs + gspr + gds + gm);
-    c.Finish();
+    StampFetCore(c, {0.0, DrainConductance(j), SourceConductance(j), gm, gds, ggs, ggd, 0.0, 0.0, 0.0});
 }
 
 }  // namespace
@@ -253,11 +274,9 @@ int SetupJfetDevices()
     return ForEachDeviceWithStamps<JfetDevice>(kJfetDeviceList, AnalogSolver().devices.jfets,
                                                [](JfetDevice& j, SemiconductorStamps& st) {
         BeginDeviceReservations(st.stamps);
-        const int dx = j.drain, sx = j.source, g = j.gate, d = j.internalDrain, s = j.internalSource;
         std::vector<std::pair<int, int>> elements;
-        if (DrainConductance(j) > 0.0) elements.insert(elements.end(), {{dx, d}, {d, dx}, {dx, dx}});
-        if (SourceConductance(j) > 0.0) elements.insert(elements.end(), {{sx, s}, {s, sx}, {sx, sx}});
-        elements.insert(elements.end(), {{g, d}, {g, s}, {d, g}, {d, s}, {s, g}, {s, d}, {g, g}, {d, d}, {s, s}});
+        ReserveFetElements(j.gate, j.gate, j.drain, j.internalDrain, j.source, j.internalSource, false,
+                           DrainConductance(j) > 0.0, SourceConductance(j) > 0.0, elements);
         for (const auto& [row, column] : elements)
             if (int rc = ReserveMatrixElement(row, column)) return rc;
         EndDeviceReservations(st.stamps);
@@ -301,9 +320,6 @@ int AcStampFetCore(int g, int gi, int d, int di, int s, int si, const FetSmallSi
     }
     return 0;
 }
-
-// The drain, gate and source AC currents of a FET from its small-signal values.
-std::array<Complex, 3> FetAcCurrents(int gi, int di, int si, const FetSmallSignal& v);
 
 std::array<Complex, 3> FetAcCurrents(int gi, int di, int si, const FetSmallSignal& v)
 {

@@ -2,6 +2,11 @@
 // The JFET in the analog engine: matrix reservation, Newton load, AC stamp and noise
 // generators; and the small-signal stamp shared by the JFET and the GaAsFET.
 
+#include <array>
+#include <complex>
+#include <utility>
+#include <vector>
+
 namespace kq5 {
 
 struct JfetDevice;
@@ -24,5 +29,17 @@ struct FetSmallSignal {
     double xgs = 0.0, xgd = 0.0, xds = 0.0;
 };
 int AcStampFetCore(int g, int gi, int d, int di, int s, int si, const FetSmallSignal& v);
+// The drain, gate and source AC currents of a FET from its small-signal values.
+std::array<std::complex<double>, 3> FetAcCurrents(int gi, int di, int si, const FetSmallSignal& v);
+
+// What the JFET and GaAsFET loads share: a gate diode (current c and conductance g at v), the
+// reservation of the series resistances (each present one three elements) and the nine core
+// elements, and the stamp of the same elements through a cursor (ggr, gdpr, gspr, gm, gds, ggs,
+// ggd of the small-signal values).
+void FetGateDiode(double v, double is, double vt, double gmin, double& c, double& g);
+void ReserveFetElements(int gx, int g, int dx, int d, int sx, int s, bool gate, bool drain, bool source,
+                        std::vector<std::pair<int, int>>& elements);
+class StampCursor;
+void StampFetCore(StampCursor& c, const FetSmallSignal& v);
 
 }  // namespace kq5

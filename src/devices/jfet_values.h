@@ -1,5 +1,5 @@
 #pragma once
-// The working values of a JFET during a run: what its load leaves for the next iteration, the
+// The working values of a JFET (and a GaAsFET) during a run: what its load leaves for the next iteration, the
 // AC stamp and the reports, and the per-run values at its device temperature.
 #include <array>
 #include <complex>
@@ -18,6 +18,11 @@ struct JfetValues {
     double celsius = 27.0;
     double vt = 0.025864186;
     double vcrit = 0.6;
+};
+
+// The GaAsFET keeps the same values and its drain-source capacitance.
+struct GaasfetValues : JfetValues {
+    double capds = 0.0;
 };
 
 }  // namespace kq5

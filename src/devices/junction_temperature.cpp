@@ -121,6 +121,13 @@ void RescaleDepletionKnee(std::span<float> params, int knee, int c, int d, doubl
     params[static_cast<std::size_t>(c)] = static_cast<float>(params[static_cast<std::size_t>(c)] / f);
 }
 
+void DivideConductanceByFactor(float& g, double factor, double gmax)
+{
+    if (g == 0.0f) return;
+    const double value = factor > 0.0 ? g / factor : gmax;
+    g = static_cast<float>(std::min(value, gmax));
+}
+
 double TemperaturePolynomial(double a, double b, double dT) { return 1.0 + a * dT + b * dT * dT; }
 
 }  // namespace kq5

@@ -39,6 +39,11 @@ float CriticalJunctionVoltage(double vt, float is);
 // changed by the factor f.
 void RescaleDepletionKnee(std::span<float> params, int knee, int c, int d, double f);
 
+// A series conductance divided by its temperature factor. A factor that is not positive (a
+// polynomial run past its range) or a result above gmax leaves gmax, as a resistance that
+// shrank to nothing would; 0 (no resistance) stays 0.
+void DivideConductanceByFactor(float& g, double factor, double gmax);
+
 // 1 + a dT + b dT^2.
 double TemperaturePolynomial(double a, double b, double dT);
 

@@ -9,6 +9,7 @@
 #include "devices/bjt_model.h"
 #include "devices/device_record_fields.h"
 #include "devices/diode_model.h"
+#include "devices/gaasfet_model.h"
 #include "devices/jfet_model.h"
 #include "devices/opamp_device.h"
 #include "devices/source_device.h"
@@ -67,6 +68,7 @@ void PrepareModelsAtTemperature(double celsius)
     for (int type : {kModelNpn, kModelPnp, kModelLpnp}) PrepareBjtModelsAtTemp(type, celsius);
     PrepareBjtInstancesAtTemp();
     for (int type : {kModelNjf, kModelPjf}) PrepareJfetModelsAtTemp(type, celsius);
+    PrepareGaasfetModelsAtTemp(celsius);
 }
 
 void ResistanceToConductance(int index, std::span<float> params)

@@ -32,6 +32,9 @@ TEST_F(DeviceReferenceTest, BjtInverterSwitching) { Check("dev_bjt_inverter"); }
 TEST_F(DeviceReferenceTest, JfetOutputCharacteristics) { Check("dev_jfet_dc"); }
 TEST_F(DeviceReferenceTest, JfetAmplifierGainAndPhase) { Check("dev_jfet_ac"); }
 
+TEST_F(DeviceReferenceTest, GaasfetOutputCharacteristic) { Check("dev_gaasfet"); }
+TEST_F(DeviceReferenceTest, GaasfetAmplifierGainAndPhase) { Check("dev_gaasfet_ac"); }
+
 TEST_F(DeviceReferenceTest, DiodeOutputNoise) { Check("dev_diode_noise"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierOutputNoise) { Check("dev_bjt_noise"); }
 
