@@ -99,7 +99,7 @@ Circuit Mesh(int k, const std::string& name, double tstop)
 Circuit Bridge(const std::string& name, double tstop)
 {
     Circuit c{name, "* diode bridge rectifier\n", "3", ".TRAN 1u " + std::to_string(tstop) + " 0 1u\n", tstop};
-    c.body = "V1 1 2 SIN(0 10 1k)\nRG 2 0 1meg\nD1 1 3 DB\nD2 2 3 DB\nD3 0 1 DB\nD4 0 2 DB\nRL 3 0 1k\nCL 3 0 10u\n"
+    c.body += "V1 1 2 SIN(0 10 1k)\nRG 2 0 1meg\nD1 1 3 DB\nD2 2 3 DB\nD3 0 1 DB\nD4 0 2 DB\nRL 3 0 1k\nCL 3 0 10u\n"
              ".MODEL DB D(IS=1e-14 RS=0.1 CJO=10p TT=5n)\n";
     return c;
 }

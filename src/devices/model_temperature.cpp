@@ -30,9 +30,6 @@ bool InRange(int index, std::span<float> params) { return index >= 0 && static_c
 
 }  // namespace
 
-// The op-amp elements keep the values the circuit build derived at 27 degrees.
-int PrepareOpampInstance(OpampDevice&, double) { return 0; }
-
 void PrepareMosModelsAtTemp(int) {}
 void ConvertMosModelUnits(int) {}
 void PrepareMosLevel4Instances() {}
