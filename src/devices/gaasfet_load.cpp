@@ -71,7 +71,6 @@ void LoadOneGaasfet(GaasfetDevice& g, SemiconductorStamps& st, const std::vector
 {
     AnalogSolverState& s = AnalogSolver();
     GaasfetValues& v = g.values;
-    const std::vector<double>& x = SolutionVector();
     const double p = g.polarity;
     const int mode = s.iterationMode;
     const double gmin = GlobalOptions().values.gmin;
@@ -82,24 +81,9 @@ void LoadOneGaasfet(GaasfetDevice& g, SemiconductorStamps& st, const std::vector
         vgd = p * (At(vec, gi) - At(vec, di));
     };
     double vgs = 0.0, vgd = 0.0;
-    const bool iterate = mode == kModeNormal || (mode == kModeFixedInitial && !g.off) || mode == kModePredictor;
-    if (mode == kModePredictor) {
-        double vgs2 = 0.0, vgd2 = 0.0;
-        voltages(s.savedSolution, v.vgs, v.vgd);
-        voltages(s.olderSolution, vgs2, vgd2);
-        vgs = (1.0 + s.predictorRatio) * v.vgs - s.predictorRatio * vgs2;
-        vgd = (1.0 + s.predictorRatio) * v.vgd - s.predictorRatio * vgd2;
-    } else if (iterate) {
-        voltages(x, vgs, vgd);
-    } else if (mode == kModeInitJunctions && s.runKind == kRunKindTransient && s.useInitialConditions) {
-        vgs = 0.0;  // the instance line gives one initial value, the drain-source voltage
-        vgd = vgs - p * g.initialCondition;
-    } else if (mode == kModeInitJunctions && !g.off) {
-        vgs = vgd = -1.0;
-    } else if (mode == kModeSmallSignal || mode == kModeFirstTimePoint) {
-        vgs = v.vgs;
-        vgd = v.vgd;
-    }
+    // The instance line gives one initial value, the drain-source voltage.
+    const bool icStartHere = s.runKind == kRunKindTransient && s.useInitialConditions;
+    const bool iterate = FetStartVoltages({gi, di, si, p, g.off != 0, icStartHere, 0.0, g.initialCondition}, v, vgs, vgd);
 
     // Modes without a prediction count the device as not converged, as the JFET and the
     // bipolar transistor do, rather than compare with another device's prediction.
@@ -110,22 +94,9 @@ void LoadOneGaasfet(GaasfetDevice& g, SemiconductorStamps& st, const std::vector
     const bool hasStates = k + 3 * kStateSlots <= s.chargeStates.size() && k + 3 * kStateSlots <= s.currentStates.size();
     bool bypassed = false;
     if (iterate) {
-        const double dvgs = vgs - v.vgs, dvgd = vgd - v.vgd;
-        cghat = v.cg + v.ggd * dvgd + v.ggs * dvgs;
-        cdhat = v.cd + v.gm * dvgs + v.gds * (dvgs - dvgd) - v.ggd * dvgd;
-        if (mode != kModePredictor && VoltageValueConverged(vgs, v.vgs) && VoltageValueConverged(vgd, v.vgd) &&
-            CurrentValueConverged(cghat, v.cg) && CurrentValueConverged(cdhat, v.cd)) {
+        if (FetPointSettled(v, vgs, vgd, cghat, cdhat) && mode != kModePredictor) {
             bypassed = true;
-            vgs = v.vgs;
-            vgd = v.vgd;
-            cg = v.cg;
-            cd = v.cd;
-            cgs = v.cgs;
-            cgd = v.cgd;
-            ggs = v.ggs;
-            ggd = v.ggd;
-            gm = v.gm;
-            gds = v.gds;
+            std::tie(vgs, vgd, cg, cd, cgs, cgd, gm, gds, ggs, ggd) = v.Point();
         }
     }
     if (!bypassed) {
@@ -210,16 +181,7 @@ void LoadOneGaasfet(GaasfetDevice& g, SemiconductorStamps& st, const std::vector
             if (icheck == 1) ++s.nonConvergedCount;
             else if (CountCurrentNonConverged(cg, cghat) == 0) CountCurrentNonConverged(cd, cdhat);
         }
-        v.vgs = vgs;
-        v.vgd = vgd;
-        v.cg = cg;
-        v.cd = cd;
-        v.cgs = cgs;
-        v.cgd = cgd;
-        v.ggs = ggs;
-        v.ggd = ggd;
-        v.gm = gm;
-        v.gds = gds;
+        v.Point() = std::tie(vgs, vgd, cg, cd, cgs, cgd, gm, gds, ggs, ggd);
         if (RunControl().runDataMode != kRunDataRetrieve) {
             g.quantities.ig = cg;
             g.quantities.id = p * cd;

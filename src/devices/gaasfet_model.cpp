@@ -32,17 +32,11 @@ void PrepareGaasfetModelsAtTemp(double celsius)
     for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelGasfet])) {
         if (!Usable(m)) continue;
         const double tm = ModelDeviceTemperature(m, kTMeasured, celsius);
-        const float vbi = Slot(m, kVbi);
-        const double grading = Slot(m, kM);
-        JunctionTempAdjust(Slot(m, kTMeasured), tm, kCgd, kVbi, grading, m);
-        Slot(m, kVbi) = vbi;
-        const JunctionTemperature t = JunctionTempAdjust(Slot(m, kTMeasured), tm, kCgs, kVbi, grading, m);
+        const JunctionTemperature t = FetGateAtTemperature(m, Slot(m, kTMeasured), tm,
+                                                           {kCgd, kCgs, kVbi, kM, kFc, kDepCapB + 1, kDepCapB + 2, kBeta,
+                                                            kBetatce, kVto, kVtotc});
         Slot(m, kIs) = static_cast<float>(Slot(m, kIs) *
                                           SaturationCurrentTempFactor(t.ratio, Slot(m, kEg), Slot(m, kN), t.vt, Slot(m, kXti)));
-        if (vbi != 0.0f) RescaleDepletionKnee(m.params, kFc, kDepCapB + 1, kDepCapB + 2, Slot(m, kVbi) / vbi);
-        if (Slot(m, kBetatce) != 0.0f)
-            Slot(m, kBeta) = static_cast<float>(Slot(m, kBeta) * std::pow(1.01, Slot(m, kBetatce) * t.dT));
-        if (Slot(m, kVtotc) != 0.0f) Slot(m, kVto) = static_cast<float>(Slot(m, kVto) + Slot(m, kVtotc) * t.dT);
         DivideConductanceByFactor(Slot(m, kRd), 1.0 + Slot(m, kTrd1) * t.dT, gmax);
         DivideConductanceByFactor(Slot(m, kRs), 1.0 + Slot(m, kTrs1) * t.dT, gmax);
         DivideConductanceByFactor(Slot(m, kRg), 1.0 + Slot(m, kTrg1) * t.dT, gmax);

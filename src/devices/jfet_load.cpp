@@ -39,6 +39,48 @@ double At(const std::vector<double>& x, int n)
 
 }  // namespace
 
+bool FetStartVoltages(const FetStart& f, JfetValues& stored, double& vgs, double& vgd)
+{
+    const AnalogSolverState& s = AnalogSolver();
+    const int mode = s.iterationMode;
+    auto voltages = [&f](const std::vector<double>& x, double& gs, double& gd) {
+        gs = f.polarity * (At(x, f.gate) - At(x, f.source));
+        gd = f.polarity * (At(x, f.gate) - At(x, f.drain));
+    };
+    if (mode == kModePredictor) {
+        double vgs2 = 0.0, vgd2 = 0.0;
+        voltages(s.savedSolution, stored.vgs, stored.vgd);
+        voltages(s.olderSolution, vgs2, vgd2);
+        vgs = (1.0 + s.predictorRatio) * stored.vgs - s.predictorRatio * vgs2;
+        vgd = (1.0 + s.predictorRatio) * stored.vgd - s.predictorRatio * vgd2;
+        return true;
+    }
+    if (mode == kModeNormal || (mode == kModeFixedInitial && !f.off)) {
+        voltages(SolutionVector(), vgs, vgd);
+        return true;
+    }
+    vgs = vgd = 0.0;
+    if (mode == kModeInitJunctions && f.icStart) {
+        vgs = f.polarity * f.icVgs;
+        vgd = vgs - f.polarity * f.icVds;
+    } else if (mode == kModeInitJunctions && !f.off) {
+        vgs = vgd = -1.0;
+    } else if (mode == kModeSmallSignal || mode == kModeFirstTimePoint) {
+        vgs = stored.vgs;
+        vgd = stored.vgd;
+    }
+    return false;
+}
+
+bool FetPointSettled(const JfetValues& w, double vgs, double vgd, double& cghat, double& cdhat)
+{
+    const double dvgs = vgs - w.vgs, dvgd = vgd - w.vgd;
+    cghat = w.cg + w.ggd * dvgd + w.ggs * dvgs;
+    cdhat = w.cd + w.gm * dvgs + w.gds * (dvgs - dvgd) - w.ggd * dvgd;
+    return VoltageValueConverged(vgs, w.vgs) && VoltageValueConverged(vgd, w.vgd) && CurrentValueConverged(cghat, w.cg) &&
+           CurrentValueConverged(cdhat, w.cd);
+}
+
 void FetGateDiode(double v, double is, double vt, double gmin, double& c, double& g)
 {
     if (v > -5.0 * vt) {
@@ -95,31 +137,13 @@ void LoadOneJfet(JfetDevice& j, SemiconductorStamps& st, const std::vector<Matri
 {
     AnalogSolverState& s = AnalogSolver();
     JfetValues& w = j.values;
-    const std::vector<double>& x = SolutionVector();
     const double p = j.polarity;
     const int mode = s.iterationMode;
     const double gmin = GlobalOptions().values.gmin;
     const bool icStart = s.runPhase == kPhaseOperatingPoint && s.runKind == kRunKindTransient && s.useInitialConditions;
     const int g = j.gate, d = j.internalDrain, src = j.internalSource;
     double vgs = 0.0, vgd = 0.0;
-    const bool iterate = mode == kModeNormal || (mode == kModeFixedInitial && !j.off) || mode == kModePredictor;
-    if (mode == kModePredictor) {
-        w.vgs = p * (At(s.savedSolution, g) - At(s.savedSolution, src));
-        w.vgd = p * (At(s.savedSolution, g) - At(s.savedSolution, d));
-        vgs = (1.0 + s.predictorRatio) * w.vgs - s.predictorRatio * p * (At(s.olderSolution, g) - At(s.olderSolution, src));
-        vgd = (1.0 + s.predictorRatio) * w.vgd - s.predictorRatio * p * (At(s.olderSolution, g) - At(s.olderSolution, d));
-    } else if (iterate) {
-        vgs = p * (At(x, g) - At(x, src));
-        vgd = p * (At(x, g) - At(x, d));
-    } else if (mode == kModeInitJunctions && icStart) {
-        vgs = p * j.ic2;
-        vgd = vgs - p * j.ic1;
-    } else if (mode == kModeInitJunctions && !j.off) {
-        vgs = vgd = -1.0;
-    } else if (mode == kModeSmallSignal || mode == kModeFirstTimePoint) {
-        vgs = w.vgs;
-        vgd = w.vgd;
-    }
+    const bool iterate = FetStartVoltages({g, d, src, p, j.off != 0, icStart, j.ic2, j.ic1}, w, vgs, vgd);
 
     int icheck = 1;
     double cghat = 0.0, cdhat = 0.0;
@@ -128,23 +152,10 @@ void LoadOneJfet(JfetDevice& j, SemiconductorStamps& st, const std::vector<Matri
     const bool hasStates = k + 2 * kStateSlots <= s.chargeStates.size() && k + 2 * kStateSlots <= s.currentStates.size();
     bool bypassed = false;
     if (iterate) {
-        const double dvgs = vgs - w.vgs, dvgd = vgd - w.vgd;
-        cghat = w.cg + w.ggd * dvgd + w.ggs * dvgs;
-        cdhat = w.cd + w.gm * dvgs + w.gds * (dvgs - dvgd) - w.ggd * dvgd;
         // The JFET tests its own settling in every plain iteration, whatever the kernel allows.
-        if (mode != kModePredictor && VoltageValueConverged(vgs, w.vgs) && VoltageValueConverged(vgd, w.vgd) &&
-            CurrentValueConverged(cghat, w.cg) && CurrentValueConverged(cdhat, w.cd)) {
+        if (FetPointSettled(w, vgs, vgd, cghat, cdhat) && mode != kModePredictor) {
             bypassed = true;
-            vgs = w.vgs;
-            vgd = w.vgd;
-            cg = w.cg;
-            cd = w.cd;
-            cgs = w.cgs;
-            cgd = w.cgd;
-            gm = w.gm;
-            gds = w.gds;
-            ggs = w.ggs;
-            ggd = w.ggd;
+            std::tie(vgs, vgd, cg, cd, cgs, cgd, gm, gds, ggs, ggd) = w.Point();
         } else {
             LimitJunctionVoltage(vgs, w.vgs, w.vt, w.vcrit, icheck);
             int second = 1;
@@ -201,16 +212,7 @@ void LoadOneJfet(JfetDevice& j, SemiconductorStamps& st, const std::vector<Matri
             if (icheck == 1) ++s.nonConvergedCount;
             else if (CountCurrentNonConverged(cg, cghat) == 0) CountCurrentNonConverged(cd, cdhat);
         }
-        w.vgs = vgs;
-        w.vgd = vgd;
-        w.cg = cg;
-        w.cd = cd;
-        w.cgs = cgs;
-        w.cgd = cgd;
-        w.gm = gm;
-        w.gds = gds;
-        w.ggs = ggs;
-        w.ggd = ggd;
+        w.Point() = std::tie(vgs, vgd, cg, cd, cgs, cgd, gm, gds, ggs, ggd);
         if (hasStates) {
             cgs += s.currentStates[k];
             cgd += s.currentStates[k + kStateSlots];

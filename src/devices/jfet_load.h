@@ -36,6 +36,21 @@ std::array<std::complex<double>, 3> FetAcCurrents(int gi, int di, int si, const 
 // reservation of the series resistances (each present one three elements) and the nine core
 // elements, and the stamp of the same elements through a cursor (ggr, gdpr, gspr, gm, gds, ggs,
 // ggd of the small-signal values).
+struct JfetValues;
+// The gate voltages a FET load starts from in the present iteration mode (internal gate,
+// drain and source nodes; the initial values of an initial-condition start). True when they
+// come from a solution and are to be limited and tested; the predictor step also stores the
+// voltages of the last accepted point.
+struct FetStart {
+    int gate, drain, source;
+    double polarity;
+    bool off, icStart;
+    double icVgs, icVds;
+};
+bool FetStartVoltages(const FetStart& f, JfetValues& stored, double& vgs, double& vgd);
+// The gate and drain currents predicted from the stored point at new gate voltages, and
+// whether the FET may keep that point (its voltages and predictions settled).
+bool FetPointSettled(const JfetValues& stored, double vgs, double vgd, double& cghat, double& cdhat);
 void FetGateDiode(double v, double is, double vt, double gmin, double& c, double& g);
 void ReserveFetElements(int gx, int g, int dx, int d, int sx, int s, bool gate, bool drain, bool source,
                         std::vector<std::pair<int, int>>& elements);

@@ -63,16 +63,9 @@ void PrepareJfetModelsAtTemp(int modelType, double celsius)
     const double gmax = Devices().gmax;
     EachJfetModel(modelType, [&](EvaluatedModel& m) {
         const double tm = ModelDeviceTemperature(m, kTMeasured, celsius);
-        const float pb = Slot(m, kPb);
-        const double m0 = Slot(m, kM);
-        JunctionTempAdjust(Slot(m, kTMeasured), tm, kCgd, kPb, m0, m);
-        Slot(m, kPb) = pb;
-        const JunctionTemperature t = JunctionTempAdjust(Slot(m, kTMeasured), tm, kCgs, kPb, m0, m);
-        if (Slot(m, kBetatce) != 0.0f)
-            Slot(m, kBeta) = static_cast<float>(Slot(m, kBeta) * std::pow(1.01, Slot(m, kBetatce) * t.dT));
-        if (Slot(m, kVtotc) != 0.0f) Slot(m, kVto) = static_cast<float>(Slot(m, kVto) + Slot(m, kVtotc) * t.dT);
+        const JunctionTemperature t = FetGateAtTemperature(
+            m, Slot(m, kTMeasured), tm, {kCgd, kCgs, kPb, kM, kFc, kDepCapC, kDepCapD, kBeta, kBetatce, kVto, kVtotc});
         Slot(m, kIs) = static_cast<float>(Slot(m, kIs) * SaturationCurrentTempFactor(t.ratio, 1.11, 1.0, t.vt, Slot(m, kXti)));
-        if (pb != 0.0f) RescaleDepletionKnee(m.params, kFc, kDepCapC, kDepCapD, Slot(m, kPb) / pb);
         for (int index : {kRd, kRs})
             if (float& g = Slot(m, index); g != 0.0f) g = static_cast<float>(std::min(static_cast<double>(g), gmax));
     });

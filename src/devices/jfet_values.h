@@ -3,6 +3,7 @@
 // AC stamp and the reports, and the per-run values at its device temperature.
 #include <array>
 #include <complex>
+#include <tuple>
 
 namespace kq5 {
 
@@ -12,6 +13,8 @@ struct JfetValues {
     double cgs = 0.0, cgd = 0.0;  // gate diode currents
     double gm = 0.0, gds = 0.0, ggs = 0.0, ggd = 0.0;
     double capgs = 0.0, capgd = 0.0;
+    // The operating point a load stores and a settled load takes back, as one tuple.
+    auto Point() { return std::tie(vgs, vgd, cg, cd, cgs, cgd, gm, gds, ggs, ggd); }
     // AC terminal currents of the last AC solve: drain, gate, source.
     std::array<std::complex<double>, 3> acCurrents{};
     // Per-run values.

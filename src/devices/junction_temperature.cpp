@@ -95,6 +95,22 @@ JunctionTemperature JunctionTempAdjust(double t1, double t2, int capacitance, in
     return out;
 }
 
+JunctionTemperature FetGateAtTemperature(EvaluatedModel& model, double t1, double t2, const FetGateSlots& slots)
+{
+    const float potential = Slot(model, slots.potential);
+    const double grading = Slot(model, slots.grading);
+    JunctionTempAdjust(t1, t2, slots.cgd, slots.potential, grading, model);
+    Slot(model, slots.potential) = potential;
+    const JunctionTemperature t = JunctionTempAdjust(t1, t2, slots.cgs, slots.potential, grading, model);
+    if (potential != 0.0f)
+        RescaleDepletionKnee(model.params, slots.knee, slots.depCapC, slots.depCapD, Slot(model, slots.potential) / potential);
+    if (const float tce = Slot(model, slots.betatce); tce != 0.0f)
+        Slot(model, slots.beta) = static_cast<float>(Slot(model, slots.beta) * std::pow(1.01, tce * t.dT));
+    if (const float tc = Slot(model, slots.vtotc); tc != 0.0f)
+        Slot(model, slots.vto) = static_cast<float>(Slot(model, slots.vto) + tc * t.dT);
+    return t;
+}
+
 double SaturationCurrentTempFactor(double r, double eg, double n, double vt, double xti)
 {
     if (r == 1.0) return 1.0;

@@ -29,6 +29,18 @@ double ModelDeviceTemperature(EvaluatedModel& model, int measuredIndex, double c
 JunctionTemperature JunctionTempAdjust(double t1, double t2, int capacitance, int potential, double m,
                                        EvaluatedModel& model);
 
+// The slots of a FET model that its gate passes at temperature read and write.
+struct FetGateSlots {
+    int cgd, cgs, potential, grading;
+    int knee, depCapC, depCapD;
+    int beta, betatce, vto, vtotc;
+};
+
+// Both gate junctions of a FET taken from the same nominal potential (the gate-drain
+// capacitance first, then the gate-source one, the potential ending at T2), the knee scaled
+// with the potential, and the temperature coefficients of BETA and VTO.
+JunctionTemperature FetGateAtTemperature(EvaluatedModel& model, double t1, double t2, const FetGateSlots& slots);
+
 // The factor of a saturation current between two temperatures of kelvin ratio r.
 double SaturationCurrentTempFactor(double r, double eg, double n, double vt, double xti);
 

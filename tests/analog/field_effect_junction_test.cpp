@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "../netlist/build_test_support.h"
+#include "device_build_test_support.h"
 #include "analog/analog_state.h"
 #include "analog/convergence.h"
 #include "analog/temperature_setup.h"
@@ -24,30 +24,12 @@
 namespace kq5 {
 namespace {
 
-class FetJunctionTest : public testing::BuildTest {
+class FetJunctionTest : public DeviceBuildTest {
 protected:
-    void TearDown() override
-    {
-        FreeAllStampSets();
-        ResetAnalogSolverStateForTests();
-        CircuitNodeTable() = NodeTable{};
-        testing::BuildTest::TearDown();
-    }
-    void Build(const std::string& netlist, double celsius = 27.0)
-    {
-        ASSERT_EQ(BuildText(netlist, kAnalysisDc), 0) << LastShownText();
-        ASSERT_EQ(SetCircuitTemperature(celsius), 0);
-        PrepareModelsAtTemperature(celsius);
-    }
     static JfetDevice& Jfet(std::size_t i = 0) { return *Records<JfetDevice>(kJfetDeviceList).at(i); }
     static GaasfetDevice& Gaasfet(std::size_t i = 0) { return *Records<GaasfetDevice>(kGaasfetDeviceList).at(i); }
 };
 
-::testing::AssertionResult Close(double a, double b, double rel, double floor)
-{
-    if (std::fabs(a - b) <= rel * std::max(std::fabs(a), std::fabs(b)) + floor) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << a << " vs " << b;
-}
 
 TEST_F(FetJunctionTest, JfetChannelSlopesInBothModes)
 {

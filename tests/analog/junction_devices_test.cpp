@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../netlist/build_test_support.h"
+#include "device_build_test_support.h"
 #include "analog/analog_state.h"
 #include "analog/temperature_setup.h"
 #include "devices/bjt_device.h"
@@ -32,39 +32,12 @@ namespace {
 
 constexpr double kGmin = 1e-12;
 
-class JunctionDeviceTest : public testing::BuildTest {
+class JunctionDeviceTest : public DeviceBuildTest {
 protected:
-    void TearDown() override
-    {
-        FreeAllStampSets();
-        ResetAnalogSolverStateForTests();
-        // The internal node names would outlive the circuit for suites that name no nodes.
-        CircuitNodeTable() = NodeTable{};
-        testing::BuildTest::TearDown();
-    }
-
-    // Builds the netlist and prepares its models at the temperature, as a run does.
-    void Build(const std::string& netlist, double celsius = 27.0)
-    {
-        ASSERT_EQ(BuildText(netlist, kAnalysisDc), 0) << LastShownText();
-        Prepare(celsius);
-    }
-    static void Prepare(double celsius)
-    {
-        ASSERT_EQ(SetCircuitTemperature(celsius), 0);
-        PrepareModelsAtTemperature(celsius);
-    }
     static double V(int node) { return SolutionVector()[static_cast<std::size_t>(node)]; }
     static DiodeDevice& Diode(std::size_t i = 0) { return *Records<DiodeDevice>(kDiodeDeviceList).at(i); }
     static BjtDevice& Bjt(std::size_t i = 0) { return *Records<BjtDevice>(kBjtDeviceList).at(i); }
 };
-
-// |a - b| within a relative tolerance of the larger, or below an absolute floor.
-::testing::AssertionResult Close(double a, double b, double rel, double floor)
-{
-    if (std::fabs(a - b) <= rel * std::max(std::fabs(a), std::fabs(b)) + floor) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << a << " vs " << b;
-}
 
 // ---- diode ----------------------------------------------------------------------------
 
