@@ -1,6 +1,6 @@
-// This program against ngspice on circuits with junction diodes and bipolar transistors: I-V
-// sweeps, operating points, AC gain and phase, switching waveforms and output noise, at the
-// nominal temperature and away from it. These comparisons need ngspice and fail without it.
+// This program against ngspice on circuits with junction diodes, bipolar transistors, JFETs and
+// GaAsFETs: I-V sweeps, operating points, AC gain and phase, switching waveforms and output
+// noise, at the nominal temperature and away from it. These comparisons need ngspice and fail without it.
 #include "reference_support.h"
 
 namespace kq5::reference {
@@ -37,6 +37,7 @@ TEST_F(DeviceReferenceTest, GaasfetAmplifierGainAndPhase) { Check("dev_gaasfet_a
 
 TEST_F(DeviceReferenceTest, DiodeOutputNoise) { Check("dev_diode_noise"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierOutputNoise) { Check("dev_bjt_noise"); }
+TEST_F(DeviceReferenceTest, JfetAmplifierOutputNoise) { Check("dev_jfet_noise"); }
 
 }  // namespace
 }  // namespace kq5::reference
