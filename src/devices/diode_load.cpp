@@ -143,17 +143,28 @@ double LimitDiodeVoltage(const DiodeDevice& d, double vd, double vold, int& chec
     return vd;
 }
 
-int LoadOneDiode(DiodeDevice& d, SemiconductorStamps& st, const std::vector<MatrixElementRef>& pool)
+// What every diode of one load pass shares, taken once per pass.
+struct DiodePass {
+    AnalogSolverState& s;
+    const std::vector<MatrixElementRef>& pool;
+    const std::vector<double>& x;
+    double gmin;
+    int mode;
+    bool icStart;
+    bool retrieve;  // run data come from a file: the currents are not recomputed
+};
+
+int LoadOneDiode(DiodeDevice& d, SemiconductorStamps& st, const DiodePass& pass)
 {
-    AnalogSolverState& s = AnalogSolver();
     if (!Usable(d)) return 0;
-    const std::vector<double>& x = SolutionVector();
+    AnalogSolverState& s = pass.s;
+    const std::vector<double>& x = pass.x;
     auto v = [](const std::vector<double>& vec, int n) {
         return n > 0 && static_cast<std::size_t>(n) < vec.size() ? vec[static_cast<std::size_t>(n)] : 0.0;
     };
-    const double gmin = GlobalOptions().values.gmin;
-    const int mode = s.iterationMode;
-    const bool icStart = s.runPhase == kPhaseOperatingPoint && s.runKind == kRunKindTransient && s.useInitialConditions;
+    const double gmin = pass.gmin;
+    const int mode = pass.mode;
+    const bool icStart = pass.icStart;
     int check = 1;
     double vd = 0.0;
     double cdhat = 0.0;
@@ -231,7 +242,7 @@ int LoadOneDiode(DiodeDevice& d, SemiconductorStamps& st, const std::vector<Matr
         }
         gd = AwayFromZero(gd);
         d.vd = vd;
-        if (RunControl().runDataMode != kRunDataRetrieve) {
+        if (!pass.retrieve) {
             d.id = id;
             d.current = id;
         }
@@ -240,7 +251,7 @@ int LoadOneDiode(DiodeDevice& d, SemiconductorStamps& st, const std::vector<Matr
     const double ceq = AwayFromZero(id - gd * vd);
     RhsEntry(d.cathode) += ceq;
     RhsEntry(d.internalAnode) -= ceq;
-    StampCursor c(pool, st.stamps);
+    StampCursor c(pass.pool, st.stamps);
     const double gs = SeriesConductance(d);
     if (gs != 0.0) StampConductance(c, gs);
     StampConductance(c, gd);
@@ -266,10 +277,16 @@ int SetupDiodes()
 int LoadDiodes()
 {
     AnalogSolverState& s = AnalogSolver();
-    const std::vector<MatrixElementRef>& pool = *s.pool;
+    const DiodePass pass{s,
+                         *s.pool,
+                         SolutionVector(),
+                         GlobalOptions().values.gmin,
+                         s.iterationMode,
+                         s.runPhase == kPhaseOperatingPoint && s.runKind == kRunKindTransient && s.useInitialConditions != 0,
+                         RunControl().runDataMode == kRunDataRetrieve};
     return ForEachDeviceWithStamps<DiodeDevice>(kDiodeDeviceList, s.devices.diodes,
-                                                [&pool](DiodeDevice& d, SemiconductorStamps& st) {
-        return LoadOneDiode(d, st, pool);
+                                                [&pass](DiodeDevice& d, SemiconductorStamps& st) {
+        return LoadOneDiode(d, st, pass);
     });
 }
 
