@@ -379,9 +379,10 @@ std::vector<std::string> LibraryModels(const char* kind)
     return models;
 }
 
-TEST_F(JunctionDeviceTest, EveryLibraryDiodeAndTransistorSolvesAnOperatingPoint)
+TEST_F(JunctionDeviceTest, EveryLibraryDiodeTransistorAndJfetSolvesAnOperatingPoint)
 {
-    const std::vector<std::string> diodes = LibraryModels("D"), npn = LibraryModels("NPN"), pnp = LibraryModels("PNP");
+    const std::vector<std::string> diodes = LibraryModels("D"), npn = LibraryModels("NPN"), pnp = LibraryModels("PNP"),
+                                   njf = LibraryModels("NJF");
     ASSERT_GT(diodes.size(), 5u);
     ASSERT_GT(npn.size() + pnp.size(), 5u);
     auto name = [](const std::string& model) {
@@ -408,6 +409,8 @@ TEST_F(JunctionDeviceTest, EveryLibraryDiodeAndTransistorSolvesAnOperatingPoint)
         solve(q, "VCC 1 0 10\nRB 1 2 470k\nRC 1 3 2k\nQ1 3 2 0 " + name(q) + "\n");
     for (const std::string& q : pnp)
         solve(q, "VEE 1 0 -10\nRB 1 2 470k\nRC 1 3 2k\nQ1 3 2 0 " + name(q) + "\n");
+    for (const std::string& j : njf)
+        solve(j, "VDD 1 0 15\nRD 1 2 2.2k\nRS 3 0 500\nJ1 2 0 3 " + name(j) + "\n");
 }
 
 }  // namespace
