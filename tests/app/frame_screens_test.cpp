@@ -1,0 +1,101 @@
+// The frame on a real X display through the SDL2 backend (run under xvfb-run): screenshots of the
+// frame into build/screens/, and a capture of the X screen made with xwd that must show exactly
+// what the layer drew.
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "frame_test_support.h"
+#include "platform/screen.h"
+#include "screen_capture_support.h"
+
+extern "C" void __lsan_disable() __attribute__((weak));
+extern "C" void __lsan_enable() __attribute__((weak));
+
+namespace kq5::testing {
+namespace {
+
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+
+std::uint32_t LayerPixel(int x, int y)
+{
+    const win::COLORREF c = win::ScreenPixel(x, y);
+    return (c & 0xFF) << 16 | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+// The share of the layer's screen found unchanged in the capture, at the best placement of the
+// desktop window on the X screen.
+double BestMatch(const XwdImage& capture)
+{
+    double best = 0.0;
+    for (int oy = 0; oy + kScreenHeight <= capture.height; ++oy) {
+        for (int ox = 0; ox + kScreenWidth <= capture.width; ++ox) {
+            // Quick rejection on a few pixels of the diagonal.
+            bool candidate = true;
+            for (int i = 0; i < 8 && candidate; ++i) {
+                const int x = i * (kScreenWidth - 1) / 7, y = i * (kScreenHeight - 1) / 7;
+                candidate = capture.At(ox + x, oy + y) == LayerPixel(x, y);
+            }
+            if (!candidate) continue;
+            long same = 0;
+            for (int y = 0; y < kScreenHeight; ++y) {
+                for (int x = 0; x < kScreenWidth; ++x) same += capture.At(ox + x, oy + y) == LayerPixel(x, y);
+            }
+            best = std::max(best, static_cast<double>(same) / (kScreenWidth * kScreenHeight));
+            if (best == 1.0) return best;
+        }
+    }
+    return best;
+}
+
+class FrameOnDisplay : public StartedFrame {
+protected:
+    void SetUp() override
+    {
+        if (__lsan_disable) __lsan_disable();
+        StartedFrame::SetUp();
+        ASSERT_TRUE(win::DisplayAvailable()) << "these tests need an X display: run them under xvfb-run";
+        SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+        win::PlatformOptions options;
+        options.width = kScreenWidth;
+        options.height = kScreenHeight;
+        ASSERT_EQ(win::InitPlatform(options), win::BackendKind::Sdl);
+        Start();
+    }
+
+    void TearDown() override
+    {
+        StartedFrame::TearDown();
+        if (__lsan_enable) __lsan_enable();
+    }
+
+    void Show()
+    {
+        PumpFrameMessages();
+        win::CurrentBackend().Present(true);
+        SDL_PumpEvents();
+        usleep(300 * 1000);
+    }
+};
+
+TEST_F(FrameOnDisplay, TheXScreenShowsWhatTheLayerDrew)
+{
+    Show();
+    ASSERT_TRUE(SaveScreen("frame"));
+    const std::string dump = std::filesystem::absolute("screens/x-screen.xwd").string();
+    const char* display = std::getenv("DISPLAY");
+    ASSERT_NE(display, nullptr);
+    const std::string command = "xwd -root -silent -display '" + std::string(display) + "' -out '" + dump + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << "xwd (Debian package x11-apps) is needed: " << command;
+    XwdImage capture;
+    ASSERT_TRUE(ReadXwd(dump, capture));
+    ASSERT_GE(capture.width, kScreenWidth);
+    ASSERT_GE(capture.height, kScreenHeight);
+    EXPECT_GE(BestMatch(capture), 0.999);
+}
+
+}  // namespace
+}  // namespace kq5::testing
