@@ -13,6 +13,7 @@
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
+#include "core/text_edit.h"
 #include "devices/device_record_types.h"
 #include "netlist/model_types.h"
 #include "platform/backend.h"
@@ -48,20 +49,49 @@ int main(int argc, char** argv)
     InitCharClasses();
     std::feclearexcept(FE_ALL_EXCEPT);
 
-    const CommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    // The words as typed, one line again; a word with blanks is quoted so that it stays one.
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (!line.empty()) line += ' ';
+        line += word.find(' ') != std::string::npos ? "\"" + word + "\"" : word;
+    }
     Settings().programDirectory = ExecutableDirectory(argc > 0 ? argv[0] : nullptr);
     std::error_code error;
     Settings().workingDirectory = WithSeparator(std::filesystem::current_path(error).string());
     // "/ROOT:" names the data root of the settings file and the libraries (line.root); their
     // readers come with the application's start-up.
-    if (!line.leftover.empty()) return FatalStartupError(kMsgCommandLineError, line.leftover);
+    if (const std::size_t root = FindText(line, "/ROOT:"); root != std::string::npos) {
+        std::size_t end = root;
+        while (end < line.size() && line[end] != ' ') ++end;
+        line.erase(root, end - root);
+    }
+    std::string commandFile = TakeCommandLineArg(line);
+    if (commandFile.empty() || commandFile[0] != '@') commandFile.clear();
+    BatchRunState& batch = BatchRun();
+    if (!commandFile.empty()) {
+        commandFile.erase(0, 1);
+        if (TakeSwitch(line, "/PC") >= 0) batch.printCircuit = true;
+        if (TakeSwitch(line, "/PA") >= 0) batch.printAnalysis = true;
+        if (TakeSwitchChar(line, 'P') >= 0) batch.printCircuit = batch.printAnalysis = true;
+        if (TakeSwitchChar(line, 'S') >= 0)
+            batch.flags = kBatchSave;
+        else if (TakeSwitchChar(line, 'R') >= 0)
+            batch.flags = kBatchRetrieve;
+        else
+            batch.flags = kBatchNormal;
+    } else {
+        while (!TakeCommandLineArg(line).empty()) {
+        }
+    }
+    if (line.find('/') != std::string::npos) return FatalStartupError(kMsgCommandLineError, line);
 
     RegisterCircuitDeviceRecordTypes();
     ApplyDeviceListSizes();
     InitModelTypeDefaults();
     InstallAnalysisKindHandlers();
 
-    if (line.commandFile.empty()) {
+    if (commandFile.empty()) {
         // The frame window and the files to open belong to the application's start-up.
         std::printf("Kestrion V Version 2.1.2\n");
         return 0;
@@ -70,11 +100,7 @@ int main(int argc, char** argv)
     win::PlatformOptions options;
     options.headless = true;
     win::InitPlatform(options);
-    BatchRunState& batch = BatchRun();
-    batch.flags = line.batchFlags;
-    batch.printCircuit = line.printCircuit;
-    batch.printAnalysis = line.printAnalysis;
-    batch.commandFile = line.commandFile;
+    batch.commandFile = commandFile;
     int status = StartBatchRun();
     if (status != 0) {
         win::ShutdownPlatform();

@@ -86,12 +86,15 @@ struct SettingsFileState {
     std::string picturePath;     // the PicturePath key
     bool statusBarShown = true;
     bool startupFailed = false;  // a fatal start-up error: nothing is written at exit
-    bool warned = false;         // the damaged-file warning has been given this run
+    std::int32_t fileVersion = 0;  // the Version key of the file read
+    bool mainAccepted = false;   // the file read had a Main section with its FileType
     // The font descriptions of an older-layout file, at most 28, for the program's font table.
     std::vector<FontSpec> olderFonts;
 };
 
 SettingsFileState& SettingsFile();
+// The data path and with it the settings file's name "kq5.dat" in it.
+void SetSettingsDataPath(const std::string& directory);
 void ResetSettingsFileForTests();
 
 // Start-up: every default, the names of KQ5.INI, then kq5.dat (when the data file name is set).
