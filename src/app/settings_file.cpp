@@ -109,8 +109,8 @@ int TransferMainSettings(SettingsStream& stream)
         if (int status = WriteKeyString(stream.unit, "FileType", kFileTypeText)) return status;
         if (int status = WriteKeyVersion(stream.unit, "Version", kSettingsVersion)) return status;
         if (int status = WriteKeyString(stream.unit, "Program", LoadResString(kProductNameId))) return status;
-        if (int status = WriteKeyString(stream.unit, "KQ5DATA", state.dataDirectory)) return status;
-        return WriteKeyString(stream.unit, "PicturePath", state.picturePath);
+        if (int status = WriteSettingsString(stream.unit, "KQ5DATA", state.dataDirectory)) return status;
+        return WriteSettingsString(stream.unit, "PicturePath", state.picturePath);
     }
     bool accepted = false;
     std::string key, value;
@@ -226,6 +226,12 @@ bool IsSettingsWriting(const SettingsStream& stream)
 {
     const FileUnit* slot = GetFileUnit(stream.unit);
     return slot != nullptr && slot->mode == kUnitWriting;
+}
+
+int WriteSettingsString(int unit, std::string_view key, std::string_view value)
+{
+    if (!value.empty()) return WriteKeyString(unit, key, value);
+    return UnitPrintf(unit, "%.*s=\n", static_cast<int>(key.size()), key.data());
 }
 
 bool NextSettingsKey(SettingsStream& stream, std::string& key, std::string& value)

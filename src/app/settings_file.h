@@ -70,6 +70,9 @@ bool RegisterSettingsSection(std::string_view name, SettingsSectionRoutine routi
 void ResetSettingsSectionsForTests();
 
 bool IsSettingsWriting(const SettingsStream& stream);
+// "key=value" with line breaks kept on the line (as WriteKeyString), but an empty value still
+// gets its "=", so that common INI readers (Python's configparser among them) read the file.
+int WriteSettingsString(int unit, std::string_view key, std::string_view value);
 // Reading inside a section: the next key line of the section, split into the upper-cased key and
 // the trimmed value. False at the next section header (left in pendingLine), at the end of the
 // file (pendingLine empty) or on a read error (kept in stream.status).
