@@ -147,7 +147,7 @@ int FileDialogByKind(WindowRecord* owner, std::string& path, int mode, std::stri
     if (mode == kModeOpen) path.clear();
     ofn.lpstrFile = path;
     ofn.lpstrInitialDir = SettingsFile().dataDirectory;
-    ofn.Flags = win::OFN_ENABLEHOOK | win::OFN_HIDEREADONLY | win::OFN_PATHMUSTEXIST;
+    ofn.Flags = win::OFN_ENABLEHOOK | win::OFN_HIDEREADONLY | win::OFN_PATHMUSTEXIST | win::OFN_SHOWHELP;
     if (mode == kModeOpen) ofn.Flags |= win::OFN_FILEMUSTEXIST;
     if (mode == kModeSave && !Settings().demoRunning) ofn.Flags |= win::OFN_OVERWRITEPROMPT;
     ofn.lpfnHook = &FileDialogHookProc;
