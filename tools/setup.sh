@@ -6,7 +6,7 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev googletest
   libcairo2-dev libfontconfig-dev libsdl2-dev fonts-liberation fonts-dejavu-core
-  xvfb xauth x11-apps ngspice libwmf-bin poppler-utils
+  xvfb xauth x11-apps ngspice libwmf-bin poppler-utils python3
 )
 
 missing=()

@@ -46,7 +46,6 @@ std::string Trimmed(std::string_view text)
     return std::string(text.substr(first, last - first + 1));
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The text after a keyword at the start of an upper-cased line, trimmed; nothing when the line
 // does not begin with it.
@@ -221,126 +220,6 @@ BatchRunState& BatchRun()
 }
 
 void ResetBatchRunForTests() { BatchRun() = BatchRunState{}; }
-
-namespace {
-
-// The blank-delimited word of the line around position `at`.
-std::string_view WordAround(const std::string& line, std::size_t at)
-{
-    std::size_t begin = at;
-    while (begin > 0 && !IsBlank(line[begin - 1])) --begin;
-    std::size_t end = at;
-    while (end < line.size() && !IsBlank(line[end])) ++end;
-    return std::string_view(line).substr(begin, end - begin);
-}
-
-}  // namespace
-
-bool IsAbsolutePathWord(std::string_view word)
-{
-    // Switches start with "/" too; a word that names something on disk, or whose directory
-    // exists, is a path on this system ("/T/P" is two switches, "/tmp/amp.cir" a file).
-    if (word.size() < 2 || word.front() != '/') return false;
-    std::error_code error;
-    const std::filesystem::path path{std::string(word)};
-    if (std::filesystem::exists(path, error)) return true;
-    const std::size_t last = word.find_last_of('/');
-    return last > 0 && std::filesystem::is_directory(std::string(word.substr(0, last)), error);
-}
-
-int TakeSwitch(std::string& line, const std::string& word)
-{
-    const std::string upperLine = Upper(line);
-    const std::string upperWord = Upper(word);
-    int result = -1;
-    for (std::size_t at = upperLine.find(upperWord); at != std::string::npos; at = upperLine.find(upperWord, at + 1)) {
-        if (IsAbsolutePathWord(WordAround(line, at))) continue;
-        const std::size_t end = at + upperWord.size();
-        std::size_t wordEnd = at + 1;
-        while (wordEnd < line.size() && line[wordEnd] != '/' && !IsBlank(line[wordEnd])) ++wordEnd;
-        if (wordEnd != end) continue;
-        line.erase(at, end - at);
-        result = static_cast<int>(at);
-        break;
-    }
-    line = Trimmed(line);
-    return result;
-}
-
-int TakeSwitchChar(std::string& line, char letter) { return TakeSwitch(line, std::string("/") + letter); }
-
-std::string TakeCommandLineArg(std::string& line)
-{
-    std::size_t i = 0;
-    for (;;) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
-        if (i < line.size() && line[i] == '/' && !IsAbsolutePathWord(WordAround(line, i))) {
-            while (i < line.size() && !IsBlank(line[i])) ++i;
-            continue;
-        }
-        break;
-    }
-    if (i >= line.size()) return {};
-    std::string arg;
-    std::size_t end;
-    if (line[i] == '"') {
-        const std::size_t close = line.find('"', i + 1);
-        arg = line.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
-        end = close == std::string::npos ? line.size() : close + 1;
-    } else {
-        end = i;
-        while (end < line.size() && !IsBlank(line[end])) ++end;
-        arg = line.substr(i, end - i);
-    }
-    line.erase(i, end - i);
-    line = Trimmed(line);
-    return arg;
-}
-
-CommandLine ParseCommandLine(const std::vector<std::string>& args)
-{
-    CommandLine out;
-    std::string line;
-    for (const std::string& a : args) {
-        if (!line.empty()) line += ' ';
-        line += a.find(' ') != std::string::npos ? "\"" + a + "\"" : a;
-    }
-    const std::size_t root = Upper(line).find("/ROOT:");
-    if (root != std::string::npos) {
-        std::size_t end = root + 6;
-        while (end < line.size() && !IsBlank(line[end])) ++end;
-        out.root = line.substr(root + 6, end - root - 6);
-        if (out.root.size() > 1 && (out.root.back() == '\\' || out.root.back() == '/')) out.root.pop_back();
-        line.erase(root, end - root);
-    }
-    std::string first = TakeCommandLineArg(line);
-    if (!first.empty() && first[0] == '@') {
-        if (TakeSwitch(line, "/PC") >= 0) out.printCircuit = true;
-        if (TakeSwitch(line, "/PA") >= 0) out.printAnalysis = true;
-        if (TakeSwitchChar(line, 'P') >= 0) out.printCircuit = out.printAnalysis = true;
-        if (TakeSwitchChar(line, 'S') >= 0)
-            out.batchFlags = kBatchSave;
-        else if (TakeSwitchChar(line, 'R') >= 0)
-            out.batchFlags = kBatchRetrieve;
-        else
-            out.batchFlags = kBatchNormal;
-        out.commandFile = first.substr(1);
-    } else if (!first.empty()) {
-        const std::string quoted = first.find(' ') != std::string::npos ? "\"" + first + "\"" : first;
-        const std::string batchLine = Trimmed(quoted + " " + line);
-        if (BatchLine probe; ParseBatchLine(probe, batchLine)) {
-            out.batchLine = batchLine;
-            out.batchFlags = probe.runMode;
-            out.printCircuit = probe.printCircuit;
-            out.printAnalysis = probe.printAnalysis;
-            return out;
-        }
-        out.files.push_back(first);
-        for (std::string next = TakeCommandLineArg(line); !next.empty(); next = TakeCommandLineArg(line)) out.files.push_back(next);
-    }
-    if (line.find('/') != std::string::npos) out.leftover = line;
-    return out;
-}
 
 int StartBatchRun()
 {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/command_line_words.h"
+
 namespace kq5 {
 
 // Batch flags.
@@ -20,20 +22,6 @@ inline constexpr int kMsgBatchLoop = 13375;
 inline constexpr int kMsgNotACommandFile = 13391;
 inline constexpr int kMsgCircuitNotFound = 13392;
 inline constexpr int kMsgBatchFailures = 13393;
-
-// What the program's own command line asked for.
-struct CommandLine {
-    std::string commandFile;          // after the at sign; empty when none
-    std::vector<std::string> files;   // circuit files to open
-    std::string root;                 // the data root given by "/ROOT:", empty when none
-    int batchFlags = 0;
-    bool printCircuit = false;
-    bool printAnalysis = false;
-    // The circuit named with analysis switches ("kq5 amp.cir /T"): a batch run of that circuit
-    // alone, as one line of a command file would run it.
-    std::string batchLine;
-    std::string leftover;             // words that are no switch of the command line
-};
 
 // One line of a command file.
 struct BatchLine {
@@ -67,20 +55,6 @@ struct BatchRunState {
 
 BatchRunState& BatchRun();
 void ResetBatchRunForTests();
-
-// Command-line words, compared without regard to case. TakeSwitch removes the first word that
-// equals the switch and returns its former position, or -1; TakeSwitchChar does the same for
-// "/" and a letter. TakeCommandLineArg takes out the first plain or quoted argument (switch words
-// are passed over).
-// Words that are absolute paths (see IsAbsolutePathWord) are neither switches nor hold them.
-int TakeSwitch(std::string& line, const std::string& word);
-bool IsAbsolutePathWord(std::string_view word);
-int TakeSwitchChar(std::string& line, char letter);
-std::string TakeCommandLineArg(std::string& line);
-
-// The program's command line: "/ROOT:dir", a first argument "@file" with "/S", "/R", "/PC",
-// "/PA", "/P", a circuit with the switches of a command file line, or the files to open.
-CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // Opens the statistics file and the command file. 0, or the message id of a failure (the
 // statistics file not created ends the program; the command file not opened ends the batch).

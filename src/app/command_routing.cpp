@@ -8,6 +8,10 @@
 #include "app/frame_state.h"
 #include "app/message_loop.h"
 #include "app/pending_seams.h"
+#include "app/file_dialogs.h"
+#include "app/help_topics.h"
+#include "app/usage_file.h"
+#include "document/document_services.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/message_reporter.h"
@@ -79,7 +83,7 @@ void OpenByKind(const std::string& name, int kind)
 
 void OpenRecentFile(int index)
 {
-    const std::string name = RecentFileName(index);
+    const std::string name = DocumentServices().recentFiles[static_cast<std::size_t>(index)];
     if (name.empty()) return;
     OpenByKind(name, DetectFileKind(name, 1));
 }

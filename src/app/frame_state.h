@@ -28,17 +28,12 @@ struct FrameState {
     win::HWND mdiClient = nullptr;
     int windowsKind = 4;
     int keyboardType = 4;
-    std::string programDirectory;  // no trailing separator
-    std::string dataPath;          // program directory or the "/ROOT:" directory, no trailing separator
-    std::string dataFileName;      // kq5.dat over the data path
+    std::string programDirectory;  // no trailing separator; the data path is the settings file's
     int batchMode = kBatchModeInteractive;
     bool printCircuit = false;
     bool printAnalysis = false;
     std::string commandFile;
     bool fatalStartup = false;
-    // A second program runs beside this one (a command-file run): it keeps the settings and usage
-    // files of the first untouched.
-    bool keepSettingsFiles = false;
     std::array<win::HACCEL, 12> accelerators{};
     win::HWND modelessDialog = nullptr;  // the one open modeless dialog
     win::HWND limitsDialog = nullptr;    // the Analysis Limits dialog (table 509 goes to it)

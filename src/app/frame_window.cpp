@@ -8,6 +8,7 @@
 #include "app/frame_state.h"
 #include "app/message_loop.h"
 #include "app/pending_seams.h"
+#include "app/file_dialogs.h"
 #include "app/program_settings.h"
 #include "app/startup.h"
 #include "app/window_record.h"

@@ -3,31 +3,8 @@
 #include "app/pending_seams.h"
 
 #include "app/command_routing.h"
-#include "platform/dialog.h"
 
 namespace kq5 {
-
-void ReadSettings() {}
-void WriteSettings() {}
-void LoadUsageFile() {}
-void WriteUsageReport() {}
-void CountCommandUse(int) {}
-void PlaceDialog(win::HWND, bool, const win::POINT*) {}
-void CloseDialog(win::HWND dialog, win::INT_PTR result) { win::EndDialog(dialog, result); }
-int DetectFileKind(const std::string& name, int)
-{
-    const std::size_t dot = name.rfind('.');
-    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
-    auto is = [&ext](const char* e) { return ext.size() == 3 && (ext[0] | 0x20) == e[0] && (ext[1] | 0x20) == e[1] && (ext[2] | 0x20) == e[2]; };
-    if (is("cir")) return 1;
-    if (is("ckt")) return 2;
-    if (is("lbr")) return 3;
-    return -1;
-}
-int AskOpenFileNameByKind(WindowRecord*, std::string&, int) { WarnNotAvailable(17102); return -1; }
-void DeleteFileCommand() { WarnNotAvailable(12508); }
-void ShowHelpTopic(int commandId, int) { WarnNotAvailable(commandId); }
-std::string RecentFileName(int) { return {}; }
 
 void LoadMenus(win::HWND) {}
 void DestroyMenus() {}

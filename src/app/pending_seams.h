@@ -10,20 +10,6 @@ namespace kq5 {
 
 struct WindowRecord;
 
-// Settings, dialog services, help and usage.
-void ReadSettings();
-void WriteSettings();
-void LoadUsageFile();
-void WriteUsageReport();
-void CountCommandUse(int commandId);
-void PlaceDialog(win::HWND dialog, bool helpBar, const win::POINT* placement);
-void CloseDialog(win::HWND dialog, win::INT_PTR result);
-int DetectFileKind(const std::string& name, int mode);
-int AskOpenFileNameByKind(WindowRecord* owner, std::string& path, int kind);
-void DeleteFileCommand();
-void ShowHelpTopic(int commandId, int context);
-std::string RecentFileName(int index);
-
 // Menus, cursors, tool bars and the help bar.
 void LoadMenus(win::HWND frame);
 void DestroyMenus();

@@ -3,9 +3,9 @@
 // and the buttons "&Font...", "Color..." and "&Help...", on a descriptor. Templates built on it
 // may carry further controls (radio buttons, number fields), kept by control id.
 //
-// The platform draws no dialog templates yet; until it does, every dialog takes the next
-// scripted answer, as message boxes without a screen do, or else closes with OK and the values
-// it was given.
+// A dialog takes the next scripted answer when one is queued. Otherwise a template that exists is
+// shown (on a desktop, or headless when a test asks for it); with neither, the dialog closes with
+// OK and the values it was given, as message boxes without a screen do.
 #include <map>
 #include <optional>
 #include <string>
@@ -18,6 +18,24 @@ namespace kq5 {
 struct WindowRecord;
 
 constexpr int kPromptTemplate = 3000;
+// The "Pin Name" prompts, 3009 to 3014.
+constexpr int kPinNameFirstTemplate = 3009;
+constexpr int kPinNameLastTemplate = 3014;
+// Items of the prompt templates.
+constexpr int kPromptFirstField = 10;
+constexpr int kPromptSecondField = 205;
+constexpr int kPromptFirstChoice = 200;
+constexpr int kPromptCheck = 208;
+constexpr int kPromptDelete = 25;  // also the dialog's result when chosen
+
+// Flags of the descriptor.
+constexpr unsigned kPromptUseFont = 0x01;
+constexpr unsigned kPromptUseColor = 0x02;
+constexpr unsigned kPromptUseCaption = 0x04;
+constexpr unsigned kPromptFocusSecond = 0x08;
+constexpr unsigned kPromptFocusFirst = 0x10;
+constexpr unsigned kPromptHasSecond = 0x40;
+constexpr unsigned kPromptOwnerClose = 0x80;
 
 struct PromptDialogDesc {
     int templateId = kPromptTemplate;
@@ -28,9 +46,21 @@ struct PromptDialogDesc {
     int maxLength = 0;  // 0: no limit
     int helpId = 0;
     std::map<int, int> controls;  // further controls: radio buttons 1/0, number fields
+    std::string secondText;       // field 205, with kPromptHasSecond
+    unsigned flags = 0;
+    char choice = 0;              // the chosen radio button's letter ("a"/"d", "i"/"o", "e"/"r")
+    int check = 0;                // "Hidden pin"
+    int colorIndex = 0;           // with kPromptUseColor
 };
 
-// 1 OK (the descriptor holds what the user entered), 2 cancelled.
+// Clears a descriptor before use.
+void ClearPromptDesc(PromptDialogDesc& desc);
+// The two letters of a template's radio buttons (200, 201); empty when it has none.
+std::string PromptChoiceLetters(int templateId);
+// Shows the templates even without a screen (tests drive them with injected input).
+void SetPromptDialogsShownHeadless(bool shown);
+
+// 1 OK (the descriptor holds what the user entered), 2 cancelled, 25 Delete.
 int RunPromptDialog(PromptDialogDesc& desc);
 
 // A scripted answer: the button, and what the user typed or chose (unset fields stay).

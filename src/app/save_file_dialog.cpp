@@ -1,10 +1,9 @@
 #include "app/save_file_dialog.h"
 
-#include <algorithm>
 #include <deque>
 
+#include "app/file_dialogs.h"
 #include "core/string_table.h"
-#include "platform/common_dialogs_file.h"
 
 namespace kq5 {
 
@@ -16,25 +15,16 @@ std::deque<std::string>& Answers()
     return answers;
 }
 
-// The save dialog with the filter of the kind (its "|" separators made NULs).
-std::string AskWithDialog(const std::string& startName, int kind)
-{
-    win::OPENFILENAME ofn;
-    std::string filter(FindStringTableText(10120 + kind).value_or(""));
-    std::replace(filter.begin(), filter.end(), '|', '\0');
-    ofn.lpstrFilter = filter;
-    ofn.lpstrFile = startName;
-    ofn.Flags = win::OFN_OVERWRITEPROMPT | win::OFN_HIDEREADONLY | win::OFN_PATHMUSTEXIST;
-    if (!win::GetSaveFileName(&ofn)) return std::string();
-    return ofn.lpstrFile;
-}
-
 }  // namespace
 
-std::string AskSaveFileNameByKind(WindowRecord* /*record*/, const std::string& startName, int kind)
+std::string AskSaveFileNameByKind(WindowRecord* record, const std::string& startName, int kind)
 {
     std::deque<std::string>& answers = Answers();
-    if (answers.empty()) return AskWithDialog(startName, kind);
+    if (answers.empty()) {
+        std::string name = startName;
+        const std::string filter(FindStringTableText(10120 + kind).value_or(""));
+        return FileDialogByKind(record, name, 2, filter, kind) >= 0 ? name : std::string();
+    }
     std::string name = std::move(answers.front());
     answers.pop_front();
     return name;

@@ -12,6 +12,9 @@
 #include "app/frame_window.h"
 #include "app/message_loop.h"
 #include "app/pending_seams.h"
+#include "app/file_dialogs.h"
+#include "app/settings_file.h"
+#include "app/usage_file.h"
 #include "app/program_settings.h"
 #include "app/single_instance.h"
 #include "app/window_record.h"
@@ -177,6 +180,7 @@ int FatalStartupError(int messageId, const std::string& text)
 {
     std::fprintf(stderr, "kq5: %s\n", WithoutMarker(ComposeErrorText(messageId, MakeMessageArgs(text))).c_str());
     Frame().fatalStartup = true;
+    SettingsFile().startupFailed = true;
     if (Frame().frame) win::SendMessage(Frame().frame, win::WM_CLOSE, 0, 0);
     return 1;
 }
@@ -187,7 +191,7 @@ void SetDataPathFromCommandLine(const std::string& executable, const std::string
     const std::size_t cut = executable.find_last_of('/');
     frame.programDirectory = cut == std::string::npos ? std::string(".") : executable.substr(0, cut);
     if (frame.programDirectory.empty()) frame.programDirectory = "/";
-    frame.dataPath = root.empty() ? frame.programDirectory : WithoutTrailingSeparator(root);
+    SetSettingsDataPath(root.empty() ? frame.programDirectory : WithoutTrailingSeparator(root));
     Settings().programDirectory = WithSeparator(frame.programDirectory);
 }
 
@@ -252,7 +256,6 @@ void StartupSequence(const StartupCommandLine& line)
     win::LOGFONT system{};
     win::GetObject(win::GetStockObject(win::SYSTEM_FONT), sizeof system, &system);
     frame.systemFontHeight = std::abs(system.lfHeight);
-    frame.dataFileName = frame.dataPath + "/kq5.dat";
     ReadSettings();
     ApplyDeviceListSizes();
     // The shape and component libraries, the component tool buttons and the component menu come
@@ -303,7 +306,7 @@ void OpenFirstCircuitWindow()
 int OnFrameDestroy()
 {
     FrameState& frame = Frame();
-    if (!frame.keepSettingsFiles && !frame.fatalStartup) {
+    if (!frame.fatalStartup) {
         WriteSettings();
         WriteUsageReport();
     }
@@ -364,7 +367,7 @@ int WinMain(const std::vector<std::string>& args)
 
     if (!line.commandFile.empty() || !line.batchLine.empty()) return RunBatch(line);
 
-    if (ClaimSingleInstance(Frame().dataPath) != InstanceClaim::First) return 0;
+    if (ClaimSingleInstance(SettingsFile().dataPath) != InstanceClaim::First) return 0;
     // The desktop's own signal handling of the window system is replaced by ours: both end in
     // WM_CLOSE to the frame.
     win::InitPlatform(win::PlatformOptions{});

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "../core/file_test_support.h"
 #include "analog/batch_run.h"
 
@@ -113,11 +114,11 @@ TEST_F(BatchJobs, ACircuitWithAnalysisSwitchesRunsAsABatchOfItsOwn)
     EXPECT_GE(Row(statistics, "div.cir", 'D')[2], 11u);
     EXPECT_NE(ReadText("div.DNO").find("DC Analysis of div.cir"), std::string::npos);
 
-    CommandLine line = ParseCommandLine({"div.cir", "/D", "/S"});
+    StartupCommandLine line = ReadCommandLine({"div.cir", "/D", "/S"});
     EXPECT_EQ(line.batchLine, "div.cir /D /S");
     EXPECT_EQ(line.batchFlags, kBatchSave);
     EXPECT_TRUE(line.leftover.empty());
-    line = ParseCommandLine({"a.cir", "b.cir"});
+    line = ReadCommandLine({"a.cir", "b.cir"});
     EXPECT_TRUE(line.batchLine.empty());
     EXPECT_EQ(line.files.size(), 2u);
 }

@@ -10,6 +10,7 @@
 #include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "app/program_settings.h"
+#include "app/settings_file.h"
 #include "app/single_instance.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
@@ -32,6 +33,11 @@ TEST(StartupCommandLine, WordsKeepTheirCaseAndSwitchesAreFoundCaseBlind)
     EXPECT_TRUE(line.printCircuit);
     EXPECT_FALSE(line.printAnalysis);
     EXPECT_TRUE(line.files.empty());
+
+    line = ReadCommandLine({"@jobs.txt", "/Q", "/ROOT:/opt/kq5/"});
+    EXPECT_EQ(line.batchFlags, kBatchNormal);
+    EXPECT_EQ(line.leftover, "/Q");
+    EXPECT_EQ(line.root, "/opt/kq5/");
 
     line = ReadCommandLine({"@jobs.txt", "/R", "/P"});
     EXPECT_EQ(line.batchFlags, kBatchRetrieve);
@@ -59,10 +65,11 @@ TEST(StartupCommandLine, TheDataPathIsTheRootWithoutItsSeparatorOrTheProgramDire
     ResetFrameStateForTests();
     SetDataPathFromCommandLine("/opt/Kestrion/bin/kq5", "/Data/Kq5/");
     EXPECT_EQ(Frame().programDirectory, "/opt/Kestrion/bin");
-    EXPECT_EQ(Frame().dataPath, "/Data/Kq5");
+    EXPECT_EQ(SettingsFile().dataPath, "/Data/Kq5");
     SetDataPathFromCommandLine("/opt/Kestrion/bin/kq5", "");
-    EXPECT_EQ(Frame().dataPath, "/opt/Kestrion/bin");
+    EXPECT_EQ(SettingsFile().dataPath, "/opt/Kestrion/bin");
     ResetFrameStateForTests();
+    ResetSettingsFileForTests();
 }
 
 class FrameLifecycle : public StartedFrame {
@@ -95,7 +102,7 @@ TEST_F(FrameLifecycle, StartsWithTheFrameItsClientAndAnEmptySchematic)
     EXPECT_EQ(Frame().startupWindow, first->window);
     EXPECT_EQ(GetTopCircuitRecord(), first);
     EXPECT_NE(Frame().keyboardHook, nullptr);
-    EXPECT_EQ(Frame().dataFileName, dir_.string() + "/kq5.dat");
+    EXPECT_EQ(SettingsFile().dataFileName, dir_.string() + "/kq5.dat");
 }
 
 TEST_F(FrameLifecycle, TheFilesOfTheCommandLineOpenAndNoEmptyWindowIsAdded)

@@ -14,6 +14,8 @@
 #include "app/app_state.h"
 #include "app/frame_state.h"
 #include "app/message_loop.h"
+#include "app/settings_file.h"
+#include "app/usage_file.h"
 #include "app/startup.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
@@ -53,6 +55,9 @@ inline void ResetFrameTestState()
     ResetRunControlForTests();
     ResetCircuitFileStateForTests();
     ResetFileUnitsForTests();
+    ResetSettingsFileForTests();
+    ResetSettingsSectionsForTests();
+    ResetUsageForTests();
     win::ClearMessageBoxLog();
 }
 

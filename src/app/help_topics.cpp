@@ -1,0 +1,220 @@
+#include "app/help_topics.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "app/dialog_services.h"
+#include "app/program_settings.h"
+#include "app/usage_file.h"
+#include "app/window_record.h"
+#include "core/message_reporter.h"
+#include "platform/dialog.h"
+#include "platform/gdi_dc.h"
+#include "platform/paint.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "platform/win_messages.h"
+#include "platform/message.h"
+#include "platform/message_box.h"
+#include "platform/window.h"
+#include "platform/winhelp.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr std::string_view kTopicMarker = "@topic";
+constexpr int kHelpWindowUse = 13401;  // the usage row "More"
+constexpr int kHelpTextWidth = 420;    // pixels the text is wrapped to
+constexpr int kMargin = 10;
+
+bool TopicLineHasId(std::string_view ids, int id)
+{
+    while (!ids.empty()) {
+        const std::size_t comma = ids.find(',');
+        const std::string item(ids.substr(0, comma));
+        if (!item.empty() && std::atoi(item.c_str()) == id) return true;
+        if (comma == std::string_view::npos) break;
+        ids.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
+std::string WithoutEdgeEmptyLines(const std::string& text)
+{
+    std::size_t begin = 0;
+    while (begin < text.size() && text[begin] == '\n') ++begin;
+    std::size_t end = text.size();
+    while (end > begin && (text[end - 1] == '\n' || text[end - 1] == ' ')) --end;
+    return text.substr(begin, end - begin);
+}
+
+struct HelpWindowData {
+    HelpTopic topic;
+};
+
+// Sizes the dialog to the text: the text wrapped at a fixed width, the OK button under it, the
+// whole kept within the work area.
+void FitHelpWindow(win::HWND dialog, const std::string& text)
+{
+    win::HWND item = win::GetDlgItem(dialog, kHelpTextItem);
+    win::HWND ok = win::GetDlgItem(dialog, win::IDOK);
+    win::HDC dc = win::GetDC(item);
+    win::HFONT font = reinterpret_cast<win::HFONT>(win::SendMessage(item, win::WM_GETFONT, 0, 0));
+    win::HGDIOBJ old = font != nullptr ? win::SelectObject(dc, font) : nullptr;
+    win::RECT r{0, 0, kHelpTextWidth, 0};
+    win::DrawText(dc, text, &r, win::DT_CALCRECT | win::DT_WORDBREAK | win::DT_EXPANDTABS | win::DT_NOPREFIX);
+    if (old != nullptr) win::SelectObject(dc, old);
+    win::ReleaseDC(item, dc);
+    win::RECT work{};
+    win::SystemParametersInfo(win::SPI_GETWORKAREA, 0, &work, 0);
+    win::RECT okRect{};
+    win::GetWindowRect(ok, &okRect);
+    const int okWidth = okRect.right - okRect.left;
+    const int okHeight = okRect.bottom - okRect.top;
+    win::RECT outer{}, client{};
+    win::GetWindowRect(dialog, &outer);
+    win::GetClientRect(dialog, &client);
+    const int frameX = (outer.right - outer.left) - client.right;
+    const int frameY = (outer.bottom - outer.top) - client.bottom;
+    const int maxTextHeight = std::max(40, (work.bottom - work.top) - frameY - okHeight - 3 * kMargin);
+    const int textWidth = std::max<int>(r.right, 2 * okWidth);
+    const int textHeight = std::min<int>(r.bottom, maxTextHeight);
+    win::MoveWindow(item, kMargin, kMargin, textWidth, textHeight, win::TRUE);
+    const int clientWidth = textWidth + 2 * kMargin;
+    win::MoveWindow(ok, (clientWidth - okWidth) / 2, 2 * kMargin + textHeight, okWidth, okHeight, win::TRUE);
+    const int width = clientWidth + frameX;
+    const int height = textHeight + okHeight + 3 * kMargin + frameY;
+    const int x = work.left + std::max(0, ((work.right - work.left) - width) / 2);
+    const int y = work.top + std::max(0, ((work.bottom - work.top) - height) / 2);
+    win::MoveWindow(dialog, x, y, width, height, win::TRUE);
+}
+
+win::INT_PTR HelpWindowProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    switch (message) {
+    case win::WM_INITDIALOG: {
+        const auto* data = reinterpret_cast<const HelpWindowData*>(lParam);
+        PlaceDialog(dialog, false, nullptr);
+        win::SetWindowText(dialog, data->topic.title.c_str());
+        win::SetDlgItemText(dialog, kHelpTextItem, data->topic.text.c_str());
+        FitHelpWindow(dialog, data->topic.text);
+        return win::TRUE;
+    }
+    case win::WM_COMMAND:
+        if (win::LOWORD(wParam) == win::IDOK || win::LOWORD(wParam) == win::IDCANCEL) {
+            CloseDialog(dialog, win::LOWORD(wParam));
+            return win::TRUE;
+        }
+        return win::FALSE;
+    default:
+        return win::FALSE;
+    }
+}
+
+}  // namespace
+
+bool FindHelpTopic(std::string_view helpText, int id, HelpTopic& topic)
+{
+    bool inTopic = false;
+    std::string text;
+    std::size_t at = 0;
+    while (at <= helpText.size()) {
+        std::size_t end = helpText.find('\n', at);
+        if (end == std::string_view::npos) end = helpText.size();
+        std::string_view line = helpText.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        at = end + 1;
+        if (line.substr(0, kTopicMarker.size()) == kTopicMarker &&
+            (line.size() == kTopicMarker.size() || line[kTopicMarker.size()] == ' ')) {
+            if (inTopic) break;
+            std::string_view rest = line.substr(kTopicMarker.size());
+            while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+            const std::size_t blank = rest.find(' ');
+            const std::string_view ids = rest.substr(0, blank);
+            if (TopicLineHasId(ids, id)) {
+                inTopic = true;
+                topic.title = blank == std::string_view::npos ? std::string() : std::string(rest.substr(blank + 1));
+            }
+            continue;
+        }
+        if (inTopic) {
+            text.append(line);
+            text += '\n';
+        }
+    }
+    if (!inTopic) return false;
+    topic.text = WithoutEdgeEmptyLines(text);
+    return true;
+}
+
+std::string HelpTextFilePath() { return Settings().programDirectory + "help.kq5"; }
+
+bool LoadHelpTopic(int id, HelpTopic& topic)
+{
+    std::ifstream in(HelpTextFilePath(), std::ios::binary);
+    if (!in) return false;
+    std::stringstream text;
+    text << in.rdbuf();
+    return FindHelpTopic(text.str(), id, topic);
+}
+
+bool ShowHelpText(win::HWND owner, int topicId)
+{
+    HelpWindowData data;
+    if (!LoadHelpTopic(topicId, data.topic) && !LoadHelpTopic(kHelpContentsTopic, data.topic)) return false;
+    CountCommandUse(kHelpWindowUse);
+    if (owner == nullptr && FrameRecord() != nullptr) owner = FrameRecord()->window;
+    // The window's own record marks it as a plain dialog for the routing of keys and commands.
+    WindowRecord* record = NewWindowRecord(nullptr, kWindowPlainDialog);
+    RunDialogParam(owner, kHelpTextTemplate, &HelpWindowProc, reinterpret_cast<win::LPARAM>(&data));
+    if (record != nullptr) FreeWindowRecord(record);
+    return true;
+}
+
+std::string HelpFilePath() { return Settings().programDirectory + "kq5.hlp"; }
+
+void ShowHelpTopic(int commandId, int context)
+{
+    const std::string file = HelpFilePath();
+    int topic = 0;
+    switch (commandId) {
+    case 17800:
+        win::WinHelp(nullptr, file.c_str(), win::HELP_CONTENTS, 1);
+        topic = kHelpContentsTopic;
+        break;
+    case 17801:
+        win::WinHelp(nullptr, file.c_str(), win::HELP_PARTIALKEY, reinterpret_cast<win::ULONG_PTR>(""));
+        topic = kHelpContentsTopic;
+        break;
+    case 17802:
+        win::WinHelp(nullptr, file.c_str(), win::HELP_CONTEXT, kHelpSupportTopic);
+        topic = kHelpSupportTopic;
+        break;
+    case 17803:
+        win::WinHelp(nullptr, file.c_str(), win::HELP_CONTEXT, static_cast<win::ULONG_PTR>(context));
+        topic = context;
+        break;
+    default:
+        return;
+    }
+    ShowHelpText(CurrentDialog(), topic);
+}
+
+void ShowHelpKeyword(WindowRecord* record, std::string_view keyword)
+{
+    const std::string key(keyword);
+    win::WinHelp(record != nullptr ? record->window : nullptr, HelpFilePath().c_str(), win::HELP_KEY,
+                 reinterpret_cast<win::ULONG_PTR>(key.c_str()));
+}
+
+int CheckMemory(const void* pointer)
+{
+    if (pointer != nullptr) return 0;
+    ReportMessage("WE", FrameRecord(), kMsgInsufficientMemory);
+    return 1;
+}
+
+}  // namespace kq5

@@ -1,0 +1,354 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "../platform/control_test_support.h"
+#include "app/app_state.h"
+#include "app/dialog_services.h"
+#include "app/file_dialogs.h"
+#include "app/help_topics.h"
+#include "app/program_settings.h"
+#include "app/prompt_dialog.h"
+#include "app/save_file_dialog.h"
+#include "app/settings_file.h"
+#include "app/usage_file.h"
+#include "platform/common_dialogs.h"
+#include "platform/common_dialogs_file.h"
+#include "platform/headless.h"
+#include "platform/message_box.h"
+#include "platform/winhelp.h"
+
+namespace kq5 {
+namespace {
+
+namespace fs = std::filesystem;
+using win::testing::InputScript;
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Screens go beside the test programs, into build/screens/.
+void SaveScreen(const std::string& name)
+{
+    std::error_code error;
+    const fs::path dir = fs::read_symlink("/proc/self/exe", error).parent_path() / "screens";
+    fs::create_directories(dir, error);
+    EXPECT_TRUE(win::headless::SaveScreenshot((dir / (name + ".png")).string())) << name;
+}
+
+class DialogServicesTest : public win::testing::PlatformTest {
+protected:
+    void SetUp() override
+    {
+        PlatformTest::SetUp();
+        ResetAppStateForTests();
+        ResetSettingsFileForTests();
+        ResetUsageForTests();
+        ClearPromptDialogs();
+        ResetSaveFileDialogForTests();
+        win::ResetCommonDialogsForTests();
+        win::ClearMessageBoxLog();
+        win::ResetHelpStateForTests();
+        dir_ = fs::temp_directory_path() / ("kq5_dialogs_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        fs::copy_file(fs::path(KQ5_SOURCE_DIR) / "data" / "help.kq5", dir_ / "help.kq5");
+        Settings().programDirectory = dir_.string() + "/";
+        SettingsFile().dataDirectory = dir_.string();
+        owner_ = TopLevel(0, 0, 800, 600);
+    }
+    void TearDown() override
+    {
+        win::SetCommonDialogsShownHeadless(false);
+        win::ResetCommonDialogsForTests();
+        win::ClearMessageBoxLog();
+        ClearPromptDialogs();
+        fs::remove_all(dir_);
+        PlatformTest::TearDown();
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    fs::path dir_;
+    win::HWND owner_ = nullptr;
+};
+
+TEST(HelpTopics, TopicsAreFoundByAnyOfTheirIds)
+{
+    const std::string text =
+        "; comment\n@topic 1,2 First\n\nline one\n\tline two\n\n@topic 3 Third\nthree\n@topicx 4 No\n";
+    HelpTopic topic;
+    ASSERT_TRUE(FindHelpTopic(text, 2, topic));
+    EXPECT_EQ(topic.title, "First");
+    EXPECT_EQ(topic.text, "line one\n\tline two");
+    ASSERT_TRUE(FindHelpTopic(text, 3, topic));
+    EXPECT_EQ(topic.text, "three\n@topicx 4 No");
+    EXPECT_FALSE(FindHelpTopic(text, 4, topic));
+    EXPECT_FALSE(FindHelpTopic(text, 12, topic));  // "12" is no "1" or "2"
+}
+
+TEST(HelpTopics, TheShippedHelpCoversTheDialogsAndTheHelpCommands)
+{
+    const std::string text = ReadAll(fs::path(KQ5_SOURCE_DIR) / "data" / "help.kq5");
+    HelpTopic topic;
+    for (int id : {17800, 17801, 3, 1536, 12508, 3009, 3010, 3011, 3012, 3013, 3014, 3015, 3016, 1017, 17450, 18410,
+                   18408, 18409, 17220, 17312, 17804, 10185}) {
+        EXPECT_TRUE(FindHelpTopic(text, id, topic)) << id;
+        EXPECT_FALSE(topic.text.empty()) << id;
+    }
+}
+
+TEST_F(DialogServicesTest, HelpCommandsOpenTheirTopicsAndAreLogged)
+{
+    std::string title, text;
+    InputScript script;
+    script.Then([&] {
+        win::HWND dialog = CurrentDialog();
+        ASSERT_NE(dialog, nullptr);
+        title = win::GetWindowText(dialog);
+        text = win::GetDlgItemText(dialog, kHelpTextItem);
+        SaveScreen("help_text_window");
+        win::headless::PressKey(win::VK_RETURN);
+    });
+    script.Install();
+    ShowHelpTopic(17800, 0);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(title, "Contents");
+    EXPECT_NE(text.find("Kestrion V draws electronic circuits"), std::string::npos) << text;
+    EXPECT_EQ(CurrentDialog(), nullptr);
+    EXPECT_EQ(CommandUseCountOfKey("More"), 1u);
+    ASSERT_EQ(win::Help().requests.size(), 1u);
+    EXPECT_EQ(win::Help().requests[0].command, win::HELP_CONTENTS);
+
+    // A dialog's help context; an unknown one shows the contents; other ids do nothing.
+    InputScript more;
+    more.Then([&] {
+        title = win::GetWindowText(CurrentDialog());
+        win::headless::PressKey(win::VK_ESCAPE);
+    }).Then([&] {
+        title += "|" + win::GetWindowText(CurrentDialog());
+        win::headless::PressKey(win::VK_ESCAPE);
+    });
+    more.Install();
+    ShowHelpTopic(17803, 3009);
+    ShowHelpTopic(17803, 99999);
+    EXPECT_EQ(title, "Pin Name|Contents");
+    ShowHelpTopic(17804, 0);
+    EXPECT_EQ(win::Help().requests.size(), 3u);
+    EXPECT_EQ(win::Help().requests[1].data, 3009u);
+
+    // Without a help text nothing opens and nothing is counted.
+    fs::remove(dir_ / "help.kq5");
+    EXPECT_FALSE(ShowHelpText(nullptr, 17800));
+    EXPECT_EQ(CommandUseCountOfKey("More"), 3u);
+}
+
+TEST_F(DialogServicesTest, ListSelectIsFilledConfirmedAndCancelled)
+{
+    ListSelectDesc desc;
+    desc.caption = "Choose a Model";
+    desc.items = {"Q2N2222", "Q2N3904", "Q2N3906"};
+    desc.selection = {1};
+    std::string caption;
+    int shownSelection = -1;
+    InputScript script;
+    script.Then([&] {
+        win::HWND dialog = CurrentDialog();
+        caption = win::GetWindowText(dialog);
+        shownSelection = static_cast<int>(win::SendDlgItemMessage(dialog, kListSelectList, win::LB_GETCURSEL, 0, 0));
+        SaveScreen("list_select");
+        win::SetFocus(win::GetDlgItem(dialog, kListSelectList));
+        win::headless::PressKey(win::VK_DOWN);
+    }).Then([&] { win::headless::PressKey(win::VK_RETURN); });
+    script.Install();
+    EXPECT_EQ(RunListSelectDialog(desc), win::IDOK);
+    EXPECT_EQ(caption, "Choose a Model");
+    EXPECT_EQ(shownSelection, 1);
+    EXPECT_EQ(desc.selection, std::vector<int>{2});
+
+    InputScript cancel;
+    cancel.Then([&] { win::headless::PressKey(win::VK_ESCAPE); });
+    cancel.Install();
+    EXPECT_EQ(RunListSelectDialog(desc), win::IDCANCEL);
+    EXPECT_EQ(desc.selection, std::vector<int>{2});
+}
+
+TEST_F(DialogServicesTest, PinNamePromptsAreFilledConfirmedAndCancelled)
+{
+    SetPromptDialogsShownHeadless(true);
+    for (int id = kPinNameFirstTemplate; id <= kPinNameLastTemplate; ++id) {
+        PromptDialogDesc desc;
+        desc.templateId = id;
+        desc.caption = "Pin Name";
+        desc.text = "OLD";
+        desc.flags = (id == 3013 || id == 3014) ? kPromptHasSecond : 0;
+        desc.secondText = "B";
+        desc.choice = id == 3011 ? 'i' : (id == 3009 ? 'a' : 'e');
+        InputScript script;
+        script.Then([&] {
+            win::HWND dialog = CurrentDialog();
+            SaveScreen("prompt_" + std::to_string(id));
+            win::headless::TypeText("CLK");  // the name field has the focus, its text selected
+            if (!PromptChoiceLetters(id).empty()) win::CheckRadioButton(dialog, 200, 201, 201);
+            win::CheckDlgButton(dialog, kPromptCheck, win::BST_CHECKED);
+            if (desc.flags & kPromptHasSecond) win::SetDlgItemText(dialog, kPromptSecondField, "CLKB");
+        }).Then([&] { win::headless::PressKey(win::VK_RETURN); });
+        script.Install();
+        EXPECT_EQ(RunPromptDialog(desc), 1) << id;
+        EXPECT_EQ(desc.text, "CLK") << id;
+        EXPECT_EQ(desc.check, 1) << id;
+        const std::string letters = PromptChoiceLetters(id);
+        if (!letters.empty()) {
+            EXPECT_EQ(desc.choice, letters[1]) << id;
+        }
+        if (desc.flags & kPromptHasSecond) {
+            EXPECT_EQ(desc.secondText, "CLKB") << id;
+        }
+
+        // Cancel and Delete leave the descriptor as it was.
+        InputScript cancel;
+        cancel.Then([] { win::headless::TypeText("XYZ"); }).Then([] { win::headless::PressKey(win::VK_ESCAPE); });
+        cancel.Install();
+        EXPECT_EQ(RunPromptDialog(desc), 2) << id;
+        EXPECT_EQ(desc.text, "CLK");
+        InputScript remove;
+        remove.Then([] { win::SendMessage(CurrentDialog(), win::WM_COMMAND, kPromptDelete, 0); });
+        remove.Install();
+        EXPECT_EQ(RunPromptDialog(desc), kPromptDelete) << id;
+    }
+}
+
+TEST_F(DialogServicesTest, FileKindsByExtensionAndFirstLine)
+{
+    EXPECT_EQ(DetectFileKind("/x/Amp.cir", 1), 1);
+    EXPECT_EQ(DetectFileKind("nom.LIB", 1), 2);
+    EXPECT_EQ(DetectFileKind("a.stm", 1), 2);
+    EXPECT_EQ(DetectFileKind("a.lbr", 1), 3);
+    EXPECT_EQ(DetectFileKind("a.mdl", 1), 4);
+    EXPECT_EQ(DetectFileKind("pic.WMF", 1), kFileKindPicture);
+    std::ofstream(dir_ / "sectioned.sch") << "[Main]\r\nFileType=CIR\r\n";
+    std::ofstream(dir_ / "banner.old") << "5.03\nKestrion\n";
+    std::ofstream(dir_ / "notes.txt") << "hello\n";
+    EXPECT_EQ(DetectFileKind(Path("sectioned.sch"), 1), 1);
+    EXPECT_EQ(DetectFileKind(Path("banner.old"), 1), 1);
+    EXPECT_EQ(DetectFileKind(Path("notes.txt"), 1), -1);
+    EXPECT_EQ(DetectFileKind(Path("missing.txt"), 1), -1);
+}
+
+TEST_F(DialogServicesTest, SavingASchematicNeedsItsExtensionASpiceFileDoesNot)
+{
+    std::string path = "amp.cir";
+    win::ScriptFileDialogAnswer("amp.txt");  // refused: the dialog stays open
+    win::ScriptFileDialogAnswer("amp2.cir");
+    EXPECT_EQ(FileDialogByKind(nullptr, path, 2, "Schematic (*.CIR)|*.CIR|", 1), 1);
+    EXPECT_EQ(path, Path("amp2.cir"));
+    ASSERT_EQ(win::MessageBoxLog().size(), 1u);
+    EXPECT_EQ(win::MessageBoxLog()[0].caption, "Warning");
+    EXPECT_EQ(win::MessageBoxLog()[0].text, "File name must have an 'CIR' extension.");
+
+    win::ClearMessageBoxLog();
+    path = "net.ckt";
+    win::ScriptFileDialogAnswer("net.txt");
+    EXPECT_EQ(FileDialogByKind(nullptr, path, 2, "SPICE (*.CKT;*.LIB;*.STM)|*.CKT;*.LIB;*.STM|", 2), 2);
+    EXPECT_EQ(path, Path("net.txt"));
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+
+    // Cancelled: -1 and nothing chosen.
+    win::ScriptFileDialogAnswer(std::nullopt);
+    EXPECT_EQ(FileDialogByKind(nullptr, path, 1, "Schematic (*.CIR)|*.CIR|", 1), -1);
+}
+
+TEST_F(DialogServicesTest, OpenAndSaveByKindAreShownInTheDataDirectory)
+{
+    std::ofstream(dir_ / "amp.cir") << "[Main]\n";
+    std::ofstream(dir_ / "lib.ckt") << "* x\n";
+    win::SetCommonDialogsShownHeadless(true);
+    for (int kind : {1, 2, 3, 4}) {
+        std::string shownFolder;
+        InputScript script;
+        script.Then([&] {
+            win::HWND dialog = win::CurrentCommonDialogWindow();
+            shownFolder = win::GetDlgItemText(dialog, win::kFolderPath);
+            SaveScreen("open_kind_" + std::to_string(kind));
+            win::headless::PressKey(win::VK_ESCAPE);
+        });
+        script.Install();
+        std::string path = "x";
+        EXPECT_EQ(AskOpenFileNameByKind(nullptr, path, kind), 0);
+        EXPECT_EQ(path, "");
+        EXPECT_EQ(shownFolder, dir_.string()) << kind;
+    }
+    for (int kind : {1, 2, 3, 4}) {
+        InputScript script;
+        script.Then([&] {
+            SaveScreen("save_kind_" + std::to_string(kind));
+            win::headless::PressKey(win::VK_ESCAPE);
+        });
+        script.Install();
+        EXPECT_EQ(AskSaveFileNameByKind(nullptr, "untitled", kind), "");
+    }
+
+    InputScript open;
+    open.Then([&] {
+        win::HWND dialog = win::CurrentCommonDialogWindow();
+        win::SetFocus(win::GetDlgItem(dialog, win::kFileNameEdit));
+        win::SendMessage(win::GetFocus(), win::EM_SETSEL, 0, -1);
+        win::headless::TypeText("AMP.CIR");
+        win::headless::PressKey(win::VK_RETURN);
+    });
+    open.Install();
+    std::string path;
+    EXPECT_EQ(AskOpenFileNameByKind(nullptr, path, 1), 1);
+    EXPECT_EQ(path, Path("amp.cir"));
+}
+
+TEST_F(DialogServicesTest, DeleteFileAsksAndDeletesOnlyOnYes)
+{
+    std::ofstream(dir_ / "old.cir") << "[Main]\n";
+    std::ofstream(dir_ / "keep.cir") << "[Main]\n";
+    Settings().workingDirectory = dir_.string();
+    win::ScriptFileDialogAnswer("old.cir");
+    win::PushMessageBoxAnswer(win::IDNO);
+    DeleteFileCommand();
+    EXPECT_TRUE(fs::exists(dir_ / "old.cir"));
+    ASSERT_EQ(win::MessageBoxLog().size(), 1u);
+    EXPECT_EQ(win::MessageBoxLog()[0].text, "Are you sure you want to delete this file(s) 'old.cir'?");
+
+    win::ScriptFileDialogAnswer("old.cir");
+    win::PushMessageBoxAnswer(win::IDYES);
+    DeleteFileCommand();
+    EXPECT_FALSE(fs::exists(dir_ / "old.cir"));
+    EXPECT_TRUE(fs::exists(dir_ / "keep.cir"));
+
+    // The shown dialog, for its picture.
+    win::SetCommonDialogsShownHeadless(true);
+    InputScript script;
+    script.Then([&] {
+        SaveScreen("delete_file");
+        win::headless::PressKey(win::VK_ESCAPE);
+    });
+    script.Install();
+    DeleteFileCommand();
+    EXPECT_TRUE(fs::exists(dir_ / "keep.cir"));
+}
+
+TEST(DialogHelpers, SignumAndMessageTexts)
+{
+    EXPECT_EQ(Signum(-2.5), -1.0);
+    EXPECT_EQ(Signum(0.0), 0.0);
+    EXPECT_EQ(Signum(1e-300), 1.0);
+    EXPECT_EQ(MessageTextStatic(5351), "Kestrion V");
+    EXPECT_EQ(MessageTextStatic(1), "");
+}
+
+}  // namespace
+}  // namespace kq5
