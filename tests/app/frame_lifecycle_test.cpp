@@ -99,6 +99,7 @@ TEST_F(FrameLifecycle, StartsWithTheFrameItsClientAndAnEmptySchematic)
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->kind, kWindowSchematic);
     EXPECT_EQ(win::GetParent(first->window), Frame().mdiClient);
+    EXPECT_TRUE(win::IsZoomed(first->window));
     EXPECT_EQ(Frame().startupWindow, first->window);
     EXPECT_EQ(GetTopCircuitRecord(), first);
     EXPECT_NE(Frame().keyboardHook, nullptr);
