@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/menus.h"
 #include "app/status_text.h"
 #include "core/string_table.h"
 #include "platform/gdi_objects.h"
@@ -151,7 +152,8 @@ std::string HelpBarTextForId(int id)
     if (id >= 14573 && id <= 14582) return StringText(14573);
     if (id >= 17371 && id <= 17380) return StringText(17371);
     if (id >= 3892 && id <= 3899) {
-        std::string name = sources.recentFile ? sources.recentFile(id - 3892) : std::string();
+        const auto& recentFile = MenuTextSources().recentFile;
+        std::string name = recentFile ? recentFile(id - 3892) : std::string();
         if (name.empty()) return name;
         char buffer[300];
         std::snprintf(buffer, sizeof buffer, kLoadFileFormat, name.substr(0, 250).c_str());

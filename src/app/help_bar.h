@@ -23,9 +23,9 @@ struct HelpBar {
 HelpBar& FrameHelpBar();
 void ResetHelpBarForTests();
 
-// Texts the help bar cannot find in the string table: given by the parts that own the lists.
+// Texts the help bar cannot find in the string table: given by the parts that own the lists
+// (the recent files come from the menus' sources).
 struct HelpBarTextSources {
-    std::function<std::string(int)> recentFile;            // 0 to 7; empty when none
     std::function<std::string(int)> recentComponentText;   // 0 to 9
     std::function<int()> componentCount;
     std::function<std::string(int)> componentDescription;  // the n-th definition of the library
