@@ -1,5 +1,7 @@
 #include "app/status_text.h"
 
+#include "app/help_bar.h"
+
 namespace kq5 {
 
 StatusTextState& StatusText()
@@ -12,8 +14,8 @@ void ResetStatusTextForTests() { StatusText() = StatusTextState{}; }
 
 bool StatusBarShown() { return StatusText().shown; }
 
-void SetStatusText(std::string_view text) { StatusText().text.assign(text); }
+void SetStatusText(std::string_view text) { SetBarText(&FrameHelpBar(), text); }
 
-std::string GetStatusText() { return StatusText().text; }
+std::string GetStatusText() { return StatusText().shown ? StatusText().text : std::string(); }
 
 }  // namespace kq5

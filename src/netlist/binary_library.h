@@ -33,12 +33,12 @@ inline constexpr int kMsgLibraryWrongVersion = 12500;   // "%EWrong version.\nru
 inline constexpr int kMsgConvertingLibrary = 12501;     // "Converting library %s"
 inline constexpr int kMsgSortingLibrary = 12502;        // "Sorting %-20s %d%%"
 inline constexpr int kMsgLibraryDamaged = 12504;        // "%E... %s is damaged: %s"
-inline constexpr int kMsgLibraryEndsInEntry = 12505;
-inline constexpr int kMsgLibraryBadBlock = 12506;
-inline constexpr int kMsgLibraryBadText = 12507;
-inline constexpr int kMsgLibraryBadCount = 12508;
-inline constexpr int kMsgLibraryEntriesLost = 12509;    // warning: entries left out or emptied
-inline constexpr int kMsgLibraryTooManyEntries = 12510;
+inline constexpr int kMsgLibraryEndsInEntry = 12520;
+inline constexpr int kMsgLibraryBadBlock = 12521;
+inline constexpr int kMsgLibraryBadText = 12522;
+inline constexpr int kMsgLibraryBadCount = 12523;
+inline constexpr int kMsgLibraryEntriesLost = 12524;    // warning: entries left out or emptied
+inline constexpr int kMsgLibraryTooManyEntries = 12525;
 inline constexpr int kMsgModelTypeNameBase = 101;       // + type code: "Opamp", "Diode", ...
 
 // One model of a library.

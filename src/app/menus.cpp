@@ -1,0 +1,198 @@
+#include "app/menus.h"
+
+#include <cstdio>
+
+#include "app/help_bar.h"
+#include "app/tool_buttons.h"
+#include "app/window_record.h"
+#include "platform/menu.h"
+#include "platform/system.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr std::size_t kLongName = 40;
+constexpr std::size_t kShownPart = 35;
+constexpr const char* kUnnamedBar = "Palette";
+constexpr unsigned kFindComponent = 17308;
+constexpr unsigned kToolsEntry = 17539;
+constexpr unsigned kHelpBarEntry = 17540;
+constexpr unsigned kGraphicMode = 17584;
+constexpr unsigned kLimits = 16060;
+
+bool Contains(win::HMENU popup, unsigned command)
+{
+    const int count = win::GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        if (win::GetMenuItemID(popup, i) == command) return true;
+    }
+    return false;
+}
+
+void Enable(win::HMENU popup, unsigned id, bool enabled)
+{
+    win::EnableMenuItem(popup, id, win::MF_BYCOMMAND | (enabled ? win::MF_ENABLED : win::MF_GRAYED));
+}
+
+void Check(win::HMENU popup, unsigned id, bool checked)
+{
+    win::CheckMenuItem(popup, id, win::MF_BYCOMMAND | (checked ? win::MF_CHECKED : win::MF_UNCHECKED));
+}
+
+// Items that carry a tool button's command take the button's state.
+void ApplyButtonStates(win::HMENU popup)
+{
+    const int count = win::GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        unsigned id = win::GetMenuItemID(popup, i);
+        if (id == 0 || id == static_cast<unsigned>(-1)) continue;
+        int row = FindToolButton(id);
+        if (row < 0) continue;
+        Enable(popup, id, ToolButtonRows()[static_cast<std::size_t>(row)].state == 0);
+    }
+}
+
+bool IsSchematic(int kind) { return kind == kWindowSchematic || kind == kWindowPlainSchematic; }
+
+}  // namespace
+
+MenuHandles& Menus()
+{
+    static MenuHandles handles;
+    return handles;
+}
+
+MenuSources& MenuTextSources()
+{
+    static MenuSources sources;
+    return sources;
+}
+
+bool LoadMenus()
+{
+    MenuHandles& menus = Menus();
+    win::HINSTANCE instance = win::GetModuleHandle(nullptr);
+    if (!menus.main) menus.main = win::LoadMenu(instance, kMainMenu);
+    for (int id = kFirstWindowMenu; id <= kLastWindowMenu; ++id) {
+        win::HMENU& menu = menus.windowMenus[id - kFirstWindowMenu];
+        if (!menu) menu = win::LoadMenu(instance, static_cast<win::UINT_PTR>(id));
+    }
+    return menus.main != nullptr;
+}
+
+void DestroyMenus()
+{
+    MenuHandles& menus = Menus();
+    if (menus.main) win::DestroyMenu(menus.main);
+    for (win::HMENU& menu : menus.windowMenus) {
+        if (menu) win::DestroyMenu(menu);
+        menu = nullptr;
+    }
+    menus.main = nullptr;
+}
+
+win::HMENU LoadedMenu(int id)
+{
+    if (id == kMainMenu) return Menus().main;
+    if (id < kFirstWindowMenu || id > kLastWindowMenu) return nullptr;
+    return Menus().windowMenus[id - kFirstWindowMenu];
+}
+
+win::HMENU FindPopupWithCommand(win::HMENU menu, unsigned command)
+{
+    if (!menu) return nullptr;
+    if (Contains(menu, command)) return menu;
+    const int count = win::GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        if (win::HMENU found = FindPopupWithCommand(win::GetSubMenu(menu, i), command)) return found;
+    }
+    return nullptr;
+}
+
+std::string MenuItemText(std::string_view name)
+{
+    if (name.size() <= kLongName) return std::string(name);
+    return std::string(name.substr(0, kShownPart)) + "...";
+}
+
+void AppendNameItem(win::HMENU popup, unsigned id, std::string_view name)
+{
+    win::AppendMenu(popup, win::MF_STRING, id, MenuItemText(name).c_str());
+}
+
+void RemoveItemsFrom(win::HMENU popup, int position)
+{
+    for (int i = win::GetMenuItemCount(popup) - 1; i >= position; --i) win::RemoveMenu(popup, static_cast<win::UINT>(i), win::MF_BYPOSITION);
+}
+
+void RebuildRecentFilesMenu(win::HMENU filePopup)
+{
+    if (!filePopup) return;
+    for (int i = 0; i < kRecentFileCount; ++i) win::DeleteMenu(filePopup, kFirstRecentFile + i, win::MF_BYCOMMAND);
+    const auto& recent = MenuTextSources().recentFile;
+    if (!recent) return;
+    int number = 0;
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        std::string name = recent(i);
+        if (name.empty()) continue;
+        std::string text = "&" + std::to_string(++number) + " " + name;
+        win::AppendMenu(filePopup, win::MF_STRING | win::MF_ENABLED, static_cast<win::UINT_PTR>(kFirstRecentFile + i), text.c_str());
+    }
+}
+
+std::string ToolBarEntryText(int n)
+{
+    const DockedBar& bar = DockedBars()[static_cast<std::size_t>(n)];
+    const std::string name = bar.name.empty() ? kUnnamedBar : bar.name;
+    char text[128];
+    std::snprintf(text, sizeof text, "&%d:%s\tCtrl+%d", n, MenuItemText(name).c_str(), n);
+    return text;
+}
+
+void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
+{
+    if (!popup) return;
+    if (Contains(popup, 17100)) RebuildRecentFilesMenu(popup);
+    ApplyButtonStates(popup);
+    if (Contains(popup, kFindComponent)) {
+        Enable(popup, kFindComponent, IsSchematic(s.kind));
+        if (s.analysisOpen) {
+            const int count = win::GetMenuItemCount(popup);
+            for (int i = 0; i < count; ++i) win::EnableMenuItem(popup, static_cast<win::UINT>(i), win::MF_BYPOSITION | win::MF_GRAYED);
+        }
+    }
+    if (Contains(popup, kToolsEntry)) {
+        Check(popup, kToolsEntry, DockedBars()[0].visible != 0);
+        Check(popup, kHelpBarEntry, HelpBarOption() && FrameHelpBar().window != nullptr);
+    }
+    if (Contains(popup, kFirstToolBarEntry)) {
+        for (int n = 1; n < kToolSlotCount; ++n) {
+            const unsigned id = kFirstToolBarEntry + static_cast<unsigned>(n - 1);
+            const bool shown = DockedBars()[static_cast<std::size_t>(n)].visible != 0;
+            win::ModifyMenu(popup, id, win::MF_BYCOMMAND | win::MF_STRING | win::MF_ENABLED | (shown ? win::MF_CHECKED : 0u), id,
+                            ToolBarEntryText(n).c_str());
+        }
+    }
+    if (Contains(popup, 17561)) {
+        const bool checks = IsSchematic(s.kind) || s.kind == kWindowAnalysis;
+        for (unsigned id = 17561; id <= 17585; ++id) {
+            if (id == kGraphicMode) continue;
+            Check(popup, id, checks && static_cast<int>(id) == s.mode);
+        }
+    }
+    if (Contains(popup, 17400)) {
+        const auto& viewOption = MenuTextSources().viewOption;
+        for (unsigned id = 17400; id <= 17409; ++id) Check(popup, id, IsSchematic(s.kind) && viewOption && viewOption(static_cast<int>(id)));
+    }
+    if (Contains(popup, kLimits)) Check(popup, kLimits, s.limitsDialogOpen);
+    if (Contains(popup, 18400)) {
+        const auto& plotOption = MenuTextSources().plotOption;
+        for (unsigned id = 18400; id <= 18406; ++id) Check(popup, id, plotOption && plotOption(static_cast<int>(id)));
+    }
+    if (Contains(popup, 18670)) {
+        for (unsigned id = 18670; id <= 18677; ++id) Check(popup, id, static_cast<int>(id) == s.cursorSearchMode);
+    }
+}
+
+}  // namespace kq5

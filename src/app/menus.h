@@ -1,0 +1,63 @@
+#pragma once
+// The program's menus: the frame's menu bar (resource 100) and the menus the child windows swap
+// in or pop up (101 to 111), brought up to date each time a popup opens, and their dynamic
+// entries (recent files, the numbered tool bars).
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+constexpr int kMainMenu = 100;
+constexpr int kFirstWindowMenu = 101;
+constexpr int kLastWindowMenu = 111;
+constexpr int kFirstRecentFile = 3892;
+constexpr int kRecentFileCount = 8;
+constexpr int kFirstToolBarEntry = 17541;
+
+struct MenuHandles {
+    win::HMENU main = nullptr;
+    win::HMENU windowMenus[kLastWindowMenu - kFirstWindowMenu + 1] = {};
+};
+MenuHandles& Menus();
+
+// Loads every menu (the frame's WM_CREATE); DestroyMenus frees them (exit).
+bool LoadMenus();
+void DestroyMenus();
+// A loaded menu by resource id, or null.
+win::HMENU LoadedMenu(int id);
+// The popup of a menu whose items include the command (searched depth-first), or null.
+win::HMENU FindPopupWithCommand(win::HMENU menu, unsigned command);
+
+// A name as a menu shows it: names longer than 40 characters as their first 35 and "...".
+std::string MenuItemText(std::string_view name);
+void AppendNameItem(win::HMENU popup, unsigned id, std::string_view name);
+// Removes the items from the position to the end.
+void RemoveItemsFrom(win::HMENU popup, int position);
+
+// The recent files: the old entries removed, one "&%d %s" entry per file (from the sources).
+void RebuildRecentFilesMenu(win::HMENU filePopup);
+struct MenuSources {
+    std::function<std::string(int)> recentFile;  // 0 to 7, empty when none
+    std::function<bool(int)> viewOption;         // 17400 to 17409 on in the active schematic
+    std::function<bool(int)> plotOption;         // 18400 to 18406 on in the active plot
+};
+MenuSources& MenuTextSources();
+
+// What the popups' checks depend on besides the tool-button states.
+struct MenuSituation {
+    int kind = -1;              // the active child's window kind, -1 none
+    bool analysisOpen = false;
+    int mode = 0;               // the active child's edit mode
+    int cursorSearchMode = 0;   // 18670 to 18677
+    bool limitsDialogOpen = false;
+};
+
+// Brings a popup up to date as it opens (WM_INITMENUPOPUP of the frame).
+void InitMenuPopupItems(win::HMENU popup, const MenuSituation& situation);
+// The Options popup's text of tool bar n (1 to 9).
+std::string ToolBarEntryText(int n);
+
+}  // namespace kq5

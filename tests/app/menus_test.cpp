@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include "app/help_bar.h"
+#include "app/menus.h"
+#include "app/tool_button_table.h"
+#include "app/tool_buttons.h"
+#include "app/window_record.h"
+#include "platform/backend.h"
+#include "platform/menu.h"
+
+namespace kq5 {
+namespace {
+
+class MenusTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        win::ResetPlatformForTests();
+        ResetToolButtonRowsForTests();
+        ResetDockedBarsForTests();
+        ResetHelpBarForTests();
+        MenuTextSources() = MenuSources{};
+        ASSERT_TRUE(LoadMenus());
+    }
+    void TearDown() override
+    {
+        DestroyMenus();
+        ResetToolButtonRowsForTests();
+        ResetDockedBarsForTests();
+        MenuTextSources() = MenuSources{};
+    }
+    static bool Grayed(win::HMENU popup, unsigned id)
+    {
+        return (win::GetMenuState(popup, id, win::MF_BYCOMMAND) & win::MF_GRAYED) != 0;
+    }
+    static bool Checked(win::HMENU popup, unsigned id)
+    {
+        return (win::GetMenuState(popup, id, win::MF_BYCOMMAND) & win::MF_CHECKED) != 0;
+    }
+};
+
+TEST_F(MenusTest, EveryMenuLoadsAndLongNamesAreCut)
+{
+    for (int id = 100; id <= 111; ++id) EXPECT_NE(LoadedMenu(id), nullptr) << id;
+    EXPECT_EQ(MenuItemText(std::string(40, 'a')), std::string(40, 'a'));
+    EXPECT_EQ(MenuItemText("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcde"), "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345678...");
+    win::HMENU popup = win::CreatePopupMenu();
+    AppendNameItem(popup, 42000, std::string(41, 'x'));
+    AppendNameItem(popup, 42001, "short");
+    EXPECT_EQ(win::GetMenuString(popup, 0, win::MF_BYPOSITION), std::string(35, 'x') + "...");
+    RemoveItemsFrom(popup, 1);
+    EXPECT_EQ(win::GetMenuItemCount(popup), 1);
+    win::DestroyMenu(popup);
+}
+
+TEST_F(MenusTest, RecentFilesAreRebuiltWhenTheFilePopupOpens)
+{
+    win::HMENU file = FindPopupWithCommand(Menus().main, 17100);
+    ASSERT_NE(file, nullptr);
+    const int base = win::GetMenuItemCount(file);
+    std::vector<std::string> recent = {"a.cir", "", "c.cir"};
+    MenuTextSources().recentFile = [&](int n) { return n < static_cast<int>(recent.size()) ? recent[static_cast<std::size_t>(n)] : std::string(); };
+    InitMenuPopupItems(file, MenuSituation{});
+    ASSERT_EQ(win::GetMenuItemCount(file), base + 2);
+    EXPECT_EQ(win::GetMenuString(file, 3892, win::MF_BYCOMMAND), "&1 a.cir");
+    EXPECT_EQ(win::GetMenuString(file, 3894, win::MF_BYCOMMAND), "&2 c.cir");
+    EXPECT_FALSE(Grayed(file, 3894));
+    recent = {"new.cir"};
+    InitMenuPopupItems(file, MenuSituation{});
+    EXPECT_EQ(win::GetMenuItemCount(file), base + 1);  // the old entries went
+    EXPECT_EQ(win::GetMenuString(file, 3892, win::MF_BYCOMMAND), "&1 new.cir");
+}
+
+TEST_F(MenusTest, ItemsTakeTheirButtonsStates)
+{
+    win::HMENU edit = FindPopupWithCommand(Menus().main, 17200);
+    ASSERT_NE(edit, nullptr);
+    ToolButtonSituation s;
+    s.childActive = true;
+    s.kind = kWindowSchematic;
+    s.canUndo = true;
+    ComputeToolButtonStates(s);
+    InitMenuPopupItems(edit, MenuSituation{kWindowSchematic});
+    EXPECT_FALSE(Grayed(edit, 17200));
+    EXPECT_TRUE(Grayed(edit, 17201));  // nothing selected
+    EXPECT_FALSE(Grayed(edit, 17669));  // no button: left as it is
+
+    win::HMENU component = FindPopupWithCommand(Menus().main, 17308);
+    InitMenuPopupItems(component, MenuSituation{kWindowTextCircuit});
+    EXPECT_TRUE(Grayed(component, 17308));
+    InitMenuPopupItems(component, MenuSituation{kWindowSchematic});
+    EXPECT_FALSE(Grayed(component, 17308));
+    InitMenuPopupItems(component, MenuSituation{kWindowSchematic, true});
+    EXPECT_TRUE(Grayed(component, 17306));
+}
+
+TEST_F(MenusTest, OptionsShowTheBarsWithTheirNamesAndChecks)
+{
+    DockedBars()[0].visible = 1;
+    DockedBars()[2].name = "Digital";
+    DockedBars()[2].visible = 1;
+    win::HMENU palettes = FindPopupWithCommand(Menus().main, 17541);
+    win::HMENU options = FindPopupWithCommand(Menus().main, 17539);
+    ASSERT_NE(palettes, nullptr);
+    InitMenuPopupItems(options, MenuSituation{});
+    InitMenuPopupItems(palettes, MenuSituation{});
+    EXPECT_TRUE(Checked(options, 17539));
+    EXPECT_FALSE(Checked(options, 17540));  // no help bar
+    EXPECT_EQ(win::GetMenuString(palettes, 17542, win::MF_BYCOMMAND), "&2:Digital\tCtrl+2");
+    EXPECT_EQ(win::GetMenuString(palettes, 17541, win::MF_BYCOMMAND), "&1:Palette\tCtrl+1");
+    EXPECT_TRUE(Checked(palettes, 17542));
+    EXPECT_FALSE(Checked(palettes, 17543));
+    EXPECT_FALSE(Grayed(palettes, 17549));
+}
+
+TEST_F(MenusTest, ModeViewAndPlotChecks)
+{
+    win::HMENU mode = FindPopupWithCommand(Menus().main, 17561);
+    InitMenuPopupItems(mode, MenuSituation{kWindowSchematic, false, 17564});
+    EXPECT_TRUE(Checked(mode, 17564));
+    EXPECT_FALSE(Checked(mode, 17561));
+    InitMenuPopupItems(mode, MenuSituation{kWindowTextCircuit, false, 17561});
+    EXPECT_FALSE(Checked(mode, 17561));  // only schematics and plots show their mode
+
+    MenuTextSources().viewOption = [](int id) { return id == 17409; };
+    win::HMENU view = FindPopupWithCommand(Menus().main, 17400);
+    InitMenuPopupItems(view, MenuSituation{kWindowSchematic});
+    EXPECT_TRUE(Checked(view, 17409));
+    EXPECT_FALSE(Checked(view, 17400));
+    InitMenuPopupItems(view, MenuSituation{kWindowAnalysis, true});
+    EXPECT_FALSE(Checked(view, 17409));
+
+    win::HMENU cursor = FindPopupWithCommand(LoadedMenu(102), 18670);
+    MenuSituation plot{kWindowAnalysis, true};
+    plot.cursorSearchMode = 18672;
+    InitMenuPopupItems(cursor, plot);
+    EXPECT_TRUE(Checked(cursor, 18672));
+    EXPECT_FALSE(Checked(cursor, 18670));
+    win::HMENU analysis = FindPopupWithCommand(LoadedMenu(102), 16059);
+    plot.limitsDialogOpen = true;
+    InitMenuPopupItems(analysis, plot);
+    EXPECT_TRUE(Checked(analysis, 16060));
+}
+
+}  // namespace
+}  // namespace kq5
