@@ -6,6 +6,8 @@
 #include "analog/analysis_state.h"
 #include "app/edit_mode.h"
 #include "app/frame_state.h"
+#include "app/frame_window.h"
+#include "app/help_bar.h"
 #include "app/message_loop.h"
 #include "app/pending_seams.h"
 #include "app/file_dialogs.h"
@@ -101,7 +103,7 @@ void SaveCommand(const CommandContext& context, bool askName)
     if (record == nullptr || !record->document) return;
     if (askName || record->untitled) SaveWindowAs(record, 0);
     else WriteCircuitFile(record, {}, 0);
-    UpdateToolButtonStates();
+    RefreshToolButtonStates();
 }
 
 void ToggleViewOption(const CommandContext& context, int id)
@@ -177,7 +179,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17450: RunColorCommand(context.active); return 0;
     case 17452: RunFontCommand(context.active); return 0;
     case 17539: ToggleToolWindow(0); return 0;
-    case 17540: ToggleStatusBar(); return 0;
+    case 17540: ToggleStatusBar(FrameHelpBar()); return 0;
     case 17804: ShowAboutBox(); return 0;
     case 18408: RunGlobalSettingsDialog(); return 0;
     case 18409: RunTitleBlockDialog(); return 0;

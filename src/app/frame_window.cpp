@@ -6,6 +6,9 @@
 #include "analog/run_control.h"
 #include "app/command_routing.h"
 #include "app/frame_state.h"
+#include "app/help_bar.h"
+#include "app/menus.h"
+#include "app/tool_buttons.h"
 #include "app/message_loop.h"
 #include "app/pending_seams.h"
 #include "app/file_dialogs.h"
@@ -14,7 +17,9 @@
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/message_reporter.h"
+#include "document/circuit_document.h"
 #include "document/circuit_file.h"
+#include "document/document_services.h"
 #include "platform/mdi.h"
 #include "platform/menu.h"
 #include "platform/message.h"
@@ -28,11 +33,13 @@ namespace kq5 {
 namespace {
 
 constexpr win::UINT kPopupOrBitmapItem = 0x14;
+constexpr unsigned kCascadeCommand = 17301;
 
 bool CreateMdiClient(win::HWND frame)
 {
     win::CLIENTCREATESTRUCT create;
-    create.hWindowMenu = WindowMenuPopup();
+    // The children are listed at the end of the Windows menu.
+    create.hWindowMenu = FindPopupWithCommand(Menus().main, kCascadeCommand);
     create.idFirstChild = kFirstMdiChildId;
     Frame().mdiClient = win::CreateWindowEx(
         0, "mdiclient", nullptr, win::WS_CHILD | win::WS_CLIPSIBLINGS | win::WS_CLIPCHILDREN | win::WS_BORDER, -1, -1,
@@ -45,6 +52,11 @@ void LayoutFrame(int width, int height)
     Frame().clientWidth = width;
     Frame().clientHeight = height;
     win::RECT work{-1, -1, width, height};
+    HelpBar& helpBar = FrameHelpBar();
+    if (helpBar.window && HelpBarOption()) {
+        PositionStatusBar(helpBar, width, height);
+        work.bottom -= helpBar.lines * HelpBarLineHeight() - 1;
+    }
     LayoutFrameBars(work);
     if (Frame().mdiClient) {
         win::MoveWindow(Frame().mdiClient, work.left, work.top, work.right - work.left + 1, work.bottom - work.top + 1, win::TRUE);
@@ -109,7 +121,62 @@ void OpenDroppedFiles(win::HDROP drop)
     win::DragFinish(drop);
 }
 
+void ShowMenuHelp(win::UINT flags, int id)
+{
+    HelpBar& bar = FrameHelpBar();
+    if (!bar.window) return;
+    if (flags & kPopupOrBitmapItem) ShowHelpBarText(&bar, "");
+    else ShowHelpBarMessage(&bar, id);
+}
+
 }  // namespace
+
+MenuSituation FrameMenuSituation()
+{
+    MenuSituation situation;
+    const WindowRecord* active = GetActiveChildRecord();
+    situation.kind = active ? active->kind : -1;
+    situation.mode = GetRecordMode(active);
+    situation.analysisOpen = Analysis().analysisKind != kAnalysisNone;
+    situation.limitsDialogOpen = Frame().limitsDialog != nullptr;
+    return situation;
+}
+
+ToolButtonSituation FrameToolButtonSituation()
+{
+    ToolButtonSituation situation;
+    const WindowRecord* active = GetActiveChildRecord();
+    situation.childActive = active != nullptr;
+    situation.kind = active ? active->kind : -1;
+    situation.analysisOpen = Analysis().analysisKind != kAnalysisNone;
+    situation.busy = Frame().busy;
+    situation.running = RunControl().runStarted != 0;
+    situation.paused = RunControl().pauseDisplay != 0;
+    situation.demoActive = Settings().demoRunning;
+    situation.untitled = active && active->untitled;
+    situation.isCurrentDocument = active && active == RunControl().circuitWindow;
+    situation.currentDocumentIsText = RunControl().circuitWindow && RunControl().circuitWindow->kind == kWindowTextCircuit;
+    if (active && active->document) {
+        situation.canUndo = active->undoKind != 0;
+        situation.hasItems = active->document->itemList.head != nullptr;
+    }
+    return situation;
+}
+
+void RefreshToolButtonStates() { ComputeToolButtonStates(FrameToolButtonSituation()); }
+
+void ConnectMenuSources()
+{
+    MenuSources& sources = MenuTextSources();
+    sources.recentFile = [](int index) {
+        const auto& names = DocumentServices().recentFiles;
+        return index >= 0 && static_cast<std::size_t>(index) < names.size() ? names[static_cast<std::size_t>(index)] : std::string();
+    };
+    sources.viewOption = [](int id) {
+        const WindowRecord* active = GetActiveChildRecord();
+        return active && active->document && (active->document->viewOptions & ViewOptionBit(id)) != 0;
+    };
+}
 
 void RelayoutFrame()
 {
@@ -124,7 +191,10 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
     switch (message) {
     case win::WM_CREATE:
         Frame().frame = window;
-        LoadMenus(window);
+        // The class gave the frame its menu bar; the menus keep it as the main menu.
+        Menus().main = win::GetMenu(window);
+        LoadMenus();
+        ConnectMenuSources();
         if (!CreateMdiClient(window)) return -1;
         InstallKeyboardHook();
         return 0;
@@ -147,7 +217,10 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
         if (RouteCommand(window, wParam, lParam) == 0) return 0;
         return win::DefFrameProc(window, Frame().mdiClient, message, wParam, lParam);
     case win::WM_TIMER: return 1;
-    case win::WM_INITMENUPOPUP: InitMenuPopupItems(reinterpret_cast<win::HMENU>(wParam)); return 0;
+    case win::WM_INITMENUPOPUP:
+        RefreshToolButtonStates();
+        InitMenuPopupItems(reinterpret_cast<win::HMENU>(wParam), FrameMenuSituation());
+        return 0;
     case win::WM_MENUSELECT: {
         const win::UINT flags = static_cast<win::UINT>((wParam >> 16) & 0xFFFF);
         ShowMenuHelp(flags & kPopupOrBitmapItem, (flags & kPopupOrBitmapItem) ? 0 : static_cast<int>(wParam & 0xFFFF));

@@ -12,4 +12,14 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
 // Sends the frame WM_SIZE with its current client size.
 void RelayoutFrame();
 
+// What the menus' checks and the tool buttons' states depend on, taken from the active window and
+// the run; the button states are brought up to date with it.
+struct MenuSituation;
+struct ToolButtonSituation;
+MenuSituation FrameMenuSituation();
+ToolButtonSituation FrameToolButtonSituation();
+void RefreshToolButtonStates();
+// The menus' texts and checks that other parts own: recent files, view options.
+void ConnectMenuSources();
+
 }  // namespace kq5

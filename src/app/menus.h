@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "document/document_services.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -14,7 +15,7 @@ constexpr int kMainMenu = 100;
 constexpr int kFirstWindowMenu = 101;
 constexpr int kLastWindowMenu = 111;
 constexpr int kFirstRecentFile = 3892;
-constexpr int kRecentFileCount = 8;
+// kRecentFileCount (8) comes with the recent-file list of the document services.
 constexpr int kFirstToolBarEntry = 17541;
 
 struct MenuHandles {

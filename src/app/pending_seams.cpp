@@ -6,29 +6,18 @@
 
 namespace kq5 {
 
-void LoadMenus(win::HWND) {}
-void DestroyMenus() {}
-win::HMENU WindowMenuPopup() { return nullptr; }
-void InitMenuPopupItems(win::HMENU) {}
-void LoadCursors() {}
-void DestroyCursors() {}
 void PrepareToolButtonTable() {}
 void LoadToolButtonBitmaps() {}
 void CreateDockedBars() {}
 void FreeToolBars() {}
 void RunToolBarDialog() { WarnNotAvailable(10185); }
 void ToggleToolWindow(int slot) { WarnNotAvailable(slot == 0 ? 17539 : 17540 + slot); }
-void ToggleStatusBar() { WarnNotAvailable(17540); }
-bool StatusBarOptionOn() { return false; }
-void CreateFrameStatusBar() {}
 void LayoutFrameBars(win::RECT&) {}
 void ForwardToBars(win::UINT, win::WPARAM, win::LPARAM) {}
 void ToolBarDragStart(win::POINT) {}
 void ToolBarDragMove(win::POINT) {}
 void ToolBarDragEnd(win::POINT) {}
-void ShowMenuHelp(win::UINT, int) {}
 void ShowPointerHelp(win::HWND) {}
-void UpdateToolButtonStates() {}
 void RunFontCommand(WindowRecord*) { WarnNotAvailable(17452); }
 
 void InitColorTable() {}

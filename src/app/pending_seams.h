@@ -11,29 +11,18 @@ namespace kq5 {
 struct WindowRecord;
 
 // Menus, cursors, tool bars and the help bar.
-void LoadMenus(win::HWND frame);
-void DestroyMenus();
-win::HMENU WindowMenuPopup();
-void InitMenuPopupItems(win::HMENU popup);
-void LoadCursors();
-void DestroyCursors();
 void PrepareToolButtonTable();
 void LoadToolButtonBitmaps();
 void CreateDockedBars();
 void FreeToolBars();
 void RunToolBarDialog();
 void ToggleToolWindow(int slot);
-void ToggleStatusBar();
-bool StatusBarOptionOn();
-void CreateFrameStatusBar();
 void LayoutFrameBars(win::RECT& work);
 void ForwardToBars(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 void ToolBarDragStart(win::POINT point);
 void ToolBarDragMove(win::POINT point);
 void ToolBarDragEnd(win::POINT point);
-void ShowMenuHelp(win::UINT flags, int id);
 void ShowPointerHelp(win::HWND window);
-void UpdateToolButtonStates();
 void RunFontCommand(WindowRecord* record);
 
 // Colours and the dialogs of the File and Help menus.

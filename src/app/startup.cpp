@@ -10,6 +10,10 @@
 #include "app/error_context.h"
 #include "app/frame_state.h"
 #include "app/frame_window.h"
+#include "app/help_bar.h"
+#include "app/menus.h"
+#include "app/mode_cursors.h"
+#include "app/tool_bar_settings.h"
 #include "app/message_loop.h"
 #include "app/pending_seams.h"
 #include "app/file_dialogs.h"
@@ -256,6 +260,7 @@ void StartupSequence(const StartupCommandLine& line)
     win::LOGFONT system{};
     win::GetObject(win::GetStockObject(win::SYSTEM_FONT), sizeof system, &system);
     frame.systemFontHeight = std::abs(system.lfHeight);
+    RegisterToolBarSettingsSections();
     ReadSettings();
     ApplyDeviceListSizes();
     // The shape and component libraries, the component tool buttons and the component menu come
@@ -263,7 +268,9 @@ void StartupSequence(const StartupCommandLine& line)
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
     CreateDockedBars();
-    if (StatusBarOptionOn()) CreateFrameStatusBar();
+    FrameHelpBar().parent = frame.frame;
+    if (HelpBarOption()) CreateStatusBar(frame.frame, FrameHelpBar());
+    RelayoutFrame();
     OpenCommandLineFiles(line.files);
 }
 
@@ -278,7 +285,7 @@ bool InitInstance(const StartupCommandLine& line, int showCommand)
     win::ShowWindow(frame.mdiClient, win::SW_SHOW);
     StartupSequence(line);
     CountCommandUse(kCmdProgramStart);
-    if (StatusBarOptionOn()) CountCommandUse(kCmdStartWithStatusBar);
+    if (FrameHelpBar().window) CountCommandUse(kCmdStartWithStatusBar);
     return true;
 }
 
@@ -315,7 +322,11 @@ int OnFrameDestroy()
     DestroyCursors();
     FreeToolBars();
     FreeColorTable();
+    // The menu bar is the frame's; the window takes it along when it goes.
+    Menus().main = nullptr;
     DestroyMenus();
+    DetachHelpBar(FrameHelpBar());
+    FrameHelpBar() = HelpBar{};
     RemoveKeyboardHook();
     if (frame.frame) win::KillTimer(frame.frame, kExternalRequestTimer);
     WindowRecord* record = FrameRecord();
