@@ -110,14 +110,14 @@ win::LRESULT StatusBarWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam,
 
 bool RegisterStatusBarClass()
 {
-    static bool registered = false;
-    if (registered) return true;
+    // Asked each time: the classes go with the window system when it is set up again.
+    win::WNDCLASS existing;
+    if (win::GetClassInfo(nullptr, kHelpBarClass, &existing)) return true;
     win::WNDCLASS wc;
     wc.lpfnWndProc = &StatusBarWndProc;
     wc.lpszClassName = kHelpBarClass;
     wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    registered = win::RegisterClass(&wc) != 0;
-    return registered;
+    return win::RegisterClass(&wc) != 0;
 }
 
 }  // namespace

@@ -262,6 +262,7 @@ void StartupSequence(const StartupCommandLine& line)
     frame.systemFontHeight = std::abs(system.lfHeight);
     RegisterToolBarSettingsSections();
     ReadSettings();
+    SetHelpBarOption(SettingsFile().statusBarShown);
     ApplyDeviceListSizes();
     // The shape and component libraries, the component tool buttons and the component menu come
     // with the schematic editor; until then they are left out, not faked.
@@ -314,6 +315,7 @@ int OnFrameDestroy()
 {
     FrameState& frame = Frame();
     if (!frame.fatalStartup) {
+        SettingsFile().statusBarShown = HelpBarOption();
         WriteSettings();
         WriteUsageReport();
     }

@@ -9,6 +9,7 @@
 
 #include "app/command_routing.h"
 #include "app/frame_window.h"
+#include "app/help_bar.h"
 #include "app/program_settings.h"
 #include "app/settings_file.h"
 #include "app/single_instance.h"
@@ -212,6 +213,18 @@ TEST_F(FrameLifecycle, ATerminationSignalClosesTheFrame)
 TEST_F(FrameLifecycle, ResizingWithoutBarsGivesTheClientEverythingAndItsBorderOutside)
 {
     Start();
+    ASSERT_NE(FrameHelpBar().window, nullptr);
+    // The help bar takes its lines from the bottom; the bars' one-pixel borders overlap.
+    win::SendMessage(FrameWindow(), win::WM_SIZE, 0, win::MAKELPARAM(600, 400));
+    win::RECT bar{};
+    win::GetWindowRect(FrameHelpBar().window, &bar);
+    win::RECT client{};
+    win::GetWindowRect(Frame().mdiClient, &client);
+    EXPECT_EQ(client.bottom, bar.top + 1);
+    EXPECT_EQ(bar.bottom - bar.top, HelpBarLineHeight());
+
+    ASSERT_EQ(RouteCommand(FrameWindow(), 17540, 0), 0);  // Help Bar off
+    EXPECT_FALSE(HelpBarOption());
     win::SendMessage(FrameWindow(), win::WM_SIZE, 0, win::MAKELPARAM(600, 400));
     win::RECT rect{};
     win::GetWindowRect(Frame().mdiClient, &rect);
