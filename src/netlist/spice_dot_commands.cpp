@@ -30,6 +30,8 @@ namespace {
 constexpr int kMsgUnknownCommand = 10905;
 constexpr int kMsgExpecting = 11900;
 constexpr int kMsgMissingQuotes = 15047;
+constexpr int kMsgLibrarySection = 10974;
+constexpr int kMsgQuotedParam = 10975;
 constexpr char kHelpFile[] = "kq5.hlp";
 
 int HandleModel(std::string_view line);
@@ -127,12 +129,42 @@ int HandleInclude(std::string_view line)
     return status;
 }
 
+// The section word of ".LIB file section" (a library of another simulator that holds one variant
+// of its models per section); empty when the line names a file alone.
+std::string LibrarySectionWord(std::string_view line)
+{
+    std::size_t at = 0;
+    while (at < line.size() && !HasCharClass(line[at], kCharSpace)) ++at;
+    std::string rest(line.substr(at));
+    Trim(rest);
+    if (rest.empty()) return {};
+    std::string tail;
+    if (rest.front() == '"') {
+        const std::size_t close = rest.find('"', 1);
+        if (close == std::string::npos) return {};
+        tail = rest.substr(close + 1);
+    } else {
+        const std::size_t blank = rest.find_first_of(" \t");
+        if (blank == std::string::npos) return {};
+        tail = rest.substr(blank + 1);
+        // The rest of a path with blanks in it, not a section.
+        if (tail.find_first_of("/\\.:") != std::string::npos) return {};
+    }
+    Trim(tail);
+    return tail;
+}
+
 int HandleLibrary(std::string_view line)
 {
     std::string name;
     if (!Token(1).empty()) {
+        // Searching all sections of such a library alike would take whichever variant of a
+        // model comes first.
+        if (const std::string section = LibrarySectionWord(line); !section.empty()) {
+            ReportNetlistMessage("WLtE", CurrentRecord(), CurrentScope(), std::string(line), kMsgLibrarySection, section);
+            return kMsgAlreadyReported;
+        }
         if (int status = ParseIncludeFileName(name, line)) return status;
-        // ".LIB file section": a library section is searched like the whole library.
         const bool quoted = !line.empty() && line.find('"') != std::string_view::npos;
         if (!quoted) {
             std::size_t blank = name.find(' ');
@@ -230,6 +262,13 @@ int EvaluateParamAssignments(const NetlistTextObject& record)
             ++i;
             // Kept in parentheses so that the expression keeps its meaning where it is used.
             value = "(" + value + ")";
+        } else if (!Token(i).empty() && Token(i).front() == '\'') {
+            // Quoted expressions are another simulator's spelling; read as a value they would
+            // leave the quotes in every expression that uses the parameter.
+            std::string quoted = Token(i++);
+            while (!Token(i).empty() && (quoted.size() < 2 || quoted.back() != '\'')) quoted += Token(i++);
+            ReportNetlistMessage("WTE", CurrentRecord(), &record, kMsgQuotedParam, quoted);
+            return kMsgAlreadyReported;
         } else {
             value = Token(i);
             if (value.empty() || value == "," || value == "=") {

@@ -94,12 +94,11 @@ int BuildFromLine(const DeferredInitialLine& stored, InitialConditionTable& tabl
             if (state == std::string_view::npos) return ReportAtLine(scope, kMsgExpectingState, valueText);
             entry.digitalState = static_cast<std::int16_t>(state);
         } else {
-            int error = 0;
             std::string expression = valueText;
             if (expression.size() >= 2 && expression.front() == '{' && expression.back() == '}')
                 expression = expression.substr(1, expression.size() - 2);
-            entry.value = EvalNumberOrExpression(expression, error);
-            if (valueText.empty() || error != 0) return ReportAtLine(scope, kMsgExpectingValue, valueText);
+            if (valueText.empty()) return ReportAtLine(scope, kMsgExpectingValue, valueText);
+            if (int status = EvaluateLineValue(expression, valueText, scope, entry.value)) return status;
         }
         if (InitialConditionEntry* existing = FindEntry(table, entry)) {
             // .IC wins over .NODESET whatever the order of the lines.

@@ -1,5 +1,6 @@
 #include "netlist/spice_messages.h"
 
+#include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "document/circuit_document.h"
 #include "netlist/build_errors.h"
@@ -39,6 +40,21 @@ int ReportReaderOutOfMemory()
 {
     ReportMessage("WE", CurrentRecord(), kMsgInsufficientMemory);
     FlagCircuitBuildError();
+    return kMsgAlreadyReported;
+}
+
+int EvaluateLineValue(std::string_view text, std::string_view shown, int scope, double& value)
+{
+    constexpr int kMsgExpectingValue = 10927;
+    int error = 0;
+    std::array<std::string, 2> texts;
+    value = EvalNumberOrExpressionQuiet(text, error, texts);
+    if (error == 0) return 0;
+    if (error == kMsgInsufficientMemory) return ReportReaderOutOfMemory();
+    if (texts[0].empty() && texts[1].empty())
+        ReportNetlistMessage("WLE", CurrentRecord(), scope, kMsgExpectingValue, std::string(shown));
+    else
+        ReportNetlistMessage("WLE", CurrentRecord(), scope, error, texts[0], texts[1]);
     return kMsgAlreadyReported;
 }
 
