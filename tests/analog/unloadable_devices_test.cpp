@@ -2,13 +2,11 @@
 // kind and first part, and the model warnings of its build still reach the numeric output.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
-#include "../netlist/build_test_support.h"
+#include "../netlist/scratch_build_test.h"
 #include "analog/analysis_start.h"
 #include "analog/device_dispatch.h"
 #include "analog/run_control.h"
@@ -16,16 +14,11 @@
 namespace kq5::testing {
 namespace {
 
-class UnloadableDevicesTest : public BuildTest {
+class UnloadableDevicesTest : public ScratchBuildTest {
 protected:
     void SetUp() override
     {
-        BuildTest::SetUp();
-        std::string pattern = (std::filesystem::temp_directory_path() / "kq5-unloadable-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        std::ofstream(dir_ / "NOM.LIB") << "* default library of the tests\n";
-        ::setenv("KQ5DATA", dir_.c_str(), 1);
+        ScratchBuildTest::SetUp();
         ResetRunControlForTests();
         // The diodes stand for any kind whose model code is missing: their load is taken away
         // for the test and given back after it.
@@ -36,17 +29,12 @@ protected:
         RegisterDeviceKindHandlers(kSlotDiodes, saved_.setup, saved_.load);
         ExitAnalysis();
         ResetRunControlForTests();
-        BuildTest::TearDown();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        ScratchBuildTest::TearDown();
     }
 
     int RunTransient(const std::string& netlist)
     {
-        record_->kind = kWindowTextCircuit;
-        record_->title = (dir_ / "d.cir").string();
-        record_->textArea = netlist;
-        std::ofstream(record_->title, std::ios::binary) << netlist;
+        PutCircuit(netlist, "d.cir");
         win::ClearMessageBoxLog();
         return RunAnalysisCommand(record_, kAnalysisTransient);
     }
@@ -57,7 +45,6 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    std::filesystem::path dir_;
     DeviceKindHandlers saved_{};
 };
 

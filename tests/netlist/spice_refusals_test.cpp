@@ -3,43 +3,21 @@
 // that other simulators' netlists spell in ways this reader must take as they mean.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "build_test_support.h"
+#include "scratch_build_test.h"
 #include "devices/inductor_device.h"
 #include "document/node_table.h"
 
 namespace kq5::testing {
 namespace {
 
-class RefusalTest : public BuildTest {
+class RefusalTest : public ScratchBuildTest {
 protected:
-    void SetUp() override
-    {
-        BuildTest::SetUp();
-        std::string pattern = (std::filesystem::temp_directory_path() / "kq5-refusal-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        // Braces make the build read the parameters of the default library.
-        std::ofstream(dir_ / "NOM.LIB") << "* default library of the tests\n";
-        ::setenv("KQ5DATA", dir_.c_str(), 1);
-        record_->title = (dir_ / "test.cir").string();
-    }
-    void TearDown() override
-    {
-        BuildTest::TearDown();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-
-    // The window's text is the file's: subcircuits are read back from the file.
     int Build(const std::string& netlist)
     {
-        std::ofstream(record_->title, std::ios::binary) << netlist;
+        PutCircuit(netlist, "test.cir");
         return BuildText(netlist);
     }
 
@@ -58,9 +36,10 @@ protected:
         return rc == 0;
     }
     static bool Shows(const std::string& piece) { return LastShownText().find(piece) != std::string::npos; }
-
-    std::filesystem::path dir_;
 };
+
+// Two inductors to couple, in series with a source and across a load.
+const std::string kInductors = "V1 1 0 SIN(0 1 1K)\nR1 1 3 1\nL1 3 0 1M\nL2 2 0 1M\nR2 2 0 1K\n";
 
 TEST_F(RefusalTest, ABadAnalysisOrInitialValueIsReportedOnceAtItsLine)
 {
@@ -77,32 +56,30 @@ TEST_F(RefusalTest, ABadAnalysisOrInitialValueIsReportedOnceAtItsLine)
 
 TEST_F(RefusalTest, ACouplingValueMayBeAnExpression)
 {
-    const std::string inductors = "V1 1 0 SIN(0 1 1K)\nR1 1 3 1\nL1 3 0 1M\nL2 2 0 1M\nR2 2 0 1K\n";
     auto coupling = [] {
         const auto k = Records<CouplingDevice>(kCouplingDeviceList);
         return k.size() == 1 ? k[0]->value : -1.0;
     };
-    ASSERT_TRUE(Builds("t\n.PARAM KK=0.5\n" + inductors + "K1 L1 L2 {KK}\n.TRAN 1U 1M\n"));
+    ASSERT_TRUE(Builds("t\n.PARAM KK=0.5\n" + kInductors + "K1 L1 L2 {KK}\n.TRAN 1U 1M\n"));
     EXPECT_DOUBLE_EQ(coupling(), 0.5);
-    ASSERT_TRUE(Builds("t\n.PARAM KK=0.5\n" + inductors + "K1 L1 L2 { KK / 2 }\n.TRAN 1U 1M\n"));
+    ASSERT_TRUE(Builds("t\n.PARAM KK=0.5\n" + kInductors + "K1 L1 L2 { KK / 2 }\n.TRAN 1U 1M\n"));
     EXPECT_DOUBLE_EQ(coupling(), 0.25);
     // A parameter of a subcircuit call, inside the subcircuit.
     ASSERT_TRUE(Builds("t\n.SUBCKT PAIR A B PARAMS: KX=0.1\nR1 A C 1\nL1 C 0 1M\nL2 B 0 1M\nK1 L1 L2 {KX}\n.ENDS\n"
                        "V1 1 0 SIN(0 1 1K)\nX1 1 2 PAIR PARAMS: KX=0.8\nR2 2 0 1K\n.TRAN 1U 1M\n"));
     EXPECT_DOUBLE_EQ(coupling(), 0.8);
-    EXPECT_EQ(Refused("t\n" + inductors + "K1 L1 L2 {KK\n.TRAN 1U 1M\n"), std::vector<int>{11900});
+    EXPECT_EQ(Refused("t\n" + kInductors + "K1 L1 L2 {KK\n.TRAN 1U 1M\n"), std::vector<int>{11900});
 }
 
 TEST_F(RefusalTest, ACouplingAboveOneIsRefusedWithThePart)
 {
-    const std::string inductors = "V1 1 0 SIN(0 1 1K)\nR1 1 3 1\nL1 3 0 1M\nL2 2 0 1M\nR2 2 0 1K\n";
-    EXPECT_EQ(Refused("t\n" + inductors + "KX L1 L2 1.005\n.TRAN 1U 1M\n"), std::vector<int>{10970});
+    EXPECT_EQ(Refused("t\n" + kInductors + "KX L1 L2 1.005\n.TRAN 1U 1M\n"), std::vector<int>{10970});
     EXPECT_TRUE(Shows("1.005")) << LastShownText();
     EXPECT_TRUE(Shows("KX")) << LastShownText();
-    EXPECT_EQ(Refused("t\n" + inductors + "KX L1 L2 -1.5\n.TRAN 1U 1M\n"), std::vector<int>{10970});
-    EXPECT_EQ(Refused("t\n.PARAM KK=2\n" + inductors + "KX L1 L2 {KK}\n.TRAN 1U 1M\n"), std::vector<int>{10970});
-    EXPECT_TRUE(Builds("t\n" + inductors + "KX L1 L2 1\n.TRAN 1U 1M\n"));
-    EXPECT_TRUE(Builds("t\n" + inductors + "KX L1 L2 0.999\n.TRAN 1U 1M\n"));
+    EXPECT_EQ(Refused("t\n" + kInductors + "KX L1 L2 -1.5\n.TRAN 1U 1M\n"), std::vector<int>{10970});
+    EXPECT_EQ(Refused("t\n.PARAM KK=2\n" + kInductors + "KX L1 L2 {KK}\n.TRAN 1U 1M\n"), std::vector<int>{10970});
+    EXPECT_TRUE(Builds("t\n" + kInductors + "KX L1 L2 1\n.TRAN 1U 1M\n"));
+    EXPECT_TRUE(Builds("t\n" + kInductors + "KX L1 L2 0.999\n.TRAN 1U 1M\n"));
 }
 
 TEST_F(RefusalTest, ANodeNameIsOneNodeWhateverItsBytes)
