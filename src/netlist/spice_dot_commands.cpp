@@ -267,8 +267,14 @@ int EvaluateParamAssignments(const NetlistTextObject& record)
             // leave the quotes in every expression that uses the parameter.
             std::string quoted = Token(i++);
             while (!Token(i).empty() && (quoted.size() < 2 || quoted.back() != '\'')) quoted += Token(i++);
-            ReportNetlistMessage("WTE", CurrentRecord(), &record, kMsgQuotedParam, quoted);
-            return kMsgAlreadyReported;
+            // A library's parameters are read whether the circuit uses them or not: there the
+            // parameter is left out, and a part that uses it meets an unknown name.
+            if (!record.disabled) {
+                ReportNetlistMessage("WTE", CurrentRecord(), &record, kMsgQuotedParam, quoted);
+                return kMsgAlreadyReported;
+            }
+            if (Token(i) == ",") ++i;
+            continue;
         } else {
             value = Token(i);
             if (value.empty() || value == "," || value == "=") {

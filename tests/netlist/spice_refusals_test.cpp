@@ -3,6 +3,7 @@
 // that other simulators' netlists spell in ways this reader must take as they mean.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,9 @@ TEST_F(RefusalTest, ConstructsOfOtherSimulatorsAreNamedWithTheirLine)
         EXPECT_TRUE(Shows(c.shown)) << c.line << "\n" << LastShownText();
         EXPECT_TRUE(Shows("Line:\t2") || Shows("Line:\t3") || Shows("Part:")) << c.line << "\n" << LastShownText();
     }
+    // A library may hold such parameters beside the ones a circuit uses.
+    std::ofstream(dir_ / "params.lib") << ".PARAM GOOD=2K BAD='GOOD+1'\n.PARAM ALSO=3K\n";
+    EXPECT_TRUE(Builds("t\n.LIB params.lib\nR3 1 0 {GOOD+ALSO}\n" + rest));
     // Seven PULSE values, a file name alone, a braced parameter: as before.
     EXPECT_TRUE(Builds("t\nV2 3 0 PULSE(0 1 0 1N 1N 1U 2U)\nR3 3 0 1K\n" + rest));
     EXPECT_TRUE(Builds("t\n.PARAM VV=1\n.PARAM RR={VV+1}\nR3 1 0 {RR}\n" + rest));
