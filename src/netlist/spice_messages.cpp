@@ -50,6 +50,7 @@ int EvaluateLineValue(std::string_view text, std::string_view shown, int scope, 
     std::array<std::string, 2> texts;
     value = EvalNumberOrExpressionQuiet(text, error, texts);
     if (error == 0) return 0;
+    if (error == kMsgAlreadyReported) return error;
     if (error == kMsgInsufficientMemory) return ReportReaderOutOfMemory();
     if (texts[0].empty() && texts[1].empty())
         ReportNetlistMessage("WLE", CurrentRecord(), scope, kMsgExpectingValue, std::string(shown));
