@@ -57,24 +57,12 @@ int Fail(int id, std::string_view first, std::string_view second)
     return kMsgAlreadyReported;
 }
 
-// The value of an analysis token: a number, or an expression with its defines substituted.
-// 0, or 15055 after the one report of a bad value.
-int AnalysisValue(const std::string& token, double& value)
-{
-    value = ParseNumber(token);
-    if (!ParseError()) return 0;
-    std::string text;
-    if (SubstituteDefines(text, CurrentScope(), token) != 0) return kMsgAlreadyReported;
-    if (text.size() >= 2 && text.front() == '{' && text.back() == '}') text = text.substr(1, text.size() - 2);
-    return EvaluateLineValue(text, token, CurrentScope(), value);
-}
-
 // The value of the token, reported when it is missing or no value.
 int RequireValue(int index, double& value)
 {
     const std::string& token = Token(index);
     if (token.empty()) return Fail(kMsgExpecting, "<value>");
-    return AnalysisValue(token, value);
+    return EvaluateLineValue(token, CurrentScope(), value);
 }
 
 CircuitDocument& Document() { return *CurrentDocument(); }

@@ -5,6 +5,7 @@
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
+#include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
@@ -188,6 +189,20 @@ int HandleParam(std::string_view line)
     return EvaluateParamAssignments(*record);
 }
 
+// Analysis lines take their values at fixed token places and keep them as texts that the run
+// reads again without the circuit's parameters: an expression in braces becomes its value.
+int EvaluateBracedValues()
+{
+    if (int status = JoinBraceGroupTokens()) return status;
+    for (std::string& token : TokenArray()) {
+        if (token.size() < 2 || token.front() != '{') continue;
+        double value = 0.0;
+        if (int status = EvaluateLineValue(token, CurrentScope(), value)) return status;
+        token = StrPrintf("%.15g", value);
+    }
+    return 0;
+}
+
 bool IsQuoted(std::string_view name) { return !name.empty() && (name.front() == '"' || name.back() == '"'); }
 
 }  // namespace
@@ -220,6 +235,8 @@ int DispatchDotCommand(std::string_view line)
     if (row == nullptr) return ReportUnknownCommand();
     if (row->handler == nullptr) return 0;
     if (CurrentScope() != 0 && !RunsInSubcircuit(row->handler)) return 0;
+    if (row->handler == ParseDotTran || row->handler == ParseDotAC || row->handler == ParseDotDC)
+        if (int status = EvaluateBracedValues()) return status;
     return row->handler(line);
 }
 

@@ -4,6 +4,7 @@
 #include "core/format.h"
 #include "document/circuit_document.h"
 #include "netlist/build_errors.h"
+#include "netlist/defines.h"
 #include "netlist/spice_reader_state.h"
 
 namespace kq5 {
@@ -43,9 +44,14 @@ int ReportReaderOutOfMemory()
     return kMsgAlreadyReported;
 }
 
-int EvaluateLineValue(std::string_view text, std::string_view shown, int scope, double& value)
+int EvaluateLineValue(std::string_view token, int scope, double& value)
 {
     constexpr int kMsgExpectingValue = 10927;
+    value = ParseNumber(token);
+    if (!ParseError()) return 0;
+    std::string text;
+    if (SubstituteDefines(text, scope, token) != 0) return kMsgAlreadyReported;
+    if (text.size() >= 2 && text.front() == '{' && text.back() == '}') text = text.substr(1, text.size() - 2);
     int error = 0;
     std::array<std::string, 2> texts;
     value = EvalNumberOrExpressionQuiet(text, error, texts);
@@ -53,7 +59,7 @@ int EvaluateLineValue(std::string_view text, std::string_view shown, int scope, 
     if (error == kMsgAlreadyReported) return error;
     if (error == kMsgInsufficientMemory) return ReportReaderOutOfMemory();
     if (texts[0].empty() && texts[1].empty())
-        ReportNetlistMessage("WLE", CurrentRecord(), scope, kMsgExpectingValue, std::string(shown));
+        ReportNetlistMessage("WLE", CurrentRecord(), scope, kMsgExpectingValue, std::string(token));
     else
         ReportNetlistMessage("WLE", CurrentRecord(), scope, error, texts[0], texts[1]);
     return kMsgAlreadyReported;

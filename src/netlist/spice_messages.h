@@ -26,10 +26,10 @@ int ReportNetlistMessage(const char* spec, Args&&... args)
     return ReportNetlistMessageArgs(spec, MakeMessageArgs(std::forward<Args>(args)...));
 }
 
-// The value of a number or expression of the line being read (text), shown as the line spells it
-// (shown). One that is neither is reported once, at that line: with the expression's own
-// message when it does not compile, else with 10927. 0 or 15055.
-int EvaluateLineValue(std::string_view text, std::string_view shown, int scope, double& value);
+// The value of a token of the line being read: a number, or an expression (braces optional)
+// with the defines of the scope substituted. One that is neither is reported once, at that line:
+// with the expression's own message when it does not compile, else with 10927. 0 or 15055.
+int EvaluateLineValue(std::string_view token, int scope, double& value);
 
 // Reports 15002 "Insufficient memory." against the current window and marks the build failed;
 // returns 15055.

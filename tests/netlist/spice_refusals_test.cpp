@@ -10,6 +10,8 @@
 #include "scratch_build_test.h"
 #include "devices/inductor_device.h"
 #include "document/node_table.h"
+#include "netlist/spice_initial_conditions.h"
+#include "plots/limits_rows.h"
 
 namespace kq5::testing {
 namespace {
@@ -53,6 +55,18 @@ TEST_F(RefusalTest, ABadAnalysisOrInitialValueIsReportedOnceAtItsLine)
     EXPECT_EQ(Refused("t\n" + body + ".TRAN 1M 2M*\n"), std::vector<int>{10403});
     // Values that are right still give their values.
     EXPECT_TRUE(Builds("t\n.PARAM TS=2M\n" + body + ".IC V(2)=0.5\n.TRAN 1M 2M\n"));
+}
+
+TEST_F(RefusalTest, AnalysisAndInitialValuesMayBeExpressionsInBraces)
+{
+    const std::string body = "V1 1 0 1\nR1 1 2 1K\nC1 2 0 1U\n";
+    ASSERT_TRUE(Builds("t\n.PARAM TS=2M\n" + body + ".IC V(2)={TS*250}\n.TRAN {TS/4} { TS }\n"));
+    EXPECT_EQ(Document().limits.transient[kLimitTRange], "0.002");
+    const auto& entries = InitialConditions().entries;
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_DOUBLE_EQ(entries[0].value, 0.5);
+    EXPECT_EQ(Refused("t\n" + body + ".TRAN 1M {ZZ}\n"), std::vector<int>{10402});
+    EXPECT_TRUE(Shows("'ZZ'")) << LastShownText();
 }
 
 TEST_F(RefusalTest, ACouplingValueMayBeAnExpression)
