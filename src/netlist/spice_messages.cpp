@@ -44,19 +44,25 @@ int ReportReaderOutOfMemory()
     return kMsgAlreadyReported;
 }
 
-int EvaluateLineValue(std::string_view token, int scope, double& value)
+int ComputeLineValue(std::string_view token, int scope, double& value, std::array<std::string, 2>& texts)
 {
-    constexpr int kMsgExpectingValue = 10927;
+    texts = {};
     value = ParseNumber(token);
     if (!ParseError()) return 0;
     std::string text;
     if (SubstituteDefines(text, scope, token) != 0) return kMsgAlreadyReported;
     if (text.size() >= 2 && text.front() == '{' && text.back() == '}') text = text.substr(1, text.size() - 2);
     int error = 0;
-    std::array<std::string, 2> texts;
     value = EvalNumberOrExpressionQuiet(text, error, texts);
-    if (error == 0) return 0;
-    if (error == kMsgAlreadyReported) return error;
+    return error;
+}
+
+int EvaluateLineValue(std::string_view token, int scope, double& value)
+{
+    constexpr int kMsgExpectingValue = 10927;
+    std::array<std::string, 2> texts;
+    const int error = ComputeLineValue(token, scope, value, texts);
+    if (error == 0 || error == kMsgAlreadyReported) return error;
     if (error == kMsgInsufficientMemory) return ReportReaderOutOfMemory();
     if (texts[0].empty() && texts[1].empty())
         ReportNetlistMessage("WLE", CurrentRecord(), scope, kMsgExpectingValue, std::string(token));
