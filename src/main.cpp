@@ -13,7 +13,6 @@
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
-#include "core/text_edit.h"
 #include "devices/device_record_types.h"
 #include "netlist/model_types.h"
 #include "platform/backend.h"
@@ -34,10 +33,15 @@ std::string ExecutableDirectory(const char* argv0)
     return WithSeparator(exe.parent_path().string());
 }
 
+std::string WithoutMarker(const std::string& text)
+{
+    return text.size() >= 2 && text[0] == '%' && (text[1] == 'E' || text[1] == 'W') ? text.substr(2) : text;
+}
+
 // A start-up failure: the message goes to the terminal, as no window exists yet to show it.
 int FatalStartupError(int id, const std::string& argument)
 {
-    std::fprintf(stderr, "kq5: %s\n", kq5::ComposeErrorText(id, kq5::MakeMessageArgs(argument)).c_str());
+    std::fprintf(stderr, "kq5: %s\n", WithoutMarker(kq5::ComposeErrorText(id, kq5::MakeMessageArgs(argument))).c_str());
     return 1;
 }
 
@@ -49,49 +53,20 @@ int main(int argc, char** argv)
     InitCharClasses();
     std::feclearexcept(FE_ALL_EXCEPT);
 
-    // The words as typed, one line again; a word with blanks is quoted so that it stays one.
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (!line.empty()) line += ' ';
-        line += word.find(' ') != std::string::npos ? "\"" + word + "\"" : word;
-    }
+    const CommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     Settings().programDirectory = ExecutableDirectory(argc > 0 ? argv[0] : nullptr);
     std::error_code error;
     Settings().workingDirectory = WithSeparator(std::filesystem::current_path(error).string());
     // "/ROOT:" names the data root of the settings file and the libraries (line.root); their
     // readers come with the application's start-up.
-    if (const std::size_t root = FindText(line, "/ROOT:"); root != std::string::npos) {
-        std::size_t end = root;
-        while (end < line.size() && line[end] != ' ') ++end;
-        line.erase(root, end - root);
-    }
-    std::string commandFile = TakeCommandLineArg(line);
-    if (commandFile.empty() || commandFile[0] != '@') commandFile.clear();
-    BatchRunState& batch = BatchRun();
-    if (!commandFile.empty()) {
-        commandFile.erase(0, 1);
-        if (TakeSwitch(line, "/PC") >= 0) batch.printCircuit = true;
-        if (TakeSwitch(line, "/PA") >= 0) batch.printAnalysis = true;
-        if (TakeSwitchChar(line, 'P') >= 0) batch.printCircuit = batch.printAnalysis = true;
-        if (TakeSwitchChar(line, 'S') >= 0)
-            batch.flags = kBatchSave;
-        else if (TakeSwitchChar(line, 'R') >= 0)
-            batch.flags = kBatchRetrieve;
-        else
-            batch.flags = kBatchNormal;
-    } else {
-        while (!TakeCommandLineArg(line).empty()) {
-        }
-    }
-    if (line.find('/') != std::string::npos) return FatalStartupError(kMsgCommandLineError, line);
+    if (!line.leftover.empty()) return FatalStartupError(kMsgCommandLineError, line.leftover);
 
     RegisterCircuitDeviceRecordTypes();
     ApplyDeviceListSizes();
     InitModelTypeDefaults();
     InstallAnalysisKindHandlers();
 
-    if (commandFile.empty()) {
+    if (line.commandFile.empty() && line.batchLine.empty()) {
         // The frame window and the files to open belong to the application's start-up.
         std::printf("Kestrion V Version 2.1.2\n");
         return 0;
@@ -100,13 +75,24 @@ int main(int argc, char** argv)
     win::PlatformOptions options;
     options.headless = true;
     win::InitPlatform(options);
-    batch.commandFile = commandFile;
+    BatchRunState& batch = BatchRun();
+    batch.flags = line.batchFlags;
+    batch.printCircuit = line.printCircuit;
+    batch.printAnalysis = line.printAnalysis;
+    batch.commandFile = line.commandFile;
+    batch.singleLine = line.batchLine;
     int status = StartBatchRun();
     if (status != 0) {
         win::ShutdownPlatform();
         return FatalStartupError(status, batch.commandFile);
     }
-    RunBatchFile();
+    // A batch that did not do all it was asked ends with a failure status, so scripts notice.
+    const int failures = RunBatchFile();
     win::ShutdownPlatform();
+    if (!batch.closingError.empty()) std::fprintf(stderr, "kq5: %s\n", WithoutMarker(batch.closingError).c_str());
+    if (failures > 0) {
+        std::fprintf(stderr, "kq5: %s\n", WithoutMarker(ComposeErrorText(kMsgBatchFailures)).c_str());
+        return 1;
+    }
     return 0;
 }

@@ -113,9 +113,27 @@ TEST_F(BatchTest, LinesTakeTheirSwitchesOut)
     EXPECT_TRUE(line.ac && !line.transient);
     EXPECT_TRUE(ParseBatchLine(line, "amp.cir /T/P"));
     EXPECT_TRUE(line.transient && line.printCircuit);
-    std::string words = amp + " /p";
-    EXPECT_EQ(TakeCommandLineArg(words), amp);
-    EXPECT_EQ(words, "/p");
+    EXPECT_EQ(ParseCommandLine({amp, "/p"}).files, std::vector<std::string>{amp});
+}
+
+TEST_F(BatchTest, ProgramCommandLine)
+{
+    CommandLine c = ParseCommandLine({"@jobs.txt", "/s", "/P", "/ROOT:/opt/kq5/"});
+    EXPECT_EQ(c.commandFile, "jobs.txt");
+    EXPECT_EQ(c.batchFlags, kBatchSave);
+    EXPECT_TRUE(c.printCircuit && c.printAnalysis);
+    EXPECT_EQ(c.root, "/opt/kq5");
+    EXPECT_EQ(c.leftover, "");
+
+    c = ParseCommandLine({"@jobs.txt", "/R", "/PA"});
+    EXPECT_EQ(c.batchFlags, kBatchRetrieve);
+    EXPECT_TRUE(!c.printCircuit && c.printAnalysis);
+    EXPECT_EQ(ParseCommandLine({"@jobs.txt"}).batchFlags, kBatchNormal);
+    EXPECT_EQ(ParseCommandLine({"@jobs.txt", "/Q"}).leftover, "/Q");
+
+    c = ParseCommandLine({"a.cir", "b.cir"});
+    EXPECT_EQ(c.batchFlags, 0);
+    EXPECT_EQ(c.files, (std::vector<std::string>{"a.cir", "b.cir"}));
 }
 
 TEST_F(BatchTest, GotoFindsItsLabelWhateverTheCase)
