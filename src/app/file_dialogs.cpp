@@ -16,7 +16,10 @@
 #include "core/file_units.h"
 #include "core/message_args.h"
 #include "core/message_reporter.h"
+#include "document/circuit_file.h"
 #include "platform/common_dialogs_file.h"
+#include "platform/controls.h"
+#include "platform/paint.h"
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
@@ -46,7 +49,57 @@ constexpr int kMsgDeleteFiles = 13512;
 struct FileDialogContext {
     int mode = kModeOpen;
     int kind = 0;
+    WindowRecord* preview = nullptr;  // the schematic shown while the open dialog's list moves
 };
+
+// Load options of the preview: quiet, no connectivity, not a recent file, missing parts dropped.
+constexpr LoadOptions kPreviewLoadOptions = 0x981;
+
+// Shows the schematic selected in the open dialog's list in the preview window (made the first
+// time). The data directory is the user's setting and must not follow the preview.
+void ShowSchematicPreview(FileDialogContext& context, const std::string& path)
+{
+    const std::string dataDirectory = SettingsFile().dataDirectory;
+    // The user goes on choosing in the dialog: the keys stay with it.
+    const win::HWND focus = win::GetFocus();
+    WindowRecord* target = IsLiveWindowRecord(context.preview) ? context.preview : nullptr;
+    WindowRecord* shown = nullptr;
+    if (LoadCircuitFile(target, path, kWindowSchematic, kPreviewLoadOptions, shown) == 0 && shown != nullptr) {
+        context.preview = shown;
+        win::ShowWindow(shown->window, win::SW_SHOWMAXIMIZED);
+        win::InvalidateRect(shown->window, nullptr, win::TRUE);
+        win::UpdateWindow(shown->window);
+    }
+    SettingsFile().dataDirectory = dataDirectory;
+    if (focus != nullptr && win::IsWindow(focus)) {
+        win::SetActiveWindow(win::GetParent(focus));
+        win::SetFocus(focus);
+    }
+}
+
+// The preview goes when the dialog does, without the question about saving changes.
+void ClosePreview(FileDialogContext& context)
+{
+    if (IsLiveWindowRecord(context.preview) && context.preview->window != nullptr) {
+        context.preview->modified = 0;
+        win::DestroyWindow(context.preview->window);
+    }
+    context.preview = nullptr;
+}
+
+std::string SelectedListPath(win::HWND dialog)
+{
+    const win::LRESULT index = win::SendDlgItemMessage(dialog, win::kFileList, win::LB_GETCURSEL, 0, 0);
+    if (index < 0) return {};
+    const win::LRESULT length = win::SendDlgItemMessage(dialog, win::kFileList, win::LB_GETTEXTLEN, static_cast<win::WPARAM>(index), 0);
+    std::string name(static_cast<std::size_t>(length) + 1, '\0');
+    win::SendDlgItemMessage(dialog, win::kFileList, win::LB_GETTEXT, static_cast<win::WPARAM>(index),
+                            reinterpret_cast<win::LPARAM>(name.data()));
+    name.resize(static_cast<std::size_t>(length));
+    std::string folder = win::GetDlgItemText(dialog, win::kFolderPath);
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder + name;
+}
 
 std::string_view ExtensionOf(std::string_view name)
 {
@@ -114,6 +167,15 @@ win::UINT_PTR FileDialogHookProc(win::HWND dialog, win::UINT message, win::WPARA
         PlaceDialog(dialog, false, nullptr);
         return win::TRUE;
     case win::WM_COMMAND:
+        if (context != nullptr && context->mode == kModeOpen) {
+            if (win::LOWORD(wParam) == win::kFileList && win::HIWORD(wParam) == win::LBN_SELCHANGE &&
+                context->kind == kWindowSchematic) {
+                const std::string path = SelectedListPath(dialog);
+                if (!path.empty()) ShowSchematicPreview(*context, path);
+                return win::FALSE;
+            }
+            if (win::LOWORD(wParam) == win::IDOK || win::LOWORD(wParam) == win::IDCANCEL) ClosePreview(*context);
+        }
         if (win::LOWORD(wParam) == win::kFileHelpButton) {
             ShowHelpTopic(17803, kFileDialogHelpTopic);
             return win::TRUE;
@@ -153,6 +215,7 @@ int FileDialogByKind(WindowRecord* owner, std::string& path, int mode, std::stri
     ofn.lpfnHook = &FileDialogHookProc;
     ofn.lCustData = reinterpret_cast<win::LPARAM>(&context);
     const bool chosen = mode == kModeSave ? win::GetSaveFileName(&ofn) : win::GetOpenFileName(&ofn);
+    ClosePreview(context);  // also when the dialog ended another way
     if (!chosen) return -1;
     path = ofn.lpstrFile;
     return mode == kModeSave ? kind : DetectFileKind(path, 1);

@@ -151,7 +151,7 @@ StartupCommandLine ReadCommandLine(const std::vector<std::string>& args)
     if (const std::size_t root = FindNoCase(line, "/ROOT:"); root != std::string::npos) {
         std::size_t end = root + 6;
         while (end < line.size() && line[end] != ' ') ++end;
-        out.root = line.substr(root + 6, end - root - 6);
+        out.root = WithoutTrailingSeparator(line.substr(root + 6, end - root - 6));
         line.erase(root, end - root);
     }
     const std::string first = TakeCommandLineArg(line);

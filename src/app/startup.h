@@ -15,7 +15,7 @@ namespace kq5 {
 
 // What the program's command line asks for. Words keep the case in which they were typed.
 struct StartupCommandLine {
-    std::string root;         // the data root given by "/ROOT:", empty when none
+    std::string root;         // the data root given by "/ROOT:" (no trailing separator), or empty
     std::string commandFile;  // after the at sign of a first argument "@file"; empty when none
     int batchFlags = 0;       // 0 interactive, else kBatchRetrieve, kBatchSave or kBatchNormal
     bool printCircuit = false;

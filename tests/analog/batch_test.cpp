@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "../core/file_test_support.h"
 #include "analog/analog_state.h"
 #include "analog/batch_run.h"
@@ -113,9 +114,27 @@ TEST_F(BatchTest, LinesTakeTheirSwitchesOut)
     EXPECT_TRUE(line.ac && !line.transient);
     EXPECT_TRUE(ParseBatchLine(line, "amp.cir /T/P"));
     EXPECT_TRUE(line.transient && line.printCircuit);
-    std::string words = amp + " /p";
-    EXPECT_EQ(TakeCommandLineArg(words), amp);
-    EXPECT_EQ(words, "/p");
+    EXPECT_EQ(ReadCommandLine({amp, "/p"}).files, std::vector<std::string>{amp});
+}
+
+TEST_F(BatchTest, ProgramCommandLine)
+{
+    StartupCommandLine c = ReadCommandLine({"@jobs.txt", "/s", "/P", "/ROOT:/opt/kq5/"});
+    EXPECT_EQ(c.commandFile, "jobs.txt");
+    EXPECT_EQ(c.batchFlags, kBatchSave);
+    EXPECT_TRUE(c.printCircuit && c.printAnalysis);
+    EXPECT_EQ(c.root, "/opt/kq5");
+    EXPECT_EQ(c.leftover, "");
+
+    c = ReadCommandLine({"@jobs.txt", "/R", "/PA"});
+    EXPECT_EQ(c.batchFlags, kBatchRetrieve);
+    EXPECT_TRUE(!c.printCircuit && c.printAnalysis);
+    EXPECT_EQ(ReadCommandLine({"@jobs.txt"}).batchFlags, kBatchNormal);
+    EXPECT_EQ(ReadCommandLine({"@jobs.txt", "/Q"}).leftover, "/Q");
+
+    c = ReadCommandLine({"a.cir", "b.cir"});
+    EXPECT_EQ(c.batchFlags, 0);
+    EXPECT_EQ(c.files, (std::vector<std::string>{"a.cir", "b.cir"}));
 }
 
 TEST_F(BatchTest, GotoFindsItsLabelWhateverTheCase)

@@ -17,6 +17,7 @@
 #include "app/save_file_dialog.h"
 #include "app/settings_file.h"
 #include "app/usage_file.h"
+#include "app/window_record.h"
 #include "platform/common_dialogs.h"
 #include "platform/common_dialogs_file.h"
 #include "platform/headless.h"
@@ -309,6 +310,52 @@ TEST_F(DialogServicesTest, OpenAndSaveByKindAreShownInTheDataDirectory)
     std::string path;
     EXPECT_EQ(AskOpenFileNameByKind(nullptr, path, 1), 1);
     EXPECT_EQ(path, Path("amp.cir"));
+}
+
+int SchematicWindowCount()
+{
+    int count = 0;
+    for (const auto& record : WindowRecords().records)
+        if (record->kind == kWindowSchematic && record->window != nullptr) ++count;
+    return count;
+}
+
+TEST_F(DialogServicesTest, TheOpenDialogPreviewsTheSelectedSchematicAndClosesItAfter)
+{
+    const fs::path sample = fs::path(KQ5_SOURCE_DIR) / "tests" / "circuits" / "rc_filter.cir";
+    fs::copy_file(sample, dir_ / "amp.cir");
+    fs::copy_file(sample, dir_ / "filter.cir");
+    win::SetCommonDialogsShownHeadless(true);
+    int previews = -1, previewsAfterSecond = -1;
+    std::string previewTitle;
+    InputScript script;
+    auto clickItem = [](int index) {
+        win::HWND list = win::GetDlgItem(win::CurrentCommonDialogWindow(), win::kFileList);
+        win::RECT r{};
+        win::SendMessage(list, win::LB_GETITEMRECT, static_cast<win::WPARAM>(index), reinterpret_cast<win::LPARAM>(&r));
+        win::testing::ClickClient(list, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    };
+    script.Then([&] { clickItem(0); })
+        .Then([&] {
+            previews = SchematicWindowCount();
+            for (const auto& record : WindowRecords().records)
+                if (record->kind == kWindowSchematic && record->window != nullptr) previewTitle = GetRecordTitle(record.get());
+            SaveScreen("open_preview");
+            clickItem(1);
+        })
+        .Then([&] {
+            previewsAfterSecond = SchematicWindowCount();
+            win::headless::PressKey(win::VK_RETURN);
+        });
+    script.Install();
+    std::string path;
+    EXPECT_EQ(AskOpenFileNameByKind(nullptr, path, 1), 1);
+    EXPECT_EQ(path, Path("filter.cir"));
+    EXPECT_EQ(previews, 1);
+    EXPECT_EQ(previewTitle, Path("amp.cir"));
+    EXPECT_EQ(previewsAfterSecond, 1);  // the one preview window is reused
+    EXPECT_EQ(SchematicWindowCount(), 0);
+    EXPECT_EQ(SettingsFile().dataDirectory, dir_.string());
 }
 
 TEST_F(DialogServicesTest, DeleteFileAsksAndDeletesOnlyOnYes)

@@ -22,7 +22,7 @@ namespace {
 TEST(StartupCommandLine, WordsKeepTheirCaseAndSwitchesAreFoundCaseBlind)
 {
     StartupCommandLine line = ReadCommandLine({"/root:/Data/Kq5/", "Amp.CIR"});
-    EXPECT_EQ(line.root, "/Data/Kq5/");
+    EXPECT_EQ(line.root, "/Data/Kq5");
     ASSERT_EQ(line.files.size(), 1u);
     EXPECT_EQ(line.files[0], "Amp.CIR");
     EXPECT_EQ(line.batchFlags, 0);
@@ -38,7 +38,7 @@ TEST(StartupCommandLine, WordsKeepTheirCaseAndSwitchesAreFoundCaseBlind)
     line = ReadCommandLine({"@jobs.txt", "/Q", "/ROOT:/opt/kq5/"});
     EXPECT_EQ(line.batchFlags, kBatchNormal);
     EXPECT_EQ(line.leftover, "/Q");
-    EXPECT_EQ(line.root, "/opt/kq5/");
+    EXPECT_EQ(line.root, "/opt/kq5");
 
     line = ReadCommandLine({"@jobs.txt", "/R", "/P"});
     EXPECT_EQ(line.batchFlags, kBatchRetrieve);
