@@ -361,6 +361,17 @@ void DrawToolButton(win::HDC dc, int row, const win::RECT& cell, bool pressed)
     }
 }
 
+void DrawComponentPicture(win::HDC dc, const ComponentButtonPicture& picture, int x, int y)
+{
+    win::HBITMAP bitmap = BuildComponentPicture(picture, dc);
+    win::HDC mem = win::CreateCompatibleDC(dc);
+    win::HGDIOBJ old = win::SelectObject(mem, bitmap);
+    win::BitBlt(dc, x, y, kToolCellWidth, kToolCellHeight, mem, 0, 0, win::SRCCOPY);
+    win::SelectObject(mem, old);
+    win::DeleteDC(mem);
+    win::DeleteObject(bitmap);
+}
+
 void ShowToolWindow(win::HWND frame, int slot)
 {
     if (slot < 0 || slot >= kToolSlotCount || !RegisterClasses()) return;

@@ -1,6 +1,7 @@
 #pragma once
 // The tool windows on screen: the main bar of picture buttons and the component palettes, their
 // caption and close box, the buttons' pictures, and the room they take from the frame.
+#include "app/component_buttons.h"
 #include "app/tool_buttons.h"
 #include "platform/win_types.h"
 
@@ -30,7 +31,9 @@ win::RECT PlaceDockedBars(win::HWND frame, int clientWidth, int clientHeight, in
 void UpdateToolButtonStates();
 int MainBarTopHeight();
 
-// Draws the row's button picture in the rectangle.
+// Draws the row's button picture in the rectangle (greyed when the row is disabled).
 void DrawToolButton(win::HDC dc, int row, const win::RECT& cell, bool pressed);
+// Draws the up picture of a component button from its row words.
+void DrawComponentPicture(win::HDC dc, const ComponentButtonPicture& picture, int x, int y);
 
 }  // namespace kq5

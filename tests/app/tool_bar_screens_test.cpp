@@ -2,13 +2,18 @@
 
 #include "app/help_bar.h"
 #include "app/menus.h"
+#include "app/tool_bar_dialog.h"
+#include "app/component_buttons.h"
 #include "app/tool_bar_settings.h"
 #include "app/tool_button_table.h"
 #include "app/tool_windows.h"
 #include "platform/gdi_draw.h"
 #include "platform/input.h"
 #include "platform/system.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
 #include "platform/menu.h"
+#include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"
@@ -219,6 +224,95 @@ TEST_F(ToolBarScreens, EveryMenuOpened)
             Pump();
         }
     }
+}
+
+// Sends the dialog a command as its control would.
+void Command(win::HWND dialog, int id, int code = 0)
+{
+    win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(static_cast<win::WORD>(id), static_cast<win::WORD>(code)),
+                     reinterpret_cast<win::LPARAM>(win::GetDlgItem(dialog, id)));
+}
+
+void PickGroup(win::HWND dialog, int group)
+{
+    win::SendDlgItemMessage(dialog, 100, win::LB_SETCURSEL, static_cast<win::WPARAM>(group), 0);
+    Command(dialog, 100, win::LBN_SELCHANGE);
+}
+
+TEST_F(ToolBarScreens, TheToolBarDialogTakesOrDiscardsTheChoice)
+{
+    const int rotate = FindToolButton(17209);
+    const int ground = FindToolButton(14200);
+    int seen = 0;
+    // Cancel discards what was changed.
+    Script([&] {
+        win::HWND dialog = win::GetActiveWindow();
+        ASSERT_NE(win::GetDlgItem(dialog, 101), nullptr);
+        Shoot("toolbar_dialog");
+        PickGroup(dialog, kGroupComponent);
+        Pump();
+        Shoot("toolbar_dialog_component");
+        EXPECT_TRUE(win::IsWindowVisible(win::GetDlgItem(dialog, 106)));
+        EXPECT_EQ(win::GetDlgItemText(dialog, 10), "GROUND");
+        Command(dialog, 105);  // All Off
+        Command(dialog, win::IDCANCEL);
+        ++seen;
+    });
+    EXPECT_EQ(ToolBarDialog(frame_), win::IDCANCEL);
+    EXPECT_EQ(ToolButtonRows()[static_cast<std::size_t>(rotate)].onSchematic, 1);
+
+    // OK takes the working copies: the name typed, the buttons switched off.
+    Script([&] {
+        win::HWND dialog = win::GetActiveWindow();
+        PickGroup(dialog, kGroupComponent);
+        win::SetDlgItemText(dialog, 10, "RESISTOR");
+        Command(dialog, 10, win::EN_KILLFOCUS);
+        PickGroup(dialog, kGroupBox);
+        Command(dialog, 103);  // nothing happens to an unavailable choice but its check box
+        Command(dialog, 105);  // All Off
+        Command(dialog, win::IDOK);
+        ++seen;
+    });
+    EXPECT_EQ(ToolBarDialog(frame_), win::IDOK);
+    EXPECT_EQ(ToolButtonRows()[static_cast<std::size_t>(rotate)].onSchematic, 0);
+    EXPECT_EQ(ToolButtonRows()[static_cast<std::size_t>(ground)].onSchematic, 0);
+    EXPECT_EQ(ComponentButtonName(0), "RESISTOR");
+    Relayout();
+    Shoot("toolbar_all_off");
+
+    // Default brings the sets and the names back.
+    Script([&] {
+        win::HWND dialog = win::GetActiveWindow();
+        Command(dialog, 27);
+        Command(dialog, win::IDOK);
+        ++seen;
+    });
+    EXPECT_EQ(ToolBarDialog(frame_), win::IDOK);
+    EXPECT_EQ(ToolButtonRows()[static_cast<std::size_t>(rotate)].onSchematic, 1);
+    EXPECT_EQ(ComponentButtonName(0), "GROUND");
+    EXPECT_EQ(seen, 3);
+}
+
+TEST_F(ToolBarScreens, AnUnknownComponentNameKeepsTheDialogOpen)
+{
+    ToolBarHooks().componentExists = [](const std::string& name) { return name != "DIODE"; };
+    bool reported = false;
+    Script([] { Command(win::GetActiveWindow(), win::IDOK); });
+    Script([&] {
+        reported = true;
+        Shoot("toolbar_dialog_not_found");
+        win::InputKey(win::VK_RETURN, true);
+        win::InputKey(win::VK_RETURN, false);
+    });
+    Script([&] {
+        win::HWND dialog = win::GetActiveWindow();
+        // The dialog stays with the faulty button selected.
+        EXPECT_EQ(win::GetDlgItemText(dialog, 10), "DIODE");
+        Command(dialog, win::IDCANCEL);
+    });
+    EXPECT_EQ(ToolBarDialog(frame_), win::IDCANCEL);
+    EXPECT_TRUE(reported);
+    ToolBarHooks() = ToolBarDialogHooks{};
 }
 
 }  // namespace
