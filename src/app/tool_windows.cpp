@@ -252,10 +252,9 @@ win::LRESULT CloseBoxProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win
     return win::DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
+// Asked every time: registering a known class again fails harmlessly.
 bool RegisterClasses()
 {
-    static bool done = false;
-    if (done) return true;
     win::WNDCLASS tool;
     tool.lpfnWndProc = &ToolWndProc;
     tool.lpszClassName = kToolWindowClass;
@@ -269,8 +268,10 @@ bool RegisterClasses()
     close.lpfnWndProc = &CloseBoxProc;
     close.lpszClassName = "ToolClose";
     close.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    done = win::RegisterClass(&tool) && win::RegisterClass(&button) && win::RegisterClass(&close);
-    return done;
+    win::RegisterClass(&tool);
+    win::RegisterClass(&button);
+    win::RegisterClass(&close);
+    return true;
 }
 
 }  // namespace
