@@ -8,6 +8,7 @@
 #include "app/frame_state.h"
 #include "app/frame_window.h"
 #include "app/help_bar.h"
+#include "app/tool_bar_dialog.h"
 #include "app/message_loop.h"
 #include "app/pending_seams.h"
 #include "app/file_dialogs.h"
@@ -156,7 +157,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
         return 0;
     case kCmdStatistics: ShowStatisticsDialog(); return 0;
     case 3801: case 3802: case 3803: case 3804: SendToTextControl(context, id); return 0;
-    case 10185: RunToolBarDialog(); return 0;
+    case 10185: ToolBarDialog(Frame().frame); return 0;
     case 12506:
         if (context.active && context.active->document) RevertToSaved(context.active);
         return 0;
@@ -265,7 +266,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     // The function menu's items are the text window's.
     if (InRange(id, 3400, 3453)) return 1;
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
-    if (RouteKnownCommand(id, context) == 0) return 0;
+    if (RouteKnownCommand(id, context) == 0) {
+        RefreshToolButtonStates();
+        return 0;
+    }
     // The component menu: its ids beyond the component list fall through to the probe handler.
     if (ProbeModeActive()) {
         WarnNotAvailable(id);

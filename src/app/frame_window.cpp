@@ -9,6 +9,7 @@
 #include "app/help_bar.h"
 #include "app/menus.h"
 #include "app/tool_buttons.h"
+#include "app/tool_windows.h"
 #include "app/message_loop.h"
 #include "app/pending_seams.h"
 #include "app/file_dialogs.h"
@@ -53,11 +54,19 @@ void LayoutFrame(int width, int height)
     Frame().clientHeight = height;
     win::RECT work{-1, -1, width, height};
     HelpBar& helpBar = FrameHelpBar();
+    int statusHeight = 0;
     if (helpBar.window && HelpBarOption()) {
         PositionStatusBar(helpBar, width, height);
-        work.bottom -= helpBar.lines * HelpBarLineHeight() - 1;
+        statusHeight = helpBar.lines * HelpBarLineHeight();
+        work.bottom -= statusHeight - 1;
     }
-    LayoutFrameBars(work);
+    // The docked main bar takes its width or height from its edge; a side without one keeps the
+    // client's border outside the frame.
+    const win::RECT rest = PlaceDockedBars(Frame().frame, width, height, statusHeight);
+    if (rest.left > 0) work.left = rest.left;
+    if (rest.top > 0) work.top = rest.top;
+    if (rest.right < width) work.right = rest.right;
+    if (rest.bottom < height - statusHeight) work.bottom = rest.bottom;
     if (Frame().mdiClient) {
         win::MoveWindow(Frame().mdiClient, work.left, work.top, work.right - work.left + 1, work.bottom - work.top + 1, win::TRUE);
     }
@@ -121,6 +130,13 @@ void OpenDroppedFiles(win::HDROP drop)
     win::DragFinish(drop);
 }
 
+void ForwardToBars(win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    for (const DockedBar& bar : DockedBars()) {
+        if (bar.window) win::SendMessage(bar.window, message, wParam, lParam);
+    }
+}
+
 void ShowMenuHelp(win::UINT flags, int id)
 {
     HelpBar& bar = FrameHelpBar();
@@ -163,7 +179,27 @@ ToolButtonSituation FrameToolButtonSituation()
     return situation;
 }
 
-void RefreshToolButtonStates() { ComputeToolButtonStates(FrameToolButtonSituation()); }
+void RefreshToolButtonStates()
+{
+    ToolSituation() = FrameToolButtonSituation();
+    UpdateToolButtonStates();
+}
+
+void ToggleToolWindow(int slot)
+{
+    if (Frame().frame == nullptr) return;
+    ShowToolWindow(Frame().frame, slot);
+    RelayoutFrame();
+}
+
+void CreateDockedBars()
+{
+    if (Frame().frame == nullptr) return;
+    for (int slot = 0; slot < kToolSlotCount; ++slot) {
+        DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+        if (bar.pos != 0 && bar.visible && bar.window == nullptr) ShowToolWindow(Frame().frame, slot);
+    }
+}
 
 void ConnectMenuSources()
 {

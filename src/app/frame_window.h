@@ -21,5 +21,9 @@ ToolButtonSituation FrameToolButtonSituation();
 void RefreshToolButtonStates();
 // The menus' texts and checks that other parts own: recent files, view options.
 void ConnectMenuSources();
+// Shows or hides a tool window (0 the main bar, 1 to 9 the palettes) and lays the frame out again.
+void ToggleToolWindow(int slot);
+// Creates the tool windows that the settings keep in use.
+void CreateDockedBars();
 
 }  // namespace kq5

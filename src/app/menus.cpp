@@ -130,12 +130,16 @@ void RebuildRecentFilesMenu(win::HMENU filePopup)
 {
     if (!filePopup) return;
     for (int i = 0; i < kRecentFileCount; ++i) win::DeleteMenu(filePopup, kFirstRecentFile + i, win::MF_BYCOMMAND);
+    // The entries stand below a separator of their own, gone with them.
+    const int count = win::GetMenuItemCount(filePopup);
+    if (count > 0 && win::GetMenuItemID(filePopup, count - 1) == 0) win::DeleteMenu(filePopup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
     const auto& recent = MenuTextSources().recentFile;
     if (!recent) return;
     int number = 0;
     for (int i = 0; i < kRecentFileCount; ++i) {
         std::string name = recent(i);
         if (name.empty()) continue;
+        if (number == 0) win::AppendMenu(filePopup, win::MF_SEPARATOR, 0, nullptr);
         std::string text = "&" + std::to_string(++number) + " " + name;
         win::AppendMenu(filePopup, win::MF_STRING | win::MF_ENABLED, static_cast<win::UINT_PTR>(kFirstRecentFile + i), text.c_str());
     }

@@ -6,14 +6,6 @@
 
 namespace kq5 {
 
-void PrepareToolButtonTable() {}
-void LoadToolButtonBitmaps() {}
-void CreateDockedBars() {}
-void FreeToolBars() {}
-void RunToolBarDialog() { WarnNotAvailable(10185); }
-void ToggleToolWindow(int slot) { WarnNotAvailable(slot == 0 ? 17539 : 17540 + slot); }
-void LayoutFrameBars(win::RECT&) {}
-void ForwardToBars(win::UINT, win::WPARAM, win::LPARAM) {}
 void ToolBarDragStart(win::POINT) {}
 void ToolBarDragMove(win::POINT) {}
 void ToolBarDragEnd(win::POINT) {}

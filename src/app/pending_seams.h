@@ -11,14 +11,6 @@ namespace kq5 {
 struct WindowRecord;
 
 // Menus, cursors, tool bars and the help bar.
-void PrepareToolButtonTable();
-void LoadToolButtonBitmaps();
-void CreateDockedBars();
-void FreeToolBars();
-void RunToolBarDialog();
-void ToggleToolWindow(int slot);
-void LayoutFrameBars(win::RECT& work);
-void ForwardToBars(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 void ToolBarDragStart(win::POINT point);
 void ToolBarDragMove(win::POINT point);
 void ToolBarDragEnd(win::POINT point);

@@ -14,6 +14,7 @@
 #include "app/menus.h"
 #include "app/mode_cursors.h"
 #include "app/tool_bar_settings.h"
+#include "app/tool_windows.h"
 #include "app/message_loop.h"
 #include "app/pending_seams.h"
 #include "app/file_dialogs.h"
@@ -255,7 +256,6 @@ void StartupSequence(const StartupCommandLine& line)
     LoadUsageFile();
     FrameState& frame = Frame();
     frame.batchMode = kBatchModeInteractive;
-    PrepareToolButtonTable();
     InitColorTable();
     win::LOGFONT system{};
     win::GetObject(win::GetStockObject(win::SYSTEM_FONT), sizeof system, &system);
@@ -271,6 +271,7 @@ void StartupSequence(const StartupCommandLine& line)
     CreateDockedBars();
     FrameHelpBar().parent = frame.frame;
     if (HelpBarOption()) CreateStatusBar(frame.frame, FrameHelpBar());
+    RefreshToolButtonStates();
     RelayoutFrame();
     OpenCommandLineFiles(line.files);
 }

@@ -61,14 +61,17 @@ TEST_F(MenusTest, RecentFilesAreRebuiltWhenTheFilePopupOpens)
     std::vector<std::string> recent = {"a.cir", "", "c.cir"};
     MenuTextSources().recentFile = [&](int n) { return n < static_cast<int>(recent.size()) ? recent[static_cast<std::size_t>(n)] : std::string(); };
     InitMenuPopupItems(file, MenuSituation{});
-    ASSERT_EQ(win::GetMenuItemCount(file), base + 2);
+    ASSERT_EQ(win::GetMenuItemCount(file), base + 3);  // a separator and two files
     EXPECT_EQ(win::GetMenuString(file, 3892, win::MF_BYCOMMAND), "&1 a.cir");
     EXPECT_EQ(win::GetMenuString(file, 3894, win::MF_BYCOMMAND), "&2 c.cir");
     EXPECT_FALSE(Grayed(file, 3894));
     recent = {"new.cir"};
     InitMenuPopupItems(file, MenuSituation{});
-    EXPECT_EQ(win::GetMenuItemCount(file), base + 1);  // the old entries went
+    EXPECT_EQ(win::GetMenuItemCount(file), base + 2);  // the old entries went
     EXPECT_EQ(win::GetMenuString(file, 3892, win::MF_BYCOMMAND), "&1 new.cir");
+    recent.clear();
+    InitMenuPopupItems(file, MenuSituation{});
+    EXPECT_EQ(win::GetMenuItemCount(file), base);  // the separator went with them
 }
 
 TEST_F(MenusTest, ItemsTakeTheirButtonsStates)

@@ -1,0 +1,456 @@
+#include "app/tool_windows.h"
+
+#include <algorithm>
+#include <map>
+
+#include "app/component_buttons.h"
+#include "app/help_bar.h"
+#include "platform/bitmap.h"
+#include "platform/controls.h"
+#include "platform/cursor.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_raster.h"
+#include "platform/gdi_objects.h"
+#include "platform/message.h"
+#include "platform/paint.h"
+#include "platform/region.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "platform/win_styles.h"
+#include "platform/window.h"
+
+namespace kq5 {
+
+namespace {
+
+struct ToolWindowsState {
+    std::map<std::uint32_t, win::HBITMAP> strips;
+    std::array<win::HBITMAP, kComponentButtonCount> componentPictures{};
+    win::HBITMAP closeBox = nullptr;
+    ToolButtonSituation situation;
+    int pressedRow = -1;
+};
+
+ToolWindowsState& State()
+{
+    static ToolWindowsState state;
+    return state;
+}
+
+constexpr int kCaptionHeight = 14;
+constexpr win::COLORREF kPressedInk = win::RGB(0, 128, 0);
+
+int SlotOf(win::HWND window)
+{
+    for (int slot = 0; slot < kToolSlotCount; ++slot)
+        if (DockedBars()[static_cast<std::size_t>(slot)].window == window) return slot;
+    return -1;
+}
+
+// A raised button face of one cell.
+void DrawButtonFace(win::HDC dc, int x, int y, bool pressed)
+{
+    win::RECT r{x, y, x + kToolCellWidth, y + kToolCellHeight};
+    win::FillRect(dc, &r, win::GetSysColorBrush(win::COLOR_BTNFACE));
+    win::HPEN dark = win::CreatePen(win::PS_SOLID, 1, win::RGB(0, 0, 0));
+    win::HPEN light = win::CreatePen(win::PS_SOLID, 1, win::GetSysColor(pressed ? win::COLOR_BTNSHADOW : win::COLOR_BTNHIGHLIGHT));
+    win::HGDIOBJ old = win::SelectObject(dc, light);
+    win::MoveToEx(dc, r.left, r.bottom - 1, nullptr);
+    win::LineTo(dc, r.left, r.top);
+    win::LineTo(dc, r.right - 1, r.top);
+    win::SelectObject(dc, dark);
+    win::LineTo(dc, r.right - 1, r.bottom - 1);
+    win::LineTo(dc, r.left - 1, r.bottom - 1);
+    win::SelectObject(dc, old);
+    win::DeleteObject(dark);
+    win::DeleteObject(light);
+}
+
+win::HBITMAP BuildComponentPicture(const ComponentButtonPicture& picture, win::HDC screen)
+{
+    const int w = kToolCellWidth;
+    const int h = kToolCellHeight;
+    win::HBITMAP bitmap = win::CreateCompatibleBitmap(screen, 2 * w, h);
+    win::HDC dc = win::CreateCompatibleDC(screen);
+    win::HGDIOBJ oldBitmap = win::SelectObject(dc, bitmap);
+    DrawButtonFace(dc, 0, 0, false);
+    DrawButtonFace(dc, w, 0, true);
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::HPEN frame = win::CreatePen(win::PS_SOLID, 1, win::GetSysColor(win::COLOR_BTNSHADOW));
+    win::HGDIOBJ oldPen = win::SelectObject(dc, frame);
+    win::Rectangle(dc, 2, 2, w - 3, h - 3);
+    win::Rectangle(dc, w + 2, 2, 2 * w - 3, h - 3);
+    win::SelectObject(dc, oldPen);
+    win::DeleteObject(frame);
+    win::SelectObject(dc, oldBrush);
+    for (int r = 0; r < kComponentPictureRows; ++r) {
+        const std::uint32_t word = picture.rows[static_cast<std::size_t>(r)];
+        const int y = r + 2;
+        for (int x = kComponentPictureFirstBit; x <= kComponentPictureLastBit; ++x) {
+            if (!(word & (1u << x))) continue;
+            win::SetPixel(dc, x, y, win::RGB(0, 0, 0));
+            win::SetPixel(dc, w + x + 1, y + 1, kPressedInk);
+        }
+    }
+    win::SelectObject(dc, oldBitmap);
+    win::DeleteDC(dc);
+    return bitmap;
+}
+
+win::HBITMAP PictureOf(const ToolButtonRow& row)
+{
+    if (IsComponentButtonRow(row)) return State().componentPictures[row.bitmap % kComponentButtonCount];
+    auto found = State().strips.find(row.bitmap);
+    return found == State().strips.end() ? nullptr : found->second;
+}
+
+bool ButtonIsDown(const ToolButtonRow& row)
+{
+    const ToolButtonSituation& s = State().situation;
+    if (row.state) return false;
+    if (row.group == kGroupMode || row.group == kGroupCursor) return false;
+    if (row.command == 16058) return s.paused;
+    return false;
+}
+
+win::LRESULT ButtonProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    const int row = FindToolButton(static_cast<std::uint32_t>(win::GetDlgCtrlID(hwnd)));
+    switch (msg) {
+    case win::WM_ERASEBKGND: return 1;
+    case win::WM_MOUSEACTIVATE: return win::MA_NOACTIVATE;
+    case win::WM_LBUTTONDOWN:
+        win::SetCapture(hwnd);
+        State().pressedRow = row;
+        win::InvalidateRect(hwnd, nullptr, win::FALSE);
+        return 0;
+    case win::WM_MOUSEMOVE:
+        if (win::GetCapture() == hwnd) {
+            win::RECT r;
+            win::GetClientRect(hwnd, &r);
+            const bool inside = win::PtInRect(&r, win::POINT{win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam)});
+            const int pressed = inside ? row : -1;
+            if (pressed != State().pressedRow) {
+                State().pressedRow = pressed;
+                win::InvalidateRect(hwnd, nullptr, win::FALSE);
+            }
+        }
+        return 0;
+    case win::WM_LBUTTONUP:
+        if (win::GetCapture() == hwnd) {
+            win::ReleaseCapture();
+            const bool inside = State().pressedRow == row;
+            State().pressedRow = -1;
+            win::InvalidateRect(hwnd, nullptr, win::FALSE);
+            if (inside) win::SendMessage(win::GetParent(hwnd), win::WM_COMMAND, static_cast<win::WPARAM>(win::GetDlgCtrlID(hwnd)), 0);
+        }
+        return 0;
+    case win::WM_PAINT: {
+        win::PAINTSTRUCT ps;
+        win::HDC dc = win::BeginPaint(hwnd, &ps);
+        win::RECT r;
+        win::GetClientRect(hwnd, &r);
+        if (row >= 0) DrawToolButton(dc, row, r, State().pressedRow == row);
+        win::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    default: break;
+    }
+    return win::DefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+void LayoutChildren(win::HWND hwnd, int slot)
+{
+    DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+    win::RECT client;
+    win::GetClientRect(hwnd, &client);
+    const bool floating = bar.pos == kBarFloating || slot > 0;
+    if (bar.title) {
+        win::MoveWindow(bar.title, 0, 0, client.right - kCaptionHeight, kCaptionHeight, win::TRUE);
+        win::ShowWindow(bar.title, floating ? win::SW_SHOW : win::SW_HIDE);
+    }
+    if (bar.closeBox) {
+        win::MoveWindow(bar.closeBox, client.right - kCaptionHeight, 0, kCaptionHeight, kCaptionHeight, win::TRUE);
+        win::ShowWindow(bar.closeBox, floating ? win::SW_SHOW : win::SW_HIDE);
+    }
+    const int screenHeight = win::GetSystemMetrics(win::SM_CYSCREEN);
+    ToolLayout layout = LayoutToolButtons(slot, client.right - 1, State().situation, screenHeight);
+    std::map<std::uint32_t, win::RECT> places(layout.buttons.begin(), layout.buttons.end());
+    for (int i = 0; i < kToolButtonRowCount; ++i) {
+        const std::uint32_t command = ToolButtonRows()[static_cast<std::size_t>(i)].command;
+        win::HWND child = win::GetDlgItem(hwnd, static_cast<int>(command));
+        if (!child) continue;
+        auto place = places.find(command);
+        if (place == places.end()) {
+            win::ShowWindow(child, win::SW_HIDE);
+            continue;
+        }
+        const win::RECT& r = place->second;
+        win::MoveWindow(child, r.left, r.top, r.right - r.left, r.bottom - r.top, win::TRUE);
+        win::ShowWindow(child, win::SW_SHOW);
+    }
+}
+
+win::LRESULT ToolWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    int slot = SlotOf(hwnd);
+    switch (msg) {
+    case win::WM_MOUSEACTIVATE: return win::MA_NOACTIVATE;
+    case win::WM_SIZE:
+        if (slot >= 0) LayoutChildren(hwnd, slot);
+        return 0;
+    case win::WM_CLOSE:
+        win::ShowWindow(hwnd, win::SW_HIDE);
+        if (slot >= 0) DockedBars()[static_cast<std::size_t>(slot)].visible = 0;
+        return 0;
+    case win::WM_COMMAND: {
+        const int id = win::LOWORD(wParam);
+        if (id == kToolCloseBoxId) {
+            win::SendMessage(hwnd, win::WM_CLOSE, 0, 0);
+            return 0;
+        }
+        const int row = FindToolButton(static_cast<std::uint32_t>(id));
+        if (row >= 0 && ToolButtonRows()[static_cast<std::size_t>(row)].state == 1) return 0;
+        if (id == kToolListId) return 0;
+        win::PostMessage(win::GetParent(hwnd), win::WM_COMMAND, ToolCommandOf(static_cast<std::uint32_t>(id)), 0);
+        return 0;
+    }
+    case win::WM_CTLCOLORSTATIC: {
+        win::HDC dc = reinterpret_cast<win::HDC>(wParam);
+        win::SetTextColor(dc, win::GetSysColor(win::COLOR_CAPTIONTEXT));
+        win::SetBkColor(dc, win::GetSysColor(win::COLOR_ACTIVECAPTION));
+        return reinterpret_cast<win::LRESULT>(win::GetSysColorBrush(win::COLOR_ACTIVECAPTION));
+    }
+    default: break;
+    }
+    return win::DefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+win::LRESULT CloseBoxProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (msg == win::WM_PAINT) {
+        win::PAINTSTRUCT ps;
+        win::HDC dc = win::BeginPaint(hwnd, &ps);
+        win::RECT r;
+        win::GetClientRect(hwnd, &r);
+        if (win::HBITMAP box = State().closeBox) {
+            win::HDC mem = win::CreateCompatibleDC(dc);
+            win::HGDIOBJ old = win::SelectObject(mem, box);
+            win::BitBlt(dc, 0, 0, r.right, r.bottom, mem, 0, 0, win::SRCCOPY);
+            win::SelectObject(mem, old);
+            win::DeleteDC(mem);
+        }
+        win::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    if (msg == win::WM_LBUTTONUP) {
+        win::SendMessage(win::GetParent(hwnd), win::WM_COMMAND, kToolCloseBoxId, 0);
+        return 0;
+    }
+    if (msg == win::WM_MOUSEACTIVATE) return win::MA_NOACTIVATE;
+    return win::DefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+// Asked every time: registering a known class again fails harmlessly.
+bool RegisterClasses()
+{
+    win::WNDCLASS tool;
+    tool.lpfnWndProc = &ToolWndProc;
+    tool.lpszClassName = kToolWindowClass;
+    tool.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
+    tool.hbrBackground = win::GetSysColorBrush(win::COLOR_BTNFACE);
+    win::WNDCLASS button;
+    button.lpfnWndProc = &ButtonProc;
+    button.lpszClassName = kToolButtonClass;
+    button.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
+    win::WNDCLASS close;
+    close.lpfnWndProc = &CloseBoxProc;
+    close.lpszClassName = "ToolClose";
+    close.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
+    win::RegisterClass(&tool);
+    win::RegisterClass(&button);
+    win::RegisterClass(&close);
+    return true;
+}
+
+}  // namespace
+
+ToolButtonSituation& ToolSituation() { return State().situation; }
+
+void LoadToolButtonBitmaps()
+{
+    win::HINSTANCE instance = win::GetModuleHandle(nullptr);
+    for (int i = 0; i < kToolListRow; ++i) {
+        ToolButtonRow& row = ToolButtonRows()[static_cast<std::size_t>(i)];
+        if (!(row.flags & (kToolOnSchematicBar | kToolOnAnalysisBar)) || IsComponentButtonRow(row) || row.bitmap == 0) continue;
+        auto found = State().strips.find(row.bitmap);
+        if (found == State().strips.end()) {
+            found = State().strips.emplace(row.bitmap, win::LoadBitmap(instance, row.bitmap)).first;
+            row.ownsBitmap = 1;
+        }
+        row.bitmapHandle = found->second;
+    }
+    if (!State().closeBox) State().closeBox = win::LoadBitmap(instance, kCloseBoxBitmap);
+    RebuildComponentBitmaps();
+}
+
+void RebuildComponentBitmaps()
+{
+    win::HDC screen = win::GetDC(nullptr);
+    for (int i = 0; i < kComponentButtonCount; ++i) {
+        win::HBITMAP& picture = State().componentPictures[static_cast<std::size_t>(i)];
+        if (picture) win::DeleteObject(picture);
+        picture = BuildComponentPicture(ComponentButtons().current[static_cast<std::size_t>(i)], screen);
+    }
+    win::ReleaseDC(nullptr, screen);
+}
+
+void FreeToolBars()
+{
+    ToolWindowsState& state = State();
+    for (auto& [id, strip] : state.strips)
+        if (strip) win::DeleteObject(strip);
+    state.strips.clear();
+    for (win::HBITMAP& picture : state.componentPictures) {
+        if (picture) win::DeleteObject(picture);
+        picture = nullptr;
+    }
+    if (state.closeBox) win::DeleteObject(state.closeBox);
+    state.closeBox = nullptr;
+    for (ToolButtonRow& row : ToolButtonRows()) {
+        row.bitmapHandle = nullptr;
+        row.ownsBitmap = 0;
+    }
+    for (DockedBar& bar : DockedBars()) {
+        bar.name.clear();
+        bar.entries.clear();
+        bar.window = bar.title = bar.closeBox = bar.listBox = nullptr;
+    }
+}
+
+void DrawToolButton(win::HDC dc, int row, const win::RECT& cell, bool pressed)
+{
+    const ToolButtonRow& r = ToolButtonRows()[static_cast<std::size_t>(row)];
+    const bool down = r.state == 0 && (pressed || ButtonIsDown(r));
+    const int w = cell.right - cell.left;
+    const int h = cell.bottom - cell.top;
+    win::HBITMAP picture = PictureOf(r);
+    if (picture) {
+        win::HDC mem = win::CreateCompatibleDC(dc);
+        win::HGDIOBJ old = win::SelectObject(mem, picture);
+        const int cellIndex = IsComponentButtonRow(r) ? 0 : static_cast<int>(r.cell);
+        win::BitBlt(dc, cell.left, cell.top, w, h, mem, down ? kToolCellWidth : 0, cellIndex * kToolCellHeight, win::SRCCOPY);
+        win::SelectObject(mem, old);
+        win::DeleteDC(mem);
+    } else {
+        DrawButtonFace(dc, cell.left, cell.top, down);
+    }
+    if (r.state) {
+        // Greyed: the inside merged with a checkerboard so the picture reads as unavailable.
+        win::HBITMAP checker = win::LoadBitmap(win::GetModuleHandle(nullptr), 1807);
+        win::HBRUSH brush = checker ? win::CreatePatternBrush(checker) : win::CreateSolidBrush(win::GetSysColor(win::COLOR_BTNFACE));
+        win::HGDIOBJ oldBrush = win::SelectObject(dc, brush);
+        win::HGDIOBJ oldPen = win::SelectObject(dc, win::GetStockObject(win::NULL_PEN));
+        int oldRop = win::SetROP2(dc, win::R2_MERGEPEN);
+        win::Rectangle(dc, cell.left + 1, cell.top + 1, cell.right - 1, cell.bottom - 1);
+        win::SetROP2(dc, oldRop);
+        win::SelectObject(dc, oldPen);
+        win::SelectObject(dc, oldBrush);
+        win::DeleteObject(brush);
+        if (checker) win::DeleteObject(checker);
+    }
+}
+
+void DrawComponentPicture(win::HDC dc, const ComponentButtonPicture& picture, int x, int y)
+{
+    win::HBITMAP bitmap = BuildComponentPicture(picture, dc);
+    win::HDC mem = win::CreateCompatibleDC(dc);
+    win::HGDIOBJ old = win::SelectObject(mem, bitmap);
+    win::BitBlt(dc, x, y, kToolCellWidth, kToolCellHeight, mem, 0, 0, win::SRCCOPY);
+    win::SelectObject(mem, old);
+    win::DeleteDC(mem);
+    win::DeleteObject(bitmap);
+}
+
+void ShowToolWindow(win::HWND frame, int slot)
+{
+    if (slot < 0 || slot >= kToolSlotCount || !RegisterClasses()) return;
+    DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+    if (bar.window) {
+        bar.visible = bar.visible ? 0 : 1;
+        win::ShowWindow(bar.window, bar.visible ? win::SW_SHOW : win::SW_HIDE);
+        return;
+    }
+    if (slot > 0 && bar.entries.empty()) return;
+    if (bar.pos == 0) bar.pos = kBarFloating;
+    bar.visible = 1;
+    const int place = 80 + 20 * slot;
+    win::HWND window = win::CreateWindowEx(0, kToolWindowClass, "", win::WS_CHILD | win::WS_VISIBLE | win::WS_BORDER | win::WS_CLIPCHILDREN,
+                                           place, place, 100, 100, frame,
+                                           reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kFirstToolWindowId + slot)), nullptr, nullptr);
+    if (!window) return;
+    bar.window = window;
+    const std::string title = std::to_string(slot) + ":" + (bar.name.empty() ? std::string("Tools") : bar.name);
+    bar.title = win::CreateWindowEx(0, "STATIC", title.c_str(), win::WS_CHILD | win::SS_LEFT, 0, 0, 10, kCaptionHeight, window,
+                                    reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kToolTitleId)), nullptr, nullptr);
+    bar.closeBox = win::CreateWindowEx(0, "ToolClose", "", win::WS_CHILD, 0, 0, kCaptionHeight, kCaptionHeight, window,
+                                       reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kToolCloseBoxId)), nullptr, nullptr);
+    if (slot == 0) {
+        for (int i = 0; i < kToolListRow; ++i) {
+            const ToolButtonRow& row = ToolButtonRows()[static_cast<std::size_t>(i)];
+            if (!PictureOf(row)) continue;
+            win::CreateWindowEx(0, kToolButtonClass, "", win::WS_CHILD, 0, 0, kToolCellWidth, kToolCellHeight, window,
+                                reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(row.command)), nullptr, nullptr);
+        }
+    } else {
+        bar.listBox = win::CreateWindowEx(0, "LISTBOX", "", win::WS_CHILD | win::WS_VSCROLL | win::LBS_NOTIFY, 0, 0, 10, 10, window,
+                                          reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kToolListId)), nullptr, nullptr);
+        for (const std::string& entry : bar.entries)
+            win::SendMessage(bar.listBox, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(entry.c_str()));
+    }
+    win::RECT client;
+    win::GetClientRect(frame, &client);
+    win::SendMessage(frame, win::WM_SIZE, 0, win::MAKELPARAM(static_cast<win::WORD>(client.right), static_cast<win::WORD>(client.bottom)));
+}
+
+win::RECT PlaceDockedBars(win::HWND, int clientWidth, int clientHeight, int statusHeight)
+{
+    win::RECT rest{0, 0, clientWidth, clientHeight - statusHeight};
+    const int screenWidth = win::GetSystemMetrics(win::SM_CXSCREEN);
+    const int screenHeight = win::GetSystemMetrics(win::SM_CYSCREEN);
+    for (int slot = 0; slot < kToolSlotCount; ++slot) {
+        DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+        if (!bar.window || !bar.visible) continue;
+        win::RECT r = ComputeBarRect(slot, clientWidth, clientHeight - statusHeight, 0, State().situation, screenWidth, screenHeight);
+        win::MoveWindow(bar.window, r.left, r.top, r.right - r.left, r.bottom - r.top, win::TRUE);
+        if (slot != 0) continue;
+        switch (bar.pos) {
+        case kBarLeft: rest.left = std::max<int>(rest.left, r.right); break;
+        case kBarRight: rest.right = std::min<int>(rest.right, r.left); break;
+        case kBarTop: rest.top = std::max<int>(rest.top, r.bottom); break;
+        case kBarBottom: rest.bottom = std::min<int>(rest.bottom, r.top); break;
+        default: break;
+        }
+        win::BringWindowToTop(bar.window);
+    }
+    return rest;
+}
+
+void UpdateToolButtonStates()
+{
+    ComputeToolButtonStates(State().situation);
+    DockedBar& bar = DockedBars()[0];
+    if (bar.window) LayoutChildren(bar.window, 0);
+}
+
+int MainBarTopHeight()
+{
+    const DockedBar& bar = DockedBars()[0];
+    if (!bar.window || !bar.visible || bar.pos != kBarTop) return 0;
+    win::RECT r;
+    win::GetClientRect(bar.window, &r);
+    return r.bottom;
+}
+
+}  // namespace kq5

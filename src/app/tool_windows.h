@@ -1,0 +1,39 @@
+#pragma once
+// The tool windows on screen: the main bar of picture buttons and the component palettes, their
+// caption and close box, the buttons' pictures, and the room they take from the frame.
+#include "app/component_buttons.h"
+#include "app/tool_buttons.h"
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+constexpr const char* kToolWindowClass = "Tool";
+constexpr const char* kToolButtonClass = "Btn";
+constexpr int kToolCloseBoxId = 1960;
+constexpr int kToolTitleId = 101;
+constexpr int kToolListId = 102;
+constexpr int kFirstToolWindowId = 103;
+
+// The pictures: each strip once, the component buttons' pictures built from their row words.
+void LoadToolButtonBitmaps();
+void RebuildComponentBitmaps();
+void FreeToolBars();
+
+// What the bars are laid out for; the frame keeps it current.
+ToolButtonSituation& ToolSituation();
+
+// Creates the slot's tool window in the frame, or toggles its visibility when it exists.
+void ShowToolWindow(win::HWND frame, int slot);
+// Gives every visible docked bar its rectangle and returns what is left of the client area for
+// the MDI client (the status bar's line not counted).
+win::RECT PlaceDockedBars(win::HWND frame, int clientWidth, int clientHeight, int statusHeight);
+// Recomputes the states and shows, hides and moves the main bar's buttons.
+void UpdateToolButtonStates();
+int MainBarTopHeight();
+
+// Draws the row's button picture in the rectangle (greyed when the row is disabled).
+void DrawToolButton(win::HDC dc, int row, const win::RECT& cell, bool pressed);
+// Draws the up picture of a component button from its row words.
+void DrawComponentPicture(win::HDC dc, const ComponentButtonPicture& picture, int x, int y);
+
+}  // namespace kq5
