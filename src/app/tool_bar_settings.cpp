@@ -5,16 +5,13 @@
 #include <string_view>
 
 #include "app/component_buttons.h"
+#include "app/settings_file.h"
 #include "app/tool_buttons.h"
 #include "core/char_classes.h"
 #include "core/key_file.h"
 #include "platform/system.h"
 #include "platform/win_styles.h"
 
-#if __has_include("app/settings_file.h")
-#include "app/settings_file.h"
-#define KQ5_HAS_SETTINGS_FILE 1
-#endif
 
 namespace kq5 {
 
@@ -156,8 +153,6 @@ void SetDefaultToolBarSettings()
     SetDefaultToolButtonChoice();
 }
 
-#ifdef KQ5_HAS_SETTINGS_FILE
-
 namespace {
 
 int ToolWindowsSection(SettingsStream& stream)
@@ -209,12 +204,5 @@ void RegisterToolBarSettingsSections()
     RegisterSettingsSection("Tool Buttons", &ToolButtonsSection);
     RegisterSettingsSection("Tool Bitmaps", &ToolBitmapsSection);
 }
-
-#else
-
-// Without the settings file unit there is nothing to register with.
-void RegisterToolBarSettingsSections() {}
-
-#endif
 
 }  // namespace kq5

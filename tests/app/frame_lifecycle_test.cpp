@@ -10,6 +10,7 @@
 #include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "app/help_bar.h"
+#include "app/tool_buttons.h"
 #include "app/program_settings.h"
 #include "app/settings_file.h"
 #include "app/single_instance.h"
@@ -105,6 +106,10 @@ TEST_F(FrameLifecycle, StartsWithTheFrameItsClientAndAnEmptySchematic)
     EXPECT_EQ(Frame().startupWindow, first->window);
     EXPECT_EQ(GetTopCircuitRecord(), first);
     EXPECT_NE(Frame().keyboardHook, nullptr);
+    // The main tool bar docked at the top, the help bar at the foot.
+    ASSERT_NE(DockedBars()[0].window, nullptr);
+    EXPECT_EQ(DockedBars()[0].pos, kBarTop);
+    EXPECT_NE(FrameHelpBar().window, nullptr);
     EXPECT_EQ(SettingsFile().dataFileName, dir_.string() + "/kq5.dat");
 }
 
@@ -223,8 +228,15 @@ TEST_F(FrameLifecycle, ResizingWithoutBarsGivesTheClientEverythingAndItsBorderOu
     EXPECT_EQ(client.bottom, bar.top + 1);
     EXPECT_EQ(bar.bottom - bar.top, HelpBarLineHeight());
 
+    // The bar docked at the top takes its height from the top.
+    win::RECT tools{};
+    win::GetWindowRect(DockedBars()[0].window, &tools);
+    EXPECT_EQ(client.top, tools.bottom);
+
     ASSERT_EQ(RouteCommand(FrameWindow(), 17540, 0), 0);  // Help Bar off
     EXPECT_FALSE(HelpBarOption());
+    ASSERT_EQ(RouteCommand(FrameWindow(), 17539, 0), 0);  // Tools off
+    EXPECT_EQ(DockedBars()[0].visible, 0);
     win::SendMessage(FrameWindow(), win::WM_SIZE, 0, win::MAKELPARAM(600, 400));
     win::RECT rect{};
     win::GetWindowRect(Frame().mdiClient, &rect);
