@@ -7,7 +7,13 @@
 
 #include <cstdlib>
 
+#include "app/command_routing.h"
+#include "app/frame_window.h"
+#include "app/help_bar.h"
+#include "app/menus.h"
+#include "app/tool_buttons.h"
 #include "frame_test_support.h"
+#include "platform/menu.h"
 #include "platform/screen.h"
 #include "screen_capture_support.h"
 
@@ -51,6 +57,19 @@ double BestMatch(const XwdImage& capture)
     return best;
 }
 
+std::string gShotName;
+bool gShot = false;
+
+// Inside the menu's own loop: the picture of the open menu, then Esc twice to leave it.
+void ShootOpenMenu(win::HWND hwnd, win::UINT, win::UINT_PTR id, win::DWORD)
+{
+    win::KillTimer(hwnd, id);
+    win::CurrentBackend().Present(true);
+    gShot = win::IsMenuTracking() && SaveScreen(gShotName);
+    win::headless::PressKey(win::VK_ESCAPE);
+    win::headless::PressKey(win::VK_ESCAPE);
+}
+
 class FrameOnDisplay : public StartedFrame {
 protected:
     void SetUp() override
@@ -80,6 +99,57 @@ protected:
         usleep(300 * 1000);
     }
 };
+
+TEST_F(FrameOnDisplay, TheMainBarOnEachEdgeAndFloatingAndTheHelpBarOnAndOff)
+{
+    DockedBar& bar = DockedBars()[0];
+    ASSERT_NE(bar.window, nullptr);
+    const std::pair<int, const char*> places[] = {
+        {kBarTop, "top"}, {kBarLeft, "left"}, {kBarRight, "right"}, {kBarBottom, "bottom"}, {kBarFloating, "floating"}};
+    for (const auto& [pos, name] : places) {
+        bar.pos = pos;
+        RelayoutFrame();
+        Show();
+        EXPECT_TRUE(SaveScreen(std::string("frame_bar_") + name)) << name;
+        win::RECT client{}, tools{};
+        win::GetWindowRect(Frame().mdiClient, &client);
+        win::GetWindowRect(bar.window, &tools);
+        // A docked bar and the client share one edge; a floating bar stands over the client.
+        if (pos == kBarTop) EXPECT_EQ(client.top, tools.bottom);
+        if (pos == kBarLeft) EXPECT_EQ(client.left, tools.right);
+        if (pos == kBarRight) EXPECT_EQ(client.right, tools.left + 1);
+        if (pos == kBarBottom) EXPECT_EQ(client.bottom, tools.top + 1);
+    }
+    bar.pos = kBarTop;
+    RelayoutFrame();
+    ASSERT_TRUE(HelpBarOption());
+    Show();
+    EXPECT_TRUE(SaveScreen("frame_helpbar_on"));
+    RouteCommand(FrameWindow(), 17540, 0);
+    Show();
+    EXPECT_TRUE(SaveScreen("frame_helpbar_off"));
+    EXPECT_FALSE(win::IsWindowVisible(FrameHelpBar().window));
+}
+
+TEST_F(FrameOnDisplay, EveryMenuOfTheBarOpened)
+{
+    win::HMENU bar = Menus().main;
+    int shots = 0;
+    for (int i = 0; i < win::GetMenuItemCount(bar); ++i) {
+        std::string text = win::GetMenuString(bar, static_cast<win::UINT>(i), win::MF_BYPOSITION);
+        const std::size_t amp = text.find('&');
+        if (win::GetSubMenu(bar, i) == nullptr || amp == std::string::npos) continue;
+        text.erase(amp, 1);
+        gShotName = "frame_menu_" + text;
+        gShot = false;
+        win::SetTimer(FrameWindow(), 0x5151, 100, ShootOpenMenu);
+        win::headless::PressKeyWithModifiers(std::toupper(static_cast<unsigned char>(text[amp])), false, false, true);
+        Show();
+        EXPECT_TRUE(gShot) << text;
+        shots += gShot;
+    }
+    EXPECT_EQ(shots, 9);
+}
 
 TEST_F(FrameOnDisplay, TheXScreenShowsWhatTheLayerDrew)
 {
