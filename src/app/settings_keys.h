@@ -15,6 +15,7 @@ struct SettingsKeys {
     void Add(std::string key, std::string value) { keys.emplace_back(std::move(key), std::move(value)); }
     void Add(std::string key, long long value) { keys.emplace_back(std::move(key), std::to_string(value)); }
     void AddYesNo(std::string key, bool value) { keys.emplace_back(std::move(key), value ? "Yes" : "No"); }
+    void AddComment(std::string text) { keys.emplace_back(";" + std::move(text), std::string()); }
 };
 
 // Key comparison of the settings file: without regard to case.
