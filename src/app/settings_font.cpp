@@ -1,0 +1,45 @@
+#include "app/settings_font.h"
+
+#include <cstdlib>
+
+#include "app/color_table.h"
+#include "platform/common_dialogs_font.h"
+#include "platform/font.h"
+
+namespace kq5 {
+
+int ChooseSettingsFont(win::HWND owner, FontSpec& spec, unsigned options)
+{
+    win::LOGFONT lf;
+    lf.lfHeight = spec.height;
+    lf.lfWeight = (spec.style & kFontBold) ? win::FW_BOLD : win::FW_NORMAL;
+    lf.lfItalic = (spec.style & kFontItalic) ? 1 : 0;
+    lf.lfUnderline = (spec.style & kFontUnderline) ? 1 : 0;
+    lf.lfStrikeOut = (spec.style & kFontStrikeOut) ? 1 : 0;
+    lf.lfFaceName = FaceName(spec.face);
+    win::CHOOSEFONT cf;
+    cf.hwndOwner = owner;
+    cf.lpLogFont = &lf;
+    cf.Flags = win::CF_SCREENFONTS | win::CF_INITTOLOGFONTSTRUCT | win::CF_LIMITSIZE;
+    if (options & kFontWithColor) cf.Flags |= win::CF_EFFECTS;
+    if (options & kFontFixedPitchOnly) cf.Flags |= win::CF_FIXEDPITCHONLY;
+    if (options & kFontTrueTypeOnly) cf.Flags |= win::CF_TTONLY;
+    cf.nSizeMin = 1;
+    cf.nSizeMax = 72;
+    cf.rgbColors = DefaultPaletteColor(spec.color < kFirstPaletteColor ? spec.color : 0);
+    if (!win::ChooseFont(&cf)) return 0;
+    spec.height = static_cast<std::int16_t>(lf.lfHeight);
+    spec.face = static_cast<std::int16_t>(FindFontFace(lf.lfFaceName));
+    std::uint8_t style = spec.style & static_cast<std::uint8_t>(kFontTurned90 | kFontTurned180 | kFontTurned270);
+    if (lf.lfWeight >= win::FW_BOLD) style |= kFontBold;
+    if (lf.lfItalic) style |= kFontItalic;
+    if (lf.lfUnderline) style |= kFontUnderline;
+    if (lf.lfStrikeOut) style |= kFontStrikeOut;
+    spec.style = style;
+    if (options & kFontWithColor)
+        for (int i = 0; i < kFirstPaletteColor; ++i)
+            if (DefaultPaletteColor(i) == cf.rgbColors) spec.color = static_cast<std::uint8_t>(i);
+    return 1;
+}
+
+}  // namespace kq5
