@@ -5,6 +5,7 @@
 
 #include "app/color_dialog.h"
 #include "app/error_context.h"
+#include "app/frame_state.h"
 #include "app/preference_values.h"
 #include "app/window_record.h"
 #include "core/engineering_numbers.h"
@@ -78,6 +79,7 @@ void CloseCalculator(win::HWND dialog)
     c.place = win::POINT{r.left, r.top};
     c.placed = true;
     c.window = nullptr;
+    if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
     win::DestroyWindow(dialog);
     if (c.record) FreeWindowRecord(c.record);
     c.record = nullptr;
@@ -150,6 +152,10 @@ win::INT_PTR CalculatorDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wPar
         default:
             return win::FALSE;
         }
+    case win::WM_ACTIVATE:
+        // While active, the message loop hands the calculator its keys.
+        if (win::LOWORD(wParam) != 0) Frame().modelessDialog = dialog;
+        return win::FALSE;
     case win::WM_CLOSE:
         CloseCalculator(dialog);
         return win::TRUE;

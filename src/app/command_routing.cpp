@@ -7,6 +7,10 @@
 #include "app/edit_mode.h"
 #include "app/frame_state.h"
 #include "app/frame_window.h"
+#include "app/global_settings.h"
+#include "app/info_dialogs.h"
+#include "app/preferences.h"
+#include "app/title_block.h"
 #include "app/help_bar.h"
 #include "app/tool_bar_dialog.h"
 #include "app/message_loop.h"
@@ -165,7 +169,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 12512: CloseWindowRecord(context.active); return 0;
     case 12508: DeleteFileCommand(); return 0;
     case 15678:
-    case 17220: RunCharacteristicsDialog(context.active); return 0;
+    case 17220: RunCharacteristicsDialog(context.active, Frame().frame); return 0;
     case 17102: OpenFileCommand(context); return 0;
     case 17103: SaveCommand(context, false); return 0;
     case 17104: SaveCommand(context, true); return 0;
@@ -176,15 +180,15 @@ int RouteKnownCommand(int id, const CommandContext& context)
         return 0;
     case 17301: case 17302: case 17303: case 17304: MdiCommand(id); return 0;
     case 17305: FillMdiClient(context.active); return 0;
-    case 17312: ShowCalculator(); return 0;
-    case 17450: RunColorCommand(context.active); return 0;
+    case 17312: ShowCalculator(Frame().frame); return 0;
+    case 17450: OnColorCommand(context.active); return 0;
     case 17452: RunFontCommand(context.active); return 0;
     case 17539: ToggleToolWindow(0); return 0;
     case 17540: ToggleStatusBar(FrameHelpBar()); return 0;
-    case 17804: ShowAboutBox(); return 0;
-    case 18408: RunGlobalSettingsDialog(); return 0;
-    case 18409: RunTitleBlockDialog(); return 0;
-    case 18410: RunPreferencesDialog(); return 0;
+    case 17804: ShowAboutBox(Frame().frame); return 0;
+    case 18408: RunGlobalSettingsDialog(Frame().frame); return 0;
+    case 18409: RunTitleBlockDialog(Frame().frame); return 0;
+    case 18410: RunPreferencesDialog(Frame().frame); return 0;
     case 18411: OpenUserDefinitions(); return 0;
     default: break;
     }

@@ -5,6 +5,7 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/command_routing.h"
+#include "app/color_table.h"
 #include "app/frame_state.h"
 #include "app/help_bar.h"
 #include "app/menus.h"

@@ -12,17 +12,7 @@ void ToolBarDragEnd(win::POINT) {}
 void ShowPointerHelp(win::HWND) {}
 void RunFontCommand(WindowRecord*) { WarnNotAvailable(17452); }
 
-void InitColorTable() {}
-void FreeColorTable() {}
-void LoadSystemColorRows() {}
-void RealizeAppPalette(win::HDC) {}
-void RunColorCommand(WindowRecord*) { WarnNotAvailable(17450); }
-void RunPreferencesDialog() { WarnNotAvailable(18410); }
-void RunGlobalSettingsDialog() { WarnNotAvailable(18408); }
-void RunTitleBlockDialog() { WarnNotAvailable(18409); }
-void RunCharacteristicsDialog(WindowRecord*) { WarnNotAvailable(17220); }
-void ShowCalculator() { WarnNotAvailable(17312); }
-void ShowAboutBox() { WarnNotAvailable(17804); }
+void OnColorCommand(WindowRecord*) { WarnNotAvailable(17450); }
 
 void PrintActiveWindowPicture() { WarnNotAvailable(12510); }
 

@@ -17,18 +17,8 @@ void ToolBarDragEnd(win::POINT point);
 void ShowPointerHelp(win::HWND window);
 void RunFontCommand(WindowRecord* record);
 
-// Colours and the dialogs of the File and Help menus.
-void InitColorTable();
-void FreeColorTable();
-void LoadSystemColorRows();
-void RealizeAppPalette(win::HDC dc);
-void RunColorCommand(WindowRecord* record);
-void RunPreferencesDialog();
-void RunGlobalSettingsDialog();
-void RunTitleBlockDialog();
-void RunCharacteristicsDialog(WindowRecord* record);
-void ShowCalculator();
-void ShowAboutBox();
+// The Color command of the File menu.
+void OnColorCommand(WindowRecord* record);
 
 // Printing.
 void PrintActiveWindowPicture();

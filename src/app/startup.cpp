@@ -8,6 +8,7 @@
 
 #include "analog/analysis_start.h"
 #include "app/error_context.h"
+#include "app/color_table.h"
 #include "app/frame_state.h"
 #include "app/frame_window.h"
 #include "app/help_bar.h"
