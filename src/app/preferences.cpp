@@ -442,6 +442,7 @@ void SetPreferenceDefaults()
     p.nodeRecalc = 1000000;
     p.sameYScales = true;
     p.scaleColor = true;
+    p.helpBarAtStart = true;
     Settings().operationalOptions = kDefaultOperationalOptions;
 
     const int h = -SystemFontHeight();

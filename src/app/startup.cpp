@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "analog/analysis_start.h"
+#include "app/dialog_settings_sections.h"
 #include "app/error_context.h"
 #include "app/color_table.h"
 #include "app/frame_state.h"
@@ -21,6 +22,7 @@
 #include "app/file_dialogs.h"
 #include "app/settings_file.h"
 #include "app/usage_file.h"
+#include "app/preference_values.h"
 #include "app/program_settings.h"
 #include "app/single_instance.h"
 #include "app/window_record.h"
@@ -257,13 +259,16 @@ void StartupSequence(const StartupCommandLine& line)
     LoadUsageFile();
     FrameState& frame = Frame();
     frame.batchMode = kBatchModeInteractive;
+    CreateAppPalette();
     InitColorTable();
     win::LOGFONT system{};
     win::GetObject(win::GetStockObject(win::SYSTEM_FONT), sizeof system, &system);
     frame.systemFontHeight = std::abs(system.lfHeight);
     RegisterToolBarSettingsSections();
+    RegisterDialogSettingsSections();
     ReadSettings();
-    SetHelpBarOption(SettingsFile().statusBarShown);
+    // The sectioned file keeps the help bar with the Preferences, the older layout on its own line.
+    SetHelpBarOption(SettingsFile().statusBarShown && PreferenceSettings().helpBarAtStart);
     ApplyDeviceListSizes();
     // The shape and component libraries, the component tool buttons and the component menu come
     // with the schematic editor; until then they are left out, not faked.
@@ -318,6 +323,7 @@ int OnFrameDestroy()
     FrameState& frame = Frame();
     if (!frame.fatalStartup) {
         SettingsFile().statusBarShown = HelpBarOption();
+        PreferenceSettings().helpBarAtStart = HelpBarOption();
         WriteSettings();
         WriteUsageReport();
     }

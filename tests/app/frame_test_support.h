@@ -13,7 +13,15 @@
 #include "analog/run_control.h"
 #include "app/app_state.h"
 #include "app/frame_state.h"
+#include "app/color_table.h"
+#include "app/global_settings.h"
+#include "app/help_bar.h"
+#include "app/info_dialogs.h"
 #include "app/message_loop.h"
+#include "app/preference_values.h"
+#include "app/title_block.h"
+#include "app/tool_button_table.h"
+#include "app/tool_buttons.h"
 #include "app/settings_file.h"
 #include "app/usage_file.h"
 #include "app/startup.h"
@@ -58,6 +66,14 @@ inline void ResetFrameTestState()
     ResetSettingsFileForTests();
     ResetSettingsSectionsForTests();
     ResetUsageForTests();
+    ResetPreferenceValuesForTests();
+    ResetColorTableForTests();
+    ResetGlobalSettingsForTests();
+    ResetTitleBlockForTests();
+    ResetCalculatorForTests();
+    ResetHelpBarForTests();
+    ResetDockedBarsForTests();
+    ResetToolButtonRowsForTests();
     win::ClearMessageBoxLog();
 }
 
