@@ -97,8 +97,10 @@ void OpenRecentFile(int index)
 
 void OpenFileCommand(const CommandContext& context)
 {
+    // Every kind the program opens, then all files; the chosen file opens by its own kind.
     std::string path;
-    const int kind = AskOpenFileNameByKind(context.active, path, -1);
+    const std::string filter = LoadResString(kMainFilesFilter) + LoadResString(10125);
+    const int kind = FileDialogByKind(context.active, path, 1, filter, 0);
     OpenByKind(path, kind);
 }
 
