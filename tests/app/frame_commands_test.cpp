@@ -21,17 +21,6 @@
 namespace kq5::testing {
 namespace {
 
-std::vector<int> gCommands;
-std::vector<win::HMENU> gPopups;
-win::WNDPROC gFrameProc = nullptr;
-
-win::LRESULT SpyFrameProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
-{
-    if (msg == win::WM_COMMAND) gCommands.push_back(static_cast<int>(wParam & 0xFFFF));
-    if (msg == win::WM_INITMENUPOPUP) gPopups.push_back(reinterpret_cast<win::HMENU>(wParam));
-    return win::CallWindowProc(gFrameProc, hwnd, msg, wParam, lParam);
-}
-
 bool WarningShown()
 {
     for (const win::MessageBoxEntry& entry : win::MessageBoxLog()) {
@@ -61,7 +50,7 @@ char Mnemonic(const std::string& text)
 
 win::LRESULT FakeChildProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
-    if (msg == win::WM_COMMAND) gCommands.push_back(static_cast<int>(wParam & 0xFFFF));
+    if (msg == win::WM_COMMAND) Spy().commands.push_back(static_cast<int>(wParam & 0xFFFF));
     return win::DefMDIChildProc(hwnd, msg, wParam, lParam);
 }
 
@@ -92,10 +81,7 @@ protected:
     {
         StartedFrame::SetUp();
         Start();
-        gCommands.clear();
-        gPopups.clear();
-        gFrameProc = reinterpret_cast<win::WNDPROC>(
-            win::SetWindowLongPtr(FrameWindow(), win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(SpyFrameProc)));
+        SpyOnFrame(FrameWindow());
         // Whatever waits modally (a menu, a dialog) is left with Esc.
         win::headless::SetIdleHandler([this]() {
             if (++escapes_ > 200000) return false;
@@ -137,13 +123,13 @@ protected:
         for (int table : tables) {
             for (const win::ACCEL& entry : Entries(table)) {
                 win::SetFocus(focus);
-                gCommands.clear();
+                Spy().commands.clear();
                 if (!PressEntry(entry)) continue;
                 PumpFrameMessages();
                 const win::UINT state = win::GetMenuState(Menus().main, entry.cmd, win::MF_BYCOMMAND);
                 const bool greyed = state != static_cast<win::UINT>(-1) && (state & win::MF_GRAYED);
-                if (!gCommands.empty()) ++fired;
-                EXPECT_TRUE(!gCommands.empty() || greyed) << "table " << table << " command " << entry.cmd;
+                if (!Spy().commands.empty()) ++fired;
+                EXPECT_TRUE(!Spy().commands.empty() || greyed) << "table " << table << " command " << entry.cmd;
             }
         }
         return fired;
@@ -174,21 +160,21 @@ TEST_F(FrameCommands, EveryMenuOpensByAltAndItsLetterAndByTheMouse)
         const char letter = Mnemonic(text);
         if (popup == nullptr || letter == '\0') continue;  // the maximised child's icon and buttons
 
-        gPopups.clear();
+        Spy().popups.clear();
         menuSeen_ = false;
         win::headless::PressKeyWithModifiers(letter, false, false, true);
         PumpFrameMessages();
         EXPECT_TRUE(menuSeen_) << text;
-        EXPECT_NE(std::find(gPopups.begin(), gPopups.end(), popup), gPopups.end()) << text << " by Alt+" << letter;
+        EXPECT_NE(std::find(Spy().popups.begin(), Spy().popups.end(), popup), Spy().popups.end()) << text << " by Alt+" << letter;
 
-        gPopups.clear();
+        Spy().popups.clear();
         menuSeen_ = false;
         win::RECT item{};
         ASSERT_TRUE(win::GetMenuItemRect(FrameWindow(), bar, static_cast<win::UINT>(i), &item)) << text;
         win::headless::Click((item.left + item.right) / 2, (item.top + item.bottom) / 2);
         PumpFrameMessages();
         EXPECT_TRUE(menuSeen_) << text;
-        EXPECT_NE(std::find(gPopups.begin(), gPopups.end(), popup), gPopups.end()) << text << " by the mouse";
+        EXPECT_NE(std::find(Spy().popups.begin(), Spy().popups.end(), popup), Spy().popups.end()) << text << " by the mouse";
         ++opened;
     }
     EXPECT_EQ(opened, 9);  // File, Edit, Component, Windows, Options, Mode, View, Analysis, Help
@@ -206,12 +192,12 @@ TEST_F(FrameCommands, EveryMenuItemReachesItsHandlerOrTheWarning)
     for (int id : ids) {
         EnsureSchematic();
         win::ClearMessageBoxLog();
-        gCommands.clear();
+        Spy().commands.clear();
         win::PostMessage(FrameWindow(), win::WM_COMMAND, static_cast<win::WPARAM>(id), 0);
         PumpFrameMessages();
         ASSERT_NE(Frame().frame, nullptr) << id;
-        ASSERT_FALSE(gCommands.empty()) << id;
-        EXPECT_EQ(gCommands.front(), id);
+        ASSERT_FALSE(Spy().commands.empty()) << id;
+        EXPECT_EQ(Spy().commands.front(), id);
         const bool expectWarning = std::binary_search(unavailable.begin(), unavailable.end(), id) || standIns.count(id);
         // The probe menus are the analysis window's: with no probe run they go on to the window.
         const bool probeMenu = id >= 16000 && id <= 16082 && id != 16059 && id != 16060;
@@ -225,36 +211,7 @@ TEST_F(FrameCommands, EveryKeyOfTheSchematicTablesReachesTheFrame)
     // In a schematic's drawing pane with no analysis open: tables 505, 507, 504 and 500.
     WindowRecord* schematic = GetActiveChildRecord();
     ASSERT_NE(schematic, nullptr);
-    int fired = 0;
-    for (int table : {505, 507, 504, 500}) {
-        std::vector<win::ACCEL> entries(static_cast<std::size_t>(win::CopyAcceleratorTable(AcceleratorTable(table), nullptr, 0)));
-        win::CopyAcceleratorTable(AcceleratorTable(table), entries.data(), static_cast<int>(entries.size()));
-        for (const win::ACCEL& entry : entries) {
-            EnsureSchematic();
-            win::SetFocus(GetActiveChildRecord()->window);
-            gCommands.clear();
-            const bool ctrl = (entry.fVirt & win::FCONTROL) != 0;
-            const bool shift = (entry.fVirt & win::FSHIFT) != 0;
-            const bool alt = (entry.fVirt & win::FALT) != 0;
-            if (entry.fVirt & win::FVIRTKEY) {
-                win::headless::PressKeyWithModifiers(entry.key, ctrl, shift, alt);
-            } else if (entry.key < 27) {
-                win::headless::PressKeyWithModifiers('A' + entry.key - 1, true, false, alt);  // Ctrl+letter
-            } else if (entry.key == '.') {
-                win::headless::PressKeyWithModifiers(win::VK_OEM_PERIOD, false, false, alt);
-            } else {
-                continue;
-            }
-            PumpFrameMessages();
-            // An earlier table may hold the same key; the first table that has it gives the command.
-            // A key whose menu item is greyed (Undo with nothing to undo) gives none.
-            const win::UINT state = win::GetMenuState(Menus().main, entry.cmd, win::MF_BYCOMMAND);
-            const bool greyed = state != static_cast<win::UINT>(-1) && (state & win::MF_GRAYED);
-            if (!gCommands.empty()) ++fired;
-            EXPECT_TRUE(!gCommands.empty() || greyed) << "table " << table << " command " << entry.cmd;
-        }
-    }
-    EXPECT_GT(fired, 40);
+    EXPECT_GT(PressAll({505, 507, 504, 500}, schematic->window), 40);
 }
 
 TEST_F(FrameCommands, TheKeysOfTheOtherWindowKindsReachTheirTargets)
@@ -295,14 +252,14 @@ TEST_F(FrameCommands, EveryShownToolButtonSendsItsCommand)
         if (ToolButtonRows()[static_cast<std::size_t>(row)].state != 0) continue;
         EnsureSchematic();
         win::ClearMessageBoxLog();
-        gCommands.clear();
+        Spy().commands.clear();
         win::RECT r{};
         win::GetWindowRect(button, &r);
         win::headless::Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         PumpFrameMessages();
         ASSERT_NE(Frame().frame, nullptr);
-        EXPECT_NE(std::find(gCommands.begin(), gCommands.end(), static_cast<int>(ToolCommandOf(static_cast<std::uint32_t>(id)))),
-                  gCommands.end()) << id;
+        EXPECT_NE(std::find(Spy().commands.begin(), Spy().commands.end(), static_cast<int>(ToolCommandOf(static_cast<std::uint32_t>(id)))),
+                  Spy().commands.end()) << id;
         // The modeless calculator would stand over the bar.
         if (win::HWND calculator = CalculatorWindow()) {
             win::SendMessage(calculator, win::WM_CLOSE, 0, 0);

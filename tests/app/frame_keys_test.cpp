@@ -13,15 +13,6 @@
 namespace kq5::testing {
 namespace {
 
-std::vector<int> gCommands;
-win::WNDPROC gFrameProc = nullptr;
-
-win::LRESULT SpyFrameProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
-{
-    if (msg == win::WM_COMMAND) gCommands.push_back(static_cast<int>(wParam & 0xFFFF));
-    return win::CallWindowProc(gFrameProc, hwnd, msg, wParam, lParam);
-}
-
 int NotAvailableBoxes()
 {
     const auto& log = win::MessageBoxLog();
@@ -65,11 +56,8 @@ protected:
     void SetUp() override
     {
         StartedFrame::SetUp();
-        Start();
-        gCommands.clear();
-        gFrameProc = reinterpret_cast<win::WNDPROC>(
-            win::SetWindowLongPtr(FrameWindow(), win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(SpyFrameProc)));
-        schematic_ = GetActiveChildRecord();
+        schematic_ = StartWithSchematic();
+        SpyOnFrame(FrameWindow());
         ASSERT_NE(schematic_, nullptr);
         ASSERT_EQ(schematic_->kind, kWindowSchematic);
     }
@@ -93,27 +81,27 @@ TEST_F(FrameKeys, TheDrawingPaneAndTheTextAreaGiveCtrlDTheirOwnCommands)
 {
     win::SetFocus(schematic_->window);
     Press('D', true);
-    ASSERT_FALSE(gCommands.empty());
-    EXPECT_EQ(gCommands.back(), 17562);  // component mode
+    ASSERT_FALSE(Spy().commands.empty());
+    EXPECT_EQ(Spy().commands.back(), 17562);  // component mode
     EXPECT_EQ(schematic_->mode, 17562);
 
     ASSERT_NE(schematic_->document->textAreaWindow, nullptr);
     win::SetFocus(schematic_->document->textAreaWindow);
-    gCommands.clear();
+    Spy().commands.clear();
     Press('D', true);
-    ASSERT_FALSE(gCommands.empty());
-    EXPECT_EQ(gCommands.back(), 3804);
+    ASSERT_FALSE(Spy().commands.empty());
+    EXPECT_EQ(Spy().commands.back(), 3804);
 }
 
 TEST_F(FrameKeys, RunTableFollowsWhetherAnAnalysisIsOpen)
 {
     win::SetFocus(schematic_->window);
     Press('3', true);  // Ctrl+3: tool bar 3 while no analysis is open
-    ASSERT_FALSE(gCommands.empty());
-    EXPECT_EQ(gCommands.back(), 17543);
-    gCommands.clear();
+    ASSERT_FALSE(Spy().commands.empty());
+    EXPECT_EQ(Spy().commands.back(), 17543);
+    Spy().commands.clear();
     Press(win::VK_F6, false);  // auto scale: only while an analysis is open
-    EXPECT_TRUE(gCommands.empty());
+    EXPECT_TRUE(Spy().commands.empty());
 }
 
 TEST_F(FrameKeys, FunctionKeysPassAnOpenModelessDialog)
@@ -125,8 +113,8 @@ TEST_F(FrameKeys, FunctionKeysPassAnOpenModelessDialog)
     win::ShowWindow(dialog, win::SW_SHOW);
     win::SetFocus(win::GetDlgItem(dialog, 101));
     Press(win::VK_F5, false);
-    ASSERT_FALSE(gCommands.empty());
-    EXPECT_EQ(gCommands.back(), 17151);
+    ASSERT_FALSE(Spy().commands.empty());
+    EXPECT_EQ(Spy().commands.back(), 17151);
     Frame().modelessDialog = nullptr;
     win::DestroyWindow(dialog);
 }

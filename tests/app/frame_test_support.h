@@ -53,6 +53,33 @@ inline int PumpFrameMessages()
     return count;
 }
 
+// What reaches the frame's window procedure: the commands and the popups brought up to date.
+struct FrameSpy {
+    std::vector<int> commands;
+    std::vector<win::HMENU> popups;
+    win::WNDPROC original = nullptr;
+};
+
+inline FrameSpy& Spy()
+{
+    static FrameSpy spy;
+    return spy;
+}
+
+inline win::LRESULT SpyFrameProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (msg == win::WM_COMMAND) Spy().commands.push_back(static_cast<int>(wParam & 0xFFFF));
+    if (msg == win::WM_INITMENUPOPUP) Spy().popups.push_back(reinterpret_cast<win::HMENU>(wParam));
+    return win::CallWindowProc(Spy().original, hwnd, msg, wParam, lParam);
+}
+
+inline void SpyOnFrame(win::HWND frame)
+{
+    Spy() = FrameSpy{};
+    Spy().original = reinterpret_cast<win::WNDPROC>(
+        win::SetWindowLongPtr(frame, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(SpyFrameProc)));
+}
+
 inline void ResetFrameTestState()
 {
     ResetSchematicDrawingForTests();
@@ -109,6 +136,15 @@ protected:
         ASSERT_TRUE(InitInstance(line, win::SW_SHOWMAXIMIZED));
         OpenFirstCircuitWindow();
         PumpFrameMessages();
+    }
+
+    // Started, with the first circuit window as the active child.
+    WindowRecord* StartWithSchematic()
+    {
+        Start();
+        WindowRecord* schematic = GetActiveChildRecord();
+        EXPECT_NE(schematic, nullptr);
+        return schematic;
     }
 
     // Closes the frame without a question, as the end of a test needs.

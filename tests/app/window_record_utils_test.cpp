@@ -29,8 +29,7 @@ protected:
     void SetUp() override
     {
         StartedFrame::SetUp();
-        Start();
-        schematic_ = GetActiveChildRecord();
+        schematic_ = StartWithSchematic();
         ASSERT_NE(schematic_, nullptr);
         win::WNDCLASS wc;
         wc.lpfnWndProc = CountingProc;
