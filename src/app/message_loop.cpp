@@ -11,6 +11,9 @@
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "document/circuit_document.h"
+#include "document/schematic_item.h"
+#include "netlist/component_types.h"
+#include "schematic/component_definition.h"
 #include "platform/accelerator.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -44,6 +47,20 @@ int TranslateWith(win::HWND target, int tableId, const win::MSG& message)
     return table ? win::TranslateAccelerator(target, table, &message) : 0;
 }
 
+// Components of the schematic, not counting the types that only connect (Short, Ground, Jumper,
+// Tie).
+int CountedComponents(const CircuitDocument& document)
+{
+    int count = 0;
+    for (ListNode* node = document.itemList.head; node; node = node->next) {
+        const auto* item = static_cast<const SchematicItem*>(node);
+        if (!item->IsComponent()) continue;
+        const ComponentTypeRow* type = item->definition ? FindComponentTypeRow(item->definition->type) : nullptr;
+        if (type == nullptr || type->pinNames != kPinNamesConnection) ++count;
+    }
+    return count;
+}
+
 win::INT_PTR StatisticsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM)
 {
     switch (message) {
@@ -63,6 +80,12 @@ win::INT_PTR StatisticsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM 
         std::snprintf(line, sizeof line, "RAM memory Available = %0.3f MEG", static_cast<double>(memory.dwAvailPhys) / 1048576.0);
         add(line);
         if (const char* data = std::getenv("KQ5DATA")) add(std::string("KQ5DATA    = ") + data);
+        // The run's figures come with the analysis windows; the schematic's count is here now.
+        const WindowRecord* active = GetActiveChildRecord();
+        if (active && active->kind == kWindowSchematic && active->document) {
+            std::snprintf(line, sizeof line, "Components = %d", CountedComponents(*active->document));
+            add(line);
+        }
         return win::TRUE;
     }
     case win::WM_COMMAND: {

@@ -16,6 +16,7 @@
 #include "app/single_instance.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
+#include "platform/input.h"
 
 namespace kq5::testing {
 namespace {
@@ -125,6 +126,23 @@ TEST_F(FrameLifecycle, TheFilesOfTheCommandLineOpenAndNoEmptyWindowIsAdded)
     }
     EXPECT_EQ(circuits, 2);
     EXPECT_NE(FindRecordByTitle((dir_ / "First.ckt").string()), nullptr);
+}
+
+TEST_F(FrameLifecycle, FilesDroppedOnTheFrameOpenWhenTheProgramKnowsTheirKind)
+{
+    Start();
+    WriteCircuit("first.ckt");
+    std::ofstream(dir_ / "notes.xyz") << "nothing the program opens\n";
+    WriteCircuit("third.ckt");
+    win::RECT frame{};
+    win::GetWindowRect(FrameWindow(), &frame);
+    win::InputDropFiles(frame.left + 200, frame.top + 8,
+                        {(dir_ / "first.ckt").string(), (dir_ / "notes.xyz").string(), (dir_ / "third.ckt").string()});
+    PumpFrameMessages();
+    EXPECT_NE(FindRecordByTitle((dir_ / "first.ckt").string()), nullptr);
+    EXPECT_NE(FindRecordByTitle((dir_ / "third.ckt").string()), nullptr);
+    EXPECT_EQ(FindRecordByTitle((dir_ / "notes.xyz").string()), nullptr);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
 }
 
 TEST_F(FrameLifecycle, TheQuitQuestionDecides)

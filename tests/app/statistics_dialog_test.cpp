@@ -1,7 +1,11 @@
 // The Statistics dialog, opened by Alt+Z in the started frame.
 #include <gtest/gtest.h>
 
+#include "document/circuit_document.h"
+#include "document/schematic_item.h"
 #include "frame_test_support.h"
+#include "netlist/component_types.h"
+#include "schematic/component_definition.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "screen_capture_support.h"
@@ -13,7 +17,14 @@ class StatisticsDialog : public StartedFrame {};
 
 TEST_F(StatisticsDialog, AltZShowsTheFactsAndCloseEndsIt)
 {
-    Start();
+    WindowRecord* schematic = StartWithSchematic();
+    ASSERT_NE(schematic, nullptr);
+    // Two resistors and a ground: the ground only connects and is not counted.
+    ComponentDefinition resistor, ground;
+    resistor.type = static_cast<std::uint16_t>(FindComponentTypeByName("Resistor"));
+    ground.type = 18;
+    ASSERT_EQ(FindComponentTypeRow(ground.type)->pinNames, kPinNamesConnection);
+    for (ComponentDefinition* definition : {&resistor, &resistor, &ground}) NewSchematicItem(schematic)->definition = definition;
     std::vector<std::string> lines;
     bool shown = false;
     win::headless::SetIdleHandler([&]() {
@@ -41,7 +52,10 @@ TEST_F(StatisticsDialog, AltZShowsTheFactsAndCloseEndsIt)
     EXPECT_EQ(lines[1].rfind("RAM memory installed = ", 0), 0u);
     EXPECT_NE(lines[1].find(" MEG"), std::string::npos);
     EXPECT_EQ(lines[2].rfind("RAM memory Available = ", 0), 0u);
+    EXPECT_EQ(lines.back(), "Components = 2");
     EXPECT_EQ(win::GetActiveWindow(), FrameWindow());
+    // The definitions live in this test only.
+    for (ListNode* node = schematic->document->itemList.head; node; node = node->next) static_cast<SchematicItem*>(node)->definition = nullptr;
 }
 
 }  // namespace
