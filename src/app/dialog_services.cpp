@@ -23,10 +23,10 @@ constexpr int kHelpBarHeight = 20;
 
 win::INT_PTR ListSelectProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
-    static ListSelectDesc* desc = nullptr;
+    ListSelectDesc* desc = DialogData<ListSelectDesc>(dialog, message, lParam);
+    if (desc == nullptr) return win::FALSE;
     switch (message) {
     case win::WM_INITDIALOG: {
-        desc = reinterpret_cast<ListSelectDesc*>(lParam);
         PlaceDialog(dialog, false, nullptr);
         if (!desc->caption.empty()) win::SetWindowText(dialog, desc->caption.c_str());
         win::HWND list = win::GetDlgItem(dialog, kListSelectList);
