@@ -1,5 +1,7 @@
 #include "app/dialog_services.h"
 
+#include <vector>
+
 #include "app/help_topics.h"
 #include "core/message_reporter.h"
 #include "platform/controls.h"
@@ -13,20 +15,27 @@ namespace kq5 {
 
 namespace {
 
-win::HWND& CurrentDialogSlot()
+// The placed dialogs, innermost last: when one closes, the one under it is current again.
+std::vector<win::HWND>& PlacedDialogs()
 {
-    static win::HWND dialog = nullptr;
-    return dialog;
+    static std::vector<win::HWND> dialogs;
+    return dialogs;
+}
+
+void ForgetDialog(win::HWND dialog)
+{
+    std::vector<win::HWND>& placed = PlacedDialogs();
+    std::erase_if(placed, [dialog](win::HWND h) { return h == dialog || !win::IsWindow(h); });
 }
 
 constexpr int kHelpBarHeight = 20;
 
 win::INT_PTR ListSelectProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
-    static ListSelectDesc* desc = nullptr;
+    ListSelectDesc* desc = DialogData<ListSelectDesc>(dialog, message, lParam);
+    if (desc == nullptr) return win::FALSE;
     switch (message) {
     case win::WM_INITDIALOG: {
-        desc = reinterpret_cast<ListSelectDesc*>(lParam);
         PlaceDialog(dialog, false, nullptr);
         if (!desc->caption.empty()) win::SetWindowText(dialog, desc->caption.c_str());
         win::HWND list = win::GetDlgItem(dialog, kListSelectList);
@@ -77,17 +86,16 @@ win::INT_PTR RunDialog(win::HWND owner, int templateId, win::DLGPROC procedure)
 
 win::INT_PTR RunDialogParam(win::HWND owner, int templateId, win::DLGPROC procedure, win::LPARAM parameter)
 {
-    // A nested dialog is current while it runs; the one under it is current again after.
-    const win::HWND outer = CurrentDialogSlot();
     const win::INT_PTR result = win::DialogBoxParam(win::GetModuleHandle(nullptr), static_cast<win::UINT_PTR>(templateId),
                                                     owner, procedure, parameter);
-    CurrentDialogSlot() = outer != nullptr && win::IsWindow(outer) ? outer : nullptr;
+    ForgetDialog(nullptr);  // a dialog that ended without the closer
     return result;
 }
 
 void PlaceDialog(win::HWND dialog, bool helpBar, const DialogPlacement* placement)
 {
-    CurrentDialogSlot() = dialog;
+    ForgetDialog(dialog);
+    PlacedDialogs().push_back(dialog);
     if (placement == nullptr) return;
     win::RECT work{}, r{};
     win::SystemParametersInfo(win::SPI_GETWORKAREA, 0, &work, 0);
@@ -101,10 +109,14 @@ void PlaceDialog(win::HWND dialog, bool helpBar, const DialogPlacement* placemen
 void CloseDialog(win::HWND dialog, win::INT_PTR result)
 {
     win::EndDialog(dialog, result);
-    if (CurrentDialogSlot() == dialog) CurrentDialogSlot() = nullptr;
+    ForgetDialog(dialog);
 }
 
-win::HWND CurrentDialog() { return CurrentDialogSlot(); }
+win::HWND CurrentDialog()
+{
+    ForgetDialog(nullptr);
+    return PlacedDialogs().empty() ? nullptr : PlacedDialogs().back();
+}
 
 void ShowDialogHelp(int templateId) { ShowHelpTopic(17803, templateId); }
 

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "platform/win_messages.h"
 #include "platform/win_types.h"
+#include "platform/window.h"
 
 namespace kq5 {
 
@@ -30,6 +32,15 @@ void PlaceDialog(win::HWND dialog, bool helpBar, const DialogPlacement* placemen
 // Ends the dialog with the result and forgets it as the current dialog.
 void CloseDialog(win::HWND dialog, win::INT_PTR result);
 win::HWND CurrentDialog();
+// The dialog's own data: the pointer given at WM_INITDIALOG (the dialog parameter) is kept with
+// the dialog, so that dialogs of one kind may nest. Null before WM_INITDIALOG.
+template <class T>
+T* DialogData(win::HWND dialog, win::UINT message, win::LPARAM lParam)
+{
+    if (message == win::WM_INITDIALOG) win::SetWindowLongPtr(dialog, win::DWLP_USER, lParam);
+    return reinterpret_cast<T*>(win::GetWindowLongPtr(dialog, win::DWLP_USER));
+}
+
 // The "&Help..." button of a dialog: the help topic of its template id.
 void ShowDialogHelp(int templateId);
 

@@ -160,10 +160,12 @@ int DetectFileKind(std::string_view name, int /*mode*/)
 
 win::UINT_PTR FileDialogHookProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
-    static FileDialogContext* context = nullptr;
+    // The context travels in the dialog's own data, so that a dialog opened over another keeps
+    // its own.
+    const win::LPARAM data = message == win::WM_INITDIALOG ? reinterpret_cast<const win::OPENFILENAME*>(lParam)->lCustData : 0;
+    FileDialogContext* context = DialogData<FileDialogContext>(dialog, message, data);
     switch (message) {
     case win::WM_INITDIALOG:
-        context = reinterpret_cast<FileDialogContext*>(reinterpret_cast<const win::OPENFILENAME*>(lParam)->lCustData);
         PlaceDialog(dialog, false, nullptr);
         return win::TRUE;
     case win::WM_COMMAND:

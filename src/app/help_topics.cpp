@@ -94,9 +94,10 @@ void FitHelpWindow(win::HWND dialog, const std::string& text)
 
 win::INT_PTR HelpWindowProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
+    const HelpWindowData* data = DialogData<const HelpWindowData>(dialog, message, lParam);
+    if (data == nullptr) return win::FALSE;
     switch (message) {
     case win::WM_INITDIALOG: {
-        const auto* data = reinterpret_cast<const HelpWindowData*>(lParam);
         PlaceDialog(dialog, false, nullptr);
         win::SetWindowText(dialog, data->topic.title.c_str());
         win::SetDlgItemText(dialog, kHelpTextItem, data->topic.text.c_str());

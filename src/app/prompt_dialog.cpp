@@ -37,10 +37,10 @@ bool& ShownHeadless()
 
 win::INT_PTR PromptProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
-    static PromptDialogDesc* desc = nullptr;
+    PromptDialogDesc* desc = DialogData<PromptDialogDesc>(dialog, message, lParam);
+    if (desc == nullptr) return win::FALSE;
     switch (message) {
     case win::WM_INITDIALOG: {
-        desc = reinterpret_cast<PromptDialogDesc*>(lParam);
         PlaceDialog(dialog, false, nullptr);
         if ((desc->flags & kPromptUseCaption) != 0 || !desc->caption.empty())
             win::SetWindowText(dialog, desc->caption.c_str());

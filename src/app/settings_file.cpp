@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 #include <new>
+#include <utility>
 
 #include "analyses/recent_names.h"
 #include "app/error_context.h"

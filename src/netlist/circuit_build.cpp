@@ -6,6 +6,7 @@
 #include "analog/analysis_state.h"
 #include "analog/device_dispatch_tables.h"
 #include "app/program_settings.h"
+#include "app/usage_file.h"
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "core/device_lists.h"
@@ -236,6 +237,17 @@ void Expand(bool macros, SchematicItem* single)
         FlagCircuitBuildError();
 }
 
+// The components drawn at the top level of a schematic (a text circuit has none), for the usage
+// statistics.
+int TopLevelComponentCount(WindowRecord* record)
+{
+    int count = 0;
+    if (record && record->document)
+        for (SchematicItem& item : ListRecords<SchematicItem>(record->document->itemList))
+            if (item.IsComponent()) ++count;
+    return count;
+}
+
 // The steps of BuildCircuit from the expansion to the last allocation.
 void BuildAfterDefinitions(int mode, WindowRecord* record)
 {
@@ -257,6 +269,7 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
         record->document->analysisNodeCounts[0] = AnalogNodeCount();
         record->document->analysisNodeCounts[1] = DigitalNodeCount();
     }
+    if (!CircuitBuildFailed()) RecordRunStatistics(TopLevelComponentCount(record));
     InstallNodeLookup();
     if (!CircuitBuildFailed()) ApplyInitialConditionTexts();
 

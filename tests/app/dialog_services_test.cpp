@@ -228,6 +228,36 @@ TEST_F(DialogServicesTest, PinNamePromptsAreFilledConfirmedAndCancelled)
     }
 }
 
+TEST_F(DialogServicesTest, HelpOverAPromptShowsItsTopicAndThePromptGoesOn)
+{
+    SetPromptDialogsShownHeadless(true);
+    PromptDialogDesc desc;
+    desc.templateId = 3011;
+    desc.text = "IN";
+    desc.choice = 'o';
+    std::string helpTitle;
+    win::HWND prompt = nullptr, currentAfterHelp = nullptr;
+    InputScript script;
+    script.Then([&] {
+        prompt = CurrentDialog();
+        win::PostMessage(prompt, win::WM_COMMAND, kDialogHelpButton, 0);
+    })
+        .Then([&] {
+            helpTitle = win::GetWindowText(CurrentDialog());
+            win::headless::PressKey(win::VK_ESCAPE);
+        })
+        .Then([&] {
+            currentAfterHelp = CurrentDialog();
+            win::headless::PressKey(win::VK_RETURN);
+        });
+    script.Install();
+    EXPECT_EQ(RunPromptDialog(desc), 1);
+    EXPECT_EQ(helpTitle, "Pin Name");
+    EXPECT_EQ(currentAfterHelp, prompt);
+    EXPECT_EQ(desc.choice, 'o');
+    EXPECT_EQ(win::Help().requests.back().data, 3011u);
+}
+
 TEST_F(DialogServicesTest, FileKindsByExtensionAndFirstLine)
 {
     EXPECT_EQ(DetectFileKind("/x/Amp.cir", 1), 1);
