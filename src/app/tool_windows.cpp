@@ -5,6 +5,7 @@
 
 #include "app/component_buttons.h"
 #include "app/help_bar.h"
+#include "app/window_class.h"
 #include "platform/bitmap.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -252,26 +253,11 @@ win::LRESULT CloseBoxProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win
     return win::DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
-// Asked every time: registering a known class again fails harmlessly.
-bool RegisterClasses()
+void RegisterClasses()
 {
-    win::WNDCLASS tool;
-    tool.lpfnWndProc = &ToolWndProc;
-    tool.lpszClassName = kToolWindowClass;
-    tool.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    tool.hbrBackground = win::GetSysColorBrush(win::COLOR_BTNFACE);
-    win::WNDCLASS button;
-    button.lpfnWndProc = &ButtonProc;
-    button.lpszClassName = kToolButtonClass;
-    button.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    win::WNDCLASS close;
-    close.lpfnWndProc = &CloseBoxProc;
-    close.lpszClassName = "ToolClose";
-    close.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    win::RegisterClass(&tool);
-    win::RegisterClass(&button);
-    win::RegisterClass(&close);
-    return true;
+    RegisterArrowClass(kToolWindowClass, &ToolWndProc, win::GetSysColorBrush(win::COLOR_BTNFACE));
+    RegisterArrowClass(kToolButtonClass, &ButtonProc);
+    RegisterArrowClass("ToolClose", &CloseBoxProc);
 }
 
 }  // namespace
@@ -375,7 +361,8 @@ void DrawComponentPicture(win::HDC dc, const ComponentButtonPicture& picture, in
 
 void ShowToolWindow(win::HWND frame, int slot)
 {
-    if (slot < 0 || slot >= kToolSlotCount || !RegisterClasses()) return;
+    if (slot < 0 || slot >= kToolSlotCount) return;
+    RegisterClasses();
     DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
     if (bar.window) {
         bar.visible = bar.visible ? 0 : 1;

@@ -36,6 +36,10 @@ win::LRESULT FrameProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::L
         win::InvalidateRect(hwnd, nullptr, win::TRUE);
         return 0;
     }
+    if (msg == win::WM_INITMENUPOPUP) {
+        InitMenuPopupItems(reinterpret_cast<win::HMENU>(wParam), MenuSituation{1, false, 17561});
+        return 0;
+    }
     if (msg == win::WM_PAINT) {
         win::PAINTSTRUCT ps;
         win::HDC dc = win::BeginPaint(hwnd, &ps);
