@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "app/component_buttons.h"
 #include "app/window_record.h"
+#include "core/char_classes.h"
 #include "platform/paint.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"
@@ -277,6 +279,35 @@ void RestoreHiddenBars(int mark)
         bar.visible = 1;
         if (bar.window) win::ShowWindow(bar.window, win::SW_SHOW);
     }
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+void BindComponentToolButtons(const std::vector<std::string>& componentNames)
+{
+    for (ToolButtonRow& row : ToolButtonRows()) {
+        if (!IsComponentButtonRow(row)) continue;
+        const std::string& name = ComponentButtonName(static_cast<int>(row.bitmap));
+        row.componentCommand = 0;
+        for (std::size_t n = 0; n < componentNames.size() && !name.empty(); ++n) {
+            if (EqualsNoCase(componentNames[n], name)) {
+                row.componentCommand = kComponentMenuBase + static_cast<std::uint32_t>(n);
+                break;
+            }
+        }
+        if (row.componentCommand == 0) row.onSchematic = row.onAnalysis = 0;
+    }
+}
+
+int FindComponentButton(std::string_view name)
+{
+    for (const ToolButtonRow& row : ToolButtonRows()) {
+        if (IsComponentButtonRow(row) && row.onSchematic && EqualsNoCase(ComponentButtonName(static_cast<int>(row.bitmap)), name))
+            return static_cast<int>(row.command);
+    }
+    return -1;
 }
 
 }  // namespace kq5

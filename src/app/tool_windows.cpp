@@ -431,6 +431,23 @@ void UpdateToolButtonStates()
     if (bar.window) LayoutChildren(bar.window, 0);
 }
 
+void ShowPointerHelp(win::HWND window, int hitTest)
+{
+    HelpBar* bar = &FrameHelpBar();
+    win::HWND parent = window ? win::GetParent(window) : nullptr;
+    if (parent && SlotOf(parent) >= 0) {
+        const int id = win::GetDlgCtrlID(window);
+        const int row = FindToolButton(static_cast<std::uint32_t>(id));
+        ShowHelpBarMessage(bar, row >= 0 && row != kToolListRow ? id : 0);
+        return;
+    }
+    if (NonClientHelpMessageId(hitTest) != 0) {
+        ShowNonClientHelp(bar, hitTest);
+        return;
+    }
+    ShowHelpBarMessage(bar, 0);
+}
+
 int MainBarTopHeight()
 {
     const DockedBar& bar = DockedBars()[0];

@@ -30,6 +30,9 @@ win::RECT PlaceDockedBars(win::HWND frame, int clientWidth, int clientHeight, in
 // Recomputes the states and shows, hides and moves the main bar's buttons.
 void UpdateToolButtonStates();
 int MainBarTopHeight();
+// The help bar's text for what the pointer is over (the frame's WM_SETCURSOR): a tool button
+// its command's text, the parts of a window frame theirs; anything else clears the bar.
+void ShowPointerHelp(win::HWND window, int hitTest);
 
 // Draws the row's button picture in the rectangle (greyed when the row is disabled).
 void DrawToolButton(win::HDC dc, int row, const win::RECT& cell, bool pressed);

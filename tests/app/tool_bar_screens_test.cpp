@@ -172,6 +172,13 @@ TEST_F(ToolBarScreens, TheHelpBarOnAndOff)
     win::RECT client;
     win::GetClientRect(frame_, &client);
     EXPECT_EQ(gArea.bottom, client.bottom - HelpBarLineHeight());
+    // Over a tool button its command's text, over a frame part that part's, elsewhere nothing.
+    ShowPointerHelp(win::GetDlgItem(DockedBars()[0].window, 17209), win::HTCLIENT);
+    EXPECT_EQ(FrameHelpBar().text, "Rotates the selection by 90 degrees.");
+    ShowPointerHelp(frame_, win::HTCAPTION);
+    EXPECT_EQ(FrameHelpBar().text, "Caption");
+    ShowPointerHelp(frame_, win::HTCLIENT);
+    EXPECT_EQ(FrameHelpBar().text, "");
     ToggleStatusBar(FrameHelpBar());
     Pump();
     Shoot("helpbar_off");
