@@ -31,6 +31,7 @@ struct ToolWindowsState {
     win::HBITMAP closeBox = nullptr;
     ToolButtonSituation situation;
     int pressedRow = -1;
+    bool lockToolBar = false;
 };
 
 ToolWindowsState& State()
@@ -193,10 +194,102 @@ void LayoutChildren(win::HWND hwnd, int slot)
     }
 }
 
+// Dragging a bar: an XOR outline on the frame shows where it would go.
+struct DragState {
+    bool active = false;
+    int slot = -1;
+    int dockClass = 0;
+    win::POINT grab{};     // pointer offset inside the bar
+    win::RECT outline{};   // frame client coordinates
+};
+
+DragState& Drag()
+{
+    static DragState drag;
+    return drag;
+}
+
+void XorOutline(win::HWND frame, const win::RECT& r)
+{
+    win::HDC dc = win::GetDC(frame);
+    int oldRop = win::SetROP2(dc, win::R2_NOT);
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    win::Rectangle(dc, r.left + 1, r.top + 1, r.right - 1, r.bottom - 1);
+    win::SelectObject(dc, oldBrush);
+    win::SetROP2(dc, oldRop);
+    win::ReleaseDC(frame, dc);
+}
+
+win::POINT FramePoint(win::HWND bar, win::LPARAM lParam)
+{
+    win::POINT p{win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam)};
+    win::ClientToScreen(bar, &p);
+    win::ScreenToClient(win::GetParent(bar), &p);
+    return p;
+}
+
+// The outline of the bar at the pointer: its own shape while the dock class stays, else the
+// shape it would have at the new place, centred on the pointer.
+win::RECT OutlineAt(win::HWND frame, int slot, win::POINT p, int dockClass)
+{
+    DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+    win::RECT client;
+    win::GetClientRect(frame, &client);
+    const int savedPos = bar.pos;
+    bar.pos = dockClass;
+    win::RECT shape = ComputeBarRect(slot, client.right, client.bottom, 0, State().situation,
+                                     win::GetSystemMetrics(win::SM_CXSCREEN), win::GetSystemMetrics(win::SM_CYSCREEN));
+    bar.pos = savedPos;
+    const int w = shape.right - shape.left;
+    const int h = shape.bottom - shape.top;
+    if (dockClass == savedPos) return win::RECT{p.x - Drag().grab.x, p.y - Drag().grab.y, p.x - Drag().grab.x + w, p.y - Drag().grab.y + h};
+    return win::RECT{p.x - w / 2, p.y - h / 2, p.x - w / 2 + w, p.y - h / 2 + h};
+}
+
 win::LRESULT ToolWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
     int slot = SlotOf(hwnd);
     switch (msg) {
+    case win::WM_LBUTTONDOWN: {
+        if (slot < 0 || (slot == 0 && State().lockToolBar)) return 0;
+        DragState& drag = Drag();
+        drag = DragState{true, slot, DockedBars()[static_cast<std::size_t>(slot)].pos,
+                         win::POINT{win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam)}, {}};
+        drag.outline = OutlineAt(win::GetParent(hwnd), slot, FramePoint(hwnd, lParam), drag.dockClass);
+        win::SetCapture(hwnd);
+        XorOutline(win::GetParent(hwnd), drag.outline);
+        return 0;
+    }
+    case win::WM_MOUSEMOVE: {
+        DragState& drag = Drag();
+        if (!drag.active || drag.slot != slot) return 0;
+        win::HWND frame = win::GetParent(hwnd);
+        win::RECT client;
+        win::GetClientRect(frame, &client);
+        const win::POINT p = FramePoint(hwnd, lParam);
+        XorOutline(frame, drag.outline);
+        drag.dockClass = DockClassAt(slot, p, client);
+        drag.outline = OutlineAt(frame, slot, p, drag.dockClass);
+        XorOutline(frame, drag.outline);
+        return 0;
+    }
+    case win::WM_LBUTTONUP: {
+        DragState& drag = Drag();
+        if (!drag.active || drag.slot != slot) return 0;
+        win::HWND frame = win::GetParent(hwnd);
+        XorOutline(frame, drag.outline);
+        win::ReleaseCapture();
+        drag.active = false;
+        DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+        bar.pos = drag.dockClass;
+        bar.x = drag.outline.left;
+        bar.y = drag.outline.top;
+        win::RECT client;
+        win::GetClientRect(frame, &client);
+        win::SendMessage(frame, win::WM_SIZE, 0, win::MAKELPARAM(static_cast<win::WORD>(client.right), static_cast<win::WORD>(client.bottom)));
+        return 0;
+    }
     case win::WM_MOUSEACTIVATE: return win::MA_NOACTIVATE;
     case win::WM_SIZE:
         if (slot >= 0) LayoutChildren(hwnd, slot);
@@ -263,6 +356,8 @@ void RegisterClasses()
 }  // namespace
 
 ToolButtonSituation& ToolSituation() { return State().situation; }
+
+void SetToolBarLocked(bool locked) { State().lockToolBar = locked; }
 
 void LoadToolButtonBitmaps()
 {

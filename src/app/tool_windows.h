@@ -21,6 +21,8 @@ void FreeToolBars();
 
 // What the bars are laid out for; the frame keeps it current.
 ToolButtonSituation& ToolSituation();
+// The "Lock Tool Bar" option: the main bar cannot be dragged while it is on.
+void SetToolBarLocked(bool locked);
 
 // Creates the slot's tool window in the frame, or toggles its visibility when it exists.
 void ShowToolWindow(win::HWND frame, int slot);

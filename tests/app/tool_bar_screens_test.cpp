@@ -160,6 +160,51 @@ TEST_F(ToolBarScreens, TheMainBarOnEachEdgeAndFloating)
     }
 }
 
+// Drags the main bar as the mouse would, from a point inside it to a point of the frame.
+void DragBar(win::HWND frame, win::POINT from, win::POINT to)
+{
+    win::HWND bar = DockedBars()[0].window;
+    auto local = [&](win::POINT p) {
+        win::ClientToScreen(frame, &p);
+        win::ScreenToClient(bar, &p);
+        return win::MAKELPARAM(static_cast<win::WORD>(p.x), static_cast<win::WORD>(p.y));
+    };
+    win::SendMessage(bar, win::WM_LBUTTONDOWN, win::MK_LBUTTON, local(from));
+    win::SendMessage(bar, win::WM_MOUSEMOVE, win::MK_LBUTTON, local(win::POINT{(from.x + to.x) / 2, (from.y + to.y) / 2}));
+    win::SendMessage(bar, win::WM_MOUSEMOVE, win::MK_LBUTTON, local(to));
+    win::SendMessage(bar, win::WM_LBUTTONUP, 0, local(to));
+}
+
+TEST_F(ToolBarScreens, DraggingTheBarDocksItByThePointer)
+{
+    win::RECT client;
+    win::GetClientRect(frame_, &client);
+    DragBar(frame_, win::POINT{5, 5}, win::POINT{client.right - 10, 300});
+    Pump();
+    EXPECT_EQ(DockedBars()[0].pos, kBarRight);
+    win::RECT bar = BarRect();
+    EXPECT_EQ(bar.right, client.right + 1);
+    EXPECT_LE(bar.bottom - bar.top, client.bottom);
+    EXPECT_LE(bar.right - bar.left, (kToolCellWidth - 1) * 20 + 8);
+    EXPECT_EQ(gArea.right, bar.left);
+    Shoot("toolbar_dragged_right");
+
+    DragBar(frame_, win::POINT{bar.left + 4, 40}, win::POINT{400, 300});
+    Pump();
+    EXPECT_EQ(DockedBars()[0].pos, kBarFloating);
+    bar = BarRect();
+    EXPECT_LT(bar.left, 400);
+    EXPECT_GT(bar.right, 400);
+    EXPECT_EQ(gArea.right, client.right);
+
+    SetToolBarLocked(true);
+    DragBar(frame_, win::POINT{bar.left + 4, bar.top + 20}, win::POINT{5, 300});
+    EXPECT_EQ(DockedBars()[0].pos, kBarFloating);
+    SetToolBarLocked(false);
+    DragBar(frame_, win::POINT{bar.left + 4, bar.top + 20}, win::POINT{5, 300});
+    EXPECT_EQ(DockedBars()[0].pos, kBarLeft);
+}
+
 TEST_F(ToolBarScreens, TheHelpBarOnAndOff)
 {
     FrameHelpBar().parent = frame_;
