@@ -5,6 +5,7 @@
 
 #include "app/component_buttons.h"
 #include "app/help_bar.h"
+#include "app/prompt_dialog.h"
 #include "app/window_class.h"
 #include "platform/bitmap.h"
 #include "platform/controls.h"
@@ -22,6 +23,9 @@
 #include "platform/window.h"
 
 namespace kq5 {
+
+// "%d:%s": the slot number and the bar's name.
+std::string ToolWindowTitle(int slot);
 
 namespace {
 
@@ -473,7 +477,7 @@ void ShowToolWindow(win::HWND frame, int slot)
                                            reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kFirstToolWindowId + slot)), nullptr, nullptr);
     if (!window) return;
     bar.window = window;
-    const std::string title = std::to_string(slot) + ":" + (bar.name.empty() ? std::string("Tools") : bar.name);
+    const std::string title = ToolWindowTitle(slot);
     bar.title = win::CreateWindowEx(0, "STATIC", title.c_str(), win::WS_CHILD | win::SS_LEFT, 0, 0, 10, kCaptionHeight, window,
                                     reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kToolTitleId)), nullptr, nullptr);
     bar.closeBox = win::CreateWindowEx(0, "ToolClose", "", win::WS_CHILD, 0, 0, kCaptionHeight, kCaptionHeight, window,
@@ -541,6 +545,25 @@ void ShowPointerHelp(win::HWND window, int hitTest)
         return;
     }
     ShowHelpBarMessage(bar, 0);
+}
+
+std::string ToolWindowTitle(int slot)
+{
+    const DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+    return std::to_string(slot) + ":" + (bar.name.empty() ? std::string(slot == 0 ? "Tools" : "Palette") : bar.name);
+}
+
+int RenamePaletteWindow(int slot)
+{
+    if (slot < 1 || slot >= kToolSlotCount) return 0;
+    DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+    PromptDialogDesc prompt;
+    prompt.caption = "Palette Name";
+    prompt.text = bar.name;
+    if (RunPromptDialog(prompt) != 1) return 0;
+    bar.name = prompt.text;
+    if (bar.title) win::SetWindowText(bar.title, ToolWindowTitle(slot).c_str());
+    return 1;
 }
 
 int MainBarTopHeight()

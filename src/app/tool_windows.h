@@ -32,6 +32,8 @@ win::RECT PlaceDockedBars(win::HWND frame, int clientWidth, int clientHeight, in
 // Recomputes the states and shows, hides and moves the main bar's buttons.
 void UpdateToolButtonStates();
 int MainBarTopHeight();
+// Asks for a new name of a palette and retitles its window "%d:%s"; 1 when renamed.
+int RenamePaletteWindow(int slot);
 // The help bar's text for what the pointer is over (the frame's WM_SETCURSOR): a tool button
 // its command's text, the parts of a window frame theirs; anything else clears the bar.
 void ShowPointerHelp(win::HWND window, int hitTest);

@@ -373,3 +373,33 @@ TEST_F(ToolBarScreens, AnUnknownComponentNameKeepsTheDialogOpen)
 
 }  // namespace
 }  // namespace kq5
+
+#include "app/prompt_dialog.h"
+
+namespace kq5 {
+namespace {
+
+TEST_F(ToolBarScreens, APaletteShowsItsListAndTakesANewName)
+{
+    DockedBars()[3].entries = {"RESISTOR", "CAPACITOR", "INDUCTOR"};
+    ShowToolWindow(frame_, 3);
+    ASSERT_NE(DockedBars()[3].window, nullptr);
+    EXPECT_EQ(DockedBars()[3].pos, kBarFloating);
+    EXPECT_EQ(win::SendMessage(DockedBars()[3].listBox, win::LB_GETCOUNT, 0, 0), 3);
+    ClearPromptDialogs();
+    PushPromptAnswer(PromptAnswer{1, std::string("Passives")});
+    EXPECT_EQ(RenamePaletteWindow(3), 1);
+    EXPECT_EQ(win::GetWindowText(DockedBars()[3].title), "3:Passives");
+    Relayout();
+    Shoot("palette_floating");
+    PushPromptAnswer(PromptAnswer{2});
+    EXPECT_EQ(RenamePaletteWindow(3), 0);
+    EXPECT_EQ(DockedBars()[3].name, "Passives");
+    ClearPromptDialogs();
+    // A palette without entries is not made.
+    ShowToolWindow(frame_, 4);
+    EXPECT_EQ(DockedBars()[4].window, nullptr);
+}
+
+}  // namespace
+}  // namespace kq5
