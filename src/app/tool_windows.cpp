@@ -310,7 +310,15 @@ win::LRESULT ToolWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win:
         }
         const int row = FindToolButton(static_cast<std::uint32_t>(id));
         if (row >= 0 && ToolButtonRows()[static_cast<std::size_t>(row)].state == 1) return 0;
-        if (id == kToolListId) return 0;
+        if (id == kToolListId) {
+            if (win::HIWORD(wParam) == win::LBN_SELCHANGE && slot > 0) {
+                const DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+                const win::LRESULT index = win::SendMessage(bar.listBox, win::LB_GETCURSEL, 0, 0);
+                if (index >= 0 && static_cast<std::size_t>(index) < bar.entries.size() && PaletteHooks().pickComponent)
+                    PaletteHooks().pickComponent(bar.entries[static_cast<std::size_t>(index)]);
+            }
+            return 0;
+        }
         win::PostMessage(win::GetParent(hwnd), win::WM_COMMAND, ToolCommandOf(static_cast<std::uint32_t>(id)), 0);
         return 0;
     }
@@ -360,6 +368,12 @@ void RegisterClasses()
 }  // namespace
 
 ToolButtonSituation& ToolSituation() { return State().situation; }
+
+PaletteHookTable& PaletteHooks()
+{
+    static PaletteHookTable hooks;
+    return hooks;
+}
 
 void SetToolBarLocked(bool locked) { State().lockToolBar = locked; }
 

@@ -1,6 +1,9 @@
 #pragma once
 // The tool windows on screen: the main bar of picture buttons and the component palettes, their
 // caption and close box, the buttons' pictures, and the room they take from the frame.
+#include <functional>
+#include <string>
+
 #include "app/component_buttons.h"
 #include "app/tool_buttons.h"
 #include "platform/win_types.h"
@@ -18,6 +21,12 @@ constexpr int kFirstToolWindowId = 103;
 void LoadToolButtonBitmaps();
 void RebuildComponentBitmaps();
 void FreeToolBars();
+
+// Picking a name in a palette makes that component the current one (the component code's).
+struct PaletteHookTable {
+    std::function<void(const std::string&)> pickComponent;
+};
+PaletteHookTable& PaletteHooks();
 
 // What the bars are laid out for; the frame keeps it current.
 ToolButtonSituation& ToolSituation();

@@ -396,6 +396,13 @@ TEST_F(ToolBarScreens, APaletteShowsItsListAndTakesANewName)
     EXPECT_EQ(RenamePaletteWindow(3), 0);
     EXPECT_EQ(DockedBars()[3].name, "Passives");
     ClearPromptDialogs();
+    std::string picked;
+    PaletteHooks().pickComponent = [&](const std::string& name) { picked = name; };
+    win::SendMessage(DockedBars()[3].listBox, win::LB_SETCURSEL, 1, 0);
+    win::SendMessage(DockedBars()[3].window, win::WM_COMMAND, win::MAKEWPARAM(102, win::LBN_SELCHANGE),
+                     reinterpret_cast<win::LPARAM>(DockedBars()[3].listBox));
+    EXPECT_EQ(picked, "CAPACITOR");
+    PaletteHooks() = PaletteHookTable{};
     // A palette without entries is not made.
     ShowToolWindow(frame_, 4);
     EXPECT_EQ(DockedBars()[4].window, nullptr);
