@@ -43,6 +43,9 @@ struct ToolButtonSituation {
     bool hasSelection = false;
     bool clipboardFull = false;
     bool hasItems = false;
+    // What the toggle buttons show pressed.
+    int mode = 0;                  // the active window's edit mode or cursor search mode
+    bool calculatorOpen = false;
 };
 
 // 1 when the command's button is disabled in the situation, else 0.

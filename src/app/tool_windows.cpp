@@ -5,6 +5,7 @@
 
 #include "app/component_buttons.h"
 #include "app/help_bar.h"
+#include "app/menus.h"
 #include "app/prompt_dialog.h"
 #include "app/window_class.h"
 #include "platform/bitmap.h"
@@ -111,12 +112,17 @@ win::HBITMAP PictureOf(const ToolButtonRow& row)
     return found == State().strips.end() ? nullptr : found->second;
 }
 
+// A toggle button is drawn pressed while its option is on.
 bool ButtonIsDown(const ToolButtonRow& row)
 {
     const ToolButtonSituation& s = State().situation;
     if (row.state) return false;
-    if (row.group == kGroupMode || row.group == kGroupCursor) return false;
-    if (row.command == 16058) return s.paused;
+    const int command = static_cast<int>(row.command);
+    if (row.group == kGroupMode || row.group == kGroupCursor) return command == s.mode;
+    if (command >= 17400 && command <= 17409) return MenuTextSources().viewOption && MenuTextSources().viewOption(command);
+    if (command >= 18400 && command <= 18406) return MenuTextSources().plotOption && MenuTextSources().plotOption(command);
+    if (command == 16058) return s.paused;
+    if (command == 17312) return s.calculatorOpen;
     return false;
 }
 

@@ -73,6 +73,8 @@ protected:
         ToolSituation().childActive = true;
         ToolSituation().kind = 1;
         ToolSituation().hasItems = true;
+        ToolSituation().mode = 17561;
+        MenuTextSources().viewOption = [](int id) { return id == 17409 || id == 17400; };
         ShowToolWindow(frame_, 0);
         UpdateToolButtonStates();
     }
@@ -81,6 +83,7 @@ protected:
         if (frame_) win::DestroyWindow(frame_);
         FreeToolBars();
         DestroyMenus();
+        MenuTextSources() = MenuSources{};
         ResetHelpBarForTests();
         ResetDockedBarsForTests();
         ResetToolButtonRowsForTests();
