@@ -352,6 +352,32 @@ TEST_F(ToolBarScreens, TheToolBarDialogTakesOrDiscardsTheChoice)
     EXPECT_EQ(seen, 3);
 }
 
+TEST_F(ToolBarScreens, TheDialogCarriesAHelpBarWhenTheOptionIsOn)
+{
+    SetHelpBarOption(true);
+    Script([&] {
+        win::HWND dialog = win::GetActiveWindow();
+        win::SendMessage(dialog, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(win::GetDlgItem(dialog, win::IDCANCEL)),
+                         win::MAKELPARAM(win::HTCLIENT, win::WM_MOUSEMOVE));
+        Pump();
+        Shoot("toolbar_dialog_helpbar");
+        win::HWND bar = nullptr;
+        for (win::HWND child = win::GetWindow(dialog, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT))
+            if (win::GetClassName(child) == kHelpBarClass) bar = child;
+        ASSERT_NE(bar, nullptr);
+        EXPECT_TRUE(win::IsWindowVisible(bar));
+        win::RECT barRect, client;
+        win::GetWindowRect(bar, &barRect);
+        win::GetClientRect(dialog, &client);
+        win::POINT corner{barRect.left, barRect.top};
+        win::ScreenToClient(dialog, &corner);
+        EXPECT_EQ(corner.y + (barRect.bottom - barRect.top), client.bottom + 1);
+        Command(dialog, win::IDCANCEL);
+    });
+    EXPECT_EQ(ToolBarDialog(frame_), win::IDCANCEL);
+    SetHelpBarOption(false);
+}
+
 TEST_F(ToolBarScreens, AnUnknownComponentNameKeepsTheDialogOpen)
 {
     ToolBarHooks().componentExists = [](const std::string& name) { return name != "DIODE"; };
