@@ -5,6 +5,7 @@
 
 #include "app/menus.h"
 #include "app/status_text.h"
+#include "app/window_class.h"
 #include "core/string_table.h"
 #include "platform/gdi_objects.h"
 #include "platform/gdi_draw.h"
@@ -106,18 +107,6 @@ win::LRESULT StatusBarWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam,
     default: break;
     }
     return win::DefWindowProc(hwnd, msg, wParam, lParam);
-}
-
-// Registering again fails harmlessly once the class is known, so it is asked every time: the
-// layer's classes may have been reset since.
-bool RegisterStatusBarClass()
-{
-    win::WNDCLASS wc;
-    wc.lpfnWndProc = &StatusBarWndProc;
-    wc.lpszClassName = kHelpBarClass;
-    wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    win::RegisterClass(&wc);
-    return true;
 }
 
 }  // namespace
@@ -245,7 +234,7 @@ void ShowDlgControlHelp(HelpBar* bar, int controlId) { ShowHelpBarMessage(bar, D
 
 bool CreateStatusBar(win::HWND parent, HelpBar& bar)
 {
-    if (!RegisterStatusBarClass()) return false;
+    RegisterArrowClass(kHelpBarClass, &StatusBarWndProc);
     win::HWND window = win::CreateWindowEx(0, kHelpBarClass, "", win::WS_CHILD | win::WS_VISIBLE | win::WS_BORDER, 0, 0,
                                            10, 10, parent, nullptr, nullptr, nullptr);
     if (!window) return false;

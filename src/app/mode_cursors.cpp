@@ -3,7 +3,9 @@
 #include <array>
 
 #include "app/window_record.h"
+#include "platform/controls.h"
 #include "platform/cursor.h"
+#include "platform/message.h"
 #include "platform/win_styles.h"
 #include "platform/system.h"
 #include "platform/window.h"
@@ -70,6 +72,22 @@ void SetClassCursor(win::HWND window, win::HCURSOR cursor)
 }
 
 void SetClassArrow(win::HWND window) { SetClassCursor(window, win::LoadCursor(nullptr, win::IDC_ARROW)); }
+
+int ListItemFromCursor(win::HWND listBox)
+{
+    if (!listBox) return -1;
+    win::POINT p;
+    if (!win::GetCursorPos(&p)) return -1;
+    win::ScreenToClient(listBox, &p);
+    win::RECT client;
+    win::GetClientRect(listBox, &client);
+    if (p.x < 0 || p.y < 0 || p.x >= client.right || p.y >= client.bottom) return -1;
+    const int height = static_cast<int>(win::SendMessage(listBox, win::LB_GETITEMHEIGHT, 0, 0));
+    if (height <= 0) return -1;
+    const int top = static_cast<int>(win::SendMessage(listBox, win::LB_GETTOPINDEX, 0, 0));
+    const int item = top + p.y / height;
+    return item < static_cast<int>(win::SendMessage(listBox, win::LB_GETCOUNT, 0, 0)) ? item : -1;
+}
 
 win::HCURSOR SetModeCursor(const WindowRecord* record, bool probeRunActive)
 {

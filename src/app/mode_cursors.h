@@ -19,5 +19,7 @@ win::HCURSOR CursorForMode(int mode);
 win::HCURSOR SetModeCursor(const WindowRecord* record, bool probeRunActive = false);
 void SetClassCursor(win::HWND window, win::HCURSOR cursor);
 void SetClassArrow(win::HWND window);
+// The item of a list box under the mouse cursor, or -1 when the cursor is over no item.
+int ListItemFromCursor(win::HWND listBox);
 
 }  // namespace kq5

@@ -264,6 +264,10 @@ win::INT_PTR ToolBarDialogProc(win::HWND dialog, win::UINT msg, win::WPARAM wPar
     case win::WM_INITDIALOG:
         InitDialog(dialog);
         return win::TRUE;
+    case win::WM_SETCURSOR:
+        // The help bar under the dialog names the control under the pointer.
+        if (State().bar.window) ShowDlgControlHelp(&State().bar, win::GetDlgCtrlID(reinterpret_cast<win::HWND>(wParam)));
+        return win::FALSE;
     case win::WM_MEASUREITEM: {
         auto* measure = reinterpret_cast<win::MEASUREITEMSTRUCT*>(lParam);
         if (measure->CtlID == static_cast<win::UINT>(kButtonList)) measure->itemHeight = kToolCellHeight + 4;

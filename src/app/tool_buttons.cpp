@@ -2,8 +2,12 @@
 
 #include <algorithm>
 
+#include "app/component_buttons.h"
 #include "app/window_record.h"
+#include "core/char_classes.h"
+#include "platform/gdi_objects.h"
 #include "platform/paint.h"
+#include "platform/text.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"
 
@@ -164,11 +168,23 @@ std::array<DockedBar, kToolSlotCount>& DockedBars()
 void ResetDockedBarsForTests() { DockedBars() = {}; }
 
 namespace {
-// A palette lists its components in a list box; without a window to measure in, entries are
-// sized by these.
-constexpr int kPaletteCharWidth = 7;
-constexpr int kPaletteItemHeight = 16;
+
 constexpr int kCaptionHeight = 14;  // the close-box picture's height
+
+// The palette's list is measured in the font its list box shows: the widest entry and the line.
+win::SIZE PaletteListSize(const std::vector<std::string>& entries)
+{
+    win::HDC dc = win::GetDC(nullptr);
+    win::HGDIOBJ old = win::SelectObject(dc, win::GetStockObject(win::SYSTEM_FONT));
+    win::TEXTMETRIC tm;
+    win::GetTextMetrics(dc, &tm);
+    win::LONG widest = 0;
+    for (const std::string& entry : entries) widest = std::max(widest, win::GetTextExtent(dc, entry).cx);
+    win::SelectObject(dc, old);
+    win::ReleaseDC(nullptr, dc);
+    return win::SIZE{widest + 8, static_cast<win::LONG>(entries.size()) * tm.tmHeight + 2};
+}
+
 }  // namespace
 
 ToolLayout LayoutToolButtons(int slot, int barWidth, const ToolButtonSituation& s, int screenHeight)
@@ -177,10 +193,9 @@ ToolLayout LayoutToolButtons(int slot, int barWidth, const ToolButtonSituation& 
     const DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
     const int top = bar.pos == kBarFloating ? kCaptionHeight + 1 : 1;
     if (slot > 0) {
-        std::size_t longest = 0;
-        for (const std::string& entry : bar.entries) longest = std::max(longest, entry.size());
-        int width = static_cast<int>(longest) * kPaletteCharWidth + 8;
-        int height = static_cast<int>(bar.entries.size()) * kPaletteItemHeight + 2;
+        const win::SIZE list = PaletteListSize(bar.entries);
+        int width = list.cx;
+        const int height = list.cy;
         if (height > screenHeight / 2) width += 16;
         layout.buttons.push_back({102, win::RECT{1, top, 1 + width, top + height}});
         layout.width = width + 2;
@@ -277,6 +292,35 @@ void RestoreHiddenBars(int mark)
         bar.visible = 1;
         if (bar.window) win::ShowWindow(bar.window, win::SW_SHOW);
     }
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+void BindComponentToolButtons(const std::vector<std::string>& componentNames)
+{
+    for (ToolButtonRow& row : ToolButtonRows()) {
+        if (!IsComponentButtonRow(row)) continue;
+        const std::string& name = ComponentButtonName(static_cast<int>(row.bitmap));
+        row.componentCommand = 0;
+        for (std::size_t n = 0; n < componentNames.size() && !name.empty(); ++n) {
+            if (EqualsNoCase(componentNames[n], name)) {
+                row.componentCommand = kComponentMenuBase + static_cast<std::uint32_t>(n);
+                break;
+            }
+        }
+        if (row.componentCommand == 0) row.onSchematic = row.onAnalysis = 0;
+    }
+}
+
+int FindComponentButton(std::string_view name)
+{
+    for (const ToolButtonRow& row : ToolButtonRows()) {
+        if (IsComponentButtonRow(row) && row.onSchematic && EqualsNoCase(ComponentButtonName(static_cast<int>(row.bitmap)), name))
+            return static_cast<int>(row.command);
+    }
+    return -1;
 }
 
 }  // namespace kq5

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/tool_button_table.h"
@@ -42,6 +43,9 @@ struct ToolButtonSituation {
     bool hasSelection = false;
     bool clipboardFull = false;
     bool hasItems = false;
+    // What the toggle buttons show pressed.
+    int mode = 0;                  // the active window's edit mode or cursor search mode
+    bool calculatorOpen = false;
 };
 
 // 1 when the command's button is disabled in the situation, else 0.
@@ -95,5 +99,16 @@ int DockClassAt(int slot, win::POINT point, const win::RECT& client);
 // Changes visibility of the hidden palettes by a run (mark 0) or a demo (mark 1).
 void HideVisibleBars(int mark);
 void RestoreHiddenBars(int mark);
+
+}  // namespace kq5
+
+namespace kq5 {
+
+// Binds each component button to the component of its name in the library's list (position n
+// gives command 42000 + n); a name not found clears the command and hides the button on both
+// bars.
+void BindComponentToolButtons(const std::vector<std::string>& componentNames);
+// The command of the component button of that name that is on the schematic bar, or -1.
+int FindComponentButton(std::string_view name);
 
 }  // namespace kq5

@@ -5,6 +5,9 @@
 
 #include "app/component_buttons.h"
 #include "app/help_bar.h"
+#include "app/menus.h"
+#include "app/prompt_dialog.h"
+#include "app/window_class.h"
 #include "platform/bitmap.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -22,6 +25,9 @@
 
 namespace kq5 {
 
+// "%d:%s": the slot number and the bar's name.
+std::string ToolWindowTitle(int slot);
+
 namespace {
 
 struct ToolWindowsState {
@@ -30,6 +36,7 @@ struct ToolWindowsState {
     win::HBITMAP closeBox = nullptr;
     ToolButtonSituation situation;
     int pressedRow = -1;
+    bool lockToolBar = false;
 };
 
 ToolWindowsState& State()
@@ -105,12 +112,17 @@ win::HBITMAP PictureOf(const ToolButtonRow& row)
     return found == State().strips.end() ? nullptr : found->second;
 }
 
+// A toggle button is drawn pressed while its option is on.
 bool ButtonIsDown(const ToolButtonRow& row)
 {
     const ToolButtonSituation& s = State().situation;
     if (row.state) return false;
-    if (row.group == kGroupMode || row.group == kGroupCursor) return false;
-    if (row.command == 16058) return s.paused;
+    const int command = static_cast<int>(row.command);
+    if (row.group == kGroupMode || row.group == kGroupCursor) return command == s.mode;
+    if (command >= 17400 && command <= 17409) return MenuTextSources().viewOption && MenuTextSources().viewOption(command);
+    if (command >= 18400 && command <= 18406) return MenuTextSources().plotOption && MenuTextSources().plotOption(command);
+    if (command == 16058) return s.paused;
+    if (command == 17312) return s.calculatorOpen;
     return false;
 }
 
@@ -192,10 +204,102 @@ void LayoutChildren(win::HWND hwnd, int slot)
     }
 }
 
+// Dragging a bar: an XOR outline on the frame shows where it would go.
+struct DragState {
+    bool active = false;
+    int slot = -1;
+    int dockClass = 0;
+    win::POINT grab{};     // pointer offset inside the bar
+    win::RECT outline{};   // frame client coordinates
+};
+
+DragState& Drag()
+{
+    static DragState drag;
+    return drag;
+}
+
+void XorOutline(win::HWND frame, const win::RECT& r)
+{
+    win::HDC dc = win::GetDC(frame);
+    int oldRop = win::SetROP2(dc, win::R2_NOT);
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    win::Rectangle(dc, r.left + 1, r.top + 1, r.right - 1, r.bottom - 1);
+    win::SelectObject(dc, oldBrush);
+    win::SetROP2(dc, oldRop);
+    win::ReleaseDC(frame, dc);
+}
+
+win::POINT FramePoint(win::HWND bar, win::LPARAM lParam)
+{
+    win::POINT p{win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam)};
+    win::ClientToScreen(bar, &p);
+    win::ScreenToClient(win::GetParent(bar), &p);
+    return p;
+}
+
+// The outline of the bar at the pointer: its own shape while the dock class stays, else the
+// shape it would have at the new place, centred on the pointer.
+win::RECT OutlineAt(win::HWND frame, int slot, win::POINT p, int dockClass)
+{
+    DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+    win::RECT client;
+    win::GetClientRect(frame, &client);
+    const int savedPos = bar.pos;
+    bar.pos = dockClass;
+    win::RECT shape = ComputeBarRect(slot, client.right, client.bottom, 0, State().situation,
+                                     win::GetSystemMetrics(win::SM_CXSCREEN), win::GetSystemMetrics(win::SM_CYSCREEN));
+    bar.pos = savedPos;
+    const int w = shape.right - shape.left;
+    const int h = shape.bottom - shape.top;
+    if (dockClass == savedPos) return win::RECT{p.x - Drag().grab.x, p.y - Drag().grab.y, p.x - Drag().grab.x + w, p.y - Drag().grab.y + h};
+    return win::RECT{p.x - w / 2, p.y - h / 2, p.x - w / 2 + w, p.y - h / 2 + h};
+}
+
 win::LRESULT ToolWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
     int slot = SlotOf(hwnd);
     switch (msg) {
+    case win::WM_LBUTTONDOWN: {
+        if (slot < 0 || (slot == 0 && State().lockToolBar)) return 0;
+        DragState& drag = Drag();
+        drag = DragState{true, slot, DockedBars()[static_cast<std::size_t>(slot)].pos,
+                         win::POINT{win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam)}, {}};
+        drag.outline = OutlineAt(win::GetParent(hwnd), slot, FramePoint(hwnd, lParam), drag.dockClass);
+        win::SetCapture(hwnd);
+        XorOutline(win::GetParent(hwnd), drag.outline);
+        return 0;
+    }
+    case win::WM_MOUSEMOVE: {
+        DragState& drag = Drag();
+        if (!drag.active || drag.slot != slot) return 0;
+        win::HWND frame = win::GetParent(hwnd);
+        win::RECT client;
+        win::GetClientRect(frame, &client);
+        const win::POINT p = FramePoint(hwnd, lParam);
+        XorOutline(frame, drag.outline);
+        drag.dockClass = DockClassAt(slot, p, client);
+        drag.outline = OutlineAt(frame, slot, p, drag.dockClass);
+        XorOutline(frame, drag.outline);
+        return 0;
+    }
+    case win::WM_LBUTTONUP: {
+        DragState& drag = Drag();
+        if (!drag.active || drag.slot != slot) return 0;
+        win::HWND frame = win::GetParent(hwnd);
+        XorOutline(frame, drag.outline);
+        win::ReleaseCapture();
+        drag.active = false;
+        DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+        bar.pos = drag.dockClass;
+        bar.x = drag.outline.left;
+        bar.y = drag.outline.top;
+        win::RECT client;
+        win::GetClientRect(frame, &client);
+        win::SendMessage(frame, win::WM_SIZE, 0, win::MAKELPARAM(static_cast<win::WORD>(client.right), static_cast<win::WORD>(client.bottom)));
+        return 0;
+    }
     case win::WM_MOUSEACTIVATE: return win::MA_NOACTIVATE;
     case win::WM_SIZE:
         if (slot >= 0) LayoutChildren(hwnd, slot);
@@ -212,7 +316,15 @@ win::LRESULT ToolWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win:
         }
         const int row = FindToolButton(static_cast<std::uint32_t>(id));
         if (row >= 0 && ToolButtonRows()[static_cast<std::size_t>(row)].state == 1) return 0;
-        if (id == kToolListId) return 0;
+        if (id == kToolListId) {
+            if (win::HIWORD(wParam) == win::LBN_SELCHANGE && slot > 0) {
+                const DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+                const win::LRESULT index = win::SendMessage(bar.listBox, win::LB_GETCURSEL, 0, 0);
+                if (index >= 0 && static_cast<std::size_t>(index) < bar.entries.size() && PaletteHooks().pickComponent)
+                    PaletteHooks().pickComponent(bar.entries[static_cast<std::size_t>(index)]);
+            }
+            return 0;
+        }
         win::PostMessage(win::GetParent(hwnd), win::WM_COMMAND, ToolCommandOf(static_cast<std::uint32_t>(id)), 0);
         return 0;
     }
@@ -252,31 +364,24 @@ win::LRESULT CloseBoxProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win
     return win::DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
-// Asked every time: registering a known class again fails harmlessly.
-bool RegisterClasses()
+void RegisterClasses()
 {
-    win::WNDCLASS tool;
-    tool.lpfnWndProc = &ToolWndProc;
-    tool.lpszClassName = kToolWindowClass;
-    tool.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    tool.hbrBackground = win::GetSysColorBrush(win::COLOR_BTNFACE);
-    win::WNDCLASS button;
-    button.lpfnWndProc = &ButtonProc;
-    button.lpszClassName = kToolButtonClass;
-    button.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    win::WNDCLASS close;
-    close.lpfnWndProc = &CloseBoxProc;
-    close.lpszClassName = "ToolClose";
-    close.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    win::RegisterClass(&tool);
-    win::RegisterClass(&button);
-    win::RegisterClass(&close);
-    return true;
+    RegisterArrowClass(kToolWindowClass, &ToolWndProc, win::GetSysColorBrush(win::COLOR_BTNFACE));
+    RegisterArrowClass(kToolButtonClass, &ButtonProc);
+    RegisterArrowClass("ToolClose", &CloseBoxProc);
 }
 
 }  // namespace
 
 ToolButtonSituation& ToolSituation() { return State().situation; }
+
+PaletteHookTable& PaletteHooks()
+{
+    static PaletteHookTable hooks;
+    return hooks;
+}
+
+void SetToolBarLocked(bool locked) { State().lockToolBar = locked; }
 
 void LoadToolButtonBitmaps()
 {
@@ -375,7 +480,8 @@ void DrawComponentPicture(win::HDC dc, const ComponentButtonPicture& picture, in
 
 void ShowToolWindow(win::HWND frame, int slot)
 {
-    if (slot < 0 || slot >= kToolSlotCount || !RegisterClasses()) return;
+    if (slot < 0 || slot >= kToolSlotCount) return;
+    RegisterClasses();
     DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
     if (bar.window) {
         bar.visible = bar.visible ? 0 : 1;
@@ -391,7 +497,7 @@ void ShowToolWindow(win::HWND frame, int slot)
                                            reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kFirstToolWindowId + slot)), nullptr, nullptr);
     if (!window) return;
     bar.window = window;
-    const std::string title = std::to_string(slot) + ":" + (bar.name.empty() ? std::string("Tools") : bar.name);
+    const std::string title = ToolWindowTitle(slot);
     bar.title = win::CreateWindowEx(0, "STATIC", title.c_str(), win::WS_CHILD | win::SS_LEFT, 0, 0, 10, kCaptionHeight, window,
                                     reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kToolTitleId)), nullptr, nullptr);
     bar.closeBox = win::CreateWindowEx(0, "ToolClose", "", win::WS_CHILD, 0, 0, kCaptionHeight, kCaptionHeight, window,
@@ -442,6 +548,42 @@ void UpdateToolButtonStates()
     ComputeToolButtonStates(State().situation);
     DockedBar& bar = DockedBars()[0];
     if (bar.window) LayoutChildren(bar.window, 0);
+}
+
+void ShowPointerHelp(win::HWND window, int hitTest)
+{
+    HelpBar* bar = &FrameHelpBar();
+    win::HWND parent = window ? win::GetParent(window) : nullptr;
+    if (parent && SlotOf(parent) >= 0) {
+        const int id = win::GetDlgCtrlID(window);
+        const int row = FindToolButton(static_cast<std::uint32_t>(id));
+        ShowHelpBarMessage(bar, row >= 0 && row != kToolListRow ? id : 0);
+        return;
+    }
+    if (NonClientHelpMessageId(hitTest) != 0) {
+        ShowNonClientHelp(bar, hitTest);
+        return;
+    }
+    ShowHelpBarMessage(bar, 0);
+}
+
+std::string ToolWindowTitle(int slot)
+{
+    const DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+    return std::to_string(slot) + ":" + (bar.name.empty() ? std::string(slot == 0 ? "Tools" : "Palette") : bar.name);
+}
+
+int RenamePaletteWindow(int slot)
+{
+    if (slot < 1 || slot >= kToolSlotCount) return 0;
+    DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
+    PromptDialogDesc prompt;
+    prompt.caption = "Palette Name";
+    prompt.text = bar.name;
+    if (RunPromptDialog(prompt) != 1) return 0;
+    bar.name = prompt.text;
+    if (bar.title) win::SetWindowText(bar.title, ToolWindowTitle(slot).c_str());
+    return 1;
 }
 
 int MainBarTopHeight()

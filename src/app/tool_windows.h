@@ -1,6 +1,9 @@
 #pragma once
 // The tool windows on screen: the main bar of picture buttons and the component palettes, their
 // caption and close box, the buttons' pictures, and the room they take from the frame.
+#include <functional>
+#include <string>
+
 #include "app/component_buttons.h"
 #include "app/tool_buttons.h"
 #include "platform/win_types.h"
@@ -19,8 +22,16 @@ void LoadToolButtonBitmaps();
 void RebuildComponentBitmaps();
 void FreeToolBars();
 
+// Picking a name in a palette makes that component the current one (the component code's).
+struct PaletteHookTable {
+    std::function<void(const std::string&)> pickComponent;
+};
+PaletteHookTable& PaletteHooks();
+
 // What the bars are laid out for; the frame keeps it current.
 ToolButtonSituation& ToolSituation();
+// The "Lock Tool Bar" option: the main bar cannot be dragged while it is on.
+void SetToolBarLocked(bool locked);
 
 // Creates the slot's tool window in the frame, or toggles its visibility when it exists.
 void ShowToolWindow(win::HWND frame, int slot);
@@ -30,6 +41,11 @@ win::RECT PlaceDockedBars(win::HWND frame, int clientWidth, int clientHeight, in
 // Recomputes the states and shows, hides and moves the main bar's buttons.
 void UpdateToolButtonStates();
 int MainBarTopHeight();
+// Asks for a new name of a palette and retitles its window "%d:%s"; 1 when renamed.
+int RenamePaletteWindow(int slot);
+// The help bar's text for what the pointer is over (the frame's WM_SETCURSOR): a tool button
+// its command's text, the parts of a window frame theirs; anything else clears the bar.
+void ShowPointerHelp(win::HWND window, int hitTest);
 
 // Draws the row's button picture in the rectangle (greyed when the row is disabled).
 void DrawToolButton(win::HDC dc, int row, const win::RECT& cell, bool pressed);

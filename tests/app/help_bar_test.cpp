@@ -7,7 +7,10 @@
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "platform/backend.h"
+#include "platform/controls.h"
 #include "platform/cursor.h"
+#include "platform/message.h"
+#include "platform/win_styles.h"
 #include "platform/paint.h"
 #include "platform/window.h"
 
@@ -166,6 +169,25 @@ TEST(ModeCursors, EachEditModeHasItsCursor)
     record.kind = kWindowMonteCarlo;
     EXPECT_EQ(SetModeCursor(&record), win::LoadCursor(nullptr, win::IDC_ARROW));
     DestroyCursors();
+}
+
+TEST(ModeCursors, TheListItemUnderTheCursor)
+{
+    win::ResetPlatformForTests();
+    win::HWND list = win::CreateWindowEx(0, "LISTBOX", "", win::WS_POPUP | win::WS_VISIBLE | win::WS_VSCROLL, 100, 100, 120, 60,
+                                         nullptr, nullptr, nullptr, nullptr);
+    for (const char* name : {"A", "B", "C", "D", "E", "F", "G", "H"})
+        win::SendMessage(list, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(name));
+    const int height = static_cast<int>(win::SendMessage(list, win::LB_GETITEMHEIGHT, 0, 0));
+    win::POINT origin{0, 0};
+    win::ClientToScreen(list, &origin);
+    win::SetCursorPos(origin.x + 5, origin.y + height + 2);
+    EXPECT_EQ(ListItemFromCursor(list), 1);
+    win::SendMessage(list, win::LB_SETTOPINDEX, 3, 0);
+    EXPECT_EQ(ListItemFromCursor(list), 4);
+    win::SetCursorPos(origin.x - 5, origin.y + 2);
+    EXPECT_EQ(ListItemFromCursor(list), -1);
+    win::DestroyWindow(list);
 }
 
 }  // namespace

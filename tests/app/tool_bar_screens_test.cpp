@@ -36,6 +36,10 @@ win::LRESULT FrameProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::L
         win::InvalidateRect(hwnd, nullptr, win::TRUE);
         return 0;
     }
+    if (msg == win::WM_INITMENUPOPUP) {
+        InitMenuPopupItems(reinterpret_cast<win::HMENU>(wParam), MenuSituation{1, false, 17561});
+        return 0;
+    }
     if (msg == win::WM_PAINT) {
         win::PAINTSTRUCT ps;
         win::HDC dc = win::BeginPaint(hwnd, &ps);
@@ -69,6 +73,8 @@ protected:
         ToolSituation().childActive = true;
         ToolSituation().kind = 1;
         ToolSituation().hasItems = true;
+        ToolSituation().mode = 17561;
+        MenuTextSources().viewOption = [](int id) { return id == 17409 || id == 17400; };
         ShowToolWindow(frame_, 0);
         UpdateToolButtonStates();
     }
@@ -77,6 +83,7 @@ protected:
         if (frame_) win::DestroyWindow(frame_);
         FreeToolBars();
         DestroyMenus();
+        MenuTextSources() = MenuSources{};
         ResetHelpBarForTests();
         ResetDockedBarsForTests();
         ResetToolButtonRowsForTests();
@@ -156,6 +163,51 @@ TEST_F(ToolBarScreens, TheMainBarOnEachEdgeAndFloating)
     }
 }
 
+// Drags the main bar as the mouse would, from a point inside it to a point of the frame.
+void DragBar(win::HWND frame, win::POINT from, win::POINT to)
+{
+    win::HWND bar = DockedBars()[0].window;
+    auto local = [&](win::POINT p) {
+        win::ClientToScreen(frame, &p);
+        win::ScreenToClient(bar, &p);
+        return win::MAKELPARAM(static_cast<win::WORD>(p.x), static_cast<win::WORD>(p.y));
+    };
+    win::SendMessage(bar, win::WM_LBUTTONDOWN, win::MK_LBUTTON, local(from));
+    win::SendMessage(bar, win::WM_MOUSEMOVE, win::MK_LBUTTON, local(win::POINT{(from.x + to.x) / 2, (from.y + to.y) / 2}));
+    win::SendMessage(bar, win::WM_MOUSEMOVE, win::MK_LBUTTON, local(to));
+    win::SendMessage(bar, win::WM_LBUTTONUP, 0, local(to));
+}
+
+TEST_F(ToolBarScreens, DraggingTheBarDocksItByThePointer)
+{
+    win::RECT client;
+    win::GetClientRect(frame_, &client);
+    DragBar(frame_, win::POINT{5, 5}, win::POINT{client.right - 10, 300});
+    Pump();
+    EXPECT_EQ(DockedBars()[0].pos, kBarRight);
+    win::RECT bar = BarRect();
+    EXPECT_EQ(bar.right, client.right + 1);
+    EXPECT_LE(bar.bottom - bar.top, client.bottom);
+    EXPECT_LE(bar.right - bar.left, (kToolCellWidth - 1) * 20 + 8);
+    EXPECT_EQ(gArea.right, bar.left);
+    Shoot("toolbar_dragged_right");
+
+    DragBar(frame_, win::POINT{bar.left + 4, 40}, win::POINT{400, 300});
+    Pump();
+    EXPECT_EQ(DockedBars()[0].pos, kBarFloating);
+    bar = BarRect();
+    EXPECT_LT(bar.left, 400);
+    EXPECT_GT(bar.right, 400);
+    EXPECT_EQ(gArea.right, client.right);
+
+    SetToolBarLocked(true);
+    DragBar(frame_, win::POINT{bar.left + 4, bar.top + 20}, win::POINT{5, 300});
+    EXPECT_EQ(DockedBars()[0].pos, kBarFloating);
+    SetToolBarLocked(false);
+    DragBar(frame_, win::POINT{bar.left + 4, bar.top + 20}, win::POINT{5, 300});
+    EXPECT_EQ(DockedBars()[0].pos, kBarLeft);
+}
+
 TEST_F(ToolBarScreens, TheHelpBarOnAndOff)
 {
     FrameHelpBar().parent = frame_;
@@ -168,6 +220,13 @@ TEST_F(ToolBarScreens, TheHelpBarOnAndOff)
     win::RECT client;
     win::GetClientRect(frame_, &client);
     EXPECT_EQ(gArea.bottom, client.bottom - HelpBarLineHeight());
+    // Over a tool button its command's text, over a frame part that part's, elsewhere nothing.
+    ShowPointerHelp(win::GetDlgItem(DockedBars()[0].window, 17209), win::HTCLIENT);
+    EXPECT_EQ(FrameHelpBar().text, "Rotates the selection by 90 degrees.");
+    ShowPointerHelp(frame_, win::HTCAPTION);
+    EXPECT_EQ(FrameHelpBar().text, "Caption");
+    ShowPointerHelp(frame_, win::HTCLIENT);
+    EXPECT_EQ(FrameHelpBar().text, "");
     ToggleStatusBar(FrameHelpBar());
     Pump();
     Shoot("helpbar_off");
@@ -293,6 +352,32 @@ TEST_F(ToolBarScreens, TheToolBarDialogTakesOrDiscardsTheChoice)
     EXPECT_EQ(seen, 3);
 }
 
+TEST_F(ToolBarScreens, TheDialogCarriesAHelpBarWhenTheOptionIsOn)
+{
+    SetHelpBarOption(true);
+    Script([&] {
+        win::HWND dialog = win::GetActiveWindow();
+        win::SendMessage(dialog, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(win::GetDlgItem(dialog, win::IDCANCEL)),
+                         win::MAKELPARAM(win::HTCLIENT, win::WM_MOUSEMOVE));
+        Pump();
+        Shoot("toolbar_dialog_helpbar");
+        win::HWND bar = nullptr;
+        for (win::HWND child = win::GetWindow(dialog, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT))
+            if (win::GetClassName(child) == kHelpBarClass) bar = child;
+        ASSERT_NE(bar, nullptr);
+        EXPECT_TRUE(win::IsWindowVisible(bar));
+        win::RECT barRect, client;
+        win::GetWindowRect(bar, &barRect);
+        win::GetClientRect(dialog, &client);
+        win::POINT corner{barRect.left, barRect.top};
+        win::ScreenToClient(dialog, &corner);
+        EXPECT_EQ(corner.y + (barRect.bottom - barRect.top), client.bottom + 1);
+        Command(dialog, win::IDCANCEL);
+    });
+    EXPECT_EQ(ToolBarDialog(frame_), win::IDCANCEL);
+    SetHelpBarOption(false);
+}
+
 TEST_F(ToolBarScreens, AnUnknownComponentNameKeepsTheDialogOpen)
 {
     ToolBarHooks().componentExists = [](const std::string& name) { return name != "DIODE"; };
@@ -313,6 +398,43 @@ TEST_F(ToolBarScreens, AnUnknownComponentNameKeepsTheDialogOpen)
     EXPECT_EQ(ToolBarDialog(frame_), win::IDCANCEL);
     EXPECT_TRUE(reported);
     ToolBarHooks() = ToolBarDialogHooks{};
+}
+
+}  // namespace
+}  // namespace kq5
+
+#include "app/prompt_dialog.h"
+
+namespace kq5 {
+namespace {
+
+TEST_F(ToolBarScreens, APaletteShowsItsListAndTakesANewName)
+{
+    DockedBars()[3].entries = {"RESISTOR", "CAPACITOR", "INDUCTOR"};
+    ShowToolWindow(frame_, 3);
+    ASSERT_NE(DockedBars()[3].window, nullptr);
+    EXPECT_EQ(DockedBars()[3].pos, kBarFloating);
+    EXPECT_EQ(win::SendMessage(DockedBars()[3].listBox, win::LB_GETCOUNT, 0, 0), 3);
+    ClearPromptDialogs();
+    PushPromptAnswer(PromptAnswer{1, std::string("Passives")});
+    EXPECT_EQ(RenamePaletteWindow(3), 1);
+    EXPECT_EQ(win::GetWindowText(DockedBars()[3].title), "3:Passives");
+    Relayout();
+    Shoot("palette_floating");
+    PushPromptAnswer(PromptAnswer{2});
+    EXPECT_EQ(RenamePaletteWindow(3), 0);
+    EXPECT_EQ(DockedBars()[3].name, "Passives");
+    ClearPromptDialogs();
+    std::string picked;
+    PaletteHooks().pickComponent = [&](const std::string& name) { picked = name; };
+    win::SendMessage(DockedBars()[3].listBox, win::LB_SETCURSEL, 1, 0);
+    win::SendMessage(DockedBars()[3].window, win::WM_COMMAND, win::MAKEWPARAM(102, win::LBN_SELCHANGE),
+                     reinterpret_cast<win::LPARAM>(DockedBars()[3].listBox));
+    EXPECT_EQ(picked, "CAPACITOR");
+    PaletteHooks() = PaletteHookTable{};
+    // A palette without entries is not made.
+    ShowToolWindow(frame_, 4);
+    EXPECT_EQ(DockedBars()[4].window, nullptr);
 }
 
 }  // namespace

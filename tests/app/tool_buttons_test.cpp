@@ -280,3 +280,49 @@ TEST_F(ToolButtonsTest, RunsAndDemosHideThePalettesButNotTheMainBar)
 
 }  // namespace
 }  // namespace kq5
+
+#include "app/edit_mode.h"
+#include "app/mode_cursors.h"
+#include "platform/cursor.h"
+#include "platform/win_styles.h"
+#include "platform/window.h"
+
+namespace kq5 {
+namespace {
+
+TEST_F(ToolButtonsTest, ComponentButtonsBindByNameAndHideWhenUnknown)
+{
+    BindComponentToolButtons({"Resistor", "GROUND", "NPN"});
+    EXPECT_EQ(ToolCommandOf(14200), 42001u);  // GROUND, found case-blind
+    EXPECT_EQ(ToolCommandOf(14201), 42000u);  // RESISTOR
+    EXPECT_EQ(ToolCommandOf(14202), 0u);      // CAPACITOR is not in the library
+    EXPECT_EQ(Row(14202).onSchematic, 0);
+    EXPECT_EQ(FindComponentButton("npn"), 14204);
+    EXPECT_EQ(FindComponentButton("CAPACITOR"), -1);  // hidden now
+    EXPECT_EQ(FindComponentButton("OPAMP"), -1);
+}
+
+TEST_F(ToolButtonsTest, EditModesSetTheirCursor)
+{
+    win::HWND window = win::CreateWindowEx(0, "STATIC", "", win::WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    WindowRecord record;
+    record.kind = kWindowSchematic;
+    record.window = window;
+    SetEditMode(&record, 17564);
+    EXPECT_EQ(record.mode, 17564);
+    EXPECT_EQ(win::GetCursor(), CursorForMode(17564));
+    EXPECT_EQ(win::GetClassLongPtr(window, win::GCLP_HCURSOR), reinterpret_cast<win::ULONG_PTR>(CursorForMode(17564)));
+    SetEditMode(&record, 12345);  // not a mode
+    EXPECT_EQ(record.mode, 17564);
+    int toggles = 0;
+    EditModeHooks().toggleCursors = [&](WindowRecord*) { ++toggles; };
+    SetEditMode(&record, kCommandCursorMode);
+    SetEditMode(&record, 18671);
+    SetEditMode(&record, 18672);
+    EXPECT_EQ(toggles, 2);  // into and out of Cursor mode only
+    EditModeHooks() = EditModeHookTable{};
+    win::DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace kq5
