@@ -2,6 +2,7 @@
 
 #include "app/window_record.h"
 #include "platform/dialog.h"
+#include "platform/system.h"
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
 
@@ -32,7 +33,7 @@ win::INT_PTR AboutDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, w
 void ShowAboutBox(win::HWND parent)
 {
     if (!parent && FrameRecord()) parent = FrameRecord()->window;
-    win::DialogBoxParam(nullptr, kAboutTemplate, parent, AboutDlgProc, 0);
+    win::DialogBoxParam(win::GetModuleHandle(nullptr), kAboutTemplate, parent, AboutDlgProc, 0);
 }
 
 }  // namespace kq5

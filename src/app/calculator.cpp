@@ -16,6 +16,7 @@
 #include "netlist/defines.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
+#include "platform/system.h"
 #include "platform/menu.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
@@ -164,7 +165,7 @@ void ShowCalculator(win::HWND parent)
     if (c.window) {
         win::SetActiveWindow(c.window);
     } else {
-        c.window = win::CreateDialogParam(nullptr, kCalculatorTemplate, parent ? parent : FrameWindow(),
+        c.window = win::CreateDialogParam(win::GetModuleHandle(nullptr), kCalculatorTemplate, parent ? parent : FrameWindow(),
                                           CalculatorDlgProc, 0);
     }
     CheckCalculatorMenu(true);

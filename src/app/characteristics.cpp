@@ -8,6 +8,7 @@
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
+#include "platform/system.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/paint.h"
@@ -147,7 +148,7 @@ int RunCharacteristicsDialog(WindowRecord* record, win::HWND parent)
     d.font = record->document->numOutFont;
     d.savedFont = d.font;
     if (!parent && FrameRecord()) parent = FrameRecord()->window;
-    return static_cast<int>(win::DialogBoxParam(nullptr, kCharacteristicsTemplate, parent, CharacteristicsDlgProc,
+    return static_cast<int>(win::DialogBoxParam(win::GetModuleHandle(nullptr), kCharacteristicsTemplate, parent, CharacteristicsDlgProc,
                                                 reinterpret_cast<win::LPARAM>(&d)));
 }
 

@@ -165,7 +165,7 @@ int PickColorIndexWord(win::HWND owner, int& index)
 {
     ColorDialogState state;
     state.current = index;
-    if (win::DialogBoxParam(nullptr, kColorDialogTemplate, owner ? owner : FrameWindow(), ColorDlgProc,
+    if (win::DialogBoxParam(win::GetModuleHandle(nullptr), kColorDialogTemplate, owner ? owner : FrameWindow(), ColorDlgProc,
                             reinterpret_cast<win::LPARAM>(&state)) != 1)
         return 0;
     index = state.current & 0xFF;

@@ -95,7 +95,7 @@ void InitColorTable()
     t.nullPen = static_cast<win::HPEN>(win::GetStockObject(win::NULL_PEN));
     if (t.patternBrush) win::DeleteObject(t.patternBrush);
     t.patternBrush = nullptr;
-    if (win::HBITMAP bitmap = win::LoadBitmap(nullptr, 1807)) {
+    if (win::HBITMAP bitmap = win::LoadBitmap(win::GetModuleHandle(nullptr), 1807)) {
         t.patternBrush = win::CreatePatternBrush(bitmap);
         win::DeleteObject(bitmap);
     }

@@ -598,7 +598,7 @@ std::string PreferenceRowText(const PreferenceRow& row)
 int RunPreferencesDialog(win::HWND parent)
 {
     PreferencesDialog d;
-    return static_cast<int>(win::DialogBoxParam(nullptr, kPreferencesTemplate, parent, PreferencesDlgProc,
+    return static_cast<int>(win::DialogBoxParam(win::GetModuleHandle(nullptr), kPreferencesTemplate, parent, PreferencesDlgProc,
                                                 reinterpret_cast<win::LPARAM>(&d)));
 }
 

@@ -85,12 +85,12 @@ TEST_F(GlobalSettingsTest, DialogConfirmsTypedValuesAndDefaultThenCancelChangesN
 {
     std::string widthShown;
     InputScript script;
-    script.Then([] {
-        Type(233, "5");
-        Type(227, "");
-        Click(kGearRadio);
-        Click(224);  // NOOUTMSG on
-    }).Then([] { SaveScreen("global_settings_dialog"); }).Then([] { Click(win::IDOK); });
+    // One field typed per step: the keys reach the field that has the focus when they are read.
+    script.Then([] { Type(233, "5"); })
+        .Then([] { Type(227, ""); })
+        .Then([] { Click(kGearRadio); })
+        .Then([] { Click(224); })  // NOOUTMSG on
+        .Then([] { SaveScreen("global_settings_dialog"); }).Then([] { Click(win::IDOK); });
     script.Install();
     EXPECT_EQ(RunGlobalSettingsDialog(frame_), 1);
     EXPECT_EQ(Text("WIDTH"), "5");

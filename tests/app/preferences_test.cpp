@@ -209,19 +209,16 @@ TEST_F(PreferencesTest, ConfirmingRebuildsTheOptionWordAndNormalizesFormats)
 {
     Settings().operationalOptions = kDefaultOperationalOptions | 0x0008 | 0x0020;
     InputScript script;
-    script.Then([] {
-        Click(kFirstOptionBox + 6);  // Select Mode on
-        SelectRow("Format");
-    }).Then([] {
-        Type(kFirstFormatField + 4, "5");
-        Type(kFirstFormatField + 1, "20E");
-        Type(kFirstFormatField + 0, "1234");
-        Type(kFirstFormatField + 6, "123456789012");  // the field takes 9
-        SelectRow("Nodes Recalc Threshold");
-    }).Then([] {
-        Type(kRecalcField, "500");
-        OpenGroup("[+]Circuit Defaults");
-    }).Then([] {
+    script.Then([] { Click(kFirstOptionBox + 6); })  // Select Mode on
+        .Then([] { SelectRow("Format"); })
+        .Then([] { Type(kFirstFormatField + 4, "5"); })
+        .Then([] { Type(kFirstFormatField + 1, "20E"); })
+        .Then([] { Type(kFirstFormatField + 0, "1234"); })
+        .Then([] { Type(kFirstFormatField + 6, "123456789012"); })  // the field takes 9
+        .Then([] { SelectRow("Nodes Recalc Threshold"); })
+        .Then([] { Type(kRecalcField, "500"); })
+        .Then([] { OpenGroup("[+]Circuit Defaults"); })
+        .Then([] {
         SelectRow("  |- Wire");
     }).Then([] { Click(kFirstPaletteButton + 40); }).Then([] { Click(win::IDOK); });
     script.Install();
