@@ -2,6 +2,8 @@
 // colour popup and the colour-palette group.
 #include "app/color_dialog.h"
 #include "document/circuit_document.h"
+#include "document/grid_text.h"
+#include "document/schematic_item.h"
 #include "platform/gdi_draw.h"
 #include "platform/menu.h"
 #include "platform/system.h"
@@ -162,6 +164,37 @@ TEST_F(ColorTableTest, PaletteGroupSetsTheSelectedEntryAndIgnoresClicksWithoutOn
     EXPECT_EQ(RunCharacteristicsDialog(record, frame_), 1);
     EXPECT_EQ(record->document->wireFont.color, 30);
     EXPECT_EQ(record->document->componentFont.color, 0);
+}
+
+TEST_F(ColorTableTest, ColorCommandColoursTheSelectionOrTheTextWindow)
+{
+    WindowRecord* record = NewWindowRecord(frame_, kWindowSchematic, true);
+    SchematicItem* chosen = NewSchematicItem(record);
+    SchematicItem* other = NewSchematicItem(record);
+    GridText* text = NewGridText(record);
+    ASSERT_TRUE(chosen && other && text);
+    chosen->selection = kSelected;
+    text->selection = kSelected;
+    text->font.color = 4;
+    other->color = 2;
+    InputScript script;
+    script.Then([] { Click(kFirstPaletteButton + 9); }).Then([] { Click(win::IDOK); });
+    script.Install();
+    OnColorCommand(record);
+    EXPECT_EQ(chosen->color, 9);
+    EXPECT_EQ(chosen->fillColor, 9);
+    EXPECT_EQ(text->font.color, 9);
+    EXPECT_EQ(other->color, 2);
+    EXPECT_NE(record->modified, 0);
+
+    WindowRecord* textWindow = NewWindowRecord(TopLevel(10, 10, 200, 100), kWindowTextCircuit, true);
+    textWindow->document->numOutFont.color = 1;
+    InputScript pick;
+    pick.Then([] { Click(kFirstPaletteButton + 12); }).Then([] { Click(win::IDOK); });
+    pick.Install();
+    OnColorCommand(textWindow);
+    EXPECT_EQ(textWindow->document->numOutFont.color, 12);
+    EXPECT_EQ(textWindow->undoKind, 10);
 }
 
 }  // namespace
