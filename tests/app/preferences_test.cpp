@@ -1,6 +1,7 @@
 // Preferences: format normalizing, defaults, the keys, the rows and the dialog with its pages.
 #include "app/color_dialog.h"
 #include "platform/common_dialogs_color.h"
+#include "platform/common_dialogs_font.h"
 #include "settings_dialog_test_support.h"
 
 namespace kq5 {
@@ -240,6 +241,38 @@ TEST_F(PreferencesTest, ConfirmingRebuildsTheOptionWordAndNormalizesFormats)
     EXPECT_EQ(RunPreferencesDialog(frame_), 1);
     EXPECT_EQ(Settings().operationalOptions, 49735u);
     EXPECT_EQ(p.valueFormat, "5.0");
+}
+
+TEST_F(PreferencesTest, FontsGoToTheirRowsAndNodeVoltageFontsToTheNodeNumbers)
+{
+    win::FontDialogAnswer bold;
+    bold.face = "Liberation Mono";
+    bold.size = "12";
+    bold.bold = true;
+    win::ScriptFontDialogAnswer(bold);
+    win::FontDialogAnswer italic;
+    italic.face = "Liberation Serif";
+    italic.size = "10";
+    italic.italic = true;
+    win::ScriptFontDialogAnswer(italic);
+    const FontSpec voltageBefore = PreferenceSettings().defaultAttributes[6];
+    InputScript script;
+    script.Then([] { OpenGroup("[+]Circuit Defaults"); })
+        .Then([] { SelectRow("  |- Component"); })
+        .Then([] { Click(kPreferencesFontButton); })
+        .Then([] { SelectRow("  |- Node Voltage"); })
+        .Then([] { Click(kPreferencesFontButton); })
+        .Then([] { Click(win::IDOK); });
+    script.Install();
+    EXPECT_EQ(RunPreferencesDialog(frame_), 1);
+    const PreferenceValues& p = PreferenceSettings();
+    EXPECT_EQ(FaceName(p.defaultAttributes[0].face), "Liberation Mono");
+    EXPECT_TRUE(p.defaultAttributes[0].style & kFontBold);
+    EXPECT_EQ(p.defaultAttributes[0].color, 12);
+    EXPECT_EQ(FaceName(p.defaultAttributes[2].face), "Liberation Serif");
+    EXPECT_TRUE(p.defaultAttributes[2].style & kFontItalic);
+    EXPECT_EQ(p.defaultAttributes[2].color, 13);
+    EXPECT_EQ(p.defaultAttributes[6].face, voltageBefore.face);
 }
 
 TEST_F(PreferencesTest, PaletteEditsStayOnlyWhenConfirmed)
