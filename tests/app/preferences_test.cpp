@@ -1,5 +1,6 @@
 // Preferences: format normalizing, defaults, the keys, the rows and the dialog with its pages.
 #include "app/color_dialog.h"
+#include "document/circuit_document.h"
 #include "platform/common_dialogs_color.h"
 #include "platform/common_dialogs_font.h"
 #include "settings_dialog_test_support.h"
@@ -273,6 +274,37 @@ TEST_F(PreferencesTest, FontsGoToTheirRowsAndNodeVoltageFontsToTheNodeNumbers)
     EXPECT_TRUE(p.defaultAttributes[2].style & kFontItalic);
     EXPECT_EQ(p.defaultAttributes[2].color, 13);
     EXPECT_EQ(p.defaultAttributes[6].face, voltageBefore.face);
+}
+
+TEST_F(PreferencesTest, OpenWindowsHaveGroupsOfTheirOwnValues)
+{
+    WindowRecord* schematic = NewWindowRecord(TopLevel(20, 20, 300, 200), kWindowSchematic, true);
+    SetRecordTitle(schematic, "amp.sch");
+    schematic->document->wireFont.color = 2;
+    WindowRecord* text = NewWindowRecord(TopLevel(40, 40, 300, 200), kWindowTextCircuit, true);
+    SetRecordTitle(text, "net.cir");
+    text->document->textBackgroundColor = 15;
+    std::vector<PreferenceRow> rows = BuildPreferenceRows();
+    std::vector<int> visible = VisiblePreferenceRows(rows);
+    ASSERT_EQ(visible.size(), 12u);
+    EXPECT_EQ(rows[static_cast<std::size_t>(visible[10])].text, "[+]amp.sch Circuit");
+    EXPECT_EQ(rows[static_cast<std::size_t>(visible[11])].text, "[+]net.cir Text/Spice");
+    EXPECT_EQ(rows[static_cast<std::size_t>(visible[11])].children, 3);
+
+    InputScript script;
+    script.Then([] { OpenGroup("[+]amp.sch Circuit"); })
+        .Then([] { SelectRow("  |- Wire"); })
+        .Then([] { Click(kFirstPaletteButton + 33); })
+        .Then([] { OpenGroup("[+]net.cir Text/Spice"); })
+        .Then([] { SelectRow("  \\_ Text Background"); })
+        .Then([] { SaveScreen("preferences_window_groups"); })
+        .Then([] { Click(kFirstPaletteButton + 7); })
+        .Then([] { Click(win::IDOK); });
+    script.Install();
+    EXPECT_EQ(RunPreferencesDialog(frame_), 1);
+    EXPECT_EQ(schematic->document->wireFont.color, 33);
+    EXPECT_EQ(text->document->textBackgroundColor, 7);
+    EXPECT_EQ(PreferenceSettings().defaultAttributes[1].color, 2);  // the defaults stay
 }
 
 TEST_F(PreferencesTest, PaletteEditsStayOnlyWhenConfirmed)
