@@ -1,5 +1,6 @@
 #include "app/info_dialogs.h"
 
+#include "app/color_table.h"
 #include "app/window_record.h"
 #include "platform/dialog.h"
 #include "platform/system.h"
@@ -32,7 +33,7 @@ win::INT_PTR AboutDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, w
 
 void ShowAboutBox(win::HWND parent)
 {
-    if (!parent && FrameRecord()) parent = FrameRecord()->window;
+    if (!parent) parent = AppFrameWindow();
     win::DialogBoxParam(win::GetModuleHandle(nullptr), kAboutTemplate, parent, AboutDlgProc, 0);
 }
 

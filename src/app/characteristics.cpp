@@ -4,6 +4,7 @@
 
 #include "app/color_dialog.h"
 #include "app/settings_font.h"
+#include "app/color_table.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
@@ -147,7 +148,7 @@ int RunCharacteristicsDialog(WindowRecord* record, win::HWND parent)
     d.saved = d.colors;
     d.font = record->document->numOutFont;
     d.savedFont = d.font;
-    if (!parent && FrameRecord()) parent = FrameRecord()->window;
+    if (!parent) parent = AppFrameWindow();
     return static_cast<int>(win::DialogBoxParam(win::GetModuleHandle(nullptr), kCharacteristicsTemplate, parent, CharacteristicsDlgProc,
                                                 reinterpret_cast<win::LPARAM>(&d)));
 }
