@@ -1,7 +1,9 @@
 #include "app/info_dialogs.h"
 
+#include "app/color_table.h"
 #include "app/window_record.h"
 #include "platform/dialog.h"
+#include "platform/system.h"
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
 
@@ -31,8 +33,8 @@ win::INT_PTR AboutDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, w
 
 void ShowAboutBox(win::HWND parent)
 {
-    if (!parent && FrameRecord()) parent = FrameRecord()->window;
-    win::DialogBoxParam(nullptr, kAboutTemplate, parent, AboutDlgProc, 0);
+    if (!parent) parent = AppFrameWindow();
+    win::DialogBoxParam(win::GetModuleHandle(nullptr), kAboutTemplate, parent, AboutDlgProc, 0);
 }
 
 }  // namespace kq5

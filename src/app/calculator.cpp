@@ -4,6 +4,7 @@
 #include <complex>
 
 #include "app/color_dialog.h"
+#include "app/color_table.h"
 #include "app/error_context.h"
 #include "app/frame_state.h"
 #include "app/preference_values.h"
@@ -17,6 +18,7 @@
 #include "netlist/defines.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
+#include "platform/system.h"
 #include "platform/menu.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
@@ -44,15 +46,9 @@ CalculatorState& Calc()
     return state;
 }
 
-win::HWND FrameWindow()
-{
-    WindowRecord* frame = FrameRecord();
-    return frame ? frame->window : nullptr;
-}
-
 void CheckCalculatorMenu(bool checked)
 {
-    if (win::HWND frame = FrameWindow())
+    if (win::HWND frame = AppFrameWindow())
         if (win::HMENU menu = win::GetMenu(frame))
             win::CheckMenuItem(menu, kMenuCalculator, checked ? win::MF_CHECKED : win::MF_UNCHECKED);
 }
@@ -84,7 +80,7 @@ void CloseCalculator(win::HWND dialog)
     if (c.record) FreeWindowRecord(c.record);
     c.record = nullptr;
     CheckCalculatorMenu(false);
-    if (win::HWND frame = FrameWindow()) win::SetActiveWindow(frame);
+    if (win::HWND frame = AppFrameWindow()) win::SetActiveWindow(frame);
 }
 
 }  // namespace
@@ -170,7 +166,7 @@ void ShowCalculator(win::HWND parent)
     if (c.window) {
         win::SetActiveWindow(c.window);
     } else {
-        c.window = win::CreateDialogParam(nullptr, kCalculatorTemplate, parent ? parent : FrameWindow(),
+        c.window = win::CreateDialogParam(win::GetModuleHandle(nullptr), kCalculatorTemplate, parent ? parent : AppFrameWindow(),
                                           CalculatorDlgProc, 0);
     }
     CheckCalculatorMenu(true);

@@ -4,10 +4,12 @@
 
 #include "app/color_dialog.h"
 #include "app/settings_font.h"
+#include "app/color_table.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
+#include "platform/system.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/paint.h"
@@ -146,8 +148,8 @@ int RunCharacteristicsDialog(WindowRecord* record, win::HWND parent)
     d.saved = d.colors;
     d.font = record->document->numOutFont;
     d.savedFont = d.font;
-    if (!parent && FrameRecord()) parent = FrameRecord()->window;
-    return static_cast<int>(win::DialogBoxParam(nullptr, kCharacteristicsTemplate, parent, CharacteristicsDlgProc,
+    if (!parent) parent = AppFrameWindow();
+    return static_cast<int>(win::DialogBoxParam(win::GetModuleHandle(nullptr), kCharacteristicsTemplate, parent, CharacteristicsDlgProc,
                                                 reinterpret_cast<win::LPARAM>(&d)));
 }
 

@@ -26,12 +26,6 @@ struct ColorDialogState {
     int lastDrawn = -1;
 };
 
-win::HWND FrameWindow()
-{
-    WindowRecord* frame = FrameRecord();
-    return frame ? frame->window : nullptr;
-}
-
 void InvalidatePaletteButton(win::HWND dialog, int firstId, int index)
 {
     if (index < 0 || index >= kPaletteButtonCount) return;
@@ -56,7 +50,7 @@ void Bevel(win::HDC dc, win::RECT& r, int topLeftRow, int bottomRightRow)
 
 void ShowSettingsDialogHelp(win::HWND dialog, int templateId)
 {
-    win::WinHelp(dialog ? dialog : FrameWindow(), "KQ5.HLP", win::HELP_CONTEXT, static_cast<win::ULONG_PTR>(templateId));
+    win::WinHelp(dialog ? dialog : AppFrameWindow(), "KQ5.HLP", win::HELP_CONTEXT, static_cast<win::ULONG_PTR>(templateId));
 }
 
 int CreatePaletteButtons(win::HWND dialog, int spacing, int firstId)
@@ -165,7 +159,7 @@ int PickColorIndexWord(win::HWND owner, int& index)
 {
     ColorDialogState state;
     state.current = index;
-    if (win::DialogBoxParam(nullptr, kColorDialogTemplate, owner ? owner : FrameWindow(), ColorDlgProc,
+    if (win::DialogBoxParam(win::GetModuleHandle(nullptr), kColorDialogTemplate, owner ? owner : AppFrameWindow(), ColorDlgProc,
                             reinterpret_cast<win::LPARAM>(&state)) != 1)
         return 0;
     index = state.current & 0xFF;

@@ -62,3 +62,22 @@ int SelectedPaletteEntry(const ColorPaletteGroup& group);
 void ShowSettingsDialogHelp(win::HWND dialog, int templateId);
 
 }  // namespace kq5
+
+namespace kq5 {
+
+struct WindowRecord;
+
+// The Color command of the File menu for the active window: the text colour of a text window
+// (or of a schematic whose text area has the focus), else the colour of the selected items and
+// grid texts of a schematic.
+void OnColorCommand(WindowRecord* activeRecord);
+// The text window's colour: 1 when it changed.
+int PickTextWindowColor(WindowRecord* record);
+
+// Three-dimensional dialogs come with the system here, as on every system from Windows 95 and
+// NT 4 on: nothing is loaded, and the colour change needs no call.
+int LoadCtl3d();
+void Ctl3dSysColorChange(win::HWND frame);
+void UnloadCtl3d();
+
+}  // namespace kq5

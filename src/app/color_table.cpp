@@ -45,13 +45,13 @@ win::PALETTEENTRY EntryOf(COLORREF c, win::BYTE flags)
     return win::PALETTEENTRY{win::GetRValue(c), win::GetGValue(c), win::GetBValue(c), flags};
 }
 
-win::HWND FrameWindow()
+}  // namespace
+
+win::HWND AppFrameWindow()
 {
     WindowRecord* frame = FrameRecord();
     return frame ? frame->window : nullptr;
 }
-
-}  // namespace
 
 ColorTableState& ColorTable()
 {
@@ -95,7 +95,7 @@ void InitColorTable()
     t.nullPen = static_cast<win::HPEN>(win::GetStockObject(win::NULL_PEN));
     if (t.patternBrush) win::DeleteObject(t.patternBrush);
     t.patternBrush = nullptr;
-    if (win::HBITMAP bitmap = win::LoadBitmap(nullptr, 1807)) {
+    if (win::HBITMAP bitmap = win::LoadBitmap(win::GetModuleHandle(nullptr), 1807)) {
         t.patternBrush = win::CreatePatternBrush(bitmap);
         win::DeleteObject(bitmap);
     }
@@ -141,7 +141,7 @@ void RealizeAppPalette(win::HDC dc)
 {
     ColorTableState& t = ColorTable();
     if (!t.palette) return;
-    win::HWND frame = FrameWindow();
+    win::HWND frame = AppFrameWindow();
     const bool own = dc == nullptr;
     if (own) dc = win::GetDC(frame);
     if (!dc) return;
@@ -157,7 +157,7 @@ void RecreateAppPalette(win::HWND window)
     t.palette = nullptr;
     if (!t.logicalMade) return;
     t.palette = win::CreatePalette(&t.logical);
-    if (!window) window = FrameWindow();
+    if (!window) window = AppFrameWindow();
     if (win::HDC dc = win::GetDC(window)) {
         RealizeAppPalette(dc);
         win::ReleaseDC(window, dc);

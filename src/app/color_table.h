@@ -33,6 +33,10 @@ struct ColorTableState {
     win::HBRUSH patternBrush = nullptr;  // the 8x8 checkerboard of bitmap 1807
 };
 
+// The frame window (null before it exists): the palette is realized in it and the settings
+// dialogs are owned by it when no parent is given.
+win::HWND AppFrameWindow();
+
 ColorTableState& ColorTable();
 void ResetColorTableForTests();
 

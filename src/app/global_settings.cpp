@@ -7,6 +7,7 @@
 #include "core/engineering_numbers.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
+#include "platform/system.h"
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
 
@@ -116,7 +117,7 @@ void SetOptionControl(win::HWND dialog, int row, const std::string& text)
 
 int RunGlobalSettingsDialog(win::HWND parent)
 {
-    return static_cast<int>(win::DialogBoxParam(nullptr, kGlobalSettingsTemplate, parent, GlobalSettingsDlgProc, 0));
+    return static_cast<int>(win::DialogBoxParam(win::GetModuleHandle(nullptr), kGlobalSettingsTemplate, parent, GlobalSettingsDlgProc, 0));
 }
 
 void GlobalSettingsSection(SettingsKeys& section)

@@ -1,6 +1,7 @@
 #include "app/preferences.h"
 
 #include <algorithm>
+#include <map>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "app/program_settings.h"
 #include "app/settings_font.h"
 #include "app/window_record.h"
+#include "document/circuit_document.h"
 #include "core/format.h"
 #include "core/key_file.h"
 #include "platform/common_dialogs_color.h"
@@ -76,6 +78,7 @@ int SystemFontHeight()
 }
 
 struct Groups {
+    std::map<const CircuitDocument*, bool> windows;  // open flags of the window groups
     bool circuit = false;
     bool analysis = false;
     bool monteCarlo = false;
@@ -172,6 +175,68 @@ void AddGroup(std::vector<PreferenceRow>& rows, const char* text, bool* expanded
         else if (row.flags & kRowSameYScales) row.work.color = p.sameYScales ? 1 : 0;
         else if (row.flags & kRowScaleColor) row.work.color = p.scaleColor ? 1 : 0;
         rows.push_back(row);
+    }
+}
+
+// The rows of one open window: its own colours and fonts.
+void AddWindowGroups(std::vector<PreferenceRow>& rows)
+{
+    for (const auto& owned : WindowRecords().records) {
+        WindowRecord* record = owned.get();
+        if (!record || !record->window || !record->document) continue;
+        if (record->kind != kWindowSchematic && record->kind != kWindowTextCircuit) continue;
+        CircuitDocument& doc = *record->document;
+        struct WindowChild {
+            const char* text;
+            FontSpec* font;
+            std::int32_t* color;
+            unsigned flags;
+        };
+        std::vector<WindowChild> children;
+        std::string title;
+        if (record->kind == kWindowSchematic) {
+            title = "[+]" + GetRecordTitle(record) + " Circuit";
+            children = {{"Background", nullptr, &doc.backgroundColor, kC},
+                        {"Grid Text", &doc.gridTextFont, nullptr, kCF},
+                        {"Graphical Object", &doc.circuitObjectFont, nullptr, kC},
+                        {"Text Area Background", nullptr, &doc.textBackgroundColor, kC},
+                        {"Text Area Text", &doc.numOutFont, nullptr, kCF | kRowFixedPitch},
+                        {"Text Area Comment", nullptr, &doc.textCommentColor, kC},
+                        {"Title Block", &doc.titleBlockFont, nullptr, kCF},
+                        {"Component", &doc.componentFont, nullptr, kCF},
+                        {"Attribute Text", &doc.attributeFont, nullptr, kCF},
+                        {"Wire", &doc.wireFont, nullptr, kC},
+                        {"Digital Path Color", nullptr, &doc.digitalPathColor, kC},
+                        {"Select", &doc.selectFont, nullptr, kC},
+                        {"Node Number", &doc.nodeNumberFont, nullptr, kCF},
+                        {"Node Voltage", &doc.nodeVoltageFont, nullptr, kCF},
+                        {"Pin Connection", &doc.pinFont, nullptr, kC},
+                        {"Select Box", &doc.boxRegionFont, nullptr, kC}};
+        } else {
+            title = "[+]" + GetRecordTitle(record) + " Text/Spice";
+            children = {{"Text Area Comment", nullptr, &doc.textCommentColor, kC},
+                        {"Window Text", &doc.numOutFont, nullptr, kCF | kRowFixedPitch},
+                        {"Text Background", nullptr, &doc.textBackgroundColor, kC}};
+        }
+        PreferenceRow group;
+        group.text = title;
+        group.flags = kRowGroup;
+        group.expanded = &DefaultGroups().windows[&doc];
+        group.children = static_cast<int>(children.size());
+        rows.push_back(group);
+        const int parent = static_cast<int>(rows.size()) - 1;
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            PreferenceRow row;
+            row.text = children[i].text;
+            row.flags = children[i].flags;
+            row.parent = parent;
+            row.lastChild = i + 1 == children.size();
+            row.fontTarget = children[i].font;
+            row.intTarget = children[i].color;
+            if (row.fontTarget) row.work = *row.fontTarget;
+            else row.work.color = static_cast<std::uint8_t>(*row.intTarget);
+            rows.push_back(row);
+        }
     }
 }
 
@@ -278,6 +343,8 @@ void ConfirmPreferences(win::HWND dialog, PreferencesDialog& d)
         if (row.flags & kRowSameYScales) p.sameYScales = row.work.color != 0;
         else if (row.flags & kRowScaleColor) p.scaleColor = row.work.color != 0;
         else if (row.target >= 0) p.defaultAttributes[static_cast<std::size_t>(row.target)] = row.work;
+        else if (row.fontTarget) *row.fontTarget = row.work;
+        else if (row.intTarget) *row.intTarget = row.work.color;
     }
     std::uint32_t options = 0;
     for (int i = 0; i < 14; ++i)
@@ -329,7 +396,7 @@ void FontClick(win::HWND dialog, PreferencesDialog& d)
     if (!ChooseSettingsFont(dialog, spec, options)) return;
     // The node voltages are drawn in the node numbers' font: a font chosen on the "Node Voltage"
     // row goes to the row just above it, its colour stays with the row.
-    if (row.target == 6 && d.current > 0 && d.rows[static_cast<std::size_t>(d.current - 1)].target == 2) {
+    if (row.text == "Node Voltage" && d.current > 0 && d.rows[static_cast<std::size_t>(d.current - 1)].text == "Node Number") {
         PreferenceRow& numbers = d.rows[static_cast<std::size_t>(d.current - 1)];
         const std::uint8_t keep = numbers.work.color;
         numbers.work = spec;
@@ -574,6 +641,7 @@ std::vector<PreferenceRow> BuildPreferenceRows()
     AddGroup(rows, "[+]Analysis/Performance Defaults", &g.analysis, kAnalysisChildren);
     AddGroup(rows, "[+]Monte Carlo Defaults", &g.monteCarlo, kMonteCarloChildren);
     AddGroup(rows, "[+]Graph3D Defaults", &g.graph3d, kGraph3dChildren);
+    AddWindowGroups(rows);
     return rows;
 }
 
@@ -599,7 +667,7 @@ std::string PreferenceRowText(const PreferenceRow& row)
 int RunPreferencesDialog(win::HWND parent)
 {
     PreferencesDialog d;
-    return static_cast<int>(win::DialogBoxParam(nullptr, kPreferencesTemplate, parent, PreferencesDlgProc,
+    return static_cast<int>(win::DialogBoxParam(win::GetModuleHandle(nullptr), kPreferencesTemplate, parent, PreferencesDlgProc,
                                                 reinterpret_cast<win::LPARAM>(&d)));
 }
 

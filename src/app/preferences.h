@@ -3,6 +3,7 @@
 // of object), the palette entries 16 to 63, the number formats and the node recalculation
 // threshold; the dialog that edits them and their settings section "Preferences".
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,9 @@ struct PreferenceRow {
     int parent = -1;           // children: their group's row
     bool lastChild = false;
     FontSpec work;             // working copy; the colour byte holds a flag row's value
+    // Rows of an open window edit the window's own values: a FontSpec, or an int colour.
+    FontSpec* fontTarget = nullptr;
+    std::int32_t* intTarget = nullptr;
 };
 
 // The rows of the dialog in order, with working copies of the current values.

@@ -3,20 +3,21 @@
 #include <cstdlib>
 
 #include "app/color_table.h"
+#include "app/font_select.h"
 #include "platform/common_dialogs_font.h"
 #include "platform/font.h"
+#include "platform/gdi_objects.h"
 
 namespace kq5 {
 
 int ChooseSettingsFont(win::HWND owner, FontSpec& spec, unsigned options)
 {
+    // The dialog starts from the very request the program makes for the spec.
     win::LOGFONT lf;
-    lf.lfHeight = spec.height;
-    lf.lfWeight = (spec.style & kFontBold) ? win::FW_BOLD : win::FW_NORMAL;
-    lf.lfItalic = (spec.style & kFontItalic) ? 1 : 0;
-    lf.lfUnderline = (spec.style & kFontUnderline) ? 1 : 0;
-    lf.lfStrikeOut = (spec.style & kFontStrikeOut) ? 1 : 0;
-    lf.lfFaceName = FaceName(spec.face);
+    if (win::HFONT made = CreateFontFromSpec(spec)) {
+        win::GetObject(made, sizeof lf, &lf);
+        win::DeleteObject(made);
+    }
     win::CHOOSEFONT cf;
     cf.hwndOwner = owner;
     cf.lpLogFont = &lf;

@@ -10,6 +10,7 @@
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
+#include "platform/system.h"
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
 #include "platform/paint.h"
@@ -192,7 +193,7 @@ std::vector<HeaderLine> SplitHeaderText(std::string_view substituted)
 
 int RunTitleBlockDialog(win::HWND parent)
 {
-    return static_cast<int>(win::DialogBoxParam(nullptr, kTitleBlockTemplate, parent, TitleBlockDlgProc, 0));
+    return static_cast<int>(win::DialogBoxParam(win::GetModuleHandle(nullptr), kTitleBlockTemplate, parent, TitleBlockDlgProc, 0));
 }
 
 void PrinterSection(SettingsKeys& section)
