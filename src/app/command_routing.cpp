@@ -6,6 +6,7 @@
 #include "analog/analysis_state.h"
 #include "app/edit_mode.h"
 #include "app/frame_state.h"
+#include "app/color_dialog.h"
 #include "app/frame_window.h"
 #include "app/global_settings.h"
 #include "app/info_dialogs.h"

@@ -248,7 +248,7 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
         return 0;
     case win::WM_ACTIVATEAPP: RealizeAppPalette(nullptr); return 0;
     case win::WM_SETCURSOR:
-        ShowPointerHelp(reinterpret_cast<win::HWND>(wParam));
+        ShowPointerHelp(reinterpret_cast<win::HWND>(wParam), static_cast<short>(lParam & 0xFFFF));
         return win::DefFrameProc(window, Frame().mdiClient, message, wParam, lParam);
     case win::WM_COMMAND:
         if (RouteCommand(window, wParam, lParam) == 0) return 0;
@@ -261,20 +261,6 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
     case win::WM_MENUSELECT: {
         const win::UINT flags = static_cast<win::UINT>((wParam >> 16) & 0xFFFF);
         ShowMenuHelp(flags & kPopupOrBitmapItem, (flags & kPopupOrBitmapItem) ? 0 : static_cast<int>(wParam & 0xFFFF));
-        return 0;
-    }
-    case win::WM_MOUSEMOVE: {
-        win::POINT point{};
-        PointFromLParam(point, lParam);
-        if (wParam & win::MK_LBUTTON) ToolBarDragMove(point);
-        return 0;
-    }
-    case win::WM_LBUTTONDOWN:
-    case win::WM_LBUTTONUP: {
-        win::POINT point{};
-        PointFromLParam(point, lParam);
-        if (message == win::WM_LBUTTONDOWN) ToolBarDragStart(point);
-        else ToolBarDragEnd(point);
         return 0;
     }
     case win::WM_EXITMENULOOP: ShowMenuHelp(kPopupOrBitmapItem, 0); return 0;

@@ -6,13 +6,8 @@
 
 namespace kq5 {
 
-void ToolBarDragStart(win::POINT) {}
-void ToolBarDragMove(win::POINT) {}
-void ToolBarDragEnd(win::POINT) {}
-void ShowPointerHelp(win::HWND) {}
 void RunFontCommand(WindowRecord*) { WarnNotAvailable(17452); }
 
-void OnColorCommand(WindowRecord*) { WarnNotAvailable(17450); }
 
 void PrintActiveWindowPicture() { WarnNotAvailable(12510); }
 

@@ -11,14 +11,7 @@ namespace kq5 {
 struct WindowRecord;
 
 // Menus, cursors, tool bars and the help bar.
-void ToolBarDragStart(win::POINT point);
-void ToolBarDragMove(win::POINT point);
-void ToolBarDragEnd(win::POINT point);
-void ShowPointerHelp(win::HWND window);
 void RunFontCommand(WindowRecord* record);
-
-// The Color command of the File menu.
-void OnColorCommand(WindowRecord* record);
 
 // Printing.
 void PrintActiveWindowPicture();

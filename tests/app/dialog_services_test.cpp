@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "screen_capture_support.h"
 #include "../platform/control_test_support.h"
 #include "app/app_state.h"
 #include "app/dialog_services.h"
@@ -38,14 +39,7 @@ std::string ReadAll(const fs::path& path)
     return s.str();
 }
 
-// Screens go beside the test programs, into build/screens/.
-void SaveScreen(const std::string& name)
-{
-    std::error_code error;
-    const fs::path dir = fs::read_symlink("/proc/self/exe", error).parent_path() / "screens";
-    fs::create_directories(dir, error);
-    EXPECT_TRUE(win::headless::SaveScreenshot((dir / (name + ".png")).string())) << name;
-}
+using testing::SaveScreen;
 
 class DialogServicesTest : public win::testing::PlatformTest {
 protected:

@@ -155,7 +155,7 @@ TEST_F(FrameOnDisplay, TheXScreenShowsWhatTheLayerDrew)
 {
     Show();
     ASSERT_TRUE(SaveScreen("frame"));
-    const std::string dump = std::filesystem::absolute("screens/x-screen.xwd").string();
+    const std::string dump = (ScreensDirectory() / "x-screen.xwd").string();
     const char* display = std::getenv("DISPLAY");
     ASSERT_NE(display, nullptr);
     const std::string command = "xwd -root -silent -display '" + std::string(display) + "' -out '" + dump + "'";

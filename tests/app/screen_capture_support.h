@@ -8,16 +8,28 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/headless.h"
 
 namespace kq5::testing {
 
-// Writes the screen to build/screens/<name>.png (the tests run in the build directory).
-inline bool SaveScreen(const std::string& name)
+// build/screens/, beside the test programs.
+inline std::filesystem::path ScreensDirectory()
 {
     std::error_code error;
-    std::filesystem::create_directories("screens", error);
-    return win::headless::SaveScreenshot("screens/" + name + ".png");
+    const std::filesystem::path dir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path() / "screens";
+    std::filesystem::create_directories(dir, error);
+    return dir;
+}
+
+// Writes the layer's screen to build/screens/<name>.png; a failure fails the test too.
+inline bool SaveScreen(const std::string& name)
+{
+    const std::string path = (ScreensDirectory() / (name + ".png")).string();
+    const bool saved = win::headless::SaveScreenshot(path);
+    EXPECT_TRUE(saved) << path;
+    return saved;
 }
 
 // An X window dump (xwd's ZPixmap of a TrueColor screen) as 0x00RRGGBB pixels.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "screen_capture_support.h"
 #include "platform/backend.h"
 #include "platform/headless_backend.h"
 #include "platform/message.h"
@@ -90,11 +91,8 @@ protected:
     {
         Pump();
         win::CurrentBackend().Present(true);
-        std::filesystem::path dir = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "screens";
-        std::filesystem::create_directories(dir);
-        std::string path = (dir / (name + ".png")).string();
-        EXPECT_TRUE(win::SaveScreenPng(path)) << path;
-        return path;
+        SaveScreen(name);
+        return (ScreensDirectory() / (name + ".png")).string();
     }
 
     static constexpr int kWidth = 800;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "screen_capture_support.h"
 #include "../platform/control_test_support.h"
 #include "app/app_state.h"
 #include "app/color_table.h"
@@ -24,16 +25,6 @@
 #include "platform/winhelp.h"
 
 namespace kq5::testing {
-
-// Screens go beside the test programs, into build/screens/.
-inline void SaveScreen(const std::string& name)
-{
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path dir = fs::read_symlink("/proc/self/exe", error).parent_path() / "screens";
-    fs::create_directories(dir, error);
-    EXPECT_TRUE(win::headless::SaveScreenshot((dir / (name + ".png")).string())) << name;
-}
 
 class SettingsDialogTest : public win::testing::PlatformTest {
 protected:
