@@ -3,6 +3,7 @@
 #include <cmath>
 #include <complex>
 
+#include "app/dialog_services.h"
 #include "app/color_dialog.h"
 #include "app/color_table.h"
 #include "app/error_context.h"
@@ -143,7 +144,7 @@ win::INT_PTR CalculatorDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wPar
             win::PostMessage(dialog, win::WM_CLOSE, 0, 0);
             return win::TRUE;
         case 9:
-            ShowSettingsDialogHelp(dialog, kCalculatorTemplate);
+            ShowDialogHelp(kCalculatorTemplate);
             return win::TRUE;
         default:
             return win::FALSE;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/dialog_services.h"
 #include "app/color_dialog.h"
 #include "app/settings_font.h"
 #include "app/color_table.h"
@@ -95,7 +96,7 @@ win::INT_PTR CharacteristicsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM
             win::EndDialog(dialog, 0);
             return win::TRUE;
         case 9:
-            ShowSettingsDialogHelp(dialog, kCharacteristicsTemplate);
+            ShowDialogHelp(kCharacteristicsTemplate);
             return win::TRUE;
         default:
             return win::FALSE;

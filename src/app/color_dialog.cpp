@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/dialog_services.h"
 #include "app/color_table.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
@@ -47,11 +48,6 @@ void Bevel(win::HDC dc, win::RECT& r, int topLeftRow, int bottomRightRow)
 }
 
 }  // namespace
-
-void ShowSettingsDialogHelp(win::HWND dialog, int templateId)
-{
-    win::WinHelp(dialog ? dialog : AppFrameWindow(), "KQ5.HLP", win::HELP_CONTEXT, static_cast<win::ULONG_PTR>(templateId));
-}
 
 int CreatePaletteButtons(win::HWND dialog, int spacing, int firstId)
 {
@@ -146,7 +142,7 @@ win::INT_PTR ColorDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, w
         }
         if (id == win::IDOK) win::EndDialog(dialog, 1);
         else if (id == win::IDCANCEL) win::EndDialog(dialog, 0);
-        else if (id == 9) ShowSettingsDialogHelp(dialog, kColorDialogTemplate);
+        else if (id == 9) ShowDialogHelp(kColorDialogTemplate);
         else return win::FALSE;
         return win::TRUE;
     }

@@ -58,9 +58,6 @@ int DrawColorPaletteItem(ColorPaletteGroup& group, const win::DRAWITEMSTRUCT& it
 // The selected entry, 0 without a list, -1 when nothing is selected.
 int SelectedPaletteEntry(const ColorPaletteGroup& group);
 
-// The "&Help..." button of the program's settings dialogs.
-void ShowSettingsDialogHelp(win::HWND dialog, int templateId);
-
 }  // namespace kq5
 
 namespace kq5 {

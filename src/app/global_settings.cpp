@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/dialog_services.h"
 #include "app/color_dialog.h"
 #include "app/preference_values.h"
 #include "core/engineering_numbers.h"
@@ -51,7 +52,7 @@ win::INT_PTR GlobalSettingsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
         win::EndDialog(dialog, 0);
         return win::TRUE;
     case 9:
-        ShowSettingsDialogHelp(dialog, kGlobalSettingsTemplate);
+        ShowDialogHelp(kGlobalSettingsTemplate);
         return win::TRUE;
     default:
         return win::FALSE;

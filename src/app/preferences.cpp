@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/dialog_services.h"
 #include "app/color_dialog.h"
 #include "app/color_table.h"
 #include "app/preference_values.h"
@@ -483,7 +484,7 @@ win::INT_PTR PreferencesDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wPa
             win::EndDialog(dialog, 0);
             return win::TRUE;
         case 9:
-            ShowSettingsDialogHelp(dialog, kPreferencesTemplate);
+            ShowDialogHelp(kPreferencesTemplate);
             return win::TRUE;
         default:
             return win::FALSE;

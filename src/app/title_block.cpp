@@ -4,6 +4,7 @@
 #include <ctime>
 #include <strings.h>
 
+#include "app/dialog_services.h"
 #include "app/color_dialog.h"
 #include "app/user_names.h"
 #include "app/window_record.h"
@@ -87,7 +88,7 @@ win::INT_PTR TitleBlockDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wPar
         win::EndDialog(dialog, 0);
         return win::TRUE;
     case 9:
-        ShowSettingsDialogHelp(dialog, kTitleBlockTemplate);
+        ShowDialogHelp(kTitleBlockTemplate);
         return win::TRUE;
     default:
         return win::FALSE;
