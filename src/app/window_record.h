@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "app/font_spec.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -57,6 +58,8 @@ struct WindowRecord {
     // The mark rectangle of the window; left is -1 when there is none.
     win::RECT markRect{-1, -1, -1, -1};
     int undoKind = 0;  // kind of the last undoable operation
+    FontSpec font;                   // the window's font description
+    win::HFONT fontHandle = nullptr;  // the font made from it, owned by the window
     // Text of the window's text editor control, with its caret position.
     std::string textArea;
     std::size_t textAreaCaret = 0;

@@ -5,6 +5,7 @@
 #include "app/frame_state.h"
 #include "app/message_loop.h"
 #include "app/window_record.h"
+#include "document/circuit_document.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/paint.h"
@@ -36,6 +37,23 @@ int GetRecordMode(const WindowRecord* record) { return record ? record->mode : 0
 void SetRecordMode(WindowRecord* record, int mode)
 {
     if (record) record->mode = mode;
+}
+
+FontSpec GetRecordFontSpec(const WindowRecord* record) { return record ? record->font : FontSpec{}; }
+
+void SetRecordFontSpec(WindowRecord* record, const FontSpec& spec)
+{
+    if (record) record->font = spec;
+}
+
+win::HFONT GetRecordFont(const WindowRecord* record) { return record ? record->fontHandle : nullptr; }
+
+void SetRecordFont(WindowRecord* record, win::HFONT font, bool redraw)
+{
+    if (record == nullptr) return;
+    record->fontHandle = font;
+    win::HWND text = record->document ? record->document->textAreaWindow : nullptr;
+    if (text) win::SendMessage(text, win::WM_SETFONT, reinterpret_cast<win::WPARAM>(font), redraw ? 1 : 0);
 }
 
 bool ProbeModeActive()

@@ -2,6 +2,7 @@
 // Finding windows by their records, and the small window utilities that work on one record:
 // the active document child, the topmost circuit window, closing, showing and activating a
 // record's window, and the message pump that long operations call.
+#include "app/font_spec.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -22,6 +23,13 @@ bool IsDocumentRecord(const WindowRecord* record);
 
 int GetRecordMode(const WindowRecord* record);
 void SetRecordMode(WindowRecord* record, int mode);
+
+// The window's font description; a null record gives the default description.
+FontSpec GetRecordFontSpec(const WindowRecord* record);
+void SetRecordFontSpec(WindowRecord* record, const FontSpec& spec);
+win::HFONT GetRecordFont(const WindowRecord* record);
+// Stores the font and hands it to the text control of the record's document.
+void SetRecordFont(WindowRecord* record, win::HFONT font, bool redraw);
 
 // While an analysis is open with its circuit in probe mode: the record of the active MDI child,
 // whatever its kind. Otherwise the first MDI child in z-order whose record is a document.

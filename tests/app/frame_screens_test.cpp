@@ -3,6 +3,8 @@
 // what the layer drew.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -69,6 +71,49 @@ void ShootOpenMenu(win::HWND hwnd, win::UINT, win::UINT_PTR id, win::DWORD)
     win::headless::PressKey(win::VK_ESCAPE);
     win::headless::PressKey(win::VK_ESCAPE);
 }
+
+// An X server of this test's own (other tests may show their windows on the shared one): Xvfb
+// started on a free display number, which it reports through a pipe.
+class PrivateXServer {
+public:
+    bool Start()
+    {
+        int fds[2];
+        if (pipe(fds) != 0) return false;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        if (pid_ < 0) {
+            close(fds[0]);
+            return false;
+        }
+        std::string number;
+        char c = 0;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        close(fds[0]);
+        if (number.empty()) return false;
+        display_ = ":" + number;
+        return true;
+    }
+    ~PrivateXServer()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& Display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
 
 class FrameOnDisplay : public StartedFrame {
 protected:
@@ -151,20 +196,44 @@ TEST_F(FrameOnDisplay, EveryMenuOfTheBarOpened)
     EXPECT_EQ(shots, 9);
 }
 
-TEST_F(FrameOnDisplay, TheXScreenShowsWhatTheLayerDrew)
+// The frame alone on an X server of its own, captured with xwd until the capture shows it.
+class FrameOnPrivateDisplay : public FrameOnDisplay {
+protected:
+    void SetUp() override
+    {
+        if (const char* display = std::getenv("DISPLAY")) sharedDisplay_ = display;
+        ASSERT_TRUE(server_.Start()) << "Xvfb (Debian package xvfb) is needed";
+        setenv("DISPLAY", server_.Display().c_str(), 1);
+        FrameOnDisplay::SetUp();
+    }
+    void TearDown() override
+    {
+        FrameOnDisplay::TearDown();
+        if (sharedDisplay_.empty()) unsetenv("DISPLAY");
+        else setenv("DISPLAY", sharedDisplay_.c_str(), 1);
+    }
+    PrivateXServer server_;
+    std::string sharedDisplay_;
+};
+
+TEST_F(FrameOnPrivateDisplay, TheXScreenShowsWhatTheLayerDrew)
 {
     Show();
     ASSERT_TRUE(SaveScreen("frame"));
     const std::string dump = (ScreensDirectory() / "x-screen.xwd").string();
-    const char* display = std::getenv("DISPLAY");
-    ASSERT_NE(display, nullptr);
-    const std::string command = "xwd -root -silent -display '" + std::string(display) + "' -out '" + dump + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << "xwd (Debian package x11-apps) is needed: " << command;
-    XwdImage capture;
-    ASSERT_TRUE(ReadXwd(dump, capture));
-    ASSERT_GE(capture.width, kScreenWidth);
-    ASSERT_GE(capture.height, kScreenHeight);
-    EXPECT_GE(BestMatch(capture), 0.999);
+    const std::string command = "xwd -root -silent -display '" + server_.Display() + "' -out '" + dump + "'";
+    double match = 0.0;
+    // The desktop window may take a moment to show the last picture.
+    for (int attempt = 0; attempt < 10 && match < 0.999; ++attempt) {
+        ASSERT_EQ(std::system(command.c_str()), 0) << "xwd (Debian package x11-apps) is needed: " << command;
+        XwdImage capture;
+        ASSERT_TRUE(ReadXwd(dump, capture));
+        ASSERT_GE(capture.width, kScreenWidth);
+        ASSERT_GE(capture.height, kScreenHeight);
+        match = BestMatch(capture);
+        if (match < 0.999) Show();
+    }
+    EXPECT_GE(match, 0.999);
 }
 
 }  // namespace
