@@ -31,6 +31,7 @@ constexpr const char* kTextControlClass = "CTxtEditWndClass";
 constexpr const char* kBuildDate = "May 20 1999";
 constexpr int kStatisticsList = 101;
 constexpr int kStatisticsClose = 23;
+constexpr int kCmdPrint = 12510;
 
 bool IsKeyMessage(win::UINT message)
 {
@@ -174,7 +175,8 @@ win::LRESULT KeyboardHookProc(int code, win::WPARAM key, win::LPARAM flags)
     const bool repeated = (static_cast<std::uint32_t>(flags) & 0x40000000u) != 0;
     if (key == 'W' && !released && !repeated && (win::GetKeyState(win::VK_CONTROL) & 0x8000) &&
         (win::GetKeyState(win::VK_SHIFT) & 0x8000)) {
-        PrintActiveWindowPicture();
+        // Printing the active window comes with printing; until then the key says so.
+        WarnNotAvailable(kCmdPrint);
         return 1;
     }
     return win::CallNextHookEx(hook, code, key, flags);

@@ -9,6 +9,5 @@ namespace kq5 {
 void RunFontCommand(WindowRecord*) { WarnNotAvailable(17452); }
 
 
-void PrintActiveWindowPicture() { WarnNotAvailable(12510); }
 
 }  // namespace kq5

@@ -13,7 +13,4 @@ struct WindowRecord;
 // Menus, cursors, tool bars and the help bar.
 void RunFontCommand(WindowRecord* record);
 
-// Printing.
-void PrintActiveWindowPicture();
-
 }  // namespace kq5
