@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/command_routing.h"
+#include "app/usage_file.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
@@ -181,6 +182,19 @@ TEST_F(CommandRouting, UnknownIdsAndTheEmptyComponentMenuGoOnToTheActiveWindow)
     // Only the low word is the id.
     EXPECT_EQ(RouteCommand(FrameWindow(), (1u << 16) | 17403u, 0), 0);
     EXPECT_EQ(schematic_->document->viewOptions & 0x1u, 0x1u ^ (kDefaultViewOptions & 0x1u));
+}
+
+TEST_F(CommandRouting, EveryCommandIsCountedOnceTakenOrNot)
+{
+    // A handled command, one that warns, and one that goes on to the window.
+    for (int id : {17403, 17453, 17632}) {
+        const std::uint32_t before = CommandUseCount(static_cast<std::uint32_t>(id));
+        Route(id);
+        EXPECT_EQ(CommandUseCount(static_cast<std::uint32_t>(id)), before + 1) << id;
+    }
+    const std::uint32_t probe = CommandUseCount(16001);
+    EXPECT_EQ(Route(16001), 1);  // a probe menu item without a probe run is not taken
+    EXPECT_EQ(CommandUseCount(16001), probe + 1);
 }
 
 TEST_F(CommandRouting, AnEmptyRecentFileEntryDoesNothing)
