@@ -7,6 +7,7 @@
 #include "app/edit_mode.h"
 #include "app/frame_state.h"
 #include "app/color_dialog.h"
+#include "app/font_command.h"
 #include "app/frame_window.h"
 #include "app/global_settings.h"
 #include "app/info_dialogs.h"
@@ -15,7 +16,6 @@
 #include "app/help_bar.h"
 #include "app/tool_bar_dialog.h"
 #include "app/message_loop.h"
-#include "app/pending_seams.h"
 #include "app/file_dialogs.h"
 #include "app/help_topics.h"
 #include "app/usage_file.h"
@@ -185,7 +185,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17305: FillMdiClient(context.active); return 0;
     case 17312: ShowCalculator(Frame().frame); return 0;
     case 17450: OnColorCommand(context.active); return 0;
-    case 17452: RunFontCommand(context.active); return 0;
+    case 17452: FontCommand(); return 0;
     case 17539: ToggleToolWindow(0); return 0;
     case 17540: ToggleStatusBar(FrameHelpBar()); return 0;
     case 17804: ShowAboutBox(Frame().frame); return 0;

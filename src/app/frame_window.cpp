@@ -12,7 +12,6 @@
 #include "app/tool_buttons.h"
 #include "app/tool_windows.h"
 #include "app/message_loop.h"
-#include "app/pending_seams.h"
 #include "app/file_dialogs.h"
 #include "app/program_settings.h"
 #include "app/startup.h"

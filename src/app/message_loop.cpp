@@ -5,7 +5,6 @@
 
 #include "analog/analysis_state.h"
 #include "app/command_routing.h"
-#include "app/pending_seams.h"
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
 #include "app/window_record.h"

@@ -18,7 +18,6 @@
 #include "app/tool_bar_settings.h"
 #include "app/tool_windows.h"
 #include "app/message_loop.h"
-#include "app/pending_seams.h"
 #include "app/file_dialogs.h"
 #include "app/settings_file.h"
 #include "app/usage_file.h"

@@ -7,6 +7,7 @@
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "platform/gdi_objects.h"
 
 namespace kq5 {
 
@@ -59,6 +60,7 @@ void FreeWindowRecord(WindowRecord*& record) {
         it = (it->second == record) ? list.attached.erase(it) : std::next(it);
     }
     if (list.frame == record) list.frame = nullptr;
+    if (record->fontHandle) win::DeleteObject(record->fontHandle);
     WindowRecord* doomed = record;
     list.records.remove_if([doomed](const auto& r) { return r.get() == doomed; });
     record = nullptr;

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "app/command_routing.h"
+#include "app/font_select.h"
 #include "app/usage_file.h"
+#include "platform/common_dialogs_font.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
@@ -195,6 +197,25 @@ TEST_F(CommandRouting, EveryCommandIsCountedOnceTakenOrNot)
     const std::uint32_t probe = CommandUseCount(16001);
     EXPECT_EQ(Route(16001), 1);  // a probe menu item without a probe run is not taken
     EXPECT_EQ(CommandUseCount(16001), probe + 1);
+}
+
+TEST_F(CommandRouting, TheFontCommandGivesTheActiveWindowItsFont)
+{
+    win::FontDialogAnswer answer;
+    answer.face = "Courier New";
+    answer.size = "14";
+    answer.bold = true;
+    win::ScriptFontDialogAnswer(answer);
+    EXPECT_EQ(Route(17452), 0);
+    EXPECT_EQ(FaceName(schematic_->font.face), "Courier New");
+    EXPECT_NE(schematic_->font.style & kFontBold, 0);
+    ASSERT_NE(schematic_->fontHandle, nullptr);
+    EXPECT_EQ(win::GetFocus(), schematic_->document->textAreaWindow);
+    // Cancelled, nothing changes.
+    const win::HFONT kept = schematic_->fontHandle;
+    win::ScriptFontDialogAnswer(std::nullopt);
+    Route(17452);
+    EXPECT_EQ(schematic_->fontHandle, kept);
 }
 
 TEST_F(CommandRouting, AnEmptyRecentFileEntryDoesNothing)

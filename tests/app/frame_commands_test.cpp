@@ -187,8 +187,6 @@ TEST_F(FrameCommands, EveryMenuItemReachesItsHandlerOrTheWarning)
     for (int id = kFirstWindowMenu; id <= kLastWindowMenu; ++id) CollectItems(LoadedMenu(id), ids);
     ASSERT_GT(ids.size(), 200u);
     const std::vector<int>& unavailable = UnavailableCommandIds();
-    // Handlers that stand in for dialogs not merged into this build yet.
-    const std::set<int> standIns = {17452};
     for (int id : ids) {
         EnsureSchematic();
         win::ClearMessageBoxLog();
@@ -198,7 +196,7 @@ TEST_F(FrameCommands, EveryMenuItemReachesItsHandlerOrTheWarning)
         ASSERT_NE(Frame().frame, nullptr) << id;
         ASSERT_FALSE(Spy().commands.empty()) << id;
         EXPECT_EQ(Spy().commands.front(), id);
-        const bool expectWarning = std::binary_search(unavailable.begin(), unavailable.end(), id) || standIns.count(id);
+        const bool expectWarning = std::binary_search(unavailable.begin(), unavailable.end(), id);
         // The probe menus are the analysis window's: with no probe run they go on to the window.
         const bool probeMenu = id >= 16000 && id <= 16082 && id != 16059 && id != 16060;
         if (expectWarning && !probeMenu && id != 16060) EXPECT_TRUE(WarningShown()) << id;

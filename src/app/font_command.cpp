@@ -1,0 +1,43 @@
+#include "app/font_command.h"
+
+#include "app/frame_state.h"
+#include "app/font_select.h"
+#include "app/window_record.h"
+#include "app/window_record_utils.h"
+#include "document/circuit_document.h"
+#include "platform/gdi_objects.h"
+#include "platform/paint.h"
+#include "platform/window.h"
+
+namespace kq5 {
+
+namespace {
+
+bool IsEmpty(const FontSpec& spec) { return spec.height == 0 && spec.face == 0 && spec.style == 0; }
+
+}  // namespace
+
+void ApplyRecordTextFont(WindowRecord* record, const FontSpec& spec)
+{
+    if (record == nullptr) return;
+    SetRecordFontSpec(record, spec);
+    win::HFONT old = GetRecordFont(record);
+    SetRecordFont(record, CreateFontFromSpec(spec), true);
+    if (old) win::DeleteObject(old);
+    if (record->document && record->document->textAreaWindow) win::SetFocus(record->document->textAreaWindow);
+    InvalidateWindowRecord(record);
+}
+
+void FontCommand()
+{
+    WindowRecord* record = GetActiveChildRecord();
+    if (record == nullptr) return;
+    FontSpec spec = GetRecordFontSpec(record);
+    // A window that has not had a font of its own starts from its document's text font.
+    if (IsEmpty(spec) && record->document) spec = record->document->numOutFont;
+    if (!ChooseFontSpec(Frame().frame, spec)) return;
+    if (record->document) record->document->numOutFont = spec;
+    ApplyRecordTextFont(record, spec);
+}
+
+}  // namespace kq5

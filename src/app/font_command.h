@@ -1,0 +1,15 @@
+#pragma once
+// The Font command (17452): the font dialog for the active window's font, which the window's
+// record keeps and its text control shows.
+#include "app/font_spec.h"
+
+namespace kq5 {
+
+struct WindowRecord;
+
+void FontCommand();
+// Stores the description in the record, makes its font (the old one deleted) and gives it to the
+// record's text control, which gets the focus back.
+void ApplyRecordTextFont(WindowRecord* record, const FontSpec& spec);
+
+}  // namespace kq5
