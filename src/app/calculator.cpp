@@ -9,6 +9,7 @@
 #include "app/error_context.h"
 #include "app/frame_state.h"
 #include "app/preference_values.h"
+#include "analog/analysis_state.h"
 #include "app/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler.h"
@@ -16,6 +17,7 @@
 #include "core/expr_math_errors.h"
 #include "core/message_args.h"
 #include "core/message_reporter.h"
+#include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -90,12 +92,22 @@ std::string EvaluateCalculatorText(std::string& expression)
 {
     ResetMathErrors();
     FoldRepeatedSigns(expression);
+    // Between runs the symbols of the default definitions file are read for this one line and
+    // dropped afterwards; during a run the circuit's own symbols are there already.
+    const AnalysisState& analysis = Analysis();
+    const bool idle = analysis.analysisKind == kAnalysisNone;
+    if (idle && ReadDefaultDefinitionsFile() != 0) {
+        FreeBuiltCircuit(kFreeDefines);
+        return {};
+    }
     std::string substituted;
     if (SubstituteDefines(substituted, 0, expression) != 0) substituted.clear();
 
+    const std::uint32_t context =
+        !analysis.solution.real.empty() && !idle ? (1u << static_cast<unsigned>(analysis.analysisKind)) : 8u;
     CompiledExpression compiled;
     ExpressionRequest request;
-    InitExpressionRecord(substituted, &compiled, 8, 0x800, request);
+    InitExpressionRecord(substituted, &compiled, context, 0x800, request);
     request.window = Calc().record;
     request.quiet = true;
     std::string result;
@@ -113,6 +125,7 @@ std::string EvaluateCalculatorText(std::string& expression)
         }
     }
     FreeCompiledExpression(compiled);
+    if (idle) FreeBuiltCircuit(kFreeDefines);
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include "document/schematic_item.h"
 #include "platform/gdi_draw.h"
 #include "platform/menu.h"
+#include "platform/paint.h"
 #include "platform/system.h"
 #include "settings_dialog_test_support.h"
 
@@ -164,6 +165,47 @@ TEST_F(ColorTableTest, PaletteGroupSetsTheSelectedEntryAndIgnoresClicksWithoutOn
     EXPECT_EQ(RunCharacteristicsDialog(record, frame_), 1);
     EXPECT_EQ(record->document->wireFont.color, 30);
     EXPECT_EQ(record->document->componentFont.color, 0);
+}
+
+TEST_F(ColorTableTest, NoColourBoxDrawsNoCellSunkenUntilAColourIsClicked)
+{
+    static ColorPaletteGroup* current = nullptr;
+    ColorPaletteGroup group;
+    current = &group;
+    win::HWND dialog = win::CreateDialogParam(win::GetModuleHandle(nullptr), kCharacteristicsTemplate, frame_,
+                                              [](win::HWND, win::UINT msg, win::WPARAM, win::LPARAM lParam) -> win::INT_PTR {
+                                                  if (msg != win::WM_DRAWITEM || !current || !current->dialog) return 0;
+                                                  return DrawColorPaletteItem(
+                                                      *current, *reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam));
+                                              },
+                                              0);
+    ASSERT_NE(dialog, nullptr);
+    win::CreateWindowEx(0, "BUTTON", "None", win::WS_CHILD | win::WS_VISIBLE | win::BS_AUTOCHECKBOX, 200, 200, 60, 16,
+                        dialog, win::ChildIdMenu(500), nullptr, nullptr);
+    std::array<int, 2> colors{6, 7};
+    InitColorPalette(group, dialog, {"One", "Two"}, kCharacteristicsList, colors.data(), 2, kFirstPaletteButton, 1);
+    group.checkBoxId = 500;
+    win::ShowWindow(dialog, win::SW_SHOW);
+    Pump();
+    EXPECT_EQ(group.lastDrawn, 7);
+
+    win::CheckDlgButton(dialog, 500, 1);
+    EXPECT_EQ(OnColorPaletteClick(group, 500), 0);
+    EXPECT_TRUE(group.noColor);
+    group.lastDrawn = -1;
+    win::InvalidateRect(dialog, nullptr, win::TRUE);
+    Pump();
+    EXPECT_EQ(group.lastDrawn, -1);  // no cell drawn as the current one
+
+    EXPECT_EQ(OnColorPaletteClick(group, kFirstPaletteButton + 5), 1);
+    EXPECT_EQ(colors[1], 5);
+    EXPECT_FALSE(group.noColor);
+    EXPECT_EQ(win::IsDlgButtonChecked(dialog, 500), 0u);
+    Pump();
+    EXPECT_EQ(group.lastDrawn, 5);
+    EXPECT_EQ(OnColorPaletteClick(group, 12345), 0);
+    current = nullptr;
+    win::DestroyWindow(dialog);
 }
 
 TEST_F(ColorTableTest, ColorCommandColoursTheSelectionOrTheTextWindow)

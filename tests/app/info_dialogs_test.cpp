@@ -1,5 +1,11 @@
 // The About box, the Calculator and the Characteristics dialog.
+#include <unistd.h>
+
+#include <fstream>
+
 #include "app/color_dialog.h"
+#include "app/program_settings.h"
+#include "netlist/defines.h"
 #include "core/engineering_numbers.h"
 #include "document/circuit_document.h"
 #include "platform/menu.h"
@@ -45,6 +51,21 @@ TEST_F(InfoDialogsTest, CalculatorEvaluatesThroughTheExpressionEngine)
     text = "1+";
     EXPECT_FALSE(EvaluateCalculatorText(text).empty());  // the compiler's message, not a box
     EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
+TEST_F(InfoDialogsTest, CalculatorKnowsTheDefaultDefinitionsOnlyWhileEvaluating)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kq5_calc_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "DEF.KQ5") << ".DEFINE GAIN 21\n";
+    Settings().programDirectory = dir.string() + "/";
+    std::string text = "GAIN*2";
+    EXPECT_EQ(EvaluateCalculatorText(text), FormatNumber(42.0, "16e", 0));
+    std::string substituted;
+    SubstituteDefines(substituted, 0, "GAIN");
+    EXPECT_EQ(substituted, "GAIN");  // dropped again after the line
+    fs::remove_all(dir);
 }
 
 TEST_F(InfoDialogsTest, CalculatorKeepsWhatItShowsAndClosesWithEscape)
