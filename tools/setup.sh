@@ -8,7 +8,10 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev googletest
-  libcairo2-dev libfontconfig-dev libsdl2-dev fonts-liberation fonts-dejavu-core
+  libcairo2-dev libfontconfig-dev libsdl2-dev
+  # the fonts Cairo draws text with, and fontconfig's tools, which keep their cache at install
+  # (without it every test process scans the font folders again)
+  fonts-liberation fonts-dejavu-core fontconfig
   # the display the window tests run on (xvfb-run needs xauth, which xvfb only recommends)
   xvfb xauth
   # the independent simulator the reference tests compare with
