@@ -30,6 +30,7 @@
 #include "netlist/model_statements.h"
 #include "netlist/netlist_state.h"
 #include "netlist/spice_reader_state.h"
+#include "netlist/spice_text_pass.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "plots/plot_record_flags.h"
@@ -70,7 +71,9 @@ void InitFuzzWorld()
 
 void ResetFuzzWorld()
 {
-    win::ResetPlatformForTests(1024, 768);
+    // A small screen: a full-size one costs more to make than most inputs take to run, and
+    // headless message boxes draw nothing on it.
+    win::ResetPlatformForTests(160, 120);
     InitCharClasses();
     FreeNetlistReaderBuild();
     ResetCircuitBuildForTests();
