@@ -11,12 +11,6 @@
 
 using namespace kq5;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzz::InitFuzzWorld();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size == 0) return 0;

@@ -118,3 +118,10 @@ std::string WriteScratchFile(const std::string& name, std::string_view bytes)
 }
 
 }  // namespace kq5::fuzz
+
+// libFuzzer calls this once before the first input of every target.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    kq5::fuzz::InitFuzzWorld();
+    return 0;
+}

@@ -9,8 +9,8 @@
 
 namespace kq5::fuzz {
 
-// Once per process: platform, character classes, scratch folder (also $KQ5DATA, holding a small
-// default model library).
+// Once per process, from LLVMFuzzerInitialize (defined with this, for every target): platform,
+// character classes, scratch folder (also $KQ5DATA, holding a small default model library).
 void InitFuzzWorld();
 
 // Everything an input may have changed, back to the start.
