@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets of tests/fuzz with clang into build-fuzz/ (or BUILD_DIR) and runs
 # one of them, or all four side by side, for the given number of seconds.
 #
-#   bash tools/fuzz.sh [--build-only] [--keep-going[=JOBS]] TARGET|all [SECONDS]
+#   bash tools/fuzz.sh [--build-only] [--keep-going[=JOBS]] TARGET|all [SECONDS] [-- LIBFUZZER OPTIONS]
 #
 # TARGET is spice, circuit_file, library or expression; SECONDS defaults to 60. A run stops at
 # its first finding unless --keep-going is given: then libFuzzer forks JOBS workers (default 1)
@@ -18,8 +18,12 @@ TARGETS=(spice circuit_file library expression)
 build_only=0
 fork=0
 args=()
-for a in "$@"; do
+extra=()
+while (($#)); do
+  a=$1
+  shift
   case "$a" in
+    --) extra=("$@"); break ;;
     --build-only) build_only=1 ;;
     --keep-going) fork=1 ;;
     --keep-going=*) fork=${a#--keep-going=} ;;
@@ -83,6 +87,7 @@ run() {
   local dict
   dict=$(dictionary "$t")
   [ -n "$dict" ] && opts+=("$dict")
+  opts+=("${extra[@]}")
   if ((fork)); then
     opts+=(-fork="$fork" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1)
   fi
