@@ -91,8 +91,11 @@ run() {
   if ((fork)); then
     opts+=(-fork="$fork" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1)
   fi
-  ASAN_OPTIONS=abort_on_error=1:symbolize=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  local scratch=/dev/shm/kq5-fuzz-$t-$$
+  [ -d /dev/shm ] || scratch=$BUILD/scratch/$t
+  KQ5_FUZZ_SCRATCH=$scratch ASAN_OPTIONS=abort_on_error=1:symbolize=1 UBSAN_OPTIONS=print_stacktrace=1 \
     "$BUILD/${t}_fuzz" "${opts[@]}" "$corpus" "$(seeds "$t")" > "$log" 2>&1 || true
+  rm -rf "$scratch"
   local execs
   execs=$(grep -Eo 'stat::number_of_executed_units: [0-9]+' "$log" | tail -1 | grep -Eo '[0-9]+$' || true)
   [ -z "$execs" ] && execs=$(grep -Eo '^#[0-9]+' "$log" | tail -1 | tr -d '#' || true)

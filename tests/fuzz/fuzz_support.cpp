@@ -57,11 +57,20 @@ constexpr const char* kSmallLibrary =
 void InitFuzzWorld()
 {
     if (!gScratch.empty()) return;
-    // Under /dev/shm when there is one: the targets write a file for every input.
+    // In $KQ5_FUZZ_SCRATCH (tools/fuzz.sh empties it after a run, since a crash leaves the
+    // folder behind), else under /dev/shm when there is one: the targets write a file per input.
     std::filesystem::path base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    if (const char* chosen = std::getenv("KQ5_FUZZ_SCRATCH"); chosen != nullptr && *chosen != '\0') {
+        base = chosen;
+        std::filesystem::create_directories(base);
+    }
     std::string pattern = (base / "kq5-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     gScratch = pattern + "/";
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(gScratch, ignored);
+    });
     WriteScratchFile("NOM.LIB", kSmallLibrary);
     ::setenv("KQ5DATA", pattern.c_str(), 1);
     // Relative names in inputs resolve inside the scratch folder.
