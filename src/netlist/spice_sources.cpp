@@ -1,5 +1,6 @@
 #include "netlist/spice_sources.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -32,6 +33,54 @@ const std::string* WindowText(const FileUnit& slot)
 
 bool IsContinuationMark(int c) { return c == '+' || c == '*' || c == ';'; }
 
+// Blank inside a line: a line of these alone is an empty line.
+bool IsLineBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+
+// Decks written by other tools leave empty lines inside a statement, before a '+' line. Read
+// from a line start, this tells whether the lines ahead are empty, white space or comments up
+// to a line that begins with '+' (such lines are dropped like the comment lines there). A '+'
+// after those lines could only start a broken statement of its own until now.
+class BlankLinesScan {
+  public:
+    enum Result { kMore, kContinuation, kNone };
+    Result Feed(char c)
+    {
+        if (c == '\n') {
+            blankLine_ = blankLine_ || !comment_;
+            lineStart_ = true;
+            comment_ = false;
+            return kMore;
+        }
+        if (comment_) return kMore;
+        if (lineStart_) {
+            lineStart_ = false;
+            if (c == '+') return blankLine_ ? kContinuation : kNone;
+            if (c == '*' || c == ';') {
+                comment_ = true;
+                return kMore;
+            }
+        }
+        return IsLineBlank(static_cast<unsigned char>(c)) ? kMore : kNone;
+    }
+
+  private:
+    bool lineStart_ = true;
+    bool comment_ = false;
+    bool blankLine_ = false;  // one empty line at least, else the usual rules apply
+};
+
+// The offset of the '+' that continues the statement past the blank lines from `from`, or npos.
+std::size_t ContinuationAfterBlankLines(std::string_view text, std::size_t from)
+{
+    BlankLinesScan scan;
+    for (std::size_t i = from; i < text.size(); ++i) {
+        const BlankLinesScan::Result result = scan.Feed(text[i]);
+        if (result == BlankLinesScan::kContinuation) return i;
+        if (result == BlankLinesScan::kNone) break;
+    }
+    return std::string_view::npos;
+}
+
 // One physical line of a file or text-window unit, with its line feed, counted. False at the
 // end of the source.
 bool ReadPhysicalLine(FileUnit& slot, std::string& out)
@@ -58,6 +107,27 @@ bool ReadPhysicalLine(FileUnit& slot, std::string& out)
     slot.readPosition = static_cast<int>(end);
     ++slot.lineNumber;
     return true;
+}
+
+// True when the next physical lines are empty or white space up to a line that begins with
+// '+'. A stream is read ahead and put back; one that cannot be put back says no.
+bool BlankLinesBeforeContinuation(FileUnit& slot)
+{
+    if (slot.stream) {
+        std::FILE* stream = slot.stream.get();
+        const long here = std::ftell(stream);
+        if (here < 0) return false;
+        BlankLinesScan scan;
+        BlankLinesScan::Result result = BlankLinesScan::kMore;
+        for (int c = std::getc(stream); c != EOF && result == BlankLinesScan::kMore; c = std::getc(stream))
+            result = scan.Feed(static_cast<char>(c));
+        const bool found = result == BlankLinesScan::kContinuation;
+        std::clearerr(stream);
+        return std::fseek(stream, here, SEEK_SET) == 0 && found;
+    }
+    const std::string* text = WindowText(slot);
+    return text != nullptr && ContinuationAfterBlankLines(*text, static_cast<std::size_t>(slot.readPosition)) !=
+                                  std::string_view::npos;
 }
 
 // The first character of the next physical line without taking it; EOF at the end.
@@ -93,7 +163,16 @@ void ReadJoinedLines(FileUnit& slot, std::string& line, bool raw)
     std::size_t first = 0;
     while (first < physical.size() && (physical[first] == ' ' || physical[first] == '\t')) ++first;
     line.append(physical, first, std::string::npos);
-    for (int next = PeekNextLineStart(slot); next != EOF && IsContinuationMark(next); next = PeekNextLineStart(slot)) {
+    for (int next = PeekNextLineStart(slot); next != EOF; next = PeekNextLineStart(slot)) {
+        if (!IsContinuationMark(next)) {
+            const bool statement = !line.empty() && line[0] != '\n' && !IsLineBlank(static_cast<unsigned char>(line[0]));
+            if ((next != '\n' && !IsLineBlank(next)) || !statement || !BlankLinesBeforeContinuation(slot)) break;
+            while (PeekNextLineStart(slot) != '+') {
+                ReadPhysicalLine(slot, physical);
+                if (raw) line += physical;
+            }
+            continue;
+        }
         ReadPhysicalLine(slot, physical);
         if (next == '+') {
             if (!raw) {
@@ -116,11 +195,19 @@ bool ReadMemoryBlock(FileUnit& slot, std::string& line, bool dotLinesOnly)
     const std::size_t length = std::min(text.size(), static_cast<std::size_t>(slot.textLength));
     while (position < length && (text[position] == ' ' || text[position] == '\t')) ++position;
     const std::size_t start = position;
+    // Only a statement looks past blank lines for its continuation; an empty line does not.
+    const bool statement = start < length && text[start] != '\n' && !IsLineBlank(static_cast<unsigned char>(text[start]));
     while (position < length) {
         char c = text[position++];
         if (c != '\n') continue;
         ++slot.lineNumber;
-        if (position >= length || !IsContinuationMark(static_cast<unsigned char>(text[position]))) break;
+        if (position >= length) break;
+        if (IsContinuationMark(static_cast<unsigned char>(text[position]))) continue;
+        if (!statement) break;
+        const std::size_t plus = ContinuationAfterBlankLines(text.substr(0, length), position);
+        if (plus == std::string_view::npos) break;
+        slot.lineNumber += static_cast<int>(std::count(text.begin() + position, text.begin() + plus, '\n'));
+        position = plus;
     }
     slot.readPosition = static_cast<int>(position);
     if (dotLinesOnly && (start >= position || text[start] != '.')) return false;
