@@ -1,9 +1,12 @@
 #include "netlist/spice_sources.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <new>
+#include <string>
 
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -22,6 +25,9 @@ namespace kq5 {
 namespace {
 
 constexpr int kMsgTooManyIncludes = 10907;
+constexpr int kMsgNotAFile = 10940;
+constexpr int kMsgFileTooLarge = 10941;
+constexpr int kMsgStatementTooLong = 10942;
 
 bool HasMemoryText(const FileUnit& slot) { return slot.ownsMemoryText || slot.borrowedText != nullptr; }
 
@@ -82,7 +88,8 @@ std::size_t ContinuationAfterBlankLines(std::string_view text, std::size_t from)
 }
 
 // One physical line of a file or text-window unit, with its line feed, counted. False at the
-// end of the source.
+// end of the source. A line is taken up to one character beyond the statement limit, so that
+// a text without line feeds (a device, a binary file) is never read whole.
 bool ReadPhysicalLine(FileUnit& slot, std::string& out)
 {
     out.clear();
@@ -92,7 +99,7 @@ bool ReadPhysicalLine(FileUnit& slot, std::string& out)
         if (c == EOF) return false;
         while (c != EOF) {
             out += static_cast<char>(c);
-            if (c == '\n') break;
+            if (c == '\n' || out.size() > kMaxStatementChars) break;
             c = std::getc(stream);
         }
         ++slot.lineNumber;
@@ -103,7 +110,7 @@ bool ReadPhysicalLine(FileUnit& slot, std::string& out)
     std::size_t start = static_cast<std::size_t>(slot.readPosition);
     std::size_t end = text->find('\n', start);
     end = end == std::string::npos ? text->size() : end + 1;
-    out.assign(*text, start, end - start);
+    out.assign(*text, start, std::min(end - start, kMaxStatementChars + 1));
     slot.readPosition = static_cast<int>(end);
     ++slot.lineNumber;
     return true;
@@ -154,16 +161,18 @@ void CutAtSemicolon(std::string& line)
     }
 }
 
-// Joins the physical lines of one statement of a file or text window.
-void ReadJoinedLines(FileUnit& slot, std::string& line, bool raw)
+// Joins the physical lines of one statement of a file or text window. False when the
+// statement grew beyond the limit (the rest of it is left unread).
+bool ReadJoinedLines(FileUnit& slot, std::string& line, bool raw)
 {
     std::string physical;
-    if (!ReadPhysicalLine(slot, physical)) return;
+    if (!ReadPhysicalLine(slot, physical)) return true;
     if (!raw) CutAtSemicolon(physical);
     std::size_t first = 0;
     while (first < physical.size() && (physical[first] == ' ' || physical[first] == '\t')) ++first;
     line.append(physical, first, std::string::npos);
     for (int next = PeekNextLineStart(slot); next != EOF; next = PeekNextLineStart(slot)) {
+        if (line.size() > kMaxStatementChars) return false;
         if (!IsContinuationMark(next)) {
             const bool statement = !line.empty() && line[0] != '\n' && !IsLineBlank(static_cast<unsigned char>(line[0]));
             if ((next != '\n' && !IsLineBlank(next)) || !statement || !BlankLinesBeforeContinuation(slot)) break;
@@ -184,11 +193,14 @@ void ReadJoinedLines(FileUnit& slot, std::string& line, bool raw)
             line += physical;
         }
     }
+    return line.size() <= kMaxStatementChars;
 }
+
+enum class BlockRead { kLine, kSkipped, kTooLong };
 
 // The memory-text reader: the block from the first non-blank character to the first line
 // feed that no continuation or comment line follows.
-bool ReadMemoryBlock(FileUnit& slot, std::string& line, bool dotLinesOnly)
+BlockRead ReadMemoryBlock(FileUnit& slot, std::string& line, bool dotLinesOnly)
 {
     const std::string_view text = slot.MemoryText();
     std::size_t position = static_cast<std::size_t>(slot.readPosition);
@@ -210,11 +222,12 @@ bool ReadMemoryBlock(FileUnit& slot, std::string& line, bool dotLinesOnly)
         position = plus;
     }
     slot.readPosition = static_cast<int>(position);
-    if (dotLinesOnly && (start >= position || text[start] != '.')) return false;
+    if (dotLinesOnly && (start >= position || text[start] != '.')) return BlockRead::kSkipped;
+    if (position - start > kMaxStatementChars) return BlockRead::kTooLong;
     line.assign(text.substr(start, position - start));
     for (char& c : line)
         if (c == '\r') c = ' ';
-    return true;
+    return BlockRead::kLine;
 }
 
 // Blanks what follows a line feed: comment lines always, continuation marks and ';' comments
@@ -297,6 +310,15 @@ int PushIncludeSource(const std::string& name)
         return kMsgAlreadyReported;
     }
     const std::string path = ResolveIncludeName(name);
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0) {
+        // Devices, pipes and folders never end or never begin: only files are read.
+        if (!S_ISREG(info.st_mode)) {
+            ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), kMsgNotAFile, path);
+            return kMsgAlreadyReported;
+        }
+        if (int status = CheckNetlistSize(path, static_cast<long long>(info.st_size))) return status;
+    }
     int unit = FindFreeUnit();
     if (unit < 0) return kMsgFileErrorBase + EMFILE;
     ++state.includeLevel;
@@ -307,6 +329,14 @@ int PushIncludeSource(const std::string& name)
         --state.includeLevel;
     }
     return status;
+}
+
+int CheckNetlistSize(std::string_view name, long long bytes)
+{
+    if (bytes <= kMaxNetlistFileBytes) return 0;
+    ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), kMsgFileTooLarge, std::string(name),
+                         std::to_string(bytes), std::to_string(kMaxNetlistFileBytes));
+    return kMsgAlreadyReported;
 }
 
 void PopIncludeSource()
@@ -436,13 +466,25 @@ int ReadLogicalLine(int unit, std::string& line, unsigned flags)
     state.logicalLineStart = slot->lineNumber;
     const bool raw = (flags & kReadRaw) != 0;
     try {
+        bool fits = true;
         if (HasMemoryText(*slot)) {
-            if (!ReadMemoryBlock(*slot, line, (flags & kReadDotLines) != 0)) {
+            const BlockRead read = ReadMemoryBlock(*slot, line, (flags & kReadDotLines) != 0);
+            if (read == BlockRead::kSkipped) {
                 line.clear();
                 return 0;
             }
+            fits = read == BlockRead::kLine;
         } else {
-            ReadJoinedLines(*slot, line, raw);
+            fits = ReadJoinedLines(*slot, line, raw);
+        }
+        if (!fits) {
+            line.clear();
+            line.shrink_to_fit();
+            SetErrorSourceLine(slot->name, state.logicalLineStart);
+            ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), kMsgStatementTooLong, slot->name,
+                                 std::to_string(kMaxStatementChars));
+            FlagCircuitBuildError();
+            return kMsgAlreadyReported;
         }
         FinishLogicalLine(line, raw);
     } catch (const std::bad_alloc&) {

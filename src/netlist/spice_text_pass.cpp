@@ -76,6 +76,9 @@ int ReadLines(WindowRecord* record, CircuitDocument& document)
     NetlistReaderState& state = NetlistReader();
     int unit = -1;
     if (int status = OpenLevelZeroSource(unit)) return status;
+    if (const FileUnit* text = GetFileUnit(unit)) {
+        if (int status = CheckNetlistSize(text->name, text->textLength)) return status;
+    }
 
     FreeAllLimitsRows(record);
     ClearAnalysisLimitsTexts(document);

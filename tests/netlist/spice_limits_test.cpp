@@ -1,7 +1,12 @@
 // Inputs whose numbers ask for more than a netlist can hold: every count is checked against
 // what the text gives before anything is made to its size, and refused with a message.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
+#include "netlist/spice_messages.h"
+#include "netlist/spice_sources.h"
 #include "spice_test_support.h"
 
 namespace kq5::testing {
@@ -42,6 +47,68 @@ TEST_F(SpiceTest, DigitalPinCountsBeyondTheLineAreRefused)
     ListClear(record_->document->itemList);
     ASSERT_EQ(Read("title\nU1 ANDA(2,2) $G_DPWR $G_DGND A1 B1 A2 B2 Y1 Y2 D0_GATE IO_STD\n"), 0) << LastMessage();
     EXPECT_EQ(Components().size(), 2u);
+}
+
+class ReadLimitsTest : public SpiceTest {
+protected:
+    int ReadIncluding(const std::string& path)
+    {
+        FreeNetlistReaderBuild();
+        win::ClearMessageBoxLog();
+        return Read("title\nR1 1 0 1K\n.INCLUDE \"" + path + "\"\n.END\n");
+    }
+    // The message shown last names the file.
+    void ExpectRefused(int status, const std::string& caption, const std::string& name)
+    {
+        EXPECT_EQ(status, kMsgAlreadyReported);
+        EXPECT_EQ(LastCaption(), caption) << LastMessage();
+        EXPECT_NE(LastMessage().find(name), std::string::npos) << LastMessage();
+    }
+};
+
+TEST_F(ReadLimitsTest, OnlyFilesAreIncluded)
+{
+    // /dev/zero was read until 6 GB of memory were gone; a pipe would wait for a writer.
+    ExpectRefused(ReadIncluding("/dev/zero"), "Error 10940", "/dev/zero");
+    ExpectRefused(ReadIncluding(dir_.string()), "Error 10940", dir_.string());
+    ASSERT_EQ(::mkfifo(PathOf("pipe").c_str(), 0600), 0);
+    ExpectRefused(ReadIncluding(PathOf("pipe")), "Error 10940", PathOf("pipe"));
+    // An ordinary file still is.
+    WriteFile("ok.inc", "R2 2 0 2K\n");
+    EXPECT_EQ(ReadIncluding(PathOf("ok.inc")), 0) << LastMessage();
+    EXPECT_NE(Part("R2"), nullptr);
+}
+
+TEST_F(ReadLimitsTest, FilesBeyondTheSizeLimitAreRefused)
+{
+    // A sparse file: its length is all that is looked at.
+    WriteFile("huge.inc", "R2 2 0 2K\n");
+    ASSERT_EQ(::truncate(PathOf("huge.inc").c_str(), kMaxNetlistFileBytes + 1), 0);
+    ExpectRefused(ReadIncluding(PathOf("huge.inc")), "Error 10941", PathOf("huge.inc"));
+    EXPECT_NE(LastMessage().find(std::to_string(kMaxNetlistFileBytes + 1)), std::string::npos) << LastMessage();
+    ASSERT_EQ(::truncate(PathOf("huge.inc").c_str(), kMaxNetlistFileBytes), 0);
+    EXPECT_EQ(CheckNetlistSize("x", kMaxNetlistFileBytes), 0);
+}
+
+TEST_F(ReadLimitsTest, StatementsBeyondTheLineLimitAreRefused)
+{
+    const std::string longLine = "R2 2 0 {1" + std::string(kMaxStatementChars, ' ') + "}\n";
+    // One physical line, in an included file and in the circuit's own text.
+    WriteFile("long.inc", longLine);
+    ExpectRefused(ReadIncluding(PathOf("long.inc")), "Error 10942", PathOf("long.inc"));
+    FreeNetlistReaderBuild();
+    ExpectRefused(Read("title\nR1 1 0 1K\n" + longLine), "Error 10942", "circuit.cir");
+    EXPECT_NE(LastMessage().find("Line:\t3"), std::string::npos) << LastMessage();
+    // Continuation lines that add up to too much.
+    std::string joined = "V1 1 0 PWL";
+    const std::string point = "\n+ 1 1 2 2 3 3 4 4 5 5 6 6 7 7 8 8 9 9";
+    while (joined.size() <= kMaxStatementChars) joined += point;
+    WriteFile("joined.inc", joined + "\n");
+    ExpectRefused(ReadIncluding(PathOf("joined.inc")), "Error 10942", PathOf("joined.inc"));
+    // Just within the limit reads.
+    WriteFile("fits.inc", "R2 2 0 1K" + std::string(kMaxStatementChars - 10, ' ') + "\n");
+    EXPECT_EQ(ReadIncluding(PathOf("fits.inc")), 0) << LastMessage();
+    EXPECT_NE(Part("R2"), nullptr);
 }
 
 }  // namespace
