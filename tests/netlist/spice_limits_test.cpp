@@ -5,8 +5,12 @@
 
 #include <string>
 
+#include "netlist/circuit_growth.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_sources.h"
+#include "platform/input.h"
+#include "platform/message.h"
+#include "shown_message_ids.h"
 #include "spice_test_support.h"
 
 namespace kq5::testing {
@@ -109,6 +113,79 @@ TEST_F(ReadLimitsTest, StatementsBeyondTheLineLimitAreRefused)
     WriteFile("fits.inc", "R2 2 0 1K" + std::string(kMaxStatementChars - 10, ' ') + "\n");
     EXPECT_EQ(ReadIncluding(PathOf("fits.inc")), 0) << LastMessage();
     EXPECT_NE(Part("R2"), nullptr);
+}
+
+class CircuitGrowthTest : public SpiceTest {
+protected:
+    void TearDown() override
+    {
+        SetCircuitComponentLimitForTests(0);
+        SpiceTest::TearDown();
+    }
+    void Fresh()
+    {
+        FreeNetlistReaderBuild();
+        ListClear(record_->document->itemList);
+        win::ClearMessageBoxLog();
+    }
+    // 25 lines whose subcircuits call each other into 2^levels resistors.
+    static std::string FanOut(int levels)
+    {
+        std::string text = "fan out\nV1 1 0 1\nX0 1 0 S" + std::to_string(levels) + "\n.SUBCKT S0 A B\nR1 A B 1K\n.ENDS\n";
+        for (int l = 1; l <= levels; ++l) {
+            const std::string inner = " A B S" + std::to_string(l - 1) + "\n";
+            text += ".SUBCKT S" + std::to_string(l) + " A B\nX1" + inner + "X2" + inner + ".ENDS\n";
+        }
+        return text + ".TRAN 1N 1U\n";
+    }
+};
+
+TEST_F(CircuitGrowthTest, SubcircuitsThatMultiplyBeyondTheLimitAreStopped)
+{
+    // 2^24 resistors expanded until memory ran out; the limit stops them with a message
+    // naming the call that went beyond it (a low limit keeps the test short).
+    SetCircuitComponentLimitForTests(3000);
+    StatusText().shown = true;
+    SetStatusText("Ready");
+    EXPECT_NE(ReadAndExpand(FanOut(24)), 0);
+    EXPECT_EQ(ShownMessageIds(), std::vector<int>{10943}) << LastMessage();
+    EXPECT_NE(LastMessage().find("Expanding subckt S"), std::string::npos) << LastMessage();
+    EXPECT_NE(LastMessage().find("beyond 3000 components"), std::string::npos) << LastMessage();
+    EXPECT_LT(Components().size(), 3100u);
+    EXPECT_EQ(GetStatusText(), "Ready");
+    // Within the limit the same subcircuits expand: 2^9 resistors, 2^10 - 1 calls.
+    Fresh();
+    ASSERT_EQ(ReadAndExpand(FanOut(9)), 0) << LastMessage();
+    EXPECT_EQ(Components().size(), 512u + 1023u + 1u);
+}
+
+TEST_F(CircuitGrowthTest, AFlatNetlistBeyondTheLimitIsRefused)
+{
+    SetCircuitComponentLimitForTests(50);
+    std::string text = "flat\n";
+    for (int i = 1; i <= 60; ++i) text += "R" + std::to_string(i) + " 1 0 1K\n";
+    EXPECT_EQ(Read(text), kMsgAlreadyReported);
+    EXPECT_EQ(LastCaption(), "Error 10944") << LastMessage();
+    EXPECT_NE(LastMessage().find("Line:\t52"), std::string::npos) << LastMessage();
+}
+
+TEST_F(CircuitGrowthTest, EscStopsTheExpansion)
+{
+    std::string text = "wide\nV1 1 0 1\nX1 1 0 WIDE\n.SUBCKT WIDE A B\n";
+    for (int i = 1; i <= 5000; ++i) text += "R" + std::to_string(i) + " A B 1K\n";
+    text += ".ENDS\n.TRAN 1N 1U\n";
+    // Typed while the netlist is read, Esc stops the expansion that follows.
+    ASSERT_EQ(Read(text), 0) << LastMessage();
+    win::InputKey(win::VK_ESCAPE, true);
+    win::InputKey(win::VK_ESCAPE, false);
+    EXPECT_NE(ExpandCircuit(false, nullptr, true), 0);
+    EXPECT_TRUE(win::MessageBoxLog().empty()) << LastMessage();
+    // One typed before the build began does not.
+    Fresh();
+    win::InputKey(win::VK_ESCAPE, true);
+    win::InputKey(win::VK_ESCAPE, false);
+    ASSERT_EQ(ReadAndExpand(text), 0) << LastMessage();
+    EXPECT_EQ(Components().size(), 5002u);
 }
 
 }  // namespace
