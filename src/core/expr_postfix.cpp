@@ -174,6 +174,7 @@ private:
 
     int ToPostfix(std::vector<WorkEntry>& in)
     {
+        out_.reserve(in.size() + 16);
         std::vector<std::size_t> ops;
         std::vector<Call> calls;
         int chain = 0, deepest = 0;
@@ -329,18 +330,17 @@ private:
         return 0;
     }
 
-    // Evaluates every operator whose operands are all constants. The output is rebuilt as a
-    // stack in one pass: an operator meets its operands on top of what was kept so far, so a
-    // chain of any length folds in linear time.
+    // Evaluates every operator whose operands are all constants. The output is compacted in
+    // place as a stack in one pass: an operator meets its operands on top of what was kept so
+    // far (never more entries than were read), so a chain of any length folds in linear time.
     int FoldConstants()
     {
         ResetMathErrors();
-        std::vector<WorkEntry> kept;
-        kept.reserve(out_.size());
-        for (const WorkEntry& e : out_) {
-            const std::size_t n = kept.size();
-            if (n >= 1 && IsConstant(kept[n - 1])) {
-                Complex& top = kept[n - 1].operand.value;
+        std::size_t kept = 0;
+        for (std::size_t read = 0; read < out_.size(); ++read) {
+            const WorkEntry& e = out_[read];
+            if (kept >= 1 && IsConstant(out_[kept - 1])) {
+                Complex& top = out_[kept - 1].operand.value;
                 if (e.type == WorkType::kFunction && e.opcode == kOpSqrt && e.argCount == 1) {
                     top = ExprSqrt(top);
                     continue;
@@ -349,22 +349,23 @@ private:
                     top = ExprNegate(top);
                     continue;
                 }
-                if (e.type == WorkType::kOperator && e.argCount == 2 && n >= 2 && IsConstant(kept[n - 2]) &&
+                if (e.type == WorkType::kOperator && e.argCount == 2 && kept >= 2 && IsConstant(out_[kept - 2]) &&
                     e.opcode >= kOpMultiply && e.opcode <= kOpSubtract) {
-                    Complex& left = kept[n - 2].operand.value;
+                    Complex& left = out_[kept - 2].operand.value;
                     switch (e.opcode) {
                     case kOpMultiply: left = ExprMultiply(left, top); break;
                     case kOpDivide: left = ExprDivide(left, top); break;
                     case kOpAdd: left = left + top; break;
                     default: left = left - top; break;
                     }
-                    kept.pop_back();
+                    --kept;
                     continue;
                 }
             }
-            kept.push_back(e);
+            if (kept != read) out_[kept] = std::move(out_[read]);
+            ++kept;
         }
-        out_.swap(kept);
+        out_.resize(kept);
         if (int code = ReportMathError()) return ReportExpressionError(req_, code);
         return 0;
     }
