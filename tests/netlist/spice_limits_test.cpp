@@ -16,7 +16,18 @@
 namespace kq5::testing {
 namespace {
 
-TEST_F(SpiceTest, DigitalPinCountsBeyondTheLineAreRefused)
+// Each case reads into an empty document.
+class LimitsTest : public SpiceTest {
+protected:
+    void Fresh()
+    {
+        FreeNetlistReaderBuild();
+        ListClear(record_->document->itemList);
+        win::ClearMessageBoxLog();
+    }
+};
+
+TEST_F(LimitsTest, DigitalPinCountsBeyondTheLineAreRefused)
 {
     // Each count would overflow, or make gigabytes of pin tables, before the missing nodes
     // were noticed.
@@ -38,27 +49,23 @@ TEST_F(SpiceTest, DigitalPinCountsBeyondTheLineAreRefused)
     };
     for (const char* line : lines) {
         SCOPED_TRACE(line);
-        FreeNetlistReaderBuild();
-        ListClear(record_->document->itemList);
-        win::ClearMessageBoxLog();
+        Fresh();
         EXPECT_EQ(Read(std::string("title\n") + line + "\n"), kMsgAlreadyReported);
         EXPECT_EQ(LastCaption(), "Error 10908") << LastMessage();
         EXPECT_NE(LastMessage().find("U1"), std::string::npos) << LastMessage();
         EXPECT_TRUE(Components().size() <= 1u);
     }
     // A count the line does hold still reads.
-    FreeNetlistReaderBuild();
-    ListClear(record_->document->itemList);
+    Fresh();
     ASSERT_EQ(Read("title\nU1 ANDA(2,2) $G_DPWR $G_DGND A1 B1 A2 B2 Y1 Y2 D0_GATE IO_STD\n"), 0) << LastMessage();
     EXPECT_EQ(Components().size(), 2u);
 }
 
-class ReadLimitsTest : public SpiceTest {
+class ReadLimitsTest : public LimitsTest {
 protected:
     int ReadIncluding(const std::string& path)
     {
-        FreeNetlistReaderBuild();
-        win::ClearMessageBoxLog();
+        Fresh();
         return Read("title\nR1 1 0 1K\n.INCLUDE \"" + path + "\"\n.END\n");
     }
     // The message shown last names the file.
@@ -100,7 +107,7 @@ TEST_F(ReadLimitsTest, StatementsBeyondTheLineLimitAreRefused)
     // One physical line, in an included file and in the circuit's own text.
     WriteFile("long.inc", longLine);
     ExpectRefused(ReadIncluding(PathOf("long.inc")), "Error 10942", PathOf("long.inc"));
-    FreeNetlistReaderBuild();
+    Fresh();
     ExpectRefused(Read("title\nR1 1 0 1K\n" + longLine), "Error 10942", "circuit.cir");
     EXPECT_NE(LastMessage().find("Line:\t3"), std::string::npos) << LastMessage();
     // Continuation lines that add up to too much.
@@ -115,18 +122,12 @@ TEST_F(ReadLimitsTest, StatementsBeyondTheLineLimitAreRefused)
     EXPECT_NE(Part("R2"), nullptr);
 }
 
-class CircuitGrowthTest : public SpiceTest {
+class CircuitGrowthTest : public LimitsTest {
 protected:
     void TearDown() override
     {
         SetCircuitComponentLimitForTests(0);
-        SpiceTest::TearDown();
-    }
-    void Fresh()
-    {
-        FreeNetlistReaderBuild();
-        ListClear(record_->document->itemList);
-        win::ClearMessageBoxLog();
+        LimitsTest::TearDown();
     }
     // 25 lines whose subcircuits call each other into 2^levels resistors.
     static std::string FanOut(int levels)
