@@ -177,6 +177,7 @@ int AcceptAcPoint(WindowRecord* window, bool& accepted)
     int saved = 0;
     if (accepted) {
         ++a.acceptedCount;
+        ++AnalogSolver().acceptedPointCount;
         if (RunControl().runDataMode == kRunDataSave) saved = SaveRunDataPoint(a.f, AnalogSolver().backupSolution);
         if (RunServices().plotPoint) RunServices().plotPoint(window);
         if (p.outsideX) a.freeAcceptances = -2;
@@ -234,6 +235,11 @@ int RetrieveAcPoint()
     Analysis().variables.frequency = a.f;
     RunControl().analysisFrequency = a.f;
     PublishSolution();
+    // Device currents are not stored: they follow from the replayed solution as in a run.
+    if (a.deviceQuantities) {
+        st.solution = std::span<const double>(s.backupSolution);
+        if (int rc = ComputeAcDeviceCurrents()) return rc;
+    }
     return 0;
 }
 
@@ -475,6 +481,7 @@ int AcAnalysisRun()
 
     int rc = BeginAnalysisRun();
     if (rc) return FinishAnalysisRun(nullptr, rc);
+    AnalogSolver().acceptedPointCount = 0;
     a.sweepKind = FrequencyStepKind();
     rc = ReadAcSweepLimits();
     ReadTemperatureRange(kLimitATemp);

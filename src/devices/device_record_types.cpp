@@ -4,6 +4,7 @@
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"
 #include "devices/controlled_source_devices.h"
+#include "devices/device_families.h"
 #include "devices/diode_device.h"
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
@@ -47,6 +48,7 @@ void RegisterCircuitDeviceRecordTypes()
     RegisterDeviceRecordType(kSevenSegmentDeviceList, NewListRecord<SevenSegmentDevice>);
     RegisterDeviceRecordType(kOpampDeviceList, NewListRecord<OpampDevice>);
     RegisterDeviceRecordType(kPolySourceList, NewListRecord<PolySourceDevice>);
+    RegisterSemiconductorFamilies();
 }
 
 }  // namespace kq5

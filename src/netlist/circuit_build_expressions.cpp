@@ -1,12 +1,14 @@
 #include "netlist/circuit_build_expressions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "analog/analysis_state.h"
 #include "core/expr_symbols.h"
+#include "core/format.h"
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"
 #include "devices/controlled_source_devices.h"
@@ -18,6 +20,7 @@
 #include "devices/opamp_device.h"
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
+#include "devices/stamp_ac.h"
 #include "devices/standalone_element_devices.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
@@ -32,6 +35,7 @@ namespace kq5 {
 namespace {
 
 constexpr int kMsgLaplaceNeedsS = 10843;
+constexpr int kMsgCouplingAboveOne = 10970;
 
 // ---- the table of labelled devices ----------------------------------------------------------
 
@@ -41,6 +45,11 @@ struct FieldBuilder {
     FieldBuilder& Field(const char* name, const double* address)
     {
         d.fields.push_back({name, address});
+        return *this;
+    }
+    FieldBuilder& AcCurrent(const ListNode* record)
+    {
+        d.acCurrentRecord = record;
         return *this;
     }
     FieldBuilder& TwoTerminal(std::int32_t a, std::int32_t b)
@@ -102,13 +111,13 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     case kComponentCapacitor: {
         auto* cap = static_cast<CapacitorDevice*>(device);
         f.TwoTerminal(cap->nodeA, cap->nodeB).Field("C", &cap->value).Field("Q", &cap->charge);
-        f.Field("I", &cap->current).Model(cap->model);
+        f.Field("I", &cap->current).AcCurrent(cap).Model(cap->model);
         break;
     }
     case kComponentInductor: {
         auto* l = static_cast<InductorDevice*>(device);
         f.TwoTerminal(l->nodeA, l->nodeB).Field("L", &l->value).Field("X", &l->flux).Field("I", &l->current);
-        f.Field("B", &l->fluxDensity).Field("H", &l->field).Model(l->model);
+        f.AcCurrent(l).Field("B", &l->fluxDensity).Field("H", &l->field).Model(l->model);
         break;
     }
     case kComponentDiode: {
@@ -146,22 +155,22 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     case kComponentBattery: case kComponentISpice: case kComponentIsource: case kComponentVSpice:
     case kComponentAnalogState: {
         auto* v = static_cast<IndependentSourceDevice*>(device);
-        f.TwoTerminal(v->nodePlus, v->nodeMinus).Field("I", &v->current);
+        f.TwoTerminal(v->nodePlus, v->nodeMinus).Field("I", &v->current).AcCurrent(v);
         break;
     }
     case kComponentPulseSource: {
         auto* p = static_cast<PulseSourceDevice*>(device);
-        f.TwoTerminal(p->nodePlus, p->nodeMinus).Field("I", &p->current).Model(p->model);
+        f.TwoTerminal(p->nodePlus, p->nodeMinus).Field("I", &p->current).AcCurrent(p).Model(p->model);
         break;
     }
     case kComponentSineSource: {
         auto* s = static_cast<SineSourceDevice*>(device);
-        f.TwoTerminal(s->nodePlus, s->nodeMinus).Field("I", &s->current).Model(s->model);
+        f.TwoTerminal(s->nodePlus, s->nodeMinus).Field("I", &s->current).AcCurrent(s).Model(s->model);
         break;
     }
     case kComponentUserSource: {
         auto* u = static_cast<UserSourceDevice*>(device);
-        f.TwoTerminal(u->nodePlus, u->nodeMinus).Field("I", &u->current);
+        f.TwoTerminal(u->nodePlus, u->nodeMinus).Field("I", &u->current).AcCurrent(u);
         break;
     }
     case kComponentNFI: case kComponentNFV: {
@@ -189,7 +198,7 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     default:
         if (part.typeCode >= kComponentIofV && part.typeCode <= kComponentVofI) {
             auto* e = static_cast<LinearSourceDevice*>(device);
-            f.Field("I", &e->current);
+            f.Field("I", &e->current).AcCurrent(e);
         }
         break;
     }
@@ -304,6 +313,9 @@ int CompileAll()
         if (int rc = CompileOne(k.coupling)) return rc;
         double constant = 0.0;
         if (!ConstantValue(k.coupling, constant)) continue;
+        // Beyond 1 the coupled inductors would store negative energy.
+        if (std::fabs(constant) > 1.0)
+            return ReportComponentMessage(k.component, kMsgCouplingAboveOne, StrPrintf("%g", constant));
         for (auto& coupling : ListRecords<CouplingDevice>(DeviceList(kCouplingDeviceList)))
             if (coupling.expression == &k.coupling) coupling.value = constant;
     }
@@ -332,6 +344,9 @@ void FillDeviceRecordFields()
 {
     DevicesState& devices = Devices();
     devices.recordFields.clear();
+    // The AC currents of the devices of an earlier build: every expression that read them was
+    // bound to that build's records and is compiled again.
+    AcStamps().acCurrents.clear();
     for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
         if (!part.device || !part.component) continue;
         const ComponentTypeRow* row = FindComponentTypeRow(part.typeCode);

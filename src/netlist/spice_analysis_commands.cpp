@@ -1,6 +1,8 @@
 // Reading the analysis lines of a text netlist into the document's limits texts and rows.
 #include "netlist/spice_analysis_commands.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <new>
 #include <string>
@@ -31,7 +33,6 @@ namespace {
 
 constexpr int kMsgDistoIgnored = 10911;
 constexpr int kMsgIllegalAnalysis = 10917;
-constexpr int kMsgExpectingValue = 10927;
 constexpr int kMsgExpecting = 11900;
 constexpr int kMsgExpectingFollow = 11901;
 constexpr int kMsgExpectingFound = 11902;
@@ -59,17 +60,11 @@ int Fail(int id, std::string_view first, std::string_view second)
     return kMsgAlreadyReported;
 }
 
-// The value of an analysis token: a number, or an expression with its defines substituted.
+// The value of an analysis token, or false when it is none (nothing is reported).
 bool AnalysisValue(const std::string& token, double& value)
 {
-    value = ParseNumber(token);
-    if (!ParseError()) return true;
-    std::string text;
-    if (SubstituteDefines(text, CurrentScope(), token) != 0) return false;
-    if (text.size() >= 2 && text.front() == '{' && text.back() == '}') text = text.substr(1, text.size() - 2);
-    int error = 0;
-    value = EvalNumberOrExpression(text, error);
-    return error == 0;
+    std::array<std::string, 2> texts;
+    return ComputeLineValue(token, CurrentScope(), value, texts) == 0;
 }
 
 // The value of the token, reported when it is missing or no value.
@@ -77,8 +72,7 @@ int RequireValue(int index, double& value)
 {
     const std::string& token = Token(index);
     if (token.empty()) return Fail(kMsgExpecting, "<value>");
-    if (!AnalysisValue(token, value)) return Fail(kMsgExpectingValue, token);
-    return 0;
+    return EvaluateLineValue(token, CurrentScope(), value);
 }
 
 CircuitDocument& Document() { return *CurrentDocument(); }
@@ -110,6 +104,25 @@ std::string TakeOutputVariable(int& index)
 }
 
 bool StartsNumber(const std::string& token) { return !token.empty() && HasCharClass(token.front(), kCharNumberStart); }
+
+// The temperature field of the limits holds one temperature or a range "high,low,step". A
+// list of evenly spaced temperatures (27 77 127) fits a range and runs at each of them; any
+// other list runs at its first temperature.
+std::string TemperatureFieldText(const std::vector<std::string>& list)
+{
+    std::vector<double> values(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (!AnalysisValue(list[i], values[i])) return list.front();
+    if (values.size() < 2) return list.front();
+    std::sort(values.begin(), values.end());
+    const double low = values.front(), high = values.back();
+    const double step = (high - low) / static_cast<double>(values.size() - 1);
+    if (!(step > 0.0)) return list.front();
+    const double slack = 1e-9 * std::max({std::abs(low), std::abs(high), step});
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (std::abs(values[i] - (low + static_cast<double>(i) * step)) > slack) return list.front();
+    return StrPrintf("%.15g,%.15g,%.15g", high, low, step);
+}
 
 }  // namespace
 
@@ -259,13 +272,11 @@ int ParseDotDC(std::string_view)
 
 int ParseDotTemp(std::string_view)
 {
-    std::string temperatures;
-    for (int i = 1; !Token(i).empty(); ++i) {
-        if (Token(i) == ",") continue;
-        if (!temperatures.empty()) temperatures += ',';
-        temperatures += Token(i);
-    }
-    if (temperatures.empty()) return Fail(kMsgExpecting, "<value>");
+    std::vector<std::string> list;
+    for (int i = 1; !Token(i).empty(); ++i)
+        if (Token(i) != ",") list.push_back(Token(i));
+    if (list.empty()) return Fail(kMsgExpecting, "<value>");
+    const std::string temperatures = TemperatureFieldText(list);
     CircuitDocument& document = Document();
     document.limits.transient[kLimitTTemp] = temperatures;
     document.limits.ac[kLimitATemp] = temperatures;
@@ -417,8 +428,10 @@ void SetSteppedRowsFormat(WindowRecord* record, int steppingCount)
     if (!record || !record->document || record->kind != kWindowTextCircuit || steppingCount <= 0 || kind < 0 ||
         kind >= kAnalysisKindCount)
         return;
+    // The exponent form holds at most 16 decimals, as many as a double carries.
+    const int digits = std::min(steppingCount, 16);
     for (LimitsRow& row : record->document->limitsRows[static_cast<std::size_t>(kind)])
-        row.yValueFormat = StrPrintf("%de", steppingCount);
+        row.yValueFormat = StrPrintf("%de", digits);
 }
 
 }  // namespace kq5
