@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analog/analysis_state.h"
+#include "analog/batch_log.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int kMsgTooManyPoints = 13586;
 constexpr int kMsgAskManyPoints = 13587;
+constexpr int kMsgManyPointsInBatch = 13588;
 constexpr unsigned kYesNoDefaultNo = win::MB_SYSTEMMODAL | win::MB_ICONWARNING | win::MB_YESNO | win::MB_DEFBUTTON2;
 
 // The text of the field in the limits of the analysis being run, shown with the message.
@@ -48,7 +50,13 @@ int CheckRunPointCount(int field, double points)
         return kMsgAlreadyReported;
     }
     if (points <= kRunPointsWithoutQuestion) return 0;
-    // A batch run has no one to ask: it takes the default answer, No.
+    // A batch run has no one to ask: it takes the default answer, No, and the job fails.
+    if (BatchErrorLogOpen()) {
+        const std::string text = FieldText(field);
+        ReportAnalysisFailure(kFocusLimitsField, field, text.c_str(), kMsgManyPointsInBatch, points,
+                              kRunPointsWithoutQuestion);
+        return kMsgAlreadyReported;
+    }
     const int answer = ReportMessage("WSE", RunControl().analysisWindow, kYesNoDefaultNo, kMsgAskManyPoints, points);
     return answer == win::IDYES ? 0 : kMsgStoppedByUser;
 }

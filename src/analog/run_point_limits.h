@@ -11,7 +11,8 @@ inline constexpr double kRunPointsWithoutQuestion = 1e8;
 
 // For a run about to compute `points` points, `field` being the limits field that asks for
 // them: 0 to go on; 15055 after reporting a count beyond kMaxRunPoints (the field gets the
-// focus); 15056 when the user answered No to the question.
+// focus), or one beyond kRunPointsWithoutQuestion in a batch run, where no one can answer;
+// 15056 when the user answered No to the question.
 int CheckRunPointCount(int field, double points);
 
 }  // namespace kq5

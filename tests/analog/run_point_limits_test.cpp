@@ -1,6 +1,7 @@
 // Point counts of a run beyond what its counters hold are refused, and very large ones are
 // asked about, before anything is computed: whole batch runs of the program, and the check.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <filesystem>
@@ -35,8 +36,9 @@ protected:
         ScratchDirTest::TearDown();
     }
 
-    // Runs the program in batch on an RC circuit with the analysis line; the batch log. A run
-    // that does not stop within the time fails the test instead of hanging it.
+    // Runs the program in batch on an RC circuit with the analysis line; the batch log, with
+    // the program's exit status in `exitStatus`. A run that does not stop within the time
+    // fails the test instead of hanging it.
     std::string RunBatch(const std::string& analysisLine, const std::string& switchText)
     {
         WriteFile("rc.cir", "rc\nV1 1 0 DC 0 AC 1\nR1 1 2 1K\nC1 2 0 1U\n" + analysisLine +
@@ -45,9 +47,12 @@ protected:
         const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "kq5";
         const std::string command =
             "cd '" + PathOf("") + "' && timeout 60 '" + exe.string() + "' @jobs.txt > run.log 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0) << ReadText("run.log");
+        const int status = std::system(command.c_str());
+        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        EXPECT_NE(exitStatus, 124) << "the run did not stop";
         return ReadText("jobs.DOC");
     }
+    int exitStatus = 0;
 };
 
 TEST_F(RunPointLimitsTest, CountsBeyondTheCountersAreRefused)
@@ -67,19 +72,22 @@ TEST_F(RunPointLimitsTest, CountsBeyondTheCountersAreRefused)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         const std::string log = RunBatch(c.line, c.runSwitch);
+        EXPECT_EQ(exitStatus, 1) << ReadText("run.log");
         EXPECT_NE(log.find("Error 13586"), std::string::npos) << log;
         EXPECT_NE(log.find(std::string("Text:\t") + c.fieldText), std::string::npos) << log;
     }
 }
 
-TEST_F(RunPointLimitsTest, VeryLargeCountsAreAskedAboutAndBatchRunsDecline)
+TEST_F(RunPointLimitsTest, BatchRunsRefuseWhatTheyCannotAskAbout)
 {
     const std::string log = RunBatch(".AC LIN 1E9 1 1MEG", "/A");
-    EXPECT_NE(log.find("This run will compute 1e+09 points!"), std::string::npos) << log;
-    EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+    EXPECT_EQ(exitStatus, 1) << ReadText("run.log");
+    EXPECT_NE(log.find("Error 13588"), std::string::npos) << log;
+    EXPECT_NE(log.find("compute 1e+09 points; a batch run computes at most 1e+08"), std::string::npos) << log;
     EXPECT_EQ(ReadText("rc.ANO").find("AC Analysis"), std::string::npos);
     // An ordinary count runs as before.
     const std::string ordinary = RunBatch(".AC LIN 100 1 1MEG", "/A");
+    EXPECT_EQ(exitStatus, 0) << ReadText("run.log");
     EXPECT_EQ(ordinary.find("Error"), std::string::npos) << ordinary;
     EXPECT_EQ(ordinary.find("Warning"), std::string::npos) << ordinary;
     EXPECT_NE(ReadText("rc.ANO").find("AC Analysis"), std::string::npos) << ReadText("rc.ANO");
