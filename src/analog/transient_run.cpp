@@ -7,6 +7,7 @@
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
 #include "analog/breakpoints.h"
+#include "analog/run_point_limits.h"
 #include "analog/integration.h"
 #include "analog/linear_stamps.h"
 #include "analog/numeric_output.h"
@@ -102,7 +103,13 @@ int ReadTransientLimits()
     double points = 0.0;
     count = 0;
     if (int rc = ParseLimitsFieldValues(kLimitTNPts, points, second, third, count)) return rc;
-    t.points = count >= 1 && points > 5.0 ? static_cast<int>(std::lround(points)) : 5;
+    const double asked = count >= 1 && points > 5.0 ? std::round(points) : 5.0;
+    if (!t.operatingPointOnly) {
+        // Steps of at most the maximum step make points of their own.
+        const double steps = t.span / t.maxStep;
+        if (int rc = CheckRunPointCount(steps > asked ? kLimitTStep : kLimitTNPts, std::max(asked, steps))) return rc;
+    }
+    t.points = static_cast<int>(std::min(asked, kMaxRunPoints));
     t.printInterval = t.span / (t.points - 1);
 
     ReadTemperatureRange(kLimitTTemp);

@@ -1,6 +1,8 @@
 #include "netlist/defines.h"
 
 #include <new>
+#include <string>
+#include <vector>
 
 #include "analog/analysis_state.h"
 #include "app/program_settings.h"
@@ -144,6 +146,23 @@ std::size_t ExpandFunctionDefine(std::string& text, std::size_t nameStart, std::
     return close + 1;
 }
 
+// The rows named `name`, in table order, so that neither adding a symbol nor replacing one
+// walks the whole table: thousands of parameters and long lines that use them stay linear.
+// Rows are only ever appended or cleared all at once; a table that changed behind the index's
+// back (a reset) is indexed again from scratch.
+const std::vector<std::size_t>& RowsNamed(std::string_view name)
+{
+    static const std::vector<std::size_t> none;
+    NetlistReaderState& state = NetlistReader();
+    if (state.defineRowsIndexed != state.defines.size()) {
+        state.defineRowsByName.clear();
+        for (std::size_t i = 0; i < state.defines.size(); ++i) state.defineRowsByName[state.defines[i].name].push_back(i);
+        state.defineRowsIndexed = state.defines.size();
+    }
+    const auto found = state.defineRowsByName.find(std::string(name));
+    return found == state.defineRowsByName.end() ? none : found->second;
+}
+
 // True when a row may replace a token found at that brace depth in that scope.
 bool RowApplies(const DefineRow& row, int scope, int braceDepth)
 {
@@ -156,7 +175,13 @@ bool RowApplies(const DefineRow& row, int scope, int braceDepth)
 
 std::vector<DefineRow>& DefineTable() { return NetlistReader().defines; }
 
-void ClearDefineTable() { std::vector<DefineRow>().swap(NetlistReader().defines); }
+void ClearDefineTable()
+{
+    NetlistReaderState& state = NetlistReader();
+    std::vector<DefineRow>().swap(state.defines);
+    state.defineRowsByName.clear();
+    state.defineRowsIndexed = 0;
+}
 
 bool NextDefineToken(std::string_view text, std::size_t& from, std::size_t& start, std::size_t& length)
 {
@@ -214,8 +239,8 @@ int AddDefine(std::string_view name, std::string_view argumentList, std::string_
             return 1;
         }
         if (checkNodeAndDuplicate) {
-            for (const DefineRow& row : state.defines) {
-                if (row.scope != scope || row.name != name) continue;
+            for (std::size_t i : RowsNamed(name)) {
+                if (state.defines[i].scope != scope) continue;
                 // A library's parameter does not replace one the circuit gives (the circuit's
                 // own file is among its libraries too).
                 if (state.loadingLibraryParams) return 0;
@@ -253,7 +278,12 @@ int AddDefine(std::string_view name, std::string_view argumentList, std::string_
         }
         if (state.keepTextMode) BlankTextComments(row.body);
         CollapseLineBreaks(row.body);
+        RowsNamed(row.name);  // brings the index up to the table before the row joins both
+        const std::string indexed = row.name;
         state.defines.push_back(std::move(row));
+        // Should this fail, the counts differ and the next look-up indexes the table again.
+        state.defineRowsByName[indexed].push_back(state.defines.size() - 1);
+        ++state.defineRowsIndexed;
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildError();
         return 1;
@@ -332,9 +362,9 @@ int SubstituteDefines(std::string& out, int scope, std::string_view text)
             if (depth > 0) LoadLibraryParamsOnce();
             const std::string_view token(out.data() + start, length);
             const DefineRow* match = nullptr;
-            for (const DefineRow& row : state.defines) {
-                if (RowApplies(row, scope, depth) && row.name == token) {
-                    match = &row;
+            for (std::size_t i : RowsNamed(token)) {
+                if (RowApplies(state.defines[i], scope, depth)) {
+                    match = &state.defines[i];
                     break;
                 }
             }

@@ -194,6 +194,9 @@ struct NetlistReaderState {
 
     // Defines.
     std::vector<DefineRow> defines;
+    // The rows of each name, in table order, and how many rows that index covers.
+    std::unordered_map<std::string, std::vector<std::size_t>> defineRowsByName;
+    std::size_t defineRowsIndexed = 0;
     bool keepTextMode = false;
     bool libraryParamsLoaded = false;
     bool loadingLibraryParams = false;
