@@ -93,6 +93,11 @@ void AssignStateSlots(DeviceSolverTables& t)
             state += states;
         }
     }
+    const std::pair<std::vector<SemiconductorStamps>*, int> semiconductors[] = {
+        {&t.diodes, kDiodeDeviceList}, {&t.bjts, kBjtDeviceList}, {&t.mosfets, kMosfetDeviceList},
+        {&t.jfets, kJfetDeviceList},   {&t.gaasfets, kGaasfetDeviceList}};
+    for (const auto& [table, list] : semiconductors)
+        for (std::size_t i = 0; i < table->size(); ++i) (*table)[i].stateSlot = t.stateSlots[ListSlot(list)][i];
     for (std::size_t i = 0; i < t.capacitors.size(); ++i)
         t.capacitors[i].stateSlot = t.stateSlots[ListSlot(kCapacitorDeviceList)][i];
     for (std::size_t i = 0; i < t.inductors.size(); ++i)
@@ -192,6 +197,11 @@ int NumberDeviceRows(int nodeCount)
         SizeTable(t.currentSwitches, kCurrentSwitchDeviceList);
         SizeTable(t.switches, kSwitchDeviceList);
         SizeTable(t.opamps, kOpampDeviceList);
+        SizeTable(t.diodes, kDiodeDeviceList);
+        SizeTable(t.bjts, kBjtDeviceList);
+        SizeTable(t.mosfets, kMosfetDeviceList);
+        SizeTable(t.jfets, kJfetDeviceList);
+        SizeTable(t.gaasfets, kGaasfetDeviceList);
         for (int list = kFirstDeviceList; list <= kLastDeviceList; ++list)
             t.rows[ListSlot(list)].assign(static_cast<std::size_t>(DeviceList(list).count), 0);
         t.branchOfDevice.clear();

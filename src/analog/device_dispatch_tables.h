@@ -13,6 +13,7 @@
 #include "devices/inductor_stamps.h"
 #include "devices/linear_device_stamps.h"
 #include "devices/poly_stamps.h"
+#include "devices/semiconductor_stamps.h"
 #include "devices/source_stamps.h"
 
 namespace kq5 {
@@ -34,6 +35,11 @@ struct DeviceSolverTables {
     std::vector<SwitchStamps> switches;              // list 14
     std::vector<OpampStamps> opamps;                 // list 13
     std::vector<InitialValueStamps> initialValues;   // "V" rows of the initial conditions
+    std::vector<SemiconductorStamps> diodes;         // list 28
+    std::vector<SemiconductorStamps> bjts;           // list 34
+    std::vector<SemiconductorStamps> mosfets;        // list 19
+    std::vector<SemiconductorStamps> jfets;          // list 15
+    std::vector<SemiconductorStamps> gaasfets;       // list 23
 
     // First extra row of every record that has one (0 for none), per list (index list + 2),
     // in list order; the device families that the engine does not load itself read theirs here.

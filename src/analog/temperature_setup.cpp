@@ -15,6 +15,7 @@
 #include "core/message_reporter.h"
 #include "devices/fet_devices.h"
 #include "devices/model_temperature.h"
+#include "devices/mosfet_model.h"
 #include "devices/opamp_device.h"
 #include "document/component_attributes.h"
 #include "netlist/global_options.h"
@@ -314,6 +315,8 @@ int SetCircuitTemperature(double celsius)
             SetPendingErrorText(GetAttributeText(opamp.component, kAttrPart));
             return rc;
         }
+    RestoreMosModelArrays();
+    NoteMosModelArraysBefore();
     RestoreConvertedSlots(kModelDiode, kDiodeConvertedSlots);
     RestoreConvertedSlots(kModelGasfet, kGasfetConvertedSlots);
     int result = PrepareMosModelProcess(kModelNmos, celsius);
@@ -341,6 +344,7 @@ int SetCircuitTemperature(double celsius)
     KeepConvertedSlots(kModelGasfet, kGasfetConvertedSlots, gasfets, kept);
     TemperatureSetup().converted = std::move(kept);
     for (int type : kMosModelTypes) ConvertMosModelUnits(type);
+    NoteMosModelArraysAfter();
     MosfetInstanceDefaults();
     PrepareMosLevel4Instances();
     PrepareMosLevel5Instances();

@@ -7,6 +7,7 @@
 #include "devices/diode_device.h"
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
+#include "devices/mosfet_load.h"
 #include "devices/line_switch_devices.h"
 #include "devices/opamp_device.h"
 #include "devices/resistor_device.h"
@@ -29,6 +30,7 @@ void RegisterCircuitDeviceRecordTypes()
     RegisterDeviceRecordType(kDiodeDeviceList, NewListRecord<DiodeDevice>);
     RegisterDeviceRecordType(kBjtDeviceList, NewListRecord<BjtDevice>);
     RegisterDeviceRecordType(kMosfetDeviceList, NewListRecord<MosfetDevice>);
+    RegisterMosfetFamily();
     RegisterDeviceRecordType(kJfetDeviceList, NewListRecord<JfetDevice>);
     RegisterDeviceRecordType(kGaasfetDeviceList, NewListRecord<GaasfetDevice>);
     RegisterDeviceRecordType(kIdealLineDeviceList, NewListRecord<IdealLineDevice>);

@@ -7,6 +7,7 @@
 #include "analog/run_control.h"
 #include "core/device_lists.h"
 #include "devices/device_record_fields.h"
+#include "devices/mosfet_model.h"
 #include "devices/opamp_device.h"
 #include "devices/source_device.h"
 #include "netlist/global_options.h"
@@ -31,11 +32,9 @@ int PrepareOpampInstance(OpampDevice&, double) { return 0; }
 
 void PrepareBjtModelLimits(int) {}
 void PrepareJfetModelLimits(int) {}
-void PrepareMosModelsAtTemp(int) {}
 void ScaleBjtLeakageCurrents(int) {}
 void DeriveBjtModelParams(int) {}
 void DeriveJfetModelParams(int) {}
-void ConvertMosModelUnits(int) {}
 void PrepareMosLevel4Instances() {}
 void PrepareMosLevel5Instances() {}
 void PrepareMosLevel8Instances() {}
@@ -58,13 +57,15 @@ int DefaultPulseEdgeTimes()
     return 0;
 }
 
-void PrepareModelsAtTemperature(double celsius)
+int PrepareModelsAtTemperature(double celsius)
 {
     DevicesState& devices = Devices();
     devices.runKelvin = celsius + kZeroCelsius;
     const double rmin = GlobalOptions().values.rmin;
     devices.gmax = rmin > 0.0 ? 1.0 / rmin : kNoConductanceLimit;
     PrepareLinearElementsAtTemperature(celsius);
+    PrepareMosInstanceGeometry();
+    return PrepareMosLevel123AtTemperature(celsius);
 }
 
 void ResistanceToConductance(int index, std::span<float> params)

@@ -27,6 +27,7 @@
 #include "core/expr_compiler.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"
+#include "devices/model_temperature.h"
 #include "devices/stamp_ac.h"
 #include "document/node_table.h"
 #include "plots/plot_view_settings.h"
@@ -354,7 +355,7 @@ int ReferenceTest::RunOurs(const ReferenceCircuit& circuit, std::vector<OurCurve
     // frequency step); the DC options are those the analysis start gives a circuit.
     if (record_->plot) PlotViewOf(record_->plot).optionWord[kAnalysisDc] = kDefaultDcOptions;
     if (int rc = SetCircuitTemperature(kNominalTemperature)) return rc;
-    PrepareLinearElementsAtTemperature(kNominalTemperature);
+    if (int rc = PrepareModelsAtTemperature(kNominalTemperature)) return rc;
     if (circuit.analysis == ReferenceAnalysis::kOp) return solver_test::RunTestOperatingPoint(kRunKindTransient);
 
     std::vector<CompiledExpression> expressions(circuit.quantities.size());
