@@ -143,7 +143,6 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
     }
 
     double von = vbin + gamasd * sarg;
-    const double vth = von;
     double vdsat = 0.0;
     const bool weak = nfs != 0.0 && oxcap != 0.0;
     double xn = 1.0, argg = 0.0;
