@@ -117,7 +117,7 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
     const double eta = 1.0 + factor;
     const double vbin = factor * pmv + type * vbi;
 
-    double gamasd, dgddvb = 0.0, dgdvds = 0.0, dgddb2 = 0.0;
+    double gamasd, dgddvb = 0.0, dgdvds = 0.0, dgddb2 = 0.0, dgddvbds = 0.0;
     if (gamma > 0.0 || nsub > 0.0) {
         double argss = 0.0, argsd = 0.0, dbargs = 0.0, dbargd = 0.0;
         if (xj > 0.0) {
@@ -130,9 +130,11 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
             gamasd = gamma * (1.0 - argss - argsd);
             dbargs = 0.5 * xd * dsrgdb / (L * args);
             dbargd = 0.5 * xd * dbrgdb / (L * argd);
-            const double dasdb2 = -xd * (d2sdb2 + dsrgdb * dsrgdb * xd / (xj * argxs)) / (L * args);
-            const double daddb2 = -xd * (d2bdb2 + dbrgdb * dbrgdb * xd / (xj * argxd)) / (L * argd);
-            dgddb2 = -0.5 * gamma * (dasdb2 + daddb2);
+            // Second slopes of argss and argsd in the bulk voltage.
+            const double dasdb2 = xd * (d2sdb2 - dsrgdb * dsrgdb * xd / (xj * argxs)) / (2.0 * L * args);
+            const double daddb2 = xd * (d2bdb2 - dbrgdb * dbrgdb * xd / (xj * argxd)) / (2.0 * L * argd);
+            dgddb2 = -gamma * (dasdb2 + daddb2);
+            dgddvbds = gamma * daddb2;  // the drain voltage moves dgddvb through argd
             dgdvds = 0.5 * gamma * xd * dbrgdb / (L * argd);
         } else {
             gamasd = gamma * (1.0 - argss - argsd);
@@ -167,9 +169,10 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
     double dodvbs = -factor + dgddvb * sarg + gamasd * dsrgdb;
     double dxndvb = 0.0, dxndvd = 0.0, dodvds = 0.0;
     if (weak) {
-        dxndvb = 2.0 * dgddvb * dsrgdb + gamasd * d2sdb2 + dgddb2 * sarg;
+        // xn grows by the depletion term -(gamasd dsrgdb + dgddvb sarg): its slopes carry that sign.
+        dxndvb = -(2.0 * dgddvb * dsrgdb + gamasd * d2sdb2 + dgddb2 * sarg);
         dodvbs += vt * dxndvb;
-        dxndvd = dgdvds * dsrgdb;
+        dxndvd = -(dgdvds * dsrgdb + dgddvbds * sarg);
         dodvds = dgdvds * sarg + vt * dxndvd;
     }
 
@@ -248,7 +251,8 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
             if (nsub != 0.0 && lambda <= 0.0) {
                 const double xls = std::sqrt(xlv * xlv + std::max(lvds - vdsat, 0.0));
                 lambda = xdv / (L * lvds) * (xls - xlv);
-                dldsat = xdv / (2.0 * xls) / L;
+                // Below the saturation voltage the modulation is held at zero, and so is its slope.
+                dldsat = lvds > vdsat ? xdv / (2.0 * xls) / L : 0.0;
                 modulate = true;
             }
         }
@@ -316,18 +320,20 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
     }
     const double cdson = beta1 * ((von - vbin - eta * vdson / 2.0) * vdson - gamasd * body / 1.5);
     const double didvds = beta1 * (von - vbin - eta * vdson - gamasd * barg);
-    double gdson = -cdson * dldvds / clfact - beta1 * dgdvds * body / 1.5;
+    // von moves with the drain voltage through the short-channel body factor.
+    double gdson = -cdson * dldvds / clfact - beta1 * dgdvds * body / 1.5 + beta1 * dodvds * vdson;
     if (lvds < vdsat) gdson += didvds;
     double gbson = -cdson * dldvbs / clfact + beta1 * (dodvbs * vdson + factor * vdson - dgddvb * body / 1.5 - gdbdv);
     if (lvds > vdsat) gbson += didvds * dsdvbs;
     const double expg = ClampedExp(argg * (lvgs - von));
     ch.cdrain = cdson * expg;
     const double gmw = ch.cdrain * argg;
+    // Below von the saturation voltage is taken at von, so the gate acts through the exponent only.
     ch.gm = gmw;
-    if (lvds > vdsat) ch.gm += didvds * dsdvgs * expg;
+    // The exponent moves with von and xn; its slope is the exponential part gmw of gm alone.
     const double t = gmw * (lvgs - von) / xn;
-    ch.gds = gdson * expg - ch.gm * dodvds - t * dxndvd;
-    ch.gmbs = gbson * expg - ch.gm * dodvbs - t * dxndvb;
+    ch.gds = gdson * expg - gmw * dodvds - t * dxndvd;
+    ch.gmbs = gbson * expg - gmw * dodvbs - t * dxndvb;
     return finish(ch);
 }
 
@@ -532,8 +538,8 @@ MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, dou
         cdrain *= wfact;
         const double gms = ch.gm * wfact;
         const double gmw = cdrain * ondvt;
+        // Below von the channel is evaluated at von: the gate acts through the exponent only.
         ch.gm = gmw;
-        if (saturated) ch.gm += gds0 * dvsdvg * wfact;
         ch.gds = ch.gds * wfact + (gms - gmw) * dvodvd;
         ch.gmbs = ch.gmbs * wfact + (gms - gmw) * dvodvb - gmw * (lvgs - von) * dxndvb / xn;
     }
