@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <random>
+#include <regex>
+#include <sstream>
 #include <string>
 
 #include "../netlist/build_test_support.h"
+#include "solver_test_support.h"
 #include "analog/temperature_setup.h"
 #include "core/device_lists.h"
 #include "devices/fet_devices.h"
@@ -296,6 +300,51 @@ TEST_F(MosfetTest, JunctionPotentialDrivenNegativeIsHeldAndWarnedOnce)
     int warnings = 0;
     for (const DeferredWarning& w : Models().deferredWarnings) warnings += w.kind == kWarnNegativeJunctionPotential;
     EXPECT_EQ(warnings, 1);
+}
+
+// The NMOS and PMOS statements of the model library, continuation lines joined.
+std::vector<std::string> LibraryMosfetModels()
+{
+    std::ifstream in(std::string(KQ5_SOURCE_DIR) + "/data/NOM.LIB");
+    std::vector<std::string> models;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("+", 0) == 0 && !models.empty() && models.back().back() != '\n')
+            models.back() += " " + line.substr(1);
+        else if (std::regex_search(line, std::regex(R"(^\.MODEL \S+ [NP]MOS)")))
+            models.push_back(line);
+        else if (!models.empty() && models.back().back() != '\n')
+            models.back() += "\n";
+    }
+    for (std::string& m : models)
+        if (!m.empty() && m.back() == '\n') m.pop_back();
+    return models;
+}
+
+TEST_F(MosfetTest, EveryLibraryMosfetSolvesAnOperatingPoint)
+{
+    const std::vector<std::string> models = LibraryMosfetModels();
+    ASSERT_GE(models.size(), 4u);
+    for (const std::string& statement : models) {
+        Fresh();
+        std::istringstream words(statement);
+        std::string keyword, name, type;
+        words >> keyword >> name >> type;
+        const bool p = type == "PMOS";
+        // Common source with a drain resistor, gate 2 V beyond the threshold.
+        const std::string netlist = std::string("* library model\nVDD 1 0 ") + (p ? "-10" : "10") + "\nVG 2 0 " +
+                                    (p ? "-5.5" : "5.5") + "\nRD 1 3 100\nM1 3 2 0 0 " + name + "\n" + statement +
+                                    "\n.end\n";
+        ASSERT_EQ(BuildText(netlist), 0) << name << ": " << LastShownText();
+        ASSERT_EQ(SetCircuitTemperature(27.0), 0);
+        ASSERT_EQ(PrepareModelsAtTemperature(27.0), 0);
+        ASSERT_EQ(solver_test::RunTestOperatingPoint(kRunKindTransient), 0) << name;
+        const MosfetDevice& d = *Device(0);
+        EXPECT_TRUE(std::isfinite(d.values.id)) << name;
+        EXPECT_GT(std::fabs(d.values.id), 1e-4) << name;   // conducting
+        EXPECT_LT(std::fabs(d.values.id), 0.1 + 1e-9) << name;  // at most VDD / RD
+        EXPECT_EQ(d.values.id > 0.0, !p) << name;
+    }
 }
 
 TEST(MosfetHelpers, SeriesConductanceAndGuardedRoot)

@@ -25,6 +25,7 @@ TEST_F(MosfetReferenceTest, OperatingPointOfCmosAmplifier) { Run("mos_op_cmos");
 TEST_F(MosfetReferenceTest, AcCommonSourceAmplifier) { Run("mos_ac_common_source"); }
 TEST_F(MosfetReferenceTest, TransientCmosInverterChain) { Run("mos_tran_cmos_inverter"); }
 TEST_F(MosfetReferenceTest, NoiseOfCommonSourceStage) { Run("mos_noise_common_source"); }
+TEST_F(MosfetReferenceTest, QuiescentTransientStaysAtTheOperatingPoint) { Run("mos_tran_quiescent"); }
 
 }  // namespace
 }  // namespace kq5::reference
