@@ -190,6 +190,13 @@ JunctionCapsAtTemperature AdjustJunctionCapsForTemperature(const JunctionCapsAtT
     return t;
 }
 
+int CheckPositiveLength(SchematicItem* part, double value)
+{
+    if (value > 0.0) return 0;
+    ReportMessage("NE", part, kMsgNonPositiveChannel, value);
+    return kMsgAlreadyReported;
+}
+
 double SaturationCurrentTempFactor(double r, double eg, double n, double vt, double xti)
 {
     if (r == 1.0) return 1.0;
@@ -386,10 +393,7 @@ int PrepareMosLevel123AtTemperature(double t)
         v.leff = d.l - 2.0 * MosParam(m, mosp::kLd);
         v.weff = d.w - 2.0 * MosParam(m, mosp::kWd) * d.m;
         for (double size : {v.leff, v.weff})
-            if (size <= 0.0) {
-                ReportMessage("NE", d.component, kMsgNonPositiveChannel, size);
-                return kMsgAlreadyReported;
-            }
+            if (int rc = CheckPositiveLength(d.component, size)) return rc;
         v.cgsov = MosParam(m, mosp::kCgso) * d.w;
         v.cgdov = MosParam(m, mosp::kCgdo) * d.w;
         v.cgbov = MosParam(m, mosp::kCgbo) * v.leff;

@@ -9,6 +9,7 @@ namespace kq5 {
 
 struct EvaluatedModel;
 struct MosfetDevice;
+struct SchematicItem;
 
 // Positions in the NMOS/PMOS parameter table and its derived slots.
 namespace mosp {
@@ -54,6 +55,8 @@ struct JunctionCapsAtTemperature {
 JunctionCapsAtTemperature AdjustJunctionCapsForTemperature(const JunctionCapsAtTemperature& nominal, double mj,
                                                            double mjsw, double tref, double tnomk, double tk,
                                                            double pbfact, double pbfact1, double fact1);
+// 0 for a positive effective length or width; else reports it for the part and gives 15055.
+int CheckPositiveLength(SchematicItem* part, double value);
 // The saturation-current factor of the diode, BJT and JFET laws.
 double SaturationCurrentTempFactor(double r, double eg, double n, double vt, double xti);
 
