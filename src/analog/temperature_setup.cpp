@@ -15,7 +15,6 @@
 #include "core/message_reporter.h"
 #include "devices/fet_devices.h"
 #include "devices/model_temperature.h"
-#include "devices/mosfet_model.h"
 #include "devices/opamp_device.h"
 #include "document/component_attributes.h"
 #include "netlist/global_options.h"
@@ -32,13 +31,9 @@ constexpr int kLevel = 0, kIs = 1, kBv = 6, kIbv = 7, kVj = 14, kM = 15, kFc = 1
               kTMeasured = 27, kDepCapB = 33, kDepCapC = 34, kDepCapD = 35;
 }
 namespace gasfet {
-constexpr int kRg = 10, kRd = 11, kRs = 12, kVbi = 16, kFc = 20, kAf = 31, kDepCapB = 38, kDepCapC = 39,
+constexpr int kRg = 10, kRd = 11, kRs = 12, kM = 15, kVbi = 16, kFc = 20, kAf = 31, kDepCapB = 38, kDepCapC = 39,
               kDepCapD = 40;
 }
-// The slots the set-up replaces in place: a resistance by its conductance, FC by the knee
-// voltage, BV by the breakdown knee.
-constexpr int kDiodeConvertedSlots[] = {diode::kFc, diode::kBv};
-constexpr int kGasfetConvertedSlots[] = {gasfet::kRd, gasfet::kRs, gasfet::kRg, gasfet::kFc};
 namespace mos {
 constexpr int kLevel = 0, kVto = 1, kKp = 2, kL = 3, kW = 4, kGamma = 5, kPhi = 6, kLambda = 7, kTox = 23, kNsub = 24,
               kNss = 25, kTpg = 27, kUo = 31, kUcrit = 32, kUexp = 33, kUtra = 34, kKappa = 44, kTMeasured = 52,
@@ -70,46 +65,6 @@ void EachModel(int type, F&& f)
     for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[static_cast<std::size_t>(type)])) f(m);
 }
 
-// The set-up runs at analysis start and again for every case, on the values the previous run
-// left. A slot it converted is first given back the value it was converted from, unless the
-// slot was changed since (a stepped parameter), which then counts as given.
-void RestoreConvertedSlots(int type, std::span<const int> slots)
-{
-    const auto& converted = TemperatureSetup().converted;
-    EachModel(type, [&](EvaluatedModel& m) {
-        for (int index : slots) {
-            const auto found = converted.find({&m, index});
-            if (found == converted.end()) continue;
-            float& value = P(m, index);
-            if (std::bit_cast<std::uint32_t>(value) == std::bit_cast<std::uint32_t>(found->second.converted))
-                value = found->second.given;
-        }
-    });
-}
-
-// Notes the present values of the slots of every model as given, before the passes convert them.
-std::map<std::pair<const EvaluatedModel*, int>, float> GivenSlots(int type, std::span<const int> slots)
-{
-    std::map<std::pair<const EvaluatedModel*, int>, float> given;
-    EachModel(type, [&](EvaluatedModel& m) {
-        for (int index : slots) given[{&m, index}] = P(m, index);
-    });
-    return given;
-}
-
-// Keeps the given and converted value of every slot for the next set-up; only the models of
-// the present circuit are kept.
-void KeepConvertedSlots(int type, std::span<const int> slots,
-                        const std::map<std::pair<const EvaluatedModel*, int>, float>& given,
-                        std::map<std::pair<const EvaluatedModel*, int>, ConvertedSlot>& kept)
-{
-    EachModel(type, [&](EvaluatedModel& m) {
-        for (int index : slots)
-            if (const auto found = given.find({&m, index}); found != given.end())
-                kept[{&m, index}] = ConvertedSlot{found->second, P(m, index)};
-    });
-}
-
 double ClampedExpLocal(double x) { return std::exp(std::clamp(x, -150.0, 150.0)); }
 
 // The square root of PHI as the MOSFET models take it: never of a negative value.
@@ -133,12 +88,13 @@ void LimitGasfetModels()
     });
 }
 
+// The knee line continues the charge the load grades with M below the knee.
 void GasfetConductances()
 {
     EachModel(kModelGasfet, [](EvaluatedModel& m) {
         for (int index : {gasfet::kRd, gasfet::kRs, gasfet::kRg}) ResistanceToConductance(index, m.params);
         DepletionCapCoefficients(m.params, gasfet::kFc, gasfet::kDepCapB, gasfet::kDepCapC, gasfet::kDepCapD,
-                                 P(m, gasfet::kFc), P(m, gasfet::kVbi), 0.5);
+                                 P(m, gasfet::kFc), P(m, gasfet::kVbi), P(m, gasfet::kM));
     });
 }
 
@@ -183,13 +139,14 @@ void MosfetInstanceDefaults()
 
 }  // namespace
 
-TemperatureSetupState& TemperatureSetup()
+void RebuildModelsFromPristine()
 {
-    static TemperatureSetupState state;
-    return state;
+    for (int type = 0; type < kModelTypeCount; ++type)
+        EachModel(type, [](EvaluatedModel& m) {
+            if (m.pristine.size() != m.params.size()) m.pristine = m.params;
+            else std::copy(m.pristine.begin(), m.pristine.end(), m.params.begin());
+        });
 }
-
-void ResetTemperatureSetupForTests() { TemperatureSetup() = TemperatureSetupState{}; }
 
 double ThermalVoltage(double celsius) { return (celsius + 273.15) * kBoltzmann / kElectronCharge; }
 
@@ -310,15 +267,12 @@ int PrepareMosModelProcess(int modelType, double celsius)
 int SetCircuitTemperature(double celsius)
 {
     Analysis().variables.vt = ThermalVoltage(celsius);
+    RebuildModelsFromPristine();
     for (OpampDevice& opamp : ListRecords<OpampDevice>(DeviceList(kOpampDeviceList)))
         if (int rc = PrepareOpampInstance(opamp, celsius)) {
             SetPendingErrorText(GetAttributeText(opamp.component, kAttrPart));
             return rc;
         }
-    RestoreMosModelArrays();
-    NoteMosModelArraysBefore();
-    RestoreConvertedSlots(kModelDiode, kDiodeConvertedSlots);
-    RestoreConvertedSlots(kModelGasfet, kGasfetConvertedSlots);
     int result = PrepareMosModelProcess(kModelNmos, celsius);
     if (const int pmos = PrepareMosModelProcess(kModelPmos, celsius); result == 0) result = pmos;
     if (result != 0) return result;
@@ -328,23 +282,13 @@ int SetCircuitTemperature(double celsius)
     LimitGasfetModels();
     for (int type : kMosModelTypes) PrepareMosModelsAtTemp(type);
     for (int type : kBjtModelTypes) ScaleBjtLeakageCurrents(type);
-    std::map<std::pair<const EvaluatedModel*, int>, ConvertedSlot> kept;
-    const auto diodes = GivenSlots(kModelDiode, kDiodeConvertedSlots);
     DiodeDepletionCoefficients();
     PrepareDiodeBreakdown();
-    KeepConvertedSlots(kModelDiode, kDiodeConvertedSlots, diodes, kept);
     for (int type : kBjtModelTypes) DeriveBjtModelParams(type);
     for (int type : kJfetModelTypes) DeriveJfetModelParams(type);
-    if (int rc = DefaultPulseEdgeTimes()) {
-        TemperatureSetup().converted = std::move(kept);
-        return rc;
-    }
-    const auto gasfets = GivenSlots(kModelGasfet, kGasfetConvertedSlots);
+    if (int rc = DefaultPulseEdgeTimes()) return rc;
     GasfetConductances();
-    KeepConvertedSlots(kModelGasfet, kGasfetConvertedSlots, gasfets, kept);
-    TemperatureSetup().converted = std::move(kept);
     for (int type : kMosModelTypes) ConvertMosModelUnits(type);
-    NoteMosModelArraysAfter();
     MosfetInstanceDefaults();
     PrepareMosLevel4Instances();
     PrepareMosLevel5Instances();

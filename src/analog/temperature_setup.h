@@ -3,26 +3,11 @@
 // model parameters, the MOSFET process quantities, the diode breakdown knee and the MOSFET
 // instance geometry defaults. Called at analysis start (27 degrees) and before every
 // temperature, stepping or Monte Carlo case.
-#include <map>
-#include <utility>
-
 namespace kq5 {
 
-struct EvaluatedModel;
-
-// A model slot that the set-up replaced in place, with the value it was made from.
-struct ConvertedSlot {
-    float given = 0.0f;
-    float converted = 0.0f;
-};
-
-struct TemperatureSetupState {
-    // The slots converted by the last set-up, by model and parameter index.
-    std::map<std::pair<const EvaluatedModel*, int>, ConvertedSlot> converted;
-};
-
-TemperatureSetupState& TemperatureSetup();
-void ResetTemperatureSetupForTests();
+// Rebuilds the working parameters of every evaluated model from its pristine copy (taking the
+// copy at the first call for a model).
+void RebuildModelsFromPristine();
 
 inline constexpr double kBoltzmann = 1.3806226e-23;
 // One unit in the last place below the double nearest to 1.6021918e-19.

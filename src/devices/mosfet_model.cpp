@@ -1,10 +1,7 @@
 #include "devices/mosfet_model.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstdint>
-#include <map>
 #include <new>
 
 #include "analog/analysis_state.h"
@@ -81,23 +78,6 @@ double HeldPotential(double pb, int statementIndex, double tk)
     return kSmallestPotential;
 }
 
-struct ModelArrays {
-    std::vector<float> before, after;
-};
-
-std::map<const EvaluatedModel*, ModelArrays>& NotedArrays()
-{
-    static std::map<const EvaluatedModel*, ModelArrays> noted;
-    return noted;
-}
-
-template <class F>
-void EachMosModel(F&& f)
-{
-    EachModel(kModelNmos, f);
-    EachModel(kModelPmos, f);
-}
-
 }  // namespace
 
 double MosParam(const EvaluatedModel& model, int index) { return Given(model, index) ? model.Param(index) : 0.0; }
@@ -118,33 +98,6 @@ int MosChannelLevel(const MosfetDevice& device)
 {
     if (!device.model) return 1;
     return static_cast<int>(MosParam(*device.model, mosp::kLevel));
-}
-
-void RestoreMosModelArrays()
-{
-    auto& noted = NotedArrays();
-    EachMosModel([&](EvaluatedModel& m) {
-        const auto found = noted.find(&m);
-        if (found == noted.end() || found->second.after.size() != m.params.size()) return;
-        for (std::size_t i = 0; i < m.params.size(); ++i)
-            if (std::bit_cast<std::uint32_t>(m.params[i]) == std::bit_cast<std::uint32_t>(found->second.after[i]))
-                m.params[i] = found->second.before[i];
-    });
-}
-
-void NoteMosModelArraysBefore()
-{
-    std::map<const EvaluatedModel*, ModelArrays> noted;
-    EachMosModel([&](EvaluatedModel& m) { noted[&m].before = m.params; });
-    NotedArrays() = std::move(noted);
-}
-
-void NoteMosModelArraysAfter()
-{
-    auto& noted = NotedArrays();
-    EachMosModel([&](EvaluatedModel& m) {
-        if (const auto found = noted.find(&m); found != noted.end()) found->second.after = m.params;
-    });
 }
 
 double SeriesConductance(double g, double gsh, double n)
@@ -195,14 +148,6 @@ int CheckPositiveLength(SchematicItem* part, double value)
     if (value > 0.0) return 0;
     ReportMessage("NE", part, kMsgNonPositiveChannel, value);
     return kMsgAlreadyReported;
-}
-
-double SaturationCurrentTempFactor(double r, double eg, double n, double vt, double xti)
-{
-    if (r == 1.0) return 1.0;
-    const double nn = std::max(n, 0.1);
-    const double e = std::clamp(xti / nn, -100.0, 100.0);
-    return std::clamp(std::pow(r, e) * ClampedExpNarrow((r - 1.0) * eg / (nn * vt)), 1e-16, 1e16);
 }
 
 void PrepareMosModelsAtTemp(int modelType)

@@ -33,13 +33,6 @@ double MosPolarity(const MosfetDevice& device);
 // The channel code: the model's LEVEL truncated (1, 2 or 3).
 int MosChannelLevel(const MosfetDevice& device);
 
-// Working-array bridge until every model keeps a pristine copy: gives each NMOS/PMOS model
-// back the values it had before the last set-up converted them (a slot changed since, by
-// stepping, keeps its new value), and notes the arrays before and after a set-up.
-void RestoreMosModelArrays();
-void NoteMosModelArraysBefore();
-void NoteMosModelArraysAfter();
-
 // ---- helpers --------------------------------------------------------------------------
 // g when positive, else gsh / n when n is positive, else 0.
 double SeriesConductance(double g, double gsh, double n);
@@ -57,8 +50,6 @@ JunctionCapsAtTemperature AdjustJunctionCapsForTemperature(const JunctionCapsAtT
                                                            double pbfact, double pbfact1, double fact1);
 // 0 for a positive effective length or width; else reports it for the part and gives 15055.
 int CheckPositiveLength(SchematicItem* part, double value);
-// The saturation-current factor of the diode, BJT and JFET laws.
-double SaturationCurrentTempFactor(double r, double eg, double n, double vt, double xti);
 
 // ---- passes ---------------------------------------------------------------------------
 void PrepareMosModelsAtTemp(int modelType);

@@ -267,6 +267,14 @@ int AddDeferredWarningSlot(std::string_view text, int subject, int kind)
     return 0;
 }
 
+void SetModelParam(EvaluatedModel& model, int index, float value)
+{
+    const auto i = static_cast<std::size_t>(index);
+    if (index < 0 || i >= model.params.size()) return;
+    model.params[i] = value;
+    if (i < model.pristine.size()) model.pristine[i] = value;
+}
+
 int AddDeferredWarning(int subject, int kind, std::string_view text) { return AddDeferredWarningSlot(text, subject, kind); }
 
 void ClearDeferredWarnings()

@@ -81,6 +81,10 @@ struct EvaluatedModel : ListNode {
     // form, text parameters 0 here and their text in textParams), then the slots that the
     // device set-up fills.
     std::vector<float> params;
+    // The values the run-time passes start from: taken from params at the first preparation of
+    // a circuit and copied back over params before every later one, so no conversion ever runs
+    // on converted values. Stepping and Monte Carlo change a value through SetModelParam.
+    std::vector<float> pristine;
     std::vector<std::string> textParams;            // statement count; text parameters only
     std::shared_ptr<ModelTolerances> tolerances;   // analog statement models only
     std::array<std::int64_t, 4> analysisWords{};   // free for the analyses that use the model
@@ -168,6 +172,9 @@ EvaluatedModel* FindModel(int selector, int statementIndex);
 // The given-flag byte of the component's model statement for a parameter; 0 when the
 // component has no statement or the statement has no flags.
 int IsModelParamGiven(const SchematicItem* component, int index);
+
+// Changes a parameter of an evaluated model for the next preparation and the present one.
+void SetModelParam(EvaluatedModel& model, int index, float value);
 
 // Applies the statement's own parameters to an evaluated model. 0 or 15055 after reporting.
 int EvaluateModelParams(EvaluatedModel& model, bool textMode);

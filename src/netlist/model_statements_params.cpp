@@ -271,6 +271,8 @@ std::string JoinContinuationLines(std::string_view text)
 
 int EvaluateModelParams(EvaluatedModel& model, bool textMode)
 {
+    // New statement values: the next preparation takes its pristine copy from them.
+    model.pristine.clear();
     ModelStatement* statement = FindModelStatement(model.statementIndex);
     if (!statement) return 0;
     const ModelTypeRow& row = kModelTypeTable[model.row];

@@ -96,7 +96,6 @@ TEST_F(CircuitTemperatureTest, PulseTimesOutOfOrderStopTheSetUp)
 
 TEST_F(CircuitTemperatureTest, ConversionsInPlaceHoldOverEveryLaterSetUp)
 {
-    ResetTemperatureSetupForTests();
     auto model = [](int type, std::size_t slots) {
         EvaluatedModel* m = ListAppendAs<EvaluatedModel>(Models().evaluated[static_cast<std::size_t>(type)], 0);
         m->row = type;
@@ -132,10 +131,9 @@ TEST_F(CircuitTemperatureTest, ConversionsInPlaceHoldOverEveryLaterSetUp)
     EXPECT_FLOAT_EQ(gasfet->params[20], 0.5f);
 
     // A value changed between the set-ups (a stepped RD) is taken as given.
-    gasfet->params[11] = 20.0f;
+    SetModelParam(*gasfet, 11, 20.0f);
     ASSERT_EQ(SetCircuitTemperature(27.0), 0);
     EXPECT_FLOAT_EQ(gasfet->params[11], 0.05f);
-    ResetTemperatureSetupForTests();
 }
 
 }  // namespace

@@ -360,9 +360,6 @@ TEST(MosfetHelpers, SeriesConductanceAndGuardedRoot)
     EXPECT_EQ(SqrtWithParamWarning(-4.0, 300.0, 3), 0.001);
     ASSERT_EQ(Models().deferredWarnings.size(), 1u);
     EXPECT_NEAR(Models().deferredWarnings[0].temperature, 300.0 - 273.15, 1e-12);
-    EXPECT_EQ(SaturationCurrentTempFactor(1.0, 1.11, 1.0, 0.0259, 3.0), 1.0);
-    EXPECT_EQ(SaturationCurrentTempFactor(1.2, 1.11, 0.05, 0.0259, 3.0),
-              SaturationCurrentTempFactor(1.2, 1.11, 0.1, 0.0259, 3.0));
     ResetModelStateForTests();
 }
 
