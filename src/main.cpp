@@ -33,10 +33,15 @@ std::string ExecutableDirectory(const char* argv0)
     return WithSeparator(exe.parent_path().string());
 }
 
+std::string WithoutMarker(const std::string& text)
+{
+    return text.size() >= 2 && text[0] == '%' && (text[1] == 'E' || text[1] == 'W') ? text.substr(2) : text;
+}
+
 // A start-up failure: the message goes to the terminal, as no window exists yet to show it.
 int FatalStartupError(int id, const std::string& argument)
 {
-    std::fprintf(stderr, "kq5: %s\n", kq5::ComposeErrorText(id, kq5::MakeMessageArgs(argument)).c_str());
+    std::fprintf(stderr, "kq5: %s\n", WithoutMarker(kq5::ComposeErrorText(id, kq5::MakeMessageArgs(argument))).c_str());
     return 1;
 }
 
@@ -61,7 +66,7 @@ int main(int argc, char** argv)
     InitModelTypeDefaults();
     InstallAnalysisKindHandlers();
 
-    if (line.commandFile.empty()) {
+    if (line.commandFile.empty() && line.batchLine.empty()) {
         // The frame window and the files to open belong to the application's start-up.
         std::printf("Kestrion V Version 2.1.2\n");
         return 0;
@@ -75,12 +80,19 @@ int main(int argc, char** argv)
     batch.printCircuit = line.printCircuit;
     batch.printAnalysis = line.printAnalysis;
     batch.commandFile = line.commandFile;
+    batch.singleLine = line.batchLine;
     int status = StartBatchRun();
     if (status != 0) {
         win::ShutdownPlatform();
         return FatalStartupError(status, batch.commandFile);
     }
-    RunBatchFile();
+    // A batch that did not do all it was asked ends with a failure status, so scripts notice.
+    const int failures = RunBatchFile();
     win::ShutdownPlatform();
+    if (!batch.closingError.empty()) std::fprintf(stderr, "kq5: %s\n", WithoutMarker(batch.closingError).c_str());
+    if (failures > 0) {
+        std::fprintf(stderr, "kq5: %s\n", WithoutMarker(ComposeErrorText(kMsgBatchFailures)).c_str());
+        return 1;
+    }
     return 0;
 }

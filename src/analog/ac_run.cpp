@@ -176,6 +176,7 @@ int AcceptAcPoint(WindowRecord* window, bool& accepted)
     int saved = 0;
     if (accepted) {
         ++a.acceptedCount;
+        ++AnalogSolver().acceptedPointCount;
         if (RunControl().runDataMode == kRunDataSave) saved = SaveRunDataPoint(a.f, AnalogSolver().backupSolution);
         if (RunServices().plotPoint) RunServices().plotPoint(window);
         if (p.outsideX) a.freeAcceptances = -2;
@@ -472,6 +473,7 @@ int AcAnalysisRun()
 
     int rc = BeginAnalysisRun();
     if (rc) return FinishAnalysisRun(nullptr, rc);
+    AnalogSolver().acceptedPointCount = 0;
     a.sweepKind = FrequencyStepKind();
     rc = ReadAcSweepLimits();
     ReadTemperatureRange(kLimitATemp);

@@ -55,6 +55,17 @@ bool SizeVector(std::vector<double>& v, std::size_t n)
 
 }  // namespace
 
+int PlainStateCount()
+{
+    return DeviceList(kCapacitorDeviceList).count + DeviceList(kInductorDeviceList).count + DeviceList(kDiodeDeviceList).count +
+           2 * DeviceList(kJfetDeviceList).count + 3 * DeviceList(kGaasfetDeviceList).count;
+}
+
+int IntegratedStateCount()
+{
+    return PlainStateCount() + 5 * DeviceList(kBjtDeviceList).count + 7 * DeviceList(kMosfetDeviceList).count;
+}
+
 int SizeSolverVectors(int unknowns, int integratedStates)
 {
     AnalogSolverState& s = AnalogSolver();
@@ -111,10 +122,8 @@ int PrepareAnalogSolver(bool fresh, StampSet& set)
 
     const int unknowns = NumberDeviceRows(s.nodeCount);
     if (unknowns < 0) return 15002;
-    const int plainStates = DeviceList(kCapacitorDeviceList).count + DeviceList(kInductorDeviceList).count +
-                            DeviceList(kDiodeDeviceList).count + 2 * DeviceList(kJfetDeviceList).count +
-                            3 * DeviceList(kGaasfetDeviceList).count;
-    const int integrated = plainStates + 5 * DeviceList(kBjtDeviceList).count + 7 * DeviceList(kMosfetDeviceList).count;
+    const int plainStates = PlainStateCount();
+    const int integrated = IntegratedStateCount();
     s.plainStateSlots = 4 * plainStates;
     // Vectors keep their contents between the preparations of the two stamp sets of a run.
     const std::size_t both = 2 * (static_cast<std::size_t>(unknowns) + 3);

@@ -216,6 +216,10 @@ double SolutionDifference(int a, int b);
 // Sizes every solver vector for the unknown count (2 (unknowns + 3) doubles each, cleared) and
 // the state vectors for the integrated-state count (4 slots per state); the present solution
 // is grown when it is shorter than unknowns + 3. 0, or 15002.
+// The integrated states the devices of the built circuit need (each takes four slots of the
+// state tables), and those of the two-terminal kinds and FETs among them.
+int IntegratedStateCount();
+int PlainStateCount();
 int SizeSolverVectors(int unknowns, int integratedStates);
 
 // Readies the state for a run on the caller's stamp set and makes the first load (which runs

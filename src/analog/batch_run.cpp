@@ -77,6 +77,19 @@ void PumpForEscape()
     if (win::GetAsyncKeyState(win::VK_ESCAPE) & 1) BatchRun().abort = 1;
 }
 
+// A command file is a text file: a folder, or a file holding NUL bytes, is something else named
+// by mistake.
+bool IsTextFile(const std::string& name)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(name, error)) return false;
+    FileStream stream = OpenFileRead(name);
+    if (!stream) return true;  // the open that follows reports why
+    char buffer[4096];
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, stream.get());
+    return std::find(buffer, buffer + got, '\0') == buffer + got;
+}
+
 int ReopenCommandFile()
 {
     BatchRunState& b = BatchRun();
@@ -127,6 +140,11 @@ std::string CircuitName(const WindowRecord* record) { return StripDirectory(GetR
 bool NextAnalysisLine(BatchLine& parsed)
 {
     BatchRunState& b = BatchRun();
+    if (b.commandUnit < 0) {
+        if (b.singleLine.empty() || b.singleLineTaken) return false;
+        b.singleLineTaken = true;
+        return ParseBatchLine(parsed, b.singleLine);
+    }
     std::string line;
     for (;;) {
         const int at = b.lineIndex;
@@ -138,6 +156,7 @@ bool NextAnalysisLine(BatchLine& parsed)
             // Passing the same GOTO twice without an analysis in between can only go round for ever.
             if (std::find(b.gotosSinceAnalysis.begin(), b.gotosSinceAnalysis.end(), at) != b.gotosSinceAnalysis.end()) {
                 ReportMessage("E", kMsgBatchLoop, label.c_str());
+                ++b.failures;
                 return false;
             }
             b.gotosSinceAnalysis.push_back(at);
@@ -146,6 +165,7 @@ bool NextAnalysisLine(BatchLine& parsed)
                 std::string target;
                 if (ReadBatchLine(target) != 0) {
                     ReportMessage("F", "Can't Find LABEL %s", label.c_str());
+                    ++b.failures;
                     return false;
                 }
                 std::string name;
@@ -170,12 +190,15 @@ void RunLineAnalyses(const BatchLine& line)
         TransientRun().rejectedCount = 0;
         b.startClock = b.endClock = GetTimeSeconds();
         double seconds = 0.0;
-        if (RunAnalysisCommand(circuit, kind) == 0) {
+        if (RunAnalysisCommand(circuit, kind) != 0) {
+            ++b.failures;
+        } else {
             // Only an analysis that ran moves the batch on; one that cannot start does not.
             b.gotosSinceAnalysis.clear();
             const int saved = b.flags;
             if (line.runMode == kBatchSave || line.runMode == kBatchRetrieve) b.flags = line.runMode;
-            RunAnalysisTimed(kind);
+            const int result = RunAnalysisTimed(kind);
+            if (result != 0 && result != kMsgStoppedByUser) ++b.failures;
             b.flags = saved;
             b.endClock = GetTimeSeconds();
             seconds = RunControl().elapsedTime;
@@ -303,6 +326,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
             out.batchFlags = kBatchNormal;
         out.commandFile = first.substr(1);
     } else if (!first.empty()) {
+        const std::string quoted = first.find(' ') != std::string::npos ? "\"" + first + "\"" : first;
+        const std::string batchLine = Trimmed(quoted + " " + line);
+        if (BatchLine probe; ParseBatchLine(probe, batchLine)) {
+            out.batchLine = batchLine;
+            out.batchFlags = probe.runMode;
+            out.printCircuit = probe.printCircuit;
+            out.printAnalysis = probe.printAnalysis;
+            return out;
+        }
         out.files.push_back(first);
         for (std::string next = TakeCommandLineArg(line); !next.empty(); next = TakeCommandLineArg(line)) out.files.push_back(next);
     }
@@ -316,22 +348,34 @@ int StartBatchRun()
     b.abort = 0;
     b.totalElapsed = 0.0;
     b.gotosSinceAnalysis.clear();
+    b.singleLineTaken = false;
+    b.failures = 0;
+    b.closingError.clear();
     Analog().batchErrorLogUnit = -1;
     if (!(b.flags & (kBatchRetrieve | kBatchSave | kBatchNormal))) return 0;
     Settings().batchRun = true;
     std::string first = b.commandFile;
+    if (first.empty() && !b.singleLine.empty()) {
+        BatchLine single;
+        ParseBatchLine(single, b.singleLine);
+        first = ResolveFilePath(single.circuit);
+    }
     if (first.empty()) first = GetRecordTitle(TopCircuitRecord());
     std::string path = first;
     ReplaceExtension(path, "DOC");
-    if (const int result = OpenStatisticsFile(path, b.commandFile); result != 0) {
+    const std::string firstField = b.commandFile.empty() ? StripDirectory(first) : b.commandFile;
+    if (const int result = OpenStatisticsFile(path, firstField); result != 0) {
         ReportMessage("tE", path.c_str(), result);
         return result;
     }
     if (!b.commandFile.empty()) {
         b.commandFile = ResolveFilePath(b.commandFile);
-        if (const int result = ReopenCommandFile(); result != 0) {
+        int result = IsTextFile(b.commandFile) ? 0 : kMsgNotACommandFile;
+        if (result == 0) result = ReopenCommandFile();
+        if (result != 0) {
             SetPendingErrorText(b.commandFile);
             ReportMessage("E", result, b.commandFile.c_str());
+            ++b.failures;
             EndBatchRun();
             return 0;
         }
@@ -376,24 +420,33 @@ bool ParseBatchLine(BatchLine& parsed, const std::string& text)
     return parsed.transient || parsed.ac || parsed.dc;
 }
 
-void RunBatchFile()
+int RunBatchFile()
 {
     BatchRunState& b = BatchRun();
-    if (b.flags == 0) return;
-    while (!b.abort && b.commandUnit >= 0) {
+    if (b.flags == 0) return b.failures;
+    while (!b.abort && (b.commandUnit >= 0 || !b.singleLine.empty())) {
         BatchLine line;
         if (!NextAnalysisLine(line)) break;
         WindowRecord* top = TopCircuitRecord();
         const std::string path = ResolveFilePath(line.circuit);
         if (!line.circuit.empty() && !(top && FileNamesEqual(GetRecordTitle(top), path))) {
             CloseCircuitWindow(top);
+            if (!std::filesystem::is_regular_file(path)) {
+                ReportMessage("E", kMsgCircuitNotFound, line.circuit.c_str());
+                ++b.failures;
+                continue;
+            }
             WindowRecord* loaded = nullptr;
             const int result = LoadCircuitFile(nullptr, path, CircuitFileKind(path), kLoadDefaults, loaded);
             PumpForEscape();
-            if (result != 0 || !loaded) continue;
+            if (result != 0 || !loaded) {
+                ++b.failures;
+                continue;
+            }
         }
         if (!line.leftover.empty()) {
             ReportMessage("E", kMsgCommandLineError, line.leftover.c_str());
+            ++b.failures;
         } else {
             RunLineAnalyses(line);
         }
@@ -401,6 +454,7 @@ void RunBatchFile()
         PumpForEscape();
     }
     EndBatchRun();
+    return b.failures;
 }
 
 void EndBatchRun()
@@ -410,8 +464,13 @@ void EndBatchRun()
         CloseUnit(b.commandUnit);
         b.commandUnit = -1;
     }
-    CloseStatisticsFile(b.totalElapsed);
+    std::string statisticsName;
+    if (const int status = CloseStatisticsFile(b.totalElapsed, &statisticsName); status != 0) {
+        ++b.failures;
+        b.closingError = ComposeErrorText(kMsgFileNotWritten, MakeMessageArgs(statisticsName, ComposeErrorText(status)));
+    }
     b.commandFile.clear();
+    b.singleLine.clear();
     b.flags = 0;
     if (WindowRecord* frame = FrameRecord(); frame && frame->window) win::PostMessage(frame->window, win::WM_CLOSE, 0, 0);
 }

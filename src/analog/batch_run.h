@@ -17,6 +17,9 @@ inline constexpr int kBatchNormal = 8;
 
 inline constexpr int kMsgCommandLineError = 10143;
 inline constexpr int kMsgBatchLoop = 13375;
+inline constexpr int kMsgNotACommandFile = 13391;
+inline constexpr int kMsgCircuitNotFound = 13392;
+inline constexpr int kMsgBatchFailures = 13393;
 
 // What the program's own command line asked for.
 struct CommandLine {
@@ -26,6 +29,9 @@ struct CommandLine {
     int batchFlags = 0;
     bool printCircuit = false;
     bool printAnalysis = false;
+    // The circuit named with analysis switches ("kq5 amp.cir /T"): a batch run of that circuit
+    // alone, as one line of a command file would run it.
+    std::string batchLine;
     std::string leftover;             // words that are no switch of the command line
 };
 
@@ -46,6 +52,8 @@ struct BatchRunState {
     bool printCircuit = false;
     bool printAnalysis = false;
     std::string commandFile;
+    std::string singleLine;  // without a command file: the command line's circuit and switches
+    bool singleLineTaken = false;
     int commandUnit = -1;
     int lineIndex = 0;  // lines read since the command file was (re)opened
     int abort = 0;
@@ -53,6 +61,8 @@ struct BatchRunState {
     double endClock = 0.0;
     double totalElapsed = 0.0;
     std::vector<int> gotosSinceAnalysis;  // GOTO lines passed since the last analysis ran
+    int failures = 0;  // jobs that failed: circuits not loaded, analyses not run, errors reported
+    std::string closingError;  // why the statistics file could not be kept, empty when it was
 };
 
 BatchRunState& BatchRun();
@@ -69,14 +79,14 @@ int TakeSwitchChar(std::string& line, char letter);
 std::string TakeCommandLineArg(std::string& line);
 
 // The program's command line: "/ROOT:dir", a first argument "@file" with "/S", "/R", "/PC",
-// "/PA", "/P", or the files to open.
+// "/PA", "/P", a circuit with the switches of a command file line, or the files to open.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // Opens the statistics file and the command file. 0, or the message id of a failure (the
 // statistics file not created ends the program; the command file not opened ends the batch).
 int StartBatchRun();
-// Runs the whole batch.
-void RunBatchFile();
+// Runs the whole batch; the number of jobs that failed.
+int RunBatchFile();
 // The next line of the command file, cut at ';', without tabs, trimmed; comment lines read
 // empty. 0, or the read status at the end of the file (the line is then empty).
 int ReadBatchLine(std::string& line);

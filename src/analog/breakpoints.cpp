@@ -156,6 +156,9 @@ int ScheduleWaveformSources(WindowRecord* window, ScheduleCursor& cursor,
          ListRecords<IndependentSourceDevice>(DeviceList(kIndependentSourceDeviceList))) {
         switch (s.function) {
         case kSourcePulse: {
+            // SPICE decks write a period of 0 for a single pulse: a period that is not above 0
+            // counts as not given, so that it becomes the run's length.
+            if (s.lastParam > kPulsePer && !(s.params[kPulsePer] > 0.0)) s.lastParam = kPulsePer;
             SetSourceCornerTime(s, kPulseTd, dt);
             SetSourceCornerTime(s, kPulseTr, dt);
             SetSourceCornerTime(s, kPulseTf, dt);

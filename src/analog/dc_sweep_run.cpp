@@ -401,7 +401,6 @@ int DcSweepCase(WindowRecord* window)
         s.runKind = kRunKindDcSweep;
         s.operatingPointFlag = 1;
         s.noOperatingPoint = 0;
-        s.acceptedPointCount = 0;
         SetBreakpointTimeScale(0.0, 1.0);
         if (int rc = ReinitializeRunStates()) return rc;
 
@@ -437,6 +436,8 @@ int RunDcSweep()
 
     int rc = BeginAnalysisRun();
     if (rc) return FinishAnalysisRun(nullptr, rc);
+    // The run's count covers every sweep of a nested sweep; each sweep keeps its own as well.
+    s.acceptedPointCount = 0;
     TransientRun().stateVariables = kStateVariablesZero;
     rc = ReadDcLimits();
     if (!rc && !RunControl().failureReported) rc = OpenSimulationDataFile(RunDataFile().recordCounter, 0);

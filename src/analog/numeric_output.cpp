@@ -185,7 +185,7 @@ int OpenNumericOutputFile()
     const int unit = FindFreeUnit();
     if (unit < 0) return kMsgInsufficientMemory;
     const std::string name = MakeAnalysisFileName(RunControl().circuitWindow, "NO");
-    const int result = CreateUnit(name, unit);
+    const int result = CreateReplacingUnit(name, unit);
     if (result != 0) return result;
     Analog().numericOutputUnit = unit;
     Analog().outputPageWidth = GlobalOptions().values.width;
@@ -198,8 +198,9 @@ void CloseNumericOutputUnit()
 {
     const int unit = Analog().numericOutputUnit;
     if (unit < 0) return;
-    CloseUnit(unit);
+    const std::string name = GetFileUnit(unit)->name;
     Analog().numericOutputUnit = -1;
+    ReportFileWriteFailure(name, CloseUnit(unit));
 }
 
 void WriteOutputBanner(int unit)

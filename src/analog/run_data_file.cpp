@@ -23,6 +23,8 @@
 #include "devices/diode_device.h"
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
+#include "devices/source_device.h"
+#include "devices/standalone_element_devices.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/file_names.h"
@@ -42,8 +44,9 @@ struct RecordWalk {
 
     void Value(double& v)
     {
-        if (mode == WalkMode::kWrite) (*record)[cursor] = v;
-        if (mode == WalkMode::kRead) v = (*record)[cursor];
+        const bool inside = record && cursor < record->size();
+        if (mode == WalkMode::kWrite && inside) (*record)[cursor] = v;
+        if (mode == WalkMode::kRead) v = inside ? (*record)[cursor] : 0.0;
         ++cursor;
     }
     void Value(const double& v)
@@ -94,10 +97,18 @@ void WalkDigitalStates(RecordWalk& w)
 // kept the capacitances and the currents of the reactive elements.
 void WalkDeviceValues(RecordWalk& w, int dataType)
 {
+    // The state tables take the size the circuit gives them, whether or not the run has sized
+    // them yet, so that every record of a file has the size its reader counts.
     AnalogSolverState& solver = AnalogSolver();
-    for (double& v : solver.chargeStates) w.Value(v);
-    if (dataType == kRunDataEverything)
-        for (double& v : solver.currentStates) w.Value(v);
+    const std::size_t slots = 4 * static_cast<std::size_t>(std::max(IntegratedStateCount(), 0));
+    auto walkTable = [&](std::vector<double>& table) {
+        for (std::size_t i = 0; i < slots; ++i) {
+            double spare = 0.0;
+            w.Value(i < table.size() ? table[i] : spare);
+        }
+    };
+    walkTable(solver.chargeStates);
+    if (dataType == kRunDataEverything) walkTable(solver.currentStates);
     const bool everything = dataType == kRunDataEverything;
     EachDevice<MosfetDevice>(kMosfetDeviceList, [&](MosfetDevice& m) {
         FetQuantities& q = m.quantities;
@@ -136,6 +147,14 @@ void WalkDeviceValues(RecordWalk& w, int dataType)
     EachDevice<TableSourceDevice>(kTableSourceDeviceList, [&](TableSourceDevice& s) { w.Value(s.current); });
     EachDevice<LaplaceSourceDevice>(kLaplaceSourceDeviceList, [&](LaplaceSourceDevice& s) { w.Value(s.current); });
     EachDevice<FreqTableSourceDevice>(kFreqTableSourceDeviceList, [&](FreqTableSourceDevice& s) { w.Value(s.current); });
+    // The currents of the independent sources are read by their curves (I(V1)) and are no
+    // node voltage: without them a replay would show 0.
+    if (everything) {
+        EachDevice<IndependentSourceDevice>(kIndependentSourceDeviceList, [&](IndependentSourceDevice& v) { w.Value(v.current); });
+        EachDevice<PulseSourceDevice>(kPulseSourceDeviceList, [&](PulseSourceDevice& v) { w.Value(v.current); });
+        EachDevice<SineSourceDevice>(kSineSourceDeviceList, [&](SineSourceDevice& v) { w.Value(v.current); });
+        EachDevice<UserSourceDevice>(kUserSourceDeviceList, [&](UserSourceDevice& v) { w.Value(v.current); });
+    }
 }
 
 void WalkRecord(RecordWalk& w, int dataType, double& x, std::span<double> solution)
@@ -154,10 +173,10 @@ void WalkRecord(RecordWalk& w, int dataType, double& x, std::span<double> soluti
     if (dataType != kRunDataSolutionOnly) WalkDeviceValues(w, dataType);
 }
 
-int WriteWord(std::FILE* f, unsigned value)
+int WriteWord(int unit, unsigned value)
 {
-    const unsigned char bytes[2] = {static_cast<unsigned char>(value & 0xFF), static_cast<unsigned char>((value >> 8) & 0xFF)};
-    return std::fwrite(bytes, 1, 2, f) == 2 ? 0 : kMsgCloseFailed;
+    const char bytes[2] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
+    return WriteUnitBytes(unit, std::string_view(bytes, 2));
 }
 
 bool ReadWord(std::FILE* f, unsigned& value)
@@ -181,14 +200,30 @@ int WriteRecord(double x, std::span<const double> solution)
     RecordWalk w{WalkMode::kWrite, &s.record};
     WalkRecord(w, s.dataType, x, copy);
     ToFileOrder(s.record);
-    const bool ok = std::fwrite(s.record.data(), sizeof(double), s.record.size(), s.file.get()) == s.record.size();
+    const int status = WriteUnitBytes(s.saveUnit, std::string_view(reinterpret_cast<const char*>(s.record.data()),
+                                                                   s.record.size() * sizeof(double)));
     ToFileOrder(s.record);
-    if (!ok) {
-        s.file.reset();
+    if (status != 0) {
+        // The file the last complete Save left stays; this one is given up.
+        AbandonUnit(s.saveUnit);
+        s.saveUnit = -1;
         s.active = false;
-        return kMsgCloseFailed;
+        ReportFileWriteFailure(s.name, status);
+        return kMsgAlreadyReported;
     }
     return 0;
+}
+
+// A file whose length is no whole number of records was cut short: replaying it would show a
+// run that ends early as if it were complete.
+int CheckRecordCount(RunDataFileState& s)
+{
+    const long length = FileLengthOfStream(s.file.get());
+    const long long recordBytes = static_cast<long long>(s.record.size()) * 8;
+    const long long body = static_cast<long long>(length) - s.headerBytes;
+    if (length >= 0 && recordBytes > 0 && body >= 0 && body % recordBytes == 0) return 0;
+    ReportMessage("E", kMsgCutDataFile, s.name.c_str(), static_cast<int>(std::max(body, 0LL) / std::max(recordBytes, 1LL)));
+    return kMsgAlreadyReported;
 }
 
 // A saved file is older than its circuit, or one of the two cannot be examined.
@@ -250,21 +285,26 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
         return kMsgAlreadyReported;
     int dataType = s.dataType;
     if (rc.runDataMode == kRunDataSave) {
-        s.file = OpenFileWrite(s.name);
-        if (!s.file) return ErrnoToMessageId(errno);
+        s.saveUnit = FindFreeUnit();
+        if (s.saveUnit < 0) return kMsgInsufficientMemory;
+        if (int status = CreateReplacingUnit(s.name, s.saveUnit)) {
+            s.saveUnit = -1;
+            return status;
+        }
         const int kind = Analysis().analysisKind;
         if (WindowRecord* circuit = rc.circuitWindow; circuit && circuit->document && kind >= 0 && kind < kAnalysisKindCount)
             circuit->document->runStale[static_cast<std::size_t>(kind)] = 0;
         const bool wide = equations > 0xFFFF || extra > 0xFFFF;
-        std::FILE* f = s.file.get();
-        int result = WriteWord(f, wide ? kRunDataWideVersion : kRunDataVersion);
-        if (!result) result = WriteWord(f, static_cast<unsigned>(dataType));
-        if (!result) result = WriteWord(f, equations & 0xFFFF);
-        if (!result) result = WriteWord(f, extra & 0xFFFF);
-        if (wide && !result) result = WriteWord(f, equations >> 16);
-        if (wide && !result) result = WriteWord(f, extra >> 16);
+        const int unit = s.saveUnit;
+        int result = WriteWord(unit, wide ? kRunDataWideVersion : kRunDataVersion);
+        if (!result) result = WriteWord(unit, static_cast<unsigned>(dataType));
+        if (!result) result = WriteWord(unit, equations & 0xFFFF);
+        if (!result) result = WriteWord(unit, extra & 0xFFFF);
+        if (wide && !result) result = WriteWord(unit, equations >> 16);
+        if (wide && !result) result = WriteWord(unit, extra >> 16);
         if (result) {
-            s.file.reset();
+            AbandonUnit(unit);
+            s.saveUnit = -1;
             return result;
         }
         s.headerBytes = wide ? 12 : 8;
@@ -299,8 +339,15 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
     try {
         s.record.assign(static_cast<std::size_t>(RunDataRecordSize(dataType)), 0.0);
     } catch (const std::bad_alloc&) {
+        AbandonUnit(s.saveUnit);
+        s.saveUnit = -1;
         s.file.reset();
         return kMsgInsufficientMemory;
+    }
+    if (rc.runDataMode == kRunDataRetrieve && CheckRecordCount(s) != 0) {
+        AnalogSolver().stopFlag = 1;
+        s.file.reset();
+        return kMsgAlreadyReported;
     }
     s.active = true;
     s.pending = false;
@@ -310,7 +357,7 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
 int SaveRunDataPoint(double x, std::span<const double> solution)
 {
     RunDataFileState& s = RunDataFile();
-    if (!s.active || !s.file || RunControl().runDataMode != kRunDataSave) return 0;
+    if (!s.active || s.saveUnit < 0 || RunControl().runDataMode != kRunDataSave) return 0;
     const int kind = Analysis().analysisKind;
     const WindowRecord* circuit = RunControl().circuitWindow;
     int every = 1;
@@ -329,7 +376,7 @@ int SaveRunDataPoint(double x, std::span<const double> solution)
 int FlushPendingRunDataPoint()
 {
     RunDataFileState& s = RunDataFile();
-    if (!s.pending || !s.active || !s.file) return 0;
+    if (!s.pending || !s.active || s.saveUnit < 0) return 0;
     s.pending = false;
     return WriteRecord(s.pendingX, s.pendingSolution);
 }
@@ -366,6 +413,11 @@ int ReadRunDataPoint(int& recordCounter, double& x, double& step, std::span<doub
 void CloseSimulationDataFile()
 {
     RunDataFileState& s = RunDataFile();
+    if (s.saveUnit >= 0) {
+        const int unit = s.saveUnit;
+        s.saveUnit = -1;
+        ReportFileWriteFailure(s.name, CloseUnit(unit));
+    }
     if (s.active || s.file) {
         s.file.reset();
         s.record.clear();

@@ -21,6 +21,7 @@ inline constexpr int kRunDataVersion = 4;
 inline constexpr int kRunDataWideVersion = 5;
 inline constexpr int kMsgObsoleteDataFile = 5360;
 inline constexpr int kMsgVIOnlyDataFile = 5361;
+inline constexpr int kMsgCutDataFile = 13394;
 
 // Data types of the file (the document's keep word).
 inline constexpr int kRunDataSolutionOnly = 0;
@@ -28,11 +29,12 @@ inline constexpr int kRunDataVoltagesCurrents = 1;
 inline constexpr int kRunDataEverything = 2;
 
 struct RunDataFileState {
-    FileStream file;
+    FileStream file;  // the file a Retrieve reads
+    int saveUnit = -1;  // the unit a Save writes, replacing the old file when it closes
     bool active = false;
     std::string name;
     int headerBytes = 8;
-    int dataType = kRunDataSolutionOnly;  // what the next Save keeps
+    int dataType = kRunDataEverything;  // what the next Save keeps
     int readDataType = kRunDataSolutionOnly;
     std::vector<double> record;
     int recordCounter = 0;  // the next record a Retrieve reads

@@ -5,6 +5,7 @@
 
 #include "analog/analog_state.h"
 #include "analog/batch_log.h"
+#include "analog/batch_run.h"
 #include "app/window_record.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"
@@ -15,11 +16,6 @@
 namespace kq5 {
 
 namespace {
-
-void FlushUnit(int unit)
-{
-    if (FileUnit* slot = GetFileUnit(unit); slot && slot->stream) std::fflush(slot->stream.get());
-}
 
 std::string WindowName(const WindowRecord* record)
 {
@@ -41,7 +37,7 @@ int OpenStatisticsFile(const std::string& path, const std::string& firstField)
 {
     const int unit = FindFreeUnit();
     if (unit < 0) return kMsgInsufficientMemory;
-    const int result = CreateUnit(path, unit);
+    const int result = CreateReplacingUnit(path, unit);
     if (result != 0) return result;
     Analog().batchErrorLogUnit = unit;
     UnitPrintf(unit, "%s %s %s\n", firstField.c_str(), FormatLocaleDate().c_str(), FormatLocaleTime().c_str());
@@ -63,14 +59,17 @@ void WriteStatisticsRow(const std::string& circuit, int kind, unsigned long iter
     FlushUnit(unit);
 }
 
-void CloseStatisticsFile(double totalSeconds)
+int CloseStatisticsFile(double totalSeconds, std::string* name)
 {
     const int unit = Analog().batchErrorLogUnit;
+    int status = 0;
     if (StatisticsFileOpen()) {
         UnitPrintf(unit, LoadResString(kMsgStatisticsTotal).c_str(), totalSeconds);
-        CloseUnit(unit);
+        if (name) *name = GetFileUnit(unit)->name;
+        status = CloseUnit(unit);
     }
     Analog().batchErrorLogUnit = -1;
+    return status;
 }
 
 void LogBatchError(const WindowRecord* record, const std::string& caption, const std::string& text)
@@ -85,6 +84,8 @@ void LogBatchError(const WindowRecord* record, const std::string& caption, const
         FlushUnit(unit);
         return;
     }
+    // An error shown during a batch means a job did not do what it was asked.
+    if (caption.rfind("Error", 0) == 0) ++BatchRun().failures;
     for (std::size_t at = body.find("\n\n"); at != std::string::npos; at = body.find("\n\n", at)) body.erase(at, 1);
     UnitPrintf(unit, "%s %s\n", caption.c_str(), WindowName(record).c_str());
     std::size_t start = 0;

@@ -20,8 +20,9 @@ int OpenStatisticsFile(const std::string& path, const std::string& firstField);
 // seconds. Flushed at once.
 void WriteStatisticsRow(const std::string& circuit, int kind, unsigned long iterations, unsigned long rejected,
                         unsigned long total, double seconds);
-// The total line, then the file is closed.
-void CloseStatisticsFile(double totalSeconds);
+// The total line, then the file is closed: 0, or the error that kept it from the disk (the file's
+// name then goes to name).
+int CloseStatisticsFile(double totalSeconds, std::string* name = nullptr);
 bool StatisticsFileOpen();
 
 // A message that would have opened a message box: "<caption> <window name>", then each line of

@@ -664,6 +664,15 @@ int Scanner::BindDevice(const Frame& frame, const DeviceRecordFields& device)
         EmitOperand(s.opcode, operand, s.name);
         return 0;
     }
+    // In AC the current is the small-signal one that the current pass leaves, not the
+    // operating point's.
+    if (Analysis().analysisKind == kAnalysisAc && s.opcode == kOpI && s.name[1] == '\0') {
+        operand.complexAddress = FindDeviceAcCurrent(device);
+        if (operand.complexAddress) {
+            EmitOperand(kOpReadComplex, operand, s.name);
+            return 0;
+        }
+    }
     operand.realAddress = FindDeviceField(device, s.name);
     if (operand.realAddress) {
         EmitOperand(kOpReadDouble, operand, s.name);

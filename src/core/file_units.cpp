@@ -1,10 +1,13 @@
 #include "core/file_units.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <new>
 
 #include "analog/batch_log.h"
@@ -126,6 +129,86 @@ FileStream OpenRawStream(const std::string& name, const char* mode)
     return FileStream(OpenResolvedFile(name, mode));
 }
 
+// The file a replacing write changes: a link is followed, so the link stays and its file changes.
+std::string ReplacedTarget(const std::string& name)
+{
+    std::string target = ResolveFilePath(name);
+    struct stat st;
+    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(target.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    return target;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// A new file beside the target that nobody else uses, open for writing, with the permissions of
+// the file it replaces (or those a new file gets).
+int CreateSiblingTempFile(const std::string& target, std::string& tempPath, std::FILE*& stream)
+{
+    const std::size_t slash = target.find_last_of('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string pattern = DirectoryOf(target) + "/.~" + base + ".XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return FailureId(errno, kMsgFileErrorBase);
+    struct stat old;
+    mode_t mode;
+    if (::stat(target.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
+    stream = ::fdopen(fd, "w+");
+    if (stream == nullptr) {
+        const int error = FailureId(errno, kMsgFileErrorBase);
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        return error;
+    }
+    tempPath = std::move(pattern);
+    return 0;
+}
+
+int SyncStreamToDisk(std::FILE* stream)
+{
+    errno = 0;
+    if (std::fflush(stream) != 0) return FailureId(errno, kMsgCloseFailed);
+    if (::fsync(::fileno(stream)) != 0) return FailureId(errno, kMsgCloseFailed);
+    return 0;
+}
+
+void SyncDirectoryOf(const std::string& path)
+{
+    const int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// The last step of a replacing write: the temporary file takes the target's place when all went
+// well, and is removed otherwise.
+int FinishReplacing(const std::string& temp, const std::string& target, int status)
+{
+    if (status == 0 && std::rename(temp.c_str(), target.c_str()) != 0) status = FailureId(errno, kMsgCloseFailed);
+    if (status != 0) {
+        ::unlink(temp.c_str());
+        return status;
+    }
+    SyncDirectoryOf(target);
+    return 0;
+}
+
 }  // namespace
 
 std::string_view FileUnit::MemoryText() const
@@ -204,17 +287,55 @@ int CloseUnit(int unit)
     FileUnit* slot = GetFileUnit(unit);
     if (slot == nullptr) return 0;
     int closeError = 0;
+    const bool replacing = !slot->replacingTemp.empty();
     if (slot->stream) {
+        if (replacing && slot->lastError == 0) closeError = SyncStreamToDisk(slot->stream.get());
         errno = 0;
         int result = std::fclose(slot->stream.release());
-        if (result == EOF)
+        if (closeError == 0 && result == EOF)
             closeError = kMsgCloseFailed;
-        else if (result != 0)
+        else if (closeError == 0 && result != 0)
             closeError = FailureId(errno, kMsgCloseFailed);
     }
     int lastError = slot->lastError;
+    const std::string temp = std::move(slot->replacingTemp);
+    const std::string target = std::move(slot->name);
     *slot = FileUnit{};
-    return closeError != 0 ? closeError : lastError;
+    const int status = closeError != 0 ? closeError : lastError;
+    return replacing ? FinishReplacing(temp, target, status) : status;
+}
+
+int CreateReplacingUnit(const std::string& name, int unit)
+{
+    if (int status = PrepareUnit(name, unit, kUnitWriting)) return status;
+    FileUnit& slot = *GetFileUnit(unit);
+    slot.name = ReplacedTarget(name);
+    SetErrorContext(slot.name);
+    std::FILE* stream = nullptr;
+    std::string temp;
+    if (int status = CreateSiblingTempFile(slot.name, temp, stream)) {
+        slot = FileUnit{};
+        return status;
+    }
+    slot.stream.reset(stream);
+    slot.replacingTemp = std::move(temp);
+    slot.crlfLineEnds = true;
+    return 0;
+}
+
+void AbandonUnit(int unit)
+{
+    FileUnit* slot = GetFileUnit(unit);
+    if (slot == nullptr) return;
+    // A replacing unit with an error keeps the old file; the error itself is not wanted here.
+    if (slot->lastError == 0) slot->lastError = kMsgCloseFailed;
+    CloseUnit(unit);
+}
+
+void ReportFileWriteFailure(const std::string& name, int status)
+{
+    if (status == 0 || status == kMsgAlreadyReported) return;
+    ReportMessage("E", kMsgFileNotWritten, name.c_str(), ComposeErrorText(status).c_str());
 }
 
 int CheckFileNameFree(WindowRecord* record, const std::string& name)
@@ -289,6 +410,15 @@ int WriteUnitBytes(int unit, std::string_view bytes)
     if (slot == nullptr || bytes.empty()) return 0;
     if (!slot->stream) return slot->lastError = BadUnitError();
     return WriteToUnit(*slot, bytes, false);
+}
+
+int FlushUnit(int unit)
+{
+    FileUnit* slot = GetFileUnit(unit);
+    if (slot == nullptr || !slot->stream) return 0;
+    errno = 0;
+    if (std::fflush(slot->stream.get()) != 0) return StoreWriteError(*slot, kMsgCloseFailed);
+    return slot->lastError;
 }
 
 int LoadUnitText(int unit, int line, long start, long end)

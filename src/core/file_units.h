@@ -37,6 +37,7 @@ constexpr int kMsgMissingFileName = 15038;  // "Must specify filename."
 constexpr int kMsgFileErrorBase = 16000;    // + the runtime's error number
 constexpr int kMsgCloseFailed = 16012;      // a failing close or a short binary write
 constexpr int kMsgFileNameInUse = 13510;    // "That file name is already in use.\n%s."
+constexpr int kMsgFileNotWritten = 13390;   // the file and the reason; the old file is kept
 
 struct FileUnit {
     FileStream stream;        // the open disk file; null when reading a text window or free
@@ -57,6 +58,8 @@ struct FileUnit {
     // files and the other text files read the same wherever they were written: UnitPrintf
     // and WriteUnitText write each "\n" as CR LF. Readers accept LF and CR LF alike.
     bool crlfLineEnds = false;
+    // A unit made by CreateReplacingUnit writes this temporary file beside the file it replaces.
+    std::string replacingTemp;
 
     // The memory text (empty when the unit has none).
     std::string_view MemoryText() const;
@@ -81,6 +84,16 @@ int ErrnoToMessageId(int error);
 int OpenUnit(const std::string& name, int unit);
 int OpenUnitDiskFile(const std::string& name, int unit);
 int CreateUnit(const std::string& name, int unit);
+// Opens a new temporary file beside the named one for writing, as CreateUnit would (a link is
+// followed: the link stays and the file it names changes). CloseUnit flushes it to the disk and
+// puts it in the name's place only when every write, the flush and the close succeeded; otherwise
+// the temporary file is removed and the old file stays whole, as it does when the program dies
+// meanwhile.
+int CreateReplacingUnit(const std::string& name, int unit);
+// Closes the unit without keeping a replacing unit's file.
+void AbandonUnit(int unit);
+// Reports that the named file could not be written (the reason from the status).
+void ReportFileWriteFailure(const std::string& name, int status);
 // The lowest free unit, cleared; -1 when all 40 are in use.
 int FindFreeUnit();
 // Closes the unit and frees the slot; the close error, else the unit's last error, so that a
@@ -98,6 +111,8 @@ int UnitPrintIndented(int unit, const char* format, ...) __attribute__((format(p
 int WriteUnitText(int unit, std::string_view text);
 // Writes the bytes exactly as given, without the text-mode line-end translation.
 int WriteUnitBytes(int unit, std::string_view bytes);
+// Hands the buffered text to the file; a failure becomes the unit's last error.
+int FlushUnit(int unit);
 
 // Makes the byte range start..end of the unit's source its memory text and sets the line number.
 // For a disk file an end of -999 means the end of the file, and a line of -1 counts as 0; for a

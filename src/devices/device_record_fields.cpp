@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "devices/stamp_ac.h"
+
 namespace kq5 {
 
 namespace {
@@ -74,6 +76,12 @@ const DeviceModelParam* FindDeviceModelParam(const DeviceRecordFields& device,
     for (const DeviceModelParam& p : device.modelParams)
         if (SameNameNoCase(p.name, name)) return &p;
     return nullptr;
+}
+
+const std::complex<double>* FindDeviceAcCurrent(const DeviceRecordFields& device)
+{
+    if (!device.acCurrentRecord) return nullptr;
+    return &AcStamps().acCurrents[device.acCurrentRecord];
 }
 
 void ClearDeviceHistoryFields()

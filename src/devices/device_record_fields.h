@@ -5,6 +5,7 @@
 // parameters of its model. The circuit build fills the table after the device records are
 // made; compiled expressions keep the addresses, so the table is rebuilt (and expressions
 // compiled again) only between analyses.
+#include <complex>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -14,6 +15,7 @@
 namespace kq5 {
 
 struct CompiledExpression;
+struct ListNode;
 
 // Device families: the bits of the device-kind masks of the expression symbol table.
 inline constexpr std::uint32_t kFamilyResistor = 0x1;
@@ -66,6 +68,9 @@ struct DeviceRecordFields {
     std::vector<DeviceField> fields;
     std::vector<DevicePinVoltage> pinVoltages;
     std::vector<DeviceModelParam> modelParams;
+    // The device whose small-signal current the AC current pass stores, for the kinds that
+    // store one; an AC curve reads their I there rather than the operating-point value.
+    const ListNode* acCurrentRecord = nullptr;
 };
 
 // Present and previous history values of one device record (charges, fluxes, values kept
@@ -103,6 +108,9 @@ const DevicePinVoltage* FindDevicePinVoltage(const DeviceRecordFields& device,
                                              std::string_view pins);
 const DeviceModelParam* FindDeviceModelParam(const DeviceRecordFields& device,
                                              std::string_view name);
+// Where the AC current pass leaves the device's complex current; null for a kind that has
+// none. The address stays valid until the AC stamp state is reset.
+const std::complex<double>* FindDeviceAcCurrent(const DeviceRecordFields& device);
 
 // Clears the history values of every device record.
 void ClearDeviceHistoryFields();

@@ -103,12 +103,16 @@ int AcLoadCapacitors(int pass)
 
 int AcLoadInductors(int pass)
 {
-    if (pass != kAcStampPass) return 0;
-    const AcStampState& s = AcStamps();
+    AcStampState& s = AcStamps();
     const int nodeCount = AnalogSolver().nodeCount;
     std::size_t i = 0;
     for (InductorDevice& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList))) {
         const std::size_t position = i++;
+        // An inductor's current is the unknown of its own row.
+        if (pass != kAcStampPass) {
+            s.acCurrents[&l] = AcSolution(InductorRow(position, nodeCount));
+            continue;
+        }
         double inductance = 0.0;
         if (int rc = AcInductance(l, position, inductance)) return rc;
         const int r = InductorRow(position, nodeCount);

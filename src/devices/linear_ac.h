@@ -6,7 +6,8 @@ namespace kq5 {
 
 // Pass 0 stamps the susceptance omega C; pass 1 stores each capacitor's AC current.
 int AcLoadCapacitors(int pass);
-// Branch incidence of each inductor's row and -j omega L on its diagonal.
+// Pass 0 stamps the branch incidence of each inductor's row and -j omega L on its diagonal;
+// pass 1 stores each inductor's AC current, the solution of its row.
 int AcLoadInductors(int pass);
 // -j omega M between the rows of each coupled pair.
 int AcLoadCouplings(int pass);

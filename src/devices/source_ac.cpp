@@ -52,23 +52,24 @@ int AcLoadIndependentSources(int pass)
 {
     AcStampState& s = AcStamps();
     const DeviceSolverTables& tables = AnalogSolver().devices;
-    if (pass == kAcStampPass) {
-        // Waveform parts drive 1 V at phase 0 whatever their transient settings.
-        std::size_t i = 0;
-        for (const SineSourceDevice& v : ListRecords<SineSourceDevice>(DeviceList(kSineSourceDeviceList))) {
-            const int plus = v.internalPlus ? v.internalPlus : v.nodePlus;
-            if (int rc = AddAcVoltageExcitation(BranchOf(tables.sineSources, i++), plus, v.nodeMinus, 1.0, 0.0))
-                return rc;
-        }
-        i = 0;
-        for (const PulseSourceDevice& v : ListRecords<PulseSourceDevice>(DeviceList(kPulseSourceDeviceList)))
-            if (int rc = AddAcVoltageExcitation(BranchOf(tables.pulseSources, i++), v.nodePlus, v.nodeMinus, 1.0, 0.0))
-                return rc;
-        i = 0;
-        for (const UserSourceDevice& v : ListRecords<UserSourceDevice>(DeviceList(kUserSourceDeviceList)))
-            if (int rc = AddAcVoltageExcitation(BranchOf(tables.userSources, i++), v.nodePlus, v.nodeMinus, 1.0, 0.0))
-                return rc;
+    // Waveform parts drive 1 V at phase 0 whatever their transient settings. The current of
+    // a voltage source is the unknown of its branch.
+    auto waveformPart = [&](const ListNode& v, std::int32_t branch, int plus, int minus) {
+        if (pass == kAcStampPass) return AddAcVoltageExcitation(branch, plus, minus, 1.0, 0.0);
+        s.acCurrents[&v] = AcSolution(branch);
+        return 0;
+    };
+    std::size_t k = 0;
+    for (const SineSourceDevice& v : ListRecords<SineSourceDevice>(DeviceList(kSineSourceDeviceList))) {
+        const int plus = v.internalPlus ? v.internalPlus : v.nodePlus;
+        if (int rc = waveformPart(v, BranchOf(tables.sineSources, k++), plus, v.nodeMinus)) return rc;
     }
+    k = 0;
+    for (const PulseSourceDevice& v : ListRecords<PulseSourceDevice>(DeviceList(kPulseSourceDeviceList)))
+        if (int rc = waveformPart(v, BranchOf(tables.pulseSources, k++), v.nodePlus, v.nodeMinus)) return rc;
+    k = 0;
+    for (const UserSourceDevice& v : ListRecords<UserSourceDevice>(DeviceList(kUserSourceDeviceList)))
+        if (int rc = waveformPart(v, BranchOf(tables.userSources, k++), v.nodePlus, v.nodeMinus)) return rc;
     std::size_t i = 0;
     for (const IndependentSourceDevice& v :
          ListRecords<IndependentSourceDevice>(DeviceList(kIndependentSourceDeviceList))) {
@@ -78,7 +79,7 @@ int AcLoadIndependentSources(int pass)
         const double im = v.acMagnitude * std::sin(phase);
         const bool voltage = v.sourceType == kSourceVoltage;
         if (pass != kAcStampPass) {
-            if (!voltage) s.acCurrents[&v] = Complex(re, im);
+            s.acCurrents[&v] = voltage ? AcSolution(BranchOf(tables.sources, position)) : Complex(re, im);
             continue;
         }
         if (s.noiseMode && IsNoiseInputPair(v.nodePlus, v.nodeMinus))

@@ -4,7 +4,7 @@
 namespace kq5 {
 
 // Pass 0: the AC excitation of every source (SINE, PULSE and user-file parts drive 1 V at
-// phase 0); pass 1: each current source stores its AC current.
+// phase 0); pass 1: each source stores its AC current (a voltage source its branch unknown).
 int AcLoadIndependentSources(int pass);
 // E, F, G and H with a constant gain: pass 0 stamps them, pass 1 stores the output current of
 // the current-output kinds.

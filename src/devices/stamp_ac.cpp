@@ -253,7 +253,7 @@ int ComputeAcDeviceCurrents()
 {
     if (AcStamps().noiseMode) return 0;
     static constexpr AcStamperSlot kOrder[] = {
-        kAcCapacitors,       kAcDiodes,          kAcBjts,
+        kAcCapacitors,       kAcInductors,       kAcDiodes,          kAcBjts,
         kAcJfets,            kAcGaasfets,        kAcMosfets,
         kAcMosfetsB,         kAcLinearDependentSources, kAcPolySources,
         kAcLaplaceSources,   kAcIndependentSources,     kAcFormulaSources,

@@ -316,6 +316,7 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
     state.illegalCoordinates = false;
     state.skippedSections = 0;
     state.firstSkippedSection.clear();
+    state.cutShort = false;
     if (kind != kFileKindUnknown && kind != kFileKindModelFile) state.oldGenerationLoaded = false;
 
     if (kind == kFileKindUnknown) {
@@ -385,6 +386,7 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
     }
     if (record != nullptr && state.skippedSections > 0 && !quiet)
         ReportMessage("WE", record, kMsgUnknownAnalysisSkipped, state.firstSkippedSection.c_str());
+    if (record != nullptr && status == 0 && state.cutShort && !quiet) ReportMessage("WE", record, kMsgCircuitFileCutShort, path.c_str());
 
     if (status == 0 && record != nullptr) {
         record->untitled = false;

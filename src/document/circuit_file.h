@@ -56,6 +56,7 @@ constexpr int kMsgComponentsNotFound = 13506;
 constexpr int kMsgNoShapeLinked = 13507;
 constexpr int kMsgRevertQuestion = 13511;
 constexpr int kMsgUnknownAnalysisSkipped = 13513;
+constexpr int kMsgCircuitFileCutShort = 13395;
 constexpr int kMsgMustConvert = 15021;
 constexpr int kMsgIllegalCoordinates = 15026;
 constexpr int kMsgMissingDefinition = 15080;
@@ -78,6 +79,12 @@ struct CircuitFileState {
     // Sections skipped for an analysis name the program does not know: how many, and the first.
     int skippedSections = 0;
     std::string firstSkippedSection;
+    // What [Main] says the file holds (-1 when it does not say), the DSP status lines read, and
+    // whether the file then ended before all of it was read.
+    int declaredItems = -1;
+    int declaredTexts = -1;
+    int dspStatusLines = 0;
+    bool cutShort = false;
 };
 
 CircuitFileState& CircuitFiles();

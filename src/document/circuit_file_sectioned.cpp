@@ -1,9 +1,5 @@
 #include "document/circuit_file_sectioned.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -66,8 +62,6 @@ const std::array<IniSectionRow<SectionStream>, kCircuitSectionCount> kCircuitSec
 namespace {
 
 constexpr const char* kProgramVersionText = "2.1.2";
-
-int ErrnoId(int error) { return kMsgFileErrorBase + (error != 0 ? error : EIO); }
 
 // The sections after the items and grid texts, in the order a file holds them.
 constexpr std::array<SectionRoutine, 11> kTrailingSections = {
@@ -145,66 +139,6 @@ int FinishSectionedLoad(WindowRecord* record)
     return 0;
 }
 
-// Creates a file beside the target that nobody else uses; its path goes to tempPath.
-int CreateSiblingTempFile(const std::string& target, std::string& tempPath)
-{
-    const std::size_t slash = target.find_last_of('/');
-    const std::string directory = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string pattern = directory + "/.~" + base + ".XXXXXX";
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return ErrnoId(errno);
-    // The new file keeps the permissions of the file it replaces, or gets the usual ones.
-    struct stat old;
-    mode_t mode;
-    if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd, mode);
-    ::close(fd);
-    tempPath = std::move(pattern);
-    return 0;
-}
-
-// The file a save replaces: a link is followed, so the link stays and its file changes.
-std::string SaveTarget(const std::string& path)
-{
-    std::string target = ResolveFilePath(path);
-    struct stat st;
-    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(target.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    return target;
-}
-
-void SyncDirectoryOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    const std::string directory = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-int FlushUnitToDisk(int unit)
-{
-    const FileUnit* slot = GetFileUnit(unit);
-    if (slot == nullptr || !slot->stream) return ErrnoId(EBADF);
-    std::FILE* file = slot->stream.get();
-    errno = 0;
-    if (std::fflush(file) != 0) return ErrnoId(errno);
-    if (::fsync(::fileno(file)) != 0) return ErrnoId(errno);
-    return 0;
-}
-
 }  // namespace
 
 int TransferMainSection(SectionStream& stream)
@@ -225,6 +159,8 @@ int TransferMainSection(SectionStream& stream)
     }
     CircuitFileState& state = CircuitFiles();
     state.screenChanged = false;
+    state.declaredItems = state.declaredTexts = -1;
+    state.dspStatusLines = 0;
     bool fileTypeSeen = false;
     KeyLine line;
     int status = 0;
@@ -239,6 +175,12 @@ int TransferMainSection(SectionStream& stream)
             const int height = ReadKeyInt(value);
             state.screenChanged = width != win::GetSystemMetrics(win::SM_CXSCREEN) ||
                                   height != win::GetSystemMetrics(win::SM_CYSCREEN);
+        } else if (line.key == "NLCNT") {
+            std::string value = line.value;
+            state.declaredItems = ReadKeyInt(value);
+        } else if (line.key == "TXCNT") {
+            std::string value = line.value;
+            state.declaredTexts = ReadKeyInt(value);
         }
     }
     if (!fileTypeSeen) return kMsgBadFormat;
@@ -258,7 +200,15 @@ int ReadCircuitFileV2(WindowRecord* record, LoadOptions options)
     stream.record = record;
     stream.loadOptions = options;
     state.pendingLine.clear();
+    const int itemsBefore = record->document->itemList.count;
+    const int textsBefore = record->document->gridTextList.count;
     int status = ProcessIniSectionTable<SectionStream>(kCircuitSectionTable, stream);
+    // A whole file holds the items and texts its [Main] counts and ends with the DSP status of
+    // both analyses; one that ends sooner was cut, and saving it would lose the rest.
+    if (state.declaredItems >= 0)
+        state.cutShort = record->document->itemList.count - itemsBefore < state.declaredItems ||
+                         record->document->gridTextList.count - textsBefore < state.declaredTexts ||
+                         state.dspStatusLines < 2;
     int fixups = FinishSectionedLoad(record);
     return status != 0 ? status : fixups;
 }
@@ -282,26 +232,14 @@ int WriteCircuitSections(WindowRecord* record, int unit)
 
 int WriteFileReplacing(const std::string& path, const std::function<int(int unit)>& writer)
 {
-    const std::string target = SaveTarget(path);
-    std::string tempPath;
-    if (int status = CreateSiblingTempFile(target, tempPath)) return status;
-    int status = 0;
     const int unit = FindFreeUnit();
-    if (unit < 0) status = ErrnoId(EMFILE);
-    if (status == 0) status = CreateUnit(tempPath, unit);
-    if (status == 0) status = writer(unit);
-    if (status == 0) status = FlushUnitToDisk(unit);
-    if (unit >= 0) {
-        const int closeStatus = CloseUnit(unit);
-        if (status == 0) status = closeStatus;
-    }
-    if (status == 0 && std::rename(tempPath.c_str(), target.c_str()) != 0) status = ErrnoId(errno);
-    if (status != 0) {
-        ::unlink(tempPath.c_str());
+    if (unit < 0) return kMsgFileErrorBase + EMFILE;
+    if (int status = CreateReplacingUnit(path, unit)) return status;
+    if (int status = writer(unit)) {
+        AbandonUnit(unit);
         return status;
     }
-    SyncDirectoryOf(target);
-    return 0;
+    return CloseUnit(unit);
 }
 
 int SaveCircuitWith(WindowRecord* record, const std::string& path, int flags, const std::function<int(int unit)>& writer)

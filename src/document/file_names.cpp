@@ -314,39 +314,11 @@ int WriteTextWindowToFile(WindowRecord* record)
 int ReplaceFileContents(const std::string& path, std::string_view text)
 {
     if (path.empty()) return kMsgMissingFileName;
-    const std::filesystem::path target(ResolveFilePath(ToNativeSeparators(path)));
-    std::filesystem::path directory = target.parent_path();
-    if (directory.empty()) directory = ".";
-    std::string temp = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return ErrnoMessage(errno);
-    // The new file takes the old one's permissions, or those a newly created file would get.
-    struct stat old;
-    if (::stat(target.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-    int error = 0;
-    std::size_t done = 0;
-    while (done < text.size() && error == 0) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0) {
-            if (errno != EINTR) error = errno;
-        } else {
-            done += static_cast<std::size_t>(wrote);
-        }
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        return ErrnoMessage(error);
-    }
-    return 0;
+    const int unit = FindFreeUnit();
+    if (unit < 0) return ErrnoMessage(EMFILE);
+    if (int status = CreateReplacingUnit(ToNativeSeparators(path), unit)) return status;
+    WriteUnitBytes(unit, text);
+    return CloseUnit(unit);
 }
 
 }  // namespace kq5

@@ -407,9 +407,10 @@ int TransferDspSection(SectionStream& stream)
     while (NextSettingLine(stream, line, status)) {
         for (int kind = 0; kind < kDspKinds; ++kind) {
             DspSettings& dsp = document.dsp[static_cast<std::size_t>(kind)];
-            if (AnalysisKeyKind(line.key, ".STATUS") == kind)
+            if (AnalysisKeyKind(line.key, ".STATUS") == kind) {
                 dsp.on = IsOn(line.value) ? 1 : 0;
-            else if (AnalysisKeyKind(line.key, ".MAX") == kind)
+                ++CircuitFiles().dspStatusLines;
+            } else if (AnalysisKeyKind(line.key, ".MAX") == kind)
                 dsp.max = FitText(line.value, kDspTextLength);
             else if (AnalysisKeyKind(line.key, ".MIN") == kind)
                 dsp.min = FitText(line.value, kDspTextLength);

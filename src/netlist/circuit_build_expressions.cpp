@@ -18,6 +18,7 @@
 #include "devices/opamp_device.h"
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
+#include "devices/stamp_ac.h"
 #include "devices/standalone_element_devices.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
@@ -41,6 +42,11 @@ struct FieldBuilder {
     FieldBuilder& Field(const char* name, const double* address)
     {
         d.fields.push_back({name, address});
+        return *this;
+    }
+    FieldBuilder& AcCurrent(const ListNode* record)
+    {
+        d.acCurrentRecord = record;
         return *this;
     }
     FieldBuilder& TwoTerminal(std::int32_t a, std::int32_t b)
@@ -102,13 +108,13 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     case kComponentCapacitor: {
         auto* cap = static_cast<CapacitorDevice*>(device);
         f.TwoTerminal(cap->nodeA, cap->nodeB).Field("C", &cap->value).Field("Q", &cap->charge);
-        f.Field("I", &cap->current).Model(cap->model);
+        f.Field("I", &cap->current).AcCurrent(cap).Model(cap->model);
         break;
     }
     case kComponentInductor: {
         auto* l = static_cast<InductorDevice*>(device);
         f.TwoTerminal(l->nodeA, l->nodeB).Field("L", &l->value).Field("X", &l->flux).Field("I", &l->current);
-        f.Field("B", &l->fluxDensity).Field("H", &l->field).Model(l->model);
+        f.AcCurrent(l).Field("B", &l->fluxDensity).Field("H", &l->field).Model(l->model);
         break;
     }
     case kComponentDiode: {
@@ -146,22 +152,22 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     case kComponentBattery: case kComponentISpice: case kComponentIsource: case kComponentVSpice:
     case kComponentAnalogState: {
         auto* v = static_cast<IndependentSourceDevice*>(device);
-        f.TwoTerminal(v->nodePlus, v->nodeMinus).Field("I", &v->current);
+        f.TwoTerminal(v->nodePlus, v->nodeMinus).Field("I", &v->current).AcCurrent(v);
         break;
     }
     case kComponentPulseSource: {
         auto* p = static_cast<PulseSourceDevice*>(device);
-        f.TwoTerminal(p->nodePlus, p->nodeMinus).Field("I", &p->current).Model(p->model);
+        f.TwoTerminal(p->nodePlus, p->nodeMinus).Field("I", &p->current).AcCurrent(p).Model(p->model);
         break;
     }
     case kComponentSineSource: {
         auto* s = static_cast<SineSourceDevice*>(device);
-        f.TwoTerminal(s->nodePlus, s->nodeMinus).Field("I", &s->current).Model(s->model);
+        f.TwoTerminal(s->nodePlus, s->nodeMinus).Field("I", &s->current).AcCurrent(s).Model(s->model);
         break;
     }
     case kComponentUserSource: {
         auto* u = static_cast<UserSourceDevice*>(device);
-        f.TwoTerminal(u->nodePlus, u->nodeMinus).Field("I", &u->current);
+        f.TwoTerminal(u->nodePlus, u->nodeMinus).Field("I", &u->current).AcCurrent(u);
         break;
     }
     case kComponentNFI: case kComponentNFV: {
@@ -189,7 +195,7 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     default:
         if (part.typeCode >= kComponentIofV && part.typeCode <= kComponentVofI) {
             auto* e = static_cast<LinearSourceDevice*>(device);
-            f.Field("I", &e->current);
+            f.Field("I", &e->current).AcCurrent(e);
         }
         break;
     }
@@ -332,6 +338,9 @@ void FillDeviceRecordFields()
 {
     DevicesState& devices = Devices();
     devices.recordFields.clear();
+    // The AC currents of the devices of an earlier build: every expression that read them was
+    // bound to that build's records and is compiled again.
+    AcStamps().acCurrents.clear();
     for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
         if (!part.device || !part.component) continue;
         const ComponentTypeRow* row = FindComponentTypeRow(part.typeCode);

@@ -297,6 +297,8 @@ void SetGlobalOptionsToDefaults()
 {
     for (int row = 0; row < kGlobalOptionCount; ++row)
         SetGlobalOptionFromText(row, kGlobalOptionsTable[static_cast<std::size_t>(row)].defaultText);
+    // The method is a setting too: a METHOD of one circuit's .OPTIONS must not carry over.
+    GlobalOptions().integrationMethod = kMethodTrap;
 }
 
 int ParseOptionsText(std::string_view text, bool textNetlistWindow, const CircuitTextObject* textObject)

@@ -118,7 +118,7 @@ bool GlobalOptionInRange(int row, double value);
 // range check: the Global Settings texts go through this and are clamped by their owner.
 int SetGlobalOptionFromText(int row, std::string_view text);
 
-// Every variable from its row's default text.
+// Every variable from its row's default text, and the integration method back to TRAP.
 void SetGlobalOptionsToDefaults();
 
 // Reads the .OPTIONS/.OPT statements of a list of circuit text objects (CircuitTextObject

@@ -1,6 +1,7 @@
 // Reading the analysis lines of a text netlist into the document's limits texts and rows.
 #include "netlist/spice_analysis_commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <vector>
@@ -108,6 +109,25 @@ std::string TakeOutputVariable(int& index)
 }
 
 bool StartsNumber(const std::string& token) { return !token.empty() && HasCharClass(token.front(), kCharNumberStart); }
+
+// The temperature field of the limits holds one temperature or a range "high,low,step". A
+// list of evenly spaced temperatures (27 77 127) fits a range and runs at each of them; any
+// other list runs at its first temperature.
+std::string TemperatureFieldText(const std::vector<std::string>& list)
+{
+    std::vector<double> values(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (!AnalysisValue(list[i], values[i])) return list.front();
+    if (values.size() < 2) return list.front();
+    std::sort(values.begin(), values.end());
+    const double low = values.front(), high = values.back();
+    const double step = (high - low) / static_cast<double>(values.size() - 1);
+    if (!(step > 0.0)) return list.front();
+    const double slack = 1e-9 * std::max({std::abs(low), std::abs(high), step});
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (std::abs(values[i] - (low + static_cast<double>(i) * step)) > slack) return list.front();
+    return StrPrintf("%.15g,%.15g,%.15g", high, low, step);
+}
 
 }  // namespace
 
@@ -257,13 +277,11 @@ int ParseDotDC(std::string_view)
 
 int ParseDotTemp(std::string_view)
 {
-    std::string temperatures;
-    for (int i = 1; !Token(i).empty(); ++i) {
-        if (Token(i) == ",") continue;
-        if (!temperatures.empty()) temperatures += ',';
-        temperatures += Token(i);
-    }
-    if (temperatures.empty()) return Fail(kMsgExpecting, "<value>");
+    std::vector<std::string> list;
+    for (int i = 1; !Token(i).empty(); ++i)
+        if (Token(i) != ",") list.push_back(Token(i));
+    if (list.empty()) return Fail(kMsgExpecting, "<value>");
+    const std::string temperatures = TemperatureFieldText(list);
     CircuitDocument& document = Document();
     document.limits.transient[kLimitTTemp] = temperatures;
     document.limits.ac[kLimitATemp] = temperatures;

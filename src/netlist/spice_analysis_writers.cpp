@@ -61,6 +61,9 @@ std::vector<double> RangeValues(std::string_view text)
     return values;
 }
 
+// A temperature range of more runs than this is written as its first temperature.
+constexpr double kMaxWrittenTemperatures = 100.0;
+
 double ValueAt(const std::vector<double>& values, std::size_t index)
 {
     return index < values.size() ? values[index] : 0.0;
@@ -194,9 +197,24 @@ std::string WriteTempLine(WindowRecord* record)
         const std::string& temperatures = kind == kAnalysisTransient ? limits->transient[kLimitTTemp]
                                           : kind == kAnalysisAc      ? limits->ac[kLimitATemp]
                                                                      : limits->dc[kLimitDTemp];
-        if (!temperatures.empty()) text = temperatures.substr(0, temperatures.find(','));
+        if (!temperatures.empty()) text = temperatures;
     }
-    return StrPrintf(".TEMP %g", TextValue(text));
+    // A range "high,low,step" is written as the list of the temperatures the runs take, read
+    // as the runs read it.
+    const std::vector<double> range = RangeValues(text);
+    double low = ValueAt(range, 0), high = low, step = 0.0;
+    if (range.size() > 1) {
+        low = range[1];
+        high = std::max(range[0], low);
+        step = range.size() > 2 && range[2] > 0.0 ? range[2] : high - low;
+    }
+    std::string line = StrPrintf(".TEMP %g", low);
+    if (step > 0.0 && (high - low) / step <= kMaxWrittenTemperatures)
+        for (double t = low; std::abs(t - high) >= 0.001;) {
+            t = std::min(t + step, high);
+            line += StrPrintf(" %g", t);
+        }
+    return line;
 }
 
 std::string PrintPlotVariableText(std::string_view expression)

@@ -14,6 +14,7 @@
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "app/window_record.h"
+#include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler.h"
 #include "core/expr_symbols.h"
@@ -31,6 +32,18 @@ namespace {
 
 constexpr std::uint32_t kAutoScaleRanges = 0x8000;  // options word: ranges back to "Auto" each run
 constexpr std::uint32_t kCurveKinds = kItemNumber | kItemDigitalState | kItemBin | kItemOct | kItemDec | kItemHex;
+
+// Two expression texts that head a printed column alike: equal but for case and blanks.
+bool SameHeading(const std::string& a, const std::string& b)
+{
+    auto squeezed = [](const std::string& text) {
+        std::string out;
+        for (char c : text)
+            if (c != ' ' && c != '\t') out += c;
+        return out;
+    };
+    return EqualsNoCase(squeezed(a), squeezed(b));
+}
 constexpr std::uint32_t kDigitalKinds = kItemDigitalState | kItemBin | kItemOct | kItemDec | kItemHex;
 constexpr int kMaxFormatCount = 16;
 constexpr int kLastGroup = 9;
@@ -489,12 +502,20 @@ bool IsRepeatedExpression(WindowRecord* window, int curveIndex, int axis)
     PlotRecord* plot = PlotOf(window);
     if (!plot || curveIndex < 0 || curveIndex >= plot->curveCount) return false;
     const CurveRecord& curve = *plot->curves[static_cast<std::size_t>(curveIndex)];
-    const CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
-    if (axis == kWaveformY && SameCompiledExpression(e, curve.xExpression)) return true;
+    // A column repeats another only when it computes the same and is headed the same: V(5)
+    // asked for beside the DC sweep's V(VDD) of a source on node 5 is still printed.
+    auto same = [](const CompiledExpression& a, const std::string& aText, const CompiledExpression& b,
+                   const std::string& bText) { return SameCompiledExpression(a, b) && SameHeading(aText, bText); };
+    const bool x = axis == kWaveformX;
+    const CompiledExpression& e = x ? curve.xExpression : curve.yExpression;
+    const std::string& text = x ? curve.xExpressionText : curve.yExpressionText;
+    if (!x && same(e, text, curve.xExpression, curve.xExpressionText)) return true;
     for (int i = 0; i < curveIndex; ++i) {
         const CurveRecord& earlier = *plot->curves[static_cast<std::size_t>(i)];
         if (!(earlier.roleFlags & kCurveRolePrinted)) continue;
-        if (SameCompiledExpression(e, earlier.xExpression) || SameCompiledExpression(e, earlier.yExpression)) return true;
+        if (same(e, text, earlier.xExpression, earlier.xExpressionText) ||
+            same(e, text, earlier.yExpression, earlier.yExpressionText))
+            return true;
     }
     return false;
 }

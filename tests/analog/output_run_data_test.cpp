@@ -93,8 +93,9 @@ TEST_F(RunDataFileTest, SavedPointsReadBackWithTheirDigitalStates)
         ASSERT_EQ(SaveRunDataPoint(0.5 * p, x), 0);
     }
     CloseSimulationDataFile();
-    const int record = RunDataRecordSize(kRunDataSolutionOnly);
-    EXPECT_EQ(record, 2 + 3 + 1);  // X, mixed flag, three voltages, four state bytes in one double
+    // A Save keeps every unknown: the two branch currents come back as well as the voltages.
+    const int record = RunDataRecordSize(kRunDataEverything);
+    EXPECT_EQ(record, 2 + 5 + 1);  // X, mixed flag, five unknowns, four state bytes in one double
     EXPECT_EQ(FileSize(), 8u + 4u * static_cast<unsigned>(record) * 8u);
 
     ASSERT_EQ(Open(kRunDataRetrieve), 0);
@@ -107,7 +108,7 @@ TEST_F(RunDataFileTest, SavedPointsReadBackWithTheirDigitalStates)
         EXPECT_EQ(step, p == 0 ? 1.0 : 0.5);
         EXPECT_EQ(solution[1], 1.0 + p);
         EXPECT_EQ(solution[3], -3.0 * p);
-        EXPECT_EQ(solution[4], 0.0);  // only the node voltages are kept
+        EXPECT_EQ(solution[4], 99.0);
         EXPECT_EQ(DigitalSimulator().current[1], 0x1F8 | p);
         EXPECT_EQ(DigitalSimulator().current[2], 0xABCD + p);
     }
@@ -131,7 +132,7 @@ TEST_F(RunDataFileTest, ThinningKeepsEveryNthPointAndTheLastOne)
     ASSERT_EQ(FlushPendingRunDataPoint(), 0);
     ASSERT_EQ(FlushPendingRunDataPoint(), 0);  // nothing pending any more
     CloseSimulationDataFile();
-    const unsigned record = static_cast<unsigned>(RunDataRecordSize(kRunDataSolutionOnly)) * 8u;
+    const unsigned record = static_cast<unsigned>(RunDataRecordSize(kRunDataEverything)) * 8u;
     ASSERT_EQ(FileSize(), 8u + 3u * record);
 
     ASSERT_EQ(Open(kRunDataRetrieve), 0);
@@ -154,7 +155,7 @@ TEST_F(RunDataFileTest, MoreThan65535UnknownsAreKeptInTheWideHeader)
     CloseSimulationDataFile();
     const std::string bytes = ReadFile("amp.DSA");
     ASSERT_GE(bytes.size(), 12u);
-    EXPECT_EQ(bytes.substr(0, 12), std::string("\x05\x00\x00\x00\x70\x11\x71\x11\x01\x00\x01\x00", 12));
+    EXPECT_EQ(bytes.substr(0, 12), std::string("\x05\x00\x02\x00\x70\x11\x71\x11\x01\x00\x01\x00", 12));
 
     ASSERT_EQ(Open(kRunDataRetrieve, 70001), 0);
     int counter = 0;

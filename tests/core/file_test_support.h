@@ -76,4 +76,14 @@ protected:
     std::filesystem::path dir_;
 };
 
+// Every further write of the unit goes to a disk that is full (the text it buffered is lost).
+inline void RedirectUnitToFullDisk(int unit)
+{
+    FileUnit* slot = GetFileUnit(unit);
+    ASSERT_NE(slot, nullptr);
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr) << "/dev/full is needed to stand for a full disk";
+    slot->stream.reset(full);
+}
+
 }  // namespace kq5::test

@@ -72,6 +72,10 @@ TEST_F(Options, StatementsSetValues)
     EXPECT_TRUE(Models().deferredWarnings.empty());
     EXPECT_EQ(Run({".OPTIONS METHOD=GEAR"}), 0);
     EXPECT_EQ(GlobalOptions().integrationMethod, kMethodGear);
+    // The settings the next circuit starts from hold the method too.
+    SetGlobalOptionsToDefaults();
+    EXPECT_EQ(GlobalOptions().integrationMethod, kMethodTrap);
+    EXPECT_EQ(Run({".OPTIONS METHOD=GEAR"}), 0);
     EXPECT_EQ(Run({".OPTIONS METHOD = TRAP"}), 0);
     EXPECT_EQ(GlobalOptions().integrationMethod, kMethodTrap);
     EXPECT_TRUE(ShownIds().empty());

@@ -94,8 +94,23 @@ TEST_F(AnalysisLinesTest, NoiseDcAndTemperature)
     EXPECT_EQ(Limits().dc[kLimitDNPts], "50");
     EXPECT_EQ(Limits().dc[kLimitI2Range], "1,0,0.5");
     EXPECT_EQ(Limits().dc[kLimitI2], "V2");
-    EXPECT_EQ(Limits().transient[kLimitTTemp], "0,27,85");
+    // The temperature field holds a range: a list that none holds runs at its first value.
+    EXPECT_EQ(Limits().transient[kLimitTTemp], "0");
     EXPECT_EQ(WriteDcLine(record_), ".DC V1 0 5 0.1 V2 0 1 0.5");
+    Fresh();
+    ASSERT_EQ(Read("t\n.TEMP 127 27, 77\n"), 0) << LastMessage();
+    EXPECT_EQ(Limits().ac[kLimitATemp], "127,27,50");
+    EXPECT_EQ(Limits().dc[kLimitDTemp], "127,27,50");
+    // Written back as the list of the runs' temperatures, the last one held at the high end.
+    Analysis().analysisKind = kAnalysisDc;
+    EXPECT_EQ(WriteTempLine(record_), ".TEMP 27 77 127");
+    Limits().dc[kLimitDTemp] = "100,0,40";
+    EXPECT_EQ(WriteTempLine(record_), ".TEMP 0 40 80 100");
+    Limits().dc[kLimitDTemp] = "35";
+    EXPECT_EQ(WriteTempLine(record_), ".TEMP 35");
+    Fresh();
+    ASSERT_EQ(Read("t\n.TEMP 27 27\n"), 0);
+    EXPECT_EQ(Limits().dc[kLimitDTemp], "27");
     Fresh();
     ASSERT_EQ(Read("t\n.DC LIN VIN 0 5 1\n"), 0);
     EXPECT_EQ(Limits().dc[kLimitI1], "VIN");

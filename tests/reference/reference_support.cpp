@@ -76,13 +76,15 @@ std::string ControlBlock(const ReferenceCircuit& c, const std::string& dataFile)
         block += "\n";
         break;
     case ReferenceAnalysis::kAc:
+        // Adding j(0) makes a real vector (a magnitude, a phase) complex, whose imag() is 0.
         block += "wrdata " + dataFile;
-        for (const std::string& q : c.quantities) block += " real(" + Lower(q) + ") imag(" + Lower(q) + ")";
+        for (const std::string& q : c.ngQuantities)
+            block += " real(" + Lower(q) + "+j(0)) imag(" + Lower(q) + "+j(0))";
         block += "\n";
         break;
     default:
         block += "wrdata " + dataFile;
-        for (const std::string& q : c.quantities) block += " " + Lower(q);
+        for (const std::string& q : c.ngQuantities) block += " " + Lower(q);
         block += "\n";
         break;
     }
@@ -152,6 +154,8 @@ ReferenceCircuit LoadReferenceCircuit(const std::string& name)
                 c.floor = std::stod(w[1]);
             } else if (key == "rel" && w.size() > 1) {
                 c.relative = std::stod(w[1]);
+            } else if (key == "temps") {
+                for (std::size_t i = 1; i < w.size(); ++i) c.temperatures.push_back(std::stod(w[i]));
             } else {
                 static const std::pair<const char*, ReferenceAnalysis> kKinds[] = {
                     {"op", ReferenceAnalysis::kOp},   {"tran", ReferenceAnalysis::kTran},
@@ -160,6 +164,13 @@ ReferenceCircuit LoadReferenceCircuit(const std::string& name)
                 for (const auto& [word, kind] : kKinds)
                     if (key == word) c.analysis = kind;
                 c.quantities.assign(w.begin() + 1, w.end());
+                c.ngQuantities = c.quantities;
+                for (std::size_t q = 0; q < c.quantities.size(); ++q) {
+                    const std::size_t split = c.quantities[q].find('=');
+                    if (split == std::string::npos) continue;
+                    c.ngQuantities[q] = c.quantities[q].substr(split + 1);
+                    c.quantities[q].resize(split);
+                }
                 // Noise: the output noise, and the input noise when the line names INOISE.
                 if (c.analysis == ReferenceAnalysis::kNoise) {
                     const bool input = !c.quantities.empty() && Upper(c.quantities[0]) == "INOISE";
@@ -236,6 +247,25 @@ NgspiceResult RunNgspice(const ReferenceCircuit& circuit)
     }
     std::filesystem::remove_all(dir);
     return result;
+}
+
+NgspiceResult RunNgspiceAtTemperatures(const ReferenceCircuit& circuit)
+{
+    if (circuit.temperatures.empty()) return RunNgspice(circuit);
+    NgspiceResult joined;
+    for (const double t : circuit.temperatures) {
+        ReferenceCircuit one = circuit;
+        one.ngText += ".temp " + std::to_string(t) + "\n";
+        NgspiceResult r = RunNgspice(one);
+        joined.available = r.available;
+        joined.error += r.error;
+        if (!r.available || !r.error.empty()) break;
+        joined.scale.insert(joined.scale.end(), r.scale.begin(), r.scale.end());
+        joined.values.resize(r.values.size());
+        for (std::size_t q = 0; q < r.values.size(); ++q)
+            joined.values[q].insert(joined.values[q].end(), r.values[q].begin(), r.values[q].end());
+    }
+    return joined;
 }
 
 std::vector<OurCurve> SplitSweeps(const OurCurve& curve)
@@ -368,6 +398,10 @@ int ReferenceTest::RunOurs(const ReferenceCircuit& circuit, std::vector<OurCurve
             return rc;
         }
     }
+    // Device currents of an AC point come from the stampers' current pass, as the plots ask.
+    AcRun().deviceQuantities = false;
+    for (const CompiledExpression& e : expressions)
+        if (e.dependencies & kDependsCurrent) AcRun().deviceQuantities = true;
     const ReferenceAnalysis analysis = circuit.analysis;
     RunServices().plotPoint = [&](WindowRecord*) {
         double x = AnalogSolver().time;
@@ -415,7 +449,7 @@ void ReferenceTest::Compare(const std::string& name)
 {
     const ReferenceCircuit circuit = LoadReferenceCircuit(name);
     ASSERT_FALSE(circuit.ourText.empty());
-    const NgspiceResult theirs = RunNgspice(circuit);
+    const NgspiceResult theirs = RunNgspiceAtTemperatures(circuit);
     if (!theirs.available) GTEST_SKIP() << "ngspice not available";
     ASSERT_TRUE(theirs.error.empty()) << "ngspice failed:\n" << theirs.error;
 

@@ -11,6 +11,11 @@
 //   *@ noise [INOISE]             output (and input) noise density of the .NOISE line
 //   *@ floor 1e-4                 absolute floor of the comparison (default 1e-9)
 //   *@ rel 2e-3                   relative tolerance (default 1e-3)
+//   *@ temps 27 77 127            ngspice runs once at each temperature (a .temp line added);
+//                                 the runs are joined and compared sweep by sweep with ours
+//
+// A quantity written "ours=theirs" is spelled differently for ngspice, e.g. I(C1)=i(vc1)
+// with a sense source that only ngspice's netlist holds.
 //
 // A line "*NG text" is given to ngspice only and "*KQ5 text" to this program only, for the
 // few constructs the two spell differently. ngspice runs in batch mode on a copy with a
@@ -37,6 +42,8 @@ struct ReferenceCircuit {
     std::string ngText;      // the netlist as ngspice reads it, without the .END
     ReferenceAnalysis analysis = ReferenceAnalysis::kOp;
     std::vector<std::string> quantities;  // expression texts, e.g. "V(2)" or "V(3,4)"
+    std::vector<std::string> ngQuantities;  // the same as ngspice spells them
+    std::vector<double> temperatures;       // ngspice runs at each of these
     double relative = 1e-3;
     double floor = 1e-9;
 };
@@ -71,6 +78,8 @@ bool NgspiceInstalled();
 std::vector<OurCurve> SplitSweeps(const OurCurve& curve);
 ReferenceCircuit LoadReferenceCircuit(const std::string& name);
 NgspiceResult RunNgspice(const ReferenceCircuit& circuit);
+// RunNgspice once per temperature of the circuit, the results joined in that order.
+NgspiceResult RunNgspiceAtTemperatures(const ReferenceCircuit& circuit);
 
 // The curve at x by linear interpolation (in log x for AC sweeps); false outside its range.
 bool InterpolateCurve(const OurCurve& curve, double x, bool logScale, std::complex<double>& value);

@@ -1,0 +1,142 @@
+// Batch runs through the kq5 program: the exit status tells whether every job ran, missing
+// circuits and command files that are none are named, a circuit named on the command line with
+// analysis switches runs as a batch of its own, and the statistics count every solution.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../core/file_test_support.h"
+#include "analog/batch_run.h"
+
+namespace kq5 {
+namespace {
+
+class BatchJobs : public test::ScratchDirTest {
+protected:
+    // Runs kq5 with the arguments in the scratch folder; its exit status. The program is built
+    // beside the tests: without it the test fails.
+    int Run(const std::string& arguments)
+    {
+        const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "kq5";
+        EXPECT_TRUE(std::filesystem::exists(exe)) << "the kq5 program must be built beside the tests";
+        const std::string command = "cd '" + PathOf("") + "' && '" + exe.string() + "' " + arguments + " > run.log 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // The statistics row of the circuit and analysis letter: iterations, rejected, solutions.
+    std::vector<unsigned long> Row(const std::string& statistics, const std::string& circuit, char letter)
+    {
+        std::istringstream lines(statistics);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind(circuit, 0) != 0 || line.size() < 17 || line[16] != letter) continue;
+            std::istringstream fields(line.substr(17));
+            std::vector<unsigned long> out(3, 0);
+            fields >> out[0] >> out[1] >> out[2];
+            return out;
+        }
+        ADD_FAILURE() << "no row for " << circuit << " /" << letter << " in\n" << statistics;
+        return {0, 0, 0};
+    }
+
+    void WriteDivider() { WriteFile("div.cir", "DIVIDER\nV1 1 0 DC 1\nR1 1 2 1K\nR2 2 0 3K\n.DC V1 0 10 1\n.PRINT DC V(2)\n.END\n"); }
+};
+
+TEST_F(BatchJobs, ABatchWhoseJobsAllRanEndsWithSuccess)
+{
+    WriteDivider();
+    WriteFile("jobs.txt", "div.cir /D\n");
+    EXPECT_EQ(Run("@jobs.txt"), 0) << ReadText("run.log");
+    EXPECT_EQ(ReadText("jobs.DOC").find("Error"), std::string::npos) << ReadText("jobs.DOC");
+}
+
+TEST_F(BatchJobs, AMissingCircuitIsNamedAndFailsTheBatch)
+{
+    WriteDivider();
+    WriteFile("jobs.txt", "nowhere.cir /T\ndiv.cir /D\n");
+    EXPECT_NE(Run("@jobs.txt"), 0);
+    const std::string statistics = ReadText("jobs.DOC");
+    EXPECT_NE(statistics.find("'nowhere.cir'"), std::string::npos) << statistics;
+    // The other jobs still run.
+    EXPECT_GT(Row(statistics, "div.cir", 'D')[2], 0u);
+}
+
+TEST_F(BatchJobs, EveryFailedAnalysisFailsTheBatch)
+{
+    WriteFile("bad.cir", "SINGULAR\nV1 1 0 DC 1\nR1 1 2 1K\nC1 2 3 1U\n.DC V1 0 1 1\n.PRINT DC V(3)\n.END\n");
+    WriteFile("jobs.txt", "bad.cir /D\n");
+    EXPECT_NE(Run("@jobs.txt"), 0) << ReadText("jobs.DOC");
+    EXPECT_NE(ReadText("run.log").find("statistics file"), std::string::npos) << ReadText("run.log");
+    WriteDivider();
+    WriteFile("jobs.txt", "div.cir /X /D\n");
+    EXPECT_NE(Run("@jobs.txt"), 0) << ReadText("jobs.DOC");
+}
+
+TEST_F(BatchJobs, AStartUpErrorIsPlainText)
+{
+    EXPECT_EQ(Run("/X"), 1);
+    EXPECT_EQ(ReadText("run.log"), "kq5: Error in command line '/X'.\n");
+}
+
+TEST_F(BatchJobs, ACommandFileThatIsAFolderOrNoTextIsNamed)
+{
+    std::filesystem::create_directory(PathOf("jobs"));
+    EXPECT_NE(Run("@jobs"), 0);
+    EXPECT_NE(ReadText("jobs.DOC").find("13391"), std::string::npos) << ReadText("jobs.DOC");
+
+    WriteFile("image.bin", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    EXPECT_NE(Run("@image.bin"), 0);
+    EXPECT_NE(ReadText("image.DOC").find("13391"), std::string::npos) << ReadText("image.DOC");
+}
+
+TEST_F(BatchJobs, AnOutputFileThatCannotBeWrittenFailsTheBatch)
+{
+    WriteDivider();
+    std::filesystem::create_directory(PathOf("div.DNO"));  // where the numeric output should go
+    WriteFile("jobs.txt", "div.cir /D\n");
+    EXPECT_NE(Run("@jobs.txt"), 0);
+    const std::string statistics = ReadText("jobs.DOC");
+    EXPECT_NE(statistics.find(PathOf("div.DNO")), std::string::npos) << statistics;
+}
+
+TEST_F(BatchJobs, ACircuitWithAnalysisSwitchesRunsAsABatchOfItsOwn)
+{
+    WriteDivider();
+    ASSERT_EQ(Run("div.cir /D"), 0) << ReadText("run.log");
+    const std::string statistics = ReadText("div.DOC");
+    EXPECT_EQ(statistics.rfind("div.cir ", 0), 0u) << statistics;
+    EXPECT_GE(Row(statistics, "div.cir", 'D')[2], 11u);
+    EXPECT_NE(ReadText("div.DNO").find("DC Analysis of div.cir"), std::string::npos);
+
+    CommandLine line = ParseCommandLine({"div.cir", "/D", "/S"});
+    EXPECT_EQ(line.batchLine, "div.cir /D /S");
+    EXPECT_EQ(line.batchFlags, kBatchSave);
+    EXPECT_TRUE(line.leftover.empty());
+    line = ParseCommandLine({"a.cir", "b.cir"});
+    EXPECT_TRUE(line.batchLine.empty());
+    EXPECT_EQ(line.files.size(), 2u);
+}
+
+TEST_F(BatchJobs, StatisticsCountTheSolutionsOfAcRunsAndOfEverySweep)
+{
+    WriteFile("ac.cir", "RC AC\nVIN 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1UF\n.AC DEC 5 10 10KHZ\n.PRINT AC VM(2)\n.END\n");
+    WriteFile("nest.cir", "NESTED\nV1 1 0 DC 0\nV2 2 0 DC 0\nR1 1 3 1K\nR2 2 3 1K\nR3 3 0 1K\n"
+                          ".DC V1 0 1 0.5 V2 0 2 1\n.PRINT DC V(3)\n.END\n");
+    WriteFile("one.cir", "SINGLE\nV1 1 0 DC 0\nR1 1 3 1K\nR2 0 3 1K\nR3 3 0 1K\n.DC V1 0 1 0.5\n.PRINT DC V(3)\n.END\n");
+    WriteFile("jobs.txt", "ac.cir /A\nnest.cir /D\none.cir /D\n");
+    ASSERT_EQ(Run("@jobs.txt"), 0) << ReadText("jobs.DOC");
+    const std::string statistics = ReadText("jobs.DOC");
+    EXPECT_EQ(Row(statistics, "ac.cir", 'A')[2], 16u);  // DEC 5 over three decades
+    // Three sweeps of V1, each as many points as the single sweep.
+    const unsigned long single = Row(statistics, "one.cir", 'D')[2];
+    EXPECT_GT(single, 0u);
+    EXPECT_EQ(Row(statistics, "nest.cir", 'D')[2], 3 * single);
+}
+
+}  // namespace
+}  // namespace kq5

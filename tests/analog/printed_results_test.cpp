@@ -1,0 +1,167 @@
+// What a user reads in the numeric output files of a batch run: currents in AC, the columns of
+// a DC sweep, circuits that follow one another in a batch, temperature lists and pulse sources.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <complex>
+#include <string>
+#include <vector>
+
+#include "../core/file_test_support.h"
+#include "program_output_support.h"
+
+namespace kq5 {
+namespace {
+
+using Complex = std::complex<double>;
+constexpr double kPi = 3.14159265358979;
+
+class PrintedResultsTest : public test::ScratchDirTest {
+protected:
+    // Runs the program on a command file of the given lines; the job must report no error.
+    void RunJobs(const std::string& lines)
+    {
+        ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+        WriteFile("jobs.txt", lines);
+        ASSERT_EQ(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt"), 0) << ReadText("run.log");
+        ASSERT_EQ(ReadText("jobs.DOC").find("Error"), std::string::npos) << ReadText("jobs.DOC");
+    }
+
+    std::vector<test::ValueTable> Tables(const std::string& file) { return test::ValueTables(ReadText(file)); }
+};
+
+// A source driving R1 into C1 parallel to L1 + R2. The source's current, the capacitor's and
+// the inductor's change with the frequency; the values are large enough for the printed digits.
+TEST_F(PrintedResultsTest, AcCurrentsOfSourcesCapacitorsAndInductorsFollowTheFrequency)
+{
+    WriteFile("tank.cir", "AC CURRENTS\nV1 1 0 DC 1 AC 100\nR1 1 2 10\nC1 2 0 100U\nL1 2 3 10M\nR2 3 0 10\n"
+                          ".AC DEC 5 10 1K\n"
+                          ".PRINT AC IR(V1) II(V1) IR(C1) II(C1) IR(L1) II(L1) IM(C1) IP(L1) IDB(L1) IR(R1)\n.END\n");
+    RunJobs("tank.cir /A\n");
+    const std::vector<test::ValueTable> tables = Tables("tank.ANO");
+    ASSERT_EQ(tables.size(), 1u) << ReadText("tank.ANO");
+    const std::vector<std::vector<double>>& rows = tables[0].rows;
+    ASSERT_EQ(rows.size(), 11u) << ReadText("tank.ANO");
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const double f = 10.0 * std::pow(10.0, static_cast<double>(k) / 5.0);
+        const Complex jw(0.0, 2.0 * kPi * f);
+        const Complex zl = 10.0 + jw * 10e-3;
+        const Complex zc = 1.0 / (jw * 100e-6);
+        const Complex total = 100.0 / (10.0 + zl * zc / (zl + zc));
+        const Complex v2 = 100.0 - 10.0 * total;
+        const Complex ic = v2 / zc, il = v2 / zl;
+        const std::vector<double> expected = {f * 1e-3,
+                                              -total.real(),
+                                              -total.imag(),
+                                              ic.real(),
+                                              ic.imag(),
+                                              il.real(),
+                                              il.imag(),
+                                              std::abs(ic),
+                                              std::arg(il) * 180.0 / kPi,
+                                              20.0 * std::log10(std::abs(il)),
+                                              total.real()};
+        ASSERT_EQ(rows[k].size(), expected.size()) << k;
+        for (std::size_t c = 0; c < expected.size(); ++c)
+            EXPECT_NEAR(rows[k][c], expected[c], 2e-3) << "column " << c << " at " << f << " Hz";
+    }
+}
+
+TEST_F(PrintedResultsTest, ADcSweepPrintsTheColumnOfTheSweptSourcesNode)
+{
+    const std::string circuit = "VDD 5 0 1\nR1 5 1 1K\nR2 1 0 3K\n.DC VDD 0 10 1\n";
+    WriteFile("both.cir", "BOTH\n" + circuit + ".PRINT DC V(1) V(5)\n.END\n");
+    WriteFile("alone.cir", "ALONE\n" + circuit + ".PRINT DC V(5)\n.END\n");
+    RunJobs("both.cir /D\nalone.cir /D\n");
+
+    const std::vector<test::ValueTable> both = Tables("both.DNO");
+    ASSERT_EQ(both.size(), 1u) << ReadText("both.DNO");
+    EXPECT_EQ(both[0].names, (std::vector<std::string>{"V(VDD)", "V(1)", "V(5)"}));
+    ASSERT_GE(both[0].rows.size(), 11u);
+    for (const std::vector<double>& r : both[0].rows) {
+        ASSERT_EQ(r.size(), 3u) << ReadText("both.DNO");
+        EXPECT_NEAR(r[1], 0.75 * r[0], 1e-3);
+        EXPECT_NEAR(r[2], r[0], 1e-3);
+    }
+
+    // Asked for alone, the node's column stands beside the sweep's.
+    const std::vector<test::ValueTable> alone = Tables("alone.DNO");
+    ASSERT_EQ(alone.size(), 1u) << ReadText("alone.DNO");
+    EXPECT_EQ(alone[0].names, (std::vector<std::string>{"V(VDD)", "V(5)"}));
+    for (const std::vector<double>& r : alone[0].rows) {
+        ASSERT_EQ(r.size(), 2u) << ReadText("alone.DNO");
+        EXPECT_NEAR(r[1], r[0], 1e-3);
+    }
+}
+
+// An LC tank rung by a current pulse keeps its amplitude with the trapezoidal rule and loses
+// it with Gear's: a circuit run after one that chose GEAR must print what it prints alone.
+TEST_F(PrintedResultsTest, TheOptionsOfOneCircuitDoNotCarryOverToTheNext)
+{
+    const std::string tank = "I1 0 1 PULSE(0 100M 0 1U 1U 10U 1)\nL1 1 0 1M\nC1 1 0 1U\nR1 1 0 100K\n"
+                             ".TRAN 20U 2M 0 20U\n.PRINT TRAN V(1)\n";
+    WriteFile("trap.cir", "TRAPEZOIDAL\n" + tank + ".END\n");
+    WriteFile("gear.cir", "GEAR\n" + tank + ".OPTIONS METHOD=GEAR RELTOL=0.01 ITL4=20\n.END\n");
+    RunJobs("trap.cir /T\n");
+    const std::vector<test::ValueTable> alone = Tables("trap.TNO");
+    RunJobs("gear.cir /T\ntrap.cir /T\n");
+    const std::vector<test::ValueTable> after = Tables("trap.TNO");
+    const std::vector<test::ValueTable> gear = Tables("gear.TNO");
+    ASSERT_EQ(alone.size(), 1u);
+    ASSERT_EQ(after.size(), 1u);
+    ASSERT_EQ(gear.size(), 1u);
+    ASSERT_EQ(alone[0].rows.size(), 101u);
+    EXPECT_EQ(after[0].rows, alone[0].rows);
+    // The tank is sensitive to the method: Gear's output differs from the trapezoidal one.
+    EXPECT_NE(gear[0].rows, alone[0].rows);
+}
+
+TEST_F(PrintedResultsTest, ATemperatureListRunsAtEachOfItsTemperatures)
+{
+    const std::string divider = "V1 1 0 1\nR1 1 2 1K TC=0.01\nR2 2 0 1K\n.DC V1 0 1 0.5\n.PRINT DC V(2)\n";
+    WriteFile("even.cir", "EVEN\n" + divider + ".TEMP 27 77 127\n.END\n");
+    // A list that no range can hold runs at its first temperature.
+    WriteFile("uneven.cir", "UNEVEN\n" + divider + ".TEMP 50 27 127\n.END\n");
+    RunJobs("even.cir /D\nuneven.cir /D\n");
+
+    const std::vector<test::ValueTable> even = Tables("even.DNO");
+    ASSERT_EQ(even.size(), 3u) << ReadText("even.DNO");
+    const double temperatures[] = {27.0, 77.0, 127.0};
+    for (std::size_t k = 0; k < 3; ++k) {
+        char caption[40];
+        std::snprintf(caption, sizeof caption, "Temperature = %g", temperatures[k]);
+        EXPECT_EQ(even[k].temperatureLine, caption);
+        const double r1 = 1000.0 * (1.0 + 0.01 * (temperatures[k] - 27.0));
+        ASSERT_FALSE(even[k].rows.empty());
+        for (const std::vector<double>& r : even[k].rows)
+            EXPECT_NEAR(r[1], r[0] * 1000.0 / (r1 + 1000.0), 1e-3) << caption;
+    }
+    const std::vector<test::ValueTable> uneven = Tables("uneven.DNO");
+    ASSERT_EQ(uneven.size(), 1u) << ReadText("uneven.DNO");
+    EXPECT_EQ(uneven[0].temperatureLine, "Temperature = 50");
+}
+
+// PULSE(0 1 1U 1U 1U 2U 0): one pulse from 1 us to 5 us, not a train of period TR + PW + TF.
+TEST_F(PrintedResultsTest, APulseWithAZeroPeriodIsASinglePulse)
+{
+    WriteFile("pulse.cir", "ONE PULSE\nV1 1 0 PULSE(0 1 1U 1U 1U 2U 0)\nR1 1 0 1K\n.TRAN 1U 20U 0 1U\n"
+                           ".PRINT TRAN V(1)\n.END\n");
+    WriteFile("given.cir", "A TRAIN\nV1 1 0 PULSE(0 1 1U 1U 1U 2U 5U)\nR1 1 0 1K\n.TRAN 1U 20U 0 1U\n"
+                           ".PRINT TRAN V(1)\n.END\n");
+    RunJobs("pulse.cir /T\ngiven.cir /T\n");
+    const std::vector<std::vector<double>> single = test::TableRows(ReadText("pulse.TNO"));
+    const std::vector<std::vector<double>> train = test::TableRows(ReadText("given.TNO"));
+    ASSERT_EQ(single.size(), 21u) << ReadText("pulse.TNO");
+    ASSERT_EQ(train.size(), 21u) << ReadText("given.TNO");
+    for (std::size_t i = 0; i < single.size(); ++i) {
+        const double t = single[i][0];  // microseconds
+        if (t >= 2.0 && t <= 4.0) EXPECT_NEAR(single[i][1], 1.0, 1e-3) << "at " << t << " us";
+        if (t >= 5.0) EXPECT_NEAR(single[i][1], 0.0, 1e-3) << "at " << t << " us";
+        // A period that is given still repeats: high again from 7 us to 9 us.
+        if (t >= 7.0 && t <= 9.0) EXPECT_NEAR(train[i][1], 1.0, 1e-3) << "at " << t << " us";
+    }
+}
+
+}  // namespace
+}  // namespace kq5
