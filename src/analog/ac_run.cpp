@@ -234,6 +234,11 @@ int RetrieveAcPoint()
     Analysis().variables.frequency = a.f;
     RunControl().analysisFrequency = a.f;
     PublishSolution();
+    // Device currents are not stored: they follow from the replayed solution as in a run.
+    if (a.deviceQuantities) {
+        st.solution = std::span<const double>(s.backupSolution);
+        if (int rc = ComputeAcDeviceCurrents()) return rc;
+    }
     return 0;
 }
 

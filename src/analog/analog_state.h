@@ -176,6 +176,9 @@ struct AnalogSolverState {
     int notConverged = 0;          // a solve ended at its iteration limit
     int modeChangeLatch = 0;
     int diodeBjtLoadFlag = 1;
+    // Devices whose voltages and predicted currents have settled may keep their stored values:
+    // set by the Newton loop from the third iteration on, never for a predictor iteration.
+    int bypassAllowed = 0;
     int suppressIterationStatus = 0;
     int stopFlag = 0;
     int acceptedPointCount = 0;

@@ -26,9 +26,4 @@ int LoadInitialValues();
 // coefficients.
 void PrepareLinearElementsAtTemperature(double temperature);
 
-struct EvaluatedModel;
-// T_ABS of the first AKO ancestor that gives it, plus this model's T_REL_LOCAL; `out` is left
-// alone when the chain gives none.
-void GetAkoRelativeTemperature(const EvaluatedModel& model, int tAbs, int tRelLocal, double& out);
-
 }  // namespace kq5

@@ -32,6 +32,22 @@ bool Given(const EvaluatedModel& m, int index)
 }
 double Value(const EvaluatedModel& m, int index) { return Given(m, index) ? m.Param(index) : 0.0; }
 
+// T_ABS of the first AKO ancestor that gives it, plus this model's T_REL_LOCAL; `out` is left
+// alone when the chain gives none.
+void GetAkoRelativeTemperature(const EvaluatedModel& model, int tAbs, int tRelLocal, double& out)
+{
+    const ModelStatement* statement = FindModelStatement(model.statementIndex);
+    if (!statement || !Given(model, tRelLocal)) return;
+    for (int guard = 0; statement && statement->akoModel && guard < 1000; ++guard) {
+        const EvaluatedModel& base = *statement->akoModel;
+        if (Given(base, tAbs)) {
+            out = base.Param(tAbs) + model.Param(tRelLocal);
+            return;
+        }
+        statement = FindModelStatement(base.statementIndex);
+    }
+}
+
 // dT of a model at the run temperature: its device temperature minus its measurement
 // temperature (TNOM when not given, which is stored into the model).
 double ModelTemperatureDelta(EvaluatedModel& m, const TemperatureSlots& slots, double t)
@@ -77,22 +93,6 @@ void PrepareReactive(int list, std::vector<Stamps>& table, const TemperatureSlot
 }
 
 }  // namespace
-
-// T_ABS of the first AKO ancestor that gives it, plus this model's T_REL_LOCAL; `out` is left
-// alone when the chain gives none.
-void GetAkoRelativeTemperature(const EvaluatedModel& model, int tAbs, int tRelLocal, double& out)
-{
-    const ModelStatement* statement = FindModelStatement(model.statementIndex);
-    if (!statement || !Given(model, tRelLocal)) return;
-    for (int guard = 0; statement && statement->akoModel && guard < 1000; ++guard) {
-        const EvaluatedModel& base = *statement->akoModel;
-        if (Given(base, tAbs)) {
-            out = base.Param(tAbs) + model.Param(tRelLocal);
-            return;
-        }
-        statement = FindModelStatement(base.statementIndex);
-    }
-}
 
 void PrepareLinearElementsAtTemperature(double temperature)
 {

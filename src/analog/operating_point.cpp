@@ -54,6 +54,7 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
     std::vector<double>& x = SolutionVector();
     for (;;) {
         if (EscapePressed(window)) return kMsgStopped;
+        s.bypassAllowed = s.iterationMode != kModePredictor && s.iterationCount >= 2 ? 1 : 0;
         if (int rc = LoadCircuit()) return rc;
         if (s.operatingPointFlag) {
             if (!s.suppressIterationStatus && s.runKind != kRunKindDcSweep)

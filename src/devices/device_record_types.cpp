@@ -4,10 +4,10 @@
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"
 #include "devices/controlled_source_devices.h"
+#include "devices/device_families.h"
 #include "devices/diode_device.h"
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
-#include "devices/mosfet_load.h"
 #include "devices/line_switch_devices.h"
 #include "devices/opamp_device.h"
 #include "devices/resistor_device.h"
@@ -30,7 +30,6 @@ void RegisterCircuitDeviceRecordTypes()
     RegisterDeviceRecordType(kDiodeDeviceList, NewListRecord<DiodeDevice>);
     RegisterDeviceRecordType(kBjtDeviceList, NewListRecord<BjtDevice>);
     RegisterDeviceRecordType(kMosfetDeviceList, NewListRecord<MosfetDevice>);
-    RegisterMosfetFamily();
     RegisterDeviceRecordType(kJfetDeviceList, NewListRecord<JfetDevice>);
     RegisterDeviceRecordType(kGaasfetDeviceList, NewListRecord<GaasfetDevice>);
     RegisterDeviceRecordType(kIdealLineDeviceList, NewListRecord<IdealLineDevice>);
@@ -49,6 +48,7 @@ void RegisterCircuitDeviceRecordTypes()
     RegisterDeviceRecordType(kSevenSegmentDeviceList, NewListRecord<SevenSegmentDevice>);
     RegisterDeviceRecordType(kOpampDeviceList, NewListRecord<OpampDevice>);
     RegisterDeviceRecordType(kPolySourceList, NewListRecord<PolySourceDevice>);
+    RegisterSemiconductorFamilies();
 }
 
 }  // namespace kq5

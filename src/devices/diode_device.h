@@ -24,6 +24,15 @@ struct DiodeDevice : ListNode {
     double current = 0.0;
     double charge = 0.0;
     double capacitance = 0.0;
+    // The load's working values: junction voltage (internal anode to cathode), junction
+    // current and conductance of the last evaluation.
+    double vd = 0.0;
+    double id = 0.0;
+    double gd = 0.0;
+    // Set by the temperature pass of each run from the model at its device temperature.
+    double vt = 0.025864186;
+    double vcrit = 0.6;
+    double celsius = 27.0;
 };
 
 }  // namespace kq5

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/linked_list.h"
+#include "devices/jfet_values.h"
 #include "devices/mosfet_values.h"
 
 namespace kq5 {
@@ -78,6 +79,7 @@ struct JfetDevice : ListNode {
     std::int32_t initialConditionGiven = 0;
     double ic1 = 0.0, ic2 = 0.0;
     FetQuantities quantities;
+    JfetValues values;
 };
 
 struct GaasfetDevice : ListNode {
@@ -95,6 +97,7 @@ struct GaasfetDevice : ListNode {
     std::int32_t initialConditionGiven = 0;
     double initialCondition = 0.0;
     FetQuantities quantities;
+    GaasfetValues values;
 };
 
 }  // namespace kq5

@@ -139,6 +139,9 @@ int AddMutualFluxes()
     });
 }
 
+// The largest interdomain coupling as a fraction of its stability limit 3 A / MS.
+constexpr double kCouplingLimit = 0.9;
+
 // One Jiles-Atherton solve of a core at its applied field. False when the anhysteretic
 // magnetisation or the air-gap field does not converge.
 bool SolveCore(CoreState& core, const EvaluatedModel* model)
@@ -152,7 +155,14 @@ bool SolveCore(CoreState& core, const EvaluatedModel* model)
     const double a = ModelValue(model, kCoreA, 25.0);
     const double cwall = ModelValue(model, kCoreC, 0.001);
     const double kpin = ModelValue(model, kCoreK, 25.0);
-    const double alpha = ModelValue(model, kCoreAlpha, 0.001);
+    // The interdomain coupling feeds the magnetisation back into its own field. Beyond 3 A / MS
+    // (the slope of the Langevin function at the origin is 1/3) the anhysteretic magnetisation
+    // is no longer single-valued: near zero field the solve settles on the unstable branch,
+    // where its slope, and with it the winding's inductance, is negative (the default model,
+    // MS 400000, A 25, ALPHA 0.001, is such a case) and the run crawls. The coupling is held
+    // below that limit.
+    const double alpha = ms > 0.0 && a > 0.0 ? std::min(ModelValue(model, kCoreAlpha, 0.001), kCouplingLimit * 3.0 * a / ms)
+                                             : ModelValue(model, kCoreAlpha, 0.001);
     const bool noGap = gap <= 0.0;
     const double gapRatio = noGap ? 0.0 : path / gap;
 

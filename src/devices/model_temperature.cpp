@@ -6,7 +6,11 @@
 #include "analog/linear_stamps.h"
 #include "analog/run_control.h"
 #include "core/device_lists.h"
+#include "devices/bjt_model.h"
 #include "devices/device_record_fields.h"
+#include "devices/diode_model.h"
+#include "devices/gaasfet_model.h"
+#include "devices/jfet_model.h"
 #include "devices/mosfet_model.h"
 #include "devices/opamp_device.h"
 #include "devices/source_device.h"
@@ -27,14 +31,6 @@ bool InRange(int index, std::span<float> params) { return index >= 0 && static_c
 
 }  // namespace
 
-// The op-amp elements keep the values the circuit build derived at 27 degrees.
-int PrepareOpampInstance(OpampDevice&, double) { return 0; }
-
-void PrepareBjtModelLimits(int) {}
-void PrepareJfetModelLimits(int) {}
-void ScaleBjtLeakageCurrents(int) {}
-void DeriveBjtModelParams(int) {}
-void DeriveJfetModelParams(int) {}
 void PrepareMosLevel4Instances() {}
 void PrepareMosLevel5Instances() {}
 void PrepareMosLevel8Instances() {}
@@ -64,6 +60,11 @@ int PrepareModelsAtTemperature(double celsius)
     const double rmin = GlobalOptions().values.rmin;
     devices.gmax = rmin > 0.0 ? 1.0 / rmin : kNoConductanceLimit;
     PrepareLinearElementsAtTemperature(celsius);
+    PrepareDiodeModelsAtTemp(celsius);
+    for (int type : {kModelNpn, kModelPnp, kModelLpnp}) PrepareBjtModelsAtTemp(type, celsius);
+    PrepareBjtInstancesAtTemp();
+    for (int type : {kModelNjf, kModelPjf}) PrepareJfetModelsAtTemp(type, celsius);
+    PrepareGaasfetModelsAtTemp(celsius);
     PrepareMosInstanceGeometry();
     return PrepareMosLevel123AtTemperature(celsius);
 }

@@ -7,7 +7,7 @@
 #include "analog/limiting_commit.h"
 #include "analog/noise.h"
 #include "analog/run_control.h"
-#include "analog/device_dispatch.h"
+#include "devices/device_families.h"
 #include "devices/fet_devices.h"
 #include "devices/mosfet_load.h"
 #include "devices/mosfet_model.h"
@@ -157,9 +157,8 @@ int AddMosfetNoiseSources(double f)
 
 void RegisterMosfetFamily()
 {
-    RegisterDeviceKindHandlers(kSlotMosLevel123, SetupMosLevel123, LoadMosLevel123);
-    RegisterAcStamper(kAcMosfets, AcLoadMosfets);
-    RegisterNoiseBuilder(kNoiseMosfets, AddMosfetNoiseSources);
+    RegisterDeviceFamily({kSlotMosLevel123, SetupMosLevel123, LoadMosLevel123, kAcMosfets, AcLoadMosfets,
+                          kNoiseMosfets, AddMosfetNoiseSources});
     RegisterMosfetHistoryCommit(ShiftMosfetHistory);
 }
 

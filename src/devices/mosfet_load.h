@@ -36,7 +36,4 @@ void ShiftMosfetHistory(bool timeSteps);
 int AcLoadMosfets(int pass);
 int AddMosfetNoiseSources(double f);
 
-// Installs the family's set-up, load, AC stamper, noise builder and history commit.
-void RegisterMosfetFamily();
-
 }  // namespace kq5

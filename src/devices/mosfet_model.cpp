@@ -5,12 +5,12 @@
 #include <new>
 
 #include "analog/analysis_state.h"
-#include "analog/linear_stamps.h"
 #include "analog/numeric_helpers.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/device_record_fields.h"
 #include "devices/fet_devices.h"
+#include "devices/junction_temperature.h"
 #include "devices/model_temperature.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
@@ -234,7 +234,6 @@ void PrepareMosInstanceGeometry()
 
 int PrepareMosLevel123AtTemperature(double t)
 {
-    const GlobalOptionValues& o = GlobalOptions().values;
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         if (!IsMosLevel123(d) || !d.model) continue;
         const EvaluatedModel& m = *d.model;
@@ -242,14 +241,8 @@ int PrepareMosLevel123AtTemperature(double t)
         MosfetTemperatureBlock& b = d.temperature;
         MosfetLoadValues& v = d.values;
         const double type = MosParam(m, mosp::kType) != 0.0 ? MosParam(m, mosp::kType) : MosPolarity(d);
-        const double tmeasured = Given(m, mosp::kTMeasured) ? m.Param(mosp::kTMeasured) : o.tnom;
-        double tdev = t;
-        if (Given(m, mosp::kTAbs))
-            tdev = m.Param(mosp::kTAbs);
-        else if (Given(m, mosp::kTRelGlobal))
-            tdev = m.Param(mosp::kTRelGlobal) + t;
-        else
-            GetAkoRelativeTemperature(m, mosp::kTAbs, mosp::kTRelLocal, tdev);
+        const double tdev = ModelDeviceTemperature(*d.model, mosp::kTMeasured, t);
+        const double tmeasured = m.Param(mosp::kTMeasured);
         b.tdev = tdev;
         const double tnomk = tmeasured + kZeroCelsius;
         const double tk = tdev + kZeroCelsius;

@@ -4,6 +4,7 @@
 
 #include "analog/convergence.h"
 #include "devices/diode_device.h"
+#include "devices/line_switch_devices.h"
 #include "devices/inductor_load.h"
 #include "solver_test_support.h"
 
@@ -232,8 +233,8 @@ TEST_F(SolverTest, DevicesWithoutALoadStopThePassInsteadOfBeingLeftOut)
     Nodes(2);
     V(1, 0, 1.0);
     R(1, 2, 1.0);
-    auto* d = Add<DiodeDevice>(kDiodeDeviceList);
-    d->anode = 2;
+    auto* line = Add<LossyLineDevice>(kLossyLineDeviceList);
+    line->port1Plus = 2;
     EXPECT_EQ(OperatingPoint(), 5368);
 }
 

@@ -1,0 +1,44 @@
+// This program against ngspice on circuits with junction diodes, bipolar transistors, JFETs and
+// GaAsFETs: I-V sweeps, operating points, AC gain and phase, switching waveforms and output
+// noise, at the nominal temperature and away from it. These comparisons need ngspice and fail without it.
+#include "reference_support.h"
+
+namespace kq5::reference {
+namespace {
+
+class DeviceReferenceTest : public ReferenceTest {
+protected:
+    void Check(const std::string& name)
+    {
+        ASSERT_TRUE(NgspiceInstalled()) << "ngspice is needed for the device comparisons";
+        Compare(name);
+    }
+};
+
+TEST_F(DeviceReferenceTest, DiodeOperatingPoints) { Check("dev_diode_op"); }
+TEST_F(DeviceReferenceTest, BjtOperatingPoints) { Check("dev_bjt_op"); }
+TEST_F(DeviceReferenceTest, BjtOperatingPointsBelowNominalTemperature) { Check("dev_bjt_op_cold"); }
+
+TEST_F(DeviceReferenceTest, DiodeForwardCurves) { Check("dev_diode_dc_iv"); }
+TEST_F(DeviceReferenceTest, DiodeForwardCurvesAboveNominalTemperature) { Check("dev_diode_dc_hot"); }
+TEST_F(DeviceReferenceTest, BjtOutputCharacteristic) { Check("dev_bjt_dc_iv"); }
+TEST_F(DeviceReferenceTest, LateralPnpWithItsSubstrateOnTheBase) { Check("dev_lpnp_dc"); }
+
+TEST_F(DeviceReferenceTest, DiodeSmallSignal) { Check("dev_diode_ac"); }
+TEST_F(DeviceReferenceTest, BjtAmplifierGainAndPhase) { Check("dev_bjt_ac_gain"); }
+
+TEST_F(DeviceReferenceTest, DiodeRectifier) { Check("dev_diode_rectifier"); }
+TEST_F(DeviceReferenceTest, BjtInverterSwitching) { Check("dev_bjt_inverter"); }
+
+TEST_F(DeviceReferenceTest, JfetOutputCharacteristics) { Check("dev_jfet_dc"); }
+TEST_F(DeviceReferenceTest, JfetAmplifierGainAndPhase) { Check("dev_jfet_ac"); }
+
+TEST_F(DeviceReferenceTest, GaasfetOutputCharacteristic) { Check("dev_gaasfet"); }
+TEST_F(DeviceReferenceTest, GaasfetAmplifierGainAndPhase) { Check("dev_gaasfet_ac"); }
+
+TEST_F(DeviceReferenceTest, DiodeOutputNoise) { Check("dev_diode_noise"); }
+TEST_F(DeviceReferenceTest, BjtAmplifierOutputNoise) { Check("dev_bjt_noise"); }
+TEST_F(DeviceReferenceTest, JfetAmplifierOutputNoise) { Check("dev_jfet_noise"); }
+
+}  // namespace
+}  // namespace kq5::reference
