@@ -13,6 +13,8 @@
 
 #include "../netlist/build_test_support.h"
 #include "solver_test_support.h"
+#include "analog/analog_state.h"
+#include "analog/device_dispatch.h"
 #include "analog/temperature_setup.h"
 #include "core/device_lists.h"
 #include "devices/fet_devices.h"
@@ -300,6 +302,28 @@ TEST_F(MosfetTest, JunctionPotentialDrivenNegativeIsHeldAndWarnedOnce)
     int warnings = 0;
     for (const DeferredWarning& w : Models().deferredWarnings) warnings += w.kind == kWarnNegativeJunctionPotential;
     EXPECT_EQ(warnings, 1);
+}
+
+TEST_F(MosfetTest, FirstTimePointStartsFromTheOperatingPoint)
+{
+    // No accepted point lies behind the first time point: a prediction from the (empty)
+    // voltage history would start it far from the operating point.
+    Build("* first point\nVDD 1 0 5\nVG 2 0 1.5\nRD 1 3 10k\nM1 3 2 0 0 MM L=2u W=20u\n"
+          ".model MM NMOS (LEVEL=1 VTO=0.7 KP=50u TOX=20n CGSO=1n CGDO=1n CJ=2e-4)\n.end\n");
+    ASSERT_EQ(solver_test::RunTestOperatingPoint(kRunKindTransient), 0);
+    const MosfetLoadValues op = Device(0)->values;
+    ASSERT_GT(op.vgs0, 1.0);
+    AnalogSolverState& s = AnalogSolver();
+    s.runPhase = kPhaseTimeSteps;
+    s.iterationMode = kModeFirstTimePoint;
+    s.predictorScale = 2.0;
+    s.predictorRatio = 1.0;
+    ASSERT_EQ(LoadCircuit(), 0);
+    const MosfetLoadValues& first = Device(0)->values;
+    EXPECT_NEAR(first.vgs0, op.vgs0, 1e-9);
+    EXPECT_NEAR(first.vds0, op.vds0, 1e-9);
+    EXPECT_NEAR(first.vbs0, op.vbs0, 1e-9);
+    EXPECT_NEAR(first.cd, op.cd, 1e-12);
 }
 
 // The NMOS and PMOS statements of the model library, continuation lines joined.
