@@ -124,9 +124,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     double cdhat = 0.0, cbhat = 0.0;
     double cdrain = 0.0;
     bool bypassed = false;
-    bool limit = false;
     if (mode == kModeNormal || mode == kModeSmallSignal || predict || (mode == kModeFixedInitial && !d.off)) {
-        limit = true;
         if (predict && mode != kModeFirstTimePoint) {
             v.vbs0 = v.vbs1;
             v.vgs0 = v.vgs1;
@@ -177,7 +175,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
                     GateCapacitanceTotals(d, DoubledGateCapacitances(s));
             }
         }
-        if (!bypassed && limit) {
+        if (!bypassed) {
             const double von = type * v.von;
             if (v.vds0 >= 0.0) {
                 vgs = LimitFetVoltage(vgs, v.vgs0, von);
@@ -218,7 +216,6 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
         const MosChannel ch = EvaluateMosChannel(vgs, vgd, vds, vbd, vbs, d);
         cdrain = ch.cdrain;
-        v.cdrain = cdrain;
         v.gm = ch.gm;
         v.gds = ch.gds;
         v.gmbs = ch.gmbs;
@@ -378,7 +375,6 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         v.id = type * (grds * v.vds0 + v.cd - (gateCurrents ? cqgd : 0.0));
         v.ib = type * (v.cbd + v.cbs - (gateCurrents ? cqgb : 0.0));
         v.is = -v.ig - v.id - v.ib;
-        v.idReport = v.id;
         FetQuantities& q = d.quantities;
         q.id = v.id;
         q.ig = v.ig;

@@ -32,7 +32,6 @@ struct MosfetLoadValues {
     double cd = 0.0, cbs = 0.0, cbd = 0.0;
     double ig = 0.0, id = 0.0, is = 0.0, ib = 0.0;   // terminal currents: the load's, or AC real parts
     double igIm = 0.0, idIm = 0.0, isIm = 0.0, ibIm = 0.0;  // AC imaginary parts
-    double idReport = 0.0;
     double gm = 0.0, gds = 0.0, gmbs = 0.0, gbd = 0.0, gbs = 0.0;
     double capgb = 0.0, capgd = 0.0, capgs = 0.0;
     double cgsov = 0.0, cgdov = 0.0, cgbov = 0.0;
@@ -42,7 +41,6 @@ struct MosfetLoadValues {
     double nvt = 0.0;
     double isats = 0.0, isatd = 0.0;
     double leff = 0.0, weff = 0.0;
-    double cdrain = 0.0;  // channel current of the last evaluation, device orientation
 };
 
 }  // namespace kq5
