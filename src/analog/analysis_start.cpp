@@ -114,13 +114,14 @@ int StartAnalysis(int kind)
         if (result == 0 && kind == kAnalysisTransient) result = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet);
         if (result == 0) result = RunKindSetup(kind);
     }
-    if (result == 0) {
-        if (!Models().deferredWarnings.empty() && rc.probeState == kProbeNone && NumericOutputUnit() >= 0) {
-            WriteOutputHeader(rc.circuitWindow);
-            WriteDeferredWarnings(NumericOutputUnit());
-            ShowWarningsNotice();
-        }
-    } else {
+    // The model warnings of the build go into the numeric output whether the run starts or
+    // not: they may be what made it fail.
+    if (!Models().deferredWarnings.empty() && rc.probeState == kProbeNone && NumericOutputUnit() >= 0) {
+        WriteOutputHeader(rc.circuitWindow);
+        WriteDeferredWarnings(NumericOutputUnit());
+        ShowWarningsNotice();
+    }
+    if (result != 0) {
         WindowRecord* circuit = rc.circuitWindow;
         EndAnalysis(1);
         CloseAnalysisWindow();

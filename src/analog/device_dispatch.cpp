@@ -6,6 +6,7 @@
 #include "analog/analysis_state.h"
 #include "analog/convergence.h"
 #include "analog/linear_stamps.h"
+#include "analog/unloadable_devices.h"
 #include "core/device_lists.h"
 #include "core/expr_math_errors.h"
 #include "core/message_reporter.h"
@@ -22,9 +23,6 @@
 namespace kq5 {
 
 namespace {
-
-// "The analog simulator cannot load a kind of device this circuit holds."
-constexpr int kMsgUnsupportedDeviceKind = 5368;
 
 constexpr int kNoList = 1000;
 
@@ -258,10 +256,12 @@ void ClearMatrixForLoad(bool keepValues)
     for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
 }
 
-void RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn setup, DeviceLoadFn load)
+DeviceKindHandlers RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn setup, DeviceLoadFn load)
 {
+    const DeviceKindHandlers before{Slots()[slot].setup, Slots()[slot].load};
     Slots()[slot].setup = setup;
     Slots()[slot].load = load;
+    return before;
 }
 
 LoadModeFlags ComputeLoadModeFlags(const AnalogSolverState& s)
@@ -306,7 +306,7 @@ int LoadCircuit()
 
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const SlotRow& row = Slots()[static_cast<std::size_t>(slot)];
-        if (MissingLoad(row)) return kMsgUnsupportedDeviceKind;
+        if (MissingLoad(row)) return ReportUnloadableDevices(row.list);
         const bool skip = !row.load || (row.condition == kLoadWhenPresent && !ListHasRecords(row.list)) ||
                           (row.condition == kLoadWhenSetUpAndPresent && (!setUp || !ListHasRecords(row.list)));
         if (!skip)

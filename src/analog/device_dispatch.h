@@ -185,8 +185,12 @@ using DeviceLoadFn = int (*)();
 // Installs the set-up and load of a device kind that another part of the program models (the
 // semiconductor families, lines, behavioural sources, the digital interfaces). A kind whose list
 // holds records but that has no load makes the load pass fail with 5368 rather than solve a
-// circuit without those devices.
-void RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn setup, DeviceLoadFn load);
+// circuit without those devices. Returns the handlers it replaces.
+struct DeviceKindHandlers {
+    DeviceSetupFn setup;
+    DeviceLoadFn load;
+};
+DeviceKindHandlers RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn setup, DeviceLoadFn load);
 
 // Computes the mode flags of the present mode words.
 LoadModeFlags ComputeLoadModeFlags(const AnalogSolverState& s);

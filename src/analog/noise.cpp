@@ -9,6 +9,7 @@
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "analog/unloadable_devices.h"
 #include "core/device_lists.h"
 #include "core/expr_compiler.h"
 #include "devices/bjt_device.h"
@@ -34,7 +35,6 @@ namespace {
 
 constexpr int kMsgSourceNotFound = 13530;
 constexpr int kMsgIllegalNodeName = 13561;
-constexpr int kMsgKindNotLoadable = 5368;
 
 struct NoiseBuilders {
     std::array<NoiseBuilderFn, kNoiseBuilderCount> builders{};
@@ -176,7 +176,7 @@ int BuildNoiseSources()
         }
         if (!fn) {
             const int list = ListOfSlot(static_cast<NoiseBuilderSlot>(slot));
-            if (list >= -2 && DeviceList(list).count > 0) return kMsgKindNotLoadable;
+            if (list >= -2 && DeviceList(list).count > 0) return ReportUnloadableDevices(list);
             continue;
         }
         if (int rc = fn(f)) return rc;

@@ -141,9 +141,19 @@ void RunXRange(double& lo, double& hi)
     }
 }
 
+// A value in its column: formats without a width (the exponent forms) are padded to the cell
+// width that the headings are aligned to.
+std::string ColumnCell(const CurvePrintAxis& axis, double value)
+{
+    std::string cell = FormatCell(axis.format, value);
+    if (cell.size() < static_cast<std::size_t>(std::max(axis.cellWidth, 0)))
+        cell.insert(0, static_cast<std::size_t>(axis.cellWidth) - cell.size(), ' ');
+    return cell;
+}
+
 std::string NotAvailableCell(const CurvePrintAxis& axis)
 {
-    const int length = static_cast<int>(FormatCell(axis.format, 0.0).size()) + 1;
+    const int length = static_cast<int>(ColumnCell(axis, 0.0).size()) + 1;
     return std::string(static_cast<std::size_t>(std::max(length - 4, 0)), ' ') + "N/A ";
 }
 
@@ -154,7 +164,7 @@ std::string ValueCell(const CurveRecord& curve, int axis, double value)
         const char state[2] = {DigitalStateChar(static_cast<std::uint16_t>(std::lround(value))), 0};
         return StrPrintf("%*s ", a.cellWidth, state);
     }
-    return FormatCell(a.format, value * a.printScale) + " ";
+    return ColumnCell(a, value * a.printScale) + " ";
 }
 
 bool WriteRow(int unit, const std::string& row)

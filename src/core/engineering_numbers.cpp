@@ -188,7 +188,9 @@ int ParseIntNumber(std::string_view text)
     return DoubleToIntClamped(ParseNumber(text));
 }
 
-double EvalNumberOrExpression(std::string_view text, int& errorId)
+namespace {
+
+double EvaluateNumberText(std::string_view text, int& errorId, std::array<std::string, 2>* errorTexts)
 {
     errorId = 0;
     double value = ParseNumber(text);
@@ -199,7 +201,9 @@ double EvalNumberOrExpression(std::string_view text, int& errorId)
         CompiledExpression expression;
         ExpressionRequest request;
         InitExpressionRecord(text, &expression, kContextNumberField, kItemNumber, request);
+        request.quiet = errorTexts != nullptr;
         errorId = CompileExpression(request);
+        if (errorId != 0 && errorTexts) *errorTexts = request.quietTexts;
         if (errorId == 0) {
             std::complex<double> result;
             errorId = EvaluateExpression(expression, result);
@@ -210,6 +214,19 @@ double EvalNumberOrExpression(std::string_view text, int& errorId)
         errorId = kMsgInsufficientMemory;
     }
     return errorId == 0 ? value : 0.0;
+}
+
+}  // namespace
+
+double EvalNumberOrExpression(std::string_view text, int& errorId)
+{
+    return EvaluateNumberText(text, errorId, nullptr);
+}
+
+double EvalNumberOrExpressionQuiet(std::string_view text, int& errorId, std::array<std::string, 2>& errorTexts)
+{
+    errorTexts = {};
+    return EvaluateNumberText(text, errorId, &errorTexts);
 }
 
 double EvalNumber(std::string_view text)

@@ -49,6 +49,10 @@ int ParseIntNumber(std::string_view text);
 // The value of a number or, failing that, of an expression; the error id is 0 or the compile
 // or evaluation error (the value then 0.0).
 double EvalNumberOrExpression(std::string_view text, int& errorId);
+// The same without showing a compile error: its message id is left in errorId and the texts of
+// its placeholders in errorTexts, so that the caller can report it once, where the text came
+// from. An evaluation error leaves errorTexts empty.
+double EvalNumberOrExpressionQuiet(std::string_view text, int& errorId, std::array<std::string, 2>& errorTexts);
 // The same with the error dropped.
 double EvalNumber(std::string_view text);
 

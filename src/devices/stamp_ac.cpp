@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "analog/unloadable_devices.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/bjt_device.h"
@@ -19,7 +20,6 @@ namespace kq5 {
 namespace {
 
 constexpr int kMsgStampSequenceChanged = 13579;
-constexpr int kMsgKindNotLoadable = 5368;
 
 struct AcStamperTable {
     std::array<AcStamperFn, kAcStamperCount> stampers{};
@@ -44,28 +44,25 @@ AcStamperTable& Stampers()
     return table;
 }
 
-// The device lists whose records a stamper kind handles; a kind with records and no stamper
-// cannot be solved.
-bool KindHasRecords(AcStamperSlot slot)
+// The device list whose records a stamper kind handles, when it holds records (-1 otherwise);
+// a kind with records and no stamper cannot be solved.
+int ListWithRecords(AcStamperSlot slot)
 {
-    auto any = [](std::initializer_list<int> lists) {
-        for (int list : lists)
-            if (DeviceList(list).count > 0) return true;
-        return false;
-    };
+    int list = -1;
     switch (slot) {
-    case kAcDiodes: return any({kDiodeDeviceList});
-    case kAcBjts: return any({kBjtDeviceList});
-    case kAcJfets: return any({kJfetDeviceList});
-    case kAcGaasfets: return any({kGaasfetDeviceList});
-    case kAcMosfets: return any({kMosfetDeviceList});
-    case kAcLossyLines: return any({kLossyLineDeviceList});
-    case kAcLaplaceSources: return any({kLaplaceSourceDeviceList});
-    case kAcFreqTableSources: return any({kFreqTableSourceDeviceList});
-    case kAcFormulaSources: return any({kFormulaSourceDeviceList});
-    case kAcTableSources: return any({kTableSourceDeviceList});
-    default: return false;
+    case kAcDiodes: list = kDiodeDeviceList; break;
+    case kAcBjts: list = kBjtDeviceList; break;
+    case kAcJfets: list = kJfetDeviceList; break;
+    case kAcGaasfets: list = kGaasfetDeviceList; break;
+    case kAcMosfets: list = kMosfetDeviceList; break;
+    case kAcLossyLines: list = kLossyLineDeviceList; break;
+    case kAcLaplaceSources: list = kLaplaceSourceDeviceList; break;
+    case kAcFreqTableSources: list = kFreqTableSourceDeviceList; break;
+    case kAcFormulaSources: list = kFormulaSourceDeviceList; break;
+    case kAcTableSources: list = kTableSourceDeviceList; break;
+    default: return -1;
     }
+    return DeviceList(list).count > 0 ? list : -1;
 }
 
 int RunStamper(AcStamperSlot slot, int pass)
@@ -74,7 +71,8 @@ int RunStamper(AcStamperSlot slot, int pass)
     if (fn) return fn(pass);
     // The two MOSFET stampers share one list; either being installed is enough.
     if (slot == kAcMosfetsB) return 0;
-    return KindHasRecords(slot) ? kMsgKindNotLoadable : 0;
+    const int list = ListWithRecords(slot);
+    return list >= 0 ? ReportUnloadableDevices(list) : 0;
 }
 
 int StampComplexPart(int row, int column, double value, bool imaginary)

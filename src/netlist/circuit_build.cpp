@@ -247,6 +247,7 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
         if (ParseOptionsStatements() != 0) FlagCircuitBuildError();
         const double tnom = GlobalOptions().values.tnom;
         if (text && !CircuitBuildFailed()) EnsureAnalysisTemperatureText(record, tnom);
+        if (text && !CircuitBuildFailed()) SetSteppedRowsFormat(record, GlobalOptions().numdgt);
         const double gmin = GlobalOptions().values.gmin;
         build.inverseGmin = gmin > 0.0 ? 1.0 / gmin : 1e12;
         Expand(mode != 0, nullptr);

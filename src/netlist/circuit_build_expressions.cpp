@@ -1,12 +1,14 @@
 #include "netlist/circuit_build_expressions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "analog/analysis_state.h"
 #include "core/expr_symbols.h"
+#include "core/format.h"
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"
 #include "devices/controlled_source_devices.h"
@@ -33,6 +35,7 @@ namespace kq5 {
 namespace {
 
 constexpr int kMsgLaplaceNeedsS = 10843;
+constexpr int kMsgCouplingAboveOne = 10970;
 
 // ---- the table of labelled devices ----------------------------------------------------------
 
@@ -310,6 +313,9 @@ int CompileAll()
         if (int rc = CompileOne(k.coupling)) return rc;
         double constant = 0.0;
         if (!ConstantValue(k.coupling, constant)) continue;
+        // Beyond 1 the coupled inductors would store negative energy.
+        if (std::fabs(constant) > 1.0)
+            return ReportComponentMessage(k.component, kMsgCouplingAboveOne, StrPrintf("%g", constant));
         for (auto& coupling : ListRecords<CouplingDevice>(DeviceList(kCouplingDeviceList)))
             if (coupling.expression == &k.coupling) coupling.value = constant;
     }

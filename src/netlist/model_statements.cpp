@@ -21,6 +21,7 @@ namespace kq5 {
 namespace {
 
 constexpr std::string_view kModelKeyword = ".MODEL";
+constexpr int kMsgBinnedModelName = 10973;
 
 bool StartsWithModelKeyword(std::string_view text)
 {
@@ -211,6 +212,12 @@ int ParseModelStatement(std::string_view text, int scope, int line, int sourceKi
     const std::string_view body = std::string_view(statementText).substr(kModelKeyword.size());
     std::string name, akoName, typeName;
     const std::size_t afterType = ParseModelNameAko(body, name, akoName, typeName);
+    if (const std::size_t nameEnd = SkipBlanks(body, 0) + name.size();
+        !name.empty() && nameEnd < body.size() && body[nameEnd] == '.') {
+        // NAME.1, NAME.2, ...: the binned model sets of other simulators.
+        const std::string dotted(body.substr(nameEnd - name.size(), body.find(' ', nameEnd) - (nameEnd - name.size())));
+        return ReportStatementError(index, statementText, kMsgBinnedModelName, MakeMessageArgs(dotted));
+    }
     if (name.empty() || typeName.empty()) return ReportStatementError(index, statementText, 11859, {});
     if (IsReservedExpressionName(name, false))
         return ReportStatementError(index, statementText, 10880, MakeMessageArgs(name));

@@ -2,6 +2,7 @@
 #include "netlist/spice_analysis_commands.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <new>
 #include <vector>
@@ -30,7 +31,6 @@ namespace {
 
 constexpr int kMsgDistoIgnored = 10911;
 constexpr int kMsgIllegalAnalysis = 10917;
-constexpr int kMsgExpectingValue = 10927;
 constexpr int kMsgExpecting = 11900;
 constexpr int kMsgExpectingFollow = 11901;
 constexpr int kMsgExpectingFound = 11902;
@@ -58,17 +58,11 @@ int Fail(int id, std::string_view first, std::string_view second)
     return kMsgAlreadyReported;
 }
 
-// The value of an analysis token: a number, or an expression with its defines substituted.
+// The value of an analysis token, or false when it is none (nothing is reported).
 bool AnalysisValue(const std::string& token, double& value)
 {
-    value = ParseNumber(token);
-    if (!ParseError()) return true;
-    std::string text;
-    if (SubstituteDefines(text, CurrentScope(), token) != 0) return false;
-    if (text.size() >= 2 && text.front() == '{' && text.back() == '}') text = text.substr(1, text.size() - 2);
-    int error = 0;
-    value = EvalNumberOrExpression(text, error);
-    return error == 0;
+    std::array<std::string, 2> texts;
+    return ComputeLineValue(token, CurrentScope(), value, texts) == 0;
 }
 
 // The value of the token, reported when it is missing or no value.
@@ -76,8 +70,7 @@ int RequireValue(int index, double& value)
 {
     const std::string& token = Token(index);
     if (token.empty()) return Fail(kMsgExpecting, "<value>");
-    if (!AnalysisValue(token, value)) return Fail(kMsgExpectingValue, token);
-    return 0;
+    return EvaluateLineValue(token, CurrentScope(), value);
 }
 
 CircuitDocument& Document() { return *CurrentDocument(); }
@@ -422,8 +415,10 @@ void SetSteppedRowsFormat(WindowRecord* record, int steppingCount)
     if (!record || !record->document || record->kind != kWindowTextCircuit || steppingCount <= 0 || kind < 0 ||
         kind >= kAnalysisKindCount)
         return;
+    // The exponent form holds at most 16 decimals, as many as a double carries.
+    const int digits = std::min(steppingCount, 16);
     for (LimitsRow& row : record->document->limitsRows[static_cast<std::size_t>(kind)])
-        row.yValueFormat = StrPrintf("%de", steppingCount);
+        row.yValueFormat = StrPrintf("%de", digits);
 }
 
 }  // namespace kq5

@@ -30,7 +30,8 @@ constexpr int kMsgIllegalNumber = 10922;
 constexpr int kMsgZeroDigitalNode = 10923;
 constexpr int kMsgExpecting = 11900;
 constexpr int kMsgExpectingFollow = 11901;
-constexpr int kMsgExpectingFound = 11902;
+constexpr int kMsgInputInterfaceForm = 10971;
+constexpr int kMsgOutputInterfaceForm = 10972;
 constexpr int kMsgExtraText = 11903;
 
 int Report(int id)
@@ -50,7 +51,9 @@ int Report(int id, Args&&... args)
 int ParseDigitalNet(int& index, int pin)
 {
     const std::string& word = Token(index);
-    if (word != "DGTLNET") return Report(kMsgExpectingFound, "DGTLNET", word.empty() ? std::string("nothing") : word);
+    // The message shows the whole form: N and O lines of other simulators are other devices.
+    if (word != "DGTLNET")
+        return Report(pin == 3 ? kMsgInputInterfaceForm : kMsgOutputInterfaceForm, word.empty() ? std::string("nothing") : word);
     ++index;
     if (Token(index) != "=") return Report(kMsgExpecting, "=");
     ++index;

@@ -5,6 +5,7 @@
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
+#include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
@@ -30,6 +31,8 @@ namespace {
 constexpr int kMsgUnknownCommand = 10905;
 constexpr int kMsgExpecting = 11900;
 constexpr int kMsgMissingQuotes = 15047;
+constexpr int kMsgLibrarySection = 10974;
+constexpr int kMsgQuotedParam = 10975;
 constexpr char kHelpFile[] = "kq5.hlp";
 
 int HandleModel(std::string_view line);
@@ -127,12 +130,42 @@ int HandleInclude(std::string_view line)
     return status;
 }
 
+// The section word of ".LIB file section" (a library of another simulator that holds one variant
+// of its models per section); empty when the line names a file alone.
+std::string LibrarySectionWord(std::string_view line)
+{
+    std::size_t at = 0;
+    while (at < line.size() && !HasCharClass(line[at], kCharSpace)) ++at;
+    std::string rest(line.substr(at));
+    Trim(rest);
+    if (rest.empty()) return {};
+    std::string tail;
+    if (rest.front() == '"') {
+        const std::size_t close = rest.find('"', 1);
+        if (close == std::string::npos) return {};
+        tail = rest.substr(close + 1);
+    } else {
+        const std::size_t blank = rest.find_first_of(" \t");
+        if (blank == std::string::npos) return {};
+        tail = rest.substr(blank + 1);
+        // The rest of a path with blanks in it, not a section.
+        if (tail.find_first_of("/\\.:") != std::string::npos) return {};
+    }
+    Trim(tail);
+    return tail;
+}
+
 int HandleLibrary(std::string_view line)
 {
     std::string name;
     if (!Token(1).empty()) {
+        // Searching all sections of such a library alike would take whichever variant of a
+        // model comes first.
+        if (const std::string section = LibrarySectionWord(line); !section.empty()) {
+            ReportNetlistMessage("WLtE", CurrentRecord(), CurrentScope(), std::string(line), kMsgLibrarySection, section);
+            return kMsgAlreadyReported;
+        }
         if (int status = ParseIncludeFileName(name, line)) return status;
-        // ".LIB file section": a library section is searched like the whole library.
         const bool quoted = !line.empty() && line.find('"') != std::string_view::npos;
         if (!quoted) {
             std::size_t blank = name.find(' ');
@@ -154,6 +187,20 @@ int HandleParam(std::string_view line)
                                                      IncludeLevel() > 0 ? TopSourceName() : std::string());
     if (!record) return kMsgInsufficientMemory;
     return EvaluateParamAssignments(*record);
+}
+
+// Analysis lines take their values at fixed token places and keep them as texts that the run
+// reads again without the circuit's parameters: an expression in braces becomes its value.
+int EvaluateBracedValues()
+{
+    if (int status = JoinBraceGroupTokens()) return status;
+    for (std::string& token : TokenArray()) {
+        if (token.size() < 2 || token.front() != '{') continue;
+        double value = 0.0;
+        if (int status = EvaluateLineValue(token, CurrentScope(), value)) return status;
+        token = StrPrintf("%.15g", value);
+    }
+    return 0;
 }
 
 bool IsQuoted(std::string_view name) { return !name.empty() && (name.front() == '"' || name.back() == '"'); }
@@ -188,6 +235,8 @@ int DispatchDotCommand(std::string_view line)
     if (row == nullptr) return ReportUnknownCommand();
     if (row->handler == nullptr) return 0;
     if (CurrentScope() != 0 && !RunsInSubcircuit(row->handler)) return 0;
+    if (row->handler == ParseDotTran || row->handler == ParseDotAC || row->handler == ParseDotDC)
+        if (int status = EvaluateBracedValues()) return status;
     return row->handler(line);
 }
 
@@ -230,6 +279,19 @@ int EvaluateParamAssignments(const NetlistTextObject& record)
             ++i;
             // Kept in parentheses so that the expression keeps its meaning where it is used.
             value = "(" + value + ")";
+        } else if (!Token(i).empty() && Token(i).front() == '\'') {
+            // Quoted expressions are another simulator's spelling; read as a value they would
+            // leave the quotes in every expression that uses the parameter.
+            std::string quoted = Token(i++);
+            while (!Token(i).empty() && (quoted.size() < 2 || quoted.back() != '\'')) quoted += Token(i++);
+            // A library's parameters are read whether the circuit uses them or not: there the
+            // parameter is left out, and a part that uses it meets an unknown name.
+            if (!record.disabled) {
+                ReportNetlistMessage("WTE", CurrentRecord(), &record, kMsgQuotedParam, quoted);
+                return kMsgAlreadyReported;
+            }
+            if (Token(i) == ",") ++i;
+            continue;
         } else {
             value = Token(i);
             if (value.empty() || value == "," || value == "=") {

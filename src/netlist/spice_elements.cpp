@@ -239,8 +239,8 @@ int ParseB()
     return SimpleElement(kComponentGaAsFet, 3);
 }
 
-// K: inductor names, then the coupling (a number among the last three tokens), the core model
-// and its size.
+// K: inductor names, then the coupling (a number among the last three tokens, or an expression
+// in braces), the core model and its size.
 int ParseK()
 {
     int index = 0;
@@ -250,12 +250,19 @@ int ParseK()
     std::string inductors;
     int i = 1;
     for (; i < count; ++i) {
-        if (StartsNumber(Token(i)) && i >= count - 3) break;
+        if (Token(i) == "{" || (StartsNumber(Token(i)) && i >= count - 3)) break;
         if (!inductors.empty()) inductors += ' ';
         inductors += Token(i);
     }
     if (!SetElementAttribute(item, kAttrInductors, inductors)) return kMsgAlreadyReported;
-    if (i < count && !SetElementAttribute(item, kAttrCoupling, Token(i++))) return kMsgAlreadyReported;
+    if (Token(i) == "{") {
+        const int close = BraceGroupEnd(i);
+        if (close < 0) return ReportAtElement(kMsgExpecting, "}");
+        if (!SetElementAttribute(item, kAttrCoupling, "{" + BraceGroupText(i + 1, close) + "}")) return kMsgAlreadyReported;
+        i = close + 1;
+    } else if (i < count && !SetElementAttribute(item, kAttrCoupling, Token(i++))) {
+        return kMsgAlreadyReported;
+    }
     if (!Token(i).empty() && !SetElementAttribute(item, kAttrModel, Token(i++))) return kMsgAlreadyReported;
     if (!Token(i).empty() && !SetElementAttribute(item, kAttrSize, Token(i++))) return kMsgAlreadyReported;
     return 0;

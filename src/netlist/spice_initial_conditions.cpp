@@ -60,6 +60,7 @@ int BuildFromLine(const DeferredInitialLine& stored, InitialConditionTable& tabl
 {
     SetErrorSourceLine(stored.location.source, stored.location.line);
     if (int status = TokenizeNetlistLine(stored.text)) return status;
+    if (int status = JoinBraceGroupTokens()) return status;
     const int scope = stored.scope;
     const std::int16_t kind = Token(0) == ".NODESET" ? 2 : 1;
     (kind == 2 ? table.anyNodeset : table.anyIc) = true;
@@ -94,12 +95,8 @@ int BuildFromLine(const DeferredInitialLine& stored, InitialConditionTable& tabl
             if (state == std::string_view::npos) return ReportAtLine(scope, kMsgExpectingState, valueText);
             entry.digitalState = static_cast<std::int16_t>(state);
         } else {
-            int error = 0;
-            std::string expression = valueText;
-            if (expression.size() >= 2 && expression.front() == '{' && expression.back() == '}')
-                expression = expression.substr(1, expression.size() - 2);
-            entry.value = EvalNumberOrExpression(expression, error);
-            if (valueText.empty() || error != 0) return ReportAtLine(scope, kMsgExpectingValue, valueText);
+            if (valueText.empty()) return ReportAtLine(scope, kMsgExpectingValue, valueText);
+            if (int status = EvaluateLineValue(valueText, scope, entry.value)) return status;
         }
         if (InitialConditionEntry* existing = FindEntry(table, entry)) {
             // .IC wins over .NODESET whatever the order of the lines.

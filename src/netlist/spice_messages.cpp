@@ -1,8 +1,10 @@
 #include "netlist/spice_messages.h"
 
+#include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "document/circuit_document.h"
 #include "netlist/build_errors.h"
+#include "netlist/defines.h"
 #include "netlist/spice_reader_state.h"
 
 namespace kq5 {
@@ -39,6 +41,33 @@ int ReportReaderOutOfMemory()
 {
     ReportMessage("WE", CurrentRecord(), kMsgInsufficientMemory);
     FlagCircuitBuildError();
+    return kMsgAlreadyReported;
+}
+
+int ComputeLineValue(std::string_view token, int scope, double& value, std::array<std::string, 2>& texts)
+{
+    texts = {};
+    value = ParseNumber(token);
+    if (!ParseError()) return 0;
+    std::string text;
+    if (SubstituteDefines(text, scope, token) != 0) return kMsgAlreadyReported;
+    if (text.size() >= 2 && text.front() == '{' && text.back() == '}') text = text.substr(1, text.size() - 2);
+    int error = 0;
+    value = EvalNumberOrExpressionQuiet(text, error, texts);
+    return error;
+}
+
+int EvaluateLineValue(std::string_view token, int scope, double& value)
+{
+    constexpr int kMsgExpectingValue = 10927;
+    std::array<std::string, 2> texts;
+    const int error = ComputeLineValue(token, scope, value, texts);
+    if (error == 0 || error == kMsgAlreadyReported) return error;
+    if (error == kMsgInsufficientMemory) return ReportReaderOutOfMemory();
+    if (texts[0].empty() && texts[1].empty())
+        ReportNetlistMessage("WLE", CurrentRecord(), scope, kMsgExpectingValue, std::string(token));
+    else
+        ReportNetlistMessage("WLE", CurrentRecord(), scope, error, texts[0], texts[1]);
     return kMsgAlreadyReported;
 }
 

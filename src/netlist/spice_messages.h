@@ -2,6 +2,7 @@
 // Messages about SPICE text: besides what the message reporter shows (the part or the text,
 // the scope's file) they name the source and the line that was being read, so that a user can
 // find the statement the reader could not take.
+#include <array>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +26,14 @@ int ReportNetlistMessage(const char* spec, Args&&... args)
 {
     return ReportNetlistMessageArgs(spec, MakeMessageArgs(std::forward<Args>(args)...));
 }
+
+// The value of a token of the line being read: a number, or an expression (braces optional)
+// with the defines of the scope substituted. One that is neither is reported once, at that line:
+// with the expression's own message when it does not compile, else with 10927. 0 or 15055.
+int EvaluateLineValue(std::string_view token, int scope, double& value);
+// The same without a report: 0, or the message id with the texts of its placeholders (15055
+// when a define could not be substituted and said so).
+int ComputeLineValue(std::string_view token, int scope, double& value, std::array<std::string, 2>& texts);
 
 // Reports 15002 "Insufficient memory." against the current window and marks the build failed;
 // returns 15055.

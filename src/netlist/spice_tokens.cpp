@@ -111,4 +111,28 @@ int TokenCount()
 
 std::vector<std::string>& TokenArray() { return NetlistReader().tokens; }
 
+int JoinBraceGroupTokens()
+{
+    std::vector<std::string>& tokens = NetlistReader().tokens;
+    try {
+        for (std::size_t open = 0; open < tokens.size(); ++open) {
+            if (tokens[open] != "{") continue;
+            std::size_t close = open;
+            for (int depth = 0; close < tokens.size() && !tokens[close].empty(); ++close) {
+                if (tokens[close] == "{") ++depth;
+                if (tokens[close] == "}" && --depth == 0) break;
+            }
+            if (close >= tokens.size() || tokens[close] != "}") return 0;
+            std::string joined;
+            for (std::size_t i = open; i <= close; ++i) joined += tokens[i];
+            tokens[open] = std::move(joined);
+            tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(open) + 1,
+                         tokens.begin() + static_cast<std::ptrdiff_t>(close) + 1);
+        }
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+    return 0;
+}
+
 }  // namespace kq5

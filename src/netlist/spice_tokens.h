@@ -21,6 +21,9 @@ const std::string& Token(int index);
 int TokenCount();
 // The whole array, for parsers that rewrite a line in place.
 std::vector<std::string>& TokenArray();
+// Makes each closed brace group one token ("{", "TS", "*2", "}" becomes "{TS*2}"), for lines whose
+// values stand at fixed token places. 0 or 15002.
+int JoinBraceGroupTokens();
 
 // True when the character ends a token (the token-delimiter class).
 bool IsTokenDelimiter(char c);

@@ -61,7 +61,7 @@ int IsIllegalIdentifier(std::string_view name);
 // the name qualified with the scope's instance path. Null when none.
 PartInstanceRecord* FindPartByNameInScope(std::string_view name, int scope);
 
-// The name tables. A name holding a character outside the table's map is never found.
+// The name tables: every non-empty name, whatever its bytes; an empty name is never found.
 void InsertPartName(std::string_view name, PartInstanceRecord* record);
 PartInstanceRecord* LookupPartName(std::string_view name);
 void InsertNodeName(std::string_view name, std::int32_t number);

@@ -31,23 +31,10 @@ constexpr int kMsgDuplicatePart = 10898;
 constexpr int kMsgIllegalLabelRename = 10899;
 constexpr int kMsgIllegalLabelInScope = 10900;
 
-// The characters a name table maps: printable ones except lower-case letters; node names
-// further exclude the separators.
-bool IsMappedNameChar(char c, bool nodeName)
-{
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u <= ' ' || u >= 0x7F || HasCharClass(c, kCharLower)) return false;
-    if (nodeName && HasCharClass(c, kCharSeparator)) return false;
-    return true;
-}
-
-bool IsMappedName(std::string_view name, bool nodeName)
-{
-    if (name.empty()) return false;
-    for (char c : name)
-        if (!IsMappedNameChar(c, nodeName)) return false;
-    return true;
-}
+// Every name goes into the name tables, whatever its bytes: a name the tables passed over would
+// make a new node (or miss its part) at each use. Bytes above 127 stay as they are, as the
+// case table leaves them, so that each spelling is one name everywhere.
+bool IsMappedName(std::string_view name) { return !name.empty(); }
 
 // A node label of the scope carries the name: a grid text of the schematic at the top level, or
 // a text object of the scope placed on a node.
@@ -154,7 +141,7 @@ PartInstanceRecord* FindPartByNameInScope(std::string_view name, int scope)
 
 void InsertPartName(std::string_view name, PartInstanceRecord* record)
 {
-    if (!IsMappedName(name, false)) return;
+    if (!IsMappedName(name)) return;
     try {
         NetlistReader().partNames.Insert(name, record);
     } catch (const std::bad_alloc&) {
@@ -164,14 +151,14 @@ void InsertPartName(std::string_view name, PartInstanceRecord* record)
 
 PartInstanceRecord* LookupPartName(std::string_view name)
 {
-    if (!IsMappedName(name, false)) return nullptr;
+    if (!IsMappedName(name)) return nullptr;
     PartInstanceRecord* const* found = NetlistReader().partNames.Find(name);
     return found ? *found : nullptr;
 }
 
 void InsertNodeName(std::string_view name, std::int32_t number)
 {
-    if (!IsMappedName(name, true)) return;
+    if (!IsMappedName(name)) return;
     try {
         NetlistReader().nodeNames.Assign(name, number);
     } catch (const std::bad_alloc&) {
@@ -181,7 +168,7 @@ void InsertNodeName(std::string_view name, std::int32_t number)
 
 std::int32_t LookupNodeNameTrie(std::string_view name)
 {
-    if (!IsMappedName(name, true)) return -1;
+    if (!IsMappedName(name)) return -1;
     const std::int32_t* found = NetlistReader().nodeNames.Find(name);
     return found ? *found : -1;
 }

@@ -42,6 +42,7 @@ constexpr int kMsgMissingValueScale = 10630;
 constexpr int kMsgEmptyRepeat = 10632;
 constexpr int kMsgMissingPwlValue = 10621;
 constexpr int kMsgAlreadyDc = 10839;
+constexpr int kMsgTooManyParameters = 10420;
 constexpr int kMsgExpectingToFollow = 11901;
 constexpr int kMsgExtraText = 11903;
 
@@ -141,6 +142,15 @@ private:
             ++count;
         }
         if (count < 2) return Report(kMsgNeedTwoValues, row.name);
+        // A value beyond the function's list would be taken as the DC value, or refused as a
+        // second one: other simulators' extra parameters (the pulse count of PULSE) mean
+        // something this source does not do.
+        if (count == row.parameters && i_ < tokens_.size() && IsValueToken(tokens_[i_])) {
+            std::string text = std::string(row.name) + "(";
+            for (std::size_t k = i_ - static_cast<std::size_t>(count); k <= i_; ++k)
+                text += tokens_[k] + (k < i_ ? " " : ")");
+            return Report(kMsgTooManyParameters, text);
+        }
         source_.lastParam = count;
         return 0;
     }

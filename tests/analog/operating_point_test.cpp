@@ -6,6 +6,7 @@
 #include "devices/diode_device.h"
 #include "devices/line_switch_devices.h"
 #include "devices/inductor_load.h"
+#include "platform/message_box.h"
 #include "solver_test_support.h"
 
 namespace kq5::solver_test {
@@ -235,7 +236,11 @@ TEST_F(SolverTest, DevicesWithoutALoadStopThePassInsteadOfBeingLeftOut)
     R(1, 2, 1.0);
     auto* line = Add<LossyLineDevice>(kLossyLineDeviceList);
     line->port1Plus = 2;
-    EXPECT_EQ(OperatingPoint(), 5368);
+    win::ClearMessageBoxLog();
+    EXPECT_EQ(OperatingPoint(), kMsgAlreadyReported);
+    // Reported once, not again by each way the operating point is tried.
+    ASSERT_EQ(win::MessageBoxLog().size(), 1u);
+    EXPECT_EQ(win::MessageBoxLog()[0].caption, "Error 5368");
 }
 
 TEST_F(SolverTest, SingularMatrixIsReported)

@@ -6,6 +6,7 @@
 #include "analog/noise.h"
 #include "devices/diode_device.h"
 #include "devices/line_switch_devices.h"
+#include "platform/message_box.h"
 #include "run_test_support.h"
 
 namespace kq5::solver_test {
@@ -82,7 +83,10 @@ TEST_F(StampAcTest, KindsWithoutAnAcStampFailTheSolve)
     R(1, 0, 1.0);
     Add<DiodeDevice>(kDiodeDeviceList);
     AcStamps().firstPass = 1;
-    EXPECT_EQ(LoadCircuitAc(), 5368);
+    win::ClearMessageBoxLog();
+    EXPECT_EQ(LoadCircuitAc(), kMsgAlreadyReported);
+    ASSERT_EQ(win::MessageBoxLog().size(), 1u);
+    EXPECT_EQ(win::MessageBoxLog()[0].caption, "Error 5368");
 }
 
 TEST_F(StampAcTest, NoiseTableHoldsTheSwitchGenerators)

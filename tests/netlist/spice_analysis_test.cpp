@@ -50,7 +50,7 @@ TEST_F(AnalysisLinesTest, TransientLines)
     EXPECT_EQ(LastCaption(), "Error 11900");
     Fresh();
     EXPECT_EQ(Read("t\n.TRAN 1N TEN\n"), kMsgAlreadyReported);
-    EXPECT_EQ(LastCaption(), "Error 10927");
+    EXPECT_EQ(LastCaption(), "Error 10402");
 }
 
 TEST_F(AnalysisLinesTest, AcLinesCountPointsPerSweepKind)

@@ -233,7 +233,7 @@ TEST_F(ElementTest, DigitalInterfaceParts)
     EXPECT_EQ(TypeOf(o), kComponentDigitalOutput);
     EXPECT_EQ(NodeAt(o, 2), "D2");
     EXPECT_EQ(Read("title\nO2 A 0 DO74 IO_STD\n"), kMsgAlreadyReported);
-    EXPECT_EQ(LastCaption(), "Error 11902");
+    EXPECT_EQ(LastCaption(), "Error 10972");
     FreeNetlistReaderBuild();
     EXPECT_EQ(Read("title\nN2 A 0 HI DIN DGTLNET=D IO_STD IS 1\n"), kMsgAlreadyReported);
     EXPECT_EQ(LastCaption(), "Error 11901");

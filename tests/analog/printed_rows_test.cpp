@@ -1,0 +1,105 @@
+// The printed rows of text netlists run by the program itself: the digits NUMDGT asks for, in
+// columns that stay under their headings, and node names spelled with any bytes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../core/file_test_support.h"
+
+namespace kq5 {
+namespace {
+
+class PrintedRowsTest : public test::ScratchDirTest {
+protected:
+    // Runs the program in batch mode on the circuit; the text of its .TNO.
+    std::string RunTransient(const std::string& netlist)
+    {
+        WriteFile("c.cir", netlist);
+        WriteFile("jobs.txt", "c.cir /T\n");
+        const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "kq5";
+        const std::string command = "cd '" + PathOf("") + "' && '" + exe.string() + "' @jobs.txt > run.log 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << ReadText("run.log");
+        EXPECT_EQ(ReadText("jobs.DOC").find("Error"), std::string::npos) << ReadText("jobs.DOC");
+        return ReadText("c.TNO");
+    }
+
+    static std::vector<std::string> Lines(const std::string& text)
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+    // The heading line (the one naming the X axis "T") and the rows of numbers after it.
+    static void Table(const std::string& text, std::string& heading, std::vector<std::string>& rows)
+    {
+        const std::vector<std::string> lines = Lines(text);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].find("         T") != 0) continue;
+            heading = lines[i];
+            for (std::size_t j = i + 2; j < lines.size() && !lines[j].empty(); ++j) rows.push_back(lines[j]);
+            return;
+        }
+    }
+
+    // Where each column of a line ends: the position after each run of non-blanks.
+    static std::vector<std::size_t> ColumnEnds(const std::string& line)
+    {
+        std::vector<std::size_t> ends;
+        for (std::size_t i = 0; i < line.size(); ++i)
+            if (line[i] != ' ' && (i + 1 == line.size() || line[i + 1] == ' ')) ends.push_back(i + 1);
+        return ends;
+    }
+};
+
+const char kDivider[] = "divider\nV1 1 0 1\nR1 1 2 1K\nR2 2 0 3K\n.TRAN 1M 2M\n.PRINT TRAN V(2) V(1)\n";
+
+TEST_F(PrintedRowsTest, NumdgtGivesTheDigitsOfThePrintedValues)
+{
+    std::string heading;
+    std::vector<std::string> rows;
+    Table(RunTransient(std::string(kDivider) + ".END\n"), heading, rows);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_NE(rows[0].find("0.750"), std::string::npos) << rows[0];
+
+    rows.clear();
+    Table(RunTransient(std::string(kDivider) + ".OPTIONS NUMDGT=8\n.END\n"), heading, rows);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_NE(rows[0].find("7.50000000e-01"), std::string::npos) << rows[0];
+    EXPECT_NE(rows[0].find("1.00000000e+00"), std::string::npos) << rows[0];
+    // Every column ends under the end of its heading.
+    for (const std::string& row : rows) EXPECT_EQ(ColumnEnds(row), ColumnEnds(heading)) << heading << "\n" << row;
+
+    // More digits than a double holds are cut to what it holds.
+    rows.clear();
+    Table(RunTransient(std::string(kDivider) + ".OPTIONS NUMDGT=40\n.END\n"), heading, rows);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_NE(rows[0].find("7.5000000000000000e-01"), std::string::npos) << rows[0];
+    for (const std::string& row : rows) EXPECT_EQ(ColumnEnds(row), ColumnEnds(heading)) << heading << "\n" << row;
+}
+
+TEST_F(PrintedRowsTest, ANodeNameWithBytesAbove127IsOneNode)
+{
+    // é in Windows-1252 and in UTF-8: each divider's middle node is at half the supply.
+    const std::string text = "names\nV1 1 0 1\nR1 1 \xE9 1K\nR2 \xE9 0 1K\nR3 1 \xC3\xA9 1K\nR4 \xC3\xA9 0 1K\n"
+                             ".TRAN 1M 2M\n.PRINT TRAN V(\xE9) V(\xC3\xA9)\n.END\n";
+    std::string heading;
+    std::vector<std::string> rows;
+    Table(RunTransient(text), heading, rows);
+    ASSERT_EQ(rows.size(), 5u);
+    for (const std::string& row : rows) {
+        std::istringstream in(row);
+        double t = 0.0, a = 0.0, b = 0.0;
+        ASSERT_TRUE(in >> t >> a >> b) << row;
+        EXPECT_DOUBLE_EQ(a, 0.5) << row;
+        EXPECT_DOUBLE_EQ(b, 0.5) << row;
+    }
+}
+
+}  // namespace
+}  // namespace kq5
