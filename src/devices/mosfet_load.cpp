@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
 
 #include "analog/analog_state.h"
 #include "analog/charge_integration.h"
@@ -11,6 +12,8 @@
 #include "analog/limiting_commit.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
 #include "devices/device_record_fields.h"
 #include "devices/fet_devices.h"
 #include "devices/mosfet_model.h"
@@ -468,13 +471,25 @@ MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, do
     }
 }
 
+namespace {
+
+// The LEVEL 4, 5 and 8 devices have no load yet: the circuit is refused rather than solved
+// without them. 15055.
+int RefuseHigherLevel(const MosfetDevice& d)
+{
+    const std::string* part = FindPartNameOfDevice(&d);
+    const std::string kind = "MOSFET LEVEL " + std::to_string(d.side ? d.side->level : 4);
+    ReportMessage("WNE", CurrentRecord(), d.component, kMsgKindNotLoadable, kind, part ? *part : std::string("?"));
+    return kMsgAlreadyReported;
+}
+
+}  // namespace
+
 int SetupMosLevel123()
 {
     return ForEachDeviceWithStamps<MosfetDevice>(
         kMosfetDeviceList, AnalogSolver().devices.mosfets, [](MosfetDevice& d, SemiconductorStamps& entry) {
-            // The LEVEL 4, 5 and 8 devices have no load yet: refuse them rather than solve a
-            // circuit without them.
-            if (!IsMosLevel123(d)) return kMsgKindNotLoadable;
+            if (!IsMosLevel123(d)) return RefuseHigherLevel(d);
             BeginDeviceReservations(entry.stamps);
             for (const auto& [row, column] : ElementPositions(NodesOf(d)))
                 if (int rc = ReserveMatrixElement(row, column)) return rc;
