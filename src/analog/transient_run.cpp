@@ -174,8 +174,7 @@ int BeginRunCase(WindowRecord* window)
     Analysis().variables.temp = temperature;
     if (RunServices().beginNextRun) return RunServices().beginNextRun(window, temperature);
     if (int rc = SetCircuitTemperature(temperature)) return rc;
-    PrepareModelsAtTemperature(temperature);
-    return 0;
+    return PrepareModelsAtTemperature(temperature);
 }
 
 void ReadTransientRunOptions(std::uint32_t optionsWord)

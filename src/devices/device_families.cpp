@@ -15,6 +15,7 @@ void RegisterSemiconductorFamilies()
     RegisterBjtFamily();
     RegisterJfetFamily();
     RegisterGaasfetFamily();
+    RegisterMosfetFamily();
 }
 
 }  // namespace kq5
