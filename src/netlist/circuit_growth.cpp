@@ -1,6 +1,7 @@
 #include "netlist/circuit_growth.h"
 
 #include <string>
+#include <vector>
 
 #include "app/status_text.h"
 #include "app/window_record.h"
@@ -54,7 +55,16 @@ int CheckNetlistComponentCount(const CircuitDocument& document)
     return kMsgAlreadyReported;
 }
 
-void ForgetEarlierEscape() { win::GetAsyncKeyState(win::VK_ESCAPE); }
+void ForgetEarlierEscape()
+{
+    win::GetAsyncKeyState(win::VK_ESCAPE);
+    // An Esc still waiting in the queue was typed before the build too; other keys are put back.
+    std::vector<win::MSG> kept;
+    win::MSG message{};
+    while (win::PeekMessage(&message, nullptr, win::WM_KEYDOWN, win::WM_KEYDOWN, win::PM_REMOVE))
+        if (message.wParam != win::VK_ESCAPE) kept.push_back(message);
+    for (const win::MSG& m : kept) win::PostMessage(m.hwnd, m.message, m.wParam, m.lParam);
+}
 
 ExpansionWatch::ExpansionWatch(const CircuitDocument& document) : document_(document) {}
 
