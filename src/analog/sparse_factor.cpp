@@ -1,6 +1,8 @@
 #include "analog/sparse_factor.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -108,6 +110,7 @@ int BuildFactorPlan(SparseMatrix& m)
 {
     FactorPlan& plan = m.plan;
     plan.valid = false;
+    plan.loadedValid = false;
     const int n = m.size;
     try {
         std::size_t entries = 0;
@@ -182,6 +185,45 @@ void CopyFactorsFromElements(SparseMatrix& m)
     }
 }
 
+// Makes room for the loaded values of a refactorisation (values per entry: 1 real, 2 complex);
+// they stay invalid until it succeeds.
+bool PrepareLoadedValues(FactorPlan& plan, std::size_t perEntry, double*& loaded)
+{
+    plan.loadedValid = false;
+    try {
+        plan.loaded.resize(perEntry * plan.element.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    loaded = plan.loaded.data();
+    return true;
+}
+
+bool SameBits(double a, double b)
+{
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// True when the matrix holds, to the bit, the values the present factors were computed from
+// in the present mode: refactoring would compute the same factors again.
+bool LoadsUnchanged(const SparseMatrix& m)
+{
+    const FactorPlan& plan = m.plan;
+    if (!plan.loadedValid || plan.complexFactors != m.complex) return false;
+    const std::size_t entries = plan.element.size();
+    MatrixElement* const* element = plan.element.data();
+    const double* loaded = plan.loaded.data();
+    if (m.complex) {
+        for (std::size_t q = 0; q < entries; ++q)
+            if (!SameBits(element[q]->real, loaded[2 * q]) || !SameBits(element[q]->imag, loaded[2 * q + 1]))
+                return false;
+    } else {
+        for (std::size_t q = 0; q < entries; ++q)
+            if (!SameBits(element[q]->real, loaded[q])) return false;
+    }
+    return true;
+}
+
 // Left-looking refactorisation in the existing order, column by column: the column's loaded
 // values are scattered into the intermediate vector, updated by every earlier column that
 // its U part refers to, and gathered back into the plan. The elements are only read.
@@ -198,6 +240,8 @@ int RefactorReal(SparseMatrix& m)
     const std::uint8_t* direct = m.realDirect.data();
     double* v = plan.value.data();
     double* x = m.intermediate.data();
+    double* loaded = nullptr;
+    if (!PrepareLoadedValues(plan, 1, loaded)) return m.error = kMatrixNoMemory;
 
     // The pivot and the previous column's reciprocal stay in registers: in chain-like circuits
     // (ladders) each column waits for the one before, and a round trip through memory would
@@ -207,7 +251,7 @@ int RefactorReal(SparseMatrix& m)
     double lastReciprocal = 0.0;
     for (int j = 1; j <= n; ++j) {
         const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
-        for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = element[q]->real;
+        for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = loaded[q] = element[q]->real;
         double pivot = element[diagonal]->real;
         const bool clamp = direct[j] != 0;
         for (std::int32_t q = begin; q < diagonal; ++q) {
@@ -232,6 +276,7 @@ int RefactorReal(SparseMatrix& m)
         for (std::int32_t q = diagonal + 1; q < end; ++q) v[q] = x[rowIndex[q]];
     }
     FinishFactor(m);
+    plan.loadedValid = true;
     return 0;
 }
 
@@ -252,12 +297,14 @@ int RefactorComplex(SparseMatrix& m)
     MatrixElement* const* element = plan.element.data();
     double* v = plan.complexValue.data();
     double* x = m.intermediate.data();
+    double* loaded = nullptr;
+    if (!PrepareLoadedValues(plan, 2, loaded)) return m.error = kMatrixNoMemory;
 
     for (int j = 1; j <= n; ++j) {
         const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
         for (std::int32_t q = begin; q < end; ++q) {
-            x[2 * rowIndex[q]] = element[q]->real;
-            x[2 * rowIndex[q] + 1] = element[q]->imag;
+            x[2 * rowIndex[q]] = loaded[2 * q] = element[q]->real;
+            x[2 * rowIndex[q] + 1] = loaded[2 * q + 1] = element[q]->imag;
         }
         for (std::int32_t q = begin; q < diagonal; ++q) {
             const std::int32_t k = rowIndex[q];
@@ -278,6 +325,7 @@ int RefactorComplex(SparseMatrix& m)
         }
     }
     FinishFactor(m);
+    plan.loadedValid = true;
     return 0;
 }
 
@@ -295,6 +343,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     if (!m.workVectorsAllocated && !CreateWorkVectors(m)) return m.error;
 
     m.plan.valid = false;
+    m.plan.loadedValid = false;  // the elements are factored in place from here on
     // The active links are only meaningful inside this ordering.
     struct ActiveLinksGuard {
         SparseMatrix& m;
@@ -341,6 +390,10 @@ int MatrixFactor(SparseMatrix* matrix)
     // Without a plan (memory ran out while making it) the old order is tried in place.
     if (!m.workVectorsAllocated || !m.plan.valid) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (!m.partitioned) PartitionColumns(matrix, kPartitionAuto);
+    if (LoadsUnchanged(m)) {
+        FinishFactor(m);
+        return 0;
+    }
     const int error = m.complex ? RefactorComplex(m) : RefactorReal(m);
     if (error != kMatrixSingular) return error;
     // A zero pivot in the reused order does not make the matrix singular. The elements still

@@ -32,7 +32,8 @@ bool AllocateFrame(SparseMatrix& m, int n) noexcept
     const std::size_t count = static_cast<std::size_t>(n) + 1;
     if (!GrowVector(m.diag, count, static_cast<MatrixElement*>(nullptr)) ||
         !GrowVector(m.firstInCol, count, static_cast<MatrixElement*>(nullptr)) ||
-        !GrowVector(m.firstInRow, count, static_cast<MatrixElement*>(nullptr)))
+        !GrowVector(m.firstInRow, count, static_cast<MatrixElement*>(nullptr)) ||
+        !GrowVector(m.lastInCol, count, static_cast<MatrixElement*>(nullptr)))
         return false;
     const std::size_t old = m.intToExtRow.size();
     if (!GrowVector(m.intToExtRow, count, 0) || !GrowVector(m.intToExtCol, count, 0)) return false;
@@ -214,6 +215,7 @@ MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** 
     e->nextInCol = *above;
     *above = e;
     if (row == col) m.diag[static_cast<std::size_t>(row)] = e;
+    if (!e->nextInCol && !m.rowsLinked) m.lastInCol[static_cast<std::size_t>(col)] = e;
 
     if (m.rowsLinked) {
         // A fill-in lies right of the current step: its row is searched from there.
@@ -282,6 +284,12 @@ MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column)
         if (MatrixElement* d = m.diag[static_cast<std::size_t>(row)]) return d;
     }
     MatrixElement** above = &m.firstInCol[static_cast<std::size_t>(column)];
+    if (!m.rowsLinked) {
+        if (MatrixElement* last = m.lastInCol[static_cast<std::size_t>(column)]) {
+            if (last->row == row) return last;
+            if (last->row < row) above = &last->nextInCol;
+        }
+    }
     while (*above && (*above)->row < row) above = &(*above)->nextInCol;
     if (*above && (*above)->row == row) return *above;
     return sparse_internal::CreateElement(m, row, column, above, false);

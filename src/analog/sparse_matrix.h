@@ -89,6 +89,12 @@ struct FactorPlan {
     std::vector<std::int32_t> upperStart;  // U by rows: row i holds upperStart[i] .. [i+1]-1
     std::vector<std::int32_t> upperCol;    // column of each U entry, ascending per row
     std::vector<std::int32_t> upperEntry;  // its entry in the column arrays
+    // The loaded values the present factors were computed from, per entry ((real, imaginary)
+    // pairs when complex), kept by a successful refactorisation. A linear circuit at a
+    // constant step loads the same matrix again and again; when every value is the same to
+    // the bit, the factors are the same too and are kept.
+    std::vector<double> loaded;
+    bool loadedValid = false;
 };
 
 struct SparseMatrix {
@@ -109,6 +115,10 @@ struct SparseMatrix {
     std::int32_t fillinCount = 0;
     std::vector<MatrixElement*> firstInCol;
     std::vector<MatrixElement*> firstInRow;
+    // Until rows are linked: the last element of each column. Set-up asks for rows mostly in
+    // ascending order (internal numbers are handed out in order of first use), so most new
+    // elements go behind it, and a node shared by many devices costs no walk down its column.
+    std::vector<MatrixElement*> lastInCol;
     std::uint32_t identifier = kSparseMatrixIdentifier;
     std::vector<double> intermediate;  // two doubles per row (complex room)
     bool workVectorsAllocated = false;

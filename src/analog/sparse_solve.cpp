@@ -145,6 +145,7 @@ void SwapTwinColumns(SparseMatrix& m, MatrixElement* a, MatrixElement* b)
     const int c1 = a->col;
     const int c2 = b->col;
     std::swap(m.firstInCol[Ix(c1)], m.firstInCol[Ix(c2)]);
+    std::swap(m.lastInCol[Ix(c1)], m.lastInCol[Ix(c2)]);
     std::swap(m.intToExtCol[Ix(c1)], m.intToExtCol[Ix(c2)]);
     m.extToIntCol[Ix(m.intToExtCol[Ix(c1)])] = c1;
     m.extToIntCol[Ix(m.intToExtCol[Ix(c2)])] = c2;

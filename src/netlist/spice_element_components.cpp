@@ -76,7 +76,7 @@ ComponentDefinition* NewGeneratedDefinition(int type, int pinCount)
     if (!definition) return nullptr;
     try {
         definition->pins.resize(static_cast<std::size_t>(std::max(pinCount, 0)));
-        state.generatedDefinitions.push_back(definition);
+        state.generatedDefinitions.insert(definition);
     } catch (const std::bad_alloc&) {
         ListRemove(ComponentLibrary().definitions, definition);
         return nullptr;
@@ -91,13 +91,15 @@ void RemoveGeneratedDefinitions()
 {
     NetlistReaderState& state = NetlistReader();
     LinkedList& library = ComponentLibrary().definitions;
-    for (ComponentDefinition* generated : state.generatedDefinitions) {
-        for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(library)) {
-            if (&definition == generated) {
-                ListRemove(library, generated);
-                break;
-            }
+    // One walk of the library: a netlist of many calls generates a definition per call.
+    for (ListNode* node = library.head; node && !state.generatedDefinitions.empty();) {
+        const auto found = state.generatedDefinitions.find(static_cast<const ComponentDefinition*>(node));
+        if (found == state.generatedDefinitions.end()) {
+            node = node->next;
+            continue;
         }
+        state.generatedDefinitions.erase(found);
+        node = ListRemove(library, node);
     }
     state.generatedDefinitions.clear();
     state.cachedDefinition = nullptr;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/linked_list.h"
@@ -173,7 +174,7 @@ struct NetlistReaderState {
     int interfaceCounter = 0;
     int cachedDefinitionType = -1;
     ComponentDefinition* cachedDefinition = nullptr;
-    std::vector<ComponentDefinition*> generatedDefinitions;
+    std::unordered_set<const ComponentDefinition*> generatedDefinitions;
     std::unordered_map<const SchematicItem*, SourceLocation> elementOrigins;
 
     // Errors.
