@@ -96,10 +96,32 @@ void FinishFactor(SparseMatrix& m)
 int BuildFactorPlan(SparseMatrix& m);
 void CopyFactorsFromElements(SparseMatrix& m);
 
+// The solve walks U by rows; its factors are copied into that order once per factorisation.
+void CopyUpperValues(FactorPlan& plan, bool complex)
+{
+    const std::size_t upper = plan.upperEntry.size();
+    const std::int32_t* entry = plan.upperEntry.data();
+    if (complex) {
+        plan.upperComplexValue.resize(2 * upper);
+        for (std::size_t q = 0; q < upper; ++q) {
+            plan.upperComplexValue[2 * q] = plan.complexValue[2 * Ix(entry[q])];
+            plan.upperComplexValue[2 * q + 1] = plan.complexValue[2 * Ix(entry[q]) + 1];
+        }
+    } else {
+        for (std::size_t q = 0; q < upper; ++q) plan.upperValue[q] = plan.value[Ix(entry[q])];
+    }
+}
+
 int FinishOrdering(SparseMatrix& m)
 {
     if (const int error = BuildFactorPlan(m)) return error;
     CopyFactorsFromElements(m);
+    try {
+        CopyUpperValues(m.plan, m.complex);
+    } catch (const std::bad_alloc&) {
+        m.plan.valid = false;
+        return m.error = kMatrixNoMemory;
+    }
     FinishFactor(m);
     return 0;
 }
@@ -153,6 +175,7 @@ int BuildFactorPlan(SparseMatrix& m)
         const std::size_t upper = Ix(plan.upperStart[Ix(n) + 1]);
         plan.upperCol.resize(upper);
         plan.upperEntry.resize(upper);
+        plan.upperValue.resize(upper);
         std::vector<std::int32_t> next(plan.upperStart.begin(), plan.upperStart.end() - 1);
         for (int j = 1; j <= n; ++j) {
             for (std::int32_t e = plan.colStart[Ix(j)]; e < plan.diagPos[Ix(j)]; ++e) {
@@ -185,43 +208,56 @@ void CopyFactorsFromElements(SparseMatrix& m)
     }
 }
 
-// Makes room for the loaded values of a refactorisation (values per entry: 1 real, 2 complex);
-// they stay invalid until it succeeds.
-bool PrepareLoadedValues(FactorPlan& plan, std::size_t perEntry, double*& loaded)
-{
-    plan.loadedValid = false;
-    try {
-        plan.loaded.resize(perEntry * plan.element.size());
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    loaded = plan.loaded.data();
-    return true;
-}
-
 bool SameBits(double a, double b)
 {
     return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
+// Calls f on every element loads can reach: the arena's, then the fill-ins handed out,
+// while f answers true.
+template <class F>
+bool AllLoadable(SparseMatrix& m, F&& f)
+{
+    if (!m.arena.AllOf(f)) return false;
+    for (MatrixElement* e : m.handedOutFillins)
+        if (!f(*e)) return false;
+    return true;
+}
+
+// Keeps the values a successful refactorisation was computed from.
+void KeepLoadedValues(SparseMatrix& m)
+{
+    FactorPlan& plan = m.plan;
+    const bool complex = m.complex;
+    try {
+        plan.loaded.resize((complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size()));
+    } catch (const std::bad_alloc&) {
+        return;  // no reuse then
+    }
+    double* out = plan.loaded.data();
+    AllLoadable(m, [&out, complex](const MatrixElement& e) {
+        *out++ = e.real;
+        if (complex) *out++ = e.imag;
+        return true;
+    });
+    plan.loadedValid = true;
+}
+
 // True when the matrix holds, to the bit, the values the present factors were computed from
 // in the present mode: refactoring would compute the same factors again.
-bool LoadsUnchanged(const SparseMatrix& m)
+bool LoadsUnchanged(SparseMatrix& m)
 {
     const FactorPlan& plan = m.plan;
     if (!plan.loadedValid || plan.complexFactors != m.complex) return false;
-    const std::size_t entries = plan.element.size();
-    MatrixElement* const* element = plan.element.data();
-    const double* loaded = plan.loaded.data();
-    if (m.complex) {
-        for (std::size_t q = 0; q < entries; ++q)
-            if (!SameBits(element[q]->real, loaded[2 * q]) || !SameBits(element[q]->imag, loaded[2 * q + 1]))
-                return false;
-    } else {
-        for (std::size_t q = 0; q < entries; ++q)
-            if (!SameBits(element[q]->real, loaded[q])) return false;
-    }
-    return true;
+    if (plan.loaded.size() != (m.complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size())) return false;
+    const double* in = plan.loaded.data();
+    if (m.complex)
+        return AllLoadable(m, [&in](const MatrixElement& e) {
+            const bool same = SameBits(e.real, in[0]) && SameBits(e.imag, in[1]);
+            in += 2;
+            return same;
+        });
+    return AllLoadable(m, [&in](const MatrixElement& e) { return SameBits(e.real, *in++); });
 }
 
 // Left-looking refactorisation in the existing order, column by column: the column's loaded
@@ -240,8 +276,7 @@ int RefactorReal(SparseMatrix& m)
     const std::uint8_t* direct = m.realDirect.data();
     double* v = plan.value.data();
     double* x = m.intermediate.data();
-    double* loaded = nullptr;
-    if (!PrepareLoadedValues(plan, 1, loaded)) return m.error = kMatrixNoMemory;
+    plan.loadedValid = false;
 
     // The pivot and the previous column's reciprocal stay in registers: in chain-like circuits
     // (ladders) each column waits for the one before, and a round trip through memory would
@@ -251,7 +286,7 @@ int RefactorReal(SparseMatrix& m)
     double lastReciprocal = 0.0;
     for (int j = 1; j <= n; ++j) {
         const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
-        for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = loaded[q] = element[q]->real;
+        for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = element[q]->real;
         double pivot = element[diagonal]->real;
         const bool clamp = direct[j] != 0;
         for (std::int32_t q = begin; q < diagonal; ++q) {
@@ -275,8 +310,9 @@ int RefactorReal(SparseMatrix& m)
         v[diagonal] = lastReciprocal;
         for (std::int32_t q = diagonal + 1; q < end; ++q) v[q] = x[rowIndex[q]];
     }
+    CopyUpperValues(plan, false);
     FinishFactor(m);
-    plan.loadedValid = true;
+    KeepLoadedValues(m);
     return 0;
 }
 
@@ -297,14 +333,13 @@ int RefactorComplex(SparseMatrix& m)
     MatrixElement* const* element = plan.element.data();
     double* v = plan.complexValue.data();
     double* x = m.intermediate.data();
-    double* loaded = nullptr;
-    if (!PrepareLoadedValues(plan, 2, loaded)) return m.error = kMatrixNoMemory;
+    plan.loadedValid = false;
 
     for (int j = 1; j <= n; ++j) {
         const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
         for (std::int32_t q = begin; q < end; ++q) {
-            x[2 * rowIndex[q]] = loaded[2 * q] = element[q]->real;
-            x[2 * rowIndex[q] + 1] = loaded[2 * q + 1] = element[q]->imag;
+            x[2 * rowIndex[q]] = element[q]->real;
+            x[2 * rowIndex[q] + 1] = element[q]->imag;
         }
         for (std::int32_t q = begin; q < diagonal; ++q) {
             const std::int32_t k = rowIndex[q];
@@ -324,8 +359,13 @@ int RefactorComplex(SparseMatrix& m)
             v[2 * q + 1] = x[2 * rowIndex[q] + 1];
         }
     }
+    try {
+        CopyUpperValues(plan, true);
+    } catch (const std::bad_alloc&) {
+        return m.error = kMatrixNoMemory;
+    }
     FinishFactor(m);
-    plan.loadedValid = true;
+    KeepLoadedValues(m);
     return 0;
 }
 
@@ -343,7 +383,9 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     if (!m.workVectorsAllocated && !CreateWorkVectors(m)) return m.error;
 
     m.plan.valid = false;
-    m.plan.loadedValid = false;  // the elements are factored in place from here on
+    // The elements, fill-ins included, are factored in place from here on.
+    m.plan.loadedValid = false;
+    m.fillinsWritten = true;
     // The active links are only meaningful inside this ordering.
     struct ActiveLinksGuard {
         SparseMatrix& m;
@@ -426,17 +468,24 @@ void PartitionColumns(SparseMatrix* matrix, int mode)
         for (int step = 1; step <= m.size; ++step) m.realDirect[Ix(step)] = m.complexDirect[Ix(step)] = flag;
         return;
     }
+    // The elements below each diagonal, counted once: a multiplier costs one operation per
+    // element below its row's diagonal. The Markowitz column counts serve as scratch space.
+    std::int32_t* below = m.markowitzCol.data();
+    for (int k = 1; k <= m.size; ++k) {
+        std::int32_t count = 0;
+        if (const MatrixElement* pivot = m.diag[Ix(k)])
+            for (const MatrixElement* e = pivot->nextInCol; e; e = e->nextInCol) ++count;
+        below[k] = count;
+    }
     // Weigh the scatter and gather of a direct column (every element twice) against the
     // pointer table of an indirect one (dearer in the inner loop).
     for (int step = 1; step <= m.size; ++step) {
         std::int64_t elements = 0, multipliers = 0, operations = 0;
         for (const MatrixElement* e = m.firstInCol[Ix(step)]; e; e = e->nextInCol) {
             ++elements;
-            const MatrixElement* pivot = m.diag[Ix(e->row)];
-            if (e->row >= step || !pivot) continue;
+            if (e->row >= step || !m.diag[Ix(e->row)]) continue;
             ++multipliers;
-            for (const MatrixElement* below = pivot->nextInCol; below; below = below->nextInCol)
-                ++operations;
+            operations += below[e->row];
         }
         m.realDirect[Ix(step)] = multipliers + operations > 3 * elements - 2 * multipliers;
         m.complexDirect[Ix(step)] = multipliers + operations > 7 * elements - 4 * multipliers;

@@ -1,6 +1,7 @@
 #include "analog/sparse_matrix.h"
 
 #include <algorithm>
+#include <functional>
 #include <new>
 #include <stdexcept>
 
@@ -140,6 +141,17 @@ bool ElementArena::Reserve(std::size_t count) noexcept
     return AddBlock(std::max(count, kMinBlockElements));
 }
 
+bool ElementArena::Owns(const MatrixElement* e) const noexcept
+{
+    const std::less<const MatrixElement*> before;
+    for (std::size_t b = 0; b < blocks_.size(); ++b) {
+        const MatrixElement* first = blocks_[b].get();
+        const std::size_t used = b + 1 == blocks_.size() ? lastUsed_ : blockSizes_[b];
+        if (!before(e, first) && before(e, first + used)) return true;
+    }
+    return false;
+}
+
 MatrixElement* ElementArena::Allocate() noexcept
 {
     if (blocks_.empty() || lastUsed_ == blockSizes_.back()) {
@@ -205,7 +217,7 @@ namespace sparse_internal {
 MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** above,
                              bool fillin)
 {
-    MatrixElement* e = m.arena.Allocate();
+    MatrixElement* e = fillin ? m.fillinArena.Allocate() : m.arena.Allocate();
     if (!e) {
         m.error = kMatrixNoMemory;
         return nullptr;
@@ -291,7 +303,21 @@ MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column)
         }
     }
     while (*above && (*above)->row < row) above = &(*above)->nextInCol;
-    if (*above && (*above)->row == row) return *above;
+    if (*above && (*above)->row == row) {
+        MatrixElement* e = *above;
+        if (m.fillinCount > 0 && m.fillinArena.Owns(e) &&
+            std::find(m.handedOutFillins.begin(), m.handedOutFillins.end(), e) == m.handedOutFillins.end()) {
+            try {
+                m.handedOutFillins.push_back(e);
+            } catch (const std::bad_alloc&) {
+                m.error = kMatrixNoMemory;
+                return nullptr;
+            }
+            // Loads reach it from now on: the kept loaded values do not cover it.
+            m.plan.loadedValid = false;
+        }
+        return e;
+    }
     return sparse_internal::CreateElement(m, row, column, above, false);
 }
 
@@ -308,14 +334,15 @@ void MatrixClear(SparseMatrix* matrix)
 {
     if (!matrix) return;
     SparseMatrix& m = *matrix;
-    if (m.complex || m.previousComplex) {
-        m.arena.ForEach([](MatrixElement& e) {
-            e.real = 0.0;
-            e.imag = 0.0;
-        });
-    } else {
-        m.arena.ForEach([](MatrixElement& e) { e.real = 0.0; });
-    }
+    const bool both = m.complex || m.previousComplex;
+    auto zero = [both](MatrixElement& e) {
+        e.real = 0.0;
+        if (both) e.imag = 0.0;
+    };
+    m.arena.ForEach(zero);
+    if (m.fillinsWritten) m.fillinArena.ForEach(zero);
+    m.fillinsWritten = false;
+    for (MatrixElement* e : m.handedOutFillins) zero(*e);
     m.trash.real = 0.0;
     m.trash.imag = 0.0;
     m.error = 0;
