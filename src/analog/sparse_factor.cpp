@@ -389,7 +389,11 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     // The active links are only meaningful inside this ordering.
     struct ActiveLinksGuard {
         SparseMatrix& m;
-        ~ActiveLinksGuard() { m.activeStep = 0; }
+        ~ActiveLinksGuard()
+        {
+            SortFinishedLines(m);
+            m.activeStep = 0;
+        }
     } guard{m};
     InitActiveLinks(m, 1);
 
@@ -421,6 +425,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     m.reordered = true;
     // The partition belongs to an order; a new order needs a new one.
     m.partitioned = false;
+    SortFinishedLines(m);
     return FinishOrdering(m);
 }
 

@@ -55,6 +55,8 @@ void FreeWorkVectors(SparseMatrix& m)
     m.intermediate = {};
     m.activeInCol = {};
     m.activeInRow = {};
+    m.unsortedCol = {};
+    m.unsortedRow = {};
     m.activeStep = 0;
     m.workVectorsAllocated = false;
 }
@@ -270,6 +272,8 @@ bool CreateWorkVectors(SparseMatrix& m)
         m.intermediate.assign(2 * n, 0.0);
         m.activeInCol.assign(n, nullptr);
         m.activeInRow.assign(n, nullptr);
+        m.unsortedCol.assign(n, 0);
+        m.unsortedRow.assign(n, 0);
     } catch (const std::bad_alloc&) {
         FreeWorkVectors(m);
         m.error = kMatrixNoMemory;

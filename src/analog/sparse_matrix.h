@@ -150,6 +150,11 @@ struct SparseMatrix {
     std::vector<MatrixElement**> activeInCol;
     std::vector<MatrixElement**> activeInRow;
     std::int32_t activeStep = 0;  // the step the links belong to, 0 outside ordering
+    // Finished lines (columns or rows before the step) are not searched again by the
+    // ordering, so an exchange only renumbers their elements and marks them here; the
+    // ordering sorts them when it ends. This spares walking them to relink.
+    std::vector<std::uint8_t> unsortedCol;
+    std::vector<std::uint8_t> unsortedRow;
     std::int32_t maxRowCountInLowerTri = -1;
     bool needsOrdering = true;
     bool oddInterchanges = false;
