@@ -67,7 +67,7 @@ struct DefineRow {
 struct ExpansionNode {
     std::string name;        // qualified with its scope's instance path (globals unqualified)
     std::int32_t group = 0;  // 0 ground
-    std::int16_t scope = 0;
+    std::int32_t scope = 0;
 };
 
 // Per-group results of the domain checks.
