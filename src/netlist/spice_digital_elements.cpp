@@ -322,7 +322,7 @@ int ParseDigitalPrimitive()
     if (!first) return kMsgInsufficientMemory;
     first->itemKind = kItemComponent;
     first->page = -1;
-    first->scope = static_cast<std::int32_t>(CurrentScope());
+    first->scope = CurrentScope();
     NetlistReader().currentElement = first;
     try {
         RecordElementOrigin(first);

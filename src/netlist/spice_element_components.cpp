@@ -113,7 +113,7 @@ int NewElementComponent(int type, int& index, int nodeCount, bool newDefinition)
     if (!item) return kMsgInsufficientMemory;
     item->itemKind = kItemComponent;
     item->page = -1;
-    item->scope = static_cast<std::int32_t>(CurrentScope());
+    item->scope = CurrentScope();
     state.currentElement = item;
     try {
         RecordElementOrigin(item);
