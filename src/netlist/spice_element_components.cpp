@@ -56,14 +56,26 @@ ComponentDefinition* FindLibraryComponentByType(int type)
 {
     NetlistReaderState& state = NetlistReader();
     if (state.cachedDefinitionType == type && state.cachedDefinition) return state.cachedDefinition;
-    for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
-        if (definition.type == type) {
-            state.cachedDefinitionType = type;
-            state.cachedDefinition = &definition;
-            return &definition;
+    ComponentDefinition* found = nullptr;
+    if (const auto known = state.definitionsByType.find(type); known != state.definitionsByType.end()) {
+        found = known->second;
+    } else {
+        for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
+            if (definition.type == type) {
+                found = &definition;
+                break;
+            }
+        }
+        try {
+            state.definitionsByType.emplace(type, found);
+        } catch (const std::bad_alloc&) {
         }
     }
-    return nullptr;
+    if (found) {
+        state.cachedDefinitionType = type;
+        state.cachedDefinition = found;
+    }
+    return found;
 }
 
 ComponentDefinition* NewGeneratedDefinition(int type, int pinCount)
@@ -77,6 +89,9 @@ ComponentDefinition* NewGeneratedDefinition(int type, int pinCount)
     try {
         definition->pins.resize(static_cast<std::size_t>(std::max(pinCount, 0)));
         state.generatedDefinitions.insert(definition);
+        // The first of its type when the library had none.
+        if (const auto known = state.definitionsByType.find(type); known != state.definitionsByType.end() && !known->second)
+            known->second = definition;
     } catch (const std::bad_alloc&) {
         ListRemove(ComponentLibrary().definitions, definition);
         return nullptr;
@@ -104,6 +119,7 @@ void RemoveGeneratedDefinitions()
     state.generatedDefinitions.clear();
     state.cachedDefinition = nullptr;
     state.cachedDefinitionType = -1;
+    state.definitionsByType.clear();
 }
 
 int NewElementComponent(int type, int& index, int nodeCount, bool newDefinition)

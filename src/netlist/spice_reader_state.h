@@ -174,6 +174,9 @@ struct NetlistReaderState {
     int interfaceCounter = 0;
     int cachedDefinitionType = -1;
     ComponentDefinition* cachedDefinition = nullptr;
+    // The first library definition of each type looked up (null: none), so that elements of
+    // types the library lacks do not walk the definitions generated per call.
+    std::unordered_map<int, ComponentDefinition*> definitionsByType;
     std::unordered_set<const ComponentDefinition*> generatedDefinitions;
     std::unordered_map<const SchematicItem*, SourceLocation> elementOrigins;
 
@@ -195,6 +198,15 @@ struct NetlistReaderState {
 
     // Defines.
     std::vector<DefineRow> defines;
+    // The rows of `defines` by name, in table order: those of class define by scope, the others
+    // apart. Rows are only appended or all cleared; rows appended since the last look-up are
+    // indexed by the next one. Netlists of many calls with parameters keep thousands of rows.
+    struct DefineNameRows {
+        std::unordered_map<std::int32_t, std::vector<std::uint32_t>> byScope;
+        std::vector<std::uint32_t> anyScope;
+    };
+    std::unordered_map<std::string, DefineNameRows> defineIndex;
+    std::size_t definesIndexed = 0;
     bool keepTextMode = false;
     bool libraryParamsLoaded = false;
     bool loadingLibraryParams = false;

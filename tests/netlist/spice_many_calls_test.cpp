@@ -65,6 +65,39 @@ TEST_F(ManyCallsTest, ModelPolarityReachesEveryInstanceAndNothingElse)
     EXPECT_EQ(pnp, 5);  // Q1 and Q2 of X1 and X2, Q2 of X3
 }
 
+// Each call's parameter is its instance's alone, a name given by a .PARAM of the top level is
+// left for the build to evaluate, and a symbol given twice in one scope is still refused.
+TEST_F(ManyCallsTest, ParametersOfEachCallReachOnlyItsInstance)
+{
+    constexpr int kCalls = 300;
+    std::string text = "parameters\n.PARAM RG=5\nV1 1 0 1\nR9 1 0 {RG}\n"
+                       ".SUBCKT TWO A B PARAMS: RV=1K\nR1 A M {RV}\nC1 M B 1P\nR2 M B {RG}\n.ENDS\n";
+    for (int i = 1; i <= kCalls; ++i) text += "X" + std::to_string(i) + " 1 0 TWO PARAMS: RV=" + std::to_string(i) + "K\n";
+    ASSERT_EQ(ReadAndExpand(text), 0) << LastMessage();
+    int r1 = 0, r2 = 0;
+    for (const SchematicItem* item : Components()) {
+        const std::string part = Attr(item, kAttrPart);
+        if (part == "R1") {
+            ++r1;
+            EXPECT_EQ(Attr(item, kAttrValue), "{ " + std::to_string(item->scope) + "K }") << "scope " << item->scope;
+        } else if (part == "R2") {
+            ++r2;
+            EXPECT_EQ(Attr(item, kAttrValue), "{ RG }");
+        }
+    }
+    EXPECT_EQ(r1, kCalls);
+    EXPECT_EQ(r2, kCalls);
+
+    ResetNetlistWorld();
+    record_ = NewWindowRecord(nullptr, kWindowTextCircuit, true);
+    record_->plot = std::make_shared<PlotRecord>();
+    SetCurrentDocument(record_);
+    EXPECT_NE(ReadAndExpand("twice\n.SUBCKT ONE A B\n.PARAM P=1\n.PARAM P=2\nR1 A B {P}\n.ENDS\n"
+                            "X1 1 0 ONE\nX2 1 0 ONE\nV1 1 0 1\n"),
+              0);
+    EXPECT_EQ(LastCaption(), "Error 10886") << LastMessage();
+}
+
 TEST_F(ManyCallsTest, GeneratedDefinitionsLeaveTheLibraryAfterTheBuild)
 {
     const int before = ComponentLibrary().definitions.count;
