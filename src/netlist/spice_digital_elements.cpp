@@ -337,7 +337,7 @@ int ParseDigitalPrimitive()
     if (!first) return kMsgInsufficientMemory;
     first->itemKind = kItemComponent;
     first->page = -1;
-    first->scope = static_cast<std::int16_t>(CurrentScope());
+    first->scope = CurrentScope();
     NetlistReader().currentElement = first;
     try {
         RecordElementOrigin(first);

@@ -133,6 +133,7 @@ void InitNetlistReader()
     state.printVariableUsed = false;
     state.cachedDefinition = nullptr;
     state.cachedDefinitionType = -1;
+    state.definitionsByType.clear();
     state.generatedDefinitionCounter = 1;
     state.interfaceCounter = 0;
     state.includeLevel = -1;
@@ -147,6 +148,7 @@ void ResetNetlistReader()
     NetlistReaderState& state = NetlistReader();
     state.cachedDefinition = nullptr;
     state.cachedDefinitionType = -1;
+    state.definitionsByType.clear();
 }
 
 int ReadSpiceTextCircuit()

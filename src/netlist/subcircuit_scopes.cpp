@@ -411,7 +411,7 @@ int ExpandMacroInstance(SchematicItem* component)
             copy->style = item.style;
             copy->page = item.page;
             copy->definition = item.definition;
-            copy->scope = static_cast<std::int16_t>(scope);
+            copy->scope = scope;
             copy->pinNodes.resize(item.pinNodes.size());
             for (int pin = 0; pin < item.PinCount(); ++pin)
                 copy->pinNodes[static_cast<std::size_t>(pin)] = PinNodeNumber(macroDocument, item, pin);
