@@ -146,6 +146,10 @@ Circuit RingOscillator(int stages, int level, const std::string& name)
         s += ".MODEL NM NMOS (LEVEL=3 VTO=0.7 TOX=20n NSUB=1e16 UO=550 THETA=0.05 VMAX=1.5e5 KAPPA=0.3" + common + ")\n";
         s += ".MODEL PM PMOS (LEVEL=3 VTO=-0.8 TOX=20n NSUB=1e16 UO=220 THETA=0.05 VMAX=1e5 KAPPA=0.3" + common + ")\n";
         break;
+    }
+    return c;
+}
+
 // n calls of a subcircuit of two resistors in series between the source node and ground, or
 // (flat) the same resistors written out.
 Circuit Calls(int n, const std::string& name, bool flat)
