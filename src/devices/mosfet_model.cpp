@@ -44,8 +44,6 @@ float& Slot(EvaluatedModel& m, int index)
     return m.params[static_cast<std::size_t>(index)];
 }
 
-bool Given(const EvaluatedModel& m, int index) { return InArray(m, index) && !IsParamNotGiven(m.Param(index)); }
-
 template <class F>
 void EachModel(int type, F&& f)
 {
@@ -79,8 +77,6 @@ double HeldPotential(double pb, int statementIndex, double tk)
 }
 
 }  // namespace
-
-double MosParam(const EvaluatedModel& model, int index) { return Given(model, index) ? model.Param(index) : 0.0; }
 
 bool IsMosLevel123(const MosfetDevice& device)
 {
