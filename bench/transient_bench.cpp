@@ -132,7 +132,8 @@ Circuit RingOscillator(int stages, int level, const std::string& name)
     s += ".IC V(900)=5";  // the supply too: from 0 V its step would charge every junction at once
     for (int i = 1; i <= stages; ++i) s += " V(" + std::to_string(i) + ")=" + (i % 2 ? "0" : "5");
     s += "\n";
-    const std::string common = " CGSO=0.3n CGDO=0.3n CJ=2e-4 CJSW=5e-10 PB=0.8";
+    // MJSW is given: ngspice's LEVEL 1 default (0.5) differs from ours (0.33, every level).
+    const std::string common = " CGSO=0.3n CGDO=0.3n CJ=2e-4 CJSW=5e-10 MJSW=0.33 PB=0.8";
     switch (level) {
     case 1:
         s += ".MODEL NM NMOS (LEVEL=1 VTO=0.7 KP=80u GAMMA=0.4 LAMBDA=0.03 TOX=20n" + common + ")\n";

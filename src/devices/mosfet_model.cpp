@@ -44,8 +44,6 @@ float& Slot(EvaluatedModel& m, int index)
     return m.params[static_cast<std::size_t>(index)];
 }
 
-bool Given(const EvaluatedModel& m, int index) { return InArray(m, index) && !IsParamNotGiven(m.Param(index)); }
-
 template <class F>
 void EachModel(int type, F&& f)
 {
@@ -79,8 +77,6 @@ double HeldPotential(double pb, int statementIndex, double tk)
 }
 
 }  // namespace
-
-double MosParam(const EvaluatedModel& model, int index) { return Given(model, index) ? model.Param(index) : 0.0; }
 
 bool IsMosLevel123(const MosfetDevice& device)
 {
@@ -292,8 +288,11 @@ int PrepareMosLevel123AtTemperature(double t)
         b.cbd = caps.cbd;
         b.cbs = caps.cbs;
 
-        // The FC slot holds FC x PB; as a fraction of the junction potential it must stay below 1.
-        const double fcv = std::min(MosParam(m, mosp::kFc), 0.95);
+        // The FC slot holds the nominal knee FC x PB. The coefficients below want FC itself, the
+        // knee as a fraction of the junction potential, so that the knee follows PB with
+        // temperature; taking the slot as that fraction would put the knee at FC x PB x PB.
+        const double pbGiven = MosParam(m, mosp::kPb);
+        const double fcv = pbGiven > 0.0 ? std::min(MosParam(m, mosp::kFc) / pbGiven, 0.95) : 0.0;
         b.depcap = fcv * b.pb;
         const double js = b.js;
         if (js == 0.0 || d.ad == 0.0 || d.as == 0.0) {

@@ -2,12 +2,14 @@
 // MOSFET models of LEVEL 1 to 3 (NMOS and PMOS rows): the model passes of the circuit
 // temperature set-up, the per-run preparation of every instance at its device temperature,
 // and the small helpers the MOSFET levels share.
+#include <cstddef>
 #include <span>
 #include <vector>
 
+#include "netlist/model_statements.h"
+
 namespace kq5 {
 
-struct EvaluatedModel;
 struct MosfetDevice;
 struct SchematicItem;
 
@@ -23,8 +25,14 @@ inline constexpr int kLevel = 0, kVto = 1, kKp = 2, kL = 3, kW = 4, kGamma = 5, 
                      kTRelLocal = 55, kTdev = 56, kVtdev = 57, kType = 58, kVbi = 60, kXd = 61;
 }
 
-// A model value; 0 for a slot the array does not hold or a value that was not given.
-double MosParam(const EvaluatedModel& model, int index);
+// A model value; 0 for a slot the array does not hold or a value that was not given. Inline:
+// the loads read it many times per device and iteration.
+inline double MosParam(const EvaluatedModel& model, int index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= model.params.size()) return 0.0;
+    const float value = model.params[static_cast<std::size_t>(index)];
+    return IsParamNotGiven(value) ? 0.0 : value;
+}
 
 // True for a device of the LEVEL 1 to 3 rows (the others are LEVEL 4, 5 and 8).
 bool IsMosLevel123(const MosfetDevice& device);

@@ -191,7 +191,7 @@ TEST_F(MosfetTest, JunctionCapacitancesAreTheSlopesOfTheCharges)
         }
     // Charge and capacitance continue across the depletion threshold.
     const double knee = d->temperature.depcap;
-    EXPECT_NEAR(knee, 0.5 * 0.8 * 0.8, 1e-6);  // the FC slot holds FC x PB
+    EXPECT_NEAR(knee, 0.5 * 0.8, 1e-6);  // FC x PB, not FC x PB x PB
     const MosJunctionCharge below = MosJunctionChargeAt(*d, true, knee - 1e-9);
     const MosJunctionCharge above = MosJunctionChargeAt(*d, true, knee);
     EXPECT_NEAR(below.charge, above.charge, 1e-6 * std::fabs(above.charge));
@@ -219,6 +219,7 @@ TEST_F(MosfetTest, TemperatureLawsMatchHandValues)
     EXPECT_NEAR(hot->temperature.is / 1e-14, std::exp(1.1150877422 / vt0 - 1.0854687824 / vt), 1e-7 * 112786.0);
     // Hand values of the potentials and the threshold at 127 degrees.
     EXPECT_NEAR(hot->temperature.pb, 0.6356583, 1e-6);
+    EXPECT_NEAR(hot->temperature.depcap, 0.5 * 0.6356583, 1e-6);  // the knee follows PB at FC = 0.5
     EXPECT_NEAR(hot->temperature.tphi, 0.3690249, 1e-6);
     EXPECT_NEAR(hot->values.tvto, 0.5157607, 1e-6);
     EXPECT_GT(hot->temperature.cbd, 10e-15);  // capacitances grow as the potential falls
@@ -281,7 +282,7 @@ TEST_F(MosfetTest, GuardsKeepTheJunctionValuesFinite)
 {
     // MJ of 1, a knee beyond the junction potential and N of 0 would divide by zero or take
     // the logarithm of a negative number.
-    MosfetDevice* d = Build(Circuit("NMOS (LEVEL=1 VTO=0.7 KP=50u CBD=10f CBS=10f MJ=1 FC=0.9 PB=1.5 N=0)"));
+    MosfetDevice* d = Build(Circuit("NMOS (LEVEL=1 VTO=0.7 KP=50u CBD=10f CBS=10f MJ=1 FC=0.99 PB=1.5 N=0)"));
     const MosfetTemperatureBlock& b = d->temperature;
     EXPECT_FLOAT_EQ(static_cast<float>(b.mj), 0.999f);
     EXPECT_NEAR(b.depcap, 0.95 * b.pb, 1e-6);

@@ -49,9 +49,11 @@ TEST_F(DeviceReferenceTest, MosLevel2NmosShortChannelAndWeakInversion) { Check("
 TEST_F(DeviceReferenceTest, MosLevel2PmosVelocitySaturation) { Check("mos_dc_level2_vmax"); }
 TEST_F(DeviceReferenceTest, MosLevel3NmosShortChannel) { Check("mos_dc_level3_nmos"); }
 TEST_F(DeviceReferenceTest, MosLevel3PmosChannelLengthModulation) { Check("mos_dc_level3_pmos"); }
+TEST_F(DeviceReferenceTest, MosLevel3NmosWithoutVelocitySaturation) { Check("mos_dc_level3_novmax"); }
 TEST_F(DeviceReferenceTest, MosOperatingPointOfCmosAmplifier) { Check("mos_op_cmos"); }
 TEST_F(DeviceReferenceTest, MosAcCommonSourceAmplifier) { Check("mos_ac_common_source"); }
 TEST_F(DeviceReferenceTest, MosTransientCmosInverterChain) { Check("mos_tran_cmos_inverter"); }
+TEST_F(DeviceReferenceTest, MosForwardBiasedBulkJunctionCharge) { Check("mos_tran_forward_junction"); }
 TEST_F(DeviceReferenceTest, MosQuiescentTransientStaysAtTheOperatingPoint) { Check("mos_tran_quiescent"); }
 TEST_F(DeviceReferenceTest, MosNoiseOfCommonSourceStage) { Check("mos_noise_common_source"); }
 
