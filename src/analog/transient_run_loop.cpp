@@ -19,6 +19,7 @@
 #include "core/message_reporter.h"
 #include "devices/inductor_load.h"
 #include "devices/source_functions.h"
+#include "devices/table_source_load.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
 
@@ -65,6 +66,7 @@ void CommitAcceptedPoint()
         ShiftStateHistories();
         CommitMosfetVoltageHistory();
         CommitUserSourceIndices();
+        AcceptTableSourceStates();
     }
     ShiftStepHistory(t.usedStep);
     s.lastAcceptedTime = s.time;
@@ -283,6 +285,7 @@ int TimeStepPass(WindowRecord* window)
                     next = step * (t.hasLaplaceSources ? kFailedSolveCutLaplace : kFailedSolveCut);
                     accept = false;
                 } else if (!firstPoint) {
+                    TableSourceStepRatio();
                     next = NextStepEstimate();
                     if (next >= 0.9 * step) {
                         t.retryCounter = 0;

@@ -8,6 +8,7 @@
 
 #include "core/linked_list.h"
 #include "devices/device_expression.h"
+#include "devices/device_stamps.h"
 
 namespace kq5 {
 
@@ -75,6 +76,17 @@ struct TableSourceDevice : ListNode {
     std::vector<double> table;
     std::int32_t entryCount = 0;
     double current = 0.0;
+    // Solver values: the reserved elements, the first extra row, the segment (row i runs from
+    // point i - 1 to point i) and input of the last load and of the last accepted time point,
+    // the slope the AC stamps use, and the output the convergence test compares with.
+    StampRange stamps;
+    std::int32_t branch = 0;
+    std::int32_t segment = 1;
+    std::int32_t acceptedSegment = 1;
+    double input = 0.0;
+    double acceptedInput = 0.0;
+    double slope = 0.0;
+    double previousOutput = 0.0;
 
     void FreeOwnedData() override { table.clear(); }
 };
