@@ -43,12 +43,19 @@ struct FormulaSourceDevice : ListNode {
     // The solution entries (node voltages, branch currents) the expressions read.
     std::vector<std::int32_t> dependencies;
     double current = 0.0;
+    // Solver values: the reserved elements, the output branch (voltage output), the value of
+    // the last load and its derivative by each dependency, which the AC stamps use.
+    StampRange stamps;
+    std::int32_t branch = 0;
+    double value = 0.0;
+    std::vector<double> derivatives;
 
     void FreeOwnedData() override
     {
         valueExpression.Clear();
         acExpression.Clear();
         dependencies.clear();
+        derivatives.clear();
     }
 };
 

@@ -1,5 +1,6 @@
 #include "devices/device_families.h"
 
+#include "devices/formula_source_load.h"
 #include "devices/table_source_load.h"
 
 namespace kq5 {
@@ -19,6 +20,7 @@ void RegisterSemiconductorFamilies()
     RegisterGaasfetFamily();
     RegisterMosfetFamily();
     RegisterTableSourceFamily();
+    RegisterFormulaSourceFamily();
 }
 
 }  // namespace kq5

@@ -1,6 +1,6 @@
 // This program against ngspice on behavioural sources: table sources against E and G TABLE
-// inside the table (outside it ngspice holds the end values as we do, but its own end
-// segments are not compared). These comparisons need ngspice and fail without it.
+// inside the table (ngspice rounds the corners of its tables, so the inputs keep clear of
+// them), formula sources against B sources. These comparisons need ngspice and fail without it.
 #include "reference_support.h"
 
 namespace kq5::reference {
@@ -16,6 +16,8 @@ protected:
 };
 
 TEST_F(BehaviouralReferenceTest, TableSourcesInsideTheirSegments) { Check("beh_table_op"); }
+TEST_F(BehaviouralReferenceTest, FormulaSourcesAtTheOperatingPoint) { Check("beh_formula_op"); }
+TEST_F(BehaviouralReferenceTest, FormulaSourceSquaringASine) { Check("beh_formula_tran"); }
 
 }  // namespace
 }  // namespace kq5::reference
