@@ -7,7 +7,6 @@
 
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
-#include "analog/convergence.h"
 #include "analog/device_dispatch.h"
 #include "analog/device_dispatch_tables.h"
 #include "core/device_lists.h"
@@ -41,11 +40,16 @@ int EachFormulaSource(F&& f)
     return 0;
 }
 
-// The expressions of an AC run's operating point read the complex solution.
-void ShareSolutionWithExpressions()
+// In an AC run the expressions read the complex solution, also while its operating point is
+// solved: the unknowns a formula reads are handed over at every evaluation.
+void ShareSolutionWithExpressions(const FormulaSourceDevice& b)
 {
-    const AnalogSolverState& s = AnalogSolver();
-    if (Analysis().analysisKind == kAnalysisAc && s.preparationLoad) CopySolutionToComplex();
+    SolutionVectors& x = Analysis().solution;
+    if (Analysis().analysisKind != kAnalysisAc) return;
+    for (std::int32_t u : b.dependencies) {
+        const auto i = static_cast<std::size_t>(u);
+        if (i < x.real.size() && i < x.complex.size()) x.complex[i] = {x.real[i], 0.0};
+    }
 }
 
 // The real part of the formula, with the random draw of this load held.
@@ -101,7 +105,7 @@ int LoadFormulaSources()
     std::vector<double>& x = SolutionVector();
     return EachFormulaSource([&](FormulaSourceDevice& b) {
         if (!b.valueExpression.compiled) return 0;
-        ShareSolutionWithExpressions();
+        ShareSolutionWithExpressions(b);
         // One draw for the base and every perturbed evaluation, so that RND does not enter
         // the derivatives.
         const int draw = std::rand() & 0x7FFF;
@@ -130,7 +134,7 @@ int LoadFormulaSources()
             if (at != 0.0) at = TinyAwayFromZero(at);
             const double delta = at == 0.0 ? kRelativePerturbation : at * kRelativePerturbation;
             xu = at + delta;
-            ShareSolutionWithExpressions();
+            ShareSolutionWithExpressions(b);
             double y1 = 0.0;
             const int rc = EvaluateHeld(b, draw, y1);
             xu = at;
@@ -150,7 +154,7 @@ int LoadFormulaSources()
                 c.Add(d);
             }
         }
-        ShareSolutionWithExpressions();
+        ShareSolutionWithExpressions(b);
         c.Finish();
         if (voltage) {
             RhsEntry(b.branch) = rhs;

@@ -18,6 +18,7 @@ protected:
 TEST_F(BehaviouralReferenceTest, TableSourcesInsideTheirSegments) { Check("beh_table_op"); }
 TEST_F(BehaviouralReferenceTest, FormulaSourcesAtTheOperatingPoint) { Check("beh_formula_op"); }
 TEST_F(BehaviouralReferenceTest, FormulaSourceSquaringASine) { Check("beh_formula_tran"); }
+TEST_F(BehaviouralReferenceTest, TableAndFormulaSourceGainsAndPhases) { Check("beh_ac_gains"); }
 
 }  // namespace
 }  // namespace kq5::reference
