@@ -23,6 +23,7 @@
 #include "devices/controlled_source_devices.h"
 #include "devices/line_switch_devices.h"
 #include "devices/model_temperature.h"
+#include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
@@ -248,8 +249,11 @@ int TransientRunCase(WindowRecord* window)
     SourceScheduleValues schedule{t.tmin, t.tmax, t.printInterval, t.steppedRun};
     if (int rc = ExpandAllPwlTables()) return rc;
     // Retrieved points come from the run data file: nothing is solved, nothing lands.
-    if (!retrieving)
+    PrepareSampleHolds(1);
+    if (!retrieving) {
         if (int rc = ScheduleSourceBreakpoints(window, schedule)) return rc;
+        if (int rc = AddSampleBreakpoints()) return rc;
+    }
 
     ResetUserSourceIndices();
     s.notConverged = 0;

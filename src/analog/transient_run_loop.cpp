@@ -18,6 +18,7 @@
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/inductor_load.h"
+#include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "devices/table_source_load.h"
 #include "netlist/global_options.h"
@@ -67,6 +68,7 @@ void CommitAcceptedPoint()
         CommitMosfetVoltageHistory();
         CommitUserSourceIndices();
         AcceptTableSourceStates();
+        SaveSampleHoldValues();
     }
     ShiftStepHistory(t.usedStep);
     s.lastAcceptedTime = s.time;
@@ -316,6 +318,7 @@ int TimeStepPass(WindowRecord* window)
             bp.landing = false;
             CommitList31States(2);
             RestoreRejectedStepStates();
+            RestoreSampleHoldValues();
             s.time = s.lastAcceptedTime;
             t.digitalTime = t.acceptedDigitalTime;
             step = next;

@@ -1,6 +1,7 @@
 #include "devices/device_families.h"
 
 #include "devices/formula_source_load.h"
+#include "devices/sample_hold_load.h"
 #include "devices/table_source_load.h"
 
 namespace kq5 {
@@ -21,6 +22,7 @@ void RegisterSemiconductorFamilies()
     RegisterMosfetFamily();
     RegisterTableSourceFamily();
     RegisterFormulaSourceFamily();
+    RegisterSampleHoldFamily();
 }
 
 }  // namespace kq5
