@@ -69,6 +69,14 @@ struct LaplaceSourceDevice : ListNode {
     SchematicItem* component = nullptr;
     std::uint32_t flags = 0;
     double current = 0.0;
+    // Solver values: the reserved elements, the first extra row, the values the convergence
+    // test compares with, and the operating point the convolution starts from.
+    StampRange stamps;
+    std::int32_t branch = 0;
+    double previousOutput = 0.0;
+    double previousInput = 0.0;
+    double dcInputStep = 0.0;
+    double initialOutput = 0.0;
 
     void FreeOwnedData() override { transfer.Clear(); }
 };
@@ -116,6 +124,14 @@ struct FreqTableSourceDevice : ListNode {
     std::int32_t phaseKeyword = kFreqKeywordNone;
     std::vector<double> table;  // (frequency, magnitude, phase) triples
     double current = 0.0;
+    // Solver values: the reserved elements, the first extra row, the values the convergence
+    // test compares with, and the operating point the convolution starts from.
+    StampRange stamps;
+    std::int32_t branch = 0;
+    double previousOutput = 0.0;
+    double previousInput = 0.0;
+    double dcInputStep = 0.0;
+    double initialOutput = 0.0;
 
     void FreeOwnedData() override { table.clear(); }
 };

@@ -1,6 +1,7 @@
 #include "devices/device_families.h"
 
 #include "devices/formula_source_load.h"
+#include "devices/laplace_source_load.h"
 #include "devices/sample_hold_load.h"
 #include "devices/table_source_load.h"
 
@@ -23,6 +24,7 @@ void RegisterSemiconductorFamilies()
     RegisterTableSourceFamily();
     RegisterFormulaSourceFamily();
     RegisterSampleHoldFamily();
+    RegisterLaplaceSourceFamilies();
 }
 
 }  // namespace kq5
