@@ -110,7 +110,8 @@ double InterpolateFreqTableColumn(const FreqTableSourceDevice& d, int j, int col
     if (fi <= kTiny) fi = kTiny;
     double decades = std::log10(fj / fi);
     if (decades == 0.0) decades = kTiny;
-    return Cell(d, j - 1, column) + dy * std::log10(f / (Cell(d, j - 1, 0) + kTiny)) / decades;
+    // Zero frequency (the stamp-building pass of an AC run) reads the table at the tiny one.
+    return Cell(d, j - 1, column) + dy * std::log10(std::max(f, kTiny) / (Cell(d, j - 1, 0) + kTiny)) / decades;
 }
 
 // Samples 0 .. N - 1 of the impulse response of source k from N/2 + 1 frequency samples

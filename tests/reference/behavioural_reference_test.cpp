@@ -22,6 +22,8 @@ TEST_F(BehaviouralReferenceTest, FormulaSourceSquaringASine) { Check("beh_formul
 TEST_F(BehaviouralReferenceTest, TableAndFormulaSourceGainsAndPhases) { Check("beh_ac_gains"); }
 TEST_F(BehaviouralReferenceTest, LaplaceSourcesAgainstRcAndRlcInAc) { Check("beh_laplace_ac"); }
 TEST_F(BehaviouralReferenceTest, LaplaceStepResponsesAgainstRcAndRlc) { Check("beh_laplace_tran"); }
+TEST_F(BehaviouralReferenceTest, FrequencyTableAgainstRcInAc) { Check("beh_freq_table_ac"); }
+TEST_F(BehaviouralReferenceTest, FrequencyTableStepResponseAgainstRc) { Check("beh_freq_table_tran"); }
 
 }  // namespace
 }  // namespace kq5::reference
