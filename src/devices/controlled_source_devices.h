@@ -59,6 +59,17 @@ struct FormulaSourceDevice : ListNode {
     }
 };
 
+// Solver values of the Laplace and frequency-table sources: the reserved elements, the
+// values the convergence test compares with, and the operating point the convolution starts
+// from.
+struct ConvolutionSourceValues {
+    StampRange stamps;
+    double previousOutput = 0.0;
+    double previousInput = 0.0;
+    double dcInputStep = 0.0;
+    double initialOutput = 0.0;
+};
+
 struct LaplaceSourceDevice : ListNode {
     std::int32_t controlPlus = 0;
     std::int32_t controlMinus = 0;
@@ -69,14 +80,8 @@ struct LaplaceSourceDevice : ListNode {
     SchematicItem* component = nullptr;
     std::uint32_t flags = 0;
     double current = 0.0;
-    // Solver values: the reserved elements, the first extra row, the values the convergence
-    // test compares with, and the operating point the convolution starts from.
-    StampRange stamps;
-    std::int32_t branch = 0;
-    double previousOutput = 0.0;
-    double previousInput = 0.0;
-    double dcInputStep = 0.0;
-    double initialOutput = 0.0;
+    std::int32_t branch = 0;  // first extra row
+    ConvolutionSourceValues solver;
 
     void FreeOwnedData() override { transfer.Clear(); }
 };
@@ -124,14 +129,8 @@ struct FreqTableSourceDevice : ListNode {
     std::int32_t phaseKeyword = kFreqKeywordNone;
     std::vector<double> table;  // (frequency, magnitude, phase) triples
     double current = 0.0;
-    // Solver values: the reserved elements, the first extra row, the values the convergence
-    // test compares with, and the operating point the convolution starts from.
-    StampRange stamps;
-    std::int32_t branch = 0;
-    double previousOutput = 0.0;
-    double previousInput = 0.0;
-    double dcInputStep = 0.0;
-    double initialOutput = 0.0;
+    std::int32_t branch = 0;  // first extra row
+    ConvolutionSourceValues solver;
 
     void FreeOwnedData() override { table.clear(); }
 };

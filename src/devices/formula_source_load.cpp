@@ -12,6 +12,7 @@
 #include "core/device_lists.h"
 #include "core/expr_evaluator.h"
 #include "core/message_reporter.h"
+#include "devices/behavioural_source_walk.h"
 #include "devices/controlled_source_devices.h"
 #include "devices/stamp_ac.h"
 #include "devices/table_source_load.h"
@@ -32,12 +33,7 @@ bool IsBranch(std::int32_t unknown) { return unknown > AnalogSolver().nodeCount;
 template <class F>
 int EachFormulaSource(F&& f)
 {
-    std::size_t position = 0;
-    for (FormulaSourceDevice& b : ListRecords<FormulaSourceDevice>(DeviceList(kFormulaSourceDeviceList))) {
-        b.branch = DeviceRow(kFormulaSourceDeviceList, position++);
-        if (int rc = f(b)) return rc;
-    }
-    return 0;
+    return ForEachSourceWithRow<FormulaSourceDevice>(kFormulaSourceDeviceList, f);
 }
 
 // In an AC run the expressions read the complex solution, also while its operating point is

@@ -13,6 +13,7 @@
 #include "core/device_lists.h"
 #include "core/expr_evaluator.h"
 #include "core/fft.h"
+#include "devices/behavioural_source_walk.h"
 #include "devices/controlled_source_devices.h"
 #include "devices/stamp_ac.h"
 #include "devices/table_source_load.h"
@@ -70,13 +71,7 @@ ConvolutionBuffers& BuffersOf(const FreqTableSourceDevice*) { return Buffers().t
 template <class Device, class F>
 int EachSource(F&& f)
 {
-    constexpr int list = ListOf(static_cast<const Device*>(nullptr));
-    std::size_t position = 0;
-    for (Device& d : ListRecords<Device>(DeviceList(list))) {
-        d.branch = DeviceRow(list, position);
-        if (int rc = f(d, position++)) return rc;
-    }
-    return 0;
+    return ForEachSourceWithRow<Device>(ListOf(static_cast<const Device*>(nullptr)), f);
 }
 
 double At(int unknown) { return SolutionVector()[static_cast<std::size_t>(unknown)]; }
@@ -227,12 +222,8 @@ template <class Device>
 int SetupSources()
 {
     return EachSource<Device>([](Device& d, std::size_t) {
-        BeginDeviceReservations(d.stamps);
-        if (int rc = ReserveControlledSourceElements(KindOf(d), d.branch, d.controlPlus, d.controlMinus,
-                                                     d.outputPlus, d.outputMinus))
-            return rc;
-        EndDeviceReservations(d.stamps);
-        return 0;
+        return ReserveControlledSourceStamps(d.solver.stamps, KindOf(d), d.branch, d.controlPlus, d.controlMinus,
+                                             d.outputPlus, d.outputMinus);
     });
 }
 
@@ -263,22 +254,22 @@ int LoadSources()
         double y = 0.0;
         if (s.operatingPointFlag) {
             if (int rc = DcGain(d, gain)) return rc;
-            d.initialOutput = gain * u;
-            d.dcInputStep = u * dt;
+            d.solver.initialOutput = gain * u;
+            d.solver.dcInputStep = u * dt;
         } else {
-            if (s.useInitialConditions && s.time == t.tmin) d.initialOutput = SourceOutput(d);
+            if (s.useInitialConditions && s.time == t.tmin) d.solver.initialOutput = SourceOutput(d);
             if (transient && b.built && k < b.responses.size() && nf <= n / 2) {
                 const std::vector<double>& h = b.responses[k];
                 std::vector<double>& hist = b.histories[k];
                 hist[static_cast<std::size_t>(nr)] = u * dt;
                 const auto last = static_cast<std::size_t>(nf);
-                double sum = d.initialOutput;
+                double sum = d.solver.initialOutput;
                 for (std::size_t j = 0; j <= last; ++j)
-                    sum += ((1.0 - frac) * h[last - j] + frac * h[last - j + 1]) * (hist[j] - d.dcInputStep);
-                y = sum + frac * h[0] * (u * dt - d.dcInputStep);
+                    sum += ((1.0 - frac) * h[last - j] + frac * h[last - j + 1]) * (hist[j] - d.solver.dcInputStep);
+                y = sum + frac * h[0] * (u * dt - d.solver.dcInputStep);
             }
         }
-        CheckControlledSourceConverged(kind, y, &d.previousOutput, u, &d.previousInput);
+        CheckControlledSourceConverged(kind, y, &d.solver.previousOutput, u, &d.solver.previousInput);
         switch (kind) {
         case 0:
         case 1:
@@ -288,7 +279,7 @@ int LoadSources()
         case 2: RhsEntry(d.branch) = y; break;
         default: RhsEntry(d.branch + 1) = y; break;
         }
-        StampCursor c(d.stamps);
+        StampCursor c(d.solver.stamps);
         StampControlledSource(c, kind, gain);
         c.Finish();
         return 0;
@@ -368,9 +359,9 @@ int ResetLaplaceTableSourceStates(int op)
 {
     if (op != 0) return 0;
     for (LaplaceSourceDevice& d : ListRecords<LaplaceSourceDevice>(DeviceList(kLaplaceSourceDeviceList)))
-        d.dcInputStep = d.initialOutput = 0.0;
+        d.solver.dcInputStep = d.solver.initialOutput = 0.0;
     for (FreqTableSourceDevice& d : ListRecords<FreqTableSourceDevice>(DeviceList(kFreqTableSourceDeviceList)))
-        d.dcInputStep = d.initialOutput = 0.0;
+        d.solver.dcInputStep = d.solver.initialOutput = 0.0;
     return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "analog/transient_run.h"
 #include "core/device_lists.h"
 #include "core/expr_evaluator.h"
+#include "devices/behavioural_source_walk.h"
 #include "devices/standalone_element_devices.h"
 
 namespace kq5 {
@@ -24,12 +25,7 @@ constexpr double kDefaultPeriodsPerRun = 1000.0;
 template <class F>
 int EachSampleHold(F&& f)
 {
-    std::size_t position = 0;
-    for (SampleHoldDevice& h : ListRecords<SampleHoldDevice>(DeviceList(kSampleHoldDeviceList))) {
-        h.branch = DeviceRow(kSampleHoldDeviceList, position++);
-        if (int rc = f(h)) return rc;
-    }
-    return 0;
+    return ForEachSourceWithRow<SampleHoldDevice>(kSampleHoldDeviceList, f);
 }
 
 bool SamplesNow(const SampleHoldDevice& h, double window)

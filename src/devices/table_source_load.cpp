@@ -6,6 +6,7 @@
 #include "analog/device_dispatch.h"
 #include "analog/device_dispatch_tables.h"
 #include "core/device_lists.h"
+#include "devices/behavioural_source_walk.h"
 #include "devices/controlled_source_devices.h"
 #include "devices/stamp_ac.h"
 
@@ -42,12 +43,7 @@ double Input(const TableSourceDevice& t)
 template <class F>
 int EachTableSource(F&& f)
 {
-    std::size_t position = 0;
-    for (TableSourceDevice& t : ListRecords<TableSourceDevice>(DeviceList(kTableSourceDeviceList))) {
-        t.branch = DeviceRow(kTableSourceDeviceList, position++);
-        if (int rc = f(t)) return rc;
-    }
-    return 0;
+    return ForEachSourceWithRow<TableSourceDevice>(kTableSourceDeviceList, f);
 }
 
 }  // namespace
@@ -64,12 +60,8 @@ void CheckSourceConverged(int selector, double value, double* previous)
 int SetupTableSources()
 {
     return EachTableSource([](TableSourceDevice& t) {
-        BeginDeviceReservations(t.stamps);
-        if (int rc = ReserveControlledSourceElements(KindOf(t), t.branch, t.controlPlus, t.controlMinus,
-                                                     t.outputPlus, t.outputMinus))
-            return rc;
-        EndDeviceReservations(t.stamps);
-        return 0;
+        return ReserveControlledSourceStamps(t.stamps, KindOf(t), t.branch, t.controlPlus, t.controlMinus,
+                                             t.outputPlus, t.outputMinus);
     });
 }
 

@@ -5,41 +5,20 @@
 
 #include <cmath>
 
-#include "../netlist/build_test_support.h"
-#include "analog/analog_state.h"
-#include "analog/temperature_setup.h"
+#include "built_circuit_test_support.h"
 #include "devices/controlled_source_devices.h"
 #include "devices/formula_source_load.h"
-#include "run_test_support.h"
 
 namespace kq5::testing {
 namespace {
 
-class FormulaSourceTest : public BuildTest {
+class FormulaSourceTest : public BuiltCircuitTest {
 protected:
-    void SetUp() override
-    {
-        BuildTest::SetUp();
-        ResetAnalogSolverStateForTests();
-        solver_test::ResetRunLoopStatesForTests();
-    }
-    void TearDown() override
-    {
-        FreeAllStampSets();
-        ResetAnalogSolverStateForTests();
-        BuildTest::TearDown();
-    }
-
     int Solve(const std::string& netlist)
     {
-        if (int rc = BuildText(netlist, kAnalysisTransient)) {
-            ADD_FAILURE() << LastShownText();
-            return rc;
-        }
-        if (int rc = SetCircuitTemperature(27.0)) return rc;
+        if (int rc = BuildAtNominalTemperature(netlist)) return rc;
         return solver_test::RunTestOperatingPoint(kRunKindTransient);
     }
-    static double X(int unknown) { return SolutionVector()[static_cast<std::size_t>(unknown)]; }
     static FormulaSourceDevice& Source(std::size_t i)
     {
         return *Records<FormulaSourceDevice>(kFormulaSourceDeviceList).at(i);
@@ -87,8 +66,7 @@ TEST_F(FormulaSourceTest, OneRandomDrawServesTheWholeLoad)
 {
     // d(V(1) * RND)/dV(1) is the random value itself when every evaluation sees the same one.
     // (It cannot converge: its output changes at every load.)
-    ASSERT_EQ(BuildText("t\nV1 1 0 2\nE1 2 0 VALUE={V(1)*RND}\nR2 2 0 1K\n.END\n"), 0);
-    ASSERT_EQ(SetCircuitTemperature(27.0), 0);
+    ASSERT_EQ(BuildAtNominalTemperature("t\nV1 1 0 2\nE1 2 0 VALUE={V(1)*RND}\nR2 2 0 1K\n.END\n"), 0);
     ASSERT_EQ(solver_test::PrepareTestOperatingPoint(kRunKindTransient), 0);
     SolutionVector()[1] = 2.0;
     for (int pass = 0; pass < 5; ++pass) {

@@ -7,46 +7,21 @@
 #include <complex>
 #include <vector>
 
-#include "../netlist/build_test_support.h"
-#include "analog/analog_state.h"
-#include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "built_circuit_test_support.h"
 #include "devices/controlled_source_devices.h"
-#include "devices/laplace_source_load.h"
-#include "run_test_support.h"
 
 namespace kq5::testing {
 namespace {
 
-class LaplaceSourceTest : public BuildTest {
+class LaplaceSourceTest : public BuiltCircuitTest {
 protected:
-    void SetUp() override
-    {
-        BuildTest::SetUp();
-        ResetAnalogSolverStateForTests();
-        solver_test::ResetRunLoopStatesForTests();
-    }
-    void TearDown() override
-    {
-        FreeLaplaceBuffers();
-        ClearTimeBreakpoints();
-        FreeAllStampSets();
-        ResetRunServicesForTests();
-        ResetAnalogSolverStateForTests();
-        BuildTest::TearDown();
-    }
-
     // The transient run of the netlist, with node `probe` recorded at every accepted point.
     std::vector<std::pair<double, double>> Run(const std::string& netlist, int probe)
     {
         std::vector<std::pair<double, double>> points;
-        if (BuildText(netlist, kAnalysisTransient)) {
-            ADD_FAILURE() << LastShownText();
-            return points;
-        }
-        RunControl().circuitWindow = record_;
-        EXPECT_EQ(SetCircuitTemperature(27.0), 0);
+        if (BuildAtNominalTemperature(netlist)) return points;
         RunServices().plotPoint = [&](WindowRecord*) {
             points.emplace_back(AnalogSolver().time, SolutionVector()[static_cast<std::size_t>(probe)]);
         };
