@@ -22,7 +22,9 @@
 #include "core/message_reporter.h"
 #include "devices/controlled_source_devices.h"
 #include "devices/line_switch_devices.h"
+#include "devices/laplace_source_load.h"
 #include "devices/model_temperature.h"
+#include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
@@ -248,8 +250,13 @@ int TransientRunCase(WindowRecord* window)
     SourceScheduleValues schedule{t.tmin, t.tmax, t.printInterval, t.steppedRun};
     if (int rc = ExpandAllPwlTables()) return rc;
     // Retrieved points come from the run data file: nothing is solved, nothing lands.
-    if (!retrieving)
+    FreeLaplaceBuffers();
+    ResetLaplaceTableSourceStates(0);
+    PrepareSampleHolds(1);
+    if (!retrieving) {
         if (int rc = ScheduleSourceBreakpoints(window, schedule)) return rc;
+        if (int rc = AddSampleBreakpoints()) return rc;
+    }
 
     ResetUserSourceIndices();
     s.notConverged = 0;
