@@ -203,7 +203,7 @@ int main(int argc, char** argv)
         quick |= std::strcmp(argv[i], "--quick") == 0;
     }
     std::vector<Circuit> circuits = {Ladder(1000), Ladder(10000), Ladder(100000),
-                                     Mesh(20),     Mesh(30),      Mesh(50)};
+                                     Mesh(20),     Mesh(30),      Mesh(50),      Mesh(100)};
     std::printf("%-14s %8s %8s %9s %9s | %10s %10s %10s | %10s %10s %7s\n", "circuit", "elements", "fill-ins",
                 "setup ms", "order ms", "load us", "factor us", "solve us", "ng fact us", "ng solv us", "ratio");
     for (const Circuit& c : circuits) {

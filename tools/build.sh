@@ -14,7 +14,10 @@ for a in "$@"; do
   esac
 done
 
-bash tools/setup.sh
+# CC=clang CXX=clang++ (with a BUILD_DIR of its own) builds with clang.
+SETUP=()
+case "${CXX:-}" in *clang*) SETUP=(--clang) ;; esac
+bash tools/setup.sh "${SETUP[@]}"
 
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" -DKQ5_SANITIZE="$SANITIZE" \
   -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"

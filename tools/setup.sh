@@ -1,13 +1,36 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian packages) when it is missing. Quick when all is present.
+# Installs what the build and the tests need (Debian packages) when it is missing. Quick when all
+# is present. Packages are installed without their recommendations, so everything a tool only
+# recommends but the tests need is named here too.
+#   --clang   also the clang tool chain with the libFuzzer runtime (tools/fuzz.sh, build-clang)
 set -euo pipefail
 
 PACKAGES=(
   g++ cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev googletest
-  libcairo2-dev libfontconfig-dev libsdl2-dev fonts-liberation fonts-dejavu-core
-  xvfb xauth x11-apps ngspice libwmf-bin poppler-utils python3
+  libcairo2-dev libfontconfig-dev libsdl2-dev
+  # the fonts Cairo draws text with, and fontconfig's tools, which keep their cache at install
+  # (without it every test process scans the font folders again)
+  fonts-liberation fonts-dejavu-core fontconfig
+  # the display the window tests run on (xvfb-run needs xauth, which xvfb only recommends), and
+  # xwd, which captures it for the tests that compare it with the program's screen
+  xvfb xauth x11-apps
+  # the independent simulator the reference tests compare with
+  ngspice
+  # wmf2svg reads our metafiles; libwmf finds its fonts in fonts-urw-base35, only recommended
+  libwmf-bin fonts-urw-base35
+  # pdfinfo and pdftoppm read our printed pages
+  poppler-utils
+  # configparser reads the settings file in the settings tests
+  python3
 )
+for a in "$@"; do
+  case "$a" in
+    # the sanitizer and fuzzer runtimes are only recommended by clang; llvm-14 symbolizes reports
+    --clang) PACKAGES+=(clang libclang-rt-14-dev llvm-14) ;;
+    *) echo "unknown option $a" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -17,6 +17,7 @@
 #include "analog/numeric_output.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
+#include "analog/run_point_limits.h"
 #include "analog/run_data_file.h"
 #include "analog/sparse_solve.h"
 #include "analog/transient_run.h"
@@ -287,7 +288,9 @@ int ReadAcSweepLimits()
         double n = 0.0, unused = 0.0;
         int c = 0;
         const int rc = ParseLimitsFieldValues(kLimitANPts, n, unused, third, c);
-        a.points = rc == 0 && c >= 1 && n > 5.0 ? static_cast<int>(std::lround(n)) : 5;
+        const double asked = rc == 0 && c >= 1 && n > 5.0 ? std::round(n) : 5.0;
+        if (int check = CheckRunPointCount(kLimitANPts, asked)) return check;
+        a.points = static_cast<int>(asked);
     } else {
         a.sweepKind = kFrequencyStepAuto;
         a.points = 1;

@@ -108,7 +108,7 @@ int StartAnalysis(int kind)
         AnalogSolver().order = 1;
         OpenNumericOutputFile();
         result = SetCircuitTemperature(kNominalTemperature);
-        if (result == 0) PrepareModelsAtTemperature(kNominalTemperature);
+        if (result == 0) result = PrepareModelsAtTemperature(kNominalTemperature);
         if (result == 0 && (kind == kAnalysisAc || kind == kAnalysisDc) && rc.probeState != kProbeNone)
             AnalogSolver().unknownCount = NumberDevices();
         if (result == 0 && kind == kAnalysisTransient) result = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet);

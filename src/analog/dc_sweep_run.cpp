@@ -13,6 +13,7 @@
 #include "analog/limiting_commit.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
+#include "analog/run_point_limits.h"
 #include "analog/run_data_file.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
@@ -264,7 +265,9 @@ int ReadDcLimits()
     if (ParseLimitsFieldValues(kLimitDMaxChng, change, unused, third, count) != 0) count = 0;
     d.maxChange = count >= 1 ? change / 100.0 : 0.0;
     d.userStep = OrientStep(d.final1 - d.initial1, d.userStep);
-    return 0;
+    const auto values = [](double range, double step) { return step == 0.0 ? 1.0 : std::floor(range / step) + 1.0; };
+    return CheckRunPointCount(kLimitI1Range, values(d.final1 - d.initial1, d.userStep) *
+                                                 (d.input2Active ? values(d.final2 - d.initial2, d.step2) : 1.0));
 }
 
 bool MoreInput2Values()

@@ -1,6 +1,8 @@
 #include "analog/sparse_factor.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -94,10 +96,32 @@ void FinishFactor(SparseMatrix& m)
 int BuildFactorPlan(SparseMatrix& m);
 void CopyFactorsFromElements(SparseMatrix& m);
 
+// The solve walks U by rows; its factors are copied into that order once per factorisation.
+void CopyUpperValues(FactorPlan& plan, bool complex)
+{
+    const std::size_t upper = plan.upperEntry.size();
+    const std::int32_t* entry = plan.upperEntry.data();
+    if (complex) {
+        plan.upperComplexValue.resize(2 * upper);
+        for (std::size_t q = 0; q < upper; ++q) {
+            plan.upperComplexValue[2 * q] = plan.complexValue[2 * Ix(entry[q])];
+            plan.upperComplexValue[2 * q + 1] = plan.complexValue[2 * Ix(entry[q]) + 1];
+        }
+    } else {
+        for (std::size_t q = 0; q < upper; ++q) plan.upperValue[q] = plan.value[Ix(entry[q])];
+    }
+}
+
 int FinishOrdering(SparseMatrix& m)
 {
     if (const int error = BuildFactorPlan(m)) return error;
     CopyFactorsFromElements(m);
+    try {
+        CopyUpperValues(m.plan, m.complex);
+    } catch (const std::bad_alloc&) {
+        m.plan.valid = false;
+        return m.error = kMatrixNoMemory;
+    }
     FinishFactor(m);
     return 0;
 }
@@ -108,6 +132,7 @@ int BuildFactorPlan(SparseMatrix& m)
 {
     FactorPlan& plan = m.plan;
     plan.valid = false;
+    plan.loadedValid = false;
     const int n = m.size;
     try {
         std::size_t entries = 0;
@@ -150,6 +175,7 @@ int BuildFactorPlan(SparseMatrix& m)
         const std::size_t upper = Ix(plan.upperStart[Ix(n) + 1]);
         plan.upperCol.resize(upper);
         plan.upperEntry.resize(upper);
+        plan.upperValue.resize(upper);
         std::vector<std::int32_t> next(plan.upperStart.begin(), plan.upperStart.end() - 1);
         for (int j = 1; j <= n; ++j) {
             for (std::int32_t e = plan.colStart[Ix(j)]; e < plan.diagPos[Ix(j)]; ++e) {
@@ -182,6 +208,58 @@ void CopyFactorsFromElements(SparseMatrix& m)
     }
 }
 
+bool SameBits(double a, double b)
+{
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// Calls f on every element loads can reach: the arena's, then the fill-ins handed out,
+// while f answers true.
+template <class F>
+bool AllLoadable(SparseMatrix& m, F&& f)
+{
+    if (!m.arena.AllOf(f)) return false;
+    for (MatrixElement* e : m.handedOutFillins)
+        if (!f(*e)) return false;
+    return true;
+}
+
+// Keeps the values a successful refactorisation was computed from.
+void KeepLoadedValues(SparseMatrix& m)
+{
+    FactorPlan& plan = m.plan;
+    const bool complex = m.complex;
+    try {
+        plan.loaded.resize((complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size()));
+    } catch (const std::bad_alloc&) {
+        return;  // no reuse then
+    }
+    double* out = plan.loaded.data();
+    AllLoadable(m, [&out, complex](const MatrixElement& e) {
+        *out++ = e.real;
+        if (complex) *out++ = e.imag;
+        return true;
+    });
+    plan.loadedValid = true;
+}
+
+// True when the matrix holds, to the bit, the values the present factors were computed from
+// in the present mode: refactoring would compute the same factors again.
+bool LoadsUnchanged(SparseMatrix& m)
+{
+    const FactorPlan& plan = m.plan;
+    if (!plan.loadedValid || plan.complexFactors != m.complex) return false;
+    if (plan.loaded.size() != (m.complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size())) return false;
+    const double* in = plan.loaded.data();
+    if (m.complex)
+        return AllLoadable(m, [&in](const MatrixElement& e) {
+            const bool same = SameBits(e.real, in[0]) && SameBits(e.imag, in[1]);
+            in += 2;
+            return same;
+        });
+    return AllLoadable(m, [&in](const MatrixElement& e) { return SameBits(e.real, *in++); });
+}
+
 // Left-looking refactorisation in the existing order, column by column: the column's loaded
 // values are scattered into the intermediate vector, updated by every earlier column that
 // its U part refers to, and gathered back into the plan. The elements are only read.
@@ -198,6 +276,7 @@ int RefactorReal(SparseMatrix& m)
     const std::uint8_t* direct = m.realDirect.data();
     double* v = plan.value.data();
     double* x = m.intermediate.data();
+    plan.loadedValid = false;
 
     // The pivot and the previous column's reciprocal stay in registers: in chain-like circuits
     // (ladders) each column waits for the one before, and a round trip through memory would
@@ -231,7 +310,9 @@ int RefactorReal(SparseMatrix& m)
         v[diagonal] = lastReciprocal;
         for (std::int32_t q = diagonal + 1; q < end; ++q) v[q] = x[rowIndex[q]];
     }
+    CopyUpperValues(plan, false);
     FinishFactor(m);
+    KeepLoadedValues(m);
     return 0;
 }
 
@@ -252,6 +333,7 @@ int RefactorComplex(SparseMatrix& m)
     MatrixElement* const* element = plan.element.data();
     double* v = plan.complexValue.data();
     double* x = m.intermediate.data();
+    plan.loadedValid = false;
 
     for (int j = 1; j <= n; ++j) {
         const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
@@ -277,7 +359,13 @@ int RefactorComplex(SparseMatrix& m)
             v[2 * q + 1] = x[2 * rowIndex[q] + 1];
         }
     }
+    try {
+        CopyUpperValues(plan, true);
+    } catch (const std::bad_alloc&) {
+        return m.error = kMatrixNoMemory;
+    }
     FinishFactor(m);
+    KeepLoadedValues(m);
     return 0;
 }
 
@@ -295,10 +383,17 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     if (!m.workVectorsAllocated && !CreateWorkVectors(m)) return m.error;
 
     m.plan.valid = false;
+    // The elements, fill-ins included, are factored in place from here on.
+    m.plan.loadedValid = false;
+    m.fillinsWritten = true;
     // The active links are only meaningful inside this ordering.
     struct ActiveLinksGuard {
         SparseMatrix& m;
-        ~ActiveLinksGuard() { m.activeStep = 0; }
+        ~ActiveLinksGuard()
+        {
+            SortFinishedLines(m);
+            m.activeStep = 0;
+        }
     } guard{m};
     InitActiveLinks(m, 1);
 
@@ -330,6 +425,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     m.reordered = true;
     // The partition belongs to an order; a new order needs a new one.
     m.partitioned = false;
+    SortFinishedLines(m);
     return FinishOrdering(m);
 }
 
@@ -341,6 +437,10 @@ int MatrixFactor(SparseMatrix* matrix)
     // Without a plan (memory ran out while making it) the old order is tried in place.
     if (!m.workVectorsAllocated || !m.plan.valid) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (!m.partitioned) PartitionColumns(matrix, kPartitionAuto);
+    if (LoadsUnchanged(m)) {
+        FinishFactor(m);
+        return 0;
+    }
     const int error = m.complex ? RefactorComplex(m) : RefactorReal(m);
     if (error != kMatrixSingular) return error;
     // A zero pivot in the reused order does not make the matrix singular. The elements still
@@ -373,17 +473,24 @@ void PartitionColumns(SparseMatrix* matrix, int mode)
         for (int step = 1; step <= m.size; ++step) m.realDirect[Ix(step)] = m.complexDirect[Ix(step)] = flag;
         return;
     }
+    // The elements below each diagonal, counted once: a multiplier costs one operation per
+    // element below its row's diagonal. The Markowitz column counts serve as scratch space.
+    std::int32_t* below = m.markowitzCol.data();
+    for (int k = 1; k <= m.size; ++k) {
+        std::int32_t count = 0;
+        if (const MatrixElement* pivot = m.diag[Ix(k)])
+            for (const MatrixElement* e = pivot->nextInCol; e; e = e->nextInCol) ++count;
+        below[k] = count;
+    }
     // Weigh the scatter and gather of a direct column (every element twice) against the
     // pointer table of an indirect one (dearer in the inner loop).
     for (int step = 1; step <= m.size; ++step) {
         std::int64_t elements = 0, multipliers = 0, operations = 0;
         for (const MatrixElement* e = m.firstInCol[Ix(step)]; e; e = e->nextInCol) {
             ++elements;
-            const MatrixElement* pivot = m.diag[Ix(e->row)];
-            if (e->row >= step || !pivot) continue;
+            if (e->row >= step || !m.diag[Ix(e->row)]) continue;
             ++multipliers;
-            for (const MatrixElement* below = pivot->nextInCol; below; below = below->nextInCol)
-                ++operations;
+            operations += below[e->row];
         }
         m.realDirect[Ix(step)] = multipliers + operations > 3 * elements - 2 * multipliers;
         m.complexDirect[Ix(step)] = multipliers + operations > 7 * elements - 4 * multipliers;

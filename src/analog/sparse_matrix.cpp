@@ -1,6 +1,7 @@
 #include "analog/sparse_matrix.h"
 
 #include <algorithm>
+#include <functional>
 #include <new>
 #include <stdexcept>
 
@@ -32,7 +33,8 @@ bool AllocateFrame(SparseMatrix& m, int n) noexcept
     const std::size_t count = static_cast<std::size_t>(n) + 1;
     if (!GrowVector(m.diag, count, static_cast<MatrixElement*>(nullptr)) ||
         !GrowVector(m.firstInCol, count, static_cast<MatrixElement*>(nullptr)) ||
-        !GrowVector(m.firstInRow, count, static_cast<MatrixElement*>(nullptr)))
+        !GrowVector(m.firstInRow, count, static_cast<MatrixElement*>(nullptr)) ||
+        !GrowVector(m.lastInCol, count, static_cast<MatrixElement*>(nullptr)))
         return false;
     const std::size_t old = m.intToExtRow.size();
     if (!GrowVector(m.intToExtRow, count, 0) || !GrowVector(m.intToExtCol, count, 0)) return false;
@@ -53,6 +55,8 @@ void FreeWorkVectors(SparseMatrix& m)
     m.intermediate = {};
     m.activeInCol = {};
     m.activeInRow = {};
+    m.unsortedCol = {};
+    m.unsortedRow = {};
     m.activeStep = 0;
     m.workVectorsAllocated = false;
 }
@@ -139,6 +143,17 @@ bool ElementArena::Reserve(std::size_t count) noexcept
     return AddBlock(std::max(count, kMinBlockElements));
 }
 
+bool ElementArena::Owns(const MatrixElement* e) const noexcept
+{
+    const std::less<const MatrixElement*> before;
+    for (std::size_t b = 0; b < blocks_.size(); ++b) {
+        const MatrixElement* first = blocks_[b].get();
+        const std::size_t used = b + 1 == blocks_.size() ? lastUsed_ : blockSizes_[b];
+        if (!before(e, first) && before(e, first + used)) return true;
+    }
+    return false;
+}
+
 MatrixElement* ElementArena::Allocate() noexcept
 {
     if (blocks_.empty() || lastUsed_ == blockSizes_.back()) {
@@ -204,7 +219,7 @@ namespace sparse_internal {
 MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** above,
                              bool fillin)
 {
-    MatrixElement* e = m.arena.Allocate();
+    MatrixElement* e = fillin ? m.fillinArena.Allocate() : m.arena.Allocate();
     if (!e) {
         m.error = kMatrixNoMemory;
         return nullptr;
@@ -214,6 +229,7 @@ MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** 
     e->nextInCol = *above;
     *above = e;
     if (row == col) m.diag[static_cast<std::size_t>(row)] = e;
+    if (!e->nextInCol && !m.rowsLinked) m.lastInCol[static_cast<std::size_t>(col)] = e;
 
     if (m.rowsLinked) {
         // A fill-in lies right of the current step: its row is searched from there.
@@ -256,6 +272,8 @@ bool CreateWorkVectors(SparseMatrix& m)
         m.intermediate.assign(2 * n, 0.0);
         m.activeInCol.assign(n, nullptr);
         m.activeInRow.assign(n, nullptr);
+        m.unsortedCol.assign(n, 0);
+        m.unsortedRow.assign(n, 0);
     } catch (const std::bad_alloc&) {
         FreeWorkVectors(m);
         m.error = kMatrixNoMemory;
@@ -282,8 +300,28 @@ MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column)
         if (MatrixElement* d = m.diag[static_cast<std::size_t>(row)]) return d;
     }
     MatrixElement** above = &m.firstInCol[static_cast<std::size_t>(column)];
+    if (!m.rowsLinked) {
+        if (MatrixElement* last = m.lastInCol[static_cast<std::size_t>(column)]) {
+            if (last->row == row) return last;
+            if (last->row < row) above = &last->nextInCol;
+        }
+    }
     while (*above && (*above)->row < row) above = &(*above)->nextInCol;
-    if (*above && (*above)->row == row) return *above;
+    if (*above && (*above)->row == row) {
+        MatrixElement* e = *above;
+        if (m.fillinCount > 0 && m.fillinArena.Owns(e) &&
+            std::find(m.handedOutFillins.begin(), m.handedOutFillins.end(), e) == m.handedOutFillins.end()) {
+            try {
+                m.handedOutFillins.push_back(e);
+            } catch (const std::bad_alloc&) {
+                m.error = kMatrixNoMemory;
+                return nullptr;
+            }
+            // Loads reach it from now on: the kept loaded values do not cover it.
+            m.plan.loadedValid = false;
+        }
+        return e;
+    }
     return sparse_internal::CreateElement(m, row, column, above, false);
 }
 
@@ -300,14 +338,15 @@ void MatrixClear(SparseMatrix* matrix)
 {
     if (!matrix) return;
     SparseMatrix& m = *matrix;
-    if (m.complex || m.previousComplex) {
-        m.arena.ForEach([](MatrixElement& e) {
-            e.real = 0.0;
-            e.imag = 0.0;
-        });
-    } else {
-        m.arena.ForEach([](MatrixElement& e) { e.real = 0.0; });
-    }
+    const bool both = m.complex || m.previousComplex;
+    auto zero = [both](MatrixElement& e) {
+        e.real = 0.0;
+        if (both) e.imag = 0.0;
+    };
+    m.arena.ForEach(zero);
+    if (m.fillinsWritten) m.fillinArena.ForEach(zero);
+    m.fillinsWritten = false;
+    for (MatrixElement* e : m.handedOutFillins) zero(*e);
     m.trash.real = 0.0;
     m.trash.imag = 0.0;
     m.error = 0;

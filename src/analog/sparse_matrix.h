@@ -48,17 +48,31 @@ public:
     MatrixElement* Allocate() noexcept;
     // Makes sure the next count elements come from one block (a hint for locality).
     bool Reserve(std::size_t count) noexcept;
+    // True when the element was handed out by this arena.
+    bool Owns(const MatrixElement* e) const noexcept;
 
-    // Calls f(MatrixElement&) for every element handed out so far.
+    // Calls f(MatrixElement&) for every element handed out so far, in the order handed out.
     template <class F>
     void ForEach(F&& f)
+    {
+        AllOf([&f](MatrixElement& e) {
+            f(e);
+            return true;
+        });
+    }
+    // Calls f(MatrixElement&) in the same order while it answers true; false when it did not.
+    template <class F>
+    bool AllOf(F&& f)
     {
         for (std::size_t b = 0; b < blocks_.size(); ++b) {
             const std::size_t used = b + 1 == blocks_.size() ? lastUsed_ : blockSizes_[b];
             MatrixElement* block = blocks_[b].get();
-            for (std::size_t i = 0; i < used; ++i) f(block[i]);
+            for (std::size_t i = 0; i < used; ++i)
+                if (!f(block[i])) return false;
         }
+        return true;
     }
+    std::size_t Count() const noexcept { return handedOut_; }
 
 private:
     bool AddBlock(std::size_t count) noexcept;
@@ -89,6 +103,15 @@ struct FactorPlan {
     std::vector<std::int32_t> upperStart;  // U by rows: row i holds upperStart[i] .. [i+1]-1
     std::vector<std::int32_t> upperCol;    // column of each U entry, ascending per row
     std::vector<std::int32_t> upperEntry;  // its entry in the column arrays
+    std::vector<double> upperValue;        // its factor, copied for the solve's row walk
+    std::vector<double> upperComplexValue;
+    // The loaded values the present factors were computed from, kept by a successful
+    // refactorisation: those of the elements in arena order, then those of the fill-ins handed
+    // out, (real, imaginary) pairs when complex. The other fill-ins are zero whenever a
+    // refactorisation reads them. A linear circuit at a constant step loads the same matrix
+    // again and again; when every value is the same to the bit, so are the factors.
+    std::vector<double> loaded;
+    bool loadedValid = false;
 };
 
 struct SparseMatrix {
@@ -109,6 +132,10 @@ struct SparseMatrix {
     std::int32_t fillinCount = 0;
     std::vector<MatrixElement*> firstInCol;
     std::vector<MatrixElement*> firstInRow;
+    // Until rows are linked: the last element of each column. Set-up asks for rows mostly in
+    // ascending order (internal numbers are handed out in order of first use), so most new
+    // elements go behind it, and a node shared by many devices costs no walk down its column.
+    std::vector<MatrixElement*> lastInCol;
     std::uint32_t identifier = kSparseMatrixIdentifier;
     std::vector<double> intermediate;  // two doubles per row (complex room)
     bool workVectorsAllocated = false;
@@ -123,6 +150,11 @@ struct SparseMatrix {
     std::vector<MatrixElement**> activeInCol;
     std::vector<MatrixElement**> activeInRow;
     std::int32_t activeStep = 0;  // the step the links belong to, 0 outside ordering
+    // Finished lines (columns or rows before the step) are not searched again by the
+    // ordering, so an exchange only renumbers their elements and marks them here; the
+    // ordering sorts them when it ends. This spares walking them to relink.
+    std::vector<std::uint8_t> unsortedCol;
+    std::vector<std::uint8_t> unsortedRow;
     std::int32_t maxRowCountInLowerTri = -1;
     bool needsOrdering = true;
     bool oddInterchanges = false;
@@ -139,7 +171,13 @@ struct SparseMatrix {
     std::int32_t singletons = 0;
     std::int32_t size = 0;         // internal rows in use
     MatrixElement trash;           // every stamp into row or column 0 lands here
-    ElementArena arena;
+    ElementArena arena;            // the elements asked for by callers
+    // Fill-ins live apart: only an ordering writes into them (it factors in place), so a
+    // clear zeroes them only after one, and a clear of a large factored circuit is not
+    // dominated by them. A fill-in handed to a caller later is loaded like an element.
+    ElementArena fillinArena;
+    bool fillinsWritten = false;
+    std::vector<MatrixElement*> handedOutFillins;
     FactorPlan plan;
 };
 

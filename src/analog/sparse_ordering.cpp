@@ -306,10 +306,13 @@ void ExchangeInLine(MatrixElement** at1, int p1, MatrixElement* e1, int p2, Matr
 // Exchanges lines a < b (rows along RowAxis, columns along ColumnAxis): both lines are walked
 // together and every crossing line that meets either is relinked. The heads, counts and maps
 // of the two lines follow.
+// a is the step: a crossing line before it is finished, and its two elements only swap
+// places (the line is marked for sorting at the end of the ordering).
 template <class Along, class Across>
 void ExchangeLines(int a, int b, std::vector<MatrixElement*>& heads, std::vector<MatrixElement**>& active,
-                   std::vector<MatrixElement**>& activeAcross, std::vector<std::int32_t>& counts,
-                   std::vector<std::int32_t>& intToExt, std::vector<std::int32_t>& extToInt)
+                   std::vector<MatrixElement**>& activeAcross, std::vector<std::uint8_t>& unsortedAcross,
+                   std::vector<std::int32_t>& counts, std::vector<std::int32_t>& intToExt,
+                   std::vector<std::int32_t>& extToInt)
 {
     MatrixElement* x = heads[Ix(a)];
     MatrixElement* y = heads[Ix(b)];
@@ -327,7 +330,13 @@ void ExchangeLines(int a, int b, std::vector<MatrixElement*>& heads, std::vector
         const int crossing = Along::Position(e1 ? e1 : e2);
         if (e1) x = Along::Next(x);
         if (e2) y = Along::Next(y);
-        ExchangeInLine<Across>(activeAcross[Ix(crossing)], a, e1, b, e2);
+        if (crossing < a) {
+            if (e1) Across::Position(e1) = b;
+            if (e2) Across::Position(e2) = a;
+            unsortedAcross[Ix(crossing)] = 1;
+        } else {
+            ExchangeInLine<Across>(activeAcross[Ix(crossing)], a, e1, b, e2);
+        }
     }
     std::swap(counts[Ix(a)], counts[Ix(b)]);
     std::swap(heads[Ix(a)], heads[Ix(b)]);
@@ -341,16 +350,50 @@ void ExchangeRows(SparseMatrix& m, int r1, int r2)
 {
     if (r1 == r2) return;
     if (r1 > r2) std::swap(r1, r2);
-    ExchangeLines<RowAxis, ColumnAxis>(r1, r2, m.firstInRow, m.activeInRow, m.activeInCol, m.markowitzRow,
-                                       m.intToExtRow, m.extToIntRow);
+    ExchangeLines<RowAxis, ColumnAxis>(r1, r2, m.firstInRow, m.activeInRow, m.activeInCol, m.unsortedCol,
+                                       m.markowitzRow, m.intToExtRow, m.extToIntRow);
 }
 
 void ExchangeColumns(SparseMatrix& m, int c1, int c2)
 {
     if (c1 == c2) return;
     if (c1 > c2) std::swap(c1, c2);
-    ExchangeLines<ColumnAxis, RowAxis>(c1, c2, m.firstInCol, m.activeInCol, m.activeInRow, m.markowitzCol,
-                                       m.intToExtCol, m.extToIntCol);
+    ExchangeLines<ColumnAxis, RowAxis>(c1, c2, m.firstInCol, m.activeInCol, m.activeInRow, m.unsortedRow,
+                                       m.markowitzCol, m.intToExtCol, m.extToIntCol);
+}
+
+// Merge sort of one line by position, in place (no memory needed).
+template <class Axis>
+MatrixElement* SortedLine(MatrixElement* head)
+{
+    if (!head || !Axis::Next(head)) return head;
+    MatrixElement* middle = head;
+    for (MatrixElement* fast = Axis::Next(head); fast && Axis::Next(fast); fast = Axis::Next(Axis::Next(fast)))
+        middle = Axis::Next(middle);
+    MatrixElement* x = Axis::Next(middle);
+    Axis::Next(middle) = nullptr;
+    x = SortedLine<Axis>(x);
+    MatrixElement* y = SortedLine<Axis>(head);
+    MatrixElement* sorted = nullptr;
+    MatrixElement** tail = &sorted;
+    while (x && y) {
+        MatrixElement*& first = Axis::Position(x) < Axis::Position(y) ? x : y;
+        *tail = first;
+        tail = &Axis::Next(first);
+        first = Axis::Next(first);
+    }
+    *tail = x ? x : y;
+    return sorted;
+}
+
+template <class Axis>
+void SortMarkedLines(std::vector<MatrixElement*>& heads, std::vector<std::uint8_t>& unsorted, int size)
+{
+    for (int i = 1; i <= size && Ix(i) < unsorted.size(); ++i) {
+        if (!unsorted[Ix(i)]) continue;
+        heads[Ix(i)] = SortedLine<Axis>(heads[Ix(i)]);
+        unsorted[Ix(i)] = 0;
+    }
 }
 
 }  // namespace
@@ -511,6 +554,12 @@ void AdvanceActiveLinks(SparseMatrix& m, int step)
         if (*link == e) link = &e->nextInRow;
     }
     m.activeStep = step + 1;
+}
+
+void SortFinishedLines(SparseMatrix& m)
+{
+    SortMarkedLines<ColumnAxis>(m.firstInCol, m.unsortedCol, m.size);
+    SortMarkedLines<RowAxis>(m.firstInRow, m.unsortedRow, m.size);
 }
 
 int SetSingular(SparseMatrix& m, int step)

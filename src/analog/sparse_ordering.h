@@ -43,6 +43,9 @@ void UpdateMarkowitzCounts(SparseMatrix& m, const MatrixElement* pivot);
 void InitActiveLinks(SparseMatrix& m, int step);
 void AdvanceActiveLinks(SparseMatrix& m, int step);
 
+// Sorts the finished lines that exchanges left out of order; every ordering ends with it.
+void SortFinishedLines(SparseMatrix& m);
+
 // Records the external row and column of the internal step as singular; 15051.
 int SetSingular(SparseMatrix& m, int step);
 

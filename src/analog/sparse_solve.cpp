@@ -30,12 +30,12 @@ struct SolveView {
     explicit SolveView(SparseMatrix& m)
         : n(m.plan.size), colStart(m.plan.colStart.data()), diagPos(m.plan.diagPos.data()),
           rowIndex(m.plan.rowIndex.data()), upperStart(m.plan.upperStart.data()),
-          upperCol(m.plan.upperCol.data()), upperEntry(m.plan.upperEntry.data()),
+          upperCol(m.plan.upperCol.data()),
           b(m.intermediate.data()), rowMap(m.intToExtRow.data()), colMap(m.intToExtCol.data())
     {
     }
     int n;
-    const std::int32_t *colStart, *diagPos, *rowIndex, *upperStart, *upperCol, *upperEntry;
+    const std::int32_t *colStart, *diagPos, *rowIndex, *upperStart, *upperCol;
     double* b;  // the intermediate vector
     const std::int32_t *rowMap, *colMap;
 };
@@ -45,8 +45,9 @@ struct SolveView {
 void SolveReal(SparseMatrix& m, std::span<const double> rhs, std::span<double> solution)
 {
     const SolveView view(m);
-    const auto [n, colStart, diagPos, rowIndex, upperStart, upperCol, upperEntry, b, rowMap, colMap] = view;
+    const auto [n, colStart, diagPos, rowIndex, upperStart, upperCol, b, rowMap, colMap] = view;
     double* v = m.plan.value.data();
+    const double* u = m.plan.upperValue.data();
 
     for (int i = n; i >= 1; --i) b[i] = rhs[Ix(rowMap[i])];
     // In chain-like circuits every row waits for the one before. The update of the next row
@@ -76,10 +77,10 @@ void SolveReal(SparseMatrix& m, std::span<const double> rhs, std::span<double> s
         std::int32_t q = upperStart[i];
         const std::int32_t end = upperStart[i + 1];
         if (q < end && upperCol[q] == i + 1) {
-            t -= v[upperEntry[q]] * next;
+            t -= u[q] * next;
             ++q;
         }
-        for (; q < end; ++q) t -= v[upperEntry[q]] * b[upperCol[q]];
+        for (; q < end; ++q) t -= u[q] * b[upperCol[q]];
         b[i] = t;
         next = t;
     }
@@ -89,8 +90,9 @@ void SolveReal(SparseMatrix& m, std::span<const double> rhs, std::span<double> s
 void SolveComplex(SparseMatrix& m, std::span<const double> rhs, std::span<double> solution)
 {
     const SolveView view(m);
-    const auto [n, colStart, diagPos, rowIndex, upperStart, upperCol, upperEntry, b, rowMap, colMap] = view;
+    const auto [n, colStart, diagPos, rowIndex, upperStart, upperCol, b, rowMap, colMap] = view;
     const double* v = m.plan.complexValue.data();
+    const double* u = m.plan.upperComplexValue.data();
 
     for (int i = n; i >= 1; --i) {
         const std::size_t k = 2 * Ix(rowMap[i]);
@@ -111,7 +113,7 @@ void SolveComplex(SparseMatrix& m, std::span<const double> rhs, std::span<double
     for (int i = n; i >= 1; --i) {
         double* t = b + 2 * i;
         for (std::int32_t q = upperStart[i], end = upperStart[i + 1]; q < end; ++q)
-            SubtractComplexProduct(t, v[2 * upperEntry[q]], v[2 * upperEntry[q] + 1], b + 2 * upperCol[q]);
+            SubtractComplexProduct(t, u[2 * q], u[2 * q + 1], b + 2 * upperCol[q]);
     }
     for (int i = n; i >= 1; --i) {
         const std::size_t k = 2 * Ix(colMap[i]);
@@ -145,6 +147,7 @@ void SwapTwinColumns(SparseMatrix& m, MatrixElement* a, MatrixElement* b)
     const int c1 = a->col;
     const int c2 = b->col;
     std::swap(m.firstInCol[Ix(c1)], m.firstInCol[Ix(c2)]);
+    std::swap(m.lastInCol[Ix(c1)], m.lastInCol[Ix(c2)]);
     std::swap(m.intToExtCol[Ix(c1)], m.intToExtCol[Ix(c2)]);
     m.extToIntCol[Ix(m.intToExtCol[Ix(c1)])] = c1;
     m.extToIntCol[Ix(m.intToExtCol[Ix(c2)])] = c2;

@@ -7,6 +7,7 @@
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
 #include "analog/breakpoints.h"
+#include "analog/run_point_limits.h"
 #include "analog/integration.h"
 #include "analog/linear_stamps.h"
 #include "analog/numeric_output.h"
@@ -21,7 +22,9 @@
 #include "core/message_reporter.h"
 #include "devices/controlled_source_devices.h"
 #include "devices/line_switch_devices.h"
+#include "devices/laplace_source_load.h"
 #include "devices/model_temperature.h"
+#include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
@@ -102,7 +105,13 @@ int ReadTransientLimits()
     double points = 0.0;
     count = 0;
     if (int rc = ParseLimitsFieldValues(kLimitTNPts, points, second, third, count)) return rc;
-    t.points = count >= 1 && points > 5.0 ? static_cast<int>(std::lround(points)) : 5;
+    const double asked = count >= 1 && points > 5.0 ? std::round(points) : 5.0;
+    if (!t.operatingPointOnly) {
+        // Steps of at most the maximum step make points of their own.
+        const double steps = t.span / t.maxStep;
+        if (int rc = CheckRunPointCount(steps > asked ? kLimitTStep : kLimitTNPts, std::max(asked, steps))) return rc;
+    }
+    t.points = static_cast<int>(std::min(asked, kMaxRunPoints));
     t.printInterval = t.span / (t.points - 1);
 
     ReadTemperatureRange(kLimitTTemp);
@@ -167,8 +176,7 @@ int BeginRunCase(WindowRecord* window)
     Analysis().variables.temp = temperature;
     if (RunServices().beginNextRun) return RunServices().beginNextRun(window, temperature);
     if (int rc = SetCircuitTemperature(temperature)) return rc;
-    PrepareModelsAtTemperature(temperature);
-    return 0;
+    return PrepareModelsAtTemperature(temperature);
 }
 
 void ReadTransientRunOptions(std::uint32_t optionsWord)
@@ -242,8 +250,13 @@ int TransientRunCase(WindowRecord* window)
     SourceScheduleValues schedule{t.tmin, t.tmax, t.printInterval, t.steppedRun};
     if (int rc = ExpandAllPwlTables()) return rc;
     // Retrieved points come from the run data file: nothing is solved, nothing lands.
-    if (!retrieving)
+    FreeLaplaceBuffers();
+    ResetLaplaceTableSourceStates(0);
+    PrepareSampleHolds(1);
+    if (!retrieving) {
         if (int rc = ScheduleSourceBreakpoints(window, schedule)) return rc;
+        if (int rc = AddSampleBreakpoints()) return rc;
+    }
 
     ResetUserSourceIndices();
     s.notConverged = 0;

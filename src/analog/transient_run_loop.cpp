@@ -18,7 +18,9 @@
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/inductor_load.h"
+#include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
+#include "devices/table_source_load.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
 
@@ -65,6 +67,8 @@ void CommitAcceptedPoint()
         ShiftStateHistories();
         CommitMosfetVoltageHistory();
         CommitUserSourceIndices();
+        AcceptTableSourceStates();
+        SaveSampleHoldValues();
     }
     ShiftStepHistory(t.usedStep);
     s.lastAcceptedTime = s.time;
@@ -283,6 +287,7 @@ int TimeStepPass(WindowRecord* window)
                     next = step * (t.hasLaplaceSources ? kFailedSolveCutLaplace : kFailedSolveCut);
                     accept = false;
                 } else if (!firstPoint) {
+                    TableSourceStepRatio();
                     next = NextStepEstimate();
                     if (next >= 0.9 * step) {
                         t.retryCounter = 0;
@@ -313,6 +318,7 @@ int TimeStepPass(WindowRecord* window)
             bp.landing = false;
             CommitList31States(2);
             RestoreRejectedStepStates();
+            RestoreSampleHoldValues();
             s.time = s.lastAcceptedTime;
             t.digitalTime = t.acceptedDigitalTime;
             step = next;

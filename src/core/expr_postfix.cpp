@@ -174,6 +174,7 @@ private:
 
     int ToPostfix(std::vector<WorkEntry>& in)
     {
+        out_.reserve(in.size() + 16);
         std::vector<std::size_t> ops;
         std::vector<Call> calls;
         int chain = 0, deepest = 0;
@@ -329,39 +330,42 @@ private:
         return 0;
     }
 
+    // Evaluates every operator whose operands are all constants. The output is compacted in
+    // place as a stack in one pass: an operator meets its operands on top of what was kept so
+    // far (never more entries than were read), so a chain of any length folds in linear time.
     int FoldConstants()
     {
         ResetMathErrors();
-        for (bool changed = true; changed;) {
-            changed = false;
-            for (std::size_t i = 1; i < out_.size(); ++i) {
-                const WorkEntry& e = out_[i];
-                WorkEntry& a = out_[i - 1];
-                if (e.type == WorkType::kFunction && e.opcode == kOpSqrt && e.argCount == 1 && IsConstant(a)) {
-                    a.operand.value = ExprSqrt(a.operand.value);
-                } else if (e.type == WorkType::kOperator && e.opcode == kOpNegate && IsConstant(a)) {
-                    a.operand.value = ExprNegate(a.operand.value);
-                } else if (e.type == WorkType::kOperator && e.argCount == 2 && i >= 2 && IsConstant(a) &&
-                           IsConstant(out_[i - 2]) && e.opcode >= kOpMultiply && e.opcode <= kOpSubtract) {
-                    Complex& left = out_[i - 2].operand.value;
-                    const Complex right = a.operand.value;
-                    switch (e.opcode) {
-                    case kOpMultiply: left = ExprMultiply(left, right); break;
-                    case kOpDivide: left = ExprDivide(left, right); break;
-                    case kOpAdd: left = left + right; break;
-                    default: left = left - right; break;
-                    }
-                    out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(i) - 1, out_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-                    changed = true;
-                    break;
-                } else {
+        std::size_t kept = 0;
+        for (std::size_t read = 0; read < out_.size(); ++read) {
+            const WorkEntry& e = out_[read];
+            if (kept >= 1 && IsConstant(out_[kept - 1])) {
+                Complex& top = out_[kept - 1].operand.value;
+                if (e.type == WorkType::kFunction && e.opcode == kOpSqrt && e.argCount == 1) {
+                    top = ExprSqrt(top);
                     continue;
                 }
-                out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(i));
-                changed = true;
-                break;
+                if (e.type == WorkType::kOperator && e.opcode == kOpNegate) {
+                    top = ExprNegate(top);
+                    continue;
+                }
+                if (e.type == WorkType::kOperator && e.argCount == 2 && kept >= 2 && IsConstant(out_[kept - 2]) &&
+                    e.opcode >= kOpMultiply && e.opcode <= kOpSubtract) {
+                    Complex& left = out_[kept - 2].operand.value;
+                    switch (e.opcode) {
+                    case kOpMultiply: left = ExprMultiply(left, top); break;
+                    case kOpDivide: left = ExprDivide(left, top); break;
+                    case kOpAdd: left = left + top; break;
+                    default: left = left - top; break;
+                    }
+                    --kept;
+                    continue;
+                }
             }
+            if (kept != read) out_[kept] = std::move(out_[read]);
+            ++kept;
         }
+        out_.resize(kept);
         if (int code = ReportMathError()) return ReportExpressionError(req_, code);
         return 0;
     }

@@ -8,6 +8,7 @@
 
 #include "core/linked_list.h"
 #include "devices/device_expression.h"
+#include "devices/device_stamps.h"
 
 namespace kq5 {
 
@@ -42,13 +43,31 @@ struct FormulaSourceDevice : ListNode {
     // The solution entries (node voltages, branch currents) the expressions read.
     std::vector<std::int32_t> dependencies;
     double current = 0.0;
+    // Solver values: the reserved elements, the output branch (voltage output), the value of
+    // the last load and its derivative by each dependency, which the AC stamps use.
+    StampRange stamps;
+    std::int32_t branch = 0;
+    double value = 0.0;
+    std::vector<double> derivatives;
 
     void FreeOwnedData() override
     {
         valueExpression.Clear();
         acExpression.Clear();
         dependencies.clear();
+        derivatives.clear();
     }
+};
+
+// Solver values of the Laplace and frequency-table sources: the reserved elements, the
+// values the convergence test compares with, and the operating point the convolution starts
+// from.
+struct ConvolutionSourceValues {
+    StampRange stamps;
+    double previousOutput = 0.0;
+    double previousInput = 0.0;
+    double dcInputStep = 0.0;
+    double initialOutput = 0.0;
 };
 
 struct LaplaceSourceDevice : ListNode {
@@ -61,6 +80,8 @@ struct LaplaceSourceDevice : ListNode {
     SchematicItem* component = nullptr;
     std::uint32_t flags = 0;
     double current = 0.0;
+    std::int32_t branch = 0;  // first extra row
+    ConvolutionSourceValues solver;
 
     void FreeOwnedData() override { transfer.Clear(); }
 };
@@ -75,6 +96,17 @@ struct TableSourceDevice : ListNode {
     std::vector<double> table;
     std::int32_t entryCount = 0;
     double current = 0.0;
+    // Solver values: the reserved elements, the first extra row, the segment (row i runs from
+    // point i - 1 to point i) and input of the last load and of the last accepted time point,
+    // the slope the AC stamps use, and the output the convergence test compares with.
+    StampRange stamps;
+    std::int32_t branch = 0;
+    std::int32_t segment = 1;
+    std::int32_t acceptedSegment = 1;
+    double input = 0.0;
+    double acceptedInput = 0.0;
+    double slope = 0.0;
+    double previousOutput = 0.0;
 
     void FreeOwnedData() override { table.clear(); }
 };
@@ -97,6 +129,8 @@ struct FreqTableSourceDevice : ListNode {
     std::int32_t phaseKeyword = kFreqKeywordNone;
     std::vector<double> table;  // (frequency, magnitude, phase) triples
     double current = 0.0;
+    std::int32_t branch = 0;  // first extra row
+    ConvolutionSourceValues solver;
 
     void FreeOwnedData() override { table.clear(); }
 };

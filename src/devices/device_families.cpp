@@ -1,5 +1,10 @@
 #include "devices/device_families.h"
 
+#include "devices/formula_source_load.h"
+#include "devices/laplace_source_load.h"
+#include "devices/sample_hold_load.h"
+#include "devices/table_source_load.h"
+
 namespace kq5 {
 
 void RegisterDeviceFamily(const DeviceFamilyHooks& hooks)
@@ -15,6 +20,11 @@ void RegisterSemiconductorFamilies()
     RegisterBjtFamily();
     RegisterJfetFamily();
     RegisterGaasfetFamily();
+    RegisterMosfetFamily();
+    RegisterTableSourceFamily();
+    RegisterFormulaSourceFamily();
+    RegisterSampleHoldFamily();
+    RegisterLaplaceSourceFamilies();
 }
 
 }  // namespace kq5

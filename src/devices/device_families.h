@@ -61,5 +61,6 @@ void RegisterDiodeFamily();
 void RegisterBjtFamily();
 void RegisterJfetFamily();
 void RegisterGaasfetFamily();
+void RegisterMosfetFamily();  // with the voltage-history commit of an accepted point
 
 }  // namespace kq5

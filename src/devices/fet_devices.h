@@ -6,6 +6,7 @@
 
 #include "core/linked_list.h"
 #include "devices/jfet_values.h"
+#include "devices/mosfet_values.h"
 
 namespace kq5 {
 
@@ -23,11 +24,10 @@ struct FetQuantities {
     double cgs = 0.0, cgd = 0.0, cgb = 0.0, cbd = 0.0, cbs = 0.0, cds = 0.0;
 };
 
-// The per-instance block of the MOSFET level's set-up, sized and filled by the device models.
+// The model family and polarity of a MOSFET, fixed by the circuit build.
 struct MosfetSideBlock {
     int level = 0;           // the model family (1 for LEVEL 1 to 3, then 4, 5, 8)
     double polarity = 1.0;   // +1 NMOS, -1 PMOS, whatever the model's type word says
-    std::vector<double> values;
 };
 
 struct MosfetDevice : ListNode {
@@ -59,6 +59,8 @@ struct MosfetDevice : ListNode {
     SchematicItem* component = nullptr;
     std::unique_ptr<MosfetSideBlock> side;
     FetQuantities quantities;
+    MosfetLoadValues values;                // LEVEL 1 to 3
+    MosfetTemperatureBlock temperature;     // LEVEL 1 to 3
 
     void FreeOwnedData() override { side.reset(); }
 };

@@ -11,6 +11,7 @@
 #include "devices/diode_model.h"
 #include "devices/gaasfet_model.h"
 #include "devices/jfet_model.h"
+#include "devices/mosfet_model.h"
 #include "devices/opamp_device.h"
 #include "devices/source_device.h"
 #include "netlist/global_options.h"
@@ -30,8 +31,6 @@ bool InRange(int index, std::span<float> params) { return index >= 0 && static_c
 
 }  // namespace
 
-void PrepareMosModelsAtTemp(int) {}
-void ConvertMosModelUnits(int) {}
 void PrepareMosLevel4Instances() {}
 void PrepareMosLevel5Instances() {}
 void PrepareMosLevel8Instances() {}
@@ -54,7 +53,7 @@ int DefaultPulseEdgeTimes()
     return 0;
 }
 
-void PrepareModelsAtTemperature(double celsius)
+int PrepareModelsAtTemperature(double celsius)
 {
     DevicesState& devices = Devices();
     devices.runKelvin = celsius + kZeroCelsius;
@@ -66,6 +65,8 @@ void PrepareModelsAtTemperature(double celsius)
     PrepareBjtInstancesAtTemp();
     for (int type : {kModelNjf, kModelPjf}) PrepareJfetModelsAtTemp(type, celsius);
     PrepareGaasfetModelsAtTemp(celsius);
+    PrepareMosInstanceGeometry();
+    return PrepareMosLevel123AtTemperature(celsius);
 }
 
 void ResistanceToConductance(int index, std::span<float> params)

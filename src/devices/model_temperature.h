@@ -34,8 +34,9 @@ void PrepareMosLevel8Instances();
 int CheckLossyLineModels();
 
 // Per-run preprocessing after SetCircuitTemperature: the run's temperature in kelvin, the
-// largest conductance, and the temperature factors of resistors, capacitors and inductors.
-void PrepareModelsAtTemperature(double celsius);
+// largest conductance, the temperature factors of resistors, capacitors and inductors, and the
+// MOSFET instances at their temperatures. 0 or a message id (already reported).
+int PrepareModelsAtTemperature(double celsius);
 
 // ---- helpers ------------------------------------------------------------------------------
 

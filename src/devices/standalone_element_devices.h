@@ -8,6 +8,7 @@
 
 #include "core/linked_list.h"
 #include "devices/device_expression.h"
+#include "devices/device_stamps.h"
 
 namespace kq5 {
 
@@ -41,6 +42,9 @@ struct SampleHoldDevice : ListNode {
     double held = 0.0;
     double period = 0.0;
     SchematicItem* component = nullptr;
+    // Solver values: the reserved elements and the output branch row.
+    StampRange stamps;
+    std::int32_t branch = 0;
 
     void FreeOwnedData() override { sampled.Clear(); }
 };

@@ -15,7 +15,7 @@ namespace kq5 {
 struct NodeNameRow {
     std::string name;
     std::int32_t number = 0;
-    std::int16_t scope = 0;
+    std::int32_t scope = 0;
     std::int16_t domain = 0;
 };
 

@@ -65,7 +65,7 @@ struct SchematicItem : ListNode {
     std::int32_t wireLabel = -1;
     std::uint16_t attributesChanged = 0;  // attribute texts need laying out again
     LinkedList attributes{NewListRecord<ComponentAttribute>};
-    std::int16_t scope = 0;  // subcircuit scope of a component made by the expansion
+    std::int32_t scope = 0;  // subcircuit scope of a component made by the expansion
 
     bool IsComponent() const { return itemKind == kItemComponent; }
     std::uint16_t ObjectKind() const { return style & kStyleKindMask; }

@@ -124,6 +124,8 @@ int ReadRawText(std::FILE* file, long length, std::string& text)
 
 double NormalizeZoomScale(double scale)
 {
+    // A damaged file may hold any number here: what no view can show is read as full size.
+    if (!(scale > 0.0 && scale < 100.0)) return 1.0;
     const long hundredths = static_cast<long>(scale * 100.0);
     if (hundredths == 266) return 2.0;
     if (hundredths == 133) return 1.0;

@@ -12,7 +12,7 @@ struct CircuitTextObject : ListNode {
     std::string text;
     int lineNumber = 0;    // source line
     long filePosition = 0;
-    std::int16_t scope = 0;  // subcircuit scope the line was read in
+    std::int32_t scope = 0;  // subcircuit scope the line was read in
 };
 
 }  // namespace kq5

@@ -1,6 +1,8 @@
 #include "netlist/defines.h"
 
 #include <new>
+#include <string>
+#include <vector>
 
 #include "analog/analysis_state.h"
 #include "app/program_settings.h"
@@ -144,6 +146,39 @@ std::size_t ExpandFunctionDefine(std::string& text, std::size_t nameStart, std::
     return close + 1;
 }
 
+// The index entry of the rows named name (null when none), after indexing new rows.
+const NetlistReaderState::DefineNameRows* RowsNamed(std::string_view name)
+{
+    NetlistReaderState& state = NetlistReader();
+    if (state.definesIndexed > state.defines.size()) {
+        state.defineIndex.clear();
+        state.definesIndexed = 0;
+    }
+    for (; state.definesIndexed < state.defines.size(); ++state.definesIndexed) {
+        const DefineRow& row = state.defines[state.definesIndexed];
+        NetlistReaderState::DefineNameRows& rows = state.defineIndex[row.name];
+        const auto index = static_cast<std::uint32_t>(state.definesIndexed);
+        if (row.defineClass == kDefineClassDefine)
+            rows.byScope[row.scope].push_back(index);
+        else
+            rows.anyScope.push_back(index);
+    }
+    const auto found = state.defineIndex.find(std::string(name));
+    return found == state.defineIndex.end() ? nullptr : &found->second;
+}
+
+// True when a row of that name belongs to the scope, whatever its class.
+bool DefinedInScope(std::string_view name, int scope)
+{
+    const NetlistReaderState::DefineNameRows* rows = RowsNamed(name);
+    if (!rows) return false;
+    if (rows->byScope.contains(scope)) return true;
+    const std::vector<DefineRow>& defines = NetlistReader().defines;
+    for (const std::uint32_t i : rows->anyScope)
+        if (defines[i].scope == scope) return true;
+    return false;
+}
+
 // True when a row may replace a token found at that brace depth in that scope.
 bool RowApplies(const DefineRow& row, int scope, int braceDepth)
 {
@@ -152,11 +187,40 @@ bool RowApplies(const DefineRow& row, int scope, int braceDepth)
     return braceDepth > 0 && !NetlistReader().exportInProgress;
 }
 
+// The first row in table order of that name that applies to the token; null when none.
+const DefineRow* ApplyingRow(std::string_view name, int scope, int braceDepth)
+{
+    const NetlistReaderState::DefineNameRows* rows = RowsNamed(name);
+    if (!rows) return nullptr;
+    const std::vector<DefineRow>& defines = NetlistReader().defines;
+    std::size_t first = defines.size();
+    auto firstApplying = [&](const std::vector<std::uint32_t>& candidates) {
+        for (const std::uint32_t i : candidates) {
+            if (i >= first) return;
+            if (RowApplies(defines[i], scope, braceDepth)) {
+                first = i;
+                return;
+            }
+        }
+    };
+    if (const auto inScope = rows->byScope.find(scope); inScope != rows->byScope.end()) firstApplying(inScope->second);
+    firstApplying(rows->anyScope);
+    return first < defines.size() ? &defines[first] : nullptr;
+}
+
 }  // namespace
 
 std::vector<DefineRow>& DefineTable() { return NetlistReader().defines; }
 
-void ClearDefineTable() { std::vector<DefineRow>().swap(NetlistReader().defines); }
+void ClearDefineTable()
+{
+    NetlistReaderState& state = NetlistReader();
+    std::vector<DefineRow>().swap(state.defines);
+    state.defineIndex.clear();
+    state.definesIndexed = 0;
+}
+
+bool DefineExistsInScope(std::string_view name, int scope) { return DefinedInScope(name, scope); }
 
 bool NextDefineToken(std::string_view text, std::size_t& from, std::size_t& start, std::size_t& length)
 {
@@ -213,15 +277,12 @@ int AddDefine(std::string_view name, std::string_view argumentList, std::string_
             }
             return 1;
         }
-        if (checkNodeAndDuplicate) {
-            for (const DefineRow& row : state.defines) {
-                if (row.scope != scope || row.name != name) continue;
-                // A library's parameter does not replace one the circuit gives (the circuit's
-                // own file is among its libraries too).
-                if (state.loadingLibraryParams) return 0;
-                ReportAtOrigin(origin, kMsgDuplicateDefine, std::string(name));
-                return 1;
-            }
+        if (checkNodeAndDuplicate && DefinedInScope(name, scope)) {
+            // A library's parameter does not replace one the circuit gives (the circuit's
+            // own file is among its libraries too).
+            if (state.loadingLibraryParams) return 0;
+            ReportAtOrigin(origin, kMsgDuplicateDefine, std::string(name));
+            return 1;
         }
         DefineRow row;
         row.name.assign(name);
@@ -253,6 +314,7 @@ int AddDefine(std::string_view name, std::string_view argumentList, std::string_
         }
         if (state.keepTextMode) BlankTextComments(row.body);
         CollapseLineBreaks(row.body);
+        // The next look-up indexes the new row.
         state.defines.push_back(std::move(row));
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildError();
@@ -302,11 +364,12 @@ int SubstituteDefines(std::string& out, int scope, std::string_view text)
 {
     NetlistReaderState& state = NetlistReader();
     try {
-        const bool rewritingRowBody = [&] {
+        // Asked only once a symbol matched: most lines name none.
+        auto rewritingRowBody = [&] {
             for (const DefineRow& row : state.defines)
                 if (row.body.data() == text.data() && !row.body.empty()) return true;
             return false;
-        }();
+        };
         const std::string statement(text);
         std::string result = CopyUpperCase(statement);
         if (!state.keepTextMode) CollapseLineBreaks(result);
@@ -331,15 +394,9 @@ int SubstituteDefines(std::string& out, int scope, std::string_view text)
             if (!IsIdentStart(out[start])) continue;
             if (depth > 0) LoadLibraryParamsOnce();
             const std::string_view token(out.data() + start, length);
-            const DefineRow* match = nullptr;
-            for (const DefineRow& row : state.defines) {
-                if (RowApplies(row, scope, depth) && row.name == token) {
-                    match = &row;
-                    break;
-                }
-            }
+            const DefineRow* match = ApplyingRow(token, scope, depth);
             if (match == nullptr) continue;
-            if (rewritingRowBody) {
+            if (rewritingRowBody()) {
                 ReportMessage("WLE", CurrentRecord(), scope, kMsgDefineRecursive);
                 return kMsgAlreadyReported;
             }

@@ -69,5 +69,7 @@ bool NextDefineToken(std::string_view text, std::size_t& from, std::size_t& star
 // The define table.
 std::vector<DefineRow>& DefineTable();
 void ClearDefineTable();
+// True when a symbol of that name (any class) belongs to the scope.
+bool DefineExistsInScope(std::string_view name, int scope);
 
 }  // namespace kq5

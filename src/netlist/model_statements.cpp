@@ -199,7 +199,7 @@ int ParseModelStatement(std::string_view text, int scope, int line, int sourceKi
     const std::size_t index = models.statements.size();
     try {
         ModelStatement& statement = models.statements.emplace_back();
-        statement.scope = static_cast<std::int16_t>(scope);
+        statement.scope = scope;
         statement.line = line;
         statement.sourceKind = static_cast<std::int16_t>(sourceKind);
         statement.sourceName.assign(sourceName);

@@ -38,7 +38,7 @@ struct ModelStatement {
     // parentheses replaced by blanks.
     std::string paramText;
     std::string instanceText;  // made and read by the SPICE export
-    std::int16_t scope = 0;    // subcircuit scope the statement was read in (0 top level)
+    std::int32_t scope = 0;    // subcircuit scope the statement was read in (0 top level)
     std::int32_t line = 0;     // line in its source, counted as SetErrorSourceLine counts
     std::string sourceName;    // file or window that holds the statement
     std::int16_t sourceKind = kModelSourceSchematic;

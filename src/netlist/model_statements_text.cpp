@@ -116,7 +116,7 @@ int AddModelStatements(WindowRecord* record)
             if (name.empty()) continue;
             const ModelStatement* statement = FindModelStatement(FindOrLoadModel(type, 0, name));
             if (statement && statement->sourceName == title) continue;
-            const bool listed = std::any_of(wanted.begin(), wanted.end(), [&](const Wanted& w) {
+            const bool listed = std::any_of(wanted.begin(), wanted.end(), [&, type = type](const Wanted& w) {
                 return FoldMosRow(w.type) == FoldMosRow(type) && w.name == name;
             });
             if (!listed) wanted.push_back({type, name, statement ? statement->sourceName : std::string()});

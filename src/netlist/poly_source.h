@@ -30,7 +30,7 @@ struct PolySourceDevice : ListNode {
     std::int32_t nodePlus = 0;   // output nodes: the component's first two
     std::int32_t nodeMinus = 0;
     std::int32_t componentType = 0;  // 50 GIofV, 51 FIofI, 52 EVofV, 53 HVofI
-    std::int16_t scope = 0;
+    std::int32_t scope = 0;
     std::int32_t dimension = 0;
     std::vector<PolyControl> controls;  // entries 1..dimension (entry 0 unused)
     std::vector<double> coefficients;   // p0, p1, ...

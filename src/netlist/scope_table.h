@@ -11,7 +11,7 @@ namespace kq5 {
 struct WindowRecord;
 
 struct SubcktScope {
-    std::int16_t parent = 0;         // model lookup walks from a scope up to the top through it
+    std::int32_t parent = 0;         // model lookup walks from a scope up to the top through it
     std::string path;                // instance path, joined to a part name by "."
     std::string fileName;            // the file the scope's text came from
     WindowRecord* window = nullptr;  // the window of a circuit loaded for the scope, or none

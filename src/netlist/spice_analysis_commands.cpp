@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <new>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "analog/ac_run.h"
@@ -352,24 +354,35 @@ void MergePrintPlotRows(WindowRecord* record)
     const int kind = Analysis().analysisKind;
     if (!record || !record->document || kind < 0 || kind >= kAnalysisKindCount) return;
     std::vector<LimitsRow>& rows = record->document->limitsRows[static_cast<std::size_t>(kind)];
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        for (std::size_t j = i + 1; j < rows.size();) {
+    // Each row joins the first row kept before it with the same expressions and ranges that
+    // agree; the rows kept so far are found by their expressions, so that a line of many
+    // variables merges in linear time.
+    std::unordered_map<std::string, std::vector<std::size_t>> keptByExpressions;
+    std::size_t kept = 0;
+    for (std::size_t j = 0; j < rows.size(); ++j) {
+        const LimitsRow& later = rows[j];
+        std::vector<std::size_t>& candidates =
+            keptByExpressions[later.xExpression + '\n' + later.yExpression];
+        LimitsRow* merged = nullptr;
+        for (std::size_t i : candidates) {
             LimitsRow& earlier = rows[i];
-            const LimitsRow& later = rows[j];
-            const bool same = earlier.xExpression == later.xExpression && earlier.yExpression == later.yExpression &&
-                              (earlier.xRange.empty() || later.xRange.empty() || earlier.xRange == later.xRange) &&
-                              (earlier.yRange.empty() || later.yRange.empty() || earlier.yRange == later.yRange);
-            if (!same) {
-                ++j;
-                continue;
+            if ((earlier.xRange.empty() || later.xRange.empty() || earlier.xRange == later.xRange) &&
+                (earlier.yRange.empty() || later.yRange.empty() || earlier.yRange == later.yRange)) {
+                merged = &earlier;
+                break;
             }
-            earlier.options |= later.options;
-            if (earlier.plotGroup == 0) earlier.plotGroup = later.plotGroup;
-            if (earlier.xRange.empty()) earlier.xRange = later.xRange;
-            if (earlier.yRange.empty()) earlier.yRange = later.yRange;
-            rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(j));
         }
+        if (merged) {
+            merged->options |= later.options;
+            if (merged->plotGroup == 0) merged->plotGroup = later.plotGroup;
+            if (merged->xRange.empty()) merged->xRange = later.xRange;
+            if (merged->yRange.empty()) merged->yRange = later.yRange;
+            continue;
+        }
+        if (kept != j) rows[kept] = std::move(rows[j]);
+        candidates.push_back(kept++);
     }
+    rows.resize(kept);
     bool anyPlot = false;
     for (const LimitsRow& row : rows)
         if (row.plotGroup >= '0' && row.plotGroup <= '9') anyPlot = true;

@@ -74,49 +74,59 @@ struct PrimitiveLayout {
     std::vector<std::vector<int>> pinMap;
 };
 
-// The layout, or a message id (10913, 10914) when the numbers make none.
-int LayoutPrimitive(int type, const std::vector<int>& numbers, PrimitiveLayout& layout)
+// The layout, or a message id (10913, 10914) when the numbers make none, or 10908 when they
+// ask for more pin nodes than the line has tokens left (nodeTokens): the counts come from
+// the text, so they are checked in 64 bits before anything is made to their size.
+int LayoutPrimitive(int type, const std::vector<int>& numbers, long long nodeTokens, PrimitiveLayout& layout)
 {
     const ComponentTypeRow& row = kComponentTypeTable[type];
-    const int n1 = numbers.size() > 0 ? numbers[0] : 0;
-    const int n2 = numbers.size() > 1 ? numbers[1] : 0;
-    const int n3 = numbers.size() > 2 ? numbers[2] : 0;
-    const int gates = (row.flags & kTypeGateCountParameter) && !numbers.empty() ? numbers.back() : 1;
+    const long long n1 = numbers.size() > 0 ? numbers[0] : 0;
+    const long long n2 = numbers.size() > 1 ? numbers[1] : 0;
+    const long long n3 = numbers.size() > 2 ? numbers[2] : 0;
+    const long long gates = (row.flags & kTypeGateCountParameter) && !numbers.empty() ? numbers.back() : 1;
     if (gates < 1) return kMsgIllegalGateCount;
     layout.itemType = type;
-    auto single = [&](int pins, int inputs) {
-        layout.pinsPerItem = pins;
-        layout.inputPins = inputs;
-        layout.totalPins = pins;
+    auto single = [&](long long pins, long long inputs) {
+        if (pins > nodeTokens) return kMsgMissingNodes;
+        layout.pinsPerItem = static_cast<int>(pins);
+        layout.inputPins = static_cast<int>(inputs);
+        layout.totalPins = static_cast<int>(pins);
         layout.pinMap.assign(1, {});
         for (int i = 0; i < pins; ++i) layout.pinMap[0].push_back(i);
+        return 0;
     };
-    auto arrayOf = [&](int inputsPerGate, bool enable) {
+    auto arrayOf = [&](long long inputsPerGate, bool enable) {
+        if (gates * (inputsPerGate + 1) + (enable ? 1 : 0) > nodeTokens) return kMsgMissingNodes;
         layout.itemType = static_cast<int>(row.pinNames);
-        layout.items = gates;
-        layout.pinsPerItem = inputsPerGate + 1 + (enable ? 1 : 0);
-        layout.inputPins = inputsPerGate + (enable ? 1 : 0);
-        layout.totalPins = gates * (inputsPerGate + 1) + (enable ? 1 : 0);
-        layout.pinMap.assign(static_cast<std::size_t>(gates), {});
-        const int outputs = gates * inputsPerGate + (enable ? 1 : 0);
-        for (int k = 0; k < gates; ++k) {
+        const int count = static_cast<int>(gates), inputs = static_cast<int>(inputsPerGate);
+        layout.items = count;
+        layout.pinsPerItem = inputs + 1 + (enable ? 1 : 0);
+        layout.inputPins = inputs + (enable ? 1 : 0);
+        layout.totalPins = count * (inputs + 1) + (enable ? 1 : 0);
+        layout.pinMap.assign(static_cast<std::size_t>(count), {});
+        const int outputs = count * inputs + (enable ? 1 : 0);
+        for (int k = 0; k < count; ++k) {
             std::vector<int>& pins = layout.pinMap[static_cast<std::size_t>(k)];
-            for (int i = 0; i < inputsPerGate; ++i) pins.push_back(k * inputsPerGate + i);
-            if (enable) pins.push_back(gates * inputsPerGate);
+            for (int i = 0; i < inputs; ++i) pins.push_back(k * inputs + i);
+            if (enable) pins.push_back(count * inputs);
             pins.push_back(outputs + k);
         }
+        return 0;
     };
     auto flipFlops = [&](int dataPins) {
-        layout.items = gates;
+        if (3 + gates * (dataPins + 2) > nodeTokens) return kMsgMissingNodes;
+        const int count = static_cast<int>(gates);
+        layout.items = count;
         layout.pinsPerItem = 3 + dataPins + 2;
         layout.inputPins = 3 + dataPins;
-        layout.totalPins = 3 + gates * (dataPins + 2);
-        layout.pinMap.assign(static_cast<std::size_t>(gates), {});
-        for (int k = 0; k < gates; ++k) {
+        layout.totalPins = 3 + count * (dataPins + 2);
+        layout.pinMap.assign(static_cast<std::size_t>(count), {});
+        for (int k = 0; k < count; ++k) {
             std::vector<int>& pins = layout.pinMap[static_cast<std::size_t>(k)];
             pins = {0, 1, 2};
-            for (int group = 0; group < dataPins + 2; ++group) pins.push_back(3 + group * gates + k);
+            for (int group = 0; group < dataPins + 2; ++group) pins.push_back(3 + group * count + k);
         }
+        return 0;
     };
     const auto inputsOf = [](int code) { return code == 64 || code == 65 || code == 72 || code == 73 || code == 84 ||
                                                 code == 85 || code == 92 || code == 93
@@ -124,66 +134,68 @@ int LayoutPrimitive(int type, const std::vector<int>& numbers, PrimitiveLayout& 
                                                     : 1; };
     if (InRange(type, kComponentBufA, kComponentNxorA)) {
         const int element = static_cast<int>(row.pinNames);
-        const int inputs = InRange(element, kComponentAnd, kComponentNor) ? n1 : inputsOf(type);
+        const long long inputs = InRange(element, kComponentAnd, kComponentNor) ? n1 : inputsOf(type);
         if (inputs < 1) return kMsgIllegalPinCount;
-        arrayOf(inputs, false);
+        return arrayOf(inputs, false);
     } else if (InRange(type, kComponentBuf3A, kComponentNxor3A)) {
         const int element = static_cast<int>(row.pinNames);
-        const int inputs = InRange(element, 80, 83) ? n1 : inputsOf(type);
+        const long long inputs = InRange(element, 80, 83) ? n1 : inputsOf(type);
         if (inputs < 1) return kMsgIllegalPinCount;
-        arrayOf(inputs, true);
+        return arrayOf(inputs, true);
     } else if (type == kComponentJkff || type == kComponentSrff) {
-        flipFlops(2);
+        return flipFlops(2);
     } else if (type == kComponentDff || type == kComponentDltch) {
-        flipFlops(1);
+        return flipFlops(1);
     } else if (type == kComponentPullup || type == kComponentPulldn) {
-        layout.items = gates;
+        if (gates > nodeTokens) return kMsgMissingNodes;
+        const int count = static_cast<int>(gates);
+        layout.items = count;
         layout.pinsPerItem = 1;
         layout.inputPins = 1;
-        layout.totalPins = gates;
-        layout.pinMap.assign(static_cast<std::size_t>(gates), {});
-        for (int k = 0; k < gates; ++k) layout.pinMap[static_cast<std::size_t>(k)] = {k};
+        layout.totalPins = count;
+        layout.pinMap.assign(static_cast<std::size_t>(count), {});
+        for (int k = 0; k < count; ++k) layout.pinMap[static_cast<std::size_t>(k)] = {k};
     } else if (type == kComponentLogicExp) {
         if (n1 < 0 || n2 < 1) return kMsgIllegalPinCount;
-        single(n1 + n2, n1);
+        if (int id = single(n1 + n2, n1)) return id;
         layout.pinLetters = std::string(static_cast<std::size_t>(n1), 'i') + std::string(static_cast<std::size_t>(n2), 'o');
     } else if (type == kComponentPinDly) {
         if (n1 < 1 || n2 < 0 || n3 < 0) return kMsgIllegalPinCount;
-        single(2 * n1 + n2 + n3, n1 + n2 + n3);
+        if (int id = single(2 * n1 + n2 + n3, n1 + n2 + n3)) return id;
         layout.pinLetters = std::string(static_cast<std::size_t>(n1), 'i') + std::string(static_cast<std::size_t>(n2), 'e') +
                             std::string(static_cast<std::size_t>(n3), 'r') + std::string(static_cast<std::size_t>(n1), 'o');
     } else if (type == kComponentConstraint) {
         if (n1 < 1) return kMsgIllegalPinCount;
-        single(n1, n1);
+        if (int id = single(n1, n1)) return id;
         layout.pinLetters = std::string(static_cast<std::size_t>(n1), 'i');
     } else if (InRange(type, kComponentAo, kComponentOai)) {
         if (n1 < 1 || n2 < 1) return kMsgIllegalPinCount;
-        single(n1 * n2 + 1, n1 * n2);
+        if (int id = single(n1 * n2 + 1, n1 * n2)) return id;
     } else if (InRange(type, kComponentAnd, kComponentNor)) {
         if (n1 < 1) return kMsgIllegalPinCount;
-        single(n1 + 1, n1);
+        if (int id = single(n1 + 1, n1)) return id;
     } else if (InRange(type, 80, 83)) {
         if (n1 < 1) return kMsgIllegalPinCount;
-        single(n1 + 2, n1 + 1);
+        if (int id = single(n1 + 2, n1 + 1)) return id;
     } else if (type == kComponentAdc) {
         if (n1 < 1) return kMsgIllegalPinCount;
-        single(6 + n1, 4);
+        if (int id = single(6 + n1, 4)) return id;
     } else if (type == kComponentDac) {
         if (n1 < 1) return kMsgIllegalPinCount;
-        single(3 + n1, 3 + n1);
+        if (int id = single(3 + n1, 3 + n1)) return id;
     } else if (InRange(type, kComponentPland, kComponentPlnxorc)) {
         if (n1 < 1 || n2 < 1) return kMsgIllegalPinCount;
-        single(n1 + n2, n1);
+        if (int id = single(n1 + n2, n1)) return id;
     } else if (type == kComponentStim || type == kComponentFstim) {
         if (n1 < 1) return kMsgIllegalPinCount;
-        single(n1, 0);
+        if (int id = single(n1, 0)) return id;
     } else {
         if (row.pins <= 0) return kMsgIllegalPinCount;
         const int inputs = type == kComponentXor || type == kComponentNxor ? 2
                            : type == kComponentBuf3 || type == 79   ? 2
                            : type == 84 || type == kComponentNxor3  ? 3
                                                                     : 1;
-        single(row.pins, std::min<int>(inputs, row.pins));
+        if (int id = single(row.pins, std::min<int>(inputs, row.pins))) return id;
     }
     return 0;
 }
@@ -325,7 +337,7 @@ int ParseDigitalPrimitive()
     if (!first) return kMsgInsufficientMemory;
     first->itemKind = kItemComponent;
     first->page = -1;
-    first->scope = static_cast<std::int16_t>(CurrentScope());
+    first->scope = CurrentScope();
     NetlistReader().currentElement = first;
     try {
         RecordElementOrigin(first);
@@ -361,7 +373,9 @@ int ParseDigitalPrimitive()
         ++index;
     }
     PrimitiveLayout layout;
-    if (int id = LayoutPrimitive(type, numbers, layout)) return Report(id);
+    // Digital power and ground come before the pins.
+    const long long nodeTokens = static_cast<long long>(TokenCount()) - index - 2;
+    if (int id = LayoutPrimitive(type, numbers, nodeTokens, layout)) return Report(id);
     if (type == kComponentStim && numberTexts.size() > 1 && !SetElementAttribute(first, kAttrFormat, numberTexts[1]))
         return kMsgAlreadyReported;
 

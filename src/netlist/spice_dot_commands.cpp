@@ -331,7 +331,7 @@ NetlistTextObject* AddCircuitTextObject(std::string_view text, int lineNumber, i
         record->text.assign(text);
         record->lineNumber = lineNumber;
         record->filePosition = -1;
-        record->scope = static_cast<std::int16_t>(scope);
+        record->scope = scope;
         record->sourceFile.assign(sourceFile);
         return record;
     } catch (const std::bad_alloc&) {

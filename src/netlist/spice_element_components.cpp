@@ -56,14 +56,26 @@ ComponentDefinition* FindLibraryComponentByType(int type)
 {
     NetlistReaderState& state = NetlistReader();
     if (state.cachedDefinitionType == type && state.cachedDefinition) return state.cachedDefinition;
-    for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
-        if (definition.type == type) {
-            state.cachedDefinitionType = type;
-            state.cachedDefinition = &definition;
-            return &definition;
+    ComponentDefinition* found = nullptr;
+    if (const auto known = state.definitionsByType.find(type); known != state.definitionsByType.end()) {
+        found = known->second;
+    } else {
+        for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
+            if (definition.type == type) {
+                found = &definition;
+                break;
+            }
+        }
+        try {
+            state.definitionsByType.emplace(type, found);
+        } catch (const std::bad_alloc&) {
         }
     }
-    return nullptr;
+    if (found) {
+        state.cachedDefinitionType = type;
+        state.cachedDefinition = found;
+    }
+    return found;
 }
 
 ComponentDefinition* NewGeneratedDefinition(int type, int pinCount)
@@ -76,7 +88,10 @@ ComponentDefinition* NewGeneratedDefinition(int type, int pinCount)
     if (!definition) return nullptr;
     try {
         definition->pins.resize(static_cast<std::size_t>(std::max(pinCount, 0)));
-        state.generatedDefinitions.push_back(definition);
+        state.generatedDefinitions.insert(definition);
+        // The first of its type when the library had none.
+        if (const auto known = state.definitionsByType.find(type); known != state.definitionsByType.end() && !known->second)
+            known->second = definition;
     } catch (const std::bad_alloc&) {
         ListRemove(ComponentLibrary().definitions, definition);
         return nullptr;
@@ -91,17 +106,20 @@ void RemoveGeneratedDefinitions()
 {
     NetlistReaderState& state = NetlistReader();
     LinkedList& library = ComponentLibrary().definitions;
-    for (ComponentDefinition* generated : state.generatedDefinitions) {
-        for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(library)) {
-            if (&definition == generated) {
-                ListRemove(library, generated);
-                break;
-            }
+    // One walk of the library: a netlist of many calls generates a definition per call.
+    for (ListNode* node = library.head; node && !state.generatedDefinitions.empty();) {
+        const auto found = state.generatedDefinitions.find(static_cast<const ComponentDefinition*>(node));
+        if (found == state.generatedDefinitions.end()) {
+            node = node->next;
+            continue;
         }
+        state.generatedDefinitions.erase(found);
+        node = ListRemove(library, node);
     }
     state.generatedDefinitions.clear();
     state.cachedDefinition = nullptr;
     state.cachedDefinitionType = -1;
+    state.definitionsByType.clear();
 }
 
 int NewElementComponent(int type, int& index, int nodeCount, bool newDefinition)
@@ -111,7 +129,7 @@ int NewElementComponent(int type, int& index, int nodeCount, bool newDefinition)
     if (!item) return kMsgInsufficientMemory;
     item->itemKind = kItemComponent;
     item->page = -1;
-    item->scope = static_cast<std::int16_t>(CurrentScope());
+    item->scope = CurrentScope();
     state.currentElement = item;
     try {
         RecordElementOrigin(item);

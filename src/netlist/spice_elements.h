@@ -12,6 +12,7 @@ namespace kq5 {
 
 struct SchematicItem;
 struct ComponentDefinition;
+struct ListNode;
 
 using ElementParser = int (*)();
 
@@ -39,8 +40,10 @@ ComponentDefinition* NewGeneratedDefinition(int type, int pinCount);
 void RemoveGeneratedDefinitions();
 
 // After a text pass: components of the scope whose MODEL names a model of the other polarity
-// (PNP, PMOS, PJF) take that type. 0 or 15055.
-int FixModelPolarity(int scope);
+// (PNP, PMOS, PJF) take that type. Only the items after `after` are looked at (all when null):
+// an expansion passes the list's tail from before it read the body, so that a netlist of many
+// calls is not walked once per call. 0 or 15055.
+int FixModelPolarity(int scope, const ListNode* after = nullptr);
 int MatchComponentModel(SchematicItem* component);
 
 // Makes the interface between an analog node and the digital node that took its digital pins:

@@ -85,11 +85,12 @@ int MatchComponentModel(SchematicItem* component)
     return 0;
 }
 
-int FixModelPolarity(int scope)
+int FixModelPolarity(int scope, const ListNode* after)
 {
     CircuitDocument* document = CurrentDocument();
     if (!document) return 0;
-    for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList)) {
+    ListNode* start = after ? after->next : document->itemList.head;
+    for (SchematicItem& item : ListRecordRange<SchematicItem>(start)) {
         if (!item.IsComponent() || item.scope != scope || !NeedsPolarity(ItemComponentTypeOf(&item))) continue;
         if (int status = MatchComponentModel(&item)) return status;
     }

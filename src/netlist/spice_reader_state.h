@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/linked_list.h"
@@ -66,7 +67,7 @@ struct DefineRow {
 struct ExpansionNode {
     std::string name;        // qualified with its scope's instance path (globals unqualified)
     std::int32_t group = 0;  // 0 ground
-    std::int16_t scope = 0;
+    std::int32_t scope = 0;
 };
 
 // Per-group results of the domain checks.
@@ -173,7 +174,10 @@ struct NetlistReaderState {
     int interfaceCounter = 0;
     int cachedDefinitionType = -1;
     ComponentDefinition* cachedDefinition = nullptr;
-    std::vector<ComponentDefinition*> generatedDefinitions;
+    // The first library definition of each type looked up (null: none), so that elements of
+    // types the library lacks do not walk the definitions generated per call.
+    std::unordered_map<int, ComponentDefinition*> definitionsByType;
+    std::unordered_set<const ComponentDefinition*> generatedDefinitions;
     std::unordered_map<const SchematicItem*, SourceLocation> elementOrigins;
 
     // Errors.
@@ -194,6 +198,15 @@ struct NetlistReaderState {
 
     // Defines.
     std::vector<DefineRow> defines;
+    // The rows of `defines` by name, in table order: those of class define by scope, the others
+    // apart. Rows are only appended or all cleared; rows appended since the last look-up are
+    // indexed by the next one. Netlists of many calls with parameters keep thousands of rows.
+    struct DefineNameRows {
+        std::unordered_map<std::int32_t, std::vector<std::uint32_t>> byScope;
+        std::vector<std::uint32_t> anyScope;
+    };
+    std::unordered_map<std::string, DefineNameRows> defineIndex;
+    std::size_t definesIndexed = 0;
     bool keepTextMode = false;
     bool libraryParamsLoaded = false;
     bool loadingLibraryParams = false;

@@ -1,8 +1,12 @@
 #include "netlist/spice_sources.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <new>
+#include <string>
 
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -21,6 +25,9 @@ namespace kq5 {
 namespace {
 
 constexpr int kMsgTooManyIncludes = 10907;
+constexpr int kMsgNotAFile = 10940;
+constexpr int kMsgFileTooLarge = 10941;
+constexpr int kMsgStatementTooLong = 10942;
 
 bool HasMemoryText(const FileUnit& slot) { return slot.ownsMemoryText || slot.borrowedText != nullptr; }
 
@@ -32,8 +39,57 @@ const std::string* WindowText(const FileUnit& slot)
 
 bool IsContinuationMark(int c) { return c == '+' || c == '*' || c == ';'; }
 
+// Blank inside a line: a line of these alone is an empty line.
+bool IsLineBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+
+// Decks written by other tools leave empty lines inside a statement, before a '+' line. Read
+// from a line start, this tells whether the lines ahead are empty, white space or comments up
+// to a line that begins with '+' (such lines are dropped like the comment lines there). A '+'
+// after those lines could only start a broken statement of its own until now.
+class BlankLinesScan {
+  public:
+    enum Result { kMore, kContinuation, kNone };
+    Result Feed(char c)
+    {
+        if (c == '\n') {
+            blankLine_ = blankLine_ || !comment_;
+            lineStart_ = true;
+            comment_ = false;
+            return kMore;
+        }
+        if (comment_) return kMore;
+        if (lineStart_) {
+            lineStart_ = false;
+            if (c == '+') return blankLine_ ? kContinuation : kNone;
+            if (c == '*' || c == ';') {
+                comment_ = true;
+                return kMore;
+            }
+        }
+        return IsLineBlank(static_cast<unsigned char>(c)) ? kMore : kNone;
+    }
+
+  private:
+    bool lineStart_ = true;
+    bool comment_ = false;
+    bool blankLine_ = false;  // one empty line at least, else the usual rules apply
+};
+
+// The offset of the '+' that continues the statement past the blank lines from `from`, or npos.
+std::size_t ContinuationAfterBlankLines(std::string_view text, std::size_t from)
+{
+    BlankLinesScan scan;
+    for (std::size_t i = from; i < text.size(); ++i) {
+        const BlankLinesScan::Result result = scan.Feed(text[i]);
+        if (result == BlankLinesScan::kContinuation) return i;
+        if (result == BlankLinesScan::kNone) break;
+    }
+    return std::string_view::npos;
+}
+
 // One physical line of a file or text-window unit, with its line feed, counted. False at the
-// end of the source.
+// end of the source. A line is taken up to one character beyond the statement limit, so that
+// a text without line feeds (a device, a binary file) is never read whole.
 bool ReadPhysicalLine(FileUnit& slot, std::string& out)
 {
     out.clear();
@@ -43,7 +99,7 @@ bool ReadPhysicalLine(FileUnit& slot, std::string& out)
         if (c == EOF) return false;
         while (c != EOF) {
             out += static_cast<char>(c);
-            if (c == '\n') break;
+            if (c == '\n' || out.size() > kMaxStatementChars) break;
             c = std::getc(stream);
         }
         ++slot.lineNumber;
@@ -54,10 +110,31 @@ bool ReadPhysicalLine(FileUnit& slot, std::string& out)
     std::size_t start = static_cast<std::size_t>(slot.readPosition);
     std::size_t end = text->find('\n', start);
     end = end == std::string::npos ? text->size() : end + 1;
-    out.assign(*text, start, end - start);
+    out.assign(*text, start, std::min(end - start, kMaxStatementChars + 1));
     slot.readPosition = static_cast<int>(end);
     ++slot.lineNumber;
     return true;
+}
+
+// True when the next physical lines are empty or white space up to a line that begins with
+// '+'. A stream is read ahead and put back; one that cannot be put back says no.
+bool BlankLinesBeforeContinuation(FileUnit& slot)
+{
+    if (slot.stream) {
+        std::FILE* stream = slot.stream.get();
+        const long here = std::ftell(stream);
+        if (here < 0) return false;
+        BlankLinesScan scan;
+        BlankLinesScan::Result result = BlankLinesScan::kMore;
+        for (int c = std::getc(stream); c != EOF && result == BlankLinesScan::kMore; c = std::getc(stream))
+            result = scan.Feed(static_cast<char>(c));
+        const bool found = result == BlankLinesScan::kContinuation;
+        std::clearerr(stream);
+        return std::fseek(stream, here, SEEK_SET) == 0 && found;
+    }
+    const std::string* text = WindowText(slot);
+    return text != nullptr && ContinuationAfterBlankLines(*text, static_cast<std::size_t>(slot.readPosition)) !=
+                                  std::string_view::npos;
 }
 
 // The first character of the next physical line without taking it; EOF at the end.
@@ -84,16 +161,27 @@ void CutAtSemicolon(std::string& line)
     }
 }
 
-// Joins the physical lines of one statement of a file or text window.
-void ReadJoinedLines(FileUnit& slot, std::string& line, bool raw)
+// Joins the physical lines of one statement of a file or text window. False when the
+// statement grew beyond the limit (the rest of it is left unread).
+bool ReadJoinedLines(FileUnit& slot, std::string& line, bool raw)
 {
     std::string physical;
-    if (!ReadPhysicalLine(slot, physical)) return;
+    if (!ReadPhysicalLine(slot, physical)) return true;
     if (!raw) CutAtSemicolon(physical);
     std::size_t first = 0;
     while (first < physical.size() && (physical[first] == ' ' || physical[first] == '\t')) ++first;
     line.append(physical, first, std::string::npos);
-    for (int next = PeekNextLineStart(slot); next != EOF && IsContinuationMark(next); next = PeekNextLineStart(slot)) {
+    for (int next = PeekNextLineStart(slot); next != EOF; next = PeekNextLineStart(slot)) {
+        if (line.size() > kMaxStatementChars) return false;
+        if (!IsContinuationMark(next)) {
+            const bool statement = !line.empty() && line[0] != '\n' && !IsLineBlank(static_cast<unsigned char>(line[0]));
+            if ((next != '\n' && !IsLineBlank(next)) || !statement || !BlankLinesBeforeContinuation(slot)) break;
+            while (PeekNextLineStart(slot) != '+') {
+                ReadPhysicalLine(slot, physical);
+                if (raw) line += physical;
+            }
+            continue;
+        }
         ReadPhysicalLine(slot, physical);
         if (next == '+') {
             if (!raw) {
@@ -105,29 +193,41 @@ void ReadJoinedLines(FileUnit& slot, std::string& line, bool raw)
             line += physical;
         }
     }
+    return line.size() <= kMaxStatementChars;
 }
+
+enum class BlockRead { kLine, kSkipped, kTooLong };
 
 // The memory-text reader: the block from the first non-blank character to the first line
 // feed that no continuation or comment line follows.
-bool ReadMemoryBlock(FileUnit& slot, std::string& line, bool dotLinesOnly)
+BlockRead ReadMemoryBlock(FileUnit& slot, std::string& line, bool dotLinesOnly)
 {
     const std::string_view text = slot.MemoryText();
     std::size_t position = static_cast<std::size_t>(slot.readPosition);
     const std::size_t length = std::min(text.size(), static_cast<std::size_t>(slot.textLength));
     while (position < length && (text[position] == ' ' || text[position] == '\t')) ++position;
     const std::size_t start = position;
+    // Only a statement looks past blank lines for its continuation; an empty line does not.
+    const bool statement = start < length && text[start] != '\n' && !IsLineBlank(static_cast<unsigned char>(text[start]));
     while (position < length) {
         char c = text[position++];
         if (c != '\n') continue;
         ++slot.lineNumber;
-        if (position >= length || !IsContinuationMark(static_cast<unsigned char>(text[position]))) break;
+        if (position >= length) break;
+        if (IsContinuationMark(static_cast<unsigned char>(text[position]))) continue;
+        if (!statement) break;
+        const std::size_t plus = ContinuationAfterBlankLines(text.substr(0, length), position);
+        if (plus == std::string_view::npos) break;
+        slot.lineNumber += static_cast<int>(std::count(text.begin() + position, text.begin() + plus, '\n'));
+        position = plus;
     }
     slot.readPosition = static_cast<int>(position);
-    if (dotLinesOnly && (start >= position || text[start] != '.')) return false;
+    if (dotLinesOnly && (start >= position || text[start] != '.')) return BlockRead::kSkipped;
+    if (position - start > kMaxStatementChars) return BlockRead::kTooLong;
     line.assign(text.substr(start, position - start));
     for (char& c : line)
         if (c == '\r') c = ' ';
-    return true;
+    return BlockRead::kLine;
 }
 
 // Blanks what follows a line feed: comment lines always, continuation marks and ';' comments
@@ -210,6 +310,15 @@ int PushIncludeSource(const std::string& name)
         return kMsgAlreadyReported;
     }
     const std::string path = ResolveIncludeName(name);
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0) {
+        // Devices, pipes and folders never end or never begin: only files are read.
+        if (!S_ISREG(info.st_mode)) {
+            ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), kMsgNotAFile, path);
+            return kMsgAlreadyReported;
+        }
+        if (int status = CheckNetlistSize(path, static_cast<long long>(info.st_size))) return status;
+    }
     int unit = FindFreeUnit();
     if (unit < 0) return kMsgFileErrorBase + EMFILE;
     ++state.includeLevel;
@@ -220,6 +329,14 @@ int PushIncludeSource(const std::string& name)
         --state.includeLevel;
     }
     return status;
+}
+
+int CheckNetlistSize(std::string_view name, long long bytes)
+{
+    if (bytes <= kMaxNetlistFileBytes) return 0;
+    ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), kMsgFileTooLarge, std::string(name),
+                         std::to_string(bytes), std::to_string(kMaxNetlistFileBytes));
+    return kMsgAlreadyReported;
 }
 
 void PopIncludeSource()
@@ -349,13 +466,25 @@ int ReadLogicalLine(int unit, std::string& line, unsigned flags)
     state.logicalLineStart = slot->lineNumber;
     const bool raw = (flags & kReadRaw) != 0;
     try {
+        bool fits = true;
         if (HasMemoryText(*slot)) {
-            if (!ReadMemoryBlock(*slot, line, (flags & kReadDotLines) != 0)) {
+            const BlockRead read = ReadMemoryBlock(*slot, line, (flags & kReadDotLines) != 0);
+            if (read == BlockRead::kSkipped) {
                 line.clear();
                 return 0;
             }
+            fits = read == BlockRead::kLine;
         } else {
-            ReadJoinedLines(*slot, line, raw);
+            fits = ReadJoinedLines(*slot, line, raw);
+        }
+        if (!fits) {
+            line.clear();
+            line.shrink_to_fit();
+            SetErrorSourceLine(slot->name, state.logicalLineStart);
+            ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), kMsgStatementTooLong, slot->name,
+                                 std::to_string(kMaxStatementChars));
+            FlagCircuitBuildError();
+            return kMsgAlreadyReported;
         }
         FinishLogicalLine(line, raw);
     } catch (const std::bad_alloc&) {

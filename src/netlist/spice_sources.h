@@ -3,6 +3,7 @@
 // joined, comment lines and ';' comments removed, folded to upper case) read from numbered file
 // units, and the stack of open sources of a text pass: the circuit's own text at level 0 and
 // the .INCLUDE files above it.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,18 @@ namespace kq5 {
 inline constexpr unsigned kReadRaw = 0x1;       // keep the text as written: case, comments, breaks, '+'
 inline constexpr unsigned kReadDotLines = 0x2;  // memory texts: skip lines that do not begin with '.'
 
+// What one statement and one netlist or include file may hold. Beyond them a text is surely
+// not a netlist (a device, a binary file, a runaway generator) and is refused with a message
+// rather than read until memory runs out.
+inline constexpr std::size_t kMaxStatementChars = std::size_t{8} << 20;
+inline constexpr long long kMaxNetlistFileBytes = 256LL << 20;
+
 // Opens a file above the top source: 0, the open error, or 15055 after reporting 10907 when 14
-// files are already nested. The name is looked for as the data directories say.
+// files are already nested, or a message when the name is no regular file or one larger than
+// kMaxNetlistFileBytes. The name is looked for as the data directories say.
 int PushIncludeSource(const std::string& name);
+// 0, or 15055 after a message naming the text when it is larger than kMaxNetlistFileBytes.
+int CheckNetlistSize(std::string_view name, long long bytes);
 // Closes the top source and lowers the level.
 void PopIncludeSource();
 // Pops every source down to level -1.
@@ -46,7 +56,8 @@ long TellUnitPosition(int unit);
 
 // Reads one logical line into the text (replacing it). 0 on success; the text is empty when a
 // dot-lines-only read skipped a line. 15055 when memory ran out (the unit is then closed and
-// the build marked failed).
+// the build marked failed) or after a message when the statement is longer than
+// kMaxStatementChars (nothing beyond the limit is read).
 int ReadLogicalLine(int unit, std::string& line, unsigned flags = 0);
 // ReadLogicalLine with flags 0; on failure a text window shows the statement that was read.
 int ReadLogicalLineShowingError(int unit, std::string& line);

@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "netlist/circuit_growth.h"
 #include "netlist/defines.h"
 #include "netlist/scope_table.h"
 #include "netlist/spice_analysis_commands.h"
@@ -76,6 +77,9 @@ int ReadLines(WindowRecord* record, CircuitDocument& document)
     NetlistReaderState& state = NetlistReader();
     int unit = -1;
     if (int status = OpenLevelZeroSource(unit)) return status;
+    if (const FileUnit* text = GetFileUnit(unit)) {
+        if (int status = CheckNetlistSize(text->name, text->textLength)) return status;
+    }
 
     FreeAllLimitsRows(record);
     ClearAnalysisLimitsTexts(document);
@@ -110,6 +114,7 @@ int ReadLines(WindowRecord* record, CircuitDocument& document)
         if (depth != 0 || line.empty()) continue;
         if (int status = TokenizeNetlistLine(line)) return status;
         if (int status = DispatchNetlistLine(line)) return status;
+        if (int status = CheckNetlistComponentCount(document)) return status;
     }
     progress.Restore();
     state.currentElement = nullptr;
@@ -128,6 +133,7 @@ void InitNetlistReader()
     state.printVariableUsed = false;
     state.cachedDefinition = nullptr;
     state.cachedDefinitionType = -1;
+    state.definitionsByType.clear();
     state.generatedDefinitionCounter = 1;
     state.interfaceCounter = 0;
     state.includeLevel = -1;
@@ -142,6 +148,7 @@ void ResetNetlistReader()
     NetlistReaderState& state = NetlistReader();
     state.cachedDefinition = nullptr;
     state.cachedDefinitionType = -1;
+    state.definitionsByType.clear();
 }
 
 int ReadSpiceTextCircuit()
@@ -154,6 +161,7 @@ int ReadSpiceTextCircuit()
     state.transientGiven = false;
     state.currentScope = 0;
     ResetExpansionNodes();
+    ForgetEarlierEscape();
     int status = 0;
     try {
         if (!ScopeTableExists()) {

@@ -221,9 +221,7 @@ bool CallsItself(int scope, const FoundDefinition& found)
 
 bool IsGeneratedDefinition(const ComponentDefinition* definition)
 {
-    for (const ComponentDefinition* generated : NetlistReader().generatedDefinitions)
-        if (generated == definition) return true;
-    return false;
+    return NetlistReader().generatedDefinitions.contains(definition);
 }
 
 // Binds the formal name in the current scope to the net of the call's pin.
@@ -473,6 +471,9 @@ int ExpandSubcircuitCall(SchematicItem* call)
     if (!info || !entry || !call) return kMsgAlreadyReported;
     info->call = call;
     info->kind = kComponentSubckt;
+    // The body's items are appended after this.
+    const CircuitDocument* document = CurrentDocument();
+    const ListNode* lastBefore = document ? document->itemList.tail : nullptr;
     if (const SourceLocation* origin = ElementOrigin(call)) SetErrorSourceLine(origin->source, origin->line);
     int status = 0;
     try {
@@ -508,7 +509,7 @@ int ExpandSubcircuitCall(SchematicItem* call)
     PopAllSources();
     ClearErrorSourceLine();
     NetlistReader().currentElement = nullptr;
-    if (status == 0) status = FixModelPolarity(scope);
+    if (status == 0) status = FixModelPolarity(scope, lastBefore);
     return status;
 }
 

@@ -86,7 +86,7 @@ std::int32_t AddNodeRow(const std::string& qualified, std::int32_t group, int sc
 {
     NetlistReaderState& state = NetlistReader();
     const auto row = static_cast<std::int32_t>(state.nodes.size());
-    state.nodes.push_back(ExpansionNode{qualified, group, static_cast<std::int16_t>(scope)});
+    state.nodes.push_back(ExpansionNode{qualified, group, scope});
     if (named) InsertNodeName(qualified, row);
     return row;
 }
@@ -195,7 +195,7 @@ int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t grou
             numbered.domain = 0;
             numbered.number = ++state.analogNodeCount;
             GroupRecord(NodeGroupOf(row)) = numbered;
-            CircuitNodeTable().rows.push_back(NodeNameRow{qualified, numbered.number, static_cast<std::int16_t>(scope), 0});
+            CircuitNodeTable().rows.push_back(NodeNameRow{qualified, numbered.number, scope, 0});
             if (CircuitDocument* document = CurrentDocument()) {
                 document->nodeCount = state.analogNodeCount;
                 document->analysisNodeCounts[0] = state.analogNodeCount;

@@ -19,6 +19,7 @@
 #include "document/file_names.h"
 #include "document/grid_text.h"
 #include "netlist/build_errors.h"
+#include "netlist/circuit_growth.h"
 #include "netlist/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_library_lookup.h"
@@ -132,8 +133,11 @@ int NameSchematicNodes(CircuitDocument& document)
 int ExpandSubcircuits(CircuitDocument& document, ListNode* after)
 {
     ListNode* start = after ? after->next : document.itemList.head;
+    ExpansionWatch watch(document);
     for (SchematicItem& item : ListRecordRange<SchematicItem>(start)) {
-        if (!item.IsComponent() || ItemComponentType(&item) != kComponentSubckt) continue;
+        const bool call = item.IsComponent() && ItemComponentType(&item) == kComponentSubckt;
+        if (int status = watch.Visit(call ? &item : nullptr)) return status;
+        if (!call) continue;
         const int highest = static_cast<int>(Netlist().scopes.size());
         if (ResizeScopeTable(highest) != 0) return kMsgAlreadyReported;
         SubcktScope* entry = FindScopeForEdit(highest);
@@ -407,7 +411,7 @@ int ExpandMacroInstance(SchematicItem* component)
             copy->style = item.style;
             copy->page = item.page;
             copy->definition = item.definition;
-            copy->scope = static_cast<std::int16_t>(scope);
+            copy->scope = scope;
             copy->pinNodes.resize(item.pinNodes.size());
             for (int pin = 0; pin < item.PinCount(); ++pin)
                 copy->pinNodes[static_cast<std::size_t>(pin)] = PinNodeNumber(macroDocument, item, pin);
@@ -550,8 +554,11 @@ int ExpandCircuit(bool expandMacros, SchematicItem* onlyComponent, bool withSubc
     if (!record || !document) return 0;
     try {
         const bool schematic = record->kind != kWindowTextCircuit;
-        // A text netlist's nodes were named by its text pass.
-        if (schematic) ResetExpansionNodes();
+        // A text netlist's nodes were named by its text pass, which began the build.
+        if (schematic) {
+            ResetExpansionNodes();
+            ForgetEarlierEscape();
+        }
         state.circuitNodeGroups.clear();
         state.circuitNodeCounter = document->nodeCount;
         if (!ScopeTableExists()) {

@@ -10,6 +10,7 @@
 #include "document/connectivity.h"
 #include "document/grid_text.h"
 #include "netlist/build_errors.h"
+#include "netlist/defines.h"
 #include "netlist/label_names.h"
 #include "netlist/model_statements.h"
 #include "netlist/part_instance.h"
@@ -73,10 +74,7 @@ int CheckLabelName(std::string_view name, int scope, unsigned flags, const Schem
     NetlistReaderState& state = NetlistReader();
     bool failed = false;
     if ((flags & kLabelCheckNode) && NodeLabelExists(name, scope)) failed = true;
-    if (flags & kLabelCheckDefine) {
-        for (const DefineRow& row : state.defines)
-            if (row.scope == scope && row.name == name) failed = true;
-    }
+    if ((flags & kLabelCheckDefine) && DefineExistsInScope(name, scope)) failed = true;
     if ((flags & kLabelCheckModel) && ModelExists(name, scope, modelType)) failed = true;
     if ((flags & kLabelCheckPart) && FindPartByNameInScope(name, scope) != nullptr) failed = true;
 

@@ -174,11 +174,9 @@ public:
     }
 
 private:
-    void Add(std::int32_t from, std::int32_t to)
-    {
-        auto& list = neighbours_[static_cast<std::size_t>(from)];
-        if (std::find(list.begin(), list.end(), to) == list.end()) list.push_back(to);
-    }
+    // Parallel devices repeat a neighbour; the walk skips what it reached, so repeats cost
+    // less than a search of a busy node's list for each new one.
+    void Add(std::int32_t from, std::int32_t to) { neighbours_[static_cast<std::size_t>(from)].push_back(to); }
 
     int n_;
     std::vector<std::vector<std::int32_t>> neighbours_;

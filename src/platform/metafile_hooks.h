@@ -11,7 +11,7 @@
 
 namespace win {
 
-struct RealizedFont;
+class RealizedFont;
 struct TextRun;
 
 bool IsMetafileDC(HDC dc);

@@ -160,7 +160,7 @@ int BeginNextRun(WindowRecord* window, double temperature)
     PlotRun().tracesStarted = false;
     PlotRun().pointAccepted = false;
     if (const int result = SetCircuitTemperature(temperature); result != 0) return result;
-    PrepareModelsAtTemperature(temperature);
+    if (const int result = PrepareModelsAtTemperature(temperature); result != 0) return result;
     (void)window;
     return 0;
 }

@@ -220,7 +220,7 @@ std::vector<std::vector<double>> TableRows(const std::string& text)
 
 TEST_F(BatchTest, EndToEndRunOfAnRcNetlist)
 {
-    if (ProgramPath().empty()) GTEST_SKIP() << "the kq5 program is not built beside the tests";
+    ASSERT_FALSE(ProgramPath().empty()) << "the kq5 program is not built beside the tests";
     const std::string source = std::string(KQ5_SOURCE_DIR) + "/tests/circuits/spice/rc_lowpass.cir";
     std::filesystem::copy_file(source, PathOf("rc.cir"));
     // The same circuit with its two voltages printed as well as plotted.
@@ -272,7 +272,7 @@ TEST_F(BatchTest, EndToEndRunOfAnRcNetlist)
 // start at 0 V.
 TEST_F(BatchTest, TransientOutputStartsAtTheOperatingPoint)
 {
-    if (ProgramPath().empty()) GTEST_SKIP() << "the kq5 program is not built beside the tests";
+    ASSERT_FALSE(ProgramPath().empty()) << "the kq5 program is not built beside the tests";
     WriteFile("bias.cir", "RC WITH OFFSET\nVIN 1 0 SIN(2 1 1KHZ)\nR1 1 2 1.59K\nC1 2 0 0.1UF\n"
                           ".TRAN 10US 1MS\n.PRINT TRAN V(1) V(2)\n.END\n");
     RunJobs("bias.cir /T\n");
@@ -294,7 +294,7 @@ TEST_F(BatchTest, TransientOutputStartsAtTheOperatingPoint)
 
 TEST_F(BatchTest, AcAndDcSweepsPrintTheirRows)
 {
-    if (ProgramPath().empty()) GTEST_SKIP() << "the kq5 program is not built beside the tests";
+    ASSERT_FALSE(ProgramPath().empty()) << "the kq5 program is not built beside the tests";
     WriteFile("ac.cir", "RC AC\nVIN 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1UF\n.AC DEC 5 10 10KHZ\n"
                         ".PRINT AC VM(2) VP(2)\n.END\n");
     WriteFile("dc.cir", "DIVIDER\nV1 1 0 DC 0\nR1 1 2 1K\nR2 2 0 3K\n.DC V1 0 10 1\n.PRINT DC V(2)\n.END\n");

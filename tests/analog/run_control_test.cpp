@@ -230,7 +230,7 @@ TEST_F(TemperatureSetupTest, MosfetProcessDefaultsByLevel)
     EXPECT_EQ(level1.params[1], 0.0f);
     EXPECT_EQ(level1.params[6], 0.6f);
 
-    EXPECT_EQ(level2.params[23], 1e-7f);
+    EXPECT_FLOAT_EQ(level2.params[23], static_cast<float>(3.45314379969e-11 / 1e-7f));  // TOX ends as Cox
     EXPECT_FLOAT_EQ(level2.params[2], static_cast<float>(600.0 * 3.45314379969e-11 / 1e-7f * 1e-4));
 
     const double vt = ThermalVoltage(27.0);

@@ -108,16 +108,13 @@ win::LRESULT HoverTestProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, wi
     return win::DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
+// The class is registered again for each test, since resetting the platform forgets it.
 win::HWND MakeTestWindow()
 {
-    static bool registered = false;
-    if (!registered) {
-        win::WNDCLASS wc;
-        wc.lpfnWndProc = HoverTestProc;
-        wc.lpszClassName = "HoverTest";
-        win::RegisterClass(&wc);
-        registered = true;
-    }
+    win::WNDCLASS wc;
+    wc.lpfnWndProc = HoverTestProc;
+    wc.lpszClassName = "HoverTest";
+    win::RegisterClass(&wc);
     return win::CreateWindowEx(0, "HoverTest", "", win::WS_POPUP | win::WS_VISIBLE, 100, 50, 400, 300,
                                nullptr, nullptr, nullptr, nullptr);
 }
@@ -163,6 +160,7 @@ TEST_F(TimersTest, HoverTimerKeepsADragGoingOutsideTheActivePane)
 TEST_F(TimersTest, HoverTimerAlwaysSendsForOtherWindows)
 {
     win::HWND window = MakeTestWindow();
+    ASSERT_NE(window, nullptr);
     ASSERT_NE(NewWindowRecord(window, kWindowTextCircuit, true), nullptr);
     StartHoverTimer(window);
     PutPointerAt(window, 50, 50);

@@ -2,6 +2,8 @@
 // checks that keep a damaged file from reaching the document.
 #include "circuit_file_test_support.h"
 
+#include <limits>
+
 #include "document/section_analysis.h"
 #include "document/section_items.h"
 #include "document/section_views.h"
@@ -142,6 +144,8 @@ TEST_F(CircuitFileRead, PagesGrowToTheIndexAndKeysWithoutIndexChangeTheLastPage)
     EXPECT_EQ(NormalizeZoomScale(2.66), 2.0);
     EXPECT_EQ(NormalizeZoomScale(0.66), 0.5);
     EXPECT_EQ(NormalizeZoomScale(1.5), 1.5);
+    for (double damaged : {0.0, -3.0, 1e300, std::numeric_limits<double>::quiet_NaN()})
+        EXPECT_EQ(NormalizeZoomScale(damaged), 1.0) << damaged;
 }
 
 TEST_F(CircuitFileRead, AttributesParseCommasClampOffsetsAndFollowTheirComponent)

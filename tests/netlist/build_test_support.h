@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "analog/analog_state.h"
 #include "analog/analysis_state.h"
 #include "analyses/stepping_rows.h"
 #include "app/app_state.h"
@@ -55,6 +56,7 @@ protected:
         ResetNetlistReaderForTests();
         ResetGlobalOptionsForTests();
         ResetAnalysisStateForTests();
+        ResetAnalogSolverStateForTests();
         ResetSteppingRowsForTests();
         ResetDeviceListsForTests();
         ResetDevicesStateForTests();

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "external_tool_support.h"
 #include "gdi_test_support.h"
 #include "platform/backend.h"
 #include "platform/gdi_mapping.h"
@@ -184,7 +185,7 @@ struct LeakCheckPause {
 
 TEST_F(ClipboardTest, TextTravelsToAndFromTheDesktop) {
     LeakCheckPause pause;
-    if (!DisplayAvailable()) GTEST_SKIP() << "no display to open";
+    ASSERT_TRUE(DisplayAvailable()) << kNoDisplay;
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
     PlatformOptions options;
     options.width = 320;

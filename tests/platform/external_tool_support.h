@@ -1,5 +1,6 @@
 #pragma once
 // Running the independent command-line readers (wmf2svg, pdfinfo, pdftoppm) that check our files.
+// A missing tool or display fails the test that needs it: a skipped check would pass unnoticed.
 #include <cstdio>
 #include <string>
 
@@ -14,6 +15,11 @@ inline int RunCommand(const std::string& command, std::string& out) {
     while (std::fgets(buf, sizeof buf, p) != nullptr) out += buf;
     return pclose(p);
 }
+
+inline constexpr const char* kPopplerMissing =
+    "pdfinfo or pdftoppm is not installed (Debian package poppler-utils; bash tools/setup.sh)";
+inline constexpr const char* kNoDisplay =
+    "no display to open: run the suite under xvfb-run -a (bash tools/test.sh does)";
 
 inline bool ToolInstalled(const std::string& name) {
     std::string where;

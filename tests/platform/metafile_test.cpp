@@ -437,7 +437,7 @@ TEST_F(MetafileTest, PlayingIntoAMetafileRecordsAgain) {
 }
 
 TEST_F(MetafileTest, AnIndependentReaderAcceptsOurFiles) {
-    if (!ToolInstalled("wmf2svg")) GTEST_SKIP() << "wmf2svg (libwmf-bin) is not installed";
+    ASSERT_TRUE(ToolInstalled("wmf2svg")) << "wmf2svg is not installed (Debian package libwmf-bin; bash tools/setup.sh)";
     Canvas screen(10, 10);
     Source source(screen.dc());
     HMETAFILE mf = RecordScene(source.dc);

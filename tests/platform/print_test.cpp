@@ -130,7 +130,7 @@ TEST_F(PrintTest, PrintedDocumentIsAPdfWithTheDrawing) {
     DeleteDC(dc);
     EXPECT_FALSE(std::filesystem::exists(pdf + ".part"));
 
-    if (!ToolInstalled("pdfinfo") || !ToolInstalled("pdftoppm")) GTEST_SKIP() << "poppler-utils is not installed";
+    ASSERT_TRUE(ToolInstalled("pdfinfo") && ToolInstalled("pdftoppm")) << kPopplerMissing;
     std::string info;
     ASSERT_EQ(RunCommand("pdfinfo '" + pdf + "'", info), 0) << info;
     EXPECT_EQ(InfoField(info, "Pages"), "2") << info;
@@ -149,7 +149,7 @@ TEST_F(PrintTest, PrintedDocumentIsAPdfWithTheDrawing) {
 }
 
 TEST_F(PrintTest, CopiesAndOrientationReachThePdf) {
-    if (!ToolInstalled("pdfinfo")) GTEST_SKIP() << "poppler-utils is not installed";
+    ASSERT_TRUE(ToolInstalled("pdfinfo")) << kPopplerMissing;
     HDC dc = PrinterDC(DMPAPER_LETTER, DMORIENT_LANDSCAPE, 3);
     const std::string pdf = Path("copies.pdf");
     DOCINFO di = Doc(pdf);

@@ -1,8 +1,9 @@
-// The SDL2 backend on a real display (skipped without one; CI runs it under xvfb-run): the
+// The SDL2 backend on a real display (tools/test.sh gives it one under xvfb-run): the
 // desktop window shows the screen and a click on it reaches a window procedure.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "external_tool_support.h"
 #include "platform/backend.h"
 #include "platform/message.h"
 #include "platform/paint.h"
@@ -56,7 +57,7 @@ void PushMouse(Uint32 type, int x, int y) {
 
 TEST(SdlSmokeTest, ShowsTheScreenAndDeliversAClick) {
     LeakCheckPause pause;
-    if (!DisplayAvailable()) GTEST_SKIP() << "no display to open";
+    ASSERT_TRUE(DisplayAvailable()) << win::testing::kNoDisplay;
     // The software renderer keeps the GL driver (and what it never frees) out of the test.
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
     PlatformOptions options;

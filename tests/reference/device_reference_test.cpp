@@ -1,6 +1,7 @@
-// This program against ngspice on circuits with junction diodes, bipolar transistors, JFETs and
-// GaAsFETs: I-V sweeps, operating points, AC gain and phase, switching waveforms and output
-// noise, at the nominal temperature and away from it. These comparisons need ngspice and fail without it.
+// This program against ngspice on circuits with junction diodes, bipolar transistors, JFETs,
+// GaAsFETs and MOSFETs of LEVEL 1 to 3: I-V sweeps, operating points, AC gain and phase,
+// switching waveforms and output noise, at the nominal temperature and away from it. These
+// comparisons need ngspice and fail without it.
 #include "reference_support.h"
 
 namespace kq5::reference {
@@ -39,6 +40,22 @@ TEST_F(DeviceReferenceTest, GaasfetAmplifierGainAndPhase) { Check("dev_gaasfet_a
 TEST_F(DeviceReferenceTest, DiodeOutputNoise) { Check("dev_diode_noise"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierOutputNoise) { Check("dev_bjt_noise"); }
 TEST_F(DeviceReferenceTest, JfetAmplifierOutputNoise) { Check("dev_jfet_noise"); }
+
+// MOSFETs: both polarities and orientations, every level.
+TEST_F(DeviceReferenceTest, MosLevel1NmosOutputCharacteristics) { Check("mos_dc_level1_nmos"); }
+TEST_F(DeviceReferenceTest, MosLevel1NmosAboveNominalTemperature) { Check("mos_dc_level1_hot"); }
+TEST_F(DeviceReferenceTest, MosLevel1PmosFromProcessParameters) { Check("mos_dc_level1_pmos"); }
+TEST_F(DeviceReferenceTest, MosLevel2NmosShortChannelAndWeakInversion) { Check("mos_dc_level2_nmos"); }
+TEST_F(DeviceReferenceTest, MosLevel2PmosVelocitySaturation) { Check("mos_dc_level2_vmax"); }
+TEST_F(DeviceReferenceTest, MosLevel3NmosShortChannel) { Check("mos_dc_level3_nmos"); }
+TEST_F(DeviceReferenceTest, MosLevel3PmosChannelLengthModulation) { Check("mos_dc_level3_pmos"); }
+TEST_F(DeviceReferenceTest, MosLevel3NmosWithoutVelocitySaturation) { Check("mos_dc_level3_novmax"); }
+TEST_F(DeviceReferenceTest, MosOperatingPointOfCmosAmplifier) { Check("mos_op_cmos"); }
+TEST_F(DeviceReferenceTest, MosAcCommonSourceAmplifier) { Check("mos_ac_common_source"); }
+TEST_F(DeviceReferenceTest, MosTransientCmosInverterChain) { Check("mos_tran_cmos_inverter"); }
+TEST_F(DeviceReferenceTest, MosForwardBiasedBulkJunctionCharge) { Check("mos_tran_forward_junction"); }
+TEST_F(DeviceReferenceTest, MosQuiescentTransientStaysAtTheOperatingPoint) { Check("mos_tran_quiescent"); }
+TEST_F(DeviceReferenceTest, MosNoiseOfCommonSourceStage) { Check("mos_noise_common_source"); }
 
 }  // namespace
 }  // namespace kq5::reference

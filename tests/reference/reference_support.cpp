@@ -450,7 +450,7 @@ void ReferenceTest::Compare(const std::string& name)
     const ReferenceCircuit circuit = LoadReferenceCircuit(name);
     ASSERT_FALSE(circuit.ourText.empty());
     const NgspiceResult theirs = RunNgspiceAtTemperatures(circuit);
-    if (!theirs.available) GTEST_SKIP() << "ngspice not available";
+    ASSERT_TRUE(theirs.available) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
     ASSERT_TRUE(theirs.error.empty()) << "ngspice failed:\n" << theirs.error;
 
     std::vector<OurCurve> curves;

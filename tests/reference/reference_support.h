@@ -96,9 +96,9 @@ protected:
 
     // Loads the netlist, runs both programs and compares every quantity.
     void Compare(const std::string& name);
+    int RunOurs(const ReferenceCircuit& circuit, std::vector<OurCurve>& curves);
 
 private:
-    int RunOurs(const ReferenceCircuit& circuit, std::vector<OurCurve>& curves);
     void CompareOperatingPoint(const ReferenceCircuit& circuit, const NgspiceResult& theirs);
     std::string scratch_;
 };

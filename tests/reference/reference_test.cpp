@@ -1,5 +1,5 @@
 // This program against ngspice on the netlists of circuits/: the operating point, transient
-// waveforms, AC response, DC sweeps and output noise (skipped without ngspice).
+// waveforms, AC response, DC sweeps and output noise (ngspice must be installed).
 #include "reference_support.h"
 
 namespace kq5::reference {

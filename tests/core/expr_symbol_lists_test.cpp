@@ -5,7 +5,7 @@
 
 #include "core/expr_symbols.h"
 #include "devices/device_record_fields.h"
-#include "expr/expression_symbol_lists.h"
+#include "core/expr_symbol_lists.h"
 #include "platform/backend.h"
 #include "platform/controls.h"
 #include "platform/menu.h"

@@ -1,4 +1,4 @@
-#include "expr/expression_symbol_lists.h"
+#include "core/expr_symbol_lists.h"
 
 #include <vector>
 

@@ -1,0 +1,378 @@
+#include "devices/laplace_source_load.h"
+
+#include <cmath>
+#include <new>
+#include <type_traits>
+#include <vector>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/device_dispatch.h"
+#include "analog/device_dispatch_tables.h"
+#include "analog/transient_run.h"
+#include "core/device_lists.h"
+#include "core/expr_evaluator.h"
+#include "core/fft.h"
+#include "devices/behavioural_source_walk.h"
+#include "devices/controlled_source_devices.h"
+#include "devices/stamp_ac.h"
+#include "devices/table_source_load.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kLaplaceFirstType = 31;
+constexpr int kFreqTableFirstType = 43;
+constexpr int kMsgInsufficientMemory = 15002;
+// The damping of the Laplace samples: S = sigma + j w with sigma = 6.5 / TSTOP keeps the
+// periodic repetition of the sampled response small over the run; it is undone in time.
+constexpr double kDampingPerRun = 6.5;
+constexpr double kFirstSampleFrequency = 1e-9;
+constexpr double kDcFrequency = 1e-50;
+constexpr double kZeroInput = 1e-9;
+constexpr double kNegligibleGain = 1e-20;
+constexpr double kTiny = 1e-50;
+constexpr double kNepersPerDb = 0.1151292546497023;
+constexpr double kRadiansPerDegree = 0.0174532925199433;
+
+// The sampled impulse responses and input histories of one kind, one row per source.
+struct ConvolutionBuffers {
+    std::vector<std::vector<double>> responses;
+    std::vector<std::vector<double>> histories;
+    bool built = false;
+};
+
+struct LaplaceBufferState {
+    ConvolutionBuffers laplace;
+    ConvolutionBuffers table;
+};
+
+LaplaceBufferState& Buffers()
+{
+    static LaplaceBufferState state;
+    return state;
+}
+
+template <class Device>
+int KindOf(const Device& d, int firstType)
+{
+    const int kind = d.outputKind - firstType;
+    return kind >= 0 && kind <= 3 ? kind : 0;
+}
+
+int KindOf(const LaplaceSourceDevice& d) { return KindOf(d, kLaplaceFirstType); }
+int KindOf(const FreqTableSourceDevice& d) { return KindOf(d, kFreqTableFirstType); }
+constexpr int ListOf(const LaplaceSourceDevice*) { return kLaplaceSourceDeviceList; }
+constexpr int ListOf(const FreqTableSourceDevice*) { return kFreqTableSourceDeviceList; }
+ConvolutionBuffers& BuffersOf(const LaplaceSourceDevice*) { return Buffers().laplace; }
+ConvolutionBuffers& BuffersOf(const FreqTableSourceDevice*) { return Buffers().table; }
+
+template <class Device, class F>
+int EachSource(F&& f)
+{
+    return ForEachSourceWithRow<Device>(ListOf(static_cast<const Device*>(nullptr)), f);
+}
+
+double At(int unknown) { return SolutionVector()[static_cast<std::size_t>(unknown)]; }
+
+template <class Device>
+double SourceInput(const Device& d)
+{
+    const int kind = KindOf(d);
+    return kind == 0 || kind == 2 ? At(d.controlPlus) - At(d.controlMinus) : At(d.branch);
+}
+
+template <class Device>
+double SourceOutput(const Device& d)
+{
+    const int kind = KindOf(d);
+    return kind == 2 || kind == 3 ? At(d.outputPlus) - At(d.outputMinus) : At(d.branch);
+}
+
+int RowCount(const FreqTableSourceDevice& d) { return static_cast<int>(d.table.size() / 3); }
+double Cell(const FreqTableSourceDevice& d, int row, int column)
+{
+    return d.table[static_cast<std::size_t>(3 * row + column)];
+}
+
+double InterpolateFreqTableColumn(const FreqTableSourceDevice& d, int j, int column, double f)
+{
+    const double dy = Cell(d, j, column) - Cell(d, j - 1, column);
+    double fj = Cell(d, j, 0);
+    double fi = Cell(d, j - 1, 0);
+    if (fj <= kTiny) fj = kTiny;
+    if (fi <= kTiny) fi = kTiny;
+    double decades = std::log10(fj / fi);
+    if (decades == 0.0) decades = kTiny;
+    // Zero frequency (the stamp-building pass of an AC run) reads the table at the tiny one.
+    return Cell(d, j - 1, column) + dy * std::log10(std::max(f, kTiny) / (Cell(d, j - 1, 0) + kTiny)) / decades;
+}
+
+// Samples 0 .. N - 1 of the impulse response of source k from N/2 + 1 frequency samples
+// (scaled by N/2): the Hermitian extension made real by the inverse transform, then
+// 2 df times the result, undamped by e^(sigma t).
+int ImpulseResponseFromSamples(std::vector<double>& re, std::vector<double>& im, double df, double sigma,
+                               std::vector<double>& response)
+{
+    const int n = TransientRun().convolutionPoints;
+    const auto half = static_cast<std::size_t>(n / 2);
+    im[half] = 0.0;
+    for (std::size_t i = half + 1; i < static_cast<std::size_t>(n); ++i) {
+        re[i] = re[static_cast<std::size_t>(n) - i];
+        im[i] = -im[static_cast<std::size_t>(n) - i];
+    }
+    if (int rc = ComputeFFT(n, re, im, kFftInverse)) return rc;
+    const double dt = TransientRun().convolutionStep;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+        response[i] = 2.0 * df * re[i];
+        if (sigma != 0.0) response[i] *= ClampedExp(sigma * static_cast<double>(i) * dt);
+    }
+    return 0;
+}
+
+// The frequency samples of one source at F = 1e-9 + i df, i = 0 .. N/2.
+int SampleLaplace(LaplaceSourceDevice& d, double df, std::vector<double>& re, std::vector<double>& im)
+{
+    AnalysisVariables& vars = Analysis().variables;
+    const double savedFrequency = vars.frequency;
+    const int n = TransientRun().convolutionPoints;
+    vars.frequency = kFirstSampleFrequency;
+    int rc = 0;
+    for (std::size_t i = 0; i <= static_cast<std::size_t>(n / 2) && !rc; ++i) {
+        std::complex<double> h;
+        if (d.transfer.compiled) rc = EvaluateExpression(*d.transfer.compiled, h);
+        re[i] = 0.5 * n * h.real();
+        im[i] = 0.5 * n * h.imag();
+        vars.frequency += df;
+    }
+    vars.frequency = savedFrequency;
+    return rc;
+}
+
+int SampleTable(const FreqTableSourceDevice& d, double df, std::vector<double>& re, std::vector<double>& im)
+{
+    const int n = TransientRun().convolutionPoints;
+    double f = kFirstSampleFrequency;
+    for (std::size_t i = 0; i <= static_cast<std::size_t>(n / 2); ++i) {
+        const std::complex<double> h = FreqTableValue(d, FreqTableSegment(d, f), f);
+        re[i] = 0.5 * n * h.real();
+        im[i] = 0.5 * n * h.imag();
+        f += df;
+    }
+    return 0;
+}
+
+template <class Device>
+int BuildImpulseResponses(ConvolutionBuffers& b)
+{
+    const TransientRunState& t = TransientRun();
+    const int n = t.convolutionPoints;
+    const auto columns = static_cast<std::size_t>(n) + 2;
+    const double tstop = t.tmax;
+    const double df = 0.5 / tstop;
+    constexpr bool laplace = std::is_same_v<Device, LaplaceSourceDevice>;
+    const double sigma = laplace ? kDampingPerRun / tstop : 0.0;
+    if (laplace) Analysis().variables.laplaceSigma = sigma;
+    try {
+        const auto rows = static_cast<std::size_t>(DeviceList(ListOf(static_cast<const Device*>(nullptr))).count);
+        b.responses.assign(rows, std::vector<double>(columns, 0.0));
+        b.histories.assign(rows, std::vector<double>(columns, 0.0));
+        std::vector<double> re(columns);
+        std::vector<double> im(columns);
+        return EachSource<Device>([&](Device& d, std::size_t k) {
+            if (k >= b.responses.size()) return 0;
+            std::fill(re.begin(), re.end(), 0.0);
+            std::fill(im.begin(), im.end(), 0.0);
+            int rc = 0;
+            if constexpr (laplace)
+                rc = SampleLaplace(d, df, re, im);
+            else
+                rc = SampleTable(d, df, re, im);
+            if (rc) return rc;
+            return ImpulseResponseFromSamples(re, im, df, sigma, b.responses[k]);
+        });
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+}
+
+// The gain at (almost) zero frequency.
+int DcGain(LaplaceSourceDevice& d, double& gain)
+{
+    AnalysisVariables& vars = Analysis().variables;
+    const double sigma = vars.laplaceSigma;
+    vars.laplaceSigma = 0.0;
+    vars.frequency = kDcFrequency;
+    std::complex<double> h(0.0, 0.0);
+    int rc = 0;
+    if (d.transfer.compiled) rc = EvaluateExpression(*d.transfer.compiled, h);
+    vars.laplaceSigma = sigma;
+    gain = h.real();
+    return rc;
+}
+
+int DcGain(const FreqTableSourceDevice& d, double& gain)
+{
+    gain = RowCount(d) >= 2 ? FreqTableValue(d, 1, kDcFrequency).real() : 0.0;
+    return 0;
+}
+
+template <class Device>
+int SetupSources()
+{
+    return EachSource<Device>([](Device& d, std::size_t) {
+        return ReserveControlledSourceStamps(d.solver.stamps, KindOf(d), d.branch, d.controlPlus, d.controlMinus,
+                                             d.outputPlus, d.outputMinus);
+    });
+}
+
+template <class Device>
+int LoadSources()
+{
+    constexpr int list = ListOf(static_cast<const Device*>(nullptr));
+    if (DeviceList(list).count == 0) return 0;
+    const AnalogSolverState& s = AnalogSolver();
+    const TransientRunState& t = TransientRun();
+    ConvolutionBuffers& b = BuffersOf(static_cast<const Device*>(nullptr));
+    const bool transient = Analysis().analysisKind == kAnalysisTransient;
+    const int n = t.convolutionPoints;
+    const double dt = t.convolutionStep;
+    if (transient && !b.built) {
+        if (int rc = BuildImpulseResponses<Device>(b)) return rc;
+        b.built = true;
+    }
+    const double x = dt > 0.0 ? s.time / dt : 0.0;
+    const double nf = std::floor(x);
+    const double nr = std::floor(x + 0.5);
+    const double frac = x - nf;
+    return EachSource<Device>([&](Device& d, std::size_t k) {
+        const int kind = KindOf(d);
+        double u = SourceInput(d);
+        if (u == 0.0) u = kZeroInput;
+        double gain = kNegligibleGain;
+        double y = 0.0;
+        if (s.operatingPointFlag) {
+            if (int rc = DcGain(d, gain)) return rc;
+            d.solver.initialOutput = gain * u;
+            d.solver.dcInputStep = u * dt;
+        } else {
+            if (s.useInitialConditions && s.time == t.tmin) d.solver.initialOutput = SourceOutput(d);
+            if (transient && b.built && k < b.responses.size() && nf <= n / 2) {
+                const std::vector<double>& h = b.responses[k];
+                std::vector<double>& hist = b.histories[k];
+                hist[static_cast<std::size_t>(nr)] = u * dt;
+                const auto last = static_cast<std::size_t>(nf);
+                double sum = d.solver.initialOutput;
+                for (std::size_t j = 0; j <= last; ++j)
+                    sum += ((1.0 - frac) * h[last - j] + frac * h[last - j + 1]) * (hist[j] - d.solver.dcInputStep);
+                y = sum + frac * h[0] * (u * dt - d.solver.dcInputStep);
+            }
+        }
+        CheckControlledSourceConverged(kind, y, &d.solver.previousOutput, u, &d.solver.previousInput);
+        switch (kind) {
+        case 0:
+        case 1:
+            RhsEntry(d.outputPlus) -= y;
+            RhsEntry(d.outputMinus) += y;
+            break;
+        case 2: RhsEntry(d.branch) = y; break;
+        default: RhsEntry(d.branch + 1) = y; break;
+        }
+        StampCursor c(d.solver.stamps);
+        StampControlledSource(c, kind, gain);
+        c.Finish();
+        return 0;
+    });
+}
+
+int AcGain(LaplaceSourceDevice& d, std::complex<double>& gain)
+{
+    gain = {0.0, 0.0};
+    return d.transfer.compiled ? EvaluateExpression(*d.transfer.compiled, gain) : 0;
+}
+
+int AcGain(const FreqTableSourceDevice& d, std::complex<double>& gain)
+{
+    const double f = Analysis().variables.frequency;
+    gain = RowCount(d) >= 2 ? FreqTableValue(d, FreqTableSegment(d, f), f) : std::complex<double>();
+    return 0;
+}
+
+template <class Device>
+int AcLoadSources(int pass)
+{
+    AcStampState& s = AcStamps();
+    return EachSource<Device>([&](Device& d, std::size_t) {
+        const int kind = KindOf(d);
+        const int b = d.branch;
+        std::complex<double> g;
+        if (int rc = AcGain(d, g)) return rc;
+        if (pass == kAcStampPass)
+            return StampAcControlledSource(true, 1, kind, b, b + 1, d.controlPlus, d.controlMinus, d.outputPlus,
+                                           d.outputMinus, g.real(), g.imag());
+        if (kind == 0) s.acCurrents[&d] = g * (AcSolution(d.controlPlus) - AcSolution(d.controlMinus));
+        if (kind == 1) s.acCurrents[&d] = g * AcSolution(b);
+        return 0;
+    });
+}
+
+}  // namespace
+
+void CheckControlledSourceConverged(int kind, double output, double* previousOutput, double input,
+                                    double* previousInput)
+{
+    CheckSourceConverged(kind, output, previousOutput);
+    AnalogSolverState& s = AnalogSolver();
+    const double tol = s.reltol * std::max(std::fabs(input), std::fabs(*previousInput)) +
+                       (kind == 0 || kind == 1 ? s.abstol : s.vntol);
+    if (std::fabs(input - *previousInput) > tol) ++s.nonConvergedCount;
+    *previousInput = input;
+}
+
+int FreqTableSegment(const FreqTableSourceDevice& d, double f)
+{
+    const int rows = RowCount(d);
+    int j = 1;
+    while (j <= rows - 2 && f > Cell(d, j, 0)) ++j;
+    return j;
+}
+
+std::complex<double> FreqTableValue(const FreqTableSourceDevice& d, int j, double f)
+{
+    const double a = InterpolateFreqTableColumn(d, j, 1, f);
+    const double b = InterpolateFreqTableColumn(d, j, 2, f);
+    if (d.magnitudeKeyword == kFreqRealImag) return {a, b};
+    const double magnitude = d.magnitudeKeyword == kFreqMag ? a : ClampedExp(kNepersPerDb * a);
+    const double phase = d.phaseKeyword == kFreqRad ? b : b * kRadiansPerDegree;
+    return {magnitude * std::cos(phase), magnitude * std::sin(phase)};
+}
+
+int SetupLaplaceSources() { return SetupSources<LaplaceSourceDevice>(); }
+int SetupFreqTableSources() { return SetupSources<FreqTableSourceDevice>(); }
+int LoadLaplaceSources() { return LoadSources<LaplaceSourceDevice>(); }
+int LoadFreqTableSources() { return LoadSources<FreqTableSourceDevice>(); }
+int AcLoadLaplaceSources(int pass) { return AcLoadSources<LaplaceSourceDevice>(pass); }
+int AcLoadFreqTableSources(int pass) { return AcLoadSources<FreqTableSourceDevice>(pass); }
+
+int ResetLaplaceTableSourceStates(int op)
+{
+    if (op != 0) return 0;
+    for (LaplaceSourceDevice& d : ListRecords<LaplaceSourceDevice>(DeviceList(kLaplaceSourceDeviceList)))
+        d.solver.dcInputStep = d.solver.initialOutput = 0.0;
+    for (FreqTableSourceDevice& d : ListRecords<FreqTableSourceDevice>(DeviceList(kFreqTableSourceDeviceList)))
+        d.solver.dcInputStep = d.solver.initialOutput = 0.0;
+    return 0;
+}
+
+void FreeLaplaceBuffers() { Buffers() = LaplaceBufferState{}; }
+
+void RegisterLaplaceSourceFamilies()
+{
+    RegisterDeviceKindHandlers(kSlotLaplaceSources, SetupLaplaceSources, LoadLaplaceSources);
+    RegisterDeviceKindHandlers(kSlotLaplaceTableSources, SetupFreqTableSources, LoadFreqTableSources);
+    RegisterAcStamper(kAcLaplaceSources, AcLoadLaplaceSources);
+    RegisterAcStamper(kAcFreqTableSources, AcLoadFreqTableSources);
+}
+
+}  // namespace kq5
