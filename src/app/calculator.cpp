@@ -18,6 +18,7 @@
 #include "core/message_args.h"
 #include "core/message_reporter.h"
 #include "netlist/circuit_build.h"
+#include "netlist/build_errors.h"
 #include "netlist/defines.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -96,6 +97,9 @@ std::string EvaluateCalculatorText(std::string& expression)
     // dropped afterwards; during a run the circuit's own symbols are there already.
     const AnalysisState& analysis = Analysis();
     const bool idle = analysis.analysisKind == kAnalysisNone;
+    // An error shown since the last circuit build (any message box that is not a warning) must not
+    // stop the reading, which starts afresh as a build does.
+    if (idle) ClearCircuitBuildError();
     if (idle && ReadDefaultDefinitionsFile() != 0) {
         FreeBuiltCircuit(kFreeDefines);
         return {};

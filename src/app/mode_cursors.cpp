@@ -61,8 +61,9 @@ win::HCURSOR CursorForMode(int mode)
 {
     int id = CursorResourceForMode(mode);
     if (id == 0) return win::LoadCursor(nullptr, win::IDC_ARROW);
-    win::HCURSOR& cursor = Cursors()[static_cast<std::size_t>(id - kFirstCursor)];
-    if (!cursor) cursor = win::LoadCursor(win::GetModuleHandle(nullptr), id);
+    // Loaded cursors are shared by the window system, so asking again costs nothing and never
+    // hands out one that a restarted window system has let go.
+    win::HCURSOR cursor = win::LoadCursor(win::GetModuleHandle(nullptr), id);
     return cursor ? cursor : win::LoadCursor(nullptr, win::IDC_ARROW);
 }
 

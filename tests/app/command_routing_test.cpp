@@ -8,6 +8,10 @@
 
 #include "app/command_routing.h"
 #include "app/font_select.h"
+#include "app/info_dialogs.h"
+#include "app/preference_values.h"
+#include "core/engineering_numbers.h"
+#include "core/message_reporter.h"
 #include "app/usage_file.h"
 #include "platform/common_dialogs_font.h"
 #include "document/circuit_document.h"
@@ -216,6 +220,13 @@ TEST_F(CommandRouting, TheFontCommandGivesTheActiveWindowItsFont)
     win::ScriptFontDialogAnswer(std::nullopt);
     Route(17452);
     EXPECT_EQ(schematic_->fontHandle, kept);
+}
+
+TEST_F(CommandRouting, TheCalculatorStillCalculatesAfterAnErrorWasShown)
+{
+    ReportMessage("E", kMsgInsufficientMemory);  // any error box marks the circuit build failed
+    std::string text = "2*3";
+    EXPECT_EQ(EvaluateCalculatorText(text), FormatNumber(6.0, PreferenceSettings().calculatorFormat, 0));
 }
 
 TEST_F(CommandRouting, AnEmptyRecentFileEntryDoesNothing)
