@@ -17,6 +17,7 @@
 #include "analog/transient_run_services.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
+#include "devices/ideal_line_load.h"
 #include "devices/inductor_load.h"
 #include "devices/source_functions.h"
 #include "netlist/global_options.h"
@@ -63,6 +64,7 @@ void CommitAcceptedPoint()
     if (s.hasAnalogNodes && s.eventState == kEventAnalogPoint) {
         SaveAcceptedPoint();
         ShiftStateHistories();
+        PruneLineHistories();
         CommitMosfetVoltageHistory();
         CommitUserSourceIndices();
     }

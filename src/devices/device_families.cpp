@@ -1,5 +1,7 @@
 #include "devices/device_families.h"
 
+#include "devices/ideal_line_load.h"
+
 namespace kq5 {
 
 void RegisterDeviceFamily(const DeviceFamilyHooks& hooks)
@@ -16,6 +18,7 @@ void RegisterSemiconductorFamilies()
     RegisterJfetFamily();
     RegisterGaasfetFamily();
     RegisterMosfetFamily();
+    RegisterIdealLineFamily();
 }
 
 }  // namespace kq5

@@ -2,8 +2,10 @@
 // Transmission lines, ideal (device list 20) and lossy (list 11), and the switches: the Switch
 // part (list 14), the voltage-controlled S (list 18) and the current-controlled W (list 16).
 #include <cstdint>
+#include <deque>
 
 #include "core/linked_list.h"
+#include "devices/device_stamps.h"
 
 namespace kq5 {
 
@@ -19,16 +21,30 @@ inline constexpr int kCurrentSwitchDeviceList = 16;
 inline constexpr std::uint16_t kKindIdealLine = 27;
 inline constexpr std::uint32_t kIdealLineFlags = 32;
 
+// The waves leaving the two ports (port voltage plus Z0 times the port current), recorded at
+// an accepted time and stamped with that time plus the delay: the time they arrive.
+struct LineHistoryPoint {
+    double time = 0.0;
+    double w1 = 0.0;
+    double w2 = 0.0;
+};
+
 struct IdealLineDevice : ListNode {
     EvaluatedModel* model = nullptr;
-    std::int32_t port1Plus = 0;   // pin 1
-    std::int32_t port1Minus = 0;  // pin 0
-    std::int32_t port2Plus = 0;   // pin 3
-    std::int32_t port2Minus = 0;  // pin 2
+    std::int32_t port1Plus = 0;   // pin 0
+    std::int32_t port1Minus = 0;  // pin 1
+    std::int32_t port2Plus = 0;   // pin 2
+    std::int32_t port2Minus = 0;  // pin 3
     std::int32_t internal1 = 0;   // one new node per port
     std::int32_t internal2 = 0;
     double delay = 0.0;           // TD
     std::uint32_t flags = kIdealLineFlags;
+    StampRange stamps;            // the Z0 resistors, the port shunts and the two source rows
+    double wave1[3] = {};         // last recorded w1, its slope and its second derivative
+    double wave2[3] = {};
+    double delayed1 = 0.0;        // w2 of TD ago: drives the port-1 source
+    double delayed2 = 0.0;        // w1 of TD ago: drives the port-2 source
+    std::deque<LineHistoryPoint> history;
 };
 
 struct LossyLineDevice : ListNode {
