@@ -1,5 +1,7 @@
 // A circuit holding devices that the simulator has no model code for is refused with their
 // kind and first part, and the model warnings of its build still reach the numeric output.
+// Lossy lines are checked before that: a positive length and a kind with a closed-form
+// response.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -36,6 +38,13 @@ protected:
         return RunAnalysisCommand(record_, kAnalysisTransient);
     }
 
+    // The message ids a transient run of a driven, loaded lossy line with these values shows.
+    std::vector<int> RunLossyLine(const std::string& values)
+    {
+        RunTransient("l\nV1 1 0 1\nT1 1 0 2 0 " + values + "\nR2 2 0 1K\n.TRAN 1N 10N\n.END\n");
+        return ShownIds();
+    }
+
     std::string Output() const
     {
         std::ifstream in(dir_ / "d.TNO", std::ios::binary);
@@ -54,6 +63,21 @@ TEST_F(UnloadableDevicesTest, TheRefusalNamesTheKindAndTheFirstPart)
     EXPECT_NE(LastShownText().find("TLOSSY"), std::string::npos) << LastShownText();
     // The unknown model parameter is not lost with the run.
     EXPECT_NE(Output().find("Warning unknown parameter FOO in model DX."), std::string::npos) << Output();
+}
+
+TEST_F(UnloadableDevicesTest, LossyLineLengthMustBePositive)
+{
+    for (const char* values : {"R=1 L=1U C=1P", "LEN=0 R=1 L=1U C=1P", "LEN=-2 R=1 L=1U C=1P"}) {
+        SCOPED_TRACE(values);
+        EXPECT_EQ(RunLossyLine(values), std::vector<int>{14183}) << LastShownText();
+    }
+}
+
+TEST_F(UnloadableDevicesTest, LossyLinesWithoutAClosedFormAreRefused)
+{
+    EXPECT_EQ(RunLossyLine("LEN=1 R=1 L=1U"), std::vector<int>{14181}) << LastShownText();
+    EXPECT_EQ(RunLossyLine("LEN=1 R=1 G=1M C=1P"), std::vector<int>{14181}) << LastShownText();
+    EXPECT_EQ(RunLossyLine("LEN=1 R=1"), std::vector<int>{14185}) << LastShownText();
 }
 
 }  // namespace
