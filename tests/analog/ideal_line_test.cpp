@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "devices/ideal_line_load.h"
 #include "devices/line_switch_devices.h"
 #include "run_test_support.h"
 
@@ -74,6 +75,27 @@ TEST_F(IdealLineTest, OperatingPointIsAWirePairWithoutCurrentIntoAnOpenEnd)
     ASSERT_EQ(OperatingPoint(kRunKindTransient), 0);
     EXPECT_NEAR(X(2), 1.0, 1e-9);
     EXPECT_NEAR(v->current, 0.0, 1e-9);
+}
+
+TEST_F(IdealLineTest, HistoryStartsWithoutASlopeFromAZeroStep)
+{
+    Nodes(4);
+    V(1, 0, 1.0);
+    auto* line = Line(1, 0, 2, 0);
+    line->internal1 = 3;
+    line->internal2 = 4;
+    ASSERT_EQ(OperatingPoint(kRunKindTransient), 0);
+    // A step of zero must not turn the slopes into NaN, which would silence every later
+    // breakpoint test of the line.
+    AnalogSolver().step = 0.0;
+    double maxStep = 1.0;
+    ASSERT_EQ(SetLineStepLimits(maxStep), 0);
+    EXPECT_NEAR(maxStep, 0.5 * kDelay, 1e-6 * kDelay);
+    ASSERT_EQ(line->history.size(), 2u);
+    EXPECT_NEAR(line->history[1].time, kDelay, 1e-6 * kDelay);
+    for (double v : {line->wave1[0], line->wave1[1], line->wave1[2], line->wave2[0], line->wave2[1], line->wave2[2]})
+        EXPECT_TRUE(std::isfinite(v));
+    EXPECT_NEAR(line->wave2[0], 1.0, 1e-9);  // the open end sends back what it receives
 }
 
 TEST_F(IdealLineTest, MatchedLineDelaysTheHalvedStepByItsDelay)
