@@ -19,6 +19,7 @@
 #include "core/message_reporter.h"
 #include "devices/ideal_line_load.h"
 #include "devices/inductor_load.h"
+#include "devices/lossy_line_load.h"
 #include "devices/source_functions.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
@@ -146,6 +147,7 @@ double NextStepEstimate()
     // The magnetic cores bound the next step to a multiple of the present one, so that the
     // magnetisation moves by about the core tolerance per step.
     next = std::min(next, s.coreStepBound * s.step);
+    next = LossyLineStepLimit(next);
     // The table sources and the digital interface ask for a smaller step by lowering their
     // factor below 1; a factor left at 1 (where every load pass starts) asks for nothing.
     for (int which : {kStepFactorTableSource, kStepFactorDigitalInterface}) {

@@ -18,7 +18,7 @@ void RegisterSemiconductorFamilies()
     RegisterJfetFamily();
     RegisterGaasfetFamily();
     RegisterMosfetFamily();
-    RegisterIdealLineFamily();
+    RegisterLineFamilies();
 }
 
 }  // namespace kq5

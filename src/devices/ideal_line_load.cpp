@@ -12,6 +12,7 @@
 #include "analog/transient_run.h"
 #include "core/device_lists.h"
 #include "devices/line_switch_devices.h"
+#include "devices/lossy_line_load.h"
 #include "devices/source_ac.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
@@ -191,6 +192,7 @@ int LoadIdealLines()
 int SetLineStepLimits(double& maxStep)
 {
     const double start = TransientRun().tmin;
+    if (int rc = StartLossyLineHistories(maxStep)) return rc;
     return ForEachLine([&](IdealLineDevice& l, int) {
         l.delay = Delay(l);
         maxStep = std::min(maxStep, 0.5 * l.delay);
@@ -204,6 +206,7 @@ int SetLineStepLimits(double& maxStep)
 void PruneLineHistories()
 {
     const double t = AnalogSolver().time;
+    AcceptLossyLineTimePoint();
     ForEachLine([t](IdealLineDevice& l, int) {
         // Keep the last point before t and the one before it; drop one older point per step.
         const auto after = std::find_if(l.history.begin(), l.history.end(),
@@ -216,15 +219,17 @@ void PruneLineHistories()
 
 void ClearLineHistories()
 {
+    FreeLossyLineHistories();
     for (IdealLineDevice& l : ListRecords<IdealLineDevice>(DeviceList(kIdealLineDeviceList))) {
         l.history.clear();
         l.history.shrink_to_fit();
     }
 }
 
-void RegisterIdealLineFamily()
+void RegisterLineFamilies()
 {
     RegisterDeviceKindHandlers(kSlotIdealLines, SetupIdealLines, LoadIdealLines);
+    RegisterLossyLineFamily();
 }
 
 }  // namespace kq5

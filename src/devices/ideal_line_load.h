@@ -17,6 +17,7 @@ void PruneLineHistories();
 // Empties every line's history (after each case and at the end of a run).
 void ClearLineHistories();
 
-void RegisterIdealLineFamily();
+// Ideal and lossy lines.
+void RegisterLineFamilies();
 
 }  // namespace kq5

@@ -1,8 +1,10 @@
 #pragma once
 // Transmission lines, ideal (device list 20) and lossy (list 11), and the switches: the Switch
 // part (list 14), the voltage-controlled S (list 18) and the current-controlled W (list 16).
+#include <array>
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 #include "core/linked_list.h"
 #include "devices/device_stamps.h"
@@ -55,6 +57,15 @@ struct LossyLineDevice : ListNode {
     std::int32_t port2Plus = 0;
     std::int32_t port2Minus = 0;
     LossyLineDevice* nextSharingModel = nullptr;  // next line of the same model
+    StampRange stamps;  // the two branch rows and their incidences
+    // The port samples of the accepted points of the present transient run (time, V1, V2,
+    // I1, I2), from the operating point on, and the step responses tabulated for the run.
+    std::vector<std::array<double, 5>> samples;
+    std::vector<double> responseTable;
+    double historyTime = -1.0;    // the time the history terms below were formed for
+    std::size_t historyCount = 0;  // and the sample count then
+    double history[2] = {};       // the two rows' history terms
+    double present[3] = {};       // coefficients of the present values (self, cross, current)
 };
 
 // Switch control modes.

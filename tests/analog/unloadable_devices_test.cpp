@@ -54,13 +54,13 @@ protected:
 
 TEST_F(UnloadableDevicesTest, TheRefusalNamesTheKindAndTheFirstPart)
 {
-    // Lossy lines stand for any kind whose model code is missing.
-    const std::string netlist = "d\nV1 1 0 1\nR1 1 2 1K\nTLOSSY 2 0 3 0 LEN=1 R=1 L=1U G=0 C=1P\n"
-                                "T2 3 0 4 0 LEN=1 R=1 L=1U G=0 C=1P\nR2 4 0 1K\nD1 2 0 DX\n"
+    // MOSFETs of LEVEL 8 stand for any kind whose model code is missing.
+    const std::string netlist = "d\nV1 1 0 1\nR1 1 2 1K\nMFIRST 2 2 0 0 MB\nR3 2 3 1K\n"
+                                "MSECOND 3 3 0 0 MB\nR2 3 0 1K\nD1 2 0 DX\n.MODEL MB NMOS (LEVEL=8)\n"
                                 ".MODEL DX D (IS=1E-14 FOO=1)\n.TRAN 1M 2M\n.PRINT TRAN V(2)\n.END\n";
     EXPECT_EQ(RunTransient(netlist), kMsgAlreadyReported);
     ASSERT_EQ(ShownIds(), std::vector<int>{5368}) << LastShownText();
-    EXPECT_NE(LastShownText().find("TLOSSY"), std::string::npos) << LastShownText();
+    EXPECT_NE(LastShownText().find("MFIRST"), std::string::npos) << LastShownText();
     // The unknown model parameter is not lost with the run.
     EXPECT_NE(Output().find("Warning unknown parameter FOO in model DX."), std::string::npos) << Output();
 }

@@ -1,5 +1,6 @@
-// Transmission lines against ngspice's lossless line T: a matched, an open and a shorted far
-// end in the time domain, and a mismatched line across frequency. These comparisons need
+// Transmission lines against ngspice: its lossless line T with a matched, an open and a
+// shorted far end in the time domain and mismatched across frequency; its lossy line LTRA
+// with RLC, RC, LC and RG lines at the operating point, in step responses and in AC. These comparisons need
 // ngspice and fail without it.
 #include "reference_support.h"
 
@@ -19,6 +20,12 @@ TEST_F(LineReferenceTest, IdealLineMatched) { Check("line_ideal_matched"); }
 TEST_F(LineReferenceTest, IdealLineOpenEnd) { Check("line_ideal_open"); }
 TEST_F(LineReferenceTest, IdealLineShortedEnd) { Check("line_ideal_shorted"); }
 TEST_F(LineReferenceTest, IdealLineAcStandingWaves) { Check("line_ideal_ac"); }
+
+TEST_F(LineReferenceTest, LossyLinesOperatingPoint) { Check("line_lossy_op"); }
+TEST_F(LineReferenceTest, LosslessLineWrittenAsLossy) { Check("line_lossy_lc_tran"); }
+TEST_F(LineReferenceTest, RlcLineStepResponse) { Check("line_lossy_rlc_tran"); }
+TEST_F(LineReferenceTest, RcLineStepResponse) { Check("line_lossy_rc_tran"); }
+TEST_F(LineReferenceTest, LossyLinesAcrossFrequency) { Check("line_lossy_ac"); }
 
 }  // namespace
 }  // namespace kq5::reference
