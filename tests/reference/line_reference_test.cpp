@@ -25,7 +25,9 @@ TEST_F(LineReferenceTest, LossyLinesOperatingPoint) { Check("line_lossy_op"); }
 TEST_F(LineReferenceTest, LosslessLineWrittenAsLossy) { Check("line_lossy_lc_tran"); }
 TEST_F(LineReferenceTest, RlcLineStepResponse) { Check("line_lossy_rlc_tran"); }
 TEST_F(LineReferenceTest, RcLineStepResponse) { Check("line_lossy_rc_tran"); }
+TEST_F(LineReferenceTest, RgLineInAPulseRun) { Check("line_lossy_rg_tran"); }
 TEST_F(LineReferenceTest, LossyLinesAcrossFrequency) { Check("line_lossy_ac"); }
+TEST_F(LineReferenceTest, RgLineAcrossFrequency) { Check("line_lossy_rg_ac"); }
 
 }  // namespace
 }  // namespace kq5::reference
