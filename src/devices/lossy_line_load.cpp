@@ -34,7 +34,8 @@ constexpr int kMsgNoMemory = 15002;
 constexpr int kMsgUnsupportedLine = 14181;
 enum LineKind { kRlc, kRc, kRg, kLc };
 enum Kernel { kSelf, kCross, kCurrent };  // y, p y, p
-constexpr std::size_t kTableSteps = 4000;
+constexpr std::size_t kTableLimit = 20000;
+constexpr double kTableGrowth = 1.003;
 
 struct LineValues {
     LineKind kind = kRg;
@@ -85,47 +86,50 @@ double RlcCrossStep(const LineValues& v, double t)
     return v.y0 * DecayingExp(-v.alpha * (t - u)) * ScaledI0(v.alpha * u);
 }
 
-// The RLC ramps of p and p y on a grid from the delay on: entries [2i] ramp of p, [2i+1]
-// ramp of p y, at delay + i * step; entry 0 keeps the step (both ramps are 0 there).
+// The RLC ramps of p and p y after the delay, as triples (time, ramp of p, ramp of p y) on a
+// grid that starts at a two-hundredth of the delay, where the response changes fastest, and
+// widens geometrically to the end of the run.
 int TabulateRlc(LossyLineDevice& line, const LineValues& v, double span)
 {
-    const double d = std::max(span, v.delay) / kTableSteps;
+    line.responseTable.clear();
+    double d = v.delay / 200.0;
     try {
-        line.responseTable.assign(2 * (kTableSteps + 2), 0.0);
+        line.responseTable.insert(line.responseTable.end(), {v.delay, 0.0, 0.0});
+        double stepP = DecayingExp(-v.alpha * v.delay), rampP = 0.0, rampPy = 0.0;
+        double stepPy = RlcCrossStep(v, v.delay);
+        for (double t0 = v.delay; t0 < v.delay + span && line.responseTable.size() < 3 * kTableLimit;
+             t0 += d, d *= kTableGrowth) {
+            const double t1 = t0 + d;
+            auto impulse = [&](double f) { return RlcCrossImpulse(v, t0 + f * d); };
+            const double midStepP = stepP + d / 12 * (impulse(0) + 4 * impulse(0.25) + impulse(0.5));
+            const double nextStepP = midStepP + d / 12 * (impulse(0.5) + 4 * impulse(0.75) + impulse(1));
+            const double nextStepPy = RlcCrossStep(v, t1);
+            rampP += d / 6 * (stepP + 4 * midStepP + nextStepP);
+            rampPy += d / 6 * (stepPy + 4 * RlcCrossStep(v, t0 + d / 2) + nextStepPy);
+            stepP = nextStepP;
+            stepPy = nextStepPy;
+            line.responseTable.insert(line.responseTable.end(), {t1, rampP, rampPy});
+        }
     } catch (const std::bad_alloc&) {
         return kMsgNoMemory;
-    }
-    line.responseTable[0] = d;
-    double stepP = DecayingExp(-v.alpha * v.delay), rampP = 0.0, rampPy = 0.0;
-    double stepPy = RlcCrossStep(v, v.delay);
-    for (std::size_t i = 1; i < kTableSteps + 2; ++i) {
-        const double t0 = v.delay + static_cast<double>(i - 1) * d, t1 = t0 + d;
-        const double midStepP = stepP + d / 12 * (RlcCrossImpulse(v, t0) + 4 * RlcCrossImpulse(v, t0 + d / 4) +
-                                                  RlcCrossImpulse(v, t0 + d / 2));
-        const double nextStepP = midStepP + d / 12 * (RlcCrossImpulse(v, t0 + d / 2) +
-                                                      4 * RlcCrossImpulse(v, t0 + 3 * d / 4) + RlcCrossImpulse(v, t1));
-        const double nextStepPy = RlcCrossStep(v, t1);
-        rampP += d / 6 * (stepP + 4 * midStepP + nextStepP);
-        rampPy += d / 6 * (stepPy + 4 * RlcCrossStep(v, t0 + d / 2) + nextStepPy);
-        stepP = nextStepP;
-        stepPy = nextStepPy;
-        line.responseTable[2 * i] = rampP;
-        line.responseTable[2 * i + 1] = rampPy;
     }
     return 0;
 }
 
 double TableRamp(const LossyLineDevice& line, const LineValues& v, double t, int column)
 {
-    if (t <= v.delay || line.responseTable.size() < 6) return 0.0;
-    const double d = line.responseTable[0];
-    const double x = (t - v.delay) / d;
-    const std::size_t last = line.responseTable.size() / 2 - 1;
-    auto at = [&](std::size_t i) { return line.responseTable[2 * i + static_cast<std::size_t>(column)]; };
-    std::size_t i = static_cast<std::size_t>(x);
-    if (i >= last) i = last - 1;  // beyond the run: the last slope goes on
-    const double f = x - static_cast<double>(i);
-    return at(i) + (at(i + 1) - at(i)) * f;
+    const std::vector<double>& table = line.responseTable;
+    const std::size_t count = table.size() / 3;
+    if (t <= v.delay || count < 2) return 0.0;
+    // The last entry at or before t (the last interval's slope carries on beyond the table).
+    std::size_t lo = 0, hi = count - 1;
+    while (hi - lo > 1) {
+        const std::size_t mid = (lo + hi) / 2;
+        (table[3 * mid] <= t ? lo : hi) = mid;
+    }
+    const auto c = static_cast<std::size_t>(column);
+    const double t0 = table[3 * lo], t1 = table[3 * hi];
+    return table[3 * lo + 1 + c] + (table[3 * hi + 1 + c] - table[3 * lo + 1 + c]) * (t - t0) / (t1 - t0);
 }
 
 // The ramp response (step response integrated once from 0) of a kernel, and its gain at DC.
