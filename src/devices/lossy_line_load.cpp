@@ -28,6 +28,20 @@
 
 namespace kq5 {
 
+// Beyond 600 the factors overflow separately; two terms of the large-argument series are
+// then closer than a part in a million.
+double ScaledBesselI0(double x)
+{
+    if (x < 600.0) return std::exp(-x) * std::cyl_bessel_i(0.0, x);
+    return (1.0 + 0.125 / x) / std::sqrt(2.0 * std::numbers::pi * x);
+}
+
+double ScaledBesselI1(double x)
+{
+    if (x < 600.0) return std::exp(-x) * std::cyl_bessel_i(1.0, x);
+    return (1.0 - 0.375 / x) / std::sqrt(2.0 * std::numbers::pi * x);
+}
+
 namespace {
 
 constexpr int kMsgNoMemory = 15002;
@@ -68,22 +82,19 @@ LineValues Values(const LossyLineDevice& line)
 // exp(x), 0 where it would underflow.
 double DecayingExp(double x) { return x < -600.0 ? 0.0 : std::exp(x); }
 
-// exp(-x) I0(x) and exp(-x) I1(x), finite for every x >= 0.
-double ScaledI0(double x) { return x < 600.0 ? std::exp(-x) * std::cyl_bessel_i(0.0, x) : 1.0 / std::sqrt(2 * std::numbers::pi * x) * (1 + 0.125 / x); }
-double ScaledI1(double x) { return x < 600.0 ? std::exp(-x) * std::cyl_bessel_i(1.0, x) : 1.0 / std::sqrt(2 * std::numbers::pi * x) * (1 - 0.375 / x); }
 
 // RLC propagation: the step responses of p and p y after the delay.
 double RlcCrossImpulse(const LineValues& v, double t)  // the part of p's impulse after its edge
 {
     const double u = std::sqrt(std::max(t * t - v.delay * v.delay, 0.0));
     const double x = v.alpha * u;
-    const double i1OverU = x < 1e-8 ? 0.5 * v.alpha : ScaledI1(x) / u;
+    const double i1OverU = x < 1e-8 ? 0.5 * v.alpha : ScaledBesselI1(x) / u;
     return v.alpha * v.delay * DecayingExp(-v.alpha * (t - u)) * i1OverU;
 }
 double RlcCrossStep(const LineValues& v, double t)
 {
     const double u = std::sqrt(std::max(t * t - v.delay * v.delay, 0.0));
-    return v.y0 * DecayingExp(-v.alpha * (t - u)) * ScaledI0(v.alpha * u);
+    return v.y0 * DecayingExp(-v.alpha * (t - u)) * ScaledBesselI0(v.alpha * u);
 }
 
 // The RLC ramps of p and p y after the delay, as triples (time, ramp of p, ramp of p y) on a
@@ -161,7 +172,7 @@ double RampValue(const LossyLineDevice& line, const LineValues& v, Kernel k, dou
         return (t + b2 / 2) * tail - std::sqrt(t * b2 / std::numbers::pi) * std::exp(-a);
     }
     case kRlc:
-        if (k == kSelf) return v.y0 * t * (ScaledI0(v.alpha * t) + ScaledI1(v.alpha * t));
+        if (k == kSelf) return v.y0 * t * (ScaledBesselI0(v.alpha * t) + ScaledBesselI1(v.alpha * t));
         return TableRamp(line, v, t, k == kCurrent ? 0 : 1);
     case kRg:
         break;

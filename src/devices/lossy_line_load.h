@@ -4,6 +4,10 @@
 
 namespace kq5 {
 
+// exp(-x) I0(x) and exp(-x) I1(x) for x >= 0, finite where the factors alone overflow.
+double ScaledBesselI0(double x);
+double ScaledBesselI1(double x);
+
 int SetupLossyLines();
 int LoadLossyLines();
 int AcLoadLossyLines(int pass);

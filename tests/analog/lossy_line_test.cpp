@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "devices/ideal_line_load.h"
 #include "devices/line_switch_devices.h"
+#include "devices/lossy_line_load.h"
 #include "run_test_support.h"
 
 namespace kq5::solver_test {
@@ -37,6 +39,19 @@ protected:
 
     EvaluatedModel model_;
 };
+
+TEST(ScaledBesselTest, AgreesWithTheLibraryOnBothSidesOfTheSeriesBranch)
+{
+    for (double x : {0.0, 1e-6, 0.5, 3.75, 20.0, 599.0, 600.0, 650.0, 700.0}) {
+        SCOPED_TRACE(x);
+        const double i0 = std::exp(-x) * std::cyl_bessel_i(0.0, x);
+        const double i1 = std::exp(-x) * std::cyl_bessel_i(1.0, x);
+        EXPECT_NEAR(ScaledBesselI0(x), i0, 1e-6 * i0);
+        EXPECT_NEAR(ScaledBesselI1(x), i1, 1e-6 * i1 + 1e-300);
+    }
+    // Far beyond the library's range the values still fall as 1/sqrt(2 pi x).
+    EXPECT_NEAR(ScaledBesselI0(1e6) * std::sqrt(2.0 * std::numbers::pi * 1e6), 1.0, 1e-6);
+}
 
 TEST_F(LossyLineTest, RcLineChargesItsOpenEndByDiffusion)
 {
