@@ -57,6 +57,7 @@ struct Circuit {
     double tstop = 0.0;
     int rise = 0;            // > 0: compare the time of this rising crossing of `level` instead
     double level = 0.0;
+    std::string ngspiceBody;  // the same elements as ngspice spells them, when it differs
 };
 
 struct Result {
@@ -129,6 +130,25 @@ Circuit RingOscillator(int stages, int level, const std::string& name)
         s += ".MODEL PM PMOS (LEVEL=3 VTO=-0.8 TOX=20n NSUB=1e16 UO=220 THETA=0.05 VMAX=1e5 KAPPA=0.3" + common + ")\n";
         break;
     }
+    return c;
+}
+
+// A bus of lossy RLC lines, each driven through 50 ohm by its own staggered pulse and loaded
+// by 100 ohm with 5 pF: the convolution of every line's history at every time point.
+Circuit LineBus(int lines, const std::string& name)
+{
+    Circuit c{name, "* bus of driven lossy lines\n", "b1", ".TRAN 0.1n 100n\n", 100e-9};
+    std::string ours, theirs;
+    for (int i = 1; i <= lines; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string common = "V" + n + " s" + n + " 0 PULSE(0 1 " + std::to_string(i) + "n 1n 1n 20n 50n)\nR" + n +
+                                   " s" + n + " a" + n + " 50\nRL" + n + " b" + n + " 0 100\nCL" + n + " b" + n +
+                                   " 0 5p\n";
+        ours += common + "T" + n + " a" + n + " 0 b" + n + " 0 LEN=0.5 R=5 L=250N C=100P\n";
+        theirs += common + "O" + n + " a" + n + " 0 b" + n + " 0 LBUS\n";
+    }
+    c.ngspiceBody = c.body + theirs + ".MODEL LBUS LTRA R=5 L=250N G=0 C=100P LEN=0.5\n";
+    c.body += ours;
     return c;
 }
 
@@ -252,7 +272,8 @@ Result RunNgspice(const Circuit& c, const fs::path& dir, const std::string& ngsp
 {
     Result r;
     const fs::path cir = dir / (c.name + "_ng.cir");
-    std::ofstream(cir, std::ios::binary) << c.body << c.tran << ".option acct\n";
+    std::ofstream(cir, std::ios::binary) << (c.ngspiceBody.empty() ? c.body : c.ngspiceBody) << c.tran
+                                         << ".option acct\n";
     if (c.rise == 0)
         std::ofstream(cir, std::ios::binary | std::ios::app)
             << ".measure tran vprobe FIND v(" << c.probe << ") AT=" << c.tstop << "\n.end\n";
@@ -316,7 +337,7 @@ int main(int argc, char** argv)
         Mesh(30, "mesh30", 1e-6 * scale),          Mesh(50, "mesh50", 1e-6 * scale),
         RingOscillator(101, 1, "ring101_l1"),       RingOscillator(101, 2, "ring101_l2"),
         RingOscillator(101, 3, "ring101_l3"),
-        Bridge("bridge1M", 1.0 * scale),
+        Bridge("bridge1M", 1.0 * scale),           LineBus(4, "linebus4"),
     };
 
     char pattern[] = "/tmp/kq5_transient_bench_XXXXXX";
