@@ -206,32 +206,86 @@ ChainValues Chain(const LineValues& v)
     return ch;
 }
 
-// The present values' weights and the history terms at time t (from the samples).
-void FormHistory(LossyLineDevice& line, const LineValues& v, double t)
+// The kernels' ramps at the ages of a sample sequence at one time. The lines of a bus share
+// their model and their sample times, so one line's weights serve the others: the kernel
+// evaluations (Bessel functions, table searches) are the dear part of the convolution.
+struct KernelWeights {
+    double key[6] = {-1, 0, 0, 0, 0, 0};  // kind, r, l, g, c, len
+    double time = -1.0;
+    std::vector<double> times;
+    std::vector<double> ramps[3];
+};
+thread_local KernelWeights tWeights;
+
+void ForgetKernelWeights()
 {
-    if (line.historyTime == t && line.historyCount == line.samples.size()) return;
-    line.historyTime = t;
-    line.historyCount = line.samples.size();
+    tWeights.time = -1.0;
+    tWeights.times.clear();
+    for (auto& r : tWeights.ramps) r.clear();
+}
+
+const KernelWeights& Weights(const LossyLineDevice& line, const LineValues& v, double t)
+{
+    const auto& x = line.samples;
+    const std::size_t n = x.size() - 1;
+    const double key[6] = {static_cast<double>(v.kind), v.r, v.l, v.g, v.c, v.len};
+    KernelWeights& w = tWeights;
+    bool same = w.time == t && w.times.size() == n && std::equal(key, key + 6, w.key);
+    for (std::size_t j = 0; same && j < n; ++j) same = w.times[j] == x[j][0];
+    if (same) return w;
+    std::copy(key, key + 6, w.key);
+    w.time = t;
+    w.times.resize(n);
+    for (auto& r : w.ramps) r.resize(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        w.times[j] = x[j][0];
+        for (Kernel k : {kSelf, kCross, kCurrent}) w.ramps[k][j] = Ramp(line, v, k, t - x[j][0]);
+    }
+    return w;
+}
+
+// The present values' weights and the history terms at time t (from the samples).
+int FormHistory(LossyLineDevice& line, const LineValues& v, double t)
+{
+    if (line.historyTime == t && line.historyCount == line.samples.size()) return 0;
     const auto& x = line.samples;
     const std::size_t n = x.size() - 1;
     const double h = std::max(t - x[n][0], 1e-30);
-    for (Kernel k : {kSelf, kCross, kCurrent}) line.present[k] = Ramp(line, v, k, h) / h;
+    double newest[3];
+    for (Kernel k : {kSelf, kCross, kCurrent}) {
+        newest[k] = Ramp(line, v, k, h);
+        line.present[k] = newest[k] / h;
+    }
+    const KernelWeights* weights = nullptr;
+    try {
+        weights = &Weights(line, v, t);
+    } catch (const std::bad_alloc&) {
+        ForgetKernelWeights();
+        return kMsgNoMemory;
+    }
+    const KernelWeights& w = *weights;
     // Sum over the slope changes of each port sequence; column 1..4: V1, V2, I1, I2.
-    auto convolve = [&](Kernel k, int column) {
-        double sum = DcGain(v, k) * x[0][static_cast<std::size_t>(column)];
-        double previousSlope = 0.0;
-        for (std::size_t j = 0; j < n; ++j) {
-            const double slope = (x[j + 1][static_cast<std::size_t>(column)] - x[j][static_cast<std::size_t>(column)]) /
-                                 std::max(x[j + 1][0] - x[j][0], 1e-30);
-            sum += (slope - previousSlope) * Ramp(line, v, k, t - x[j][0]);
-            previousSlope = slope;
+    double sum[3][5] = {}, previousSlope[5] = {};
+    for (Kernel k : {kSelf, kCross, kCurrent})
+        for (std::size_t column = 1; column <= 4; ++column) sum[k][column] = DcGain(v, k) * x[0][column];
+    for (std::size_t j = 0; j < n; ++j) {
+        const double span = std::max(x[j + 1][0] - x[j][0], 1e-30);
+        for (std::size_t column = 1; column <= 4; ++column) {
+            const double slope = (x[j + 1][column] - x[j][column]) / span;
+            const double change = slope - previousSlope[column];
+            for (Kernel k : {kSelf, kCross, kCurrent}) sum[k][column] += change * w.ramps[k][j];
+            previousSlope[column] = slope;
         }
-        // The newest step's slope holds the present value: only its known parts stay here.
-        const double ramp = Ramp(line, v, k, h);
-        return sum - x[n][static_cast<std::size_t>(column)] * ramp / h - previousSlope * ramp;
+    }
+    // The newest step's slope holds the present value: only its known parts stay here.
+    auto convolve = [&](Kernel k, std::size_t column) {
+        return sum[k][column] - x[n][column] * newest[k] / h - previousSlope[column] * newest[k];
     };
     line.history[0] = convolve(kSelf, 1) - convolve(kCross, 2) - convolve(kCurrent, 4);
     line.history[1] = convolve(kSelf, 2) - convolve(kCross, 1) - convolve(kCurrent, 3);
+    line.historyTime = t;
+    line.historyCount = line.samples.size();
+    return 0;
 }
 
 int Branch(std::size_t position) { return DeviceRow(kLossyLineDeviceList, position); }
@@ -322,7 +376,7 @@ int LoadLossyLines()
             for (double x : {0.0, 1.0, -1.0, -ch.a, ch.a, ch.b}) c.Add(x);
             for (double x : {ch.a, 0.0, 0.0, -ch.c, ch.c, 1.0}) c.Add(x);
         } else {
-            FormHistory(l, v, s.time);
+            if (int rc = FormHistory(l, v, s.time)) return rc;
             const double ys = l.present[kSelf], yc = l.present[kCross], pc = l.present[kCurrent];
             // I1 - ys V1 + yc V2 + pc I2 = history 1, and the mirror.
             for (double x : {1.0, -ys, ys, yc, -yc, pc}) c.Add(x);
@@ -392,6 +446,7 @@ int StartLossyLineHistories(double& maxStep)
         if (v.kind == kLc || v.kind == kRlc) maxStep = std::min(maxStep, v.delay);
         l.samples.clear();
         l.historyTime = -1.0;
+        ForgetKernelWeights();
         if (v.kind == kRlc)
             if (int rc = TabulateRlc(l, v, t.tmax - t.tmin)) return rc;
         return RecordSample(l, b1);
@@ -446,6 +501,9 @@ void FreeLossyLineHistories()
         std::vector<double>().swap(l.responseTable);
         l.historyTime = -1.0;
     }
+    ForgetKernelWeights();
+    std::vector<double>().swap(tWeights.times);
+    for (auto& r : tWeights.ramps) std::vector<double>().swap(r);
 }
 
 void RegisterLossyLineFamily()
