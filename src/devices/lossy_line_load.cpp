@@ -24,6 +24,7 @@
 #include "core/device_lists.h"
 #include "devices/line_switch_devices.h"
 #include "devices/stamp_ac.h"
+#include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 
 namespace kq5 {
@@ -472,12 +473,14 @@ int AcceptLossyLineTimePoint()
 double LossyLineStepLimit(double step)
 {
     const AnalogSolverState& s = AnalogSolver();
+    const double trtol = GlobalOptions().values.trtol;
     ForEachLossyLine([&](LossyLineDevice& l, int) {
         const LineValues v = Values(l);
         const std::size_t k = l.samples.size();
         if (v.kind == kRg || k < 3) return 0;
         // The convolution takes the port values as straight between points; their curvature
-        // bounds the step at which that stays within the tolerance.
+        // bounds the step at which that stays within the tolerance. The bound, like the
+        // storage elements' truncation estimate, overstates the error: TRTOL relaxes it alike.
         const double scale = v.kind == kRc ? v.r * v.len : 1.0 / v.y0;
         const auto& a = l.samples[k - 3];
         const auto& b = l.samples[k - 2];
@@ -486,7 +489,8 @@ double LossyLineStepLimit(double step)
             const double f = column <= 2 ? 1.0 : scale;
             const double d2 = ((c[column] - b[column]) / (c[0] - b[0]) - (b[column] - a[column]) / (b[0] - a[0])) /
                               (c[0] - a[0]) * f;
-            const double tol = s.reltol * std::max(std::abs(c[column]), std::abs(b[column])) * f + s.vntol;
+            const double tol =
+                trtol * (s.reltol * std::max(std::abs(c[column]), std::abs(b[column])) * f + s.vntol);
             if (std::abs(d2) > 0.0) step = std::min(step, std::sqrt(8.0 * tol / std::abs(d2)));
         }
         return 0;
