@@ -379,6 +379,7 @@ int main(int argc, char** argv)
         Calls(16000 / calls, "calls16k", false),   Calls(16000 / calls, "flat16k", true),
         Calls(100000 / calls, "calls100k", false), Calls(100000 / calls, "flat100k", true),
         LineBus(4, "linebus4"),
+        LineBus(16, "linebus16"),
     };
     // Pairs whose time ratio (second / first, ours and ngspice's) shows how the cost grows.
     const std::vector<std::pair<std::string, std::string>> growth = {

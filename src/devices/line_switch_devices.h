@@ -61,6 +61,9 @@ struct LossyLineDevice : ListNode {
     // The port samples of the accepted points of the present transient run (time, V1, V2,
     // I1, I2), from the operating point on, and the step responses tabulated for the run.
     std::vector<std::array<double, 5>> samples;
+    // The slope changes (V1, V2, I1, I2) at every sample but the newest, which the
+    // convolution weighs.
+    std::vector<std::array<double, 4>> slopeChanges;
     std::vector<double> responseTable;
     double historyTime = -1.0;    // the time the history terms below were formed for
     std::size_t historyCount = 0;  // and the sample count then

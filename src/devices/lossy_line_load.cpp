@@ -207,6 +207,11 @@ ChainValues Chain(const LineValues& v)
     return ch;
 }
 
+double Slope(const std::array<double, 5>& a, const std::array<double, 5>& b, std::size_t column)
+{
+    return (b[column] - a[column]) / std::max(b[0] - a[0], 1e-30);
+}
+
 // The kernels' ramps at the ages of a sample sequence at one time. The lines of a bus share
 // their model and their sample times, so one line's weights serve the others: the kernel
 // evaluations (Bessel functions, table searches) are the dear part of the convolution.
@@ -269,15 +274,28 @@ int FormHistory(LossyLineDevice& line, const LineValues& v, double t)
     double sum[3][5] = {}, previousSlope[5] = {};
     for (Kernel k : {kSelf, kCross, kCurrent})
         for (std::size_t column = 1; column <= 4; ++column) sum[k][column] = DcGain(v, k) * x[0][column];
+    const auto& changes = line.slopeChanges;
+    const double* self = w.ramps[kSelf].data();
+    const double* cross = w.ramps[kCross].data();
+    const double* current = w.ramps[kCurrent].data();
+    double s1 = 0.0, s2 = 0.0, c1 = 0.0, c2 = 0.0, p3 = 0.0, p4 = 0.0;
     for (std::size_t j = 0; j < n; ++j) {
-        const double span = std::max(x[j + 1][0] - x[j][0], 1e-30);
-        for (std::size_t column = 1; column <= 4; ++column) {
-            const double slope = (x[j + 1][column] - x[j][column]) / span;
-            const double change = slope - previousSlope[column];
-            for (Kernel k : {kSelf, kCross, kCurrent}) sum[k][column] += change * w.ramps[k][j];
-            previousSlope[column] = slope;
-        }
+        const auto& d = changes[j];
+        s1 += d[0] * self[j];
+        s2 += d[1] * self[j];
+        c1 += d[0] * cross[j];
+        c2 += d[1] * cross[j];
+        p3 += d[2] * current[j];
+        p4 += d[3] * current[j];
     }
+    sum[kSelf][1] += s1;
+    sum[kSelf][2] += s2;
+    sum[kCross][1] += c1;
+    sum[kCross][2] += c2;
+    sum[kCurrent][3] += p3;
+    sum[kCurrent][4] += p4;
+    if (n > 0)
+        for (std::size_t column = 1; column <= 4; ++column) previousSlope[column] = Slope(x[n - 1], x[n], column);
     // The newest step's slope holds the present value: only its known parts stay here.
     auto convolve = [&](Kernel k, std::size_t column) {
         return sum[k][column] - x[n][column] * newest[k] / h - previousSlope[column] * newest[k];
@@ -318,7 +336,17 @@ int RecordSample(LossyLineDevice& l, int b1)
         l.samples.push_back({t, SolutionDifference(l.port1Plus, l.port1Minus),
                              SolutionDifference(l.port2Plus, l.port2Minus), x[static_cast<std::size_t>(b1)],
                              x[static_cast<std::size_t>(b1 + 1)]});
+        // The newest interval fixes the slope change at the point before it.
+        const std::size_t n = l.samples.size() - 1;
+        if (n > 0) {
+            std::array<double, 4> change{};
+            for (std::size_t column = 1; column <= 4; ++column)
+                change[column - 1] = Slope(l.samples[n - 1], l.samples[n], column) -
+                                     (n > 1 ? Slope(l.samples[n - 2], l.samples[n - 1], column) : 0.0);
+            l.slopeChanges.push_back(change);
+        }
     } catch (const std::bad_alloc&) {
+        if (l.samples.size() > l.slopeChanges.size() + 1) l.samples.pop_back();  // keep them in step
         return kMsgNoMemory;
     }
     return 0;
@@ -446,6 +474,7 @@ int StartLossyLineHistories(double& maxStep)
         // A wave must not cross the line within one step unseen.
         if (v.kind == kLc || v.kind == kRlc) maxStep = std::min(maxStep, v.delay);
         l.samples.clear();
+        l.slopeChanges.clear();
         l.historyTime = -1.0;
         ForgetKernelWeights();
         if (v.kind == kRlc)
@@ -502,6 +531,7 @@ void FreeLossyLineHistories()
 {
     for (LossyLineDevice& l : ListRecords<LossyLineDevice>(DeviceList(kLossyLineDeviceList))) {
         std::vector<std::array<double, 5>>().swap(l.samples);
+        std::vector<std::array<double, 4>>().swap(l.slopeChanges);
         std::vector<double>().swap(l.responseTable);
         l.historyTime = -1.0;
     }
