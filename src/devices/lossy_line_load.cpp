@@ -243,9 +243,29 @@ const KernelWeights& Weights(const LossyLineDevice& line, const LineValues& v, d
     w.time = t;
     w.times.resize(n);
     for (auto& r : w.ramps) r.resize(n);
+    const std::vector<double>& table = line.responseTable;
+    const std::size_t count = table.size() / 3;
+    // The ages fall from the oldest sample on, so the RLC table is walked once rather than
+    // searched for every sample.
+    std::size_t lo = count >= 2 ? count - 2 : 0;
     for (std::size_t j = 0; j < n; ++j) {
+        const double age = t - x[j][0];
         w.times[j] = x[j][0];
-        for (Kernel k : {kSelf, kCross, kCurrent}) w.ramps[k][j] = Ramp(line, v, k, t - x[j][0]);
+        w.ramps[kSelf][j] = Ramp(line, v, kSelf, age);
+        if (v.kind != kRlc) {
+            for (Kernel k : {kCross, kCurrent}) w.ramps[k][j] = Ramp(line, v, k, age);
+            continue;
+        }
+        if (age <= v.delay || count < 2) {
+            w.ramps[kCross][j] = w.ramps[kCurrent][j] = 0.0;
+            continue;
+        }
+        while (lo > 0 && table[3 * lo] > age) --lo;
+        const double f = (age - table[3 * lo]) / (table[3 * lo + 3] - table[3 * lo]);
+        for (auto [k, c] : {std::pair{kCurrent, 1}, std::pair{kCross, 2}}) {
+            const double a = table[3 * lo + c], r = a + (table[3 * lo + 3 + c] - a) * f;
+            w.ramps[k][j] = std::abs(r) < 1e-150 ? 0.0 : r;
+        }
     }
     return w;
 }
