@@ -411,8 +411,15 @@ bool WaveBends(const LossyLineDevice& l, const LineValues& v, int port)
     const double s1 = (d[2] - d[1]) / (t[2] - t[1]), s2 = (d[1] - d[0]) / (t[1] - t[0]);
     const AnalogSolverState& s = AnalogSolver();
     const double range = std::max({d[0], d[1], d[2]}) - std::min({d[0], d[1], d[2]});
+    // The corner matters as far as missing it would bend the interpolant over the shorter of
+    // its steps by more than the truncation tolerance (relaxed by TRTOL as the curvature
+    // bound is): the small steps after a breakpoint show sharp but tiny bends, which would
+    // otherwise breed a breakpoint at every arrival.
+    const double step = std::min(t[2] - t[1], t[1] - t[0]);
+    const double tol = s.reltol * std::abs(d[0] + d[1] + d[2]) / 3.0 + s.vntol;
     return std::abs(s1 - s2) >= 0.5 * std::max(std::abs(s1), std::abs(s2)) &&
-           range >= s.reltol / 3.0 * std::abs(d[0] + d[1] + d[2]) + 10.0 * s.vntol;
+           range >= s.reltol / 3.0 * std::abs(d[0] + d[1] + d[2]) + 10.0 * s.vntol &&
+           std::abs(s1 - s2) * step >= GlobalOptions().values.trtol * tol;
 }
 
 }  // namespace
