@@ -65,6 +65,7 @@ struct Circuit {
     double tstop = 0.0;
     int rise = 0;            // > 0: compare the time of this rising crossing of `level` instead
     double level = 0.0;
+    std::string ngspiceBody;  // the same elements as ngspice spells them, when it differs
 };
 
 struct Result {
@@ -165,6 +166,25 @@ Circuit Calls(int n, const std::string& name, bool flat)
         else
             s += "X" + k + " 1 0 TWO\n";
     }
+    return c;
+}
+
+// A bus of lossy RLC lines, each driven through 50 ohm by its own staggered pulse and loaded
+// by 100 ohm with 5 pF: the convolution of every line's history at every time point.
+Circuit LineBus(int lines, const std::string& name)
+{
+    Circuit c{name, "* bus of driven lossy lines\n", "b1", ".TRAN 0.1n 100n\n", 100e-9};
+    std::string ours, theirs;
+    for (int i = 1; i <= lines; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string common = "V" + n + " s" + n + " 0 PULSE(0 1 " + std::to_string(i) + "n 1n 1n 20n 50n)\nR" + n +
+                                   " s" + n + " a" + n + " 50\nRL" + n + " b" + n + " 0 100\nCL" + n + " b" + n +
+                                   " 0 5p\n";
+        ours += common + "T" + n + " a" + n + " 0 b" + n + " 0 LEN=0.5 R=5 L=250N C=100P\n";
+        theirs += common + "O" + n + " a" + n + " 0 b" + n + " 0 LBUS\n";
+    }
+    c.ngspiceBody = c.body + theirs + ".MODEL LBUS LTRA R=5 L=250N G=0 C=100P LEN=0.5\n";
+    c.body += ours;
     return c;
 }
 
@@ -288,7 +308,8 @@ Result RunNgspice(const Circuit& c, const fs::path& dir, const std::string& ngsp
 {
     Result r;
     const fs::path cir = dir / (c.name + "_ng.cir");
-    std::ofstream(cir, std::ios::binary) << c.body << c.tran << ".option acct\n";
+    std::ofstream(cir, std::ios::binary) << (c.ngspiceBody.empty() ? c.body : c.ngspiceBody) << c.tran
+                                         << ".option acct\n";
     if (c.rise == 0)
         std::ofstream(cir, std::ios::binary | std::ios::app)
             << ".measure tran vprobe FIND v(" << c.probe << ") AT=" << c.tstop << "\n.end\n";
@@ -357,6 +378,8 @@ int main(int argc, char** argv)
         Mesh(50, "mesh50r10", 2e-7 * scale, "10", 1e-10), Mesh(100, "mesh100r10", 2e-7 * scale, "10", 1e-10),
         Calls(16000 / calls, "calls16k", false),   Calls(16000 / calls, "flat16k", true),
         Calls(100000 / calls, "calls100k", false), Calls(100000 / calls, "flat100k", true),
+        LineBus(4, "linebus4"),
+        LineBus(16, "linebus16"),
     };
     // Pairs whose time ratio (second / first, ours and ngspice's) shows how the cost grows.
     const std::vector<std::pair<std::string, std::string>> growth = {

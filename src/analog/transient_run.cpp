@@ -21,6 +21,7 @@
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/controlled_source_devices.h"
+#include "devices/ideal_line_load.h"
 #include "devices/line_switch_devices.h"
 #include "devices/laplace_source_load.h"
 #include "devices/model_temperature.h"
@@ -291,6 +292,8 @@ int TransientRunCase(WindowRecord* window)
     if (t.operatingPointComputed && RunServices().writeOperatingPointReport)
         if (int rc = RunServices().writeOperatingPointReport()) return rc;
     if (t.operatingPointOnly || RunStopRequested()) return 0;
+    if (!retrieving)
+        if (int rc = SetLineStepLimits(t.maxStep)) return rc;
 
     s.runPhase = kPhaseTimeSteps;
     s.runKind = kRunKindTransient;
@@ -305,6 +308,10 @@ int TransientRunCase(WindowRecord* window)
     return TransientTimeLoop(window);
 }
 
-void FreeTransientRunTables() { ClearTimeBreakpoints(); }
+void FreeTransientRunTables()
+{
+    ClearTimeBreakpoints();
+    ClearLineHistories();
+}
 
 }  // namespace kq5

@@ -17,7 +17,9 @@
 #include "analog/transient_run_services.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
+#include "devices/ideal_line_load.h"
 #include "devices/inductor_load.h"
+#include "devices/lossy_line_load.h"
 #include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "devices/table_source_load.h"
@@ -65,6 +67,7 @@ void CommitAcceptedPoint()
     if (s.hasAnalogNodes && s.eventState == kEventAnalogPoint) {
         SaveAcceptedPoint();
         ShiftStateHistories();
+        PruneLineHistories();
         CommitMosfetVoltageHistory();
         CommitUserSourceIndices();
         AcceptTableSourceStates();
@@ -148,6 +151,7 @@ double NextStepEstimate()
     // The magnetic cores bound the next step to a multiple of the present one, so that the
     // magnetisation moves by about the core tolerance per step.
     next = std::min(next, s.coreStepBound * s.step);
+    next = LossyLineStepLimit(next);
     // The table sources and the digital interface ask for a smaller step by lowering their
     // factor below 1; a factor left at 1 (where every load pass starts) asks for nothing.
     for (int which : {kStepFactorTableSource, kStepFactorDigitalInterface}) {

@@ -1,6 +1,7 @@
 #include "devices/device_families.h"
 
 #include "devices/formula_source_load.h"
+#include "devices/ideal_line_load.h"
 #include "devices/laplace_source_load.h"
 #include "devices/sample_hold_load.h"
 #include "devices/table_source_load.h"
@@ -25,6 +26,7 @@ void RegisterSemiconductorFamilies()
     RegisterFormulaSourceFamily();
     RegisterSampleHoldFamily();
     RegisterLaplaceSourceFamilies();
+    RegisterLineFamilies();
 }
 
 }  // namespace kq5

@@ -1,9 +1,13 @@
 #pragma once
 // Transmission lines, ideal (device list 20) and lossy (list 11), and the switches: the Switch
 // part (list 14), the voltage-controlled S (list 18) and the current-controlled W (list 16).
+#include <array>
 #include <cstdint>
+#include <deque>
+#include <vector>
 
 #include "core/linked_list.h"
+#include "devices/device_stamps.h"
 
 namespace kq5 {
 
@@ -19,16 +23,30 @@ inline constexpr int kCurrentSwitchDeviceList = 16;
 inline constexpr std::uint16_t kKindIdealLine = 27;
 inline constexpr std::uint32_t kIdealLineFlags = 32;
 
+// The waves leaving the two ports (port voltage plus Z0 times the port current), recorded at
+// an accepted time and stamped with that time plus the delay: the time they arrive.
+struct LineHistoryPoint {
+    double time = 0.0;
+    double w1 = 0.0;
+    double w2 = 0.0;
+};
+
 struct IdealLineDevice : ListNode {
     EvaluatedModel* model = nullptr;
-    std::int32_t port1Plus = 0;   // pin 1
-    std::int32_t port1Minus = 0;  // pin 0
-    std::int32_t port2Plus = 0;   // pin 3
-    std::int32_t port2Minus = 0;  // pin 2
+    std::int32_t port1Plus = 0;   // pin 0
+    std::int32_t port1Minus = 0;  // pin 1
+    std::int32_t port2Plus = 0;   // pin 2
+    std::int32_t port2Minus = 0;  // pin 3
     std::int32_t internal1 = 0;   // one new node per port
     std::int32_t internal2 = 0;
     double delay = 0.0;           // TD
     std::uint32_t flags = kIdealLineFlags;
+    StampRange stamps;            // the Z0 resistors, the port shunts and the two source rows
+    double wave1[3] = {};         // last recorded w1, its slope and its second derivative
+    double wave2[3] = {};
+    double delayed1 = 0.0;        // w2 of TD ago: drives the port-1 source
+    double delayed2 = 0.0;        // w1 of TD ago: drives the port-2 source
+    std::deque<LineHistoryPoint> history;
 };
 
 struct LossyLineDevice : ListNode {
@@ -39,6 +57,18 @@ struct LossyLineDevice : ListNode {
     std::int32_t port2Plus = 0;
     std::int32_t port2Minus = 0;
     LossyLineDevice* nextSharingModel = nullptr;  // next line of the same model
+    StampRange stamps;  // the two branch rows and their incidences
+    // The port samples of the accepted points of the present transient run (time, V1, V2,
+    // I1, I2), from the operating point on, and the step responses tabulated for the run.
+    std::vector<std::array<double, 5>> samples;
+    // The slope changes (V1, V2, I1, I2) at every sample but the newest, which the
+    // convolution weighs.
+    std::vector<std::array<double, 4>> slopeChanges;
+    std::vector<double> responseTable;
+    double historyTime = -1.0;    // the time the history terms below were formed for
+    std::size_t historyCount = 0;  // and the sample count then
+    double history[2] = {};       // the two rows' history terms
+    double present[3] = {};       // coefficients of the present values (self, cross, current)
 };
 
 // Switch control modes.

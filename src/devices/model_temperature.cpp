@@ -34,7 +34,6 @@ bool InRange(int index, std::span<float> params) { return index >= 0 && static_c
 void PrepareMosLevel4Instances() {}
 void PrepareMosLevel5Instances() {}
 void PrepareMosLevel8Instances() {}
-int CheckLossyLineModels() { return 0; }
 
 int DefaultPulseEdgeTimes()
 {

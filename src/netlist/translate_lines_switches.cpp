@@ -69,13 +69,15 @@ int TranslateIdealLine(SchematicItem* component, EvaluatedModel* model, const st
         const double frequency = TrnSlot(model, kTrnF);
         TrnSlot(model, kTrnTd) = frequency == 0.0 ? 0.0f : static_cast<float>(TrnSlot(model, kTrnNl) / frequency);
     }
+    // A line without delay would hold the run's largest step at zero.
+    if (!(TrnSlot(model, kTrnTd) > 0.0f)) return ReportComponentMessage(component, kMsgIllegalLine);
     auto* line = AppendDevice<IdealLineDevice>(kIdealLineDeviceList, kKindIdealLine);
     if (!line) return kMsgAlreadyReported;
     line->model = model;
-    line->port1Plus = PinNode(component, 1);
-    line->port1Minus = PinNode(component, 0);
-    line->port2Plus = PinNode(component, 3);
-    line->port2Minus = PinNode(component, 2);
+    line->port1Plus = PinNode(component, 0);
+    line->port1Minus = PinNode(component, 1);
+    line->port2Plus = PinNode(component, 2);
+    line->port2Minus = PinNode(component, 3);
     line->internal1 = NewAnalogNode();
     line->internal2 = NewAnalogNode();
     line->delay = TrnSlot(model, kTrnTd);
@@ -101,10 +103,10 @@ int TranslateLossyLine(SchematicItem* component, EvaluatedModel* model, std::str
                                                     &TrnSlot(model, kTrnL), &TrnSlot(model, kTrnG),
                                                     &TrnSlot(model, kTrnC)})))
         return kMsgAlreadyReported;
-    line->port1Plus = PinNode(component, 1);
-    line->port1Minus = PinNode(component, 0);
-    line->port2Plus = PinNode(component, 3);
-    line->port2Minus = PinNode(component, 2);
+    line->port1Plus = PinNode(component, 0);
+    line->port1Minus = PinNode(component, 1);
+    line->port2Plus = PinNode(component, 2);
+    line->port2Minus = PinNode(component, 3);
     if (RegisterPartInstance(line, kComponentTline, model, nullptr, component)) return kMsgAlreadyReported;
     return 0;
 }

@@ -1,5 +1,7 @@
 // A circuit holding devices that the simulator has no model code for is refused with their
 // kind and first part, and the model warnings of its build still reach the numeric output.
+// Lossy lines are checked before that: a positive length and a kind with a closed-form
+// response.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -36,6 +38,13 @@ protected:
         return RunAnalysisCommand(record_, kAnalysisTransient);
     }
 
+    // The message ids a transient run of a driven, loaded lossy line with these values shows.
+    std::vector<int> RunLossyLine(const std::string& values)
+    {
+        RunTransient("l\nV1 1 0 1\nT1 1 0 2 0 " + values + "\nR2 2 0 1K\n.TRAN 1N 10N\n.END\n");
+        return ShownIds();
+    }
+
     std::string Output() const
     {
         std::ifstream in(dir_ / "d.TNO", std::ios::binary);
@@ -45,15 +54,30 @@ protected:
 
 TEST_F(UnloadableDevicesTest, TheRefusalNamesTheKindAndTheFirstPart)
 {
-    // Lossy lines stand for any kind whose model code is missing.
-    const std::string netlist = "d\nV1 1 0 1\nR1 1 2 1K\nTLOSSY 2 0 3 0 LEN=1 R=1 L=1U G=0 C=1P\n"
-                                "T2 3 0 4 0 LEN=1 R=1 L=1U G=0 C=1P\nR2 4 0 1K\nD1 2 0 DX\n"
+    // MOSFETs of LEVEL 8 stand for any kind whose model code is missing.
+    const std::string netlist = "d\nV1 1 0 1\nR1 1 2 1K\nMFIRST 2 2 0 0 MB\nR3 2 3 1K\n"
+                                "MSECOND 3 3 0 0 MB\nR2 3 0 1K\nD1 2 0 DX\n.MODEL MB NMOS (LEVEL=8)\n"
                                 ".MODEL DX D (IS=1E-14 FOO=1)\n.TRAN 1M 2M\n.PRINT TRAN V(2)\n.END\n";
     EXPECT_EQ(RunTransient(netlist), kMsgAlreadyReported);
     ASSERT_EQ(ShownIds(), std::vector<int>{5368}) << LastShownText();
-    EXPECT_NE(LastShownText().find("TLOSSY"), std::string::npos) << LastShownText();
+    EXPECT_NE(LastShownText().find("MFIRST"), std::string::npos) << LastShownText();
     // The unknown model parameter is not lost with the run.
     EXPECT_NE(Output().find("Warning unknown parameter FOO in model DX."), std::string::npos) << Output();
+}
+
+TEST_F(UnloadableDevicesTest, LossyLineLengthMustBePositive)
+{
+    for (const char* values : {"R=1 L=1U C=1P", "LEN=0 R=1 L=1U C=1P", "LEN=-2 R=1 L=1U C=1P"}) {
+        SCOPED_TRACE(values);
+        EXPECT_EQ(RunLossyLine(values), std::vector<int>{14183}) << LastShownText();
+    }
+}
+
+TEST_F(UnloadableDevicesTest, LossyLinesWithoutAClosedFormAreRefused)
+{
+    EXPECT_EQ(RunLossyLine("LEN=1 R=1 L=1U"), std::vector<int>{14181}) << LastShownText();
+    EXPECT_EQ(RunLossyLine("LEN=1 R=1 G=1M C=1P"), std::vector<int>{14181}) << LastShownText();
+    EXPECT_EQ(RunLossyLine("LEN=1 R=1"), std::vector<int>{14185}) << LastShownText();
 }
 
 }  // namespace

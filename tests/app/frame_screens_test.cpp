@@ -224,7 +224,7 @@ TEST_F(FrameOnPrivateDisplay, TheXScreenShowsWhatTheLayerDrew)
     const std::string command = "xwd -root -silent -display '" + server_.Display() + "' -out '" + dump + "'";
     double match = 0.0;
     // The desktop window may take a moment to show the last picture.
-    for (int attempt = 0; attempt < 10 && match < 0.999; ++attempt) {
+    for (int attempt = 0; attempt < 40 && match < 0.999; ++attempt) {
         ASSERT_EQ(std::system(command.c_str()), 0) << "xwd (Debian package x11-apps) is needed: " << command;
         XwdImage capture;
         ASSERT_TRUE(ReadXwd(dump, capture));

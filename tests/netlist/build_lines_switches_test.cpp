@@ -18,10 +18,11 @@ TEST_F(LineTest, IdealLineFromValueTextGetsTwoNodes)
         ASSERT_TRUE(Translate());
         const auto t = Records<IdealLineDevice>(kIdealLineDeviceList);
         ASSERT_EQ(t.size(), 1u);
-        EXPECT_EQ(t[0]->port1Plus, 2);
-        EXPECT_EQ(t[0]->port1Minus, 1);
-        EXPECT_EQ(t[0]->port2Plus, 4);
-        EXPECT_EQ(t[0]->port2Minus, 3);
+        // SPICE order: port 1 plus, port 1 minus, port 2 plus, port 2 minus.
+        EXPECT_EQ(t[0]->port1Plus, 1);
+        EXPECT_EQ(t[0]->port1Minus, 2);
+        EXPECT_EQ(t[0]->port2Plus, 3);
+        EXPECT_EQ(t[0]->port2Minus, 4);
         EXPECT_EQ(t[0]->internal1, 5);
         EXPECT_EQ(t[0]->internal2, 6);
         EXPECT_EQ(AnalogNodeCount(), 6);
@@ -41,9 +42,14 @@ TEST_F(LineTest, IdealLineDelayFromFrequency)
 
 TEST_F(LineTest, IdealLineWithoutDelayIsRefused)
 {
-    Part(kComponentTline, "T1", {1, 0, 2, 0}, {{kAttrValue, "Z0=50"}});
-    EXPECT_FALSE(Translate());
-    EXPECT_EQ(LastShownId(), 10859);
+    // No delay at all, a zero delay, and a zero frequency (which gives no delay either).
+    for (const char* value : {"Z0=50", "Z0=50 TD=0", "Z0=50 F=0", "Z0=50 TD=-1N"}) {
+        SCOPED_TRACE(value);
+        Fresh();
+        Part(kComponentTline, "T1", {1, 0, 2, 0}, {{kAttrValue, value}});
+        EXPECT_FALSE(Translate());
+        EXPECT_EQ(LastShownId(), 10859);
+    }
 }
 
 TEST_F(LineTest, LossyLineFromModel)
@@ -59,8 +65,11 @@ TEST_F(LineTest, LossyLineFromModel)
     EXPECT_FLOAT_EQ(t[0]->model->Param(8), 3.0f);
     EXPECT_FLOAT_EQ(t[0]->model->Param(4), 0.2f);
     EXPECT_FLOAT_EQ(t[0]->model->Param(7), 100e-12f);
-    EXPECT_EQ(t[0]->port1Plus, 0);
-    EXPECT_EQ(t[0]->port1Minus, 1);
+    // First pin port 1 plus: "T1 1 0 2 0" carries current from node 1 to node 2.
+    EXPECT_EQ(t[0]->port1Plus, 1);
+    EXPECT_EQ(t[0]->port1Minus, 0);
+    EXPECT_EQ(t[0]->port2Plus, 2);
+    EXPECT_EQ(t[0]->port2Minus, 0);
 }
 
 using SwitchTest = BuildTest;
