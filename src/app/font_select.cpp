@@ -13,7 +13,7 @@ namespace kq5 {
 
 namespace {
 
-// Height of the stock system font, which a spec of height 0 stands for.
+// Height of the stock system font, which a font description of height 0 stands for.
 int SystemFontHeight()
 {
     win::HDC dc = win::GetDC(nullptr);

@@ -12,7 +12,7 @@ namespace kq5 {
 
 int ChooseSettingsFont(win::HWND owner, FontSpec& spec, unsigned options)
 {
-    // The dialog starts from the very request the program makes for the spec.
+    // The dialog starts from the very request the program makes for that font description.
     win::LOGFONT lf;
     if (win::HFONT made = CreateFontFromSpec(spec)) {
         win::GetObject(made, sizeof lf, &lf);

@@ -13,7 +13,7 @@ constexpr unsigned kFontFixedPitchOnly = 1;
 constexpr unsigned kFontTrueTypeOnly = 2;
 constexpr unsigned kFontWithColor = 4;
 
-// 1 when the user chose a font (the spec then holds it), 0 when cancelled.
+// 1 when the user chose a font (the font description then holds it), 0 when cancelled.
 int ChooseSettingsFont(win::HWND owner, FontSpec& spec, unsigned options);
 
 }  // namespace kq5
