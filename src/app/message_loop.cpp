@@ -9,6 +9,7 @@
 #include "app/frame_state.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
+#include "app/usage_file.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
 #include "netlist/component_types.h"
@@ -27,7 +28,6 @@ namespace kq5 {
 namespace {
 
 constexpr const char* kTextControlClass = "CTxtEditWndClass";
-constexpr const char* kBuildDate = "May 20 1999";
 constexpr int kStatisticsList = 101;
 constexpr int kStatisticsClose = 23;
 constexpr int kCmdPrint = 12510;
@@ -71,7 +71,7 @@ win::INT_PTR StatisticsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM 
             win::SendMessage(list, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(line.c_str()));
         };
         char line[256];
-        std::snprintf(line, sizeof line, "Executable date = %s", kBuildDate);
+        std::snprintf(line, sizeof line, "Executable date = %s", kProgramBuildDateText);
         add(line);
         win::MEMORYSTATUS memory{};
         win::GlobalMemoryStatus(&memory);

@@ -77,7 +77,6 @@ constexpr std::array<CommandUseRow, kCommandUseRowCount> kCommandUseTable = {{
     {13401, "More", 0}, {13402, "DoStepping", 0}, {13403, "DoMonteCarlo", 0}, {13404, "HasSTBAR", 0},}};
 
 constexpr const char* kProgramVersionText = "2.1.2";
-constexpr const char* kBuildDateText = "May 20 1999";
 constexpr const char* kCreationDateKey = "CreationDate=";
 // Keys of the report: the statistics among them are read back, the rest only written.
 constexpr const char* kReportKeys[] = {
@@ -289,7 +288,7 @@ int WriteUsageReport()
     text += "CompanyName=" + names.companyName + "\n";
     text += s.creationDateLine + "\n";
     add("LastDate=%s", Today().c_str());
-    add("ExeDate=%s", kBuildDateText);
+    add("ExeDate=%s", kProgramBuildDateText);
     const std::uint32_t version = win::GetVersion();
     add("WindowsVersion=%s %d.%d %x", SystemKindName(version).c_str(), static_cast<int>(version & 0xFF),
         static_cast<int>((version >> 8) & 0xFF), version);

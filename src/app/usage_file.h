@@ -10,6 +10,9 @@
 
 namespace kq5 {
 
+// The build date the program shows in its statistics and writes into the usage report.
+inline constexpr const char* kProgramBuildDateText = "May 20 1999";
+
 struct CommandUseRow {
     std::uint32_t id;   // the command counted; 0 for a row no command reaches
     const char* key;    // its key in the usage file
