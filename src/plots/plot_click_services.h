@@ -1,0 +1,33 @@
+#pragma once
+// What the schematic editor's mouse handlers ask of the analysis windows: probe clicks, cursor
+// clicks, plot texts, the plot under a click, zoom and drag of a plot, the interactive switch and
+// the cursor toggle of the Cursor mode. The analysis window supplies the bodies; until a window of
+// that kind exists, each does nothing and says so by its result.
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+struct SchematicItem;
+struct WindowRecord;
+
+// In probe mode, plots the quantity of the clicked node, pin or component; 1 when one was plotted.
+int HandleProbeClick(WindowRecord* record, int x, int y, int flag);
+// The probe menu commands: 0 taken, nonzero not taken.
+int HandleProbeMenuCommand(int id);
+// Moves the left or right plot cursor (by the key flags) to the clicked x.
+void ClickMoveCursor(WindowRecord* record, unsigned keyFlags, int x, int y);
+// Asks for a text and adds a text object to the plot (-1: absolute, to the window).
+void AddPlotTextObject(WindowRecord* record, int x, int y, int plot);
+// Makes the plot under the point the current plot; 1 when a plot lies there.
+int AnalysisClickPrepare(WindowRecord* record, int x, int y);
+// Zoom In (command 17504) and Zoom Out (17505) of an analysis window.
+void ZoomPlot(WindowRecord* record, int command);
+// The mouse-move side of analysis-window drags (scale box, pan).
+void DragPlot(WindowRecord* record, win::POINT from, win::POINT to);
+// Toggles an interactive switch component and, when the digital simulator holds it, schedules its
+// new level at the present time; other items: nothing.
+void ToggleInteractiveSwitch(WindowRecord* record, SchematicItem* item);
+// Shows or hides the plot cursors as the Cursor mode is entered or left.
+void TogglePlotCursors(WindowRecord* record);
+
+}  // namespace kq5
