@@ -94,8 +94,8 @@ void ShowRecordWindow(WindowRecord* record, bool maximised)
 // be started.
 int LaunchModelProgram(const std::string& file, bool quiet)
 {
-    std::string command = "\"" + Settings().programDirectory + kModelProgramName + "\" \"" + file + "\"";
-    if (win::WinExec(command.c_str(), win::SW_SHOW) > 31) return 0;
+    // The words travel apart, so no blank or quote in a file name can change what is started.
+    if (win::ExecArgv({Settings().programDirectory + kModelProgramName, file}, win::SW_SHOW) > 31) return 0;
     if (quiet) return kMsgFileNotFound;
     ReportMessage("WE", FrameRecord(), kMsgFileNotFound, file.c_str());
     return kMsgAlreadyReported;

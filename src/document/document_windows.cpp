@@ -299,7 +299,7 @@ int AskSaveChanges(WindowRecord* record)
     return WriteCircuitFile(record, std::string(), 0) == 0 ? kSaveAnswerYes : kSaveAnswerCancel;
 }
 
-void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
+void ScreenToWorld(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
 {
     if (record == nullptr || !record->document) return;
     const CircuitDocument& document = *record->document;
@@ -309,7 +309,7 @@ void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, in
     out.y = RoundHalfAway((origin.y + y * zoom) / kDrawUnitsPerGrid);
 }
 
-void ScreenToWorld(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
+void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
 {
     if (record == nullptr || !record->document) return;
     const CircuitDocument& document = *record->document;
