@@ -469,18 +469,17 @@ int TabAtPoint(const TabGeometry& geometry, int selectedTab, int x, int y, bool*
 {
     if (cut) *cut = false;
     if (x < geometry.areaLeft || x >= geometry.areaRight) return -1;
-    const auto& tabs = geometry.tabs;
-    for (std::size_t i = 0; i < tabs.size(); ++i) {
-        if (tabs[i].index != selectedTab && i + 1 < tabs.size() && InTab(tabs[i + 1], geometry.height, x, y)) {
-            if (cut) *cut = tabs[i + 1].cut;
-            return tabs[i + 1].index;
-        }
-        if (InTab(tabs[i], geometry.height, x, y)) {
-            if (cut) *cut = tabs[i].cut;
-            return tabs[i].index;
-        }
+    // The selected tab is drawn on top of its neighbours, so it wins an overlap; between two
+    // unselected tabs the right-hand one does.
+    const TabGeometry::Tab* found = nullptr;
+    for (const TabGeometry::Tab& tab : geometry.tabs) {
+        if (!InTab(tab, geometry.height, x, y)) continue;
+        found = &tab;
+        if (tab.index == selectedTab) break;
     }
-    return -1;
+    if (found == nullptr) return -1;
+    if (cut) *cut = found->cut;
+    return found->index;
 }
 
 int TabScrollLimit(int barWidth, int barHeight, const std::vector<int>& labelWidths, int tab)
