@@ -142,7 +142,6 @@ void DrawGraphicItems(const DrawContext& context)
         object.lineColor = item.color;
         object.fillColor = (item.style & kStyleKindMask) == kObjectLine ? item.color : item.fillColor;
         object.selection = static_cast<std::uint32_t>(EffectiveSelection(item.selection));
-        if (EffectiveSelection(item.selection) & 1) object.lineColor = static_cast<std::uint32_t>(Render().selectColor);
         if (const std::string& name = GetAttributeText(&item, 4); !name.empty()) object.text = name;
         DrawShapeObject(context.dc, object);
         DrawAttributeTexts(context, item);
@@ -475,7 +474,8 @@ int SetShapeMapping(DrawContext& context, int flags)
                 win::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
             }
         }
-        win::SetMapMode(dc, win::MM_ANISOTROPIC);
+        // A metafile keeps the mapping of whoever plays it; only its window is set.
+        if (!metafile) win::SetMapMode(dc, win::MM_ANISOTROPIC);
         if (metafile && context.record && context.record->document) {
             const CircuitDocument& document = *context.record->document;
             win::RECT extent{};
