@@ -122,6 +122,9 @@ void PaintSchematic(win::HWND hwnd)
     win::HDC dc = win::BeginPaint(hwnd, &ps);
     WindowRecord* record = GetWindowRecord(hwnd);
     if (record != nullptr && record->document) {
+        // A paint covers everything in its update area; narrower draw ranges belong to the
+        // single-element redraws, which draw at once.
+        ResetDrawRange(record);
         const bool scrolling = PaneBeingScrolled() >= 0;
         if (!scrolling) DrawSplitterBars(dc, record);
         const int textPane = TextPaneOf(record);

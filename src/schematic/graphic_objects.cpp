@@ -193,8 +193,9 @@ void DrawPictureObject(win::HDC dc, const GraphicObject& object)
     if (picture == nullptr) {
         GraphicObject outline = BoxObject(object, kGraphicBorder, 0);
         DrawRectangle(dc, outline);
-        DrawTextInBox(dc, StrPrintf("Missing Picture for file %s.", object.text.c_str()), r,
-                      ColorIndexRgb(RenderColorIndex(static_cast<int>(object.lineColor))));
+        DrawTextInBox(dc, StrPrintf("Missing Picture for file %s.", object.text.c_str()),
+                      win::RECT{r.left + 2, r.top + 2, r.right, r.bottom},
+                      ColorIndexRgb(RenderColorIndex(static_cast<int>(object.lineColor))), false);
         return;
     }
     const int saved = win::SaveDC(dc);

@@ -214,7 +214,7 @@ void DrawComponentItems(const DrawContext& context)
             win::HGDIOBJ previous = SelectFontSpec(context.dc, FontSpec{});
             const win::SIZE size = MeasureTextBlock(context.dc, "Shape not Found");
             RestoreFont(context.dc, previous);
-            DrawTextInBox(context.dc, "Shape not Found", win::RECT{x, y - size.cy, x + size.cx, y}, ColorIndexRgb(color));
+            DrawTextInBox(context.dc, "Shape not Found", win::RECT{x, y - size.cy, x + size.cx, y}, ColorIndexRgb(color), true);
             current = -1;
         }
         DrawPinTexts(context, item, color);
@@ -407,13 +407,13 @@ void DrawTextLines(win::HDC dc, int x, int y, const std::string& text)
     }
 }
 
-void DrawTextInBox(win::HDC dc, const std::string& text, const win::RECT& rect, win::COLORREF color)
+void DrawTextInBox(win::HDC dc, const std::string& text, const win::RECT& rect, win::COLORREF color, bool framed)
 {
     win::HGDIOBJ previous = SelectFontSpec(dc, FontSpec{});
     win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
     win::HPEN pen = win::CreatePen(win::PS_SOLID, 1, color);
     win::HGDIOBJ oldPen = win::SelectObject(dc, pen);
-    win::Rectangle(dc, rect.left - 2, rect.top - 2, rect.right + 3, rect.bottom + 3);
+    if (framed) win::Rectangle(dc, rect.left - 2, rect.top - 2, rect.right + 3, rect.bottom + 3);
     win::SetBkMode(dc, win::TRANSPARENT);
     win::SetTextColor(dc, color);
     DrawTextLines(dc, rect.left, rect.top, text);

@@ -52,8 +52,8 @@ int ContrastColorIndex(int b, int& c);
 
 // Text drawn from its top-left, split into lines at carriage returns.
 void DrawTextLines(win::HDC dc, int x, int y, const std::string& text);
-// A text inside a rectangle in the default schematic font.
-void DrawTextInBox(win::HDC dc, const std::string& text, const win::RECT& rect, win::COLORREF color);
+// A text at a rectangle's top-left in the default schematic font, framed when asked.
+void DrawTextInBox(win::HDC dc, const std::string& text, const win::RECT& rect, win::COLORREF color, bool framed);
 
 // The window's pixels to logical units: the mapping of a zoom (window extent, viewport extent).
 win::SIZE ZoomExtents(double zoom);
