@@ -31,6 +31,9 @@
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
+#include "schematic/page_array.h"
+#include "schematic/pane_seams.h"
+#include "schematic/zoom.h"
 
 namespace kq5 {
 
@@ -44,8 +47,8 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17200, 17218}, {17309, 17309}, {17350, 17359},
-    {17454, 17455}, {17501, 17501}, {17503, 17507}, {17669, 17671}, {17694, 17695},
+    {12913, 12913}, {17100, 17100}, {17200, 17218}, {17309, 17309}, {17350, 17359},
+    {17454, 17455}, {17669, 17671}, {17694, 17695},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
     // Digital path window.
@@ -184,6 +187,12 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17301: case 17302: case 17303: case 17304: MdiCommand(id); return 0;
     case 17305: FillMdiClient(context.active); return 0;
     case 17312: ShowCalculator(Frame().frame); return 0;
+    case kCommandAddPage: AddPage(context.active, PageCount(context.active)); return 0;
+    case kCommandDeletePage: DeletePageCommand(context.active); return 0;
+    case 17501: ShowFullWindow(context.active); return 0;
+    case 17503: SplitVertical(context.active, 0.5); return 0;
+    case 17507: SplitHorizontal(context.active, 0.5); return 0;
+    case kCommandZoomIn: case kCommandZoomOut: ZoomWindow(context.active, id); return 0;
     case 17450: OnColorCommand(context.active); return 0;
     case 17452: FontCommand(); return 0;
     case 17539: ToggleToolWindow(0); return 0;

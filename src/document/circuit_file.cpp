@@ -5,6 +5,8 @@
 
 #include "app/edit_mode.h"
 #include "app/error_context.h"
+#include "app/frame_state.h"
+#include "app/frame_window.h"
 #include "app/program_settings.h"
 #include "app/save_file_dialog.h"
 #include "app/wait_cursor.h"
@@ -311,6 +313,10 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
 {
     out = nullptr;
     CircuitFileState& state = CircuitFiles();
+    // A window shown at the end takes the maximised state of the child active now.
+    win::BOOL activeMaximised = 0;
+    if (win::HWND client = Frame().mdiClient)
+        win::SendMessage(client, win::WM_MDIGETACTIVE, 0, reinterpret_cast<win::LPARAM>(&activeMaximised));
     const bool quiet = (options & kLoadQuiet) != 0;
     const bool macro = (options & kLoadMacro) != 0;
     state.illegalCoordinates = false;
@@ -418,8 +424,9 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
     out = record;
     EndWaitCursor();
     if (record != nullptr && ((options & kLoadShowWindow) || ((options & kLoadShowIfNew) && created)))
-        ShowRecordWindow(record, false);
+        ShowRecordWindow(record, activeMaximised != 0);
     if (record != nullptr && created && !macro) SetEditMode(record, kCommandSelectMode);
+    if (record != nullptr && !macro) RefreshToolButtonStates();
     state.missingComponents.clear();
     return status;
 }

@@ -359,17 +359,43 @@ void SetTextAreaPane(WindowRecord* record, int pane, bool redraw)
         win::SetFocus(document.textAreaWindow);
 }
 
+namespace {
+
+// Puts the splitters and the text area in place and lays the window out again.
+void ApplySplit(WindowRecord* record, std::int32_t splitterX, std::int32_t splitterY, std::int32_t textPane)
+{
+    CircuitDocument& document = *record->document;
+    document.splitterX = splitterX;
+    document.splitterY = splitterY;
+    document.textAreaPane = textPane;
+    UpdatePaneScrollBars(record);
+    LayoutPaneControls(record, true);
+    const int pane = FindVisiblePane(record);
+    if (pane >= 0) document.currentPane = pane;
+    if (record->window) win::InvalidateRect(record->window, nullptr, 1);
+}
+
+}  // namespace
+
 void SplitHorizontal(WindowRecord* record, double fraction)
 {
     if (!IsCircuitRecord(record) || record->kind != kWindowSchematic) return;
-    CircuitDocument& document = *record->document;
     const win::RECT client = ClientRect(record);
-    document.splitterX = client.right;
-    document.splitterY = static_cast<std::int32_t>(client.bottom * fraction);
-    document.textAreaPane = 2;
-    UpdatePaneScrollBars(record);
-    LayoutPaneControls(record, true);
-    if (record->window) win::InvalidateRect(record->window, nullptr, 1);
+    ApplySplit(record, client.right, static_cast<std::int32_t>(client.bottom * fraction), 2);
+}
+
+void SplitVertical(WindowRecord* record, double fraction)
+{
+    if (!IsCircuitRecord(record) || record->kind != kWindowSchematic) return;
+    const win::RECT client = ClientRect(record);
+    ApplySplit(record, static_cast<std::int32_t>(client.right * fraction), 2 * client.bottom, 0);
+}
+
+void ShowFullWindow(WindowRecord* record)
+{
+    if (!IsCircuitRecord(record) || record->kind != kWindowSchematic) return;
+    const win::RECT client = ClientRect(record);
+    ApplySplit(record, 2 * client.right, 2 * client.bottom, 1 | kTextAreaHidden);
 }
 
 void DrawSplitterBars(win::HDC dc, WindowRecord* record)

@@ -77,6 +77,10 @@ void LayoutPaneControls(WindowRecord* record, bool repaint);
 void SetTextAreaPane(WindowRecord* record, int pane, bool redraw);
 // Schematic above, text area below, split at the fraction of the client height.
 void SplitHorizontal(WindowRecord* record, double fraction);
+// Schematic at the left, text area at the right, split at the fraction of the client width.
+void SplitVertical(WindowRecord* record, double fraction);
+// The schematic alone in the whole window: no split, the text area hidden.
+void ShowFullWindow(WindowRecord* record);
 
 // The splitter bars and grips; the pane button of a pane in state 0 (up) or 1 (down), through the
 // window's own DC when dc is null.

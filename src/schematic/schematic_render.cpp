@@ -200,26 +200,36 @@ void DrawComponentItems(const DrawContext& context)
 {
     const CircuitDocument* document = context.record ? context.record->document.get() : nullptr;
     const int componentColor = document ? document->componentFont.color : 0;
+    win::HDC dc = context.dc;
     int current = -1;
+    // The label of missing shapes: its font stays selected and is measured once per paint.
+    win::HGDIOBJ labelFont = nullptr;
+    win::SIZE labelSize{};
+    static constexpr char kShapeNotFound[] = "Shape not Found";
     ForEachItem(context, kItemComponent, [&](SchematicItem& item) {
-        int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, componentColor);
+        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, componentColor);
         if (color != current && Render().pass != kPassXor) {
-            SelectTools(context.dc, color);
+            SelectTools(dc, color);
             current = color;
         }
         const int x = item.x1 * kDrawUnitsPerGrid;
         const int y = item.y1 * kDrawUnitsPerGrid;
         const int shape = item.definition ? item.definition->shapeIndex : 0;
-        if (DrawShapeByIndex(context.dc, shape, x, y, SafeOrientation(item.orientation), kShapeDrawFlags) == 0) {
-            win::HGDIOBJ previous = SelectFontSpec(context.dc, FontSpec{});
-            const win::SIZE size = MeasureTextBlock(context.dc, "Shape not Found");
-            RestoreFont(context.dc, previous);
-            DrawTextInBox(context.dc, "Shape not Found", win::RECT{x, y - size.cy, x + size.cx, y}, ColorIndexRgb(color), true);
-            current = -1;
+        if (DrawShapeByIndex(dc, shape, x, y, SafeOrientation(item.orientation), kShapeDrawFlags) == 0) {
+            if (labelFont == nullptr) {
+                labelFont = SelectFontSpec(dc, FontSpec{});
+                labelSize = MeasureTextBlock(dc, kShapeNotFound);
+            }
+            win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+            win::Rectangle(dc, x - 2, y - labelSize.cy - 2, x + labelSize.cx + 3, y + 3);
+            win::SelectObject(dc, oldBrush);
+            win::SetTextColor(dc, ColorIndexRgb(color));
+            win::TextOut(dc, x, y - labelSize.cy, kShapeNotFound, static_cast<int>(sizeof(kShapeNotFound) - 1));
         }
         DrawPinTexts(context, item, color);
         DrawAttributeTexts(context, item);
     });
+    if (labelFont != nullptr) RestoreFont(dc, labelFont);
 }
 
 void DrawGridTexts(const DrawContext& context)
