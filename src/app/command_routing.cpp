@@ -31,6 +31,7 @@
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
+#include "schematic/circuit_window.h"
 #include "schematic/page_array.h"
 #include "schematic/pane_seams.h"
 #include "schematic/zoom.h"
@@ -47,7 +48,7 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12913, 12913}, {17100, 17100}, {17200, 17218}, {17309, 17309}, {17350, 17359},
+    {12913, 12913}, {17200, 17218}, {17309, 17309}, {17350, 17359},
     {17454, 17455}, {17669, 17671}, {17694, 17695},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
@@ -88,8 +89,7 @@ struct CommandContext {
 void OpenByKind(const std::string& name, int kind)
 {
     if (name.empty() || kind < 0) return;
-    WindowRecord* opened = nullptr;
-    LoadCircuitFile(nullptr, name, kind, kLoadDefaults, opened);
+    OpenFileOfKind(name, kind);
 }
 
 void OpenRecentFile(int index)
@@ -187,6 +187,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17301: case 17302: case 17303: case 17304: MdiCommand(id); return 0;
     case 17305: FillMdiClient(context.active); return 0;
     case 17312: ShowCalculator(Frame().frame); return 0;
+    case 17100: FileNew(); return 0;
     case kCommandAddPage: AddPage(context.active, PageCount(context.active)); return 0;
     case kCommandDeletePage: DeletePageCommand(context.active); return 0;
     case 17501: ShowFullWindow(context.active); return 0;

@@ -10,6 +10,8 @@
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "document/circuit_file.h"
+#include "plots/curve_record.h"
 #include "document/document_windows.h"
 #include "platform/control_scrollbar.h"
 #include "platform/gdi_draw.h"
@@ -211,6 +213,27 @@ void OnWheel(win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam)
 }
 
 }  // namespace
+
+int OpenFileOfKind(const std::string& path, int kind)
+{
+    WindowRecord* reuse = nullptr;
+    if (kind == kFileKindSchematic && Frame().startupWindow != nullptr) {
+        WindowRecord* startup = GetWindowRecord(Frame().startupWindow);
+        if (startup != nullptr && startup->document && startup->document->itemList.count == 0 &&
+            startup->document->gridTextList.count == 0 && (!startup->plot || startup->plot->objects.count == 0))
+            reuse = startup;
+    }
+    WindowRecord* out = nullptr;
+    const int status = LoadCircuitFileWithDefaults(reuse, path, kind, out);
+    if (status == 0 && reuse != nullptr && out == reuse) {
+        Frame().startupWindow = nullptr;
+        if (reuse->window)
+            win::RedrawWindow(reuse->window, nullptr, nullptr,
+                              win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_FRAME | win::RDW_ALLCHILDREN |
+                                  win::RDW_UPDATENOW);
+    }
+    return status;
+}
 
 int IsTextEditActive(const WindowRecord* record)
 {
