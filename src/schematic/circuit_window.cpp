@@ -1,6 +1,8 @@
 #include "schematic/circuit_window.h"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 
 #include "analog/analysis_state.h"
 #include "app/color_table.h"
@@ -12,6 +14,7 @@
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "plots/curve_record.h"
+#include "document/document_services.h"
 #include "document/document_windows.h"
 #include "platform/control_scrollbar.h"
 #include "platform/gdi_draw.h"
@@ -233,6 +236,55 @@ int OpenFileOfKind(const std::string& path, int kind)
                                   win::RDW_UPDATENOW);
     }
     return status;
+}
+
+void UpdateDocumentWindows(win::HWND hwnd, unsigned flags)
+{
+    std::vector<WindowRecord*> documents;
+    for (const auto& record : WindowRecords().records)
+        if ((record->flags & kRecordDocument) && record->window && win::IsWindow(record->window))
+            documents.push_back(record.get());
+    for (WindowRecord* record : documents) {
+        if (!IsLiveWindowRecord(record) || !win::IsWindow(record->window)) continue;
+        const bool close = (flags & kUpdateClose) || ((flags & kUpdateCloseFlag8) && (record->flags & 0x08)) ||
+                           ((flags & kUpdateCloseFlag10) && (record->flags & 0x10)) ||
+                           ((flags & kUpdateCloseFlag20) && (record->flags & 0x20));
+        if (close) {
+            win::SendMessage(record->window, win::WM_CLOSE, 0, 0);
+            continue;
+        }
+        const bool schematic = IsSchematicKind(record->kind) && record->document;
+        if (schematic && (flags & kUpdateModified)) MarkModified(record);
+        if (schematic && (flags & kUpdateNetlistStale)) {
+            MarkNetlistStale(record);
+            RedrawWindowParts(record, kRedrawDefault);
+        }
+        if (flags & kUpdateInvalidate) win::InvalidateRect(record->window, nullptr, 1);
+        if ((flags & kUpdateRedraw) && (hwnd == nullptr || hwnd == record->window))
+            win::RedrawWindow(record->window, nullptr, nullptr,
+                              win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_FRAME | win::RDW_ALLCHILDREN |
+                                  win::RDW_UPDATENOW);
+        if (flags & kUpdateShow) win::ShowWindow(record->window, win::SW_SHOW);
+        if ((flags & kUpdateHideOthers) && record->window != hwnd &&
+            (IsSchematicKind(record->kind) || record->kind == kWindowTextCircuit)) {
+            if (record->document) win::GetWindowPlacement(record->window, &record->document->placements[0]);
+            win::ShowWindow(record->window, win::SW_HIDE);
+        }
+    }
+}
+
+void HideOtherDocumentWindows(win::HWND hwnd) { UpdateDocumentWindows(hwnd, kUpdateHideOthers); }
+
+void SwapUntitledCounters(bool demoStarts)
+{
+    static std::array<int, 3> saved{};
+    auto& counters = DocumentServices().untitledCounters;
+    if (demoStarts) {
+        saved = counters;
+        counters.fill(0);  // the next name takes number 1
+    } else {
+        counters = saved;
+    }
 }
 
 int IsTextEditActive(const WindowRecord* record)

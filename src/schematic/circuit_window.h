@@ -23,6 +23,26 @@ int OpenFileOfKind(const std::string& path, int kind);
 // The "New" command: asks for the kind of document and opens its window maximised.
 void FileNew();
 
+// Flags of UpdateDocumentWindows.
+constexpr unsigned kUpdateInvalidate = 0x0001;
+constexpr unsigned kUpdateShow = 0x0002;
+constexpr unsigned kUpdateHideOthers = 0x0004;
+constexpr unsigned kUpdateModified = 0x0008;
+constexpr unsigned kUpdateClose = 0x0010;
+constexpr unsigned kUpdateNetlistStale = 0x0040;
+constexpr unsigned kUpdateCloseFlag8 = 0x0200;
+constexpr unsigned kUpdateCloseFlag10 = 0x0400;
+constexpr unsigned kUpdateCloseFlag20 = 0x0800;
+constexpr unsigned kUpdateRedraw = 0x1000;
+
+// Does the flagged things to every open document window (the redraw only to hwnd when given;
+// hiding to every schematic or text window but hwnd, which first keeps its placement).
+void UpdateDocumentWindows(win::HWND hwnd, unsigned flags);
+void HideOtherDocumentWindows(win::HWND hwnd);
+// While a demo plays, untitled windows are numbered from 1 again: true saves the counters and
+// starts them over, false brings the saved ones back.
+void SwapUntitledCounters(bool demoStarts);
+
 // Lines one wheel notch scrolls a pane.
 constexpr int kWheelLines = 3;
 

@@ -216,3 +216,49 @@ TEST_F(CircuitWindows, TheNewDialogOpensTheChosenKind)
 
 }  // namespace
 }  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(CircuitWindows, UpdatesReachEveryDocumentWindow)
+{
+    WindowRecord* a = NewSchematic();
+    WindowRecord* b = NewSchematic();
+    WindowRecord* text = NewDocumentWindow(kWindowTextCircuit);
+    ASSERT_TRUE(a && b && text);
+    win::ShowWindow(text->window, win::SW_SHOW);
+    a->document->connectivityStale = 0;
+    UpdateDocumentWindows(nullptr, kUpdateModified);
+    EXPECT_EQ(a->modified, 1);
+    EXPECT_EQ(a->document->connectivityStale, 1);
+    EXPECT_EQ(text->modified, 0);  // only schematics
+    HideOtherDocumentWindows(a->window);
+    EXPECT_TRUE(win::IsWindowVisible(a->window));
+    EXPECT_FALSE(win::IsWindowVisible(b->window));
+    EXPECT_FALSE(win::IsWindowVisible(text->window));
+    EXPECT_GT(b->document->placements[0].rcNormalPosition.right, 0);
+    UpdateDocumentWindows(nullptr, kUpdateShow);
+    EXPECT_TRUE(win::IsWindowVisible(b->window));
+    b->flags |= 0x10;
+    win::HWND bWindow = b->window;
+    a->modified = text->modified = 0;
+    b->modified = 0;
+    UpdateDocumentWindows(nullptr, kUpdateCloseFlag10);
+    EXPECT_FALSE(win::IsWindow(bWindow));
+    EXPECT_TRUE(win::IsWindow(a->window));
+}
+
+TEST_F(CircuitWindows, DemoPlaybackNumbersUntitledWindowsFromOne)
+{
+    const std::string first = NextUntitledName(kWindowSchematic);
+    const std::string second = NextUntitledName(kWindowSchematic);
+    SwapUntitledCounters(true);
+    EXPECT_EQ(NextUntitledName(kWindowSchematic), first);
+    SwapUntitledCounters(false);
+    const std::string third = NextUntitledName(kWindowSchematic);
+    EXPECT_NE(third, first);
+    EXPECT_NE(third, second);
+}
+
+}  // namespace
+}  // namespace kq5::testing

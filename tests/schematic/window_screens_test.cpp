@@ -21,6 +21,10 @@
 #include "platform/metafile.h"
 #include "platform/paint.h"
 #include "platform/window.h"
+#include "app/dialog_services.h"
+#include "platform/controls.h"
+#include "platform/message_box.h"
+#include "schematic/circuit_window.h"
 #include "schematic/component_definition.h"
 #include "schematic/graphic_objects.h"
 #include "schematic/page_array.h"
@@ -241,6 +245,29 @@ TEST_F(SchematicScreens, OnePageAtThreeZooms)
     EXPECT_EQ(record->document->zoomFactor, 4.0);
     Refresh(record);
     EXPECT_TRUE(std::filesystem::exists(Shoot("schematic_zoom_4")));
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(SchematicScreens, TheNewDialog)
+{
+    bool shot = false;
+    Script([&] {
+        win::HWND dialog = CurrentDialog();
+        if (dialog == nullptr) return;
+        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(1204, win::STN_CLICKED),
+                         reinterpret_cast<win::LPARAM>(win::GetDlgItem(dialog, 1204)));
+        win::UpdateWindow(dialog);
+        win::CurrentBackend().Present(true);
+        shot = SaveScreen("schematic_new_dialog");
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0);
+    });
+    FileNew();
+    EXPECT_TRUE(shot);
 }
 
 }  // namespace
