@@ -51,8 +51,7 @@ bool IsMdiChild(win::HWND hwnd)
 
 win::LRESULT DefaultProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
-    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, msg, wParam, lParam)
-                            : win::DefWindowProc(hwnd, msg, wParam, lParam);
+    return DocumentDefaultProc(hwnd, msg, wParam, lParam);
 }
 
 // The kind the creator asked for travels in the creation parameters (through the MDI request
@@ -67,25 +66,9 @@ int CreationKind(win::HWND hwnd, win::LPARAM lParam, int fallback)
     return kind ? *kind : fallback;
 }
 
-win::LRESULT OnClose(win::HWND hwnd)
-{
-    // A refusal (the save question cancelled) tells the frame to stop quitting.
-    if (QueryCloseDocument(GetWindowRecord(hwnd)) != 0) {
-        Frame().closeRefused = true;
-    } else if (IsMdiChild(hwnd)) {
-        win::SendMessage(win::GetParent(hwnd), win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
-    } else {
-        win::DestroyWindow(hwnd);
-    }
-    return 0;
-}
+win::LRESULT OnClose(win::HWND hwnd) { return CloseDocumentWindow(hwnd); }
 
-void OnDestroy(win::HWND hwnd)
-{
-    if (Frame().startupWindow == hwnd) Frame().startupWindow = nullptr;
-    WindowRecord* record = GetWindowRecord(hwnd);
-    FreeDocumentRecord(record);
-}
+void OnDestroy(win::HWND hwnd) { DestroyDocumentWindow(hwnd); }
 
 bool CreatePaneChildren(win::HWND hwnd)
 {
@@ -216,6 +199,32 @@ void OnWheel(win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam)
 }
 
 }  // namespace
+
+win::LRESULT DocumentDefaultProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, msg, wParam, lParam)
+                            : win::DefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+win::LRESULT CloseDocumentWindow(win::HWND hwnd)
+{
+    // A refusal (the save question cancelled) tells the frame to stop quitting.
+    if (QueryCloseDocument(GetWindowRecord(hwnd)) != 0) {
+        Frame().closeRefused = true;
+    } else if (IsMdiChild(hwnd)) {
+        win::SendMessage(win::GetParent(hwnd), win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
+    } else {
+        win::DestroyWindow(hwnd);
+    }
+    return 0;
+}
+
+void DestroyDocumentWindow(win::HWND hwnd)
+{
+    if (Frame().startupWindow == hwnd) Frame().startupWindow = nullptr;
+    WindowRecord* record = GetWindowRecord(hwnd);
+    FreeDocumentRecord(record);
+}
 
 int OpenFileOfKind(const std::string& path, int kind)
 {

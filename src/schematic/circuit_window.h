@@ -15,6 +15,12 @@ win::LRESULT CktWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::
 // 1 for a text circuit window, or a schematic whose text area has the keyboard focus.
 int IsTextEditActive(const WindowRecord* record);
 
+// What every document window does on WM_CLOSE (ask, then close or refuse), on WM_DESTROY, and
+// with the messages it leaves to the default (MDI child or plain window).
+win::LRESULT CloseDocumentWindow(win::HWND hwnd);
+void DestroyDocumentWindow(win::HWND hwnd);
+win::LRESULT DocumentDefaultProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam);
+
 // Opens a file of a kind (the file-open command and files dropped on the frame): a schematic goes
 // into the empty window the program opened at start-up while that window is still untouched.
 // 0 or the load's message id.

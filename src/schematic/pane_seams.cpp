@@ -423,14 +423,18 @@ void DrawSplitterBars(win::HDC dc, WindowRecord* record)
         win::RECT face{sx - 1, 0, sx + kSplitterBarWidth, hc - s + 1};
         win::FillRect(dc, &face, win::GetSysColorBrush(win::COLOR_BTNFACE));
     }
-    if (horizontal) {
-        win::MoveToEx(dc, 0, sy + 4, nullptr);
-        win::LineTo(dc, w - s + 1, sy + 4);
-    }
-    if (vertical) {
-        win::MoveToEx(dc, sx + 4, 0, nullptr);
-        win::LineTo(dc, sx + 4, hc - s + 1);
-    }
+    // One line along each bar inside the window, at an offset from the splitter.
+    auto barLines = [&](int offset) {
+        if (horizontal) {
+            win::MoveToEx(dc, 0, sy + offset, nullptr);
+            win::LineTo(dc, w - s + 1, sy + offset);
+        }
+        if (vertical) {
+            win::MoveToEx(dc, sx + offset, 0, nullptr);
+            win::LineTo(dc, sx + offset, hc - s + 1);
+        }
+    };
+    barLines(4);
     for (char which : {'H', 'V'}) {
         win::RECT grip{};
         SplitterGripRect(record, which, grip);
@@ -439,23 +443,9 @@ void DrawSplitterBars(win::HDC dc, WindowRecord* record)
         win::Rectangle(dc, grip.left, grip.top, grip.right, grip.bottom);
     }
     win::SelectObject(dc, light);
-    if (horizontal) {
-        win::MoveToEx(dc, 0, sy, nullptr);
-        win::LineTo(dc, w - s + 1, sy);
-    }
-    if (vertical) {
-        win::MoveToEx(dc, sx, 0, nullptr);
-        win::LineTo(dc, sx, hc - s + 1);
-    }
+    barLines(0);
     win::SelectObject(dc, shadow);
-    if (horizontal) {
-        win::MoveToEx(dc, 0, sy + 3, nullptr);
-        win::LineTo(dc, w - s + 1, sy + 3);
-    }
-    if (vertical) {
-        win::MoveToEx(dc, sx + 3, 0, nullptr);
-        win::LineTo(dc, sx + 3, hc - s + 1);
-    }
+    barLines(3);
     win::SelectObject(dc, oldPen);
     win::SelectObject(dc, oldBrush);
     for (win::HPEN pen : {frame, light, shadow}) win::DeleteObject(pen);

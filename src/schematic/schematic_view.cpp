@@ -31,34 +31,14 @@ ViewState& State()
     return state;
 }
 
-bool IsMdiChild(win::HWND hwnd)
-{
-    win::HWND parent = win::GetParent(hwnd);
-    return parent != nullptr && EqualsNoCase(win::GetClassName(parent), "mdiclient");
-}
-
 // The model library window keeps its own contents; here it only gets its record and closing.
 win::LRESULT LibraryWindowProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
     switch (msg) {
     case win::WM_CREATE: return CreateDocumentRecord(hwnd, kWindowModelLibrary) ? 0 : -1;
-    case win::WM_CLOSE:
-        if (QueryCloseDocument(GetWindowRecord(hwnd)) != 0) {
-            Frame().closeRefused = true;
-        } else if (IsMdiChild(hwnd)) {
-            win::SendMessage(win::GetParent(hwnd), win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
-        } else {
-            win::DestroyWindow(hwnd);
-        }
-        return 0;
-    case win::WM_DESTROY: {
-        WindowRecord* record = GetWindowRecord(hwnd);
-        FreeDocumentRecord(record);
-        return 0;
-    }
-    default:
-        return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, msg, wParam, lParam)
-                                : win::DefWindowProc(hwnd, msg, wParam, lParam);
+    case win::WM_CLOSE: return CloseDocumentWindow(hwnd);
+    case win::WM_DESTROY: DestroyDocumentWindow(hwnd); return 0;
+    default: return DocumentDefaultProc(hwnd, msg, wParam, lParam);
     }
 }
 

@@ -11,15 +11,8 @@
 namespace kq5::testing {
 namespace {
 
-class Pages : public SchematicTest {
+class Pages : public SchematicWindowTest {
 protected:
-    WindowRecord* record_ = nullptr;
-    void SetUp() override
-    {
-        SchematicTest::SetUp();
-        record_ = NewSchematic(600, 400);
-        ASSERT_NE(record_, nullptr);
-    }
     std::string Name(int page) const { return record_->document->pages[static_cast<std::size_t>(page)].name; }
 };
 

@@ -12,14 +12,11 @@
 namespace kq5::testing {
 namespace {
 
-class PaneZoom : public SchematicTest {
+class PaneZoom : public SchematicWindowTest {
 protected:
-    WindowRecord* record_ = nullptr;
     void SetUp() override
     {
-        SchematicTest::SetUp();
-        record_ = NewSchematic(600, 400);
-        ASSERT_NE(record_, nullptr);
+        SchematicWindowTest::SetUp();
         record_->document->pages[0].extent = {0, 0, 100 * 8, 50 * 8};
         UpdatePaneScrollBars(record_);
     }

@@ -22,13 +22,11 @@ constexpr win::COLORREF kGreen = win::RGB(0, 255, 0);   // colour 10
 constexpr win::COLORREF kRed = win::RGB(255, 0, 0);     // colour 9, the selection colour
 constexpr win::COLORREF kGreenWire = win::RGB(0, 128, 0);  // colour 2
 
-class RenderObjects : public SchematicTest {
+class RenderObjects : public SchematicWindowTest {
 protected:
     void SetUp() override
     {
-        SchematicTest::SetUp();
-        record_ = NewSchematic(600, 400);
-        ASSERT_NE(record_, nullptr);
+        SchematicWindowTest::SetUp();
         record_->document->viewOptions = kViewGridText | kViewAttributeText;
         canvas_ = std::make_unique<Canvas>(400, 300);
     }
@@ -42,11 +40,10 @@ protected:
     void TearDown() override
     {
         canvas_.reset();
-        SchematicTest::TearDown();
+        SchematicWindowTest::TearDown();
     }
     void Render() { RenderInto(*canvas_, record_, 400, 300); }
 
-    WindowRecord* record_ = nullptr;
     // Made after the platform is reset for the test.
     std::unique_ptr<Canvas> canvas_;
 };

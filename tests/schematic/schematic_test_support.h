@@ -30,6 +30,41 @@
 
 namespace kq5::testing {
 
+// An item or grid text made directly in the document of a window.
+inline SchematicItem* AddItem(WindowRecord* record, std::uint16_t kind, int x1, int y1, int x2, int y2,
+                              std::uint16_t style = 0, int page = 0)
+{
+    SchematicItem* item = NewSchematicItem(record);
+    item->itemKind = kind;
+    item->x1 = x1;
+    item->y1 = y1;
+    item->x2 = x2;
+    item->y2 = y2;
+    item->style = style;
+    item->page = static_cast<std::int16_t>(page);
+    return item;
+}
+inline GridText* AddText(WindowRecord* record, const std::string& text, int x, int y, int page = 0)
+{
+    GridText* grid = NewGridText(record);
+    grid->text = text;
+    grid->x = x;
+    grid->y = y;
+    grid->page = static_cast<std::int16_t>(page);
+    return grid;
+}
+
+// The colours the tests draw with: a white background and distinct item colours.
+inline void SetTestColors(CircuitDocument& document)
+{
+    document.backgroundColor = 15;
+    document.textBackgroundColor = 15;
+    document.componentFont.color = 12;
+    document.wireFont.color = 2;
+    document.selectFont.color = 9;
+    document.gridTextFont.color = 0;
+}
+
 class SchematicTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -71,37 +106,21 @@ protected:
         const int extraH = (outer.bottom - outer.top) - client.bottom;
         win::MoveWindow(record->window, 10, 10, width + extraW, height + extraH, 1);
         win::ShowWindow(record->window, win::SW_SHOW);
-        CircuitDocument& document = *record->document;
-        document.backgroundColor = 15;
-        document.componentFont.color = 12;
-        document.wireFont.color = 2;
-        document.selectFont.color = 9;
-        document.gridTextFont.color = 0;
+        SetTestColors(*record->document);
         return record;
     }
+};
 
-    static SchematicItem* AddItem(WindowRecord* record, std::uint16_t kind, int x1, int y1, int x2, int y2,
-                                  std::uint16_t style = 0, int page = 0)
+// One 600 x 400 schematic window made for each test.
+class SchematicWindowTest : public SchematicTest {
+protected:
+    void SetUp() override
     {
-        SchematicItem* item = NewSchematicItem(record);
-        item->itemKind = kind;
-        item->x1 = x1;
-        item->y1 = y1;
-        item->x2 = x2;
-        item->y2 = y2;
-        item->style = style;
-        item->page = static_cast<std::int16_t>(page);
-        return item;
+        SchematicTest::SetUp();
+        record_ = NewSchematic(600, 400);
+        ASSERT_NE(record_, nullptr);
     }
-    static GridText* AddText(WindowRecord* record, const std::string& text, int x, int y, int page = 0)
-    {
-        GridText* grid = NewGridText(record);
-        grid->text = text;
-        grid->x = x;
-        grid->y = y;
-        grid->page = static_cast<std::int16_t>(page);
-        return grid;
-    }
+    WindowRecord* record_ = nullptr;
 };
 
 // A white memory bitmap with a DC, for pixel probes of what the renderer draws.

@@ -2,6 +2,7 @@
 // a window split into four panes with page tabs and the text area, every graphic object kind and
 // style, and one page at three zooms.
 #include "../app/screen_test_support.h"
+#include "schematic_test_support.h"
 
 #include <filesystem>
 #include <fstream>
@@ -75,39 +76,22 @@ protected:
         windows_.push_back(record);
         win::MoveWindow(record->window, 0, 0, kWidth, kHeight, 1);
         win::ShowWindow(record->window, win::SW_SHOW);
-        CircuitDocument& document = *record->document;
-        document.backgroundColor = 15;
-        document.textBackgroundColor = 15;
-        document.componentFont.color = 12;
-        document.wireFont.color = 2;
-        document.selectFont.color = 9;
-        document.gridTextFont.color = 0;
-        document.viewOptions = kDefaultViewOptions;
+        SetTestColors(*record->document);
+        record->document->viewOptions = kDefaultViewOptions;
         return record;
     }
-    SchematicItem* Item(WindowRecord* record, std::uint16_t kind, int x1, int y1, int x2, int y2, std::uint16_t style,
-                        int color, int fill, int page = 0)
+    static SchematicItem* Item(WindowRecord* record, std::uint16_t kind, int x1, int y1, int x2, int y2,
+                               std::uint16_t style, int color, int fill, int page = 0)
     {
-        SchematicItem* item = NewSchematicItem(record);
-        item->itemKind = kind;
-        item->x1 = x1;
-        item->y1 = y1;
-        item->x2 = x2;
-        item->y2 = y2;
-        item->style = style;
+        SchematicItem* item = AddItem(record, kind, x1, y1, x2, y2, style, page);
         item->color = static_cast<std::uint8_t>(color);
         item->fillColor = static_cast<std::uint8_t>(fill);
-        item->page = static_cast<std::int16_t>(page);
         return item;
     }
-    GridText* Text(WindowRecord* record, const std::string& text, int x, int y, int color, int page = 0)
+    static GridText* Text(WindowRecord* record, const std::string& text, int x, int y, int color, int page = 0)
     {
-        GridText* grid = NewGridText(record);
-        grid->text = text;
-        grid->x = x;
-        grid->y = y;
+        GridText* grid = AddText(record, text, x, y, page);
         grid->font.color = static_cast<std::uint8_t>(color);
-        grid->page = static_cast<std::int16_t>(page);
         return grid;
     }
     // A small RC circuit drawn with wires, a label and graphic objects.
