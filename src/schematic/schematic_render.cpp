@@ -7,6 +7,7 @@
 #include "analog/analysis_state.h"
 #include "app/color_table.h"
 #include "app/font_select.h"
+#include "app/title_block.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -17,6 +18,7 @@
 #include "platform/gdi_mapping.h"
 #include "platform/gdi_objects.h"
 #include "platform/gdi_raster.h"
+#include "platform/print.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "schematic/component_definition.h"
@@ -309,6 +311,121 @@ void DrawMarkRect(const DrawContext& context)
     win::DeleteObject(pen);
 }
 
+// The size of a printed sheet in logical units: the default printer's printable area at the
+// screen's resolution, times the document's printer scale.
+win::SIZE SheetSize(const CircuitDocument& document)
+{
+    const win::DEVMODE mode = win::DefaultDevMode();
+    const win::PrinterPage page = win::PrinterPageFor(mode);
+    const int dpi = win::kPrinterDpi;
+    const double scale = document.printerScale > 0.0 ? document.printerScale : 1.0;
+    int width = static_cast<int>(page.printableWidth * 96.0 / dpi * scale);
+    int height = static_cast<int>(page.printableHeight * 96.0 / dpi * scale);
+    if (TitleBlockFields().orientation == 2) std::swap(width, height);
+    return {std::max(width, 64), std::max(height, 64)};
+}
+
+win::HFONT TitleFont(const FontSpec& spec, int height)
+{
+    win::LOGFONT lf;
+    FillLogFont(spec, lf);
+    lf.lfHeight = height;
+    lf.lfWidth = 0;
+    return win::CreateFontIndirect(&lf);
+}
+
+int LineHeight(win::HDC dc)
+{
+    win::TEXTMETRIC tm;
+    win::GetTextMetrics(dc, &tm);
+    return tm.tmHeight + tm.tmExternalLeading;
+}
+
+void DrawTitleBlock(const DrawContext& context, const FontSpec& font, const win::RECT& sheet, int sheetNumber,
+                    int sheetCount)
+{
+    win::HDC dc = context.dc;
+    const int largeHeight = static_cast<int>((sheet.bottom - sheet.top) * 0.025);
+    if (largeHeight < 1) return;
+    win::HFONT large = TitleFont(font, largeHeight);
+    win::HFONT small = largeHeight / 2 >= 1 ? TitleFont(font, largeHeight / 2) : nullptr;
+    std::array<std::string, 5> texts;
+    win::HGDIOBJ old = win::SelectObject(dc, large);
+    int width = 0;
+    for (int i = 0; i < 5; ++i) {
+        texts[static_cast<std::size_t>(i)] = TitleBlockFieldText(context.record, i, context.page, sheetNumber, sheetCount);
+        while (!texts[static_cast<std::size_t>(i)].empty() && texts[static_cast<std::size_t>(i)].back() == ' ')
+            texts[static_cast<std::size_t>(i)].pop_back();
+        const int w = win::GetTextExtent(dc, texts[static_cast<std::size_t>(i)]).cx;
+        width = std::max(width, i == 0 ? w : w / 2);
+    }
+    const int large6 = win::GetTextExtent(dc, "WWWWWW").cx;
+    const int sheetWidth = sheet.right - sheet.left;
+    width = std::clamp(width + large6, sheetWidth / 4, sheetWidth);
+    const int largeLine = LineHeight(dc);
+    int smallLine = 0;
+    if (small) {
+        win::SelectObject(dc, small);
+        smallLine = LineHeight(dc);
+    }
+    const int u = std::max(largeLine, 2 * smallLine);
+    const win::RECT block{sheet.right - width, sheet.bottom - 3 * u, sheet.right, sheet.bottom};
+    win::Rectangle(dc, block.left, block.top, block.right, block.bottom);
+    for (double rule : {1.5, 2.0, 2.5}) {
+        const int y = block.top + static_cast<int>(rule * u);
+        win::MoveToEx(dc, block.left, y, nullptr);
+        win::LineTo(dc, block.right, y);
+    }
+    const int cx = (block.left + block.right) / 2;
+    const win::UINT align = win::SetTextAlign(dc, win::TA_CENTER);
+    win::SelectObject(dc, large);
+    win::TextOut(dc, cx, block.top + (u - largeLine) / 2, texts[0].c_str(), static_cast<int>(texts[0].size()));
+    if (small) {
+        win::SelectObject(dc, small);
+        for (int i = 1; i < 5; ++i) {
+            const int top = block.top + u + (i - 1) * u / 2 + (u / 2 - smallLine) / 2;
+            win::TextOut(dc, cx, top, texts[static_cast<std::size_t>(i)].c_str(),
+                         static_cast<int>(texts[static_cast<std::size_t>(i)].size()));
+        }
+    }
+    win::SetTextAlign(dc, align);
+    win::SelectObject(dc, old);
+    win::DeleteObject(large);
+    if (small) win::DeleteObject(small);
+}
+
+// Outlines of the printed sheets that the page covers, with the title block in the last one
+// (or in every one without "One Title").
+void DrawSheetBorders(const DrawContext& context)
+{
+    if ((context.displayFlags & (kViewBorder | kViewTitle)) == 0 || context.record == nullptr ||
+        !context.record->document)
+        return;
+    const CircuitDocument& document = *context.record->document;
+    if (context.page < 0 || static_cast<std::size_t>(context.page) >= document.pages.size()) return;
+    const win::RECT& extent = document.pages[static_cast<std::size_t>(context.page)].extent;
+    const win::SIZE sheet = SheetSize(document);
+    const int across = std::max<int>(1, (std::max<int>(extent.right, 0) + sheet.cx) / sheet.cx);
+    const int down = std::max<int>(1, (std::max<int>(extent.bottom, 0) + sheet.cy) / sheet.cy);
+    win::HDC dc = context.dc;
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::HGDIOBJ oldPen = win::SelectObject(dc, RenderPen(RenderColorIndex(document.drawingColor)));
+    const int count = across * down;
+    for (int row = 0; row < down; ++row) {
+        for (int column = 0; column < across; ++column) {
+            const win::RECT r{column * sheet.cx, row * sheet.cy, (column + 1) * sheet.cx, (row + 1) * sheet.cy};
+            if (context.displayFlags & kViewBorder) win::Rectangle(dc, r.left, r.top, r.right, r.bottom);
+            const int number = row * across + column + 1;
+            if ((context.displayFlags & kViewTitle) && (number == count || !TitleBlockFields().oneTitle)) {
+                win::SetTextColor(dc, ColorIndexRgb(RenderColorIndex(document.titleBlockFont.color)));
+                DrawTitleBlock(context, document.titleBlockFont, r, number, count);
+            }
+        }
+    }
+    win::SelectObject(dc, oldPen);
+    win::SelectObject(dc, oldBrush);
+}
+
 // Two-colour devices draw everything in one colour.
 int PrinterColorOverride(win::HDC dc, int& color)
 {
@@ -565,6 +682,7 @@ void DrawSchematicView(DrawContext& context)
         }
         DrawGridTexts(context);
         DrawMarkRect(context);
+        DrawSheetBorders(context);
         SelectWindowDrawTools(dc, nullptr);
     }
     SetShapeMapping(context, kMappingClip);

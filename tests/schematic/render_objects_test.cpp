@@ -392,3 +392,32 @@ TEST(ContrastColors, SameColourFlips)
 
 }  // namespace
 }  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(RenderObjects, SheetBordersAndTheTitleBlock)
+{
+    record_->document->zoomFactor = 8.0;
+    record_->document->viewOptions |= kViewBorder;
+    Render();
+    // One A4 sheet at view scale 8: its right edge is a vertical line.
+    int column = -1;
+    for (int x = 40; x < 200 && column < 0; ++x)
+        if (!canvas_->IsWhite(x, 50) && !canvas_->IsWhite(x, 60)) column = x;
+    ASSERT_GT(column, 40);
+    EXPECT_EQ(canvas_->NonWhite({column - 20, 10, column - 1, 100}), 0);  // no title without the option
+    record_->document->viewOptions |= kViewTitle;
+    canvas_->Clear(win::RGB(255, 255, 255));
+    Render();
+    int bottom = -1;
+    for (int y = 60; y < 300 && bottom < 0; ++y)
+        if (!canvas_->IsWhite(column / 2, y)) bottom = y;
+    ASSERT_GT(bottom, 60);
+    // The block sits in the sheet's bottom-right corner.
+    EXPECT_GT(canvas_->NonWhite({column - column / 4, bottom - 8, column, bottom}), 4);
+    EXPECT_EQ(canvas_->NonWhite({2, bottom - 8, column / 8, bottom}), 0);
+}
+
+}  // namespace
+}  // namespace kq5::testing

@@ -217,7 +217,7 @@ TEST_F(SchematicScreens, OnePageAtThreeZooms)
     WindowRecord* record = Window("C:\\CIRCUITS\\ZOOM.CIR");
     ASSERT_NE(record, nullptr);
     DrawCircuit(record, 0);
-    record->document->viewOptions |= kViewGrid;
+    record->document->viewOptions |= kViewGrid | kViewBorder | kViewTitle;
     Refresh(record);
     EXPECT_TRUE(std::filesystem::exists(Shoot("schematic_zoom_1")));
     ZoomWindow(record, kCommandZoomIn);
