@@ -235,14 +235,14 @@ int OpenFileOfKind(const std::string& path, int kind)
             startup->document->gridTextList.count == 0 && (!startup->plot || startup->plot->objects.count == 0))
             reuse = startup;
     }
+    // The load may give the reused window a new record; the window is what stays.
+    win::HWND reusedWindow = reuse != nullptr ? reuse->window : nullptr;
     WindowRecord* out = nullptr;
     const int status = LoadCircuitFileWithDefaults(reuse, path, kind, out);
-    if (status == 0 && reuse != nullptr && out == reuse) {
+    if (status == 0 && reusedWindow != nullptr && out != nullptr && out->window == reusedWindow) {
         Frame().startupWindow = nullptr;
-        if (reuse->window)
-            win::RedrawWindow(reuse->window, nullptr, nullptr,
-                              win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_FRAME | win::RDW_ALLCHILDREN |
-                                  win::RDW_UPDATENOW);
+        win::RedrawWindow(reusedWindow, nullptr, nullptr,
+                          win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_FRAME | win::RDW_ALLCHILDREN | win::RDW_UPDATENOW);
     }
     return status;
 }
