@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "analog/analysis_state.h"
+#include "app/frame_state.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "document/grid_text.h"
@@ -548,6 +550,32 @@ void GoToFlag(WindowRecord* record, int command)
     if (pane < 0) return;
     ShowPageInPane(record, pane, flag->page);
     ScrollPaneTo(record, pane, flag->x, flag->y, true);
+}
+
+bool& GraphicsPopupBackToSelect()
+{
+    static bool backToSelect = false;
+    return backToSelect;
+}
+
+void ShowGraphicsKindPopup(win::HWND hwnd, win::POINT screenPoint)
+{
+    struct Entry {
+        const char* text;
+        int command;
+    };
+    static constexpr Entry kEntries[] = {{"&Line", 17566},      {"&Rectangle", 17568}, {"&Diamond", 17569},
+                                         {"&Ellipse", 17567},   {"&Arc", 17570},       {"&Pie", 17575}};
+    win::HMENU menu = win::CreatePopupMenu();
+    if (menu == nullptr) return;
+    for (const Entry& entry : kEntries) win::AppendMenu(menu, win::MF_STRING, static_cast<win::UINT_PTR>(entry.command), entry.text);
+    // Pictures are not placed while an analysis is open.
+    if (Analysis().analysisKind == kAnalysisNone) win::AppendMenu(menu, win::MF_STRING, 17585, "&MetaFile");
+    GraphicsPopupBackToSelect() = true;
+    // The frame owns it, so that the choice arrives as a mode command; without one, the window.
+    win::HWND owner = Frame().frame != nullptr ? Frame().frame : hwnd;
+    win::TrackPopupMenu(menu, win::TPM_CENTERALIGN, screenPoint.x, screenPoint.y, 0, owner, nullptr);
+    win::DestroyMenu(menu);
 }
 
 }  // namespace kq5

@@ -97,4 +97,10 @@ void ShowFlagsPopupMenu(WindowRecord* record, int pane, win::POINT screenPoint);
 // Shows the n-th flag (command 12000 + n) centred in the pane the popup was opened for.
 void GoToFlag(WindowRecord* record, int command);
 
+// The popup of graphic-object kinds that a click in Graphics mode opens at a screen point: the
+// choice arrives at the frame as its mode command, and after the object is drawn the window goes
+// back to Select mode (the one-shot flag below, which the mouse input clears when it acts on it).
+void ShowGraphicsKindPopup(win::HWND hwnd, win::POINT screenPoint);
+bool& GraphicsPopupBackToSelect();
+
 }  // namespace kq5

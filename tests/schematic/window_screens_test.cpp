@@ -18,6 +18,10 @@
 #include "document/document_services.h"
 #include "document/document_windows.h"
 #include "platform/gdi_draw.h"
+#include "platform/headless.h"
+#include "platform/input.h"
+#include "platform/menu.h"
+#include "platform/message.h"
 #include "platform/gdi_objects.h"
 #include "platform/metafile.h"
 #include "platform/paint.h"
@@ -252,6 +256,36 @@ TEST_F(SchematicScreens, TheNewDialog)
     });
     FileNew();
     EXPECT_TRUE(shot);
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+bool gPopupShot = false;
+
+void ShootPopup(win::HWND hwnd, win::UINT, win::UINT_PTR id, win::DWORD)
+{
+    win::KillTimer(hwnd, id);
+    win::CurrentBackend().Present(true);
+    gPopupShot = win::IsMenuTracking() && SaveScreen("schematic_graphics_popup");
+    win::headless::PressKey(win::VK_ESCAPE);
+}
+
+TEST_F(SchematicScreens, TheGraphicsKindPopup)
+{
+    WindowRecord* record = Window("C:\\CIRCUITS\\POPUP.CIR");
+    ASSERT_NE(record, nullptr);
+    Refresh(record);
+    gPopupShot = false;
+    GraphicsPopupBackToSelect() = false;
+    win::SetTimer(record->window, 0x5252, 100, ShootPopup);
+    ShowGraphicsKindPopup(record->window, {300, 200});
+    EXPECT_TRUE(gPopupShot);
+    EXPECT_TRUE(GraphicsPopupBackToSelect());
+    GraphicsPopupBackToSelect() = false;
 }
 
 }  // namespace
