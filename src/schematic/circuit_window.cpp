@@ -6,6 +6,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/color_table.h"
+#include "app/crosshair.h"
 #include "app/frame_state.h"
 #include "app/frame_window.h"
 #include "app/window_record.h"
@@ -313,6 +314,7 @@ win::LRESULT CircuitWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     case win::WM_SIZE:
         if (wParam != win::SIZE_MINIMIZED) {
             if (WindowRecord* record = GetWindowRecord(hwnd)) {
+                EraseCrosshair(nullptr);
                 LayoutPaneControls(record, true);
                 win::InvalidateRect(hwnd, nullptr, 1);
             }
@@ -343,7 +345,14 @@ win::LRESULT CircuitWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     case win::WM_HSCROLL:
     case win::WM_VSCROLL: OnScroll(hwnd, msg, wParam, lParam); return 0;
     case win::WM_MOUSEWHEEL: OnWheel(hwnd, wParam, lParam); return 0;
-    case win::WM_MOUSEMOVE: OnWindowMouseMove(hwnd, keys, lParam); return 0;
+    case win::WM_MOUSEMOVE: {
+        EraseCrosshair(nullptr);
+        OnWindowMouseMove(hwnd, keys, lParam);
+        WindowRecord* record = GetWindowRecord(hwnd);
+        if (record && record->document && (record->document->viewOptions & kViewCrosshair) && win::GetFocus() == hwnd)
+            DrawCrosshair(record, {static_cast<std::int16_t>(win::LOWORD(lParam)), static_cast<std::int16_t>(win::HIWORD(lParam))});
+        return 0;
+    }
     case win::WM_LBUTTONDOWN: OnWindowLButtonDown(hwnd, keys, lParam); return 0;
     case win::WM_LBUTTONUP: OnWindowLButtonUp(hwnd, keys, lParam); return 0;
     case win::WM_LBUTTONDBLCLK: OnCircuitDoubleClick(hwnd, keys, lParam); return 0;
