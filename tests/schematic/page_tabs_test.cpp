@@ -2,6 +2,9 @@
 // when pages move, the tab geometry with its overlaps, and clicks on the tab bar.
 #include "schematic_test_support.h"
 
+#include "app/dialog_services.h"
+#include "platform/controls.h"
+#include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/message.h"
 #include "schematic/page_array.h"
@@ -248,6 +251,64 @@ TEST_F(Pages, ArrowButtonsScrollTheTabsWithinTheLimit)
     EXPECT_GT(last, 1);
     press(3);
     EXPECT_EQ(first, last);
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(Pages, DeletePageWithEveryPageChosenKeepsOne)
+{
+    AddPage(record_, 1);
+    AddPage(record_, 2);
+    AddItem(record_, kItemWire, 0, 0, 5, 0, 0, 2);
+    int step = 0;
+    win::headless::SetIdleHandler([&] {
+        win::HWND dialog = CurrentDialog();
+        if (dialog == nullptr || step > 0) return false;
+        ++step;
+        win::HWND list = win::GetDlgItem(dialog, kListSelectList);
+        for (int item = 0; item < 3; ++item) win::SendMessage(list, win::LB_SETSEL, 1, item);
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDOK, 0);
+        return true;
+    });
+    win::PushMessageBoxAnswer(win::IDYES);  // page 3 is not empty
+    DeletePageCommand(record_);
+    win::headless::SetIdleHandler(nullptr);
+    ASSERT_EQ(PageCount(record_), 1);
+    EXPECT_EQ(Name(0), "Page 1");
+    EXPECT_EQ(record_->document->itemList.count, 0);
+    EXPECT_EQ(record_->modified, 1);
+}
+
+TEST_F(Pages, NoPageCommandsWhileAnAnalysisIsOpen)
+{
+    Analysis().analysisKind = kAnalysisTransient;
+    EXPECT_EQ(AddPage(record_, 1), 0);
+    EXPECT_EQ(PageCount(record_), 1);
+    PromptAnswer answer;
+    answer.text = "Renamed";
+    PushPromptAnswer(answer);
+    RenamePage(record_, 1);
+    EXPECT_EQ(Name(0), "Page 1");
+    Analysis().analysisKind = kAnalysisNone;
+    ClearPromptDialogs();
+}
+
+TEST_F(Pages, SplitCommandsPlaceTheTextArea)
+{
+    SplitVertical(record_, 0.5);
+    EXPECT_EQ(record_->document->splitterX, 300);
+    EXPECT_EQ(TextPaneOf(record_), 0);
+    EXPECT_TRUE(IsPaneVisible(record_, 1));
+    EXPECT_FALSE(IsPaneVisible(record_, 2));
+    ShowFullWindow(record_);
+    EXPECT_EQ(TextPaneOf(record_), -1);
+    for (int pane : {0, 2, 3}) EXPECT_FALSE(IsPaneVisible(record_, pane)) << pane;
+    EXPECT_TRUE(IsPaneVisible(record_, 1));
+    EXPECT_EQ(FindVisiblePane(record_), 1);
 }
 
 }  // namespace
