@@ -265,3 +265,39 @@ TEST_F(CircuitWindows, DemoPlaybackNumbersUntitledWindowsFromOne)
 
 }  // namespace
 }  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(CircuitWindows, ALoadedCircuitComesBackWithItsPanes)
+{
+    WindowRecord* source = NewSchematic(600, 400);
+    ASSERT_NE(source, nullptr);
+    AddItem(source, kItemWire, 1, 1, 300, 200);
+    CircuitDocument& document = *source->document;
+    document.splitterX = 300;
+    document.splitterY = 200;
+    document.pages[0].originX[1] = 160;
+    document.pages[0].originY[1] = 80;
+    const std::string path = (dir_ / "PANES.CIR").string();
+    ASSERT_EQ(WriteCircuitFile(source, path, 0), 0);
+
+    WindowRecord* loaded = nullptr;
+    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, loaded), 0);
+    ASSERT_NE(loaded, nullptr);
+    win::MoveWindow(loaded->window, 0, 0, 640, 480, 1);
+    EXPECT_EQ(loaded->document->splitterX, 300);
+    EXPECT_TRUE(IsPaneVisible(loaded, 1));
+    EXPECT_TRUE(IsPaneVisible(loaded, 3));
+    win::HWND h = win::GetDlgItem(loaded->window, kPaneHScrollId + 1);
+    win::HWND v = win::GetDlgItem(loaded->window, kPaneVScrollId + 1);
+    EXPECT_EQ(win::GetScrollPos(h, win::SB_CTL), 160);
+    EXPECT_EQ(win::GetScrollPos(v, win::SB_CTL), 80);
+    int low = 0, high = 0;
+    win::GetScrollRange(h, win::SB_CTL, &low, &high);
+    EXPECT_GE(high, (300 + 200) * 8);  // past the wire's end
+    EXPECT_TRUE(win::IsWindowVisible(win::GetDlgItem(loaded->window, kPaneTabBarId + 1)));
+}
+
+}  // namespace
+}  // namespace kq5::testing
