@@ -6,6 +6,7 @@
 #include "app/color_table.h"
 #include "app/edit_mode.h"
 #include "app/frame_state.h"
+#include "app/find_replace.h"
 #include "app/frame_window.h"
 #include "app/text_editor.h"
 #include "app/text_editor_internal.h"
@@ -422,9 +423,6 @@ void MouseUp(TxtEditRecord& r)
 }
 
 }  // namespace
-
-void ShowEditorContextHelp(WindowRecord* owner);
-void ShowEditorStatementInfo(WindowRecord* owner, std::int32_t line);
 
 namespace {
 
