@@ -310,11 +310,15 @@ void ChangeCase(TxtEditRecord& r, bool upper)
     const std::int32_t caret = EditorCaret(r);
     const std::int32_t start = std::min(caret, r.anchor);
     const std::int32_t end = std::max(caret, r.anchor);
+    bool first = true;
     for (std::int32_t i = start; i < end; ++i) {
         const char c = CharAt(r, i);
         const char changed = upper ? ToUpperChar(c) : ToLowerChar(c);
         if (changed == c) continue;
         SetEditorCaret(r, i);
+        // The whole selection is one run, so that one Undo restores it.
+        if (!first) r.expectedCaret = i;
+        first = false;
         ReplaceEditorCharAtCaret(r, changed);
     }
     SetEditorCaret(r, caret);
@@ -615,8 +619,10 @@ win::LRESULT TxtEditWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
         return 0;
     case win::WM_MOUSEWHEEL: {
         const int delta = static_cast<short>((wParam >> 16) & 0xFFFF);
+        // The view moves, the caret stays in the text where it was.
         ScrollEditorLines(*r, -3 * delta / 120);
-        ShowEditorCaret(*r);
+        const win::POINT cell = EditorCaretCell(*r);
+        if (win::GetFocus() == hwnd) win::SetCaretPos(cell.x * r->charWidth, cell.y * r->lineHeight);
         return 0;
     }
     case win::WM_MOUSEMOVE:

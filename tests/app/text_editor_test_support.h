@@ -10,6 +10,7 @@
 #include "app/find_replace.h"
 #include "app/text_area.h"
 #include "app/text_editor.h"
+#include "app/text_editor_internal.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
