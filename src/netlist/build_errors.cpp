@@ -31,8 +31,9 @@ void ShowTextLine(WindowRecord* record, int line)
 // message's Source and Line context instead.
 void ShowSourceLine(const SourceLocation& location)
 {
-    if (location.source.empty() || location.line < 0) return;
-    WindowRecord* record = FindRecordByTitle(location.source);
+    if (location.line < 0) return;
+    // The circuit's own text is read without a source name.
+    WindowRecord* record = location.source.empty() ? CurrentRecord() : FindRecordByTitle(location.source);
     if (record != nullptr && record->window != nullptr) ShowTextLine(record, location.line);
 }
 
