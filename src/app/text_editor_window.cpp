@@ -16,6 +16,7 @@
 #include "document/circuit_document.h"
 #include "platform/clipboard.h"
 #include "platform/control_scrollbar.h"
+#include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/gdi_objects.h"
 #include "platform/global_memory.h"
@@ -641,6 +642,33 @@ win::LRESULT TxtEditWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     case win::WM_UNDO:
         if (!UndoEditorRun(*r)) win::MessageBeep(0);
         return 1;
+    // The edit-control selection messages, for callers that treat the text area as an edit
+    // control: a start of -1 removes the selection, an end of -1 runs to the end of the text.
+    case win::EM_SETSEL: {
+        SyncEditorWithText(*r);
+        HideHighlight(*r);
+        const std::int32_t length = EditorLength(*r);
+        const auto start = static_cast<std::int32_t>(static_cast<win::LONG_PTR>(wParam));
+        const auto end = static_cast<std::int32_t>(lParam);
+        if (start < 0) {
+            r->anchor = EditorCaret(*r);
+        } else {
+            r->anchor = std::clamp(start, 0, length);
+            SetEditorCaret(*r, end < 0 ? length : std::clamp(end, 0, length));
+            r->selectionShown = r->anchor != EditorCaret(*r);
+        }
+        ShowEditorCaret(*r);
+        win::InvalidateRect(hwnd, nullptr, 1);
+        return 0;
+    }
+    case win::EM_GETSEL: {
+        std::int32_t start = 0;
+        std::int32_t end = 0;
+        GetEditorSelection(hwnd, &start, &end);
+        if (wParam) *reinterpret_cast<win::DWORD*>(wParam) = static_cast<win::DWORD>(start);
+        if (lParam) *reinterpret_cast<win::DWORD*>(lParam) = static_cast<win::DWORD>(end);
+        return static_cast<win::LRESULT>((start & 0xFFFF) | ((end & 0xFFFF) << 16));
+    }
     case win::WM_TIMER:
         return 0;
     default:

@@ -1,6 +1,7 @@
 // The editor window: keys, typing, the private commands, the clipboard, mouse selection,
 // scrolling and the rows as they are painted.
 #include "text_editor_test_support.h"
+#include "platform/controls.h"
 
 namespace kq5::testing {
 namespace {
@@ -153,6 +154,25 @@ TEST_F(EditorKeys, CutCopyPasteAndClear)
     SetEditorSelection(editor_, 0, 3);
     win::SendMessage(editor_, win::WM_CLEAR, 0, 0);
     EXPECT_EQ(Text(), "1 0 1k");
+}
+
+TEST_F(EditorKeys, EditControlSelectionMessages)
+{
+    SetText("R1 1 0 1k");
+    win::SendMessage(editor_, win::EM_SETSEL, 0, -1);
+    EXPECT_EQ(Selection(), std::make_pair(0, 9));
+    win::SendMessage(editor_, win::EM_SETSEL, 7, 3);
+    EXPECT_EQ(Selection(), std::make_pair(3, 7));
+    EXPECT_EQ(Caret(), 3);
+    win::DWORD start = 0;
+    win::DWORD end = 0;
+    win::SendMessage(editor_, win::EM_GETSEL, reinterpret_cast<win::WPARAM>(&start), reinterpret_cast<win::LPARAM>(&end));
+    EXPECT_EQ(start, 3u);
+    EXPECT_EQ(end, 7u);
+    win::SendMessage(editor_, win::EM_SETSEL, static_cast<win::WPARAM>(-1), 0);
+    EXPECT_EQ(Selection(), std::make_pair(3, 3));
+    win::SendMessage(editor_, win::EM_SETSEL, 100, 200);  // clamped to the text
+    EXPECT_EQ(Selection(), std::make_pair(9, 9));
 }
 
 TEST_F(EditorKeys, MouseClickPlacesTheCaretAndDragSelects)
