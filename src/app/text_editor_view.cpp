@@ -231,22 +231,26 @@ void InvertSelectionCells(TxtEditRecord& r, win::HDC dc)
     const std::int32_t start = std::min(caret, r.anchor);
     const std::int32_t end = std::max(caret, r.anchor);
     if (start == end) return;
-    const std::int32_t firstLine = EditorLineIndex(r, start);
-    const std::int32_t lastLine = EditorLineIndex(r, end);
-    for (std::int32_t row = 0; row < r.rows; ++row) {
-        const std::int32_t line = r.topLine + row;
-        if (line < firstLine || line > lastLine) continue;
-        const std::int32_t lineStart = EditorLineOffset(r, line);
-        if (lineStart < 0) break;
-        const std::int32_t width = EditorDisplayColumn(r, EditorLineEnd(r, lineStart));
-        std::int32_t from = line == firstLine ? EditorDisplayColumn(r, start) : 0;
-        // A selection that runs on past a line end covers one cell for the line break.
-        std::int32_t to = line == lastLine ? EditorDisplayColumn(r, end) : width + 1;
-        from = std::max(from - r.horizontalScroll, 0);
-        to = std::min(to - r.horizontalScroll, r.columns);
-        if (to <= from) continue;
-        win::RECT cells{from * r.charWidth, row * r.lineHeight, to * r.charWidth, (row + 1) * r.lineHeight};
-        win::InvertRect(dc, &cells);
+    const std::string& text = EditorText(r);
+    std::int32_t lineStart = r.topOffset;
+    for (std::int32_t row = 0; row < r.rows && lineStart >= 0 && lineStart <= end; ++row) {
+        const std::size_t feed = text.find('\n', static_cast<std::size_t>(lineStart));
+        const std::int32_t next = feed == std::string::npos ? -1 : static_cast<std::int32_t>(feed + 1);
+        const std::int32_t lineEnd = EditorLineEnd(r, lineStart);
+        // Rows of lines wholly before the selection show nothing.
+        if (next < 0 || next > start) {
+            const std::int32_t width = EditorDisplayColumn(r, lineEnd);
+            std::int32_t from = start > lineStart ? EditorDisplayColumn(r, start) : 0;
+            // A selection that runs on past a line end covers one cell for the line break.
+            std::int32_t to = end <= lineEnd ? EditorDisplayColumn(r, end) : width + 1;
+            from = std::max(from - r.horizontalScroll, 0);
+            to = std::min(to - r.horizontalScroll, r.columns);
+            if (to > from) {
+                win::RECT cells{from * r.charWidth, row * r.lineHeight, to * r.charWidth, (row + 1) * r.lineHeight};
+                win::InvertRect(dc, &cells);
+            }
+        }
+        lineStart = next;
     }
 }
 

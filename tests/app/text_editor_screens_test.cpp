@@ -75,6 +75,9 @@ TEST_F(EditorScreens, TextWithCommentsAndASelection)
     SetEditorSelection(editor_, start + 3, start + 14);
     EXPECT_TRUE(std::filesystem::exists(Shoot("text_editor")));
     EXPECT_EQ(CopyEditorSelectionText(record_), "1 2 1K ; se");
+    // Across lines, with a tab in the last one.
+    SetEditorSelection(editor_, TxtEditLineOffset(editor_, 2) + 8, TxtEditLineOffset(editor_, 5) + 3);
+    EXPECT_TRUE(std::filesystem::exists(Shoot("text_editor_lines")));
 }
 
 TEST_F(EditorScreens, FindDialog)
