@@ -2,6 +2,7 @@
 // scrolling and the rows as they are painted.
 #include "text_editor_test_support.h"
 #include "platform/controls.h"
+#include "platform/winhelp.h"
 
 namespace kq5::testing {
 namespace {
@@ -267,6 +268,25 @@ TEST_F(EditorKeys, PageKeysAndTheWheelScrollTheView)
     EXPECT_EQ(Caret(), static_cast<std::int32_t>(text.size()));
     EXPECT_GE(EditorLineIndex(Editor(), Caret()) - Editor().topLine, 0);
     EXPECT_LT(EditorLineIndex(Editor(), Caret()) - Editor().topLine, rows);
+}
+
+TEST_F(EditorKeys, HelpModeDoubleClickLooksUpTheWordThenTheLine)
+{
+    win::ResetHelpStateForTests();
+    SetText("V1 1 0 PULSE(0 1)\r\n.TRAN 1N 1U");
+    record_->mode = 17565;  // Help
+    win::POINT word = CellPoint(8, 0);
+    win::ClientToScreen(editor_, &word);
+    win::headless::DoubleClick(word.x, word.y);
+    Pump();
+    ASSERT_FALSE(win::Help().requests.empty());
+    EXPECT_EQ(win::Help().requests.back().command, win::HELP_KEY);
+    EXPECT_EQ(win::Help().requests.back().keyword, "PULSE");
+    // A selection that is no name leaves the line's own help: here its dot command.
+    win::headless::AdvanceClock(1000);
+    SetEditorSelection(editor_, TxtEditLineOffset(editor_, 1) + 6, TxtEditLineOffset(editor_, 1) + 8);
+    ShowEditorContextHelp(record_);
+    EXPECT_EQ(win::Help().requests.back().command, win::HELP_CONTEXT);
 }
 
 }  // namespace

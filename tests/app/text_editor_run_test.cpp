@@ -7,6 +7,7 @@
 #include "../netlist/scratch_build_test.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
+#include "app/find_replace.h"
 #include "app/text_editor.h"
 #include "platform/headless.h"
 #include "platform/message.h"
@@ -128,6 +129,57 @@ TEST_F(TypedNetlistRun, ABuildErrorPutsTheCaretOnTheFaultyLine)
     GetEditorLineText(editor, 3, line, 80);
     EXPECT_EQ(typed->textArea.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)), line);
     EXPECT_EQ(win::GetFocus(), editor);
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+// A build error about a drawn part selects the part and shows its page; only while an analysis
+// asked for the build, and only for errors, not warnings.
+class SchematicErrorLocation : public BuildTest {
+protected:
+    void SetUp() override
+    {
+        BuildTest::SetUp();
+        schematic_ = NewDocumentWindow(kWindowSchematic, "/tmp/drawn.cir");
+        ASSERT_NE(schematic_, nullptr);
+        SetCurrentDocument(schematic_);
+        part_ = NewSchematicItem(schematic_);
+        part_->definition = Definition(kComponentResistor, 2);
+        SetAttribute(schematic_, part_, kAttrPart, "R7");
+    }
+    void TearDown() override
+    {
+        Analysis().analysisKind = kAnalysisNone;
+        if (schematic_ && schematic_->window) win::DestroyWindow(schematic_->window);
+        BuildTest::TearDown();
+    }
+    WindowRecord* schematic_ = nullptr;
+    SchematicItem* part_ = nullptr;
+};
+
+TEST_F(SchematicErrorLocation, AnErrorSelectsThePartWhileAnAnalysisBuilds)
+{
+    ClearCircuitBuildError();
+    ReportMessage("WNE", schematic_, part_, kMsgInsufficientMemory);
+    EXPECT_TRUE(CircuitBuildFailed());
+    EXPECT_EQ(part_->selection & kSelected, 0);  // no analysis: only the build is marked
+
+    ClearCircuitBuildError();
+    Analysis().analysisKind = kAnalysisTransient;
+    ReportMessage("WNE", schematic_, part_, 13391);
+    EXPECT_TRUE(CircuitBuildFailed());
+    EXPECT_NE(part_->selection & kSelected, 0);
+
+    // A warning points nowhere and fails nothing.
+    part_->selection = 0;
+    ClearCircuitBuildError();
+    ReportMessage("WNE", schematic_, part_, kMsgNoItemsFound);
+    EXPECT_FALSE(CircuitBuildFailed());
+    EXPECT_EQ(part_->selection & kSelected, 0);
 }
 
 }  // namespace
