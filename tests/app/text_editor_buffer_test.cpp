@@ -194,5 +194,21 @@ TEST_F(EditorBuffer, ALoadThatCannotGetRoomFailsAndKeepsTheText)
     std::filesystem::remove(file);
 }
 
+TEST_F(EditorBuffer, AnOpenedTextCircuitHasItsLinesAndTheFocus)
+{
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "kq5-editor-open.cir";
+    std::ofstream(file, std::ios::binary) << "title\nR1 1 0 1k\n.END\n";
+    win::SetFocus(nullptr);
+    WindowRecord* opened = nullptr;
+    ASSERT_EQ(LoadCircuitFile(nullptr, file.string(), kFileKindTextCircuit, kLoadDefaults, opened), 0);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(opened->textArea, "title\r\nR1 1 0 1k\r\n.END\r\n");
+    EXPECT_EQ(opened->modified, 0);
+    EXPECT_EQ(win::GetFocus(), opened->document->textAreaWindow);
+    EXPECT_EQ(GetEditorLineCount(opened->document->textAreaWindow), 4);
+    win::DestroyWindow(opened->window);
+    std::filesystem::remove(file);
+}
+
 }  // namespace
 }  // namespace kq5::testing
