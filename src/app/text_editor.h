@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/win_types.h"
@@ -99,6 +101,8 @@ struct TextEditorState {
     bool undoSuspended = false;
     // Tests set a ceiling on the buffer size to make growth fail as it does when memory runs out.
     std::int32_t capacityLimit = 0;
+    // The records of the live editors, by window (each window also keeps its own in window long 0).
+    std::unordered_map<win::HWND, std::unique_ptr<TxtEditRecord>> records;
 };
 TextEditorState& TextEditors();
 void ResetTextEditorsForTests();

@@ -510,7 +510,9 @@ win::LRESULT TxtEditWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     case win::WM_CREATE: {
         TxtEditRecord* fresh = nullptr;
         try {
-            fresh = new TxtEditRecord();
+            auto made = std::make_unique<TxtEditRecord>();
+            fresh = made.get();
+            TextEditors().records[hwnd] = std::move(made);
         } catch (const std::bad_alloc&) {
             return -1;
         }
@@ -525,7 +527,7 @@ win::LRESULT TxtEditWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     case win::WM_DESTROY:
         if (r != nullptr) {
             SetRecord(hwnd, nullptr);
-            delete r;
+            TextEditors().records.erase(hwnd);
         }
         return win::DefWindowProc(hwnd, msg, wParam, lParam);
     default: break;
