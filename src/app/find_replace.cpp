@@ -5,6 +5,7 @@
 
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
+#include "app/help_topics.h"
 #include "app/text_editor.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -24,6 +25,7 @@
 #include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/window.h"
+#include "netlist/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/spice_dot_commands.h"
 #include "schematic/component_definition.h"
@@ -491,6 +493,50 @@ void OpenStatementSource(WindowRecord* record, const std::string& statement)
     std::string path;
     const int position = FindInLibraries(name, 0, kLookupSubcircuit, error, &path);
     if (error == 0 && position >= 0 && !path.empty()) OpenTextFileAt(path, position);
+}
+
+void ShowComponentInfo(WindowRecord* record, ListNode* element)
+{
+    if (record == nullptr || element == nullptr || !record->document) return;
+    if (ListContains(record->document->gridTextList, element)) {
+        const std::string& text = static_cast<GridText*>(element)->text;
+        if (text.find_first_not_of(" \t") != std::string::npos && text[text.find_first_not_of(" \t")] == '.')
+            OpenStatementSource(record, text);
+        return;
+    }
+    if (!ListContains(record->document->itemList, element)) return;
+    const SchematicItem& item = *static_cast<SchematicItem*>(element);
+    if (!item.IsComponent()) return;
+    // The file that drives a source is the natural first choice; else the model behind the part.
+    std::string file = GetAttributeText(&item, kAttrFile);
+    file.erase(std::remove(file.begin(), file.end(), '"'), file.end());
+    if (file.find_first_not_of(' ') != std::string::npos) {
+        const bool userSource = item.definition != nullptr && item.definition->type == kComponentUserSource;
+        const std::size_t slash = file.find_last_of("/\\");
+        if (userSource && file.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) file += ".USR";
+        OpenTextFileAt(ResolveLibraryPath(file, GetRecordTitle(record)), 0);
+        return;
+    }
+    const std::string& model = GetAttributeText(&item, kAttrModel);
+    if (model.empty()) return;
+    int error = 0;
+    std::string path;
+    const int position = FindInLibraries(model, 0, kLookupSubcircuit, error, &path);
+    if (error == 0 && position >= 0 && !path.empty()) OpenTextFileAt(path, position);
+}
+
+void ShowComponentSyntaxHelp(WindowRecord* record, ListNode* element)
+{
+    if (record == nullptr || element == nullptr || !record->document) return;
+    if (ListContains(record->document->gridTextList, element)) {
+        const std::string& text = static_cast<GridText*>(element)->text;
+        const std::size_t first = text.find_first_not_of(" \t");
+        if (first != std::string::npos && text[first] == '.') ShowDotCommandHelp(record, text);
+        return;
+    }
+    if (!ListContains(record->document->itemList, element)) return;
+    const SchematicItem& item = *static_cast<SchematicItem*>(element);
+    if (item.IsComponent() && item.definition != nullptr) ShowHelpTopic(17803, 6000 + item.definition->type);
 }
 
 void ShowEditorContextHelp(WindowRecord* owner) { ShowTextWindowContextHelp(owner); }

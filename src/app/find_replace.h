@@ -78,6 +78,11 @@ void ShowNoItemsFound(WindowRecord* record);
 
 // Opens the file, subcircuit or model source behind a netlist statement.
 void OpenStatementSource(WindowRecord* record, const std::string& statement);
+// The Info click on a schematic element: the file behind a file-driven source, else the library
+// source of the part's model or subcircuit; a grid text with a dot statement as a statement.
+void ShowComponentInfo(WindowRecord* record, ListNode* element);
+// The Help click: the syntax topic of the part's component type, or of a grid text's dot command.
+void ShowComponentSyntaxHelp(WindowRecord* record, ListNode* element);
 // The editor's double click in Help and Info modes.
 void ShowEditorContextHelp(WindowRecord* owner);
 void ShowEditorStatementInfo(WindowRecord* owner, std::int32_t line);

@@ -10,6 +10,10 @@
 #include "document/schematic_item.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
+#include "platform/winhelp.h"
+#include "netlist/component_types.h"
+#include <filesystem>
+#include <fstream>
 #include "schematic/component_definition.h"
 
 namespace kq5::testing {
@@ -232,6 +236,45 @@ TEST_F(FindSchematic, AttributeTextsAndGridTextsAndNothingFound)
     cancel.Then([] { Press(win::IDCANCEL); });
     cancel.Install();
     EXPECT_EQ(FindInSchematic(schematic_, false), 2);
+}
+
+TEST_F(FindSchematic, HelpClicksShowTheSyntaxOfThePartOrOfTheDotCommand)
+{
+    win::ResetHelpStateForTests();
+    resistor_.type = kComponentResistor;
+    SchematicItem* r1 = Part(resistor_, 10);
+    ShowComponentSyntaxHelp(schematic_, r1);
+    ASSERT_FALSE(win::Help().requests.empty());
+    EXPECT_EQ(win::Help().requests.back().data, static_cast<win::ULONG_PTR>(6000 + kComponentResistor));
+    GridText* text = NewGridText(schematic_);
+    text->text = ".DEFINE RLOAD 1k";
+    const std::size_t before = win::Help().requests.size();
+    ShowComponentSyntaxHelp(schematic_, text);
+    ASSERT_EQ(win::Help().requests.size(), before + 1);
+    EXPECT_EQ(win::Help().requests.back().data, 7020u);
+}
+
+TEST_F(FindSchematic, InfoClicksOpenTheFileBehindASourceAndIncludedFiles)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "kq5-info-click";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "stim.USR", std::ios::binary) << "USR\r\nVersion=1\r\n";
+    std::ofstream(dir / "parts.lib", std::ios::binary) << "* parts\r\n";
+    SetRecordTitle(schematic_, (dir / "drawn.cir").string());
+    ComponentDefinition user;
+    user.name = "User Source";
+    user.type = kComponentUserSource;
+    SchematicItem* source = Part(user, 10);
+    SetAttribute(schematic_, source, AttributeKey{kAttrFile}, "\"stim\"");
+    ShowComponentInfo(schematic_, source);
+    WindowRecord* opened = FindRecordByTitle((dir / "stim.USR").string());
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(opened->kind, kWindowTextCircuit);
+    GridText* include = NewGridText(schematic_);
+    include->text = ".INC \"parts.lib\"";
+    ShowComponentInfo(schematic_, include);
+    EXPECT_NE(FindRecordByTitle((dir / "parts.lib").string()), nullptr);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
