@@ -27,6 +27,8 @@
 #include "platform/window.h"
 #include "netlist/component_types.h"
 #include "netlist/model_library_lookup.h"
+#include "netlist/model_statements.h"
+#include "netlist/model_types.h"
 #include "netlist/spice_dot_commands.h"
 #include "schematic/component_definition.h"
 #include "schematic/schematic_view.h"
@@ -449,6 +451,13 @@ std::vector<std::string> Words(const std::string& text)
     return words;
 }
 
+void OpenTextFileAtLine(const std::string& path, std::int32_t line)
+{
+    WindowRecord* opened = nullptr;
+    if (LoadCircuitFile(nullptr, path, kFileKindTextCircuit, kLoadDefaults, opened) != 0 || opened == nullptr) return;
+    if (line > 0) SelectEditorStatementAtLine(opened, line);
+}
+
 void OpenTextFileAt(const std::string& path, long position)
 {
     WindowRecord* opened = nullptr;
@@ -458,6 +467,46 @@ void OpenTextFileAt(const std::string& path, long position)
         const long clamped = std::min<long>(position, static_cast<long>(text.size()));
         SelectEditorStatementAtLine(opened, static_cast<std::int32_t>(std::count(text.begin(), text.begin() + clamped, '\n')));
     }
+}
+
+// The libraries a lookup searches: the circuit's, or the default library when no build has
+// named any yet.
+void EnsureLibraries()
+{
+    if (!Libraries().lists[kCircuitLibraryList].empty()) return;
+    int index = 0;
+    RegisterLibraryFile({}, kCircuitLibraryList, index);
+}
+
+std::string Upper(std::string text)
+{
+    for (char& c : text) c = ToUpperChar(c);
+    return text;
+}
+
+// Opens the text that holds a model's statement; false when it is not in a text.
+bool OpenModelSource(const std::string& name, int type)
+{
+    if (type < 0 || name.empty()) return false;
+    EnsureLibraries();
+    const int index = FindOrLoadModel(type, 0, Upper(name));
+    const ModelStatement* statement = index >= 0 ? FindModelStatement(index) : nullptr;
+    if (statement == nullptr || statement->sourceName.empty()) return false;
+    if (statement->sourceKind != kModelSourceTextWindow && statement->sourceKind != kModelSourceTextFile) return false;
+    OpenTextFileAtLine(statement->sourceName, statement->line);
+    return true;
+}
+
+// Opens the library text at a subcircuit's definition; false when no library has it.
+bool OpenSubcircuitSource(const std::string& name)
+{
+    EnsureLibraries();
+    int error = 0;
+    std::string path;
+    const int position = FindInLibraries(Upper(name), 0, kLookupSubcircuit, error, &path);
+    if (error != 0 || position < 0 || path.empty()) return false;
+    OpenTextFileAt(path, position);
+    return true;
 }
 
 }  // namespace
@@ -474,25 +523,28 @@ void OpenStatementSource(WindowRecord* record, const std::string& statement)
         OpenTextFileAt(ResolveLibraryPath(name, GetRecordTitle(record)), 0);
         return;
     }
-    std::string name;
     if (ToUpperChar(first.front()) == 'X') {
         // The subcircuit name is the last word before any TEXT: or PARAMS: part.
-        std::string upper = statement;
-        for (char& c : upper) c = ToUpperChar(c);
-        std::size_t cut = std::min(upper.find(" TEXT:"), upper.find(" PARAMS:"));
+        const std::string upper = Upper(statement);
+        const std::size_t cut = std::min(upper.find(" TEXT:"), upper.find(" PARAMS:"));
         const std::vector<std::string> head = Words(statement.substr(0, cut));
-        if (head.size() < 2) return;
-        name = head.back();
-    } else if (first.front() == '.' && words.size() >= 2) {
-        name = EqualsNoCase(first, ".MODEL") ? words[1] : first.substr(1);
-        name = name.substr(0, name.find('('));
-    } else {
+        if (head.size() >= 2) OpenSubcircuitSource(head.back());
         return;
     }
-    int error = 0;
-    std::string path;
-    const int position = FindInLibraries(name, 0, kLookupSubcircuit, error, &path);
-    if (error == 0 && position >= 0 && !path.empty()) OpenTextFileAt(path, position);
+    if (first.front() != '.') return;
+    if (EqualsNoCase(first, ".MODEL")) {
+        if (words.size() < 2) return;
+        std::string akoName;
+        std::string typeName;
+        std::string name;
+        ParseModelNameAko(Upper(statement.substr(statement.find_first_not_of(" \t") + 6)), name, akoName, typeName);
+        typeName = typeName.substr(0, typeName.find('('));
+        if (!OpenModelSource(name, FindModelType(typeName))) OpenSubcircuitSource(name);
+        return;
+    }
+    // Other dot statements name a model first.
+    const std::string name = first.substr(1, first.find('(') == std::string::npos ? std::string::npos : first.find('(') - 1);
+    OpenSubcircuitSource(name);
 }
 
 void ShowComponentInfo(WindowRecord* record, ListNode* element)
@@ -518,11 +570,9 @@ void ShowComponentInfo(WindowRecord* record, ListNode* element)
         return;
     }
     const std::string& model = GetAttributeText(&item, kAttrModel);
-    if (model.empty()) return;
-    int error = 0;
-    std::string path;
-    const int position = FindInLibraries(model, 0, kLookupSubcircuit, error, &path);
-    if (error == 0 && position >= 0 && !path.empty()) OpenTextFileAt(path, position);
+    if (model.empty() || item.definition == nullptr) return;
+    const ComponentTypeRow* row = FindComponentTypeRow(item.definition->type);
+    if (!OpenModelSource(model, row ? row->modelType : -1)) OpenSubcircuitSource(model);
 }
 
 void ShowComponentSyntaxHelp(WindowRecord* record, ListNode* element)
@@ -536,7 +586,9 @@ void ShowComponentSyntaxHelp(WindowRecord* record, ListNode* element)
     }
     if (!ListContains(record->document->itemList, element)) return;
     const SchematicItem& item = *static_cast<SchematicItem*>(element);
-    if (item.IsComponent() && item.definition != nullptr) ShowHelpTopic(17803, 6000 + item.definition->type);
+    if (!item.IsComponent() || item.definition == nullptr) return;
+    const ComponentTypeRow* row = FindComponentTypeRow(item.definition->type);
+    ShowHelpTopic(17803, row != nullptr && row->helpId != 0 ? static_cast<int>(row->helpId) : 6000 + item.definition->type);
 }
 
 void ShowEditorContextHelp(WindowRecord* owner) { ShowTextWindowContextHelp(owner); }

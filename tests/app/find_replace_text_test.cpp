@@ -12,6 +12,9 @@
 #include "platform/dialog.h"
 #include "platform/winhelp.h"
 #include "netlist/component_types.h"
+#include "netlist/model_library_lookup.h"
+#include "netlist/model_statements.h"
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include "schematic/component_definition.h"
@@ -274,6 +277,41 @@ TEST_F(FindSchematic, InfoClicksOpenTheFileBehindASourceAndIncludedFiles)
     include->text = ".INC \"parts.lib\"";
     ShowComponentInfo(schematic_, include);
     EXPECT_NE(FindRecordByTitle((dir / "parts.lib").string()), nullptr);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(FindText, InfoOnAStatementOpensTheLibraryAtItsDefinition)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "kq5-info-library";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "NOM.LIB", std::ios::binary) << "* library\r\n.MODEL DFAST D (IS=1E-14)\r\n* amplifier\r\n"
+                                                         ".SUBCKT AMP 1 2 3\r\nR1 1 3 1K\r\n.ENDS\r\n";
+    ::setenv("KQ5DATA", dir.c_str(), 1);
+    ResetLibraryStateForTests();
+    ResetModelStateForTests();
+    SetText("amp\r\nX1 IN OUT 0 AMP\r\n.MODEL DFAST D(IS=1E-15)\r\n");
+    record_->mode = 17578;  // Info
+    win::POINT call = CellPoint(1, 1);
+    win::ClientToScreen(editor_, &call);
+    win::headless::DoubleClick(call.x, call.y);
+    Pump();
+    WindowRecord* library = FindRecordByTitle((dir / "NOM.LIB").string());
+    ASSERT_NE(library, nullptr);
+    win::HWND libraryEditor = library->document->textAreaWindow;
+    std::int32_t start = -1;
+    GetEditorSelection(libraryEditor, &start, nullptr);
+    EXPECT_EQ(EditorLineOfPos(libraryEditor, start), 3);  // the .SUBCKT line
+    win::DestroyWindow(library->window);
+
+    ShowEditorStatementInfo(record_, 2);
+    library = FindRecordByTitle((dir / "NOM.LIB").string());
+    ASSERT_NE(library, nullptr);
+    GetEditorSelection(library->document->textAreaWindow, &start, nullptr);
+    EXPECT_EQ(EditorLineOfPos(library->document->textAreaWindow, start), 1);  // the library's .MODEL line
+    win::DestroyWindow(library->window);
+    ResetLibraryStateForTests();
+    ResetModelStateForTests();
+    ::unsetenv("KQ5DATA");
     std::filesystem::remove_all(dir);
 }
 
