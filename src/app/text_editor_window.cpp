@@ -70,9 +70,6 @@ void Initialise(TxtEditRecord& r, win::HWND hwnd)
     if (EditorLength(r) + 2 > r.capacity) r.capacity = EditorLength(r) + 2;
     r.knownLength = EditorText(r).size();
     SetEditorScrollBars(r, true);
-    win::HWND bar = nullptr;
-    (void)bar;
-    win::SetScrollRange(hwnd, win::SB_HORZ, 0, kEditorWidestLineCap, 0);
 }
 
 // --- caret moves -------------------------------------------------------------------------------
