@@ -15,6 +15,9 @@ protected:
 };
 
 TEST_F(Bsim3ReferenceTest, OutputCharacteristic) { Check("bsim3_dc_iv"); }
+TEST_F(Bsim3ReferenceTest, WeakToStrongInversionWithBodyBiasAndPChannel) { Check("bsim3_subthreshold"); }
+TEST_F(Bsim3ReferenceTest, CommonSourceGainAndPhase) { Check("bsim3_ac"); }
+TEST_F(Bsim3ReferenceTest, CmosInverterPairSwitching) { Check("bsim3_inverter"); }
 
 }  // namespace
 }  // namespace kq5::reference
