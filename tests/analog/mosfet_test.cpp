@@ -329,10 +329,10 @@ TEST_F(MosfetTest, FirstTimePointStartsFromTheOperatingPoint)
 
 TEST_F(MosfetTest, HigherLevelsAreRefusedByName)
 {
-    Build(Circuit("NMOS (LEVEL=8)"));
+    Build(Circuit("NMOS (LEVEL=4 TOX=0.02)"));
     EXPECT_EQ(solver_test::RunTestOperatingPoint(kRunKindTransient), kMsgAlreadyReported);
     EXPECT_EQ(testing::ShownMessageIds(), std::vector<int>{5368});
-    EXPECT_NE(LastShownText().find("MOSFET LEVEL 8"), std::string::npos) << LastShownText();
+    EXPECT_NE(LastShownText().find("MOSFET LEVEL 4"), std::string::npos) << LastShownText();
 }
 
 // The NMOS and PMOS statements of the model library, continuation lines joined.
