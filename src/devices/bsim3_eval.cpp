@@ -82,11 +82,17 @@ Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, doub
 
     // 4. and 5. Threshold voltage.
     const double tempRatio = (p.tdev + 273.15) / (p.tmeasured + 273.15) - 1.0;
+    // The drain-induced barrier lowering coefficient. A body bias can take eta0 + etab Vbseff
+    // below zero with real parameter sets (a small ETA0 and a large ETAB), which would raise the
+    // threshold with the drain voltage; it is held smoothly above 1e-4 instead (value and slope
+    // continuous, tending to 5e-5).
+    Dual3 eta = p.eta0 + p.etab * Vbseff;
+    if (eta.v < 1e-4) eta = (2e-4 - eta) / (3.0 - 2e4 * eta);
     const Dual3 Vth = p.type * p.vth0 + p.k1 * (sqrtPhis - p.sqrtPhi) - p.k2 * Vbseff - deltVth - deltVthW +
                       (p.k3 + p.k3b * Vbseff) * p.tox * p.phi / (p.weff + p.w0) +
                       p.k1 * (std::sqrt(1.0 + p.nlx / Leff) - 1.0) * p.sqrtPhi +
                       (p.kt1 + p.kt1l / Leff + p.kt2 * Vbseff) * tempRatio -
-                      (p.eta0 + p.etab * Vbseff) * p.theta0vb0 * Vds;
+                      eta * p.theta0vb0 * Vds;
     ch.vthD = Vth;
     ch.vth = Vth.v;
 

@@ -25,5 +25,10 @@ TEST_F(Bsim3ReferenceTest, CmosInverterPairSwitching) { Check("bsim3_inverter");
 TEST_F(Bsim3ReferenceTest, NonQuasiStaticChargeNode) { Check("bsim3_nqs"); }
 TEST_F(Bsim3ReferenceTest, OutputNoise) { Check("bsim3_noise"); }
 
+// The 0.35 um process cards of the model library.
+TEST_F(Bsim3ReferenceTest, ProcessCardOutputCharacteristics) { Check("bsim3_card_iv"); }
+TEST_F(Bsim3ReferenceTest, ProcessCardInverterAmplifierGainAndPhase) { Check("bsim3_card_op_ac"); }
+TEST_F(Bsim3ReferenceTest, ProcessCardRingOscillator) { Check("bsim3_card_ring"); }
+
 }  // namespace
 }  // namespace kq5::reference
