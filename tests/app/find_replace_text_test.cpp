@@ -287,6 +287,10 @@ TEST_F(FindText, InfoOnAStatementOpensTheLibraryAtItsDefinition)
     std::ofstream(dir / "NOM.LIB", std::ios::binary) << "* library\r\n.MODEL DFAST D (IS=1E-14)\r\n* amplifier\r\n"
                                                          ".SUBCKT AMP 1 2 3\r\nR1 1 3 1K\r\n.ENDS\r\n";
     ::setenv("KQ5DATA", dir.c_str(), 1);
+    // The library is looked up in the working directory first: the test's own, not the one
+    // the suite runs in (which may hold the program's library).
+    const std::string working = Settings().workingDirectory;
+    Settings().workingDirectory = dir.string() + "/";
     ResetLibraryStateForTests();
     ResetModelStateForTests();
     SetText("amp\r\nX1 IN OUT 0 AMP\r\n.MODEL DFAST D(IS=1E-15)\r\n");
@@ -312,6 +316,7 @@ TEST_F(FindText, InfoOnAStatementOpensTheLibraryAtItsDefinition)
     ResetLibraryStateForTests();
     ResetModelStateForTests();
     ::unsetenv("KQ5DATA");
+    Settings().workingDirectory = working;
     std::filesystem::remove_all(dir);
 }
 
