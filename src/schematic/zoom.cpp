@@ -10,6 +10,7 @@
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/window.h"
+#include "plots/plot_click_services.h"
 #include "schematic/circuit_window.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"
@@ -91,6 +92,8 @@ void ZoomWindow(WindowRecord* record, int command)
         return;
     }
     if (record->kind == kWindowSchematic && record->document) ZoomSchematic(record, command);
+    // Analysis and performance windows zoom their plots.
+    if (record->kind == kWindowAnalysis || record->kind == kWindowPerformance) ZoomPlot(record, command);
 }
 
 void QuickZoom(WindowRecord* record, int pane, int gx, int gy)
