@@ -6,6 +6,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/edit_mode.h"
+#include "app/preferences.h"
 #include "app/program_settings.h"
 #include "app/text_area.h"
 #include "app/text_editor.h"
@@ -256,6 +257,7 @@ WindowRecord* CreateDocumentRecord(win::HWND window, int kind)
         document.zoomFactor = 1.0;
         document.printerScale = 1.0;
         if (IsSchematicKind(kind) && ResizePageArray(record, 1) == 0) document.pages[0].name = "Page 1";
+        CopyDefaultCircuitAttributes(document);
         record->markRect = win::RECT{-1, -1, -1, -1};
     }
     record->modified = 0;
