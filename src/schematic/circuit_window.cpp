@@ -10,6 +10,7 @@
 #include "app/frame_state.h"
 #include "app/frame_window.h"
 #include "app/window_record.h"
+#include "app/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -203,6 +204,9 @@ void OnWheel(win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam)
 
 win::LRESULT DocumentDefaultProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
+    // During a probe-mode run the analysis window stays in front of every other that moves.
+    if (msg == win::WM_WINDOWPOSCHANGING)
+        KeepRunWindowInFront(GetWindowRecord(hwnd), reinterpret_cast<win::WINDOWPOS*>(lParam));
     return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, msg, wParam, lParam)
                             : win::DefWindowProc(hwnd, msg, wParam, lParam);
 }
@@ -277,7 +281,7 @@ void UpdateDocumentWindows(win::HWND hwnd, unsigned flags)
         if (flags & kUpdateShow) win::ShowWindow(record->window, win::SW_SHOW);
         if ((flags & kUpdateHideOthers) && record->window != hwnd &&
             (IsSchematicKind(record->kind) || record->kind == kWindowTextCircuit)) {
-            if (record->document) win::GetWindowPlacement(record->window, &record->document->placements[0]);
+            if (record->document) GetRecordPlacement(record, record->document->placements[0]);
             win::ShowWindow(record->window, win::SW_HIDE);
         }
     }
