@@ -1,0 +1,38 @@
+// The SPICE export command: the circuit built in export mode, the netlist written, and the
+// document left to be built afresh by the next analysis.
+#include <filesystem>
+
+#include "analog/convergence.h"
+#include "app/window_record.h"
+#include "core/char_classes.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "netlist/circuit_build.h"
+#include "netlist/model_statements.h"
+#include "netlist/spice_export_support.h"
+#include "netlist/spice_reader_state.h"
+
+namespace kq5 {
+
+int ExportSpiceNetlist(WindowRecord* record, const std::string& path)
+{
+    if (!record || !record->document) return 0;
+    NetlistReaderState& reader = NetlistReader();
+    reader.exportInProgress = true;
+    Models().writeBackMode = true;
+    int rc = kMsgAlreadyReported;
+    if (PrepareCircuit(record, nullptr, kPrepareResolveModels | kPrepareRebuildNetlist) == 0) {
+        const std::string title = std::filesystem::path(record->title).filename().string();
+        rc = WriteSpiceNetlist(record, SpiceExport().analysisMask, path, title);
+    }
+    // Nothing the export did to the circuit (added attributes, rewritten model texts, components
+    // of export mode) may reach an analysis: the next one builds from the document afresh.
+    FreeBuiltCircuit(0xFF);
+    FreeAnalogRunData();
+    record->document->connectivityStale = 1;
+    Models().writeBackMode = false;
+    reader.exportInProgress = false;
+    return rc;
+}
+
+}  // namespace kq5
