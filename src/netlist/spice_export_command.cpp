@@ -7,6 +7,7 @@
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "document/circuit_document.h"
 #include "netlist/circuit_build.h"
 #include "netlist/model_statements.h"
 #include "netlist/spice_export_support.h"
@@ -18,10 +19,16 @@ int ExportSpiceNetlist(WindowRecord* record, const std::string& path)
 {
     if (!record || !record->document) return 0;
     NetlistReaderState& reader = NetlistReader();
+    int rc = kMsgAlreadyReported;
+    // A netlist the simulator refuses is not handed to another one: the full build runs first
+    // and shows its error; its devices are torn down again before the export's own build.
+    SetCurrentDocument(record);
+    const bool builds = BuildCircuit(kBuildForAnalysis) == 0;
+    FreeBuiltCircuit(0xFF);
     reader.exportInProgress = true;
     Models().writeBackMode = true;
-    int rc = kMsgAlreadyReported;
-    if (PrepareCircuit(record, nullptr, kPrepareResolveModels | kPrepareRebuildNetlist) == 0) {
+    CircuitBuild().powerSupplies.clear();
+    if (builds && PrepareCircuit(record, nullptr, kPrepareResolveModels | kPrepareRebuildNetlist) == 0) {
         const std::string title = std::filesystem::path(record->title).filename().string();
         rc = WriteSpiceNetlist(record, SpiceExport().analysisMask, path, title);
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 #include "analog/analysis_state.h"
 #include "app/window_record.h"
@@ -71,8 +72,6 @@ bool AnyParams()
         if (IsParamRow(row)) return true;
     return false;
 }
-
-std::string UpperIf2G(std::string text) { return Is2G() ? CopyUpperCase(text) : text; }
 
 WindowRecord* Record() { return ExportRun().record; }
 
@@ -142,6 +141,11 @@ int GetModelParamValue(const std::string& text, std::string_view name, double fa
 
 std::string BraceParamReferences(std::string_view text, int scope, bool expression)
 {
+    return BraceParamReferencesIn(text, scope, expression, true);
+}
+
+std::string BraceParamReferencesIn(std::string_view text, int scope, bool expression, bool innerBraces)
+{
     std::string out(text);
     if (!AnyParams()) return out;
     std::string rewritten;
@@ -154,7 +158,7 @@ std::string BraceParamReferences(std::string_view text, int scope, bool expressi
             std::size_t end = i;
             while (end < out.size() && IsNameChar(out[end])) ++end;
             const std::string_view token(out.data() + i, end - i);
-            if (depth <= 0 && IsParamName(token, scope)) {
+            if (innerBraces && depth <= 0 && IsParamName(token, scope)) {
                 rewritten += '{';
                 rewritten += token;
                 rewritten += '}';
@@ -192,7 +196,7 @@ std::string BraceParamReferences(std::string_view text, int scope, bool expressi
             else if (out[p] == '}') --braces;
             else if (braces == 0 && out[p] != ' ' && IsDelimiter(out[p])) delimiter = true;
         }
-        if (delimiter) out = "{" + out + "}";
+        if (delimiter && !(out.size() > 1 && out.front() == '{' && out.back() == '}')) out = "{" + out + "}";
     }
     return out;
 }
@@ -383,9 +387,11 @@ void ExportParamLines(int scope)
 {
     for (const DefineRow& row : NetlistReader().defines) {
         if (!IsParamRow(row) || row.scope != scope) continue;
-        const std::string value = BraceParamReferences(row.body, scope, true);
-        AddSpiceLine(scope, MapNodeReferences(StrPrintf(".param %s=%s\n", row.name.c_str(), value.c_str()), scope, false),
-                     false);
+        // A .param value is one expression: braces inside it are more than readers take.
+        std::string body = row.body;
+        if (body.size() > 1 && body.front() == '{' && body.back() == '}') body = body.substr(1, body.size() - 2);
+        const std::string value = BraceParamReferencesIn(body, scope, true, false);
+        AddSpiceLine(scope, StrPrintf(".param %s=%s\n", row.name.c_str(), value.c_str()), false);
     }
 }
 
@@ -463,7 +469,7 @@ void ExportControlLines()
     AddSpiceLine(0, OptionsLineText(), false);
     if (!Is2G()) {
         for (const LibraryListEntry& entry : Libraries().lists[kCircuitLibraryList])
-            if (!run.record || !EqualsNoCase(entry.path, run.record->title))
+            if ((!run.record || !EqualsNoCase(entry.path, run.record->title)) && std::filesystem::exists(entry.path))
                 AddSpiceLine(0, StrPrintf(".LIB \"%s\"\n", entry.path.c_str()), false);
         AddSpiceLine(0, "*\n", false);
     }

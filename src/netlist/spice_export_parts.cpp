@@ -39,7 +39,7 @@ std::vector<SchematicItem*> ScopeComponents(int scope)
     std::vector<SchematicItem*> items;
     if (CircuitDocument* document = Document())
         for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList))
-            if (item.IsComponent() && item.scope == scope) items.push_back(&item);
+            if (item.IsComponent() && item.scope == scope && !IsGeneratedInterface(&item)) items.push_back(&item);
     return items;
 }
 
@@ -288,6 +288,14 @@ int ScopeSubcktName(const SchematicItem* component, std::string& name)
 
 int ComponentScope(const SchematicItem* component) { return component ? component->scope : 0; }
 
+bool IsGeneratedInterface(const SchematicItem* component)
+{
+    // The interface subcircuits and digital supplies the build puts between the domains ("X$...");
+    // a reader of the netlist makes its own.
+    const std::string& part = GetAttributeText(component, kAttrPart);
+    return part.size() > 1 && part[1] == '$' && ToUpperChar(part[0]) == 'X';
+}
+
 std::string ComponentTypeName(const SchematicItem* component)
 {
     const ComponentTypeRow* row = FindComponentTypeRow(ItemComponentType(component));
@@ -350,7 +358,7 @@ void RegisterPartNames()
         for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList)) {
             if (!item.IsComponent()) continue;
             const int type = ItemComponentType(&item);
-            if (type <= 0 || IsConnection(type)) continue;
+            if (type <= 0 || IsConnection(type) || IsGeneratedInterface(&item)) continue;
             MakeSpicePartName(GetAttributeText(&item, kAttrPart), &item, type, item.scope);
         }
 }
@@ -455,6 +463,11 @@ int ExportPartLines(int scope)
         case kComponentNpn4:
         case kComponentPnp4:
         case kComponentGaAsFet: {
+            if (Is2G() && type == kComponentGaAsFet) {
+                // Its model cannot be written in this dialect, so neither can the part.
+                AppendUnsupportedComment(line, component, name);
+                break;
+            }
             WritePartNameAndNodes(line, component, name);
             AppendPartModelName(line, component, false);
             const std::string value = GetAttributeText(component, kAttrValue);

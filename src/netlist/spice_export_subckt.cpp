@@ -321,7 +321,8 @@ int ExportSubcircuits()
             if (d == name) earlier = true;
         done.push_back(name);
         run.highestSection = std::max(run.highestSection, static_cast<int>(s));
-        if (earlier || (scopes[s].kind == kComponentSubckt && scopes[s].nestingLevel > 0)) {
+        const bool generated = scopes[s].call && IsGeneratedInterface(scopes[s].call);
+        if (earlier || generated || (scopes[s].kind == kComponentSubckt && scopes[s].nestingLevel > 0)) {
             // A nested definition travels inside its enclosing one.
             run.verbatimSections.insert(static_cast<int>(s));
             continue;

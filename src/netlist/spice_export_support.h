@@ -73,6 +73,8 @@ int GetModelParamValue(const std::string& text, std::string_view name, double fa
 
 // Parameter references in braces; with expression, a whole expression in braces too.
 std::string BraceParamReferences(std::string_view text, int scope, bool expression);
+// The same; without innerBraces the references inside a braced whole stay plain.
+std::string BraceParamReferencesIn(std::string_view text, int scope, bool expression, bool innerBraces);
 // Node names in a text mapped to export node names; upper-cased.
 std::string MapNodeReferences(std::string_view text, int scope, bool brackets);
 
@@ -89,6 +91,7 @@ void AppendUnsupportedComment(std::string& line, const SchematicItem* component,
 void AppendSubcktArguments(std::string& line, const SchematicItem* component, char letter);
 std::string ComponentTypeName(const SchematicItem* component);
 int ComponentScope(const SchematicItem* component);
+bool IsGeneratedInterface(const SchematicItem* component);
 
 // ---- digital primitives (digital) ------------------------------------------------------
 int ExportDigitalPrimitive(SpiceOutputLine& line, SchematicItem* component, std::string_view partName);
