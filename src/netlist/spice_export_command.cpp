@@ -2,6 +2,7 @@
 // document left to be built afresh by the next analysis.
 #include <filesystem>
 
+#include "analog/analysis_state.h"
 #include "analog/convergence.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -22,9 +23,16 @@ int ExportSpiceNetlist(WindowRecord* record, const std::string& path)
     int rc = kMsgAlreadyReported;
     // A netlist the simulator refuses is not handed to another one: the full build runs first
     // and shows its error; its devices are torn down again before the export's own build.
+    // It checks what the first selected analysis would check.
     SetCurrentDocument(record);
+    const unsigned mask = SpiceExport().analysisMask;
+    const AnalysisKind kind = Analysis().analysisKind;
+    Analysis().analysisKind = (mask & kExportTransient) || mask == 0 ? kAnalysisTransient
+                              : (mask & kExportAc)                  ? kAnalysisAc
+                                                                    : kAnalysisDc;
     const bool builds = BuildCircuit(kBuildForAnalysis) == 0;
     FreeBuiltCircuit(0xFF);
+    Analysis().analysisKind = kind;
     reader.exportInProgress = true;
     Models().writeBackMode = true;
     CircuitBuild().powerSupplies.clear();
