@@ -88,7 +88,6 @@ TEST_F(SpiceExportRoundTrip, EveryCorpusNetlistReadsBackInEveryDialect)
         // Each netlist starts from a clean program, as a fresh window would.
         BuildTest::TearDown();
         BuildTest::SetUp();
-        // The default library beside the program (interface subcircuits, common models).
         Settings().programDirectory = std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
         if (kLeftOut.count(c.file)) continue;
         const std::string text = OurText(ReadText(std::filesystem::path(c.dir) / c.file));

@@ -16,6 +16,8 @@ protected:
     {
         BuildTest::SetUp();
         ResetSpiceExportForTests();
+        // The default library beside the program (interface subcircuits, common models).
+        Settings().programDirectory = std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
         dir_ = std::filesystem::temp_directory_path() / ("kq5-export-" + std::to_string(::getpid()) + "-" +
                                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
@@ -51,7 +53,23 @@ protected:
         if (!in) return {};
         std::ostringstream all;
         all << in.rdbuf();
-        return all.str();
+        std::string text = all.str();
+        std::erase(text, '\r');
+        return text;
+    }
+
+    // The parts made in code (Part) written by the headless entry, as a built circuit is.
+    std::string WriteParts(SpiceDialect dialect, unsigned mask = kExportTransient, int* status = nullptr)
+    {
+        SpiceExport().dialect = dialect;
+        const std::string out = (dir_ / "parts.ckt").string();
+        std::filesystem::remove(out);
+        const int rc = WriteSpiceNetlist(record_, mask, out, "test.cir");
+        if (status) *status = rc;
+        // The names given belong to this export only.
+        for (SchematicItem& item : ListRecords<SchematicItem>(Document().itemList))
+            if (ComponentAttribute* name = FindAttribute(&item, kAttrSpiceName)) ListRemove(item.attributes, name);
+        return ReadText(out);
     }
 
     // The lines of a text that begin with the prefix, joined with "\n".
