@@ -259,6 +259,18 @@ int ExportOpampLevel3(SchematicItem* component, EvaluatedModel* model, int secti
     return 0;
 }
 
+// A definition inside another .SUBCKT block is written with the block around it.
+bool IsNestedDefinition(const ScopeExpansion& info)
+{
+    if (info.kind != kComponentSubckt) return false;
+    if (info.nestingLevel > 0) return true;
+    const auto& indexes = NetlistReader().subcktIndexes;
+    if (info.definitionFile < 0 || static_cast<std::size_t>(info.definitionFile) >= indexes.size()) return false;
+    const auto& definitions = indexes[static_cast<std::size_t>(info.definitionFile)].definitions;
+    return info.definitionIndex >= 0 && static_cast<std::size_t>(info.definitionIndex) < definitions.size() &&
+           definitions[static_cast<std::size_t>(info.definitionIndex)].parent >= 0;
+}
+
 }  // namespace
 
 int ExportOpampMacromodel(SchematicItem* component, int section)
@@ -322,7 +334,7 @@ int ExportSubcircuits()
         done.push_back(name);
         run.highestSection = std::max(run.highestSection, static_cast<int>(s));
         const bool generated = scopes[s].call && IsGeneratedInterface(scopes[s].call);
-        if (earlier || generated || (scopes[s].kind == kComponentSubckt && scopes[s].nestingLevel > 0)) {
+        if (earlier || generated || IsNestedDefinition(scopes[s])) {
             // A nested definition travels inside its enclosing one.
             run.verbatimSections.insert(static_cast<int>(s));
             continue;

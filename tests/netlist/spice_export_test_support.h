@@ -37,6 +37,7 @@ protected:
         record_->kind = kWindowTextCircuit;
         record_->textArea = netlist;
         record_->title = (dir_ / "circuit.cir").string();
+        std::ofstream(record_->title, std::ios::binary) << netlist;
         SpiceExport().dialect = dialect;
         SpiceExport().analysisMask = mask;
         SpiceExport().expandSubcircuits = expand;
@@ -44,6 +45,7 @@ protected:
         std::filesystem::remove(out);
         const int rc = ExportSpiceNetlist(record_, out);
         if (status) *status = rc;
+        EXPECT_EQ(rc, 0) << LastShownText();
         return ReadText(out);
     }
 
