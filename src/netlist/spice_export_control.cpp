@@ -466,6 +466,9 @@ void ExportControlLines()
         if (SubstituteDefines(expanded, 0, object.text) != 0) expanded = object.text;
         AddSpiceLine(0, MapNodeReferences(expanded, 0, false) + "\n", false);
     }
+    // A netlist's own .IC and .NODESET lines wait for the build in the reader's list.
+    for (const DeferredInitialLine& line : NetlistReader().deferredInitialLines)
+        if (line.scope == 0) AddSpiceLine(0, MapNodeReferences(line.text, 0, false) + "\n", false);
     AddSpiceLine(0, OptionsLineText(), false);
     if (!Is2G()) {
         for (const LibraryListEntry& entry : Libraries().lists[kCircuitLibraryList])

@@ -326,6 +326,14 @@ std::string MakeSpicePartName(std::string_view text, SchematicItem* component, i
                 }
         return std::string(text);
     }
+    if (!component && !digitFirst) {
+        // A reference to a part of a known type (the inductors of a coupling): that part's name.
+        for (SchematicItem* other : ScopeComponents(scope))
+            if (EqualsNoCase(GetAttributeText(other, kAttrPart), text)) {
+                const std::string& name = GetAttributeText(other, kAttrSpiceName);
+                if (!name.empty()) return name;
+            }
+    }
     const char letter = SpiceLetter(type);
     std::string candidate = (!text.empty() && ToUpperChar(text.front()) == letter) ? std::string(text)
                                                                                   : std::string(1, letter) + std::string(text);

@@ -1,0 +1,202 @@
+// The SPICE exports of the reference netlists run by ngspice against this program's run of the
+// original: SPICE 2G and Spice3 as written, PSpice in ngspice's PSpice compatibility mode. Also:
+// an export changes nothing of the next analysis.
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sstream>
+#include <map>
+#include <regex>
+
+#include "netlist/spice_export.h"
+#include "reference_support.h"
+
+namespace kq5::reference {
+namespace {
+
+// The reference netlists, by what they need of ngspice.
+const char* const kNetlists[] = {
+    "op_linear_elements", "op_poly_sources", "op_waveform_sources", "op_cubic_sink", "op_stiff_poly",
+    "op_source_stepping", "op_forward_references", "tran_rc_pulse", "tran_rlc_damped_sine", "tran_exp_rc",
+    "tran_pwl_current", "tran_ic_held_at_operating_point", "tran_initial_conditions", "tran_start_time",
+    "tran_pwl_repeat", "tran_pwl_forever", "tran_sffm", "tran_sffm_defaults", "tran_transformer",
+    "tran_three_coupled", "tran_controlled_sources", "tran_integrator", "ac_rc_ladder", "ac_coupled_rlc",
+    "ac_three_coupled", "ac_controlled_sources", "ac_current_source", "ac_temperature_coefficients",
+    "dc_sweep_controlled", "dc_sweep_poly", "dc_sweep_nested", "dc_sweep_temperature", "noise_resistor_divider",
+    "noise_rc_bridge", "noise_current_input",
+};
+
+// Netlists whose exports ngspice does not run alike, with the reason; they are still read back
+// by this program's reader (the round trip of the netlist tests).
+const std::map<std::string, std::string> kLeftOut = {
+    {"tran_pwl_repeat", "PWL REPEAT FOR ... ENDREPEAT is this program's form; ngspice's PWL has no repeat"},
+    {"tran_pwl_forever", "PWL REPEAT FOREVER and TIME_SCALE_FACTOR are this program's forms; ngspice has none"},
+    {"ac_rc_ladder", "its octave sweep is written as a decade sweep (the analysis writer knows DEC and LIN); "
+                     "the frequencies differ and interpolating between them exceeds the tolerance"},
+};
+
+// Exports of one dialect left out, with the reason.
+const std::map<std::pair<std::string, int>, std::string> kLeftOutDialect = {
+    {{"ac_temperature_coefficients", kSpiceDialect2G}, "SPICE 2G has no resistor, inductor or capacitor models: "
+                                                       "their temperature coefficients are lost"},
+    {{"ac_temperature_coefficients", kSpiceDialectSpice3}, "the Spice3 form names a resistor's model before its "
+                                                           "value, as this program reads it; ngspice reads the value first"},
+    {{"dc_sweep_temperature", kSpiceDialect2G}, "SPICE 2G has no resistor models: the temperature coefficients are lost"},
+    {{"dc_sweep_temperature", kSpiceDialectSpice3}, "the Spice3 form names a resistor's model before its value, as "
+                                                    "this program reads it; ngspice reads the value first"},
+};
+
+std::string WithoutCarriageReturns(std::string text)
+{
+    std::erase(text, '\r');
+    return text;
+}
+
+unsigned MaskOf(ReferenceAnalysis analysis)
+{
+    switch (analysis) {
+    case ReferenceAnalysis::kAc:
+    case ReferenceAnalysis::kNoise: return kExportAc;
+    case ReferenceAnalysis::kDc: return kExportDc;
+    case ReferenceAnalysis::kTran: return kExportTransient;
+    default: return 0;
+    }
+}
+
+// ngspice in its PSpice compatibility mode reads the PSpice exports: a spiceinit in the folder
+// RunNgspice runs it in.
+NgspiceResult RunNgspiceAs(const ReferenceCircuit& circuit, SpiceDialect dialect)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("kq5_ng_" + std::to_string(::getpid()) + "_" + circuit.name);
+    std::filesystem::create_directories(dir);
+    if (dialect == kSpiceDialectPspice) std::ofstream(dir / ".spiceinit") << "set ngbehavior=ps\n";
+    return RunNgspice(circuit);
+}
+
+class SpiceExportNgspice : public ReferenceTest {
+protected:
+    // The export of the netlist last run, as ngspice is to read it.
+    std::string ExportText(SpiceDialect dialect, unsigned mask)
+    {
+        ResetSpiceExportForTests();
+        SpiceExport().dialect = dialect;
+        SpiceExport().analysisMask = mask;
+        SpiceExport().expandSubcircuits = true;
+        const std::string path = record_->title + "." + std::to_string(dialect) + ".ckt";
+        EXPECT_EQ(ExportSpiceNetlist(record_, path), 0) << LastShownText();
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        std::string text = WithoutCarriageReturns(all.str());
+        // ngspice is given the circuit without its end line (the harness adds its control block).
+        const std::size_t end = text.rfind(".END\n");
+        if (end != std::string::npos) text.resize(end);
+        return text;
+    }
+};
+
+TEST_F(SpiceExportNgspice, AnAnalysisAfterAnExportEqualsOneBefore)
+{
+    for (const char* name : {"tran_ic_held_at_operating_point", "tran_rc_pulse", "dc_sweep_controlled", "tran_transformer"}) {
+        SCOPED_TRACE(name);
+        const ReferenceCircuit circuit = LoadReferenceCircuit(name);
+        // A run of a window's netlist may differ from its first (the first run writes the
+        // limits back into the netlist), so the run to match is a repeated one.
+        std::vector<OurCurve> first, before, after;
+        ASSERT_EQ(RunOurs(circuit, first), 0);
+        ASSERT_EQ(RunOurs(circuit, before), 0);
+        for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3})
+            ExportText(dialect, kExportTransient | kExportAc | kExportDc);
+        ASSERT_EQ(RunOurs(circuit, after), 0);
+        ASSERT_EQ(before.size(), after.size());
+        for (std::size_t q = 0; q < before.size(); ++q) {
+            ASSERT_EQ(before[q].x.size(), after[q].x.size());
+            for (std::size_t i = 0; i < before[q].x.size(); ++i) {
+                ASSERT_EQ(before[q].x[i], after[q].x[i]);
+                ASSERT_EQ(before[q].y[i], after[q].y[i]);
+            }
+        }
+    }
+}
+
+TEST_F(SpiceExportNgspice, NgspiceRunsTheExportsAsThisProgramRunsTheOriginals)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    struct Job {
+        ReferenceCircuit circuit;
+        std::vector<OurCurve> ours;
+        std::future<NgspiceResult> theirs;
+        SpiceDialect dialect;
+    };
+    std::vector<Job> jobs;
+    std::map<std::string, double> worst;
+    int compared = 0;
+    for (const char* name : kNetlists) {
+        if (kLeftOut.count(name)) continue;
+        // Each netlist in a window of its own, as the reference comparisons run it.
+        TearDown();
+        SetUp();
+        ReferenceCircuit original = LoadReferenceCircuit(name);
+        std::vector<OurCurve> ours;
+        ASSERT_EQ(RunOurs(original, ours), 0) << name;
+        for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
+            if (kLeftOutDialect.count({name, dialect})) continue;
+            Job job;
+            job.circuit = original;
+            job.circuit.name = std::string(name) + "_" + std::to_string(dialect);
+            job.circuit.ngText = ExportText(dialect, MaskOf(original.analysis));
+            // The export writes the analyses of the limits; an operating point alone is ngspice's.
+            if (original.analysis == ReferenceAnalysis::kOp) job.circuit.ngText += ".op\n";
+            job.dialect = dialect;
+            job.ours = ours;
+            // SPICE 2G numbers every node: the quantities name the numbers.
+            if (dialect == kSpiceDialect2G)
+                for (std::string& q : job.circuit.ngQuantities) {
+                    static const std::regex kNode(R"(V\(([A-Za-z_][A-Za-z0-9_]*)\))", std::regex::icase);
+                    std::smatch m;
+                    if (std::regex_search(q, m, kNode)) {
+                        const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), m[1].str(), 0, kNodeAnalog);
+                        if (node > 0) q = m.prefix().str() + "v(" + std::to_string(node) + ")" + m.suffix().str();
+                    }
+                }
+            jobs.push_back(std::move(job));
+        }
+        // ngspice runs beside us, two at a time at most (the machines of CI have two cores).
+        for (Job& job : jobs)
+            if (!job.theirs.valid()) job.theirs = std::async(std::launch::async, RunNgspiceAs, job.circuit, job.dialect);
+        for (Job& job : jobs) {
+            const NgspiceResult theirs = job.theirs.get();
+            SCOPED_TRACE(job.circuit.name);
+            EXPECT_TRUE(theirs.error.empty()) << "ngspice failed:\n" << theirs.error << "\n" << job.circuit.ngText;
+            if (!theirs.error.empty()) continue;
+            ++compared;
+            const std::string kind = job.circuit.analysis == ReferenceAnalysis::kOp     ? "op"
+                                     : job.circuit.analysis == ReferenceAnalysis::kTran ? "tran"
+                                     : job.circuit.analysis == ReferenceAnalysis::kAc   ? "ac"
+                                     : job.circuit.analysis == ReferenceAnalysis::kDc   ? "dc"
+                                                                                        : "noise";
+            if (job.circuit.analysis == ReferenceAnalysis::kOp) continue;
+            for (std::size_t q = 0; q < job.ours.size() && q < theirs.values.size(); ++q) {
+                const bool atOurPoints = job.circuit.analysis == ReferenceAnalysis::kDc;
+                const std::vector<OurCurve> mine = SplitSweeps(job.ours[q]);
+                const std::vector<OurCurve> reference = SplitSweeps(OurCurve{theirs.scale, theirs.values[q]});
+                EXPECT_EQ(mine.size(), reference.size());
+                for (std::size_t k = 0; k < mine.size() && k < reference.size(); ++k) {
+                    const Disagreement d = atOurPoints
+                                               ? CompareCurve(reference[k], mine[k].x, mine[k].y, job.circuit, true)
+                                               : CompareCurve(mine[k], reference[k].x, reference[k].y, job.circuit);
+                    EXPECT_LE(d.worst, job.circuit.relative) << job.circuit.quantities[q] << " at " << d.at << "\n" << job.circuit.ngText;
+                    worst[kind] = std::max(worst[kind], d.worst);
+                }
+            }
+        }
+        jobs.clear();
+    }
+    std::printf("[export-ngspice] %d exports compared, %zu netlists and %zu single exports left out\n", compared,
+                kLeftOut.size(), kLeftOutDialect.size());
+    for (const auto& [kind, error] : worst) std::printf("[export-ngspice] worst relative error %s: %.3g\n", kind.c_str(), error);
+}
+
+}  // namespace
+}  // namespace kq5::reference
