@@ -2,6 +2,7 @@
 // names, and one element line per component with the elements the dialect needs beside it.
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <sstream>
 
 #include "app/window_record.h"
@@ -268,6 +269,34 @@ void ExportCouplingLines(std::string& line, SchematicItem* component, std::strin
         if (!size.empty()) line += " " + size;
     }
     line += "\n";
+}
+
+// "POLY(n) a1 b1 ... an bn coefficients" with the 2n node names written as the export names them.
+std::string MapPolyNodes(const std::string& value, int scope)
+{
+    std::istringstream in(value);
+    std::vector<std::string> tokens;
+    for (std::string t; in >> t;) tokens.push_back(t);
+    std::size_t nodes = 0;
+    std::size_t first = 0;
+    if (!tokens.empty()) {
+        const std::string head = CopyUpperCase(tokens[0]);
+        if (head.rfind("POLY(", 0) == 0) {
+            nodes = 2 * static_cast<std::size_t>(std::max(0, std::atoi(head.c_str() + 5)));
+            first = 1;
+        }
+    }
+    std::string out;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        std::string token = tokens[i];
+        if (i >= first && i < first + nodes) {
+            const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), token, scope, 0);
+            if (node >= 0) token = GetSpiceNodeName(node, scope);
+        }
+        if (i) out += ' ';
+        out += token;
+    }
+    return out;
 }
 
 // The four forms of a behavioural family in their table order: I of V, I of I, V of V, V of I.
@@ -596,8 +625,12 @@ int ExportPartLines(int scope)
             break;
         }
         case kComponentGIofV:
-        case kComponentGIofV + 1:
         case kComponentGIofV + 2:
+            // The controlling nodes of a POLY form are node names of the value text.
+            WritePartNameAndNodes(line, component, name);
+            line += " " + MapPolyNodes(PartValueText(component, scope), scope) + "\n";
+            break;
+        case kComponentGIofV + 1:
         case kComponentHVofI:
             WritePartNameAndNodes(line, component, name);
             AppendPartValue(line, component, scope, true);

@@ -41,6 +41,8 @@ const std::map<std::pair<std::string, int>, std::string> kLeftOutDialect = {
                                                        "their temperature coefficients are lost"},
     {{"ac_temperature_coefficients", kSpiceDialectSpice3}, "the Spice3 form names a resistor's model before its "
                                                            "value, as this program reads it; ngspice reads the value first"},
+    {{"ac_temperature_coefficients", kSpiceDialectPspice}, "ngspice's PSpice mode reads a capacitor's and an "
+                                                           "inductor's value before the model name"},
     {{"dc_sweep_temperature", kSpiceDialect2G}, "SPICE 2G has no resistor models: the temperature coefficients are lost"},
     {{"dc_sweep_temperature", kSpiceDialectSpice3}, "the Spice3 form names a resistor's model before its value, as "
                                                     "this program reads it; ngspice reads the value first"},
@@ -140,26 +142,33 @@ TEST_F(SpiceExportNgspice, NgspiceRunsTheExportsAsThisProgramRunsTheOriginals)
         ReferenceCircuit original = LoadReferenceCircuit(name);
         std::vector<OurCurve> ours;
         ASSERT_EQ(RunOurs(original, ours), 0) << name;
+        // SPICE 2G numbers every node: its quantities name the numbers of this run's nodes.
+        std::vector<std::string> numbered = original.ngQuantities;
+        for (std::string& q : numbered) {
+            static const std::regex kNode(R"(V\(([A-Za-z0-9_]+)\))", std::regex::icase);
+            std::smatch m;
+            if (std::regex_search(q, m, kNode)) {
+                const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), m[1].str(), 0, kNodeAnalog);
+                if (node > 0) q = m.prefix().str() + "v(" + std::to_string(node) + ")" + m.suffix().str();
+            }
+        }
+        // The sweep of this program adapts its step; ngspice sweeps on the fine grid of the
+        // original's own .dc line, and is interpolated onto our points, as the reference tests do.
+        static const std::regex kDcLine(R"((^|\n)\.dc [^\n]*\n)", std::regex::icase);
+        std::smatch dcLine;
+        const bool fineGrid = original.analysis == ReferenceAnalysis::kDc && std::regex_search(original.ngText, dcLine, kDcLine);
         for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
             if (kLeftOutDialect.count({name, dialect})) continue;
             Job job;
             job.circuit = original;
             job.circuit.name = std::string(name) + "_" + std::to_string(dialect);
             job.circuit.ngText = ExportText(dialect, MaskOf(original.analysis));
+            if (fineGrid) job.circuit.ngText = std::regex_replace(job.circuit.ngText, kDcLine, dcLine.str());
             // The export writes the analyses of the limits; an operating point alone is ngspice's.
             if (original.analysis == ReferenceAnalysis::kOp) job.circuit.ngText += ".op\n";
             job.dialect = dialect;
             job.ours = ours;
-            // SPICE 2G numbers every node: the quantities name the numbers.
-            if (dialect == kSpiceDialect2G)
-                for (std::string& q : job.circuit.ngQuantities) {
-                    static const std::regex kNode(R"(V\(([A-Za-z_][A-Za-z0-9_]*)\))", std::regex::icase);
-                    std::smatch m;
-                    if (std::regex_search(q, m, kNode)) {
-                        const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), m[1].str(), 0, kNodeAnalog);
-                        if (node > 0) q = m.prefix().str() + "v(" + std::to_string(node) + ")" + m.suffix().str();
-                    }
-                }
+            if (dialect == kSpiceDialect2G) job.circuit.ngQuantities = numbered;
             jobs.push_back(std::move(job));
         }
         // ngspice runs beside us, two at a time at most (the machines of CI have two cores).
