@@ -13,6 +13,9 @@
 #include "netlist/model_statements.h"
 #include "netlist/spice_export_support.h"
 #include "netlist/spice_reader_state.h"
+#include "plots/limits_row.h"
+#include "plots/plot_record_flags.h"
+#include "plots/plot_view_settings.h"
 
 namespace kq5 {
 
@@ -21,6 +24,12 @@ int ExportSpiceNetlist(WindowRecord* record, const std::string& path)
     if (!record || !record->document) return 0;
     NetlistReaderState& reader = NetlistReader();
     int rc = kMsgAlreadyReported;
+    // Reading a netlist's text sets the limits of its window again; the export's readings must
+    // leave them as the analyses know them.
+    const AnalysisLimits limits = record->document->limits;
+    const auto limitsRows = record->document->limitsRows;
+    const PlotRecordFlags flags = record->plot ? PlotFlagsOf(record->plot) : PlotRecordFlags();
+    const PlotViewSettings view = record->plot ? PlotViewOf(record->plot) : PlotViewSettings();
     // A netlist the simulator refuses is not handed to another one: the full build runs first
     // and shows its error; its devices are torn down again before the export's own build.
     // It checks what the first selected analysis would check.
@@ -44,6 +53,12 @@ int ExportSpiceNetlist(WindowRecord* record, const std::string& path)
     // of export mode) may reach an analysis: the next one builds from the document afresh.
     FreeBuiltCircuit(0xFF);
     FreeAnalogRunData();
+    record->document->limits = limits;
+    record->document->limitsRows = limitsRows;
+    if (record->plot) {
+        PlotFlagsOf(record->plot) = flags;
+        PlotViewOf(record->plot) = view;
+    }
     record->document->connectivityStale = 1;
     Models().writeBackMode = false;
     reader.exportInProgress = false;

@@ -502,12 +502,25 @@ void ExportControlLines()
     if (run.analysisMask & kExportAc) {
         temperature(limits->ac[kLimitATemp]);
         analysisLine(WriteAcLine(run.record));
-        bool noise = false;
+        // Noise outputs among the plotted rows, or a netlist's own .NOISE line.
+        bool noise = run.record->kind == kWindowTextCircuit && !limits->ac[kLimitNOutput].empty() &&
+                     !limits->ac[kLimitNInput].empty();
         for (const LimitsRow& row : run.record->document->limitsRows[kAnalysisAc])
             if (row.plotGroup && (row.yExpression.find("ONOISE") != std::string::npos ||
                                   row.yExpression.find("INOISE") != std::string::npos))
                 noise = true;
-        if (noise) analysisLine(MapNodeReferences(WriteNoiseLine(run.record), 0, false));
+        if (noise) {
+            std::string line = MapNodeReferences(WriteNoiseLine(run.record), 0, false);
+            // Spice3 sweeps the noise itself: its .NOISE line carries the sweep of the .AC line.
+            const std::string sweep = WriteAcLine(run.record);
+            if (IsSpice3() && !line.empty() && sweep.rfind(".AC ", 0) == 0) {
+                while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
+                const std::size_t interval = line.rfind(' ');
+                if (interval != std::string::npos) line.resize(interval);
+                line += " " + sweep.substr(4);
+            }
+            analysisLine(line);
+        }
         printLines(kAnalysisAc);
     }
     if (run.analysisMask & kExportDc) {

@@ -284,6 +284,8 @@ std::string MapPolyNodes(const std::string& value, int scope)
         if (head.rfind("POLY(", 0) == 0) {
             nodes = 2 * static_cast<std::size_t>(std::max(0, std::atoi(head.c_str() + 5)));
             first = 1;
+        } else if (tokens.size() >= 3) {
+            nodes = 2;  // the linear form: two controlling nodes and the gain
         }
     }
     std::string out;
