@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/win_types.h"
+
 namespace kq5 {
 
 struct WindowRecord;
@@ -51,7 +53,11 @@ int WriteSpiceNetlist(WindowRecord* record, unsigned analysisMask, const std::st
 // no file).
 int ExportSpiceNetlist(WindowRecord* record, const std::string& path);
 
-// Command 17105: the ToSpice dialog, the file name, the export.
+// The ToSpice dialog (template 17105) over the settings: 1 after OK, 0 after Cancel.
+int RunSpiceExportDialog(win::HWND parent);
+
+// Command 17105: the ToSpice dialog, the file name, the export. Cancel or an empty name writes
+// nothing.
 int ExportSpiceNetlistCommand(WindowRecord* record);
 
 }  // namespace kq5

@@ -4,6 +4,11 @@
 
 #include "analog/analysis_state.h"
 #include "analog/convergence.h"
+#include "app/app_state.h"
+#include "app/dialog_services.h"
+#include "app/frame_state.h"
+#include "app/save_file_dialog.h"
+#include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
@@ -16,6 +21,11 @@
 #include "plots/limits_row.h"
 #include "plots/plot_record_flags.h"
 #include "plots/plot_view_settings.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
+#include "platform/message_box.h"
+#include "platform/system.h"
+#include "platform/win_messages.h"
 
 namespace kq5 {
 
@@ -62,6 +72,72 @@ int ExportSpiceNetlist(WindowRecord* record, const std::string& path)
     record->document->connectivityStale = 1;
     Models().writeBackMode = false;
     reader.exportInProgress = false;
+    return rc;
+}
+
+namespace {
+
+constexpr int kSpiceExportTemplate = 17105;
+constexpr int kSpiceFileKind = 2;
+constexpr int kCheckTransient = 104;
+constexpr int kCheckAc = 105;
+constexpr int kCheckDc = 106;
+constexpr int kCheckExpand = 107;
+constexpr int kHelpButton = 9;
+
+win::INT_PTR SpiceExportDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM)
+{
+    SpiceExportSettings& settings = SpiceExport();
+    if (message == win::WM_INITDIALOG) {
+        PlaceDialog(dialog, false, nullptr);
+        win::CheckDlgButton(dialog, kCheckExpand, settings.expandSubcircuits ? 1 : 0);
+        win::CheckRadioButton(dialog, kSpiceDialect2G, kSpiceDialectSpice3, SpiceDialectIdsOf(settings.dialect).dialect);
+        win::CheckDlgButton(dialog, kCheckTransient, (settings.analysisMask & kExportTransient) ? 1 : 0);
+        win::CheckDlgButton(dialog, kCheckAc, (settings.analysisMask & kExportAc) ? 1 : 0);
+        win::CheckDlgButton(dialog, kCheckDc, (settings.analysisMask & kExportDc) ? 1 : 0);
+        return win::TRUE;
+    }
+    if (message != win::WM_COMMAND) return win::FALSE;
+    switch (win::LOWORD(wParam)) {
+    case win::IDOK: {
+        unsigned mask = 0;
+        if (win::IsDlgButtonChecked(dialog, kCheckTransient)) mask |= kExportTransient;
+        if (win::IsDlgButtonChecked(dialog, kCheckAc)) mask |= kExportAc;
+        if (win::IsDlgButtonChecked(dialog, kCheckDc)) mask |= kExportDc;
+        settings.analysisMask = mask;
+        settings.expandSubcircuits = win::IsDlgButtonChecked(dialog, kCheckExpand) != 0;
+        for (int id = kSpiceDialect2G; id <= kSpiceDialectSpice3; ++id)
+            if (win::IsDlgButtonChecked(dialog, id)) settings.dialect = static_cast<SpiceDialect>(id);
+        CloseDialog(dialog, 1);
+        return win::TRUE;
+    }
+    case win::IDCANCEL: CloseDialog(dialog, 0); return win::TRUE;
+    case kHelpButton: ShowDialogHelp(kSpiceExportTemplate); return win::TRUE;
+    default: return win::FALSE;
+    }
+}
+
+}  // namespace
+
+int RunSpiceExportDialog(win::HWND parent)
+{
+    return static_cast<int>(
+        win::DialogBoxParam(win::GetModuleHandle(nullptr), kSpiceExportTemplate, parent, SpiceExportDlgProc, 0));
+}
+
+int ExportSpiceNetlistCommand(WindowRecord* record)
+{
+    if (!record || !record->document) return 0;
+    if (RunSpiceExportDialog(Frame().frame) != 1) return 0;
+    // The window's name with the extension of SPICE netlists.
+    std::filesystem::path proposed(GetRecordTitle(record));
+    proposed.replace_extension("CKT");
+    const std::string path = AskSaveFileNameByKind(record, proposed.string(), kSpiceFileKind);
+    if (path.empty()) return 0;
+    const bool cursor = !Settings().batchRun && record->window;
+    if (cursor) BeginWaitCursor(record->window);
+    const int rc = ExportSpiceNetlist(record, path);
+    if (cursor) EndWaitCursor();
     return rc;
 }
 
