@@ -471,8 +471,12 @@ void ExportControlLines()
         if (line.scope == 0) AddSpiceLine(0, MapNodeReferences(line.text, 0, false) + "\n", false);
     AddSpiceLine(0, OptionsLineText(), false);
     if (!Is2G()) {
+        // The program's default library is this program's own: what the circuit takes from it
+        // (models, subcircuits) is written into the netlist, and other simulators cannot read it.
+        const std::string defaultLibrary = ResolveLibraryPath("");
         for (const LibraryListEntry& entry : Libraries().lists[kCircuitLibraryList])
-            if ((!run.record || !EqualsNoCase(entry.path, run.record->title)) && std::filesystem::exists(entry.path))
+            if ((!run.record || !EqualsNoCase(entry.path, run.record->title)) && !EqualsNoCase(entry.path, defaultLibrary) &&
+                std::filesystem::exists(entry.path))
                 AddSpiceLine(0, StrPrintf(".LIB \"%s\"\n", entry.path.c_str()), false);
         AddSpiceLine(0, "*\n", false);
     }
