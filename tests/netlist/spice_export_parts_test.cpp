@@ -1,5 +1,6 @@
 // Part lines of the SPICE export: names, added elements, sources from models, op-amp
 // subcircuits and digital primitives, written from parts of a built circuit.
+#include "devices/capacitor_device.h"
 #include "netlist/opamp_expansion.h"
 #include "spice_export_test_support.h"
 
@@ -136,6 +137,45 @@ TEST_F(SpiceExportTest, DigitalPrimitives)
     EXPECT_NE(text.find("* Error: NBTG U2 not supported by SPICE\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("NULL string"), std::string::npos);
     EXPECT_NE(WriteParts(kSpiceDialect2G).find("* ERROR: AND U1 NOT SUPPORTED BY SPICE\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(SpiceExportTest, TheBuildRefusesALevelTwoPhaseMarginOutsideItsRange)
+{
+    // The simulated op-amp has the guard the exported one has: no negative second-pole capacitor.
+    // (A PM of 0 or below is refused when the model is read.)
+    for (const char* pm : {"120", "90.5"}) {
+        Fresh();
+        ClearCircuitBuildError();
+        const std::string name = std::string("WILD") + (pm[0] == '9' ? "B" : "A");
+        ASSERT_TRUE(Model(".MODEL " + name + " OPA (LEVEL=2 A=1000 GBW=1MEG PM=" + pm + ")")) << LastShownText();
+        Part(kComponentOpamp, "X1", {1, 2, 3, 4, 5}, {{kAttrModel, name}});
+        EXPECT_FALSE(Translate()) << pm;
+        EXPECT_NE(LastShownText().find(name), std::string::npos) << LastShownText();
+        EXPECT_EQ(Records<CapacitorDevice>(kCapacitorDeviceList).size(), 0u);
+    }
+    Fresh();
+    ClearCircuitBuildError();
+    ASSERT_TRUE(Model(".MODEL TAME OPA (LEVEL=2 A=1000 GBW=1MEG PM=90)"));
+    Part(kComponentOpamp, "X1", {1, 2, 3, 4, 5}, {{kAttrModel, "TAME"}});
+    EXPECT_TRUE(Translate()) << LastShownText();
+}
+
+TEST_F(SpiceExportTest, DeepNestingOfTextSubcircuitsHasNoLimit)
+{
+    std::string netlist = "deep\nV1 1 0 1\nR1 1 0 1k\n";
+    for (int i = 0; i < 60; ++i) netlist += ".SUBCKT S" + std::to_string(i) + " A B\n";
+    netlist += "RD A B 1\n";
+    for (int i = 59; i >= 0; --i) netlist += ".ENDS S" + std::to_string(i) + "\n";
+    netlist += ".TRAN 1u 10u\n.END\n";
+    const std::string text = Export(netlist, kSpiceDialectPspice);
+    EXPECT_NE(text.find(".SUBCKT S59 A B\nRD A B 1\n.ENDS S59\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(".ENDS S0\n"), std::string::npos);
 }
 
 }  // namespace

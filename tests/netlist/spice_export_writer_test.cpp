@@ -117,29 +117,5 @@ TEST_F(SpiceExportTest, ParameterReferencesAreBraced)
     EXPECT_EQ(BraceParamReferencesIn("2*R1", 0, true, false), "{2*R1}");
 }
 
-TEST_F(SpiceExportTest, ShowsTheWholeFile)
-{
-    if (!std::getenv("KQ5_EXPORT_SHOW")) return;
-    std::printf("%s\n----\n", Export(kDivider, kSpiceDialectPspice).c_str());
-}
-
-}  // namespace
-}  // namespace kq5::testing
-namespace kq5::testing {
-namespace {
-TEST_F(SpiceExportTest, DebugOne)
-{
-    const char* file = std::getenv("KQ5_EXPORT_DEBUG");
-    if (!file) return;
-    std::string text = ReadText(file);
-    record_->kind = kWindowTextCircuit;
-    record_->textArea = text;
-    record_->title = file;
-    SpiceExport().dialect = static_cast<SpiceDialect>(std::atoi(std::getenv("KQ5_EXPORT_DIALECT") ? std::getenv("KQ5_EXPORT_DIALECT") : "101"));
-    SpiceExport().analysisMask = 7;
-    SpiceExport().expandSubcircuits = true;
-    const int rc = ExportSpiceNetlist(record_, (dir_ / "out.ckt").string());
-    std::printf("rc %d %s\n%s\n", rc, LastShownText().c_str(), ReadText(dir_ / "out.ckt").c_str());
-}
 }  // namespace
 }  // namespace kq5::testing
