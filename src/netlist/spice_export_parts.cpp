@@ -473,6 +473,15 @@ int ExportPartLines(int scope)
             node[static_cast<std::size_t>(pin)] =
                 GetSpiceNodeName(component->pinNodes[static_cast<std::size_t>(pin)], scope, component, pin);
         const bool hasModel = !ModelText(component).empty();
+        // A source's model (the lookup reported a missing one): the part gets no line.
+        auto SourceModel = [&]() -> ModelStatement* {
+            ModelStatement* model = StatementOf(component);
+            if (!model) {
+                out.hasText = false;
+                result = kMsgAlreadyReported;
+            }
+            return model;
+        };
         switch (type) {
         case kComponentBattery:
         case kComponentISpice:
@@ -548,29 +557,17 @@ int ExportPartLines(int scope)
             break;
         }
         case kComponentPulseSource: {
-            ModelStatement* model = StatementOf(component);
-            if (!model) {
-                out.hasText = false;
-                result = kMsgAlreadyReported;
-                break;
-            }
+            ModelStatement* model = SourceModel();
+            if (!model) break;
             WritePartNameAndNodes(line, component, name);
             if (ac) line += " AC 1";
             line += " PULSE ";
-            if (!Is2G()) {
-                line += "(" + model->paramText + ")\n";
-            } else {
-                AppendModelParameters(line, *model);
-            }
+            AppendModelParameters(line, *model);
             break;
         }
         case kComponentSineSource: {
-            ModelStatement* model = StatementOf(component);
-            if (!model) {
-                out.hasText = false;
-                result = kMsgAlreadyReported;
-                break;
-            }
+            ModelStatement* model = SourceModel();
+            if (!model) break;
             std::string rs;
             std::string instance = model->instanceText;
             GetModelParamValue(instance, "RS", 0.0, rs);

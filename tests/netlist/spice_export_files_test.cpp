@@ -1,5 +1,6 @@
 // The SPICE export's file and the subcircuits of SPICE text: write failures reported, copies of
 // .SUBCKT blocks with Expand SUBCKT on and off, the document left for a fresh build.
+#include "document/node_table.h"
 #include "netlist/defines.h"
 #include "netlist/spice_export_support.h"
 #include "spice_export_test_support.h"
@@ -116,6 +117,28 @@ TEST_F(SpiceExportTest, LogicExpressionsNameTheNodesOfTheirPins)
     EXPECT_NE(text.find("U9 LOGICEXP(2,1) $G_DPWR $G_DGND\n+ D4 D5 D6\n"), std::string::npos) << text;
     EXPECT_NE(text.find("+ D6 = D4 & D5 & IN10\n"), std::string::npos) << text;
     EXPECT_EQ(FindDefine(0, "IN1"), -1) << "no define is left behind";
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(SpiceExportTest, NodeNamesOtherSimulatorsCannotReadAreWrittenAsNumbers)
+{
+    CircuitNodeTable().rows = {{"0", 0, 0, 0}, {"OUT", 1, 0, 0}, {"A B", 2, 0, 0}, {"V(X)", 3, 0, 0}, {"K=1", 4, 0, 0},
+                               {"N,5", 5, 0, 0}, {"", 6, 0, 0}};
+    ExportRun() = SpiceExportRun();
+    for (SpiceDialect dialect : {kSpiceDialectPspice, kSpiceDialectSpice3}) {
+        ExportRun().dialect = dialect;
+        EXPECT_EQ(GetSpiceNodeName(0, 0), "0");
+        EXPECT_EQ(GetSpiceNodeName(1, 0), "OUT");
+        for (int node = 2; node <= 6; ++node) EXPECT_EQ(GetSpiceNodeName(node, 0), std::to_string(node));
+    }
+    ExportRun().dialect = kSpiceDialect2G;
+    EXPECT_EQ(GetSpiceNodeName(1, 0), "1");
+    ExportRun() = SpiceExportRun();
 }
 
 }  // namespace
