@@ -131,6 +131,59 @@ TEST_F(SpiceExportNgspice, AnAnalysisAfterAnExportEqualsOneBefore)
     }
 }
 
+TEST_F(SpiceExportNgspice, OurReaderRunsTheExportsAsTheOriginals)
+{
+    // PSpice and Spice3 keep every element and node name of these netlists; values written with
+    // "%g" keep six digits, hence the tolerance.
+    int compared = 0;
+    double worstAll = 0.0;
+    for (const char* name : kNetlists) {
+        if (kLeftOut.count(name)) continue;
+        for (SpiceDialect dialect : {kSpiceDialectPspice, kSpiceDialectSpice3}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(dialect));
+            TearDown();
+            SetUp();
+            const ReferenceCircuit original = LoadReferenceCircuit(name);
+            std::vector<OurCurve> ours, again;
+            ASSERT_EQ(RunOurs(original, ours), 0);
+            std::map<std::string, double> nodes;
+            for (const NodeNameRow& row : CircuitNodeTable().rows)
+                if (row.scope == 0 && row.domain == 0 && row.number > 0)
+                    nodes[row.name] = SolutionVector()[static_cast<std::size_t>(row.number)];
+            ReferenceCircuit exported = original;
+            exported.ourText = ExportText(dialect, MaskOf(original.analysis)) + ".END\n";
+            exported.relative = 1e-5;
+            TearDown();
+            SetUp();
+            ASSERT_EQ(RunOurs(exported, again), 0) << exported.ourText;
+            ++compared;
+            if (original.analysis == ReferenceAnalysis::kOp) {
+                for (const NodeNameRow& row : CircuitNodeTable().rows) {
+                    const auto found = nodes.find(row.name);
+                    if (row.scope != 0 || row.domain != 0 || row.number <= 0 || found == nodes.end()) continue;
+                    const double value = SolutionVector()[static_cast<std::size_t>(row.number)];
+                    const double error = std::abs(value - found->second) / std::max(std::abs(found->second), original.floor);
+                    EXPECT_LE(error, exported.relative) << row.name;
+                    worstAll = std::max(worstAll, error);
+                }
+                continue;
+            }
+            ASSERT_EQ(ours.size(), again.size());
+            for (std::size_t q = 0; q < ours.size(); ++q) {
+                const std::vector<OurCurve> a = SplitSweeps(ours[q]);
+                const std::vector<OurCurve> b = SplitSweeps(again[q]);
+                ASSERT_EQ(a.size(), b.size());
+                for (std::size_t k = 0; k < a.size(); ++k) {
+                    const Disagreement d = CompareCurve(b[k], a[k].x, a[k].y, exported, true);
+                    EXPECT_LE(d.worst, exported.relative) << original.quantities[q] << " at " << d.at;
+                    worstAll = std::max(worstAll, d.worst);
+                }
+            }
+        }
+    }
+    std::printf("[export-reread] %d exports run again by this program, worst relative error %.3g\n", compared, worstAll);
+}
+
 TEST_F(SpiceExportNgspice, NgspiceRunsTheExportsAsThisProgramRunsTheOriginals)
 {
     ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
