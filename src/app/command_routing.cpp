@@ -30,6 +30,7 @@
 #include "document/document_windows.h"
 #include "netlist/circuit_build.h"
 #include "netlist/library_translate.h"
+#include "netlist/spice_export.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
@@ -61,8 +62,6 @@ constexpr IdRange kUnavailableRanges[] = {
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
-    // SPICE export.
-    {17105, 17105},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
     // Page keys: schematic and plot navigation.
@@ -199,6 +198,9 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17102: OpenFileCommand(context); return 0;
     case 17103: SaveCommand(context, false); return 0;
     case 17104: SaveCommand(context, true); return 0;
+    case 17105:
+        if (context.active && context.active->document) ExportSpiceNetlistCommand(context.active);
+        return 0;
     case kCommandLibraryToText: TranslateLibraryToText(context.active); return 0;
     case kCommandTextToLibrary: TranslateTextToLibrary(context.active); return 0;
     case 17137:

@@ -58,8 +58,6 @@ std::set<int> OwnersList()
     for (int id : {17106, 17150, 17154, 17181}) ids.insert(id);
     AddRange(ids, 17157, 17163);
     AddRange(ids, 17371, 17380);
-    // SPICE export.
-    ids.insert(17105);
     // Run control of an open analysis, Add Model Statements and the text window's context help:
     // their parts of the analysis kernel and the model libraries are not in this build either.
     for (int id : {16058, 18613, 17502, 17805}) ids.insert(id);
