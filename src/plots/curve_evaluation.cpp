@@ -14,6 +14,7 @@
 #include "core/expr_evaluator.h"
 #include "core/message_reporter.h"
 #include "devices/model_temperature.h"
+#include "plots/import_reader.h"
 #include "plots/plot_setup.h"
 #include "plots/waveform_store.h"
 
@@ -60,7 +61,7 @@ int EvaluateCurveExpressions(WindowRecord* window)
         const std::size_t a = static_cast<std::size_t>(axis);
         for (int i = 0; i < plot->curveCount; ++i) {
             CurveRecord& curve = *plot->curves[static_cast<std::size_t>(i)];
-            // The IMPORT readers take the sweep value here once they are part of the program.
+            if (axis == kWaveformY && !curve.imports.empty()) InterpolateImports(window, curve, CurrentSweepValue());
             CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
             std::complex<double> value;
             if (const int error = EvaluateExpression(e, value, options); error != 0) {

@@ -22,6 +22,7 @@
 #include "document/circuit_document.h"
 #include "netlist/defines.h"
 #include "plots/default_limits_rows.h"
+#include "plots/import_reader.h"
 #include "plots/limits_row.h"
 #include "plots/plot_view_settings.h"
 #include "plots/waveform_store.h"
@@ -234,6 +235,9 @@ int CompileCurveExpression(const std::string& text, CurveRecord& curve, int axis
     request.limitsDialog = true;
     request.window = CircuitOf(nullptr);
     request.quiet = true;
+    const std::size_t importFirst =
+        axis == kWaveformX ? 0 : std::min(curve.imports.size(), static_cast<std::size_t>(curve.xImportCount));
+    request.imports = std::span<ImportRecord>(curve.imports).subspan(importFirst);
     const int rc = CompileExpression(request);
     if (rc == kMsgInsufficientMemory) {
         ReportAnalysisOutOfMemory();
@@ -371,12 +375,20 @@ int AddCurveFromLimitsRow(WindowRecord* window, int row, bool& added, int& curve
     curve->linear = {(limits.options & kLimitsLinearX) ? 1 : 0, (limits.options & kLimitsLinearY) ? 1 : 0};
 
     const int kind = Analysis().analysisKind;
+    try {
+        curve->imports.reserve(CountImportReferences(limits.xExpression) + CountImportReferences(limits.yExpression));
+    } catch (const std::bad_alloc&) {
+        ReportAnalysisOutOfMemory();
+        return kMsgAlreadyReported;
+    }
     for (int axis = 0; axis < 2; ++axis) {
         const std::string& text = axis == kWaveformX ? limits.xExpression : limits.yExpression;
         std::string substituted;
         if (SubstituteDefines(substituted, 0, text) != 0) return kMsgAlreadyReported;
-        // IMPORT references are read by the IMPORT data reader once it is part of the program;
-        // until then an IMPORT in a curve expression fails to compile with the compiler's message.
+        int importError = 0;
+        ParseImportReferences(window, *curve, substituted, true, importError);
+        if (importError) return kMsgAlreadyReported;
+        if (axis == kWaveformX) curve->xImportCount = static_cast<std::int32_t>(curve->imports.size());
         if (CompileCurveExpression(substituted, *curve, axis, kind) != 0) return kMsgAlreadyReported;
     }
 
@@ -659,6 +671,7 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     plot->builtCurveCount = plot->curveCount;
     if (makeStore && !RunControl().failureReported) {
         if (CreateWaveformStore(window) != 0) return kMsgAlreadyReported;
+        if (ScanCurveImports(window) != 0) return kMsgAlreadyReported;
         // The DSP point count is checked by the DSP pass once it is part of the program.
     }
 
