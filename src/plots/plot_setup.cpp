@@ -25,6 +25,7 @@
 #include "plots/import_reader.h"
 #include "plots/limits_row.h"
 #include "plots/plot_view_settings.h"
+#include "plots/probe_mode.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -625,9 +626,19 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     if (static_cast<std::uint32_t>(PlotViewOf(shared).optionWord[k]) & kAutoScaleRanges)
         FillDefaultLimitsRows(circuit, true, true, true);
 
-    // The probe of probe mode makes its curves from its own rows once probe mode is part of the
-    // program; until then a probe run plots the limits rows like any run.
     FreeWaveformPages(plot->store);
+    if (RunControl().probeFlag) {
+        if (ProbeMode().rows.empty()) {
+            ReportAnalysisFailure0(kFocusNothing, 0, kMsgNoExpressionToPlot);
+            return kMsgAlreadyReported;
+        }
+        if (SetUpProbeCurves(window) != 0) return kMsgAlreadyReported;
+        CompactPlotGroupNumbers(window);
+        MarkGroupDigitalKinds(window);
+        plot->builtCurveCount = plot->curveCount;
+        if (makeStore && !RunControl().failureReported && CreateWaveformStore(window) != 0) return kMsgAlreadyReported;
+        return RunControl().failureReported ? kMsgAlreadyReported : 0;
+    }
     plot->curveCount = 0;
     plot->builtCurveCount = 0;
     plot->currentCurve = 0;
