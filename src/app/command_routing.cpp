@@ -31,6 +31,7 @@
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
+#include "plots/plot_click_services.h"
 
 namespace kq5 {
 
@@ -51,7 +52,7 @@ constexpr IdRange kUnavailableRanges[] = {
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {760, 771}, {15679, 15679}, {16000, 16082}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
+    {760, 771}, {15679, 15679}, {16059, 16060}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
@@ -273,6 +274,7 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     // The function menu's items are the text window's.
     if (InRange(id, 3400, 3453)) return 1;
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
+    if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
     if (RouteKnownCommand(id, context) == 0) {
         RefreshToolButtonStates();
         return 0;

@@ -51,7 +51,6 @@ std::set<int> OwnersList()
     AddRange(ids, 17600, 17605);
     AddRange(ids, 18400, 18406);
     AddRange(ids, 18670, 18677);
-    AddRange(ids, 16000, 16082);
     // Multi-run results.
     AddRange(ids, 14570, 14612);
     for (int id : {17106, 17150, 17154, 17181}) ids.insert(id);
