@@ -16,6 +16,7 @@
 #include "devices/model_temperature.h"
 #include "plots/import_reader.h"
 #include "plots/plot_setup.h"
+#include "plots/state_variables_file.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -186,6 +187,7 @@ void InstallPlotRunServices()
     };
     services.plotPoint = [](WindowRecord* window) { PlotCurrentPoint(window, 0); };
     services.beginNextRun = [](WindowRecord* window, double temperature) { return BeginNextRun(window, temperature); };
+    services.readStateVariables = [] { return ReadWriteStateVariablesFile(0); };
 }
 
 }  // namespace kq5
