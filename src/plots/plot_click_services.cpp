@@ -3,7 +3,6 @@
 namespace kq5 {
 
 void ClickMoveCursor(WindowRecord*, unsigned, int, int) {}
-void AddPlotTextObject(WindowRecord*, int, int, int) {}
 int AnalysisClickPrepare(WindowRecord*, int, int) { return 0; }
 void ZoomPlot(WindowRecord*, int) {}
 void DragPlot(WindowRecord*, win::POINT, win::POINT) {}
