@@ -62,13 +62,14 @@ PlotRecord* PlotOfRecord(WindowRecord* record) { return record && record->plot ?
 
 double WindowFractionFromPixel(int pixel, int origin, int extent)
 {
-    if (extent <= 0) return 0.0;
+    if (extent <= 0) return pixel;
     return static_cast<double>(pixel - origin) * kWindowFractionUnits / extent;
 }
 
 int PixelFromWindowFraction(double value, int origin, int extent)
 {
-    if (extent <= 0 || !std::isfinite(value)) return origin;
+    if (!std::isfinite(value)) return origin;
+    if (extent <= 0) return ClampPixel(value);
     return ClampPixel(origin + std::trunc(value * extent / kWindowFractionUnits));
 }
 

@@ -16,8 +16,9 @@ struct WindowRecord;
 inline constexpr int kWindowFractionUnits = 10000;
 inline constexpr std::uint8_t kPlotObjectLayer = 4;
 
-// A pixel as a fraction of [origin, origin + extent) in 1/10000, and back (truncated). A
-// rectangle of no size gives fraction 0 and the origin, so no division by zero reaches a pixel.
+// A pixel as a fraction of [origin, origin + extent) in 1/10000, and back (truncated). Without a
+// rectangle (no window yet, or one minimised to nothing) both map one to one, so that no division
+// by zero reaches a pixel and a round trip keeps the stored fraction.
 double WindowFractionFromPixel(int pixel, int origin, int extent);
 int PixelFromWindowFraction(double value, int origin, int extent);
 

@@ -71,9 +71,10 @@ TEST_F(PlotObjectTest, WindowFractionsAndTheirGuards)
     EXPECT_DOUBLE_EQ(WindowFractionFromPixel(140, 40, 400), 2500.0);
     EXPECT_EQ(PixelFromWindowFraction(2500.0, 40, 400), 140);
     EXPECT_EQ(PixelFromWindowFraction(3333.0, 0, 100), 33);  // truncated
-    // A window of no size: no division by zero, no NaN.
-    EXPECT_EQ(WindowFractionFromPixel(140, 40, 0), 0.0);
-    EXPECT_EQ(PixelFromWindowFraction(2500.0, 40, 0), 40);
+    // A window of no size: no division by zero, and a round trip keeps the fraction.
+    EXPECT_EQ(WindowFractionFromPixel(140, 40, 0), 140.0);
+    EXPECT_EQ(PixelFromWindowFraction(2500.0, 40, 0), 2500);
+    EXPECT_EQ(WindowFractionFromPixel(PixelFromWindowFraction(2500.0, 40, 0), 40, 0), 2500.0);
     EXPECT_EQ(PixelFromWindowFraction(std::nan(""), 40, 100), 40);
 }
 
