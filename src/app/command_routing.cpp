@@ -32,6 +32,7 @@
 #include "platform/message.h"
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
+#include "plots/plot_characteristics.h"
 #include "plots/plot_click_services.h"
 
 namespace kq5 {
@@ -53,7 +54,7 @@ constexpr IdRange kUnavailableRanges[] = {
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {760, 771}, {15679, 15679}, {16059, 16059}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
+    {760, 771}, {16059, 16059}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
@@ -274,6 +275,12 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     if (InRange(id, 3400, 3453)) return 1;
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
     if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
+    // The Characteristics dialog of the active analysis window.
+    if (id == 15679) {
+        if (context.kind != kWindowAnalysis) return 1;
+        OpenPlotCharacteristics(context.active);
+        return 0;
+    }
     // Limits only while an analysis is open; without one the command does nothing.
     if (id == 16060) {
         if (AnalysisOpen()) OpenAnalysisLimitsDialog();

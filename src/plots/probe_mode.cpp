@@ -474,6 +474,33 @@ ProbeMenuItemState ProbeMenuItem(int id)
     return s;
 }
 
+void CopyCurveToProbeRow(int i, const CurveRecord& curve)
+{
+    std::vector<ProbeRow>& rows = ProbeMode().rows;
+    if (i < 0 || i >= static_cast<int>(rows.size())) return;
+    ProbeRow& row = rows[static_cast<std::size_t>(i)];
+    row.plotGroup = curve.plotGroup;
+    row.lineWidth = curve.lineWidth;
+    row.curveState = curve.state;
+    row.color = curve.color;
+    row.xText = curve.xExpressionText;
+    row.yText = curve.yExpressionText;
+}
+
+void CopyCurveAxesToProbeRow(int i, const CurveRecord& curve)
+{
+    std::vector<ProbeRow>& rows = ProbeMode().rows;
+    if (i < 0 || i >= static_cast<int>(rows.size())) return;
+    ProbeRow& row = rows[static_cast<std::size_t>(i)];
+    for (std::size_t a = 0; a < 2; ++a) {
+        row.autoRange[a] = curve.rangeMode[a] == kRangeFromSetup ? 0 : 1;
+        row.low[a] = curve.axisLow[a];
+        row.high[a] = curve.axisHigh[a];
+    }
+    row.valueFormats = {curve.secondValueFormat.text, curve.valueFormat.text};
+    row.scaleFormats = {curve.xScaleFormat, curve.yScaleFormat};
+}
+
 int SetUpProbeCurves(WindowRecord* window)
 {
     PlotRecord* plot = RunPlotOf(window);

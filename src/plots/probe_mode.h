@@ -14,6 +14,7 @@
 
 namespace kq5 {
 
+struct CurveRecord;
 struct PlotRecord;
 struct SchematicItem;
 struct WindowRecord;
@@ -117,6 +118,11 @@ std::array<int, 2> ChooseProbePinPair(const std::vector<win::POINT>& pins, win::
 // Runs or replots the rows (HandleProbeClick and HandleProbeMenuCommand: plot_click_services.h).
 // 1 without doing anything when node is -1 and the last row has no name.
 int ApplyProbeRows(int node, int secondNode);
+
+// After the Characteristics dialog edited curve i: the row keeps its plot group, line width,
+// state and expression texts, and per axis its automatic-range flag, formats and range.
+void CopyCurveToProbeRow(int i, const CurveRecord& curve);
+void CopyCurveAxesToProbeRow(int i, const CurveRecord& curve);
 
 // Rebuilds the plot's curves from the rows: 0 or 15055.
 int SetUpProbeCurves(WindowRecord* window);

@@ -45,7 +45,7 @@ std::set<int> OwnersList()
     // Digital.
     ids.insert(17453);
     // Plots.
-    for (int id : {15679, 16059}) ids.insert(id);
+    ids.insert(16059);
     AddRange(ids, 760, 771);
     AddRange(ids, 17151, 17190);
     AddRange(ids, 17600, 17605);
