@@ -16,6 +16,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
+#include "document/document_windows.h"
 #include "document/hit_test.h"
 #include "document/schematic_item.h"
 #include "netlist/component_types.h"
@@ -293,16 +294,12 @@ int HandleProbeClick(WindowRecord* record, int x, int y, int flag)
     const ProbeMenuDescriptor& d = CurrentProbeDescriptor();
 
     // Pane pixels to drawing units (eight to a grid unit) through the pane's zoom and origin.
-    const std::size_t pane = static_cast<std::size_t>(std::clamp(document.currentPane, 0, kPaneCount - 1));
-    const int page = document.panePage[pane];
-    int originX = 0, originY = 0;
-    if (page >= 0 && page < static_cast<int>(document.pages.size())) {
-        originX = document.pages[static_cast<std::size_t>(page)].originX[pane];
-        originY = document.pages[static_cast<std::size_t>(page)].originY[pane];
-    }
-    const double zoom = document.zoomFactor > 0.0 ? document.zoomFactor : 1.0;
-    const int drawX = originX + static_cast<int>(std::lround(x / zoom));
-    const int drawY = originY + static_cast<int>(std::lround(y / zoom));
+    const int pane = std::clamp(document.currentPane, 0, kPaneCount - 1);
+    const int page = document.panePage[static_cast<std::size_t>(pane)];
+    win::POINT inPane{}, world{};
+    ClientToPanePoint(record, inPane, x, y, pane);
+    ScreenToWorld(record, world, inPane.x, inPane.y, pane);
+    const int drawX = world.x, drawY = world.y;
     const win::POINT grid{static_cast<int>(std::lround(drawX / 8.0)), static_cast<int>(std::lround(drawY / 8.0))};
 
     if (d.words[kProbeTraceMode] == kCmdProbeOneTrace) SetProbeRowCount(0);
