@@ -32,7 +32,10 @@
 #include "platform/message.h"
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
+#include "plots/numeric_output_window.h"
 #include "plots/plot_characteristics.h"
+#include "plots/plot_object_geometry.h"
+#include "plots/state_variables_editor.h"
 #include "plots/plot_click_services.h"
 
 namespace kq5 {
@@ -54,7 +57,8 @@ constexpr IdRange kUnavailableRanges[] = {
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {760, 771}, {16059, 16059}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
+    {760, 771}, {16059, 16059}, {17152, 17152}, {17156, 17165}, {17167, 17170},
+    {17172, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
@@ -275,6 +279,20 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     if (InRange(id, 3400, 3453)) return 1;
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
     if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
+    // The run's state and output: numeric output, State Variables, point reduction, animation.
+    if (id == 17151 || id == 17153 || id == 17155 || id == 17171) {
+        if (!AnalysisOpen()) return 0;
+        if (id == 17151) ShowNumericOutputWindow();
+        if (id == 17153) OpenStateVariablesEditor();
+        if (id == 17155) OpenDataPointReduction();
+        if (id == 17171) OpenAnimateOptions();
+        return 0;
+    }
+    if (id == 17166) {
+        if (context.kind != kWindowAnalysis) return 1;
+        DeletePlotObjects(context.active, Analysis().analysisKind);
+        return 0;
+    }
     // The Characteristics dialog of the active analysis window.
     if (id == 15679) {
         if (context.kind != kWindowAnalysis) return 1;

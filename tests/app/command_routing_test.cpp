@@ -47,7 +47,10 @@ std::set<int> OwnersList()
     // Plots.
     ids.insert(16059);
     AddRange(ids, 760, 771);
-    AddRange(ids, 17151, 17190);
+    ids.insert(17152);
+    AddRange(ids, 17156, 17165);
+    AddRange(ids, 17167, 17170);
+    AddRange(ids, 17172, 17190);
     AddRange(ids, 17600, 17605);
     AddRange(ids, 18400, 18406);
     AddRange(ids, 18670, 18677);
