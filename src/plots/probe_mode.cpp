@@ -8,7 +8,9 @@
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "app/dialog_services.h"
 #include "app/preference_values.h"
+#include "app/prompt_dialog.h"
 #include "app/window_record.h"
 #include "core/format.h"
 #include "core/linked_list.h"
@@ -22,6 +24,7 @@
 #include "netlist/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_types.h"
+#include "platform/message_box.h"
 #include "plots/analysis_run_services.h"
 #include "plots/curve_record.h"
 #include "plots/plot_setup.h"
@@ -34,6 +37,7 @@ namespace {
 constexpr std::array<const char*, 6> kFunctionNames = {"MAG", "DB", "PH", "GD", "RE", "IM"};
 constexpr int kWaveformColorFirst = 16;  // "Waveform 1" among the default attributes
 constexpr int kPinBoxMargin = 4;
+constexpr int kSelectNodesHelp = 16080;
 
 ProbeMenuDescriptor StartDescriptor(int kind)
 {
@@ -285,6 +289,110 @@ int ApplyProbeRows(int node, int secondNode)
     return result;
 }
 
+namespace {
+
+// A digital part: the user picks its pins; each chosen pin is a row of its own.
+int ProbeDigitalPins(const SchematicItem& item, int rowIndex)
+{
+    ProbeModeState& probe = ProbeMode();
+    ListSelectDesc desc;
+    desc.caption = "Select Node(s)";
+    desc.several = true;
+    desc.helpId = kSelectNodesHelp;
+    std::vector<int> pins;
+    for (int p = 0; p < item.PinCount(); ++p) {
+        if (SkippedPin(item, p)) continue;
+        desc.items.push_back(PinNameOf(item, p));
+        pins.push_back(p);
+    }
+    if (RunListSelectDialog(desc) != win::IDOK || desc.selection.empty()) {
+        probe.rows.erase(probe.rows.begin() + rowIndex);
+        return 0;
+    }
+    bool first = true;
+    for (int chosen : desc.selection) {
+        if (chosen < 0 || chosen >= static_cast<int>(pins.size())) continue;
+        if (!first && SetProbeRowCount(static_cast<int>(probe.rows.size()) + 1)) break;
+        ProbeRow& row = first ? probe.rows[static_cast<std::size_t>(rowIndex)] : probe.rows.back();
+        row.digital = 1;
+        row.node = item.pinNodes[static_cast<std::size_t>(pins[static_cast<std::size_t>(chosen)])];
+        row.secondNode = -1;
+        row.name.reset();
+        first = false;
+    }
+    RunControl().probeState = kProbeReplot;
+    return ApplyProbeRows(-2, -1) == 0 ? 1 : 0;
+}
+
+void ReplotProbe()
+{
+    WindowRecord* circuit = CircuitWindow();
+    if (!ProbeMode().rows.empty()) {
+        RunControl().probeState = kProbeReplot;
+        ApplyProbeRows(-2, -1);
+    } else if (circuit && circuit->plot) {
+        circuit->plot->curveCount = 0;
+    }
+    EndProbeRunState();
+}
+
+}  // namespace
+
+void DeleteProbePlots()
+{
+    ProbeModeState& probe = ProbeMode();
+    ListSelectDesc desc;
+    desc.caption = "Delete Probe plot";
+    desc.several = true;
+    desc.helpId = kCmdProbeDeletePlots;
+    for (const ProbeRow& row : probe.rows) desc.items.push_back(row.yText);
+    if (RunListSelectDialog(desc) != win::IDOK) return;
+    std::vector<int> chosen = desc.selection;
+    std::sort(chosen.rbegin(), chosen.rend());
+    for (int i : chosen) DeleteProbeRow(i);
+    ReplotProbe();
+}
+
+int AddProbePlot(int index)
+{
+    ProbeModeState& probe = ProbeMode();
+    PromptDialogDesc desc;
+    desc.caption = "Add Plot";
+    desc.text = probe.lastAddPlotText;
+    desc.helpId = kCmdProbeAddPlot;
+    if (RunPromptDialog(desc) != 1 || desc.text.empty()) return 0;
+    probe.lastAddPlotText = desc.text;
+    const ProbeMenuDescriptor& d = CurrentProbeDescriptor();
+    const bool added = index < 0;
+    ProbeRow saved;
+    if (added) {
+        if (d.words[kProbeTraceMode] == kCmdProbeOneTrace) SetProbeRowCount(0);
+        if (SetProbeRowCount(static_cast<int>(probe.rows.size()) + 1)) return 0;
+        index = static_cast<int>(probe.rows.size()) - 1;
+    } else {
+        if (index >= static_cast<int>(probe.rows.size())) return 0;
+        saved = probe.rows[static_cast<std::size_t>(index)];
+    }
+    ProbeRow& row = probe.rows[static_cast<std::size_t>(index)];
+    row.pinLetters = {' ', ' '};
+    row.yOverride = desc.text;
+    row.xQuantity = d.words[kProbeXQuantity];
+    row.xFunction = d.words[kProbeXFunction];
+    row.yQuantity = d.words[kProbeYQuantity];
+    row.yFunction = d.words[kProbeYFunction];
+    row.plotGroup = d.words[kProbeGroup];
+    row.name = std::string();
+    RunControl().probeState = kProbeReplot;
+    const int result = ApplyProbeRows(-2, -1);
+    if (result != 0) {
+        if (added)
+            probe.rows.erase(probe.rows.begin() + index);
+        else
+            probe.rows[static_cast<std::size_t>(index)] = saved;
+    }
+    return result;
+}
+
 int HandleProbeClick(WindowRecord* record, int x, int y, int flag)
 {
     if (!record || !record->document || RunControl().running) return 0;
@@ -347,6 +455,7 @@ int HandleProbeClick(WindowRecord* record, int x, int y, int flag)
             }
             row->name = GetAttributeText(&item, kAttrPart);
             row->digital = type && type->domain == kDomainDigital ? 1 : 0;
+            if (row->digital) return ProbeDigitalPins(item, rowIndex);
             if (IsTransistor(item)) {
                 std::vector<win::POINT> pins;
                 std::vector<int> pinIndex;
@@ -409,6 +518,8 @@ int HandleProbeMenuCommand(int id)
         return 0;
     }
     case kCmdProbeSaveVI: w[kProbeKeep] = id; probe.keepWord = 1; return 0;
+    case kCmdProbeDeletePlots: DeleteProbePlots(); return 0;
+    case kCmdProbeAddPlot: AddProbePlot(-1); return 0;
     case kCmdProbeYLinear: w[kProbeYScale] = 2; return 0;
     case kCmdProbeYLog: w[kProbeYScale] = 1; return 0;
     case kCmdProbeXLinear: w[kProbeXScale] = 2; return 0;

@@ -124,6 +124,12 @@ int ApplyProbeRows(int node, int secondNode);
 void CopyCurveToProbeRow(int i, const CurveRecord& curve);
 void CopyCurveAxesToProbeRow(int i, const CurveRecord& curve);
 
+// "Delete Plots...": the chosen rows go, the plot is made again from the rest.
+void DeleteProbePlots();
+// "&Add Plot": a typed Y expression as a new row (index -1) or in place of row index's; 0 or the
+// failure of the replot (the row is then taken out or given back its old contents).
+int AddProbePlot(int index);
+
 // Rebuilds the plot's curves from the rows: 0 or 15055.
 int SetUpProbeCurves(WindowRecord* window);
 

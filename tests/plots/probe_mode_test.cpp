@@ -7,6 +7,7 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/app_state.h"
+#include "app/prompt_dialog.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -220,6 +221,29 @@ TEST_F(ProbeTest, CurvesAreBuiltFromTheRowsAndSeparated)
     EXPECT_EQ(plot.curves[0]->xExpressionText, "T");
     EXPECT_EQ(ProbeMode().rows[0].yOverride.value_or(""), "T");  // kept for later menu changes
     EXPECT_EQ(plot.curves[0]->roleFlags, kCurveRolePlotted);
+}
+
+TEST_F(ProbeTest, AddPlotTakesATypedExpressionAndAFailureTakesItOut)
+{
+    PromptAnswer answer;
+    answer.text = "T*3";
+    PushPromptAnswer(answer);
+    EXPECT_EQ(HandleProbeMenuCommand(kCmdProbeAddPlot), 0);
+    ASSERT_EQ(ProbeMode().rows.size(), 1u);
+    EXPECT_EQ(ProbeMode().rows[0].yOverride.value_or(""), "T*3");
+    EXPECT_EQ(ProbeMode().lastAddPlotText, "T*3");
+    EXPECT_EQ(runs_, 1);
+
+    // A replot that fails: the new row goes again, and an edited row gets its old text back.
+    runResult_ = 15055;
+    answer.text = "bad(";
+    PushPromptAnswer(answer);
+    EXPECT_EQ(AddProbePlot(-1), 15055);
+    EXPECT_EQ(ProbeMode().rows.size(), 1u);
+    PushPromptAnswer(answer);
+    EXPECT_EQ(AddProbePlot(0), 15055);
+    EXPECT_EQ(ProbeMode().rows[0].yOverride.value_or(""), "T*3");
+    ClearPromptDialogs();
 }
 
 }  // namespace
