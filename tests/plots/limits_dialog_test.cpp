@@ -159,6 +159,18 @@ TEST_F(LimitsDialogTest, OnlyOneDialogAndNoneInProbeMode)
     EXPECT_EQ(AnalysisLimitsDialog(), nullptr);
 }
 
+TEST_F(LimitsDialogTest, ARunFailurePutsTheFocusOnItsText)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    ReportAnalysisFailure0(kFocusExpressionRow, 2, 13803);
+    EXPECT_EQ(win::GetFocus(), Item(kLimitsRowBase + 200 + 1));
+    ResetRunControlForTests();
+    RunControl().circuitWindow = circuit_;
+    ReportAnalysisFailure0(kFocusLimitsField, 3, 13803);
+    EXPECT_EQ(win::GetFocus(), Item(kLimitsFieldBase + 3));
+}
+
 TEST_F(LimitsDialogTest, CurveRangesGoBackIntoTheirRows)
 {
     circuit_->plot->curves.push_back(std::make_unique<CurveRecord>());
