@@ -16,6 +16,7 @@
 #include "devices/model_temperature.h"
 #include "plots/import_reader.h"
 #include "plots/plot_setup.h"
+#include "plots/state_variables_editor.h"
 #include "plots/state_variables_file.h"
 #include "plots/waveform_store.h"
 
@@ -83,8 +84,8 @@ int EvaluateCurveExpressions(WindowRecord* window)
 
 void EvaluateAnalysisPoint(WindowRecord* window)
 {
-    // The State Variables editor refreshes here once it is part of the program.
     UpdateExpressionStates(window && window->plot ? window : RunControl().circuitWindow, false);
+    RefreshStateVariablesEditor();
 }
 
 void UpdateCurveExtremes(WindowRecord* window, int first, int last)
