@@ -439,17 +439,7 @@ void OnScroll(int code, int position)
     std::vector<LimitsRow>* rows = Rows();
     if (!rows) return;
     const int maxScroll = std::max(0, static_cast<int>(rows->size()) - s.lines);
-    int next = s.scroll;
-    switch (code) {
-    case win::SB_LINEUP: --next; break;
-    case win::SB_LINEDOWN: ++next; break;
-    case win::SB_PAGEUP: next -= 7; break;
-    case win::SB_PAGEDOWN: next += 7; break;
-    case win::SB_THUMBPOSITION:
-    case win::SB_THUMBTRACK: next = position; break;
-    default: return;
-    }
-    next = std::clamp(next, 0, maxScroll);
+    const int next = RowScrollTarget(code, position, s.scroll, maxScroll);
     if (next == s.scroll) return;
     // Edits keep their text until they lose the focus; store the focused one before it shows
     // another row.
@@ -551,6 +541,21 @@ void FocusLimitsControl(int what, int index)
         FillRowControls();
     }
     win::SetFocus(win::GetDlgItem(s.dialog, RowEditId(index - s.scroll, 1)));
+}
+
+int RowScrollTarget(int code, int thumb, int current, int maxScroll)
+{
+    int next = current;
+    switch (code) {
+    case win::SB_LINEUP: --next; break;
+    case win::SB_LINEDOWN: ++next; break;
+    case win::SB_PAGEUP: next -= 7; break;
+    case win::SB_PAGEDOWN: next += 7; break;
+    case win::SB_THUMBPOSITION:
+    case win::SB_THUMBTRACK: next = thumb; break;
+    default: break;
+    }
+    return std::clamp(next, 0, std::max(maxScroll, 0));
 }
 
 int LimitsStripButtonAt(win::HWND, int line, win::POINT point)

@@ -40,6 +40,10 @@ void FocusLimitsControl(int what, int index);
 void WriteCurveRangeToRow(int curveIndex, int axis);
 void SetRowRangeText(int curveIndex, int axis, const std::string& text);
 
+// Where a vertical scroll bar code moves a row scroll position: lines by one, pages by seven, the
+// thumb to its position; held within 0 .. maxScroll.
+int RowScrollTarget(int code, int thumb, int current, int maxScroll);
+
 // The row-button strip of a line: which button (0 X lin/log, 1 Y lin/log, 2 colour, 3 numeric
 // output, 4 user file) lies under a dialog point, -1 none.
 int LimitsStripButtonAt(win::HWND dialog, int line, win::POINT point);

@@ -33,6 +33,7 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "plots/analysis_run_services.h"
+#include "plots/limits_dialog.h"
 #include "plots/state_variables_file.h"
 
 namespace kq5 {
@@ -213,18 +214,8 @@ win::INT_PTR StateVariablesDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
         }
     }
     case win::WM_VSCROLL: {
-        const int maxScroll = std::max(e.counts.Rows() - kStateRows, 0);
-        int next = e.scroll;
-        switch (win::LOWORD(wParam)) {
-        case win::SB_LINEUP: --next; break;
-        case win::SB_LINEDOWN: ++next; break;
-        case win::SB_PAGEUP: next -= 7; break;
-        case win::SB_PAGEDOWN: next += 7; break;
-        case win::SB_THUMBPOSITION:
-        case win::SB_THUMBTRACK: next = static_cast<short>(win::HIWORD(wParam)); break;
-        default: break;
-        }
-        next = std::clamp(next, 0, maxScroll);
+        const int next = RowScrollTarget(win::LOWORD(wParam), static_cast<short>(win::HIWORD(wParam)), e.scroll,
+                                         e.counts.Rows() - kStateRows);
         if (next != e.scroll) {
             e.scroll = next;
             win::SetScrollPos(win::GetDlgItem(dialog, kStateScrollBar), win::SB_CTL, next, 1);

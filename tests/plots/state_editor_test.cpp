@@ -11,6 +11,9 @@
 #include "document/circuit_document.h"
 #include "platform/dialog.h"
 #include "platform/window.h"
+#include "platform/control_scrollbar.h"
+#include "platform/message.h"
+#include "plots/limits_dialog.h"
 #include "plots/state_variables_editor.h"
 
 namespace kq5::testing {
@@ -89,6 +92,23 @@ TEST_F(StateEditorTest, TwoNodesShowTwoRowsAndEditsReachTheSolver)
     EXPECT_EQ(DigitalSimulator().current[2], 0x1FC);
     EXPECT_EQ(DigitalSimulator().scheduled[2], 0x1FC);
     EXPECT_EQ(win::GetWindowText(Item(601)), "X");
+}
+
+TEST_F(StateEditorTest, MoreRowsThanLinesScroll)
+{
+    circuit_->document->analysisNodeCounts = {10, 0};
+    Analysis().solution.real.assign(12, 0.0);
+    Analysis().solution.real[10] = 7.0;
+    ASSERT_EQ(OpenStateVariablesEditor(), 0);
+    PumpFrameMessages();
+    EXPECT_TRUE(win::IsWindowVisible(Item(kStateScrollBar)));
+    EXPECT_TRUE(win::IsWindowVisible(Item(207)));
+    win::SendMessage(StateVariablesEditor(), win::WM_VSCROLL, win::SB_PAGEDOWN, 0);
+    // Seven down is past the end: held at two.
+    EXPECT_EQ(win::GetWindowText(Item(100)), "3");
+    EXPECT_EQ(win::GetWindowText(Item(207)), "+7.00000e+00");
+    EXPECT_EQ(RowScrollTarget(win::SB_LINEUP, 0, 0, 2), 0);
+    EXPECT_EQ(RowScrollTarget(win::SB_THUMBTRACK, 1, 0, 2), 1);
 }
 
 TEST_F(StateEditorTest, LongIcStatementsContinueOnPlusLines)
