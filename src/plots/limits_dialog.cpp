@@ -24,6 +24,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_objects.h"
+#include "platform/menu.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/paint.h"
@@ -31,6 +32,7 @@
 #include "platform/text.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
+#include "plots/analysis_run_services.h"
 #include "plots/default_limits_rows.h"
 #include "plots/limits_row.h"
 #include "plots/limits_rows.h"
@@ -46,6 +48,10 @@ constexpr int kCmdStepping = 17150;
 constexpr int kStripButtonWidth = 15;  // pixels of one button of the row strip
 constexpr int kFieldCounts[3] = {4, 6, 7};
 constexpr int kWaveformColorFirst = 16;  // "Waveform 1" among the default attributes
+constexpr win::WORD kRowPopupNotification = 0x700;
+constexpr int kPopupFirstItem = 3500;
+constexpr int kPopupListLimit = 20;
+constexpr int kNodeNameShown = 90;
 
 struct LimitsDialogState {
     win::HWND dialog = nullptr;
@@ -180,6 +186,124 @@ void StoreField(int field)
     }
 }
 
+// A right button press on a row edit takes the focus and asks the dialog for the column's popup.
+win::WNDPROC& OriginalEditProc()
+{
+    static win::WNDPROC proc = nullptr;
+    return proc;
+}
+
+win::LRESULT RowEditProc(win::HWND edit, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (msg == win::WM_RBUTTONDOWN) {
+        win::SetFocus(edit);
+        win::SendMessage(win::GetParent(edit), win::WM_COMMAND,
+                         win::MAKEWPARAM(static_cast<win::WORD>(win::GetDlgCtrlID(edit)), kRowPopupNotification),
+                         reinterpret_cast<win::LPARAM>(edit));
+        return 0;
+    }
+    return win::CallWindowProc(OriginalEditProc(), edit, msg, wParam, lParam);
+}
+
+// One category of the expression popup: its caption and the texts it inserts.
+struct PopupCategory {
+    std::string caption;
+    std::vector<std::string> entries;
+};
+
+std::vector<PopupCategory> ExpressionCategories()
+{
+    const LimitsDialogState& s = State();
+    std::vector<PopupCategory> categories;
+    categories.push_back({"&Analysis Variables", {"T", "TIME", "TMIN", "TMAX", "F", "FMIN", "FMAX", "GMIN", "VT", "TEMP", "S"}});
+    PopupCategory analog{"Node Voltages", {}}, digital{"Digital States", {}};
+    if (s.circuit && s.circuit->document) {
+        for (int n = 1; n <= s.circuit->document->analysisNodeCounts[0]; ++n)
+            analog.entries.push_back(StrPrintf("v(%.*s)", kNodeNameShown, CopyAnalogNodeName(n).c_str()));
+        for (int n = 1; n <= s.circuit->document->analysisNodeCounts[1]; ++n)
+            digital.entries.push_back(StrPrintf("d(%.*s)", kNodeNameShown, CopyDigitalNodeName(n).c_str()));
+    }
+    categories.push_back(std::move(analog));
+    categories.push_back(std::move(digital));
+    if (s.kind == kAnalysisAc) categories.push_back({"NOISE", {"INOISE", "ONOISE"}});
+    categories.push_back({"&Constant", {"J", "PI", "TRUE", "FALSE"}});
+    return categories;
+}
+
+// The range popup: "Auto", then the ranges the other rows use.
+std::vector<std::string> RangeChoices(int column, int row)
+{
+    std::vector<std::string> choices = {"Auto"};
+    std::vector<LimitsRow>* rows = Rows();
+    if (!rows) return choices;
+    for (int r = 0; r < static_cast<int>(rows->size()); ++r) {
+        if (r == row) continue;
+        const std::string& text = column == 3 ? (*rows)[static_cast<std::size_t>(r)].xRange : (*rows)[static_cast<std::size_t>(r)].yRange;
+        if (!text.empty() && std::find(choices.begin(), choices.end(), text) == choices.end()) choices.push_back(text);
+    }
+    return choices;
+}
+
+void ShowRowPopup(win::HWND dialog, int id)
+{
+    LimitsDialogState& s = State();
+    const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
+    win::HWND edit = win::GetDlgItem(dialog, id);
+    if (!edit || column == 0 || column == 5) return;
+    win::HMENU menu = win::CreatePopupMenu();
+    std::vector<std::string> texts;  // by command id - kPopupFirstItem
+    std::vector<std::vector<std::string>> lists;  // the long categories, picked from a list
+    auto item = [&](win::HMENU into, const std::string& text) {
+        win::AppendMenu(into, win::MF_STRING, static_cast<win::UINT_PTR>(kPopupFirstItem + texts.size()), text.c_str());
+        texts.push_back(text);
+    };
+    if (column <= 2) {
+        win::AppendMenu(menu, win::MF_STRING, static_cast<win::UINT_PTR>(kLimitsExpand), "&Expand...");
+        win::HMENU variables = win::CreatePopupMenu();
+        for (const PopupCategory& c : ExpressionCategories()) {
+            if (c.entries.empty()) continue;
+            if (c.entries.size() > kPopupListLimit) {
+                const int listId = -static_cast<int>(lists.size()) - 1;
+                lists.push_back(c.entries);
+                win::AppendMenu(variables, win::MF_STRING, static_cast<win::UINT_PTR>(kPopupFirstItem + texts.size()),
+                                (c.caption + "...").c_str());
+                texts.push_back(std::to_string(listId));
+                continue;
+            }
+            win::HMENU sub = win::CreatePopupMenu();
+            for (const std::string& e : c.entries) item(sub, e);
+            win::AppendMenu(variables, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(sub), c.caption.c_str());
+        }
+        win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(variables), "Variables");
+    } else {
+        for (const std::string& r : RangeChoices(column, s.scroll + line)) item(menu, r);
+    }
+    win::RECT r{};
+    win::GetWindowRect(edit, &r);
+    const int chosen = static_cast<int>(
+        win::TrackPopupMenu(menu, win::TPM_RETURNCMD, r.left, r.bottom, 0, dialog, nullptr));
+    win::DestroyMenu(menu);
+    if (chosen == kLimitsExpand) {
+        win::SendMessage(dialog, win::WM_COMMAND, kLimitsExpand, 0);
+        return;
+    }
+    const int index = chosen - kPopupFirstItem;
+    if (index < 0 || index >= static_cast<int>(texts.size())) return;
+    std::string text = texts[static_cast<std::size_t>(index)];
+    if (column <= 2 && !text.empty() && text[0] == '-') {
+        ListSelectDesc pick;
+        pick.items = lists[static_cast<std::size_t>(-std::stoi(text) - 1)];
+        if (RunListSelectDialog(pick) != win::IDOK || pick.selection.empty()) return;
+        text = pick.items[static_cast<std::size_t>(pick.selection.front())];
+        text = text.substr(0, text.find(' '));
+    }
+    if (column <= 2)
+        win::SendMessage(edit, win::EM_REPLACESEL, 1, reinterpret_cast<win::LPARAM>(text.c_str()));
+    else
+        win::SetWindowText(edit, text.c_str());
+    StoreRowEdit(line, column);
+}
+
 void CreateRowControls(win::HWND dialog)
 {
     LimitsDialogState& s = State();
@@ -212,6 +336,9 @@ void CreateRowControls(win::HWND dialog)
                                                  nullptr, nullptr);
             if (!edit) continue;
             win::SendMessage(edit, win::WM_SETFONT, reinterpret_cast<win::WPARAM>(font), 0);
+            const auto previous = reinterpret_cast<win::WNDPROC>(
+                win::SetWindowLongPtr(edit, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&RowEditProc)));
+            if (!OriginalEditProc()) OriginalEditProc() = previous;
             if (c == 0) win::SendMessage(edit, win::EM_LIMITTEXT, 1, 0);
             if (c == 5) win::SendMessage(edit, win::EM_LIMITTEXT, 5, 0);
         }
@@ -393,6 +520,7 @@ void OnCommand(win::HWND dialog, int id, int code)
     if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines) {
         const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
         if (code == win::EN_SETFOCUS) s.focusedLine = line;
+        if (code == kRowPopupNotification) ShowRowPopup(dialog, id);
         if (code == win::EN_KILLFOCUS) StoreRowEdit(line, column);
         return;
     }

@@ -10,6 +10,8 @@
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
+#include "platform/headless.h"
+#include "platform/input.h"
 #include "platform/message.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
@@ -143,6 +145,46 @@ TEST_F(LimitsDialogTest, AddDeleteStripAndOptions)
     const std::uint32_t w = static_cast<std::uint32_t>(PlotViewOf(circuit_->plot).optionWord[0]);
     EXPECT_EQ((w >> 10) & 3, 1u);
     EXPECT_NE(w & 0x8000, 0u);
+}
+
+TEST_F(LimitsDialogTest, TheRangePopupOffersAutoAndTheOtherRowsRanges)
+{
+    Rows()[1].yRange = "10,0";
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    int step = 0;
+    win::headless::SetIdleHandler([&]() {
+        switch (step++) {
+        case 0: win::headless::PressKey(win::VK_DOWN); return true;
+        case 1: win::headless::PressKey(win::VK_DOWN); return true;
+        case 2: win::headless::PressKey(win::VK_RETURN); return true;
+        default: return false;
+        }
+    });
+    win::SendMessage(Item(kLimitsRowBase + 4), win::WM_RBUTTONDOWN, 0, 0);
+    win::headless::SetIdleHandler({});
+    EXPECT_EQ(Rows()[0].yRange, "10,0");
+    EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 4)), "10,0");
+}
+
+TEST_F(LimitsDialogTest, TheExpressionPopupInsertsAVariable)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    win::SendMessage(Item(kLimitsRowBase + 2), win::EM_SETSEL, 4, 4);  // after "v(1)"
+    const std::vector<int> keys = {win::VK_DOWN, win::VK_DOWN, win::VK_RIGHT, win::VK_RIGHT, 0, win::VK_DOWN, win::VK_RETURN};
+    std::size_t step = 0;
+    win::headless::SetIdleHandler([&]() {
+        if (step >= keys.size()) return false;
+        const int key = keys[step++];
+        if (key == 0) EXPECT_TRUE(SaveScreen("analysis_limits_popup"));
+        else win::headless::PressKey(key);
+        return true;
+    });
+    win::SendMessage(Item(kLimitsRowBase + 2), win::WM_RBUTTONDOWN, 0, 0);
+    win::headless::SetIdleHandler({});
+    // Variables, Analysis Variables, the second entry: TIME.
+    EXPECT_EQ(Rows()[0].yExpression, "v(1)TIME");
 }
 
 TEST_F(LimitsDialogTest, OnlyOneDialogAndNoneInProbeMode)
