@@ -164,7 +164,9 @@ int BeginNextRun(WindowRecord* window, double temperature)
     PlotRun().pointAccepted = false;
     if (const int result = SetCircuitTemperature(temperature); result != 0) return result;
     if (const int result = PrepareModelsAtTemperature(temperature); result != 0) return result;
-    (void)window;
+    // Each run reads its imported curves for its own temperature and case.
+    ImportCase().caseCounter = rc.caseCounter;
+    if (ScanCurveImports(window) != 0) return kMsgAlreadyReported;
     return 0;
 }
 

@@ -682,7 +682,6 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     plot->builtCurveCount = plot->curveCount;
     if (makeStore && !RunControl().failureReported) {
         if (CreateWaveformStore(window) != 0) return kMsgAlreadyReported;
-        if (ScanCurveImports(window) != 0) return kMsgAlreadyReported;
         // The DSP point count is checked by the DSP pass once it is part of the program.
     }
 

@@ -305,6 +305,7 @@ TEST_F(ImportTest, ACurveImportsThroughTheRunAndSharesTheFile)
     AddRow("T", "IMPORT(" + PathOf("data.txt") + ",V(OUT))*2");
     AddRow("T", "1+IMPORT (" + PathOf("data.txt") + ",v(out))");
     ASSERT_EQ(SetupPlotsForRun(window_, true), 0) << LastMessage();
+    ASSERT_EQ(BeginNextRun(window_, 27.0), 0) << LastMessage();
     ASSERT_EQ(Plot().curveCount, 2);
     ASSERT_EQ(Curve(0).imports.size(), 1u);
     ASSERT_EQ(Curve(1).imports.size(), 1u);
@@ -326,7 +327,8 @@ TEST_F(ImportTest, ACurveImportsThroughTheRunAndSharesTheFile)
 TEST_F(ImportTest, MissingFilesColumnsAndTheOwnOutputAreRefused)
 {
     AddRow("T", "IMPORT(" + PathOf("none.txt") + ",V(OUT))");
-    EXPECT_EQ(SetupPlotsForRun(window_, true), kMsgAlreadyReported);
+    ASSERT_EQ(SetupPlotsForRun(window_, true), 0);
+    EXPECT_EQ(BeginNextRun(window_, 27.0), kMsgAlreadyReported);
     EXPECT_NE(LastMessage().find("Can't open import input file"), std::string::npos) << LastMessage();
 
     auto retry = [&](const std::string& y) {
@@ -336,7 +338,8 @@ TEST_F(ImportTest, MissingFilesColumnsAndTheOwnOutputAreRefused)
         win::ClearMessageBoxLog();
         circuit_->document->limitsRows[0].clear();
         AddRow("T", y);
-        return SetupPlotsForRun(window_, true);
+        if (int rc = SetupPlotsForRun(window_, true)) return rc;
+        return BeginNextRun(window_, 27.0);
     };
     WriteFile("circ.TNO", "T V(OUT)\n0 1\n");
     EXPECT_EQ(retry("IMPORT(" + PathOf("circ.TNO") + ",V(OUT))"), kMsgAlreadyReported);
