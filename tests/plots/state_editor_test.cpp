@@ -78,6 +78,15 @@ TEST_F(StateEditorTest, TwoNodesShowTwoRowsAndEditsReachTheSolver)
     EXPECT_EQ(AnalogSolver().savedSolution[1], 3.0);
     EXPECT_EQ(AnalogSolver().olderSolution[1], 3.0);
     EXPECT_EQ(win::GetWindowText(Item(200)), "+3.00000e+00");
+    // A long expression is read whole: thirty halves make 15.
+    std::string halves = "0.5";
+    for (int i = 1; i < 30; ++i) halves += "+0.5";
+    ASSERT_GT(halves.size(), 50u);
+    win::SetFocus(Item(200));
+    win::SetWindowText(Item(200), halves.c_str());
+    win::SetFocus(Item(201));
+    PumpFrameMessages();
+    EXPECT_EQ(Analysis().solution.real[1], 15.0);
 
     // q is no state letter: nothing changes; a lower-case x is X, keeping the strength.
     win::SetFocus(Item(600));
