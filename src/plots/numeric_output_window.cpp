@@ -10,6 +10,7 @@
 #include "analog/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
+#include "analog/transient_run.h"
 #include "app/color_table.h"
 #include "app/dialog_services.h"
 #include "app/status_text.h"
@@ -30,6 +31,7 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
+#include "plots/waveform_store.h"
 
 namespace kq5 {
 
@@ -248,6 +250,33 @@ void WaitAnimationStep()
     a.lastTick = win::GetTickCount();
     SetStatusText(before);
     RememberDigitalStates();
+}
+
+void InterpolateRunStartPoint(WindowRecord*, CurveRecord& curve)
+{
+    WaveformStore* store = curve.plotStore ? curve.plotStore : curve.ownStore.get();
+    if (!store) return;
+    const std::int32_t first = RunFirstPoint(curve, store->runCount);
+    if (first < 0 || first + 2 > curve.lastPointIndex) return;
+    const double start = TransientRun().tmin;
+    auto value = [&](int slot, std::int32_t point) {
+        return GetWaveformValue(*store, curve.storeSlots[static_cast<std::size_t>(slot)], point);
+    };
+    // The run's own time (the store's first slot) places the two points.
+    const double t1 = GetWaveformValue(*store, 0, first + 1), t2 = GetWaveformValue(*store, 0, first + 2);
+    auto atStart = [&](double v1, double v2) { return t2 != t1 ? v1 + (v2 - v1) * (start - t1) / (t2 - t1) : v1; };
+    double y;
+    if (curve.digital) {
+        y = value(kWaveformY, first + 1);
+    } else {
+        y = atStart(value(kWaveformY, first + 1), value(kWaveformY, first + 2));
+    }
+    WaveformStoreReplace(curve, first, y, kWaveformY);
+    const bool ownX = !curve.digital && curve.storeSlots[kWaveformX] != 0;
+    const double x = ownX ? atStart(value(kWaveformX, first + 1), value(kWaveformX, first + 2)) : start;
+    if (curve.storeSlots[kWaveformX] != 0) WaveformStoreReplace(curve, first, x, kWaveformX);
+    else SetWaveformValue(*store, 0, first, start);
+    if (!curve.digital && y < curve.dataMin[kWaveformY]) curve.dataMin[kWaveformY] = y;
 }
 
 const char* SkipClassBlanks(const char* text)

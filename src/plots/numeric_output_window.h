@@ -7,6 +7,7 @@
 
 namespace kq5 {
 
+struct CurveRecord;
 struct WindowRecord;
 
 inline constexpr int kDataPointReductionTemplate = 17155;
@@ -36,6 +37,10 @@ void WaitAnimationStep();
 void RememberDigitalStates();
 // Whether animation is held off (batch runs and redraws from stored runs).
 void SuppressAnimation(bool suppress);
+
+// A transient run's first stored point of the curve becomes its value at the analysis start
+// time: the line through the next two points (their stored state for a digital curve).
+void InterpolateRunStartPoint(WindowRecord* window, CurveRecord& curve);
 
 // The first character of a text whose class is not a blank.
 const char* SkipClassBlanks(const char* text);

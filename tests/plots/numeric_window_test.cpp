@@ -19,6 +19,8 @@
 #include "platform/window.h"
 #include "plots/curve_record.h"
 #include "plots/numeric_output_window.h"
+#include "plots/waveform_store.h"
+#include "analog/transient_run.h"
 
 namespace kq5::testing {
 namespace {
@@ -45,6 +47,29 @@ TEST(NumericWindowTexts, OrdinalsCountsAndOptionBits)
     EXPECT_EQ(PlotOptionBitForCommand(18406), 0x10000u);
     EXPECT_EQ(PlotOptionBitForCommand(18407), 0u);
     EXPECT_STREQ(SkipClassBlanks(" \t x"), "x");
+}
+
+TEST(RunStartPoint, TheFirstPointTakesTheValueAtTheStartTime)
+{
+    TransientRun().tmin = 0.0;
+    CurveRecord curve;
+    const double times[] = {0.0, 1e-6, 2e-6};
+    const double values[] = {99.0, 3.0, 5.0};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(WaveformStoreWrite(curve, times[i] + 1.0, kWaveformX), 0);
+        ASSERT_EQ(WaveformStoreWrite(curve, values[i], kWaveformY), 0);
+        SetWaveformValue(*curve.ownStore, 0, i, times[i]);
+    }
+    curve.dataMin[kWaveformY] = 3.0;
+    InterpolateRunStartPoint(nullptr, curve);
+    // The line through (1 us, 3) and (2 us, 5) crosses t = 0 at 1; the own X likewise.
+    EXPECT_DOUBLE_EQ(GetWaveformValue(*curve.ownStore, curve.storeSlots[kWaveformY], 0), 1.0);
+    EXPECT_DOUBLE_EQ(GetWaveformValue(*curve.ownStore, curve.storeSlots[kWaveformX], 0), 1.0);
+    EXPECT_DOUBLE_EQ(curve.dataMin[kWaveformY], 1.0);
+    // A digital curve takes the state of the next point.
+    curve.digital = 1;
+    InterpolateRunStartPoint(nullptr, curve);
+    EXPECT_DOUBLE_EQ(GetWaveformValue(*curve.ownStore, curve.storeSlots[kWaveformY], 0), 3.0);
 }
 
 class NumericWindowTest : public StartedFrame {
