@@ -654,6 +654,8 @@ void CloseAnalysisLimitsDialog()
     s = LimitsDialogState{};
 }
 
+void RefreshLimitsRowControls() { FillRowControls(); }
+
 void FocusLimitsControl(int what, int index)
 {
     LimitsDialogState& s = State();

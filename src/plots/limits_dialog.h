@@ -34,6 +34,8 @@ int OpenAnalysisLimitsDialog();
 void ShowAnalysisLimitsDialog();
 win::HWND AnalysisLimitsDialog();
 void CloseAnalysisLimitsDialog();
+// Shows the rows again from the document (after something else changed them).
+void RefreshLimitsRowControls();
 // what 1: focus field `index`; what 2: scroll row `index` into view and focus its X expression.
 void FocusLimitsControl(int what, int index);
 // Writes a curve's present range into the X (axis 0) or Y (axis 1) range text of its row.
