@@ -29,6 +29,8 @@
 #include "platform/window.h"
 #include "plots/limits_rows.h"
 #include "schematic/page_array.h"
+#include "schematic/pane_scroll_bars.h"
+#include "schematic/pane_seams.h"
 
 namespace kq5 {
 
@@ -136,6 +138,11 @@ int FinishSectionedLoad(WindowRecord* record)
         if (page < 0 || page >= pageCount) page = 0;
     }
     if (CircuitFiles().screenChanged) InvalidateAllPlacements(document);
+    // The panes take the scroll positions their pages keep, and their controls their places.
+    if (record->window != nullptr) {
+        UpdatePaneScrollBars(record);
+        LayoutPaneControls(record, false);
+    }
     return 0;
 }
 
