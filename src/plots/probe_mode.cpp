@@ -401,14 +401,14 @@ int HandleProbeClick(WindowRecord* record, int x, int y, int flag)
     const int kind = CurrentKind();
     const ProbeMenuDescriptor& d = CurrentProbeDescriptor();
 
-    // Pane pixels to drawing units (eight to a grid unit) through the pane's zoom and origin.
+    // Pane pixels to grid units through the pane's view scale and scroll origin; the hit test
+    // takes drawing units, eight to a grid unit.
     const int pane = std::clamp(document.currentPane, 0, kPaneCount - 1);
     const int page = document.panePage[static_cast<std::size_t>(pane)];
-    win::POINT inPane{}, world{};
+    win::POINT inPane{}, grid{};
     ClientToPanePoint(record, inPane, x, y, pane);
-    ScreenToWorld(record, world, inPane.x, inPane.y, pane);
-    const int drawX = world.x, drawY = world.y;
-    const win::POINT grid{static_cast<int>(std::lround(drawX / 8.0)), static_cast<int>(std::lround(drawY / 8.0))};
+    ScreenToWorld(record, grid, inPane.x, inPane.y, pane);
+    const int drawX = grid.x * kDrawUnitsPerGrid, drawY = grid.y * kDrawUnitsPerGrid;
 
     if (d.words[kProbeTraceMode] == kCmdProbeOneTrace) SetProbeRowCount(0);
     if (SetProbeRowCount(static_cast<int>(probe.rows.size()) + 1)) return 0;

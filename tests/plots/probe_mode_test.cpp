@@ -143,8 +143,8 @@ TEST_F(ProbeTest, ThePinPairNearestTheClickNearerPinFirst)
 TEST_F(ProbeTest, AClickOnATransistorPlotsItsPinPairVoltage)
 {
     PlaceTransistor();
-    // Grid (21, 19), a pixel a grid unit at zoom 1: between base and emitter, nearer the base.
-    EXPECT_EQ(HandleProbeClick(circuit_, 21, 19, 1), 1);
+    // Grid (21, 19), eight pixels a grid unit at scale 1: between base and emitter, nearer the base.
+    EXPECT_EQ(HandleProbeClick(circuit_, 21 * 8, 19 * 8, 1), 1);
     ASSERT_EQ(ProbeMode().rows.size(), 1u);
     const ProbeRow& row = ProbeMode().rows[0];
     EXPECT_EQ(row.name.value_or("?"), "Q1");
@@ -155,7 +155,7 @@ TEST_F(ProbeTest, AClickOnATransistorPlotsItsPinPairVoltage)
     EXPECT_EQ(RunControl().probeState, kProbeIdle);
 
     // A click exactly on the base pin probes its node. Many Traces keeps the first row.
-    EXPECT_EQ(HandleProbeClick(circuit_, 20, 20, 1), 1);
+    EXPECT_EQ(HandleProbeClick(circuit_, 20 * 8, 20 * 8, 1), 1);
     ASSERT_EQ(ProbeMode().rows.size(), 2u);
     EXPECT_EQ(ProbeMode().rows[1].node, 8);
     EXPECT_FALSE(ProbeMode().rows[1].name.has_value());
@@ -163,20 +163,20 @@ TEST_F(ProbeTest, AClickOnATransistorPlotsItsPinPairVoltage)
 
     // One Trace: each click replaces the single row.
     EXPECT_EQ(HandleProbeMenuCommand(kCmdProbeOneTrace), 0);
-    EXPECT_EQ(HandleProbeClick(circuit_, 24, 16, 1), 1);
+    EXPECT_EQ(HandleProbeClick(circuit_, 24 * 8, 16 * 8, 1), 1);
     ASSERT_EQ(ProbeMode().rows.size(), 1u);
     EXPECT_EQ(ProbeMode().rows[0].node, 9);
 
     // A click on nothing adds a row without a name, which is dropped again.
     EXPECT_EQ(HandleProbeMenuCommand(kCmdProbeManyTraces), 0);
     const int before = runs_;
-    EXPECT_EQ(HandleProbeClick(circuit_, 400, 400, 1), 0);
+    EXPECT_EQ(HandleProbeClick(circuit_, 400 * 8, 400 * 8, 1), 0);
     EXPECT_EQ(ProbeMode().rows.size(), 1u);
     EXPECT_EQ(runs_, before);
 
     // A failing run takes the new row out again.
     runResult_ = 15055;
-    EXPECT_EQ(HandleProbeClick(circuit_, 21, 19, 1), 0);
+    EXPECT_EQ(HandleProbeClick(circuit_, 21 * 8, 19 * 8, 1), 0);
     EXPECT_EQ(ProbeMode().rows.size(), 1u);
 }
 
