@@ -13,6 +13,7 @@
 #include "analog/transient_run.h"
 #include "app/color_table.h"
 #include "app/dialog_services.h"
+#include "app/font_select.h"
 #include "app/status_text.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
@@ -155,8 +156,11 @@ WindowRecord* ShowNumericOutputWindow()
         return nullptr;
     }
     if (circuit->document && record->document) {
-        record->document->numOutFont = circuit->document->numOutFont;
+        const FontSpec& font = circuit->document->numOutFont;
+        record->document->numOutFont = font;
         record->document->viewOptions |= kNumericOutputLayoutBits;
+        SetRecordFontSpec(record, font);
+        SetRecordFont(record, CreateFontFromSpec(font), true);
     }
     win::ShowWindow(record->window, win::SW_SHOWMAXIMIZED);
     win::SetActiveWindow(record->window);
