@@ -34,6 +34,12 @@
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
+#include "plots/limits_dialog.h"
+#include "plots/numeric_output_window.h"
+#include "plots/plot_characteristics.h"
+#include "plots/plot_click_services.h"
+#include "plots/plot_object_geometry.h"
+#include "plots/state_variables_editor.h"
 #include "schematic/circuit_window.h"
 #include "schematic/page_array.h"
 #include "schematic/pane_seams.h"
@@ -58,7 +64,8 @@ constexpr IdRange kUnavailableRanges[] = {
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {760, 771}, {15679, 15679}, {16000, 16082}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
+    {760, 771}, {16059, 16059}, {17152, 17152}, {17156, 17165}, {17167, 17170},
+    {17172, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
@@ -259,8 +266,6 @@ int RouteUnavailableCommand(int id, const CommandContext& context)
         return 1;
     }
     if (InRange(id, 17632, 17639) && !(IsPlotKind(context.kind) || context.kind == kWindowSchematic)) return 1;
-    // Limits only while an analysis is open; without one the command does nothing.
-    if (id == 16060 && !AnalysisOpen()) return 0;
     // The probe menus reach the probe handler only in probe mode.
     if (InRange(id, 16000, 16082) && id != 16059 && id != 16060 && !ProbeModeActive()) return 1;
     WarnNotAvailable(id);
@@ -305,6 +310,32 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     // The function menu's items are the text window's.
     if (InRange(id, 3400, 3453)) return 1;
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
+    if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
+    // The run's state and output: numeric output, State Variables, point reduction, animation.
+    if (id == 17151 || id == 17153 || id == 17155 || id == 17171) {
+        if (!AnalysisOpen()) return 0;
+        if (id == 17151) ShowNumericOutputWindow();
+        if (id == 17153) OpenStateVariablesEditor();
+        if (id == 17155) OpenDataPointReduction();
+        if (id == 17171) OpenAnimateOptions();
+        return 0;
+    }
+    if (id == 17166) {
+        if (context.kind != kWindowAnalysis) return 1;
+        DeletePlotObjects(context.active, Analysis().analysisKind);
+        return 0;
+    }
+    // The Characteristics dialog of the active analysis window.
+    if (id == 15679) {
+        if (context.kind != kWindowAnalysis) return 1;
+        OpenPlotCharacteristics(context.active);
+        return 0;
+    }
+    // Limits only while an analysis is open; without one the command does nothing.
+    if (id == 16060) {
+        if (AnalysisOpen()) OpenAnalysisLimitsDialog();
+        return 0;
+    }
     if (RouteKnownCommand(id, context) == 0) {
         RefreshToolButtonStates();
         return 0;

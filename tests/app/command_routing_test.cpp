@@ -46,13 +46,15 @@ std::set<int> OwnersList()
     // Digital.
     ids.insert(17453);
     // Plots.
-    for (int id : {15679, 16059, 16060}) ids.insert(id);
+    ids.insert(16059);
     AddRange(ids, 760, 771);
-    AddRange(ids, 17151, 17190);
+    ids.insert(17152);
+    AddRange(ids, 17156, 17165);
+    AddRange(ids, 17167, 17170);
+    AddRange(ids, 17172, 17190);
     AddRange(ids, 17600, 17605);
     AddRange(ids, 18400, 18406);
     AddRange(ids, 18670, 18677);
-    AddRange(ids, 16000, 16082);
     // Multi-run results.
     AddRange(ids, 14570, 14612);
     for (int id : {17106, 17150, 17154, 17181}) ids.insert(id);
