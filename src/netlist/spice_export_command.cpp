@@ -7,13 +7,14 @@
 #include "app/app_state.h"
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
+#include "app/program_settings.h"
 #include "app/save_file_dialog.h"
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
-#include "document/circuit_document.h"
+#include "document/file_names.h"
 #include "netlist/circuit_build.h"
 #include "netlist/model_statements.h"
 #include "netlist/spice_export_support.h"
@@ -138,6 +139,10 @@ int ExportSpiceNetlistCommand(WindowRecord* record)
     if (cursor) BeginWaitCursor(record->window);
     const int rc = ExportSpiceNetlist(record, path);
     if (cursor) EndWaitCursor();
+    // The written netlist is shown, in the window already open on it when there is one.
+    std::error_code error;
+    if (rc == 0 && !Settings().batchRun && std::filesystem::file_size(path, error) > 0 && !error)
+        ShowFileInTextWindow(path);
     return rc;
 }
 

@@ -9,6 +9,8 @@
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
 #include "app/save_file_dialog.h"
+#include "app/window_record.h"
+#include "core/file_paths.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "core/file_units.h"
@@ -142,6 +144,23 @@ TEST_F(SpiceExportDialog, CommandWritesOnlyWhenAskedAndReportsAFileItCannotMake)
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_EQ(text.str().rfind("DIVIDER.CIR TRANSIENT ANALYSIS", 0), 0u) << text.str();
+    // The written netlist is shown in a text window; a second export reuses that window.
+    auto shownWindows = [&] {
+        int count = 0;
+        for (const auto& record : WindowRecords().records)
+            if (record->kind == kWindowTextCircuit && record->window && FileNamesEqual(record->title, out.string())) {
+                ++count;
+                EXPECT_NE(record->textArea.find("DIVIDER.CIR TRANSIENT ANALYSIS"), std::string::npos);
+            }
+        return count;
+    };
+    EXPECT_EQ(shownWindows(), 1);
+    InputScript again;
+    again.Then([] { Press(win::VK_RETURN); });
+    again.Install();
+    PushSaveFileNameAnswer(out.string());
+    EXPECT_EQ(ExportSpiceNetlistCommand(record_), 0);
+    EXPECT_EQ(shownWindows(), 1);
 
     // A file in a folder that does not exist: its error is shown.
     win::ClearMessageBoxLog();
