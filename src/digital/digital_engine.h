@@ -102,6 +102,9 @@ void DigitalStepNoOp();
 int QueueStimulusEvents();
 int AddChangedNode(int node);
 int AppendChangeRecord(const DigitalChangeRecord& record);
+// A record of the node's and the output's slots as they are now.
+DigitalChangeRecord ChangeRecordFor(const DigitalDeviceTables& d, std::uint32_t time, int node, int device,
+                                    std::uint16_t kind);
 // The output index of the device's output on the node, or -1.
 int OutputOnNode(const DigitalDeviceTables& d, int device, int node);
 

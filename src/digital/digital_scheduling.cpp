@@ -28,7 +28,41 @@ int Entry(const std::vector<std::int32_t>& record, int index)
     return index >= 0 && static_cast<std::size_t>(index) < record.size() ? record[static_cast<std::size_t>(index)] : 0;
 }
 
-DigitalChangeRecord RecordFor(const DigitalDeviceTables& d, std::uint32_t time, int node, int device, std::uint16_t kind)
+void SetOutputScheduled(DigitalDeviceTables& d, int output, std::uint16_t state, std::uint32_t time)
+{
+    if (output < 0) return;
+    d.outputScheduled[static_cast<std::size_t>(output)] = state;
+    d.outputTime[static_cast<std::size_t>(output)] = time;
+}
+
+// Logs the slots of the output before an edit that changes no queue entry.
+int LogSlots(DigitalDeviceTables& d, int node, int device)
+{
+    if (!d.runFlag) return 0;
+    return AppendChangeRecord(ChangeRecordFor(d, d.now, node, device, kChangeEdited));
+}
+
+int RemoveLogged(DigitalDeviceTables& d, TimeBreakpointRecord* event, int node, int device)
+{
+    DigitalChangeRecord r = ChangeRecordFor(d, event->time, node, device, kChangeRemoved);
+    r.order = event->order;
+    r.eventState = event->word3;
+    r.eventNode = event->word1;
+    r.eventLow = event->byteA;
+    r.eventHigh = event->byteB;
+    if (int rc = AppendChangeRecord(r)) return rc;
+    RemoveNodeEvent(event);
+    return 0;
+}
+
+std::uint16_t PresentOutput(const DigitalDeviceTables& d, int node, int output)
+{
+    return output >= 0 ? d.outputCurrent[static_cast<std::size_t>(output)] : d.current[static_cast<std::size_t>(node)];
+}
+
+}  // namespace
+
+DigitalChangeRecord ChangeRecordFor(const DigitalDeviceTables& d, std::uint32_t time, int node, int device, std::uint16_t kind)
 {
     DigitalChangeRecord r;
     r.time = time;
@@ -52,40 +86,6 @@ DigitalChangeRecord RecordFor(const DigitalDeviceTables& d, std::uint32_t time, 
     }
     return r;
 }
-
-void SetOutputScheduled(DigitalDeviceTables& d, int output, std::uint16_t state, std::uint32_t time)
-{
-    if (output < 0) return;
-    d.outputScheduled[static_cast<std::size_t>(output)] = state;
-    d.outputTime[static_cast<std::size_t>(output)] = time;
-}
-
-// Logs the slots of the output before an edit that changes no queue entry.
-int LogSlots(DigitalDeviceTables& d, int node, int device)
-{
-    if (!d.runFlag) return 0;
-    return AppendChangeRecord(RecordFor(d, d.now, node, device, kChangeEdited));
-}
-
-int RemoveLogged(DigitalDeviceTables& d, TimeBreakpointRecord* event, int node, int device)
-{
-    DigitalChangeRecord r = RecordFor(d, event->time, node, device, kChangeRemoved);
-    r.order = event->order;
-    r.eventState = event->word3;
-    r.eventNode = event->word1;
-    r.eventLow = event->byteA;
-    r.eventHigh = event->byteB;
-    if (int rc = AppendChangeRecord(r)) return rc;
-    RemoveNodeEvent(event);
-    return 0;
-}
-
-std::uint16_t PresentOutput(const DigitalDeviceTables& d, int node, int output)
-{
-    return output >= 0 ? d.outputCurrent[static_cast<std::size_t>(output)] : d.current[static_cast<std::size_t>(node)];
-}
-
-}  // namespace
 
 int OutputOnNode(const DigitalDeviceTables& d, int device, int node)
 {
@@ -196,7 +196,7 @@ int ScheduleDigitalChange(std::uint32_t time, int lowStrength, int highStrength,
     const int output = OutputOnNode(d, device, node);
     if (time <= d.now && d.immediateMode) {
         if (d.runFlag)
-            if (int rc = AppendChangeRecord(RecordFor(d, time, node, device, kChangeApplied))) return rc;
+            if (int rc = AppendChangeRecord(ChangeRecordFor(d, time, node, device, kChangeApplied))) return rc;
         if (int rc = ResolveNodeDrive(lowStrength, highStrength, node, device, newState, time)) return rc;
         if (d.runFlag) {
             d.scheduled[static_cast<std::size_t>(node)] = d.current[static_cast<std::size_t>(node)];
@@ -206,7 +206,7 @@ int ScheduleDigitalChange(std::uint32_t time, int lowStrength, int highStrength,
     }
     if (!d.runFlag) return 0;
     if (d.scheduled[static_cast<std::size_t>(node)] == newState && !d.forceFlag) return 0;
-    DigitalChangeRecord r = RecordFor(d, time, node, device, kChangeQueued);
+    DigitalChangeRecord r = ChangeRecordFor(d, time, node, device, kChangeQueued);
     NodeEventEdit edit;
     if (int rc = QueueNodeEvent(time, static_cast<std::uint8_t>(lowStrength), static_cast<std::uint8_t>(highStrength),
                                 node, device, newState, &edit))
@@ -337,7 +337,7 @@ int MarkPendingEventX(int node, int device)
     const std::vector<TimeBreakpointRecord*> events = NodeEventsOf(node, device);
     if (events.empty()) return 0;
     TimeBreakpointRecord* event = events.front();
-    DigitalChangeRecord r = RecordFor(d, event->time, node, device, kChangeEdited);
+    DigitalChangeRecord r = ChangeRecordFor(d, event->time, node, device, kChangeEdited);
     r.order = event->order;
     r.eventState = event->word3;
     r.eventNode = event->word1;
@@ -392,7 +392,7 @@ int DisablePendingEvents(int node, int device)
     DigitalDeviceTables& d = DigitalSimulator();
     if (d.pathMode) return 0;
     for (TimeBreakpointRecord* event : NodeEventsOf(node, device)) {
-        DigitalChangeRecord r = RecordFor(d, event->time, node, device, kChangeEdited);
+        DigitalChangeRecord r = ChangeRecordFor(d, event->time, node, device, kChangeEdited);
         r.order = event->order;
         r.eventState = event->word3;
         r.eventNode = event->word1;

@@ -129,32 +129,14 @@ int ProcessDigitalEventsAt(std::uint32_t time)
             if (int rc = ResolveNodeDrive(event->byteA, event->byteB, event->word1, event->word2,
                                           static_cast<std::uint16_t>(event->word3), event->time))
                 return rc;
-        DigitalChangeRecord r;
-        r.time = event->time;
-        r.node = event->word1;
-        r.device = event->word2;
-        r.kind = kChangeTaken;
+        DigitalChangeRecord r = ChangeRecordFor(d, event->time, event->word1 > 0 ? event->word1 : 0, event->word2,
+                                                kChangeTaken);
         r.state = static_cast<std::uint16_t>(event->word3);
         r.lowStrength = r.eventLow = event->byteA;
         r.highStrength = r.eventHigh = event->byteB;
         r.eventState = event->word3;
         r.eventNode = event->word1;
         r.order = event->order;
-        if (r.node > 0) {
-            const std::size_t n = static_cast<std::size_t>(r.node);
-            r.nodeStateBefore = d.current[n];
-            r.scheduled = d.scheduled[n];
-            r.previous = d.previous[n];
-            r.output = OutputOnNode(d, r.device, r.node);
-            if (r.output >= 0) {
-                const std::size_t o = static_cast<std::size_t>(r.output);
-                r.outputCurrent = d.outputCurrent[o];
-                r.outputScheduled = d.outputScheduled[o];
-                r.outputTime = d.outputTime[o];
-            }
-        } else {
-            r.node = 0;
-        }
         if (int rc = AppendChangeRecord(r)) return rc;
         RemoveNodeEvent(event);
         ++d.eventsApplied;
