@@ -88,10 +88,9 @@ void UndoSnapshot(DigitalDeviceTables& d, const DigitalNodeSnapshot& r)
     if (r.device > 0 && dev < d.lowStrength.size()) {
         d.lowStrength[dev] = r.lowStrength;
         d.highStrength[dev] = r.highStrength;
-        const int outputs = DeviceOutputCount(d, r.device);
-        for (int k = 1; k <= outputs; ++k)
-            if (DeviceOutputNode(d, r.device, k) == r.node)
-                d.outputCurrent[static_cast<std::size_t>(DeviceOutputIndex(d, r.device, k))] = r.outputCurrent;
+        for (int s = d.driverStart[i]; s < d.driverStart[i + 1]; ++s)
+            if (d.driverDevice[static_cast<std::size_t>(s)] == r.device)
+                d.outputCurrent[static_cast<std::size_t>(d.driverOutput[static_cast<std::size_t>(s)])] = r.outputCurrent;
     }
 }
 
@@ -159,12 +158,8 @@ int LogNodeSnapshot(int node, int device, std::uint32_t time, std::uint16_t stat
     if (device > 0) {
         r.lowStrength = d.lowStrength[dev];
         r.highStrength = d.highStrength[dev];
-        const int outputs = DeviceOutputCount(d, device);
-        for (int k = 1; k <= outputs; ++k)
-            if (DeviceOutputNode(d, device, k) == node) {
-                r.outputCurrent = d.outputCurrent[static_cast<std::size_t>(DeviceOutputIndex(d, device, k))];
-                break;
-            }
+        const int output = OutputOnNode(d, device, node);
+        if (output >= 0) r.outputCurrent = d.outputCurrent[static_cast<std::size_t>(output)];
     }
     return Append(d.snapshots, std::move(r));
 }

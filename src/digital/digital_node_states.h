@@ -136,6 +136,7 @@ struct DigitalDeviceTables {
     std::vector<std::int16_t> interfaceMark;
     std::vector<std::int32_t> driverDevice;  // one slot per (node, driving output)
     std::vector<std::int16_t> driverPrimitive;
+    std::vector<std::int32_t> driverOutput;  // the output index of each driver slot
     std::vector<std::int32_t> readers;       // one slot per (node, reading input)
 
     // Per device (index 0 unused).

@@ -89,10 +89,11 @@ DigitalChangeRecord ChangeRecordFor(const DigitalDeviceTables& d, std::uint32_t 
 
 int OutputOnNode(const DigitalDeviceTables& d, int device, int node)
 {
-    if (device <= 0 || device > d.deviceCount) return -1;
-    const int outputs = DeviceOutputCount(d, device);
-    for (int k = 1; k <= outputs; ++k)
-        if (DeviceOutputNode(d, device, k) == node) return DeviceOutputIndex(d, device, k);
+    if (device <= 0 || node <= 0 || node > d.nodeCount) return -1;
+    // The node's driver slots name the output: no walk over a wide device's outputs.
+    const std::size_t n = static_cast<std::size_t>(node);
+    for (int s = d.driverStart[n]; s < d.driverStart[n + 1]; ++s)
+        if (d.driverDevice[static_cast<std::size_t>(s)] == device) return d.driverOutput[static_cast<std::size_t>(s)];
     return -1;
 }
 
@@ -125,16 +126,15 @@ int ResolveNodeDrive(int lowStrength, int highStrength, int node, int device, st
     if (!d.operatingPoint)
         if (int rc = LogNodeSnapshot(node, device, time, state)) return rc;
     const std::size_t dev = static_cast<std::size_t>(device);
+    const std::size_t n = static_cast<std::size_t>(node);
+    const int first = d.driverStart[n], last = d.driverStart[n + 1];
     if (device > 0 && device <= d.deviceCount) {
         d.lowStrength[dev] = static_cast<std::uint8_t>(lowStrength);
         d.highStrength[dev] = static_cast<std::uint8_t>(highStrength);
-        const int outputs = DeviceOutputCount(d, device);
-        for (int k = 1; k <= outputs; ++k)
-            if (DeviceOutputNode(d, device, k) == node)
-                d.outputCurrent[static_cast<std::size_t>(DeviceOutputIndex(d, device, k))] = state;
+        for (int s = first; s < last; ++s)
+            if (d.driverDevice[static_cast<std::size_t>(s)] == device)
+                d.outputCurrent[static_cast<std::size_t>(d.driverOutput[static_cast<std::size_t>(s)])] = state;
     }
-    const std::size_t n = static_cast<std::size_t>(node);
-    const int first = d.driverStart[n], last = d.driverStart[n + 1];
     int drivers = 0;
     for (int s = first; s < last; ++s)
         if (d.driverDevice[static_cast<std::size_t>(s)] > 0) ++drivers;

@@ -194,14 +194,19 @@ int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<Digita
         d.driverStart[nodes - 1] = total;
         d.driverDevice.assign(static_cast<std::size_t>(total) + 1, 0);
         d.driverPrimitive.assign(static_cast<std::size_t>(total) + 1, 0);
+        d.driverOutput.assign(static_cast<std::size_t>(total) + 1, -1);
         std::vector<std::int32_t> used(nodes, 0);
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::int32_t node : devices[i].outputs) {
-                const std::size_t slot = static_cast<std::size_t>(d.driverStart[static_cast<std::size_t>(node)] +
-                                                                  used[static_cast<std::size_t>(node)]++);
+        for (std::size_t i = 0; i < n; ++i) {
+            const int k = static_cast<int>(devices[i].outputs.size());
+            for (int j = 0; j < k; ++j) {
+                const std::size_t node = static_cast<std::size_t>(devices[i].outputs[static_cast<std::size_t>(j)]);
+                const std::size_t slot = static_cast<std::size_t>(d.driverStart[node] + used[node]++);
                 d.driverDevice[slot] = static_cast<std::int32_t>(i + 1);
                 d.driverPrimitive[slot] = static_cast<std::int16_t>(devices[i].primitive);
+                // Output j in pin order is output number k - j counted from the last pin.
+                d.driverOutput[slot] = d.outputBase[i + 1] - (k - j);
             }
+        }
 
         // Reader lists: only the true input entries (and-or size words are no nodes); a device
         // is listed once per node.
