@@ -226,6 +226,12 @@ void ForgetNodeEvent(const TimeBreakpointRecord* event)
     if (event && event->nodeEvent) UnindexEvent(RawIndex(), event);
 }
 
+void ClearNodeEventIndex()
+{
+    RawIndex().byTime.clear();
+    RawIndex().byOutput.clear();
+}
+
 std::size_t NodeEventCount()
 {
     return Index().byTime.size();
@@ -240,8 +246,7 @@ void ResetAnalysisStateForTests()
 {
     // Compiled expressions keep addresses into the state, so it is reset in place.
     State() = AnalysisState();
-    RawIndex().byTime.clear();
-    RawIndex().byOutput.clear();
+    ClearNodeEventIndex();
 }
 
 double ClampedExp(double x)

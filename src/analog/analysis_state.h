@@ -137,5 +137,7 @@ void SetNodeEventNode(TimeBreakpointRecord* event, std::int32_t node);
 // Drops the index entries of an event that is being unlinked from the queue elsewhere.
 void ForgetNodeEvent(const TimeBreakpointRecord* event);
 std::size_t NodeEventCount();
+// Forgets every indexed event (the queue is being emptied).
+void ClearNodeEventIndex();
 
 }  // namespace kq5

@@ -252,7 +252,11 @@ void RemoveFirstTimeBreakpoint()
     Breakpoints().landing = false;
 }
 
-void ClearTimeBreakpoints() { ListClear(DeviceList(kTimeBreakpointList)); }
+void ClearTimeBreakpoints()
+{
+    ClearNodeEventIndex();
+    ListClear(DeviceList(kTimeBreakpointList));
+}
 
 void SetSourceCornerTime(IndependentSourceDevice& source, int k, double time)
 {

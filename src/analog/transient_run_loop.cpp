@@ -23,6 +23,7 @@
 #include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "devices/table_source_load.h"
+#include "digital/digital_engine.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
 
@@ -48,15 +49,65 @@ void ShiftStepHistory(double used)
     h[0] = used;
 }
 
-// Entries the run has already passed (before the time of the last accepted point) can never
-// be landed on; they would hold back every later breakpoint.
+// Plain entries the run has already passed (before the time of the last accepted point) can
+// never be landed on; they would hold back every later breakpoint. Digital node events are
+// never dropped: the event processing takes them off the queue when it applies them.
 void DropPassedBreakpoints()
 {
     const TransientRunState& t = TransientRun();
-    while (TimeBreakpointRecord* head = Head()) {
-        if (head->time > t.digitalTime) break;
-        RemoveFirstTimeBreakpoint();
+    LinkedList& queue = DeviceList(kTimeBreakpointList);
+    TimeBreakpointRecord* before = nullptr;
+    for (TimeBreakpointRecord* entry = Head(); entry && entry->time <= t.digitalTime;) {
+        TimeBreakpointRecord* next = ListNext(entry);
+        if (entry->nodeEvent) {
+            before = entry;
+        } else if (!before) {
+            RemoveFirstTimeBreakpoint();
+        } else {
+            // Unlinked after its known predecessor: no walk from the head.
+            before->next = next;
+            if (queue.tail == entry) queue.tail = before;
+            --queue.count;
+            delete entry;
+        }
+        entry = next;
     }
+}
+
+// Removes the plain entries at the tick landed on (the node events there have been applied).
+void RemoveLandedBreakpoints(std::uint32_t at)
+{
+    LinkedList& queue = DeviceList(kTimeBreakpointList);
+    TimeBreakpointRecord* before = nullptr;
+    for (TimeBreakpointRecord* entry = Head(); entry && entry->time <= at;) {
+        TimeBreakpointRecord* next = ListNext(entry);
+        if (entry->nodeEvent || entry->time != at) {
+            before = entry;
+        } else if (!before) {
+            RemoveFirstTimeBreakpoint();
+        } else {
+            before->next = next;
+            if (queue.tail == entry) queue.tail = before;
+            --queue.count;
+            delete entry;
+        }
+        entry = next;
+    }
+    Breakpoints().landing = false;
+}
+
+bool HasDigitalDevices() { return DigitalSimulator().deviceCount > 0; }
+
+// The digital events due at the point's tick, before the analog solve. 0 or a reported id.
+int ProcessDigitalPoint(WindowRecord* window)
+{
+    if (!HasDigitalDevices()) return 0;
+    const int rc = ProcessDigitalEventsAt(TransientRun().digitalTime);
+    if (rc == kMsgDigitalNoConvergence) {
+        ReportMessage("WE", window, kMsgDigitalNoConvergence, AnalogSolver().time);
+        return kMsgReported;
+    }
+    return rc;
 }
 
 // The accepted point: states, histories and the step.
@@ -76,6 +127,7 @@ void CommitAcceptedPoint()
     ShiftStepHistory(t.usedStep);
     s.lastAcceptedTime = s.time;
     t.acceptedDigitalTime = t.digitalTime;
+    if (HasDigitalDevices()) ResetDigitalChangeLog();
 }
 
 // The operating point of the pass (phase 1, or the AC bias).
@@ -86,6 +138,7 @@ int OperatingPointPass(WindowRecord* window)
     const GlobalOptionValues& o = GlobalOptions().values;
     s.time = s.runKind == kRunKindTransient ? t.tmin : 0.0;
     t.digitalTime = 0;
+    if (int rc = StartDigitalRun(s.time)) return rc;
     s.coefficients.fill(0.0);
     s.ag0 = s.ag1 = 0.0;
     if (int rc = EvaluateSourcesAtTime()) return rc;
@@ -112,6 +165,10 @@ int OperatingPointPass(WindowRecord* window)
         return kMsgReported;
     }
     if (rc) return rc;
+    // The events at the start of the run (stimuli at 0) take effect at the start.
+    if (s.runKind == kRunKindTransient)
+        if (int r = ProcessDigitalPoint(window)) return r;
+    if (HasDigitalDevices()) ResetDigitalChangeLog();
     t.operatingPointComputed = !s.noOperatingPoint;
     if (s.runPhase == kPhaseOperatingPoint && s.operatingPointFlag) {
         // One more load stores the bias values that reports and AC stamps read.
@@ -134,6 +191,7 @@ int SolvePointAttempt(WindowRecord* window, bool firstPoint)
         s.stopFlag = 1;
         return kMsgReported;
     }
+    if (int rc = ProcessDigitalPoint(window)) return rc;
     if (!s.hasAnalogNodes) return 0;
     if (s.eventState == kEventAnalogPoint) ComputeIntegrationCoefficients();
     if (s.iterationMode != kModeFirstTimePoint) s.iterationMode = kModePredictor;
@@ -234,8 +292,8 @@ int TimeStepPass(WindowRecord* window)
         const bool landed = bp.landing;
         if (landed) {
             s.order = 1;
-            const std::uint32_t at = Head()->time;
-            while (Head() && Head()->time == at) RemoveFirstTimeBreakpoint();
+            const std::uint32_t at = t.digitalTime;
+            RemoveLandedBreakpoints(at);
             if (!Head() || t.digitalTime + 1 >= bp.endTick) return 0;
         }
         DropPassedBreakpoints();
@@ -320,6 +378,10 @@ int TimeStepPass(WindowRecord* window)
             // Rejected: back to the last accepted point with the smaller step.
             ++t.rejectedCount;
             bp.landing = false;
+            if (HasDigitalDevices()) {
+                RollBackDigitalStep();
+                ResetDigitalChangeLog();
+            }
             CommitList31States(2);
             RestoreRejectedStepStates();
             RestoreSampleHoldValues();

@@ -57,6 +57,19 @@ int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<Digita
 int DriveStrength(double resistance, double digdrvf, double digdrvz);
 void FillDigitalFixedTables(DigitalDeviceTables& d, double reltol);
 
+// The set-up of a built circuit: one device per digital component of the current document.
+// 0; 15055 when a part was refused (reported); 1 when a model is missing (the build is
+// marked failed); 15002.
+int SetupDigitalDevices();
+// At run start: the delay records in ticks from the timing models, and the loading delays of
+// every output from the I/O models.
+void ComputeDigitalDelays();
+void ComputeLoadingDelays();
+// Installs the set-up into the circuit build and the operating point into the solver.
+void InstallDigitalSimulator();
+// The start of a transient run: time scale, delays, initial states, stimuli. 0 or 15002.
+int StartDigitalRun(double tmin);
+
 // Pin-list helpers.
 int DeviceOutputCount(const DigitalDeviceTables& d, int device);
 int DeviceOutputNode(const DigitalDeviceTables& d, int device, int k);  // k = 1: last output pin

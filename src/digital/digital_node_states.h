@@ -156,6 +156,8 @@ struct DigitalDeviceTables {
     std::vector<std::uint8_t> workHighStrength, workLowStrength;
     std::vector<std::int32_t> pinList;  // per device: inputs, output nodes, output count
     std::vector<std::int32_t> inputCount;  // leading input entries of each device's pin list
+    // The I/O model values of each device: drive resistances and load capacitances.
+    std::vector<double> drvh, drvl, inld, outld;
 
     // Per output.
     std::vector<std::int32_t> riseLoadDelay, fallLoadDelay;

@@ -137,6 +137,7 @@ int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<Digita
         for (auto* strengths : {&d.highStrength, &d.lowStrength, &d.workHighStrength, &d.workLowStrength})
             strengths->assign(n + 2, 0);
         d.pinList.clear();
+        for (auto* values : {&d.drvh, &d.drvl, &d.inld, &d.outld}) values->assign(n + 2, 0.0);
 
         // Pin lists and strengths.
         int outputs = 0;
@@ -162,6 +163,10 @@ int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<Digita
             d.ioModel[dev] = spec.ioModel;
             d.delaySelect[dev] = static_cast<std::int16_t>(std::clamp(spec.delaySelect, 1, 4));
             d.delays[dev] = spec.delays;
+            d.drvh[dev] = spec.drvh;
+            d.drvl[dev] = spec.drvl;
+            d.inld[dev] = spec.inld;
+            d.outld[dev] = spec.outld;
             d.record[dev] = std::move(spec.record);
             const int high = DriveStrength(spec.drvh, options.digdrvf, options.digdrvz);
             const int low = DriveStrength(spec.drvl, options.digdrvf, options.digdrvz);
