@@ -114,7 +114,8 @@ struct FlipFlopRecord : DigitalDeviceRecord {
 struct StimulusEvent {
     std::uint32_t time = 0;
     int output = 0;              // 0-based, in pin order
-    std::uint16_t state = 0;     // a level index
+    std::uint16_t state = 0;     // a level index, or a whole state word when `word` is set
+    bool word = false;
 };
 struct StimulusRecord : DigitalDeviceRecord {
     std::vector<StimulusEvent> events;

@@ -12,6 +12,7 @@
 #include "core/expr_digital.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_logic_tables.h"
+#include "digital/digital_stimulus.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
@@ -39,7 +40,7 @@ bool InRange(int type, int first, int last) { return type >= first && type <= la
 bool Simulated(int type)
 {
     return InRange(type, kComponentBuf, kComponentNxor) || InRange(type, kComponentBuf3, kComponentNxor3) ||
-           InRange(type, kComponentJkff, kComponentDlyline);
+           InRange(type, kComponentJkff, kComponentDlyline) || type == kComponentStim;
 }
 
 // Memories and bidirectional transfer gates do nothing.
@@ -108,6 +109,22 @@ int SetupDigitalDevices()
                     spec.record = std::move(record);
                 } else if (type == kComponentPullup || type == kComponentPulldn) {
                     for (int k = 0; k < pins; ++k) spec.outputs.push_back(pin(k));
+                } else if (type == kComponentStim) {
+                    for (int k = 0; k < pins; ++k) spec.outputs.push_back(pin(k));
+                    auto program = std::make_unique<StimulusProgram>();
+                    const double timestep = ParseNumber(ExpandAttributeDefines(&item, kAttrTimestep));
+                    std::string detail;
+                    const int id = CompileStimulus(*program, ExpandAttributeDefines(&item, kAttrCommand),
+                                                   ExpandAttributeDefines(&item, kAttrFormat), pins,
+                                                   ParseError() ? 0.0 : timestep, detail);
+                    if (id) {
+                        if (detail.empty())
+                            ReportComponentMessage(&item, id);
+                        else
+                            ReportComponentMessage(&item, id, detail);
+                        return 15055;
+                    }
+                    spec.record = std::move(program);
                 } else {
                     for (int k = 0; k < inputs; ++k) spec.inputs.push_back(pin(k));
                     for (int k = inputs; k < pins; ++k) spec.outputs.push_back(pin(k));
@@ -225,6 +242,7 @@ int StartDigitalRun(double tmin)
     ResetDigitalChangeLog();
     d.runFlag = true;
     d.operatingPoint = false;
+    if (int rc = StepStimulusDevices(tmin, tmin + static_cast<double>(d.endTime) * d.timeUnit)) return rc;
     return QueueStimulusEvents();
 }
 

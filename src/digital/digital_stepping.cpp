@@ -174,10 +174,16 @@ int QueueStimulusEvents()
         for (const StimulusEvent& e : stim->events) {
             if (e.output < 0 || e.output >= outputs) continue;
             const int node = DeviceOutputNode(d, dev, outputs - e.output);
-            const int level = e.state & 7;
-            const int strength = level == 0 ? d.workLowStrength[i] : d.workHighStrength[i];
-            if (int rc = QueueNodeEvent(e.time, d.workLowStrength[i], d.workHighStrength[i], node, dev,
-                                        MakeDigitalState(level, strength)))
+            std::uint16_t state = e.state;
+            if (!e.word) {
+                const int level = e.state & 7;
+                const int strength = level == kStateZ ? 0 : level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i];
+                state = MakeDigitalState(level == kStateZ ? kStateX : level, strength);
+            }
+            // An undriven output (Z) carries no strength at all.
+            const bool driven = StrengthOf(state) != 0;
+            if (int rc = QueueNodeEvent(e.time, driven ? d.workLowStrength[i] : 0, driven ? d.workHighStrength[i] : 0,
+                                        node, dev, state))
                 return rc;
         }
     }

@@ -97,7 +97,7 @@ TEST_F(DigitalSetupTest, FlipFlopArraysBecomeOneDeviceEach)
 
 TEST_F(DigitalSetupTest, PartsNotYetSimulatedAreRefusedByName)
 {
-    EXPECT_NE(BuildText(std::string("refused\n") + "U1 STIM(1,1) $G_DPWR $G_DGND A IO_MID 0 0\n" + kModels +
+    EXPECT_NE(BuildText(std::string("refused\n") + "U1 AO(2,2) $G_DPWR $G_DGND A B C D Y G1 IO_MID\n" + kModels +
                         ".TRAN 1N 1U\n.END\n"),
               0);
     EXPECT_NE(LastShownText().find("'U1' cannot be simulated"), std::string::npos) << LastShownText();
