@@ -385,3 +385,33 @@ TEST(DigitalQueue, EventsKeepTheirTickAndOrder)
 
 }  // namespace
 }  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST(DigitalTables, MoreThan32767NodesAndDevices)
+{
+    // Numbers past the 16-bit range: a chain of 40,000 buffers carries an edge to its end.
+    DigitalCircuit c;
+    c.Stim({"n0"}, {{0, 0, kState0}, {10, 0, kState1}});
+    for (int i = 0; i < 40000; ++i) c.Gate(kComponentBuf, {"n" + std::to_string(i)}, "n" + std::to_string(i + 1), 1);
+    ASSERT_EQ(c.Build(), 0);
+    auto runTo = [](std::uint32_t end) {
+        while (TimeBreakpointRecord* head = FirstNodeEvent()) {
+            if (head->time > end) break;
+            ASSERT_EQ(ProcessDigitalEventsAt(head->time), 0);
+            ResetDigitalChangeLog();
+        }
+    };
+    runTo(39999);
+    EXPECT_EQ(c.Letter("n40000"), 'X');
+    runTo(40000);
+    EXPECT_EQ(c.Letter("n40000"), '0');
+    runTo(40009);
+    EXPECT_EQ(c.Letter("n40000"), '0');
+    runTo(40010);
+    EXPECT_EQ(c.Letter("n40000"), '1');
+}
+
+}  // namespace
+}  // namespace kq5::testing
