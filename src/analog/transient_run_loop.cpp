@@ -23,6 +23,7 @@
 #include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "devices/table_source_load.h"
+#include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
@@ -127,7 +128,7 @@ void CommitAcceptedPoint()
     ShiftStepHistory(t.usedStep);
     s.lastAcceptedTime = s.time;
     t.acceptedDigitalTime = t.digitalTime;
-    if (HasDigitalDevices()) ResetDigitalChangeLog();
+    if (HasDigitalDevices()) AcceptDigitalPoint();
 }
 
 // The operating point of the pass (phase 1, or the AC bias).
@@ -286,7 +287,10 @@ int TimeStepPass(WindowRecord* window)
         if (s.acceptedPointCount > 0 || (firstLoop && t.operatingPointComputed))
             if (int rc = OutputTransientPoint(window)) return rc;
         CommitAcceptedPoint();
-        if (atEnd) return 0;
+        if (atEnd) {
+            if (HasDigitalDevices()) ShowDigitalWarningCount();
+            return 0;
+        }
 
         // Landing on a breakpoint: drop every entry at its time and start again at order 1.
         const bool landed = bp.landing;
@@ -378,10 +382,7 @@ int TimeStepPass(WindowRecord* window)
             // Rejected: back to the last accepted point with the smaller step.
             ++t.rejectedCount;
             bp.landing = false;
-            if (HasDigitalDevices()) {
-                RollBackDigitalStep();
-                ResetDigitalChangeLog();
-            }
+            if (HasDigitalDevices()) RejectDigitalPoint();
             CommitList31States(2);
             RestoreRejectedStepStates();
             RestoreSampleHoldValues();

@@ -108,6 +108,8 @@ struct FlipFlopRecord : DigitalDeviceRecord {
     std::uint32_t presetActive = 0, clearActive = 0, presetRelease = 0, clearRelease = 0;
     bool seenClockRise = false, seenClockFall = false, seenData = false;
     bool seenPresetRelease = false, seenClearRelease = false;
+    std::uint32_t secondDataChange = 0;  // the K or R input
+    bool seenSecondData = false;
 };
 
 // A stimulus device: the times and states each of its outputs takes, queued at run start.
@@ -187,6 +189,13 @@ struct DigitalDeviceTables {
     int flipFlopCause = 0;
     int warningCount = 0;
     std::uint64_t eventsApplied = 0;  // events taken off the queue (benchmarks)
+    // Timing checks: warning blocks of the present step, written when the step is accepted;
+    // flip-flop histories as they were before the step, put back when it is rejected.
+    std::vector<std::string> pendingWarnings;
+    std::vector<std::pair<int, FlipFlopRecord>> flipFlopLog;
+    int acceptedPoints = 0;
+    int errorLimit = 10000;   // DIGERRLIMIT
+    bool noOutputMessages = false;  // NOOUTMSG
 
     // Options copied at set-up.
     int itl1 = 100;

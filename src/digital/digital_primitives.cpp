@@ -1,7 +1,9 @@
 // Primitive evaluation: the output states of gates, and-or gates, pull resistors, arrays,
 // delay lines and flip-flops from their input states, and the hand-over to scheduling.
 #include <algorithm>
+#include <new>
 
+#include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_logic_tables.h"
 #include "netlist/component_types.h"
@@ -198,6 +200,13 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         return;
     }
     const std::uint32_t now = d.now;
+    if (ff) {
+        // The history as it was, for a rejected step to put back.
+        try {
+            d.flipFlopLog.emplace_back(device, *ff);
+        } catch (const std::bad_alloc&) {
+        }
+    }
     const int clk = InputLevel(d, clock), clkPrev = PreviousLevel(d, clock);
     const bool edgeFlop = p == kComponentJkff || p == kComponentDff;
     const bool falling = p == kComponentJkff;
@@ -214,6 +223,7 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         d.flipFlopCause = 2;
         if (ff) ff->presetActive = now;
     } else if (Changed(d, preset) && ff) {
+        if (ActiveLow(PreviousLevel(d, preset))) CheckFlipFlopTiming(device, kCheckControlWidth, now, ff->presetActive, 6, "PREB");
         ff->presetRelease = now;
         ff->seenPresetRelease = true;
     }
@@ -223,6 +233,7 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         d.flipFlopCause = 3;
         if (ff) ff->clearActive = now;
     } else if (Changed(d, clear) && ff) {
+        if (ActiveLow(PreviousLevel(d, clear))) CheckFlipFlopTiming(device, kCheckControlWidth, now, ff->clearActive, 6, "CLRB");
         ff->clearRelease = now;
         ff->seenClearRelease = true;
     }
@@ -240,30 +251,43 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         const bool activeEdge = Changed(d, clock) &&
                                 (falling ? ((clk == kState0 || clk == kStateF) && clkPrev != kState0)
                                          : ((clk == kState1 || clk == kStateR) && clkPrev != kState1));
+        const bool high = clk == kState1 || clk == kStateR;
+        const std::int32_t data = DeviceInput(d, device, 3);
+        const std::int32_t second = p == kComponentJkff ? DeviceInput(d, device, 4) : 0;
         if (activeEdge) {
             if (ff) {
-                ff->clockRise = now;
-                ff->seenClockRise = true;
+                // The width of the level the clock leaves, the inputs' setup, the controls' release.
+                if (high && ff->seenClockFall) CheckFlipFlopTiming(device, kCheckClockLow, now, ff->clockFall, 15, nullptr);
+                if (!high && ff->seenClockRise) CheckFlipFlopTiming(device, kCheckClockHigh, now, ff->clockRise, 18, nullptr);
+                if (ff->seenData && !Changed(d, data))
+                    CheckFlipFlopTiming(device, kCheckSetup, now, ff->dataChange, 21, p == kComponentDff ? "D" : "J");
+                if (second > 0 && ff->seenSecondData && !Changed(d, second))
+                    CheckFlipFlopTiming(device, kCheckSetup, now, ff->secondDataChange, 21, "K");
+                if (ff->seenPresetRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->presetRelease, 24, "PREB");
+                if (ff->seenClearRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->clearRelease, 24, "CLRB");
+                (high ? ff->clockRise : ff->clockFall) = now;
+                (high ? ff->seenClockRise : ff->seenClockFall) = true;
             }
             if (released) {
                 int next;
                 if (p == kComponentDff) {
-                    const int data = PreviousLevel(d, DeviceInput(d, device, 3));
-                    next = data == kStateR || data == kStateF ? static_cast<int>(kStateX) : FromTernary(Ternary(data));
+                    const int level = PreviousLevel(d, data);
+                    next = level == kStateR || level == kStateF ? static_cast<int>(kStateX) : FromTernary(Ternary(level));
                 } else {
-                    const int j = Ternary(PreviousLevel(d, DeviceInput(d, device, 3)));
-                    const int k = Ternary(PreviousLevel(d, DeviceInput(d, device, 4)));
+                    const int j = Ternary(PreviousLevel(d, data));
+                    const int k = Ternary(PreviousLevel(d, second));
                     next = FromTernary(d.jkNextState[static_cast<std::size_t>(9 * j + 3 * k + Ternary(SettledLevel(q)))]);
                 }
                 q = edgeForm(next, clk);
                 qb = LogicInvert(q);
                 d.flipFlopCause = 4;
             }
-        } else if (Changed(d, clock) && ff) {
-            ff->clockFall = now;
-            ff->seenClockFall = true;
+        } else if (Changed(d, clock) && ff && (high || clk == kState0 || clk == kStateF)) {
+            if (high && ff->seenClockFall) CheckFlipFlopTiming(device, kCheckClockLow, now, ff->clockFall, 15, nullptr);
+            if (!high && ff->seenClockRise) CheckFlipFlopTiming(device, kCheckClockHigh, now, ff->clockRise, 18, nullptr);
+            (high ? ff->clockRise : ff->clockFall) = now;
+            (high ? ff->seenClockRise : ff->seenClockFall) = true;
         }
-        const std::int32_t data = DeviceInput(d, device, 3);
         if (p == kComponentDff && Changed(d, data) && clk == kStateR) {
             const int sq = SettledLevel(q), sd = SettledLevel(InputLevel(d, data));
             if (sq == kState0 && sd == kState1) q = kStateR;
@@ -271,15 +295,55 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
             qb = LogicInvert(q);
             d.flipFlopCause = 4;
         }
-        if (Changed(d, data) && ff) {
-            ff->dataChange = now;
-            ff->seenData = true;
+        if (ff) {
+            // Hold: an input that changes soon after the last active edge.
+            const std::uint32_t edge = falling ? ff->clockFall : ff->clockRise;
+            const bool seenEdge = falling ? ff->seenClockFall : ff->seenClockRise;
+            for (std::int32_t input : {data, second}) {
+                if (input <= 0 || !Changed(d, input)) continue;
+                if (seenEdge && !activeEdge && InputLevel(d, input) != kStateX)
+                    CheckFlipFlopTiming(device, kCheckHold, now, edge, 27,
+                                        input == data ? (p == kComponentDff ? "D" : "J") : "K", edge);
+                if (input == data) {
+                    ff->dataChange = now;
+                    ff->seenData = true;
+                } else {
+                    ff->secondDataChange = now;
+                    ff->seenSecondData = true;
+                }
+            }
         }
         return;
     }
     // Latches: transparent while the gate is at 1.
-    if (!released) return;
     const int gate = SettledLevel(clk);
+    if (ff) {
+        const std::int32_t data = DeviceInput(d, device, 3);
+        const std::int32_t second = p == kComponentSrff ? DeviceInput(d, device, 4) : 0;
+        const char* word = p == kComponentSrff ? "S input" : "D input";
+        if (Changed(d, clock) && gate == kState0 && SettledLevel(clkPrev) == kState1) {
+            // The latch closes: the gate's width and the data's setup.
+            if (ff->seenClockRise) CheckFlipFlopTiming(device, kCheckGateWidth, now, ff->clockRise, 21, nullptr);
+            if (ff->seenData) CheckFlipFlopTiming(device, kCheckSetup, now, ff->dataChange, 24, word);
+            if (ff->seenSecondData) CheckFlipFlopTiming(device, kCheckSetup, now, ff->secondDataChange, 24, "R input");
+            ff->clockFall = now;
+            ff->seenClockFall = true;
+        } else if (Changed(d, clock) && gate == kState1) {
+            if (ff->seenPresetRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->presetRelease, 27, "PREB");
+            if (ff->seenClearRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->clearRelease, 27, "CLRB");
+            ff->clockRise = now;
+            ff->seenClockRise = true;
+        }
+        for (std::int32_t input : {data, second}) {
+            if (input <= 0 || !Changed(d, input)) continue;
+            if (ff->seenClockFall && gate == kState0 && InputLevel(d, input) != kStateX)
+                CheckFlipFlopTiming(device, kCheckHold, now, ff->clockFall, 30, input == data ? word : "R input",
+                                    ff->clockFall);
+            (input == data ? ff->dataChange : ff->secondDataChange) = now;
+            (input == data ? ff->seenData : ff->seenSecondData) = true;
+        }
+    }
+    if (!released) return;
     int open;
     if (p == kComponentDltch) {
         open = FromTernary(Ternary(SettledLevel(InputLevel(d, DeviceInput(d, device, 3)))));

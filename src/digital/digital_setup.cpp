@@ -164,6 +164,8 @@ int SetupDigitalDevices()
     const int nodeCount = std::max(document ? document->nodeCount : 0, AnalogNodeCount() + DigitalNodeCount());
     const int rc = BuildDigitalTables(d, nodeCount, specs, options);
     d.inertialCancellation = (PreferencesOptionWord() & kOptionInertialCancellation) != 0;
+    d.errorLimit = o.digerrlimit;
+    d.noOutputMessages = o.nooutmsg != 0;
     return rc;
 }
 
@@ -242,6 +244,9 @@ int StartDigitalRun(double tmin)
     ResetDigitalChangeLog();
     d.runFlag = true;
     d.operatingPoint = false;
+    d.acceptedPoints = 0;
+    d.pendingWarnings.clear();
+    d.flipFlopLog.clear();
     if (int rc = StepStimulusDevices(tmin, tmin + static_cast<double>(d.endTime) * d.timeUnit)) return rc;
     return QueueStimulusEvents();
 }
