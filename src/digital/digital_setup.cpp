@@ -16,6 +16,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
+#include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/circuit_build.h"
 #include "netlist/component_types.h"
@@ -40,7 +41,7 @@ bool InRange(int type, int first, int last) { return type >= first && type <= la
 bool Simulated(int type)
 {
     return InRange(type, kComponentBuf, kComponentNxor) || InRange(type, kComponentBuf3, kComponentNxor3) ||
-           InRange(type, kComponentJkff, kComponentDlyline) || type == kComponentStim;
+           InRange(type, kComponentJkff, kComponentDlyline) || type == kComponentStim || type == kComponentFstim;
 }
 
 // Memories and bidirectional transfer gates do nothing.
@@ -122,6 +123,29 @@ int SetupDigitalDevices()
                             ReportComponentMessage(&item, id);
                         else
                             ReportComponentMessage(&item, id, detail);
+                        return 15055;
+                    }
+                    spec.record = std::move(program);
+                } else if (type == kComponentFstim) {
+                    std::vector<std::string> pinNames;
+                    for (int k = 0; k < pins; ++k) {
+                        spec.outputs.push_back(pin(k));
+                        pinNames.push_back(FindNodeName(CircuitNodeTable(), pin(k), item.scope, kNodeDigital));
+                    }
+                    auto program = std::make_unique<StimulusProgram>();
+                    std::string file = ExpandAttributeDefines(&item, kAttrFile);
+                    file.erase(std::remove(file.begin(), file.end(), '"'), file.end());
+                    std::vector<std::string> details;
+                    int line = 0;
+                    const int id = ReadStimFile(*program, file, ExpandAttributeDefines(&item, kAttrSigNames), pinNames,
+                                                details, line);
+                    if (id) {
+                        if (details.empty())
+                            ReportComponentMessage(&item, id);
+                        else if (details.size() == 1)
+                            ReportComponentMessage(&item, id, details[0]);
+                        else
+                            ReportComponentMessage(&item, id, details[0], details[1]);
                         return 15055;
                     }
                     spec.record = std::move(program);

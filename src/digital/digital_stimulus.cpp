@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <new>
 #include <random>
@@ -14,6 +16,7 @@
 #include "digital/digital_logic_tables.h"
 #include "document/component_attributes.h"
 #include "netlist/translate_common.h"
+#include "platform/system.h"
 
 namespace kq5 {
 
@@ -271,6 +274,133 @@ int CompileStimulus(StimulusProgram& program, std::string_view command, std::str
     return 0;
 }
 
+int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::string_view signalNames,
+                 const std::vector<std::string>& pinNames, std::vector<std::string>& details, int& line)
+{
+    constexpr int kMsgExpectingFollow = 11901, kMsgMissingSignal = 13252, kMsgTimescaleLine = 13253;
+    constexpr int kMsgValueCount = 13254, kMsgNodeNotFound = 13255, kMsgTooManySignals = 13256;
+    constexpr int kMsgTimescaleEquals = 13257, kMaxSignals = 256;
+    details.clear();
+    line = 0;
+    program.steps.clear();
+    std::ifstream in(win::FindFileCaseBlind(fileName), std::ios::binary);
+    if (!in) {
+        details = {fileName};
+        return 16000 + (errno ? errno : ENOENT);
+    }
+    double timescale = 1.0;
+    std::vector<std::string> names;
+    std::string format;
+    bool header = true;
+    std::string text;
+    while (std::getline(in, text)) {
+        ++line;
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        const std::size_t cut = text.find_first_of(";*");
+        if (cut != std::string::npos) text.erase(cut);
+        // "HEX(" and "OCT(" are read as words of their own.
+        std::string spaced;
+        for (char c : text) {
+            if (c == '(' || c == ')' || c == '=') spaced += std::string(" ") + c + " ";
+            else spaced += c;
+        }
+        const std::vector<std::string> words = Tokens(spaced);
+        std::vector<std::string> upper;
+        for (const std::string& w : words) upper.push_back(w == "=" ? w : Upper(w));
+        if (header) {
+            if (words.empty()) {
+                if (names.empty()) continue;  // blank lines before the header
+                // The end of the header: the pins' signals.
+                header = false;
+                program.format = format;
+                program.width = static_cast<int>(names.size());
+                program.bitOrder.clear();
+                std::vector<std::string> chosen = Tokens(signalNames);
+                for (std::size_t pin = 0; pin < pinNames.size(); ++pin) {
+                    const std::string name = Upper(pin < chosen.size() ? chosen[pin] : pinNames[pin]);
+                    auto at = std::find(names.begin(), names.end(), name);
+                    if (at == names.end()) {
+                        details = {name, fileName};
+                        return kMsgNodeNotFound;
+                    }
+                    program.bitOrder.push_back(static_cast<int>(at - names.begin()));
+                }
+                continue;
+            }
+            if (upper[0] == "TIMESCALE") {
+                if (upper.size() < 2 || upper[1] != "=") return kMsgTimescaleEquals;
+                double value = ParseNumber(upper.size() > 2 ? upper[2] : std::string());
+                if (ParseError() || !std::isfinite(value)) value = 1.0;
+                timescale = value;
+                if (upper.size() > 3) return kMsgTimescaleLine;
+                continue;
+            }
+            for (std::size_t i = 0; i < upper.size(); ++i) {
+                const std::string& w = upper[i];
+                int count = 0;
+                if (w == "HEX") count = 4;
+                if (w == "OCT") count = 3;
+                if (count == 0) {
+                    names.push_back(w);
+                    format += '1';
+                } else {
+                    if (i + 1 >= upper.size() || upper[i + 1] != "(") {
+                        details = {"(", words[i]};
+                        return kMsgExpectingFollow;
+                    }
+                    i += 2;
+                    for (int k = 0; k < count; ++k, ++i) {
+                        if (i >= upper.size() || upper[i] == ")") {
+                            details = {w};
+                            return kMsgMissingSignal;
+                        }
+                        names.push_back(upper[i]);
+                    }
+                    if (i >= upper.size() || upper[i] != ")") {
+                        details = {")", w};
+                        return kMsgExpectingFollow;
+                    }
+                    format += count == 4 ? '4' : '3';
+                }
+                if (static_cast<int>(names.size()) > kMaxSignals) {
+                    details = {std::to_string(kMaxSignals)};
+                    return kMsgTooManySignals;
+                }
+            }
+            continue;
+        }
+        if (words.empty()) continue;
+        StimulusStep step;
+        std::string timeText = upper[0];
+        if (timeText[0] == '+') {
+            step.flags = kStepRelative;
+            timeText.erase(0, 1);
+        } else {
+            step.flags = kStepAbsolute;
+        }
+        double time = ParseNumber(timeText);
+        if (ParseError() || !std::isfinite(time)) return kMsgMissingTime;
+        step.time = time * timescale;
+        std::string value;
+        for (std::size_t i = 1; i < upper.size(); ++i) value += upper[i];
+        if (value.size() != format.size()) {
+            details = {value};
+            return kMsgValueCount;
+        }
+        if (ExpandValue(value, format, step.value)) {
+            details = {value};
+            return kMsgInvalidValue;
+        }
+        program.steps.push_back(std::move(step));
+    }
+    if (header && !names.empty()) {
+        // A file of header only: no steps, but the pins still need their signals.
+        program.format = format;
+        program.width = static_cast<int>(names.size());
+    }
+    return 0;
+}
+
 namespace {
 
 // Plays one program into its device's changes. 0, or the message id of a failure.
@@ -282,7 +412,7 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
     for (StimulusStep& s : p.steps) s.remaining = s.count;
     double current = start, offset = 0.0;
     std::string value(static_cast<std::size_t>(p.width), '0');
-    std::vector<int> last(static_cast<std::size_t>(p.width), -1);
+    std::vector<int> last(static_cast<std::size_t>(std::max<int>(outputs, p.width)), -1);
     const std::uint32_t nowTick = 0;
     std::int64_t previousTick = -1;
     bool jumped = false;
@@ -371,7 +501,8 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
             for (char& c : value)
                 if (c == '?') c = (random() % 2 == 0) ? '1' : '0';
         }
-        for (int pin = 0; pin < p.width && pin < outputs; ++pin) {
+        const int pins = std::min<int>(static_cast<int>(p.bitOrder.size()), outputs);
+        for (int pin = 0; pin < pins; ++pin) {
             const char c = value[static_cast<std::size_t>(p.bitOrder[static_cast<std::size_t>(pin)])];
             const int level = d.stateCharIndex[static_cast<unsigned char>(c)];
             if (level > kStateUnknown) continue;

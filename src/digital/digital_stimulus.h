@@ -50,6 +50,13 @@ int FormatBitWidth(std::string_view format);
 int CompileStimulus(StimulusProgram& program, std::string_view command, std::string_view format, int pins,
                     double timestep, std::string& detail);
 
+// Reads a stimulus file into the program: the header's signal groups give the format, each
+// pin takes the signal named by the next word of `signalNames` or else by `pinNames`, and each
+// data line is a step. 0, or the message id of the first error with its arguments in `details`
+// and the file's line in `line`.
+int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::string_view signalNames,
+                 const std::vector<std::string>& pinNames, std::vector<std::string>& details, int& line);
+
 // Plays every stimulus program from the run's start to its end into its device's output
 // changes (loading delays included). 0, 15055 (reported against the part) or 15002.
 int StepStimulusDevices(double start, double end);
