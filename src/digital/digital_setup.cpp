@@ -1,16 +1,20 @@
 // The digital set-up of a built circuit: one device per digital component, its models,
 // strengths and delays, and the start of a transient run.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <fstream>
 #include <new>
+#include <sstream>
 
 #include "analog/analog_state.h"
 #include "analog/breakpoints.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_digital.h"
 #include "digital/digital_engine.h"
+#include "digital/digital_fuses.h"
 #include "digital/digital_logic_tables.h"
 #include "digital/digital_stimulus.h"
 #include "document/circuit_document.h"
@@ -25,6 +29,7 @@
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/translate_common.h"
+#include "platform/system.h"
 #include "app/program_settings.h"
 #include "schematic/component_definition.h"
 
@@ -41,7 +46,7 @@ bool InRange(int type, int first, int last) { return type >= first && type <= la
 bool Simulated(int type)
 {
     return InRange(type, kComponentBuf, kComponentNxor) || InRange(type, kComponentBuf3, kComponentNxor3) ||
-           InRange(type, kComponentJkff, kComponentDlyline) || type == kComponentStim || type == kComponentFstim;
+           InRange(type, kComponentJkff, kComponentPlnxorc) || type == kComponentStim || type == kComponentFstim;
 }
 
 // Memories and bidirectional transfer gates do nothing.
@@ -68,6 +73,62 @@ double IoValue(const EvaluatedModel* model, std::string_view name, double fallba
     return std::isfinite(value) ? value : fallback;
 }
 
+// One device per output row of a programmable array: its inputs are the pins whose fuses in
+// that row are intact (a complement column reads the pin inverted). 0, 15055 or 1.
+int AddProgrammableLogic(SchematicItem& item, int type, std::vector<DigitalDeviceSpec>& specs, int delayOption)
+{
+    const int pins = static_cast<int>(item.pinNodes.size());
+    const int inputs = item.definition ? std::clamp<int>(item.definition->inputPinCount, 0, pins) : 0;
+    const int outputs = pins - inputs;
+    const bool complement = type >= kComponentPland + 6;
+    const int columns = complement ? 2 : 1;
+    auto record = std::make_unique<ProgrammableLogicRecord>();
+    std::string file = ExpandAttributeDefines(&item, kAttrFile);
+    file.erase(std::remove(file.begin(), file.end(), '"'), file.end());
+    FuseError error;
+    const int count = FuseCount(inputs, outputs, complement);
+    if (!file.empty()) {
+        std::ifstream in(win::FindFileCaseBlind(file), std::ios::binary);
+        if (!in) return ReportComponentMessage(&item, 16000 + (errno ? errno : ENOENT), file);
+        std::stringstream text;
+        text << in.rdbuf();
+        error = ReadFuseFile(text.str(), count, record->fuses);
+    } else {
+        error = ReadFuseData(ExpandAttributeDefines(&item, kAttrData), count, record->fuses);
+    }
+    if (error.id == 13249 || error.id == 13241) return ReportComponentMessage(&item, error.id, error.number);
+    if (error.id == 13235) return ReportComponentMessage(&item, error.id, error.letter);
+    if (error.id) return ReportComponentMessage(&item, error.id);
+    auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
+    EvaluatedModel* timing = PartModel(&item, kAttrTimingModel);
+    EvaluatedModel* io = PartModel(&item, kAttrIoModel);
+    if (!timing || !io) return 1;
+    record->firstDevice = static_cast<int>(specs.size()) + 1;
+    for (int j = 0; j < outputs; ++j) {
+        DigitalDeviceSpec spec;
+        spec.primitive = type;
+        spec.deviceClass = kClassProgrammable;
+        spec.component = &item;
+        for (int i = 0; i < inputs; ++i) {
+            const std::size_t column = static_cast<std::size_t>(j * inputs * columns + i * columns);
+            if (record->fuses[column]) spec.inputs.push_back(pin(i));
+            else if (complement && record->fuses[column + 1]) spec.inputs.push_back(-pin(i));
+        }
+        spec.outputs.push_back(pin(inputs + j));
+        spec.timingModel = timing;
+        spec.ioModel = io;
+        spec.drvh = IoValue(io, "DRVH", 50.0);
+        spec.drvl = IoValue(io, "DRVL", 50.0);
+        spec.inld = IoValue(io, "INLD", 0.0);
+        spec.outld = IoValue(io, "OUTLD", 0.0);
+        spec.delaySelect = PartSetting(&item, kAttrMntymxdly, delayOption);
+        specs.push_back(std::move(spec));
+    }
+    // The devices of the part share one record: the first device keeps it.
+    if (outputs > 0) specs[static_cast<std::size_t>(record->firstDevice - 1)].record = std::move(record);
+    return 0;
+}
+
 }  // namespace
 
 int SetupDigitalDevices()
@@ -92,6 +153,11 @@ int SetupDigitalDevices()
                 if (!Simulated(type)) {
                     ReportComponentMessage(&item, kMsgNotSimulated, GetAttributeText(&item, kAttrPart));
                     return 15055;
+                }
+                if (InRange(type, kComponentPland, kComponentPlnxorc)) {
+                    const int rc = AddProgrammableLogic(item, type, specs, o.digmntymx);
+                    if (rc) return rc;
+                    continue;
                 }
                 DigitalDeviceSpec spec;
                 spec.primitive = type;
