@@ -67,6 +67,11 @@ std::map<std::string, std::string> RunHere(const RefCircuit& rc)
             std::vector<std::int32_t> delays(18, 0);
             for (int i = 0; i < 18; ++i) delays[static_cast<std::size_t>(i)] = (i / 3) % 2 == 0 ? g.rise : g.fall;
             device = c.Add(kComponentBuf3, kClassTristate, g.inputs, {g.output}, delays);
+        } else if (g.kind == "jkff") {
+            std::vector<std::int32_t> delays(30, 0);
+            for (int i = 0; i < 6; ++i) delays[static_cast<std::size_t>(i)] = i < 3 ? g.rise : g.fall;
+            for (int i = 9; i < 15; ++i) delays[static_cast<std::size_t>(i)] = i < 12 ? g.rise : g.fall;
+            device = c.Add(kComponentJkff, kClassEdgeFlipFlop, g.inputs, {g.output2, g.output}, delays);
         } else if (g.kind == "dff") {
             std::vector<std::int32_t> delays(30, 0);
             for (int i = 0; i < 6; ++i) delays[static_cast<std::size_t>(i)] = i < 3 ? g.rise : g.fall;
@@ -109,6 +114,19 @@ std::string VerilogOf(const RefCircuit& rc, const std::vector<std::string>& node
          "    else if (!clr) q <= #(FALL) 1'b0;\n"
          "    else begin next = d; if (next) q <= #(RISE) next; else q <= #(FALL) next; end\n"
          "endmodule\n";
+    v << "module jkff_ref(output reg q, output qb, input pre, input clr, input clk, input j, input k);\n"
+         "  parameter RISE = 1, FALL = 1;\n"
+         "  reg next; assign qb = ~q;\n"
+         "  always @(negedge clk or negedge pre or negedge clr)\n"
+         "    if (!pre && !clr) q <= 1'bx;\n"
+         "    else if (!pre) q <= #(RISE) 1'b1;\n"
+         "    else if (!clr) q <= #(FALL) 1'b0;\n"
+         "    else begin\n"
+         "      case ({j, k}) 2'b00: next = q; 2'b01: next = 0; 2'b10: next = 1; 2'b11: next = ~q;\n"
+         "        default: next = 1'bx; endcase\n"
+         "      if (next) q <= #(RISE) next; else q <= #(FALL) next;\n"
+         "    end\n"
+         "endmodule\n";
     v << "module top;\n";
     for (const std::string& n : nodes) {
         if (rc.stimuli.count(n)) v << "  reg " << n << ";\n";
@@ -121,8 +139,8 @@ std::string VerilogOf(const RefCircuit& rc, const std::vector<std::string>& node
             v << "  pullup (" << g.output << ");\n";
             continue;
         }
-        if (g.kind == "dff") {
-            v << "  dff_ref #(" << g.rise << ", " << g.fall << ") inst_" << k << "(" << g.output << ", " << g.output2;
+        if (g.kind == "dff" || g.kind == "jkff") {
+            v << "  " << g.kind << "_ref #(" << g.rise << ", " << g.fall << ") inst_" << k << "(" << g.output << ", " << g.output2;
             for (const std::string& in : g.inputs) v << ", " << in;
             v << ");\n";
             continue;
@@ -326,6 +344,26 @@ TEST(DigitalIverilogReference, ShiftRegisterAndSynchronousCounter)
     rc.gates.push_back({"dff", {"hi", "clr", "clk", "d2"}, "q2", "q2b", 2, 2});
     rc.end = 420;
     Compare(rc, "counter");
+}
+
+TEST(DigitalIverilogReference, RippleCounterOfJkFlipFlopsWithPresetAndClear)
+{
+    RefCircuit rc;
+    std::vector<std::pair<std::uint32_t, int>> clock{{0, 1}};
+    for (int i = 0; i < 60; ++i) clock.emplace_back(static_cast<std::uint32_t>(i) * 10 + 10, i % 2 == 0 ? 0 : 1);
+    rc.stimuli["clk"] = clock;
+    rc.stimuli["hi"] = {{0, 1}};
+    // Cleared at the start, preset in the middle of the run.
+    rc.stimuli["clr"] = {{0, 0}, {5, 1}};
+    rc.stimuli["pre"] = {{0, 1}, {303, 0}, {306, 1}};
+    std::string clockOf = "clk";
+    for (int i = 0; i < 4; ++i) {
+        const std::string q = "q" + std::to_string(i);
+        rc.gates.push_back({"jkff", {"pre", "clr", clockOf, "hi", "hi"}, q, q + "b", 3, 3});
+        clockOf = q;
+    }
+    rc.end = 640;
+    Compare(rc, "ripple");
 }
 
 }  // namespace
