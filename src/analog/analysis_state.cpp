@@ -195,8 +195,10 @@ void RemoveNodeEvent(TimeBreakpointRecord* event)
     if (!event) return;
     NodeEventIndex& index = Index();
     LinkedList& queue = DeviceList(kTimeBreakpointList);
-    // The entry before it, found through the index rather than by a walk from the head.
-    TimeBreakpointRecord* before = PlaceBefore(index, event->time, event->order, event);
+    // The entry before it, found through the index rather than by a walk from the head (the
+    // events applied at a time point are usually at the head already).
+    TimeBreakpointRecord* before =
+        queue.head == event ? nullptr : PlaceBefore(index, event->time, event->order, event);
     if (before ? before->next != event : queue.head != event) {
         ListRemove(queue, event);  // not where the index says: the list's own walk finds it
         UnindexEvent(index, event);

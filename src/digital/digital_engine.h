@@ -53,6 +53,9 @@ struct DigitalBuildOptions {
 // node count) or 15002.
 int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<DigitalDeviceSpec>& devices,
                        const DigitalBuildOptions& options);
+// Whether any device that reads a node can change an output without delay (the settling
+// passes of a time point are needed only then).
+void UpdateZeroDelayFlag(DigitalDeviceTables& d);
 // The strength of a drive resistance between DIGDRVF and DIGDRVZ.
 int DriveStrength(double resistance, double digdrvf, double digdrvz);
 void FillDigitalFixedTables(DigitalDeviceTables& d, double reltol);

@@ -184,6 +184,7 @@ struct DigitalDeviceTables {
     bool pathMode = false;        // scheduling only computes times
     bool forceFlag = false;
     bool immediateMode = false;   // the analog mode word is 2: changes without delay apply at once
+    bool zeroDelayPossible = true;  // some device that reads a node may change it without delay
     int evaluatedOutput = 0;      // output number k being evaluated (1 = last output pin)
     std::uint8_t evalLow = 0, evalHigh = 0;  // the strengths the evaluated output drives with
     int flipFlopCause = 0;

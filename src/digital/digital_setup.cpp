@@ -287,6 +287,7 @@ void ComputeDigitalDelays()
         }
     }
     ComputeLoadingDelays();
+    UpdateZeroDelayFlag(d);
 }
 
 void ComputeLoadingDelays()

@@ -96,10 +96,11 @@ int ProcessDigitalEventsAt(std::uint32_t time)
                                           static_cast<std::uint16_t>(event->word3), event->time))
                 return rc;
 
-    // Settle the changes without delay; delayed ones are neither logged nor queued yet.
+    // Settle the changes without delay; delayed ones are neither logged nor queued yet. Where
+    // no device changes anything without delay the passes would change nothing.
     d.runFlag = false;
     int passes = 0;
-    for (;;) {
+    for (; d.zeroDelayPossible;) {
         if (++passes > d.itl1) {
             d.runFlag = true;
             return kMsgDigitalNoConvergence;

@@ -73,6 +73,36 @@ void FillDigitalFixedTables(DigitalDeviceTables& d, double reltol)
     for (int type : kInvertingTypes) d.invertingOutput[static_cast<std::size_t>(type)] = 1;
 }
 
+void UpdateZeroDelayFlag(DigitalDeviceTables& d)
+{
+    d.zeroDelayPossible = false;
+    for (int dev = 1; dev <= d.deviceCount && !d.zeroDelayPossible; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        if (d.inputCount[i] == 0) continue;  // never evaluated
+        const std::vector<std::int32_t>& delays = d.delays[i];
+        switch (d.deviceClass[i]) {
+        case kClassGate:
+        case kClassTristate:
+        case kClassDelayLine:
+        case kClassProgrammable:
+            d.zeroDelayPossible = delays.empty() || std::any_of(delays.begin(), delays.end(), [](std::int32_t t) {
+                return t <= 0;
+            });
+            break;
+        case kClassEdgeFlipFlop:
+        case kClassGatedFlipFlop:
+            // The output delays: preset/clear, clock (gate) and data triples.
+            for (int k : {0, 1, 2, 3, 4, 5, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
+                if (d.deviceClass[i] == kClassEdgeFlipFlop && k >= 15) break;
+                if (static_cast<std::size_t>(k) >= delays.size() || delays[static_cast<std::size_t>(k)] <= 0)
+                    d.zeroDelayPossible = true;
+            }
+            break;
+        default: d.zeroDelayPossible = true; break;
+        }
+    }
+}
+
 int DeviceOutputCount(const DigitalDeviceTables& d, int device)
 {
     const int end = d.pinStart[static_cast<std::size_t>(device) + 1];
@@ -246,6 +276,7 @@ int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<Digita
         d.changedNodes.clear();
         d.changeLog.clear();
         d.snapshots.clear();
+        UpdateZeroDelayFlag(d);
         d.changeLog.reserve(5000);
         d.snapshots.reserve(5000);
         d.changedNodes.reserve(5000);
