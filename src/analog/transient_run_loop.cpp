@@ -25,6 +25,7 @@
 #include "devices/table_source_load.h"
 #include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
+#include "digital/digital_interfaces.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
 
@@ -99,6 +100,14 @@ void RemoveLandedBreakpoints(std::uint32_t at)
 
 bool HasDigitalDevices() { return DigitalSimulator().deviceCount > 0; }
 
+// A failure of the digital side that has not been reported yet is reported with the time.
+int ReportDigitalFailure(WindowRecord* window, int rc)
+{
+    if (rc == 0 || rc == kMsgReported || rc == kMsgStopped || rc == 15002) return rc;
+    ReportMessage("WE", window, rc, AnalogSolver().time);
+    return kMsgReported;
+}
+
 // The digital events due at the point's tick, before the analog solve. 0 or a reported id.
 int ProcessDigitalPoint(WindowRecord* window)
 {
@@ -111,8 +120,8 @@ int ProcessDigitalPoint(WindowRecord* window)
     return rc;
 }
 
-// The accepted point: states, histories and the step.
-void CommitAcceptedPoint()
+// The accepted point: states, histories and the step. 0 or a reported id.
+int CommitAcceptedPoint(WindowRecord* window)
 {
     AnalogSolverState& s = AnalogSolver();
     TransientRunState& t = TransientRun();
@@ -128,7 +137,13 @@ void CommitAcceptedPoint()
     ShiftStepHistory(t.usedStep);
     s.lastAcceptedTime = s.time;
     t.acceptedDigitalTime = t.digitalTime;
-    if (HasDigitalDevices()) AcceptDigitalPoint();
+    if (!HasDigitalDevices()) return 0;
+    // The interfaces follow the accepted point before its digital logs are closed, so that
+    // what they start belongs to this point.
+    int rc = UpdateDtoAInterfaces(s.time, s.acceptedPointCount == 0);
+    if (rc == 0) rc = UpdateAtoDInterfaces(s.time, t.digitalTime);
+    AcceptDigitalPoint();
+    return ReportDigitalFailure(window, rc);
 }
 
 // The operating point of the pass (phase 1, or the AC bias).
@@ -139,7 +154,7 @@ int OperatingPointPass(WindowRecord* window)
     const GlobalOptionValues& o = GlobalOptions().values;
     s.time = s.runKind == kRunKindTransient ? t.tmin : 0.0;
     t.digitalTime = 0;
-    if (int rc = StartDigitalRun(s.time)) return rc;
+    if (int rc = StartDigitalRun(s.time)) return ReportDigitalFailure(window, rc);
     s.coefficients.fill(0.0);
     s.ag0 = s.ag1 = 0.0;
     if (int rc = EvaluateSourcesAtTime()) return rc;
@@ -286,7 +301,7 @@ int TimeStepPass(WindowRecord* window)
         const bool atEnd = !Head() || t.digitalTime + 1 >= bp.endTick;
         if (s.acceptedPointCount > 0 || (firstLoop && t.operatingPointComputed))
             if (int rc = OutputTransientPoint(window)) return rc;
-        CommitAcceptedPoint();
+        if (int rc = CommitAcceptedPoint(window)) return rc;
         if (atEnd) {
             if (HasDigitalDevices()) ShowDigitalWarningCount();
             return 0;
@@ -359,6 +374,13 @@ int TimeStepPass(WindowRecord* window)
                         t.retryCounter = 0;
                     } else {
                         t.retryCounter = std::min(t.retryCounter + 1, kMaxRetries);
+                        accept = false;
+                    }
+                    // An AtoD interface crossed a threshold well inside the step: the step is
+                    // retried to end just past the threshold, so that the state changes there.
+                    const double crossing = s.stepFactors[static_cast<std::size_t>(kStepFactorDigitalInterface)];
+                    if (accept && HasDigitalDevices() && crossing < 1.0 - GlobalOptions().values.reltol) {
+                        next = crossing * step;
                         accept = false;
                     }
                 }

@@ -11,10 +11,12 @@
 
 #include "analog/analog_state.h"
 #include "analog/breakpoints.h"
+#include "analog/device_dispatch.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_digital.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_fuses.h"
+#include "digital/digital_interfaces.h"
 #include "digital/digital_logic_tables.h"
 #include "digital/digital_stimulus.h"
 #include "document/circuit_document.h"
@@ -46,7 +48,8 @@ bool InRange(int type, int first, int last) { return type >= first && type <= la
 bool Simulated(int type)
 {
     return InRange(type, kComponentBuf, kComponentNxor) || InRange(type, kComponentBuf3, kComponentNxor3) ||
-           InRange(type, kComponentJkff, kComponentPlnxorc) || type == kComponentStim || type == kComponentFstim;
+           InRange(type, kComponentJkff, kComponentPlnxorc) || type == kComponentStim || type == kComponentFstim ||
+           type == kComponentDigitalInput || type == kComponentDigitalOutput;
 }
 
 // Memories and bidirectional transfer gates do nothing.
@@ -166,7 +169,9 @@ int SetupDigitalDevices()
                 const int pins = static_cast<int>(item.pinNodes.size());
                 const int inputs = item.definition ? std::clamp<int>(item.definition->inputPinCount, 0, pins) : 0;
                 auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
-                if (spec.deviceClass == kClassEdgeFlipFlop || spec.deviceClass == kClassGatedFlipFlop) {
+                if (type == kComponentDigitalInput || type == kComponentDigitalOutput) {
+                    if (int rc = SetupInterfacePart(item, type, spec)) return rc;
+                } else if (spec.deviceClass == kClassEdgeFlipFlop || spec.deviceClass == kClassGatedFlipFlop) {
                     if (pins < 2) continue;
                     for (int k = 0; k < pins - 2; ++k) spec.inputs.push_back(pin(k));
                     // Q and Qbar swapped: Q is the last output pin, evaluated first.
@@ -219,7 +224,7 @@ int SetupDigitalDevices()
                     for (int k = 0; k < inputs; ++k) spec.inputs.push_back(pin(k));
                     for (int k = inputs; k < pins; ++k) spec.outputs.push_back(pin(k));
                 }
-                if (spec.deviceClass >= 0) {
+                if (spec.deviceClass >= 0 && type != kComponentDigitalInput && type != kComponentDigitalOutput) {
                     spec.timingModel = PartModel(&item, kAttrTimingModel);
                     if (!spec.timingModel) return 1;
                 }
@@ -338,6 +343,7 @@ int StartDigitalRun(double tmin)
     d.acceptedPoints = 0;
     d.pendingWarnings.clear();
     d.flipFlopLog.clear();
+    if (int rc = InitInterfaces()) return rc;
     if (int rc = StepStimulusDevices(tmin, tmin + static_cast<double>(d.endTime) * d.timeUnit)) return rc;
     return QueueStimulusEvents();
 }
@@ -345,6 +351,8 @@ int StartDigitalRun(double tmin)
 void InstallDigitalSimulator()
 {
     CircuitBuild().digitalDeviceTables = [] { return SetupDigitalDevices(); };
+    RegisterDeviceKindHandlers(kSlotDigitalToAnalog, nullptr, LoadDtoAInterfaces);
+    RegisterDeviceKindHandlers(kSlotAdcNodes, nullptr, CheckAtoDCrossings);
     AnalogSolver().hooks.digitalOperatingPoint = [] {
         return DigitalSimulator().deviceCount > 0 ? SolveDigitalOperatingPoint() : 0;
     };

@@ -1,0 +1,59 @@
+#pragma once
+// The analog-digital interfaces: an AtoD interface (O part) reads a node voltage through the
+// voltage bands of its model, a DtoA interface (N part) drives its analog node through two
+// resistances to its low and high reference, switching between the rows of its model.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "digital/digital_node_states.h"
+
+namespace kq5 {
+
+struct ResistorDevice;
+
+struct AtoDInterface : DigitalDeviceRecord {
+    struct Band {
+        char letter = 0;
+        double low = 0.0, high = 0.0;
+    };
+    int device = 0;
+    int analog = 0, reference = 0, digital = 0;
+    std::vector<Band> bands;
+    char fallback = 0;          // SXNAME: the state of a voltage in no band
+    int band = -1;              // the band of the last accepted point
+    double acceptedVoltage = 0.0;
+    bool hazard = false;        // the hazard was reported in this run
+};
+
+struct DtoAInterface : DigitalDeviceRecord {
+    struct Row {
+        char letter = 0;
+        double switching = 0.0, low = 0.0, high = 0.0;
+    };
+    int device = 0;
+    int digital = 0;
+    std::vector<Row> rows;
+    int row = -1;
+    ResistorDevice* lowResistor = nullptr;   // analog pin to the low reference
+    ResistorDevice* highResistor = nullptr;  // analog pin to the high reference
+    double previousLow = 0.0, previousHigh = 0.0, newLow = 0.0, newHigh = 0.0;
+    double start = 0.0, switching = 1e-11;
+};
+
+// Set-up of an O or N part (the build): its record, its analog load elements and the device
+// description. 0, 15055 (reported) or 1 (a missing model).
+struct DigitalDeviceSpec;
+int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec);
+
+// Run start: each interface in its X row (or 0 row). 0 or 15033/15034.
+int InitInterfaces();
+// The analog load pass: the DtoA output resistances between their rows; the AtoD crossings
+// asking for a smaller step.
+int LoadDtoAInterfaces();
+int CheckAtoDCrossings();
+// Accepted point: DtoA rows from their nodes, then AtoD states from their voltages. 0 or an id.
+int UpdateDtoAInterfaces(double now, bool operatingPoint);
+int UpdateAtoDInterfaces(double now, std::uint32_t tick);
+
+}  // namespace kq5

@@ -1,0 +1,104 @@
+// Mixed circuits against hand-computed values: an RC charging toward 5 V read by an AtoD
+// interface changes state where it crosses the band thresholds, and a digital output through a
+// DtoA interface drives an RC toward the Thevenin value of its output stage.
+#include <cmath>
+
+#include "../analog/built_circuit_test_support.h"
+
+#include "analog/transient_run.h"
+#include "analog/transient_run_services.h"
+#include "digital/digital_engine.h"
+#include "digital/digital_logic_tables.h"
+
+namespace kq5::testing {
+namespace {
+
+class DigitalMixedTest : public BuiltCircuitTest {
+protected:
+    void SetUp() override
+    {
+        BuiltCircuitTest::SetUp();
+        ResetDigitalSimulatorForTests();
+        InstallDigitalSimulator();
+    }
+    void TearDown() override
+    {
+        ResetDigitalSimulatorForTests();
+        BuiltCircuitTest::TearDown();
+    }
+    struct Point {
+        double time, voltage;
+        char state;
+    };
+    std::vector<Point> Run(const std::string& netlist, const std::string& analog, const std::string& digital)
+    {
+        std::vector<Point> points;
+        if (BuildAtNominalTemperature(netlist)) return points;
+        const std::int32_t a = LookupNodeNumber(CircuitNodeTable(), analog, 0, kNodeAnalog);
+        const std::int32_t d = LookupNodeNumber(CircuitNodeTable(), digital, 0, kNodeDigital);
+        EXPECT_GT(a, 0);
+        EXPECT_GT(d, 0);
+        RunServices().plotPoint = [&](WindowRecord*) {
+            points.push_back({AnalogSolver().time, SolutionVector()[static_cast<std::size_t>(a)],
+                              DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(d)])});
+        };
+        EXPECT_EQ(TransientAnalysisRun(nullptr), 0) << LastShownText();
+        return points;
+    }
+};
+
+constexpr const char* kModels =
+    ".MODEL DO_TTL DOUTPUT (RLOAD=1G CLOAD=0 S0NAME=\"0\" S0VLO=-1.5 S0VHI=0.8 S1NAME=\"1\" S1VLO=2.0 S1VHI=7.0\n"
+    "+ S2NAME=\"X\" S2VLO=0.8 S2VHI=2.0)\n"
+    ".MODEL DI_TTL DINPUT (CLO=0 CHI=0 S0NAME=\"0\" S0TSW=3.5N S0RLO=7.13 S0RHI=389\n"
+    "+ S1NAME=\"1\" S1TSW=5.5N S1RLO=467 S1RHI=200 S2NAME=\"X\" S2TSW=3.5N S2RLO=42.9 S2RHI=116\n"
+    "+ S3NAME=\"Z\" S3TSW=3.5N S3RLO=200K S3RHI=200K)\n"
+    ".MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n";
+
+TEST_F(DigitalMixedTest, AtoDStatesChangeAtTheThresholdCrossings)
+{
+    const auto points = Run(std::string("atod\n") + "V1 1 0 PULSE(0 5 0 1P 1P 1 2)\nR1 1 2 1K\nC1 2 0 1N\n" +
+                                "O1 2 0 DO_TTL DGTLNET=D IO_STD\n" + kModels + ".TRAN 10N 1U\n.END\n",
+                            "2", "D");
+    ASSERT_FALSE(points.empty());
+    // The state changes when a point is accepted, after the point is output: a change seen at
+    // one point was made at the point before. tau = 1 us, so 0.8 V at -tau ln(1 - 0.8/5) and
+    // 2 V at -tau ln(1 - 2/5).
+    std::vector<std::pair<char, double>> changes{{points[0].state, points[0].time}};
+    for (std::size_t i = 1; i < points.size(); ++i)
+        if (changes.back().first != points[i].state) changes.emplace_back(points[i].state, points[i - 1].time);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0].first, '0');
+    EXPECT_EQ(changes[1].first, 'X');
+    EXPECT_EQ(changes[2].first, '1');
+    const double tX = -1e-6 * std::log(1.0 - 0.8 / 5.0), t1 = -1e-6 * std::log(1.0 - 2.0 / 5.0);
+    EXPECT_NEAR(changes[1].second, tX, 1e-3 * tX) << tX;
+    EXPECT_NEAR(changes[2].second, t1, 1e-3 * t1) << t1;
+}
+
+TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
+{
+    const auto points = Run(std::string("dtoa\n") + "VP PWR 0 5\n" + "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1\n" +
+                                "N1 A 0 PWR DI_TTL DGTLNET=D IO_STD\nC1 A 0 1N\n" + kModels + ".TRAN 10N 2U\n.END\n",
+                            "A", "D");
+    ASSERT_FALSE(points.empty());
+    // Row 0: 7.13 ohm down, 389 up; row 1: 467 down, 200 up (Thevenin 140 ohm, tau 140 ns).
+    const double v0 = 5.0 * 7.13 / (7.13 + 389.0), v1 = 5.0 * 467.0 / 667.0;
+    double before = 0.0;
+    for (const Point& p : points)
+        if (p.time < 99e-9) before = p.voltage;
+    EXPECT_NEAR(before, v0, 1e-3 * v0 + 1e-6);
+    EXPECT_NEAR(points.back().voltage, v1, 1e-3 * v1);
+    // Half way (in log terms) one time constant after the switch: v0 + (v1 - v0)(1 - 1/e),
+    // within the few nanoseconds of the output stage's switching.
+    const double tau = 467.0 * 200.0 / 667.0 * 1e-9;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        if (points[i].time >= 100e-9 + 5.5e-9 + tau) {
+            const double expected = v1 + (v0 - v1) * std::exp(-(points[i].time - 100e-9 - 2.75e-9) / tau);
+            EXPECT_NEAR(points[i].voltage, expected, 0.03 * v1) << points[i].time;
+            break;
+        }
+}
+
+}  // namespace
+}  // namespace kq5::testing
