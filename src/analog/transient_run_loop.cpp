@@ -142,6 +142,7 @@ int CommitAcceptedPoint(WindowRecord* window)
     // what they start belongs to this point.
     int rc = UpdateDtoAInterfaces(s.time, s.acceptedPointCount == 0);
     if (rc == 0) rc = UpdateAtoDInterfaces(s.time, t.digitalTime);
+    if (rc == 0) rc = UpdateAdcDevices(t.digitalTime);
     AcceptDigitalPoint();
     return ReportDigitalFailure(window, rc);
 }

@@ -198,6 +198,88 @@ int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec)
     return 0;
 }
 
+int SetupAdcPart(SchematicItem& item, int bits, DigitalDeviceSpec& spec)
+{
+    // The code is built from powers of two up to 2^30.
+    if (bits < 1 || bits > 30) return ReportComponentMessage(&item, 10914);
+    const int pins = static_cast<int>(item.pinNodes.size());
+    if (pins < 6 + bits) return ReportComponentMessage(&item, 10914);
+    auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
+    auto record = std::make_unique<AdcDevice>();
+    record->input = pin(0);
+    record->reference = pin(1);
+    record->low = pin(2);
+    record->bits = bits;
+    spec.primitive = kComponentAdc;
+    spec.deviceClass = kClassAdc;
+    spec.component = &item;
+    spec.inputs = {pin(3)};
+    for (int k = 4; k < 6 + bits; ++k) spec.outputs.push_back(pin(k));
+    spec.record = std::move(record);
+    return 0;
+}
+
+void AdcConvertChanged(int device)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    auto* adc = dynamic_cast<AdcDevice*>(d.record[static_cast<std::size_t>(device)].get());
+    if (!adc) return;
+    const std::int32_t convert = DeviceInput(d, device, 0);
+    const int now = SettledLevel(LevelOf(d.current[static_cast<std::size_t>(convert)]));
+    const int before = SettledLevel(LevelOf(d.previous[static_cast<std::size_t>(convert)]));
+    adc->request = now == kState1 && before == kState0;
+}
+
+long long AdcCode(double input, double reference, double low, int bits, bool& overflow)
+{
+    const long long n = 1ll << bits;
+    const double span = reference - low;
+    overflow = false;
+    if (span == 0.0) return n - 1;
+    const double code = std::floor(static_cast<double>(n) * (input - low) / span + 0.5);
+    if (code < 0.0 || code > static_cast<double>(n - 1)) overflow = true;
+    return static_cast<long long>(std::clamp(code, 0.0, static_cast<double>(n - 1)));
+}
+
+int UpdateAdcDevices(std::uint32_t tick)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        auto* adc = dynamic_cast<AdcDevice*>(d.record[i].get());
+        if (!adc || !adc->request) continue;
+        adc->request = false;
+        bool overflow = false;
+        adc->code = AdcCode(Voltage(adc->input), Voltage(adc->reference), Voltage(adc->low), adc->bits, overflow);
+        // Status at TPCS, data at TPCS + TPSD, status back after TPDS.
+        const std::vector<std::int32_t>& delays = d.delays[i];
+        const int selection = std::clamp<int>(d.delaySelect[i], 1, 3) - 1;
+        auto delay = [&](int group) {
+            const std::size_t k = static_cast<std::size_t>(group + selection);
+            return k < delays.size() ? static_cast<std::uint32_t>(std::max(delays[k], 0)) : 0u;
+        };
+        const std::uint32_t statusAt = tick + delay(0), dataAt = statusAt + delay(3), backAt = dataAt + delay(6);
+        const int outputs = DeviceOutputCount(d, dev);  // status, overflow, bits (most significant first)
+        d.now = tick;
+        d.forceFlag = true;
+        auto drive = [&](int pinIndex, int level, std::uint32_t at) {
+            d.evaluatedOutput = outputs - pinIndex;
+            const int node = DeviceOutputNode(d, dev, d.evaluatedOutput);
+            const std::uint16_t state =
+                MakeDigitalState(level, level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i]);
+            return ScheduleDigitalChange(at, d.workLowStrength[i], d.workHighStrength[i], node, dev, state);
+        };
+        int rc = drive(0, kState1, statusAt);
+        if (rc == 0) rc = drive(1, overflow ? kState1 : kState0, dataAt);
+        for (int b = 0; b < adc->bits && rc == 0; ++b)
+            rc = drive(2 + b, ((adc->code >> (adc->bits - 1 - b)) & 1) ? kState1 : kState0, dataAt);
+        if (rc == 0) rc = drive(0, kState0, backAt);
+        d.forceFlag = false;
+        if (rc) return rc;
+    }
+    return 0;
+}
+
 int InitInterfaces()
 {
     for (AtoDInterface* a : Interfaces<AtoDInterface>()) {

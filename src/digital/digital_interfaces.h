@@ -11,6 +11,7 @@
 namespace kq5 {
 
 struct ResistorDevice;
+struct DigitalDeviceSpec;
 
 struct AtoDInterface : DigitalDeviceRecord {
     struct Band {
@@ -41,9 +42,28 @@ struct DtoAInterface : DigitalDeviceRecord {
     double start = 0.0, switching = 1e-11;
 };
 
+// An ADC: converts V(input) - V(low) against V(reference) - V(low) into `bits` data outputs
+// on a rising edge of its convert input.
+struct AdcDevice : DigitalDeviceRecord {
+    int device = 0;
+    int input = 0, reference = 0, low = 0;
+    int bits = 0;
+    bool request = false;
+    long long code = -1;  // the code last converted
+};
+
+// Set-up of an ADC part: pins input, reference, low, convert, status, overflow, then the data
+// bits most significant first. 0, 15055 (a bit count above 30, reported) or 1.
+int SetupAdcPart(SchematicItem& item, int bits, DigitalDeviceSpec& spec);
+// The convert input changed: a rising edge asks for a conversion.
+void AdcConvertChanged(int device);
+// Accepted point: the requested conversions, their outputs scheduled from the tick. 0 or 15002.
+int UpdateAdcDevices(std::uint32_t tick);
+// The code of a conversion: n = 2^bits levels, clamped.
+long long AdcCode(double input, double reference, double low, int bits, bool& overflow);
+
 // Set-up of an O or N part (the build): its record, its analog load elements and the device
 // description. 0, 15055 (reported) or 1 (a missing model).
-struct DigitalDeviceSpec;
 int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec);
 
 // Run start: each interface in its X row (or 0 row). 0 or 15033/15034.

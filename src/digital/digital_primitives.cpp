@@ -5,6 +5,7 @@
 
 #include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
+#include "digital/digital_interfaces.h"
 #include "digital/digital_logic_tables.h"
 #include "netlist/component_types.h"
 
@@ -407,6 +408,10 @@ int EvalDeviceOutputs(std::uint32_t time, int device)
             d.evalLow = d.workLowStrength[dev];
             d.evalHigh = d.workHighStrength[dev];
             result = WithStrength(q, d.evalLow, d.evalHigh);
+        } else if (cls == kClassAdc) {
+            // The conversion runs at the accepted point; the evaluation only notes the request.
+            AdcConvertChanged(device);
+            return 0;
         } else {
             continue;
         }

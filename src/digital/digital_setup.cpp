@@ -49,7 +49,7 @@ bool Simulated(int type)
 {
     return InRange(type, kComponentBuf, kComponentNxor) || InRange(type, kComponentBuf3, kComponentNxor3) ||
            InRange(type, kComponentJkff, kComponentPlnxorc) || type == kComponentStim || type == kComponentFstim ||
-           type == kComponentDigitalInput || type == kComponentDigitalOutput;
+           type == kComponentDigitalInput || type == kComponentDigitalOutput || type == kComponentAdc;
 }
 
 // Memories and bidirectional transfer gates do nothing.
@@ -171,6 +171,9 @@ int SetupDigitalDevices()
                 auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
                 if (type == kComponentDigitalInput || type == kComponentDigitalOutput) {
                     if (int rc = SetupInterfacePart(item, type, spec)) return rc;
+                } else if (type == kComponentAdc) {
+                    // The bit count is the part's size parameter: the data pins after the six.
+                    if (int rc = SetupAdcPart(item, pins - 6, spec)) return rc;
                 } else if (spec.deviceClass == kClassEdgeFlipFlop || spec.deviceClass == kClassGatedFlipFlop) {
                     if (pins < 2) continue;
                     for (int k = 0; k < pins - 2; ++k) spec.inputs.push_back(pin(k));

@@ -8,6 +8,7 @@
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "digital/digital_engine.h"
+#include "digital/digital_interfaces.h"
 #include "digital/digital_logic_tables.h"
 
 namespace kq5::testing {
@@ -98,6 +99,62 @@ TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
             EXPECT_NEAR(points[i].voltage, expected, 0.03 * v1) << points[i].time;
             break;
         }
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+class DigitalAdcTest : public DigitalMixedTest {};
+
+TEST_F(DigitalAdcTest, AdcConvertsARampOnEachConvertEdge)
+{
+    ASSERT_EQ(BuildAtNominalTemperature(std::string("adc\n") + "VR REF 0 5\nVIN IN 0 PWL(0 0 5U 5)\n" +
+                                        "U1 STIM(1,1) $G_DPWR $G_DGND CONV IO_STD 0 0 1U 1 1.5U 0 2U 1 2.5U 0 5U 1\n" +
+                                        "U2 ADC(8) $G_DPWR $G_DGND IN REF 0 CONV STAT OVER D7 D6 D5 D4 D3 D2 D1 D0 ADCM IO_STD\n" +
+                                        ".MODEL ADCM UADC (TPCSTY=10N TPSDTY=20N TPDSTY=5N)\n" + kModels + ".TRAN 10N 6U\n.END\n"),
+              0)
+        << LastShownText();
+    std::vector<std::int32_t> bits;
+    for (const char* name : {"D7", "D6", "D5", "D4", "D3", "D2", "D1", "D0"})
+        bits.push_back(LookupNodeNumber(CircuitNodeTable(), name, 0, kNodeDigital));
+    const std::int32_t over = LookupNodeNumber(CircuitNodeTable(), "OVER", 0, kNodeDigital);
+    auto code = [&] {
+        int value = 0;
+        for (std::int32_t node : bits) {
+            const char c = DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(node)]);
+            if (c != '0' && c != '1') return -1;
+            value = value * 2 + (c == '1');
+        }
+        return value;
+    };
+    std::vector<std::pair<double, int>> codes;
+    char overflow = '?';
+    RunServices().plotPoint = [&](WindowRecord*) {
+        const double t = AnalogSolver().time;
+        for (double at : {1.4e-6, 2.4e-6, 5.5e-6})
+            if (t >= at && (codes.empty() || codes.back().first < at)) codes.emplace_back(at, code());
+        overflow = DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(over)]);
+    };
+    EXPECT_EQ(TransientAnalysisRun(nullptr), 0) << LastShownText();
+    // 1 V: floor(256 / 5 + 0.5) = 51; 2 V: 102; 5 V = the reference: 256, clamped to 255.
+    ASSERT_EQ(codes.size(), 3u);
+    EXPECT_EQ(codes[0].second, 51);
+    EXPECT_EQ(codes[1].second, 102);
+    EXPECT_EQ(codes[2].second, 255);
+    EXPECT_EQ(overflow, '1');
+}
+
+TEST(DigitalAdcCode, ClampsAtTheTopAndAZeroSpan)
+{
+    bool overflow = false;
+    EXPECT_EQ(AdcCode(5.0, 5.0, 0.0, 8, overflow), 255);
+    EXPECT_TRUE(overflow);
+    EXPECT_EQ(AdcCode(1.0, 0.0, 0.0, 8, overflow), 255);  // reference equal to the low node
+    EXPECT_EQ(AdcCode(-1.0, 5.0, 0.0, 8, overflow), 0);
+    EXPECT_EQ(AdcCode(2.5, 5.0, 0.0, 30, overflow), 1ll << 29);
 }
 
 }  // namespace

@@ -103,6 +103,17 @@ TEST_F(DigitalSetupTest, PartsNotYetSimulatedAreRefusedByName)
     EXPECT_NE(LastShownText().find("'U1' cannot be simulated"), std::string::npos) << LastShownText();
 }
 
+TEST_F(DigitalSetupTest, AdcOfMoreThan30BitsIsRefused)
+{
+    // Its codes would need powers of two past 2^30.
+    std::string bits;
+    for (int i = 30; i >= 0; --i) bits += " B" + std::to_string(i);
+    EXPECT_NE(BuildText(std::string("adc\nVR REF 0 5\nVIN IN 0 1\n") + "U1 ADC(31) $G_DPWR $G_DGND IN REF 0 CONV ST OV" + bits +
+                        " ADCM IO_MID\n.MODEL ADCM UADC ()\n" + kModels + ".TRAN 1N 1U\n.END\n"),
+              0);
+    EXPECT_NE(LastShownText().find("Illegal pin count."), std::string::npos) << LastShownText();
+}
+
 TEST_F(DigitalSetupTest, CircuitWithoutDigitalPartsKeepsEmptyArrays)
 {
     ASSERT_EQ(BuildText("analog\nV1 1 0 1\nR1 1 0 1K\n.TRAN 1N 1U\n.END\n"), 0) << LastShownText();
