@@ -51,17 +51,15 @@ void ShiftStepHistory(double used)
     h[0] = used;
 }
 
-// Plain entries the run has already passed (before the time of the last accepted point) can
-// never be landed on; they would hold back every later breakpoint. Digital node events are
-// never dropped: the event processing takes them off the queue when it applies them.
-void DropPassedBreakpoints()
+// Removes the plain entries of the queue with a tick from `first` to `last`. Digital node
+// events stay: the event processing takes them off the queue when it applies them.
+void RemovePlainBreakpoints(std::uint32_t first, std::uint32_t last)
 {
-    const TransientRunState& t = TransientRun();
     LinkedList& queue = DeviceList(kTimeBreakpointList);
     TimeBreakpointRecord* before = nullptr;
-    for (TimeBreakpointRecord* entry = Head(); entry && entry->time <= t.digitalTime;) {
+    for (TimeBreakpointRecord* entry = Head(); entry && entry->time <= last;) {
         TimeBreakpointRecord* next = ListNext(entry);
-        if (entry->nodeEvent) {
+        if (entry->nodeEvent || entry->time < first) {
             before = entry;
         } else if (!before) {
             RemoveFirstTimeBreakpoint();
@@ -76,25 +74,14 @@ void DropPassedBreakpoints()
     }
 }
 
+// Plain entries the run has already passed (before the time of the last accepted point) can
+// never be landed on; they would hold back every later breakpoint.
+void DropPassedBreakpoints() { RemovePlainBreakpoints(0, TransientRun().digitalTime); }
+
 // Removes the plain entries at the tick landed on (the node events there have been applied).
 void RemoveLandedBreakpoints(std::uint32_t at)
 {
-    LinkedList& queue = DeviceList(kTimeBreakpointList);
-    TimeBreakpointRecord* before = nullptr;
-    for (TimeBreakpointRecord* entry = Head(); entry && entry->time <= at;) {
-        TimeBreakpointRecord* next = ListNext(entry);
-        if (entry->nodeEvent || entry->time != at) {
-            before = entry;
-        } else if (!before) {
-            RemoveFirstTimeBreakpoint();
-        } else {
-            before->next = next;
-            if (queue.tail == entry) queue.tail = before;
-            --queue.count;
-            delete entry;
-        }
-        entry = next;
-    }
+    RemovePlainBreakpoints(at, at);
     Breakpoints().landing = false;
 }
 

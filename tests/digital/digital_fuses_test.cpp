@@ -1,6 +1,6 @@
 // Fuse maps of programmable arrays from fuse files and DATA attributes, their messages, and the
 // devices the set-up makes of them.
-#include "../netlist/build_test_support.h"
+#include "digital_build_test_support.h"
 
 #include "digital/digital_engine.h"
 #include "digital/digital_fuses.h"
@@ -64,20 +64,7 @@ TEST(FuseData, QfMustMatchThePartAndDataStaysInTheArray)
     EXPECT_EQ(e.letter, '2');
 }
 
-class ProgrammableSetupTest : public BuildTest {
-protected:
-    void SetUp() override
-    {
-        BuildTest::SetUp();
-        ResetDigitalSimulatorForTests();
-        InstallDigitalSimulator();
-    }
-    void TearDown() override
-    {
-        ResetDigitalSimulatorForTests();
-        BuildTest::TearDown();
-    }
-};
+using ProgrammableSetupTest = DigitalBuildTest;
 
 TEST_F(ProgrammableSetupTest, OneDevicePerOutputWithTheIntactInputs)
 {

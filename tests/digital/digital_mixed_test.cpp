@@ -3,7 +3,7 @@
 // DtoA interface drives an RC toward the Thevenin value of its output stage.
 #include <cmath>
 
-#include "../analog/built_circuit_test_support.h"
+#include "digital_build_test_support.h"
 
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
@@ -14,19 +14,8 @@
 namespace kq5::testing {
 namespace {
 
-class DigitalMixedTest : public BuiltCircuitTest {
+class DigitalMixedTest : public DigitalBuiltCircuitTest {
 protected:
-    void SetUp() override
-    {
-        BuiltCircuitTest::SetUp();
-        ResetDigitalSimulatorForTests();
-        InstallDigitalSimulator();
-    }
-    void TearDown() override
-    {
-        ResetDigitalSimulatorForTests();
-        BuiltCircuitTest::TearDown();
-    }
     struct Point {
         double time, voltage;
         char state;

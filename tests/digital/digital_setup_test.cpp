@@ -1,6 +1,6 @@
 // The digital set-up of a built netlist: devices, strengths from the I/O models, delays from
 // the timing models, the operating point, and the parts this build refuses.
-#include "../netlist/build_test_support.h"
+#include "digital_build_test_support.h"
 
 #include "analog/breakpoints.h"
 #include "digital/digital_engine.h"
@@ -9,19 +9,8 @@
 namespace kq5::testing {
 namespace {
 
-class DigitalSetupTest : public BuildTest {
+class DigitalSetupTest : public DigitalBuildTest {
 protected:
-    void SetUp() override
-    {
-        BuildTest::SetUp();
-        ResetDigitalSimulatorForTests();
-        InstallDigitalSimulator();
-    }
-    void TearDown() override
-    {
-        ResetDigitalSimulatorForTests();
-        BuildTest::TearDown();
-    }
     std::uint16_t NodeState(const std::string& name)
     {
         const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), name, 0, kNodeDigital);

@@ -1,6 +1,6 @@
 // Digital parts inside the transient run: the time loop lands on every event tick, so each
 // change appears at its stimulus time plus its gate delay, beside an analog circuit and alone.
-#include "../analog/built_circuit_test_support.h"
+#include "digital_build_test_support.h"
 
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
@@ -10,19 +10,8 @@
 namespace kq5::testing {
 namespace {
 
-class DigitalTransientTest : public BuiltCircuitTest {
+class DigitalTransientTest : public DigitalBuiltCircuitTest {
 protected:
-    void SetUp() override
-    {
-        BuiltCircuitTest::SetUp();
-        ResetDigitalSimulatorForTests();
-        InstallDigitalSimulator();
-    }
-    void TearDown() override
-    {
-        ResetDigitalSimulatorForTests();
-        BuiltCircuitTest::TearDown();
-    }
     // The times (ns) at which the digital node changes its letter, as "t:letter".
     std::string Changes(const std::string& netlist, const std::string& node)
     {
