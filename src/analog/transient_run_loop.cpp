@@ -99,6 +99,7 @@ int ReportDigitalFailure(WindowRecord* window, int rc)
 int ProcessDigitalPoint(WindowRecord* window)
 {
     if (!HasDigitalDevices()) return 0;
+    SetDacOutputs(AnalogSolver().time, false);
     const int rc = ProcessDigitalEventsAt(TransientRun().digitalTime);
     if (rc == kMsgDigitalNoConvergence) {
         ReportMessage("WE", window, kMsgDigitalNoConvergence, AnalogSolver().time);
@@ -127,7 +128,8 @@ int CommitAcceptedPoint(WindowRecord* window)
     if (!HasDigitalDevices()) return 0;
     // The interfaces follow the accepted point before its digital logs are closed, so that
     // what they start belongs to this point.
-    int rc = UpdateDtoAInterfaces(s.time, s.acceptedPointCount == 0);
+    int rc = UpdateDacDevices(s.time, s.acceptedPointCount == 0);
+    if (rc == 0) rc = UpdateDtoAInterfaces(s.time, s.acceptedPointCount == 0);
     if (rc == 0) rc = UpdateAtoDInterfaces(s.time, t.digitalTime);
     if (rc == 0) rc = UpdateAdcDevices(t.digitalTime);
     AcceptDigitalPoint();

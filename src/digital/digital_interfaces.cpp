@@ -11,6 +11,7 @@
 #include "analog/breakpoints.h"
 #include "core/format.h"
 #include "devices/capacitor_device.h"
+#include "devices/controlled_source_devices.h"
 #include "devices/resistor_device.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_logic_tables.h"
@@ -280,6 +281,80 @@ int UpdateAdcDevices(std::uint32_t tick)
     return 0;
 }
 
+int SetupDacPart(SchematicItem& item, int bits, DigitalDeviceSpec& spec)
+{
+    if (bits < 1 || bits > 30) return ReportComponentMessage(&item, 10914);
+    const int pins = static_cast<int>(item.pinNodes.size());
+    if (pins < 3 + bits) return ReportComponentMessage(&item, 10914);
+    auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
+    auto record = std::make_unique<DacDevice>();
+    record->bits = bits;
+    // V(output) - V(low) = gain (V(reference) - V(low)).
+    record->source = AppendDevice<LinearSourceDevice>(kLinearSourceDeviceList);
+    if (!record->source) return 15002;
+    record->source->outputPlus = pin(0);
+    record->source->outputMinus = pin(2);
+    record->source->controlPlus = pin(1);
+    record->source->controlMinus = pin(2);
+    record->source->outputKind = kComponentVofV;
+    record->source->gain = 0.0;
+    spec.primitive = kComponentDac;
+    spec.deviceClass = kClassDac;
+    spec.component = &item;
+    for (int k = 3; k < 3 + bits; ++k) spec.inputs.push_back(pin(k));
+    spec.record = std::move(record);
+    return 0;
+}
+
+long long DacCode(const DigitalDeviceTables& d, int device, int bits)
+{
+    long long code = 0;
+    for (int i = 0; i < bits; ++i) {
+        const std::int32_t node = DeviceInput(d, device, i);
+        const int level = LevelOf(d.current[static_cast<std::size_t>(std::abs(node))]);
+        if (StrengthOf(d.current[static_cast<std::size_t>(std::abs(node))]) == 0) continue;
+        if (level == kState1) code += 1ll << (bits - i);
+        else if (level == kStateX) code += 1ll << (bits - 1 - i);
+    }
+    return code;
+}
+
+int UpdateDacDevices(double now, bool operatingPoint)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        auto* dac = dynamic_cast<DacDevice*>(d.record[i].get());
+        if (!dac) continue;
+        const long long code = DacCode(d, dev, dac->bits);
+        if (code == dac->code && !operatingPoint) continue;
+        const std::vector<std::int32_t>& delays = d.delays[i];
+        const std::size_t k = static_cast<std::size_t>(std::clamp<int>(d.delaySelect[i], 1, 3) - 1);
+        // At least 10 ticks, so that the move takes time points of its own.
+        dac->delay = k < delays.size() ? std::max(delays[k], 10) * d.timeUnit : 1e-8;
+        dac->previous = operatingPoint ? code : dac->code;
+        dac->code = code;
+        dac->changeTime = now;
+        if (!operatingPoint)
+            if (int rc = AddTimeBreakpoint(TimeToTick(now + dac->delay))) return rc;
+    }
+    SetDacOutputs(now, operatingPoint);
+    return 0;
+}
+
+void SetDacOutputs(double now, bool operatingPoint)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        auto* dac = dynamic_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
+        if (!dac || !dac->source) continue;
+        double w = operatingPoint ? 1.0 : (now - dac->changeTime) / dac->delay;
+        w = std::clamp(w, 0.0, 1.0);
+        const double code = static_cast<double>(dac->previous) + (static_cast<double>(dac->code - dac->previous)) * w;
+        dac->source->gain = code / static_cast<double>(1ll << (dac->bits + 1));
+    }
+}
+
 int InitInterfaces()
 {
     for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
@@ -290,6 +365,11 @@ int InitInterfaces()
         for (std::size_t b = 0; b < a->bands.size() && a->band < 0; ++b)
             if (a->bands[b].letter == '0') a->band = static_cast<int>(b);
         if (a->band < 0) return kMsgNoAtoDStart;
+    }
+    for (DacDevice* dac : Interfaces<DacDevice>()) {
+        dac->code = dac->previous = 0;
+        dac->changeTime = AnalogSolver().time;
+        if (dac->source) dac->source->gain = 0.0;
     }
     for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
         int row = -1;

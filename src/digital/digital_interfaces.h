@@ -62,6 +62,28 @@ int UpdateAdcDevices(std::uint32_t tick);
 // The code of a conversion: n = 2^bits levels, clamped.
 long long AdcCode(double input, double reference, double low, int bits, bool& overflow);
 
+// A DAC: its code (in half steps of the least significant bit, an X input counting half) sets
+// the gain of a voltage-controlled voltage source from its reference to its output, moving
+// from the previous code to the new one over the device's delay.
+struct LinearSourceDevice;
+struct DacDevice : DigitalDeviceRecord {
+    int device = 0;
+    int bits = 0;
+    LinearSourceDevice* source = nullptr;
+    long long code = 0, previous = 0;
+    double changeTime = 0.0, delay = 1e-8;
+};
+
+// Set-up of a DAC part: pins output, reference, low, then the inputs most significant first.
+// 0, 15055 (a bit count above 30, reported) or 15002.
+int SetupDacPart(SchematicItem& item, int bits, DigitalDeviceSpec& spec);
+// The code of the inputs' present states.
+long long DacCode(const DigitalDeviceTables& d, int device, int bits);
+// Accepted point (and the operating point): new codes start their move. 0 or 15002.
+int UpdateDacDevices(double now, bool operatingPoint);
+// Before a solve at the time: each DAC's source gain on its way between codes.
+void SetDacOutputs(double now, bool operatingPoint);
+
 // Set-up of an O or N part (the build): its record, its analog load elements and the device
 // description. 0, 15055 (reported) or 1 (a missing model).
 int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec);

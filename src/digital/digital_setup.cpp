@@ -49,7 +49,8 @@ bool Simulated(int type)
 {
     return InRange(type, kComponentBuf, kComponentNxor) || InRange(type, kComponentBuf3, kComponentNxor3) ||
            InRange(type, kComponentJkff, kComponentPlnxorc) || type == kComponentStim || type == kComponentFstim ||
-           type == kComponentDigitalInput || type == kComponentDigitalOutput || type == kComponentAdc;
+           type == kComponentDigitalInput || type == kComponentDigitalOutput || type == kComponentAdc ||
+           type == kComponentDac;
 }
 
 // Memories and bidirectional transfer gates do nothing.
@@ -174,6 +175,8 @@ int SetupDigitalDevices()
                 } else if (type == kComponentAdc) {
                     // The bit count is the part's size parameter: the data pins after the six.
                     if (int rc = SetupAdcPart(item, pins - 6, spec)) return rc;
+                } else if (type == kComponentDac) {
+                    if (int rc = SetupDacPart(item, pins - 3, spec)) return rc;
                 } else if (spec.deviceClass == kClassEdgeFlipFlop || spec.deviceClass == kClassGatedFlipFlop) {
                     if (pins < 2) continue;
                     for (int k = 0; k < pins - 2; ++k) spec.inputs.push_back(pin(k));

@@ -148,3 +148,34 @@ TEST(DigitalAdcCode, ClampsAtTheTopAndAZeroSpan)
 
 }  // namespace
 }  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+class DigitalDacTest : public DigitalMixedTest {};
+
+TEST_F(DigitalDacTest, DacStepsAnRc)
+{
+    // Inputs 1, 0, X: 2^3 + 2^0 = 9 half steps of 16, so 9/16 of the 5 V reference.
+    const auto points =
+        Run(std::string("dac\n") + "VR REF 0 5\n" + "U1 STIM(3,111) $G_DPWR $G_DGND B2 B1 B0 IO_STD 0 000 100N 10X\n" +
+                "U2 DAC(3) $G_DPWR $G_DGND OUT REF 0 B2 B1 B0 DACM IO_STD\n.MODEL DACM UDAC (TSWTY=10N)\n" +
+                "R1 OUT A 1K\nC1 A 0 1N\n" + kModels + ".TRAN 10N 5U\n.END\n",
+            "A", "B0");
+    ASSERT_FALSE(points.empty());
+    const double full = 5.0 * 9.0 / 16.0;
+    EXPECT_NEAR(SolutionVector()[static_cast<std::size_t>(LookupNodeNumber(CircuitNodeTable(), "OUT", 0, kNodeAnalog))],
+                full, 1e-9);
+    // The output moves over 10 ns from 100 ns on; the RC (1 us) follows from about 105 ns.
+    int checked = 0;
+    for (const Point& p : points)
+        if (p.time > 1e-6 && checked++ == 0) {
+            const double expected = full * (1.0 - std::exp(-(p.time - 105e-9) / 1e-6));
+            EXPECT_NEAR(p.voltage, expected, 5e-3 * full) << p.time;
+        }
+    EXPECT_EQ(checked > 0, true);
+    EXPECT_NEAR(points.back().voltage, full * (1.0 - std::exp(-(5e-6 - 105e-9) / 1e-6)), 5e-3 * full);
+}
+
+}  // namespace
+}  // namespace kq5::testing
