@@ -264,6 +264,14 @@ int SetupDigitalDevices()
     // Text circuits number their digital nodes after the analog ones.
     const int nodeCount = std::max(document ? document->nodeCount : 0, AnalogNodeCount() + DigitalNodeCount());
     const int rc = BuildDigitalTables(d, nodeCount, specs, options);
+    // The constant nodes, where the circuit has them.
+    auto special = [&](const char* name) {
+        const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), name, 0, kNodeDigital);
+        return node > 0 && node <= nodeCount ? node : 0;
+    };
+    d.nodeHigh = special("$D_HI");
+    d.nodeLow = special("$D_LO");
+    d.nodeUnknown = special("$D_X");
     d.inertialCancellation = (PreferencesOptionWord() & kOptionInertialCancellation) != 0;
     d.errorLimit = o.digerrlimit;
     d.noOutputMessages = o.nooutmsg != 0;

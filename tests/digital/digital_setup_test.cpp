@@ -64,6 +64,21 @@ TEST_F(DigitalSetupTest, GatesGetStrengthsDelaysAndTheirOperatingPoint)
     EXPECT_EQ(DigitalStateChar(NodeState("Y3")), 'Z');  // strength 0 drives nothing
 }
 
+TEST_F(DigitalSetupTest, ConstantNodesHoldTheirLevels)
+{
+    ASSERT_EQ(BuildText(std::string("constants\n") + "U1 AND(2) $G_DPWR $G_DGND $D_HI $D_X Y1 G1 IO_MID\n" +
+                        "U2 OR(2) $G_DPWR $G_DGND $D_LO $D_HI Y2 G1 IO_MID\n" + kModels + ".TRAN 1N 1U\n.END\n"),
+              0)
+        << LastShownText();
+    SetBreakpointTimeScale(0.0, 1e-3);
+    ASSERT_EQ(StartDigitalRun(0.0), 0);
+    ASSERT_EQ(SolveDigitalOperatingPoint(), 0);
+    EXPECT_EQ(DigitalStateChar(NodeState("$D_HI")), '1');
+    EXPECT_EQ(DigitalStateChar(NodeState("$D_LO")), '0');
+    EXPECT_EQ(DigitalStateChar(NodeState("Y1")), 'X');
+    EXPECT_EQ(DigitalStateChar(NodeState("Y2")), '1');
+}
+
 TEST_F(DigitalSetupTest, FlipFlopArraysBecomeOneDeviceEach)
 {
     ASSERT_EQ(BuildText(std::string("flip-flops\n") +
