@@ -14,6 +14,7 @@
 #include "netlist/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -259,7 +260,7 @@ TEST_F(FindSchematic, HelpClicksShowTheSyntaxOfThePartOrOfTheDotCommand)
 
 TEST_F(FindSchematic, InfoClicksOpenTheFileBehindASourceAndIncludedFiles)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "kq5-info-click";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kq5-info-click-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "stim.USR", std::ios::binary) << "USR\r\nVersion=1\r\n";
     std::ofstream(dir / "parts.lib", std::ios::binary) << "* parts\r\n";
@@ -282,7 +283,7 @@ TEST_F(FindSchematic, InfoClicksOpenTheFileBehindASourceAndIncludedFiles)
 
 TEST_F(FindText, InfoOnAStatementOpensTheLibraryAtItsDefinition)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "kq5-info-library";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kq5-info-library-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "NOM.LIB", std::ios::binary) << "* library\r\n.MODEL DFAST D (IS=1E-14)\r\n* amplifier\r\n"
                                                          ".SUBCKT AMP 1 2 3\r\nR1 1 3 1K\r\n.ENDS\r\n";

@@ -1,5 +1,6 @@
 // The editor's buffer: lines, growth, normalised line breaks, selection offsets, the run history
 // of Undo, and loads that cannot get the room they need.
+#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -176,7 +177,7 @@ TEST_F(EditorBuffer, ALoadThatCannotGetRoomFailsAndKeepsTheText)
     EXPECT_NE(win::MessageBoxLog().back().text.find("Insufficient memory."), std::string::npos);
 
     // From a stream.
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "kq5-editor-load.cir";
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / ("kq5-editor-load-" + std::to_string(::getpid()) + ".cir");
     std::ofstream(file, std::ios::binary) << big;
     std::FILE* stream = std::fopen(file.c_str(), "rb");
     ASSERT_NE(stream, nullptr);
@@ -196,7 +197,7 @@ TEST_F(EditorBuffer, ALoadThatCannotGetRoomFailsAndKeepsTheText)
 
 TEST_F(EditorBuffer, AnOpenedTextCircuitHasItsLinesAndTheFocus)
 {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "kq5-editor-open.cir";
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / ("kq5-editor-open-" + std::to_string(::getpid()) + ".cir");
     std::ofstream(file, std::ios::binary) << "title\nR1 1 0 1k\n.END\n";
     win::SetFocus(nullptr);
     WindowRecord* opened = nullptr;

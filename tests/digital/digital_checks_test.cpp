@@ -1,5 +1,7 @@
 // Flip-flop timing checks against hand-computed times: the warning blocks in the numeric
 // output, the count, DIGERRLIMIT and NOOUTMSG, and warnings of rejected steps dropped.
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -20,7 +22,8 @@ public:
                             bool rejectEach = false)
     {
         ResetFileUnitsForTests();
-        path_ = std::filesystem::temp_directory_path() / "kq5_digital_checks.tno";
+        // A file of this process's own: the suite's tests run in parallel processes.
+        path_ = std::filesystem::temp_directory_path() / ("kq5_digital_checks_" + std::to_string(::getpid()) + ".tno");
         const int unit = FindFreeUnit();
         EXPECT_EQ(CreateReplacingUnit(path_.string(), unit), 0);
         Analog().numericOutputUnit = unit;

@@ -1,5 +1,6 @@
 // Stimulus files: the header's signal groups, TIMESCALE, relative times, every message, and a
 // file driving the pins of a part.
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
@@ -13,7 +14,7 @@ class StimFile {
 public:
     explicit StimFile(const std::string& text)
     {
-        path_ = std::filesystem::temp_directory_path() / "kq5_stim_file_test.stm";
+        path_ = std::filesystem::temp_directory_path() / ("kq5_stim_file_test-" + std::to_string(::getpid()) + ".stm");
         std::ofstream(path_, std::ios::binary) << text;
     }
     ~StimFile() { std::filesystem::remove(path_); }
