@@ -206,6 +206,7 @@ void InstallAnalysisKindHandlers()
     services.endCase = [](WindowRecord* window) {
         FlushPendingRunDataPoint();
         EndWaveformRun(window, false);
+        FinishPlotCase(window);
     };
 }
 

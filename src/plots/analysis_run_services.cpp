@@ -102,32 +102,6 @@ std::string NodeName(int node, int domain)
 
 }  // namespace
 
-int OpenAnalysisWindow()
-{
-    RunControlState& rc = RunControl();
-    WindowRecord* circuit = rc.circuitWindow;
-    if (rc.analysisWindow && IsLiveWindowRecord(rc.analysisWindow)) return 0;
-    WindowRecord* record = NewWindowRecord(nullptr, kWindowAnalysis);
-    if (!record) return kMsgAlreadyReported;
-    if (circuit) {
-        if (!circuit->plot && CreatePlotRecord(circuit) != 0) {
-            FreeWindowRecord(record);
-            return kMsgInsufficientMemory;
-        }
-        record->plot = circuit->plot;
-        record->title = GetRecordTitle(circuit);
-    }
-    rc.analysisWindow = record;
-    return 0;
-}
-
-void CloseAnalysisWindow()
-{
-    RunControlState& rc = RunControl();
-    if (rc.analysisWindow && IsLiveWindowRecord(rc.analysisWindow)) FreeWindowRecord(rc.analysisWindow);
-    rc.analysisWindow = nullptr;
-}
-
 int PollRunKeys(WindowRecord* window, int period)
 {
     RunControlState& rc = RunControl();

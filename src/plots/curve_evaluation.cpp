@@ -14,7 +14,19 @@
 #include "core/expr_evaluator.h"
 #include "core/message_reporter.h"
 #include "devices/model_temperature.h"
+#include "platform/gdi_clip.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_objects.h"
+#include "platform/paint.h"
+#include "app/edit_mode.h"
+#include "plots/axis_ranges.h"
+#include "plots/plot_axes.h"
+#include "plots/plot_click_services.h"
+#include "plots/plot_cursors.h"
+#include "plots/plot_draw.h"
+#include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
+#include "plots/plot_view.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -107,16 +119,56 @@ void UpdateCurveExtremes(WindowRecord* window, int first, int last)
     }
 }
 
+namespace {
+
+// The window the run draws in: an analysis window with a laid-out plot.
+bool DrawsLive(WindowRecord* window)
+{
+    if (!window || !window->window || !window->plot || window->plot->curveCount == 0) return false;
+    const int probe = RunControl().probeState;
+    if (probe == kProbeFullRun || probe == kProbeReplot) return false;
+    const win::RECT& r = window->plot->curves[0]->plotRect;
+    return r.right > r.left;
+}
+
+std::int32_t LiveY(const CurveRecord& c, double y)
+{
+    return c.digital ? DigitalStateOrPixel(c, kWaveformY, y) : CurveValueToPixel(c, kWaveformY, y, 0.0);
+}
+
+// Draws the curve's new point joined to the one drawn before, clipped to its plot rectangle.
+void DrawLivePoint(WindowRecord* window, win::HDC dc, CurveRecord& c, bool join)
+{
+    const std::int32_t px = CurveValueToPixel(c, kWaveformX, c.currentValue[kWaveformX], 0.0);
+    const std::int32_t py = LiveY(c, c.currentValue[kWaveformY]);
+    if (c.digital && join && px == c.previousPixel[0] && py == c.previousPixel[1]) return;
+    if (!join) {
+        c.previousPixel = {px, py};
+        if (!c.digital && (PlotOptions(window) & kPlotDataPoints)) DrawCurveSegment(window, dc, c, px, py, false);
+        return;
+    }
+    const win::HPEN pen = MakeCurvePen(window, dc, c);
+    const win::HGDIOBJ old = win::SelectObject(dc, pen);
+    const int saved = win::SaveDC(dc);
+    win::IntersectClipRect(dc, c.plotRect.left, c.plotRect.top, c.plotRect.right + 1, c.plotRect.bottom + 1);
+    DrawCurveSegment(window, dc, c, px, py, true);
+    win::RestoreDC(dc, saved);
+    win::SelectObject(dc, old);
+    win::DeleteObject(pen);
+}
+
+}  // namespace
+
 void StartCurveTraces(WindowRecord* window, bool firstPoint)
 {
     PlotRecord* plot = PlotOf(window);
     if (!plot) return;
-    // The drawing of the first marks comes with the analysis window; the traces start from the
-    // present values.
     for (int i = 0; i < plot->curveCount; ++i) {
         CurveRecord& c = *plot->curves[static_cast<std::size_t>(i)];
         c.previousValue = c.currentValue;
         c.skipPoint = 0;
+        c.previousPixel = {CurveValueToPixel(c, kWaveformX, c.currentValue[kWaveformX], 0.0),
+                           LiveY(c, c.currentValue[kWaveformY])};
     }
     if (firstPoint) PlotRun().tracesStarted = true;
 }
@@ -127,6 +179,7 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
     if (!plot || curveIndex < 0 || curveIndex >= plot->curveCount) return;
     CurveRecord& c = *plot->curves[static_cast<std::size_t>(curveIndex)];
     // The first point after a run ended is stored but not joined to the run before.
+    const bool join = c.newData == 0;
     c.newData = 0;
     WaveformStore& store = plot->store;
     const std::int32_t runFirst = RunFirstPoint(c, store.runCount);
@@ -137,6 +190,18 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
     SetWaveformValue(store, c.storeSlots[kWaveformY], n, c.currentValue[kWaveformY]);
     if (c.storeSlots[kWaveformX] != 0) SetWaveformValue(store, 0, n, CurrentSweepValue());
     c.previousValue = c.currentValue;
+    win::HDC dc = PlotRun().liveDC;
+    if (!dc) return;
+    // "Display every" thins the drawing of a transient run; every point stays stored.
+    const int kind = std::clamp<int>(Analysis().analysisKind, 0, 2);
+    const int every = std::max(plot->displayEvery[static_cast<std::size_t>(kind)], 1);
+    if (kind == kAnalysisTransient && every > 1 && !c.digital && PlotRun().acceptedPoints % every != 0 &&
+        n != runFirst) {
+        c.skipPoint = 1;
+        return;
+    }
+    c.skipPoint = 0;
+    DrawLivePoint(window, dc, c, join && n - runFirst > c.warmUpCount);
 }
 
 void PlotCurrentPoint(WindowRecord* window, int flag)
@@ -144,7 +209,13 @@ void PlotCurrentPoint(WindowRecord* window, int flag)
     PlotRecord* plot = PlotOf(window);
     if (!plot) return;
     if (!PlotRun().tracesStarted) StartCurveTraces(window, true);
+    const bool live = DrawsLive(window);
+    win::HDC dc = live ? win::GetDC(window->window) : nullptr;
+    PlotRun().liveDC = dc;
+    if (dc && plot->plotFontHandle) win::SelectObject(dc, plot->plotFontHandle);
     for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
+    PlotRun().liveDC = nullptr;
+    if (dc) win::ReleaseDC(window->window, dc);
     UpdateCurveExtremes(window, 0, plot->curveCount - 1);
     PlotRun().pointAccepted = true;
     (void)flag;
@@ -165,8 +236,19 @@ int BeginNextRun(WindowRecord* window, double temperature)
     return 0;
 }
 
+void FinishPlotCase(WindowRecord* window)
+{
+    if (!window || !window->plot) return;
+    FinishPlotsAfterRun(window, nullptr);
+    if (InCursorMode(window)) {
+        InitPlotCursors(window);
+        if (window->window) win::InvalidateRect(window->window, nullptr, 1);
+    }
+}
+
 void InstallPlotRunServices()
 {
+    EditModeHooks().toggleCursors = TogglePlotCursors;
     AnalysisRunServices& services = RunServices();
     services.setupPlots = [](WindowRecord* window) {
         if (const int result = SetupPlotsForRun(window, true); result != 0) return result;
@@ -184,6 +266,7 @@ void InstallPlotRunServices()
         return EvaluateCurveExpressions(window);
     };
     services.plotPoint = [](WindowRecord* window) { PlotCurrentPoint(window, 0); };
+    services.beginPlotWindowRun = [](WindowRecord* window) { return BeginPlotWindowRun(window, nullptr); };
     services.beginNextRun = [](WindowRecord* window, double temperature) { return BeginNextRun(window, temperature); };
 }
 

@@ -4,12 +4,7 @@ namespace kq5 {
 
 int HandleProbeClick(WindowRecord*, int, int, int) { return 0; }
 int HandleProbeMenuCommand(int) { return 1; }
-void ClickMoveCursor(WindowRecord*, unsigned, int, int) {}
 void AddPlotTextObject(WindowRecord*, int, int, int) {}
-int AnalysisClickPrepare(WindowRecord*, int, int) { return 0; }
-void ZoomPlot(WindowRecord*, int) {}
-void DragPlot(WindowRecord*, win::POINT, win::POINT) {}
 void ToggleInteractiveSwitch(WindowRecord*, SchematicItem*) {}
-void TogglePlotCursors(WindowRecord*) {}
 
 }  // namespace kq5

@@ -445,8 +445,10 @@ void ChooseAxisLabelScale(CurveRecord& curve, int axis)
     const std::size_t a = static_cast<std::size_t>(axis);
     curve.labelPrefix[a] = 0;
     curve.labelFactor[a] = 1.0;
+    curve.noSuffix[a] = 1;
     const double largest = std::max(std::fabs(curve.axisLow[a]), std::fabs(curve.axisHigh[a]));
     if (largest == 0.0 || largest < 1e-15 || largest > 1e15) return;
+    curve.noSuffix[a] = 0;
     for (auto it = kEngineeringScales.rbegin(); it != kEngineeringScales.rend(); ++it) {
         if (largest < it->scale) continue;
         if (it->scale != 1.0) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/win_types.h"
 #include "plots/curve_record.h"
 
 namespace kq5 {
@@ -29,6 +30,7 @@ struct PlotRunState {
     bool forceKeepEveryPoint = false;  // the run control asks every point to be kept
     bool tracesStarted = false;        // the first point of the run has been plotted
     bool pointAccepted = false;        // a point was plotted since the last evaluation
+    win::HDC liveDC = nullptr;         // the analysis window's DC while a point is drawn
 };
 
 PlotRunState& PlotRun();
