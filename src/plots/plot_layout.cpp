@@ -31,6 +31,13 @@ CurveRecord& CurveAt(PlotRecord& plot, int i) { return *plot.curves[U(i)]; }
 
 int TextWidth(win::HDC dc, const std::string& text) { return win::GetTextExtent(dc, text).cx; }
 
+win::COLORREF ColorOf(int index)
+{
+    index = std::clamp(index, 0, kColorRows - 1);
+    if (index >= kFirstPaletteColor && index < kPaletteColors) return PaletteColor(index, true);
+    return ColorTable().rows[U(index)].color;
+}
+
 bool InGroup(const CurveRecord& c, int group) { return c.plotGroup >= 1 && (group < 0 || c.plotGroup == group); }
 
 bool MeetsUpdateRect(const PlotRecord& plot, const CurveRecord& c)
@@ -142,7 +149,8 @@ int PickDrawColor(const PlotRecord& plot, win::HDC dc, int index) { return UseCo
 win::COLORREF DrawColorRef(const PlotRecord& plot, win::HDC dc, int index, bool fill)
 {
     if (!UseColorOnDC(plot, dc)) return fill ? win::RGB(255, 255, 255) : win::RGB(0, 0, 0);
-    return ColorTable().rows[U(std::clamp(index, 0, kColorRows - 1))].color;
+    // Palette entries as plain colours: metafiles and printers have no palette to look them up.
+    return ColorOf(index);
 }
 
 void SetScaleTextColours(WindowRecord* window, win::HDC dc)
@@ -172,7 +180,8 @@ void KeepCurveColourVisible(WindowRecord* window, int curveIndex)
     CurveRecord& c = CurveAt(plot, curveIndex);
     const auto& rows = ColorTable().rows;
     const int background = PlotView(window).graphBackground;
-    if (rows[U(std::clamp(c.color, 0, kColorRows - 1))].color == rows[U(background)].color) c.color ^= 15;
+    (void)rows;
+    if (ColorOf(c.color) == ColorOf(background)) c.color ^= 15;
 }
 
 int ReadoutWidth(WindowRecord* window, win::HDC dc, const CurveRecord& curve, int axis)

@@ -30,19 +30,19 @@ constexpr int kAttributeGraphBackground = 13;
 constexpr int kAttributeAnalysisText = 14;
 constexpr int kAttributeWindowBackground = 28;
 
-// A new plot looks as the preferences say: grey grid, white graph and window, blue texts.
+// A new plot looks as the preferences say (grey grid, white graph and window, blue texts).
 void TakeProgramDefaults(PlotViewSettings& view)
 {
     const PreferenceValues& p = PreferenceSettings();
     const auto& table = p.defaultAttributes;
     const auto at = [&](int row) { return table[static_cast<std::size_t>(row)]; };
-    // A table never filled (a program part running without the preferences) keeps the classic look.
-    const bool filled = at(kAttributeGraphBackground).color != 0 || at(kAttributeAnalysisText).color != 0;
+    // A table never filled (parts of the program working without the preferences) leaves the
+    // plot as the circuit file's reader makes it.
+    if (at(kAttributeGraphBackground).color == 0 && at(kAttributeAnalysisText).color == 0) return;
     view.textFont = at(kAttributeAnalysisText);
-    view.textFont.color = static_cast<std::uint8_t>(filled ? view.textFont.color : 12);
-    view.gridColor = static_cast<std::uint8_t>(filled ? at(kAttributeAnalysisGrid).color : 8);
-    view.graphBackground = static_cast<std::uint8_t>(filled ? at(kAttributeGraphBackground).color : 15);
-    view.windowBackground = filled ? at(kAttributeWindowBackground).color : 15;
+    view.gridColor = at(kAttributeAnalysisGrid).color;
+    view.graphBackground = at(kAttributeGraphBackground).color;
+    view.windowBackground = at(kAttributeWindowBackground).color;
     view.scaleColor = p.scaleColor ? 1 : 0;
     view.sameYScales = p.sameYScales ? 1 : 0;
 }
