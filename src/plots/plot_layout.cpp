@@ -388,7 +388,8 @@ std::vector<TickLabel> AxisTickLabels(WindowRecord* window, win::HDC dc, const C
                 label.rect = win::RECT{x, top, x + c.columnWidth, top + h};
             }
             label.major = true;
-            if (label.rect.right > label.rect.left) labels.push_back(std::move(label));
+            // Measuring wants every text, placed or not (the column widths are not known yet).
+            if (measuring || label.rect.right > label.rect.left) labels.push_back(std::move(label));
         }
         return labels;
     }
@@ -406,7 +407,7 @@ std::vector<TickLabel> AxisTickLabels(WindowRecord* window, win::HDC dc, const C
         if (v * 1.000001 < low || !(major || !made)) return;
         made = true;
         TickLabel label{logText(v), place(v, logText(v)), major};
-        if (label.rect.right > label.rect.left) labels.push_back(std::move(label));
+        if (measuring || label.rect.right > label.rect.left) labels.push_back(std::move(label));
     });
     if (!measuring) {
         std::vector<TickLabel> drawn;

@@ -291,6 +291,8 @@ TEST_F(AnalysisWindowTest, DigitalLanesFromStoredStateCodes)
     }
     EndWaveformRun(plot, false, RunRecord{});
     plot.curves[0]->rangeMode = {kRangeAutomatic, kRangeAutomatic};
+    plot.curves[0]->dataMin = {0.0, -1.0};
+    plot.curves[0]->dataMax = {4.5e-3, 1.0};
     FinishPlotsAfterRun(w, nullptr);
     win::InvalidateRect(w->window, nullptr, 1);
     win::UpdateWindow(w->window);
