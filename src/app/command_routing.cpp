@@ -31,6 +31,7 @@
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
+#include "plots/plot_view_commands.h"
 
 namespace kq5 {
 
@@ -51,7 +52,7 @@ constexpr IdRange kUnavailableRanges[] = {
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {760, 771}, {15679, 15679}, {16000, 16082}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
+    {770, 771}, {15679, 15679}, {16000, 16082}, {17151, 17190}, {17600, 17605},
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
@@ -222,10 +223,6 @@ int RouteKnownCommand(int id, const CommandContext& context)
 // in the active window's kind.
 int RouteUnavailableCommand(int id, const CommandContext& context)
 {
-    if (InRange(id, 760, 763) &&
-        !(IsPlotKind(context.kind) || context.kind == kWindowMonteCarlo || context.kind == kWindowModelLibrary)) {
-        return 1;
-    }
     if (InRange(id, 17632, 17639) && !(IsPlotKind(context.kind) || context.kind == kWindowSchematic)) return 1;
     // Limits only while an analysis is open; without one the command does nothing.
     if (id == 16060 && !AnalysisOpen()) return 0;
@@ -272,6 +269,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     CountCommandUse(id);
     // The function menu's items are the text window's.
     if (InRange(id, 3400, 3453)) return 1;
+    if (RoutePlotViewCommand(context.active, id) == 0) {
+        RefreshToolButtonStates();
+        return 0;
+    }
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
     if (RouteKnownCommand(id, context) == 0) {
         RefreshToolButtonStates();

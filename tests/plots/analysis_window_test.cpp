@@ -24,6 +24,7 @@
 #include "plots/plot_draw.h"
 #include "plots/plot_layout.h"
 #include "plots/plot_view.h"
+#include "plots/plot_view_commands.h"
 #include "plots/waveform_store.h"
 
 namespace kq5::testing {
@@ -146,6 +147,31 @@ TEST_F(AnalysisWindowTest, CursorsByKeysClicksAndTypedValuesReadTheStoredPoints)
     DrawCursorMarks(w, dc, -1, false);
     win::ReleaseDC(w->window, dc);
     EXPECT_EQ(ClientPixel(ValueToPixelClamped(c, kWaveformX, c.cursorX[0]), c.plotRect.top + 20), before);
+}
+
+TEST_F(AnalysisWindowTest, CommandsOfTheWindow)
+{
+    ASSERT_EQ(Run(kRc, kAnalysisTransient), 0);
+    WindowRecord* w = Window();
+    std::int32_t& options = PlotViewOf(w->plot).optionWord[kAnalysisTransient];
+    const std::int32_t before = options;
+    EXPECT_EQ(RoutePlotViewCommand(w, 18403), 0);  // Horizontal Axis Grids
+    EXPECT_EQ(options, before ^ 8);
+    EXPECT_EQ(RoutePlotViewCommand(w, 18406), 0);  // Base Line
+    EXPECT_EQ(options, before ^ 8 ^ 0x10000);
+    // A search mode puts the window into Cursor mode; the second cursor's keys move the right one.
+    EXPECT_EQ(RoutePlotViewCommand(w, 18674), 0);
+    EXPECT_EQ(PlotCursors().searchMode, kSearchLow);
+    EXPECT_TRUE(InCursorMode(w));
+    PlotCursors().searchMode = kSearchNext;
+    const std::int32_t right = GetCursorPointIndex(w, 0, 1);
+    EXPECT_EQ(RoutePlotViewCommand(w, 764), 0);
+    EXPECT_EQ(GetCursorPointIndex(w, 0, 1), right - 1);
+    EXPECT_EQ(RoutePlotViewCommand(w, 17504), 0);
+    EXPECT_DOUBLE_EQ(Curve(0).axisHigh[kWaveformX], 3.75e-3);
+    // Other windows do not take them.
+    EXPECT_EQ(RoutePlotViewCommand(record_, 17504), 1);
+    EXPECT_EQ(RoutePlotViewCommand(w, 17102), 1);
 }
 
 TEST_F(AnalysisWindowTest, ZoomPanUndoAndAutoScale)
