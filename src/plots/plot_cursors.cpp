@@ -5,6 +5,7 @@
 
 #include "app/window_record.h"
 #include "core/message_reporter.h"
+#include "digital/digital_logic_tables.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
@@ -359,7 +360,8 @@ int LocateCursorPointAtPosition(WindowRecord* window, int curve, double value, i
     const std::int32_t start = std::clamp(first + startOffset, first, last);
     const auto tryPoint = [&](std::int32_t i) {
         if (yFlag && c.digital) {
-            if (std::lround(Y(*plot, c, i)) != std::lround(value)) return false;
+            const auto letter = [](double v) { return DigitalStateChar(static_cast<std::uint16_t>(std::lround(v) & 0x1FF)); };
+            if (letter(Y(*plot, c, i)) != letter(value)) return false;
             MoveCursorAndRedraw(window, curve, k, i);
             return true;
         }

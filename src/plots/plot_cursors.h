@@ -73,5 +73,8 @@ void ToggleAlignCursors(WindowRecord* window);
 // Go to X (17182) or Y (17183): moves cursor k to the typed value, searching from just after
 // the cursor's point. 1 when placed.
 int GoToCursorValue(WindowRecord* window, int command, int k, double value);
+// The Go to X (17182) or Go to Y (17183) dialog, non-modal; switches the window to Cursor mode.
+win::HWND OpenGoToDialog(WindowRecord* window, int command);
+void ResetGoToDialogForTests();
 
 }  // namespace kq5

@@ -65,6 +65,8 @@ int RoutePlotViewCommand(WindowRecord* window, int id)
     case kCommandNextCurve: StepCurve(window, 1); return 0;
     case kCommandAutoScale: AutoScaleCurrentPlotGroup(window, true); return 0;
     case kCommandAlignCursors: ToggleAlignCursors(window); return 0;
+    case kCommandGoToX:
+    case kCommandGoToY: OpenGoToDialog(window, id); return 0;
     case kCommandSameYScales: {
         PlotViewSettings& view = PlotViewOf(window->plot);
         view.sameYScales = view.sameYScales ? 0 : 1;

@@ -12,6 +12,7 @@
 #include "analysis_window_test_support.h"
 #include "app/edit_mode.h"
 #include "platform/bitmap.h"
+#include "platform/dialog.h"
 #include "platform/gdi_dc.h"
 #include "platform/metafile.h"
 #include "platform/paint.h"
@@ -172,6 +173,33 @@ TEST_F(AnalysisWindowTest, CommandsOfTheWindow)
     // Other windows do not take them.
     EXPECT_EQ(RoutePlotViewCommand(record_, 17504), 1);
     EXPECT_EQ(RoutePlotViewCommand(w, 17102), 1);
+}
+
+TEST_F(AnalysisWindowTest, GoToDialogSendsEitherCursorAndKeepsItsText)
+{
+    ASSERT_EQ(Run(kRc, kAnalysisTransient), 0);
+    ResetGoToDialogForTests();
+    WindowRecord* w = Window();
+    ASSERT_EQ(RoutePlotViewCommand(w, kCommandGoToY), 0);
+    EXPECT_TRUE(InCursorMode(w));
+    win::HWND dialog = win::FindWindow(nullptr, "Go to Y");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(win::GetDlgItemText(dialog, 107), "Y Value");
+    win::SetDlgItemText(dialog, 10, "0.5");
+    win::SendMessage(dialog, win::WM_COMMAND, 105, 0);
+    CurveRecord& c = Curve(0);
+    EXPECT_NEAR(c.cursorY[0], 0.5, 1e-9);
+    win::SetDlgItemText(dialog, 10, "0.25+0.5");
+    win::SendMessage(dialog, win::WM_COMMAND, 106, 0);
+    EXPECT_NEAR(c.cursorY[1], 0.75, 1e-9);
+    Shoot("analysis_goto_y");
+    win::SendMessage(dialog, win::WM_COMMAND, 1, 0);
+    EXPECT_FALSE(win::IsWindow(dialog));
+    // The text typed for a form comes back when the form opens again.
+    dialog = OpenGoToDialog(w, kCommandGoToY);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(win::GetDlgItemText(dialog, 10), "0.25+0.5");
+    win::SendMessage(dialog, win::WM_COMMAND, 2, 0);
 }
 
 TEST_F(AnalysisWindowTest, ZoomPanUndoAndAutoScale)
