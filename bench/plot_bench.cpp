@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "analog/analysis_start.h"
@@ -125,6 +126,10 @@ int main(int argc, char** argv)
     std::ofstream(dir / "rc.cir") << "RC BENCH\nV1 1 0 PULSE(0 1 0 1U 1U 100U 200U)\nR1 1 2 1K\nC1 2 0 10N\n"
                                   << tran << ".PLOT TRAN V(1) V(2) I(R1)\n.END\n";
     std::ofstream(dir / "jobs.txt") << "rc.cir /T\n";
+    std::ofstream(dir / "NOM.LIB") << "* no models\n";
+    ::setenv("KQ5DATA", dir.c_str(), 1);
+    const fs::path home = fs::current_path();
+    fs::current_path(dir);
 
     std::printf("plot_bench: %ld points, %s\n", points, display ? "SDL2 window" : "headless surface");
     const auto best = [&](bool window, int every) {
@@ -143,6 +148,12 @@ int main(int argc, char** argv)
                 every1.run / without.run, every1.firstSegment);
     std::printf("  every 10th drawn    %8.3f s  ratio %.3f  first segment after %.4f s\n", every10.run,
                 every10.run / without.run, every10.firstSegment);
+    if (without.points == 0 || every1.points == 0) {
+        std::ifstream doc(dir / "jobs.DOC");
+        std::printf("no points were run; the statistics file says:\n%s\n",
+                    std::string(std::istreambuf_iterator<char>(doc), {}).c_str());
+    }
+    fs::current_path(home);
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return 0;

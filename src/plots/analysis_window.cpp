@@ -25,8 +25,10 @@
 #include "platform/win_styles.h"
 #include "platform/window.h"
 #include "plots/analysis_run_services.h"
+#include "plots/curve_evaluation.h"
 #include "plots/curve_ranges.h"
 #include "plots/plot_layout.h"
+#include "plots/plot_setup.h"
 #include "plots/plot_view.h"
 #include "plots/plot_view_settings.h"
 #include "schematic/mouse_input.h"
@@ -81,6 +83,7 @@ win::LRESULT OnCreate(win::HWND hwnd)
 
 void OnDestroy(win::HWND hwnd)
 {
+    if (PlotRun().liveWindow == hwnd) EndLiveDrawing();
     WindowRecord* record = GetWindowRecord(hwnd);
     if (!record) return;
     ReleasePlotWindowObjects(record);

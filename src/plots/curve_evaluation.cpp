@@ -136,25 +136,24 @@ std::int32_t LiveY(const CurveRecord& c, double y)
     return c.digital ? DigitalStateOrPixel(c, kWaveformY, y) : CurveValueToPixel(c, kWaveformY, y, 0.0);
 }
 
-// Draws the curve's new point joined to the one drawn before, clipped to its plot rectangle.
-void DrawLivePoint(WindowRecord* window, win::HDC dc, CurveRecord& c, bool join)
+// Draws the curve's new point joined to the one drawn before, cut to its plot rectangle.
+void DrawLivePoint(WindowRecord* window, win::HDC dc, int curveIndex, CurveRecord& c, bool join)
 {
     const std::int32_t px = CurveValueToPixel(c, kWaveformX, c.currentValue[kWaveformX], 0.0);
     const std::int32_t py = LiveY(c, c.currentValue[kWaveformY]);
-    if (c.digital && join && px == c.previousPixel[0] && py == c.previousPixel[1]) return;
+    // A point on the pixel of the point before adds nothing to the picture.
+    if (join && px == c.previousPixel[0] && py == c.previousPixel[1]) return;
+    std::vector<win::HPEN>& pens = PlotRun().livePens;
+    if (pens.size() <= static_cast<std::size_t>(curveIndex)) pens.resize(static_cast<std::size_t>(curveIndex) + 1);
+    win::HPEN& pen = pens[static_cast<std::size_t>(curveIndex)];
+    if (!pen) pen = MakeCurvePen(window, dc, c);
+    win::SelectObject(dc, pen);
     if (!join) {
         c.previousPixel = {px, py};
-        if (!c.digital && (PlotOptions(window) & kPlotDataPoints)) DrawCurveSegment(window, dc, c, px, py, false);
+        if (!c.digital && (PlotOptions(window) & kPlotDataPoints)) DrawCurveSegment(window, dc, c, px, py, false, true);
         return;
     }
-    const win::HPEN pen = MakeCurvePen(window, dc, c);
-    const win::HGDIOBJ old = win::SelectObject(dc, pen);
-    const int saved = win::SaveDC(dc);
-    win::IntersectClipRect(dc, c.plotRect.left, c.plotRect.top, c.plotRect.right + 1, c.plotRect.bottom + 1);
-    DrawCurveSegment(window, dc, c, px, py, true);
-    win::RestoreDC(dc, saved);
-    win::SelectObject(dc, old);
-    win::DeleteObject(pen);
+    DrawCurveSegment(window, dc, c, px, py, true, true);
 }
 
 }  // namespace
@@ -201,7 +200,21 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
         return;
     }
     c.skipPoint = 0;
-    DrawLivePoint(window, dc, c, join && n - runFirst > c.warmUpCount);
+    DrawLivePoint(window, dc, curveIndex, c, join && n - runFirst > c.warmUpCount);
+}
+
+void EndLiveDrawing()
+{
+    PlotRunState& run = PlotRun();
+    if (run.liveDC) {
+        win::SelectObject(run.liveDC, win::GetStockObject(win::BLACK_PEN));
+        win::ReleaseDC(run.liveWindow, run.liveDC);
+    }
+    for (win::HPEN pen : run.livePens)
+        if (pen) win::DeleteObject(pen);
+    run.livePens.clear();
+    run.liveDC = nullptr;
+    run.liveWindow = nullptr;
 }
 
 void PlotCurrentPoint(WindowRecord* window, int flag)
@@ -209,15 +222,19 @@ void PlotCurrentPoint(WindowRecord* window, int flag)
     PlotRecord* plot = PlotOf(window);
     if (!plot) return;
     if (!PlotRun().tracesStarted) StartCurveTraces(window, true);
-    const bool live = DrawsLive(window);
-    win::HDC dc = live ? win::GetDC(window->window) : nullptr;
-    PlotRun().liveDC = dc;
-    if (dc && plot->plotFontHandle) win::SelectObject(dc, plot->plotFontHandle);
+    PlotRunState& run = PlotRun();
+    if (DrawsLive(window)) {
+        if (run.liveWindow != window->window) {
+            EndLiveDrawing();
+            run.liveWindow = window->window;
+            run.liveDC = win::GetDC(window->window);
+        }
+    } else if (run.liveDC) {
+        EndLiveDrawing();
+    }
     for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
-    PlotRun().liveDC = nullptr;
-    if (dc) win::ReleaseDC(window->window, dc);
     UpdateCurveExtremes(window, 0, plot->curveCount - 1);
-    PlotRun().pointAccepted = true;
+    run.pointAccepted = true;
     (void)flag;
 }
 
@@ -238,6 +255,7 @@ int BeginNextRun(WindowRecord* window, double temperature)
 
 void FinishPlotCase(WindowRecord* window)
 {
+    EndLiveDrawing();
     if (!window || !window->plot) return;
     FinishPlotsAfterRun(window, nullptr);
     if (InCursorMode(window)) {

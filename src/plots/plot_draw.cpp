@@ -62,12 +62,13 @@ bool IsSpectral(const CurveRecord& c) { return (c.yExpression.dependencies & kDe
 
 double SegmentCoordinateLimit(win::HDC dc) { return IsMetafileDC(dc) ? 32767.0 : kCairoExactLimit; }
 
-bool ClipSegmentToLimit(double& x1, double& y1, double& x2, double& y2, double limit)
+bool ClipSegmentToBox(double& x1, double& y1, double& x2, double& y2, double left, double top, double right,
+                      double bottom)
 {
     double t0 = 0.0, t1 = 1.0;
     const double dx = x2 - x1, dy = y2 - y1;
     const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x1 + limit, limit - x1, y1 + limit, limit - y1};
+    const double q[4] = {x1 - left, right - x1, y1 - top, bottom - y1};
     for (int i = 0; i < 4; ++i) {
         if (p[i] == 0.0) {
             if (q[i] < 0.0) return false;
@@ -82,6 +83,11 @@ bool ClipSegmentToLimit(double& x1, double& y1, double& x2, double& y2, double l
     if (t1 < 1.0) x2 = ox + t1 * dx, y2 = oy + t1 * dy;
     if (t0 > 0.0) x1 = ox + t0 * dx, y1 = oy + t0 * dy;
     return true;
+}
+
+bool ClipSegmentToLimit(double& x1, double& y1, double& x2, double& y2, double limit)
+{
+    return ClipSegmentToBox(x1, y1, x2, y2, -limit, -limit, limit, limit);
 }
 
 void DrawClippedSegment(win::HDC dc, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, bool box)
@@ -113,33 +119,48 @@ win::HPEN MakeCurvePen(WindowRecord* window, win::HDC dc, const CurveRecord& cur
                           DrawColorRef(plot, dc, PickDrawColor(plot, dc, colour)));
 }
 
-void DrawCurveSegment(WindowRecord* window, win::HDC dc, CurveRecord& c, std::int32_t px, std::int32_t py, bool join)
+void DrawCurveSegment(WindowRecord* window, win::HDC dc, CurveRecord& c, std::int32_t px, std::int32_t py, bool join,
+                      bool clip)
 {
     const std::int32_t x0 = c.previousPixel[0];
     const std::int32_t y0 = c.previousPixel[1];
+    const win::RECT& r = c.plotRect;
+    const auto line = [&](std::int32_t ax, std::int32_t ay, std::int32_t bx, std::int32_t by) {
+        if (!clip) {
+            DrawClippedSegment(dc, ax, ay, bx, by, false);
+            return;
+        }
+        double a = ax, b = ay, e = bx, f = by;
+        if (!ClipSegmentToBox(a, b, e, f, r.left, r.top, r.right, r.bottom)) return;
+        const int ix = static_cast<int>(std::lround(a)), iy = static_cast<int>(std::lround(b));
+        const int jx = static_cast<int>(std::lround(e)), jy = static_cast<int>(std::lround(f));
+        win::MoveToEx(dc, ix, iy, nullptr);
+        win::LineTo(dc, jx, jy);
+        // A line cut at the edge keeps its last pixel there.
+        if (jx != bx || jy != by) win::LineTo(dc, jx + (jx >= ix ? 1 : -1), jy);
+    };
     if (c.digital) {
         if (IsBusCurve(c)) {
             if (join) {
-                for (std::int32_t row : {c.laneLow, c.laneHigh}) DrawClippedSegment(dc, x0, row, px, row, false);
+                for (std::int32_t row : {c.laneLow, c.laneHigh}) line(x0, row, px, row);
                 if (py != y0) {
-                    DrawClippedSegment(dc, px - 2, c.laneLow, px + 2, c.laneHigh, false);
-                    DrawClippedSegment(dc, px - 2, c.laneHigh, px + 2, c.laneLow, false);
+                    line(px - 2, c.laneLow, px + 2, c.laneHigh);
+                    line(px - 2, c.laneHigh, px + 2, c.laneLow);
                 }
             }
         } else if (join) {
             // Level of the previous state up to the new point, then the edge to the new level.
             const std::int32_t from = CurveValueToPixel(c, kWaveformY, y0, c.currentValue[0]);
             const std::int32_t to = CurveValueToPixel(c, kWaveformY, py, y0);
-            DrawClippedSegment(dc, x0, from, px, from, false);
-            if (to != from) DrawClippedSegment(dc, px, from, px, to, false);
+            line(x0, from, px, from);
+            if (to != from) line(px, from, px, to);
         }
     } else if (join) {
         if (IsSpectral(c)) {
-            const std::int32_t base = std::clamp<std::int32_t>(c.plotRect.bottom, c.plotRect.top, c.plotRect.bottom);
-            DrawClippedSegment(dc, px, base, px, py, false);
-            win::Ellipse(dc, px - 2, py - 2, px + 3, py + 3);
+            line(px, r.bottom, px, py);
+            if (py >= r.top && py <= r.bottom) win::Ellipse(dc, px - 2, py - 2, px + 3, py + 3);
         } else {
-            DrawClippedSegment(dc, x0, y0, px, py, false);
+            line(x0, y0, px, py);
         }
     }
     if (!c.digital && (PlotOptions(window) & kPlotDataPoints)) DrawMark(dc, px, py, c.plotRect);

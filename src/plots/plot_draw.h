@@ -16,6 +16,9 @@ struct WindowRecord;
 double SegmentCoordinateLimit(win::HDC dc);
 // Cuts the segment to the square of +-limit; false when nothing of it lies inside.
 bool ClipSegmentToLimit(double& x1, double& y1, double& x2, double& y2, double limit);
+// Cuts the segment to the box (edges included); false when nothing of it lies inside.
+bool ClipSegmentToBox(double& x1, double& y1, double& x2, double& y2, double left, double top, double right,
+                      double bottom);
 // A line (box false) or a rectangle (box true) after clipping to the device's limit.
 void DrawClippedSegment(win::HDC dc, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, bool box);
 
@@ -24,9 +27,10 @@ void DrawClippedSegment(win::HDC dc, std::int32_t x1, std::int32_t y1, std::int3
 win::HPEN MakeCurvePen(WindowRecord* window, win::HDC dc, const CurveRecord& curve);
 
 // Draws the curve's new point (px, py; py a state code for a digital curve) joined to its
-// previous one, with the pen selected in the DC.
+// previous one, with the pen selected in the DC; with clip, the lines are cut to the curve's plot
+// rectangle here rather than by the DC's clip region.
 void DrawCurveSegment(WindowRecord* window, win::HDC dc, CurveRecord& curve, std::int32_t px, std::int32_t py,
-                      bool join);
+                      bool join, bool clip = false);
 
 // Redraws the stored points of the curves of group (-1: all).
 void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group);

@@ -77,6 +77,27 @@ TEST_F(AnalysisWindowTest, TransientCurvePassesThroughItsMappedPixels)
     EXPECT_EQ(hits, tried);
 }
 
+TEST_F(AnalysisWindowTest, FarValuesAreClippedNotMisdrawn)
+{
+    ASSERT_EQ(Run(kRc, kAnalysisTransient), 0);
+    CurveRecord& c = Curve(0);
+    // One microvolt of range: the curve leaves the plot a hundred million pixels high.
+    ASSERT_EQ(SetCurveAxisRange(c, kWaveformY, 0.0, 1e-6), 1);
+    RedrawPlotWindow(Window(), nullptr, -1);
+    const win::COLORREF ink = Colour(c.color);
+    const int firstX = ValueToPixelClamped(c, kWaveformX, Stored(c, kWaveformX, 1));
+    int inside = 0, column = 0;
+    for (int x = c.plotRect.left; x < c.plotRect.right; ++x) {
+        for (int y = c.plotRect.top + 1; y < c.plotRect.bottom; ++y) {
+            if (ClientPixel(x, y) != ink) continue;
+            if (x <= firstX) ++column;
+            else ++inside;
+        }
+    }
+    EXPECT_GT(column, 0);      // the first rise, cut at the top edge
+    EXPECT_EQ(inside, 0);      // nothing wrapped back into the plot
+}
+
 TEST_F(AnalysisWindowTest, GridLinesStandWhereTheTickRulePutsThem)
 {
     ASSERT_EQ(Run(kRc, kAnalysisTransient), 0);
