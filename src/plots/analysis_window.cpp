@@ -108,14 +108,13 @@ void OnPaint(win::HWND hwnd)
 win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)
 {
     WindowRecord* record = GetWindowRecord(hwnd);
+    if (record && record->plot) {
+        FillWindowBackground(record, dc, nullptr);
+        return 1;
+    }
     win::RECT client{};
     win::GetClientRect(hwnd, &client);
-    int colour = 15;
-    if (record && record->plot) colour = PickDrawColor(*record->plot, dc, PlotViewOf(record->plot).windowBackground);
-    const win::HBRUSH brush = win::CreateSolidBrush(record && record->plot ? DrawColorRef(*record->plot, dc, colour, true)
-                                                                           : win::RGB(255, 255, 255));
-    win::FillRect(dc, &client, brush);
-    win::DeleteObject(brush);
+    win::FillRect(dc, &client, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
     return 1;
 }
 

@@ -31,15 +31,6 @@ constexpr int kMarkHalfSize = 2;
 
 std::size_t U(int i) { return static_cast<std::size_t>(i); }
 
-bool InGroup(const CurveRecord& c, int group) { return c.plotGroup >= 1 && (group < 0 || c.plotGroup == group); }
-
-bool MeetsUpdateRect(const PlotRecord& plot, const CurveRecord& c)
-{
-    const win::RECT& u = plot.updateRect;
-    if (u.right <= u.left || u.bottom <= u.top) return true;
-    return !(c.plotRect.right + 1 < u.left || u.right <= c.plotRect.left || c.plotRect.bottom + 1 < u.top ||
-             u.bottom <= c.plotRect.top);
-}
 
 void DrawMark(win::HDC dc, std::int32_t x, std::int32_t y, const win::RECT& inside)
 {
@@ -178,7 +169,7 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
     const bool tokens = (PlotOptions(window) & kPlotTokens) != 0;
     for (int ci = 0; ci < plot.curveCount; ++ci) {
         CurveRecord& c = *plot.curves[U(ci)];
-        if (c.state == 1 || !InGroup(c, group) || !MeetsUpdateRect(plot, c) || c.lastPointIndex < 0) continue;
+        if (c.state == 1 || !CurveInGroup(c, group) || !CurveMeetsUpdateRect(plot, c) || c.lastPointIndex < 0) continue;
         const int saved = win::SaveDC(dc);
         if (!IsMetafileDC(dc))
             win::IntersectClipRect(dc, c.plotRect.left, c.plotRect.top, c.plotRect.right + 1, c.plotRect.bottom + 1);
@@ -315,7 +306,7 @@ void DrawCurveReadouts(WindowRecord* window, win::HDC dc, int group)
     const win::COLORREF background = DrawColorRef(plot, dc, PlotViewOf(window->plot).windowBackground, true);
     for (int i = 0; i < plot.curveCount; ++i) {
         CurveRecord& c = *plot.curves[U(i)];
-        if (!InGroup(c, group) || c.plotRect.right <= c.plotRect.left) continue;
+        if (!CurveInGroup(c, group) || c.plotRect.right <= c.plotRect.left) continue;
         SetCurveTextColours(window, dc, c);
         const std::string caption = c.name.empty() ? c.yExpressionText : c.name;
         const int x = c.captionPosition[0];

@@ -38,15 +38,6 @@ win::COLORREF ColorOf(int index)
     return ColorTable().rows[U(index)].color;
 }
 
-bool InGroup(const CurveRecord& c, int group) { return c.plotGroup >= 1 && (group < 0 || c.plotGroup == group); }
-
-bool MeetsUpdateRect(const PlotRecord& plot, const CurveRecord& c)
-{
-    const win::RECT& u = plot.updateRect;
-    if (u.right <= u.left || u.bottom <= u.top) return true;
-    return !(c.plotRect.right + 1 < u.left || u.right <= c.plotRect.left || c.plotRect.bottom + 1 < u.top ||
-             u.bottom <= c.plotRect.top);
-}
 
 std::string CaptionText(const CurveRecord& c) { return c.name.empty() ? c.yExpressionText : c.name; }
 
@@ -118,6 +109,16 @@ bool Intersect(const win::RECT& a, const win::RECT& b)
 }
 
 }  // namespace
+
+bool CurveInGroup(const CurveRecord& c, int group) { return c.plotGroup >= 1 && (group < 0 || c.plotGroup == group); }
+
+bool CurveMeetsUpdateRect(const PlotRecord& plot, const CurveRecord& c)
+{
+    const win::RECT& u = plot.updateRect;
+    if (u.right <= u.left || u.bottom <= u.top) return true;
+    return !(c.plotRect.right + 1 < u.left || u.right <= c.plotRect.left || c.plotRect.bottom + 1 < u.top ||
+             u.bottom <= c.plotRect.top);
+}
 
 bool IsDisplayDC(win::HDC dc) { return win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY; }
 
@@ -470,7 +471,7 @@ void DrawPlotGrids(WindowRecord* window, win::HDC dc, int group)
         GdiSelection brush(dc, win::CreateSolidBrush(DrawColorRef(plot, dc, background, true)));
         for (int i = 0; i < plot.curveCount; ++i) {
             const CurveRecord& c = CurveAt(plot, i);
-            if (c.placeInGroup != 0 || !InGroup(c, group)) continue;
+            if (c.placeInGroup != 0 || !CurveInGroup(c, group)) continue;
             win::Rectangle(dc, c.plotRect.left, c.plotRect.top, c.plotRect.right + 1, c.plotRect.bottom + 1);
         }
     }
@@ -484,7 +485,7 @@ void DrawPlotGrids(WindowRecord* window, win::HDC dc, int group)
             if (!(options & bit)) continue;
             for (int i = 0; i < plot.curveCount; ++i) {
                 const CurveRecord& c = CurveAt(plot, i);
-                if (c.placeInGroup != 0 || !InGroup(c, group) || !MeetsUpdateRect(plot, c)) continue;
+                if (c.placeInGroup != 0 || !CurveInGroup(c, group) || !CurveMeetsUpdateRect(plot, c)) continue;
                 if (axis == kWaveformY && c.groupKind == kGroupDigital) continue;
                 for (int at : GridLinePositions(window, c, axis)) DrawGridLine(dc, c.plotRect, axis, at, ruler);
             }
@@ -493,7 +494,7 @@ void DrawPlotGrids(WindowRecord* window, win::HDC dc, int group)
     if (options & kPlotBaseLine) {
         for (int i = 0; i < plot.curveCount; ++i) {
             const CurveRecord& c = CurveAt(plot, i);
-            if (c.digital || !c.ownScale || !InGroup(c, group) || !MeetsUpdateRect(plot, c)) continue;
+            if (c.digital || !c.ownScale || !CurveInGroup(c, group) || !CurveMeetsUpdateRect(plot, c)) continue;
             const int colour = view.scaleColor && !view.sameYScales ? c.color : view.textFont.color;
             GdiSelection pen(dc, win::CreatePen(win::PS_SOLID, 1, DrawColorRef(plot, dc, PickDrawColor(plot, dc, colour))));
             const int y = ValueToPixelClamped(c, kWaveformY, 0.0);
@@ -514,7 +515,7 @@ void DrawPlotScales(WindowRecord* window, win::HDC dc, int group)
     const bool clear = IsDisplayDC(dc) && plot.pageRect.right <= plot.pageRect.left;
     for (int i = 0; i < plot.curveCount; ++i) {
         CurveRecord& c = CurveAt(plot, i);
-        if (!InGroup(c, group)) continue;
+        if (!CurveInGroup(c, group)) continue;
         KeepCurveColourVisible(window, i);
         if (c.placeInGroup == 0 && clear) {
             GdiSelection brush(dc, win::CreateSolidBrush(DrawColorRef(plot, dc, view.windowBackground, true)));

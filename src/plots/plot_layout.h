@@ -55,6 +55,11 @@ std::vector<TickLabel> AxisTickLabels(WindowRecord* window, win::HDC dc, const C
 // The pixel positions of the grid lines of an axis, in drawing order.
 std::vector<int> GridLinePositions(WindowRecord* window, const CurveRecord& curve, int axis);
 
+// The curve belongs to plot group `group` (-1: any group); curves without a group never do.
+bool CurveInGroup(const CurveRecord& curve, int group);
+// The curve's plot rectangle meets the plot's update rectangle (or there is none).
+bool CurveMeetsUpdateRect(const PlotRecord& plot, const CurveRecord& curve);
+
 // The options word of the current analysis kind of the window's plot.
 std::uint32_t PlotOptions(const WindowRecord* window);
 PlotViewSettings& PlotView(WindowRecord* window);

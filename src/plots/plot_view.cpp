@@ -83,6 +83,20 @@ void ZoomGroup(WindowRecord* window, double inner, double outer)
 
 }  // namespace
 
+void FillWindowBackground(WindowRecord* window, win::HDC dc, const win::RECT* area)
+{
+    if (!window || !window->plot || !dc) return;
+    win::RECT client{};
+    if (area) client = *area;
+    else if (window->window) win::GetClientRect(window->window, &client);
+    else return;
+    const PlotRecord& plot = *window->plot;
+    const int colour = PickDrawColor(plot, dc, PlotViewOf(window->plot).windowBackground);
+    const win::HBRUSH brush = win::CreateSolidBrush(DrawColorRef(plot, dc, colour, true));
+    win::FillRect(dc, &client, brush);
+    win::DeleteObject(brush);
+}
+
 PlotViewHooks& PlotViewDrawHooks()
 {
     static PlotViewHooks hooks;
@@ -150,14 +164,7 @@ int RedrawPlotWindow(WindowRecord* window, win::HDC given, int curveOfGroup)
     if (before.left != after.left || before.top != after.top || before.right != after.right ||
         before.bottom != after.bottom)
         group = -1;
-    if (group == -1 && IsDisplayDC(dc.dc) && !HasPage(plot) && window->window) {
-        win::RECT client{};
-        win::GetClientRect(window->window, &client);
-        const win::HBRUSH brush = win::CreateSolidBrush(
-            DrawColorRef(plot, dc.dc, PickDrawColor(plot, dc.dc, PlotViewOf(window->plot).windowBackground), true));
-        win::FillRect(dc.dc, &client, brush);
-        win::DeleteObject(brush);
-    }
+    if (group == -1 && IsDisplayDC(dc.dc) && !HasPage(plot)) FillWindowBackground(window, dc.dc, nullptr);
     const int saved = win::SaveDC(dc.dc);
     win::RECT drawing{};
     GetDrawingRect(window, dc.dc, drawing);
@@ -190,14 +197,7 @@ int BeginPlotWindowRun(WindowRecord* window, win::HDC given)
     if (!dc.dc) return 0;
     if (LayoutPlotWindow(window, dc.dc) != 0) return 0;
     if (const int result = CheckGroupConsistency(window); result != 0) return result;
-    if (window->window) {
-        win::RECT client{};
-        win::GetClientRect(window->window, &client);
-        const win::HBRUSH brush = win::CreateSolidBrush(
-            DrawColorRef(plot, dc.dc, PickDrawColor(plot, dc.dc, PlotViewOf(window->plot).windowBackground), true));
-        win::FillRect(dc.dc, &client, brush);
-        win::DeleteObject(brush);
-    }
+    FillWindowBackground(window, dc.dc, nullptr);
     if (RunControl().failureReported) return 1;
     DrawCurveToken(window, dc.dc, 0, win::POINT{}, 1);
     const int probe = AnalysisProbeState();
@@ -232,12 +232,7 @@ void DrawPlotTitleLine(WindowRecord* window, win::HDC dc)
     SetScaleTextColours(window, own.dc);
     const int h = plot.textLineHeight;
     win::RECT line{first->plotRect.left, first->plotRect.top - h, first->plotRect.right, first->plotRect.top};
-    if (IsDisplayDC(own.dc) && !HasPage(plot)) {
-        const win::HBRUSH brush = win::CreateSolidBrush(
-            DrawColorRef(plot, own.dc, PickDrawColor(plot, own.dc, PlotViewOf(window->plot).windowBackground), true));
-        win::FillRect(own.dc, &line, brush);
-        win::DeleteObject(brush);
-    }
+    if (IsDisplayDC(own.dc) && !HasPage(plot)) FillWindowBackground(window, own.dc, &line);
     std::string text = PlotTitleText(window);
     if (win::GetTextExtent(own.dc, text).cx > line.right - line.left) {
         const std::size_t at = text.find("Temperature");

@@ -23,6 +23,8 @@ int RedrawPlotWindow(WindowRecord* window, win::HDC dc, int curveOfGroup);
 // Prepares the window for a run: font, layout, consistency checks, erase, axes. 0 or an id.
 int BeginPlotWindowRun(WindowRecord* window, win::HDC dc);
 void DrawPlotTitleLine(WindowRecord* window, win::HDC dc);
+// Fills the area (the client area when none) with the window background colour for the DC.
+void FillWindowBackground(WindowRecord* window, win::HDC dc, const win::RECT* area);
 // The title text: circuit title and temperature caption.
 std::string PlotTitleText(WindowRecord* window);
 void SelectPlotCurve(WindowRecord* window, win::HDC dc, int curveIndex);
