@@ -296,6 +296,11 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         SaveCurveRanges(record);
         OnWindowRButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
+    case win::WM_LBUTTONDBLCLK:
+        if (MouseIgnored(record)) return 0;
+        if (PlotViewDrawHooks().doubleClick)
+            PlotViewDrawHooks().doubleClick(record, win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
+        return 0;
     case win::WM_RBUTTONUP:
         if (MouseIgnored(record)) return 0;
         OnWindowRButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
