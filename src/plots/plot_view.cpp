@@ -212,7 +212,7 @@ std::string PlotTitleText(WindowRecord* window)
 {
     WindowRecord* circuit = RunControl().circuitWindow;
     std::string title = circuit ? StripDirectory(GetRecordTitle(circuit)) : StripDirectory(window ? window->title : "");
-    return title + " " + FormatTemperatureCaption(window);
+    return title + " " + FormatTemperatureCaption(window, true);
 }
 
 void DrawPlotTitleLine(WindowRecord* window, win::HDC dc)

@@ -18,6 +18,7 @@
 #include "platform/paint.h"
 #include "platform/print.h"
 #include "platform/win_messages.h"
+#include "plots/analysis_run_services.h"
 #include "plots/axis_ranges.h"
 #include "plots/curve_ranges.h"
 #include "plots/plot_axes.h"
@@ -96,6 +97,24 @@ TEST_F(AnalysisWindowTest, FarValuesAreClippedNotMisdrawn)
     }
     EXPECT_GT(column, 0);      // the first rise, cut at the top edge
     EXPECT_EQ(inside, 0);      // nothing wrapped back into the plot
+}
+
+TEST_F(AnalysisWindowTest, TitleTellsTheTemperaturesOfTheRuns)
+{
+    ASSERT_EQ(Run(kRc, kAnalysisTransient), 0);
+    EXPECT_EQ(PlotTitleText(Window()), "rc.cir Temperature = 27 ");
+    ExitAnalysis();
+    ResetRunControlForTests();
+    ResetPlotRunForTests();
+    InstallAnalysisKindHandlers();
+    std::string swept = kRc;
+    swept.insert(swept.find(".END"), ".TEMP 27 77\n");
+    ASSERT_EQ(Run(swept, kAnalysisTransient, "swept.cir"), 0);
+    EXPECT_EQ(Plot().store.runCount, 2);
+    EXPECT_EQ(PlotTitleText(Window()), "swept.cir Temperature = 27...77 ");
+    EXPECT_EQ(FormatTemperatureCaption(Window(), false), "Temperature = 27 ");
+    PlotCursors().selectedRun = 1;
+    EXPECT_EQ(FormatTemperatureCaption(Window(), false), "Temperature = 77 ");
 }
 
 TEST_F(AnalysisWindowTest, GridLinesStandWhereTheTickRulePutsThem)
