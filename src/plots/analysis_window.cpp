@@ -76,6 +76,7 @@ win::LRESULT OnCreate(win::HWND hwnd)
     }
     rc.analysisWindow = record;
     record->mode = kCommandSelectMode;
+    SwapAnalysisMenus(std::max<int>(Analysis().analysisKind, 0));
     (void)kLayoutWord;
     RecreatePlotFont(record, nullptr, true);
     return 0;
@@ -89,6 +90,7 @@ void OnDestroy(win::HWND hwnd)
     ReleasePlotWindowObjects(record);
     RunControlState& rc = RunControl();
     if (rc.analysisWindow == record) rc.analysisWindow = nullptr;
+    RestoreCircuitMenus();
     FreeWindowRecord(record);
 }
 

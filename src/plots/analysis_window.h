@@ -14,6 +14,10 @@ bool RegisterAnalysisClass();
 void UnregisterAnalysisClass();
 win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 
+// The frame's menu bar while the analysis window exists (analysis kind 0 to 2), and back.
+void SwapAnalysisMenus(int kind);
+void RestoreCircuitMenus();
+
 // The window of the current analysis record, null when it has none.
 win::HWND AnalysisWindowHandle();
 // The probe state of the run (1 and 3 draw neither stored curves nor title lines).

@@ -1,12 +1,16 @@
 // The analysis window inside the program's frame: an MDI child of class "analysis" beside the
 // circuit window that it analyses.
+#include <algorithm>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/message_box.h"
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
+#include "platform/menu.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
 
@@ -15,9 +19,21 @@ namespace {
 
 class AnalysisInFrame : public StartedFrame {};
 
+std::vector<std::string> BarTexts()
+{
+    std::vector<std::string> texts;
+    win::HMENU bar = win::GetMenu(Frame().frame);
+    for (int i = 0; i < win::GetMenuItemCount(bar); ++i) {
+        const std::string text = win::GetMenuString(bar, static_cast<win::UINT>(i), win::MF_BYPOSITION);
+        if (!text.empty()) texts.push_back(text);
+    }
+    return texts;
+}
+
 TEST_F(AnalysisInFrame, TheWindowIsAnMdiChildBesideItsCircuit)
 {
     StartWithSchematic();
+    const std::vector<std::string> circuitBar = BarTexts();
     InstallAnalysisKindHandlers();
     const std::string path = (dir_ / "rc.cir").string();
     std::ofstream(path, std::ios::binary)
@@ -39,11 +55,23 @@ TEST_F(AnalysisInFrame, TheWindowIsAnMdiChildBesideItsCircuit)
     EXPECT_EQ(win::GetParent(analysis->window), Frame().mdiClient);
     EXPECT_EQ(analysis->plot, circuit->plot);
     EXPECT_GT(analysis->plot->curves.at(0)->lastPointIndex, 20);
+    // The analysis popups stand in the bar instead of the circuit's Component and Analysis.
+    const std::vector<std::string> bar = BarTexts();
+    EXPECT_EQ(std::count(bar.begin(), bar.end(), "&Component"), 0);
+    EXPECT_EQ(std::count(bar.begin(), bar.end(), "&Analysis"), 0);
+    const auto transient = std::find(bar.begin(), bar.end(), "&Transient");
+    ASSERT_NE(transient, bar.end());
+    ASSERT_LT(transient + 3, bar.end());
+    EXPECT_EQ(*(transient + 1), "&Scope");
+    EXPECT_EQ(*(transient + 2), "&Cursor Functions");
+    EXPECT_EQ(*(transient + 3), "&Monte Carlo");
+    EXPECT_EQ(bar.back(), "&Help");
     win::CurrentBackend().Present(true);
     SaveScreen("analysis_in_frame");
     ExitAnalysis();
     PumpFrameMessages();
     EXPECT_EQ(RunControl().analysisWindow, nullptr);
+    EXPECT_EQ(BarTexts(), circuitBar);
 }
 
 }  // namespace
