@@ -19,6 +19,7 @@
 #include "platform/gdi_objects.h"
 #include "platform/paint.h"
 #include "app/edit_mode.h"
+#include "app/menus.h"
 #include "plots/axis_ranges.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_click_services.h"
@@ -267,6 +268,13 @@ void FinishPlotCase(WindowRecord* window)
 void InstallPlotRunServices()
 {
     EditModeHooks().toggleCursors = TogglePlotCursors;
+    // The Scope popup's checks show the option bits of the analysis window.
+    MenuTextSources().plotOption = [](int id) {
+        WindowRecord* window = RunControl().analysisWindow;
+        if (!window || !window->plot || id < 18400 || id > 18406) return false;
+        const std::uint32_t bit = id == 18406 ? kPlotBaseLine : 1u << (id - 18400);
+        return (PlotOptions(window) & bit) != 0;
+    };
     AnalysisRunServices& services = RunServices();
     services.setupPlots = [](WindowRecord* window) {
         if (const int result = SetupPlotsForRun(window, true); result != 0) return result;

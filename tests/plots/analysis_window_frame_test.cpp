@@ -10,6 +10,8 @@
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
+#include "app/frame_window.h"
+#include "app/menus.h"
 #include "platform/menu.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
@@ -66,6 +68,26 @@ TEST_F(AnalysisInFrame, TheWindowIsAnMdiChildBesideItsCircuit)
     EXPECT_EQ(*(transient + 2), "&Cursor Functions");
     EXPECT_EQ(*(transient + 3), "&Monte Carlo");
     EXPECT_EQ(bar.back(), "&Help");
+    // The Scope popup checks the window's option bits, Cursor Functions the search mode.
+    win::HMENU menuBar = win::GetMenu(Frame().frame);
+    win::HMENU scope = nullptr, functions = nullptr;
+    for (int i = 0; i < win::GetMenuItemCount(menuBar); ++i) {
+        const std::string text = win::GetMenuString(menuBar, static_cast<win::UINT>(i), win::MF_BYPOSITION);
+        if (text == "&Scope") scope = win::GetSubMenu(menuBar, i);
+        if (text == "&Cursor Functions") functions = win::GetSubMenu(menuBar, i);
+    }
+    ASSERT_NE(scope, nullptr);
+    ASSERT_NE(functions, nullptr);
+    InitMenuPopupItems(scope, FrameMenuSituation());
+    InitMenuPopupItems(functions, FrameMenuSituation());
+    const auto checked = [](win::HMENU menu, win::UINT id) {
+        return (win::GetMenuState(menu, id, win::MF_BYCOMMAND) & win::MF_CHECKED) != 0;
+    };
+    EXPECT_FALSE(checked(scope, 18400));
+    EXPECT_TRUE(checked(scope, 18403));
+    EXPECT_TRUE(checked(scope, 18404));
+    EXPECT_TRUE(checked(functions, 18670));
+    EXPECT_FALSE(checked(functions, 18671));
     win::CurrentBackend().Present(true);
     SaveScreen("analysis_in_frame");
     ExitAnalysis();
