@@ -295,6 +295,11 @@ void DrawTextWithBackground(win::HDC dc, const win::RECT& rect, const std::strin
     win::SetBkMode(dc, oldMode);
 }
 
+void DrawQuotientText(win::HDC dc, double a, double b, const win::RECT& rect, win::COLORREF background)
+{
+    DrawTextWithBackground(dc, rect, QuotientText(a, b), 3, background);
+}
+
 void DrawCurveReadouts(WindowRecord* window, win::HDC dc, int group)
 {
     if (!window || !window->plot) return;
@@ -325,13 +330,14 @@ void DrawCurveReadouts(WindowRecord* window, win::HDC dc, int group)
         }
         const double dy = c.cursorY[1] - c.cursorY[0];
         const double dx = c.cursorX[1] - c.cursorX[0];
-        const std::string values[4] = {FormatCurveValue(c, kWaveformY, c.cursorY[0]),
-                                       FormatCurveValue(c, kWaveformY, c.cursorY[1]),
-                                       FormatCurveValue(c, kWaveformY, dy), QuotientText(dy, dx)};
-        for (int col = 0; col < 4; ++col) {
+        const std::string values[3] = {FormatCurveValue(c, kWaveformY, c.cursorY[0]),
+                                       FormatCurveValue(c, kWaveformY, c.cursorY[1]), FormatCurveValue(c, kWaveformY, dy)};
+        for (int col = 0; col < 3; ++col) {
             const int left = c.plotRect.left + (col + 1) * fifth;
             DrawTextWithBackground(dc, win::RECT{left, y, left + fifth, y + h}, values[col], 3, background);
         }
+        const int slopeLeft = c.plotRect.left + 4 * fifth;
+        DrawQuotientText(dc, dy, dx, win::RECT{slopeLeft, y, slopeLeft + fifth, y + h}, background);
         if (c.placeInGroup == 0) DrawCursorTableCaptions(window, dc, i);
     }
 }

@@ -41,6 +41,8 @@ void DrawCurveToken(WindowRecord* window, win::HDC dc, int curveIndex, win::POIN
 
 // Captions and readouts of the curves of group (-1: all).
 void DrawCurveReadouts(WindowRecord* window, win::HDC dc, int group);
+// a / b as a readout: QuotientText right-aligned in the box.
+void DrawQuotientText(win::HDC dc, double a, double b, const win::RECT& rect, win::COLORREF background);
 // Text in a box; on a display with flag 2 the box is first filled with the background colour.
 void DrawTextWithBackground(win::HDC dc, const win::RECT& rect, const std::string& text, unsigned flags,
                             win::COLORREF background);

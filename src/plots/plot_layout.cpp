@@ -248,7 +248,8 @@ int LayoutPlotWindow(WindowRecord* window, win::HDC dc)
     if (!window || !window->plot || window->plot->curveCount == 0) return 1;
     PlotRecord& plot = *window->plot;
     const bool cursorMode = InCursorMode(window);
-    for (int attempt = 0; attempt < 64; ++attempt) {
+    // Each round that shrinks the font lays the window out again; sizes end at 2.
+    for (int attempt = 0; attempt < 32768; ++attempt) {
         if (plot.plotFontHandle) win::SelectObject(dc, plot.plotFontHandle);
         win::TEXTMETRIC tm{};
         win::GetTextMetrics(dc, &tm);

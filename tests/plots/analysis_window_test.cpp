@@ -334,6 +334,33 @@ TEST_F(AnalysisWindowTest, LayoutAtThreeSizesShrinksTheFontNotTheGroups)
         previousLine = Plot().textLineHeight;
         for (int axis = 0; axis < 2; ++axis) EXPECT_TRUE(std::isfinite(top.axisScale[static_cast<std::size_t>(axis)]));
     }
+    // A font too large for the groups' divisions is made smaller step by step until they fit.
+    win::MoveWindow(w->window, 0, 0, 500, 380, 1);
+    Pump();
+    PlotViewOf(w->plot).textFont.height = -100;
+    {
+        win::HDC dc = win::GetDC(w->window);
+        RecreatePlotFont(w, dc, true);
+        ASSERT_EQ(LayoutPlotWindow(w, dc), 0);
+        win::ReleaseDC(w->window, dc);
+    }
+    EXPECT_LT(std::abs(Plot().plotFont.height), 100);
+    EXPECT_GE(std::abs(Plot().plotFont.height), 2);
+    const CurveRecord& first = Curve(0);
+    EXPECT_GE((first.plotRect.bottom - first.plotRect.top) / CountAxisDivisions(Plot(), first, kWaveformY),
+              Plot().textLineHeight);
+    // A window without any client area lays out without a NaN or a wrapped value.
+    win::MoveWindow(w->window, 0, 0, 0, 0, 1);
+    Pump();
+    win::HDC dc = win::GetDC(w->window);
+    LayoutPlotWindow(w, dc);
+    win::ReleaseDC(w->window, dc);
+    for (int i = 0; i < 2; ++i) {
+        const CurveRecord& c = Curve(i);
+        EXPECT_FALSE(std::isnan(PixelToValue(c, kWaveformX, 10.0)));
+        EXPECT_FALSE(std::isnan(PixelToValue(c, kWaveformY, 10.0)));
+        EXPECT_TRUE(std::isfinite(ComputePlotScaleFactor(w, dc, i)));
+    }
     win::MoveWindow(w->window, 0, 0, 900, 700, 1);
     Pump();
     Shoot("analysis_ac_rlc_two_groups");
