@@ -10,6 +10,8 @@
 #include "analog/run_control.h"
 #include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
+#include "app/edit_mode.h"
+#include "app/menus.h"
 #include "app/window_record.h"
 #include "core/expr_evaluator.h"
 #include "core/message_reporter.h"
@@ -18,9 +20,8 @@
 #include "platform/gdi_dc.h"
 #include "platform/gdi_objects.h"
 #include "platform/paint.h"
-#include "app/edit_mode.h"
-#include "app/menus.h"
 #include "plots/axis_ranges.h"
+#include "plots/import_reader.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_click_services.h"
 #include "plots/plot_cursors.h"
@@ -28,6 +29,8 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
+#include "plots/state_variables_editor.h"
+#include "plots/state_variables_file.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -73,7 +76,7 @@ int EvaluateCurveExpressions(WindowRecord* window)
         const std::size_t a = static_cast<std::size_t>(axis);
         for (int i = 0; i < plot->curveCount; ++i) {
             CurveRecord& curve = *plot->curves[static_cast<std::size_t>(i)];
-            // The IMPORT readers take the sweep value here once they are part of the program.
+            if (axis == kWaveformY && !curve.imports.empty()) InterpolateImports(window, curve, CurrentSweepValue());
             CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
             std::complex<double> value;
             if (const int error = EvaluateExpression(e, value, options); error != 0) {
@@ -94,8 +97,8 @@ int EvaluateCurveExpressions(WindowRecord* window)
 
 void EvaluateAnalysisPoint(WindowRecord* window)
 {
-    // The State Variables editor refreshes here once it is part of the program.
     UpdateExpressionStates(window && window->plot ? window : RunControl().circuitWindow, false);
+    RefreshStateVariablesEditor();
 }
 
 void UpdateCurveExtremes(WindowRecord* window, int first, int last)
@@ -250,7 +253,9 @@ int BeginNextRun(WindowRecord* window, double temperature)
     PlotRun().pointAccepted = false;
     if (const int result = SetCircuitTemperature(temperature); result != 0) return result;
     if (const int result = PrepareModelsAtTemperature(temperature); result != 0) return result;
-    (void)window;
+    // Each run reads its imported curves for its own temperature and case.
+    ImportCase().caseCounter = rc.caseCounter;
+    if (ScanCurveImports(window) != 0) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -294,6 +299,7 @@ void InstallPlotRunServices()
     services.plotPoint = [](WindowRecord* window) { PlotCurrentPoint(window, 0); };
     services.beginPlotWindowRun = [](WindowRecord* window) { return BeginPlotWindowRun(window, nullptr); };
     services.beginNextRun = [](WindowRecord* window, double temperature) { return BeginNextRun(window, temperature); };
+    services.readStateVariables = [] { return ReadWriteStateVariablesFile(0); };
 }
 
 }  // namespace kq5

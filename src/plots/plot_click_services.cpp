@@ -2,9 +2,6 @@
 
 namespace kq5 {
 
-int HandleProbeClick(WindowRecord*, int, int, int) { return 0; }
-int HandleProbeMenuCommand(int) { return 1; }
-void AddPlotTextObject(WindowRecord*, int, int, int) {}
 void ToggleInteractiveSwitch(WindowRecord*, SchematicItem*) {}
 
 }  // namespace kq5
