@@ -9,6 +9,7 @@
 namespace kq5 {
 
 struct CurveRecord;
+struct PlotObject;
 struct PlotRecord;
 struct WindowRecord;
 
@@ -29,6 +30,10 @@ inline constexpr int kStepPreviousRun = 763;
 // Tag and align commands.
 inline constexpr int kCommandGoToX = 17182;
 inline constexpr int kCommandGoToY = 17183;
+inline constexpr int kCommandTagLeft = 17184;
+inline constexpr int kCommandTagRight = 17185;
+inline constexpr int kCommandTagHorizontal = 17186;
+inline constexpr int kCommandTagVertical = 17187;
 inline constexpr int kCommandAlignCursors = 17188;
 
 struct PlotCursorState {
@@ -73,6 +78,11 @@ void ToggleAlignCursors(WindowRecord* window);
 // Go to X (17182) or Y (17183): moves cursor k to the typed value, searching from just after
 // the cursor's point. 1 when placed.
 int GoToCursorValue(WindowRecord* window, int command, int k, double value);
+// A point tag at cursor k of the current curve, holding the cursor's X and Y (its label 20
+// pixels below and 40 left of the point); a horizontal (17186) or vertical (17187) measure tag
+// between the two cursors. The document is marked modified. Null when none was made.
+PlotObject* TagCursorPoint(WindowRecord* window, int k);
+PlotObject* TagCursorSpan(WindowRecord* window, int command);
 // The Go to X (17182) or Go to Y (17183) dialog, non-modal; switches the window to Cursor mode.
 win::HWND OpenGoToDialog(WindowRecord* window, int command);
 void ResetGoToDialogForTests();

@@ -65,6 +65,10 @@ int RoutePlotViewCommand(WindowRecord* window, int id)
     case kCommandNextCurve: StepCurve(window, 1); return 0;
     case kCommandAutoScale: AutoScaleCurrentPlotGroup(window, true); return 0;
     case kCommandAlignCursors: ToggleAlignCursors(window); return 0;
+    case kCommandTagLeft:
+    case kCommandTagRight: TagCursorPoint(window, id - kCommandTagLeft); return 0;
+    case kCommandTagHorizontal:
+    case kCommandTagVertical: TagCursorSpan(window, id); return 0;
     case kCommandGoToX:
     case kCommandGoToY: OpenGoToDialog(window, id); return 0;
     case kCommandSameYScales: {

@@ -52,7 +52,6 @@ std::set<int> OwnersList()
     AddRange(ids, 17156, 17165);
     AddRange(ids, 17168, 17170);
     AddRange(ids, 17172, 17181);
-    AddRange(ids, 17184, 17187);
     ids.insert(17190);
     AddRange(ids, 17600, 17605);
     // Multi-run results.

@@ -210,6 +210,20 @@ TEST_F(AnalysisWindowTest, CommandsOfTheWindow)
     EXPECT_EQ(GetCursorPointIndex(w, 0, 1), right - 1);
     EXPECT_EQ(RoutePlotViewCommand(w, 17504), 0);
     EXPECT_DOUBLE_EQ(Curve(0).axisHigh[kWaveformX], 3.75e-3);
+    // Tags from the cursors hold their values.
+    const std::int32_t objects = Plot().objects.count;
+    EXPECT_EQ(RoutePlotViewCommand(w, 17185), 0);
+    ASSERT_EQ(Plot().objects.count, objects + 1);
+    const auto* tag = static_cast<const PlotObject*>(Plot().objects.head);
+    EXPECT_EQ(tag->style, 0x901);
+    EXPECT_DOUBLE_EQ(tag->x1, Curve(0).cursorX[1]);
+    EXPECT_DOUBLE_EQ(tag->y1, Curve(0).cursorY[1]);
+    EXPECT_EQ(RoutePlotViewCommand(w, 17187), 0);
+    tag = static_cast<const PlotObject*>(Plot().objects.head);
+    EXPECT_EQ(tag->style, 0x800);
+    EXPECT_DOUBLE_EQ(tag->x1, Curve(0).cursorX[0]);
+    EXPECT_DOUBLE_EQ(tag->x2, Curve(0).cursorX[1]);
+    EXPECT_DOUBLE_EQ(tag->measured, (tag->x1 + tag->x2) / 2);
     // Other windows do not take them.
     EXPECT_EQ(RoutePlotViewCommand(record_, 17504), 1);
     EXPECT_EQ(RoutePlotViewCommand(w, 17102), 1);
