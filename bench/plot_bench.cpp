@@ -29,6 +29,7 @@
 #include "app/preferences.h"
 #include "app/program_settings.h"
 #include "app/window_record.h"
+#include "document/circuit_document.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "devices/device_record_types.h"
@@ -83,7 +84,8 @@ Timing RunOnce(const fs::path& dir, bool window, int every)
     if (window) {
         std::function<int(WindowRecord*)> begin = services.beginPlotWindowRun;
         services.beginPlotWindowRun = [begin, every](WindowRecord* w) {
-            if (w && w->plot) w->plot->displayEvery = {every, every, every};
+            if (WindowRecord* circuit = RunControl().circuitWindow; circuit && circuit->document)
+                circuit->document->reduceDisplay = {every, every, every};
             return begin(w);
         };
         std::function<void(WindowRecord*)> plot = services.plotPoint;

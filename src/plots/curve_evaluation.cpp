@@ -16,6 +16,7 @@
 #include "core/expr_evaluator.h"
 #include "core/message_reporter.h"
 #include "devices/model_temperature.h"
+#include "document/circuit_document.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_objects.h"
@@ -197,7 +198,9 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
     if (!dc) return;
     // "Display every" thins the drawing of a transient run; every point stays stored.
     const int kind = std::clamp<int>(Analysis().analysisKind, 0, 2);
-    const int every = std::max(plot->displayEvery[static_cast<std::size_t>(kind)], 1);
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    const int every =
+        circuit && circuit->document ? std::max(circuit->document->reduceDisplay[static_cast<std::size_t>(kind)], 1) : 1;
     if (kind == kAnalysisTransient && every > 1 && !c.digital && PlotRun().acceptedPoints % every != 0 &&
         n != runFirst) {
         c.skipPoint = 1;

@@ -262,9 +262,6 @@ struct PlotRecord {
     win::RECT pageRect{};                 // printer page being drawn; empty on the screen
     std::int32_t yScaleWidth = 0;         // total width of the Y scale columns
     std::int32_t analysisKind = 0;        // the analysis kind the plot shows
-    // "Display every" of each analysis kind: a transient run draws every n-th accepted point
-    // (all points are stored).
-    std::array<std::int32_t, 3> displayEvery{1, 1, 1};
 };
 
 }  // namespace kq5

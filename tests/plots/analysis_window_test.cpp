@@ -11,6 +11,7 @@
 #include "../platform/external_tool_support.h"
 #include "analysis_window_test_support.h"
 #include "app/edit_mode.h"
+#include "document/circuit_document.h"
 #include "platform/bitmap.h"
 #include "platform/dialog.h"
 #include "platform/gdi_dc.h"
@@ -97,6 +98,19 @@ TEST_F(AnalysisWindowTest, FarValuesAreClippedNotMisdrawn)
     }
     EXPECT_GT(column, 0);      // the first rise, cut at the top edge
     EXPECT_EQ(inside, 0);      // nothing wrapped back into the plot
+}
+
+TEST_F(AnalysisWindowTest, DisplayEveryThinsTheDrawingNotTheStore)
+{
+    ASSERT_EQ(Run(kRc, kAnalysisTransient), 0);
+    const std::int32_t all = Curve(0).lastPointIndex;
+    ExitAnalysis();
+    ResetRunControlForTests();
+    ResetPlotRunForTests();
+    InstallAnalysisKindHandlers();
+    record_->document->reduceDisplay[kAnalysisTransient] = 10;
+    ASSERT_EQ(Run(kRc, kAnalysisTransient), 0);
+    EXPECT_EQ(Curve(0).lastPointIndex, all);
 }
 
 TEST_F(AnalysisWindowTest, TitleTellsTheTemperaturesOfTheRuns)
