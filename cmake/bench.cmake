@@ -7,6 +7,9 @@ if(KQ5_BENCH)
   add_executable(transient_bench ${CMAKE_SOURCE_DIR}/bench/transient_bench.cpp)
   target_link_libraries(transient_bench PRIVATE kq5lib)
   target_compile_definitions(transient_bench PRIVATE KQ5_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  # A transient run of a million points drawn live in the analysis window.
+  add_executable(plot_bench ${CMAKE_SOURCE_DIR}/bench/plot_bench.cpp)
+  target_link_libraries(plot_bench PRIVATE kq5lib)
   # Repaint of a 2,000-part schematic page.
   add_executable(schematic_bench ${CMAKE_SOURCE_DIR}/bench/schematic_bench.cpp)
   target_link_libraries(schematic_bench PRIVATE kq5lib)

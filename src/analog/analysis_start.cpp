@@ -210,6 +210,7 @@ void InstallAnalysisKindHandlers()
     services.endCase = [](WindowRecord* window) {
         FlushPendingRunDataPoint();
         EndWaveformRun(window, false);
+        FinishPlotCase(window);
     };
 }
 

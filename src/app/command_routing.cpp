@@ -39,6 +39,7 @@
 #include "plots/plot_characteristics.h"
 #include "plots/plot_click_services.h"
 #include "plots/plot_object_geometry.h"
+#include "plots/plot_view_commands.h"
 #include "plots/state_variables_editor.h"
 #include "schematic/circuit_window.h"
 #include "schematic/page_array.h"
@@ -64,8 +65,8 @@ constexpr IdRange kUnavailableRanges[] = {
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {760, 771}, {16059, 16059}, {17152, 17152}, {17156, 17165}, {17167, 17170},
-    {17172, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
+    {770, 771}, {16059, 16059}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
+    {17190, 17190}, {17600, 17605},
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
@@ -261,10 +262,6 @@ int RouteKnownCommand(int id, const CommandContext& context)
 // in the active window's kind.
 int RouteUnavailableCommand(int id, const CommandContext& context)
 {
-    if (InRange(id, 760, 763) &&
-        !(IsPlotKind(context.kind) || context.kind == kWindowMonteCarlo || context.kind == kWindowModelLibrary)) {
-        return 1;
-    }
     if (InRange(id, 17632, 17639) && !(IsPlotKind(context.kind) || context.kind == kWindowSchematic)) return 1;
     // The probe menus reach the probe handler only in probe mode.
     if (InRange(id, 16000, 16082) && id != 16059 && id != 16060 && !ProbeModeActive()) return 1;
@@ -309,6 +306,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     CountCommandUse(id);
     // The function menu's items are the text window's.
     if (InRange(id, 3400, 3453)) return 1;
+    if (RoutePlotViewCommand(context.active, id) == 0) {
+        RefreshToolButtonStates();
+        return 0;
+    }
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
     if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
     // The run's state and output: numeric output, State Variables, point reduction, animation.

@@ -28,6 +28,7 @@
 #include "platform/paint.h"
 #include "platform/shell_drop.h"
 #include "platform/window.h"
+#include "plots/plot_cursors.h"
 #include "schematic/circuit_window.h"
 
 namespace kq5 {
@@ -155,6 +156,7 @@ MenuSituation FrameMenuSituation()
     situation.mode = GetRecordMode(active);
     situation.analysisOpen = Analysis().analysisKind != kAnalysisNone;
     situation.limitsDialogOpen = Frame().limitsDialog != nullptr;
+    situation.cursorSearchMode = PlotCursors().searchMode;
     return situation;
 }
 

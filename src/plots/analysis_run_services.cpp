@@ -1,5 +1,6 @@
 #include "plots/analysis_run_services.h"
 
+#include <algorithm>
 #include <cctype>
 #include <new>
 
@@ -18,6 +19,9 @@
 #include "netlist/global_options.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
+#include "platform/paint.h"
+#include "plots/plot_cursors.h"
+#include "plots/plot_draw.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -102,32 +106,6 @@ std::string NodeName(int node, int domain)
 
 }  // namespace
 
-int OpenAnalysisWindow()
-{
-    RunControlState& rc = RunControl();
-    WindowRecord* circuit = rc.circuitWindow;
-    if (rc.analysisWindow && IsLiveWindowRecord(rc.analysisWindow)) return 0;
-    WindowRecord* record = NewWindowRecord(nullptr, kWindowAnalysis);
-    if (!record) return kMsgAlreadyReported;
-    if (circuit) {
-        if (!circuit->plot && CreatePlotRecord(circuit) != 0) {
-            FreeWindowRecord(record);
-            return kMsgInsufficientMemory;
-        }
-        record->plot = circuit->plot;
-        record->title = GetRecordTitle(circuit);
-    }
-    rc.analysisWindow = record;
-    return 0;
-}
-
-void CloseAnalysisWindow()
-{
-    RunControlState& rc = RunControl();
-    if (rc.analysisWindow && IsLiveWindowRecord(rc.analysisWindow)) FreeWindowRecord(rc.analysisWindow);
-    rc.analysisWindow = nullptr;
-}
-
 int PollRunKeys(WindowRecord* window, int period)
 {
     RunControlState& rc = RunControl();
@@ -146,6 +124,12 @@ int PollRunKeys(WindowRecord* window, int period)
     if (key == kEscapeKey) return StopRun(window);
     if (key == 'P') {
         rc.pauseDisplay ^= 1;
+        // The readouts show the values where the run holds.
+        if (window && window->window && window->plot) {
+            const win::HDC dc = win::GetDC(window->window);
+            DrawCurveReadouts(window, dc, -1);
+            win::ReleaseDC(window->window, dc);
+        }
         if (rc.pauseDisplay && HoldWhilePaused() == kEscapeKey) return StopRun(window);
     }
     return 0;
@@ -188,6 +172,25 @@ void ShowRunningStatus()
 std::string FormatTemperatureCaption(WindowRecord* window)
 {
     return StrPrintf("Temperature = %g ", Analysis().variables.temp);
+}
+
+std::string FormatTemperatureCaption(WindowRecord* window, bool allRuns)
+{
+    const RunControlState& rc = RunControl();
+    const double low = rc.temperature.low;
+    double highest = low;
+    const PlotRecord* plot = window && window->plot ? window->plot.get() : nullptr;
+    const int runs = plot ? std::min<int>(plot->store.runCount, static_cast<int>(plot->store.runs.size())) : 0;
+    for (int r = 0; r < runs; ++r) highest = std::max(highest, plot->store.runs[static_cast<std::size_t>(r)].temperature);
+    if (highest == low || !allRuns) {
+        double shown = Analysis().variables.temp;
+        // After the run the caption tells the temperature of the run the cursors stand in.
+        const int selected = PlotCursors().selectedRun;
+        if (!rc.running && runs > 0 && selected >= 0 && selected < runs)
+            shown = plot->store.runs[static_cast<std::size_t>(selected)].temperature;
+        return StrPrintf("Temperature = %g ", shown);
+    }
+    return StrPrintf("Temperature = %g...%g ", low, highest);
 }
 
 std::string CopyAnalogNodeName(int node) { return NodeName(node, 0); }

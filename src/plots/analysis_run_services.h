@@ -29,6 +29,10 @@ void ShowRunningStatus();
 
 // "Temperature = %g " with the temperature of the run.
 std::string FormatTemperatureCaption(WindowRecord* window);
+// The temperature part of the plot's title: with allRuns, "Temperature = low...high " over the
+// runs of a temperature sweep; else (or with one temperature) the temperature of the run the
+// cursors stand in, once the run is over, or of the present run.
+std::string FormatTemperatureCaption(WindowRecord* window, bool allRuns);
 
 // The short name of an analog or digital node; its number when it has no name.
 std::string CopyAnalogNodeName(int node);

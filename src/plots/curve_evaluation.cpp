@@ -10,12 +10,26 @@
 #include "analog/run_control.h"
 #include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
+#include "app/edit_mode.h"
+#include "app/menus.h"
 #include "app/window_record.h"
 #include "core/expr_evaluator.h"
 #include "core/message_reporter.h"
 #include "devices/model_temperature.h"
+#include "document/circuit_document.h"
+#include "platform/gdi_clip.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_objects.h"
+#include "platform/paint.h"
+#include "plots/axis_ranges.h"
 #include "plots/import_reader.h"
+#include "plots/plot_axes.h"
+#include "plots/plot_click_services.h"
+#include "plots/plot_cursors.h"
+#include "plots/plot_draw.h"
+#include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
+#include "plots/plot_view.h"
 #include "plots/state_variables_editor.h"
 #include "plots/state_variables_file.h"
 #include "plots/waveform_store.h"
@@ -110,16 +124,55 @@ void UpdateCurveExtremes(WindowRecord* window, int first, int last)
     }
 }
 
+namespace {
+
+// The window the run draws in: an analysis window with a laid-out plot.
+bool DrawsLive(WindowRecord* window)
+{
+    if (!window || !window->window || !window->plot || window->plot->curveCount == 0) return false;
+    const int probe = RunControl().probeState;
+    if (probe == kProbeFullRun || probe == kProbeReplot) return false;
+    const win::RECT& r = window->plot->curves[0]->plotRect;
+    return r.right > r.left;
+}
+
+std::int32_t LiveY(const CurveRecord& c, double y)
+{
+    return c.digital ? DigitalStateOrPixel(c, kWaveformY, y) : CurveValueToPixel(c, kWaveformY, y, 0.0);
+}
+
+// Draws the curve's new point joined to the one drawn before, cut to its plot rectangle.
+void DrawLivePoint(WindowRecord* window, win::HDC dc, int curveIndex, CurveRecord& c, bool join)
+{
+    const std::int32_t px = CurveValueToPixel(c, kWaveformX, c.currentValue[kWaveformX], 0.0);
+    const std::int32_t py = LiveY(c, c.currentValue[kWaveformY]);
+    // A point on the pixel of the point before adds nothing to the picture.
+    if (join && px == c.previousPixel[0] && py == c.previousPixel[1]) return;
+    std::vector<win::HPEN>& pens = PlotRun().livePens;
+    if (pens.size() <= static_cast<std::size_t>(curveIndex)) pens.resize(static_cast<std::size_t>(curveIndex) + 1);
+    win::HPEN& pen = pens[static_cast<std::size_t>(curveIndex)];
+    if (!pen) pen = MakeCurvePen(window, dc, c);
+    win::SelectObject(dc, pen);
+    if (!join) {
+        c.previousPixel = {px, py};
+        if (!c.digital && (PlotOptions(window) & kPlotDataPoints)) DrawCurveSegment(window, dc, c, px, py, false, true);
+        return;
+    }
+    DrawCurveSegment(window, dc, c, px, py, true, true);
+}
+
+}  // namespace
+
 void StartCurveTraces(WindowRecord* window, bool firstPoint)
 {
     PlotRecord* plot = PlotOf(window);
     if (!plot) return;
-    // The drawing of the first marks comes with the analysis window; the traces start from the
-    // present values.
     for (int i = 0; i < plot->curveCount; ++i) {
         CurveRecord& c = *plot->curves[static_cast<std::size_t>(i)];
         c.previousValue = c.currentValue;
         c.skipPoint = 0;
+        c.previousPixel = {CurveValueToPixel(c, kWaveformX, c.currentValue[kWaveformX], 0.0),
+                           LiveY(c, c.currentValue[kWaveformY])};
     }
     if (firstPoint) PlotRun().tracesStarted = true;
 }
@@ -130,6 +183,7 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
     if (!plot || curveIndex < 0 || curveIndex >= plot->curveCount) return;
     CurveRecord& c = *plot->curves[static_cast<std::size_t>(curveIndex)];
     // The first point after a run ended is stored but not joined to the run before.
+    const bool join = c.newData == 0;
     c.newData = 0;
     WaveformStore& store = plot->store;
     const std::int32_t runFirst = RunFirstPoint(c, store.runCount);
@@ -140,6 +194,34 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
     SetWaveformValue(store, c.storeSlots[kWaveformY], n, c.currentValue[kWaveformY]);
     if (c.storeSlots[kWaveformX] != 0) SetWaveformValue(store, 0, n, CurrentSweepValue());
     c.previousValue = c.currentValue;
+    win::HDC dc = PlotRun().liveDC;
+    if (!dc) return;
+    // "Display every" thins the drawing of a transient run; every point stays stored.
+    const int kind = std::clamp<int>(Analysis().analysisKind, 0, 2);
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    const int every =
+        circuit && circuit->document ? std::max(circuit->document->reduceDisplay[static_cast<std::size_t>(kind)], 1) : 1;
+    if (kind == kAnalysisTransient && every > 1 && !c.digital && PlotRun().acceptedPoints % every != 0 &&
+        n != runFirst) {
+        c.skipPoint = 1;
+        return;
+    }
+    c.skipPoint = 0;
+    DrawLivePoint(window, dc, curveIndex, c, join && n - runFirst > c.warmUpCount);
+}
+
+void EndLiveDrawing()
+{
+    PlotRunState& run = PlotRun();
+    if (run.liveDC) {
+        win::SelectObject(run.liveDC, win::GetStockObject(win::BLACK_PEN));
+        win::ReleaseDC(run.liveWindow, run.liveDC);
+    }
+    for (win::HPEN pen : run.livePens)
+        if (pen) win::DeleteObject(pen);
+    run.livePens.clear();
+    run.liveDC = nullptr;
+    run.liveWindow = nullptr;
 }
 
 void PlotCurrentPoint(WindowRecord* window, int flag)
@@ -147,9 +229,19 @@ void PlotCurrentPoint(WindowRecord* window, int flag)
     PlotRecord* plot = PlotOf(window);
     if (!plot) return;
     if (!PlotRun().tracesStarted) StartCurveTraces(window, true);
+    PlotRunState& run = PlotRun();
+    if (DrawsLive(window)) {
+        if (run.liveWindow != window->window) {
+            EndLiveDrawing();
+            run.liveWindow = window->window;
+            run.liveDC = win::GetDC(window->window);
+        }
+    } else if (run.liveDC) {
+        EndLiveDrawing();
+    }
     for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
     UpdateCurveExtremes(window, 0, plot->curveCount - 1);
-    PlotRun().pointAccepted = true;
+    run.pointAccepted = true;
     (void)flag;
 }
 
@@ -170,8 +262,27 @@ int BeginNextRun(WindowRecord* window, double temperature)
     return 0;
 }
 
+void FinishPlotCase(WindowRecord* window)
+{
+    EndLiveDrawing();
+    if (!window || !window->plot) return;
+    FinishPlotsAfterRun(window, nullptr);
+    if (InCursorMode(window)) {
+        InitPlotCursors(window);
+        if (window->window) win::InvalidateRect(window->window, nullptr, 1);
+    }
+}
+
 void InstallPlotRunServices()
 {
+    EditModeHooks().toggleCursors = TogglePlotCursors;
+    // The Scope popup's checks show the option bits of the analysis window.
+    MenuTextSources().plotOption = [](int id) {
+        WindowRecord* window = RunControl().analysisWindow;
+        if (!window || !window->plot || id < 18400 || id > 18406) return false;
+        const std::uint32_t bit = id == 18406 ? kPlotBaseLine : 1u << (id - 18400);
+        return (PlotOptions(window) & bit) != 0;
+    };
     AnalysisRunServices& services = RunServices();
     services.setupPlots = [](WindowRecord* window) {
         if (const int result = SetupPlotsForRun(window, true); result != 0) return result;
@@ -189,6 +300,7 @@ void InstallPlotRunServices()
         return EvaluateCurveExpressions(window);
     };
     services.plotPoint = [](WindowRecord* window) { PlotCurrentPoint(window, 0); };
+    services.beginPlotWindowRun = [](WindowRecord* window) { return BeginPlotWindowRun(window, nullptr); };
     services.beginNextRun = [](WindowRecord* window, double temperature) { return BeginNextRun(window, temperature); };
     services.readStateVariables = [] { return ReadWriteStateVariablesFile(0); };
 }

@@ -24,6 +24,12 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex);
 // Counts the case and prepares the circuit at the run's temperature. 0 or a message id.
 int BeginNextRun(WindowRecord* window, double temperature);
 
+// Gives back the window DC and the pens that the live drawing of a run holds.
+void EndLiveDrawing();
+// The end of a case in the analysis window: ranges from the data, a redraw when they changed,
+// and the cursors on the new run.
+void FinishPlotCase(WindowRecord* window);
+
 // Installs the set-up, evaluation, storing and next-run steps as the run services of the
 // transient, AC and DC runs.
 void InstallPlotRunServices();

@@ -151,6 +151,20 @@ struct CurveRecord {
     std::vector<ImportRecord> imports;
     std::int32_t xImportCount = 0;  // the first records belong to the X expression
 
+    // Value-to-pixel mapping of each axis for the device the plot was last laid out for.
+    std::array<double, 2> axisScale{1.0, 1.0};
+    std::array<double, 2> axisOffset{};
+    std::array<std::int32_t, 2> axisLength{};
+    // No engineering prefix fits the axis: its labels and readouts use the exponent form.
+    std::array<std::int32_t, 2> noSuffix{};
+    win::RECT labelRect{};                       // the area of the group's scales and captions
+    std::array<std::int32_t, 2> captionWidths{};  // measured widths of the curve's two captions
+    std::int32_t columnWidth = 0;                 // width of one Y scale column of its group
+    std::int32_t scaleColumn = 0;                 // its column among the group's own Y scales
+    std::array<std::int32_t, 2> previousPixel{};  // pixel of the point drawn last (digital: Y code)
+    std::int32_t laneLow = 0;                     // pixel rows of a digital curve's lane
+    std::int32_t laneHigh = 0;
+
     CurveRecord();
     ~CurveRecord();
     CurveRecord(const CurveRecord&) = delete;
@@ -239,6 +253,15 @@ struct PlotRecord {
     bool phaseContinuation = false;  // PH continues across +-180 degrees
     LinkedList objects{NewListRecord<PlotObject>};      // plot objects (list kind 3)
     LinkedList undoObjects{NewListRecord<PlotObject>};  // kept by the last undoable edit
+
+    // Drawing state of the analysis window that shows the plot.
+    win::HFONT plotFontHandle = nullptr;  // the plot font at the present scale, owned
+    std::int32_t averageCharWidth = 0;    // of the plot font, set by the layout
+    std::int32_t groupCount = 0;          // largest plot group number in use
+    std::int32_t minimumLaneHeight = 0;   // of a digital lane, pixels; 0 no minimum
+    win::RECT pageRect{};                 // printer page being drawn; empty on the screen
+    std::int32_t yScaleWidth = 0;         // total width of the Y scale columns
+    std::int32_t analysisKind = 0;        // the analysis kind the plot shows
 };
 
 }  // namespace kq5

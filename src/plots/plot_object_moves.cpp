@@ -1,5 +1,6 @@
 #include "plots/plot_object_moves.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/window_record.h"
@@ -55,7 +56,32 @@ double ObjectUnit(WindowRecord* record, const PlotObject& object, int which, int
 
 }  // namespace
 
-int FindPlotAtPoint(WindowRecord*, int, int) { return -1; }
+int FindPlotAtPoint(WindowRecord* record, int x, int y)
+{
+    if (!record || !record->plot) return -1;
+    const PlotRecord& plot = *record->plot;
+    const auto inside = [&](const CurveRecord& c) {
+        const win::RECT& r = c.plotRect;
+        return r.right > r.left && x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
+    };
+    // A digital lane under the point wins; otherwise the group under it, by its current curve.
+    for (int i = 0; i < plot.curveCount; ++i) {
+        const CurveRecord& c = *plot.curves[static_cast<std::size_t>(i)];
+        if (c.digital && inside(c) && std::min(c.yPixelSpan[0], c.yPixelSpan[1]) <= y &&
+            y <= std::max(c.yPixelSpan[0], c.yPixelSpan[1]))
+            return i;
+    }
+    for (int i = 0; i < plot.curveCount; ++i) {
+        const CurveRecord& c = *plot.curves[static_cast<std::size_t>(i)];
+        if (!inside(c)) continue;
+        const int current = plot.currentCurve;
+        if (current >= 0 && current < plot.curveCount &&
+            plot.curves[static_cast<std::size_t>(current)]->plotGroup == c.plotGroup)
+            return current;
+        return i;
+    }
+    return -1;
+}
 
 void OffsetItemRect(WindowRecord* record, PlotObject& destination, const PlotObject& source, int dx, int dy,
                     int plotIndex)

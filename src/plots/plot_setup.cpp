@@ -21,6 +21,7 @@
 #include "core/format.h"
 #include "document/circuit_document.h"
 #include "netlist/defines.h"
+#include "plots/axis_ranges.h"
 #include "plots/default_limits_rows.h"
 #include "plots/import_reader.h"
 #include "plots/limits_row.h"
@@ -458,8 +459,14 @@ void ChooseAxisLabelScale(CurveRecord& curve, int axis)
     const std::size_t a = static_cast<std::size_t>(axis);
     curve.labelPrefix[a] = 0;
     curve.labelFactor[a] = 1.0;
+    curve.noSuffix[a] = 1;
     const double largest = std::max(std::fabs(curve.axisLow[a]), std::fabs(curve.axisHigh[a]));
     if (largest == 0.0 || largest < 1e-15 || largest > 1e15) return;
+    // A logarithmic axis over three decades or more has no prefix that keeps the digits of its
+    // small values (100 Hz of a sweep to 1 MHz would read 0.000 MEG): it is read in exponent form.
+    const double smallest = std::min(std::fabs(curve.axisLow[a]), std::fabs(curve.axisHigh[a]));
+    if (!curve.linear[a] && smallest > 0.0 && largest / smallest >= 1000.0) return;
+    curve.noSuffix[a] = 0;
     for (auto it = kEngineeringScales.rbegin(); it != kEngineeringScales.rend(); ++it) {
         if (largest < it->scale) continue;
         if (it->scale != 1.0) {
@@ -486,10 +493,7 @@ void ResetCurveReferenceRanges(WindowRecord* window)
             const std::size_t a = static_cast<std::size_t>(axis);
             ChooseAxisLabelScale(c, axis);
             // The printed values carry the axis' prefix in their heading.
-            CurvePrintAxis& p = c.printAxis[a];
-            const bool digitalY = axis == kWaveformY && c.digital;
-            p.prefix = digitalY ? 0 : c.labelPrefix[a];
-            p.printScale = digitalY ? 1.0 : 1.0 / c.labelFactor[a];
+            UpdatePrintScale(c, axis);
             c.referenceLow[a] = c.axisLow[a];
             c.referenceHigh[a] = c.axisHigh[a];
         }

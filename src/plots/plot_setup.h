@@ -5,7 +5,9 @@
 // the numeric output are chosen.
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "platform/win_types.h"
 #include "plots/curve_record.h"
 
 namespace kq5 {
@@ -29,6 +31,11 @@ struct PlotRunState {
     bool forceKeepEveryPoint = false;  // the run control asks every point to be kept
     bool tracesStarted = false;        // the first point of the run has been plotted
     bool pointAccepted = false;        // a point was plotted since the last evaluation
+    // The analysis window's DC and the curves' pens while a run draws into it (taken at the
+    // first drawn point, given back at the end of the case or when the window goes).
+    win::HWND liveWindow = nullptr;
+    win::HDC liveDC = nullptr;
+    std::vector<win::HPEN> livePens;
 };
 
 PlotRunState& PlotRun();

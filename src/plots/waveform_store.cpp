@@ -182,6 +182,14 @@ double* LocateWaveformCell(WaveformStore& store, int slot, std::int32_t point, A
 {
     if (slot < 0 || slot >= store.slotCount || point < 0) return nullptr;
     const std::int32_t page = point >> kWaveformPageShift;
+    // The page in hand: a shift and a mask, as every point of a run mostly lands there.
+    if (page == store.currentPage && page < store.pageCount) {
+        const PageEntry& entry = store.pages[static_cast<std::size_t>(page)];
+        if (entry.buffers) {
+            if (mode == Access::kWrite) store.dirty = 1;
+            return entry.buffers + static_cast<std::size_t>(slot) * kWaveformPagePoints + (point & kWaveformPageMask);
+        }
+    }
     // Reading never makes pages.
     if (mode == Access::kRead && page >= store.pageCount) return nullptr;
     const std::int32_t old = store.currentPage;

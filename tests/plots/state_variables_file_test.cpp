@@ -55,15 +55,32 @@ protected:
     }
 
     // The rows of numbers of the numeric output (time, then the printed values).
+    // The value rows of the numeric output in plain units: each column carries the prefix of its
+    // plot axis in the units line above the rows ("(m)" for millivolts).
     std::vector<std::vector<double>> Rows() const
     {
         std::vector<std::vector<double>> rows;
+        std::vector<double> scale;
         std::istringstream in(Read("d.TNO"));
         for (std::string line; std::getline(in, line);) {
             std::istringstream fields(line);
             std::vector<double> row;
             for (double v; fields >> v;) row.push_back(v);
-            if (!row.empty() && fields.eof()) rows.push_back(row);
+            if (!row.empty() && fields.eof()) {
+                for (std::size_t i = 0; i < row.size() && i < scale.size(); ++i) row[i] *= scale[i];
+                rows.push_back(row);
+                continue;
+            }
+            if (line.find('(') == std::string::npos) continue;
+            std::istringstream units(line);
+            scale.clear();
+            for (std::string unit; units >> unit;) {
+                const char prefix = unit.size() > 2 ? unit[1] : ' ';
+                const std::string letters = "fpnumKMGT";
+                const double factors[] = {1e-15, 1e-12, 1e-9, 1e-6, 1e-3, 1e3, 1e6, 1e9, 1e12};
+                const std::size_t at = letters.find(prefix);
+                scale.push_back(at == std::string::npos ? 1.0 : factors[at]);
+            }
         }
         return rows;
     }

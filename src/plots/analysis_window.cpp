@@ -1,0 +1,315 @@
+#include "plots/analysis_window.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analog/analysis_state.h"
+#include "analog/numeric_helpers.h"
+#include "analog/run_control.h"
+#include "app/color_table.h"
+#include "app/edit_mode.h"
+#include "app/font_select.h"
+#include "app/frame_state.h"
+#include "app/status_text.h"
+#include "app/window_record.h"
+#include "core/message_reporter.h"
+#include "platform/cursor.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_objects.h"
+#include "platform/mdi.h"
+#include "platform/message.h"
+#include "platform/paint.h"
+#include "platform/system.h"
+#include "platform/win_messages.h"
+#include "platform/win_styles.h"
+#include "platform/window.h"
+#include "plots/analysis_run_services.h"
+#include "plots/curve_evaluation.h"
+#include "plots/curve_ranges.h"
+#include "plots/plot_layout.h"
+#include "plots/plot_setup.h"
+#include "plots/plot_view.h"
+#include "plots/plot_view_settings.h"
+#include "schematic/mouse_input.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgTitleBase = 5352;  // "Transient Analysis" + AnalysisKind
+constexpr int kLayoutWord = 448;
+constexpr int kDefaultFontHeight = -12;
+constexpr double kMaxDisplayScale = 3.0;
+
+bool IsMdiChild(win::HWND hwnd)
+{
+    const win::HWND client = Frame().mdiClient;
+    return client != nullptr && win::GetParent(hwnd) == client;
+}
+
+win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
+                            : win::DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+std::string TitleOfKind(int kind) { return LoadResString(kMsgTitleBase + std::clamp(kind, 0, 2)); }
+
+bool MouseIgnored(const WindowRecord* record)
+{
+    return RunControl().running || !record || !record->plot || record->plot->curveCount == 0;
+}
+
+win::LRESULT OnCreate(win::HWND hwnd)
+{
+    RunControlState& rc = RunControl();
+    rc.closeAfterRun = 0;
+    WindowRecord* record = NewWindowRecord(hwnd, kWindowAnalysis);
+    if (!record) return -1;
+    WindowRecord* circuit = rc.circuitWindow;
+    if (circuit && IsLiveWindowRecord(circuit)) {
+        if (!circuit->plot && CreatePlotRecord(circuit) != 0) return -1;
+        record->plot = circuit->plot;
+        record->title = GetRecordTitle(circuit);
+        circuit->markRect = win::RECT{-1, -1, -1, -1};
+    }
+    rc.analysisWindow = record;
+    record->mode = kCommandSelectMode;
+    SwapAnalysisMenus(std::max<int>(Analysis().analysisKind, 0));
+    (void)kLayoutWord;
+    RecreatePlotFont(record, nullptr, true);
+    return 0;
+}
+
+void OnDestroy(win::HWND hwnd)
+{
+    if (PlotRun().liveWindow == hwnd) EndLiveDrawing();
+    WindowRecord* record = GetWindowRecord(hwnd);
+    if (!record) return;
+    ReleasePlotWindowObjects(record);
+    RunControlState& rc = RunControl();
+    if (rc.analysisWindow == record) rc.analysisWindow = nullptr;
+    RestoreCircuitMenus();
+    FreeWindowRecord(record);
+}
+
+void OnPaint(win::HWND hwnd)
+{
+    win::PAINTSTRUCT ps;
+    const win::HDC dc = win::BeginPaint(hwnd, &ps);
+    WindowRecord* record = GetWindowRecord(hwnd);
+    if (record && record->plot) {
+        record->plot->updateRect = ps.rcPaint;
+        DrawWindowByType(record, dc);
+        record->plot->updateRect = win::RECT{};
+    }
+    win::EndPaint(hwnd, &ps);
+}
+
+win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)
+{
+    WindowRecord* record = GetWindowRecord(hwnd);
+    if (record && record->plot) {
+        FillWindowBackground(record, dc, nullptr);
+        return 1;
+    }
+    win::RECT client{};
+    win::GetClientRect(hwnd, &client);
+    win::FillRect(dc, &client, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
+    return 1;
+}
+
+}  // namespace
+
+bool RegisterAnalysisClass()
+{
+    win::WNDCLASS existing;
+    if (win::GetClassInfo(nullptr, kAnalysisClassName, &existing)) return true;
+    win::WNDCLASS wc;
+    wc.style = win::CS_HREDRAW | win::CS_VREDRAW | win::CS_DBLCLKS;
+    wc.lpfnWndProc = AnalysisWndProc;
+    wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
+    wc.lpszClassName = kAnalysisClassName;
+    return win::RegisterClass(&wc) != 0;
+}
+
+void UnregisterAnalysisClass() { win::UnregisterClass(kAnalysisClassName, nullptr); }
+
+win::HWND AnalysisWindowHandle()
+{
+    WindowRecord* record = RunControl().analysisWindow;
+    return record && IsLiveWindowRecord(record) ? record->window : nullptr;
+}
+
+int AnalysisProbeState() { return RunControl().probeState; }
+
+int OpenAnalysisWindow()
+{
+    RunControlState& rc = RunControl();
+    const int kind = std::max<int>(Analysis().analysisKind, 0);
+    if (rc.analysisWindow && IsLiveWindowRecord(rc.analysisWindow)) {
+        WindowRecord* record = rc.analysisWindow;
+        if (rc.circuitWindow && rc.circuitWindow->plot && record->plot != rc.circuitWindow->plot)
+            record->plot = rc.circuitWindow->plot;
+        if (record->window) win::SetWindowText(record->window, TitleOfKind(kind).c_str());
+        return 0;
+    }
+    rc.analysisWindow = nullptr;
+    if (!RegisterAnalysisClass()) return kMsgInsufficientMemory;
+    const std::string title = TitleOfKind(kind);
+    win::HWND hwnd = nullptr;
+    if (win::HWND client = Frame().mdiClient) {
+        win::MDICREATESTRUCT create;
+        create.szClass = kAnalysisClassName;
+        create.szTitle = title.c_str();
+        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
+        hwnd = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
+    } else {
+        // Without a frame (batch runs, tests) the window stands on its own on the surface.
+        hwnd = win::CreateWindowEx(0, kAnalysisClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 0, 0,
+                                   800, 600, nullptr, nullptr, nullptr, nullptr);
+    }
+    if (!hwnd || !rc.analysisWindow) return kMsgInsufficientMemory;
+    if (rc.circuitWindow && rc.probeState == kProbeNone) rc.circuitWindow->mode = kCommandSelectMode;
+    return 0;
+}
+
+void CloseAnalysisWindow()
+{
+    RunControlState& rc = RunControl();
+    WindowRecord* record = rc.analysisWindow;
+    rc.analysisWindow = nullptr;
+    if (!record || !IsLiveWindowRecord(record)) return;
+    if (record->window && win::IsWindow(record->window)) {
+        const win::HWND hwnd = record->window;
+        if (IsMdiChild(hwnd)) win::SendMessage(Frame().mdiClient, win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
+        else win::DestroyWindow(hwnd);
+        return;
+    }
+    ReleasePlotWindowObjects(record);
+    FreeWindowRecord(record);
+}
+
+double ComputePlotScaleFactor(WindowRecord* window, win::HDC dc, int curveIndex)
+{
+    double ratio = 1.0;
+    if (curveIndex >= 0 && window && window->plot && curveIndex < window->plot->curveCount) {
+        const CurveRecord& c = *window->plot->curves[static_cast<std::size_t>(curveIndex)];
+        const double span = c.axisHigh[kWaveformY] - c.axisLow[kWaveformY];
+        const double reference = c.referenceHigh[kWaveformY] - c.referenceLow[kWaveformY];
+        if (span != 0.0 && std::isfinite(reference / span)) ratio = reference / span;
+    }
+    const bool display = dc == nullptr || IsDisplayDC(dc);
+    int usable = win::GetSystemMetrics(win::SM_CYSCREEN) -
+                 (win::GetSystemMetrics(win::SM_CYCAPTION) + win::GetSystemMetrics(win::SM_CYMENU));
+    if (display && StatusBarShown()) usable -= win::GetSystemMetrics(win::SM_CYCAPTION);
+    int width = 0, height = 0;
+    GetDrawingSurfaceSize(dc, window, width, height);
+    if (usable <= 0) return 1.0;
+    double factor = static_cast<double>(height) / usable * ratio;
+    if (display && factor > kMaxDisplayScale) factor = kMaxDisplayScale;
+    if (factor == 0.0 || !std::isfinite(factor)) factor = 1.0;
+    return factor;
+}
+
+void RemakePlotFont(WindowRecord* window, win::HDC dc)
+{
+    if (!window || !window->plot) return;
+    PlotRecord& plot = *window->plot;
+    win::HDC own = nullptr;
+    if (!dc && window->window) dc = own = win::GetDC(window->window);
+    FontSpec spec = plot.plotFont;
+    const int base = spec.height != 0 ? spec.height : kDefaultFontHeight;
+    int height = static_cast<int>(std::lround(base * ComputePlotScaleFactor(window, dc, -1)));
+    if (height == 0) height = base < 0 ? -1 : 1;
+    spec.height = static_cast<std::int16_t>(std::clamp(height, -32767, 32767));
+    const win::HFONT font = CreateFontFromSpec(spec);
+    if (plot.plotFontHandle) {
+        if (dc) win::SelectObject(dc, win::GetStockObject(win::SYSTEM_FONT));
+        win::DeleteObject(plot.plotFontHandle);
+    }
+    plot.plotFontHandle = font;
+    if (dc) win::SelectObject(dc, font);
+    if (own) win::ReleaseDC(window->window, own);
+}
+
+void RecreatePlotFont(WindowRecord* window, win::HDC dc, bool restore)
+{
+    if (!window || !window->plot) return;
+    PlotRecord& plot = *window->plot;
+    if (restore) {
+        plot.plotFont = PlotViewOf(window->plot).textFont;
+        if (plot.plotFont.height == 0) plot.plotFont.height = kDefaultFontHeight;
+    }
+    RemakePlotFont(window, dc);
+}
+
+void ReleasePlotWindowObjects(WindowRecord* window)
+{
+    if (!window || !window->plot) return;
+    if (window->plot->plotFontHandle) win::DeleteObject(window->plot->plotFontHandle);
+    window->plot->plotFontHandle = nullptr;
+}
+
+win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    WindowRecord* record = GetWindowRecord(hwnd);
+    switch (message) {
+    case win::WM_CREATE: return OnCreate(hwnd);
+    case win::WM_DESTROY:
+        OnDestroy(hwnd);
+        return 0;
+    case win::WM_SIZE:
+        RecreatePlotFont(record, nullptr, true);
+        break;
+    case win::WM_PAINT:
+        OnPaint(hwnd);
+        return 0;
+    case win::WM_ERASEBKGND: return OnEraseBackground(hwnd, reinterpret_cast<win::HDC>(wParam));
+    case win::WM_CLOSE: {
+        RunControlState& rc = RunControl();
+        if (rc.paused) {
+            rc.closeRequest = 1;
+            return 0;
+        }
+        if (rc.running) {
+            WindowRecord* frame = FrameRecord();
+            win::PostMessage(frame ? frame->window : nullptr, win::WM_KEYDOWN, kEscapeKey, 0);
+            rc.closeAfterRun = 1;
+            return 0;
+        }
+        break;
+    }
+    case win::WM_MOUSEMOVE:
+        if (MouseIgnored(record)) return 0;
+        OnWindowMouseMove(hwnd, static_cast<unsigned>(wParam), lParam);
+        return 0;
+    case win::WM_LBUTTONDOWN:
+        if (MouseIgnored(record)) return 0;
+        OnWindowLButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
+        return 0;
+    case win::WM_LBUTTONUP:
+        if (MouseIgnored(record)) return 0;
+        OnWindowLButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
+        return 0;
+    case win::WM_RBUTTONDOWN:
+        if (MouseIgnored(record)) return 0;
+        SaveCurveRanges(record);
+        OnWindowRButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
+        return 0;
+    case win::WM_LBUTTONDBLCLK:
+        if (MouseIgnored(record)) return 0;
+        if (PlotViewDrawHooks().doubleClick)
+            PlotViewDrawHooks().doubleClick(record, win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
+        return 0;
+    case win::WM_RBUTTONUP:
+        if (MouseIgnored(record)) return 0;
+        OnWindowRButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
+        return 0;
+    default: break;
+    }
+    return DefaultProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace kq5

@@ -1,0 +1,36 @@
+#pragma once
+// The analysis window: the MDI child of class "analysis" in which a transient, AC or DC analysis
+// shows its plots. It shares the plot of the circuit window it analyses; at most one exists.
+// Batch runs open it too (on the headless surface), so that printing it has one code path.
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+struct WindowRecord;
+
+inline constexpr const char* kAnalysisClassName = "analysis";
+
+bool RegisterAnalysisClass();
+void UnregisterAnalysisClass();
+win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
+
+// The frame's menu bar while the analysis window exists (analysis kind 0 to 2), and back.
+void SwapAnalysisMenus(int kind);
+void RestoreCircuitMenus();
+
+// The window of the current analysis record, null when it has none.
+win::HWND AnalysisWindowHandle();
+// The probe state of the run (1 and 3 draw neither stored curves nor title lines).
+int AnalysisProbeState();
+
+// (reference Y span / current Y span of curve c, 1 for c < 0) times the drawing surface height
+// over the usable screen height; at most 3 on a display; never 0.
+double ComputePlotScaleFactor(WindowRecord* window, win::HDC dc, int curveIndex);
+// The plot font again at the present scale (restore: from the plot's text font first).
+void RecreatePlotFont(WindowRecord* window, win::HDC dc, bool restore);
+// The plot font at the present size of its description, for the DC (the layout's shrink step).
+void RemakePlotFont(WindowRecord* window, win::HDC dc);
+// Deletes the plot font and forgets the window's drawing objects.
+void ReleasePlotWindowObjects(WindowRecord* window);
+
+}  // namespace kq5

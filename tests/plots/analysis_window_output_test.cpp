@@ -1,0 +1,54 @@
+// Numeric output as users read it: batch runs go through the analysis window, whose axis scales
+// give each printed column its prefix, or the exponent form where no prefix keeps the digits.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../analog/program_output_support.h"
+#include "../core/file_test_support.h"
+
+namespace kq5 {
+namespace {
+
+class PrintedColumnsTest : public test::ScratchDirTest {
+protected:
+    void RunJobs(const std::string& lines)
+    {
+        ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+        WriteFile("jobs.txt", lines);
+        ASSERT_EQ(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt"), 0) << ReadText("run.log");
+    }
+    std::vector<test::ValueTable> Tables(const std::string& file) { return test::ValueTables(ReadText(file)); }
+};
+
+TEST_F(PrintedColumnsTest, SmallCurrentsNoiseAndWideSweepsKeepTheirDigits)
+{
+    WriteFile("i.cir", "CUR\nV1 1 0 1\nR1 1 0 10K\n.TRAN 1U 10U\n.PRINT TRAN I(R1)\n.END\n");
+    WriteFile("n.cir", "NOISE\nV1 1 0 DC 0 AC 1\nR1 1 2 1K\nC1 2 0 1N\nR2 2 0 10MEG\n.AC DEC 2 100 1MEG\n"
+                       ".NOISE V(2) V1\n.PRINT AC ONOISE\n.END\n");
+    RunJobs("i.cir /T\nn.cir /A\n");
+
+    const std::string current = ReadText("i.TNO");
+    const std::vector<test::ValueTable> currents = Tables("i.TNO");
+    ASSERT_EQ(currents.size(), 1u) << current;
+    // 100 uA in a column of microamperes.
+    EXPECT_NE(current.find("(u"), std::string::npos) << current;
+    for (const std::vector<double>& row : currents[0].rows) EXPECT_NEAR(std::abs(row[1]), 100.0, 1e-3) << current;
+
+    const std::string noise = ReadText("n.ANO");
+    const std::vector<test::ValueTable> tables = Tables("n.ANO");
+    ASSERT_EQ(tables.size(), 1u) << noise;
+    const std::vector<std::vector<double>>& rows = tables[0].rows;
+    ASSERT_EQ(rows.size(), 9u) << noise;
+    // 100 Hz of a sweep to 1 MHz: the frequency is printed in full, in exponent form.
+    EXPECT_DOUBLE_EQ(rows[0][0], 100.0);
+    EXPECT_NEAR(rows[1][0], 316.2, 0.1);
+    // A few nV per root hertz in a column of nanovolts: no 0.000.
+    EXPECT_NE(noise.find("(n"), std::string::npos) << noise;
+    EXPECT_GT(rows[0][1], 1.0) << noise;
+    EXPECT_LT(rows[0][1], 100.0) << noise;
+}
+
+}  // namespace
+}  // namespace kq5
