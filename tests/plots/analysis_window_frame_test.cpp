@@ -15,11 +15,20 @@
 #include "platform/menu.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
+#include "plots/plot_cursors.h"
 
 namespace kq5::testing {
 namespace {
 
-class AnalysisInFrame : public StartedFrame {};
+class AnalysisInFrame : public StartedFrame {
+protected:
+    void SetUp() override
+    {
+        StartedFrame::SetUp();
+        // The cursor search mode is the program's, not the window's: start from its default.
+        ResetPlotCursorsForTests();
+    }
+};
 
 std::vector<std::string> BarTexts()
 {
