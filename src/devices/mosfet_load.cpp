@@ -473,7 +473,7 @@ MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, do
 
 namespace {
 
-// The LEVEL 4, 5 and 8 devices have no load yet: the circuit is refused rather than solved
+// The LEVEL 5 devices have no load yet: the circuit is refused rather than solved
 // without them. 15055.
 int RefuseHigherLevel(const MosfetDevice& d)
 {
@@ -489,7 +489,8 @@ int SetupMosLevel123()
 {
     return ForEachDeviceWithStamps<MosfetDevice>(
         kMosfetDeviceList, AnalogSolver().devices.mosfets, [](MosfetDevice& d, SemiconductorStamps& entry) {
-            if (d.side && d.side->level == 8) return 0;  // reserved by the LEVEL 8 set-up
+            // Reserved by the LEVEL 4 and LEVEL 8 set-ups.
+            if (d.side && (d.side->level == 4 || d.side->level == 8)) return 0;
             if (!IsMosLevel123(d)) return RefuseHigherLevel(d);
             BeginDeviceReservations(entry.stamps);
             for (const auto& [row, column] : ElementPositions(NodesOf(d)))
