@@ -1,9 +1,19 @@
 // This program's LEVEL 4 (BSIM1) and LEVEL 5 (BSIM2) MOSFETs against ngspice's level 4 and
 // level 5. These comparisons need ngspice and fail without it.
 //
-// Known differences: none within the stated tolerances. The conductances here are the exact
-// slopes of the currents, where the published weak-inversion output conductance is an
-// approximation; the two agree wherever the small-signal comparisons are made (strong inversion).
+// Known differences, each taken out of the netlists by per-simulator lines:
+// - ngspice's level 4 takes any XPART given as the 0/100 partition; the 40/60 circuits leave
+//   XPART out for both.
+// - ngspice's level 4 load takes the gate overlaps over the drawn width (the netlists give it
+//   CGSO and CGDO times Weff/W) and its AC stamp the gate-bulk overlap over the drawn length (CGBO
+//   times Leff/L); here both take the effective sizes.
+// - ngspice's level 4 holds the junction saturation currents at 1e-15 A or more and has no IS;
+//   the netlists give JS and areas large enough.
+// - With weak inversion (N0 < 200) ngspice's level 4 stalls the time step of the inverter
+//   transient before its input moves; that circuit runs with N0 = 200.
+// - The conductances here are the exact slopes of the currents, where the published
+//   weak-inversion output conductance is an approximation; the small-signal comparisons are made
+//   in strong inversion.
 #include "reference_support.h"
 
 namespace kq5::reference {
