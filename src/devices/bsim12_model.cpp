@@ -195,6 +195,83 @@ int PrepareLevel4(MosfetDevice& d, double t)
     return 0;
 }
 
+int PrepareLevel5(MosfetDevice& d, double t)
+{
+    if (!d.bsim12) d.bsim12 = std::make_unique<Bsim12Size>();
+    Bsim12Size& p = *d.bsim12;
+    p = Bsim12Size{};
+    p.level = 5;
+    if (int rc = PrepareCommon(d, p, t)) return rc;
+    const EvaluatedModel& m = *d.model;
+    p.vdd = Value(m, b2p::kVdd);
+    p.vgg = Value(m, b2p::kVgg);
+    p.vbb = Bsim2BodySupply(m);
+    p.vdd2 = 2.0 * p.vdd;
+    p.vgg2 = 2.0 * p.vgg;
+    p.vbb2 = 2.0 * p.vbb;
+    p.vtm = 8.625e-05 * (p.tdev + 273.15);
+    p.xpart = Value(m, b2p::kXpart);
+
+    const Binning bin{m, 1e-6 / p.leff, 1e-6 / p.weff};
+    p.vfb = bin(b12p::kVfb);
+    p.phi = bin(b12p::kPhi);
+    p.k1 = bin(b12p::kK1);
+    p.k2 = bin(b12p::kK2);
+    p.eta0 = bin(b2p::kEta0);
+    p.etab = bin(b2p::kEtab);
+    p.beta0 = Value(m, b2p::kMu0);
+    p.beta0B = bin(b2p::kMu0b);
+    p.betas0 = bin(b2p::kMus0);
+    p.betasB = bin(b2p::kMusb);
+    p.mu20 = bin(b2p::kMu20);
+    p.mu2B = bin(b2p::kMu2b);
+    p.mu2G = bin(b2p::kMu2g);
+    p.beta30 = bin(b2p::kMu30);
+    p.beta3B = bin(b2p::kMu3b);
+    p.beta3G = bin(b2p::kMu3g);
+    p.beta40 = bin(b2p::kMu40);
+    p.beta4B = bin(b2p::kMu4b);
+    p.beta4G = bin(b2p::kMu4g);
+    p.ua0 = bin(b2p::kUa0);
+    p.uaB = bin(b2p::kUab);
+    p.ub0 = bin(b2p::kUb0);
+    p.ubB = bin(b2p::kUbb);
+    p.u10 = bin(b2p::kU10);
+    p.u1B = bin(b2p::kU1b);
+    p.u1D = bin(b2p::kU1d);
+    p.n0 = bin(b2p::kN0);
+    p.nb = bin(b2p::kNb);
+    p.nd = bin(b2p::kNd);
+    p.vof0 = bin(b2p::kVof0);
+    p.vofB = bin(b2p::kVofb);
+    p.vofD = bin(b2p::kVofd);
+    p.ai0 = bin(b2p::kAi0);
+    p.aiB = bin(b2p::kAib);
+    p.bi0 = bin(b2p::kBi0);
+    p.biB = bin(b2p::kBib);
+    p.vghigh = bin(b2p::kVghigh);
+    p.vglow = bin(b2p::kVglow);
+
+    p.betas0 = std::max(p.betas0, 1.01 * p.beta0);
+    // The saturation mobility must not fall below the low-field one at the body bound; a VBB of
+    // 0 leaves nothing to bound.
+    if (p.vbb != 0.0) {
+        const double tmp = (p.betas0 - p.beta0) - p.beta0B * p.vbb;
+        if (tmp < -p.betasB * p.vbb) p.betasB = -tmp / p.vbb;
+    }
+    const double coxWoverL = p.cox * p.weff / p.leff;
+    for (double* beta : {&p.beta0, &p.beta0B, &p.betas0, &p.betasB, &p.beta30, &p.beta3B, &p.beta3G, &p.beta40,
+                         &p.beta4B, &p.beta4G})
+        *beta *= coxWoverL;
+    p.n0 = std::max(p.n0, 0.0);
+    p.coxWL = p.cox * p.leff * p.weff * 10000.0;
+    p.sqrtPhi = SqrtWithParamWarning(p.phi, p.tdev + 273.15, m.statementIndex);
+    p.phis3 = p.sqrtPhi * p.phi;
+    d.values.tvto = d.values.von = p.vfb + p.phi + p.k1 * p.sqrtPhi - p.k2 * p.phi;
+    p.arg = (p.betasB - p.beta0B) - p.vdd * (p.beta3B - p.vdd * p.beta4B);
+    return 0;
+}
+
 }  // namespace
 
 double Bsim2BodySupply(const EvaluatedModel& m)
@@ -217,6 +294,14 @@ int PrepareMosLevel4AtTemperature(double t)
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList)))
         if (IsLevel(d, 4))
             if (int rc = PrepareLevel4(d, t)) return rc;
+    return 0;
+}
+
+int PrepareMosLevel5AtTemperature(double t)
+{
+    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList)))
+        if (IsLevel(d, 5))
+            if (int rc = PrepareLevel5(d, t)) return rc;
     return 0;
 }
 

@@ -65,6 +65,7 @@ int PrepareModelsAtTemperature(double celsius)
     PrepareMosInstanceGeometry();
     if (int rc = PrepareMosLevel123AtTemperature(celsius)) return rc;
     if (int rc = PrepareMosLevel4AtTemperature(celsius)) return rc;
+    if (int rc = PrepareMosLevel5AtTemperature(celsius)) return rc;
     return PrepareMosLevel8AtTemperature(celsius);
 }
 

@@ -327,14 +327,6 @@ TEST_F(MosfetTest, FirstTimePointStartsFromTheOperatingPoint)
     EXPECT_NEAR(first.cd, op.cd, 1e-12);
 }
 
-TEST_F(MosfetTest, HigherLevelsAreRefusedByName)
-{
-    Build(Circuit("NMOS (LEVEL=5)"));
-    EXPECT_EQ(solver_test::RunTestOperatingPoint(kRunKindTransient), kMsgAlreadyReported);
-    EXPECT_EQ(testing::ShownMessageIds(), std::vector<int>{5368});
-    EXPECT_NE(LastShownText().find("MOSFET LEVEL 5"), std::string::npos) << LastShownText();
-}
-
 // The NMOS and PMOS statements of the model library, continuation lines joined.
 std::vector<std::string> LibraryMosfetModels()
 {
