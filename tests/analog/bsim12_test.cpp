@@ -24,6 +24,12 @@ constexpr const char* kBsim1Card =
     "X3E=5e-4 MUZ=612 DL=-0.5 DW=0.7 U0=0.0537 X2U0=-0.016 U1=0.2 X2U1=-0.02 X3U1=0.01 X2MZ=18.7 MUS=599 X2MS=8.9 "
     "X3MS=7 TOX=0.03 VDD=5 N0=1.2 NB=0.1 ND=0.05 CGDO=3e-10 CGSO=3e-10 CGBO=5e-10 CJ=4e-4 CJSW=3e-10";
 
+constexpr const char* kBsim2Card =
+    "LEVEL=5 VFB=-0.9 PHI=0.75 K1=0.9 K2=0.05 ETA0=0.005 ETAB=-0.002 MU0=450 MU0B=-5 MUS0=600 MUSB=-10 MU20=1.8 "
+    "MU2B=0.1 MU2G=0.05 MU30=8 MU3B=-0.5 MU3G=-1 MU40=-0.5 MU4B=0.05 MU4G=0.1 UA0=0.15 UAB=0.01 UB0=0.02 UBB=0.002 "
+    "U10=0.2 U1B=-0.01 U1D=0.5 N0=1.4 NB=0.5 ND=0.02 VOF0=1.8 VOFB=0.1 VOFD=0.05 TOX=0.02 VDD=5 VGG=5 VBB=-5 "
+    "CGDO=3e-10 CGSO=3e-10 CGBO=5e-10 CJ=4e-4 CJSW=3e-10";
+
 using Evaluator = Bsim12Result (*)(const Bsim12Size&, double, double, double, bool);
 
 class Bsim12Test : public DeviceBuildTest {
@@ -41,7 +47,7 @@ protected:
 
     // gm, gds and gmbs against central differences of the current at random biases.
     static void CheckConductances(const Bsim12Size& p, Evaluator evaluate, double vgLow, double vgHigh,
-                                  double vdHigh, double vbLow, int seed)
+                                  double vdHigh, double vbLow, int seed, bool heldAtZero)
     {
         std::mt19937 random(seed);
         std::uniform_real_distribution<double> vg(vgLow, vgHigh), vd(0.0, vdHigh), vb(vbLow, -0.05);
@@ -53,10 +59,11 @@ protected:
             const double gds = (ids(vgs, vds + h, vbs) - ids(vgs, vds - h, vbs)) / (2 * h);
             const double gmbs = (ids(vgs, vds, vbs + h) - ids(vgs, vds, vbs - h)) / (2 * h);
             const double floor = 1e-12 + 1e-4 * std::fabs(r.cdrain);
-            // A slope below zero is held at zero, as the published evaluation holds it.
-            EXPECT_TRUE(Close(r.gm, std::max(gm, 0.0), 1e-4, floor)) << "gm at " << vgs << " " << vds << " " << vbs;
-            EXPECT_TRUE(Close(r.gds, std::max(gds, 0.0), 1e-4, floor)) << "gds at " << vgs << " " << vds << " " << vbs;
-            EXPECT_TRUE(Close(r.gmbs, std::max(gmbs, 0.0), 1e-4, floor)) << "gmbs at " << vgs << " " << vds << " " << vbs;
+            // BSIM1 holds a slope below zero at zero, BSIM2 only gds (at 1e-20).
+            const double low = heldAtZero ? 0.0 : -1e300;
+            EXPECT_TRUE(Close(r.gm, std::max(gm, low), 1e-4, floor)) << "gm at " << vgs << " " << vds << " " << vbs;
+            EXPECT_TRUE(Close(r.gds, std::max(gds, heldAtZero ? 0.0 : 1e-20), 1e-4, floor)) << "gds at " << vgs << " " << vds << " " << vbs;
+            EXPECT_TRUE(Close(r.gmbs, std::max(gmbs, low), 1e-4, floor)) << "gmbs at " << vgs << " " << vds << " " << vbs;
             EXPECT_GE(r.cdrain, 0.0);
         }
     }
@@ -95,7 +102,7 @@ protected:
 TEST_F(Bsim12Test, Bsim1ConductancesAreTheSlopesOfTheCurrent)
 {
     MosfetDevice& d = BuildDevice(kBsim1Card);
-    CheckConductances(*d.bsim12, EvaluateBsim1, -0.5, 5.0, 7.0, -3.0, 3);
+    CheckConductances(*d.bsim12, EvaluateBsim1, -0.5, 5.0, 7.0, -3.0, 3, true);
 }
 
 // The nine capacitances are the slopes of the three charges, in accumulation, depletion, triode
@@ -173,10 +180,78 @@ TEST_F(Bsim12Test, Bsim1TemperatureOfTheJunctions)
     EXPECT_LT(hot.bsim12->pb, 0.8);
 }
 
+// BSIM2 conductances: strong inversion, the cubic join, subthreshold, linear and saturated,
+// with and without the drain-current enhancement.
+TEST_F(Bsim12Test, Bsim2ConductancesAreTheSlopesOfTheCurrent)
+{
+    for (const char* extra : {"", " AI0=2 AIB=0.1 BI0=8 BIB=0.2"}) {
+        MosfetDevice& d = BuildDevice(std::string(kBsim2Card) + extra);
+        CheckConductances(*d.bsim12, EvaluateBsim2, 0.0, 5.0, 7.0, -3.0, 13, false);
+    }
+}
+
+TEST_F(Bsim12Test, Bsim2CapacitancesAreTheSlopesOfTheCharges)
+{
+    MosfetDevice& d = BuildDevice(kBsim2Card);
+    CheckCapacitances(*d.bsim12, EvaluateBsim2, -3.0, 5.0, 5.0, 17);
+}
+
+// The bias bounds, the flags of XPART and the floors of the outputs.
+TEST_F(Bsim12Test, Bsim2BoundsAndPartitionFlags)
+{
+    const Bsim12Size& p = *BuildDevice(kBsim2Card).bsim12;
+    // Beyond 2 VDD the device is evaluated at 2 VDD.
+    EXPECT_EQ(EvaluateBsim2(p, 12.0, 0.0, 3.0, false).cdrain, EvaluateBsim2(p, 10.0, 0.0, 3.0, false).cdrain);
+    EXPECT_EQ(EvaluateBsim2(p, 2.0, -12.0, 3.0, false).cdrain, EvaluateBsim2(p, 2.0, -10.0, 3.0, false).cdrain);
+    // A current of zero or less is returned as 1e-50.
+    EXPECT_EQ(EvaluateBsim2(p, 0.0, 0.0, 3.0, false).cdrain, 1e-50);
+    // XPART = 2 switches the charges off; XPART = -3 reports gds as the current.
+    const Bsim12Size& off = *BuildDevice(std::string(kBsim2Card) + " XPART=2").bsim12;
+    const Bsim12Result none = EvaluateBsim2(off, 2.0, 0.0, 3.0, true);
+    EXPECT_EQ(none.qgate, 0.0);
+    EXPECT_EQ(none.cggb, 0.0);
+    const Bsim12Size& diagnostic = *BuildDevice(std::string(kBsim2Card) + " XPART=-3").bsim12;
+    const Bsim12Result g = EvaluateBsim2(diagnostic, 2.0, 0.0, 3.0, false);
+    EXPECT_EQ(g.cdrain, g.gds);
+}
+
+// VBB left out bounds the body bias at -10 V, not at +10 V; VBB = 0 skips the mobility bound.
+TEST_F(Bsim12Test, Bsim2BodySupplyDefault)
+{
+    std::string card = kBsim2Card;
+    card.erase(card.find("VBB=-5 "), 7);
+    const Bsim12Size& p = *BuildDevice(card).bsim12;
+    EXPECT_EQ(p.vbb2, -10.0);
+    EXPECT_LT(EvaluateBsim2(p, 2.0, -2.0, 3.0, false).cdrain, EvaluateBsim2(p, 2.0, 0.0, 3.0, false).cdrain);
+    const Bsim12Size& zero = *BuildDevice(std::string(kBsim2Card) + " VBB=0").bsim12;
+    EXPECT_TRUE(std::isfinite(zero.betasB));
+    EXPECT_EQ(zero.vbb2, 0.0);
+}
+
+// The preparation of a LEVEL 5 card against hand values.
+TEST_F(Bsim12Test, Bsim2PreparationAgainstHandValues)
+{
+    // MUS0 below 1.01 MU0 is raised to it; the bound at VBB lifts MUSB.
+    const MosfetDevice& d = BuildDevice("LEVEL=5 MU0=400 MUS0=100 MUSB=-1 VBB=5 N0=-1 PHI=0.81 K1=0.5 K2=0.1 "
+                                        "VFB=-0.7 TOX=0.02 DL=0.5 DW=1 VFBL=0.3",
+                                        "NMOS", "L=2.5u W=11u");
+    const Bsim12Size& p = *d.bsim12;
+    const double cox = 3.453e-13 / (0.02 * 1e-4), coxWoverL = cox * 1e-5 / 2e-6;
+    EXPECT_NEAR(p.betas0, 404.0 * coxWoverL, 404.0 * coxWoverL * 1e-6);
+    // tmp = 4 - 0 = 4, -MUSB VBB = 5 > 4: MUSB = -4/5.
+    EXPECT_NEAR(p.betasB, -0.8 * coxWoverL, 0.8 * coxWoverL * 1e-6);
+    EXPECT_EQ(p.n0, 0.0);
+    EXPECT_NEAR(p.vfb, -0.7 + 0.3 / 2.0, 1e-7);
+    EXPECT_NEAR(p.sqrtPhi, std::sqrt(0.81), 1e-7);
+    EXPECT_NEAR(p.coxWL, cox * 2e-6 * 1e-5 * 1e4, cox * 2e-6 * 1e-5 * 1e4 * 1e-7);
+    EXPECT_NEAR(d.values.tvto, p.vfb + p.phi + 0.5 * p.sqrtPhi - 0.1 * p.phi, 1e-6);
+    EXPECT_NEAR(p.vtm, 8.625e-5 * 300.15, 1e-12);
+}
+
 // A non-positive effective length is reported and stops the run's preparation at once.
 TEST_F(Bsim12Test, NonPositiveEffectiveSizeStopsThePreparation)
 {
-    for (const char* level : {"LEVEL=4 TOX=0.02 K1=0.5 MUZ=600 MUS=600 U0=0.05 VDD=5 DL=1"}) {
+    for (const char* level : {"LEVEL=4 TOX=0.02 K1=0.5 MUZ=600 MUS=600 U0=0.05 VDD=5 DL=1", "LEVEL=5 DW=6"}) {
         ASSERT_EQ(BuildText(std::string("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MM L=1u W=5u\n.MODEL MM NMOS (") + level +
                                 ")\n.END\n",
                             kAnalysisDc),
