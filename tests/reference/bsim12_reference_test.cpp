@@ -1,5 +1,6 @@
 // This program's LEVEL 4 (BSIM1) and LEVEL 5 (BSIM2) MOSFETs against ngspice's level 4 and
-// level 5. These comparisons need ngspice and fail without it.
+// level 5 (VBB given): output and transfer characteristics, operating points, small-signal gain
+// and phase, and an inverter transient. These comparisons need ngspice and fail without it.
 //
 // Known differences, each taken out of the netlists by per-simulator lines:
 // - ngspice's level 4 takes any XPART given as the 0/100 partition; the 40/60 circuits leave
@@ -11,6 +12,8 @@
 //   the netlists give JS and areas large enough.
 // - With weak inversion (N0 < 200) ngspice's level 4 stalls the time step of the inverter
 //   transient before its input moves; that circuit runs with N0 = 200.
+// - ngspice's level 5 takes its thermal voltage from its own TEMP parameter plus 273 K; the
+//   netlists give it TEMP=27.15 so that both evaluate at 300.15 K.
 // - The conductances here are the exact slopes of the currents, where the published
 //   weak-inversion output conductance is an approximation; the small-signal comparisons are made
 //   in strong inversion.
@@ -32,7 +35,13 @@ TEST_F(Bsim12ReferenceTest, Bsim1OutputCharacteristics) { Check("bsim1_dc_iv"); 
 TEST_F(Bsim12ReferenceTest, Bsim1TransferCharacteristics) { Check("bsim1_transfer"); }
 TEST_F(Bsim12ReferenceTest, Bsim1OperatingPoint) { Check("bsim1_op"); }
 TEST_F(Bsim12ReferenceTest, Bsim1InverterAmplifierGainAndPhase) { Check("bsim1_ac"); }
-TEST_F(Bsim12ReferenceTest, Bsim1InverterPairSwitching) { Check("bsim1_inverter"); }
+TEST_F(Bsim12ReferenceTest, Bsim1InverterSwitching) { Check("bsim1_inverter"); }
+
+TEST_F(Bsim12ReferenceTest, Bsim2OutputCharacteristics) { Check("bsim2_dc_iv"); }
+TEST_F(Bsim12ReferenceTest, Bsim2TransferCharacteristics) { Check("bsim2_transfer"); }
+TEST_F(Bsim12ReferenceTest, Bsim2OperatingPoint) { Check("bsim2_op"); }
+TEST_F(Bsim12ReferenceTest, Bsim2InverterAmplifierGainAndPhase) { Check("bsim2_ac"); }
+TEST_F(Bsim12ReferenceTest, Bsim2InverterSwitching) { Check("bsim2_inverter"); }
 
 }  // namespace
 }  // namespace kq5::reference
