@@ -14,6 +14,9 @@
 //   transient before its input moves; that circuit runs with N0 = 200.
 // - ngspice's level 5 takes its thermal voltage from its own TEMP parameter plus 273 K; the
 //   netlists give it TEMP=27.15 so that both evaluate at 300.15 K.
+// - ngspice's AC stamp of a reversed level 4 or 5 device reads drain-side charge derivatives
+//   that its load never wrote for that orientation; the reversed circuits give ngspice the
+//   device written the usual way round (the same device), and this program the reversed one.
 // - The conductances here are the exact slopes of the currents, where the published
 //   weak-inversion output conductance is an approximation; the small-signal comparisons are made
 //   in strong inversion.
@@ -35,12 +38,14 @@ TEST_F(Bsim12ReferenceTest, Bsim1OutputCharacteristics) { Check("bsim1_dc_iv"); 
 TEST_F(Bsim12ReferenceTest, Bsim1TransferCharacteristics) { Check("bsim1_transfer"); }
 TEST_F(Bsim12ReferenceTest, Bsim1OperatingPoint) { Check("bsim1_op"); }
 TEST_F(Bsim12ReferenceTest, Bsim1InverterAmplifierGainAndPhase) { Check("bsim1_ac"); }
+TEST_F(Bsim12ReferenceTest, Bsim1ReversedDeviceGainAndPhase) { Check("bsim1_ac_reversed"); }
 TEST_F(Bsim12ReferenceTest, Bsim1InverterSwitching) { Check("bsim1_inverter"); }
 
 TEST_F(Bsim12ReferenceTest, Bsim2OutputCharacteristics) { Check("bsim2_dc_iv"); }
 TEST_F(Bsim12ReferenceTest, Bsim2TransferCharacteristics) { Check("bsim2_transfer"); }
 TEST_F(Bsim12ReferenceTest, Bsim2OperatingPoint) { Check("bsim2_op"); }
 TEST_F(Bsim12ReferenceTest, Bsim2InverterAmplifierGainAndPhase) { Check("bsim2_ac"); }
+TEST_F(Bsim12ReferenceTest, Bsim2ReversedDeviceGainAndPhase) { Check("bsim2_ac_reversed"); }
 TEST_F(Bsim12ReferenceTest, Bsim2InverterSwitching) { Check("bsim2_inverter"); }
 
 }  // namespace
