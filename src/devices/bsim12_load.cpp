@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <complex>
 
 #include "analog/analog_state.h"
 #include "analog/charge_integration.h"
@@ -22,6 +21,7 @@
 #include "devices/bsim12_eval.h"
 #include "devices/bsim12_values.h"
 #include "devices/fet_devices.h"
+#include "devices/mosfet_ac_rows.h"
 #include "devices/semiconductor_stamps.h"
 #include "devices/stamp_ac.h"
 #include "netlist/global_options.h"
@@ -435,39 +435,10 @@ int LoadMosLevel45()
 
 int AcLoadMosLevel45(int pass)
 {
-    AcStampState& ac = AcStamps();
-    const double w = ac.omega;
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         if (!IsLevel45(d)) continue;
         const Linearised L = Linearise(d, true);
-        const auto positions = ElementPositions(d);
-        if (pass == kAcCurrentPass) {
-            // The current into each terminal: the rows of the instance's own equations.
-            using Complex = std::complex<double>;
-            auto voltage = [&](int n) { return ac.solution[static_cast<std::size_t>(n)]; };
-            Complex gate, drain, source, bulk;
-            for (int k = 0; k < kElements; ++k) {
-                const auto [row, column] = positions[static_cast<std::size_t>(k)];
-                const Complex y(L.g[static_cast<std::size_t>(k)], w * L.c[static_cast<std::size_t>(k)]);
-                const Complex i = y * voltage(column);
-                if (row == d.gate) gate += i;
-                if (row == d.drain) drain += i;
-                if (row == d.source) source += i;
-                if (row == d.bulk) bulk += i;
-            }
-            MosfetLoadValues& out = d.values;
-            out.ig = gate.real(), out.igIm = gate.imag();
-            out.id = drain.real(), out.idIm = drain.imag();
-            out.is = source.real(), out.isIm = source.imag();
-            out.ib = bulk.real(), out.ibIm = bulk.imag();
-            ac.acCurrents[&d] = drain;
-            continue;
-        }
-        for (int k = 0; k < kElements; ++k) {
-            const auto [row, column] = positions[static_cast<std::size_t>(k)];
-            if (int rc = StampComplexReal(row, column, L.g[static_cast<std::size_t>(k)])) return rc;
-            if (int rc = StampComplexImag(row, column, w * L.c[static_cast<std::size_t>(k)])) return rc;
-        }
+        if (int rc = StampLinearisedMosfet(d, pass, ElementPositions(d), L.g, L.c)) return rc;
     }
     return 0;
 }

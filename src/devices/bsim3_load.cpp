@@ -22,6 +22,7 @@
 #include "devices/bsim3_values.h"
 #include "devices/device_families.h"
 #include "devices/fet_devices.h"
+#include "devices/mosfet_ac_rows.h"
 #include "devices/mosfet_load.h"
 #include "devices/stamp_ac.h"
 #include "netlist/global_options.h"
@@ -502,40 +503,14 @@ int LoadMosLevel8()
 
 int AcLoadMosfetsB(int pass)
 {
-    AcStampState& ac = AcStamps();
-    const double w = ac.omega;
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         if (!IsLevel8(d)) continue;
         const Linearised L = Linearise(d, true);
         const auto positions = ElementPositions(d);
-        const int count = HasChargeNode(d) ? kElements : 32;
-        if (pass == kAcCurrentPass) {
-            // The current into each terminal: the rows of the instance's own equations.
-            using Complex = std::complex<double>;
-            auto voltage = [&](int n) { return ac.solution[static_cast<std::size_t>(n)]; };
-            Complex gate, drain, source, bulk;
-            for (int k = 0; k < count; ++k) {
-                const auto [row, column] = positions[static_cast<std::size_t>(k)];
-                const Complex y(L.g[static_cast<std::size_t>(k)], w * L.c[static_cast<std::size_t>(k)]);
-                const Complex i = y * voltage(column);
-                if (row == d.gate) gate += i;
-                if (row == d.drain) drain += i;
-                if (row == d.source) source += i;
-                if (row == d.bulk) bulk += i;
-            }
-            MosfetLoadValues& out = d.values;
-            out.ig = gate.real(), out.igIm = gate.imag();
-            out.id = drain.real(), out.idIm = drain.imag();
-            out.is = source.real(), out.isIm = source.imag();
-            out.ib = bulk.real(), out.ibIm = bulk.imag();
-            ac.acCurrents[&d] = drain;
-            continue;
-        }
-        for (int k = 0; k < count; ++k) {
-            const auto [row, column] = positions[static_cast<std::size_t>(k)];
-            if (int rc = StampComplexReal(row, column, L.g[static_cast<std::size_t>(k)])) return rc;
-            if (int rc = StampComplexImag(row, column, w * L.c[static_cast<std::size_t>(k)])) return rc;
-        }
+        const std::size_t count = HasChargeNode(d) ? kElements : 32;
+        if (int rc = StampLinearisedMosfet(d, pass, std::span(positions).first(count), std::span(L.g).first(count),
+                                           std::span(L.c).first(count)))
+            return rc;
     }
     return 0;
 }

@@ -13,8 +13,10 @@
 #include "core/message_reporter.h"
 #include "device_build_test_support.h"
 #include "devices/bsim12_eval.h"
+#include "devices/bsim12_load.h"
 #include "devices/bsim12_values.h"
 #include "devices/fet_devices.h"
+#include "devices/stamp_ac.h"
 
 namespace kq5 {
 namespace {
@@ -246,6 +248,30 @@ TEST_F(Bsim12Test, Bsim2PreparationAgainstHandValues)
     EXPECT_NEAR(p.coxWL, cox * 2e-6 * 1e-5 * 1e4, cox * 2e-6 * 1e-5 * 1e4 * 1e-7);
     EXPECT_NEAR(d.values.tvto, p.vfb + p.phi + 0.5 * p.sqrtPhi - 0.1 * p.phi, 1e-6);
     EXPECT_NEAR(p.vtm, 8.625e-5 * 300.15, 1e-12);
+}
+
+// The AC current pass reads the complex node voltages of the solve: with only an output
+// conductance the drain current is gds times the complex drain-source voltage.
+TEST_F(Bsim12Test, AcCurrentsComeFromTheComplexSolution)
+{
+    MosfetDevice& d = BuildDevice(kBsim1Card);
+    ASSERT_EQ(d.internalDrain, d.drain);
+    Bsim12Size& p = *d.bsim12;
+    p = Bsim12Size{p.level};
+    MosfetLoadValues& v = d.values;
+    v.gm = v.gmbs = v.gbd = v.gbs = 0.0;
+    v.gds = 1e-3;
+    v.cgdov = v.cgsov = v.cgbov = v.capbd = v.capbs = 0.0;
+    std::vector<double> solution(2 * 8, 0.0);
+    solution[2 * static_cast<std::size_t>(d.drain)] = 1.0;
+    solution[2 * static_cast<std::size_t>(d.drain) + 1] = 2.0;
+    AcStamps().solution = solution;
+    EXPECT_EQ(AcLoadMosLevel45(kAcCurrentPass), 0);
+    ResetAcStampStateForTests();
+    EXPECT_NEAR(v.id, 1e-3, 1e-15);
+    EXPECT_NEAR(v.idIm, 2e-3, 1e-15);
+    EXPECT_NEAR(v.is, -1e-3, 1e-15);
+    EXPECT_NEAR(v.isIm, -2e-3, 1e-15);
 }
 
 // A non-positive effective length is reported and stops the run's preparation at once.
