@@ -150,13 +150,8 @@ int PrepareCommon(MosfetDevice& d, Bsim12Size& p, double t)
     return 0;
 }
 
-int PrepareLevel4(MosfetDevice& d, double t)
+void PrepareLevel4(MosfetDevice& d, Bsim12Size& p)
 {
-    if (!d.bsim12) d.bsim12 = std::make_unique<Bsim12Size>();
-    Bsim12Size& p = *d.bsim12;
-    p = Bsim12Size{};
-    p.level = 4;
-    if (int rc = PrepareCommon(d, p, t)) return rc;
     const EvaluatedModel& m = *d.model;
     const Binning bin{m, 1.0 / (p.leff * 1e6), 1.0 / (p.weff * 1e6)};
     p.vfb = bin(b12p::kVfb);
@@ -192,16 +187,10 @@ int PrepareLevel4(MosfetDevice& d, double t)
     p.betaVdd *= coxWoverL;
     p.betaVddB *= coxWoverL;
     p.betaVddD = std::max(p.betaVddD * coxWoverL, 0.0);
-    return 0;
 }
 
-int PrepareLevel5(MosfetDevice& d, double t)
+void PrepareLevel5(MosfetDevice& d, Bsim12Size& p)
 {
-    if (!d.bsim12) d.bsim12 = std::make_unique<Bsim12Size>();
-    Bsim12Size& p = *d.bsim12;
-    p = Bsim12Size{};
-    p.level = 5;
-    if (int rc = PrepareCommon(d, p, t)) return rc;
     const EvaluatedModel& m = *d.model;
     p.vdd = Value(m, b2p::kVdd);
     p.vgg = Value(m, b2p::kVgg);
@@ -269,6 +258,23 @@ int PrepareLevel5(MosfetDevice& d, double t)
     p.phis3 = p.sqrtPhi * p.phi;
     d.values.tvto = d.values.von = p.vfb + p.phi + p.k1 * p.sqrtPhi - p.k2 * p.phi;
     p.arg = (p.betasB - p.beta0B) - p.vdd * (p.beta3B - p.vdd * p.beta4B);
+}
+
+// Every instance of the level, each in a record made afresh. 0, or the first failure.
+int PrepareLevelAtTemperature(int level, double t)
+{
+    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
+        if (!IsLevel(d, level)) continue;
+        if (!d.bsim12) d.bsim12 = std::make_unique<Bsim12Size>();
+        Bsim12Size& p = *d.bsim12;
+        p = Bsim12Size{};
+        p.level = level;
+        if (int rc = PrepareCommon(d, p, t)) return rc;
+        if (level == 4)
+            PrepareLevel4(d, p);
+        else
+            PrepareLevel5(d, p);
+    }
     return 0;
 }
 
@@ -289,20 +295,8 @@ double Bsim2BodySupply(const EvaluatedModel& m)
 void PrepareMosLevel4Instances() { PrepareInstances(4); }
 void PrepareMosLevel5Instances() { PrepareInstances(5); }
 
-int PrepareMosLevel4AtTemperature(double t)
-{
-    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList)))
-        if (IsLevel(d, 4))
-            if (int rc = PrepareLevel4(d, t)) return rc;
-    return 0;
-}
+int PrepareMosLevel4AtTemperature(double t) { return PrepareLevelAtTemperature(4, t); }
 
-int PrepareMosLevel5AtTemperature(double t)
-{
-    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList)))
-        if (IsLevel(d, 5))
-            if (int rc = PrepareLevel5(d, t)) return rc;
-    return 0;
-}
+int PrepareMosLevel5AtTemperature(double t) { return PrepareLevelAtTemperature(5, t); }
 
 }  // namespace kq5
