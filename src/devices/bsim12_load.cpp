@@ -196,10 +196,10 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     int check = 1;
     double vbs = 0.0, vgs = 0.0, vds = 0.0;
     bool ordinary = false;
-    if (mode == kModeSmallSignal) {
+    if (mode == kModeSmallSignal || mode == kModeFirstTimePoint) {
+        // The stored bias; at the first time point that of the operating point the run starts
+        // from, whether or not that point has been committed as the last accepted one yet.
         vbs = v.vbs0, vgs = v.vgs0, vds = v.vds0;
-    } else if (mode == kModeFirstTimePoint) {
-        vbs = v.vbs1, vgs = v.vgs1, vds = v.vds1;
     } else if (mode == kModeInitJunctions && !d.off) {
         vds = type * d.ic1, vgs = type * d.ic2, vbs = type * d.ic3;
         if (vds == 0.0 && vgs == 0.0 && vbs == 0.0 &&
