@@ -274,6 +274,25 @@ TEST_F(Bsim12Test, AcCurrentsComeFromTheComplexSolution)
     EXPECT_NEAR(v.isIm, -2e-3, 1e-15);
 }
 
+// Instances of one model keep their own values, and a second run's preparation starts from the
+// model as given (the series resistances are not converted twice).
+TEST_F(Bsim12Test, InstancesOfOneModelDoNotShareOrCompoundTheirValues)
+{
+    Build(std::string("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MM L=2u W=10u\nM2 2 1 0 0 MM L=4u W=20u\n.MODEL MM NMOS (") +
+          kBsim1Card + " RD=10 JS=0)\n.END\n");
+    auto records = ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList));
+    auto it = records.begin();
+    MosfetDevice& first = *it;
+    MosfetDevice& second = *++it;
+    const double beta1 = first.bsim12->betaZero, beta2 = second.bsim12->betaZero;
+    EXPECT_NE(first.bsim12->leff, second.bsim12->leff);
+    EXPECT_NEAR(first.values.gd, 0.1, 1e-7);
+    Prepare(27.0);
+    EXPECT_EQ(first.bsim12->betaZero, beta1);
+    EXPECT_EQ(second.bsim12->betaZero, beta2);
+    EXPECT_NEAR(first.values.gd, 0.1, 1e-7);
+}
+
 // A non-positive effective length is reported and stops the run's preparation at once.
 TEST_F(Bsim12Test, NonPositiveEffectiveSizeStopsThePreparation)
 {
