@@ -22,6 +22,8 @@
 #include "devices/bsim3_values.h"
 #include "devices/device_families.h"
 #include "devices/fet_devices.h"
+#include "devices/mosfet_ac_rows.h"
+#include "devices/mosfet_point.h"
 #include "devices/mosfet_load.h"
 #include "devices/stamp_ac.h"
 #include "netlist/global_options.h"
@@ -261,43 +263,9 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     double cdhat = 0.0, cbhat = 0.0;
     bool bypassed = false;
     if (ordinary) {
-        const double vgdo = v.vgs0 - v.vds0;
-        const double delvbs = vbs - v.vbs0, delvbd = vbd - v.vbd0, delvgs = vgs - v.vgs0, delvds = vds - v.vds0,
-                     delvgd = vgd - vgdo;
-        cdhat = d.mode >= 0.0 ? v.cd - v.gbd * delvbd + v.gmbs * delvbs + v.gm * delvgs + v.gds * delvds
-                              : v.cd - (v.gbd - v.gmbs) * delvbd - v.gm * delvgd + v.gds * delvds;
-        cbhat = v.cbs + v.cbd + v.gbd * delvbd + v.gbs * delvbs;
-        const double rt = s.reltolMilli, vntol = s.vntol, abstol = s.abstol;
-        const double cb = v.cbs + v.cbd;
-        if (!predictor && std::fabs(delvbs) < rt * std::max(std::fabs(vbs), std::fabs(v.vbs0)) + vntol &&
-            std::fabs(delvbd) < rt * std::max(std::fabs(vbd), std::fabs(v.vbd0)) + vntol &&
-            std::fabs(delvgs) < rt * std::max(std::fabs(vgs), std::fabs(v.vgs0)) + vntol &&
-            std::fabs(delvds) < rt * std::max(std::fabs(vds), std::fabs(v.vds0)) + vntol &&
-            std::fabs(cdhat - v.cd) < rt * std::max(std::fabs(cdhat), std::fabs(v.cd)) + abstol &&
-            std::fabs(cbhat - cb) < rt * (std::max(std::fabs(cbhat), std::fabs(cb)) + abstol)) {
-            bypassed = true;
-            vbs = v.vbs0, vbd = v.vbd0, vgs = v.vgs0, vds = v.vds0;
-            vgd = vgs - vds;
-        }
-        if (!bypassed) {
-            const double von = type * v.von;
-            if (v.vds0 >= 0.0) {
-                vgs = LimitFetVoltage(vgs, v.vgs0, von);
-                vds = LimitDrainSourceVoltage(vgs - vgd, v.vds0);
-                vgd = vgs - vds;
-            } else {
-                vgd = LimitFetVoltage(vgd, vgdo, von);
-                vds = -LimitDrainSourceVoltage(-(vgs - vgd), -v.vds0);
-                vgs = vgd + vds;
-            }
-            if (vds >= 0.0) {
-                vbs = LimitJunctionVoltageByValue(vbs, v.vbs0, v.nvt, v.vcrits, check);
-                vbd = vbs - vds;
-            } else {
-                vbd = LimitJunctionVoltageByValue(vbd, v.vbd0, v.nvt, v.vcritd, check);
-                vbs = vbd + vds;
-            }
-        }
+        const MosPointStep step = StepMosfetPoint(d, vbs, vgs, vds, {type, v.nvt, !predictor, true});
+        vbs = step.vbs, vgs = step.vgs, vds = step.vds, vbd = step.vbd, vgd = step.vgd;
+        cdhat = step.cdhat, cbhat = step.cbhat, bypassed = step.bypassed, check = step.check;
     }
 
     const LoadModeFlags& flags = s.flags;
@@ -502,40 +470,14 @@ int LoadMosLevel8()
 
 int AcLoadMosfetsB(int pass)
 {
-    AcStampState& ac = AcStamps();
-    const double w = ac.omega;
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         if (!IsLevel8(d)) continue;
         const Linearised L = Linearise(d, true);
         const auto positions = ElementPositions(d);
-        const int count = HasChargeNode(d) ? kElements : 32;
-        if (pass == kAcCurrentPass) {
-            // The current into each terminal: the rows of the instance's own equations.
-            using Complex = std::complex<double>;
-            auto voltage = [&](int n) { return ac.solution[static_cast<std::size_t>(n)]; };
-            Complex gate, drain, source, bulk;
-            for (int k = 0; k < count; ++k) {
-                const auto [row, column] = positions[static_cast<std::size_t>(k)];
-                const Complex y(L.g[static_cast<std::size_t>(k)], w * L.c[static_cast<std::size_t>(k)]);
-                const Complex i = y * voltage(column);
-                if (row == d.gate) gate += i;
-                if (row == d.drain) drain += i;
-                if (row == d.source) source += i;
-                if (row == d.bulk) bulk += i;
-            }
-            MosfetLoadValues& out = d.values;
-            out.ig = gate.real(), out.igIm = gate.imag();
-            out.id = drain.real(), out.idIm = drain.imag();
-            out.is = source.real(), out.isIm = source.imag();
-            out.ib = bulk.real(), out.ibIm = bulk.imag();
-            ac.acCurrents[&d] = drain;
-            continue;
-        }
-        for (int k = 0; k < count; ++k) {
-            const auto [row, column] = positions[static_cast<std::size_t>(k)];
-            if (int rc = StampComplexReal(row, column, L.g[static_cast<std::size_t>(k)])) return rc;
-            if (int rc = StampComplexImag(row, column, w * L.c[static_cast<std::size_t>(k)])) return rc;
-        }
+        const std::size_t count = HasChargeNode(d) ? kElements : 32;
+        if (int rc = StampLinearisedMosfet(d, pass, std::span(positions).first(count), std::span(L.g).first(count),
+                                           std::span(L.c).first(count)))
+            return rc;
     }
     return 0;
 }

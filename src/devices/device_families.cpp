@@ -22,6 +22,7 @@ void RegisterSemiconductorFamilies()
     RegisterJfetFamily();
     RegisterGaasfetFamily();
     RegisterMosfetFamily();
+    RegisterMosLevel45Family();
     RegisterMosLevel8Family();
     RegisterTableSourceFamily();
     RegisterFormulaSourceFamily();

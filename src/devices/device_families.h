@@ -63,5 +63,6 @@ void RegisterJfetFamily();
 void RegisterGaasfetFamily();
 void RegisterMosfetFamily();  // with the voltage-history commit of an accepted point
 void RegisterMosLevel8Family();
+void RegisterMosLevel45Family();  // src/devices/bsim12_load.cpp
 
 }  // namespace kq5

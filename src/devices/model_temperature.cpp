@@ -7,6 +7,7 @@
 #include "analog/run_control.h"
 #include "core/device_lists.h"
 #include "devices/bjt_model.h"
+#include "devices/bsim12_model.h"
 #include "devices/bsim3_model.h"
 #include "devices/device_record_fields.h"
 #include "devices/diode_model.h"
@@ -31,9 +32,6 @@ constexpr double kNoConductanceLimit = 9.999999999999999e+49;
 bool InRange(int index, std::span<float> params) { return index >= 0 && static_cast<std::size_t>(index) < params.size(); }
 
 }  // namespace
-
-void PrepareMosLevel4Instances() {}
-void PrepareMosLevel5Instances() {}
 
 int DefaultPulseEdgeTimes()
 {
@@ -66,6 +64,8 @@ int PrepareModelsAtTemperature(double celsius)
     PrepareGaasfetModelsAtTemp(celsius);
     PrepareMosInstanceGeometry();
     if (int rc = PrepareMosLevel123AtTemperature(celsius)) return rc;
+    if (int rc = PrepareMosLevel4AtTemperature(celsius)) return rc;
+    if (int rc = PrepareMosLevel5AtTemperature(celsius)) return rc;
     return PrepareMosLevel8AtTemperature(celsius);
 }
 

@@ -7,6 +7,7 @@
 #include "analog/limiting_commit.h"
 #include "analog/noise.h"
 #include "analog/run_control.h"
+#include "devices/bsim12_load.h"
 #include "devices/device_families.h"
 #include "devices/fet_devices.h"
 #include "devices/mosfet_load.h"
@@ -130,7 +131,7 @@ int AcLoadMosfets(int pass)
         }
         if (int rc = StampOne(d, ac.omega)) return rc;
     }
-    return 0;
+    return AcLoadMosLevel45(pass);
 }
 
 int AddMosfetNoiseSources(double f)
@@ -142,6 +143,7 @@ int AddMosfetNoiseSources(double f)
             AddBsimNoiseSources(d, f, kelvin);
             continue;
         }
+        if (AddMosLevel45NoiseSources(d, f, kelvin)) continue;
         if (!IsMosLevel123(d) || !d.model) continue;
         const MosfetLoadValues& v = d.values;
         AddNoiseSource(d.drain, d.internalDrain, std::sqrt(v.gd) * thermal);

@@ -26,7 +26,6 @@ namespace {
 
 // Offsets of the charges in a device's seven-state block (four slots each).
 constexpr int kQgs = 0, kQgd = 4, kQgb = 8, kQbd = 12, kQbs = 16;
-constexpr int kMsgKindNotLoadable = 5368;
 constexpr double kSmallestJunctionCurrent = 9.999999999999998e-101;
 
 // The nodes of the 32 elements, in reservation order.
@@ -471,26 +470,13 @@ MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, do
     }
 }
 
-namespace {
-
-// The LEVEL 4, 5 and 8 devices have no load yet: the circuit is refused rather than solved
-// without them. 15055.
-int RefuseHigherLevel(const MosfetDevice& d)
-{
-    const std::string* part = FindPartNameOfDevice(&d);
-    const std::string kind = "MOSFET LEVEL " + std::to_string(d.side ? d.side->level : 4);
-    ReportMessage("WNE", CurrentRecord(), d.component, kMsgKindNotLoadable, kind, part ? *part : std::string("?"));
-    return kMsgAlreadyReported;
-}
-
-}  // namespace
-
 int SetupMosLevel123()
 {
     return ForEachDeviceWithStamps<MosfetDevice>(
         kMosfetDeviceList, AnalogSolver().devices.mosfets, [](MosfetDevice& d, SemiconductorStamps& entry) {
-            if (d.side && d.side->level == 8) return 0;  // reserved by the LEVEL 8 set-up
-            if (!IsMosLevel123(d)) return RefuseHigherLevel(d);
+            // Reserved by the LEVEL 4/5 and LEVEL 8 set-ups.
+            if (d.side && (d.side->level == 4 || d.side->level == 5 || d.side->level == 8)) return 0;
+            if (!IsMosLevel123(d)) return 0;
             BeginDeviceReservations(entry.stamps);
             for (const auto& [row, column] : ElementPositions(NodesOf(d)))
                 if (int rc = ReserveMatrixElement(row, column)) return rc;
