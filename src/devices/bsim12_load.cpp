@@ -20,6 +20,7 @@
 #include "devices/bsim12_eval.h"
 #include "devices/bsim12_values.h"
 #include "devices/fet_devices.h"
+#include "devices/mosfet_family_loops.h"
 #include "devices/mosfet_ac_rows.h"
 #include "devices/mosfet_point.h"
 #include "devices/semiconductor_stamps.h"
@@ -375,29 +376,11 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
 int SetupMosLevel45()
 {
-    return ForEachDeviceWithStamps<MosfetDevice>(
-        kMosfetDeviceList, AnalogSolver().devices.mosfets, [](MosfetDevice& d, SemiconductorStamps& entry) {
-            if (!(d.side && (d.side->level == 4 || d.side->level == 5))) return 0;
-            BeginDeviceReservations(entry.stamps);
-            for (const auto& [row, column] : ElementPositions(d))
-                if (int rc = ReserveMatrixElement(row, column)) return rc;
-            EndDeviceReservations(entry.stamps);
-            return 0;
-        });
+    return ReserveMosfetFamily([](const MosfetDevice& d) { return d.side && (d.side->level == 4 || d.side->level == 5); },
+                               [](const MosfetDevice& d) { return ElementPositions(d); });
 }
 
-int LoadMosLevel45()
-{
-    AnalogSolverState& s = AnalogSolver();
-    if (!s.setupDone) return 0;
-    const std::vector<double>& x = SolutionVector();
-    const double gmin = GlobalOptions().values.gmin;
-    return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
-                                                 [&](MosfetDevice& d, SemiconductorStamps& entry) {
-                                                     if (IsLevel45(d)) LoadOne(d, entry, x, gmin);
-                                                     return 0;
-                                                 });
-}
+int LoadMosLevel45() { return LoadMosfetFamily([](const MosfetDevice& d) { return IsLevel45(d); }, LoadOne); }
 
 int AcLoadMosLevel45(int pass)
 {

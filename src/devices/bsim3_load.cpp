@@ -22,6 +22,7 @@
 #include "devices/bsim3_values.h"
 #include "devices/device_families.h"
 #include "devices/fet_devices.h"
+#include "devices/mosfet_family_loops.h"
 #include "devices/mosfet_ac_rows.h"
 #include "devices/mosfet_point.h"
 #include "devices/mosfet_load.h"
@@ -440,33 +441,16 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
 int SetupMosLevel8()
 {
-    return ForEachDeviceWithStamps<MosfetDevice>(
-        kMosfetDeviceList, AnalogSolver().devices.mosfets, [](MosfetDevice& d, SemiconductorStamps& entry) {
-            if (!(d.side && d.side->level == 8)) return 0;
-            BeginDeviceReservations(entry.stamps);
-            const auto positions = ElementPositions(d);
-            const int count = d.model && static_cast<int>(MosParam(*d.model, b3p::kNqsmod)) == 1 ? kElements : 32;
-            for (int k = 0; k < count; ++k)
-                if (int rc = ReserveMatrixElement(positions[static_cast<std::size_t>(k)].first,
-                                                  positions[static_cast<std::size_t>(k)].second))
-                    return rc;
-            EndDeviceReservations(entry.stamps);
-            return 0;
-        });
+    return ReserveMosfetFamily([](const MosfetDevice& d) { return d.side && d.side->level == 8; },
+                               [](const MosfetDevice& d) {
+                                   const auto positions = ElementPositions(d);
+                                   const bool nqs = d.model && static_cast<int>(MosParam(*d.model, b3p::kNqsmod)) == 1;
+                                   return std::vector<std::pair<int, int>>(positions.begin(),
+                                                                           positions.begin() + (nqs ? kElements : 32));
+                               });
 }
 
-int LoadMosLevel8()
-{
-    AnalogSolverState& s = AnalogSolver();
-    if (!s.setupDone) return 0;
-    const std::vector<double>& x = SolutionVector();
-    const double gmin = GlobalOptions().values.gmin;
-    return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
-                                                 [&](MosfetDevice& d, SemiconductorStamps& entry) {
-                                                     if (IsLevel8(d)) LoadOne(d, entry, x, gmin);
-                                                     return 0;
-                                                 });
-}
+int LoadMosLevel8() { return LoadMosfetFamily([](const MosfetDevice& d) { return IsLevel8(d); }, LoadOne); }
 
 int AcLoadMosfetsB(int pass)
 {

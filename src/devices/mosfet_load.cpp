@@ -16,6 +16,7 @@
 #include "document/circuit_document.h"
 #include "devices/device_record_fields.h"
 #include "devices/fet_devices.h"
+#include "devices/mosfet_family_loops.h"
 #include "devices/mosfet_model.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
@@ -472,30 +473,14 @@ MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, do
 
 int SetupMosLevel123()
 {
-    return ForEachDeviceWithStamps<MosfetDevice>(
-        kMosfetDeviceList, AnalogSolver().devices.mosfets, [](MosfetDevice& d, SemiconductorStamps& entry) {
-            // Reserved by the LEVEL 4/5 and LEVEL 8 set-ups.
-            if (d.side && (d.side->level == 4 || d.side->level == 5 || d.side->level == 8)) return 0;
-            if (!IsMosLevel123(d)) return 0;
-            BeginDeviceReservations(entry.stamps);
-            for (const auto& [row, column] : ElementPositions(NodesOf(d)))
-                if (int rc = ReserveMatrixElement(row, column)) return rc;
-            EndDeviceReservations(entry.stamps);
-            return 0;
-        });
+    // The LEVEL 4/5 and LEVEL 8 devices are reserved by their own set-ups.
+    return ReserveMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d); },
+                               [](const MosfetDevice& d) { return ElementPositions(NodesOf(d)); });
 }
 
 int LoadMosLevel123()
 {
-    AnalogSolverState& s = AnalogSolver();
-    if (!s.setupDone) return 0;
-    const std::vector<double>& x = SolutionVector();
-    const double gmin = GlobalOptions().values.gmin;
-    return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
-                                                 [&](MosfetDevice& d, SemiconductorStamps& entry) {
-                                                     if (IsMosLevel123(d) && d.model) LoadOne(d, entry, x, gmin);
-                                                     return 0;
-                                                 });
+    return LoadMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d) && d.model; }, LoadOne);
 }
 
 void ShiftMosfetHistory(bool timeSteps)
