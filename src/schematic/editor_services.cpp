@@ -48,7 +48,11 @@ void SetUndoKind(WindowRecord* record, int kind)
 
 void MarkNetlistStale(WindowRecord* record)
 {
-    if (record && record->document) record->document->connectivityStale = 1;
+    if (!record || !record->document) return;
+    CircuitDocument& document = *record->document;
+    document.connectivityStale = 1;
+    // The next rebuild rewires first, so that edited wires connect end to end.
+    if (document.connectivityMode == 0) document.connectivityMode = 1;
 }
 
 void SetItemAsTemplate(WindowRecord* record, ListNode* node)
