@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "app/frame_state.h"
+#include "app/frame_window.h"
 #include "app/prompt_dialog.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
@@ -19,6 +21,8 @@ SchematicEditorState& SchematicEditor()
 }
 
 void ResetSchematicEditorForTests() { SchematicEditor() = SchematicEditorState{}; }
+
+WindowEditState& EditStateOf(const WindowRecord* record) { return SchematicEditor().windows[record]; }
 
 ComponentDefinition* ChosenComponentDefinition() { return SchematicEditor().chosenDefinition; }
 
@@ -43,7 +47,9 @@ int EditGraphicObjectDialog(WindowRecord* record, SchematicItem* /*object*/)
 
 void SetUndoKind(WindowRecord* record, int kind)
 {
-    if (record) record->undoKind = kind;
+    if (!record) return;
+    record->undoKind = kind;
+    if (!Frame().busy) RefreshToolButtonStates();
 }
 
 void MarkNetlistStale(WindowRecord* record)

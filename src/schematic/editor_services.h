@@ -2,6 +2,9 @@
 // What the circuit document asks of the schematic editor: the chosen component definition, the
 // attribute and object dialogs, the undo kind, the window's node templates, pin snapping and
 // the mark rectangle.
+#include <string>
+#include <unordered_map>
+
 #include "core/linked_list.h"
 #include "platform/win_types.h"
 
@@ -11,12 +14,48 @@ struct ComponentDefinition;
 struct SchematicItem;
 struct WindowRecord;
 
+// What the editor keeps per circuit window beside its record.
+struct WindowEditState {
+    win::RECT savedMarkRect{-1, -1, -1, -1};  // Undo swaps it with the mark rectangle
+    win::POINT lastPoint{1, 1};               // grid point of the last click in a pane
+    win::POINT pastePoint{1, 1};
+    std::string savedText;                    // the text area before the last box operation
+};
+
+// Drag states of the mouse.
+constexpr int kDragPlacing = 0x1;
+constexpr int kDragMoving = 0x2;
+constexpr int kDragWire = 0x8;
+constexpr int kDragSelectBox = 0x10;
+constexpr int kDragObject = 0x80;
+constexpr int kDragReshape = 0x100;
+constexpr int kDragScaleBox = 0x200;
+constexpr int kDragSplitterH = 0x400;
+constexpr int kDragSplitterV = 0x800;
+constexpr int kDragSplitters = 0xC00;
+
 struct SchematicEditorState {
     ComponentDefinition* chosenDefinition = nullptr;  // chosen in the component palette
+    // Mouse state: one set for the program, since one window holds the capture at a time.
+    win::POINT pressPoint{};
+    win::POINT lastPoint{};
+    int pendingClick = 0;
+    int shiftWord = 0;
+    int dragState = 0;
+    int panFlag = 0;
+    ListNode* pickedElement = nullptr;
+    SchematicItem* newComponent = nullptr;
+    SchematicItem* firstGate = nullptr;
+    int flagsPopupPane = -1;
+    win::RECT dragRect{};
+    std::unordered_map<const WindowRecord*, WindowEditState> windows;
 };
 
 SchematicEditorState& SchematicEditor();
 void ResetSchematicEditorForTests();
+
+// The edit state of a window (made on first use).
+WindowEditState& EditStateOf(const WindowRecord* record);
 
 ComponentDefinition* ChosenComponentDefinition();
 void SetChosenComponentDefinition(ComponentDefinition* definition);
@@ -32,8 +71,18 @@ int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int 
 // The properties dialog of a graphic object: 1 OK, 2 cancelled.
 int EditGraphicObjectDialog(WindowRecord* record, SchematicItem* object);
 
-// Undo kinds the document records.
+// Undo kinds of a circuit window.
 constexpr int kUndoPlaceItems = 1;
+constexpr int kUndoCleared = 2;
+constexpr int kUndoCut = 5;
+constexpr int kUndoPasted = 6;
+constexpr int kUndoTemplate = 7;
+constexpr int kUndoFont = 10;
+constexpr int kUndoTyping = 11;
+constexpr int kUndoBoxEdit = 12;
+constexpr int kUndoPlotScales = 13;
+// Stores the kind of the last undoable operation and refreshes the Edit buttons (not while the
+// program is busy).
 void SetUndoKind(WindowRecord* record, int kind);
 
 // Marks the window's circuit for a rebuild of its node numbers.
