@@ -170,6 +170,25 @@ void BeginBoxEdit(WindowRecord* record)
     EditStateOf(record).savedText = record->textArea;
 }
 
+void AbandonBoxEdit(WindowRecord* record)
+{
+    if (!record || !record->document || record->undoKind != kUndoBoxEdit) return;
+    CircuitDocument& document = *record->document;
+    std::swap(document.itemList, document.undoItemList);
+    std::swap(document.gridTextList, document.undoGridTextList);
+    ListClear(document.undoItemList);
+    ListClear(document.undoGridTextList);
+    Documents().pickedItem = nullptr;
+    Documents().pickedAttribute = nullptr;
+    WindowEditState& state = EditStateOf(record);
+    SetTextAreaText(record, state.savedText);
+    record->markRect = state.savedMarkRect;
+    ResetDrawRange(record);
+    SetUndoKind(record, 0);
+    MarkNetlistStale(record);
+    Redraw(record);
+}
+
 void EditUndo(WindowRecord* record)
 {
     if (!record) return;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/prompt_dialog.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
+#include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
@@ -146,6 +148,19 @@ inline bool SamePartition(const std::vector<int>& a, const std::vector<int>& b)
         for (std::size_t j = 0; j < a.size(); ++j)
             if ((a[i] == a[j]) != (b[i] == b[j])) return false;
     return true;
+}
+
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+
+// The text of the last message box shown, empty when none.
+inline std::string LastMessageText()
+{
+    const auto& log = win::MessageBoxLog();
+    std::string text = log.empty() ? std::string() : log.back().text;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
 }
 
 }  // namespace kq5::testing
