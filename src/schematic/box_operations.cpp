@@ -330,7 +330,7 @@ int StepBoxItems(WindowRecord* record, const StepBoxOptions& options)
         ReportOutOfRange(record, nullptr);
         return kMsgAlreadyReported;
     }
-    BeginBoxEdit(record);
+    if (BeginBoxEdit(record) != 0) return kMsgInsufficientMemory;
     BeginWaitCursor(record->window);
     MarkItemsInRect(record, box, kMarkSetBox);
     ListNode* itemTail = document.itemList.tail;
@@ -389,7 +389,7 @@ int MirrorBoxItems(WindowRecord* record, const MirrorBoxOptions& options)
         ReportOutOfRange(record, nullptr);
         return kMsgAlreadyReported;
     }
-    BeginBoxEdit(record);
+    if (BeginBoxEdit(record) != 0) return kMsgInsufficientMemory;
     MarkItemsInRect(record, box, kMarkSetBox);
     ListNode* itemTail = document.itemList.tail;
     ListNode* textTail = document.gridTextList.tail;
@@ -440,7 +440,7 @@ int RotateSelection(WindowRecord* record)
         return kMsgAlreadyReported;
     }
     // The selection survives BeginBoxEdit: it only resets the undo state.
-    BeginBoxEdit(record);
+    if (BeginBoxEdit(record) != 0) return kMsgInsufficientMemory;
     CircuitDocument& document = *record->document;
     auto map = [&](std::int32_t& x, std::int32_t& y) {
         const long nx = turned.right - (box.bottom - y);
@@ -472,7 +472,7 @@ int FlipSelectedItems(WindowRecord* record, int flipX)
     if (!Usable(record)) return 0;
     const win::RECT box = record->markRect;
     const long s = flipX ? static_cast<long>(box.right) + box.left : static_cast<long>(box.bottom) + box.top;
-    BeginBoxEdit(record);
+    if (BeginBoxEdit(record) != 0) return kMsgInsufficientMemory;
     CircuitDocument& document = *record->document;
     win::HDC dc = win::GetDC(record->window);
     for (SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -160,14 +161,36 @@ void SaveMarkRect(WindowRecord* record)
     if (record) EditStateOf(record).savedMarkRect = record->markRect;
 }
 
-void BeginBoxEdit(WindowRecord* record)
+int BeginBoxEdit(WindowRecord* record)
 {
-    if (!record) return;
+    if (!record) return 0;
     ClearCircuitSelection(record, false);
-    SetUndoKind(record, kUndoBoxEdit);
     TransferItems(record, 0, 0, 0, kTransferSnapshotToUndo, 0xFF);
-    SaveMarkRect(record);
-    EditStateOf(record).savedText = record->textArea;
+    if (record->document) {
+        CircuitDocument& document = *record->document;
+        // A snapshot cut short by a lack of memory (reported by the transfer) would lose the
+        // items it misses at the next Undo: there is then nothing to undo, and no edit.
+        if (document.undoItemList.count != document.itemList.count ||
+            document.undoGridTextList.count != document.gridTextList.count) {
+            ListClear(document.undoItemList);
+            ListClear(document.undoGridTextList);
+            return kMsgInsufficientMemory;
+        }
+    }
+    try {
+        WindowEditState& state = EditStateOf(record);
+        state.savedText = record->textArea;
+        state.savedMarkRect = record->markRect;
+    } catch (const std::bad_alloc&) {
+        if (record->document) {
+            ListClear(record->document->undoItemList);
+            ListClear(record->document->undoGridTextList);
+        }
+        ReportMessage("WE", record, kMsgInsufficientMemory);
+        return kMsgInsufficientMemory;
+    }
+    SetUndoKind(record, kUndoBoxEdit);
+    return 0;
 }
 
 void AbandonBoxEdit(WindowRecord* record)
@@ -272,8 +295,8 @@ int EditPaste(WindowRecord* record)
     if (!IsCircuit(record) || AnalysisActive()) return 0;
     WindowEditState& state = EditStateOf(record);
     win::POINT at = state.lastPoint;
-    at.x = std::max<long>(at.x, 1);
-    at.y = std::max<long>(at.y, 1);
+    at.x = std::max<win::LONG>(at.x, 1);
+    at.y = std::max<win::LONG>(at.y, 1);
     const DocumentServicesState& clipboard = DocumentServices();
     const SheetExtent extent = ListsExtent(clipboard.clipboardItems, clipboard.clipboardGridTexts);
     if (extent.empty) return 0;
@@ -453,8 +476,7 @@ void ToggleTextTransfer(WindowRecord* record)
         // Selected text of the text area onto the drawing.
         win::DWORD from = 0, to = 0;
         win::SendMessage(area, win::EM_GETSEL, reinterpret_cast<win::WPARAM>(&from), reinterpret_cast<win::LPARAM>(&to));
-        if (from == to) return;
-        BeginBoxEdit(record);
+        if (from == to || BeginBoxEdit(record) != 0) return;
         win::SendMessage(area, win::WM_CUT, 0, 0);
         if (record->window) win::SetFocus(record->window);
         PasteTextsFromClipboard(record);
@@ -462,8 +484,7 @@ void ToggleTextTransfer(WindowRecord* record)
         return;
     }
     const std::string text = GridTextClipboardText(record);
-    if (text.empty()) return;
-    BeginBoxEdit(record);
+    if (text.empty() || BeginBoxEdit(record) != 0) return;
     Frame().busy = true;
     CopyTextsToClipboard(record);
     const int page = PanePage(document);

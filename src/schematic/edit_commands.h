@@ -20,7 +20,8 @@ int SaveUndoItems(WindowRecord* record, bool redraw);
 void RestoreUndoItems(WindowRecord* record);
 // Opens the undo step of an edit of many items: clears the selection, sets undo kind 12, copies
 // every item and grid text into the undo lists, keeps the mark rectangle and the text area.
-void BeginBoxEdit(WindowRecord* record);
+// 0, or 15002 (reported) when the copy could not be made whole: the edit must not go on.
+int BeginBoxEdit(WindowRecord* record);
 // Puts back what BeginBoxEdit kept after an edit that failed; nothing is left to undo.
 void AbandonBoxEdit(WindowRecord* record);
 // Keeps the mark rectangle for the next Undo to swap back.

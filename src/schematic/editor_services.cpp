@@ -1,5 +1,7 @@
 #include "schematic/editor_services.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "app/frame_state.h"
@@ -11,6 +13,7 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "schematic/component_definition.h"
+#include "schematic/pane_seams.h"
 
 namespace kq5 {
 
@@ -100,6 +103,54 @@ bool FindNearestPinPoint(WindowRecord* record, win::POINT& point)
     }
     if (found) point = nearest;
     return found;
+}
+
+namespace {
+
+win::POINT PageOrigin(const CircuitDocument& document, int pane)
+{
+    if (pane < 0 || pane >= kPaneCount) return {};
+    const int page = PanePage(document, pane);
+    if (page < 0 || static_cast<std::size_t>(page) >= document.pages.size()) return {};
+    const PageRecord& record = document.pages[static_cast<std::size_t>(page)];
+    return {record.originX[static_cast<std::size_t>(pane)], record.originY[static_cast<std::size_t>(pane)]};
+}
+
+long RoundAway(double v) { return static_cast<long>(v < 0 ? std::ceil(v - 0.5) : std::floor(v + 0.5)); }
+
+}  // namespace
+
+win::POINT PaneClientToGrid(const WindowRecord* record, int x, int y, int pane)
+{
+    if (!record || !record->document) return {x, y};
+    win::RECT rect{};
+    GetPaneRect(record, pane, rect);
+    const CircuitDocument& document = *record->document;
+    const win::POINT origin = PageOrigin(document, pane);
+    const double zoom = document.zoomFactor;
+    return {static_cast<win::LONG>(RoundAway((origin.x + (x - rect.left) * zoom) / kDrawUnitsPerGrid)),
+            static_cast<win::LONG>(RoundAway((origin.y + (y - rect.top) * zoom) / kDrawUnitsPerGrid))};
+}
+
+win::POINT GridToPaneClient(const WindowRecord* record, int x, int y, int pane)
+{
+    if (!record || !record->document) return {x, y};
+    win::RECT rect{};
+    GetPaneRect(record, pane, rect);
+    const CircuitDocument& document = *record->document;
+    const win::POINT origin = PageOrigin(document, pane);
+    const double zoom = document.zoomFactor != 0.0 ? document.zoomFactor : 1.0;
+    return {static_cast<win::LONG>((kDrawUnitsPerGrid * static_cast<double>(x) - origin.x) / zoom) + rect.left,
+            static_cast<win::LONG>((kDrawUnitsPerGrid * static_cast<double>(y) - origin.y) / zoom) + rect.top};
+}
+
+win::POINT ClientToWorld(WindowRecord* record, int x, int y, int pane)
+{
+    win::POINT at = PaneClientToGrid(record, x, y, pane);
+    at.x = std::max<win::LONG>(at.x, 1);
+    at.y = std::max<win::LONG>(at.y, 1);
+    if (record) EditStateOf(record).lastPoint = at;
+    return at;
 }
 
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom)

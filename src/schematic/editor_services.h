@@ -96,6 +96,14 @@ int HasNegativePinPosition(const SchematicItem& component);
 // Moves the point onto a pin point of the current page within 1 grid unit; true when it moved.
 bool FindNearestPinPoint(WindowRecord* record, win::POINT& point);
 
+// Grid points and client pixels of a pane: the client point made relative to the pane and turned
+// into grid units (halves rounded away from zero), and back (truncated).
+win::POINT PaneClientToGrid(const WindowRecord* record, int x, int y, int pane);
+win::POINT GridToPaneClient(const WindowRecord* record, int x, int y, int pane);
+// The client point in grid units of the pane, each coordinate at least 1; kept as the window's
+// last point (where Paste puts things).
+win::POINT ClientToWorld(WindowRecord* record, int x, int y, int pane);
+
 // The mark rectangle: left -1 clears it.
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom);
 int IsMarkRectUnset(const WindowRecord* record);

@@ -29,6 +29,11 @@
 
 namespace kq5::testing {
 
+// The countdown-th allocation from now on (1 = the next) throws std::bad_alloc.
+void FailOneAllocation(int countdown);
+void StopFailingAllocations();
+bool AllocationFailed();
+
 class EditTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -51,6 +56,7 @@ protected:
     }
     void TearDown() override
     {
+        StopFailingAllocations();
         ResetSchematicEditorForTests();
         ResetDocumentServicesForTests();
         ResetDocumentStateForTests();
