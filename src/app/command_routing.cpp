@@ -28,6 +28,7 @@
 #include "document/document_windows.h"
 #include "netlist/circuit_build.h"
 #include "netlist/library_translate.h"
+#include "schematic/edit_commands.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
@@ -44,8 +45,8 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17200, 17218}, {17309, 17309}, {17350, 17359},
-    {17454, 17455}, {17501, 17501}, {17503, 17507}, {17669, 17671}, {17694, 17695},
+    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17213, 17217}, {17309, 17309}, {17350, 17359},
+    {17501, 17501}, {17503, 17507}, {17669, 17669}, {17671, 17671},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
     // Digital path window.
@@ -195,6 +196,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 18411: OpenUserDefinitions(); return 0;
     default: break;
     }
+    if (RouteEditCommand(context.active, id)) return 0;
     if (InRange(id, 17400, 17409)) {
         ToggleViewOption(context, id);
         return 0;

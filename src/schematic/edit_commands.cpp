@@ -28,7 +28,10 @@
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
+#include "schematic/attribute_dialog.h"
+#include "schematic/box_operations.h"
 #include "schematic/component_definition.h"
+#include "schematic/rename_components.h"
 #include "schematic/editor_services.h"
 #include "schematic/sheet_bounds.h"
 
@@ -136,8 +139,18 @@ void ClearCircuitSelection(WindowRecord* record, bool redraw)
         Documents().pickedItem = nullptr;
     }
     SetUndoKind(record, 0);
-    if (redraw && SetAllItemsSelected(record, WindowSelectionMask(record), 0))
-        RedrawWindowParts(record, kRedrawClearSelection);
+    if (!redraw || !record->document) return;
+    // The highlight goes; what is selected stays selected.
+    bool changed = false;
+    for (SchematicItem& item : ListRecords<SchematicItem>(record->document->itemList)) {
+        changed |= (item.selection & kSelectPending) != 0;
+        item.selection = static_cast<std::uint8_t>(item.selection & ~kSelectPending);
+    }
+    for (GridText& text : ListRecords<GridText>(record->document->gridTextList)) {
+        changed |= (text.selection & kSelectPending) != 0;
+        text.selection = static_cast<std::uint8_t>(text.selection & ~kSelectPending);
+    }
+    if (changed) RedrawWindowParts(record, kRedrawClearSelection);
 }
 
 int SaveUndoItems(WindowRecord* record, bool redraw)
@@ -268,6 +281,7 @@ void EditCut(WindowRecord* record)
     CopyTextsToClipboard(record);
     if (TransferItems(record, 0, 0, 0, kTransferCut, kSelected) == 0) {
         ClearCircuitSelection(record, true);
+        SetAllItemsSelected(record, WindowSelectionMask(record), 0);
         return;
     }
     SetUndoKind(record, kUndoCut);
@@ -510,6 +524,30 @@ void ToggleTextTransfer(WindowRecord* record)
     if (area) win::SetFocus(area);
 }
 
+void ReorderSelection(WindowRecord* record, bool toFront)
+{
+    if (!IsCircuit(record) || AnalysisActive()) return;
+    CircuitDocument& document = *record->document;
+    const int page = PanePage(document);
+    // Drawn last is drawn on top: the selected items go to the end of the list, or to its head.
+    std::vector<ListNode*> selected;
+    std::vector<ListNode*> others;
+    for (ListNode* node = document.itemList.head; node; node = node->next) {
+        const auto* item = static_cast<SchematicItem*>(node);
+        ((item->selection & kSelected) && item->page == page ? selected : others).push_back(node);
+    }
+    if (selected.empty()) return;
+    std::vector<ListNode*> order = toFront ? others : selected;
+    const std::vector<ListNode*>& rest = toFront ? selected : others;
+    order.insert(order.end(), rest.begin(), rest.end());
+    document.itemList.head = order.front();
+    document.itemList.tail = order.back();
+    for (std::size_t i = 0; i < order.size(); ++i) order[i]->next = i + 1 < order.size() ? order[i + 1] : nullptr;
+    ResetDrawRange(record);
+    MarkModified(record);
+    Redraw(record);
+}
+
 bool RouteEditCommand(WindowRecord* record, int id)
 {
     switch (id) {
@@ -521,7 +559,17 @@ bool RouteEditCommand(WindowRecord* record, int id)
     case 17205: EditSelectAll(record); return true;
     case 17206: CopyWindowBitmap(record, false); return true;
     case 17218: CopyWindowBitmap(record, true); return true;
+    case 17207: StepBoxCommand(record); return true;
+    case 17208: MirrorBoxCommand(record); return true;
+    case 17209: RotateSelection(record); return true;
+    case 17210: FlipSelectedItems(record, 1); return true;
+    case 17211: FlipSelectedItems(record, 0); return true;
+    case 17212: AttributeDisplayCommand(record); return true;
+    case 17454: RenameComponents(record); return true;
+    case 17455: RenameDefines(record); return true;
     case 17670: ToggleTextTransfer(record); return true;
+    case 17694: ReorderSelection(record, true); return true;
+    case 17695: ReorderSelection(record, false); return true;
     default: return false;
     }
 }

@@ -11,8 +11,8 @@ namespace kq5 {
 
 struct WindowRecord;
 
-// Empties the window's selection state and sets the undo kind to 0; with redraw, deselects
-// every node and repaints.
+// Empties the window's selection state (the picked attribute, a text window's text selection)
+// and sets the undo kind to 0; with redraw, takes the highlight off every node and repaints.
 void ClearCircuitSelection(WindowRecord* record, bool redraw);
 // Moves the selected nodes of the current page into the undo lists (they leave the drawing),
 // and back.
@@ -40,6 +40,9 @@ void CopyWindowBitmap(WindowRecord* record, bool selectionOnly);
 // Command 17670: moves the selected grid texts into the text area, or the selected text of the
 // text area onto the drawing as grid texts.
 void ToggleTextTransfer(WindowRecord* record);
+
+// Bring to Front (17694) and Send to Back (17695): the selected items drawn last or first.
+void ReorderSelection(WindowRecord* record, bool toFront);
 
 // Routes the edit commands; true when the id is one of them.
 bool RouteEditCommand(WindowRecord* record, int id);

@@ -2,6 +2,7 @@
 // What the circuit document asks of the schematic editor: the chosen component definition, the
 // attribute and object dialogs, the undo kind, the window's node templates, pin snapping and
 // the mark rectangle.
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 
@@ -34,6 +35,11 @@ constexpr int kDragSplitterH = 0x400;
 constexpr int kDragSplitterV = 0x800;
 constexpr int kDragSplitters = 0xC00;
 
+// What the drag under way needs to remember at its end.
+struct EditorDrag {
+    bool movingText = false;  // an attribute text is being moved, not the selection
+};
+
 struct SchematicEditorState {
     ComponentDefinition* chosenDefinition = nullptr;  // chosen in the component palette
     // Mouse state: one set for the program, since one window holds the capture at a time.
@@ -48,6 +54,8 @@ struct SchematicEditorState {
     SchematicItem* firstGate = nullptr;
     int flagsPopupPane = -1;
     win::RECT dragRect{};
+    EditorDrag drag;
+    std::uint8_t attributeSelection = 0;  // selection byte of the picked attribute text
     std::unordered_map<const WindowRecord*, WindowEditState> windows;
 };
 
