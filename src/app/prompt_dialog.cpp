@@ -203,6 +203,10 @@ int RunPromptDialog(PromptDialogDesc& desc)
     return 1;
 }
 
+bool PromptAnswerQueued() { return !Script().answers.empty(); }
+
+bool PromptDialogsShown() { return win::CurrentBackendKind() != win::BackendKind::Headless || ShownHeadless(); }
+
 void ClearPromptDesc(PromptDialogDesc& desc) { desc = PromptDialogDesc{}; }
 
 std::string PromptChoiceLetters(int templateId)

@@ -12,6 +12,7 @@
 #include "document/connectivity.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
+#include "schematic/attribute_dialog.h"
 #include "schematic/component_definition.h"
 #include "schematic/pane_seams.h"
 
@@ -31,8 +32,12 @@ ComponentDefinition* ChosenComponentDefinition() { return SchematicEditor().chos
 
 void SetChosenComponentDefinition(ComponentDefinition* definition) { SchematicEditor().chosenDefinition = definition; }
 
-int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int /*mode*/)
+int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int mode)
 {
+    // The dialog itself where it can be shown; a scripted answer, or no screen, answers at once.
+    if (!PromptAnswerQueued() && PromptDialogsShown() && record && record->document && component)
+        return RunAttributeDialog(record, component, Documents().pickedItem == component ? Documents().pickedAttribute : nullptr,
+                                  mode);
     PromptDialogDesc desc;
     desc.templateId = kAttributeDialogTemplate;
     desc.owner = record;
