@@ -318,11 +318,6 @@ int IsBoxShapedObjectKind(std::uint16_t kind)
     }
 }
 
-int IsFillableObjectKind(std::uint16_t kind)
-{
-    return IsBoxShapedObjectKind(kind) || (kind & kStyleKindMask) == kObjectPie ? 1 : 0;
-}
-
 KindDefaults& GraphicKindDefaults()
 {
     static KindDefaults defaults;

@@ -39,8 +39,6 @@ GridText* PageGridTextAtPoint(WindowRecord* record, const LinkedList& texts, int
 
 // 0x8000 for ellipse, rectangle, diamond and picture, else 0.
 int IsBoxShapedObjectKind(std::uint16_t kind);
-// 1 for ellipse, rectangle, diamond, pie and picture.
-int IsFillableObjectKind(std::uint16_t kind);
 
 // Per-kind defaults of new graphic objects and plot objects (indexed by the kind nibble).
 struct KindDefaults {

@@ -1,0 +1,256 @@
+// The mouse handlers driven with injected presses, moves and releases on a window that carries
+// a schematic record: placing, wiring, selecting, moving with wires following, the select box,
+// turning with the right button, and double clicks.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "../platform/window_test_support.h"
+#include "analog/analysis_state.h"
+#include "app/app_state.h"
+#include "app/program_settings.h"
+#include "app/prompt_dialog.h"
+#include "app/window_record.h"
+#include "core/char_classes.h"
+#include "document/circuit_document.h"
+#include "document/connectivity.h"
+#include "document/document_services.h"
+#include "document/selection.h"
+#include "netlist/component_types.h"
+#include "platform/message_box.h"
+#include "platform/win_messages.h"
+#include "schematic/box_operations_tracker.h"
+#include "schematic/component_definition.h"
+#include "schematic/editor_services.h"
+#include "schematic/mouse_input.h"
+#include "schematic/move_selection.h"
+#include "schematic/pane_seams.h"
+
+namespace kq5 {
+namespace {
+
+class MouseEditTest : public win::testing::PlatformTest {
+protected:
+    void SetUp() override
+    {
+        PlatformTest::SetUp();
+        InitCharClasses();
+        ResetAppStateForTests();
+        ResetWindowRecordsForTests();
+        ResetDocumentStateForTests();
+        ResetDocumentServicesForTests();
+        ResetAnalysisStateForTests();
+        ResetSchematicEditorForTests();
+        ResetMoveDragForTests();
+        ResetTrackerForTests();
+        ClearPromptDialogs();
+        win::ClearMessageBoxLog();
+        Settings().operationalOptions |= kOptionRubberbanding;
+        Settings().operationalOptions &= ~(kOptionNodeSnap | kOptionSelectMode);
+        hwnd_ = TopLevel(0, 0, 640, 480);
+        record_ = NewWindowRecord(hwnd_, kWindowSchematic, true);
+        doc_ = record_->document.get();
+        doc_->splitterX = 0;
+        doc_->splitterY = 0;
+        pane_ = -1;
+        for (int pane = 0; pane < 4 && pane_ < 0; ++pane) {
+            win::RECT r{};
+            GetPaneRect(record_, pane, r);
+            if (r.right - r.left > 200 && r.bottom - r.top > 200) pane_ = pane;
+        }
+        ASSERT_GE(pane_, 0);
+        doc_->currentPane = pane_;
+        resistor_.type = kComponentResistor;
+        resistor_.name = "RESISTOR";
+        resistor_.pins = {DefinitionPin{}, DefinitionPin{}};
+        resistor_.pins[1].dx = 4;
+    }
+    void TearDown() override
+    {
+        ResetTrackerForTests();
+        ResetMoveDragForTests();
+        ResetSchematicEditorForTests();
+        ResetDocumentStateForTests();
+        ResetWindowRecordsForTests();
+        ClearPromptDialogs();
+        PlatformTest::TearDown();
+    }
+
+    win::LPARAM At(int gx, int gy) const
+    {
+        const win::POINT p = GridToPaneClient(record_, gx, gy, pane_);
+        return win::MAKELPARAM(static_cast<win::WORD>(p.x), static_cast<win::WORD>(p.y));
+    }
+    void Press(int gx, int gy, unsigned keys = 0) { OnWindowLButtonDown(hwnd_, win::MK_LBUTTON | keys, At(gx, gy)); }
+    void MoveTo(int gx, int gy, unsigned keys = win::MK_LBUTTON) { OnWindowMouseMove(hwnd_, keys, At(gx, gy)); }
+    void Release(int gx, int gy, unsigned keys = 0) { OnWindowLButtonUp(hwnd_, keys, At(gx, gy)); }
+    void Drag(int x0, int y0, int x1, int y1, unsigned keys = 0)
+    {
+        Press(x0, y0, keys);
+        MoveTo((x0 + x1) / 2, (y0 + y1) / 2, win::MK_LBUTTON | keys);
+        MoveTo(x1, y1, win::MK_LBUTTON | keys);
+        Release(x1, y1, keys);
+    }
+    SchematicItem* Comp(int x, int y)
+    {
+        SchematicItem* item = NewSchematicItem(record_);
+        item->itemKind = kItemComponent;
+        item->definition = &resistor_;
+        item->x1 = x;
+        item->y1 = y;
+        return item;
+    }
+    SchematicItem* Wire(int x1, int y1, int x2, int y2)
+    {
+        SchematicItem* item = NewSchematicItem(record_);
+        item->itemKind = kItemWire;
+        item->x1 = x1;
+        item->y1 = y1;
+        item->x2 = x2;
+        item->y2 = y2;
+        return item;
+    }
+    std::vector<SchematicItem*> Items(std::uint16_t kind)
+    {
+        std::vector<SchematicItem*> out;
+        for (SchematicItem& item : ListRecords<SchematicItem>(doc_->itemList))
+            if (item.itemKind == kind) out.push_back(&item);
+        return out;
+    }
+
+    win::HWND hwnd_ = nullptr;
+    WindowRecord* record_ = nullptr;
+    CircuitDocument* doc_ = nullptr;
+    int pane_ = -1;
+    ComponentDefinition resistor_;
+};
+
+TEST_F(MouseEditTest, ComponentModePlacesAtTheReleaseAndKeepsTheTurn)
+{
+    SetChosenComponentDefinition(&resistor_);
+    record_->mode = 17562;
+    Press(10, 10);
+    MoveTo(12, 11);
+    OnWindowRButtonDown(hwnd_, win::MK_LBUTTON | win::MK_RBUTTON, At(12, 11));  // a quarter turn
+    OnWindowRButtonUp(hwnd_, win::MK_LBUTTON, At(12, 11));
+    MoveTo(15, 14);
+    Release(15, 14);
+    std::vector<SchematicItem*> parts = Items(kItemComponent);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(parts[0]->x1, 15);
+    EXPECT_EQ(parts[0]->orientation, 3);
+    EXPECT_EQ(DefinitionOrientation(resistor_), 3);
+    EXPECT_EQ(GetAttributeText(parts[0], kAttrPart), "R1");
+    EXPECT_EQ(SchematicEditor().dragState, 0);
+    // The next part starts with the same turn.
+    Press(20, 20);
+    Release(20, 20);
+    EXPECT_EQ(Items(kItemComponent).back()->orientation, 3);
+}
+
+TEST_F(MouseEditTest, WireModeDrawsTwoLegsAndTheRightButtonSwapsThem)
+{
+    record_->mode = 17564;
+    Press(5, 5);
+    MoveTo(15, 6);
+    MoveTo(15, 12);  // mostly horizontal at first: horizontal leg first
+    Release(15, 12);
+    std::vector<SchematicItem*> wires = Items(kItemWire);
+    ASSERT_EQ(wires.size(), 2u);
+    EXPECT_EQ(std::vector<int>({wires[0]->x1, wires[0]->y1, wires[0]->x2, wires[0]->y2}), std::vector<int>({5, 5, 15, 5}));
+    EXPECT_EQ(std::vector<int>({wires[1]->x1, wires[1]->y1, wires[1]->x2, wires[1]->y2}), std::vector<int>({15, 5, 15, 12}));
+    EXPECT_EQ(record_->undoKind, 1);
+
+    Press(30, 5);
+    MoveTo(40, 6);
+    OnWindowRButtonDown(hwnd_, win::MK_LBUTTON | win::MK_RBUTTON, At(40, 6));
+    MoveTo(40, 12);
+    Release(40, 12);
+    wires = Items(kItemWire);
+    ASSERT_EQ(wires.size(), 4u);
+    EXPECT_EQ(std::vector<int>({wires[2]->x1, wires[2]->y1, wires[2]->x2, wires[2]->y2}), std::vector<int>({30, 5, 30, 12}));
+}
+
+TEST_F(MouseEditTest, SelectClickThenDragMovesWithTheWireFollowing)
+{
+    SchematicItem* r = Comp(10, 10);
+    SchematicItem* wire = Wire(2, 10, 10, 10);
+    record_->mode = 17561;
+    Press(12, 10);
+    Release(12, 10);
+    EXPECT_EQ(r->selection & kSelected, kSelected);
+    EXPECT_EQ(wire->selection & kSelected, 0);
+    Drag(12, 10, 12, 16);
+    EXPECT_EQ(r->y1, 16);
+    EXPECT_EQ(wire->x2, 10);
+    EXPECT_EQ(wire->y2, 16);
+    EXPECT_EQ(wire->x1, 2);
+    EXPECT_EQ(record_->undoKind, 12);
+    EXPECT_EQ(record_->modified, 1);
+}
+
+TEST_F(MouseEditTest, ADragOverEmptySpaceSelectsWhatTheBoxMeets)
+{
+    SchematicItem* inside = Wire(10, 10, 12, 10);
+    SchematicItem* outside = Wire(40, 40, 42, 40);
+    record_->mode = 17561;
+    Drag(5, 5, 20, 20);
+    EXPECT_EQ(inside->selection & kSelected, kSelected);
+    EXPECT_EQ(outside->selection & kSelected, 0);
+    EXPECT_EQ(record_->markRect.left, 5);
+    EXPECT_EQ(record_->markRect.bottom, 20);
+    // Shift adds to it by toggling what the next box meets.
+    Drag(35, 35, 45, 45, win::MK_SHIFT);
+    EXPECT_EQ(outside->selection & kSelected, kSelected);
+}
+
+TEST_F(MouseEditTest, ShiftClickTogglesAndAnyModeBecomesSelect)
+{
+    SchematicItem* a = Comp(10, 10);
+    SchematicItem* b = Comp(10, 20);
+    record_->mode = 17564;  // wire mode, but Shift selects
+    Press(12, 10, win::MK_SHIFT);
+    Release(12, 10, win::MK_SHIFT);
+    Press(12, 20, win::MK_SHIFT);
+    Release(12, 20, win::MK_SHIFT);
+    EXPECT_EQ(a->selection & kSelected, kSelected);
+    EXPECT_EQ(b->selection & kSelected, kSelected);
+    EXPECT_TRUE(Items(kItemWire).empty());
+    Press(12, 10, win::MK_SHIFT);
+    Release(12, 10, win::MK_SHIFT);
+    EXPECT_EQ(a->selection & kSelected, 0);
+}
+
+TEST_F(MouseEditTest, ReshapingAWireByItsEndHandle)
+{
+    SchematicItem* wire = Wire(10, 10, 20, 10);
+    wire->selection = kSelected;
+    record_->mode = 17561;
+    Drag(20, 10, 25, 10);
+    EXPECT_EQ(wire->x2, 25);
+    EXPECT_EQ(wire->x1, 10);
+}
+
+TEST_F(MouseEditTest, DoubleClickOpensTheComponentsAttributes)
+{
+    Comp(10, 10);
+    record_->mode = 17561;
+    PushPromptAnswer({});
+    OnCircuitDoubleClick(hwnd_, 0, At(12, 10));
+    EXPECT_EQ(PromptDialogLog().size(), 1u);
+}
+
+TEST_F(MouseEditTest, SpaceTurnsTheMovingSelection)
+{
+    SchematicItem* r = Comp(10, 10);
+    r->selection = kSelected;
+    record_->mode = 17561;
+    Press(12, 10);
+    MoveTo(12, 12);
+    EXPECT_TRUE(OnCircuitSpaceKey(hwnd_));
+    Release(12, 12);
+    EXPECT_EQ(r->orientation, 3);
+}
+
+}  // namespace
+}  // namespace kq5
