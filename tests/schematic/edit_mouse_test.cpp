@@ -15,6 +15,7 @@
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 #include "document/document_services.h"
+#include "document/hit_test.h"
 #include "document/selection.h"
 #include "netlist/component_types.h"
 #include "platform/message_box.h"
@@ -250,6 +251,82 @@ TEST_F(MouseEditTest, SpaceTurnsTheMovingSelection)
     EXPECT_TRUE(OnCircuitSpaceKey(hwnd_));
     Release(12, 12);
     EXPECT_EQ(r->orientation, 3);
+}
+
+// The hit test of a schematic window.
+class HitTest : public MouseEditTest {
+protected:
+    ListNode* Pick(int gx, int gy, int mode, int* handle = nullptr)
+    {
+        const win::POINT p = GridToPaneClient(record_, gx, gy, pane_);
+        std::uint8_t* byte = nullptr;
+        return FindObjectAtPoint(record_, &byte, handle, p.x, p.y, mode);
+    }
+};
+
+TEST_F(HitTest, AnAttributeTextIsPickedUnlessInsideTheSelectBox)
+{
+    SchematicItem* r = Comp(10, 10);
+    ComponentAttribute* value = SetAttribute(record_, r, kAttrValue, "1k");
+    value->display = kAttrShowValue;
+    value->displayRect = win::RECT{10 * 8, 12 * 8 - 4, 14 * 8, 12 * 8 + 6};  // under the part
+    r->y1 = 10;
+    EXPECT_EQ(Pick(11, 12, kPickAttributes), value);
+    EXPECT_EQ(Documents().pickedItem, r);
+    SetMarkRect(record_, 5, 5, 20, 20);
+    EXPECT_EQ(Pick(11, 12, kPickAttributes), nullptr);  // the part's bounds end above the text
+    EXPECT_EQ(Pick(11, 10, kPickAttributes), r);
+}
+
+TEST_F(HitTest, TheLaterOfTwoOverlappingPartsAndPicturesFirst)
+{
+    Comp(10, 10);
+    SchematicItem* later = Comp(11, 10);
+    EXPECT_EQ(Pick(12, 10, 0), later);
+    SchematicItem* picture = NewSchematicItem(record_);
+    picture->itemKind = kItemGraphicObject;
+    picture->style = kObjectPicture;
+    picture->x1 = 5;
+    picture->y1 = 5;
+    picture->x2 = 30;
+    picture->y2 = 30;
+    // Drawn last of all, yet a picture is looked for before anything else.
+    EXPECT_EQ(Pick(12, 10, 0), picture);
+}
+
+TEST_F(HitTest, HandlesOfLinesAndDiamonds)
+{
+    SchematicItem* line = NewSchematicItem(record_);
+    line->itemKind = kItemGraphicObject;
+    line->style = kObjectLine;
+    line->x1 = 10;
+    line->y1 = 10;
+    line->x2 = 20;
+    line->y2 = 20;
+    line->selection = kSelected;
+    int handle = 0;
+    EXPECT_EQ(Pick(20, 20, 0, &handle), line);
+    EXPECT_EQ(handle, 0xA00);
+    EXPECT_EQ(Pick(15, 10, 0, &handle), nullptr);  // a line has no edge-middle handles
+    line->style = kObjectDiamond;
+    EXPECT_EQ(Pick(15, 10, 0, &handle), line);
+    EXPECT_EQ(handle, 0x400);
+    EXPECT_EQ(Pick(10, 10, 0, &handle), nullptr);  // nor corners
+    line->selection = 0;
+    EXPECT_EQ(Pick(15, 10, 0, &handle), nullptr);  // only selected items have handles
+}
+
+TEST_F(HitTest, AGridTextOverAWireWinsWhenGridTextIsShown)
+{
+    Wire(5, 9, 30, 9);
+    GridText* text = NewGridText(record_);
+    text->text = "LABEL";
+    text->x = 10;
+    text->y = 10;
+    ListNode* found = Pick(12, 9, 0);
+    EXPECT_EQ(found, text);
+    doc_->viewOptions &= ~kViewGridText;
+    EXPECT_EQ(Pick(12, 9, 0)->kind, kKindSchematicItem);
 }
 
 }  // namespace
