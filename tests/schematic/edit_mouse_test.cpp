@@ -22,6 +22,7 @@
 #include "platform/win_messages.h"
 #include "schematic/box_operations_tracker.h"
 #include "schematic/component_definition.h"
+#include "schematic/edit_commands.h"
 #include "schematic/editor_services.h"
 #include "schematic/mouse_input.h"
 #include "schematic/move_selection.h"
@@ -283,6 +284,7 @@ TEST_F(HitTest, TheLaterOfTwoOverlappingPartsAndPicturesFirst)
     Comp(10, 10);
     SchematicItem* later = Comp(11, 10);
     EXPECT_EQ(Pick(12, 10, 0), later);
+    // A picture under the parts (earlier in the list, so drawn first) is still picked first.
     SchematicItem* picture = NewSchematicItem(record_);
     picture->itemKind = kItemGraphicObject;
     picture->style = kObjectPicture;
@@ -290,7 +292,10 @@ TEST_F(HitTest, TheLaterOfTwoOverlappingPartsAndPicturesFirst)
     picture->y1 = 5;
     picture->x2 = 30;
     picture->y2 = 30;
-    // Drawn last of all, yet a picture is looked for before anything else.
+    ReorderSelection(record_, false);  // nothing selected: the order stays
+    picture->selection = kSelected;
+    ReorderSelection(record_, false);  // Send to Back
+    EXPECT_EQ(doc_->itemList.head, picture);
     EXPECT_EQ(Pick(12, 10, 0), picture);
 }
 
