@@ -451,8 +451,7 @@ int RotateSelection(WindowRecord* record)
     for (SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
         if (!(item.selection & kSelected) || !OnCurrentPage(record, item.page)) continue;
         if (item.IsComponent()) {
-            const int o = item.orientation;
-            item.orientation = static_cast<OrientationCode>(o == 0 ? 3 : o <= 3 ? o - 1 : o == 7 ? 4 : o + 1);
+            item.orientation = static_cast<OrientationCode>(QuarterTurnedOrientation(item.orientation));
             map(item.x1, item.y1);
         } else {
             map(item.x1, item.y1);

@@ -540,9 +540,7 @@ void ReorderSelection(WindowRecord* record, bool toFront)
     std::vector<ListNode*> order = toFront ? others : selected;
     const std::vector<ListNode*>& rest = toFront ? selected : others;
     order.insert(order.end(), rest.begin(), rest.end());
-    document.itemList.head = order.front();
-    document.itemList.tail = order.back();
-    for (std::size_t i = 0; i < order.size(); ++i) order[i]->next = i + 1 < order.size() ? order[i + 1] : nullptr;
+    RelinkList(document.itemList, order);
     ResetDrawRange(record);
     MarkModified(record);
     Redraw(record);

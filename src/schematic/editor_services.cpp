@@ -158,6 +158,13 @@ win::POINT ClientToWorld(WindowRecord* record, int x, int y, int pane)
     return at;
 }
 
+void RelinkList(LinkedList& list, const std::vector<ListNode*>& order)
+{
+    list.head = order.empty() ? nullptr : order.front();
+    list.tail = order.empty() ? nullptr : order.back();
+    for (std::size_t i = 0; i < order.size(); ++i) order[i]->next = i + 1 < order.size() ? order[i + 1] : nullptr;
+}
+
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom)
 {
     if (!record) return;

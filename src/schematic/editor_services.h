@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "core/linked_list.h"
 #include "platform/win_types.h"
@@ -111,6 +112,9 @@ win::POINT GridToPaneClient(const WindowRecord* record, int x, int y, int pane);
 // The client point in grid units of the pane, each coordinate at least 1; kept as the window's
 // last point (where Paste puts things).
 win::POINT ClientToWorld(WindowRecord* record, int x, int y, int pane);
+
+// Links the nodes of a list anew in the order given (every node of the list, each once).
+void RelinkList(LinkedList& list, const std::vector<ListNode*>& order);
 
 // The mark rectangle: left -1 clears it.
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom);

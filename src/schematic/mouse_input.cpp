@@ -171,16 +171,21 @@ void StartReshape(WindowRecord* record, SchematicItem& item, int handle)
 
 void Redraw(WindowRecord* record) { RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase); }
 
+// Select mode: the press is pending until the next move or release.
+void PressInSelectMode(WindowRecord* record, unsigned keyFlags, win::POINT client)
+{
+    SchematicEditorState& state = SchematicEditor();
+    state.pendingClick = 1;
+    state.shiftWord = static_cast<int>(keyFlags & win::MK_SHIFT);
+    SelectClick(record, state.shiftWord, client.x, client.y, 0, keyFlags);
+}
+
 void DispatchSchematicMode(WindowRecord* record, int mode, unsigned keyFlags, win::POINT client, win::POINT grid, int pane)
 {
     SchematicEditorState& state = SchematicEditor();
     const bool analysis = AnalysisActive();
     switch (mode) {
-    case kModeSelect:
-        state.pendingClick = 1;
-        state.shiftWord = static_cast<int>(keyFlags & win::MK_SHIFT);
-        SelectClick(record, state.shiftWord, client.x, client.y, 0, keyFlags);
-        break;
+    case kModeSelect: PressInSelectMode(record, keyFlags, client); break;
     case kModeComponent:
         if (!analysis) PlaceComponentAt(record, grid);
         break;
@@ -221,11 +226,7 @@ void DispatchPlotMode(WindowRecord* record, int mode, unsigned keyFlags, win::PO
     SchematicEditorState& state = SchematicEditor();
     const bool analysis = AnalysisActive();
     switch (mode) {
-    case kModeSelect:
-        state.pendingClick = 1;
-        state.shiftWord = static_cast<int>(keyFlags & win::MK_SHIFT);
-        SelectClick(record, state.shiftWord, client.x, client.y, 0, keyFlags);
-        break;
+    case kModeSelect: PressInSelectMode(record, keyFlags, client); break;
     case kModeScale:
         if (analysis && FindPlotAtPoint(record, client.x, client.y) >= 0) {
             SetAllItemsSelected(record, WindowSelectionMask(record), 0);

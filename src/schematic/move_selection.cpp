@@ -48,21 +48,11 @@ std::int32_t& EndY(SchematicItem& wire, int end) { return end ? wire.y2 : wire.y
 SheetExtent SelectionExtent(const CircuitDocument& document, int page)
 {
     SheetExtent extent;
-    auto take = [&](long x, long y) {
-        if (extent.empty) {
-            extent = {false, x, y, x, y};
-            return;
-        }
-        extent.left = std::min(extent.left, x);
-        extent.top = std::min(extent.top, y);
-        extent.right = std::max(extent.right, x);
-        extent.bottom = std::max(extent.bottom, y);
-    };
     for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList))
         if (Selected(item, page))
-            for (const win::POINT& p : ItemPoints(item)) take(p.x, p.y);
+            for (const win::POINT& p : ItemPoints(item)) extent.Take(p.x, p.y);
     for (const GridText& text : ListRecords<GridText>(document.gridTextList))
-        if ((text.selection & kSelected) && text.page == page) take(text.x, text.y);
+        if ((text.selection & kSelected) && text.page == page) extent.Take(text.x, text.y);
     return extent;
 }
 
@@ -338,8 +328,7 @@ bool TurnMovingSelection(WindowRecord* record, int x, int y)
         turned.y2 = item.y2;
         TurnPoint(turned.x1, turned.y1, x, y);
         TurnPoint(turned.x2, turned.y2, x, y);
-        const int o = item.orientation;
-        turned.orientation = static_cast<OrientationCode>(o == 0 ? 3 : o <= 3 ? o - 1 : o == 7 ? 4 : o + 1);
+        turned.orientation = static_cast<OrientationCode>(QuarterTurnedOrientation(item.orientation));
         if (!ItemOnSheet(turned)) return false;
     }
     for (const GridText& text : ListRecords<GridText>(document.gridTextList)) {
@@ -353,8 +342,7 @@ bool TurnMovingSelection(WindowRecord* record, int x, int y)
         if (!Selected(item, page)) continue;
         TurnPoint(item.x1, item.y1, x, y);
         if (item.IsComponent()) {
-            const int o = item.orientation;
-            item.orientation = static_cast<OrientationCode>(o == 0 ? 3 : o <= 3 ? o - 1 : o == 7 ? 4 : o + 1);
+            item.orientation = static_cast<OrientationCode>(QuarterTurnedOrientation(item.orientation));
         } else {
             TurnPoint(item.x2, item.y2, x, y);
         }

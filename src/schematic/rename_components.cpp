@@ -107,9 +107,7 @@ void SortItemsByPosition(CircuitDocument& document)
         if (x->y1 != y->y1) return x->y1 < y->y1;
         return x->x1 < y->x1;
     });
-    document.itemList.head = nodes.empty() ? nullptr : nodes.front();
-    document.itemList.tail = nodes.empty() ? nullptr : nodes.back();
-    for (std::size_t i = 0; i < nodes.size(); ++i) nodes[i]->next = i + 1 < nodes.size() ? nodes[i + 1] : nullptr;
+    RelinkList(document.itemList, nodes);
 }
 
 }  // namespace

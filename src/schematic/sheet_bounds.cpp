@@ -35,22 +35,24 @@ bool ItemOnSheet(const SchematicItem& item)
     return std::all_of(points.begin(), points.end(), [](const win::POINT& p) { return OnSheet(p.x, p.y); });
 }
 
+void SheetExtent::Take(long x, long y)
+{
+    if (empty) {
+        *this = {false, x, y, x, y};
+        return;
+    }
+    left = std::min(left, x);
+    top = std::min(top, y);
+    right = std::max(right, x);
+    bottom = std::max(bottom, y);
+}
+
 SheetExtent ListsExtent(const LinkedList& items, const LinkedList& gridTexts)
 {
     SheetExtent extent;
-    auto take = [&](long x, long y) {
-        if (extent.empty) {
-            extent = {false, x, y, x, y};
-            return;
-        }
-        extent.left = std::min(extent.left, x);
-        extent.top = std::min(extent.top, y);
-        extent.right = std::max(extent.right, x);
-        extent.bottom = std::max(extent.bottom, y);
-    };
     for (const SchematicItem& item : ListRecords<SchematicItem>(items))
-        for (const win::POINT& p : ItemPoints(item)) take(p.x, p.y);
-    for (const GridText& text : ListRecords<GridText>(gridTexts)) take(text.x, text.y);
+        for (const win::POINT& p : ItemPoints(item)) extent.Take(p.x, p.y);
+    for (const GridText& text : ListRecords<GridText>(gridTexts)) extent.Take(text.x, text.y);
     return extent;
 }
 

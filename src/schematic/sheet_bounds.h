@@ -32,11 +32,15 @@ struct SheetExtent {
     long top = 0;
     long right = 0;
     long bottom = 0;
+    void Take(long x, long y);
 };
 SheetExtent ListsExtent(const LinkedList& items, const LinkedList& gridTexts);
 
 // 1 after reporting "%EMove out of bounds." when a point of an item or grid text of the window
 // lies off the sheet; else 0.
 int CheckItemsInBounds(WindowRecord* record);
+
+// The orientation code after a quarter turn of the drawing (0 to 3 turn back, 4 to 7 forward).
+inline int QuarterTurnedOrientation(int o) { return o == 0 ? 3 : o <= 3 ? o - 1 : o == 7 ? 4 : o + 1; }
 
 }  // namespace kq5
