@@ -16,6 +16,7 @@
 #include "platform/window.h"
 #include "schematic/component_definition.h"
 #include "schematic/move_selection.h"
+#include "schematic/pane_seams.h"
 
 namespace {
 
@@ -44,6 +45,18 @@ int main(int argc, char** argv)
     CircuitDocument& document = *record->document;
     document.zoomFactor = 4.0;  // the whole drawing in view
     Settings().operationalOptions |= kOptionRubberbanding;
+    // The outlines are drawn into the largest pane.
+    long largest = 0;
+    for (int pane = 0; pane < 4; ++pane) {
+        win::RECT r{};
+        GetPaneRect(record, pane, r);
+        const long area = static_cast<long>(r.right - r.left) * (r.bottom - r.top);
+        if (area > largest) {
+            largest = area;
+            document.currentPane = pane;
+        }
+    }
+    std::printf("pane %d, %ld pixels\n", document.currentPane, largest);
 
     ComponentDefinition resistor;
     resistor.type = kComponentResistor;
