@@ -9,6 +9,8 @@ void AddPlotTextObject(WindowRecord*, int, int, int) {}
 int AnalysisClickPrepare(WindowRecord*, int, int) { return 0; }
 void ZoomPlot(WindowRecord*, int) {}
 void DragPlot(WindowRecord*, win::POINT, win::POINT) {}
+void ZoomPlotToBox(WindowRecord*, const win::RECT&) {}
+int AddPlotObjectFromDrag(WindowRecord*, std::uint16_t, const win::RECT&) { return 0; }
 void ToggleInteractiveSwitch(WindowRecord*, SchematicItem*) {}
 void TogglePlotCursors(WindowRecord*) {}
 

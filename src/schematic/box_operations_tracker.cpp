@@ -196,6 +196,8 @@ bool TrackerEnd(win::RECT& out)
         made = r.left != r.right && r.top != r.bottom;
     else if (t.purpose == TrackPurpose::Splitter)
         made = true;
+    else if (t.options & kTrackPixels)
+        made = r.left != r.right || r.top != r.bottom;  // the plot window makes what was drawn
     else
         made = MakeFromDrag(t, r);
     t = RubberBandTracker{};

@@ -55,6 +55,7 @@ struct SchematicEditorState {
     SchematicItem* firstGate = nullptr;
     int flagsPopupPane = -1;
     win::RECT dragRect{};
+    std::uint16_t dragStyle = 0;  // style word of the graphic object being drawn
     EditorDrag drag;
     std::uint8_t attributeSelection = 0;  // selection byte of the picked attribute text
     std::unordered_map<const WindowRecord*, WindowEditState> windows;

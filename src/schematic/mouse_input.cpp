@@ -444,7 +444,8 @@ void StartGraphicObjectDrag(WindowRecord* record, int flags, std::uint16_t kind,
     int options = 0;
     if (flags & 0x8000) options |= kTrackNormalize;
     if (!schematic) options |= kTrackPixels;
-    TrackerStart(record, schematic ? pane : 0, TrackPurpose::NewObject, state.dragRect, 0, options, ApplyKindDefaultStyle(kind));
+    state.dragStyle = ApplyKindDefaultStyle(kind);
+    TrackerStart(record, schematic ? pane : 0, TrackPurpose::NewObject, state.dragRect, 0, options, state.dragStyle);
     if (schematic) ResetDrawRange(record);
 }
 
@@ -460,7 +461,11 @@ void FinishMouseDrag(WindowRecord* record, unsigned keyFlags, int x, int y)
             SchematicItem* item = state.newComponent;
             state.newComponent = nullptr;
             if (item && item->definition) SetDefinitionOrientation(*item->definition, item->orientation);
-            if (item) PlaceNewComponent(record, item, false);
+            if (item) {
+                PlaceNewComponent(record, item, false);
+                // Pins dropped on wires join them at the next rebuild.
+                MarkNetlistStale(record);
+            }
         } else {
             if (!state.drag.movingText) {
                 MarkNetlistStale(record);
@@ -482,6 +487,13 @@ void FinishMouseDrag(WindowRecord* record, unsigned keyFlags, int x, int y)
             }
             Redraw(record);
             RefreshToolButtonStates();
+        } else if (dragState == kDragObject && !Schematic(record)) {
+            // A plot's tag or measure: the plot adds it; the window then returns to Select mode
+            // unless it is in a tag or measure mode.
+            const std::uint16_t style = state.dragStyle;
+            if (made) AddPlotObjectFromDrag(record, style, rect);
+            const int mode = record->mode;
+            if (mode != kModeHorizontalTag && mode != kModeVerticalTag && mode != kModeTag) SetEditMode(record, kCommandSelectMode);
         } else if (dragState == kDragObject) {
             if (made) {
                 MarkModified(record);
@@ -493,6 +505,8 @@ void FinishMouseDrag(WindowRecord* record, unsigned keyFlags, int x, int y)
                 MarkNetlistStale(record);
                 Redraw(record);
             }
+        } else if (dragState == kDragScaleBox) {
+            if (made) ZoomPlotToBox(record, rect);
         } else if (dragState & kDragSplitters) {
             if (PaneInput().dropSplitter) PaneInput().dropSplitter(record, dragState, rect.right, rect.bottom);
         } else if (dragState == kDragWire) {

@@ -18,8 +18,10 @@
 #include "document/document_windows.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
+#include "schematic/box_operations_tracker.h"
 #include "schematic/component_definition.h"
 #include "schematic/editor_services.h"
+#include "schematic/move_selection.h"
 
 namespace kq5 {
 
@@ -312,6 +314,9 @@ bool MergeCollinearWires(WindowRecord* record, SchematicItem* item)
 
 int RewireSchematic(WindowRecord* record, int /*mode*/, bool /*isOldGeneration*/)
 {
+    // A drag holds wires it moves (rubber bands, a reshaped wire): they must not be split or
+    // joined under it. The end of the drag marks the netlist stale again.
+    if (MoveDrag().active || Tracker().active) return 0;
     try {
         RewireCircuit(record, nullptr, false);
     } catch (const std::bad_alloc&) {

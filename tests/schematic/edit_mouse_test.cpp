@@ -254,6 +254,27 @@ TEST_F(MouseEditTest, SpaceTurnsTheMovingSelection)
     EXPECT_EQ(r->orientation, 3);
 }
 
+TEST_F(MouseEditTest, ShiftRightClickQuickZoomAndSelectModeAfterPlacing)
+{
+    doc_->zoomFactor = 1.0;
+    OnWindowRButtonDown(hwnd_, win::MK_RBUTTON | win::MK_SHIFT, At(10, 10));
+    OnWindowRButtonUp(hwnd_, win::MK_SHIFT, At(10, 10));
+    EXPECT_EQ(doc_->zoomFactor, 4.0);
+    OnWindowRButtonDown(hwnd_, win::MK_RBUTTON | win::MK_SHIFT, At(10, 10));
+    EXPECT_EQ(doc_->zoomFactor, 1.0);
+    doc_->zoomFactor = 2.0;
+    OnWindowRButtonDown(hwnd_, win::MK_RBUTTON | win::MK_SHIFT, At(10, 10));
+    EXPECT_EQ(doc_->zoomFactor, 1.0);
+
+    Settings().operationalOptions |= kOptionSelectMode;
+    SetChosenComponentDefinition(&resistor_);
+    record_->mode = 17562;
+    Press(10, 10);
+    Release(10, 10);
+    EXPECT_EQ(Items(kItemComponent).size(), 1u);
+    EXPECT_EQ(record_->mode, 17561);
+}
+
 // The hit test of a schematic window.
 class HitTest : public MouseEditTest {
 protected:

@@ -220,6 +220,30 @@ TEST_F(RewireTest, RandomDrawingsKeepTheirConnectionsAndBecomeCanonical)
     }
 }
 
+TEST_F(RewireTest, ASplitThatRunsOutOfMemoryLosesNoWire)
+{
+    ComponentDefinition* r = Resistor();
+    for (int countdown = 1; countdown < 300; ++countdown) {
+        ListClear(doc->itemList);
+        Comp(r, 8, 10, 1);
+        Comp(r, 14, 10, 1);
+        Wire(0, 10, 20, 10);
+        testing::FailOneAllocation(countdown);
+        const int status = RewireSchematic(record, 0, false);
+        const bool failed = testing::AllocationFailed();
+        testing::StopFailingAllocations();
+        EXPECT_TRUE(status == 0 || status == kMsgInsufficientMemory);
+        // Every point from 0 to 20 is still covered by some wire: a wire is cut only after its
+        // tail exists.
+        for (int x = 0; x <= 20; ++x) {
+            bool covered = false;
+            for (const W& w : Wires()) covered |= w[1] == 10 && w[3] == 10 && std::min(w[0], w[2]) <= x && x <= std::max(w[0], w[2]);
+            EXPECT_TRUE(covered) << "x " << x << " countdown " << countdown;
+        }
+        if (!failed) break;
+    }
+}
+
 TEST_F(RewireTest, MarkingTheNetlistStaleRewiresAtTheNextRebuild)
 {
     Comp(Resistor(), 8, 10, 1);
