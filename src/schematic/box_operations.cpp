@@ -17,6 +17,9 @@
 #include "document/document_windows.h"
 #include "document/part_numbering.h"
 #include "document/selection.h"
+#include "plots/curve_record.h"
+#include "plots/plot_object.h"
+#include "plots/plot_object_moves.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/message_box.h"
@@ -236,10 +239,31 @@ bool RectsIntersectUpdateFlags(const win::RECT& extent, const win::RECT& box, st
 
 void MarkItemsInRect(WindowRecord* record, const win::RECT& rect, int mode)
 {
-    if (!record || !record->document || !IsSchematicKind(record->kind)) return;
+    if (!record) return;
     win::RECT box = rect;
     NormalizeRect(box);
     bool changed = false;
+    if (!IsSchematicKind(record->kind) && record->plot) {
+        // Plot objects of the current analysis, in pixels; thin ones are caught a little wider.
+        const std::int16_t kind = static_cast<std::int16_t>(Analysis().analysisKind + 1);
+        for (PlotObject& object : ListRecords<PlotObject>(record->plot->objects)) {
+            if (object.analysisKind != kind) continue;
+            win::RECT r = PlotObjectPixelRect(record, object);
+            NormalizeRect(r);
+            if (r.right - r.left < 4) {
+                r.left -= 4;
+                r.right += 4;
+            }
+            if (r.bottom - r.top < 4) {
+                r.top -= 4;
+                r.bottom += 4;
+            }
+            changed |= RectsIntersectUpdateFlags(r, box, object.selection, mode);
+        }
+        if ((mode & kMarkRedraw) && changed) RedrawWindowParts(record, kRedrawObjectsOnly);
+        return;
+    }
+    if (!record->document || !IsSchematicKind(record->kind)) return;
     CircuitDocument& document = *record->document;
     for (SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
         if (!OnCurrentPage(record, item.page) || item.hidden) continue;

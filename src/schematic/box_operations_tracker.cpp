@@ -164,6 +164,7 @@ void TrackerMove(int x, int y, bool lockAxis)
     const long dy = movesY ? std::labs(static_cast<long>(y) - t.rect.top) : 0;
     if (t.firstAxis == -1 && (dx || dy)) t.firstAxis = dx > dy ? 1 : 0;
     if (t.drawn) TrackerDraw();
+    if (t.handle == kHandleSpecial) t.fixed = t.fixedIsX ? x : y;
     if (movesX) t.rect.right = x;
     if (movesY) t.rect.bottom = y;
     TrackerDraw();
@@ -197,7 +198,7 @@ bool TrackerEnd(win::RECT& out)
     else if (t.purpose == TrackPurpose::Splitter)
         made = true;
     else if (t.options & kTrackPixels)
-        made = r.left != r.right || r.top != r.bottom;  // the plot window makes what was drawn
+        made = t.purpose == TrackPurpose::Reshape || r.left != r.right || r.top != r.bottom;  // the plot makes it
     else
         made = MakeFromDrag(t, r);
     t = RubberBandTracker{};

@@ -41,6 +41,8 @@ struct RubberBandTracker {
     int splitterCode = 0;  // 1 horizontal bar, 2 vertical bar, 3 both
     SchematicItem* item = nullptr;  // the item being reshaped
     std::string ownerText;          // a picture's file name
+    int fixed = 0;                  // the dimension line of a measure tag (handle 0x1000)
+    bool fixedIsX = false;          // a vertical measure moves its line across
     bool drawn = false;
     bool alwaysDraw = false;
     bool swappedX = false;

@@ -13,6 +13,7 @@
 namespace kq5 {
 
 struct ComponentDefinition;
+struct PlotObject;
 struct SchematicItem;
 struct WindowRecord;
 
@@ -38,7 +39,9 @@ constexpr int kDragSplitters = 0xC00;
 
 // What the drag under way needs to remember at its end.
 struct EditorDrag {
-    bool movingText = false;  // an attribute text is being moved, not the selection
+    bool movingText = false;        // an attribute text is being moved, not the selection
+    PlotObject* plotObject = nullptr;  // the plot object being reshaped
+    int handle = 0;
 };
 
 struct SchematicEditorState {

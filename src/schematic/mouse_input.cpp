@@ -24,6 +24,7 @@
 #include "platform/win_messages.h"
 #include "platform/window.h"
 #include "plots/plot_click_services.h"
+#include "plots/plot_object.h"
 #include "plots/plot_object_moves.h"
 #include "schematic/box_operations.h"
 #include "schematic/box_operations_tracker.h"
@@ -370,6 +371,20 @@ void SelectClick(WindowRecord* record, int shift, int x, int y, int drag, unsign
                 return;
             }
         }
+        if (node && handle && node->kind == kKindPlotObject) {
+            auto* object = static_cast<PlotObject*>(node);
+            const std::uint16_t kind = object->style & kStyleKindMask;
+            if (kind != kObjectText) {
+                state.dragState = kDragReshape;
+                state.drag.plotObject = object;
+                state.drag.handle = handle;
+                TrackerStart(record, 0, TrackPurpose::Reshape, PlotObjectPixelRect(record, *object), handle, kTrackPixels,
+                             object->style);
+                Tracker().fixed = GetDimensionLinePixel(record, *object);
+                Tracker().fixedIsX = kind == kObjectMeasureV;
+                return;
+            }
+        }
     }
     std::uint8_t* byte = nullptr;
     ListNode* node = PickObjectAtPoint(record, &byte, nullptr, x, y, shift ? 0 : kPickAttributes);
@@ -477,6 +492,7 @@ void FinishMouseDrag(WindowRecord* record, unsigned keyFlags, int x, int y)
         }
     } else if (BandDrag(dragState)) {
         win::RECT rect{};
+        const int fixed = Tracker().fixed;
         const bool made = TrackerEnd(rect);
         if (dragState == kDragSelectBox) {
             if (made) {
@@ -499,6 +515,11 @@ void FinishMouseDrag(WindowRecord* record, unsigned keyFlags, int x, int y)
                 MarkModified(record);
                 Redraw(record);
             }
+        } else if (dragState == kDragReshape && state.drag.plotObject) {
+            PlotObject& object = *state.drag.plotObject;
+            if (state.drag.handle == kHandleSpecial) SetDimensionLineFromPixel(record, object, fixed);
+            else SetObjectPointsFromPixels(record, object, rect);
+            RedrawWindowParts(record, kRedrawObjectsOnly);
         } else if (dragState == kDragReshape) {
             if (made) {
                 MarkModified(record);

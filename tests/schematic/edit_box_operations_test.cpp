@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "edit_test_support.h"
+#include "plots/curve_record.h"
+#include "plots/plot_object.h"
 #include "schematic/box_operations.h"
 #include "schematic/edit_commands.h"
 
@@ -160,6 +162,28 @@ TEST_F(BoxOperationsTest, MarkingSelectsTogglesAndClears)
     MarkItemsInRect(record, {0, 0, 10, 10}, kMarkToggle);
     EXPECT_EQ(inside->selection & kSelected, 0);
     EXPECT_EQ(outside->selection, kSelected);
+}
+
+TEST_F(BoxOperationsTest, PlotObjectsOfAnAnalysisWindowAreMarkedInPixels)
+{
+    WindowRecord* analysis = NewWindowRecord(nullptr, kWindowAnalysis);
+    analysis->plot = std::make_shared<PlotRecord>();
+    auto* tiny = ListAppendAs<PlotObject>(analysis->plot->objects, kKindPlotObject);
+    tiny->analysisKind = static_cast<std::int16_t>(Analysis().analysisKind + 1);
+    tiny->x1 = 10;
+    tiny->y1 = 10;
+    tiny->x2 = 12;
+    tiny->y2 = 12;
+    auto* far = ListAppendAs<PlotObject>(analysis->plot->objects, kKindPlotObject);
+    far->analysisKind = tiny->analysisKind;
+    far->x1 = 100;
+    far->y1 = 100;
+    far->x2 = 200;
+    far->y2 = 200;
+    // A 2 by 2 object is caught 4 pixels around.
+    MarkItemsInRect(analysis, {0, 0, 7, 7}, kMarkSelect);
+    EXPECT_EQ(tiny->selection & kSelected, kSelected);
+    EXPECT_EQ(far->selection, 0);
 }
 
 }  // namespace
