@@ -1,9 +1,12 @@
 #include "schematic/attribute_dialog.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 #include "app/dialog_services.h"
+#include "core/format.h"
+#include "platform/control_scrollbar.h"
 #include "app/font_select.h"
 #include "app/help_bar.h"
 #include "app/prompt_dialog.h"
@@ -158,7 +161,21 @@ struct AttributeDialogState {
     int selected = -1;
     int selectFirst = -1;
     bool refreshing = false;
+    // The parameter panel: the model's parameter values as texts, by parameter.
+    bool panelOpen = false;
+    bool paramsEdited = false;
+    int firstRow = 0;
+    std::string panelModel;
+    std::vector<std::string> values;
 };
+
+constexpr int kFirstParamName = 1000;
+constexpr int kFirstParamValue = 2000;
+constexpr int kPanelFields = 15;
+constexpr int kPanelColumns = 3;
+constexpr int kPanelScrollBar = 12405;
+constexpr int kPanelHeight = 84;  // dialog units
+constexpr int kMsgModelChanged = 14096;
 
 ComponentAttribute* AttributeAt(AttributeDialogState& state, int index)
 {
@@ -375,6 +392,249 @@ bool ValidateModelName(win::HWND dialog, AttributeDialogState& state)
     return true;
 }
 
+std::string AreaText(const WindowRecord* record)
+{
+    if (record->document && record->document->textAreaWindow) return win::GetWindowText(record->document->textAreaWindow);
+    return record->textArea;
+}
+
+// The character range of the .MODEL statement of that name in the text (its "+" continuation
+// lines included); npos when there is none.
+std::pair<std::size_t, std::size_t> FindModelInText(const std::string& text, const std::string& name)
+{
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string::npos && EqualsNoCase(line.substr(first, 6), ".MODEL")) {
+            std::size_t at = line.find_first_not_of(" \t", first + 6);
+            std::size_t stop = at == std::string::npos ? line.size() : line.find_first_of(" \t(\r", at);
+            if (at != std::string::npos && EqualsNoCase(line.substr(at, stop - at), name)) {
+                // The statement goes on over the lines that begin with "+".
+                std::size_t last = end;
+                while (last < text.size()) {
+                    const std::size_t next = text.find('\n', last + 1);
+                    const std::size_t nextEnd = next == std::string::npos ? text.size() : next;
+                    const std::string following = text.substr(last + 1, nextEnd - last - 1);
+                    const std::size_t lead = following.find_first_not_of(" \t");
+                    if (lead == std::string::npos || following[lead] != '+') break;
+                    last = nextEnd;
+                }
+                return {start, last};
+            }
+        }
+        start = end + 1;
+    }
+    return {std::string::npos, std::string::npos};
+}
+
+// The parameter text of a statement: what its parentheses hold, continuation marks dropped.
+std::string StatementParams(std::string statement)
+{
+    std::string joined;
+    std::size_t start = 0;
+    while (start <= statement.size()) {
+        std::size_t end = statement.find('\n', start);
+        if (end == std::string::npos) end = statement.size();
+        std::string line = statement.substr(start, end - start);
+        const std::size_t lead = line.find_first_not_of(" \t");
+        if (lead != std::string::npos && line[lead] == '+') line = line.substr(lead + 1);
+        joined += line + " ";
+        start = end + 1;
+    }
+    const std::size_t open = joined.find('(');
+    const std::size_t close = joined.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return {};
+    std::string params = joined.substr(open + 1, close - open - 1);
+    std::replace(params.begin(), params.end(), ',', ' ');
+    return params;
+}
+
+std::span<const ModelParamDesc> PanelParams(const AttributeDialogState& state)
+{
+    const ModelTypeRow* row = FindModelTypeRow(state.modelType);
+    return row ? row->Params() : std::span<const ModelParamDesc>{};
+}
+
+int FindStatement(const std::string& name, int modelType)
+{
+    for (int i = 0; i < ModelStatementCount(); ++i) {
+        const ModelStatement* statement = FindModelStatement(i);
+        if (statement && statement->type == modelType && EqualsNoCase(statement->name, name)) return i;
+    }
+    return -1;
+}
+
+// NAME=VALUE pairs of a statement's parameter text (blanks around "=" allowed).
+std::vector<std::pair<std::string, std::string>> ParamPairs(const std::string& text)
+{
+    std::vector<std::string> tokens;
+    std::string current;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            if (!current.empty()) tokens.push_back(current);
+            current.clear();
+        } else if (c == '=') {
+            if (!current.empty()) tokens.push_back(current);
+            tokens.push_back("=");
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) tokens.push_back(current);
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        if (i + 2 < tokens.size() && tokens[i + 1] == "=") {
+            pairs.push_back({tokens[i], tokens[i + 2]});
+            i += 2;
+        }
+    }
+    return pairs;
+}
+
+void FillPanel(win::HWND dialog, AttributeDialogState& state)
+{
+    const auto params = PanelParams(state);
+    state.refreshing = true;
+    for (int k = 0; k < kPanelFields; ++k) {
+        const std::size_t p = static_cast<std::size_t>(state.firstRow * kPanelColumns + k);
+        const bool used = state.panelOpen && p < params.size();
+        win::SetDlgItemText(dialog, kFirstParamName + k, used ? params[p].name : "");
+        win::SetDlgItemText(dialog, kFirstParamValue + k, used ? state.values[p].c_str() : "");
+        win::ShowWindow(win::GetDlgItem(dialog, kFirstParamName + k), used ? win::SW_SHOW : win::SW_HIDE);
+        win::ShowWindow(win::GetDlgItem(dialog, kFirstParamValue + k), used ? win::SW_SHOW : win::SW_HIDE);
+    }
+    state.refreshing = false;
+}
+
+void GrowDialog(win::HWND dialog, bool open)
+{
+    win::RECT grow{0, 0, 0, kPanelHeight};
+    win::MapDialogRect(dialog, &grow);
+    win::RECT r{};
+    win::GetWindowRect(dialog, &r);
+    const int height = (r.bottom - r.top) + (open ? grow.bottom : -grow.bottom);
+    win::SetWindowPos(dialog, nullptr, 0, 0, r.right - r.left, height, win::SWP_NOMOVE | win::SWP_NOZORDER);
+}
+
+bool ValidateModelName(win::HWND dialog, AttributeDialogState& state);
+
+void OpenPanel(win::HWND dialog, AttributeDialogState& state)
+{
+    if (state.panelOpen || !ValidateModelName(dialog, state)) return;
+    const ComponentAttribute* model = FindAttribute(&state.working, state.modelAttribute);
+    if (!model || model->value.empty()) return;
+    const auto params = PanelParams(state);
+    state.values.assign(params.size(), std::string());
+    state.panelModel = model->value;
+    // The circuit's own statement first, else the model the table holds.
+    std::string paramText;
+    const std::string area = AreaText(state.record);
+    const auto [from, to] = FindModelInText(area, model->value);
+    if (from != std::string::npos) {
+        paramText = StatementParams(area.substr(from, to - from));
+    } else if (const ModelStatement* statement = FindModelStatement(FindStatement(model->value, state.modelType))) {
+        paramText = statement->paramText;
+    }
+    for (const auto& [name, value] : ParamPairs(paramText))
+        for (std::size_t p = 0; p < params.size(); ++p)
+            if (EqualsNoCase(name, params[p].name)) state.values[p] = value;
+    state.panelOpen = true;
+    state.paramsEdited = false;
+    state.firstRow = 0;
+    const int rows = (static_cast<int>(params.size()) + kPanelColumns - 1) / kPanelColumns;
+    win::HWND bar = win::GetDlgItem(dialog, kPanelScrollBar);
+    win::SetScrollRange(bar, win::SB_CTL, 0, std::max(0, rows - kPanelFields / kPanelColumns), win::TRUE);
+    win::SetScrollPos(bar, win::SB_CTL, 0, win::TRUE);
+    win::ShowWindow(bar, win::SW_SHOW);
+    GrowDialog(dialog, true);
+    FillPanel(dialog, state);
+    ShowModelSource(dialog, model->value, state.modelType);
+}
+
+void ClosePanel(win::HWND dialog, AttributeDialogState& state)
+{
+    if (!state.panelOpen) return;
+    state.panelOpen = false;
+    FillPanel(dialog, state);
+    win::ShowWindow(win::GetDlgItem(dialog, kPanelScrollBar), win::SW_HIDE);
+    GrowDialog(dialog, false);
+}
+
+void ScrollPanel(win::HWND dialog, AttributeDialogState& state, int code, int position)
+{
+    win::HWND bar = win::GetDlgItem(dialog, kPanelScrollBar);
+    int low = 0, high = 0;
+    win::GetScrollRange(bar, win::SB_CTL, &low, &high);
+    int row = state.firstRow;
+    switch (code) {
+    case win::SB_LINEUP: --row; break;
+    case win::SB_LINEDOWN: ++row; break;
+    case win::SB_PAGEUP: row -= kPanelFields / kPanelColumns; break;
+    case win::SB_PAGEDOWN: row += kPanelFields / kPanelColumns; break;
+    case win::SB_THUMBPOSITION:
+    case win::SB_THUMBTRACK: row = position; break;
+    default: return;
+    }
+    row = std::clamp(row, low, high);
+    if (row == state.firstRow) return;
+    state.firstRow = row;
+    win::SetScrollPos(bar, win::SB_CTL, row, win::TRUE);
+    FillPanel(dialog, state);
+}
+
+void ParamEdited(win::HWND dialog, AttributeDialogState& state, int field)
+{
+    if (state.refreshing || !state.panelOpen) return;
+    const std::size_t p = static_cast<std::size_t>(state.firstRow * kPanelColumns + field);
+    if (p >= state.values.size()) return;
+    state.values[p] = win::GetDlgItemText(dialog, kFirstParamValue + field);
+    state.paramsEdited = true;
+}
+
+// Writes the panel's values as the model's statement in the circuit's text area (replacing the
+// statement of that name there, else added at the end), so the next build reads them; the
+// built circuit is dropped.
+void SaveModelParams(AttributeDialogState& state)
+{
+    const auto params = PanelParams(state);
+    const ModelTypeRow* row = FindModelTypeRow(state.modelType);
+    if (!row || state.panelModel.empty()) return;
+    std::string values;
+    for (std::size_t p = 0; p < params.size() && p < state.values.size(); ++p) {
+        if (state.values[p].empty()) continue;
+        if (!values.empty()) values += ' ';
+        values += std::string(params[p].name) + "=" + state.values[p];
+    }
+    const std::string statement = StrPrintf(".MODEL %s %s (%s)", CopyUpperCase(state.panelModel).c_str(), row->name, values.c_str());
+    std::string text = AreaText(state.record);
+    const auto [from, to] = FindModelInText(text, state.panelModel);
+    if (from != std::string::npos) {
+        text.replace(from, to - from, statement);
+    } else {
+        const std::string lineBreak = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+        if (!text.empty() && text.back() != '\n') text += lineBreak;
+        text += statement;
+    }
+    state.record->textArea = text;
+    if (state.record->document && state.record->document->textAreaWindow)
+        win::SetWindowText(state.record->document->textAreaWindow, text.c_str());
+    MarkModified(state.record);
+    FreeBuiltCircuit(kFreeModels);
+}
+
+// Cancel with edited parameters asks whether to keep them.
+void AskToSaveParams(win::HWND dialog, AttributeDialogState& state)
+{
+    if (!state.panelOpen || !state.paramsEdited) return;
+    const std::string text = StrPrintf(LoadResString(kMsgModelChanged).c_str(), state.panelModel.c_str());
+    if (win::MessageBox(dialog, text.c_str(), "Attributes", win::MB_YESNO | win::MB_ICONQUESTION) == win::IDYES)
+        SaveModelParams(state);
+}
+
 win::INT_PTR AttributeDialogProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     AttributeDialogState* state = DialogData<AttributeDialogState>(dialog, message, lParam);
@@ -453,24 +713,33 @@ win::INT_PTR AttributeDialogProc(win::HWND dialog, win::UINT message, win::WPARA
             if (code == win::LBN_SELCHANGE) ModelChosen(dialog, *state);
             return win::TRUE;
         case kEditModelButton:
-            if (ComponentAttribute* model = FindAttribute(&state->working, state->modelAttribute))
-                ShowModelSource(dialog, model->value, state->modelType);
+            if (state->panelOpen) ClosePanel(dialog, *state);
+            else OpenPanel(dialog, *state);
             return win::TRUE;
         case win::IDOK:
             ValueChanged(dialog, *state, false);
             if (!ValidateModelName(dialog, *state)) return win::TRUE;
+            if (state->panelOpen && state->paramsEdited) SaveModelParams(*state);
+            state->panelOpen = false;
             CloseDialog(dialog, 1);
             return win::TRUE;
         case win::IDCANCEL:
+            AskToSaveParams(dialog, *state);
             CloseDialog(dialog, 2);
             return win::TRUE;
         case kDialogHelpButton:
             ShowDialogHelp(kAttributeDialogId);
             return win::TRUE;
         default:
+            if (id >= kFirstParamValue && id < kFirstParamValue + kPanelFields && code == win::EN_CHANGE)
+                ParamEdited(dialog, *state, id - kFirstParamValue);
             return win::FALSE;
         }
     }
+    case win::WM_VSCROLL:
+        if (reinterpret_cast<win::HWND>(lParam) == win::GetDlgItem(dialog, kPanelScrollBar))
+            ScrollPanel(dialog, *state, win::LOWORD(wParam), static_cast<short>(win::HIWORD(wParam)));
+        return win::TRUE;
     default:
         return win::FALSE;
     }

@@ -5,11 +5,13 @@
 #include <map>
 
 #include "app/prompt_dialog.h"
+#include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/grid_text.h"
 #include "document/node_flags.h"
 #include "netlist/component_types.h"
+#include "netlist/model_statements.h"
 #include "schematic/attribute_dialog.h"
 #include "schematic/box_operations.h"
 #include "schematic/component_definition.h"
@@ -26,6 +28,7 @@ protected:
     void SetUp() override
     {
         SettingsDialogTest::SetUp();
+        InitCharClasses();
         ResetDocumentStateForTests();
         ResetSchematicEditorForTests();
         ClearPromptDialogs();
@@ -124,6 +127,55 @@ TEST_F(EditorDialogsTest, AttributeDialogEditsACopyAndWritesItBackOnOk)
     cancel.Install();
     EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 2);
     EXPECT_EQ(item->attributes.count, 3);
+}
+
+TEST_F(EditorDialogsTest, TheModelPanelEditsTheParametersOfANewModel)
+{
+    ResetModelStateForTests();
+    ComponentDefinition definition;
+    definition.name = "DIODE";
+    definition.type = kComponentDiode;
+    definition.pins = {DefinitionPin{}, DefinitionPin{}};
+    SchematicItem* item = NewSchematicItem(record_);
+    item->itemKind = kItemComponent;
+    item->definition = &definition;
+    SetAttribute(record_, item, kAttrPart, "D1");
+    SetAttribute(record_, item, kAttrModel, "dnew");
+
+    InputScript script;
+    script.Then([] { Click(112); })
+        .Then([] { Type(2000, "2e-14"); })
+        .Then([] { SaveScreen("attribute_dialog_model_panel"); })
+        .Then([] { Click(win::IDOK); });
+    script.Install();
+    EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 1);
+    EXPECT_EQ(GetAttributeText(item, kAttrModel), "DNEW");
+    // The model is written into the circuit's text, where the next build reads it.
+    EXPECT_EQ(record_->textArea, ".MODEL DNEW D (LEVEL=2e-14)");
+
+    // Opened again, the panel shows the statement's values; an edit replaces the statement,
+    // continuation lines and all.
+    record_->textArea = "* models\n.model dnew D (LEVEL=2e-14\n+ IS=1e-15)\n.END";
+    std::string shown;
+    InputScript again;
+    again.Then([] { Click(112); })
+        .Then([&] { shown = win::GetDlgItemText(Dialog(), 2001); })
+        .Then([] { Type(2002, "1.5"); })
+        .Then([] { Click(win::IDOK); });
+    again.Install();
+    EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 1);
+    EXPECT_EQ(shown, "1e-15");
+    EXPECT_EQ(record_->textArea, "* models\n.MODEL DNEW D (LEVEL=2e-14 IS=1e-15 N=1.5)\n.END");
+
+    // No model name for a type that needs one keeps the dialog open.
+    SetAttributeValue(*FindAttribute(item, kAttrModel), "");
+    InputScript empty;
+    empty.Then([] { Click(win::IDOK); }).Then([] { Click(win::IDCANCEL); });
+    empty.Install();
+    EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 2);
+    ASSERT_FALSE(win::MessageBoxLog().empty());
+    EXPECT_NE(win::MessageBoxLog().back().text.find("No Model Name Given."), std::string::npos);
+    ResetModelStateForTests();
 }
 
 TEST_F(EditorDialogsTest, AttributeNamesAndModelNamesAreCleaned)
