@@ -275,6 +275,31 @@ TEST_F(MouseEditTest, ShiftRightClickQuickZoomAndSelectModeAfterPlacing)
     EXPECT_EQ(record_->mode, 17561);
 }
 
+TEST_F(MouseEditTest, DrawnPartsAndWiresConnectAsDrawn)
+{
+    SetChosenComponentDefinition(&resistor_);
+    record_->mode = 17562;
+    Press(10, 10);
+    Release(10, 10);
+    Press(20, 10);
+    Release(20, 10);
+    Press(10, 20);
+    Release(10, 20);
+    record_->mode = 17564;
+    Drag(14, 10, 20, 10);  // from the first part's right pin to the second part's left pin
+    Drag(2, 20, 30, 20);   // straight through both pins of the third part
+    std::vector<SchematicItem*> parts = Items(kItemComponent);
+    ASSERT_EQ(parts.size(), 3u);
+    doc_->connectivityStale = 1;
+    ASSERT_EQ(RebuildNetlistIfNeeded(record_, true), 0);
+    auto node = [&](int part, int pin) { return PinNodeNumber(*doc_, *parts[static_cast<std::size_t>(part)], pin); };
+    EXPECT_EQ(node(0, 1), node(1, 0));
+    EXPECT_NE(node(0, 0), node(0, 1));
+    // The wire drawn through the third part's pins was split there: the part is shorted.
+    EXPECT_EQ(node(2, 0), node(2, 1));
+    EXPECT_NE(node(2, 0), node(0, 1));
+}
+
 // The hit test of a schematic window.
 class HitTest : public MouseEditTest {
 protected:
