@@ -45,6 +45,14 @@ bool AnalysisActive() { return Analysis().analysisKind != kAnalysisNone; }
 
 bool IsCircuit(const WindowRecord* record) { return record && record->document && record->kind == kWindowSchematic; }
 
+// A window whose edits act on its plot objects (analysis and performance windows).
+bool HoldsPlotObjects(const WindowRecord* record)
+{
+    return record && !IsCircuit(record) && record->plot && (record->flags & kRecordHoldsPlotObjects);
+}
+
+void RedrawObjects(WindowRecord* record) { RedrawWindowParts(record, kRedrawObjectsOnly); }
+
 // The text control that takes the command instead of the drawing: the focused text area of the
 // window or the focused client of a text window.
 win::HWND FocusedTextControl(WindowRecord* record)
@@ -233,6 +241,26 @@ void EditUndo(WindowRecord* record)
             win::SendMessage(record->document->textAreaWindow, win::WM_UNDO, 0, 0);
         return;
     }
+    if (HoldsPlotObjects(record)) {
+        switch (record->undoKind) {
+        case kUndoCleared:
+            TransferItems(record, 0, 0, 0, kTransferUndoBack, kSelected);
+            SetUndoKind(record, kUndoPlaceItems);
+            break;
+        case kUndoPlaceItems:
+            SaveUndoItems(record, false);
+            SetUndoKind(record, kUndoCleared);
+            break;
+        case kUndoBoxEdit:
+            std::swap(record->plot->objects, record->plot->undoObjects);
+            SetUndoKind(record, kUndoBoxEdit);
+            break;
+        default:
+            return;
+        }
+        RedrawObjects(record);
+        return;
+    }
     if (!record->document || (AnalysisActive() && record->undoKind != kUndoBoxEdit)) return;
     switch (record->undoKind) {
     case kUndoPlaceItems:
@@ -277,6 +305,13 @@ void EditCut(WindowRecord* record)
         if (IsCircuit(record)) PasteTextsFromClipboard(record);
         return;
     }
+    if (HoldsPlotObjects(record)) {
+        if (TransferItems(record, 0, 0, 0, kTransferCut, kSelected) > 0) {
+            SetUndoKind(record, kUndoCut);
+            RedrawObjects(record);
+        }
+        return;
+    }
     if (!IsCircuit(record) || AnalysisActive()) return;
     CopyTextsToClipboard(record);
     if (TransferItems(record, 0, 0, 0, kTransferCut, kSelected) == 0) {
@@ -294,6 +329,10 @@ void EditCopy(WindowRecord* record)
     if (!record) return;
     if (SendToFocusedText(record, win::WM_COPY)) {
         if (IsCircuit(record)) PasteTextsFromClipboard(record);
+        return;
+    }
+    if (HoldsPlotObjects(record)) {
+        TransferItems(record, 0, 0, 0, kTransferCopy, kSelected);
         return;
     }
     if (!IsCircuit(record) || AnalysisActive()) return;
@@ -337,6 +376,13 @@ void EditClear(WindowRecord* record)
 {
     if (!record) return;
     if (SendToFocusedText(record, win::WM_CLEAR)) return;
+    if (HoldsPlotObjects(record)) {
+        if (SaveUndoItems(record, false) > 0) {
+            SetUndoKind(record, kUndoCleared);
+            RedrawObjects(record);
+        }
+        return;
+    }
     if (!IsCircuit(record) || AnalysisActive()) return;
     if (SaveUndoItems(record, false) == 0) return;
     SetUndoKind(record, kUndoCleared);
@@ -353,7 +399,8 @@ void EditSelectAll(WindowRecord* record)
     }
     ClearCircuitSelection(record, false);
     SelectAllItems(record, 1);
-    Redraw(record);
+    if (HoldsPlotObjects(record)) RedrawObjects(record);
+    else Redraw(record);
 }
 
 void CopyWindowBitmap(WindowRecord* record, bool selectionOnly)

@@ -3,6 +3,8 @@
 #include "document/item_transfer.h"
 #include "document/selection.h"
 #include "edit_test_support.h"
+#include "plots/curve_record.h"
+#include "plots/plot_object.h"
 #include "platform/clipboard.h"
 #include "platform/global_memory.h"
 #include "schematic/edit_commands.h"
@@ -143,6 +145,32 @@ TEST_F(ClipboardEditTest, SelectAllTakesTheCurrentPageOnly)
     Wire(0, 0, 5, 0, 1);
     EditSelectAll(record);
     EXPECT_EQ(CountSelectedItems(record, kMaskItems), 1);
+}
+
+TEST_F(ClipboardEditTest, PlotObjectsOfAnAnalysisWindowAreClearedCutAndUndone)
+{
+    WindowRecord* analysis = NewWindowRecord(nullptr, kWindowAnalysis);
+    analysis->flags |= kRecordHoldsPlotObjects;
+    analysis->plot = std::make_shared<PlotRecord>();
+    for (int i = 0; i < 2; ++i) {
+        auto* object = ListAppendAs<PlotObject>(analysis->plot->objects, kKindPlotObject);
+        object->analysisKind = static_cast<std::int16_t>(Analysis().analysisKind + 1);
+        object->style = kObjectText;
+        object->x1 = 10 + 20 * i;
+        object->y1 = 10;
+        object->x2 = 15 + 20 * i;
+        object->y2 = 15;
+        object->selection = i == 0 ? kSelected : 0;
+    }
+    EditClear(analysis);
+    EXPECT_EQ(analysis->plot->objects.count, 1);
+    EXPECT_EQ(analysis->undoKind, kUndoCleared);
+    EditUndo(analysis);
+    EXPECT_EQ(analysis->plot->objects.count, 2);
+    EditSelectAll(analysis);
+    EditCut(analysis);
+    EXPECT_EQ(analysis->plot->objects.count, 0);
+    EXPECT_EQ(DocumentServices().clipboardObjects.count, 2);
 }
 
 }  // namespace
