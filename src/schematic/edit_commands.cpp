@@ -19,6 +19,8 @@
 #include "document/item_transfer.h"
 #include "document/selection.h"
 #include "plots/curve_record.h"
+#include "plots/plot_object.h"
+#include "plots/plot_object_moves.h"
 #include "platform/bitmap.h"
 #include "platform/clipboard.h"
 #include "platform/controls.h"
@@ -255,6 +257,15 @@ void EditUndo(WindowRecord* record)
             std::swap(record->plot->objects, record->plot->undoObjects);
             SetUndoKind(record, kUndoBoxEdit);
             break;
+        case kUndoCut:
+            SetAllItemsSelected(record, WindowSelectionMask(record), 0);
+            TransferItems(record, 0, 0, 0, kTransferPasteForUndo, 0xFF);
+            SetUndoKind(record, kUndoPasted);
+            break;
+        case kUndoPasted:
+            TransferItems(record, 0, 0, 0, kTransferCut, kSelected);
+            SetUndoKind(record, kUndoCut);
+            break;
         default:
             return;
         }
@@ -345,6 +356,24 @@ int EditPaste(WindowRecord* record)
 {
     if (!record) return 0;
     if (SendToFocusedText(record, win::WM_PASTE)) return 0;
+    if (HoldsPlotObjects(record)) {
+        // The copies land with their top-left corner at the window's last click.
+        LinkedList& objects = DocumentServices().clipboardObjects;
+        if (objects.count == 0) return 0;
+        long left = LONG_MAX, top = LONG_MAX;
+        for (const PlotObject& object : ListRecords<PlotObject>(objects)) {
+            win::RECT r = PlotObjectPixelRect(record, object);
+            left = std::min<long>(left, std::min(r.left, r.right));
+            top = std::min<long>(top, std::min(r.top, r.bottom));
+        }
+        const win::POINT at = EditStateOf(record).lastPoint;
+        SetAllItemsSelected(record, WindowSelectionMask(record), 0);
+        if (TransferItems(record, static_cast<int>(at.x - left), static_cast<int>(at.y - top), 0, kTransferPaste, 0xFF) > 0) {
+            SetUndoKind(record, kUndoPasted);
+            RedrawObjects(record);
+        }
+        return 0;
+    }
     if (!IsCircuit(record) || AnalysisActive()) return 0;
     WindowEditState& state = EditStateOf(record);
     win::POINT at = state.lastPoint;

@@ -324,6 +324,7 @@ void DispatchClickByMode(WindowRecord* record, unsigned keyFlags, win::POINT poi
         }
     } else if (PlotLike(record)) {
         AnalysisClickPrepare(record, point.x, point.y);
+        EditStateOf(record).lastPoint = point;  // where Paste puts plot objects
     }
 
     // A handle of the select box resizes it.

@@ -171,6 +171,22 @@ TEST_F(ClipboardEditTest, PlotObjectsOfAnAnalysisWindowAreClearedCutAndUndone)
     EditCut(analysis);
     EXPECT_EQ(analysis->plot->objects.count, 0);
     EXPECT_EQ(DocumentServices().clipboardObjects.count, 2);
+    // Pasted with their top-left at the last click; Undo cuts them again, and back.
+    EditStateOf(analysis).lastPoint = {100, 50};
+    EditPaste(analysis);
+    ASSERT_EQ(analysis->plot->objects.count, 2);
+    double left = 1e9, top = 1e9;
+    for (const PlotObject& object : ListRecords<PlotObject>(analysis->plot->objects)) {
+        left = std::min(left, object.x1);
+        top = std::min(top, object.y1);
+    }
+    EXPECT_EQ(left, 100);
+    EXPECT_EQ(top, 50);
+    EXPECT_EQ(analysis->undoKind, kUndoPasted);
+    EditUndo(analysis);
+    EXPECT_EQ(analysis->plot->objects.count, 0);
+    EditUndo(analysis);
+    EXPECT_EQ(analysis->plot->objects.count, 2);
 }
 
 }  // namespace
