@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <new>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -10,9 +12,11 @@
 #include "app/frame_state.h"
 #include "app/status_text.h"
 #include "app/window_record.h"
+#include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "document/component_attributes.h"
 #include "document/connectivity.h"
 #include "document/document_services.h"
 #include "document/document_windows.h"
@@ -27,7 +31,9 @@
 #include "platform/paint.h"
 #include "platform/gdi_dc.h"
 #include "platform/global_memory.h"
+#include "platform/gdi_mapping.h"
 #include "platform/message.h"
+#include "platform/metafile.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
 #include "schematic/attribute_dialog.h"
@@ -325,6 +331,7 @@ void EditCut(WindowRecord* record)
     }
     if (!IsCircuit(record) || AnalysisActive()) return;
     CopyTextsToClipboard(record);
+    CopyPictureToClipboard(record);
     if (TransferItems(record, 0, 0, 0, kTransferCut, kSelected) == 0) {
         ClearCircuitSelection(record, true);
         SetAllItemsSelected(record, WindowSelectionMask(record), 0);
@@ -348,6 +355,7 @@ void EditCopy(WindowRecord* record)
     }
     if (!IsCircuit(record) || AnalysisActive()) return;
     CopyTextsToClipboard(record);
+    CopyPictureToClipboard(record);
     TransferItems(record, 0, 0, 0, kTransferCopy, kSelected);
     Redraw(record);
 }
@@ -513,6 +521,44 @@ std::vector<std::string> SplitClipboardTexts(const std::string& text)
         start = end + 2;
     }
     return texts;
+}
+
+void CopyPictureToClipboard(WindowRecord* record)
+{
+    if (!IsCircuit(record)) return;
+    const int page = PanePage(*record->document);
+    for (const SchematicItem& item : ListRecords<SchematicItem>(record->document->itemList)) {
+        if (!(item.selection & kSelected) || item.page != page || item.itemKind != kItemGraphicObject ||
+            item.ObjectKind() != kObjectPicture)
+            continue;
+        const std::string& file = GetAttributeText(&item, kAttrFile);
+        if (file.size() < 4 || !EqualsNoCase(file.substr(file.size() - 4), ".WMF")) continue;
+        win::PlaceableInfo info;
+        win::HMETAFILE metafile = win::ReadMetaFileFile(file, &info);
+        if (!metafile) return;
+        // The picture's size in hundredths of a millimetre, from its placeable header when it
+        // has one, else from the object's size on the sheet.
+        win::METAFILEPICT picture;
+        picture.mm = win::MM_ANISOTROPIC;
+        if (info.placeable && info.unitsPerInch) {
+            picture.xExt = (info.bounds.right - info.bounds.left) * 2540 / info.unitsPerInch;
+            picture.yExt = (info.bounds.bottom - info.bounds.top) * 2540 / info.unitsPerInch;
+        } else {
+            picture.xExt = std::abs(item.x2 - item.x1) * 254;
+            picture.yExt = std::abs(item.y2 - item.y1) * 254;
+        }
+        picture.hMF = metafile;
+        win::HGLOBAL block = win::GlobalAllocCopy(std::as_bytes(std::span(&picture, 1)));
+        if (!block || !win::OpenClipboard(Frame().frame)) {
+            if (block) win::GlobalFree(block);
+            win::DeleteMetaFile(metafile);
+            return;
+        }
+        win::EmptyClipboard();
+        win::SetClipboardData(win::CF_METAFILEPICT, block);
+        win::CloseClipboard();
+        return;
+    }
 }
 
 void CopyTextsToClipboard(WindowRecord* record)

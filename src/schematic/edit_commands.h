@@ -56,5 +56,8 @@ std::vector<std::string> SplitClipboardTexts(const std::string& text);
 // read back from the clipboard text.
 void CopyTextsToClipboard(WindowRecord* record);
 void PasteTextsFromClipboard(WindowRecord* record);
+// The first selected picture object whose file is a ".WMF" goes on the clipboard as a metafile
+// picture (Copy and Cut), in place of the texts.
+void CopyPictureToClipboard(WindowRecord* record);
 
 }  // namespace kq5

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "document/item_transfer.h"
 #include "document/selection.h"
 #include "edit_test_support.h"
 #include "plots/curve_record.h"
 #include "plots/plot_object.h"
 #include "platform/clipboard.h"
+#include "platform/gdi_draw.h"
 #include "platform/global_memory.h"
+#include "platform/metafile.h"
 #include "schematic/edit_commands.h"
 #include "schematic/sheet_bounds.h"
 
@@ -145,6 +149,31 @@ TEST_F(ClipboardEditTest, SelectAllTakesTheCurrentPageOnly)
     Wire(0, 0, 5, 0, 1);
     EditSelectAll(record);
     EXPECT_EQ(CountSelectedItems(record, kMaskItems), 1);
+}
+
+TEST_F(ClipboardEditTest, ASelectedMetafilePictureGoesOnTheClipboardAsAPicture)
+{
+    const std::string path = ::testing::TempDir() + "edit_picture.wmf";
+    win::HDC dc = win::CreateMetaFile(nullptr);
+    win::Rectangle(dc, 0, 0, 100, 50);
+    win::HMETAFILE made = win::CloseMetaFile(dc);
+    const win::RECT bounds{0, 0, 1000, 500};
+    ASSERT_TRUE(win::WriteMetaFileFile(path, made, &bounds, 1000));
+    win::DeleteMetaFile(made);
+    SchematicItem* picture = Object(kObjectPicture, 2, 2, 12, 7);
+    SetAttribute(record, picture, kAttrFile, path);
+    picture->selection = kSelected;
+    Text("A", 3, 3)->selection = kSelected;
+    EditCopy(record);
+    EXPECT_TRUE(win::IsClipboardFormatAvailable(win::CF_METAFILEPICT));
+    ASSERT_TRUE(win::OpenClipboard(nullptr));
+    win::ClipboardHandle data = win::GetClipboardData(win::CF_METAFILEPICT);
+    ASSERT_TRUE(data);
+    const auto* pict = reinterpret_cast<const win::METAFILEPICT*>(win::GlobalBytes(data).data());
+    EXPECT_EQ(pict->xExt, 2540);  // one inch
+    EXPECT_EQ(pict->yExt, 1270);
+    win::CloseClipboard();
+    std::remove(path.c_str());
 }
 
 TEST_F(ClipboardEditTest, PlotObjectsOfAnAnalysisWindowAreClearedCutAndUndone)
