@@ -400,10 +400,10 @@ void SelectClick(WindowRecord* record, int shift, int x, int y, int drag, unsign
                 if (drag) StartMove(record, grid);
                 return;
             }
-            if (record->undoKind != kUndoBoxEdit) ClearCircuitSelection(record, false);
             const bool attribute = node->kind == kKindAttribute;
             ComponentAttribute* pickedAttribute = Documents().pickedAttribute;
             SchematicItem* pickedItem = Documents().pickedItem;
+            if (record->undoKind != kUndoBoxEdit) ClearCircuitSelection(record, false);
             SetAllItemsSelected(record, WindowSelectionMask(record), 0);
             if (attribute) {
                 // Deselecting forgot the attribute just picked: it is the selection now.
@@ -415,11 +415,13 @@ void SelectClick(WindowRecord* record, int shift, int x, int y, int drag, unsign
             if (drag) StartMove(record, grid);
             return;
         }
+        ComponentAttribute* pickedAttribute = Documents().pickedAttribute;
+        SchematicItem* pickedItem = Documents().pickedItem;
         if (record->undoKind != kUndoBoxEdit) ClearCircuitSelection(record, true);
-        if (node->kind != kKindAttribute) {
-            Documents().pickedAttribute = nullptr;
-            Documents().pickedItem = nullptr;
-        }
+        // An attribute text picked before is dropped; the one just picked stays picked.
+        const bool attribute = node->kind == kKindAttribute;
+        Documents().pickedAttribute = attribute ? pickedAttribute : nullptr;
+        Documents().pickedItem = attribute ? pickedItem : nullptr;
         *byte = static_cast<std::uint8_t>(*byte ^ kSelected);
         RedrawListNode(record, node->kind == kKindAttribute ? Documents().pickedItem : node);
         if ((*byte & kSelected) && drag) StartMove(record, grid);

@@ -300,6 +300,23 @@ TEST_F(MouseEditTest, DrawnPartsAndWiresConnectAsDrawn)
     EXPECT_NE(node(2, 0), node(0, 1));
 }
 
+TEST_F(MouseEditTest, DraggingAnAttributeTextMovesOnlyTheText)
+{
+    SchematicItem* r = Comp(10, 10);
+    ComponentAttribute* value = SetAttribute(record_, r, kAttrValue, "1k");
+    value->display = kAttrShowValue;
+    value->textOffsetX = 0;
+    value->textOffsetY = 16;
+    value->displayRect = win::RECT{80, 92, 112, 102};
+    record_->mode = 17561;
+    Drag(11, 12, 14, 15);
+    EXPECT_EQ(r->x1, 10);
+    EXPECT_EQ(r->y1, 10);
+    EXPECT_EQ(value->textOffsetX, 24);
+    EXPECT_EQ(value->textOffsetY, 40);
+    EXPECT_EQ(record_->undoKind, 0);  // a text placed by hand is no undoable move
+}
+
 // The hit test of a schematic window.
 class HitTest : public MouseEditTest {
 protected:
