@@ -14,11 +14,13 @@
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "document/circuit_document.h"
+#include "document/connectivity.h"
 #include "document/document_windows.h"
 #include "document/hit_test.h"
 #include "document/node_flags.h"
 #include "document/part_numbering.h"
 #include "document/selection.h"
+#include "netlist/component_types.h"
 #include "platform/cursor.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
@@ -211,13 +213,35 @@ void DispatchSchematicMode(WindowRecord* record, int mode, unsigned keyFlags, wi
         std::uint8_t* byte = nullptr;
         auto* item = static_cast<SchematicItem*>(PickObjectAtPoint(record, &byte, nullptr, client.x, client.y, kPickComponentsOnly));
         if (!item || item->kind != kKindSchematicItem || !item->IsComponent()) break;
-        // The path window is the digital simulator's; the first gate of a pair is kept here.
-        if (mode == kModePointToPoint && !state.firstGate) state.firstGate = item;
-        else state.firstGate = nullptr;
+        const ComponentTypeRow* row = FindComponentTypeRow(ItemComponentType(item));
+        if (!row || row->domain != 1) break;  // digital parts only
+        auto show = PaneInput().showPathWindow;
+        if (mode == kModePointToEnd) {
+            if (show) show(record, item, nullptr);
+        } else if (!state.firstGate) {
+            state.firstGate = item;
+        } else {
+            if (show) show(record, state.firstGate, item);
+            state.firstGate = nullptr;
+        }
         break;
     }
+    case kModeHelp:
+    case kModeInfo: {
+        std::uint8_t* byte = nullptr;
+        ListNode* element = PickObjectAtPoint(record, &byte, nullptr, client.x, client.y, kPickAttributes);
+        auto show = mode == kModeHelp ? PaneInput().showComponentSyntaxHelp : PaneInput().showComponentInfo;
+        if (element && show) show(record, element);
+        break;
+    }
+    case kModeGraphics:
+        if (PaneInput().showGraphicsPopup) {
+            win::POINT screen = client;
+            if (record->window) win::ClientToScreen(record->window, &screen);
+            PaneInput().showGraphicsPopup(record, screen);
+        }
+        break;
     default:
-        // Help, Info and the Graphics popup belong to windows outside the editor.
         break;
     }
 }

@@ -8,6 +8,8 @@
 
 namespace kq5 {
 
+struct ListNode;
+struct SchematicItem;
 struct WindowRecord;
 
 void OnWindowLButtonDown(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam);
@@ -36,9 +38,10 @@ void ResetMouseDragState();
 // The pane (0 to 3) whose rectangle holds the client point, -1 when none.
 int PaneUnderPoint(const WindowRecord* record, int x, int y);
 
-// What the mouse handlers ask of the panes of a circuit window (splitters, pane buttons,
-// scrolling and quick zoom). The circuit window installs them; while one is missing its gesture
-// does nothing (panning moves the pane's origin directly).
+// What the mouse handlers ask of the other parts of the editor: the panes of a circuit window
+// (splitters, pane buttons, scrolling and quick zoom), the Help and Info windows of an element,
+// the digital path window and the graphics-kind popup. Their owners install them; while one is
+// missing its gesture does nothing (panning then moves the pane's origin directly).
 struct PaneInputServices {
     int (*splitterAtPoint)(const WindowRecord* record, int x, int y) = nullptr;  // 1008, 1009, 1010 or 0
     void (*dropSplitter)(WindowRecord* record, int code, int x, int y) = nullptr;
@@ -46,6 +49,11 @@ struct PaneInputServices {
     void (*showFlagsPopup)(WindowRecord* record, int pane, win::POINT screenPoint) = nullptr;
     int (*scrollPaneView)(WindowRecord* record, int x, int y, int pane, int& dx, int& dy) = nullptr;
     void (*quickZoom)(WindowRecord* record, int pane, int gx, int gy) = nullptr;
+    void (*showComponentSyntaxHelp)(WindowRecord* record, ListNode* element) = nullptr;
+    void (*showComponentInfo)(WindowRecord* record, ListNode* element) = nullptr;
+    // The path window of one digital part, or of the pair (second null for one).
+    void (*showPathWindow)(WindowRecord* record, SchematicItem* first, SchematicItem* second) = nullptr;
+    void (*showGraphicsPopup)(WindowRecord* record, win::POINT screenPoint) = nullptr;
 };
 PaneInputServices& PaneInput();
 

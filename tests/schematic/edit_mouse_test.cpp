@@ -317,6 +317,38 @@ TEST_F(MouseEditTest, DraggingAnAttributeTextMovesOnlyTheText)
     EXPECT_EQ(record_->undoKind, 0);  // a text placed by hand is no undoable move
 }
 
+namespace paths {
+std::vector<std::pair<SchematicItem*, SchematicItem*>> shown;
+void Show(WindowRecord*, SchematicItem* a, SchematicItem* b) { shown.push_back({a, b}); }
+}  // namespace paths
+
+TEST_F(MouseEditTest, PointToPointPathsNeedsTwoDigitalParts)
+{
+    ComponentDefinition inverter;
+    inverter.type = kComponentInv;
+    inverter.pins = {DefinitionPin{}, DefinitionPin{}};
+    SchematicItem* a = Comp(10, 10);
+    a->definition = &inverter;
+    SchematicItem* b = Comp(10, 20);
+    b->definition = &inverter;
+    Comp(10, 30);  // an analog part
+    paths::shown.clear();
+    PaneInput().showPathWindow = &paths::Show;
+    record_->mode = 17583;
+    Press(12, 10);
+    Release(12, 10);
+    Press(12, 30);  // not digital: the first gate stays
+    Release(12, 30);
+    EXPECT_TRUE(paths::shown.empty());
+    Press(12, 20);
+    Release(12, 20);
+    ASSERT_EQ(paths::shown.size(), 1u);
+    EXPECT_EQ(paths::shown[0].first, a);
+    EXPECT_EQ(paths::shown[0].second, b);
+    EXPECT_EQ(SchematicEditor().firstGate, nullptr);
+    PaneInput() = PaneInputServices{};
+}
+
 // The hit test of a schematic window.
 class HitTest : public MouseEditTest {
 protected:
