@@ -556,7 +556,11 @@ void FinishMouseDrag(WindowRecord* record, unsigned keyFlags, int x, int y)
         } else if (dragState == kDragScaleBox) {
             if (made) ZoomPlotToBox(record, rect);
         } else if (dragState & kDragSplitters) {
-            if (PaneInput().dropSplitter) PaneInput().dropSplitter(record, dragState, rect.right, rect.bottom);
+            // The drop takes the bar's cursor id: 1008 horizontal, 1009 vertical, 1010 both.
+            const int code = dragState == kDragSplitterH ? kCursorHorizontalBar
+                             : dragState == kDragSplitterV ? kCursorVerticalBar
+                                                           : kCursorCrossing;
+            if (PaneInput().dropSplitter) PaneInput().dropSplitter(record, code, rect.right, rect.bottom);
         } else if (dragState == kDragWire) {
             if (made) Redraw(record);
         }

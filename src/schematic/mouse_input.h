@@ -44,7 +44,7 @@ int PaneUnderPoint(const WindowRecord* record, int x, int y);
 // missing its gesture does nothing (panning then moves the pane's origin directly).
 struct PaneInputServices {
     int (*splitterAtPoint)(const WindowRecord* record, int x, int y) = nullptr;  // 1008, 1009, 1010 or 0
-    void (*dropSplitter)(WindowRecord* record, int code, int x, int y) = nullptr;
+    void (*dropSplitter)(WindowRecord* record, int cursor, int x, int y) = nullptr;  // cursor 1008 to 1010
     int (*paneButtonAtPoint)(WindowRecord* record, int x, int y, int state, bool testOnly) = nullptr;
     void (*showFlagsPopup)(WindowRecord* record, int pane, win::POINT screenPoint) = nullptr;
     int (*scrollPaneView)(WindowRecord* record, int x, int y, int pane, int& dx, int& dy) = nullptr;
