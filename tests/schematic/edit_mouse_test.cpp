@@ -349,6 +349,39 @@ TEST_F(MouseEditTest, PointToPointPathsNeedsTwoDigitalParts)
     PaneInput() = PaneInputServices{};
 }
 
+namespace splitters {
+int dropped = 0;
+win::POINT at{};
+int AtPoint(const WindowRecord*, int x, int) { return x == 300 ? 1009 : 0; }
+void Drop(WindowRecord*, int cursor, int x, int y)
+{
+    dropped = cursor;
+    at = {x, y};
+}
+}  // namespace splitters
+
+TEST_F(MouseEditTest, ASplitterDragDropsTheBarAndARightDragPans)
+{
+    PaneInput().splitterAtPoint = &splitters::AtPoint;
+    PaneInput().dropSplitter = &splitters::Drop;
+    OnWindowLButtonDown(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(300, 100));
+    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(250, 120));
+    OnWindowLButtonUp(hwnd_, 0, win::MAKELPARAM(250, 120));
+    EXPECT_EQ(splitters::dropped, 1009);
+    EXPECT_EQ(splitters::at.x, 250);
+    PaneInput() = PaneInputServices{};
+
+    // The right button drags the drawing with the mouse.
+    doc_->pages.resize(1);
+    doc_->pages[0].originX[static_cast<std::size_t>(pane_)] = 0;
+    const win::LPARAM from = At(20, 20);
+    OnWindowRButtonDown(hwnd_, win::MK_RBUTTON, from);
+    OnWindowMouseMove(hwnd_, win::MK_RBUTTON, At(15, 20));  // 5 grid units = 40 pixels left
+    OnWindowRButtonUp(hwnd_, 0, At(15, 20));
+    EXPECT_EQ(doc_->pages[0].originX[static_cast<std::size_t>(pane_)], 40);
+    EXPECT_EQ(SchematicEditor().panFlag, 0);
+}
+
 // The hit test of a schematic window.
 class HitTest : public MouseEditTest {
 protected:
