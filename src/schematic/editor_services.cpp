@@ -5,6 +5,12 @@
 #include <cstdlib>
 
 #include "app/frame_state.h"
+#include "platform/bitmap.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_objects.h"
+#include "platform/system.h"
+#include "platform/win_styles.h"
 #include "app/frame_window.h"
 #include "app/prompt_dialog.h"
 #include "app/window_record.h"
@@ -163,6 +169,49 @@ void RelinkList(LinkedList& list, const std::vector<ListNode*>& order)
     list.head = order.empty() ? nullptr : order.front();
     list.tail = order.empty() ? nullptr : order.back();
     for (std::size_t i = 0; i < order.size(); ++i) order[i]->next = i + 1 < order.size() ? order[i + 1] : nullptr;
+}
+
+void DrawStyleListItem(const win::DRAWITEMSTRUCT& item)
+{
+    constexpr int kPenStyleStrips = 3710;
+    constexpr int kStripCount = 5;
+    win::HDC dc = item.hDC;
+    if (!dc) return;
+    win::RECT r = item.rcItem;
+    if (item.itemID == static_cast<win::UINT>(-1)) {
+        win::DrawFocusRect(dc, &r);
+        return;
+    }
+    if (item.itemAction & win::ODA_DRAWENTIRE) {
+        const bool strip = item.itemData < 10;
+        win::HBITMAP bitmap = win::LoadBitmap(win::GetModuleHandle(nullptr), strip ? kPenStyleStrips : item.itemData);
+        if (bitmap) {
+            win::BITMAP info{};
+            win::GetObject(bitmap, sizeof info, &info);
+            win::HDC memory = win::CreateCompatibleDC(dc);
+            win::HGDIOBJ old = win::SelectObject(memory, bitmap);
+            const win::RECT inner{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+            const int width = std::min<int>(info.bmWidth, inner.right - inner.left);
+            if (strip) {
+                const int height = info.bmHeight / kStripCount;
+                const int y = inner.top + ((inner.bottom - inner.top) - height) / 2;
+                win::BitBlt(dc, inner.left, y, width, height, memory, 0, static_cast<int>(item.itemData) * height, win::SRCCOPY);
+            } else {
+                win::BitBlt(dc, inner.left, inner.top, width, std::min<int>(info.bmHeight, inner.bottom - inner.top), memory, 0, 0,
+                            win::SRCCOPY);
+            }
+            win::SelectObject(memory, old);
+            win::DeleteDC(memory);
+            win::DeleteObject(bitmap);
+        }
+    }
+    if (item.itemAction & (win::ODA_DRAWENTIRE | win::ODA_SELECT)) {
+        const win::RECT frame{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+        const bool selected = (item.itemState & win::ODS_SELECTED) != 0;
+        win::FrameRect(dc, &frame,
+                       selected ? static_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH)) : win::GetSysColorBrush(win::COLOR_WINDOW));
+    }
+    if (item.itemAction & win::ODA_FOCUS) win::DrawFocusRect(dc, &r);
 }
 
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom)

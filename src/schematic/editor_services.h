@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/linked_list.h"
+#include "platform/owner_draw.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -119,6 +120,11 @@ win::POINT ClientToWorld(WindowRecord* record, int x, int y, int pane);
 
 // Links the nodes of a list anew in the order given (every node of the list, each once).
 void RelinkList(LinkedList& list, const std::vector<ListNode*>& order);
+
+// Paints one owner-drawn entry of a style list of the graphic-object dialog: item data below
+// 10 is one of the five strips of the pen-style bitmap, 10 and more the id of a bitmap drawn
+// whole; a selected entry gets a black frame.
+void DrawStyleListItem(const win::DRAWITEMSTRUCT& item);
 
 // The mark rectangle: left -1 clears it.
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom);

@@ -18,7 +18,12 @@
 #include "document/hit_test.h"
 #include "document/selection.h"
 #include "netlist/component_types.h"
+#include "platform/bitmap.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_objects.h"
 #include "platform/message_box.h"
+#include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "schematic/box_operations_tracker.h"
 #include "schematic/component_definition.h"
@@ -380,6 +385,37 @@ TEST_F(MouseEditTest, ASplitterDragDropsTheBarAndARightDragPans)
     OnWindowRButtonUp(hwnd_, 0, At(15, 20));
     EXPECT_EQ(doc_->pages[0].originX[static_cast<std::size_t>(pane_)], 40);
     EXPECT_EQ(SchematicEditor().panFlag, 0);
+}
+
+TEST_F(MouseEditTest, StyleListEntriesPaintTheirStripAndSelectionFrame)
+{
+    win::HDC screen = win::GetDC(nullptr);
+    win::HDC dc = win::CreateCompatibleDC(screen);
+    win::HBITMAP target = win::CreateCompatibleBitmap(screen, 60, 20);
+    win::HGDIOBJ old = win::SelectObject(dc, target);
+    win::RECT all{0, 0, 60, 20};
+    win::FillRect(dc, &all, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
+    win::DRAWITEMSTRUCT item;
+    item.hDC = dc;
+    item.rcItem = all;
+    item.itemID = 0;
+    item.itemData = 0;  // the solid pen's strip
+    item.itemAction = win::ODA_DRAWENTIRE;
+    item.itemState = win::ODS_SELECTED;
+    DrawStyleListItem(item);
+    EXPECT_EQ(win::GetPixel(dc, 1, 1), win::RGB(0, 0, 0));  // the selection frame
+    int dark = 0;
+    for (int x = 2; x < 50; ++x)
+        for (int y = 2; y < 18; ++y) dark += win::GetPixel(dc, x, y) == win::RGB(0, 0, 0);
+    EXPECT_GT(dark, 20);  // the solid line of the strip
+    item.itemState = 0;
+    item.itemAction = win::ODA_SELECT;
+    DrawStyleListItem(item);
+    EXPECT_NE(win::GetPixel(dc, 1, 1), win::RGB(0, 0, 0));
+    win::SelectObject(dc, old);
+    win::DeleteObject(target);
+    win::DeleteDC(dc);
+    win::ReleaseDC(nullptr, screen);
 }
 
 // The hit test of a schematic window.
