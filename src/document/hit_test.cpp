@@ -251,16 +251,7 @@ ListNode* FindInPlotObjects(WindowRecord* record, std::uint8_t** selection, int*
             continue;
         }
         if ((mode & kPickSelectedOnly) && !(object.selection & kSelected)) continue;
-        NormalizeRect(r);
-        // Small objects are caught a few pixels around.
-        if (r.right - r.left < 4) {
-            r.left -= 4;
-            r.right += 4;
-        }
-        if (r.bottom - r.top < 4) {
-            r.top -= 4;
-            r.bottom += 4;
-        }
+        r = PlotObjectCatchRect(record, object);
         if (x >= r.left && x <= r.right && y >= r.top && y <= r.bottom) found = &object;
     }
     if (handle) *handle = found ? foundHandle : 0;
@@ -269,6 +260,22 @@ ListNode* FindInPlotObjects(WindowRecord* record, std::uint8_t** selection, int*
 }
 
 }  // namespace
+
+win::RECT PlotObjectCatchRect(WindowRecord* record, const PlotObject& object)
+{
+    win::RECT r = PlotObjectPixelRect(record, object);
+    NormalizeRect(r);
+    // Small objects are caught a few pixels around.
+    if (r.right - r.left < 4) {
+        r.left -= 4;
+        r.right += 4;
+    }
+    if (r.bottom - r.top < 4) {
+        r.top -= 4;
+        r.bottom += 4;
+    }
+    return r;
+}
 
 ListNode* FindObjectAtPoint(WindowRecord* record, std::uint8_t** selection, int* handle, int x, int y, int mode)
 {

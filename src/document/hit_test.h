@@ -37,6 +37,10 @@ ListNode* PickObjectAtPoint(WindowRecord* record, std::uint8_t** selection, int*
 // units); with mode bit 2 only selected ones.
 GridText* PageGridTextAtPoint(WindowRecord* record, const LinkedList& texts, int page, int x, int y, int mode);
 
+// A plot object's pixel rectangle, ordered and widened by 4 on each side when narrower or lower
+// than 4 pixels: where a click or a select box catches it.
+win::RECT PlotObjectCatchRect(WindowRecord* record, const PlotObject& object);
+
 // 0x8000 for ellipse, rectangle, diamond and picture, else 0.
 int IsBoxShapedObjectKind(std::uint16_t kind);
 

@@ -16,6 +16,7 @@
 #include "document/connectivity.h"
 #include "document/document_windows.h"
 #include "document/part_numbering.h"
+#include "document/hit_test.h"
 #include "document/selection.h"
 #include "plots/curve_record.h"
 #include "plots/plot_object.h"
@@ -248,17 +249,7 @@ void MarkItemsInRect(WindowRecord* record, const win::RECT& rect, int mode)
         const std::int16_t kind = static_cast<std::int16_t>(Analysis().analysisKind + 1);
         for (PlotObject& object : ListRecords<PlotObject>(record->plot->objects)) {
             if (object.analysisKind != kind) continue;
-            win::RECT r = PlotObjectPixelRect(record, object);
-            NormalizeRect(r);
-            if (r.right - r.left < 4) {
-                r.left -= 4;
-                r.right += 4;
-            }
-            if (r.bottom - r.top < 4) {
-                r.top -= 4;
-                r.bottom += 4;
-            }
-            changed |= RectsIntersectUpdateFlags(r, box, object.selection, mode);
+            changed |= RectsIntersectUpdateFlags(PlotObjectCatchRect(record, object), box, object.selection, mode);
         }
         if ((mode & kMarkRedraw) && changed) RedrawWindowParts(record, kRedrawObjectsOnly);
         return;
