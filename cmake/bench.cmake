@@ -6,6 +6,7 @@ if(KQ5_BENCH)
   # Whole transient runs against ngspice on the same netlists.
   add_executable(transient_bench ${CMAKE_SOURCE_DIR}/bench/transient_bench.cpp)
   target_link_libraries(transient_bench PRIVATE kq5lib)
+  target_compile_definitions(transient_bench PRIVATE KQ5_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   # One move step of a large selection with rubber-banding.
   add_executable(schematic_bench_move ${CMAKE_SOURCE_DIR}/bench/schematic_bench_move.cpp)
   target_link_libraries(schematic_bench_move PRIVATE kq5lib)

@@ -4,7 +4,9 @@
 
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
+#include "analog/run_control.h"
 #include "app/edit_mode.h"
+#include "app/find_replace.h"
 #include "app/frame_state.h"
 #include "app/color_dialog.h"
 #include "app/font_command.h"
@@ -45,7 +47,7 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17213, 17217}, {17309, 17309}, {17350, 17359},
+    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17214, 17214}, {17309, 17309}, {17350, 17359},
     {17501, 17501}, {17503, 17507}, {17669, 17669}, {17671, 17671},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
@@ -129,6 +131,23 @@ void SendToTextControl(const CommandContext& context, int id)
     if (text != nullptr && win::GetFocus() == text) win::SendMessage(text, win::WM_COMMAND, static_cast<win::WPARAM>(id), 0);
 }
 
+void FindCommands(const CommandContext& context, int id)
+{
+    if ((id == kFindAgainCommand || id == kRepeatFindCommand) && AnalysisOpen()) {
+        // F3 also leaves the analysis.
+        if (WindowRecord* plot = RunControl().analysisWindow; plot && plot->window)
+            win::PostMessage(plot->window, win::WM_CLOSE, 0, 0);
+        return;
+    }
+    if (id == kReplaceCommand) {
+        if (context.kind == kWindowTextCircuit || context.kind == kWindowSchematic) ReplaceInTextWindow(context.active);
+        return;
+    }
+    // The library window's own find belongs to the library editor.
+    if (context.kind == kWindowModelLibrary) WarnNotAvailable(id);
+    else FindCommand(context.active, id != kFindCommand);
+}
+
 void EditModeCommand(const CommandContext& context, int id)
 {
     if (id == 17563 && AnalysisOpen()) return;
@@ -165,6 +184,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
         return 0;
     case kCmdStatistics: ShowStatisticsDialog(); return 0;
     case 3801: case 3802: case 3803: case 3804: SendToTextControl(context, id); return 0;
+    case kFindCommand: case kFindAgainCommand: case kRepeatFindCommand: case kReplaceCommand: FindCommands(context, id); return 0;
     case 10185: ToolBarDialog(Frame().frame); return 0;
     case 12506:
         if (context.active && context.active->document) RevertToSaved(context.active);

@@ -7,6 +7,7 @@
 #include "app/error_context.h"
 #include "app/program_settings.h"
 #include "app/save_file_dialog.h"
+#include "app/text_area.h"
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -420,6 +421,7 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
     if (record != nullptr && ((options & kLoadShowWindow) || ((options & kLoadShowIfNew) && created)))
         ShowRecordWindow(record, false);
     if (record != nullptr && created && !macro) SetEditMode(record, kCommandSelectMode);
+    if (status == 0 && record != nullptr && !macro) FocusTextAreaAfterLoad(record);
     state.missingComponents.clear();
     return status;
 }

@@ -8,6 +8,7 @@
 #include "app/edit_mode.h"
 #include "app/program_settings.h"
 #include "app/text_area.h"
+#include "app/text_editor.h"
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -470,15 +471,14 @@ void GoToElementLocation(ElementLocation& location)
                 }
             }
             if (document.textAreaWindow) win::SetFocus(document.textAreaWindow);
-            std::size_t caret = static_cast<std::size_t>(std::max(0L, location.rangeStart));
             if (location.textLine >= 0) {
-                caret = 0;
-                for (int line = 0; line < location.textLine && caret != std::string::npos; ++line) {
-                    caret = record->textArea.find('\n', caret);
-                    if (caret != std::string::npos) ++caret;
-                }
+                SelectEditorStatementAtLine(record, location.textLine);
+            } else if (document.textAreaWindow) {
+                SetEditorSelection(document.textAreaWindow, static_cast<std::int32_t>(location.rangeStart),
+                                   static_cast<std::int32_t>(location.rangeEnd));
+            } else {
+                record->textAreaCaret = std::min(static_cast<std::size_t>(std::max(0L, location.rangeStart)), record->textArea.size());
             }
-            record->textAreaCaret = std::min(caret, record->textArea.size());
         }
     }
     EndWaitCursor();

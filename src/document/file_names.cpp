@@ -293,7 +293,7 @@ int ReloadTextWindowFromFile(WindowRecord* record)
         return kMsgAlreadyReported;
     }
     // An empty file empties the window too: keeping the old text would show what is not on disk.
-    SetTextAreaText(record, text);
+    if (int status = SetTextAreaText(record, text)) return status;
     record->untitled = false;
     return 0;
 }

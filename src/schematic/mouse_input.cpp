@@ -6,6 +6,7 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/edit_mode.h"
+#include "app/find_replace.h"
 #include "app/frame_state.h"
 #include "app/frame_window.h"
 #include "app/info_dialogs.h"
@@ -230,8 +231,9 @@ void DispatchSchematicMode(WindowRecord* record, int mode, unsigned keyFlags, wi
     case kModeInfo: {
         std::uint8_t* byte = nullptr;
         ListNode* element = PickObjectAtPoint(record, &byte, nullptr, client.x, client.y, kPickAttributes);
-        auto show = mode == kModeHelp ? PaneInput().showComponentSyntaxHelp : PaneInput().showComponentInfo;
-        if (element && show) show(record, element);
+        if (!element) break;
+        if (mode == kModeHelp) ShowComponentSyntaxHelp(record, element);
+        else ShowComponentInfo(record, element);
         break;
     }
     case kModeGraphics:

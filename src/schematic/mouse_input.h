@@ -8,7 +8,6 @@
 
 namespace kq5 {
 
-struct ListNode;
 struct SchematicItem;
 struct WindowRecord;
 
@@ -39,8 +38,8 @@ void ResetMouseDragState();
 int PaneUnderPoint(const WindowRecord* record, int x, int y);
 
 // What the mouse handlers ask of the other parts of the editor: the panes of a circuit window
-// (splitters, pane buttons, scrolling and quick zoom), the Help and Info windows of an element,
-// the digital path window and the graphics-kind popup. Their owners install them; while one is
+// (splitters, pane buttons, scrolling and quick zoom), the digital path window and the
+// graphics-kind popup. Their owners install them; while one is
 // missing its gesture does nothing (panning then moves the pane's origin directly).
 struct PaneInputServices {
     int (*splitterAtPoint)(const WindowRecord* record, int x, int y) = nullptr;  // 1008, 1009, 1010 or 0
@@ -49,8 +48,6 @@ struct PaneInputServices {
     void (*showFlagsPopup)(WindowRecord* record, int pane, win::POINT screenPoint) = nullptr;
     int (*scrollPaneView)(WindowRecord* record, int x, int y, int pane, int& dx, int& dy) = nullptr;
     void (*quickZoom)(WindowRecord* record, int pane, int gx, int gy) = nullptr;
-    void (*showComponentSyntaxHelp)(WindowRecord* record, ListNode* element) = nullptr;
-    void (*showComponentInfo)(WindowRecord* record, ListNode* element) = nullptr;
     // The path window of one digital part, or of the pair (second null for one).
     void (*showPathWindow)(WindowRecord* record, SchematicItem* first, SchematicItem* second) = nullptr;
     void (*showGraphicsPopup)(WindowRecord* record, win::POINT screenPoint) = nullptr;

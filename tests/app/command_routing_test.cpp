@@ -32,8 +32,7 @@ std::set<int> OwnersList()
 {
     std::set<int> ids;
     // Schematic editor.
-    for (int id : {17100, 12200, 12201, 12913, 17309, 17501}) ids.insert(id);
-    AddRange(ids, 17213, 17217);
+    for (int id : {17100, 12200, 12201, 12913, 17214, 17309, 17501}) ids.insert(id);
     AddRange(ids, 17350, 17359);
     AddRange(ids, 17503, 17507);
     AddRange(ids, 17632, 17639);

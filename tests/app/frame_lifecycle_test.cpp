@@ -104,6 +104,12 @@ TEST_F(FrameLifecycle, StartsWithTheFrameItsClientAndAnEmptySchematic)
     EXPECT_EQ(first->kind, kWindowSchematic);
     EXPECT_EQ(win::GetParent(first->window), Frame().mdiClient);
     EXPECT_TRUE(win::IsZoomed(first->window));
+    // Maximised means it covers the client: its client area is the MDI client's.
+    win::RECT mdi{}, child{};
+    win::GetClientRect(Frame().mdiClient, &mdi);
+    win::GetClientRect(first->window, &child);
+    EXPECT_EQ(child.right - child.left, mdi.right - mdi.left);
+    EXPECT_EQ(child.bottom - child.top, mdi.bottom - mdi.top);
     EXPECT_EQ(Frame().startupWindow, first->window);
     EXPECT_EQ(GetTopCircuitRecord(), first);
     EXPECT_NE(Frame().keyboardHook, nullptr);

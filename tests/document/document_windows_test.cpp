@@ -7,6 +7,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/app_state.h"
+#include "app/text_editor.h"
 #include "app/edit_mode.h"
 #include "app/save_file_dialog.h"
 #include "core/char_classes.h"
@@ -284,7 +285,12 @@ TEST_F(DocumentWindows, GoToElementShowsAndSelectsIt)
     ElementLocation line{kLocationTextLine, nullptr, record};
     line.textLine = 2;
     GoToElementLocation(line);
-    EXPECT_EQ(record->textAreaCaret, 18u);  // the start of line 2
+    // Line 2 continues the statement of line 1: both are selected.
+    std::int32_t start = -1;
+    std::int32_t end = -1;
+    GetEditorSelection(record->document->textAreaWindow, &start, &end);
+    EXPECT_EQ(start, 8);
+    EXPECT_EQ(end, 24);
     EXPECT_EQ(record->document->textAreaPane & kTextAreaHidden, 0);
 }
 
