@@ -234,47 +234,52 @@ MoveDragState& MoveDrag()
 
 void ResetMoveDragForTests() { MoveDrag() = MoveDragState{}; }
 
+// The begin phase; a lack of memory anywhere in it ends the drag before it starts.
+int BeginDrag(WindowRecord* record, int x, int y, int flags)
+{
+    MoveDragState& drag = MoveDrag();
+    drag = MoveDragState{};
+    drag.record = record;
+    drag.flags = flags;
+    drag.schematic = IsSchematicRecord(record);
+    drag.rubberBand = drag.schematic && (flags & kMoveRubberBand) && !(flags & kMovePlacedText) &&
+                      (Settings().operationalOptions & kOptionRubberbanding) != 0;
+    if ((flags & kMoveRubberBand) && drag.schematic && !(flags & kMovePlacedText)) {
+        if (BeginBoxEdit(record) != 0) {
+            drag = MoveDragState{};
+            return kMsgInsufficientMemory;
+        }
+        drag.boxEdit = true;
+    }
+    if (drag.schematic) {
+        drag.pane = record->document->currentPane;
+        drag.page = PanePage(*record->document);
+        // Without its rubber bands a drag would leave wires behind: it does not start.
+        if (drag.rubberBand && !BuildRubberBands(record, drag)) throw std::bad_alloc();
+    }
+    drag.last = {x, y};
+    drag.active = true;
+    DrawMoveImage(record);
+    return 0;
+}
+
 int MoveSelection(WindowRecord* record, int x, int y, unsigned keys, int phase, int flags)
 {
     MoveDragState& drag = MoveDrag();
     if (!record) return 0;
     if (phase == kMoveBegin) {
-        drag = MoveDragState{};
-        drag.record = record;
-        drag.flags = flags;
-        drag.schematic = IsSchematicRecord(record);
-        drag.rubberBand = drag.schematic && (flags & kMoveRubberBand) && !(flags & kMovePlacedText) &&
-                          (Settings().operationalOptions & kOptionRubberbanding) != 0;
-        if ((flags & kMoveRubberBand) && drag.schematic && !(flags & kMovePlacedText) && BeginBoxEdit(record) != 0) {
+        try {
+            return BeginDrag(record, x, y, flags);
+        } catch (const std::bad_alloc&) {
+            for (RubberBandEnd& end : drag.ends)
+                if (end.wire) end.wire->selection = end.savedSelection;
+            drag.ends.clear();
+            // The wires made for the rubber bands go with the rest of the edit.
+            if (drag.boxEdit) AbandonBoxEdit(record);
             drag = MoveDragState{};
+            ReportMessage("WE", record, kMsgInsufficientMemory);
             return kMsgInsufficientMemory;
         }
-        if (drag.schematic) {
-            drag.pane = record->document->currentPane;
-            drag.page = PanePage(*record->document);
-            bool made = true;
-            if (drag.rubberBand) {
-                try {
-                    made = BuildRubberBands(record, drag);
-                } catch (const std::bad_alloc&) {
-                    made = false;
-                }
-            }
-            if (!made) {
-                // Without its rubber bands a drag would leave wires behind: it does not start.
-                for (RubberBandEnd& end : drag.ends)
-                    if (end.wire) end.wire->selection = end.savedSelection;
-                drag.ends.clear();
-                if (flags & kMoveRubberBand) AbandonBoxEdit(record);
-                drag = MoveDragState{};
-                ReportMessage("WE", record, kMsgInsufficientMemory);
-                return kMsgInsufficientMemory;
-            }
-        }
-        drag.last = {x, y};
-        drag.active = true;
-        DrawMoveImage(record);
-        return 0;
     }
     if (!drag.active || drag.record != record) return 0;
     if (phase == kMoveStep || phase == kMoveEnd) {

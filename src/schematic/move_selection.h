@@ -46,6 +46,7 @@ struct MoveDragState {
     int pane = 0;
     int page = 0;
     bool rubberBand = false;
+    bool boxEdit = false;  // the drag opened an undo step of its own
     int flags = 0;
     win::POINT last{};
     long dx = 0;  // offset of the current step

@@ -211,5 +211,24 @@ TEST_F(EditorDialogsTest, StepBoxAndAttributeDisplayDialogs)
     EXPECT_EQ(record_->undoKind, 12);
 }
 
+TEST_F(EditorDialogsTest, MirrorDialogAddsTheReflectionBelow)
+{
+    SchematicItem* wire = NewSchematicItem(record_);
+    wire->itemKind = kItemWire;
+    wire->x1 = 1;
+    wire->y1 = 1;
+    wire->x2 = 3;
+    wire->y2 = 1;
+    SetMarkRect(record_, 0, 0, 10, 5);
+    InputScript mirror;
+    mirror.Then([] { Click(101); }).Then([] { SaveScreen("mirror_box_dialog"); }).Then([] { Click(win::IDOK); });
+    mirror.Install();
+    MirrorBoxCommand(record_);
+    ASSERT_EQ(doc_->itemList.count, 2);
+    const auto* copy = static_cast<SchematicItem*>(doc_->itemList.tail);
+    EXPECT_EQ(copy->y1, 9);
+    EXPECT_EQ(record_->markRect.bottom, 10);
+}
+
 }  // namespace
 }  // namespace kq5
