@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <utility>
 
 #include "analog/analysis_state.h"
@@ -267,9 +268,10 @@ void MarkItemsInRect(WindowRecord* record, const win::RECT& rect, int mode)
     if ((mode & kMarkRedraw) && (changed || !IsMarkRectUnset(record))) RedrawWindowParts(record, kRedrawAfterEdit);
 }
 
-int CopyBoxItems(WindowRecord* record, int x, int y, int copyText, const win::RECT& box, int mirror)
+namespace {
+
+int CopyMarkedItems(WindowRecord* record, int x, int y, int copyText, const win::RECT& box, int mirror)
 {
-    if (!record || !record->document) return 0;
     CircuitDocument& document = *record->document;
     const long dx = static_cast<long>(x) - box.left;
     const long dy = static_cast<long>(y) - box.top;
@@ -329,7 +331,21 @@ int CopyBoxItems(WindowRecord* record, int x, int y, int copyText, const win::RE
     return 0;
 }
 
-int StepBoxItems(WindowRecord* record, const StepBoxOptions& options)
+}  // namespace
+
+int CopyBoxItems(WindowRecord* record, int x, int y, int copyText, const win::RECT& box, int mirror)
+{
+    if (!record || !record->document) return 0;
+    // Part numbers and names are texts too: any of them may find no memory. The caller undoes
+    // the whole box edit then.
+    try {
+        return CopyMarkedItems(record, x, y, copyText, box, mirror);
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+}
+
+static int StepBoxBody(WindowRecord* record, const StepBoxOptions& options)
 {
     if (!Usable(record)) return 0;
     CircuitDocument& document = *record->document;
@@ -392,7 +408,7 @@ int StepBoxItems(WindowRecord* record, const StepBoxOptions& options)
     return FinishBoxEdit(record, 0);
 }
 
-int MirrorBoxItems(WindowRecord* record, const MirrorBoxOptions& options)
+static int MirrorBoxBody(WindowRecord* record, const MirrorBoxOptions& options)
 {
     if (!Usable(record)) return 0;
     CircuitDocument& document = *record->document;
@@ -440,7 +456,7 @@ void MirrorBoxCommand(WindowRecord* record)
     MirrorBoxItems(record, options);
 }
 
-int RotateSelection(WindowRecord* record)
+static int RotateBody(WindowRecord* record)
 {
     if (!Usable(record)) return 0;
     const win::RECT box = record->markRect;
@@ -481,7 +497,7 @@ int RotateSelection(WindowRecord* record)
     return FinishBoxEdit(record, 0);
 }
 
-int FlipSelectedItems(WindowRecord* record, int flipX)
+static int FlipBody(WindowRecord* record, int flipX)
 {
     if (!Usable(record)) return 0;
     const win::RECT box = record->markRect;
@@ -520,6 +536,42 @@ int FlipSelectedItems(WindowRecord* record, int flipX)
     }
     if (CheckItemsInBounds(record)) return FinishBoxEdit(record, kMsgAlreadyReported);
     return FinishBoxEdit(record, 0);
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+int StepBoxItems(WindowRecord* record, const StepBoxOptions& options)
+{
+    return RunBoxEdit(record, [&] { return StepBoxBody(record, options); });
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+int MirrorBoxItems(WindowRecord* record, const MirrorBoxOptions& options)
+{
+    return RunBoxEdit(record, [&] { return MirrorBoxBody(record, options); });
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+int RotateSelection(WindowRecord* record)
+{
+    return RunBoxEdit(record, [&] { return RotateBody(record); });
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+int FlipSelectedItems(WindowRecord* record, int flipX)
+{
+    return RunBoxEdit(record, [&] { return FlipBody(record, flipX); });
 }
 
 }  // namespace kq5

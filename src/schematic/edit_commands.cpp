@@ -190,6 +190,22 @@ void SaveMarkRect(WindowRecord* record)
     if (record) EditStateOf(record).savedMarkRect = record->markRect;
 }
 
+namespace {
+int boxEditsOpened = 0;  // counts the box edits opened, so a failed edit knows whether it opened one
+}  // namespace
+
+int RunBoxEdit(WindowRecord* record, const std::function<int()>& edit)
+{
+    const int opened = boxEditsOpened;
+    try {
+        return edit();
+    } catch (const std::bad_alloc&) {
+        if (boxEditsOpened != opened) AbandonBoxEdit(record);
+        ReportMessage("WE", record, kMsgInsufficientMemory);
+        return kMsgInsufficientMemory;
+    }
+}
+
 int BeginBoxEdit(WindowRecord* record)
 {
     if (!record) return 0;
@@ -218,6 +234,7 @@ int BeginBoxEdit(WindowRecord* record)
         ReportMessage("WE", record, kMsgInsufficientMemory);
         return kMsgInsufficientMemory;
     }
+    ++boxEditsOpened;
     SetUndoKind(record, kUndoBoxEdit);
     return 0;
 }

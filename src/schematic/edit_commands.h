@@ -4,6 +4,7 @@
 // drawing and the text area, and the selection reset that most editing commands call first.
 // Items travel through the program's internal clipboard; the system clipboard carries only the
 // texts of grid texts and window pictures.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ void RestoreUndoItems(WindowRecord* record);
 int BeginBoxEdit(WindowRecord* record);
 // Puts back what BeginBoxEdit kept after an edit that failed; nothing is left to undo.
 void AbandonBoxEdit(WindowRecord* record);
+// Runs an edit that opens a box edit: when memory runs out anywhere in it, the drawing is put
+// back as the box edit found it and 15002 is reported and returned.
+int RunBoxEdit(WindowRecord* record, const std::function<int()>& edit);
 // Keeps the mark rectangle for the next Undo to swap back.
 void SaveMarkRect(WindowRecord* record);
 

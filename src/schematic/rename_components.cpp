@@ -163,9 +163,10 @@ void RemoveFlaggedAttributes(WindowRecord* record)
     }
 }
 
-void RenameComponents(WindowRecord* record)
+namespace {
+
+void RenameComponentsBody(WindowRecord* record)
 {
-    if (!record || !record->document || record->kind != kWindowSchematic) return;
     if (BeginBoxEdit(record) != 0) return;
     CircuitDocument& document = *record->document;
     document.partCounters.fill(0);
@@ -198,6 +199,17 @@ void RenameComponents(WindowRecord* record)
     MarkModified(record);
     MarkNetlistStale(record);
     RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase);
+}
+
+}  // namespace
+
+void RenameComponents(WindowRecord* record)
+{
+    if (!record || !record->document || record->kind != kWindowSchematic) return;
+    RunBoxEdit(record, [&] {
+        RenameComponentsBody(record);
+        return 0;
+    });
 }
 
 int RenameDefine(WindowRecord* record, const std::string& text)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "edit_test_support.h"
 #include "plots/curve_record.h"
 #include "plots/plot_object.h"
@@ -55,6 +57,41 @@ TEST_F(BoxOperationsTest, StepBoxStepsAreBoundedAndTheSheetIsKept)
     EXPECT_EQ(Count(), 2);
     EXPECT_EQ(record->markRect.left, 31980);
     EXPECT_EQ(record->undoKind, 0);
+}
+
+TEST_F(BoxOperationsTest, AStepBoxThatRunsOutOfMemoryLeavesTheDrawingAsItWas)
+{
+    ComponentDefinition* r = Resistor();
+    for (int countdown = 1; countdown < 2000; ++countdown) {
+        ListClear(doc->itemList);
+        ListClear(doc->undoItemList);
+        record->undoKind = 0;
+        SchematicItem* part = Comp(r, 2, 2);
+        SetAttribute(record, part, kAttrPart, "R1");
+        Wire(1, 1, 3, 1);
+        SetMarkRect(record, 0, 0, 10, 5);
+        testing::FailOneAllocation(countdown);
+        int status = -1;
+        try {
+            status = StepBoxItems(record, {kDirectionBoth, 2, 0});
+        } catch (const std::bad_alloc&) {
+            ADD_FAILURE() << "escaped at " << countdown;
+        }
+        const bool failed = testing::AllocationFailed();
+        testing::StopFailingAllocations();
+        if (!failed) {
+            EXPECT_EQ(status, 0);
+            EXPECT_EQ(Count(), 18);
+            break;
+        }
+        if (status != 0) {
+            EXPECT_EQ(Count(), 2) << countdown;
+            EXPECT_EQ(record->markRect.right, 10) << countdown;
+            EXPECT_NE(record->undoKind, kUndoBoxEdit) << countdown;
+        } else {
+            EXPECT_EQ(Count(), 18) << countdown;
+        }
+    }
 }
 
 TEST_F(BoxOperationsTest, MirrorBoxReflectsCopiesAndTurnsOrientations)
