@@ -11,3 +11,8 @@ if(KQ5_BENCH)
   add_executable(schematic_bench_move ${CMAKE_SOURCE_DIR}/bench/schematic_bench_move.cpp)
   target_link_libraries(schematic_bench_move PRIVATE kq5lib)
 endif()
+if(KQ5_BENCH)
+  # Repaint of a 2,000-part schematic page.
+  add_executable(schematic_bench ${CMAKE_SOURCE_DIR}/bench/schematic_bench.cpp)
+  target_link_libraries(schematic_bench PRIVATE kq5lib)
+endif()

@@ -30,10 +30,21 @@
 #include "document/document_windows.h"
 #include "netlist/circuit_build.h"
 #include "netlist/library_translate.h"
+#include "netlist/spice_export.h"
 #include "schematic/edit_commands.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
+#include "plots/limits_dialog.h"
+#include "plots/numeric_output_window.h"
+#include "plots/plot_characteristics.h"
+#include "plots/plot_click_services.h"
+#include "plots/plot_object_geometry.h"
+#include "plots/state_variables_editor.h"
+#include "schematic/circuit_window.h"
+#include "schematic/page_array.h"
+#include "schematic/pane_seams.h"
+#include "schematic/zoom.h"
 
 namespace kq5 {
 
@@ -47,19 +58,17 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17214, 17214}, {17309, 17309}, {17350, 17359},
-    {17501, 17501}, {17503, 17507}, {17669, 17669}, {17671, 17671},
+    {12913, 12913}, {17214, 17214}, {17309, 17309}, {17350, 17359}, {17669, 17669}, {17671, 17671},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {760, 771}, {15679, 15679}, {16000, 16082}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
+    {760, 771}, {16059, 16059}, {17152, 17152}, {17156, 17165}, {17167, 17170},
+    {17172, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
-    // SPICE export.
-    {17105, 17105},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
     // Page keys: schematic and plot navigation.
@@ -88,8 +97,7 @@ struct CommandContext {
 void OpenByKind(const std::string& name, int kind)
 {
     if (name.empty() || kind < 0) return;
-    WindowRecord* opened = nullptr;
-    LoadCircuitFile(nullptr, name, kind, kLoadDefaults, opened);
+    OpenFileOfKind(name, kind);
 }
 
 void OpenRecentFile(int index)
@@ -197,6 +205,9 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17102: OpenFileCommand(context); return 0;
     case 17103: SaveCommand(context, false); return 0;
     case 17104: SaveCommand(context, true); return 0;
+    case 17105:
+        if (context.active && context.active->document) ExportSpiceNetlistCommand(context.active);
+        return 0;
     case kCommandLibraryToText: TranslateLibraryToText(context.active); return 0;
     case kCommandTextToLibrary: TranslateTextToLibrary(context.active); return 0;
     case 17137:
@@ -205,6 +216,13 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17301: case 17302: case 17303: case 17304: MdiCommand(id); return 0;
     case 17305: FillMdiClient(context.active); return 0;
     case 17312: ShowCalculator(Frame().frame); return 0;
+    case 17100: FileNew(); return 0;
+    case kCommandAddPage: AddPage(context.active, PageCount(context.active)); return 0;
+    case kCommandDeletePage: DeletePageCommand(context.active); return 0;
+    case 17501: ShowFullWindow(context.active); return 0;
+    case 17503: SplitVertical(context.active, 0.5); return 0;
+    case 17507: SplitHorizontal(context.active, 0.5); return 0;
+    case kCommandZoomIn: case kCommandZoomOut: ZoomWindow(context.active, id); return 0;
     case 17450: OnColorCommand(context.active); return 0;
     case 17452: FontCommand(); return 0;
     case 17539: ToggleToolWindow(0); return 0;
@@ -249,8 +267,6 @@ int RouteUnavailableCommand(int id, const CommandContext& context)
         return 1;
     }
     if (InRange(id, 17632, 17639) && !(IsPlotKind(context.kind) || context.kind == kWindowSchematic)) return 1;
-    // Limits only while an analysis is open; without one the command does nothing.
-    if (id == 16060 && !AnalysisOpen()) return 0;
     // The probe menus reach the probe handler only in probe mode.
     if (InRange(id, 16000, 16082) && id != 16059 && id != 16060 && !ProbeModeActive()) return 1;
     WarnNotAvailable(id);
@@ -295,6 +311,32 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     // The function menu's items are the text window's.
     if (InRange(id, 3400, 3453)) return 1;
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
+    if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
+    // The run's state and output: numeric output, State Variables, point reduction, animation.
+    if (id == 17151 || id == 17153 || id == 17155 || id == 17171) {
+        if (!AnalysisOpen()) return 0;
+        if (id == 17151) ShowNumericOutputWindow();
+        if (id == 17153) OpenStateVariablesEditor();
+        if (id == 17155) OpenDataPointReduction();
+        if (id == 17171) OpenAnimateOptions();
+        return 0;
+    }
+    if (id == 17166) {
+        if (context.kind != kWindowAnalysis) return 1;
+        DeletePlotObjects(context.active, Analysis().analysisKind);
+        return 0;
+    }
+    // The Characteristics dialog of the active analysis window.
+    if (id == 15679) {
+        if (context.kind != kWindowAnalysis) return 1;
+        OpenPlotCharacteristics(context.active);
+        return 0;
+    }
+    // Limits only while an analysis is open; without one the command does nothing.
+    if (id == 16060) {
+        if (AnalysisOpen()) OpenAnalysisLimitsDialog();
+        return 0;
+    }
     if (RouteKnownCommand(id, context) == 0) {
         RefreshToolButtonStates();
         return 0;

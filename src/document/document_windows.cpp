@@ -6,6 +6,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/edit_mode.h"
+#include "app/preferences.h"
 #include "app/program_settings.h"
 #include "app/text_area.h"
 #include "app/text_editor.h"
@@ -256,6 +257,7 @@ WindowRecord* CreateDocumentRecord(win::HWND window, int kind)
         document.zoomFactor = 1.0;
         document.printerScale = 1.0;
         if (IsSchematicKind(kind) && ResizePageArray(record, 1) == 0) document.pages[0].name = "Page 1";
+        CopyDefaultCircuitAttributes(document);
         record->markRect = win::RECT{-1, -1, -1, -1};
     }
     record->modified = 0;
@@ -300,7 +302,7 @@ int AskSaveChanges(WindowRecord* record)
     return WriteCircuitFile(record, std::string(), 0) == 0 ? kSaveAnswerYes : kSaveAnswerCancel;
 }
 
-void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
+void ScreenToWorld(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
 {
     if (record == nullptr || !record->document) return;
     const CircuitDocument& document = *record->document;
@@ -310,7 +312,7 @@ void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, in
     out.y = RoundHalfAway((origin.y + y * zoom) / kDrawUnitsPerGrid);
 }
 
-void ScreenToWorld(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
+void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
 {
     if (record == nullptr || !record->document) return;
     const CircuitDocument& document = *record->document;

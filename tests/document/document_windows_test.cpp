@@ -174,22 +174,28 @@ TEST_F(DocumentWindows, WorldAndScreenCoordinates)
     WindowRecord* record = NewDocumentWindow(kWindowSchematic);
     ASSERT_NE(record, nullptr);
     win::POINT out{};
-    WorldToScreen(record, out, 10 * 8, 5 * 8, 3);
+    // Pixels to grid: 8 pixels a grid unit at scale 1.
+    ScreenToWorld(record, out, 80, 40, 3);
     EXPECT_EQ(out.x, 10);
     EXPECT_EQ(out.y, 5);
     record->document->zoomFactor = 2.0;
-    WorldToScreen(record, out, 10 * 8, 5 * 8, 3);
+    ScreenToWorld(record, out, 80, 40, 3);
     EXPECT_EQ(out.x, 20);
     EXPECT_EQ(out.y, 10);
     // Halves round away from zero, in both directions.
     record->document->zoomFactor = 1.0;
     record->document->pages[0].originX[3] = -12;
-    WorldToScreen(record, out, 0, 4, 3);
+    ScreenToWorld(record, out, 0, 4, 3);
     EXPECT_EQ(out.x, -2);
     EXPECT_EQ(out.y, 1);
-    ScreenToWorld(record, out, 10, 5, 3);
+    // Grid to pixels, truncated.
+    WorldToScreen(record, out, 10, 5, 3);
     EXPECT_EQ(out.x, 92);
     EXPECT_EQ(out.y, 40);
+    record->document->zoomFactor = 4.0;
+    WorldToScreen(record, out, 1, 1, 3);
+    EXPECT_EQ(out.x, 5);  // (8 + 12) / 4
+    EXPECT_EQ(out.y, 2);
 }
 
 int gDrawnPanes = 0;
