@@ -20,7 +20,7 @@
 #include "plots/plot_object_moves.h"
 #include "schematic/box_operations.h"
 #include "schematic/editor_services.h"
-#include "schematic/mouse_input.h"
+#include "schematic/pane_seams.h"
 
 namespace kq5 {
 
@@ -153,7 +153,7 @@ int HandleMaskOf(const SchematicItem& item)
 ListNode* FindInSchematic(WindowRecord* record, std::uint8_t** selection, int* handle, int x, int y, int mode)
 {
     CircuitDocument& document = *record->document;
-    const int pane = PaneUnderPoint(record, x, y);
+    const int pane = PaneAtPoint(record, x, y);
     if (pane < 0) return nullptr;
     const int page = PanePage(document, pane);
     const win::POINT grid = PaneClientToGrid(record, x, y, pane);

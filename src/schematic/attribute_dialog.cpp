@@ -97,7 +97,7 @@ void ApplyAttributeDisplay(WindowRecord* record, const AttributeDisplayChoices& 
         }
     }
     MarkModified(record);
-    RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase);
+    RepaintAfterEdit(record);
 }
 
 void AttributeDisplayCommand(WindowRecord* record)

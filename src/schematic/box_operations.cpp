@@ -164,7 +164,7 @@ int FinishBoxEdit(WindowRecord* record, int status)
     }
     MarkModified(record);
     MarkNetlistStale(record);
-    RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase);
+    RepaintAfterEdit(record);
     return 0;
 }
 
@@ -265,7 +265,7 @@ void MarkItemsInRect(WindowRecord* record, const win::RECT& rect, int mode)
         if (!OnCurrentPage(record, text.page)) continue;
         changed |= RectsIntersectUpdateFlags(win::RECT{text.x, text.y, text.x, text.y}, box, text.selection, mode);
     }
-    if ((mode & kMarkRedraw) && (changed || !IsMarkRectUnset(record))) RedrawWindowParts(record, kRedrawAfterEdit);
+    if ((mode & kMarkRedraw) && (changed || !IsMarkRectUnset(record))) RepaintAfterEdit(record);
 }
 
 namespace {

@@ -80,7 +80,7 @@ bool SendToFocusedText(WindowRecord* record, win::UINT message)
     return true;
 }
 
-void Redraw(WindowRecord* record) { RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase); }
+void Redraw(WindowRecord* record) { RepaintAfterEdit(record); }
 
 void SwapMarkRects(WindowRecord* record)
 {

@@ -9,6 +9,7 @@
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
+#include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/win_styles.h"
 #include "app/frame_window.h"
@@ -16,6 +17,7 @@
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
+#include "document/document_windows.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "schematic/attribute_dialog.h"
@@ -116,43 +118,22 @@ bool FindNearestPinPoint(WindowRecord* record, win::POINT& point)
     return found;
 }
 
-namespace {
-
-win::POINT PageOrigin(const CircuitDocument& document, int pane)
-{
-    if (pane < 0 || pane >= kPaneCount) return {};
-    const int page = PanePage(document, pane);
-    if (page < 0 || static_cast<std::size_t>(page) >= document.pages.size()) return {};
-    const PageRecord& record = document.pages[static_cast<std::size_t>(page)];
-    return {record.originX[static_cast<std::size_t>(pane)], record.originY[static_cast<std::size_t>(pane)]};
-}
-
-long RoundAway(double v) { return static_cast<long>(v < 0 ? std::ceil(v - 0.5) : std::floor(v + 0.5)); }
-
-}  // namespace
-
 win::POINT PaneClientToGrid(const WindowRecord* record, int x, int y, int pane)
 {
-    if (!record || !record->document) return {x, y};
-    win::RECT rect{};
-    GetPaneRect(record, pane, rect);
-    const CircuitDocument& document = *record->document;
-    const win::POINT origin = PageOrigin(document, pane);
-    const double zoom = document.zoomFactor;
-    return {static_cast<win::LONG>(RoundAway((origin.x + (x - rect.left) * zoom) / kDrawUnitsPerGrid)),
-            static_cast<win::LONG>(RoundAway((origin.y + (y - rect.top) * zoom) / kDrawUnitsPerGrid))};
+    win::POINT inPane{x, y};
+    ClientToPanePoint(record, inPane, x, y, pane);
+    win::POINT grid{x, y};
+    ScreenToWorld(record, grid, inPane.x, inPane.y, pane);
+    return grid;
 }
 
 win::POINT GridToPaneClient(const WindowRecord* record, int x, int y, int pane)
 {
-    if (!record || !record->document) return {x, y};
+    win::POINT pixels{x, y};
+    WorldToScreen(record, pixels, x, y, pane);
     win::RECT rect{};
     GetPaneRect(record, pane, rect);
-    const CircuitDocument& document = *record->document;
-    const win::POINT origin = PageOrigin(document, pane);
-    const double zoom = document.zoomFactor != 0.0 ? document.zoomFactor : 1.0;
-    return {static_cast<win::LONG>((kDrawUnitsPerGrid * static_cast<double>(x) - origin.x) / zoom) + rect.left,
-            static_cast<win::LONG>((kDrawUnitsPerGrid * static_cast<double>(y) - origin.y) / zoom) + rect.top};
+    return {pixels.x + rect.left, pixels.y + rect.top};
 }
 
 win::POINT ClientToWorld(WindowRecord* record, int x, int y, int pane)
@@ -212,6 +193,13 @@ void DrawStyleListItem(const win::DRAWITEMSTRUCT& item)
                        selected ? static_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH)) : win::GetSysColorBrush(win::COLOR_WINDOW));
     }
     if (item.itemAction & win::ODA_FOCUS) win::DrawFocusRect(dc, &r);
+}
+
+void RepaintAfterEdit(WindowRecord* record)
+{
+    if (!record || !record->window) return;
+    RedrawWindowParts(record, kRedrawFull | kRedrawResetRange);
+    win::InvalidateRect(record->window, nullptr, win::TRUE);
 }
 
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom)

@@ -126,6 +126,10 @@ void RelinkList(LinkedList& list, const std::vector<ListNode*>& order);
 // whole; a selected entry gets a black frame.
 void DrawStyleListItem(const win::DRAWITEMSTRUCT& item);
 
+// Repaints a window after an edit: connectivity and the draw range brought up to date, then the
+// whole window painted anew by its own paint.
+void RepaintAfterEdit(WindowRecord* record);
+
 // The mark rectangle: left -1 clears it.
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom);
 int IsMarkRectUnset(const WindowRecord* record);

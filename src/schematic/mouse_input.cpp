@@ -173,7 +173,7 @@ void StartReshape(WindowRecord* record, SchematicItem& item, int handle)
     if (item.itemKind == kItemGraphicObject && kind == kObjectPicture) tracker.ownerText = GetAttributeText(&item, kAttrFile);
 }
 
-void Redraw(WindowRecord* record) { RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase); }
+void Redraw(WindowRecord* record) { RepaintAfterEdit(record); }
 
 // Select mode: the press is pending until the next move or release.
 void PressInSelectMode(WindowRecord* record, unsigned keyFlags, win::POINT client)
@@ -288,17 +288,6 @@ PaneInputServices& PaneInput()
     return services;
 }
 
-int PaneUnderPoint(const WindowRecord* record, int x, int y)
-{
-    if (!record) return -1;
-    for (int pane = 0; pane < 4; ++pane) {
-        win::RECT r{};
-        GetPaneRect(record, pane, r);
-        if (r.right > r.left && r.bottom > r.top && x >= r.left && x < r.right && y >= r.top && y < r.bottom) return pane;
-    }
-    return -1;
-}
-
 void ResetMouseDragState()
 {
     SchematicEditorState& state = SchematicEditor();
@@ -314,7 +303,7 @@ void DispatchClickByMode(WindowRecord* record, unsigned keyFlags, win::POINT poi
     win::POINT grid = point;
     int pane = -1;
     if (Schematic(record)) {
-        pane = PaneUnderPoint(record, point.x, point.y);
+        pane = PaneAtPoint(record, point.x, point.y);
         if (pane >= 0) {
             record->document->currentPane = pane;
             grid = ClientToWorld(record, point.x, point.y, pane);
@@ -632,7 +621,7 @@ void OnWindowMouseMove(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam)
         if (!state.panFlag) SetModeCursor(record);
         if ((keyFlags & win::MK_RBUTTON) && state.dragState == 0) {
             // The drawing follows the mouse: the movement in scroll units comes off the origin.
-            const int pane = PaneUnderPoint(record, state.pressPoint.x, state.pressPoint.y);
+            const int pane = PaneAtPoint(record, state.pressPoint.x, state.pressPoint.y);
             if (pane >= 0) {
                 CircuitDocument& document = *record->document;
                 const double scale = document.zoomFactor;
@@ -712,7 +701,7 @@ void OnWindowRButtonDown(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam)
         TrackerSwapLegs();
         return;
     }
-    const int pane = PaneUnderPoint(record, point.x, point.y);
+    const int pane = PaneAtPoint(record, point.x, point.y);
     if ((keyFlags & win::MK_SHIFT) && pane >= 0) {
         const win::POINT at = PaneClientToGrid(record, point.x, point.y, pane);
         if (PaneInput().quickZoom) {

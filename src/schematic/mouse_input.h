@@ -5,6 +5,9 @@
 #include <cstdint>
 
 #include "platform/win_types.h"
+#include "schematic/pane_scroll_bars.h"
+#include "schematic/pane_seams.h"
+#include "schematic/zoom.h"
 
 namespace kq5 {
 
@@ -33,9 +36,6 @@ void FinishMouseDrag(WindowRecord* record, unsigned keyFlags, int x, int y);
 int EditObjectAtPoint(WindowRecord* record, unsigned keyFlags, int x, int y);
 // Clears the pending click, the Shift word and the drag state (a demo starts).
 void ResetMouseDragState();
-
-// The pane (0 to 3) whose rectangle holds the client point, -1 when none.
-int PaneUnderPoint(const WindowRecord* record, int x, int y);
 
 // What the mouse handlers ask of the other parts of the editor: the panes of a circuit window
 // (splitters, pane buttons, scrolling and quick zoom), the digital path window and the

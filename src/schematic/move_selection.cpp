@@ -310,7 +310,7 @@ int MoveSelection(WindowRecord* record, int x, int y, unsigned keys, int phase, 
     }
     drag.active = false;
     drag.record = nullptr;
-    RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase);
+    RepaintAfterEdit(record);
     if (drag.schematic) CheckMoveBounds(record);
     return 0;
 }
@@ -361,7 +361,7 @@ bool TurnMovingSelection(WindowRecord* record, int x, int y)
         std::swap(end.xFixed, end.yFixed);
     }
     if (drag.active) DrawMoveImage(record);
-    else RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase);
+    else RepaintAfterEdit(record);
     return true;
 }
 

@@ -198,7 +198,7 @@ void RenameComponentsBody(WindowRecord* record)
     RemoveFlaggedAttributes(record);
     MarkModified(record);
     MarkNetlistStale(record);
-    RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase);
+    RepaintAfterEdit(record);
 }
 
 }  // namespace
@@ -267,7 +267,7 @@ void RenameDefines(WindowRecord* record)
     for (const std::string& line : lines) changed |= RenameDefine(record, line) != 0;
     if (changed) {
         MarkModified(record);
-        RedrawWindowParts(record, kRedrawAfterEdit | kRedrawErase);
+        RepaintAfterEdit(record);
     }
 }
 
