@@ -237,10 +237,10 @@ void DispatchSchematicMode(WindowRecord* record, int mode, unsigned keyFlags, wi
         break;
     }
     case kModeGraphics:
-        if (PaneInput().showGraphicsPopup) {
+        if (record->window) {
             win::POINT screen = client;
-            if (record->window) win::ClientToScreen(record->window, &screen);
-            PaneInput().showGraphicsPopup(record, screen);
+            win::ClientToScreen(record->window, &screen);
+            ShowGraphicsKindPopup(record->window, screen);
         }
         break;
     default:
@@ -532,6 +532,11 @@ void FinishMouseDrag(WindowRecord* record, unsigned keyFlags, int x, int y)
             if (made) {
                 MarkModified(record);
                 Redraw(record);
+            }
+            // An object chosen from the graphics popup is drawn once, then Select mode again.
+            if (GraphicsPopupBackToSelect()) {
+                GraphicsPopupBackToSelect() = false;
+                SetEditMode(record, kCommandSelectMode);
             }
         } else if (dragState == kDragReshape && state.drag.plotObject) {
             PlotObject& object = *state.drag.plotObject;

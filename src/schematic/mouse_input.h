@@ -38,8 +38,7 @@ int EditObjectAtPoint(WindowRecord* record, unsigned keyFlags, int x, int y);
 void ResetMouseDragState();
 
 // What the mouse handlers ask of the other parts of the editor: the panes of a circuit window
-// (splitters, pane buttons, scrolling and quick zoom), the digital path window and the
-// graphics-kind popup. Their owners install them; while one is
+// (splitters, pane buttons, scrolling and quick zoom) and the digital path window. Their owners install them; while one is
 // missing its gesture does nothing (panning then moves the pane's origin directly).
 struct PaneInputServices {
     int (*splitterAtPoint)(const WindowRecord* record, int x, int y) = nullptr;  // 1008, 1009, 1010 or 0
@@ -50,7 +49,6 @@ struct PaneInputServices {
     void (*quickZoom)(WindowRecord* record, int pane, int gx, int gy) = nullptr;
     // The path window of one digital part, or of the pair (second null for one).
     void (*showPathWindow)(WindowRecord* record, SchematicItem* first, SchematicItem* second) = nullptr;
-    void (*showGraphicsPopup)(WindowRecord* record, win::POINT screenPoint) = nullptr;
 };
 PaneInputServices& PaneInput();
 

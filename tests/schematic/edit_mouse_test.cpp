@@ -418,6 +418,24 @@ TEST_F(MouseEditTest, StyleListEntriesPaintTheirStripAndSelectionFrame)
     win::ReleaseDC(nullptr, screen);
 }
 
+TEST_F(MouseEditTest, RectangleModeDrawsAnObjectAndThePopupChoiceReturnsToSelect)
+{
+    record_->mode = 17568;
+    GraphicsPopupBackToSelect() = true;
+    Drag(20, 10, 10, 15);  // dragged up-left: the rectangle is stored in order
+    std::vector<SchematicItem*> objects = Items(kItemGraphicObject);
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects[0]->ObjectKind(), kObjectRectangle);
+    EXPECT_EQ(std::vector<int>({objects[0]->x1, objects[0]->y1, objects[0]->x2, objects[0]->y2}),
+              std::vector<int>({10, 10, 20, 15}));
+    EXPECT_EQ(record_->mode, 17561);
+    EXPECT_FALSE(GraphicsPopupBackToSelect());
+    // A drag of no size makes nothing.
+    record_->mode = 17568;
+    Drag(30, 30, 30, 30);
+    EXPECT_EQ(Items(kItemGraphicObject).size(), 1u);
+}
+
 // The hit test of a schematic window.
 class HitTest : public MouseEditTest {
 protected:
