@@ -10,6 +10,9 @@ if(KQ5_BENCH)
   # A transient run of a million points drawn live in the analysis window.
   add_executable(plot_bench ${CMAKE_SOURCE_DIR}/bench/plot_bench.cpp)
   target_link_libraries(plot_bench PRIVATE kq5lib)
+  # One move step of a large selection with rubber-banding.
+  add_executable(schematic_bench_move ${CMAKE_SOURCE_DIR}/bench/schematic_bench_move.cpp)
+  target_link_libraries(schematic_bench_move PRIVATE kq5lib)
   # Repaint of a 2,000-part schematic page.
   add_executable(schematic_bench ${CMAKE_SOURCE_DIR}/bench/schematic_bench.cpp)
   target_link_libraries(schematic_bench PRIVATE kq5lib)

@@ -31,6 +31,7 @@
 #include "netlist/circuit_build.h"
 #include "netlist/library_translate.h"
 #include "netlist/spice_export.h"
+#include "schematic/edit_commands.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
@@ -58,8 +59,7 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12913, 12913}, {17200, 17212}, {17214, 17214}, {17218, 17218}, {17309, 17309}, {17350, 17359},
-    {17454, 17455}, {17669, 17671}, {17694, 17695},
+    {12913, 12913}, {17214, 17214}, {17309, 17309}, {17350, 17359}, {17669, 17669}, {17671, 17671},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
     // Digital path window.
@@ -235,6 +235,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 18411: OpenUserDefinitions(); return 0;
     default: break;
     }
+    if (RouteEditCommand(context.active, id)) return 0;
     if (InRange(id, 17400, 17409)) {
         ToggleViewOption(context, id);
         return 0;

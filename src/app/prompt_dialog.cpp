@@ -3,10 +3,13 @@
 #include <deque>
 #include <utility>
 
+#include "app/color_dialog.h"
 #include "app/dialog_services.h"
+#include "app/font_select.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "platform/backend.h"
+#include "platform/gdi_objects.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/dialog_template.h"
@@ -36,6 +39,63 @@ bool& ShownHeadless()
     return shown;
 }
 
+constexpr int kFontButton = 22;
+constexpr int kColorButton = 31;
+
+bool IsButtonControl(win::HWND control) { return control && EqualsNoCase(win::GetClassName(control), "Button"); }
+
+// The further controls of a template: radio buttons and check boxes take 1 or 0, number fields
+// their (signed) number.
+void ShowControls(win::HWND dialog, const PromptDialogDesc& desc)
+{
+    for (const auto& [id, value] : desc.controls) {
+        win::HWND control = win::GetDlgItem(dialog, id);
+        if (!control) continue;
+        if (IsButtonControl(control)) win::CheckDlgButton(dialog, id, value ? win::BST_CHECKED : win::BST_UNCHECKED);
+        else win::SetDlgItemInt(dialog, id, static_cast<win::UINT>(value), win::TRUE);
+    }
+}
+
+void ReadControls(win::HWND dialog, PromptDialogDesc& desc)
+{
+    for (auto& [id, value] : desc.controls) {
+        win::HWND control = win::GetDlgItem(dialog, id);
+        if (!control) continue;
+        if (IsButtonControl(control)) {
+            value = win::IsDlgButtonChecked(dialog, id) == win::BST_CHECKED ? 1 : 0;
+        } else {
+            win::BOOL translated = win::FALSE;
+            const int number = static_cast<int>(win::GetDlgItemInt(dialog, id, &translated, win::TRUE));
+            if (translated) value = number;
+        }
+    }
+}
+
+// The text field shows the text in the font it will have.
+void ShowTextFont(win::HWND dialog, PromptDialogDesc& desc, win::HFONT& font)
+{
+    if (font) win::DeleteObject(font);
+    font = CreateFontFromSpec(desc.font);
+    if (win::HWND field = win::GetDlgItem(dialog, kPromptFirstField))
+        win::SendMessage(field, win::WM_SETFONT, reinterpret_cast<win::WPARAM>(font), 1);
+}
+
+// The font made for the text field of each open prompt, freed when it closes.
+std::map<win::HWND, win::HFONT>& FieldFonts()
+{
+    static std::map<win::HWND, win::HFONT> fonts;
+    return fonts;
+}
+
+void FreeFieldFont(win::HWND dialog)
+{
+    auto found = FieldFonts().find(dialog);
+    if (found == FieldFonts().end()) return;
+    if (win::HWND field = win::GetDlgItem(dialog, kPromptFirstField)) win::SendMessage(field, win::WM_SETFONT, 0, 0);
+    if (found->second) win::DeleteObject(found->second);
+    FieldFonts().erase(found);
+}
+
 win::INT_PTR PromptProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     PromptDialogDesc* desc = DialogData<PromptDialogDesc>(dialog, message, lParam);
@@ -56,10 +116,8 @@ win::INT_PTR PromptProc(win::HWND dialog, win::UINT message, win::WPARAM wParam,
                                   kPromptFirstChoice + static_cast<int>(at == std::string::npos ? 0 : at));
         }
         win::CheckDlgButton(dialog, kPromptCheck, desc->check != 0 ? win::BST_CHECKED : win::BST_UNCHECKED);
-        // Further check boxes of the template show the descriptor's values.
-        for (const auto& [id, value] : desc->controls)
-            if (win::HWND item = win::GetDlgItem(dialog, id); item && EqualsNoCase(win::GetClassName(item), "Button"))
-                win::CheckDlgButton(dialog, id, value != 0 ? win::BST_CHECKED : win::BST_UNCHECKED);
+        ShowControls(dialog, *desc);
+        if (win::GetDlgItem(dialog, kFontButton)) ShowTextFont(dialog, *desc, FieldFonts()[dialog]);
         const int focus = (desc->flags & kPromptFocusSecond) != 0 ? kPromptSecondField : kPromptFirstField;
         if (win::HWND field = win::GetDlgItem(dialog, focus)) {
             win::SetFocus(field);
@@ -79,16 +137,23 @@ win::INT_PTR PromptProc(win::HWND dialog, win::UINT message, win::WPARAM wParam,
                     desc->choice = letters[i];
             if (win::GetDlgItem(dialog, kPromptCheck) != nullptr)
                 desc->check = win::IsDlgButtonChecked(dialog, kPromptCheck) == win::BST_CHECKED ? 1 : 0;
-            for (auto& [id, value] : desc->controls)
-                if (win::HWND item = win::GetDlgItem(dialog, id); item && EqualsNoCase(win::GetClassName(item), "Button"))
-                    value = win::IsDlgButtonChecked(dialog, id) == win::BST_CHECKED ? 1 : 0;
+            ReadControls(dialog, *desc);
+            FreeFieldFont(dialog);
             CloseDialog(dialog, 1);
             return win::TRUE;
         }
         case win::IDCANCEL:
+            FreeFieldFont(dialog);
             CloseDialog(dialog, 2);
             return win::TRUE;
+        case kFontButton:
+            if (ChooseFontSpec(dialog, desc->font)) ShowTextFont(dialog, *desc, FieldFonts()[dialog]);
+            return win::TRUE;
+        case kColorButton:
+            if (PickColorIndex(dialog, desc->font.color)) ShowTextFont(dialog, *desc, FieldFonts()[dialog]);
+            return win::TRUE;
         case kPromptDelete:
+            FreeFieldFont(dialog);
             CloseDialog(dialog, kPromptDelete);
             return win::TRUE;
         case kDialogHelpButton:
@@ -137,6 +202,10 @@ int RunPromptDialog(PromptDialogDesc& desc)
     for (const auto& [id, value] : answer.controls) desc.controls[id] = value;
     return 1;
 }
+
+bool PromptAnswerQueued() { return !Script().answers.empty(); }
+
+bool PromptDialogsShown() { return win::CurrentBackendKind() != win::BackendKind::Headless || ShownHeadless(); }
 
 void ClearPromptDesc(PromptDialogDesc& desc) { desc = PromptDialogDesc{}; }
 

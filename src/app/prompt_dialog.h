@@ -60,6 +60,11 @@ std::string PromptChoiceLetters(int templateId);
 // Shows the templates even without a screen (tests drive them with injected input).
 void SetPromptDialogsShownHeadless(bool shown);
 
+// Whether the next dialog takes a scripted answer, and whether templates are shown at all
+// (on a desktop, or headless when a test asks for it).
+bool PromptAnswerQueued();
+bool PromptDialogsShown();
+
 // 1 OK (the descriptor holds what the user entered), 2 cancelled, 25 Delete.
 int RunPromptDialog(PromptDialogDesc& desc);
 

@@ -1,11 +1,65 @@
 #pragma once
-// Whether a point hits an item of the schematic.
+// Whether a point hits an item of the schematic, and the hit test of a window: the element
+// (item, grid text, plot object or attribute text) under a client point, or the drag handle of a
+// selected element; the per-kind defaults of new graphic objects.
+#include <cstdint>
+
+#include "platform/win_types.h"
+
 namespace kq5 {
 
+struct CircuitDocument;
+struct GridText;
+struct LinkedList;
+struct ListNode;
+struct PlotObject;
 struct SchematicItem;
+struct WindowRecord;
 
 // True when the point (drawing units) hits the item: a component anywhere in its bounds, a wire
 // or line near its line, a shape by its outline or, filled, its inside.
 bool HitTestItem(const SchematicItem& item, int x, int y);
+
+// Pick modes.
+constexpr int kPickAttributes = 1;     // attribute texts may be picked
+constexpr int kPickSelectedOnly = 2;   // only selected elements (and the picked attribute's owner)
+constexpr int kPickNoObjects = 4;      // graphic objects are ignored
+constexpr int kPickComponentsOnly = 8;
+
+// The element under a client point, with its selection byte; with handle non-null, only the drag
+// handles of selected wires and objects (the handle code goes there). Null when nothing is hit.
+// A picked attribute text comes back as the attribute (list kind 10), recorded as the window's
+// picked attribute with its component.
+ListNode* FindObjectAtPoint(WindowRecord* record, std::uint8_t** selection, int* handle, int x, int y, int mode);
+// The same with the wait cursor shown meanwhile.
+ListNode* PickObjectAtPoint(WindowRecord* record, std::uint8_t** selection, int* handle, int x, int y, int mode);
+// The first grid text of the page, not hidden, whose drawn rectangle holds the point (drawing
+// units); with mode bit 2 only selected ones.
+GridText* PageGridTextAtPoint(WindowRecord* record, const LinkedList& texts, int page, int x, int y, int mode);
+
+// A plot object's pixel rectangle, ordered and widened by 4 on each side when narrower or lower
+// than 4 pixels: where a click or a select box catches it.
+win::RECT PlotObjectCatchRect(WindowRecord* record, const PlotObject& object);
+
+// 0x8000 for ellipse, rectangle, diamond and picture, else 0.
+int IsBoxShapedObjectKind(std::uint16_t kind);
+
+// Per-kind defaults of new graphic objects and plot objects (indexed by the kind nibble).
+struct KindDefaults {
+    std::uint16_t style[16]{};
+    int color[16];
+    int fillColor[16];
+    KindDefaults() { Reset(); }
+    void Reset()
+    {
+        for (int i = 0; i < 16; ++i) color[i] = fillColor[i] = -1;
+    }
+};
+KindDefaults& GraphicKindDefaults();
+void ResetKindDefaultColors();
+// The kind nibble with its table style when one is set, else the kind word unchanged.
+std::uint16_t ApplyKindDefaultStyle(std::uint16_t kind);
+void ApplyGraphicObjectDefaultColors(const CircuitDocument& document, SchematicItem& object);
+void ApplyPlotObjectDefaultColors(int plotColor, PlotObject& object);
 
 }  // namespace kq5

@@ -3,6 +3,8 @@
 // clicks, plot texts, the plot under a click, zoom and drag of a plot, the interactive switch and
 // the cursor toggle of the Cursor mode. The analysis window supplies the bodies; until a window of
 // that kind exists, each does nothing and says so by its result.
+#include <cstdint>
+
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -24,6 +26,11 @@ int AnalysisClickPrepare(WindowRecord* record, int x, int y);
 void ZoomPlot(WindowRecord* record, int command);
 // The mouse-move side of analysis-window drags (scale box, pan).
 void DragPlot(WindowRecord* record, win::POINT from, win::POINT to);
+// The end of a scale box (client pixels): the plot under it zooms to the box.
+void ZoomPlotToBox(WindowRecord* record, const win::RECT& box);
+// The end of a new plot object's rubber band (a tag or measure, by its style word; client pixels):
+// the object is added to the plot. 1 when one was added.
+int AddPlotObjectFromDrag(WindowRecord* record, std::uint16_t style, const win::RECT& pixels);
 // Toggles an interactive switch component and, when the digital simulator holds it, schedules its
 // new level at the present time; other items: nothing.
 void ToggleInteractiveSwitch(WindowRecord* record, SchematicItem* item);

@@ -349,6 +349,10 @@ win::LRESULT CircuitWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     case win::WM_HSCROLL:
     case win::WM_VSCROLL: OnScroll(hwnd, msg, wParam, lParam); return 0;
     case win::WM_MOUSEWHEEL: OnWheel(hwnd, wParam, lParam); return 0;
+    case win::WM_KEYDOWN:
+        // Space turns a part being placed or moved, like the right button.
+        if (wParam == static_cast<win::WPARAM>(win::VK_SPACE) && OnCircuitSpaceKey(hwnd)) return 0;
+        return DefaultProc(hwnd, msg, wParam, lParam);
     case win::WM_MOUSEMOVE: {
         EraseCrosshair(nullptr);
         OnWindowMouseMove(hwnd, keys, lParam);

@@ -1,14 +1,28 @@
 #include "schematic/editor_services.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
+#include "app/frame_state.h"
+#include "platform/bitmap.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_objects.h"
+#include "platform/paint.h"
+#include "platform/system.h"
+#include "platform/win_styles.h"
+#include "app/frame_window.h"
 #include "app/prompt_dialog.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
+#include "document/document_windows.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
+#include "schematic/attribute_dialog.h"
 #include "schematic/component_definition.h"
+#include "schematic/pane_seams.h"
 
 namespace kq5 {
 
@@ -20,12 +34,18 @@ SchematicEditorState& SchematicEditor()
 
 void ResetSchematicEditorForTests() { SchematicEditor() = SchematicEditorState{}; }
 
+WindowEditState& EditStateOf(const WindowRecord* record) { return SchematicEditor().windows[record]; }
+
 ComponentDefinition* ChosenComponentDefinition() { return SchematicEditor().chosenDefinition; }
 
 void SetChosenComponentDefinition(ComponentDefinition* definition) { SchematicEditor().chosenDefinition = definition; }
 
-int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int /*mode*/)
+int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int mode)
 {
+    // The dialog itself where it can be shown; a scripted answer, or no screen, answers at once.
+    if (!PromptAnswerQueued() && PromptDialogsShown() && record && record->document && component)
+        return RunAttributeDialog(record, component, Documents().pickedItem == component ? Documents().pickedAttribute : nullptr,
+                                  mode);
     PromptDialogDesc desc;
     desc.templateId = kAttributeDialogTemplate;
     desc.owner = record;
@@ -43,12 +63,18 @@ int EditGraphicObjectDialog(WindowRecord* record, SchematicItem* /*object*/)
 
 void SetUndoKind(WindowRecord* record, int kind)
 {
-    if (record) record->undoKind = kind;
+    if (!record) return;
+    record->undoKind = kind;
+    if (!Frame().busy) RefreshToolButtonStates();
 }
 
 void MarkNetlistStale(WindowRecord* record)
 {
-    if (record && record->document) record->document->connectivityStale = 1;
+    if (!record || !record->document) return;
+    CircuitDocument& document = *record->document;
+    document.connectivityStale = 1;
+    // The next rebuild rewires first, so that edited wires connect end to end.
+    if (document.connectivityMode == 0) document.connectivityMode = 1;
 }
 
 void SetItemAsTemplate(WindowRecord* record, ListNode* node)
@@ -90,6 +116,90 @@ bool FindNearestPinPoint(WindowRecord* record, win::POINT& point)
     }
     if (found) point = nearest;
     return found;
+}
+
+win::POINT PaneClientToGrid(const WindowRecord* record, int x, int y, int pane)
+{
+    win::POINT inPane{x, y};
+    ClientToPanePoint(record, inPane, x, y, pane);
+    win::POINT grid{x, y};
+    ScreenToWorld(record, grid, inPane.x, inPane.y, pane);
+    return grid;
+}
+
+win::POINT GridToPaneClient(const WindowRecord* record, int x, int y, int pane)
+{
+    win::POINT pixels{x, y};
+    WorldToScreen(record, pixels, x, y, pane);
+    win::RECT rect{};
+    GetPaneRect(record, pane, rect);
+    return {pixels.x + rect.left, pixels.y + rect.top};
+}
+
+win::POINT ClientToWorld(WindowRecord* record, int x, int y, int pane)
+{
+    win::POINT at = PaneClientToGrid(record, x, y, pane);
+    at.x = std::max<win::LONG>(at.x, 1);
+    at.y = std::max<win::LONG>(at.y, 1);
+    if (record) EditStateOf(record).lastPoint = at;
+    return at;
+}
+
+void RelinkList(LinkedList& list, const std::vector<ListNode*>& order)
+{
+    list.head = order.empty() ? nullptr : order.front();
+    list.tail = order.empty() ? nullptr : order.back();
+    for (std::size_t i = 0; i < order.size(); ++i) order[i]->next = i + 1 < order.size() ? order[i + 1] : nullptr;
+}
+
+void DrawStyleListItem(const win::DRAWITEMSTRUCT& item)
+{
+    constexpr int kPenStyleStrips = 3710;
+    constexpr int kStripCount = 5;
+    win::HDC dc = item.hDC;
+    if (!dc) return;
+    win::RECT r = item.rcItem;
+    if (item.itemID == static_cast<win::UINT>(-1)) {
+        win::DrawFocusRect(dc, &r);
+        return;
+    }
+    if (item.itemAction & win::ODA_DRAWENTIRE) {
+        const bool strip = item.itemData < 10;
+        win::HBITMAP bitmap = win::LoadBitmap(win::GetModuleHandle(nullptr), strip ? kPenStyleStrips : item.itemData);
+        if (bitmap) {
+            win::BITMAP info{};
+            win::GetObject(bitmap, sizeof info, &info);
+            win::HDC memory = win::CreateCompatibleDC(dc);
+            win::HGDIOBJ old = win::SelectObject(memory, bitmap);
+            const win::RECT inner{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+            const int width = std::min<int>(info.bmWidth, inner.right - inner.left);
+            if (strip) {
+                const int height = info.bmHeight / kStripCount;
+                const int y = inner.top + ((inner.bottom - inner.top) - height) / 2;
+                win::BitBlt(dc, inner.left, y, width, height, memory, 0, static_cast<int>(item.itemData) * height, win::SRCCOPY);
+            } else {
+                win::BitBlt(dc, inner.left, inner.top, width, std::min<int>(info.bmHeight, inner.bottom - inner.top), memory, 0, 0,
+                            win::SRCCOPY);
+            }
+            win::SelectObject(memory, old);
+            win::DeleteDC(memory);
+            win::DeleteObject(bitmap);
+        }
+    }
+    if (item.itemAction & (win::ODA_DRAWENTIRE | win::ODA_SELECT)) {
+        const win::RECT frame{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+        const bool selected = (item.itemState & win::ODS_SELECTED) != 0;
+        win::FrameRect(dc, &frame,
+                       selected ? static_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH)) : win::GetSysColorBrush(win::COLOR_WINDOW));
+    }
+    if (item.itemAction & win::ODA_FOCUS) win::DrawFocusRect(dc, &r);
+}
+
+void RepaintAfterEdit(WindowRecord* record)
+{
+    if (!record || !record->window) return;
+    RedrawWindowParts(record, kRedrawFull | kRedrawResetRange);
+    win::InvalidateRect(record->window, nullptr, win::TRUE);
 }
 
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom)

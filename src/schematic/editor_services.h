@@ -2,21 +2,74 @@
 // What the circuit document asks of the schematic editor: the chosen component definition, the
 // attribute and object dialogs, the undo kind, the window's node templates, pin snapping and
 // the mark rectangle.
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
 #include "core/linked_list.h"
+#include "platform/owner_draw.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
 
 struct ComponentDefinition;
+struct PlotObject;
 struct SchematicItem;
 struct WindowRecord;
 
+// What the editor keeps per circuit window beside its record.
+struct WindowEditState {
+    win::RECT savedMarkRect{-1, -1, -1, -1};  // Undo swaps it with the mark rectangle
+    win::POINT lastPoint{1, 1};               // grid point of the last click in a pane
+    win::POINT pastePoint{1, 1};
+    std::string savedText;                    // the text area before the last box operation
+};
+
+// Drag states of the mouse.
+constexpr int kDragPlacing = 0x1;
+constexpr int kDragMoving = 0x2;
+constexpr int kDragWire = 0x8;
+constexpr int kDragSelectBox = 0x10;
+constexpr int kDragObject = 0x80;
+constexpr int kDragReshape = 0x100;
+constexpr int kDragScaleBox = 0x200;
+constexpr int kDragSplitterH = 0x400;
+constexpr int kDragSplitterV = 0x800;
+constexpr int kDragSplitters = 0xC00;
+
+// What the drag under way needs to remember at its end.
+struct EditorDrag {
+    bool movingText = false;        // an attribute text is being moved, not the selection
+    PlotObject* plotObject = nullptr;  // the plot object being reshaped
+    int handle = 0;
+};
+
 struct SchematicEditorState {
     ComponentDefinition* chosenDefinition = nullptr;  // chosen in the component palette
+    // Mouse state: one set for the program, since one window holds the capture at a time.
+    win::POINT pressPoint{};
+    win::POINT lastPoint{};
+    int pendingClick = 0;
+    int shiftWord = 0;
+    int dragState = 0;
+    int panFlag = 0;
+    ListNode* pickedElement = nullptr;
+    SchematicItem* newComponent = nullptr;
+    SchematicItem* firstGate = nullptr;
+    int flagsPopupPane = -1;
+    win::RECT dragRect{};
+    std::uint16_t dragStyle = 0;  // style word of the graphic object being drawn
+    EditorDrag drag;
+    std::uint8_t attributeSelection = 0;  // selection byte of the picked attribute text
+    std::unordered_map<const WindowRecord*, WindowEditState> windows;
 };
 
 SchematicEditorState& SchematicEditor();
 void ResetSchematicEditorForTests();
+
+// The edit state of a window (made on first use).
+WindowEditState& EditStateOf(const WindowRecord* record);
 
 ComponentDefinition* ChosenComponentDefinition();
 void SetChosenComponentDefinition(ComponentDefinition* definition);
@@ -32,8 +85,18 @@ int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int 
 // The properties dialog of a graphic object: 1 OK, 2 cancelled.
 int EditGraphicObjectDialog(WindowRecord* record, SchematicItem* object);
 
-// Undo kinds the document records.
+// Undo kinds of a circuit window.
 constexpr int kUndoPlaceItems = 1;
+constexpr int kUndoCleared = 2;
+constexpr int kUndoCut = 5;
+constexpr int kUndoPasted = 6;
+constexpr int kUndoTemplate = 7;
+constexpr int kUndoFont = 10;
+constexpr int kUndoTyping = 11;
+constexpr int kUndoBoxEdit = 12;
+constexpr int kUndoPlotScales = 13;
+// Stores the kind of the last undoable operation and refreshes the Edit buttons (not while the
+// program is busy).
 void SetUndoKind(WindowRecord* record, int kind);
 
 // Marks the window's circuit for a rebuild of its node numbers.
@@ -46,6 +109,26 @@ void SetItemAsTemplate(WindowRecord* record, ListNode* node);
 int HasNegativePinPosition(const SchematicItem& component);
 // Moves the point onto a pin point of the current page within 1 grid unit; true when it moved.
 bool FindNearestPinPoint(WindowRecord* record, win::POINT& point);
+
+// Grid points and client pixels of a pane: the client point made relative to the pane and turned
+// into grid units (halves rounded away from zero), and back (truncated).
+win::POINT PaneClientToGrid(const WindowRecord* record, int x, int y, int pane);
+win::POINT GridToPaneClient(const WindowRecord* record, int x, int y, int pane);
+// The client point in grid units of the pane, each coordinate at least 1; kept as the window's
+// last point (where Paste puts things).
+win::POINT ClientToWorld(WindowRecord* record, int x, int y, int pane);
+
+// Links the nodes of a list anew in the order given (every node of the list, each once).
+void RelinkList(LinkedList& list, const std::vector<ListNode*>& order);
+
+// Paints one owner-drawn entry of a style list of the graphic-object dialog: item data below
+// 10 is one of the five strips of the pen-style bitmap, 10 and more the id of a bitmap drawn
+// whole; a selected entry gets a black frame.
+void DrawStyleListItem(const win::DRAWITEMSTRUCT& item);
+
+// Repaints a window after an edit: connectivity and the draw range brought up to date, then the
+// whole window painted anew by its own paint.
+void RepaintAfterEdit(WindowRecord* record);
 
 // The mark rectangle: left -1 clears it.
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom);

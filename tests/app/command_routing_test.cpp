@@ -32,13 +32,10 @@ std::set<int> OwnersList()
 {
     std::set<int> ids;
     // Schematic editor.
-    for (int id : {12913, 17309, 17454, 17455, 17694, 17695}) ids.insert(id);
-    AddRange(ids, 17200, 17212);
-    ids.insert(17214);
-    ids.insert(17218);
+    for (int id : {12913, 17214, 17309}) ids.insert(id);
     AddRange(ids, 17350, 17359);
     AddRange(ids, 17632, 17639);
-    AddRange(ids, 17669, 17671);
+    for (int id : {17669, 17671}) ids.insert(id);
     // Libraries, printing and demo.
     for (int id : {17306, 17308, 17221, 17222, 3889}) ids.insert(id);
     AddRange(ids, 12509, 12511);

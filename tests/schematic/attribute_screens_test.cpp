@@ -1,0 +1,234 @@
+// The editor's dialogs driven by keys and clicks on the headless screen, with their screens
+// saved into build/screens/: Grid Text, the Flag prompt, the attribute dialog, Step box and
+// Attribute Display.
+#include "../app/settings_dialog_test_support.h"
+#include <map>
+
+#include "app/prompt_dialog.h"
+#include "core/char_classes.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "document/grid_text.h"
+#include "document/node_flags.h"
+#include "netlist/component_types.h"
+#include "netlist/model_statements.h"
+#include "schematic/attribute_dialog.h"
+#include "schematic/box_operations.h"
+#include "schematic/component_definition.h"
+#include "schematic/editor_services.h"
+
+namespace kq5 {
+namespace {
+
+using testing::SaveScreen;
+using win::testing::InputScript;
+
+class EditorDialogsTest : public testing::SettingsDialogTest {
+protected:
+    void SetUp() override
+    {
+        SettingsDialogTest::SetUp();
+        InitCharClasses();
+        ResetDocumentStateForTests();
+        ResetSchematicEditorForTests();
+        ClearPromptDialogs();
+        SetPromptDialogsShownHeadless(true);
+        record_ = NewWindowRecord(nullptr, kWindowSchematic, true);
+        doc_ = record_->document.get();
+    }
+    void TearDown() override
+    {
+        ClearPromptDialogs();
+        ResetSchematicEditorForTests();
+        ResetDocumentStateForTests();
+        SettingsDialogTest::TearDown();
+    }
+    std::vector<GridText*> Texts()
+    {
+        std::vector<GridText*> out;
+        for (GridText& text : ListRecords<GridText>(doc_->gridTextList)) out.push_back(&text);
+        return out;
+    }
+    WindowRecord* record_ = nullptr;
+    CircuitDocument* doc_ = nullptr;
+};
+
+TEST_F(EditorDialogsTest, GridTextDialogPlacesARowOfNumberedTexts)
+{
+    InputScript script;
+    script.Then([] { Type(10, "N1"); })
+        .Then([] { Click(100); })
+        .Then([] { Type(107, "3"); })
+        .Then([] { Type(106, "2"); })
+        .Then([] { SaveScreen("grid_text_dialog"); })
+        .Then([] { Click(win::IDOK); });
+    script.Install();
+    EXPECT_EQ(PlaceGridTextOrFlag(record_, 10, 20, false), 0);
+    std::vector<GridText*> texts = Texts();
+    ASSERT_EQ(texts.size(), 3u);
+    std::map<std::string, std::pair<int, int>> at;
+    for (GridText* text : texts) at[text->text] = {text->x, text->y};
+    EXPECT_EQ(at["N1"], std::make_pair(10, 20));
+    EXPECT_EQ(at["N2"], std::make_pair(12, 20));
+    EXPECT_EQ(at["N3"], std::make_pair(14, 20));
+}
+
+TEST_F(EditorDialogsTest, FlagPromptPlacesOneFlagAndCancelNothing)
+{
+    InputScript script;
+    script.Then([] { Type(10, "CLK"); }).Then([] { SaveScreen("flag_prompt"); }).Then([] { Click(win::IDOK); });
+    script.Install();
+    PlaceGridTextOrFlag(record_, 5, 6, true);
+    std::vector<GridText*> texts = Texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0]->text, "CLK");
+    EXPECT_TRUE(texts[0]->IsFlag());
+
+    InputScript cancel;
+    cancel.Then([] { Type(10, "X"); }).Then([] { Click(win::IDCANCEL); });
+    cancel.Install();
+    PlaceGridTextOrFlag(record_, 9, 9, true);
+    EXPECT_EQ(Texts().size(), 1u);
+}
+
+TEST_F(EditorDialogsTest, AttributeDialogEditsACopyAndWritesItBackOnOk)
+{
+    ComponentDefinition definition;
+    definition.name = "RESISTOR";
+    definition.type = kComponentResistor;
+    definition.pins = {DefinitionPin{}, DefinitionPin{}};
+    SchematicItem* item = NewSchematicItem(record_);
+    item->itemKind = kItemComponent;
+    item->definition = &definition;
+    item->x1 = 10;
+    item->y1 = 10;
+    SetAttribute(record_, item, kAttrPart, "R1");
+    SetAttribute(record_, item, kAttrValue, "1k");
+
+    InputScript script;
+    script.Then([] { win::SendMessage(Item(110), win::LB_SETCURSEL, 1, 0); })
+        .Then([] { win::SendMessage(Dialog(), win::WM_COMMAND, win::MAKEWPARAM(110, win::LBN_SELCHANGE), 0); })
+        .Then([] { win::SetDlgItemText(Dialog(), 101, "2.2k"); })
+        .Then([] { win::SendMessage(Dialog(), win::WM_COMMAND, win::MAKEWPARAM(101, win::CBN_EDITCHANGE), 0); })
+        .Then([] { Click(103); })
+        .Then([] { Click(24); })
+        .Then([] { Type(100, "my attr, x=1"); })
+        .Then([] { SaveScreen("attribute_dialog"); })
+        .Then([] { Click(win::IDOK); });
+    script.Install();
+    EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 1);
+    EXPECT_EQ(GetAttributeText(item, kAttrValue), "2.2k");
+    EXPECT_NE(FindAttribute(item, kAttrValue)->display & kAttrShowValue, 0);
+    EXPECT_NE(FindAttribute(item, "my_attr_x1"), nullptr);
+
+    // Cancel leaves the component as it was.
+    InputScript cancel;
+    cancel.Then([] { Click(24); }).Then([] { Click(win::IDCANCEL); });
+    cancel.Install();
+    EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 2);
+    EXPECT_EQ(item->attributes.count, 3);
+}
+
+TEST_F(EditorDialogsTest, TheModelPanelEditsTheParametersOfANewModel)
+{
+    ResetModelStateForTests();
+    ComponentDefinition definition;
+    definition.name = "DIODE";
+    definition.type = kComponentDiode;
+    definition.pins = {DefinitionPin{}, DefinitionPin{}};
+    SchematicItem* item = NewSchematicItem(record_);
+    item->itemKind = kItemComponent;
+    item->definition = &definition;
+    SetAttribute(record_, item, kAttrPart, "D1");
+    SetAttribute(record_, item, kAttrModel, "dnew");
+
+    InputScript script;
+    script.Then([] { Click(112); })
+        .Then([] { Type(2000, "2e-14"); })
+        .Then([] { SaveScreen("attribute_dialog_model_panel"); })
+        .Then([] { Click(win::IDOK); });
+    script.Install();
+    EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 1);
+    EXPECT_EQ(GetAttributeText(item, kAttrModel), "DNEW");
+    // The model is written into the circuit's text, where the next build reads it.
+    EXPECT_EQ(record_->textArea, ".MODEL DNEW D (LEVEL=2e-14)");
+
+    // Opened again, the panel shows the statement's values; an edit replaces the statement,
+    // continuation lines and all.
+    record_->textArea = "* models\n.model dnew D (LEVEL=2e-14\n+ IS=1e-15)\n.END";
+    std::string shown;
+    InputScript again;
+    again.Then([] { Click(112); })
+        .Then([&] { shown = win::GetDlgItemText(Dialog(), 2001); })
+        .Then([] { Type(2002, "1.5"); })
+        .Then([] { Click(win::IDOK); });
+    again.Install();
+    EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 1);
+    EXPECT_EQ(shown, "1e-15");
+    EXPECT_EQ(record_->textArea, "* models\n.MODEL DNEW D (LEVEL=2e-14 IS=1e-15 N=1.5)\n.END");
+
+    // No model name for a type that needs one keeps the dialog open.
+    SetAttributeValue(*FindAttribute(item, kAttrModel), "");
+    InputScript empty;
+    empty.Then([] { Click(win::IDOK); }).Then([] { Click(win::IDCANCEL); });
+    empty.Install();
+    EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 2);
+    ASSERT_FALSE(win::MessageBoxLog().empty());
+    EXPECT_NE(win::MessageBoxLog().back().text.find("No Model Name Given."), std::string::npos);
+    ResetModelStateForTests();
+}
+
+TEST_F(EditorDialogsTest, AttributeNamesAndModelNamesAreCleaned)
+{
+    EXPECT_EQ(CleanAttributeName("  my attr, x=1 "), "my_attr_x1");
+    EXPECT_EQ(CleanAttributeName("i/o model"), "i/o model");
+    EXPECT_EQ(CleanModelName("Q 2N2222 (x)"), "Q2N2222x");
+    EXPECT_EQ(CleanModelName(std::string(60, 'M')).size(), 49u);
+}
+
+TEST_F(EditorDialogsTest, StepBoxAndAttributeDisplayDialogs)
+{
+    SchematicItem* wire = NewSchematicItem(record_);
+    wire->itemKind = kItemWire;
+    wire->x1 = 1;
+    wire->y1 = 1;
+    wire->x2 = 3;
+    wire->y2 = 1;
+    SetMarkRect(record_, 0, 0, 10, 5);
+    InputScript script;
+    script.Then([] { Click(102); })
+        .Then([] { Type(104, "2"); })
+        .Then([] { SaveScreen("step_box_dialog"); })
+        .Then([] { Click(win::IDOK); });
+    script.Install();
+    StepBoxCommand(record_);
+    EXPECT_EQ(doc_->itemList.count, 9);
+
+    InputScript display;
+    display.Then([] { Click(201); }).Then([] { SaveScreen("attribute_display_dialog"); }).Then([] { Click(win::IDOK); });
+    display.Install();
+    AttributeDisplayCommand(record_);
+    EXPECT_EQ(record_->undoKind, 12);
+}
+
+TEST_F(EditorDialogsTest, MirrorDialogAddsTheReflectionBelow)
+{
+    SchematicItem* wire = NewSchematicItem(record_);
+    wire->itemKind = kItemWire;
+    wire->x1 = 1;
+    wire->y1 = 1;
+    wire->x2 = 3;
+    wire->y2 = 1;
+    SetMarkRect(record_, 0, 0, 10, 5);
+    InputScript mirror;
+    mirror.Then([] { Click(101); }).Then([] { SaveScreen("mirror_box_dialog"); }).Then([] { Click(win::IDOK); });
+    mirror.Install();
+    MirrorBoxCommand(record_);
+    ASSERT_EQ(doc_->itemList.count, 2);
+    const auto* copy = static_cast<SchematicItem*>(doc_->itemList.tail);
+    EXPECT_EQ(copy->y1, 9);
+    EXPECT_EQ(record_->markRect.bottom, 10);
+}
+
+}  // namespace
+}  // namespace kq5

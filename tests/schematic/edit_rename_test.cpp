@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include "edit_test_support.h"
+#include "schematic/attribute_dialog.h"
+#include "schematic/edit_commands.h"
+#include "schematic/rename_components.h"
+
+namespace kq5 {
+namespace {
+
+class RenameTest : public testing::EditTest {
+protected:
+    SchematicItem* Part(ComponentDefinition* def, int x, int y, const std::string& name)
+    {
+        SchematicItem* item = Comp(def, x, y);
+        SetAttribute(record, item, kAttrPart, name);
+        return item;
+    }
+};
+
+TEST_F(RenameTest, PartsAreNumberedInReadingOrder)
+{
+    ComponentDefinition* r = Resistor();
+    SchematicItem* a = Part(r, 10, 5, "R7");
+    SchematicItem* b = Part(r, 2, 5, "R8");
+    SchematicItem* c = Part(r, 4, 1, "R9");
+    RenameComponents(record);
+    EXPECT_EQ(GetAttributeText(c, kAttrPart), "R1");
+    EXPECT_EQ(GetAttributeText(b, kAttrPart), "R2");
+    EXPECT_EQ(GetAttributeText(a, kAttrPart), "R3");
+    EXPECT_EQ(ListHead<SchematicItem>(doc->itemList), c);
+    // The temporary old names are gone.
+    EXPECT_EQ(FindAttribute(a, kAttrTempPart), nullptr);
+    EXPECT_EQ(record->undoKind, kUndoBoxEdit);
+}
+
+TEST_F(RenameTest, ReferencesAreRewrittenOnceEachWholeWordsAnyCase)
+{
+    ComponentDefinition* r = Resistor();
+    Part(r, 1, 1, "R2");  // becomes R1
+    Part(r, 5, 1, "R1");  // becomes R2: the two names are exchanged
+    GridText* define = Text(".DEFINE X r2+R1*R10", 1, 9);
+    record->textArea = "* r1 and R2\n.PARAM K={R1}";
+    doc->limits.transient[0] = "R1";
+    doc->limitsRows[0].push_back(LimitsRow{});
+    doc->limitsRows[0][0].yExpression = "I(R1)-I(r2)";
+    RenameComponents(record);
+    EXPECT_EQ(define->text, ".DEFINE X R1+R2*R10");
+    EXPECT_EQ(record->textArea, "* R2 and R1\n.PARAM K={R2}");
+    EXPECT_EQ(doc->limitsRows[0][0].yExpression, "I(R2)-I(R1)");
+}
+
+TEST_F(RenameTest, LongTextsAreNotCut)
+{
+    ComponentDefinition* r = Resistor();
+    Part(r, 1, 1, "RLOAD");
+    const std::string long60 = std::string(60, 'A') + "+RLOAD";
+    doc->limitsRows[0].push_back(LimitsRow{});
+    doc->limitsRows[0][0].yExpression = long60;
+    RenameComponents(record);
+    EXPECT_EQ(doc->limitsRows[0][0].yExpression, std::string(60, 'A') + "+R1");
+}
+
+TEST_F(RenameTest, UnnamedKindsKeepTheirNamesAndCountNothing)
+{
+    SchematicItem* ground = Part(Def(kComponentGround, {{0, 0}}), 1, 1, "GND");
+    SchematicItem* tie = Part(Def(kComponentTie, {{0, 0}}), 2, 1, "T1");
+    SchematicItem* blank = Part(Def(kComponentBlank, {}), 3, 1, "B");
+    SchematicItem* r = Part(Resistor(), 9, 9, "R5");
+    RenameComponents(record);
+    EXPECT_EQ(GetAttributeText(ground, kAttrPart), "GND");
+    EXPECT_EQ(GetAttributeText(tie, kAttrPart), "T1");
+    EXPECT_EQ(GetAttributeText(blank, kAttrPart), "B");
+    EXPECT_EQ(GetAttributeText(r, kAttrPart), "R1");
+}
+
+TEST_F(RenameTest, ReplaceWordRules)
+{
+    std::vector<bool> mask;
+    std::string text = "RA+ra.x RAB (RA)";
+    EXPECT_TRUE(ReplaceWord(text, mask, "RA", "Q"));
+    EXPECT_EQ(text, "Q+Q.x RAB (Q)");
+    std::string numeric = "1K";
+    mask.clear();
+    EXPECT_FALSE(ReplaceWord(numeric, mask, "1K", "2K"));  // an old name must begin like a name
+    std::string swapped = "A B";
+    EXPECT_TRUE(RenameInText(swapped, {{"A", "B"}, {"B", "A"}}));
+    EXPECT_EQ(swapped, "B A");
+    std::string grows = "R R";
+    EXPECT_TRUE(RenameInText(grows, {{"R", "RR"}}));
+    EXPECT_EQ(grows, "RR RR");
+}
+
+TEST_F(RenameTest, DefinesClashingWithNodeLabelsGetUnderscores)
+{
+    GridText* label = Text("VOUT", 5, 5);
+    label->number = 3;
+    GridText* define = Text(".DEFINE VOUT 5", 1, 9);
+    SchematicItem* r = Part(Resistor(), 1, 1, "R1");
+    SetAttribute(record, r, kAttrValue, "{VOUT*2}");
+    RenameDefines(record);
+    EXPECT_EQ(define->text, ".DEFINE _VOUT 5");
+    EXPECT_EQ(GetAttributeText(r, kAttrValue), "{_VOUT*2}");
+    EXPECT_EQ(label->text, "VOUT");
+
+    Text("_W", 7, 7)->number = 4;
+    Text("W", 8, 7)->number = 5;
+    GridText* second = Text(".define W 1", 1, 11);
+    EXPECT_EQ(RenameDefine(record, second->text), 1);
+    EXPECT_EQ(second->text, ".define __W 1");
+}
+
+TEST_F(RenameTest, AttributeDisplayTurnsOneAttributeOffEverywhere)
+{
+    ComponentDefinition* r = Resistor();
+    SchematicItem* a = Part(r, 1, 1, "R1");
+    SchematicItem* b = Part(r, 5, 1, "R2");
+    b->page = 1;
+    for (SchematicItem* item : {a, b}) {
+        FindAttribute(item, kAttrPart)->display = kAttrShowValue;
+        SetAttribute(record, item, kAttrValue, "1k")->display = kAttrShowValue;
+    }
+    ApplyAttributeDisplay(record, {kDisplayTurnOff, kDisplayDontChange, kDisplayDontChange, kDisplayDontChange,
+                                   kDisplayDontChange});
+    for (SchematicItem* item : {a, b}) {
+        EXPECT_EQ(FindAttribute(item, kAttrPart)->display & kAttrShowValue, 0);
+        EXPECT_EQ(FindAttribute(item, kAttrValue)->display & kAttrShowValue, kAttrShowValue);
+    }
+}
+
+}  // namespace
+}  // namespace kq5
