@@ -43,6 +43,8 @@
 #include "platform/shell_drop.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "schematic/component_library.h"
+#include "schematic/shape_library.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5 {
@@ -269,8 +271,15 @@ void StartupSequence(const StartupCommandLine& line)
     // The sectioned file keeps the help bar with the Preferences, the older layout on its own line.
     SetHelpBarOption(SettingsFile().statusBarShown && PreferenceSettings().helpBarAtStart);
     ApplyDeviceListSizes();
-    // The shape and component libraries, the component tool buttons and the component menu come
-    // with the schematic editor; until then they are left out, not faked.
+    // The component tool buttons and the component menu come with the schematic editor.
+    if (int status = LoadShapeLibraryFile()) {
+        FatalStartupError(status, Shapes().path);
+        return;
+    }
+    if (int status = LoadComponentLibrary()) {
+        FatalStartupError(status, ComponentLibrary().path);
+        return;
+    }
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
     CreateDockedBars();
@@ -291,6 +300,7 @@ bool InitInstance(const StartupCommandLine& line, int showCommand)
     win::UpdateWindow(frame.frame);
     win::ShowWindow(frame.mdiClient, win::SW_SHOW);
     StartupSequence(line);
+    if (frame.fatalStartup) return false;
     CountCommandUse(kCmdProgramStart);
     if (FrameHelpBar().window) CountCommandUse(kCmdStartWithStatusBar);
     return true;
@@ -399,6 +409,8 @@ int WinMain(const std::vector<std::string>& args)
         status = RunMessageLoop();
     }
     UnregisterWindowClasses();
+    FreeComponentLibrary();
+    FreeShapeLibrary();
     win::ShutdownPlatform();
     ReleaseSingleInstance();
     return Frame().fatalStartup ? 1 : status;
