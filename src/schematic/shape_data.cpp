@@ -637,6 +637,41 @@ std::string TextOfPayload(std::span<const std::uint8_t> payload)
     return std::string(begin, end);
 }
 
+bool ShapeCoordinateInRange(long v) { return v >= -kShapeCoordinateLimit && v <= kShapeCoordinateLimit; }
+
+namespace {
+
+// Every coordinate of a primitive the reader lets through lies in range, so that no drawing of a
+// damaged library meets a shape the size of a continent.
+bool CoordinatesInRange(int type, std::span<const std::uint8_t> payload)
+{
+    auto all = [&](std::size_t from, std::size_t to) {
+        for (std::size_t at = from; at + 4 <= to; at += 4) {
+            if (!ShapeCoordinateInRange(ReadI32(payload, at))) return false;
+        }
+        return true;
+    };
+    if (IsRectKind(type) || type == kPrimArc) return all(0, payload.size());
+    if (type == kPrimText) return all(0, kRectPayload);
+    if (type == kPrimPolyClosed || type == kPrimPolyOpen) {
+        const int n = ListedCount(payload, kPolyPointSize);
+        return n >= 0 && all(4, kPointListOffset + static_cast<std::size_t>(n) * kPolyPointSize);
+    }
+    if (type == kPrimBlock) {
+        const int n = ListedCount(payload, kBlockPinSize);
+        if (n < 0 || !all(4, kPointListOffset)) return false;
+        for (int k = 0; k < n; ++k) {
+            const std::size_t at = kPointListOffset + static_cast<std::size_t>(k) * kBlockPinSize + 4;
+            if (!all(at, at + 8)) return false;
+        }
+        return true;
+    }
+    if (type >= 0) return all(0, 8);
+    return true;
+}
+
+}  // namespace
+
 bool ShapeDataIsValid(std::span<const std::uint8_t> data, int tableSize)
 {
     if (data.empty()) return true;
@@ -656,6 +691,7 @@ bool ShapeDataIsValid(std::span<const std::uint8_t> data, int tableSize)
         } else if (IsKnownPrimitiveType(type) && !PayloadFits(type, payload)) {
             return false;
         }
+        if (!CoordinatesInRange(type, payload)) return false;
         at += length;
     }
     return true;

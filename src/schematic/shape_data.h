@@ -49,6 +49,10 @@ constexpr int kBlockPinSpacing = 16;
 constexpr std::int16_t kPinClock = 0x0001;
 constexpr std::int16_t kPinBubble = 0x0002;
 
+// Shape coordinates lie far inside this; a stored one beyond it is damage.
+constexpr long kShapeCoordinateLimit = 1L << 16;
+bool ShapeCoordinateInRange(long v);
+
 // References nest; deeper than this is treated as damage (the library refuses cycles).
 constexpr int kMaxReferenceDepth = 16;
 

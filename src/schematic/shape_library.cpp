@@ -98,6 +98,9 @@ int ParseInto(std::string_view bytes, ShapeLibrary& library)
         record->extent.bottom = in.I32();
         const std::uint32_t length = in.U32();
         if (!in.ok() || length > in.remaining()) return kMsgBadFormatInFile;
+        for (const long v : {record->extent.left, record->extent.top, record->extent.right, record->extent.bottom}) {
+            if (!ShapeCoordinateInRange(v)) return kMsgBadFormatInFile;
+        }
         if (index < 0 || index >= tableSize) return kMsgBadFormatInFile;
         const std::size_t nul = name.find('\0');
         if (nul == std::string_view::npos) return kMsgBadFormatInFile;
