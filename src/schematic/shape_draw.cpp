@@ -285,8 +285,11 @@ void DrawPrimitive(win::HDC dc, std::span<const std::uint8_t> payload, int type,
         case kPrimRectangle: win::Rectangle(dc, m.left, m.top, m.right, m.bottom); break;
         case kPrimEllipse: win::Ellipse(dc, m.left, m.top, m.right, m.bottom); break;
         case kPrimDiamond: {
-            const double mx = (l + r) / 2, my = (top + b) / 2;
-            PolyOf(dc, t, {{mx, top}, {r, my}, {mx, b}, {l, my}, {mx, top}}, false);
+            // Through the midpoints of the placed rectangle, so that a turned diamond draws as one
+            // placed there turned.
+            const win::LONG mx = (m.left + m.right) / 2, my = (m.top + m.bottom) / 2;
+            const win::POINT points[5] = {{mx, m.top}, {m.right, my}, {mx, m.bottom}, {m.left, my}, {mx, m.top}};
+            win::Polyline(dc, points, 5);
             break;
         }
         case kPrimSevenSegment: DrawSevenSegment(dc, t, std::min(l, r), std::min(top, b), std::max(l, r), std::max(top, b)); break;
