@@ -31,6 +31,7 @@
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
+#include "schematic/shape_editor.h"
 
 namespace kq5 {
 
@@ -44,7 +45,7 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17200, 17218}, {17309, 17309}, {17350, 17359},
+    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17200, 17218}, {17350, 17359},
     {17454, 17455}, {17501, 17501}, {17503, 17507}, {17669, 17671}, {17694, 17695},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
@@ -183,6 +184,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
         return 0;
     case 17301: case 17302: case 17303: case 17304: MdiCommand(id); return 0;
     case 17305: FillMdiClient(context.active); return 0;
+    case 17309: OpenShapeEditor(Frame().frame); return 0;
     case 17312: ShowCalculator(Frame().frame); return 0;
     case 17450: OnColorCommand(context.active); return 0;
     case 17452: FontCommand(); return 0;

@@ -32,7 +32,7 @@ std::set<int> OwnersList()
 {
     std::set<int> ids;
     // Schematic editor.
-    for (int id : {17100, 12200, 12201, 12913, 17309, 17454, 17455, 17501, 17694, 17695}) ids.insert(id);
+    for (int id : {17100, 12200, 12201, 12913, 17454, 17455, 17501, 17694, 17695}) ids.insert(id);
     AddRange(ids, 17200, 17218);
     AddRange(ids, 17350, 17359);
     AddRange(ids, 17503, 17507);
