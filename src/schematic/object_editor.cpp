@@ -131,7 +131,7 @@ void NewObject(win::HWND dialog, int command)
     } else if (type == kPrimArc) {
         AddObjectEditorObject(dialog, Ints({5, 5, 20, 20, 20, 12, 5, 12}), type);
     } else if (type == kPrimBlock) {
-        AddObjectEditorObject(dialog, BuildBlockPayload(win::RECT{16, 16, 64, 40}), type);
+        AddObjectEditorObject(dialog, BuildBlockPayload(win::RECT{16, 16, 112, 40}), type);
     } else if (type == kPrimText) {
         PromptDialogDesc desc;
         ClearPromptDesc(desc);

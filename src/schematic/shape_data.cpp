@@ -480,7 +480,9 @@ int GetPrimitivesBounds(const PrimitiveList& list, win::RECT& out, std::uint16_t
     for (const ShapePrimitive& p : list) {
         const bool take = mask == 0 ? !(p.attributes & kPrimSelected) : (p.attributes & mask) != 0;
         if (!take) continue;
-        Unite(out, GetPrimitiveInvalidRect(p));
+        // The starting rectangle only stands for "nothing taken"; it is not part of the union.
+        if (taken == 0) out = GetPrimitiveInvalidRect(p);
+        else Unite(out, GetPrimitiveInvalidRect(p));
         ++taken;
     }
     if ((mask & kPrimSelected) && taken > 0) {

@@ -99,7 +99,8 @@ void SetPrimitiveRect(const win::RECT& rect, ShapePrimitive& primitive);
 void OrientPrimitives(PrimitiveList& list, int orientation, bool whole, double cx, double cy);
 win::RECT GetPrimitiveInvalidRect(const ShapePrimitive& primitive);
 // Unites the invalid rectangles of the primitives taken (mask 0: the unselected ones; else those
-// sharing a bit with the mask) into out, which starts at (1000, 1000, 1000, 1000); the count.
+// sharing a bit with the mask) into out, left at (1000, 1000, 1000, 1000) when none is taken;
+// the count.
 int GetPrimitivesBounds(const PrimitiveList& list, win::RECT& out, std::uint16_t mask);
 // The keyword of a code, or for a reference the referenced shape's name; unchanged for others.
 void GetPrimitiveTypeName(int type, std::string& out);
