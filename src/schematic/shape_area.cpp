@@ -448,6 +448,48 @@ int KeyCommand(int vk, bool ctrl, bool shift, bool alt)
     return vk == win::VK_DELETE ? kCmdClear : 0;
 }
 
+// The tool pictures, each a primitive or two in a 16-unit square.
+void DrawToolPicture(win::HDC dc, int tool, const ShapeTransform& t)
+{
+    auto draw = [&](int type, std::initializer_list<long> values) { DrawPrimitive(dc, Ints(values), type, 0, t); };
+    auto poly = [&](int type, const std::vector<win::POINT>& points) { DrawPrimitive(dc, PolyPayload(points), type, 0, t); };
+    switch (tool) {
+    case 0: poly(kPrimPolyClosed, {{4, 2}, {4, 13}, {7, 10}, {10, 15}, {12, 14}, {9, 9}, {13, 9}}); break;
+    case 1:
+        draw(kPrimLine, {8, 2, 8, 14});
+        draw(kPrimLine, {2, 8, 14, 8});
+        poly(kPrimPolyOpen, {{6, 4}, {8, 2}, {10, 4}});
+        poly(kPrimPolyOpen, {{6, 12}, {8, 14}, {10, 12}});
+        break;
+    case 2: draw(kPrimRectangle, {3, 4, 13, 12}); break;
+    case 3: draw(kPrimDiamond, {2, 3, 14, 13}); break;
+    case 4: draw(kPrimEllipse, {2, 4, 14, 12}); break;
+    case 5: draw(kPrimArc, {2, 4, 14, 16, 14, 10, 2, 10}); break;
+    case 6:
+        draw(kPrimRectangle, {5, 3, 11, 13});
+        for (long y : {5, 11}) {
+            draw(kPrimLine, {2, y, 5, y});
+            draw(kPrimLine, {11, y, 14, y});
+        }
+        break;
+    case 7: draw(kPrimLine, {2, 13, 14, 3}); break;
+    case 8: poly(kPrimPolyClosed, {{3, 13}, {8, 3}, {13, 13}}); break;
+    case 9: poly(kPrimPolyOpen, {{2, 12}, {6, 4}, {10, 12}, {14, 4}}); break;
+    case 10:
+        draw(kPrimRectangle, {2, 2, 11, 11});
+        draw(kPrimRectangle, {5, 5, 14, 14});
+        break;
+    case 11:
+        draw(kPrimLine, {3, 3, 13, 3});
+        draw(kPrimLine, {8, 3, 8, 14});
+        break;
+    case 12: draw(kPrimSevenSegment, {2, 1, 14, 15}); break;
+    case 13: draw(kPrimLed, {3, 4, 13, 12}); break;
+    case 14: draw(kPrimSwitch, {1, 4, 15, 12}); break;
+    default: break;
+    }
+}
+
 void PaintTools(win::HWND window)
 {
     const ShapeEditorState& e = ShapeEditor();
@@ -457,16 +499,16 @@ void PaintTools(win::HWND window)
     win::GetClientRect(window, &client);
     win::FillRect(dc, &client, static_cast<win::HBRUSH>(win::GetStockObject(win::LTGRAY_BRUSH)));
     const int cell = std::max(1, static_cast<int>(client.right / kShapeToolCount));
-    static const char* const kLabels[kShapeToolCount] = {"Sel", "Pan", "Rect", "Dia", "Ell", "Arc", "Blk", "Line",
-                                                         "Poly", "Open", "Inc", "Text", "7Sg", "LED", "Sw"};
-    win::SetBkMode(dc, win::TRANSPARENT);
+    const double scale = std::min(cell, static_cast<int>(client.bottom)) / 17.0;
+    win::HGDIOBJ oldPen = win::SelectObject(dc, win::GetStockObject(win::BLACK_PEN));
     for (int i = 0; i < kShapeToolCount; ++i) {
         const win::RECT r{i * cell, 0, (i + 1) * cell, client.bottom};
         if (i == e.tool) win::FillRect(dc, &r, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
         win::FrameRect(dc, &r, static_cast<win::HBRUSH>(win::GetStockObject(win::GRAY_BRUSH)));
-        win::RECT text = r;
-        win::DrawText(dc, kLabels[i], -1, &text, win::DT_CENTER | win::DT_VCENTER | win::DT_SINGLELINE);
+        const double ox = r.left + (cell - 16 * scale) / 2, oy = (client.bottom - 16 * scale) / 2;
+        DrawToolPicture(dc, i, OrientationTransform(0, ox, oy, scale));
     }
+    win::SelectObject(dc, oldPen);
     win::EndPaint(window, &ps);
 }
 
