@@ -123,19 +123,9 @@ void AddPrimitive(PrimitiveList& list, const std::vector<std::string>& w)
         const auto v = Numbers(w, from, solid);
         if (v.size() < 4 || v.size() % 2 != 0) Fail(keyword + " takes pairs of numbers, two points at least");
         type = keyword == "POLY CLOSED" ? kPrimPolyClosed : kPrimPolyOpen;
-        long l = v[0], t = v[1], r = v[0], b = v[1];
-        for (std::size_t i = 0; i < v.size(); i += 2) {
-            l = std::min(l, v[i]);
-            r = std::max(r, v[i]);
-            t = std::min(t, v[i + 1]);
-            b = std::max(b, v[i + 1]);
-        }
-        payload.assign(4, 0);
-        PutI16(payload, 0, static_cast<int>(v.size() / 2));
-        const auto rect = RectPayload({l, t, r, b});
-        payload.insert(payload.end(), rect.begin(), rect.end());
-        const auto points = RectPayload(v);
-        payload.insert(payload.end(), points.begin(), points.end());
+        std::vector<win::POINT> points;
+        for (std::size_t i = 0; i < v.size(); i += 2) points.push_back(win::POINT{static_cast<win::LONG>(v[i]), static_cast<win::LONG>(v[i + 1])});
+        payload = BuildPolyPayload(points);
     } else if (keyword == "BLOCK") {
         // BLOCK l t r b [MARKS m0 m1 ...]: the pins as the editor makes them for the box.
         std::vector<long> v;
@@ -180,7 +170,7 @@ void AddPrimitive(PrimitiveList& list, const std::vector<std::string>& w)
     if (!CreatePrimitive(list, payload, 32, 32, type, attributes, 0)) Fail("the primitive could not be built");
 }
 
-void ReadShapes(const std::string& path)
+std::ifstream OpenSource(const std::string& path)
 {
     std::ifstream in(path);
     if (!in) {
@@ -189,6 +179,12 @@ void ReadShapes(const std::string& path)
     }
     g_file = path;
     g_line = 0;
+    return in;
+}
+
+void ReadShapes(const std::string& path)
+{
+    std::ifstream in = OpenSource(path);
     std::string line;
     ShapeRecord* current = nullptr;
     PrimitiveList list;
@@ -278,13 +274,7 @@ std::uint16_t GroupIdOf(const std::string& path)
 
 void ReadComponents(const std::string& path)
 {
-    std::ifstream in(path);
-    if (!in) {
-        std::cerr << path << ": cannot open\n";
-        std::exit(1);
-    }
-    g_file = path;
-    g_line = 0;
+    std::ifstream in = OpenSource(path);
     ComponentLibraryState& library = ComponentLibrary();
     library.root.name = "Components";
     for (int i = 0; i < kComponentSlotCount; ++i) library.slotNames[static_cast<std::size_t>(i)] = std::to_string(i);

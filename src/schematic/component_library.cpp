@@ -441,11 +441,7 @@ int LoadComponentLibrary()
 int WriteComponentLibrary(ComponentLibraryState& library, win::HWND owner)
 {
     if (library.path.empty()) return kMsgMissingFileName;
-    if (FileTimeOf(library.path) != library.fileTime) {
-        const int answer = ReportMessage("DSE", owner, static_cast<unsigned>(win::MB_YESNO | win::MB_ICONQUESTION),
-                                         kMsgFileChangedOnDisk, library.path.c_str());
-        if (answer != win::IDYES) return 0;
-    }
+    if (!MayOverwriteLibraryFile(library.path, library.fileTime, owner)) return 0;
     std::string bytes;
     try {
         bytes = SerializeComponentLibrary(library);

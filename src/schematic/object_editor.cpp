@@ -29,14 +29,6 @@ namespace {
 constexpr int kPinRowHeight = 14;
 const char* const kMarkNames[] = {"Plain", "Clock", "Bubble", "Clock, bubble", "Mark 4", "Mark 5"};
 
-std::vector<std::uint8_t> Ints(std::initializer_list<long> values)
-{
-    std::vector<std::uint8_t> b;
-    for (long v : values)
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF));
-    return b;
-}
-
 int PinMark(const ShapePrimitive& p, int pin)
 {
     const std::size_t at = kPointListOffset + static_cast<std::size_t>(pin) * kBlockPinSize;
@@ -127,9 +119,9 @@ void NewObject(win::HWND dialog, int command)
     if (tool == std::end(kShapeTools) || tool->type == 1) return;
     const int type = tool->type;
     if (IsRectKind(type)) {
-        AddObjectEditorObject(dialog, Ints({5, 5, 20, 20}), type);
+        AddObjectEditorObject(dialog, BuildIntPayload({5, 5, 20, 20}), type);
     } else if (type == kPrimArc) {
-        AddObjectEditorObject(dialog, Ints({5, 5, 20, 20, 20, 12, 5, 12}), type);
+        AddObjectEditorObject(dialog, BuildIntPayload({5, 5, 20, 20, 20, 12, 5, 12}), type);
     } else if (type == kPrimBlock) {
         AddObjectEditorObject(dialog, BuildBlockPayload(win::RECT{16, 16, 112, 40}), type);
     } else if (type == kPrimText) {
@@ -138,23 +130,14 @@ void NewObject(win::HWND dialog, int command)
         desc.caption = "Text";
         if (RunPromptDialog(desc) == 1 && !desc.text.empty()) {
             auto payload = BuildTextPayload(5, 5, desc.text, desc.font.height, desc.font.face, desc.font.style, desc.font.color);
-            const auto rect = Ints({5, 5, 5 + static_cast<long>(desc.text.size()) * 6, 15});
+            const auto rect = BuildIntPayload({5, 5, 5 + static_cast<long>(desc.text.size()) * 6, 15});
             std::copy(rect.begin(), rect.end(), payload.begin());
             AddObjectEditorObject(dialog, payload, type);
         }
     } else if (type == 0) {
-        ListSelectDesc desc;
-        desc.caption = "Choose Root Shape";
-        std::vector<int> indexes;
-        for (const auto& record : Shapes().records) {
-            desc.items.push_back(record->name);
-            indexes.push_back(record->index);
-        }
-        if (RunListSelectDialog(desc) != win::IDOK || desc.selection.empty()) return;
-        const int index = indexes[static_cast<std::size_t>(desc.selection[0])];
-        const ShapeRecord* open = ShapeEditor().current;
-        if (index < 1 || (open && IncludesShape(index, open->index))) return;
-        AddObjectEditorObject(dialog, Ints({5, 5, 0}), index);
+        const int index = ChooseRootShape(dialog);
+        if (index <= 0) return;
+        AddObjectEditorObject(dialog, BuildIntPayload({5, 5, 0}), index);
     } else {
         PromptDialogDesc desc;
         ClearPromptDesc(desc);
@@ -164,15 +147,9 @@ void NewObject(win::HWND dialog, int command)
         char* end = nullptr;
         const long n = std::strtol(desc.text.c_str(), &end, 10);
         if (end == desc.text.c_str() || n <= 0 || n > 1000) return;
-        std::vector<std::uint8_t> payload(4, 0);
-        payload[0] = static_cast<std::uint8_t>(n & 0xFF);
-        payload[1] = static_cast<std::uint8_t>((n >> 8) & 0xFF);
-        const auto rect = Ints({5, 5, 5 * n, 5 * n});
-        payload.insert(payload.end(), rect.begin(), rect.end());
-        for (long k = 1; k <= n; ++k) {
-            const auto xy = Ints({5 * k, 5 * k});
-            payload.insert(payload.end(), xy.begin(), xy.end());
-        }
+        std::vector<win::POINT> points;
+        for (long k = 1; k <= n; ++k) points.push_back(win::POINT{static_cast<win::LONG>(5 * k), static_cast<win::LONG>(5 * k)});
+        const std::vector<std::uint8_t> payload = BuildPolyPayload(points);
         AddObjectEditorObject(dialog, payload, type);
     }
 }

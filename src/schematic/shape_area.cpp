@@ -145,41 +145,12 @@ win::RECT NormalBand(const win::RECT& r)
     return win::RECT{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right), std::max(r.top, r.bottom)};
 }
 
-std::vector<std::uint8_t> Ints(std::initializer_list<long> values)
-{
-    std::vector<std::uint8_t> b;
-    for (long v : values)
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF));
-    return b;
-}
-
-std::vector<std::uint8_t> PolyPayload(const std::vector<win::POINT>& points)
-{
-    long l = points[0].x, t = points[0].y, r = l, b = t;
-    for (const win::POINT& p : points) {
-        l = std::min<long>(l, p.x);
-        r = std::max<long>(r, p.x);
-        t = std::min<long>(t, p.y);
-        b = std::max<long>(b, p.y);
-    }
-    std::vector<std::uint8_t> payload(4, 0);
-    payload[0] = static_cast<std::uint8_t>(points.size() & 0xFF);
-    payload[1] = static_cast<std::uint8_t>((points.size() >> 8) & 0xFF);
-    const auto rect = Ints({l, t, r, b});
-    payload.insert(payload.end(), rect.begin(), rect.end());
-    for (const win::POINT& p : points) {
-        const auto xy = Ints({p.x, p.y});
-        payload.insert(payload.end(), xy.begin(), xy.end());
-    }
-    return payload;
-}
-
 void FinishPolygon()
 {
     ShapeEditorState& e = ShapeEditor();
     const int type = kShapeTools[e.tool].type;
     if (e.polyPoints.size() >= 2 && (type == kPrimPolyClosed || type == kPrimPolyOpen))
-        AddNewPrimitive(e.dialog, PolyPayload(e.polyPoints), type, 0);
+        AddNewPrimitive(e.dialog, BuildPolyPayload(e.polyPoints), type, 0);
     e.polyPoints.clear();
     RedrawShapeArea();
 }
@@ -188,6 +159,25 @@ void AfterPlacement()
 {
     // Back to Select after a placement, as the editor does by default.
     SetShapeTool(ShapeEditor().dialog, kShapeTools[0].command);
+}
+
+// A TEXT payload at the point, its rectangle the text's size in its font.
+std::vector<std::uint8_t> MeasuredTextPayload(const win::POINT& p, const std::string& text, const FontSpec& font,
+                                              win::RECT* rect = nullptr)
+{
+    auto payload = BuildTextPayload(p.x, p.y, text, font.height, font.face, font.style, font.color);
+    win::HDC dc = win::GetDC(ShapeEditor().area);
+    FontSpec measured = font;
+    if (measured.height == 0) measured.height = -10;
+    win::HGDIOBJ previous = SelectFontSpec(dc, measured);
+    const win::SIZE size = MeasureTextBlock(dc, text);
+    RestoreFont(dc, previous);
+    win::ReleaseDC(ShapeEditor().area, dc);
+    const win::RECT r{p.x, p.y, p.x + size.cx, p.y + size.cy};
+    const auto bytes = BuildIntPayload({r.left, r.top, r.right, r.bottom});
+    std::copy(bytes.begin(), bytes.end(), payload.begin());
+    if (rect) *rect = r;
+    return payload;
 }
 
 void AddText(const win::POINT& p)
@@ -200,18 +190,7 @@ void AddText(const win::POINT& p)
     desc.flags = kPromptUseFont;
     if (RunPromptDialog(desc) != 1 || desc.text.empty()) return;
     e.textFont = desc.font;
-    auto payload = BuildTextPayload(p.x, p.y, desc.text, e.textFont.height, e.textFont.face, e.textFont.style, e.textFont.color);
-    // The rectangle takes the text's size in the font.
-    win::HDC dc = win::GetDC(e.area);
-    FontSpec font = e.textFont;
-    if (font.height == 0) font.height = -10;
-    win::HGDIOBJ previous = SelectFontSpec(dc, font);
-    const win::SIZE size = MeasureTextBlock(dc, desc.text);
-    RestoreFont(dc, previous);
-    win::ReleaseDC(e.area, dc);
-    const auto rect = Ints({p.x, p.y, p.x + size.cx, p.y + size.cy});
-    std::copy(rect.begin(), rect.end(), payload.begin());
-    AddNewPrimitive(e.dialog, payload, kPrimText, 0);
+    AddNewPrimitive(e.dialog, MeasuredTextPayload(p, desc.text, e.textFont), kPrimText, 0);
 }
 
 void EditText(ShapePrimitive& p)
@@ -227,10 +206,10 @@ void EditText(ShapePrimitive& p)
         e.edit.remove_if([&](const ShapePrimitive& q) { return &q == &p; });
         e.currentObject = nullptr;
     } else {
-        p.extra = BuildTextPayload(p.rect.left, p.rect.top, desc.text, desc.font.height, desc.font.face, desc.font.style, desc.font.color);
-        const auto rect = Ints({p.rect.left, p.rect.top, p.rect.left + static_cast<long>(desc.text.size()) * 6, p.rect.top + 10});
-        std::copy(rect.begin(), rect.end(), p.extra.begin());
-        p.rect = win::RECT{p.rect.left, p.rect.top, p.rect.left + static_cast<long>(desc.text.size()) * 6, p.rect.top + 10};
+        // The rectangle starts again from its anchor.
+        win::RECT rect;
+        p.extra = MeasuredTextPayload(win::POINT{p.rect.left, p.rect.top}, desc.text, desc.font, &rect);
+        p.rect = rect;
     }
     e.undoCode = 7;
     SetShapeModified(e.dialog, true);
@@ -239,18 +218,8 @@ void EditText(ShapePrimitive& p)
 
 void AddReference(const win::POINT& p)
 {
-    ShapeEditorState& e = ShapeEditor();
-    ListSelectDesc desc;
-    desc.caption = "Choose Root Shape";
-    std::vector<int> indexes;
-    for (const auto& record : Shapes().records) {
-        desc.items.push_back(record->name);
-        indexes.push_back(record->index);
-    }
-    if (RunListSelectDialog(desc) != win::IDOK || desc.selection.empty()) return;
-    const int index = indexes[static_cast<std::size_t>(desc.selection[0])];
-    if (index < 1 || (e.current && IncludesShape(index, e.current->index))) return;
-    AddNewPrimitive(e.dialog, Ints({p.x, p.y, 0}), index, 0);
+    const int index = ChooseRootShape(ShapeEditor().dialog);
+    if (index > 0) AddNewPrimitive(ShapeEditor().dialog, BuildIntPayload({p.x, p.y, 0}), index, 0);
 }
 
 void EndCreate(const win::POINT& p)
@@ -261,16 +230,16 @@ void EndCreate(const win::POINT& p)
     const win::RECT box = NormalBand(band);
     if (box.left == box.right && box.top == box.bottom) return;
     if (type == kPrimLine) {
-        AddNewPrimitive(e.dialog, Ints({band.left, band.top, band.right, band.bottom}), type, 0);
+        AddNewPrimitive(e.dialog, BuildIntPayload({band.left, band.top, band.right, band.bottom}), type, 0);
     } else if (type == kPrimArc) {
         const long cy = (box.top + box.bottom) / 2;
-        AddNewPrimitive(e.dialog, Ints({box.left, box.top, box.right, box.bottom, box.right, cy, box.left, cy}), type, 0);
+        AddNewPrimitive(e.dialog, BuildIntPayload({box.left, box.top, box.right, box.bottom, box.right, cy, box.left, cy}), type, 0);
     } else if (type == kPrimBlock) {
         const auto payload = BuildBlockPayload(box);
         if (payload.empty()) return;
         AddNewPrimitive(e.dialog, payload, type, 0);
     } else {
-        AddNewPrimitive(e.dialog, Ints({box.left, box.top, box.right, box.bottom}), type, 0);
+        AddNewPrimitive(e.dialog, BuildIntPayload({box.left, box.top, box.right, box.bottom}), type, 0);
     }
     AfterPlacement();
 }
@@ -451,8 +420,8 @@ int KeyCommand(int vk, bool ctrl, bool shift, bool alt)
 // The tool pictures, each a primitive or two in a 16-unit square.
 void DrawToolPicture(win::HDC dc, int tool, const ShapeTransform& t)
 {
-    auto draw = [&](int type, std::initializer_list<long> values) { DrawPrimitive(dc, Ints(values), type, 0, t); };
-    auto poly = [&](int type, const std::vector<win::POINT>& points) { DrawPrimitive(dc, PolyPayload(points), type, 0, t); };
+    auto draw = [&](int type, std::initializer_list<long> values) { DrawPrimitive(dc, BuildIntPayload(values), type, 0, t); };
+    auto poly = [&](int type, const std::vector<win::POINT>& points) { DrawPrimitive(dc, BuildPolyPayload(points), type, 0, t); };
     switch (tool) {
     case 0: poly(kPrimPolyClosed, {{4, 2}, {4, 13}, {7, 10}, {10, 15}, {12, 14}, {9, 9}, {13, 9}}); break;
     case 1:

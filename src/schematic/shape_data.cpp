@@ -618,6 +618,34 @@ std::vector<std::uint8_t> BuildBlockPayload(const win::RECT& box, std::span<cons
     return b;
 }
 
+std::vector<std::uint8_t> BuildIntPayload(std::initializer_list<long> values)
+{
+    Bytes b(values.size() * 4, 0);
+    std::size_t at = 0;
+    for (long v : values) {
+        WriteI32(b, at, static_cast<std::int32_t>(v));
+        at += 4;
+    }
+    return b;
+}
+
+std::vector<std::uint8_t> BuildPolyPayload(const std::vector<win::POINT>& points)
+{
+    if (points.empty()) return {};
+    win::RECT r{points[0].x, points[0].y, points[0].x, points[0].y};
+    for (const win::POINT& p : points) Unite(r, win::RECT{p.x, p.y, p.x, p.y});
+    Bytes b(kPointListOffset + points.size() * kPolyPointSize, 0);
+    WriteI16(b, 0, static_cast<std::int16_t>(points.size()));
+    WriteRect(b, 4, r);
+    std::size_t at = kPointListOffset;
+    for (const win::POINT& p : points) {
+        WriteI32(b, at, p.x);
+        WriteI32(b, at + 4, p.y);
+        at += kPolyPointSize;
+    }
+    return b;
+}
+
 std::vector<std::uint8_t> BuildTextPayload(int x, int y, const std::string& text, std::int16_t fontHeight,
                                            std::int16_t fontFace, std::uint8_t fontStyle, std::uint8_t fontColor)
 {

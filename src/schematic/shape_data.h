@@ -4,6 +4,7 @@
 // library they live serialised in the shape's data block; while the Shape Editor holds a shape
 // open they are a list of ShapePrimitive records, built from the block and stored back into it.
 #include <cstdint>
+#include <initializer_list>
 #include <list>
 #include <span>
 #include <string>
@@ -115,6 +116,10 @@ bool SetPrimitivePoint(ShapePrimitive& primitive, int k, int x, int y);
 // The BLOCK payload for a box: pins every 16 units on the two long sides, 12 units outside;
 // marks of an old payload's pins kept. Empty when the box cannot take one pin per side.
 std::vector<std::uint8_t> BuildBlockPayload(const win::RECT& box, std::span<const std::uint8_t> oldPayload = {});
+// Payloads made of 32-bit values (the 16-byte kinds, ARC, a reference's x, y and orientation), and
+// the payload of a POLY through the points.
+std::vector<std::uint8_t> BuildIntPayload(std::initializer_list<long> values);
+std::vector<std::uint8_t> BuildPolyPayload(const std::vector<win::POINT>& points);
 // The payload of a TEXT primitive at a point.
 std::vector<std::uint8_t> BuildTextPayload(int x, int y, const std::string& text, std::int16_t fontHeight,
                                            std::int16_t fontFace, std::uint8_t fontStyle, std::uint8_t fontColor);

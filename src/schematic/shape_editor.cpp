@@ -373,6 +373,23 @@ bool IncludesShape(int candidate, int open, int depth)
     return std::any_of(refs.begin(), refs.end(), [&](int r) { return IncludesShape(r, open, depth + 1); });
 }
 
+int ChooseRootShape(win::HWND owner)
+{
+    ListSelectDesc desc;
+    desc.caption = "Choose Root Shape";
+    desc.helpId = 17310;
+    std::vector<int> indexes;
+    for (const auto& record : Shapes().records) {
+        desc.items.push_back(record->name);
+        indexes.push_back(record->index);
+    }
+    if (RunListSelectDialog(desc) != win::IDOK || desc.selection.empty()) return -1;
+    const int index = indexes[static_cast<std::size_t>(desc.selection[0])];
+    const ShapeRecord* open = ShapeEditor().current;
+    if (index < 1 || (open && IncludesShape(index, open->index))) return -1;
+    return index;
+}
+
 ShapeEditorState& ShapeEditor()
 {
     static ShapeEditorState state;

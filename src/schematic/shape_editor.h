@@ -113,6 +113,9 @@ win::POINT ShapePixelPoint(int x, int y);
 // Whether the shape `candidate` is the shape `open` or includes it, however deep: including it
 // in `open` would make a shape that draws itself.
 bool IncludesShape(int candidate, int open, int depth = 0);
+// "Choose Root Shape": the index of the shape chosen to include in the open one; -1 when cancelled
+// or when the choice would include the open shape in itself (or is slot 0).
+int ChooseRootShape(win::HWND owner);
 // Shows a canvas point in the status line.
 void SetStatus(const win::POINT& p);
 // Repaints the drawing surface.

@@ -273,12 +273,7 @@ int LoadShapeLibraryFile()
 int WriteShapeLibrary(ShapeLibrary& library, win::HWND owner)
 {
     if (library.path.empty()) return 0;
-    const std::time_t onDisk = FileTimeOf(library.path);
-    if (onDisk != library.fileTime) {
-        const int answer = ReportMessage("DSE", owner, static_cast<unsigned>(win::MB_YESNO | win::MB_ICONQUESTION),
-                                         kMsgFileChangedOnDisk, library.path.c_str());
-        if (answer != win::IDYES) return 0;
-    }
+    if (!MayOverwriteLibraryFile(library.path, library.fileTime, owner)) return 0;
     std::string bytes;
     try {
         bytes = SerializeShapeLibrary(library);
@@ -293,6 +288,13 @@ int WriteShapeLibrary(ShapeLibrary& library, win::HWND owner)
     }
     library.fileTime = FileTimeOf(library.path);
     return 0;
+}
+
+bool MayOverwriteLibraryFile(const std::string& path, std::time_t stamp, win::HWND owner)
+{
+    if (FileTimeOf(path) == stamp) return true;
+    return ReportMessage("DSE", owner, static_cast<unsigned>(win::MB_YESNO | win::MB_ICONQUESTION), kMsgFileChangedOnDisk,
+                         path.c_str()) == win::IDYES;
 }
 
 int SaveShapeLibrary(win::HWND owner) { return WriteShapeLibrary(Shapes(), owner); }

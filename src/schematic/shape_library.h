@@ -78,6 +78,11 @@ int LoadShapeLibraryFile();
 // failure.
 int WriteShapeLibrary(ShapeLibrary& library, win::HWND owner = nullptr);
 int SaveShapeLibrary(win::HWND owner = nullptr);
+
+// Before a library is written over: when another program changed the file since it was read
+// (its time differs from the stamp), asks 13508 and gives whether the user said Yes; true when
+// nothing changed.
+bool MayOverwriteLibraryFile(const std::string& path, std::time_t stamp, win::HWND owner);
 void FreeShapeLibrary();
 
 // The record the Shape Editor opens on next.

@@ -21,7 +21,7 @@ struct DefinitionSpec {
     int type;
     std::string name;
     int pins = 0;
-    std::vector<std::string> pinTexts;  // written only for named-pin types
+    std::vector<std::string> pinTexts = {};  // written only for named-pin types
     int flags = 0;
 };
 
@@ -82,7 +82,9 @@ TEST_F(ComponentLibraryFile, TheBuiltLibraryCoversEveryTypeAndWritesBackByteForB
         EXPECT_NE(GroupOfDefinition(d), nullptr) << d.name;
     }
     for (int code = 1; code < kComponentTypeCount; ++code) {
-        if (FindComponentTypeRow(code)->name[0] != '\0') EXPECT_TRUE(covered[static_cast<std::size_t>(code)]) << code;
+        if (FindComponentTypeRow(code)->name[0] != '\0') {
+            EXPECT_TRUE(covered[static_cast<std::size_t>(code)]) << code;
+        }
     }
     // Gates come per input count, each knowing its leading inputs.
     const ComponentDefinition* and3 = FindComponentDefinition("3 Input AND");

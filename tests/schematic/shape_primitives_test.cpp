@@ -16,34 +16,17 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Ints(std::initializer_list<long> values)
+Bytes Ints(std::initializer_list<long> values) { return BuildIntPayload(values); }
+
+// A POLY payload through the points of x, y pairs.
+Bytes PolyOf(const std::vector<long>& xy)
 {
-    ByteWriter out;
-    for (long v : values) out.I32(static_cast<std::int32_t>(v));
-    const std::string& s = out.str();
-    return Bytes(s.begin(), s.end());
+    std::vector<win::POINT> points;
+    for (std::size_t i = 0; i + 1 < xy.size(); i += 2) points.push_back(win::POINT{static_cast<win::LONG>(xy[i]), static_cast<win::LONG>(xy[i + 1])});
+    return BuildPolyPayload(points);
 }
 
-Bytes Poly(std::initializer_list<long> xy)
-{
-    Bytes b(4, 0);
-    b[0] = static_cast<std::uint8_t>(xy.size() / 2);
-    long l = 1 << 20, t = 1 << 20, r = -(1 << 20), bo = -(1 << 20);
-    std::vector<long> v(xy);
-    for (std::size_t i = 0; i < v.size(); i += 2) {
-        l = std::min(l, v[i]);
-        r = std::max(r, v[i]);
-        t = std::min(t, v[i + 1]);
-        bo = std::max(bo, v[i + 1]);
-    }
-    const Bytes rect = Ints({l, t, r, bo});
-    b.insert(b.end(), rect.begin(), rect.end());
-    for (long x : v) {
-        const Bytes one = Ints({x});
-        b.insert(b.end(), one.begin(), one.end());
-    }
-    return b;
-}
+Bytes Poly(std::initializer_list<long> xy) { return PolyOf(std::vector<long>(xy)); }
 
 // The orientation table written out: turn, then mirror y.
 win::POINT Independent(int code, long x, long y)
@@ -123,26 +106,7 @@ TEST_F(ShapePrimitives, EachKindInEightOrientationsMatchesTheIndependentTransfor
         for (int code = 0; code < 8; ++code) {
             ResetShapeLibraryForTests();
             auto payloadOf = [&](const std::vector<long>& pts) -> Bytes {
-                if (c.type == kPrimPolyOpen || c.type == kPrimPolyClosed) {
-                    Bytes b = Poly({});
-                    std::vector<long> copy = pts;
-                    Bytes made(4, 0);
-                    made[0] = static_cast<std::uint8_t>(copy.size() / 2);
-                    long l = copy[0], t = copy[1], r = copy[0], bo = copy[1];
-                    for (std::size_t i = 0; i < copy.size(); i += 2) {
-                        l = std::min(l, copy[i]);
-                        r = std::max(r, copy[i]);
-                        t = std::min(t, copy[i + 1]);
-                        bo = std::max(bo, copy[i + 1]);
-                    }
-                    const Bytes rect = Ints({l, t, r, bo});
-                    made.insert(made.end(), rect.begin(), rect.end());
-                    for (long v : copy) {
-                        const Bytes one = Ints({v});
-                        made.insert(made.end(), one.begin(), one.end());
-                    }
-                    return made;
-                }
+                if (c.type == kPrimPolyOpen || c.type == kPrimPolyClosed) return PolyOf(pts);
                 ByteWriter out;
                 for (long v : pts) out.I32(static_cast<std::int32_t>(v));
                 return Bytes(out.str().begin(), out.str().end());
