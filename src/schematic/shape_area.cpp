@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 #include "app/dialog_services.h"
 #include "app/font_select.h"
@@ -255,6 +257,34 @@ win::POINT LimitMove(int dx, int dy)
     return win::POINT{dx, dy};
 }
 
+// Which of the eight handles of the current object's rectangle lies under the point: 1 top-left,
+// then clockwise; 0 none. The tolerance is three pixels.
+int HandleAt(const ShapePrimitive& p, int px, int py)
+{
+    if (p.type >= 0 || p.type == kPrimText) return 0;
+    const win::RECT r = GetPrimitiveInvalidRect(p);
+    const win::POINT a = ShapePixelPoint(r.left, r.top), b = ShapePixelPoint(r.right, r.bottom);
+    const int xs[3] = {a.x, (a.x + b.x) / 2, b.x}, ys[3] = {a.y, (a.y + b.y) / 2, b.y};
+    static const int kOrder[3][3] = {{1, 8, 7}, {2, 0, 6}, {3, 4, 5}};  // [x][y]
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (kOrder[i][j] && std::abs(px - xs[i]) <= 3 && std::abs(py - ys[j]) <= 3) return kOrder[i][j];
+    return 0;
+}
+
+// The rectangle after dragging a handle to a point; a LINE moves the end nearest the handle.
+win::RECT Resized(const win::RECT& r, int handle, const win::POINT& p)
+{
+    win::RECT out = r;
+    const bool left = handle == 1 || handle == 7 || handle == 8, right = handle >= 3 && handle <= 5;
+    const bool top = handle >= 1 && handle <= 3, bottom = handle >= 5 && handle <= 7;
+    if (left) out.left = p.x;
+    if (right) out.right = p.x;
+    if (top) out.top = p.y;
+    if (bottom) out.bottom = p.y;
+    return out;
+}
+
 void OnButtonDown(win::HWND window, win::WPARAM keys, int x, int y, bool right)
 {
     ShapeEditorState& e = ShapeEditor();
@@ -275,6 +305,16 @@ void OnButtonDown(win::HWND window, win::WPARAM keys, int x, int y, bool right)
     const int tool = (keys & win::MK_CONTROL) ? 0 : e.tool;
     const int type = kShapeTools[tool].type;
     if (tool == 0) {
+        ShapePrimitive* current = e.currentObject;
+        if (current && (current->attributes & kPrimSelected) && std::any_of(e.edit.begin(), e.edit.end(), [&](const ShapePrimitive& q) { return &q == current; })) {
+            if (const int handle = HandleAt(*current, x, y)) {
+                e.drag = ShapeDrag::Resize;
+                e.handle = handle;
+                e.resized = current;
+                e.resizedRect = current->rect;
+                return;
+            }
+        }
         if (ShapePrimitive* hit = HitTest(p)) {
             if (!(hit->attributes & kPrimSelected)) {
                 if (!(keys & win::MK_SHIFT))
@@ -336,6 +376,25 @@ void OnMouseMove(int x, int y)
         RedrawShapeArea();
         break;
     }
+    case ShapeDrag::Resize: {
+        // A line keeps its ends in drawing order: its handles move the end they stand on.
+        if (!e.resized) break;
+        const win::RECT from = e.resizedRect;
+        win::RECT next;
+        if (e.resized->type == kPrimLine) {
+            next = from;
+            const win::POINT a{from.left, from.top}, b{from.right, from.bottom};
+            const long da = std::labs(p.x - a.x) + std::labs(p.y - a.y), db = std::labs(p.x - b.x) + std::labs(p.y - b.y);
+            if (da <= db) next = win::RECT{p.x, p.y, from.right, from.bottom};
+            else next = win::RECT{from.left, from.top, p.x, p.y};
+        } else {
+            next = NormalBand(Resized(NormalBand(from), e.handle, p));
+            if (next.right == next.left || next.bottom == next.top) break;
+        }
+        SetPrimitiveRect(next, *e.resized);
+        RedrawShapeArea();
+        break;
+    }
     case ShapeDrag::Pan:
         ScrollShapeArea(e.anchor.x - x, e.anchor.y - y);
         e.anchor = win::POINT{x, y};
@@ -362,6 +421,12 @@ void OnButtonUp(int x, int y)
         }
         break;
     }
+    case ShapeDrag::Resize:
+        if (e.resized && std::memcmp(&e.resized->rect, &e.resizedRect, sizeof(win::RECT)) != 0) {
+            e.undoCode = 4;
+            SetShapeModified(e.dialog, true);
+        }
+        break;
     case ShapeDrag::Move:
         if (e.moved.x != 0 || e.moved.y != 0) {
             e.undoCode = 3;

@@ -284,6 +284,13 @@ void Undo(win::HWND dialog)
         e.undoDx = -e.undoDx;
         e.undoDy = -e.undoDy;
         break;
+    case 4:  // a resize toggles between the two rectangles
+        if (e.resized && std::any_of(e.edit.begin(), e.edit.end(), [&](const ShapePrimitive& p) { return &p == e.resized; })) {
+            const win::RECT other = e.resizedRect;
+            e.resizedRect = e.resized->rect;
+            SetPrimitiveRect(other, *e.resized);
+        }
+        break;
     case 6:  // a paste is cut again
         e.holding.clear();
         TakeSelected(e.edit, e.holding);
@@ -491,6 +498,7 @@ void ShapeEditorCommand(win::HWND dialog, int id)
         TakeSelected(e.edit, e.holding);
         if (id == kCmdCut) CopySelected(e.holding, e.clipboard);
         e.currentObject = nullptr;
+        e.resized = nullptr;
         e.undoCode = id == kCmdCut ? 5 : 2;
         SetShapeModified(dialog, true);
         break;

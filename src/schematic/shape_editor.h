@@ -57,7 +57,7 @@ constexpr int kShapeToolCount = 15;
 extern const ShapeTool kShapeTools[kShapeToolCount];
 
 // Drag states of the drawing surface.
-enum class ShapeDrag { None, Create, Box, Move, Pan };
+enum class ShapeDrag { None, Create, Box, Move, Resize, Pan };
 
 struct ShapeEditorState {
     win::HWND dialog = nullptr;
@@ -82,6 +82,9 @@ struct ShapeEditorState {
     int undoDx = 0, undoDy = 0;
     PrimitiveList holding;   // what the last Clear or Cut removed
     PrimitiveList clipboard;
+    ShapePrimitive* resized = nullptr;  // the primitive of the last resize and its other rectangle
+    win::RECT resizedRect{};
+    int handle = 0;                     // the handle being dragged: 1..8 clockwise from top-left
     int pattern = kCmdTransparent;
     std::vector<win::POINT> polyPoints;
     FontSpec textFont;

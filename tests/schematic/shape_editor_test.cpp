@@ -179,6 +179,30 @@ TEST_F(ShapeEditorTest, MovingTheSelectionAndUndoingTwice)
     RunEditor();
 }
 
+TEST_F(ShapeEditorTest, ResizingByAHandleAndUndoToggling)
+{
+    ShapePrimitive* box = nullptr;
+    Script([&] {
+        box = AddNewPrimitive(Dialog(), BuildIntPayload({40, 40, 64, 56}), kPrimRectangle, 0);
+        ASSERT_NE(box, nullptr);
+        // The bottom-right handle, dragged 16 units right and down.
+        Drag(Screen(64, 56), Screen(80, 72));
+    });
+    Script([&] {
+        EXPECT_EQ(box->rect.right, 80);
+        EXPECT_EQ(box->rect.bottom, 72);
+        EXPECT_EQ(box->rect.left, 40);
+        EXPECT_EQ(ShapeEditor().undoCode, 4);
+        ShapeEditorCommand(Dialog(), kCmdUndo);
+        EXPECT_EQ(box->rect.right, 64);
+        ShapeEditorCommand(Dialog(), kCmdUndo);
+        EXPECT_EQ(box->rect.right, 80);
+        win::PushMessageBoxAnswer(win::IDNO);
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
+    });
+    RunEditor();
+}
+
 TEST_F(ShapeEditorTest, ZoomGridAddingNamesAndTheListOfShapes)
 {
     Script([&] {
