@@ -234,8 +234,10 @@ void CloseEditor(win::HWND dialog)
     if (answer == win::IDYES) {
         SaveShapeLibrary(dialog);
     } else {
+        // Every change is dropped: the library is read again from the file it came from.
         const int index = e.current ? e.current->index : -1;
-        LoadShapeLibraryFile();
+        e.current = nullptr;
+        LoadShapeLibrary(Shapes().path, Shapes());
         e.current = nullptr;
         SetCurrentShape(index >= 0 && index < static_cast<int>(Shapes().table.size()) ? Shapes().table[static_cast<std::size_t>(index)] : nullptr);
     }
