@@ -152,6 +152,54 @@ Circuit RingOscillator(int stages, int level, const std::string& name)
     return c;
 }
 
+// The BSIM3 cards of the 0.35 um process, as the model library holds them; ngspice is told
+// that they are BSIM3 version 3.1 parameters.
+std::string LibraryCard(const std::string& name, bool forNgspice)
+{
+    std::ifstream in(std::string(KQ5_SOURCE_DIR) + "/data/NOM.LIB");
+    std::string card, line;
+    bool inCard = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind(".MODEL " + name + " ", 0) == 0) {
+            inCard = true;
+            card += line + "\n";
+            if (forNgspice) card += "+ VERSION=3.1\n";
+            continue;
+        }
+        if (inCard && line.rfind("+", 0) == 0) {
+            card += line + "\n";
+            continue;
+        }
+        inCard = false;
+    }
+    return card;
+}
+
+// Rings of BSIM3 inverters of the library's 0.35 um process at 3.3 V, each of an odd number of
+// stages and started from alternating node voltages held through the operating point (two
+// transistors a stage). (A long inverter chain driven from one end is no test here: its
+// operating point needs gmin stepping, which this program does not do.)
+Circuit Bsim3Rings(int rings, int stages, const std::string& name)
+{
+    Circuit c{name, "* bsim3 ring oscillators\n", std::to_string(stages / 2), ".TRAN 5p 60n 0 5p\n", 60e-9, 3, 1.65};
+    std::string& s = c.body;
+    s += "VDD 100000 0 3.3\n";
+    std::string ic = ".IC";
+    for (int r = 0; r < rings; ++r)
+        for (int i = 1; i <= stages; ++i) {
+            const int base = r * stages;
+            const std::string in = std::to_string(base + i), out = std::to_string(base + i % stages + 1);
+            s += "MN" + in + " " + out + " " + in + " 0 0 N035 L=0.35u W=2u AD=2p AS=2p PD=6u PS=6u\n";
+            s += "MP" + in + " " + out + " " + in + " 100000 100000 P035 L=0.35u W=5u AD=5p AS=5p PD=12u PS=12u\n";
+            ic += " V(" + in + ")=" + (i % 2 ? "0" : "3.3");
+        }
+    s += ic + "\n";
+    c.ngspiceBody = s + LibraryCard("N035", true) + LibraryCard("P035", true);
+    s += LibraryCard("N035", false) + LibraryCard("P035", false);
+    return c;
+}
+
 // n calls of a subcircuit of two resistors in series between the source node and ground, or
 // (flat) the same resistors written out.
 Circuit Calls(int n, const std::string& name, bool flat)
@@ -374,6 +422,7 @@ int main(int argc, char** argv)
         Mesh(30, "mesh30", 1e-6 * scale),          Mesh(50, "mesh50", 1e-6 * scale),
         RingOscillator(101, 1, "ring101_l1"),       RingOscillator(101, 2, "ring101_l2"),
         RingOscillator(101, 3, "ring101_l3"),
+        Bsim3Rings(1, 101, "ring101_bsim3"), Bsim3Rings(5, 101, "rings1010_bsim3"),
         Bridge("bridge1M", 1.0 * scale),
         Mesh(50, "mesh50r10", 2e-7 * scale, "10", 1e-10), Mesh(100, "mesh100r10", 2e-7 * scale, "10", 1e-10),
         Calls(16000 / calls, "calls16k", false),   Calls(16000 / calls, "flat16k", true),

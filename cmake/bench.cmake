@@ -6,4 +6,11 @@ if(KQ5_BENCH)
   # Whole transient runs against ngspice on the same netlists.
   add_executable(transient_bench ${CMAKE_SOURCE_DIR}/bench/transient_bench.cpp)
   target_link_libraries(transient_bench PRIVATE kq5lib)
+  target_compile_definitions(transient_bench PRIVATE KQ5_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  # Repaint of a 2,000-part schematic page.
+  add_executable(schematic_bench ${CMAKE_SOURCE_DIR}/bench/schematic_bench.cpp)
+  target_link_libraries(schematic_bench PRIVATE kq5lib)
+  # The digital event engine against Icarus Verilog on gate-level adders.
+  add_executable(digital_bench ${CMAKE_SOURCE_DIR}/bench/digital_bench.cpp)
+  target_link_libraries(digital_bench PRIVATE kq5lib)
 endif()

@@ -15,8 +15,9 @@ PACKAGES=(
   # the display the window tests run on (xvfb-run needs xauth, which xvfb only recommends), and
   # xwd, which captures it for the tests that compare it with the program's screen
   xvfb xauth x11-apps
-  # the independent simulator the reference tests compare with
+  # the independent simulators the reference tests compare with (analog; gate-level logic)
   ngspice
+  iverilog
   # wmf2svg reads our metafiles; libwmf finds its fonts in fonts-urw-base35, only recommended
   libwmf-bin fonts-urw-base35
   # pdfinfo and pdftoppm read our printed pages

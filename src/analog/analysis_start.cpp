@@ -21,6 +21,7 @@
 #include "core/message_reporter.h"
 #include "core/timers.h"
 #include "devices/model_temperature.h"
+#include "digital/digital_engine.h"
 #include "document/circuit_document.h"
 #include "netlist/circuit_build.h"
 #include "netlist/model_statements.h"
@@ -187,6 +188,9 @@ void InstallAnalysisKindHandlers()
     dc.setup = [] { return SetupDcAnalysis(); };
     dc.run = [] { return RunDcSweep(); };
     SetAnalysisKindHandlers(kAnalysisDc, std::move(dc));
+
+    // The digital set-up of every build and the digital operating point.
+    InstallDigitalSimulator();
 
     // The curves of each run, the numeric output, the run data flush and the end of a case in
     // the waveform store.

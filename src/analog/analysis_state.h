@@ -72,6 +72,20 @@ struct TimeBreakpointRecord : ListNode {
     std::uint8_t eventFlag = 0;
     std::uint8_t byteA = 0;
     std::uint8_t byteB = 0;
+    // Node-change events of the digital simulator (mode 1): word1 node, word2 device, word3
+    // state, byteA and byteB the low and high strength. Their place among the events of one
+    // tick is `order`; an event keeps it when a rejected step puts it back.
+    bool nodeEvent = false;
+    std::int64_t order = 0;
+};
+
+// What queueing a node event did, so that a rejected step can undo exactly that.
+struct NodeEventEdit {
+    std::int64_t order = 0;
+    bool overwritten = false;  // an event of the same node and device at the tick took the state
+    std::int32_t oldState = 0;
+    std::uint8_t oldLow = 0;
+    std::uint8_t oldHigh = 0;
 };
 
 struct AnalysisState {
@@ -93,10 +107,37 @@ double ClampedExp(double x);
 int EquationCount();
 
 // Inserts a time (digital ticks) into the breakpoint queue. Mode 0 adds a plain breakpoint,
-// dropped when another lies within 10 ticks; mode 1 adds or updates the event keyed by
-// words 1 and 2. 0, or 15002 when memory runs out.
+// dropped when another plain one lies within 10 ticks; mode 1 queues a digital node event
+// (QueueNodeEvent: words 1 to 3 node, device and state). 0, or 15002 when memory runs out.
 int AddTimeBreakpoint(std::uint32_t time, std::uint8_t byteA = 0, std::uint8_t byteB = 0,
                       int mode = 0, std::int32_t word1 = 0, std::int32_t word2 = 0,
                       std::int32_t word3 = 0);
+
+// The digital node-change events. They keep their own tick (never moved onto a neighbour),
+// one tick's events stay in insertion order, and a later event of the same node and device
+// at the same tick takes over the earlier one's state. The events are indexed by tick and
+// by (node, device), so that no edit walks the whole queue.
+int QueueNodeEvent(std::uint32_t time, std::uint8_t lowStrength, std::uint8_t highStrength, std::int32_t node,
+                   std::int32_t device, std::int32_t state, NodeEventEdit* edit = nullptr);
+// Puts an event back at its old place (its order among the events of its tick). 0 or 15002.
+int RestoreNodeEvent(std::uint32_t time, std::int64_t order, std::uint8_t lowStrength, std::uint8_t highStrength,
+                     std::int32_t node, std::int32_t device, std::int32_t state);
+// The node events due at or before the time, in queue order.
+void DueNodeEvents(std::uint32_t time, std::vector<TimeBreakpointRecord*>& events);
+// The earliest node event (queue order), or null.
+TimeBreakpointRecord* FirstNodeEvent();
+// The node event with this order, or null.
+TimeBreakpointRecord* FindNodeEvent(std::uint32_t time, std::int64_t order);
+// The queued events of one output (node, device), in queue order.
+std::vector<TimeBreakpointRecord*> NodeEventsOf(std::int32_t node, std::int32_t device);
+// Takes a node event off the queue and frees it.
+void RemoveNodeEvent(TimeBreakpointRecord* event);
+// Changes the node of a queued event (0 disables it) keeping its place.
+void SetNodeEventNode(TimeBreakpointRecord* event, std::int32_t node);
+// Drops the index entries of an event that is being unlinked from the queue elsewhere.
+void ForgetNodeEvent(const TimeBreakpointRecord* event);
+std::size_t NodeEventCount();
+// Forgets every indexed event (the queue is being emptied).
+void ClearNodeEventIndex();
 
 }  // namespace kq5

@@ -245,11 +245,18 @@ double TickToTime(std::uint32_t tick)
 void RemoveFirstTimeBreakpoint()
 {
     LinkedList& queue = DeviceList(kTimeBreakpointList);
-    if (queue.head) ListRemove(queue, queue.head);
+    if (queue.head) {
+        ForgetNodeEvent(static_cast<const TimeBreakpointRecord*>(queue.head));
+        ListRemove(queue, queue.head);
+    }
     Breakpoints().landing = false;
 }
 
-void ClearTimeBreakpoints() { ListClear(DeviceList(kTimeBreakpointList)); }
+void ClearTimeBreakpoints()
+{
+    ClearNodeEventIndex();
+    ListClear(DeviceList(kTimeBreakpointList));
+}
 
 void SetSourceCornerTime(IndependentSourceDevice& source, int k, double time)
 {

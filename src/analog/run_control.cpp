@@ -19,6 +19,7 @@
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
 #include "plots/curve_record.h"
+#include "plots/limits_dialog.h"
 #include "plots/plot_view_settings.h"
 #include "plots/waveform_store.h"
 
@@ -254,9 +255,9 @@ void ReportAnalysisFailureArgs(int controlKind, int index, const char* text, int
     all.emplace_back(text ? text : "");
     all.emplace_back(messageId);
     all.insert(all.end(), args.begin(), args.end());
-    // The limits dialog that would take the focus of the offending control belongs to the
-    // analysis window; without it the message alone tells.
     ReportMessageArgs("WtE", all);
+    // The open limits dialog points at the text that caused the failure.
+    if (controlKind == kFocusLimitsField || controlKind == kFocusExpressionRow) FocusLimitsControl(controlKind, index);
 }
 
 void ReportAnalysisFailure0(int controlKind, int index, int messageId)

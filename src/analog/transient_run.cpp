@@ -241,7 +241,7 @@ int TransientRunCase(WindowRecord* window)
     s.hooks.reinitializeRunStates = ReinitializeRunStates;
 
     t.initialStep = t.span / 50.0;
-    if (s.integratedStateCount == 0 && DeviceList(kLossyLineDeviceList).count == 0)
+    if (IntegratedStateCount() == 0 && DeviceList(kLossyLineDeviceList).count == 0)
         t.initialStep = std::min(t.initialStep, t.printInterval);
     t.initialStep = std::min(t.initialStep, MaxSourceTimeStep());
     t.minimumStep = t.initialStep * 1e-18;

@@ -23,6 +23,9 @@
 #include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "devices/table_source_load.h"
+#include "digital/digital_checks.h"
+#include "digital/digital_engine.h"
+#include "digital/digital_interfaces.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
 
@@ -48,19 +51,65 @@ void ShiftStepHistory(double used)
     h[0] = used;
 }
 
-// Entries the run has already passed (before the time of the last accepted point) can never
-// be landed on; they would hold back every later breakpoint.
-void DropPassedBreakpoints()
+// Removes the plain entries of the queue with a tick from `first` to `last`. Digital node
+// events stay: the event processing takes them off the queue when it applies them.
+void RemovePlainBreakpoints(std::uint32_t first, std::uint32_t last)
 {
-    const TransientRunState& t = TransientRun();
-    while (TimeBreakpointRecord* head = Head()) {
-        if (head->time > t.digitalTime) break;
-        RemoveFirstTimeBreakpoint();
+    LinkedList& queue = DeviceList(kTimeBreakpointList);
+    TimeBreakpointRecord* before = nullptr;
+    for (TimeBreakpointRecord* entry = Head(); entry && entry->time <= last;) {
+        TimeBreakpointRecord* next = ListNext(entry);
+        if (entry->nodeEvent || entry->time < first) {
+            before = entry;
+        } else if (!before) {
+            RemoveFirstTimeBreakpoint();
+        } else {
+            // Unlinked after its known predecessor: no walk from the head.
+            before->next = next;
+            if (queue.tail == entry) queue.tail = before;
+            --queue.count;
+            delete entry;
+        }
+        entry = next;
     }
 }
 
-// The accepted point: states, histories and the step.
-void CommitAcceptedPoint()
+// Plain entries the run has already passed (before the time of the last accepted point) can
+// never be landed on; they would hold back every later breakpoint.
+void DropPassedBreakpoints() { RemovePlainBreakpoints(0, TransientRun().digitalTime); }
+
+// Removes the plain entries at the tick landed on (the node events there have been applied).
+void RemoveLandedBreakpoints(std::uint32_t at)
+{
+    RemovePlainBreakpoints(at, at);
+    Breakpoints().landing = false;
+}
+
+bool HasDigitalDevices() { return DigitalSimulator().deviceCount > 0; }
+
+// A failure of the digital side that has not been reported yet is reported with the time.
+int ReportDigitalFailure(WindowRecord* window, int rc)
+{
+    if (rc == 0 || rc == kMsgReported || rc == kMsgStopped || rc == 15002) return rc;
+    ReportMessage("WE", window, rc, AnalogSolver().time);
+    return kMsgReported;
+}
+
+// The digital events due at the point's tick, before the analog solve. 0 or a reported id.
+int ProcessDigitalPoint(WindowRecord* window)
+{
+    if (!HasDigitalDevices()) return 0;
+    SetDacOutputs(AnalogSolver().time, false);
+    const int rc = ProcessDigitalEventsAt(TransientRun().digitalTime);
+    if (rc == kMsgDigitalNoConvergence) {
+        ReportMessage("WE", window, kMsgDigitalNoConvergence, AnalogSolver().time);
+        return kMsgReported;
+    }
+    return rc;
+}
+
+// The accepted point: states, histories and the step. 0 or a reported id.
+int CommitAcceptedPoint(WindowRecord* window)
 {
     AnalogSolverState& s = AnalogSolver();
     TransientRunState& t = TransientRun();
@@ -76,6 +125,15 @@ void CommitAcceptedPoint()
     ShiftStepHistory(t.usedStep);
     s.lastAcceptedTime = s.time;
     t.acceptedDigitalTime = t.digitalTime;
+    if (!HasDigitalDevices()) return 0;
+    // The interfaces follow the accepted point before its digital logs are closed, so that
+    // what they start belongs to this point.
+    int rc = UpdateDacDevices(s.time, s.acceptedPointCount == 0);
+    if (rc == 0) rc = UpdateDtoAInterfaces(s.time, s.acceptedPointCount == 0);
+    if (rc == 0) rc = UpdateAtoDInterfaces(s.time, t.digitalTime);
+    if (rc == 0) rc = UpdateAdcDevices(t.digitalTime);
+    AcceptDigitalPoint();
+    return ReportDigitalFailure(window, rc);
 }
 
 // The operating point of the pass (phase 1, or the AC bias).
@@ -86,6 +144,7 @@ int OperatingPointPass(WindowRecord* window)
     const GlobalOptionValues& o = GlobalOptions().values;
     s.time = s.runKind == kRunKindTransient ? t.tmin : 0.0;
     t.digitalTime = 0;
+    if (int rc = StartDigitalRun(s.time)) return ReportDigitalFailure(window, rc);
     s.coefficients.fill(0.0);
     s.ag0 = s.ag1 = 0.0;
     if (int rc = EvaluateSourcesAtTime()) return rc;
@@ -112,6 +171,10 @@ int OperatingPointPass(WindowRecord* window)
         return kMsgReported;
     }
     if (rc) return rc;
+    // The events at the start of the run (stimuli at 0) take effect at the start.
+    if (s.runKind == kRunKindTransient)
+        if (int r = ProcessDigitalPoint(window)) return r;
+    if (HasDigitalDevices()) ResetDigitalChangeLog();
     t.operatingPointComputed = !s.noOperatingPoint;
     if (s.runPhase == kPhaseOperatingPoint && s.operatingPointFlag) {
         // One more load stores the bias values that reports and AC stamps read.
@@ -134,6 +197,7 @@ int SolvePointAttempt(WindowRecord* window, bool firstPoint)
         s.stopFlag = 1;
         return kMsgReported;
     }
+    if (int rc = ProcessDigitalPoint(window)) return rc;
     if (!s.hasAnalogNodes) return 0;
     if (s.eventState == kEventAnalogPoint) ComputeIntegrationCoefficients();
     if (s.iterationMode != kModeFirstTimePoint) s.iterationMode = kModePredictor;
@@ -227,15 +291,18 @@ int TimeStepPass(WindowRecord* window)
         const bool atEnd = !Head() || t.digitalTime + 1 >= bp.endTick;
         if (s.acceptedPointCount > 0 || (firstLoop && t.operatingPointComputed))
             if (int rc = OutputTransientPoint(window)) return rc;
-        CommitAcceptedPoint();
-        if (atEnd) return 0;
+        if (int rc = CommitAcceptedPoint(window)) return rc;
+        if (atEnd) {
+            if (HasDigitalDevices()) ShowDigitalWarningCount();
+            return 0;
+        }
 
         // Landing on a breakpoint: drop every entry at its time and start again at order 1.
         const bool landed = bp.landing;
         if (landed) {
             s.order = 1;
-            const std::uint32_t at = Head()->time;
-            while (Head() && Head()->time == at) RemoveFirstTimeBreakpoint();
+            const std::uint32_t at = t.digitalTime;
+            RemoveLandedBreakpoints(at);
             if (!Head() || t.digitalTime + 1 >= bp.endTick) return 0;
         }
         DropPassedBreakpoints();
@@ -299,6 +366,13 @@ int TimeStepPass(WindowRecord* window)
                         t.retryCounter = std::min(t.retryCounter + 1, kMaxRetries);
                         accept = false;
                     }
+                    // An AtoD interface crossed a threshold well inside the step: the step is
+                    // retried to end just past the threshold, so that the state changes there.
+                    const double crossing = s.stepFactors[static_cast<std::size_t>(kStepFactorDigitalInterface)];
+                    if (accept && HasDigitalDevices() && crossing < 1.0 - GlobalOptions().values.reltol) {
+                        next = crossing * step;
+                        accept = false;
+                    }
                 }
             } else if (s.acceptedPointCount > 0) {
                 next = std::max(std::min(2.0 * step, t.initialStep), step);
@@ -320,6 +394,7 @@ int TimeStepPass(WindowRecord* window)
             // Rejected: back to the last accepted point with the smaller step.
             ++t.rejectedCount;
             bp.landing = false;
+            if (HasDigitalDevices()) RejectDigitalPoint();
             CommitList31States(2);
             RestoreRejectedStepStates();
             RestoreSampleHoldValues();

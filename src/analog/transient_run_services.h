@@ -28,6 +28,9 @@ struct AnalysisRunServices {
     // The printed-values table of the numeric output after a case (the point count of the
     // run); 0 or a message id.
     std::function<int(int points)> writePrintedValues;
+    // Reads the state variables file into the simulator's state (the State Variables option
+    // "Read"); 0 or a message id.
+    std::function<int()> readStateVariables;
     // Whether more stepping or Monte Carlo cases follow the present one.
     std::function<bool()> moreCases;
 };

@@ -136,6 +136,8 @@ int ReinitializeRunStates()
 {
     InitializeRunStates();
     if (TransientRun().stateVariables == kStateVariablesRead) {
+        if (RunServices().readStateVariables)
+            if (int rc = RunServices().readStateVariables()) return rc;
         const StoredStateVariables& stored = StoredStates();
         for (const StoredStateVariable& row : stored.rows) {
             if (row.letter == 'V') {

@@ -4,7 +4,9 @@
 
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
+#include "analog/run_control.h"
 #include "app/edit_mode.h"
+#include "app/find_replace.h"
 #include "app/frame_state.h"
 #include "app/color_dialog.h"
 #include "app/font_command.h"
@@ -28,10 +30,21 @@
 #include "document/document_windows.h"
 #include "netlist/circuit_build.h"
 #include "netlist/library_translate.h"
+#include "netlist/spice_export.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
+#include "plots/limits_dialog.h"
+#include "plots/numeric_output_window.h"
+#include "plots/plot_characteristics.h"
+#include "plots/plot_click_services.h"
+#include "plots/plot_object_geometry.h"
+#include "plots/state_variables_editor.h"
+#include "schematic/circuit_window.h"
+#include "schematic/page_array.h"
+#include "schematic/pane_seams.h"
 #include "schematic/shape_editor.h"
+#include "schematic/zoom.h"
 
 namespace kq5 {
 
@@ -45,19 +58,18 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12200, 12201}, {12913, 12913}, {17100, 17100}, {17200, 17218}, {17350, 17359},
-    {17454, 17455}, {17501, 17501}, {17503, 17507}, {17669, 17671}, {17694, 17695},
+    {12913, 12913}, {17200, 17212}, {17214, 17214}, {17218, 17218}, {17350, 17359},
+    {17454, 17455}, {17669, 17671}, {17694, 17695},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {760, 771}, {15679, 15679}, {16000, 16082}, {17151, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
+    {760, 771}, {16059, 16059}, {17152, 17152}, {17156, 17165}, {17167, 17170},
+    {17172, 17190}, {17600, 17605}, {18400, 18406}, {18670, 18677},
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
-    // SPICE export.
-    {17105, 17105},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
     // Page keys: schematic and plot navigation.
@@ -86,8 +98,7 @@ struct CommandContext {
 void OpenByKind(const std::string& name, int kind)
 {
     if (name.empty() || kind < 0) return;
-    WindowRecord* opened = nullptr;
-    LoadCircuitFile(nullptr, name, kind, kLoadDefaults, opened);
+    OpenFileOfKind(name, kind);
 }
 
 void OpenRecentFile(int index)
@@ -129,6 +140,23 @@ void SendToTextControl(const CommandContext& context, int id)
     if (text != nullptr && win::GetFocus() == text) win::SendMessage(text, win::WM_COMMAND, static_cast<win::WPARAM>(id), 0);
 }
 
+void FindCommands(const CommandContext& context, int id)
+{
+    if ((id == kFindAgainCommand || id == kRepeatFindCommand) && AnalysisOpen()) {
+        // F3 also leaves the analysis.
+        if (WindowRecord* plot = RunControl().analysisWindow; plot && plot->window)
+            win::PostMessage(plot->window, win::WM_CLOSE, 0, 0);
+        return;
+    }
+    if (id == kReplaceCommand) {
+        if (context.kind == kWindowTextCircuit || context.kind == kWindowSchematic) ReplaceInTextWindow(context.active);
+        return;
+    }
+    // The library window's own find belongs to the library editor.
+    if (context.kind == kWindowModelLibrary) WarnNotAvailable(id);
+    else FindCommand(context.active, id != kFindCommand);
+}
+
 void EditModeCommand(const CommandContext& context, int id)
 {
     if (id == 17563 && AnalysisOpen()) return;
@@ -165,6 +193,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
         return 0;
     case kCmdStatistics: ShowStatisticsDialog(); return 0;
     case 3801: case 3802: case 3803: case 3804: SendToTextControl(context, id); return 0;
+    case kFindCommand: case kFindAgainCommand: case kRepeatFindCommand: case kReplaceCommand: FindCommands(context, id); return 0;
     case 10185: ToolBarDialog(Frame().frame); return 0;
     case 12506:
         if (context.active && context.active->document) RevertToSaved(context.active);
@@ -177,6 +206,9 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17102: OpenFileCommand(context); return 0;
     case 17103: SaveCommand(context, false); return 0;
     case 17104: SaveCommand(context, true); return 0;
+    case 17105:
+        if (context.active && context.active->document) ExportSpiceNetlistCommand(context.active);
+        return 0;
     case kCommandLibraryToText: TranslateLibraryToText(context.active); return 0;
     case kCommandTextToLibrary: TranslateTextToLibrary(context.active); return 0;
     case 17137:
@@ -186,6 +218,13 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17305: FillMdiClient(context.active); return 0;
     case 17309: OpenShapeEditor(Frame().frame); return 0;
     case 17312: ShowCalculator(Frame().frame); return 0;
+    case 17100: FileNew(); return 0;
+    case kCommandAddPage: AddPage(context.active, PageCount(context.active)); return 0;
+    case kCommandDeletePage: DeletePageCommand(context.active); return 0;
+    case 17501: ShowFullWindow(context.active); return 0;
+    case 17503: SplitVertical(context.active, 0.5); return 0;
+    case 17507: SplitHorizontal(context.active, 0.5); return 0;
+    case kCommandZoomIn: case kCommandZoomOut: ZoomWindow(context.active, id); return 0;
     case 17450: OnColorCommand(context.active); return 0;
     case 17452: FontCommand(); return 0;
     case 17539: ToggleToolWindow(0); return 0;
@@ -229,8 +268,6 @@ int RouteUnavailableCommand(int id, const CommandContext& context)
         return 1;
     }
     if (InRange(id, 17632, 17639) && !(IsPlotKind(context.kind) || context.kind == kWindowSchematic)) return 1;
-    // Limits only while an analysis is open; without one the command does nothing.
-    if (id == 16060 && !AnalysisOpen()) return 0;
     // The probe menus reach the probe handler only in probe mode.
     if (InRange(id, 16000, 16082) && id != 16059 && id != 16060 && !ProbeModeActive()) return 1;
     WarnNotAvailable(id);
@@ -275,6 +312,32 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     // The function menu's items are the text window's.
     if (InRange(id, 3400, 3453)) return 1;
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
+    if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
+    // The run's state and output: numeric output, State Variables, point reduction, animation.
+    if (id == 17151 || id == 17153 || id == 17155 || id == 17171) {
+        if (!AnalysisOpen()) return 0;
+        if (id == 17151) ShowNumericOutputWindow();
+        if (id == 17153) OpenStateVariablesEditor();
+        if (id == 17155) OpenDataPointReduction();
+        if (id == 17171) OpenAnimateOptions();
+        return 0;
+    }
+    if (id == 17166) {
+        if (context.kind != kWindowAnalysis) return 1;
+        DeletePlotObjects(context.active, Analysis().analysisKind);
+        return 0;
+    }
+    // The Characteristics dialog of the active analysis window.
+    if (id == 15679) {
+        if (context.kind != kWindowAnalysis) return 1;
+        OpenPlotCharacteristics(context.active);
+        return 0;
+    }
+    // Limits only while an analysis is open; without one the command does nothing.
+    if (id == 16060) {
+        if (AnalysisOpen()) OpenAnalysisLimitsDialog();
+        return 0;
+    }
     if (RouteKnownCommand(id, context) == 0) {
         RefreshToolButtonStates();
         return 0;

@@ -39,6 +39,9 @@ win::INT_PTR ListSelectProc(win::HWND dialog, win::UINT message, win::WPARAM wPa
         PlaceDialog(dialog, false, nullptr);
         if (!desc->caption.empty()) win::SetWindowText(dialog, desc->caption.c_str());
         win::HWND list = win::GetDlgItem(dialog, kListSelectList);
+        // The template's list takes one item; a list that allows several needs the style for it.
+        if (desc->several)
+            win::SetWindowLong(list, win::GWL_STYLE, win::GetWindowLong(list, win::GWL_STYLE) | win::LBS_EXTENDEDSEL);
         for (const std::string& item : desc->items)
             win::SendMessage(list, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(item.c_str()));
         for (int index : desc->selection) {

@@ -28,6 +28,7 @@
 #include "platform/paint.h"
 #include "platform/shell_drop.h"
 #include "platform/window.h"
+#include "schematic/circuit_window.h"
 
 namespace kq5 {
 
@@ -124,8 +125,7 @@ void OpenDroppedFiles(win::HDROP drop)
         win::DragQueryFile(drop, i, &name);
         const int kind = DetectFileKind(name, 1);
         if (kind == -1) continue;
-        WindowRecord* opened = nullptr;
-        LoadCircuitFile(nullptr, name, kind, kLoadDefaults, opened);
+        OpenFileOfKind(name, kind);
     }
     win::DragFinish(drop);
 }

@@ -179,6 +179,32 @@ void AddGroup(std::vector<PreferenceRow>& rows, const char* text, bool* expanded
     }
 }
 
+// The fields of a schematic document that the circuit rows edit, in the order of
+// kCircuitChildren: a font (whose colour counts) or a colour.
+struct CircuitField {
+    FontSpec* font;
+    std::int32_t* color;
+};
+std::array<CircuitField, kCircuitChildren.size()> CircuitFields(CircuitDocument& doc)
+{
+    return {{{nullptr, &doc.backgroundColor},
+             {&doc.gridTextFont, nullptr},
+             {&doc.circuitObjectFont, nullptr},
+             {nullptr, &doc.textBackgroundColor},
+             {&doc.numOutFont, nullptr},
+             {nullptr, &doc.textCommentColor},
+             {&doc.titleBlockFont, nullptr},
+             {&doc.componentFont, nullptr},
+             {&doc.attributeFont, nullptr},
+             {&doc.wireFont, nullptr},
+             {nullptr, &doc.digitalPathColor},
+             {&doc.selectFont, nullptr},
+             {&doc.nodeNumberFont, nullptr},
+             {&doc.nodeVoltageFont, nullptr},
+             {&doc.pinFont, nullptr},
+             {&doc.boxRegionFont, nullptr}}};
+}
+
 // The rows of one open window: its own colours and fonts.
 void AddWindowGroups(std::vector<PreferenceRow>& rows)
 {
@@ -197,22 +223,9 @@ void AddWindowGroups(std::vector<PreferenceRow>& rows)
         std::string title;
         if (record->kind == kWindowSchematic) {
             title = "[+]" + GetRecordTitle(record) + " Circuit";
-            children = {{"Background", nullptr, &doc.backgroundColor, kC},
-                        {"Grid Text", &doc.gridTextFont, nullptr, kCF},
-                        {"Graphical Object", &doc.circuitObjectFont, nullptr, kC},
-                        {"Text Area Background", nullptr, &doc.textBackgroundColor, kC},
-                        {"Text Area Text", &doc.numOutFont, nullptr, kCF | kRowFixedPitch},
-                        {"Text Area Comment", nullptr, &doc.textCommentColor, kC},
-                        {"Title Block", &doc.titleBlockFont, nullptr, kCF},
-                        {"Component", &doc.componentFont, nullptr, kCF},
-                        {"Attribute Text", &doc.attributeFont, nullptr, kCF},
-                        {"Wire", &doc.wireFont, nullptr, kC},
-                        {"Digital Path Color", nullptr, &doc.digitalPathColor, kC},
-                        {"Select", &doc.selectFont, nullptr, kC},
-                        {"Node Number", &doc.nodeNumberFont, nullptr, kCF},
-                        {"Node Voltage", &doc.nodeVoltageFont, nullptr, kCF},
-                        {"Pin Connection", &doc.pinFont, nullptr, kC},
-                        {"Select Box", &doc.boxRegionFont, nullptr, kC}};
+            const auto fields = CircuitFields(doc);
+            for (std::size_t i = 0; i < fields.size(); ++i)
+                children.push_back({kCircuitChildren[i].text, fields[i].font, fields[i].color, kCircuitChildren[i].flags});
         } else {
             title = "[+]" + GetRecordTitle(record) + " Text/Spice";
             children = {{"Text Area Comment", nullptr, &doc.textCommentColor, kC},
@@ -532,6 +545,17 @@ void SetPreferenceDefaults()
     set(15, h * 3 / 4, 2);
     set(26, h + 2, 0);
     p.defaultAttributes[8].face = courier;
+}
+
+void CopyDefaultCircuitAttributes(CircuitDocument& doc)
+{
+    const PreferenceValues& p = PreferenceSettings();
+    const auto fields = CircuitFields(doc);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const FontSpec& value = p.defaultAttributes[static_cast<std::size_t>(kCircuitChildren[i].target)];
+        if (fields[i].font) *fields[i].font = value;
+        else *fields[i].color = value.color;
+    }
 }
 
 std::string NormalizeFormatText(const std::string& text, bool decimalsAllowed)

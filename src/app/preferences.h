@@ -13,6 +13,8 @@
 
 namespace kq5 {
 
+struct CircuitDocument;
+
 constexpr int kPreferencesTemplate = 18410;
 constexpr int kPreferencesList = 19720;
 constexpr int kPreferencesFontButton = 22;
@@ -34,6 +36,9 @@ extern const std::array<const char*, 51> ColorKeyNames;
 
 // The formats, the threshold, the two flags, the option word and the default attribute table.
 void SetPreferenceDefaults();
+
+// A new schematic or text window takes the colours and fonts of the Circuit Defaults.
+void CopyDefaultCircuitAttributes(CircuitDocument& doc);
 
 // A typed number format made safe for the number printer: "n", "nE"/"ne" or, with decimals
 // allowed (the plot value format), "w.d"; numbers at most 16.

@@ -5,6 +5,7 @@
 
 #include "app/dialog_services.h"
 #include "app/window_record.h"
+#include "core/char_classes.h"
 #include "platform/backend.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -55,6 +56,10 @@ win::INT_PTR PromptProc(win::HWND dialog, win::UINT message, win::WPARAM wParam,
                                   kPromptFirstChoice + static_cast<int>(at == std::string::npos ? 0 : at));
         }
         win::CheckDlgButton(dialog, kPromptCheck, desc->check != 0 ? win::BST_CHECKED : win::BST_UNCHECKED);
+        // Further check boxes of the template show the descriptor's values.
+        for (const auto& [id, value] : desc->controls)
+            if (win::HWND item = win::GetDlgItem(dialog, id); item && EqualsNoCase(win::GetClassName(item), "Button"))
+                win::CheckDlgButton(dialog, id, value != 0 ? win::BST_CHECKED : win::BST_UNCHECKED);
         const int focus = (desc->flags & kPromptFocusSecond) != 0 ? kPromptSecondField : kPromptFirstField;
         if (win::HWND field = win::GetDlgItem(dialog, focus)) {
             win::SetFocus(field);
@@ -74,6 +79,9 @@ win::INT_PTR PromptProc(win::HWND dialog, win::UINT message, win::WPARAM wParam,
                     desc->choice = letters[i];
             if (win::GetDlgItem(dialog, kPromptCheck) != nullptr)
                 desc->check = win::IsDlgButtonChecked(dialog, kPromptCheck) == win::BST_CHECKED ? 1 : 0;
+            for (auto& [id, value] : desc->controls)
+                if (win::HWND item = win::GetDlgItem(dialog, id); item && EqualsNoCase(win::GetClassName(item), "Button"))
+                    value = win::IsDlgButtonChecked(dialog, id) == win::BST_CHECKED ? 1 : 0;
             CloseDialog(dialog, 1);
             return win::TRUE;
         }

@@ -2,37 +2,30 @@
 
 #include <new>
 
+#include "app/text_editor.h"
 #include "app/window_record.h"
+#include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "platform/window.h"
 
 namespace kq5 {
 
-namespace {
+bool RegisterTextAreaClass() { return RegisterTxtEditClass(); }
 
-win::LRESULT TextAreaProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+int SetTextAreaText(WindowRecord* record, std::string_view text)
 {
-    return win::DefWindowProc(hwnd, msg, wParam, lParam);
-}
-
-}  // namespace
-
-bool RegisterTextAreaClass()
-{
-    win::WNDCLASS existing;
-    if (win::GetClassInfo(nullptr, kTextAreaClassName, &existing)) return true;
-    win::WNDCLASS wc;
-    wc.lpfnWndProc = TextAreaProc;
-    wc.lpszClassName = kTextAreaClassName;
-    return win::RegisterClass(&wc) != 0;
-}
-
-void SetTextAreaText(WindowRecord* record, std::string_view text)
-{
-    if (record == nullptr) return;
-    record->textArea.assign(text);
+    if (record == nullptr) return 0;
+    if (TxtEditRecord* editor = OwnerTxtEditRecord(record))
+        return ReplaceEditorText(*editor, text, true) ? 0 : kMsgAlreadyReported;
+    try {
+        record->textArea.assign(text);
+    } catch (const std::bad_alloc&) {
+        ReportMessage("WE", FrameRecord(), kMsgInsufficientMemory);
+        return kMsgAlreadyReported;
+    }
     record->textAreaCaret = 0;
     if (record->document) record->document->textLineCount = 0;
+    return 0;
 }
 
 std::optional<std::string> CopyTextAreaText(const WindowRecord* record)
@@ -49,5 +42,16 @@ long TextAreaLength(const WindowRecord* record)
 {
     return record ? static_cast<long>(record->textArea.size()) : 0;
 }
+
+void FocusTextAreaAfterLoad(WindowRecord* record)
+{
+    if (record == nullptr || !record->document || record->document->textAreaWindow == nullptr) return;
+    const CircuitDocument& document = *record->document;
+    const bool shown = record->kind == kWindowTextCircuit ||
+                       (record->kind == kWindowSchematic && (document.textAreaPane & kTextAreaHidden) == 0);
+    if (shown) win::SetFocus(document.textAreaWindow);
+}
+
+bool TextAreaHasText(const WindowRecord* record) { return TextAreaLength(record) > 0; }
 
 }  // namespace kq5

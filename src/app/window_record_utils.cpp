@@ -12,6 +12,10 @@
 #include "platform/region.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "app/color_table.h"
+#include "platform/gdi_clip.h"
+#include "platform/gdi_objects.h"
+#include "schematic/circuit_window.h"
 
 namespace kq5 {
 
@@ -140,7 +144,92 @@ void RepaintMdiClient()
     if (Frame().mdiClient == nullptr) return;
     win::InvalidateRect(Frame().mdiClient, nullptr, win::TRUE);
     win::UpdateWindow(Frame().mdiClient);
+    UpdateDocumentWindows(nullptr, kUpdateRedraw);
 }
+
+bool GetRecordPlacement(const WindowRecord* record, win::WINDOWPLACEMENT& placement)
+{
+    if (record == nullptr || record->window == nullptr) return false;
+    placement = win::WINDOWPLACEMENT{};
+    return win::GetWindowPlacement(record->window, &placement) != win::FALSE;
+}
+
+void FitRectInClient(win::HWND window, win::RECT& rect)
+{
+    win::RECT client{};
+    if (window == nullptr || !win::GetClientRect(window, &client)) return;
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (rect.right > client.right) rect.left = client.right - width;
+    if (rect.bottom > client.bottom) rect.top = client.bottom - height;
+    if (rect.left < client.left) rect.left = client.left;
+    if (rect.top < client.top) rect.top = client.top;
+    rect.right = rect.left + width;
+    rect.bottom = rect.top + height;
+}
+
+void SetRecordPlacement(WindowRecord* record, const win::WINDOWPLACEMENT& placement)
+{
+    if (record == nullptr || record->window == nullptr || placement.length == 0) return;
+    win::WINDOWPLACEMENT adjusted = placement;
+    // A placement saved on a larger screen or client must not put the window out of reach.
+    if (win::HWND parent = win::GetParent(record->window)) FitRectInClient(parent, adjusted.rcNormalPosition);
+    win::SetWindowPlacement(record->window, &adjusted);
+}
+
+void RestoreRecordPlacement(WindowRecord* record, bool update)
+{
+    if (record == nullptr || record->window == nullptr) return;
+    if (record->kind == kWindowSchematic && record->document && record->document->placements[0].length != 0) {
+        const win::WINDOWPLACEMENT& placement = record->document->placements[0];
+        SetRecordPlacement(record, placement);
+        if (update && placement.showCmd != win::SW_SHOWMAXIMIZED) UpdateDocumentWindows(record->window, kUpdateRedraw);
+        return;
+    }
+    ShowRecordMaximized(record);
+    if (record->kind == kWindowTextCircuit) {
+        win::RECT client{};
+        win::GetClientRect(record->window, &client);
+        win::SendMessage(record->window, win::WM_SIZE, win::SIZE_MAXIMIZED,
+                         static_cast<win::LPARAM>((client.bottom << 16) | (client.right & 0xFFFF)));
+    }
+}
+
+bool KeepRunWindowInFront(WindowRecord* record, win::WINDOWPOS* position)
+{
+    if (record == nullptr || position == nullptr || !ProbeModeActive()) return false;
+    const WindowRecord* analysis = RunControl().analysisWindow;
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    if (analysis == nullptr || circuit == nullptr || analysis->window == nullptr || circuit->window == nullptr)
+        return false;
+    if (record == analysis || (position->flags & win::SWP_NOZORDER)) return false;
+    position->hwndInsertAfter = analysis->window;
+    return true;
+}
+
+win::HGDIOBJ SelectColorPen(win::HDC dc, int colorIndex, int width, win::HPEN& created)
+{
+    created = nullptr;
+    if (width == 1 && colorIndex >= 0 && colorIndex < kColorRows && ColorTable().rows[static_cast<std::size_t>(colorIndex)].pen)
+        return win::SelectObject(dc, ColorTable().rows[static_cast<std::size_t>(colorIndex)].pen);
+    created = win::CreatePen(win::PS_SOLID, width, win::PALETTEINDEX(static_cast<win::WORD>(colorIndex)));
+    return win::SelectObject(dc, created);
+}
+
+void RestorePen(win::HDC dc, win::HGDIOBJ old, win::HPEN& created)
+{
+    win::SelectObject(dc, old);
+    if (created) win::DeleteObject(created);
+    created = nullptr;
+}
+
+void SetClipRect(win::HDC dc, const win::RECT& rect)
+{
+    win::HRGN region = win::CreateRectRgn(rect.left, rect.top, rect.right, rect.bottom);
+    win::SelectClipRgn(dc, region);
+    win::DeleteObject(region);
+}
+
+void ClearClipRect(win::HDC dc) { win::SelectClipRgn(dc, nullptr); }
 
 bool CatchMaximizeDuringRun(WindowRecord* record, win::WPARAM command)
 {

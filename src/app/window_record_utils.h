@@ -4,6 +4,7 @@
 // record's window, and the message pump that long operations call.
 #include "app/font_spec.h"
 #include "platform/win_types.h"
+#include "platform/window.h"
 
 namespace kq5 {
 
@@ -53,6 +54,31 @@ void PointFromLParam(win::POINT& point, win::LPARAM lParam);
 void GetWorkArea(win::RECT& rect);
 bool RectsIntersect(const win::RECT& a, const win::RECT& b);
 void ShowDlgItemRange(win::HWND dialog, int first, int last, bool show);
+
+// The placement of the record's window, as a circuit file stores it; false without a window.
+bool GetRecordPlacement(const WindowRecord* record, win::WINDOWPLACEMENT& placement);
+// Applies a stored placement, its normal rectangle moved to lie inside the MDI client; a
+// placement not marked valid (length 0) is ignored.
+void SetRecordPlacement(WindowRecord* record, const win::WINDOWPLACEMENT& placement);
+// A schematic window takes the "Circuit" placement its document stores (and, with update set and
+// that placement not maximised, the document windows are brought up to date); any other window
+// is shown maximised, a text circuit window then sized for it.
+void RestoreRecordPlacement(WindowRecord* record, bool update);
+// Moves the rectangle (keeping its size where it fits) to lie inside the window's client area.
+void FitRectInClient(win::HWND window, win::RECT& rect);
+// The WM_WINDOWPOSCHANGING hook of the document windows: while an analysis is open with its
+// circuit in probe mode, a window other than the analysis window that moves is placed right
+// behind the analysis window. True when the position was changed.
+bool KeepRunWindowInFront(WindowRecord* record, win::WINDOWPOS* position);
+
+// Selects the pen of a colour index: width 1 the colour table's pen, other widths a new pen kept
+// in `created`; RestorePen selects the old pen back and deletes a created one.
+win::HGDIOBJ SelectColorPen(win::HDC dc, int colorIndex, int width, win::HPEN& created);
+void RestorePen(win::HDC dc, win::HGDIOBJ old, win::HPEN& created);
+
+// A rectangular clip region on the DC, and its removal.
+void SetClipRect(win::HDC dc, const win::RECT& rect);
+void ClearClipRect(win::HDC dc);
 
 // Handles pending messages until the queue is empty (0) or a key is pressed: the key's virtual
 // code is returned and its message consumed, later messages stay queued.

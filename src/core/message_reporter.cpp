@@ -262,7 +262,7 @@ int ReportMessageArgs(std::string_view spec, std::span<const MessageArg> args) {
         } else if (given.line) {
             ShowErrorLocation(given.line);
         } else {
-            FlagCircuitBuildError();
+            ShowErrorLocation(static_cast<const SchematicItem*>(nullptr));
         }
     }
     return button;

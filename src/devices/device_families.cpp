@@ -22,6 +22,7 @@ void RegisterSemiconductorFamilies()
     RegisterJfetFamily();
     RegisterGaasfetFamily();
     RegisterMosfetFamily();
+    RegisterMosLevel8Family();
     RegisterTableSourceFamily();
     RegisterFormulaSourceFamily();
     RegisterSampleHoldFamily();

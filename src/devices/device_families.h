@@ -62,5 +62,6 @@ void RegisterBjtFamily();
 void RegisterJfetFamily();
 void RegisterGaasfetFamily();
 void RegisterMosfetFamily();  // with the voltage-history commit of an accepted point
+void RegisterMosLevel8Family();
 
 }  // namespace kq5

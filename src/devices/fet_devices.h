@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/linked_list.h"
+#include "devices/bsim3_values.h"
 #include "devices/jfet_values.h"
 #include "devices/mosfet_values.h"
 
@@ -61,8 +62,13 @@ struct MosfetDevice : ListNode {
     FetQuantities quantities;
     MosfetLoadValues values;                // LEVEL 1 to 3
     MosfetTemperatureBlock temperature;     // LEVEL 1 to 3
+    std::unique_ptr<Bsim3Size> bsim3;       // LEVEL 8, made by the run's preparation
 
-    void FreeOwnedData() override { side.reset(); }
+    void FreeOwnedData() override
+    {
+        side.reset();
+        bsim3.reset();
+    }
 };
 
 struct JfetDevice : ListNode {

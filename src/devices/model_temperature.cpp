@@ -7,6 +7,7 @@
 #include "analog/run_control.h"
 #include "core/device_lists.h"
 #include "devices/bjt_model.h"
+#include "devices/bsim3_model.h"
 #include "devices/device_record_fields.h"
 #include "devices/diode_model.h"
 #include "devices/gaasfet_model.h"
@@ -33,7 +34,6 @@ bool InRange(int index, std::span<float> params) { return index >= 0 && static_c
 
 void PrepareMosLevel4Instances() {}
 void PrepareMosLevel5Instances() {}
-void PrepareMosLevel8Instances() {}
 
 int DefaultPulseEdgeTimes()
 {
@@ -65,7 +65,8 @@ int PrepareModelsAtTemperature(double celsius)
     for (int type : {kModelNjf, kModelPjf}) PrepareJfetModelsAtTemp(type, celsius);
     PrepareGaasfetModelsAtTemp(celsius);
     PrepareMosInstanceGeometry();
-    return PrepareMosLevel123AtTemperature(celsius);
+    if (int rc = PrepareMosLevel123AtTemperature(celsius)) return rc;
+    return PrepareMosLevel8AtTemperature(celsius);
 }
 
 void ResistanceToConductance(int index, std::span<float> params)

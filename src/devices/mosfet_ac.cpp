@@ -138,6 +138,10 @@ int AddMosfetNoiseSources(double f)
     const double kelvin = RunControl().temperature.current + kZeroCelsius;
     const double thermal = std::sqrt(kFourK * kelvin);
     for (const MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
+        if (d.side && d.side->level == 8 && d.bsim3) {
+            AddBsimNoiseSources(d, f, kelvin);
+            continue;
+        }
         if (!IsMosLevel123(d) || !d.model) continue;
         const MosfetLoadValues& v = d.values;
         AddNoiseSource(d.drain, d.internalDrain, std::sqrt(v.gd) * thermal);

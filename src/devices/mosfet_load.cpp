@@ -489,6 +489,7 @@ int SetupMosLevel123()
 {
     return ForEachDeviceWithStamps<MosfetDevice>(
         kMosfetDeviceList, AnalogSolver().devices.mosfets, [](MosfetDevice& d, SemiconductorStamps& entry) {
+            if (d.side && d.side->level == 8) return 0;  // reserved by the LEVEL 8 set-up
             if (!IsMosLevel123(d)) return RefuseHigherLevel(d);
             BeginDeviceReservations(entry.stamps);
             for (const auto& [row, column] : ElementPositions(NodesOf(d)))

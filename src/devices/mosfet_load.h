@@ -35,5 +35,7 @@ void ShiftMosfetHistory(bool timeSteps);
 
 int AcLoadMosfets(int pass);
 int AddMosfetNoiseSources(double f);
+// The noise generators of a LEVEL 8 device at frequency f and temperature kelvin.
+int AddBsimNoiseSources(const MosfetDevice& d, double f, double kelvin);
 
 }  // namespace kq5

@@ -68,15 +68,14 @@ void RecordNegativePotential(int statementIndex, double celsius)
     }
 }
 
-// A junction potential that a temperature law took to zero or below.
+}  // namespace
+
 double HeldPotential(double pb, int statementIndex, double tk)
 {
     if (pb > 0.0) return pb;
     RecordNegativePotential(statementIndex, tk - kZeroCelsius);
     return kSmallestPotential;
 }
-
-}  // namespace
 
 bool IsMosLevel123(const MosfetDevice& device)
 {

@@ -56,6 +56,9 @@ struct JunctionCapsAtTemperature {
 JunctionCapsAtTemperature AdjustJunctionCapsForTemperature(const JunctionCapsAtTemperature& nominal, double mj,
                                                            double mjsw, double tref, double tnomk, double tk,
                                                            double pbfact, double pbfact1, double fact1);
+// A junction potential that a temperature law took to zero or below is held at a millivolt,
+// recording one negative-potential warning per model (tk in kelvin).
+double HeldPotential(double pb, int statementIndex, double tk);
 // 0 for a positive effective length or width; else reports it for the part and gives 15055.
 int CheckPositiveLength(SchematicItem* part, double value);
 

@@ -2,15 +2,17 @@
 
 namespace kq5 {
 
-DigitalSimulatorState& DigitalSimulator()
+DigitalDeviceTables& DigitalSimulator()
 {
-    static DigitalSimulatorState state;
+    static DigitalDeviceTables state;
     return state;
 }
 
 void ResetDigitalSimulatorForTests()
 {
-    DigitalSimulator() = DigitalSimulatorState();
+    // Compiled digital operands hold addresses into the node arrays: reset in place.
+    DigitalDeviceTables& d = DigitalSimulator();
+    d = DigitalDeviceTables();
 }
 
 double DigitalTimeUnit()

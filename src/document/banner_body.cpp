@@ -368,7 +368,8 @@ void TransferTextAreaBody(Body& b)
     }
     s.Check(std::fread(text.data(), 1, text.size(), stream) == text.size());
     if (!s.Ok()) return;
-    SetTextAreaText(b.record, text);
+    s.Fail(SetTextAreaText(b.record, text));
+    if (!s.Ok()) return;
     std::string rest;
     ReadUnitRawLine(s.Unit(), rest);  // the line end after the text; the file may end without one
 }

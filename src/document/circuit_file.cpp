@@ -5,8 +5,11 @@
 
 #include "app/edit_mode.h"
 #include "app/error_context.h"
+#include "app/frame_state.h"
+#include "app/frame_window.h"
 #include "app/program_settings.h"
 #include "app/save_file_dialog.h"
+#include "app/text_area.h"
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -94,8 +97,8 @@ void ShowRecordWindow(WindowRecord* record, bool maximised)
 // be started.
 int LaunchModelProgram(const std::string& file, bool quiet)
 {
-    std::string command = "\"" + Settings().programDirectory + kModelProgramName + "\" \"" + file + "\"";
-    if (win::WinExec(command.c_str(), win::SW_SHOW) > 31) return 0;
+    // The words travel apart, so no blank or quote in a file name can change what is started.
+    if (win::ExecArgv({Settings().programDirectory + kModelProgramName, file}, win::SW_SHOW) > 31) return 0;
     if (quiet) return kMsgFileNotFound;
     ReportMessage("WE", FrameRecord(), kMsgFileNotFound, file.c_str());
     return kMsgAlreadyReported;
@@ -311,6 +314,10 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
 {
     out = nullptr;
     CircuitFileState& state = CircuitFiles();
+    // A window shown at the end takes the maximised state of the child active now.
+    win::BOOL activeMaximised = 0;
+    if (win::HWND client = Frame().mdiClient)
+        win::SendMessage(client, win::WM_MDIGETACTIVE, 0, reinterpret_cast<win::LPARAM>(&activeMaximised));
     const bool quiet = (options & kLoadQuiet) != 0;
     const bool macro = (options & kLoadMacro) != 0;
     state.illegalCoordinates = false;
@@ -418,8 +425,10 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
     out = record;
     EndWaitCursor();
     if (record != nullptr && ((options & kLoadShowWindow) || ((options & kLoadShowIfNew) && created)))
-        ShowRecordWindow(record, false);
+        ShowRecordWindow(record, activeMaximised != 0);
     if (record != nullptr && created && !macro) SetEditMode(record, kCommandSelectMode);
+    if (status == 0 && record != nullptr && !macro) FocusTextAreaAfterLoad(record);
+    if (record != nullptr && !macro) RefreshToolButtonStates();
     state.missingComponents.clear();
     return status;
 }

@@ -10,6 +10,7 @@
 #include "app/error_context.h"
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
+#include "app/window_record_utils.h"
 #include "core/field_stream.h"
 #include "core/file_paths.h"
 #include "core/format.h"
@@ -29,6 +30,8 @@
 #include "platform/window.h"
 #include "plots/limits_rows.h"
 #include "schematic/page_array.h"
+#include "schematic/pane_scroll_bars.h"
+#include "schematic/pane_seams.h"
 
 namespace kq5 {
 
@@ -136,6 +139,11 @@ int FinishSectionedLoad(WindowRecord* record)
         if (page < 0 || page >= pageCount) page = 0;
     }
     if (CircuitFiles().screenChanged) InvalidateAllPlacements(document);
+    // The panes take the scroll positions their pages keep, and their controls their places.
+    if (record->window != nullptr) {
+        UpdatePaneScrollBars(record);
+        LayoutPaneControls(record, false);
+    }
     return 0;
 }
 
@@ -250,9 +258,9 @@ int SaveCircuitWith(WindowRecord* record, const std::string& path, int flags, co
         if (IsSchematicKind(record->kind)) RebuildNetlistIfNeeded(record, true);
         AddRecentFile(path);
     }
-    if (record->window != nullptr && record->document) {
+    if (record->document) {
         win::WINDOWPLACEMENT placement;
-        if (win::GetWindowPlacement(record->window, &placement)) record->document->placements[0] = placement;
+        if (GetRecordPlacement(record, placement)) record->document->placements[0] = placement;
     }
     int status = WriteFileReplacing(path, writer);
     if (status == 0) {

@@ -6,8 +6,10 @@
 
 #include "analog/analysis_state.h"
 #include "app/edit_mode.h"
+#include "app/preferences.h"
 #include "app/program_settings.h"
 #include "app/text_area.h"
+#include "app/text_editor.h"
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -255,6 +257,7 @@ WindowRecord* CreateDocumentRecord(win::HWND window, int kind)
         document.zoomFactor = 1.0;
         document.printerScale = 1.0;
         if (IsSchematicKind(kind) && ResizePageArray(record, 1) == 0) document.pages[0].name = "Page 1";
+        CopyDefaultCircuitAttributes(document);
         record->markRect = win::RECT{-1, -1, -1, -1};
     }
     record->modified = 0;
@@ -299,7 +302,7 @@ int AskSaveChanges(WindowRecord* record)
     return WriteCircuitFile(record, std::string(), 0) == 0 ? kSaveAnswerYes : kSaveAnswerCancel;
 }
 
-void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
+void ScreenToWorld(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
 {
     if (record == nullptr || !record->document) return;
     const CircuitDocument& document = *record->document;
@@ -309,7 +312,7 @@ void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, in
     out.y = RoundHalfAway((origin.y + y * zoom) / kDrawUnitsPerGrid);
 }
 
-void ScreenToWorld(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
+void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, int pane)
 {
     if (record == nullptr || !record->document) return;
     const CircuitDocument& document = *record->document;
@@ -470,15 +473,14 @@ void GoToElementLocation(ElementLocation& location)
                 }
             }
             if (document.textAreaWindow) win::SetFocus(document.textAreaWindow);
-            std::size_t caret = static_cast<std::size_t>(std::max(0L, location.rangeStart));
             if (location.textLine >= 0) {
-                caret = 0;
-                for (int line = 0; line < location.textLine && caret != std::string::npos; ++line) {
-                    caret = record->textArea.find('\n', caret);
-                    if (caret != std::string::npos) ++caret;
-                }
+                SelectEditorStatementAtLine(record, location.textLine);
+            } else if (document.textAreaWindow) {
+                SetEditorSelection(document.textAreaWindow, static_cast<std::int32_t>(location.rangeStart),
+                                   static_cast<std::int32_t>(location.rangeEnd));
+            } else {
+                record->textAreaCaret = std::min(static_cast<std::size_t>(std::max(0L, location.rangeStart)), record->textArea.size());
             }
-            record->textAreaCaret = std::min(caret, record->textArea.size());
         }
     }
     EndWaitCursor();

@@ -69,10 +69,11 @@ void FreeDocumentRecord(WindowRecord*& record);
 // window stays open with its changes. During a batch run the answer is No at once.
 int AskSaveChanges(WindowRecord* record);
 
-// Drawing units (grid units times 8) to pixels of a pane and back, through the zoom factor and
-// the origin of the page shown in the pane.
-void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, int pane);
+// Pixels of a pane (from its top-left corner) to grid units, halves rounded away from zero, and
+// grid units to pane pixels, truncated; through the view scale (scroll units per pixel) and the
+// scroll origin of the page shown in the pane. A scroll unit is an eighth of a grid unit.
 void ScreenToWorld(const WindowRecord* record, win::POINT& out, int x, int y, int pane);
+void WorldToScreen(const WindowRecord* record, win::POINT& out, int x, int y, int pane);
 // A client point made relative to the pane's rectangle.
 void ClientToPanePoint(const WindowRecord* record, win::POINT& out, int x, int y, int pane);
 

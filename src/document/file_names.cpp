@@ -241,6 +241,27 @@ int TransferRecentFiles(int unit, std::string& pendingLine, std::int32_t setting
 
 int OpenWriteStream(int unit, const std::string& name) { return CreateUnit(name, unit); }
 
+void ShowFileInTextWindow(const std::string& name)
+{
+    if (Settings().demoRunning) return;
+    WindowRecord* shown = nullptr;
+    for (const auto& record : WindowRecords().records) {
+        if (record->window && record->kind == kWindowTextCircuit && FileNamesEqual(record->title, name)) {
+            shown = record.get();
+            break;
+        }
+    }
+    const bool made = shown == nullptr;
+    if (made) shown = NewDocumentWindow(kWindowTextCircuit, name);
+    if (shown == nullptr) return;
+    if (ReloadTextWindowFromFile(shown) == 0) {
+        win::ShowWindow(shown->window, win::SW_SHOWMAXIMIZED);
+        win::SetActiveWindow(shown->window);
+    } else if (made) {
+        win::SendMessage(shown->window, win::WM_CLOSE, 0, 0);
+    }
+}
+
 void CloseUnitAndShowText(int unit)
 {
     FileUnit* slot = GetFileUnit(unit);
@@ -248,25 +269,7 @@ void CloseUnitAndShowText(int unit)
     const long written = slot->stream ? std::ftell(slot->stream.get()) : 0;
     const std::string name = slot->name;
     const int closeError = CloseUnit(unit);
-    if (written > 0 && !Settings().demoRunning) {
-        WindowRecord* shown = nullptr;
-        for (const auto& record : WindowRecords().records) {
-            if (record->window && record->kind == kWindowTextCircuit && FileNamesEqual(record->title, name)) {
-                shown = record.get();
-                break;
-            }
-        }
-        const bool made = shown == nullptr;
-        if (made) shown = NewDocumentWindow(kWindowTextCircuit, name);
-        if (shown != nullptr) {
-            if (ReloadTextWindowFromFile(shown) == 0) {
-                win::ShowWindow(shown->window, win::SW_SHOWMAXIMIZED);
-                win::SetActiveWindow(shown->window);
-            } else if (made) {
-                win::SendMessage(shown->window, win::WM_CLOSE, 0, 0);
-            }
-        }
-    }
+    if (written > 0) ShowFileInTextWindow(name);
     if (closeError != 0) ReportMessage("E", closeError);
 }
 
@@ -293,7 +296,7 @@ int ReloadTextWindowFromFile(WindowRecord* record)
         return kMsgAlreadyReported;
     }
     // An empty file empties the window too: keeping the old text would show what is not on disk.
-    SetTextAreaText(record, text);
+    if (int status = SetTextAreaText(record, text)) return status;
     record->untitled = false;
     return 0;
 }

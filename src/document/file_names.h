@@ -72,6 +72,9 @@ int TransferRecentFiles(int unit, std::string& pendingLine, std::int32_t setting
 int OpenWriteStream(int unit, const std::string& name);
 // Closes an output unit and shows what it wrote in a text window (not during a demo).
 void CloseUnitAndShowText(int unit);
+// Shows the file in its text window (an open one on it is reused, else a new one, maximised);
+// nothing while a demo runs.
+void ShowFileInTextWindow(const std::string& name);
 
 // Reads the file named by the window's title into its text area (an empty file empties it) and
 // marks the window named. 0, or 15055 after reporting why the file could not be read.

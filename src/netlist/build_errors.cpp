@@ -1,14 +1,76 @@
 #include "netlist/build_errors.h"
 
+#include "analog/analysis_state.h"
+#include "app/window_record.h"
+#include "document/circuit_document.h"
+#include "document/document_windows.h"
+#include "netlist/circuit_text_object.h"
 #include "netlist/netlist_state.h"
+#include "netlist/spice_reader_state.h"
 
 namespace kq5 {
 
-// Nothing can be shown on a schematic or in a text window yet, so the location only marks the
-// build.
-void ShowErrorLocation(const SchematicItem*) { FlagCircuitBuildError(); }
+namespace {
 
-void ShowErrorLocation(const CircuitTextObject*) { FlagCircuitBuildError(); }
+// Only the first error of a build that an analysis asked for points the user at its place;
+// later ones of the same build would only move the view again.
+bool LocationDisplayActive() { return Analysis().analysisKind != kAnalysisNone && !Netlist().buildFailed; }
+
+void ShowTextLine(WindowRecord* record, int line)
+{
+    if (record == nullptr || !record->document || line < 0) return;
+    ElementLocation location;
+    location.kind = kLocationTextLine;
+    location.record = record;
+    location.textLine = line;
+    GoToElementLocation(location);
+}
+
+// A line of SPICE text is shown when the text is a window of the program (a text circuit, or
+// the text area of a schematic); a line of a file that no window shows is named by the
+// message's Source and Line context instead.
+void ShowSourceLine(const SourceLocation& location)
+{
+    if (location.line < 0) return;
+    // The circuit's own text is read without a source name.
+    WindowRecord* record = location.source.empty() ? CurrentRecord() : FindRecordByTitle(location.source);
+    if (record != nullptr && record->window != nullptr) ShowTextLine(record, location.line);
+}
+
+}  // namespace
+
+void ShowErrorLocation(const SchematicItem* item)
+{
+    if (LocationDisplayActive()) {
+        WindowRecord* record = CurrentRecord();
+        if (item == nullptr) {
+            ShowSourceLine(NetlistReader().errorLocation);
+        } else if (const SourceLocation* origin = ElementOrigin(item)) {
+            ShowSourceLine(*origin);
+        } else if (record != nullptr && record->document && record->window != nullptr) {
+            ElementLocation location;
+            location.kind = kLocationItem;
+            location.element = const_cast<SchematicItem*>(item);
+            location.record = record;
+            GoToElementLocation(location);
+        }
+    }
+    FlagCircuitBuildError();
+}
+
+void ShowErrorLocation(const CircuitTextObject* line)
+{
+    if (LocationDisplayActive()) {
+        WindowRecord* record = CurrentRecord();
+        if (line != nullptr && line->scope == 0 && record != nullptr && record->kind == kWindowTextCircuit &&
+            record->window != nullptr) {
+            ShowTextLine(record, line->lineNumber);
+        } else {
+            ShowSourceLine(NetlistReader().errorLocation);
+        }
+    }
+    FlagCircuitBuildError();
+}
 
 void FlagCircuitBuildError() { Netlist().buildFailed = true; }
 

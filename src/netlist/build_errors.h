@@ -7,7 +7,7 @@ struct SchematicItem;
 struct CircuitTextObject;
 
 // Shows the item or text line as the place of the error about to be reported and marks the
-// current circuit's build as failed. A null object only marks the build.
+// current circuit's build as failed. A null object shows the SPICE line being read, if any.
 void ShowErrorLocation(const SchematicItem* item);
 void ShowErrorLocation(const CircuitTextObject* line);
 

@@ -14,6 +14,7 @@
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "schematic/component_definition.h"
+#include "schematic/pane_seams.h"
 
 namespace kq5 {
 
@@ -61,6 +62,8 @@ int WriteModelsToText(WindowRecord* record, int type, std::string_view modelName
     const std::string statement = FormatModelStatementAko(name, type, -1, attached);
     if (statement.empty()) return 0;
 
+    // The statements go into the schematic's text area; a hidden one is shown below the drawing.
+    if (record->kind == kWindowSchematic && record->window && TextPaneOf(record) < 0) SplitHorizontal(record, 0.8);
     std::string text = CopyTextAreaText(record).value_or(std::string());
     const char* newline = text.find("\r\n") != std::string::npos || text.empty() ? "\r\n" : "\n";
     const std::size_t at = InsertPosition(text, record->kind == kWindowTextCircuit);

@@ -76,6 +76,8 @@ inline constexpr std::uint8_t kParamText = 3;       // an owned text beside the 
 // Flag bits of a parameter.
 inline constexpr std::uint8_t kParamWritten = 0x01;        // written when it differs from its default
 inline constexpr std::uint8_t kParamSpice2G = 0x02;        // exists in the SPICE 2G export dialect
+inline constexpr std::uint8_t kParamPspice = 0x04;         // exists in the PSpice export dialect
+inline constexpr std::uint8_t kParamSpice3 = 0x08;         // exists in Spice3 (which also keeps the PSpice ones)
 inline constexpr std::uint8_t kParamAlwaysWritten = 0x10;  // written even when equal to its default
 inline constexpr std::uint8_t kParamExpressionSteps = 0x20;  // expressions compile extra steps for it
 

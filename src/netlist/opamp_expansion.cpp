@@ -24,6 +24,7 @@ namespace kq5 {
 
 namespace {
 
+constexpr int kMsgOpampNegativeC2 = 15015;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kDeviceThermalVoltage = 0.0259;
@@ -229,6 +230,8 @@ int BuildOpampMacromodel(const std::array<std::int32_t, 5>& pins, SchematicItem*
     return macro.Build() ? 0 : kMsgAlreadyReported;
 }
 
+bool OpampPhaseMarginValid(double pm) { return pm > 0.0 && pm <= 90.0; }
+
 int ExpandOpampPart(const std::array<std::int32_t, 5>& pins, SchematicItem* component)
 {
     auto* opamp = AppendDevice<OpampDevice>(kOpampDeviceList);
@@ -247,6 +250,12 @@ int ExpandOpampPart(const std::array<std::int32_t, 5>& pins, SchematicItem* comp
         if (!(opamp->resistors[0] = AppendResistorDevice(rout, output, 0, 0))) return kMsgInsufficientMemory;
         opamp->transconductance = a / rout;
     } else if (opamp->level == 2) {
+        if (!OpampPhaseMarginValid(pm)) {
+            const ModelStatement* statement = FindModelStatement(opamp->model->statementIndex);
+            ReportComponentMessage(component, kMsgOpampNegativeC2,
+                                   statement ? statement->name : GetAttributeText(component, kAttrModel));
+            return kMsgAlreadyReported;
+        }
         const double f1 = gbw / a;
         const double f2 = gbw / std::tan(M_PI - std::atan(a) - pm / kDegreesPerRadian);
         opamp->internal[0] = NewAnalogNode();

@@ -14,6 +14,10 @@ struct OpampDevice;
 // the macromodel. The caller fails the build on any non-zero result.
 int ExpandOpampPart(const std::array<std::int32_t, 5>& pins, SchematicItem* component);
 
+// A LEVEL 2 op-amp's second pole lies where its phase margin puts it; only 0 < PM <= 90 degrees
+// give a positive capacitor. False outside.
+bool OpampPhaseMarginValid(double pm);
+
 // The LEVEL 3 macromodel of an op-amp record. 0 or the derivation's failure.
 int BuildOpampMacromodel(const std::array<std::int32_t, 5>& pins, SchematicItem* component, OpampDevice& opamp);
 

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "app/text_editor.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
@@ -22,6 +23,8 @@
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_sources.h"
 #include "netlist/spice_tokens.h"
+#include "netlist/token_patterns.h"
+#include "platform/message.h"
 #include "platform/winhelp.h"
 
 namespace kq5 {
@@ -389,6 +392,10 @@ void ShowDotCommandHelp(WindowRecord* record, std::string_view text)
         return;
     }
     if (!line.empty() && HasCharClass(line.front(), kCharLetter)) {
+        // A text circuit answers for its element letters only while its text has the focus.
+        if (record->kind == kWindowTextCircuit && record->document && record->document->textAreaWindow &&
+            win::GetFocus() != record->document->textAreaWindow)
+            return;
         const char letter = ToUpperChar(line.front());
         for (int type = 0; type < kComponentTypeCount; ++type) {
             if (kComponentTypeTable[type].letter == letter) {
@@ -403,6 +410,12 @@ void ShowTextWindowContextHelp(WindowRecord* record)
 {
     const std::string* text = GetTextAreaBuffer(record);
     if (text == nullptr) return;
+    // A selected name is looked up in the help file's keyword index first.
+    const std::string selected = CopyEditorSelectionText(record);
+    if (!selected.empty() && IsIllegalIdentifier(selected) == 0) {
+        if (win::WinHelp(record->window, kHelpFile, win::HELP_KEY, reinterpret_cast<win::ULONG_PTR>(selected.c_str())))
+            return;
+    }
     std::size_t caret = std::min(record->textAreaCaret, text->size());
     std::size_t start = text->rfind('\n', caret == 0 ? 0 : caret - 1);
     start = (start == std::string::npos || caret == 0) ? 0 : start + 1;

@@ -219,7 +219,9 @@ int TranslateMosfet(SchematicItem* component, int typeCode)
     m->internalDrain = FetInternalNode(model, "RD", m->nrd, drain);
     m->internalSource = FetInternalNode(model, "RS", m->nrs, source);
     m->internalBulk = FetInternalNode(model, "RB", m->nrb, bulk);
-    m->extraInternal = m->internalSource;
+    // The non-quasi-static charge of a LEVEL 8 device is an unknown of its own; without it the
+    // slot stands on the internal source and is never stamped.
+    m->extraInternal = m->side->level == 8 && static_cast<int>(ModelParam(model, "NQSMOD")) == 1 ? NewAnalogNode() : m->internalSource;
     if (m->side->level == 1 && ModelParamGiven(model, "LEVEL"))
         m->level = static_cast<std::int32_t>(ModelParam(model, "LEVEL"));
     m->mode = 1.0;

@@ -3,6 +3,7 @@
 // type answers, memory status, system metrics and colours, work area, date and time formats,
 // profile files, starting another program, and run-time linking (which finds nothing here).
 #include <string>
+#include <vector>
 
 #include "platform/win_styles.h"
 #include "platform/win_types.h"
@@ -93,6 +94,8 @@ std::string FindFileCaseBlind(const std::string& path);
 // Starts a program from a command line split into words (double quotes group words; no shell).
 // Returns a value above 31 on success, 2 when the program file is missing, 0 on other failures.
 UINT WinExec(const char* commandLine, UINT cmdShow);
+// WinExec with the words already apart: no word is split again at blanks or quotes.
+UINT ExecArgv(std::vector<std::string> argv, UINT cmdShow);
 
 // Run-time linking: no library is found, no procedure is exported.
 using FARPROC = void (*)();

@@ -57,9 +57,12 @@ void ReapChildren() {
 }  // namespace
 
 UINT WinExec(const char* commandLine, UINT cmdShow) {
-    ReapChildren();
     if (!commandLine) return 0;
-    std::vector<std::string> words = SplitCommandLine(commandLine);
+    return ExecArgv(SplitCommandLine(commandLine), cmdShow);
+}
+
+UINT ExecArgv(std::vector<std::string> words, UINT) {
+    ReapChildren();
     if (words.empty()) return 0;
     std::string program = words[0];
     bool hasPath = program.find('/') != std::string::npos || program.find('\\') != std::string::npos;

@@ -14,7 +14,10 @@
 #include "core/expr_evaluator.h"
 #include "core/message_reporter.h"
 #include "devices/model_temperature.h"
+#include "plots/import_reader.h"
 #include "plots/plot_setup.h"
+#include "plots/state_variables_editor.h"
+#include "plots/state_variables_file.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -60,7 +63,7 @@ int EvaluateCurveExpressions(WindowRecord* window)
         const std::size_t a = static_cast<std::size_t>(axis);
         for (int i = 0; i < plot->curveCount; ++i) {
             CurveRecord& curve = *plot->curves[static_cast<std::size_t>(i)];
-            // The IMPORT readers take the sweep value here once they are part of the program.
+            if (axis == kWaveformY && !curve.imports.empty()) InterpolateImports(window, curve, CurrentSweepValue());
             CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
             std::complex<double> value;
             if (const int error = EvaluateExpression(e, value, options); error != 0) {
@@ -81,8 +84,8 @@ int EvaluateCurveExpressions(WindowRecord* window)
 
 void EvaluateAnalysisPoint(WindowRecord* window)
 {
-    // The State Variables editor refreshes here once it is part of the program.
     UpdateExpressionStates(window && window->plot ? window : RunControl().circuitWindow, false);
+    RefreshStateVariablesEditor();
 }
 
 void UpdateCurveExtremes(WindowRecord* window, int first, int last)
@@ -161,7 +164,9 @@ int BeginNextRun(WindowRecord* window, double temperature)
     PlotRun().pointAccepted = false;
     if (const int result = SetCircuitTemperature(temperature); result != 0) return result;
     if (const int result = PrepareModelsAtTemperature(temperature); result != 0) return result;
-    (void)window;
+    // Each run reads its imported curves for its own temperature and case.
+    ImportCase().caseCounter = rc.caseCounter;
+    if (ScanCurveImports(window) != 0) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -185,6 +190,7 @@ void InstallPlotRunServices()
     };
     services.plotPoint = [](WindowRecord* window) { PlotCurrentPoint(window, 0); };
     services.beginNextRun = [](WindowRecord* window, double temperature) { return BeginNextRun(window, temperature); };
+    services.readStateVariables = [] { return ReadWriteStateVariablesFile(0); };
 }
 
 }  // namespace kq5

@@ -12,6 +12,7 @@
 #include "core/expr_compiler.h"
 #include "core/linked_list.h"
 #include "platform/win_types.h"
+#include "plots/import_entry.h"
 #include "plots/plot_object.h"
 
 namespace kq5 {
@@ -145,6 +146,10 @@ struct CurveRecord {
     // A curve outside a plot keeps its points in a store of its own (made on the first write).
     std::unique_ptr<WaveformStore> ownStore;
     std::array<std::int32_t, 2> ownWritten{};  // values appended to X and Y of the own store
+    // The IMPORT references of its expressions, in text order; sized once per parse because
+    // the compiled expression holds the address of each record's value.
+    std::vector<ImportRecord> imports;
+    std::int32_t xImportCount = 0;  // the first records belong to the X expression
 
     CurveRecord();
     ~CurveRecord();

@@ -11,6 +11,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/node_table.h"
+#include "plots/limits_dialog.h"
 #include "plots/limits_row.h"
 #include "plots/limits_rows.h"
 
@@ -218,7 +219,7 @@ void FillDefaultLimitsRows(WindowRecord* circuit, bool keepExpressions, bool res
         }
     }
     if (changed) SetRedrawFlags(circuit);
-    (void)refresh;
+    if (changed && refresh) RefreshLimitsRowControls();
 }
 
 }  // namespace kq5

@@ -36,8 +36,8 @@ int FillDefaultRowFormats(WindowRecord* circuit, int row);
 // keepExpressions the empty limits fields get their defaults, and the empty X and Y expressions
 // of rows that are plotted, printed or saved get the default X text and the circuit's nodes in
 // turn, with the rows' default formats; empty ranges become "Auto", and with resetRanges every
-// range does. A change marks the window modified. refresh asks the open dialog to show the rows
-// again (the dialog refreshes itself when it opens, so nothing else needs it yet).
+// range does. A change marks the window modified; with refresh the open limits dialog shows the
+// rows again.
 void FillDefaultLimitsRows(WindowRecord* circuit, bool keepExpressions, bool resetRanges, bool refresh);
 
 }  // namespace kq5

@@ -2,10 +2,7 @@
 
 namespace kq5 {
 
-int HandleProbeClick(WindowRecord*, int, int, int) { return 0; }
-int HandleProbeMenuCommand(int) { return 1; }
 void ClickMoveCursor(WindowRecord*, unsigned, int, int) {}
-void AddPlotTextObject(WindowRecord*, int, int, int) {}
 int AnalysisClickPrepare(WindowRecord*, int, int) { return 0; }
 void ZoomPlot(WindowRecord*, int) {}
 void DragPlot(WindowRecord*, win::POINT, win::POINT) {}

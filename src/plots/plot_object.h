@@ -23,6 +23,7 @@ struct PlotObject : ListNode {
     std::uint8_t selection = 0;
     std::uint8_t color = 0;
     std::uint8_t fillColor = 0;
+    std::uint8_t layer = 4;        // drawing-pass bits; 4 for plot objects
 
     void FreeOwnedData() override { text.clear(); }
 };

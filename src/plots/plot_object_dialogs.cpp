@@ -13,9 +13,14 @@ int RunAnalysisTextDialog(WindowRecord* record, PlotObject& object)
     desc.owner = record;
     desc.text = object.text;
     desc.font = object.font;
+    desc.controls[kTextOpaqueCheck] = (object.style & kTextOpaque) ? 1 : 0;
+    desc.controls[kTextBorderCheck] = (object.style & kTextBorder) ? 1 : 0;
     if (RunPromptDialog(desc) != 1) return 2;
     object.text = desc.text;
     object.font = desc.font;
+    object.style = static_cast<std::uint16_t>(object.style & ~(kTextOpaque | kTextBorder));
+    if (desc.controls[kTextOpaqueCheck]) object.style |= kTextOpaque;
+    if (desc.controls[kTextBorderCheck]) object.style |= kTextBorder;
     return 1;
 }
 

@@ -2,14 +2,56 @@
 
 #include <cmath>
 
+#include "app/window_record.h"
 #include "document/schematic_item.h"
+#include "plots/curve_record.h"
 #include "plots/plot_object.h"
+#include "plots/plot_object_geometry.h"
 
 namespace kq5 {
 
 namespace {
 
 int ToPixel(double value) { return static_cast<int>(std::lround(value)); }
+
+// The curve that places point `which` (0 first, 1 second) of the object: its second curve for
+// the second point of a measuring tag. Null for a point in window fractions or a curve the plot
+// no longer has.
+const CurveRecord* PlacingCurve(WindowRecord* record, const PlotObject& object, int which, bool& fraction)
+{
+    const std::uint16_t kind = object.style & kStyleKindMask;
+    const bool measure = kind == kObjectMeasureH || kind == kObjectMeasureV;
+    const int index = which == 1 && measure ? object.w2 : object.w;
+    fraction = index < 0;
+    if (fraction || !record || !record->plot) return nullptr;
+    const PlotRecord& plot = *record->plot;
+    if (index >= plot.curveCount || index >= static_cast<int>(plot.curves.size())) return nullptr;
+    return plot.curves[static_cast<std::size_t>(index)].get();
+}
+
+int ObjectPixel(WindowRecord* record, const PlotObject& object, int which, int axis, double value)
+{
+    bool fraction = false;
+    const CurveRecord* curve = PlacingCurve(record, object, which, fraction);
+    if (fraction) {
+        const win::RECT r = PlotObjectDrawingRect(record);
+        return axis == kWaveformX ? PixelFromWindowFraction(value, r.left, r.right - r.left)
+                                  : PixelFromWindowFraction(value, r.top, r.bottom - r.top);
+    }
+    return curve ? CurveUnitToPixel(*curve, axis, value) : ToPixel(value);
+}
+
+double ObjectUnit(WindowRecord* record, const PlotObject& object, int which, int axis, int pixel)
+{
+    bool fraction = false;
+    const CurveRecord* curve = PlacingCurve(record, object, which, fraction);
+    if (fraction) {
+        const win::RECT r = PlotObjectDrawingRect(record);
+        return axis == kWaveformX ? WindowFractionFromPixel(pixel, r.left, r.right - r.left)
+                                  : WindowFractionFromPixel(pixel, r.top, r.bottom - r.top);
+    }
+    return curve ? CurvePixelToUnit(*curve, axis, pixel) : pixel;
+}
 
 }  // namespace
 
@@ -32,26 +74,34 @@ void OffsetItemRect(WindowRecord* record, PlotObject& destination, const PlotObj
     SetObjectPointsFromPixels(record, destination, pixels);
 }
 
-win::RECT PlotObjectPixelRect(WindowRecord*, const PlotObject& object)
+win::RECT PlotObjectPixelRect(WindowRecord* record, const PlotObject& object)
 {
-    return win::RECT{ToPixel(object.x1), ToPixel(object.y1), ToPixel(object.x2), ToPixel(object.y2)};
+    return win::RECT{ObjectPixel(record, object, 0, kWaveformX, object.x1), ObjectPixel(record, object, 0, kWaveformY, object.y1),
+                     ObjectPixel(record, object, 1, kWaveformX, object.x2), ObjectPixel(record, object, 1, kWaveformY, object.y2)};
 }
 
-void SetObjectPointsFromPixels(WindowRecord*, PlotObject& object, const win::RECT& pixels)
+void SetObjectPointsFromPixels(WindowRecord* record, PlotObject& object, const win::RECT& pixels)
 {
-    object.x1 = pixels.left;
-    object.y1 = pixels.top;
-    object.x2 = pixels.right;
-    object.y2 = pixels.bottom;
+    object.x1 = ObjectUnit(record, object, 0, kWaveformX, pixels.left);
+    object.y1 = ObjectUnit(record, object, 0, kWaveformY, pixels.top);
+    object.x2 = ObjectUnit(record, object, 1, kWaveformX, pixels.right);
+    object.y2 = ObjectUnit(record, object, 1, kWaveformY, pixels.bottom);
 }
 
-int GetDimensionLinePixel(WindowRecord*, const PlotObject& object)
+int GetDimensionLinePixel(WindowRecord* record, const PlotObject& object)
 {
     const std::uint16_t kind = object.style & kStyleKindMask;
-    return kind == kObjectMeasureH || kind == kObjectMeasureV ? ToPixel(object.measured) : 0;
+    if (kind == kObjectMeasureH) return ObjectPixel(record, object, 0, kWaveformY, object.measured);
+    if (kind == kObjectMeasureV) return ObjectPixel(record, object, 0, kWaveformX, object.measured);
+    return 0;
 }
 
-void SetDimensionLineFromPixel(WindowRecord*, PlotObject& object, int pixel) { object.measured = pixel; }
+void SetDimensionLineFromPixel(WindowRecord* record, PlotObject& object, int pixel)
+{
+    const std::uint16_t kind = object.style & kStyleKindMask;
+    if (kind == kObjectMeasureH) object.measured = ObjectUnit(record, object, 0, kWaveformY, pixel);
+    if (kind == kObjectMeasureV) object.measured = ObjectUnit(record, object, 0, kWaveformX, pixel);
+}
 
 void SnapObjectToCurves(WindowRecord*, PlotObject&, const win::RECT&) {}
 

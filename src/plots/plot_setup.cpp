@@ -22,8 +22,10 @@
 #include "document/circuit_document.h"
 #include "netlist/defines.h"
 #include "plots/default_limits_rows.h"
+#include "plots/import_reader.h"
 #include "plots/limits_row.h"
 #include "plots/plot_view_settings.h"
+#include "plots/probe_mode.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -234,6 +236,9 @@ int CompileCurveExpression(const std::string& text, CurveRecord& curve, int axis
     request.limitsDialog = true;
     request.window = CircuitOf(nullptr);
     request.quiet = true;
+    const std::size_t importFirst =
+        axis == kWaveformX ? 0 : std::min(curve.imports.size(), static_cast<std::size_t>(curve.xImportCount));
+    request.imports = std::span<ImportRecord>(curve.imports).subspan(importFirst);
     const int rc = CompileExpression(request);
     if (rc == kMsgInsufficientMemory) {
         ReportAnalysisOutOfMemory();
@@ -371,12 +376,20 @@ int AddCurveFromLimitsRow(WindowRecord* window, int row, bool& added, int& curve
     curve->linear = {(limits.options & kLimitsLinearX) ? 1 : 0, (limits.options & kLimitsLinearY) ? 1 : 0};
 
     const int kind = Analysis().analysisKind;
+    try {
+        curve->imports.reserve(CountImportReferences(limits.xExpression) + CountImportReferences(limits.yExpression));
+    } catch (const std::bad_alloc&) {
+        ReportAnalysisOutOfMemory();
+        return kMsgAlreadyReported;
+    }
     for (int axis = 0; axis < 2; ++axis) {
         const std::string& text = axis == kWaveformX ? limits.xExpression : limits.yExpression;
         std::string substituted;
         if (SubstituteDefines(substituted, 0, text) != 0) return kMsgAlreadyReported;
-        // IMPORT references are read by the IMPORT data reader once it is part of the program;
-        // until then an IMPORT in a curve expression fails to compile with the compiler's message.
+        int importError = 0;
+        ParseImportReferences(window, *curve, substituted, true, importError);
+        if (importError) return kMsgAlreadyReported;
+        if (axis == kWaveformX) curve->xImportCount = static_cast<std::int32_t>(curve->imports.size());
         if (CompileCurveExpression(substituted, *curve, axis, kind) != 0) return kMsgAlreadyReported;
     }
 
@@ -613,9 +626,19 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     if (static_cast<std::uint32_t>(PlotViewOf(shared).optionWord[k]) & kAutoScaleRanges)
         FillDefaultLimitsRows(circuit, true, true, true);
 
-    // The probe of probe mode makes its curves from its own rows once probe mode is part of the
-    // program; until then a probe run plots the limits rows like any run.
     FreeWaveformPages(plot->store);
+    if (RunControl().probeFlag) {
+        if (ProbeMode().rows.empty()) {
+            ReportAnalysisFailure0(kFocusNothing, 0, kMsgNoExpressionToPlot);
+            return kMsgAlreadyReported;
+        }
+        if (SetUpProbeCurves(window) != 0) return kMsgAlreadyReported;
+        CompactPlotGroupNumbers(window);
+        MarkGroupDigitalKinds(window);
+        plot->builtCurveCount = plot->curveCount;
+        if (makeStore && !RunControl().failureReported && CreateWaveformStore(window) != 0) return kMsgAlreadyReported;
+        return RunControl().failureReported ? kMsgAlreadyReported : 0;
+    }
     plot->curveCount = 0;
     plot->builtCurveCount = 0;
     plot->currentCurve = 0;

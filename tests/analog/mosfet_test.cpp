@@ -329,10 +329,10 @@ TEST_F(MosfetTest, FirstTimePointStartsFromTheOperatingPoint)
 
 TEST_F(MosfetTest, HigherLevelsAreRefusedByName)
 {
-    Build(Circuit("NMOS (LEVEL=8)"));
+    Build(Circuit("NMOS (LEVEL=4 TOX=0.02 PHI=0.7 K1=0.5 MUZ=600 MUS=600 U0=0.5 VDD=5)"));
     EXPECT_EQ(solver_test::RunTestOperatingPoint(kRunKindTransient), kMsgAlreadyReported);
     EXPECT_EQ(testing::ShownMessageIds(), std::vector<int>{5368});
-    EXPECT_NE(LastShownText().find("MOSFET LEVEL 8"), std::string::npos) << LastShownText();
+    EXPECT_NE(LastShownText().find("MOSFET LEVEL 4"), std::string::npos) << LastShownText();
 }
 
 // The NMOS and PMOS statements of the model library, continuation lines joined.

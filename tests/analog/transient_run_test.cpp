@@ -41,7 +41,9 @@ TEST_F(RunLoopTest, SeriesRlcRingsAtItsDampedFrequency)
     L(2, 3, 1e-3);
     C(3, 0, 1e-6);
     probe = [] { return X(3); };
-    ASSERT_EQ(Transient(1e-3, 201), 0);
+    // Ten steps a period (span/50) ring visibly off with the trapezoidal rule; the ceiling of
+    // the print interval resolves the ringing.
+    ASSERT_EQ(Transient(1e-3, 201, 1e-3 / 200), 0);
     const double alpha = 10.0 / (2.0 * 1e-3);
     const double w0 = 1.0 / std::sqrt(1e-3 * 1e-6);
     const double wd = std::sqrt(w0 * w0 - alpha * alpha);

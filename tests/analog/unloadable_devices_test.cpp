@@ -54,9 +54,9 @@ protected:
 
 TEST_F(UnloadableDevicesTest, TheRefusalNamesTheKindAndTheFirstPart)
 {
-    // MOSFETs of LEVEL 8 stand for any kind whose model code is missing.
+    // MOSFETs of LEVEL 4 stand for any kind whose model code is missing.
     const std::string netlist = "d\nV1 1 0 1\nR1 1 2 1K\nMFIRST 2 2 0 0 MB\nR3 2 3 1K\n"
-                                "MSECOND 3 3 0 0 MB\nR2 3 0 1K\nD1 2 0 DX\n.MODEL MB NMOS (LEVEL=8)\n"
+                                "MSECOND 3 3 0 0 MB\nR2 3 0 1K\nD1 2 0 DX\n.MODEL MB NMOS (LEVEL=4 TOX=0.02 PHI=0.7 K1=0.5 MUZ=600 MUS=600 U0=0.5 VDD=5)\n"
                                 ".MODEL DX D (IS=1E-14 FOO=1)\n.TRAN 1M 2M\n.PRINT TRAN V(2)\n.END\n";
     EXPECT_EQ(RunTransient(netlist), kMsgAlreadyReported);
     ASSERT_EQ(ShownIds(), std::vector<int>{5368}) << LastShownText();

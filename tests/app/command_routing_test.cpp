@@ -32,10 +32,11 @@ std::set<int> OwnersList()
 {
     std::set<int> ids;
     // Schematic editor.
-    for (int id : {17100, 12200, 12201, 12913, 17454, 17455, 17501, 17694, 17695}) ids.insert(id);
-    AddRange(ids, 17200, 17218);
+    for (int id : {12913, 17454, 17455, 17694, 17695}) ids.insert(id);
+    AddRange(ids, 17200, 17212);
+    ids.insert(17214);
+    ids.insert(17218);
     AddRange(ids, 17350, 17359);
-    AddRange(ids, 17503, 17507);
     AddRange(ids, 17632, 17639);
     AddRange(ids, 17669, 17671);
     // Libraries, printing and demo.
@@ -45,20 +46,20 @@ std::set<int> OwnersList()
     // Digital.
     ids.insert(17453);
     // Plots.
-    for (int id : {15679, 16059, 16060}) ids.insert(id);
+    ids.insert(16059);
     AddRange(ids, 760, 771);
-    AddRange(ids, 17151, 17190);
+    ids.insert(17152);
+    AddRange(ids, 17156, 17165);
+    AddRange(ids, 17167, 17170);
+    AddRange(ids, 17172, 17190);
     AddRange(ids, 17600, 17605);
     AddRange(ids, 18400, 18406);
     AddRange(ids, 18670, 18677);
-    AddRange(ids, 16000, 16082);
     // Multi-run results.
     AddRange(ids, 14570, 14612);
     for (int id : {17106, 17150, 17154, 17181}) ids.insert(id);
     AddRange(ids, 17157, 17163);
     AddRange(ids, 17371, 17380);
-    // SPICE export.
-    ids.insert(17105);
     // Run control of an open analysis, Add Model Statements and the text window's context help:
     // their parts of the analysis kernel and the model libraries are not in this build either.
     for (int id : {16058, 18613, 17502, 17805}) ids.insert(id);

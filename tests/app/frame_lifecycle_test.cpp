@@ -16,6 +16,8 @@
 #include "app/single_instance.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
+#include "app/preference_values.h"
+#include "document/circuit_document.h"
 #include "platform/input.h"
 
 namespace kq5::testing {
@@ -104,6 +106,18 @@ TEST_F(FrameLifecycle, StartsWithTheFrameItsClientAndAnEmptySchematic)
     EXPECT_EQ(first->kind, kWindowSchematic);
     EXPECT_EQ(win::GetParent(first->window), Frame().mdiClient);
     EXPECT_TRUE(win::IsZoomed(first->window));
+    // Maximised means it covers the client: its client area is the MDI client's.
+    win::RECT mdi{}, child{};
+    win::GetClientRect(Frame().mdiClient, &mdi);
+    win::GetClientRect(first->window, &child);
+    EXPECT_EQ(child.right - child.left, mdi.right - mdi.left);
+    EXPECT_EQ(child.bottom - child.top, mdi.bottom - mdi.top);
+    // A new schematic takes the Circuit Defaults: its panes are erased in "Circuit Background"
+    // (white), not in palette entry 0 (black).
+    ASSERT_TRUE(first->document);
+    EXPECT_EQ(first->document->backgroundColor, PreferenceSettings().defaultAttributes[48].color);
+    EXPECT_EQ(first->document->backgroundColor, 15);
+    EXPECT_EQ(first->document->wireFont.color, PreferenceSettings().defaultAttributes[1].color);
     EXPECT_EQ(Frame().startupWindow, first->window);
     EXPECT_EQ(GetTopCircuitRecord(), first);
     EXPECT_NE(Frame().keyboardHook, nullptr);

@@ -1,6 +1,7 @@
 // Finding windows by their records inside the started frame, and the message pump of long work.
 #include <gtest/gtest.h>
 
+#include "app/color_table.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
 #include "platform/headless.h"
@@ -131,6 +132,82 @@ TEST_F(RecordUtilities, FillingTheClientCoversItDuringAProbeRun)
     Analysis().analysisKind = kAnalysisNone;
     RunControl().probeFlag = 0;
     EXPECT_FALSE(CatchMaximizeDuringRun(schematic_, win::SC_MAXIMIZE));
+}
+
+
+// While a probe-mode run is open, a circuit window that is moved or raised is put right behind
+// the analysis window, so that the curves stay visible; the analysis window itself moves freely.
+TEST_F(RecordUtilities, AProbeRunKeepsItsAnalysisWindowInFront)
+{
+    WindowRecord* analysis = Child(kWindowAnalysis);
+    win::WINDOWPOS moving{};
+    moving.hwnd = schematic_->window;
+    moving.hwndInsertAfter = win::HWND_TOP;
+    EXPECT_FALSE(KeepRunWindowInFront(schematic_, &moving));  // no run open
+    Analysis().analysisKind = kAnalysisTransient;
+    RunControl().probeFlag = 1;
+    RunControl().analysisWindow = analysis;
+    RunControl().circuitWindow = schematic_;
+    EXPECT_TRUE(KeepRunWindowInFront(schematic_, &moving));
+    EXPECT_EQ(moving.hwndInsertAfter, analysis->window);
+    win::WINDOWPOS own{};
+    own.hwnd = analysis->window;
+    own.hwndInsertAfter = win::HWND_TOP;
+    EXPECT_FALSE(KeepRunWindowInFront(analysis, &own));
+    EXPECT_EQ(own.hwndInsertAfter, win::HWND_TOP);
+    // Through the circuit window's own procedure: bringing it to the top leaves it behind.
+    win::SetWindowPos(schematic_->window, win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
+    EXPECT_EQ(win::GetWindow(analysis->window, win::GW_HWNDNEXT), schematic_->window);
+    Analysis().analysisKind = kAnalysisNone;
+    RunControl().probeFlag = 0;
+    RunControl().analysisWindow = RunControl().circuitWindow = nullptr;
+}
+
+// A stored placement comes back as it was saved, but never outside the MDI client; an invalid
+// one (length 0, as a placement without a normal rectangle reads back) changes nothing.
+TEST_F(RecordUtilities, PlacementsRoundTripAndStayReachable)
+{
+    win::ShowWindow(schematic_->window, win::SW_RESTORE);
+    win::WINDOWPLACEMENT placement{};
+    ASSERT_TRUE(GetRecordPlacement(schematic_, placement));
+    placement.rcNormalPosition = {40, 30, 340, 230};
+    placement.showCmd = win::SW_SHOWNORMAL;
+    SetRecordPlacement(schematic_, placement);
+    win::WINDOWPLACEMENT back{};
+    ASSERT_TRUE(GetRecordPlacement(schematic_, back));
+    EXPECT_EQ(back.rcNormalPosition.left, 40);
+    EXPECT_EQ(back.rcNormalPosition.bottom, 230);
+    win::RECT client{};
+    win::GetClientRect(Frame().mdiClient, &client);
+    placement.rcNormalPosition = {client.right + 500, client.bottom + 500, client.right + 800, client.bottom + 700};
+    SetRecordPlacement(schematic_, placement);
+    ASSERT_TRUE(GetRecordPlacement(schematic_, back));
+    EXPECT_EQ(back.rcNormalPosition.right, client.right);
+    EXPECT_EQ(back.rcNormalPosition.bottom, client.bottom);
+    EXPECT_EQ(back.rcNormalPosition.right - back.rcNormalPosition.left, 300);
+    win::WINDOWPLACEMENT invalid{};
+    invalid.rcNormalPosition = {1, 1, 2, 2};
+    invalid.length = 0;
+    SetRecordPlacement(schematic_, invalid);
+    ASSERT_TRUE(GetRecordPlacement(schematic_, back));
+    EXPECT_EQ(back.rcNormalPosition.right, client.right);
+    EXPECT_FALSE(GetRecordPlacement(nullptr, back));
+}
+
+TEST_F(RecordUtilities, ColourPensOfTheTableAndOfOtherWidths)
+{
+    win::HDC dc = win::GetDC(schematic_->window);
+    win::HPEN created = nullptr;
+    win::HGDIOBJ old = SelectColorPen(dc, 9, 1, created);
+    EXPECT_EQ(created, nullptr);  // width 1: the colour table's own pen
+    EXPECT_EQ(win::GetCurrentObject(dc, win::OBJ_PEN), ColorTable().rows[9].pen);
+    RestorePen(dc, old, created);
+    old = SelectColorPen(dc, 9, 3, created);
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(win::GetCurrentObject(dc, win::OBJ_PEN), created);
+    RestorePen(dc, old, created);
+    EXPECT_EQ(created, nullptr);
+    win::ReleaseDC(schematic_->window, dc);
 }
 
 }  // namespace

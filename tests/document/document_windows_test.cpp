@@ -7,6 +7,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/app_state.h"
+#include "app/text_editor.h"
 #include "app/edit_mode.h"
 #include "app/save_file_dialog.h"
 #include "core/char_classes.h"
@@ -173,22 +174,28 @@ TEST_F(DocumentWindows, WorldAndScreenCoordinates)
     WindowRecord* record = NewDocumentWindow(kWindowSchematic);
     ASSERT_NE(record, nullptr);
     win::POINT out{};
-    WorldToScreen(record, out, 10 * 8, 5 * 8, 3);
+    // Pixels to grid: 8 pixels a grid unit at scale 1.
+    ScreenToWorld(record, out, 80, 40, 3);
     EXPECT_EQ(out.x, 10);
     EXPECT_EQ(out.y, 5);
     record->document->zoomFactor = 2.0;
-    WorldToScreen(record, out, 10 * 8, 5 * 8, 3);
+    ScreenToWorld(record, out, 80, 40, 3);
     EXPECT_EQ(out.x, 20);
     EXPECT_EQ(out.y, 10);
     // Halves round away from zero, in both directions.
     record->document->zoomFactor = 1.0;
     record->document->pages[0].originX[3] = -12;
-    WorldToScreen(record, out, 0, 4, 3);
+    ScreenToWorld(record, out, 0, 4, 3);
     EXPECT_EQ(out.x, -2);
     EXPECT_EQ(out.y, 1);
-    ScreenToWorld(record, out, 10, 5, 3);
+    // Grid to pixels, truncated.
+    WorldToScreen(record, out, 10, 5, 3);
     EXPECT_EQ(out.x, 92);
     EXPECT_EQ(out.y, 40);
+    record->document->zoomFactor = 4.0;
+    WorldToScreen(record, out, 1, 1, 3);
+    EXPECT_EQ(out.x, 5);  // (8 + 12) / 4
+    EXPECT_EQ(out.y, 2);
 }
 
 int gDrawnPanes = 0;
@@ -284,7 +291,12 @@ TEST_F(DocumentWindows, GoToElementShowsAndSelectsIt)
     ElementLocation line{kLocationTextLine, nullptr, record};
     line.textLine = 2;
     GoToElementLocation(line);
-    EXPECT_EQ(record->textAreaCaret, 18u);  // the start of line 2
+    // Line 2 continues the statement of line 1: both are selected.
+    std::int32_t start = -1;
+    std::int32_t end = -1;
+    GetEditorSelection(record->document->textAreaWindow, &start, &end);
+    EXPECT_EQ(start, 8);
+    EXPECT_EQ(end, 24);
     EXPECT_EQ(record->document->textAreaPane & kTextAreaHidden, 0);
 }
 

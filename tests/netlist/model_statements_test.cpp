@@ -14,6 +14,10 @@
 #include "schematic/component_definition.h"
 #include "core/message_reporter.h"
 #include "model_test_support.h"
+#include "document/circuit_document.h"
+#include "document/document_windows.h"
+#include "platform/window.h"
+#include "schematic/pane_seams.h"
 
 namespace kq5::testing {
 namespace {
@@ -447,6 +451,27 @@ TEST_F(ModelStatements, ModelsAreWrittenIntoTheWindowText)
     EXPECT_EQ(AddModelStatements(record), 0);
     EXPECT_EQ(*CopyTextAreaText(record), before);
     ResetWindowRecordsForTests();
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(ModelStatements, AHiddenTextAreaIsShownBelowTheSchematicFirst)
+{
+    WindowRecord* record = NewDocumentWindow(kWindowSchematic);
+    ASSERT_NE(record, nullptr);
+    win::ShowWindow(record->window, win::SW_SHOW);
+    ASSERT_EQ(TextPaneOf(record), -1);
+    EXPECT_EQ(WriteModelsToText(record, kModelVswitch, "SW", ""), 0);
+    win::RECT client{};
+    win::GetClientRect(record->window, &client);
+    EXPECT_EQ(TextPaneOf(record), 2);
+    EXPECT_EQ(record->document->splitterY, static_cast<int>(client.bottom * 0.8));
+    EXPECT_NE(CopyTextAreaText(record)->find(".MODEL SW VSWITCH"), std::string::npos);
+    win::DestroyWindow(record->window);
 }
 
 }  // namespace

@@ -1,0 +1,603 @@
+// The LEVEL 8 (BSIM3) MOSFETs in the Newton iterations: set-up of their 32 (40 with the
+// non-quasi-static charge node) matrix elements, the load (voltages, limiting, bulk junctions,
+// channel, charges, convergence, stamps), the AC stamps and currents, and the noise generators.
+//
+// The stamps are formed once, as a conductance part and a capacitance part per element: the load
+// adds ag0 times the capacitances, the AC stamp j omega times them.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <complex>
+
+#include "analog/analog_state.h"
+#include "analog/charge_integration.h"
+#include "analog/device_dispatch.h"
+#include "analog/limiting.h"
+#include "analog/noise.h"
+#include "analog/numeric_helpers.h"
+#include "analog/run_control.h"
+#include "devices/bsim3_eval.h"
+#include "devices/bsim3_params.h"
+#include "devices/mosfet_model.h"
+#include "devices/bsim3_values.h"
+#include "devices/device_families.h"
+#include "devices/fet_devices.h"
+#include "devices/mosfet_load.h"
+#include "devices/stamp_ac.h"
+#include "netlist/global_options.h"
+#include "netlist/model_statements.h"
+
+namespace kq5 {
+
+namespace {
+
+// Offsets of the charges in a device's block of 28 state slots.
+constexpr int kQg = 0, kQb = 4, kQd = 8, kQdef = 12, kQcheq = 16;
+constexpr int kElements = 40;
+constexpr double kBoltzmannJ = 1.3806226e-23;
+
+bool IsLevel8(const MosfetDevice& d) { return d.model && d.side && d.side->level == 8 && d.bsim3; }
+bool HasChargeNode(const MosfetDevice& d) { return d.bsim3 && d.bsim3->nqsmod == 1; }
+
+std::array<std::pair<int, int>, kElements> ElementPositions(const MosfetDevice& d)
+{
+    const int g = d.gate, dr = d.drain, s = d.source, b = d.bulk, gi = d.internalGate, di = d.internalDrain,
+              si = d.internalSource, bi = d.internalBulk, q = d.extraInternal;
+    return {{{di, si}, {si, di}, {di, di}, {si, si}, {dr, dr}, {gi, gi}, {gi, g},   {g, gi},   {g, g},   {s, s},
+             {bi, bi}, {bi, b},  {b, bi},  {b, b},   {di, di}, {si, si}, {dr, di},  {gi, bi},  {gi, di}, {gi, si},
+             {s, si},  {bi, gi}, {bi, di}, {bi, si}, {di, dr}, {di, gi}, {di, bi},  {di, si},  {si, gi}, {si, s},
+             {si, bi}, {si, di}, {q, q},   {di, q},  {si, q},  {gi, q},  {q, gi},   {q, di},   {q, si},  {q, bi}}};
+}
+
+double& State(std::vector<double>& states, int index) { return states[static_cast<std::size_t>(index)]; }
+
+bool StatesHold(const AnalogSolverState& s, int slot)
+{
+    return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= s.chargeStates.size() &&
+           static_cast<std::size_t>(slot) + 28 <= s.currentStates.size();
+}
+
+void FillPast(std::vector<double>& states, int index)
+{
+    for (int k = 1; k < 4; ++k) State(states, index + k) = State(states, index);
+}
+
+// A bulk junction with its forward current held at its value at 0.5 V.
+void Junction(double v, double isat, double vt, double gmin, double& current, double& conductance)
+{
+    if (isat <= 0.0) {
+        conductance = gmin;
+        current = gmin * v;
+    } else if (v <= -0.5) {
+        conductance = gmin;
+        current = gmin * v - isat;
+    } else if (v < 0.5) {
+        const double e = ClampedExp(v / vt);
+        conductance = isat * e / vt + gmin;
+        current = isat * (e - 1.0) + gmin * v;
+    } else {
+        const double e = ClampedExp(0.5 / vt);
+        conductance = isat * e / vt + gmin;
+        current = isat * (e - 1.0) + gmin * 0.5;
+    }
+}
+
+// The linearised device: per element a conductance and a capacitance, in reservation order.
+struct Linearised {
+    std::array<double, kElements> g{};
+    std::array<double, kElements> c{};
+    double dxpart = 0.4, sxpart = 0.6;
+};
+
+// From what the last load left in the instance. `charges` false leaves every charge term out
+// (operating points without charge storage).
+Linearised Linearise(const MosfetDevice& d, bool charges)
+{
+    const Bsim3Size& p = *d.bsim3;
+    const MosfetLoadValues& v = d.values;
+    const bool normal = d.mode >= 0.0;
+    Linearised L;
+    L.dxpart = normal ? 0.4 : 0.6;
+    L.sxpart = normal ? 0.6 : 0.4;
+    const double Gm = normal ? v.gm : -v.gm, Gmbs = normal ? v.gmbs : -v.gmbs;
+    const double FwdSum = normal ? v.gm + v.gmbs : 0.0, RevSum = normal ? 0.0 : v.gm + v.gmbs;
+    // Substrate current between B' and the drain end of the channel.
+    const double gsub = p.gbg + p.gbd + p.gbb;
+    double gbdpg = 0, gbdpdp = 0, gbdpb = 0, gbdpsp = 0, gbspg = 0, gbspsp = 0, gbspb = 0, gbspdp = 0;
+    double gbbdp, gbbsp;
+    if (normal) {
+        gbdpg = p.gbg, gbdpdp = p.gbd, gbdpb = p.gbb, gbdpsp = -gsub;
+        gbbdp = -p.gbd;
+        gbbsp = gsub;
+    } else {
+        gbspg = p.gbg, gbspsp = p.gbd, gbspb = p.gbb, gbspdp = -gsub;
+        gbbsp = -p.gbd;
+        gbbdp = gsub;
+    }
+    // Charge derivatives, mapped back to the device's own drain and source in reversed mode.
+    double cggb = 0, cgdb = 0, cgsb = 0, cdgb = 0, cddb = 0, cdsb = 0, csgb = 0, csdb = 0, cssb = 0, cbgb = 0,
+           cbdb = 0, cbsb = 0;
+    double ggtg = 0, ggtd = 0, ggts = 0, ggtb = 0, cqgb = 0, cqdb = 0, cqsb = 0, cqbb = 0, qdefCap = 0;
+    double gtau = 0.0;
+    if (charges) {
+        const double cgdo = p.cgdoBias, cgso = p.cgsoBias, cgbo = p.cgbo;
+        cggb = p.cggb + cgdo + cgso + cgbo;
+        if (normal) {
+            cgdb = p.cgdb - cgdo;
+            cgsb = p.cgsb - cgso;
+            cdgb = p.cdgb - cgdo;
+            cddb = p.cddb + v.capbd + cgdo;
+            cdsb = p.cdsb;
+            csgb = -(p.cggb + p.cbgb + p.cdgb + cgso);
+            csdb = -(p.cgdb + p.cbdb + p.cddb);
+            cssb = v.capbs + cgso - (p.cgsb + p.cbsb + p.cdsb);
+            cbgb = p.cbgb - cgbo;
+            cbdb = p.cbdb - v.capbd;
+            cbsb = p.cbsb - v.capbs;
+        } else {
+            cgdb = p.cgsb - cgdo;
+            cgsb = p.cgdb - cgso;
+            cdgb = -(p.cggb + p.cbgb + p.cdgb + cgdo);
+            cddb = v.capbd + cgdo - (p.cgsb + p.cbsb + p.cdsb);
+            cdsb = -(p.cgdb + p.cbdb + p.cddb);
+            csgb = p.cdgb - cgso;
+            csdb = p.cdsb;
+            cssb = p.cddb + v.capbs + cgso;
+            cbgb = p.cbgb - cgbo;
+            cbdb = p.cbsb - v.capbd;
+            cbsb = p.cbdb - v.capbs;
+        }
+        if (p.nqsmod == 1) {
+            ggtg = p.ggtg, ggtd = p.ggtd, ggts = p.ggts, ggtb = p.ggtb;
+            cqgb = p.cqgb, cqbb = p.cqbb;
+            cqdb = normal ? p.cqdb : p.cqsb;
+            cqsb = normal ? p.cqsb : p.cqdb;
+            qdefCap = 1.0;
+        }
+    }
+    if (p.nqsmod == 1) gtau = charges ? p.gtau : 16.0 * p.u0temp * p.vtm / (p.leff * p.leff);
+    const double gRDS = p.grds, gD = v.gd, gS = v.gs, gG = v.gg, gB = v.gb;
+    const double gds = v.gds, gbd = v.gbd, gbs = v.gbs;
+    const double dx = L.dxpart, sx = L.sxpart;
+    auto set = [&](int row, double g, double c) {
+        L.g[static_cast<std::size_t>(row - 1)] = g;
+        L.c[static_cast<std::size_t>(row - 1)] = c;
+    };
+    set(1, -gRDS, 0);
+    set(2, -gRDS, 0);
+    set(3, gRDS, 0);
+    set(4, gRDS, 0);
+    set(5, gD, 0);
+    set(6, -ggtg + gG, cggb);
+    set(7, -gG, 0);
+    set(8, -gG, 0);
+    set(9, gG, 0);
+    set(10, gS, 0);
+    set(11, gbd + gbs - p.gbb + gB, -(cbgb + cbdb + cbsb));
+    set(12, -gB, 0);
+    set(13, -gB, 0);
+    set(14, gB, 0);
+    set(15, gD + gds + gbd + RevSum + dx * ggtd + gbdpdp, cddb);
+    set(16, gS + gds + gbs + FwdSum + sx * ggts + gbspsp, cssb);
+    set(17, -gD, 0);
+    set(18, -ggtb, -(cggb + cgdb + cgsb));
+    set(19, -ggtd, cgdb);
+    set(20, -ggts, cgsb);
+    set(21, -gS, 0);
+    set(22, -p.gbg, cbgb);
+    set(23, -gbd + gbbdp, cbdb);
+    set(24, -gbs + gbbsp, cbsb);
+    set(25, -gD, 0);
+    set(26, Gm + dx * ggtg + gbdpg, cdgb);
+    set(27, -(gbd - Gmbs - dx * ggtb - gbdpb), -(cdgb + cddb + cdsb));
+    set(28, -(gds + FwdSum - dx * ggts - gbdpsp), cdsb);
+    set(29, -Gm + sx * ggtg + gbspg, csgb);
+    set(30, -gS, 0);
+    set(31, -(gbs + Gmbs - sx * ggtb - gbspb), -(csgb + csdb + cssb));
+    set(32, -(gds + RevSum - sx * ggtd - gbspdp), csdb);
+    set(33, gtau, qdefCap);
+    set(34, dx * gtau, 0);
+    set(35, sx * gtau, 0);
+    set(36, -gtau, 0);
+    set(37, ggtg, -cqgb);
+    set(38, ggtd, -cqdb);
+    set(39, ggts, -cqsb);
+    set(40, ggtb, -cqbb);
+    return L;
+}
+
+void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, double gmin)
+{
+    AnalogSolverState& s = AnalogSolver();
+    Bsim3Size& p = *d.bsim3;
+    MosfetLoadValues& v = d.values;
+    const double type = p.type;
+    const int mode = s.iterationMode;
+    const bool predictor = mode == kModePredictor;
+    const bool nqs = p.nqsmod == 1;
+    const int slot = entry.stateSlot;
+    const bool states = StatesHold(s, slot);
+    auto node = [&](int n) { return x[static_cast<std::size_t>(n)]; };
+
+    // 1. Terminal voltages by the iteration mode.
+    int check = 1;
+    double vbs = 0.0, vgs = 0.0, vds = 0.0, qdef = 0.0;
+    bool ordinary = false;
+    if (mode == kModeSmallSignal) {
+        vbs = v.vbs0, vgs = v.vgs0, vds = v.vds0;
+        if (states) qdef = State(s.chargeStates, slot + kQdef);
+    } else if (mode == kModeInitJunctions && !d.off) {
+        vds = type * d.ic1, vgs = type * d.ic2, vbs = type * d.ic3;
+        if (vds == 0.0 && vgs == 0.0 && vbs == 0.0 &&
+            (s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindAc || s.runKind == kRunKindDcSweep ||
+             !s.useInitialConditions)) {
+            vbs = 0.0;
+            vgs = type * (p.vth0 + 0.1);
+            vds = 0.1;
+        }
+    } else if ((mode == kModeInitJunctions || mode == kModeFixedInitial) && d.off) {
+        // Held at zero.
+    } else if (predictor) {
+        v.vbs0 = v.vbs1, v.vgs0 = v.vgs1, v.vds0 = v.vds1;
+        v.vbd0 = v.vbs0 - v.vds0;
+        const double c1 = s.predictorScale, c2 = s.predictorRatio;
+        vbs = c1 * v.vbs1 - c2 * v.vbs2;
+        vgs = c1 * v.vgs1 - c2 * v.vgs2;
+        vds = c1 * v.vds1 - c2 * v.vds2;
+        if (nqs && states) qdef = c1 * State(s.chargeStates, slot + kQdef + 1) - c2 * State(s.chargeStates, slot + kQdef + 2);
+        ordinary = true;
+    } else {
+        // Ordinary iterations, and the first time point, which starts where the operating point
+        // (or the initial conditions) left the nodes.
+        vbs = type * (node(d.internalBulk) - node(d.internalSource));
+        vgs = type * (node(d.internalGate) - node(d.internalSource));
+        vds = type * (node(d.internalDrain) - node(d.internalSource));
+        if (nqs) qdef = node(d.extraInternal);
+        ordinary = mode != kModeFirstTimePoint;
+    }
+
+    // 2. to 4. Predicted currents, bypass, limiting.
+    double vbd = vbs - vds, vgd = vgs - vds;
+    double cdhat = 0.0, cbhat = 0.0;
+    bool bypassed = false;
+    if (ordinary) {
+        const double vgdo = v.vgs0 - v.vds0;
+        const double delvbs = vbs - v.vbs0, delvbd = vbd - v.vbd0, delvgs = vgs - v.vgs0, delvds = vds - v.vds0,
+                     delvgd = vgd - vgdo;
+        cdhat = d.mode >= 0.0 ? v.cd - v.gbd * delvbd + v.gmbs * delvbs + v.gm * delvgs + v.gds * delvds
+                              : v.cd - (v.gbd - v.gmbs) * delvbd - v.gm * delvgd + v.gds * delvds;
+        cbhat = v.cbs + v.cbd + v.gbd * delvbd + v.gbs * delvbs;
+        const double rt = s.reltolMilli, vntol = s.vntol, abstol = s.abstol;
+        const double cb = v.cbs + v.cbd;
+        if (!predictor && std::fabs(delvbs) < rt * std::max(std::fabs(vbs), std::fabs(v.vbs0)) + vntol &&
+            std::fabs(delvbd) < rt * std::max(std::fabs(vbd), std::fabs(v.vbd0)) + vntol &&
+            std::fabs(delvgs) < rt * std::max(std::fabs(vgs), std::fabs(v.vgs0)) + vntol &&
+            std::fabs(delvds) < rt * std::max(std::fabs(vds), std::fabs(v.vds0)) + vntol &&
+            std::fabs(cdhat - v.cd) < rt * std::max(std::fabs(cdhat), std::fabs(v.cd)) + abstol &&
+            std::fabs(cbhat - cb) < rt * (std::max(std::fabs(cbhat), std::fabs(cb)) + abstol)) {
+            bypassed = true;
+            vbs = v.vbs0, vbd = v.vbd0, vgs = v.vgs0, vds = v.vds0;
+            vgd = vgs - vds;
+        }
+        if (!bypassed) {
+            const double von = type * v.von;
+            if (v.vds0 >= 0.0) {
+                vgs = LimitFetVoltage(vgs, v.vgs0, von);
+                vds = LimitDrainSourceVoltage(vgs - vgd, v.vds0);
+                vgd = vgs - vds;
+            } else {
+                vgd = LimitFetVoltage(vgd, vgdo, von);
+                vds = -LimitDrainSourceVoltage(-(vgs - vgd), -v.vds0);
+                vgs = vgd + vds;
+            }
+            if (vds >= 0.0) {
+                vbs = LimitJunctionVoltageByValue(vbs, v.vbs0, v.nvt, v.vcrits, check);
+                vbd = vbs - vds;
+            } else {
+                vbd = LimitJunctionVoltageByValue(vbd, v.vbd0, v.nvt, v.vcritd, check);
+                vbs = vbd + vds;
+            }
+        }
+    }
+
+    const LoadModeFlags& flags = s.flags;
+    const bool storage = flags.chargeStorage != 0;
+    bool chargeTerms = storage;  // false: every charge term of the stamps is 0
+    double ids = 0.0;
+    double qgate = 0.0, qbulk = 0.0, qdrn = 0.0;
+    if (!bypassed) {
+        // 5. to 8. Junctions, orientation, channel.
+        vbd = vbs - vds;
+        vgd = vgs - vds;
+        Junction(vbs, v.isats, v.nvt, gmin, v.cbs, v.gbs);
+        Junction(vbd, v.isatd, v.nvt, gmin, v.cbd, v.gbd);
+        d.mode = vds >= 0.0 ? 1.0 : -1.0;
+        const bool normal = d.mode > 0.0;
+        const Bsim3Channel ch = normal ? EvaluateBsim3Channel(p, vgs, vds, vbs) : EvaluateBsim3Channel(p, vgd, -vds, vbd);
+        ids = ch.ids;
+        v.von = type * ch.vth;
+        v.vdsat = type * ch.vdsat;
+        v.gm = ch.gm, v.gds = ch.gds, v.gmbs = ch.gmbs;
+        p.csub = ch.csub, p.gbg = ch.gbg, p.gbd = ch.gbd, p.gbb = ch.gbb;
+        v.cd = d.mode * ids - v.cbd;
+
+        // 9. Charges.
+        if (storage) {
+            Bsim3Charges q;
+            if (p.xpart >= 0.0) q = EvaluateBsim3Charges(p, ch);
+            qgate = q.qgate, qbulk = q.qbulk, qdrn = q.qdrn;
+            p.cggb = q.cggb, p.cgdb = q.cgdb, p.cgsb = q.cgsb, p.cbgb = q.cbgb, p.cbdb = q.cbdb, p.cbsb = q.cbsb;
+            p.cdgb = q.cdgb, p.cddb = q.cddb, p.cdsb = q.cdsb;
+            p.cqgb = q.cqgb, p.cqdb = q.cqdb, p.cqsb = q.cqsb, p.cqbb = q.cqbb, p.tconst = q.tconst, p.gtau = q.gtau;
+            if (nqs && states) State(s.chargeStates, slot + kQcheq) = q.qcheq;
+            const Bsim3Junction js = Bsim3JunctionCharge(p, vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs);
+            const Bsim3Junction jd = Bsim3JunctionCharge(p, vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd);
+            p.qbs = js.charge, v.capbs = js.capacitance;
+            p.qbd = jd.charge, v.capbd = jd.capacitance;
+        }
+
+        // 10. Convergence and the new state.
+        if (!(d.off && mode == kModeFixedInitial)) {
+            const double cb = v.cbs + v.cbd;
+            if (check == 1 ||
+                std::fabs(cdhat - v.cd) >= s.reltol * std::max(std::fabs(cdhat), std::fabs(v.cd)) + s.abstol ||
+                std::fabs(cbhat - cb) > s.reltol * std::max(std::fabs(cbhat), std::fabs(cb)) + s.abstol)
+                ++s.nonConvergedCount;
+        }
+        v.vbs0 = vbs, v.vbd0 = vbd, v.vgs0 = vgs, v.vds0 = vds;
+    } else {
+        ids = d.mode * (v.cd + v.cbd);  // the stored channel current, mode-adjusted
+        chargeTerms = flags.dynamic || flags.transientWithIc;
+    }
+
+    // 11. Overlap charges and the charge equivalents.
+    double ceqqg = 0.0, ceqqb = 0.0, ceqqd = 0.0, cqcheqEq = 0.0, cqdef = 0.0;
+    const double vgb = vgs - vbs;
+    if (chargeTerms) {
+        const Bsim3Overlap od = Bsim3OverlapCharge(p, vgd, p.cgdo, p.cgdl);
+        const Bsim3Overlap os = Bsim3OverlapCharge(p, vgs, p.cgso, p.cgsl);
+        p.cgdoBias = od.capacitance;
+        p.cgsoBias = os.capacitance;
+        v.cgdov = od.capacitance;
+        v.cgsov = os.capacitance;
+        if (!bypassed) {
+            const double qgb = p.cgbo * vgb;
+            qgate += od.charge + os.charge + qgb;
+            qbulk -= qgb;
+            if (d.mode >= 0.0)
+                qdrn -= od.charge;
+            else
+                qdrn = -(qgate + qbulk + (qdrn - os.charge));
+        }
+        if (nqs) {
+            const double t0 = p.tconst * qdef;
+            const bool normal = d.mode >= 0.0;
+            p.ggtg = t0 * p.cqgb;
+            p.ggtb = t0 * p.cqbb;
+            p.ggtd = t0 * (normal ? p.cqdb : p.cqsb);
+            p.ggts = t0 * (normal ? p.cqsb : p.cqdb);
+        } else {
+            p.ggtg = p.ggtd = p.ggts = p.ggtb = 0.0;
+        }
+        if (states && !bypassed) {
+            State(s.chargeStates, slot + kQg) = qgate;
+            State(s.chargeStates, slot + kQb) = qbulk + p.qbd + p.qbs;
+            State(s.chargeStates, slot + kQd) = qdrn - p.qbd;
+            if (nqs) State(s.chargeStates, slot + kQdef) = qdef;
+        }
+    }
+    if (mode == kModeSmallSignal) {
+        // The small-signal bias: the values stay for the AC stamp, nothing is stamped.
+        return;
+    }
+    const Linearised L = Linearise(d, chargeTerms);
+    if (chargeTerms && states) {
+        if (!bypassed) {
+            if (mode == kModeFirstTimePoint)
+                for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPast(s.chargeStates, slot + k);
+            for (int k : {kQg, kQb, kQd}) IntegrateChargeCurrent(slot + k);
+            if (nqs) IntegrateChargeCurrent(slot + kQcheq);
+        }
+        if (nqs) {
+            double ceq = 0.0;
+            double gqdef = 0.0;
+            IntegrateCharge(slot + kQdef, 1.0, gqdef, ceq);
+            cqdef = ceq;
+        }
+        const double cqg = State(s.currentStates, slot + kQg), cqb = State(s.currentStates, slot + kQb),
+                     cqd = State(s.currentStates, slot + kQd), cqcheq = State(s.currentStates, slot + kQcheq);
+        const double ag0 = s.ag0;
+        auto gc = [&](int row) { return ag0 * L.c[static_cast<std::size_t>(row - 1)]; };
+        const double t1 = p.ggtg * vgb - p.ggtd * vbd - p.ggts * vbs;
+        // gcggb (6), gcgdb (19), gcgsb (20); gcbgb (22), gcbdb (23), gcbsb (24); gcdgb (26), gcddb (15),
+        // gcdsb (28); the charge node's gcq terms (37 to 39, negated there).
+        ceqqg = cqg - gc(6) * vgb + gc(19) * vbd + gc(20) * vbs + t1;
+        ceqqb = cqb - gc(22) * vgb + gc(23) * vbd + gc(24) * vbs;
+        ceqqd = cqd - gc(26) * vgb + gc(15) * vbd + gc(28) * vbs - L.dxpart * t1;
+        cqcheqEq = cqcheq - (-gc(37) * vgb + gc(38) * vbd + gc(39) * vbs) + t1;
+        if (mode == kModeFirstTimePoint)
+            for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPast(s.currentStates, slot + k);
+    }
+
+    // 12. and 13. Linearised channel and junction currents; right-hand side.
+    const bool normal = d.mode >= 0.0;
+    const double Gm = normal ? v.gm : -v.gm, Gmbs = normal ? v.gmbs : -v.gmbs;
+    const double cdreq = normal ? type * (ids - v.gds * vds - Gm * vgs - Gmbs * vbs)
+                                : -type * (ids + v.gds * vds + Gm * vgd + Gmbs * vbd);
+    double ceqbs = v.cbs - (v.gbs - gmin) * vbs;
+    double ceqbd = v.cbd - (v.gbd - gmin) * vbd;
+    if (normal)
+        ceqbd -= p.csub;
+    else
+        ceqbs -= p.csub;
+    if (type < 0.0) {
+        ceqbs = -ceqbs, ceqbd = -ceqbd, ceqqg = -ceqqg, ceqqb = -ceqqb, ceqqd = -ceqqd;
+        cqcheqEq = -cqcheqEq, cqdef = -cqdef;
+    }
+    RhsEntry(d.internalGate) -= ceqqg;
+    RhsEntry(d.internalBulk) -= ceqbs + ceqbd + ceqqb;
+    RhsEntry(d.internalDrain) += ceqbd - cdreq - ceqqd;
+    RhsEntry(d.internalSource) += cdreq + ceqbs + ceqqg + ceqqb + ceqqd;
+    if (nqs) RhsEntry(d.extraInternal) += cqcheqEq - cqdef;
+
+    // 14. Matrix.
+    StampCursor c(*s.pool, entry.stamps);
+    const int count = nqs ? kElements : 32;
+    const double ag0 = chargeTerms ? s.ag0 : 0.0;
+    for (int k = 0; k < count; ++k) {
+        c.Add(L.g[static_cast<std::size_t>(k)] + ag0 * L.c[static_cast<std::size_t>(k)]);
+    }
+    c.Finish();
+
+    // 15. Terminal currents for the report.
+    if (RunControl().runDataMode != kRunDataRetrieve) {
+        const double cqg = chargeTerms && states ? State(s.currentStates, slot + kQg) : 0.0;
+        const double cqd = chargeTerms && states ? State(s.currentStates, slot + kQd) : 0.0;
+        const double cqb = chargeTerms && states ? State(s.currentStates, slot + kQb) : 0.0;
+        v.ig = type * cqg;
+        v.id = type * (v.cd + cqd + v.vds0 * p.grds);
+        v.ib = type * (v.cbd + v.cbs + cqb);
+        v.is = -(v.ig + v.id + v.ib);
+        FetQuantities& fq = d.quantities;
+        fq.id = v.id, fq.ig = v.ig, fq.ib = v.ib, fq.is = v.is;
+        fq.cbd = v.capbd, fq.cbs = v.capbs;
+        fq.cgs = -p.cgsb + v.cgsov, fq.cgd = -p.cgdb + v.cgdov, fq.cgb = p.cggb + p.cgdb + p.cgsb + p.cgbo;
+        if (states) {
+            fq.qgs = State(s.chargeStates, slot + kQg);
+            fq.qbd = p.qbd;
+            fq.qbs = p.qbs;
+        }
+    }
+}
+
+int SetupMosLevel8()
+{
+    return ForEachDeviceWithStamps<MosfetDevice>(
+        kMosfetDeviceList, AnalogSolver().devices.mosfets, [](MosfetDevice& d, SemiconductorStamps& entry) {
+            if (!(d.side && d.side->level == 8)) return 0;
+            BeginDeviceReservations(entry.stamps);
+            const auto positions = ElementPositions(d);
+            const int count = d.model && static_cast<int>(MosParam(*d.model, b3p::kNqsmod)) == 1 ? kElements : 32;
+            for (int k = 0; k < count; ++k)
+                if (int rc = ReserveMatrixElement(positions[static_cast<std::size_t>(k)].first,
+                                                  positions[static_cast<std::size_t>(k)].second))
+                    return rc;
+            EndDeviceReservations(entry.stamps);
+            return 0;
+        });
+}
+
+int LoadMosLevel8()
+{
+    AnalogSolverState& s = AnalogSolver();
+    if (!s.setupDone) return 0;
+    const std::vector<double>& x = SolutionVector();
+    const double gmin = GlobalOptions().values.gmin;
+    return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
+                                                 [&](MosfetDevice& d, SemiconductorStamps& entry) {
+                                                     if (IsLevel8(d)) LoadOne(d, entry, x, gmin);
+                                                     return 0;
+                                                 });
+}
+
+int AcLoadMosfetsB(int pass)
+{
+    AcStampState& ac = AcStamps();
+    const double w = ac.omega;
+    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
+        if (!IsLevel8(d)) continue;
+        const Linearised L = Linearise(d, true);
+        const auto positions = ElementPositions(d);
+        const int count = HasChargeNode(d) ? kElements : 32;
+        if (pass == kAcCurrentPass) {
+            // The current into each terminal: the rows of the instance's own equations.
+            using Complex = std::complex<double>;
+            auto voltage = [&](int n) { return ac.solution[static_cast<std::size_t>(n)]; };
+            Complex gate, drain, source, bulk;
+            for (int k = 0; k < count; ++k) {
+                const auto [row, column] = positions[static_cast<std::size_t>(k)];
+                const Complex y(L.g[static_cast<std::size_t>(k)], w * L.c[static_cast<std::size_t>(k)]);
+                const Complex i = y * voltage(column);
+                if (row == d.gate) gate += i;
+                if (row == d.drain) drain += i;
+                if (row == d.source) source += i;
+                if (row == d.bulk) bulk += i;
+            }
+            MosfetLoadValues& out = d.values;
+            out.ig = gate.real(), out.igIm = gate.imag();
+            out.id = drain.real(), out.idIm = drain.imag();
+            out.is = source.real(), out.isIm = source.imag();
+            out.ib = bulk.real(), out.ibIm = bulk.imag();
+            ac.acCurrents[&d] = drain;
+            continue;
+        }
+        for (int k = 0; k < count; ++k) {
+            const auto [row, column] = positions[static_cast<std::size_t>(k)];
+            if (int rc = StampComplexReal(row, column, L.g[static_cast<std::size_t>(k)])) return rc;
+            if (int rc = StampComplexImag(row, column, w * L.c[static_cast<std::size_t>(k)])) return rc;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int AddBsimNoiseSources(const MosfetDevice& d, double f, double kelvin)
+{
+    const Bsim3Size& p = *d.bsim3;
+    const MosfetLoadValues& v = d.values;
+    const double fourKT = 4.0 * kBoltzmannJ * kelvin;
+    const double root = std::sqrt(fourKT);
+    AddNoiseSource(d.drain, d.internalDrain, std::sqrt(v.gd) * root);
+    AddNoiseSource(d.source, d.internalSource, std::sqrt(v.gs) * root);
+    AddNoiseSource(d.gate, d.internalGate, std::sqrt(v.gg) * root);
+    AddNoiseSource(d.bulk, d.internalBulk, std::sqrt(v.gb) * root);
+    const int selector = p.noimod;
+    const double fn = f > 0.0 ? f : 1e-6;
+    const double leff = p.leff;
+    double thermal;
+    if (selector == 2 || selector == 4)
+        thermal = fourKT * p.ueff * std::fabs(p.qinv / (leff * leff));
+    else
+        thermal = fourKT * (2.0 / 3.0) * std::fabs(v.gm + v.gds + v.gmbs);
+    const double id = std::fabs(v.cd + v.cbd);
+    double flicker = 0.0;
+    const double fEf = std::pow(fn, p.ef);
+    if (selector == 1 || selector == 4) {
+        flicker = p.kf * std::pow(std::max(id, 1e-38), p.af) / (fEf * leff * leff * p.cox);
+    } else {
+        // The unified flicker noise of the published model: the oxide-trap terms of strong
+        // inversion (charge densities at the source and drain ends of the channel, channel-length
+        // modulation beyond saturation), joined to the weak-inversion value below turn-on.
+        constexpr double q = 1.602e-19;
+        const double kT = 8.62e-5 * kelvin;
+        const double esat = 2.0 * p.vsattemp / p.ueff;
+        const double vds = std::fabs(v.vds0);
+        const double vgs = p.type * v.vgs0 + (v.vds0 * p.type < 0.0 ? vds : 0.0);
+        const double dlClm = p.litl * std::log(std::max(((vds - p.vdseffLast) / p.litl + p.em) / esat, 1e-38));
+        const double n0 = p.cox * p.vgsteffLast / q;
+        const double nl = p.cox * p.vgsteffLast * (1.0 - p.abulkLast * p.vdseffLast / (p.vgsteffLast + 2.0 * p.vtm)) / q;
+        const double traps = p.noia * std::log(std::max((n0 + 2e14) / (nl + 2e14), 1e-38)) + p.noib * (n0 - nl) +
+                             0.5 * p.noic * (n0 * n0 - nl * nl);
+        const double strong =
+            q * q * kT * id * p.ueff / (1e8 * fEf * p.abulkLast * p.cox * leff * leff) * traps +
+            kT * id * id / (1e8 * fEf * leff * leff * p.weff) * dlClm * (p.noia + p.noib * nl + p.noic * nl * nl) /
+                ((nl + 2e14) * (nl + 2e14));
+        if (vgs >= p.type * v.von + 0.1) {
+            flicker = strong;
+        } else {
+            const double sw = p.noia * kT * id * id / (p.weff * leff * fEf * 4e36);
+            flicker = sw + strong > 0.0 ? sw * strong / (sw + strong) : 0.0;
+        }
+    }
+    AddNoiseSource(d.internalDrain, d.internalSource, std::sqrt(std::max(thermal + flicker, 0.0)));
+    return 0;
+}
+
+void RegisterMosLevel8Family()
+{
+    RegisterDeviceFamily({kSlotMosLevel8, SetupMosLevel8, LoadMosLevel8, kAcMosfetsB, AcLoadMosfetsB, kNoiseMosfets,
+                          nullptr});
+}
+
+}  // namespace kq5

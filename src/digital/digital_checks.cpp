@@ -1,0 +1,138 @@
+// Flip-flop timing checks and the warning blocks they write into the numeric output.
+#include "digital/digital_checks.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+#include "analog/analog_state.h"
+#include "core/file_units.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "digital/digital_engine.h"
+#include "document/component_attributes.h"
+#include "netlist/component_types.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgWarningCount = 13260;
+
+std::string DeviceName(const DigitalDeviceTables& d, int device)
+{
+    const SchematicItem* part = d.component[static_cast<std::size_t>(device)];
+    return part ? GetAttributeText(part, kAttrPart) : std::string();
+}
+
+}  // namespace
+
+bool DigitalChecksAllowed()
+{
+    const DigitalDeviceTables& d = DigitalSimulator();
+    return d.acceptedPoints > 0 && !d.operatingPoint && d.runFlag && !d.noOutputMessages &&
+           d.warningCount + static_cast<int>(d.pendingWarnings.size()) <= d.errorLimit;
+}
+
+void CheckFlipFlopTiming(int device, FlipFlopCheck check, std::uint32_t now, std::uint32_t earlier, int group,
+                         const char* input, std::uint32_t clock)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    if (!DigitalChecksAllowed() || now < earlier) return;
+    const std::size_t dev = static_cast<std::size_t>(device);
+    const std::vector<std::int32_t>& delays = d.delays[dev];
+    // Worst case (4) checks against the maximum of the triple.
+    const int entry = group + std::clamp<int>(d.delaySelect[dev], 1, 3) - 1;
+    if (entry < 0 || static_cast<std::size_t>(entry) >= delays.size()) return;
+    const std::int32_t required = delays[static_cast<std::size_t>(entry)];
+    const std::uint32_t measured = now - earlier;
+    if (required <= 0 || measured >= static_cast<std::uint32_t>(required)) return;
+
+    const double tick = d.timeUnit;
+    const double t = now * tick, req = required * tick, meas = measured * tick;
+    const bool gated = d.deviceClass[dev] == kClassGatedFlipFlop;
+    const std::string in = input ? input : "";
+    std::string block = "\nDigital Warning\n";
+    std::string follow;
+    auto pair = [&](const std::string& what) {
+        follow += StrPrintf("Required %s is %g\n", what.c_str(), req) + StrPrintf("Measured %s is %g\n", what.c_str(), meas);
+    };
+    switch (check) {
+    case kCheckSetup:
+        if (gated) {
+            block += StrPrintf("Data setup time violation at t=%g\n", t);
+            pair("data setup time");
+        } else {
+            block += StrPrintf("%s setup time violation at t=%g\n", in.c_str(), t);
+            pair(in + " setup time");
+        }
+        break;
+    case kCheckHold:
+        block += gated ? StrPrintf("Data hold violation at t=%g\n", t) : StrPrintf("%s hold violation at t=%g\n", in.c_str(), t);
+        follow += StrPrintf("Clock changed at %g\n", clock * tick) + StrPrintf("%s changed at %g\n", in.c_str(), t);
+        pair(gated ? std::string("data hold time") : in + " hold time");
+        break;
+    case kCheckClockLow:
+        block += StrPrintf("Minimum clock width low violation at t=%g\n", t);
+        pair("minimum clock low width");
+        break;
+    case kCheckClockHigh:
+        block += StrPrintf("Minimum clock width high violation at t=%g\n", t);
+        pair("minimum clock high width");
+        break;
+    case kCheckGateWidth:
+        block += StrPrintf("Gate width violation at t=%g\n", t);
+        pair("gate width");
+        break;
+    case kCheckRelease:
+        block += StrPrintf("%s setup violation at t=%g\n", in.c_str(), t);
+        pair(in + " setup");
+        break;
+    case kCheckControlWidth:
+        block += StrPrintf("%s width violation at t=%g\n", in.c_str(), t);
+        pair(in + " width");
+        break;
+    }
+    block += StrPrintf("Device %s\n", DeviceName(d, device).c_str()) + follow;
+    try {
+        d.pendingWarnings.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+int AcceptDigitalPoint()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    ResetDigitalChangeLog();
+    d.flipFlopLog.clear();
+    ++d.acceptedPoints;
+    const int unit = Analog().numericOutputUnit;
+    for (const std::string& block : d.pendingWarnings) {
+        if (unit >= 0) WriteUnitText(unit, block);
+        ++d.warningCount;
+    }
+    d.pendingWarnings.clear();
+    return 0;
+}
+
+void RejectDigitalPoint()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    RollBackDigitalStep();
+    // Newest first, so that each record ends as it was before the step.
+    for (auto it = d.flipFlopLog.rbegin(); it != d.flipFlopLog.rend(); ++it)
+        if (auto* ff = dynamic_cast<FlipFlopRecord*>(d.record[static_cast<std::size_t>(it->first)].get()))
+            *ff = it->second;
+    d.flipFlopLog.clear();
+    d.pendingWarnings.clear();
+    ResetDigitalChangeLog();
+}
+
+void ShowDigitalWarningCount()
+{
+    const DigitalDeviceTables& d = DigitalSimulator();
+    if (d.warningCount <= 0 || d.noOutputMessages) return;
+    ReportMessage("W", nullptr, kMsgWarningCount, d.warningCount, d.warningCount == 1 ? "" : "s");
+}
+
+}  // namespace kq5

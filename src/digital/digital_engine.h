@@ -1,0 +1,127 @@
+#pragma once
+// The event engine of the digital simulator: the change logs and their roll-back, output
+// scheduling with delays and the inertial rule, node resolution by strength, primitive
+// evaluation, and the event processing at a time point and at the operating point.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "digital/digital_node_states.h"
+
+namespace kq5 {
+
+inline constexpr std::uint16_t kStateX63 = 0x1FC;
+inline constexpr std::uint16_t kState063 = 0x1F8;
+inline constexpr std::uint16_t kState163 = 0x1FB;
+inline constexpr int kMsgDigitalNoConvergence = 14190;
+
+// A state word of a level at a strength.
+inline std::uint16_t MakeDigitalState(int level, int strength)
+{
+    return static_cast<std::uint16_t>((level & 7) | ((strength & 63) << 3));
+}
+inline int StrengthOf(std::uint16_t state) { return (state >> 3) & 63; }
+inline int LevelOf(std::uint16_t state) { return state & 7; }
+
+// One device as the set-up (or a test) describes it before the tables are made.
+struct DigitalDeviceSpec {
+    int primitive = 0;
+    int deviceClass = kClassNone;
+    std::vector<std::int32_t> inputs;   // node numbers; a negative entry reads the node inverted
+    std::vector<std::int32_t> trailer;  // words between inputs and outputs (and-or sizes)
+    std::vector<std::int32_t> outputs;  // output nodes in pin order
+    double drvh = 50.0, drvl = 50.0;    // drive resistances of the I/O model
+    double inld = 0.0, outld = 0.0;     // load capacitances of the I/O model
+    std::vector<std::int32_t> delays;   // ticks, in the timing model's parameter order
+    int delaySelect = 2;
+    std::unique_ptr<DigitalDeviceRecord> record;
+    SchematicItem* component = nullptr;
+    EvaluatedModel* timingModel = nullptr;
+    EvaluatedModel* ioModel = nullptr;
+};
+
+struct DigitalBuildOptions {
+    double digdrvf = 2.0, digdrvz = 20e3;
+    double overdrive = 3.0;
+    int itl1 = 100;
+    int initialState = 2;
+    double reltol = 1e-3;
+};
+
+// Steps 8 to 12 of the set-up over a described device list: strengths, output numbering,
+// driver and reader lists, fixed tables and the initial node states. 0, 1 (a pin above the
+// node count) or 15002.
+int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<DigitalDeviceSpec>& devices,
+                       const DigitalBuildOptions& options);
+// Whether any device that reads a node can change an output without delay (the settling
+// passes of a time point are needed only then).
+void UpdateZeroDelayFlag(DigitalDeviceTables& d);
+// The strength of a drive resistance between DIGDRVF and DIGDRVZ.
+int DriveStrength(double resistance, double digdrvf, double digdrvz);
+void FillDigitalFixedTables(DigitalDeviceTables& d, double reltol);
+
+// The set-up of a built circuit: one device per digital component of the current document.
+// 0; 15055 when a part was refused (reported); 1 when a model is missing (the build is
+// marked failed); 15002.
+int SetupDigitalDevices();
+// At run start: the delay records in ticks from the timing models, and the loading delays of
+// every output from the I/O models.
+void ComputeDigitalDelays();
+void ComputeLoadingDelays();
+// Installs the set-up into the circuit build and the operating point into the solver.
+void InstallDigitalSimulator();
+// The start of a transient run: time scale, delays, initial states, stimuli. 0 or 15002.
+int StartDigitalRun(double tmin);
+
+// Pin-list helpers.
+int DeviceOutputCount(const DigitalDeviceTables& d, int device);
+int DeviceOutputNode(const DigitalDeviceTables& d, int device, int k);  // k = 1: last output pin
+int DeviceOutputIndex(const DigitalDeviceTables& d, int device, int k);
+int DeviceInputCount(const DigitalDeviceTables& d, int device);
+std::int32_t DeviceInput(const DigitalDeviceTables& d, int device, int i);
+int NodeDriverCount(const DigitalDeviceTables& d, int node);
+
+// Node state and change log.
+void InitDigitalTimeScale(double analogTime, double tick);
+void InitDigitalNodeStates(bool outputs);
+void InitFlipFlopStates();
+int ResetDigitalChangeLog();
+int LogNodeSnapshot(int node, int device, std::uint32_t time, std::uint16_t state);
+std::uint32_t PendingEventTime(int node, int device);
+void RollBackDigitalStep();
+
+// Scheduling and resolution.
+int TransitionDelay(std::uint16_t oldState, std::uint16_t newState, int lowStrength, int highStrength, int selection,
+                    const std::vector<std::int32_t>& delayRecord, bool tristate);
+int ScheduleDigitalChange(std::uint32_t time, int lowStrength, int highStrength, int node, int device,
+                          std::uint16_t newState);
+std::uint32_t ScheduleGateOutput(std::uint32_t time, int device, std::uint16_t newState, int& rc);
+std::uint32_t ScheduleFlipFlopOutput(std::uint32_t time, int device, std::uint16_t newState, int& rc);
+int ResolveNodeDrive(int lowStrength, int highStrength, int node, int device, std::uint16_t state,
+                     std::uint32_t time);
+int DriverStrength(int node, int device);
+int MarkPendingEventX(int node, int device);
+int CancelPendingEvents(int node, int device);
+int CancelToCurrentState(int node, int device);
+int DisablePendingEvents(int node, int device);
+
+// Evaluation and stepping.
+int EvalDeviceOutputs(std::uint32_t time, int device);
+int PropagateChangedNodes(std::uint32_t time);
+int DigitalOperatingPointPass();
+int SolveDigitalOperatingPoint();
+int ProcessDigitalEventsAt(std::uint32_t time);
+void CommitChangedNodes();
+void ApplyTimeZeroEvents();
+void DigitalStepNoOp();
+// Queues the events of every stimulus device (run start). 0 or 15002.
+int QueueStimulusEvents();
+int AddChangedNode(int node);
+int AppendChangeRecord(const DigitalChangeRecord& record);
+// A record of the node's and the output's slots as they are now.
+DigitalChangeRecord ChangeRecordFor(const DigitalDeviceTables& d, std::uint32_t time, int node, int device,
+                                    std::uint16_t kind);
+// The output index of the device's output on the node, or -1.
+int OutputOnNode(const DigitalDeviceTables& d, int device, int node);
+
+}  // namespace kq5

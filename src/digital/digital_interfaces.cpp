@@ -1,0 +1,481 @@
+// The analog-digital interfaces: bands of AtoD models, rows of DtoA models, the analog load of
+// both, and their updates at accepted points.
+#include "digital/digital_interfaces.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_state.h"
+#include "analog/breakpoints.h"
+#include "core/format.h"
+#include "devices/capacitor_device.h"
+#include "devices/controlled_source_devices.h"
+#include "devices/resistor_device.h"
+#include "digital/digital_engine.h"
+#include "digital/digital_logic_tables.h"
+#include "document/component_attributes.h"
+#include "document/node_table.h"
+#include "netlist/component_types.h"
+#include "netlist/global_options.h"
+#include "netlist/model_statements.h"
+#include "netlist/model_types.h"
+#include "netlist/translate_common.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgIllegalDtoAState = 15032, kMsgNoAtoDStart = 15033, kMsgNoDtoAStart = 15034;
+constexpr int kMsgIllegalStateCharacter = 15035;
+constexpr double kDefaultSwitching = 1e-11;
+
+// DOUTPUT: RLOAD, CLOAD, TIMESCALE, then 20 bands of name, low, high, then SXNAME.
+constexpr int kRload = 0, kCload = 1, kFirstBand = 3, kSxName = 63;
+// DINPUT: CLO, CHI, then 20 rows of name, switching time, RLO, RHI.
+constexpr int kClo = 0, kChi = 1, kFirstRow = 2;
+
+double Param(const EvaluatedModel* model, int index)
+{
+    if (!model || index < 0 || static_cast<std::size_t>(index) >= model->params.size()) return 0.0;
+    const float value = model->params[static_cast<std::size_t>(index)];
+    return IsParamNotGiven(value) ? 0.0 : static_cast<double>(value);
+}
+
+char Letter(const EvaluatedModel* model, int index)
+{
+    if (!model || index < 0 || static_cast<std::size_t>(index) >= model->params.size()) return 0;
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(CharacterOfSlot(model->params[static_cast<std::size_t>(index)]))));
+}
+
+bool StateLetter(char c) { return c != 0 && std::strchr(kDigitalStateLetters, c) != nullptr; }
+
+double Voltage(int node)
+{
+    const std::vector<double>& x = SolutionVector();
+    return node > 0 && static_cast<std::size_t>(node) < x.size() ? x[static_cast<std::size_t>(node)] : 0.0;
+}
+
+template <class Record>
+std::vector<Record*> Interfaces()
+{
+    std::vector<Record*> list;
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev)
+        if (auto* r = dynamic_cast<Record*>(d.record[static_cast<std::size_t>(dev)].get())) list.push_back(r);
+    return list;
+}
+
+// The band of a voltage: the present one first, then the others in turn; none gives -1.
+int FindBand(const AtoDInterface& a, double v)
+{
+    const int n = static_cast<int>(a.bands.size());
+    const int first = a.band >= 0 ? a.band : 0;
+    for (int k = 0; k < n; ++k) {
+        const int b = (first + k) % n;
+        if (a.bands[static_cast<std::size_t>(b)].low <= v && v < a.bands[static_cast<std::size_t>(b)].high) return b;
+    }
+    return -1;
+}
+
+int NearestBand(const AtoDInterface& a, double v)
+{
+    int best = 0;
+    double distance = 1e300;
+    for (std::size_t b = 0; b < a.bands.size(); ++b) {
+        const double centre = 0.5 * (a.bands[b].low + a.bands[b].high);
+        if (std::abs(centre - v) < distance) {
+            distance = std::abs(centre - v);
+            best = static_cast<int>(b);
+        }
+    }
+    return best;
+}
+
+// The state letter for a voltage; a voltage in no band takes SXNAME or the nearest band (with
+// the hazard warning, once a run).
+char StateForVoltage(AtoDInterface& a, double v, double time, int& band)
+{
+    band = FindBand(a, v);
+    if (band >= 0) return a.bands[static_cast<std::size_t>(band)].letter;
+    if (a.fallback) {
+        band = a.band;
+        return a.fallback;
+    }
+    band = NearestBand(a, v);
+    if (!a.hazard) {
+        a.hazard = true;
+        DigitalDeviceTables& d = DigitalSimulator();
+        const SchematicItem* part = d.component[static_cast<std::size_t>(a.device)];
+        const std::string name = part ? GetAttributeText(part, kAttrPart) : std::string();
+        const std::string node = FindNodeName(CircuitNodeTable(), a.analog, 0, kNodeAnalog);
+        d.pendingWarnings.push_back("\nDigital Warning\n" +
+                                    StrPrintf("Input voltage hazard on ATOD interface device %s.\n", name.c_str()) +
+                                    StrPrintf("Analog input node %s is at %3.3e volts at T=%3.3e\n", node.c_str(), v, time));
+    }
+    return a.bands.empty() ? 'X' : a.bands[static_cast<std::size_t>(band)].letter;
+}
+
+void SetDigitalState(int node, char letter)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    if (node <= 0 || static_cast<std::size_t>(node) >= d.current.size()) return;
+    const int level = static_cast<int>(std::strchr(kDigitalStateLetters, letter) - kDigitalStateLetters);
+    const std::uint16_t state = level == kStateZ ? MakeDigitalState(kStateX, 0) : MakeDigitalState(level, 63);
+    const std::size_t n = static_cast<std::size_t>(node);
+    if (d.current[n] == state && d.scheduled[n] == state) return;
+    d.current[n] = d.scheduled[n] = state;
+    AddChangedNode(node);
+}
+
+void SetRow(DtoAInterface& t, int row, double now, bool immediate)
+{
+    const DtoAInterface::Row& r = t.rows[static_cast<std::size_t>(row)];
+    t.previousLow = immediate ? r.low : t.newLow;
+    t.previousHigh = immediate ? r.high : t.newHigh;
+    t.newLow = r.low;
+    t.newHigh = r.high;
+    t.start = now;
+    t.switching = r.switching > 0.0 ? r.switching : kDefaultSwitching;
+    t.row = row;
+}
+
+}  // namespace
+
+int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec)
+{
+    const int pins = static_cast<int>(item.pinNodes.size());
+    auto pin = [&](int k) { return k < pins ? std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0) : 0; };
+    EvaluatedModel* model = PartModel(&item, kAttrModel);
+    if (!model) return 1;
+    spec.primitive = type;
+    spec.component = &item;
+    spec.timingModel = nullptr;
+    if (type == kComponentDigitalOutput) {
+        // AtoD: pins analog, reference, digital.
+        auto record = std::make_unique<AtoDInterface>();
+        record->analog = pin(0);
+        record->reference = pin(1);
+        record->digital = pin(2);
+        for (int b = 0; b < 20; ++b) {
+            const char letter = Letter(model, kFirstBand + 3 * b);
+            if (!letter) continue;
+            if (!StateLetter(letter)) return ReportComponentMessage(&item, kMsgIllegalStateCharacter);
+            record->bands.push_back({letter, Param(model, kFirstBand + 3 * b + 1), Param(model, kFirstBand + 3 * b + 2)});
+        }
+        record->fallback = Letter(model, kSxName);
+        if (record->fallback && !StateLetter(record->fallback)) return ReportComponentMessage(&item, kMsgIllegalStateCharacter);
+        double rload = Param(model, kRload);
+        const double gmin = GlobalOptions().values.gmin;
+        if (rload == 0.0 && gmin > 0.0) rload = 1.0 / gmin;
+        if (rload > 0.0 && !AppendResistorDevice(rload, record->analog, record->reference, 0)) return 15002;
+        const double cload = Param(model, kCload);
+        if (cload > 0.0 && !AppendCapacitorDevice(cload, record->analog, record->reference)) return 15002;
+        spec.deviceClass = kClassDigitalOutput;
+        spec.outputs = {record->digital};
+        spec.record = std::move(record);
+        return 0;
+    }
+    // DtoA: pins analog, low reference, high reference, digital.
+    auto record = std::make_unique<DtoAInterface>();
+    record->digital = pin(3);
+    for (int r = 0; r < 20; ++r) {
+        const char letter = Letter(model, kFirstRow + 4 * r);
+        if (!letter) continue;
+        if (!StateLetter(letter)) return ReportComponentMessage(&item, kMsgIllegalStateCharacter);
+        record->rows.push_back({letter, Param(model, kFirstRow + 4 * r + 1), Param(model, kFirstRow + 4 * r + 2),
+                                Param(model, kFirstRow + 4 * r + 3)});
+    }
+    const double start = record->rows.empty() ? 1e6 : record->rows.front().low;
+    record->lowResistor = AppendResistorDevice(start, pin(0), pin(1), 0);
+    record->highResistor = AppendResistorDevice(start, pin(0), pin(2), 0);
+    if (!record->lowResistor || !record->highResistor) return 15002;
+    if (Param(model, kClo) > 0.0 && !AppendCapacitorDevice(Param(model, kClo), pin(0), pin(1))) return 15002;
+    if (Param(model, kChi) > 0.0 && !AppendCapacitorDevice(Param(model, kChi), pin(0), pin(2))) return 15002;
+    spec.deviceClass = kClassDigitalInput;
+    spec.inputs = {record->digital};
+    spec.record = std::move(record);
+    return 0;
+}
+
+int SetupAdcPart(SchematicItem& item, int bits, DigitalDeviceSpec& spec)
+{
+    // The code is built from powers of two up to 2^30.
+    if (bits < 1 || bits > 30) return ReportComponentMessage(&item, 10914);
+    const int pins = static_cast<int>(item.pinNodes.size());
+    if (pins < 6 + bits) return ReportComponentMessage(&item, 10914);
+    auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
+    auto record = std::make_unique<AdcDevice>();
+    record->input = pin(0);
+    record->reference = pin(1);
+    record->low = pin(2);
+    record->bits = bits;
+    spec.primitive = kComponentAdc;
+    spec.deviceClass = kClassAdc;
+    spec.component = &item;
+    spec.inputs = {pin(3)};
+    for (int k = 4; k < 6 + bits; ++k) spec.outputs.push_back(pin(k));
+    spec.record = std::move(record);
+    return 0;
+}
+
+void AdcConvertChanged(int device)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    auto* adc = dynamic_cast<AdcDevice*>(d.record[static_cast<std::size_t>(device)].get());
+    if (!adc) return;
+    const std::int32_t convert = DeviceInput(d, device, 0);
+    const int now = SettledLevel(LevelOf(d.current[static_cast<std::size_t>(convert)]));
+    const int before = SettledLevel(LevelOf(d.previous[static_cast<std::size_t>(convert)]));
+    adc->request = now == kState1 && before == kState0;
+}
+
+long long AdcCode(double input, double reference, double low, int bits, bool& overflow)
+{
+    const long long n = 1ll << bits;
+    const double span = reference - low;
+    overflow = false;
+    if (span == 0.0) return n - 1;
+    const double code = std::floor(static_cast<double>(n) * (input - low) / span + 0.5);
+    if (code < 0.0 || code > static_cast<double>(n - 1)) overflow = true;
+    return static_cast<long long>(std::clamp(code, 0.0, static_cast<double>(n - 1)));
+}
+
+int UpdateAdcDevices(std::uint32_t tick)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        auto* adc = dynamic_cast<AdcDevice*>(d.record[i].get());
+        if (!adc || !adc->request) continue;
+        adc->request = false;
+        bool overflow = false;
+        adc->code = AdcCode(Voltage(adc->input), Voltage(adc->reference), Voltage(adc->low), adc->bits, overflow);
+        // Status at TPCS, data at TPCS + TPSD, status back after TPDS.
+        const std::vector<std::int32_t>& delays = d.delays[i];
+        const int selection = std::clamp<int>(d.delaySelect[i], 1, 3) - 1;
+        auto delay = [&](int group) {
+            const std::size_t k = static_cast<std::size_t>(group + selection);
+            return k < delays.size() ? static_cast<std::uint32_t>(std::max(delays[k], 0)) : 0u;
+        };
+        const std::uint32_t statusAt = tick + delay(0), dataAt = statusAt + delay(3), backAt = dataAt + delay(6);
+        const int outputs = DeviceOutputCount(d, dev);  // status, overflow, bits (most significant first)
+        d.now = tick;
+        d.forceFlag = true;
+        auto drive = [&](int pinIndex, int level, std::uint32_t at) {
+            d.evaluatedOutput = outputs - pinIndex;
+            const int node = DeviceOutputNode(d, dev, d.evaluatedOutput);
+            const std::uint16_t state =
+                MakeDigitalState(level, level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i]);
+            return ScheduleDigitalChange(at, d.workLowStrength[i], d.workHighStrength[i], node, dev, state);
+        };
+        int rc = drive(0, kState1, statusAt);
+        if (rc == 0) rc = drive(1, overflow ? kState1 : kState0, dataAt);
+        for (int b = 0; b < adc->bits && rc == 0; ++b)
+            rc = drive(2 + b, ((adc->code >> (adc->bits - 1 - b)) & 1) ? kState1 : kState0, dataAt);
+        if (rc == 0) rc = drive(0, kState0, backAt);
+        d.forceFlag = false;
+        if (rc) return rc;
+    }
+    return 0;
+}
+
+int SetupDacPart(SchematicItem& item, int bits, DigitalDeviceSpec& spec)
+{
+    if (bits < 1 || bits > 30) return ReportComponentMessage(&item, 10914);
+    const int pins = static_cast<int>(item.pinNodes.size());
+    if (pins < 3 + bits) return ReportComponentMessage(&item, 10914);
+    auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
+    auto record = std::make_unique<DacDevice>();
+    record->bits = bits;
+    // V(output) - V(low) = gain (V(reference) - V(low)).
+    record->source = AppendDevice<LinearSourceDevice>(kLinearSourceDeviceList);
+    if (!record->source) return 15002;
+    record->source->outputPlus = pin(0);
+    record->source->outputMinus = pin(2);
+    record->source->controlPlus = pin(1);
+    record->source->controlMinus = pin(2);
+    record->source->outputKind = kComponentVofV;
+    record->source->gain = 0.0;
+    spec.primitive = kComponentDac;
+    spec.deviceClass = kClassDac;
+    spec.component = &item;
+    for (int k = 3; k < 3 + bits; ++k) spec.inputs.push_back(pin(k));
+    spec.record = std::move(record);
+    return 0;
+}
+
+long long DacCode(const DigitalDeviceTables& d, int device, int bits)
+{
+    long long code = 0;
+    for (int i = 0; i < bits; ++i) {
+        const std::int32_t node = DeviceInput(d, device, i);
+        const int level = LevelOf(d.current[static_cast<std::size_t>(std::abs(node))]);
+        if (StrengthOf(d.current[static_cast<std::size_t>(std::abs(node))]) == 0) continue;
+        if (level == kState1) code += 1ll << (bits - i);
+        else if (level == kStateX) code += 1ll << (bits - 1 - i);
+    }
+    return code;
+}
+
+int UpdateDacDevices(double now, bool operatingPoint)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        auto* dac = dynamic_cast<DacDevice*>(d.record[i].get());
+        if (!dac) continue;
+        const long long code = DacCode(d, dev, dac->bits);
+        if (code == dac->code && !operatingPoint) continue;
+        const std::vector<std::int32_t>& delays = d.delays[i];
+        const std::size_t k = static_cast<std::size_t>(std::clamp<int>(d.delaySelect[i], 1, 3) - 1);
+        // At least 10 ticks, so that the move takes time points of its own.
+        dac->delay = k < delays.size() ? std::max(delays[k], 10) * d.timeUnit : 1e-8;
+        dac->previous = operatingPoint ? code : dac->code;
+        dac->code = code;
+        dac->changeTime = now;
+        if (!operatingPoint)
+            if (int rc = AddTimeBreakpoint(TimeToTick(now + dac->delay))) return rc;
+    }
+    SetDacOutputs(now, operatingPoint);
+    return 0;
+}
+
+void SetDacOutputs(double now, bool operatingPoint)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        auto* dac = dynamic_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
+        if (!dac || !dac->source) continue;
+        double w = operatingPoint ? 1.0 : (now - dac->changeTime) / dac->delay;
+        w = std::clamp(w, 0.0, 1.0);
+        const double code = static_cast<double>(dac->previous) + (static_cast<double>(dac->code - dac->previous)) * w;
+        dac->source->gain = code / static_cast<double>(1ll << (dac->bits + 1));
+    }
+}
+
+int InitInterfaces()
+{
+    for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
+        a->hazard = false;
+        a->band = -1;
+        for (std::size_t b = 0; b < a->bands.size() && a->band < 0; ++b)
+            if (a->bands[b].letter == 'X') a->band = static_cast<int>(b);
+        for (std::size_t b = 0; b < a->bands.size() && a->band < 0; ++b)
+            if (a->bands[b].letter == '0') a->band = static_cast<int>(b);
+        if (a->band < 0) return kMsgNoAtoDStart;
+    }
+    for (DacDevice* dac : Interfaces<DacDevice>()) {
+        dac->code = dac->previous = 0;
+        dac->changeTime = AnalogSolver().time;
+        if (dac->source) dac->source->gain = 0.0;
+    }
+    for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
+        int row = -1;
+        for (std::size_t r = 0; r < t->rows.size() && row < 0; ++r)
+            if (t->rows[r].letter == 'X') row = static_cast<int>(r);
+        for (std::size_t r = 0; r < t->rows.size() && row < 0; ++r)
+            if (t->rows[r].letter == '0') row = static_cast<int>(r);
+        if (row < 0) return kMsgNoDtoAStart;
+        SetRow(*t, row, AnalogSolver().time, true);
+    }
+    return 0;
+}
+
+int LoadDtoAInterfaces()
+{
+    const AnalogSolverState& s = AnalogSolver();
+    const bool operatingPoint = s.runPhase == kPhaseOperatingPoint;
+    for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
+        double w = operatingPoint ? 0.0 : 1.0 - (s.time - t->start) / t->switching;
+        w = std::clamp(w, 0.0, 1.0);
+        if (t->lowResistor) t->lowResistor->value = t->newLow + (t->previousLow - t->newLow) * w;
+        if (t->highResistor) t->highResistor->value = t->newHigh + (t->previousHigh - t->newHigh) * w;
+    }
+    return 0;
+}
+
+int CheckAtoDCrossings()
+{
+    AnalogSolverState& s = AnalogSolver();
+    DigitalDeviceTables& d = DigitalSimulator();
+    if (d.deviceCount == 0) return 0;
+    const double reltol = GlobalOptions().values.reltol;
+    double smallest = 1e30;
+    for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
+        if (a->bands.empty() || a->band < 0) continue;
+        const double now = Voltage(a->analog) - Voltage(a->reference);
+        const int band = FindBand(*a, now);
+        if (s.runPhase == kPhaseOperatingPoint) {
+            // The operating point takes the state of the voltage at once.
+            if (band >= 0) {
+                SetDigitalState(a->digital, a->bands[static_cast<std::size_t>(band)].letter);
+                a->band = band;
+            }
+            continue;
+        }
+        if (band < 0 || a->bands[static_cast<std::size_t>(band)].letter == a->bands[static_cast<std::size_t>(a->band)].letter)
+            continue;
+        const double dv = now - a->acceptedVoltage;
+        const AtoDInterface::Band& present = a->bands[static_cast<std::size_t>(a->band)];
+        const double threshold = dv <= 0.0 ? present.low : present.high;
+        if (dv == 0.0) continue;
+        double f = (threshold - a->acceptedVoltage) * (2.0 * reltol + 1.0) / dv;
+        if (f <= 0.01) f = 0.01;
+        const double beyond = dv > 0.0 ? now - threshold : threshold - now;
+        if (f > 0.0 && f < 1.0 - reltol && beyond > reltol * std::max(std::abs(threshold), 1.0))
+            smallest = std::min(smallest, f);
+    }
+    // A fraction of the step: the time loop retries a step cut to land near the threshold.
+    if (smallest < 1.0) {
+        double& factor = s.stepFactors[static_cast<std::size_t>(kStepFactorDigitalInterface)];
+        factor = std::min(factor, smallest);
+    }
+    return 0;
+}
+
+int UpdateDtoAInterfaces(double now, bool operatingPoint)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
+        if (t->digital <= 0) continue;
+        const char letter = DigitalStateChar(d.current[static_cast<std::size_t>(t->digital)]);
+        int row = -1;
+        for (std::size_t r = 0; r < t->rows.size() && row < 0; ++r)
+            if (t->rows[r].letter == letter) row = static_cast<int>(r);
+        if (row < 0) return kMsgIllegalDtoAState;
+        if (row == t->row && !operatingPoint) continue;
+        SetRow(*t, row, now, operatingPoint);
+        // The time loop lands where the output stage has finished switching.
+        if (!operatingPoint) AddTimeBreakpoint(TimeToTick(now + t->switching));
+    }
+    return 0;
+}
+
+int UpdateAtoDInterfaces(double now, std::uint32_t tick)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    std::vector<AtoDInterface*> list = Interfaces<AtoDInterface>();
+    if (list.empty()) return 0;
+    for (int node : d.changedNodes)
+        if (node > 0) d.inChangedList[static_cast<std::size_t>(node)] = 0;
+    d.changedNodes.clear();
+    for (AtoDInterface* a : list) {
+        const double v = Voltage(a->analog) - Voltage(a->reference);
+        int band = -1;
+        const char letter = StateForVoltage(*a, v, now, band);
+        a->acceptedVoltage = v;
+        const bool same = d.acceptedPoints > 0 && a->band >= 0 &&
+                          letter == a->bands[static_cast<std::size_t>(a->band)].letter;
+        if (band >= 0) a->band = band;
+        if (!same) SetDigitalState(a->digital, letter);
+    }
+    if (d.changedNodes.empty()) return 0;
+    d.now = tick;
+    const int rc = PropagateChangedNodes(tick);
+    CommitChangedNodes();
+    return rc;
+}
+
+}  // namespace kq5

@@ -1,0 +1,375 @@
+// The digital set-up of a built circuit: one device per digital component, its models,
+// strengths and delays, and the start of a transient run.
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <fstream>
+#include <new>
+#include <sstream>
+
+#include "analog/analog_state.h"
+#include "analog/breakpoints.h"
+#include "analog/device_dispatch.h"
+#include "core/engineering_numbers.h"
+#include "core/expr_digital.h"
+#include "digital/digital_engine.h"
+#include "digital/digital_fuses.h"
+#include "digital/digital_interfaces.h"
+#include "digital/digital_logic_tables.h"
+#include "digital/digital_stimulus.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "document/connectivity.h"
+#include "document/node_table.h"
+#include "document/schematic_item.h"
+#include "netlist/circuit_build.h"
+#include "netlist/component_types.h"
+#include "netlist/defines.h"
+#include "netlist/global_options.h"
+#include "netlist/model_statements.h"
+#include "netlist/model_types.h"
+#include "netlist/translate_common.h"
+#include "platform/system.h"
+#include "app/program_settings.h"
+#include "schematic/component_definition.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgNotSimulated = 13258;
+constexpr int kMsgNotAvailable = 13396;
+
+bool InRange(int type, int first, int last) { return type >= first && type <= last; }
+
+// The families the event engine evaluates.
+bool Simulated(int type)
+{
+    return InRange(type, kComponentBuf, kComponentNxor) || InRange(type, kComponentBuf3, kComponentNxor3) ||
+           InRange(type, kComponentJkff, kComponentPlnxorc) || type == kComponentStim || type == kComponentFstim ||
+           type == kComponentDigitalInput || type == kComponentDigitalOutput || type == kComponentAdc ||
+           type == kComponentDac;
+}
+
+// Memories and bidirectional transfer gates do nothing.
+bool Inert(int type)
+{
+    return type == kComponentRom || type == kComponentRam || type == kComponentNbtg || type == kComponentPbtg;
+}
+
+// MNTYMXDLY or IO_LEVEL of the part, 0 or missing giving the option (itself at least 1).
+int PartSetting(SchematicItem* item, int attribute, int option)
+{
+    int value = 0;
+    const std::string text = ExpandAttributeDefines(item, attribute);
+    if (!text.empty()) {
+        const double number = ParseNumber(text);
+        if (std::isfinite(number) && std::abs(number) < 1e9) value = static_cast<int>(std::trunc(number));
+    }
+    return value != 0 ? value : std::max(option, 1);
+}
+
+double IoValue(const EvaluatedModel* model, std::string_view name, double fallback)
+{
+    const double value = ModelParam(model, name, fallback);
+    return std::isfinite(value) ? value : fallback;
+}
+
+// One device per output row of a programmable array: its inputs are the pins whose fuses in
+// that row are intact (a complement column reads the pin inverted). 0, 15055 or 1.
+int AddProgrammableLogic(SchematicItem& item, int type, std::vector<DigitalDeviceSpec>& specs, int delayOption)
+{
+    const int pins = static_cast<int>(item.pinNodes.size());
+    const int inputs = item.definition ? std::clamp<int>(item.definition->inputPinCount, 0, pins) : 0;
+    const int outputs = pins - inputs;
+    const bool complement = type >= kComponentPland + 6;
+    const int columns = complement ? 2 : 1;
+    auto record = std::make_unique<ProgrammableLogicRecord>();
+    std::string file = ExpandAttributeDefines(&item, kAttrFile);
+    file.erase(std::remove(file.begin(), file.end(), '"'), file.end());
+    FuseError error;
+    const int count = FuseCount(inputs, outputs, complement);
+    if (!file.empty()) {
+        std::ifstream in(win::FindFileCaseBlind(file), std::ios::binary);
+        if (!in) return ReportComponentMessage(&item, 16000 + (errno ? errno : ENOENT), file);
+        std::stringstream text;
+        text << in.rdbuf();
+        error = ReadFuseFile(text.str(), count, record->fuses);
+    } else {
+        error = ReadFuseData(ExpandAttributeDefines(&item, kAttrData), count, record->fuses);
+    }
+    if (error.id == 13249 || error.id == 13241) return ReportComponentMessage(&item, error.id, error.number);
+    if (error.id == 13235) return ReportComponentMessage(&item, error.id, error.letter);
+    if (error.id) return ReportComponentMessage(&item, error.id);
+    auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
+    EvaluatedModel* timing = PartModel(&item, kAttrTimingModel);
+    EvaluatedModel* io = PartModel(&item, kAttrIoModel);
+    if (!timing || !io) return 1;
+    record->firstDevice = static_cast<int>(specs.size()) + 1;
+    for (int j = 0; j < outputs; ++j) {
+        DigitalDeviceSpec spec;
+        spec.primitive = type;
+        spec.deviceClass = kClassProgrammable;
+        spec.component = &item;
+        for (int i = 0; i < inputs; ++i) {
+            const std::size_t column = static_cast<std::size_t>(j * inputs * columns + i * columns);
+            if (record->fuses[column]) spec.inputs.push_back(pin(i));
+            else if (complement && record->fuses[column + 1]) spec.inputs.push_back(-pin(i));
+        }
+        spec.outputs.push_back(pin(inputs + j));
+        spec.timingModel = timing;
+        spec.ioModel = io;
+        spec.drvh = IoValue(io, "DRVH", 50.0);
+        spec.drvl = IoValue(io, "DRVL", 50.0);
+        spec.inld = IoValue(io, "INLD", 0.0);
+        spec.outld = IoValue(io, "OUTLD", 0.0);
+        spec.delaySelect = PartSetting(&item, kAttrMntymxdly, delayOption);
+        specs.push_back(std::move(spec));
+    }
+    // The devices of the part share one record: the first device keeps it.
+    if (outputs > 0) specs[static_cast<std::size_t>(record->firstDevice - 1)].record = std::move(record);
+    return 0;
+}
+
+}  // namespace
+
+int SetupDigitalDevices()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    const GlobalOptionValues& o = GlobalOptions().values;
+    d.minTypScale = o.digmntyscale;
+    d.typMaxScale = o.digtymxscale;
+    CircuitDocument* document = CurrentDocument();
+    std::vector<DigitalDeviceSpec> specs;
+    try {
+        if (document) {
+            for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList)) {
+                if (!item.IsComponent()) continue;
+                const int type = ItemComponentType(&item);
+                const ComponentTypeRow* row = FindComponentTypeRow(type);
+                if (!row || row->domain != kDomainDigital) continue;
+                if (Inert(type)) {
+                    ReportComponentMessage(&item, kMsgNotAvailable, GetAttributeText(&item, kAttrPart));
+                    continue;
+                }
+                if (!Simulated(type)) {
+                    ReportComponentMessage(&item, kMsgNotSimulated, GetAttributeText(&item, kAttrPart));
+                    return 15055;
+                }
+                if (InRange(type, kComponentPland, kComponentPlnxorc)) {
+                    const int rc = AddProgrammableLogic(item, type, specs, o.digmntymx);
+                    if (rc) return rc;
+                    continue;
+                }
+                DigitalDeviceSpec spec;
+                spec.primitive = type;
+                spec.deviceClass = row->modelType;
+                spec.component = &item;
+                const int pins = static_cast<int>(item.pinNodes.size());
+                const int inputs = item.definition ? std::clamp<int>(item.definition->inputPinCount, 0, pins) : 0;
+                auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
+                if (type == kComponentDigitalInput || type == kComponentDigitalOutput) {
+                    if (int rc = SetupInterfacePart(item, type, spec)) return rc;
+                } else if (type == kComponentAdc) {
+                    // The bit count is the part's size parameter: the data pins after the six.
+                    if (int rc = SetupAdcPart(item, pins - 6, spec)) return rc;
+                } else if (type == kComponentDac) {
+                    if (int rc = SetupDacPart(item, pins - 3, spec)) return rc;
+                } else if (spec.deviceClass == kClassEdgeFlipFlop || spec.deviceClass == kClassGatedFlipFlop) {
+                    if (pins < 2) continue;
+                    for (int k = 0; k < pins - 2; ++k) spec.inputs.push_back(pin(k));
+                    // Q and Qbar swapped: Q is the last output pin, evaluated first.
+                    spec.outputs = {pin(pins - 1), pin(pins - 2)};
+                    auto record = std::make_unique<FlipFlopRecord>();
+                    record->device = static_cast<int>(specs.size()) + 1;
+                    spec.record = std::move(record);
+                } else if (type == kComponentPullup || type == kComponentPulldn) {
+                    for (int k = 0; k < pins; ++k) spec.outputs.push_back(pin(k));
+                } else if (type == kComponentStim) {
+                    for (int k = 0; k < pins; ++k) spec.outputs.push_back(pin(k));
+                    auto program = std::make_unique<StimulusProgram>();
+                    const double timestep = ParseNumber(ExpandAttributeDefines(&item, kAttrTimestep));
+                    std::string detail;
+                    const int id = CompileStimulus(*program, ExpandAttributeDefines(&item, kAttrCommand),
+                                                   ExpandAttributeDefines(&item, kAttrFormat), pins,
+                                                   ParseError() ? 0.0 : timestep, detail);
+                    if (id) {
+                        if (detail.empty())
+                            ReportComponentMessage(&item, id);
+                        else
+                            ReportComponentMessage(&item, id, detail);
+                        return 15055;
+                    }
+                    spec.record = std::move(program);
+                } else if (type == kComponentFstim) {
+                    std::vector<std::string> pinNames;
+                    for (int k = 0; k < pins; ++k) {
+                        spec.outputs.push_back(pin(k));
+                        pinNames.push_back(FindNodeName(CircuitNodeTable(), pin(k), item.scope, kNodeDigital));
+                    }
+                    auto program = std::make_unique<StimulusProgram>();
+                    std::string file = ExpandAttributeDefines(&item, kAttrFile);
+                    file.erase(std::remove(file.begin(), file.end(), '"'), file.end());
+                    std::vector<std::string> details;
+                    int line = 0;
+                    const int id = ReadStimFile(*program, file, ExpandAttributeDefines(&item, kAttrSigNames), pinNames,
+                                                details, line);
+                    if (id) {
+                        if (details.empty())
+                            ReportComponentMessage(&item, id);
+                        else if (details.size() == 1)
+                            ReportComponentMessage(&item, id, details[0]);
+                        else
+                            ReportComponentMessage(&item, id, details[0], details[1]);
+                        return 15055;
+                    }
+                    spec.record = std::move(program);
+                } else {
+                    for (int k = 0; k < inputs; ++k) spec.inputs.push_back(pin(k));
+                    for (int k = inputs; k < pins; ++k) spec.outputs.push_back(pin(k));
+                }
+                if (spec.deviceClass >= 0 && type != kComponentDigitalInput && type != kComponentDigitalOutput) {
+                    spec.timingModel = PartModel(&item, kAttrTimingModel);
+                    if (!spec.timingModel) return 1;
+                }
+                spec.ioModel = PartModel(&item, kAttrIoModel);
+                if (!spec.ioModel) return 1;
+                spec.drvh = IoValue(spec.ioModel, "DRVH", 50.0);
+                spec.drvl = IoValue(spec.ioModel, "DRVL", 50.0);
+                spec.inld = IoValue(spec.ioModel, "INLD", 0.0);
+                spec.outld = IoValue(spec.ioModel, "OUTLD", 0.0);
+                spec.delaySelect = PartSetting(&item, kAttrMntymxdly, o.digmntymx);
+                specs.push_back(std::move(spec));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return 15002;
+    }
+    if (specs.empty()) {
+        // No digital part: the node arrays stay empty, which is how the runs tell.
+        d = DigitalDeviceTables();
+        d.minTypScale = o.digmntyscale;
+        d.typMaxScale = o.digtymxscale;
+        return 0;
+    }
+    DigitalBuildOptions options;
+    options.digdrvf = o.digdrvf;
+    options.digdrvz = o.digdrvz;
+    options.overdrive = o.digovrdrv;
+    options.itl1 = o.itl1;
+    options.initialState = o.diginitstate;
+    options.reltol = o.reltol;
+    // Text circuits number their digital nodes after the analog ones.
+    const int nodeCount = std::max(document ? document->nodeCount : 0, AnalogNodeCount() + DigitalNodeCount());
+    const int rc = BuildDigitalTables(d, nodeCount, specs, options);
+    // The constant nodes, where the circuit has them.
+    auto special = [&](const char* name) {
+        const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), name, 0, kNodeDigital);
+        return node > 0 && node <= nodeCount ? node : 0;
+    };
+    d.nodeHigh = special("$D_HI");
+    d.nodeLow = special("$D_LO");
+    d.nodeUnknown = special("$D_X");
+    d.inertialCancellation = (PreferencesOptionWord() & kOptionInertialCancellation) != 0;
+    d.errorLimit = o.digerrlimit;
+    d.noOutputMessages = o.nooutmsg != 0;
+    return rc;
+}
+
+void ComputeDigitalDelays()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        const EvaluatedModel* model = d.timingModel[i];
+        if (!model) continue;
+        const ModelTypeRow* row = FindModelTypeRow(model->row);
+        const int count = row ? row->statementCount : 0;
+        std::vector<std::int32_t>& delays = d.delays[i];
+        delays.assign(static_cast<std::size_t>(std::max(count, 0)), 0);
+        for (int g = 0; g + 2 < count && static_cast<std::size_t>(g + 2) < model->params.size(); g += 3) {
+            double value[3];
+            bool any = false;
+            for (int k = 0; k < 3; ++k) {
+                const float p = model->params[static_cast<std::size_t>(g + k)];
+                // Timing parameters not given read -1.
+                value[k] = IsParamNotGiven(p) || p < 0.0f ? -1.0 : static_cast<double>(p);
+                any = any || value[k] >= 0.0;
+            }
+            if (!any) continue;
+            const DelayTriple t = ResolveMinTypMaxDelay(value[0], value[1], value[2]);
+            delays[static_cast<std::size_t>(g)] = t.min;
+            delays[static_cast<std::size_t>(g + 1)] = t.typ;
+            delays[static_cast<std::size_t>(g + 2)] = t.max;
+        }
+    }
+    ComputeLoadingDelays();
+    UpdateZeroDelayFlag(d);
+}
+
+void ComputeLoadingDelays()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    const double tick = d.timeUnit;
+    // A slow load past the tick range is held at the largest delay rather than wrapping.
+    auto ticks = [&](double seconds) {
+        const double t = std::trunc(seconds / tick);
+        if (!(t > 0.0)) return 0;
+        return t >= static_cast<double>(std::numeric_limits<std::int32_t>::max()) ? std::numeric_limits<std::int32_t>::max()
+                                                                                  : static_cast<std::int32_t>(t);
+    };
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        const int outputs = DeviceOutputCount(d, dev);
+        for (int k = 1; k <= outputs; ++k) {
+            const int node = DeviceOutputNode(d, dev, k);
+            double load = d.outld[i];
+            if (node > 0) {
+                const std::size_t n = static_cast<std::size_t>(node);
+                for (int s = d.readerStart[n]; s < d.readerStart[n + 1]; ++s) {
+                    const int reader = d.readers[static_cast<std::size_t>(s)];
+                    if (reader <= 0) continue;
+                    const int p = d.primitive[static_cast<std::size_t>(reader)];
+                    if (p == kComponentLogicExp || p == kComponentPinDly || p == kComponentConstraint) continue;
+                    load += d.inld[static_cast<std::size_t>(reader)];
+                }
+            }
+            const std::size_t o = static_cast<std::size_t>(DeviceOutputIndex(d, dev, k));
+            d.riseLoadDelay[o] = tick > 0.0 ? ticks(std::log(2.0) * d.drvh[i] * load) : 0;
+            d.fallLoadDelay[o] = tick > 0.0 ? ticks(std::log(2.0) * d.drvl[i] * load) : 0;
+        }
+    }
+}
+
+int StartDigitalRun(double tmin)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    if (d.deviceCount == 0) return 0;
+    InitDigitalTimeScale(tmin, Breakpoints().tick);
+    ComputeDigitalDelays();
+    InitDigitalNodeStates(true);
+    InitFlipFlopStates();
+    ResetDigitalChangeLog();
+    d.runFlag = true;
+    d.operatingPoint = false;
+    d.acceptedPoints = 0;
+    d.pendingWarnings.clear();
+    d.flipFlopLog.clear();
+    if (int rc = InitInterfaces()) return rc;
+    if (int rc = StepStimulusDevices(tmin, tmin + static_cast<double>(d.endTime) * d.timeUnit)) return rc;
+    return QueueStimulusEvents();
+}
+
+void InstallDigitalSimulator()
+{
+    CircuitBuild().digitalDeviceTables = [] { return SetupDigitalDevices(); };
+    RegisterDeviceKindHandlers(kSlotDigitalToAnalog, nullptr, LoadDtoAInterfaces);
+    RegisterDeviceKindHandlers(kSlotAdcNodes, nullptr, CheckAtoDCrossings);
+    AnalogSolver().hooks.digitalOperatingPoint = [] {
+        return DigitalSimulator().deviceCount > 0 ? SolveDigitalOperatingPoint() : 0;
+    };
+}
+
+}  // namespace kq5

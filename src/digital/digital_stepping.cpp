@@ -1,0 +1,194 @@
+// The digital side of a time point and of the operating point: events due at a tick are
+// applied, their zero-delay consequences settled, and the fan-out of every changed node
+// evaluated until nothing changes.
+#include "analog/analysis_state.h"
+#include "digital/digital_engine.h"
+#include "digital/digital_logic_tables.h"
+
+namespace kq5 {
+
+namespace {
+
+int EvaluateReaders(std::uint32_t time, int node)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    const std::size_t n = static_cast<std::size_t>(node);
+    for (int s = d.readerStart[n]; s < d.readerStart[n + 1]; ++s) {
+        const int device = d.readers[static_cast<std::size_t>(s)];
+        if (device > 0)
+            if (int rc = EvalDeviceOutputs(time, device)) return rc;
+    }
+    return 0;
+}
+
+void EmptyChangedNodes(DigitalDeviceTables& d)
+{
+    for (int node : d.changedNodes)
+        if (node > 0) d.inChangedList[static_cast<std::size_t>(node)] = 0;
+    d.changedNodes.clear();
+}
+
+}  // namespace
+
+int PropagateChangedNodes(std::uint32_t time)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    // The list grows behind the read position while it is walked.
+    for (std::size_t i = 0; i < d.changedNodes.size(); ++i) {
+        const int node = d.changedNodes[i];
+        if (node <= 0) continue;
+        if (int rc = EvaluateReaders(time, node)) return rc;
+    }
+    return 0;
+}
+
+int DigitalOperatingPointPass()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int node = 1; node <= d.nodeCount; ++node)
+        if (int rc = EvaluateReaders(0, node)) return rc;
+    return 0;
+}
+
+int SolveDigitalOperatingPoint()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    const bool saved = d.operatingPoint;
+    d.operatingPoint = true;
+    int passes = 0;
+    int rc = 0;
+    for (;;) {
+        d.stable = true;
+        if ((rc = DigitalOperatingPointPass()) != 0) break;
+        if (++passes >= d.itl1) {
+            rc = kMsgDigitalNoConvergence;
+            break;
+        }
+        if (d.stable) break;
+    }
+    d.operatingPoint = saved;
+    if (rc) return rc;
+    for (int node = 1; node <= d.nodeCount; ++node) {
+        const std::size_t n = static_cast<std::size_t>(node);
+        d.previous[n] = d.scheduled[n] = d.current[n];
+    }
+    return 0;
+}
+
+void CommitChangedNodes()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int node : d.changedNodes)
+        if (node > 0) d.previous[static_cast<std::size_t>(node)] = d.current[static_cast<std::size_t>(node)];
+}
+
+int ProcessDigitalEventsAt(std::uint32_t time)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    static thread_local std::vector<TimeBreakpointRecord*> due;
+    d.now = time;
+    d.immediateMode = true;
+    EmptyChangedNodes(d);
+    DueNodeEvents(time, due);
+    for (TimeBreakpointRecord* event : due)
+        if (event->word1 > 0)
+            if (int rc = ResolveNodeDrive(event->byteA, event->byteB, event->word1, event->word2,
+                                          static_cast<std::uint16_t>(event->word3), event->time))
+                return rc;
+
+    // Settle the changes without delay; delayed ones are neither logged nor queued yet. Where
+    // no device changes anything without delay the passes would change nothing.
+    d.runFlag = false;
+    int passes = 0;
+    for (; d.zeroDelayPossible;) {
+        if (++passes > d.itl1) {
+            d.runFlag = true;
+            return kMsgDigitalNoConvergence;
+        }
+        d.stable = true;
+        if (int rc = PropagateChangedNodes(time)) {
+            d.runFlag = true;
+            return rc;
+        }
+        if (d.stable) break;
+    }
+    d.runFlag = true;
+    // Nodes that a zero-delay change took away and brought back need no second look; the
+    // nodes of the events themselves do (their readers still have to schedule).
+    for (TimeBreakpointRecord* event : due)
+        if (event->word1 > 0 && d.inChangedList[static_cast<std::size_t>(event->word1)] == 1)
+            d.inChangedList[static_cast<std::size_t>(event->word1)] = 2;
+    for (int& node : d.changedNodes)
+        if (node > 0 && d.inChangedList[static_cast<std::size_t>(node)] != 2 &&
+            d.scheduled[static_cast<std::size_t>(node)] == d.current[static_cast<std::size_t>(node)]) {
+            d.inChangedList[static_cast<std::size_t>(node)] = 0;
+            node = 0;
+        }
+
+    for (TimeBreakpointRecord* event : due) {
+        if (event->word1 > 0)
+            if (int rc = ResolveNodeDrive(event->byteA, event->byteB, event->word1, event->word2,
+                                          static_cast<std::uint16_t>(event->word3), event->time))
+                return rc;
+        DigitalChangeRecord r = ChangeRecordFor(d, event->time, event->word1 > 0 ? event->word1 : 0, event->word2,
+                                                kChangeTaken);
+        r.state = static_cast<std::uint16_t>(event->word3);
+        r.lowStrength = r.eventLow = event->byteA;
+        r.highStrength = r.eventHigh = event->byteB;
+        r.eventState = event->word3;
+        r.eventNode = event->word1;
+        r.order = event->order;
+        if (int rc = AppendChangeRecord(r)) return rc;
+        RemoveNodeEvent(event);
+        ++d.eventsApplied;
+    }
+    const int rc = PropagateChangedNodes(time);
+    CommitChangedNodes();
+    return rc;
+}
+
+void ApplyTimeZeroEvents()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    std::vector<TimeBreakpointRecord*> due;
+    DueNodeEvents(0, due);
+    for (TimeBreakpointRecord* event : due) {
+        if (event->word1 <= 0) continue;
+        const std::uint16_t state = static_cast<std::uint16_t>((event->word3 & 7) | kFullStrength);
+        const std::size_t n = static_cast<std::size_t>(event->word1);
+        d.current[n] = d.previous[n] = d.scheduled[n] = state;
+        const int output = OutputOnNode(d, event->word2, event->word1);
+        if (output >= 0) d.outputScheduled[static_cast<std::size_t>(output)] = state;
+    }
+}
+
+void DigitalStepNoOp() {}
+
+int QueueStimulusEvents()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const auto* stim = dynamic_cast<const StimulusRecord*>(d.record[static_cast<std::size_t>(dev)].get());
+        if (!stim) continue;
+        const int outputs = DeviceOutputCount(d, dev);
+        const std::size_t i = static_cast<std::size_t>(dev);
+        for (const StimulusEvent& e : stim->events) {
+            if (e.output < 0 || e.output >= outputs) continue;
+            const int node = DeviceOutputNode(d, dev, outputs - e.output);
+            std::uint16_t state = e.state;
+            if (!e.word) {
+                const int level = e.state & 7;
+                const int strength = level == kStateZ ? 0 : level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i];
+                state = MakeDigitalState(level == kStateZ ? kStateX : level, strength);
+            }
+            // An undriven output (Z) carries no strength at all.
+            const bool driven = StrengthOf(state) != 0;
+            if (int rc = QueueNodeEvent(e.time, driven ? d.workLowStrength[i] : 0, driven ? d.workHighStrength[i] : 0,
+                                        node, dev, state))
+                return rc;
+        }
+    }
+    return 0;
+}
+
+}  // namespace kq5

@@ -1,0 +1,537 @@
+// SPICE export of the netlist's non-element lines: .param, .MODEL, .IC/.NODESET, .OPTIONS, .LIB,
+// .TEMP, the analysis and output lines; the preparation of the model statements for the dialect
+// and the rewriting of value texts (parameter references, node names, function names).
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "analog/analysis_state.h"
+#include "app/window_record.h"
+#include "core/char_classes.h"
+#include "core/engineering_numbers.h"
+#include "core/format.h"
+#include "core/linked_list.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "document/node_table.h"
+#include "netlist/circuit_build.h"
+#include "netlist/defines.h"
+#include "netlist/global_options.h"
+#include "netlist/model_library_lookup.h"
+#include "netlist/model_statements.h"
+#include "netlist/model_types.h"
+#include "netlist/spice_analysis_commands.h"
+#include "netlist/spice_export_support.h"
+#include "netlist/spice_reader_state.h"
+#include "plots/limits_row.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgExpectingText = 11900;
+
+struct FunctionRewrite {
+    std::string_view program;
+    std::string_view spice;
+};
+// PI is written to the precision of a double, not as a rounded constant.
+constexpr FunctionRewrite kSpiceFunctionRewriteTable[] = {
+    {"ATN", "ATAN"}, {"LN", "LOG"},  {"LOG", "LOG10"}, {"PI", "3.141592653589793"}, {"T", "TIME"},
+    {"POW", "PWR"},  {"DB", "VDB"},  {"PH", "VP"},     {"MAG", "VM"},
+};
+
+bool IsNameChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '.';
+}
+
+bool IsDelimiter(char c) { return std::string_view(" ,=()[]<>{}^~*/+-'!|&").find(c) != std::string_view::npos; }
+
+// "%lg" with the trailing zeros of a fraction removed.
+std::string ShortNumber(double value)
+{
+    std::string text = StrPrintf("%lg", value);
+    return text;
+}
+
+bool IsParamRow(const DefineRow& row) { return row.defineClass == kDefineClassParam; }
+
+bool IsParamName(std::string_view name, int scope)
+{
+    const std::string upper = CopyUpperCase(name);
+    for (const DefineRow& row : NetlistReader().defines)
+        if (IsParamRow(row) && (row.scope == scope || row.scope == 0) && row.name == upper) return true;
+    return false;
+}
+
+bool AnyParams()
+{
+    for (const DefineRow& row : NetlistReader().defines)
+        if (IsParamRow(row)) return true;
+    return false;
+}
+
+WindowRecord* Record() { return ExportRun().record; }
+
+const AnalysisLimits* Limits()
+{
+    WindowRecord* record = Record();
+    return record && record->document ? &record->document->limits : nullptr;
+}
+
+}  // namespace
+
+// ---- parameter texts -------------------------------------------------------------------
+
+std::string FindModelParam(std::string& text, std::string_view name, bool remove)
+{
+    for (std::size_t p = text.find("\n+"); p != std::string::npos; p = text.find("\n+", p)) text.replace(p, 2, "  ");
+    std::size_t start = std::string::npos;
+    auto followsName = [&](std::size_t at) {
+        const std::size_t after = at + name.size();
+        return text.compare(at, name.size(), name) == 0 && after < text.size() &&
+               (text[after] == ' ' || text[after] == '=');
+    };
+    if (followsName(0)) {
+        start = 0;
+    } else {
+        for (std::size_t p = text.find(' '); p != std::string::npos; p = text.find(' ', p + 1))
+            if (followsName(p + 1)) {
+                start = p + 1;
+                break;
+            }
+    }
+    if (start == std::string::npos) return {};
+    std::size_t eq = text.find('=', start);
+    if (eq == std::string::npos) eq = text.size();
+    std::size_t value = eq < text.size() ? eq + 1 : eq;
+    while (value < text.size() && text[value] == ' ') ++value;
+    std::size_t end = text.find(' ', value);
+    if (end == std::string::npos) end = text.size();
+    std::string found = text.substr(start, end - start);
+    if (remove) {
+        std::size_t stop = end;
+        while (stop < text.size() && text[stop] == ' ') ++stop;
+        text.erase(start, stop - start);
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+    }
+    return found;
+}
+
+int GetModelParamValue(const std::string& text, std::string_view name, double fallback, std::string& out)
+{
+    std::string copy = text;
+    const std::string assignment = FindModelParam(copy, name, false);
+    if (assignment.empty()) {
+        out = ShortNumber(fallback);
+        return 0;
+    }
+    const std::size_t eq = assignment.find('=');
+    if (eq == std::string::npos) {
+        ReportMessage("WtE", Record(), std::string(name) + " ", kMsgExpectingText, "=");
+        return kMsgAlreadyReported;
+    }
+    out = assignment.substr(eq + 1);
+    while (!out.empty() && out.front() == ' ') out.erase(0, 1);
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return 0;
+}
+
+std::string BraceParamReferences(std::string_view text, int scope, bool expression)
+{
+    return BraceParamReferencesIn(text, scope, expression, true);
+}
+
+std::string BraceParamReferencesIn(std::string_view text, int scope, bool expression, bool innerBraces)
+{
+    std::string out(text);
+    if (!AnyParams()) return out;
+    std::string rewritten;
+    int depth = 0;
+    for (std::size_t i = 0; i < out.size();) {
+        const char c = out[i];
+        if (c == '{') ++depth;
+        if (c == '}') --depth;
+        if (IsNameChar(c) && !std::isdigit(static_cast<unsigned char>(c)) && c != '.') {
+            std::size_t end = i;
+            while (end < out.size() && IsNameChar(out[end])) ++end;
+            const std::string_view token(out.data() + i, end - i);
+            if (innerBraces && depth <= 0 && IsParamName(token, scope)) {
+                rewritten += '{';
+                rewritten += token;
+                rewritten += '}';
+            } else {
+                rewritten += token;
+            }
+            i = end;
+            continue;
+        }
+        if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
+            // A number with its suffix ("1K", "2.5MEG") is no name.
+            std::size_t end = i;
+            while (end < out.size() && IsNameChar(out[end])) ++end;
+            rewritten.append(out, i, end - i);
+            i = end;
+            continue;
+        }
+        rewritten += c;
+        ++i;
+    }
+    out = std::move(rewritten);
+    if (expression) {
+        std::size_t p = 0;
+        while (p < out.size() && out[p] == ' ') ++p;
+        while (p < out.size() && (std::isdigit(static_cast<unsigned char>(out[p])) || out[p] == '.')) ++p;
+        if (p < out.size() && (out[p] == 'E' || out[p] == 'e')) {
+            ++p;
+            if (p < out.size() && (out[p] == '+' || out[p] == '-')) ++p;
+            while (p < out.size() && std::isdigit(static_cast<unsigned char>(out[p]))) ++p;
+        }
+        int braces = 0;
+        bool delimiter = false;
+        for (; p < out.size(); ++p) {
+            if (out[p] == '{') ++braces;
+            else if (out[p] == '}') --braces;
+            else if (braces == 0 && out[p] != ' ' && IsDelimiter(out[p])) delimiter = true;
+        }
+        if (delimiter && !(out.size() > 1 && out.front() == '{' && out.back() == '}')) out = "{" + out + "}";
+    }
+    return out;
+}
+
+std::string MapNodeReferences(std::string_view text, int scope, bool brackets)
+{
+    // Node names stand inside the argument lists of the voltage functions (V, VDB, VM, VP, VR,
+    // VI); other tokens (numbers, parameters) are not node references and stay as they are.
+    const std::string upper = CopyUpperCase(text);
+    std::string out;
+    std::size_t i = 0;
+    while (i < upper.size()) {
+        if (!IsNameChar(upper[i])) {
+            out += upper[i++];
+            continue;
+        }
+        std::size_t end = i;
+        while (end < upper.size() && IsNameChar(upper[end])) ++end;
+        const std::string token = upper.substr(i, end - i);
+        out += token;
+        i = end;
+        const bool voltage = !token.empty() && token.front() == 'V' && token.size() <= 3 && i < upper.size() &&
+                             upper[i] == '(';
+        if (!voltage) continue;
+        const std::size_t close = upper.find(')', i);
+        if (close == std::string::npos) continue;
+        out += '(';
+        std::string_view args(upper.data() + i + 1, close - i - 1);
+        bool firstArg = true;
+        while (true) {
+            const std::size_t comma = args.find(',');
+            std::string name(args.substr(0, comma));
+            while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+            while (!name.empty() && name.back() == ' ') name.pop_back();
+            bool bracketed = name.size() > 2 && name.front() == '[' && name.back() == ']';
+            if (bracketed) name = name.substr(1, name.size() - 2);
+            const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), name, scope, 0);
+            std::string written = name;
+            if (node >= 0) written = GetSpiceNodeName(node, scope);
+            if (brackets && !Is2G() && !written.empty() && !std::isdigit(static_cast<unsigned char>(written[0])))
+                written = "[" + written + "]";
+            if (!firstArg) out += ',';
+            out += written;
+            firstArg = false;
+            if (comma == std::string_view::npos) break;
+            args.remove_prefix(comma + 1);
+        }
+        out += ')';
+        i = close + 1;
+    }
+    return CopyUpperCase(out);
+}
+
+std::string ConvertExpressionToSpice(std::string_view text, int scope)
+{
+    const std::string mapped = MapNodeReferences(text, scope, false);
+    std::string out;
+    for (std::size_t i = 0; i < mapped.size();) {
+        if (!IsNameChar(mapped[i])) {
+            out += mapped[i++];
+            continue;
+        }
+        std::size_t end = i;
+        // A number keeps its decimal point and exponent sign with it.
+        if (std::isdigit(static_cast<unsigned char>(mapped[i])) || mapped[i] == '.') {
+            while (end < mapped.size() &&
+                   (IsNameChar(mapped[end]) ||
+                    ((mapped[end] == '-' || mapped[end] == '+') && (mapped[end - 1] == 'E'))))
+                ++end;
+            out.append(mapped, i, end - i);
+            i = end;
+            continue;
+        }
+        while (end < mapped.size() && IsNameChar(mapped[end])) ++end;
+        const std::string_view token(mapped.data() + i, end - i);
+        std::string_view written = token;
+        for (const FunctionRewrite& row : kSpiceFunctionRewriteTable)
+            if (token == row.program) written = row.spice;
+        out += written;
+        i = end;
+    }
+    return out;
+}
+
+// ---- models ----------------------------------------------------------------------------
+
+bool NeedsSpiceNamePrefix(std::string_view name)
+{
+    return Is2G() && !name.empty() && std::isdigit(static_cast<unsigned char>(name.front()));
+}
+
+std::string ModelNameText(std::string_view name)
+{
+    return (NeedsSpiceNamePrefix(name) ? "_" : "") + std::string(name);
+}
+
+void AppendModelParameters(std::string& line, const ModelStatement& model)
+{
+    if (Is2G())
+        line += CopyUpperCase(model.paramText) + "\n";
+    else
+        line += "(" + model.paramText + ")\n";
+}
+
+int PrepareModelsForDialect()
+{
+    const SpiceDialect dialect = ExportRun().dialect;
+    for (ModelStatement& model : Models().statements) {
+        if (model.name.empty()) continue;
+        std::string& text = model.paramText;
+        std::string value;
+        if (model.type == kModelPul) {
+            static constexpr const char* kNames[] = {"VZERO", "VONE", "P1", "P2", "P3", "P4", "P5"};
+            static constexpr double kDefaults[] = {0.0, 5.0, 100e-9, 110e-9, 500e-9, 510e-9, 1e-6};
+            std::string texts[7];
+            double values[7];
+            for (int i = 0; i < 7; ++i) {
+                if (int rc = GetModelParamValue(text, kNames[i], kDefaults[i], texts[i])) return rc;
+                values[i] = ParseNumber(texts[i]);
+            }
+            text = texts[0] + " " + texts[1] + " " +
+                   StrPrintf("%lg %lg %lg %lg %lg", values[2], values[3] - values[2], values[5] - values[4],
+                             values[4] - values[3], values[6]);
+            continue;
+        }
+        if (model.type == kModelSin) {
+            model.instanceText = text;
+            std::string dc, a, f;
+            if (int rc = GetModelParamValue(text, "DC", 0.0, dc)) return rc;
+            if (int rc = GetModelParamValue(text, "A", 1.0, a)) return rc;
+            if (int rc = GetModelParamValue(text, "F", 1e6, f)) return rc;
+            text = dc + " " + a + " " + f;
+            continue;
+        }
+        if (model.type == kModelOpa) continue;
+        if (dialect == kSpiceDialect2G && (model.type == kModelNmos || model.type == kModelPmos)) {
+            model.instanceText.clear();
+            for (const char* size : {"L", "W"}) {
+                const std::string assignment = FindModelParam(text, size, true);
+                if (!assignment.empty()) model.instanceText += " " + assignment;
+            }
+            for (const char* name : {"NSUB", "NSS", "NFS"}) {
+                std::string v;
+                if (GetModelParamValue(text, name, 0.0, v) == 0 && ParseNumber(v) == 0.0) FindModelParam(text, name, true);
+            }
+        }
+        const ModelTypeRow* row = FindModelTypeRow(model.row);
+        if (!row) continue;
+        for (const ModelParamDesc& param : row->Params()) {
+            if (!ParamExistsInDialect(param.flags, dialect)) {
+                FindModelParam(text, param.name, true);
+                continue;
+            }
+            // Digital delays left unspecified (-1) are the simulator's business, not the netlist's.
+            if (row->unsetTiming && param.valueKind == kParamNumber && GetModelParamValue(text, param.name, 0.0, value) == 0 &&
+                !value.empty() && ParseNumber(value) == -1.0)
+                FindModelParam(text, param.name, true);
+        }
+    }
+    return 0;
+}
+
+int ExportModelStatements(int scope)
+{
+    std::vector<std::string> written;
+    for (const ModelStatement& model : Models().statements) {
+        if (model.name.empty() || model.scope != scope) continue;
+        const ModelTypeRow* row = FindModelTypeRow(model.type);
+        if (!row) continue;
+        const std::string key = model.name + "\x01" + row->name;
+        if (std::find(written.begin(), written.end(), key) != written.end()) continue;
+        written.push_back(key);
+        if (Is2G() && row->domain != kModelDomainAnalog) continue;
+        if (Is2G() && model.type == kModelGasfet) {
+            AddSpiceLine(scope, "* Error: gaasfets are not supported by spice.\n", false);
+            continue;
+        }
+        if (model.type == kModelOpa || model.type == kModelPul || model.type == kModelSin) continue;
+        std::string line = StrPrintf(".MODEL %s %s%s ", ModelNameText(model.name).c_str(),
+                                     model.akoName.empty() ? "" : ("AKO:" + model.akoName + " ").c_str(), row->name);
+        AppendModelParameters(line, model);
+        AddSpiceLine(scope, line);
+    }
+    return 0;
+}
+
+void ExportParamLines(int scope)
+{
+    for (const DefineRow& row : NetlistReader().defines) {
+        if (!IsParamRow(row) || row.scope != scope) continue;
+        // A .param value is one expression: braces inside it are more than readers take.
+        std::string body = row.body;
+        if (body.size() > 1 && body.front() == '{' && body.back() == '}') body = body.substr(1, body.size() - 2);
+        const std::string value = BraceParamReferencesIn(body, scope, true, false);
+        AddSpiceLine(scope, StrPrintf(".param %s=%s\n", row.name.c_str(), value.c_str()), false);
+    }
+}
+
+// ---- control lines ---------------------------------------------------------------------
+
+std::string OptionsLineText()
+{
+    const std::uint16_t mask = SpiceDialectIdsOf(ExportRun().dialect).optionMask;
+    std::string text = ".OPTIONS ACCT LIST OPTS ";
+    for (int i = 0; i < kGlobalOptionCount; ++i) {
+        const GlobalOptionRow& row = GlobalOptionsTable()[static_cast<std::size_t>(i)];
+        if (!(row.dialectMask & mask)) continue;
+        const double value = GlobalOptionValue(i);
+        const std::string_view name(row.name);
+        if ((name == "DEFAD" || name == "DEFAS") && value == 0.0) continue;
+        switch (row.type) {
+        case kOptionDouble: {
+            const double fromText = ParseNumber(row.defaultText);
+            if (!ParseError() && fromText == value)
+                text += StrPrintf(" %s=%s", row.name, row.defaultText);
+            else
+                text += StrPrintf(" %s=%.15g", row.name, value);
+            break;
+        }
+        case kOptionFlag:
+            if (value != 0.0) text += StrPrintf(" %s", row.name);
+            break;
+        default: text += StrPrintf(" %s=%d", row.name, static_cast<int>(value)); break;
+        }
+    }
+    if (ExportRun().dialect == kSpiceDialectSpice3)
+        text += StrPrintf(" METHOD=%s", GlobalOptions().integrationMethod == kMethodTrap ? "TRAP" : "GEAR");
+    return text + "\n*\n";
+}
+
+std::string TempLineText(std::string_view temperatures)
+{
+    std::string text(temperatures);
+    std::replace(text.begin(), text.end(), ',', ' ');
+    std::vector<std::string> parts;
+    for (std::size_t i = 0; i < text.size();) {
+        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+        std::size_t end = i;
+        while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
+        if (end > i) parts.push_back(text.substr(i, end - i));
+        i = end;
+    }
+    if (parts.empty()) return {};
+    if (parts.size() == 1) return ".TEMP " + parts[0];
+    if (parts.size() == 2) return ".TEMP " + parts[1] + " " + parts[0];
+    const double first = ParseNumber(parts[0]);
+    const double second = ParseNumber(parts[1]);
+    const double step = std::fabs(ParseNumber(parts[2]));
+    const double upper = std::max(first, second);
+    const double lower = std::min(first, second);
+    std::string line = ".TEMP";
+    // Every temperature the range names, counted (not summed) so that the list is finite and
+    // ends on the upper value whatever the step's sign; a step of 0 names the lower value only.
+    long long count = 1;
+    if (step > 0.0 && upper > lower) count = static_cast<long long>(std::floor((upper - lower) / step * (1 + 1e-12))) + 1;
+    for (long long k = 0; k < count; ++k) line += StrPrintf(" %lg", lower + static_cast<double>(k) * step);
+    return line;
+}
+
+void ExportControlLines()
+{
+    SpiceExportRun& run = ExportRun();
+    for (NetlistTextObject& object : ListRecords<NetlistTextObject>(CircuitTextObjects())) {
+        if (object.disabled || object.sourceFile.size() || object.node >= 0) continue;
+        if (MatchDotKeyword(object.text, kDotIc) == 0 && MatchDotKeyword(object.text, kDotNodeset) == 0) continue;
+        std::string expanded;
+        if (SubstituteDefines(expanded, 0, object.text) != 0) expanded = object.text;
+        AddSpiceLine(0, MapNodeReferences(expanded, 0, false) + "\n", false);
+    }
+    // A netlist's own .IC and .NODESET lines wait for the build in the reader's list.
+    for (const DeferredInitialLine& line : NetlistReader().deferredInitialLines)
+        if (line.scope == 0) AddSpiceLine(0, MapNodeReferences(line.text, 0, false) + "\n", false);
+    AddSpiceLine(0, OptionsLineText(), false);
+    if (!Is2G()) {
+        // The program's default library is this program's own: what the circuit takes from it
+        // (models, subcircuits) is written into the netlist, and other simulators cannot read it.
+        const std::string defaultLibrary = ResolveLibraryPath("");
+        for (const LibraryListEntry& entry : Libraries().lists[kCircuitLibraryList])
+            if ((!run.record || !EqualsNoCase(entry.path, run.record->title)) && !EqualsNoCase(entry.path, defaultLibrary) &&
+                std::filesystem::exists(entry.path))
+                AddSpiceLine(0, StrPrintf(".LIB \"%s\"\n", entry.path.c_str()), false);
+        AddSpiceLine(0, "*\n", false);
+    }
+    const AnalysisLimits* limits = Limits();
+    bool tempWritten = false;
+    auto temperature = [&](const std::string& text) {
+        if (tempWritten) return;
+        tempWritten = true;
+        const std::string line = TempLineText(text.empty() ? std::string("27") : text);
+        if (!line.empty()) AddSpiceLine(0, line + "\n", false);
+    };
+    auto printLines = [&](int kind) {
+        for (char group = '0'; group <= '9'; ++group) {
+            const PrintPlotLines lines = WritePrintPlotLines(run.record, kind, true, group);
+            if (!lines.text.empty()) AddSpiceLine(0, MapNodeReferences(lines.text, 0, false) + "\n", false);
+        }
+    };
+    auto analysisLine = [&](const std::string& text) {
+        if (!text.empty()) AddSpiceLine(0, text.back() == '\n' ? text : text + "\n", false);
+    };
+    if (!limits) return;
+    if (run.analysisMask & kExportTransient) {
+        temperature(limits->transient[kLimitTTemp]);
+        analysisLine(WriteTranLine(run.record));
+        printLines(kAnalysisTransient);
+    }
+    if (run.analysisMask & kExportAc) {
+        temperature(limits->ac[kLimitATemp]);
+        analysisLine(WriteAcLine(run.record));
+        // Noise outputs among the plotted rows, or a netlist's own .NOISE line.
+        bool noise = run.record->kind == kWindowTextCircuit && !limits->ac[kLimitNOutput].empty() &&
+                     !limits->ac[kLimitNInput].empty();
+        for (const LimitsRow& row : run.record->document->limitsRows[kAnalysisAc])
+            if (row.plotGroup && (row.yExpression.find("ONOISE") != std::string::npos ||
+                                  row.yExpression.find("INOISE") != std::string::npos))
+                noise = true;
+        if (noise) {
+            std::string line = MapNodeReferences(WriteNoiseLine(run.record), 0, false);
+            // Spice3 sweeps the noise itself: its .NOISE line carries the sweep of the .AC line.
+            const std::string sweep = WriteAcLine(run.record);
+            if (IsSpice3() && !line.empty() && sweep.rfind(".AC ", 0) == 0) {
+                while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
+                const std::size_t interval = line.rfind(' ');
+                if (interval != std::string::npos) line.resize(interval);
+                line += " " + sweep.substr(4);
+            }
+            analysisLine(line);
+        }
+        printLines(kAnalysisAc);
+    }
+    if (run.analysisMask & kExportDc) {
+        temperature(limits->dc[kLimitDTemp]);
+        analysisLine(WriteDcLine(run.record));
+        printLines(kAnalysisDc);
+    }
+}
+
+}  // namespace kq5

@@ -1,0 +1,355 @@
+// SPICE export of subcircuit definitions: the schematic macros the build expanded, the .SUBCKT
+// blocks of SPICE text (copied as they stand) and one macromodel subcircuit per op-amp model.
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "analog/analysis_state.h"
+#include "app/window_record.h"
+#include "core/char_classes.h"
+#include "core/file_units.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "devices/opamp_device.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "document/connectivity.h"
+#include "document/schematic_item.h"
+#include "netlist/component_types.h"
+#include "netlist/model_statements.h"
+#include "netlist/opamp_expansion.h"
+#include "netlist/spice_export_support.h"
+#include "netlist/spice_reader_state.h"
+#include "netlist/translate_common.h"
+#include "schematic/component_definition.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kMsgOpampNegativeC2 = 15015;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kDeviceThermalVoltage = 0.0259;
+
+// The physical lines of a text, each with its line end.
+std::vector<std::string> PhysicalLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Logical lines: a line and the "+" lines that continue it.
+std::vector<std::string> LogicalLines(const std::vector<std::string>& physical)
+{
+    std::vector<std::string> lines;
+    for (const std::string& line : physical) {
+        std::size_t p = line.find_first_not_of(" \t");
+        if (p != std::string::npos && line[p] == '+' && !lines.empty()) {
+            lines.back() += "\n" + line;
+            continue;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// "+LABEL" continuations get a blank after the plus, so that no reader takes "+LABEL" for a name.
+std::string FixContinuations(std::string line)
+{
+    for (std::size_t p = 0; p < line.size(); ++p)
+        if (line[p] == '+' && (p == 0 || line[p - 1] == '\n') && p + 1 < line.size() && line[p + 1] != ' ')
+            line.insert(p + 1, " ");
+    return line;
+}
+
+bool StartsWithWord(std::string_view line, std::string_view word)
+{
+    std::size_t p = line.find_first_not_of(" \t");
+    if (p == std::string_view::npos) return false;
+    line.remove_prefix(p);
+    if (line.size() < word.size() || !EqualsNoCase(line.substr(0, word.size()), word)) return false;
+    return line.size() == word.size() || line[word.size()] == ' ' || line[word.size()] == '\t' || line[word.size()] == '\n';
+}
+
+std::string SubcktNameOf(std::string_view line)
+{
+    std::string text(line);
+    for (char& c : text)
+        if (c == '\n' || c == '+') c = ' ';
+    std::istringstream in(text);
+    std::string keyword, name;
+    in >> keyword >> name;
+    return CopyUpperCase(name);
+}
+
+// The text of a definition's source: the circuit window's own text or a file.
+bool SourceText(const std::string& file, std::string& text)
+{
+    WindowRecord* record = ExportRun().record;
+    if (record && (file.empty() || EqualsNoCase(file, record->title))) {
+        text = record->textArea;
+        return true;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+    return true;
+}
+
+int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
+{
+    if (info.kind == kComponentSubckt) {
+        ExportRun().verbatimSections.insert(scope);
+        if (!SpiceExport().expandSubcircuits) return 0;
+        std::string file;
+        long start = info.subcktPosition;
+        long end = info.endsPosition;
+        const auto& indexes = NetlistReader().subcktIndexes;
+        if (info.definitionFile >= 0 && static_cast<std::size_t>(info.definitionFile) < indexes.size()) {
+            const SubcktFileIndex& index = indexes[static_cast<std::size_t>(info.definitionFile)];
+            file = index.path;
+            if (info.definitionIndex >= 0 && static_cast<std::size_t>(info.definitionIndex) < index.definitions.size()) {
+                const SubcktDefinition& definition = index.definitions[static_cast<std::size_t>(info.definitionIndex)];
+                start = definition.position;
+                end = definition.endsPosition;
+            }
+        }
+        std::string text;
+        if (!SourceText(file, text)) return ErrnoToMessageId(errno ? errno : ENOENT);
+        if (start < 0 || static_cast<std::size_t>(start) > text.size()) return 0;
+        AddSpiceLine(scope, StrPrintf("*** From file %s\n", file.c_str()), false);
+        std::size_t stop = end >= 0 && static_cast<std::size_t>(end) < text.size() ? static_cast<std::size_t>(end) : text.size();
+        const std::size_t endsLineEnd = text.find('\n', stop);
+        stop = endsLineEnd == std::string::npos ? text.size() : endsLineEnd + 1;
+        for (const std::string& line : LogicalLines(PhysicalLines(text.substr(static_cast<std::size_t>(start), stop - start))))
+            AddSpiceLine(scope, FixContinuations(line) + "\n", false);
+        AddSpiceLine(scope, "\n", false);
+        return 0;
+    }
+    // A schematic macro: a definition built from its own components. Its pins are the macro's
+    // node numbers, as its parts' lines name them.
+    const SchematicItem* call = info.call;
+    if (call && !GetAttributeText(call, kAttrFile).empty())
+        AddSpiceLine(scope, StrPrintf(".lib \"%s\"\n", GetAttributeText(call, kAttrFile).c_str()), false);
+    std::string header = StrPrintf("*\n.SUBCKT %s", info.subcktName.c_str());
+    for (std::size_t pin = 0; pin < info.pinMap.size(); ++pin)
+        header += StrPrintf(" %d", info.pinMap[pin] > 0 ? info.pinMap[pin] : 0);
+    if (call) AppendSubcktArguments(header, call, '.');
+    AddSpiceLine(scope, header + "\n", false);
+    if (int rc = ExportPartLines(scope)) return rc;
+    if (int rc = ExportModelStatements(scope)) return rc;
+    AddSpiceLine(scope, StrPrintf(".ENDS %s\n*\n", info.subcktName.c_str()), false);
+    return 0;
+}
+
+// The SPICE text of the circuit window: every .SUBCKT block that no scope uses, and those that
+// scopes use unless their definitions were written already.
+void CopyTextSubcircuits()
+{
+    WindowRecord* record = ExportRun().record;
+    if (!record || record->kind != kWindowTextCircuit) return;
+    std::vector<std::string> scopeNames;
+    for (std::size_t s = 1; s < NetlistReader().scopes.size(); ++s)
+        scopeNames.push_back(CopyUpperCase(NetlistReader().scopes[s].subcktName));
+    std::vector<bool> skip{false};
+    int section = 0;
+    bool copied = false;
+    for (std::string line : LogicalLines(PhysicalLines(record->textArea))) {
+        line = FixContinuations(line);
+        const bool opens = StartsWithWord(line, ".SUBCKT");
+        const bool closes = StartsWithWord(line, ".ENDS");
+        if (opens) {
+            bool skipped = skip.back();
+            if (skip.size() == 1) {
+                const std::string name = SubcktNameOf(line);
+                for (const std::string& used : scopeNames)
+                    if (used == name) skipped = true;
+                if (!skipped) {
+                    section = ExportRun().highestSection + 1;
+                    ExportRun().verbatimSections.insert(section);
+                    AddSpiceLine(section, "*\n", false);
+                }
+            }
+            skip.push_back(skipped);
+        }
+        if (skip.size() > 1 && !skip.back()) {
+            AddSpiceLine(section, line + "\n", false);
+            copied = true;
+        }
+        if (closes && skip.size() > 1) {
+            if (!skip.back()) AddSpiceLine(section, "*\n", false);
+            skip.pop_back();
+        }
+    }
+    if (copied) AddSpiceLine(section, "\n", false);
+}
+
+std::string OpampTemperatureText(const EvaluatedModel& model)
+{
+    std::string text;
+    for (const char* name : {"T_MEASURED", "T_ABS", "T_REL_GLOBAL", "T_REL_LOCAL"}) {
+        const float* slot = ModelParamSlot(const_cast<EvaluatedModel*>(&model), name);
+        if (slot && !IsParamNotGiven(*slot)) text += StrPrintf(" %s=%g", name, static_cast<double>(*slot));
+    }
+    return text;
+}
+
+}  // namespace
+
+namespace {
+
+int ExportOpampLevel3(SchematicItem* component, EvaluatedModel* model, int section)
+{
+    OpampDevice opamp;
+    opamp.component = component;
+    opamp.model = model;
+    const int type = static_cast<int>(std::lround(ModelParam(model, "TYPE", 1.0)));
+    Analysis().variables.vt = kDeviceThermalVoltage;
+    if (type != 3) {
+        opamp.inputModels[0] = FindModelEx(type == 2 ? kModelPnp : kModelNpn, -1, false, true);
+        if (!opamp.inputModels[0]) return kMsgAlreadyReported;
+    }
+    OpampMacroValues v;
+    if (int rc = DeriveOpampModel(opamp, v, 27.0)) {
+        const std::string name = CopyUpperCase(GetAttributeText(component, kAttrModel));
+        if (rc == 15050)
+            ReportMessage("WLE", ExportRun().record, 0, rc, name, v.inputPower);
+        else
+            ReportMessage("WLE", ExportRun().record, 0, rc, name);
+        return kMsgAlreadyReported;
+    }
+    const bool npn = type == 1;
+    std::string s;
+    s += type == 1 ? StrPrintf("IEE 10 3 %g\n", v.iee) : type == 2 ? StrPrintf("IEE 5 10 %g\n", v.iee)
+                                                                  : StrPrintf("ISS 5 10 %g\n", v.iee);
+    s += StrPrintf("VS1 11 0 0\nVC 5 16 %g\nVE 17 3 %g\nVLP 19 0 %g\nVLN 0 20 %g\nVS2 13 15 0\n", v.vc, v.ve,
+                   std::fabs(v.vlp), std::fabs(v.vln));
+    s += StrPrintf("F1 13 14 POLY(5) VS1 VC VE VLP VLN 0 %g %g %g %g %g\n", v.gb, v.minusGb, v.gb2, v.gb2, v.minusGb);
+    s += npn ? "E1 14 0 POLY(2) 5 0 3 0   0 0.5 0.5\n" : "E1 14 0 POLY(2) 3 0 5 0   0 0.5 0.5\n";
+    s += StrPrintf("H1 18 0 VS2 1000\nGCM 0 12 10 0   %g\nGA 12 0 6 7   %g\nC1 6 7 %g\nCE 10 14 %g\nC2 12 13 %g\n", v.gcm,
+                   v.ga, v.c1, v.ce, v.c2);
+    s += npn ? StrPrintf("RC1 5 6 %g\nRC2 5 7 %g\n", v.rc1, v.rc2) : StrPrintf("RC1 3 6 %g\nRC2 3 7 %g\n", v.rc1, v.rc2);
+    s += StrPrintf("RE1 8 10 %g\nRE2 9 10 %g\nRE 10 14 %g\n", v.re1, v.re2, v.re);
+    s += npn ? StrPrintf("RP 5 3 %g\n", v.rp) : StrPrintf("RP 3 5 %g\n", v.rp);
+    s += StrPrintf("R2 12 11 %g\nRO2 13 14 %g\nROUTAC 15 4 %g\n", v.r2, v.ro2, v.routac);
+    s += "D5 3 5 D\nD3 4 16 D\nD4 17 4 D\nD1 18 19 D\nD2 20 18 D\n";
+    s += type == 3 ? "J1 6 2 8 J1\nJ2 7 1 9 J2\n" : "Q1 6 2 8 QINN\nQ2 7 1 9 QINP\n";
+    const std::string temperature = OpampTemperatureText(*model);
+    s += "*\n" + StrPrintf(".MODEL D D (%s)\n", temperature.c_str());
+    if (type == 3) {
+        EvaluatedModel* jfet = FindModelEx(kModelPjf, -1, false, true);
+        const double is = jfet ? ModelParam(jfet, "IS", 1e-14) : 1e-14;
+        const double vto = jfet ? ModelParam(jfet, "VTO", -2.0) : -2.0;
+        s += StrPrintf(".MODEL J1 PJF (BETA=%g IS=%g%s)\n", v.beta1, is, temperature.c_str());
+        s += StrPrintf(".MODEL J2 PJF (BETA=%g IS=%g VTO=%g%s)\n", v.beta2, is, vto, temperature.c_str());
+    } else {
+        // The input pair as the build simulates it: both junction potentials at 0.7 V.
+        const char* kind = type == 2 ? "PNP" : "NPN";
+        s += StrPrintf(".MODEL QINN %s (BF=%g VJE=0.7 VJC=0.7%s)\n", kind, v.beta1, temperature.c_str());
+        s += StrPrintf(".MODEL QINP %s (BF=%g IS=%g VJE=0.7 VJC=0.7%s)\n", kind, v.beta2, v.isq2, temperature.c_str());
+    }
+    AddSpiceLine(section, s, false);
+    return 0;
+}
+
+// A definition inside another .SUBCKT block is written with the block around it.
+bool IsNestedDefinition(const ScopeExpansion& info)
+{
+    if (info.kind != kComponentSubckt) return false;
+    if (info.nestingLevel > 0) return true;
+    const auto& indexes = NetlistReader().subcktIndexes;
+    if (info.definitionFile < 0 || static_cast<std::size_t>(info.definitionFile) >= indexes.size()) return false;
+    const auto& definitions = indexes[static_cast<std::size_t>(info.definitionFile)].definitions;
+    return info.definitionIndex >= 0 && static_cast<std::size_t>(info.definitionIndex) < definitions.size() &&
+           definitions[static_cast<std::size_t>(info.definitionIndex)].parent >= 0;
+}
+
+}  // namespace
+
+int ExportOpampMacromodel(SchematicItem* component, int section)
+{
+    ModelStatement* statement = FindModelStatement(GetPartModel(component, kAttrModel));
+    if (!statement) return kMsgAlreadyReported;
+    if (statement->exportWritten) return 0;
+    statement->exportWritten = 1;
+    const std::string name = statement->name;
+    ExportRun().highestSection = std::max(ExportRun().highestSection, section);
+    AddSpiceLine(section, StrPrintf("* OPAMP\n* PINS:  1=NC+ 2=NC- 3=VEE 4=VO 5=VCC\n.SUBCKT %s 1 2 3 4 5\n", name.c_str()),
+                 false);
+    EvaluatedModel* model = PartModel(component);
+    if (!model) return kMsgInsufficientMemory;
+    const double a = ModelParam(model, "A");
+    const double gbw = ModelParam(model, "GBW");
+    const double pm = ModelParam(model, "PM");
+    const double r = ModelParam(model, "ROUTAC") + ModelParam(model, "ROUTDC");
+    const int level = static_cast<int>(ModelParam(model, "LEVEL", 1.0));
+    const double g = std::cbrt(a) / r;
+    std::string s;
+    if (level == 1) {
+        s = StrPrintf("RSUPPLUS 5 0 1\nRSUPMIN  3 0 1\nROUT 4 0 %g\nGOUT 0 4 1 2 %g\nRIN 1 2 1G\n", r, a / r);
+    } else if (level == 2) {
+        if (!OpampPhaseMarginValid(pm)) {
+            ReportMessage("WLE", ExportRun().record, 0, kMsgOpampNegativeC2, name);
+            return kMsgAlreadyReported;
+        }
+        const double f1 = gbw / a;
+        const double f2 = gbw / std::tan(M_PI - std::atan(gbw / f1) - pm * M_PI / 180.0);
+        const double c1 = 1.0 / (kTwoPi * f1 * r);
+        s = StrPrintf("RSUPPLUS 5 0 1\nRSUPMIN  3 0 1\nC1 6 0 %g\nR1 6 0 %g\n", c1, r);
+        if (Is2G()) {
+            s += StrPrintf("G1 0 6 1 2 %g\n", g);
+        } else {
+            const double a23 = std::pow(a, 2.0 / 3.0);
+            const double ip = ModelParam(model, "SRP") * c1 / a23;
+            const double in = ModelParam(model, "SRN") * c1 / a23;
+            s += StrPrintf("G1 0 6 TABLE {V(1,2)} = (-%g,-%g) (%g,%g)\n", in / g, in, ip / g, ip);
+        }
+        s += StrPrintf("C2 7 0 %g\nR2 7 0 %g\nG2 0 7 6 0 %g\nROUT 4 0 %g\nGOUT 0 4 7 0 %g\nRIN 1 2 1G\n",
+                       1.0 / (kTwoPi * f2 * r), r, g, r, g);
+    } else if (level == 3) {
+        if (int rc = ExportOpampLevel3(component, model, section)) return rc;
+    }
+    if (!s.empty()) AddSpiceLine(section, s, false);
+    AddSpiceLine(section, StrPrintf(".ENDS %s\n*\n", name.c_str()), false);
+    return 0;
+}
+
+int ExportSubcircuits()
+{
+    SpiceExportRun& run = ExportRun();
+    std::vector<std::string> done;
+    const auto& scopes = NetlistReader().scopes;
+    for (std::size_t s = 1; s < scopes.size(); ++s) {
+        const std::string name = CopyUpperCase(scopes[s].subcktName);
+        bool earlier = false;
+        for (const std::string& d : done)
+            if (d == name) earlier = true;
+        done.push_back(name);
+        run.highestSection = std::max(run.highestSection, static_cast<int>(s));
+        const bool generated = scopes[s].call && IsGeneratedInterface(scopes[s].call);
+        if (earlier || generated || IsNestedDefinition(scopes[s])) {
+            // A nested definition travels inside its enclosing one.
+            run.verbatimSections.insert(static_cast<int>(s));
+            continue;
+        }
+        if (scopes[s].kind != kComponentSubckt) ExportParamLines(static_cast<int>(s));
+        if (int rc = ExportSubcktDefinition(static_cast<int>(s), scopes[s])) return rc;
+    }
+    CopyTextSubcircuits();
+    for (ModelStatement& statement : Models().statements) statement.exportWritten = 0;
+    if (WindowRecord* record = run.record; record && record->document)
+        for (SchematicItem& item : ListRecords<SchematicItem>(record->document->itemList)) {
+            if (!item.IsComponent() || ItemComponentType(&item) != kComponentOpamp) continue;
+            if (int rc = ExportOpampMacromodel(&item, run.highestSection + 1)) return rc;
+        }
+    return 0;
+}
+
+}  // namespace kq5

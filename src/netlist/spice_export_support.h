@@ -1,0 +1,103 @@
+#pragma once
+// What the SPICE export's writers share: the export's state, the output line list and the text
+// helpers on model parameters, parameter references and node names.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "netlist/spice_export.h"
+
+namespace kq5 {
+
+struct SchematicItem;
+struct WindowRecord;
+struct ModelStatement;
+
+// One emitted text: several physical lines may stand in one text ("\n"-separated).
+struct SpiceOutputLine {
+    std::string text;
+    bool hasText = true;   // false: the writer produced nothing for it
+    int section = 0;       // 0 the main circuit, else the subcircuit definition
+    bool sortable = true;
+};
+
+struct SpiceExportRun {
+    WindowRecord* record = nullptr;
+    SpiceDialect dialect = kSpiceDialectPspice;
+    unsigned analysisMask = 0;
+    std::string title;
+    std::string path;
+    std::vector<SpiceOutputLine> lines;
+    int highestSection = 0;
+    int nodeNameCounter = 0;
+    // Sections of copied SPICE text subcircuits, written as they stand.
+    std::unordered_set<int> verbatimSections;
+    // The SPICE names taken per scope (upper case), so that added elements never take one.
+    std::unordered_map<int, std::unordered_set<std::string>> takenNames;
+};
+
+SpiceExportRun& ExportRun();
+bool Is2G();
+bool IsSpice3();
+
+// ---- output lines ----------------------------------------------------------------------
+SpiceOutputLine& NewSpiceLine(int section);
+SpiceOutputLine& AddSpiceLine(int section, std::string_view text, bool sortable = true);
+void SortSpiceLines();
+// 0, or 16000 + errno of a failed open, write or close (reported).
+int SaveSpiceLines(const std::string& path);
+std::string WrapSpiceLine(std::string_view text, int width);
+
+// ---- options, models, control lines (control) ------------------------------------------
+void ExportParamLines(int scope);
+int ExportModelStatements(int scope);
+void ExportControlLines();
+std::string OptionsLineText();
+std::string TempLineText(std::string_view temperatures);
+std::string ConvertExpressionToSpice(std::string_view text, int scope);
+bool NeedsSpiceNamePrefix(std::string_view name);
+std::string ModelNameText(std::string_view name);  // with the "_" prefix where needed
+void AppendModelParameters(std::string& line, const ModelStatement& model);
+int PrepareModelsForDialect();
+
+// Model parameter texts.
+// The assignment of name in text ("NAME=value" as written), or "" when absent; with remove it
+// is taken out of text.
+std::string FindModelParam(std::string& text, std::string_view name, bool remove);
+// The value of the assignment; the default ("%lg", trailing fraction zeros removed) when absent.
+// 0, or 15055 after reporting an assignment without "=".
+int GetModelParamValue(const std::string& text, std::string_view name, double fallback, std::string& out);
+
+// Parameter references in braces; with expression, a whole expression in braces too.
+std::string BraceParamReferences(std::string_view text, int scope, bool expression);
+// The same; without innerBraces the references inside a braced whole stay plain.
+std::string BraceParamReferencesIn(std::string_view text, int scope, bool expression, bool innerBraces);
+// Node names in a text mapped to export node names; upper-cased.
+std::string MapNodeReferences(std::string_view text, int scope, bool brackets);
+
+// ---- parts (parts) ---------------------------------------------------------------------
+int ExportPartLines(int scope);
+std::string MakeSpicePartName(std::string_view text, SchematicItem* component, int type, int scope);
+std::string GetSpiceNodeName(std::int32_t node, int scope, const SchematicItem* component = nullptr, int pin = 0);
+std::string GetExportPartName(const SchematicItem* component);
+std::string NewExportNodeName(std::string_view prefix, int scope);
+// A name for an element the export adds, unique in the scope, taken.
+std::string AddedElementName(std::string candidate, int scope);
+void RegisterPartNames();
+void AppendUnsupportedComment(std::string& line, const SchematicItem* component, std::string_view partName);
+void AppendSubcktArguments(std::string& line, const SchematicItem* component, char letter);
+std::string ComponentTypeName(const SchematicItem* component);
+int ComponentScope(const SchematicItem* component);
+bool IsGeneratedInterface(const SchematicItem* component);
+
+// ---- digital primitives (digital) ------------------------------------------------------
+int ExportDigitalPrimitive(SpiceOutputLine& line, SchematicItem* component, std::string_view partName);
+
+// ---- subcircuits (subckt) --------------------------------------------------------------
+int ExportSubcircuits();
+int ExportOpampMacromodel(SchematicItem* component, int section);
+
+}  // namespace kq5

@@ -1,0 +1,730 @@
+#include "plots/limits_dialog.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "analog/analysis_state.h"
+#include "analog/batch_run.h"
+#include "analog/run_control.h"
+#include "app/app_state.h"
+#include "app/color_dialog.h"
+#include "app/color_table.h"
+#include "app/dialog_services.h"
+#include "app/frame_state.h"
+#include "app/preference_values.h"
+#include "app/prompt_dialog.h"
+#include "app/window_record.h"
+#include "app/window_record_utils.h"
+#include "core/format.h"
+#include "document/circuit_document.h"
+#include "platform/control_scrollbar.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_objects.h"
+#include "platform/menu.h"
+#include "platform/message.h"
+#include "platform/message_box.h"
+#include "platform/paint.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "platform/window.h"
+#include "plots/curve_record.h"
+#include "plots/analysis_run_services.h"
+#include "plots/default_limits_rows.h"
+#include "plots/limits_row.h"
+#include "plots/limits_rows.h"
+#include "plots/plot_view_settings.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kCaptionFirst = 17140;
+constexpr int kCmdRunAnalysis = 16059;
+constexpr int kCmdStepping = 17150;
+constexpr int kStripButtonWidth = 15;  // pixels of one button of the row strip
+constexpr int kFieldCounts[3] = {4, 6, 7};
+constexpr int kWaveformColorFirst = 16;  // "Waveform 1" among the default attributes
+constexpr win::WORD kRowPopupNotification = 0x700;
+constexpr int kPopupFirstItem = 3500;
+constexpr int kPopupListLimit = 20;
+constexpr int kNodeNameShown = 90;
+
+struct LimitsDialogState {
+    win::HWND dialog = nullptr;
+    WindowRecord* circuit = nullptr;
+    int kind = 0;
+    int lines = 0;   // row lines shown
+    int scroll = 0;  // first row shown
+    int rowTop = 0;  // pixel top of the first line
+    int rowPitch = 0;
+    int stripLeft = 0;
+    int focusedLine = -1;  // line of the row edit that had the focus last
+};
+
+LimitsDialogState& State()
+{
+    static LimitsDialogState state;
+    return state;
+}
+
+std::vector<LimitsRow>* Rows()
+{
+    LimitsDialogState& s = State();
+    if (!s.circuit || !s.circuit->document) return nullptr;
+    return &s.circuit->document->limitsRows[static_cast<std::size_t>(s.kind)];
+}
+
+std::string* FieldText(int field)
+{
+    LimitsDialogState& s = State();
+    if (!s.circuit || !s.circuit->document) return nullptr;
+    AnalysisLimits& l = s.circuit->document->limits;
+    switch (s.kind) {
+    case kAnalysisTransient: return field < kTransientLimitCount ? &l.transient[static_cast<std::size_t>(field)] : nullptr;
+    case kAnalysisAc: return field < kAcLimitCount ? &l.ac[static_cast<std::size_t>(field)] : nullptr;
+    default: return field < kDcLimitCount ? &l.dc[static_cast<std::size_t>(field)] : nullptr;
+    }
+}
+
+std::int32_t* OptionsWord()
+{
+    LimitsDialogState& s = State();
+    if (!s.circuit || !s.circuit->plot) return nullptr;
+    return &PlotViewOf(s.circuit->plot).optionWord[static_cast<std::size_t>(s.kind)];
+}
+
+int StripButtons() { return State().kind == kAnalysisTransient ? 5 : 4; }
+
+std::string Trimmed(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string& RowText(LimitsRow& row, int column, std::string& plotGroup)
+{
+    switch (column) {
+    case 1: return row.xExpression;
+    case 2: return row.yExpression;
+    case 3: return row.xRange;
+    case 4: return row.yRange;
+    case 5: return row.yValueFormat;
+    default: return plotGroup;
+    }
+}
+
+int RowEditId(int line, int column) { return kLimitsRowBase + 100 * line + column; }
+
+void MarkModified()
+{
+    if (State().circuit) SetRedrawFlags(State().circuit);
+}
+
+// Shows the rows from the scroll position on; lines without a row are hidden.
+void FillRowControls()
+{
+    LimitsDialogState& s = State();
+    std::vector<LimitsRow>* rows = Rows();
+    if (!s.dialog || !rows) return;
+    for (int line = 0; line < s.lines; ++line) {
+        const int r = s.scroll + line;
+        const bool present = r < static_cast<int>(rows->size());
+        for (int c = 0; c < kLimitsColumns; ++c) {
+            win::HWND edit = win::GetDlgItem(s.dialog, RowEditId(line, c));
+            if (!edit) continue;
+            win::ShowWindow(edit, present ? win::SW_SHOW : win::SW_HIDE);
+            if (!present) continue;
+            LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
+            std::string group = row.plotGroup ? std::string(1, row.plotGroup) : std::string();
+            win::SetWindowText(edit, RowText(row, c, group).c_str());
+        }
+    }
+    const int maxScroll = std::max(0, static_cast<int>(rows->size()) - s.lines);
+    win::HWND bar = win::GetDlgItem(s.dialog, kLimitsScrollBar);
+    if (bar) {
+        win::SetScrollRange(bar, win::SB_CTL, 0, maxScroll, 0);
+        win::SetScrollPos(bar, win::SB_CTL, std::min(s.scroll, maxScroll), 1);
+        win::EnableWindow(bar, maxScroll > 0);
+    }
+    win::InvalidateRect(s.dialog, nullptr, 1);
+}
+
+// Stores a row edit's whole text, trimmed, into its row.
+void StoreRowEdit(int line, int column)
+{
+    LimitsDialogState& s = State();
+    std::vector<LimitsRow>* rows = Rows();
+    const int r = s.scroll + line;
+    if (!rows || r < 0 || r >= static_cast<int>(rows->size())) return;
+    win::HWND edit = win::GetDlgItem(s.dialog, RowEditId(line, column));
+    if (!edit) return;
+    const std::string text = Trimmed(win::GetWindowText(edit));
+    LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
+    std::string group = row.plotGroup ? std::string(1, row.plotGroup) : std::string();
+    std::string& target = RowText(row, column, group);
+    if (target != text) {
+        target = column == 0 ? text.substr(0, 1) : text;
+        if (column == 0) row.plotGroup = target.empty() ? 0 : target[0];
+        MarkModified();
+    }
+    win::SetWindowText(edit, target.c_str());
+}
+
+void StoreField(int field)
+{
+    std::string* text = FieldText(field);
+    if (!text) return;
+    const std::string now = win::GetDlgItemText(State().dialog, kLimitsFieldBase + field);
+    if (*text != now) {
+        *text = now;
+        MarkModified();
+    }
+}
+
+// A right button press on a row edit takes the focus and asks the dialog for the column's popup.
+win::WNDPROC& OriginalEditProc()
+{
+    static win::WNDPROC proc = nullptr;
+    return proc;
+}
+
+win::LRESULT RowEditProc(win::HWND edit, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (msg == win::WM_RBUTTONDOWN) {
+        win::SetFocus(edit);
+        win::SendMessage(win::GetParent(edit), win::WM_COMMAND,
+                         win::MAKEWPARAM(static_cast<win::WORD>(win::GetDlgCtrlID(edit)), kRowPopupNotification),
+                         reinterpret_cast<win::LPARAM>(edit));
+        return 0;
+    }
+    return win::CallWindowProc(OriginalEditProc(), edit, msg, wParam, lParam);
+}
+
+// One category of the expression popup: its caption and the texts it inserts.
+struct PopupCategory {
+    std::string caption;
+    std::vector<std::string> entries;
+};
+
+std::vector<PopupCategory> ExpressionCategories()
+{
+    const LimitsDialogState& s = State();
+    std::vector<PopupCategory> categories;
+    categories.push_back({"&Analysis Variables", {"T", "TIME", "TMIN", "TMAX", "F", "FMIN", "FMAX", "GMIN", "VT", "TEMP", "S"}});
+    PopupCategory analog{"Node Voltages", {}}, digital{"Digital States", {}};
+    if (s.circuit && s.circuit->document) {
+        for (int n = 1; n <= s.circuit->document->analysisNodeCounts[0]; ++n)
+            analog.entries.push_back(StrPrintf("v(%.*s)", kNodeNameShown, CopyAnalogNodeName(n).c_str()));
+        for (int n = 1; n <= s.circuit->document->analysisNodeCounts[1]; ++n)
+            digital.entries.push_back(StrPrintf("d(%.*s)", kNodeNameShown, CopyDigitalNodeName(n).c_str()));
+    }
+    categories.push_back(std::move(analog));
+    categories.push_back(std::move(digital));
+    if (s.kind == kAnalysisAc) categories.push_back({"NOISE", {"INOISE", "ONOISE"}});
+    categories.push_back({"&Constant", {"J", "PI", "TRUE", "FALSE"}});
+    return categories;
+}
+
+// The range popup: "Auto", then the ranges the other rows use.
+std::vector<std::string> RangeChoices(int column, int row)
+{
+    std::vector<std::string> choices = {"Auto"};
+    std::vector<LimitsRow>* rows = Rows();
+    if (!rows) return choices;
+    for (int r = 0; r < static_cast<int>(rows->size()); ++r) {
+        if (r == row) continue;
+        const std::string& text = column == 3 ? (*rows)[static_cast<std::size_t>(r)].xRange : (*rows)[static_cast<std::size_t>(r)].yRange;
+        if (!text.empty() && std::find(choices.begin(), choices.end(), text) == choices.end()) choices.push_back(text);
+    }
+    return choices;
+}
+
+void ShowRowPopup(win::HWND dialog, int id)
+{
+    LimitsDialogState& s = State();
+    const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
+    win::HWND edit = win::GetDlgItem(dialog, id);
+    if (!edit || column == 0 || column == 5) return;
+    win::HMENU menu = win::CreatePopupMenu();
+    std::vector<std::string> texts;  // by command id - kPopupFirstItem
+    std::vector<std::vector<std::string>> lists;  // the long categories, picked from a list
+    auto item = [&](win::HMENU into, const std::string& text) {
+        win::AppendMenu(into, win::MF_STRING, static_cast<win::UINT_PTR>(kPopupFirstItem + texts.size()), text.c_str());
+        texts.push_back(text);
+    };
+    if (column <= 2) {
+        win::AppendMenu(menu, win::MF_STRING, static_cast<win::UINT_PTR>(kLimitsExpand), "&Expand...");
+        win::HMENU variables = win::CreatePopupMenu();
+        for (const PopupCategory& c : ExpressionCategories()) {
+            if (c.entries.empty()) continue;
+            if (c.entries.size() > kPopupListLimit) {
+                const int listId = -static_cast<int>(lists.size()) - 1;
+                lists.push_back(c.entries);
+                win::AppendMenu(variables, win::MF_STRING, static_cast<win::UINT_PTR>(kPopupFirstItem + texts.size()),
+                                (c.caption + "...").c_str());
+                texts.push_back(std::to_string(listId));
+                continue;
+            }
+            win::HMENU sub = win::CreatePopupMenu();
+            for (const std::string& e : c.entries) item(sub, e);
+            win::AppendMenu(variables, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(sub), c.caption.c_str());
+        }
+        win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(variables), "Variables");
+    } else {
+        for (const std::string& r : RangeChoices(column, s.scroll + line)) item(menu, r);
+    }
+    win::RECT r{};
+    win::GetWindowRect(edit, &r);
+    const int chosen = static_cast<int>(
+        win::TrackPopupMenu(menu, win::TPM_RETURNCMD, r.left, r.bottom, 0, dialog, nullptr));
+    win::DestroyMenu(menu);
+    if (chosen == kLimitsExpand) {
+        win::SendMessage(dialog, win::WM_COMMAND, kLimitsExpand, 0);
+        return;
+    }
+    const int index = chosen - kPopupFirstItem;
+    if (index < 0 || index >= static_cast<int>(texts.size())) return;
+    std::string text = texts[static_cast<std::size_t>(index)];
+    if (column <= 2 && !text.empty() && text[0] == '-') {
+        ListSelectDesc pick;
+        pick.items = lists[static_cast<std::size_t>(-std::stoi(text) - 1)];
+        if (RunListSelectDialog(pick) != win::IDOK || pick.selection.empty()) return;
+        text = pick.items[static_cast<std::size_t>(pick.selection.front())];
+        text = text.substr(0, text.find(' '));
+    }
+    if (column <= 2)
+        win::SendMessage(edit, win::EM_REPLACESEL, 1, reinterpret_cast<win::LPARAM>(text.c_str()));
+    else
+        win::SetWindowText(edit, text.c_str());
+    StoreRowEdit(line, column);
+}
+
+void CreateRowControls(win::HWND dialog)
+{
+    LimitsDialogState& s = State();
+    win::RECT client{};
+    win::GetClientRect(dialog, &client);
+    win::RECT caption{};
+    win::HWND first = win::GetDlgItem(dialog, kCaptionFirst);
+    if (!first) return;
+    win::GetWindowRect(first, &caption);
+    win::POINT topLeft{caption.left, caption.bottom};
+    win::ScreenToClient(dialog, &topLeft);
+    const win::HFONT font = reinterpret_cast<win::HFONT>(win::SendMessage(dialog, win::WM_GETFONT, 0, 0));
+    const int editHeight = caption.bottom - caption.top + 6;
+    s.rowPitch = editHeight + 1;
+    s.rowTop = topLeft.y + 2;
+    s.stripLeft = topLeft.x - StripButtons() * kStripButtonWidth - 3;
+    s.lines = std::clamp((client.bottom - s.rowTop - 4) / std::max(s.rowPitch, 1), 1, kLimitsMaxLines);
+    for (int c = 0; c < kLimitsColumns; ++c) {
+        win::HWND captionWindow = win::GetDlgItem(dialog, kCaptionFirst + c);
+        win::RECT r{};
+        win::GetWindowRect(captionWindow, &r);
+        win::POINT left{r.left, r.top};
+        win::ScreenToClient(dialog, &left);
+        const int width = r.right - r.left;
+        win::DWORD style = win::WS_CHILD | win::WS_VISIBLE | win::WS_BORDER | win::WS_TABSTOP;
+        if (c > 0) style |= win::ES_AUTOHSCROLL;
+        for (int line = 0; line < s.lines; ++line) {
+            win::HWND edit = win::CreateWindowEx(0, "EDIT", "", style, left.x, s.rowTop + line * s.rowPitch, width,
+                                                 editHeight, dialog, reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(RowEditId(line, c))),
+                                                 nullptr, nullptr);
+            if (!edit) continue;
+            win::SendMessage(edit, win::WM_SETFONT, reinterpret_cast<win::WPARAM>(font), 0);
+            const auto previous = reinterpret_cast<win::WNDPROC>(
+                win::SetWindowLongPtr(edit, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&RowEditProc)));
+            if (!OriginalEditProc()) OriginalEditProc() = previous;
+            if (c == 0) win::SendMessage(edit, win::EM_LIMITTEXT, 1, 0);
+            if (c == 5) win::SendMessage(edit, win::EM_LIMITTEXT, 5, 0);
+        }
+    }
+}
+
+win::RECT StripButtonRect(int line, int button)
+{
+    const LimitsDialogState& s = State();
+    const int top = s.rowTop + line * s.rowPitch;
+    const int left = s.stripLeft + button * kStripButtonWidth;
+    return win::RECT{left, top, left + kStripButtonWidth - 1, top + s.rowPitch - 1};
+}
+
+void PaintStrips(win::HDC dc)
+{
+    LimitsDialogState& s = State();
+    std::vector<LimitsRow>* rows = Rows();
+    if (!rows) return;
+    win::SetBkMode(dc, win::TRANSPARENT);
+    for (int line = 0; line < s.lines; ++line) {
+        const int r = s.scroll + line;
+        if (r >= static_cast<int>(rows->size())) break;
+        const LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
+        for (int b = 0; b < StripButtons(); ++b) {
+            const win::RECT rect = StripButtonRect(line, b);
+            const bool pressed = (b == 0 && (row.options & kLimitsLinearX)) || (b == 1 && (row.options & kLimitsLinearY)) ||
+                                 (b == 3 && (row.options & kLimitsOutput)) || (b == 4 && (row.options & kLimitsUser));
+            win::HBRUSH brush = win::CreateSolidBrush(b == 2 ? PaletteColor(row.color, true)
+                                                             : (pressed ? win::RGB(160, 160, 160) : win::RGB(224, 224, 224)));
+            win::FillRect(dc, &rect, brush);
+            win::DeleteObject(brush);
+            win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+            win::Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
+            win::SelectObject(dc, oldBrush);
+            static constexpr const char* kOff[] = {"x", "y", "", "", ""};
+            static constexpr const char* kOn[] = {"X", "Y", "", "N", "U"};
+            const char* label = pressed ? kOn[b] : kOff[b];
+            if (*label) {
+                win::RECT textRect = rect;
+                win::DrawText(dc, label, -1, &textRect, win::DT_CENTER | win::DT_VCENTER | win::DT_SINGLELINE);
+            }
+        }
+    }
+}
+
+void OnStripClick(win::POINT point)
+{
+    LimitsDialogState& s = State();
+    std::vector<LimitsRow>* rows = Rows();
+    if (!rows || s.rowPitch <= 0) return;
+    const int line = (point.y - s.rowTop) / s.rowPitch;
+    if (point.y < s.rowTop || line >= s.lines) return;
+    const int button = LimitsStripButtonAt(s.dialog, line, point);
+    const int r = s.scroll + line;
+    if (button < 0 || r >= static_cast<int>(rows->size())) return;
+    LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
+    static constexpr std::uint16_t kBits[] = {kLimitsLinearX, kLimitsLinearY, 0, kLimitsOutput, kLimitsUser};
+    if (button == 2) {
+        std::uint8_t color = static_cast<std::uint8_t>(row.color);
+        if (PickColorIndex(s.dialog, color)) row.color = color;
+    } else {
+        row.options ^= kBits[button];
+    }
+    MarkModified();
+    win::InvalidateRect(s.dialog, nullptr, 1);
+}
+
+// The row of the focused row edit, or of the first visible line.
+int FocusedRow()
+{
+    const LimitsDialogState& s = State();
+    return s.scroll + std::max(s.focusedLine, 0);
+}
+
+void AddRow()
+{
+    LimitsDialogState& s = State();
+    std::vector<LimitsRow>* rows = Rows();
+    if (!rows) return;
+    const int before = std::min(FocusedRow(), static_cast<int>(rows->size()) - 1);
+    const int index = before + 1;
+    LimitsRow row;
+    if (before >= 0) {
+        const LimitsRow& previous = (*rows)[static_cast<std::size_t>(before)];
+        row.options = previous.options & (kLimitsOutput | kLimitsLinearX | kLimitsLinearY);
+        row.plotGroup = previous.plotGroup;
+        row.xExpression = previous.xExpression;
+        row.xRange = previous.xRange;
+        row.yRange = previous.yRange;
+        row.yValueFormat = previous.yValueFormat;
+    }
+    row.color = PreferenceSettings().defaultAttributes[static_cast<std::size_t>(kWaveformColorFirst + index % 10)].color;
+    row.lineWidth = 1;
+    row.linePattern = index % 8;
+    if (row.xRange.empty()) row.xRange = "Auto";
+    if (row.yRange.empty()) row.yRange = "Auto";
+    FillDefaultRowFormats(row);
+    try {
+        rows->insert(rows->begin() + index, std::move(row));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    if (index >= s.scroll + s.lines) s.scroll = index - s.lines + 1;
+    FillRowControls();
+    win::SetFocus(win::GetDlgItem(s.dialog, RowEditId(index - s.scroll, 0)));
+    MarkModified();
+}
+
+void DeleteRow()
+{
+    LimitsDialogState& s = State();
+    std::vector<LimitsRow>* rows = Rows();
+    if (!rows || rows->size() <= 1) return;
+    const int index = std::min(FocusedRow(), static_cast<int>(rows->size()) - 1);
+    rows->erase(rows->begin() + index);
+    if (s.circuit->plot)
+        for (auto& curve : s.circuit->plot->curves) {
+            if (!curve) continue;
+            if (curve->rowIndex == index) curve->rowIndex = -1;
+            else if (curve->rowIndex > index) --curve->rowIndex;
+        }
+    s.scroll = std::clamp(s.scroll, 0, std::max(0, static_cast<int>(rows->size()) - s.lines));
+    FillRowControls();
+    MarkModified();
+}
+
+void ExpandFocusedText()
+{
+    LimitsDialogState& s = State();
+    win::HWND focus = win::GetFocus();
+    const int id = focus ? win::GetDlgCtrlID(focus) : 0;
+    if (!focus || id < kLimitsFieldBase) return;
+    PromptDialogDesc desc;
+    desc.templateId = kExpandTemplate;
+    desc.caption = "Expand";
+    desc.owner = s.circuit;
+    desc.text = win::GetWindowText(focus);
+    if (RunPromptDialog(desc) != 1) return;
+    win::SetWindowText(focus, desc.text.c_str());
+    if (id >= kLimitsRowBase) StoreRowEdit((id - kLimitsRowBase) / 100, (id - kLimitsRowBase) % 100);
+    else StoreField(id - kLimitsFieldBase);
+}
+
+void SetOptionBits(std::uint32_t mask, int shift, std::uint32_t value)
+{
+    std::int32_t* word = OptionsWord();
+    if (!word) return;
+    std::uint32_t w = static_cast<std::uint32_t>(*word);
+    w = (w & ~mask) | ((value << shift) & mask);
+    *word = static_cast<std::int32_t>(w);
+}
+
+void InitOptionControls(win::HWND dialog)
+{
+    const std::int32_t* word = OptionsWord();
+    const std::uint32_t w = word ? static_cast<std::uint32_t>(*word) : 0;
+    const struct {
+        int id;
+        std::vector<const char*> texts;
+        int shift;
+    } combos[] = {{kLimitsRunOptions, {"Normal", "Save", "Retrieve"}, 8},
+                  {kLimitsStateVariables, {"Zero", "Read", "Leave"}, 10},
+                  {kLimitsFrequencyStep, {"Auto", "Fixed Linear", "Fixed Log"}, 12}};
+    for (const auto& c : combos) {
+        win::HWND combo = win::GetDlgItem(dialog, c.id);
+        if (!combo) continue;
+        for (const char* t : c.texts) win::SendMessage(combo, win::CB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(t));
+        win::SendMessage(combo, win::CB_SETCURSEL, (w >> c.shift) & 3, 0);
+    }
+    win::CheckDlgButton(dialog, kLimitsOperatingPoint, (w & 0x40) ? win::BST_CHECKED : win::BST_UNCHECKED);
+    win::CheckDlgButton(dialog, kLimitsOperatingPointOnly, (w & 0x80) ? win::BST_CHECKED : win::BST_UNCHECKED);
+    win::CheckDlgButton(dialog, kLimitsAutoScale, (w & 0x8000) ? win::BST_CHECKED : win::BST_UNCHECKED);
+}
+
+void OnCommand(win::HWND dialog, int id, int code)
+{
+    LimitsDialogState& s = State();
+    if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines) {
+        const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
+        if (code == win::EN_SETFOCUS) s.focusedLine = line;
+        if (code == kRowPopupNotification) ShowRowPopup(dialog, id);
+        if (code == win::EN_KILLFOCUS) StoreRowEdit(line, column);
+        return;
+    }
+    if (id >= kLimitsFieldBase && id < kLimitsFieldBase + 7) {
+        if (code == win::EN_KILLFOCUS) StoreField(id - kLimitsFieldBase);
+        return;
+    }
+    switch (id) {
+    case kLimitsRun:
+        if (!RunControl().running) win::PostMessage(AppFrameWindow(), win::WM_COMMAND, kCmdRunAnalysis, 0);
+        return;
+    case kLimitsAdd: AddRow(); return;
+    case kLimitsDelete: DeleteRow(); return;
+    case kLimitsExpand: ExpandFocusedText(); return;
+    case kLimitsStepping: win::PostMessage(AppFrameWindow(), win::WM_COMMAND, kCmdStepping, 0); return;
+    case 9: ShowDialogHelp(kLimitsTemplateBase + s.kind); return;
+    case win::IDCANCEL: win::PostMessage(dialog, win::WM_CLOSE, 0, 0); return;
+    case kLimitsRunOptions:
+    case kLimitsStateVariables:
+    case kLimitsFrequencyStep:
+        if (code == win::CBN_SELCHANGE) {
+            const int shift = id == kLimitsRunOptions ? 8 : id == kLimitsStateVariables ? 10 : 12;
+            const int sel = static_cast<int>(win::SendDlgItemMessage(dialog, id, win::CB_GETCURSEL, 0, 0));
+            if (sel >= 0) SetOptionBits(3u << shift, shift, static_cast<std::uint32_t>(sel));
+            MarkModified();
+        }
+        return;
+    case kLimitsOperatingPoint:
+    case kLimitsOperatingPointOnly:
+    case kLimitsAutoScale: {
+        const std::uint32_t bit = id == kLimitsOperatingPoint ? 0x40 : id == kLimitsOperatingPointOnly ? 0x80 : 0x8000;
+        const bool on = win::IsDlgButtonChecked(dialog, id) == win::BST_CHECKED;
+        SetOptionBits(bit, 0, on ? bit : 0);
+        MarkModified();
+        return;
+    }
+    default: return;
+    }
+}
+
+void OnScroll(int code, int position)
+{
+    LimitsDialogState& s = State();
+    std::vector<LimitsRow>* rows = Rows();
+    if (!rows) return;
+    const int maxScroll = std::max(0, static_cast<int>(rows->size()) - s.lines);
+    const int next = RowScrollTarget(code, position, s.scroll, maxScroll);
+    if (next == s.scroll) return;
+    // Edits keep their text until they lose the focus; store the focused one before it shows
+    // another row.
+    if (win::HWND focus = win::GetFocus(); focus && win::GetParent(focus) == s.dialog) {
+        const int id = win::GetDlgCtrlID(focus);
+        if (id >= kLimitsRowBase) StoreRowEdit((id - kLimitsRowBase) / 100, (id - kLimitsRowBase) % 100);
+    }
+    s.scroll = next;
+    FillRowControls();
+}
+
+win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    LimitsDialogState& s = State();
+    switch (msg) {
+    case win::WM_INITDIALOG: {
+        s.dialog = dialog;
+        for (int i = 0; i < kFieldCounts[s.kind]; ++i)
+            if (const std::string* text = FieldText(i)) win::SetDlgItemText(dialog, kLimitsFieldBase + i, text->c_str());
+        InitOptionControls(dialog);
+        CreateRowControls(dialog);
+        FillRowControls();
+        return win::TRUE;
+    }
+    case win::WM_COMMAND: OnCommand(dialog, win::LOWORD(wParam), win::HIWORD(wParam)); return win::TRUE;
+    case win::WM_VSCROLL: OnScroll(win::LOWORD(wParam), static_cast<short>(win::HIWORD(wParam))); return win::TRUE;
+    case win::WM_LBUTTONDOWN:
+        OnStripClick(win::POINT{static_cast<short>(win::LOWORD(lParam)), static_cast<short>(win::HIWORD(lParam))});
+        return win::TRUE;
+    case win::WM_PAINT: {
+        win::PAINTSTRUCT ps{};
+        win::HDC dc = win::BeginPaint(dialog, &ps);
+        PaintStrips(dc);
+        win::EndPaint(dialog, &ps);
+        return win::TRUE;
+    }
+    case win::WM_ACTIVATE:
+        if (win::LOWORD(wParam) != 0) Frame().modelessDialog = dialog;
+        return win::FALSE;
+    case win::WM_CLOSE: CloseAnalysisLimitsDialog(); return win::TRUE;
+    default: return win::FALSE;
+    }
+}
+
+WindowRecord* CircuitWindow() { return RunControl().circuitWindow ? RunControl().circuitWindow : CurrentRecord(); }
+
+}  // namespace
+
+int OpenAnalysisLimitsDialog()
+{
+    LimitsDialogState& s = State();
+    if (RunControl().probeFlag) return 0;
+    if (s.dialog) {
+        win::SetActiveWindow(s.dialog);
+        return 0;
+    }
+    const int kind = Analysis().analysisKind;
+    WindowRecord* circuit = CircuitWindow();
+    if (kind < 0 || kind > 2 || !circuit || !circuit->document || BatchRun().flags != 0) return 0;
+    FillDefaultLimitsRows(circuit, false, false, false);
+    s = LimitsDialogState{};
+    s.circuit = circuit;
+    s.kind = kind;
+    s.dialog = win::CreateDialogParam(win::GetModuleHandle(nullptr), kLimitsTemplateBase + kind, AppFrameWindow(),
+                                      AnalysisLimitsDlgProc, 0);
+    return 0;
+}
+
+void ShowAnalysisLimitsDialog()
+{
+    if (State().dialog) win::ShowWindow(State().dialog, win::SW_SHOW);
+}
+
+win::HWND AnalysisLimitsDialog() { return State().dialog; }
+
+void CloseAnalysisLimitsDialog()
+{
+    LimitsDialogState& s = State();
+    if (!s.dialog) return;
+    win::HWND dialog = s.dialog;
+    s.dialog = nullptr;
+    if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
+    win::DestroyWindow(dialog);
+    s = LimitsDialogState{};
+}
+
+void RefreshLimitsRowControls() { FillRowControls(); }
+
+void FocusLimitsControl(int what, int index)
+{
+    LimitsDialogState& s = State();
+    if (!s.dialog) return;
+    if (what == 1) {
+        win::SetFocus(win::GetDlgItem(s.dialog, kLimitsFieldBase + index));
+        return;
+    }
+    std::vector<LimitsRow>* rows = Rows();
+    if (what != 2 || !rows || index < 0 || index >= static_cast<int>(rows->size())) return;
+    if (index < s.scroll || index >= s.scroll + s.lines) {
+        s.scroll = std::clamp(index, 0, std::max(0, static_cast<int>(rows->size()) - s.lines));
+        FillRowControls();
+    }
+    win::SetFocus(win::GetDlgItem(s.dialog, RowEditId(index - s.scroll, 1)));
+}
+
+int RowScrollTarget(int code, int thumb, int current, int maxScroll)
+{
+    int next = current;
+    switch (code) {
+    case win::SB_LINEUP: --next; break;
+    case win::SB_LINEDOWN: ++next; break;
+    case win::SB_PAGEUP: next -= 7; break;
+    case win::SB_PAGEDOWN: next += 7; break;
+    case win::SB_THUMBPOSITION:
+    case win::SB_THUMBTRACK: next = thumb; break;
+    default: break;
+    }
+    return std::clamp(next, 0, std::max(maxScroll, 0));
+}
+
+int LimitsStripButtonAt(win::HWND, int line, win::POINT point)
+{
+    for (int b = 0; b < StripButtons(); ++b) {
+        const win::RECT r = StripButtonRect(line, b);
+        if (point.x >= r.left && point.x < r.right && point.y >= r.top && point.y < r.bottom) return b;
+    }
+    return -1;
+}
+
+void SetRowRangeText(int curveIndex, int axis, const std::string& text)
+{
+    WindowRecord* circuit = CircuitWindow();
+    const int kind = Analysis().analysisKind;
+    if (!circuit || !circuit->document || !circuit->plot || kind < 0 || kind > 2) return;
+    const PlotRecord& plot = *circuit->plot;
+    if (curveIndex < 0 || curveIndex >= static_cast<int>(plot.curves.size()) || !plot.curves[static_cast<std::size_t>(curveIndex)]) return;
+    const int row = plot.curves[static_cast<std::size_t>(curveIndex)]->rowIndex;
+    auto& rows = circuit->document->limitsRows[static_cast<std::size_t>(kind)];
+    if (row < 0 || row >= static_cast<int>(rows.size())) return;
+    std::string& target = axis == 0 ? rows[static_cast<std::size_t>(row)].xRange : rows[static_cast<std::size_t>(row)].yRange;
+    if (target == text) return;
+    target = text;
+    SetRedrawFlags(circuit);
+    if (State().dialog && State().circuit == circuit) FillRowControls();
+}
+
+void WriteCurveRangeToRow(int curveIndex, int axis)
+{
+    WindowRecord* circuit = CircuitWindow();
+    if (!circuit || !circuit->plot) return;
+    const PlotRecord& plot = *circuit->plot;
+    if (curveIndex < 0 || curveIndex >= static_cast<int>(plot.curves.size())) return;
+    const CurveRecord& curve = *plot.curves[static_cast<std::size_t>(curveIndex)];
+    const std::size_t a = static_cast<std::size_t>(axis);
+    const std::string text = curve.axisLow[a] == 0.0 ? StrPrintf("%g", curve.axisHigh[a])
+                                                     : StrPrintf("%g,%g", curve.axisHigh[a], curve.axisLow[a]);
+    SetRowRangeText(curveIndex, axis, text);
+}
+
+}  // namespace kq5

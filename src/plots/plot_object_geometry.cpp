@@ -1,0 +1,149 @@
+#include "plots/plot_object_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "analog/analysis_state.h"
+#include "app/window_record.h"
+#include "core/linked_list.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "document/schematic_item.h"
+#include "platform/paint.h"
+#include "platform/window.h"
+#include "plots/curve_record.h"
+#include "plots/plot_object.h"
+#include "plots/plot_object_moves.h"
+
+namespace kq5 {
+
+namespace {
+
+// Pixels stay within what every device draws exactly.
+constexpr double kPixelLimit = 8.0e6;
+
+int ClampPixel(double value)
+{
+    if (!std::isfinite(value)) return 0;
+    return static_cast<int>(std::clamp(value, -kPixelLimit, kPixelLimit));
+}
+
+bool LaidOut(const CurveRecord& curve)
+{
+    return curve.plotRect.right > curve.plotRect.left && curve.plotRect.bottom > curve.plotRect.top;
+}
+
+// The axis as a linear map: its ends (logarithms on a log axis) and pixel ends.
+bool AxisMap(const CurveRecord& curve, int axis, double& low, double& high, double& p0, double& p1)
+{
+    const std::size_t a = static_cast<std::size_t>(axis);
+    low = curve.axisLow[a];
+    high = curve.axisHigh[a];
+    if (!curve.linear[a]) {
+        if (low <= 0.0 || high <= 0.0) return false;
+        low = std::log10(low);
+        high = std::log10(high);
+    }
+    if (!(high != low) || !std::isfinite(high - low) || !LaidOut(curve)) return false;
+    if (axis == kWaveformX) {
+        p0 = curve.plotRect.left;
+        p1 = curve.plotRect.right;
+    } else {
+        p0 = curve.plotRect.bottom;
+        p1 = curve.plotRect.top;
+    }
+    return true;
+}
+
+PlotRecord* PlotOfRecord(WindowRecord* record) { return record && record->plot ? record->plot.get() : nullptr; }
+
+}  // namespace
+
+double WindowFractionFromPixel(int pixel, int origin, int extent)
+{
+    if (extent <= 0) return pixel;
+    return static_cast<double>(pixel - origin) * kWindowFractionUnits / extent;
+}
+
+int PixelFromWindowFraction(double value, int origin, int extent)
+{
+    if (!std::isfinite(value)) return origin;
+    if (extent <= 0) return ClampPixel(value);
+    return ClampPixel(origin + std::trunc(value * extent / kWindowFractionUnits));
+}
+
+int CurveUnitToPixel(const CurveRecord& curve, int axis, double value)
+{
+    double low, high, p0, p1;
+    if (!AxisMap(curve, axis, low, high, p0, p1)) return ClampPixel(std::round(value));
+    double v = value;
+    if (!curve.linear[static_cast<std::size_t>(axis)]) v = value > 0.0 ? std::log10(value) : low - (high - low) * 1e3;
+    return ClampPixel(std::round(p0 + (v - low) * (p1 - p0) / (high - low)));
+}
+
+double CurvePixelToUnit(const CurveRecord& curve, int axis, int pixel)
+{
+    double low, high, p0, p1;
+    if (!AxisMap(curve, axis, low, high, p0, p1) || p1 == p0) return pixel;
+    const double v = low + (pixel - p0) * (high - low) / (p1 - p0);
+    return curve.linear[static_cast<std::size_t>(axis)] ? v : std::pow(10.0, v);
+}
+
+win::RECT PlotObjectDrawingRect(WindowRecord* record)
+{
+    win::RECT rect{};
+    if (record && record->window) win::GetClientRect(record->window, &rect);
+    return rect;
+}
+
+PlotObject* CreatePlotObject(WindowRecord* record, std::uint16_t style, int curve, const win::RECT& pixels)
+{
+    PlotRecord* plot = PlotOfRecord(record);
+    if (!plot) return nullptr;
+    PlotObject* object = new (std::nothrow) PlotObject();
+    if (!object) {
+        ReportMessage("WE", record, kMsgInsufficientMemory);
+        return nullptr;
+    }
+    object->kind = kKindPlotObject;
+    object->font = plot->defaultFonts[0];
+    object->layer = kPlotObjectLayer;
+    object->style = style;
+    object->w = curve;
+    object->w2 = curve;
+    object->analysisKind = static_cast<std::int16_t>(Analysis().analysisKind + 1);
+    ListLinkAfter(plot->objects, nullptr, object);
+    SetObjectPointsFromPixels(record, *object, pixels);
+    const std::uint16_t kind = style & kStyleKindMask;
+    if (kind == kObjectMeasureV) object->measured = object->x2 - (object->x2 - object->x1) * 0.5;
+    if (kind == kObjectMeasureH) object->measured = object->y2 - (object->y2 - object->y1) * 0.5;
+    SnapObjectToCurves(record, *object, pixels);
+    // Kinds without a colour of their own take the plot's text colour.
+    object->color = plot->defaultFonts[0].color;
+    object->fillColor = plot->defaultFonts[0].color;
+    return object;
+}
+
+int DeletePlotObjects(WindowRecord* record, int kind)
+{
+    PlotRecord* plot = PlotOfRecord(record);
+    if (!plot) return 0;
+    int removed = 0;
+    for (ListNode* node = plot->objects.head; node;) {
+        auto* object = static_cast<PlotObject*>(node);
+        const bool invalid = object->analysisKind < 1 || object->analysisKind > 3 || (object->style & kStyleKindMask) == 0;
+        const bool ofKind = kind >= 0 && object->analysisKind == kind + 1;
+        if (invalid || ofKind) {
+            node = ListRemove(plot->objects, node);
+            ++removed;
+            SetRedrawFlags(record);
+        } else {
+            node = node->next;
+        }
+    }
+    if (removed && record->window) win::InvalidateRect(record->window, nullptr, 1);
+    return removed;
+}
+
+}  // namespace kq5

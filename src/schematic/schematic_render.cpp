@@ -1,0 +1,707 @@
+#include "schematic/schematic_render.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "analog/analysis_state.h"
+#include "app/color_table.h"
+#include "app/font_select.h"
+#include "app/title_block.h"
+#include "app/window_record.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "document/selection.h"
+#include "platform/gdi_clip.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_mapping.h"
+#include "platform/gdi_objects.h"
+#include "platform/gdi_raster.h"
+#include "platform/print.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "schematic/component_definition.h"
+#include "schematic/graphic_objects.h"
+#include "schematic/shape_draw.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kXorColor = 15;
+constexpr int kSystemRows = 8;
+
+struct RenderState {
+    int pass = kPassNormal;
+    bool overrideOn = false;
+    int overrideColor = 0;
+    int selectColor = 9;
+    double zoom = 1.0;
+    win::RECT visible{};
+    std::array<win::HPEN, kColorRows> pens{};
+    std::array<win::HBRUSH, kColorRows> brushes{};
+    win::HGDIOBJ savedPen = nullptr;
+    win::HGDIOBJ savedBrush = nullptr;
+    int savedRop = 0;
+};
+
+RenderState& Render()
+{
+    static RenderState state;
+    return state;
+}
+
+bool Intersects(const win::RECT& a, const win::RECT& b)
+{
+    return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
+bool AnalysisOpen() { return Analysis().analysisKind != kAnalysisNone; }
+
+// The selection byte as the filters see it.
+int EffectiveSelection(int selection)
+{
+    const SchematicDrawState& draw = SchematicDrawing();
+    if (draw.ignoreSelection) return 0;
+    if (AnalysisOpen()) selection &= ~1;
+    return selection;
+}
+
+bool PassesFilter(int selection)
+{
+    const SchematicDrawState& draw = SchematicDrawing();
+    return (EffectiveSelection(selection) & draw.filterMask) == draw.filterWanted;
+}
+
+bool WholeRange(const DrawContext& context)
+{
+    const CircuitDocument* document = context.record ? context.record->document.get() : nullptr;
+    return document == nullptr || (context.firstItem == ListHead<SchematicItem>(document->itemList) &&
+                                   context.lastItem == static_cast<SchematicItem*>(document->itemList.tail));
+}
+
+// Items of the draw range that lie on the page, of the kind, visible and passing the filter.
+template <class Fn>
+void ForEachItem(const DrawContext& context, std::uint16_t kind, Fn fn)
+{
+    if (context.firstItem == nullptr) return;
+    for (SchematicItem* item = context.firstItem; item; item = ListNext(item)) {
+        if (item->page == context.page && item->hidden == 0 && item->itemKind == kind && PassesFilter(item->selection) &&
+            Intersects(GetItemBounds(*item), Render().visible))
+            fn(*item);
+        if (item == context.lastItem) break;
+    }
+}
+
+void SelectTools(win::HDC dc, int colorIndex)
+{
+    win::SelectObject(dc, RenderPen(colorIndex));
+    win::SelectObject(dc, RenderBrush(colorIndex));
+}
+
+int ItemColor(const CircuitDocument* document, const SchematicItem& item, int own)
+{
+    if (EffectiveSelection(item.selection) & 1) return Render().selectColor;
+    if (item.selection & kSelectPending) return document ? document->drawingColor : own;
+    return RenderColorIndex(own);
+}
+
+void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
+{
+    if ((context.displayFlags & kViewAttributeText) == 0) return;
+    win::HDC dc = context.dc;
+    if (item.attributesChanged && item.IsComponent()) {
+        PlaceAttributeTexts(context.record, &item);
+        item.attributesChanged = 0;
+    }
+    const bool selected = (EffectiveSelection(item.selection) & 1) != 0;
+    for (ComponentAttribute& attribute : ListRecords<ComponentAttribute>(item.attributes)) {
+        if ((attribute.display & (kAttrShowName | kAttrShowValue)) == 0) continue;
+        std::string text;
+        win::HGDIOBJ previous = SelectFontSpec(dc, attribute.font);
+        const win::RECT r = MeasureAttributeText(dc, item, attribute, &text);
+        if (!text.empty()) {
+            attribute.displayRect = r;
+            win::SetTextColor(dc, ColorIndexRgb(selected ? Render().selectColor : RenderColorIndex(attribute.font.color)));
+            DrawTextLines(dc, r.left, r.top, text);
+        }
+        RestoreFont(dc, previous);
+    }
+}
+
+void DrawGraphicItems(const DrawContext& context)
+{
+    ForEachItem(context, kItemGraphicObject, [&](SchematicItem& item) {
+        GraphicObject object;
+        object.owner = context.record;
+        const win::RECT r = ItemRectToDrawUnits(item);
+        object.x1 = r.left;
+        object.y1 = r.top;
+        object.x2 = r.right;
+        object.y2 = r.bottom;
+        object.style = item.style;
+        object.lineColor = item.color;
+        object.fillColor = (item.style & kStyleKindMask) == kObjectLine ? item.color : item.fillColor;
+        object.selection = static_cast<std::uint32_t>(EffectiveSelection(item.selection));
+        if (const std::string& name = GetAttributeText(&item, 4); !name.empty()) object.text = name;
+        DrawShapeObject(context.dc, object);
+        DrawAttributeTexts(context, item);
+    });
+}
+
+void DrawWireItems(const DrawContext& context)
+{
+    const CircuitDocument* document = context.record ? context.record->document.get() : nullptr;
+    const int wireColor = document ? document->wireFont.color : 0;
+    int current = -1;
+    ForEachItem(context, kItemWire, [&](SchematicItem& item) {
+        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, wireColor);
+        if (color != current && Render().pass != kPassXor) {
+            win::SelectObject(context.dc, RenderPen(color));
+            current = color;
+        }
+        win::MoveToEx(context.dc, item.x1 * kDrawUnitsPerGrid, item.y1 * kDrawUnitsPerGrid, nullptr);
+        win::LineTo(context.dc, item.x2 * kDrawUnitsPerGrid, item.y2 * kDrawUnitsPerGrid);
+    });
+}
+
+win::POINT TurnPin(int dx, int dy, int orientation)
+{
+    for (int i = 0; i < (orientation & 3); ++i) {
+        const int t = dx;
+        dx = -dy;
+        dy = t;
+    }
+    if (orientation & 4) dy = -dy;
+    return {dx, dy};
+}
+
+void DrawPinTexts(const DrawContext& context, const SchematicItem& item, int color)
+{
+    if ((item.style & kStyleShowPinText) == 0 || item.definition == nullptr) return;
+    const CircuitDocument* document = context.record ? context.record->document.get() : nullptr;
+    FontSpec font = document ? document->pinFont : FontSpec{};
+    const int orientation = SafeOrientation(item.orientation);
+    if (orientation == 1 || orientation == 7) font.style |= kFontTurned270;
+    if (orientation == 3 || orientation == 5) font.style |= kFontTurned90;
+    win::HDC dc = context.dc;
+    win::HGDIOBJ previous = SelectFontSpec(dc, font);
+    win::SetTextColor(dc, ColorIndexRgb(color));
+    for (const DefinitionPin& pin : item.definition->pins) {
+        const win::POINT offset = TurnPin(pin.dx, pin.dy, orientation);
+        const int px = (item.x1 + offset.x) * kDrawUnitsPerGrid;
+        const int py = (item.y1 + offset.y) * kDrawUnitsPerGrid;
+        win::Rectangle(dc, px - 1, py - 1, px + 2, py + 2);
+        if (!pin.name.empty()) DrawTextLines(dc, px + 2, py + 1, pin.name);
+    }
+    RestoreFont(dc, previous);
+}
+
+void DrawComponentItems(const DrawContext& context)
+{
+    const CircuitDocument* document = context.record ? context.record->document.get() : nullptr;
+    const int componentColor = document ? document->componentFont.color : 0;
+    win::HDC dc = context.dc;
+    int current = -1;
+    // The label of missing shapes: its font stays selected and is measured once per paint.
+    win::HGDIOBJ labelFont = nullptr;
+    win::SIZE labelSize{};
+    static constexpr char kShapeNotFound[] = "Shape not Found";
+    ForEachItem(context, kItemComponent, [&](SchematicItem& item) {
+        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, componentColor);
+        if (color != current && Render().pass != kPassXor) {
+            SelectTools(dc, color);
+            current = color;
+        }
+        const int x = item.x1 * kDrawUnitsPerGrid;
+        const int y = item.y1 * kDrawUnitsPerGrid;
+        const int shape = item.definition ? item.definition->shapeIndex : 0;
+        if (DrawShapeByIndex(dc, shape, x, y, SafeOrientation(item.orientation), kShapeDrawFlags) == 0) {
+            if (labelFont == nullptr) {
+                labelFont = SelectFontSpec(dc, FontSpec{});
+                labelSize = MeasureTextBlock(dc, kShapeNotFound);
+            }
+            win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+            win::Rectangle(dc, x - 2, y - labelSize.cy - 2, x + labelSize.cx + 3, y + 3);
+            win::SelectObject(dc, oldBrush);
+            win::SetTextColor(dc, ColorIndexRgb(color));
+            win::TextOut(dc, x, y - labelSize.cy, kShapeNotFound, static_cast<int>(sizeof(kShapeNotFound) - 1));
+        }
+        DrawPinTexts(context, item, color);
+        DrawAttributeTexts(context, item);
+    });
+    if (labelFont != nullptr) RestoreFont(dc, labelFont);
+}
+
+void DrawGridTexts(const DrawContext& context)
+{
+    if ((context.displayFlags & kViewGridText) == 0 || context.firstText == nullptr) return;
+    win::HDC dc = context.dc;
+    for (GridText* text = context.firstText; text; text = ListNext(text)) {
+        const bool command = !text->text.empty() && text->text[0] == '.';
+        if (text->page == context.page && !text->text.empty() && (!command || (context.displayFlags & kViewCommandText)) &&
+            PassesFilter(text->selection)) {
+            const bool selected = (EffectiveSelection(text->selection) & 1) != 0;
+            const int color = Render().pass == kPassXor ? kXorColor
+                              : selected                 ? Render().selectColor
+                                                         : RenderColorIndex(text->font.color);
+            win::HGDIOBJ previous = SelectFontSpec(dc, text->font);
+            win::RECT r = GridTextDrawRect(dc, *text);
+            if (!text->IsFlag()) r.bottom += 2;
+            if (Intersects(r, Render().visible)) {
+                if (Render().pass == kPassSingle) {
+                    win::Rectangle(dc, std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                                   std::max(r.top, r.bottom));
+                } else {
+                    win::SetTextColor(dc, ColorIndexRgb(color));
+                    DrawTextLines(dc, r.left, r.top, text->text);
+                }
+                if (text->IsFlag()) {
+                    win::HPEN dotted = Render().pass == kPassNormal
+                                           ? win::CreatePen(win::PS_DOT, 3, ColorIndexRgb(color))
+                                           : nullptr;
+                    win::HGDIOBJ oldPen = dotted ? win::SelectObject(dc, dotted) : nullptr;
+                    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+                    win::Rectangle(dc, r.left - 3, r.top - 3, r.right + 4, r.bottom + 4);
+                    win::SelectObject(dc, oldBrush);
+                    if (dotted) {
+                        win::SelectObject(dc, oldPen);
+                        win::DeleteObject(dotted);
+                    }
+                }
+            }
+            RestoreFont(dc, previous);
+        }
+        if (text == context.lastText) break;
+    }
+}
+
+void DrawGridDots(const DrawContext& context, const CircuitDocument* document)
+{
+    const SchematicDrawState& draw = SchematicDrawing();
+    if (draw.filterMask == 1 && draw.filterWanted == 1) return;
+    if (!WholeRange(context) || (context.displayFlags & kViewGrid) == 0 || Render().pass != kPassNormal) return;
+    if (context.zoom > 2.0) return;
+    const win::COLORREF background = ColorIndexRgb(document ? document->backgroundColor : 15);
+    auto flip = [](int channel) { return channel < 128 ? 255 : 0; };
+    const win::COLORREF dot =
+        win::RGB(flip(background & 0xFF), flip((background >> 8) & 0xFF), flip((background >> 16) & 0xFF));
+    const win::RECT& v = Render().visible;
+    const int left = (v.left + 7) / 8 * 8;
+    const int top = (v.top + 7) / 8 * 8;
+    for (int y = top; y <= v.bottom; y += 8)
+        for (int x = left; x <= v.right; x += 8) win::SetPixelV(context.dc, x, y, dot);
+}
+
+void DrawMarkRect(const DrawContext& context)
+{
+    const WindowRecord* record = context.record;
+    const SchematicDrawState& draw = SchematicDrawing();
+    if (AnalysisOpen() || record == nullptr || !record->document || draw.ignoreSelection || draw.noMarkRect) return;
+    if (record->markRect.left == -1 || (draw.filterMask & 1) != draw.filterWanted) return;
+    const win::RECT& m = record->markRect;
+    win::HPEN pen = win::CreatePen(win::PS_DOT, 1, ColorIndexRgb(Render().selectColor));
+    win::HGDIOBJ oldPen = win::SelectObject(context.dc, pen);
+    win::HGDIOBJ oldBrush = win::SelectObject(context.dc, win::GetStockObject(win::NULL_BRUSH));
+    win::Rectangle(context.dc, m.left * kDrawUnitsPerGrid, m.top * kDrawUnitsPerGrid, m.right * kDrawUnitsPerGrid + 1,
+                   m.bottom * kDrawUnitsPerGrid + 1);
+    win::SelectObject(context.dc, oldBrush);
+    win::SelectObject(context.dc, oldPen);
+    win::DeleteObject(pen);
+}
+
+// The size of a printed sheet in logical units: the default printer's printable area at the
+// screen's resolution, times the document's printer scale.
+win::SIZE SheetSize(const CircuitDocument& document)
+{
+    const win::DEVMODE mode = win::DefaultDevMode();
+    const win::PrinterPage page = win::PrinterPageFor(mode);
+    const int dpi = win::kPrinterDpi;
+    const double scale = document.printerScale > 0.0 ? document.printerScale : 1.0;
+    int width = static_cast<int>(page.printableWidth * 96.0 / dpi * scale);
+    int height = static_cast<int>(page.printableHeight * 96.0 / dpi * scale);
+    if (TitleBlockFields().orientation == 2) std::swap(width, height);
+    return {std::max(width, 64), std::max(height, 64)};
+}
+
+win::HFONT TitleFont(const FontSpec& spec, int height)
+{
+    win::LOGFONT lf;
+    FillLogFont(spec, lf);
+    lf.lfHeight = height;
+    lf.lfWidth = 0;
+    return win::CreateFontIndirect(&lf);
+}
+
+int LineHeight(win::HDC dc)
+{
+    win::TEXTMETRIC tm;
+    win::GetTextMetrics(dc, &tm);
+    return tm.tmHeight + tm.tmExternalLeading;
+}
+
+void DrawTitleBlock(const DrawContext& context, const FontSpec& font, const win::RECT& sheet, int sheetNumber,
+                    int sheetCount)
+{
+    win::HDC dc = context.dc;
+    const int largeHeight = static_cast<int>((sheet.bottom - sheet.top) * 0.025);
+    if (largeHeight < 1) return;
+    win::HFONT large = TitleFont(font, largeHeight);
+    win::HFONT small = largeHeight / 2 >= 1 ? TitleFont(font, largeHeight / 2) : nullptr;
+    std::array<std::string, 5> texts;
+    win::HGDIOBJ old = win::SelectObject(dc, large);
+    int width = 0;
+    for (int i = 0; i < 5; ++i) {
+        texts[static_cast<std::size_t>(i)] = TitleBlockFieldText(context.record, i, context.page, sheetNumber, sheetCount);
+        while (!texts[static_cast<std::size_t>(i)].empty() && texts[static_cast<std::size_t>(i)].back() == ' ')
+            texts[static_cast<std::size_t>(i)].pop_back();
+        const int w = win::GetTextExtent(dc, texts[static_cast<std::size_t>(i)]).cx;
+        width = std::max(width, i == 0 ? w : w / 2);
+    }
+    const int large6 = win::GetTextExtent(dc, "WWWWWW").cx;
+    const int sheetWidth = sheet.right - sheet.left;
+    width = std::clamp(width + large6, sheetWidth / 4, sheetWidth);
+    const int largeLine = LineHeight(dc);
+    int smallLine = 0;
+    if (small) {
+        win::SelectObject(dc, small);
+        smallLine = LineHeight(dc);
+    }
+    const int u = std::max(largeLine, 2 * smallLine);
+    const win::RECT block{sheet.right - width, sheet.bottom - 3 * u, sheet.right, sheet.bottom};
+    win::Rectangle(dc, block.left, block.top, block.right, block.bottom);
+    for (double rule : {1.5, 2.0, 2.5}) {
+        const int y = block.top + static_cast<int>(rule * u);
+        win::MoveToEx(dc, block.left, y, nullptr);
+        win::LineTo(dc, block.right, y);
+    }
+    const int cx = (block.left + block.right) / 2;
+    const win::UINT align = win::SetTextAlign(dc, win::TA_CENTER);
+    win::SelectObject(dc, large);
+    win::TextOut(dc, cx, block.top + (u - largeLine) / 2, texts[0].c_str(), static_cast<int>(texts[0].size()));
+    if (small) {
+        win::SelectObject(dc, small);
+        for (int i = 1; i < 5; ++i) {
+            const int top = block.top + u + (i - 1) * u / 2 + (u / 2 - smallLine) / 2;
+            win::TextOut(dc, cx, top, texts[static_cast<std::size_t>(i)].c_str(),
+                         static_cast<int>(texts[static_cast<std::size_t>(i)].size()));
+        }
+    }
+    win::SetTextAlign(dc, align);
+    win::SelectObject(dc, old);
+    win::DeleteObject(large);
+    if (small) win::DeleteObject(small);
+}
+
+// Outlines of the printed sheets that the page covers, with the title block in the last one
+// (or in every one without "One Title").
+void DrawSheetBorders(const DrawContext& context)
+{
+    if ((context.displayFlags & (kViewBorder | kViewTitle)) == 0 || context.record == nullptr ||
+        !context.record->document)
+        return;
+    const CircuitDocument& document = *context.record->document;
+    if (context.page < 0 || static_cast<std::size_t>(context.page) >= document.pages.size()) return;
+    const win::RECT& extent = document.pages[static_cast<std::size_t>(context.page)].extent;
+    const win::SIZE sheet = SheetSize(document);
+    const int across = std::max<int>(1, (std::max<int>(extent.right, 0) + sheet.cx) / sheet.cx);
+    const int down = std::max<int>(1, (std::max<int>(extent.bottom, 0) + sheet.cy) / sheet.cy);
+    win::HDC dc = context.dc;
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::HGDIOBJ oldPen = win::SelectObject(dc, RenderPen(RenderColorIndex(document.drawingColor)));
+    const int count = across * down;
+    for (int row = 0; row < down; ++row) {
+        for (int column = 0; column < across; ++column) {
+            const win::RECT r{column * sheet.cx, row * sheet.cy, (column + 1) * sheet.cx, (row + 1) * sheet.cy};
+            if (context.displayFlags & kViewBorder) win::Rectangle(dc, r.left, r.top, r.right, r.bottom);
+            const int number = row * across + column + 1;
+            if ((context.displayFlags & kViewTitle) && (number == count || !TitleBlockFields().oneTitle)) {
+                win::SetTextColor(dc, ColorIndexRgb(RenderColorIndex(document.titleBlockFont.color)));
+                DrawTitleBlock(context, document.titleBlockFont, r, number, count);
+            }
+        }
+    }
+    win::SelectObject(dc, oldPen);
+    win::SelectObject(dc, oldBrush);
+}
+
+// Two-colour devices draw everything in one colour.
+int PrinterColorOverride(win::HDC dc, int& color)
+{
+    if (win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY) return 0;
+    if (win::GetDeviceCaps(dc, win::NUMCOLORS) != 2) return 0;
+    color = 0;
+    return 1;
+}
+
+void SelectWindowDrawTools(win::HDC dc, const WindowRecord* record)
+{
+    RenderState& state = Render();
+    if (record == nullptr) {
+        if (state.savedPen) win::SelectObject(dc, state.savedPen);
+        if (state.savedBrush) win::SelectObject(dc, state.savedBrush);
+        state.savedPen = state.savedBrush = nullptr;
+        win::SetROP2(dc, win::R2_COPYPEN);
+        return;
+    }
+    win::SetBkMode(dc, win::TRANSPARENT);
+    if (record->document) {
+        int select = record->document->selectFont.color;
+        ContrastColorIndex(record->document->backgroundColor, select);
+        state.selectColor = select;
+    }
+    int color = kXorColor;
+    if (state.pass == kPassXor) {
+        win::SetROP2(dc, win::R2_XORPEN);
+    } else if (record->document && !state.overrideOn) {
+        color = record->document->drawingColor;
+    }
+    state.savedPen = win::SelectObject(dc, RenderPen(color));
+    state.savedBrush = win::SelectObject(dc, RenderBrush(color));
+}
+
+}  // namespace
+
+int RenderPass() { return Render().pass; }
+
+int RenderColorIndex(int index) { return Render().overrideOn ? Render().overrideColor : index; }
+
+int RenderSelectionColor() { return Render().selectColor; }
+
+win::COLORREF ColorIndexRgb(int index)
+{
+    if (index >= 0 && index < kPaletteColors) return PaletteColor(index, true) & 0x00FFFFFF;
+    if (index >= kPaletteColors && index < kPaletteColors + kSystemRows) {
+        const ColorRow& row = ColorTable().rows[static_cast<std::size_t>(index)];
+        if (row.pen != nullptr) return row.color;
+        static constexpr int kSystem[kSystemRows] = {win::COLOR_WINDOW,      win::COLOR_BTNFACE,   win::COLOR_BTNTEXT,
+                                                     win::COLOR_BTNTEXT,     win::COLOR_WINDOWFRAME, win::COLOR_BTNFACE,
+                                                     win::COLOR_BTNSHADOW,   win::COLOR_BTNHIGHLIGHT};
+        return win::GetSysColor(kSystem[index - kPaletteColors]);
+    }
+    return 0;
+}
+
+int ContrastColorIndex(int b, int& c)
+{
+    if (ColorIndexRgb(c) != ColorIndexRgb(b)) return 0;
+    c ^= 15;
+    return 1;
+}
+
+win::HPEN RenderPen(int colorIndex)
+{
+    if (colorIndex < 0 || colorIndex >= kColorRows) colorIndex = 0;
+    win::HPEN& pen = Render().pens[static_cast<std::size_t>(colorIndex)];
+    if (pen == nullptr) pen = win::CreatePen(win::PS_SOLID, 1, ColorIndexRgb(colorIndex));
+    return pen;
+}
+
+win::HBRUSH RenderBrush(int colorIndex)
+{
+    if (colorIndex < 0 || colorIndex >= kColorRows) colorIndex = 0;
+    win::HBRUSH& brush = Render().brushes[static_cast<std::size_t>(colorIndex)];
+    if (brush == nullptr) brush = win::CreateSolidBrush(ColorIndexRgb(colorIndex));
+    return brush;
+}
+
+void FreeRenderTools()
+{
+    RenderState& state = Render();
+    for (win::HPEN& pen : state.pens) {
+        if (pen) win::DeleteObject(pen);
+        pen = nullptr;
+    }
+    for (win::HBRUSH& brush : state.brushes) {
+        if (brush) win::DeleteObject(brush);
+        brush = nullptr;
+    }
+}
+
+void DrawTextLines(win::HDC dc, int x, int y, const std::string& text)
+{
+    const int lineHeight = TextLineSpacing(dc);
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\r', start);
+        if (end == std::string::npos) end = text.size();
+        win::TextOut(dc, x, y, text.c_str() + start, static_cast<int>(end - start));
+        if (end >= text.size()) break;
+        start = end + 1;
+        if (start < text.size() && text[start] == '\n') ++start;
+        y += lineHeight;
+    }
+}
+
+void DrawTextInBox(win::HDC dc, const std::string& text, const win::RECT& rect, win::COLORREF color, bool framed)
+{
+    win::HGDIOBJ previous = SelectFontSpec(dc, FontSpec{});
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::HPEN pen = win::CreatePen(win::PS_SOLID, 1, color);
+    win::HGDIOBJ oldPen = win::SelectObject(dc, pen);
+    if (framed) win::Rectangle(dc, rect.left - 2, rect.top - 2, rect.right + 3, rect.bottom + 3);
+    win::SetBkMode(dc, win::TRANSPARENT);
+    win::SetTextColor(dc, color);
+    DrawTextLines(dc, rect.left, rect.top, text);
+    win::SelectObject(dc, oldPen);
+    win::SelectObject(dc, oldBrush);
+    win::DeleteObject(pen);
+    RestoreFont(dc, previous);
+}
+
+win::SIZE ZoomExtents(double zoom)
+{
+    if (zoom == 0.0) zoom = 1.0;
+    if (zoom > 1.0) return {static_cast<int>(zoom), 1};
+    if (zoom < 1.0) return {1, static_cast<int>(1.0 / zoom)};
+    return {1, 1};
+}
+
+void InitDrawContext(win::HDC dc, DrawContext& context, WindowRecord* record, int pane)
+{
+    context = DrawContext{};
+    context.pane = pane;
+    context.dc = dc;
+    context.technology = win::GetDeviceCaps(dc, win::TECHNOLOGY);
+    if (record == nullptr || !record->document) return;
+    CircuitDocument& document = *record->document;
+    context.page = PanePage(document, pane);
+    context.firstItem = document.drawRange.firstItem;
+    context.lastItem = document.drawRange.lastItem;
+    context.firstText = document.drawRange.firstGridText;
+    context.lastText = document.drawRange.lastGridText;
+    GetPaneRect(record, pane, context.paneRect);
+    context.window = record->window;
+    context.record = record;
+    context.displayFlags = document.viewOptions;
+    if (context.technology != win::DT_METAFILE && context.page >= 0 &&
+        static_cast<std::size_t>(context.page) < document.pages.size() && pane >= 0 && pane < kPaneCount) {
+        const PageRecord& page = document.pages[static_cast<std::size_t>(context.page)];
+        context.scrollX = page.originX[static_cast<std::size_t>(pane)];
+        context.scrollY = page.originY[static_cast<std::size_t>(pane)];
+    }
+    if (context.technology == win::DT_RASDISPLAY) context.zoom = document.zoomFactor;
+    else if (context.technology == win::DT_METAFILE) context.zoom = 1.0;
+    else context.zoom = document.printerScale;
+    if (context.zoom == 0.0) context.zoom = 1.0;
+}
+
+int SetShapeMapping(DrawContext& context, int flags)
+{
+    win::HDC dc = context.dc;
+    const bool metafile = context.technology == win::DT_METAFILE;
+    const bool display = context.technology == win::DT_RASDISPLAY;
+    const bool origin = display || metafile;
+    if (flags & kMappingSet) {
+        if (flags & kMappingClip) {
+            win::SaveDC(dc);
+            if (display) {
+                const win::RECT& r = context.paneRect;
+                win::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+            }
+        }
+        // A metafile keeps the mapping of whoever plays it; only its window is set.
+        if (!metafile) win::SetMapMode(dc, win::MM_ANISOTROPIC);
+        if (metafile && context.record && context.record->document) {
+            const CircuitDocument& document = *context.record->document;
+            win::RECT extent{};
+            if (context.page >= 0 && static_cast<std::size_t>(context.page) < document.pages.size())
+                extent = document.pages[static_cast<std::size_t>(context.page)].extent;
+            win::SetWindowExtEx(dc, std::max<int>(extent.right - extent.left, 1), std::max<int>(extent.bottom - extent.top, 1), nullptr);
+            win::SetWindowOrgEx(dc, extent.left, extent.top, nullptr);
+            return 1;
+        }
+        win::SIZE ext = ZoomExtents(context.zoom);
+        if (context.explicitScale) ext = {context.windowExt, context.viewportExt};
+        win::SetWindowExtEx(dc, ext.cx, ext.cx, nullptr);
+        win::SetViewportExtEx(dc, ext.cy, ext.cy, nullptr);
+        if (display) {
+            win::SetViewportOrgEx(dc, context.paneRect.left, context.paneRect.top, nullptr);
+            win::SetWindowOrgEx(dc, context.scrollX, context.scrollY, nullptr);
+        }
+        return origin ? 1 : 0;
+    }
+    if (flags & kMappingClip) {
+        win::RestoreDC(dc, -1);
+    } else {
+        win::SetMapMode(dc, win::MM_TEXT);
+        win::SetWindowOrgEx(dc, 0, 0, nullptr);
+        win::SetViewportOrgEx(dc, 0, 0, nullptr);
+    }
+    return origin ? 1 : 0;
+}
+
+void DrawSchematicView(DrawContext& context)
+{
+    RenderState& state = Render();
+    win::HDC dc = context.dc;
+    if (dc == nullptr) return;
+    state.pass = SchematicDrawing().drawMode == kDrawModeChosenNodes ? kPassSingle
+                 : SchematicDrawing().drawMode == kDrawModeXor       ? kPassXor
+                                                                     : kPassNormal;
+    state.zoom = context.zoom;
+    state.overrideOn = false;
+    win::RECT update = context.updateRect;
+    const bool display = context.technology == win::DT_RASDISPLAY;
+    if (display && (update.right <= update.left || update.bottom <= update.top)) return;
+    if (display && !win::RectVisible(dc, &update)) return;
+    state.overrideOn = PrinterColorOverride(dc, state.overrideColor) != 0;
+    if (display) {
+        win::RECT pane = context.paneRect;
+        if (pane.right <= pane.left || pane.bottom <= pane.top) return;
+    }
+    const int screen = SetShapeMapping(context, kMappingSet | kMappingClip);
+    if (!screen) {
+        update = {0, 0, win::GetDeviceCaps(dc, win::HORZRES), win::GetDeviceCaps(dc, win::VERTRES)};
+    } else if (context.technology == win::DT_METAFILE) {
+        win::RECT extent{};
+        if (context.record && context.record->document && context.page >= 0 &&
+            static_cast<std::size_t>(context.page) < context.record->document->pages.size())
+            extent = context.record->document->pages[static_cast<std::size_t>(context.page)].extent;
+        update = {0, 0, extent.right + 1200, extent.bottom + 1200};
+    } else {
+        update = {update.left - context.paneRect.left, update.top - context.paneRect.top,
+                  update.right - context.paneRect.left, update.bottom - context.paneRect.top};
+    }
+    const double zoom = context.technology == win::DT_METAFILE ? 1.0 : static_cast<double>(ZoomExtents(context.zoom).cx) /
+                                                                         ZoomExtents(context.zoom).cy;
+    if (update.right > update.left) {
+        state.visible = {static_cast<int>(context.scrollX + update.left * zoom) - 2,
+                         static_cast<int>(context.scrollY + update.top * zoom) - 2,
+                         static_cast<int>(context.scrollX + update.right * zoom) + 2,
+                         static_cast<int>(context.scrollY + update.bottom * zoom) + 2};
+        if (context.technology == win::DT_METAFILE) state.visible = {-0x40000000, -0x40000000, 0x40000000, 0x40000000};
+        const CircuitDocument* document = context.record ? context.record->document.get() : nullptr;
+        SelectWindowDrawTools(dc, context.record);
+        DrawGridDots(context, document);
+        if (context.firstItem != nullptr) {
+            DrawGraphicItems(context);
+            DrawWireItems(context);
+            DrawComponentItems(context);
+        }
+        DrawGridTexts(context);
+        DrawMarkRect(context);
+        DrawSheetBorders(context);
+        SelectWindowDrawTools(dc, nullptr);
+    }
+    SetShapeMapping(context, kMappingClip);
+    FreeRenderTools();
+}
+
+void RenderSchematicPane(const DrawContext& pane)
+{
+    if (pane.dc == nullptr || pane.record == nullptr || !pane.record->document) return;
+    DrawContext context;
+    InitDrawContext(pane.dc, context, pane.record, pane.pane);
+    if (pane.paneRect.right > pane.paneRect.left) context.paneRect = pane.paneRect;
+    win::RECT clip{};
+    if (win::GetClipBox(pane.dc, &clip) == win::NULLREGION) return;
+    context.updateRect = {std::max(clip.left, context.paneRect.left), std::max(clip.top, context.paneRect.top),
+                          std::min(clip.right, context.paneRect.right), std::min(clip.bottom, context.paneRect.bottom)};
+    DrawSchematicView(context);
+}
+
+void InstallSchematicRenderer() { SetSchematicRenderer(RenderSchematicPane); }
+
+}  // namespace kq5

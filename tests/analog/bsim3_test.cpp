@@ -1,0 +1,165 @@
+// The LEVEL 8 (BSIM3) MOSFET: conductances and capacitances against finite differences of the
+// currents and charges at random bias points, the charge partitions, and the preparation's
+// defaults, clamps and refusals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "core/device_lists.h"
+#include "core/message_reporter.h"
+#include "device_build_test_support.h"
+#include "devices/bsim3_eval.h"
+#include "devices/bsim3_values.h"
+#include "devices/fet_devices.h"
+#include "platform/message_box.h"
+
+namespace kq5 {
+namespace {
+
+constexpr const char* kCard =
+    "TOX=9e-9 NCH=2.2e17 VTH0=0.6 U0=400 VSAT=1.2e5 K1=0.6 K2=-0.01 RDSW=300 PCLM=1.2 XJ=1.5e-7 "
+    "ALPHA0=1e-6 BETA0=20 PVAG=0.5 DWG=-5e-9 DWB=2e-9 PRWG=0.1 PRWB=-0.05 A1=0.1 A2=0.9 KETA=-0.03 AGS=0.2 "
+    "CDSCD=1e-4 DVT0W=0.1";
+
+class Bsim3Test : public DeviceBuildTest {
+protected:
+    MosfetDevice& BuildDevice(const std::string& extra = "", const std::string& type = "NMOS")
+    {
+        Build("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MM L=0.5u W=5u AD=5p AS=5p PD=12u PS=12u\n.MODEL MM " + type +
+              " (LEVEL=8 " + kCard + " " + extra + ")\n.END\n");
+        auto records = ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList));
+        MosfetDevice& d = *records.begin();
+        EXPECT_NE(d.bsim3, nullptr);
+        return d;
+    }
+};
+
+// The conductances are the exact slopes of the drain and substrate currents, in every region:
+// weak and strong inversion, linear and saturated, forward and reverse body bias.
+TEST_F(Bsim3Test, ConductancesAreTheSlopesOfTheCurrents)
+{
+    for (const char* mobmod : {"MOBMOD=1", "MOBMOD=2", "MOBMOD=3"}) {
+        MosfetDevice& d = BuildDevice(mobmod);
+        Bsim3Size& p = *d.bsim3;
+        std::mt19937 random(7);
+        std::uniform_real_distribution<double> vg(-0.2, 3.0), vd(0.0, 3.0), vb(-3.0, 0.4);
+        for (int k = 0; k < 200; ++k) {
+            const double vgs = vg(random), vds = vd(random), vbs = vb(random);
+            const Bsim3Channel c = EvaluateBsim3Channel(p, vgs, vds, vbs);
+            const double h = 1e-6;
+            auto ids = [&](double g, double dd, double b) { return EvaluateBsim3Channel(p, g, dd, b).ids; };
+            auto isub = [&](double g, double dd, double b) { return EvaluateBsim3Channel(p, g, dd, b).isub; };
+            const double gm = (ids(vgs + h, vds, vbs) - ids(vgs - h, vds, vbs)) / (2 * h);
+            const double gds = (ids(vgs, vds + h, vbs) - ids(vgs, vds - h, vbs)) / (2 * h);
+            const double gmbs = (ids(vgs, vds, vbs + h) - ids(vgs, vds, vbs - h)) / (2 * h);
+            const double floor = 1e-9 + 1e-4 * std::fabs(c.ids);
+            EXPECT_TRUE(Close(c.gm, gm, 1e-4, floor)) << mobmod << " at " << vgs << " " << vds << " " << vbs;
+            EXPECT_TRUE(Close(c.gds, gds, 1e-4, floor)) << mobmod << " at " << vgs << " " << vds << " " << vbs;
+            EXPECT_TRUE(Close(c.gmbs, gmbs, 1e-4, floor)) << mobmod << " at " << vgs << " " << vds << " " << vbs;
+            const double gbd = (isub(vgs, vds + h, vbs) - isub(vgs, vds - h, vbs)) / (2 * h);
+            EXPECT_TRUE(Close(c.gbd, gbd, 1e-3, 1e-12 + 1e-3 * std::fabs(c.isub)));
+            EXPECT_GE(c.ids, 0.0);
+        }
+    }
+}
+
+// The nine capacitances are the slopes of the three charges with respect to gate, drain and
+// source, for both charge models and every partition.
+TEST_F(Bsim3Test, CapacitancesAreTheSlopesOfTheCharges)
+{
+    for (const char* capmod : {"CAPMOD=1", "CAPMOD=2"})
+        for (const char* xpart : {"XPART=0", "XPART=0.5", "XPART=1"}) {
+            MosfetDevice& d = BuildDevice(std::string(capmod) + " " + xpart);
+            Bsim3Size& p = *d.bsim3;
+            std::mt19937 random(11);
+            std::uniform_real_distribution<double> vg(-1.0, 3.0), vd(0.0, 3.0), vb(-2.0, 0.3);
+            for (int k = 0; k < 100; ++k) {
+                const double vgs = vg(random), vds = vd(random), vbs = vb(random);
+                const Bsim3Charges q = EvaluateBsim3Charges(p, EvaluateBsim3Channel(p, vgs, vds, vbs));
+                // Terminal voltages g, d, s with the bulk at 0.
+                auto at = [&](double g, double dr, double s) {
+                    return EvaluateBsim3Charges(p, EvaluateBsim3Channel(p, g - s, dr - s, -s));
+                };
+                const double vs = -vbs, vgT = vgs + vs, vdT = vds + vs, h = 1e-6;
+                auto slope = [&](int which, int terminal) {
+                    double plus[3] = {vgT, vdT, vs}, minus[3] = {vgT, vdT, vs};
+                    plus[terminal] += h;
+                    minus[terminal] -= h;
+                    const Bsim3Charges a = at(plus[0], plus[1], plus[2]), b = at(minus[0], minus[1], minus[2]);
+                    const double qa = which == 0 ? a.qgate : which == 1 ? a.qbulk : a.qdrn;
+                    const double qb = which == 0 ? b.qgate : which == 1 ? b.qbulk : b.qdrn;
+                    return (qa - qb) / (2 * h);
+                };
+                const double expected[3][3] = {{q.cggb, q.cgdb, q.cgsb}, {q.cbgb, q.cbdb, q.cbsb}, {q.cdgb, q.cddb, q.cdsb}};
+                for (int which = 0; which < 3; ++which)
+                    for (int terminal = 0; terminal < 3; ++terminal)
+                        EXPECT_TRUE(Close(expected[which][terminal], slope(which, terminal), 2e-4, 1e-19))
+                            << capmod << " " << xpart << " q" << which << " t" << terminal << " at " << vgs << " "
+                            << vds << " " << vbs;
+            }
+        }
+}
+
+TEST_F(Bsim3Test, PartitionsCapacitanceModelsAndChargeNode)
+{
+    // In saturation with the 0/100 partition the drain takes none of the channel charge.
+    {
+        MosfetDevice& d = BuildDevice("CAPMOD=1 XPART=1");
+        const Bsim3Charges q = EvaluateBsim3Charges(*d.bsim3, EvaluateBsim3Channel(*d.bsim3, 1.5, 3.0, 0.0));
+        EXPECT_NEAR(q.qdrn, 0.0, 1e-22);
+        EXPECT_LT(q.qgate, 0.0 + 1e-9);
+    }
+    // CAPMOD 0 is CAPMOD 2.
+    double q0 = 0.0, q2 = 0.0;
+    for (const char* capmod : {"CAPMOD=0", "CAPMOD=2"}) {
+        MosfetDevice& d = BuildDevice(capmod);
+        (std::string(capmod) == "CAPMOD=0" ? q0 : q2) =
+            EvaluateBsim3Charges(*d.bsim3, EvaluateBsim3Channel(*d.bsim3, 1.2, 0.7, -0.5)).qgate;
+    }
+    EXPECT_EQ(q0, q2);
+    // With the charge node the intrinsic capacitances move to it.
+    MosfetDevice& d = BuildDevice("NQSMOD=1");
+    EXPECT_NE(d.extraInternal, d.internalSource);
+    const Bsim3Charges q = EvaluateBsim3Charges(*d.bsim3, EvaluateBsim3Channel(*d.bsim3, 1.5, 1.0, 0.0));
+    EXPECT_EQ(q.cggb, 0.0);
+    EXPECT_EQ(q.qgate, 0.0);
+    EXPECT_GT(q.gtau, 0.0);
+    EXPECT_NE(q.cqgb, 0.0);
+}
+
+TEST_F(Bsim3Test, PreparationDefaultsAndClamps)
+{
+    // K2 = 0 gives the fixed lower bound of the effective bulk voltage.
+    EXPECT_EQ(BuildDevice("K2=0").bsim3->vbsc, -10.0);
+    // A doping given in cm^-3 above 1e20 is read as m^-3.
+    const double phiA = BuildDevice("NCH=1.7e23").bsim3->phi;
+    const double phiB = BuildDevice("NCH=1.7e17").bsim3->phi;
+    EXPECT_NEAR(phiA, phiB, 1e-7);
+    // No source area: the saturation current of the source junction is 1e-14.
+    Build("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MM L=1u W=5u\n.MODEL MM NMOS (LEVEL=8 IS=1e-12 JS=0)\n.END\n");
+    auto records = ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList));
+    EXPECT_EQ(records.begin()->values.isats, 1e-14);
+    // A p-channel model is typed by its model type.
+    EXPECT_EQ(BuildDevice("VTH0=-0.7", "PMOS").bsim3->type, -1.0);
+    // Without VTH0 the threshold comes from the doping and K1, with a flat band of -1.
+    const Bsim3Size& p = *BuildDevice("").bsim3;
+    EXPECT_GT(p.vth0, 0.0);
+}
+
+TEST_F(Bsim3Test, NonPositiveNgateOrLengthStopsTheRun)
+{
+    ASSERT_EQ(BuildText("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MM L=0.5u W=5u\n.MODEL MM NMOS (LEVEL=8 NGATE=0)\n.END\n", kAnalysisDc),
+              0);
+    ASSERT_EQ(SetCircuitTemperature(27.0), 0);
+    EXPECT_EQ(PrepareModelsAtTemperature(27.0), kMsgAlreadyReported);
+    EXPECT_NE(LastShownText().find("NGATE = 0"), std::string::npos) << LastShownText();
+    ASSERT_EQ(BuildText("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MM L=0.5u W=5u\n.MODEL MM NMOS (LEVEL=8 LINT=0.3u)\n.END\n", kAnalysisDc),
+              0);
+    ASSERT_EQ(SetCircuitTemperature(27.0), 0);
+    EXPECT_EQ(PrepareModelsAtTemperature(27.0), kMsgAlreadyReported);
+}
+
+}  // namespace
+}  // namespace kq5

@@ -1,0 +1,115 @@
+// Flip-flop timing checks against hand-computed times: the warning blocks in the numeric
+// output, the count, DIGERRLIMIT and NOOUTMSG, and warnings of rejected steps dropped.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "analog/analog_state.h"
+#include "core/file_units.h"
+#include "digital/digital_checks.h"
+#include "digital_test_support.h"
+
+namespace kq5::testing {
+namespace {
+
+// A DFF (TSUDCLK 5, THDCLK 3, TWCLKL 8, TWCLKH 8, typical; 1 ps ticks) fed by a stimulus;
+// every tick accepted. Returns the numeric output text.
+class FlipFlopChecks {
+public:
+    explicit FlipFlopChecks(std::vector<StimulusEvent> events, int errorLimit = 10000, bool noOutput = false,
+                            bool rejectEach = false)
+    {
+        ResetFileUnitsForTests();
+        path_ = std::filesystem::temp_directory_path() / "kq5_digital_checks.tno";
+        const int unit = FindFreeUnit();
+        EXPECT_EQ(CreateReplacingUnit(path_.string(), unit), 0);
+        Analog().numericOutputUnit = unit;
+
+        circuit_.Add(kComponentPullup, kClassNone, {}, {"hi"});
+        circuit_.Stim({"clk", "d"}, std::move(events));
+        std::vector<std::int32_t> delays(30, 0);
+        delays[10] = delays[13] = 1;   // clock to Q
+        delays[16] = 8;                // TWCLKL typical
+        delays[19] = 8;                // TWCLKH typical
+        delays[22] = 5;                // TSUDCLK typical
+        delays[28] = 3;                // THDCLK typical
+        circuit_.Add(kComponentDff, kClassEdgeFlipFlop, {"hi", "hi", "clk", "d"}, {"qb", "q"}, delays);
+        EXPECT_EQ(circuit_.Build(), 0);
+        DigitalDeviceTables& d = DigitalSimulator();
+        d.timeUnit = 1e-12;
+        d.errorLimit = errorLimit;
+        d.noOutputMessages = noOutput;
+        AcceptDigitalPoint();  // the operating point
+        while (TimeBreakpointRecord* head = FirstNodeEvent()) {
+            const std::uint32_t at = head->time;
+            if (rejectEach) {
+                EXPECT_EQ(ProcessDigitalEventsAt(at), 0);
+                RejectDigitalPoint();
+            }
+            EXPECT_EQ(ProcessDigitalEventsAt(at), 0);
+            AcceptDigitalPoint();
+        }
+        CloseUnit(unit);
+        Analog().numericOutputUnit = -1;
+        std::ifstream in(path_, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        output_ = text.str();
+        output_.erase(std::remove(output_.begin(), output_.end(), '\r'), output_.end());
+    }
+    ~FlipFlopChecks() { std::filesystem::remove(path_); }
+    const std::string& Output() const { return output_; }
+    int Count() const { return DigitalSimulator().warningCount; }
+
+private:
+    DigitalCircuit circuit_;
+    std::filesystem::path path_;
+    std::string output_;
+};
+
+TEST(DigitalChecks, SetupViolationBlock)
+{
+    // Data at 97, clock edge at 100: setup 3 of 5.
+    FlipFlopChecks c({{0, 0, kState0}, {0, 1, kState0}, {50, 0, kState1}, {60, 0, kState0}, {97, 1, kState1},
+                      {100, 0, kState1}});
+    EXPECT_EQ(c.Output(),
+              "\nDigital Warning\nD setup time violation at t=1e-10\nDevice \n"
+              "Required D setup time is 5e-12\nMeasured D setup time is 3e-12\n");
+    EXPECT_EQ(c.Count(), 1);
+}
+
+TEST(DigitalChecks, HoldAndWidthViolations)
+{
+    // Edge at 50, data changes at 52 (hold 2 of 3); clock high for 6 (50..56) then low for 8.
+    FlipFlopChecks c({{0, 0, kState0}, {0, 1, kState0}, {30, 0, kState1}, {40, 0, kState0}, {50, 0, kState1},
+                      {52, 1, kState1}, {56, 0, kState0}, {64, 0, kState1}});
+    EXPECT_NE(c.Output().find("D hold violation at t=5.2e-11\nDevice \nClock changed at 5e-11\n"
+                              "D changed at 5.2e-11\nRequired D hold time is 3e-12\nMeasured D hold time is 2e-12\n"),
+              std::string::npos)
+        << c.Output();
+    EXPECT_NE(c.Output().find("Minimum clock width high violation at t=5.6e-11\n"), std::string::npos);
+    // The low width of exactly 8 ticks (56..64) is no violation; nor is the first one (40..50).
+    EXPECT_EQ(c.Output().find("Minimum clock width low violation"), std::string::npos);
+    EXPECT_EQ(c.Count(), 2);
+}
+
+TEST(DigitalChecks, LimitsAndRejectedSteps)
+{
+    const std::vector<StimulusEvent> events = {{0, 0, kState0}, {0, 1, kState0}, {50, 0, kState1}, {60, 0, kState0},
+                                               {97, 1, kState1}, {100, 0, kState1}, {110, 0, kState0},
+                                               {117, 1, kState0}, {120, 0, kState1}};
+    FlipFlopChecks all(events);
+    EXPECT_EQ(all.Count(), 2);
+    FlipFlopChecks limited(events, 0);
+    EXPECT_EQ(limited.Count(), 1);  // the check stops once the count has passed the limit
+    FlipFlopChecks silent(events, 10000, true);
+    EXPECT_EQ(silent.Count(), 0);
+    EXPECT_TRUE(silent.Output().empty());
+    // Each tick first rejected, then accepted: the same blocks, once each.
+    FlipFlopChecks rejected(events, 10000, false, true);
+    EXPECT_EQ(rejected.Output(), all.Output());
+    EXPECT_EQ(rejected.Count(), 2);
+}
+
+}  // namespace
+}  // namespace kq5::testing

@@ -1,0 +1,99 @@
+// Fuse maps of programmable arrays from fuse files and DATA attributes, their messages, and the
+// devices the set-up makes of them.
+#include "digital_build_test_support.h"
+
+#include "digital/digital_engine.h"
+#include "digital/digital_fuses.h"
+
+namespace kq5::testing {
+namespace {
+
+std::vector<std::uint8_t> File(const std::string& text, int count, int& id, int& number)
+{
+    std::vector<std::uint8_t> fuses;
+    const FuseError e = ReadFuseFile(text, count, fuses);
+    id = e.id;
+    number = e.number;
+    return fuses;
+}
+
+TEST(FuseData, FileFields)
+{
+    int id = 0, number = 0;
+    EXPECT_EQ(File("QF4*L0 0101*", 4, id, number), (std::vector<std::uint8_t>{1, 0, 1, 0}));
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(File("QF4*F0*L0 1*", 4, id, number), (std::vector<std::uint8_t>{0, 1, 1, 1}));
+    EXPECT_EQ(File("QF8* F1*\nK0 3C*\nC1234* N note*", 8, id, number), (std::vector<std::uint8_t>{1, 1, 0, 0, 0, 0, 1, 1}));
+    File("QF4*F0*", 4, id, number);
+    EXPECT_EQ(id, 13242);
+    File("QF4*L0 01*", 4, id, number);
+    EXPECT_EQ(id, 13241);
+    EXPECT_EQ(number, 2);
+    struct Case {
+        const char* text;
+        int id;
+    } cases[] = {
+        {"QF4*QF4*L0 0000*", 13239}, {"QF4*F2*L0 0000*", 13237}, {"L0 0000*QF4*", 13236},
+        {"QF4*L*", 13238},            {"QF4*L-1 0000*", 13249},   {"QF4*L0 0020*", 13235},
+        {"QF4*K0 G*", 13235},        {"QF4*L2 000*", 13240},
+    };
+    for (const Case& c : cases) {
+        File(c.text, 4, id, number);
+        EXPECT_EQ(id, c.id) << c.text;
+    }
+}
+
+TEST(FuseData, QfMustMatchThePartAndDataStaysInTheArray)
+{
+    int id = 0, number = 0;
+    // A QF below the part's count would leave rows unread; one above would write past them.
+    File("QF2*L0 00*", 4, id, number);
+    EXPECT_EQ(id, 13241);
+    EXPECT_EQ(number, 2);
+    File("QF8*L0 00000000*", 4, id, number);
+    EXPECT_EQ(id, 13240);
+    std::vector<std::uint8_t> fuses;
+    EXPECT_EQ(ReadFuseData("X$F$", 4, fuses).id, 0);
+    EXPECT_EQ(fuses, (std::vector<std::uint8_t>{1, 1, 1, 1}));
+    EXPECT_EQ(ReadFuseData("X$FF$", 4, fuses).id, 13240);
+    EXPECT_EQ(ReadFuseData("O$7$", 4, fuses).id, 0);
+    EXPECT_EQ(fuses, (std::vector<std::uint8_t>{1, 1, 1, 0}));
+    EXPECT_EQ(ReadFuseData("H$1$", 4, fuses).id, 13234);
+    const FuseError e = ReadFuseData("B$12$", 4, fuses);
+    EXPECT_EQ(e.id, 13235);
+    EXPECT_EQ(e.letter, '2');
+}
+
+using ProgrammableSetupTest = DigitalBuildTest;
+
+TEST_F(ProgrammableSetupTest, OneDevicePerOutputWithTheIntactInputs)
+{
+    ASSERT_EQ(BuildText("arrays\n"
+                        "U1 PLANDC(2,2) $G_DPWR $G_DGND A B Y Z PLD IO_STM DATA=B$10100110$\n"
+                        ".MODEL PLD UPLD (TPLHTY=5N TPHLTY=5N)\n.MODEL IO_STM UIO (DRVH=50 DRVL=50)\n"
+                        ".TRAN 1N 1U\n.END\n"),
+              0)
+        << LastShownText();
+    const DigitalDeviceTables& d = DigitalSimulator();
+    ASSERT_EQ(d.deviceCount, 2);
+    const std::int32_t a = LookupNodeNumber(CircuitNodeTable(), "A", 0, kNodeDigital);
+    const std::int32_t b = LookupNodeNumber(CircuitNodeTable(), "B", 0, kNodeDigital);
+    // Row 0: A true and B true; row 1: A complement and B true.
+    EXPECT_EQ(DeviceInputCount(d, 1), 2);
+    EXPECT_EQ(DeviceInput(d, 1, 0), a);
+    EXPECT_EQ(DeviceInput(d, 1, 1), b);
+    EXPECT_EQ(DeviceInput(d, 2, 0), -a);
+    EXPECT_EQ(DeviceInput(d, 2, 1), b);
+    EXPECT_EQ(d.deviceClass[1], kClassProgrammable);
+}
+
+TEST_F(ProgrammableSetupTest, FuseErrorsNameThePart)
+{
+    EXPECT_NE(BuildText("arrays\nU7 PLAND(2,1) $G_DPWR $G_DGND A B Y PLD IO_STM DATA=X$FF$\n"
+                        ".MODEL PLD UPLD (TPLHTY=5N)\n.MODEL IO_STM UIO (DRVH=50 DRVL=50)\n.TRAN 1N 1U\n.END\n"),
+              0);
+    EXPECT_NE(LastShownText().find("Too many fuses."), std::string::npos) << LastShownText();
+}
+
+}  // namespace
+}  // namespace kq5::testing

@@ -1,0 +1,181 @@
+// Mixed circuits against hand-computed values: an RC charging toward 5 V read by an AtoD
+// interface changes state where it crosses the band thresholds, and a digital output through a
+// DtoA interface drives an RC toward the Thevenin value of its output stage.
+#include <cmath>
+
+#include "digital_build_test_support.h"
+
+#include "analog/transient_run.h"
+#include "analog/transient_run_services.h"
+#include "digital/digital_engine.h"
+#include "digital/digital_interfaces.h"
+#include "digital/digital_logic_tables.h"
+
+namespace kq5::testing {
+namespace {
+
+class DigitalMixedTest : public DigitalBuiltCircuitTest {
+protected:
+    struct Point {
+        double time, voltage;
+        char state;
+    };
+    std::vector<Point> Run(const std::string& netlist, const std::string& analog, const std::string& digital)
+    {
+        std::vector<Point> points;
+        if (BuildAtNominalTemperature(netlist)) return points;
+        const std::int32_t a = LookupNodeNumber(CircuitNodeTable(), analog, 0, kNodeAnalog);
+        const std::int32_t d = LookupNodeNumber(CircuitNodeTable(), digital, 0, kNodeDigital);
+        EXPECT_GT(a, 0);
+        EXPECT_GT(d, 0);
+        RunServices().plotPoint = [&](WindowRecord*) {
+            points.push_back({AnalogSolver().time, SolutionVector()[static_cast<std::size_t>(a)],
+                              DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(d)])});
+        };
+        EXPECT_EQ(TransientAnalysisRun(nullptr), 0) << LastShownText();
+        return points;
+    }
+};
+
+constexpr const char* kModels =
+    ".MODEL DO_TTL DOUTPUT (RLOAD=1G CLOAD=0 S0NAME=\"0\" S0VLO=-1.5 S0VHI=0.8 S1NAME=\"1\" S1VLO=2.0 S1VHI=7.0\n"
+    "+ S2NAME=\"X\" S2VLO=0.8 S2VHI=2.0)\n"
+    ".MODEL DI_TTL DINPUT (CLO=0 CHI=0 S0NAME=\"0\" S0TSW=3.5N S0RLO=7.13 S0RHI=389\n"
+    "+ S1NAME=\"1\" S1TSW=5.5N S1RLO=467 S1RHI=200 S2NAME=\"X\" S2TSW=3.5N S2RLO=42.9 S2RHI=116\n"
+    "+ S3NAME=\"Z\" S3TSW=3.5N S3RLO=200K S3RHI=200K)\n"
+    ".MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n";
+
+TEST_F(DigitalMixedTest, AtoDStatesChangeAtTheThresholdCrossings)
+{
+    const auto points = Run(std::string("atod\n") + "V1 1 0 PULSE(0 5 0 1P 1P 1 2)\nR1 1 2 1K\nC1 2 0 1N\n" +
+                                "O1 2 0 DO_TTL DGTLNET=D IO_STD\n" + kModels + ".TRAN 10N 1U\n.END\n",
+                            "2", "D");
+    ASSERT_FALSE(points.empty());
+    // The state changes when a point is accepted, after the point is output: a change seen at
+    // one point was made at the point before. tau = 1 us, so 0.8 V at -tau ln(1 - 0.8/5) and
+    // 2 V at -tau ln(1 - 2/5).
+    std::vector<std::pair<char, double>> changes{{points[0].state, points[0].time}};
+    for (std::size_t i = 1; i < points.size(); ++i)
+        if (changes.back().first != points[i].state) changes.emplace_back(points[i].state, points[i - 1].time);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0].first, '0');
+    EXPECT_EQ(changes[1].first, 'X');
+    EXPECT_EQ(changes[2].first, '1');
+    const double tX = -1e-6 * std::log(1.0 - 0.8 / 5.0), t1 = -1e-6 * std::log(1.0 - 2.0 / 5.0);
+    EXPECT_NEAR(changes[1].second, tX, 1e-3 * tX) << tX;
+    EXPECT_NEAR(changes[2].second, t1, 1e-3 * t1) << t1;
+}
+
+TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
+{
+    const auto points = Run(std::string("dtoa\n") + "VP PWR 0 5\n" + "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1\n" +
+                                "N1 A 0 PWR DI_TTL DGTLNET=D IO_STD\nC1 A 0 1N\n" + kModels + ".TRAN 10N 2U\n.END\n",
+                            "A", "D");
+    ASSERT_FALSE(points.empty());
+    // Row 0: 7.13 ohm down, 389 up; row 1: 467 down, 200 up (Thevenin 140 ohm, tau 140 ns).
+    const double v0 = 5.0 * 7.13 / (7.13 + 389.0), v1 = 5.0 * 467.0 / 667.0;
+    double before = 0.0;
+    for (const Point& p : points)
+        if (p.time < 99e-9) before = p.voltage;
+    EXPECT_NEAR(before, v0, 1e-3 * v0 + 1e-6);
+    EXPECT_NEAR(points.back().voltage, v1, 1e-3 * v1);
+    // Half way (in log terms) one time constant after the switch: v0 + (v1 - v0)(1 - 1/e),
+    // within the few nanoseconds of the output stage's switching.
+    const double tau = 467.0 * 200.0 / 667.0 * 1e-9;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        if (points[i].time >= 100e-9 + 5.5e-9 + tau) {
+            const double expected = v1 + (v0 - v1) * std::exp(-(points[i].time - 100e-9 - 2.75e-9) / tau);
+            EXPECT_NEAR(points[i].voltage, expected, 0.03 * v1) << points[i].time;
+            break;
+        }
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+class DigitalAdcTest : public DigitalMixedTest {};
+
+TEST_F(DigitalAdcTest, AdcConvertsARampOnEachConvertEdge)
+{
+    ASSERT_EQ(BuildAtNominalTemperature(std::string("adc\n") + "VR REF 0 5\nVIN IN 0 PWL(0 0 5U 5)\n" +
+                                        "U1 STIM(1,1) $G_DPWR $G_DGND CONV IO_STD 0 0 1U 1 1.5U 0 2U 1 2.5U 0 5U 1\n" +
+                                        "U2 ADC(8) $G_DPWR $G_DGND IN REF 0 CONV STAT OVER D7 D6 D5 D4 D3 D2 D1 D0 ADCM IO_STD\n" +
+                                        ".MODEL ADCM UADC (TPCSTY=10N TPSDTY=20N TPDSTY=5N)\n" + kModels + ".TRAN 10N 6U\n.END\n"),
+              0)
+        << LastShownText();
+    std::vector<std::int32_t> bits;
+    for (const char* name : {"D7", "D6", "D5", "D4", "D3", "D2", "D1", "D0"})
+        bits.push_back(LookupNodeNumber(CircuitNodeTable(), name, 0, kNodeDigital));
+    const std::int32_t over = LookupNodeNumber(CircuitNodeTable(), "OVER", 0, kNodeDigital);
+    auto code = [&] {
+        int value = 0;
+        for (std::int32_t node : bits) {
+            const char c = DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(node)]);
+            if (c != '0' && c != '1') return -1;
+            value = value * 2 + (c == '1');
+        }
+        return value;
+    };
+    std::vector<std::pair<double, int>> codes;
+    char overflow = '?';
+    RunServices().plotPoint = [&](WindowRecord*) {
+        const double t = AnalogSolver().time;
+        for (double at : {1.4e-6, 2.4e-6, 5.5e-6})
+            if (t >= at && (codes.empty() || codes.back().first < at)) codes.emplace_back(at, code());
+        overflow = DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(over)]);
+    };
+    EXPECT_EQ(TransientAnalysisRun(nullptr), 0) << LastShownText();
+    // 1 V: floor(256 / 5 + 0.5) = 51; 2 V: 102; 5 V = the reference: 256, clamped to 255.
+    ASSERT_EQ(codes.size(), 3u);
+    EXPECT_EQ(codes[0].second, 51);
+    EXPECT_EQ(codes[1].second, 102);
+    EXPECT_EQ(codes[2].second, 255);
+    EXPECT_EQ(overflow, '1');
+}
+
+TEST(DigitalAdcCode, ClampsAtTheTopAndAZeroSpan)
+{
+    bool overflow = false;
+    EXPECT_EQ(AdcCode(5.0, 5.0, 0.0, 8, overflow), 255);
+    EXPECT_TRUE(overflow);
+    EXPECT_EQ(AdcCode(1.0, 0.0, 0.0, 8, overflow), 255);  // reference equal to the low node
+    EXPECT_EQ(AdcCode(-1.0, 5.0, 0.0, 8, overflow), 0);
+    EXPECT_EQ(AdcCode(2.5, 5.0, 0.0, 30, overflow), 1ll << 29);
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+class DigitalDacTest : public DigitalMixedTest {};
+
+TEST_F(DigitalDacTest, DacStepsAnRc)
+{
+    // Inputs 1, 0, X: 2^3 + 2^0 = 9 half steps of 16, so 9/16 of the 5 V reference.
+    const auto points =
+        Run(std::string("dac\n") + "VR REF 0 5\n" + "U1 STIM(3,111) $G_DPWR $G_DGND B2 B1 B0 IO_STD 0 000 100N 10X\n" +
+                "U2 DAC(3) $G_DPWR $G_DGND OUT REF 0 B2 B1 B0 DACM IO_STD\n.MODEL DACM UDAC (TSWTY=10N)\n" +
+                "R1 OUT A 1K\nC1 A 0 1N\n" + kModels + ".TRAN 10N 5U\n.END\n",
+            "A", "B0");
+    ASSERT_FALSE(points.empty());
+    const double full = 5.0 * 9.0 / 16.0;
+    EXPECT_NEAR(SolutionVector()[static_cast<std::size_t>(LookupNodeNumber(CircuitNodeTable(), "OUT", 0, kNodeAnalog))],
+                full, 1e-9);
+    // The output moves over 10 ns from 100 ns on; the RC (1 us) follows from about 105 ns.
+    int checked = 0;
+    for (const Point& p : points)
+        if (p.time > 1e-6 && checked++ == 0) {
+            const double expected = full * (1.0 - std::exp(-(p.time - 105e-9) / 1e-6));
+            EXPECT_NEAR(p.voltage, expected, 5e-3 * full) << p.time;
+        }
+    EXPECT_EQ(checked > 0, true);
+    EXPECT_NEAR(points.back().voltage, full * (1.0 - std::exp(-(5e-6 - 105e-9) / 1e-6)), 5e-3 * full);
+}
+
+}  // namespace
+}  // namespace kq5::testing

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../app/frame_test_support.h"
+#include "../app/screen_capture_support.h"
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "app/frame_state.h"
+#include "document/circuit_document.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
+#include "platform/headless.h"
+#include "platform/input.h"
+#include "platform/message.h"
+#include "platform/window.h"
+#include "plots/curve_record.h"
+#include "plots/limits_dialog.h"
+#include "plots/limits_row.h"
+#include "plots/plot_view_settings.h"
+
+namespace kq5::testing {
+namespace {
+
+class LimitsDialogTest : public StartedFrame {
+protected:
+    void SetUp() override
+    {
+        StartedFrame::SetUp();
+        circuit_ = StartWithSchematic();
+        ASSERT_NE(circuit_, nullptr);
+        if (!circuit_->plot) circuit_->plot = std::make_shared<PlotRecord>();
+        Analysis().analysisKind = kAnalysisTransient;
+        RunControl().circuitWindow = circuit_;
+        auto& rows = Rows();
+        rows.clear();
+        for (const char* y : {"v(1)", "v(2)", "v(3)"}) {
+            LimitsRow row;
+            row.plotGroup = '1';
+            row.xExpression = "T";
+            row.yExpression = y;
+            row.xRange = row.yRange = "Auto";
+            row.options = kLimitsLinearX | kLimitsLinearY;
+            rows.push_back(row);
+        }
+    }
+    void TearDown() override
+    {
+        CloseAnalysisLimitsDialog();
+        Analysis().analysisKind = kAnalysisNone;
+        RunControl().circuitWindow = nullptr;
+        StartedFrame::TearDown();
+    }
+
+    std::vector<LimitsRow>& Rows() { return circuit_->document->limitsRows[0]; }
+
+    win::HWND Item(int id) { return win::GetDlgItem(AnalysisLimitsDialog(), id); }
+
+    // Types a text into a control and moves the focus on, as the user does.
+    void Type(int id, const std::string& text)
+    {
+        win::SetFocus(Item(id));
+        win::SetWindowText(Item(id), text.c_str());
+        win::SetFocus(Item(id == kLimitsFieldBase ? kLimitsFieldBase + 1 : kLimitsFieldBase));
+        PumpFrameMessages();
+    }
+
+    WindowRecord* circuit_ = nullptr;
+};
+
+TEST_F(LimitsDialogTest, FieldsAndRowsShowAndStoreWhatIsTyped)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    ASSERT_NE(AnalysisLimitsDialog(), nullptr);
+    EXPECT_EQ(win::GetWindowText(AnalysisLimitsDialog()), "Transient Analysis Limits");
+    // Empty fields show their defaults.
+    EXPECT_EQ(win::GetWindowText(Item(100)), "1u");
+    EXPECT_EQ(win::GetWindowText(Item(101)), "0");
+    EXPECT_EQ(win::GetWindowText(Item(102)), "51");
+    EXPECT_EQ(win::GetWindowText(Item(103)), "27");
+    EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 100 + 2)), "v(2)");
+    EXPECT_TRUE(SaveScreen("analysis_limits"));
+
+    Type(100, "5m");
+    EXPECT_EQ(circuit_->document->limits.transient[0], "5m");
+
+    // A long expression is stored whole, trimmed.
+    std::string longText = "  ";
+    for (int i = 0; i < 120; ++i) longText += "v(1)+";
+    longText += "v(2)  ";
+    Type(kLimitsRowBase + 2, longText);
+    EXPECT_EQ(Rows()[0].yExpression.size(), longText.size() - 4);
+    EXPECT_EQ(Rows()[0].yExpression.substr(0, 5), "v(1)+");
+    Type(kLimitsRowBase + 4, "10,0");
+    EXPECT_EQ(Rows()[0].yRange, "10,0");
+    Type(kLimitsRowBase, "3");
+    EXPECT_EQ(Rows()[0].plotGroup, '3');
+}
+
+TEST_F(LimitsDialogTest, AddDeleteStripAndOptions)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    // Add after the row that has the focus: the second.
+    win::SetFocus(Item(kLimitsRowBase + 100 + 1));
+    win::SendMessage(AnalysisLimitsDialog(), win::WM_COMMAND, kLimitsAdd, 0);
+    ASSERT_EQ(Rows().size(), 4u);
+    EXPECT_EQ(Rows()[2].xExpression, "T");
+    EXPECT_TRUE(Rows()[2].yExpression.empty());
+    EXPECT_EQ(Rows()[2].plotGroup, '1');
+    EXPECT_EQ(Rows()[2].linePattern, 2);
+    EXPECT_EQ(Rows()[3].yExpression, "v(3)");
+
+    // Delete the focused row; a curve of a later row moves down with it.
+    circuit_->plot->curves.push_back(std::make_unique<CurveRecord>());
+    circuit_->plot->curves.back()->rowIndex = 3;
+    win::SetFocus(Item(kLimitsRowBase + 200 + 1));
+    win::SendMessage(AnalysisLimitsDialog(), win::WM_COMMAND, kLimitsDelete, 0);
+    ASSERT_EQ(Rows().size(), 3u);
+    EXPECT_EQ(circuit_->plot->curves.back()->rowIndex, 2);
+
+    // The strip's X button of the first line: linear becomes log.
+    win::HWND edit = Item(kLimitsRowBase + 1);
+    win::RECT r{};
+    win::GetWindowRect(edit, &r);
+    win::POINT p{r.left, r.top + 3};
+    win::ScreenToClient(AnalysisLimitsDialog(), &p);
+    int x = -1;
+    for (int px = p.x - 120; px < p.x; ++px)
+        if (LimitsStripButtonAt(AnalysisLimitsDialog(), 0, win::POINT{px, p.y}) == 0) {
+            x = px;
+            break;
+        }
+    ASSERT_GE(x, 0);
+    win::SendMessage(AnalysisLimitsDialog(), win::WM_LBUTTONDOWN, 0, win::MAKELPARAM(x, p.y));
+    EXPECT_EQ(Rows()[0].options & kLimitsLinearX, 0);
+
+    // State Variables "Read" and Auto Scale Ranges into the options word.
+    win::SendMessage(Item(kLimitsStateVariables), win::CB_SETCURSEL, 1, 0);
+    win::SendMessage(AnalysisLimitsDialog(), win::WM_COMMAND, win::MAKEWPARAM(kLimitsStateVariables, win::CBN_SELCHANGE),
+                     reinterpret_cast<win::LPARAM>(Item(kLimitsStateVariables)));
+    win::CheckDlgButton(AnalysisLimitsDialog(), kLimitsAutoScale, win::BST_CHECKED);
+    win::SendMessage(AnalysisLimitsDialog(), win::WM_COMMAND, kLimitsAutoScale, 0);
+    const std::uint32_t w = static_cast<std::uint32_t>(PlotViewOf(circuit_->plot).optionWord[0]);
+    EXPECT_EQ((w >> 10) & 3, 1u);
+    EXPECT_NE(w & 0x8000, 0u);
+}
+
+TEST_F(LimitsDialogTest, TheRangePopupOffersAutoAndTheOtherRowsRanges)
+{
+    Rows()[1].yRange = "10,0";
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    int step = 0;
+    win::headless::SetIdleHandler([&]() {
+        switch (step++) {
+        case 0: win::headless::PressKey(win::VK_DOWN); return true;
+        case 1: win::headless::PressKey(win::VK_DOWN); return true;
+        case 2: win::headless::PressKey(win::VK_RETURN); return true;
+        default: return false;
+        }
+    });
+    win::SendMessage(Item(kLimitsRowBase + 4), win::WM_RBUTTONDOWN, 0, 0);
+    win::headless::SetIdleHandler({});
+    EXPECT_EQ(Rows()[0].yRange, "10,0");
+    EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 4)), "10,0");
+}
+
+TEST_F(LimitsDialogTest, TheExpressionPopupInsertsAVariable)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    win::SendMessage(Item(kLimitsRowBase + 2), win::EM_SETSEL, 4, 4);  // after "v(1)"
+    const std::vector<int> keys = {win::VK_DOWN, win::VK_DOWN, win::VK_RIGHT, win::VK_RIGHT, 0, win::VK_DOWN, win::VK_RETURN};
+    std::size_t step = 0;
+    win::headless::SetIdleHandler([&]() {
+        if (step >= keys.size()) return false;
+        const int key = keys[step++];
+        if (key == 0) EXPECT_TRUE(SaveScreen("analysis_limits_popup"));
+        else win::headless::PressKey(key);
+        return true;
+    });
+    win::SendMessage(Item(kLimitsRowBase + 2), win::WM_RBUTTONDOWN, 0, 0);
+    win::headless::SetIdleHandler({});
+    // Variables, Analysis Variables, the second entry: TIME.
+    EXPECT_EQ(Rows()[0].yExpression, "v(1)TIME");
+}
+
+TEST_F(LimitsDialogTest, OnlyOneDialogAndNoneInProbeMode)
+{
+    RunControl().probeFlag = 1;
+    OpenAnalysisLimitsDialog();
+    EXPECT_EQ(AnalysisLimitsDialog(), nullptr);
+    RunControl().probeFlag = 0;
+    OpenAnalysisLimitsDialog();
+    win::HWND first = AnalysisLimitsDialog();
+    OpenAnalysisLimitsDialog();
+    EXPECT_EQ(AnalysisLimitsDialog(), first);
+    win::SendMessage(first, win::WM_CLOSE, 0, 0);
+    EXPECT_EQ(AnalysisLimitsDialog(), nullptr);
+}
+
+TEST_F(LimitsDialogTest, ARunFailurePutsTheFocusOnItsText)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    ReportAnalysisFailure0(kFocusExpressionRow, 2, 13803);
+    EXPECT_EQ(win::GetFocus(), Item(kLimitsRowBase + 200 + 1));
+    ResetRunControlForTests();
+    RunControl().circuitWindow = circuit_;
+    ReportAnalysisFailure0(kFocusLimitsField, 3, 13803);
+    EXPECT_EQ(win::GetFocus(), Item(kLimitsFieldBase + 3));
+}
+
+TEST_F(LimitsDialogTest, CurveRangesGoBackIntoTheirRows)
+{
+    circuit_->plot->curves.push_back(std::make_unique<CurveRecord>());
+    CurveRecord& c = *circuit_->plot->curves.back();
+    c.rowIndex = 1;
+    c.axisLow = {0.0, -2.5};
+    c.axisHigh = {1e-3, 7.5};
+    WriteCurveRangeToRow(0, 0);
+    WriteCurveRangeToRow(0, 1);
+    EXPECT_EQ(Rows()[1].xRange, "0.001");
+    EXPECT_EQ(Rows()[1].yRange, "7.5,-2.5");
+    c.rowIndex = -1;
+    WriteCurveRangeToRow(0, 1);
+    EXPECT_EQ(Rows()[1].yRange, "7.5,-2.5");
+}
+
+}  // namespace
+}  // namespace kq5::testing

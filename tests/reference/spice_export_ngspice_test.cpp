@@ -1,0 +1,306 @@
+// The SPICE exports of the reference netlists run by ngspice against this program's run of the
+// original: SPICE 2G and Spice3 as written, PSpice in ngspice's PSpice compatibility mode. Also:
+// an export changes nothing of the next analysis.
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sstream>
+#include <map>
+#include <regex>
+
+#include "netlist/spice_export.h"
+#include "reference_support.h"
+
+namespace kq5::reference {
+namespace {
+
+// The reference netlists, by what they need of ngspice.
+const char* const kNetlists[] = {
+    "op_linear_elements", "op_poly_sources", "op_waveform_sources", "op_cubic_sink", "op_stiff_poly",
+    "op_source_stepping", "op_forward_references", "tran_rc_pulse", "tran_rlc_damped_sine", "tran_exp_rc",
+    "tran_pwl_current", "tran_ic_held_at_operating_point", "tran_initial_conditions", "tran_start_time",
+    "tran_pwl_repeat", "tran_pwl_forever", "tran_sffm", "tran_sffm_defaults", "tran_transformer",
+    "tran_three_coupled", "tran_controlled_sources", "tran_integrator", "ac_rc_ladder", "ac_coupled_rlc",
+    "ac_three_coupled", "ac_controlled_sources", "ac_current_source", "ac_temperature_coefficients",
+    "dc_sweep_controlled", "dc_sweep_poly", "dc_sweep_nested", "dc_sweep_temperature", "noise_resistor_divider",
+    "noise_rc_bridge", "noise_current_input",
+};
+
+// Netlists whose exports ngspice does not run alike, with the reason; they are still read back
+// by this program's reader (the round trip of the netlist tests).
+const std::map<std::string, std::string> kLeftOut = {
+    {"tran_pwl_repeat", "PWL REPEAT FOR ... ENDREPEAT is this program's form; ngspice's PWL has no repeat"},
+    {"tran_pwl_forever", "PWL REPEAT FOREVER and TIME_SCALE_FACTOR are this program's forms; ngspice has none"},
+    {"ac_rc_ladder", "its octave sweep is written as a decade sweep (the analysis writer knows DEC and LIN); "
+                     "the frequencies differ and interpolating between them exceeds the tolerance"},
+};
+
+// Exports of one dialect left out, with the reason.
+const std::map<std::pair<std::string, int>, std::string> kLeftOutDialect = {
+    {{"ac_temperature_coefficients", kSpiceDialect2G}, "SPICE 2G has no resistor, inductor or capacitor models: "
+                                                       "their temperature coefficients are lost"},
+    {{"ac_temperature_coefficients", kSpiceDialectSpice3}, "the Spice3 form names a resistor's model before its "
+                                                           "value, as this program reads it; ngspice reads the value first"},
+    {{"ac_temperature_coefficients", kSpiceDialectPspice}, "ngspice's PSpice mode reads a capacitor's and an "
+                                                           "inductor's value before the model name"},
+    {{"dc_sweep_temperature", kSpiceDialectPspice}, "ngspice's PSpice mode does not read a resistor's TC=a,b"},
+    {{"dc_sweep_temperature", kSpiceDialect2G}, "SPICE 2G has no resistor models: the temperature coefficients are lost"},
+    {{"dc_sweep_temperature", kSpiceDialectSpice3}, "the Spice3 form names a resistor's model before its value, as "
+                                                    "this program reads it; ngspice reads the value first"},
+};
+
+std::string WithoutCarriageReturns(std::string text)
+{
+    std::erase(text, '\r');
+    return text;
+}
+
+unsigned MaskOf(ReferenceAnalysis analysis)
+{
+    switch (analysis) {
+    case ReferenceAnalysis::kAc:
+    case ReferenceAnalysis::kNoise: return kExportAc;
+    case ReferenceAnalysis::kDc: return kExportDc;
+    case ReferenceAnalysis::kTran: return kExportTransient;
+    default: return 0;
+    }
+}
+
+// ngspice in its PSpice compatibility mode reads the PSpice exports: a spiceinit in the folder
+// RunNgspice runs it in.
+NgspiceResult RunNgspiceAs(const ReferenceCircuit& circuit, SpiceDialect dialect)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("kq5_ng_" + std::to_string(::getpid()) + "_" + circuit.name);
+    std::filesystem::create_directories(dir);
+    if (dialect == kSpiceDialectPspice) std::ofstream(dir / ".spiceinit") << "set ngbehavior=ps\n";
+    return RunNgspice(circuit);
+}
+
+class SpiceExportNgspice : public ReferenceTest {
+protected:
+    // The export of the netlist last run, as ngspice is to read it.
+    std::string ExportText(SpiceDialect dialect, unsigned mask)
+    {
+        ResetSpiceExportForTests();
+        SpiceExport().dialect = dialect;
+        SpiceExport().analysisMask = mask;
+        SpiceExport().expandSubcircuits = true;
+        const std::string path = record_->title + "." + std::to_string(dialect) + ".ckt";
+        EXPECT_EQ(ExportSpiceNetlist(record_, path), 0) << LastShownText();
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        std::string text = WithoutCarriageReturns(all.str());
+        // ngspice is given the circuit without its end line (the harness adds its control block).
+        const std::size_t end = text.rfind(".END\n");
+        if (end != std::string::npos) text.resize(end);
+        return text;
+    }
+};
+
+TEST_F(SpiceExportNgspice, AnAnalysisAfterAnExportEqualsOneBefore)
+{
+    for (const char* name : {"tran_rc_pulse", "dc_sweep_controlled", "tran_transformer", "tran_controlled_sources",
+                             "dc_sweep_poly", "op_poly_sources"}) {
+        SCOPED_TRACE(name);
+        TearDown();
+        SetUp();
+        const ReferenceCircuit circuit = LoadReferenceCircuit(name);
+        // The export leaves the run data freed, as a fresh window has it: the run after it is
+        // the run the circuit gets first, and the window's netlist and limits are untouched.
+        std::vector<OurCurve> before, after;
+        ASSERT_EQ(RunOurs(circuit, before), 0);
+        const std::string textBefore = record_->textArea;
+        const AnalysisLimits limitsBefore = record_->document->limits;
+        for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3})
+            ExportText(dialect, kExportTransient | kExportAc | kExportDc);
+        EXPECT_EQ(textBefore, record_->textArea);
+        EXPECT_EQ(limitsBefore.transient, record_->document->limits.transient);
+        EXPECT_EQ(limitsBefore.ac, record_->document->limits.ac);
+        EXPECT_EQ(limitsBefore.dc, record_->document->limits.dc);
+        ASSERT_EQ(RunOurs(circuit, after), 0);
+        ASSERT_EQ(before.size(), after.size());
+        for (std::size_t q = 0; q < before.size(); ++q) {
+            ASSERT_EQ(before[q].x.size(), after[q].x.size());
+            for (std::size_t i = 0; i < before[q].x.size(); ++i) {
+                ASSERT_EQ(before[q].x[i], after[q].x[i]);
+                ASSERT_EQ(before[q].y[i], after[q].y[i]);
+            }
+        }
+    }
+}
+
+TEST_F(SpiceExportNgspice, OurReaderRunsTheExportsAsTheOriginals)
+{
+    // PSpice and Spice3 keep every element and node name of these netlists; values written with
+    // "%g" keep six digits, hence the tolerance.
+    int compared = 0;
+    double worstAll = 0.0;
+    for (const char* name : kNetlists) {
+        if (kLeftOut.count(name)) continue;
+        for (SpiceDialect dialect : {kSpiceDialectPspice, kSpiceDialectSpice3}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(dialect));
+            TearDown();
+            SetUp();
+            const ReferenceCircuit original = LoadReferenceCircuit(name);
+            std::vector<OurCurve> ours, again;
+            ASSERT_EQ(RunOurs(original, ours), 0);
+            std::map<std::string, double> nodes;
+            for (const NodeNameRow& row : CircuitNodeTable().rows)
+                if (row.scope == 0 && row.domain == 0 && row.number > 0)
+                    nodes[row.name] = SolutionVector()[static_cast<std::size_t>(row.number)];
+            ReferenceCircuit exported = original;
+            exported.ourText = ExportText(dialect, MaskOf(original.analysis)) + ".END\n";
+            exported.relative = 1e-5;
+            TearDown();
+            SetUp();
+            ASSERT_EQ(RunOurs(exported, again), 0) << exported.ourText;
+            ++compared;
+            if (original.analysis == ReferenceAnalysis::kOp) {
+                for (const NodeNameRow& row : CircuitNodeTable().rows) {
+                    const auto found = nodes.find(row.name);
+                    if (row.scope != 0 || row.domain != 0 || row.number <= 0 || found == nodes.end()) continue;
+                    const double value = SolutionVector()[static_cast<std::size_t>(row.number)];
+                    const double error = std::abs(value - found->second) / std::max(std::abs(found->second), original.floor);
+                    EXPECT_LE(error, exported.relative) << row.name;
+                    worstAll = std::max(worstAll, error);
+                }
+                continue;
+            }
+            ASSERT_EQ(ours.size(), again.size());
+            for (std::size_t q = 0; q < ours.size(); ++q) {
+                const std::vector<OurCurve> a = SplitSweeps(ours[q]);
+                const std::vector<OurCurve> b = SplitSweeps(again[q]);
+                ASSERT_EQ(a.size(), b.size());
+                for (std::size_t k = 0; k < a.size(); ++k) {
+                    const Disagreement d = CompareCurve(b[k], a[k].x, a[k].y, exported, true);
+                    EXPECT_LE(d.worst, exported.relative) << original.quantities[q] << " at " << d.at;
+                    worstAll = std::max(worstAll, d.worst);
+                }
+            }
+        }
+    }
+    std::printf("[export-reread] %d exports run again by this program, worst relative error %.3g\n", compared, worstAll);
+}
+
+TEST_F(SpiceExportNgspice, NgspiceRunsTheExportsAsThisProgramRunsTheOriginals)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    struct Job {
+        ReferenceCircuit circuit;
+        std::vector<OurCurve> ours;
+        std::future<NgspiceResult> theirs;
+        SpiceDialect dialect;
+        std::map<std::string, double> ourNodes, ourNumbers;
+    };
+    std::vector<Job> jobs;
+    std::map<std::string, double> worst;
+    int compared = 0;
+    int noiseLeftOut = 0;
+    for (const char* name : kNetlists) {
+        if (kLeftOut.count(name)) continue;
+        // Each netlist in a window of its own, as the reference comparisons run it.
+        TearDown();
+        SetUp();
+        ReferenceCircuit original = LoadReferenceCircuit(name);
+        std::vector<OurCurve> ours;
+        ASSERT_EQ(RunOurs(original, ours), 0) << name;
+        // An operating point: every node's voltage, by its name and (for SPICE 2G) its number.
+        std::map<std::string, double> ourNodes, ourNumbers;
+        if (original.analysis == ReferenceAnalysis::kOp)
+            for (const NodeNameRow& row : CircuitNodeTable().rows)
+                if (row.scope == 0 && row.domain == 0 && row.number > 0) {
+                    const double v = SolutionVector()[static_cast<std::size_t>(row.number)];
+                    std::string lower = row.name;
+                    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                    ourNodes[lower] = v;
+                    ourNumbers[std::to_string(row.number)] = v;
+                }
+        // SPICE 2G numbers every node: its quantities name the numbers of this run's nodes.
+        std::vector<std::string> numbered = original.ngQuantities;
+        for (std::string& q : numbered) {
+            static const std::regex kNode(R"(V\(([A-Za-z0-9_]+)\))", std::regex::icase);
+            std::smatch m;
+            if (std::regex_search(q, m, kNode)) {
+                const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), m[1].str(), 0, kNodeAnalog);
+                if (node > 0) q = m.prefix().str() + "v(" + std::to_string(node) + ")" + m.suffix().str();
+            }
+        }
+        // The sweep of this program adapts its step; ngspice sweeps on the fine grid of the
+        // original's own .dc line, and is interpolated onto our points, as the reference tests do.
+        static const std::regex kDcLine(R"((^|\n)\.dc [^\n]*\n)", std::regex::icase);
+        std::smatch dcLine;
+        const bool fineGrid = original.analysis == ReferenceAnalysis::kDc && std::regex_search(original.ngText, dcLine, kDcLine);
+        for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
+            if (kLeftOutDialect.count({name, dialect})) continue;
+            // The SPICE 2G and PSpice .NOISE line rides on the .AC line; ngspice reads only the
+            // Spice3 form, which sweeps by itself. Those exports are checked by re-reading only.
+            if (original.analysis == ReferenceAnalysis::kNoise && dialect != kSpiceDialectSpice3) {
+                ++noiseLeftOut;
+                continue;
+            }
+            Job job;
+            job.circuit = original;
+            job.circuit.name = std::string(name) + "_" + std::to_string(dialect);
+            job.circuit.ngText = ExportText(dialect, MaskOf(original.analysis));
+            if (fineGrid) job.circuit.ngText = std::regex_replace(job.circuit.ngText, kDcLine, dcLine.str());
+            // The export writes the analyses of the limits; an operating point alone is ngspice's.
+            if (original.analysis == ReferenceAnalysis::kOp) job.circuit.ngText += ".op\n";
+            job.dialect = dialect;
+            job.ours = ours;
+            job.ourNodes = ourNodes;
+            job.ourNumbers = ourNumbers;
+            if (dialect == kSpiceDialect2G) job.circuit.ngQuantities = numbered;
+            jobs.push_back(std::move(job));
+        }
+        // ngspice runs beside us, two at a time at most (the machines of CI have two cores).
+        for (Job& job : jobs)
+            if (!job.theirs.valid()) job.theirs = std::async(std::launch::async, RunNgspiceAs, job.circuit, job.dialect);
+        for (Job& job : jobs) {
+            const NgspiceResult theirs = job.theirs.get();
+            SCOPED_TRACE(job.circuit.name);
+            EXPECT_TRUE(theirs.error.empty()) << "ngspice failed:\n" << theirs.error << "\n" << job.circuit.ngText;
+            if (!theirs.error.empty()) continue;
+            ++compared;
+            const std::string kind = job.circuit.analysis == ReferenceAnalysis::kOp     ? "op"
+                                     : job.circuit.analysis == ReferenceAnalysis::kTran ? "tran"
+                                     : job.circuit.analysis == ReferenceAnalysis::kAc   ? "ac"
+                                     : job.circuit.analysis == ReferenceAnalysis::kDc   ? "dc"
+                                                                                        : "noise";
+            if (job.circuit.analysis == ReferenceAnalysis::kOp) {
+                const std::map<std::string, double>& mine = job.dialect == kSpiceDialect2G ? job.ourNumbers : job.ourNodes;
+                EXPECT_FALSE(theirs.operatingPoint.empty());
+                for (const auto& [node, expected] : theirs.operatingPoint) {
+                    const auto found = mine.find(node);
+                    if (found == mine.end()) continue;  // nodes ngspice adds (sense sources, internals)
+                    const double error = std::abs(found->second - expected) / std::max(std::abs(expected), job.circuit.floor);
+                    EXPECT_LE(error, job.circuit.relative) << node << ": " << found->second << " vs " << expected;
+                    worst[kind] = std::max(worst[kind], error);
+                }
+                continue;
+            }
+            for (std::size_t q = 0; q < job.ours.size() && q < theirs.values.size(); ++q) {
+                const bool atOurPoints = job.circuit.analysis == ReferenceAnalysis::kDc;
+                const std::vector<OurCurve> mine = SplitSweeps(job.ours[q]);
+                const std::vector<OurCurve> reference = SplitSweeps(OurCurve{theirs.scale, theirs.values[q]});
+                EXPECT_EQ(mine.size(), reference.size());
+                for (std::size_t k = 0; k < mine.size() && k < reference.size(); ++k) {
+                    const Disagreement d = atOurPoints
+                                               ? CompareCurve(reference[k], mine[k].x, mine[k].y, job.circuit, true)
+                                               : CompareCurve(mine[k], reference[k].x, reference[k].y, job.circuit);
+                    EXPECT_LE(d.worst, job.circuit.relative) << job.circuit.quantities[q] << " at " << d.at << "\n" << job.circuit.ngText;
+                    worst[kind] = std::max(worst[kind], d.worst);
+                }
+            }
+        }
+        jobs.clear();
+    }
+    std::printf("[export-ngspice] %d exports compared, %zu netlists and %zu single exports left out, %d noise "
+                "exports in the SPICE 2G and PSpice form\n",
+                compared, kLeftOut.size(), kLeftOutDialect.size(), noiseLeftOut);
+    for (const auto& [kind, error] : worst) std::printf("[export-ngspice] worst relative error %s: %.3g\n", kind.c_str(), error);
+}
+
+}  // namespace
+}  // namespace kq5::reference
