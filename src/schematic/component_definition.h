@@ -26,11 +26,11 @@ constexpr int kDefOrientationShift = 8;
 struct DefinitionPin {
     std::int16_t dx = 0;
     std::int16_t dy = 0;
-    std::int16_t textDx = 0;
-    std::int16_t textDy = 0;
     std::string name;
     char typeLetter = 0;
     std::string secondText;
+    std::int16_t textDx = 0;
+    std::int16_t textDy = 0;
 };
 
 struct ComponentDefinition : ListNode {
