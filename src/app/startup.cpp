@@ -112,6 +112,13 @@ int RunBatch(const StartupCommandLine& line)
     batch.printAnalysis = line.printAnalysis;
     batch.commandFile = line.commandFile;
     batch.singleLine = line.batchLine;
+    // Circuits of a batch are drawn with the libraries' components as in the windows.
+    for (auto [load, path] : {std::pair{&LoadShapeLibraryFile, &Shapes().path}, std::pair{&LoadComponentLibrary, &ComponentLibrary().path}}) {
+        if (int failed = load()) {
+            win::ShutdownPlatform();
+            return FatalStartupError(failed, *path);
+        }
+    }
     int status = StartBatchRun();
     if (status != 0) {
         win::ShutdownPlatform();
@@ -187,7 +194,10 @@ StartupCommandLine ReadCommandLine(const std::vector<std::string>& args)
 
 int FatalStartupError(int messageId, const std::string& text)
 {
-    std::fprintf(stderr, "kq5: %s\n", WithoutMarker(ComposeErrorText(messageId, MakeMessageArgs(text))).c_str());
+    std::string shown = WithoutMarker(ComposeErrorText(messageId, MakeMessageArgs(text)));
+    // A file error's text names the reason, not the file: say which file it was.
+    if (!text.empty() && shown.find(text) == std::string::npos) shown += " (" + text + ")";
+    std::fprintf(stderr, "kq5: %s\n", shown.c_str());
     Frame().fatalStartup = true;
     SettingsFile().startupFailed = true;
     if (Frame().frame) win::SendMessage(Frame().frame, win::WM_CLOSE, 0, 0);
