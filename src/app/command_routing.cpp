@@ -45,6 +45,7 @@
 #include "schematic/circuit_window.h"
 #include "schematic/page_array.h"
 #include "schematic/pane_seams.h"
+#include "schematic/shape_editor.h"
 #include "schematic/zoom.h"
 
 namespace kq5 {
@@ -59,7 +60,7 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12913, 12913}, {17214, 17214}, {17309, 17309}, {17350, 17359}, {17669, 17669}, {17671, 17671},
+    {12913, 12913}, {17214, 17214}, {17350, 17359}, {17669, 17669}, {17671, 17671},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
     // Digital path window.
@@ -216,6 +217,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
         return 0;
     case 17301: case 17302: case 17303: case 17304: MdiCommand(id); return 0;
     case 17305: FillMdiClient(context.active); return 0;
+    case 17309: OpenShapeEditor(Frame().frame); return 0;
     case 17312: ShowCalculator(Frame().frame); return 0;
     case 17100: FileNew(); return 0;
     case kCommandAddPage: AddPage(context.active, PageCount(context.active)); return 0;

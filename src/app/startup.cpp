@@ -43,6 +43,8 @@
 #include "platform/shell_drop.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "schematic/component_library.h"
+#include "schematic/shape_library.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5 {
@@ -110,6 +112,13 @@ int RunBatch(const StartupCommandLine& line)
     batch.printAnalysis = line.printAnalysis;
     batch.commandFile = line.commandFile;
     batch.singleLine = line.batchLine;
+    // Circuits of a batch are drawn with the libraries' components as in the windows.
+    for (auto [load, path] : {std::pair{&LoadShapeLibraryFile, &Shapes().path}, std::pair{&LoadComponentLibrary, &ComponentLibrary().path}}) {
+        if (int failed = load()) {
+            win::ShutdownPlatform();
+            return FatalStartupError(failed, *path);
+        }
+    }
     int status = StartBatchRun();
     if (status != 0) {
         win::ShutdownPlatform();
@@ -185,7 +194,10 @@ StartupCommandLine ReadCommandLine(const std::vector<std::string>& args)
 
 int FatalStartupError(int messageId, const std::string& text)
 {
-    std::fprintf(stderr, "kq5: %s\n", WithoutMarker(ComposeErrorText(messageId, MakeMessageArgs(text))).c_str());
+    std::string shown = WithoutMarker(ComposeErrorText(messageId, MakeMessageArgs(text)));
+    // A file error's text names the reason, not the file: say which file it was.
+    if (!text.empty() && shown.find(text) == std::string::npos) shown += " (" + text + ")";
+    std::fprintf(stderr, "kq5: %s\n", shown.c_str());
     Frame().fatalStartup = true;
     SettingsFile().startupFailed = true;
     if (Frame().frame) win::SendMessage(Frame().frame, win::WM_CLOSE, 0, 0);
@@ -269,8 +281,15 @@ void StartupSequence(const StartupCommandLine& line)
     // The sectioned file keeps the help bar with the Preferences, the older layout on its own line.
     SetHelpBarOption(SettingsFile().statusBarShown && PreferenceSettings().helpBarAtStart);
     ApplyDeviceListSizes();
-    // The shape and component libraries, the component tool buttons and the component menu come
-    // with the schematic editor; until then they are left out, not faked.
+    // The component tool buttons and the component menu come with the schematic editor.
+    if (int status = LoadShapeLibraryFile()) {
+        FatalStartupError(status, Shapes().path);
+        return;
+    }
+    if (int status = LoadComponentLibrary()) {
+        FatalStartupError(status, ComponentLibrary().path);
+        return;
+    }
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
     CreateDockedBars();
@@ -291,6 +310,7 @@ bool InitInstance(const StartupCommandLine& line, int showCommand)
     win::UpdateWindow(frame.frame);
     win::ShowWindow(frame.mdiClient, win::SW_SHOW);
     StartupSequence(line);
+    if (frame.fatalStartup) return false;
     CountCommandUse(kCmdProgramStart);
     if (FrameHelpBar().window) CountCommandUse(kCmdStartWithStatusBar);
     return true;
@@ -399,6 +419,8 @@ int WinMain(const std::vector<std::string>& args)
         status = RunMessageLoop();
     }
     UnregisterWindowClasses();
+    FreeComponentLibrary();
+    FreeShapeLibrary();
     win::ShutdownPlatform();
     ReleaseSingleInstance();
     return Frame().fatalStartup ? 1 : status;

@@ -32,7 +32,7 @@ std::set<int> OwnersList()
 {
     std::set<int> ids;
     // Schematic editor.
-    for (int id : {12913, 17214, 17309}) ids.insert(id);
+    for (int id : {12913, 17214}) ids.insert(id);
     AddRange(ids, 17350, 17359);
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);

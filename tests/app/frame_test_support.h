@@ -130,6 +130,12 @@ protected:
     // Starts the program as WinMain does, with the data path in the test's directory.
     void Start(const std::vector<std::string>& words = {})
     {
+        // The shape and component libraries lie beside the program; start-up fails without them.
+        const std::filesystem::path built = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+        for (const char* library : {"shape.kq5", "comp.kq5"}) {
+            std::error_code error;
+            std::filesystem::copy_file(built / library, dir_ / library, std::filesystem::copy_options::overwrite_existing, error);
+        }
         SetDataPathFromCommandLine(dir_.string() + "/kq5", dir_.string());
         const StartupCommandLine line = ReadCommandLine(words);
         ASSERT_TRUE(InitApplication());
