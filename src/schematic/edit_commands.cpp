@@ -1,4 +1,5 @@
 #include "schematic/edit_commands.h"
+#include "schematic/pane_seams.h"
 
 #include <algorithm>
 #include <climits>
@@ -464,12 +465,18 @@ void CopyWindowBitmap(WindowRecord* record, bool selectionOnly)
     win::GetClientRect(record->window, &area);
     if (selectionOnly) {
         if (!IsCircuit(record) || IsMarkRectUnset(record)) return;
-        // The mark rectangle is in grid units of the current pane.
+        // The mark rectangle is in grid units; the pane maps them to its pixels, and the pane's
+        // corner to the window's.
         win::POINT a{}, b{};
         const int pane = record->document->currentPane;
-        WorldToScreen(record, a, record->markRect.left * kDrawUnitsPerGrid, record->markRect.top * kDrawUnitsPerGrid, pane);
-        WorldToScreen(record, b, record->markRect.right * kDrawUnitsPerGrid, record->markRect.bottom * kDrawUnitsPerGrid,
-                      pane);
+        WorldToScreen(record, a, record->markRect.left, record->markRect.top, pane);
+        WorldToScreen(record, b, record->markRect.right, record->markRect.bottom, pane);
+        win::RECT paneRect{};
+        GetPaneRect(record, pane, paneRect);
+        for (win::POINT* p : {&a, &b}) {
+            p->x += paneRect.left;
+            p->y += paneRect.top;
+        }
         area.left = std::max(area.left, std::min(a.x, b.x));
         area.top = std::max(area.top, std::min(a.y, b.y));
         area.right = std::min(area.right, std::max(a.x, b.x));

@@ -8,6 +8,9 @@
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"
 #include "schematic/zoom.h"
+#include "schematic/pane_scroll_bars.h"
+#include "schematic/pane_seams.h"
+#include "schematic/zoom.h"
 
 namespace kq5 {
 
@@ -38,15 +41,16 @@ int EditObjectAtPoint(WindowRecord* record, unsigned keyFlags, int x, int y);
 void ResetMouseDragState();
 
 // What the mouse handlers ask of the other parts of the editor: the panes of a circuit window
-// (splitters, pane buttons, scrolling and quick zoom) and the digital path window. Their owners install them; while one is
+// (splitters, pane buttons, scrolling and quick zoom), the circuit window's own by default, and
+// the digital path window, which no part installs yet. Tests put stand-ins in; while one is
 // missing its gesture does nothing (panning then moves the pane's origin directly).
 struct PaneInputServices {
-    int (*splitterAtPoint)(const WindowRecord* record, int x, int y) = nullptr;  // 1008, 1009, 1010 or 0
-    void (*dropSplitter)(WindowRecord* record, int cursor, int x, int y) = nullptr;  // cursor 1008 to 1010
-    int (*paneButtonAtPoint)(WindowRecord* record, int x, int y, int state, bool testOnly) = nullptr;
-    void (*showFlagsPopup)(WindowRecord* record, int pane, win::POINT screenPoint) = nullptr;
-    int (*scrollPaneView)(WindowRecord* record, int x, int y, int pane, int& dx, int& dy) = nullptr;
-    void (*quickZoom)(WindowRecord* record, int pane, int gx, int gy) = nullptr;
+    int (*splitterAtPoint)(const WindowRecord* record, int x, int y) = SplitterCursorAtPoint;  // 1008..1010 or 0
+    void (*dropSplitter)(WindowRecord* record, int cursor, int x, int y) = DropSplitter;  // cursor 1008 to 1010
+    int (*paneButtonAtPoint)(WindowRecord* record, int x, int y, int state, bool testOnly) = PaneButtonAtPoint;
+    void (*showFlagsPopup)(WindowRecord* record, int pane, win::POINT screenPoint) = ShowFlagsPopupMenu;
+    int (*scrollPaneView)(WindowRecord* record, int x, int y, int pane, int& dx, int& dy) = ScrollPaneView;
+    void (*quickZoom)(WindowRecord* record, int pane, int gx, int gy) = QuickZoom;
     // The path window of one digital part, or of the pair (second null for one).
     void (*showPathWindow)(WindowRecord* record, SchematicItem* first, SchematicItem* second) = nullptr;
 };
