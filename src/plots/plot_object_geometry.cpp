@@ -13,8 +13,10 @@
 #include "platform/paint.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
+#include "plots/plot_axes.h"
 #include "plots/plot_object.h"
 #include "plots/plot_object_moves.h"
+#include "plots/plot_view.h"
 
 namespace kq5 {
 
@@ -27,33 +29,6 @@ int ClampPixel(double value)
 {
     if (!std::isfinite(value)) return 0;
     return static_cast<int>(std::clamp(value, -kPixelLimit, kPixelLimit));
-}
-
-bool LaidOut(const CurveRecord& curve)
-{
-    return curve.plotRect.right > curve.plotRect.left && curve.plotRect.bottom > curve.plotRect.top;
-}
-
-// The axis as a linear map: its ends (logarithms on a log axis) and pixel ends.
-bool AxisMap(const CurveRecord& curve, int axis, double& low, double& high, double& p0, double& p1)
-{
-    const std::size_t a = static_cast<std::size_t>(axis);
-    low = curve.axisLow[a];
-    high = curve.axisHigh[a];
-    if (!curve.linear[a]) {
-        if (low <= 0.0 || high <= 0.0) return false;
-        low = std::log10(low);
-        high = std::log10(high);
-    }
-    if (!(high != low) || !std::isfinite(high - low) || !LaidOut(curve)) return false;
-    if (axis == kWaveformX) {
-        p0 = curve.plotRect.left;
-        p1 = curve.plotRect.right;
-    } else {
-        p0 = curve.plotRect.bottom;
-        p1 = curve.plotRect.top;
-    }
-    return true;
 }
 
 PlotRecord* PlotOfRecord(WindowRecord* record) { return record && record->plot ? record->plot.get() : nullptr; }
@@ -75,25 +50,15 @@ int PixelFromWindowFraction(double value, int origin, int extent)
 
 int CurveUnitToPixel(const CurveRecord& curve, int axis, double value)
 {
-    double low, high, p0, p1;
-    if (!AxisMap(curve, axis, low, high, p0, p1)) return ClampPixel(std::round(value));
-    double v = value;
-    if (!curve.linear[static_cast<std::size_t>(axis)]) v = value > 0.0 ? std::log10(value) : low - (high - low) * 1e3;
-    return ClampPixel(std::round(p0 + (v - low) * (p1 - p0) / (high - low)));
+    // The curve drawing truncates its pixels; the nudge keeps a pixel that went through
+    // CurvePixelToUnit from landing one below itself.
+    return ClampPixel(std::floor(ValueToPixel(curve, axis, value) + 1e-6));
 }
 
-double CurvePixelToUnit(const CurveRecord& curve, int axis, int pixel)
-{
-    double low, high, p0, p1;
-    if (!AxisMap(curve, axis, low, high, p0, p1) || p1 == p0) return pixel;
-    const double v = low + (pixel - p0) * (high - low) / (p1 - p0);
-    return curve.linear[static_cast<std::size_t>(axis)] ? v : std::pow(10.0, v);
-}
-
-win::RECT PlotObjectDrawingRect(WindowRecord* record)
+win::RECT PlotObjectDrawingRect(WindowRecord* record, win::HDC dc)
 {
     win::RECT rect{};
-    if (record && record->window) win::GetClientRect(record->window, &rect);
+    GetDrawingRect(record, dc, rect);
     return rect;
 }
 

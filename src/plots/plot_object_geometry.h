@@ -22,13 +22,14 @@ inline constexpr std::uint8_t kPlotObjectLayer = 4;
 double WindowFractionFromPixel(int pixel, int origin, int extent);
 int PixelFromWindowFraction(double value, int origin, int extent);
 
-// A value of the curve's axis (0 X, 1 Y) as a pixel of its plot rectangle, and back. An axis
-// without span or a plot not laid out maps values one to one.
+// A value of the curve's axis (0 X, 1 Y) as a pixel through the axis mapping the layout computed
+// (the one the curves are drawn with; PixelToValue is the way back), held to pixels every
+// device draws.
 int CurveUnitToPixel(const CurveRecord& curve, int axis, double value);
-double CurvePixelToUnit(const CurveRecord& curve, int axis, int pixel);
 
-// The rectangle window fractions refer to: the window's client rectangle.
-win::RECT PlotObjectDrawingRect(WindowRecord* record);
+// The rectangle window fractions refer to: the plot's drawing rectangle on the device (the
+// window's client area for no DC).
+win::RECT PlotObjectDrawingRect(WindowRecord* record, win::HDC dc = nullptr);
 
 // A new object at the head of the plot's list (new objects come first): the plot's text font,
 // layer 4, the analysis kind + 1, both curves = curve, points from the pixel rectangle, a

@@ -6,6 +6,7 @@
 #include "app/window_record.h"
 #include "document/schematic_item.h"
 #include "plots/curve_record.h"
+#include "plots/plot_axes.h"
 #include "plots/plot_object.h"
 #include "plots/plot_object_geometry.h"
 
@@ -30,12 +31,13 @@ const CurveRecord* PlacingCurve(WindowRecord* record, const PlotObject& object, 
     return plot.curves[static_cast<std::size_t>(index)].get();
 }
 
-int ObjectPixel(WindowRecord* record, const PlotObject& object, int which, int axis, double value)
+int ObjectPixel(WindowRecord* record, const PlotObject& object, int which, int axis, double value,
+                win::HDC dc = nullptr)
 {
     bool fraction = false;
     const CurveRecord* curve = PlacingCurve(record, object, which, fraction);
     if (fraction) {
-        const win::RECT r = PlotObjectDrawingRect(record);
+        const win::RECT r = PlotObjectDrawingRect(record, dc);
         return axis == kWaveformX ? PixelFromWindowFraction(value, r.left, r.right - r.left)
                                   : PixelFromWindowFraction(value, r.top, r.bottom - r.top);
     }
@@ -51,7 +53,7 @@ double ObjectUnit(WindowRecord* record, const PlotObject& object, int which, int
         return axis == kWaveformX ? WindowFractionFromPixel(pixel, r.left, r.right - r.left)
                                   : WindowFractionFromPixel(pixel, r.top, r.bottom - r.top);
     }
-    return curve ? CurvePixelToUnit(*curve, axis, pixel) : pixel;
+    return curve ? PixelToValue(*curve, axis, pixel) : pixel;
 }
 
 }  // namespace
@@ -100,10 +102,12 @@ void OffsetItemRect(WindowRecord* record, PlotObject& destination, const PlotObj
     SetObjectPointsFromPixels(record, destination, pixels);
 }
 
-win::RECT PlotObjectPixelRect(WindowRecord* record, const PlotObject& object)
+win::RECT PlotObjectPixelRect(WindowRecord* record, const PlotObject& object, win::HDC dc)
 {
-    return win::RECT{ObjectPixel(record, object, 0, kWaveformX, object.x1), ObjectPixel(record, object, 0, kWaveformY, object.y1),
-                     ObjectPixel(record, object, 1, kWaveformX, object.x2), ObjectPixel(record, object, 1, kWaveformY, object.y2)};
+    return win::RECT{ObjectPixel(record, object, 0, kWaveformX, object.x1, dc),
+                     ObjectPixel(record, object, 0, kWaveformY, object.y1, dc),
+                     ObjectPixel(record, object, 1, kWaveformX, object.x2, dc),
+                     ObjectPixel(record, object, 1, kWaveformY, object.y2, dc)};
 }
 
 void SetObjectPointsFromPixels(WindowRecord* record, PlotObject& object, const win::RECT& pixels)

@@ -16,8 +16,9 @@ int FindPlotAtPoint(WindowRecord* record, int x, int y);
 void OffsetItemRect(WindowRecord* record, PlotObject& destination, const PlotObject& source, int dx, int dy,
                     int plotIndex);
 
-// The object's two points in pixels, and the reverse.
-win::RECT PlotObjectPixelRect(WindowRecord* record, const PlotObject& object);
+// The object's two points in pixels (window fractions of the drawing rectangle on dc; the
+// window's for none), and the reverse.
+win::RECT PlotObjectPixelRect(WindowRecord* record, const PlotObject& object, win::HDC dc = nullptr);
 void SetObjectPointsFromPixels(WindowRecord* record, PlotObject& object, const win::RECT& pixels);
 
 // The pixel position of a dimension tag's line (0 for other kinds), and the reverse.

@@ -14,6 +14,7 @@
 #include "platform/backend.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
+#include "plots/plot_axes.h"
 #include "plots/plot_click_services.h"
 #include "plots/plot_object.h"
 #include "plots/plot_object_dialogs.h"
@@ -44,6 +45,13 @@ protected:
         curve->linear = {1, 0};
         record_->plot->curves.push_back(std::move(curve));
         record_->plot->curveCount = 1;
+        LayOut();
+    }
+    // The axis mapping the plot layout computes for the curve.
+    void LayOut()
+    {
+        ComputeCurveAxisMapping(*record_->plot, Curve(), kWaveformX);
+        ComputeCurveAxisMapping(*record_->plot, Curve(), kWaveformY);
     }
     void TearDown() override
     {
@@ -78,17 +86,24 @@ TEST_F(PlotObjectTest, WindowFractionsAndTheirGuards)
     EXPECT_EQ(PixelFromWindowFraction(std::nan(""), 40, 100), 40);
 }
 
-TEST_F(PlotObjectTest, CurveUnitsFollowTheScalesOfTheirAxes)
+TEST_F(PlotObjectTest, ObjectsOnACurveStandWhereTheCurveIsDrawn)
 {
     EXPECT_EQ(CurveUnitToPixel(Curve(), kWaveformX, 5.0), 190);
     EXPECT_EQ(CurveUnitToPixel(Curve(), kWaveformY, 10.0), 153);  // a third up a 200-pixel log axis
-    EXPECT_NEAR(CurvePixelToUnit(Curve(), kWaveformX, 190), 5.0, 1e-12);
-    EXPECT_NEAR(CurvePixelToUnit(Curve(), kWaveformY, 120), std::pow(10.0, 1.5), 1e-9);
-    // An axis of no span or a plot not laid out maps one to one, never NaN.
+    // The pixel the curve drawing gives a value is the object's pixel for it.
+    for (double v : {0.0, 1.25, 3.3, 7.77, 10.0})
+        EXPECT_EQ(CurveUnitToPixel(Curve(), kWaveformX, v), CurveValueToPixel(Curve(), kWaveformX, v, 0.0)) << v;
+    // A pixel taken to a value and back stays the same pixel.
+    for (int p = 40; p <= 340; ++p)
+        EXPECT_EQ(CurveUnitToPixel(Curve(), kWaveformX, PixelToValue(Curve(), kWaveformX, p)), p) << p;
+    for (int p = 20; p <= 220; ++p)
+        EXPECT_EQ(CurveUnitToPixel(Curve(), kWaveformY, PixelToValue(Curve(), kWaveformY, p)), p) << p;
+    // A far value is held to pixels every device draws; an axis without span stays finite.
+    EXPECT_EQ(CurveUnitToPixel(Curve(), kWaveformX, 1e300), 8000000);
     Curve().axisHigh[0] = Curve().axisLow[0];
-    EXPECT_EQ(CurveUnitToPixel(Curve(), kWaveformX, 5.0), 5);
-    Curve().plotRect = win::RECT{0, 0, 0, 0};
-    EXPECT_EQ(CurvePixelToUnit(Curve(), kWaveformY, 77), 77.0);
+    LayOut();
+    EXPECT_EQ(CurveUnitToPixel(Curve(), kWaveformX, 0.5), 190);
+    EXPECT_TRUE(std::isfinite(PixelToValue(Curve(), kWaveformX, 77)));
 }
 
 TEST_F(PlotObjectTest, AbsoluteTextsStayAndRelativeTextsMoveWithTheScales)
@@ -108,6 +123,7 @@ TEST_F(PlotObjectTest, AbsoluteTextsStayAndRelativeTextsMoveWithTheScales)
 
     // Zoom: X now 0..20.
     Curve().axisHigh[0] = 20.0;
+    LayOut();
     const win::RECT a = PlotObjectPixelRect(record_, *absolute);
     const win::RECT r = PlotObjectPixelRect(record_, *relative);
     EXPECT_EQ(a.left, 100);
