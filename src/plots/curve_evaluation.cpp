@@ -23,6 +23,7 @@
 #include "platform/paint.h"
 #include "plots/axis_ranges.h"
 #include "plots/import_reader.h"
+#include "plots/numeric_output_window.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_click_services.h"
 #include "plots/plot_cursors.h"
@@ -194,6 +195,9 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
     SetWaveformValue(store, c.storeSlots[kWaveformY], n, c.currentValue[kWaveformY]);
     if (c.storeSlots[kWaveformX] != 0) SetWaveformValue(store, 0, n, CurrentSweepValue());
     c.previousValue = c.currentValue;
+    // Once the two points after it are stored, a transient run's first point takes its value at
+    // the run's start time.
+    if (Analysis().analysisKind == kAnalysisTransient && n == runFirst + 2) InterpolateRunStartPoint(window, c);
     win::HDC dc = PlotRun().liveDC;
     if (!dc) return;
     // "Display every" thins the drawing of a transient run; every point stays stored.
@@ -242,6 +246,7 @@ void PlotCurrentPoint(WindowRecord* window, int flag)
     for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
     UpdateCurveExtremes(window, 0, plot->curveCount - 1);
     run.pointAccepted = true;
+    WaitAnimationStep();
     (void)flag;
 }
 

@@ -245,11 +245,7 @@ struct PlotRecord {
     WaveformStore store;
     FontSpec plotFont;
     std::int32_t textLineHeight = 0;
-    std::int32_t scaleColor = 0;
-    std::array<FontSpec, 4> defaultFonts{};
-    std::int32_t backgroundColor = 0;
     std::array<std::int32_t, 3> saveRangeFlags{};
-    std::int32_t oneScale = 0;
     bool phaseContinuation = false;  // PH continues across +-180 degrees
     LinkedList objects{NewListRecord<PlotObject>};      // plot objects (list kind 3)
     LinkedList undoObjects{NewListRecord<PlotObject>};  // kept by the last undoable edit

@@ -266,7 +266,10 @@ void InterpolateRunStartPoint(WindowRecord*, CurveRecord& curve)
     auto value = [&](int slot, std::int32_t point) {
         return GetWaveformValue(*store, curve.storeSlots[static_cast<std::size_t>(slot)], point);
     };
-    // The run's own time (the store's first slot) places the two points.
+    // The run's own time (the store's first slot) places the two points. A first point stored at
+    // the start time already holds the solution there; a line through later points would only
+    // put an approximation in its place.
+    if (GetWaveformValue(*store, 0, first) == start) return;
     const double t1 = GetWaveformValue(*store, 0, first + 1), t2 = GetWaveformValue(*store, 0, first + 2);
     auto atStart = [&](double v1, double v2) { return t2 != t1 ? v1 + (v2 - v1) * (start - t1) / (t2 - t1) : v1; };
     double y;

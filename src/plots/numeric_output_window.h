@@ -38,8 +38,9 @@ void RememberDigitalStates();
 // Whether animation is held off (batch runs and redraws from stored runs).
 void SuppressAnimation(bool suppress);
 
-// A transient run's first stored point of the curve becomes its value at the analysis start
-// time: the line through the next two points (their stored state for a digital curve).
+// A transient run's first stored point of the curve, when it lies off the analysis start time,
+// becomes its value at that time: the line through the next two points (their stored state for
+// a digital curve). A first point at the start time keeps its value.
 void InterpolateRunStartPoint(WindowRecord* window, CurveRecord& curve);
 
 // The first character of a text whose class is not a blank.

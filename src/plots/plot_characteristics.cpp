@@ -21,6 +21,7 @@
 #include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "plots/axis_ranges.h"
 #include "plots/curve_record.h"
 #include "plots/limits_dialog.h"
 #include "plots/plot_setup.h"
@@ -182,6 +183,35 @@ void FillLists(win::HWND dialog, Dialog& d)
                      kFirstPaletteButton, 0);
 }
 
+// The axis becomes automatic and the window's Auto Scale rescales the curve's group at once, with
+// the one-scale choice of the dialog; the dialog then shows the new ranges (Cancel restores the
+// old ones with the rest).
+void AutoScaleEditedCurve(win::HWND dialog, Dialog& d, int index, int axis)
+{
+    PlotRecord* plot = PlotOfWindow(d.window);
+    if (!plot || index < 0 || index >= plot->curveCount || index >= static_cast<int>(plot->curves.size())) return;
+    if (d.page == kFormatPage) ReadFormats(dialog, d);
+    CurveEdit& edit = d.edited.curves[static_cast<std::size_t>(index)];
+    edit.rangeMode[static_cast<std::size_t>(axis)] = kRangeAutoScaled;
+    plot->curves[static_cast<std::size_t>(index)]->rangeMode[static_cast<std::size_t>(axis)] = kRangeAutoScaled;
+    PlotViewSettings& view = PlotViewOf(d.window->plot);
+    const std::int32_t sameYScales = view.sameYScales, current = plot->currentCurve;
+    view.sameYScales = win::IsDlgButtonChecked(dialog, kOneScaleCheck) == win::BST_CHECKED ? 1 : 0;
+    plot->currentCurve = index;
+    AutoScaleCurrentPlotGroup(d.window, true);
+    plot->currentCurve = current;
+    view.sameYScales = sameYScales;
+    const int group = plot->curves[static_cast<std::size_t>(index)]->plotGroup;
+    for (std::size_t i = 0; i < d.edited.curves.size() && i < plot->curves.size(); ++i) {
+        const CurveRecord& c = *plot->curves[i];
+        if (c.plotGroup != group) continue;
+        d.edited.curves[i].low = c.axisLow;
+        d.edited.curves[i].high = c.axisHigh;
+        d.edited.curves[i].rangeMode = c.rangeMode;
+    }
+    if (d.page == kFormatPage) ShowFormats(dialog, d);
+}
+
 void OnCommand(win::HWND dialog, Dialog& d, int id, int code)
 {
     if (OnColorPaletteClick(d.palette, id)) return;
@@ -222,7 +252,7 @@ void OnCommand(win::HWND dialog, Dialog& d, int id, int code)
         return;
     case kAutoScaleX:
     case kAutoScaleY:
-        if (curve) curve->rangeMode[id == kAutoScaleX ? 0 : 1] = kRangeAutoScaled;
+        if (curve) AutoScaleEditedCurve(dialog, d, static_cast<int>(curve - d.edited.curves.data()), id == kAutoScaleX ? 0 : 1);
         return;
     case kFormatAll:
         ReadFormats(dialog, d);
@@ -234,7 +264,7 @@ void OnCommand(win::HWND dialog, Dialog& d, int id, int code)
                 }
         return;
     case kFontButton:
-        if (PlotRecord* plot = PlotOfWindow(d.window)) ChooseSettingsFont(dialog, plot->defaultFonts[0], 0);
+        if (PlotOfWindow(d.window)) ChooseSettingsFont(dialog, PlotViewOf(d.window->plot).textFont, 0);
         return;
     case kCharacteristicsTestButton: Apply(dialog, d, kCharacteristicsTestButton); return;
     case win::IDOK:
@@ -242,7 +272,7 @@ void OnCommand(win::HWND dialog, Dialog& d, int id, int code)
         win::EndDialog(dialog, 1);
         return;
     case win::IDCANCEL:
-        if (PlotRecord* plot = PlotOfWindow(d.window)) plot->defaultFonts[0] = d.savedFont;
+        if (PlotOfWindow(d.window)) PlotViewOf(d.window->plot).textFont = d.savedFont;
         ApplyCharacteristicsSnapshot(d.window, d.saved, 2);
         win::EndDialog(dialog, 0);
         return;
@@ -296,11 +326,12 @@ CharacteristicsSnapshot TakeCharacteristicsSnapshot(WindowRecord* window)
         e.name = c.name.empty() ? c.yExpressionText : c.name;
         s.curves.push_back(std::move(e));
     }
-    for (int k = 0; k < 3; ++k) s.fontColors[static_cast<std::size_t>(k)] = plot->defaultFonts[static_cast<std::size_t>(k)].color;
-    s.windowBackground = plot->backgroundColor;
-    s.oneScale = plot->oneScale;
+    const PlotViewSettings& view = PlotViewOf(window->plot);
+    s.fontColors = {view.textFont.color, view.gridColor, view.graphBackground};
+    s.windowBackground = view.windowBackground;
+    s.oneScale = view.sameYScales;
     s.saveRange = plot->saveRangeFlags[static_cast<std::size_t>(Kind())];
-    s.scaleColor = plot->scaleColor;
+    s.scaleColor = view.scaleColor;
     return s;
 }
 
@@ -333,7 +364,7 @@ void CommitCurveRanges(WindowRecord* window, const std::vector<CurveEdit>& edits
 {
     PlotRecord* plot = PlotOfWindow(window);
     if (!plot) return;
-    plot->oneScale = oneScale;
+    PlotViewOf(window->plot).sameYScales = oneScale;
     if (!Probe()) plot->saveRangeFlags[static_cast<std::size_t>(Kind())] = saveRange;
     for (std::size_t i = 0; i < edits.size() && i < plot->curves.size(); ++i) {
         CurveRecord& c = *plot->curves[i];
@@ -361,9 +392,12 @@ void ApplyCharacteristicsSnapshot(WindowRecord* window, const CharacteristicsSna
     if (!plot) return;
     CommitCurveEdits(window, snapshot.curves, mode);
     CommitCurveRanges(window, snapshot.curves, snapshot.oneScale, snapshot.saveRange, mode);
-    for (int k = 0; k < 3; ++k) plot->defaultFonts[static_cast<std::size_t>(k)].color = snapshot.fontColors[static_cast<std::size_t>(k)];
-    plot->backgroundColor = snapshot.windowBackground;
-    plot->scaleColor = snapshot.scaleColor;
+    PlotViewSettings& view = PlotViewOf(window->plot);
+    view.textFont.color = snapshot.fontColors[0];
+    view.gridColor = snapshot.fontColors[1];
+    view.graphBackground = snapshot.fontColors[2];
+    view.windowBackground = snapshot.windowBackground;
+    view.scaleColor = snapshot.scaleColor;
     if (window && window->window) win::InvalidateRect(window->window, nullptr, 1);
 }
 
@@ -374,7 +408,7 @@ int OpenPlotCharacteristics(WindowRecord* window)
     d.window = window;
     d.edited = TakeCharacteristicsSnapshot(window);
     d.saved = d.edited;
-    d.savedFont = window->plot->defaultFonts[0];
+    d.savedFont = PlotViewOf(window->plot).textFont;
     const int templateId = Probe() ? kProbeCharacteristicsTemplate : kPlotCharacteristicsTemplate;
     return static_cast<int>(win::DialogBoxParam(win::GetModuleHandle(nullptr), templateId, AppFrameWindow(),
                                                 PlotCharacteristicsDlgProc, reinterpret_cast<win::LPARAM>(&d)));

@@ -17,6 +17,7 @@
 #include "plots/plot_object.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_view.h"
+#include "plots/plot_view_settings.h"
 
 namespace kq5 {
 
@@ -72,7 +73,8 @@ PlotObject* CreatePlotObject(WindowRecord* record, std::uint16_t style, int curv
         return nullptr;
     }
     object->kind = kKindPlotObject;
-    object->font = plot->defaultFonts[0];
+    const FontSpec& textFont = PlotViewOf(record->plot).textFont;
+    object->font = textFont;
     object->layer = kPlotObjectLayer;
     object->style = style;
     object->w = curve;
@@ -85,8 +87,8 @@ PlotObject* CreatePlotObject(WindowRecord* record, std::uint16_t style, int curv
     if (kind == kObjectMeasureH) object->measured = object->y2 - (object->y2 - object->y1) * 0.5;
     SnapObjectToCurves(record, *object, pixels);
     // Kinds without a colour of their own take the plot's text colour.
-    object->color = plot->defaultFonts[0].color;
-    object->fillColor = plot->defaultFonts[0].color;
+    object->color = textFont.color;
+    object->fillColor = textFont.color;
     return object;
 }
 

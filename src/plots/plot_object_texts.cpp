@@ -11,6 +11,7 @@
 #include "plots/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "plots/plot_object_geometry.h"
+#include "plots/plot_view_settings.h"
 
 namespace kq5 {
 
@@ -18,7 +19,7 @@ void AddPlotTextObject(WindowRecord* record, int x, int y, int plot)
 {
     if (!record || !record->plot) return;
     PlotObject edited;
-    edited.font = record->plot->defaultFonts[0];
+    edited.font = PlotViewOf(record->plot).textFont;
     if (RunAnalysisTextDialog(record, edited) != 1 || edited.text.empty()) return;
     ClearSelection(record);
     PlotObject* object = CreatePlotObject(record, kObjectText, plot, win::RECT{x, y, x, y});

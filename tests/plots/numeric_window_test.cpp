@@ -52,8 +52,20 @@ TEST(NumericWindowTexts, OrdinalsCountsAndOptionBits)
 TEST(RunStartPoint, TheFirstPointTakesTheValueAtTheStartTime)
 {
     TransientRun().tmin = 0.0;
+    {
+        // A first point at the start time keeps the solution computed there.
+        CurveRecord exact;
+        const double v[] = {0.0, 3.0, 5.0};
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(WaveformStoreWrite(exact, i * 1e-6, kWaveformX), 0);
+            ASSERT_EQ(WaveformStoreWrite(exact, v[i], kWaveformY), 0);
+            SetWaveformValue(*exact.ownStore, 0, i, i * 1e-6);
+        }
+        InterpolateRunStartPoint(nullptr, exact);
+        EXPECT_EQ(GetWaveformValue(*exact.ownStore, exact.storeSlots[kWaveformY], 0), 0.0);
+    }
     CurveRecord curve;
-    const double times[] = {0.0, 1e-6, 2e-6};
+    const double times[] = {-1e-6, 1e-6, 2e-6};
     const double values[] = {99.0, 3.0, 5.0};
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(WaveformStoreWrite(curve, times[i] + 1.0, kWaveformX), 0);
