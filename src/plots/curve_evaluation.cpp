@@ -24,6 +24,7 @@
 #include "plots/axis_ranges.h"
 #include "plots/import_reader.h"
 #include "plots/numeric_output_window.h"
+#include "plots/plot_object_draw.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_click_services.h"
 #include "plots/plot_cursors.h"
@@ -280,6 +281,7 @@ void FinishPlotCase(WindowRecord* window)
 
 void InstallPlotRunServices()
 {
+    InstallPlotObjectDrawing();
     EditModeHooks().toggleCursors = TogglePlotCursors;
     // The Scope popup's checks show the option bits of the analysis window.
     MenuTextSources().plotOption = [](int id) {

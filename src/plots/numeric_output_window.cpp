@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <thread>
 
 #include "analog/analysis_state.h"
 #include "analog/numeric_helpers.h"
@@ -236,6 +234,12 @@ void WaitAnimationStep()
     }
     const std::string before = GetStatusText();
     SetStatusText(LoadResString(document.animateWait == 1 ? kMsgHitAnyKey : kMsgWait));
+    // The delay ends with a timer message, so that the wait sleeps in the queue (and a test
+    // clock moves on to it) instead of polling.
+    const win::UINT_PTR timer =
+        document.animateWait == 2
+            ? win::SetTimer(nullptr, 0, static_cast<win::UINT>(std::max(document.animateWaitTime, 1)) + 1, nullptr)
+            : 0;
     for (;;) {
         const int key = PumpPendingMessages();
         if (key != 0) {
@@ -243,14 +247,13 @@ void WaitAnimationStep()
             break;
         }
         if (document.animateWait == 0) break;
-        if (document.animateWait == 2) {
-            if (win::GetTickCount() - a.lastTick > static_cast<std::uint32_t>(document.animateWaitTime)) break;
-            // No message need come while the delay runs: look again shortly.
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        } else {
-            win::WaitMessage();
-        }
+        if (document.animateWait == 2 &&
+            win::GetTickCount() - a.lastTick > static_cast<std::uint32_t>(document.animateWaitTime))
+            break;
+        // Nothing can arrive any more (no desktop and no timer): waiting would never end.
+        if (!win::WaitMessage()) break;
     }
+    if (timer) win::KillTimer(nullptr, timer);
     a.lastTick = win::GetTickCount();
     SetStatusText(before);
     RememberDigitalStates();
