@@ -129,6 +129,10 @@ std::string PinNameOf(const SchematicItem& item, int pin)
 
 void EndProbeRunState() { RunControl().probeState = kProbeIdle; }
 
+// The run command of the current analysis: it replots from the kept run or simulates anew, as
+// the probe state says.
+int RunProbeAnalysis() { return RunAnalysisTimed(Analysis().analysisKind); }
+
 }  // namespace
 
 ProbeModeState& ProbeMode()
@@ -136,6 +140,7 @@ ProbeModeState& ProbeMode()
     static ProbeModeState state = [] {
         ProbeModeState s;
         for (int k = 0; k < 3; ++k) s.descriptors[static_cast<std::size_t>(k)] = StartDescriptor(k);
+        s.run = RunProbeAnalysis;
         return s;
     }();
     return state;
@@ -148,7 +153,7 @@ void ResetProbeModeForTests()
     for (int k = 0; k < 3; ++k) s.descriptors[static_cast<std::size_t>(k)] = StartDescriptor(k);
     s.keepWord = 1;
     s.lastAddPlotText.clear();
-    s.run = nullptr;
+    s.run = RunProbeAnalysis;
 }
 
 ProbeMenuDescriptor& CurrentProbeDescriptor()

@@ -92,8 +92,8 @@ struct ProbeModeState {
     std::array<ProbeMenuDescriptor, 3> descriptors;
     std::int32_t keepWord = 1;  // 2 Save All, 1 Save V and I Only
     std::string lastAddPlotText;
-    // Runs the analysis of the probe (its kept run in state 3, a new one in state 1); the run
-    // commands install it. Returns 0 or a message id.
+    // Runs the analysis of the probe (its kept run in state 3, a new one in state 1): the current
+    // analysis kind's run command. Returns 0 or a message id.
     std::function<int()> run;
 };
 ProbeModeState& ProbeMode();

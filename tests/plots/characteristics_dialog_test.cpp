@@ -17,6 +17,8 @@
 #include "plots/curve_record.h"
 #include "plots/limits_row.h"
 #include "plots/plot_characteristics.h"
+#include "plots/plot_view_settings.h"
+#include "app/window_record.h"
 
 namespace kq5::testing {
 namespace {
@@ -138,6 +140,74 @@ TEST_F(CharacteristicsTest, WithoutSaveRangeEditsTheRowsKeepTheirTexts)
     });
     EXPECT_EQ(Curve(0).axisHigh[1], 8.0);
     EXPECT_EQ(Row(0).yRange, "Auto");
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(CharacteristicsTest, AutoScaleRescalesTheGroupAtOnceAndCancelRestores)
+{
+    // The dialog of the analysis window that shows the plot; both curves hold data.
+    WindowRecord* analysis = NewWindowRecord(nullptr, kWindowAnalysis);
+    analysis->plot = circuit_->plot;
+    for (int i = 0; i < 2; ++i) {
+        Curve(i).lastPointIndex = 10;
+        Curve(i).dataMin = {0.0, i == 0 ? -0.2 : 0.1};
+        Curve(i).dataMax = {1e-3, i == 0 ? 3.7 : 2.0};
+    }
+    std::string lowText, highText;
+    win::headless::SetIdleHandler({});
+    std::vector<std::function<void(win::HWND)>> steps = {
+        [&](win::HWND dialog) { Press(dialog, 202); },
+        [&](win::HWND dialog) {
+            Press(dialog, 236);  // Auto Scale Y
+            lowText = win::GetDlgItemText(dialog, 228);
+            highText = win::GetDlgItemText(dialog, 230);
+            // Both curves of the group took the union of their data at once.
+            EXPECT_LT(Curve(0).axisLow[1], -0.19);
+            EXPECT_GT(Curve(0).axisHigh[1], 3.69);
+            EXPECT_LT(Curve(0).axisHigh[1], 5.0);
+            EXPECT_EQ(Curve(1).axisLow[1], Curve(0).axisLow[1]);
+            EXPECT_EQ(Curve(1).axisHigh[1], Curve(0).axisHigh[1]);
+            Press(dialog, win::IDCANCEL);
+        }};
+    std::size_t next = 0;
+    win::headless::SetIdleHandler([&]() {
+        if (next >= steps.size()) return false;
+        steps[next++](win::GetActiveWindow());
+        return true;
+    });
+    EXPECT_EQ(OpenPlotCharacteristics(analysis), 0);
+    // The dialog showed the new range; Cancel put the old one back.
+    EXPECT_NE(lowText, "0");
+    EXPECT_NE(highText, "5");
+    EXPECT_EQ(Curve(0).axisLow[1], 0.0);
+    EXPECT_EQ(Curve(0).axisHigh[1], 5.0);
+    analysis->plot.reset();
+    FreeWindowRecord(analysis);
+}
+
+TEST_F(CharacteristicsTest, ColoursAndTheOneScaleChoiceAreThePlotViewsOwn)
+{
+    PlotViewSettings& view = PlotViewOf(circuit_->plot);
+    view.gridColor = 7;
+    view.sameYScales = 0;
+    const CharacteristicsSnapshot s = TakeCharacteristicsSnapshot(circuit_);
+    EXPECT_EQ(s.fontColors[1], 7);
+    CharacteristicsSnapshot edited = s;
+    edited.fontColors[2] = 14;
+    edited.windowBackground = 3;
+    edited.oneScale = 1;
+    ApplyCharacteristicsSnapshot(circuit_, edited, kCharacteristicsTestButton);
+    EXPECT_EQ(view.graphBackground, 14);
+    EXPECT_EQ(view.windowBackground, 3);
+    EXPECT_EQ(view.sameYScales, 1);
+    ApplyCharacteristicsSnapshot(circuit_, s, 2);
+    EXPECT_EQ(view.graphBackground, s.fontColors[2]);
+    EXPECT_EQ(view.sameYScales, 0);
 }
 
 }  // namespace
