@@ -1,0 +1,103 @@
+// Probe mode on a real schematic circuit: the analysis runs once for the whole circuit, then a
+// click on a node of the circuit window plots that node's voltage in the analysis window.
+#include <fstream>
+#include <string>
+
+#include "../app/frame_test_support.h"
+#include "../app/screen_capture_support.h"
+#include "analog/analysis_start.h"
+#include "analog/run_control.h"
+#include "app/frame_window.h"
+#include "document/circuit_file.h"
+#include "platform/message.h"
+#include "platform/message_box.h"
+#include "platform/paint.h"
+#include "platform/win_messages.h"
+#include "platform/window.h"
+#include "plots/curve_record.h"
+#include "plots/probe_mode.h"
+#include "plots/waveform_store.h"
+#include "schematic/editor_services.h"
+#include "schematic/pane_seams.h"
+
+namespace kq5::testing {
+namespace {
+
+// A battery of 2 V at (10, 10)-(10, 16) feeding R1 (10, 10)-(16, 10) into C1 (16, 10)-(20, 10),
+// grounded at (20, 10) and (10, 16); a 5 ms transient.
+const char* const kProbeCircuit =
+    "[Main]\r\nFileType=CIR\r\nVersion=5.20\r\nProgram=Kestrion V\r\n\r\n"
+    "[Comp]\r\nName=Battery\r\nGrid=10,10\r\n\r\n[Attr]\r\nONV=0,0,PART,V1\r\n\r\n[Attr]\r\nONV=0,0,VALUE,2\r\n\r\n"
+    "[Comp]\r\nName=Resistor\r\nGrid=10,10\r\n\r\n[Attr]\r\nONV=0,0,PART,R1\r\n\r\n[Attr]\r\nONV=0,0,VALUE,1k\r\n\r\n"
+    "[Comp]\r\nName=Capacitor\r\nGrid=16,10\r\n\r\n[Attr]\r\nONV=0,0,PART,C1\r\n\r\n[Attr]\r\nONV=0,0,VALUE,1u\r\n\r\n"
+    "[Comp]\r\nName=Ground\r\nGrid=20,10\r\n\r\n"
+    "[Comp]\r\nName=Ground\r\nGrid=10,16\r\n\r\n"
+    "[Limits]\r\nAnalysis=Transient\r\nTRange=5m\r\nNPts=51\r\nTemp=27\r\n\r\n"
+    "[WaveForm]\r\nAnalysis=Transient\r\nPlt=1\r\nXExp=T\r\nYExp=v(1)\r\nXRng=5m,0\r\nYRng=Auto\r\n\r\n";
+
+class ProbeCircuitTest : public StartedFrame {
+protected:
+    void TearDown() override
+    {
+        ExitAnalysis();
+        PumpFrameMessages();
+        RunControl().probeFlag = 0;
+        ResetProbeModeForTests();
+        StartedFrame::TearDown();
+    }
+};
+
+TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
+{
+    Start();
+    InstallAnalysisKindHandlers();
+    const std::string path = (dir_ / "probe.cir").string();
+    std::ofstream(path, std::ios::binary) << kProbeCircuit;
+    std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
+    WindowRecord* circuit = nullptr;
+    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+    ASSERT_NE(circuit, nullptr);
+    PumpFrameMessages();
+
+    // Probe mode starts with one run of the whole circuit.
+    RunControl().probeFlag = 1;
+    ASSERT_EQ(RunAnalysisCommand(circuit, kAnalysisTransient), 0);
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    ASSERT_EQ(SetProbeRowCount(1), 0);
+    RunControl().probeState = kProbeFullRun;
+    EXPECT_EQ(ApplyProbeRows(1, -1), 0);
+    SetProbeRowCount(0);
+    PumpFrameMessages();
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    win::SendMessage(Frame().mdiClient, win::WM_MDITILE, 0, 0);
+    PumpFrameMessages();
+
+    // A click on the junction of R1 and C1.
+    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
+    PumpFrameMessages();
+    const int pane = FindVisiblePane(circuit);
+    const win::POINT at = GridToPaneClient(circuit, 16, 10, pane);
+    const win::LPARAM where = win::MAKELPARAM(at.x, at.y);
+    win::SendMessage(circuit->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, where);
+    win::SendMessage(circuit->window, win::WM_LBUTTONUP, 0, where);
+    PumpFrameMessages();
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+
+    ASSERT_EQ(ProbeMode().rows.size(), 1u);
+    ASSERT_NE(analysis->plot, nullptr);
+    ASSERT_EQ(analysis->plot->curveCount, 1);
+    const CurveRecord& c = *analysis->plot->curves[0];
+    ASSERT_GT(c.lastPointIndex, 10);
+    // The capacitor holds the battery's 2 V from the operating point on.
+    const double last = GetWaveformValue(analysis->plot->store, c.storeSlots[kWaveformY], c.lastPointIndex);
+    EXPECT_NEAR(last, 2.0, 1e-6);
+    win::InvalidateRect(analysis->window, nullptr, 1);
+    win::UpdateWindow(analysis->window);
+    PumpFrameMessages();
+    win::CurrentBackend().Present(true);
+    EXPECT_TRUE(SaveScreen("analysis_probe_mode"));
+}
+
+}  // namespace
+}  // namespace kq5::testing
