@@ -1,6 +1,7 @@
 // Probe mode through the circuit window: a left click on a pin of the schematic reaches the
 // probe handler, which runs the current analysis with a row for the pin's node.
 #include "../schematic/schematic_test_support.h"
+#include "probe_test_support.h"
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
@@ -39,20 +40,7 @@ protected:
         SchematicWindowTest::TearDown();
     }
 
-    // An NPN transistor placed at grid (20, 20): base there, nodes 7 (C), 8 (B), 9 (E).
-    void PlaceTransistor()
-    {
-        npn_.type = static_cast<std::uint16_t>(FindComponentTypeByName("NPN"));
-        npn_.pins = {{4, 4, "C", 'a', ""}, {0, 0, "B", 'a', ""}, {4, -4, "E", 'a', ""}};
-        SchematicItem* item = NewSchematicItem(record_);
-        item->definition = &npn_;
-        item->x1 = 20;
-        item->y1 = 20;
-        item->x2 = 24;
-        item->y2 = 24;
-        item->pinNodes = {7, 8, 9};
-        SetAttribute(record_, item, kAttrPart, "Q1");
-    }
+    void PlaceTransistor() { PlaceProbeTransistor(record_, npn_); }
 
     void Click(int gridX, int gridY)
     {

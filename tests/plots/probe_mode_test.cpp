@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "probe_test_support.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,23 +53,7 @@ protected:
         ResetAnalysisStateForTests();
     }
 
-    // An NPN transistor Q1 placed at grid (20, 20): base there, emitter at (24, 16), collector at
-    // (24, 24); nodes 7 (collector), 8 (base) and 9 (emitter). Without a shape its bounds run from
-    // the placement point up and to the right.
-    SchematicItem* PlaceTransistor()
-    {
-        npn_.type = static_cast<std::uint16_t>(FindComponentTypeByName("NPN"));
-        npn_.pins = {{4, 4, "C", 'a', ""}, {0, 0, "B", 'a', ""}, {4, -4, "E", 'a', ""}};
-        SchematicItem* item = NewSchematicItem(circuit_);
-        item->definition = &npn_;
-        item->x1 = 20;
-        item->y1 = 20;
-        item->x2 = 24;
-        item->y2 = 24;
-        item->pinNodes = {7, 8, 9};
-        SetAttribute(circuit_, item, kAttrPart, "Q1");
-        return item;
-    }
+    SchematicItem* PlaceTransistor() { return testing::PlaceProbeTransistor(circuit_, npn_); }
 
     WindowRecord* circuit_ = nullptr;
     ComponentDefinition npn_;
