@@ -14,6 +14,7 @@
 #include "app/global_settings.h"
 #include "app/info_dialogs.h"
 #include "app/preferences.h"
+#include "app/printing.h"
 #include "app/title_block.h"
 #include "app/help_bar.h"
 #include "app/tool_bar_dialog.h"
@@ -62,7 +63,7 @@ constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
     {12913, 12913}, {17214, 17214}, {17350, 17359}, {17669, 17669}, {17671, 17671},
     // Libraries, printing and the demo player.
-    {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
+    {3889, 3889}, {12511, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
     // Digital path window.
     {17453, 17453},
     // Plots.
@@ -314,6 +315,14 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
+    if (id == kCommandPrintSetup) {
+        RunPrintSetup(context.active ? context.active->window : nullptr);
+        return 0;
+    }
+    if (id == kCommandPrint) {
+        PrintWindowRecord(context.active);
+        return 0;
+    }
     if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
     // The run's state and output: numeric output, State Variables, point reduction, animation.
     if (id == 17151 || id == 17153 || id == 17155 || id == 17171) {

@@ -38,7 +38,7 @@ std::set<int> OwnersList()
     for (int id : {17669, 17671}) ids.insert(id);
     // Libraries, printing and demo.
     for (int id : {17306, 17308, 17221, 17222, 3889}) ids.insert(id);
-    AddRange(ids, 12509, 12511);
+    AddRange(ids, 12511, 12511);
     AddRange(ids, 17806, 17816);
     // Digital.
     ids.insert(17453);
