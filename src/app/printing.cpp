@@ -14,6 +14,7 @@
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "document/selection.h"
+#include "platform/bitmap.h"
 #include "platform/common_dialogs_file.h"
 #include "platform/common_dialogs_print.h"
 #include "platform/gdi_dc.h"
@@ -26,6 +27,8 @@
 #include <optional>
 #include "platform/global_memory.h"
 #include "platform/paint.h"
+#include "platform/region.h"
+#include "platform/system.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
 #include "plots/plot_view.h"
@@ -524,6 +527,44 @@ std::vector<LayoutPlacement> AutoTileLayout(int included)
         }
     }
     return cells;
+}
+
+void PrintActiveWindowPicture()
+{
+    win::HWND window = win::GetActiveWindow();
+    if (window == nullptr) return;
+    win::RECT rect{};
+    win::GetWindowRect(window, &rect);
+    const win::RECT screen{0, 0, win::GetSystemMetrics(win::SM_CXSCREEN), win::GetSystemMetrics(win::SM_CYSCREEN)};
+    if (!win::IntersectRect(&rect, &rect, &screen)) return;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    // The picture is taken before anything of the job (its questions) covers the window.
+    win::HDC screenDc = win::GetDC(nullptr);
+    win::HDC memory = win::CreateCompatibleDC(screenDc);
+    win::HBITMAP bitmap = win::CreateCompatibleBitmap(screenDc, width, height);
+    win::HGDIOBJ old = win::SelectObject(memory, bitmap);
+    win::BitBlt(memory, 0, 0, width, height, screenDc, rect.left, rect.top, win::SRCCOPY);
+    const int screenDpi = win::GetDeviceCaps(screenDc, win::LOGPIXELSX);
+    win::ReleaseDC(nullptr, screenDc);
+    WindowRecord* record = GetWindowRecord(window);
+    if (record == nullptr) record = FrameRecord();
+    if (win::HDC dc = StartPrintJob(record)) {
+        double scale = static_cast<double>(win::GetDeviceCaps(dc, win::LOGPIXELSX)) / std::max(screenDpi, 1);
+        const int pageWidth = win::GetDeviceCaps(dc, win::HORZRES);
+        const int pageHeight = win::GetDeviceCaps(dc, win::VERTRES);
+        scale = std::min({scale, static_cast<double>(pageWidth) / width, static_cast<double>(pageHeight) / height});
+        const int w = static_cast<int>(width * scale);
+        const int h = static_cast<int>(height * scale);
+        const bool ok = BandLoop(dc, [&] {
+            win::StretchBlt(dc, (pageWidth - w) / 2, (pageHeight - h) / 2, w, h, memory, 0, 0, width, height, win::SRCCOPY);
+        });
+        if (!ok) Setup().running = false;
+        EndPrintJob();
+    }
+    win::SelectObject(memory, old);
+    win::DeleteObject(bitmap);
+    win::DeleteDC(memory);
 }
 
 void PrintWindowRecord(WindowRecord* record)

@@ -40,6 +40,8 @@ bool PrintJobRunning();
 
 // The Print command for the window by its kind.
 void PrintWindowRecord(WindowRecord* record);
+// Ctrl+Shift+W: a picture of the active window's part on the screen, centred on one sheet.
+void PrintActiveWindowPicture();
 // The scale of schematic pages on the printer: the document's when 0 or more, else the one that
 // fits the largest page on one sheet.
 double ComputePrintScale(win::HDC printer, WindowRecord* record);

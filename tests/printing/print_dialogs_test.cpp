@@ -6,6 +6,10 @@
 #include "document/circuit_document.h"
 #include "platform/common_dialogs_print.h"
 #include "platform/gdi_dc.h"
+#include "platform/gdi_objects.h"
+#include "platform/gdi_draw.h"
+#include "platform/paint.h"
+#include "platform/window.h"
 #include "platform/print.h"
 #include "schematic/page_array.h"
 #include "pdf_probe.h"
@@ -97,6 +101,38 @@ TEST_F(PrintDialogs, ThePrintDialogChoosesThePages)
     EXPECT_FALSE(std::filesystem::exists(none));
     EXPECT_TRUE(win::MessageBoxLog().empty());
     win::ResetPrintStateForTests();
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(PrintDialogs, AWindowPartlyOffTheScreenPrintsItsVisiblePart)
+{
+    // A window reaching 200 pixels past the screen's left edge, painted red.
+    win::MoveWindow(frame_, -200, 100, 500, 300, 1);
+    win::SetActiveWindow(frame_);
+    win::HDC dc = win::GetWindowDC(frame_);
+    win::RECT all{0, 0, 500, 300};
+    win::HBRUSH red = win::CreateSolidBrush(win::RGB(255, 0, 0));
+    win::FillRect(dc, &all, red);
+    win::DeleteObject(red);
+    win::ReleaseDC(frame_, dc);
+    const std::string pdf = (dir_ / "picture.pdf").string();
+    win::ScriptPrintOutputFile(pdf);
+    PrintActiveWindowPicture();
+    PdfRaster page;
+    ASSERT_TRUE(page.Load(pdf, 1));
+    const auto bands = page.Bands();
+    ASSERT_EQ(bands.size(), 1u);
+    // 300 by 300 screen pixels at 300 / 96 printer pixels each, centred on the sheet.
+    const int side = 300 * win::kPrinterDpi / 96;
+    EXPECT_NEAR(bands[0].right - bands[0].left + 1, side, 4);
+    EXPECT_NEAR(bands[0].bottom - bands[0].top + 1, side, 4);
+    EXPECT_NEAR((bands[0].left + bands[0].right) / 2, page.width / 2, 4);
+    EXPECT_NEAR((bands[0].top + bands[0].bottom) / 2, page.height / 2, 4);
 }
 
 }  // namespace
