@@ -345,6 +345,24 @@ double ComputePrintScale(win::HDC printer, WindowRecord* record)
     return scale > 0.0 ? scale : 1.0;
 }
 
+SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, double scale)
+{
+    SheetTiling tiling;
+    if (record == nullptr || !record->document || page < 0 ||
+        static_cast<std::size_t>(page) >= record->document->pages.size())
+        return tiling;
+    // Logical units (a screen pixel at zoom 1) per printer pixel.
+    const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(printer, win::LOGPIXELSX);
+    tiling.sheetWidth = std::max(1.0, win::GetDeviceCaps(printer, win::HORZRES) * perPixel);
+    tiling.sheetHeight = std::max(1.0, win::GetDeviceCaps(printer, win::VERTRES) * perPixel);
+    // The renderer numbers the sheets from the page's extent: bring it up to date.
+    CheckPageExtent(record, page);
+    const win::RECT& extent = record->document->pages[static_cast<std::size_t>(page)].extent;
+    tiling.across = SheetsFor(extent.right, tiling.sheetWidth);
+    tiling.down = SheetsFor(extent.bottom, tiling.sheetHeight);
+    return tiling;
+}
+
 void PrintSchematic(WindowRecord* record)
 {
     if (record == nullptr || !record->document) return;
@@ -363,16 +381,11 @@ void PrintSchematic(WindowRecord* record)
     drawing.ignoreSelection = true;
     drawing.drawMode = kDrawModeNormal;
     const win::RECT sheetArea = PrintableRect(dc);
-    // Logical units (a screen pixel at zoom 1) per printer pixel.
     const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(dc, win::LOGPIXELSX);
-    const double sheetWidth = std::max(1.0, sheetArea.right * perPixel);
-    const double sheetHeight = std::max(1.0, sheetArea.bottom * perPixel);
     for (int page = from - 1; page < to && PrintJobRunning(); ++page) {
-        // The renderer numbers the sheets from the page's extent: bring it up to date.
-        CheckPageExtent(record, page);
-        const win::RECT draw = document.pages[static_cast<std::size_t>(page)].extent;
-        const int across = SheetsFor(draw.right, sheetWidth);
-        const int down = SheetsFor(draw.bottom, sheetHeight);
+        const SheetTiling tiling = TileSchematicPage(dc, record, page, scale);
+        const double sheetWidth = tiling.sheetWidth, sheetHeight = tiling.sheetHeight;
+        const int across = tiling.across, down = tiling.down;
         for (int row = 0; row < down && PrintJobRunning(); ++row) {
             for (int column = 0; column < across && PrintJobRunning(); ++column) {
                 const bool ok = BandLoop(dc, [&] {
@@ -418,7 +431,7 @@ int TextLinesPerPage(int printableHeight, int lineHeight, int headerFooterLines)
     return std::max(1, printableHeight / lineHeight - headerFooterLines);
 }
 
-int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage)
+int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage, const TextPageGeometry* geometry)
 {
     if (record == nullptr || dc == nullptr) return 0;
     const std::string* buffer = GetTextAreaBuffer(record);
@@ -427,7 +440,8 @@ int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage)
     // The window's font at the printer's resolution.
     win::LOGFONT lf;
     FillLogFont(record->font, lf);
-    lf.lfHeight = win::MulDiv(lf.lfHeight, win::GetDeviceCaps(dc, win::LOGPIXELSY), kScreenDpi);
+    const int logPixelsY = geometry ? geometry->logPixelsY : win::GetDeviceCaps(dc, win::LOGPIXELSY);
+    lf.lfHeight = win::MulDiv(lf.lfHeight, logPixelsY, kScreenDpi);
     win::HFONT font = win::CreateFontIndirect(&lf);
     win::HGDIOBJ oldFont = win::SelectObject(dc, font);
     win::TEXTMETRIC tm;
@@ -435,7 +449,7 @@ int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage)
     const int lineHeight = std::max(1, static_cast<int>(tm.tmHeight + tm.tmExternalLeading));
     const int headerLines = HeaderFooterLineCount(texts.printHeader);
     const int footerLines = HeaderFooterLineCount(texts.printFooter);
-    const win::RECT area = PrintableRect(dc);
+    const win::RECT area = geometry ? geometry->area : PrintableRect(dc);
     const int perPage = TextLinesPerPage(area.bottom, lineHeight, headerLines + footerLines);
     const int pageCount = std::max(1, (static_cast<int>(lines.size()) + perPage - 1) / perPage);
     const CircuitDocument* document = record->document.get();

@@ -42,12 +42,29 @@ bool PrintJobRunning();
 void PrintWindowRecord(WindowRecord* record);
 // Ctrl+Shift+W: a picture of the active window's part on the screen, centred on one sheet.
 void PrintActiveWindowPicture();
+// How a schematic page lies on the printer's sheets at a scale: the sheet in drawing units and
+// the sheets across and down.
+struct SheetTiling {
+    double sheetWidth = 1;
+    double sheetHeight = 1;
+    int across = 1;
+    int down = 1;
+};
+SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, double scale);
 // The scale of schematic pages on the printer: the document's when 0 or more, else the one that
 // fits the largest page on one sheet.
 double ComputePrintScale(win::HDC printer, WindowRecord* record);
 void PrintSchematic(WindowRecord* record);
+// The printed area and resolution text is laid out for, when the DC is not the printer's (the
+// preview draws on a display DC mapped to the sheet).
+struct TextPageGeometry {
+    win::RECT area{};
+    int logPixelsY = 0;
+};
 // Lays out (and with print set, prints) the window's text with header and footer: the page count.
-int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage = -1);
+// Without printing only page onlyPage is drawn (none for -1).
+int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage = -1,
+                   const TextPageGeometry* geometry = nullptr);
 // An analysis window on its own sheet, or into the open page of dc when one is given.
 void PrintPlotWindow(WindowRecord* record, win::HDC dc, const win::RECT* area = nullptr);
 // The frame of a printed window: background (colour devices) and a black outline when asked.
