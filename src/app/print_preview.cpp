@@ -12,6 +12,7 @@
 #include "app/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "document/document_windows.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/gdi_dc.h"
@@ -124,6 +125,7 @@ void DrawSchematicMiniature(const SchematicPreview& d, const win::DRAWITEMSTRUCT
     if (!(f > 0.0)) return;
     const double stored = document.printerScale;
     document.printerScale = scale;
+    ResetDrawRange(d.record);
     SchematicDrawState& drawing = SchematicDrawing();
     const SchematicDrawState saved = drawing;
     drawing.ignoreSelection = true;

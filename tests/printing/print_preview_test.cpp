@@ -43,7 +43,13 @@ protected:
         wire->x1 = 2;
         wire->y1 = 2;
         wire->x2 = 120;
-        wire->y2 = 60;
+        wire->y2 = 2;
+        SchematicItem* down = NewSchematicItem(record);
+        down->itemKind = kItemWire;
+        down->x1 = 120;
+        down->y1 = 2;
+        down->x2 = 120;
+        down->y2 = 60;
         return record;
     }
     static std::string Label() { return win::GetDlgItemText(Dialog(), kPreviewPageLabel); }
