@@ -116,48 +116,27 @@ void DrawSchematicMiniature(const SchematicPreview& d, const win::DRAWITEMSTRUCT
     win::HDC printer = CreatePrinterDC();
     if (printer == nullptr || d.record == nullptr || !d.record->document) return;
     const win::RECT printable = DrawPreviewPaper(printer, dc, item.rcItem);
-    CircuitDocument& document = *d.record->document;
     const double scale = ComputePrintScale(printer, d.record);
     const SheetTiling tiling = TileSchematicPage(printer, d.record, d.page, scale);
     win::DeleteDC(printer);
     const double totalW = tiling.across * tiling.sheetWidth, totalH = tiling.down * tiling.sheetHeight;
     const double f = std::min((printable.right - printable.left) / totalW, (printable.bottom - printable.top) / totalH);
     if (!(f > 0.0)) return;
-    const double stored = document.printerScale;
-    document.printerScale = scale;
-    ResetDrawRange(d.record);
-    SchematicDrawState& drawing = SchematicDrawing();
-    const SchematicDrawState saved = drawing;
-    drawing.ignoreSelection = true;
-    drawing.drawMode = kDrawModeNormal;
-    DrawContext context;
-    InitDrawContext(dc, context, d.record, 0);
-    context.page = d.page;
-    context.paneRect = {printable.left, printable.top, printable.left + static_cast<int>(std::lround(totalW * f)),
-                        printable.top + static_cast<int>(std::lround(totalH * f))};
-    context.updateRect = context.paneRect;
-    context.scrollX = 0;
-    context.scrollY = 0;
-    context.displayFlags &= ~kViewGrid;
-    context.zoom = 1.0 / f > 1.0 ? std::ceil(1.0 / f) : 1.0 / f;
-    context.explicitScale = 1;
-    context.windowExt = static_cast<int>(std::lround(10000.0 / f));
-    context.viewportExt = 10000;
-    DrawSchematicView(context);
-    drawing = saved;
-    document.printerScale = stored;
+    const win::RECT area{printable.left, printable.top, printable.left + static_cast<int>(std::lround(totalW * f)),
+                         printable.top + static_cast<int>(std::lround(totalH * f))};
+    DrawSchematicAtScale(dc, d.record, d.page, scale, area, 0, 0, 1.0 / f, kViewGrid);
     // Where one sheet ends and the next begins.
     win::HPEN pen = win::CreatePen(win::PS_DOT, 1, win::RGB(128, 128, 128));
     win::HGDIOBJ oldPen = win::SelectObject(dc, pen);
     for (int i = 1; i < tiling.across; ++i) {
-        const int x = context.paneRect.left + static_cast<int>(i * tiling.sheetWidth * f);
-        win::MoveToEx(dc, x, context.paneRect.top, nullptr);
-        win::LineTo(dc, x, context.paneRect.bottom);
+        const int x = area.left + static_cast<int>(i * tiling.sheetWidth * f);
+        win::MoveToEx(dc, x, area.top, nullptr);
+        win::LineTo(dc, x, area.bottom);
     }
     for (int j = 1; j < tiling.down; ++j) {
-        const int y = context.paneRect.top + static_cast<int>(j * tiling.sheetHeight * f);
-        win::MoveToEx(dc, context.paneRect.left, y, nullptr);
-        win::LineTo(dc, context.paneRect.right, y);
+        const int y = area.top + static_cast<int>(j * tiling.sheetHeight * f);
+        win::MoveToEx(dc, area.left, y, nullptr);
+        win::LineTo(dc, area.right, y);
     }
     win::SelectObject(dc, oldPen);
     win::DeleteObject(pen);

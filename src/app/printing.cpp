@@ -363,57 +363,69 @@ SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, 
     return tiling;
 }
 
+void DrawSchematicAtScale(win::HDC dc, WindowRecord* record, int page, double printScale, const win::RECT& area,
+                          int originX, int originY, double unitsPerPixel, std::uint32_t hiddenFlags)
+{
+    if (dc == nullptr || record == nullptr || !record->document || !(unitsPerPixel > 0.0)) return;
+    CircuitDocument& document = *record->document;
+    // The renderer's sheet borders and title blocks follow the scale printed at.
+    const double stored = document.printerScale;
+    document.printerScale = printScale;
+    SchematicDrawState& drawing = SchematicDrawing();
+    const SchematicDrawState saved = drawing;
+    drawing.ignoreSelection = true;
+    drawing.drawMode = kDrawModeNormal;
+    ResetDrawRange(record);
+    DrawContext context;
+    InitDrawContext(dc, context, record, 0);
+    context.page = page;
+    context.paneRect = area;
+    context.updateRect = area;
+    context.scrollX = originX;
+    context.scrollY = originY;
+    context.displayFlags &= ~hiddenFlags;
+    // The culling box must not come out smaller than the area.
+    context.zoom = unitsPerPixel > 1.0 ? std::ceil(unitsPerPixel) : unitsPerPixel;
+    context.explicitScale = 1;
+    context.windowExt = static_cast<int>(std::lround(unitsPerPixel * 10000.0));
+    context.viewportExt = 10000;
+    // The renderer places the origin on displays only.
+    const bool display = context.technology == win::DT_RASDISPLAY;
+    if (!display) win::SetWindowOrgEx(dc, originX, originY, nullptr);
+    DrawSchematicView(context);
+    if (!display) {
+        win::SetMapMode(dc, win::MM_TEXT);
+        win::SetWindowOrgEx(dc, 0, 0, nullptr);
+    }
+    drawing = saved;
+    document.printerScale = stored;
+}
+
 void PrintSchematic(WindowRecord* record)
 {
     if (record == nullptr || !record->document) return;
-    CircuitDocument& document = *record->document;
     int from = 1, to = 1;
-    if (!ShowPrintDialog(win::PD_ALLPAGES, static_cast<int>(document.pages.size()), from, to)) return;
+    if (!ShowPrintDialog(win::PD_ALLPAGES, static_cast<int>(record->document->pages.size()), from, to)) return;
     win::HDC dc = StartPrintJob(record);
     if (dc == nullptr) return;
-    ResetDrawRange(record);
     const double scale = ComputePrintScale(dc, record);
-    const double stored = document.printerScale;
-    // The renderer's sheet borders and title blocks follow the scale printed at.
-    document.printerScale = scale;
-    SchematicDrawState& drawing = SchematicDrawing();
-    const SchematicDrawState savedDrawing = drawing;
-    drawing.ignoreSelection = true;
-    drawing.drawMode = kDrawModeNormal;
     const win::RECT sheetArea = PrintableRect(dc);
     const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(dc, win::LOGPIXELSX);
     for (int page = from - 1; page < to && PrintJobRunning(); ++page) {
         const SheetTiling tiling = TileSchematicPage(dc, record, page, scale);
-        const double sheetWidth = tiling.sheetWidth, sheetHeight = tiling.sheetHeight;
-        const int across = tiling.across, down = tiling.down;
-        for (int row = 0; row < down && PrintJobRunning(); ++row) {
-            for (int column = 0; column < across && PrintJobRunning(); ++column) {
+        for (int row = 0; row < tiling.down && PrintJobRunning(); ++row) {
+            for (int column = 0; column < tiling.across && PrintJobRunning(); ++column) {
                 const bool ok = BandLoop(dc, [&] {
                     DrawPrintFrame(dc, record, sheetArea, false);
-                    DrawContext context;
-                    InitDrawContext(dc, context, record, 0);
-                    context.page = page;
-                    context.paneRect = sheetArea;
-                    context.updateRect = sheetArea;
-                    context.scrollX = static_cast<std::int32_t>(std::lround(column * sheetWidth));
-                    context.scrollY = static_cast<std::int32_t>(std::lround(row * sheetHeight));
-                    // The culling box must not come out smaller than the sheet.
-                    context.zoom = perPixel > 1.0 ? std::ceil(perPixel) : perPixel;
-                    context.explicitScale = 1;
-                    context.windowExt = static_cast<int>(std::lround(perPixel * 10000.0));
-                    context.viewportExt = 10000;
-                    win::SetWindowOrgEx(dc, context.scrollX, context.scrollY, nullptr);
-                    DrawSchematicView(context);
-                    win::SetMapMode(dc, win::MM_TEXT);
-                    win::SetWindowOrgEx(dc, 0, 0, nullptr);
+                    DrawSchematicAtScale(dc, record, page, scale, sheetArea,
+                                         static_cast<int>(std::lround(column * tiling.sheetWidth)),
+                                         static_cast<int>(std::lround(row * tiling.sheetHeight)), perPixel, 0);
                 });
                 if (!ok) Setup().running = false;
             }
         }
     }
     EndPrintJob();
-    drawing = savedDrawing;
-    document.printerScale = stored;
     InvalidateDocumentWindows();
 }
 

@@ -3,6 +3,7 @@
 // printable window kind (schematic pages tiled over sheets, text with header and footer, plot
 // windows alone or several on a sheet). The drawing is the windows' own renderers' on the
 // printer DC; the printer is the platform's PDF writer.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,11 @@ SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, 
 // fits the largest page on one sheet.
 double ComputePrintScale(win::HDC printer, WindowRecord* record);
 void PrintSchematic(WindowRecord* record);
+// Draws a schematic page as printed (selection not shown, sheet borders of the print scale) into
+// an area of any DC, from the page point (originX, originY) at unitsPerPixel drawing units per
+// device pixel, without the display flags given.
+void DrawSchematicAtScale(win::HDC dc, WindowRecord* record, int page, double printScale, const win::RECT& area,
+                          int originX, int originY, double unitsPerPixel, std::uint32_t hiddenFlags);
 // The printed area and resolution text is laid out for, when the DC is not the printer's (the
 // preview draws on a display DC mapped to the sheet).
 struct TextPageGeometry {

@@ -15,6 +15,16 @@ namespace {
 
 using win::testing::InputScript;
 
+void AddWire(WindowRecord* record, int x1, int y1, int x2, int y2)
+{
+    SchematicItem* wire = NewSchematicItem(record);
+    wire->itemKind = kItemWire;
+    wire->x1 = x1;
+    wire->y1 = y1;
+    wire->x2 = x2;
+    wire->y2 = y2;
+}
+
 class PrintPreview : public SettingsDialogTest {
 protected:
     void SetUp() override
@@ -38,18 +48,8 @@ protected:
         document.wireFont.color = 2;
         document.viewOptions |= kViewBorder | kViewTitle;
         EXPECT_EQ(ResizePageArray(record, 2), 0);
-        SchematicItem* wire = NewSchematicItem(record);
-        wire->itemKind = kItemWire;
-        wire->x1 = 2;
-        wire->y1 = 2;
-        wire->x2 = 120;
-        wire->y2 = 2;
-        SchematicItem* down = NewSchematicItem(record);
-        down->itemKind = kItemWire;
-        down->x1 = 120;
-        down->y1 = 2;
-        down->x2 = 120;
-        down->y2 = 60;
+        AddWire(record, 2, 2, 120, 2);
+        AddWire(record, 120, 2, 120, 60);
         return record;
     }
     static std::string Label() { return win::GetDlgItemText(Dialog(), kPreviewPageLabel); }
