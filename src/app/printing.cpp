@@ -214,6 +214,12 @@ int RunPrintSetup(win::HWND owner)
     return 1;
 }
 
+win::DEVMODE PrinterDevMode()
+{
+    ApplyPrinterDefaults();
+    return StoredDevMode();
+}
+
 win::HDC CreatePrinterDC()
 {
     ApplyPrinterDefaults();

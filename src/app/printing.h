@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/print.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -25,6 +26,8 @@ constexpr int kMsgNoPrinter = 14093;
 int RunPrintSetup(win::HWND owner);
 // Fetches the default printer once and writes the saved orientation into its settings.
 void ApplyPrinterDefaults();
+// The printer's settings as the next job uses them (paper, the saved orientation).
+win::DEVMODE PrinterDevMode();
 // A DC of the stored printer, or null.
 win::HDC CreatePrinterDC();
 // Frees the stored set-up (at shutdown and in tests).

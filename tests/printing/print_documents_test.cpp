@@ -78,6 +78,32 @@ TEST_F(PrintDocuments, ASchematicPageWiderThanASheetTilesRowByRow)
     EXPECT_EQ(document.printerScale, 1.0);
 }
 
+TEST_F(PrintDocuments, SheetBordersAndTitleBlocksFollowThePaperOfTheSetup)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    record->document->printerScale = 1.0;
+    record->document->viewOptions |= kViewTitle;
+    AddItem(record, kItemWire, 2, 2, 120, 2);
+    SetRecordTitle(record, (dir_ / "a3.cir").string());
+    win::PrintDialogAnswer a3;
+    a3.paperSize = win::DMPAPER_A3;
+    win::ScriptPrintDialogAnswer(a3);
+    ASSERT_EQ(RunPrintSetup(nullptr), 1);
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("a3.pdf"));
+    PrintWindowRecord(record);
+    // The A3 sheet holds the whole wire; its one title block stands in its own corner.
+    EXPECT_EQ(PdfPageCount(Pdf("a3.pdf")), 1);
+    PdfRaster page;
+    ASSERT_TRUE(page.Load(Pdf("a3.pdf"), 1));
+    EXPECT_GT(page.width, 3400);
+    EXPECT_GT(page.Ink(page.width - kMargin - 300, page.height - kMargin - 150, page.width - kMargin, page.height - kMargin), 100);
+    // Nothing where an A4 sheet's block would end.
+    const int a4Right = 2480 - kMargin, a4Bottom = 3508 - kMargin;
+    EXPECT_EQ(page.Ink(a4Right - 200, a4Bottom - 100, a4Right - 20, a4Bottom - 10), 0);
+}
+
 TEST_F(PrintDocuments, AutomaticScaleFitsThePageOnOneSheetAndPagesFollowTheRange)
 {
     WindowRecord* record = NewSchematic();
