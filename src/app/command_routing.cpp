@@ -14,6 +14,8 @@
 #include "app/global_settings.h"
 #include "app/info_dialogs.h"
 #include "app/preferences.h"
+#include "app/print_preview.h"
+#include "app/printing.h"
 #include "app/title_block.h"
 #include "app/help_bar.h"
 #include "app/tool_bar_dialog.h"
@@ -61,8 +63,8 @@ struct IdRange {
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
     {12913, 12913}, {17214, 17214}, {17350, 17359}, {17669, 17669}, {17671, 17671},
-    // Libraries, printing and the demo player.
-    {3889, 3889}, {12509, 12511}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
+    // Libraries and the demo player.
+    {3889, 3889}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
     // Digital path window.
     {17453, 17453},
     // Plots.
@@ -314,6 +316,19 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
+    if (id == kCommandPrintSetup) {
+        RunPrintSetup(context.active ? context.active->window : nullptr);
+        return 0;
+    }
+    if (id == kCommandPrint) {
+        PrintWindowRecord(context.active);
+        return 0;
+    }
+    if (id == kCommandPrintPreview) {
+        // The sheet layout of several plots has no preview in this build.
+        if (RunPrintPreview(context.active) != 0 && (IsPlotKind(context.kind) || AnalysisOpen())) WarnNotAvailable(id);
+        return 0;
+    }
     if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
     // The run's state and output: numeric output, State Variables, point reduction, animation.
     if (id == 17151 || id == 17153 || id == 17155 || id == 17171) {

@@ -7,6 +7,7 @@
 #include "app/command_routing.h"
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
+#include "app/printing.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "app/usage_file.h"
@@ -30,7 +31,6 @@ namespace {
 constexpr const char* kTextControlClass = "CTxtEditWndClass";
 constexpr int kStatisticsList = 101;
 constexpr int kStatisticsClose = 23;
-constexpr int kCmdPrint = 12510;
 
 bool IsKeyMessage(win::UINT message)
 {
@@ -174,8 +174,7 @@ win::LRESULT KeyboardHookProc(int code, win::WPARAM key, win::LPARAM flags)
     const bool repeated = (static_cast<std::uint32_t>(flags) & 0x40000000u) != 0;
     if (key == 'W' && !released && !repeated && (win::GetKeyState(win::VK_CONTROL) & 0x8000) &&
         (win::GetKeyState(win::VK_SHIFT) & 0x8000)) {
-        // Printing the active window comes with printing; until then the key says so.
-        WarnNotAvailable(kCmdPrint);
+        PrintActiveWindowPicture();
         return 1;
     }
     return win::CallNextHookEx(hook, code, key, flags);

@@ -7,6 +7,7 @@
 #include "analog/analysis_state.h"
 #include "app/color_table.h"
 #include "app/font_select.h"
+#include "app/printing.h"
 #include "app/title_block.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
@@ -311,17 +312,15 @@ void DrawMarkRect(const DrawContext& context)
     win::DeleteObject(pen);
 }
 
-// The size of a printed sheet in logical units: the default printer's printable area at the
-// screen's resolution, times the document's printer scale.
+// The size of a printed sheet in logical units: the printer's printable area (its paper and
+// orientation) at the screen's resolution, times the document's printer scale.
 win::SIZE SheetSize(const CircuitDocument& document)
 {
-    const win::DEVMODE mode = win::DefaultDevMode();
-    const win::PrinterPage page = win::PrinterPageFor(mode);
+    const win::PrinterPage page = win::PrinterPageFor(PrinterDevMode());
     const int dpi = win::kPrinterDpi;
     const double scale = document.printerScale > 0.0 ? document.printerScale : 1.0;
     int width = static_cast<int>(page.printableWidth * 96.0 / dpi * scale);
     int height = static_cast<int>(page.printableHeight * 96.0 / dpi * scale);
-    if (TitleBlockFields().orientation == 2) std::swap(width, height);
     return {std::max(width, 64), std::max(height, 64)};
 }
 

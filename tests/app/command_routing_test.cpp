@@ -36,9 +36,8 @@ std::set<int> OwnersList()
     AddRange(ids, 17350, 17359);
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);
-    // Libraries, printing and demo.
+    // Libraries and demo.
     for (int id : {17306, 17308, 17221, 17222, 3889}) ids.insert(id);
-    AddRange(ids, 12509, 12511);
     AddRange(ids, 17806, 17816);
     // Digital.
     ids.insert(17453);

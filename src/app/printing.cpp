@@ -1,0 +1,638 @@
+#include "app/printing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "app/font_select.h"
+#include "app/title_block.h"
+#include "app/wait_cursor.h"
+#include "app/window_record.h"
+#include "app/window_record_utils.h"
+#include "app/program_settings.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "document/document_windows.h"
+#include "document/selection.h"
+#include "platform/bitmap.h"
+#include "platform/common_dialogs_file.h"
+#include "platform/common_dialogs_print.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_mapping.h"
+#include "platform/gdi_objects.h"
+#include "platform/text.h"
+#include <cstring>
+#include <functional>
+#include <optional>
+#include "platform/global_memory.h"
+#include "platform/paint.h"
+#include "platform/region.h"
+#include "platform/system.h"
+#include "platform/window.h"
+#include "plots/curve_record.h"
+#include "plots/plot_view.h"
+#include "schematic/schematic_render.h"
+#include "schematic/schematic_view.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kScreenDpi = 96;
+constexpr int kTabWidth = 8;
+
+struct PrinterSetup {
+    win::PRINTDLG pd;
+    // The job.
+    win::HDC jobDc = nullptr;
+    bool running = false;
+    bool cancelled = false;
+    std::string title;
+};
+
+PrinterSetup& Setup()
+{
+    static PrinterSetup setup;
+    return setup;
+}
+
+win::DEVMODE StoredDevMode()
+{
+    win::DEVMODE dm = win::DefaultDevMode();
+    std::span<std::byte> bytes = win::GlobalBytes(Setup().pd.hDevMode);
+    if (bytes.size() >= sizeof dm) std::memcpy(&dm, bytes.data(), sizeof dm);
+    return dm;
+}
+
+void ReadBackOrientation()
+{
+    const win::DEVMODE dm = StoredDevMode();
+    TitleBlockFields().orientation = dm.dmOrientation == win::DMORIENT_LANDSCAPE ? 2 : 1;
+}
+
+void InvalidateDocumentWindows()
+{
+    for (const auto& record : WindowRecords().records) {
+        if (record->window && record->document) win::InvalidateRect(record->window, nullptr, 1);
+    }
+}
+
+// Where the PDF is proposed: next to the window's file, under its name.
+std::string ProposedOutput(WindowRecord* record)
+{
+    std::string name = record && record->document && !record->document->name.empty() ? record->document->name
+                                                                                       : GetRecordTitle(record);
+    if (name.empty()) name = "print";
+    std::filesystem::path path(name);
+    path.replace_extension(".pdf");
+    return path.string();
+}
+
+std::optional<std::string> AskOutput(WindowRecord* record)
+{
+    const std::string proposed = ProposedOutput(record);
+    win::PrintState& s = win::Printing();
+    win::HWND owner = record ? record->window : nullptr;
+    std::optional<std::string> answer;
+    if (!s.scripted.empty() || s.asker) answer = win::AskForPrintFile(owner, proposed);
+    else if (win::FileDialogWouldAsk()) answer = win::AskPdfFileName(owner, proposed);
+    else answer = proposed;
+    // A bare name goes beside the circuit, not into whatever the current directory is.
+    if (answer && std::filesystem::path(*answer).is_relative())
+        answer = (std::filesystem::path(proposed).parent_path() / *answer).string();
+    return answer;
+}
+
+bool BandLoop(win::HDC dc, const std::function<void()>& draw)
+{
+    if (win::StartPage(dc) <= 0) return false;
+    // Our printer has no bands: the page is drawn once.
+    draw();
+    return win::EndPage(dc) > 0;
+}
+
+std::string ExpandTabs(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\t') out.append(kTabWidth - out.size() % kTabWidth, ' ');
+        else out.push_back(c);
+    }
+    return out;
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        if (end < text.size() && text[end] == '\r') ++end;
+        if (end < text.size() && text[end] == '\n') ++end;
+        start = end;
+    }
+    return lines;
+}
+
+int HeaderFooterLineCount(const std::string& text)
+{
+    int count = 1;
+    for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 2)) ++count;
+    return count;
+}
+
+// One header or footer: each line's left part at the left edge, centre part centred, right part
+// ending at the right edge.
+void DrawHeaderFooterText(win::HDC dc, WindowRecord* record, const std::string& text, int page, int pageCount,
+                          const win::RECT& area, int top, int lineHeight)
+{
+    const std::vector<HeaderLine> lines = SplitHeaderText(SubstitutePrintFields(record, text, page, pageCount));
+    const win::UINT align = win::GetTextAlign(dc);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const int y = top + static_cast<int>(k) * lineHeight;
+        const HeaderLine& line = lines[k];
+        win::SetTextAlign(dc, win::TA_LEFT);
+        win::TextOut(dc, area.left, y, line.left.c_str(), static_cast<int>(line.left.size()));
+        win::SetTextAlign(dc, win::TA_CENTER);
+        win::TextOut(dc, (area.left + area.right) / 2, y, line.center.c_str(), static_cast<int>(line.center.size()));
+        win::SetTextAlign(dc, win::TA_RIGHT);
+        win::TextOut(dc, area.right, y, line.right.c_str(), static_cast<int>(line.right.size()));
+    }
+    win::SetTextAlign(dc, align);
+}
+
+// Sheets needed for content up to the edge (drawing units); a page that the automatic scale
+// fits exactly stays on one sheet.
+int SheetsFor(int edge, double sheet)
+{
+    return std::max(1, static_cast<int>(std::ceil((std::max(edge, 0) + 1) / sheet - 1e-6)));
+}
+
+win::RECT PrintableRect(win::HDC dc)
+{
+    return {0, 0, win::GetDeviceCaps(dc, win::HORZRES), win::GetDeviceCaps(dc, win::VERTRES)};
+}
+
+}  // namespace
+
+void ApplyPrinterDefaults()
+{
+    win::PRINTDLG& pd = Setup().pd;
+    if (pd.hDevMode == nullptr || pd.hDevNames == nullptr) {
+        win::PRINTDLG probe;
+        probe.Flags = win::PD_RETURNDEFAULT;
+        if (!win::PrintDlg(&probe)) return;
+        if (pd.hDevMode) win::GlobalFree(pd.hDevMode);
+        if (pd.hDevNames) win::GlobalFree(pd.hDevNames);
+        pd.hDevMode = probe.hDevMode;
+        pd.hDevNames = probe.hDevNames;
+    }
+    std::span<std::byte> bytes = win::GlobalBytes(pd.hDevMode);
+    if (bytes.size() < sizeof(win::DEVMODE)) return;
+    win::DEVMODE dm = StoredDevMode();
+    dm.dmOrientation = TitleBlockFields().orientation == 2 ? win::DMORIENT_LANDSCAPE : win::DMORIENT_PORTRAIT;
+    dm.dmFields |= win::DM_ORIENTATION;
+    std::memcpy(bytes.data(), &dm, sizeof dm);
+}
+
+int RunPrintSetup(win::HWND owner)
+{
+    ApplyPrinterDefaults();
+    win::PRINTDLG& pd = Setup().pd;
+    const win::DWORD saved = pd.Flags;
+    pd.hwndOwner = owner;
+    pd.Flags = (saved & ~(win::PD_RETURNDC | win::PD_RETURNDEFAULT)) | win::PD_PRINTSETUP | win::PD_NOPAGENUMS |
+               win::PD_NOSELECTION;
+    const bool confirmed = win::PrintDlg(&pd) != 0;
+    pd.Flags = saved;
+    if (!confirmed) return 0;
+    ReadBackOrientation();
+    InvalidateDocumentWindows();
+    return 1;
+}
+
+win::DEVMODE PrinterDevMode()
+{
+    ApplyPrinterDefaults();
+    return StoredDevMode();
+}
+
+win::HDC CreatePrinterDC()
+{
+    ApplyPrinterDefaults();
+    const std::optional<win::DevNamesText> names = win::ReadDevNames(Setup().pd.hDevNames);
+    const win::DEVMODE dm = StoredDevMode();
+    if (!names) return win::CreateDC(win::kPrinterDriver, win::kPrinterDevice, win::kPrinterPort, &dm);
+    return win::CreateDC(names->driver.c_str(), names->device.c_str(), names->output.c_str(), &dm);
+}
+
+void PrintFreeSetup()
+{
+    PrinterSetup& s = Setup();
+    if (s.pd.hDevMode) win::GlobalFree(s.pd.hDevMode);
+    if (s.pd.hDevNames) win::GlobalFree(s.pd.hDevNames);
+    if (s.pd.hDC) win::DeleteDC(s.pd.hDC);
+    if (s.jobDc) win::DeleteDC(s.jobDc);
+    s = PrinterSetup{};
+}
+
+int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to)
+{
+    ApplyPrinterDefaults();
+    pageCount = std::clamp(pageCount, 1, 0xFFFF);
+    from = 1;
+    to = pageCount;
+    if (Settings().batchRun) return 1;
+    win::PRINTDLG& pd = Setup().pd;
+    const win::DWORD saved = pd.Flags;
+    pd.hwndOwner = GetActiveChildRecord() ? GetActiveChildRecord()->window : nullptr;
+    pd.Flags = (saved & ~(win::PD_PRINTSETUP | win::PD_RETURNDEFAULT | win::PD_RETURNDC | win::PD_PAGENUMS |
+                          win::PD_SELECTION)) |
+               flags | win::PD_NOSELECTION;
+    pd.nFromPage = 1;
+    pd.nToPage = static_cast<win::WORD>(pageCount);
+    pd.nMinPage = 1;
+    pd.nMaxPage = static_cast<win::WORD>(pageCount);
+    const bool confirmed = win::PrintDlg(&pd) != 0;
+    const bool pages = (pd.Flags & win::PD_PAGENUMS) != 0;
+    pd.Flags = saved;
+    if (!confirmed) return 0;
+    ReadBackOrientation();
+    if (pages) {
+        from = std::clamp<int>(pd.nFromPage, 1, pageCount);
+        to = std::clamp<int>(pd.nToPage, from, pageCount);
+    }
+    return 1;
+}
+
+win::HDC StartPrintJob(WindowRecord* record)
+{
+    PrinterSetup& s = Setup();
+    s.title = GetRecordTitle(record).substr(0, 259);
+    BeginWaitCursor(record ? record->window : nullptr);
+    win::HDC dc = CreatePrinterDC();
+    if (dc == nullptr) {
+        if (!Settings().demoRunning) ReportMessage("E", kMsgNoPrinter);
+        EndWaitCursor();
+        return nullptr;
+    }
+    const std::optional<std::string> output = AskOutput(record);
+    if (!output) {
+        // The user chose not to print after all: nothing to report.
+        win::DeleteDC(dc);
+        EndWaitCursor();
+        return nullptr;
+    }
+    s.running = true;
+    s.cancelled = false;
+    win::DOCINFO info;
+    info.lpszDocName = s.title;
+    info.lpszOutput = *output;
+    if (win::StartDoc(dc, &info) <= 0) {
+        ReportMessage("E", kMsgUnableToPrint);
+        s.running = false;
+        win::DeleteDC(dc);
+        EndWaitCursor();
+        return nullptr;
+    }
+    s.jobDc = dc;
+    return dc;
+}
+
+void EndPrintJob()
+{
+    PrinterSetup& s = Setup();
+    if (s.jobDc == nullptr) return;
+    if (s.cancelled || !s.running) win::AbortDoc(s.jobDc);
+    else if (win::EndDoc(s.jobDc) <= 0) ReportMessage("E", kMsgUnableToPrint);
+    win::DeleteDC(s.jobDc);
+    s.jobDc = nullptr;
+    s.running = false;
+    EndWaitCursor();
+}
+
+bool PrintJobRunning() { return Setup().running && !Setup().cancelled; }
+
+bool IsTwoColorDC(win::HDC dc) { return win::GetDeviceCaps(dc, win::NUMCOLORS) == 2; }
+
+void DrawPrintFrame(win::HDC dc, WindowRecord* record, const win::RECT& area, bool border)
+{
+    if (!IsTwoColorDC(dc) && record && record->document) {
+        win::HBRUSH brush = win::CreateSolidBrush(ColorIndexRgb(record->document->backgroundColor));
+        win::FillRect(dc, &area, brush);
+        win::DeleteObject(brush);
+    }
+    if (!border) return;
+    win::HGDIOBJ oldPen = win::SelectObject(dc, win::GetStockObject(win::BLACK_PEN));
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::Rectangle(dc, area.left, area.top, area.right, area.bottom);
+    win::SelectObject(dc, oldBrush);
+    win::SelectObject(dc, oldPen);
+}
+
+double ComputePrintScale(win::HDC printer, WindowRecord* record)
+{
+    if (record == nullptr || !record->document) return 1.0;
+    CircuitDocument& document = *record->document;
+    if (document.printerScale >= 0.0) return document.printerScale;
+    const double kx = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSX)) / kScreenDpi /
+                      std::max(win::GetDeviceCaps(printer, win::HORZRES), 1);
+    const double ky = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSY)) / kScreenDpi /
+                      std::max(win::GetDeviceCaps(printer, win::VERTRES), 1);
+    double scale = 0.0;
+    for (std::size_t page = 0; page < document.pages.size(); ++page) {
+        win::RECT grid{}, draw{};
+        GetContentBounds(nullptr, record, grid, &draw, kBoundsDocument, static_cast<int>(page));
+        scale = std::max({scale, (draw.right + 1) * kx, (draw.bottom + 1) * ky});
+    }
+    return scale > 0.0 ? scale : 1.0;
+}
+
+SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, double scale)
+{
+    SheetTiling tiling;
+    if (record == nullptr || !record->document || page < 0 ||
+        static_cast<std::size_t>(page) >= record->document->pages.size())
+        return tiling;
+    // Logical units (a screen pixel at zoom 1) per printer pixel.
+    const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(printer, win::LOGPIXELSX);
+    tiling.sheetWidth = std::max(1.0, win::GetDeviceCaps(printer, win::HORZRES) * perPixel);
+    tiling.sheetHeight = std::max(1.0, win::GetDeviceCaps(printer, win::VERTRES) * perPixel);
+    // The renderer numbers the sheets from the page's extent: bring it up to date.
+    CheckPageExtent(record, page);
+    const win::RECT& extent = record->document->pages[static_cast<std::size_t>(page)].extent;
+    tiling.across = SheetsFor(extent.right, tiling.sheetWidth);
+    tiling.down = SheetsFor(extent.bottom, tiling.sheetHeight);
+    return tiling;
+}
+
+void DrawSchematicAtScale(win::HDC dc, WindowRecord* record, int page, double printScale, const win::RECT& area,
+                          int originX, int originY, double unitsPerPixel, std::uint32_t hiddenFlags)
+{
+    if (dc == nullptr || record == nullptr || !record->document || !(unitsPerPixel > 0.0)) return;
+    CircuitDocument& document = *record->document;
+    // The renderer's sheet borders and title blocks follow the scale printed at.
+    const double stored = document.printerScale;
+    document.printerScale = printScale;
+    SchematicDrawState& drawing = SchematicDrawing();
+    const SchematicDrawState saved = drawing;
+    drawing.ignoreSelection = true;
+    drawing.drawMode = kDrawModeNormal;
+    ResetDrawRange(record);
+    DrawContext context;
+    InitDrawContext(dc, context, record, 0);
+    context.page = page;
+    context.paneRect = area;
+    context.updateRect = area;
+    context.scrollX = originX;
+    context.scrollY = originY;
+    context.displayFlags &= ~hiddenFlags;
+    // The culling box must not come out smaller than the area.
+    context.zoom = unitsPerPixel > 1.0 ? std::ceil(unitsPerPixel) : unitsPerPixel;
+    context.explicitScale = 1;
+    context.windowExt = static_cast<int>(std::lround(unitsPerPixel * 10000.0));
+    context.viewportExt = 10000;
+    // The renderer places the origin on displays only.
+    const bool display = context.technology == win::DT_RASDISPLAY;
+    if (!display) win::SetWindowOrgEx(dc, originX, originY, nullptr);
+    DrawSchematicView(context);
+    if (!display) {
+        win::SetMapMode(dc, win::MM_TEXT);
+        win::SetWindowOrgEx(dc, 0, 0, nullptr);
+    }
+    drawing = saved;
+    document.printerScale = stored;
+}
+
+void PrintSchematic(WindowRecord* record)
+{
+    if (record == nullptr || !record->document) return;
+    int from = 1, to = 1;
+    if (!ShowPrintDialog(win::PD_ALLPAGES, static_cast<int>(record->document->pages.size()), from, to)) return;
+    win::HDC dc = StartPrintJob(record);
+    if (dc == nullptr) return;
+    const double scale = ComputePrintScale(dc, record);
+    const win::RECT sheetArea = PrintableRect(dc);
+    const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(dc, win::LOGPIXELSX);
+    for (int page = from - 1; page < to && PrintJobRunning(); ++page) {
+        const SheetTiling tiling = TileSchematicPage(dc, record, page, scale);
+        for (int row = 0; row < tiling.down && PrintJobRunning(); ++row) {
+            for (int column = 0; column < tiling.across && PrintJobRunning(); ++column) {
+                const bool ok = BandLoop(dc, [&] {
+                    DrawPrintFrame(dc, record, sheetArea, false);
+                    DrawSchematicAtScale(dc, record, page, scale, sheetArea,
+                                         static_cast<int>(std::lround(column * tiling.sheetWidth)),
+                                         static_cast<int>(std::lround(row * tiling.sheetHeight)), perPixel, 0);
+                });
+                if (!ok) Setup().running = false;
+            }
+        }
+    }
+    EndPrintJob();
+    InvalidateDocumentWindows();
+}
+
+std::size_t SplitCommentColumns(const std::string& line)
+{
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first != std::string::npos && line[first] == '*') return first;
+    const std::size_t semicolon = line.find(';');
+    return semicolon == std::string::npos ? line.size() : semicolon;
+}
+
+int TextLinesPerPage(int printableHeight, int lineHeight, int headerFooterLines)
+{
+    if (lineHeight <= 0) return 1;
+    return std::max(1, printableHeight / lineHeight - headerFooterLines);
+}
+
+int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage, const TextPageGeometry* geometry)
+{
+    if (record == nullptr || dc == nullptr) return 0;
+    const std::string* buffer = GetTextAreaBuffer(record);
+    const std::vector<std::string> lines = SplitLines(buffer ? *buffer : record->textArea);
+    const TitleBlockState& texts = TitleBlockFields();
+    // The window's font at the printer's resolution.
+    win::LOGFONT lf;
+    FillLogFont(record->font, lf);
+    const int logPixelsY = geometry ? geometry->logPixelsY : win::GetDeviceCaps(dc, win::LOGPIXELSY);
+    lf.lfHeight = win::MulDiv(lf.lfHeight, logPixelsY, kScreenDpi);
+    win::HFONT font = win::CreateFontIndirect(&lf);
+    win::HGDIOBJ oldFont = win::SelectObject(dc, font);
+    win::TEXTMETRIC tm;
+    win::GetTextMetrics(dc, &tm);
+    const int lineHeight = std::max(1, static_cast<int>(tm.tmHeight + tm.tmExternalLeading));
+    const int headerLines = HeaderFooterLineCount(texts.printHeader);
+    const int footerLines = HeaderFooterLineCount(texts.printFooter);
+    const win::RECT area = geometry ? geometry->area : PrintableRect(dc);
+    const int perPage = TextLinesPerPage(area.bottom, lineHeight, headerLines + footerLines);
+    const int pageCount = std::max(1, (static_cast<int>(lines.size()) + perPage - 1) / perPage);
+    const CircuitDocument* document = record->document.get();
+    const int background = document ? document->textBackgroundColor : 15;
+    const int comment = document ? document->textCommentColor : 0;
+    // Text in the background's colour would vanish; the editor shows it in the opposite colour.
+    const int textColor = record->font.color == background ? background ^ 15 : record->font.color;
+    const win::COLORREF ink = IsTwoColorDC(dc) ? win::RGB(0, 0, 0) : ColorIndexRgb(textColor);
+    const win::COLORREF commentInk = IsTwoColorDC(dc) ? win::RGB(0, 0, 0) : ColorIndexRgb(comment);
+    win::SetBkMode(dc, win::TRANSPARENT);
+    for (int page = 0; page < pageCount; ++page) {
+        if (print && !PrintJobRunning()) break;
+        if (!print && onlyPage != page) continue;
+        auto drawPage = [&] {
+            if (!IsTwoColorDC(dc)) {
+                win::HBRUSH brush = win::CreateSolidBrush(ColorIndexRgb(background));
+                win::FillRect(dc, &area, brush);
+                win::DeleteObject(brush);
+            }
+            win::SetTextColor(dc, ink);
+            DrawHeaderFooterText(dc, record, texts.printHeader, page + 1, pageCount, area, area.top, lineHeight);
+            const int first = page * perPage;
+            const int last = std::min<int>(first + perPage, static_cast<int>(lines.size()));
+            for (int i = first; i < last; ++i) {
+                const std::string& line = lines[static_cast<std::size_t>(i)];
+                const std::size_t split = SplitCommentColumns(line);
+                const std::string code = ExpandTabs(std::string_view(line).substr(0, split));
+                const std::string rest = ExpandTabs(std::string_view(line).substr(split));
+                const int y = area.top + (headerLines + i - first) * lineHeight;
+                win::SetTextColor(dc, ink);
+                win::TextOut(dc, area.left, y, code.c_str(), static_cast<int>(code.size()));
+                const int x = area.left + win::GetTextExtent(dc, code).cx;
+                win::SetTextColor(dc, commentInk);
+                win::TextOut(dc, x, y, rest.c_str(), static_cast<int>(rest.size()));
+            }
+            win::SetTextColor(dc, ink);
+            DrawHeaderFooterText(dc, record, texts.printFooter, page + 1, pageCount, area,
+                                 area.bottom - footerLines * lineHeight, lineHeight);
+        };
+        if (print) {
+            if (!BandLoop(dc, drawPage)) Setup().running = false;
+        } else {
+            drawPage();
+        }
+    }
+    win::SelectObject(dc, oldFont);
+    win::DeleteObject(font);
+    return pageCount;
+}
+
+void PrintPlotWindow(WindowRecord* record, win::HDC dc, const win::RECT* area)
+{
+    if (record == nullptr || !record->plot) return;
+    const bool ownJob = dc == nullptr;
+    if (ownJob) {
+        dc = StartPrintJob(record);
+        if (dc == nullptr) return;
+    }
+    const win::RECT rect = area ? *area : PrintableRect(dc);
+    auto draw = [&] {
+        DrawPrintFrame(dc, record, rect, false);
+        record->plot->pageRect = rect;
+        DrawWindowByType(record, dc);
+        record->plot->pageRect = win::RECT{};
+    };
+    if (ownJob) {
+        if (!BandLoop(dc, draw)) Setup().running = false;
+        EndPrintJob();
+    } else {
+        draw();
+    }
+    // The layout was made for the printer: the screen gets its own back.
+    if (record->window) win::InvalidateRect(record->window, nullptr, 1);
+}
+
+std::vector<LayoutPlacement> AutoTileLayout(int included)
+{
+    std::vector<LayoutPlacement> cells;
+    if (included <= 0) return cells;
+    const int columns = static_cast<int>(std::sqrt(static_cast<double>(included)));
+    const int extra = included - columns * columns;
+    const int rows = columns + extra / columns;
+    const int tallFrom = columns - extra % columns;  // the last (extra mod columns) columns hold one row more
+    for (int i = 0; i < columns; ++i) {
+        const int columnRows = i >= tallFrom ? rows + 1 : rows;
+        for (int j = 0; j < columnRows; ++j) {
+            cells.push_back({static_cast<double>(i) / columns, static_cast<double>(j) / columnRows,
+                             static_cast<double>(i + 1) / columns, static_cast<double>(j + 1) / columnRows});
+        }
+    }
+    return cells;
+}
+
+void PrintActiveWindowPicture()
+{
+    win::HWND window = win::GetActiveWindow();
+    if (window == nullptr) return;
+    win::RECT rect{};
+    win::GetWindowRect(window, &rect);
+    const win::RECT screen{0, 0, win::GetSystemMetrics(win::SM_CXSCREEN), win::GetSystemMetrics(win::SM_CYSCREEN)};
+    if (!win::IntersectRect(&rect, &rect, &screen)) return;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    // The picture is taken before anything of the job (its questions) covers the window.
+    win::HDC screenDc = win::GetDC(nullptr);
+    win::HDC memory = win::CreateCompatibleDC(screenDc);
+    win::HBITMAP bitmap = win::CreateCompatibleBitmap(screenDc, width, height);
+    win::HGDIOBJ old = win::SelectObject(memory, bitmap);
+    win::BitBlt(memory, 0, 0, width, height, screenDc, rect.left, rect.top, win::SRCCOPY);
+    const int screenDpi = win::GetDeviceCaps(screenDc, win::LOGPIXELSX);
+    win::ReleaseDC(nullptr, screenDc);
+    WindowRecord* record = GetWindowRecord(window);
+    if (record == nullptr) record = FrameRecord();
+    if (win::HDC dc = StartPrintJob(record)) {
+        double scale = static_cast<double>(win::GetDeviceCaps(dc, win::LOGPIXELSX)) / std::max(screenDpi, 1);
+        const int pageWidth = win::GetDeviceCaps(dc, win::HORZRES);
+        const int pageHeight = win::GetDeviceCaps(dc, win::VERTRES);
+        scale = std::min({scale, static_cast<double>(pageWidth) / width, static_cast<double>(pageHeight) / height});
+        const int w = static_cast<int>(width * scale);
+        const int h = static_cast<int>(height * scale);
+        const bool ok = BandLoop(dc, [&] {
+            win::StretchBlt(dc, (pageWidth - w) / 2, (pageHeight - h) / 2, w, h, memory, 0, 0, width, height, win::SRCCOPY);
+        });
+        if (!ok) Setup().running = false;
+        EndPrintJob();
+    }
+    win::SelectObject(memory, old);
+    win::DeleteObject(bitmap);
+    win::DeleteDC(memory);
+}
+
+void PrintWindowRecord(WindowRecord* record)
+{
+    if (record == nullptr) return;
+    switch (record->kind) {
+    case kWindowSchematic:
+    case kWindowPlainSchematic:
+    case kWindowTextCircuit: {
+        // A schematic's text area prints as text when it has the focus.
+        win::HWND focus = win::GetFocus();
+        const bool text = record->kind == kWindowTextCircuit ||
+                          (record->document && focus && focus == record->document->textAreaWindow);
+        if (!text) {
+            PrintSchematic(record);
+            break;
+        }
+        int from = 1, to = 1;
+        if (!ShowPrintDialog(win::PD_NOPAGENUMS, 1, from, to)) return;
+        win::HDC dc = StartPrintJob(record);
+        if (dc == nullptr) return;
+        PrintTextLines(record, dc, true);
+        EndPrintJob();
+        InvalidateDocumentWindows();
+        break;
+    }
+    case kWindowAnalysis:
+    case kWindowPerformance: {
+        int from = 1, to = 1;
+        if (!ShowPrintDialog(win::PD_NOPAGENUMS, 1, from, to)) return;
+        PrintPlotWindow(record, nullptr);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+}  // namespace kq5

@@ -1,0 +1,96 @@
+#pragma once
+// Printing: the printer set-up kept for the run, the print job, and the page loops of every
+// printable window kind (schematic pages tiled over sheets, text with header and footer, plot
+// windows alone or several on a sheet). The drawing is the windows' own renderers' on the
+// printer DC; the printer is the platform's PDF writer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/print.h"
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+struct WindowRecord;
+
+constexpr int kCommandPrintSetup = 12509;
+constexpr int kCommandPrint = 12510;
+constexpr int kCommandPrintPreview = 12511;
+constexpr int kMsgScaleRange = 14091;
+constexpr int kMsgUnableToPrint = 14092;
+constexpr int kMsgNoPrinter = 14093;
+
+// The set-up dialog: 1 when confirmed (the cached page size is dropped and the document windows
+// redraw their page borders), 0 when cancelled (nothing changes).
+int RunPrintSetup(win::HWND owner);
+// Fetches the default printer once and writes the saved orientation into its settings.
+void ApplyPrinterDefaults();
+// The printer's settings as the next job uses them (paper, the saved orientation).
+win::DEVMODE PrinterDevMode();
+// A DC of the stored printer, or null.
+win::HDC CreatePrinterDC();
+// Frees the stored set-up (at shutdown and in tests).
+void PrintFreeSetup();
+// The print dialog over pages 1..pageCount: 0 when cancelled, else 1 with the chosen range.
+int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to);
+
+// Starts a job for the window: the printer DC of a started document, or null. The PDF is proposed
+// next to the window's file under its name; a cancelled file question ends the job silently.
+win::HDC StartPrintJob(WindowRecord* record);
+void EndPrintJob();
+// True while the job runs and has not been cancelled.
+bool PrintJobRunning();
+
+// The Print command for the window by its kind.
+void PrintWindowRecord(WindowRecord* record);
+// Ctrl+Shift+W: a picture of the active window's part on the screen, centred on one sheet.
+void PrintActiveWindowPicture();
+// How a schematic page lies on the printer's sheets at a scale: the sheet in drawing units and
+// the sheets across and down.
+struct SheetTiling {
+    double sheetWidth = 1;
+    double sheetHeight = 1;
+    int across = 1;
+    int down = 1;
+};
+SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, double scale);
+// The scale of schematic pages on the printer: the document's when 0 or more, else the one that
+// fits the largest page on one sheet.
+double ComputePrintScale(win::HDC printer, WindowRecord* record);
+void PrintSchematic(WindowRecord* record);
+// Draws a schematic page as printed (selection not shown, sheet borders of the print scale) into
+// an area of any DC, from the page point (originX, originY) at unitsPerPixel drawing units per
+// device pixel, without the display flags given.
+void DrawSchematicAtScale(win::HDC dc, WindowRecord* record, int page, double printScale, const win::RECT& area,
+                          int originX, int originY, double unitsPerPixel, std::uint32_t hiddenFlags);
+// The printed area and resolution text is laid out for, when the DC is not the printer's (the
+// preview draws on a display DC mapped to the sheet).
+struct TextPageGeometry {
+    win::RECT area{};
+    int logPixelsY = 0;
+};
+// Lays out (and with print set, prints) the window's text with header and footer: the page count.
+// Without printing only page onlyPage is drawn (none for -1).
+int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage = -1,
+                   const TextPageGeometry* geometry = nullptr);
+// An analysis window on its own sheet, or into the open page of dc when one is given.
+void PrintPlotWindow(WindowRecord* record, win::HDC dc, const win::RECT* area = nullptr);
+// The frame of a printed window: background (colour devices) and a black outline when asked.
+void DrawPrintFrame(win::HDC dc, WindowRecord* record, const win::RECT& area, bool border);
+bool IsTwoColorDC(win::HDC dc);
+
+// Comment part of a text line: the offset where it starts (from a ";", or from a "*" with only
+// blanks before it), or the line's length when there is none.
+std::size_t SplitCommentColumns(const std::string& line);
+// Lines per printed page: at least one, however large the font or long the header.
+int TextLinesPerPage(int printableHeight, int lineHeight, int headerFooterLines);
+
+// Layout cells of several plots on one sheet.
+struct LayoutPlacement {
+    double left = 0, top = 0, right = 1, bottom = 1;
+};
+// Columns of about the square root of n, the last ones a row taller; no cell for no entry.
+std::vector<LayoutPlacement> AutoTileLayout(int included);
+
+}  // namespace kq5

@@ -1,0 +1,236 @@
+// Printing schematics and text circuits to PDF, read back by poppler's tools.
+#include <filesystem>
+#include <string>
+
+#include "../schematic/schematic_test_support.h"
+#include "app/printing.h"
+#include "app/text_editor.h"
+#include "app/title_block.h"
+#include "app/user_names.h"
+#include "platform/common_dialogs_print.h"
+#include "platform/print.h"
+#include "pdf_probe.h"
+
+namespace kq5::testing {
+namespace {
+
+constexpr int kMargin = win::kPrinterMarginPx;
+
+class PrintDocuments : public SchematicTest {
+protected:
+    void SetUp() override
+    {
+        SchematicTest::SetUp();
+        RequirePoppler();
+        win::ResetPrintStateForTests();
+        PrintFreeSetup();
+        ResetTitleBlockForTests();
+        SetTitleBlockDefaults();
+        dir_ = std::filesystem::temp_directory_path() /
+               ("kq5_print_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override
+    {
+        PrintFreeSetup();
+        win::ResetPrintStateForTests();
+        if (!::getenv("KQ5_KEEP_PRINTS")) std::filesystem::remove_all(dir_);
+        SchematicTest::TearDown();
+    }
+    std::string Pdf(const std::string& name) const { return (dir_ / name).string(); }
+    std::filesystem::path dir_;
+};
+
+// Printer pixels of a drawing-unit coordinate at scale 1.
+int Px(int units) { return units * win::kPrinterDpi / 96 + kMargin; }
+
+TEST_F(PrintDocuments, ASchematicPageWiderThanASheetTilesRowByRow)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    CircuitDocument& document = *record->document;
+    document.printerScale = 1.0;
+    document.viewOptions |= kViewTitle;
+    UserAndCompanyNamesSetting().userName = "Ada";
+    // A wire from 16 to 960 drawing units: an A4 sheet holds about 745 at scale 1.
+    AddItem(record, kItemWire, 2, 2, 120, 2);
+    SetRecordTitle(record, (dir_ / "wide.cir").string());
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("wide.pdf"));
+    PrintWindowRecord(record);
+    ASSERT_TRUE(std::filesystem::exists(Pdf("wide.pdf")));
+    EXPECT_EQ(PdfPageCount(Pdf("wide.pdf")), 2);
+    PdfRaster first, second;
+    ASSERT_TRUE(first.Load(Pdf("wide.pdf"), 1));
+    ASSERT_TRUE(second.Load(Pdf("wide.pdf"), 2));
+    // The wire on both sheets, each sheet showing its own part of the page.
+    EXPECT_GT(first.Ink(Px(100) - 5, Px(16) - 4, Px(100) + 5, Px(16) + 4), 0);
+    EXPECT_EQ(first.Ink(Px(100) - 5, Px(40) - 4, Px(100) + 5, Px(40) + 4), 0);
+    const int sheetUnits = (first.width - 2 * kMargin) * 96 / win::kPrinterDpi;
+    EXPECT_GT(second.Ink(Px(900 - sheetUnits) - 5, Px(16) - 4, Px(900 - sheetUnits) + 5, Px(16) + 4), 0);
+    EXPECT_EQ(second.Ink(Px(980 - sheetUnits) - 5, Px(16) - 4, Px(980 - sheetUnits) + 5, Px(16) + 4), 0);
+    // Each sheet has its title block in its lower right corner.
+    for (const PdfRaster* sheet : {&first, &second})
+        EXPECT_GT(sheet->Ink(sheet->width / 2, sheet->height - kMargin - 200, sheet->width - kMargin, sheet->height - kMargin),
+                  100);
+    // The document keeps its scale; the sheet position left no mapping behind.
+    EXPECT_EQ(document.printerScale, 1.0);
+}
+
+TEST_F(PrintDocuments, SheetBordersAndTitleBlocksFollowThePaperOfTheSetup)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    record->document->printerScale = 1.0;
+    record->document->viewOptions |= kViewTitle;
+    AddItem(record, kItemWire, 2, 2, 120, 2);
+    SetRecordTitle(record, (dir_ / "a3.cir").string());
+    win::PrintDialogAnswer a3;
+    a3.paperSize = win::DMPAPER_A3;
+    win::ScriptPrintDialogAnswer(a3);
+    ASSERT_EQ(RunPrintSetup(nullptr), 1);
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("a3.pdf"));
+    PrintWindowRecord(record);
+    // The A3 sheet holds the whole wire; its one title block stands in its own corner.
+    EXPECT_EQ(PdfPageCount(Pdf("a3.pdf")), 1);
+    PdfRaster page;
+    ASSERT_TRUE(page.Load(Pdf("a3.pdf"), 1));
+    EXPECT_GT(page.width, 3400);
+    EXPECT_GT(page.Ink(page.width - kMargin - 300, page.height - kMargin - 150, page.width - kMargin, page.height - kMargin), 100);
+    // Nothing where an A4 sheet's block would end.
+    const int a4Right = 2480 - kMargin, a4Bottom = 3508 - kMargin;
+    EXPECT_EQ(page.Ink(a4Right - 200, a4Bottom - 100, a4Right - 20, a4Bottom - 10), 0);
+}
+
+TEST_F(PrintDocuments, AutomaticScaleFitsThePageOnOneSheetAndPagesFollowTheRange)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    record->document->printerScale = -1.0;
+    AddItem(record, kItemWire, 2, 2, 400, 2);
+    ASSERT_EQ(AddPage(record, 1), 0);
+    AddItem(record, kItemWire, 2, 30, 20, 30, 0, 1);
+    SetRecordTitle(record, (dir_ / "fit.cir").string());
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("fit.pdf"));
+    PrintWindowRecord(record);
+    EXPECT_EQ(PdfPageCount(Pdf("fit.pdf")), 2);
+    PdfRaster page;
+    ASSERT_TRUE(page.Load(Pdf("fit.pdf"), 1));
+    // The long wire reaches nearly across the one sheet.
+    EXPECT_GT(page.Ink(page.width - kMargin - 120, kMargin, page.width - kMargin, kMargin + 60), 0);
+    EXPECT_LT(record->document->printerScale, 0.0);
+
+    // Only the second page, chosen in the dialog.
+    win::PrintDialogAnswer second;
+    second.pages = std::make_pair(2, 2);
+    win::ScriptPrintDialogAnswer(second);
+    win::ScriptPrintOutputFile(Pdf("second.pdf"));
+    PrintWindowRecord(record);
+    EXPECT_EQ(PdfPageCount(Pdf("second.pdf")), 1);
+}
+
+TEST_F(PrintDocuments, CancelledQuestionsPrintNothingAndSayNothing)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    SetRecordTitle(record, (dir_ / "quiet.cir").string());
+    win::ScriptPrintDialogAnswer(std::nullopt);
+    PrintWindowRecord(record);
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(std::nullopt);
+    PrintWindowRecord(record);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+TEST_F(PrintDocuments, TheFileIsProposedNextToTheCircuit)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    SetRecordTitle(record, (dir_ / "Amp.cir").string());
+    std::string proposed;
+    win::SetPrintFileAsker([&](win::HWND, const std::string& suggested) -> std::optional<std::string> {
+        proposed = suggested;
+        return suggested;
+    });
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    PrintWindowRecord(record);
+    win::SetPrintFileAsker(nullptr);
+    EXPECT_EQ(proposed, "Amp.pdf");
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "Amp.pdf"));
+}
+
+TEST_F(PrintDocuments, TextCircuitsPrintPaginatedWithHeaderAndFooter)
+{
+    WindowRecord* record = NewDocumentWindow(kWindowTextCircuit);
+    ASSERT_NE(record, nullptr);
+    SetRecordTitle(record, (dir_ / "long.cir").string());
+    SetTestColors(*record->document);
+    record->document->textCommentColor = 12;
+    UserAndCompanyNamesSetting().userName = "Ada";
+    UserAndCompanyNamesSetting().companyName = "Analytical Engines";
+    std::string text = "LONG NETLIST\r\n";
+    for (int i = 1; i <= 150; ++i) text += "R" + std::to_string(i) + " 1 0 1K ; load " + std::to_string(i) + "\r\n";
+    text += ".END\r\n";
+    TxtEditRecord* editor = GetTxtEditRecord(record->document->textAreaWindow);
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(ReplaceEditorText(*editor, text, true));
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("long.pdf"));
+    PrintWindowRecord(record);
+    const int pages = PdfPageCount(Pdf("long.pdf"));
+    ASSERT_GE(pages, 2);
+    PdfRaster first, last;
+    ASSERT_TRUE(first.Load(Pdf("long.pdf"), 1));
+    ASSERT_TRUE(last.Load(Pdf("long.pdf"), pages));
+    // A full page: the header line, the text lines, the footer's two lines.
+    const auto bands = first.Bands();
+    ASSERT_GT(bands.size(), 5u);
+    const int perPage = static_cast<int>(bands.size()) - 3;
+    const int lines = 152;
+    EXPECT_EQ(pages, (lines + perPage - 1) / perPage);
+    EXPECT_EQ(static_cast<int>(last.Bands().size()), lines - (pages - 1) * perPage + 3);
+    // "Page 1" centred at the top; the text and the footer's user and company at the left.
+    const int middle = first.width / 2;
+    EXPECT_LT(std::abs((bands[0].left + bands[0].right) / 2 - middle), 15);
+    EXPECT_EQ(bands[0].top >= kMargin, true);
+    for (std::size_t k = 1; k < bands.size(); ++k) EXPECT_LT(std::abs(bands[k].left - kMargin), 12) << k;
+    EXPECT_GT(bands.back().bottom, first.height - kMargin - 60);
+    // The last page's header is centred too.
+    const auto lastBands = last.Bands();
+    EXPECT_LT(std::abs((lastBands[0].left + lastBands[0].right) / 2 - middle), 15);
+}
+
+TEST_F(PrintDocuments, TextLayoutRules)
+{
+    // Comments start at a semicolon, or at a star with only blanks before it.
+    EXPECT_EQ(SplitCommentColumns("R1 1 0 1K ; load"), 10u);
+    EXPECT_EQ(SplitCommentColumns("  * a comment line"), 2u);
+    EXPECT_EQ(SplitCommentColumns("B1 1 0 V=2*3"), 12u);
+    // A font taller than the page, or a header and footer that fill it, still prints a line a page.
+    EXPECT_EQ(TextLinesPerPage(3000, 50, 2), 58);
+    EXPECT_EQ(TextLinesPerPage(3000, 4000, 2), 1);
+    EXPECT_EQ(TextLinesPerPage(3000, 50, 70), 1);
+    EXPECT_EQ(TextLinesPerPage(3000, 0, 2), 1);
+}
+
+TEST_F(PrintDocuments, AutoTileKeepsEveryEntryOnTheSheet)
+{
+    // Five entries: two columns, the first with two rows, the second with three.
+    const std::vector<LayoutPlacement> five = AutoTileLayout(5);
+    ASSERT_EQ(five.size(), 5u);
+    EXPECT_DOUBLE_EQ(five[0].right, 0.5);
+    EXPECT_DOUBLE_EQ(five[1].top, 0.5);
+    EXPECT_DOUBLE_EQ(five[2].left, 0.5);
+    EXPECT_NEAR(five[3].top, 1.0 / 3, 1e-12);
+    EXPECT_DOUBLE_EQ(five[4].bottom, 1.0);
+    for (int n = 1; n <= 12; ++n) EXPECT_EQ(AutoTileLayout(n).size(), static_cast<std::size_t>(n)) << n;
+    // No entry included: an empty sheet, not a division by zero.
+    EXPECT_TRUE(AutoTileLayout(0).empty());
+}
+
+}  // namespace
+}  // namespace kq5::testing
