@@ -12,11 +12,14 @@
 #include "../app/screen_capture_support.h"
 #include "app/command_routing.h"
 #include "app/program_settings.h"
+#include "app/prompt_dialog.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
+#include "platform/controls.h"
 #include "platform/headless.h"
+#include "platform/headless_backend.h"
 #include "platform/win_messages.h"
 #include "schematic/component_definition.h"
 #include "schematic/component_library.h"
@@ -58,8 +61,63 @@ private:
     std::deque<std::function<void()>> steps_;
 };
 
+// The dialog in front while a modal loop waits, and a click on one of its controls.
+win::HWND Dialog() { return win::GetActiveWindow(); }
+void ClickScreenPoint(win::POINT p)
+{
+    win::headless::Click(p.x, p.y);
+    // Time enough that the next click is a click of its own, not the second of a double click.
+    static_cast<win::HeadlessBackend&>(win::CurrentBackend()).Advance(1000);
+}
+void ClickControl(int id, int x = -1, int y = -1)
+{
+    win::HWND control = win::GetDlgItem(Dialog(), id);
+    ASSERT_NE(control, nullptr) << id;
+    win::RECT r{};
+    win::GetClientRect(control, &r);
+    win::POINT p{x < 0 ? r.right / 2 : x, y < 0 ? r.bottom / 2 : y};
+    win::ClientToScreen(control, &p);
+    ClickScreenPoint(p);
+}
+// Clicks the row of the attribute list that starts with "NAME=".
+void ClickAttributeRow(const std::string& name)
+{
+    win::HWND list = win::GetDlgItem(Dialog(), 110);
+    ASSERT_NE(list, nullptr);
+    const int count = static_cast<int>(win::SendMessage(list, win::LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        std::string text(static_cast<std::size_t>(win::SendMessage(list, win::LB_GETTEXTLEN, i, 0)) + 1, '\0');
+        win::SendMessage(list, win::LB_GETTEXT, i, reinterpret_cast<win::LPARAM>(text.data()));
+        if (text.rfind(name + "=", 0) != 0) continue;
+        win::RECT r{};
+        win::SendMessage(list, win::LB_GETITEMRECT, i, reinterpret_cast<win::LPARAM>(&r));
+        win::POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        win::ClientToScreen(list, &p);
+        ClickScreenPoint(p);
+        return;
+    }
+    ADD_FAILURE() << "no attribute row " << name;
+}
+
 class SchematicEndToEnd : public StartedFrame {
 protected:
+    // Steps that fill the attribute dialog: each attribute's row picked, its value typed into the
+    // Value box (emptied first by keys), then OK by Enter.
+    static void FillAttributes(DialogScript& script, const std::vector<std::pair<std::string, std::string>>& values,
+                               const std::string& screen = {})
+    {
+        for (const auto& [name, value] : values) {
+            script.Then([name] { ClickAttributeRow(name); })
+                .Then([] { ClickControl(101, 20); })
+                .Then([] { win::headless::PressKey(win::VK_END); })
+                .Then([] {
+                    for (int i = 0; i < 40; ++i) win::headless::PressKey(win::VK_BACK);
+                })
+                .Then([value] { win::headless::TypeText(value); });
+        }
+        if (!screen.empty()) script.Then([screen] { SaveScreen(screen); });
+        script.Then([] { win::headless::PressKey(win::VK_RETURN); });
+    }
     // The screen point of a grid point in the window's current pane.
     win::POINT At(WindowRecord* record, int gx, int gy) const
     {
@@ -114,6 +172,18 @@ protected:
             if (item.itemKind == kind) out.push_back(&item);
         return out;
     }
+    std::vector<std::vector<int>> Wires(WindowRecord* record)
+    {
+        std::vector<std::vector<int>> out;
+        for (SchematicItem* wire : Items(record, kItemWire)) out.push_back({wire->x1, wire->y1, wire->x2, wire->y2});
+        return out;
+    }
+    std::vector<GridText*> Texts(WindowRecord* record)
+    {
+        std::vector<GridText*> out;
+        for (GridText& text : ListRecords<GridText>(record->document->gridTextList)) out.push_back(&text);
+        return out;
+    }
     void Shot(const std::string& name)
     {
         win::CurrentBackend().Present(true);
@@ -121,13 +191,19 @@ protected:
         SaveScreen(name);
     }
     // Places the chosen part with a click; the placement dialog, if one comes, is accepted by keys.
-    void Place(WindowRecord* record, const std::string& name, int gx, int gy)
+    void Place(WindowRecord* record, const std::string& name, int gx, int gy,
+               const std::vector<std::pair<std::string, std::string>>& values = {})
     {
         ChooseComponent(name);
         ASSERT_EQ(record->mode, 17562) << name;
         ASSERT_NE(ChosenComponentDefinition(), nullptr);
         EXPECT_EQ(ChosenComponentDefinition()->name, name);
+        DialogScript script;
+        if (!values.empty()) FillAttributes(script, values, "e2e_rc_circuit_place_" + values.front().first);
+        const std::size_t before = Items(record, kItemComponent).size();
         ClickAt(record, gx, gy);
+        EXPECT_TRUE(script.Done()) << name;
+        EXPECT_EQ(Items(record, kItemComponent).size(), before + 1) << name;
     }
 };
 
@@ -139,12 +215,14 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     win::ShowWindow(record->window, win::SW_MAXIMIZE);
     PumpFrameMessages();
     Settings().operationalOptions |= kOptionRubberbanding;
+    // The editor's prompts come up as real dialogs that the keys fill in.
+    SetPromptDialogsShownHeadless(true);
 
     // Parts: the source's pins at (10,10) and (10,16), the resistor's at (14,8) and (20,8), the
     // capacitor's at (24,8) and (28,8), the ground at (28,16).
-    Place(record, "Pulse Source", 10, 10);
-    Place(record, "Resistor", 14, 8);
-    Place(record, "Capacitor", 24, 8);
+    Place(record, "Pulse Source", 10, 10, {{"MODEL", "STEP"}});
+    Place(record, "Resistor", 14, 8, {{"VALUE", "2K"}});
+    Place(record, "Capacitor", 24, 8, {{"VALUE", "1U"}});
     Place(record, "Ground", 28, 16);
     ASSERT_EQ(Items(record, kItemComponent).size(), 4u);
     Shot("e2e_rc_circuit_parts");
@@ -152,11 +230,47 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     Command(kCmdWireMode);
     DragAt(record, 10, 10, 10, 8);
     DragAt(record, 10, 8, 14, 8);
-    DragAt(record, 20, 8, 24, 8);
+    // Drawn in two pieces that meet where nothing else connects: rewiring makes them one wire.
+    DragAt(record, 20, 8, 22, 8);
+    DragAt(record, 22, 8, 24, 8);
     DragAt(record, 28, 8, 28, 16);
     DragAt(record, 10, 16, 28, 16);
-    EXPECT_EQ(Items(record, kItemWire).size(), 5u);
+    EXPECT_EQ(Wires(record), (std::vector<std::vector<int>>{
+                                 {10, 8, 10, 10}, {10, 8, 14, 8}, {20, 8, 24, 8}, {28, 8, 28, 16}, {10, 16, 28, 16}}));
     Shot("e2e_rc_circuit_wired");
+
+    // The capacitor's node gets a name: a text placed on its wire, typed into the Grid Text dialog.
+    Command(kCmdTextMode);
+    {
+        DialogScript script;
+        script.Then([] { win::headless::TypeText("OUT"); }).Then([] { win::headless::PressKey(win::VK_RETURN); });
+        ClickAt(record, 22, 8);
+        EXPECT_TRUE(script.Done());
+    }
+    std::vector<GridText*> texts = Texts(record);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0]->text, "OUT");
+    EXPECT_EQ(texts[0]->x, 22);
+    EXPECT_EQ(texts[0]->y, 8);
+
+    // The resistor's value changed in its attribute dialog, opened by a double click.
+    Command(kCmdSelectMode);
+    std::vector<SchematicItem*> parts = Items(record, kItemComponent);
+    ASSERT_EQ(parts.size(), 4u);
+    EXPECT_EQ(GetAttributeText(parts[0], kAttrModel), "STEP");
+    EXPECT_EQ(GetAttributeText(parts[1], kAttrValue), "2K");
+    EXPECT_EQ(GetAttributeText(parts[2], kAttrValue), "1U");
+    {
+        DialogScript script;
+        FillAttributes(script, {{"VALUE", "1K"}}, "e2e_rc_circuit_attributes");
+        const win::POINT p = At(record, 17, 8);
+        win::headless::DoubleClick(p.x, p.y);
+        PumpFrameMessages();
+        win::headless::AdvanceClock(1000);
+        EXPECT_TRUE(script.Done());
+    }
+    EXPECT_EQ(GetAttributeText(parts[1], kAttrValue), "1K");
+    Shot("e2e_rc_circuit_values");
 }
 
 }  // namespace
