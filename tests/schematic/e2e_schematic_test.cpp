@@ -18,6 +18,9 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "platform/controls.h"
+#include "platform/paint.h"
+#include "platform/gdi_draw.h"
+#include "platform/system.h"
 #include "platform/headless.h"
 #include "platform/headless_backend.h"
 #include "platform/win_messages.h"
@@ -184,6 +187,14 @@ protected:
         for (GridText& text : ListRecords<GridText>(record->document->gridTextList)) out.push_back(&text);
         return out;
     }
+    // The colour of a screen pixel as the layer drew it.
+    static win::COLORREF ScreenPixel(win::POINT p)
+    {
+        win::HDC screen = win::GetDC(nullptr);
+        const win::COLORREF color = win::GetPixel(screen, p.x, p.y);
+        win::ReleaseDC(nullptr, screen);
+        return color & 0xFFFFFF;
+    }
     void Shot(const std::string& name)
     {
         win::CurrentBackend().Present(true);
@@ -243,7 +254,7 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     Command(kCmdTextMode);
     {
         DialogScript script;
-        script.Then([] { win::headless::TypeText("OUT"); }).Then([] { win::headless::PressKey(win::VK_RETURN); });
+        script.Then([] { win::headless::TypeText("OUT"); }).Then([] { SaveScreen("e2e_rc_circuit_label"); }).Then([] { ClickControl(win::IDOK); });
         ClickAt(record, 22, 8);
         EXPECT_TRUE(script.Done());
     }
@@ -255,6 +266,8 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
 
     // The resistor's value changed in its attribute dialog, opened by a double click.
     Command(kCmdSelectMode);
+    // Placing the text redrew the pane with the window's own background colour.
+    EXPECT_EQ(ScreenPixel(At(record, 100, 70)), win::GetSysColor(win::COLOR_WINDOW) & 0xFFFFFF);
     std::vector<SchematicItem*> parts = Items(record, kItemComponent);
     ASSERT_EQ(parts.size(), 4u);
     EXPECT_EQ(GetAttributeText(parts[0], kAttrModel), "STEP");
