@@ -195,6 +195,33 @@ protected:
         win::ReleaseDC(nullptr, screen);
         return color & 0xFFFFFF;
     }
+    // What the editing left on the window's screen equals a full repaint of the window.
+    void ExpectScreenAsRepainted(WindowRecord* record, const std::string& what)
+    {
+        PumpFrameMessages();
+        win::RECT client{};
+        win::GetClientRect(record->window, &client);
+        const auto capture = [&] {
+            std::vector<win::COLORREF> pixels;
+            win::HDC dc = win::GetDC(record->window);
+            for (int y = 0; y < client.bottom; y += 1)
+                for (int x = 0; x < client.right; x += 1) pixels.push_back(win::GetPixel(dc, x, y));
+            win::ReleaseDC(record->window, dc);
+            return pixels;
+        };
+        const std::vector<win::COLORREF> edited = capture();
+        win::InvalidateRect(record->window, nullptr, 1);
+        win::UpdateWindow(record->window);
+        PumpFrameMessages();
+        const std::vector<win::COLORREF> repainted = capture();
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < edited.size(); ++i) {
+            if (edited[i] == repainted[i]) continue;
+            if (++differing <= 8)
+                ADD_FAILURE() << "at " << i % client.right << "," << i / client.right << " " << std::hex << edited[i] << " vs " << repainted[i];
+        }
+        EXPECT_EQ(differing, 0u) << "pixels left wrong after " << what;
+    }
     void Shot(const std::string& name)
     {
         win::CurrentBackend().Present(true);
@@ -283,6 +310,7 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
         EXPECT_TRUE(script.Done());
     }
     EXPECT_EQ(GetAttributeText(parts[1], kAttrValue), "1K");
+    ExpectScreenAsRepainted(record, "the value edit");
     Shot("e2e_rc_circuit_values");
 }
 
