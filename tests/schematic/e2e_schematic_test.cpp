@@ -35,6 +35,8 @@ constexpr int kCmdUndo = 17200;
 constexpr int kCmdCopy = 17202;
 constexpr int kCmdPaste = 17203;
 constexpr int kCmdClear = 17204;
+constexpr int kCmdSelectAll = 17205;
+constexpr int kCmdNew = 17100;
 constexpr int kCmdSelectMode = 17561;
 constexpr int kCmdTextMode = 17563;
 constexpr int kCmdWireMode = 17564;
@@ -222,6 +224,24 @@ protected:
         }
         EXPECT_EQ(differing, 0u) << "pixels left wrong after " << what;
     }
+    // Every item and text of a window, one line each, in list order.
+    static std::vector<std::string> Describe(WindowRecord* record)
+    {
+        std::vector<std::string> out;
+        for (const SchematicItem& item : ListRecords<SchematicItem>(record->document->itemList)) {
+            std::string line = std::to_string(item.itemKind) + " " + std::to_string(item.x1) + "," + std::to_string(item.y1) + " " +
+                               std::to_string(item.x2) + "," + std::to_string(item.y2) + " o" + std::to_string(item.orientation) +
+                               " p" + std::to_string(item.page) + " s" + std::to_string(item.style);
+            if (item.definition) line += " " + item.definition->name;
+            for (const ComponentAttribute& attribute : ListRecords<ComponentAttribute>(item.attributes))
+                line += " [" + std::to_string(attribute.keyId) + "=" + attribute.value + "]";
+            out.push_back(line);
+        }
+        for (const GridText& text : ListRecords<GridText>(record->document->gridTextList))
+            out.push_back("text " + text.text + " " + std::to_string(text.x) + "," + std::to_string(text.y) + " f" +
+                          std::to_string(text.flags & kGridTextIsFlag));
+        return out;
+    }
     void Shot(const std::string& name)
     {
         win::CurrentBackend().Present(true);
@@ -312,6 +332,68 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     EXPECT_EQ(GetAttributeText(parts[1], kAttrValue), "1K");
     ExpectScreenAsRepainted(record, "the value edit");
     Shot("e2e_rc_circuit_values");
+
+    // The capacitor dragged up by its body: the wires on its pins follow. Undo puts it back,
+    // a second Undo moves it again, a third puts it back.
+    // Undo swaps in the saved copies: the part is looked up afresh each time.
+    const auto capacitorAt = [&] {
+        for (SchematicItem* part : Items(record, kItemComponent))
+            if (part->definition && part->definition->name == "Capacitor") return std::make_pair(part->x1, part->y1);
+        return std::make_pair(-1, -1);
+    };
+    DragAt(record, 26, 8, 26, 4);
+    EXPECT_EQ(capacitorAt(), std::make_pair(24, 4));
+    const auto wireEndsAt = [&](int x, int y) {
+        int count = 0;
+        for (SchematicItem* wire : Items(record, kItemWire))
+            count += (wire->x1 == x && wire->y1 == y) + (wire->x2 == x && wire->y2 == y);
+        return count;
+    };
+    EXPECT_EQ(wireEndsAt(24, 4), 1);
+    EXPECT_EQ(wireEndsAt(28, 4), 1);
+    EXPECT_EQ(wireEndsAt(24, 8), 0);
+    Shot("e2e_rc_circuit_moved");
+    ExpectScreenAsRepainted(record, "the move");
+    Command(kCmdUndo);
+    EXPECT_EQ(capacitorAt(), std::make_pair(24, 8));
+    EXPECT_EQ(wireEndsAt(24, 8), 1);
+    EXPECT_EQ(wireEndsAt(28, 8), 1);
+    Command(kCmdUndo);
+    EXPECT_EQ(capacitorAt(), std::make_pair(24, 4));
+    Command(kCmdUndo);
+    EXPECT_EQ(capacitorAt(), std::make_pair(24, 8));
+    ExpectScreenAsRepainted(record, "undo");
+    // The node name splits the wire it stands on.
+    EXPECT_EQ(Wires(record), (std::vector<std::vector<int>>{{10, 8, 10, 10},
+                                                            {10, 8, 14, 8},
+                                                            {20, 8, 22, 8},
+                                                            {28, 8, 28, 16},
+                                                            {10, 16, 28, 16},
+                                                            {22, 8, 24, 8}}));
+    const std::vector<std::string> drawn = Describe(record);
+
+    // Everything copied into a new window and pasted there, then deleted there.
+    Command(kCmdSelectAll);
+    Command(kCmdCopy);
+    Command(kCmdNew);
+    WindowRecord* second = GetActiveChildRecord();
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(second, record);
+    Command(kCmdSelectMode);
+    ClickAt(second, 40, 30);
+    Command(kCmdPaste);
+    EXPECT_EQ(Items(second, kItemComponent).size(), 4u);
+    EXPECT_EQ(Items(second, kItemWire).size(), 5u);
+    EXPECT_EQ(Texts(second).size(), 1u);
+    Shot("e2e_rc_circuit_pasted");
+    ExpectScreenAsRepainted(second, "the paste");
+    Command(kCmdSelectAll);
+    Command(kCmdClear);
+    EXPECT_EQ(second->document->itemList.count, 0);
+    EXPECT_EQ(second->document->gridTextList.count, 0);
+    ExpectScreenAsRepainted(second, "the delete");
+    // The first window is untouched by all of it.
+    EXPECT_EQ(Describe(record), drawn);
 }
 
 }  // namespace
