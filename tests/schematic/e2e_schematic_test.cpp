@@ -27,6 +27,8 @@
 #include "schematic/component_definition.h"
 #include "schematic/component_library.h"
 #include "schematic/editor_services.h"
+#include "document/selection.h"
+#include "document/document_services.h"
 
 namespace kq5::testing {
 namespace {
@@ -375,7 +377,13 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     // Everything copied into a new window and pasted there, then deleted there.
     Command(kCmdSelectAll);
     Command(kCmdCopy);
-    Command(kCmdNew);
+    {
+        // The New dialog offers the schematic first.
+        DialogScript script;
+        script.Then([] { SaveScreen("e2e_rc_circuit_new_dialog"); }).Then([] { win::headless::PressKey(win::VK_RETURN); });
+        Command(kCmdNew);
+        EXPECT_TRUE(script.Done());
+    }
     WindowRecord* second = GetActiveChildRecord();
     ASSERT_NE(second, nullptr);
     ASSERT_NE(second, record);
@@ -383,7 +391,7 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     ClickAt(second, 40, 30);
     Command(kCmdPaste);
     EXPECT_EQ(Items(second, kItemComponent).size(), 4u);
-    EXPECT_EQ(Items(second, kItemWire).size(), 5u);
+    EXPECT_EQ(Items(second, kItemWire).size(), 6u);
     EXPECT_EQ(Texts(second).size(), 1u);
     Shot("e2e_rc_circuit_pasted");
     ExpectScreenAsRepainted(second, "the paste");
