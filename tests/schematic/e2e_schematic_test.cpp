@@ -17,6 +17,7 @@
 #include "document/component_attributes.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
+#include "platform/common_dialogs.h"
 #include "platform/controls.h"
 #include "platform/paint.h"
 #include "platform/gdi_draw.h"
@@ -39,6 +40,9 @@ constexpr int kCmdPaste = 17203;
 constexpr int kCmdClear = 17204;
 constexpr int kCmdSelectAll = 17205;
 constexpr int kCmdNew = 17100;
+constexpr int kCmdOpen = 17102;
+constexpr int kCmdSaveAs = 17104;
+constexpr int kCmdClose = 12507;
 constexpr int kCmdSelectMode = 17561;
 constexpr int kCmdTextMode = 17563;
 constexpr int kCmdWireMode = 17564;
@@ -190,6 +194,17 @@ protected:
         std::vector<GridText*> out;
         for (GridText& text : ListRecords<GridText>(record->document->gridTextList)) out.push_back(&text);
         return out;
+    }
+    // Steps that type a file name into the file dialog in front and press Enter.
+    static void TypeFileName(DialogScript& script, const std::string& path, const std::string& screen)
+    {
+        script.Then([] { win::headless::PressKey(win::VK_END); })
+            .Then([] {
+                for (int i = 0; i < 80; ++i) win::headless::PressKey(win::VK_BACK);
+            })
+            .Then([path] { win::headless::TypeText(path); })
+            .Then([screen] { SaveScreen(screen); })
+            .Then([] { win::headless::PressKey(win::VK_RETURN); });
     }
     // The colour of a screen pixel as the layer drew it.
     static win::COLORREF ScreenPixel(win::POINT p)
@@ -402,6 +417,37 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     ExpectScreenAsRepainted(second, "the delete");
     // The first window is untouched by all of it.
     EXPECT_EQ(Describe(record), drawn);
+
+    // Back in the first window (as its Windows menu entry activates it), saved under a new name
+    // typed into the file dialog.
+    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(record->window), 0);
+    PumpFrameMessages();
+    ASSERT_EQ(GetActiveChildRecord(), record);
+    const std::string path = (dir_ / "rc_drawn.cir").string();
+    win::SetCommonDialogsShownHeadless(true);
+    {
+        DialogScript script;
+        TypeFileName(script, path, "e2e_rc_circuit_save_dialog");
+        Command(kCmdSaveAs);
+        EXPECT_TRUE(script.Done());
+    }
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(record->modified, 0);
+
+    // Closed and opened again through the Open dialog: the same items, item by item.
+    Command(kCmdClose);
+    for (const auto& other : WindowRecords().records) ASSERT_NE(other.get(), record);
+    {
+        DialogScript script;
+        TypeFileName(script, path, "e2e_rc_circuit_open_dialog");
+        Command(kCmdOpen);
+        EXPECT_TRUE(script.Done());
+    }
+    WindowRecord* reloaded = GetActiveChildRecord();
+    ASSERT_NE(reloaded, nullptr);
+    ASSERT_EQ(reloaded->kind, kWindowSchematic);
+    EXPECT_EQ(Describe(reloaded), drawn);
+    Shot("e2e_rc_circuit_reloaded");
 }
 
 }  // namespace
