@@ -3,6 +3,7 @@
 // is drawn, edited, saved, read back, turned into a netlist and simulated.
 #include <cmath>
 #include <deque>
+#include <fstream>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -11,7 +12,15 @@
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "app/command_routing.h"
+#include "analog/analysis_start.h"
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
 #include "app/program_settings.h"
+#include "document/connectivity.h"
+#include "plots/curve_record.h"
+#include "plots/waveform_store.h"
+#include "schematic/page_tabs.h"
+#include "schematic/pane_seams.h"
 #include "app/prompt_dialog.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -205,6 +214,19 @@ protected:
             .Then([path] { win::headless::TypeText(path); })
             .Then([screen] { SaveScreen(screen); })
             .Then([] { win::headless::PressKey(win::VK_RETURN); });
+    }
+    // Clicks the page tab of that name at the foot of the window.
+    void ClickPageTab(WindowRecord* record, const std::string& name)
+    {
+        // Where the labels stand after the four arrow buttons, as the screenshots show them.
+        win::HWND bar = win::GetDlgItem(record->window, kPaneTabBarId + record->document->currentPane);
+        ASSERT_NE(bar, nullptr);
+        win::RECT r{};
+        win::GetWindowRect(bar, &r);
+        const int x = name == "Text" ? 83 : 122;
+        win::headless::Click(r.left + x, r.bottom - 5);
+        PumpFrameMessages();
+        win::headless::AdvanceClock(1000);
     }
     // The colour of a screen pixel as the layer drew it.
     static win::COLORREF ScreenPixel(win::POINT p)
@@ -448,6 +470,77 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     ASSERT_EQ(reloaded->kind, kWindowSchematic);
     EXPECT_EQ(Describe(reloaded), drawn);
     Shot("e2e_rc_circuit_reloaded");
+
+    // The pulse source's model typed into the circuit's text page.
+    ClickPageTab(reloaded, "Text");
+    ASSERT_NE(reloaded->document->textAreaWindow, nullptr);
+    ASSERT_TRUE(win::IsWindowVisible(reloaded->document->textAreaWindow));
+    {
+        win::RECT r{};
+        win::GetWindowRect(reloaded->document->textAreaWindow, &r);
+        ClickScreenPoint({r.left + 40, r.top + 40});
+        PumpFrameMessages();
+        win::headless::PressKeyWithModifiers(win::VK_END, true, false);
+        win::headless::TypeText(".MODEL STEP PUL (VZERO=0 VONE=1 P1=0 P2=1N P3=1 P4=1.001 P5=2)\r");
+        PumpFrameMessages();
+    }
+    Shot("e2e_rc_circuit_text");
+    ClickPageTab(reloaded, "Page 1");
+
+    // The netlist joins the pins as they were drawn: source, resistor, capacitor, ground.
+    std::vector<SchematicItem*> placed = Items(reloaded, kItemComponent);
+    ASSERT_EQ(placed.size(), 4u);
+    reloaded->document->connectivityStale = 1;
+    ASSERT_EQ(RebuildNetlistIfNeeded(reloaded, true), 0);
+    const auto node = [&](int part, int pin) { return PinNodeNumber(*reloaded->document, *placed[static_cast<std::size_t>(part)], pin); };
+    EXPECT_EQ(node(0, 0), node(1, 0));  // source + to the resistor
+    EXPECT_EQ(node(1, 1), node(2, 0));  // resistor to capacitor: node OUT
+    EXPECT_EQ(node(2, 1), 0);           // capacitor to ground
+    EXPECT_EQ(node(0, 1), 0);           // source - to ground
+    EXPECT_NE(node(0, 0), node(1, 1));
+    EXPECT_GT(node(1, 1), 0);
+    EXPECT_GT(node(0, 0), 0);
+
+    // A transient of 5 ms: v(OUT) follows 1 - exp(-t / RC) with RC = 1 ms.
+    std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
+    InstallAnalysisKindHandlers();
+    CircuitDocument& document = *reloaded->document;
+    document.limits.transient[kLimitTRange] = "5m";
+    document.limits.transient[kLimitTStep] = "5u";
+    auto& rows = document.limitsRows[kAnalysisTransient];
+    ASSERT_FALSE(rows.empty());
+    rows.resize(1);
+    rows[0].xExpression = "T";
+    rows[0].yExpression = "v(OUT)";
+    const int started = RunAnalysisCommand(reloaded, kAnalysisTransient);
+    for (const auto& box : win::MessageBoxLog()) ADD_FAILURE() << box.text;
+    ASSERT_EQ(started, 0);
+    {
+        DialogScript script;
+        const int ran = RunAnalysisTimed(kAnalysisTransient);
+        for (const auto& box : win::MessageBoxLog()) ADD_FAILURE() << box.text;
+        ASSERT_EQ(ran, 0);
+    }
+    PumpFrameMessages();
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    ASSERT_NE(analysis->plot, nullptr);
+    ASSERT_FALSE(analysis->plot->curves.empty());
+    const CurveRecord& curve = *analysis->plot->curves[0];
+    ASSERT_GT(curve.lastPointIndex, 20);
+    double worst = 0.0;
+    for (std::int32_t i = 0; i <= curve.lastPointIndex; ++i) {
+        const double t = GetWaveformValue(analysis->plot->store, curve.storeSlots[kWaveformX], i);
+        const double v = GetWaveformValue(analysis->plot->store, curve.storeSlots[kWaveformY], i);
+        if (t < 5e-9) continue;
+        worst = std::max(worst, std::abs(v - (1.0 - std::exp(-t / 1e-3))));
+    }
+    EXPECT_LT(worst, 1e-3);
+    const double tEnd = GetWaveformValue(analysis->plot->store, curve.storeSlots[kWaveformX], curve.lastPointIndex);
+    EXPECT_NEAR(tEnd, 5e-3, 1e-9);
+    Shot("e2e_rc_circuit_transient");
+    ExitAnalysis();
+    PumpFrameMessages();
 }
 
 }  // namespace
