@@ -6,6 +6,8 @@
 #include <fstream>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,7 @@ constexpr int kCmdNew = 17100;
 constexpr int kCmdOpen = 17102;
 constexpr int kCmdSaveAs = 17104;
 constexpr int kCmdClose = 12507;
+constexpr int kCmdToSpice = 17105;
 constexpr int kCmdSelectMode = 17561;
 constexpr int kCmdTextMode = 17563;
 constexpr int kCmdWireMode = 17564;
@@ -541,6 +544,40 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     Shot("e2e_rc_circuit_transient");
     ExitAnalysis();
     PumpFrameMessages();
+
+    // The SPICE netlist written by its command: its ToSpice dialog taken with Enter, the file
+    // named in the file dialog. The parts stand between the nodes as drawn.
+    ASSERT_EQ(GetActiveChildRecord(), reloaded);
+    const std::string spice = (dir_ / "rc_drawn.ckt").string();
+    {
+        DialogScript script;
+        script.Then([] { win::headless::PressKey(win::VK_RETURN); });
+        TypeFileName(script, spice, "e2e_rc_circuit_spice_dialog");
+        Command(kCmdToSpice);
+        EXPECT_TRUE(script.Done());
+    }
+    std::ifstream in(spice);
+    ASSERT_TRUE(in.good()) << spice;
+    std::map<std::string, std::vector<std::string>> lines;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::vector<std::string> fields;
+        for (std::string word; words >> word;) fields.push_back(word);
+        if (!fields.empty()) lines[fields[0]] = fields;
+    }
+    ASSERT_EQ(lines.count("R1"), 1u);
+    ASSERT_EQ(lines.count("C1"), 1u);
+    ASSERT_EQ(lines.count("V1"), 1u);
+    ASSERT_GE(lines["R1"].size(), 4u);
+    ASSERT_GE(lines["C1"].size(), 4u);
+    ASSERT_GE(lines["V1"].size(), 3u);
+    EXPECT_EQ(lines["R1"][1], lines["V1"][1]);
+    EXPECT_EQ(lines["R1"][2], "OUT");
+    EXPECT_EQ(lines["C1"][1], "OUT");
+    EXPECT_EQ(lines["C1"][2], "0");
+    EXPECT_EQ(lines["V1"][2], "0");
+    EXPECT_EQ(lines["R1"][3], "1K");
+    EXPECT_EQ(lines["C1"][3], "1U");
 }
 
 }  // namespace
