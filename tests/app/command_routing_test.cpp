@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/command_routing.h"
+#include "app/tool_windows.h"
 #include "schematic/component_definition.h"
 #include "schematic/component_library.h"
 #include "schematic/editor_services.h"
@@ -202,8 +203,12 @@ TEST_F(CommandRouting, AComponentMenuEntryChoosesThePartToPlace)
     EXPECT_EQ(ChosenComponentDefinition(), second);
     EXPECT_EQ(schematic_->mode, 17562);
     // A palette pick does the same by name; an unknown name changes nothing.
-    ChooseComponentByName("no such part");
-    EXPECT_EQ(ChosenComponentDefinition(), second);
+    ASSERT_TRUE(static_cast<bool>(PaletteHooks().pickComponent));
+    const auto* first = static_cast<ComponentDefinition*>(ComponentLibrary().definitions.head);
+    PaletteHooks().pickComponent(first->name);
+    EXPECT_EQ(ChosenComponentDefinition(), first);
+    PaletteHooks().pickComponent("no such part");
+    EXPECT_EQ(ChosenComponentDefinition(), first);
 }
 
 TEST_F(CommandRouting, EveryCommandIsCountedOnceTakenOrNot)
