@@ -123,8 +123,10 @@ int BeginAnalysisRun()
 void ResetRunState(int& out1, int& out2)
 {
     RunControlState& rc = RunControl();
-    // An Esc pressed before the run must not stop it.
+    // An Esc pressed before the run must not stop it, nor a P typed before it (into the circuit's
+    // text, say) pause it: both keys are read for their presses during the run only.
     win::GetAsyncKeyState(win::VK_ESCAPE);
+    win::GetAsyncKeyState('P');
     if (!Settings().batchRun) rc.runStartTime = rc.runEndTime = GetTimeSeconds();
     TemperatureSweep& t = rc.temperature;
     t.current = t.low - t.step;

@@ -33,7 +33,9 @@
 #include "netlist/circuit_build.h"
 #include "netlist/library_translate.h"
 #include "netlist/spice_export.h"
+#include "schematic/component_library.h"
 #include "schematic/edit_commands.h"
+#include "schematic/editor_services.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
@@ -167,6 +169,19 @@ void EditModeCommand(const CommandContext& context, int id)
     SetEditMode(context.active, id);
 }
 
+// The Component menu and the palettes: the part becomes the current component and the active
+// schematic goes into Component mode to place it.
+void ChooseComponentDefinition(const CommandContext& context, int index)
+{
+    int n = 0;
+    for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
+        if (n++ != index) continue;
+        SetChosenComponentDefinition(&definition);
+        if (context.kind == kWindowSchematic) SetEditMode(context.active, kCommandComponentMode);
+        return;
+    }
+}
+
 void OpenUserDefinitions()
 {
     WindowRecord* opened = nullptr;
@@ -260,6 +275,10 @@ int RouteKnownCommand(int id, const CommandContext& context)
         OpenRecentFile(id - kFirstRecentFileCommand);
         return 0;
     }
+    if (InRange(id, kFirstComponentMenuCommand, kFirstComponentMenuCommand + ComponentDefinitionCount() - 1)) {
+        ChooseComponentDefinition(context, id - kFirstComponentMenuCommand);
+        return 0;
+    }
     return 1;
 }
 
@@ -275,6 +294,15 @@ int RouteUnavailableCommand(int id, const CommandContext& context)
 }
 
 }  // namespace
+
+void ChooseComponentByName(const std::string& name)
+{
+    ComponentDefinition* definition = FindComponentDefinition(name);
+    if (definition == nullptr) return;
+    SetChosenComponentDefinition(definition);
+    WindowRecord* active = GetActiveChildRecord();
+    if (active && active->kind == kWindowSchematic) SetEditMode(active, kCommandComponentMode);
+}
 
 std::string CommandShortName(int commandId)
 {

@@ -20,6 +20,10 @@ constexpr int kFirstComponentMenuCommand = 42000;
 // MDI child). Only the low 16 bits of wParam are the id.
 int RouteCommand(win::HWND frame, win::WPARAM wParam, win::LPARAM lParam);
 
+// A palette's pick: the named part becomes the current component, the active schematic goes into
+// Component mode; an unknown name changes nothing.
+void ChooseComponentByName(const std::string& name);
+
 // The short name of a command: the text after the line feed of its string-table entry, or the id
 // in digits when it has none.
 std::string CommandShortName(int commandId);

@@ -16,6 +16,7 @@
 #include "app/menus.h"
 #include "app/mode_cursors.h"
 #include "app/tool_bar_settings.h"
+#include "app/command_routing.h"
 #include "app/tool_windows.h"
 #include "app/message_loop.h"
 #include "app/file_dialogs.h"
@@ -290,6 +291,7 @@ void StartupSequence(const StartupCommandLine& line)
         FatalStartupError(status, ComponentLibrary().path);
         return;
     }
+    PaletteHooks().pickComponent = ChooseComponentByName;
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
     CreateDockedBars();

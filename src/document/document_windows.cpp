@@ -33,6 +33,7 @@
 #include "schematic/page_array.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"
+#include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5 {
@@ -82,7 +83,9 @@ void DrawSchematicPanes(WindowRecord* record, win::HDC dc, std::uint32_t flags)
         GetPaneRect(record, pane, rect);
         if (rect.right <= rect.left || rect.bottom <= rect.top) continue;
         if (flags & kRedrawErase) {
-            win::HBRUSH brush = win::CreateSolidBrush(win::PALETTEINDEX(static_cast<win::WORD>(document.backgroundColor)));
+            // The same colour the pane's WM_PAINT erases with: the index may name a system colour row,
+            // which the palette alone does not know.
+            win::HBRUSH brush = win::CreateSolidBrush(ColorIndexRgb(document.backgroundColor));
             win::FillRect(dc, &rect, brush);
             win::DeleteObject(brush);
         }

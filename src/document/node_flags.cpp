@@ -33,8 +33,10 @@ constexpr int kGridTextTemplate = 3002;
 constexpr int kPromptMaxLength = 3000;
 constexpr const char* kFlagCaption = "Flag";
 constexpr const char* kGridTextCaption = "Grid Text";
-constexpr std::uint32_t kRedrawComponent = 0x0008;
-constexpr std::uint32_t kRedrawTie = 0x0408;
+// A changed value or name moves or shortens the part's texts: the panes are erased first, or
+// the old texts stay on the screen under the new ones.
+constexpr std::uint32_t kRedrawComponent = kRedrawSchematic | kRedrawResetRange | kRedrawErase;
+constexpr std::uint32_t kRedrawTie = kRedrawComponent | kRedrawFull;
 
 // Controls of the Grid Text dialog.
 constexpr int kDirectionHorizontal = 100;

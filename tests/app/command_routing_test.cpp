@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "app/command_routing.h"
+#include "app/tool_windows.h"
+#include "schematic/component_definition.h"
+#include "schematic/component_library.h"
+#include "schematic/editor_services.h"
 #include "app/font_select.h"
 #include "app/info_dialogs.h"
 #include "app/preference_values.h"
@@ -179,11 +183,31 @@ TEST_F(CommandRouting, CloseAndWindowArrangementReachTheMdiClient)
 TEST_F(CommandRouting, UnknownIdsAndTheEmptyComponentMenuGoOnToTheActiveWindow)
 {
     EXPECT_EQ(Route(3400), 1);   // function menu of the text window
-    EXPECT_EQ(Route(42000), 1);  // no component library in this build
+    // Past the component list the component menu has no entry.
+    EXPECT_EQ(Route(42000 + ComponentDefinitionCount()), 1);
     EXPECT_EQ(Route(60000), 1);
     // Only the low word is the id.
     EXPECT_EQ(RouteCommand(FrameWindow(), (1u << 16) | 17403u, 0), 0);
     EXPECT_EQ(schematic_->document->viewOptions & 0x1u, 0x1u ^ (kDefaultViewOptions & 0x1u));
+}
+
+TEST_F(CommandRouting, AComponentMenuEntryChoosesThePartToPlace)
+{
+    ASSERT_GT(ComponentDefinitionCount(), 1);
+    SetChosenComponentDefinition(nullptr);
+    EXPECT_EQ(Route(17561), 0);
+    ASSERT_EQ(schematic_->mode, 17561);
+    EXPECT_EQ(Route(42001), 0);
+    const auto* second = static_cast<ComponentDefinition*>(ComponentLibrary().definitions.head->next);
+    EXPECT_EQ(ChosenComponentDefinition(), second);
+    EXPECT_EQ(schematic_->mode, 17562);
+    // A palette pick does the same by name; an unknown name changes nothing.
+    ASSERT_TRUE(static_cast<bool>(PaletteHooks().pickComponent));
+    const auto* first = static_cast<ComponentDefinition*>(ComponentLibrary().definitions.head);
+    PaletteHooks().pickComponent(first->name);
+    EXPECT_EQ(ChosenComponentDefinition(), first);
+    PaletteHooks().pickComponent("no such part");
+    EXPECT_EQ(ChosenComponentDefinition(), first);
 }
 
 TEST_F(CommandRouting, EveryCommandIsCountedOnceTakenOrNot)
