@@ -34,6 +34,7 @@
 #include "plots/analysis_run_services.h"
 #include "plots/curve_record.h"
 #include "plots/plot_view_settings.h"
+#include "plots/limits_dialog.h"
 
 namespace kq5 {
 
@@ -268,7 +269,7 @@ int SetupAcAnalysis()
     }
     if (int rc = OpenAnalysisWindow()) return rc;
     a.keepDeviceStates = false;
-    return 0;
+    return OpenAnalysisLimitsDialog();
 }
 
 int ReadAcSweepLimits()

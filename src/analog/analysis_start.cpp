@@ -32,6 +32,8 @@
 #include "plots/curve_evaluation.h"
 #include "plots/default_limits_rows.h"
 #include "plots/waveform_store.h"
+#include "plots/limits_dialog.h"
+#include "plots/state_variables_editor.h"
 
 namespace kq5 {
 
@@ -138,6 +140,9 @@ void EndAnalysis(int keepOutput)
 {
     RunControlState& rc = RunControl();
     const int kind = Analysis().analysisKind;
+    // The dialogs that edit the analysis go with it.
+    CloseStateVariablesEditor();
+    CloseAnalysisLimitsDialog();
     if (rc.circuitWindow && rc.circuitWindow->plot) ResetWaveformStore(*rc.circuitWindow->plot);
     if (const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind); handlers.end) handlers.end();
     CloseSimulationDataFile();
@@ -146,6 +151,9 @@ void EndAnalysis(int keepOutput)
     if (rc.circuitWindow) RemoveEmptyNumericOutput(rc.circuitWindow);
     FreeAnalogRunData();
     rc.probeState = kProbeNone;
+    // The run options of this analysis end with it: the next analysis (of another circuit, or a
+    // probe run) must not read this one's state variables file while it sets up its solver.
+    TransientRun().stateVariables = kStateVariablesZero;
     Analysis().analysisKind = kAnalysisNone;
     ClearRunFlags();
     if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};

@@ -34,6 +34,7 @@
 #include "plots/analysis_run_services.h"
 #include "plots/curve_record.h"
 #include "plots/plot_view_settings.h"
+#include "plots/limits_dialog.h"
 
 namespace kq5 {
 
@@ -425,7 +426,8 @@ int SetupDcAnalysis()
         std::int32_t& options = PlotViewOf(circuit->plot).optionWord[kAnalysisDc];
         if (options == 0) options = kDefaultDcOptions;
     }
-    return OpenAnalysisWindow();
+    if (int rc = OpenAnalysisWindow()) return rc;
+    return OpenAnalysisLimitsDialog();
 }
 
 int RunDcSweep()

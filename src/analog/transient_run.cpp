@@ -33,6 +33,7 @@
 #include "plots/analysis_run_services.h"
 #include "plots/plot_record_flags.h"
 #include "plots/plot_view_settings.h"
+#include "plots/limits_dialog.h"
 
 namespace kq5 {
 
@@ -194,7 +195,7 @@ int SetupTransientAnalysis()
     if (std::int32_t* options = OptionsWordOf(RunControl().circuitWindow))
         if (*options == 0) *options = static_cast<std::int32_t>(kDefaultTransientOptions);
     if (int rc = OpenAnalysisWindow()) return rc;
-    return 0;
+    return OpenAnalysisLimitsDialog();
 }
 
 int TransientAnalysisRun(WindowRecord* window)

@@ -70,8 +70,8 @@ constexpr IdRange kUnavailableRanges[] = {
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {770, 771}, {16059, 16059}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
-    {17190, 17190}, {17600, 17605},
+    {770, 771}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
+    {17190, 17190},
     // Multi-run results.
     {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
@@ -358,6 +358,22 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;
+    // The analysis commands of the circuit in front: Transient, AC and DC (17600 to 17602) and
+    // their probe forms (17603 to 17605) start the analysis; Run (F2) runs the open one.
+    if (InRange(id, 17600, 17605)) {
+        WindowRecord* circuit = context.kind == kWindowSchematic || context.kind == kWindowTextCircuit
+                                    ? context.active
+                                    : context.topCircuit;
+        if (circuit == nullptr) return 0;
+        RunControl().probeFlag = id >= 17603 ? 1 : 0;
+        RunAnalysisCommand(circuit, (id - 17600) % 3);
+        RefreshToolButtonStates();
+        return 0;
+    }
+    if (id == 16059) {
+        RunCurrentAnalysis();
+        return 0;
+    }
     // The run's state and output: numeric output, State Variables, point reduction, animation.
     if (id == 17151 || id == 17153 || id == 17155 || id == 17171) {
         if (!AnalysisOpen()) return 0;

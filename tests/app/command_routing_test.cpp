@@ -46,14 +46,12 @@ std::set<int> OwnersList()
     // Digital.
     ids.insert(17453);
     // Plots.
-    ids.insert(16059);
     AddRange(ids, 770, 771);
     ids.insert(17152);
     AddRange(ids, 17156, 17165);
     AddRange(ids, 17168, 17170);
     AddRange(ids, 17172, 17181);
     ids.insert(17190);
-    AddRange(ids, 17600, 17605);
     // Multi-run results.
     AddRange(ids, 14570, 14612);
     for (int id : {17106, 17150, 17154, 17181}) ids.insert(id);

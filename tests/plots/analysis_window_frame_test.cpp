@@ -15,6 +15,8 @@
 #include "platform/menu.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
+#include "plots/limits_dialog.h"
+#include "app/command_routing.h"
 #include "plots/plot_cursors.h"
 
 namespace kq5::testing {
@@ -103,6 +105,44 @@ TEST_F(AnalysisInFrame, TheWindowIsAnMdiChildBesideItsCircuit)
     PumpFrameMessages();
     EXPECT_EQ(RunControl().analysisWindow, nullptr);
     EXPECT_EQ(BarTexts(), circuitBar);
+}
+
+
+// The Analysis menu as a user works it: Transient Analysis opens the analysis window and the
+// Analysis Limits dialog; Run (F2) runs it; the same for AC.
+TEST_F(AnalysisInFrame, TheAnalysisMenuStartsAndRunIsF2)
+{
+    StartWithSchematic();
+    InstallAnalysisKindHandlers();
+    const std::string path = (dir_ / "rc.cir").string();
+    std::ofstream(path, std::ios::binary)
+        << "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2) AC 1\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.AC DEC 10 10 100K\n"
+           ".PRINT TRAN V(2)\n.END\n";
+    std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
+    WindowRecord* circuit = nullptr;
+    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindTextCircuit, kLoadDefaults, circuit), 0);
+    PumpFrameMessages();
+    RouteCommand(Frame().frame, 17600, 0);
+    PumpFrameMessages();
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    EXPECT_EQ(Analysis().analysisKind, kAnalysisTransient);
+    EXPECT_NE(AnalysisLimitsDialog(), nullptr);
+    // Nothing is run yet: the curves come with the run.
+    EXPECT_TRUE(analysis->plot->curves.empty() || analysis->plot->curves[0]->lastPointIndex < 0);
+    RouteCommand(Frame().frame, 16059, 0);
+    PumpFrameMessages();
+    ASSERT_FALSE(analysis->plot->curves.empty());
+    EXPECT_GT(analysis->plot->curves[0]->lastPointIndex, 20);
+    // Another kind from the menu ends the open analysis and starts its own.
+    RouteCommand(Frame().frame, 17601, 0);
+    PumpFrameMessages();
+    EXPECT_EQ(Analysis().analysisKind, kAnalysisAc);
+    EXPECT_EQ(RunControl().probeFlag, 0);
+    ExitAnalysis();
+    PumpFrameMessages();
+    EXPECT_EQ(RunControl().analysisWindow, nullptr);
 }
 
 }  // namespace

@@ -61,8 +61,9 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
 
     // Probe mode starts with one run of the whole circuit.
     RunControl().probeFlag = 1;
-    ASSERT_EQ(RunAnalysisCommand(circuit, kAnalysisTransient), 0);
+    const int started = RunAnalysisCommand(circuit, kAnalysisTransient);
     for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    ASSERT_EQ(started, 0);
     ASSERT_EQ(SetProbeRowCount(1), 0);
     RunControl().probeState = kProbeFullRun;
     EXPECT_EQ(ApplyProbeRows(1, -1), 0);

@@ -13,6 +13,7 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
+#include "app/dialog_services.h"
 #include "app/command_routing.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
@@ -418,9 +419,16 @@ TEST_F(SchematicEndToEnd, DrawEditSaveReloadAndSimulateAnRcCircuit)
     Command(kCmdSelectAll);
     Command(kCmdCopy);
     {
-        // The New dialog offers the schematic first.
+        // The New dialog remembers the kind chosen last: a click on the schematic's picture
+        // chooses it whatever an earlier New chose.
         DialogScript script;
-        script.Then([] { SaveScreen("e2e_rc_circuit_new_dialog"); }).Then([] { win::headless::PressKey(win::VK_RETURN); });
+        script.Then([] {
+                  win::HWND dialog = CurrentDialog();
+                  win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(1201, win::STN_CLICKED),
+                                   reinterpret_cast<win::LPARAM>(win::GetDlgItem(dialog, 1201)));
+              })
+            .Then([] { SaveScreen("e2e_rc_circuit_new_dialog"); })
+            .Then([] { win::headless::PressKey(win::VK_RETURN); });
         Command(kCmdNew);
         EXPECT_TRUE(script.Done());
     }

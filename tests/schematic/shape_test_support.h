@@ -57,6 +57,9 @@ protected:
     {
         InitCharClasses();
         win::ClearMessageBoxLog();
+        // Start from empty libraries whatever an earlier test of the process loaded.
+        ResetShapeLibraryForTests();
+        ResetComponentLibraryForTests();
         std::string pattern = (std::filesystem::temp_directory_path() / "kq5-lib-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
