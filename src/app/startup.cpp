@@ -45,6 +45,7 @@
 #include "platform/window.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_library.h"
+#include "schematic/component_library_use.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5 {
@@ -292,6 +293,7 @@ void StartupSequence(const StartupCommandLine& line)
     }
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
+    BuildComponentPalettes();
     CreateDockedBars();
     FrameHelpBar().parent = frame.frame;
     if (HelpBarOption()) CreateStatusBar(frame.frame, FrameHelpBar());

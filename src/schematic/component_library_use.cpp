@@ -103,7 +103,8 @@ void BuildComponentPalettes()
         for (const ComponentDefinition& d : ListRecords<ComponentDefinition>(library.definitions))
             if ((d.placementFlags & kDefPaletteMask) == slot) bar.entries.push_back(d.name);
         const std::string& slotName = library.slotNames[static_cast<std::size_t>(slot)];
-        if (!slotName.empty()) bar.name = slotName;
+        // A name the user gave the bar in this session stays.
+        if (bar.name.empty()) bar.name = slotName;
         if (!bar.window) continue;
         if (bar.entries.empty()) {
             win::HWND window = bar.window;
