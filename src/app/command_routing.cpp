@@ -63,7 +63,7 @@ constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
     {12913, 12913}, {17214, 17214}, {17350, 17359}, {17669, 17669}, {17671, 17671},
     // Libraries, printing and the demo player.
-    {3889, 3889}, {12509, 12511}, {17221, 17222}, {17308, 17308}, {17806, 17816},
+    {3889, 3889}, {12509, 12511}, {17221, 17222}, {17806, 17816},
     // Digital path window.
     {17453, 17453},
     // Plots.
@@ -219,6 +219,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17301: case 17302: case 17303: case 17304: MdiCommand(id); return 0;
     case 17305: FillMdiClient(context.active); return 0;
     case 17306: ComponentEditorCommand(Frame().frame); return 0;
+    case 17308: FindComponentCommand(Frame().frame); return 0;
     case 17309: OpenShapeEditor(Frame().frame); return 0;
     case 17312: ShowCalculator(Frame().frame); return 0;
     case 17100: FileNew(); return 0;

@@ -638,7 +638,8 @@ void InitDialog(win::HWND dialog)
     win::HWND palettes = win::GetDlgItem(dialog, kPaletteCombo);
     win::SendMessage(palettes, win::CB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>("None"));
     for (int slot = 1; slot < kComponentSlotCount; ++slot) {
-        const std::string text = StrPrintf("%d:%s", slot, ComponentLibrary().slotNames[static_cast<std::size_t>(slot)].c_str());
+        const std::string& name = ComponentLibrary().slotNames[static_cast<std::size_t>(slot)];
+        const std::string text = name.empty() || name == std::to_string(slot) ? std::to_string(slot) : StrPrintf("%d:%s", slot, name.c_str());
         win::SendMessage(palettes, win::CB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(text.c_str()));
     }
     win::HWND pinFrame = win::GetDlgItem(dialog, kComponentPinPreview);

@@ -62,3 +62,12 @@ std::vector<ComponentTreeRow> BuildGroupTreeList();
 int ComponentEditorCommand(win::HWND owner);
 
 }  // namespace kq5
+
+namespace kq5 {
+
+// Command 17308: asks for a component name (dialog 17308), else lets the user pick among the
+// parts whose names contain it (17316); the found part becomes the current component and a
+// schematic window goes into component mode. 1 when a part was found.
+int FindComponentCommand(win::HWND owner);
+
+}  // namespace kq5

@@ -37,7 +37,7 @@ std::set<int> OwnersList()
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);
     // Libraries, printing and demo.
-    for (int id : {17308, 17221, 17222, 3889}) ids.insert(id);
+    for (int id : {17221, 17222, 3889}) ids.insert(id);
     AddRange(ids, 12509, 12511);
     AddRange(ids, 17806, 17816);
     // Digital.

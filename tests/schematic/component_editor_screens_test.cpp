@@ -240,6 +240,37 @@ TEST_F(ComponentEditorTest, TypeChangeGivesDefaultPinsAndPinsDragInTheThirdPrevi
     EXPECT_EQ(placed_->definition, FindComponentDefinition("R1"));
 }
 
+TEST_F(ComponentEditorTest, FindComponentTakesANameOrAChoiceAmongTheMatches)
+{
+    SetChosenComponentDefinition(nullptr);
+    {
+        InputScript script;
+        script.Then([] { Type(10, "c1"); }).Then([] { Click(win::IDOK); });
+        script.Install();
+        EXPECT_EQ(FindComponentCommand(frame_), 1);
+        EXPECT_EQ(ChosenComponentDefinition()->name, "C1");
+    }
+    {
+        std::string listed;
+        InputScript script;
+        // The prompt offers the last name found.
+        script.Then([&] { listed = win::GetDlgItemText(Dialog(), 10); })
+            .Then([] { Type(10, "1"); })
+            .Then([] { Click(win::IDOK); })
+            .Then([] { SaveScreen("find_component_choice"); })
+            .Then([&] {
+                win::HWND list = Item(207);
+                EXPECT_EQ(win::SendMessage(list, win::LB_GETCOUNT, 0, 0), 4);
+                win::SendMessage(list, win::LB_SETCURSEL, 3, 0);
+                Click(win::IDOK);
+            });
+        script.Install();
+        EXPECT_EQ(FindComponentCommand(frame_), 1);
+        EXPECT_EQ(listed, "C1");
+        EXPECT_EQ(ChosenComponentDefinition(), and_);
+    }
+}
+
 TEST_F(ComponentEditorTest, DefinitionChangeDropsPinsForTheNewTypesDefaults)
 {
     ComponentDefinition d;
