@@ -7,7 +7,9 @@
 
 #include "analog/analysis_state.h"
 #include "app/program_settings.h"
+#include "app/prompt_dialog.h"
 #include "app/tool_buttons.h"
+#include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "netlist/component_types.h"
@@ -572,6 +574,38 @@ void DragPin(win::HWND frame, win::POINT p)
     win::InvalidateRect(frame, nullptr, win::TRUE);
 }
 
+// A click on a pin without moving it: a Macro pin is named in the "Pin Name" dialog; the pins
+// of types that name them themselves are not to be renamed here.
+void ClickPin(int index)
+{
+    ComponentEditorState& s = State();
+    if (!s.current || index < 0 || static_cast<std::size_t>(index) >= s.current->pins.size()) return;
+    ComponentDefinition& d = *s.current;
+    if (!IsNamedPinType(d.type)) {
+        ReportMessage("DE", s.dialog, kMsgPinNamesFixed);
+        return;
+    }
+    if (d.type != kComponentMacro) return;
+    const DefinitionPin& pin = d.pins[static_cast<std::size_t>(index)];
+    PromptDialogDesc desc;
+    desc.templateId = kPinNameFirstTemplate;
+    desc.caption = "Pin Name";
+    desc.text = pin.name;
+    desc.secondText = pin.secondText;
+    desc.flags = kPromptHasSecond;
+    desc.choice = static_cast<char>(ToLowerChar(pin.typeLetter ? pin.typeLetter : 'a'));
+    desc.check = IsMacroPinUpperType(d, index) ? 1 : 0;
+    const int result = RunPromptDialog(desc);
+    if (result == kPromptDelete) {
+        d.pins.erase(d.pins.begin() + index);
+    } else if (result == 1) {
+        SetDefinitionPin(d, index, desc.choice, desc.text, desc.check ? desc.secondText : std::string());
+    } else {
+        return;
+    }
+    MarkChanged();
+}
+
 win::WNDPROC gStaticProc = nullptr;
 
 win::LRESULT PinFrameProc(win::HWND frame, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
@@ -589,25 +623,32 @@ win::LRESULT PinFrameProc(win::HWND frame, win::UINT msg, win::WPARAM wParam, wi
         s.dragOriginY = context.scrollY;
         PickPin(p);
         if (s.dragPin < 0) return 0;
-        if (s.current->type != kComponentMacro && !IsNamedPinType(s.current->type) && s.dragName) {
-            ReportMessage("DE", s.dialog, kMsgPinNamesFixed);
-            s.dragPin = -1;
-            return 0;
-        }
+        s.pressAt = p;
+        s.dragMoved = false;
         win::SetCapture(frame);
         return 0;
     }
     case win::WM_MOUSEMOVE:
-        if (s.dragPin >= 0 && win::GetCapture() == frame) DragPin(frame, p);
-        return 0;
-    case win::WM_LBUTTONUP:
-        if (s.dragPin >= 0 && win::GetCapture() == frame) {
+        if (s.dragPin >= 0 && win::GetCapture() == frame && (p.x != s.pressAt.x || p.y != s.pressAt.y)) {
+            s.dragMoved = true;
             DragPin(frame, p);
-            win::ReleaseCapture();
-            RedrawPreviews(s.dialog);
         }
-        s.dragPin = -1;
         return 0;
+    case win::WM_LBUTTONUP: {
+        if (s.dragPin < 0 || win::GetCapture() != frame) return 0;
+        win::ReleaseCapture();
+        const int pin = s.dragPin;
+        s.dragPin = -1;
+        if (s.dragMoved || p.x != s.pressAt.x || p.y != s.pressAt.y) {
+            s.dragPin = pin;
+            DragPin(frame, p);
+            s.dragPin = -1;
+        } else {
+            ClickPin(pin);
+        }
+        RedrawPreviews(s.dialog);
+        return 0;
+    }
     default: break;
     }
     return win::CallWindowProc(gStaticProc, frame, msg, wParam, lParam);

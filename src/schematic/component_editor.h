@@ -47,6 +47,8 @@ struct ComponentEditorState {
     bool dragName = false;
     int dragOriginX = 0;  // the preview's logical origin while a pin is dragged
     int dragOriginY = 0;
+    win::POINT pressAt{};  // where the button went down in the third preview
+    bool dragMoved = false;
     win::HWND dialog = nullptr;
 };
 

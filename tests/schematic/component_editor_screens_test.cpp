@@ -4,6 +4,7 @@
 #include "../app/settings_dialog_test_support.h"
 #include <filesystem>
 
+#include "app/prompt_dialog.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
@@ -95,6 +96,19 @@ protected:
     {
         Type(id, text);
         Press(win::VK_TAB);
+    }
+    // Where pin 0 of the current part (at its origin) is drawn in the third preview, on screen.
+    static win::POINT OriginOnScreen()
+    {
+        ComponentEditorState& s = ComponentEditor();
+        win::HWND frame = Item(kComponentPinPreview);
+        win::RECT rect;
+        win::GetClientRect(frame, &rect);
+        s.preview.orientation = 1;  // the third preview shows the part turned once
+        const win::RECT box = GetItemBounds(s.preview);
+        const int ox = static_cast<int>((box.left + box.right) / 2 - rect.right * s.scale / 2);
+        const int oy = static_cast<int>((box.top + box.bottom) / 2 - rect.bottom * s.scale / 2);
+        return win::testing::ScreenPointOf(frame, static_cast<int>(-ox / s.scale), static_cast<int>(-oy / s.scale));
     }
     static std::vector<std::string> Names()
     {
@@ -203,17 +217,7 @@ TEST_F(ComponentEditorTest, TypeChangeGivesDefaultPinsAndPinsDragInTheThirdPrevi
         .Then([] {
             // Drag pin 0 (at the origin) by 40 pixels right and 16 down: at scale 0.5 that is
             // 20 and 8 drawing units of the turned part, (1, -2.5) grid units of the part.
-            ComponentEditorState& s = ComponentEditor();
-            win::HWND frame = Item(kComponentPinPreview);
-            win::RECT rect;
-            win::GetClientRect(frame, &rect);
-            // Where the pin is drawn: the frame's logical origin is chosen by the editor, around
-            // the part turned once.
-            s.preview.orientation = 1;
-            const win::RECT box = GetItemBounds(s.preview);
-            const int ox = static_cast<int>((box.left + box.right) / 2 - rect.right * s.scale / 2);
-            const int oy = static_cast<int>((box.top + box.bottom) / 2 - rect.bottom * s.scale / 2);
-            const win::POINT pin = win::testing::ScreenPointOf(frame, static_cast<int>(-ox / s.scale), static_cast<int>(-oy / s.scale));
+            const win::POINT pin = OriginOnScreen();
             win::headless::MoveMouse(pin.x, pin.y);
             win::headless::MouseDown();
             win::headless::MoveMouse(pin.x + 20, pin.y + 8);
@@ -238,6 +242,37 @@ TEST_F(ComponentEditorTest, TypeChangeGivesDefaultPinsAndPinsDragInTheThirdPrevi
     // Close → No: the file's library again, and the placed component on its reloaded record.
     EXPECT_EQ(FindComponentDefinition("AND1")->type, kComponentAnd);
     EXPECT_EQ(placed_->definition, FindComponentDefinition("R1"));
+}
+
+TEST_F(ComponentEditorTest, ClickingAMacroPinNamesItAndFixedPinNamesAreRefused)
+{
+    SetPromptDialogsShownHeadless(true);
+    InputScript script;
+    script.Then([] { ClickRow("M1"); })
+        .Then([] { win::testing::ClickScreen(OriginOnScreen()); })
+        .Then([] { Type(10, "CLK"); })
+        .Then([] { Click(201); })
+        .Then([] { Click(208); })
+        .Then([] { Type(205, "VDD"); })
+        .Then([] { SaveScreen("component_editor_pin_name"); })
+        .Then([] { Click(win::IDOK); })
+        .Then([] { ClickRow("C1"); })
+        .Then([] { win::testing::ClickScreen(OriginOnScreen()); })
+        .Then([] {
+            win::PushMessageBoxAnswer(win::IDYES);
+            Click(23);
+        });
+    script.Install();
+    win::ClearMessageBoxLog();
+    ComponentEditorCommand(frame_);
+    ClearPromptDialogs();
+    ASSERT_EQ(macro_->pins.size(), 2u);
+    EXPECT_EQ(macro_->pins[0].name, "CLK");
+    EXPECT_EQ(macro_->pins[0].typeLetter, 'D');  // hidden: upper case, joined to its node
+    EXPECT_EQ(macro_->pins[0].secondText, "VDD");
+    EXPECT_EQ(PinTextLength(*macro_, macro_->pins[0]), 8);
+    ASSERT_FALSE(win::MessageBoxLog().empty());
+    EXPECT_EQ(win::MessageBoxLog().front().caption, "Warning 13625");
 }
 
 TEST_F(ComponentEditorTest, FindComponentTakesANameOrAChoiceAmongTheMatches)
