@@ -27,6 +27,7 @@
 #include "platform/window.h"
 #include "schematic/component_library.h"
 #include "schematic/component_library_use.h"
+#include "schematic/component_merge.h"
 #include "schematic/editor_services.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
@@ -247,6 +248,14 @@ void Select(win::HWND dialog, ComponentDefinition* definition, int groupId, bool
 
 int GroupIdOf(ComponentGroup* group) { return group == &ComponentLibrary().root ? -1 : group->id; }
 
+// The group of the selected definition (the root when it has none).
+ComponentGroup* CurrentGroupOfSelection()
+{
+    const ComponentEditorState& s = State();
+    ComponentGroup* group = s.current ? GroupOfDefinition(*s.current) : nullptr;
+    return group ? group : &ComponentLibrary().root;
+}
+
 void MarkChanged() { State().changed = true; }
 
 void StoreName(win::HWND dialog)
@@ -436,12 +445,14 @@ void Close(win::HWND dialog)
                                              kMsgSaveComponentChanges);
             if (answer == win::IDCANCEL) return;
             if (answer == win::IDYES) {
-                SaveComponentLibrary(dialog);
+                // Shapes a merge brought in are saved with the components that use them.
+                if (!s.shapesMerged || SaveShapeLibrary(dialog) == 0) SaveComponentLibrary(dialog);
             } else if (int status = ReloadComponentLibrary()) {
                 ReportMessage("DE", dialog, status, ComponentLibrary().path.c_str());
             }
         }
         s.changed = false;
+        s.shapesMerged = false;
     }
     BuildComponentPalettes();
     // Component buttons name their part by its place in the list, which the edits may have moved.
@@ -737,6 +748,18 @@ void Command(win::HWND dialog, int id, int code)
     case kAddComponent: StoreName(dialog); AddComponent(dialog, nullptr); return;
     case kAddGroup: StoreName(dialog); AddGroup(dialog); return;
     case kDeleteButton: Delete(dialog); return;
+    case kMergeButton: {
+        StoreName(dialog);
+        StoreMemo(dialog);
+        const int last = MergeComponentLibrary(dialog, s.groupSelected ? s.groupId : GroupIdOf(CurrentGroupOfSelection()));
+        if (last == kNoMergeGroup) return;
+        s.changed = true;
+        s.shapesMerged = true;
+        Select(dialog, nullptr, last, true);
+        OpenPathTo(SelectedGroup());
+        FillTree(dialog);
+        return;
+    }
     case kCopyButton: Copy(dialog); return;
     case kPasteButton:
         if (s.clipboard) {
@@ -799,6 +822,7 @@ void ResetComponentEditorForTests()
     s.groupSelected = false;
     s.groupId = -1;
     s.changed = false;
+    s.shapesMerged = false;
     s.scale = 0.5;
     s.preview = SchematicItem{};
     s.clipboard.reset();

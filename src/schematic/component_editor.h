@@ -39,6 +39,7 @@ struct ComponentEditorState {
     bool groupSelected = false;
     int groupId = -1;  // the selected group; -1 the root
     bool changed = false;
+    bool shapesMerged = false;  // a merge added shapes: the shape library is saved with the components
     double scale = 0.5;  // drawing units per preview pixel
     SchematicItem preview;
     std::unique_ptr<ComponentDefinition> clipboard;
