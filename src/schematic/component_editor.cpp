@@ -12,6 +12,8 @@
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
 #include "netlist/component_types.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -478,6 +480,7 @@ DrawContext PreviewContext(win::HDC dc, const win::RECT& frame, int orientation)
     context.updateRect = frame;
     context.zoom = s.scale;
     context.technology = win::DT_RASDISPLAY;
+    context.displayFlags = kViewAttributeText;
     context.firstItem = &s.preview;
     context.lastItem = &s.preview;
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
@@ -494,6 +497,11 @@ void DrawPreview(const win::DRAWITEMSTRUCT& item)
     const int index = static_cast<int>(item.CtlID) - kComponentPreviewFirst;
     s.preview.definition = s.current;
     s.preview.style = index == 2 ? kStyleShowPinText : 0;
+    for (ComponentAttribute& attribute : ListRecords<ComponentAttribute>(s.preview.attributes)) {
+        const std::uint16_t bit = attribute.keyId == kAttrPart ? kDefShowPart : kDefShowMain;
+        attribute.display = (s.current->placementFlags & bit) ? kAttrShowValue : 0;
+    }
+    s.preview.attributesChanged = 1;
     DrawContext context = PreviewContext(item.hDC, item.rcItem, index == 2 ? kPinFrameOrientation : 0);
     DrawSchematicView(context);
 }
@@ -672,6 +680,9 @@ void InitDialog(win::HWND dialog)
     s.changed = false;
     s.preview = SchematicItem{};
     s.preview.itemKind = kItemComponent;
+    // The preview shows where a placed part's PART and VALUE texts go.
+    SetAttribute(nullptr, &s.preview, kAttrPart, "X1");
+    SetAttribute(nullptr, &s.preview, kAttrValue, "VALUE");
     win::HWND shapes = win::GetDlgItem(dialog, kShapeCombo);
     const ShapeLibrary& library = Shapes();
     for (std::size_t i = 0; i < library.table.size(); ++i) {
