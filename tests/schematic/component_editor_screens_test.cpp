@@ -13,6 +13,8 @@
 #include "schematic/component_library.h"
 #include "schematic/editor_services.h"
 #include "schematic/shape_library.h"
+#include "old_component_file.h"
+#include "platform/common_dialogs_file.h"
 #include "shape_test_support.h"
 
 namespace kq5 {
@@ -273,6 +275,40 @@ TEST_F(ComponentEditorTest, ClickingAMacroPinNamesItAndFixedPinNamesAreRefused)
     EXPECT_EQ(PinTextLength(*macro_, macro_->pins[0]), 8);
     ASSERT_FALSE(win::MessageBoxLog().empty());
     EXPECT_EQ(win::MessageBoxLog().front().caption, "Warning 13625");
+}
+
+TEST_F(ComponentEditorTest, MergeAddsAGroupThatCloseWithNoTakesBack)
+{
+    const std::string old = (dir_ / "older.kq4").string();
+    testing::WriteBytes(old, testing::OldFile({{kComponentResistor, "OLDR", {}, {1, 2}}, {kComponentNpn, "ZZQ", {}, {1, 2, 3}}, {kComponentNull, "NOSHAPEX"}}));
+    win::SetCommonDialogsShownHeadless(false);
+    std::string selected;
+    InputScript script;
+    script.Then([&] {
+            win::ScriptFileDialogAnswer(old);
+            Click(12314);
+        })
+        .Then([&] {
+            ComponentEditorState& s = ComponentEditor();
+            const ComponentGroup* group = FindGroupById(ComponentLibrary().root, s.groupId);
+            selected = s.groupSelected && group ? group->name : std::string();
+            SaveScreen("component_editor_merged");
+        })
+        .Then([] {
+            win::PushMessageBoxAnswer(win::IDNO);
+            Click(23);
+        });
+    script.Install();
+    win::ClearMessageBoxLog();
+    ComponentEditorCommand(frame_);
+    EXPECT_EQ(selected, "KQ4 Group");
+    // Shapes are found by the part's or its type's name; NOSHAPEX finds neither.
+    ASSERT_FALSE(win::MessageBoxLog().empty());
+    EXPECT_EQ(win::MessageBoxLog().front().caption, "Warning 13630");
+    EXPECT_NE(win::MessageBoxLog().front().text.find("NOSHAPEX"), std::string::npos);
+    // No: the file's library, without the merged parts.
+    EXPECT_EQ(FindComponentDefinition("OLDR"), nullptr);
+    EXPECT_EQ(ComponentLibrary().root.children.size(), 1u);
 }
 
 TEST_F(ComponentEditorTest, FindComponentTakesANameOrAChoiceAmongTheMatches)

@@ -11,52 +11,11 @@
 #include "schematic/component_library.h"
 #include "schematic/component_merge.h"
 #include "schematic/shape_library.h"
+#include "old_component_file.h"
 #include "shape_test_support.h"
 
 namespace kq5::testing {
 namespace {
-
-struct OldEntry {
-    int type;
-    std::string name;
-    std::array<int, 4> placement{};
-    std::vector<int> order{};
-    int flags = 0;
-};
-
-// An older file: the header, 200 entries and a pin row per type (Resistor 2 pins, NPN 3, Macro 2).
-std::string OldFile(const std::vector<OldEntry>& entries, int version = 3)
-{
-    ByteWriter out;
-    out.U16(static_cast<std::uint16_t>(version));
-    out.U16(200);
-    out.U16(200);
-    for (std::size_t n = 0; n < 200; ++n) {
-        std::string raw(46, '\0');
-        if (n < entries.size()) {
-            const OldEntry& e = entries[n];
-            ByteWriter fixed;
-            fixed.I16(static_cast<std::int16_t>(e.type));
-            for (int v : e.placement) fixed.I16(static_cast<std::int16_t>(v));
-            const std::string head = fixed.Take();
-            raw.replace(0, head.size(), head);
-            raw.replace(12, e.name.size(), e.name);
-            for (std::size_t i = 0; i < e.order.size(); ++i) raw[29 + i] = static_cast<char>(e.order[i]);
-            raw[45] = static_cast<char>(e.flags);
-        }
-        out.Bytes(raw);
-    }
-    for (int type = 0; type < kComponentTypeCount; ++type) {
-        const int pins = type == kComponentResistor ? 2 : type == kComponentNpn ? 3 : type == kComponentMacro ? 2 : 0;
-        out.U16(0);
-        out.U16(static_cast<std::uint16_t>(pins));
-        for (int i = 0; i < pins; ++i) {
-            out.Bytes(std::string(1, static_cast<char>(i)));
-            out.Bytes(std::string(1, static_cast<char>(10 * i)));
-        }
-    }
-    return out.Take();
-}
 
 class MergeTest : public LibraryTest {
 protected:
@@ -90,7 +49,8 @@ TEST_F(MergeTest, OlderFileFillsGroupsOf31AndConvertsPlacementsAndPins)
     entries.push_back({kComponentResistor, "R1", {}, {1, 2}});  // present already: skipped
     entries.push_back({kComponentNpn, "Q1", {15, -15, 7, -8}, {1, 2, 3}, 0x20});
     entries.push_back({kComponentMacro, "MAC1"});
-    for (int i = 0; i < 38; ++i) entries.push_back({kComponentResistor, "RX" + std::to_string(i), {}, {1, 2}});
+    entries.push_back({kComponentNull, "NOSHAPEX"});
+    for (int i = 0; i < 37; ++i) entries.push_back({kComponentResistor, "RX" + std::to_string(i), {}, {1, 2}});
     std::vector<std::string> shapeless;
     int status = -1;
     const int last = Import(OldFile(entries), shapeless, status);
@@ -122,7 +82,8 @@ TEST_F(MergeTest, OlderFileFillsGroupsOf31AndConvertsPlacementsAndPins)
     EXPECT_EQ(m->pins[1].dy, 10);
     // Shapes by the part's name or its type's name; the rest listed.
     EXPECT_NE(FindComponentDefinition("RX0")->shapeIndex, 0);
-    EXPECT_TRUE(std::find(shapeless.begin(), shapeless.end(), "Q1") == shapeless.end());
+    EXPECT_EQ(shapeless, (std::vector<std::string>{"NOSHAPEX"}));
+    EXPECT_EQ(FindComponentDefinition("NOSHAPEX")->shapeIndex, 0);
     EXPECT_EQ(GetStatusText(), "");
 }
 
