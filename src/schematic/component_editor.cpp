@@ -625,6 +625,50 @@ void ClickPin(int index)
     MarkChanged();
 }
 
+// Dragging a definition's row onto another row moves it into that row's group (a definition's
+// row standing for the group it is in).
+void MoveDefinitionRow(win::HWND dialog, int from, int to)
+{
+    ComponentEditorState& s = State();
+    if (from < 0 || to < 0 || static_cast<std::size_t>(from) >= s.rows.size() || static_cast<std::size_t>(to) >= s.rows.size()) return;
+    ComponentDefinition* moved = s.rows[static_cast<std::size_t>(from)].definition;
+    if (!moved) return;
+    const ComponentTreeRow& target = s.rows[static_cast<std::size_t>(to)];
+    ComponentGroup* group = target.group ? target.group : target.definition ? GroupOfDefinition(*target.definition) : nullptr;
+    ComponentGroup& root = ComponentLibrary().root;
+    // A definition of the root carries an id that no group below the root has.
+    const int id = (!group || group == &root) ? NewGroupId() : group->id;
+    if (GroupOfDefinition(*moved) == (group ? group : &root) || (GroupOfDefinition(*moved) == nullptr && (!group || group == &root)))
+        return;
+    moved->groupId = static_cast<std::uint16_t>(id);
+    if (group) group->open = true;
+    MarkChanged();
+    Select(dialog, moved, -1, false);
+    FillTree(dialog);
+}
+
+win::WNDPROC gListProc = nullptr;
+int gPressedRow = -1;
+
+win::LRESULT TreeListProc(win::HWND list, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (msg == win::WM_LBUTTONDOWN) {
+        const win::LRESULT result = win::CallWindowProc(gListProc, list, msg, wParam, lParam);
+        gPressedRow = static_cast<int>(win::SendMessage(list, win::LB_GETCURSEL, 0, 0));
+        return result;
+    }
+    if (msg == win::WM_LBUTTONUP) {
+        const int from = gPressedRow;
+        gPressedRow = -1;
+        const win::LRESULT result = win::CallWindowProc(gListProc, list, msg, wParam, lParam);
+        const win::LRESULT hit = win::SendMessage(list, win::LB_ITEMFROMPOINT, 0, lParam);
+        const int to = win::LOWORD(static_cast<win::DWORD>(hit));
+        if (from >= 0 && win::HIWORD(static_cast<win::DWORD>(hit)) == 0 && to != from) MoveDefinitionRow(win::GetParent(list), from, to);
+        return result;
+    }
+    return win::CallWindowProc(gListProc, list, msg, wParam, lParam);
+}
+
 win::WNDPROC gStaticProc = nullptr;
 
 win::LRESULT PinFrameProc(win::HWND frame, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
@@ -705,6 +749,9 @@ void InitDialog(win::HWND dialog)
         const std::string text = name.empty() || name == std::to_string(slot) ? std::to_string(slot) : StrPrintf("%d:%s", slot, name.c_str());
         win::SendMessage(palettes, win::CB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(text.c_str()));
     }
+    win::HWND tree = win::GetDlgItem(dialog, kComponentTreeList);
+    gListProc = reinterpret_cast<win::WNDPROC>(win::SetWindowLongPtr(tree, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&TreeListProc)));
+    gPressedRow = -1;
     win::HWND pinFrame = win::GetDlgItem(dialog, kComponentPinPreview);
     gStaticProc = reinterpret_cast<win::WNDPROC>(
         win::SetWindowLongPtr(pinFrame, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&PinFrameProc)));

@@ -311,6 +311,38 @@ TEST_F(ComponentEditorTest, MergeAddsAGroupThatCloseWithNoTakesBack)
     EXPECT_EQ(ComponentLibrary().root.children.size(), 1u);
 }
 
+TEST_F(ComponentEditorTest, DraggingARowMovesTheComponentIntoTheGroupDroppedOn)
+{
+    const auto rowPoint = [](const std::string& name) {
+        return win::testing::ScreenPointOf(Item(kComponentTreeList), 20, RowOf(name) * 14 + 7);
+    };
+    InputScript script;
+    script.Then([&] {
+            const win::POINT from = rowPoint("AND1"), to = rowPoint("Passive");
+            win::headless::MoveMouse(from.x, from.y);
+            win::headless::MouseDown();
+            win::headless::MoveMouse(to.x, to.y);
+            win::headless::MouseUp();
+        })
+        .Then([&] {
+            // And back to the top level by dropping it on the root's row.
+            const win::POINT from = rowPoint("AND1"), to = rowPoint("Components");
+            EXPECT_EQ(GroupOfDefinition(*and_), &ComponentLibrary().root.children[0]);
+            win::headless::MoveMouse(from.x, from.y);
+            win::headless::MouseDown();
+            win::headless::MoveMouse(to.x, to.y);
+            win::headless::MouseUp();
+        })
+        .Then([] {
+            win::PushMessageBoxAnswer(win::IDYES);
+            Click(23);
+        });
+    script.Install();
+    ComponentEditorCommand(frame_);
+    EXPECT_EQ(GroupOfDefinition(*and_), nullptr);
+    EXPECT_EQ(ComponentEditor().rows.size(), 0u);
+}
+
 TEST_F(ComponentEditorTest, FindComponentTakesANameOrAChoiceAmongTheMatches)
 {
     SetChosenComponentDefinition(nullptr);
