@@ -44,6 +44,7 @@
 #include "plots/state_variables_editor.h"
 #include "schematic/circuit_window.h"
 #include "schematic/component_editor.h"
+#include "schematic/component_library_use.h"
 #include "schematic/page_array.h"
 #include "schematic/pane_seams.h"
 #include "schematic/shape_editor.h"
@@ -61,7 +62,7 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12913, 12913}, {17214, 17214}, {17350, 17359}, {17669, 17669}, {17671, 17671},
+    {12913, 12913}, {17214, 17214}, {17669, 17669}, {17671, 17671},
     // Libraries, printing and the demo player.
     {3889, 3889}, {12509, 12511}, {17221, 17222}, {17806, 17816},
     // Digital path window.
@@ -241,6 +242,10 @@ int RouteKnownCommand(int id, const CommandContext& context)
     default: break;
     }
     if (RouteEditCommand(context.active, id)) return 0;
+    if (InRange(id, 17350, 17359)) {
+        RecentComponentCommand(id);
+        return 0;
+    }
     if (InRange(id, 17400, 17409)) {
         ToggleViewOption(context, id);
         return 0;

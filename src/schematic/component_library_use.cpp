@@ -3,9 +3,12 @@
 #include <new>
 #include <unordered_map>
 
+#include "app/edit_mode.h"
+#include "app/program_settings.h"
 #include "app/tool_buttons.h"
 #include "app/tool_windows.h"
 #include "app/window_record.h"
+#include "app/window_record_utils.h"
 #include "document/circuit_document.h"
 #include "document/document_services.h"
 #include "document/schematic_item.h"
@@ -127,6 +130,19 @@ void BuildComponentPalettes()
         }
         win::InvalidateRect(bar.window, nullptr, true);
     }
+}
+
+int RecentComponentCommand(int id)
+{
+    const auto& recent = Settings().recentComponents;
+    const int place = id - kFirstRecentComponent;
+    if (place < 0 || place >= static_cast<int>(recent.size())) return 0;
+    ComponentDefinition* definition = FindComponentDefinition(recent[static_cast<std::size_t>(place)]);
+    if (!definition) return 0;
+    SetChosenComponentDefinition(definition);
+    WindowRecord* active = GetActiveChildRecord();
+    if (active && active->kind == kWindowSchematic) SetEditMode(active, kCommandComponentMode);
+    return 1;
 }
 
 }  // namespace kq5

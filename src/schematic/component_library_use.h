@@ -7,6 +7,8 @@
 
 namespace kq5 {
 
+constexpr int kFirstRecentComponent = 17350;
+
 // True when a component of an open schematic, an undo list or the internal clipboard refers to
 // the definition.
 bool IsDefinitionInUse(const ComponentDefinition& definition);
@@ -20,5 +22,9 @@ int ReloadComponentLibrary();
 // The palette entries of slots 1 to 9 from the definitions' palette bits (list order); a palette
 // window whose slot became empty is closed, the others are refilled.
 void BuildComponentPalettes();
+
+// Commands 17350 to 17359: the recent component of that place becomes the current component and
+// the active schematic goes into component mode. 1 when the name is still in the library.
+int RecentComponentCommand(int id);
 
 }  // namespace kq5

@@ -33,7 +33,6 @@ std::set<int> OwnersList()
     std::set<int> ids;
     // Schematic editor.
     for (int id : {12913, 17214}) ids.insert(id);
-    AddRange(ids, 17350, 17359);
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);
     // Libraries, printing and demo.

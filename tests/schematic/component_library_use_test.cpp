@@ -148,6 +148,17 @@ TEST_F(LibraryUse, AFailedReloadLeavesTheLibraryAsItWas)
     EXPECT_EQ(ComponentDefinitionCount(), 2);
 }
 
+TEST_F(LibraryUse, RecentComponentCommandsChooseByName)
+{
+    Settings().recentComponents = {"c1", "gone"};
+    EXPECT_EQ(RecentComponentCommand(17350), 1);
+    EXPECT_EQ(ChosenComponentDefinition(), c1);
+    EXPECT_EQ(RecentComponentCommand(17351), 0);  // no longer in the library
+    EXPECT_EQ(RecentComponentCommand(17360), 0);
+    EXPECT_EQ(ChosenComponentDefinition(), c1);
+    Settings().recentComponents = {};
+}
+
 TEST_F(LibraryUse, PalettesListTheirDefinitionsInListOrder)
 {
     ComponentDefinition* d = AddComponentDefinition("D1", kComponentDiode, 1);
