@@ -6,6 +6,7 @@
 #include <new>
 
 #include "analog/analysis_state.h"
+#include "app/help_topics.h"
 #include "app/program_settings.h"
 #include "app/prompt_dialog.h"
 #include "app/tool_buttons.h"
@@ -806,6 +807,7 @@ void Command(win::HWND dialog, int id, int code)
     case kAddComponent: StoreName(dialog); AddComponent(dialog, nullptr); return;
     case kAddGroup: StoreName(dialog); AddGroup(dialog); return;
     case kDeleteButton: Delete(dialog); return;
+    case kHelpButton: ShowHelpTopic(17803, kComponentEditorLarge); return;
     case kMergeButton: {
         StoreName(dialog);
         StoreMemo(dialog);
