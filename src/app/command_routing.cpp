@@ -47,6 +47,8 @@
 #include "plots/plot_view_commands.h"
 #include "plots/state_variables_editor.h"
 #include "schematic/circuit_window.h"
+#include "schematic/component_editor.h"
+#include "schematic/component_library_use.h"
 #include "schematic/page_array.h"
 #include "schematic/pane_seams.h"
 #include "schematic/shape_editor.h"
@@ -64,9 +66,9 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12913, 12913}, {17214, 17214}, {17350, 17359}, {17669, 17669}, {17671, 17671},
+    {12913, 12913}, {17214, 17214}, {17669, 17669}, {17671, 17671},
     // Libraries and the demo player.
-    {3889, 3889}, {17221, 17222}, {17306, 17306}, {17308, 17308}, {17806, 17816},
+    {3889, 3889}, {17221, 17222}, {17806, 17816},
     // Digital path window.
     {17453, 17453},
     // Plots.
@@ -234,6 +236,8 @@ int RouteKnownCommand(int id, const CommandContext& context)
         return 0;
     case 17301: case 17302: case 17303: case 17304: MdiCommand(id); return 0;
     case 17305: FillMdiClient(context.active); return 0;
+    case 17306: ComponentEditorCommand(Frame().frame); return 0;
+    case 17308: FindComponentCommand(Frame().frame); return 0;
     case 17309: OpenShapeEditor(Frame().frame); return 0;
     case 17312: ShowCalculator(Frame().frame); return 0;
     case 17100: FileNew(); return 0;
@@ -255,6 +259,10 @@ int RouteKnownCommand(int id, const CommandContext& context)
     default: break;
     }
     if (RouteEditCommand(context.active, id)) return 0;
+    if (InRange(id, 17350, 17359)) {
+        RecentComponentCommand(id);
+        return 0;
+    }
     if (InRange(id, 17400, 17409)) {
         ToggleViewOption(context, id);
         return 0;

@@ -46,6 +46,7 @@
 #include "platform/window.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_library.h"
+#include "schematic/component_library_use.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5 {
@@ -294,6 +295,7 @@ void StartupSequence(const StartupCommandLine& line)
     PaletteHooks().pickComponent = ChooseComponentByName;
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
+    BuildComponentPalettes();
     CreateDockedBars();
     FrameHelpBar().parent = frame.frame;
     if (HelpBarOption()) CreateStatusBar(frame.frame, FrameHelpBar());

@@ -305,7 +305,8 @@ SchematicItem* PlaceNewComponent(WindowRecord* record, SchematicItem* item, bool
         if (numberTaken) ReturnPartNumber(record, type, slot);
         return nullptr;
     }
-    if (!Settings().batchRun && item->definition)
+    // A demo's placements are not the user's: the list stays as it was.
+    if (!Settings().batchRun && !Settings().demoRunning && item->definition)
         PushRecentName(Settings().recentComponents, item->definition->name);
     MarkModified(record);
     document.connectivityStale = 1;

@@ -8,6 +8,7 @@
 #include "app/frame_state.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
+#include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/file_names.h"
 #include "netlist/component_types.h"
@@ -209,6 +210,7 @@ void ResetComponentLibraryForTests()
 {
     ComponentLibraryState& library = ComponentLibrary();
     ListClear(library.definitions);
+    ListClear(library.placeholders);
     library.root = ComponentGroup{};
     library.slotNames = {};
     library.fileTime = 0;
@@ -462,6 +464,48 @@ int SaveComponentLibrary(win::HWND owner)
         ReportMessage("DE", owner, status, library.path.c_str());
     }
     return status;
+}
+
+std::string DefaultPinName(const ComponentDefinition& definition, int pin)
+{
+    const auto lettered = [](const char* stem, int index) { return StrPrintf("%s%c", stem, static_cast<char>('A' + index)); };
+    const ComponentTypeRow* row = FindComponentTypeRow(definition.type);
+    if (!row || pin < 0) return {};
+    if (IsNamedPinType(definition.type))
+        return pin < static_cast<int>(definition.pins.size()) ? definition.pins[static_cast<std::size_t>(pin)].name : std::string();
+    if (definition.type == kComponentAdc && pin >= 6) return "Out";
+    if (definition.type == kComponentDac && pin >= 3) return definition.sizeA == 1 ? std::string("In") : lettered("In", pin - 3);
+    if (row->pinNames == kPinNamesLayout) {
+        const std::uint32_t layout = row->flags;
+        int inputs = 0;
+        if (layout & kTypeLayoutOneInOneOut) inputs = 1;
+        if (layout & kTypeLayoutTwoInOneOut) inputs = 2;
+        if (layout & kTypeLayoutInputsOneOut) inputs = definition.sizeA;
+        if (pin < inputs) return inputs == 1 ? std::string("In") : lettered("In", pin);
+        if ((layout & kTypeLayoutEnable) && pin == inputs) return "Enable";
+        return "Out";
+    }
+    if (row->pinNames >= kPinNamesConnection && row->pinNames < kPinNamesLayout) return lettered("Pin", pin);
+    std::string name = ComponentTypePinName(definition.type, pin);
+    return name.empty() ? lettered("Pin", pin) : name;
+}
+
+void CopyDefinitionFields(ComponentDefinition& target, const ComponentDefinition& source)
+{
+    target.name = source.name;
+    target.type = source.type;
+    target.shapeIndex = source.shapeIndex;
+    target.placementFlags = source.placementFlags;
+    target.groupId = source.groupId;
+    target.sizeA = source.sizeA;
+    target.sizeB = source.sizeB;
+    target.memo = source.memo;
+    target.attrOriginX = source.attrOriginX;
+    target.attrOriginY = source.attrOriginY;
+    target.attrOriginTurnedX = source.attrOriginTurnedX;
+    target.attrOriginTurnedY = source.attrOriginTurnedY;
+    target.inputPinCount = source.inputPinCount;
+    target.pins = source.pins;
 }
 
 void FreeComponentLibrary()

@@ -34,6 +34,8 @@ struct ComponentLibraryState {
     std::array<std::string, kComponentSlotCount> slotNames;
     std::time_t fileTime = 0;
     std::string path;
+    // Stand-ins for definitions that a reload no longer found, still pointed at by components.
+    LinkedList placeholders{NewListRecord<ComponentDefinition>};
 };
 
 ComponentLibraryState& ComponentLibrary();
@@ -88,5 +90,17 @@ int WriteComponentLibrary(ComponentLibraryState& library, win::HWND owner = null
 // Writes and reports a failure.
 int SaveComponentLibrary(win::HWND owner = nullptr);
 void FreeComponentLibrary();
+
+}  // namespace kq5
+
+namespace kq5 {
+
+// The name a pin goes by when the user has not named it: by the type's pin rule ("PinA"...,
+// "In"/"InA".../"Enable"/"Out", the pin's own name for the named-pin types, else the type's
+// pin-name text).
+std::string DefaultPinName(const ComponentDefinition& definition, int pin);
+
+// Copies everything of a definition but its list link.
+void CopyDefinitionFields(ComponentDefinition& target, const ComponentDefinition& source);
 
 }  // namespace kq5

@@ -37,11 +37,10 @@ std::set<int> OwnersList()
     std::set<int> ids;
     // Schematic editor.
     for (int id : {12913, 17214}) ids.insert(id);
-    AddRange(ids, 17350, 17359);
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);
     // Libraries and demo.
-    for (int id : {17306, 17308, 17221, 17222, 3889}) ids.insert(id);
+    for (int id : {17221, 17222, 3889}) ids.insert(id);
     AddRange(ids, 17806, 17816);
     // Digital.
     ids.insert(17453);

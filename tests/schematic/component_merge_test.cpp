@@ -1,0 +1,168 @@
+// Merging component libraries: a current-generation file with its shapes, and older-generation
+// files turned into definitions, with their groups of 31, placements, pin orders and damage.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/status_text.h"
+#include "core/char_classes.h"
+#include "netlist/component_types.h"
+#include "schematic/binary_io.h"
+#include "schematic/component_library.h"
+#include "schematic/component_merge.h"
+#include "schematic/shape_library.h"
+#include "old_component_file.h"
+#include "shape_test_support.h"
+
+namespace kq5::testing {
+namespace {
+
+class MergeTest : public LibraryTest {
+protected:
+    void SetUp() override
+    {
+        LibraryTest::SetUp();
+        InitCharClasses();
+        ResetStatusTextForTests();
+        LoadBuiltLibraries();
+        ResetComponentLibraryForTests();
+        ComponentLibrary().root.children.push_back(ComponentGroup{.name = "Passive", .id = 0});
+        AddComponentDefinition("R1", kComponentResistor, 1);
+    }
+    int Import(const std::string& bytes, std::vector<std::string>& shapeless, int& status)
+    {
+        const std::string path = (dir_ / "old.kq4").string();
+        WriteBytes(path, bytes);
+        return ImportOldComponentFile(path, -1, shapeless, status);
+    }
+    static std::vector<std::string> GroupNames()
+    {
+        std::vector<std::string> out;
+        for (const ComponentGroup& g : ComponentLibrary().root.children) out.push_back(g.name);
+        return out;
+    }
+};
+
+TEST_F(MergeTest, OlderFileFillsGroupsOf31AndConvertsPlacementsAndPins)
+{
+    std::vector<OldEntry> entries;
+    entries.push_back({kComponentResistor, "R1", {}, {1, 2}});  // present already: skipped
+    entries.push_back({kComponentNpn, "Q1", {15, -15, 7, -8}, {1, 2, 3}, 0x20});
+    entries.push_back({kComponentMacro, "MAC1"});
+    entries.push_back({kComponentNull, "NOSHAPEX"});
+    for (int i = 0; i < 37; ++i) entries.push_back({kComponentResistor, "RX" + std::to_string(i), {}, {1, 2}});
+    std::vector<std::string> shapeless;
+    int status = -1;
+    const int last = Import(OldFile(entries), shapeless, status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(ComponentDefinitionCount(), 41);
+    EXPECT_EQ(GroupNames(), (std::vector<std::string>{"Passive", "KQ4 Group", "KQ4 Group"}));
+    const ComponentGroup& first = ComponentLibrary().root.children[1];
+    int inFirst = 0;
+    for (const ComponentDefinition& d : ListRecords<ComponentDefinition>(ComponentLibrary().definitions))
+        if (d.groupId == first.id) ++inFirst;
+    EXPECT_EQ(inFirst, 31);
+    EXPECT_EQ(last, ComponentLibrary().root.children[2].id);
+
+    const ComponentDefinition* q = FindComponentDefinition("Q1");
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(q->attrOriginX, 1);
+    EXPECT_EQ(q->attrOriginTurnedX, -1);
+    EXPECT_EQ(q->attrOriginY, 0);
+    EXPECT_EQ(q->attrOriginTurnedY, -1);
+    EXPECT_EQ(q->placementFlags, kDefShowPart | kDefShowMain | 0x2000);
+    // Order 1, 2, 3 of the older transistor is 3, 1, 2 today.
+    ASSERT_EQ(q->pins.size(), 3u);
+    EXPECT_EQ(q->pins[0].dx, 2);
+    EXPECT_EQ(q->pins[1].dx, 0);
+    EXPECT_EQ(q->pins[2].dx, 1);
+    const ComponentDefinition* m = FindComponentDefinition("MAC1");
+    ASSERT_EQ(m->pins.size(), 2u);
+    EXPECT_EQ(m->pins[1].name, "Pin B");
+    EXPECT_EQ(m->pins[1].dy, 10);
+    // Shapes by the part's name or its type's name; the rest listed.
+    EXPECT_NE(FindComponentDefinition("RX0")->shapeIndex, 0);
+    EXPECT_EQ(shapeless, (std::vector<std::string>{"NOSHAPEX"}));
+    EXPECT_EQ(FindComponentDefinition("NOSHAPEX")->shapeIndex, 0);
+    EXPECT_EQ(GetStatusText(), "");
+}
+
+TEST_F(MergeTest, DamagedOlderFilesChangeNothing)
+{
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"version", OldFile({{kComponentResistor, "A"}}, 4)},
+        {"type code", OldFile({{200, "A"}})},
+        {"order byte 0", OldFile({{kComponentNpn, "A", {}, {1, 0, 2}}})},
+        {"order past the row", OldFile({{kComponentNpn, "A", {}, {1, 2, 4}}})},
+        {"cut short", OldFile({{kComponentResistor, "A"}}).substr(0, 3000)},
+    };
+    for (const auto& [what, bytes] : bad) {
+        std::vector<std::string> shapeless;
+        int status = 0;
+        EXPECT_EQ(Import(bytes, shapeless, status), kNoMergeGroup) << what;
+        EXPECT_EQ(status, kMsgErrorLoadingFile) << what;
+        EXPECT_EQ(ComponentDefinitionCount(), 1) << what;
+        EXPECT_EQ(GroupNames().size(), 1u) << what;
+    }
+    std::vector<std::string> shapeless;
+    int status = 0;
+    ImportOldComponentFile((dir_ / "missing.kq4").string(), -1, shapeless, status);
+    EXPECT_EQ(status, 16000 + ENOENT);
+}
+
+TEST_F(MergeTest, CurrentFileBringsItsShapesAndKeepsGroupsOfTheSameName)
+{
+    // The other library: its own shapes, a group named as ours and one we lack.
+    const ShapeRecord* resistor = FindShapeRecord(FindShapeIndexByName("RESISTOR"));
+    ASSERT_NE(resistor, nullptr);
+    ShapeLibrary theirs;
+    ShapeRecord* fresh = AddShapeRecord(theirs, "BRANDNEW", 1);
+    fresh->data = resistor->data;
+    fresh->extent = resistor->extent;
+    AddShapeRecord(theirs, resistor->name, 2)->data = resistor->data;
+    theirs.path = (dir_ / "SHAPEX.kq5").string();
+    ASSERT_EQ(WriteShapeLibrary(theirs), 0);
+    ComponentLibraryState other;
+    other.root.children.push_back(ComponentGroup{.name = "Passive", .id = 5});
+    other.root.children.push_back(ComponentGroup{.name = "Theirs", .id = 6});
+    const auto add = [&](const char* name, int shape, int group) {
+        ComponentDefinition* d = ListAppendAs<ComponentDefinition>(other.definitions, kKindComponentDefinition);
+        d->name = name;
+        d->type = kComponentResistor;
+        d->shapeIndex = static_cast<std::uint16_t>(shape);
+        d->groupId = static_cast<std::uint16_t>(group);
+        d->pins.resize(2);
+        d->memo = std::string("memo of ") + name;
+    };
+    add("R1", 2, 5);
+    add("NEWR", 1, 6);
+    add("SAMEGROUP", 2, 5);
+    add("NOSHAPE", 40, 6);
+    const std::string path = (dir_ / "compX.kq5").string();
+    WriteBytes(path, SerializeComponentLibrary(other));
+
+    const std::size_t shapesBefore = Shapes().records.size();
+    int status = -1;
+    const int last = MergeCurrentComponentFile(path, theirs.path, -1, status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(ComponentDefinitionCount(), 4);
+    const ComponentDefinition* added = FindComponentDefinition("NEWR");
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->memo, "memo of NEWR");
+    ASSERT_NE(FindShapeRecord(added->shapeIndex), nullptr);
+    EXPECT_EQ(FindShapeRecord(added->shapeIndex)->name, "BRANDNEW");
+    EXPECT_EQ(FindShapeRecord(added->shapeIndex)->data, resistor->data);
+    EXPECT_EQ(Shapes().records.size(), shapesBefore + 1);  // the resistor's shape was there already
+    EXPECT_EQ(FindComponentDefinition("SAMEGROUP")->groupId, 0);
+    EXPECT_EQ(FindComponentDefinition("SAMEGROUP")->shapeIndex, resistor->index);
+    EXPECT_EQ(added->groupId, last);
+    EXPECT_NE(FindComponentDefinition("NOSHAPE")->shapeIndex, 0);  // the first used slot
+
+    // Again: every name is there now, nothing is added and no group made.
+    const std::size_t groups = ComponentLibrary().root.children.size();
+    EXPECT_EQ(MergeCurrentComponentFile(path, theirs.path, -1, status), kNoMergeGroup);
+    EXPECT_EQ(ComponentLibrary().root.children.size(), groups);
+}
+
+}  // namespace
+}  // namespace kq5::testing
