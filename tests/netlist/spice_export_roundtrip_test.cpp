@@ -40,8 +40,6 @@ std::vector<Corpus> CorpusFiles(const std::filesystem::path& scratch)
 
 // Netlists whose export does not yet read back, with the reason.
 const std::map<std::string, std::string> kLeftOut = {
-    {"digital_arrays.cir", "the gate arrays' rows of the component type table name model type OPA, so their "
-                           "timing models are looked up as op-amp models when the circuit is prepared for export"},
     {"optional_pins.cir", "its timing models D_7400 and D_7404 are defined nowhere: the export's model resolution "
                           "refuses it with that error (a run does not look them up while digital parts are not simulated)"},
 };
