@@ -9,6 +9,7 @@
 #include "core/file_units.h"
 #include "document/banner_file.h"
 #include "document/circuit_file.h"
+#include "document/connectivity.h"
 #include "document/section_stream.h"
 #include "netlist/spice_export.h"
 #include "plots/curve_record.h"
@@ -50,7 +51,8 @@ inline int ReadSchematicInto(WindowRecord* record, const std::string& path)
     CloseUnit(state.loadUnit);
     state.loadUnit = -1;
     record->title = path;
-    record->document->connectivityStale = 1;
+    // The nodes, as opening the file in a window numbers them.
+    if (status == 0) status = BuildConnectivity(record);
     return status;
 }
 
