@@ -170,11 +170,11 @@ protected:
         std::ofstream(run / "circuit.cir") << text.substr(0, text.rfind(".END\n")) << ".control\nop\nprint v(" << node
                                            << ")\n.endc\n.end\n";
         const std::string command = "cd '" + run.string() + "' && ngspice -b circuit.cir > out.txt 2>&1";
-        const int rc = std::system(command.c_str());
+        std::system(command.c_str());
         const std::string out = ReadText(run / "out.txt");
         std::smatch m;
-        static const std::regex kValue(R"(v\([^)]*\) = ([-+0-9.eE]+))");
-        if (rc != 0 || !std::regex_search(out, m, kValue)) {
+        static const std::regex kValue(R"(\nv\([^)]*\) = ([-+0-9.eE]+))");
+        if (!std::regex_search(out, m, kValue)) {
             error = out;
             return std::nan("");
         }
