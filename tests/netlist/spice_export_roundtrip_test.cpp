@@ -52,9 +52,10 @@ const std::map<std::string, std::string> kLeftOut = {
 // refused like those of the netlists the reader refuses. The schematics that do make circuits are
 // drawn in spice_export_scopes_test.cpp.
 const std::map<std::string, std::string> kRefusedCircuitFiles = {
-    {"rc_filter.cir", "its wires end two grid units beside the library Resistor's pins (0,0 and 6,0): no node"},
-    {"rc_filter_banner.cir", "the same drawing as rc_filter.cir in the banner format: no node"},
-    {"every_section.cir", "R1's VALUE is \"1k,2%\", no value the build reads"},
+    {"rc_filter.cir", "its wires end two grid units beside the library Resistor's second pin (6,0): R1 hangs "
+                      "on a dangling wire, \"Node 1 has no DC path to ground.\""},
+    {"rc_filter_banner.cir", "the same drawing as rc_filter.cir in the banner format: the same error"},
+    {"every_section.cir", "R1's VALUE is \"1k,2%\": \"Unknown identifier ',2%'.\""},
 };
 
 // Netlists whose node names do not all come back, with the reason.
