@@ -33,5 +33,17 @@ TEST_F(SpiceExportTest, SubcircuitCallsKeepTheValuesTheyGive)
     }
 }
 
+TEST_F(SpiceExportTest, AGateArrayTakesItsElementGatesTimingModel)
+{
+    // The array rows of the type table name the op-amp's model type; an array part's timing
+    // model is still a gate model, as its element gate's.
+    record_->textArea = ".MODEL D0_GATE UGATE(TPLHMX=10N)\n.MODEL IO_STD UIO()\n";
+    const int invA = kComponentBufA + 1;
+    Part(invA, "U1", {1, 2}, {{ModelAttributeOfComponentType(invA), "D0_GATE"}, {kAttrIoModel, "IO_STD"}});
+    win::ClearMessageBoxLog();
+    EXPECT_EQ(PrepareCircuit(record_, nullptr, kPrepareResolveModels), 0) << LastShownText();
+    EXPECT_TRUE(win::MessageBoxLog().empty()) << LastShownText();
+}
+
 }  // namespace
 }  // namespace kq5::testing
