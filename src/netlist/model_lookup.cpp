@@ -39,6 +39,9 @@ int ComponentModelType(const SchematicItem* component)
 {
     if (!component || !component->definition) return -1;
     const ComponentTypeRow* row = FindComponentTypeRow(component->definition->type);
+    // An array's row names no gate model of its own (its model column is the op-amp's); its
+    // timing model is the one its element gate takes.
+    if (row && (row->flags & kTypeArrayPrimitive)) row = FindComponentTypeRow(static_cast<int>(row->pinNames));
     return row ? row->modelType : -1;
 }
 

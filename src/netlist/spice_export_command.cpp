@@ -56,7 +56,8 @@ int ExportSpiceNetlist(WindowRecord* record, const std::string& path)
     reader.exportInProgress = true;
     Models().writeBackMode = true;
     CircuitBuild().powerSupplies.clear();
-    if (builds && PrepareCircuit(record, nullptr, kPrepareResolveModels | kPrepareRebuildNetlist) == 0) {
+    // The macros are expanded: their scopes become the subcircuits the calls name.
+    if (builds && PrepareCircuit(record, nullptr, kPrepareResolveModels | kPrepareRebuildNetlist | kPrepareExpansionMode) == 0) {
         const std::string title = std::filesystem::path(record->title).filename().string();
         rc = WriteSpiceNetlist(record, SpiceExport().analysisMask, path, title);
     }

@@ -15,6 +15,7 @@
 #include "netlist/global_options.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_export_support.h"
+#include "netlist/spice_reader_state.h"
 
 namespace kq5 {
 
@@ -247,6 +248,11 @@ int WriteSpiceNetlist(WindowRecord* record, unsigned analysisMask, const std::st
     gRun.analysisMask = analysisMask;
     gRun.title = title;
     gRun.path = path;
+    // A macro's definition is named after its circuit file, as its calls name it.
+    std::vector<ScopeExpansion>& scopes = NetlistReader().scopes;
+    for (std::size_t s = 1; s < scopes.size(); ++s)
+        if (scopes[s].kind == kComponentMacro && scopes[s].subcktName.empty())
+            scopes[s].subcktName = CopyUpperCase(scopes[s].baseName);
     int rc = 0;
     try {
         RegisterPartNames();

@@ -440,13 +440,20 @@ void AppendSubcktArguments(std::string& line, const SchematicItem* component, ch
 {
     static constexpr const char* kKeywords[] = {"PARAMS:", "OPTIONAL:", "TEXT:"};
     const int scope = ComponentScope(component);
+    // The reader marks the values a SPICE call gave with "$X" attributes holding "1" and keeps the
+    // values themselves under "$."; a macro call's "$X" attributes hold the values.
+    const bool marksOnly = letter == 'X' && ItemComponentType(component) == kComponentSubckt;
     for (const char* keyword : kKeywords) {
         const std::string prefix = StrPrintf("$%c%c ", letter, keyword[0]);
         std::string group;
         for (const ComponentAttribute& attribute : ListRecords<ComponentAttribute>(component->attributes)) {
             const std::string_view name = AttributeName(attribute);
             if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
-            group += std::string(name.substr(prefix.size())) + "=" + BraceParamReferences(attribute.value, scope, true) + " ";
+            const std::string parameter(name.substr(prefix.size()));
+            const ComponentAttribute* given =
+                marksOnly ? FindAttribute(component, StrPrintf("$.%c %s", keyword[0], parameter.c_str())) : &attribute;
+            if (!given) continue;
+            group += parameter + "=" + BraceParamReferences(given->value, scope, true) + " ";
         }
         if (!group.empty()) line += StrPrintf("\n+%s %s", keyword, group.c_str());
     }

@@ -134,13 +134,13 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
         return 0;
     }
     // A schematic macro: a definition built from its own components. Its pins are the macro's
-    // node numbers, as its parts' lines name them.
+    // nodes, named as its parts' lines name them (by number in SPICE 2G, else by name).
     const SchematicItem* call = info.call;
     if (call && !GetAttributeText(call, kAttrFile).empty())
         AddSpiceLine(scope, StrPrintf(".lib \"%s\"\n", GetAttributeText(call, kAttrFile).c_str()), false);
     std::string header = StrPrintf("*\n.SUBCKT %s", info.subcktName.c_str());
     for (std::size_t pin = 0; pin < info.pinMap.size(); ++pin)
-        header += StrPrintf(" %d", info.pinMap[pin] > 0 ? info.pinMap[pin] : 0);
+        header += " " + GetSpiceNodeName(info.pinMap[pin] > 0 ? info.pinMap[pin] : 0, scope, nullptr, 0);
     if (call) AppendSubcktArguments(header, call, '.');
     AddSpiceLine(scope, header + "\n", false);
     if (int rc = ExportPartLines(scope)) return rc;

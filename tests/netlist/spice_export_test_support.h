@@ -6,9 +6,55 @@
 #include <string>
 
 #include "build_test_support.h"
+#include "core/file_units.h"
+#include "document/banner_file.h"
+#include "document/circuit_file.h"
+#include "document/connectivity.h"
+#include "document/section_stream.h"
 #include "netlist/spice_export.h"
+#include "plots/curve_record.h"
+#include "schematic/component_library.h"
+#include "schematic/shape_library.h"
 
 namespace kq5::testing {
+
+// The shape and component libraries the program loads at start-up, from beside the program (the
+// build writes them there, beside the test programs too). 0 or the read's message id.
+inline int LoadProgramLibraries()
+{
+    const std::filesystem::path dir = std::filesystem::canonical("/proc/self/exe").parent_path();
+    ResetShapeLibraryForTests();
+    ResetComponentLibraryForTests();
+    Shapes().path = (dir / "shape.kq5").string();
+    if (int rc = ReadShapeLibrary(Shapes().path, Shapes())) return rc;
+    ComponentLibrary().path = (dir / "comp.kq5").string();
+    return ReadComponentLibrary(ComponentLibrary().path, ComponentLibrary(), true);
+}
+
+inline bool IsCircuitFileText(const std::string& text)
+{
+    return text.rfind("[Main]", 0) == 0 || text.find("\nKestrion V") != std::string::npos;
+}
+
+// Reads a circuit file (schematic) into the record as opening it does, without a window. 0 or
+// the read's message id.
+inline int ReadSchematicInto(WindowRecord* record, const std::string& path)
+{
+    record->kind = kWindowSchematic;
+    if (!record->plot) record->plot = std::make_shared<PlotRecord>();
+    int status = ReadComponentsBlock(record, path, true, kLoadDefaults);
+    CircuitFileState& state = CircuitFiles();
+    if (state.loadVersion != kSectionedFileVersion) {
+        if (status == 0) status = TransferBannerBody(record, state.loadUnit, kLoadDefaults, state.loadVersion);
+        FreeBannerFontNames();
+    }
+    CloseUnit(state.loadUnit);
+    state.loadUnit = -1;
+    record->title = path;
+    // The nodes, as opening the file in a window numbers them.
+    if (status == 0) status = BuildConnectivity(record);
+    return status;
+}
 
 class SpiceExportTest : public BuildTest {
 protected:
@@ -25,6 +71,9 @@ protected:
     void TearDown() override
     {
         ResetSpiceExportForTests();
+        ResetCircuitFileStateForTests();
+        ResetShapeLibraryForTests();
+        ResetComponentLibraryForTests();
         BuildTest::TearDown();
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);

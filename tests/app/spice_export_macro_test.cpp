@@ -1,0 +1,250 @@
+// Schematics drawn with the program's component library that use macro circuits, one and two
+// levels deep, exported in the three dialects from a started program (macros are circuit files
+// the build opens): every export is read back by this program's reader and run by ngspice, which
+// must find the schematic's operating point.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "document/circuit_file_sectioned.h"
+#include "document/connectivity.h"
+#include "document/grid_text.h"
+#include "document/node_flags.h"
+#include "document/part_numbering.h"
+#include "document/schematic_item.h"
+#include "frame_test_support.h"
+#include "netlist/circuit_build.h"
+#include "netlist/component_types.h"
+#include "netlist/spice_export.h"
+#include "plots/curve_record.h"
+#include "schematic/component_library.h"
+
+namespace kq5::testing {
+namespace {
+
+SchematicItem* Place(WindowRecord* record, const char* definition, int x, int y, const char* part, const char* value)
+{
+    SchematicItem* item = NewSchematicItem(record);
+    item->itemKind = kItemComponent;
+    item->definition = FindComponentDefinition(definition);
+    EXPECT_NE(item->definition, nullptr) << definition;
+    if (item->definition) item->pinNodes.assign(item->definition->pins.size(), 0);
+    item->x1 = x;
+    item->y1 = y;
+    SetDefaultAttributes(record, *item, FileReaderDefaultTexts());
+    if (part) SetAttribute(record, item, kAttrPart, part);
+    if (value) SetAttribute(record, item, kAttrValue, value);
+    return item;
+}
+
+// A wire between two points, with a corner when they are not in line.
+void Wire(WindowRecord* record, win::POINT a, win::POINT b)
+{
+    const auto segment = [record](win::POINT from, win::POINT to) {
+        if (from.x == to.x && from.y == to.y) return;
+        SchematicItem* wire = NewSchematicItem(record);
+        wire->itemKind = kItemWire;
+        wire->x1 = from.x;
+        wire->y1 = from.y;
+        wire->x2 = to.x;
+        wire->y2 = to.y;
+    };
+    const win::POINT corner{b.x, a.y};
+    segment(a, corner);
+    segment(corner, b);
+}
+
+void Wire(WindowRecord* record, const SchematicItem* a, int pinA, const SchematicItem* b, int pinB)
+{
+    Wire(record, GetPinPosition(a, pinA), GetPinPosition(b, pinB));
+}
+
+void Ground(WindowRecord* record, const SchematicItem* item, int pin)
+{
+    const win::POINT at = GetPinPosition(item, pin);
+    const SchematicItem* ground = Place(record, "Ground", at.x, at.y + 4, nullptr, nullptr);
+    Wire(record, at, GetPinPosition(ground, 0));
+}
+
+// A text on a pin's node: a node name, or in a macro the name of one of the macro's pins.
+void Label(WindowRecord* record, const char* text, const SchematicItem* item, int pin)
+{
+    GridText* grid = NewGridText(record);
+    grid->text = text;
+    const win::POINT at = GetPinPosition(item, pin);
+    grid->x = at.x;
+    grid->y = at.y;
+    UpdateNodeLabelFlag(*grid);
+}
+
+std::string ReadText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    std::string text = all.str();
+    std::erase(text, '\r');
+    return text;
+}
+
+class SpiceExportMacro : public StartedFrame {
+protected:
+    // A circuit file written by the program's own writer from a document drawn by the function.
+    template <class Draw>
+    void WriteCircuitFileOf(const std::string& name, Draw draw)
+    {
+        WindowRecord* record = NewWindowRecord(nullptr, kWindowSchematic, true);
+        ASSERT_NE(record, nullptr);
+        record->plot = std::make_shared<PlotRecord>();
+        draw(record);
+        ASSERT_EQ(WriteFileReplacing((dir_ / name).string(), [record](int unit) { return WriteCircuitSections(record, unit); }), 0);
+    }
+
+    // DIV: IN - 1k - OUT - 1k - ground.
+    void WriteDivider()
+    {
+        WriteCircuitFileOf("DIV.CIR", [](WindowRecord* record) {
+            SchematicItem* r1 = Place(record, "Resistor", 10, 10, "R1", "1k");
+            SchematicItem* r2 = Place(record, "Resistor", 20, 10, "R2", "1k");
+            Wire(record, r1, 1, r2, 0);
+            Ground(record, r2, 1);
+            Label(record, "IN", r1, 0);
+            Label(record, "OUT", r1, 1);
+        });
+    }
+
+    // OUTER: IN - 500 - the divider DIV - OUT, the divider's output loaded by 3k.
+    void WriteOuter()
+    {
+        WriteCircuitFileOf("OUTER.CIR", [](WindowRecord* record) {
+            SchematicItem* rs = Place(record, "Resistor", 10, 10, "RS", "500");
+            SchematicItem* x2 = Place(record, "Macro", 20, 10, "X2", "DIV");
+            SchematicItem* rl = Place(record, "Resistor", 30, 20, "RL", "3k");
+            Wire(record, rs, 1, x2, 0);
+            Wire(record, x2, 1, rl, 0);
+            Ground(record, rl, 1);
+            Label(record, "IN", rs, 0);
+            Label(record, "OUT", x2, 1);
+        });
+    }
+
+    // The top circuit in the program's first circuit window: 10 V into the macro, its output
+    // loaded by 2k and named VOUT.
+    WindowRecord* DrawTop(const char* macro)
+    {
+        WindowRecord* top = GetActiveChildRecord();
+        EXPECT_NE(top, nullptr);
+        if (!top) return nullptr;
+        top->title = (dir_ / "TOP.CIR").string();
+        SchematicItem* v1 = Place(top, "V", 10, 10, "V1", "DC 10");
+        Ground(top, v1, 1);
+        SchematicItem* x1 = Place(top, "Macro", 20, 10, "X1", macro);
+        SchematicItem* load = Place(top, "Resistor", 30, 20, "RL", "2k");
+        Wire(top, v1, 0, x1, 0);
+        Wire(top, x1, 1, load, 0);
+        Ground(top, load, 1);
+        Label(top, "VOUT", x1, 1);
+        top->document->limits.transient = {"10u", "", "11", "27"};
+        // The nodes, as the editor numbers them after each change.
+        top->document->connectivityStale = 1;
+        EXPECT_EQ(RebuildNetlistIfNeeded(top, true), 0);
+        return top;
+    }
+
+    // ngspice's operating point of an export: VOUT in volts, or NaN with the failure in error.
+    double NgspiceVout(const std::string& text, SpiceDialect dialect, std::string& error)
+    {
+        const std::filesystem::path run = dir_ / ("ng" + std::to_string(dialect));
+        std::filesystem::create_directories(run);
+        if (dialect == kSpiceDialectPspice) std::ofstream(run / ".spiceinit") << "set ngbehavior=ps\n";
+        // SPICE 2G numbers every node: VOUT is the node the export wrote at RL's first pin.
+        std::string node = "vout";
+        if (dialect == kSpiceDialect2G) {
+            std::smatch m;
+            static const std::regex kLoad(R"(\nRL (\d+) )");
+            if (std::regex_search(text, m, kLoad)) node = m[1].str();
+        }
+        std::ofstream(run / "circuit.cir") << text.substr(0, text.rfind(".END\n")) << ".control\nop\nprint v(" << node
+                                           << ")\n.endc\n.end\n";
+        const std::string command = "cd '" + run.string() + "' && ngspice -b circuit.cir > out.txt 2>&1";
+        std::system(command.c_str());
+        const std::string out = ReadText(run / "out.txt");
+        std::smatch m;
+        static const std::regex kValue(R"(\nv\([^)]*\) = ([-+0-9.eE]+))");
+        if (!std::regex_search(out, m, kValue)) {
+            error = out;
+            return std::nan("");
+        }
+        return std::stod(m[1].str());
+    }
+
+    // Exports the top circuit in each dialect; each export reads back into a circuit of the
+    // same elements and ngspice finds the expected VOUT.
+    void CheckExports(const char* macro, int resistors, double expectedOut)
+    {
+        ASSERT_EQ(std::system("command -v ngspice > /dev/null 2>&1"), 0)
+            << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+        Start();
+        Settings().workingDirectory = dir_.string() + "/";
+        WriteDivider();
+        WriteOuter();
+        WindowRecord* top = DrawTop(macro);
+        ASSERT_NE(top, nullptr);
+        for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
+            SCOPED_TRACE(std::string(macro) + " dialect " + std::to_string(dialect));
+            ResetSpiceExportForTests();
+            SpiceExport().dialect = dialect;
+            SpiceExport().analysisMask = kExportTransient;
+            SpiceExport().expandSubcircuits = true;
+            const std::filesystem::path path = dir_ / ("TOP" + std::to_string(dialect) + ".CKT");
+            win::ClearMessageBoxLog();
+            ASSERT_EQ(ExportSpiceNetlist(top, path.string()), 0)
+                << (win::MessageBoxLog().empty() ? std::string() : win::MessageBoxLog().back().text);
+            const std::string text = ReadText(path);
+            ASSERT_FALSE(text.empty());
+            // One subcircuit per macro, called by the instance's part name.
+            EXPECT_NE(text.find(".SUBCKT"), std::string::npos) << text;
+            EXPECT_NE(text.find("\nX1 "), std::string::npos) << text;
+
+            // Read back by this program's reader: every resistor of every level comes back.
+            WindowRecord* back = NewWindowRecord(nullptr, kWindowTextCircuit, true);
+            ASSERT_NE(back, nullptr);
+            back->textArea = text;
+            back->title = path.string();
+            win::ClearMessageBoxLog();
+            ASSERT_EQ(PrepareCircuit(back, nullptr, kPrepareResolveModels | kPrepareRebuildNetlist), 0)
+                << (win::MessageBoxLog().empty() ? std::string() : win::MessageBoxLog().back().text) << "\n" << text;
+            int found = 0;
+            for (SchematicItem& item : ListRecords<SchematicItem>(back->document->itemList))
+                if (item.IsComponent() && ItemComponentType(&item) == kComponentResistor) ++found;
+            EXPECT_EQ(found, resistors) << text;
+            FreeBuiltCircuit(0xFF);
+            SetCurrentDocument(top);
+
+            std::string error;
+            const double vout = NgspiceVout(text, dialect, error);
+            EXPECT_NEAR(vout, expectedOut, 1e-6 * expectedOut) << error << "\n" << text;
+            std::printf("[export-macro] %s dialect %d: ngspice VOUT %.9g, expected %.9g\n", macro, dialect, vout, expectedOut);
+        }
+    }
+};
+
+TEST_F(SpiceExportMacro, AMacroCircuitExportsAsASubcircuitThatRunsAlike)
+{
+    // 10 V into 1k and (1k parallel 2k): 4 V.
+    CheckExports("DIV", 3, 4.0);
+}
+
+TEST_F(SpiceExportMacro, NestedMacrosExportAsNestedSubcircuitsThatRunAlike)
+{
+    // Inside OUTER the divider's output is loaded by 3k and the top's 2k (1.2k): 1k || 1.2k seen
+    // behind 500 + 1k.
+    const double inner = 1.0 / (1.0 / 1000.0 + 1.0 / 1200.0);
+    CheckExports("OUTER", 5, 10.0 * inner / (500.0 + 1000.0 + inner));
+}
+
+}  // namespace
+}  // namespace kq5::testing
