@@ -13,6 +13,7 @@
 #include "app/usage_file.h"
 #include "app/user_names.h"
 #include "platform/system.h"
+#include "netlist/component_types.h"
 
 namespace kq5 {
 namespace {
@@ -35,6 +36,8 @@ protected:
         ResetSettingsFileForTests();
         ResetUsageForTests();
         ResetUserAndCompanyNamesForTests();
+        // The part counts of whatever circuit an earlier test built go into a run's statistics.
+        ResetComponentTypeUseCounts();
         dir_ = fs::temp_directory_path() / ("kq5_usage_" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
