@@ -756,8 +756,10 @@ void InitDialog(win::HWND dialog)
     win::HWND pinFrame = win::GetDlgItem(dialog, kComponentPinPreview);
     gStaticProc = reinterpret_cast<win::WNDPROC>(
         win::SetWindowLongPtr(pinFrame, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&PinFrameProc)));
-    ComponentDefinition* current = ChosenComponentDefinition();
-    if (current && FindComponentDefinition(current->name) != current) current = nullptr;
+    // The chosen part, when it is one of the library's (checked by address before it is read).
+    ComponentDefinition* current = nullptr;
+    for (ComponentDefinition& d : ListRecords<ComponentDefinition>(ComponentLibrary().definitions))
+        if (&d == ChosenComponentDefinition()) current = &d;
     if (!current) current = ListHead<ComponentDefinition>(ComponentLibrary().definitions);
     if (current) OpenPathTo(GroupOfDefinition(*current));
     Select(dialog, current, -1, current == nullptr);

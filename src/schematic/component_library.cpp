@@ -14,6 +14,7 @@
 #include "netlist/component_types.h"
 #include "platform/message_box.h"
 #include "schematic/binary_io.h"
+#include "schematic/editor_services.h"
 #include "schematic/shape_library.h"
 
 namespace kq5 {
@@ -435,6 +436,8 @@ int LoadComponentLibrary()
     std::string path;
     LocateFile(path, (dir.empty() ? std::string(".") : dir) + "/comp.kq5", kLocateProgram, false);
     library.path = path;
+    // A fresh load replaces every definition: a part chosen from the old ones is gone with them.
+    SetChosenComponentDefinition(nullptr);
     const int status = ReadComponentLibrary(path, library, true);
     if (status != 0) SetErrorContext(path);
     return status;
