@@ -650,7 +650,7 @@ void CloseAnalysisLimitsDialog()
     win::HWND dialog = s.dialog;
     s.dialog = nullptr;
     if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
-    win::DestroyWindow(dialog);
+    if (win::IsWindow(dialog)) win::DestroyWindow(dialog);
     s = LimitsDialogState{};
 }
 

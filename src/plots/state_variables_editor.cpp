@@ -441,8 +441,9 @@ void CloseStateVariablesEditor()
     win::HWND dialog = e.dialog;
     e.dialog = nullptr;
     if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
-    win::DestroyWindow(dialog);
-    if (e.record) FreeWindowRecord(e.record);
+    if (win::IsWindow(dialog)) win::DestroyWindow(dialog);
+    // The record may already be gone with every other (the program's records freed at its end).
+    if (e.record && IsLiveWindowRecord(e.record)) FreeWindowRecord(e.record);
     e = EditorState{};
 }
 

@@ -60,6 +60,8 @@ protected:
     {
         EditTest::SetUp();
         ResetComponentLibraryForTests();
+        // Palette names an earlier test gave the bars would count as the user's own.
+        ResetDockedBarsForTests();
         std::string pattern = (std::filesystem::temp_directory_path() / "kq5-use-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir = pattern;
