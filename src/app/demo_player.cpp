@@ -1,6 +1,7 @@
 #include "app/demo_player.h"
 
 #include <stdlib.h>
+#include <cstdio>
 
 #include <algorithm>
 #include <array>
@@ -22,12 +23,15 @@
 #include "app/info_dialogs.h"
 #include "app/program_settings.h"
 #include "app/tool_buttons.h"
+#include "app/text_area.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
+#include "document/file_names.h"
+#include "core/file_units.h"
 #include "platform/controls.h"
 #include "platform/menu.h"
 #include "platform/message.h"
@@ -60,6 +64,8 @@ struct SavedDocument {
     int kind = 0;
     std::int32_t modified = 0;
     int mode = 0;
+    bool placed = false;
+    win::WINDOWPLACEMENT placement{};  // the window comes back where it was
 };
 
 struct CallFrame {
@@ -440,17 +446,19 @@ void EndAnalysisAndPump()
 }
 
 // A copy is trusted only when it reads back as the kind of file it was written as.
-bool SavedCopyReadable(const SavedDocument& saved)
+// A text circuit's copy must hold its text; a schematic's must read back as a circuit file.
+bool SavedCopyReadable(const SavedDocument& saved, const std::string& text)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(saved.path, error)) return false;
-    if (saved.kind == kWindowTextCircuit) return true;  // an empty text is a valid text circuit
-    if (std::filesystem::file_size(saved.path, error) == 0 || error) return false;
     std::ifstream in(saved.path, std::ios::binary);
-    std::string head(64, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(in.gcount()));
-    return !head.empty();
+    if (!in) return false;
+    const std::string content((std::istreambuf_iterator<char>(in)), {});
+    if (saved.kind == kWindowTextCircuit) return content == text;
+    const int unit = FindFreeUnit();
+    if (unit < 0 || OpenUnitDiskFile(saved.path, unit) != 0) return false;
+    std::int32_t version = 0;
+    const int status = CheckCircuitFileHeader(unit, version);
+    CloseUnit(unit);
+    return status == 0 && !content.empty();
 }
 
 void RemoveSaveDirectory()
@@ -469,10 +477,11 @@ int SaveDocumentsAside()
     DemoPlayerState& p = Player();
     EndAnalysisAndPump();
     if (win::HWND calculator = CalculatorWindow()) win::SendMessage(calculator, win::WM_COMMAND, kCalculatorClose, 0);
-    std::string pattern = (std::filesystem::temp_directory_path() / "kq5-demo-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        const int id = 16000 + errno;
-        ReportMessage("E", id);
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    std::string pattern = (temporary / "kq5-demo-XXXXXX").string();
+    if (error || ::mkdtemp(pattern.data()) == nullptr) {
+        ReportMessage("E", 16000 + (error ? error.value() : errno));
         return kMsgAlreadyReported;
     }
     p.saveDirectory = pattern;
@@ -488,13 +497,29 @@ int SaveDocumentsAside()
         copy.kind = record->kind;
         copy.modified = record->modified;
         copy.mode = record->mode;
+        copy.placed = win::GetWindowPlacement(record->window, &copy.placement) != 0;
         copy.path = p.saveDirectory + "/" + std::to_string(number++) + (record->kind == kWindowTextCircuit ? ".ckt" : ".cir");
-        const std::string title = record->title;
-        const int status = WriteCircuitFile(record, copy.path, kWriteQuietly);
-        record->title = title;
+        int status = 0;
+        std::string text;
+        if (record->kind == kWindowTextCircuit) {
+            // A text circuit's own save writes to its title, the user's file: the copy is made here.
+            std::optional<std::string> content = CopyTextAreaText(record);
+            if (!content) {
+                ReportMessage("E", kMsgInsufficientMemory);
+                status = kMsgAlreadyReported;
+            } else if ((status = ReplaceFileContents(copy.path, *content)) != 0) {
+                ReportMessage("E", status);
+                status = kMsgAlreadyReported;
+            }
+            text = content.value_or(std::string());
+        } else {
+            const std::string title = record->title;
+            status = WriteCircuitFile(record, copy.path, kWriteQuietly);
+            record->title = title;
+        }
         record->modified = copy.modified;
         record->untitled = copy.untitled;
-        if (status != 0 || !SavedCopyReadable(copy)) {
+        if (status != 0 || !SavedCopyReadable(copy, text)) {
             if (status == 0) ReportMessage("E", 16000 + EIO);
             RemoveSaveDirectory();
             return kMsgAlreadyReported;
@@ -518,6 +543,7 @@ void RestoreDocuments()
             opened->untitled = saved.untitled;
             opened->modified = saved.modified;
             opened->mode = saved.mode;
+            if (saved.placed && opened->window) win::SetWindowPlacement(opened->window, &saved.placement);
             std::error_code error;
             std::filesystem::remove(saved.path, error);
         }
@@ -591,6 +617,7 @@ bool RunStep()
         return v.value_or(std::string());
     };
     WindowRecord* window = StepWindow();
+    if (getenv("KQ5_DEMO_TRACE")) fprintf(stderr, "step %d at %zu active=%p focus=%p\n", *code, p.at, (void*)win::GetActiveWindow(), (void*)win::GetFocus());
     switch (*code) {
     case 4: {
         const int key = word();
@@ -991,13 +1018,15 @@ void Interpret()
     if (p.stopFlag) {
         WindDownStep();
     } else {
-        // Steps that queue nothing run on until one does, so that each call gives an event.
-        for (int guard = 0; guard < 10000 && QueueEmpty() && !p.stopFlag && !p.stopRequest; ++guard) {
+        // Steps passed over while looking for a label run on; any other step runs alone, so
+        // that what it posted is handled before the next step looks at the screen.
+        for (int guard = 0; guard < 100000 && !p.stopFlag && !p.stopRequest; ++guard) {
+            const bool passing = p.skipping;
             if (!RunStep()) {
                 p.stopFlag = true;
                 break;
             }
-            if (p.menuTarget != 0 || p.walking || p.pendingRelease) break;
+            if (!passing || !QueueEmpty()) break;
         }
         if (QueueEmpty() && !p.stopRequest) QueueMove(0);
     }
