@@ -23,6 +23,7 @@
 #include "app/info_dialogs.h"
 #include "app/program_settings.h"
 #include "app/tool_buttons.h"
+#include "app/tool_button_table.h"
 #include "app/text_area.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
@@ -390,7 +391,8 @@ void ChooseComponentStep(const std::string& name, bool viaButton)
     if (IsCurrentComponent(name)) return;
     if (viaButton) {
         const int command = FindComponentButton(name);
-        if (command >= 0) {
+        // A button not bound to a part of the library chooses nothing: the menu does it then.
+        if (command >= 0 && ToolCommandOf(static_cast<std::uint32_t>(command)) >= kComponentMenuBase) {
             for (const DockedBar& bar : DockedBars()) {
                 if (bar.window == nullptr || !win::IsWindowVisible(bar.window)) continue;
                 win::HWND button = win::GetDlgItem(bar.window, command);
@@ -617,7 +619,7 @@ bool RunStep()
         return v.value_or(std::string());
     };
     WindowRecord* window = StepWindow();
-    if (getenv("KQ5_DEMO_TRACE")) fprintf(stderr, "step %d at %zu active=%p focus=%p\n", *code, p.at, (void*)win::GetActiveWindow(), (void*)win::GetFocus());
+    if (getenv("KQ5_DEMO_TRACE")) fprintf(stderr, "step %d at %zu active=%p focus=%p mode=%d chosen=%s ptr=%ld,%ld\n", *code, p.at, (void*)win::GetActiveWindow(), (void*)win::GetFocus(), window ? window->mode : -1, ChosenComponentDefinition() ? ChosenComponentDefinition()->name.c_str() : "-", (long)p.pointer.x, (long)p.pointer.y);
     switch (*code) {
     case 4: {
         const int key = word();

@@ -1,0 +1,61 @@
+// End-to-end scripts (tests/e2e/*.txt, assembled by the build) played through the real demo
+// player on the started program: they draw and run circuits as a user would, and the tests
+// check what they leave on disk.
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "demo_test_support.h"
+#include "../app/screen_capture_support.h"
+#include "analog/analysis_start.h"
+#include "app/prompt_dialog.h"
+#include "platform/common_dialogs.h"
+
+namespace kq5::testing {
+namespace {
+
+class EndToEndScripts : public DemoTest {
+protected:
+    void Prepare(const std::string& script)
+    {
+        Start();
+        InstallAnalysisKindHandlers();
+        SetPromptDialogsShownHeadless(true);
+        win::SetCommonDialogsShownHeadless(true);
+        // Boxes are logged and answered, not shown: the test fails on any of them.
+        win::SetMessageBoxesShownHeadless(false);
+        SetDemoScriptPathForTests(BuiltScript("e2e/" + script + ".kq5"));
+    }
+    void TearDown() override
+    {
+        SetPromptDialogsShownHeadless(false);
+        win::SetCommonDialogsShownHeadless(false);
+        DemoTest::TearDown();
+    }
+    // Plays, with a screenshot every few simulated seconds when KQ5_E2E_SHOTS is set.
+    bool Play(const std::string& name)
+    {
+        PlayDemo(-1);
+        if (!std::getenv("KQ5_E2E_SHOTS")) return PlayToEnd();
+        for (int i = 0; i < 400 && DemoPlaying(); ++i) {
+            PlayToEnd(std::atoi(std::getenv("KQ5_E2E_SHOTS")));
+            SaveScreen(name + "_" + std::to_string(100 + i));
+        }
+        return !DemoPlaying();
+    }
+};
+
+TEST_F(EndToEndScripts, DrawAndRunAnRcFilter)
+{
+    Prepare("rc_filter");
+    std::ofstream(dir_ / "NOM.LIB") << ".MODEL STEP PUL (VZERO=0 VONE=1 P1=0 P2=1N P3=1 P4=1.001 P5=2)\n";
+    const bool ended = Play("e2e_rc");
+    for (const auto& box : win::MessageBoxLog()) ADD_FAILURE() << box.text;
+    ASSERT_TRUE(ended);
+    ASSERT_TRUE(std::filesystem::exists(dir_ / "rc_filter.cir"));
+    std::ifstream in(dir_ / "rc_filter.TNO");
+    ASSERT_TRUE(in.good());
+}
+
+}  // namespace
+}  // namespace kq5::testing
