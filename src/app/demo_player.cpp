@@ -619,7 +619,7 @@ bool RunStep()
         return v.value_or(std::string());
     };
     WindowRecord* window = StepWindow();
-    if (getenv("KQ5_DEMO_TRACE")) fprintf(stderr, "step %d at %zu active=%p focus=%p mode=%d chosen=%s ptr=%ld,%ld\n", *code, p.at, (void*)win::GetActiveWindow(), (void*)win::GetFocus(), window ? window->mode : -1, ChosenComponentDefinition() ? ChosenComponentDefinition()->name.c_str() : "-", (long)p.pointer.x, (long)p.pointer.y);
+    if (getenv("KQ5_DEMO_TRACE")) fprintf(stderr, "step %d at %zu kind=%d running=%d active=%p focus=%p mode=%d chosen=%s ptr=%ld,%ld\n", *code, p.at, (int)Analysis().analysisKind, RunControl().running, (void*)win::GetActiveWindow(), (void*)win::GetFocus(), window ? window->mode : -1, ChosenComponentDefinition() ? ChosenComponentDefinition()->name.c_str() : "-", (long)p.pointer.x, (long)p.pointer.y);
     switch (*code) {
     case 4: {
         const int key = word();
@@ -1085,7 +1085,7 @@ win::LRESULT DemoPlaybackHookProc(int code, win::WPARAM wParam, win::LPARAM lPar
                 delay = 0;
                 if (p.leftDown) event->message = win::WM_LBUTTONUP;
                 else if (p.rightDown) event->message = win::WM_RBUTTONUP;
-            } else if (RunControl().runStarted || p.hold || p.nesting > 0 || p.paused) {
+            } else if (RunControl().running || p.hold || p.nesting > 0 || p.paused) {
                 queued.time = 0;
                 return 1000;
             }

@@ -3,6 +3,7 @@
 // check what they leave on disk.
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "demo_test_support.h"
@@ -54,7 +55,20 @@ TEST_F(EndToEndScripts, DrawAndRunAnRcFilter)
     ASSERT_TRUE(ended);
     ASSERT_TRUE(std::filesystem::exists(dir_ / "rc_filter.cir"));
     std::ifstream in(dir_ / "rc_filter.TNO");
-    ASSERT_TRUE(in.good());
+    std::string listing;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) listing += entry.path().filename().string() + " ";
+    ASSERT_TRUE(in.good()) << listing;
+    // v(OUT) of a 1 ms RC charged by a 1 V step: 1 - exp(-t / 1 ms) at every printed point.
+    int rows = 0;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        double ms = 0.0, volts = 0.0;
+        std::string rest;
+        if (!(fields >> ms >> volts) || (fields >> rest)) continue;
+        EXPECT_NEAR(volts, 1.0 - std::exp(-ms), 0.002) << "at " << ms << " ms";
+        ++rows;
+    }
+    EXPECT_EQ(rows, 51);
 }
 
 }  // namespace
