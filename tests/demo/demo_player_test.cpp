@@ -76,6 +76,9 @@ protected:
         EXPECT_EQ(text->kind, kWindowTextCircuit);
         EXPECT_EQ(schematic->modified, 1);
         EXPECT_FALSE(schematic->untitled);
+        // Their windows are captioned with the user's files, not the copies they came back from.
+        EXPECT_EQ(win::GetWindowText(schematic->window), schematicPath_);
+        EXPECT_EQ(win::GetWindowText(text->window), textPath_);
         const std::string before = ReadBytes(schematicPath_);
         const std::string again = (dir_ / "again.cir").string();
         ASSERT_EQ(WriteCircuitFile(schematic, again, kWriteQuietly), 0);
