@@ -44,31 +44,41 @@ protected:
         }
         return !DemoPlaying();
     }
+    // Plays the script with the library given and checks that it left `name`.cir and the
+    // printed v(OUT) of a 1 ms RC charged by a 1 V step: 1 - exp(-t / 1 ms) at every point.
+    void PlayAndCheckRcCharge(const std::string& name, const std::string& library)
+    {
+        std::ofstream(dir_ / "NOM.LIB") << ".MODEL STEP PUL (VZERO=0 VONE=1 P1=0 P2=1N P3=1 P4=1.001 P5=2)\n"
+                                        << library;
+        const bool ended = Play("e2e_" + name);
+        for (const auto& box : win::MessageBoxLog()) ADD_FAILURE() << box.text;
+        ASSERT_TRUE(ended);
+        ASSERT_TRUE(std::filesystem::exists(dir_ / (name + ".cir")));
+        std::ifstream in(dir_ / (name + ".TNO"));
+        ASSERT_TRUE(in.good()) << "no numeric output";
+        int rows = 0;
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream fields(line);
+            double ms = 0.0, volts = 0.0;
+            std::string rest;
+            if (!(fields >> ms >> volts) || (fields >> rest)) continue;
+            EXPECT_NEAR(volts, 1.0 - std::exp(-ms), 0.002) << "at " << ms << " ms";
+            ++rows;
+        }
+        EXPECT_EQ(rows, 51);
+    }
 };
 
 TEST_F(EndToEndScripts, DrawAndRunAnRcFilter)
 {
     Prepare("rc_filter");
-    std::ofstream(dir_ / "NOM.LIB") << ".MODEL STEP PUL (VZERO=0 VONE=1 P1=0 P2=1N P3=1 P4=1.001 P5=2)\n";
-    const bool ended = Play("e2e_rc");
-    for (const auto& box : win::MessageBoxLog()) ADD_FAILURE() << box.text;
-    ASSERT_TRUE(ended);
-    ASSERT_TRUE(std::filesystem::exists(dir_ / "rc_filter.cir"));
-    std::ifstream in(dir_ / "rc_filter.TNO");
-    std::string listing;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_)) listing += entry.path().filename().string() + " ";
-    ASSERT_TRUE(in.good()) << listing;
-    // v(OUT) of a 1 ms RC charged by a 1 V step: 1 - exp(-t / 1 ms) at every printed point.
-    int rows = 0;
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        double ms = 0.0, volts = 0.0;
-        std::string rest;
-        if (!(fields >> ms >> volts) || (fields >> rest)) continue;
-        EXPECT_NEAR(volts, 1.0 - std::exp(-ms), 0.002) << "at " << ms << " ms";
-        ++rows;
-    }
-    EXPECT_EQ(rows, 51);
+    PlayAndCheckRcCharge("rc_filter", "");
+}
+
+TEST_F(EndToEndScripts, ACircuitCallingASubcircuit)
+{
+    Prepare("subcircuit");
+    PlayAndCheckRcCharge("subcircuit", ".SUBCKT LOWPASS 1 2 3\nR1 1 3 1K\nC1 3 2 1U\n.ENDS LOWPASS\n");
 }
 
 }  // namespace
