@@ -20,12 +20,6 @@
 namespace kq5::testing {
 namespace {
 
-std::string ReadBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::vector<WindowRecord*> Documents()
 {
     std::vector<WindowRecord*> out;

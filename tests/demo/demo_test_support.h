@@ -4,6 +4,7 @@
 // player lets go.
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@
 #include "platform/message_box.h"
 
 namespace kq5::testing {
+
+inline std::string ReadBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class DemoTest : public StartedFrame {
 protected:
