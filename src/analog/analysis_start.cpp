@@ -2,6 +2,7 @@
 
 #include <cfenv>
 
+#include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
@@ -218,6 +219,7 @@ void InstallAnalysisKindHandlers()
     services.endCase = [](WindowRecord* window) {
         FlushPendingRunDataPoint();
         EndWaveformRun(window, false);
+        ComputeDspCurves(window);
         FinishPlotCase(window);
     };
 }

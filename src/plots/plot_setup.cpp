@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "analog/analysis_state.h"
 #include "analog/dc_sweep_run.h"
@@ -240,7 +241,13 @@ int CompileCurveExpression(const std::string& text, CurveRecord& curve, int axis
     const std::size_t importFirst =
         axis == kWaveformX ? 0 : std::min(curve.imports.size(), static_cast<std::size_t>(curve.xImportCount));
     request.imports = std::span<ImportRecord>(curve.imports).subspan(importFirst);
+    // The operands of Fourier functions are kept at every point for the pass after the run.
+    if (axis == kWaveformY) {
+        if (!curve.dspWork) curve.dspWork = std::make_unique<SpectralWorkRecord>();
+        request.spectral = curve.dspWork.get();
+    }
     const int rc = CompileExpression(request);
+    if (axis == kWaveformY && rc == 0) FinishDspCurveCompile(curve);
     if (rc == kMsgInsufficientMemory) {
         ReportAnalysisOutOfMemory();
         return kMsgAlreadyReported;
@@ -686,7 +693,7 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     plot->builtCurveCount = plot->curveCount;
     if (makeStore && !RunControl().failureReported) {
         if (CreateWaveformStore(window) != 0) return kMsgAlreadyReported;
-        // The DSP point count is checked by the DSP pass once it is part of the program.
+        if (CheckDspPointCount() != 0) return kMsgAlreadyReported;
     }
 
     run.keepEveryPoint = run.forceKeepEveryPoint || HasFftCurveInAC(window);
