@@ -119,10 +119,10 @@ TEST(DspFunctions, AutoPowerAndCorrelationKeepParseval)
     EXPECT_NEAR(ac.re[0], kDt * energy, 1e-15);
     for (int k = 1; k < kN; ++k) EXPECT_LE(ac.re[k], ac.re[0] + 1e-15);
     ASSERT_EQ(Apply(kOpPsd, psd), 0);
-    // The sum of the density over the frequency step 1 / (N dt) is the energy times dt.
+    // The density summed over the frequency step 1 / (N dt) is the mean square of the signal.
     double integral = 0.0;
     for (int k = 0; k < kN; ++k) integral += psd.re[k] * Grid().df;
-    EXPECT_NEAR(integral, kDt * energy, 1e-12);
+    EXPECT_NEAR(integral, energy / kN, 1e-15);
 }
 
 TEST(DspFunctions, CrossFunctionsOfASignalWithItselfAreTheAutoFunctions)
@@ -190,11 +190,15 @@ TEST(DspFunctions, DistortionOfATenthThirdHarmonicIsTenPercent)
     for (int j = 0; j < kN; ++j) x.re[j] += third.re[j];
     ASSERT_EQ(Apply(kOpHarm, x), 0);
 
-    // One argument: the fundamental is bin 1, here a bin with nothing in it, so the reference
-    // is 1 and the values are the plain root sums times 100.
-    Signal one = x;
+    // One argument: the fundamental is bin 1.
+    Signal one = Cosine(1.0, 1);
+    const Signal thirdOfOne = Cosine(0.1, 3);
+    for (int j = 0; j < kN; ++j) one.re[j] += thirdOfOne.re[j];
+    ASSERT_EQ(Apply(kOpHarm, one), 0);
     ASSERT_EQ(Apply(kOpThd, one), 0);
-    EXPECT_NEAR(one.re[kN / 2], 100.0 * std::sqrt(1.0 + 0.01), 1e-9);
+    EXPECT_NEAR(one.re[2], 0.0, 1e-9);
+    EXPECT_NEAR(one.re[3], 10.0, 1e-9);
+    EXPECT_NEAR(one.re[kN / 2], 10.0, 1e-9);
 
     // With the fundamental's frequency as the second operand.
     Signal fundamental;
