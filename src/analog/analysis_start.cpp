@@ -35,6 +35,7 @@
 #include "plots/waveform_store.h"
 #include "plots/limits_dialog.h"
 #include "plots/state_variables_editor.h"
+#include "plots/user_waveform.h"
 
 namespace kq5 {
 
@@ -220,6 +221,7 @@ void InstallAnalysisKindHandlers()
         FlushPendingRunDataPoint();
         EndWaveformRun(window, false);
         ComputeDspCurves(window);
+        WriteUserWaveformFile(window);
         FinishPlotCase(window);
     };
 }

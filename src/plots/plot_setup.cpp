@@ -27,6 +27,7 @@
 #include "plots/import_reader.h"
 #include "plots/limits_row.h"
 #include "plots/plot_view_settings.h"
+#include "plots/user_waveform.h"
 #include "plots/probe_mode.h"
 #include "plots/waveform_store.h"
 
@@ -666,13 +667,13 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     }
     NumericOutput().pending = anyPrinted ? 1 : 0;
 
+    ResetUserWaveformCurves();
     for (int pass = 0; pass < 2; ++pass) {
         for (int r = 0; r < static_cast<int>(rows->size()); ++r) {
             const LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
             const bool grouped = IsGroupDigit(row.plotGroup);
             if (grouped != (pass == 0)) continue;
             const bool printed = (row.options & kLimitsOutput) != 0;
-            // User waveform files take the curve once they are part of the program.
             const bool user = kind == kAnalysisTransient && (row.options & kLimitsUser) != 0;
             bool added = false;
             int index = -1;
@@ -685,6 +686,7 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
             curve.lineWidth = row.lineWidth;
             curve.linePattern = row.linePattern;
             if (SetCurveRangesFromRow(window, curve, r)) return kMsgAlreadyReported;
+            if (user && AddUserWaveformCurve(window, r, index)) return kMsgAlreadyReported;
         }
     }
 

@@ -73,10 +73,10 @@ TEST_F(DspDialogTest, TransientDefaultsComeFromTheRangeAndOkStoresTheTexts)
         EXPECT_EQ(win::GetDlgItemText(dialog, 12), "1024");
         EXPECT_EQ(win::IsDlgButtonChecked(dialog, 111), win::BST_CHECKED);
         EXPECT_EQ(win::IsDlgButtonChecked(dialog, 110), win::BST_UNCHECKED);
+        EXPECT_TRUE(SaveScreen("dsp_parameters"));
         win::SetDlgItemText(dialog, 12, "  4096 ");
         win::SetDlgItemText(dialog, 11, "0");
         win::CheckRadioButton(dialog, 110, 111, 110);
-        EXPECT_TRUE(SaveScreen("dsp_parameters"));
         win::SendMessage(dialog, win::WM_COMMAND, win::IDOK, 0);
     });
     ASSERT_TRUE(shown);
