@@ -7,15 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../netlist/scratch_build_test.h"
-#include "analog/analysis_start.h"
-#include "analog/run_control.h"
-#include "analyses/dsp_pass.h"
 #include "platform/message.h"
-#include "plots/curve_record.h"
-#include "plots/limits_row.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "transient_run_test_support.h"
 
 namespace kq5::testing {
 namespace {
@@ -23,59 +16,7 @@ namespace {
 // 1 kHz, amplitude 2, on an offset of 0.5: eight whole periods in the 8 ms of the run.
 const char kSine[] = "sine\nV1 1 0 SIN(0.5 2 1K)\nR1 1 0 1K\n.TRAN 20U 8M 0 20U\n.PRINT TRAN V(1)\n.END\n";
 
-LimitsRow Row(const char* x, const char* y, char group)
-{
-    LimitsRow row;
-    row.xExpression = x;
-    row.yExpression = y;
-    row.xRange = "Auto";
-    row.yRange = "Auto";
-    row.plotGroup = group;
-    row.options = kLimitsLinearX | kLimitsLinearY;
-    return row;
-}
-
-class DspPassTest : public ScratchBuildTest {
-protected:
-    void SetUp() override
-    {
-        ScratchBuildTest::SetUp();
-        ResetRunControlForTests();
-        ResetDspPassForTests();
-        InstallAnalysisKindHandlers();
-    }
-    void TearDown() override
-    {
-        ExitAnalysis();
-        ResetRunControlForTests();
-        ScratchBuildTest::TearDown();
-    }
-
-    // Runs the netlist's transient analysis with the given rows in place of the netlist's own.
-    int Run(const std::string& netlist, const std::vector<LimitsRow>& rows, const DspSettings& dsp = {})
-    {
-        PutCircuit(netlist, "d.cir");
-        win::ClearMessageBoxLog();
-        if (!record_->plot) record_->plot = std::make_shared<PlotRecord>();
-        if (int rc = RunAnalysisCommand(record_, kAnalysisTransient)) return rc;
-        record_->document->limitsRows[kAnalysisTransient] = rows;
-        record_->document->dsp[kAnalysisTransient] = dsp;
-        return RunAnalysisTimed(kAnalysisTransient);
-    }
-
-    CurveRecord& Curve(int i) { return *record_->plot->curves.at(static_cast<std::size_t>(i)); }
-    double Value(int curve, int axis, int point)
-    {
-        CurveRecord& c = Curve(curve);
-        return GetWaveformValue(record_->plot->store, c.storeSlots[static_cast<std::size_t>(axis)], point);
-    }
-    static std::string Messages()
-    {
-        std::string all;
-        for (const auto& m : win::MessageBoxLog()) all += m.text + "\n";
-        return all;
-    }
-};
+class DspPassTest : public TransientRunTest {};
 
 TEST_F(DspPassTest, HarmonicsOfASineSourceGiveItsAmplitudeAtItsFrequency)
 {
@@ -110,11 +51,7 @@ TEST_F(DspPassTest, HarmonicsOfASineSourceGiveItsAmplitudeAtItsFrequency)
 
 TEST_F(DspPassTest, ThePointCountAndWindowComeFromTheDspParameters)
 {
-    DspSettings dsp;
-    dsp.on = 1;
-    dsp.max = "3m";
-    dsp.min = "2m";
-    dsp.nPts = "1024";
+    const DspSettings dsp = DspOn("3m", "2m", "1024");
     ASSERT_EQ(Run(kSine, {Row("F", "FFT(V(1))", '1'), Row("F", "THD(HARM(V(1)))", '2')}, dsp), 0) << Messages();
     const DspGrid grid = DspPass().grid;
     EXPECT_EQ(grid.n, 1024);
@@ -132,6 +69,29 @@ TEST_F(DspPassTest, ThePointCountAndWindowComeFromTheDspParameters)
     EXPECT_LT(Curve(1).dataMax[kWaveformY], 1.0);
 }
 
+// Two runs (a temperature sweep): each run's points are resampled and transformed on their own,
+// the second run starting right after the first's N points.
+TEST_F(DspPassTest, EachRunOfASweepGetsItsOwnPass)
+{
+    temperatures = "50,27,23";
+    ASSERT_EQ(Run(kSine, {Row("F", "HARM(V(1))", '1'), Row("T", "V(1)", '2')}), 0) << Messages();
+    ASSERT_EQ(record_->plot->store.runCount, 2);
+    for (int c = 0; c < 2; ++c) {
+        const CurveRecord& curve = Curve(c);
+        ASSERT_GE(curve.runLastIndex.size(), 2u);
+        EXPECT_EQ(curve.runFirstIndex[0], 0);
+        EXPECT_EQ(curve.runLastIndex[0], 511);
+        EXPECT_EQ(curve.runFirstIndex[1], 512);
+        EXPECT_EQ(curve.runLastIndex[1], 1023);
+        EXPECT_EQ(curve.lastPointIndex, 1023);
+    }
+    for (int first : {0, 512}) {
+        EXPECT_NEAR(Value(0, kWaveformY, first + 8), 2.0, 0.01);
+        EXPECT_DOUBLE_EQ(Value(0, kWaveformX, first + 8), 1000.0);
+        EXPECT_DOUBLE_EQ(GetWaveformValue(record_->plot->store, 0, first + 256), 4e-3);
+    }
+}
+
 TEST_F(DspPassTest, CoherenceOfTwoProportionalNodesIsOneAtLagZero)
 {
     const char netlist[] = "div\nV1 1 0 SIN(0 1 1K)\nR1 1 2 1K\nR2 2 0 3K\n.TRAN 20U 8M 0 20U\n.PRINT TRAN V(2)\n.END\n";
@@ -142,11 +102,7 @@ TEST_F(DspPassTest, CoherenceOfTwoProportionalNodesIsOneAtLagZero)
 
 TEST_F(DspPassTest, APointCountThatIsNotAPowerOfTwoStopsTheRunAndAsksAgain)
 {
-    DspSettings dsp;
-    dsp.on = 1;
-    dsp.max = "8m";
-    dsp.min = "0";
-    dsp.nPts = "1000";
+    const DspSettings dsp = DspOn("8m", "0", "1000");
     EXPECT_NE(Run(kSine, {Row("F", "FFT(V(1))", '1')}, dsp), 0);
     ASSERT_FALSE(win::MessageBoxLog().empty());
     EXPECT_NE(win::MessageBoxLog().front().text.find("must be a power of 2"), std::string::npos);

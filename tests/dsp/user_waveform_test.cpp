@@ -10,79 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "../netlist/scratch_build_test.h"
-#include "analog/analysis_start.h"
-#include "analog/run_control.h"
 #include "analog/analog_state.h"
 #include "analog/device_dispatch_tables.h"
 #include "devices/source_functions.h"
 #include "devices/source_stamps.h"
-#include "plots/plot_setup.h"
 #include "devices/standalone_element_devices.h"
-#include "plots/curve_record.h"
-#include "plots/limits_row.h"
-#include "plots/user_waveform.h"
-#include "plots/waveform_store.h"
+#include "plots/plot_setup.h"
+#include "transient_run_test_support.h"
 
 namespace kq5::testing {
 namespace {
 
-LimitsRow Row(const char* x, const char* y, char group, std::uint16_t extra = 0)
-{
-    LimitsRow row;
-    row.xExpression = x;
-    row.yExpression = y;
-    row.xRange = "Auto";
-    row.yRange = "Auto";
-    row.plotGroup = group;
-    row.options = kLimitsLinearX | kLimitsLinearY | extra;
-    return row;
-}
-
-class UserWaveformTest : public ScratchBuildTest {
-protected:
-    void SetUp() override
-    {
-        ScratchBuildTest::SetUp();
-        ResetRunControlForTests();
-        ResetUserWaveformsForTests();
-        InstallAnalysisKindHandlers();
-    }
-    void TearDown() override
-    {
-        ExitAnalysis();
-        ResetRunControlForTests();
-        ResetUserWaveformsForTests();
-        ScratchBuildTest::TearDown();
-    }
-
-    int Run(const std::string& netlist, const std::vector<LimitsRow>& rows, const char* name = "d.cir")
-    {
-        PutCircuit(netlist, name);
-        win::ClearMessageBoxLog();
-        if (!record_->plot) record_->plot = std::make_shared<PlotRecord>();
-        if (int rc = RunAnalysisCommand(record_, kAnalysisTransient)) return rc;
-        record_->document->limitsRows[kAnalysisTransient] = rows;
-        return RunAnalysisTimed(kAnalysisTransient);
-    }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    std::string Read(const std::string& name) const
-    {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    void Write(const std::string& name, const std::string& text) const
-    {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-    }
-    static std::string Messages()
-    {
-        std::string all;
-        for (const auto& m : win::MessageBoxLog()) all += m.text + "\n";
-        return all;
-    }
-};
+class UserWaveformTest : public TransientRunTest {};
 
 const char kSine[] = "sine\nV1 1 0 SIN(0 1 1K)\nR1 1 2 1K\nR2 2 0 1K\n.TRAN 10U 2M\n.PRINT TRAN V(1)\n.END\n";
 
@@ -203,7 +142,7 @@ TEST_F(UserWaveformTest, OnlyAnalogCurvesOverTimeCanBeSaved)
 // points, and the source's value follows the saved sine.
 TEST_F(UserWaveformTest, AUserSourceReplaysTheSavedCurveInALaterRun)
 {
-    ASSERT_EQ(Run(kSine, {Row("T", "V(1)", '1', kLimitsUser)}, "saved.cir"), 0) << Messages();
+    ASSERT_EQ(Run(kSine, {Row("T", "V(1)", '1', kLimitsUser)}, {}, "saved.cir"), 0) << Messages();
     ExitAnalysis();
     UserSourcePoints saved;
     ASSERT_EQ(ReadUserWaveformFile(Path("saved.USR"), "", 0.0, 1.0, saved), 0);
