@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <new>
 #include <vector>
 
@@ -147,7 +148,10 @@ private:
             if (kind == kAnalysisAc) {
                 range = AcRun().fHigh;
             } else if (kind == kAnalysisTransient) {
-                range = TransientRun().tmax;
+                // The stored points start at the run's start time, not necessarily at 0: a grid
+                // from 0 would fill its beginning from a line through the first two points.
+                lower = TransientRun().tmin;
+                range = TransientRun().tmax - TransientRun().tmin;
             } else {
                 // A DC sweep has no final time: its grid spans the run's own sweep values.
                 lower = runX_.front();
@@ -361,6 +365,18 @@ void FinishDspCurveCompile(CurveRecord& curve)
         wholeCurve.push_back(anyWhole);
     }
     if (curve.dspWork) curve.dspWork->pointIndex = 0;
+}
+
+void InterpolateDspStartSamples(CurveRecord& curve, double fraction)
+{
+    if (!curve.dspWork) return;
+    for (auto& level : curve.dspWork->buffers) {
+        if (level.empty() || !level[0]) continue;
+        auto& p = level[0]->points;
+        const std::complex<float> v1 = p[1], v2 = p[2];
+        const auto f = static_cast<float>(fraction);
+        p[0] = v1 + (v2 - v1) * f;
+    }
 }
 
 void FreeDspStores(PlotRecord& plot)

@@ -39,6 +39,10 @@ void ComputeDspCurves(WindowRecord* window);
 // message is shown, the DSP dialog is asked for again and 15055 returned.
 int CheckDspPointCount();
 
+// The first operand sample of a DSP curve's run moved to the run's start time like its first
+// stored point: on the line through samples 1 and 2, at the fraction (start - t1) / (t2 - t1).
+void InterpolateDspStartSamples(CurveRecord& curve, double fraction);
+
 // Frees the operand stores of every DSP curve of the plot.
 void FreeDspStores(PlotRecord& plot);
 

@@ -53,26 +53,35 @@ int ComputeFFT(int n, std::span<double> re, std::span<double> im, int direction)
         j += k;
     }
 
+    // The butterflies only ever use the first half of the tables.
     const double theta = 2.0 * kPi / static_cast<double>(n);
-    for (std::size_t k = 0; k < count; ++k) {
+    for (std::size_t k = 0; k < count / 2; ++k) {
         sines[k] = sign * std::sin(static_cast<double>(k) * theta);
         cosines[k] = std::cos(static_cast<double>(k) * theta);
     }
 
+    // Each stage's butterflies are independent of each other, so they run block by block
+    // (neighbouring memory) rather than twiddle by twiddle; every value gets the same
+    // operations in the same order either way.
     for (std::size_t span = 2; span <= count; span *= 2) {
         const std::size_t half = span / 2;
         const std::size_t stride = count / span;
-        for (std::size_t j = 0; j < half; ++j) {
-            const double c = cosines[j * stride];
-            const double s = sines[j * stride];
-            for (std::size_t i = j; i < count; i += span) {
-                const std::size_t p = i + half;
-                double tr = re[p];
-                double ti = im[p];
-                if (j != 0) {
-                    tr = re[p] * c - im[p] * s;
-                    ti = re[p] * s + im[p] * c;
-                }
+        for (std::size_t block = 0; block < count; block += span) {
+            // j = 0: the twiddle is 1.
+            {
+                const std::size_t i = block, p = block + half;
+                const double tr = re[p], ti = im[p];
+                re[p] = re[i] - tr;
+                im[p] = im[i] - ti;
+                re[i] += tr;
+                im[i] += ti;
+            }
+            for (std::size_t j = 1; j < half; ++j) {
+                const double c = cosines[j * stride];
+                const double s = sines[j * stride];
+                const std::size_t i = block + j, p = i + half;
+                const double tr = re[p] * c - im[p] * s;
+                const double ti = re[p] * s + im[p] * c;
                 re[p] = re[i] - tr;
                 im[p] = im[i] - ti;
                 re[i] += tr;

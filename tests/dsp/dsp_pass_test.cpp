@@ -69,6 +69,19 @@ TEST_F(DspPassTest, ThePointCountAndWindowComeFromTheDspParameters)
     EXPECT_LT(Curve(1).dataMax[kWaveformY], 1.0);
 }
 
+// A run whose stored points start after 0: the grid starts there, and the first point and operand
+// samples stand at the start time.
+TEST_F(DspPassTest, ARunStartingLaterIsSampledFromItsStart)
+{
+    timeRange = "9.5m,1.5m";
+    ASSERT_EQ(Run(kSine, {Row("F", "HARM(V(1))", '1'), Row("T", "V(1)", '2')}), 0) << Messages();
+    EXPECT_DOUBLE_EQ(DspPass().grid.df, 125.0);
+    EXPECT_NEAR(Value(0, kWaveformY, 8), 2.0, 0.01);
+    EXPECT_NEAR(Value(0, kWaveformY, 0), 0.5, 0.01);
+    EXPECT_DOUBLE_EQ(GetWaveformValue(record_->plot->store, 0, 0), 1.5e-3);
+    EXPECT_NEAR(Value(1, kWaveformY, 0), 0.5 + 2.0 * std::sin(2 * M_PI * 1.5), 0.02);
+}
+
 // Two runs (a temperature sweep): each run's points are resampled and transformed on their own,
 // the second run starting right after the first's N points.
 TEST_F(DspPassTest, EachRunOfASweepGetsItsOwnPass)

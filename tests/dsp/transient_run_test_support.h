@@ -72,10 +72,12 @@ protected:
         record_->document->limitsRows[kAnalysisTransient] = rows;
         record_->document->dsp[kAnalysisTransient] = dsp;
         if (!temperatures.empty()) record_->document->limits.transient[kLimitTTemp] = temperatures;
+        if (!timeRange.empty()) record_->document->limits.transient[kLimitTRange] = timeRange;
         return RunAnalysisTimed(kAnalysisTransient);
     }
 
     std::string temperatures;  // the Temperature limit of the runs, when set
+    std::string timeRange;     // the Time Range limit, when set
 
     CurveRecord& Curve(int i) { return *record_->plot->curves.at(static_cast<std::size_t>(i)); }
     double Value(int curve, int axis, int point)
