@@ -92,18 +92,22 @@ public:
     void Run()
     {
         if (!ChooseGrid()) return;
-        for (auto& curve : plot_.curves) {
-            if (!curve) continue;
-            if (IsDspCurve(*curve)) {
-                if (const int rc = ApplyProgram(*curve); rc != 0) {
-                    ReportMessage("WE", window_, rc);
-                    return;
-                }
+        // After a failure the remaining DSP curves are resampled like plain ones, so that every
+        // curve of the run still lies on the one grid.
+        std::vector<bool> transformed(plot_.curves.size(), false);
+        bool failed = false;
+        for (std::size_t i = 0; i < plot_.curves.size() && !failed; ++i) {
+            CurveRecord* curve = plot_.curves[i].get();
+            if (!curve || !IsDspCurve(*curve)) continue;
+            if (const int rc = ApplyProgram(*curve); rc != 0) {
+                ReportMessage("WE", window_, rc);
+                failed = true;
+            } else {
+                transformed[i] = true;
             }
         }
-        for (auto& curve : plot_.curves) {
-            if (curve && !IsDspCurve(*curve)) ResampleOrdinary(*curve);
-        }
+        for (std::size_t i = 0; i < plot_.curves.size(); ++i)
+            if (plot_.curves[i] && !transformed[i]) ResampleOrdinary(*plot_.curves[i]);
         WriteCommonGrid();
     }
 
@@ -221,10 +225,10 @@ private:
                     ++k;
                     continue;
                 }
-                while (ins && !IsDspOpcode(ins->opcode)) ins = ListNext(ins);
+                while (ins && (ins->pushFlag || !IsDspOpcode(ins->opcode))) ins = ListNext(ins);
                 if (!ins) break;
                 const int operands = OperandCount(*ins);
-                if (k < static_cast<std::size_t>(operands)) return 0;  // a program that does not fit its stack
+                if (k < static_cast<std::size_t>(operands)) break;  // a program that does not fit its stack
                 if (operands == 2) --k;
                 const std::size_t second = k;
                 if (operands == 1) Slot(second);  // scratch, zero: THD's missing fundamental
@@ -235,7 +239,10 @@ private:
         } catch (const std::bad_alloc&) {
             return kMsgInsufficientMemory;
         }
-        if (k == 0 || slots_.empty()) return 0;
+        if (k == 0 || slots_.empty()) {
+            ResampleOrdinary(curve);  // nothing to show but its plain points
+            return 0;
+        }
         WriteDspResult(curve, slots_[0]);
         return 0;
     }

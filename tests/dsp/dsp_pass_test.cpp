@@ -113,6 +113,27 @@ TEST_F(DspPassTest, CoherenceOfTwoProportionalNodesIsOneAtLagZero)
     EXPECT_LE(Curve(0).dataMax[kWaveformY], 1.0 + 1e-6);
 }
 
+// Nested functions run as a stack program over their operands: the product of one transform with
+// the conjugate of another is the cross power over dt^2, and a plain expression inside a
+// transform is one operand.
+TEST_F(DspPassTest, NestedFunctionsAndExpressionOperands)
+{
+    const char netlist[] = "div\nV1 1 0 SIN(0 1 1K)\nR1 1 2 1K\nR2 2 0 3K\n.TRAN 20U 8M 0 20U\n.PRINT TRAN V(2)\n.END\n";
+    ASSERT_EQ(Run(netlist, {Row("F", "CMUL(FFT(V(1)),CONJ(FFT(V(2))))", '1'), Row("F", "CS(V(1),V(2))", '2'),
+                            Row("F", "FFT(V(1)*2-V(2))", '3'), Row("F", "FFT(V(1))", '4')}),
+              0)
+        << Messages();
+    EXPECT_EQ(Curve(0).dspProgram, "ododdd");
+    EXPECT_EQ(Curve(1).dspProgram, "ood");
+    EXPECT_EQ(Curve(2).dspProgram, "od");
+    const double dt = DspPass().grid.dt;
+    for (int k : {0, 3, 8, 9, 100}) {
+        EXPECT_NEAR(Value(0, kWaveformY, k), Value(1, kWaveformY, k) / (dt * dt), 1e-6 * (1.0 + Value(0, kWaveformY, k)));
+        EXPECT_NEAR(Value(2, kWaveformY, k), 1.25 * Value(3, kWaveformY, k), 1e-4 * (1.0 + Value(3, kWaveformY, k)));
+    }
+    EXPECT_NEAR(Value(3, kWaveformY, 8), 256.0, 2.0);  // N A / 2 with N = 512
+}
+
 TEST_F(DspPassTest, APointCountThatIsNotAPowerOfTwoStopsTheRunAndAsksAgain)
 {
     const DspSettings dsp = DspOn("8m", "0", "1000");
