@@ -134,6 +134,22 @@ TEST_F(DspPassTest, NestedFunctionsAndExpressionOperands)
     EXPECT_NEAR(Value(3, kWaveformY, 8), 256.0, 2.0);  // N A / 2 with N = 512
 }
 
+// An AC run samples its curves from 0 Hz up to its highest frequency: a flat response turns
+// into an impulse at t = 0, dt = 1 / F apart.
+TEST_F(DspPassTest, TheInverseOfAFlatAcResponseIsAnImpulse)
+{
+    const char netlist[] = "ac\nV1 1 0 AC 1\nR1 1 0 1K\n.AC DEC 10 1 1MEG\n.PRINT AC V(1)\n.END\n";
+    ASSERT_EQ(Run(netlist, {Row("T", "IFT(V(1))", '1')}, {}, "d.cir", kAnalysisAc), 0) << Messages();
+    const DspGrid grid = DspPass().grid;
+    EXPECT_EQ(grid.n, 64);
+    EXPECT_DOUBLE_EQ(grid.df, 1e6 / 64);
+    EXPECT_DOUBLE_EQ(grid.dt, 1e-6);
+    EXPECT_NEAR(Value(0, kWaveformY, 0), 1.0, 1e-9);
+    for (int i : {1, 2, 31, 63}) EXPECT_NEAR(Value(0, kWaveformY, i), 0.0, 1e-9) << i;
+    EXPECT_DOUBLE_EQ(Value(0, kWaveformX, 3), 3e-6);
+    EXPECT_DOUBLE_EQ(GetWaveformValue(record_->plot->store, 0, 3), 3 * grid.df);
+}
+
 TEST_F(DspPassTest, APointCountThatIsNotAPowerOfTwoStopsTheRunAndAsksAgain)
 {
     const DspSettings dsp = DspOn("8m", "0", "1000");

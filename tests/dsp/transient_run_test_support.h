@@ -1,5 +1,5 @@
 #pragma once
-// Transient runs of text circuits with limits rows given by the test in place of the netlist's
+// Runs (mostly transient) of text circuits with limits rows given by the test in place of the netlist's
 // own, in a scratch directory, and what the runs leave: curves, stored values, files, messages.
 #include <gtest/gtest.h>
 
@@ -63,17 +63,18 @@ protected:
 
     // Runs the netlist's transient analysis, saved under the name, with the rows and DSP settings.
     int Run(const std::string& netlist, const std::vector<LimitsRow>& rows, const DspSettings& dsp = {},
-            const char* name = "d.cir")
+            const char* name = "d.cir", int kind = kAnalysisTransient)
     {
         PutCircuit(netlist, name);
         win::ClearMessageBoxLog();
         if (!record_->plot) record_->plot = std::make_shared<PlotRecord>();
-        if (int rc = RunAnalysisCommand(record_, kAnalysisTransient)) return rc;
-        record_->document->limitsRows[kAnalysisTransient] = rows;
-        record_->document->dsp[kAnalysisTransient] = dsp;
+        if (int rc = RunAnalysisCommand(record_, kind)) return rc;
+        record_->document->limitsRows[static_cast<std::size_t>(kind)] = rows;
+        if (kind < static_cast<int>(record_->document->dsp.size()))
+            record_->document->dsp[static_cast<std::size_t>(kind)] = dsp;
         if (!temperatures.empty()) record_->document->limits.transient[kLimitTTemp] = temperatures;
         if (!timeRange.empty()) record_->document->limits.transient[kLimitTRange] = timeRange;
-        return RunAnalysisTimed(kAnalysisTransient);
+        return RunAnalysisTimed(kind);
     }
 
     std::string temperatures;  // the Temperature limit of the runs, when set
