@@ -741,13 +741,6 @@ std::array<LayoutWindowServices, 32>& LayoutServices()
     return services;
 }
 
-const LayoutWindowServices* LayoutServicesOf(int kind)
-{
-    if (kind < 0 || kind >= static_cast<int>(LayoutServices().size())) return nullptr;
-    const LayoutWindowServices& services = LayoutServices()[static_cast<std::size_t>(kind)];
-    return services.placement ? &services : nullptr;
-}
-
 PrintLayoutEntry EntryOf(WindowRecord* record, PrintPreview& preview, int page)
 {
     PrintLayoutEntry entry;
@@ -759,6 +752,13 @@ PrintLayoutEntry EntryOf(WindowRecord* record, PrintPreview& preview, int page)
 }
 
 }  // namespace
+
+const LayoutWindowServices* LayoutServicesOf(int kind)
+{
+    if (kind < 0 || kind >= static_cast<int>(LayoutServices().size())) return nullptr;
+    const LayoutWindowServices& services = LayoutServices()[static_cast<std::size_t>(kind)];
+    return services.placement ? &services : nullptr;
+}
 
 WindowRecord* LayoutDocumentRecord(WindowRecord* current)
 {

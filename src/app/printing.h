@@ -118,6 +118,8 @@ struct LayoutWindowServices {
     std::function<void(WindowRecord*, win::HDC, const win::RECT&)> draw;
 };
 void SetLayoutWindowServices(int windowKind, LayoutWindowServices services);
+// The services a window kind gave, or null.
+const LayoutWindowServices* LayoutServicesOf(int windowKind);
 // The circuit whose pages and analysis a layout shows: the window's own, else the analysed one.
 WindowRecord* LayoutDocumentRecord(WindowRecord* current);
 // The analysis kind whose placements the layout uses (transient when none is current).
