@@ -31,6 +31,7 @@ constexpr int kMsgExpressionNotInFile = 13547;  // "Can't find expression in %s.
 constexpr int kMsgUserWaveformNeedsTime = 13548;
 constexpr int kInitialCapacity = 1024;
 constexpr int kOldFormPoints = 256;
+constexpr std::size_t kFirstReadRoom = 65536;
 constexpr const char* kVersionLine = "Version=1";
 constexpr const char* kExtension = "USR";
 
@@ -245,10 +246,23 @@ int ReadUserWaveformFile(const std::string& path, const std::string& expression,
             n = ParseIntNumber(Trimmed(line));
         }
         if (n < 1) n = kOldFormPoints;
-        try {
-            points.x.assign(static_cast<std::size_t>(n), 0.0);
-            points.y.assign(static_cast<std::size_t>(n), 0.0);
-        } catch (const std::bad_alloc&) {
+        // The count comes from the file: a damaged one must not claim gigabytes before a single
+        // value is read, so the arrays start at a modest size and grow with the values taken.
+        const auto full = static_cast<std::size_t>(n);
+        const auto room = [&](std::size_t at) {
+            if (at < points.x.size()) return true;
+            const std::size_t size = std::min(full, std::max(at + 1, std::max(points.x.size() * 2, kFirstReadRoom)));
+            try {
+                points.x.resize(size, 0.0);
+                points.y.resize(size, 0.0);
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
+            return true;
+        };
+        points.x.clear();
+        points.y.clear();
+        if (!room(0)) {
             std::fclose(f);
             ReportMessage("E", kMsgInsufficientMemory);
             return kMsgAlreadyReported;
@@ -265,6 +279,11 @@ int ReadUserWaveformFile(const std::string& path, const std::string& expression,
             }
             for (int i = 0; i < n; ++i) {
                 const auto at = static_cast<std::size_t>(i);
+                if (take && !room(at)) {
+                    std::fclose(f);
+                    ReportMessage("E", kMsgInsufficientMemory);
+                    return kMsgAlreadyReported;
+                }
                 std::string value;
                 if (version) {
                     if (!in.Next(value)) {

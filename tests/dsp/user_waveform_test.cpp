@@ -112,6 +112,17 @@ TEST_F(UserWaveformTest, CountsBelowOneMean256AndShortFilesKeepWhatWasRead)
     EXPECT_EQ(points.y[0], 5.0);
     EXPECT_EQ(points.y[1], 6.0);
     EXPECT_DOUBLE_EQ(points.x[1], 1e-3);
+
+    // A damaged count claims two billion points: the reading stops at the end of the values
+    // without having reserved room for all of them.
+    Write("huge.usr", "Version=1\n2000000000\n1\nV(1)\n0\n5\n1e-3\n6\n");
+    EXPECT_NE(ReadUserWaveformFile(Path("huge.usr"), "", 0.0, 1.0, points), 0);
+    ASSERT_GE(points.x.size(), 2u);
+    EXPECT_LE(points.x.size(), 65536u);
+    EXPECT_EQ(points.y[1], 6.0);
+    Write("hugeold.usr", "2000000000\n1\n2\n");
+    EXPECT_NE(ReadUserWaveformFile(Path("hugeold.usr"), "", 0.0, 1.0, points), 0);
+    EXPECT_LE(points.x.size(), 65536u);
 }
 
 TEST_F(UserWaveformTest, AMissingCurveIsReported)
