@@ -1126,6 +1126,7 @@ void DemoMenuPopupOpened(win::HMENU popup)
 void DemoMenuSelected(win::HMENU menu, unsigned item, unsigned flags)
 {
     DemoPlayerState& p = Player();
+    if (getenv("KQ5_DEMO_TRACE")) fprintf(stderr, "select item=%u flags=%x target=%d walking=%d ptr=%ld,%ld menu=%p sub=%p count=%d\n", item, flags, p.menuTarget, p.walking, (long)p.pointer.x, (long)p.pointer.y, (void*)menu, (flags & win::MF_POPUP) ? (void*)win::GetSubMenu(menu, (int)item) : nullptr, win::GetMenuItemCount(menu));
     if (!p.playing || p.menuTarget == 0 || p.walking) return;
     win::HMENU bar = Frame().frame ? win::GetMenu(Frame().frame) : nullptr;
     if ((flags & win::MF_POPUP) && menu != bar) {
