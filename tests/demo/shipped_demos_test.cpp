@@ -1,0 +1,60 @@
+// The Help menu's demos of the shipped demo.kq5 (assembled from data/demos) play headless to
+// their END: every step finds what it drives, and the demo's own closing text is shown last.
+#include <string>
+
+#include "demo_test_support.h"
+#include "../app/screen_capture_support.h"
+#include "analog/analysis_start.h"
+#include "app/prompt_dialog.h"
+#include "platform/common_dialogs.h"
+
+namespace kq5::testing {
+namespace {
+
+struct ShippedDemo {
+    int label;
+    const char* name;
+    const char* lastText;  // the start of the demo's last SAY
+};
+
+class ShippedDemos : public DemoTest, public ::testing::WithParamInterface<ShippedDemo> {
+protected:
+    void TearDown() override
+    {
+        SetPromptDialogsShownHeadless(false);
+        win::SetCommonDialogsShownHeadless(false);
+        DemoTest::TearDown();
+    }
+};
+
+TEST_P(ShippedDemos, PlaysToItsEnd)
+{
+    const ShippedDemo& demo = GetParam();
+    Start();
+    InstallAnalysisKindHandlers();
+    SetPromptDialogsShownHeadless(true);
+    win::SetCommonDialogsShownHeadless(true);
+    SetDemoScriptPathForTests(BuiltScript("demo.kq5"));
+    PlayDemo(demo.label);
+    // Half way through, for a look at the demo at work.
+    PlayToEnd(4000);
+    SaveScreen(std::string("demo_") + demo.name);
+    ASSERT_TRUE(PlayToEnd());
+    std::string lastDemoText;
+    for (const auto& box : win::MessageBoxLog()) {
+        if (box.caption == "Kestrion V Demo") lastDemoText = box.text;
+        else ADD_FAILURE() << box.caption << ": " << box.text;
+    }
+    EXPECT_EQ(lastDemoText.rfind(demo.lastText, 0), 0u) << "stopped early; last text: " << lastDemoText;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HelpMenu, ShippedDemos,
+    ::testing::Values(ShippedDemo{0, "general", "That is the end of the General demo."},
+                      ShippedDemo{1, "schematic", "Circuits are saved with File, Save As"},
+                      ShippedDemo{2, "analysis", "The same limits dialog serves AC and DC analyses."},
+                      ShippedDemo{10, "subcircuits", "Its pins are joined in the order"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kq5::testing
