@@ -6,6 +6,7 @@
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
 #include "app/prompt_dialog.h"
+#include "app/window_record.h"
 #include "platform/common_dialogs.h"
 
 namespace kq5::testing {
@@ -57,6 +58,21 @@ INSTANTIATE_TEST_SUITE_P(
                       ShippedDemo{2, "analysis", "The same limits dialog serves AC and DC analyses."},
                       ShippedDemo{10, "subcircuits", "Its pins are joined in the order"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A demo not written yet finds no label of its own before the script's END: it ends at once, and
+// the user's documents come back.
+TEST_F(DemoTest, DemosNotWrittenYetEndAtOnce)
+{
+    Start();
+    SetDemoScriptPathForTests(BuiltScript("demo.kq5"));
+    for (int label = 3; label <= 9; ++label) {
+        SCOPED_TRACE(label);
+        PlayDemo(label);
+        ASSERT_TRUE(PlayToEnd(60'000));
+        EXPECT_TRUE(win::MessageBoxLog().empty());
+        EXPECT_NE(GetActiveChildRecord(), nullptr);
+    }
+}
 
 }  // namespace
 }  // namespace kq5::testing
