@@ -542,8 +542,6 @@ void RestoreDocuments()
         const int kind = saved.kind == kWindowTextCircuit ? kFileKindTextCircuit : kFileKindSchematic;
         if (LoadCircuitFile(nullptr, saved.path, kind, kLoadDefaults | kLoadNoRecent, opened) == 0 && opened) {
             SetRecordTitle(opened, saved.title);
-            // The window was captioned with the copy's name by the load.
-            if (opened->window) win::SetWindowText(opened->window, saved.title.c_str());
             opened->untitled = saved.untitled;
             opened->modified = saved.modified;
             opened->mode = saved.mode;
