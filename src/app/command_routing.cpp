@@ -48,6 +48,7 @@
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_view_commands.h"
 #include "plots/state_variables_editor.h"
+#include "netlist/model_library_window.h"
 #include "schematic/circuit_window.h"
 #include "schematic/component_editor.h"
 #include "schematic/component_library_use.h"
@@ -159,8 +160,8 @@ void FindCommands(const CommandContext& context, int id)
         if (context.kind == kWindowTextCircuit || context.kind == kWindowSchematic) ReplaceInTextWindow(context.active);
         return;
     }
-    // The library window's own find belongs to the library editor.
-    if (context.kind == kWindowModelLibrary) WarnNotAvailable(id);
+    // The library window finds model names.
+    if (context.kind == kWindowModelLibrary) FindModelNameCommand(context.active);
     else FindCommand(context.active, id != kFindCommand);
 }
 

@@ -25,6 +25,8 @@
 #include "document/connectivity.h"
 #include "document/document_windows.h"
 #include "document/file_names.h"
+#include "netlist/binary_library.h"
+#include "netlist/model_library_window.h"
 #include "netlist/scope_table.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
@@ -127,6 +129,11 @@ WindowRecord* FindOpenCircuit(const std::string& path, bool macro)
 // could not be made).
 WindowRecord* RenewTargetRecord(WindowRecord* target, int kind)
 {
+    if (kind == kFileKindModelLibrary && ModelLibraryOf(target)) {
+        // The library window keeps its record and controls; only its models are read again.
+        ReleaseModelLibrary(*ModelLibraryOf(target));
+        return target;
+    }
     const FontSpec font = target->document ? target->document->numOutFont : FontSpec{};
     const std::string title = target->title;
     const win::HWND window = target->window;
@@ -151,13 +158,23 @@ void ReportLoadFailure(int status)
     ReportLineMessage(FrameRecord(), status);
 }
 
+// A binary model library into its window. The library reports its own failures; a converted
+// older file stays marked modified, so closing asks before the converted form is written.
+int ReadModelLibraryContent(WindowRecord* record, const std::string& path, LoadOptions options)
+{
+    ModelLibrary* library = ModelLibraryOf(record);
+    if (library == nullptr) return kMsgInsufficientMemory;
+    const int status = LoadModelLibrary(*library, path, !(options & kLoadQuiet));
+    if (status == 0) RefreshModelEditor(record);
+    // Already reported: the load's failure is not shown a second time.
+    return status == 0 ? 0 : kMsgAlreadyReported;
+}
+
 // Reads the content of the file into the record by its kind.
 int ReadFileContent(WindowRecord* record, const std::string& path, int kind, LoadOptions options)
 {
     if (kind == kFileKindTextCircuit) return ReloadTextWindowFromFile(record);
-    // Binary model libraries are read by the model library code, which is not part of this
-    // reader; a library handed here is refused rather than misread.
-    if (kind == kFileKindModelLibrary) return kMsgBadFormat;
+    if (kind == kFileKindModelLibrary) return ReadModelLibraryContent(record, path, options);
     CircuitFileState& state = CircuitFiles();
     int status = ReadComponentsBlock(record, path, true, options);
     const bool banner = state.loadVersion != kSectionedFileVersion;
@@ -397,7 +414,9 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
 
     if (status == 0 && record != nullptr) {
         record->untitled = false;
-        record->modified = keptModified;
+        // A converted older library stays modified until it is saved in the current form.
+        const ModelLibrary* library = ModelLibraryOf(record);
+        record->modified = keptModified || (library != nullptr && IsLibraryModified(*library));
         if (!(options & (kLoadMacro | kLoadKeepTitle | kLoadNoRecent))) AddRecentFile(path);
         if (IsSchematicKind(record->kind) && record->document) {
             record->document->connectivityStale = 1;

@@ -27,6 +27,8 @@
 #include "document/section_windows.h"
 #include "platform/system.h"
 #include "platform/win_styles.h"
+#include "netlist/binary_library.h"
+#include "netlist/model_library_window.h"
 #include "platform/window.h"
 #include "plots/limits_rows.h"
 #include "schematic/page_array.h"
@@ -283,9 +285,15 @@ int SaveDocumentWindow(WindowRecord* record, const std::string& path, int flags)
         if (status == 0) record->modified = 0;
         return status;
     }
+    if (record->kind == kWindowModelLibrary) {
+        ModelLibrary* library = ModelLibraryOf(record);
+        if (library != nullptr) {
+            StoreFocusedModelField(record);
+            return SaveModelLibrary(*library, path);
+        }
+    }
     if (record->kind == kWindowModelLibrary || !record->document) {
-        // Binary model libraries are written by the model library code, not as circuits; saying
-        // "saved" without writing would lose the user's library.
+        // Saying "saved" without writing would lose the user's work.
         SetErrorContext(path);
         ReportMessage("E", kMsgWritingFile, path.c_str());
         return kMsgAlreadyReported;

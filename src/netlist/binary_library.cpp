@@ -291,6 +291,28 @@ ModelLibrary* NewModelLibraryRecord(const std::string& title)
     }
 }
 
+ModelLibrary* AttachModelLibrary(WindowRecord* record)
+{
+    if (ModelLibrary* library = ModelLibraryOf(record)) return library;
+    try {
+        auto library = std::make_unique<ModelLibrary>();
+        library->record = record;
+        Libraries().windows.push_back(std::move(library));
+        return Libraries().windows.back().get();
+    } catch (const std::bad_alloc&) {
+        ReportMessage("E", kMsgInsufficientMemory);
+        return nullptr;
+    }
+}
+
+void DetachModelLibrary(WindowRecord* record)
+{
+    ModelLibrary* library = ModelLibraryOf(record);
+    if (!library) return;
+    library->record = nullptr;
+    FreeModelLibraryRecord(library);
+}
+
 void FreeModelLibraryRecord(ModelLibrary*& library)
 {
     if (!library) return;

@@ -74,6 +74,11 @@ struct LibraryLoadResult {
 // A model library window's record (kind 3) with an empty library; null after reporting when
 // memory runs out. The library belongs to the record until FreeModelLibraryRecord.
 ModelLibrary* NewModelLibraryRecord(const std::string& title);
+// A library for a window's record that already exists (the model library window makes its record
+// when it is created); null after reporting 15002.
+ModelLibrary* AttachModelLibrary(WindowRecord* record);
+// Frees the library of a record whose window is going away, leaving the record to its window.
+void DetachModelLibrary(WindowRecord* record);
 // Frees the entries, the library and its record, and clears the pointer.
 void FreeModelLibraryRecord(ModelLibrary*& library);
 // The library of a model library window's record; null for other records.

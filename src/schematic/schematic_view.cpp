@@ -7,6 +7,7 @@
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
+#include "netlist/model_library_window.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
@@ -29,17 +30,6 @@ ViewState& State()
 {
     static ViewState state;
     return state;
-}
-
-// The model library window keeps its own contents; here it only gets its record and closing.
-win::LRESULT LibraryWindowProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
-{
-    switch (msg) {
-    case win::WM_CREATE: return CreateDocumentRecord(hwnd, kWindowModelLibrary) ? 0 : -1;
-    case win::WM_CLOSE: return CloseDocumentWindow(hwnd);
-    case win::WM_DESTROY: DestroyDocumentWindow(hwnd); return 0;
-    default: return DocumentDefaultProc(hwnd, msg, wParam, lParam);
-    }
 }
 
 }  // namespace
@@ -88,7 +78,7 @@ bool RegisterCircuitWindowClasses()
         win::WNDPROC proc;
     };
     for (const Class& c : {Class{kSchematicClassName, CircuitWndProc}, Class{kTextCircuitClassName, CktWndProc},
-                           Class{kModelLibraryClassName, LibraryWindowProc}}) {
+                           Class{kModelLibraryClassName, ModelEditorWndProc}}) {
         win::WNDCLASS existing;
         if (win::GetClassInfo(nullptr, c.name, &existing)) continue;
         win::WNDCLASS wc;
