@@ -21,6 +21,8 @@
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/font.h"
+#include "platform/gdi_draw.h"
+#include "platform/system.h"
 #include "platform/gdi_objects.h"
 #include "platform/message.h"
 #include "platform/paint.h"
@@ -168,8 +170,8 @@ void LayoutModelEditor(WindowRecord* record)
     win::MoveWindow(win::GetDlgItem(hwnd, kModelTypeSelector), x, y, 8 * cw + 40, fieldHeight + 10 * pitch, 1);
     x += 8 * cw + 40 + kMargin;
     for (int id : {kModelAddButton, kModelDeleteButton, kModelPackButton, kModelCopyButton, kModelMergeButton, kModelGoToButton}) {
-        win::MoveWindow(win::GetDlgItem(hwnd, id), x, y, 9 * cw, fieldHeight, 1);
-        x += 9 * cw + kMargin;
+        win::MoveWindow(win::GetDlgItem(hwnd, id), x, y, 10 * cw, fieldHeight, 1);
+        x += 10 * cw + kMargin;
     }
     const int top = y + fieldHeight + 2 * kMargin;
     const int leftWidth = 25 * cw;
@@ -198,7 +200,7 @@ void LayoutModelEditor(WindowRecord* record)
     const int innerRight = panelRight - kMargin - barWidth;
     const int innerBottom = bottom - kMargin;
     win::MoveWindow(data->scrollBar, innerRight, innerTop, barWidth, std::max(innerBottom - innerTop, 20), 1);
-    const int labelWidth = 9 * cw;
+    const int labelWidth = 13 * cw;
     const int valueWidth = 11 * cw;
     const int cellWidth = labelWidth + valueWidth + 2 * kMargin;
     data->columns = std::max(1, (innerRight - innerLeft) / cellWidth);
@@ -506,6 +508,9 @@ win::LRESULT ModelEditorWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wPara
 {
     switch (msg) {
     case win::WM_CREATE: {
+        // The parameter frame is a group box that leaves its inside to the parent, as in a
+        // dialog: the parent's face must be painted beneath it.
+        win::SetWindowLongPtr(hwnd, win::GWL_STYLE, win::GetWindowLongPtr(hwnd, win::GWL_STYLE) & ~static_cast<win::LONG_PTR>(win::WS_CLIPCHILDREN));
         OnCreate(hwnd);
         WindowRecord* record = GetWindowRecord(hwnd);
         ModelEditorData* data = GetModelEditorData(record);
@@ -513,6 +518,13 @@ win::LRESULT ModelEditorWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wPara
         FillTypeSelector(hwnd);
         SelectModelType(record, 0);
         return 0;
+    }
+    case win::WM_ERASEBKGND: {
+        // The controls stand on the dialog face, as in the program's dialogs.
+        win::RECT client;
+        win::GetClientRect(hwnd, &client);
+        win::FillRect(reinterpret_cast<win::HDC>(wParam), &client, win::GetSysColorBrush(win::COLOR_BTNFACE));
+        return 1;
     }
     case win::WM_SIZE:
         if (wParam != win::SIZE_MINIMIZED) LayoutModelEditor(GetWindowRecord(hwnd));
