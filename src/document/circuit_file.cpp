@@ -132,6 +132,7 @@ WindowRecord* RenewTargetRecord(WindowRecord* target, int kind)
     if (kind == kFileKindModelLibrary && ModelLibraryOf(target)) {
         // The library window keeps its record and controls; only its models are read again.
         ReleaseModelLibrary(*ModelLibraryOf(target));
+        target->modified = 0;
         return target;
     }
     const FontSpec font = target->document ? target->document->numOutFont : FontSpec{};

@@ -8,7 +8,9 @@
 
 #include "app/font_select.h"
 #include "app/font_spec.h"
+#include "app/help_bar.h"
 #include "app/program_settings.h"
+#include "app/settings_file.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -24,6 +26,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/system.h"
 #include "platform/gdi_objects.h"
+#include "platform/input.h"
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/text.h"
@@ -86,6 +89,24 @@ win::HWND CreateChild(win::HWND parent, const char* className, const char* text,
     return child;
 }
 
+win::WNDPROC& EditProc()
+{
+    static win::WNDPROC proc = nullptr;
+    return proc;
+}
+
+// Up and Down move between the value fields line by line, PgUp and PgDn a page, scrolling the
+// panel when the field is not shown.
+win::LRESULT ParamEditProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (msg == win::WM_KEYDOWN &&
+        (wParam == win::VK_UP || wParam == win::VK_DOWN || wParam == win::VK_PRIOR || wParam == win::VK_NEXT)) {
+        WindowRecord* record = GetWindowRecord(win::GetParent(hwnd));
+        if (OnParamEditKey(record, win::GetDlgCtrlID(hwnd) - kModelParamFieldBase, static_cast<int>(wParam))) return 0;
+    }
+    return win::CallWindowProc(EditProc(), hwnd, msg, wParam, lParam);
+}
+
 bool CreateControls(win::HWND hwnd, ModelEditorData& data)
 {
     const win::DWORD visible = win::WS_VISIBLE;
@@ -121,9 +142,12 @@ bool CreateControls(win::HWND hwnd, ModelEditorData& data)
     for (int i = 0; i < kModelParamRows; ++i) {
         if (!CreateChild(hwnd, win::kStaticClass, "", 0, kModelParamLabelBase + i, data.font)) return false;
         const win::DWORD tab = i == 0 ? win::WS_TABSTOP : 0;
-        if (!CreateChild(hwnd, win::kEditClass, "", win::WS_BORDER | win::ES_AUTOHSCROLL | tab, kModelParamFieldBase + i,
-                         data.font))
-            return false;
+        win::HWND field = CreateChild(hwnd, win::kEditClass, "", win::WS_BORDER | win::ES_AUTOHSCROLL | tab,
+                                      kModelParamFieldBase + i, data.font);
+        if (!field) return false;
+        const auto old = reinterpret_cast<win::WNDPROC>(
+            win::SetWindowLongPtr(field, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&ParamEditProc)));
+        if (!EditProc()) EditProc() = old;
     }
     return CreateChild(hwnd, win::kButtonClass, "Parameters", visible | win::BS_GROUPBOX, kModelParamFrame, data.font) != nullptr;
 }
@@ -323,6 +347,24 @@ void OnScroll(WindowRecord* record, int code, int position)
     ScrollParamPanel(record, target);
 }
 
+// The help bar names what the control under the pointer is for; over a value field, the
+// parameter and its description.
+void ShowControlHelp(WindowRecord* record, win::HWND control)
+{
+    ModelEditorData* data = GetModelEditorData(record);
+    if (!data || !control || !SettingsFile().statusBarShown) return;
+    const int id = win::GetDlgCtrlID(control);
+    if (id >= kModelParamFieldBase && id < kModelParamFieldBase + kModelParamRows) {
+        const int index = data->scrollPos * data->columns + id - kModelParamFieldBase;
+        const int description = ModelParamDescriptionId(data->type, index);
+        std::string text = GetModelParamName(data->type, index);
+        if (description != 0) text += " " + LoadResString(description);
+        ShowHelpBarText(&FrameHelpBar(), text);
+    } else if ((id >= kModelTypeSelector && id <= kModelGoToButton) && !LoadResString(id).empty()) {
+        ShowHelpBarMessage(&FrameHelpBar(), id);
+    }
+}
+
 void OnCommand(WindowRecord* record, int id, int code)
 {
     if (!record) return;
@@ -391,6 +433,34 @@ void ShowParamValue(WindowRecord* record, int row)
 void FillParamRows(WindowRecord* record)
 {
     for (int row = 0; row < kModelParamRows; ++row) ShowParamValue(record, row);
+}
+
+bool OnParamEditKey(WindowRecord* record, int row, int key)
+{
+    ModelEditorData* data = GetModelEditorData(record);
+    if (!data || row < 0 || row >= kModelParamRows) return false;
+    const int lines = std::max(1, data->visibleRows / data->columns);
+    const int count = std::min(LibraryCountOf(data->type),
+                               CurrentModelEntry(record) ? static_cast<int>(CurrentModelEntry(record)->params.size()) : 0);
+    int index = data->scrollPos * data->columns + row;
+    switch (key) {
+    case win::VK_UP: index -= data->columns; break;
+    case win::VK_DOWN: index += data->columns; break;
+    case win::VK_PRIOR: index -= lines * data->columns; break;
+    case win::VK_NEXT: index += lines * data->columns; break;
+    default: return false;
+    }
+    if (count == 0) return true;
+    if (index < 0) index = row % data->columns;
+    if (index >= count) index = count - 1;
+    StoreFocusedModelField(record);
+    const int first = data->scrollPos * data->columns;
+    if (index < first) ScrollParamPanel(record, index / data->columns);
+    else if (index >= first + data->visibleRows) ScrollParamPanel(record, index / data->columns - lines + 1);
+    win::HWND field = Child(record, kModelParamFieldBase + index - data->scrollPos * data->columns);
+    win::SetFocus(field);
+    win::SendMessage(field, win::EM_SETSEL, 0, -1);
+    return true;
 }
 
 void ScrollParamPanel(WindowRecord* record, int line)
@@ -526,6 +596,9 @@ win::LRESULT ModelEditorWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wPara
         win::FillRect(reinterpret_cast<win::HDC>(wParam), &client, win::GetSysColorBrush(win::COLOR_BTNFACE));
         return 1;
     }
+    case win::WM_SETCURSOR:
+        ShowControlHelp(GetWindowRecord(hwnd), reinterpret_cast<win::HWND>(wParam));
+        break;
     case win::WM_SIZE:
         if (wParam != win::SIZE_MINIMIZED) LayoutModelEditor(GetWindowRecord(hwnd));
         break;

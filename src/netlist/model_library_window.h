@@ -75,6 +75,9 @@ int StoreEditedParam(WindowRecord* record, int row);
 void ShowParamValue(WindowRecord* record, int row);
 void FillParamRows(WindowRecord* record);
 void ScrollParamPanel(WindowRecord* record, int line);
+// Up, Down, PgUp and PgDn in the value field of panel row `row`: the focus goes a line or a page
+// up or down, the panel scrolling along. False for other keys.
+bool OnParamEditKey(WindowRecord* record, int row, int key);
 
 // The commands of the buttons, without their questions and dialogs.
 ModelLibraryEntry* AddModelEntry(WindowRecord* record);

@@ -383,3 +383,75 @@ TEST_F(ModelWindow, TheOpenLibraryTranslatesToText)
 
 }  // namespace
 }  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(ModelLibraryWindowTest, UpDownAndPageKeysWalkTheValueFieldsAndScrollThePanel)
+{
+    WriteLibrary("parts.lbr", {{"Q1", kModelNpn, "", {}}});
+    WindowRecord* record = Open("parts.lbr");
+    ASSERT_NE(record, nullptr);
+    win::MoveWindow(record->window, 0, 0, 560, 260, 1);
+    SelectModelType(record, kModelNpn);
+    const ModelEditorData* data = GetModelEditorData(record);
+    ASSERT_LT(data->visibleRows, FindModelTypeRow(kModelNpn)->libraryCount);
+    const auto focusedIndex = [&] {
+        return data->scrollPos * data->columns + win::GetDlgCtrlID(win::GetFocus()) - kModelParamFieldBase;
+    };
+    ASSERT_EQ(GoToModelParameter(record, "IS"), 0);
+    win::SendMessage(win::GetFocus(), win::WM_KEYDOWN, win::VK_DOWN, 0);
+    EXPECT_EQ(focusedIndex(), data->columns);
+    // A typed value is stored on the way.
+    win::SetWindowText(win::GetFocus(), "9");
+    const int typedAt = focusedIndex();
+    for (int i = 0; i < 20; ++i) win::SendMessage(win::GetFocus(), win::WM_KEYDOWN, win::VK_NEXT, 0);
+    EXPECT_EQ(focusedIndex(), FindModelTypeRow(kModelNpn)->libraryCount - 1);
+    EXPECT_GT(data->scrollPos, 0);
+    EXPECT_FLOAT_EQ(CurrentModelEntry(record)->params[static_cast<std::size_t>(typedAt)], 9.0f);
+    for (int i = 0; i < 20; ++i) win::SendMessage(win::GetFocus(), win::WM_KEYDOWN, win::VK_PRIOR, 0);
+    EXPECT_EQ(data->scrollPos, 0);
+    EXPECT_LT(focusedIndex(), data->columns);
+}
+
+TEST_F(ModelLibraryWindowTest, ClosingAChangedLibraryAsksAndSavesIt)
+{
+    WriteLibrary("parts.lbr", {{"Q1", kModelNpn, "", {}}});
+    WindowRecord* record = Open("parts.lbr");
+    ASSERT_NE(record, nullptr);
+    SelectModelType(record, kModelNpn);
+    win::HWND window = record->window;
+    // Typed and not yet left, then the window is closed.
+    const int row = RowOf(record, "BF");
+    win::SetWindowText(Control(record, kModelParamFieldBase + row), "77");
+    win::PushMessageBoxAnswer(win::IDCANCEL);
+    win::SendMessage(window, win::WM_CLOSE, 0, 0);
+    ASSERT_TRUE(win::IsWindow(window));
+    win::PushMessageBoxAnswer(win::IDYES);
+    win::SendMessage(window, win::WM_CLOSE, 0, 0);
+    EXPECT_FALSE(win::IsWindow(window));
+    EXPECT_TRUE(Libraries().windows.empty());
+    ModelLibrary readBack;
+    ASSERT_EQ(LoadModelLibrary(readBack, PathOf("parts.lbr"), true), 0);
+    EXPECT_FLOAT_EQ(ValueOf(*FindLibraryEntry(readBack, kModelNpn, "Q1"), kModelNpn, "BF"), 77.0f);
+    ReleaseModelLibrary(readBack);
+}
+
+TEST_F(ModelLibraryWindowTest, RevertReadsTheFileAgainIntoTheSameWindow)
+{
+    WriteLibrary("parts.lbr", {{"Q1", kModelNpn, "", {}}});
+    WindowRecord* record = Open("parts.lbr");
+    ASSERT_NE(record, nullptr);
+    SelectModelType(record, kModelNpn);
+    AddModelEntry(record);
+    ASSERT_EQ(NameList(record).size(), 2u);
+    win::PushMessageBoxAnswer(win::IDYES);
+    RevertToSaved(record);
+    ASSERT_EQ(ModelLibraryOf(record), &LibraryOf(record));
+    EXPECT_EQ(LibraryOf(record).entries.count, 1);
+    EXPECT_EQ(NameList(record), std::vector<std::string>{"Q1"});
+    EXPECT_EQ(record->modified, 0);
+}
+
+}  // namespace
+}  // namespace kq5::testing
