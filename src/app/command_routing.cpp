@@ -128,7 +128,8 @@ void OpenFileCommand(const CommandContext& context)
 void SaveCommand(const CommandContext& context, bool askName)
 {
     WindowRecord* record = context.active;
-    if (record == nullptr || !record->document) return;
+    // A model library window has no circuit document but is saved all the same.
+    if (record == nullptr || (!record->document && record->kind != kWindowModelLibrary)) return;
     if (askName || record->untitled) SaveWindowAs(record, 0);
     else WriteCircuitFile(record, {}, 0);
     RefreshToolButtonStates();

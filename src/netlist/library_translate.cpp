@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "app/frame_state.h"
 #include "app/save_file_dialog.h"
 #include "app/user_names.h"
 #include "app/window_record.h"
@@ -11,10 +12,12 @@
 #include "core/file_units.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
+#include "platform/window.h"
 #include "document/file_names.h"
 #include "netlist/binary_library.h"
 #include "netlist/library_index.h"
 #include "netlist/library_progress.h"
+#include "netlist/model_library_window.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_sources.h"
@@ -128,7 +131,9 @@ int TranslateTextToLibrary(WindowRecord* active, std::string fileName, ModelLibr
     if (!active) return 0;
     fileName = ChooseFileName(active, std::move(fileName), "LBR");
     if (fileName.empty()) return 0;
-    ModelLibrary* library = NewModelLibraryRecord(fileName);
+    // With the frame up the new library is shown in its window; batch runs keep it windowless.
+    WindowRecord* window = Frame().mdiClient ? CreateModelEditorWindow(fileName) : nullptr;
+    ModelLibrary* library = window ? ModelLibraryOf(window) : Frame().mdiClient ? nullptr : NewModelLibraryRecord(fileName);
     if (!library) return kMsgAlreadyReported;
     if (created) *created = library;
     const int unit = FindFreeUnit();
@@ -142,7 +147,13 @@ int TranslateTextToLibrary(WindowRecord* active, std::string fileName, ModelLibr
     ReadTextModels(unit, *library, fileName);
     CloseUnit(unit);
     ClearModelTable();
-    return SaveModelLibrary(*library, fileName);
+    if (window) {
+        win::ShowWindow(window->window, win::SW_SHOWMAXIMIZED);
+        RefreshModelEditor(window);
+    }
+    const int status = SaveModelLibrary(*library, fileName);
+    if (status == 0 && window) window->untitled = false;
+    return status;
 }
 
 }  // namespace kq5
