@@ -277,18 +277,18 @@ int ReportDamage(const ModelLibrary& library, const std::string& name, const Dam
 
 ModelLibrary* NewModelLibraryRecord(const std::string& title)
 {
+    WindowRecord* record = nullptr;
     try {
-        WindowRecord* record = NewWindowRecord(nullptr, kWindowModelLibrary);
+        record = NewWindowRecord(nullptr, kWindowModelLibrary);
         if (!record) return nullptr;
         SetRecordTitle(record, title);
-        auto library = std::make_unique<ModelLibrary>();
-        library->record = record;
-        Libraries().windows.push_back(std::move(library));
-        return Libraries().windows.back().get();
     } catch (const std::bad_alloc&) {
         ReportMessage("E", kMsgInsufficientMemory);
         return nullptr;
     }
+    ModelLibrary* library = AttachModelLibrary(record);
+    if (!library) FreeWindowRecord(record);
+    return library;
 }
 
 ModelLibrary* AttachModelLibrary(WindowRecord* record)

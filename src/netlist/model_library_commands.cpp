@@ -33,6 +33,8 @@ constexpr int kMsgDeletePart = 14062;
 constexpr int kDialogNameField = 10;
 constexpr int kDialogLibraryField = 205;
 constexpr std::size_t kFindNameMax = 30;
+constexpr std::size_t kParamNameMax = 29;
+constexpr std::size_t kPathMax = 4095;
 
 // What the dialogs remember while the program runs.
 struct ModelCommandsState {
@@ -161,21 +163,32 @@ bool SearchDisk(WindowRecord* record, const std::string& name)
     return false;
 }
 
-win::INT_PTR CopyModelDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM)
+// A dialog of text fields, each preset from and stored back into its remembered text.
+struct TextFieldsDialog {
+    struct Field {
+        int id;
+        std::string* text;
+        std::size_t limit;
+    };
+    std::vector<Field> fields;
+};
+
+win::INT_PTR TextFieldsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
-    ModelCommandsState& state = Commands();
+    TextFieldsDialog* data = DialogData<TextFieldsDialog>(dialog, message, lParam);
     switch (message) {
     case win::WM_INITDIALOG:
         PlaceDialog(dialog, false, nullptr);
-        win::SendMessage(win::GetDlgItem(dialog, kDialogNameField), win::EM_LIMITTEXT, kLibraryNameMax, 0);
-        win::SetDlgItemText(dialog, kDialogNameField, state.copyName.c_str());
-        win::SetDlgItemText(dialog, kDialogLibraryField, state.copyLibrary.c_str());
+        for (const TextFieldsDialog::Field& field : data->fields) {
+            win::SendMessage(win::GetDlgItem(dialog, field.id), win::EM_LIMITTEXT, field.limit, 0);
+            win::SetDlgItemText(dialog, field.id, field.text->c_str());
+        }
         return 1;
     case win::WM_COMMAND:
         switch (win::LOWORD(wParam)) {
         case win::IDOK:
-            state.copyName = Trimmed(win::GetDlgItemText(dialog, kDialogNameField)).substr(0, kLibraryNameMax);
-            state.copyLibrary = Trimmed(win::GetDlgItemText(dialog, kDialogLibraryField));
+            for (const TextFieldsDialog::Field& field : data->fields)
+                *field.text = Trimmed(win::GetDlgItemText(dialog, field.id)).substr(0, field.limit);
             CloseDialog(dialog, win::IDOK);
             return 1;
         case win::IDCANCEL: CloseDialog(dialog, win::IDCANCEL); return 1;
@@ -185,25 +198,9 @@ win::INT_PTR CopyModelDlgProc(win::HWND dialog, win::UINT message, win::WPARAM w
     }
 }
 
-win::INT_PTR GoToDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM)
+win::INT_PTR RunTextFieldsDialog(win::HWND owner, int templateId, TextFieldsDialog fields)
 {
-    ModelCommandsState& state = Commands();
-    switch (message) {
-    case win::WM_INITDIALOG:
-        PlaceDialog(dialog, false, nullptr);
-        win::SetDlgItemText(dialog, kDialogNameField, state.goToText.c_str());
-        return 1;
-    case win::WM_COMMAND:
-        switch (win::LOWORD(wParam)) {
-        case win::IDOK:
-            state.goToText = Trimmed(win::GetDlgItemText(dialog, kDialogNameField));
-            CloseDialog(dialog, win::IDOK);
-            return 1;
-        case win::IDCANCEL: CloseDialog(dialog, win::IDCANCEL); return 1;
-        default: return 0;
-        }
-    default: return 0;
-    }
+    return RunDialogParam(owner, templateId, TextFieldsDlgProc, reinterpret_cast<win::LPARAM>(&fields));
 }
 
 win::INT_PTR FindModelDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM)
@@ -412,7 +409,11 @@ void ModelEditorCommand(WindowRecord* record, int id)
         if (Commands().copyName.empty() || FindModelOrdinal(*ModelLibraryOf(record), GetModelEditorData(record)->type, Commands().copyName) < 0)
             Commands().copyName = CurrentModelEntry(record)->name;
         if (Commands().copyLibrary.empty()) Commands().copyLibrary = GetRecordTitle(record);
-        if (RunDialog(owner, kCopyModelNameTemplate, CopyModelDlgProc) != win::IDOK || Commands().copyLibrary.empty()) return;
+        if (RunTextFieldsDialog(owner, kCopyModelNameTemplate,
+                                {{{kDialogNameField, &Commands().copyName, kLibraryNameMax},
+                                  {kDialogLibraryField, &Commands().copyLibrary, kPathMax}}}) != win::IDOK ||
+            Commands().copyLibrary.empty())
+            return;
         CopyModelToLibrary(record, Commands().copyName, Commands().copyLibrary);
         return;
     case kModelMergeButton: {
@@ -422,7 +423,8 @@ void ModelEditorCommand(WindowRecord* record, int id)
         return;
     }
     case kModelGoToButton:
-        if (RunDialog(owner, kGoToParameterTemplate, GoToDlgProc) != win::IDOK) return;
+        if (RunTextFieldsDialog(owner, kGoToParameterTemplate, {{{kDialogNameField, &Commands().goToText, kParamNameMax}}}) != win::IDOK)
+            return;
         GoToModelParameter(record, Commands().goToText);
         return;
     default: return;
