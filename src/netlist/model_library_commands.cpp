@@ -248,6 +248,7 @@ void DeleteCurrentModel(WindowRecord* record)
 {
     ModelEditorData* data = GetModelEditorData(record);
     ModelLibrary* library = ModelLibraryOf(record);
+    StoreFocusedModelField(record);
     ModelLibraryEntry* entry = CurrentModelEntry(record);
     if (!data || !library || !entry) return;
     DeleteLibraryEntry(*library, entry);

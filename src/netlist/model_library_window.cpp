@@ -555,7 +555,8 @@ void SelectModelType(WindowRecord* record, int type, int position)
     ModelEditorData* data = GetModelEditorData(record);
     ModelLibrary* library = LibraryOf(record);
     if (!data || !library || !FindModelTypeRow(type)) return;
-    StoreFocusedModelField(record);
+    // Nothing is stored here: the entry at the position may no longer be the one the fields
+    // were filled from (after a delete, pack or revert). Callers store before they change it.
     data->type = type;
     data->scrollPos = 0;
     SelectTypeInSelector(record, type);

@@ -177,11 +177,20 @@ TEST_F(ModelWindow, AddAndDeleteChangeTheListAndTheFile)
     ModelEditorCommand(record, kModelDeleteButton);
     EXPECT_EQ(NameList(record), std::vector<std::string>{"Q2N2222"});
     EXPECT_EQ(TextOf(record, kModelNameField), "Q2N2222");
+    EXPECT_FLOAT_EQ(ValueOf(*CurrentModelEntry(record), kModelNpn, "BF"), 200.0f);
+    // A value typed into the model being deleted does not land in the model shown next.
+    AddModelEntry(record);
+    SelectModelInList(record, 0);
+    win::SetFocus(Control(record, kModelParamFieldBase + RowOf(record, "BF")));
+    win::SetWindowText(win::GetFocus(), "55");
+    DeleteCurrentModel(record);
+    ASSERT_EQ(NameList(record), std::vector<std::string>{"New"});
+    EXPECT_FLOAT_EQ(ValueOf(*CurrentModelEntry(record), kModelNpn, "BF"), 100.0f);
     ASSERT_EQ(SaveDocumentWindow(record, GetRecordTitle(record), 0), 0);
 
     ModelLibrary readBack;
     ASSERT_EQ(LoadModelLibrary(readBack, PathOf("parts.lbr"), true), 0);
-    EXPECT_EQ(Names(readBack, kModelNpn), std::vector<std::string>{"Q2N2222"});
+    EXPECT_EQ(Names(readBack, kModelNpn), std::vector<std::string>{""});
     EXPECT_EQ(Names(readBack, kModelNjf), std::vector<std::string>{""});
     ReleaseModelLibrary(readBack);
 }
