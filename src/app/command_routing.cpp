@@ -350,6 +350,11 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     CountCommandUse(id);
     // The function menu's items are the text window's.
     if (InRange(id, 3400, 3453)) return 1;
+    // The model library window's keys: its accelerator table turns them into commands.
+    if (context.kind == kWindowModelLibrary && InRange(id, 762, 771)) {
+        ModelEditorKeyCommand(context.active, id);
+        return 0;
+    }
     if (RoutePlotViewCommand(context.active, id) == 0) {
         RefreshToolButtonStates();
         return 0;

@@ -463,6 +463,38 @@ bool OnParamEditKey(WindowRecord* record, int row, int key)
     return true;
 }
 
+void ModelEditorKeyCommand(WindowRecord* record, int command)
+{
+    if (!record || !record->window || !GetModelEditorData(record)) return;
+    win::HWND focus = win::GetFocus();
+    if (focus && win::GetParent(focus) != record->window) focus = nullptr;
+    if (command == kCommandNextControl || command == kCommandPreviousControl) {
+        win::HWND next = win::GetNextDlgTabItem(record->window, focus, command == kCommandPreviousControl);
+        if (!next) return;
+        win::SetFocus(next);
+        if (win::GetDlgCtrlID(next) >= kModelParamFieldBase || next == Child(record, kModelNameField) ||
+            next == Child(record, kModelMemoField))
+            win::SendMessage(next, win::EM_SETSEL, 0, -1);
+        return;
+    }
+    int key = 0;
+    switch (command) {
+    case kCommandLineUp: key = win::VK_UP; break;
+    case kCommandLineDown: key = win::VK_DOWN; break;
+    case kCommandPageUp: key = win::VK_PRIOR; break;
+    case kCommandPageDown: key = win::VK_NEXT; break;
+    default: return;
+    }
+    if (!focus) return;
+    const int id = win::GetDlgCtrlID(focus);
+    if (id >= kModelParamFieldBase && id < kModelParamFieldBase + kModelParamRows) {
+        OnParamEditKey(record, id - kModelParamFieldBase, key);
+        return;
+    }
+    // The lists keep their own keys: the accelerator took them on the way.
+    win::SendMessage(focus, win::WM_KEYDOWN, static_cast<win::WPARAM>(key), 0);
+}
+
 void ScrollParamPanel(WindowRecord* record, int line)
 {
     ModelEditorData* data = GetModelEditorData(record);

@@ -79,6 +79,17 @@ void ScrollParamPanel(WindowRecord* record, int line);
 // up or down, the panel scrolling along. False for other keys.
 bool OnParamEditKey(WindowRecord* record, int row, int key);
 
+// The keys of the window's accelerator table, as commands.
+inline constexpr int kCommandLineUp = 762;
+inline constexpr int kCommandLineDown = 763;
+inline constexpr int kCommandPreviousControl = 768;
+inline constexpr int kCommandNextControl = 769;
+inline constexpr int kCommandPageUp = 770;
+inline constexpr int kCommandPageDown = 771;
+// Up, Down, PgUp and PgDn walk the value fields (or go to the focused list); Tab and Shift+Tab
+// move the focus to the next or previous control.
+void ModelEditorKeyCommand(WindowRecord* record, int command);
+
 // The commands of the buttons, without their questions and dialogs.
 ModelLibraryEntry* AddModelEntry(WindowRecord* record);
 void DeleteCurrentModel(WindowRecord* record);

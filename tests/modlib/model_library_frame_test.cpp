@@ -122,5 +122,51 @@ TEST_F(ModelLibraryInFrame, TheOpenCommandOpensALibraryInItsWindow)
     EXPECT_EQ(CountModelsOfType(*ModelLibraryOf(record), kModelNjf), 1);
 }
 
+TEST_F(ModelLibraryInFrame, TheWindowsKeysMoveTheFocusThroughTheFrameAccelerators)
+{
+    Start();
+    ModelLibrary library;
+    for (const char* name : {"Q1", "Q2", "Q3"}) {
+        ModelLibraryEntry* entry = NewLibraryEntry(library, kModelNpn);
+        ASSERT_NE(entry, nullptr);
+        entry->name = name;
+    }
+    ASSERT_EQ(SaveModelLibrary(library, PathOf("keys.lbr")), 0);
+    ReleaseModelLibrary(library);
+    ASSERT_EQ(OpenFileOfKind(PathOf("keys.lbr"), kWindowModelLibrary), 0);
+    PumpFrameMessages();
+    WindowRecord* record = GetActiveChildRecord();
+    ASSERT_NE(record, nullptr);
+    ASSERT_EQ(record->kind, kWindowModelLibrary);
+    SelectModelType(record, kModelNpn);
+    const ModelEditorData* data = GetModelEditorData(record);
+    const auto press = [](int vk, bool shift = false) {
+        win::headless::PressKeyWithModifiers(vk, false, shift);
+        PumpFrameMessages();
+    };
+    const auto focusedId = [] { return win::GetDlgCtrlID(win::GetFocus()); };
+
+    ASSERT_EQ(GoToModelParameter(record, "IS"), 0);
+    win::SendMessage(win::GetFocus(), win::EM_SETSEL, 0, 0);
+    press(win::VK_DOWN);
+    EXPECT_EQ(data->scrollPos * data->columns + focusedId() - kModelParamFieldBase, data->columns);
+    press(win::VK_UP);
+    EXPECT_EQ(focusedId(), kModelParamFieldBase);
+    // Tab goes from control to control; Shift+Tab back.
+    win::SetFocus(win::GetDlgItem(record->window, kModelNameField));
+    press(win::VK_TAB);
+    EXPECT_EQ(focusedId(), kModelMemoField);
+    press(win::VK_TAB, true);
+    EXPECT_EQ(focusedId(), kModelNameField);
+    // Down in the name list still moves the selection, and the shown model with it.
+    win::SetFocus(win::GetDlgItem(record->window, kModelNameList));
+    press(win::VK_DOWN);
+    EXPECT_EQ(win::GetWindowText(win::GetDlgItem(record->window, kModelNameField)), "Q2");
+    // PgDn is no command "not available" here.
+    win::ClearMessageBoxLog();
+    press(win::VK_NEXT);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
 }  // namespace
 }  // namespace kq5::testing
