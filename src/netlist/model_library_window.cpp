@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/font_select.h"
+#include "app/frame_window.h"
 #include "app/font_spec.h"
 #include "app/help_bar.h"
 #include "app/program_settings.h"
@@ -352,7 +353,7 @@ void OnScroll(WindowRecord* record, int code, int position)
 void ShowControlHelp(WindowRecord* record, win::HWND control)
 {
     ModelEditorData* data = GetModelEditorData(record);
-    if (!data || !control || !SettingsFile().statusBarShown) return;
+    if (!data || !control) return;
     const int id = win::GetDlgCtrlID(control);
     if (id >= kModelParamFieldBase && id < kModelParamFieldBase + kModelParamRows) {
         const int index = data->scrollPos * data->columns + id - kModelParamFieldBase;
@@ -629,9 +630,15 @@ win::LRESULT ModelEditorWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wPara
         win::FillRect(reinterpret_cast<win::HDC>(wParam), &client, win::GetSysColorBrush(win::COLOR_BTNFACE));
         return 1;
     }
-    case win::WM_SETCURSOR:
-        ShowControlHelp(GetWindowRecord(hwnd), reinterpret_cast<win::HWND>(wParam));
+    case win::WM_MDIACTIVATE:
+        if (reinterpret_cast<win::HWND>(lParam) == hwnd) RefreshToolButtonStates();
         break;
+    case win::WM_SETCURSOR: {
+        // After the frame's own help for the pointer, which this replaces over a control.
+        const win::LRESULT result = DocumentDefaultProc(hwnd, msg, wParam, lParam);
+        ShowControlHelp(GetWindowRecord(hwnd), reinterpret_cast<win::HWND>(wParam));
+        return result;
+    }
     case win::WM_SIZE:
         if (wParam != win::SIZE_MINIMIZED) LayoutModelEditor(GetWindowRecord(hwnd));
         break;

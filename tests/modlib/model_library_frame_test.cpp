@@ -6,6 +6,7 @@
 #include "../platform/control_test_support.h"
 #include "app/dialog_services.h"
 #include "app/find_replace.h"
+#include "app/help_bar.h"
 #include "app/save_file_dialog.h"
 #include "netlist/binary_library.h"
 #include "netlist/library_translate.h"
@@ -162,6 +163,15 @@ TEST_F(ModelLibraryInFrame, TheWindowsKeysMoveTheFocusThroughTheFrameAccelerator
     win::SetFocus(win::GetDlgItem(record->window, kModelNameList));
     press(win::VK_DOWN);
     EXPECT_EQ(win::GetWindowText(win::GetDlgItem(record->window, kModelNameField)), "Q2");
+    // The help bar names what the pointer is over.
+    SetHelpBarOption(true);
+    win::HWND add = win::GetDlgItem(record->window, kModelAddButton);
+    win::SendMessage(record->window, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(add), win::HTCLIENT);
+    EXPECT_EQ(FrameHelpBar().text, "Adds a new model name to the current file.");
+    win::HWND field = win::GetDlgItem(record->window, kModelParamFieldBase);
+    win::SendMessage(record->window, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(field), win::HTCLIENT);
+    EXPECT_EQ(FrameHelpBar().text.substr(0, 3), GetModelParamName(kModelNpn, data->scrollPos * data->columns) + " ");
+    EXPECT_GT(FrameHelpBar().text.size(), 4u);
     // PgDn is no command "not available" here.
     win::ClearMessageBoxLog();
     press(win::VK_NEXT);
