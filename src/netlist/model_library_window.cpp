@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/font_select.h"
+#include "app/frame_state.h"
 #include "app/frame_window.h"
 #include "app/font_spec.h"
 #include "app/help_bar.h"
@@ -674,6 +675,23 @@ WindowRecord* OpenModelLibraryDocument(const std::string& fileName)
     WindowRecord* out = nullptr;
     if (LoadCircuitFile(nullptr, fileName, kFileKindModelLibrary, kLoadShowIfNew, out) != 0) return nullptr;
     return out;
+}
+
+WindowRecord* ShowLibraryModel(const std::string& fileName, int type, const std::string& name)
+{
+    // Only where the user can see it: batch runs have no frame to show a window in.
+    if (!Frame().mdiClient || Settings().batchRun || fileName.empty()) return nullptr;
+    WindowRecord* record = OpenModelLibraryDocument(fileName);
+    const ModelLibrary* library = LibraryOf(record);
+    if (!library) return record;
+    for (int row : {type, FoldMosRow(type)}) {
+        const int ordinal = FindModelOrdinal(*library, row, name);
+        if (ordinal >= 0 && FindModelTypeRow(row) && FindModelTypeRow(row)->domain == kModelDomainAnalog) {
+            SelectModelType(record, row, ordinal);
+            break;
+        }
+    }
+    return record;
 }
 
 void ResetModelEditorsForTests()

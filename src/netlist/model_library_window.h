@@ -60,6 +60,9 @@ WindowRecord* CreateModelEditorWindow(const std::string& title);
 // the file could not be read (reported).
 WindowRecord* OpenModelLibraryDocument(const std::string& fileName);
 ModelEditorData* GetModelEditorData(const WindowRecord* record);
+// Shows a model of a library file in its window (opened when it is not), for an error met in
+// it; nothing without the frame (batch runs). The window, or null.
+WindowRecord* ShowLibraryModel(const std::string& fileName, int type, const std::string& name);
 
 // Shows the library's entries again after they changed behind the window (load, merge, pack).
 void RefreshModelEditor(WindowRecord* record);

@@ -11,6 +11,7 @@
 #include "document/circuit_document.h"
 #include "netlist/build_errors.h"
 #include "netlist/defines.h"
+#include "netlist/model_library_window.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_tokens.h"
@@ -176,6 +177,10 @@ void ShowOwnerErrorLocation(const ModelStatement& statement)
 {
     if (statement.sourceKind == kModelSourceSchematic) {
         ShowErrorLocation(statement.textObject);
+        return;
+    }
+    if (statement.sourceKind == kModelSourceBinaryLibrary) {
+        ShowLibraryModel(statement.sourceName, statement.row, statement.name);
         return;
     }
     if (!NetlistReader().errorLocation.source.empty()) return;

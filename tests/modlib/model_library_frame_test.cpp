@@ -121,6 +121,13 @@ TEST_F(ModelLibraryInFrame, TheOpenCommandOpensALibraryInItsWindow)
     ASSERT_EQ(record->kind, kWindowModelLibrary);
     EXPECT_EQ(Libraries().windows.size(), 1u);
     EXPECT_EQ(CountModelsOfType(*ModelLibraryOf(record), kModelNjf), 1);
+
+    // An error in one of its models shows that model in the open window.
+    SelectModelType(record, kModelOpa);
+    EXPECT_EQ(ShowLibraryModel(PathOf("jfets.lbr"), kModelNjf, "j2n3819"), record);
+    EXPECT_EQ(Libraries().windows.size(), 1u);
+    EXPECT_EQ(GetModelEditorData(record)->type, kModelNjf);
+    EXPECT_EQ(win::GetWindowText(win::GetDlgItem(record->window, kModelNameField)), "J2N3819");
 }
 
 TEST_F(ModelLibraryInFrame, TheWindowsKeysMoveTheFocusThroughTheFrameAccelerators)
