@@ -226,7 +226,19 @@ void LayoutModelEditor(WindowRecord* record)
     const int innerRight = panelRight - kMargin - barWidth;
     const int innerBottom = bottom - kMargin;
     win::MoveWindow(data->scrollBar, innerRight, innerTop, barWidth, std::max(innerBottom - innerTop, 20), 1);
-    const int labelWidth = 13 * cw;
+    // Labels as wide as the type's longest parameter name.
+    int labelWidth = 6 * cw;
+    if (win::HDC dc = win::GetDC(hwnd)) {
+        win::HGDIOBJ old = win::SelectObject(dc, data->font);
+        for (int i = 0; i < LibraryCountOf(data->type); ++i) {
+            const std::string name = GetModelParamName(data->type, i);
+            win::SIZE extent{};
+            if (win::GetTextExtentPoint32(dc, name.c_str(), static_cast<int>(name.size()), &extent))
+                labelWidth = std::max<int>(labelWidth, extent.cx + 4);
+        }
+        win::SelectObject(dc, old);
+        win::ReleaseDC(hwnd, dc);
+    }
     const int valueWidth = 11 * cw;
     const int cellWidth = labelWidth + valueWidth + 2 * kMargin;
     data->columns = std::max(1, (innerRight - innerLeft) / cellWidth);
