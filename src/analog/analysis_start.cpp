@@ -5,6 +5,7 @@
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
+#include "analyses/performance_window.h"
 #include "analog/batch_log.h"
 #include "analog/convergence.h"
 #include "analog/dc_sweep_run.h"
@@ -232,6 +233,8 @@ void InstallAnalysisKindHandlers()
         EndWaveformRun(window, false);
         FinishPlotCase(window);
         CheckMonteCarloFailure();
+        // The performance windows on screen grow run by run.
+        RecomputePerformanceWindows(true);
     };
 }
 

@@ -5,6 +5,7 @@
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "analyses/performance_window.h"
 #include "app/edit_mode.h"
 #include "app/find_replace.h"
 #include "app/frame_state.h"
@@ -349,6 +350,17 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     if (InRange(id, 3400, 3453)) return 1;
     if (RoutePlotViewCommand(context.active, id) == 0) {
         RefreshToolButtonStates();
+        return 0;
+    }
+    // The performance windows' commands, and the plot commands of a performance window.
+    if (IsPerformanceCommand(id) ||
+        (context.kind == kWindowPerformance && (id == kCmdAddPerformancePlot || id == kCmdDeletePerformancePlot))) {
+        RunPerformanceCommand(context.active, id);
+        RefreshToolButtonStates();
+        return 0;
+    }
+    if (id == 15679 && context.kind == kWindowPerformance) {
+        ChangePerformanceWindow(context.active);
         return 0;
     }
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
