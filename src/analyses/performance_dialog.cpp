@@ -93,6 +93,9 @@ struct PanelState {
     std::vector<int> slots;    // stepping slots listed in the slot combo
     std::vector<int> slotChoices;  // per slot of the plan, the value index chosen
     RunPlan plan;
+    // The curves' ranges when the dialog opened: a range edited away from them becomes the
+    // record's manual range.
+    std::vector<std::array<double, 4>> openedRanges;
 };
 
 PerformanceWindowRecord* Node(const PanelState& s) { return PerformanceRecordOf(s.window); }
@@ -219,7 +222,14 @@ void CurvesToRecords(PanelState& s)
         f.lineWidth = c.lineWidth;
         f.plotNumber = c.plotGroup;
         for (int a = 0; a < 2; ++a) {
-            f.autoScale[U(a)] = c.rangeMode[U(a)] == kRangeFromSetup ? 0 : 1;
+            if (c.rangeMode[U(a)] == kRangeAutoScaled) {
+                f.autoScale[U(a)] = 1;
+                continue;
+            }
+            const bool edited = i >= s.openedRanges.size() || s.openedRanges[i][U(a)] != c.axisLow[U(a)] ||
+                                s.openedRanges[i][U(2 + a)] != c.axisHigh[U(a)];
+            if (!edited) continue;
+            f.autoScale[U(a)] = 0;
             f.rangeMin[U(a)] = c.axisLow[U(a)];
             f.rangeMax[U(a)] = c.axisHigh[U(a)];
         }
@@ -350,6 +360,8 @@ int OpenPerformancePlotDialog(WindowRecord* window, int function, bool adding)
     s.savedAutoTitle = node->view.autoTitle;
     s.slotChoices.assign(kSteppingCases, 0);
     if (const PlotRecord* plot = AnalysisPlot()) s.plan = CurrentRunPlan(plot->store);
+    for (const auto& c : window->plot->curves)
+        s.openedRanges.push_back({c->axisLow[0], c->axisLow[1], c->axisHigh[0], c->axisHigh[1]});
     CharacteristicsExtension extension;
     extension.templateId = kPerformancePlotTemplate;
     extension.caption = adding ? "Add Performance Plot" : "Change Performance Plot";

@@ -217,9 +217,10 @@ void StorePoint(PlotRecord& plot, CurveRecord& curve, double x, double y, const 
     const std::int32_t p = curve.lastPointIndex;
     const double slots[kCurveStoreSlots] = {x, y, m ? m->ax : 0.0, m ? m->ay : 0.0, m ? m->bx : 0.0, m ? m->by : 0.0};
     for (int s = 0; s < kCurveStoreSlots; ++s) SetWaveformValue(plot.store, curve.storeSlots[U(s)], p, slots[s]);
-    if (!std::isfinite(y)) return;
+    // The X axis spans the gaps too, so that they show.
     curve.dataMin[0] = std::min(curve.dataMin[0], x);
     curve.dataMax[0] = std::max(curve.dataMax[0], x);
+    if (!std::isfinite(y)) return;
     curve.dataMin[1] = std::min(curve.dataMin[1], y);
     curve.dataMax[1] = std::max(curve.dataMax[1], y);
 }
@@ -367,6 +368,18 @@ void PreparePlotPoints(WindowRecord* window, win::HDC dc)
         }
     }
     if (StatusBarShown()) SetStatusText(savedStatus);
+    // A curve of gaps only has no Y extent of its own: it scales as an empty plot would.
+    for (int i = 0; i < count; ++i) {
+        CurveRecord& curve = *plot.curves[U(i)];
+        if (curve.dataMin[1] > curve.dataMax[1]) {
+            curve.dataMin[1] = 0.0;
+            curve.dataMax[1] = 1.0;
+        }
+        if (curve.dataMin[0] > curve.dataMax[0]) {
+            curve.dataMin[0] = 0.0;
+            curve.dataMax[0] = 1.0;
+        }
+    }
     EndWaveformRun(plot, false, RunRecord{});
     if (window->window) {
         FinishPlotsAfterRun(window, dc);

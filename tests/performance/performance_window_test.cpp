@@ -137,7 +137,8 @@ TEST_F(PerformanceWindowTest, AddChangeHideShowAndDeleteWindowsAndPlots)
     ASSERT_EQ(Plot().store.runCount, 3);
 
     // Add Performance Window: Rise_Time from 10 % to 90 %, which is RC ln 9.
-    Answering({Function(kRiseTime, {"1", "0.1", "0.9"}), Ok()}, [] { return AddPerformanceWindow(); });
+    Answering({Function(kRiseTime, {"1", "0.1", "0.9"}), [](win::HWND) { SaveScreen("performance_plot_dialog"); }, Ok()},
+              [] { return AddPerformanceWindow(); });
     ASSERT_EQ(List().count, 1);
     PerformanceWindowRecord& node = Node();
     ASSERT_NE(node.window, nullptr);
@@ -150,6 +151,10 @@ TEST_F(PerformanceWindowTest, AddChangeHideShowAndDeleteWindowsAndPlots)
     }
     EXPECT_EQ(node.view.title, "Rise_Time(V(2),1,1,0.1,0.9) vs R1");
     EXPECT_EQ(win::GetWindowText(node.window->window), "Performance:Rise_Time(V(2),1,1,0.1,0.9) vs R1");
+    const CurveRecord& curve = *node.view.plot.curves[0];
+    EXPECT_LE(curve.axisLow[1], points[0].second);
+    EXPECT_GE(curve.axisHigh[1], points[2].second);
+    EXPECT_LT(curve.axisHigh[1], 1.0);
     Shoot("performance_plot");
 
     // Change: to 99 % the third run (RC = 3 ms) does not get within 10 ms: a gap, no message.
@@ -164,6 +169,7 @@ TEST_F(PerformanceWindowTest, AddChangeHideShowAndDeleteWindowsAndPlots)
     EXPECT_EQ(win::MessageBoxLog().size(), messages);
     for (std::size_t i = messages; i < win::MessageBoxLog().size(); ++i) ADD_FAILURE() << win::MessageBoxLog()[i].text;
     EXPECT_LT(node.view.plot.curves[0]->dataMax[1], 1e-2);
+    Shoot("performance_plot_gap");
 
     // Add Plot, cancelled: nothing changes; then High with a condition on the plotted curve.
     Answering({Function(kHigh, {}), Cancel()}, [&] { return AddPerformancePlot(node.window); });
