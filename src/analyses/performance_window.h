@@ -25,6 +25,7 @@ inline constexpr int kCmdHidePerformanceWindow = 14585;
 inline constexpr int kCmdAddPerformancePlot = 24;
 inline constexpr int kCmdDeletePerformancePlot = 25;
 inline constexpr int kPerformancePlotTemplate = 14571;
+inline constexpr int kCommandGoToPerformance = 17190;
 
 bool RegisterPerformanceClass();
 void UnregisterPerformanceClass();
@@ -68,5 +69,10 @@ int DefaultAxisSource(const RunPlan& plan);
 // The "Add Performance Plot" / "Change Performance Plot" dialog for the window's record;
 // `function` is the record the function panel edits. 1 OK, 0 Cancel.
 int OpenPerformancePlotDialog(WindowRecord* window, int function, bool adding);
+
+// "Go To Performance" (non-modal): the cursors of the window's current curve go to the points
+// a performance function finds; switches the window to Cursor mode.
+win::HWND OpenGoToPerformanceDialog(WindowRecord* window);
+void ResetGoToPerformanceForTests();
 
 }  // namespace kq5

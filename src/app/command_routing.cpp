@@ -359,6 +359,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         RefreshToolButtonStates();
         return 0;
     }
+    if (id == kCommandGoToPerformance) {
+        if (context.kind == kWindowAnalysis || context.kind == kWindowPerformance) OpenGoToPerformanceDialog(context.active);
+        return 0;
+    }
     if (id == 15679 && context.kind == kWindowPerformance) {
         ChangePerformanceWindow(context.active);
         return 0;

@@ -282,3 +282,45 @@ TEST_F(PerformanceWindowTest, ExpressionsCallPerformanceFunctionsOnStoredRuns)
 
 }  // namespace
 }  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(PerformanceWindowTest, GoToPerformanceMovesTheCursorsToTheMeasuredPoints)
+{
+    ASSERT_EQ(Run(SteppedRc(), kAnalysisTransient), 0);
+    ResetGoToPerformanceForTests();
+    const win::HWND dialog = OpenGoToPerformanceDialog(Window());
+    ASSERT_NE(dialog, nullptr);
+    SaveScreen("performance_goto_dialog");
+    CurveRecord& curve = Curve(0);
+    // X_Level at 0.5: RC ln 2 on the right cursor; the count rises for the next press.
+    Pick(dialog, 524, kXLevel);
+    win::SetDlgItemText(dialog, 528, "0.5");
+    Press(dialog, 106);
+    EXPECT_NEAR(curve.cursorX[1] / (1e-3 * std::log(2.0)), 1.0, 1e-2);
+    EXPECT_EQ(win::GetDlgItemText(dialog, 527), "2");
+    EXPECT_NEAR(std::stod(win::GetDlgItemText(dialog, 534)) / (1e-3 * std::log(2.0)), 1.0, 1e-2);
+    // There is no second crossing: the search starts again from the first.
+    Press(dialog, 106);
+    EXPECT_EQ(win::GetDlgItemText(dialog, 527), "2");
+    EXPECT_NEAR(curve.cursorX[1] / (1e-3 * std::log(2.0)), 1.0, 1e-2);
+    // A two-point function moves both cursors: 10 % on the left, 90 % on the right.
+    Pick(dialog, 524, kRiseTime);
+    win::SetDlgItemText(dialog, 527, "1");
+    win::SetDlgItemText(dialog, 528, "0.1");
+    win::SetDlgItemText(dialog, 529, "0.9");
+    Press(dialog, 105);
+    EXPECT_NEAR(curve.cursorX[0] / (1e-3 * std::log(1 / 0.9)), 1.0, 5e-2);
+    EXPECT_NEAR(curve.cursorX[1] / (1e-3 * std::log(10.0)), 1.0, 1e-2);
+    // Nothing found: "No Value" and the count back to 1.
+    win::SetDlgItemText(dialog, 529, "2");
+    Press(dialog, 105);
+    EXPECT_EQ(win::GetDlgItemText(dialog, 534), "No Value");
+    EXPECT_EQ(win::GetDlgItemText(dialog, 527), "1");
+    Press(dialog, 23);
+    EXPECT_FALSE(win::IsWindow(dialog));
+}
+
+}  // namespace
+}  // namespace kq5::testing
