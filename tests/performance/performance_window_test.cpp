@@ -292,7 +292,6 @@ TEST_F(PerformanceWindowTest, GoToPerformanceMovesTheCursorsToTheMeasuredPoints)
     ResetGoToPerformanceForTests();
     const win::HWND dialog = OpenGoToPerformanceDialog(Window());
     ASSERT_NE(dialog, nullptr);
-    SaveScreen("performance_goto_dialog");
     CurveRecord& curve = Curve(0);
     // X_Level at 0.5: RC ln 2 on the right cursor; the count rises for the next press.
     Pick(dialog, 524, kXLevel);
@@ -301,6 +300,8 @@ TEST_F(PerformanceWindowTest, GoToPerformanceMovesTheCursorsToTheMeasuredPoints)
     EXPECT_NEAR(curve.cursorX[1] / (1e-3 * std::log(2.0)), 1.0, 1e-2);
     EXPECT_EQ(win::GetDlgItemText(dialog, 527), "2");
     EXPECT_NEAR(std::stod(win::GetDlgItemText(dialog, 534)) / (1e-3 * std::log(2.0)), 1.0, 1e-2);
+    Pump();
+    SaveScreen("performance_goto_dialog");
     // There is no second crossing: the search starts again from the first.
     Press(dialog, 106);
     EXPECT_EQ(win::GetDlgItemText(dialog, 527), "2");
