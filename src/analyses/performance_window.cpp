@@ -22,6 +22,7 @@
 #include "platform/cursor.h"
 #include "platform/dialog.h"
 #include "platform/mdi.h"
+#include "platform/menu.h"
 #include "platform/message_box.h"
 #include "platform/message.h"
 #include "platform/paint.h"
@@ -584,6 +585,26 @@ void HidePerformanceWindow(WindowRecord* window)
     CloseWindowOf(*node);
 }
 
+void RebuildPerformanceMenu(win::HMENU popup)
+{
+    if (!popup) return;
+    for (int id = kCmdFirstPerformanceWindow; id <= kCmdLastPerformanceWindow; ++id)
+        win::DeleteMenu(popup, static_cast<win::UINT>(id), win::MF_BYCOMMAND);
+    const int count = win::GetMenuItemCount(popup);
+    if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0) win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
+    LinkedList* list = PerformanceWindowList();
+    if (!list) return;
+    int n = 0;
+    for (PerformanceWindowRecord& node : ListRecords<PerformanceWindowRecord>(*list)) {
+        if (kCmdFirstPerformanceWindow + n > kCmdLastPerformanceWindow) break;
+        if (n == 0) win::AppendMenu(popup, win::MF_SEPARATOR, 0, nullptr);
+        const win::UINT flags = win::MF_STRING | (node.window ? win::MF_CHECKED : 0u);
+        const std::string text = node.view.title.empty() ? "Blank" : node.view.title;
+        win::AppendMenu(popup, flags, static_cast<win::UINT_PTR>(kCmdFirstPerformanceWindow + n), text.c_str());
+        ++n;
+    }
+}
+
 bool IsPerformanceCommand(int id)
 {
     return (id >= kCmdAddPerformanceWindow && id <= kCmdLastPerformanceWindow) || id == kCmdHidePerformanceWindow;
@@ -607,6 +628,30 @@ namespace {
 bool MouseIgnored(const WindowRecord* record)
 {
     return RunControl().running || !record || !record->plot || record->plot->curveCount == 0;
+}
+
+// The window's popup at a double click: its plots' commands while the analysis makes several
+// runs, and always Hide Window.
+void ShowPopup(WindowRecord* record, win::LPARAM where)
+{
+    if (RunControl().running || !record || !record->window) return;
+    const win::HMENU menu = win::CreatePopupMenu();
+    if (!menu) return;
+    WindowRecord* analysis = AnalysisWindowRecord();
+    const bool multiRun = analysis && MultiRunPlan(CurrentRunPlan(analysis->plot->store));
+    PerformanceWindowRecord* node = PerformanceRecordOf(record);
+    if (multiRun && analysis->plot->curveCount > 0) win::AppendMenu(menu, win::MF_STRING, kCmdAddPerformancePlot, "&Add Plot...");
+    if (multiRun && node && !node->functions.empty()) {
+        win::AppendMenu(menu, win::MF_STRING, kCmdChangePerformanceWindow, "&Characteristics...");
+        win::AppendMenu(menu, win::MF_STRING, kCmdDeletePerformancePlot, "&Delete Plot...");
+    }
+    win::AppendMenu(menu, win::MF_STRING, kCmdHidePerformanceWindow, "&Hide Window");
+    win::POINT screen{win::GET_X_LPARAM(where), win::GET_Y_LPARAM(where)};
+    win::ClientToScreen(record->window, &screen);
+    const int id = static_cast<int>(win::TrackPopupMenu(menu, win::TPM_LEFTALIGN | win::TPM_RETURNCMD, screen.x, screen.y, 0,
+                                                         record->window, nullptr));
+    win::DestroyMenu(menu);
+    if (id != 0) RunPerformanceCommand(record, id);
 }
 
 win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
@@ -718,6 +763,9 @@ win::LRESULT PerformanceWndProc(win::HWND hwnd, win::UINT message, win::WPARAM w
     case win::WM_RBUTTONUP:
         if (MouseIgnored(record)) return 0;
         AutoScaleCurrentPlotGroup(record, true);
+        return 0;
+    case win::WM_LBUTTONDBLCLK:
+        ShowPopup(record, lParam);
         return 0;
     default: break;
     }
