@@ -35,7 +35,6 @@
 #include "plots/plot_view.h"
 #include "plots/plot_view_settings.h"
 #include "plots/waveform_store.h"
-#include "schematic/mouse_input.h"
 
 namespace kq5 {
 
@@ -625,11 +624,6 @@ int RunPerformanceCommand(WindowRecord* active, int id)
 
 namespace {
 
-bool MouseIgnored(const WindowRecord* record)
-{
-    return RunControl().running || !record || !record->plot || record->plot->curveCount == 0;
-}
-
 // The window's popup at a double click: its plots' commands while the analysis makes several
 // runs, and always Hide Window.
 void ShowPopup(WindowRecord* record, win::LPARAM where)
@@ -652,12 +646,6 @@ void ShowPopup(WindowRecord* record, win::LPARAM where)
                                                          record->window, nullptr));
     win::DestroyMenu(menu);
     if (id != 0) RunPerformanceCommand(record, id);
-}
-
-win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
-{
-    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
-                            : win::DefWindowProc(hwnd, message, wParam, lParam);
 }
 
 win::LRESULT OnCreate(win::HWND hwnd)
@@ -699,19 +687,6 @@ void OnDestroy(win::HWND hwnd)
     FreeWindowRecord(record);
 }
 
-void OnPaint(win::HWND hwnd)
-{
-    win::PAINTSTRUCT ps;
-    const win::HDC dc = win::BeginPaint(hwnd, &ps);
-    WindowRecord* record = GetWindowRecord(hwnd);
-    if (record && record->plot) {
-        record->plot->updateRect = ps.rcPaint;
-        DrawWindowByType(record, dc);
-        record->plot->updateRect = win::RECT{};
-    }
-    win::EndPaint(hwnd, &ps);
-}
-
 }  // namespace
 
 bool RegisterPerformanceClass()
@@ -740,7 +715,7 @@ win::LRESULT PerformanceWndProc(win::HWND hwnd, win::UINT message, win::WPARAM w
         RecreatePlotFont(record, nullptr, true);
         break;
     case win::WM_PAINT:
-        OnPaint(hwnd);
+        PaintPlotWindow(hwnd);
         return 0;
     case win::WM_ERASEBKGND:
         if (record && record->plot) {
@@ -749,19 +724,10 @@ win::LRESULT PerformanceWndProc(win::HWND hwnd, win::UINT message, win::WPARAM w
         }
         break;
     case win::WM_MOUSEMOVE:
-        if (MouseIgnored(record)) return 0;
-        OnWindowMouseMove(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
     case win::WM_LBUTTONDOWN:
-        if (MouseIgnored(record)) return 0;
-        OnWindowLButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
-    case win::WM_LBUTTONUP:
-        if (MouseIgnored(record)) return 0;
-        OnWindowLButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
+    case win::WM_LBUTTONUP: ForwardPlotMouseMessage(hwnd, message, wParam, lParam); return 0;
     case win::WM_RBUTTONUP:
-        if (MouseIgnored(record)) return 0;
+        if (PlotMouseIgnored(record)) return 0;
         AutoScaleCurrentPlotGroup(record, true);
         return 0;
     case win::WM_LBUTTONDBLCLK:
@@ -769,7 +735,7 @@ win::LRESULT PerformanceWndProc(win::HWND hwnd, win::UINT message, win::WPARAM w
         return 0;
     default: break;
     }
-    return DefaultProc(hwnd, message, wParam, lParam);
+    return PlotWindowDefaultProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace kq5
