@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analog/analysis_start.h"
+#include "analyses/stepping.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/edit_mode.h"
@@ -75,7 +76,7 @@ constexpr IdRange kUnavailableRanges[] = {
     {770, 771}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
     {17190, 17190},
     // Multi-run results.
-    {14570, 14612}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
+    {14570, 14612}, {17106, 17106}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
@@ -380,6 +381,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     }
     if (id == 16059) {
         RunCurrentAnalysis();
+        return 0;
+    }
+    if (id == 17150) {
+        OpenSteppingDialog();
         return 0;
     }
     // The run's state and output: numeric output, State Variables, point reduction, animation.
