@@ -12,6 +12,7 @@
 #include "document/circuit_document.h"
 #include "platform/message_box.h"
 #include "platform/controls.h"
+#include "platform/paint.h"
 #include "platform/dialog.h"
 #include "platform/system.h"
 #include "platform/window.h"
@@ -128,6 +129,8 @@ TEST_F(SteppingDialogTest, SlotsAreEditedPagedAndWrittenBack)
         EXPECT_FALSE(win::IsWindowEnabled(win::GetDlgItem(dialog, kValue + 50)));
         win::SetDlgItemText(dialog, kFrom + 50, "1U,2U");
         Click(dialog, kYes + 50);
+        Pump();
+        win::UpdateWindow(dialog);
         EXPECT_TRUE(SaveScreen("stepping_dialog"));
 
         Click(dialog, kNext);
