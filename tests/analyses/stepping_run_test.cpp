@@ -256,5 +256,55 @@ TEST_F(SteppingRunTest, AcAndDcCasesEqualSingleRuns)
     CompareWithSingles(stepped, kAnalysisDc, [&](int r) { return dc(rs[r]); });
 }
 
+TEST_F(SteppingRunTest, AValueOutOfRangeStopsSteppingNotTheRestoredValues)
+{
+    const std::string netlist = "D\nV1 1 0 1\nR1 1 2 1K\nD1 2 0 DM\n.MODEL DM D (N=1)\n.DC V1 0 1 0.5\n"
+                                ".PRINT DC V(2)\n.END\n";
+    const int n = FindModelParamIndex(kModelDiode, "N");
+    auto nominalN = [&] {
+        for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelDiode]))
+            if (m.name == "DM") return m.pristine[static_cast<std::size_t>(n)];
+        return -99.0f;
+    };
+    // The second case's N = -1 is refused: that run and the rest go on with the values in place.
+    Slot(0, kOn | kStepModel | kStepLinear, "D DM", "N", "2", "-1", "3");
+    ASSERT_EQ(Fresh(netlist, kAnalysisDc), 0) << LastMessage();
+    EXPECT_EQ(Plot().store.runCount, 2);
+    EXPECT_FALSE(RunState().steppingActive);
+    EXPECT_FLOAT_EQ(nominalN(), 1.0f);
+    // Refused at the first value: the run stops with the error, the value stays nominal.
+    Slot(0, kOn | kStepModel | kStepLinear, "D DM", "N", "-1", "2", "3");
+    EXPECT_EQ(Fresh(netlist, kAnalysisDc), kMsgAlreadyReported);
+    EXPECT_FLOAT_EQ(nominalN(), 1.0f);
+}
+
+TEST_F(SteppingRunTest, DcInput2ValuesNestInsideTheCasesOfEachTemperature)
+{
+    const std::string netlist = "DIV\nV1 1 0 1\nV2 3 0 0\nR1 1 2 1K\nR2 2 3 1K\n.DC V1 0 1 0.5 V2 0 1 0.5\n"
+                                ".TEMP 0 50\n.PRINT DC V(2)\n.END\n";
+    Slot(0, kOn | kStepComponent | kStepList, "R1", "", "1K,3K");
+    ASSERT_EQ(Fresh(netlist, kAnalysisDc), 0) << LastMessage();
+    const AnalysisRunState& plan = RunState();
+    EXPECT_EQ(plan.input2Count, 3);
+    EXPECT_EQ(plan.temperatureCount, 2);
+    EXPECT_EQ(TotalRunCount(), 12);
+    ASSERT_EQ(Plot().store.runCount, 12);
+    for (int r = 0; r < 12; ++r) {
+        const RunRecord& record = Plot().store.runs[static_cast<std::size_t>(r)];
+        const RunPosition p = RunPositionOf(r);
+        EXPECT_EQ(RunRecordIndex(p), r);
+        EXPECT_EQ(p.temperatureIndex, r / 6) << r;
+        EXPECT_EQ(p.caseIndex, r / 3 % 2) << r;
+        EXPECT_EQ(p.input2Index, r % 3) << r;
+        EXPECT_DOUBLE_EQ(record.temperature, p.temperatureIndex * 50.0) << r;
+        EXPECT_EQ(record.caseNumber, p.caseIndex + 1) << r;
+        EXPECT_DOUBLE_EQ(record.steppedValues[0], p.caseIndex ? 3000.0 : 1000.0) << r;
+        EXPECT_DOUBLE_EQ(record.secondSweepValue, p.input2Index * 0.5) << r;
+        // The divider between the two sources.
+        const double r1 = record.steppedValues[0], v2 = record.secondSweepValue;
+        for (const Point& p : Points(r)) EXPECT_NEAR(p.y, (p.x * 1000.0 + v2 * r1) / (r1 + 1000.0), 1e-9) << r;
+    }
+}
+
 }  // namespace
 }  // namespace kq5::testing
