@@ -11,13 +11,10 @@
 #include "analyses/histogram.h"
 #include "analyses/run_state.h"
 #include "app/window_record.h"
-#include "app/window_record_utils.h"
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "document/document_windows.h"
 #include "document/file_names.h"
-#include "platform/message.h"
 
 namespace kq5 {
 
@@ -52,19 +49,6 @@ namespace kq5 {
 namespace {
 
 constexpr int kMsgStatisticsTitle = 17495;  // "Monte Carlo Statistical Analysis of %s"
-
-// Shows the file in its text window, opening one when none shows it yet.
-void ShowTextFile(const std::string& name)
-{
-    WindowRecord* record = FindRecordByTitle(name);
-    if (record) {
-        ReloadTextWindowFromFile(record);
-        ActivateWindowRecord(record, true);
-        return;
-    }
-    record = NewDocumentWindow(kWindowTextCircuit, name);
-    if (record && ReloadTextWindowFromFile(record) != 0) win::SendMessage(record->window, win::WM_CLOSE, 0, 0);
-}
 
 }  // namespace
 
@@ -114,7 +98,7 @@ int WriteMonteCarloStatistics(MonteCarloWindowRecord* window)
         ReportFileWriteFailure(name, status);
         return status;
     }
-    ShowTextFile(name);
+    ShowFileInTextWindow(name);
     return 0;
 }
 
