@@ -16,6 +16,7 @@
 #include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/histogram.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/run_state.h"
@@ -161,6 +162,8 @@ void EndAnalysis(int keepOutput)
     // An analysis that wrote nothing leaves no numeric output file behind.
     if (rc.circuitWindow) RemoveEmptyNumericOutput(rc.circuitWindow);
     FreeAnalogRunData();
+    FreeGaussianPopulation();
+    FreeReportWhenExpression();
     rc.probeState = kProbeNone;
     // The run options of this analysis end with it: the next analysis (of another circuit, or a
     // probe run) must not read this one's state variables file while it sets up its solver.
@@ -232,6 +235,7 @@ void InstallAnalysisKindHandlers()
         EndWaveformRun(window, false);
         FinishPlotCase(window);
         CheckMonteCarloFailure();
+        RecomputeMonteCarloWindows(true);
     };
 }
 

@@ -44,6 +44,7 @@ struct MonteCarloState {
     CompiledExpression reportWhen;
     std::string reportWhenText;
     bool steppingWarned = false;  // 15004 is shown once per analysis
+    bool failedSetup = false;     // Report When did not compile: the runs wait for a mended text
 };
 
 MonteCarloState& State()
@@ -136,6 +137,8 @@ void SetMonteCarloRunCount(WindowRecord* analysisWindow)
     AnalysisRunState& run = RunState();
     MonteCarloState& s = State();
     s.steppingWarned = false;
+    if (s.failedSetup) run.setupFailed = false;
+    s.failedSetup = false;
     RestartFixedRandom15();
     FreeReportWhenExpression();
     CircuitDocument* document = MonteCarloDocument();
@@ -166,6 +169,7 @@ void SetMonteCarloRunCount(WindowRecord* analysisWindow)
     if (CompileExpression(request) != 0) {
         FreeCompiledExpression(s.reportWhen);
         run.setupFailed = true;
+        s.failedSetup = true;
         if (BatchRun().flags == 0)
             win::PostMessage(AppFrameWindow(), win::WM_COMMAND, kCommandMonteCarloOptions, 0);
         return;

@@ -86,6 +86,11 @@ int RunMonteCarloOptionsDialog();
 // The line of a performance function in the Functions list: "Rise_Time(Expr,Boolean,N,Low,High)".
 std::string MonteCarloFunctionLine(int functionIndex);
 
+// The Monte Carlo commands of the frame: 17106 Open MC, 17157 Add Histogram, 17158 Options,
+// 17160 Statistics, 17163 Change Histogram, 17181 Delete Histograms. 0 when handled, 1 for any
+// other command.
+int RouteMonteCarloCommand(int id, WindowRecord* active);
+
 // State for tests.
 void ResetMonteCarloForTests();
 // The values of the ten groups drawn for the run in progress.

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "analog/run_control.h"
+#include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "app/window_record.h"
 #include "devices/device_record_fields.h"
@@ -69,20 +70,11 @@ bool IsParamExcludedFromTolerance(int modelType, int paramIndex)
     return false;
 }
 
-float NominalModelParam(const EvaluatedModel& model, int index)
-{
-    const auto i = static_cast<std::size_t>(index);
-    if (model.givenValues && i < model.givenValues->size()) return (*model.givenValues)[i];
-    return model.params[i];
-}
-
 float RunModelParam(const EvaluatedModel& model, int index)
 {
     const auto i = static_cast<std::size_t>(index);
     return i < model.pristine.size() ? model.pristine[i] : model.params[i];
 }
-
-void SetRunModelParam(EvaluatedModel& model, int index, float value) { SetModelParam(model, index, value); }
 
 bool HasAkoBase(const EvaluatedModel& model) { return AkoBase(model) != nullptr; }
 
@@ -111,7 +103,7 @@ void PerturbModel(EvaluatedModel& model, int pass)
             value = PerturbValue(before, t->dev[slot], t->devDistribution[slot], Group(t->devNumber[slot]));
         }
         const float stored = static_cast<float>(value);
-        SetRunModelParam(model, i, CheckModelParamValue(nullptr, stored, model.row, i) == 0 ? stored : before);
+        SetModelRunValue(model, i, CheckModelParamValue(nullptr, stored, model.row, i) == 0 ? stored : before);
     }
 }
 
@@ -124,7 +116,7 @@ bool HasTolerance(const EvaluatedModel& model)
     return false;
 }
 
-bool DiffersFromNominal(const EvaluatedModel& model)
+bool DiffersFromNominal(EvaluatedModel& model)
 {
     for (int i = 0, n = StatementCount(model); i < n; ++i)
         if (RunModelParam(model, i) != NominalModelParam(model, i)) return true;

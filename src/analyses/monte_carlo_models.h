@@ -15,10 +15,8 @@ struct CircuitDocument;
 // The document of the analysis: the circuit window's during a run, else the current one.
 CircuitDocument* MonteCarloDocument();
 
-// The nominal value of a statement parameter and its value for the run being prepared.
-float NominalModelParam(const EvaluatedModel& model, int index);
+// The value of a parameter for the run being prepared.
 float RunModelParam(const EvaluatedModel& model, int index);
-void SetRunModelParam(EvaluatedModel& model, int index, float value);
 
 // The model was made AKO another model.
 bool HasAkoBase(const EvaluatedModel& model);
@@ -28,7 +26,7 @@ void PerturbModel(EvaluatedModel& model, int pass);
 // The model has a LOT or DEV tolerance on at least one parameter.
 bool HasTolerance(const EvaluatedModel& model);
 // At least one statement parameter's run value differs from its nominal value.
-bool DiffersFromNominal(const EvaluatedModel& model);
+bool DiffersFromNominal(EvaluatedModel& model);
 // ".MODEL name TYPE (P=v ...)" with the run values.
 std::string FormatRunModelStatement(const EvaluatedModel& model);
 // The labels of the parts whose devices use this model record.

@@ -47,14 +47,13 @@ std::set<int> OwnersList()
     // Plots.
     AddRange(ids, 770, 771);
     ids.insert(17152);
-    AddRange(ids, 17156, 17165);
+    for (int id : {17156, 17159, 17161, 17162, 17164, 17165}) ids.insert(id);
     AddRange(ids, 17168, 17170);
-    AddRange(ids, 17172, 17181);
+    AddRange(ids, 17172, 17180);
     ids.insert(17190);
     // Multi-run results.
     AddRange(ids, 14570, 14612);
-    for (int id : {17106, 17150, 17154, 17181}) ids.insert(id);
-    AddRange(ids, 17157, 17163);
+    for (int id : {17150, 17154}) ids.insert(id);
     AddRange(ids, 17371, 17380);
     // Run control of an open analysis, Add Model Statements and the text window's context help:
     // their parts of the analysis kernel and the model libraries are not in this build either.

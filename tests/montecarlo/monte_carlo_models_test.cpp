@@ -9,6 +9,7 @@
 
 #include "../netlist/model_test_support.h"
 #include "analog/run_control.h"
+#include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/monte_carlo_models.h"
 #include "analyses/run_state.h"
@@ -203,7 +204,7 @@ TEST_F(MonteCarloModels, LotThenDevAndAkoModelsTakeTheirBaseValue)
     }
     // Without Monte Carlo or before the first run nothing moves, though the groups are drawn.
     RunState().runIndex = 0;
-    SetRunModelParam(*plain, Index(plain, "R"), 7.0f);
+    SetModelRunValue(*plain, Index(plain, "R"), 7.0f);
     PerturbModels();
     EXPECT_EQ(Run(plain, "R"), 7.0f);
 }
