@@ -9,6 +9,7 @@
 
 #include "analyses/monte_carlo.h"
 #include "app/file_dialogs.h"
+#include "app/text_area.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
@@ -124,7 +125,10 @@ std::string WriteOpenCircuitToTemporaryFile(WindowRecord* open, const std::strin
         return {};
     }
     ::close(fd);
-    if (WriteCircuitFile(open, pattern, kWriteBanner | kWriteQuietly) != 0) {
+    const int status = open->kind == kWindowTextCircuit ? ReplaceFileContents(pattern, open->textArea)
+                                                        : WriteCircuitFile(open, pattern, kWriteBanner | kWriteQuietly);
+    if (status != 0) {
+        ReportFileWriteFailure(pattern, status);
         std::filesystem::remove(pattern);
         return {};
     }
@@ -165,15 +169,62 @@ void RetargetCaseParts(WindowRecord* record, const PerturbedModel& model, int mo
     }
 }
 
+// In a text circuit the parts are element lines: the model token of each listed part's line
+// takes the new name.
+void RetargetTextParts(std::string& text, const PerturbedModel& model, const std::string& oldName,
+                       const std::string& newName)
+{
+    std::size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = text.size();
+        const std::size_t first = text.find_first_not_of(" \t", lineStart);
+        if (first < lineEnd) {
+            const std::size_t nameEnd = std::min(text.find_first_of(" \t\r", first), lineEnd);
+            const std::string_view part(text.data() + first, nameEnd - first);
+            bool listed = false;
+            for (const std::string& name : model.parts) listed = listed || EqualsNoCase(name, part);
+            for (std::size_t at = nameEnd; listed && at < lineEnd;) {
+                const std::size_t start = text.find_first_not_of(" \t\r", at);
+                if (start >= lineEnd) break;
+                const std::size_t end = std::min(text.find_first_of(" \t\r", start), lineEnd);
+                if (EqualsNoCase(std::string_view(text.data() + start, end - start), oldName)) {
+                    text.replace(start, end - start, newName);
+                    lineEnd += newName.size() - (end - start);
+                    break;
+                }
+                at = end;
+            }
+        }
+        lineStart = lineEnd + 1;
+    }
+}
+
+// Where new statements go in a text circuit: before its last ".END" line, else at the end.
+std::size_t TextInsertPoint(const std::string& text)
+{
+    std::size_t point = text.size();
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::size_t first = text.find_first_not_of(" \t", at);
+        if (first < end && StartsWithNoCase(std::string_view(text).substr(first, end - first), ".END") &&
+            TrimmedCopy(std::string_view(text).substr(first, end - first)).size() == 4)
+            point = at;
+        at = end + 1;
+    }
+    return point;
+}
+
 // One case's circuit window: loaded from the circuit, renamed, its models added and its parts
 // retargeted. False when the circuit could not be loaded (reported).
-bool OpenCase(const std::string& source, const std::string& circuit, const FailedCase& failed, int caseNumber)
+bool OpenCase(const std::string& source, const std::string& circuit, int kind, const FailedCase& failed,
+              int caseNumber)
 {
     WindowRecord* record = nullptr;
-    if (LoadCircuitFile(nullptr, source, kFileKindSchematic, kLoadDefaults, record) != 0 || !record ||
-        !record->document)
+    if (LoadCircuitFile(nullptr, source, kind, kLoadDefaults, record) != 0 || !record || !record->document)
         return false;
     SetRecordTitle(record, FreeCaseName(circuit, caseNumber));
+    std::string text = CopyTextAreaText(record).value_or(record->textArea);
     std::string added;
     for (const PerturbedModel& model : failed.models) {
         std::string name, ako, type;
@@ -183,9 +234,16 @@ bool OpenCase(const std::string& source, const std::string& circuit, const Faile
         if (name.empty() || type.empty()) continue;
         const std::string newName = StrPrintf("%s_%d", name.c_str(), caseNumber);
         added += "\n;****\n.MODEL " + newName + " AKO:" + name + " " + type + std::string(body.substr(after)) + "\n";
-        RetargetCaseParts(record, model, modelType, name, newName);
+        if (kind == kFileKindTextCircuit)
+            RetargetTextParts(text, model, name, newName);
+        else
+            RetargetCaseParts(record, model, modelType, name, newName);
     }
-    record->textArea += added;
+    if (kind == kFileKindTextCircuit)
+        text.insert(TextInsertPoint(text), added.substr(1));
+    else
+        text += added;
+    if (SetTextAreaText(record, text) != 0) return false;
     MarkModified(record);
     return true;
 }
@@ -213,9 +271,10 @@ int OpenMonteCarloCasesFrom(const std::string& numericOutputFile)
         if (temporary.empty()) return -1;
         source = temporary;
     }
+    const int kind = StartsLikeSchematic(source) ? kFileKindSchematic : kFileKindTextCircuit;
     int opened = 0;
     for (std::size_t i = 0; i < cases.size(); ++i)
-        if (OpenCase(source, circuit, cases[i], static_cast<int>(i) + 1)) ++opened;
+        if (OpenCase(source, circuit, kind, cases[i], static_cast<int>(i) + 1)) ++opened;
     if (!temporary.empty()) std::filesystem::remove(temporary);
     return opened;
 }

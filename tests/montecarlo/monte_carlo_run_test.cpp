@@ -15,6 +15,8 @@
 #include "core/random15.h"
 #include "document/circuit_document.h"
 #include "plots/waveform_store.h"
+#include "platform/message_box.h"
+#include "app/window_record.h"
 
 namespace kq5::testing {
 namespace {
@@ -169,6 +171,48 @@ TEST_F(MonteCarloRunTest, ReportWhenWritesTheFailuresAndOpenMcRebuildsThem)
     EXPECT_NE(report.find("model for:R1 \r\n.MODEL RM RES (R=1.1"), std::string::npos) << report;
     // The unperturbed model is not reported.
     EXPECT_EQ(report.find(".MODEL RP"), std::string::npos);
+
+    // Open MC: one new circuit per failed case, its model an AKO copy with the run's values and
+    // its part retargeted; the circuit's own window stays as it was.
+    const std::string before = record_->textArea;
+    ASSERT_EQ(OpenMonteCarloCasesFrom(output.string()), failures);
+    EXPECT_EQ(record_->textArea, before);
+    for (int k = 1; k <= failures; ++k) {
+        WindowRecord* opened = FindRecordByTitle((dir_ / ("mc" + std::to_string(k) + ".cir")).string());
+        ASSERT_NE(opened, nullptr) << k;
+        EXPECT_TRUE(opened->modified);
+        const std::string text = opened->textArea;
+        const std::string model = "RM_" + std::to_string(k);
+        EXPECT_NE(text.find(";****"), std::string::npos) << text;
+        EXPECT_NE(text.find(".MODEL " + model + " AKO:RM RES (R=1.1"), std::string::npos) << text;
+        EXPECT_NE(text.find("R1 1 0 " + model + " 1K"), std::string::npos) << text;
+        EXPECT_NE(text.find("R2 1 0 RP 1MEG"), std::string::npos) << text;
+        EXPECT_LT(text.find(model + " AKO"), text.rfind(".END")) << text;
+    }
+    // The temporary copy of the open circuit is gone.
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+        EXPECT_NE(entry.path().filename().string().rfind("T$", 0), 0u) << entry.path();
+}
+
+TEST_F(MonteCarloRunTest, OpenMcReadsBothSpellingsAndReportsAFileWithoutFailures)
+{
+    PutCircuit(kDividerNetlist, "hand.cir");
+    ExitAnalysis();
+    const std::filesystem::path output = dir_ / "hand.TNO";
+    std::ofstream(output, std::ios::binary)
+        << "Temperature=27\r\nX occurred for the following parameters:\r\nmodel for:R1 \r\n"
+           ".MODEL RM RES (R=0.95)\r\n";
+    record_->title = (dir_ / "other.cir").string();
+    ASSERT_EQ(OpenMonteCarloCasesFrom(output.string()), 1);
+    WindowRecord* opened = FindRecordByTitle((dir_ / "hand1.cir").string());
+    ASSERT_NE(opened, nullptr);
+    EXPECT_NE(opened->textArea.find("R1 1 0 RM_1 1K"), std::string::npos) << opened->textArea;
+
+    std::ofstream(dir_ / "none.TNO", std::ios::binary) << "Temperature=27\r\n  0.000  1.000\r\n";
+    win::ClearMessageBoxLog();
+    EXPECT_EQ(OpenMonteCarloCasesFrom((dir_ / "none.TNO").string()), -1);
+    ASSERT_FALSE(win::MessageBoxLog().empty());
+    EXPECT_NE(win::MessageBoxLog().back().caption.find("13952"), std::string::npos);
 }
 
 }  // namespace
