@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win_types.h"
+
 namespace kq5 {
 
 struct WindowRecord;
@@ -83,6 +85,12 @@ int OpenMonteCarloCasesFrom(const std::string& numericOutputFile);
 
 // Command 17158 and its Functions dialog (17161).
 int RunMonteCarloOptionsDialog();
+win::INT_PTR MonteCarloOptionsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
+// Ends with 1 + the chosen function's index, or 0.
+win::INT_PTR MonteCarloFunctionsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
+// The function's line, after a blank, replaces the selection of the Report When edit, which
+// then has the focus.
+void InsertReportWhenFunction(win::HWND optionsDialog, int functionIndex);
 // The line of a performance function in the Functions list: "Rise_Time(Expr,Boolean,N,Low,High)".
 std::string MonteCarloFunctionLine(int functionIndex);
 

@@ -52,7 +52,9 @@ void RememberPlacement(win::HWND dialog)
     OptionsDialog().placed = true;
 }
 
-win::INT_PTR FunctionsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM)
+}  // namespace
+
+win::INT_PTR MonteCarloFunctionsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM)
 {
     switch (message) {
     case win::WM_INITDIALOG: {
@@ -84,15 +86,12 @@ win::INT_PTR FunctionsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM w
     }
 }
 
+namespace {
+
 void ChooseFunction(win::HWND dialog)
 {
-    const int chosen = static_cast<int>(RunDialog(dialog, kFunctionsTemplate, FunctionsDlgProc));
-    const win::HWND edit = win::GetDlgItem(dialog, kEditReportWhen);
-    if (chosen > 0) {
-        const std::string text = " " + MonteCarloFunctionLine(chosen - 1);
-        win::SendMessage(edit, win::EM_REPLACESEL, 1, reinterpret_cast<win::LPARAM>(text.c_str()));
-    }
-    win::SetFocus(edit);
+    const int chosen = static_cast<int>(RunDialog(dialog, kFunctionsTemplate, MonteCarloFunctionsDlgProc));
+    InsertReportWhenFunction(dialog, chosen - 1);
 }
 
 void ApplyOptions(win::HWND dialog, CircuitDocument& document, int kind)
@@ -113,6 +112,8 @@ void ApplyOptions(win::HWND dialog, CircuitDocument& document, int kind)
     }
     options.options = word;
 }
+
+}  // namespace
 
 win::INT_PTR MonteCarloOptionsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM)
 {
@@ -162,7 +163,15 @@ win::INT_PTR MonteCarloOptionsDlgProc(win::HWND dialog, win::UINT message, win::
     }
 }
 
-}  // namespace
+void InsertReportWhenFunction(win::HWND dialog, int functionIndex)
+{
+    const win::HWND edit = win::GetDlgItem(dialog, kEditReportWhen);
+    if (functionIndex >= 0 && functionIndex < kPerformanceFunctionCount) {
+        const std::string text = " " + MonteCarloFunctionLine(functionIndex);
+        win::SendMessage(edit, win::EM_REPLACESEL, 1, reinterpret_cast<win::LPARAM>(text.c_str()));
+    }
+    win::SetFocus(edit);
+}
 
 std::string MonteCarloFunctionLine(int functionIndex)
 {

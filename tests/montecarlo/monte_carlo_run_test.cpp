@@ -210,6 +210,7 @@ TEST_F(MonteCarloRunTest, OpenMcReadsBothSpellingsAndReportsAFileWithoutFailures
 
     std::ofstream(dir_ / "none.TNO", std::ios::binary) << "Temperature=27\r\n  0.000  1.000\r\n";
     win::ClearMessageBoxLog();
+    win::PushMessageBoxAnswer(win::IDOK);  // on the screen the box would wait for a click
     EXPECT_EQ(OpenMonteCarloCasesFrom((dir_ / "none.TNO").string()), -1);
     ASSERT_FALSE(win::MessageBoxLog().empty());
     EXPECT_NE(win::MessageBoxLog().back().caption.find("13952"), std::string::npos);
