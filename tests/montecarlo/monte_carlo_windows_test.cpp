@@ -225,6 +225,7 @@ TEST_F(MonteCarloWindowsTest, OptionsAndFunctionsDialogs)
     win::DestroyWindow(functions);
     InsertReportWhenFunction(dialog, kHigh);
     EXPECT_EQ(win::GetDlgItemText(dialog, 208), "V(1)> High(Expr,Boolean)");
+    win::ShowWindow(dialog, win::SW_SHOW);
     Pump();
     Shoot("monte_carlo_options");
     win::SendMessage(dialog, win::WM_COMMAND, win::IDOK, 0);
