@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -120,6 +121,19 @@ TEST(Random15, FifteenBitsAndAFixedSeedRepeats)
     EXPECT_GT(high, 32700);
     RestartFixedRandom15();
     for (int i = 0; i < 50; ++i) EXPECT_EQ(Random15(), first[static_cast<std::size_t>(i)]);
+    FixRandom15Seed(std::nullopt);
+
+    // The environment variable fixes the seed as the test seam does: the same seed, the same
+    // numbers, from the first draw and again at each analysis start.
+    ::setenv("KQ5_MC_SEED", "7", 1);
+    FixRandom15Seed(std::nullopt);
+    ASSERT_EQ(FixedRandom15Seed(), std::optional<std::uint32_t>(7u));
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(Random15(), first[static_cast<std::size_t>(i)]);
+    RestartFixedRandom15();
+    EXPECT_EQ(Random15(), first[0]);
+    ::setenv("KQ5_MC_SEED", "", 1);
+    EXPECT_EQ(FixedRandom15Seed(), std::nullopt);
+    ::unsetenv("KQ5_MC_SEED");
     FixRandom15Seed(std::nullopt);
 }
 

@@ -2,6 +2,10 @@
 // analysis (values, statistics, intervals, Low and High), the statistics file, and the Options
 // and Functions dialogs. Screenshots: monte_carlo_histogram.png, monte_carlo_options.png.
 #include <algorithm>
+#include <vector>
+#include <utility>
+#include <optional>
+#include <cstdlib>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +14,7 @@
 #include <string>
 
 #include "../plots/analysis_window_test_support.h"
+#include "analog/transient_run_services.h"
 #include "analyses/histogram.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/performance_functions.h"
@@ -264,6 +269,162 @@ TEST_F(MonteCarloWindowsTest, ABadReportWhenStopsTheRunsUntilItIsMended)
     EXPECT_FALSE(RunState().setupFailed);
     EXPECT_TRUE(HasReportWhenExpression());
     EXPECT_EQ(Plot().store.runCount, 3);
+}
+
+TEST_F(MonteCarloWindowsTest, AnOpenHistogramFollowsEveryRunOfTheNextAnalysis)
+{
+    ASSERT_EQ(RunMonteCarlo("5"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    ASSERT_EQ(record.values.size(), 5u);
+    // The window is recomputed at the end of each run, so it has seen each run as it came.
+    std::size_t largestSeen = 0;
+    int recomputes = 0;
+    RunServices().endCase = [previous = RunServices().endCase, &record, &largestSeen, &recomputes](WindowRecord* w) {
+        const std::size_t before = record.values.size();
+        previous(w);
+        if (record.values.size() != before) ++recomputes;
+        largestSeen = std::max(largestSeen, record.values.size());
+    };
+    record_->document->monteCarlo[kAnalysisTransient].runs = "12";
+    ASSERT_EQ(RunAnalysisTimed(kAnalysisTransient), 0);
+    Pump();
+    EXPECT_EQ(record.values.size(), 12u);
+    EXPECT_EQ(largestSeen, 12u);
+    EXPECT_GE(recomputes, 2);
+    EXPECT_EQ(win::SendMessage(win::GetDlgItem(record.windowRecord->window, 102), win::LB_GETCOUNT, 0, 0), 12);
+}
+
+// The Add/Change Monte Carlo Function dialog and the list of windows to delete are modal: they
+// are answered by the headless layer's idle handler, so these tests run without a display.
+class MonteCarloCommandsTest : public MonteCarloWindowsTest {
+protected:
+    using Step = std::function<void(win::HWND)>;
+
+    void SetUp() override
+    {
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+            const char* value = std::getenv(name);
+            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            ::unsetenv(name);
+        }
+        MonteCarloWindowsTest::SetUp();
+    }
+    void TearDown() override
+    {
+        MonteCarloWindowsTest::TearDown();
+        for (const auto& [name, value] : saved_)
+            if (value) ::setenv(name.c_str(), value->c_str(), 1);
+    }
+
+    // Runs the command while the steps answer its dialogs, one step whenever one waits.
+    int Command(int id, WindowRecord* active, std::vector<Step> steps)
+    {
+        std::size_t next = 0;
+        win::headless::SetIdleHandler([&]() {
+            if (next >= steps.size()) return false;
+            steps[next++](win::GetActiveWindow());
+            return true;
+        });
+        const int result = RouteMonteCarloCommand(id, active);
+        win::headless::SetIdleHandler({});
+        EXPECT_EQ(next, steps.size()) << "not every step ran";
+        return result;
+    }
+
+    static void Press(win::HWND dialog, int id) { win::SendMessage(dialog, win::WM_COMMAND, static_cast<win::WPARAM>(id), 0); }
+    static void Pick(win::HWND dialog, int combo, int index)
+    {
+        win::SendDlgItemMessage(dialog, combo, win::CB_SETCURSEL, static_cast<win::WPARAM>(index), 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(combo, win::CBN_SELCHANGE), 0);
+    }
+
+    LinkedList& Histograms() { return record_->document->monteCarloWindows[kAnalysisTransient]; }
+    MonteCarloWindowRecord& First() { return *ListRecords<MonteCarloWindowRecord>(Histograms()).begin(); }
+
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(MonteCarloCommandsTest, AddChangeDeleteAndStatisticsCommands)
+{
+    ASSERT_EQ(RunMonteCarlo("40"), 0);
+    const std::string curve = Curve(0).yExpressionText;
+
+    // Add, tried with Test and then cancelled: nothing is left behind.
+    std::size_t testedValues = 0;
+    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
+                  EXPECT_EQ(win::GetWindowText(dialog), "Add Monte Carlo Function");
+                  Pick(dialog, 524, kHigh);
+                  EXPECT_EQ(win::GetDlgItemText(dialog, 271), "High(" + curve + ",1)");
+                  Press(dialog, 203);
+                  testedValues = First().values.size();
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
+    EXPECT_EQ(testedValues, 40u);
+    EXPECT_EQ(Histograms().count, 0);
+
+    // Add for good.
+    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
+                  Pick(dialog, 524, kHigh);
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    ASSERT_EQ(Histograms().count, 1);
+    MonteCarloWindowRecord& record = First();
+    ASSERT_NE(record.windowRecord, nullptr);
+    EXPECT_EQ(record.function.function, kHigh);
+    EXPECT_EQ(record.view.title, "High(" + curve + ",1)");
+    ASSERT_EQ(record.values.size(), 40u);
+    const std::vector<double> highs = record.values;
+
+    // Change: a missing argument keeps the dialog open with a beep; Cancel puts everything back.
+    win::ClearMessageBoxLog();
+    EXPECT_EQ(Command(17163, record.windowRecord, {[&](win::HWND dialog) {
+                  EXPECT_EQ(win::GetWindowText(dialog), "Change Monte Carlo Function");
+                  Pick(dialog, 524, kRiseTime);
+                  win::SetDlgItemText(dialog, 527, "");
+                  Press(dialog, win::IDOK);
+                  EXPECT_TRUE(win::IsWindow(dialog));
+                  EXPECT_FALSE(win::MessageBeepLog().empty());
+                  Pick(dialog, 524, kLow);
+                  Press(dialog, 203);
+                  EXPECT_EQ(record.function.function, kLow);
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
+    EXPECT_EQ(record.function.function, kHigh);
+    EXPECT_EQ(record.view.title, "High(" + curve + ",1)");
+    EXPECT_EQ(record.values, highs);
+
+    // Change with OK: the values are the new function's.
+    EXPECT_EQ(Command(17163, record.windowRecord, {[&](win::HWND dialog) {
+                  Pick(dialog, 524, kLow);
+                  win::SetDlgItemText(dialog, 274, "8.5");
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    EXPECT_EQ(record.function.function, kLow);
+    EXPECT_EQ(record.format, "8.5");
+    EXPECT_EQ(record.view.title, "Low(" + curve + ",1)");
+    ASSERT_EQ(record.values.size(), 40u);
+    CurveRecord& c = Curve(0);
+    EXPECT_DOUBLE_EQ(record.values[7], GetWaveformValue(Plot().store, c.storeSlots[kWaveformY], c.runLastIndex[7]));
+
+    // Statistics of the active window.
+    EXPECT_EQ(Command(17160, record.windowRecord, {}), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "hist.TMC"));
+
+    // Delete: the chosen window goes, with its window.
+    win::HWND window = record.windowRecord->window;
+    EXPECT_EQ(Command(17181, nullptr, {[&](win::HWND dialog) {
+                  EXPECT_EQ(win::GetWindowText(dialog), "Delete Monte Carlo Window");
+                  EXPECT_EQ(win::SendDlgItemMessage(dialog, 101, win::LB_GETCOUNT, 0, 0), 1);
+                  win::SendDlgItemMessage(dialog, 101, win::LB_SETSEL, 1, 0);
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    EXPECT_EQ(Histograms().count, 0);
+    EXPECT_FALSE(win::IsWindow(window));
 }
 
 }  // namespace
