@@ -68,14 +68,32 @@ CurveRecord* MonteCarloCurve(const MonteCarloWindowRecord& record, WindowRecord*
     return nullptr;
 }
 
-std::string MonteCarloFunctionTitle(const MonteCarloWindowRecord& record)
+int MonteCarloTemperatureBlock(const MonteCarloWindowRecord& record)
+{
+    return std::clamp(record.runBlock, 0, std::max(RunState().temperatureCount, 1) - 1);
+}
+
+std::string MonteCarloTemperatureText(int block, WindowRecord* analysisWindow)
+{
+    if (RunState().temperatureCount <= 1) return {};
+    const std::int64_t run = RunRecordIndex(RunPosition{block, 0, 0});
+    if (analysisWindow && analysisWindow->plot && run < analysisWindow->plot->store.runCount)
+        return StrPrintf("%g", analysisWindow->plot->store.runs[static_cast<std::size_t>(run)].temperature);
+    // Not run yet: where the temperature list puts it.
+    const TemperatureSweep& sweep = RunControl().temperature;
+    return StrPrintf("%g", std::min(sweep.low + block * sweep.step, sweep.high));
+}
+
+std::string MonteCarloFunctionTitle(const MonteCarloWindowRecord& record, const std::string& temperatureText)
 {
     const FunctionRecord& f = record.function;
     std::string arguments;
     for (int i = 0; i < PerformanceArgumentCount(f.function); ++i)
         arguments = StrPrintf("%s,%g", arguments.c_str(), f.args[static_cast<std::size_t>(i)]);
-    return StrPrintf("%s(%s,%s%s)", std::string(PerformanceFunctionName(f.function)).c_str(), f.expression.c_str(),
-                     f.boolean.c_str(), arguments.c_str());
+    std::string title = StrPrintf("%s(%s,%s%s)", std::string(PerformanceFunctionName(f.function)).c_str(),
+                                  f.expression.c_str(), f.boolean.c_str(), arguments.c_str());
+    if (!temperatureText.empty()) title += StrPrintf(": Temperature=%s", temperatureText.c_str());
+    return title;
 }
 
 std::string FormatMonteCarloValue(const MonteCarloWindowRecord& record, double value)
@@ -90,24 +108,27 @@ void ComputeMonteCarloValues(MonteCarloWindowRecord& record, WindowRecord* analy
     if (!analysisWindow || !analysisWindow->plot || analysisWindow->plot->curveCount == 0) return;
     record.values.clear();
     record.valueRuns.clear();
-    if (record.view.autoTitle && record.function.function >= 0) record.view.title = MonteCarloFunctionTitle(record);
+    const int block = MonteCarloTemperatureBlock(record);
+    if (record.view.autoTitle && record.function.function >= 0)
+        record.view.title = MonteCarloFunctionTitle(record, MonteCarloTemperatureText(block, analysisWindow));
 
     PlotRecord& plot = *analysisWindow->plot;
     const AnalysisRunState& run = RunState();
     CurveRecord* curve = MonteCarloCurve(record, analysisWindow);
     if (run.monteCarloActive && curve && record.function.function >= 0) {
-        const int count = std::max(run.runCount, 1);
-        const int first = record.runBlock * count;
-        const int last = std::min(first + count - 1, plot.store.runCount - 1);
-        for (int r = first; r <= last; ++r) {
+        // The cases of the chosen temperature (of a two-input DC sweep, its first Input 2 value),
+        // as far as they are stored.
+        for (int c = 0; c < std::max(run.runCount, 1); ++c) {
+            const std::int64_t r = RunRecordIndex(RunPosition{block, c, 0});
+            if (r >= plot.store.runCount) break;
             PerformanceContext context;
             context.store = &plot.store;
             context.curve = curve;
-            context.run = r;
+            context.run = static_cast<int>(r);
             const auto& a = record.function.args;
             if (EvaluatePerformanceFunction(context, record.function.function, a[0], a[1], a[2]) != 0) continue;
             record.values.push_back(context.measurement.value);
-            record.valueRuns.push_back(r - first + 1);
+            record.valueRuns.push_back(c + 1);
         }
     }
     record.rangeFromData = true;

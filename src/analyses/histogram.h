@@ -31,8 +31,13 @@ CurveRecord* MonteCarloCurve(const MonteCarloWindowRecord& record, WindowRecord*
 // Nothing is measured unless Monte Carlo runs are active.
 void ComputeMonteCarloValues(MonteCarloWindowRecord& record, WindowRecord* analysisWindow);
 
-// "%s(%s,%s%s)": the function, the curve, the condition and the arguments.
-std::string MonteCarloFunctionTitle(const MonteCarloWindowRecord& record);
+// "%s(%s,%s%s)": the function, the curve, the condition and the arguments; with a temperature
+// list, ": Temperature=%s" and the temperature text follow.
+std::string MonteCarloFunctionTitle(const MonteCarloWindowRecord& record, const std::string& temperatureText = {});
+// The temperature whose runs the record measures (0-based in the temperature list, kept within
+// the list of the present analysis) and its text; the text is empty without a temperature list.
+int MonteCarloTemperatureBlock(const MonteCarloWindowRecord& record);
+std::string MonteCarloTemperatureText(int block, WindowRecord* analysisWindow);
 
 // A value as the window shows it: times the display scale with the window's format, then the
 // scale suffix, trimmed.

@@ -9,6 +9,7 @@
 #include "analyses/monte_carlo.h"
 #include "analyses/monte_carlo_models.h"
 #include "analyses/performance_functions.h"
+#include "analyses/run_state.h"
 #include "app/color_table.h"
 #include "app/dialog_services.h"
 #include "app/window_record.h"
@@ -39,6 +40,8 @@ constexpr int kComboCurve = 525;
 constexpr int kEditBoolean = 526;
 constexpr int kFirstArgument = 527;
 constexpr int kFirstArgumentLabel = 531;
+constexpr int kComboTemperature = 500;
+constexpr int kTemperatureLabel = 530;
 constexpr int kMsgNew = 17498;
 constexpr std::size_t kTitleLength = 159;
 constexpr int kMaxHistograms = 10;
@@ -52,6 +55,7 @@ struct FunctionDialog {
     std::int32_t autoTitle = 1;
     std::string format;
     std::string lowText, highText;
+    std::int32_t runBlock = 0;
     double smallest = 0.0, largest = 0.0;
 };
 
@@ -81,6 +85,13 @@ void Extremes(const MonteCarloWindowRecord& record, double& smallest, double& la
 int ChosenFunction(win::HWND dialog)
 {
     return static_cast<int>(win::SendDlgItemMessage(dialog, kComboFunction, win::CB_GETCURSEL, 0, 0));
+}
+
+// The temperature chosen in the dialog; the record's own without a temperature list.
+int ChosenTemperature(win::HWND dialog, const MonteCarloWindowRecord& record)
+{
+    const int chosen = static_cast<int>(win::SendDlgItemMessage(dialog, kComboTemperature, win::CB_GETCURSEL, 0, 0));
+    return chosen >= 0 ? chosen : MonteCarloTemperatureBlock(record);
 }
 
 // The argument edits of the chosen function, labelled by its labels; the others hidden.
@@ -120,6 +131,7 @@ bool ReadFields(win::HWND dialog, MonteCarloWindowRecord& record)
         f.args[static_cast<std::size_t>(i)] = value;
     }
     record.function = f;
+    record.runBlock = ChosenTemperature(dialog, record);
     record.view.autoTitle = win::IsDlgButtonChecked(dialog, kCheckAuto) ? 1 : 0;
     record.view.title = win::GetDlgItemText(dialog, kEditTitle).substr(0, kTitleLength);
     record.format = win::GetDlgItemText(dialog, kEditFormat).substr(0, kMonteCarloFormatLength);
@@ -140,7 +152,9 @@ void UpdateAutoTitle(win::HWND dialog, FunctionDialog& state)
     probe.function.boolean = win::GetDlgItemText(dialog, kEditBoolean);
     for (int i = 0; i < PerformanceArgumentCount(probe.function.function); ++i)
         probe.function.args[static_cast<std::size_t>(i)] = ParseNumber(win::GetDlgItemText(dialog, kFirstArgument + i));
-    win::SetDlgItemText(dialog, kEditTitle, MonteCarloFunctionTitle(probe).c_str());
+    const std::string temperature =
+        MonteCarloTemperatureText(ChosenTemperature(dialog, *state.record), RunControl().analysisWindow);
+    win::SetDlgItemText(dialog, kEditTitle, MonteCarloFunctionTitle(probe, temperature).c_str());
 }
 
 // Test and OK: the record takes the fields and the window shows the new values. Low and High
@@ -185,6 +199,16 @@ void FillDialog(win::HWND dialog, FunctionDialog& state)
     for (int i = 0; i < 3; ++i)
         win::SetDlgItemText(dialog, kFirstArgument + i, StrPrintf("%g", record.function.args[static_cast<std::size_t>(i)]).c_str());
     win::SetDlgItemText(dialog, kEditFormat, record.format.c_str());
+    // The temperature whose runs are measured, offered only with a temperature list.
+    const int temperatures = RunState().temperatureCount;
+    for (int b = 0; b < temperatures && temperatures > 1; ++b)
+        win::SendDlgItemMessage(dialog, kComboTemperature, win::CB_ADDSTRING, 0,
+                                reinterpret_cast<win::LPARAM>(MonteCarloTemperatureText(b, RunControl().analysisWindow).c_str()));
+    if (temperatures > 1)
+        win::SendDlgItemMessage(dialog, kComboTemperature, win::CB_SETCURSEL,
+                                static_cast<win::WPARAM>(MonteCarloTemperatureBlock(record)), 0);
+    for (int id : {kComboTemperature, kTemperatureLabel})
+        win::ShowWindow(win::GetDlgItem(dialog, id), temperatures > 1 ? win::SW_SHOW : win::SW_HIDE);
     win::SetDlgItemText(dialog, kEditTitle, record.view.title.c_str());
     win::CheckDlgButton(dialog, kCheckAuto, record.view.autoTitle ? win::BST_CHECKED : win::BST_UNCHECKED);
     UpdateAutoTitle(dialog, state);
@@ -197,6 +221,7 @@ void Restore(FunctionDialog& state)
     record.view.title = state.title;
     record.view.autoTitle = state.autoTitle;
     record.format = state.format;
+    record.runBlock = state.runBlock;
     ComputeMonteCarloValues(record, RunControl().analysisWindow);
     record.lowText = state.lowText;
     record.highText = state.highText;
@@ -221,7 +246,7 @@ win::INT_PTR MonteCarloFunctionDlgProc(win::HWND dialog, win::UINT message, win:
             UpdateAutoTitle(dialog, *state);
             return 1;
         }
-        if ((id == kComboCurve && code == win::CBN_SELCHANGE) || id == kCheckAuto ||
+        if (((id == kComboCurve || id == kComboTemperature) && code == win::CBN_SELCHANGE) || id == kCheckAuto ||
             ((id == kEditBoolean || (id >= kFirstArgument && id < kFirstArgument + 3)) && code == win::EN_KILLFOCUS)) {
             UpdateAutoTitle(dialog, *state);
             return 1;
@@ -262,6 +287,7 @@ int RunFunctionDialog(MonteCarloWindowRecord& record, bool add)
     state.format = record.format;
     state.lowText = record.lowText;
     state.highText = record.highText;
+    state.runBlock = record.runBlock;
     Extremes(record, state.smallest, state.largest);
     return static_cast<int>(RunDialogParam(AppFrameWindow(), kFunctionTemplate, MonteCarloFunctionDlgProc,
                                            reinterpret_cast<win::LPARAM>(&state)));

@@ -60,9 +60,9 @@ protected:
         ResetMonteCarloForTests();
     }
 
-    int RunMonteCarlo(const std::string& runs)
+    int RunMonteCarlo(const std::string& runs, const std::string& netlist = kNetlist)
     {
-        PutCircuit(kNetlist, "hist.cir");
+        PutCircuit(netlist, "hist.cir");
         MonteCarloOptions& options = record_->document->monteCarlo[kAnalysisTransient];
         options.options = kDistributionNormal | kMonteCarloOn;
         options.runs = runs;
@@ -425,6 +425,52 @@ TEST_F(MonteCarloCommandsTest, AddChangeDeleteAndStatisticsCommands)
               0);
     EXPECT_EQ(Histograms().count, 0);
     EXPECT_FALSE(win::IsWindow(window));
+}
+
+TEST_F(MonteCarloCommandsTest, WithATemperatureListTheHistogramMeasuresTheChosenTemperature)
+{
+    std::string netlist = kNetlist;
+    netlist.insert(netlist.find(".END"), ".TEMP 27 77\n");
+    ASSERT_EQ(RunMonteCarlo("10", netlist), 0);
+    ASSERT_EQ(Plot().store.runCount, 20);
+    const std::string curve = Curve(0).yExpressionText;
+    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
+                  EXPECT_TRUE(win::IsWindowVisible(win::GetDlgItem(dialog, 500)));
+                  ASSERT_EQ(win::SendDlgItemMessage(dialog, 500, win::CB_GETCOUNT, 0, 0), 2);
+                  char text[32] = {};
+                  win::SendDlgItemMessage(dialog, 500, win::CB_GETLBTEXT, 1, reinterpret_cast<win::LPARAM>(text));
+                  EXPECT_STREQ(text, "77");
+                  Pick(dialog, 524, kHigh);
+                  EXPECT_EQ(win::GetDlgItemText(dialog, 271), "High(" + curve + ",1): Temperature=27");
+                  Pick(dialog, 500, 1);
+                  EXPECT_EQ(win::GetDlgItemText(dialog, 271), "High(" + curve + ",1): Temperature=77");
+                  win::RedrawWindow(dialog, nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_UPDATENOW | win::RDW_ALLCHILDREN);
+                  SaveScreen("monte_carlo_function");
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    ASSERT_EQ(Histograms().count, 1);
+    MonteCarloWindowRecord& record = First();
+    EXPECT_EQ(record.runBlock, 1);
+    EXPECT_EQ(record.view.title, "High(" + curve + ",1): Temperature=77");
+    // The values are the ten runs at 77 degrees, in case order.
+    ASSERT_EQ(record.values.size(), 10u);
+    CurveRecord& c = Curve(0);
+    for (int r = 0; r < 10; ++r) {
+        EXPECT_DOUBLE_EQ(Plot().store.runs[static_cast<std::size_t>(10 + r)].temperature, 77.0);
+        EXPECT_DOUBLE_EQ(record.values[static_cast<std::size_t>(r)],
+                         GetWaveformValue(Plot().store, c.storeSlots[kWaveformY], c.runLastIndex[static_cast<std::size_t>(10 + r)]));
+    }
+
+    // Without a temperature list the choice is hidden and the title has no temperature.
+    ASSERT_EQ(RunMonteCarlo("4"), 0);
+    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
+                  EXPECT_FALSE(win::IsWindowVisible(win::GetDlgItem(dialog, 500)));
+                  Pick(dialog, 524, kLow);
+                  EXPECT_EQ(win::GetDlgItemText(dialog, 271), "Low(" + Curve(0).yExpressionText + ",1)");
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
 }
 
 }  // namespace
