@@ -340,6 +340,11 @@ int RouteMonteCarloCommand(int id, WindowRecord* active)
     case 17163:
         if (MonteCarloRecordOf(active)) ChangeMonteCarloFunction(active);
         return 0;
+    case 15678:
+        // F10, the characteristics of the active window: a histogram's are its function.
+        if (!MonteCarloRecordOf(active)) return 1;
+        ChangeMonteCarloFunction(active);
+        return 0;
     case 17181:
         if (analysis) DeleteMonteCarloWindowsDialog();
         return 0;

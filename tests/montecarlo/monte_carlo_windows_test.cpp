@@ -396,6 +396,14 @@ TEST_F(MonteCarloCommandsTest, AddChangeDeleteAndStatisticsCommands)
     EXPECT_EQ(record.view.title, "High(" + curve + ",1)");
     EXPECT_EQ(record.values, highs);
 
+    // F10 on a histogram is Change Histogram; elsewhere it is not the histograms' to answer.
+    EXPECT_EQ(Command(15678, nullptr, {}), 1);
+    EXPECT_EQ(Command(15678, record.windowRecord, {[&](win::HWND dialog) {
+                  EXPECT_EQ(win::GetWindowText(dialog), "Change Monte Carlo Function");
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
+
     // Change with OK: the values are the new function's.
     EXPECT_EQ(Command(17163, record.windowRecord, {[&](win::HWND dialog) {
                   Pick(dialog, 524, kLow);
