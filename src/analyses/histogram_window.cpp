@@ -2,6 +2,7 @@
 // the statistics, the interval edits), the drawing of the histogram and the commands.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 
 #include "analog/analysis_state.h"
@@ -73,6 +74,48 @@ LinkedList* CurrentList()
     return &document->monteCarloWindows[static_cast<std::size_t>(kind)];
 }
 
+// The fields Tab moves among, in order: the value list and the three edits.
+constexpr int kTabOrder[] = {kListValues, kEditIntervals, kEditLow, kEditHigh};
+
+win::WNDPROC& OriginalFieldProc(bool list)
+{
+    static win::WNDPROC listProc = nullptr, editProc = nullptr;
+    return list ? listProc : editProc;
+}
+
+void MoveMonteCarloFocus(win::HWND field, bool backwards)
+{
+    const win::HWND window = win::GetParent(field);
+    const int id = win::GetDlgCtrlID(field);
+    constexpr int count = static_cast<int>(std::size(kTabOrder));
+    int at = 0;
+    while (at < count && kTabOrder[at] != id) ++at;
+    const int next = ((at < count ? at : 0) + (backwards ? count - 1 : 1)) % count;
+    const win::HWND target = Child(window, kTabOrder[next]);
+    win::SetFocus(target);
+    if (kTabOrder[next] != kListValues) win::SendMessage(target, win::EM_SETSEL, 0, -1);
+}
+
+// The list and the edits are children of a plain window, not of a dialog, so they pass Tab on
+// themselves.
+win::LRESULT FieldProc(win::HWND field, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    const bool list = win::GetDlgCtrlID(field) == kListValues;
+    if (message == win::WM_KEYDOWN && wParam == win::VK_TAB) {
+        MoveMonteCarloFocus(field, win::GetKeyState(win::VK_SHIFT) < 0);
+        return 0;
+    }
+    if (message == win::WM_CHAR && wParam == '\t') return 0;
+    return win::CallWindowProc(OriginalFieldProc(list), field, message, wParam, lParam);
+}
+
+void SubclassField(win::HWND field, bool list)
+{
+    const auto previous =
+        reinterpret_cast<win::WNDPROC>(win::SetWindowLongPtr(field, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&FieldProc)));
+    if (!OriginalFieldProc(list)) OriginalFieldProc(list) = previous;
+}
+
 bool CreateChildren(win::HWND window)
 {
     auto make = [&](const char* cls, const char* text, win::DWORD style, int id) {
@@ -94,6 +137,8 @@ bool CreateChildren(win::HWND window)
         ok = ok && make("STATIC", LoadResString(editLabels[i]).c_str(), 0, kFirstEditLabel + i);
         ok = ok && make("EDIT", "", win::WS_BORDER | win::ES_AUTOHSCROLL | win::WS_TABSTOP, kEditIntervals + i);
     }
+    if (ok)
+        for (int id : kTabOrder) SubclassField(Child(window, id), id == kListValues);
     return ok;
 }
 

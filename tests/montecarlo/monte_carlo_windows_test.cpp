@@ -481,5 +481,33 @@ TEST_F(MonteCarloCommandsTest, WithATemperatureListTheHistogramMeasuresTheChosen
               0);
 }
 
+TEST_F(MonteCarloCommandsTest, TabMovesAmongTheFieldsAndALeftEditTakesEffect)
+{
+    ASSERT_EQ(RunMonteCarlo("20"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    const win::HWND window = record.windowRecord->window;
+    auto field = [&](int id) { return win::GetDlgItem(window, id); };
+    win::SetFocus(field(102));
+    win::headless::PressKey(win::VK_TAB);
+    Pump();
+    ASSERT_EQ(win::GetFocus(), field(124));
+    // A refused count goes back to the one in force as the edit is left; a good one is taken.
+    win::SetWindowText(field(124), "1");
+    win::headless::PressKey(win::VK_TAB);
+    Pump();
+    EXPECT_EQ(win::GetFocus(), field(125));
+    EXPECT_EQ(win::GetWindowText(field(124)), "11");
+    win::headless::PressKeyWithModifiers(win::VK_TAB, false, true);
+    Pump();
+    ASSERT_EQ(win::GetFocus(), field(124));
+    win::SetWindowText(field(124), "7");
+    win::headless::PressKey(win::VK_TAB);
+    win::headless::PressKey(win::VK_TAB);
+    win::headless::PressKey(win::VK_TAB);
+    Pump();
+    EXPECT_EQ(HistogramIntervals(record), 7);
+    EXPECT_EQ(win::GetFocus(), field(102));  // round from the last edit to the list
+}
+
 }  // namespace
 }  // namespace kq5::testing
