@@ -6,6 +6,7 @@
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "analyses/monte_carlo.h"
 #include "analyses/performance_window.h"
 #include "analyses/stepping.h"
 #include "app/edit_mode.h"
@@ -74,9 +75,10 @@ constexpr IdRange kUnavailableRanges[] = {
     // Digital path window.
     {17453, 17453},
     // Plots.
-    {770, 771}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
-    // Multi-run results (the performance windows, 14570 to 14585 apart from 14583 and 14584, are built).
-    {14583, 14584}, {14586, 14612}, {17106, 17106}, {17157, 17163}, {17181, 17181},
+    {770, 771}, {17152, 17152}, {17156, 17156}, {17159, 17159}, {17161, 17162}, {17164, 17165}, {17168, 17170},
+    {17172, 17180},
+    // Multi-run results (the performance and Monte Carlo windows, stepping and DSP are built).
+    {14583, 14584}, {14586, 14612},
     {17371, 17380},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
@@ -433,6 +435,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     // Limits only while an analysis is open; without one the command does nothing.
     if (id == 16060) {
         if (AnalysisOpen()) OpenAnalysisLimitsDialog();
+        return 0;
+    }
+    if (RouteMonteCarloCommand(id, context.active) == 0) {
+        RefreshToolButtonStates();
         return 0;
     }
     if (RouteKnownCommand(id, context) == 0) {

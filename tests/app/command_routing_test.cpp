@@ -44,15 +44,13 @@ std::set<int> OwnersList()
     // Plots.
     AddRange(ids, 770, 771);
     ids.insert(17152);
-    AddRange(ids, 17156, 17165);
+    for (int id : {17156, 17159, 17161, 17162, 17164, 17165}) ids.insert(id);
     AddRange(ids, 17168, 17170);
-    AddRange(ids, 17172, 17181);
+    AddRange(ids, 17172, 17180);
     // Multi-run results; the performance windows (14570 to 14582, 14585), Go To Performance, the
-    // Stepping dialog and the DSP parameters are built.
+    // Monte Carlo windows, the Stepping dialog and the DSP parameters are built.
     AddRange(ids, 14583, 14584);
     AddRange(ids, 14586, 14612);
-    for (int id : {17106, 17181}) ids.insert(id);
-    AddRange(ids, 17157, 17163);
     AddRange(ids, 17371, 17380);
     // Run control of an open analysis, Add Model Statements and the text window's context help:
     // their parts of the analysis kernel and the model libraries are not in this build either.
