@@ -194,6 +194,7 @@ struct DigitalDeviceTables {
     // flip-flop histories as they were before the step, put back when it is rejected.
     std::vector<std::string> pendingWarnings;
     std::vector<std::pair<int, FlipFlopRecord>> flipFlopLog;
+    std::vector<int> programDevices;  // LOGICEXP, PINDLY and CONSTRAINT devices
     int acceptedPoints = 0;
     int errorLimit = 10000;   // DIGERRLIMIT
     bool noOutputMessages = false;  // NOOUTMSG
