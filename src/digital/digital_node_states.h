@@ -195,6 +195,8 @@ struct DigitalDeviceTables {
     std::vector<std::string> pendingWarnings;
     std::vector<std::pair<int, FlipFlopRecord>> flipFlopLog;
     std::vector<int> programDevices;  // LOGICEXP, PINDLY and CONSTRAINT devices
+    bool interfaceChanged = false;    // a digital pass changed what the analog side reads
+    std::vector<int> dtoaDevices, dacDevices;
     int acceptedPoints = 0;
     int errorLimit = 10000;   // DIGERRLIMIT
     bool noOutputMessages = false;  // NOOUTMSG

@@ -340,6 +340,7 @@ int SetupDigitalDevices()
             if (specs[i].primitive == kComponentConstraint) program->pinNodes = specs[i].inputs;
         }
     const int rc = BuildDigitalTables(d, nodeCount, specs, options);
+    if (rc == 0) MarkInterfaceNodes();
     d.programDevices.clear();
     for (int dev = 1; dev <= d.deviceCount; ++dev)
         if (dynamic_cast<ProgramRecord*>(d.record[static_cast<std::size_t>(dev)].get())) d.programDevices.push_back(dev);
