@@ -77,6 +77,13 @@ struct TimeBreakpointRecord : ListNode {
     // tick is `order`; an event keeps it when a rejected step puts it back.
     bool nodeEvent = false;
     std::int64_t order = 0;
+    // Links of the node-event index: the events of one tick and the events of one output
+    // (node, device), each in queue order; valid while indexGeneration is the index's.
+    TimeBreakpointRecord* tickPrev = nullptr;
+    TimeBreakpointRecord* tickNext = nullptr;
+    TimeBreakpointRecord* outputPrev = nullptr;
+    TimeBreakpointRecord* outputNext = nullptr;
+    std::uint32_t indexGeneration = 0;
 };
 
 // What queueing a node event did, so that a rejected step can undo exactly that.
