@@ -36,10 +36,16 @@ struct TickChain {
     TimeBreakpointRecord* first = nullptr;
     TimeBreakpointRecord* last = nullptr;
 };
-struct OutputChain {
+}  // namespace
+
+struct NodeEventChain {
     TimeBreakpointRecord* first = nullptr;
     TimeBreakpointRecord* last = nullptr;
 };
+
+namespace {
+
+using OutputChain = NodeEventChain;
 using TickMap = std::map<std::uint32_t, TickChain>;
 struct NodeEventIndex {
     TickMap byTick;
@@ -93,6 +99,7 @@ TickMap::iterator TickEntry(NodeEventIndex& index, std::uint32_t time)
 
 void LinkOutput(OutputChain& chain, TimeBreakpointRecord* event)
 {
+    event->outputChain = &chain;
     TimeBreakpointRecord* before = chain.last;
     while (before && !QueuedBefore(before, event->time, event->order)) before = before->outputPrev;
     TimeBreakpointRecord* after = before ? before->outputNext : chain.first;
@@ -102,20 +109,20 @@ void LinkOutput(OutputChain& chain, TimeBreakpointRecord* event)
     (after ? after->outputPrev : chain.last) = event;
 }
 
-void UnlinkOutput(NodeEventIndex& index, TimeBreakpointRecord* event)
+// Chains live as long as the index's entries (never erased before a reset), so an indexed
+// event's chain pointer stays good.
+void UnlinkOutput(TimeBreakpointRecord* event)
 {
     TimeBreakpointRecord* before = event->outputPrev;
     TimeBreakpointRecord* after = event->outputNext;
     if (before) before->outputNext = after;
     if (after) after->outputPrev = before;
-    if (!before || !after) {
-        auto chain = index.byOutput.find(OutputKey(event->word1, event->word2));
-        if (chain != index.byOutput.end()) {
-            if (chain->second.first == event) chain->second.first = after;
-            if (chain->second.last == event) chain->second.last = before;
-        }
+    if (OutputChain* chain = event->outputChain) {
+        if (chain->first == event) chain->first = after;
+        if (chain->last == event) chain->last = before;
     }
     event->outputPrev = event->outputNext = nullptr;
+    event->outputChain = nullptr;
 }
 
 // The last indexed event queued before (time, order) in the tick's chain or an earlier one.
@@ -142,9 +149,8 @@ TimeBreakpointRecord* PastPlainEntries(TimeBreakpointRecord* before, std::uint32
 
 // Links an event into the index at its (time, order); returns the queue entry it goes after.
 // May throw std::bad_alloc before anything changed.
-TimeBreakpointRecord* IndexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
+TimeBreakpointRecord* IndexEvent(NodeEventIndex& index, TimeBreakpointRecord* event, OutputChain& chain)
 {
-    OutputChain& chain = index.byOutput[OutputKey(event->word1, event->word2)];
     const TickMap::iterator tick = TickEntry(index, event->time);
     TimeBreakpointRecord* before = EventBefore(index, tick, event->order);
     TickChain& events = tick->second;
@@ -168,7 +174,9 @@ void UnindexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
     if (before) before->tickNext = after;
     if (after) after->tickPrev = before;
     if (!before || !after) {
-        auto tick = index.byTick.find(event->time);
+        // Applied events leave from the first tick.
+        auto tick = index.byTick.begin();
+        if (tick == index.byTick.end() || tick->first != event->time) tick = index.byTick.find(event->time);
         if (tick != index.byTick.end()) {
             if (!before) tick->second.first = after;
             if (!after) tick->second.last = before;
@@ -179,7 +187,7 @@ void UnindexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
         }
     }
     event->tickPrev = event->tickNext = nullptr;
-    UnlinkOutput(index, event);
+    UnlinkOutput(event);
     event->indexGeneration = 0;
     --index.count;
 }
@@ -193,13 +201,13 @@ NodeEventIndex& Index()
     if (static_cast<std::size_t>(queue.count) < index.count || (queue.count == 0 && index.count != 0)) {
         ResetIndex(index);
         for (TimeBreakpointRecord* r = ListHead<TimeBreakpointRecord>(queue); r; r = ListNext(r))
-            if (r->nodeEvent) IndexEvent(index, r);
+            if (r->nodeEvent) IndexEvent(index, r, index.byOutput[OutputKey(r->word1, r->word2)]);
     }
     return index;
 }
 
-int LinkNodeEvent(NodeEventIndex& index, std::uint32_t time, std::int64_t order, std::uint8_t low, std::uint8_t high,
-                  std::int32_t node, std::int32_t device, std::int32_t state)
+int LinkNodeEvent(NodeEventIndex& index, OutputChain& chain, std::uint32_t time, std::int64_t order, std::uint8_t low,
+                  std::uint8_t high, std::int32_t node, std::int32_t device, std::int32_t state)
 {
     std::unique_ptr<TimeBreakpointRecord> fresh(new (std::nothrow) TimeBreakpointRecord());
     if (!fresh) return 15002;
@@ -215,7 +223,7 @@ int LinkNodeEvent(NodeEventIndex& index, std::uint32_t time, std::int64_t order,
     record->word3 = state;
     TimeBreakpointRecord* before;
     try {
-        before = IndexEvent(index, record);
+        before = IndexEvent(index, record, chain);
     } catch (const std::bad_alloc&) {
         return 15002;
     }
@@ -231,21 +239,24 @@ int QueueNodeEvent(std::uint32_t time, std::uint8_t lowStrength, std::uint8_t hi
     if (edit) *edit = NodeEventEdit();
     if (static_cast<std::uint64_t>(time) > 2ull * Analysis().digitalEndTick) return 0;
     NodeEventIndex& index = Index();
-    auto output = index.byOutput.find(OutputKey(node, device));
-    if (output != index.byOutput.end()) {
-        // The output's latest event at the tick, if any, takes the new state.
-        TimeBreakpointRecord* event = output->second.last;
-        while (event && event->time > time) event = event->outputPrev;
-        if (event && event->time == time) {
-            if (edit) *edit = {event->order, true, event->word3, event->byteA, event->byteB};
-            event->word3 = state;
-            event->byteA = lowStrength;
-            event->byteB = highStrength;
-            return 0;
-        }
+    OutputChain* chain;
+    try {
+        chain = &index.byOutput[OutputKey(node, device)];
+    } catch (const std::bad_alloc&) {
+        return 15002;
+    }
+    // The output's latest event at the tick, if any, takes the new state.
+    TimeBreakpointRecord* event = chain->last;
+    while (event && event->time > time) event = event->outputPrev;
+    if (event && event->time == time) {
+        if (edit) *edit = {event->order, true, event->word3, event->byteA, event->byteB};
+        event->word3 = state;
+        event->byteA = lowStrength;
+        event->byteB = highStrength;
+        return 0;
     }
     const std::int64_t order = index.nextOrder++;
-    if (int rc = LinkNodeEvent(index, time, order, lowStrength, highStrength, node, device, state)) return rc;
+    if (int rc = LinkNodeEvent(index, *chain, time, order, lowStrength, highStrength, node, device, state)) return rc;
     if (edit) edit->order = order;
     return 0;
 }
@@ -255,7 +266,13 @@ int RestoreNodeEvent(std::uint32_t time, std::int64_t order, std::uint8_t lowStr
 {
     NodeEventIndex& index = Index();
     if (FindNodeEvent(time, order)) return 0;
-    return LinkNodeEvent(index, time, order, lowStrength, highStrength, node, device, state);
+    OutputChain* chain;
+    try {
+        chain = &index.byOutput[OutputKey(node, device)];
+    } catch (const std::bad_alloc&) {
+        return 15002;
+    }
+    return LinkNodeEvent(index, *chain, time, order, lowStrength, highStrength, node, device, state);
 }
 
 void DueNodeEvents(std::uint32_t time, std::vector<TimeBreakpointRecord*>& events)
@@ -343,7 +360,7 @@ void SetNodeEventNode(TimeBreakpointRecord* event, std::int32_t node)
     } catch (const std::bad_alloc&) {
         // Without an output chain the event can no longer be edited, but it still applies.
     }
-    UnlinkOutput(index, event);
+    UnlinkOutput(event);
     event->word1 = node;
     if (chain) LinkOutput(*chain, event);
 }

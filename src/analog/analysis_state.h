@@ -62,6 +62,8 @@ struct NoiseContributions {
     double inputAmplitude = 0.0;  // 0 reads as 1
 };
 
+struct NodeEventChain;
+
 // One entry of the transient run's time-ordered queue of breakpoints and digital events
 // (list 1 of the device-list registry).
 struct TimeBreakpointRecord : ListNode {
@@ -83,6 +85,7 @@ struct TimeBreakpointRecord : ListNode {
     TimeBreakpointRecord* tickNext = nullptr;
     TimeBreakpointRecord* outputPrev = nullptr;
     TimeBreakpointRecord* outputNext = nullptr;
+    NodeEventChain* outputChain = nullptr;  // the chain of its output
     std::uint32_t indexGeneration = 0;
 };
 

@@ -130,8 +130,10 @@ int ProcessDigitalEventsAt(std::uint32_t time)
             node = 0;
         }
 
+    // Without settling passes the nodes still hold what the first resolution gave them.
+    const bool resolveAgain = d.zeroDelayPossible;
     for (TimeBreakpointRecord* event : due) {
-        if (event->word1 > 0)
+        if (resolveAgain && event->word1 > 0)
             if (int rc = ResolveNodeDrive(event->byteA, event->byteB, event->word1, event->word2,
                                           static_cast<std::uint16_t>(event->word3), event->time))
                 return rc;
