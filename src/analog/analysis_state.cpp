@@ -380,6 +380,58 @@ std::size_t NodeEventCount()
     return Index().count;
 }
 
+namespace {
+
+// Freed breakpoint records, linked through their first bytes. The program is single-threaded;
+// the sanitizer build frees every record so that a use after free is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kKeptRecords = 0;
+#else
+constexpr std::size_t kKeptRecords = 65536;  // about 10 MB at most
+#endif
+struct FreeRecord {
+    FreeRecord* next;
+};
+FreeRecord* freeRecords = nullptr;
+std::size_t freeRecordCount = 0;
+
+}  // namespace
+
+void* TimeBreakpointRecord::operator new(std::size_t size)
+{
+    if (void* p = operator new(size, std::nothrow)) return p;
+    throw std::bad_alloc();
+}
+
+void* TimeBreakpointRecord::operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (size == sizeof(TimeBreakpointRecord) && freeRecords) {
+        FreeRecord* p = freeRecords;
+        freeRecords = p->next;
+        --freeRecordCount;
+        return p;
+    }
+    return ::operator new(std::max(size, sizeof(TimeBreakpointRecord)), std::nothrow);
+}
+
+void TimeBreakpointRecord::operator delete(void* p) noexcept
+{
+    if (!p) return;
+    if (freeRecordCount < kKeptRecords) {
+        auto* f = static_cast<FreeRecord*>(p);
+        f->next = freeRecords;
+        freeRecords = f;
+        ++freeRecordCount;
+        return;
+    }
+    ::operator delete(p);
+}
+
+void TimeBreakpointRecord::operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    operator delete(p);
+}
+
 AnalysisState& Analysis()
 {
     return State();

@@ -4,6 +4,7 @@
 // and the transient run's breakpoint queue.
 #include <complex>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "core/linked_list.h"
@@ -87,6 +88,12 @@ struct TimeBreakpointRecord : ListNode {
     TimeBreakpointRecord* outputNext = nullptr;
     NodeEventChain* outputChain = nullptr;  // the chain of its output
     std::uint32_t indexGeneration = 0;
+
+    // A record comes and goes with every digital event: freed records are kept for reuse.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* p) noexcept;
+    static void operator delete(void* p, const std::nothrow_t&) noexcept;
 };
 
 // What queueing a node event did, so that a rejected step can undo exactly that.
