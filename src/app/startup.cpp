@@ -297,6 +297,7 @@ void StartupSequence(const StartupCommandLine& line)
     InstallPathWindow();
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
+    RebuildComponentMenu();
     BuildComponentPalettes();
     CreateDockedBars();
     FrameHelpBar().parent = frame.frame;
