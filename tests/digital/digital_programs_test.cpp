@@ -18,6 +18,7 @@
 #include "digital/digital_logic_tables.h"
 #include "digital/digital_programs.h"
 #include "digital_build_test_support.h"
+#include "digital_test_support.h"
 #include "netlist/component_types.h"
 #include "netlist/global_options.h"
 
@@ -54,26 +55,11 @@ protected:
         EXPECT_EQ(SolveDigitalOperatingPoint(), 0);
         AcceptDigitalPoint();
         Note(0);
-        for (int guard = 0; guard < 100000; ++guard) {
-            TimeBreakpointRecord* head = FirstNodeEvent();
-            if (!head) break;
-            const std::uint32_t at = head->time;
-            if (rejectEach) {
-                EXPECT_EQ(ProcessDigitalEventsAt(at), 0);
-                RejectDigitalPoint();
-            }
-            EXPECT_EQ(ProcessDigitalEventsAt(at), 0);
-            AcceptDigitalPoint();
-            Note(at);
-        }
+        RunQueuedEvents(rejectEach, [&](std::uint32_t at) { Note(at); });
         CloseUnit(unit_);
         unit_ = -1;
         Analog().numericOutputUnit = -1;
-        std::ifstream in(path_, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        output_ = text.str();
-        output_.erase(std::remove(output_.begin(), output_.end(), '\r'), output_.end());
+        output_ = ReadOutputText(path_);
         return 0;
     }
 

@@ -291,10 +291,10 @@ std::vector<std::pair<std::uint32_t, int>> Bits(const std::vector<int>& values, 
     return changes;
 }
 
-TEST(DigitalIverilogReference, FourBitRippleAdder)
+// Forty random pairs of 4-bit operands, one every 50 ticks, and no carry in.
+void AdderInputs(RefCircuit& rc, unsigned seed)
 {
-    RefCircuit rc;
-    std::mt19937 random(7);
+    std::mt19937 random(seed);
     std::vector<int> a, b;
     for (int i = 0; i < 40; ++i) {
         a.push_back(static_cast<int>(random() % 16));
@@ -305,6 +305,12 @@ TEST(DigitalIverilogReference, FourBitRippleAdder)
         rc.stimuli["b" + std::to_string(bit)] = Bits(b, bit, 50);
     }
     rc.stimuli["c0"] = {{0, 0}};
+}
+
+TEST(DigitalIverilogReference, FourBitRippleAdder)
+{
+    RefCircuit rc;
+    AdderInputs(rc, 7);
     for (int bit = 0; bit < 4; ++bit) {
         const std::string i = std::to_string(bit), n = std::to_string(bit + 1);
         rc.gates.push_back({"xor", {"a" + i, "b" + i}, "p" + i, "", 3, 3});
@@ -322,17 +328,7 @@ TEST(DigitalIverilogReference, AdderAsLogicExpressionsWithPinDelays)
     // The ripple adder once more, each bit's sum and carry one LOGICEXP each, every sum bit
     // passed through a PINDLY of unequal rise and fall delays.
     RefCircuit rc;
-    std::mt19937 random(11);
-    std::vector<int> a, b;
-    for (int i = 0; i < 40; ++i) {
-        a.push_back(static_cast<int>(random() % 16));
-        b.push_back(static_cast<int>(random() % 16));
-    }
-    for (int bit = 0; bit < 4; ++bit) {
-        rc.stimuli["a" + std::to_string(bit)] = Bits(a, bit, 50);
-        rc.stimuli["b" + std::to_string(bit)] = Bits(b, bit, 50);
-    }
-    rc.stimuli["c0"] = {{0, 0}};
+    AdderInputs(rc, 11);
     for (int bit = 0; bit < 4; ++bit) {
         const std::string i = std::to_string(bit), n = std::to_string(bit + 1);
         const std::string ai = "a" + i, bi = "b" + i, ci = "c" + i;
