@@ -52,6 +52,7 @@
 #include "plots/plot_view_commands.h"
 #include "plots/state_variables_editor.h"
 #include "schematic/circuit_window.h"
+#include "digital/digital_path_window.h"
 #include "schematic/component_editor.h"
 #include "schematic/component_library_use.h"
 #include "schematic/page_array.h"
@@ -72,8 +73,6 @@ struct IdRange {
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
     {12913, 12913}, {17214, 17214}, {17669, 17669}, {17671, 17671},
-    // Digital path window.
-    {17453, 17453},
     // Plots.
     {770, 771}, {17152, 17152}, {17156, 17156}, {17159, 17159}, {17161, 17162}, {17164, 17165}, {17168, 17170},
     {17172, 17180},
@@ -252,6 +251,13 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17507: SplitHorizontal(context.active, 0.5); return 0;
     case kCommandZoomIn: case kCommandZoomOut: ZoomWindow(context.active, id); return 0;
     case 17450: OnColorCommand(context.active); return 0;
+    case 17453: {
+        WindowRecord* circuit = context.active && IsSchematicKind(context.active->kind) && context.active->document
+                                    ? context.active
+                                    : context.topCircuit;
+        if (circuit && IsSchematicKind(circuit->kind)) ShowPathWindow(circuit, circuit->mode, nullptr, nullptr);
+        return 0;
+    }
     case 17452: FontCommand(); return 0;
     case 17539: ToggleToolWindow(0); return 0;
     case 17540: ToggleStatusBar(FrameHelpBar()); return 0;

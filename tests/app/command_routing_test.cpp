@@ -39,8 +39,6 @@ std::set<int> OwnersList()
     for (int id : {12913, 17214}) ids.insert(id);
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);
-    // Digital.
-    ids.insert(17453);
     // Plots.
     AddRange(ids, 770, 771);
     ids.insert(17152);
@@ -119,11 +117,11 @@ TEST_F(CommandRouting, EveryOwnersIdGivesTheWarningOrGoesOnWhereItsWindowIsMissi
 TEST_F(CommandRouting, TheWarningNamesTheCommandByItsShortName)
 {
     win::ClearMessageBoxLog();
-    Route(17453);
+    Route(12913);
     ASSERT_EQ(win::MessageBoxLog().size(), 1u);
-    EXPECT_NE(win::MessageBoxLog()[0].text.find("'" + CommandShortName(17453) + "' is not available in this build."),
+    EXPECT_NE(win::MessageBoxLog()[0].text.find("'" + CommandShortName(12913) + "' is not available in this build."),
               std::string::npos);
-    EXPECT_FALSE(CommandShortName(17453).empty());
+    EXPECT_FALSE(CommandShortName(12913).empty());
     EXPECT_EQ(CommandShortName(999999), "999999");
 }
 
@@ -206,7 +204,7 @@ TEST_F(CommandRouting, AComponentMenuEntryChoosesThePartToPlace)
 TEST_F(CommandRouting, EveryCommandIsCountedOnceTakenOrNot)
 {
     // A handled command, one that warns, and one that goes on to the window.
-    for (int id : {17403, 17453, 17632}) {
+    for (int id : {17403, 12913, 17632}) {
         const std::uint32_t before = CommandUseCount(static_cast<std::uint32_t>(id));
         Route(id);
         EXPECT_EQ(CommandUseCount(static_cast<std::uint32_t>(id)), before + 1) << id;
