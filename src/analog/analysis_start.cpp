@@ -6,6 +6,7 @@
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
+#include "analyses/performance_window.h"
 #include "analog/batch_log.h"
 #include "analog/convergence.h"
 #include "analog/dc_sweep_run.h"
@@ -17,6 +18,12 @@
 #include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/histogram.h"
+#include "analyses/model_layers.h"
+#include "analyses/monte_carlo.h"
+#include "analyses/run_state.h"
+#include "analyses/stepping_rows.h"
+#include "analyses/stepping.h"
 #include "app/program_settings.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
@@ -107,6 +114,9 @@ int StartAnalysis(int kind)
     AnalogSolver().runPhase = kPhaseOperatingPoint;
     AnalogSolver().runKind = 1;
     rc.temperature.more = 0;
+    // The last analysis's runs and stepped targets went with its circuit.
+    RunState() = AnalysisRunState{};
+    ClearSteppingRows();
 
     int result = BuildCircuitForAnalysis();
     if (result == 0) {
@@ -117,6 +127,12 @@ int StartAnalysis(int kind)
         if (result == 0 && (kind == kAnalysisAc || kind == kAnalysisDc) && rc.probeState != kProbeNone)
             AnalogSolver().unknownCount = NumberDevices();
         if (result == 0 && kind == kAnalysisTransient) result = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet);
+        if (result == 0) {
+            // A stepping error is reported and refuses the runs; the analysis stays open so that
+            // the Stepping dialog can mend the settings.
+            RestoreNominalModelParams();
+            PrepareStepping();
+        }
         if (result == 0) result = RunKindSetup(kind);
     }
     // The model warnings of the build go into the numeric output whether the run starts or
@@ -152,11 +168,16 @@ void EndAnalysis(int keepOutput)
     // An analysis that wrote nothing leaves no numeric output file behind.
     if (rc.circuitWindow) RemoveEmptyNumericOutput(rc.circuitWindow);
     FreeAnalogRunData();
+    FreeGaussianPopulation();
+    FreeReportWhenExpression();
     rc.probeState = kProbeNone;
     // The run options of this analysis end with it: the next analysis (of another circuit, or a
     // probe run) must not read this one's state variables file while it sets up its solver.
     TransientRun().stateVariables = kStateVariablesZero;
     Analysis().analysisKind = kAnalysisNone;
+    ClearSteppingRows();
+    FreeGaussianPopulation();
+    FreeReportWhenExpression();
     ClearRunFlags();
     if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};
     rc.barsHidden = 0;
@@ -205,6 +226,7 @@ void InstallAnalysisKindHandlers()
     // The curves of each run, the numeric output, the run data flush and the end of a case in
     // the waveform store.
     InstallPlotRunServices();
+    InstallSteppingRunServices();
     AnalysisRunServices& services = RunServices();
     services.writeOperatingPointReport = [] {
         WriteRunOutput(RunControl().analysisWindow, 1);
@@ -223,6 +245,10 @@ void InstallAnalysisKindHandlers()
         ComputeDspCurves(window);
         WriteUserWaveformFile(window);
         FinishPlotCase(window);
+        CheckMonteCarloFailure();
+        // The performance and histogram windows on screen grow run by run.
+        RecomputePerformanceWindows(true);
+        RecomputeMonteCarloWindows(true);
     };
 }
 
