@@ -10,6 +10,7 @@
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/stepping.h"
+#include "app/printing.h"
 #include "analyses/stepping_rows.h"
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
@@ -691,6 +692,15 @@ void OnDestroy(win::HWND hwnd)
 
 bool RegisterPerformanceClass()
 {
+    // Printed layouts and pictures place the window by its record and draw it as a plot.
+    SetLayoutWindowServices(kWindowPerformance,
+                            {[](WindowRecord* window) -> PrintPreview* {
+                                 PerformanceWindowRecord* record = PerformanceRecordOf(window);
+                                 return record ? &record->view.printPreview : nullptr;
+                             },
+                             [](WindowRecord* window, win::HDC dc, const win::RECT& rect) {
+                                 PrintPlotWindow(window, dc, &rect);
+                             }});
     win::WNDCLASS existing;
     if (win::GetClassInfo(nullptr, kPerformanceClassName, &existing)) return true;
     win::WNDCLASS wc;
@@ -698,7 +708,8 @@ bool RegisterPerformanceClass()
     wc.lpfnWndProc = PerformanceWndProc;
     wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
     wc.lpszClassName = kPerformanceClassName;
-    return win::RegisterClass(&wc) != 0;
+    if (win::RegisterClass(&wc) == 0) return false;
+    return true;
 }
 
 void UnregisterPerformanceClass() { win::UnregisterClass(kPerformanceClassName, nullptr); }
