@@ -7,6 +7,8 @@
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
+#include "analog/analysis_state.h"
+#include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "document/circuit_file.h"
 #include "platform/message.h"
@@ -59,16 +61,16 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
     ASSERT_NE(circuit, nullptr);
     PumpFrameMessages();
 
-    // Probe mode starts with one run of the whole circuit.
-    RunControl().probeFlag = 1;
-    const int started = RunAnalysisCommand(circuit, kAnalysisTransient);
-    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
-    ASSERT_EQ(started, 0);
-    ASSERT_EQ(SetProbeRowCount(1), 0);
-    RunControl().probeState = kProbeFullRun;
-    EXPECT_EQ(ApplyProbeRows(1, -1), 0);
-    SetProbeRowCount(0);
+    // Transient Probe from the menu: the whole circuit runs once, then the probe waits for clicks.
+    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
     PumpFrameMessages();
+    RouteCommand(Frame().frame, 17603, 0);
+    PumpFrameMessages();
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    ASSERT_EQ(Analysis().analysisKind, kAnalysisTransient);
+    EXPECT_EQ(RunControl().probeFlag, 1);
+    EXPECT_EQ(RunControl().probeState, kProbeIdle);
+    EXPECT_TRUE(ProbeMode().rows.empty());
     WindowRecord* analysis = RunControl().analysisWindow;
     ASSERT_NE(analysis, nullptr);
     win::SendMessage(Frame().mdiClient, win::WM_MDITILE, 0, 0);
@@ -98,6 +100,33 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
     PumpFrameMessages();
     win::CurrentBackend().Present(true);
     EXPECT_TRUE(SaveScreen("analysis_probe_mode"));
+}
+
+// A probe run that fails is reported; the analysis ends and its window closes.
+TEST_F(ProbeCircuitTest, AFailedProbeRunEndsTheAnalysis)
+{
+    Start();
+    InstallAnalysisKindHandlers();
+    const std::string path = (dir_ / "probe.cir").string();
+    std::ofstream(path, std::ios::binary) << kProbeCircuit;
+    std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
+    WindowRecord* circuit = nullptr;
+    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+    PumpFrameMessages();
+    int runs = 0;
+    ProbeMode().run = [&runs] {
+        ++runs;
+        return kMsgInsufficientMemory;
+    };
+    RunControl().probeFlag = 1;
+    EXPECT_EQ(RunAnalysisCommand(circuit, kAnalysisTransient), kMsgAlreadyReported);
+    PumpFrameMessages();
+    EXPECT_EQ(runs, 1);
+    ASSERT_FALSE(win::MessageBoxLog().empty());
+    EXPECT_NE(win::MessageBoxLog().back().text.find("Insufficient memory."), std::string::npos);
+    EXPECT_EQ(RunControl().analysisWindow, nullptr);
+    EXPECT_EQ(Analysis().analysisKind, kAnalysisNone);
+    EXPECT_TRUE(ProbeMode().rows.empty());
 }
 
 }  // namespace
