@@ -1,6 +1,8 @@
 // Probe mode on a real schematic circuit: the analysis runs once for the whole circuit, then a
 // click on a node of the circuit window plots that node's voltage in the analysis window.
+#include <algorithm>
 #include <fstream>
+#include <vector>
 #include <string>
 
 #include "../app/frame_test_support.h"
@@ -10,6 +12,8 @@
 #include "analog/analysis_state.h"
 #include "app/command_routing.h"
 #include "app/frame_window.h"
+#include "app/menus.h"
+#include "platform/menu.h"
 #include "document/circuit_file.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
@@ -73,6 +77,20 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
     EXPECT_TRUE(ProbeMode().rows.empty());
     WindowRecord* analysis = RunControl().analysisWindow;
     ASSERT_NE(analysis, nullptr);
+    // The probe's menus stand in the bar; they open with the descriptor's choices checked.
+    win::HMENU bar = win::GetMenu(Frame().frame);
+    std::vector<std::string> texts;
+    for (int i = 0; i < win::GetMenuItemCount(bar); ++i)
+        texts.push_back(win::GetMenuString(bar, static_cast<win::UINT>(i), win::MF_BYPOSITION));
+    for (const char* name : {"&Probe", "&Vertical", "&Horizontal", "&Scope"})
+        EXPECT_NE(std::find(texts.begin(), texts.end(), name), texts.end()) << name;
+    EXPECT_EQ(std::find(texts.begin(), texts.end(), "&Transient"), texts.end());
+    win::HMENU probeMenu = FindPopupWithCommand(bar, kCmdProbeManyTraces);
+    ASSERT_NE(probeMenu, nullptr);
+    win::SendMessage(Frame().frame, win::WM_INITMENUPOPUP, reinterpret_cast<win::WPARAM>(probeMenu), 0);
+    EXPECT_TRUE(win::GetMenuState(probeMenu, kCmdProbeManyTraces, win::MF_BYCOMMAND) & win::MF_CHECKED);
+    EXPECT_FALSE(win::GetMenuState(probeMenu, kCmdProbeOneTrace, win::MF_BYCOMMAND) & win::MF_CHECKED);
+    EXPECT_TRUE(win::GetMenuState(probeMenu, kCmdProbeDeleteAll, win::MF_BYCOMMAND) & win::MF_GRAYED);
     win::SendMessage(Frame().mdiClient, win::WM_MDITILE, 0, 0);
     PumpFrameMessages();
 
