@@ -11,6 +11,7 @@
 #include "app/font_select.h"
 #include "app/frame_state.h"
 #include "app/status_text.h"
+#include "app/usage_file.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
 #include "platform/cursor.h"
@@ -18,6 +19,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/mdi.h"
+#include "platform/menu.h"
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/system.h"
@@ -27,10 +29,12 @@
 #include "plots/analysis_run_services.h"
 #include "plots/curve_evaluation.h"
 #include "plots/curve_ranges.h"
+#include "plots/plot_characteristics.h"
 #include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
 #include "plots/plot_view_settings.h"
+#include "plots/probe_mode.h"
 #include "schematic/mouse_input.h"
 
 namespace kq5 {
@@ -41,6 +45,7 @@ constexpr int kMsgTitleBase = 5352;  // "Transient Analysis" + AnalysisKind
 constexpr int kLayoutWord = 448;
 constexpr int kDefaultFontHeight = -12;
 constexpr double kMaxDisplayScale = 3.0;
+constexpr int kCommandCharacteristics = 15679;
 
 bool IsMdiChild(win::HWND hwnd)
 {
@@ -252,6 +257,30 @@ void ReleasePlotWindowObjects(WindowRecord* window)
     window->plot->plotFontHandle = nullptr;
 }
 
+void OnPlotDoubleClick(WindowRecord* record, unsigned keyFlags, int x, int y)
+{
+    if (!record || !record->plot) return;
+    if (EditObjectAtPoint(record, keyFlags, x, y)) return;
+    if (RunControl().probeFlag) {
+        const win::HMENU menu = win::CreatePopupMenu();
+        win::AppendMenu(menu, win::MF_STRING, kCmdProbeAddPlot, "&Add Plot...");
+        if (!ProbeMode().rows.empty()) {
+            win::AppendMenu(menu, win::MF_STRING, kCommandCharacteristics, "&Characteristics...");
+            win::AppendMenu(menu, win::MF_STRING, kCmdProbeDeletePlots, "&Delete Plot...");
+        }
+        win::POINT at{};
+        win::GetCursorPos(&at);
+        WindowRecord* frame = FrameRecord();
+        win::TrackPopupMenu(menu, win::TPM_LEFTBUTTON, at.x, at.y, 0, frame ? frame->window : nullptr, nullptr);
+        win::DestroyMenu(menu);
+        return;
+    }
+    if (record->plot->curveCount > 0) {
+        CountCommandUse(kCommandCharacteristics);
+        OpenPlotCharacteristics(record);
+    }
+}
+
 win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     WindowRecord* record = GetWindowRecord(hwnd);
@@ -300,8 +329,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         return 0;
     case win::WM_LBUTTONDBLCLK:
         if (MouseIgnored(record)) return 0;
-        if (PlotViewDrawHooks().doubleClick)
-            PlotViewDrawHooks().doubleClick(record, win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
+        OnPlotDoubleClick(record, static_cast<unsigned>(wParam), win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
         return 0;
     case win::WM_RBUTTONUP:
         if (MouseIgnored(record)) return 0;

@@ -1,0 +1,162 @@
+// A double click on the analysis window: an object under the mouse opens its editor, an empty
+// plot the Characteristics dialog, and in probe mode a popup offers Add Plot.
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "../app/frame_test_support.h"
+#include "analog/analysis_start.h"
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "app/command_routing.h"
+#include "app/frame_window.h"
+#include "app/prompt_dialog.h"
+#include "document/circuit_file.h"
+#include "platform/headless.h"
+#include "platform/menu.h"
+#include "platform/message.h"
+#include "platform/message_box.h"
+#include "platform/paint.h"
+#include "platform/win_messages.h"
+#include "platform/window.h"
+#include "plots/curve_record.h"
+#include "plots/plot_object.h"
+#include "plots/plot_object_draw.h"
+#include "plots/plot_object_geometry.h"
+#include "plots/probe_mode.h"
+
+namespace kq5::testing {
+namespace {
+
+const char* const kCircuit =
+    "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.PRINT TRAN V(2)\n.END\n";
+
+class PlotDoubleClickTest : public StartedFrame {
+protected:
+    void TearDown() override
+    {
+        win::headless::SetIdleHandler({});
+        ClearPromptDialogs();
+        ExitAnalysis();
+        PumpFrameMessages();
+        RunControl().probeFlag = 0;
+        ResetProbeModeForTests();
+        StartedFrame::TearDown();
+    }
+
+    WindowRecord* Load()
+    {
+        Start();
+        InstallAnalysisKindHandlers();
+        const std::string path = (dir_ / "dbl.cir").string();
+        std::ofstream(path, std::ios::binary) << kCircuit;
+        std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
+        WindowRecord* circuit = nullptr;
+        EXPECT_EQ(LoadCircuitFile(nullptr, path, kFileKindTextCircuit, kLoadDefaults, circuit), 0);
+        PumpFrameMessages();
+        return circuit;
+    }
+
+    // Whenever a modal loop waits: the caption of the window in front is noted, then it is
+    // cancelled (a popup menu by Esc, a dialog by its Cancel).
+    void CancelEachModal()
+    {
+        win::headless::SetIdleHandler([this] {
+            if (captions_.size() > 8) return false;
+            if (win::IsMenuTracking()) {
+                captions_.push_back("(popup)");
+                win::headless::PressKey(win::VK_ESCAPE);
+                return true;
+            }
+            const win::HWND front = win::GetActiveWindow();
+            if (!front || front == Frame().frame) return false;
+            captions_.push_back(win::GetWindowText(front));
+            win::SendMessage(front, win::WM_COMMAND, win::IDCANCEL, 0);
+            return true;
+        });
+    }
+
+    static void DoubleClick(WindowRecord* analysis, int x, int y)
+    {
+        win::SendMessage(analysis->window, win::WM_LBUTTONDBLCLK, 0, win::MAKELPARAM(x, y));
+        PumpFrameMessages();
+    }
+
+    std::vector<std::string> captions_;
+};
+
+TEST_F(PlotDoubleClickTest, AnObjectOpensItsEditorAndTheEmptyPlotTheCharacteristics)
+{
+    WindowRecord* circuit = Load();
+    ASSERT_NE(circuit, nullptr);
+    RouteCommand(Frame().frame, 17600, 0);
+    PumpFrameMessages();
+    RouteCommand(Frame().frame, 16059, 0);
+    PumpFrameMessages();
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    ASSERT_GT(analysis->plot->curveCount, 0);
+    win::InvalidateRect(analysis->window, nullptr, 1);
+    win::UpdateWindow(analysis->window);
+    const win::RECT plot = analysis->plot->curves[0]->plotRect;
+    ASSERT_GT(plot.right - plot.left, 100);
+
+    CancelEachModal();
+    DoubleClick(analysis, (plot.left + plot.right) / 2, plot.top + 10);
+    ASSERT_EQ(captions_.size(), 1u);
+    EXPECT_EQ(captions_[0], "Analysis Plot Characteristics");
+
+    // A text placed in the plot: a double click on the middle of its words edits it.
+    analysis->flags |= kRecordHoldsPlotObjects;
+    PlotObject* text = CreatePlotObject(analysis, kObjectText, -1, win::RECT{plot.left + 40, plot.top + 40, plot.left + 40, plot.top + 40});
+    ASSERT_NE(text, nullptr);
+    text->text = "Charging through one kilohm";
+    const win::RECT box = GetPlotObjectBounds(analysis, *text);
+    captions_.clear();
+    ClearPromptDialogs();
+    PromptAnswer cancel;
+    cancel.button = 2;
+    PushPromptAnswer(cancel);
+    DoubleClick(analysis, (box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    EXPECT_TRUE(captions_.empty());
+    ASSERT_EQ(PromptDialogLog().size(), 1u);
+    EXPECT_EQ(PromptDialogLog()[0], "Analysis Text");
+    EXPECT_EQ(text->text, "Charging through one kilohm");
+}
+
+TEST_F(PlotDoubleClickTest, InProbeModeAPopupOffersAddPlot)
+{
+    WindowRecord* circuit = Load();
+    ASSERT_NE(circuit, nullptr);
+    RouteCommand(Frame().frame, 17603, 0);
+    PumpFrameMessages();
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    ASSERT_GT(analysis->plot->curveCount, 0);
+    win::InvalidateRect(analysis->window, nullptr, 1);
+    win::UpdateWindow(analysis->window);
+    const win::RECT plot = analysis->plot->curves[0]->plotRect;
+
+    // "&Add Plot..." by its letter: the prompt for the expression comes up.
+    bool popup = false;
+    win::headless::SetIdleHandler([&] {
+        if (!win::IsMenuTracking() || popup) return false;
+        popup = true;
+        win::headless::PressKey('A');
+        return true;
+    });
+    ClearPromptDialogs();
+    PromptAnswer cancel;
+    cancel.button = 2;
+    PushPromptAnswer(cancel);
+    DoubleClick(analysis, (plot.left + plot.right) / 2, plot.top + 10);
+    EXPECT_TRUE(popup);
+    ASSERT_EQ(PromptDialogLog().size(), 1u);
+    EXPECT_EQ(PromptDialogLog()[0], "Add Plot");
+    EXPECT_TRUE(ProbeMode().rows.empty());
+}
+
+}  // namespace
+}  // namespace kq5::testing
