@@ -13,7 +13,9 @@
 #include "app/status_text.h"
 #include "app/usage_file.h"
 #include "app/window_record.h"
+#include "app/window_record_utils.h"
 #include "core/message_reporter.h"
+#include "document/circuit_document.h"
 #include "platform/cursor.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
@@ -61,6 +63,56 @@ win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, 
 
 std::string TitleOfKind(int kind) { return LoadResString(kMsgTitleBase + std::clamp(kind, 0, 2)); }
 
+// The document's placements of the circuit and the analysis window: one pair for normal runs,
+// one for probe runs.
+constexpr std::size_t kCircuitPlacement = 1, kAnalysisPlacement = 2;
+constexpr std::size_t kProbeCircuitPlacement = 3, kProbeAnalysisPlacement = 4;
+
+bool PlacementStored(const win::WINDOWPLACEMENT& p)
+{
+    return p.length != 0 && p.rcNormalPosition.right > p.rcNormalPosition.left &&
+           p.rcNormalPosition.bottom > p.rcNormalPosition.top;
+}
+
+// The circuit of the analysis, while its window lives.
+WindowRecord* LiveCircuit()
+{
+    WindowRecord* circuit = RunControl().circuitWindow;
+    return circuit && IsLiveWindowRecord(circuit) && circuit->document ? circuit : nullptr;
+}
+
+// Both windows where they stood the last time an analysis of this kind (probe or not) closed; a
+// first probe run puts them side by side.
+void RestoreAnalysisPlacements(WindowRecord* analysis)
+{
+    WindowRecord* circuit = LiveCircuit();
+    if (!circuit || !analysis || !IsMdiChild(analysis->window)) return;
+    const bool probe = RunControl().probeFlag != 0;
+    auto& placements = circuit->document->placements;
+    const win::WINDOWPLACEMENT& c = placements[probe ? kProbeCircuitPlacement : kCircuitPlacement];
+    const win::WINDOWPLACEMENT& a = placements[probe ? kProbeAnalysisPlacement : kAnalysisPlacement];
+    if (PlacementStored(c) && PlacementStored(a)) {
+        SetRecordPlacement(circuit, c);
+        SetRecordPlacement(analysis, a);
+        return;
+    }
+    if (!probe) return;
+    if (win::IsIconic(circuit->window)) win::ShowWindow(circuit->window, win::SW_RESTORE);
+    win::SendMessage(Frame().mdiClient, win::WM_MDITILE, win::MDITILE_VERTICAL, 0);
+}
+
+void SaveAnalysisPlacements(WindowRecord* analysis)
+{
+    WindowRecord* circuit = LiveCircuit();
+    if (!circuit || !analysis || !IsMdiChild(analysis->window)) return;
+    const bool probe = RunControl().probeFlag != 0;
+    auto& placements = circuit->document->placements;
+    win::WINDOWPLACEMENT c{}, a{};
+    if (!GetRecordPlacement(circuit, c) || !GetRecordPlacement(analysis, a)) return;
+    placements[probe ? kProbeCircuitPlacement : kCircuitPlacement] = c;
+    placements[probe ? kProbeAnalysisPlacement : kAnalysisPlacement] = a;
+}
+
 bool MouseIgnored(const WindowRecord* record)
 {
     return RunControl().running || !record || !record->plot || record->plot->curveCount == 0;
@@ -93,6 +145,7 @@ void OnDestroy(win::HWND hwnd)
     WindowRecord* record = GetWindowRecord(hwnd);
     if (!record) return;
     ReleasePlotWindowObjects(record);
+    SaveAnalysisPlacements(record);
     RunControlState& rc = RunControl();
     if (rc.analysisWindow == record) rc.analysisWindow = nullptr;
     RestoreCircuitMenus();
@@ -176,6 +229,7 @@ int OpenAnalysisWindow()
                                    800, 600, nullptr, nullptr, nullptr, nullptr);
     }
     if (!hwnd || !rc.analysisWindow) return kMsgInsufficientMemory;
+    RestoreAnalysisPlacements(rc.analysisWindow);
     if (rc.circuitWindow && rc.probeState == kProbeNone) rc.circuitWindow->mode = kCommandSelectMode;
     return 0;
 }

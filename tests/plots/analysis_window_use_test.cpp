@@ -1,5 +1,6 @@
-// A double click on the analysis window: an object under the mouse opens its editor, an empty
-// plot the Characteristics dialog, and in probe mode a popup offers Add Plot.
+// The analysis window as a user works it: a double click opens an object's editor, an empty
+// plot's Characteristics dialog, or in probe mode a popup offering Add Plot; the window and its
+// circuit come back where they stood when the last analysis of the same kind closed.
 #include <fstream>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "app/prompt_dialog.h"
+#include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "platform/headless.h"
 #include "platform/menu.h"
@@ -31,7 +33,7 @@ namespace {
 const char* const kCircuit =
     "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.PRINT TRAN V(2)\n.END\n";
 
-class PlotDoubleClickTest : public StartedFrame {
+class AnalysisWindowUseTest : public StartedFrame {
 protected:
     void TearDown() override
     {
@@ -85,7 +87,7 @@ protected:
     std::vector<std::string> captions_;
 };
 
-TEST_F(PlotDoubleClickTest, AnObjectOpensItsEditorAndTheEmptyPlotTheCharacteristics)
+TEST_F(AnalysisWindowUseTest, AnObjectOpensItsEditorAndTheEmptyPlotTheCharacteristics)
 {
     WindowRecord* circuit = Load();
     ASSERT_NE(circuit, nullptr);
@@ -125,7 +127,7 @@ TEST_F(PlotDoubleClickTest, AnObjectOpensItsEditorAndTheEmptyPlotTheCharacterist
     EXPECT_EQ(text->text, "Charging through one kilohm");
 }
 
-TEST_F(PlotDoubleClickTest, InProbeModeAPopupOffersAddPlot)
+TEST_F(AnalysisWindowUseTest, InProbeModeAPopupOffersAddPlot)
 {
     WindowRecord* circuit = Load();
     ASSERT_NE(circuit, nullptr);
@@ -156,6 +158,75 @@ TEST_F(PlotDoubleClickTest, InProbeModeAPopupOffersAddPlot)
     ASSERT_EQ(PromptDialogLog().size(), 1u);
     EXPECT_EQ(PromptDialogLog()[0], "Add Plot");
     EXPECT_TRUE(ProbeMode().rows.empty());
+}
+
+win::RECT NormalRect(win::HWND hwnd)
+{
+    win::WINDOWPLACEMENT p{};
+    win::GetWindowPlacement(hwnd, &p);
+    return p.rcNormalPosition;
+}
+
+bool SameRect(const win::RECT& a, const win::RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+TEST_F(AnalysisWindowUseTest, PlacementsAreKeptPerKindOfRun)
+{
+    WindowRecord* circuit = Load();
+    ASSERT_NE(circuit, nullptr);
+    win::SendMessage(Frame().mdiClient, win::WM_MDIRESTORE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
+
+    // A first probe run stands the two windows side by side.
+    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
+    RouteCommand(Frame().frame, 17603, 0);
+    PumpFrameMessages();
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    const win::RECT probeA = NormalRect(analysis->window), probeC = NormalRect(circuit->window);
+    EXPECT_FALSE(win::IsZoomed(analysis->window));
+    EXPECT_TRUE(probeA.right <= probeC.left || probeC.right <= probeA.left) << "tiled side by side";
+
+    // The user moves both; closing keeps where they stood for the next probe run.
+    win::MoveWindow(analysis->window, 10, 20, 300, 200, 1);
+    win::MoveWindow(circuit->window, 320, 20, 280, 220, 1);
+    ExitAnalysis();
+    PumpFrameMessages();
+    EXPECT_TRUE(SameRect(circuit->document->placements[4].rcNormalPosition, win::RECT{10, 20, 310, 220}));
+
+    // A normal run has its own pair: none stored yet, so the circuit is not moved.
+    win::MoveWindow(circuit->window, 0, 0, 400, 300, 1);
+    RunControl().probeFlag = 0;
+    RouteCommand(Frame().frame, 17600, 0);
+    PumpFrameMessages();
+    analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    EXPECT_TRUE(SameRect(NormalRect(circuit->window), win::RECT{0, 0, 400, 300}));
+    win::MoveWindow(analysis->window, 50, 60, 250, 150, 1);
+    ExitAnalysis();
+    PumpFrameMessages();
+    EXPECT_TRUE(SameRect(circuit->document->placements[2].rcNormalPosition, win::RECT{50, 60, 300, 210}));
+
+    // The next probe run puts both back.
+    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
+    RouteCommand(Frame().frame, 17603, 0);
+    PumpFrameMessages();
+    analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    EXPECT_TRUE(SameRect(NormalRect(analysis->window), win::RECT{10, 20, 310, 220}));
+    EXPECT_TRUE(SameRect(NormalRect(circuit->window), win::RECT{320, 20, 600, 240}));
+    ExitAnalysis();
+    PumpFrameMessages();
+
+    // And the next normal run the normal pair.
+    RunControl().probeFlag = 0;
+    RouteCommand(Frame().frame, 17600, 0);
+    PumpFrameMessages();
+    analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    EXPECT_TRUE(SameRect(NormalRect(analysis->window), win::RECT{50, 60, 300, 210}));
+    EXPECT_TRUE(SameRect(NormalRect(circuit->window), win::RECT{0, 0, 400, 300}));
 }
 
 }  // namespace
