@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/frame_state.h"
+#include "core/expr_symbols.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -185,6 +187,86 @@ TEST_F(LimitsDialogTest, TheExpressionPopupInsertsAVariable)
     win::headless::SetIdleHandler({});
     // Variables, Analysis Variables, the second entry: TIME.
     EXPECT_EQ(Rows()[0].yExpression, "v(1)TIME");
+}
+
+// The expression popup's Functions wrap the whole text (SUM with the row's X expression); its
+// Operators insert at the caret.
+TEST_F(LimitsDialogTest, TheExpressionPopupWrapsInAFunctionAndInsertsAnOperator)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    const auto choose = [&](int id, std::vector<int> keys, const char* screen = nullptr) {
+        std::size_t step = 0;
+        win::headless::SetIdleHandler([&]() {
+            if (step >= keys.size()) return false;
+            const int key = keys[step++];
+            if (key == 0) EXPECT_TRUE(SaveScreen(screen));
+            else win::headless::PressKey(key);
+            return true;
+        });
+        win::SendMessage(Item(id), win::WM_RBUTTONDOWN, 0, 0);
+        win::headless::SetIdleHandler({});
+    };
+    const int down = win::VK_DOWN, right = win::VK_RIGHT, enter = win::VK_RETURN;
+    // Functions, Transcendental, SIN.
+    choose(kLimitsRowBase + 2, {down, down, down, right, down, down, down, down, right, 0, enter}, "analysis_limits_functions");
+    EXPECT_EQ(Rows()[0].yExpression, "SIN(v(1))");
+    // Functions, Calculus, SUM: its second argument is the row's X expression.
+    choose(kLimitsRowBase + 102, {down, down, down, right, down, down, right, down, enter});
+    EXPECT_EQ(Rows()[1].yExpression, "SUM(v(2),T)");
+    // Operators: the third of the table, put in at the caret.
+    win::SendMessage(Item(kLimitsRowBase + 202), win::EM_SETSEL, 4, 4);
+    choose(kLimitsRowBase + 202, {down, down, down, down, right, down, down, enter});
+    ASSERT_GT(ExpressionOperatorEntries().size(), 2u);
+    EXPECT_EQ(Rows()[2].yExpression, "v(3)" + ExpressionOperatorEntries()[2].text);
+}
+
+// Up and down arrows walk the fields round and the rows column-wise, scrolling the rows.
+TEST_F(LimitsDialogTest, ArrowKeysMoveBetweenFieldsAndRows)
+{
+    for (int i = 0; i < 40; ++i) {
+        LimitsRow row = Rows()[0];
+        row.yExpression = "v(" + std::to_string(i + 4) + ")";
+        Rows().push_back(row);
+    }
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    const auto press = [](int key) {
+        win::headless::PressKey(key);
+        PumpFrameMessages();
+    };
+    const auto focusId = [] { return win::GetDlgCtrlID(win::GetFocus()); };
+    win::SetFocus(Item(kLimitsFieldBase));
+    PumpFrameMessages();
+    press(win::VK_UP);
+    EXPECT_EQ(focusId(), kLimitsFieldBase + 3);  // transient has four fields
+    press(win::VK_DOWN);
+    EXPECT_EQ(focusId(), kLimitsFieldBase);
+    press(win::VK_DOWN);
+    EXPECT_EQ(focusId(), kLimitsFieldBase + 1);
+
+    // A typed text goes into its row as the focus leaves it for the row below.
+    win::SetFocus(Item(kLimitsRowBase + 2));
+    PumpFrameMessages();
+    win::SetWindowText(Item(kLimitsRowBase + 2), "v(9)");
+    press(win::VK_DOWN);
+    EXPECT_EQ(focusId(), kLimitsRowBase + 102);
+    EXPECT_EQ(Rows()[0].yExpression, "v(9)");
+    press(win::VK_UP);
+    EXPECT_EQ(focusId(), kLimitsRowBase + 2);
+    press(win::VK_UP);  // no row above the first
+    EXPECT_EQ(focusId(), kLimitsRowBase + 2);
+
+    // Past the last line shown the rows scroll by one and the focus stays on the last line.
+    int lines = 0;
+    while (lines < kLimitsMaxLines && Item(kLimitsRowBase + 100 * lines + 2)) ++lines;
+    ASSERT_LT(lines, static_cast<int>(Rows().size()));
+    win::SetFocus(Item(kLimitsRowBase + 100 * (lines - 1) + 3));
+    PumpFrameMessages();
+    press(win::VK_DOWN);
+    EXPECT_EQ(focusId(), kLimitsRowBase + 100 * (lines - 1) + 3);
+    EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 100 * (lines - 1) + 2)), Rows()[static_cast<std::size_t>(lines)].yExpression);
+    EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 2)), Rows()[1].yExpression);
 }
 
 TEST_F(LimitsDialogTest, OnlyOneDialogAndNoneInProbeMode)
