@@ -199,7 +199,9 @@ void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
     const int count = win::GetMenuItemCount(popup);
     for (int i = 0; i < count; ++i) {
         const unsigned id = win::GetMenuItemID(popup, i);
-        if (id < 16000 || id > 16082 || win::GetSubMenu(popup, i)) continue;
+        // Run, Limits and the rest of 16058 to 16070 and the pin list 16080 are not the probe's.
+        const bool probeId = id >= 16000 && id <= 16082 && !(id >= 16058 && id <= 16070) && id != 16080;
+        if (!probeId || win::GetSubMenu(popup, i)) continue;
         const ProbeMenuItemState state = ProbeMenuItem(static_cast<int>(id));
         Enable(popup, id, state.enabled);
         Check(popup, id, state.checked);
