@@ -384,6 +384,12 @@ win::LRESULT CircuitWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     case win::WM_KEYUP:
         ShowSelectCursorForKey(hwnd, wParam, false);
         return DefaultProc(hwnd, msg, wParam, lParam);
+    case win::WM_TIMER:
+        if (wParam == kDragTimer) {
+            OnSchematicDragTimer(hwnd);
+            return 0;
+        }
+        return DefaultProc(hwnd, msg, wParam, lParam);
     case win::WM_MOUSEMOVE: {
         EraseCrosshair(nullptr);
         OnWindowMouseMove(hwnd, keys, lParam);

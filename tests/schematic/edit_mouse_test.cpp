@@ -196,6 +196,38 @@ TEST_F(MouseEditTest, SelectClickThenDragMovesWithTheWireFollowing)
     EXPECT_EQ(record_->modified, 1);
 }
 
+// A move dragged past the pane's edge keeps scrolling on the drag timer while the mouse rests,
+// and stops when the button is let go.
+TEST_F(MouseEditTest, TheDragTimerScrollsWhileThePointerIsOutsideThePane)
+{
+    Comp(10, 10);
+    record_->mode = 17561;
+    Press(12, 10);
+    Release(12, 10);
+    Press(12, 10);
+    MoveTo(14, 10);
+    win::RECT pane{};
+    GetPaneRect(record_, pane_, pane);
+    const win::POINT inside = GridToPaneClient(record_, 14, 10, pane_);
+    win::testing::MessageLog().clear();
+    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(static_cast<win::WORD>(pane.right + 5), static_cast<win::WORD>(inside.y)));
+    EXPECT_EQ(CountOf(hwnd_, win::WM_HSCROLL), 1);
+    OnSchematicDragTimer(hwnd_);
+    OnSchematicDragTimer(hwnd_);
+    EXPECT_EQ(CountOf(hwnd_, win::WM_HSCROLL), 3);
+    EXPECT_EQ(CountOf(hwnd_, win::WM_VSCROLL), 0);
+    // Back inside, the ticks do nothing.
+    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(static_cast<win::WORD>(inside.x), static_cast<win::WORD>(inside.y)));
+    OnSchematicDragTimer(hwnd_);
+    EXPECT_EQ(CountOf(hwnd_, win::WM_HSCROLL), 3);
+    // Outside again, then the button is let go: no more scrolling.
+    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(static_cast<win::WORD>(inside.x), static_cast<win::WORD>(pane.bottom + 5)));
+    EXPECT_EQ(CountOf(hwnd_, win::WM_VSCROLL), 1);
+    OnWindowLButtonUp(hwnd_, 0, win::MAKELPARAM(static_cast<win::WORD>(inside.x), static_cast<win::WORD>(pane.bottom + 5)));
+    OnSchematicDragTimer(hwnd_);
+    EXPECT_EQ(CountOf(hwnd_, win::WM_VSCROLL), 1);
+}
+
 TEST_F(MouseEditTest, ADragOverEmptySpaceSelectsWhatTheBoxMeets)
 {
     SchematicItem* inside = Wire(10, 10, 12, 10);
