@@ -178,6 +178,51 @@ TEST_F(EditorDialogsTest, TheModelPanelEditsTheParametersOfANewModel)
     ResetModelStateForTests();
 }
 
+// In the model panel Up and Down move between the rows of fields, scrolling the panel a row at
+// its edges; Page Down scrolls a page. The focus keeps its column.
+TEST_F(EditorDialogsTest, ArrowAndPageKeysWalkTheModelPanel)
+{
+    ResetModelStateForTests();
+    ComponentDefinition definition;
+    definition.name = "DIODE";
+    definition.type = kComponentDiode;
+    definition.pins = {DefinitionPin{}, DefinitionPin{}};
+    SchematicItem* item = NewSchematicItem(record_);
+    item->itemKind = kItemComponent;
+    item->definition = &definition;
+    SetAttribute(record_, item, kAttrPart, "D1");
+    SetAttribute(record_, item, kAttrModel, "dkeys");
+
+    std::vector<int> focus;
+    std::string rowOneName, firstAfterScroll, firstAfterPage;
+    const auto focused = [&] { focus.push_back(win::GetDlgCtrlID(win::GetFocus())); };
+    const auto press = [](int key) { return [key] { win::headless::PressKey(key); }; };
+    InputScript script;
+    script.Then([] { Click(112); })
+        .Then([&] { rowOneName = win::GetDlgItemText(Dialog(), 1003); })
+        .Then([] { win::SetFocus(win::GetDlgItem(Dialog(), 2001)); })
+        .Then(press(win::VK_DOWN)).Then(focused)
+        .Then(press(win::VK_UP)).Then(focused)
+        .Then(press(win::VK_UP)).Then(focused)
+        .Then([] { win::SetFocus(win::GetDlgItem(Dialog(), 2013)); })
+        .Then(press(win::VK_DOWN)).Then(focused)
+        .Then([&] { firstAfterScroll = win::GetDlgItemText(Dialog(), 1000); })
+        .Then(press(win::VK_NEXT)).Then(focused)
+        .Then([&] { firstAfterPage = win::GetDlgItemText(Dialog(), 1000); })
+        .Then([] { Click(win::IDCANCEL); });
+    script.Install();
+    RunAttributeDialog(record_, item, nullptr, 0);
+    ASSERT_EQ(focus.size(), 5u);
+    EXPECT_EQ(focus[0], 2004);
+    EXPECT_EQ(focus[1], 2001);
+    EXPECT_EQ(focus[2], 2001);  // the top row at the top of the list stays
+    EXPECT_EQ(focus[3], 2013);  // the panel scrolled a row under the focus
+    EXPECT_FALSE(rowOneName.empty());
+    EXPECT_EQ(firstAfterScroll, rowOneName);
+    EXPECT_NE(firstAfterPage, firstAfterScroll);
+    ResetModelStateForTests();
+}
+
 TEST_F(EditorDialogsTest, AttributeNamesAndModelNamesAreCleaned)
 {
     EXPECT_EQ(CleanAttributeName("  my attr, x=1 "), "my_attr_x1");
