@@ -322,8 +322,9 @@ void OnPlotDoubleClick(WindowRecord* record, unsigned keyFlags, int x, int y)
             win::AppendMenu(menu, win::MF_STRING, kCommandCharacteristics, "&Characteristics...");
             win::AppendMenu(menu, win::MF_STRING, kCmdProbeDeletePlots, "&Delete Plot...");
         }
-        win::POINT at{};
-        win::GetCursorPos(&at);
+        // At the double click, which is where the cursor stands.
+        win::POINT at{x, y};
+        win::ClientToScreen(record->window, &at);
         WindowRecord* frame = FrameRecord();
         win::TrackPopupMenu(menu, win::TPM_LEFTBUTTON, at.x, at.y, 0, frame ? frame->window : nullptr, nullptr);
         win::DestroyMenu(menu);

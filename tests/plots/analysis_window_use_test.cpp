@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../app/frame_test_support.h"
+#include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
@@ -14,6 +15,7 @@
 #include "app/prompt_dialog.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
+#include "platform/backend.h"
 #include "platform/headless.h"
 #include "platform/menu.h"
 #include "platform/message.h"
@@ -146,6 +148,8 @@ TEST_F(AnalysisWindowUseTest, InProbeModeAPopupOffersAddPlot)
     win::headless::SetIdleHandler([&] {
         if (!win::IsMenuTracking() || popup) return false;
         popup = true;
+        win::CurrentBackend().Present(true);
+        EXPECT_TRUE(SaveScreen("analysis_probe_popup"));
         win::headless::PressKey('A');
         return true;
     });
