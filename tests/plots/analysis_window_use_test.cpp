@@ -2,6 +2,7 @@
 // plot's Characteristics dialog, or in probe mode a popup offering Add Plot; the window and its
 // circuit come back where they stood when the last analysis of the same kind closed.
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,25 @@ protected:
         });
     }
 
+    // Runs the menu commands, then the analysis window laid out on the screen with its first
+    // plot (null after a failure was recorded).
+    static WindowRecord* OpenByMenu(std::initializer_list<int> commands)
+    {
+        for (int id : commands) {
+            RouteCommand(Frame().frame, id, 0);
+            PumpFrameMessages();
+        }
+        for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+        WindowRecord* analysis = RunControl().analysisWindow;
+        if (!analysis || !analysis->plot || analysis->plot->curveCount == 0) {
+            ADD_FAILURE() << "no analysis window with a curve";
+            return nullptr;
+        }
+        win::InvalidateRect(analysis->window, nullptr, 1);
+        win::UpdateWindow(analysis->window);
+        return analysis;
+    }
+
     static void DoubleClick(WindowRecord* analysis, int x, int y)
     {
         win::SendMessage(analysis->window, win::WM_LBUTTONDBLCLK, 0, win::MAKELPARAM(x, y));
@@ -93,16 +113,8 @@ TEST_F(AnalysisWindowUseTest, AnObjectOpensItsEditorAndTheEmptyPlotTheCharacteri
 {
     WindowRecord* circuit = Load();
     ASSERT_NE(circuit, nullptr);
-    RouteCommand(Frame().frame, 17600, 0);
-    PumpFrameMessages();
-    RouteCommand(Frame().frame, 16059, 0);
-    PumpFrameMessages();
-    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
-    WindowRecord* analysis = RunControl().analysisWindow;
+    WindowRecord* analysis = OpenByMenu({17600, 16059});
     ASSERT_NE(analysis, nullptr);
-    ASSERT_GT(analysis->plot->curveCount, 0);
-    win::InvalidateRect(analysis->window, nullptr, 1);
-    win::UpdateWindow(analysis->window);
     const win::RECT plot = analysis->plot->curves[0]->plotRect;
     ASSERT_GT(plot.right - plot.left, 100);
 
@@ -133,14 +145,8 @@ TEST_F(AnalysisWindowUseTest, InProbeModeAPopupOffersAddPlot)
 {
     WindowRecord* circuit = Load();
     ASSERT_NE(circuit, nullptr);
-    RouteCommand(Frame().frame, 17603, 0);
-    PumpFrameMessages();
-    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
-    WindowRecord* analysis = RunControl().analysisWindow;
+    WindowRecord* analysis = OpenByMenu({17603});
     ASSERT_NE(analysis, nullptr);
-    ASSERT_GT(analysis->plot->curveCount, 0);
-    win::InvalidateRect(analysis->window, nullptr, 1);
-    win::UpdateWindow(analysis->window);
     const win::RECT plot = analysis->plot->curves[0]->plotRect;
 
     // "&Add Plot..." by its letter: the prompt for the expression comes up.

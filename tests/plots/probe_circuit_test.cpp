@@ -51,19 +51,26 @@ protected:
         ResetProbeModeForTests();
         StartedFrame::TearDown();
     }
+
+    // The frame started, the analysis kinds installed, the probe circuit loaded and shown.
+    WindowRecord* LoadProbeCircuit()
+    {
+        Start();
+        InstallAnalysisKindHandlers();
+        const std::string path = (dir_ / "probe.cir").string();
+        std::ofstream(path, std::ios::binary) << kProbeCircuit;
+        std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
+        WindowRecord* circuit = nullptr;
+        EXPECT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+        PumpFrameMessages();
+        return circuit;
+    }
 };
 
 TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
 {
-    Start();
-    InstallAnalysisKindHandlers();
-    const std::string path = (dir_ / "probe.cir").string();
-    std::ofstream(path, std::ios::binary) << kProbeCircuit;
-    std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
-    WindowRecord* circuit = nullptr;
-    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+    WindowRecord* circuit = LoadProbeCircuit();
     ASSERT_NE(circuit, nullptr);
-    PumpFrameMessages();
 
     // Transient Probe from the menu: the whole circuit runs once, then the probe waits for clicks.
     win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
@@ -123,14 +130,8 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
 // A probe run that fails is reported; the analysis ends and its window closes.
 TEST_F(ProbeCircuitTest, AFailedProbeRunEndsTheAnalysis)
 {
-    Start();
-    InstallAnalysisKindHandlers();
-    const std::string path = (dir_ / "probe.cir").string();
-    std::ofstream(path, std::ios::binary) << kProbeCircuit;
-    std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
-    WindowRecord* circuit = nullptr;
-    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
-    PumpFrameMessages();
+    WindowRecord* circuit = LoadProbeCircuit();
+    ASSERT_NE(circuit, nullptr);
     int runs = 0;
     ProbeMode().run = [&runs] {
         ++runs;

@@ -49,6 +49,19 @@ protected:
         for (GridText& text : ListRecords<GridText>(doc_->gridTextList)) out.push_back(&text);
         return out;
     }
+    // A diode D1 of the model named; the definition must outlive the item.
+    SchematicItem* PlaceDiode(ComponentDefinition& definition, const char* model)
+    {
+        definition.name = "DIODE";
+        definition.type = kComponentDiode;
+        definition.pins = {DefinitionPin{}, DefinitionPin{}};
+        SchematicItem* item = NewSchematicItem(record_);
+        item->itemKind = kItemComponent;
+        item->definition = &definition;
+        SetAttribute(record_, item, kAttrPart, "D1");
+        SetAttribute(record_, item, kAttrModel, model);
+        return item;
+    }
     WindowRecord* record_ = nullptr;
     CircuitDocument* doc_ = nullptr;
 };
@@ -133,14 +146,7 @@ TEST_F(EditorDialogsTest, TheModelPanelEditsTheParametersOfANewModel)
 {
     ResetModelStateForTests();
     ComponentDefinition definition;
-    definition.name = "DIODE";
-    definition.type = kComponentDiode;
-    definition.pins = {DefinitionPin{}, DefinitionPin{}};
-    SchematicItem* item = NewSchematicItem(record_);
-    item->itemKind = kItemComponent;
-    item->definition = &definition;
-    SetAttribute(record_, item, kAttrPart, "D1");
-    SetAttribute(record_, item, kAttrModel, "dnew");
+    SchematicItem* item = PlaceDiode(definition, "dnew");
 
     InputScript script;
     script.Then([] { Click(112); })
@@ -184,14 +190,7 @@ TEST_F(EditorDialogsTest, ArrowAndPageKeysWalkTheModelPanel)
 {
     ResetModelStateForTests();
     ComponentDefinition definition;
-    definition.name = "DIODE";
-    definition.type = kComponentDiode;
-    definition.pins = {DefinitionPin{}, DefinitionPin{}};
-    SchematicItem* item = NewSchematicItem(record_);
-    item->itemKind = kItemComponent;
-    item->definition = &definition;
-    SetAttribute(record_, item, kAttrPart, "D1");
-    SetAttribute(record_, item, kAttrModel, "dkeys");
+    SchematicItem* item = PlaceDiode(definition, "dkeys");
 
     std::vector<int> focus;
     std::string rowOneName, firstAfterScroll, firstAfterPage;
