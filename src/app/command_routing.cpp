@@ -68,7 +68,7 @@ constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
     {12913, 12913}, {17214, 17214}, {17669, 17669}, {17671, 17671},
     // Libraries and the demo player.
-    {3889, 3889}, {17221, 17222}, {17806, 17816},
+    {3889, 3889}, {17806, 17816},
     // Digital path window.
     {17453, 17453},
     // Plots.
@@ -361,8 +361,7 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (id == kCommandPrintPreview) {
-        // The sheet layout of several plots has no preview in this build.
-        if (RunPrintPreview(context.active) != 0 && (IsPlotKind(context.kind) || AnalysisOpen())) WarnNotAvailable(id);
+        RunPrintPreview(context.active);
         return 0;
     }
     if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;

@@ -40,7 +40,7 @@ std::set<int> OwnersList()
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);
     // Libraries and demo.
-    for (int id : {17221, 17222, 3889}) ids.insert(id);
+    ids.insert(3889);
     AddRange(ids, 17806, 17816);
     // Digital.
     ids.insert(17453);
