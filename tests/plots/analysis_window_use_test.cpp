@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../app/frame_test_support.h"
+#include "circuit_file_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
@@ -53,11 +54,7 @@ protected:
     {
         Start();
         InstallAnalysisKindHandlers();
-        const std::string path = (dir_ / "dbl.cir").string();
-        std::ofstream(path, std::ios::binary) << kCircuit;
-        std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
-        WindowRecord* circuit = nullptr;
-        EXPECT_EQ(LoadCircuitFile(nullptr, path, kFileKindTextCircuit, kLoadDefaults, circuit), 0);
+        WindowRecord* circuit = WriteAndLoadCircuit(dir_, "dbl.cir", kCircuit, kFileKindTextCircuit, kLoadDefaults);
         PumpFrameMessages();
         return circuit;
     }

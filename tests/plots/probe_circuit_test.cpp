@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../app/frame_test_support.h"
+#include "circuit_file_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
@@ -57,11 +58,8 @@ protected:
     {
         Start();
         InstallAnalysisKindHandlers();
-        const std::string path = (dir_ / "probe.cir").string();
-        std::ofstream(path, std::ios::binary) << kProbeCircuit;
-        std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
-        WindowRecord* circuit = nullptr;
-        EXPECT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+        WindowRecord* circuit =
+            WriteAndLoadCircuit(dir_, "probe.cir", kProbeCircuit, kFileKindSchematic, kLoadDefaults | kLoadShowWindow);
         PumpFrameMessages();
         return circuit;
     }

@@ -49,16 +49,22 @@ protected:
         for (GridText& text : ListRecords<GridText>(doc_->gridTextList)) out.push_back(&text);
         return out;
     }
-    // A diode D1 of the model named; the definition must outlive the item.
-    SchematicItem* PlaceDiode(ComponentDefinition& definition, const char* model)
+    // A two-pin part of the kind named; the definition must outlive the item.
+    SchematicItem* PlacePart(ComponentDefinition& definition, const char* name, int type, const char* part)
     {
-        definition.name = "DIODE";
-        definition.type = kComponentDiode;
+        definition.name = name;
+        definition.type = static_cast<std::uint16_t>(type);
         definition.pins = {DefinitionPin{}, DefinitionPin{}};
         SchematicItem* item = NewSchematicItem(record_);
         item->itemKind = kItemComponent;
         item->definition = &definition;
-        SetAttribute(record_, item, kAttrPart, "D1");
+        SetAttribute(record_, item, kAttrPart, part);
+        return item;
+    }
+    // A diode D1 of the model named.
+    SchematicItem* PlaceDiode(ComponentDefinition& definition, const char* model)
+    {
+        SchematicItem* item = PlacePart(definition, "DIODE", kComponentDiode, "D1");
         SetAttribute(record_, item, kAttrModel, model);
         return item;
     }
@@ -107,15 +113,9 @@ TEST_F(EditorDialogsTest, FlagPromptPlacesOneFlagAndCancelNothing)
 TEST_F(EditorDialogsTest, AttributeDialogEditsACopyAndWritesItBackOnOk)
 {
     ComponentDefinition definition;
-    definition.name = "RESISTOR";
-    definition.type = kComponentResistor;
-    definition.pins = {DefinitionPin{}, DefinitionPin{}};
-    SchematicItem* item = NewSchematicItem(record_);
-    item->itemKind = kItemComponent;
-    item->definition = &definition;
+    SchematicItem* item = PlacePart(definition, "RESISTOR", kComponentResistor, "R1");
     item->x1 = 10;
     item->y1 = 10;
-    SetAttribute(record_, item, kAttrPart, "R1");
     SetAttribute(record_, item, kAttrValue, "1k");
 
     InputScript script;
