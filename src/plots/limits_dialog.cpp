@@ -17,6 +17,7 @@
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/expr_symbols.h"
+#include "app/help_bar.h"
 #include "core/format.h"
 #include "document/circuit_document.h"
 #include "platform/control_scrollbar.h"
@@ -53,6 +54,13 @@ constexpr win::WORD kRowPopupNotification = 0x700;
 constexpr int kFunctionFirstItem = 3400;
 constexpr int kPopupFirstItem = 3500;
 constexpr int kPopupListLimit = 20;
+constexpr int kHelpRowColumnFirst = 19500;
+constexpr int kHelpStripFirst = 19550;
+constexpr int kHelpMonteCarloButton = 19555;
+constexpr int kHelpFieldFirst = 19420;  // + 10 x analysis kind + field
+constexpr int kHelpHelpButton = 18009;
+constexpr int kHelpAddButton = 17112;
+constexpr int kHelpDeleteButton = 17113;
 constexpr int kNodeNameShown = 90;
 
 struct LimitsDialogState {
@@ -65,6 +73,7 @@ struct LimitsDialogState {
     int rowPitch = 0;
     int stripLeft = 0;
     int focusedLine = -1;  // line of the row edit that had the focus last
+    HelpBar bar;           // along the bottom edge while the Help Bar option is on
 };
 
 LimitsDialogState& State()
@@ -389,6 +398,50 @@ void ShowRowPopup(win::HWND dialog, int id)
     StoreRowEdit(line, column);
 }
 
+int BarHeight() { return State().bar.window ? State().bar.lines * HelpBarLineHeight() : 0; }
+
+// The help bar takes the bottom of the dialog; the row scroll bar ends above it.
+void CreateHelpBar(win::HWND dialog)
+{
+    LimitsDialogState& s = State();
+    if (!HelpBarOption() || !CreateStatusBar(dialog, s.bar)) return;
+    win::RECT client{};
+    win::GetClientRect(dialog, &client);
+    PositionStatusBar(s.bar, client.right, client.bottom);
+    if (win::HWND scroll = win::GetDlgItem(dialog, kLimitsScrollBar)) {
+        win::RECT r{};
+        win::GetWindowRect(scroll, &r);
+        win::POINT topLeft{r.left, r.top};
+        win::ScreenToClient(dialog, &topLeft);
+        const int height = std::min<int>(r.bottom - r.top, client.bottom - BarHeight() - topLeft.y);
+        win::MoveWindow(scroll, topLeft.x, topLeft.y, r.right - r.left, std::max(height, 0), win::TRUE);
+    }
+}
+
+// The help text of what the pointer is over: a row edit by its column, a strip button (or the
+// place after the strip, kept for Monte Carlo), a field edit (whose ids have no text), Help, Add,
+// Delete, or any other control by its own id.
+int LimitsHelpId(win::HWND dialog, win::HWND over)
+{
+    const LimitsDialogState& s = State();
+    if (over == dialog) {
+        win::POINT point{};
+        win::GetCursorPos(&point);
+        win::ScreenToClient(dialog, &point);
+        if (s.rowPitch <= 0 || point.y < s.rowTop || point.y >= s.rowTop + s.lines * s.rowPitch) return 0;
+        const int button = (point.x - s.stripLeft) / kStripButtonWidth;
+        if (point.x < s.stripLeft || button > StripButtons()) return 0;
+        return button == StripButtons() ? kHelpMonteCarloButton : kHelpStripFirst + button;
+    }
+    const int id = win::GetDlgCtrlID(over);
+    if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines) return kHelpRowColumnFirst + (id - kLimitsRowBase) % 100;
+    if (id >= kLimitsFieldBase && id < kLimitsFieldBase + 7) return kHelpFieldFirst + 10 * s.kind + (id - kLimitsFieldBase);
+    if (id == 9) return kHelpHelpButton;
+    if (id == kLimitsAdd) return kHelpAddButton;
+    if (id == kLimitsDelete) return kHelpDeleteButton;
+    return id;
+}
+
 void CreateRowControls(win::HWND dialog)
 {
     LimitsDialogState& s = State();
@@ -405,7 +458,8 @@ void CreateRowControls(win::HWND dialog)
     s.rowPitch = editHeight + 1;
     s.rowTop = topLeft.y + 2;
     s.stripLeft = topLeft.x - StripButtons() * kStripButtonWidth - 3;
-    s.lines = std::clamp((client.bottom - s.rowTop - 4) / std::max(s.rowPitch, 1), 1, kLimitsMaxLines);
+    const int bottom = client.bottom - BarHeight();
+    s.lines = std::clamp((bottom - s.rowTop - 4) / std::max(s.rowPitch, 1), 1, kLimitsMaxLines);
     for (int c = 0; c < kLimitsColumns; ++c) {
         win::HWND captionWindow = win::GetDlgItem(dialog, kCaptionFirst + c);
         win::RECT r{};
@@ -699,6 +753,7 @@ win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
         for (int i = 0; i < kFieldCounts[s.kind]; ++i)
             if (const std::string* text = FieldText(i)) win::SetDlgItemText(dialog, kLimitsFieldBase + i, text->c_str());
         InitOptionControls(dialog);
+        CreateHelpBar(dialog);
         CreateRowControls(dialog);
         // The field edits take the arrow keys the way the row edits do.
         for (int i = 0; i < kFieldCounts[s.kind]; ++i)
@@ -724,6 +779,9 @@ win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
     }
     case win::WM_ACTIVATE:
         if (win::LOWORD(wParam) != 0) Frame().modelessDialog = dialog;
+        return win::FALSE;
+    case win::WM_SETCURSOR:
+        if (s.bar.window) ShowHelpBarMessage(&s.bar, LimitsHelpId(dialog, reinterpret_cast<win::HWND>(wParam)));
         return win::FALSE;
     case win::WM_CLOSE: CloseAnalysisLimitsDialog(); return win::TRUE;
     default: return win::FALSE;
@@ -768,6 +826,7 @@ void CloseAnalysisLimitsDialog()
     win::HWND dialog = s.dialog;
     s.dialog = nullptr;
     if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
+    DetachHelpBar(s.bar);
     if (win::IsWindow(dialog)) win::DestroyWindow(dialog);
     s = LimitsDialogState{};
 }

@@ -8,6 +8,8 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/frame_state.h"
+#include "app/help_bar.h"
+#include "core/string_table.h"
 #include "core/expr_symbols.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
@@ -267,6 +269,80 @@ TEST_F(LimitsDialogTest, ArrowKeysMoveBetweenFieldsAndRows)
     EXPECT_EQ(focusId(), kLimitsRowBase + 100 * (lines - 1) + 3);
     EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 100 * (lines - 1) + 2)), Rows()[static_cast<std::size_t>(lines)].yExpression);
     EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 2)), Rows()[1].yExpression);
+}
+
+// The help bar's window among the dialog's children, and the text it shows.
+win::BOOL FindBar(win::HWND child, win::LPARAM found)
+{
+    if (win::GetClassName(child) != kHelpBarClass) return win::TRUE;
+    *reinterpret_cast<win::HWND*>(found) = child;
+    return win::FALSE;
+}
+
+std::string BarText(win::HWND dialog)
+{
+    win::HWND bar = nullptr;
+    win::EnumChildWindows(dialog, &FindBar, reinterpret_cast<win::LPARAM>(&bar));
+    const auto* record = bar ? reinterpret_cast<const HelpBar*>(win::GetWindowLongPtr(bar, win::GWLP_USERDATA)) : nullptr;
+    return record ? record->text : "<no bar>";
+}
+
+// With the Help Bar option on, the dialog's foot names what the pointer is over, and the rows end
+// above it.
+TEST_F(LimitsDialogTest, TheHelpBarNamesTheControlUnderThePointer)
+{
+    SetHelpBarOption(true);
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    win::HWND dialog = AnalysisLimitsDialog();
+    ASSERT_NE(dialog, nullptr);
+    auto over = [&](win::HWND control) {
+        win::SendMessage(dialog, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(control), win::HTCLIENT);
+        return BarText(dialog);
+    };
+    auto text = [](int id) { return std::string(FindStringTableText(id).value_or("?")); };
+    EXPECT_EQ(over(Item(kLimitsRowBase + 100 + 2)), text(19502));
+    EXPECT_EQ(over(Item(kLimitsRowBase + 5)), text(19505));
+    EXPECT_EQ(over(Item(kLimitsAdd)), text(17112));
+    EXPECT_EQ(over(Item(kLimitsDelete)), text(17113));
+    EXPECT_EQ(over(Item(9)), text(18009));
+    EXPECT_EQ(over(Item(kLimitsRun)), text(17111));
+    EXPECT_EQ(over(Item(kLimitsFieldBase)), "");
+    // Over the strip: the button under the pointer, and Monte Carlo just after the five.
+    win::RECT edit{};
+    win::GetWindowRect(Item(kLimitsRowBase), &edit);
+    const int y = (edit.top + edit.bottom) / 2;
+    const int stripLeft = edit.left - 3 - 5 * 15;
+    for (int button : {1, 4}) {
+        win::POINT point{stripLeft + button * 15 + 7, y};
+        win::POINT client = point;
+        win::ScreenToClient(dialog, &client);
+        ASSERT_EQ(LimitsStripButtonAt(dialog, 0, client), button);
+        win::SetCursorPos(point.x, point.y);
+        EXPECT_EQ(over(dialog), text(19550 + button)) << button;
+    }
+    win::SetCursorPos(edit.left - 2, y);
+    EXPECT_EQ(over(dialog), text(19555));
+    // The last row line ends above the bar.
+    win::HWND bar = nullptr;
+    win::EnumChildWindows(dialog, &FindBar, reinterpret_cast<win::LPARAM>(&bar));
+    ASSERT_NE(bar, nullptr);
+    win::RECT barRect{};
+    win::GetWindowRect(bar, &barRect);
+    int lastBottom = 0;
+    for (int line = 0; line < kLimitsMaxLines; ++line)
+        if (win::HWND row = Item(kLimitsRowBase + 100 * line)) {
+            win::RECT r{};
+            win::GetWindowRect(row, &r);
+            lastBottom = r.bottom;
+        }
+    EXPECT_LE(lastBottom, barRect.top);
+    win::GetWindowRect(Item(kLimitsScrollBar), &edit);
+    EXPECT_LE(edit.bottom, barRect.top + 1);
+    over(Item(kLimitsRowBase + 2));
+    EXPECT_TRUE(SaveScreen("analysis_limits_help_bar"));
+    CloseAnalysisLimitsDialog();
+    SetHelpBarOption(false);
 }
 
 TEST_F(LimitsDialogTest, OnlyOneDialogAndNoneInProbeMode)
