@@ -10,6 +10,7 @@
 #include "app/edit_mode.h"
 #include "app/font_select.h"
 #include "app/frame_state.h"
+#include "app/help_bar.h"
 #include "app/status_text.h"
 #include "app/usage_file.h"
 #include "app/window_record.h"
@@ -351,6 +352,10 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         OnPaint(hwnd);
         return 0;
     case win::WM_ERASEBKGND: return OnEraseBackground(hwnd, reinterpret_cast<win::HDC>(wParam));
+    case win::WM_SETCURSOR:
+        // The frame's help bar names the part of the window's frame under the pointer.
+        if (HelpBarOption()) ShowNonClientHelp(&FrameHelpBar(), static_cast<short>(win::LOWORD(lParam)));
+        break;
     case win::WM_CLOSE: {
         RunControlState& rc = RunControl();
         if (rc.paused) {

@@ -13,6 +13,7 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/command_routing.h"
+#include "app/help_bar.h"
 #include "app/frame_window.h"
 #include "app/prompt_dialog.h"
 #include "document/circuit_document.h"
@@ -177,6 +178,24 @@ win::RECT NormalRect(win::HWND hwnd)
 bool SameRect(const win::RECT& a, const win::RECT& b)
 {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// With the Help Bar option on, the pointer over the analysis window's frame names that part.
+TEST_F(AnalysisWindowUseTest, TheHelpBarNamesThePartOfTheFrameUnderThePointer)
+{
+    WindowRecord* circuit = Load();
+    ASSERT_NE(circuit, nullptr);
+    RouteCommand(Frame().frame, 17600, 0);
+    PumpFrameMessages();
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    SetHelpBarOption(true);
+    const int caption = NonClientHelpMessageId(win::HTCAPTION);
+    ASSERT_NE(caption, 0);
+    win::SendMessage(analysis->window, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(analysis->window),
+                     win::MAKELPARAM(win::HTCAPTION, win::WM_MOUSEMOVE));
+    EXPECT_EQ(FrameHelpBar().text, HelpBarTextForId(caption));
+    SetHelpBarOption(false);
 }
 
 TEST_F(AnalysisWindowUseTest, PlacementsAreKeptPerKindOfRun)
