@@ -308,6 +308,8 @@ void ValueChanged(win::HWND dialog, AttributeDialogState& state, bool fromList)
     if (value == attribute->value) return;
     SetAttributeValue(*attribute, value);
     RefreshLine(dialog, state);
+    // A macro's VALUE names the circuit file and its parameters: keep its pattern in view.
+    if (state.type == kComponentMacro && attribute->keyId == kAttrValue) ShowHint(state, *attribute);
 }
 
 void FillModelList(win::HWND dialog, AttributeDialogState& state)

@@ -5,6 +5,8 @@
 #include <map>
 
 #include "app/prompt_dialog.h"
+#include "app/help_bar.h"
+#include "app/status_text.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -140,6 +142,34 @@ TEST_F(EditorDialogsTest, AttributeDialogEditsACopyAndWritesItBackOnOk)
     cancel.Install();
     EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 2);
     EXPECT_EQ(item->attributes.count, 3);
+}
+
+// Typing a macro's VALUE shows its pattern again in the status bar; a resistor's value does not.
+TEST_F(EditorDialogsTest, AMacrosValueEditShowsItsHintAgain)
+{
+    ComponentDefinition macroDefinition;
+    SchematicItem* macro = PlacePart(macroDefinition, "AMP", kComponentMacro, "X1");
+    SetAttribute(record_, macro, kAttrValue, "AMP");
+    ComponentDefinition resistorDefinition;
+    SchematicItem* resistor = PlacePart(resistorDefinition, "RESISTOR", kComponentResistor, "R1");
+    SetAttribute(record_, resistor, kAttrValue, "1k");
+    static std::string shown;
+    SetHelpBarOption(true);
+    for (SchematicItem* item : {macro, resistor}) {
+        InputScript script;
+        script.Then([] { win::SendMessage(Item(110), win::LB_SETCURSEL, 1, 0); })
+            .Then([] { win::SendMessage(Dialog(), win::WM_COMMAND, win::MAKEWPARAM(110, win::LBN_SELCHANGE), 0); })
+            .Then([] { SetStatusText(""); })
+            .Then([] { win::SetDlgItemText(Dialog(), 101, "AMP(2)"); })
+            .Then([] { win::SendMessage(Dialog(), win::WM_COMMAND, win::MAKEWPARAM(101, win::CBN_EDITCHANGE), 0); })
+            .Then([] { shown = GetStatusText(); })
+            .Then([] { Click(win::IDOK); });
+        script.Install();
+        EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 1);
+        EXPECT_EQ(GetAttributeText(item, kAttrValue), "AMP(2)");
+        EXPECT_EQ(shown, item == macro ? "File_name(<params>,<params>)" : "");
+    }
+    SetHelpBarOption(false);
 }
 
 TEST_F(EditorDialogsTest, TheModelPanelEditsTheParametersOfANewModel)
