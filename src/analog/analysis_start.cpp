@@ -2,6 +2,7 @@
 
 #include <cfenv>
 
+#include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
@@ -35,6 +36,7 @@
 #include "plots/limits_dialog.h"
 #include "plots/probe_mode.h"
 #include "plots/state_variables_editor.h"
+#include "plots/user_waveform.h"
 
 namespace kq5 {
 
@@ -221,6 +223,8 @@ void InstallAnalysisKindHandlers()
     services.endCase = [](WindowRecord* window) {
         FlushPendingRunDataPoint();
         EndWaveformRun(window, false);
+        ComputeDspCurves(window);
+        WriteUserWaveformFile(window);
         FinishPlotCase(window);
     };
 }
