@@ -6,6 +6,7 @@
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
+#include "analyses/performance_window.h"
 #include "analog/batch_log.h"
 #include "analog/convergence.h"
 #include "analog/dc_sweep_run.h"
@@ -17,6 +18,11 @@
 #include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/model_layers.h"
+#include "analyses/monte_carlo.h"
+#include "analyses/run_state.h"
+#include "analyses/stepping_rows.h"
+#include "analyses/stepping.h"
 #include "app/program_settings.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
@@ -108,6 +114,9 @@ int StartAnalysis(int kind)
     AnalogSolver().runPhase = kPhaseOperatingPoint;
     AnalogSolver().runKind = 1;
     rc.temperature.more = 0;
+    // The last analysis's runs and stepped targets went with its circuit.
+    RunState() = AnalysisRunState{};
+    ClearSteppingRows();
 
     int result = BuildCircuitForAnalysis();
     if (result == 0) {
@@ -118,6 +127,12 @@ int StartAnalysis(int kind)
         if (result == 0 && (kind == kAnalysisAc || kind == kAnalysisDc) && rc.probeState != kProbeNone)
             AnalogSolver().unknownCount = NumberDevices();
         if (result == 0 && kind == kAnalysisTransient) result = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet);
+        if (result == 0) {
+            // A stepping error is reported and refuses the runs; the analysis stays open so that
+            // the Stepping dialog can mend the settings.
+            RestoreNominalModelParams();
+            PrepareStepping();
+        }
         if (result == 0) result = RunKindSetup(kind);
     }
     // The model warnings of the build go into the numeric output whether the run starts or
@@ -158,6 +173,9 @@ void EndAnalysis(int keepOutput)
     // probe run) must not read this one's state variables file while it sets up its solver.
     TransientRun().stateVariables = kStateVariablesZero;
     Analysis().analysisKind = kAnalysisNone;
+    ClearSteppingRows();
+    FreeGaussianPopulation();
+    FreeReportWhenExpression();
     ClearRunFlags();
     if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};
     rc.barsHidden = 0;
@@ -208,6 +226,7 @@ void InstallAnalysisKindHandlers()
     // The curves of each run, the numeric output, the run data flush and the end of a case in
     // the waveform store.
     InstallPlotRunServices();
+    InstallSteppingRunServices();
     AnalysisRunServices& services = RunServices();
     services.writeOperatingPointReport = [] {
         WriteRunOutput(RunControl().analysisWindow, 1);
@@ -226,6 +245,9 @@ void InstallAnalysisKindHandlers()
         ComputeDspCurves(window);
         WriteUserWaveformFile(window);
         FinishPlotCase(window);
+        CheckMonteCarloFailure();
+        // The performance windows on screen grow run by run.
+        RecomputePerformanceWindows(true);
     };
 }
 

@@ -6,6 +6,8 @@
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "analyses/performance_window.h"
+#include "analyses/stepping.h"
 #include "app/edit_mode.h"
 #include "app/find_replace.h"
 #include "app/frame_state.h"
@@ -73,9 +75,8 @@ constexpr IdRange kUnavailableRanges[] = {
     {17453, 17453},
     // Plots.
     {770, 771}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
-    {17190, 17190},
-    // Multi-run results.
-    {14570, 14612}, {17106, 17106}, {17150, 17150}, {17157, 17163}, {17181, 17181},
+    // Multi-run results (the performance windows, 14570 to 14585 apart from 14583 and 14584, are built).
+    {14583, 14584}, {14586, 14612}, {17106, 17106}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
@@ -352,6 +353,21 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         RefreshToolButtonStates();
         return 0;
     }
+    // The performance windows' commands, and the plot commands of a performance window.
+    if (IsPerformanceCommand(id) ||
+        (context.kind == kWindowPerformance && (id == kCmdAddPerformancePlot || id == kCmdDeletePerformancePlot))) {
+        RunPerformanceCommand(context.active, id);
+        RefreshToolButtonStates();
+        return 0;
+    }
+    if (id == kCommandGoToPerformance) {
+        if (context.kind == kWindowAnalysis || context.kind == kWindowPerformance) OpenGoToPerformanceDialog(context.active);
+        return 0;
+    }
+    if (id == 15679 && context.kind == kWindowPerformance) {
+        ChangePerformanceWindow(context.active);
+        return 0;
+    }
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
     if (InRange(id, kCmdFirstDemo, kCmdLastDemo)) {
         PlayDemo(id - kCmdFirstDemo);
@@ -388,6 +404,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     }
     if (id == 16059) {
         RunCurrentAnalysis();
+        return 0;
+    }
+    if (id == 17150) {
+        OpenSteppingDialog();
         return 0;
     }
     // The run's state and output: numeric output, State Variables, point reduction, animation.
