@@ -41,6 +41,7 @@
 #include "plots/default_limits_rows.h"
 #include "plots/waveform_store.h"
 #include "plots/limits_dialog.h"
+#include "plots/probe_mode.h"
 #include "plots/state_variables_editor.h"
 #include "plots/user_waveform.h"
 
@@ -200,7 +201,9 @@ int RunAnalysisCommand(WindowRecord* circuit, int kind)
     if (Analysis().analysisKind != kAnalysisNone) ExitAnalysis();
     SetCurrentDocument(circuit);
     RunControl().circuitWindow = circuit;
-    return StartAnalysis(kind);
+    const int result = StartAnalysis(kind);
+    if (result == 0 && RunControl().probeFlag) return StartProbeRun();
+    return result;
 }
 
 void InstallAnalysisKindHandlers()

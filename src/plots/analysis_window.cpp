@@ -11,14 +11,19 @@
 #include "app/edit_mode.h"
 #include "app/font_select.h"
 #include "app/frame_state.h"
+#include "app/help_bar.h"
 #include "app/status_text.h"
+#include "app/usage_file.h"
 #include "app/window_record.h"
+#include "app/window_record_utils.h"
 #include "core/message_reporter.h"
+#include "document/circuit_document.h"
 #include "platform/cursor.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/mdi.h"
+#include "platform/menu.h"
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/system.h"
@@ -28,10 +33,12 @@
 #include "plots/analysis_run_services.h"
 #include "plots/curve_evaluation.h"
 #include "plots/curve_ranges.h"
+#include "plots/plot_characteristics.h"
 #include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
 #include "plots/plot_view_settings.h"
+#include "plots/probe_mode.h"
 #include "schematic/mouse_input.h"
 
 namespace kq5 {
@@ -42,6 +49,7 @@ constexpr int kMsgTitleBase = 5352;  // "Transient Analysis" + AnalysisKind
 constexpr int kLayoutWord = 448;
 constexpr int kDefaultFontHeight = -12;
 constexpr double kMaxDisplayScale = 3.0;
+constexpr int kCommandCharacteristics = 15679;
 
 bool IsMdiChild(win::HWND hwnd)
 {
@@ -50,6 +58,56 @@ bool IsMdiChild(win::HWND hwnd)
 }
 
 std::string TitleOfKind(int kind) { return LoadResString(kMsgTitleBase + std::clamp(kind, 0, 2)); }
+
+// The document's placements of the circuit and the analysis window: one pair for normal runs,
+// one for probe runs.
+constexpr std::size_t kCircuitPlacement = 1, kAnalysisPlacement = 2;
+constexpr std::size_t kProbeCircuitPlacement = 3, kProbeAnalysisPlacement = 4;
+
+bool PlacementStored(const win::WINDOWPLACEMENT& p)
+{
+    return p.length != 0 && p.rcNormalPosition.right > p.rcNormalPosition.left &&
+           p.rcNormalPosition.bottom > p.rcNormalPosition.top;
+}
+
+// The circuit of the analysis, while its window lives.
+WindowRecord* LiveCircuit()
+{
+    WindowRecord* circuit = RunControl().circuitWindow;
+    return circuit && IsLiveWindowRecord(circuit) && circuit->document ? circuit : nullptr;
+}
+
+// Both windows where they stood the last time an analysis of this kind (probe or not) closed; a
+// first probe run puts them side by side.
+void RestoreAnalysisPlacements(WindowRecord* analysis)
+{
+    WindowRecord* circuit = LiveCircuit();
+    if (!circuit || !analysis || !IsMdiChild(analysis->window)) return;
+    const bool probe = RunControl().probeFlag != 0;
+    auto& placements = circuit->document->placements;
+    const win::WINDOWPLACEMENT& c = placements[probe ? kProbeCircuitPlacement : kCircuitPlacement];
+    const win::WINDOWPLACEMENT& a = placements[probe ? kProbeAnalysisPlacement : kAnalysisPlacement];
+    if (PlacementStored(c) && PlacementStored(a)) {
+        SetRecordPlacement(circuit, c);
+        SetRecordPlacement(analysis, a);
+        return;
+    }
+    if (!probe) return;
+    if (win::IsIconic(circuit->window)) win::ShowWindow(circuit->window, win::SW_RESTORE);
+    win::SendMessage(Frame().mdiClient, win::WM_MDITILE, win::MDITILE_VERTICAL, 0);
+}
+
+void SaveAnalysisPlacements(WindowRecord* analysis)
+{
+    WindowRecord* circuit = LiveCircuit();
+    if (!circuit || !analysis || !IsMdiChild(analysis->window)) return;
+    const bool probe = RunControl().probeFlag != 0;
+    auto& placements = circuit->document->placements;
+    win::WINDOWPLACEMENT c{}, a{};
+    if (!GetRecordPlacement(circuit, c) || !GetRecordPlacement(analysis, a)) return;
+    placements[probe ? kProbeCircuitPlacement : kCircuitPlacement] = c;
+    placements[probe ? kProbeAnalysisPlacement : kAnalysisPlacement] = a;
+}
 
 win::LRESULT OnCreate(win::HWND hwnd)
 {
@@ -78,6 +136,7 @@ void OnDestroy(win::HWND hwnd)
     WindowRecord* record = GetWindowRecord(hwnd);
     if (!record) return;
     ReleasePlotWindowObjects(record);
+    SaveAnalysisPlacements(record);
     // The performance windows measure this window's curves: they go with it, keeping their records.
     HideAllPerformanceWindows();
     RunControlState& rc = RunControl();
@@ -185,6 +244,7 @@ int OpenAnalysisWindow()
                                    800, 600, nullptr, nullptr, nullptr, nullptr);
     }
     if (!hwnd || !rc.analysisWindow) return kMsgInsufficientMemory;
+    RestoreAnalysisPlacements(rc.analysisWindow);
     if (rc.circuitWindow && rc.probeState == kProbeNone) rc.circuitWindow->mode = kCommandSelectMode;
     return 0;
 }
@@ -266,6 +326,31 @@ void ReleasePlotWindowObjects(WindowRecord* window)
     window->plot->plotFontHandle = nullptr;
 }
 
+void OnPlotDoubleClick(WindowRecord* record, unsigned keyFlags, int x, int y)
+{
+    if (!record || !record->plot) return;
+    if (EditObjectAtPoint(record, keyFlags, x, y)) return;
+    if (RunControl().probeFlag) {
+        const win::HMENU menu = win::CreatePopupMenu();
+        win::AppendMenu(menu, win::MF_STRING, kCmdProbeAddPlot, "&Add Plot...");
+        if (!ProbeMode().rows.empty()) {
+            win::AppendMenu(menu, win::MF_STRING, kCommandCharacteristics, "&Characteristics...");
+            win::AppendMenu(menu, win::MF_STRING, kCmdProbeDeletePlots, "&Delete Plot...");
+        }
+        // At the double click, which is where the cursor stands.
+        win::POINT at{x, y};
+        win::ClientToScreen(record->window, &at);
+        WindowRecord* frame = FrameRecord();
+        win::TrackPopupMenu(menu, win::TPM_LEFTBUTTON, at.x, at.y, 0, frame ? frame->window : nullptr, nullptr);
+        win::DestroyMenu(menu);
+        return;
+    }
+    if (record->plot->curveCount > 0) {
+        CountCommandUse(kCommandCharacteristics);
+        OpenPlotCharacteristics(record);
+    }
+}
+
 win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     WindowRecord* record = GetWindowRecord(hwnd);
@@ -281,6 +366,10 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         PaintPlotWindow(hwnd);
         return 0;
     case win::WM_ERASEBKGND: return OnEraseBackground(hwnd, reinterpret_cast<win::HDC>(wParam));
+    case win::WM_SETCURSOR:
+        // The frame's help bar names the part of the window's frame under the pointer.
+        if (HelpBarOption()) ShowNonClientHelp(&FrameHelpBar(), static_cast<short>(win::LOWORD(lParam)));
+        break;
     case win::WM_CLOSE: {
         RunControlState& rc = RunControl();
         if (rc.paused) {
@@ -305,8 +394,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         return 0;
     case win::WM_LBUTTONDBLCLK:
         if (PlotMouseIgnored(record)) return 0;
-        if (PlotViewDrawHooks().doubleClick)
-            PlotViewDrawHooks().doubleClick(record, win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
+        OnPlotDoubleClick(record, static_cast<unsigned>(wParam), win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
         return 0;
     case win::WM_RBUTTONUP:
         if (PlotMouseIgnored(record)) return 0;
