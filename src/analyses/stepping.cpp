@@ -17,6 +17,7 @@
 #include "analyses/run_state.h"
 #include "analyses/stepping_rows.h"
 #include "app/program_settings.h"
+#include "app/usage_file.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -24,6 +25,8 @@
 #include "core/text_edit.h"
 #include "core/message_reporter.h"
 #include "devices/capacitor_device.h"
+#include "devices/fet_devices.h"
+#include "devices/source_device.h"
 #include "devices/inductor_device.h"
 #include "devices/model_temperature.h"
 #include "devices/resistor_device.h"
@@ -48,6 +51,7 @@ namespace {
 
 constexpr std::uint32_t kStepTypeBits = kStepModel | kStepComponent | kStepSymbolic;
 constexpr double kCountSlack = 1.00001;
+constexpr std::uint32_t kUsageStepping = 13402;
 
 std::string Trimmed(std::string text) { return Trim(text); }
 std::string UpperCase(std::string_view text) { return CopyUpperCase(text); }
@@ -103,6 +107,89 @@ bool IsValueParam(const std::string& param)
     return p.empty() || EqualsNoCase(p, "Value") || (p.size() > 6 && EqualsNoCase(p.substr(0, 6), "value."));
 }
 
+// An unknown MOSFET parameter stops the set-up without a message of its own.
+int FailSilently() { return kMsgAlreadyReported; }
+
+// "value.w", "value.l", ... of a MOSFET. W, L and the areas and perimeters are the values the
+// temperature pass starts each run from; W and L also count as given for the runs.
+bool FindMosParamTarget(SteppingRow& row, MosfetDevice& m)
+{
+    struct Target {
+        const char* name;
+        double MosfetDevice::*field;
+        double MosfetDevice::*nominal;
+        std::int32_t MosfetDevice::*given;
+        bool rebuild;  // a series resistance decides whether the device has an inner node
+    };
+    static const Target kTargets[] = {
+        {"value.m", &MosfetDevice::m, nullptr, nullptr, false},
+        {"value.l", &MosfetDevice::l, nullptr, &MosfetDevice::lGiven, false},
+        {"value.w", &MosfetDevice::wNominal, &MosfetDevice::w, &MosfetDevice::wGiven, false},
+        {"value.ad", &MosfetDevice::adNominal, &MosfetDevice::ad, nullptr, false},
+        {"value.as", &MosfetDevice::asNominal, &MosfetDevice::as, nullptr, false},
+        {"value.pd", &MosfetDevice::pdNominal, &MosfetDevice::pd, nullptr, false},
+        {"value.ps", &MosfetDevice::psNominal, &MosfetDevice::ps, nullptr, false},
+        {"value.nrd", &MosfetDevice::nrd, nullptr, nullptr, true},
+        {"value.nrs", &MosfetDevice::nrs, nullptr, nullptr, true},
+        {"value.nrb", &MosfetDevice::nrb, nullptr, nullptr, true},
+        {"value.nrg", &MosfetDevice::nrg, nullptr, nullptr, true},
+    };
+    for (const Target& t : kTargets) {
+        if (!EqualsNoCase(row.param, t.name)) continue;
+        row.deviceValue = &(m.*t.field);
+        row.deviceNominal = t.nominal ? &(m.*t.nominal) : nullptr;
+        if (t.given) row.restoreWord = &(m.*t.given);
+        row.rebuild = t.rebuild;
+        row.active = true;
+        return true;
+    }
+    return false;
+}
+
+// "dc.value", "ac.magval", "pulse.v1", ... of a SPICE source; a current source spells its
+// function's values with an "i" ("pulse.i1", "sin.io").
+bool FindSourceParamTarget(SteppingRow& row, IndependentSourceDevice& v)
+{
+    struct Target {
+        const char* name;
+        std::int32_t function;  // kSourceFunctionNone: every source
+        int param;              // -1 dc, -2 AC magnitude, -3 AC phase, else the function's value
+    };
+    static const Target kTargets[] = {
+        {"dc.value", kSourceFunctionNone, -1}, {"ac.magval", kSourceFunctionNone, -2},
+        {"ac.phaseval", kSourceFunctionNone, -3},
+        {"pulse.v1", kSourcePulse, 0}, {"pulse.v2", kSourcePulse, 1}, {"pulse.td", kSourcePulse, 2},
+        {"pulse.tr", kSourcePulse, 3}, {"pulse.tf", kSourcePulse, 4}, {"pulse.pw", kSourcePulse, 5},
+        {"pulse.per", kSourcePulse, 6},
+        {"sin.vo", kSourceSin, 0}, {"sin.va", kSourceSin, 1}, {"sin.freq", kSourceSin, 2}, {"sin.td", kSourceSin, 3},
+        {"sin.df", kSourceSin, 4},
+        {"exp.v1", kSourceExp, 0}, {"exp.v2", kSourceExp, 1}, {"exp.td1", kSourceExp, 2}, {"exp.tc1", kSourceExp, 3},
+        {"exp.td2", kSourceExp, 4}, {"exp.tc2", kSourceExp, 5},
+        {"sffm.vo", kSourceSffm, 0}, {"sffm.va", kSourceSffm, 1}, {"sffm.freq", kSourceSffm, 2},
+        {"sffm.mi", kSourceSffm, 3}, {"sffm.fm", kSourceSffm, 4},
+    };
+    const bool current = v.sourceType == kSourceCurrent;
+    for (const Target& t : kTargets) {
+        if (t.function != kSourceFunctionNone && t.function != v.function) continue;
+        std::string name = t.name;
+        const std::size_t dot = name.find('.');
+        if (current && t.function != kSourceFunctionNone && dot + 1 < name.size() && name[dot + 1] == 'v') name[dot + 1] = 'i';
+        if (!EqualsNoCase(row.param, name)) continue;
+        switch (t.param) {
+        case -1:
+            row.deviceValue = &v.dcValue;
+            row.deviceNominal = &v.dcWorking;
+            break;
+        case -2: row.deviceValue = &v.acMagnitude; break;
+        case -3: row.deviceValue = &v.acPhase; break;
+        default: row.deviceValue = &v.params[static_cast<std::size_t>(t.param)]; break;
+        }
+        row.active = true;
+        return true;
+    }
+    return false;
+}
+
 // A part: its model's parameter, or its own value. 0, 15055, or 1 when nothing was found.
 int ResolvePart(SteppingRow& row)
 {
@@ -139,12 +226,19 @@ int ResolvePart(SteppingRow& row)
             row.deviceNominal = &l->nominal;
         }
         break;
+    case kComponentNmos:
+    case kComponentPmos:
+        if (auto* m = static_cast<MosfetDevice*>(part->device); m && !plainValue)
+            return FindMosParamTarget(row, *m) ? 0 : FailSilently();
+        break;
+    case kComponentVSpice:
+    case kComponentISpice:
+        if (auto* v = static_cast<IndependentSourceDevice*>(part->device); v && !plainValue)
+            return FindSourceParamTarget(row, *v) ? 0 : SlotError(kMsgStepSpiceError);
+        break;
     default: break;
     }
-    if (!row.deviceValue) {
-        // The values of sources and MOSFET geometry are not stepped yet.
-        return p.empty() || plainValue ? 1 : SlotError(kMsgStepSpiceError);
-    }
+    if (!row.deviceValue) return 1;
     row.active = true;
     return 0;
 }
@@ -198,8 +292,11 @@ int ReadNumbers(SteppingRow& row, const SteppingSlot& slot)
                 continue;
             }
             if (!Trimmed(piece).empty()) {
-                const double v = EvalNumberOrExpression(Trimmed(piece), error);
-                if (error) return kMsgAlreadyReported;  // the evaluator showed its message
+                std::array<std::string, 2> texts;
+                const double v = EvalNumberOrExpressionQuiet(Trimmed(piece), error, texts);
+                if (error == kMsgAlreadyReported) return error;
+                if (error && texts[0].empty() && texts[1].empty()) return SlotError(error, slot.from);
+                if (error) return SlotError(error, texts[0], texts[1]);
                 row.list.push_back(v);
             }
             piece.clear();
@@ -210,6 +307,11 @@ int ReadNumbers(SteppingRow& row, const SteppingSlot& slot)
         return 0;
     }
     const bool log = row.method == kStepMethodLog;
+    // A text that is no number is told by the message of its field, not by the compiler's.
+    std::array<std::string, 2> unused;
+    const auto EvalNumberOrExpression = [&unused](const std::string& text, int& e) {
+        return EvalNumberOrExpressionQuiet(text, e, unused);
+    };
     row.from = EvalNumberOrExpression(Trimmed(slot.from), error);
     if (error || !std::isfinite(row.from) || (log && !(row.from > 0.0))) return SlotError(kMsgStepIllegalFrom);
     row.to = EvalNumberOrExpression(Trimmed(slot.to), error);
@@ -410,6 +512,7 @@ int PrepareStepping()
     if (rc) return FailSetup(true);
     plan.steppingActive = state.active;
     plan.runCount = std::max(static_cast<int>(runs), 1);
+    if (state.active) CountCommandUse(kUsageStepping);
     return 0;
 }
 
@@ -425,8 +528,10 @@ int ApplyStepValue(int slot, int action, bool advance)
         if (row.componentValue && row.deviceValue && !row.saved) {
             row.savedValue = *row.deviceValue;
             row.savedNominal = row.deviceNominal ? *row.deviceNominal : row.savedValue;
+            if (row.restoreWord) row.savedWord = *row.restoreWord;
             row.saved = true;
         }
+        if (row.restoreWord) *row.restoreWord = 1;
         row.caseIndex = 0;
         plan.actionError = SetTargetValue(row, ValueAt(row, 0));
         break;
@@ -440,6 +545,7 @@ int ApplyStepValue(int slot, int action, bool advance)
             if (row.saved && row.deviceValue) *row.deviceValue = row.savedValue;
             if (row.saved && row.deviceNominal) *row.deviceNominal = row.savedNominal;
             row.saved = false;
+            if (row.restoreWord) *row.restoreWord = row.savedWord;
         } else {
             RestoreModelParam(row);
         }
@@ -547,8 +653,10 @@ int SetUpAnalysisRun(bool rebuild)
         if (row.componentValue && row.deviceValue) {
             row.savedValue = *row.deviceValue;
             row.savedNominal = row.deviceNominal ? *row.deviceNominal : row.savedValue;
+            if (row.restoreWord) row.savedWord = *row.restoreWord;
             row.saved = true;
         }
+        if (row.restoreWord) *row.restoreWord = 1;
         if (int rc = ApplyStepValue(i, kStepActionNext); rc && !first) first = rc;
         row.builtValue = row.caseValue;
     }

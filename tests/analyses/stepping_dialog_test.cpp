@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "../plots/analysis_window_test_support.h"
+#include "stepping_test_support.h"
 #include "analyses/run_state.h"
 #include "analyses/stepping.h"
 #include "analyses/stepping_rows.h"
@@ -29,21 +29,12 @@ constexpr int kGroup = 300, kName = 301, kParam = 302, kFrom = 303, kTo = 304, k
 constexpr int kLinear = 308, kList = 310, kComponent = 311, kModel = 312, kSymbolic = 313;
 constexpr int kPrevious = 403, kNext = 404, kSimultaneous = 401;
 
-class SteppingDialogTest : public AnalysisWindowTest {
+class SteppingDialogTest : public SteppingTest {
 protected:
     void SetUp() override
     {
-        AnalysisWindowTest::SetUp();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
-        ASSERT_EQ(Run(kCircuit, kAnalysisTransient), 0)
-            << (win::MessageBoxLog().empty() ? std::string() : win::MessageBoxLog().back().text);
-    }
-    void TearDown() override
-    {
-        AnalysisWindowTest::TearDown();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
+        SteppingTest::SetUp();
+        ASSERT_EQ(Run(kCircuit, kAnalysisTransient), 0) << LastMessage();
     }
 
     // The dialog made modeless, so that the test drives it with either backend.

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "../plots/analysis_window_test_support.h"
+#include "stepping_test_support.h"
 #include "analyses/run_state.h"
 #include "analyses/stepping.h"
 #include "analyses/stepping_rows.h"
 #include "core/device_lists.h"
+#include "devices/fet_devices.h"
 #include "devices/resistor_device.h"
 #include "document/circuit_document.h"
 #include "netlist/model_statements.h"
@@ -29,39 +30,8 @@ struct Point {
 };
 using RunPoints = std::vector<Point>;
 
-class SteppingRunTest : public AnalysisWindowTest {
+class SteppingRunTest : public SteppingTest {
 protected:
-    void SetUp() override
-    {
-        AnalysisWindowTest::SetUp();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
-    }
-    void TearDown() override
-    {
-        AnalysisWindowTest::TearDown();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
-    }
-
-    void Slot(int i, std::uint32_t flags, const std::string& name, const std::string& param, const std::string& from,
-              const std::string& to = "", const std::string& value = "")
-    {
-        SteppingSlot& s = record_->document->stepping[static_cast<std::size_t>(i)];
-        s.flags = flags;
-        s.name = name;
-        s.param = param;
-        s.from = from;
-        s.to = to;
-        s.value = value;
-        s.deviceIndex = -1;
-    }
-    void ClearSlots()
-    {
-        for (SteppingSlot& s : record_->document->stepping) s = SteppingSlot{};
-        record_->document->steppingSimultaneous = 0;
-    }
-
     // A fresh analysis, as a new analysis command makes it.
     int Fresh(const std::string& netlist, int kind, const std::string& name = "c.cir")
     {
@@ -70,6 +40,7 @@ protected:
         ResetPlotRunForTests();
         ResetRunStateForTests();
         InstallAnalysisKindHandlers();
+        AnswerBoxes();
         return Run(netlist, kind, name);
     }
 
@@ -132,12 +103,6 @@ protected:
             else ExpectSame(stepped[r], Points(0), what);
         }
     }
-
-    static std::string LastMessage()
-    {
-        const auto& log = win::MessageBoxLog();
-        return log.empty() ? std::string() : log.back().text;
-    }
 };
 
 std::string Rc(const std::string& r, const std::string& c, const std::string& extra = "")
@@ -189,8 +154,9 @@ TEST_F(SteppingRunTest, SimultaneousAndLogModelSweepsEqualSingleRuns)
     ASSERT_EQ(Plot().store.runCount, 3);
     const std::vector<RunPoints> stepped = AllRuns();
     // The model's run value goes back to its nominal value.
-    for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes]))
+    for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes])) {
         if (m.name == "RM") EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(FindModelParamIndex(kModelRes, "R"))], 1.0f);
+    }
     const char* scales[] = {"0.5", "1", "2"};
     const char* cs[] = {"1U", "2U", "3U"};
     CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return netlist(scales[r], cs[r]); });
@@ -254,6 +220,45 @@ TEST_F(SteppingRunTest, AcAndDcCasesEqualSingleRuns)
     ASSERT_EQ(Plot().store.runCount, 3);
     stepped = AllRuns();
     CompareWithSingles(stepped, kAnalysisDc, [&](int r) { return dc(rs[r]); });
+}
+
+TEST_F(SteppingRunTest, SourceValuesAndMosfetGeometryEqualSingleRuns)
+{
+    // A pulse's high level of a voltage source and a current source's ("v" read as "i").
+    const auto sources = [](const std::string& v2, const std::string& i2) {
+        return "SRC\nV1 1 0 PULSE(0 " + v2 + " 0 1U 1U 1 2)\nR1 1 2 1K\nC1 2 0 1U\nI1 0 2 PULSE(0 " + i2 +
+               " 0 1U 1U 1 2)\n.TRAN 50U 3M\n.PRINT TRAN V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "V1", "pulse.v2", "1,2");
+    Slot(1, kOn | kStepComponent | kStepList, "I1", "PULSE.I2", "1M,3M");
+    ASSERT_EQ(Fresh(sources("1", "0"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 4);
+    std::vector<RunPoints> stepped = AllRuns();
+    const char* v2[] = {"1", "2"};
+    const char* i2[] = {"1M", "3M"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return sources(v2[r / 2], i2[r % 2]); });
+
+    // W of a MOSFET: the runs count it as given; after them it is as the netlist left it.
+    const auto mos = [](const std::string& w) {
+        return "NMOS\nV1 1 0 PULSE(0 5 0 100U 100U 1 2)\nVD 3 0 5\nRD 3 2 10K\nM1 2 1 0 0 NM" + w +
+               "\n.MODEL NM NMOS (VTO=1 KP=2E-5)\n.TRAN 10U 300U\n.PRINT TRAN V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "M1", "value.w", "10U,40U");
+    Slot(1, 0, "", "", "");
+    ASSERT_EQ(Fresh(mos(""), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    for (MosfetDevice& m : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
+        EXPECT_EQ(m.wGiven, 0);
+        EXPECT_EQ(m.wNominal, 0.0);
+    }
+    stepped = AllRuns();
+    const char* ws[] = {" W=10U", " W=40U"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return mos(ws[r]); });
+
+    // A name no source function has.
+    Slot(0, kOn | kStepComponent | kStepList, "V1", "sin.vo", "1,2");
+    EXPECT_NE(Fresh(sources("1", "0"), kAnalysisTransient), 0);
+    EXPECT_NE(LastMessage().find("Error in SPICE stepping."), std::string::npos) << LastMessage();
 }
 
 TEST_F(SteppingRunTest, AValueOutOfRangeStopsSteppingNotTheRestoredValues)

@@ -122,12 +122,13 @@ int RunAcAnalysis(bool noise)
         a.sweepKind = FrequencyStepKind();
         rc = ReadAcSweepLimits();
         ReadTemperatureRange(kLimitATemp);
+        PlanRunSizes(1);
         a.noise = noise ? 1 : 0;
         if (rc == 0) rc = PrepareAcSweep();
         if (rc == 0) {
             int out1 = 0, out2 = 0;
             ResetRunState(out1, out2);
-            rc = RunTemperatureAndCases(nullptr, AcRunCase, a.points, false);
+            rc = RunTemperatureAndCases(nullptr, {AcRunCase, a.points, false, false});
         }
     }
     if (RunControl().failureReported) rc = 15055;
