@@ -155,7 +155,9 @@ TEST_F(SteppingRunTest, SimultaneousAndLogModelSweepsEqualSingleRuns)
     const std::vector<RunPoints> stepped = AllRuns();
     // The model's run value goes back to its nominal value.
     for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes])) {
-        if (m.name == "RM") EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(FindModelParamIndex(kModelRes, "R"))], 1.0f);
+        if (m.name == "RM") {
+            EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(FindModelParamIndex(kModelRes, "R"))], 1.0f);
+        }
     }
     const char* scales[] = {"0.5", "1", "2"};
     const char* cs[] = {"1U", "2U", "3U"};
