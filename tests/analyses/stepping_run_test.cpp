@@ -3,6 +3,7 @@
 // written into the netlist (transient, AC and DC); the stepped values go back afterwards; the
 // captions name the stepped values.
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,9 @@
 #include "analyses/stepping.h"
 #include "analyses/stepping_rows.h"
 #include "core/device_lists.h"
+#include "analog/run_control.h"
+#include "analog/transient_run_services.h"
+#include "devices/capacitor_device.h"
 #include "devices/fet_devices.h"
 #include "devices/resistor_device.h"
 #include "document/circuit_document.h"
@@ -261,6 +265,51 @@ TEST_F(SteppingRunTest, SourceValuesAndMosfetGeometryEqualSingleRuns)
     Slot(0, kOn | kStepComponent | kStepList, "V1", "sin.vo", "1,2");
     EXPECT_NE(Fresh(sources("1", "0"), kAnalysisTransient), 0);
     EXPECT_NE(LastMessage().find("Error in SPICE stepping."), std::string::npos) << LastMessage();
+}
+
+TEST_F(SteppingRunTest, EscDuringTheCasesStillRestoresTheValues)
+{
+    // A part value and a model parameter stepped; Esc read at the end of the second of four
+    // cases: the third, already begun, stops at once and no more follow.
+    const std::string netlist = Rc("RM 500", "1U", ".MODEL RM RES (R=1)\n");
+    const int r = FindModelParamIndex(kModelRes, "R");
+    Slot(0, kOn | kStepComponent | kStepList, "C1", "", "1U,2U");
+    Slot(1, kOn | kStepModel | kStepList, "RES RM", "R", "2,3");
+    int cases = 0;
+    ExitAnalysis();
+    ResetRunControlForTests();
+    ResetPlotRunForTests();
+    ResetRunStateForTests();
+    InstallAnalysisKindHandlers();
+    AnalysisRunServices& services = RunServices();
+    std::function<void(WindowRecord*)> endCase = services.endCase;
+    services.endCase = [endCase, &cases](WindowRecord* w) {
+        if (endCase) endCase(w);
+        if (++cases == 2) RunControl().lastKey = kEscapeKey;
+    };
+    AnswerBoxes();
+    Run(netlist, kAnalysisTransient, "c.cir");
+    EXPECT_EQ(cases, 3);
+    EXPECT_TRUE(RunState().stoppedByUser);
+    EXPECT_EQ(Plot().store.runCount, 3);
+    for (CapacitorDevice& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList))) {
+        EXPECT_DOUBLE_EQ(c.value, 1e-6);
+    }
+    for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes])) {
+        if (m.name == "RM") {
+            EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(r)], 1.0f);
+        }
+    }
+    // The next analysis starts from the netlist's values: its first case is the first stepped one.
+    services.endCase = endCase;
+    RunControl().lastKey = 0;
+    ASSERT_EQ(Fresh(netlist, kAnalysisTransient), 0) << LastMessage();
+    const std::vector<RunPoints> stepped = AllRuns();
+    const char* cs[] = {"1U", "2U"};
+    const char* rs[] = {"2", "3"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int k) {
+        return Rc("RM 500", cs[k / 2], std::string(".MODEL RM RES (R=") + rs[k % 2] + ")\n");
+    });
 }
 
 TEST_F(SteppingRunTest, AValueOutOfRangeStopsSteppingNotTheRestoredValues)
