@@ -365,9 +365,10 @@ void EachSteppedModel(const SteppingRow& row, F&& f)
                 f(model);
 }
 
-// Passes a value on to the models whose statement is AKO-derived from this one and does not
-// give the parameter itself.
-void SetAkoDerived(const EvaluatedModel& base, int index, float value, int depth)
+// Calls f on every model whose statement is AKO-derived, at any depth, from this one and does not
+// give the parameter itself: a stepped value reaches them as the statement would have.
+template <typename F>
+void EachAkoDerived(const EvaluatedModel& base, int index, const F& f, int depth = 0)
 {
     if (depth > 32) return;
     for (EvaluatedModel& model : ListRecords<EvaluatedModel>(Models().evaluated[static_cast<std::size_t>(base.row)])) {
@@ -376,8 +377,8 @@ void SetAkoDerived(const EvaluatedModel& base, int index, float value, int depth
             continue;
         if (static_cast<std::size_t>(index) < statement->given.size() && statement->given[static_cast<std::size_t>(index)])
             continue;
-        SetModelRunValue(model, index, value);
-        SetAkoDerived(model, index, value, depth + 1);
+        f(model);
+        EachAkoDerived(model, index, f, depth + 1);
     }
 }
 
@@ -389,7 +390,7 @@ int SetSteppedModelParam(const SteppingRow& row, double value)
     if (CheckModelParamValue(&target, f, row.modelType, row.paramIndex)) return kMsgAlreadyReported;
     EachSteppedModel(row, [&](EvaluatedModel& model) {
         SetModelRunValue(model, row.paramIndex, f);
-        SetAkoDerived(model, row.paramIndex, f, 0);
+        EachAkoDerived(model, row.paramIndex, [&](EvaluatedModel& derived) { SetModelRunValue(derived, row.paramIndex, f); });
     });
     return 0;
 }
@@ -399,10 +400,7 @@ void RestoreModelParam(const SteppingRow& row)
     auto restore = [&](EvaluatedModel& model) { SetModelRunValue(model, row.paramIndex, NominalModelParam(model, row.paramIndex)); };
     EachSteppedModel(row, [&](EvaluatedModel& model) {
         restore(model);
-        for (EvaluatedModel& derived : ListRecords<EvaluatedModel>(Models().evaluated[static_cast<std::size_t>(model.row)])) {
-            const ModelStatement* statement = FindModelStatement(derived.statementIndex);
-            if (statement && statement->akoIndex == model.statementIndex && &derived != &model) restore(derived);
-        }
+        EachAkoDerived(model, row.paramIndex, restore);
     });
 }
 

@@ -267,6 +267,26 @@ TEST_F(SteppingRunTest, SourceValuesAndMosfetGeometryEqualSingleRuns)
     EXPECT_NE(LastMessage().find("Error in SPICE stepping."), std::string::npos) << LastMessage();
 }
 
+TEST_F(SteppingRunTest, AModelsAkoDescendantsTakeItsSteppedValue)
+{
+    // RB is AKO RA, RC AKO RB: both follow RA's stepped R; RD gives its own R and keeps it.
+    const auto netlist = [](const std::string& r) {
+        return "AKO\nV1 1 0 PULSE(0 1 0 1U 1U 1 2)\nR1 1 2 RA 500\nR2 2 3 RC 500\nR3 3 4 RD 500\nC1 4 0 1U\n"
+               ".MODEL RA RES (R=" + r + ")\n.MODEL RB AKO:RA RES (TC1=0)\n.MODEL RC AKO:RB RES\n"
+               ".MODEL RD AKO:RA RES (R=1)\n.TRAN 50U 3M\n.PRINT TRAN V(4)\n.END\n";
+    };
+    Slot(0, kOn | kStepModel | kStepList, "RES RA", "R", "2,3");
+    ASSERT_EQ(Fresh(netlist("1"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    const int r = FindModelParamIndex(kModelRes, "R");
+    for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes])) {
+        EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(r)], 1.0f) << m.name;
+    }
+    const std::vector<RunPoints> stepped = AllRuns();
+    const char* rs[] = {"2", "3"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int k) { return netlist(rs[k]); });
+}
+
 TEST_F(SteppingRunTest, EscDuringTheCasesStillRestoresTheValues)
 {
     // A part value and a model parameter stepped; Esc read at the end of the second of four
