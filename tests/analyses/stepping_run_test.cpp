@@ -145,6 +145,16 @@ TEST_F(SteppingRunTest, NestedTwoByThreeTransientCasesEqualSingleRuns)
     CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return Rc(rs[r / 3], cs[r % 3]); });
 }
 
+TEST_F(SteppingRunTest, WithoutSteppingTheCaptionNamesTheCase)
+{
+    ASSERT_EQ(Fresh(Rc("1K", "1U"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 1);
+    // One run: the title has no case; the caption of the selected run gives its case number.
+    EXPECT_EQ(PlotTitleText(Window()), "c.cir Temperature = 27 ");
+    PlotCursors().selectedRun = 0;
+    EXPECT_EQ(FormatStepCaption(Window(), false), "Case= 1");
+}
+
 TEST_F(SteppingRunTest, SimultaneousAndLogModelSweepsEqualSingleRuns)
 {
     // A model parameter stepped by a factor, a part value stepped alongside it.
