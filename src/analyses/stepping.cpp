@@ -112,29 +112,30 @@ int FailSilently() { return kMsgAlreadyReported; }
 
 // "value.w", "value.l", ... of a MOSFET. W, L and the areas and perimeters are the values the
 // temperature pass starts each run from; W and L also count as given for the runs.
+struct MosTarget {
+    const char* name;
+    double MosfetDevice::*field;
+    double MosfetDevice::*nominal;
+    std::int32_t MosfetDevice::*given;
+    bool rebuild;  // a series resistance decides whether the device has an inner node
+};
+constexpr MosTarget kMosTargets[] = {
+    {"value.m", &MosfetDevice::m, nullptr, nullptr, false},
+    {"value.l", &MosfetDevice::l, nullptr, &MosfetDevice::lGiven, false},
+    {"value.w", &MosfetDevice::wNominal, &MosfetDevice::w, &MosfetDevice::wGiven, false},
+    {"value.ad", &MosfetDevice::adNominal, &MosfetDevice::ad, nullptr, false},
+    {"value.as", &MosfetDevice::asNominal, &MosfetDevice::as, nullptr, false},
+    {"value.pd", &MosfetDevice::pdNominal, &MosfetDevice::pd, nullptr, false},
+    {"value.ps", &MosfetDevice::psNominal, &MosfetDevice::ps, nullptr, false},
+    {"value.nrd", &MosfetDevice::nrd, nullptr, nullptr, true},
+    {"value.nrs", &MosfetDevice::nrs, nullptr, nullptr, true},
+    {"value.nrb", &MosfetDevice::nrb, nullptr, nullptr, true},
+    {"value.nrg", &MosfetDevice::nrg, nullptr, nullptr, true},
+};
+
 bool FindMosParamTarget(SteppingRow& row, MosfetDevice& m)
 {
-    struct Target {
-        const char* name;
-        double MosfetDevice::*field;
-        double MosfetDevice::*nominal;
-        std::int32_t MosfetDevice::*given;
-        bool rebuild;  // a series resistance decides whether the device has an inner node
-    };
-    static const Target kTargets[] = {
-        {"value.m", &MosfetDevice::m, nullptr, nullptr, false},
-        {"value.l", &MosfetDevice::l, nullptr, &MosfetDevice::lGiven, false},
-        {"value.w", &MosfetDevice::wNominal, &MosfetDevice::w, &MosfetDevice::wGiven, false},
-        {"value.ad", &MosfetDevice::adNominal, &MosfetDevice::ad, nullptr, false},
-        {"value.as", &MosfetDevice::asNominal, &MosfetDevice::as, nullptr, false},
-        {"value.pd", &MosfetDevice::pdNominal, &MosfetDevice::pd, nullptr, false},
-        {"value.ps", &MosfetDevice::psNominal, &MosfetDevice::ps, nullptr, false},
-        {"value.nrd", &MosfetDevice::nrd, nullptr, nullptr, true},
-        {"value.nrs", &MosfetDevice::nrs, nullptr, nullptr, true},
-        {"value.nrb", &MosfetDevice::nrb, nullptr, nullptr, true},
-        {"value.nrg", &MosfetDevice::nrg, nullptr, nullptr, true},
-    };
-    for (const Target& t : kTargets) {
+    for (const MosTarget& t : kMosTargets) {
         if (!EqualsNoCase(row.param, t.name)) continue;
         row.deviceValue = &(m.*t.field);
         row.deviceNominal = t.nominal ? &(m.*t.nominal) : nullptr;
@@ -146,35 +147,43 @@ bool FindMosParamTarget(SteppingRow& row, MosfetDevice& m)
     return false;
 }
 
-// "dc.value", "ac.magval", "pulse.v1", ... of a SPICE source; a current source spells its
-// function's values with an "i" ("pulse.i1", "sin.io").
+// "dc.value", "ac.magval", "pulse.v1", ... of a SPICE source.
+struct SourceTarget {
+    const char* name;
+    std::int32_t function;  // kSourceFunctionNone: every source
+    int param;              // -1 dc, -2 AC magnitude, -3 AC phase, else the function's value
+};
+constexpr SourceTarget kSourceTargets[] = {
+    {"dc.value", kSourceFunctionNone, -1}, {"ac.magval", kSourceFunctionNone, -2},
+    {"ac.phaseval", kSourceFunctionNone, -3},
+    {"pulse.v1", kSourcePulse, 0}, {"pulse.v2", kSourcePulse, 1}, {"pulse.td", kSourcePulse, 2},
+    {"pulse.tr", kSourcePulse, 3}, {"pulse.tf", kSourcePulse, 4}, {"pulse.pw", kSourcePulse, 5},
+    {"pulse.per", kSourcePulse, 6},
+    {"sin.vo", kSourceSin, 0}, {"sin.va", kSourceSin, 1}, {"sin.freq", kSourceSin, 2}, {"sin.td", kSourceSin, 3},
+    {"sin.df", kSourceSin, 4},
+    {"exp.v1", kSourceExp, 0}, {"exp.v2", kSourceExp, 1}, {"exp.td1", kSourceExp, 2}, {"exp.tc1", kSourceExp, 3},
+    {"exp.td2", kSourceExp, 4}, {"exp.tc2", kSourceExp, 5},
+    {"sffm.vo", kSourceSffm, 0}, {"sffm.va", kSourceSffm, 1}, {"sffm.freq", kSourceSffm, 2},
+    {"sffm.mi", kSourceSffm, 3}, {"sffm.fm", kSourceSffm, 4},
+};
+
+// The name as the source spells it, or "" when the source's function has no such value. A
+// current source spells its function's values with an "i" ("pulse.i1", "sin.io").
+std::string SourceParamName(const SourceTarget& t, const IndependentSourceDevice& v)
+{
+    if (t.function != kSourceFunctionNone && t.function != v.function) return {};
+    std::string name = t.name;
+    const std::size_t dot = name.find('.');
+    if (v.sourceType == kSourceCurrent && t.function != kSourceFunctionNone && dot + 1 < name.size() && name[dot + 1] == 'v')
+        name[dot + 1] = 'i';
+    return name;
+}
+
 bool FindSourceParamTarget(SteppingRow& row, IndependentSourceDevice& v)
 {
-    struct Target {
-        const char* name;
-        std::int32_t function;  // kSourceFunctionNone: every source
-        int param;              // -1 dc, -2 AC magnitude, -3 AC phase, else the function's value
-    };
-    static const Target kTargets[] = {
-        {"dc.value", kSourceFunctionNone, -1}, {"ac.magval", kSourceFunctionNone, -2},
-        {"ac.phaseval", kSourceFunctionNone, -3},
-        {"pulse.v1", kSourcePulse, 0}, {"pulse.v2", kSourcePulse, 1}, {"pulse.td", kSourcePulse, 2},
-        {"pulse.tr", kSourcePulse, 3}, {"pulse.tf", kSourcePulse, 4}, {"pulse.pw", kSourcePulse, 5},
-        {"pulse.per", kSourcePulse, 6},
-        {"sin.vo", kSourceSin, 0}, {"sin.va", kSourceSin, 1}, {"sin.freq", kSourceSin, 2}, {"sin.td", kSourceSin, 3},
-        {"sin.df", kSourceSin, 4},
-        {"exp.v1", kSourceExp, 0}, {"exp.v2", kSourceExp, 1}, {"exp.td1", kSourceExp, 2}, {"exp.tc1", kSourceExp, 3},
-        {"exp.td2", kSourceExp, 4}, {"exp.tc2", kSourceExp, 5},
-        {"sffm.vo", kSourceSffm, 0}, {"sffm.va", kSourceSffm, 1}, {"sffm.freq", kSourceSffm, 2},
-        {"sffm.mi", kSourceSffm, 3}, {"sffm.fm", kSourceSffm, 4},
-    };
-    const bool current = v.sourceType == kSourceCurrent;
-    for (const Target& t : kTargets) {
-        if (t.function != kSourceFunctionNone && t.function != v.function) continue;
-        std::string name = t.name;
-        const std::size_t dot = name.find('.');
-        if (current && t.function != kSourceFunctionNone && dot + 1 < name.size() && name[dot + 1] == 'v') name[dot + 1] = 'i';
-        if (!EqualsNoCase(row.param, name)) continue;
+    for (const SourceTarget& t : kSourceTargets) {
+        const std::string name = SourceParamName(t, v);
+        if (name.empty() || !EqualsNoCase(row.param, name)) continue;
         switch (t.param) {
         case -1:
             row.deviceValue = &v.dcValue;
@@ -675,6 +684,19 @@ bool IsSteppedItem(const void* item)
         }
     }
     return false;
+}
+
+std::vector<std::string> DeviceStepParamNames(const PartInstanceRecord& part)
+{
+    std::vector<std::string> names;
+    if ((part.typeCode == kComponentNmos || part.typeCode == kComponentPmos) && part.device) {
+        for (const MosTarget& t : kMosTargets) names.emplace_back(t.name);
+    } else if ((part.typeCode == kComponentVSpice || part.typeCode == kComponentISpice) && part.device) {
+        const auto& v = *static_cast<const IndependentSourceDevice*>(part.device);
+        for (const SourceTarget& t : kSourceTargets)
+            if (std::string name = SourceParamName(t, v); !name.empty()) names.push_back(std::move(name));
+    }
+    return names;
 }
 
 std::string FormatSteppedParamName(int slot)

@@ -114,7 +114,8 @@ void FillNames(win::HWND dialog, int shown, const std::string& selected)
     }
 }
 
-// The Param combo: "Value" for a part with a value, and the parameters of the model type.
+// The Param combo: "Value" for a part with a value, the MOSFET or source values of such a part,
+// and the parameters of the model type.
 void FillParams(win::HWND dialog, int shown, const std::string& selected)
 {
     win::HWND names = win::GetDlgItem(dialog, Id(shown, kName));
@@ -128,6 +129,8 @@ void FillParams(win::HWND dialog, int shown, const std::string& selected)
         const PartInstanceRecord* const* part = NetlistReader().partNames.Find(CopyUpperCase(ComboText(dialog, Id(shown, kName))));
         const ComponentTypeRow* row = part && *part ? FindComponentTypeRow((*part)->typeCode) : nullptr;
         if (row && row->mainAttribute) AddOnce(combo, seen, "Value", -1);
+        if (part && *part)
+            for (const std::string& name : DeviceStepParamNames(**part)) AddOnce(combo, seen, name, -1);
     }
     if (type != kStepSymbolic && modelType >= 0)
         if (const ModelTypeRow* row = FindModelTypeRow(modelType))

@@ -152,6 +152,39 @@ TEST_F(SteppingDialogTest, SlotsAreEditedPagedAndWrittenBack)
     EXPECT_EQ(Plot().store.runCount, 6);
 }
 
+TEST_F(SteppingDialogTest, MosfetAndSourceValuesAreOfferedByName)
+{
+    ExitAnalysis();
+    ResetRunControlForTests();
+    ResetPlotRunForTests();
+    InstallAnalysisKindHandlers();
+    ASSERT_EQ(Run("M\nV1 1 0 PULSE(0 5 0 1U 1U 1 2)\nI1 0 2 SIN(0 1M 1K)\nRD 2 0 1K\nM1 2 1 0 0 NM\n"
+                  ".MODEL NM NMOS (VTO=1)\n.TRAN 10U 100U\n.PRINT TRAN V(2)\n.END\n",
+                  kAnalysisTransient),
+              0)
+        << LastMessage();
+    RunDialog([&](win::HWND dialog) {
+        Click(dialog, kComponent);
+        Select(dialog, kName, "M1");
+        std::vector<std::string> params = Items(dialog, kParam);
+        for (const char* name : {"value.m", "value.l", "value.w", "value.ad", "value.as", "value.pd", "value.ps",
+                                 "value.nrd", "value.nrs", "value.nrb", "value.nrg", "VTO"})
+            EXPECT_TRUE(Has(params, name)) << name;
+        // A source offers its own function's values, a current source's spelled with "i".
+        Select(dialog, kName, "I1");
+        params = Items(dialog, kParam);
+        for (const char* name : {"dc.value", "ac.magval", "ac.phaseval", "sin.io", "sin.ia", "sin.freq", "sin.td", "sin.df"})
+            EXPECT_TRUE(Has(params, name)) << name;
+        EXPECT_FALSE(Has(params, "pulse.i1"));
+        EXPECT_FALSE(Has(params, "sin.vo"));
+        Select(dialog, kName, "V1");
+        params = Items(dialog, kParam);
+        EXPECT_TRUE(Has(params, "pulse.v2") && Has(params, "pulse.per"));
+        EXPECT_FALSE(Has(params, "sin.vo"));
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0);
+    });
+}
+
 TEST_F(SteppingDialogTest, CancelLeavesTheSlots)
 {
     CircuitDocument& document = *record_->document;
