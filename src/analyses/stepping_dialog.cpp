@@ -257,6 +257,20 @@ win::INT_PTR SteppingDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wP
                 FillParams(dialog, shown, "");
             }
             if (id == Id(shown, kName) && code == win::CBN_SELCHANGE) FillParams(dialog, shown, "");
+            // A typed name or parameter that matches an entry selects it (and a name its parameters).
+            if ((id == Id(shown, kName) || id == Id(shown, kParam)) && code == win::CBN_EDITCHANGE) {
+                win::HWND combo = win::GetDlgItem(dialog, id);
+                const std::string typed = ComboText(dialog, id);
+                const auto at = win::SendMessage(combo, win::CB_FINDSTRINGEXACT, static_cast<win::WPARAM>(-1),
+                                                 reinterpret_cast<win::LPARAM>(typed.c_str()));
+                if (at >= 0 && win::SendMessage(combo, win::CB_GETCURSEL, 0, 0) != at) {
+                    win::SendMessage(combo, win::CB_SETCURSEL, static_cast<win::WPARAM>(at), 0);
+                    // Typing goes on after the text, not over it.
+                    const auto end = static_cast<win::LPARAM>(typed.size());
+                    win::SendMessage(combo, win::CB_SETEDITSEL, 0, end | (end << 16));
+                    if (id == Id(shown, kName)) FillParams(dialog, shown, "");
+                }
+            }
         }
         return 0;
     }

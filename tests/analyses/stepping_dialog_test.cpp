@@ -75,6 +75,15 @@ protected:
         win::SendMessage(dialog, win::WM_COMMAND, static_cast<win::WPARAM>(id) | (static_cast<win::WPARAM>(win::CBN_SELCHANGE) << 16),
                          reinterpret_cast<win::LPARAM>(combo));
     }
+    // Replaces the text of a combo's field as typing would.
+    static void Type(win::HWND dialog, int id, const std::string& text)
+    {
+        win::HWND edit = win::GetDlgItem(win::GetDlgItem(dialog, id), win::kComboEditId);
+        ASSERT_NE(edit, nullptr);
+        win::SendMessage(edit, win::EM_SETSEL, 0, -1);
+        for (char c : text) win::SendMessage(edit, win::WM_CHAR, static_cast<win::WPARAM>(static_cast<unsigned char>(c)), 0);
+        Pump();
+    }
     static bool Has(const std::vector<std::string>& items, const std::string& text)
     {
         return std::find(items.begin(), items.end(), text) != items.end();
@@ -170,6 +179,15 @@ TEST_F(SteppingDialogTest, MosfetAndSourceValuesAreOfferedByName)
         for (const char* name : {"value.m", "value.l", "value.w", "value.ad", "value.as", "value.pd", "value.ps",
                                  "value.nrd", "value.nrs", "value.nrb", "value.nrg", "VTO"})
             EXPECT_TRUE(Has(params, name)) << name;
+        // Typing a name selects it and lists its parameters.
+        Select(dialog, kName, "RD");
+        Type(dialog, kName, "m1");
+        EXPECT_EQ(win::SendMessage(win::GetDlgItem(dialog, kName), win::CB_GETCURSEL, 0, 0),
+                  win::SendMessage(win::GetDlgItem(dialog, kName), win::CB_FINDSTRINGEXACT, static_cast<win::WPARAM>(-1),
+                                   reinterpret_cast<win::LPARAM>("M1")));
+        EXPECT_TRUE(Has(Items(dialog, kParam), "value.w"));
+        Type(dialog, kParam, "VALUE.L");
+        EXPECT_GE(win::SendMessage(win::GetDlgItem(dialog, kParam), win::CB_GETCURSEL, 0, 0), 0) << win::GetWindowText(win::GetDlgItem(dialog, kParam));
         // A source offers its own function's values, a current source's spelled with "i".
         Select(dialog, kName, "I1");
         params = Items(dialog, kParam);
