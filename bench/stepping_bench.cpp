@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 
+#include "bench_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
@@ -44,29 +45,6 @@ namespace {
 
 using namespace kq5;
 namespace fs = std::filesystem;
-
-double CpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
-}
-
-void InitProgram()
-{
-    InitCharClasses();
-    std::feclearexcept(FE_ALL_EXCEPT);
-    RegisterCircuitDeviceRecordTypes();
-    ApplyDeviceListSizes();
-    InitModelTypeDefaults();
-    win::PlatformOptions options;
-    options.headless = true;
-    options.width = 1024;
-    options.height = 768;
-    win::InitPlatform(options);
-    SetPreferenceDefaults();
-    InitColorTable();
-}
 
 std::string Netlist(const std::string& r1)
 {
@@ -112,14 +90,7 @@ Timing RunJobs(const fs::path& dir, const std::string& jobs, int steppedCases)
         SetAnalysisKindHandlers(kAnalysisTransient, std::move(handlers));
     }
     std::ofstream(dir / "jobs.txt") << jobs;
-    Settings().workingDirectory = dir.string() + "/";
-    BatchRunState& batch = BatchRun();
-    batch.flags = kBatchNormal;
-    batch.commandFile = (dir / "jobs.txt").string();
-    const double start = CpuSeconds();
-    if (StartBatchRun() == 0) RunBatchFile();
-    t.cpu = CpuSeconds() - start;
-    ResetRunServicesForTests();
+    t.cpu = bench::RunBatchJobs(dir);
     return t;
 }
 
@@ -137,7 +108,7 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    InitProgram();
+    bench::InitProgram(false);
     char pattern[] = "/tmp/kq5_stepping_bench_XXXXXX";
     if (!mkdtemp(pattern)) return 1;
     const fs::path dir = pattern;
