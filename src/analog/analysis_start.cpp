@@ -2,6 +2,7 @@
 
 #include <cfenv>
 
+#include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
@@ -39,6 +40,7 @@
 #include "plots/waveform_store.h"
 #include "plots/limits_dialog.h"
 #include "plots/state_variables_editor.h"
+#include "plots/user_waveform.h"
 
 namespace kq5 {
 
@@ -236,6 +238,8 @@ void InstallAnalysisKindHandlers()
     services.endCase = [](WindowRecord* window) {
         FlushPendingRunDataPoint();
         EndWaveformRun(window, false);
+        ComputeDspCurves(window);
+        WriteUserWaveformFile(window);
         FinishPlotCase(window);
         CheckMonteCarloFailure();
     };

@@ -40,7 +40,7 @@ std::set<int> OwnersList()
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);
     // Libraries and demo.
-    for (int id : {17221, 17222, 3889}) ids.insert(id);
+    ids.insert(3889);
     AddRange(ids, 17806, 17816);
     // Digital.
     ids.insert(17453);
@@ -53,7 +53,7 @@ std::set<int> OwnersList()
     ids.insert(17190);
     // Multi-run results.
     AddRange(ids, 14570, 14612);
-    for (int id : {17106, 17154, 17181}) ids.insert(id);
+    for (int id : {17106, 17181}) ids.insert(id);
     AddRange(ids, 17157, 17163);
     AddRange(ids, 17371, 17380);
     // Run control of an open analysis, Add Model Statements and the text window's context help:
