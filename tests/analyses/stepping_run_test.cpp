@@ -17,9 +17,12 @@
 #include "devices/capacitor_device.h"
 #include "devices/fet_devices.h"
 #include "devices/resistor_device.h"
+#include "devices/source_device.h"
 #include "document/circuit_document.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
+#include "netlist/part_instance.h"
+#include "netlist/token_patterns.h"
 #include "plots/analysis_run_services.h"
 #include "plots/plot_view.h"
 #include "plots/waveform_store.h"
@@ -270,6 +273,30 @@ TEST_F(SteppingRunTest, SourceValuesAndMosfetGeometryEqualSingleRuns)
     stepped = AllRuns();
     const char* ws[] = {" W=10U", " W=40U"};
     CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return mos(ws[r]); });
+
+    // A source's DC value in a transient and its AC magnitude in an AC sweep.
+    const auto dcSource = [](const std::string& v) {
+        return "DC\nV1 1 0 DC " + v + "\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 3M\n.PRINT TRAN V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "V1", "dc.value", "2,5");
+    ASSERT_EQ(Fresh(dcSource("1"), kAnalysisTransient), 0) << LastMessage();
+    stepped = AllRuns();
+    ASSERT_EQ(stepped.size(), 2u);
+    {
+        PartInstanceRecord* v1 = FindPartByNameInScope("V1", 0);
+        ASSERT_TRUE(v1 && v1->device);
+        EXPECT_DOUBLE_EQ(static_cast<IndependentSourceDevice*>(v1->device)->dcValue, 1.0);
+    }
+    const char* dcs[] = {"2", "5"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return dcSource(dcs[r]); });
+    const auto acSource = [](const std::string& m) {
+        return "AC\nV1 1 0 AC " + m + "\nR1 1 2 1K\nC1 2 0 1U\n.AC DEC 10 10 100K\n.PRINT AC VM(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "V1", "AC.MAGVAL", "2,5");
+    ASSERT_EQ(Fresh(acSource("1"), kAnalysisAc), 0) << LastMessage();
+    stepped = AllRuns();
+    ASSERT_EQ(stepped.size(), 2u);
+    CompareWithSingles(stepped, kAnalysisAc, [&](int r) { return acSource(dcs[r]); });
 
     // A name no source function has.
     Slot(0, kOn | kStepComponent | kStepList, "V1", "sin.vo", "1,2");
