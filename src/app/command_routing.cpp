@@ -40,6 +40,7 @@
 #include "schematic/editor_services.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
+#include "app/demo_player.h"
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
 #include "plots/numeric_output_window.h"
@@ -69,8 +70,6 @@ struct IdRange {
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
     {12913, 12913}, {17214, 17214}, {17669, 17669}, {17671, 17671},
-    // Libraries and the demo player.
-    {3889, 3889}, {17806, 17816},
     // Digital path window.
     {17453, 17453},
     // Plots.
@@ -355,6 +354,14 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
+    if (InRange(id, kCmdFirstDemo, kCmdLastDemo)) {
+        PlayDemo(id - kCmdFirstDemo);
+        return 0;
+    }
+    if (id == kCmdDemoMessage) {
+        ShowDemoMessage();
+        return 0;
+    }
     if (id == kCommandPrintSetup) {
         RunPrintSetup(context.active ? context.active->window : nullptr);
         return 0;

@@ -39,9 +39,6 @@ std::set<int> OwnersList()
     for (int id : {12913, 17214}) ids.insert(id);
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);
-    // Libraries and demo.
-    ids.insert(3889);
-    AddRange(ids, 17806, 17816);
     // Digital.
     ids.insert(17453);
     // Plots.
