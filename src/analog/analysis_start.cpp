@@ -6,6 +6,7 @@
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
+#include "analyses/performance_window.h"
 #include "analog/batch_log.h"
 #include "analog/convergence.h"
 #include "analog/dc_sweep_run.h"
@@ -17,6 +18,7 @@
 #include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/histogram.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/run_state.h"
@@ -166,6 +168,8 @@ void EndAnalysis(int keepOutput)
     // An analysis that wrote nothing leaves no numeric output file behind.
     if (rc.circuitWindow) RemoveEmptyNumericOutput(rc.circuitWindow);
     FreeAnalogRunData();
+    FreeGaussianPopulation();
+    FreeReportWhenExpression();
     rc.probeState = kProbeNone;
     // The run options of this analysis end with it: the next analysis (of another circuit, or a
     // probe run) must not read this one's state variables file while it sets up its solver.
@@ -242,6 +246,9 @@ void InstallAnalysisKindHandlers()
         WriteUserWaveformFile(window);
         FinishPlotCase(window);
         CheckMonteCarloFailure();
+        // The performance and histogram windows on screen grow run by run.
+        RecomputePerformanceWindows(true);
+        RecomputeMonteCarloWindows(true);
     };
 }
 

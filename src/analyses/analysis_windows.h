@@ -6,6 +6,7 @@
 // (the performance function plotted, with its arguments, scales and cases).
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "plots/curve_record.h"
 
 namespace kq5 {
+
+struct WindowRecord;
 
 // Performance functions, in table order; a function record keeps the index.
 constexpr int kPerformanceFunctionCount = 16;
@@ -60,6 +63,11 @@ struct FunctionRecord {
     std::int32_t temperatureCase = 0;
     std::int32_t monteCarloCase = 0;
     std::array<std::int32_t, kSteppingCases> steppingCases{};
+
+    // Kept while the program runs, not in the file.
+    std::int32_t curveIndex = 0;   // the measured curve's row among the analysis curves
+    std::int32_t linePattern = 0;
+    std::int16_t failed = 0;       // its curve or condition could not be used
 };
 
 // What every derived window shows and where.
@@ -83,6 +91,15 @@ struct PerformanceWindowRecord : ListNode {
     std::int32_t sameYScales = 0;
     std::int32_t options = 0;  // the window's option word for its analysis kind
     std::vector<FunctionRecord> functions;
+
+    // Kept while the program runs, not in the file: the open window (none while hidden), and
+    // whether closing it keeps the record. Records read from a file start hidden.
+    WindowRecord* window = nullptr;
+    std::int32_t hidden = 1;
+    // The window record shares the embedded plot through this anchor: the plot's settings are
+    // kept by owner, so it needs one.
+    std::shared_ptr<void> plotAnchor;
+    std::shared_ptr<PlotRecord> SharedPlot();
 
     void FreeOwnedData() override;
 };
@@ -123,6 +140,20 @@ struct MonteCarloWindowRecord : ListNode {
     std::string format;  // at most kMonteCarloFormatLength characters
     FunctionRecord function;
 
+    // What the window shows of the runs; not kept in the circuit file.
+    std::vector<double> values;        // the measured value of each run that gave one
+    std::vector<std::int32_t> valueRuns;  // the run number (from 1) of each value
+    double low = 0.0;                  // the histogram's range
+    double high = 0.0;
+    std::string lowText;
+    std::string highText;
+    bool rangeFromData = true;         // the next drawing takes Low and High from the values
+    double displayScale = 1.0;         // values are shown times this, with the suffix
+    std::string scaleSuffix;
+    std::int32_t runBlock = 0;         // the temperature whose runs are measured
+    bool closing = false;
+    WindowRecord* windowRecord = nullptr;  // the open window; null while it is closed
+
     void FreeOwnedData() override;
 };
 
@@ -132,6 +163,10 @@ struct MonteCarloWindowRecord : ListNode {
 PerformanceWindowRecord* AppendPerformanceWindow(CircuitDocument& document, int analysisKind);
 Graph3DPlot* AppendGraph3DWindow(CircuitDocument& document, int analysisKind);
 MonteCarloWindowRecord* AppendMonteCarloWindow(CircuitDocument& document, int analysisKind);
+
+// The plot colours of curves: slot n of the ten takes colour 16 + n.
+constexpr int kFirstCurveColorIndex = 16;
+constexpr int kCurveColorSlots = 10;
 
 // Grows a performance window's functions by one initialised record; 15002 when memory runs out.
 int AppendPerformanceFunctionRecord(PerformanceWindowRecord& window);

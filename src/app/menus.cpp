@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "analyses/performance_window.h"
 #include "app/help_bar.h"
 #include "app/program_settings.h"
 #include "app/tool_buttons.h"
@@ -277,6 +278,7 @@ void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
     if (!popup) return;
     if (Contains(popup, 17100)) RebuildRecentFilesMenu(popup);
     ApplyButtonStates(popup);
+    if (Contains(popup, kCmdAddPerformanceWindow)) RebuildPerformanceMenu(popup);
     for (const ComponentMenuRow& row : ComponentMenuTree()) {
         if (row.popup != popup) continue;
         // A group opens with the library as it is now.

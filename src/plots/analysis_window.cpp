@@ -6,6 +6,7 @@
 #include "analog/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
+#include "analyses/performance_window.h"
 #include "app/color_table.h"
 #include "app/edit_mode.h"
 #include "app/font_select.h"
@@ -48,18 +49,7 @@ bool IsMdiChild(win::HWND hwnd)
     return client != nullptr && win::GetParent(hwnd) == client;
 }
 
-win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
-{
-    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
-                            : win::DefWindowProc(hwnd, message, wParam, lParam);
-}
-
 std::string TitleOfKind(int kind) { return LoadResString(kMsgTitleBase + std::clamp(kind, 0, 2)); }
-
-bool MouseIgnored(const WindowRecord* record)
-{
-    return RunControl().running || !record || !record->plot || record->plot->curveCount == 0;
-}
 
 win::LRESULT OnCreate(win::HWND hwnd)
 {
@@ -88,23 +78,12 @@ void OnDestroy(win::HWND hwnd)
     WindowRecord* record = GetWindowRecord(hwnd);
     if (!record) return;
     ReleasePlotWindowObjects(record);
+    // The performance windows measure this window's curves: they go with it, keeping their records.
+    HideAllPerformanceWindows();
     RunControlState& rc = RunControl();
     if (rc.analysisWindow == record) rc.analysisWindow = nullptr;
     RestoreCircuitMenus();
     FreeWindowRecord(record);
-}
-
-void OnPaint(win::HWND hwnd)
-{
-    win::PAINTSTRUCT ps;
-    const win::HDC dc = win::BeginPaint(hwnd, &ps);
-    WindowRecord* record = GetWindowRecord(hwnd);
-    if (record && record->plot) {
-        record->plot->updateRect = ps.rcPaint;
-        DrawWindowByType(record, dc);
-        record->plot->updateRect = win::RECT{};
-    }
-    win::EndPaint(hwnd, &ps);
 }
 
 win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)
@@ -121,6 +100,41 @@ win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)
 }
 
 }  // namespace
+
+win::LRESULT PlotWindowDefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
+                            : win::DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+bool PlotMouseIgnored(const WindowRecord* record)
+{
+    return RunControl().running || !record || !record->plot || record->plot->curveCount == 0;
+}
+
+void PaintPlotWindow(win::HWND hwnd)
+{
+    win::PAINTSTRUCT ps;
+    const win::HDC dc = win::BeginPaint(hwnd, &ps);
+    WindowRecord* record = GetWindowRecord(hwnd);
+    if (record && record->plot) {
+        record->plot->updateRect = ps.rcPaint;
+        DrawWindowByType(record, dc);
+        record->plot->updateRect = win::RECT{};
+    }
+    win::EndPaint(hwnd, &ps);
+}
+
+bool ForwardPlotMouseMessage(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (message != win::WM_MOUSEMOVE && message != win::WM_LBUTTONDOWN && message != win::WM_LBUTTONUP) return false;
+    if (PlotMouseIgnored(GetWindowRecord(hwnd))) return true;
+    const unsigned keys = static_cast<unsigned>(wParam);
+    if (message == win::WM_MOUSEMOVE) OnWindowMouseMove(hwnd, keys, lParam);
+    else if (message == win::WM_LBUTTONDOWN) OnWindowLButtonDown(hwnd, keys, lParam);
+    else OnWindowLButtonUp(hwnd, keys, lParam);
+    return true;
+}
 
 bool RegisterAnalysisClass()
 {
@@ -264,7 +278,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         RecreatePlotFont(record, nullptr, true);
         break;
     case win::WM_PAINT:
-        OnPaint(hwnd);
+        PaintPlotWindow(hwnd);
         return 0;
     case win::WM_ERASEBKGND: return OnEraseBackground(hwnd, reinterpret_cast<win::HDC>(wParam));
     case win::WM_CLOSE: {
@@ -282,34 +296,25 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         break;
     }
     case win::WM_MOUSEMOVE:
-        if (MouseIgnored(record)) return 0;
-        OnWindowMouseMove(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
     case win::WM_LBUTTONDOWN:
-        if (MouseIgnored(record)) return 0;
-        OnWindowLButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
-    case win::WM_LBUTTONUP:
-        if (MouseIgnored(record)) return 0;
-        OnWindowLButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
+    case win::WM_LBUTTONUP: ForwardPlotMouseMessage(hwnd, message, wParam, lParam); return 0;
     case win::WM_RBUTTONDOWN:
-        if (MouseIgnored(record)) return 0;
+        if (PlotMouseIgnored(record)) return 0;
         SaveCurveRanges(record);
         OnWindowRButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_LBUTTONDBLCLK:
-        if (MouseIgnored(record)) return 0;
+        if (PlotMouseIgnored(record)) return 0;
         if (PlotViewDrawHooks().doubleClick)
             PlotViewDrawHooks().doubleClick(record, win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
         return 0;
     case win::WM_RBUTTONUP:
-        if (MouseIgnored(record)) return 0;
+        if (PlotMouseIgnored(record)) return 0;
         OnWindowRButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     default: break;
     }
-    return DefaultProc(hwnd, message, wParam, lParam);
+    return PlotWindowDefaultProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace kq5
