@@ -4,6 +4,7 @@
 // into the circuit file; every preparation rebuilds it from scratch.
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kq5 {
@@ -23,6 +24,7 @@ struct Graph3DSurface {
     std::array<double, 3> axisMax{};
     std::array<int, 3> linear{1, 1, 1};
     std::array<char, 3> suffix{' ', ' ', ' '};  // engineering letter of each scale, ' ' none
+    std::array<std::string, 3> axisName;        // names of the sources, for scales and titles
     std::int32_t curveIndex = -1;     // the analysis plot's curve shown, -1 none
     std::int32_t failed = 0;          // the last preparation ran out of memory
     std::vector<double> xGrid;        // patchesX + 1 values
