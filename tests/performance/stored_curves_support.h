@@ -1,0 +1,105 @@
+#pragma once
+// A plot whose curves hold given runs of points, for measuring stored waveforms without a run.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analyses/performance_functions.h"
+#include "app/window_record.h"
+#include "plots/curve_record.h"
+#include "plots/waveform_store.h"
+
+namespace kq5::testing {
+
+struct Point {
+    double x = 0.0;
+    double y = 0.0;
+};
+using PointRun = std::vector<Point>;
+
+// Samples f at n + 1 evenly spaced X from x0 to x1.
+inline PointRun Sample(double x0, double x1, int n, const std::function<double(double)>& f)
+{
+    PointRun run;
+    for (int i = 0; i <= n; ++i) {
+        const double x = x0 + (x1 - x0) * i / n;
+        run.push_back({x, f(x)});
+    }
+    return run;
+}
+
+class StoredCurvesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kq5-perf-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        const char* old = std::getenv("TMP");
+        hadTmp_ = old != nullptr;
+        oldTmp_ = old ? old : "";
+        ::setenv("TMP", dir_.c_str(), 1);
+        SetWaveformMemoryProbeForTests([] { return true; });
+    }
+    void TearDown() override
+    {
+        ResetWaveformStore(plot_);
+        SetWaveformMemoryProbeForTests({});
+        if (hadTmp_)
+            ::setenv("TMP", oldTmp_.c_str(), 1);
+        else
+            ::unsetenv("TMP");
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+
+    // One curve holding the runs; digital curves store state codes as Y.
+    CurveRecord& Store(const std::vector<PointRun>& runs, bool digital = false, bool logX = false, bool logY = false)
+    {
+        ResetWaveformStore(plot_);
+        plot_.curves.push_back(std::make_unique<CurveRecord>());
+        CurveRecord& curve = *plot_.curves.back();
+        curve.digital = digital ? 1 : 0;
+        curve.linear = {logX ? 0 : 1, logY ? 0 : 1};
+        plot_.builtCurveCount = plot_.curveCount = 1;
+        EXPECT_EQ(CreateWaveformStore(plot_, kWindowAnalysis, 0, static_cast<int>(runs.size())), 0);
+        RewindWaveformStore(plot_);
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            for (const Point& p : runs[r]) {
+                EXPECT_EQ(AdvanceCurvePoint(plot_.store, curve), 1);
+                SetWaveformValue(plot_.store, curve.storeSlots[kWaveformX], curve.lastPointIndex, p.x);
+                SetWaveformValue(plot_.store, curve.storeSlots[kWaveformY], curve.lastPointIndex, p.y);
+            }
+            RunRecord record;
+            record.caseNumber = static_cast<int>(r) + 1;
+            EndWaveformRun(plot_, false, record);
+        }
+        return curve;
+    }
+
+    // Measures function f on run `run` of curve 0.
+    int Measure(int f, double a1 = 1, double a2 = 1, double a3 = 2, int run = 0,
+                const PointCondition* condition = nullptr)
+    {
+        context_ = PerformanceContext{};
+        context_.store = &plot_.store;
+        context_.curve = plot_.curves.at(0).get();
+        context_.run = run;
+        context_.condition = condition;
+        return EvaluatePerformanceFunction(context_, f, a1, a2, a3);
+    }
+    const Measurement& M() const { return context_.measurement; }
+
+    PlotRecord plot_;
+    PerformanceContext context_;
+    std::string dir_;
+    std::string oldTmp_;
+    bool hadTmp_ = false;
+};
+
+}  // namespace kq5::testing
