@@ -16,6 +16,7 @@
 #include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/graph3d_window.h"
 #include "app/program_settings.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
@@ -218,6 +219,7 @@ void InstallAnalysisKindHandlers()
     services.endCase = [](WindowRecord* window) {
         FlushPendingRunDataPoint();
         EndWaveformRun(window, false);
+        RecomputeGraph3DWindows(1);
         FinishPlotCase(window);
     };
 }

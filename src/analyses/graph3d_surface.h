@@ -10,6 +10,7 @@
 namespace kq5 {
 
 struct WindowRecord;
+struct LinkedList;
 
 // Y types of a 3-D plot.
 constexpr int kGraph3DExpression = 0;
@@ -18,6 +19,7 @@ constexpr int kGraph3DPerformance = 1;
 struct Graph3DSurface {
     std::int32_t hidden = 0;          // the window was closed but the plot stays listed
     WindowRecord* window = nullptr;   // the plot's window, null while it has none
+    LinkedList* list = nullptr;       // the document's list that holds the plot (while it has a window)
     std::array<double, 3> dataMin{};  // X, Y, Z
     std::array<double, 3> dataMax{};
     std::array<double, 3> axisMin{};

@@ -5,6 +5,7 @@
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "analyses/graph3d_window.h"
 #include "app/edit_mode.h"
 #include "app/find_replace.h"
 #include "app/frame_state.h"
@@ -351,6 +352,7 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         RefreshToolButtonStates();
         return 0;
     }
+    if (InRange(id, kAdd3DWindowCommand, kLast3DWindowEntry)) return RouteGraph3DCommand(id, context.active);
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
     if (id == kCommandPrintSetup) {
         RunPrintSetup(context.active ? context.active->window : nullptr);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "analyses/graph3d_window.h"
 #include "app/help_bar.h"
 #include "app/tool_buttons.h"
 #include "app/window_record.h"
@@ -159,6 +160,7 @@ void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
     if (!popup) return;
     if (Contains(popup, 17100)) RebuildRecentFilesMenu(popup);
     ApplyButtonStates(popup);
+    if (Contains(popup, kAdd3DWindowCommand)) RebuildGraph3DMenu(popup);
     if (Contains(popup, kFindComponent)) {
         Enable(popup, kFindComponent, IsSchematic(s.kind));
         if (s.analysisOpen) {

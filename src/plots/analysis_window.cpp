@@ -6,6 +6,7 @@
 #include "analog/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
+#include "analyses/graph3d_window.h"
 #include "app/color_table.h"
 #include "app/edit_mode.h"
 #include "app/font_select.h"
@@ -179,6 +180,8 @@ void CloseAnalysisWindow()
 {
     RunControlState& rc = RunControl();
     WindowRecord* record = rc.analysisWindow;
+    // The 3-D plots stay listed, hidden, to be shown again with the next analysis.
+    if (record && IsLiveWindowRecord(record)) CloseGraph3DWindowsOfPlot();
     rc.analysisWindow = nullptr;
     if (!record || !IsLiveWindowRecord(record)) return;
     if (record->window && win::IsWindow(record->window)) {
