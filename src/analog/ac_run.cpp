@@ -486,6 +486,7 @@ int AcAnalysisRun()
     a.sweepKind = FrequencyStepKind();
     rc = ReadAcSweepLimits();
     ReadTemperatureRange(kLimitATemp);
+    PlanRunSizes(1);
     AnalysisRunServices& services = RunServices();
     if (!rc && !RunControl().failureReported && services.setupPlots) rc = services.setupPlots(window);
     if (!rc) rc = CheckNoiseCurves(window);
@@ -498,7 +499,7 @@ int AcAnalysisRun()
     if (!rc && !RunControl().failureReported) {
         int out1 = 0, out2 = 0;
         ResetRunState(out1, out2);
-        rc = RunTemperatureAndCases(window, AcRunCase, a.points, false);
+        rc = RunTemperatureAndCases(window, {AcRunCase, a.points, false, false});
     }
 
     RunControl().pauseDisplay = 0;

@@ -17,6 +17,10 @@
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "analyses/graph3d_window.h"
+#include "analyses/model_layers.h"
+#include "analyses/monte_carlo.h"
+#include "analyses/run_state.h"
+#include "analyses/stepping.h"
 #include "app/program_settings.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
@@ -116,6 +120,13 @@ int StartAnalysis(int kind)
         if (result == 0 && (kind == kAnalysisAc || kind == kAnalysisDc) && rc.probeState != kProbeNone)
             AnalogSolver().unknownCount = NumberDevices();
         if (result == 0 && kind == kAnalysisTransient) result = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet);
+        if (result == 0) {
+            // A stepping error is reported and refuses the runs; the analysis stays open so that
+            // the Stepping dialog can mend the settings.
+            RunState() = AnalysisRunState{};
+            RestoreNominalModelParams();
+            PrepareStepping();
+        }
         if (result == 0) result = RunKindSetup(kind);
     }
     // The model warnings of the build go into the numeric output whether the run starts or
@@ -204,6 +215,7 @@ void InstallAnalysisKindHandlers()
     // The curves of each run, the numeric output, the run data flush and the end of a case in
     // the waveform store.
     InstallPlotRunServices();
+    InstallSteppingRunServices();
     AnalysisRunServices& services = RunServices();
     services.writeOperatingPointReport = [] {
         WriteRunOutput(RunControl().analysisWindow, 1);
@@ -221,6 +233,7 @@ void InstallAnalysisKindHandlers()
         EndWaveformRun(window, false);
         RecomputeGraph3DWindows(1);
         FinishPlotCase(window);
+        CheckMonteCarloFailure();
     };
 }
 

@@ -17,6 +17,7 @@
 #include "analog/run_data_file.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/run_state.h"
 #include "app/help_bar.h"
 #include "app/window_record.h"
 #include "core/device_lists.h"
@@ -260,6 +261,7 @@ int ReadDcLimits()
     }
     d.step2 = OrientStep(d.final2 - d.initial2, d.step2);
     if (d.step2 == 0.0) d.step2 = (d.final2 - d.initial2) * 0.1;
+    PlanRunSizes(d.input2Active ? Input2ValueCount(d.initial2, d.final2, d.step2) : 1);
 
     double change = 0.0, unused = 0.0;
     count = 0;
@@ -344,7 +346,7 @@ void RefreshSweepSourcePointers()
     // The sources are kept by list and position and resolved at every use, so a stepped case
     // that rebuilds the device tables needs nothing more than a fresh lookup of the names.
     DcSweepState& d = DcSweep();
-    if (RunControl().failureReported || RunControl().steppingCases <= 1) return;
+    if (RunControl().failureReported || RunState().runCount <= 1) return;
     FindSweepSourceValue(kLimitI1, d.input1);
     if (d.input2Active) FindSweepSourceValue(kLimitI2, d.input2);
 }
@@ -379,14 +381,14 @@ int DcSweepCase(WindowRecord* window)
     DcSweepState& d = DcSweep();
     AnalysisRunServices& services = RunServices();
     d.value2 = d.initial2 - d.step2;
-    if (int rc = BeginRunCase(window)) return rc;
     RefreshSweepSourcePointers();
     if (!s.operatingPointSet.matrix && RunControl().runDataMode != kRunDataRetrieve)
         if (int rc = PrepareAnalogSolver(false, s.operatingPointSet)) return rc;
     InstallStampSet(s.operatingPointSet);
     s.setupDone = 1;
 
-    for (;;) {
+    for (int input2 = 0;; ++input2) {
+        RunState().input2Index = input2;
         d.value2 += d.step2;
         if (!d.input2Active) d.value2 = 0.0;
         RunControl().input2Value = d.value2;
@@ -463,18 +465,8 @@ int RunDcSweep()
         int out1 = 0, out2 = 0;
         ResetRunState(out1, out2);
         d.running = true;
-        bool stop = false;
-        while (!stop) {
-            AdvanceTemperatureSweep();
-            SetHelpBarMessageId(nullptr, kTextRunningDc);
-            for (;;) {
-                rc = DcSweepCase(window);
-                stop = rc != 0 || RunStopRequested();
-                if (stop || !services.moreCases || !services.moreCases()) break;
-            }
-            const TemperatureSweep& sweep = RunControl().temperature;
-            if (rc || stop || std::abs(sweep.current - sweep.high) < 0.001) break;
-        }
+        SetHelpBarMessageId(nullptr, kTextRunningDc);
+        rc = RunTemperatureAndCases(window, {DcSweepCase, d.pointsOutput, false, true});
         d.running = false;
     }
 

@@ -80,10 +80,8 @@ struct RunControlState {
     int tileDuringRun = 0;
 
     // Run values the run records read: the Input 2 value of a two-input DC sweep (set by the DC
-    // run), the case counter of stepped runs.
+    // run). The runs and cases of the analysis are in the run state (analyses/run_state.h).
     double input2Value = 0.0;
-    int caseCounter = 0;
-    int steppingCases = 1;
     double analysisFrequency = 0.0;
     int caseResultFlag = 0;
     int setupPending = 0;

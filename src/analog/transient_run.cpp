@@ -16,6 +16,7 @@
 #include "analog/run_data_file.h"
 #include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
+#include "analyses/run_state.h"
 #include "app/help_bar.h"
 #include "app/window_record.h"
 #include "core/device_lists.h"
@@ -117,6 +118,7 @@ int ReadTransientLimits()
     t.printInterval = t.span / (t.points - 1);
 
     ReadTemperatureRange(kLimitTTemp);
+    PlanRunSizes(1);
     const double temperature = RunControl().temperature.high;
     if (temperature < -kTemperatureLimit || temperature > kTemperatureLimit) {
         ReportAnalysisFailure(kFocusLimitsField, kLimitTTemp, "", kMsgIllegalTemperature);
@@ -149,23 +151,43 @@ void AdvanceTemperatureSweep()
     sweep.current = sweep.step > 0.0 ? std::min(sweep.current + sweep.step, sweep.high) : sweep.high;
 }
 
-int RunTemperatureAndCases(WindowRecord* window, int (*runCase)(WindowRecord*), int printedPoints,
-                           bool singleCase)
+void PlanRunSizes(int input2Count)
+{
+    const TemperatureSweep& sweep = RunControl().temperature;
+    AnalysisRunState& plan = RunState();
+    plan.temperatureCount = TemperatureRunCount(sweep.low, sweep.high, sweep.step);
+    plan.input2Count = std::max(input2Count, 1);
+    plan.temperatureIndex = 0;
+    plan.input2Index = 0;
+}
+
+int RunTemperatureAndCases(WindowRecord* window, const RunLoopCase& loop)
 {
     AnalysisRunServices& services = RunServices();
+    AnalysisRunState& plan = RunState();
+    // The stepping settings failed their checks (reported): no run until they are mended.
+    if (plan.setupFailed) return kMsgReported;
     int rc = 0;
     bool stop = false;
-    while (!stop) {
+    for (int temperature = 0; !stop; ++temperature) {
         AdvanceTemperatureSweep();
-        for (;;) {
+        plan.temperatureIndex = temperature;
+        plan.runIndex = 0;
+        plan.input2Index = 0;
+        if (services.beginCases) rc = services.beginCases(window);
+        while (!rc) {
             rc = BeginRunCase(window);
-            if (!rc) rc = runCase(window);
-            stop = singleCase || rc != 0 || RunStopRequested();
-            if (services.endCase) services.endCase(window);
-            if (!rc && services.writePrintedValues) rc = services.writePrintedValues(printedPoints);
+            if (!rc) rc = loop.runCase(window);
+            stop = loop.singleCase || rc != 0 || RunStopRequested();
+            if (!loop.endsOwnRuns) {
+                if (services.endCase) services.endCase(window);
+                if (!rc && services.writePrintedValues) rc = services.writePrintedValues(loop.printedPoints);
+            }
             ClearTimeBreakpoints();
             if (stop || !services.moreCases || !services.moreCases()) break;
         }
+        // The stepped values go back (and Monte Carlo ends its runs) however the cases ended.
+        if (services.endCases) services.endCases(window);
         const TemperatureSweep& sweep = RunControl().temperature;
         if (rc || stop || std::abs(sweep.current - sweep.high) < 0.001) break;
     }
@@ -177,6 +199,7 @@ int BeginRunCase(WindowRecord* window)
     const double temperature = RunControl().temperature.current;
     Analysis().variables.temp = temperature;
     if (RunServices().beginNextRun) return RunServices().beginNextRun(window, temperature);
+    ++RunState().runIndex;
     if (int rc = SetCircuitTemperature(temperature)) return rc;
     return PrepareModelsAtTemperature(temperature);
 }
@@ -227,7 +250,7 @@ int TransientAnalysisRun(WindowRecord* window)
     InitializeRunStates();
     int out1 = 0, out2 = 0;
     ResetRunState(out1, out2);
-    rc = RunTemperatureAndCases(window, TransientRunCase, t.points, t.operatingPointOnly);
+    rc = RunTemperatureAndCases(window, {TransientRunCase, t.points, t.operatingPointOnly, false});
 
     if (rc == 0 && RunStopRequested() && RunControl().lastKey == kEscapeKey) rc = kMsgStopped;
     if (RunControl().failureReported) rc = kMsgReported;

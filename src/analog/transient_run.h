@@ -109,10 +109,22 @@ void FreeTransientRunTables();
 // temperature through the run services, else the circuit set-up at the temperature).
 void AdvanceTemperatureSweep();
 int BeginRunCase(WindowRecord* window);
-// The temperature sweep around the stepping cases of a run: each case begins at the present
-// temperature, runs, and is ended and printed through the run services. With singleCase the
-// first case ends the run. 0 or the first message id.
-int RunTemperatureAndCases(WindowRecord* window, int (*runCase)(WindowRecord*), int printedPoints,
-                           bool singleCase);
+// Fixes the run plan's sizes once the limits are read (before the store is made): the
+// temperatures of the temperature list and the Input 2 values of a DC sweep.
+void PlanRunSizes(int input2Count);
+
+// One kind's case inside the shared run loop.
+struct RunLoopCase {
+    int (*runCase)(WindowRecord*) = nullptr;
+    int printedPoints = 0;   // points of the printed-values table of a case
+    bool singleCase = false;  // the first case ends the run (operating point only)
+    // The case ends its own runs in the store and the numeric output (one run per Input 2
+    // value of a DC sweep).
+    bool endsOwnRuns = false;
+};
+// The temperature sweep around the stepping and Monte Carlo cases of a run, to the run
+// contract of the run services: each case begins at the present temperature, runs, and is
+// ended and printed. 0 or the first message id.
+int RunTemperatureAndCases(WindowRecord* window, const RunLoopCase& loop);
 
 }  // namespace kq5

@@ -1,8 +1,18 @@
 #pragma once
 // What the run loops (transient, AC, DC sweep) hand to the analysis window, the plots, the
-// numeric output and the stepping machinery. The analysis window installs these services;
+// numeric output, stepping and Monte Carlo. The analysis window installs these services;
 // while one is not installed the run does without it (a run without an analysis window
 // computes its points and keeps them only in the solver and the expression variables).
+//
+// The run contract, the same for every kind, for each temperature of the temperature list:
+//   beginCases                      the first stepped values, Monte Carlo set-up, run index 0
+//   repeat: beginNextRun            nominal values, the next case, perturbation, run index + 1,
+//                                   the circuit at the temperature
+//           (the kind's own case: operating point, sweep or time steps)
+//           endCase                 the store's run, Monte Carlo failure check, ...
+//   while moreCases                 run index < run count
+//   endCases                        stepped values restored, Monte Carlo run ended; also after
+//                                   Esc or an error
 #include <functional>
 
 namespace kq5 {
@@ -33,6 +43,11 @@ struct AnalysisRunServices {
     std::function<int()> readStateVariables;
     // Whether more stepping or Monte Carlo cases follow the present one.
     std::function<bool()> moreCases;
+    // Before the cases of each temperature; 0 or a message id (the temperature's cases are not
+    // run, endCases still follows).
+    std::function<int(WindowRecord*)> beginCases;
+    // After the cases of each temperature, however they ended.
+    std::function<void(WindowRecord*)> endCases;
 };
 
 AnalysisRunServices& RunServices();

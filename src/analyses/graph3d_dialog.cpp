@@ -68,6 +68,7 @@ struct Dialog {
     Graph3DPlot* plot = nullptr;
     bool adding = false;
     Graph3DSources sources;
+    const WaveformStore* store = nullptr;
     std::vector<int> axisSources;  // the sources listed by the axis combos, in list order
     std::vector<std::string> curves;
     std::vector<int> colors;
@@ -165,7 +166,7 @@ void FillFixedValues(win::HWND dialog, Dialog& d)
         const auto slot = static_cast<std::size_t>(k);
         const int count = plan.steppingActive ? plan.slotCounts[slot] : 0;
         win::SetDlgItemText(dialog, kFirstSlotLabel + k, count > 0 ? d.sources.slotName[slot].c_str() : "");
-        for (int i = 0; i < count; ++i) AddString(dialog, kFirstSlotCombo + k, StrPrintf("%g", SteppingSlotValue(k, i)));
+        for (int i = 0; i < count; ++i) AddString(dialog, kFirstSlotCombo + k, StrPrintf("%g", SteppingSlotValue(*d.store, plan, k, i)));
         if (count > 0) win::SendDlgItemMessage(dialog, kFirstSlotCombo + k, win::CB_SETCURSEL, std::clamp(f.steppingCases[slot], 0, count - 1), 0);
         win::EnableWindow(win::GetDlgItem(dialog, kFirstSlotCombo + k), count > 0);
     }
@@ -344,6 +345,7 @@ int OpenAdd3DPlotDialog(WindowRecord* window, bool adding)
     d.font = plot->view.font;
     const PlotRecord& analysis = *analysisWindow->plot;
     d.sources = LiveGraph3DSources(analysis.store);
+    d.store = &analysis.store;
     for (int i = 0; i < analysis.curveCount && i < static_cast<int>(analysis.curves.size()); ++i)
         d.curves.push_back(analysis.curves[static_cast<std::size_t>(i)]->yExpressionText);
     for (int source : {kAxisSourceTemperature, kAxisSourceCase})

@@ -123,14 +123,12 @@ Graph3DSources LiveGraph3DSources(const WaveformStore& store)
     s.plan.steppingActive = run.steppingActive;
     s.plan.monteCarloActive = run.monteCarloActive;
     s.plan.monteCarloRuns = run.monteCarloActive ? run.runCount : 0;
+    s.plan.temperatureCount = std::max(run.temperatureCount, 1);
+    s.plan.input2Count = std::max(run.input2Count, 1);
     s.plan.storedRuns = store.runCount;
     const TemperatureSweep& sweep = RunControl().temperature;
     s.temperatureLow = sweep.low;
     s.temperatureHigh = sweep.high;
-    s.plan.temperatureCount = 1;
-    if (sweep.step > 0.0 && sweep.high > sweep.low)
-        s.plan.temperatureCount = static_cast<int>(std::floor((sweep.high - sweep.low) / sweep.step + 1e-9)) + 1 +
-                                  (std::fmod(sweep.high - sweep.low, sweep.step) > 1e-9 ? 1 : 0);
     s.running = RunControl().running != 0;
     FillSteppingSources(s);
     return s;
@@ -159,7 +157,7 @@ double Graph3DRunSourceValue(const WaveformStore& store, const Graph3DSources& s
     return record.steppedValues[static_cast<std::size_t>(slot)];
 }
 
-std::string Graph3DChoiceSuffix(const Graph3DPlot& plot, const Graph3DSources& sources)
+std::string Graph3DChoiceSuffix(const Graph3DPlot& plot, const Graph3DSources& sources, const WaveformStore& store)
 {
     const FunctionRecord& f = plot.function;
     const bool performance = plot.performance == kGraph3DPerformance;
@@ -177,7 +175,7 @@ std::string Graph3DChoiceSuffix(const Graph3DPlot& plot, const Graph3DSources& s
         for (int k = 0; k < kSteppingCases; ++k) {
             const auto slot = static_cast<std::size_t>(k);
             if (plan.slotCounts[slot] <= 0 || isAxis(kAxisSourceStepSlot + k)) continue;
-            suffix += StrPrintf(" %s=%g", sources.slotName[slot].c_str(), SteppingSlotValue(k, f.steppingCases[slot]));
+            suffix += StrPrintf(" %s=%g", sources.slotName[slot].c_str(), SteppingSlotValue(store, plan, k, f.steppingCases[slot]));
             if (plan.simultaneous) break;
         }
     } else if (plan.monteCarloActive && !isAxis(kAxisSourceCase)) {
@@ -218,7 +216,7 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
                   Graph3DSourceName(sources, f.zData, curve.xExpressionText)};
     if (plot.view.autoTitle)
         plot.view.title = StrPrintf("%s vs %s vs %s%s", yName.c_str(), s.axisName[0].c_str(), s.axisName[2].c_str(),
-                                    Graph3DChoiceSuffix(plot, sources).c_str());
+                                    Graph3DChoiceSuffix(plot, sources, store).c_str());
 
     plot.patchesX = ClampPatchCount(plot.patchesX);
     plot.patchesZ = ClampPatchCount(plot.patchesZ);

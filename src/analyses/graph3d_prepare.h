@@ -37,6 +37,6 @@ double Graph3DRunSourceValue(const WaveformStore& store, const Graph3DSources& s
 int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3DSources& sources);
 
 // The text of the run choice that the title names (fixed temperature, step values or case).
-std::string Graph3DChoiceSuffix(const Graph3DPlot& plot, const Graph3DSources& sources);
+std::string Graph3DChoiceSuffix(const Graph3DPlot& plot, const Graph3DSources& sources, const WaveformStore& store);
 
 }  // namespace kq5

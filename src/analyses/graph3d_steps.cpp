@@ -1,6 +1,7 @@
 #include "analyses/graph3d_steps.h"
 
 #include "analyses/graph3d_prepare.h"
+#include "analyses/stepping.h"
 #include "analyses/stepping_rows.h"
 
 namespace kq5 {
@@ -8,10 +9,25 @@ namespace kq5 {
 void FillSteppingSources(Graph3DSources& sources)
 {
     const SteppingRowsState& rows = SteppingRows();
-    sources.plan.steppingActive = sources.plan.steppingActive && rows.active;
-    sources.plan.slotCounts.fill(0);
+    RunPlan& plan = sources.plan;
+    plan.steppingActive = plan.steppingActive && rows.active;
+    plan.simultaneous = rows.simultaneous;
+    for (int k = 0; k < kSteppingCases; ++k) {
+        const auto slot = static_cast<std::size_t>(k);
+        const SteppingRow& row = rows.rows[slot];
+        const bool used = plan.steppingActive && row.active;
+        plan.slotCounts[slot] = used ? std::max(row.caseCount, 1) : 0;
+        sources.slotLinear[slot] = row.method == kStepMethodLog ? 0 : 1;
+        sources.slotName[slot] = used ? FormatSteppedParamName(k) : std::string();
+    }
 }
 
-double SteppingSlotValue(int, int) { return 0.0; }
+double SteppingSlotValue(const WaveformStore& store, const RunPlan& plan, int slot, int index)
+{
+    // The value the runs were made with: the first stored run whose case has that index.
+    for (int run = 0; run < plan.storedRuns && run < static_cast<int>(store.runs.size()); ++run)
+        if (RunSlotIndex(plan, run, slot) == index) return store.runs[static_cast<std::size_t>(run)].steppedValues[static_cast<std::size_t>(slot)];
+    return index + 1;
+}
 
 }  // namespace kq5

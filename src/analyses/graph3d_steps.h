@@ -4,10 +4,13 @@
 namespace kq5 {
 
 struct Graph3DSources;
+struct RunPlan;
+struct WaveformStore;
 
 // Fills the slot counts, the simultaneous flag, the slots' linear flags and names.
 void FillSteppingSources(Graph3DSources& sources);
-// The value of case `index` (0-based) of slot k.
-double SteppingSlotValue(int slot, int index);
+// The value of case `index` (0-based) of slot k as the stored runs hold it; index + 1 before a
+// run with that case is stored.
+double SteppingSlotValue(const WaveformStore& store, const RunPlan& plan, int slot, int index);
 
 }  // namespace kq5

@@ -1,7 +1,42 @@
 #include "analyses/model_layers.h"
 
+#include <algorithm>
+
+#include "netlist/model_statements.h"
+#include "netlist/model_types.h"
+
 namespace kq5 {
 
-void RestoreNominalModelParams() {}
+void EnsureNominalLayer(EvaluatedModel& model)
+{
+    if (model.nominal.size() == model.params.size()) return;
+    model.nominal = model.pristine.size() == model.params.size() ? model.pristine : model.params;
+}
+
+void RestoreNominalModelParams()
+{
+    for (LinkedList& list : Models().evaluated)
+        for (EvaluatedModel& model : ListRecords<EvaluatedModel>(list)) {
+            EnsureNominalLayer(model);
+            model.pristine = model.nominal;
+            std::copy(model.nominal.begin(), model.nominal.end(), model.params.begin());
+        }
+}
+
+void SetModelRunValue(EvaluatedModel& model, int index, float value)
+{
+    EnsureNominalLayer(model);
+    // The run layer exists from the first temperature pass on; before it the parameters are
+    // the run values.
+    if (model.pristine.size() != model.params.size()) model.pristine = model.params;
+    SetModelParam(model, index, value);
+}
+
+float NominalModelParam(EvaluatedModel& model, int index)
+{
+    EnsureNominalLayer(model);
+    if (index < 0 || static_cast<std::size_t>(index) >= model.nominal.size()) return 0.0f;
+    return model.nominal[static_cast<std::size_t>(index)];
+}
 
 }  // namespace kq5

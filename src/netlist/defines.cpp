@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analog/analysis_state.h"
+#include "analyses/stepping_rows.h"
 #include "app/program_settings.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -289,14 +290,8 @@ int AddDefine(std::string_view name, std::string_view argumentList, std::string_
         row.scope = scope;
         row.body.assign(body);
         // A stepped symbolic parameter takes the value of the run being made.
-        if (Analysis().analysisKind != kAnalysisNone) {
-            if (const CircuitDocument* document = CurrentDocument()) {
-                for (const SteppingSlot& slot : document->stepping) {
-                    if ((slot.flags & kStepOn) && (slot.flags & kStepSymbolic) && EqualsNoCase(slot.param, name))
-                        row.body = StrPrintf("%g", EvalNumber(slot.value));
-                }
-            }
-        }
+        if (double stepped = 0.0; Analysis().analysisKind != kAnalysisNone && SteppedSymbolValue(name, stepped))
+            row.body = StrPrintf("%.17g", stepped);
         row.originItem = origin.item;
         row.originText = origin.text;
         row.originKind = static_cast<std::int16_t>(origin.kind);

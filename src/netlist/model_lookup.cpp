@@ -1,7 +1,6 @@
 // Finding a component's model statement and building its evaluated model.
 #include <new>
 
-#include "analyses/stepping_rows.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -148,20 +147,6 @@ int ApplyAkoBase(EvaluatedModel& model, int statementIndex, bool textMode)
     return 0;
 }
 
-void ApplySteppedValues(EvaluatedModel& model)
-{
-    const SteppingRowsState& stepping = SteppingRows();
-    if (!stepping.active) return;
-    for (const SteppingRow& step : stepping.rows) {
-        if (!step.enabled || step.kind != kStepKindModelParam) continue;
-        if (FoldMosRow(step.modelType) != FoldMosRow(model.row) || step.modelName != model.name) continue;
-        if (step.paramIndex < 0 || step.paramIndex >= kModelTypeTable[model.row].statementCount) continue;
-        const std::size_t slot = static_cast<std::size_t>(step.paramIndex);
-        model.params[slot] = static_cast<float>(step.value);
-        if (model.givenValues && slot < model.givenValues->size()) (*model.givenValues)[slot] = model.params[slot];
-    }
-}
-
 // A private copy of a found model: it shares the found model's given values (and for analog
 // types its tolerances) but has its own parameters.
 void MakePrivateCopy(EvaluatedModel& copy, const EvaluatedModel& found)
@@ -245,12 +230,9 @@ EvaluatedModel* FindModelEx(int selector, int statementIndex, bool textMode, boo
             if (found && analog && found->tolerances && found->tolerances->HasDev()) wantPrivate = true;
         }
     }
-    if (found && !wantPrivate) {
-        found->givenValues->assign(found->params.begin(),
-                                   found->params.begin() + kModelTypeTable[row].statementCount);
-        ApplySteppedValues(*found);
-        return found;
-    }
+    // The given values stay as the statement evaluated them: the found model's parameters
+    // may hold a run's stepped, perturbed or temperature-derived values by now.
+    if (found && !wantPrivate) return found;
 
     EvaluatedModel* model = AppendModel(row);
     const ModelTypeRow& rowDesc = kModelTypeTable[row];
@@ -287,8 +269,8 @@ EvaluatedModel* FindModelEx(int selector, int statementIndex, bool textMode, boo
             return nullptr;
         }
     }
-    model->givenValues->assign(model->params.begin(), model->params.begin() + static_cast<std::ptrdiff_t>(count));
-    ApplySteppedValues(*model);
+    if (!found)
+        model->givenValues->assign(model->params.begin(), model->params.begin() + static_cast<std::ptrdiff_t>(count));
     return model;
 }
 

@@ -85,6 +85,9 @@ struct EvaluatedModel : ListNode {
     // a circuit and copied back over params before every later one, so no conversion ever runs
     // on converted values. Stepping and Monte Carlo change a value through SetModelParam.
     std::vector<float> pristine;
+    // The values as the circuit build evaluated them, never changed by a run: every stepped or
+    // perturbed run starts again from them (analyses/model_layers.h).
+    std::vector<float> nominal;
     std::vector<std::string> textParams;            // statement count; text parameters only
     std::shared_ptr<ModelTolerances> tolerances;   // analog statement models only
     std::array<std::int64_t, 4> analysisWords{};   // free for the analyses that use the model

@@ -271,8 +271,9 @@ std::string JoinContinuationLines(std::string_view text)
 
 int EvaluateModelParams(EvaluatedModel& model, bool textMode)
 {
-    // New statement values: the next preparation takes its pristine copy from them.
+    // New statement values: the next preparation takes its pristine and nominal copies from them.
     model.pristine.clear();
+    model.nominal.clear();
     ModelStatement* statement = FindModelStatement(model.statementIndex);
     if (!statement) return 0;
     const ModelTypeRow& row = kModelTypeTable[model.row];

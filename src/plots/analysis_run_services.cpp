@@ -8,6 +8,8 @@
 #include "analog/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
+#include "analyses/run_state.h"
+#include "analyses/stepping.h"
 #include "app/status_text.h"
 #include "app/window_record.h"
 #include "core/engineering_numbers.h"
@@ -174,6 +176,14 @@ std::string FormatTemperatureCaption(WindowRecord* window)
     return StrPrintf("Temperature = %g ", Analysis().variables.temp);
 }
 
+// The stepped values (or the case) follow the temperature when the analysis makes several
+// cases, or always for the caption of one run.
+static std::string StepCaptionPart(WindowRecord* window, bool allRuns)
+{
+    if (RunState().runCount < 2 && allRuns) return {};
+    return FormatStepCaption(window, allRuns);
+}
+
 std::string FormatTemperatureCaption(WindowRecord* window, bool allRuns)
 {
     const RunControlState& rc = RunControl();
@@ -188,9 +198,9 @@ std::string FormatTemperatureCaption(WindowRecord* window, bool allRuns)
         const int selected = PlotCursors().selectedRun;
         if (!rc.running && runs > 0 && selected >= 0 && selected < runs)
             shown = plot->store.runs[static_cast<std::size_t>(selected)].temperature;
-        return StrPrintf("Temperature = %g ", shown);
+        return StrPrintf("Temperature = %g ", shown) + StepCaptionPart(window, allRuns);
     }
-    return StrPrintf("Temperature = %g...%g ", low, highest);
+    return StrPrintf("Temperature = %g...%g ", low, highest) + StepCaptionPart(window, allRuns);
 }
 
 std::string CopyAnalogNodeName(int node) { return NodeName(node, 0); }

@@ -10,6 +10,10 @@
 #include "analog/run_control.h"
 #include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
+#include "analyses/model_layers.h"
+#include "analyses/monte_carlo.h"
+#include "analyses/run_state.h"
+#include "analyses/stepping.h"
 #include "app/edit_mode.h"
 #include "app/menus.h"
 #include "app/window_record.h"
@@ -253,18 +257,24 @@ void PlotCurrentPoint(WindowRecord* window, int flag)
 
 int BeginNextRun(WindowRecord* window, double temperature)
 {
-    RunControlState& rc = RunControl();
-    ++rc.caseCounter;
-    // Restoring the nominal model parameters, applying the stepped values of the case and the
-    // Monte Carlo perturbation come with parameter stepping and Monte Carlo runs.
+    AnalysisRunState& plan = RunState();
+    ++plan.runIndex;
+    plan.lastRunReached = plan.runIndex;
+    // Every run starts from the nominal values: the case's stepped values and its perturbation
+    // replace them, never add to the last run's.
+    RestoreNominalModelParams();
+    if (const int result = NextStepCase(); result != 0) return result;
+    PerturbModels();
     PlotRun().acceptedPoints = -1;
     PlotRun().tracesStarted = false;
     PlotRun().pointAccepted = false;
     if (const int result = SetCircuitTemperature(temperature); result != 0) return result;
     if (const int result = PrepareModelsAtTemperature(temperature); result != 0) return result;
     // Each run reads its imported curves for its own temperature and case.
-    ImportCase().caseCounter = rc.caseCounter;
+    ImportCase().caseCounter = plan.runIndex;
     if (ScanCurveImports(window) != 0) return kMsgAlreadyReported;
+    // The title line shows the case being run.
+    if (window && window->window && (plan.steppingActive || plan.monteCarloActive)) DrawPlotTitleLine(window, nullptr);
     return 0;
 }
 

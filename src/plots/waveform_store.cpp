@@ -13,6 +13,8 @@
 #include "analog/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/run_control.h"
+#include "analyses/run_state.h"
+#include "analyses/stepping_rows.h"
 #include "app/error_context.h"
 #include "app/window_record.h"
 #include "core/file_units.h"
@@ -263,13 +265,9 @@ void SetWaveformMemoryProbeForTests(std::function<bool()> probe) { MemoryProbe()
 
 int PlannedRunCount(const PlannedRuns& plan)
 {
-    auto values = [](double high, double low, double step) {
-        return static_cast<long long>(std::ceil(std::fabs(high - low) / std::fabs(step))) + 1;
-    };
-    long long runs = std::max(plan.steppingCases, 1);
-    if (plan.temperatureStep != 0.0) runs *= values(plan.temperatureHigh, plan.temperatureLow, plan.temperatureStep);
-    if (plan.dcAnalysis && plan.input2Step != 0.0) runs *= values(plan.input2High, plan.input2Low, plan.input2Step);
-    return static_cast<int>(std::clamp<long long>(runs, 1, std::numeric_limits<std::int32_t>::max()));
+    const std::int64_t runs = static_cast<std::int64_t>(std::max(plan.runCount, 1)) *
+                              std::max(plan.temperatureCount, 1) * std::max(plan.input2Count, 1);
+    return runs > kMaxAnalysisRuns ? 0 : static_cast<int>(runs);
 }
 
 int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int maxRuns)
@@ -474,18 +472,14 @@ int CreateWaveformStore(WindowRecord* window)
 {
     if (!window || !window->plot) return 0;
     const RunControlState& rc = RunControl();
-    PlannedRuns plan;
-    plan.steppingCases = rc.steppingCases;
-    plan.temperatureHigh = rc.temperature.high;
-    plan.temperatureLow = rc.temperature.low;
-    plan.temperatureStep = rc.temperature.high != rc.temperature.low ? rc.temperature.step : 0.0;
-    plan.dcAnalysis = Analysis().analysisKind == kAnalysisDc;
-    if (DcSweep().input2Active) {
-        plan.input2High = DcSweep().final2;
-        plan.input2Low = DcSweep().initial2;
-        plan.input2Step = DcSweep().step2;
+    const AnalysisRunState& runs = RunState();
+    const int maxRuns = PlannedRunCount({runs.runCount, runs.temperatureCount, runs.input2Count});
+    if (maxRuns == 0) {
+        // Temperatures and Input 2 values on top of the cases: refused like too many cases.
+        ReportAnalysisFailure(kFocusNothing, 0, "", kMsgTooManyRuns, static_cast<int>(kMaxAnalysisRuns));
+        return kMsgAlreadyReported;
     }
-    const int result = CreateWaveformStore(*window->plot, window->kind, Analysis().analysisKind, PlannedRunCount(plan));
+    const int result = CreateWaveformStore(*window->plot, window->kind, Analysis().analysisKind, maxRuns);
     if (result == kMsgInsufficientMemory) ReportAnalysisOutOfMemory();
     return result;
 }
@@ -493,12 +487,11 @@ int CreateWaveformStore(WindowRecord* window)
 void EndWaveformRun(WindowRecord* window, bool keepRun)
 {
     if (!window || !window->plot) return;
-    const RunControlState& rc = RunControl();
     RunRecord record;
-    record.caseNumber = rc.caseCounter;
+    record.caseNumber = RunState().runIndex;
     record.temperature = Analysis().variables.temp;
-    record.secondSweepValue = rc.input2Value;
-    // The stepped values of the run come with parameter stepping; without it they stay 0.
+    record.secondSweepValue = RunControl().input2Value;
+    record.steppedValues = CaseSteppedValues();
     EndWaveformRun(*window->plot, keepRun, record);
 }
 

@@ -17,14 +17,13 @@ struct WindowRecord;
 inline constexpr const char* kAnalysisStoreFileName = "graph.tmp";
 inline constexpr const char* kPerformanceStoreFileName = "graph .tmp";
 
-// Runs a store is sized for: the stepping cases, times the temperatures of a temperature sweep
-// (when its step is not 0), times the Input 2 values of a two-input DC sweep (when its step is
-// not 0).
+// Runs a store is sized for: the runs of each temperature (stepping or Monte Carlo cases),
+// times the temperatures, times the Input 2 values of a two-input DC sweep, in 64 bits; 0
+// when the product passes the most runs an analysis may plan.
 struct PlannedRuns {
-    int steppingCases = 1;
-    double temperatureHigh = 27.0, temperatureLow = 27.0, temperatureStep = 0.0;
-    bool dcAnalysis = false;
-    double input2High = 0.0, input2Low = 0.0, input2Step = 0.0;
+    int runCount = 1;
+    int temperatureCount = 1;
+    int input2Count = 1;
 };
 int PlannedRunCount(const PlannedRuns& plan);
 

@@ -8,6 +8,7 @@
 #include "analog/run_control.h"
 #include "app/window_record.h"
 #include "plots/curve_record.h"
+#include "analyses/run_state.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -210,16 +211,16 @@ TEST_F(WaveformStoreTest, PlannedRunsFollowTemperatureAndSecondSweep)
 {
     PlannedRuns plan;
     EXPECT_EQ(PlannedRunCount(plan), 1);
-    plan.temperatureHigh = 100;
-    plan.temperatureLow = 0;
-    plan.temperatureStep = 25;
+    plan.temperatureCount = TemperatureRunCount(0, 100, 25);
     EXPECT_EQ(PlannedRunCount(plan), 5);
-    plan.dcAnalysis = true;
-    plan.input2High = 1;
-    plan.input2Step = 0.5;
+    plan.input2Count = Input2ValueCount(0, 1, 0.5);
     EXPECT_EQ(PlannedRunCount(plan), 15);
-    plan.steppingCases = 2;
+    plan.runCount = 2;
     EXPECT_EQ(PlannedRunCount(plan), 30);
+    // A product past int (and past the most runs an analysis plans) is refused, not wrapped.
+    plan.runCount = 1000000;
+    plan.temperatureCount = 5000;
+    EXPECT_EQ(PlannedRunCount(plan), 0);
 }
 
 TEST_F(WaveformStoreTest, ALoneCurveKeepsItsOwnPoints)

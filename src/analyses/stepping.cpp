@@ -1,0 +1,622 @@
+#include "analyses/stepping.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_start.h"
+#include "analog/analysis_state.h"
+#include "analog/convergence.h"
+#include "analog/run_control.h"
+#include "analog/temperature_setup.h"
+#include "analog/transient_run_services.h"
+#include "analyses/model_layers.h"
+#include "analyses/monte_carlo.h"
+#include "analyses/run_state.h"
+#include "analyses/stepping_rows.h"
+#include "app/program_settings.h"
+#include "app/window_record.h"
+#include "core/char_classes.h"
+#include "core/engineering_numbers.h"
+#include "core/format.h"
+#include "core/text_edit.h"
+#include "core/message_reporter.h"
+#include "devices/capacitor_device.h"
+#include "devices/inductor_device.h"
+#include "devices/model_temperature.h"
+#include "devices/resistor_device.h"
+#include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "netlist/component_types.h"
+#include "netlist/defines.h"
+#include "netlist/model_statements.h"
+#include "netlist/model_types.h"
+#include "netlist/part_instance.h"
+#include "netlist/spice_reader_state.h"
+#include "netlist/token_patterns.h"
+#include "platform/message.h"
+#include "platform/win_messages.h"
+#include "plots/curve_record.h"
+#include "plots/plot_cursors.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr std::uint32_t kStepTypeBits = kStepModel | kStepComponent | kStepSymbolic;
+constexpr double kCountSlack = 1.00001;
+
+std::string Trimmed(std::string text) { return Trim(text); }
+std::string UpperCase(std::string_view text) { return CopyUpperCase(text); }
+
+CircuitDocument* AnalysisDocument()
+{
+    WindowRecord* circuit = RunControl().circuitWindow;
+    if (circuit && circuit->document) return circuit->document.get();
+    return CurrentDocument();
+}
+
+WindowRecord* ReportWindow()
+{
+    WindowRecord* circuit = RunControl().circuitWindow;
+    return circuit ? circuit : CurrentRecord();
+}
+
+// Reports a set-up error of a slot; always 15055.
+template <class... Args>
+int SlotError(int id, Args&&... args)
+{
+    ReportLineMessage(ReportWindow(), id, std::forward<Args>(args)...);
+    return kMsgAlreadyReported;
+}
+
+int ModelTypeOfPart(const PartInstanceRecord& part)
+{
+    const ComponentTypeRow* row = FindComponentTypeRow(part.typeCode);
+    return row ? row->modelType : -1;
+}
+
+// Resolves Param among the model type's parameters. 0 or 15055 (reported).
+int ResolveModelParam(SteppingRow& row, int modelType, const std::string& param)
+{
+    row.componentValue = false;
+    if (Trimmed(param).empty()) return SlotError(kMsgStepMissingParam);
+    const int index = FindModelParamIndex(modelType, UpperCase(Trimmed(param)));
+    if (index < 0) return SlotError(kMsgStepParamNotFound, Trimmed(param));
+    const ModelParamDesc* desc = FindModelParamDesc(modelType, index);
+    if (!desc || desc->valueKind != kParamNumber) return SlotError(kMsgStepCantStepParam);
+    row.paramIndex = index;
+    // A LEVEL decides the model's whole set of parameters, and a parasitic resistance whether
+    // the part has inner nodes: either needs the circuit built again.
+    const std::string_view name = desc->name;
+    row.rebuild = index == 0 || name == "RS" || name == "RD" || name == "RB" || name == "RC" || name == "RE" ||
+                  name == "RG";
+    return 0;
+}
+
+bool IsValueParam(const std::string& param)
+{
+    const std::string p = Trimmed(param);
+    return p.empty() || EqualsNoCase(p, "Value") || (p.size() > 6 && EqualsNoCase(p.substr(0, 6), "value."));
+}
+
+// A part: its model's parameter, or its own value. 0, 15055, or 1 when nothing was found.
+int ResolvePart(SteppingRow& row)
+{
+    PartInstanceRecord* part = FindPartByNameInScope(UpperCase(row.name), 0);
+    if (!part || (!part->device && !part->component)) return 1;
+    const int modelType = ModelTypeOfPart(*part);
+    if (!IsValueParam(row.param) && modelType >= 0) {
+        row.modelType = modelType;
+        row.modelName = UpperCase(ExpandAttributeDefines(part->component, kAttrModel));
+        if (row.modelName.empty()) return 1;
+        if (int rc = ResolveModelParam(row, modelType, row.param)) return rc;
+        row.active = true;
+        return 0;
+    }
+    row.componentValue = true;
+    const std::string p = Trimmed(row.param);
+    const bool plainValue = p.empty() || EqualsNoCase(p, "Value");
+    switch (part->typeCode) {
+    case kComponentResistor:
+        if (auto* r = static_cast<ResistorDevice*>(part->device); r && plainValue) {
+            row.deviceValue = &r->value;
+            row.deviceNominal = &r->nominal;
+        }
+        break;
+    case kComponentCapacitor:
+        if (auto* c = static_cast<CapacitorDevice*>(part->device); c && plainValue) {
+            row.deviceValue = &c->value;
+            row.deviceNominal = &c->nominal;
+        }
+        break;
+    case kComponentInductor:
+        if (auto* l = static_cast<InductorDevice*>(part->device); l && plainValue) {
+            row.deviceValue = &l->value;
+            row.deviceNominal = &l->nominal;
+        }
+        break;
+    default: break;
+    }
+    if (!row.deviceValue) {
+        // The values of sources and MOSFET geometry are not stepped yet.
+        return p.empty() || plainValue ? 1 : SlotError(kMsgStepSpiceError);
+    }
+    row.active = true;
+    return 0;
+}
+
+// A model named by its type and name ("NPN Q2N2222").
+int ResolveModel(SteppingRow& row, std::int32_t device)
+{
+    const std::string text = Trimmed(row.name);
+    const std::size_t blank = text.find(' ');
+    int type = blank == std::string::npos ? -1 : FindModelType(UpperCase(text.substr(0, blank)));
+    if (type < 0) type = device;
+    if (type < 0 || blank == std::string::npos) return 1;
+    const std::string name = UpperCase(Trimmed(text.substr(blank + 1)));
+    bool found = false;
+    for (const ModelStatement& statement : Models().statements)
+        if (FoldMosRow(statement.type) == FoldMosRow(type) && statement.name == name) found = true;
+    if (!found) return 1;
+    row.modelType = type;
+    row.modelName = name;
+    if (int rc = ResolveModelParam(row, type, row.param)) return rc;
+    row.active = true;
+    return 0;
+}
+
+int ResolveSymbol(SteppingRow& row)
+{
+    for (const DefineRow& define : DefineTable()) {
+        if (define.argumentCount != 0 || define.emptyParentheses || !EqualsNoCase(define.name, Trimmed(row.name)))
+            continue;
+        row.active = true;
+        row.rebuild = true;
+        return 0;
+    }
+    return 1;
+}
+
+// From, To, Step and the values of a list. 0 or 15055 (reported).
+int ReadNumbers(SteppingRow& row, const SteppingSlot& slot)
+{
+    int error = 0;
+    if (row.method == kStepMethodList) {
+        // Commas inside parentheses belong to an expression.
+        const std::string text = slot.from + ",";
+        int depth = 0;
+        std::string piece;
+        for (char ch : text) {
+            if (ch == '(') ++depth;
+            if (ch == ')') --depth;
+            if (ch != ',' || depth > 0) {
+                piece += ch;
+                continue;
+            }
+            if (!Trimmed(piece).empty()) {
+                const double v = EvalNumberOrExpression(Trimmed(piece), error);
+                if (error) return kMsgAlreadyReported;  // the evaluator showed its message
+                row.list.push_back(v);
+            }
+            piece.clear();
+        }
+        if (row.list.empty()) return SlotError(kMsgStepMissingList);
+        row.from = row.list.front();
+        row.to = row.list.back();
+        return 0;
+    }
+    const bool log = row.method == kStepMethodLog;
+    row.from = EvalNumberOrExpression(Trimmed(slot.from), error);
+    if (error || !std::isfinite(row.from) || (log && !(row.from > 0.0))) return SlotError(kMsgStepIllegalFrom);
+    row.to = EvalNumberOrExpression(Trimmed(slot.to), error);
+    if (error || !std::isfinite(row.to) || (log && !(row.to > 0.0))) return SlotError(kMsgStepIllegalTo);
+    const double value = EvalNumberOrExpression(Trimmed(slot.value), error);
+    if (error || !std::isfinite(value)) return SlotError(kMsgStepIllegalStep);
+    if (log) {
+        if (!(value > 0.0)) return SlotError(kMsgStepIllegalStep);
+        row.step = value;
+        if ((row.to < row.from) != (row.step < 1.0)) row.step = 1.0 / row.step;
+        // A factor of 1 never gets from From to a different To (ln 1 = 0 below).
+        if (row.step == 1.0 && row.from != row.to) return SlotError(kMsgStepIllegalStep);
+    } else {
+        row.step = std::abs(value) * (row.to - row.from < 0.0 ? -1.0 : 1.0);
+        if (row.step == 0.0 && row.to != row.from) return SlotError(kMsgStepIllegalStep);
+    }
+    return 0;
+}
+
+// The number of values, as a double so that nothing overflows before it is checked.
+double CaseCount(const SteppingRow& row)
+{
+    switch (row.method) {
+    case kStepMethodList: return static_cast<double>(row.list.size());
+    case kStepMethodLinear:
+        return row.step == 0.0 ? 1.0 : std::floor(std::abs((row.to - row.from) / row.step) * kCountSlack) + 1.0;
+    default:
+        if (row.from == row.to) return 1.0;
+        return std::floor((std::log(row.to) - std::log(row.from)) * kCountSlack / std::log(row.step) + 1.0);
+    }
+}
+
+double ValueAt(const SteppingRow& row, int index)
+{
+    switch (row.method) {
+    case kStepMethodList: return row.list[static_cast<std::size_t>(std::clamp<int>(index, 0, static_cast<int>(row.list.size()) - 1))];
+    case kStepMethodLinear: return row.from + index * row.step;
+    default: return row.from * std::pow(row.step, index);
+    }
+}
+
+// The models a model slot steps.
+template <class F>
+void EachSteppedModel(const SteppingRow& row, F&& f)
+{
+    if (row.modelType < 0) return;
+    const int folded = FoldMosRow(row.modelType);
+    for (LinkedList& list : Models().evaluated)
+        for (EvaluatedModel& model : ListRecords<EvaluatedModel>(list))
+            if (model.statementIndex >= 0 && FoldMosRow(model.row) == folded && EqualsNoCase(model.name, row.modelName))
+                f(model);
+}
+
+// Passes a value on to the models whose statement is AKO-derived from this one and does not
+// give the parameter itself.
+void SetAkoDerived(const EvaluatedModel& base, int index, float value, int depth)
+{
+    if (depth > 32) return;
+    for (EvaluatedModel& model : ListRecords<EvaluatedModel>(Models().evaluated[static_cast<std::size_t>(base.row)])) {
+        const ModelStatement* statement = FindModelStatement(model.statementIndex);
+        if (!statement || statement->akoIndex != base.statementIndex || model.statementIndex == base.statementIndex)
+            continue;
+        if (static_cast<std::size_t>(index) < statement->given.size() && statement->given[static_cast<std::size_t>(index)])
+            continue;
+        SetModelRunValue(model, index, value);
+        SetAkoDerived(model, index, value, depth + 1);
+    }
+}
+
+int SetSteppedModelParam(const SteppingRow& row, double value)
+{
+    const float f = static_cast<float>(value);
+    ModelReportTarget target;
+    target.window = ReportWindow();
+    if (CheckModelParamValue(&target, f, row.modelType, row.paramIndex)) return kMsgAlreadyReported;
+    EachSteppedModel(row, [&](EvaluatedModel& model) {
+        SetModelRunValue(model, row.paramIndex, f);
+        SetAkoDerived(model, row.paramIndex, f, 0);
+    });
+    return 0;
+}
+
+void RestoreModelParam(const SteppingRow& row)
+{
+    auto restore = [&](EvaluatedModel& model) { SetModelRunValue(model, row.paramIndex, NominalModelParam(model, row.paramIndex)); };
+    EachSteppedModel(row, [&](EvaluatedModel& model) {
+        restore(model);
+        for (EvaluatedModel& derived : ListRecords<EvaluatedModel>(Models().evaluated[static_cast<std::size_t>(model.row)])) {
+            const ModelStatement* statement = FindModelStatement(derived.statementIndex);
+            if (statement && statement->akoIndex == model.statementIndex && &derived != &model) restore(derived);
+        }
+    });
+}
+
+// Sets the slot's value into its target. 0 or 15055.
+int SetTargetValue(SteppingRow& row, double value)
+{
+    row.caseValue = value;
+    if (row.typeBits & kStepSymbolic) return 0;
+    if (row.componentValue) {
+        if (row.deviceValue) *row.deviceValue = value;
+        if (row.deviceNominal) *row.deviceNominal = value;
+        return 0;
+    }
+    return SetSteppedModelParam(row, value);
+}
+
+// The first check failing turns stepping off for the analysis.
+int FailSetup(bool reopenDialog)
+{
+    AnalysisRunState& plan = RunState();
+    plan.steppingActive = false;
+    plan.setupFailed = true;
+    plan.runCount = 1;
+    SteppingRows().active = false;
+    for (SteppingRow& row : SteppingRows().rows) row.active = false;
+    if (reopenDialog && !Settings().batchRun)
+        if (WindowRecord* frame = FrameRecord(); frame && frame->window)
+            win::PostMessage(frame->window, win::WM_COMMAND, kSteppingDialog, 0);
+    return kMsgAlreadyReported;
+}
+
+}  // namespace
+
+int PrepareStepping()
+{
+    SteppingRowsState& state = SteppingRows();
+    AnalysisRunState& plan = RunState();
+    state = SteppingRowsState{};
+    plan.steppingActive = false;
+    plan.runCount = 1;
+    const CircuitDocument* document = AnalysisDocument();
+    if (!document) return 0;
+    state.simultaneous = document->steppingSimultaneous != 0;
+
+    int rc = 0;
+    for (int i = 0; i < kSteppingRowCount && !rc; ++i) {
+        const SteppingSlot& slot = document->stepping[static_cast<std::size_t>(i)];
+        SteppingRow& row = state.rows[static_cast<std::size_t>(i)];
+        if (!(slot.flags & kStepOn) || Trimmed(slot.name).empty()) continue;
+        row.name = Trimmed(slot.name);
+        row.param = Trimmed(slot.param);
+        row.typeBits = slot.flags & kStepTypeBits;
+        row.device = slot.deviceIndex;
+        row.method = slot.flags & (kStepMethodLinear | kStepMethodList);
+        int found = 1;
+        if (slot.flags & kStepComponent) {
+            found = ResolvePart(row);
+        } else if (slot.flags & kStepModel) {
+            found = ResolveModel(row, slot.deviceIndex);
+        } else {
+            found = ResolveSymbol(row);
+        }
+        if (found == kMsgAlreadyReported) {
+            rc = found;
+            break;
+        }
+        if (found != 0) {
+            const int id = (slot.flags & kStepComponent) ? kMsgStepComponentNotFound
+                           : (slot.flags & kStepModel)   ? kMsgStepModelNotFound
+                                                         : kMsgStepDefineNotFound;
+            rc = SlotError(id, row.name);
+            break;
+        }
+        if ((rc = ReadNumbers(row, slot)) != 0) break;
+        const double count = CaseCount(row);
+        if (!(count <= kMaxStepCases)) {
+            rc = SlotError(kMsgStepTooManyCases);
+            break;
+        }
+        row.caseCount = std::max(static_cast<int>(count), 1);
+    }
+    for (int i = 0; i < kSteppingRowCount && !rc; ++i)
+        for (int j = i + 1; j < kSteppingRowCount && !rc; ++j) {
+            const SteppingRow& a = state.rows[static_cast<std::size_t>(i)];
+            const SteppingRow& b = state.rows[static_cast<std::size_t>(j)];
+            if (!a.active || !b.active || a.typeBits != b.typeBits || a.device != b.device) continue;
+            const std::string name = FormatSteppedParamName(i);
+            if (EqualsNoCase(name, FormatSteppedParamName(j))) rc = SlotError(kMsgStepTwice, name);
+        }
+    double runs = 1.0;
+    int simultaneousCount = -1;
+    for (const SteppingRow& row : state.rows) {
+        if (!row.active || rc) continue;
+        if (state.simultaneous) {
+            if (simultaneousCount >= 0 && simultaneousCount != row.caseCount) rc = SlotError(kMsgStepSimultaneousCounts);
+            simultaneousCount = row.caseCount;
+            runs = row.caseCount;
+        } else {
+            runs *= row.caseCount;
+        }
+        state.active = true;
+    }
+    // Ten slots of a thousand values each would ask for 10^30 runs.
+    if (!rc && runs > static_cast<double>(kMaxAnalysisRuns))
+        rc = SlotError(kMsgTooManyRuns, static_cast<int>(kMaxAnalysisRuns));
+    if (rc) return FailSetup(true);
+    plan.steppingActive = state.active;
+    plan.runCount = std::max(static_cast<int>(runs), 1);
+    return 0;
+}
+
+int ApplyStepValue(int slot, int action, bool advance)
+{
+    AnalysisRunState& plan = RunState();
+    plan.actionError = 0;
+    if (slot < 0 || slot >= kSteppingRowCount) return 0;
+    SteppingRow& row = SteppingRows().rows[static_cast<std::size_t>(slot)];
+    if (!row.active) return 0;
+    switch (action) {
+    case kStepActionFirst:
+        if (row.componentValue && row.deviceValue && !row.saved) {
+            row.savedValue = *row.deviceValue;
+            row.savedNominal = row.deviceNominal ? *row.deviceNominal : row.savedValue;
+            row.saved = true;
+        }
+        row.caseIndex = 0;
+        plan.actionError = SetTargetValue(row, ValueAt(row, 0));
+        break;
+    case kStepActionNext:
+        if (advance) row.caseIndex = std::min(row.caseIndex + 1, row.caseCount - 1);
+        plan.actionError = SetTargetValue(row, ValueAt(row, row.caseIndex));
+        break;
+    case kStepActionRestore:
+        if (row.typeBits & kStepSymbolic) break;
+        if (row.componentValue) {
+            if (row.saved && row.deviceValue) *row.deviceValue = row.savedValue;
+            if (row.saved && row.deviceNominal) *row.deviceNominal = row.savedNominal;
+            row.saved = false;
+        } else {
+            RestoreModelParam(row);
+        }
+        break;
+    default: break;
+    }
+    return plan.actionError;
+}
+
+int ApplyStepValues()
+{
+    int first = 0;
+    for (int i = 0; i < kSteppingRowCount; ++i)
+        if (int rc = ApplyStepValue(i, kStepActionFirst); rc && !first) first = rc;
+    for (SteppingRow& row : SteppingRows().rows) row.caseIndex = 0;
+    return first;
+}
+
+void RestoreSteppedValues()
+{
+    for (int i = 0; i < kSteppingRowCount; ++i) ApplyStepValue(i, kStepActionRestore);
+}
+
+int NextStepCase()
+{
+    SteppingRowsState& state = SteppingRows();
+    if (!state.active) return 0;
+    // The case of run n (1-based) in mixed radix, the highest-numbered slot varying fastest; a
+    // simultaneous case takes the same index in every slot.
+    std::int64_t rest = std::max(RunState().runIndex - 1, 0);
+    bool rebuild = false;
+    int error = 0;
+    for (int i = kSteppingRowCount - 1; i >= 0; --i) {
+        SteppingRow& row = state.rows[static_cast<std::size_t>(i)];
+        if (!row.active) continue;
+        int index = 0;
+        if (state.simultaneous) {
+            index = static_cast<int>(std::min<std::int64_t>(rest, row.caseCount - 1));
+        } else {
+            index = static_cast<int>(rest % row.caseCount);
+            rest /= row.caseCount;
+        }
+        const double before = row.caseValue;
+        row.caseIndex = index;
+        if (int rc = ApplyStepValue(i, kStepActionNext); rc && !error) error = rc;
+        if (row.rebuild && row.caseValue != before) rebuild = true;
+    }
+    if (error) {
+        // A value out of range: the remaining runs go on with the values then in place.
+        for (SteppingRow& row : state.rows) row.active = false;
+        state.active = false;
+        RunState().steppingActive = false;
+        return 0;
+    }
+    return rebuild ? RebuildForSymbolicStep() : 0;
+}
+
+int RebuildForSymbolicStep()
+{
+    const int result = SetUpAnalysisRun(true);
+    if (result == 0) return 0;
+    SteppingRowsState& state = SteppingRows();
+    for (SteppingRow& row : state.rows) row.active = false;
+    state.active = false;
+    RunState().steppingActive = false;
+    SetUpAnalysisRun(true);
+    return result;
+}
+
+int SetUpAnalysisRun(bool rebuild)
+{
+    if (rebuild) FreeAnalogRunData();
+    if (int rc = BuildCircuitForAnalysis()) return rc;
+    if (int rc = SetCircuitTemperature(27.0)) return rc;
+    if (int rc = PrepareModelsAtTemperature(27.0)) return rc;
+    if (Analysis().analysisKind == kAnalysisTransient)
+        if (int rc = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet)) return rc;
+    RestoreNominalModelParams();
+    if (!rebuild) return 0;
+    // The new circuit's records: the slots find their targets again and get the case's values.
+    SteppingRowsState& state = SteppingRows();
+    std::array<int, kSteppingRowCount> indices{};
+    for (int i = 0; i < kSteppingRowCount; ++i) indices[static_cast<std::size_t>(i)] = state.rows[static_cast<std::size_t>(i)].caseIndex;
+    const std::array<double, kSteppingRowCount> values = CaseSteppedValues();
+    const bool wasActive = state.active;
+    if (int rc = PrepareStepping()) return rc;
+    if (!wasActive) return 0;
+    int first = 0;
+    for (int i = 0; i < kSteppingRowCount; ++i) {
+        SteppingRow& row = state.rows[static_cast<std::size_t>(i)];
+        if (!row.active) continue;
+        row.caseIndex = std::min(indices[static_cast<std::size_t>(i)], row.caseCount - 1);
+        row.caseValue = values[static_cast<std::size_t>(i)];
+        if (row.componentValue && row.deviceValue) {
+            row.savedValue = *row.deviceValue;
+            row.savedNominal = row.deviceNominal ? *row.deviceNominal : row.savedValue;
+            row.saved = true;
+        }
+        if (int rc = ApplyStepValue(i, kStepActionNext); rc && !first) first = rc;
+    }
+    return first;
+}
+
+bool IsSteppedItem(const void* item)
+{
+    const SteppingRowsState& state = SteppingRows();
+    if (!state.active || !item) return false;
+    for (const SteppingRow& row : state.rows) {
+        if (!row.active) continue;
+        if (row.deviceValue == item || row.model == item) return true;
+        if (!row.componentValue && row.modelType >= 0) {
+            bool hit = false;
+            EachSteppedModel(row, [&](EvaluatedModel& model) { hit = hit || &model == item; });
+            if (hit) return true;
+        }
+    }
+    return false;
+}
+
+std::string FormatSteppedParamName(int slot)
+{
+    if (slot < 0 || slot >= kSteppingRowCount) return {};
+    const SteppingRow& row = SteppingRows().rows[static_cast<std::size_t>(slot)];
+    if (row.param.empty()) return row.name;
+    return StrPrintf("%s.%s", row.name.c_str(), row.param.c_str());
+}
+
+std::string FormatStepCaption(WindowRecord* window, bool wantRange)
+{
+    const SteppingRowsState& state = SteppingRows();
+    const AnalysisRunState& plan = RunState();
+    const PlotRecord* plot = window ? window->plot.get() : nullptr;
+    const WaveformStore* store = plot ? &plot->store : nullptr;
+    const int stored = store ? std::min<int>(store->runCount, static_cast<int>(store->runs.size())) : 0;
+    const bool running = RunControl().running != 0;
+    const int selected = PlotCursors().selectedRun;
+    const bool showsStored = !running && store && selected >= 0 && selected < stored;
+    if (!state.active || !plan.steppingActive) {
+        const int run = showsStored && !wantRange ? store->runs[static_cast<std::size_t>(selected)].caseNumber : plan.runIndex;
+        return StrPrintf("Case= %d", run);
+    }
+    std::string text;
+    for (int i = 0; i < kSteppingRowCount; ++i) {
+        const SteppingRow& row = state.rows[static_cast<std::size_t>(i)];
+        if (!row.active) continue;
+        if (!text.empty()) text += ' ';
+        text += FormatSteppedParamName(i);
+        double low = 0.0, high = 0.0;
+        for (int r = 0; r < stored; ++r) {
+            const double v = store->runs[static_cast<std::size_t>(r)].steppedValues[static_cast<std::size_t>(i)];
+            low = r == 0 ? v : std::min(low, v);
+            high = r == 0 ? v : std::max(high, v);
+        }
+        if (wantRange && stored > 0 && low != high) {
+            text += StrPrintf(" = %g...%g", low, high);
+        } else {
+            const double value = running || !showsStored
+                                     ? row.caseValue
+                                     : store->runs[static_cast<std::size_t>(selected)].steppedValues[static_cast<std::size_t>(i)];
+            text += StrPrintf(" = %g", value);
+        }
+    }
+    return text;
+}
+
+void InstallSteppingRunServices()
+{
+    AnalysisRunServices& services = RunServices();
+    services.beginCases = [](WindowRecord*) {
+        RunState().runIndex = 0;
+        RunState().stoppedByUser = false;
+        if (int rc = ApplyStepValues()) return rc;
+        return BeginMonteCarlo();
+    };
+    services.endCases = [](WindowRecord*) {
+        RestoreSteppedValues();
+        EndMonteCarloRun();
+        RestoreNominalModelParams();
+    };
+    services.moreCases = [] { return RunState().runIndex < RunState().runCount; };
+}
+
+}  // namespace kq5
