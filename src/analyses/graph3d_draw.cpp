@@ -164,6 +164,7 @@ std::vector<ScaleText> LayOutScales(Graph3DPlot& plot, win::HDC dc, const Graph3
         hi[i] = axes.max[static_cast<std::size_t>(i)];
     }
     const win::POINT c = ProjectGraph3DPoint(view, (lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2);
+    // A label that would cover one already placed (two axes meeting at a corner) is left out.
     auto place = [&](const std::string& text, win::POINT at, double distance) {
         const win::SIZE size = win::GetTextExtent(dc, text);
         double dx = at.x - c.x, dy = at.y - c.y;
@@ -174,28 +175,35 @@ std::vector<ScaleText> LayOutScales(Graph3DPlot& plot, win::HDC dc, const Graph3
         }
         const int x = at.x + static_cast<int>(dx * (distance + size.cx / 2.0));
         const int y = at.y + static_cast<int>(dy * (distance + size.cy / 2.0));
-        out.push_back(ScaleText{text, win::RECT{x - size.cx / 2, y - size.cy / 2, x - size.cx / 2 + size.cx, y - size.cy / 2 + size.cy}});
+        const win::RECT rect{x - size.cx / 2, y - size.cy / 2, x - size.cx / 2 + size.cx, y - size.cy / 2 + size.cy};
+        for (const ScaleText& other : out) {
+            win::RECT both{};
+            if (win::IntersectRect(&both, &rect, &other.rect)) return;
+        }
+        out.push_back(ScaleText{text, rect});
     };
     const std::array<std::string, 3> names = {plot.surface.axisName[0], plot.surface.axisName[1], plot.surface.axisName[2]};
     for (int axis = 0; axis < 3; ++axis) {
-        // The two candidate edges of the axis; the one drawn lower (or, for Y, further left) wins.
-        const int u = axis == 1 ? 0 : 1;
-        const int w = axis == 2 ? 0 : 2;
+        // Seen from straight above the heights have no extent to label.
+        if (axis == 1 && plot.contour) continue;
+        // Of the four box edges along the axis the labels take the one drawn lowest and, for Z,
+        // furthest right (for Y furthest left): an outer edge, which walls and surface leave free.
+        const int u = axis == 0 ? 1 : 0;
+        const int w = axis == 2 ? 1 : 2;
+        const double wx = axis == 0 ? 0.01 : axis == 2 ? 1.0 : -1.0;
+        const double wy = axis == 1 ? 0.01 : 1.0;
         Point3 best{};
-        int bestScore = 0;
+        double bestScore = 0.0;
         bool have = false;
-        const double us[2] = {lo[u], hi[u]};
-        const int uCount = axis == 1 ? 2 : 1;
-        for (double wv : {lo[w], hi[w]}) {
-            for (int ui = 0; ui < uCount; ++ui) {
-                const double uv = us[ui];
+        for (double uv : {lo[u], hi[u]}) {
+            for (double wv : {lo[w], hi[w]}) {
                 Point3 mid{};
                 mid.v[axis] = (lo[axis] + hi[axis]) / 2;
                 mid.v[u] = uv;
                 mid.v[w] = wv;
                 const win::POINT p = Project(view, mid);
-                const int score = axis == 1 ? -p.x : p.y;
-                if (!have || score > bestScore + 1) {
+                const double score = wy * p.y + wx * p.x;
+                if (!have || score > bestScore + 1.0) {
                     best = mid;
                     bestScore = score;
                     have = true;
@@ -211,10 +219,8 @@ std::vector<ScaleText> LayOutScales(Graph3DPlot& plot, win::HDC dc, const Graph3
             widest = std::max(widest, static_cast<int>(win::GetTextExtent(dc, text).cx));
             place(text, Project(view, p), lineHeight / 2.0);
         }
-        std::string name = names[static_cast<std::size_t>(axis)];
-        const char suffix = plot.surface.suffix[static_cast<std::size_t>(axis)];
-        if (suffix != ' ' && suffix != 0) name += StrPrintf(" (%c)", suffix);
-        if (!name.empty()) place(name, Project(view, best), lineHeight * 1.5 + widest / 2.0);
+        const std::string& name = names[static_cast<std::size_t>(axis)];
+        if (!name.empty()) place(name, Project(view, best), lineHeight + widest);
     }
     return out;
 }

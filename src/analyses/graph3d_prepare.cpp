@@ -63,7 +63,7 @@ void SourceRange(const WaveformStore& store, const Graph3DSources& sources, cons
 char SuffixLetterOf(double lo, double hi)
 {
     double scale = 1.0;
-    const char* suffix = ChooseEngineeringSuffix(std::max(std::abs(lo), std::abs(hi)), scale, 0);
+    const char* suffix = ChooseEngineeringSuffix(std::max(std::abs(lo), std::abs(hi)), scale, kNumberLowerCaseSuffix);
     return suffix && suffix[0] != 0 ? suffix[0] : ' ';
 }
 
