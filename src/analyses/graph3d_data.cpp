@@ -98,10 +98,12 @@ std::vector<std::vector<double>> ComputeGraph3DRows(const Graph3DRowsInput& in)
         }
         if (g >= lastGroup || !stored(g + in.stride)) {
             rows[r] = rowA;
+            if (in.progress) in.progress(static_cast<int>(100 * (r + 1) / in.zGrid.size()));
             continue;
         }
         const double f = BracketWeight(z, in.zValueOf(g), in.zValueOf(g + in.stride), in.logZ);
         for (std::size_t c = 0; c < columns; ++c) rows[r][c] = BlendHeights(rowA[c], rowB[c], f, in.logY);
+        if (in.progress) in.progress(static_cast<int>(100 * (r + 1) / in.zGrid.size()));
     }
     return rows;
 }

@@ -47,6 +47,7 @@ struct Graph3DRowsInput {
     bool logZ = false, logY = false;
     RunValueFn zValueOf;
     SampleRunFn sample;
+    std::function<void(int percent)> progress;  // after each grid line, when given
 };
 // One row per Z grid line, interpolated between the bracketing run groups; rows whose group lies
 // beyond the stored runs are zero. Each run is sampled at most once per pass of rising groups.

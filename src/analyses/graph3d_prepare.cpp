@@ -10,6 +10,7 @@
 #include "analyses/graph3d_steps.h"
 #include "analyses/performance_functions.h"
 #include "analyses/run_state.h"
+#include "app/status_text.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
@@ -19,6 +20,7 @@ namespace kq5 {
 
 namespace {
 
+constexpr int kProgressPoints = 100000;
 
 int SourceSlot(int source) { return source >= kAxisSourceStepSlot ? source - kAxisSourceStepSlot : -1; }
 
@@ -280,7 +282,13 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
                 return SampleCurveRunAtGrid(analysisPlot, curve, run, s.xGrid, row);
             };
         }
+        // Long curves take a while to sample: the status bar tells how far it got.
+        const bool showProgress = StatusBarShown() && curve.lastPointIndex > kProgressPoints;
+        const std::string before = showProgress ? GetStatusText() : std::string();
+        if (showProgress)
+            in.progress = [](int percent) { SetStatusText(StrPrintf("Preparing data points %d%% complete.", percent)); };
         s.rows = ComputeGraph3DRows(in);
+        if (showProgress) SetStatusText(before);
     } catch (const std::bad_alloc&) {
         s.FreeGrid();
         s.failed = 1;
