@@ -5,6 +5,7 @@
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
+#include "analyses/performance_window.h"
 #include "analog/batch_log.h"
 #include "analog/convergence.h"
 #include "analog/dc_sweep_run.h"
@@ -234,6 +235,8 @@ void InstallAnalysisKindHandlers()
         RecomputeGraph3DWindows(1);
         FinishPlotCase(window);
         CheckMonteCarloFailure();
+        // The performance windows on screen grow run by run.
+        RecomputePerformanceWindows(true);
     };
 }
 

@@ -50,6 +50,12 @@ T* AppendWindow(std::array<LinkedList, kAnalysisKindCount>& lists, int analysisK
 
 }  // namespace
 
+std::shared_ptr<PlotRecord> PerformanceWindowRecord::SharedPlot()
+{
+    if (!plotAnchor) plotAnchor = std::make_shared<char>(0);
+    return std::shared_ptr<PlotRecord>(plotAnchor, &view.plot);
+}
+
 void PerformanceWindowRecord::FreeOwnedData()
 {
     FreeView(view);
@@ -88,7 +94,12 @@ MonteCarloWindowRecord* AppendMonteCarloWindow(CircuitDocument& document, int an
 int AppendPerformanceFunctionRecord(PerformanceWindowRecord& window)
 {
     try {
-        window.functions.emplace_back();
+        FunctionRecord& record = window.functions.emplace_back();
+        // A new function measures with the table's first defaults in the next curve colour.
+        record.boolean = "1";
+        record.args = {1.0, 1.0, 2.0};
+        record.plotNumber = 1;
+        record.color = static_cast<std::uint8_t>(kFirstCurveColorIndex + (window.functions.size() - 1) % kCurveColorSlots);
     } catch (const std::bad_alloc&) {
         return 15002;
     }

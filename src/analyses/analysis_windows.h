@@ -6,6 +6,7 @@
 // (the performance function plotted, with its arguments, scales and cases).
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,8 @@
 #include "plots/curve_record.h"
 
 namespace kq5 {
+
+struct WindowRecord;
 
 // Performance functions, in table order; a function record keeps the index.
 constexpr int kPerformanceFunctionCount = 16;
@@ -61,6 +64,11 @@ struct FunctionRecord {
     std::int32_t temperatureCase = 0;
     std::int32_t monteCarloCase = 0;
     std::array<std::int32_t, kSteppingCases> steppingCases{};
+
+    // Kept while the program runs, not in the file.
+    std::int32_t curveIndex = 0;   // the measured curve's row among the analysis curves
+    std::int32_t linePattern = 0;
+    std::int16_t failed = 0;       // its curve or condition could not be used
 };
 
 // What every derived window shows and where.
@@ -84,6 +92,15 @@ struct PerformanceWindowRecord : ListNode {
     std::int32_t sameYScales = 0;
     std::int32_t options = 0;  // the window's option word for its analysis kind
     std::vector<FunctionRecord> functions;
+
+    // Kept while the program runs, not in the file: the open window (none while hidden), and
+    // whether closing it keeps the record. Records read from a file start hidden.
+    WindowRecord* window = nullptr;
+    std::int32_t hidden = 1;
+    // The window record shares the embedded plot through this anchor: the plot's settings are
+    // kept by owner, so it needs one.
+    std::shared_ptr<void> plotAnchor;
+    std::shared_ptr<PlotRecord> SharedPlot();
 
     void FreeOwnedData() override;
 };
@@ -134,6 +151,10 @@ struct MonteCarloWindowRecord : ListNode {
 PerformanceWindowRecord* AppendPerformanceWindow(CircuitDocument& document, int analysisKind);
 Graph3DPlot* AppendGraph3DWindow(CircuitDocument& document, int analysisKind);
 MonteCarloWindowRecord* AppendMonteCarloWindow(CircuitDocument& document, int analysisKind);
+
+// The plot colours of curves: slot n of the ten takes colour 16 + n.
+constexpr int kFirstCurveColorIndex = 16;
+constexpr int kCurveColorSlots = 10;
 
 // Grows a performance window's functions by one initialised record; 15002 when memory runs out.
 int AppendPerformanceFunctionRecord(PerformanceWindowRecord& window);

@@ -4,16 +4,19 @@
 #include <cmath>
 #include <new>
 
+#include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/analysis_windows.h"
 #include "analyses/graph3d_data.h"
 #include "analyses/graph3d_steps.h"
+#include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/run_state.h"
 #include "app/status_text.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
+#include "core/text_edit.h"
 #include "plots/curve_record.h"
 
 namespace kq5 {
@@ -121,13 +124,7 @@ FunctionRecord FixZAtRun(const FunctionRecord& function, const RunPlan& plan, in
 Graph3DSources LiveGraph3DSources(const WaveformStore& store)
 {
     Graph3DSources s;
-    const AnalysisRunState& run = RunState();
-    s.plan.steppingActive = run.steppingActive;
-    s.plan.monteCarloActive = run.monteCarloActive;
-    s.plan.monteCarloRuns = run.monteCarloActive ? run.runCount : 0;
-    s.plan.temperatureCount = std::max(run.temperatureCount, 1);
-    s.plan.input2Count = std::max(run.input2Count, 1);
-    s.plan.storedRuns = store.runCount;
+    s.plan = CurrentRunPlan(store);
     const TemperatureSweep& sweep = RunControl().temperature;
     s.temperatureLow = sweep.low;
     s.temperatureHigh = sweep.high;
@@ -246,6 +243,15 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
     if (plot.scaleFormat[1].empty()) plot.scaleFormat[1] = curve.yScaleFormat;
     if (plot.scaleFormat[2].empty()) plot.scaleFormat[2] = curve.xScaleFormat;
 
+    // A condition other than "1" measures only the points where it holds.
+    PerformanceCondition condition;
+    std::string conditionText = f.boolean;
+    Trim(conditionText);
+    if (performance && !conditionText.empty() && conditionText != "1" &&
+        condition.Compile(conditionText, analysisPlot, std::max<int>(Analysis().analysisKind, 0), s.window) != 0)
+        return 0;
+    const PointCondition* pointCondition = condition.Compiled() ? &condition.Condition() : nullptr;
+
     RunSubset subset = ChooseRunSubset(plan, f, f.zData);
     try {
         s.xGrid = BuildGraph3DGrid(s.dataMin[0], s.dataMax[0], plot.patchesX, s.linear[0] != 0);
@@ -270,6 +276,7 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
                     context.store = &store;
                     context.curve = &curve;
                     context.run = i;
+                    context.condition = pointCondition;
                     if (EvaluatePerformanceFunction(context, f.function, f.args[0], f.args[1], f.args[2]) != 0) continue;
                     pairs.emplace_back(Graph3DRunSourceValue(store, sources, f.xData, i, along.first, along.stride),
                                        context.measurement.value);

@@ -9,14 +9,10 @@ namespace kq5 {
 void FillSteppingSources(Graph3DSources& sources)
 {
     const SteppingRowsState& rows = SteppingRows();
-    RunPlan& plan = sources.plan;
-    plan.steppingActive = plan.steppingActive && rows.active;
-    plan.simultaneous = rows.simultaneous;
     for (int k = 0; k < kSteppingCases; ++k) {
         const auto slot = static_cast<std::size_t>(k);
         const SteppingRow& row = rows.rows[slot];
-        const bool used = plan.steppingActive && row.active;
-        plan.slotCounts[slot] = used ? std::max(row.caseCount, 1) : 0;
+        const bool used = sources.plan.slotCounts[slot] > 0;
         sources.slotLinear[slot] = row.method == kStepMethodLog ? 0 : 1;
         sources.slotName[slot] = used ? FormatSteppedParamName(k) : std::string();
     }

@@ -7,7 +7,7 @@ struct Graph3DSources;
 struct RunPlan;
 struct WaveformStore;
 
-// Fills the slot counts, the simultaneous flag, the slots' linear flags and names.
+// Fills the linear flags and names of the slots that the plan steps.
 void FillSteppingSources(Graph3DSources& sources);
 // The value of case `index` (0-based) of slot k as the stored runs hold it; index + 1 before a
 // run with that case is stored.

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <limits>
 
+#include "analyses/run_state.h"
+#include "analyses/stepping_rows.h"
+#include "plots/curve_record.h"
+
 
 namespace kq5 {
 
@@ -149,6 +153,32 @@ int RunSlotIndex(const RunPlan& plan, std::int32_t run, int slot)
     const int caseIndex = RunCaseNumber(plan, run) - 1;
     if (plan.simultaneous) return caseIndex;
     return (caseIndex / StepCountAfterSlot(plan, slot)) % plan.slotCounts[static_cast<std::size_t>(slot)];
+}
+
+bool MultiRunPlan(const RunPlan& plan)
+{
+    return plan.steppingActive || plan.monteCarloActive || plan.temperatureCount > 1;
+}
+
+RunPlan CurrentRunPlan(const WaveformStore& store)
+{
+    RunPlan plan;
+    const AnalysisRunState& state = RunState();
+    plan.steppingActive = state.steppingActive;
+    plan.monteCarloActive = state.monteCarloActive && !state.steppingActive;
+    plan.monteCarloRuns = state.runCount;
+    plan.storedRuns = store.runCount;
+    if (plan.steppingActive) {
+        const SteppingRowsState& rows = SteppingRows();
+        plan.simultaneous = rows.simultaneous;
+        for (int k = 0; k < kSteppingCases; ++k) {
+            const SteppingRow& row = rows.rows[static_cast<std::size_t>(k)];
+            plan.slotCounts[static_cast<std::size_t>(k)] = row.active ? std::max(row.caseCount, 1) : 0;
+        }
+    }
+    plan.temperatureCount = std::max(state.temperatureCount, 1);
+    plan.input2Count = std::max(state.input2Count, 1);
+    return plan;
 }
 
 }  // namespace kq5

@@ -32,6 +32,11 @@ struct RunPlan {
     int storedRuns = 0;        // runs the store holds
 };
 
+// The plan of the last analysis (run state and stepping slots) with the runs a store holds.
+RunPlan CurrentRunPlan(const WaveformStore& store);
+// Whether the plan makes more than one run per analysis: stepping, Monte Carlo or temperatures.
+bool MultiRunPlan(const RunPlan& plan);
+
 struct RunSubset {
     std::int32_t first = 0;
     std::int32_t last = -1;  // last below first: no run

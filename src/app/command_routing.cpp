@@ -6,6 +6,7 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/graph3d_window.h"
+#include "analyses/performance_window.h"
 #include "app/edit_mode.h"
 #include "app/find_replace.h"
 #include "app/frame_state.h"
@@ -353,6 +354,21 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (InRange(id, kAdd3DWindowCommand, kLast3DWindowEntry)) return RouteGraph3DCommand(id, context.active);
+    // The performance windows' commands, and the plot commands of a performance window.
+    if (IsPerformanceCommand(id) ||
+        (context.kind == kWindowPerformance && (id == kCmdAddPerformancePlot || id == kCmdDeletePerformancePlot))) {
+        RunPerformanceCommand(context.active, id);
+        RefreshToolButtonStates();
+        return 0;
+    }
+    if (id == kCommandGoToPerformance) {
+        if (context.kind == kWindowAnalysis || context.kind == kWindowPerformance) OpenGoToPerformanceDialog(context.active);
+        return 0;
+    }
+    if (id == 15679 && context.kind == kWindowPerformance) {
+        ChangePerformanceWindow(context.active);
+        return 0;
+    }
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
     if (id == kCommandPrintSetup) {
         RunPrintSetup(context.active ? context.active->window : nullptr);

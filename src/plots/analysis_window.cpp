@@ -7,6 +7,7 @@
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analyses/graph3d_window.h"
+#include "analyses/performance_window.h"
 #include "app/color_table.h"
 #include "app/edit_mode.h"
 #include "app/font_select.h"
@@ -89,6 +90,8 @@ void OnDestroy(win::HWND hwnd)
     WindowRecord* record = GetWindowRecord(hwnd);
     if (!record) return;
     ReleasePlotWindowObjects(record);
+    // The performance windows measure this window's curves: they go with it, keeping their records.
+    HideAllPerformanceWindows();
     RunControlState& rc = RunControl();
     if (rc.analysisWindow == record) rc.analysisWindow = nullptr;
     RestoreCircuitMenus();

@@ -70,6 +70,7 @@ struct Dialog {
     std::vector<int> colors;  // the objects list's colours
     ColorPaletteGroup palette;
     int page = kPlotPage;
+    const CharacteristicsExtension* extension = nullptr;
 };
 
 void ShowPage(win::HWND dialog, Dialog& d, int page)
@@ -82,6 +83,7 @@ void ShowPage(win::HWND dialog, Dialog& d, int page)
     show(kSaveRangeCheck, kSaveRangeCheck, page == kFormatPage && !Probe());
     show(205, 208, page == kColorPage);
     show(19800, 19863, page == kColorPage);
+    if (d.extension && d.extension->showPlotPage) d.extension->showPlotPage(dialog, page == kPlotPage);
     win::InvalidateRect(dialog, nullptr, 1);
 }
 
@@ -159,6 +161,7 @@ void Apply(win::HWND dialog, Dialog& d, int mode)
     d.edited.saveRange = win::IsDlgButtonChecked(dialog, kSaveRangeCheck) == win::BST_CHECKED ? 1 : 0;
     d.edited.scaleColor = win::IsDlgButtonChecked(dialog, kScaleColorCheck) == win::BST_CHECKED ? 1 : 0;
     ApplyCharacteristicsSnapshot(d.window, d.edited, mode);
+    if (d.extension && d.extension->apply) d.extension->apply(dialog, mode);
 }
 
 void FillLists(win::HWND dialog, Dialog& d)
@@ -215,6 +218,7 @@ void AutoScaleEditedCurve(win::HWND dialog, Dialog& d, int index, int axis)
 void OnCommand(win::HWND dialog, Dialog& d, int id, int code)
 {
     if (OnColorPaletteClick(d.palette, id)) return;
+    if (d.extension && d.extension->command && d.extension->command(dialog, id, code)) return;
     CurveEdit* curve = nullptr;
     if (!d.edited.curves.empty()) {
         const int list = d.page == kFormatPage ? kFormatList : kWaveformList;
@@ -274,9 +278,13 @@ void OnCommand(win::HWND dialog, Dialog& d, int id, int code)
     case win::IDCANCEL:
         if (PlotOfWindow(d.window)) PlotViewOf(d.window->plot).textFont = d.savedFont;
         ApplyCharacteristicsSnapshot(d.window, d.saved, 2);
+        if (d.extension && d.extension->apply) d.extension->apply(dialog, 2);
         win::EndDialog(dialog, 0);
         return;
-    case 9: ShowDialogHelp(Probe() ? kProbeCharacteristicsTemplate : kPlotCharacteristicsTemplate); return;
+    case 9:
+        ShowDialogHelp(d.extension ? d.extension->templateId
+                                   : Probe() ? kProbeCharacteristicsTemplate : kPlotCharacteristicsTemplate);
+        return;
     default: return;
     }
 }
@@ -289,6 +297,8 @@ win::INT_PTR PlotCharacteristicsDlgProc(win::HWND dialog, win::UINT msg, win::WP
         d = reinterpret_cast<Dialog*>(lParam);
         win::SetWindowLongPtr(dialog, win::DWLP_USER, lParam);
         FillLists(dialog, *d);
+        if (d->extension && !d->extension->caption.empty()) win::SetWindowText(dialog, d->extension->caption.c_str());
+        if (d->extension && d->extension->init) d->extension->init(dialog);
         win::CheckDlgButton(dialog, kOneScaleCheck, d->edited.oneScale ? win::BST_CHECKED : win::BST_UNCHECKED);
         win::CheckDlgButton(dialog, kSaveRangeCheck, d->edited.saveRange ? win::BST_CHECKED : win::BST_UNCHECKED);
         win::CheckDlgButton(dialog, kScaleColorCheck, d->edited.scaleColor ? win::BST_CHECKED : win::BST_UNCHECKED);
@@ -401,7 +411,9 @@ void ApplyCharacteristicsSnapshot(WindowRecord* window, const CharacteristicsSna
     if (window && window->window) win::InvalidateRect(window->window, nullptr, 1);
 }
 
-int OpenPlotCharacteristics(WindowRecord* window)
+int OpenPlotCharacteristics(WindowRecord* window) { return OpenPlotCharacteristics(window, CharacteristicsExtension{}); }
+
+int OpenPlotCharacteristics(WindowRecord* window, const CharacteristicsExtension& extension)
 {
     if (!PlotOfWindow(window)) return 0;
     Dialog d;
@@ -409,7 +421,9 @@ int OpenPlotCharacteristics(WindowRecord* window)
     d.edited = TakeCharacteristicsSnapshot(window);
     d.saved = d.edited;
     d.savedFont = PlotViewOf(window->plot).textFont;
-    const int templateId = Probe() ? kProbeCharacteristicsTemplate : kPlotCharacteristicsTemplate;
+    const bool extended = extension.templateId != kPlotCharacteristicsTemplate;
+    if (extended) d.extension = &extension;
+    const int templateId = extended ? extension.templateId : Probe() ? kProbeCharacteristicsTemplate : kPlotCharacteristicsTemplate;
     return static_cast<int>(win::DialogBoxParam(win::GetModuleHandle(nullptr), templateId, AppFrameWindow(),
                                                 PlotCharacteristicsDlgProc, reinterpret_cast<win::LPARAM>(&d)));
 }

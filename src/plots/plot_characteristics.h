@@ -4,8 +4,11 @@
 // written back by Test and OK; Cancel writes back what was there when it opened.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/win_types.h"
 
 namespace kq5 {
 
@@ -48,5 +51,19 @@ void ApplyCharacteristicsSnapshot(WindowRecord* window, const CharacteristicsSna
 
 // Runs the dialog; 1 OK, 0 Cancel.
 int OpenPlotCharacteristics(WindowRecord* window);
+
+// What another kind of plot window adds to the dialog: its own template with more controls on
+// the Plot page (the performance window's function panel).
+struct CharacteristicsExtension {
+    int templateId = kPlotCharacteristicsTemplate;
+    std::string caption;  // empty: the template's
+    std::function<void(win::HWND dialog)> init;
+    std::function<void(win::HWND dialog, bool plotPage)> showPlotPage;
+    // Before the dialog's own handling; true when the command is fully handled.
+    std::function<bool(win::HWND dialog, int id, int code)> command;
+    // After the curves were committed: mode 203 Test, 1 OK, 2 Cancel.
+    std::function<void(win::HWND dialog, int mode)> apply;
+};
+int OpenPlotCharacteristics(WindowRecord* window, const CharacteristicsExtension& extension);
 
 }  // namespace kq5

@@ -198,6 +198,13 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
             }
             const double xv = GetWaveformValue(store, c.storeSlots[kWaveformX], i);
             const double yv = GetWaveformValue(store, c.storeSlots[kWaveformY], i);
+            // A point without a value (a run in which a performance function found nothing)
+            // leaves a gap: the line starts again after it.
+            if (!std::isfinite(xv) || !std::isfinite(yv)) {
+                flush();
+                k = 0;
+                continue;
+            }
             const std::int32_t px = DigitalStateOrPixel(c, kWaveformX, xv);
             const std::int32_t py = DigitalStateOrPixel(c, kWaveformY, yv);
             if (k <= c.warmUpCount) {

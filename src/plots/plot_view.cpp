@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analyses/performance_window.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/color_table.h"
@@ -210,6 +211,8 @@ int BeginPlotWindowRun(WindowRecord* window, win::HDC given)
 
 std::string PlotTitleText(WindowRecord* window)
 {
+    // A performance window's title line is its plot's name.
+    if (const PerformanceWindowRecord* node = PerformanceRecordOf(window)) return node->view.title;
     WindowRecord* circuit = RunControl().circuitWindow;
     std::string title = circuit ? StripDirectory(GetRecordTitle(circuit)) : StripDirectory(window ? window->title : "");
     return title + " " + FormatTemperatureCaption(window, true);

@@ -266,6 +266,17 @@ TEST_F(Graph3DTest, PerformanceModeMeasuresEachRun)
             const double rc = s.zGrid[zi] * s.xGrid[xi];
             EXPECT_NEAR(s.rows[zi][xi], 2.197 * rc, 0.05 * 2.197 * rc) << zi << "," << xi;
         }
+    // A condition that every point meets measures the same; one that does not compile leaves
+    // the plot empty.
+    const double before = s.rows[1][2];
+    plot.function.boolean = "V(2)>=0";
+    PrepareGraph3DData(window);
+    ASSERT_TRUE(s.HasGrid());
+    EXPECT_DOUBLE_EQ(s.rows[1][2], before);
+    win::PushMessageBoxAnswer(win::IDOK);
+    plot.function.boolean = "V(2)>=(";
+    PrepareGraph3DData(window);
+    EXPECT_FALSE(s.HasGrid());
 }
 
 TEST_F(Graph3DTest, ScreenshotsOfRainbowSurfaceAndContourMap)

@@ -1,0 +1,327 @@
+// Performance windows on a stepped RC transient: adding, changing, hiding, showing and deleting
+// windows and plots through their dialogs, the points measured per run with gaps where a run
+// has no event, conditions bound to the plotted curves, and a screenshot of the plot.
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../plots/analysis_window_test_support.h"
+#include "analyses/performance_expression.h"
+#include "analyses/performance_functions.h"
+#include "analyses/performance_window.h"
+#include "analyses/run_state.h"
+#include "analyses/stepping_rows.h"
+#include "app/dialog_services.h"
+#include "core/expr_symbols.h"
+#include "document/circuit_document.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
+#include "platform/headless.h"
+#include "platform/message_box.h"
+#include "plots/waveform_store.h"
+
+namespace kq5::testing {
+namespace {
+
+using Step = std::function<void(win::HWND)>;
+
+// RC low-pass with a 1 V step; 10 ms of it.
+std::string SteppedRc() { return "RC\nV1 1 0 PULSE(0 1 0 1U 1U 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 20U 10M 0 20U\n.PRINT TRAN V(2)\n.END\n"; }
+
+class PerformanceWindowTest : public AnalysisWindowTest {
+protected:
+    void SetUp() override
+    {
+        // The dialogs are answered by the headless layer's idle handler.
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+            const char* value = std::getenv(name);
+            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            ::unsetenv(name);
+        }
+        AnalysisWindowTest::SetUp();
+        ResetRunStateForTests();
+        ResetSteppingRowsForTests();
+    }
+    void TearDown() override
+    {
+        win::headless::SetIdleHandler({});
+        HideAllPerformanceWindows();
+        AnalysisWindowTest::TearDown();
+        ResetRunStateForTests();
+        ResetSteppingRowsForTests();
+        for (const auto& [name, value] : saved_)
+            if (value) ::setenv(name.c_str(), value->c_str(), 1);
+    }
+
+    void StepR1(const std::string& from, const std::string& to, const std::string& by)
+    {
+        SteppingSlot& s = record_->document->stepping[0];
+        s.flags = kStepOn | kStepComponent | kStepLinear;
+        s.name = "R1";
+        s.from = from;
+        s.to = to;
+        s.value = by;
+        s.deviceIndex = -1;
+    }
+
+    // Runs `call` while the steps answer the dialogs it opens, one step whenever one waits.
+    template <class F>
+    auto Answering(std::vector<Step> steps, F call)
+    {
+        std::size_t next = 0;
+        win::headless::SetIdleHandler([&]() {
+            if (next >= steps.size()) return false;
+            steps[next++](win::GetActiveWindow());
+            return true;
+        });
+        auto result = call();
+        win::headless::SetIdleHandler({});
+        EXPECT_EQ(next, steps.size()) << "not every step ran";
+        return result;
+    }
+
+    static void Press(win::HWND dialog, int id) { win::SendMessage(dialog, win::WM_COMMAND, static_cast<win::WPARAM>(id), 0); }
+    static void Pick(win::HWND dialog, int combo, int index)
+    {
+        win::SendDlgItemMessage(dialog, combo, win::CB_SETCURSEL, static_cast<win::WPARAM>(index), 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(combo, win::CBN_SELCHANGE), 0);
+    }
+    // Chooses function f with the arguments typed, in the dialog's function panel.
+    static Step Function(int f, std::vector<std::string> args, std::string condition = "1")
+    {
+        return [=](win::HWND dialog) {
+            Pick(dialog, 524, f);
+            for (std::size_t i = 0; i < args.size(); ++i) win::SetDlgItemText(dialog, 527 + static_cast<int>(i), args[i].c_str());
+            win::SetDlgItemText(dialog, 526, condition.c_str());
+        };
+    }
+    static Step Ok() { return [](win::HWND dialog) { Press(dialog, win::IDOK); }; }
+    static Step Cancel() { return [](win::HWND dialog) { Press(dialog, win::IDCANCEL); }; }
+    // Chooses list entries of a pick list and confirms.
+    static Step Choose(std::vector<int> entries)
+    {
+        return [=](win::HWND dialog) {
+            for (int i : entries) win::SendDlgItemMessage(dialog, kListSelectList, win::LB_SETSEL, 1, i);
+            Press(dialog, win::IDOK);
+        };
+    }
+
+    static LinkedList& List() { return *PerformanceWindowList(); }
+    static PerformanceWindowRecord& Node(int i = 0)
+    {
+        int k = 0;
+        for (PerformanceWindowRecord& n : ListRecords<PerformanceWindowRecord>(List()))
+            if (k++ == i) return n;
+        throw std::out_of_range("no performance window");
+    }
+    // The points of the performance window's curve: X and the value (NaN for a gap).
+    static std::vector<std::pair<double, double>> Points(PerformanceWindowRecord& node, int curve = 0)
+    {
+        std::vector<std::pair<double, double>> points;
+        PlotRecord& plot = node.view.plot;
+        CurveRecord& c = *plot.curves.at(static_cast<std::size_t>(curve));
+        for (std::int32_t i = 0; i <= c.lastPointIndex; ++i)
+            points.emplace_back(GetWaveformValue(plot.store, c.storeSlots[0], i), GetWaveformValue(plot.store, c.storeSlots[1], i));
+        return points;
+    }
+
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(PerformanceWindowTest, AddChangeHideShowAndDeleteWindowsAndPlots)
+{
+    StepR1("1K", "3K", "1K");
+    ASSERT_EQ(Run(SteppedRc(), kAnalysisTransient), 0);
+    ASSERT_EQ(Plot().store.runCount, 3);
+
+    // Add Performance Window: Rise_Time from 10 % to 90 %, which is RC ln 9.
+    Answering({Function(kRiseTime, {"1", "0.1", "0.9"}), [](win::HWND) { SaveScreen("performance_plot_dialog"); }, Ok()},
+              [] { return AddPerformanceWindow(); });
+    ASSERT_EQ(List().count, 1);
+    PerformanceWindowRecord& node = Node();
+    ASSERT_NE(node.window, nullptr);
+    ASSERT_EQ(node.view.plot.curveCount, 1);
+    auto points = Points(node);
+    ASSERT_EQ(points.size(), 3u);
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_DOUBLE_EQ(points[r].first, 1000.0 * (r + 1));
+        EXPECT_NEAR(points[r].second / (1e-6 * 1000.0 * (r + 1) * std::log(9.0)), 1.0, 2e-2) << r;
+    }
+    EXPECT_EQ(node.view.title, "Rise_Time(V(2),1,1,0.1,0.9) vs R1");
+    EXPECT_EQ(win::GetWindowText(node.window->window), "Performance:Rise_Time(V(2),1,1,0.1,0.9) vs R1");
+    const CurveRecord& curve = *node.view.plot.curves[0];
+    EXPECT_LE(curve.axisLow[1], points[0].second);
+    EXPECT_GE(curve.axisHigh[1], points[2].second);
+    EXPECT_LT(curve.axisHigh[1], 1.0);
+    Shoot("performance_plot");
+
+    // Change: to 99 % the third run (RC = 3 ms) does not get within 10 ms: a gap, no message.
+    const std::size_t messages = win::MessageBoxLog().size();
+    Answering({[](win::HWND d) { win::SetDlgItemText(d, 529, "0.99"); }, Ok()},
+              [&] { return ChangePerformanceWindow(node.window); });
+    points = Points(node);
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_NEAR(points[0].second / (1e-3 * std::log(90.0)), 1.0, 2e-2);
+    EXPECT_FALSE(std::isnan(points[1].second));
+    EXPECT_TRUE(std::isnan(points[2].second));
+    EXPECT_EQ(win::MessageBoxLog().size(), messages);
+    for (std::size_t i = messages; i < win::MessageBoxLog().size(); ++i) ADD_FAILURE() << win::MessageBoxLog()[i].text;
+    EXPECT_LT(node.view.plot.curves[0]->dataMax[1], 1e-2);
+    Shoot("performance_plot_gap");
+
+    // Add Plot, cancelled: nothing changes; then High with a condition on the plotted curve.
+    Answering({Function(kHigh, {}), Cancel()}, [&] { return AddPerformancePlot(node.window); });
+    EXPECT_EQ(node.functions.size(), 1u);
+    EXPECT_EQ(node.view.plot.curveCount, 1);
+    Answering({Function(kHigh, {}, "V(2)<0.5"), Ok()}, [&] { return AddPerformancePlot(node.window); });
+    ASSERT_EQ(node.functions.size(), 2u);
+    ASSERT_EQ(node.view.plot.curveCount, 2);
+    EXPECT_EQ(node.functions[1].failed, 0);
+    points = Points(node, 1);
+    ASSERT_EQ(points.size(), 3u);
+    for (const auto& p : points) EXPECT_NEAR(p.second, 0.5, 0.02);
+
+    // Delete Plot: the first goes, High stays.
+    Answering({Choose({0})}, [&] { return DeletePerformancePlots(node.window); });
+    ASSERT_EQ(node.functions.size(), 1u);
+    EXPECT_EQ(node.functions[0].function, kHigh);
+
+    // Hide keeps the record; the menu's entry shows it again with its points.
+    HidePerformanceWindow(node.window);
+    ASSERT_EQ(List().count, 1);
+    EXPECT_EQ(node.window, nullptr);
+    EXPECT_EQ(node.view.plot.curveCount, 0);
+    ShowPerformanceWindow(0);
+    ASSERT_NE(node.window, nullptr);
+    EXPECT_EQ(Points(node).size(), 3u);
+
+    // Delete Performance Window closes it and drops the record.
+    Answering({Choose({0})}, [] { return DeletePerformanceWindows(); });
+    EXPECT_EQ(List().count, 0);
+}
+
+TEST_F(PerformanceWindowTest, CancelledAddRemovesTheWindowAndUnusableCurvesAreDisabled)
+{
+    StepR1("1K", "2K", "1K");
+    ASSERT_EQ(Run(SteppedRc(), kAnalysisTransient), 0);
+    Answering({Cancel()}, [] { return AddPerformanceWindow(); });
+    EXPECT_EQ(List().count, 0);
+
+    Answering({Function(kPeak, {"1"}), Ok()}, [] { return AddPerformanceWindow(); });
+    PerformanceWindowRecord& node = Node();
+    // The measured curve renamed away: the plot is disabled until a curve of that text (any
+    // case) exists again.
+    node.functions[0].expression = "V(7)";
+    PreparePlotPoints(node.window);
+    EXPECT_EQ(node.functions[0].failed, 1);
+    EXPECT_EQ(node.view.plot.curves[0]->lastPointIndex, -1);
+    node.functions[0].expression = "v(2)";
+    PreparePlotPoints(node.window);
+    EXPECT_EQ(node.functions[0].failed, 0);
+    EXPECT_EQ(Points(node).size(), 2u);
+
+    // A condition on a quantity the analysis does not plot cannot be measured on stored runs.
+    node.functions[0].boolean = "V(1)>0.5";
+    const std::size_t messages = win::MessageBoxLog().size();
+    PreparePlotPoints(node.window);
+    EXPECT_EQ(node.functions[0].failed, 1);
+    ASSERT_GT(win::MessageBoxLog().size(), messages);
+    EXPECT_NE(win::MessageBoxLog().back().text.find("Can't find expression 'V(1)>0.5'"), std::string::npos)
+        << win::MessageBoxLog().back().text;
+
+    // A stepped parameter that is no longer stepped gives way to the first one still stepped.
+    node.functions[0].boolean = "1";
+    node.functions[0].xData = kAxisSourceStepSlot + 4;
+    PreparePlotPoints(node.window);
+    EXPECT_EQ(node.functions[0].xData, kAxisSourceStepSlot);
+    EXPECT_EQ(Points(node).size(), 2u);
+}
+
+TEST_F(PerformanceWindowTest, WithoutSteppingTheWindowStaysEmpty)
+{
+    StepR1("1K", "2K", "1K");
+    ASSERT_EQ(Run(SteppedRc(), kAnalysisTransient), 0);
+    Answering({Ok()}, [] { return AddPerformanceWindow(); });
+    PerformanceWindowRecord& node = Node();
+    EXPECT_EQ(node.view.plot.curveCount, 1);
+    record_->document->stepping[0] = SteppingSlot{};
+    ExitAnalysis();
+    ResetRunControlForTests();
+    ResetPlotRunForTests();
+    ResetRunStateForTests();
+    InstallAnalysisKindHandlers();
+    ASSERT_EQ(Run(SteppedRc(), kAnalysisTransient), 0);
+    ASSERT_EQ(Plot().store.runCount, 1);
+    // The analysis window was made anew: the performance window was hidden with the old one.
+    EXPECT_EQ(node.window, nullptr);
+    ShowPerformanceWindow(0);
+    ASSERT_NE(node.window, nullptr);
+    EXPECT_EQ(node.view.plot.curveCount, 0);
+}
+
+TEST_F(PerformanceWindowTest, ExpressionsCallPerformanceFunctionsOnStoredRuns)
+{
+    StepR1("1K", "2K", "1K");
+    ASSERT_EQ(Run(SteppedRc(), kAnalysisTransient), 0);
+    CompiledExpression e;
+    ExpressionRequest request;
+    InitExpressionRecord("X_Level(V(2),1,1,0.5)*1000", &e, kContextTransient | kContextPerformance, kItemNumber, request);
+    ASSERT_EQ(CompileExpression(request), 0);
+    for (int run = 0; run < 2; ++run) {
+        const PerformanceFunctionHandler handler = MakePerformanceFunctionHandler(nullptr, run);
+        EvaluationInputs inputs;
+        inputs.performance = &handler;
+        std::complex<double> value;
+        ASSERT_EQ(EvaluateExpression(e, value, inputs), 0);
+        EXPECT_NEAR(value.real() / (1e3 * 1e-3 * (run + 1) * std::log(2.0)), 1.0, 1e-2) << run;
+    }
+    FreeCompiledExpression(e);
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(PerformanceWindowTest, GoToPerformanceMovesTheCursorsToTheMeasuredPoints)
+{
+    ASSERT_EQ(Run(SteppedRc(), kAnalysisTransient), 0);
+    ResetGoToPerformanceForTests();
+    const win::HWND dialog = OpenGoToPerformanceDialog(Window());
+    ASSERT_NE(dialog, nullptr);
+    CurveRecord& curve = Curve(0);
+    // X_Level at 0.5: RC ln 2 on the right cursor; the count rises for the next press.
+    Pick(dialog, 524, kXLevel);
+    win::SetDlgItemText(dialog, 528, "0.5");
+    Press(dialog, 106);
+    EXPECT_NEAR(curve.cursorX[1] / (1e-3 * std::log(2.0)), 1.0, 1e-2);
+    EXPECT_EQ(win::GetDlgItemText(dialog, 527), "2");
+    EXPECT_NEAR(std::stod(win::GetDlgItemText(dialog, 534)) / (1e-3 * std::log(2.0)), 1.0, 1e-2);
+    Pump();
+    SaveScreen("performance_goto_dialog");
+    // There is no second crossing: the search starts again from the first.
+    Press(dialog, 106);
+    EXPECT_EQ(win::GetDlgItemText(dialog, 527), "2");
+    EXPECT_NEAR(curve.cursorX[1] / (1e-3 * std::log(2.0)), 1.0, 1e-2);
+    // A two-point function moves both cursors: 10 % on the left, 90 % on the right.
+    Pick(dialog, 524, kRiseTime);
+    win::SetDlgItemText(dialog, 527, "1");
+    win::SetDlgItemText(dialog, 528, "0.1");
+    win::SetDlgItemText(dialog, 529, "0.9");
+    Press(dialog, 105);
+    EXPECT_NEAR(curve.cursorX[0] / (1e-3 * std::log(1 / 0.9)), 1.0, 5e-2);
+    EXPECT_NEAR(curve.cursorX[1] / (1e-3 * std::log(10.0)), 1.0, 1e-2);
+    // Nothing found: "No Value" and the count back to 1.
+    win::SetDlgItemText(dialog, 529, "2");
+    Press(dialog, 105);
+    EXPECT_EQ(win::GetDlgItemText(dialog, 534), "No Value");
+    EXPECT_EQ(win::GetDlgItemText(dialog, 527), "1");
+    Press(dialog, 23);
+    EXPECT_FALSE(win::IsWindow(dialog));
+}
+
+}  // namespace
+}  // namespace kq5::testing
