@@ -18,7 +18,9 @@
 #include "app/frame_window.h"
 #include "app/usage_file.h"
 #include "app/wait_cursor.h"
+#include "app/window_class.h"
 #include "app/window_record.h"
+#include "app/window_record_utils.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "platform/cursor.h"
@@ -61,18 +63,6 @@ WindowsState& State()
     return state;
 }
 
-bool IsMdiChild(win::HWND hwnd)
-{
-    const win::HWND client = Frame().mdiClient;
-    return client != nullptr && win::GetParent(hwnd) == client;
-}
-
-win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
-{
-    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
-                            : win::DefWindowProc(hwnd, message, wParam, lParam);
-}
-
 PlotRecord* AnalysisPlot()
 {
     WindowRecord* analysis = RunControl().analysisWindow;
@@ -95,10 +85,7 @@ win::RECT ClientOf(WindowRecord* record)
 
 void CloseWindowOf(WindowRecord* record)
 {
-    if (!record || !record->window || !win::IsWindow(record->window)) return;
-    const win::HWND hwnd = record->window;
-    if (IsMdiChild(hwnd)) win::SendMessage(Frame().mdiClient, win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
-    else win::DestroyWindow(hwnd);
+    if (record && record->window && win::IsWindow(record->window)) DestroyPlotChildWindow(record->window);
 }
 
 void KeepPlacement(Graph3DPlot& plot)
@@ -278,15 +265,7 @@ void ResetGraph3DWindowsForTests() { State() = WindowsState{}; }
 
 bool RegisterGraph3DClass()
 {
-    win::WNDCLASS existing;
-    if (win::GetClassInfo(nullptr, kGraph3DClassName, &existing)) return true;
-    win::WNDCLASS wc;
-    wc.style = win::CS_HREDRAW | win::CS_VREDRAW | win::CS_DBLCLKS;
-    wc.lpfnWndProc = Graph3DWndProc;
-    wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    wc.hbrBackground = win::GetSysColorBrush(win::COLOR_WINDOW);
-    wc.lpszClassName = kGraph3DClassName;
-    return win::RegisterClass(&wc) != 0;
+    return RegisterPlotWindowClass(kGraph3DClassName, Graph3DWndProc, win::GetSysColorBrush(win::COLOR_WINDOW));
 }
 
 void UnregisterGraph3DClass() { win::UnregisterClass(kGraph3DClassName, nullptr); }
@@ -354,18 +333,7 @@ WindowRecord* CreateGraph3DWindow(Graph3DPlot& plot, LinkedList& list)
     WindowsState& s = State();
     s.creating = &plot;
     s.creatingList = &list;
-    const std::string title = "Graph3D:" + plot.view.title;
-    win::HWND hwnd = nullptr;
-    if (win::HWND client = Frame().mdiClient) {
-        win::MDICREATESTRUCT create;
-        create.szClass = kGraph3DClassName;
-        create.szTitle = title.c_str();
-        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
-        hwnd = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
-    } else {
-        hwnd = win::CreateWindowEx(0, kGraph3DClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 0, 0, 800,
-                                   600, nullptr, nullptr, nullptr, nullptr);
-    }
+    const win::HWND hwnd = CreatePlotChildWindow(kGraph3DClassName, "Graph3D:" + plot.view.title);
     s.creating = nullptr;
     s.creatingList = nullptr;
     if (!hwnd) return nullptr;
@@ -396,13 +364,7 @@ void RecomputeGraph3DWindows(int onlyVisible)
 {
     std::vector<WindowRecord*> windows;
     for (const auto& entry : State().plots) windows.push_back(const_cast<WindowRecord*>(entry.first));
-    const WindowRecord* active = nullptr;
-    if (onlyVisible) {
-        if (Frame().mdiClient) {
-            const auto hwnd = reinterpret_cast<win::HWND>(win::SendMessage(Frame().mdiClient, win::WM_MDIGETACTIVE, 0, 0));
-            active = hwnd ? GetWindowRecord(hwnd) : nullptr;
-        }
-    }
+    const WindowRecord* active = onlyVisible ? GetActiveChildRecord() : nullptr;
     for (WindowRecord* record : windows) {
         if (!record->window) continue;
         if (onlyVisible) {
@@ -458,7 +420,7 @@ int AddGraph3DWindow()
     }
     PrepareGraph3DData(window);
     if (window->window) {
-        if (IsMdiChild(window->window)) win::SendMessage(Frame().mdiClient, win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(window->window), 0);
+        if (IsFrameMdiChild(window->window)) win::SendMessage(Frame().mdiClient, win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(window->window), 0);
         win::ShowWindow(window->window, win::SW_SHOW);
     }
     RefreshToolButtonStates();
@@ -524,11 +486,7 @@ void RebuildGraph3DMenu(win::HMENU popup)
     if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0) win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
     const bool usable = CountGraph3DCurves() > 0;
     win::EnableMenuItem(popup, kAdd3DWindowCommand, win::MF_BYCOMMAND | (usable ? win::MF_ENABLED : win::MF_GRAYED));
-    const WindowRecord* active = nullptr;
-    if (Frame().mdiClient) {
-        const auto hwnd = reinterpret_cast<win::HWND>(win::SendMessage(Frame().mdiClient, win::WM_MDIGETACTIVE, 0, 0));
-        active = hwnd ? GetWindowRecord(hwnd) : nullptr;
-    }
+    const WindowRecord* active = GetActiveChildRecord();
     win::EnableMenuItem(popup, kChange3DWindowCommand,
                         win::MF_BYCOMMAND | (usable && active && active->kind == kWindow3D ? win::MF_ENABLED : win::MF_GRAYED));
     LinkedList* list = CurrentGraph3DList();
@@ -756,7 +714,7 @@ win::LRESULT Graph3DWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPara
         break;
     default: break;
     }
-    return DefaultProc(hwnd, message, wParam, lParam);
+    return DefaultPlotWindowProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace kq5

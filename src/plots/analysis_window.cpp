@@ -13,6 +13,7 @@
 #include "app/font_select.h"
 #include "app/frame_state.h"
 #include "app/status_text.h"
+#include "app/window_class.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
 #include "platform/cursor.h"
@@ -43,18 +44,6 @@ constexpr int kMsgTitleBase = 5352;  // "Transient Analysis" + AnalysisKind
 constexpr int kLayoutWord = 448;
 constexpr int kDefaultFontHeight = -12;
 constexpr double kMaxDisplayScale = 3.0;
-
-bool IsMdiChild(win::HWND hwnd)
-{
-    const win::HWND client = Frame().mdiClient;
-    return client != nullptr && win::GetParent(hwnd) == client;
-}
-
-win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
-{
-    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
-                            : win::DefWindowProc(hwnd, message, wParam, lParam);
-}
 
 std::string TitleOfKind(int kind) { return LoadResString(kMsgTitleBase + std::clamp(kind, 0, 2)); }
 
@@ -126,17 +115,7 @@ win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)
 
 }  // namespace
 
-bool RegisterAnalysisClass()
-{
-    win::WNDCLASS existing;
-    if (win::GetClassInfo(nullptr, kAnalysisClassName, &existing)) return true;
-    win::WNDCLASS wc;
-    wc.style = win::CS_HREDRAW | win::CS_VREDRAW | win::CS_DBLCLKS;
-    wc.lpfnWndProc = AnalysisWndProc;
-    wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    wc.lpszClassName = kAnalysisClassName;
-    return win::RegisterClass(&wc) != 0;
-}
+bool RegisterAnalysisClass() { return RegisterPlotWindowClass(kAnalysisClassName, AnalysisWndProc); }
 
 void UnregisterAnalysisClass() { win::UnregisterClass(kAnalysisClassName, nullptr); }
 
@@ -162,18 +141,7 @@ int OpenAnalysisWindow()
     rc.analysisWindow = nullptr;
     if (!RegisterAnalysisClass()) return kMsgInsufficientMemory;
     const std::string title = TitleOfKind(kind);
-    win::HWND hwnd = nullptr;
-    if (win::HWND client = Frame().mdiClient) {
-        win::MDICREATESTRUCT create;
-        create.szClass = kAnalysisClassName;
-        create.szTitle = title.c_str();
-        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
-        hwnd = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
-    } else {
-        // Without a frame (batch runs, tests) the window stands on its own on the surface.
-        hwnd = win::CreateWindowEx(0, kAnalysisClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 0, 0,
-                                   800, 600, nullptr, nullptr, nullptr, nullptr);
-    }
+    const win::HWND hwnd = CreatePlotChildWindow(kAnalysisClassName, title);
     if (!hwnd || !rc.analysisWindow) return kMsgInsufficientMemory;
     if (rc.circuitWindow && rc.probeState == kProbeNone) rc.circuitWindow->mode = kCommandSelectMode;
     return 0;
@@ -188,9 +156,7 @@ void CloseAnalysisWindow()
     rc.analysisWindow = nullptr;
     if (!record || !IsLiveWindowRecord(record)) return;
     if (record->window && win::IsWindow(record->window)) {
-        const win::HWND hwnd = record->window;
-        if (IsMdiChild(hwnd)) win::SendMessage(Frame().mdiClient, win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
-        else win::DestroyWindow(hwnd);
+        DestroyPlotChildWindow(record->window);
         return;
     }
     ReleasePlotWindowObjects(record);
@@ -315,7 +281,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         return 0;
     default: break;
     }
-    return DefaultProc(hwnd, message, wParam, lParam);
+    return DefaultPlotWindowProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace kq5

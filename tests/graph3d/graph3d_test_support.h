@@ -4,12 +4,12 @@
 // run the steps of a script whenever they wait for input.
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "../app/screen_capture_support.h"
+#include "../app/screen_test_support.h"
 #include "../netlist/scratch_build_test.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
@@ -32,37 +32,7 @@
 #include "plots/plot_setup.h"
 #include "plots/plot_view_settings.h"
 
-extern "C" void __lsan_disable() __attribute__((weak));
-extern "C" void __lsan_enable() __attribute__((weak));
-
 namespace kq5::testing {
-
-// Steps of a script run whenever a modal loop would wait for input.
-class Graph3DScriptedBackend : public win::Backend {
-public:
-    explicit Graph3DScriptedBackend(std::unique_ptr<win::Backend> inner) : inner_(std::move(inner)) {}
-    win::BackendKind Kind() const override { return inner_->Kind(); }
-    win::DWORD Now() override { return inner_->Now(); }
-    win::DWORD TickCount() override { return inner_->TickCount(); }
-    void QueueRead() override { inner_->QueueRead(); }
-    void PumpEvents() override { inner_->PumpEvents(); }
-    bool WaitForEvents(int timeoutMs) override
-    {
-        if (!steps.empty()) {
-            auto step = std::move(steps.front());
-            steps.pop_front();
-            step();
-            return true;
-        }
-        return inner_->WaitForEvents(timeoutMs);
-    }
-    void Present(bool force) override { inner_->Present(force); }
-    void CursorChanged(win::HCURSOR cursor) override { inner_->CursorChanged(cursor); }
-    std::deque<std::function<void()>> steps;
-
-private:
-    std::unique_ptr<win::Backend> inner_;
-};
 
 // An RC low-pass driven by a step, its resistor stepped over five values: the rise of v(2)
 // slows run by run, a surface any user of a simulator recognises.
@@ -83,7 +53,7 @@ protected:
             inner = win::CreateSdlBackend(options);
         }
         if (!inner) inner = std::make_unique<win::HeadlessBackend>();
-        auto scripted = std::make_unique<Graph3DScriptedBackend>(std::move(inner));
+        auto scripted = std::make_unique<ScriptedBackend>(std::move(inner));
         backend_ = scripted.get();
         win::SetBackend(std::move(scripted));
         SetPreferenceDefaults();
@@ -158,7 +128,7 @@ protected:
 
     void Script(std::function<void()> step) { backend_->steps.push_back(std::move(step)); }
 
-    Graph3DScriptedBackend* backend_ = nullptr;
+    ScriptedBackend* backend_ = nullptr;
 };
 
 }  // namespace kq5::testing
