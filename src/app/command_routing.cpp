@@ -75,9 +75,9 @@ constexpr IdRange kUnavailableRanges[] = {
     {17453, 17453},
     // Plots.
     {770, 771}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
-    {17190, 17190},
-    // Multi-run results.
-    {14570, 14599}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
+    // Multi-run results (the performance windows, 14570 to 14585, and the 3-D windows, 14600 on,
+    // are built).
+    {14583, 14584}, {14586, 14599}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../plots/analysis_window_test_support.h"
+#include "ngspice_measures.h"
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/performance_window.h"
@@ -28,7 +29,10 @@ namespace {
 using Step = std::function<void(win::HWND)>;
 
 // RC low-pass with a 1 V step; 10 ms of it.
-std::string SteppedRc() { return "RC\nV1 1 0 PULSE(0 1 0 1U 1U 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 20U 10M 0 20U\n.PRINT TRAN V(2)\n.END\n"; }
+std::string SteppedRc(const std::string& stop = "10M")
+{
+    return "RC\nV1 1 0 PULSE(0 1 0 1U 1U 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 20U " + stop + " 0 20U\n.PRINT TRAN V(2)\n.END\n";
+}
 
 class PerformanceWindowTest : public AnalysisWindowTest {
 protected:
@@ -321,6 +325,65 @@ TEST_F(PerformanceWindowTest, GoToPerformanceMovesTheCursorsToTheMeasuredPoints)
     EXPECT_EQ(win::GetDlgItemText(dialog, 527), "1");
     Press(dialog, 23);
     EXPECT_FALSE(win::IsWindow(dialog));
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+// Nested stepping of R1 (1k, 2k, 3k) and C1 (1u, 2u) against an ngspice control loop that alters
+// the two parts, runs and measures: each performance point equals ngspice's measure of that case.
+TEST_F(PerformanceWindowTest, SteppedCasesAgreeWithAnNgspiceAlterLoop)
+{
+    ASSERT_EQ(std::system("command -v ngspice > /dev/null 2>&1"), 0) << "ngspice is needed for this comparison";
+    StepR1("1K", "3K", "1K");
+    SteppingSlot& c = record_->document->stepping[1];
+    c.flags = kStepOn | kStepComponent | kStepList;
+    c.name = "C1";
+    c.param = "Value";
+    c.from = "1U,2U";
+    c.deviceIndex = -1;
+    ASSERT_EQ(Run(SteppedRc("20M"), kAnalysisTransient), 0);
+    ASSERT_EQ(Plot().store.runCount, 6);
+
+    std::string netlist = SteppedRc("20M");
+    netlist.resize(netlist.find(".PRINT"));
+    const MeasuredByNgspice theirs = RunNgspiceMeasures(
+        "stepped", netlist, "v(2)", false,
+        {"meas tran trise TRIG v(2) VAL=0.1 RISE=1 TARG v(2) VAL=0.9 RISE=1", "meas tran thalf WHEN v(2)=0.5 CROSS=1"},
+        "foreach rval 1k 2k 3k\nforeach cval 1u 2u\nalter R1 $rval\nalter C1 $cval");
+    ASSERT_EQ(theirs.passes.count("trise"), 1u) << theirs.log;
+    ASSERT_EQ(theirs.passes.at("trise").size(), 6u) << theirs.log;
+
+    Answering({Function(kRiseTime, {"1", "0.1", "0.9"}), Ok()}, [] { return AddPerformanceWindow(); });
+    PerformanceWindowRecord& node = Node();
+    Answering({Function(kXLevel, {"1", "0.5"}), Ok()}, [&] { return AddPerformancePlot(node.window); });
+    ASSERT_EQ(node.functions.size(), 2u);
+    for (int cIndex = 0; cIndex < 2; ++cIndex) {
+        for (FunctionRecord& f : node.functions) f.steppingCases[1] = cIndex;
+        PreparePlotPoints(node.window);
+        for (int f = 0; f < 2; ++f) {
+            const auto points = Points(node, f);
+            ASSERT_EQ(points.size(), 3u);
+            const std::vector<double>& ng = theirs.passes.at(f == 0 ? "trise" : "thalf");
+            for (int r = 0; r < 3; ++r) {
+                EXPECT_DOUBLE_EQ(points[r].first, 1000.0 * (r + 1));
+                EXPECT_NEAR(points[r].second / ng[static_cast<std::size_t>(r * 2 + cIndex)], 1.0, 2e-3)
+                    << "function " << f << " R " << r << " C " << cIndex;
+            }
+        }
+    }
+    // Along C1 with R1 fixed at 2k.
+    node.functions[0].xData = kAxisSourceStepSlot + 1;
+    node.functions[0].steppingCases[0] = 1;
+    PreparePlotPoints(node.window);
+    const auto alongC = Points(node, 0);
+    ASSERT_EQ(alongC.size(), 2u);
+    EXPECT_DOUBLE_EQ(alongC[1].first, 2e-6);
+    EXPECT_NEAR(alongC[1].second / theirs.passes.at("trise")[3], 1.0, 2e-3);
+    EXPECT_EQ(node.view.title, "Rise_Time(V(2),1,1,0.1,0.9) vs C1.Value : R1 = 2000");
 }
 
 }  // namespace

@@ -13,66 +13,16 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "../performance/stored_curves_support.h"
+#include "../performance/ngspice_measures.h"
 #include "analyses/performance_functions.h"
 #include "reference_support.h"
 
 namespace kq5::reference {
 namespace {
 
+using kq5::testing::MeasuredByNgspice;
 using kq5::testing::Point;
 using kq5::testing::PointRun;
-
-struct MeasuredByNgspice {
-    std::map<std::string, double> values;  // measure name -> value
-    std::map<std::string, double> at;      // measure name -> its "at=" X, where given
-    PointRun waveform;                     // the quantity, real (tran) or in dB (ac)
-    std::string log;
-};
-
-// Runs ngspice on the circuit with the measure lines and writes the circuit's first quantity.
-MeasuredByNgspice RunMeasures(const ReferenceCircuit& circuit, const std::vector<std::string>& measures)
-{
-    MeasuredByNgspice result;
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("kq5_meas_" + std::to_string(::getpid()) + "_" + circuit.name);
-    std::filesystem::create_directories(dir);
-    const bool ac = circuit.analysis == ReferenceAnalysis::kAc;
-    std::string q = circuit.ngQuantities.at(0);
-    for (char& c : q) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    {
-        std::ofstream out(dir / "circuit.cir");
-        out << circuit.ngText << ".control\nset wr_singlescale\noption numdgt=14\nrun\n";
-        for (const std::string& m : measures) out << m << "\n";
-        out << "wrdata " << (dir / "data.txt").string() << " "
-            << (ac ? "real(" + q + "+j(0)) imag(" + q + "+j(0))" : q) << "\n.endc\n.end\n";
-    }
-    const std::string command = "cd " + dir.string() + " && ngspice -b circuit.cir 2>&1";
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe)) result.log += buffer;
-        ::pclose(pipe);
-    }
-    static const std::regex kLine(R"(^\s*([a-z0-9_]+)\s*=\s*([-+0-9.eE]+)(?:\s+at\s*=\s*([-+0-9.eE]+))?)");
-    std::istringstream lines(result.log);
-    for (std::string line; std::getline(lines, line);) {
-        std::smatch m;
-        if (!std::regex_search(line, m, kLine)) continue;
-        result.values[m[1].str()] = std::stod(m[2].str());
-        if (m[3].matched) result.at[m[1].str()] = std::stod(m[3].str());
-    }
-    std::ifstream data(dir / "data.txt");
-    for (std::string line; std::getline(data, line);) {
-        std::istringstream row(line);
-        std::vector<double> v;
-        for (double d; row >> d;) v.push_back(d);
-        if (v.size() < (ac ? 3u : 2u)) continue;
-        const double y = ac ? 20 * std::log10(std::hypot(v[1], v[2])) : v[1];
-        result.waveform.push_back({v[0], y});
-    }
-    std::filesystem::remove_all(dir);
-    return result;
-}
 
 struct Case {
     std::string measure;  // ngspice's name of the measure
@@ -96,7 +46,10 @@ protected:
     {
         ASSERT_TRUE(NgspiceInstalled()) << "ngspice is needed for the .meas comparisons";
         const ReferenceCircuit circuit = LoadReferenceCircuit(name);
-        theirs_ = RunMeasures(circuit, measures);
+        std::string quantity = circuit.ngQuantities.at(0);
+        for (char& c : quantity) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        theirs_ = kq5::testing::RunNgspiceMeasures(circuit.name, circuit.ngText, quantity,
+                                                   circuit.analysis == ReferenceAnalysis::kAc, measures);
         const MeasuredByNgspice& theirs = theirs_;
         ASSERT_FALSE(theirs.waveform.empty()) << theirs.log;
         std::vector<OurCurve> curves;

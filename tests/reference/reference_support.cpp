@@ -127,7 +127,7 @@ int RunAcAnalysis(bool noise)
         if (rc == 0) {
             int out1 = 0, out2 = 0;
             ResetRunState(out1, out2);
-            rc = RunTemperatureAndCases(nullptr, AcRunCase, a.points, false);
+            rc = RunTemperatureAndCases(nullptr, {AcRunCase, a.points, false, false});
         }
     }
     if (RunControl().failureReported) rc = 15055;
