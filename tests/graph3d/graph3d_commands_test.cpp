@@ -1,5 +1,7 @@
 // The commands of the "&3D Windows" menu over a stepped analysis: Add with OK and with Cancel,
 // the numbered entries of the menu, Delete through its list dialog.
+#include "app/frame_window.h"
+#include "app/tool_buttons.h"
 #include "graph3d_test_support.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -89,6 +91,40 @@ TEST_F(Graph3DTest, DeleteRemovesTheChosenPlotsShownOrHidden)
     ASSERT_EQ(list->count, 1);
     EXPECT_EQ(ListHead<Graph3DPlot>(*list)->view.title, "Keep");
     EXPECT_NE(ListHead<Graph3DPlot>(*list)->surface.window, nullptr);
+}
+
+// The tool-bar buttons follow the analysis: Add needs curves of several runs, Delete a plot.
+TEST_F(Graph3DTest, ToolButtonsFollowTheRunsAndThePlots)
+{
+    PutCircuit(kSteppedRc, "rc3d.cir");
+    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
+    ASSERT_EQ(RunAnalysisTimed(0), 0);
+    ToolButtonSituation situation = FrameToolButtonSituation();
+    situation.childActive = true;
+    situation.kind = kWindowAnalysis;
+    EXPECT_TRUE(situation.plotHasCurves);
+    EXPECT_EQ(situation.steppedCases, 0);
+    EXPECT_EQ(ToolButtonStateFor(kAdd3DWindowCommand, situation), 1);
+    ExitAnalysis();
+
+    ASSERT_EQ(RunStepped(), 0);
+    situation = FrameToolButtonSituation();
+    situation.childActive = true;
+    situation.kind = kWindowAnalysis;
+    EXPECT_TRUE(situation.plotHasCurves);
+    EXPECT_EQ(situation.steppedCases, 5);
+    EXPECT_EQ(ToolButtonStateFor(kAdd3DWindowCommand, situation), 0);
+    EXPECT_EQ(ToolButtonStateFor(kDelete3DWindowCommand, situation), 1);
+    ASSERT_NE(AddPlot(), nullptr);
+    situation = FrameToolButtonSituation();
+    situation.childActive = true;
+    situation.kind = kWindowAnalysis;
+    EXPECT_EQ(situation.threeDWindows, 1);
+    EXPECT_FALSE(situation.busy);
+    EXPECT_FALSE(situation.running);
+    EXPECT_FALSE(situation.paused);
+    EXPECT_TRUE(situation.analysisOpen);
+    EXPECT_EQ(ToolButtonStateFor(kDelete3DWindowCommand, situation), 0);
 }
 
 }  // namespace
