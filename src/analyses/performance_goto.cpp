@@ -83,13 +83,8 @@ void Close(win::HWND dialog)
 {
     GoToPerformanceState& s = State();
     Remember(dialog);
-    win::RECT r{};
-    win::GetWindowRect(dialog, &r);
-    s.place = win::POINT{r.left, r.top};
-    s.placed = true;
-    if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
     s.dialog = nullptr;
-    win::DestroyWindow(dialog);
+    CloseModelessPlotDialog(dialog, s.place, s.placed);
 }
 
 // One measurement with the dialog's values and counter N; 0 with the measurement, or an id.
@@ -217,13 +212,10 @@ win::INT_PTR GoToPerformanceDlgProc(win::HWND dialog, win::UINT message, win::WP
         case kDialogHelpButton: ShowDialogHelp(kCommandGoToPerformance); return win::TRUE;
         default: return win::FALSE;
         }
-    case win::WM_ACTIVATE:
-        if (win::LOWORD(wParam) != 0) Frame().modelessDialog = dialog;
-        return win::FALSE;
     case win::WM_CLOSE:
         Close(dialog);
         return win::TRUE;
-    default: return win::FALSE;
+    default: return NoteModelessPlotDialogActivation(dialog, message, wParam);
     }
 }
 

@@ -22,6 +22,7 @@
 #include "platform/cursor.h"
 #include "platform/dialog.h"
 #include "platform/mdi.h"
+#include "platform/menu.h"
 #include "platform/message_box.h"
 #include "platform/message.h"
 #include "platform/paint.h"
@@ -34,7 +35,6 @@
 #include "plots/plot_view.h"
 #include "plots/plot_view_settings.h"
 #include "plots/waveform_store.h"
-#include "schematic/mouse_input.h"
 
 namespace kq5 {
 
@@ -584,6 +584,26 @@ void HidePerformanceWindow(WindowRecord* window)
     CloseWindowOf(*node);
 }
 
+void RebuildPerformanceMenu(win::HMENU popup)
+{
+    if (!popup) return;
+    for (int id = kCmdFirstPerformanceWindow; id <= kCmdLastPerformanceWindow; ++id)
+        win::DeleteMenu(popup, static_cast<win::UINT>(id), win::MF_BYCOMMAND);
+    const int count = win::GetMenuItemCount(popup);
+    if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0) win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
+    LinkedList* list = PerformanceWindowList();
+    if (!list) return;
+    int n = 0;
+    for (PerformanceWindowRecord& node : ListRecords<PerformanceWindowRecord>(*list)) {
+        if (kCmdFirstPerformanceWindow + n > kCmdLastPerformanceWindow) break;
+        if (n == 0) win::AppendMenu(popup, win::MF_SEPARATOR, 0, nullptr);
+        const win::UINT flags = win::MF_STRING | (node.window ? win::MF_CHECKED : 0u);
+        const std::string text = node.view.title.empty() ? "Blank" : node.view.title;
+        win::AppendMenu(popup, flags, static_cast<win::UINT_PTR>(kCmdFirstPerformanceWindow + n), text.c_str());
+        ++n;
+    }
+}
+
 bool IsPerformanceCommand(int id)
 {
     return (id >= kCmdAddPerformanceWindow && id <= kCmdLastPerformanceWindow) || id == kCmdHidePerformanceWindow;
@@ -604,15 +624,28 @@ int RunPerformanceCommand(WindowRecord* active, int id)
 
 namespace {
 
-bool MouseIgnored(const WindowRecord* record)
+// The window's popup at a double click: its plots' commands while the analysis makes several
+// runs, and always Hide Window.
+void ShowPopup(WindowRecord* record, win::LPARAM where)
 {
-    return RunControl().running || !record || !record->plot || record->plot->curveCount == 0;
-}
-
-win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
-{
-    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
-                            : win::DefWindowProc(hwnd, message, wParam, lParam);
+    if (RunControl().running || !record || !record->window) return;
+    const win::HMENU menu = win::CreatePopupMenu();
+    if (!menu) return;
+    WindowRecord* analysis = AnalysisWindowRecord();
+    const bool multiRun = analysis && MultiRunPlan(CurrentRunPlan(analysis->plot->store));
+    PerformanceWindowRecord* node = PerformanceRecordOf(record);
+    if (multiRun && analysis->plot->curveCount > 0) win::AppendMenu(menu, win::MF_STRING, kCmdAddPerformancePlot, "&Add Plot...");
+    if (multiRun && node && !node->functions.empty()) {
+        win::AppendMenu(menu, win::MF_STRING, kCmdChangePerformanceWindow, "&Characteristics...");
+        win::AppendMenu(menu, win::MF_STRING, kCmdDeletePerformancePlot, "&Delete Plot...");
+    }
+    win::AppendMenu(menu, win::MF_STRING, kCmdHidePerformanceWindow, "&Hide Window");
+    win::POINT screen{win::GET_X_LPARAM(where), win::GET_Y_LPARAM(where)};
+    win::ClientToScreen(record->window, &screen);
+    const int id = static_cast<int>(win::TrackPopupMenu(menu, win::TPM_LEFTALIGN | win::TPM_RETURNCMD, screen.x, screen.y, 0,
+                                                         record->window, nullptr));
+    win::DestroyMenu(menu);
+    if (id != 0) RunPerformanceCommand(record, id);
 }
 
 win::LRESULT OnCreate(win::HWND hwnd)
@@ -654,19 +687,6 @@ void OnDestroy(win::HWND hwnd)
     FreeWindowRecord(record);
 }
 
-void OnPaint(win::HWND hwnd)
-{
-    win::PAINTSTRUCT ps;
-    const win::HDC dc = win::BeginPaint(hwnd, &ps);
-    WindowRecord* record = GetWindowRecord(hwnd);
-    if (record && record->plot) {
-        record->plot->updateRect = ps.rcPaint;
-        DrawWindowByType(record, dc);
-        record->plot->updateRect = win::RECT{};
-    }
-    win::EndPaint(hwnd, &ps);
-}
-
 }  // namespace
 
 bool RegisterPerformanceClass()
@@ -695,7 +715,7 @@ win::LRESULT PerformanceWndProc(win::HWND hwnd, win::UINT message, win::WPARAM w
         RecreatePlotFont(record, nullptr, true);
         break;
     case win::WM_PAINT:
-        OnPaint(hwnd);
+        PaintPlotWindow(hwnd);
         return 0;
     case win::WM_ERASEBKGND:
         if (record && record->plot) {
@@ -704,24 +724,18 @@ win::LRESULT PerformanceWndProc(win::HWND hwnd, win::UINT message, win::WPARAM w
         }
         break;
     case win::WM_MOUSEMOVE:
-        if (MouseIgnored(record)) return 0;
-        OnWindowMouseMove(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
     case win::WM_LBUTTONDOWN:
-        if (MouseIgnored(record)) return 0;
-        OnWindowLButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
-    case win::WM_LBUTTONUP:
-        if (MouseIgnored(record)) return 0;
-        OnWindowLButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
+    case win::WM_LBUTTONUP: ForwardPlotMouseMessage(hwnd, message, wParam, lParam); return 0;
     case win::WM_RBUTTONUP:
-        if (MouseIgnored(record)) return 0;
+        if (PlotMouseIgnored(record)) return 0;
         AutoScaleCurrentPlotGroup(record, true);
+        return 0;
+    case win::WM_LBUTTONDBLCLK:
+        ShowPopup(record, lParam);
         return 0;
     default: break;
     }
-    return DefaultProc(hwnd, message, wParam, lParam);
+    return PlotWindowDefaultProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace kq5

@@ -44,6 +44,9 @@ int ShowPerformanceWindow(int index);
 int AddPerformancePlot(WindowRecord* window);
 int DeletePerformancePlots(WindowRecord* window);
 void HidePerformanceWindow(WindowRecord* window);
+// The frame's "&Performance Windows" popup as it opens: one entry per window of the current
+// analysis kind (checked while shown).
+void RebuildPerformanceMenu(win::HMENU popup);
 // Whether a performance-window command applies here (the others belong to other windows).
 bool IsPerformanceCommand(int id);
 int RunPerformanceCommand(WindowRecord* active, int id);

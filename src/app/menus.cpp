@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "analyses/graph3d_window.h"
+#include "analyses/performance_window.h"
 #include "app/help_bar.h"
 #include "app/tool_buttons.h"
 #include "app/window_record.h"
@@ -161,6 +162,7 @@ void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
     if (Contains(popup, 17100)) RebuildRecentFilesMenu(popup);
     ApplyButtonStates(popup);
     if (Contains(popup, kAdd3DWindowCommand)) RebuildGraph3DMenu(popup);
+    if (Contains(popup, kCmdAddPerformanceWindow)) RebuildPerformanceMenu(popup);
     if (Contains(popup, kFindComponent)) {
         Enable(popup, kFindComponent, IsSchematic(s.kind));
         if (s.analysisOpen) {

@@ -47,11 +47,6 @@ constexpr double kMaxDisplayScale = 3.0;
 
 std::string TitleOfKind(int kind) { return LoadResString(kMsgTitleBase + std::clamp(kind, 0, 2)); }
 
-bool MouseIgnored(const WindowRecord* record)
-{
-    return RunControl().running || !record || !record->plot || record->plot->curveCount == 0;
-}
-
 win::LRESULT OnCreate(win::HWND hwnd)
 {
     RunControlState& rc = RunControl();
@@ -87,19 +82,6 @@ void OnDestroy(win::HWND hwnd)
     FreeWindowRecord(record);
 }
 
-void OnPaint(win::HWND hwnd)
-{
-    win::PAINTSTRUCT ps;
-    const win::HDC dc = win::BeginPaint(hwnd, &ps);
-    WindowRecord* record = GetWindowRecord(hwnd);
-    if (record && record->plot) {
-        record->plot->updateRect = ps.rcPaint;
-        DrawWindowByType(record, dc);
-        record->plot->updateRect = win::RECT{};
-    }
-    win::EndPaint(hwnd, &ps);
-}
-
 win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)
 {
     WindowRecord* record = GetWindowRecord(hwnd);
@@ -114,6 +96,40 @@ win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)
 }
 
 }  // namespace
+
+win::LRESULT PlotWindowDefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    return DefaultPlotWindowProc(hwnd, message, wParam, lParam);
+}
+
+bool PlotMouseIgnored(const WindowRecord* record)
+{
+    return RunControl().running || !record || !record->plot || record->plot->curveCount == 0;
+}
+
+void PaintPlotWindow(win::HWND hwnd)
+{
+    win::PAINTSTRUCT ps;
+    const win::HDC dc = win::BeginPaint(hwnd, &ps);
+    WindowRecord* record = GetWindowRecord(hwnd);
+    if (record && record->plot) {
+        record->plot->updateRect = ps.rcPaint;
+        DrawWindowByType(record, dc);
+        record->plot->updateRect = win::RECT{};
+    }
+    win::EndPaint(hwnd, &ps);
+}
+
+bool ForwardPlotMouseMessage(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (message != win::WM_MOUSEMOVE && message != win::WM_LBUTTONDOWN && message != win::WM_LBUTTONUP) return false;
+    if (PlotMouseIgnored(GetWindowRecord(hwnd))) return true;
+    const unsigned keys = static_cast<unsigned>(wParam);
+    if (message == win::WM_MOUSEMOVE) OnWindowMouseMove(hwnd, keys, lParam);
+    else if (message == win::WM_LBUTTONDOWN) OnWindowLButtonDown(hwnd, keys, lParam);
+    else OnWindowLButtonUp(hwnd, keys, lParam);
+    return true;
+}
 
 bool RegisterAnalysisClass() { return RegisterPlotWindowClass(kAnalysisClassName, AnalysisWndProc); }
 
@@ -236,7 +252,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         RecreatePlotFont(record, nullptr, true);
         break;
     case win::WM_PAINT:
-        OnPaint(hwnd);
+        PaintPlotWindow(hwnd);
         return 0;
     case win::WM_ERASEBKGND: return OnEraseBackground(hwnd, reinterpret_cast<win::HDC>(wParam));
     case win::WM_CLOSE: {
@@ -254,29 +270,20 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         break;
     }
     case win::WM_MOUSEMOVE:
-        if (MouseIgnored(record)) return 0;
-        OnWindowMouseMove(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
     case win::WM_LBUTTONDOWN:
-        if (MouseIgnored(record)) return 0;
-        OnWindowLButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
-    case win::WM_LBUTTONUP:
-        if (MouseIgnored(record)) return 0;
-        OnWindowLButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
-        return 0;
+    case win::WM_LBUTTONUP: ForwardPlotMouseMessage(hwnd, message, wParam, lParam); return 0;
     case win::WM_RBUTTONDOWN:
-        if (MouseIgnored(record)) return 0;
+        if (PlotMouseIgnored(record)) return 0;
         SaveCurveRanges(record);
         OnWindowRButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_LBUTTONDBLCLK:
-        if (MouseIgnored(record)) return 0;
+        if (PlotMouseIgnored(record)) return 0;
         if (PlotViewDrawHooks().doubleClick)
             PlotViewDrawHooks().doubleClick(record, win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
         return 0;
     case win::WM_RBUTTONUP:
-        if (MouseIgnored(record)) return 0;
+        if (PlotMouseIgnored(record)) return 0;
         OnWindowRButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     default: break;

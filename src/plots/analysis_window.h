@@ -14,6 +14,15 @@ bool RegisterAnalysisClass();
 void UnregisterAnalysisClass();
 win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 
+// What every plot window (analysis, performance) does alike: the default procedure of an MDI
+// child or a lone window, painting its plot, whether the mouse is ignored (a run, no curves),
+// and passing mouse moves and left-button messages to the shared plot handlers (true when the
+// message was one of them).
+win::LRESULT PlotWindowDefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
+void PaintPlotWindow(win::HWND hwnd);
+bool PlotMouseIgnored(const WindowRecord* record);
+bool ForwardPlotMouseMessage(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
+
 // The frame's menu bar while the analysis window exists (analysis kind 0 to 2), and back.
 void SwapAnalysisMenus(int kind);
 void RestoreCircuitMenus();

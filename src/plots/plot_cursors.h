@@ -86,5 +86,9 @@ PlotObject* TagCursorSpan(WindowRecord* window, int command);
 // The Go to X (17182) or Go to Y (17183) dialog, non-modal; switches the window to Cursor mode.
 win::HWND OpenGoToDialog(WindowRecord* window, int command);
 void ResetGoToDialogForTests();
+// The modeless plot dialogs (Go to X and Y, Go To Performance): closing one remembers where it
+// stood; an activated one becomes the frame's modeless dialog (FALSE, for the dialog procedure).
+void CloseModelessPlotDialog(win::HWND dialog, win::POINT& place, bool& placed);
+win::INT_PTR NoteModelessPlotDialogActivation(win::HWND dialog, win::UINT message, win::WPARAM wParam);
 
 }  // namespace kq5

@@ -52,13 +52,8 @@ void Close(win::HWND dialog)
     GoToState& g = GoTo();
     std::string text = win::GetDlgItemText(dialog, kValueEdit);
     FormText() = text.substr(0, kTextLength);
-    win::RECT r{};
-    win::GetWindowRect(dialog, &r);
-    g.place = win::POINT{r.left, r.top};
-    g.placed = true;
-    if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
     g.dialog = nullptr;
-    win::DestroyWindow(dialog);
+    CloseModelessPlotDialog(dialog, g.place, g.placed);
 }
 
 void Press(win::HWND dialog, int k)
@@ -103,17 +98,30 @@ win::INT_PTR GoToValueDlgProc(win::HWND dialog, win::UINT message, win::WPARAM w
         case win::IDCANCEL: Close(dialog); return win::TRUE;
         default: return win::FALSE;
         }
-    case win::WM_ACTIVATE:
-        if (win::LOWORD(wParam) != 0) Frame().modelessDialog = dialog;
-        return win::FALSE;
     case win::WM_CLOSE:
         Close(dialog);
         return win::TRUE;
-    default: return win::FALSE;
+    default: return NoteModelessPlotDialogActivation(dialog, message, wParam);
     }
 }
 
 }  // namespace
+
+void CloseModelessPlotDialog(win::HWND dialog, win::POINT& place, bool& placed)
+{
+    win::RECT r{};
+    win::GetWindowRect(dialog, &r);
+    place = win::POINT{r.left, r.top};
+    placed = true;
+    if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
+    win::DestroyWindow(dialog);
+}
+
+win::INT_PTR NoteModelessPlotDialogActivation(win::HWND dialog, win::UINT message, win::WPARAM wParam)
+{
+    if (message == win::WM_ACTIVATE && win::LOWORD(wParam) != 0) Frame().modelessDialog = dialog;
+    return win::FALSE;
+}
 
 win::HWND OpenGoToDialog(WindowRecord* window, int command)
 {

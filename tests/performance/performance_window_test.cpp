@@ -20,6 +20,7 @@
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/headless.h"
+#include "platform/menu.h"
 #include "platform/message_box.h"
 #include "plots/waveform_store.h"
 
@@ -384,6 +385,33 @@ TEST_F(PerformanceWindowTest, SteppedCasesAgreeWithAnNgspiceAlterLoop)
     EXPECT_DOUBLE_EQ(alongC[1].first, 2e-6);
     EXPECT_NEAR(alongC[1].second / theirs.passes.at("trise")[3], 1.0, 2e-3);
     EXPECT_EQ(node.view.title, "Rise_Time(V(2),1,1,0.1,0.9) vs C1.Value : R1 = 2000");
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(PerformanceWindowTest, TheMenuListsTheWindowsAndTheDoubleClickPopupHides)
+{
+    StepR1("1K", "2K", "1K");
+    ASSERT_EQ(Run(SteppedRc(), kAnalysisTransient), 0);
+    Answering({Function(kHigh, {}), Ok()}, [] { return AddPerformanceWindow(); });
+    PerformanceWindowRecord& node = Node();
+    const win::HMENU popup = win::CreatePopupMenu();
+    win::AppendMenu(popup, win::MF_STRING, kCmdAddPerformanceWindow, "&Add Performance Window...");
+    RebuildPerformanceMenu(popup);
+    RebuildPerformanceMenu(popup);  // again: the entries are made anew, not added twice
+    ASSERT_EQ(win::GetMenuItemCount(popup), 3);
+    EXPECT_EQ(win::GetMenuItemID(popup, 2), static_cast<win::UINT>(kCmdFirstPerformanceWindow));
+    win::DestroyMenu(popup);
+
+    // A double click opens the window's popup; its Hide Window keeps the record.
+    Answering({[](win::HWND) { win::headless::PressKey('H'); }},
+              [&] { return win::SendMessage(node.window->window, win::WM_LBUTTONDBLCLK, 0, win::MAKELPARAM(100, 100)); });
+    EXPECT_EQ(node.window, nullptr);
+    EXPECT_EQ(List().count, 1);
 }
 
 }  // namespace
