@@ -22,6 +22,7 @@
 #include "analog/sparse_solve.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/run_state.h"
 #include "app/help_bar.h"
 #include "app/window_record.h"
 #include "core/expr_evaluator.h"
@@ -396,7 +397,10 @@ int PrepareAcOperatingPoint(WindowRecord* window)
     const bool temperatureChanged = std::abs(temperature - a.operatingPointTemperature) > 0.001;
     const bool noiseNodesDiffer =
         a.noise && (st.noiseOutputNodes != a.operatingPointNoiseOutput || st.noiseInputNodes != a.operatingPointNoiseInput);
-    const bool recompute = !a.operatingPointValid || temperatureChanged || noiseNodesDiffer ||
+    // A stepped or Monte Carlo case has a circuit of its own.
+    const AnalysisRunState& plan = RunState();
+    const bool caseChanged = (plan.steppingActive || plan.monteCarloActive) && a.operatingPointRun != CurrentRunRecordIndex();
+    const bool recompute = !a.operatingPointValid || temperatureChanged || noiseNodesDiffer || caseChanged ||
                            a.noise != a.operatingPointNoise || !a.systemReady;
     if (!recompute || Retrieving()) return 0;
 
@@ -419,6 +423,7 @@ int PrepareAcOperatingPoint(WindowRecord* window)
     if (rc == 0) rc = SolveCores();
     s.operatingPointFlag = 0;
     a.operatingPointTemperature = temperature;
+    a.operatingPointRun = CurrentRunRecordIndex();
     a.keepDeviceStates = true;
     a.operatingPointValid = rc == 0;
     return rc;

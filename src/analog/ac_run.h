@@ -50,6 +50,7 @@ struct AcRunState {
     // Reuse of the operating point and complex system between Runs.
     bool operatingPointValid = false;
     double operatingPointTemperature = -1e30;
+    std::int64_t operatingPointRun = -1;  // the stored run the operating point was computed for
     int operatingPointCases = -1;
     bool operatingPointStepping = false;
     std::array<int, 2> operatingPointNoiseOutput{-1, -1};

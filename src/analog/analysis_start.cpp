@@ -21,6 +21,7 @@
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/run_state.h"
+#include "analyses/stepping_rows.h"
 #include "analyses/stepping.h"
 #include "app/program_settings.h"
 #include "app/window_record.h"
@@ -111,6 +112,9 @@ int StartAnalysis(int kind)
     AnalogSolver().runPhase = kPhaseOperatingPoint;
     AnalogSolver().runKind = 1;
     rc.temperature.more = 0;
+    // The last analysis's runs and stepped targets went with its circuit.
+    RunState() = AnalysisRunState{};
+    ClearSteppingRows();
 
     int result = BuildCircuitForAnalysis();
     if (result == 0) {
@@ -124,7 +128,6 @@ int StartAnalysis(int kind)
         if (result == 0) {
             // A stepping error is reported and refuses the runs; the analysis stays open so that
             // the Stepping dialog can mend the settings.
-            RunState() = AnalysisRunState{};
             RestoreNominalModelParams();
             PrepareStepping();
         }
@@ -168,6 +171,9 @@ void EndAnalysis(int keepOutput)
     // probe run) must not read this one's state variables file while it sets up its solver.
     TransientRun().stateVariables = kStateVariablesZero;
     Analysis().analysisKind = kAnalysisNone;
+    ClearSteppingRows();
+    FreeGaussianPopulation();
+    FreeReportWhenExpression();
     ClearRunFlags();
     if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};
     rc.barsHidden = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "analog/analog_state.h"
@@ -38,6 +39,7 @@
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "plots/curve_record.h"
+#include "plots/plot_setup.h"
 #include "plots/plot_cursors.h"
 
 namespace kq5 {
@@ -90,7 +92,7 @@ int ResolveModelParam(SteppingRow& row, int modelType, const std::string& param)
     // A LEVEL decides the model's whole set of parameters, and a parasitic resistance whether
     // the part has inner nodes: either needs the circuit built again.
     const std::string_view name = desc->name;
-    row.rebuild = index == 0 || name == "RS" || name == "RD" || name == "RB" || name == "RC" || name == "RE" ||
+    row.rebuild = name == "LEVEL" || name == "RS" || name == "RD" || name == "RB" || name == "RC" || name == "RE" ||
                   name == "RG";
     return 0;
 }
@@ -350,6 +352,7 @@ int PrepareStepping()
         if (!(slot.flags & kStepOn) || Trimmed(slot.name).empty()) continue;
         row.name = Trimmed(slot.name);
         row.param = Trimmed(slot.param);
+        row.builtValue = std::numeric_limits<double>::quiet_NaN();
         row.typeBits = slot.flags & kStepTypeBits;
         row.device = slot.deviceIndex;
         row.method = slot.flags & (kStepMethodLinear | kStepMethodList);
@@ -479,10 +482,10 @@ int NextStepCase()
             index = static_cast<int>(rest % row.caseCount);
             rest /= row.caseCount;
         }
-        const double before = row.caseValue;
         row.caseIndex = index;
         if (int rc = ApplyStepValue(i, kStepActionNext); rc && !error) error = rc;
-        if (row.rebuild && row.caseValue != before) rebuild = true;
+        // NaN (nothing built with the slot yet) differs from every value.
+        if (row.rebuild && !(row.caseValue == row.builtValue)) rebuild = true;
     }
     if (error) {
         // A value out of range: the remaining runs go on with the values then in place.
@@ -512,30 +515,42 @@ int SetUpAnalysisRun(bool rebuild)
     if (int rc = BuildCircuitForAnalysis()) return rc;
     if (int rc = SetCircuitTemperature(27.0)) return rc;
     if (int rc = PrepareModelsAtTemperature(27.0)) return rc;
-    if (Analysis().analysisKind == kAnalysisTransient)
+    const int kind = Analysis().analysisKind;
+    if (kind == kAnalysisTransient)
         if (int rc = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet)) return rc;
+    if ((kind == kAnalysisAc || kind == kAnalysisDc) && RunControl().probeState != kProbeNone)
+        AnalogSolver().unknownCount = NumberDevices();
     RestoreNominalModelParams();
     if (!rebuild) return 0;
+    // The curves read the values of the old circuit's records: compile them for the new one.
+    if (WindowRecord* window = RunControl().analysisWindow; window && window->plot) {
+        PlotRecord& plot = *window->plot;
+        for (int i = 0; i < plot.curveCount && i < static_cast<int>(plot.curves.size()); ++i) {
+            CurveRecord& curve = *plot.curves[static_cast<std::size_t>(i)];
+            const std::string x = curve.xExpressionText, y = curve.yExpressionText;
+            if (int rc = CompileCurveExpression(x, curve, kWaveformX, kind)) return rc;
+            if (int rc = CompileCurveExpression(y, curve, kWaveformY, kind)) return rc;
+        }
+    }
     // The new circuit's records: the slots find their targets again and get the case's values.
     SteppingRowsState& state = SteppingRows();
     std::array<int, kSteppingRowCount> indices{};
     for (int i = 0; i < kSteppingRowCount; ++i) indices[static_cast<std::size_t>(i)] = state.rows[static_cast<std::size_t>(i)].caseIndex;
-    const std::array<double, kSteppingRowCount> values = CaseSteppedValues();
     const bool wasActive = state.active;
-    if (int rc = PrepareStepping()) return rc;
     if (!wasActive) return 0;
+    if (int rc = PrepareStepping()) return rc;
     int first = 0;
     for (int i = 0; i < kSteppingRowCount; ++i) {
         SteppingRow& row = state.rows[static_cast<std::size_t>(i)];
         if (!row.active) continue;
         row.caseIndex = std::min(indices[static_cast<std::size_t>(i)], row.caseCount - 1);
-        row.caseValue = values[static_cast<std::size_t>(i)];
         if (row.componentValue && row.deviceValue) {
             row.savedValue = *row.deviceValue;
             row.savedNominal = row.deviceNominal ? *row.deviceNominal : row.savedValue;
             row.saved = true;
         }
         if (int rc = ApplyStepValue(i, kStepActionNext); rc && !first) first = rc;
+        row.builtValue = row.caseValue;
     }
     return first;
 }
@@ -617,6 +632,8 @@ void InstallSteppingRunServices()
         RestoreNominalModelParams();
     };
     services.moreCases = [] { return RunState().runIndex < RunState().runCount; };
+    // A part value written as a formula keeps the stepped value while it is stepped.
+    AnalogSolver().hooks.isSteppedItem = [](const void* item) { return IsSteppedItem(item); };
 }
 
 }  // namespace kq5

@@ -5,6 +5,8 @@
 // the cases through the run services, and every target gets its value back after the runs.
 #include <string>
 
+#include "platform/win_types.h"
+
 namespace kq5 {
 
 struct WindowRecord;
@@ -62,6 +64,7 @@ std::string FormatStepCaption(WindowRecord* window, bool wantRange);
 // The Stepping dialog (command 17150, F11).
 inline constexpr int kSteppingDialog = 17150;
 void OpenSteppingDialog();
+win::INT_PTR SteppingDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 
 // The run-contract services of stepping and Monte Carlo: per-temperature begin and end of the
 // cases and the test whether more cases follow.

@@ -11,7 +11,9 @@ SteppingRowsState& SteppingRows()
     return state;
 }
 
-void ResetSteppingRowsForTests() { SteppingRows() = SteppingRowsState{}; }
+void ClearSteppingRows() { SteppingRows() = SteppingRowsState{}; }
+
+void ResetSteppingRowsForTests() { ClearSteppingRows(); }
 
 std::array<double, kSteppingRowCount> CaseSteppedValues()
 {

@@ -45,6 +45,8 @@ struct SteppingRow {
     double savedNominal = 0.0;
     bool saved = false;
     double caseValue = 0.0;       // the value of the current case
+    // The value the built circuit has (rebuild slots); NaN before the first case is built.
+    double builtValue = 0.0;
 };
 
 struct SteppingRowsState {
@@ -54,6 +56,8 @@ struct SteppingRowsState {
 };
 
 SteppingRowsState& SteppingRows();
+// Forgets the slots of the last analysis (their targets went with its circuit).
+void ClearSteppingRows();
 void ResetSteppingRowsForTests();
 
 // The value of the current case of every slot (0 for an inactive slot): the run records keep it.

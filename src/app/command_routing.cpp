@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analog/analysis_start.h"
+#include "analyses/stepping.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/graph3d_window.h"
@@ -77,7 +78,7 @@ constexpr IdRange kUnavailableRanges[] = {
     {770, 771}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
     // Multi-run results (the performance windows, 14570 to 14585, and the 3-D windows, 14600 on,
     // are built).
-    {14583, 14584}, {14586, 14599}, {17106, 17106}, {17150, 17150}, {17154, 17154}, {17157, 17163}, {17181, 17181},
+    {14583, 14584}, {14586, 14599}, {17106, 17106}, {17154, 17154}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
@@ -398,6 +399,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     }
     if (id == 16059) {
         RunCurrentAnalysis();
+        return 0;
+    }
+    if (id == 17150) {
+        OpenSteppingDialog();
         return 0;
     }
     // The run's state and output: numeric output, State Variables, point reduction, animation.

@@ -67,6 +67,13 @@ public:
         if (count * 4 > slots_.size() * 3) Rehash(SlotCountFor(count));
     }
 
+    // Calls f(name, value) for every entry in the order of insertion.
+    template <class F>
+    void ForEach(F&& f) const
+    {
+        for (const Entry& entry : entries_) f(entry.name, entry.value);
+    }
+
     // Empties the table and gives its memory back.
     void Clear()
     {

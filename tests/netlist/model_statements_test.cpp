@@ -330,6 +330,7 @@ TEST_F(ModelStatements, PrivateCopiesFollowTheOptions)
 TEST_F(ModelStatements, FindingAModelAgainKeepsItsGivenValues)
 {
     ASSERT_EQ(Parse(".MODEL Q1 NPN (BF=100)"), 0);
+    GlobalOptions().values.privateanalog = 0;  // one shared model
     EvaluatedModel* model = FindModel(kModelSelectStatement, 0);
     ASSERT_NE(model, nullptr);
     // A run changes the working parameters (a stepped or perturbed value, a temperature pass):

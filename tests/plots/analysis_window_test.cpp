@@ -126,9 +126,10 @@ TEST_F(AnalysisWindowTest, TitleTellsTheTemperaturesOfTheRuns)
     ASSERT_EQ(Run(swept, kAnalysisTransient, "swept.cir"), 0);
     EXPECT_EQ(Plot().store.runCount, 2);
     EXPECT_EQ(PlotTitleText(Window()), "swept.cir Temperature = 27...77 ");
-    EXPECT_EQ(FormatTemperatureCaption(Window(), false), "Temperature = 27 ");
+    // The caption of one run tells its case as well.
+    EXPECT_EQ(FormatTemperatureCaption(Window(), false), "Temperature = 27 Case= 1");
     PlotCursors().selectedRun = 1;
-    EXPECT_EQ(FormatTemperatureCaption(Window(), false), "Temperature = 77 ");
+    EXPECT_EQ(FormatTemperatureCaption(Window(), false), "Temperature = 77 Case= 1");
 }
 
 TEST_F(AnalysisWindowTest, GridLinesStandWhereTheTickRulePutsThem)

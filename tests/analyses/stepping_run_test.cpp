@@ -1,0 +1,310 @@
+// Stepped analyses against separate runs: every case of a nested, simultaneous, list, log,
+// symbolic and temperature-list stepping equals one run of the circuit with those values
+// written into the netlist (transient, AC and DC); the stepped values go back afterwards; the
+// captions name the stepped values.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "../plots/analysis_window_test_support.h"
+#include "analyses/run_state.h"
+#include "analyses/stepping.h"
+#include "analyses/stepping_rows.h"
+#include "core/device_lists.h"
+#include "devices/resistor_device.h"
+#include "document/circuit_document.h"
+#include "netlist/model_statements.h"
+#include "netlist/model_types.h"
+#include "plots/analysis_run_services.h"
+#include "plots/plot_view.h"
+#include "plots/waveform_store.h"
+
+namespace kq5::testing {
+namespace {
+
+constexpr std::uint32_t kOn = kStepOn;
+
+struct Point {
+    double x = 0.0, y = 0.0;
+};
+using RunPoints = std::vector<Point>;
+
+class SteppingRunTest : public AnalysisWindowTest {
+protected:
+    void SetUp() override
+    {
+        AnalysisWindowTest::SetUp();
+        ResetRunStateForTests();
+        ResetSteppingRowsForTests();
+    }
+    void TearDown() override
+    {
+        AnalysisWindowTest::TearDown();
+        ResetRunStateForTests();
+        ResetSteppingRowsForTests();
+    }
+
+    void Slot(int i, std::uint32_t flags, const std::string& name, const std::string& param, const std::string& from,
+              const std::string& to = "", const std::string& value = "")
+    {
+        SteppingSlot& s = record_->document->stepping[static_cast<std::size_t>(i)];
+        s.flags = flags;
+        s.name = name;
+        s.param = param;
+        s.from = from;
+        s.to = to;
+        s.value = value;
+        s.deviceIndex = -1;
+    }
+    void ClearSlots()
+    {
+        for (SteppingSlot& s : record_->document->stepping) s = SteppingSlot{};
+        record_->document->steppingSimultaneous = 0;
+    }
+
+    // A fresh analysis, as a new analysis command makes it.
+    int Fresh(const std::string& netlist, int kind, const std::string& name = "c.cir")
+    {
+        ExitAnalysis();
+        ResetRunControlForTests();
+        ResetPlotRunForTests();
+        ResetRunStateForTests();
+        InstallAnalysisKindHandlers();
+        return Run(netlist, kind, name);
+    }
+
+    static RunPoints Points(int run, int curve = 0)
+    {
+        RunPoints points;
+        CurveRecord& c = Curve(curve);
+        WaveformStore& store = Plot().store;
+        const std::int32_t first = c.runFirstIndex[static_cast<std::size_t>(run)];
+        const std::int32_t last = c.runLastIndex[static_cast<std::size_t>(run)];
+        for (std::int32_t i = first; i <= last; ++i)
+            points.push_back({GetWaveformValue(store, c.storeSlots[kWaveformX], i),
+                              GetWaveformValue(store, c.storeSlots[kWaveformY], i)});
+        return points;
+    }
+    static std::vector<RunPoints> AllRuns()
+    {
+        std::vector<RunPoints> runs;
+        for (int r = 0; r < Plot().store.runCount; ++r) runs.push_back(Points(r));
+        return runs;
+    }
+
+    static void ExpectSame(const RunPoints& stepped, const RunPoints& single, const std::string& what)
+    {
+        ASSERT_EQ(stepped.size(), single.size()) << what;
+        ASSERT_GT(stepped.size(), 3u) << what;
+        for (std::size_t i = 0; i < stepped.size(); ++i) {
+            const double scale = std::max({std::abs(single[i].y), std::abs(stepped[i].y), 1e-3});
+            ASSERT_NEAR(stepped[i].x, single[i].x, 1e-9 * std::max(std::abs(single[i].x), 1e-12)) << what << " point " << i;
+            ASSERT_NEAR(stepped[i].y, single[i].y, 1e-9 * scale) << what << " point " << i;
+        }
+    }
+
+    // A DC sweep steers its step by the plot's Y span, which the earlier cases widen: its points
+    // are compared with the single run's line through them (the circuits are linear).
+    static void ExpectOnLine(const RunPoints& stepped, const RunPoints& single, const std::string& what)
+    {
+        ASSERT_GT(single.size(), 3u) << what;
+        for (std::size_t i = 0; i < stepped.size(); ++i) {
+            std::size_t k = 1;
+            while (k + 1 < single.size() && single[k].x < stepped[i].x) ++k;
+            const Point& a = single[k - 1];
+            const Point& b = single[k];
+            const double y = a.y + (b.y - a.y) * (stepped[i].x - a.x) / (b.x - a.x);
+            ASSERT_NEAR(stepped[i].y, y, 1e-9 * std::max(std::abs(y), 1e-3)) << what << " point " << i;
+        }
+    }
+
+    // Each stepped run against a single run of the netlist made by `netlistOf(run)`.
+    template <class F>
+    void CompareWithSingles(const std::vector<RunPoints>& stepped, int kind, F&& netlistOf)
+    {
+        ClearSlots();
+        for (std::size_t r = 0; r < stepped.size(); ++r) {
+            const std::string netlist = netlistOf(static_cast<int>(r));
+            ASSERT_EQ(Fresh(netlist, kind, "single.cir"), 0) << netlist;
+            ASSERT_EQ(Plot().store.runCount, 1);
+            const std::string what = "run " + std::to_string(r) + ":\n" + netlist;
+            if (kind == kAnalysisDc) ExpectOnLine(stepped[r], Points(0), what);
+            else ExpectSame(stepped[r], Points(0), what);
+        }
+    }
+
+    static std::string LastMessage()
+    {
+        const auto& log = win::MessageBoxLog();
+        return log.empty() ? std::string() : log.back().text;
+    }
+};
+
+std::string Rc(const std::string& r, const std::string& c, const std::string& extra = "")
+{
+    return "RC\nV1 1 0 PULSE(0 1 0 1U 1U 1 2)\nR1 1 2 " + r + "\nC1 2 0 " + c + "\n" + extra +
+           ".TRAN 50U 3M\n.PRINT TRAN V(2)\n.END\n";
+}
+
+TEST_F(SteppingRunTest, NestedTwoByThreeTransientCasesEqualSingleRuns)
+{
+    Slot(0, kOn | kStepComponent | kStepLinear, "R1", "", "1K", "2K", "1K");
+    Slot(1, kOn | kStepComponent | kStepList, "C1", "Value", "1U,2U,3U");
+    ASSERT_EQ(Fresh(Rc("500", "5U"), kAnalysisTransient), 0) << LastMessage();
+    EXPECT_EQ(RunState().runCount, 6);
+    ASSERT_EQ(Plot().store.runCount, 6);
+    // The higher-numbered slot changes every run.
+    const std::vector<RunPoints> stepped = AllRuns();
+    for (int r = 0; r < 6; ++r) {
+        const RunRecord& record = Plot().store.runs[static_cast<std::size_t>(r)];
+        EXPECT_EQ(record.caseNumber, r + 1);
+        EXPECT_DOUBLE_EQ(record.steppedValues[0], r < 3 ? 1000.0 : 2000.0);
+        EXPECT_DOUBLE_EQ(record.steppedValues[1], (r % 3 + 1) * 1e-6);
+    }
+    EXPECT_EQ(FormatStepCaption(Window(), true), "R1 = 1000...2000 C1.Value = 1e-06...3e-06");
+    EXPECT_EQ(PlotTitleText(Window()), "c.cir Temperature = 27 R1 = 1000...2000 C1.Value = 1e-06...3e-06");
+    PlotCursors().selectedRun = 4;
+    EXPECT_EQ(FormatStepCaption(Window(), false), "R1 = 2000 C1.Value = 2e-06");
+
+    // After the runs the parts have their own values again.
+    for (ResistorDevice& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList))) {
+        EXPECT_DOUBLE_EQ(r.value, 500.0);
+        EXPECT_DOUBLE_EQ(r.nominal, 500.0);
+    }
+    const char* rs[] = {"1K", "2K"};
+    const char* cs[] = {"1U", "2U", "3U"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return Rc(rs[r / 3], cs[r % 3]); });
+}
+
+TEST_F(SteppingRunTest, SimultaneousAndLogModelSweepsEqualSingleRuns)
+{
+    // A model parameter stepped by a factor, a part value stepped alongside it.
+    const auto netlist = [](const std::string& scale, const std::string& c) {
+        return Rc("RM 1K", c, ".MODEL RM RES (R=" + scale + ")\n");
+    };
+    Slot(2, kOn | kStepModel | kStepLog, "RES RM", "R", "0.5", "2", "2");
+    Slot(5, kOn | kStepComponent | kStepLinear, "C1", "", "1U", "3U", "1U");
+    record_->document->steppingSimultaneous = 1;
+    ASSERT_EQ(Fresh(netlist("1", "1U"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 3);
+    const std::vector<RunPoints> stepped = AllRuns();
+    // The model's run value goes back to its nominal value.
+    for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes]))
+        if (m.name == "RM") EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(FindModelParamIndex(kModelRes, "R"))], 1.0f);
+    const char* scales[] = {"0.5", "1", "2"};
+    const char* cs[] = {"1U", "2U", "3U"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return netlist(scales[r], cs[r]); });
+}
+
+TEST_F(SteppingRunTest, TemperatureListRunsTemperatureMajorAroundTheCases)
+{
+    Slot(0, kOn | kStepComponent | kStepList, "R1", "", "1K,3K");
+    ASSERT_EQ(Fresh(Rc("RT 1K", "1U", ".TEMP 0 100\n.MODEL RT RES (R=1 TC1=0.01)\n"), kAnalysisTransient), 0)
+        << LastMessage();
+    EXPECT_EQ(RunState().temperatureCount, 2);
+    ASSERT_EQ(Plot().store.runCount, 4);
+    EXPECT_EQ(TotalRunCount(), 4);
+    const double temperatures[] = {0, 0, 100, 100};
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_DOUBLE_EQ(Plot().store.runs[static_cast<std::size_t>(r)].temperature, temperatures[r]);
+        const RunPosition p = RunPositionOf(r);
+        EXPECT_EQ(p.temperatureIndex, r / 2);
+        EXPECT_EQ(p.caseIndex, r % 2);
+        EXPECT_EQ(RunRecordIndex(p), r);
+    }
+    const std::vector<RunPoints> stepped = AllRuns();
+    const char* rs[] = {"1K", "3K"};
+    const char* ts[] = {"0", "100"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) {
+        return Rc(std::string("RT ") + rs[r % 2], "1U", std::string(".TEMP ") + ts[r / 2] + "\n.MODEL RT RES (R=1 TC1=0.01)\n");
+    });
+}
+
+TEST_F(SteppingRunTest, ASteppedSymbolRebuildsTheCircuit)
+{
+    const auto netlist = [](const std::string& rv) {
+        return "RC\n.PARAM RV=" + rv + "\nV1 1 0 PULSE(0 1 0 1U 1U 1 2)\nR1 1 2 {RV}\nC1 2 0 1U\n.TRAN 50U 3M\n"
+               ".PRINT TRAN V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepSymbolic | kStepList, "RV", "", "1K,2K,4K");
+    ASSERT_EQ(Fresh(netlist("500"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 3);
+    const std::vector<RunPoints> stepped = AllRuns();
+    const char* rs[] = {"1K", "2K", "4K"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return netlist(rs[r]); });
+}
+
+TEST_F(SteppingRunTest, AcAndDcCasesEqualSingleRuns)
+{
+    const auto ac = [](const std::string& r) {
+        return "RC\nV1 1 0 AC 1\nR1 1 2 " + r + "\nC1 2 0 1U\n.AC DEC 10 10 100K\n.PRINT AC VM(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepLinear, "R1", "", "1K", "3K", "1K");
+    ASSERT_EQ(Fresh(ac("10"), kAnalysisAc), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 3);
+    std::vector<RunPoints> stepped = AllRuns();
+    const char* rs[] = {"1K", "2K", "3K"};
+    CompareWithSingles(stepped, kAnalysisAc, [&](int r) { return ac(rs[r]); });
+
+    const auto dc = [](const std::string& r) {
+        return "DIV\nV1 1 0 1\nR1 1 2 " + r + "\nR2 2 0 1K\n.DC V1 0 2 0.25\n.PRINT DC V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepLinear, "R1", "", "1K", "3K", "1K");
+    ASSERT_EQ(Fresh(dc("10"), kAnalysisDc), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 3);
+    stepped = AllRuns();
+    CompareWithSingles(stepped, kAnalysisDc, [&](int r) { return dc(rs[r]); });
+}
+
+TEST_F(SteppingRunTest, AValueOutOfRangeStopsSteppingNotTheRestoredValues)
+{
+    const std::string netlist = "D\nV1 1 0 1\nR1 1 2 1K\nD1 2 0 DM\n.MODEL DM D (N=1)\n.DC V1 0 1 0.5\n"
+                                ".PRINT DC V(2)\n.END\n";
+    const int n = FindModelParamIndex(kModelDiode, "N");
+    auto nominalN = [&] {
+        for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelDiode]))
+            if (m.name == "DM") return m.pristine[static_cast<std::size_t>(n)];
+        return -99.0f;
+    };
+    // The second case's N = -1 is refused: that run and the rest go on with the values in place.
+    Slot(0, kOn | kStepModel | kStepLinear, "D DM", "N", "2", "-1", "3");
+    ASSERT_EQ(Fresh(netlist, kAnalysisDc), 0) << LastMessage();
+    EXPECT_EQ(Plot().store.runCount, 2);
+    EXPECT_FALSE(RunState().steppingActive);
+    EXPECT_FLOAT_EQ(nominalN(), 1.0f);
+    // Refused at the first value: the run stops with the error, the value stays nominal.
+    Slot(0, kOn | kStepModel | kStepLinear, "D DM", "N", "-1", "2", "3");
+    EXPECT_EQ(Fresh(netlist, kAnalysisDc), kMsgAlreadyReported);
+    EXPECT_FLOAT_EQ(nominalN(), 1.0f);
+}
+
+TEST_F(SteppingRunTest, DcInput2ValuesNestInsideTheCasesOfEachTemperature)
+{
+    const std::string netlist = "DIV\nV1 1 0 1\nV2 3 0 0\nR1 1 2 1K\nR2 2 3 1K\n.DC V1 0 1 0.5 V2 0 1 0.5\n"
+                                ".TEMP 0 50\n.PRINT DC V(2)\n.END\n";
+    Slot(0, kOn | kStepComponent | kStepList, "R1", "", "1K,3K");
+    ASSERT_EQ(Fresh(netlist, kAnalysisDc), 0) << LastMessage();
+    const AnalysisRunState& plan = RunState();
+    EXPECT_EQ(plan.input2Count, 3);
+    EXPECT_EQ(plan.temperatureCount, 2);
+    EXPECT_EQ(TotalRunCount(), 12);
+    ASSERT_EQ(Plot().store.runCount, 12);
+    for (int r = 0; r < 12; ++r) {
+        const RunRecord& record = Plot().store.runs[static_cast<std::size_t>(r)];
+        const RunPosition p = RunPositionOf(r);
+        EXPECT_EQ(RunRecordIndex(p), r);
+        EXPECT_EQ(p.temperatureIndex, r / 6) << r;
+        EXPECT_EQ(p.caseIndex, r / 3 % 2) << r;
+        EXPECT_EQ(p.input2Index, r % 3) << r;
+        EXPECT_DOUBLE_EQ(record.temperature, p.temperatureIndex * 50.0) << r;
+        EXPECT_EQ(record.caseNumber, p.caseIndex + 1) << r;
+        EXPECT_DOUBLE_EQ(record.steppedValues[0], p.caseIndex ? 3000.0 : 1000.0) << r;
+        EXPECT_DOUBLE_EQ(record.secondSweepValue, p.input2Index * 0.5) << r;
+        // The divider between the two sources.
+        const double r1 = record.steppedValues[0], v2 = record.secondSweepValue;
+        for (const Point& p : Points(r)) EXPECT_NEAR(p.y, (p.x * 1000.0 + v2 * r1) / (r1 + 1000.0), 1e-9) << r;
+    }
+}
+
+}  // namespace
+}  // namespace kq5::testing
