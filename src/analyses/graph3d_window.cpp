@@ -39,6 +39,8 @@
 #include "platform/window.h"
 #include "plots/curve_record.h"
 #include "plots/plot_layout.h"
+#include "plots/plot_object_draw.h"
+#include "schematic/mouse_input.h"
 
 namespace kq5 {
 
@@ -107,7 +109,12 @@ void PaintGraph3DWindow(WindowRecord* record, Graph3DPlot& plot, win::HDC dc)
         Graph3DView view;
         if (PrepareGraph3DView(plot, dc, client, true, view)) DrawGraph3DCursor(plot, dc, view, -1);
     }
+    DrawPlotObjects(record, dc, -1, nullptr);
 }
+
+// Outside a drag the mouse edits the window's plot objects like in any plot window, but not
+// while a run is filling the analysis plot.
+bool CommonMouseHandling(WindowRecord* record) { return record && !RunControl().running && AnalysisHasCurves(); }
 
 void DrawCursorMarks(WindowRecord* record, int which)
 {
@@ -146,7 +153,8 @@ win::POINT HandlePoint(const Graph3DView& view, int handle)
     return {};
 }
 
-void OnLButtonDown(WindowRecord* record, Graph3DPlot& plot, win::POINT point)
+// True when the press started a drag or picked a cursor.
+bool OnLButtonDown(WindowRecord* record, Graph3DPlot& plot, win::POINT point)
 {
     WindowsState& s = State();
     s.drag.start = point;
@@ -158,16 +166,20 @@ void OnLButtonDown(WindowRecord* record, Graph3DPlot& plot, win::POINT point)
             s.drag.firstMove = 1;
             s.drag.window = record;
             win::SetCapture(record->window);
-            return;
+            return true;
         }
     }
-    if (InCursorMode(record)) PickGraph3DCursor(record, 0, point);
+    if (!InCursorMode(record)) return false;
+    PickGraph3DCursor(record, 0, point);
+    return true;
 }
+
+bool Dragging(const WindowRecord* record) { return State().drag.handle >= 0 && State().drag.window == record; }
 
 void OnMouseMove(WindowRecord* record, Graph3DPlot& plot, win::POINT point)
 {
     WindowsState& s = State();
-    if (s.drag.handle < 0 || s.drag.window != record) return;
+    if (!Dragging(record)) return;
     Graph3DView view;
     if (!CurrentGraph3DView(record, view)) return;
     const std::array<double, 3> old = plot.rotation;
@@ -188,7 +200,7 @@ void OnMouseMove(WindowRecord* record, Graph3DPlot& plot, win::POINT point)
 void OnLButtonUp(WindowRecord* record)
 {
     WindowsState& s = State();
-    if (s.drag.handle < 0 || s.drag.window != record) return;
+    if (!Dragging(record)) return;
     win::ReleaseCapture();
     s.drag.handle = -1;
     s.drag.window = nullptr;
@@ -208,6 +220,7 @@ void OnTimer(WindowRecord* record, Graph3DPlot& plot)
 
 void ShowGraph3DPopup(WindowRecord* record, win::POINT point)
 {
+    if (EditObjectAtPoint(record, 0, point.x, point.y)) return;
     const win::HMENU menu = win::CreatePopupMenu();
     if (!menu) return;
     if (AnalysisHasCurves()) win::AppendMenu(menu, win::MF_STRING, kGraph3DCharacteristics, "&Characteristics...");
@@ -232,6 +245,8 @@ win::LRESULT OnCreate(win::HWND hwnd)
         // The window shares the plot's own record; the plot outlives nothing it points to.
         record->plot = std::shared_ptr<PlotRecord>(std::shared_ptr<PlotRecord>(), &plot->view.plot);
         record->title = "Graph3D:" + plot->view.title;
+        // Plot objects belong to the analysis kind their window was made under.
+        plot->view.plot.analysisKind = std::max<int>(Analysis().analysisKind, 0);
     }
     win::SetTimer(hwnd, kGraph3DTimer, kGraph3DTimerPeriod, nullptr);
     return 0;
@@ -406,7 +421,7 @@ int CountGraph3DCurves()
 int AddGraph3DWindow()
 {
     LinkedList* list = CurrentGraph3DList();
-    if (!list || CountGraph3DCurves() <= 0) return 1;
+    if (!list || CountGraph3DCurves() <= 0 || list->count >= kMaxGraph3DPlots) return 1;
     Graph3DPlot* plot = ListAppendAs<Graph3DPlot>(*list, kKindGraph3DWindow);
     if (!plot) {
         ReportMessage("E", kMsgInsufficientMemory);
@@ -485,11 +500,12 @@ void RebuildGraph3DMenu(win::HMENU popup)
     const int count = win::GetMenuItemCount(popup);
     if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0) win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
     const bool usable = CountGraph3DCurves() > 0;
-    win::EnableMenuItem(popup, kAdd3DWindowCommand, win::MF_BYCOMMAND | (usable ? win::MF_ENABLED : win::MF_GRAYED));
+    LinkedList* list = CurrentGraph3DList();
+    const bool room = !list || list->count < kMaxGraph3DPlots;
+    win::EnableMenuItem(popup, kAdd3DWindowCommand, win::MF_BYCOMMAND | (usable && room ? win::MF_ENABLED : win::MF_GRAYED));
     const WindowRecord* active = GetActiveChildRecord();
     win::EnableMenuItem(popup, kChange3DWindowCommand,
                         win::MF_BYCOMMAND | (usable && active && active->kind == kWindow3D ? win::MF_ENABLED : win::MF_GRAYED));
-    LinkedList* list = CurrentGraph3DList();
     int n = 0;
     if (list) {
         for (Graph3DPlot& plot : ListRecords<Graph3DPlot>(*list)) {
@@ -679,13 +695,16 @@ win::LRESULT Graph3DWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPara
         if (Graph3DKeyRotate(hwnd, static_cast<unsigned>(wParam))) return 0;
         break;
     case win::WM_MOUSEMOVE:
-        if (record && plot) OnMouseMove(record, *plot, PointOf(lParam));
+        if (record && plot && Dragging(record)) OnMouseMove(record, *plot, PointOf(lParam));
+        else if (CommonMouseHandling(record)) OnWindowMouseMove(hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_LBUTTONDOWN:
-        if (record && plot) OnLButtonDown(record, *plot, PointOf(lParam));
+        if (record && plot && OnLButtonDown(record, *plot, PointOf(lParam))) return 0;
+        if (CommonMouseHandling(record)) OnWindowLButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_LBUTTONUP:
-        if (record) OnLButtonUp(record);
+        if (record && Dragging(record)) OnLButtonUp(record);
+        else if (CommonMouseHandling(record)) OnWindowLButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_RBUTTONDOWN:
         State().drag.start = PointOf(lParam);

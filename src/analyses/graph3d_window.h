@@ -21,6 +21,8 @@ inline constexpr int kChange3DWindowCommand = 14601;
 inline constexpr int kDelete3DWindowCommand = 14602;
 inline constexpr int kFirst3DWindowEntry = 14603;
 inline constexpr int kLast3DWindowEntry = 14612;
+// Each analysis kind holds at most as many 3-D plots as the menu has numbered entries.
+inline constexpr int kMaxGraph3DPlots = kLast3DWindowEntry - kFirst3DWindowEntry + 1;
 inline constexpr int kMsgSame3DAxes = 13785;
 
 // The one drag a program can have under way.

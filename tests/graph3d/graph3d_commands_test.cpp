@@ -67,6 +67,30 @@ TEST_F(Graph3DTest, MenuListsEveryPlotWithACheckOnThoseShown)
     win::DestroyMenu(popup);
 }
 
+// The menu reaches ten plots by its numbered entries, so an eleventh is not made.
+TEST_F(Graph3DTest, AddStopsAtTenPlots)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    LinkedList* list = CurrentGraph3DList();
+    ASSERT_NE(list, nullptr);
+    for (int i = 0; i < kMaxGraph3DPlots; ++i) ListAppendAs<Graph3DPlot>(*list, kKindGraph3DWindow)->view.title = "Hidden";
+    bool dialogShown = false;
+    Script([&] {
+        dialogShown = true;
+        win::SendMessage(win::GetActiveWindow(), win::WM_COMMAND, win::IDCANCEL, 0);
+    });
+    EXPECT_NE(RouteGraph3DCommand(kAdd3DWindowCommand, nullptr), 1);
+    Pump();
+    EXPECT_FALSE(dialogShown);
+    EXPECT_EQ(list->count, kMaxGraph3DPlots);
+    const win::HMENU popup = win::CreatePopupMenu();
+    win::AppendMenu(popup, win::MF_STRING, kAdd3DWindowCommand, "&Add 3D Window...");
+    RebuildGraph3DMenu(popup);
+    EXPECT_TRUE(win::GetMenuState(popup, kAdd3DWindowCommand, win::MF_BYCOMMAND) & win::MF_GRAYED);
+    EXPECT_EQ(win::GetMenuString(popup, kLast3DWindowEntry, win::MF_BYCOMMAND), "Hidden");
+    win::DestroyMenu(popup);
+}
+
 TEST_F(Graph3DTest, DeleteRemovesTheChosenPlotsShownOrHidden)
 {
     ASSERT_EQ(RunStepped(), 0);

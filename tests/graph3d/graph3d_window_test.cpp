@@ -10,6 +10,7 @@
 #include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "plots/curve_record.h"
+#include "schematic/editor_services.h"
 
 namespace kq5::testing {
 namespace {
@@ -111,6 +112,28 @@ TEST_F(Graph3DTest, DraggingTheYEndKeepsYRotAndSearchesTheOthersInStepsOfFour)
     win::SendMessage(window->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, At(win::POINT{2, 2}));
     EXPECT_EQ(Graph3DDrag().handle, -1);
     win::SendMessage(window->window, win::WM_LBUTTONUP, 0, At(win::POINT{2, 2}));
+}
+
+// Away from the handles the mouse goes to the plot-object editing every plot window shares,
+// except while a run fills the analysis plot.
+TEST_F(Graph3DTest, PressesBesideTheHandlesGoToThePlotObjectEditing)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    SchematicEditor().pressPoint = win::POINT{-1, -1};
+    win::SendMessage(window->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, At(win::POINT{7, 9}));
+    win::SendMessage(window->window, win::WM_LBUTTONUP, 0, At(win::POINT{7, 9}));
+    EXPECT_EQ(SchematicEditor().pressPoint.x, 7);
+    EXPECT_EQ(SchematicEditor().pressPoint.y, 9);
+    EXPECT_EQ(Graph3DDrag().handle, -1);
+
+    SchematicEditor().pressPoint = win::POINT{-1, -1};
+    RunControl().running = 1;
+    win::SendMessage(window->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, At(win::POINT{7, 9}));
+    win::SendMessage(window->window, win::WM_LBUTTONUP, 0, At(win::POINT{7, 9}));
+    RunControl().running = 0;
+    EXPECT_EQ(SchematicEditor().pressPoint.x, -1);
 }
 
 TEST_F(Graph3DTest, CursorPickTakesTheNearestCornerOfThePatchUnderTheMouse)
