@@ -8,6 +8,7 @@
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/paint.h"
+#include "platform/system.h"
 #include "platform/win_messages.h"
 #include "plots/curve_record.h"
 #include "schematic/editor_services.h"
@@ -134,6 +135,27 @@ TEST_F(Graph3DTest, PressesBesideTheHandlesGoToThePlotObjectEditing)
     win::SendMessage(window->window, win::WM_LBUTTONUP, 0, At(win::POINT{7, 9}));
     RunControl().running = 0;
     EXPECT_EQ(SchematicEditor().pressPoint.x, -1);
+}
+
+// The flashing cursor stays hidden for an eighth of a second, only when asked for, in cursor
+// mode and with the focus.
+TEST_F(Graph3DTest, FlashingCursorWaitsAnEighthOfASecond)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    window->mode = kCommandCursorMode;
+    win::SetFocus(window->window);
+    auto timerTicks = [&] {
+        const win::DWORD start = win::GetTickCount();
+        win::SendMessage(window->window, win::WM_TIMER, kGraph3DTimer, 0);
+        return win::GetTickCount() - start;
+    };
+    EXPECT_LT(timerTicks(), 60u);
+    PlotOf(window).flashCursor = 1;
+    EXPECT_GE(timerTicks(), 125u);
+    window->mode = kCommandSelectMode;
+    EXPECT_LT(timerTicks(), 60u);
 }
 
 TEST_F(Graph3DTest, CursorPickTakesTheNearestCornerOfThePatchUnderTheMouse)
