@@ -112,6 +112,38 @@ void ShowPage(win::HWND dialog, Dialog& d, int page)
 
 bool Performance(win::HWND dialog) { return Checked(dialog, kPerformanceRadio); }
 
+int ChosenSource(win::HWND dialog, const Dialog& d, int combo)
+{
+    const int i = ComboSelection(dialog, combo);
+    return i >= 0 && i < static_cast<int>(d.axisSources.size()) ? d.axisSources[static_cast<std::size_t>(i)] : -1;
+}
+
+// A quantity on an axis takes all its values, so its chooser of one fixed value is off; so are
+// the slots that simultaneous stepping moves with the first one.
+void EnableFixedValues(win::HWND dialog, const Dialog& d)
+{
+    const RunPlan& plan = d.sources.plan;
+    const int z = ChosenSource(dialog, d, kZCombo);
+    const int x = Performance(dialog) ? ChosenSource(dialog, d, kXCombo) : kAxisSourceXVariable;
+    auto onAxis = [&](int source) { return source == z || source == x; };
+    win::EnableWindow(win::GetDlgItem(dialog, kTemperatureCombo),
+                      plan.temperatureCount > 1 && !onAxis(kAxisSourceTemperature));
+    if (!plan.steppingActive && plan.monteCarloActive) {
+        win::EnableWindow(win::GetDlgItem(dialog, kFirstSlotCombo), !onAxis(kAxisSourceCase));
+        return;
+    }
+    bool slotAxis = false;
+    for (int k = 0; k < kSteppingCases; ++k) slotAxis = slotAxis || onAxis(kAxisSourceStepSlot + k);
+    bool firstInUse = true;
+    for (int k = 0; k < kSteppingCases; ++k) {
+        const bool used = plan.steppingActive && plan.slotCounts[static_cast<std::size_t>(k)] > 0;
+        bool on = used && !onAxis(kAxisSourceStepSlot + k);
+        if (used && plan.simultaneous) on = firstInUse && !slotAxis;
+        if (used) firstInUse = false;
+        win::EnableWindow(win::GetDlgItem(dialog, kFirstSlotCombo + k), on);
+    }
+}
+
 // The argument labels of the chosen function, and the X combo that Expression mode fixes.
 void ShowModeControls(win::HWND dialog, Dialog& d)
 {
@@ -139,6 +171,7 @@ void ShowModeControls(win::HWND dialog, Dialog& d)
         AddString(dialog, kXCombo, name);
         win::SendDlgItemMessage(dialog, kXCombo, win::CB_SETCURSEL, 0, 0);
     }
+    EnableFixedValues(dialog, d);
 }
 
 void FillFixedValues(win::HWND dialog, Dialog& d)
@@ -153,13 +186,13 @@ void FillFixedValues(win::HWND dialog, Dialog& d)
         AddString(dialog, kTemperatureCombo, StrPrintf("%g", t));
     }
     win::SendDlgItemMessage(dialog, kTemperatureCombo, win::CB_SETCURSEL, std::clamp(f.temperatureCase, 0, temperatures - 1), 0);
-    win::EnableWindow(win::GetDlgItem(dialog, kTemperatureCombo), temperatures > 1);
     if (!plan.steppingActive && plan.monteCarloActive) {
         // Without stepping the first chooser picks the Monte Carlo case.
         win::SetDlgItemText(dialog, kFirstSlotLabel, "Case");
         for (int i = 0; i < std::max(TotalRunCount(plan), 1); ++i) AddString(dialog, kFirstSlotCombo, StrPrintf("Case %d", i + 1));
         win::SendDlgItemMessage(dialog, kFirstSlotCombo, win::CB_SETCURSEL, std::max(f.monteCarloCase, 0), 0);
         for (int k = 1; k < kSteppingCases; ++k) win::EnableWindow(win::GetDlgItem(dialog, kFirstSlotCombo + k), false);
+        EnableFixedValues(dialog, d);
         return;
     }
     for (int k = 0; k < kSteppingCases; ++k) {
@@ -168,8 +201,8 @@ void FillFixedValues(win::HWND dialog, Dialog& d)
         win::SetDlgItemText(dialog, kFirstSlotLabel + k, count > 0 ? d.sources.slotName[slot].c_str() : "");
         for (int i = 0; i < count; ++i) AddString(dialog, kFirstSlotCombo + k, StrPrintf("%g", SteppingSlotValue(*d.store, plan, k, i)));
         if (count > 0) win::SendDlgItemMessage(dialog, kFirstSlotCombo + k, win::CB_SETCURSEL, std::clamp(f.steppingCases[slot], 0, count - 1), 0);
-        win::EnableWindow(win::GetDlgItem(dialog, kFirstSlotCombo + k), count > 0);
     }
+    EnableFixedValues(dialog, d);
 }
 
 void FillDialog(win::HWND dialog, Dialog& d)
@@ -313,6 +346,10 @@ win::INT_PTR Graph3DDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam,
         case kFunctionCombo:
         case kCurveCombo:
             if (code == win::CBN_SELCHANGE) ShowModeControls(dialog, *d);
+            return win::TRUE;
+        case kZCombo:
+        case kXCombo:
+            if (code == win::CBN_SELCHANGE) EnableFixedValues(dialog, *d);
             return win::TRUE;
         case kObjectsList:
             if (code == win::LBN_SELCHANGE) RefreshColorPalette(d->palette);

@@ -1,6 +1,8 @@
 // 3-D plot windows over a real stepped analysis: the surface from the stored runs, rotation by
 // keys and by drag, the cursor pick, the popup commands, the dialog and the screenshots.
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "analyses/graph3d_prepare.h"
 #include "app/edit_mode.h"
@@ -271,6 +273,50 @@ TEST_F(Graph3DTest, DialogRefusesTheSameAxisAndClampsPatchCounts)
     EXPECT_EQ(plot.surface.zGrid.size(), 1001u);
 }
 
+// A stepped quantity on an axis takes all its values: its chooser of one value is off.
+TEST_F(Graph3DTest, DialogTurnsOffTheChoosersOfTheAxisQuantities)
+{
+    PutCircuit(kSteppedRc, "rc3d.cir");
+    const char* names[] = {"R1", "C1"};
+    const char* values[][3] = {{"1K", "2K", "1K"}, {"0.2U", "0.6U", "0.2U"}};
+    for (int k = 0; k < 2; ++k) {
+        SteppingSlot& slot = Document().stepping[static_cast<std::size_t>(k)];
+        slot.flags = kStepOn | kStepComponent | kStepLinear;
+        slot.name = names[k];
+        slot.from = values[k][0];
+        slot.to = values[k][1];
+        slot.value = values[k][2];
+    }
+    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
+    ASSERT_EQ(RunAnalysisTimed(0), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    PlotOf(window).function.zData = 1000;
+    std::vector<std::array<bool, 2>> enabled;
+    Script([&] {
+        const win::HWND dialog = win::GetActiveWindow();
+        auto look = [&] {
+            enabled.push_back({win::IsWindowEnabled(win::GetDlgItem(dialog, 512)) != 0,
+                               win::IsWindowEnabled(win::GetDlgItem(dialog, 513)) != 0});
+        };
+        look();  // Z = R1
+        win::SendDlgItemMessage(dialog, 271, win::CB_SETCURSEL, 1, 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(271, win::CBN_SELCHANGE), 0);
+        look();  // Z = C1
+        win::CheckRadioButton(dialog, 275, 276, 275);
+        win::SendMessage(dialog, win::WM_COMMAND, 275, 0);
+        win::SendDlgItemMessage(dialog, 523, win::CB_SETCURSEL, 0, 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(523, win::CBN_SELCHANGE), 0);
+        look();  // Performance over R1 and C1
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0);
+    });
+    EXPECT_EQ(OpenAdd3DPlotDialog(window), 0);
+    ASSERT_EQ(enabled.size(), 3u);
+    EXPECT_EQ(enabled[0], (std::array<bool, 2>{false, true}));
+    EXPECT_EQ(enabled[1], (std::array<bool, 2>{true, false}));
+    EXPECT_EQ(enabled[2], (std::array<bool, 2>{false, false}));
+}
+
 TEST_F(Graph3DTest, PerformanceModeMeasuresEachRun)
 {
     // Two slots: R1 (Z) and C1 (X); Y the final value... the rise time of v(2).
@@ -345,6 +391,26 @@ TEST_F(Graph3DTest, ScreenshotsOfRainbowSurfaceAndContourMap)
     win::UpdateWindow(window->window);
     Shoot("graph3d_contour");
     EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
+TEST_F(Graph3DTest, ScreenshotsOfTheDialogPages)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    std::string caption;
+    Script([&] {
+        const win::HWND dialog = win::GetActiveWindow();
+        caption = win::GetWindowText(dialog);
+        Shoot("graph3d_dialog_plot");
+        win::SendMessage(dialog, win::WM_COMMAND, 204, 0);
+        Shoot("graph3d_dialog_options");
+        win::SendMessage(dialog, win::WM_COMMAND, 202, 0);
+        Shoot("graph3d_dialog_format");
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0);
+    });
+    EXPECT_EQ(OpenAdd3DPlotDialog(window), 0);
+    EXPECT_EQ(caption, "Change 3D Plot");
 }
 
 }  // namespace
