@@ -24,6 +24,8 @@ PACKAGES=(
   poppler-utils
   # configparser reads the settings file in the settings tests
   python3
+  # the reference transform the Fourier tests and the FFT benchmark compare with
+  libfftw3-dev
 )
 for a in "$@"; do
   case "$a" in

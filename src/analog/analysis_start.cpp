@@ -2,6 +2,7 @@
 
 #include <cfenv>
 
+#include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
@@ -41,6 +42,7 @@
 #include "plots/waveform_store.h"
 #include "plots/limits_dialog.h"
 #include "plots/state_variables_editor.h"
+#include "plots/user_waveform.h"
 
 namespace kq5 {
 
@@ -238,11 +240,13 @@ void InstallAnalysisKindHandlers()
     services.endCase = [](WindowRecord* window) {
         FlushPendingRunDataPoint();
         EndWaveformRun(window, false);
-        RecomputeGraph3DWindows(1);
+        ComputeDspCurves(window);
+        WriteUserWaveformFile(window);
         FinishPlotCase(window);
         CheckMonteCarloFailure();
-        // The performance windows on screen grow run by run.
+        // The performance and then the 3-D windows on screen grow run by run.
         RecomputePerformanceWindows(true);
+        RecomputeGraph3DWindows(1);
     };
 }
 

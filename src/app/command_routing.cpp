@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analyses/dsp_dialog.h"
 #include "analog/analysis_start.h"
 #include "analyses/stepping.h"
 #include "analog/analysis_state.h"
@@ -71,14 +72,14 @@ constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
     {12913, 12913}, {17214, 17214}, {17669, 17669}, {17671, 17671},
     // Libraries and the demo player.
-    {3889, 3889}, {17221, 17222}, {17806, 17816},
+    {3889, 3889}, {17806, 17816},
     // Digital path window.
     {17453, 17453},
     // Plots.
     {770, 771}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
     // Multi-run results (the performance windows, 14570 to 14585, and the 3-D windows, 14600 on,
     // are built).
-    {14583, 14584}, {14586, 14599}, {17106, 17106}, {17154, 17154}, {17157, 17163}, {17181, 17181},
+    {14583, 14584}, {14586, 14599}, {17106, 17106}, {17157, 17163}, {17181, 17181},
     {17371, 17380},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
@@ -215,6 +216,7 @@ int RouteKnownCommand(int id, const CommandContext& context)
         if (AnalysisOpen()) ExitAnalysis();
         return 0;
     case kCmdStatistics: ShowStatisticsDialog(); return 0;
+    case kDspParametersTemplate: DspParameters(Frame().frame); return 0;
     case 3801: case 3802: case 3803: case 3804: SendToTextControl(context, id); return 0;
     case kFindCommand: case kFindAgainCommand: case kRepeatFindCommand: case kReplaceCommand: FindCommands(context, id); return 0;
     case 10185: ToolBarDialog(Frame().frame); return 0;
@@ -380,8 +382,7 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (id == kCommandPrintPreview) {
-        // The sheet layout of several plots has no preview in this build.
-        if (RunPrintPreview(context.active) != 0 && (IsPlotKind(context.kind) || AnalysisOpen())) WarnNotAvailable(id);
+        RunPrintPreview(context.active);
         return 0;
     }
     if (InRange(id, 16000, 16082) && ProbeModeActive() && HandleProbeMenuCommand(id) == 0) return 0;

@@ -2,14 +2,18 @@
 // The program's menus: the frame's menu bar (resource 100) and the menus the child windows swap
 // in or pop up (101 to 111), brought up to date each time a popup opens, and their dynamic
 // entries (recent files, the numbered tool bars).
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "document/document_services.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
+
+struct ComponentGroup;
 
 constexpr int kMainMenu = 100;
 constexpr int kFirstWindowMenu = 101;
@@ -37,6 +41,26 @@ std::string MenuItemText(std::string_view name);
 void AppendNameItem(win::HMENU popup, unsigned id, std::string_view name);
 // Removes the items from the position to the end.
 void RemoveItemsFrom(win::HMENU popup, int position);
+
+// The component menu: the library's groups as popups (kept in a tree of at most 200 rows, level 0
+// under the Component popup) and its definitions as items 42000 + n, n counting the whole list.
+constexpr int kFirstComponentItem = 42000;
+constexpr std::size_t kComponentMenuRows = 200;
+struct ComponentMenuRow {
+    win::HMENU popup = nullptr;
+    win::HMENU parent = nullptr;
+    int level = 0;
+    int groupId = 0;
+};
+std::vector<ComponentMenuRow>& ComponentMenuTree();
+// The Component popup of the main menu (the one holding Find Component), or null.
+win::HMENU ComponentPopup();
+// Destroys the group popups deeper than the level and empties those at it.
+void ResetComponentSubmenus(int level);
+// Appends the popups of the group's child groups and the items of its definitions.
+void BuildComponentMenu(win::HMENU popup, const ComponentGroup& group, int level);
+// The whole menu again after a library change: nothing of the old tree is left.
+void RebuildComponentMenu();
 
 // The recent files: the old entries removed, one "&%d %s" entry per file (from the sources).
 void RebuildRecentFilesMenu(win::HMENU filePopup);

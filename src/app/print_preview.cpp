@@ -8,6 +8,7 @@
 #include "app/font_command.h"
 #include "app/font_select.h"
 #include "app/printing.h"
+#include "app/program_settings.h"
 #include "app/title_block.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
@@ -21,6 +22,7 @@
 #include "platform/gdi_objects.h"
 #include "platform/owner_draw.h"
 #include "platform/gdi_clip.h"
+#include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/window.h"
@@ -40,6 +42,21 @@ struct SchematicPreview {
     int pageCount = 1;
     double openingScale = 1.0;
     win::RECT pageSpace{};  // where the page control may lie, from the template
+};
+
+struct GraphicsPreview {
+    WindowRecord* record = nullptr;
+    WindowRecord* circuit = nullptr;  // keeps Auto Tile and Black Border; may be none
+    int kind = 0;
+    std::vector<PrintLayoutEntry> entries;
+    win::RECT pageSpace{};
+    win::RECT printable{};   // the sheet's printable part in the page control, at the last draw
+    win::SIZE printerPage{}; // the printable part in printer units
+    win::WNDPROC pageProc = nullptr;
+    // Placement with the mouse: the entry, the handle (0-7) or -1 for a move, the last point.
+    int dragEntry = -1;
+    int dragHandle = -1;
+    win::POINT last{};
 };
 
 struct TextPreview {
@@ -365,6 +382,298 @@ win::INT_PTR HeaderFooterProc(win::HWND dialog, win::UINT message, win::WPARAM w
     }
 }
 
+bool AutoTileOn(const GraphicsPreview& d)
+{
+    return d.circuit && d.circuit->document->printAutoTile[static_cast<std::size_t>(d.kind)] != 0;
+}
+
+bool Included(const PrintLayoutEntry& e) { return e.include && *e.include; }
+
+// An entry's rectangle in the page control, from its placement.
+win::RECT ControlRect(const GraphicsPreview& d, const PrintLayoutEntry& e)
+{
+    std::vector<PrintLayoutEntry> one{e};
+    PlaceLayoutEntries(one, d.printable);
+    return one[0].rect;
+}
+
+void OutlineRect(win::HDC dc, const win::RECT& r)
+{
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::HGDIOBJ oldPen = win::SelectObject(dc, win::GetStockObject(win::BLACK_PEN));
+    win::Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    win::SelectObject(dc, oldPen);
+    win::SelectObject(dc, oldBrush);
+}
+
+void DrawDragOutline(win::HWND control, const win::RECT& r)
+{
+    win::HDC dc = win::GetDC(control);
+    win::DrawFocusRect(dc, &r);
+    win::ReleaseDC(control, dc);
+}
+
+// The sheet with every included entry drawn as printing would, on a miniature of the page.
+void DrawGraphicsMiniature(GraphicsPreview& d, const win::DRAWITEMSTRUCT& item)
+{
+    win::HDC dc = item.hDC;
+    FillWhite(dc, item.rcItem);
+    win::HDC printer = CreatePrinterDC();
+    if (printer == nullptr) return;
+    d.printable = DrawPreviewPaper(printer, dc, item.rcItem);
+    d.printerPage = {win::GetDeviceCaps(printer, win::HORZRES), win::GetDeviceCaps(printer, win::VERTRES)};
+    win::DeleteDC(printer);
+    if (AutoTileOn(d)) TileLayoutEntries(d.entries);
+    const bool border = d.circuit && d.circuit->document->printBlackBorder[static_cast<std::size_t>(d.kind)] != 0;
+    // The entries are drawn in printer units mapped onto the printable part of the miniature,
+    // so that fonts and line widths keep their proportions to the sheet.
+    PlaceLayoutEntries(d.entries, {0, 0, d.printerPage.cx, d.printerPage.cy});
+    const int saved = win::SaveDC(dc);
+    win::IntersectClipRect(dc, d.printable.left, d.printable.top, d.printable.right, d.printable.bottom);
+    win::SetMapMode(dc, win::MM_ANISOTROPIC);
+    win::SetWindowExtEx(dc, std::max<int>(d.printerPage.cx, 1), std::max<int>(d.printerPage.cy, 1), nullptr);
+    win::SetViewportExtEx(dc, d.printable.right - d.printable.left, d.printable.bottom - d.printable.top, nullptr);
+    win::SetViewportOrgEx(dc, d.printable.left, d.printable.top, nullptr);
+    for (std::size_t i = 0; i < d.entries.size(); ++i) {
+        if (!Included(d.entries[i])) continue;
+        const int inner = win::SaveDC(dc);
+        ClipToRecordRegion(dc, d.entries, i);
+        DrawLayoutEntry(dc, d.entries[i], border);
+        win::RestoreDC(dc, inner);
+    }
+    win::RestoreDC(dc, saved);
+    if (AutoTileOn(d)) return;
+    for (const PrintLayoutEntry& e : d.entries) {
+        if (Included(e)) OutlineRect(dc, ControlRect(d, e));
+    }
+}
+
+void FillWindowList(win::HWND dialog, const GraphicsPreview& d)
+{
+    win::HWND list = win::GetDlgItem(dialog, kPreviewWindowList);
+    win::SendMessage(list, win::LB_RESETCONTENT, 0, 0);
+    for (std::size_t i = 0; i < d.entries.size(); ++i) {
+        win::SendMessage(list, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(d.entries[i].text.c_str()));
+        win::SendMessage(list, win::LB_SETSEL, Included(d.entries[i]) ? win::TRUE : win::FALSE, static_cast<win::LPARAM>(i));
+    }
+}
+
+void ReadWindowList(win::HWND dialog, GraphicsPreview& d)
+{
+    win::HWND list = win::GetDlgItem(dialog, kPreviewWindowList);
+    for (std::size_t i = 0; i < d.entries.size(); ++i) {
+        if (!d.entries[i].include) continue;
+        *d.entries[i].include = win::SendMessage(list, win::LB_GETSEL, i, 0) > 0 ? 1 : 0;
+    }
+}
+
+void MarkLayoutChanged(GraphicsPreview& d)
+{
+    if (d.circuit) d.circuit->changed = 1;
+}
+
+// The entry and handle under a point of the page control: a handle of the first included entry
+// within 4 pixels, else the last included entry containing the point (handle -1).
+std::pair<int, int> PickLayoutEntry(const GraphicsPreview& d, win::POINT p)
+{
+    for (std::size_t i = 0; i < d.entries.size(); ++i) {
+        if (!Included(d.entries[i])) continue;
+        const win::RECT r = ControlRect(d, d.entries[i]);
+        const int xs[3] = {r.left, (r.left + r.right) / 2, r.right};
+        const int ys[3] = {r.top, (r.top + r.bottom) / 2, r.bottom};
+        int handle = 0;
+        for (int row = 0; row < 3; ++row) {
+            for (int column = 0; column < 3; ++column) {
+                if (row == 1 && column == 1) continue;
+                if (std::abs(p.x - xs[column]) <= 4 && std::abs(p.y - ys[row]) <= 4)
+                    return {static_cast<int>(i), handle};
+                ++handle;
+            }
+        }
+    }
+    int found = -1;
+    for (std::size_t i = 0; i < d.entries.size(); ++i) {
+        const win::RECT r = ControlRect(d, d.entries[i]);
+        if (Included(d.entries[i]) && p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom)
+            found = static_cast<int>(i);
+    }
+    return {found, -1};
+}
+
+// Handles 0-7 run row by row over the corners and edge middles: which sides each one moves.
+struct HandleSides {
+    bool left, top, right, bottom;
+};
+constexpr HandleSides kHandleSides[8] = {{true, true, false, false},  {false, true, false, false},
+                                         {false, true, true, false},  {true, false, false, false},
+                                         {false, false, true, false}, {true, false, false, true},
+                                         {false, false, false, true}, {false, false, true, true}};
+constexpr double kMinimumPlacement = 0.02;
+
+void DragPlacement(GraphicsPreview& d, win::POINT p)
+{
+    double* place = d.entries[static_cast<std::size_t>(d.dragEntry)].placement;
+    if (place[2] <= place[0] || place[3] <= place[1]) {
+        place[0] = place[1] = 0.0;
+        place[2] = place[3] = 1.0;
+    }
+    const double w = std::max<int>(d.printable.right - d.printable.left, 1);
+    const double h = std::max<int>(d.printable.bottom - d.printable.top, 1);
+    if (d.dragHandle < 0) {
+        const double dx = (p.x - d.last.x) / w, dy = (p.y - d.last.y) / h;
+        if (place[0] + dx >= 0.0 && place[2] + dx <= 1.0) {
+            place[0] += dx;
+            place[2] += dx;
+        }
+        if (place[1] + dy >= 0.0 && place[3] + dy <= 1.0) {
+            place[1] += dy;
+            place[3] += dy;
+        }
+    } else {
+        const HandleSides sides = kHandleSides[d.dragHandle];
+        const double fx = std::clamp((p.x - d.printable.left) / w, 0.0, 1.0);
+        const double fy = std::clamp((p.y - d.printable.top) / h, 0.0, 1.0);
+        if (sides.left && place[2] - fx >= kMinimumPlacement) place[0] = fx;
+        if (sides.right && fx - place[0] >= kMinimumPlacement) place[2] = fx;
+        if (sides.top && place[3] - fy >= kMinimumPlacement) place[1] = fy;
+        if (sides.bottom && fy - place[1] >= kMinimumPlacement) place[3] = fy;
+    }
+    d.last = p;
+}
+
+win::LRESULT GraphicsPageProc(win::HWND control, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    auto* d = reinterpret_cast<GraphicsPreview*>(win::GetWindowLongPtr(win::GetParent(control), win::DWLP_USER));
+    if (d == nullptr) return win::DefWindowProc(control, message, wParam, lParam);
+    const win::POINT p{static_cast<short>(win::LOWORD(static_cast<win::DWORD>(lParam))),
+                       static_cast<short>(win::HIWORD(static_cast<win::DWORD>(lParam)))};
+    switch (message) {
+    case win::WM_LBUTTONDOWN: {
+        if (AutoTileOn(*d)) break;
+        const auto [entry, handle] = PickLayoutEntry(*d, p);
+        if (entry < 0) break;
+        d->dragEntry = entry;
+        d->dragHandle = handle;
+        d->last = p;
+        win::SetCapture(control);
+        DrawDragOutline(control, ControlRect(*d, d->entries[static_cast<std::size_t>(entry)]));
+        return 0;
+    }
+    case win::WM_MOUSEMOVE:
+        if (d->dragEntry < 0) break;
+        DrawDragOutline(control, ControlRect(*d, d->entries[static_cast<std::size_t>(d->dragEntry)]));
+        DragPlacement(*d, p);
+        DrawDragOutline(control, ControlRect(*d, d->entries[static_cast<std::size_t>(d->dragEntry)]));
+        MarkLayoutChanged(*d);
+        return 0;
+    case win::WM_LBUTTONUP:
+        if (d->dragEntry < 0) break;
+        d->dragEntry = -1;
+        win::ReleaseCapture();
+        win::InvalidateRect(control, nullptr, 1);
+        return 0;
+    default:
+        break;
+    }
+    return win::CallWindowProc(d->pageProc, control, message, wParam, lParam);
+}
+
+win::INT_PTR GraphicsPreviewProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    GraphicsPreview* d = DialogData<GraphicsPreview>(dialog, message, lParam);
+    switch (message) {
+    case win::WM_INITDIALOG: {
+        PlaceDialog(dialog, false, nullptr);
+        d->pageSpace = ChildRect(dialog, kPreviewPageControl);
+        PlacePreviewPage(dialog, d->pageSpace);
+        FillWindowList(dialog, *d);
+        win::CheckDlgButton(dialog, kPreviewAutoTile, AutoTileOn(*d) ? win::BST_CHECKED : win::BST_UNCHECKED);
+        win::CheckDlgButton(dialog, kPreviewBackground,
+                            (Settings().operationalOptions & kOptionPrintBackground) ? win::BST_CHECKED : win::BST_UNCHECKED);
+        const bool border = d->circuit && d->circuit->document->printBlackBorder[static_cast<std::size_t>(d->kind)] != 0;
+        win::CheckDlgButton(dialog, kPreviewBlackBorder, border ? win::BST_CHECKED : win::BST_UNCHECKED);
+        win::HWND page = win::GetDlgItem(dialog, kPreviewPageControl);
+        d->pageProc = reinterpret_cast<win::WNDPROC>(
+            win::SetWindowLongPtr(page, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&GraphicsPageProc)));
+        return win::TRUE;
+    }
+    case win::WM_DRAWITEM: {
+        if (!d) return win::FALSE;
+        const auto& item = *reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
+        if (item.CtlID != kPreviewPageControl) return win::FALSE;
+        DrawGraphicsMiniature(*d, item);
+        return win::TRUE;
+    }
+    case win::WM_COMMAND: {
+        if (!d) return win::FALSE;
+        const int id = win::LOWORD(wParam);
+        const int code = win::HIWORD(wParam);
+        switch (id) {
+        case kPreviewWindowList:
+            if (code == win::LBN_SELCHANGE) {
+                ReadWindowList(dialog, *d);
+                RedrawPageControl(dialog);
+            }
+            return win::TRUE;
+        case kPreviewAll:
+            for (PrintLayoutEntry& e : d->entries) {
+                if (e.include) *e.include = 1;
+            }
+            FillWindowList(dialog, *d);
+            RedrawPageControl(dialog);
+            return win::TRUE;
+        case kPreviewTile:
+            TileLayoutEntries(d->entries);
+            MarkLayoutChanged(*d);
+            RedrawPageControl(dialog);
+            return win::TRUE;
+        case kPreviewAutoTile:
+            if (d->circuit) {
+                d->circuit->document->printAutoTile[static_cast<std::size_t>(d->kind)] =
+                    win::IsDlgButtonChecked(dialog, kPreviewAutoTile) == win::BST_CHECKED ? 1 : 0;
+            }
+            MarkLayoutChanged(*d);
+            RedrawPageControl(dialog);
+            return win::TRUE;
+        case kPreviewBackground:
+            if (win::IsDlgButtonChecked(dialog, kPreviewBackground) == win::BST_CHECKED)
+                Settings().operationalOptions |= kOptionPrintBackground;
+            else
+                Settings().operationalOptions &= ~kOptionPrintBackground;
+            MarkLayoutChanged(*d);
+            RedrawPageControl(dialog);
+            return win::TRUE;
+        case kPreviewBlackBorder:
+            if (d->circuit) {
+                d->circuit->document->printBlackBorder[static_cast<std::size_t>(d->kind)] =
+                    win::IsDlgButtonChecked(dialog, kPreviewBlackBorder) == win::BST_CHECKED ? 1 : 0;
+            }
+            MarkLayoutChanged(*d);
+            RedrawPageControl(dialog);
+            return win::TRUE;
+        case kCommandPrintSetup:
+            if (RunPrintSetup(dialog)) PlacePreviewPage(dialog, d->pageSpace);
+            RedrawPageControl(dialog);
+            return win::TRUE;
+        case kCommandPrint:
+            PrintLayoutSheet(d->entries, d->record);
+            return win::TRUE;
+        case kPreviewClose:
+        case win::IDCANCEL:
+            CloseDialog(dialog, win::IDCANCEL);
+            return win::TRUE;
+        case kDialogHelpButton:
+            ShowDialogHelp(kGraphicsPreviewTemplate);
+            return win::TRUE;
+        default:
+            return win::FALSE;
+        }
+    }
+    default:
+        return win::FALSE;
+    }
+}
+
 }  // namespace
 
 int ReadPreviewScale(win::HWND dialog, double& scale)
@@ -432,9 +741,15 @@ int RunPrintPreview(WindowRecord* record)
     if (record == nullptr) return 1;
     const bool document = record->kind == kWindowSchematic || record->kind == kWindowPlainSchematic ||
                           record->kind == kWindowTextCircuit;
-    if (!document || !record->document || Analysis().analysisKind != kAnalysisNone) return 1;
     win::HWND focus = win::GetFocus();
-    if (record->kind == kWindowTextCircuit || (focus && focus == record->document->textAreaWindow)) {
+    if (!document || !record->document || Analysis().analysisKind != kAnalysisNone) {
+        GraphicsPreview d;
+        d.record = record;
+        d.circuit = LayoutDocumentRecord(record);
+        d.kind = LayoutAnalysisKind();
+        d.entries = BuildPrintLayout(record, true);
+        RunDialogParam(record->window, kGraphicsPreviewTemplate, GraphicsPreviewProc, reinterpret_cast<win::LPARAM>(&d));
+    } else if (record->kind == kWindowTextCircuit || (focus && focus == record->document->textAreaWindow)) {
         TextPreview d;
         d.record = record;
         RunDialogParam(record->window, kTextPreviewTemplate, TextPreviewProc, reinterpret_cast<win::LPARAM>(&d));

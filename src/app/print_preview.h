@@ -24,6 +24,13 @@ constexpr int kPreviewApply = 26;
 constexpr int kPreviewFont = 22;
 constexpr int kPreviewHeader = 158;
 constexpr int kPreviewClose = 23;
+constexpr int kGraphicsPreviewTemplate = 12513;
+constexpr int kPreviewTile = 17303;
+constexpr int kPreviewAll = 157;
+constexpr int kPreviewAutoTile = 150;
+constexpr int kPreviewBackground = 19709;
+constexpr int kPreviewBlackBorder = 156;
+constexpr int kPreviewWindowList = 154;
 constexpr int kHeaderField = 10;
 constexpr int kFooterField = 205;
 

@@ -1,9 +1,13 @@
 #include "app/printing.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "app/dialog_services.h"
 #include "app/font_select.h"
 #include "app/title_block.h"
 #include "app/wait_cursor.h"
@@ -17,6 +21,7 @@
 #include "platform/bitmap.h"
 #include "platform/common_dialogs_file.h"
 #include "platform/common_dialogs_print.h"
+#include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_mapping.h"
@@ -26,6 +31,10 @@
 #include <functional>
 #include <optional>
 #include "platform/global_memory.h"
+#include "platform/dialog.h"
+#include "platform/menu.h"
+#include "platform/message_box.h"
+#include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/region.h"
 #include "platform/system.h"
@@ -49,6 +58,8 @@ struct PrinterSetup {
     bool running = false;
     bool cancelled = false;
     std::string title;
+    win::HWND abortDialog = nullptr;
+    win::HWND disabledOwner = nullptr;
 };
 
 PrinterSetup& Setup()
@@ -268,9 +279,79 @@ int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to)
     return 1;
 }
 
+namespace {
+
+win::INT_PTR PrintAbortDlgProc(win::HWND dialog, win::UINT message, win::WPARAM, win::LPARAM)
+{
+    PrinterSetup& s = Setup();
+    switch (message) {
+    case win::WM_INITDIALOG:
+        PlaceDialog(dialog, false, nullptr);
+        win::SetFocus(win::GetDlgItem(dialog, win::IDCANCEL));
+        win::EnableMenuItem(win::GetSystemMenu(dialog, win::FALSE), static_cast<win::UINT>(win::SC_CLOSE), win::MF_GRAYED);
+        return win::FALSE;
+    case win::WM_COMMAND:
+        s.cancelled = true;
+        if (s.disabledOwner) win::EnableWindow(s.disabledOwner, win::TRUE);
+        s.disabledOwner = nullptr;
+        s.abortDialog = nullptr;
+        win::DestroyWindow(dialog);
+        return win::TRUE;
+    default:
+        return win::FALSE;
+    }
+}
+
+// Between pages the waiting messages are handled, so that Cancel in the "Printing" dialog is
+// heard; false once the job was cancelled.
+win::BOOL PrintAbortProc(win::HDC, int)
+{
+    PrinterSetup& s = Setup();
+    win::MSG msg{};
+    while (!s.cancelled && win::PeekMessage(&msg, nullptr, 0, 0, win::PM_REMOVE)) {
+        if (s.abortDialog && win::IsDialogMessage(s.abortDialog, &msg)) continue;
+        win::TranslateMessage(&msg);
+        win::DispatchMessage(&msg);
+    }
+    return s.cancelled ? win::FALSE : win::TRUE;
+}
+
+// The modeless "Printing" dialog of a job; the owner is disabled until the job ends.
+void OpenAbortDialog(win::HWND owner)
+{
+    PrinterSetup& s = Setup();
+    s.abortDialog = win::CreateDialogParam(win::GetModuleHandle(nullptr), kPrintingDialog, owner, PrintAbortDlgProc, 0);
+    if (s.abortDialog) win::SetDlgItemText(s.abortDialog, kPrintingTitleItem, s.title.c_str());
+    if (owner && s.abortDialog) {
+        win::EnableWindow(owner, win::FALSE);
+        s.disabledOwner = owner;
+    }
+}
+
+void CloseAbortDialog()
+{
+    PrinterSetup& s = Setup();
+    if (s.disabledOwner) win::EnableWindow(s.disabledOwner, win::TRUE);
+    s.disabledOwner = nullptr;
+    if (s.abortDialog) win::DestroyWindow(s.abortDialog);
+    s.abortDialog = nullptr;
+}
+
+}  // namespace
+
+void ShowPrintingTitle(const std::string& title)
+{
+    if (Setup().abortDialog) win::SetDlgItemText(Setup().abortDialog, kPrintingTitleItem, title.c_str());
+}
+
+win::HWND PrintingDialog() { return Setup().abortDialog; }
+
 win::HDC StartPrintJob(WindowRecord* record)
 {
     PrinterSetup& s = Setup();
+    // Between pages the job hands waiting messages on; a print command among them (a held
+    // Ctrl+Shift+W) must not start a second job inside the first.
+    if (s.jobDc != nullptr) return nullptr;
     s.title = GetRecordTitle(record).substr(0, 259);
     BeginWaitCursor(record ? record->window : nullptr);
     win::HDC dc = CreatePrinterDC();
@@ -288,12 +369,14 @@ win::HDC StartPrintJob(WindowRecord* record)
     }
     s.running = true;
     s.cancelled = false;
+    OpenAbortDialog(record ? record->window : nullptr);
     win::DOCINFO info;
     info.lpszDocName = s.title;
     info.lpszOutput = *output;
-    if (win::StartDoc(dc, &info) <= 0) {
+    if (win::SetAbortProc(dc, PrintAbortProc) <= 0 || win::StartDoc(dc, &info) <= 0) {
         ReportMessage("E", kMsgUnableToPrint);
         s.running = false;
+        CloseAbortDialog();
         win::DeleteDC(dc);
         EndWaitCursor();
         return nullptr;
@@ -311,6 +394,7 @@ void EndPrintJob()
     win::DeleteDC(s.jobDc);
     s.jobDc = nullptr;
     s.running = false;
+    CloseAbortDialog();
     EndWaitCursor();
 }
 
@@ -624,14 +708,222 @@ void PrintWindowRecord(WindowRecord* record)
         break;
     }
     case kWindowAnalysis:
+    case kWindowMonteCarlo:
+    case kWindow3D:
     case kWindowPerformance: {
         int from = 1, to = 1;
         if (!ShowPrintDialog(win::PD_NOPAGENUMS, 1, from, to)) return;
-        PrintPlotWindow(record, nullptr);
+        // A command-line job prints the analysis window alone.
+        if (Settings().batchRun && record->kind == kWindowAnalysis) {
+            PrintPlotWindow(record, nullptr);
+            break;
+        }
+        std::vector<PrintLayoutEntry> entries = BuildPrintLayout(record, false);
+        // A layout nobody has arranged yet still prints the window asked for, over the sheet.
+        if (CountIncludedEntries(entries) == 0) {
+            for (PrintLayoutEntry& entry : entries) {
+                if (entry.record == record && entry.include) *entry.include = 1;
+            }
+        }
+        PrintLayoutSheet(entries, record);
         break;
     }
     default:
         break;
+    }
+}
+
+namespace {
+
+std::array<LayoutWindowServices, 32>& LayoutServices()
+{
+    static std::array<LayoutWindowServices, 32> services;
+    return services;
+}
+
+PrintLayoutEntry EntryOf(WindowRecord* record, PrintPreview& preview, int page)
+{
+    PrintLayoutEntry entry;
+    entry.include = &preview.on;
+    entry.placement = preview.values.data();
+    entry.page = page;
+    entry.record = record;
+    return entry;
+}
+
+}  // namespace
+
+const LayoutWindowServices* LayoutServicesOf(int kind)
+{
+    if (kind < 0 || kind >= static_cast<int>(LayoutServices().size())) return nullptr;
+    const LayoutWindowServices& services = LayoutServices()[static_cast<std::size_t>(kind)];
+    return services.placement ? &services : nullptr;
+}
+
+WindowRecord* LayoutDocumentRecord(WindowRecord* current)
+{
+    if (current && current->document) return current;
+    WindowRecord* circuit = RunControl().circuitWindow;
+    return circuit && circuit->document ? circuit : nullptr;
+}
+
+int LayoutAnalysisKind()
+{
+    const int kind = static_cast<int>(Analysis().analysisKind);
+    return kind >= 0 && kind < kAnalysisKindCount ? kind : 0;
+}
+
+void SetLayoutWindowServices(int windowKind, LayoutWindowServices services)
+{
+    if (windowKind < 0 || windowKind >= static_cast<int>(LayoutServices().size())) return;
+    LayoutServices()[static_cast<std::size_t>(windowKind)] = std::move(services);
+}
+
+std::vector<PrintLayoutEntry> BuildPrintLayout(WindowRecord* current, bool withTexts)
+{
+    std::vector<PrintLayoutEntry> entries;
+    const int kind = LayoutAnalysisKind();
+    WindowRecord* circuit = LayoutDocumentRecord(current);
+    if (circuit && (circuit->kind == kWindowSchematic || circuit->kind == kWindowPlainSchematic)) {
+        CircuitDocument& document = *circuit->document;
+        for (std::size_t page = 0; page < document.pages.size(); ++page) {
+            PageRecord& pageRecord = document.pages[page];
+            PrintLayoutEntry entry = EntryOf(circuit, pageRecord.printPreview[static_cast<std::size_t>(kind)],
+                                             static_cast<int>(page));
+            if (withTexts) entry.text = GetRecordTitle(circuit) + ":" + pageRecord.name;
+            entries.push_back(std::move(entry));
+        }
+    }
+    for (const auto& owned : WindowRecords().records) {
+        WindowRecord* record = owned.get();
+        if (record->window == nullptr) continue;
+        PrintPreview* preview = nullptr;
+        if (record->kind == kWindowAnalysis) {
+            if (circuit && record->plot) preview = &circuit->document->analysisPrintPreview[static_cast<std::size_t>(kind)];
+        } else if (const LayoutWindowServices* services = LayoutServicesOf(record->kind)) {
+            preview = services->placement(record);
+        }
+        if (preview == nullptr) continue;
+        PrintLayoutEntry entry = EntryOf(record, *preview, -1);
+        if (withTexts) entry.text = GetRecordTitle(record);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::size_t CountIncludedEntries(const std::vector<PrintLayoutEntry>& entries)
+{
+    return static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(),
+                                                   [](const PrintLayoutEntry& e) { return e.include && *e.include; }));
+}
+
+void TileLayoutEntries(std::vector<PrintLayoutEntry>& entries)
+{
+    const std::vector<LayoutPlacement> cells = AutoTileLayout(static_cast<int>(CountIncludedEntries(entries)));
+    std::size_t next = 0;
+    for (PrintLayoutEntry& entry : entries) {
+        if (!entry.include || !*entry.include || !entry.placement || next >= cells.size()) continue;
+        const LayoutPlacement& cell = cells[next++];
+        entry.placement[0] = cell.left;
+        entry.placement[1] = cell.top;
+        entry.placement[2] = cell.right;
+        entry.placement[3] = cell.bottom;
+    }
+}
+
+void PlaceLayoutEntries(std::vector<PrintLayoutEntry>& entries, const win::RECT& area)
+{
+    const double w = area.right - area.left, h = area.bottom - area.top;
+    for (PrintLayoutEntry& entry : entries) {
+        double l = 0, t = 0, r = 1, b = 1;
+        if (entry.placement && (entry.placement[2] > entry.placement[0] && entry.placement[3] > entry.placement[1])) {
+            l = std::clamp(entry.placement[0], 0.0, 1.0);
+            t = std::clamp(entry.placement[1], 0.0, 1.0);
+            r = std::clamp(entry.placement[2], l, 1.0);
+            b = std::clamp(entry.placement[3], t, 1.0);
+        }
+        entry.rect = {area.left + static_cast<int>(std::lround(l * w)), area.top + static_cast<int>(std::lround(t * h)),
+                      area.left + static_cast<int>(std::lround(r * w)), area.top + static_cast<int>(std::lround(b * h))};
+    }
+}
+
+void ClipToRecordRegion(win::HDC dc, const std::vector<PrintLayoutEntry>& entries, std::size_t index)
+{
+    if (index >= entries.size()) return;
+    // Regions are in device units; the rectangles are in the DC's logical units (the preview
+    // maps printer units onto its miniature).
+    auto deviceRegion = [dc](const win::RECT& r) {
+        win::POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
+        win::LPtoDP(dc, corners, 2);
+        return win::CreateRectRgn(corners[0].x, corners[0].y, corners[1].x, corners[1].y);
+    };
+    win::HRGN region = deviceRegion(entries[index].rect);
+    // Later entries lie over this one: their rectangles are cut out.
+    for (std::size_t later = index + 1; later < entries.size(); ++later) {
+        const PrintLayoutEntry& e = entries[later];
+        if (!e.include || !*e.include) continue;
+        win::HRGN cut = deviceRegion(e.rect);
+        win::CombineRgn(region, region, cut, win::RGN_DIFF);
+        win::DeleteObject(cut);
+    }
+    win::ExtSelectClipRgn(dc, region, win::RGN_AND);
+    win::DeleteObject(region);
+}
+
+void DrawLayoutEntry(win::HDC dc, const PrintLayoutEntry& entry, bool border)
+{
+    WindowRecord* record = entry.record;
+    if (record == nullptr || entry.rect.right <= entry.rect.left || entry.rect.bottom <= entry.rect.top) return;
+    if (entry.page >= 0 && record->document) {
+        const CircuitDocument& document = *record->document;
+        if (static_cast<std::size_t>(entry.page) >= document.pages.size()) return;
+        DrawPrintFrame(dc, record, entry.rect, border);
+        // The page's contents fitted into the rectangle.
+        const win::RECT& extent = document.pages[static_cast<std::size_t>(entry.page)].extent;
+        const double pageW = std::max(extent.right + 1, 1), pageH = std::max(extent.bottom + 1, 1);
+        const double perPixel = std::max(pageW / (entry.rect.right - entry.rect.left),
+                                         pageH / (entry.rect.bottom - entry.rect.top));
+        DrawSchematicAtScale(dc, record, entry.page, 1.0, entry.rect, 0, 0, perPixel, kViewGrid);
+        return;
+    }
+    if (record->kind == kWindowAnalysis && record->plot) {
+        PrintPlotWindow(record, dc, &entry.rect);
+        if (border) DrawPrintFrame(dc, nullptr, entry.rect, true);
+        return;
+    }
+    if (const LayoutWindowServices* services = LayoutServicesOf(record->kind)) {
+        DrawPrintFrame(dc, record, entry.rect, false);
+        if (services->draw) services->draw(record, dc, entry.rect);
+        if (border) DrawPrintFrame(dc, nullptr, entry.rect, true);
+    }
+}
+
+void PrintLayoutSheet(std::vector<PrintLayoutEntry>& entries, WindowRecord* owner)
+{
+    if (CountIncludedEntries(entries) == 0) return;
+    WindowRecord* circuit = LayoutDocumentRecord(owner);
+    const int kind = LayoutAnalysisKind();
+    const bool border = circuit && circuit->document->printBlackBorder[static_cast<std::size_t>(kind)] != 0;
+    if (circuit && circuit->document->printAutoTile[static_cast<std::size_t>(kind)] != 0) TileLayoutEntries(entries);
+    win::HDC dc = StartPrintJob(owner);
+    if (dc == nullptr) return;
+    PlaceLayoutEntries(entries, PrintableRect(dc));
+    const bool ok = BandLoop(dc, [&] {
+        for (std::size_t i = 0; i < entries.size() && PrintJobRunning(); ++i) {
+            const PrintLayoutEntry& entry = entries[i];
+            if (!entry.include || !*entry.include) continue;
+            ShowPrintingTitle(GetRecordTitle(entry.record));
+            const int saved = win::SaveDC(dc);
+            ClipToRecordRegion(dc, entries, i);
+            DrawLayoutEntry(dc, entry, border);
+            win::RestoreDC(dc, saved);
+        }
+    });
+    if (!ok) Setup().running = false;
+    EndPrintJob();
+    // Each window printed with a font made for the printer: the screen gets its own back.
+    for (const PrintLayoutEntry& entry : entries) {
+        if (entry.record && entry.record->window) win::InvalidateRect(entry.record->window, nullptr, 1);
     }
 }
 

@@ -3,7 +3,9 @@
 // printable window kind (schematic pages tiled over sheets, text with header and footer, plot
 // windows alone or several on a sheet). The drawing is the windows' own renderers' on the
 // printer DC; the printer is the platform's PDF writer.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 namespace kq5 {
 
 struct WindowRecord;
+struct PrintPreview;
 
 constexpr int kCommandPrintSetup = 12509;
 constexpr int kCommandPrint = 12510;
@@ -20,6 +23,8 @@ constexpr int kCommandPrintPreview = 12511;
 constexpr int kMsgScaleRange = 14091;
 constexpr int kMsgUnableToPrint = 14092;
 constexpr int kMsgNoPrinter = 14093;
+constexpr int kPrintingDialog = 209;
+constexpr int kPrintingTitleItem = 200;
 
 // The set-up dialog: 1 when confirmed (the cached page size is dropped and the document windows
 // redraw their page borders), 0 when cancelled (nothing changes).
@@ -41,6 +46,9 @@ win::HDC StartPrintJob(WindowRecord* record);
 void EndPrintJob();
 // True while the job runs and has not been cancelled.
 bool PrintJobRunning();
+// The "Printing" dialog of the running job (null when none) and the title it shows.
+win::HWND PrintingDialog();
+void ShowPrintingTitle(const std::string& title);
 
 // The Print command for the window by its kind.
 void PrintWindowRecord(WindowRecord* record);
@@ -92,5 +100,43 @@ struct LayoutPlacement {
 };
 // Columns of about the square root of n, the last ones a row taller; no cell for no entry.
 std::vector<LayoutPlacement> AutoTileLayout(int included);
+
+// One window or schematic page of a graphics printout. The include flag and the placement live
+// in the window's or page's own record, so the layout outlasts the list.
+struct PrintLayoutEntry {
+    std::int32_t* include = nullptr;
+    double* placement = nullptr;  // left, top, right, bottom as fractions of the printable area
+    win::RECT rect{};             // on the sheet, in the units of the DC drawn on
+    int page = -1;                // the page of a schematic entry
+    WindowRecord* record = nullptr;
+    std::string text;             // the line of the preview's list, when asked for
+};
+// What the Monte Carlo, 3-D and performance windows give the layout: where their include flag
+// and placement are kept, and how they draw into a rectangle of a page.
+struct LayoutWindowServices {
+    std::function<PrintPreview*(WindowRecord*)> placement;
+    std::function<void(WindowRecord*, win::HDC, const win::RECT&)> draw;
+};
+void SetLayoutWindowServices(int windowKind, LayoutWindowServices services);
+// The services a window kind gave, or null.
+const LayoutWindowServices* LayoutServicesOf(int windowKind);
+// The circuit whose pages and analysis a layout shows: the window's own, else the analysed one.
+WindowRecord* LayoutDocumentRecord(WindowRecord* current);
+// The analysis kind whose placements the layout uses (transient when none is current).
+int LayoutAnalysisKind();
+// The pages of the current circuit's schematic and every analysis, Monte Carlo, 3-D and
+// performance window, in window order; texts for the preview's list when asked.
+std::vector<PrintLayoutEntry> BuildPrintLayout(WindowRecord* current, bool withTexts);
+std::size_t CountIncludedEntries(const std::vector<PrintLayoutEntry>& entries);
+// Auto Tile: the included entries get the cells of AutoTileLayout in list order.
+void TileLayoutEntries(std::vector<PrintLayoutEntry>& entries);
+// Turns each entry's placement into its rectangle of the area (a placement never set covers it).
+void PlaceLayoutEntries(std::vector<PrintLayoutEntry>& entries, const win::RECT& area);
+// Clips the DC to the entry's rectangle less the rectangles of every later included entry.
+void ClipToRecordRegion(win::HDC dc, const std::vector<PrintLayoutEntry>& entries, std::size_t index);
+// Draws one entry into its rectangle as printing does (frame, then the window by its kind).
+void DrawLayoutEntry(win::HDC dc, const PrintLayoutEntry& entry, bool border);
+// One job, one sheet with every included entry; nothing when none is included.
+void PrintLayoutSheet(std::vector<PrintLayoutEntry>& entries, WindowRecord* owner);
 
 }  // namespace kq5

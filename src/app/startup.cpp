@@ -295,6 +295,7 @@ void StartupSequence(const StartupCommandLine& line)
     PaletteHooks().pickComponent = ChooseComponentByName;
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
+    RebuildComponentMenu();
     BuildComponentPalettes();
     CreateDockedBars();
     FrameHelpBar().parent = frame.frame;

@@ -8,16 +8,31 @@
 #include "platform/gdi_dc.h"
 #include "platform/gdi_raster.h"
 #include "platform/print.h"
+#include "platform/text_render.h"
 
 namespace win {
 
 namespace {
 
+// Glyphs drawn on a printer page, written into the PDF as text over the page's picture.
+struct PrintedText {
+    cairo_scaled_font_t* font = nullptr;  // referenced
+    std::vector<cairo_glyph_t> glyphs;
+    std::uint32_t rgb = 0;
+    std::vector<RECT> clip;
+};
+
 struct PrinterDevice : DcExtension {
     ~PrinterDevice() override {
+        ClearTexts();
         Drop();
         if (page != nullptr) cairo_surface_destroy(page);
         if (idle != nullptr) cairo_surface_destroy(idle);
+    }
+
+    void ClearTexts() {
+        for (PrintedText& t : texts) cairo_scaled_font_destroy(t.font);
+        texts.clear();
     }
 
     // Ends a job without a file: everything written so far is removed.
@@ -51,6 +66,7 @@ struct PrinterDevice : DcExtension {
     std::string tempName;
     std::string finalName;
     cairo_surface_t* pdf = nullptr;
+    std::vector<PrintedText> texts;  // of the current page
 };
 
 PrinterDevice* DeviceOf(HDC dc) {
@@ -160,6 +176,7 @@ int StartPage(HDC dc) {
     }
     dc->surface = dev->page;
     dc->visRgn = Region(0, 0, g.printableWidth, g.printableHeight);
+    dev->ClearTexts();
     dev->inPage = true;
     dev->bandsGiven = 0;
     return 1;
@@ -168,6 +185,10 @@ int StartPage(HDC dc) {
 int EndPage(HDC dc) {
     PrinterDevice* dev = DeviceOf(dc);
     if (dev == nullptr || !dev->inPage) return SP_ERROR;
+    struct TextsCleared {
+        PrinterDevice* dev;
+        ~TextsCleared() { dev->ClearTexts(); }
+    } cleared{dev};
     dev->inPage = false;
     dc->surface = dev->idle;
     dc->visRgn = Region();
@@ -181,6 +202,18 @@ int EndPage(HDC dc) {
         // Device pixels stay sharp at any zoom: no smoothing between them.
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         cairo_paint(cr);
+        // The page's text again as text, exactly over its picture: readers can find and copy it.
+        cairo_translate(cr, g.offsetX, g.offsetY);
+        for (const PrintedText& t : dev->texts) {
+            if (t.clip.empty() || t.glyphs.empty()) continue;
+            cairo_save(cr);
+            for (const RECT& r : t.clip) cairo_rectangle(cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
+            cairo_clip(cr);
+            cairo_set_source_rgb(cr, ((t.rgb >> 16) & 0xFF) / 255.0, ((t.rgb >> 8) & 0xFF) / 255.0, (t.rgb & 0xFF) / 255.0);
+            cairo_set_scaled_font(cr, t.font);
+            cairo_show_glyphs(cr, t.glyphs.data(), static_cast<int>(t.glyphs.size()));
+            cairo_restore(cr);
+        }
         cairo_show_page(cr);
         cairo_destroy(cr);
     }
@@ -255,4 +288,12 @@ int Escape(HDC dc, int escape, int inCount, const void* in, void* out) {
     }
 }
 
+void AddPrinterTextRun(HDC dc, cairo_scaled_font_t* font, std::vector<cairo_glyph_t> glyphs, std::uint32_t rgb,
+                       std::vector<RECT> clip) {
+    PrinterDevice* dev = DeviceOf(dc);
+    if (dev == nullptr || !dev->inPage || font == nullptr) return;
+    dev->texts.push_back({cairo_scaled_font_reference(font), std::move(glyphs), rgb, std::move(clip)});
+}
+
 }  // namespace win
+

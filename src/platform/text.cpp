@@ -75,16 +75,25 @@ void DrawTextRun(HDC dc, const RealizedFont& font, const TextRun& run) {
         ApplyMask(dc, bg, SolidPaint(dc, dc->attr.bkColor), R2_COPYPEN);
     }
 
+    std::vector<cairo_glyph_t> glyphs;
+    glyphs.reserve(run.text.size());
+    for (size_t i = 0; i < run.text.size(); ++i) {
+        auto c = static_cast<unsigned char>(run.text[i]);
+        double gx = run.baseline.x + offsets[i] * cosE;
+        double gy = run.baseline.y - offsets[i] * sinE;
+        glyphs.push_back({font.Glyph(c), std::round(gx), std::round(gy)});
+    }
+    if (dc->kind == DeviceKind::Printer) {
+        std::vector<RECT> clip;
+        const Region visible = DeviceClip(dc);
+        for (const RECT& r : visible.Rects()) {
+            RECT c;
+            if (IntersectRect(&c, &r, &limit)) clip.push_back(c);
+        }
+        AddPrinterTextRun(dc, font.ScaledFont(), glyphs, DrawPixel(dc, dc->attr.textColor) & 0xFFFFFFu, std::move(clip));
+    }
     Mask ink(bounds);
     ink.Render([&](cairo_t* cr) {
-        std::vector<cairo_glyph_t> glyphs;
-        glyphs.reserve(run.text.size());
-        for (size_t i = 0; i < run.text.size(); ++i) {
-            auto c = static_cast<unsigned char>(run.text[i]);
-            double gx = run.baseline.x + offsets[i] * cosE;
-            double gy = run.baseline.y - offsets[i] * sinE;
-            glyphs.push_back({font.Glyph(c), std::round(gx), std::round(gy)});
-        }
         cairo_set_scaled_font(cr, font.ScaledFont());
         cairo_show_glyphs(cr, glyphs.data(), static_cast<int>(glyphs.size()));
         // Lines in text space: [from, to) along the baseline, top..top+thickness below it.

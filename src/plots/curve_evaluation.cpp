@@ -38,6 +38,7 @@
 #include "plots/plot_view.h"
 #include "plots/state_variables_editor.h"
 #include "plots/state_variables_file.h"
+#include "plots/user_waveform.h"
 #include "plots/waveform_store.h"
 
 namespace kq5 {
@@ -303,6 +304,7 @@ void InstallPlotRunServices()
     AnalysisRunServices& services = RunServices();
     services.setupPlots = [](WindowRecord* window) {
         if (const int result = SetupPlotsForRun(window, true); result != 0) return result;
+        if (const int result = LoadUserSourceData(); result != 0) return result;
         // What the analysis window checks before it draws a run: one scale kind and one X per
         // graph.
         return CheckGroupConsistency(window);
@@ -316,7 +318,10 @@ void InstallPlotRunServices()
         PlotRun().pointAccepted = false;
         return EvaluateCurveExpressions(window);
     };
-    services.plotPoint = [](WindowRecord* window) { PlotCurrentPoint(window, 0); };
+    services.plotPoint = [](WindowRecord* window) {
+        PlotCurrentPoint(window, 0);
+        if (AppendUserWaveformPoints(window) != 0) AnalogSolver().stopFlag = 1;
+    };
     services.beginPlotWindowRun = [](WindowRecord* window) { return BeginPlotWindowRun(window, nullptr); };
     services.beginNextRun = [](WindowRecord* window, double temperature) { return BeginNextRun(window, temperature); };
     services.readStateVariables = [] { return ReadWriteStateVariablesFile(0); };

@@ -104,7 +104,10 @@ struct CurveRecord {
     std::int32_t plotGroup = 0;
     std::int32_t placeInGroup = 0;
     std::int32_t ownScale = 0;
-    std::array<std::int32_t, 4> dspFields{};
+    // A curve whose Y expression uses Fourier functions: the values of its operands kept at
+    // every point of the run, and its function program for the pass after the run.
+    std::unique_ptr<SpectralWorkRecord> dspWork;
+    std::string dspProgram;
     std::int32_t digital = 0;  // its Y is a digital state
     std::int32_t busWidth = 0;  // bits of a bus value in the Y expression, 0 none
     std::int32_t groupKind = kGroupAnalog;  // of its plot group

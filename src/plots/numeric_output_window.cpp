@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "analyses/dsp_pass.h"
 #include "analog/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
@@ -287,6 +288,7 @@ void InterpolateRunStartPoint(WindowRecord*, CurveRecord& curve)
     if (curve.storeSlots[kWaveformX] != 0) WaveformStoreReplace(curve, first, x, kWaveformX);
     else SetWaveformValue(*store, 0, first, start);
     if (!curve.digital && y < curve.dataMin[kWaveformY]) curve.dataMin[kWaveformY] = y;
+    if (t2 != t1) InterpolateDspStartSamples(curve, (start - t1) / (t2 - t1));
 }
 
 const char* SkipClassBlanks(const char* text)

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "analog/analysis_state.h"
 #include "analog/dc_sweep_run.h"
@@ -26,6 +27,7 @@
 #include "plots/import_reader.h"
 #include "plots/limits_row.h"
 #include "plots/plot_view_settings.h"
+#include "plots/user_waveform.h"
 #include "plots/probe_mode.h"
 #include "plots/waveform_store.h"
 
@@ -240,7 +242,13 @@ int CompileCurveExpression(const std::string& text, CurveRecord& curve, int axis
     const std::size_t importFirst =
         axis == kWaveformX ? 0 : std::min(curve.imports.size(), static_cast<std::size_t>(curve.xImportCount));
     request.imports = std::span<ImportRecord>(curve.imports).subspan(importFirst);
+    // The operands of Fourier functions are kept at every point for the pass after the run.
+    if (axis == kWaveformY) {
+        if (!curve.dspWork) curve.dspWork = std::make_unique<SpectralWorkRecord>();
+        request.spectral = curve.dspWork.get();
+    }
     const int rc = CompileExpression(request);
+    if (axis == kWaveformY && rc == 0) FinishDspCurveCompile(curve);
     if (rc == kMsgInsufficientMemory) {
         ReportAnalysisOutOfMemory();
         return kMsgAlreadyReported;
@@ -659,13 +667,13 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     }
     NumericOutput().pending = anyPrinted ? 1 : 0;
 
+    ResetUserWaveformCurves();
     for (int pass = 0; pass < 2; ++pass) {
         for (int r = 0; r < static_cast<int>(rows->size()); ++r) {
             const LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
             const bool grouped = IsGroupDigit(row.plotGroup);
             if (grouped != (pass == 0)) continue;
             const bool printed = (row.options & kLimitsOutput) != 0;
-            // User waveform files take the curve once they are part of the program.
             const bool user = kind == kAnalysisTransient && (row.options & kLimitsUser) != 0;
             bool added = false;
             int index = -1;
@@ -678,6 +686,7 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
             curve.lineWidth = row.lineWidth;
             curve.linePattern = row.linePattern;
             if (SetCurveRangesFromRow(window, curve, r)) return kMsgAlreadyReported;
+            if (user && AddUserWaveformCurve(window, r, index)) return kMsgAlreadyReported;
         }
     }
 
@@ -686,7 +695,7 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     plot->builtCurveCount = plot->curveCount;
     if (makeStore && !RunControl().failureReported) {
         if (CreateWaveformStore(window) != 0) return kMsgAlreadyReported;
-        // The DSP point count is checked by the DSP pass once it is part of the program.
+        if (CheckDspPointCount() != 0) return kMsgAlreadyReported;
     }
 
     run.keepEveryPoint = run.forceKeepEveryPoint || HasFftCurveInAC(window);

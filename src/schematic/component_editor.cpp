@@ -7,6 +7,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/help_topics.h"
+#include "app/menus.h"
 #include "app/program_settings.h"
 #include "app/prompt_dialog.h"
 #include "app/tool_buttons.h"
@@ -458,6 +459,7 @@ void Close(win::HWND dialog)
         s.shapesMerged = false;
     }
     BuildComponentPalettes();
+    RebuildComponentMenu();
     // Component buttons name their part by its place in the list, which the edits may have moved.
     std::vector<std::string> names;
     for (const ComponentDefinition& d : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) names.push_back(d.name);

@@ -1,6 +1,7 @@
 #include "schematic/component_merge.h"
 
 #include <filesystem>
+#include <map>
 #include <new>
 
 #include "app/file_dialogs.h"
@@ -12,6 +13,7 @@
 #include "netlist/component_types.h"
 #include "schematic/binary_io.h"
 #include "schematic/component_library.h"
+#include "schematic/shape_data.h"
 #include "schematic/shape_library.h"
 
 namespace kq5 {
@@ -96,9 +98,24 @@ void ShowProgress(const std::string& path, std::size_t done, std::size_t total)
     SetStatusText(StrPrintf(std::string(*format).c_str(), name.c_str(), static_cast<int>(done * 100 / total)));
 }
 
-// Copies a shape with its data into the current shape library: its new index, -1 on failure.
-int ImportShape(const ShapeRecord& source)
+// The index in the current shape library of a shape of the source library: the same-named shape
+// when there is one, else a copy made now. Shapes a copy refers to come along the same way and
+// its references are renumbered for the current library. -1 on failure.
+int ImportShape(const ShapeLibrary& from, const ShapeRecord& source, int depth = 0)
 {
+    if (const int existing = FindShapeIndexByName(source.name); existing >= 0) return existing;
+    if (depth > kMaxReferenceDepth) return -1;
+    std::vector<int> referenced;
+    ShapeDataReferences(source.data, referenced);
+    std::map<int, int> renumbered;
+    for (int old : referenced) {
+        if (renumbered.count(old)) continue;
+        const ShapeRecord* target =
+            old >= 0 && static_cast<std::size_t>(old) < from.table.size() ? from.table[static_cast<std::size_t>(old)] : nullptr;
+        const int now = target ? ImportShape(from, *target, depth + 1) : -1;
+        if (now < 0) return -1;
+        renumbered[old] = now;
+    }
     ShapeLibrary& shapes = Shapes();
     const int index = AllocateShapeIndex(shapes);
     if (index < 0) return -1;
@@ -107,6 +124,7 @@ int ImportShape(const ShapeRecord& source)
     try {
         copy->data = source.data;
         copy->nameTail = source.nameTail;
+        RemapShapeDataReferences(copy->data, [&](int old) { return renumbered[old]; });
     } catch (const std::bad_alloc&) {
         RemoveShapeRecord(shapes, copy);
         return -1;
@@ -273,8 +291,7 @@ int MergeCurrentComponentFile(const std::string& path, const std::string& shapeP
         const ShapeRecord* sourceShape =
             from.shapeIndex < shapes.table.size() ? shapes.table[from.shapeIndex] : nullptr;
         if (sourceShape) {
-            shape = FindShapeIndexByName(sourceShape->name);
-            if (shape < 0) shape = ImportShape(*sourceShape);
+            shape = ImportShape(shapes, *sourceShape);
             if (shape < 0) {
                 status = kMsgInsufficientMemory;
                 break;

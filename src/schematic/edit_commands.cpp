@@ -43,6 +43,7 @@
 #include "schematic/rename_components.h"
 #include "schematic/editor_services.h"
 #include "schematic/sheet_bounds.h"
+#include "schematic/window_pictures.h"
 
 namespace kq5 {
 
@@ -703,6 +704,8 @@ bool RouteEditCommand(WindowRecord* record, int id)
     case 17205: EditSelectAll(record); return true;
     case 17206: CopyWindowBitmap(record, false); return true;
     case 17218: CopyWindowBitmap(record, true); return true;
+    case kCommandPictureToClipboard:
+    case kCommandPictureToFile: CopyWindowPicture(record, id); return true;
     case 17207: StepBoxCommand(record); return true;
     case 17208: MirrorBoxCommand(record); return true;
     case 17209: RotateSelection(record); return true;

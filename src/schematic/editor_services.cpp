@@ -23,6 +23,7 @@
 #include "schematic/attribute_dialog.h"
 #include "schematic/component_definition.h"
 #include "schematic/pane_seams.h"
+#include "schematic/window_pictures.h"
 
 namespace kq5 {
 
@@ -53,8 +54,10 @@ int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int 
     return RunPromptDialog(desc) == 1 ? 1 : 2;
 }
 
-int EditGraphicObjectDialog(WindowRecord* record, SchematicItem* /*object*/)
+int EditGraphicObjectDialog(WindowRecord* record, SchematicItem* object)
 {
+    if (object && object->ObjectKind() == kObjectPicture && !PromptAnswerQueued() && PromptDialogsShown())
+        return RunPictureDialog(record, object) ? 1 : 2;
     PromptDialogDesc desc;
     desc.templateId = kObjectDialogTemplate;
     desc.owner = record;

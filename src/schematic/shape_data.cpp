@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <new>
 
 #include "schematic/binary_io.h"
@@ -727,7 +728,12 @@ bool ShapeDataIsValid(std::span<const std::uint8_t> data, int tableSize)
     return true;
 }
 
-void ShapeDataReferences(std::span<const std::uint8_t> data, std::vector<int>& out)
+namespace {
+
+// Calls visit(type, offset of the record's type field) for every record of a data block, up to
+// the first one that does not fit.
+template <class Visit>
+void ForEachShapeDataRecord(std::span<const std::uint8_t> data, Visit visit)
 {
     if (data.size() < 2) return;
     const int count = ReadI16(data, 0);
@@ -735,11 +741,28 @@ void ShapeDataReferences(std::span<const std::uint8_t> data, std::vector<int>& o
     for (int i = 0; i < count && data.size() - at >= 8; ++i) {
         const int type = ReadI16(data, at);
         const std::uint32_t length = static_cast<std::uint32_t>(ReadI32(data, at + 4));
-        at += 8;
-        if (length > data.size() - at) return;
-        if (type >= 0) out.push_back(type);
-        at += length;
+        if (length > data.size() - at - 8) return;
+        visit(type, at);
+        at += 8 + length;
     }
+}
+
+}  // namespace
+
+void ShapeDataReferences(std::span<const std::uint8_t> data, std::vector<int>& out)
+{
+    ForEachShapeDataRecord(data, [&](int type, std::size_t) {
+        if (type >= 0) out.push_back(type);
+    });
+}
+
+void RemapShapeDataReferences(std::vector<std::uint8_t>& data, const std::function<int(int)>& map)
+{
+    std::vector<std::size_t> references;
+    ForEachShapeDataRecord(data, [&](int type, std::size_t at) {
+        if (type >= 0) references.push_back(at);
+    });
+    for (std::size_t at : references) WriteI16(data, at, static_cast<std::int16_t>(map(ReadI16(data, at))));
 }
 
 }  // namespace kq5

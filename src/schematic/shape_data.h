@@ -4,6 +4,7 @@
 // library they live serialised in the shape's data block; while the Shape Editor holds a shape
 // open they are a list of ShapePrimitive records, built from the block and stored back into it.
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <list>
 #include <span>
@@ -129,6 +130,8 @@ std::string TextOfPayload(std::span<const std::uint8_t> payload);
 // inside the block, references lie in 0..tableSize-1. And the indexes a block refers to.
 bool ShapeDataIsValid(std::span<const std::uint8_t> data, int tableSize);
 void ShapeDataReferences(std::span<const std::uint8_t> data, std::vector<int>& out);
+// Rewrites the index of every reference of a data block through map.
+void RemapShapeDataReferences(std::vector<std::uint8_t>& data, const std::function<int(int)>& map);
 
 // Grid snapping of the Shape Editor: ((v - 4) / 8) * 8 + 8, truncating.
 int SnapToShapeGrid(int v);

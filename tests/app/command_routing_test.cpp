@@ -40,7 +40,7 @@ std::set<int> OwnersList()
     AddRange(ids, 17632, 17639);
     for (int id : {17669, 17671}) ids.insert(id);
     // Libraries and demo.
-    for (int id : {17221, 17222, 3889}) ids.insert(id);
+    ids.insert(3889);
     AddRange(ids, 17806, 17816);
     // Digital.
     ids.insert(17453);
@@ -51,10 +51,10 @@ std::set<int> OwnersList()
     AddRange(ids, 17168, 17170);
     AddRange(ids, 17172, 17181);
     // Multi-run results; the performance windows (14570 to 14582, 14585), Go To Performance,
-    // Stepping and the 3-D windows (14600 on) are built.
+    // Stepping, DSP and the 3-D windows (14600 on) are built.
     AddRange(ids, 14583, 14584);
     AddRange(ids, 14586, 14599);
-    for (int id : {17106, 17154, 17181}) ids.insert(id);
+    for (int id : {17106, 17181}) ids.insert(id);
     AddRange(ids, 17157, 17163);
     AddRange(ids, 17371, 17380);
     // Run control of an open analysis, Add Model Statements and the text window's context help:

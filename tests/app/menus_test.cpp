@@ -2,11 +2,13 @@
 
 #include "app/help_bar.h"
 #include "app/menus.h"
+#include "app/program_settings.h"
 #include "app/tool_button_table.h"
 #include "app/tool_buttons.h"
 #include "app/window_record.h"
 #include "platform/backend.h"
 #include "platform/menu.h"
+#include "schematic/component_library.h"
 
 namespace kq5 {
 namespace {
@@ -25,6 +27,8 @@ protected:
     void TearDown() override
     {
         DestroyMenus();
+        ResetComponentLibraryForTests();
+        Settings().recentComponents = {};
         ResetToolButtonRowsForTests();
         ResetDockedBarsForTests();
         MenuTextSources() = MenuSources{};
@@ -143,6 +147,78 @@ TEST_F(MenusTest, ModeViewAndPlotChecks)
     plot.limitsDialogOpen = true;
     InitMenuPopupItems(analysis, plot);
     EXPECT_TRUE(Checked(analysis, 16060));
+}
+
+// Items of a popup from a position: texts, with "[popup]" for a group and "|" before an item that
+// starts a new column.
+std::vector<std::string> Items(win::HMENU popup)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < win::GetMenuItemCount(popup); ++i) {
+        const win::UINT state = win::GetMenuState(popup, static_cast<win::UINT>(i), win::MF_BYPOSITION);
+        std::string text = win::GetMenuString(popup, static_cast<win::UINT>(i), win::MF_BYPOSITION);
+        if (win::GetSubMenu(popup, i)) text = "[" + text + "]";
+        if (state & win::MF_MENUBARBREAK) text = "|" + text;
+        out.push_back(text);
+    }
+    return out;
+}
+
+TEST_F(MenusTest, TheComponentMenuFollowsTheLibrarysGroupsAndColumns)
+{
+    ResetComponentLibraryForTests();
+    ComponentGroup& root = ComponentLibrary().root;
+    root.id = 0;
+    root.children.push_back(ComponentGroup{.name = "Passive", .id = 1});
+    root.children.push_back(ComponentGroup{.name = "Digital", .id = 2});
+    root.children[1].children.push_back(ComponentGroup{.name = "Gates", .id = 3});
+    AddComponentDefinition("Resistor", 1, 1)->groupId = 1;
+    AddComponentDefinition(std::string(41, 'C'), 1, 1)->groupId = 1;
+    AddComponentDefinition("Ground", 1, 1)->groupId = 0;
+    for (int i = 0; i < 45; ++i) AddComponentDefinition("AND" + std::to_string(i), 1, 1)->groupId = 3;
+    Settings().recentComponents[0] = "Resistor";
+    RebuildComponentMenu();
+    win::HMENU component = ComponentPopup();
+    ASSERT_NE(component, nullptr);
+    const std::vector<std::string> top = Items(component);
+    // The editors' entries stay; the groups and the root's own parts follow; Find Component and
+    // the recent components close the popup.
+    ASSERT_GE(top.size(), 9u);
+    EXPECT_EQ(top[3], "[Passive]");
+    EXPECT_EQ(top[4], "[Digital]");
+    EXPECT_EQ(top[5], "Ground");
+    EXPECT_EQ(top[7], "Find Component");
+    EXPECT_EQ(top[9], "&1 Resistor");
+    EXPECT_EQ(win::GetMenuItemID(component, 5), 42002u);  // n counts the whole list
+    win::HMENU passive = win::GetSubMenu(component, 3);
+    EXPECT_EQ(Items(passive), (std::vector<std::string>{"Resistor", std::string(35, 'C') + "..."}));
+    win::HMENU gates = win::GetSubMenu(win::GetSubMenu(component, 4), 0);
+    const std::vector<std::string> and45 = Items(gates);
+    ASSERT_EQ(and45.size(), 45u);
+    EXPECT_EQ(and45[19], "|AND19");
+    EXPECT_EQ(and45[39], "|AND39");
+    EXPECT_EQ(and45[20], "AND20");
+    EXPECT_EQ(win::GetMenuItemID(gates, 0), 42003u);
+    EXPECT_EQ(ComponentMenuTree().size(), 3u);
+
+    // A library change: the rebuilt menu holds the new tree and nothing of the old one.
+    const win::HMENU oldGates = gates;
+    root.children.pop_back();
+    RebuildComponentMenu();
+    EXPECT_EQ(ComponentMenuTree().size(), 1u);
+    EXPECT_FALSE(win::IsMenu(oldGates));
+    EXPECT_EQ(Items(ComponentPopup())[4], "Ground");
+
+    // A group opening shows the library as it is now.
+    AddComponentDefinition("Capacitor", 1, 1)->groupId = 1;
+    win::HMENU passiveNow = win::GetSubMenu(ComponentPopup(), 3);
+    InitMenuPopupItems(passiveNow, MenuSituation{});
+    EXPECT_EQ(Items(passiveNow).back(), "Capacitor");
+    // While an analysis is open every entry of the Component popup is greyed.
+    MenuSituation analysing;
+    analysing.analysisOpen = true;
+    InitMenuPopupItems(ComponentPopup(), analysing);
+    EXPECT_TRUE(win::GetMenuState(ComponentPopup(), 4, win::MF_BYPOSITION) & win::MF_GRAYED);
 }
 
 }  // namespace

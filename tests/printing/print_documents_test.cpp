@@ -202,6 +202,20 @@ TEST_F(PrintDocuments, TextCircuitsPrintPaginatedWithHeaderAndFooter)
     // The last page's header is centred too.
     const auto lastBands = last.Bands();
     EXPECT_LT(std::abs((lastBands[0].left + lastBands[0].right) / 2 - middle), 15);
+    // An independent reader finds the text itself: the substituted header and footer, the lines.
+    ASSERT_TRUE(win::testing::ToolInstalled("pdftotext")) << win::testing::kPopplerMissing;
+    std::string firstText, lastText;
+    ASSERT_EQ(win::testing::RunCommand("pdftotext -f 1 -l 1 -layout '" + Pdf("long.pdf") + "' -", firstText), 0);
+    const std::string p = std::to_string(pages);
+    ASSERT_EQ(win::testing::RunCommand("pdftotext -f " + p + " -l " + p + " -layout '" + Pdf("long.pdf") + "' -", lastText), 0);
+    EXPECT_NE(firstText.find("Page 1"), std::string::npos) << firstText;
+    EXPECT_NE(firstText.find("LONG NETLIST"), std::string::npos);
+    EXPECT_NE(firstText.find("R1 1 0 1K ; load 1"), std::string::npos);
+    EXPECT_NE(firstText.find("Ada"), std::string::npos);
+    EXPECT_NE(firstText.find("Analytical Engines"), std::string::npos);
+    EXPECT_EQ(firstText.find("$user"), std::string::npos);
+    EXPECT_NE(lastText.find("Page " + p), std::string::npos);
+    EXPECT_NE(lastText.find(".END"), std::string::npos);
 }
 
 TEST_F(PrintDocuments, TextLayoutRules)
@@ -234,3 +248,4 @@ TEST_F(PrintDocuments, AutoTileKeepsEveryEntryOnTheSheet)
 
 }  // namespace
 }  // namespace kq5::testing
+

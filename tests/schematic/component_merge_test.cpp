@@ -10,6 +10,7 @@
 #include "schematic/binary_io.h"
 #include "schematic/component_library.h"
 #include "schematic/component_merge.h"
+#include "schematic/shape_data.h"
 #include "schematic/shape_library.h"
 #include "old_component_file.h"
 #include "shape_test_support.h"
@@ -162,6 +163,62 @@ TEST_F(MergeTest, CurrentFileBringsItsShapesAndKeepsGroupsOfTheSameName)
     const std::size_t groups = ComponentLibrary().root.children.size();
     EXPECT_EQ(MergeCurrentComponentFile(path, theirs.path, -1, status), kNoMergeGroup);
     EXPECT_EQ(ComponentLibrary().root.children.size(), groups);
+}
+
+// A shape that refers to other shapes: the shapes it refers to come along (or are found by
+// name) and its references are renumbered for our library, whatever numbers the other used.
+TEST_F(MergeTest, AMergedShapeRefersToTheSameShapesByTheirNewNumbers)
+{
+    const ShapeRecord* resistor = FindShapeRecord(FindShapeIndexByName("RESISTOR"));
+    ASSERT_NE(resistor, nullptr);
+    ShapeLibrary theirs;
+    ShapeRecord* inner = AddShapeRecord(theirs, "INNERPART", 57);
+    inner->data = resistor->data;
+    inner->extent = resistor->extent;
+    AddShapeRecord(theirs, "RESISTOR", 58)->data = resistor->data;
+    // OUTER: a reference to INNERPART (57) and one to their RESISTOR (58).
+    ByteWriter out;
+    out.U16(2);
+    for (int target : {57, 58}) {
+        const std::vector<std::uint8_t> payload = BuildIntPayload({10, 10, 0});
+        out.I16(static_cast<std::int16_t>(target));
+        out.U16(0);
+        out.U32(static_cast<std::uint32_t>(payload.size()));
+        out.Bytes(std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()));
+    }
+    const std::string bytes = out.Take();
+    ShapeRecord* outer = AddShapeRecord(theirs, "OUTERPART", 3);
+    outer->data.assign(bytes.begin(), bytes.end());
+    outer->extent = resistor->extent;
+    theirs.path = (dir_ / "SHAPEREF.kq5").string();
+    ASSERT_EQ(WriteShapeLibrary(theirs), 0);
+    ComponentLibraryState other;
+    other.root.children.push_back(ComponentGroup{.name = "Theirs", .id = 6});
+    ComponentDefinition* d = ListAppendAs<ComponentDefinition>(other.definitions, kKindComponentDefinition);
+    d->name = "NESTED";
+    d->type = kComponentResistor;
+    d->shapeIndex = 3;
+    d->groupId = 6;
+    d->pins.resize(2);
+    const std::string path = (dir_ / "compRef.kq5").string();
+    WriteBytes(path, SerializeComponentLibrary(other));
+
+    int status = -1;
+    MergeCurrentComponentFile(path, theirs.path, -1, status);
+    ASSERT_EQ(status, 0);
+    const ComponentDefinition* merged = FindComponentDefinition("NESTED");
+    ASSERT_NE(merged, nullptr);
+    const ShapeRecord* shape = FindShapeRecord(merged->shapeIndex);
+    ASSERT_NE(shape, nullptr);
+    EXPECT_EQ(shape->name, "OUTERPART");
+    std::vector<int> refs;
+    ShapeDataReferences(shape->data, refs);
+    ASSERT_EQ(refs.size(), 2u);
+    ASSERT_NE(FindShapeRecord(refs[0]), nullptr);
+    EXPECT_EQ(FindShapeRecord(refs[0])->name, "INNERPART");
+    EXPECT_EQ(refs[1], resistor->index);
+    // Every reference lies inside our table.
+    EXPECT_TRUE(ShapeDataIsValid(shape->data, static_cast<int>(Shapes().table.size())));
 }
 
 }  // namespace
