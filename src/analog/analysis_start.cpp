@@ -19,6 +19,7 @@
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "analyses/graph3d_window.h"
+#include "analyses/histogram.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/run_state.h"
@@ -168,6 +169,8 @@ void EndAnalysis(int keepOutput)
     // An analysis that wrote nothing leaves no numeric output file behind.
     if (rc.circuitWindow) RemoveEmptyNumericOutput(rc.circuitWindow);
     FreeAnalogRunData();
+    FreeGaussianPopulation();
+    FreeReportWhenExpression();
     rc.probeState = kProbeNone;
     // The run options of this analysis end with it: the next analysis (of another circuit, or a
     // probe run) must not read this one's state variables file while it sets up its solver.
@@ -244,8 +247,9 @@ void InstallAnalysisKindHandlers()
         WriteUserWaveformFile(window);
         FinishPlotCase(window);
         CheckMonteCarloFailure();
-        // The performance and then the 3-D windows on screen grow run by run.
+        // The performance, histogram and 3-D windows on screen grow run by run.
         RecomputePerformanceWindows(true);
+        RecomputeMonteCarloWindows(true);
         RecomputeGraph3DWindows(1);
     };
 }

@@ -28,11 +28,32 @@ std::uint32_t TickDistance(std::uint32_t a, std::uint32_t b)
 // Entries closer than this are one landing point of the time loop.
 constexpr std::uint32_t kMergeTicks = 10;
 
-// The index of the node events in the queue: by (tick, order) and by output.
-using EventKey = std::pair<std::uint32_t, std::int64_t>;
+// The index of the node events in the queue. The ticks that hold events are kept in order,
+// each with the chain of its events (by order); every output (node, device) has the chain of
+// its events (by tick, then order). The chains run through the records themselves, so
+// queueing an event allocates only its record (and a tick entry for a tick new to the queue).
+struct TickChain {
+    TimeBreakpointRecord* first = nullptr;
+    TimeBreakpointRecord* last = nullptr;
+};
+}  // namespace
+
+struct NodeEventChain {
+    TimeBreakpointRecord* first = nullptr;
+    TimeBreakpointRecord* last = nullptr;
+};
+
+namespace {
+
+using OutputChain = NodeEventChain;
+using TickMap = std::map<std::uint32_t, TickChain>;
 struct NodeEventIndex {
-    std::map<EventKey, TimeBreakpointRecord*> byTime;
-    std::unordered_map<std::uint64_t, std::map<EventKey, TimeBreakpointRecord*>> byOutput;
+    TickMap byTick;
+    // Entries stay when their chain empties: an output is likely to be scheduled again.
+    std::unordered_map<std::uint64_t, OutputChain> byOutput;
+    TickMap::iterator recent = byTick.end();  // the tick last queued to, or end
+    std::size_t count = 0;
+    std::uint32_t generation = 1;
     std::int64_t nextOrder = 1;
 };
 
@@ -47,22 +68,128 @@ std::uint64_t OutputKey(std::int32_t node, std::int32_t device)
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(node)) << 32) | static_cast<std::uint32_t>(device);
 }
 
-void IndexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
+bool Indexed(const NodeEventIndex& index, const TimeBreakpointRecord* event)
 {
-    const EventKey key{event->time, event->order};
-    index.byTime[key] = event;
-    index.byOutput[OutputKey(event->word1, event->word2)][key] = event;
+    return event->indexGeneration == index.generation;
 }
 
-void UnindexEvent(NodeEventIndex& index, const TimeBreakpointRecord* event)
+bool QueuedBefore(const TimeBreakpointRecord* a, std::uint32_t time, std::int64_t order)
 {
-    const EventKey key{event->time, event->order};
-    index.byTime.erase(key);
-    auto it = index.byOutput.find(OutputKey(event->word1, event->word2));
-    if (it != index.byOutput.end()) {
-        it->second.erase(key);
-        if (it->second.empty()) index.byOutput.erase(it);
+    return a->time < time || (a->time == time && a->order < order);
+}
+
+void ResetIndex(NodeEventIndex& index)
+{
+    index.byTick.clear();
+    index.byOutput.clear();
+    index.recent = index.byTick.end();
+    index.count = 0;
+    ++index.generation;  // every record indexed so far reads as not indexed
+}
+
+// The tick's entry, made when missing. May throw std::bad_alloc (nothing changed then).
+TickMap::iterator TickEntry(NodeEventIndex& index, std::uint32_t time)
+{
+    if (index.recent != index.byTick.end() && index.recent->first == time) return index.recent;
+    auto it = index.byTick.lower_bound(time);
+    if (it == index.byTick.end() || it->first != time) it = index.byTick.emplace_hint(it, time, TickChain());
+    index.recent = it;
+    return it;
+}
+
+void LinkOutput(OutputChain& chain, TimeBreakpointRecord* event)
+{
+    event->outputChain = &chain;
+    TimeBreakpointRecord* before = chain.last;
+    while (before && !QueuedBefore(before, event->time, event->order)) before = before->outputPrev;
+    TimeBreakpointRecord* after = before ? before->outputNext : chain.first;
+    event->outputPrev = before;
+    event->outputNext = after;
+    (before ? before->outputNext : chain.first) = event;
+    (after ? after->outputPrev : chain.last) = event;
+}
+
+// Chains live as long as the index's entries (never erased before a reset), so an indexed
+// event's chain pointer stays good.
+void UnlinkOutput(TimeBreakpointRecord* event)
+{
+    TimeBreakpointRecord* before = event->outputPrev;
+    TimeBreakpointRecord* after = event->outputNext;
+    if (before) before->outputNext = after;
+    if (after) after->outputPrev = before;
+    if (OutputChain* chain = event->outputChain) {
+        if (chain->first == event) chain->first = after;
+        if (chain->last == event) chain->last = before;
     }
+    event->outputPrev = event->outputNext = nullptr;
+    event->outputChain = nullptr;
+}
+
+// The last indexed event queued before (time, order) in the tick's chain or an earlier one.
+TimeBreakpointRecord* EventBefore(const NodeEventIndex& index, TickMap::iterator tick, std::int64_t order)
+{
+    TimeBreakpointRecord* before = tick->second.last;
+    while (before && before->order >= order) before = before->tickPrev;
+    if (before) return before;
+    return tick == index.byTick.begin() ? nullptr : std::prev(tick)->second.last;
+}
+
+// The queue entry just before a place after `event` (an indexed event or null): past the
+// plain entries of earlier or equal ticks.
+TimeBreakpointRecord* PastPlainEntries(TimeBreakpointRecord* before, std::uint32_t time,
+                                       const TimeBreakpointRecord* self)
+{
+    TimeBreakpointRecord* after = before ? ListNext(before) : ListHead<TimeBreakpointRecord>(DeviceList(kTimeBreakpointList));
+    while (after && after != self && !after->nodeEvent && after->time <= time) {
+        before = after;
+        after = ListNext(after);
+    }
+    return before;
+}
+
+// Links an event into the index at its (time, order); returns the queue entry it goes after.
+// May throw std::bad_alloc before anything changed.
+TimeBreakpointRecord* IndexEvent(NodeEventIndex& index, TimeBreakpointRecord* event, OutputChain& chain)
+{
+    const TickMap::iterator tick = TickEntry(index, event->time);
+    TimeBreakpointRecord* before = EventBefore(index, tick, event->order);
+    TickChain& events = tick->second;
+    TimeBreakpointRecord* tickBefore = before && before->time == event->time ? before : nullptr;
+    TimeBreakpointRecord* tickAfter = tickBefore ? tickBefore->tickNext : events.first;
+    event->tickPrev = tickBefore;
+    event->tickNext = tickAfter;
+    (tickBefore ? tickBefore->tickNext : events.first) = event;
+    (tickAfter ? tickAfter->tickPrev : events.last) = event;
+    LinkOutput(chain, event);
+    event->indexGeneration = index.generation;
+    ++index.count;
+    return before;
+}
+
+void UnindexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
+{
+    if (!Indexed(index, event)) return;
+    TimeBreakpointRecord* before = event->tickPrev;
+    TimeBreakpointRecord* after = event->tickNext;
+    if (before) before->tickNext = after;
+    if (after) after->tickPrev = before;
+    if (!before || !after) {
+        // Applied events leave from the first tick.
+        auto tick = index.byTick.begin();
+        if (tick == index.byTick.end() || tick->first != event->time) tick = index.byTick.find(event->time);
+        if (tick != index.byTick.end()) {
+            if (!before) tick->second.first = after;
+            if (!after) tick->second.last = before;
+            if (!tick->second.first) {
+                if (index.recent == tick) index.recent = index.byTick.end();
+                index.byTick.erase(tick);
+            }
+        }
+    }
+    event->tickPrev = event->tickNext = nullptr;
+    UnlinkOutput(event);
+    event->indexGeneration = 0;
+    --index.count;
 }
 
 // The index, made again from the queue when the queue was emptied or cut behind its back
@@ -71,33 +198,16 @@ NodeEventIndex& Index()
 {
     NodeEventIndex& index = RawIndex();
     const LinkedList& queue = DeviceList(kTimeBreakpointList);
-    if (static_cast<std::size_t>(queue.count) < index.byTime.size() || (queue.count == 0 && !index.byTime.empty())) {
-        index.byTime.clear();
-        index.byOutput.clear();
+    if (static_cast<std::size_t>(queue.count) < index.count || (queue.count == 0 && index.count != 0)) {
+        ResetIndex(index);
         for (TimeBreakpointRecord* r = ListHead<TimeBreakpointRecord>(queue); r; r = ListNext(r))
-            if (r->nodeEvent) IndexEvent(index, r);
+            if (r->nodeEvent) IndexEvent(index, r, index.byOutput[OutputKey(r->word1, r->word2)]);
     }
     return index;
 }
 
-// The queue entry just before the event's place: the node event before it in the index,
-// then past the plain entries of earlier or equal ticks.
-TimeBreakpointRecord* PlaceBefore(NodeEventIndex& index, std::uint32_t time, std::int64_t order,
-                                  const TimeBreakpointRecord* self)
-{
-    LinkedList& queue = DeviceList(kTimeBreakpointList);
-    auto it = index.byTime.lower_bound({time, order});
-    TimeBreakpointRecord* before = it == index.byTime.begin() ? nullptr : std::prev(it)->second;
-    TimeBreakpointRecord* after = before ? ListNext(before) : ListHead<TimeBreakpointRecord>(queue);
-    while (after && after != self && !after->nodeEvent && after->time <= time) {
-        before = after;
-        after = ListNext(after);
-    }
-    return before;
-}
-
-int LinkNodeEvent(NodeEventIndex& index, std::uint32_t time, std::int64_t order, std::uint8_t low, std::uint8_t high,
-                  std::int32_t node, std::int32_t device, std::int32_t state)
+int LinkNodeEvent(NodeEventIndex& index, OutputChain& chain, std::uint32_t time, std::int64_t order, std::uint8_t low,
+                  std::uint8_t high, std::int32_t node, std::int32_t device, std::int32_t state)
 {
     std::unique_ptr<TimeBreakpointRecord> fresh(new (std::nothrow) TimeBreakpointRecord());
     if (!fresh) return 15002;
@@ -111,14 +221,13 @@ int LinkNodeEvent(NodeEventIndex& index, std::uint32_t time, std::int64_t order,
     record->word1 = node;
     record->word2 = device;
     record->word3 = state;
-    TimeBreakpointRecord* before = PlaceBefore(index, time, order, nullptr);
+    TimeBreakpointRecord* before;
     try {
-        IndexEvent(index, record);
+        before = IndexEvent(index, record, chain);
     } catch (const std::bad_alloc&) {
-        UnindexEvent(index, record);
         return 15002;
     }
-    ListLinkAfter(DeviceList(kTimeBreakpointList), before, fresh.release());
+    ListLinkAfter(DeviceList(kTimeBreakpointList), PastPlainEntries(before, time, nullptr), fresh.release());
     return 0;
 }
 
@@ -130,22 +239,24 @@ int QueueNodeEvent(std::uint32_t time, std::uint8_t lowStrength, std::uint8_t hi
     if (edit) *edit = NodeEventEdit();
     if (static_cast<std::uint64_t>(time) > 2ull * Analysis().digitalEndTick) return 0;
     NodeEventIndex& index = Index();
-    auto output = index.byOutput.find(OutputKey(node, device));
-    if (output != index.byOutput.end()) {
-        auto it = output->second.lower_bound({time + 1ull > std::numeric_limits<std::uint32_t>::max() ? time : time + 1,
-                                              std::numeric_limits<std::int64_t>::min()});
-        if (time == std::numeric_limits<std::uint32_t>::max()) it = output->second.end();
-        if (it != output->second.begin() && std::prev(it)->first.first == time) {
-            TimeBreakpointRecord* event = std::prev(it)->second;
-            if (edit) *edit = {event->order, true, event->word3, event->byteA, event->byteB};
-            event->word3 = state;
-            event->byteA = lowStrength;
-            event->byteB = highStrength;
-            return 0;
-        }
+    OutputChain* chain;
+    try {
+        chain = &index.byOutput[OutputKey(node, device)];
+    } catch (const std::bad_alloc&) {
+        return 15002;
+    }
+    // The output's latest event at the tick, if any, takes the new state.
+    TimeBreakpointRecord* event = chain->last;
+    while (event && event->time > time) event = event->outputPrev;
+    if (event && event->time == time) {
+        if (edit) *edit = {event->order, true, event->word3, event->byteA, event->byteB};
+        event->word3 = state;
+        event->byteA = lowStrength;
+        event->byteB = highStrength;
+        return 0;
     }
     const std::int64_t order = index.nextOrder++;
-    if (int rc = LinkNodeEvent(index, time, order, lowStrength, highStrength, node, device, state)) return rc;
+    if (int rc = LinkNodeEvent(index, *chain, time, order, lowStrength, highStrength, node, device, state)) return rc;
     if (edit) edit->order = order;
     return 0;
 }
@@ -154,30 +265,39 @@ int RestoreNodeEvent(std::uint32_t time, std::int64_t order, std::uint8_t lowStr
                      std::int32_t node, std::int32_t device, std::int32_t state)
 {
     NodeEventIndex& index = Index();
-    if (index.byTime.count({time, order})) return 0;
-    return LinkNodeEvent(index, time, order, lowStrength, highStrength, node, device, state);
+    if (FindNodeEvent(time, order)) return 0;
+    OutputChain* chain;
+    try {
+        chain = &index.byOutput[OutputKey(node, device)];
+    } catch (const std::bad_alloc&) {
+        return 15002;
+    }
+    return LinkNodeEvent(index, *chain, time, order, lowStrength, highStrength, node, device, state);
 }
 
 void DueNodeEvents(std::uint32_t time, std::vector<TimeBreakpointRecord*>& events)
 {
     events.clear();
-    for (const auto& [key, event] : Index().byTime) {
-        if (key.first > time) break;
-        events.push_back(event);
+    for (const auto& [tick, chain] : Index().byTick) {
+        if (tick > time) break;
+        for (TimeBreakpointRecord* event = chain.first; event; event = event->tickNext) events.push_back(event);
     }
 }
 
 TimeBreakpointRecord* FirstNodeEvent()
 {
     NodeEventIndex& index = Index();
-    return index.byTime.empty() ? nullptr : index.byTime.begin()->second;
+    return index.byTick.empty() ? nullptr : index.byTick.begin()->second.first;
 }
 
 TimeBreakpointRecord* FindNodeEvent(std::uint32_t time, std::int64_t order)
 {
     NodeEventIndex& index = Index();
-    auto it = index.byTime.find({time, order});
-    return it == index.byTime.end() ? nullptr : it->second;
+    auto tick = index.byTick.find(time);
+    if (tick == index.byTick.end()) return nullptr;
+    for (TimeBreakpointRecord* event = tick->second.last; event && event->order >= order; event = event->tickPrev)
+        if (event->order == order) return event;
+    return nullptr;
 }
 
 std::vector<TimeBreakpointRecord*> NodeEventsOf(std::int32_t node, std::int32_t device)
@@ -186,7 +306,8 @@ std::vector<TimeBreakpointRecord*> NodeEventsOf(std::int32_t node, std::int32_t 
     NodeEventIndex& index = Index();
     auto output = index.byOutput.find(OutputKey(node, device));
     if (output != index.byOutput.end())
-        for (const auto& [key, event] : output->second) events.push_back(event);
+        for (TimeBreakpointRecord* event = output->second.first; event; event = event->outputNext)
+            events.push_back(event);
     return events;
 }
 
@@ -195,16 +316,26 @@ void RemoveNodeEvent(TimeBreakpointRecord* event)
     if (!event) return;
     NodeEventIndex& index = Index();
     LinkedList& queue = DeviceList(kTimeBreakpointList);
-    // The entry before it, found through the index rather than by a walk from the head (the
-    // events applied at a time point are usually at the head already).
-    TimeBreakpointRecord* before =
-        queue.head == event ? nullptr : PlaceBefore(index, event->time, event->order, event);
-    if (before ? before->next != event : queue.head != event) {
-        ListRemove(queue, event);  // not where the index says: the list's own walk finds it
-        UnindexEvent(index, event);
+    if (!Indexed(index, event)) {
+        ListRemove(queue, event);
         return;
     }
+    // The entry before it, found through the index rather than by a walk from the head (the
+    // events applied at a time point are usually at the head already).
+    TimeBreakpointRecord* before = nullptr;
+    if (queue.head != event) {
+        TimeBreakpointRecord* previous = event->tickPrev;
+        if (!previous) {
+            auto tick = index.byTick.find(event->time);
+            if (tick != index.byTick.end() && tick != index.byTick.begin()) previous = std::prev(tick)->second.last;
+        }
+        before = PastPlainEntries(previous, event->time, event);
+    }
     UnindexEvent(index, event);
+    if (before ? before->next != event : queue.head != event) {
+        ListRemove(queue, event);  // not where the index says: the list's own walk finds it
+        return;
+    }
     if (before)
         before->next = event->next;
     else
@@ -218,25 +349,87 @@ void RemoveNodeEvent(TimeBreakpointRecord* event)
 void SetNodeEventNode(TimeBreakpointRecord* event, std::int32_t node)
 {
     NodeEventIndex& index = Index();
-    UnindexEvent(index, event);
+    if (!Indexed(index, event)) {
+        event->word1 = node;
+        return;
+    }
+    // Its place among the tick's events stays; only its output chain changes.
+    OutputChain* chain = nullptr;
+    try {
+        chain = &index.byOutput[OutputKey(node, event->word2)];
+    } catch (const std::bad_alloc&) {
+        // Without an output chain the event can no longer be edited, but it still applies.
+    }
+    UnlinkOutput(event);
     event->word1 = node;
-    IndexEvent(index, event);
+    if (chain) LinkOutput(*chain, event);
 }
 
 void ForgetNodeEvent(const TimeBreakpointRecord* event)
 {
-    if (event && event->nodeEvent) UnindexEvent(RawIndex(), event);
+    if (event && event->nodeEvent) UnindexEvent(RawIndex(), const_cast<TimeBreakpointRecord*>(event));
 }
 
 void ClearNodeEventIndex()
 {
-    RawIndex().byTime.clear();
-    RawIndex().byOutput.clear();
+    ResetIndex(RawIndex());
 }
 
 std::size_t NodeEventCount()
 {
-    return Index().byTime.size();
+    return Index().count;
+}
+
+namespace {
+
+// Freed breakpoint records, linked through their first bytes. The program is single-threaded;
+// the sanitizer build frees every record so that a use after free is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kKeptRecords = 0;
+#else
+constexpr std::size_t kKeptRecords = 65536;  // about 10 MB at most
+#endif
+struct FreeRecord {
+    FreeRecord* next;
+};
+FreeRecord* freeRecords = nullptr;
+std::size_t freeRecordCount = 0;
+
+}  // namespace
+
+void* TimeBreakpointRecord::operator new(std::size_t size)
+{
+    if (void* p = operator new(size, std::nothrow)) return p;
+    throw std::bad_alloc();
+}
+
+void* TimeBreakpointRecord::operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (size == sizeof(TimeBreakpointRecord) && freeRecords) {
+        FreeRecord* p = freeRecords;
+        freeRecords = p->next;
+        --freeRecordCount;
+        return p;
+    }
+    return ::operator new(std::max(size, sizeof(TimeBreakpointRecord)), std::nothrow);
+}
+
+void TimeBreakpointRecord::operator delete(void* p) noexcept
+{
+    if (!p) return;
+    if (freeRecordCount < kKeptRecords) {
+        auto* f = static_cast<FreeRecord*>(p);
+        f->next = freeRecords;
+        freeRecords = f;
+        ++freeRecordCount;
+        return;
+    }
+    ::operator delete(p);
+}
+
+void TimeBreakpointRecord::operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    operator delete(p);
 }
 
 AnalysisState& Analysis()

@@ -4,6 +4,7 @@
 // and the transient run's breakpoint queue.
 #include <complex>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "core/linked_list.h"
@@ -62,6 +63,8 @@ struct NoiseContributions {
     double inputAmplitude = 0.0;  // 0 reads as 1
 };
 
+struct NodeEventChain;
+
 // One entry of the transient run's time-ordered queue of breakpoints and digital events
 // (list 1 of the device-list registry).
 struct TimeBreakpointRecord : ListNode {
@@ -77,6 +80,20 @@ struct TimeBreakpointRecord : ListNode {
     // tick is `order`; an event keeps it when a rejected step puts it back.
     bool nodeEvent = false;
     std::int64_t order = 0;
+    // Links of the node-event index: the events of one tick and the events of one output
+    // (node, device), each in queue order; valid while indexGeneration is the index's.
+    TimeBreakpointRecord* tickPrev = nullptr;
+    TimeBreakpointRecord* tickNext = nullptr;
+    TimeBreakpointRecord* outputPrev = nullptr;
+    TimeBreakpointRecord* outputNext = nullptr;
+    NodeEventChain* outputChain = nullptr;  // the chain of its output
+    std::uint32_t indexGeneration = 0;
+
+    // A record comes and goes with every digital event: freed records are kept for reuse.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* p) noexcept;
+    static void operator delete(void* p, const std::nothrow_t&) noexcept;
 };
 
 // What queueing a node event did, so that a rejected step can undo exactly that.

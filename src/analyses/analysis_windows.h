@@ -142,6 +142,20 @@ struct MonteCarloWindowRecord : ListNode {
     std::string format;  // at most kMonteCarloFormatLength characters
     FunctionRecord function;
 
+    // What the window shows of the runs; not kept in the circuit file.
+    std::vector<double> values;        // the measured value of each run that gave one
+    std::vector<std::int32_t> valueRuns;  // the run number (from 1) of each value
+    double low = 0.0;                  // the histogram's range
+    double high = 0.0;
+    std::string lowText;
+    std::string highText;
+    bool rangeFromData = true;         // the next drawing takes Low and High from the values
+    double displayScale = 1.0;         // values are shown times this, with the suffix
+    std::string scaleSuffix;
+    std::int32_t runBlock = 0;         // the temperature whose runs are measured
+    bool closing = false;
+    WindowRecord* windowRecord = nullptr;  // the open window; null while it is closed
+
     void FreeOwnedData() override;
 };
 

@@ -4,11 +4,12 @@
 
 #include "analyses/dsp_dialog.h"
 #include "analog/analysis_start.h"
-#include "analyses/stepping.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/graph3d_window.h"
+#include "analyses/monte_carlo.h"
 #include "analyses/performance_window.h"
+#include "analyses/stepping.h"
 #include "app/edit_mode.h"
 #include "app/find_replace.h"
 #include "app/frame_state.h"
@@ -42,6 +43,7 @@
 #include "schematic/editor_services.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
+#include "app/demo_player.h"
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
 #include "plots/numeric_output_window.h"
@@ -51,6 +53,7 @@
 #include "plots/plot_view_commands.h"
 #include "plots/state_variables_editor.h"
 #include "schematic/circuit_window.h"
+#include "digital/digital_path_window.h"
 #include "schematic/component_editor.h"
 #include "schematic/component_library_use.h"
 #include "schematic/page_array.h"
@@ -71,15 +74,11 @@ struct IdRange {
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
     {12913, 12913}, {17214, 17214}, {17669, 17669}, {17671, 17671},
-    // Libraries and the demo player.
-    {3889, 3889}, {17806, 17816},
-    // Digital path window.
-    {17453, 17453},
     // Plots.
-    {770, 771}, {17152, 17152}, {17156, 17165}, {17168, 17170}, {17172, 17181},
-    // Multi-run results (the performance windows, 14570 to 14585, and the 3-D windows, 14600 on,
-    // are built).
-    {14583, 14584}, {14586, 14599}, {17106, 17106}, {17157, 17163}, {17181, 17181},
+    {770, 771}, {17152, 17152}, {17156, 17156}, {17159, 17159}, {17161, 17162}, {17164, 17165}, {17168, 17170},
+    {17172, 17180},
+    // Multi-run results (the performance, Monte Carlo and 3-D windows, stepping and DSP are built).
+    {14583, 14584}, {14586, 14599},
     {17371, 17380},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
@@ -253,6 +252,13 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 17507: SplitHorizontal(context.active, 0.5); return 0;
     case kCommandZoomIn: case kCommandZoomOut: ZoomWindow(context.active, id); return 0;
     case 17450: OnColorCommand(context.active); return 0;
+    case 17453: {
+        WindowRecord* circuit = context.active && IsSchematicKind(context.active->kind) && context.active->document
+                                    ? context.active
+                                    : context.topCircuit;
+        if (circuit && IsSchematicKind(circuit->kind)) ShowPathWindow(circuit, circuit->mode, nullptr, nullptr);
+        return 0;
+    }
     case 17452: FontCommand(); return 0;
     case 17539: ToggleToolWindow(0); return 0;
     case 17540: ToggleStatusBar(FrameHelpBar()); return 0;
@@ -373,6 +379,14 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
+    if (InRange(id, kCmdFirstDemo, kCmdLastDemo)) {
+        PlayDemo(id - kCmdFirstDemo);
+        return 0;
+    }
+    if (id == kCmdDemoMessage) {
+        ShowDemoMessage();
+        return 0;
+    }
     if (id == kCommandPrintSetup) {
         RunPrintSetup(context.active ? context.active->window : nullptr);
         return 0;
@@ -429,6 +443,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     // Limits only while an analysis is open; without one the command does nothing.
     if (id == 16060) {
         if (AnalysisOpen()) OpenAnalysisLimitsDialog();
+        return 0;
+    }
+    if (RouteMonteCarloCommand(id, context.active) == 0) {
+        RefreshToolButtonStates();
         return 0;
     }
     if (RouteKnownCommand(id, context) == 0) {

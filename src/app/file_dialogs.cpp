@@ -109,19 +109,6 @@ std::string_view ExtensionOf(std::string_view name)
     return dot == std::string_view::npos ? std::string_view() : base.substr(dot + 1);
 }
 
-// A schematic tells itself by its first line: the sectioned file's "[Main]" or the banner
-// file's version ("5.03", "4.00").
-bool StartsLikeSchematic(std::string_view name)
-{
-    std::ifstream in{std::string(name), std::ios::binary};
-    std::string line;
-    if (!in || !std::getline(in, line)) return false;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    if (EqualsNoCase(line, "[Main]")) return true;
-    return line.size() == 4 && (line[0] == '4' || line[0] == '5') && line[1] == '.' && std::isdigit(static_cast<unsigned char>(line[2])) &&
-           std::isdigit(static_cast<unsigned char>(line[3]));
-}
-
 std::string ActiveCircuitDirectory()
 {
     for (const auto& record : WindowRecords().records) {
@@ -148,6 +135,17 @@ std::string_view RequiredExtension(int kind)
     for (const FileKindRow& row : kFileKinds)
         if (row.kind == kind && row.enforced) return row.extension;
     return {};
+}
+
+bool StartsLikeSchematic(std::string_view name)
+{
+    std::ifstream in{std::string(name), std::ios::binary};
+    std::string line;
+    if (!in || !std::getline(in, line)) return false;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (EqualsNoCase(line, "[Main]")) return true;
+    return line.size() == 4 && (line[0] == '4' || line[0] == '5') && line[1] == '.' && std::isdigit(static_cast<unsigned char>(line[2])) &&
+           std::isdigit(static_cast<unsigned char>(line[3]));
 }
 
 int DetectFileKind(std::string_view name, int /*mode*/)

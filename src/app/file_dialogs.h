@@ -24,6 +24,9 @@ std::string_view RequiredExtension(int kind);
 // The name's kind, by its extension, or for a name the table does not settle by its first line
 // ("[Main]" or the banner file's version line): a schematic. -1 when the program does not open it.
 int DetectFileKind(std::string_view name, int mode);
+// A schematic tells itself by its first line: the sectioned file's "[Main]" or the banner
+// file's version ("5.03", "4.00").
+bool StartsLikeSchematic(std::string_view name);
 
 // Mode 1 opens (the path is emptied first), mode 2 saves. The filter text's last character is
 // its separator. The dialog starts in the data directory; a save asks before replacing a file

@@ -1,4 +1,5 @@
 #include "app/frame_window.h"
+#include "app/demo_player.h"
 
 #include <algorithm>
 #include <string>
@@ -269,10 +270,12 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
     case win::WM_INITMENUPOPUP:
         RefreshToolButtonStates();
         InitMenuPopupItems(reinterpret_cast<win::HMENU>(wParam), FrameMenuSituation());
+        DemoMenuPopupOpened(reinterpret_cast<win::HMENU>(wParam));
         return 0;
     case win::WM_MENUSELECT: {
         const win::UINT flags = static_cast<win::UINT>((wParam >> 16) & 0xFFFF);
         ShowMenuHelp(flags & kPopupOrBitmapItem, (flags & kPopupOrBitmapItem) ? 0 : static_cast<int>(wParam & 0xFFFF));
+        DemoMenuSelected(reinterpret_cast<win::HMENU>(lParam), static_cast<unsigned>(wParam & 0xFFFF), flags);
         return 0;
     }
     case win::WM_EXITMENULOOP: ShowMenuHelp(kPopupOrBitmapItem, 0); return 0;

@@ -180,11 +180,14 @@ void EmptyComponentPopup(win::HMENU popup)
         win::DeleteMenu(popup, static_cast<win::UINT>(i), win::MF_BYPOSITION);
 }
 
+// A group below the given one: the root is never a menu row, and the root's own id is shared by
+// the first group the library made (group ids are counted over the root's descendants only).
 const ComponentGroup* FindGroup(const ComponentGroup& group, int id)
 {
-    if (group.id == id) return &group;
-    for (const ComponentGroup& child : group.children)
+    for (const ComponentGroup& child : group.children) {
+        if (child.id == id) return &child;
         if (const ComponentGroup* found = FindGroup(child, id)) return found;
+    }
     return nullptr;
 }
 

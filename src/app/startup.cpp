@@ -31,6 +31,7 @@
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/device_record_types.h"
+#include "digital/digital_path_window.h"
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
 #include "netlist/model_types.h"
@@ -293,6 +294,7 @@ void StartupSequence(const StartupCommandLine& line)
         return;
     }
     PaletteHooks().pickComponent = ChooseComponentByName;
+    InstallPathWindow();
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
     RebuildComponentMenu();

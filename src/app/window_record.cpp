@@ -8,6 +8,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "platform/gdi_objects.h"
+#include "platform/window.h"
 
 namespace kq5 {
 
@@ -101,6 +102,8 @@ void SetRecordTitle(WindowRecord* record, const std::string& title) {
     if (!record) return;
     record->title = title;
     if (IsCircuitKind(record->kind) && record->document) record->document->name = title;
+    // A circuit window is captioned with its file: a save under a new name or a revert shows it.
+    if (IsCircuitKind(record->kind) && record->window) win::SetWindowText(record->window, title.c_str());
 }
 
 WindowRecord* FindRecordByTitle(const std::string& path) {

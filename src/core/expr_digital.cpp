@@ -230,7 +230,13 @@ int EvalDigitalExpression(const DigitalProgramContext& context, std::uint16_t ol
                 return code == kOpChanged ? state != kStateX : state == (code == kOpChangedLH ? kStateR : kStateF);
             };
             bool changed = false;
-            if (window == 0) {
+            const bool records = inst && pin >= 0 && pin < static_cast<int>(inst->pinChanges.size());
+            if (window == 0 && records) {
+                // A zero window asks whether the pin changes at this very time; the record keeps
+                // the transition of its last change (R a rise, F a fall).
+                const DigitalPinChange& ch = inst->pinChanges[pin];
+                changed = ch.changeTime == ch.currentTime && want(ch.previousState);
+            } else if (window == 0) {
                 changed = want(current);
             } else if (inst && pin >= 0 && pin < static_cast<int>(inst->pinChanges.size())) {
                 const DigitalPinChange& ch = inst->pinChanges[pin];

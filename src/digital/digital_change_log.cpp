@@ -16,16 +16,17 @@ namespace {
 constexpr int kMsgInsufficientMemory = 15002;
 constexpr std::size_t kLogGrowth = 5000;
 
+// A new entry at the end of a log, or null when memory runs out. Entries are filled in place:
+// a record assembled field by field elsewhere and then copied whole stalls on every copy.
 template <class T>
-int Append(std::vector<T>& log, T&& record)
+T* NewEntry(std::vector<T>& log)
 {
     try {
         if (log.size() == log.capacity()) log.reserve(log.capacity() + kLogGrowth);
-        log.push_back(std::move(record));
+        return &log.emplace_back();
     } catch (const std::bad_alloc&) {
-        return kMsgInsufficientMemory;
+        return nullptr;
     }
-    return 0;
 }
 
 void SetNodeAll(DigitalDeviceTables& d, int node, std::uint16_t state)
@@ -144,24 +145,25 @@ int ResetDigitalChangeLog()
 int LogNodeSnapshot(int node, int device, std::uint32_t time, std::uint16_t state)
 {
     DigitalDeviceTables& d = DigitalSimulator();
-    DigitalNodeSnapshot r;
-    r.node = node;
-    r.device = device;
-    r.state = state;
-    r.time = time;
+    DigitalNodeSnapshot* r = NewEntry(d.snapshots);
+    if (!r) return kMsgInsufficientMemory;
+    r->node = node;
+    r->device = device;
+    r->state = state;
+    r->time = time;
     const std::size_t i = static_cast<std::size_t>(node);
-    r.nodeState = d.current[i];
-    r.scheduled = d.scheduled[i];
-    r.previous = d.previous[i];
-    r.sequence = ++d.logSequence;
+    r->nodeState = d.current[i];
+    r->scheduled = d.scheduled[i];
+    r->previous = d.previous[i];
+    r->sequence = ++d.logSequence;
     const std::size_t dev = static_cast<std::size_t>(device);
     if (device > 0) {
-        r.lowStrength = d.lowStrength[dev];
-        r.highStrength = d.highStrength[dev];
+        r->lowStrength = d.lowStrength[dev];
+        r->highStrength = d.highStrength[dev];
         const int output = OutputOnNode(d, device, node);
-        if (output >= 0) r.outputCurrent = d.outputCurrent[static_cast<std::size_t>(output)];
+        if (output >= 0) r->outputCurrent = d.outputCurrent[static_cast<std::size_t>(output)];
     }
-    return Append(d.snapshots, std::move(r));
+    return 0;
 }
 
 std::uint32_t PendingEventTime(int node, int device)
@@ -204,9 +206,11 @@ int AddChangedNode(int node)
 int AppendChangeRecord(const DigitalChangeRecord& record)
 {
     DigitalDeviceTables& d = DigitalSimulator();
-    DigitalChangeRecord r = record;
-    r.sequence = ++d.logSequence;
-    return Append(d.changeLog, std::move(r));
+    DigitalChangeRecord* r = NewEntry(d.changeLog);
+    if (!r) return kMsgInsufficientMemory;
+    *r = record;
+    r->sequence = ++d.logSequence;
+    return 0;
 }
 
 }  // namespace kq5

@@ -10,6 +10,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "digital/digital_engine.h"
+#include "digital/digital_programs.h"
 #include "document/component_attributes.h"
 #include "netlist/component_types.h"
 
@@ -105,6 +106,7 @@ int AcceptDigitalPoint()
     DigitalDeviceTables& d = DigitalSimulator();
     ResetDigitalChangeLog();
     d.flipFlopLog.clear();
+    CommitProgramHistories();
     ++d.acceptedPoints;
     const int unit = Analog().numericOutputUnit;
     for (const std::string& block : d.pendingWarnings) {
@@ -124,6 +126,7 @@ void RejectDigitalPoint()
         if (auto* ff = dynamic_cast<FlipFlopRecord*>(d.record[static_cast<std::size_t>(it->first)].get()))
             *ff = it->second;
     d.flipFlopLog.clear();
+    RestoreProgramHistories();
     d.pendingWarnings.clear();
     ResetDigitalChangeLog();
 }

@@ -2,6 +2,8 @@
 // both, and their updates at accepted points.
 #include "digital/digital_interfaces.h"
 
+#include "analog/transient_run.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -139,6 +141,15 @@ void SetRow(DtoAInterface& t, int row, double now, bool immediate)
     t.start = now;
     t.switching = r.switching > 0.0 ? r.switching : kDefaultSwitching;
     t.row = row;
+}
+
+// The row of the interface's node state (Z without strength); -1 when the model has none.
+int RowOfNode(const DtoAInterface& t, const DigitalDeviceTables& d)
+{
+    const char letter = DigitalStateChar(d.current[static_cast<std::size_t>(t.digital)]);
+    for (std::size_t r = 0; r < t.rows.size(); ++r)
+        if (t.rows[r].letter == letter) return static_cast<int>(r);
+    return -1;
 }
 
 }  // namespace
@@ -438,19 +449,76 @@ int CheckAtoDCrossings()
 int UpdateDtoAInterfaces(double now, bool operatingPoint)
 {
     DigitalDeviceTables& d = DigitalSimulator();
+    double limit = 1e30;
     for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
         if (t->digital <= 0) continue;
-        const char letter = DigitalStateChar(d.current[static_cast<std::size_t>(t->digital)]);
-        int row = -1;
-        for (std::size_t r = 0; r < t->rows.size() && row < 0; ++r)
-            if (t->rows[r].letter == letter) row = static_cast<int>(r);
+        const int row = RowOfNode(*t, d);
         if (row < 0) return kMsgIllegalDtoAState;
-        if (row == t->row && !operatingPoint) continue;
-        SetRow(*t, row, now, operatingPoint);
-        // The time loop lands where the output stage has finished switching.
-        if (!operatingPoint) AddTimeBreakpoint(TimeToTick(now + t->switching));
+        if (row != t->row || operatingPoint) {
+            SetRow(*t, row, now, operatingPoint);
+            // The time loop lands where the output stage has finished switching.
+            if (!operatingPoint) AddTimeBreakpoint(TimeToTick(now + t->switching));
+        }
+        // While the stage switches, the steps follow its move.
+        if (!operatingPoint && now - t->start < t->switching) limit = std::min(limit, t->switching * d.convergenceFactor);
+    }
+    if (limit < 1e30) {
+        TransientRunState& run = TransientRun();
+        run.plannedStep = std::min(run.plannedStep, std::max(limit, run.minimumStep));
     }
     return 0;
+}
+
+int CheckDtoANode(int node)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev : d.dtoaDevices) {
+        auto* t = static_cast<DtoAInterface*>(d.record[static_cast<std::size_t>(dev)].get());
+        if (t->digital != node) continue;
+        const int row = RowOfNode(*t, d);
+        if (row < 0) return kMsgIllegalDtoAState;
+        if (row == t->row) continue;
+        d.interfaceChanged = true;
+        // The operating point takes the new row at once and solves again with it; inside the
+        // run the accepted point starts the switch at the same time.
+        if (d.operatingPoint) {
+            SetRow(*t, row, AnalogSolver().time, true);
+            ++AnalogSolver().nonConvergedCount;
+        }
+    }
+    return 0;
+}
+
+int CheckDacInputs()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev : d.dacDevices) {
+        auto* dac = static_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
+        // The code itself moves at the accepted point (the first one starts it at once).
+        if (DacCode(d, dev, dac->bits) != dac->code) d.interfaceChanged = true;
+    }
+    return 0;
+}
+
+void MarkInterfaceNodes()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    auto mark = [&](std::int32_t node) {
+        node = std::abs(node);
+        if (node > 0 && node <= d.nodeCount) d.interfaceMark[static_cast<std::size_t>(node)] = 1;
+    };
+    d.dtoaDevices.clear();
+    d.dacDevices.clear();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        DigitalDeviceRecord* record = d.record[static_cast<std::size_t>(dev)].get();
+        if (auto* t = dynamic_cast<DtoAInterface*>(record)) {
+            mark(t->digital);
+            d.dtoaDevices.push_back(dev);
+        } else if (auto* dac = dynamic_cast<DacDevice*>(record)) {
+            for (int i = 0; i < dac->bits; ++i) mark(DeviceInput(d, dev, i));
+            d.dacDevices.push_back(dev);
+        }
+    }
 }
 
 int UpdateAtoDInterfaces(double now, std::uint32_t tick)

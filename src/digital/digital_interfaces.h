@@ -96,6 +96,13 @@ int LoadDtoAInterfaces();
 int CheckAtoDCrossings();
 // Accepted point: DtoA rows from their nodes, then AtoD states from their voltages. 0 or an id.
 int UpdateDtoAInterfaces(double now, bool operatingPoint);
+// During the digital passes, for a changed interface node: a DtoA whose row changes, and DACs
+// whose code changes, mark the interface changed; in the operating point a DtoA switches at
+// once and the Newton iteration goes on. 0 or 15032.
+int CheckDtoANode(int node);
+int CheckDacInputs();
+// The set-up: the nodes the DtoA interfaces and DAC inputs read.
+void MarkInterfaceNodes();
 int UpdateAtoDInterfaces(double now, std::uint32_t tick);
 
 }  // namespace kq5

@@ -194,6 +194,9 @@ struct DigitalDeviceTables {
     // flip-flop histories as they were before the step, put back when it is rejected.
     std::vector<std::string> pendingWarnings;
     std::vector<std::pair<int, FlipFlopRecord>> flipFlopLog;
+    std::vector<int> programDevices;  // LOGICEXP, PINDLY and CONSTRAINT devices
+    bool interfaceChanged = false;    // a digital pass changed what the analog side reads
+    std::vector<int> dtoaDevices, dacDevices;
     int acceptedPoints = 0;
     int errorLimit = 10000;   // DIGERRLIMIT
     bool noOutputMessages = false;  // NOOUTMSG

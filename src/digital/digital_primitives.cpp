@@ -7,6 +7,7 @@
 #include "digital/digital_engine.h"
 #include "digital/digital_interfaces.h"
 #include "digital/digital_logic_tables.h"
+#include "digital/digital_programs.h"
 #include "netlist/component_types.h"
 
 namespace kq5 {
@@ -398,9 +399,16 @@ int EvalDeviceOutputs(std::uint32_t time, int device)
         std::uint16_t result = kStateX63;
         if (cls == kClassNone || cls == kClassGate || cls == kClassTristate || cls == kClassDelayLine ||
             cls == kClassProgrammable) {
-            if (p == kComponentConstraint) return 0;
             if (p == kComponentStim || p == kComponentFstim) continue;
-            if (int rc = EvalDigitalDevice(d, device, result)) return rc;
+            if (p == kComponentLogicExp || p == kComponentPinDly || p == kComponentConstraint) {
+                // The program runs once, at the first output; a CONSTRAINT has nothing to drive.
+                if (k == 1)
+                    if (int rc = RunProgramDevice(d, device)) return rc;
+                if (p == kComponentConstraint) return 0;
+                result = ProgramOutputState(d, device, k);
+            } else if (int rc = EvalDigitalDevice(d, device, result)) {
+                return rc;
+            }
         } else if (cls == kClassEdgeFlipFlop || cls == kClassGatedFlipFlop) {
             int q = kStateX;
             if (k == 1) EvalFlipFlopPair(d, device, q, pendingQbar);

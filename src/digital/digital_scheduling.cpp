@@ -5,6 +5,8 @@
 #include "analog/analysis_state.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_logic_tables.h"
+#include "digital/digital_programs.h"
+#include "netlist/component_types.h"
 
 namespace kq5 {
 
@@ -116,6 +118,9 @@ int DriverStrength(int node, int device)
     const int output = OutputOnNode(d, device, node);
     const std::uint16_t state = output >= 0 ? d.outputCurrent[static_cast<std::size_t>(output)] : kStateX63;
     const std::size_t dev = static_cast<std::size_t>(device);
+    // A PINDLY drives each output at its own strengths (an output whose enable is off at none):
+    // the applied state carries them.
+    if (output >= 0 && d.primitive[dev] == kComponentPinDly) return StrengthOf(state);
     return SettledLevel(LevelOf(state)) == kState0 ? d.lowStrength[dev] : d.highStrength[dev];
 }
 
@@ -238,7 +243,11 @@ std::uint32_t ScheduleGateOutput(std::uint32_t time, int device, std::uint16_t n
     const bool line = d.deviceClass[dev] == kClassDelayLine;
     const std::vector<std::int32_t>& record = d.delays[dev];
     const std::uint16_t old = d.outputScheduled[static_cast<std::size_t>(output)];
+    // A PINDLY output has the triple its delay expression gave for this transition.
+    std::array<std::int32_t, 3> triple{};
+    const bool own = PinDelayTriple(d, device, d.evaluatedOutput, triple);
     auto delayOf = [&](int selection) {
+        if (own) return triple[static_cast<std::size_t>(std::clamp(selection, 1, 3) - 1)];
         return line ? Entry(record, std::clamp(selection, 1, 3) - 1)
                     : TransitionDelay(old, newState, low, high, selection, record, tristate);
     };

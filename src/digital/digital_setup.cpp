@@ -18,6 +18,7 @@
 #include "digital/digital_fuses.h"
 #include "digital/digital_interfaces.h"
 #include "digital/digital_logic_tables.h"
+#include "digital/digital_programs.h"
 #include "digital/digital_stimulus.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -34,6 +35,7 @@
 #include "platform/system.h"
 #include "app/program_settings.h"
 #include "schematic/component_definition.h"
+#include "schematic/component_library.h"
 
 namespace kq5 {
 
@@ -50,7 +52,8 @@ bool Simulated(int type)
     return InRange(type, kComponentBuf, kComponentNxor) || InRange(type, kComponentBuf3, kComponentNxor3) ||
            InRange(type, kComponentJkff, kComponentPlnxorc) || type == kComponentStim || type == kComponentFstim ||
            type == kComponentDigitalInput || type == kComponentDigitalOutput || type == kComponentAdc ||
-           type == kComponentDac;
+           type == kComponentDac || InRange(type, kComponentAo, kComponentOai) || type == kComponentLogicExp ||
+           type == kComponentPinDly || type == kComponentConstraint;
 }
 
 // Memories and bidirectional transfer gates do nothing.
@@ -133,6 +136,51 @@ int AddProgrammableLogic(SchematicItem& item, int type, std::vector<DigitalDevic
     return 0;
 }
 
+// The part's pins as its program names them: a part read from a netlist names them by the
+// nodes written on its line, a drawn one by its definition's pin names.
+ProgramPart ProgramPinsOf(SchematicItem& item, int inputs)
+{
+    ProgramPart part;
+    part.item = &item;
+    const int pins = static_cast<int>(item.pinNodes.size());
+    for (int k = 0; k < pins; ++k) {
+        const std::int32_t node = std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0);
+        std::string name;
+        if (item.page < 0 && node > 0) name = FindNodeName(CircuitNodeTable(), node, item.scope, kNodeDigital);
+        if (name.empty() && item.definition) name = DefaultPinName(*item.definition, k);
+        part.pinNames.push_back(name);
+        const bool hasLetter = item.definition && static_cast<std::size_t>(k) < item.definition->pins.size() &&
+                               item.definition->pins[static_cast<std::size_t>(k)].typeLetter != 0;
+        part.pinLetters += hasLetter ? item.definition->pins[static_cast<std::size_t>(k)].typeLetter : (k < inputs ? 'i' : 'o');
+        part.pinNodes.push_back(node);
+    }
+    part.inputCount = inputs;
+    part.outputCount = pins - inputs;
+    return part;
+}
+
+// Compiles the program of a LOGICEXP, PINDLY or CONSTRAINT part into the device's record.
+int CompileProgramPart(SchematicItem& item, int type, int inputs, DigitalDeviceSpec& spec)
+{
+    const ProgramPart part = ProgramPinsOf(item, inputs);
+    int rc = 0;
+    if (type == kComponentLogicExp) {
+        std::unique_ptr<LogicExpRecord> record;
+        rc = CompileLogicExp(part, ExpandAttributeDefines(&item, kAttrLogic), record);
+        spec.record = std::move(record);
+    } else if (type == kComponentPinDly) {
+        std::unique_ptr<PinDelayRecord> record;
+        rc = CompilePinDelay(part, ExpandAttributeDefines(&item, kAttrPinDelay), record);
+        spec.record = std::move(record);
+    } else {
+        std::unique_ptr<ConstraintRecord> record;
+        rc = CompileConstraint(part, ExpandAttributeDefines(&item, kAttrConstraint), record);
+        spec.record = std::move(record);
+    }
+    if (rc == 15002) ReportComponentMessage(&item, 15002);
+    return rc ? 15055 : 0;
+}
+
 }  // namespace
 
 int SetupDigitalDevices()
@@ -143,6 +191,7 @@ int SetupDigitalDevices()
     d.typMaxScale = o.digtymxscale;
     CircuitDocument* document = CurrentDocument();
     std::vector<DigitalDeviceSpec> specs;
+    int constraintCount = 0;
     try {
         if (document) {
             for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList)) {
@@ -226,6 +275,24 @@ int SetupDigitalDevices()
                         return 15055;
                     }
                     spec.record = std::move(program);
+                } else if (InRange(type, kComponentAo, kComponentOai)) {
+                    // The inputs in gates of the first size each, then the size and gate count.
+                    if (pins < 2) continue;
+                    const int all = pins - 1;
+                    const int size = item.definition && item.definition->sizeA >= 1 && item.definition->sizeA <= all
+                                         ? item.definition->sizeA
+                                         : all;
+                    for (int k = 0; k < all; ++k) spec.inputs.push_back(pin(k));
+                    spec.trailer = {size, (all + size - 1) / size};
+                    spec.outputs.push_back(pin(all));
+                } else if (type == kComponentLogicExp || type == kComponentPinDly || type == kComponentConstraint) {
+                    const int programInputs = type == kComponentConstraint ? pins : inputs;
+                    if (int rc = CompileProgramPart(item, type, programInputs, spec)) return rc;
+                    for (int k = 0; k < programInputs; ++k) spec.inputs.push_back(pin(k));
+                    // A CONSTRAINT drives a node of its own, numbered after the circuit's.
+                    if (type == kComponentConstraint) spec.outputs.push_back(-(++constraintCount));
+                    else
+                        for (int k = programInputs; k < pins; ++k) spec.outputs.push_back(pin(k));
                 } else {
                     for (int k = 0; k < inputs; ++k) spec.inputs.push_back(pin(k));
                     for (int k = inputs; k < pins; ++k) spec.outputs.push_back(pin(k));
@@ -262,8 +329,21 @@ int SetupDigitalDevices()
     options.initialState = o.diginitstate;
     options.reltol = o.reltol;
     // Text circuits number their digital nodes after the analog ones.
-    const int nodeCount = std::max(document ? document->nodeCount : 0, AnalogNodeCount() + DigitalNodeCount());
+    const int circuitNodes = std::max(document ? document->nodeCount : 0, AnalogNodeCount() + DigitalNodeCount());
+    for (DigitalDeviceSpec& spec : specs)
+        if (spec.primitive == kComponentConstraint)
+            for (std::int32_t& node : spec.outputs) node = circuitNodes - node;
+    const int nodeCount = circuitNodes + constraintCount;
+    for (std::size_t i = 0; i < specs.size(); ++i)
+        if (auto* program = dynamic_cast<ProgramRecord*>(specs[i].record.get())) {
+            program->device = static_cast<int>(i) + 1;
+            if (specs[i].primitive == kComponentConstraint) program->pinNodes = specs[i].inputs;
+        }
     const int rc = BuildDigitalTables(d, nodeCount, specs, options);
+    if (rc == 0) MarkInterfaceNodes();
+    d.programDevices.clear();
+    for (int dev = 1; dev <= d.deviceCount; ++dev)
+        if (dynamic_cast<ProgramRecord*>(d.record[static_cast<std::size_t>(dev)].get())) d.programDevices.push_back(dev);
     // The constant nodes, where the circuit has them.
     auto special = [&](const char* name) {
         const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), name, 0, kNodeDigital);
@@ -349,6 +429,7 @@ int StartDigitalRun(double tmin)
     if (d.deviceCount == 0) return 0;
     InitDigitalTimeScale(tmin, Breakpoints().tick);
     ComputeDigitalDelays();
+    ResetProgramChecks();
     InitDigitalNodeStates(true);
     InitFlipFlopStates();
     ResetDigitalChangeLog();

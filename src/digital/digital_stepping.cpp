@@ -3,6 +3,7 @@
 // evaluated until nothing changes.
 #include "analog/analysis_state.h"
 #include "digital/digital_engine.h"
+#include "digital/digital_interfaces.h"
 #include "digital/digital_logic_tables.h"
 
 namespace kq5 {
@@ -13,6 +14,10 @@ int EvaluateReaders(std::uint32_t time, int node)
 {
     DigitalDeviceTables& d = DigitalSimulator();
     const std::size_t n = static_cast<std::size_t>(node);
+    if (d.interfaceMark[n]) {
+        if (int rc = CheckDtoANode(node)) return rc;
+        if (int rc = CheckDacInputs()) return rc;
+    }
     for (int s = d.readerStart[n]; s < d.readerStart[n + 1]; ++s) {
         const int device = d.readers[static_cast<std::size_t>(s)];
         if (device > 0)
@@ -125,8 +130,10 @@ int ProcessDigitalEventsAt(std::uint32_t time)
             node = 0;
         }
 
+    // Without settling passes the nodes still hold what the first resolution gave them.
+    const bool resolveAgain = d.zeroDelayPossible;
     for (TimeBreakpointRecord* event : due) {
-        if (event->word1 > 0)
+        if (resolveAgain && event->word1 > 0)
             if (int rc = ResolveNodeDrive(event->byteA, event->byteB, event->word1, event->word2,
                                           static_cast<std::uint16_t>(event->word3), event->time))
                 return rc;

@@ -70,6 +70,7 @@ struct PrimitiveLayout {
     int inputPins = 0;     // leading input pins of an item
     int totalPins = 0;     // node tokens on the line
     std::string pinLetters;  // i, e, r, o per pin of LOGICEXP, PINDLY and CONSTRAINT
+    int sizeA = 0, sizeB = 0;  // AO ... OAI: inputs per gate and gates, kept in the definition
     // Index of each item's pins in the line's node list.
     std::vector<std::vector<int>> pinMap;
 };
@@ -171,6 +172,8 @@ int LayoutPrimitive(int type, const std::vector<int>& numbers, long long nodeTok
     } else if (InRange(type, kComponentAo, kComponentOai)) {
         if (n1 < 1 || n2 < 1) return kMsgIllegalPinCount;
         if (int id = single(n1 * n2 + 1, n1 * n2)) return id;
+        layout.sizeA = static_cast<int>(n1);
+        layout.sizeB = static_cast<int>(n2);
     } else if (InRange(type, kComponentAnd, kComponentNor)) {
         if (n1 < 1) return kMsgIllegalPinCount;
         if (int id = single(n1 + 1, n1)) return id;
@@ -204,12 +207,17 @@ ComponentDefinition* PrimitiveDefinition(const PrimitiveLayout& layout)
 {
     for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
         if (definition.type == layout.itemType && definition.inputPinCount == layout.inputPins &&
-            ComponentPinCount(definition) == layout.pinsPerItem)
+            ComponentPinCount(definition) == layout.pinsPerItem &&
+            (layout.sizeA == 0 || (definition.sizeA == layout.sizeA && definition.sizeB == layout.sizeB)))
             return &definition;
     }
     ComponentDefinition* definition = NewGeneratedDefinition(layout.itemType, layout.pinsPerItem);
     if (!definition) return nullptr;
     definition->inputPinCount = static_cast<std::int16_t>(layout.inputPins);
+    if (layout.sizeA > 0) {
+        definition->sizeA = static_cast<std::uint16_t>(layout.sizeA);
+        definition->sizeB = static_cast<std::uint16_t>(layout.sizeB);
+    }
     for (std::size_t pin = 0; pin < layout.pinLetters.size() && pin < definition->pins.size(); ++pin)
         definition->pins[pin].typeLetter = layout.pinLetters[pin];
     return definition;

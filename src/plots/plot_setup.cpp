@@ -14,6 +14,7 @@
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
+#include "analyses/monte_carlo.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -690,8 +691,8 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
         }
     }
 
-    // The Monte Carlo run count comes with the Monte Carlo runs.
     ShareGroupAxisRanges(window);
+    SetMonteCarloRunCount(window);
     plot->builtCurveCount = plot->curveCount;
     if (makeStore && !RunControl().failureReported) {
         if (CreateWaveformStore(window) != 0) return kMsgAlreadyReported;

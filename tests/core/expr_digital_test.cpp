@@ -211,9 +211,15 @@ TEST_F(ExprDigitalProgram, ConditionsWithComparisonsTransitionsAndChanges)
     std::uint8_t state = 0xFF;
     ASSERT_EQ(EvalDigitalCondition(context, state), 0);
     EXPECT_EQ(state, 1);
-    inst.pinStates[1] = kStateX;  // CHANGED wants a state other than X
+    inst.pinChanges[1].previousState = kStateX;  // CHANGED wants a change to a state other than X
     ASSERT_EQ(EvalDigitalCondition(context, state), 0);
     EXPECT_EQ(state, 0);
+    inst.pinChanges[1] = {5, kStateR, 9, kState1};  // a zero window asks for a change now
+    ASSERT_EQ(EvalDigitalCondition(context, state), 0);
+    EXPECT_EQ(state, 0);
+    inst.pinChanges[1].currentTime = 5;
+    ASSERT_EQ(EvalDigitalCondition(context, state), 0);
+    EXPECT_EQ(state, 1);
 
     // With a window: the time since the last change, and the state before it.
     const std::vector<DigitalCode> rising =

@@ -43,22 +43,10 @@ public:
         d.errorLimit = errorLimit;
         d.noOutputMessages = noOutput;
         AcceptDigitalPoint();  // the operating point
-        while (TimeBreakpointRecord* head = FirstNodeEvent()) {
-            const std::uint32_t at = head->time;
-            if (rejectEach) {
-                EXPECT_EQ(ProcessDigitalEventsAt(at), 0);
-                RejectDigitalPoint();
-            }
-            EXPECT_EQ(ProcessDigitalEventsAt(at), 0);
-            AcceptDigitalPoint();
-        }
+        RunQueuedEvents(rejectEach, [](std::uint32_t) {});
         CloseUnit(unit);
         Analog().numericOutputUnit = -1;
-        std::ifstream in(path_, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        output_ = text.str();
-        output_.erase(std::remove(output_.begin(), output_.end(), '\r'), output_.end());
+        output_ = ReadOutputText(path_);
     }
     ~FlipFlopChecks() { std::filesystem::remove(path_); }
     const std::string& Output() const { return output_; }

@@ -179,3 +179,50 @@ TEST_F(DigitalDacTest, DacStepsAnRc)
 
 }  // namespace
 }  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+class DigitalInterfaceCheckTest : public DigitalMixedTest {};
+
+TEST_F(DigitalInterfaceCheckTest, OperatingPointDrivesTheAnalogSideFromTheDigitalOne)
+{
+    // A pull-up holds the DtoA input at 1: the operating point already has the 1 row's Thevenin
+    // value on A. The DAC's inputs 1 0 1 give 10/16 of the reference from the first point on.
+    const auto points =
+        Run(std::string("operating point\n") + "VP PWR 0 5\nVR REF 0 5\n" + "U1 PULLUP(1) $G_DPWR $G_DGND D IO_STD\n" +
+                "U2 PULLDN(1) $G_DPWR $G_DGND L IO_STD\n" + "N1 A 0 PWR DI_TTL DGTLNET=D IO_STD\nC1 A 0 1N\n" +
+                "U3 DAC(3) $G_DPWR $G_DGND OUT REF 0 D L D DACM IO_STD\n.MODEL DACM UDAC (TSWTY=10N)\nR2 OUT 0 1K\n" +
+                kModels + ".TRAN 10N 100N\n.END\n",
+            "A", "D");
+    ASSERT_FALSE(points.empty());
+    const double v1 = 5.0 * 467.0 / 667.0;
+    EXPECT_EQ(points.front().time, 0.0);
+    EXPECT_NEAR(points.front().voltage, v1, 1e-6 * v1);
+    EXPECT_NEAR(points.back().voltage, v1, 1e-6 * v1);
+    const std::int32_t out = LookupNodeNumber(CircuitNodeTable(), "OUT", 0, kNodeAnalog);
+    EXPECT_NEAR(SolutionVector()[static_cast<std::size_t>(out)], 5.0 * 10.0 / 16.0, 1e-9);
+}
+
+TEST_F(DigitalInterfaceCheckTest, StepsFollowASwitchingOutputStage)
+{
+    // The 0 to 1 switch at 100 ns takes 5.5 ns; the steps inside it are at most that times the
+    // digital convergence factor (1/20 at RELTOL 1e-3).
+    const auto points = Run(std::string("switching\n") + "VP PWR 0 5\n" +
+                                "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1\n" +
+                                "N1 A 0 PWR DI_TTL DGTLNET=D IO_STD\nC1 A 0 1N\n" + kModels + ".TRAN 10N 300N\n.END\n",
+                            "A", "D");
+    ASSERT_FALSE(points.empty());
+    int inside = 0;
+    double largest = 0.0;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        if (points[i - 1].time >= 100e-9 - 1e-15 && points[i].time <= 105.5e-9 + 1e-15) {
+            ++inside;
+            largest = std::max(largest, points[i].time - points[i - 1].time);
+        }
+    EXPECT_GE(inside, 19);
+    EXPECT_LE(largest, 5.5e-9 / 20.0 * 1.0001);
+}
+
+}  // namespace
+}  // namespace kq5::testing

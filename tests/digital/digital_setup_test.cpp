@@ -99,14 +99,6 @@ TEST_F(DigitalSetupTest, FlipFlopArraysBecomeOneDeviceEach)
     EXPECT_EQ(DeviceOutputNode(d, 2, 1), q1);
 }
 
-TEST_F(DigitalSetupTest, PartsNotYetSimulatedAreRefusedByName)
-{
-    EXPECT_NE(BuildText(std::string("refused\n") + "U1 AO(2,2) $G_DPWR $G_DGND A B C D Y G1 IO_MID\n" + kModels +
-                        ".TRAN 1N 1U\n.END\n"),
-              0);
-    EXPECT_NE(LastShownText().find("'U1' cannot be simulated"), std::string::npos) << LastShownText();
-}
-
 TEST_F(DigitalSetupTest, AdcOfMoreThan30BitsIsRefused)
 {
     // Its codes would need powers of two past 2^30.

@@ -3,12 +3,17 @@
 // event loop that steps from one event tick to the next as the transient loop lands on them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "analog/analysis_state.h"
 #include "core/device_lists.h"
+#include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_logic_tables.h"
 #include "netlist/component_types.h"
@@ -150,6 +155,36 @@ inline std::vector<QueuedEvent> QueueRows()
     for (auto* r = ListHead<TimeBreakpointRecord>(DeviceList(kTimeBreakpointList)); r; r = ListNext(r))
         if (r->nodeEvent) rows.push_back({r->time, r->word1, r->word2, r->word3, r->byteA, r->byteB});
     return rows;
+}
+
+// A text file's contents without carriage returns.
+inline std::string ReadOutputText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string s = text.str();
+    s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+    return s;
+}
+
+// Runs the queued events to the end as the transient loop does, each tick accepted (first
+// rejected and redone when asked); `accepted` sees every accepted tick.
+template <class OnAccepted>
+void RunQueuedEvents(bool rejectEach, OnAccepted accepted)
+{
+    for (int guard = 0; guard < 100000; ++guard) {
+        TimeBreakpointRecord* head = FirstNodeEvent();
+        if (!head) break;
+        const std::uint32_t at = head->time;
+        if (rejectEach) {
+            EXPECT_EQ(ProcessDigitalEventsAt(at), 0);
+            RejectDigitalPoint();
+        }
+        EXPECT_EQ(ProcessDigitalEventsAt(at), 0);
+        AcceptDigitalPoint();
+        accepted(at);
+    }
 }
 
 }  // namespace kq5::testing

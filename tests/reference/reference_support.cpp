@@ -122,6 +122,7 @@ int RunAcAnalysis(bool noise)
         a.sweepKind = FrequencyStepKind();
         rc = ReadAcSweepLimits();
         ReadTemperatureRange(kLimitATemp);
+        PlanRunSizes(1);
         a.noise = noise ? 1 : 0;
         if (rc == 0) rc = PrepareAcSweep();
         if (rc == 0) {

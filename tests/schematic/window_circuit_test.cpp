@@ -140,6 +140,8 @@ TEST_F(CircuitWindows, OpeningASchematicReusesTheEmptyStartUpWindow)
     AddItem(source, kItemWire, 1, 1, 9, 1);
     const std::string path = (dir_ / "ONE.CIR").string();
     ASSERT_EQ(WriteCircuitFile(source, path, 0), 0);
+    // Saving under a new name captions the window with it.
+    EXPECT_EQ(win::GetWindowText(source->window), path);
 
     WindowRecord* startup = NewSchematic();
     ASSERT_NE(startup, nullptr);

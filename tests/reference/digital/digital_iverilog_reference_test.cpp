@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "../../digital/digital_test_support.h"
+#include "digital/digital_programs.h"
 
 namespace kq5::testing {
 namespace {
@@ -29,6 +30,7 @@ struct RefGate {
     std::string output, output2;
     int rise = 1, fall = 1;
     bool weak = false;  // drives with pull strength (here: 1 kOhm)
+    std::string logic;  // "logic": the output's expression over the inputs' names
 };
 
 struct RefCircuit {
@@ -77,6 +79,36 @@ std::map<std::string, std::string> RunHere(const RefCircuit& rc)
             for (int i = 0; i < 6; ++i) delays[static_cast<std::size_t>(i)] = i < 3 ? g.rise : g.fall;
             for (int i = 9; i < 15; ++i) delays[static_cast<std::size_t>(i)] = i < 12 ? g.rise : g.fall;
             device = c.Add(kComponentDff, kClassEdgeFlipFlop, g.inputs, {g.output2, g.output}, delays);
+        } else if (g.kind == "logic" || g.kind == "pindly") {
+            // The program parts compiled as the set-up compiles them, their pins named by nodes.
+            ProgramPart part;
+            part.pinNames = g.inputs;
+            part.pinNames.push_back(g.output);
+            part.pinLetters = std::string(g.inputs.size(), 'i') + "o";
+            part.pinNodes.assign(part.pinNames.size(), 0);
+            part.inputCount = static_cast<int>(g.inputs.size());
+            part.outputCount = 1;
+            for (char& ch : part.pinNames.back()) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            std::unique_ptr<DigitalDeviceRecord> record;
+            if (g.kind == "logic") {
+                std::unique_ptr<LogicExpRecord> r;
+                EXPECT_EQ(CompileLogicExp(part, "LOGIC: " + g.output + " = {" + g.logic + "}", r), 0);
+                record = std::move(r);
+                device = c.Gate(kComponentLogicExp, g.inputs, g.output, g.rise, g.fall);
+            } else {
+                std::unique_ptr<PinDelayRecord> r;
+                const std::string rise = std::to_string(g.rise) + "P", fall = std::to_string(g.fall) + "P";
+                EXPECT_EQ(CompilePinDelay(part,
+                                          "PINDLY: " + g.output + " = {CASE(TRN_LH, DELAY(-1," + rise + ",-1), TRN_HL, DELAY(-1," +
+                                              fall + ",-1), DELAY(" + rise + "," + rise + "," + rise + "))}",
+                                          r),
+                          0);
+                record = std::move(r);
+                device = c.Add(kComponentPinDly, kClassNone, g.inputs, {g.output});
+            }
+            auto* program = static_cast<ProgramRecord*>(record.get());
+            program->device = device;
+            c.Spec(device).record = std::move(record);
         } else {
             device = c.Gate(Primitive(g.kind), g.inputs, g.output, g.rise, g.fall);
         }
@@ -85,6 +117,16 @@ std::map<std::string, std::string> RunHere(const RefCircuit& rc)
     DigitalBuildOptions options;
     options.initialState = 2;
     EXPECT_EQ(c.Build(options), 0);
+    // The program parts read their pins' nodes; their delays are in ticks of the time unit.
+    for (int dev = 1; dev <= DigitalSimulator().deviceCount; ++dev)
+        if (auto* program = dynamic_cast<ProgramRecord*>(DigitalSimulator().record[static_cast<std::size_t>(dev)].get())) {
+            program->pinNodes.clear();
+            for (int i = 0; i < DeviceInputCount(DigitalSimulator(), dev); ++i)
+                program->pinNodes.push_back(DeviceInput(DigitalSimulator(), dev, i));
+            program->pinNodes.push_back(DeviceOutputNode(DigitalSimulator(), dev, 1));
+            DigitalSimulator().programDevices.push_back(dev);
+        }
+    ResetProgramChecks();
     EXPECT_EQ(c.Run(rc.end), 0);
     std::map<std::string, std::string> traces;
     for (const std::string& node : c.NodeNames()) {
@@ -143,6 +185,11 @@ std::string VerilogOf(const RefCircuit& rc, const std::vector<std::string>& node
             v << "  " << g.kind << "_ref #(" << g.rise << ", " << g.fall << ") inst_" << k << "(" << g.output << ", " << g.output2;
             for (const std::string& in : g.inputs) v << ", " << in;
             v << ");\n";
+            continue;
+        }
+        if (g.kind == "logic" || g.kind == "pindly") {
+            v << "  assign #(" << g.rise << ", " << g.fall << ") " << g.output << " = "
+              << (g.kind == "logic" ? g.logic : g.inputs[0]) << ";\n";
             continue;
         }
         v << "  " << g.kind << (g.weak ? " (pull0, pull1)" : "") << " #(" << g.rise << ", " << g.fall << ") inst_" << k
@@ -244,10 +291,10 @@ std::vector<std::pair<std::uint32_t, int>> Bits(const std::vector<int>& values, 
     return changes;
 }
 
-TEST(DigitalIverilogReference, FourBitRippleAdder)
+// Forty random pairs of 4-bit operands, one every 50 ticks, and no carry in.
+void AdderInputs(RefCircuit& rc, unsigned seed)
 {
-    RefCircuit rc;
-    std::mt19937 random(7);
+    std::mt19937 random(seed);
     std::vector<int> a, b;
     for (int i = 0; i < 40; ++i) {
         a.push_back(static_cast<int>(random() % 16));
@@ -258,6 +305,12 @@ TEST(DigitalIverilogReference, FourBitRippleAdder)
         rc.stimuli["b" + std::to_string(bit)] = Bits(b, bit, 50);
     }
     rc.stimuli["c0"] = {{0, 0}};
+}
+
+TEST(DigitalIverilogReference, FourBitRippleAdder)
+{
+    RefCircuit rc;
+    AdderInputs(rc, 7);
     for (int bit = 0; bit < 4; ++bit) {
         const std::string i = std::to_string(bit), n = std::to_string(bit + 1);
         rc.gates.push_back({"xor", {"a" + i, "b" + i}, "p" + i, "", 3, 3});
@@ -268,6 +321,27 @@ TEST(DigitalIverilogReference, FourBitRippleAdder)
     }
     rc.end = 2100;
     Compare(rc, "adder");
+}
+
+TEST(DigitalIverilogReference, AdderAsLogicExpressionsWithPinDelays)
+{
+    // The ripple adder once more, each bit's sum and carry one LOGICEXP each, every sum bit
+    // passed through a PINDLY of unequal rise and fall delays.
+    RefCircuit rc;
+    AdderInputs(rc, 11);
+    for (int bit = 0; bit < 4; ++bit) {
+        const std::string i = std::to_string(bit), n = std::to_string(bit + 1);
+        const std::string ai = "a" + i, bi = "b" + i, ci = "c" + i;
+        RefGate sum{"logic", {ai, bi, ci}, "s" + i, "", 3, 3};
+        sum.logic = ai + " ^ " + bi + " ^ " + ci;
+        RefGate carry{"logic", {ai, bi, ci}, "c" + n, "", 4, 4};
+        carry.logic = "(" + ai + " & " + bi + ") | (" + ci + " & (" + ai + " ^ " + bi + "))";
+        rc.gates.push_back(sum);
+        rc.gates.push_back(carry);
+        rc.gates.push_back({"pindly", {"s" + i}, "q" + i, "", 2, 5});
+    }
+    rc.end = 2100;
+    Compare(rc, "adder_programs");
 }
 
 TEST(DigitalIverilogReference, DecoderWithUnequalDelays)

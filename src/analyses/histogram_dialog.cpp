@@ -1,0 +1,397 @@
+// The commands of the Monte Carlo windows: Add Histogram (17157), Change Histogram (17163, the
+// dialog 17159) and Delete Histograms (17181).
+#include <algorithm>
+#include <string>
+
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "analyses/histogram.h"
+#include "analyses/monte_carlo.h"
+#include "analyses/monte_carlo_models.h"
+#include "analyses/performance_functions.h"
+#include "analyses/run_state.h"
+#include "app/color_table.h"
+#include "app/dialog_services.h"
+#include "app/window_record.h"
+#include "core/engineering_numbers.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "plots/curve_record.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
+#include "platform/message.h"
+#include "platform/message_box.h"
+#include "platform/paint.h"
+#include "platform/win_styles.h"
+#include "platform/window.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr int kFunctionTemplate = 17159;
+constexpr int kEditTitle = 271;
+constexpr int kCheckAuto = 272;
+constexpr int kEditFormat = 274;
+constexpr int kButtonTest = 203;
+constexpr int kComboFunction = 524;
+constexpr int kComboCurve = 525;
+constexpr int kEditBoolean = 526;
+constexpr int kFirstArgument = 527;
+constexpr int kFirstArgumentLabel = 531;
+constexpr int kComboTemperature = 500;
+constexpr int kTemperatureLabel = 530;
+constexpr int kMsgNew = 17498;
+constexpr std::size_t kTitleLength = 159;
+constexpr int kMaxHistograms = 10;
+
+struct FunctionDialog {
+    MonteCarloWindowRecord* record = nullptr;
+    bool add = false;
+    // The record as the dialog found it, for Cancel.
+    FunctionRecord function;
+    std::string title;
+    std::int32_t autoTitle = 1;
+    std::string format;
+    std::string lowText, highText;
+    std::int32_t runBlock = 0;
+    double smallest = 0.0, largest = 0.0;
+};
+
+LinkedList* CurrentList()
+{
+    CircuitDocument* document = MonteCarloDocument();
+    const int kind = Analysis().analysisKind;
+    if (!document || kind < 0 || kind >= kAnalysisKindCount) return nullptr;
+    return &document->monteCarloWindows[static_cast<std::size_t>(kind)];
+}
+
+PlotRecord* AnalysisPlot()
+{
+    WindowRecord* window = RunControl().analysisWindow;
+    return window && window->plot ? window->plot.get() : nullptr;
+}
+
+void Extremes(const MonteCarloWindowRecord& record, double& smallest, double& largest)
+{
+    smallest = largest = 0.0;
+    if (record.values.empty()) return;
+    const auto [lo, hi] = std::minmax_element(record.values.begin(), record.values.end());
+    smallest = *lo;
+    largest = *hi;
+}
+
+int ChosenFunction(win::HWND dialog)
+{
+    return static_cast<int>(win::SendDlgItemMessage(dialog, kComboFunction, win::CB_GETCURSEL, 0, 0));
+}
+
+// The temperature chosen in the dialog; the record's own without a temperature list.
+int ChosenTemperature(win::HWND dialog, const MonteCarloWindowRecord& record)
+{
+    const int chosen = static_cast<int>(win::SendDlgItemMessage(dialog, kComboTemperature, win::CB_GETCURSEL, 0, 0));
+    return chosen >= 0 ? chosen : MonteCarloTemperatureBlock(record);
+}
+
+// The argument edits of the chosen function, labelled by its labels; the others hidden.
+void ShowArguments(win::HWND dialog, int function, bool defaults)
+{
+    const PerformanceFunctionRow* row = PerformanceFunctionRowOf(function);
+    for (int i = 0; i < 3; ++i) {
+        const char* label = row ? row->labels[static_cast<std::size_t>(i)] : nullptr;
+        const int show = label ? win::SW_SHOW : win::SW_HIDE;
+        win::ShowWindow(win::GetDlgItem(dialog, kFirstArgumentLabel + i), show);
+        win::ShowWindow(win::GetDlgItem(dialog, kFirstArgument + i), show);
+        if (label) win::SetDlgItemText(dialog, kFirstArgumentLabel + i, label);
+        if (label && defaults)
+            win::SetDlgItemText(dialog, kFirstArgument + i, StrPrintf("%d", row->defaults[static_cast<std::size_t>(i)]).c_str());
+    }
+}
+
+// Reads the fields into a function record; false (after a message) keeps the dialog open.
+bool ReadFields(win::HWND dialog, MonteCarloWindowRecord& record)
+{
+    FunctionRecord f = record.function;
+    f.function = ChosenFunction(dialog);
+    const int curve = static_cast<int>(win::SendDlgItemMessage(dialog, kComboCurve, win::CB_GETCURSEL, 0, 0));
+    const PlotRecord* plot = AnalysisPlot();
+    if (plot && curve >= 0 && curve < plot->curveCount)
+        f.expression = plot->curves[static_cast<std::size_t>(curve)]->yExpressionText;
+    f.boolean = win::GetDlgItemText(dialog, kEditBoolean).substr(0, 49);
+    if (f.boolean.empty()) f.boolean = "1";
+    for (int i = 0; i < PerformanceArgumentCount(f.function); ++i) {
+        const std::string text = win::GetDlgItemText(dialog, kFirstArgument + i);
+        const double value = ParseNumber(text);
+        if (ParseError() || text.empty()) {
+            win::MessageBeep(0);
+            win::SetFocus(win::GetDlgItem(dialog, kFirstArgument + i));
+            return false;
+        }
+        f.args[static_cast<std::size_t>(i)] = value;
+    }
+    record.function = f;
+    record.runBlock = ChosenTemperature(dialog, record);
+    record.view.autoTitle = win::IsDlgButtonChecked(dialog, kCheckAuto) ? 1 : 0;
+    record.view.title = win::GetDlgItemText(dialog, kEditTitle).substr(0, kTitleLength);
+    record.format = win::GetDlgItemText(dialog, kEditFormat).substr(0, kMonteCarloFormatLength);
+    return true;
+}
+
+void UpdateAutoTitle(win::HWND dialog, FunctionDialog& state)
+{
+    const bool automatic = win::IsDlgButtonChecked(dialog, kCheckAuto) != 0;
+    win::SendDlgItemMessage(dialog, kEditTitle, win::EM_SETREADONLY, automatic ? 1 : 0, 0);
+    if (!automatic) return;
+    MonteCarloWindowRecord probe;
+    probe.function = state.record->function;
+    probe.function.function = ChosenFunction(dialog);
+    const int curve = static_cast<int>(win::SendDlgItemMessage(dialog, kComboCurve, win::CB_GETCURSEL, 0, 0));
+    if (const PlotRecord* plot = AnalysisPlot(); plot && curve >= 0 && curve < plot->curveCount)
+        probe.function.expression = plot->curves[static_cast<std::size_t>(curve)]->yExpressionText;
+    probe.function.boolean = win::GetDlgItemText(dialog, kEditBoolean);
+    for (int i = 0; i < PerformanceArgumentCount(probe.function.function); ++i)
+        probe.function.args[static_cast<std::size_t>(i)] = ParseNumber(win::GetDlgItemText(dialog, kFirstArgument + i));
+    const std::string temperature =
+        MonteCarloTemperatureText(ChosenTemperature(dialog, *state.record), RunControl().analysisWindow);
+    win::SetDlgItemText(dialog, kEditTitle, MonteCarloFunctionTitle(probe, temperature).c_str());
+}
+
+// Test and OK: the record takes the fields and the window shows the new values. Low and High
+// set by the user stay while the data keep their range.
+bool Apply(win::HWND dialog, FunctionDialog& state)
+{
+    MonteCarloWindowRecord& record = *state.record;
+    if (!ReadFields(dialog, record)) return false;
+    const std::string low = record.lowText, high = record.highText;
+    ComputeMonteCarloValues(record, RunControl().analysisWindow);
+    double smallest = 0.0, largest = 0.0;
+    Extremes(record, smallest, largest);
+    if (smallest == state.smallest && largest == state.largest && !low.empty() && !high.empty()) {
+        record.lowText = low;
+        record.highText = high;
+        record.rangeFromData = false;
+    }
+    if (record.windowRecord && record.windowRecord->window) win::InvalidateRect(record.windowRecord->window, nullptr, 1);
+    RecomputeMonteCarloWindows(false);
+    return true;
+}
+
+void FillDialog(win::HWND dialog, FunctionDialog& state)
+{
+    const MonteCarloWindowRecord& record = *state.record;
+    if (!state.add) win::SetWindowText(dialog, "Change Monte Carlo Function");
+    for (int i = 0; i < kPerformanceFunctionCount; ++i)
+        win::SendDlgItemMessage(dialog, kComboFunction, win::CB_ADDSTRING, 0,
+                                reinterpret_cast<win::LPARAM>(std::string(PerformanceFunctionName(i)).c_str()));
+    win::SendDlgItemMessage(dialog, kComboFunction, win::CB_SETCURSEL, static_cast<win::WPARAM>(std::max(record.function.function, 0)), 0);
+    int chosenCurve = 0;
+    if (const PlotRecord* plot = AnalysisPlot()) {
+        for (int i = 0; i < plot->curveCount; ++i) {
+            const std::string& text = plot->curves[static_cast<std::size_t>(i)]->yExpressionText;
+            win::SendDlgItemMessage(dialog, kComboCurve, win::CB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(text.c_str()));
+            if (text == record.function.expression) chosenCurve = i;
+        }
+    }
+    win::SendDlgItemMessage(dialog, kComboCurve, win::CB_SETCURSEL, static_cast<win::WPARAM>(chosenCurve), 0);
+    win::SetDlgItemText(dialog, kEditBoolean, record.function.boolean.empty() ? "1" : record.function.boolean.c_str());
+    ShowArguments(dialog, record.function.function, false);
+    for (int i = 0; i < 3; ++i)
+        win::SetDlgItemText(dialog, kFirstArgument + i, StrPrintf("%g", record.function.args[static_cast<std::size_t>(i)]).c_str());
+    win::SetDlgItemText(dialog, kEditFormat, record.format.c_str());
+    // The temperature whose runs are measured, offered only with a temperature list.
+    const int temperatures = RunState().temperatureCount;
+    for (int b = 0; b < temperatures && temperatures > 1; ++b)
+        win::SendDlgItemMessage(dialog, kComboTemperature, win::CB_ADDSTRING, 0,
+                                reinterpret_cast<win::LPARAM>(MonteCarloTemperatureText(b, RunControl().analysisWindow).c_str()));
+    if (temperatures > 1)
+        win::SendDlgItemMessage(dialog, kComboTemperature, win::CB_SETCURSEL,
+                                static_cast<win::WPARAM>(MonteCarloTemperatureBlock(record)), 0);
+    for (int id : {kComboTemperature, kTemperatureLabel})
+        win::ShowWindow(win::GetDlgItem(dialog, id), temperatures > 1 ? win::SW_SHOW : win::SW_HIDE);
+    win::SetDlgItemText(dialog, kEditTitle, record.view.title.c_str());
+    win::CheckDlgButton(dialog, kCheckAuto, record.view.autoTitle ? win::BST_CHECKED : win::BST_UNCHECKED);
+    UpdateAutoTitle(dialog, state);
+}
+
+void Restore(FunctionDialog& state)
+{
+    MonteCarloWindowRecord& record = *state.record;
+    record.function = state.function;
+    record.view.title = state.title;
+    record.view.autoTitle = state.autoTitle;
+    record.format = state.format;
+    record.runBlock = state.runBlock;
+    ComputeMonteCarloValues(record, RunControl().analysisWindow);
+    record.lowText = state.lowText;
+    record.highText = state.highText;
+    record.rangeFromData = state.lowText.empty();
+    RecomputeMonteCarloWindows(false);
+}
+
+win::INT_PTR MonteCarloFunctionDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    FunctionDialog* state = DialogData<FunctionDialog>(dialog, message, lParam);
+    switch (message) {
+    case win::WM_INITDIALOG:
+        PlaceDialog(dialog, false, nullptr);
+        if (state) FillDialog(dialog, *state);
+        return 1;
+    case win::WM_COMMAND: {
+        if (!state) return 0;
+        const int id = win::LOWORD(wParam);
+        const int code = win::HIWORD(wParam);
+        if (id == kComboFunction && code == win::CBN_SELCHANGE) {
+            ShowArguments(dialog, ChosenFunction(dialog), true);
+            UpdateAutoTitle(dialog, *state);
+            return 1;
+        }
+        if (((id == kComboCurve || id == kComboTemperature) && code == win::CBN_SELCHANGE) || id == kCheckAuto ||
+            ((id == kEditBoolean || (id >= kFirstArgument && id < kFirstArgument + 3)) && code == win::EN_KILLFOCUS)) {
+            UpdateAutoTitle(dialog, *state);
+            return 1;
+        }
+        if (id == kButtonTest) {
+            Apply(dialog, *state);
+            return 1;
+        }
+        if (id == win::IDOK) {
+            if (!Apply(dialog, *state)) return 1;
+            MarkModified(RunControl().circuitWindow);
+            CloseDialog(dialog, 1);
+            return 1;
+        }
+        if (id == win::IDCANCEL) {
+            Restore(*state);
+            CloseDialog(dialog, 0);
+            return 1;
+        }
+        if (id == kDialogHelpButton) {
+            ShowDialogHelp(kFunctionTemplate);
+            return 1;
+        }
+        return 0;
+    }
+    default: return 0;
+    }
+}
+
+int RunFunctionDialog(MonteCarloWindowRecord& record, bool add)
+{
+    FunctionDialog state;
+    state.record = &record;
+    state.add = add;
+    state.function = record.function;
+    state.title = record.view.title;
+    state.autoTitle = record.view.autoTitle;
+    state.format = record.format;
+    state.lowText = record.lowText;
+    state.highText = record.highText;
+    state.runBlock = record.runBlock;
+    Extremes(record, state.smallest, state.largest);
+    return static_cast<int>(RunDialogParam(AppFrameWindow(), kFunctionTemplate, MonteCarloFunctionDlgProc,
+                                           reinterpret_cast<win::LPARAM>(&state)));
+}
+
+}  // namespace
+
+int NewMonteCarloFunction()
+{
+    LinkedList* list = CurrentList();
+    if (!list) return 0;
+    if (list->count >= kMaxHistograms) return 0;
+    MonteCarloWindowRecord* record = AppendMonteCarloWindow(*MonteCarloDocument(), Analysis().analysisKind);
+    if (!record) {
+        ReportMessage("E", kMsgInsufficientMemory);
+        return kMsgInsufficientMemory;
+    }
+    record->view.title = LoadResString(kMsgNew);
+    record->intervals = kNewHistogramIntervals;
+    record->function.function = 0;
+    record->function.boolean = "1";
+    record->function.args = {1.0, 1.0, 2.0};
+    record->format = "6.3";
+    if (const PlotRecord* plot = AnalysisPlot(); plot && plot->curveCount > 0) {
+        const int current = std::clamp(plot->currentCurve, 0, plot->curveCount - 1);
+        record->function.expression = plot->curves[static_cast<std::size_t>(current)]->yExpressionText;
+    }
+    if (!NewMonteCarloWindow(*record)) {
+        ListRemove(*list, record);
+        return kMsgAlreadyReported;
+    }
+    ComputeMonteCarloValues(*record, RunControl().analysisWindow);
+    if (RunFunctionDialog(*record, true) != 1) {
+        // A cancelled addition leaves nothing behind.
+        FreeMonteCarloFunction(*record);
+        ListRemove(*list, record);
+    }
+    return 0;
+}
+
+int RouteMonteCarloCommand(int id, WindowRecord* active)
+{
+    const bool analysis = Analysis().analysisKind != kAnalysisNone;
+    switch (id) {
+    case 17106: OpenMonteCarloCase(); return 0;
+    case 17158: RunMonteCarloOptionsDialog(); return 0;
+    case 17157:
+        if (analysis) NewMonteCarloFunction();
+        return 0;
+    case 17163:
+        if (MonteCarloRecordOf(active)) ChangeMonteCarloFunction(active);
+        return 0;
+    case 15678:
+        // F10, the characteristics of the active window: a histogram's are its function.
+        if (!MonteCarloRecordOf(active)) return 1;
+        ChangeMonteCarloFunction(active);
+        return 0;
+    case 17181:
+        if (analysis) DeleteMonteCarloWindowsDialog();
+        return 0;
+    case 17160:
+        if (MonteCarloWindowRecord* record = MonteCarloRecordOf(active)) WriteMonteCarloStatistics(record);
+        return 0;
+    default: return 1;
+    }
+}
+
+int ChangeMonteCarloFunction(WindowRecord* window)
+{
+    MonteCarloWindowRecord* record = MonteCarloRecordOf(window);
+    if (!record) return 1;
+    RunFunctionDialog(*record, false);
+    return 0;
+}
+
+void DeleteMonteCarloFunctions(std::vector<int> indices)
+{
+    LinkedList* list = CurrentList();
+    if (!list) return;
+    std::sort(indices.begin(), indices.end(), std::greater<int>());
+    for (int index : indices) {
+        int i = 0;
+        for (MonteCarloWindowRecord& record : ListRecords<MonteCarloWindowRecord>(*list)) {
+            if (i++ != index) continue;
+            FreeMonteCarloFunction(record);
+            ListRemove(*list, &record);
+            break;
+        }
+    }
+    MarkModified(RunControl().circuitWindow);
+}
+
+int DeleteMonteCarloWindowsDialog()
+{
+    LinkedList* list = CurrentList();
+    if (!list || list->count == 0) return 0;
+    ListSelectDesc desc;
+    desc.caption = "Delete Monte Carlo Window";
+    desc.several = true;
+    desc.helpId = 17181;
+    for (const MonteCarloWindowRecord& record : ListRecords<MonteCarloWindowRecord>(*list)) desc.items.push_back(record.view.title);
+    if (RunListSelectDialog(desc) != win::IDOK) return 0;
+    DeleteMonteCarloFunctions(desc.selection);
+    return 0;
+}
+
+}  // namespace kq5

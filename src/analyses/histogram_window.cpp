@@ -1,0 +1,495 @@
+// The Monte Carlo window: class MonteCarlo (window kind 6), its children (the list of values,
+// the statistics, the interval edits), the drawing of the histogram and the commands.
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <string>
+
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "analyses/histogram.h"
+#include "analyses/monte_carlo.h"
+#include "analyses/monte_carlo_models.h"
+#include "analyses/run_state.h"
+#include "app/color_table.h"
+#include "app/frame_state.h"
+#include "app/window_record.h"
+#include "app/window_record_utils.h"
+#include "core/format.h"
+#include "core/message_reporter.h"
+#include "document/circuit_document.h"
+#include "plots/plot_layout.h"
+#include "platform/controls.h"
+#include "platform/cursor.h"
+#include "platform/dialog.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_objects.h"
+#include "platform/mdi.h"
+#include "platform/menu.h"
+#include "platform/message.h"
+#include "platform/paint.h"
+#include "platform/text.h"
+#include "platform/window.h"
+
+namespace kq5 {
+
+namespace {
+
+constexpr const char* kMonteCarloClassName = "MonteCarlo";
+constexpr int kListValues = 102;
+constexpr int kFrameStatic = 109;
+constexpr int kFirstLabel = 111;     // Low, Mean, High, Sigma
+constexpr int kFirstValue = 115;
+constexpr int kPercentStatic = 120;
+constexpr int kFirstEditLabel = 121; // Intervals, Low, High
+constexpr int kEditIntervals = 124;
+constexpr int kEditLow = 125;
+constexpr int kEditHigh = 126;
+constexpr int kCommandChange = 17163;
+constexpr int kCommandHide = 14585;
+constexpr int kCommandStatistics = 17160;
+constexpr int kMsgLabelLow = 17490;  // Low, Mean, High, Sigma, Intervals follow
+constexpr int kMsgCaption = 17496;   // "Monte Carlo:%s"
+constexpr int kMsgPercent = 17497;   // "Percent displayed %6.2f"
+constexpr int kPanelWidth = 170;     // the column of the list and the statistics
+constexpr int kRowHeight = 18;
+constexpr int kMargin = 8;
+
+MonteCarloWindowRecord*& PendingRecord()
+{
+    static MonteCarloWindowRecord* pending = nullptr;
+    return pending;
+}
+
+win::HWND Child(win::HWND window, int id) { return win::GetDlgItem(window, id); }
+
+bool IsLive(WindowRecord* window) { return window && IsLiveWindowRecord(window) && window->window; }
+
+LinkedList* CurrentList()
+{
+    CircuitDocument* document = MonteCarloDocument();
+    const int kind = Analysis().analysisKind;
+    if (!document || kind < 0 || kind >= kAnalysisKindCount) return nullptr;
+    return &document->monteCarloWindows[static_cast<std::size_t>(kind)];
+}
+
+// The fields Tab moves among, in order: the value list and the three edits.
+constexpr int kTabOrder[] = {kListValues, kEditIntervals, kEditLow, kEditHigh};
+
+win::WNDPROC& OriginalFieldProc(bool list)
+{
+    static win::WNDPROC listProc = nullptr, editProc = nullptr;
+    return list ? listProc : editProc;
+}
+
+void MoveMonteCarloFocus(win::HWND field, bool backwards)
+{
+    const win::HWND window = win::GetParent(field);
+    const int id = win::GetDlgCtrlID(field);
+    constexpr int count = static_cast<int>(std::size(kTabOrder));
+    int at = 0;
+    while (at < count && kTabOrder[at] != id) ++at;
+    const int next = ((at < count ? at : 0) + (backwards ? count - 1 : 1)) % count;
+    const win::HWND target = Child(window, kTabOrder[next]);
+    win::SetFocus(target);
+    if (kTabOrder[next] != kListValues) win::SendMessage(target, win::EM_SETSEL, 0, -1);
+}
+
+// The list and the edits are children of a plain window, not of a dialog, so they pass Tab on
+// themselves.
+win::LRESULT FieldProc(win::HWND field, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    const bool list = win::GetDlgCtrlID(field) == kListValues;
+    if (message == win::WM_KEYDOWN && wParam == win::VK_TAB) {
+        MoveMonteCarloFocus(field, win::GetKeyState(win::VK_SHIFT) < 0);
+        return 0;
+    }
+    if (message == win::WM_CHAR && wParam == '\t') return 0;
+    return win::CallWindowProc(OriginalFieldProc(list), field, message, wParam, lParam);
+}
+
+void SubclassField(win::HWND field, bool list)
+{
+    const auto previous =
+        reinterpret_cast<win::WNDPROC>(win::SetWindowLongPtr(field, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&FieldProc)));
+    if (!OriginalFieldProc(list)) OriginalFieldProc(list) = previous;
+}
+
+bool CreateChildren(win::HWND window)
+{
+    auto make = [&](const char* cls, const char* text, win::DWORD style, int id) {
+        const win::HWND child = win::CreateWindowEx(0, cls, text, win::WS_CHILD | win::WS_VISIBLE | style, 0, 0, 10, 10,
+                                                     window, reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(id)),
+                                                     nullptr, nullptr);
+        if (child) win::SendMessage(child, win::WM_SETFONT, reinterpret_cast<win::WPARAM>(win::GetStockObject(win::DEFAULT_GUI_FONT)), 0);
+        return child != nullptr;
+    };
+    bool ok = make("LISTBOX", "", win::WS_VSCROLL | win::WS_BORDER | win::LBS_NOTIFY | win::WS_TABSTOP, kListValues);
+    ok = ok && make("STATIC", "", win::SS_ETCHEDFRAME, kFrameStatic);
+    for (int i = 0; i < 4; ++i) {
+        ok = ok && make("STATIC", LoadResString(kMsgLabelLow + i).c_str(), 0, kFirstLabel + i);
+        ok = ok && make("STATIC", "", 0, kFirstValue + i);
+    }
+    ok = ok && make("STATIC", "", 0, kPercentStatic);
+    const int editLabels[3] = {kMsgLabelLow + 4, kMsgLabelLow, kMsgLabelLow + 2};
+    for (int i = 0; i < 3; ++i) {
+        ok = ok && make("STATIC", LoadResString(editLabels[i]).c_str(), 0, kFirstEditLabel + i);
+        ok = ok && make("EDIT", "", win::WS_BORDER | win::ES_AUTOHSCROLL | win::WS_TABSTOP, kEditIntervals + i);
+    }
+    if (ok)
+        for (int id : kTabOrder) SubclassField(Child(window, id), id == kListValues);
+    return ok;
+}
+
+// The list and statistics on the left, the chart on the right.
+void LayOut(win::HWND window)
+{
+    win::RECT client{};
+    win::GetClientRect(window, &client);
+    const int statsTop = std::max<int>(client.bottom - (8 * kRowHeight + kMargin), 60);
+    const int width = kPanelWidth - 2 * kMargin;
+    win::MoveWindow(Child(window, kListValues), kMargin, kMargin, width, statsTop - 2 * kMargin, 1);
+    win::MoveWindow(Child(window, kFrameStatic), kMargin - 4, statsTop - 4, width + 8, 8 * kRowHeight + 4, 1);
+    for (int i = 0; i < 4; ++i) {
+        const int y = statsTop + i * kRowHeight;
+        win::MoveWindow(Child(window, kFirstLabel + i), kMargin, y, 44, kRowHeight - 2, 1);
+        win::MoveWindow(Child(window, kFirstValue + i), kMargin + 46, y, width - 46, kRowHeight - 2, 1);
+    }
+    win::MoveWindow(Child(window, kPercentStatic), kMargin, statsTop + 4 * kRowHeight, width, kRowHeight - 2, 1);
+    for (int i = 0; i < 3; ++i) {
+        const int y = statsTop + (5 + i) * kRowHeight;
+        win::MoveWindow(Child(window, kFirstEditLabel + i), kMargin, y + 2, 50, kRowHeight - 2, 1);
+        win::MoveWindow(Child(window, kEditIntervals + i), kMargin + 52, y, width - 52, kRowHeight - 2, 1);
+    }
+}
+
+win::RECT ChartRect(win::HWND window)
+{
+    win::RECT client{};
+    win::GetClientRect(window, &client);
+    return win::RECT{kPanelWidth, 0, std::max<int>(client.right, kPanelWidth + 1), client.bottom};
+}
+
+void FillValueList(MonteCarloWindowRecord& record, win::HWND window)
+{
+    const win::HWND list = Child(window, kListValues);
+    if (!list) return;
+    win::SendMessage(list, win::WM_SETREDRAW, 0, 0);
+    win::SendMessage(list, win::LB_RESETCONTENT, 0, 0);
+    for (double value : record.values) {
+        const std::string line = FormatMonteCarloValue(record, value);
+        win::SendMessage(list, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(line.c_str()));
+    }
+    win::SendMessage(list, win::WM_SETREDRAW, 1, 0);
+    win::InvalidateRect(list, nullptr, 1);
+}
+
+void ShowStatistics(MonteCarloWindowRecord& record, win::HWND window)
+{
+    const RunStatistics s = ComputeRunStatistics(record.values);
+    const double shown[4] = {s.low, s.mean, s.high, s.deviation};
+    for (int i = 0; i < 4; ++i)
+        win::SetWindowText(Child(window, kFirstValue + i),
+                           record.values.empty() ? "" : FormatMonteCarloValue(record, shown[i]).c_str());
+}
+
+// After a computing: the caption, the list, the statistics and the interval edits.
+void RefreshWindow(MonteCarloWindowRecord& record)
+{
+    WindowRecord* window = record.windowRecord;
+    if (!IsLive(window)) return;
+    const std::string caption = StrPrintf(LoadResString(kMsgCaption).c_str(), record.view.title.c_str());
+    win::SetWindowText(window->window, caption.c_str());
+    window->title = caption;
+    win::SetWindowText(Child(window->window, kEditIntervals), std::to_string(HistogramIntervals(record)).c_str());
+    win::SetWindowText(Child(window->window, kEditLow), record.lowText.c_str());
+    win::SetWindowText(Child(window->window, kEditHigh), record.highText.c_str());
+    ShowStatistics(record, window->window);
+    FillValueList(record, window->window);
+    win::InvalidateRect(window->window, nullptr, 1);
+}
+
+void Recompute(MonteCarloWindowRecord& record)
+{
+    ComputeMonteCarloValues(record, RunControl().analysisWindow);
+    RefreshWindow(record);
+}
+
+void ShowPopup(WindowRecord* window, int x, int y)
+{
+    const bool curves = RunControl().analysisWindow && RunControl().analysisWindow->plot &&
+                        RunControl().analysisWindow->plot->curveCount > 0;
+    const win::HMENU menu = win::CreatePopupMenu();
+    win::AppendMenu(menu, win::MF_STRING | (curves ? 0 : win::MF_GRAYED), kCommandChange, "&Characteristics...");
+    win::AppendMenu(menu, win::MF_STRING, kCommandHide, "&Hide Window");
+    win::AppendMenu(menu, win::MF_STRING | (curves ? 0 : win::MF_GRAYED), kCommandStatistics, "&Statistics");
+    win::POINT p{x, y};
+    win::ClientToScreen(window->window, &p);
+    const int chosen = static_cast<int>(win::TrackPopupMenu(menu, win::TPM_RETURNCMD, p.x, p.y, 0, window->window, nullptr));
+    win::DestroyMenu(menu);
+    if (chosen) win::SendMessage(window->window, win::WM_COMMAND, static_cast<win::WPARAM>(chosen), 0);
+}
+
+void OnEditKillFocus(MonteCarloWindowRecord& record, win::HWND window, int id)
+{
+    const std::string text = win::GetDlgItemText(window, id);
+    if (id == kEditIntervals) {
+        if (SetHistogramIntervalsText(record, text)) win::InvalidateRect(window, nullptr, 1);
+        win::SetWindowText(Child(window, kEditIntervals), std::to_string(HistogramIntervals(record)).c_str());
+        return;
+    }
+    const bool curves = RunControl().analysisWindow && RunControl().analysisWindow->plot &&
+                        RunControl().analysisWindow->plot->curveCount > 0;
+    if (curves && SetHistogramRangeText(record, id == kEditHigh, text)) win::InvalidateRect(window, nullptr, 1);
+}
+
+win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    const win::HWND client = Frame().mdiClient;
+    return client && win::GetParent(hwnd) == client ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
+                                                    : win::DefWindowProc(hwnd, message, wParam, lParam);
+}
+
+win::LRESULT MonteCarloWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    WindowRecord* window = GetWindowRecord(hwnd);
+    MonteCarloWindowRecord* record = window ? MonteCarloRecordOf(window) : nullptr;
+    switch (message) {
+    case win::WM_CREATE: {
+        WindowRecord* made = NewWindowRecord(hwnd, kWindowMonteCarlo);
+        if (!made) return -1;
+        if (MonteCarloWindowRecord* pending = PendingRecord()) pending->windowRecord = made;
+        if (!CreateChildren(hwnd)) return -1;
+        LayOut(hwnd);
+        return 0;
+    }
+    case win::WM_SIZE:
+        LayOut(hwnd);
+        win::InvalidateRect(hwnd, nullptr, 1);
+        break;
+    case win::WM_PAINT: {
+        win::PAINTSTRUCT ps;
+        const win::HDC dc = win::BeginPaint(hwnd, &ps);
+        DrawMonteCarloWindow(window, dc, ChartRect(hwnd));
+        win::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case win::WM_RBUTTONDOWN:
+        if (window) ShowPopup(window, win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
+        return 0;
+    case win::WM_COMMAND: {
+        const int id = win::LOWORD(wParam);
+        if (record && win::HIWORD(wParam) == win::EN_KILLFOCUS && id >= kEditIntervals && id <= kEditHigh) {
+            OnEditKillFocus(*record, hwnd, id);
+            return 0;
+        }
+        if (id == kCommandHide) {
+            if (record) record->closing = true;
+            win::SendMessage(hwnd, win::WM_CLOSE, 0, 0);
+            return 0;
+        }
+        if (id == kCommandChange) {
+            ChangeMonteCarloFunction(window);
+            return 0;
+        }
+        if (id == kCommandStatistics) {
+            WriteMonteCarloStatistics(record);
+            return 0;
+        }
+        break;
+    }
+    case win::WM_CLOSE:
+        if (record) win::GetWindowPlacement(hwnd, &record->view.placement);
+        break;
+    case win::WM_DESTROY:
+        if (record) record->windowRecord = nullptr;
+        if (window) FreeWindowRecord(window);
+        return 0;
+    default: break;
+    }
+    return DefaultProc(hwnd, message, wParam, lParam);
+}
+
+void CloseWindowOf(MonteCarloWindowRecord& record)
+{
+    WindowRecord* window = record.windowRecord;
+    if (!IsLive(window)) return;
+    const win::HWND hwnd = window->window;
+    const win::HWND client = Frame().mdiClient;
+    if (client && win::GetParent(hwnd) == client)
+        win::SendMessage(client, win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
+    else
+        win::DestroyWindow(hwnd);
+    record.windowRecord = nullptr;
+}
+
+}  // namespace
+
+MonteCarloWindowRecord* MonteCarloRecordOf(WindowRecord* window)
+{
+    if (!window || window->kind != kWindowMonteCarlo) return nullptr;
+    if (MonteCarloWindowRecord* pending = PendingRecord(); pending && pending->windowRecord == window) return pending;
+    CircuitDocument* document = MonteCarloDocument();
+    if (!document) return nullptr;
+    for (LinkedList& list : document->monteCarloWindows)
+        for (MonteCarloWindowRecord& record : ListRecords<MonteCarloWindowRecord>(list))
+            if (record.windowRecord == window) return &record;
+    return nullptr;
+}
+
+int RegisterMonteCarloClass()
+{
+    win::WNDCLASS existing;
+    if (win::GetClassInfo(nullptr, kMonteCarloClassName, &existing)) return 1;
+    win::WNDCLASS wc;
+    wc.style = win::CS_HREDRAW | win::CS_VREDRAW;
+    wc.lpfnWndProc = MonteCarloWndProc;
+    wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
+    wc.hbrBackground = static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH));
+    wc.lpszClassName = kMonteCarloClassName;
+    return win::RegisterClass(&wc) != 0 ? 1 : 0;
+}
+
+void UnregisterMonteCarloClass() { win::UnregisterClass(kMonteCarloClassName, nullptr); }
+
+WindowRecord* NewMonteCarloWindow(MonteCarloWindowRecord& record)
+{
+    if (!RegisterMonteCarloClass()) return nullptr;
+    PendingRecord() = &record;
+    const std::string caption = StrPrintf(LoadResString(kMsgCaption).c_str(), record.view.title.c_str());
+    win::HWND hwnd = nullptr;
+    if (win::HWND client = Frame().mdiClient) {
+        win::MDICREATESTRUCT create;
+        create.szClass = kMonteCarloClassName;
+        create.szTitle = caption.c_str();
+        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
+        hwnd = reinterpret_cast<win::HWND>(
+            win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
+    } else {
+        hwnd = win::CreateWindowEx(0, kMonteCarloClassName, caption.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE,
+                                   0, 0, 640, 440, nullptr, nullptr, nullptr, nullptr);
+    }
+    PendingRecord() = nullptr;
+    if (!hwnd) {
+        record.windowRecord = nullptr;
+        return nullptr;
+    }
+    record.closing = false;
+    return record.windowRecord;
+}
+
+void ShowMonteCarloWindow(int index)
+{
+    LinkedList* list = CurrentList();
+    if (!list) return;
+    int i = 0;
+    for (MonteCarloWindowRecord& record : ListRecords<MonteCarloWindowRecord>(*list)) {
+        if (i++ != index) continue;
+        if (!IsLive(record.windowRecord)) {
+            if (!NewMonteCarloWindow(record)) return;
+            Recompute(record);
+        }
+        ActivateWindowRecord(record.windowRecord, true);
+        return;
+    }
+}
+
+void RecomputeMonteCarloWindows(bool onlyVisible)
+{
+    LinkedList* list = CurrentList();
+    if (!list) return;
+    for (MonteCarloWindowRecord& record : ListRecords<MonteCarloWindowRecord>(*list)) {
+        if (!IsLive(record.windowRecord)) continue;
+        if (onlyVisible && !win::IsWindowVisible(record.windowRecord->window)) continue;
+        Recompute(record);
+    }
+}
+
+void CloseMonteCarloWindows()
+{
+    LinkedList* list = CurrentList();
+    if (!list) return;
+    for (MonteCarloWindowRecord& record : ListRecords<MonteCarloWindowRecord>(*list)) {
+        if (!IsLive(record.windowRecord)) continue;
+        win::ShowWindow(record.windowRecord->window, win::SW_HIDE);
+        record.closing = true;
+        CloseWindowOf(record);
+    }
+}
+
+void FreeMonteCarloFunction(MonteCarloWindowRecord& record)
+{
+    CloseWindowOf(record);
+    record.FreeOwnedData();
+    record.values.clear();
+    record.valueRuns.clear();
+}
+
+void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& rect)
+{
+    MonteCarloWindowRecord* record = MonteCarloRecordOf(window);
+    if (!record || record->values.empty() || !RunState().monteCarloActive) return;
+    const int left = rect.left + 50, right = rect.right - 20, top = rect.top + 30, bottom = rect.bottom - 40;
+    const HistogramBars bars = SettleHistogram(*record, bottom - top);
+    const bool screen = window && window->window && IsDisplayDC(dc);
+
+    win::SetBkMode(dc, win::TRANSPARENT);
+    const win::HPEN framePen = win::CreatePen(win::PS_SOLID, 1, PaletteColor(record->gridColor, true));
+    const win::HGDIOBJ oldPen = win::SelectObject(dc, framePen);
+    const win::HGDIOBJ oldFont = win::SelectObject(dc, win::GetStockObject(win::DEFAULT_GUI_FONT));
+    win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::Rectangle(dc, left, top, right, bottom + 1);
+    const double n = static_cast<double>(record->values.size());
+    if (bars.drawBars && bars.top * n > 0.0) {
+        // Five divisions of the vertical scale, labelled in percent.
+        const double step = bars.top * 100.0 / 5.0 + 0.0001;
+        for (int d = 0; d <= 5; ++d) {
+            const int y = bottom - static_cast<int>(std::lround((bottom - top) * d / 5.0));
+            win::MoveToEx(dc, left - 4, y, nullptr);
+            win::LineTo(dc, left, y);
+            const std::string label = StrPrintf("%.0f%%", step * d);
+            win::RECT r{rect.left, y - 8, left - 6, y + 8};
+            win::DrawText(dc, label, &r, win::DT_RIGHT | win::DT_SINGLELINE | win::DT_VCENTER);
+        }
+        const win::HBRUSH barBrush = win::CreateSolidBrush(PaletteColor(record->foreColor ? record->foreColor : 9, true));
+        win::SelectObject(dc, barBrush);
+        const double barWidth = static_cast<double>(right - left) / bars.intervals;
+        for (int i = 0; i < bars.intervals; ++i) {
+            const int count = bars.counts[static_cast<std::size_t>(i)];
+            const int x0 = left + static_cast<int>(std::lround(barWidth * i)) + 1;
+            const int x1 = left + static_cast<int>(std::lround(barWidth * (i + 1))) - 1;
+            const int h = static_cast<int>(std::lround((bottom - top) * (count / (bars.top * n))));
+            if (x0 >= rect.right) break;
+            if (count > 0) {
+                const win::POINT shape[5] = {{x0, bottom}, {x0, bottom - h}, {x1, bottom - h}, {x1, bottom}, {x0, bottom}};
+                win::Polygon(dc, shape, 5);
+            }
+            const std::string share = StrPrintf("%.1f", count / n * 100.0);
+            win::RECT r{x0 - 10, bottom - h - 16, x1 + 10, bottom - h - 2};
+            win::DrawText(dc, share, &r, win::DT_CENTER | win::DT_SINGLELINE);
+        }
+        win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+        win::DeleteObject(barBrush);
+    }
+    // The range under the chart.
+    win::RECT lowText{left - 40, bottom + 4, left + 80, bottom + 20};
+    win::DrawText(dc, record->lowText, &lowText, win::DT_LEFT | win::DT_SINGLELINE);
+    win::RECT highText{right - 80, bottom + 4, right + 20, bottom + 20};
+    win::DrawText(dc, record->highText, &highText, win::DT_RIGHT | win::DT_SINGLELINE);
+    win::RECT title{left, rect.top + 6, right, top - 4};
+    win::DrawText(dc, record->view.title, &title, win::DT_CENTER | win::DT_SINGLELINE);
+    win::SelectObject(dc, oldFont);
+    win::SelectObject(dc, oldPen);
+    win::DeleteObject(framePen);
+
+    if (screen) {
+        ShowStatistics(*record, window->window);
+        const std::string percent = StrPrintf(LoadResString(kMsgPercent).c_str(), bars.percentDisplayed);
+        win::SetWindowText(Child(window->window, kPercentStatic), percent.c_str());
+        win::SetWindowText(Child(window->window, kEditLow), record->lowText.c_str());
+        win::SetWindowText(Child(window->window, kEditHigh), record->highText.c_str());
+    }
+}
+
+}  // namespace kq5

@@ -1,0 +1,513 @@
+// The Monte Carlo windows and dialogs driven headless: a histogram of the runs of a Monte Carlo
+// analysis (values, statistics, intervals, Low and High), the statistics file, and the Options
+// and Functions dialogs. Screenshots: monte_carlo_histogram.png, monte_carlo_options.png.
+#include <algorithm>
+#include <vector>
+#include <utility>
+#include <optional>
+#include <cstdlib>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "../plots/analysis_window_test_support.h"
+#include "analog/transient_run_services.h"
+#include "analyses/histogram.h"
+#include "analyses/monte_carlo.h"
+#include "analyses/performance_functions.h"
+#include "analyses/run_state.h"
+#include "app/window_record.h"
+#include "core/random15.h"
+#include "document/circuit_document.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
+#include "platform/headless.h"
+#include "platform/message_box.h"
+#include "platform/paint.h"
+#include "platform/system.h"
+#include "plots/waveform_store.h"
+
+namespace kq5::testing {
+namespace {
+
+const char* const kNetlist =
+    "MC HISTOGRAM\n"
+    "I1 0 1 DC 1M\n"
+    "R1 1 0 RM 1K\n"
+    ".MODEL RM RES (R=1 DEV=10%)\n"
+    ".TRAN 1U 2U\n"
+    ".PRINT TRAN V(1)\n"
+    ".END\n";
+
+class MonteCarloWindowsTest : public AnalysisWindowTest {
+protected:
+    void SetUp() override
+    {
+        AnalysisWindowTest::SetUp();
+        ResetRunStateForTests();
+        ResetMonteCarloForTests();
+        FixRandom15Seed(99u);
+    }
+    void TearDown() override
+    {
+        win::headless::SetIdleHandler({});
+        FixRandom15Seed(std::nullopt);
+        AnalysisWindowTest::TearDown();
+        ResetRunStateForTests();
+        ResetMonteCarloForTests();
+    }
+
+    int RunMonteCarlo(const std::string& runs, const std::string& netlist = kNetlist)
+    {
+        PutCircuit(netlist, "hist.cir");
+        MonteCarloOptions& options = record_->document->monteCarlo[kAnalysisTransient];
+        options.options = kDistributionNormal | kMonteCarloOn;
+        options.runs = runs;
+        if (const int started = RunAnalysisCommand(record_, kAnalysisTransient); started != 0) return started;
+        const int result = RunAnalysisTimed(kAnalysisTransient);
+        Pump();
+        return result;
+    }
+
+    // A histogram of High(V(1)) over the runs, with its window.
+    MonteCarloWindowRecord& AddHistogram()
+    {
+        MonteCarloWindowRecord* record = AppendMonteCarloWindow(*record_->document, kAnalysisTransient);
+        record->function.function = kHigh;
+        record->function.expression = Curve(0).yExpressionText;
+        record->function.boolean = "1";
+        record->intervals = kNewHistogramIntervals;
+        record->format = "6.3";
+        ShowMonteCarloWindow(0);
+        return *record;
+    }
+
+    static std::string ChildText(const MonteCarloWindowRecord& record, int id)
+    {
+        return win::GetWindowText(win::GetDlgItem(record.windowRecord->window, id));
+    }
+};
+
+TEST_F(MonteCarloWindowsTest, TheHistogramShowsEveryRunItsStatisticsAndItsIntervals)
+{
+    ASSERT_EQ(RunMonteCarlo("300"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    ASSERT_NE(record.windowRecord, nullptr);
+    ASSERT_EQ(record.values.size(), 300u);
+    // Each value is its run's voltage.
+    CurveRecord& c = Curve(0);
+    for (int r = 0; r < 300; r += 37)
+        EXPECT_DOUBLE_EQ(record.values[static_cast<std::size_t>(r)],
+                         GetWaveformValue(Plot().store, c.storeSlots[kWaveformY], c.runLastIndex[static_cast<std::size_t>(r)]));
+    EXPECT_EQ(record.view.title, "High(" + c.yExpressionText + ",1)");
+    EXPECT_EQ(win::GetWindowText(record.windowRecord->window), "Monte Carlo:" + record.view.title);
+    const win::HWND list = win::GetDlgItem(record.windowRecord->window, 102);
+    EXPECT_EQ(win::SendMessage(list, win::LB_GETCOUNT, 0, 0), 300);
+
+    // Drawn once: Low and High from the data, every value in an interval.
+    win::RedrawWindow(record.windowRecord->window, nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_UPDATENOW);
+    Pump();
+    const RunStatistics s = ComputeRunStatistics(record.values);
+    EXPECT_EQ(ChildText(record, 115), FormatMonteCarloValue(record, s.low));
+    EXPECT_EQ(ChildText(record, 116), FormatMonteCarloValue(record, s.mean));
+    EXPECT_EQ(ChildText(record, 118), FormatMonteCarloValue(record, s.deviation));
+    EXPECT_EQ(ChildText(record, 120), "Percent displayed 100.00");
+    EXPECT_EQ(ChildText(record, 125), FormatMonteCarloValue(record, s.low));
+    EXPECT_EQ(ChildText(record, 126), FormatMonteCarloValue(record, s.high));
+    Shoot("monte_carlo_histogram");
+
+    HistogramBars bars = SettleHistogram(record, 300);
+    EXPECT_EQ(bars.intervals, 11);
+    int total = 0;
+    for (int count : bars.counts) total += count;
+    EXPECT_EQ(total, 300);
+    EXPECT_DOUBLE_EQ(bars.percentDisplayed, 100.0);
+
+    // Intervals: 1 and 201 are refused, 2 and 200 taken; a count from a file is clamped.
+    EXPECT_FALSE(SetHistogramIntervalsText(record, "1"));
+    EXPECT_FALSE(SetHistogramIntervalsText(record, "201"));
+    EXPECT_EQ(HistogramIntervals(record), 11);
+    EXPECT_TRUE(SetHistogramIntervalsText(record, "200"));
+    EXPECT_TRUE(SetHistogramIntervalsText(record, "2"));
+    EXPECT_EQ(HistogramIntervals(record), 2);
+    record.intervals = 100000;
+    EXPECT_EQ(HistogramIntervals(record), 200);
+    record.intervals = -5;
+    EXPECT_EQ(HistogramIntervals(record), 2);
+    record.intervals = 11;
+
+    // A narrower Low..High leaves the values outside it out of the displayed share.
+    const double middle = (s.low + s.high) / 2.0;
+    EXPECT_TRUE(SetHistogramRangeText(record, false, FormatMonteCarloValue(record, middle)));
+    bars = SettleHistogram(record, 300);
+    const auto above = std::count_if(record.values.begin(), record.values.end(), [&](double v) {
+        return v >= bars.low - 0.01 * bars.width;
+    });
+    EXPECT_NEAR(bars.percentDisplayed, 100.0 * above / 300.0, 1e-9);
+    EXPECT_LT(bars.percentDisplayed, 100.0);
+    // Low above High: the two change places.
+    record.lowText = FormatMonteCarloValue(record, s.high);
+    record.highText = FormatMonteCarloValue(record, s.low);
+    bars = SettleHistogram(record, 300);
+    EXPECT_LT(bars.low, bars.high);
+    EXPECT_NEAR(bars.low, s.low, 1e-3);
+    EXPECT_NEAR(bars.high, s.high, 1e-3);
+
+    // The statistics file: one line per run, named with "MC".
+    ASSERT_EQ(WriteMonteCarloStatistics(&record), 0);
+    std::ifstream in(dir_ / "hist.TMC");
+    ASSERT_TRUE(in);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("300 Runs"), std::string::npos);
+    EXPECT_NE(text.str().find("Monte Carlo Statistical Analysis of hist.cir"), std::string::npos);
+    EXPECT_NE(text.str().find(" Low=" + FormatMonteCarloValue(record, s.low) + " Mean="), std::string::npos);
+    EXPECT_NE(text.str().find(" 300  " + FormatMonteCarloValue(record, record.values.back())), std::string::npos);
+}
+
+TEST_F(MonteCarloWindowsTest, StatisticsThatCannotBeWrittenAreReported)
+{
+    ASSERT_EQ(RunMonteCarlo("5"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    std::filesystem::create_directory(dir_ / "hist.TMC");  // a directory where the file should go
+    win::ClearMessageBoxLog();
+    win::PushMessageBoxAnswer(win::IDOK);  // on the screen the box would wait for a click
+    const int status = WriteMonteCarloStatistics(&record);
+    EXPECT_GT(status, 16000);
+    EXPECT_FALSE(win::MessageBoxLog().empty());
+}
+
+TEST_F(MonteCarloWindowsTest, WithoutMonteCarloTheWindowHasNoValues)
+{
+    PutCircuit(kNetlist, "hist.cir");
+    ASSERT_EQ(RunAnalysisCommand(record_, kAnalysisTransient), 0);
+    ASSERT_EQ(RunAnalysisTimed(kAnalysisTransient), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    EXPECT_TRUE(record.values.empty());
+    EXPECT_EQ(win::SendMessage(win::GetDlgItem(record.windowRecord->window, 102), win::LB_GETCOUNT, 0, 0), 0);
+    // Deleting closes the window.
+    DeleteMonteCarloFunctions({0});
+    EXPECT_EQ(record_->document->monteCarloWindows[kAnalysisTransient].count, 0);
+}
+
+TEST_F(MonteCarloWindowsTest, OptionsAndFunctionsDialogs)
+{
+    PutCircuit(kNetlist, "hist.cir");
+    ASSERT_EQ(RunAnalysisCommand(record_, kAnalysisTransient), 0);
+    CircuitDocument& document = *record_->document;
+    document.monteCarlo[kAnalysisTransient] = MonteCarloOptions{0, "100", ""};
+    document.stepping[2].flags |= kStepOn;
+    EXPECT_EQ(MonteCarloFunctionLine(kRiseTime), "Rise_Time(Expr,Boolean,N,Low,High)");
+    EXPECT_EQ(MonteCarloFunctionLine(kHigh), "High(Expr,Boolean)");
+
+    // The dialogs run modeless here, so that the test drives them the same way on the screen.
+    win::HWND dialog = win::CreateDialogParam(win::GetModuleHandle(nullptr), 17158, nullptr, MonteCarloOptionsDlgProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(win::GetWindowText(dialog), "Monte Carlo Options");
+    EXPECT_EQ(win::GetDlgItemText(dialog, 200), "100");
+    // A document without a distribution shows Normal, the one it runs with.
+    EXPECT_EQ(win::IsDlgButtonChecked(dialog, 205), win::BST_CHECKED);
+    EXPECT_EQ(win::IsDlgButtonChecked(dialog, 111), win::BST_CHECKED);
+    win::CheckRadioButton(dialog, 205, 207, 206);
+    win::CheckRadioButton(dialog, 110, 111, 110);
+    win::SetDlgItemText(dialog, 200, "  2K  ");
+    win::SetDlgItemText(dialog, 208, "V(1)>");
+    win::SetFocus(win::GetDlgItem(dialog, 208));
+    win::SendDlgItemMessage(dialog, 208, win::EM_SETSEL, 5, 5);
+
+    // The Functions list: one line per performance function; the chosen one goes in at the caret.
+    win::HWND functions = win::CreateDialogParam(win::GetModuleHandle(nullptr), 17161, dialog, MonteCarloFunctionsDlgProc, 0);
+    ASSERT_NE(functions, nullptr);
+    EXPECT_EQ(win::GetWindowText(functions), "Functions");
+    const win::HWND box = win::GetDlgItem(functions, 101);
+    ASSERT_EQ(win::SendMessage(box, win::LB_GETCOUNT, 0, 0), kPerformanceFunctionCount);
+    char line[128] = {};
+    win::SendMessage(box, win::LB_GETTEXT, kWidth, reinterpret_cast<win::LPARAM>(line));
+    EXPECT_STREQ(line, "Width(Expr,Boolean,N,Level)");
+    win::DestroyWindow(functions);
+    InsertReportWhenFunction(dialog, kHigh);
+    EXPECT_EQ(win::GetDlgItemText(dialog, 208), "V(1)> High(Expr,Boolean)");
+    win::ShowWindow(dialog, win::SW_SHOW);
+    Pump();
+    Shoot("monte_carlo_options");
+    win::SendMessage(dialog, win::WM_COMMAND, win::IDOK, 0);
+    if (win::IsWindow(dialog)) win::DestroyWindow(dialog);
+    const MonteCarloOptions& options = document.monteCarlo[kAnalysisTransient];
+    EXPECT_EQ(options.options, kDistributionLinear | kMonteCarloOn);
+    EXPECT_EQ(options.runs, "2K");
+    EXPECT_EQ(options.performance, "V(1)> High(Expr,Boolean)");
+    // Turning Monte Carlo on turns stepping off.
+    for (const SteppingSlot& slot : document.stepping) EXPECT_EQ(slot.flags & kStepOn, 0u);
+
+    // Cancel keeps everything.
+    dialog = win::CreateDialogParam(win::GetModuleHandle(nullptr), 17158, nullptr, MonteCarloOptionsDlgProc, 0);
+    win::CheckRadioButton(dialog, 110, 111, 111);
+    win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0);
+    if (win::IsWindow(dialog)) win::DestroyWindow(dialog);
+    EXPECT_EQ(document.monteCarlo[kAnalysisTransient].options, kDistributionLinear | kMonteCarloOn);
+}
+
+TEST_F(MonteCarloWindowsTest, ABadReportWhenStopsTheRunsUntilItIsMended)
+{
+    PutCircuit(kNetlist, "hist.cir");
+    MonteCarloOptions& options = record_->document->monteCarlo[kAnalysisTransient];
+    options.options = kDistributionNormal | kMonteCarloOn;
+    options.runs = "3";
+    options.performance = "V(1)>>";
+    ASSERT_EQ(RunAnalysisCommand(record_, kAnalysisTransient), 0);
+    win::ClearMessageBoxLog();
+    win::PushMessageBoxAnswer(win::IDOK);  // on the screen the box would wait for a click
+    EXPECT_NE(RunAnalysisTimed(kAnalysisTransient), 0);
+    EXPECT_TRUE(RunState().setupFailed);
+    EXPECT_FALSE(win::MessageBoxLog().empty());
+    options.performance = "V(1)>2";
+    Pump();
+    EXPECT_EQ(RunAnalysisTimed(kAnalysisTransient), 0);
+    EXPECT_FALSE(RunState().setupFailed);
+    EXPECT_TRUE(HasReportWhenExpression());
+    EXPECT_EQ(Plot().store.runCount, 3);
+}
+
+TEST_F(MonteCarloWindowsTest, AnOpenHistogramFollowsEveryRunOfTheNextAnalysis)
+{
+    ASSERT_EQ(RunMonteCarlo("5"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    ASSERT_EQ(record.values.size(), 5u);
+    // The window is recomputed at the end of each run, so it has seen each run as it came.
+    std::size_t largestSeen = 0;
+    int recomputes = 0;
+    RunServices().endCase = [previous = RunServices().endCase, &record, &largestSeen, &recomputes](WindowRecord* w) {
+        const std::size_t before = record.values.size();
+        previous(w);
+        if (record.values.size() != before) ++recomputes;
+        largestSeen = std::max(largestSeen, record.values.size());
+    };
+    record_->document->monteCarlo[kAnalysisTransient].runs = "12";
+    ASSERT_EQ(RunAnalysisTimed(kAnalysisTransient), 0);
+    Pump();
+    EXPECT_EQ(record.values.size(), 12u);
+    EXPECT_EQ(largestSeen, 12u);
+    EXPECT_GE(recomputes, 2);
+    EXPECT_EQ(win::SendMessage(win::GetDlgItem(record.windowRecord->window, 102), win::LB_GETCOUNT, 0, 0), 12);
+}
+
+// The Add/Change Monte Carlo Function dialog and the list of windows to delete are modal: they
+// are answered by the headless layer's idle handler, so these tests run without a display.
+class MonteCarloCommandsTest : public MonteCarloWindowsTest {
+protected:
+    using Step = std::function<void(win::HWND)>;
+
+    void SetUp() override
+    {
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+            const char* value = std::getenv(name);
+            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            ::unsetenv(name);
+        }
+        MonteCarloWindowsTest::SetUp();
+    }
+    void TearDown() override
+    {
+        MonteCarloWindowsTest::TearDown();
+        for (const auto& [name, value] : saved_)
+            if (value) ::setenv(name.c_str(), value->c_str(), 1);
+    }
+
+    // Runs the command while the steps answer its dialogs, one step whenever one waits.
+    int Command(int id, WindowRecord* active, std::vector<Step> steps)
+    {
+        std::size_t next = 0;
+        win::headless::SetIdleHandler([&]() {
+            if (next >= steps.size()) return false;
+            steps[next++](win::GetActiveWindow());
+            return true;
+        });
+        const int result = RouteMonteCarloCommand(id, active);
+        win::headless::SetIdleHandler({});
+        EXPECT_EQ(next, steps.size()) << "not every step ran";
+        return result;
+    }
+
+    static void Press(win::HWND dialog, int id) { win::SendMessage(dialog, win::WM_COMMAND, static_cast<win::WPARAM>(id), 0); }
+    static void Pick(win::HWND dialog, int combo, int index)
+    {
+        win::SendDlgItemMessage(dialog, combo, win::CB_SETCURSEL, static_cast<win::WPARAM>(index), 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(combo, win::CBN_SELCHANGE), 0);
+    }
+
+    LinkedList& Histograms() { return record_->document->monteCarloWindows[kAnalysisTransient]; }
+    MonteCarloWindowRecord& First() { return *ListRecords<MonteCarloWindowRecord>(Histograms()).begin(); }
+
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(MonteCarloCommandsTest, AddChangeDeleteAndStatisticsCommands)
+{
+    ASSERT_EQ(RunMonteCarlo("40"), 0);
+    const std::string curve = Curve(0).yExpressionText;
+
+    // Add, tried with Test and then cancelled: nothing is left behind.
+    std::size_t testedValues = 0;
+    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
+                  EXPECT_EQ(win::GetWindowText(dialog), "Add Monte Carlo Function");
+                  Pick(dialog, 524, kHigh);
+                  EXPECT_EQ(win::GetDlgItemText(dialog, 271), "High(" + curve + ",1)");
+                  Press(dialog, 203);
+                  testedValues = First().values.size();
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
+    EXPECT_EQ(testedValues, 40u);
+    EXPECT_EQ(Histograms().count, 0);
+
+    // Add for good.
+    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
+                  Pick(dialog, 524, kHigh);
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    ASSERT_EQ(Histograms().count, 1);
+    MonteCarloWindowRecord& record = First();
+    ASSERT_NE(record.windowRecord, nullptr);
+    EXPECT_EQ(record.function.function, kHigh);
+    EXPECT_EQ(record.view.title, "High(" + curve + ",1)");
+    ASSERT_EQ(record.values.size(), 40u);
+    const std::vector<double> highs = record.values;
+
+    // Change: a missing argument keeps the dialog open with a beep; Cancel puts everything back.
+    win::ClearMessageBoxLog();
+    EXPECT_EQ(Command(17163, record.windowRecord, {[&](win::HWND dialog) {
+                  EXPECT_EQ(win::GetWindowText(dialog), "Change Monte Carlo Function");
+                  Pick(dialog, 524, kRiseTime);
+                  win::SetDlgItemText(dialog, 527, "");
+                  Press(dialog, win::IDOK);
+                  EXPECT_TRUE(win::IsWindow(dialog));
+                  EXPECT_FALSE(win::MessageBeepLog().empty());
+                  Pick(dialog, 524, kLow);
+                  Press(dialog, 203);
+                  EXPECT_EQ(record.function.function, kLow);
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
+    EXPECT_EQ(record.function.function, kHigh);
+    EXPECT_EQ(record.view.title, "High(" + curve + ",1)");
+    EXPECT_EQ(record.values, highs);
+
+    // F10 on a histogram is Change Histogram; elsewhere it is not the histograms' to answer.
+    EXPECT_EQ(Command(15678, nullptr, {}), 1);
+    EXPECT_EQ(Command(15678, record.windowRecord, {[&](win::HWND dialog) {
+                  EXPECT_EQ(win::GetWindowText(dialog), "Change Monte Carlo Function");
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
+
+    // Change with OK: the values are the new function's.
+    EXPECT_EQ(Command(17163, record.windowRecord, {[&](win::HWND dialog) {
+                  Pick(dialog, 524, kLow);
+                  win::SetDlgItemText(dialog, 274, "8.5");
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    EXPECT_EQ(record.function.function, kLow);
+    EXPECT_EQ(record.format, "8.5");
+    EXPECT_EQ(record.view.title, "Low(" + curve + ",1)");
+    ASSERT_EQ(record.values.size(), 40u);
+    CurveRecord& c = Curve(0);
+    EXPECT_DOUBLE_EQ(record.values[7], GetWaveformValue(Plot().store, c.storeSlots[kWaveformY], c.runLastIndex[7]));
+
+    // Statistics of the active window.
+    EXPECT_EQ(Command(17160, record.windowRecord, {}), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "hist.TMC"));
+
+    // Delete: the chosen window goes, with its window.
+    win::HWND window = record.windowRecord->window;
+    EXPECT_EQ(Command(17181, nullptr, {[&](win::HWND dialog) {
+                  EXPECT_EQ(win::GetWindowText(dialog), "Delete Monte Carlo Window");
+                  EXPECT_EQ(win::SendDlgItemMessage(dialog, 101, win::LB_GETCOUNT, 0, 0), 1);
+                  win::SendDlgItemMessage(dialog, 101, win::LB_SETSEL, 1, 0);
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    EXPECT_EQ(Histograms().count, 0);
+    EXPECT_FALSE(win::IsWindow(window));
+}
+
+TEST_F(MonteCarloCommandsTest, WithATemperatureListTheHistogramMeasuresTheChosenTemperature)
+{
+    std::string netlist = kNetlist;
+    netlist.insert(netlist.find(".END"), ".TEMP 27 77\n");
+    ASSERT_EQ(RunMonteCarlo("10", netlist), 0);
+    ASSERT_EQ(Plot().store.runCount, 20);
+    const std::string curve = Curve(0).yExpressionText;
+    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
+                  EXPECT_TRUE(win::IsWindowVisible(win::GetDlgItem(dialog, 500)));
+                  ASSERT_EQ(win::SendDlgItemMessage(dialog, 500, win::CB_GETCOUNT, 0, 0), 2);
+                  char text[32] = {};
+                  win::SendDlgItemMessage(dialog, 500, win::CB_GETLBTEXT, 1, reinterpret_cast<win::LPARAM>(text));
+                  EXPECT_STREQ(text, "77");
+                  Pick(dialog, 524, kHigh);
+                  EXPECT_EQ(win::GetDlgItemText(dialog, 271), "High(" + curve + ",1): Temperature=27");
+                  Pick(dialog, 500, 1);
+                  EXPECT_EQ(win::GetDlgItemText(dialog, 271), "High(" + curve + ",1): Temperature=77");
+                  win::RedrawWindow(dialog, nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_UPDATENOW | win::RDW_ALLCHILDREN);
+                  SaveScreen("monte_carlo_function");
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    ASSERT_EQ(Histograms().count, 1);
+    MonteCarloWindowRecord& record = First();
+    EXPECT_EQ(record.runBlock, 1);
+    EXPECT_EQ(record.view.title, "High(" + curve + ",1): Temperature=77");
+    // The values are the ten runs at 77 degrees, in case order.
+    ASSERT_EQ(record.values.size(), 10u);
+    CurveRecord& c = Curve(0);
+    for (int r = 0; r < 10; ++r) {
+        EXPECT_DOUBLE_EQ(Plot().store.runs[static_cast<std::size_t>(10 + r)].temperature, 77.0);
+        EXPECT_DOUBLE_EQ(record.values[static_cast<std::size_t>(r)],
+                         GetWaveformValue(Plot().store, c.storeSlots[kWaveformY], c.runLastIndex[static_cast<std::size_t>(10 + r)]));
+    }
+
+    // Without a temperature list the choice is hidden and the title has no temperature.
+    ASSERT_EQ(RunMonteCarlo("4"), 0);
+    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
+                  EXPECT_FALSE(win::IsWindowVisible(win::GetDlgItem(dialog, 500)));
+                  Pick(dialog, 524, kLow);
+                  EXPECT_EQ(win::GetDlgItemText(dialog, 271), "Low(" + Curve(0).yExpressionText + ",1)");
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
+}
+
+TEST_F(MonteCarloCommandsTest, TabMovesAmongTheFieldsAndALeftEditTakesEffect)
+{
+    ASSERT_EQ(RunMonteCarlo("20"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    const win::HWND window = record.windowRecord->window;
+    auto field = [&](int id) { return win::GetDlgItem(window, id); };
+    win::SetFocus(field(102));
+    win::headless::PressKey(win::VK_TAB);
+    Pump();
+    ASSERT_EQ(win::GetFocus(), field(124));
+    // A refused count goes back to the one in force as the edit is left; a good one is taken.
+    win::SetWindowText(field(124), "1");
+    win::headless::PressKey(win::VK_TAB);
+    Pump();
+    EXPECT_EQ(win::GetFocus(), field(125));
+    EXPECT_EQ(win::GetWindowText(field(124)), "11");
+    win::headless::PressKeyWithModifiers(win::VK_TAB, false, true);
+    Pump();
+    ASSERT_EQ(win::GetFocus(), field(124));
+    win::SetWindowText(field(124), "7");
+    win::headless::PressKey(win::VK_TAB);
+    win::headless::PressKey(win::VK_TAB);
+    win::headless::PressKey(win::VK_TAB);
+    Pump();
+    EXPECT_EQ(HistogramIntervals(record), 7);
+    EXPECT_EQ(win::GetFocus(), field(102));  // round from the last edit to the list
+}
+
+}  // namespace
+}  // namespace kq5::testing
