@@ -18,6 +18,7 @@
 #include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/graph3d_window.h"
 #include "analyses/histogram.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
@@ -249,9 +250,10 @@ void InstallAnalysisKindHandlers()
         WriteUserWaveformFile(window);
         FinishPlotCase(window);
         CheckMonteCarloFailure();
-        // The performance and histogram windows on screen grow run by run.
+        // The performance, histogram and 3-D windows on screen grow run by run.
         RecomputePerformanceWindows(true);
         RecomputeMonteCarloWindows(true);
+        RecomputeGraph3DWindows(1);
     };
 }
 

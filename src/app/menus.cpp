@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "analyses/graph3d_window.h"
 #include "analyses/performance_window.h"
 #include "app/help_bar.h"
 #include "app/program_settings.h"
@@ -279,6 +280,7 @@ void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
     if (!popup) return;
     if (Contains(popup, 17100)) RebuildRecentFilesMenu(popup);
     ApplyButtonStates(popup);
+    if (Contains(popup, kAdd3DWindowCommand)) RebuildGraph3DMenu(popup);
     if (Contains(popup, kCmdAddPerformanceWindow)) RebuildPerformanceMenu(popup);
     for (const ComponentMenuRow& row : ComponentMenuTree()) {
         if (row.popup != popup) continue;

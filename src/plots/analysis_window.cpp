@@ -6,6 +6,7 @@
 #include "analog/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
+#include "analyses/graph3d_window.h"
 #include "analyses/performance_window.h"
 #include "app/color_table.h"
 #include "app/edit_mode.h"
@@ -14,6 +15,7 @@
 #include "app/help_bar.h"
 #include "app/status_text.h"
 #include "app/usage_file.h"
+#include "app/window_class.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/message_reporter.h"
@@ -51,12 +53,6 @@ constexpr int kDefaultFontHeight = -12;
 constexpr double kMaxDisplayScale = 3.0;
 constexpr int kCommandCharacteristics = 15679;
 
-bool IsMdiChild(win::HWND hwnd)
-{
-    const win::HWND client = Frame().mdiClient;
-    return client != nullptr && win::GetParent(hwnd) == client;
-}
-
 std::string TitleOfKind(int kind) { return LoadResString(kMsgTitleBase + std::clamp(kind, 0, 2)); }
 
 // The document's placements of the circuit and the analysis window: one pair for normal runs,
@@ -82,7 +78,7 @@ WindowRecord* LiveCircuit()
 void RestoreAnalysisPlacements(WindowRecord* analysis)
 {
     WindowRecord* circuit = LiveCircuit();
-    if (!circuit || !analysis || !IsMdiChild(analysis->window)) return;
+    if (!circuit || !analysis || !IsFrameMdiChild(analysis->window)) return;
     const bool probe = RunControl().probeFlag != 0;
     auto& placements = circuit->document->placements;
     const win::WINDOWPLACEMENT& c = placements[probe ? kProbeCircuitPlacement : kCircuitPlacement];
@@ -100,7 +96,7 @@ void RestoreAnalysisPlacements(WindowRecord* analysis)
 void SaveAnalysisPlacements(WindowRecord* analysis)
 {
     WindowRecord* circuit = LiveCircuit();
-    if (!circuit || !analysis || !IsMdiChild(analysis->window)) return;
+    if (!circuit || !analysis || !IsFrameMdiChild(analysis->window)) return;
     const bool probe = RunControl().probeFlag != 0;
     auto& placements = circuit->document->placements;
     win::WINDOWPLACEMENT c{}, a{};
@@ -162,8 +158,7 @@ win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)
 
 win::LRESULT PlotWindowDefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
-    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
-                            : win::DefWindowProc(hwnd, message, wParam, lParam);
+    return DefaultPlotWindowProc(hwnd, message, wParam, lParam);
 }
 
 bool PlotMouseIgnored(const WindowRecord* record)
@@ -195,17 +190,7 @@ bool ForwardPlotMouseMessage(win::HWND hwnd, win::UINT message, win::WPARAM wPar
     return true;
 }
 
-bool RegisterAnalysisClass()
-{
-    win::WNDCLASS existing;
-    if (win::GetClassInfo(nullptr, kAnalysisClassName, &existing)) return true;
-    win::WNDCLASS wc;
-    wc.style = win::CS_HREDRAW | win::CS_VREDRAW | win::CS_DBLCLKS;
-    wc.lpfnWndProc = AnalysisWndProc;
-    wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    wc.lpszClassName = kAnalysisClassName;
-    return win::RegisterClass(&wc) != 0;
-}
+bool RegisterAnalysisClass() { return RegisterPlotWindowClass(kAnalysisClassName, AnalysisWndProc); }
 
 void UnregisterAnalysisClass() { win::UnregisterClass(kAnalysisClassName, nullptr); }
 
@@ -231,18 +216,7 @@ int OpenAnalysisWindow()
     rc.analysisWindow = nullptr;
     if (!RegisterAnalysisClass()) return kMsgInsufficientMemory;
     const std::string title = TitleOfKind(kind);
-    win::HWND hwnd = nullptr;
-    if (win::HWND client = Frame().mdiClient) {
-        win::MDICREATESTRUCT create;
-        create.szClass = kAnalysisClassName;
-        create.szTitle = title.c_str();
-        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
-        hwnd = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
-    } else {
-        // Without a frame (batch runs, tests) the window stands on its own on the surface.
-        hwnd = win::CreateWindowEx(0, kAnalysisClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 0, 0,
-                                   800, 600, nullptr, nullptr, nullptr, nullptr);
-    }
+    const win::HWND hwnd = CreatePlotChildWindow(kAnalysisClassName, title);
     if (!hwnd || !rc.analysisWindow) return kMsgInsufficientMemory;
     RestoreAnalysisPlacements(rc.analysisWindow);
     if (rc.circuitWindow && rc.probeState == kProbeNone) rc.circuitWindow->mode = kCommandSelectMode;
@@ -253,12 +227,12 @@ void CloseAnalysisWindow()
 {
     RunControlState& rc = RunControl();
     WindowRecord* record = rc.analysisWindow;
+    // The 3-D plots stay listed, hidden, to be shown again with the next analysis.
+    if (record && IsLiveWindowRecord(record)) CloseGraph3DWindowsOfPlot();
     rc.analysisWindow = nullptr;
     if (!record || !IsLiveWindowRecord(record)) return;
     if (record->window && win::IsWindow(record->window)) {
-        const win::HWND hwnd = record->window;
-        if (IsMdiChild(hwnd)) win::SendMessage(Frame().mdiClient, win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
-        else win::DestroyWindow(hwnd);
+        DestroyPlotChildWindow(record->window);
         return;
     }
     ReleasePlotWindowObjects(record);
@@ -402,7 +376,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         return 0;
     default: break;
     }
-    return PlotWindowDefaultProc(hwnd, message, wParam, lParam);
+    return DefaultPlotWindowProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace kq5
