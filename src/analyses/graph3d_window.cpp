@@ -15,6 +15,7 @@
 #include "app/edit_mode.h"
 #include "app/frame_state.h"
 #include "app/preference_values.h"
+#include "app/printing.h"
 #include "app/frame_window.h"
 #include "app/usage_file.h"
 #include "app/wait_cursor.h"
@@ -281,6 +282,17 @@ void ResetGraph3DWindowsForTests() { State() = WindowsState{}; }
 
 bool RegisterGraph3DClass()
 {
+    // Printed layouts and pictures place the plot by its record and draw its surface into the rectangle.
+    SetLayoutWindowServices(kWindow3D, {[](WindowRecord* window) -> PrintPreview* {
+                                            Graph3DPlot* plot = Graph3DPlotOfWindow(window);
+                                            return plot ? &plot->view.printPreview : nullptr;
+                                        },
+                                        [](WindowRecord* window, win::HDC dc, const win::RECT& rect) {
+                                            Graph3DPlot* plot = Graph3DPlotOfWindow(window);
+                                            if (!plot || !AnalysisHasCurves() || plot->surface.curveIndex < 0) return;
+                                            DrawGraph3DWindow(*plot, dc, rect, false);
+                                            DrawPlotObjects(window, dc, -1, nullptr);
+                                        }});
     return RegisterPlotWindowClass(kGraph3DClassName, Graph3DWndProc, win::GetSysColorBrush(win::COLOR_WINDOW));
 }
 

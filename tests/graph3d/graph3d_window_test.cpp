@@ -1,15 +1,23 @@
 // 3-D plot windows over a real stepped analysis: the surface from the stored runs, rotation by
 // keys and by drag, the cursor pick, the popup commands, the dialog and the screenshots.
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <filesystem>
 #include <cmath>
 #include <vector>
 
+#include "../printing/pdf_probe.h"
 #include "analyses/graph3d_prepare.h"
+#include "app/printing.h"
 #include "app/edit_mode.h"
 #include "graph3d_test_support.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
+#include "platform/common_dialogs_print.h"
 #include "platform/paint.h"
+#include "platform/print.h"
 #include "platform/system.h"
 #include "platform/win_messages.h"
 #include "plots/curve_record.h"
@@ -391,6 +399,34 @@ TEST_F(Graph3DTest, ScreenshotsOfRainbowSurfaceAndContourMap)
     win::UpdateWindow(window->window);
     Shoot("graph3d_contour");
     EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
+TEST_F(Graph3DTest, PrintingAPlotPutsItsSurfaceOnTheSheet)
+{
+    RequirePoppler();
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    const std::vector<PrintLayoutEntry> entries = BuildPrintLayout(window, false);
+    const auto entry =
+        std::find_if(entries.begin(), entries.end(), [&](const PrintLayoutEntry& e) { return e.record == window; });
+    ASSERT_NE(entry, entries.end());
+    EXPECT_EQ(entry->include, &PlotOf(window).view.printPreview.on);
+
+    const std::filesystem::path pdf =
+        std::filesystem::temp_directory_path() / ("kq5_graph3d_" + std::to_string(::getpid()) + ".pdf");
+    win::ResetPrintStateForTests();
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(pdf.string());
+    PrintWindowRecord(window);
+    PdfRaster page;
+    ASSERT_TRUE(page.Load(pdf.string(), 1));
+    // Nobody placed it, so the surface covers the sheet: its patches ink much of the middle.
+    EXPECT_GT(page.Ink(page.width / 4, page.height / 4, 3 * page.width / 4, 3 * page.height / 4),
+              page.width * page.height / 40);
+    win::ResetPrintStateForTests();
+    std::filesystem::remove(pdf);
+    std::filesystem::remove(pdf.string() + ".page1.ppm");
 }
 
 TEST_F(Graph3DTest, ScreenshotsOfTheDialogPages)

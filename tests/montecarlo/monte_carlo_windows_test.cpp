@@ -325,6 +325,7 @@ TEST_F(MonteCarloWindowsTest, PrintingAHistogramPutsItsPictureOnTheSheet)
     EXPECT_GT(page.Ink(0, page.height / 2, page.width, page.height), 1000);
     win::ResetPrintStateForTests();
     std::filesystem::remove(pdf);
+    std::filesystem::remove(pdf.string() + ".page1.ppm");
 }
 
 // The Add/Change Monte Carlo Function dialog and the list of windows to delete are modal: they
