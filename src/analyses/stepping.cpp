@@ -40,6 +40,7 @@
 #include "netlist/spice_reader_state.h"
 #include "netlist/token_patterns.h"
 #include "platform/message.h"
+#include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "plots/curve_record.h"
 #include "plots/plot_setup.h"
@@ -754,10 +755,13 @@ void InstallSteppingRunServices()
         if (int rc = ApplyStepValues()) return rc;
         return BeginMonteCarlo();
     };
-    services.endCases = [](WindowRecord*) {
+    services.endCases = [](WindowRecord* window) {
         RestoreSteppedValues();
         EndMonteCarloRun();
         RestoreNominalModelParams();
+        // The title line was last drawn as the last case began: its range lacks that case.
+        if (window && window->window && (RunState().steppingActive || RunState().monteCarloActive))
+            win::InvalidateRect(window->window, nullptr, 0);
     };
     services.moreCases = [] { return RunState().runIndex < RunState().runCount; };
     // A part value written as a formula keeps the stepped value while it is stepped.
