@@ -20,6 +20,7 @@
 #include <iterator>
 #include <string>
 
+#include "bench_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analog_state.h"
 #include "analog/batch_run.h"
@@ -40,39 +41,16 @@
 namespace {
 
 using namespace kq5;
+using bench::InitProgram;
 namespace fs = std::filesystem;
 
 double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-// CPU seconds of the process: the machine is shared, and wall time says more about the others.
-double CpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
-}
 
 struct Timing {
     double run = 0.0;           // the whole batch job
     double firstSegment = -1.0;  // from the first accepted point to the end of the first drawing
     long points = 0;
 };
-
-void InitProgram(bool display)
-{
-    InitCharClasses();
-    std::feclearexcept(FE_ALL_EXCEPT);
-    RegisterCircuitDeviceRecordTypes();
-    ApplyDeviceListSizes();
-    InitModelTypeDefaults();
-    win::PlatformOptions options;
-    options.headless = !display;
-    options.width = 1024;
-    options.height = 768;
-    win::InitPlatform(options);
-    SetPreferenceDefaults();
-    InitColorTable();
-}
 
 // One batch run of the circuit. window: the analysis window draws (every `every`th point).
 Timing RunOnce(const fs::path& dir, bool window, int every)
@@ -104,14 +82,7 @@ Timing RunOnce(const fs::path& dir, bool window, int every)
             ++t.points;
         };
     }
-    Settings().workingDirectory = dir.string() + "/";
-    BatchRunState& batch = BatchRun();
-    batch.flags = kBatchNormal;
-    batch.commandFile = (dir / "jobs.txt").string();
-    const double start = CpuSeconds();
-    if (StartBatchRun() == 0) RunBatchFile();
-    t.run = CpuSeconds() - start;
-    ResetRunServicesForTests();
+    t.run = bench::RunBatchJobs(dir);
     return t;
 }
 

@@ -16,6 +16,9 @@ if(KQ5_BENCH)
   # Repaint of a 2,000-part schematic page.
   add_executable(schematic_bench ${CMAKE_SOURCE_DIR}/bench/schematic_bench.cpp)
   target_link_libraries(schematic_bench PRIVATE kq5lib)
+  # A 1000-case stepped transient against 1000 single runs.
+  add_executable(stepping_bench ${CMAKE_SOURCE_DIR}/bench/stepping_bench.cpp)
+  target_link_libraries(stepping_bench PRIVATE kq5lib)
   # The digital event engine against Icarus Verilog on gate-level adders.
   add_executable(digital_bench ${CMAKE_SOURCE_DIR}/bench/digital_bench.cpp)
   target_link_libraries(digital_bench PRIVATE kq5lib)

@@ -18,6 +18,7 @@
 #include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/graph3d_window.h"
 #include "analyses/histogram.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
@@ -41,6 +42,7 @@
 #include "plots/default_limits_rows.h"
 #include "plots/waveform_store.h"
 #include "plots/limits_dialog.h"
+#include "plots/probe_mode.h"
 #include "plots/state_variables_editor.h"
 #include "plots/user_waveform.h"
 
@@ -200,7 +202,9 @@ int RunAnalysisCommand(WindowRecord* circuit, int kind)
     if (Analysis().analysisKind != kAnalysisNone) ExitAnalysis();
     SetCurrentDocument(circuit);
     RunControl().circuitWindow = circuit;
-    return StartAnalysis(kind);
+    const int result = StartAnalysis(kind);
+    if (result == 0 && RunControl().probeFlag) return StartProbeRun();
+    return result;
 }
 
 void InstallAnalysisKindHandlers()
@@ -246,9 +250,10 @@ void InstallAnalysisKindHandlers()
         WriteUserWaveformFile(window);
         FinishPlotCase(window);
         CheckMonteCarloFailure();
-        // The performance and histogram windows on screen grow run by run.
+        // The performance, histogram and 3-D windows on screen grow run by run.
         RecomputePerformanceWindows(true);
         RecomputeMonteCarloWindows(true);
+        RecomputeGraph3DWindows(1);
     };
 }
 

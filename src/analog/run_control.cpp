@@ -8,6 +8,7 @@
 #include "analog/batch_log.h"
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
+#include "analyses/graph3d_window.h"
 #include "app/program_settings.h"
 #include "app/status_text.h"
 #include "app/window_record.h"
@@ -169,6 +170,7 @@ int FinishAnalysisRun(win::HDC dc, int code)
     if (!Settings().batchRun && rc.probeState == kProbeNone) BeepIfEnabled();
     if (rc.probeState == kProbeReplot) rc.probeState = kProbeIdle;
     rc.running = 0;
+    RecomputeGraph3DWindows(0);
     CloseSimulationDataFile();
     if (NumericOutputUnit() >= 0) {
         WriteTemperatureWarnings(NumericOutputUnit());

@@ -187,6 +187,7 @@ int RunTemperatureAndCases(WindowRecord* window, const RunLoopCase& loop)
             if (stop || !services.moreCases || !services.moreCases()) break;
         }
         // The stepped values go back (and Monte Carlo ends its runs) however the cases ended.
+        plan.stoppedByUser = RunControl().lastKey == kEscapeKey;
         if (services.endCases) services.endCases(window);
         const TemperatureSweep& sweep = RunControl().temperature;
         if (rc || stop || std::abs(sweep.current - sweep.high) < 0.001) break;

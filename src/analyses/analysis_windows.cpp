@@ -66,6 +66,7 @@ void Graph3DPlot::FreeOwnedData()
 {
     FreeView(view);
     function = FunctionRecord{};
+    surface = Graph3DSurface{};
 }
 
 void MonteCarloWindowRecord::FreeOwnedData()

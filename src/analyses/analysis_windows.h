@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analyses/graph3d_surface.h"
 #include "app/font_spec.h"
 #include "core/linked_list.h"
 #include "document/circuit_document.h"
@@ -121,10 +122,11 @@ struct Graph3DPlot : ListNode {
     std::int32_t patchesX = 0;
     std::int32_t patchesZ = 0;
     std::array<double, 3> rotation{};  // about X, Y, Z
-    std::int32_t performance = 0;
+    std::int32_t performance = 0;  // the Y type: kGraph3DExpression or kGraph3DPerformance
     std::array<std::string, 3> valueFormat;  // X, Y, Z; at most kGraph3DValueFormatLength
     std::array<std::string, 3> scaleFormat;  // X, Y, Z; at most kGraph3DScaleFormatLength
-    FunctionRecord function;
+    FunctionRecord function;  // its xData and zData are the X and Z axis sources
+    Graph3DSurface surface;   // computed from the runs, not stored
 
     void FreeOwnedData() override;
 };

@@ -12,6 +12,7 @@
 #include "analyses/monte_carlo_models.h"
 #include "analyses/run_state.h"
 #include "app/color_table.h"
+#include "app/printing.h"
 #include "app/frame_state.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
@@ -22,6 +23,7 @@
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/dialog.h"
+#include "platform/font.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
@@ -340,6 +342,15 @@ MonteCarloWindowRecord* MonteCarloRecordOf(WindowRecord* window)
 
 int RegisterMonteCarloClass()
 {
+    // Printed layouts and pictures place the histogram by its record and draw it as on screen.
+    SetLayoutWindowServices(kWindowMonteCarlo,
+                            {[](WindowRecord* window) -> PrintPreview* {
+                                 MonteCarloWindowRecord* record = MonteCarloRecordOf(window);
+                                 return record ? &record->view.printPreview : nullptr;
+                             },
+                             [](WindowRecord* window, win::HDC dc, const win::RECT& rect) {
+                                 DrawMonteCarloWindow(window, dc, rect);
+                             }});
     win::WNDCLASS existing;
     if (win::GetClassInfo(nullptr, kMonteCarloClassName, &existing)) return 1;
     win::WNDCLASS wc;
@@ -348,7 +359,8 @@ int RegisterMonteCarloClass()
     wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
     wc.hbrBackground = static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH));
     wc.lpszClassName = kMonteCarloClassName;
-    return win::RegisterClass(&wc) != 0 ? 1 : 0;
+    if (win::RegisterClass(&wc) == 0) return 0;
+    return 1;
 }
 
 void UnregisterMonteCarloClass() { win::UnregisterClass(kMonteCarloClassName, nullptr); }
@@ -430,14 +442,23 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
 {
     MonteCarloWindowRecord* record = MonteCarloRecordOf(window);
     if (!record || record->values.empty() || !RunState().monteCarloActive) return;
-    const int left = rect.left + 50, right = rect.right - 20, top = rect.top + 30, bottom = rect.bottom - 40;
-    const HistogramBars bars = SettleHistogram(*record, bottom - top);
     const bool screen = window && window->window && IsDisplayDC(dc);
+    // Margins and lettering are made for the screen; a printer page gets them at its resolution.
+    const double scale = IsDisplayDC(dc) ? 1.0 : std::max(1.0, win::GetDeviceCaps(dc, win::LOGPIXELSY) / 96.0);
+    const auto px = [scale](int pixels) { return static_cast<int>(std::lround(pixels * scale)); };
+    const int left = rect.left + px(50), right = rect.right - px(20), top = rect.top + px(30),
+              bottom = rect.bottom - px(40);
+    const HistogramBars bars = SettleHistogram(*record, bottom - top);
 
     win::SetBkMode(dc, win::TRANSPARENT);
     const win::HPEN framePen = win::CreatePen(win::PS_SOLID, 1, PaletteColor(record->gridColor, true));
     const win::HGDIOBJ oldPen = win::SelectObject(dc, framePen);
-    const win::HGDIOBJ oldFont = win::SelectObject(dc, win::GetStockObject(win::DEFAULT_GUI_FONT));
+    const win::HFONT printFont =
+        scale > 1.0 ? win::CreateFont(-px(11), 0, 0, 0, win::FW_NORMAL, 0, 0, 0, win::ANSI_CHARSET, 0, 0, 0,
+                                      win::VARIABLE_PITCH | win::FF_SWISS, "MS Sans Serif")
+                    : nullptr;
+    const win::HGDIOBJ oldFont =
+        win::SelectObject(dc, printFont ? static_cast<win::HGDIOBJ>(printFont) : win::GetStockObject(win::DEFAULT_GUI_FONT));
     win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
     win::Rectangle(dc, left, top, right, bottom + 1);
     const double n = static_cast<double>(record->values.size());
@@ -480,6 +501,7 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
     win::RECT title{left, rect.top + 6, right, top - 4};
     win::DrawText(dc, record->view.title, &title, win::DT_CENTER | win::DT_SINGLELINE);
     win::SelectObject(dc, oldFont);
+    if (printFont) win::DeleteObject(printFont);
     win::SelectObject(dc, oldPen);
     win::DeleteObject(framePen);
 

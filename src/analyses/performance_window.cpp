@@ -13,7 +13,9 @@
 #include "analyses/stepping_rows.h"
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
+#include "app/printing.h"
 #include "app/status_text.h"
+#include "app/window_class.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
@@ -67,12 +69,6 @@ WindowRecord* AnalysisWindowRecord()
     return w && IsLiveWindowRecord(w) && w->plot ? w : nullptr;
 }
 
-bool IsMdiChild(win::HWND hwnd)
-{
-    const win::HWND client = Frame().mdiClient;
-    return client != nullptr && win::GetParent(hwnd) == client;
-}
-
 // Every node of every list of the document.
 template <class F>
 void ForEachNode(F f)
@@ -114,21 +110,10 @@ WindowRecord* CreateWindowFor(PerformanceWindowRecord& node)
     if (!RegisterPerformanceClass()) return nullptr;
     PendingNode() = &node;
     const std::string title = WindowCaption(node);
-    win::HWND hwnd = nullptr;
-    if (win::HWND client = Frame().mdiClient) {
-        win::MDICREATESTRUCT create;
-        create.szClass = kPerformanceClassName;
-        create.szTitle = title.c_str();
-        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
-        hwnd = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
-    } else {
-        // Without a frame (tests) the window stands on its own on the surface.
-        hwnd = win::CreateWindowEx(0, kPerformanceClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 40,
-                                   40, 800, 560, nullptr, nullptr, nullptr, nullptr);
-    }
+    const win::HWND hwnd = CreatePlotChildWindow(kPerformanceClassName, title);
     PendingNode() = nullptr;
     if (!hwnd) return nullptr;
-    if (node.view.placement.rcNormalPosition.right > node.view.placement.rcNormalPosition.left && !IsMdiChild(hwnd)) win::SetWindowPlacement(hwnd, &node.view.placement);
+    if (node.view.placement.rcNormalPosition.right > node.view.placement.rcNormalPosition.left && !IsFrameMdiChild(hwnd)) win::SetWindowPlacement(hwnd, &node.view.placement);
     return node.window;
 }
 
@@ -136,9 +121,7 @@ void CloseWindowOf(PerformanceWindowRecord& node)
 {
     WindowRecord* record = node.window;
     if (!record || !record->window || !win::IsWindow(record->window)) return;
-    const win::HWND hwnd = record->window;
-    if (IsMdiChild(hwnd)) win::SendMessage(Frame().mdiClient, win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
-    else win::DestroyWindow(hwnd);
+    DestroyPlotChildWindow(record->window);
 }
 
 // The value of a run along an axis source.
@@ -535,7 +518,7 @@ int ShowPerformanceWindow(int index)
             PreparePlotPoints(window);
         }
         if (node.window && node.window->window) {
-            if (IsMdiChild(node.window->window))
+            if (IsFrameMdiChild(node.window->window))
                 win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(node.window->window), 0);
             else win::BringWindowToTop(node.window->window);
         }
@@ -691,14 +674,16 @@ void OnDestroy(win::HWND hwnd)
 
 bool RegisterPerformanceClass()
 {
-    win::WNDCLASS existing;
-    if (win::GetClassInfo(nullptr, kPerformanceClassName, &existing)) return true;
-    win::WNDCLASS wc;
-    wc.style = win::CS_HREDRAW | win::CS_VREDRAW | win::CS_DBLCLKS;
-    wc.lpfnWndProc = PerformanceWndProc;
-    wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    wc.lpszClassName = kPerformanceClassName;
-    return win::RegisterClass(&wc) != 0;
+    // Printed layouts and pictures place the window by its record and draw it as a plot.
+    SetLayoutWindowServices(kWindowPerformance,
+                            {[](WindowRecord* window) -> PrintPreview* {
+                                 PerformanceWindowRecord* record = PerformanceRecordOf(window);
+                                 return record ? &record->view.printPreview : nullptr;
+                             },
+                             [](WindowRecord* window, win::HDC dc, const win::RECT& rect) {
+                                 PrintPlotWindow(window, dc, &rect);
+                             }});
+    return RegisterPlotWindowClass(kPerformanceClassName, PerformanceWndProc, nullptr);
 }
 
 void UnregisterPerformanceClass() { win::UnregisterClass(kPerformanceClassName, nullptr); }

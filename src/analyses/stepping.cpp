@@ -17,6 +17,7 @@
 #include "analyses/run_state.h"
 #include "analyses/stepping_rows.h"
 #include "app/program_settings.h"
+#include "app/usage_file.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -24,6 +25,8 @@
 #include "core/text_edit.h"
 #include "core/message_reporter.h"
 #include "devices/capacitor_device.h"
+#include "devices/fet_devices.h"
+#include "devices/source_device.h"
 #include "devices/inductor_device.h"
 #include "devices/model_temperature.h"
 #include "devices/resistor_device.h"
@@ -37,6 +40,7 @@
 #include "netlist/spice_reader_state.h"
 #include "netlist/token_patterns.h"
 #include "platform/message.h"
+#include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "plots/curve_record.h"
 #include "plots/plot_setup.h"
@@ -48,6 +52,7 @@ namespace {
 
 constexpr std::uint32_t kStepTypeBits = kStepModel | kStepComponent | kStepSymbolic;
 constexpr double kCountSlack = 1.00001;
+constexpr std::uint32_t kUsageStepping = 13402;
 
 std::string Trimmed(std::string text) { return Trim(text); }
 std::string UpperCase(std::string_view text) { return CopyUpperCase(text); }
@@ -103,6 +108,98 @@ bool IsValueParam(const std::string& param)
     return p.empty() || EqualsNoCase(p, "Value") || (p.size() > 6 && EqualsNoCase(p.substr(0, 6), "value."));
 }
 
+// An unknown MOSFET parameter stops the set-up without a message of its own.
+int FailSilently() { return kMsgAlreadyReported; }
+
+// "value.w", "value.l", ... of a MOSFET. W, L and the areas and perimeters are the values the
+// temperature pass starts each run from; W and L also count as given for the runs.
+struct MosTarget {
+    const char* name;
+    double MosfetDevice::*field;
+    double MosfetDevice::*nominal;
+    std::int32_t MosfetDevice::*given;
+    bool rebuild;  // a series resistance decides whether the device has an inner node
+};
+constexpr MosTarget kMosTargets[] = {
+    {"value.m", &MosfetDevice::m, nullptr, nullptr, false},
+    {"value.l", &MosfetDevice::l, nullptr, &MosfetDevice::lGiven, false},
+    {"value.w", &MosfetDevice::wNominal, &MosfetDevice::w, &MosfetDevice::wGiven, false},
+    {"value.ad", &MosfetDevice::adNominal, &MosfetDevice::ad, nullptr, false},
+    {"value.as", &MosfetDevice::asNominal, &MosfetDevice::as, nullptr, false},
+    {"value.pd", &MosfetDevice::pdNominal, &MosfetDevice::pd, nullptr, false},
+    {"value.ps", &MosfetDevice::psNominal, &MosfetDevice::ps, nullptr, false},
+    {"value.nrd", &MosfetDevice::nrd, nullptr, nullptr, true},
+    {"value.nrs", &MosfetDevice::nrs, nullptr, nullptr, true},
+    {"value.nrb", &MosfetDevice::nrb, nullptr, nullptr, true},
+    {"value.nrg", &MosfetDevice::nrg, nullptr, nullptr, true},
+};
+
+bool FindMosParamTarget(SteppingRow& row, MosfetDevice& m)
+{
+    for (const MosTarget& t : kMosTargets) {
+        if (!EqualsNoCase(row.param, t.name)) continue;
+        row.deviceValue = &(m.*t.field);
+        row.deviceNominal = t.nominal ? &(m.*t.nominal) : nullptr;
+        if (t.given) row.restoreWord = &(m.*t.given);
+        row.rebuild = t.rebuild;
+        row.active = true;
+        return true;
+    }
+    return false;
+}
+
+// "dc.value", "ac.magval", "pulse.v1", ... of a SPICE source.
+struct SourceTarget {
+    const char* name;
+    std::int32_t function;  // kSourceFunctionNone: every source
+    int param;              // -1 dc, -2 AC magnitude, -3 AC phase, else the function's value
+};
+constexpr SourceTarget kSourceTargets[] = {
+    {"dc.value", kSourceFunctionNone, -1}, {"ac.magval", kSourceFunctionNone, -2},
+    {"ac.phaseval", kSourceFunctionNone, -3},
+    {"pulse.v1", kSourcePulse, 0}, {"pulse.v2", kSourcePulse, 1}, {"pulse.td", kSourcePulse, 2},
+    {"pulse.tr", kSourcePulse, 3}, {"pulse.tf", kSourcePulse, 4}, {"pulse.pw", kSourcePulse, 5},
+    {"pulse.per", kSourcePulse, 6},
+    {"sin.vo", kSourceSin, 0}, {"sin.va", kSourceSin, 1}, {"sin.freq", kSourceSin, 2}, {"sin.td", kSourceSin, 3},
+    {"sin.df", kSourceSin, 4},
+    {"exp.v1", kSourceExp, 0}, {"exp.v2", kSourceExp, 1}, {"exp.td1", kSourceExp, 2}, {"exp.tc1", kSourceExp, 3},
+    {"exp.td2", kSourceExp, 4}, {"exp.tc2", kSourceExp, 5},
+    {"sffm.vo", kSourceSffm, 0}, {"sffm.va", kSourceSffm, 1}, {"sffm.freq", kSourceSffm, 2},
+    {"sffm.mi", kSourceSffm, 3}, {"sffm.fm", kSourceSffm, 4},
+};
+
+// The name as the source spells it, or "" when the source's function has no such value. A
+// current source spells its function's values with an "i" ("pulse.i1", "sin.io").
+std::string SourceParamName(const SourceTarget& t, const IndependentSourceDevice& v)
+{
+    if (t.function != kSourceFunctionNone && t.function != v.function) return {};
+    std::string name = t.name;
+    const std::size_t dot = name.find('.');
+    if (v.sourceType == kSourceCurrent && t.function != kSourceFunctionNone && dot + 1 < name.size() && name[dot + 1] == 'v')
+        name[dot + 1] = 'i';
+    return name;
+}
+
+bool FindSourceParamTarget(SteppingRow& row, IndependentSourceDevice& v)
+{
+    for (const SourceTarget& t : kSourceTargets) {
+        const std::string name = SourceParamName(t, v);
+        if (name.empty() || !EqualsNoCase(row.param, name)) continue;
+        switch (t.param) {
+        case -1:
+            row.deviceValue = &v.dcValue;
+            row.deviceNominal = &v.dcWorking;
+            break;
+        case -2: row.deviceValue = &v.acMagnitude; break;
+        case -3: row.deviceValue = &v.acPhase; break;
+        default: row.deviceValue = &v.params[static_cast<std::size_t>(t.param)]; break;
+        }
+        row.active = true;
+        return true;
+    }
+    return false;
+}
+
 // A part: its model's parameter, or its own value. 0, 15055, or 1 when nothing was found.
 int ResolvePart(SteppingRow& row)
 {
@@ -139,12 +236,19 @@ int ResolvePart(SteppingRow& row)
             row.deviceNominal = &l->nominal;
         }
         break;
+    case kComponentNmos:
+    case kComponentPmos:
+        if (auto* m = static_cast<MosfetDevice*>(part->device); m && !plainValue)
+            return FindMosParamTarget(row, *m) ? 0 : FailSilently();
+        break;
+    case kComponentVSpice:
+    case kComponentISpice:
+        if (auto* v = static_cast<IndependentSourceDevice*>(part->device); v && !plainValue)
+            return FindSourceParamTarget(row, *v) ? 0 : SlotError(kMsgStepSpiceError);
+        break;
     default: break;
     }
-    if (!row.deviceValue) {
-        // The values of sources and MOSFET geometry are not stepped yet.
-        return p.empty() || plainValue ? 1 : SlotError(kMsgStepSpiceError);
-    }
+    if (!row.deviceValue) return 1;
     row.active = true;
     return 0;
 }
@@ -198,8 +302,11 @@ int ReadNumbers(SteppingRow& row, const SteppingSlot& slot)
                 continue;
             }
             if (!Trimmed(piece).empty()) {
-                const double v = EvalNumberOrExpression(Trimmed(piece), error);
-                if (error) return kMsgAlreadyReported;  // the evaluator showed its message
+                std::array<std::string, 2> texts;
+                const double v = EvalNumberOrExpressionQuiet(Trimmed(piece), error, texts);
+                if (error == kMsgAlreadyReported) return error;
+                if (error && texts[0].empty() && texts[1].empty()) return SlotError(error, slot.from);
+                if (error) return SlotError(error, texts[0], texts[1]);
                 row.list.push_back(v);
             }
             piece.clear();
@@ -210,6 +317,11 @@ int ReadNumbers(SteppingRow& row, const SteppingSlot& slot)
         return 0;
     }
     const bool log = row.method == kStepMethodLog;
+    // A text that is no number is told by the message of its field, not by the compiler's.
+    std::array<std::string, 2> unused;
+    const auto EvalNumberOrExpression = [&unused](const std::string& text, int& e) {
+        return EvalNumberOrExpressionQuiet(text, e, unused);
+    };
     row.from = EvalNumberOrExpression(Trimmed(slot.from), error);
     if (error || !std::isfinite(row.from) || (log && !(row.from > 0.0))) return SlotError(kMsgStepIllegalFrom);
     row.to = EvalNumberOrExpression(Trimmed(slot.to), error);
@@ -263,9 +375,10 @@ void EachSteppedModel(const SteppingRow& row, F&& f)
                 f(model);
 }
 
-// Passes a value on to the models whose statement is AKO-derived from this one and does not
-// give the parameter itself.
-void SetAkoDerived(const EvaluatedModel& base, int index, float value, int depth)
+// Calls f on every model whose statement is AKO-derived, at any depth, from this one and does not
+// give the parameter itself: a stepped value reaches them as the statement would have.
+template <typename F>
+void EachAkoDerived(const EvaluatedModel& base, int index, const F& f, int depth = 0)
 {
     if (depth > 32) return;
     for (EvaluatedModel& model : ListRecords<EvaluatedModel>(Models().evaluated[static_cast<std::size_t>(base.row)])) {
@@ -274,8 +387,8 @@ void SetAkoDerived(const EvaluatedModel& base, int index, float value, int depth
             continue;
         if (static_cast<std::size_t>(index) < statement->given.size() && statement->given[static_cast<std::size_t>(index)])
             continue;
-        SetModelRunValue(model, index, value);
-        SetAkoDerived(model, index, value, depth + 1);
+        f(model);
+        EachAkoDerived(model, index, f, depth + 1);
     }
 }
 
@@ -287,7 +400,7 @@ int SetSteppedModelParam(const SteppingRow& row, double value)
     if (CheckModelParamValue(&target, f, row.modelType, row.paramIndex)) return kMsgAlreadyReported;
     EachSteppedModel(row, [&](EvaluatedModel& model) {
         SetModelRunValue(model, row.paramIndex, f);
-        SetAkoDerived(model, row.paramIndex, f, 0);
+        EachAkoDerived(model, row.paramIndex, [&](EvaluatedModel& derived) { SetModelRunValue(derived, row.paramIndex, f); });
     });
     return 0;
 }
@@ -297,10 +410,7 @@ void RestoreModelParam(const SteppingRow& row)
     auto restore = [&](EvaluatedModel& model) { SetModelRunValue(model, row.paramIndex, NominalModelParam(model, row.paramIndex)); };
     EachSteppedModel(row, [&](EvaluatedModel& model) {
         restore(model);
-        for (EvaluatedModel& derived : ListRecords<EvaluatedModel>(Models().evaluated[static_cast<std::size_t>(model.row)])) {
-            const ModelStatement* statement = FindModelStatement(derived.statementIndex);
-            if (statement && statement->akoIndex == model.statementIndex && &derived != &model) restore(derived);
-        }
+        EachAkoDerived(model, row.paramIndex, restore);
     });
 }
 
@@ -410,6 +520,7 @@ int PrepareStepping()
     if (rc) return FailSetup(true);
     plan.steppingActive = state.active;
     plan.runCount = std::max(static_cast<int>(runs), 1);
+    if (state.active) CountCommandUse(kUsageStepping);
     return 0;
 }
 
@@ -425,8 +536,10 @@ int ApplyStepValue(int slot, int action, bool advance)
         if (row.componentValue && row.deviceValue && !row.saved) {
             row.savedValue = *row.deviceValue;
             row.savedNominal = row.deviceNominal ? *row.deviceNominal : row.savedValue;
+            if (row.restoreWord) row.savedWord = *row.restoreWord;
             row.saved = true;
         }
+        if (row.restoreWord) *row.restoreWord = 1;
         row.caseIndex = 0;
         plan.actionError = SetTargetValue(row, ValueAt(row, 0));
         break;
@@ -440,6 +553,7 @@ int ApplyStepValue(int slot, int action, bool advance)
             if (row.saved && row.deviceValue) *row.deviceValue = row.savedValue;
             if (row.saved && row.deviceNominal) *row.deviceNominal = row.savedNominal;
             row.saved = false;
+            if (row.restoreWord) *row.restoreWord = row.savedWord;
         } else {
             RestoreModelParam(row);
         }
@@ -547,8 +661,10 @@ int SetUpAnalysisRun(bool rebuild)
         if (row.componentValue && row.deviceValue) {
             row.savedValue = *row.deviceValue;
             row.savedNominal = row.deviceNominal ? *row.deviceNominal : row.savedValue;
+            if (row.restoreWord) row.savedWord = *row.restoreWord;
             row.saved = true;
         }
+        if (row.restoreWord) *row.restoreWord = 1;
         if (int rc = ApplyStepValue(i, kStepActionNext); rc && !first) first = rc;
         row.builtValue = row.caseValue;
     }
@@ -569,6 +685,19 @@ bool IsSteppedItem(const void* item)
         }
     }
     return false;
+}
+
+std::vector<std::string> DeviceStepParamNames(const PartInstanceRecord& part)
+{
+    std::vector<std::string> names;
+    if ((part.typeCode == kComponentNmos || part.typeCode == kComponentPmos) && part.device) {
+        for (const MosTarget& t : kMosTargets) names.emplace_back(t.name);
+    } else if ((part.typeCode == kComponentVSpice || part.typeCode == kComponentISpice) && part.device) {
+        const auto& v = *static_cast<const IndependentSourceDevice*>(part.device);
+        for (const SourceTarget& t : kSourceTargets)
+            if (std::string name = SourceParamName(t, v); !name.empty()) names.push_back(std::move(name));
+    }
+    return names;
 }
 
 std::string FormatSteppedParamName(int slot)
@@ -626,10 +755,13 @@ void InstallSteppingRunServices()
         if (int rc = ApplyStepValues()) return rc;
         return BeginMonteCarlo();
     };
-    services.endCases = [](WindowRecord*) {
+    services.endCases = [](WindowRecord* window) {
         RestoreSteppedValues();
         EndMonteCarloRun();
         RestoreNominalModelParams();
+        // The title line was last drawn as the last case began: its range lacks that case.
+        if (window && window->window && (RunState().steppingActive || RunState().monteCarloActive))
+            win::InvalidateRect(window->window, nullptr, 0);
     };
     services.moreCases = [] { return RunState().runIndex < RunState().runCount; };
     // A part value written as a formula keeps the stepped value while it is stepped.

@@ -4,11 +4,13 @@
 // the document's ten slots; PrepareStepping resolves them at analysis start, the run loops form
 // the cases through the run services, and every target gets its value back after the runs.
 #include <string>
+#include <vector>
 
 #include "platform/win_types.h"
 
 namespace kq5 {
 
+struct PartInstanceRecord;
 struct WindowRecord;
 
 // Actions of ApplyStepValue.
@@ -56,6 +58,9 @@ int SetUpAnalysisRun(bool rebuild);
 
 // 1 when the item (a model record or a part value) is a target of an active slot.
 bool IsSteppedItem(const void* item);
+// The device values of a built part that a slot may step by name: the MOSFET geometry, or the
+// values of a SPICE source's own function ("value.w", "pulse.v2", ...); empty for other parts.
+std::vector<std::string> DeviceStepParamNames(const PartInstanceRecord& part);
 // "Name.Param", or "Name" without a Param.
 std::string FormatSteppedParamName(int slot);
 // The stepping part of a plot caption (see the source for its forms).

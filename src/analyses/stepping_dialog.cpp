@@ -114,7 +114,8 @@ void FillNames(win::HWND dialog, int shown, const std::string& selected)
     }
 }
 
-// The Param combo: "Value" for a part with a value, and the parameters of the model type.
+// The Param combo: "Value" for a part with a value, the MOSFET or source values of such a part,
+// and the parameters of the model type.
 void FillParams(win::HWND dialog, int shown, const std::string& selected)
 {
     win::HWND names = win::GetDlgItem(dialog, Id(shown, kName));
@@ -128,6 +129,8 @@ void FillParams(win::HWND dialog, int shown, const std::string& selected)
         const PartInstanceRecord* const* part = NetlistReader().partNames.Find(CopyUpperCase(ComboText(dialog, Id(shown, kName))));
         const ComponentTypeRow* row = part && *part ? FindComponentTypeRow((*part)->typeCode) : nullptr;
         if (row && row->mainAttribute) AddOnce(combo, seen, "Value", -1);
+        if (part && *part)
+            for (const std::string& name : DeviceStepParamNames(**part)) AddOnce(combo, seen, name, -1);
     }
     if (type != kStepSymbolic && modelType >= 0)
         if (const ModelTypeRow* row = FindModelTypeRow(modelType))
@@ -254,6 +257,20 @@ win::INT_PTR SteppingDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wP
                 FillParams(dialog, shown, "");
             }
             if (id == Id(shown, kName) && code == win::CBN_SELCHANGE) FillParams(dialog, shown, "");
+            // A typed name or parameter that matches an entry selects it (and a name its parameters).
+            if ((id == Id(shown, kName) || id == Id(shown, kParam)) && code == win::CBN_EDITCHANGE) {
+                win::HWND combo = win::GetDlgItem(dialog, id);
+                const std::string typed = ComboText(dialog, id);
+                const auto at = win::SendMessage(combo, win::CB_FINDSTRINGEXACT, static_cast<win::WPARAM>(-1),
+                                                 reinterpret_cast<win::LPARAM>(typed.c_str()));
+                if (at >= 0 && win::SendMessage(combo, win::CB_GETCURSEL, 0, 0) != at) {
+                    win::SendMessage(combo, win::CB_SETCURSEL, static_cast<win::WPARAM>(at), 0);
+                    // Typing goes on after the text, not over it.
+                    const auto end = static_cast<win::LPARAM>(typed.size());
+                    win::SendMessage(combo, win::CB_SETEDITSEL, 0, end | (end << 16));
+                    if (id == Id(shown, kName)) FillParams(dialog, shown, "");
+                }
+            }
         }
         return 0;
     }

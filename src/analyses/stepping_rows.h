@@ -44,6 +44,9 @@ struct SteppingRow {
     double savedValue = 0.0;      // the part value before stepping
     double savedNominal = 0.0;
     bool saved = false;
+    // A mark the stepped value needs for the runs (a MOSFET's W or L given), and its old state.
+    std::int32_t* restoreWord = nullptr;
+    std::int32_t savedWord = 0;
     double caseValue = 0.0;       // the value of the current case
     // The value the built circuit has (rebuild slots); NaN before the first case is built.
     double builtValue = 0.0;

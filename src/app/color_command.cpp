@@ -8,12 +8,11 @@
 #include "document/selection.h"
 #include "platform/paint.h"
 #include "platform/window.h"
+#include "schematic/edit_commands.h"
 
 namespace kq5 {
 
 namespace {
-
-constexpr int kUndoTextColor = 10;
 
 bool TextAreaHasFocus(const WindowRecord* record)
 {
@@ -54,7 +53,7 @@ int PickTextWindowColor(WindowRecord* record)
     int changed = 0;
     if (PickColorIndex(record->window, color) && color != doc.numOutFont.color) {
         ClearSelection(record);
-        record->undoKind = kUndoTextColor;
+        SaveWindowFontForUndo(record);
         doc.numOutFont.color = color;
         if (doc.textAreaWindow) win::InvalidateRect(doc.textAreaWindow, nullptr, win::TRUE);
         changed = 1;

@@ -6,6 +6,7 @@
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "analyses/graph3d_window.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/performance_window.h"
 #include "analyses/stepping.h"
@@ -77,8 +78,8 @@ constexpr IdRange kUnavailableRanges[] = {
     // Plots.
     {770, 771}, {17152, 17152}, {17156, 17156}, {17159, 17159}, {17161, 17162}, {17164, 17165}, {17168, 17170},
     {17172, 17180},
-    // Multi-run results (the performance and Monte Carlo windows, stepping and DSP are built).
-    {14583, 14584}, {14586, 14612},
+    // Multi-run results (the performance, Monte Carlo and 3-D windows, stepping and DSP are built).
+    {14583, 14584}, {14586, 14599},
     {17371, 17380},
     // Run control of an open analysis, model statements and the text window's context help.
     {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
@@ -368,6 +369,7 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         RefreshToolButtonStates();
         return 0;
     }
+    if (InRange(id, kAdd3DWindowCommand, kLast3DWindowEntry)) return RouteGraph3DCommand(id, context.active);
     // The performance windows' commands, and the plot commands of a performance window.
     if (IsPerformanceCommand(id) ||
         (context.kind == kWindowPerformance && (id == kCmdAddPerformancePlot || id == kCmdDeletePerformancePlot))) {

@@ -8,6 +8,7 @@
 #include "platform/gdi_objects.h"
 #include "platform/paint.h"
 #include "platform/window.h"
+#include "schematic/edit_commands.h"
 
 namespace kq5 {
 
@@ -36,6 +37,7 @@ void FontCommand()
     // A window that has not had a font of its own starts from its document's text font.
     if (IsEmpty(spec) && record->document) spec = record->document->numOutFont;
     if (!ChooseFontSpec(Frame().frame, spec)) return;
+    SaveWindowFontForUndo(record);
     if (record->document) record->document->numOutFont = spec;
     ApplyRecordTextFont(record, spec);
 }

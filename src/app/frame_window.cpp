@@ -1,10 +1,13 @@
 #include "app/frame_window.h"
 #include "app/demo_player.h"
 
+#include <algorithm>
 #include <string>
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "analyses/graph3d_window.h"
+#include "analyses/run_state.h"
 #include "app/command_routing.h"
 #include "app/color_table.h"
 #include "app/frame_state.h"
@@ -29,6 +32,7 @@
 #include "platform/paint.h"
 #include "platform/shell_drop.h"
 #include "platform/window.h"
+#include "plots/curve_record.h"
 #include "plots/plot_cursors.h"
 #include "schematic/circuit_window.h"
 
@@ -169,7 +173,8 @@ ToolButtonSituation FrameToolButtonSituation()
     situation.kind = active ? active->kind : -1;
     situation.analysisOpen = Analysis().analysisKind != kAnalysisNone;
     situation.busy = Frame().busy;
-    situation.running = RunControl().runStarted != 0;
+    // runStarted stays set after the first analysis; the run's own flag ends with the run.
+    situation.running = RunControl().running != 0;
     situation.paused = RunControl().pauseDisplay != 0;
     situation.demoActive = Settings().demoRunning;
     situation.untitled = active && active->untitled;
@@ -179,6 +184,12 @@ ToolButtonSituation FrameToolButtonSituation()
         situation.canUndo = active->undoKind != 0;
         situation.hasItems = active->document->itemList.head != nullptr;
     }
+    // The 3-D commands need curves of an analysis that made several runs.
+    const WindowRecord* analysis = RunControl().analysisWindow;
+    situation.plotHasCurves = analysis && IsLiveWindowRecord(analysis) && analysis->plot && analysis->plot->curveCount > 0;
+    situation.steppedCases = CountGraph3DCurves() > 0 ? std::max(RunState().runCount, 1) : 0;
+    const LinkedList* plots = CurrentGraph3DList();
+    situation.threeDWindows = plots ? plots->count : 0;
     return situation;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "analyses/graph3d_window.h"
 #include "analyses/performance_window.h"
 #include "app/help_bar.h"
 #include "app/program_settings.h"
@@ -10,6 +11,7 @@
 #include "app/window_record.h"
 #include "platform/menu.h"
 #include "platform/system.h"
+#include "plots/probe_mode.h"
 #include "schematic/component_library.h"
 #include "schematic/component_library_use.h"
 
@@ -278,6 +280,7 @@ void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
     if (!popup) return;
     if (Contains(popup, 17100)) RebuildRecentFilesMenu(popup);
     ApplyButtonStates(popup);
+    if (Contains(popup, kAdd3DWindowCommand)) RebuildGraph3DMenu(popup);
     if (Contains(popup, kCmdAddPerformanceWindow)) RebuildPerformanceMenu(popup);
     for (const ComponentMenuRow& row : ComponentMenuTree()) {
         if (row.popup != popup) continue;
@@ -323,6 +326,17 @@ void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
     if (Contains(popup, 18400)) {
         const auto& plotOption = MenuTextSources().plotOption;
         for (unsigned id = 18400; id <= 18406; ++id) Check(popup, id, plotOption && plotOption(static_cast<int>(id)));
+    }
+    // The probe popups: what the probe's descriptor and rows allow and choose.
+    const int count = win::GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        const unsigned id = win::GetMenuItemID(popup, i);
+        // Run, Limits and the rest of 16058 to 16070 and the pin list 16080 are not the probe's.
+        const bool probeId = id >= 16000 && id <= 16082 && !(id >= 16058 && id <= 16070) && id != 16080;
+        if (!probeId || win::GetSubMenu(popup, i)) continue;
+        const ProbeMenuItemState state = ProbeMenuItem(static_cast<int>(id));
+        Enable(popup, id, state.enabled);
+        Check(popup, id, state.checked);
     }
     if (Contains(popup, 18670)) {
         for (unsigned id = 18670; id <= 18677; ++id) Check(popup, id, static_cast<int>(id) == s.cursorSearchMode);

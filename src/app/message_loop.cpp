@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "analog/analysis_state.h"
+#include "analyses/graph3d_window.h"
 #include "app/command_routing.h"
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
@@ -144,6 +145,10 @@ int TranslateAppAccelerators(const win::MSG& message)
 void ProcessMessage(const win::MSG& message)
 {
     FrameState& frame = Frame();
+    // The rotation keys of a 3-D window come before every accelerator.
+    if (message.message == win::WM_KEYDOWN && WindowKindOf(message.hwnd) == kWindow3D &&
+        Graph3DKeyRotate(message.hwnd, static_cast<unsigned>(message.wParam)))
+        return;
     if (frame.mdiClient && win::TranslateMDISysAccel(frame.mdiClient, &message)) return;
     if (TranslateAppAccelerators(message)) return;
     // Function keys reach the program's accelerators and windows even while the dialog has the

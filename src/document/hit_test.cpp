@@ -17,6 +17,7 @@
 #include "platform/paint.h"
 #include "plots/curve_record.h"
 #include "plots/plot_object.h"
+#include "plots/plot_object_draw.h"
 #include "plots/plot_object_moves.h"
 #include "schematic/box_operations.h"
 #include "schematic/editor_services.h"
@@ -263,8 +264,8 @@ ListNode* FindInPlotObjects(WindowRecord* record, std::uint8_t** selection, int*
 
 win::RECT PlotObjectCatchRect(WindowRecord* record, const PlotObject& object)
 {
-    win::RECT r = PlotObjectPixelRect(record, object);
-    NormalizeRect(r);
+    win::RECT r = GetPlotObjectBounds(record, object);
+    if ((object.style & kStyleKindMask) == 0) return r;
     // Small objects are caught a few pixels around.
     if (r.right - r.left < 4) {
         r.left -= 4;

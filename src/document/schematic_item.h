@@ -66,6 +66,7 @@ struct SchematicItem : ListNode {
     std::uint16_t attributesChanged = 0;  // attribute texts need laying out again
     LinkedList attributes{NewListRecord<ComponentAttribute>};
     std::int32_t scope = 0;  // subcircuit scope of a component made by the expansion
+    std::uint8_t switchOn = 0;  // a DIGITAL SWITCH clicked closed during a run
 
     bool IsComponent() const { return itemKind == kItemComponent; }
     std::uint16_t ObjectKind() const { return style & kStyleKindMask; }

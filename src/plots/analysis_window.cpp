@@ -6,19 +6,26 @@
 #include "analog/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
+#include "analyses/graph3d_window.h"
 #include "analyses/performance_window.h"
 #include "app/color_table.h"
 #include "app/edit_mode.h"
 #include "app/font_select.h"
 #include "app/frame_state.h"
+#include "app/help_bar.h"
 #include "app/status_text.h"
+#include "app/usage_file.h"
+#include "app/window_class.h"
 #include "app/window_record.h"
+#include "app/window_record_utils.h"
 #include "core/message_reporter.h"
+#include "document/circuit_document.h"
 #include "platform/cursor.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/mdi.h"
+#include "platform/menu.h"
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/system.h"
@@ -28,10 +35,12 @@
 #include "plots/analysis_run_services.h"
 #include "plots/curve_evaluation.h"
 #include "plots/curve_ranges.h"
+#include "plots/plot_characteristics.h"
 #include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
 #include "plots/plot_view_settings.h"
+#include "plots/probe_mode.h"
 #include "schematic/mouse_input.h"
 
 namespace kq5 {
@@ -42,14 +51,59 @@ constexpr int kMsgTitleBase = 5352;  // "Transient Analysis" + AnalysisKind
 constexpr int kLayoutWord = 448;
 constexpr int kDefaultFontHeight = -12;
 constexpr double kMaxDisplayScale = 3.0;
-
-bool IsMdiChild(win::HWND hwnd)
-{
-    const win::HWND client = Frame().mdiClient;
-    return client != nullptr && win::GetParent(hwnd) == client;
-}
+constexpr int kCommandCharacteristics = 15679;
 
 std::string TitleOfKind(int kind) { return LoadResString(kMsgTitleBase + std::clamp(kind, 0, 2)); }
+
+// The document's placements of the circuit and the analysis window: one pair for normal runs,
+// one for probe runs.
+constexpr std::size_t kCircuitPlacement = 1, kAnalysisPlacement = 2;
+constexpr std::size_t kProbeCircuitPlacement = 3, kProbeAnalysisPlacement = 4;
+
+bool PlacementStored(const win::WINDOWPLACEMENT& p)
+{
+    return p.length != 0 && p.rcNormalPosition.right > p.rcNormalPosition.left &&
+           p.rcNormalPosition.bottom > p.rcNormalPosition.top;
+}
+
+// The circuit of the analysis, while its window lives.
+WindowRecord* LiveCircuit()
+{
+    WindowRecord* circuit = RunControl().circuitWindow;
+    return circuit && IsLiveWindowRecord(circuit) && circuit->document ? circuit : nullptr;
+}
+
+// Both windows where they stood the last time an analysis of this kind (probe or not) closed; a
+// first probe run puts them side by side.
+void RestoreAnalysisPlacements(WindowRecord* analysis)
+{
+    WindowRecord* circuit = LiveCircuit();
+    if (!circuit || !analysis || !IsFrameMdiChild(analysis->window)) return;
+    const bool probe = RunControl().probeFlag != 0;
+    auto& placements = circuit->document->placements;
+    const win::WINDOWPLACEMENT& c = placements[probe ? kProbeCircuitPlacement : kCircuitPlacement];
+    const win::WINDOWPLACEMENT& a = placements[probe ? kProbeAnalysisPlacement : kAnalysisPlacement];
+    if (PlacementStored(c) && PlacementStored(a)) {
+        SetRecordPlacement(circuit, c);
+        SetRecordPlacement(analysis, a);
+        return;
+    }
+    if (!probe) return;
+    if (win::IsIconic(circuit->window)) win::ShowWindow(circuit->window, win::SW_RESTORE);
+    win::SendMessage(Frame().mdiClient, win::WM_MDITILE, win::MDITILE_VERTICAL, 0);
+}
+
+void SaveAnalysisPlacements(WindowRecord* analysis)
+{
+    WindowRecord* circuit = LiveCircuit();
+    if (!circuit || !analysis || !IsFrameMdiChild(analysis->window)) return;
+    const bool probe = RunControl().probeFlag != 0;
+    auto& placements = circuit->document->placements;
+    win::WINDOWPLACEMENT c{}, a{};
+    if (!GetRecordPlacement(circuit, c) || !GetRecordPlacement(analysis, a)) return;
+    placements[probe ? kProbeCircuitPlacement : kCircuitPlacement] = c;
+    placements[probe ? kProbeAnalysisPlacement : kAnalysisPlacement] = a;
+}
 
 win::LRESULT OnCreate(win::HWND hwnd)
 {
@@ -78,6 +132,7 @@ void OnDestroy(win::HWND hwnd)
     WindowRecord* record = GetWindowRecord(hwnd);
     if (!record) return;
     ReleasePlotWindowObjects(record);
+    SaveAnalysisPlacements(record);
     // The performance windows measure this window's curves: they go with it, keeping their records.
     HideAllPerformanceWindows();
     RunControlState& rc = RunControl();
@@ -103,8 +158,7 @@ win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)
 
 win::LRESULT PlotWindowDefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
-    return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
-                            : win::DefWindowProc(hwnd, message, wParam, lParam);
+    return DefaultPlotWindowProc(hwnd, message, wParam, lParam);
 }
 
 bool PlotMouseIgnored(const WindowRecord* record)
@@ -136,17 +190,7 @@ bool ForwardPlotMouseMessage(win::HWND hwnd, win::UINT message, win::WPARAM wPar
     return true;
 }
 
-bool RegisterAnalysisClass()
-{
-    win::WNDCLASS existing;
-    if (win::GetClassInfo(nullptr, kAnalysisClassName, &existing)) return true;
-    win::WNDCLASS wc;
-    wc.style = win::CS_HREDRAW | win::CS_VREDRAW | win::CS_DBLCLKS;
-    wc.lpfnWndProc = AnalysisWndProc;
-    wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    wc.lpszClassName = kAnalysisClassName;
-    return win::RegisterClass(&wc) != 0;
-}
+bool RegisterAnalysisClass() { return RegisterPlotWindowClass(kAnalysisClassName, AnalysisWndProc); }
 
 void UnregisterAnalysisClass() { win::UnregisterClass(kAnalysisClassName, nullptr); }
 
@@ -172,19 +216,9 @@ int OpenAnalysisWindow()
     rc.analysisWindow = nullptr;
     if (!RegisterAnalysisClass()) return kMsgInsufficientMemory;
     const std::string title = TitleOfKind(kind);
-    win::HWND hwnd = nullptr;
-    if (win::HWND client = Frame().mdiClient) {
-        win::MDICREATESTRUCT create;
-        create.szClass = kAnalysisClassName;
-        create.szTitle = title.c_str();
-        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
-        hwnd = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
-    } else {
-        // Without a frame (batch runs, tests) the window stands on its own on the surface.
-        hwnd = win::CreateWindowEx(0, kAnalysisClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 0, 0,
-                                   800, 600, nullptr, nullptr, nullptr, nullptr);
-    }
+    const win::HWND hwnd = CreatePlotChildWindow(kAnalysisClassName, title);
     if (!hwnd || !rc.analysisWindow) return kMsgInsufficientMemory;
+    RestoreAnalysisPlacements(rc.analysisWindow);
     if (rc.circuitWindow && rc.probeState == kProbeNone) rc.circuitWindow->mode = kCommandSelectMode;
     return 0;
 }
@@ -193,12 +227,12 @@ void CloseAnalysisWindow()
 {
     RunControlState& rc = RunControl();
     WindowRecord* record = rc.analysisWindow;
+    // The 3-D plots stay listed, hidden, to be shown again with the next analysis.
+    if (record && IsLiveWindowRecord(record)) CloseGraph3DWindowsOfPlot();
     rc.analysisWindow = nullptr;
     if (!record || !IsLiveWindowRecord(record)) return;
     if (record->window && win::IsWindow(record->window)) {
-        const win::HWND hwnd = record->window;
-        if (IsMdiChild(hwnd)) win::SendMessage(Frame().mdiClient, win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
-        else win::DestroyWindow(hwnd);
+        DestroyPlotChildWindow(record->window);
         return;
     }
     ReleasePlotWindowObjects(record);
@@ -266,6 +300,31 @@ void ReleasePlotWindowObjects(WindowRecord* window)
     window->plot->plotFontHandle = nullptr;
 }
 
+void OnPlotDoubleClick(WindowRecord* record, unsigned keyFlags, int x, int y)
+{
+    if (!record || !record->plot) return;
+    if (EditObjectAtPoint(record, keyFlags, x, y)) return;
+    if (RunControl().probeFlag) {
+        const win::HMENU menu = win::CreatePopupMenu();
+        win::AppendMenu(menu, win::MF_STRING, kCmdProbeAddPlot, "&Add Plot...");
+        if (!ProbeMode().rows.empty()) {
+            win::AppendMenu(menu, win::MF_STRING, kCommandCharacteristics, "&Characteristics...");
+            win::AppendMenu(menu, win::MF_STRING, kCmdProbeDeletePlots, "&Delete Plot...");
+        }
+        // At the double click, which is where the cursor stands.
+        win::POINT at{x, y};
+        win::ClientToScreen(record->window, &at);
+        WindowRecord* frame = FrameRecord();
+        win::TrackPopupMenu(menu, win::TPM_LEFTBUTTON, at.x, at.y, 0, frame ? frame->window : nullptr, nullptr);
+        win::DestroyMenu(menu);
+        return;
+    }
+    if (record->plot->curveCount > 0) {
+        CountCommandUse(kCommandCharacteristics);
+        OpenPlotCharacteristics(record);
+    }
+}
+
 win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     WindowRecord* record = GetWindowRecord(hwnd);
@@ -281,6 +340,10 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         PaintPlotWindow(hwnd);
         return 0;
     case win::WM_ERASEBKGND: return OnEraseBackground(hwnd, reinterpret_cast<win::HDC>(wParam));
+    case win::WM_SETCURSOR:
+        // The frame's help bar names the part of the window's frame under the pointer.
+        if (HelpBarOption()) ShowNonClientHelp(&FrameHelpBar(), static_cast<short>(win::LOWORD(lParam)));
+        break;
     case win::WM_CLOSE: {
         RunControlState& rc = RunControl();
         if (rc.paused) {
@@ -305,8 +368,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         return 0;
     case win::WM_LBUTTONDBLCLK:
         if (PlotMouseIgnored(record)) return 0;
-        if (PlotViewDrawHooks().doubleClick)
-            PlotViewDrawHooks().doubleClick(record, win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
+        OnPlotDoubleClick(record, static_cast<unsigned>(wParam), win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
         return 0;
     case win::WM_RBUTTONUP:
         if (PlotMouseIgnored(record)) return 0;
@@ -314,7 +376,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         return 0;
     default: break;
     }
-    return PlotWindowDefaultProc(hwnd, message, wParam, lParam);
+    return DefaultPlotWindowProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace kq5

@@ -39,6 +39,10 @@ double ComputePlotScaleFactor(WindowRecord* window, win::HDC dc, int curveIndex)
 void RecreatePlotFont(WindowRecord* window, win::HDC dc, bool restore);
 // The plot font at the present size of its description, for the DC (the layout's shrink step).
 void RemakePlotFont(WindowRecord* window, win::HDC dc);
+// A double click on the plot: an object under the point opens its editor; otherwise in probe mode
+// a popup offers Add Plot (and, with probe plots, Characteristics and Delete Plot), and outside it
+// the Characteristics dialog opens when the plot has a curve.
+void OnPlotDoubleClick(WindowRecord* record, unsigned keyFlags, int x, int y);
 // Deletes the plot font and forgets the window's drawing objects.
 void ReleasePlotWindowObjects(WindowRecord* window);
 

@@ -1,10 +1,12 @@
 // The menu bar while an analysis window exists: the circuit's "&Component" and "&Analysis" leave
 // it, and the analysis popup (titled by the analysis kind), "&Scope", "&Cursor Functions" and
-// "&Monte Carlo" stand before "&Help" until the window closes.
+// "&Monte Carlo" stand before "&Help" until the window closes; in probe mode "&Probe", the kind's
+// "&Vertical" and "&Horizontal" choices and "&Scope" stand there instead.
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "analog/run_control.h"
 #include "app/frame_state.h"
 #include "app/menus.h"
 #include "core/message_reporter.h"
@@ -19,6 +21,8 @@ namespace {
 constexpr int kMsgKindMenuBase = 13980;  // "&Transient" + AnalysisKind
 constexpr int kAnalysisMenus = 102;
 constexpr int kMonteCarloMenus = 101;
+constexpr int kProbeMenu = 103;
+constexpr int kProbeAxisMenus = 104;  // + 2 x kind: Vertical, then Horizontal
 const char* const kLeaving[] = {"&Component", "&Analysis"};
 
 struct RemovedPopup {
@@ -81,6 +85,18 @@ void SwapAnalysisMenus(int kind)
                         reinterpret_cast<win::UINT_PTR>(popup), text.c_str());
         swap.inserted.push_back(popup);
     };
+    if (RunControl().probeFlag) {
+        // Probe mode: the probe's own popup, the quantity choices of the kind, then "&Scope".
+        const int k = std::clamp(kind, 0, 2);
+        for (const int id : {kProbeMenu, kProbeAxisMenus + 2 * k, kProbeAxisMenus + 2 * k + 1})
+            if (win::HMENU menu = LoadedMenu(id))
+                insert(win::GetSubMenu(menu, 0), win::GetMenuString(menu, 0, win::MF_BYPOSITION));
+        if (win::HMENU analysis = LoadedMenu(kAnalysisMenus))
+            insert(win::GetSubMenu(analysis, 1), win::GetMenuString(analysis, 1, win::MF_BYPOSITION));
+        swap.swapped = true;
+        win::DrawMenuBar(Frame().frame);
+        return;
+    }
     if (win::HMENU analysis = LoadedMenu(kAnalysisMenus)) {
         insert(win::GetSubMenu(analysis, 0), LoadResString(kMsgKindMenuBase + std::clamp(kind, 0, 2)));
         for (int i = 1; i < win::GetMenuItemCount(analysis); ++i)

@@ -9,6 +9,7 @@
 #include "plots/plot_axes.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
+#include "schematic/editor_services.h"
 
 namespace kq5 {
 
@@ -49,6 +50,8 @@ void SaveCurveRanges(WindowRecord* window)
         c.savedLow = c.axisLow;
         c.savedHigh = c.axisHigh;
     }
+    // The scales are about to change: Undo swaps them back.
+    SetUndoKind(window, kUndoPlotScales);
 }
 
 void UndoCurveRanges(WindowRecord* window)
@@ -134,6 +137,7 @@ void ZoomCurvesToRect(WindowRecord* window, int curveIndex, win::POINT a, win::P
 void PanPlotCommand(WindowRecord* window, int command)
 {
     if (!window || !window->plot || command < kCommandPanLeft || command > kCommandPanUp) return;
+    SaveCurveRanges(window);
     PlotRecord& plot = *window->plot;
     const int group = CurrentGroup(plot);
     const int axis = command <= kCommandPanRight ? kWaveformX : kWaveformY;

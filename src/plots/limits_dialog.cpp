@@ -16,6 +16,8 @@
 #include "app/prompt_dialog.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
+#include "core/expr_symbols.h"
+#include "app/help_bar.h"
 #include "core/format.h"
 #include "document/circuit_document.h"
 #include "platform/control_scrollbar.h"
@@ -49,8 +51,16 @@ constexpr int kStripButtonWidth = 15;  // pixels of one button of the row strip
 constexpr int kFieldCounts[3] = {4, 6, 7};
 constexpr int kWaveformColorFirst = 16;  // "Waveform 1" among the default attributes
 constexpr win::WORD kRowPopupNotification = 0x700;
+constexpr int kFunctionFirstItem = 3400;
 constexpr int kPopupFirstItem = 3500;
 constexpr int kPopupListLimit = 20;
+constexpr int kHelpRowColumnFirst = 19500;
+constexpr int kHelpStripFirst = 19550;
+constexpr int kHelpMonteCarloButton = 19555;
+constexpr int kHelpFieldFirst = 19420;  // + 10 x analysis kind + field
+constexpr int kHelpHelpButton = 18009;
+constexpr int kHelpAddButton = 17112;
+constexpr int kHelpDeleteButton = 17113;
 constexpr int kNodeNameShown = 90;
 
 struct LimitsDialogState {
@@ -63,6 +73,7 @@ struct LimitsDialogState {
     int rowPitch = 0;
     int stripLeft = 0;
     int focusedLine = -1;  // line of the row edit that had the focus last
+    HelpBar bar;           // along the bottom edge while the Help Bar option is on
 };
 
 LimitsDialogState& State()
@@ -193,9 +204,17 @@ win::WNDPROC& OriginalEditProc()
     return proc;
 }
 
+void MoveFocusByArrow(win::HWND dialog, int id, int direction);
+
 win::LRESULT RowEditProc(win::HWND edit, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
-    if (msg == win::WM_RBUTTONDOWN) {
+    if (msg == win::WM_KEYDOWN && (wParam == win::VK_UP || wParam == win::VK_DOWN)) {
+        MoveFocusByArrow(win::GetParent(edit), win::GetDlgCtrlID(edit), wParam == win::VK_UP ? -1 : 1);
+        return 0;
+    }
+    if (msg == win::WM_GETDLGCODE)
+        return win::CallWindowProc(OriginalEditProc(), edit, msg, wParam, lParam) | win::DLGC_WANTARROWS;
+    if (msg == win::WM_RBUTTONDOWN && win::GetDlgCtrlID(edit) >= kLimitsRowBase) {
         win::SetFocus(edit);
         win::SendMessage(win::GetParent(edit), win::WM_COMMAND,
                          win::MAKEWPARAM(static_cast<win::WORD>(win::GetDlgCtrlID(edit)), kRowPopupNotification),
@@ -244,6 +263,58 @@ std::vector<std::string> RangeChoices(int column, int row)
     return choices;
 }
 
+// The functions of the expression popup by kind; their menu ids run from 3400 in this order.
+struct FunctionGroup {
+    const char* caption;
+    std::vector<const char*> names;
+};
+const std::vector<FunctionGroup> kFunctionGroups = {
+    {"&Complex", {"DB", "RE", "IMG", "M", "P", "GD", "CONJ"}},
+    {"&DSP", {"FFT", "HARM", "IFT", "THD", "CS", "CC", "AS", "AC", "COH"}},
+    {"Ca&lculus", {"DEL", "SUM", "AVG", "RMS", "DDT", "SDT"}},
+    {"&Miscellaneous", {"ABS", "PWRS", "PWR", "POW", "STP", "SGN", "SQRT", "MIN", "MAX", "IF", "LIMIT", "TABLE"}},
+    {"&Transcendental", {"SIN", "COS", "TAN", "SINH", "COSH", "TANH", "COTH", "ASIN", "ACOS", "ATAN", "ATAN2", "ARCTAN",
+                         "ASINH", "ACOSH", "ATANH", "LN", "LOG", "EXP"}},
+};
+
+std::string FunctionNameOf(int id)
+{
+    int k = id - kFunctionFirstItem;
+    for (const FunctionGroup& group : kFunctionGroups) {
+        if (k < static_cast<int>(group.names.size())) return k >= 0 ? group.names[static_cast<std::size_t>(k)] : "";
+        k -= static_cast<int>(group.names.size());
+    }
+    return {};
+}
+
+// A menu shows "&" doubled; the expression takes it once.
+std::string OperatorText(const std::string& shown)
+{
+    std::string text;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        text += shown[i];
+        if (shown[i] == '&' && i + 1 < shown.size() && shown[i + 1] == '&') ++i;
+    }
+    return text;
+}
+
+std::string WrapInFunction(const std::string& name, const std::string& text, int row)
+{
+    if (name.empty()) return {};
+    if (name == "SUM") {
+        const std::vector<LimitsRow>* rows = Rows();
+        const std::string x = rows && row >= 0 && row < static_cast<int>(rows->size())
+                                  ? (*rows)[static_cast<std::size_t>(row)].xExpression
+                                  : std::string();
+        return StrPrintf("%s(%s,%s)", name.c_str(), text.c_str(), x.c_str());
+    }
+    if (name == "CMUL" || name == "POW" || name == "PWR" || name == "PWRS")
+        return StrPrintf("%s(%s,?)", name.c_str(), text.c_str());
+    if (name == "CS" || name == "COH") return StrPrintf("%s(%s,f)", name.c_str(), text.c_str());
+    if (name == "CC") return StrPrintf("%s(%s,t)", name.c_str(), text.c_str());
+    return StrPrintf("%s(%s)", name.c_str(), text.c_str());
+}
+
 void ShowRowPopup(win::HWND dialog, int id)
 {
     LimitsDialogState& s = State();
@@ -275,6 +346,22 @@ void ShowRowPopup(win::HWND dialog, int id)
             win::AppendMenu(variables, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(sub), c.caption.c_str());
         }
         win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(variables), "Variables");
+        win::HMENU functions = win::CreatePopupMenu();
+        int functionId = kFunctionFirstItem;
+        for (const FunctionGroup& group : kFunctionGroups) {
+            win::HMENU sub = win::CreatePopupMenu();
+            for (const char* name : group.names)
+                win::AppendMenu(sub, win::MF_STRING, static_cast<win::UINT_PTR>(functionId++), name);
+            win::AppendMenu(functions, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(sub), group.caption);
+        }
+        win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(functions), "&Functions");
+        win::HMENU operators = win::CreatePopupMenu();
+        for (const ExpressionSymbolEntry& e : ExpressionOperatorEntries()) {
+            win::AppendMenu(operators, win::MF_STRING | (e.newColumn ? win::MF_MENUBARBREAK : 0u),
+                            static_cast<win::UINT_PTR>(kPopupFirstItem + texts.size()), e.text.c_str());
+            texts.push_back(OperatorText(e.text));
+        }
+        win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(operators), "&Operators");
     } else {
         for (const std::string& r : RangeChoices(column, s.scroll + line)) item(menu, r);
     }
@@ -285,6 +372,13 @@ void ShowRowPopup(win::HWND dialog, int id)
     win::DestroyMenu(menu);
     if (chosen == kLimitsExpand) {
         win::SendMessage(dialog, win::WM_COMMAND, kLimitsExpand, 0);
+        return;
+    }
+    if (column <= 2 && chosen >= kFunctionFirstItem && chosen < kPopupFirstItem) {
+        const std::string wrapped = WrapInFunction(FunctionNameOf(chosen), win::GetWindowText(edit), s.scroll + line);
+        if (wrapped.empty()) return;
+        win::SetWindowText(edit, wrapped.c_str());
+        StoreRowEdit(line, column);
         return;
     }
     const int index = chosen - kPopupFirstItem;
@@ -304,6 +398,50 @@ void ShowRowPopup(win::HWND dialog, int id)
     StoreRowEdit(line, column);
 }
 
+int BarHeight() { return State().bar.window ? State().bar.lines * HelpBarLineHeight() : 0; }
+
+// The help bar takes the bottom of the dialog; the row scroll bar ends above it.
+void CreateHelpBar(win::HWND dialog)
+{
+    LimitsDialogState& s = State();
+    if (!HelpBarOption() || !CreateStatusBar(dialog, s.bar)) return;
+    win::RECT client{};
+    win::GetClientRect(dialog, &client);
+    PositionStatusBar(s.bar, client.right, client.bottom);
+    if (win::HWND scroll = win::GetDlgItem(dialog, kLimitsScrollBar)) {
+        win::RECT r{};
+        win::GetWindowRect(scroll, &r);
+        win::POINT topLeft{r.left, r.top};
+        win::ScreenToClient(dialog, &topLeft);
+        const int height = std::min<int>(r.bottom - r.top, client.bottom - BarHeight() - topLeft.y);
+        win::MoveWindow(scroll, topLeft.x, topLeft.y, r.right - r.left, std::max(height, 0), win::TRUE);
+    }
+}
+
+// The help text of what the pointer is over: a row edit by its column, a strip button (or the
+// place after the strip, kept for Monte Carlo), a field edit (whose ids have no text), Help, Add,
+// Delete, or any other control by its own id.
+int LimitsHelpId(win::HWND dialog, win::HWND over)
+{
+    const LimitsDialogState& s = State();
+    if (over == dialog) {
+        win::POINT point{};
+        win::GetCursorPos(&point);
+        win::ScreenToClient(dialog, &point);
+        if (s.rowPitch <= 0 || point.y < s.rowTop || point.y >= s.rowTop + s.lines * s.rowPitch) return 0;
+        const int button = (point.x - s.stripLeft) / kStripButtonWidth;
+        if (point.x < s.stripLeft || button > StripButtons()) return 0;
+        return button == StripButtons() ? kHelpMonteCarloButton : kHelpStripFirst + button;
+    }
+    const int id = win::GetDlgCtrlID(over);
+    if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines) return kHelpRowColumnFirst + (id - kLimitsRowBase) % 100;
+    if (id >= kLimitsFieldBase && id < kLimitsFieldBase + 7) return kHelpFieldFirst + 10 * s.kind + (id - kLimitsFieldBase);
+    if (id == 9) return kHelpHelpButton;
+    if (id == kLimitsAdd) return kHelpAddButton;
+    if (id == kLimitsDelete) return kHelpDeleteButton;
+    return id;
+}
+
 void CreateRowControls(win::HWND dialog)
 {
     LimitsDialogState& s = State();
@@ -320,7 +458,8 @@ void CreateRowControls(win::HWND dialog)
     s.rowPitch = editHeight + 1;
     s.rowTop = topLeft.y + 2;
     s.stripLeft = topLeft.x - StripButtons() * kStripButtonWidth - 3;
-    s.lines = std::clamp((client.bottom - s.rowTop - 4) / std::max(s.rowPitch, 1), 1, kLimitsMaxLines);
+    const int bottom = client.bottom - BarHeight();
+    s.lines = std::clamp((bottom - s.rowTop - 4) / std::max(s.rowPitch, 1), 1, kLimitsMaxLines);
     for (int c = 0; c < kLimitsColumns; ++c) {
         win::HWND captionWindow = win::GetDlgItem(dialog, kCaptionFirst + c);
         win::RECT r{};
@@ -579,6 +718,32 @@ void OnScroll(int code, int position)
     FillRowControls();
 }
 
+// Up and down arrows: among the fields to the previous or next field, wrapping round; among the
+// rows to the same column of the row above or below, scrolling the rows when it is not shown.
+void MoveFocusByArrow(win::HWND dialog, int id, int direction)
+{
+    LimitsDialogState& s = State();
+    if (!dialog || dialog != s.dialog) return;
+    if (id >= kLimitsFieldBase && id < kLimitsFieldBase + kFieldCounts[s.kind]) {
+        const int count = kFieldCounts[s.kind];
+        const int next = (id - kLimitsFieldBase + direction + count) % count;
+        win::SetFocus(win::GetDlgItem(dialog, kLimitsFieldBase + next));
+        return;
+    }
+    std::vector<LimitsRow>* rows = Rows();
+    if (!rows || id < kLimitsRowBase) return;
+    const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
+    const int target = s.scroll + line + direction;
+    if (target < 0 || target >= static_cast<int>(rows->size())) return;
+    StoreRowEdit(line, column);
+    if (target < s.scroll || target >= s.scroll + s.lines) {
+        s.scroll = std::clamp(target < s.scroll ? target : target - s.lines + 1, 0,
+                              std::max(0, static_cast<int>(rows->size()) - s.lines));
+        FillRowControls();
+    }
+    win::SetFocus(win::GetDlgItem(dialog, RowEditId(target - s.scroll, column)));
+}
+
 win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
     LimitsDialogState& s = State();
@@ -588,7 +753,15 @@ win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
         for (int i = 0; i < kFieldCounts[s.kind]; ++i)
             if (const std::string* text = FieldText(i)) win::SetDlgItemText(dialog, kLimitsFieldBase + i, text->c_str());
         InitOptionControls(dialog);
+        CreateHelpBar(dialog);
         CreateRowControls(dialog);
+        // The field edits take the arrow keys the way the row edits do.
+        for (int i = 0; i < kFieldCounts[s.kind]; ++i)
+            if (win::HWND field = win::GetDlgItem(dialog, kLimitsFieldBase + i)) {
+                const auto previous = reinterpret_cast<win::WNDPROC>(
+                    win::SetWindowLongPtr(field, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&RowEditProc)));
+                if (!OriginalEditProc()) OriginalEditProc() = previous;
+            }
         FillRowControls();
         return win::TRUE;
     }
@@ -606,6 +779,9 @@ win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
     }
     case win::WM_ACTIVATE:
         if (win::LOWORD(wParam) != 0) Frame().modelessDialog = dialog;
+        return win::FALSE;
+    case win::WM_SETCURSOR:
+        if (s.bar.window) ShowHelpBarMessage(&s.bar, LimitsHelpId(dialog, reinterpret_cast<win::HWND>(wParam)));
         return win::FALSE;
     case win::WM_CLOSE: CloseAnalysisLimitsDialog(); return win::TRUE;
     default: return win::FALSE;
@@ -650,6 +826,7 @@ void CloseAnalysisLimitsDialog()
     win::HWND dialog = s.dialog;
     s.dialog = nullptr;
     if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
+    DetachHelpBar(s.bar);
     if (win::IsWindow(dialog)) win::DestroyWindow(dialog);
     s = LimitsDialogState{};
 }

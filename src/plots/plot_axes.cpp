@@ -210,19 +210,30 @@ double LabelMultiplier(const CurveRecord& curve, int axis)
     return factor != 0.0 ? 1.0 / factor : 1.0;
 }
 
-std::string FormatTickLabel(const CurveRecord& curve, int axis, double value)
+std::string FormatTickLabel(const CurveRecord& curve, int axis, double value, double step)
 {
     const std::size_t a = A(axis);
     const std::string& format = ScaleFormatOf(curve, axis);
     const double multiplier = LabelMultiplier(curve, axis);
+    // Labels one step apart must read differently: a nearly flat curve's ticks lie closer
+    // together than the format's digits show, so the step decides how many digits it takes.
+    const bool exponent = format.find_first_of("Ee") != std::string::npos || curve.noSuffix[a];
     std::string text;
-    if (format.find_first_of("Ee") != std::string::npos) {
-        text = FormatExponentForm(format, value / multiplier);
-    } else if (!curve.noSuffix[a]) {
-        const char letter = curve.labelPrefix[a] ? curve.labelPrefix[a] : ' ';
-        text = StrPrintf("%6.*f%c", LeadingNumber(format), value, letter);
+    if (exponent) {
+        const double raw = value / multiplier;
+        const double largest = std::max(std::fabs(curve.axisLow[a]), std::fabs(curve.axisHigh[a]));
+        int digits = LeadingNumber(format);
+        if (step > 0.0 && largest > 0.0 && std::isfinite(step / multiplier) && std::isfinite(largest)) {
+            const double needed = std::ceil(std::floor(std::log10(largest)) - std::log10(std::fabs(step / multiplier)) - 1e-9);
+            digits = std::max(digits, static_cast<int>(std::clamp(needed, 0.0, 15.0)));
+        }
+        text = StrPrintf("%1.*e", digits, raw);
     } else {
-        text = FormatExponentForm(format + "e", value / multiplier);
+        const char letter = curve.labelPrefix[a] ? curve.labelPrefix[a] : ' ';
+        int decimals = LeadingNumber(format);
+        if (step > 0.0 && std::isfinite(step))
+            decimals = std::max(decimals, static_cast<int>(std::clamp(std::ceil(-std::log10(step) - 1e-9), 0.0, 15.0)));
+        text = StrPrintf("%6.*f%c", decimals, value, letter);
     }
     StripExponentPadding(text);
     return Trimmed(text);

@@ -67,8 +67,10 @@ void WalkLogTicks(double low, double high, Visit visit)
 
 // The multiplier of the axis' labels (1 / the prefix factor).
 double LabelMultiplier(const CurveRecord& curve, int axis);
-// The text of a tick label; value is already multiplied by the label multiplier.
-std::string FormatTickLabel(const CurveRecord& curve, int axis, double value);
+// The text of a tick label; value (and step, the distance to the next label) is already multiplied
+// by the label multiplier. The label takes more digits than its format gives when its neighbours
+// one step away would otherwise read the same.
+std::string FormatTickLabel(const CurveRecord& curve, int axis, double value, double step = 0.0);
 // The readout text of a value in the axis' number format, with the axis' prefix letter.
 std::string FormatCurveValue(const CurveRecord& curve, int axis, double value);
 // A digital value as its state letter, or a bus value in its base.

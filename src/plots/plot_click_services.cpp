@@ -1,8 +1,12 @@
 #include "plots/plot_click_services.h"
 
+#include "document/connectivity.h"
+#include "document/schematic_item.h"
+#include "netlist/component_types.h"
 #include "plots/curve_ranges.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
+#include "schematic/editor_services.h"
 
 namespace kq5 {
 
@@ -19,6 +23,12 @@ int AddPlotObjectFromDrag(WindowRecord* record, std::uint16_t style, const win::
     return CreatePlotObject(record, style, curve, pixels) != nullptr ? 1 : 0;
 }
 
-void ToggleInteractiveSwitch(WindowRecord*, SchematicItem*) {}
+void ToggleInteractiveSwitch(WindowRecord* record, SchematicItem* item)
+{
+    if (!item || !item->IsComponent() || ItemComponentType(item) != kComponentDigitalSwitch) return;
+    item->switchOn = item->switchOn ? 0 : 1;
+    // The lever moves: the old one has to be erased, not drawn over.
+    RepaintAfterEdit(record);
+}
 
 }  // namespace kq5

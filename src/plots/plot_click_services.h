@@ -31,8 +31,7 @@ void ZoomPlotToBox(WindowRecord* record, const win::RECT& box);
 // The end of a new plot object's rubber band (a tag or measure, by its style word; client pixels):
 // the object is added to the plot. 1 when one was added.
 int AddPlotObjectFromDrag(WindowRecord* record, std::uint16_t style, const win::RECT& pixels);
-// Toggles an interactive switch component and, when the digital simulator holds it, schedules its
-// new level at the present time; other items: nothing.
+// Turns a DIGITAL SWITCH component on or off and redraws its window; other items: nothing.
 void ToggleInteractiveSwitch(WindowRecord* record, SchematicItem* item);
 // Shows or hides the plot cursors as the Cursor mode is entered or left.
 void TogglePlotCursors(WindowRecord* record);

@@ -380,7 +380,7 @@ std::vector<TickLabel> AxisTickLabels(WindowRecord* window, win::HDC dc, const C
         for (int i = 0; i <= n; ++i) {
             TickLabel label;
             const double value = c.axisLow[a] * m + i * (span * m / n);
-            label.text = FormatTickLabel(c, axis, value);
+            label.text = FormatTickLabel(c, axis, value, std::fabs(span * m / n));
             const int offset = (length / n) * i;
             if (axis == kWaveformX) {
                 label.rect = PlaceXLabel(dc, c, c.plotRect.left + offset, label.text, h, plot.averageCharWidth);

@@ -89,59 +89,87 @@ struct Ink {
     int fillIndex = 0;
 };
 
+void Grow(win::RECT& bounds, const win::RECT& r)
+{
+    bounds.left = std::min({bounds.left, r.left, r.right});
+    bounds.right = std::max({bounds.right, r.left, r.right});
+    bounds.top = std::min({bounds.top, r.top, r.bottom});
+    bounds.bottom = std::max({bounds.bottom, r.top, r.bottom});
+}
+
+win::RECT Normalized(const win::RECT& r)
+{
+    return win::RECT{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                     std::max(r.top, r.bottom)};
+}
+
 // A measuring tag: dotted guides from both points to the dimension line, the line with its
-// arrowheads, and the difference beside it.
-void DrawMeasureTag(WindowRecord* window, win::HDC dc, const PlotObject& object, const win::RECT& r, const Ink& ink)
+// arrowheads, and the difference beside it. Its bounds, drawn or not.
+win::RECT DrawMeasureTag(WindowRecord* window, win::HDC dc, const PlotObject& object, const win::RECT& r, const Ink& ink,
+                         bool draw)
 {
     const PlotRecord& plot = *window->plot;
     const bool vertical = KindOf(object) == kObjectMeasureV;
     const int at = GetDimensionLinePixel(window, object);
-    const win::HPEN dotted = win::CreatePen(win::PS_DOT, 1, ink.line);
-    const win::HPEN solid = win::CreatePen(win::PS_SOLID, 1, ink.line);
-    const win::HGDIOBJ old = win::SelectObject(dc, dotted);
-    if (vertical) {
-        Line(dc, r.left, r.top, at, r.top);
-        Line(dc, r.right, r.bottom, at, r.bottom);
-    } else {
-        Line(dc, r.left, r.top, r.left, at);
-        Line(dc, r.right, r.bottom, r.right, at);
+    if (draw) {
+        const win::HPEN dotted = win::CreatePen(win::PS_DOT, 1, ink.line);
+        const win::HPEN solid = win::CreatePen(win::PS_SOLID, 1, ink.line);
+        const win::HGDIOBJ old = win::SelectObject(dc, dotted);
+        if (vertical) {
+            Line(dc, r.left, r.top, at, r.top);
+            Line(dc, r.right, r.bottom, at, r.bottom);
+        } else {
+            Line(dc, r.left, r.top, r.left, at);
+            Line(dc, r.right, r.bottom, r.right, at);
+        }
+        win::SelectObject(dc, solid);
+        const ArrowHead a = vertical ? ComputeArrowHead(at, r.bottom, at, r.top, kTagArrowSize)
+                                     : ComputeArrowHead(r.right, at, r.left, at, kTagArrowSize);
+        const ArrowHead b = vertical ? ComputeArrowHead(at, r.top, at, r.bottom, kTagArrowSize)
+                                     : ComputeArrowHead(r.left, at, r.right, at, kTagArrowSize);
+        if (vertical) Line(dc, at, r.top, at, r.bottom);
+        else Line(dc, r.left, at, r.right, at);
+        DrawArrowHead(dc, a, false);
+        DrawArrowHead(dc, b, false);
+        win::SelectObject(dc, old);
+        win::DeleteObject(dotted);
+        win::DeleteObject(solid);
     }
-    win::SelectObject(dc, solid);
-    const ArrowHead a = vertical ? ComputeArrowHead(at, r.bottom, at, r.top, kTagArrowSize)
-                                 : ComputeArrowHead(r.right, at, r.left, at, kTagArrowSize);
-    const ArrowHead b = vertical ? ComputeArrowHead(at, r.top, at, r.bottom, kTagArrowSize)
-                                 : ComputeArrowHead(r.left, at, r.right, at, kTagArrowSize);
-    if (vertical) Line(dc, at, r.top, at, r.bottom);
-    else Line(dc, r.left, at, r.right, at);
-    DrawArrowHead(dc, a, false);
-    DrawArrowHead(dc, b, false);
-    win::SelectObject(dc, old);
-    win::DeleteObject(dotted);
-    win::DeleteObject(solid);
 
     const CurveRecord* curve = AttachedCurve(plot, object);
     const int axis = vertical ? kWaveformY : kWaveformX;
     const double difference = vertical ? object.y2 - object.y1 : object.x2 - object.x1;
     const std::string text = TagValueText(curve, axis, difference);
-    if (vertical) PlaceText(dc, text, at + kTagArrowSize, (r.top + r.bottom) / 2, true);
-    else PlaceText(dc, text, (r.left + r.right) / 2, at + 2, true);
+    win::RECT bounds = Normalized(r);
+    Grow(bounds, vertical ? win::RECT{at - kTagArrowSize, r.top, at + kTagArrowSize, r.bottom}
+                          : win::RECT{r.left, at - kTagArrowSize, r.right, at + kTagArrowSize});
+    Grow(bounds, vertical ? PlaceText(dc, text, at + kTagArrowSize, (r.top + r.bottom) / 2, draw)
+                          : PlaceText(dc, text, (r.left + r.right) / 2, at + 2, draw));
+    return bounds;
 }
 
 // A point tag: a box marker at the data point, a leader to the label and the point's values.
-void DrawPointTag(WindowRecord* window, win::HDC dc, const PlotObject& object, const win::RECT& r, const Ink& ink)
+// Its bounds, drawn or not.
+win::RECT DrawPointTag(WindowRecord* window, win::HDC dc, const PlotObject& object, const win::RECT& r, const Ink& ink,
+                       bool draw)
 {
     const CurveRecord* curve = AttachedCurve(*window->plot, object);
-    const win::HPEN pen = win::CreatePen(win::PS_SOLID, 1, ink.line);
-    const win::HGDIOBJ old = win::SelectObject(dc, pen);
-    const win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
-    win::Rectangle(dc, r.left - kTagMarkerHalf, r.top - kTagMarkerHalf, r.left + kTagMarkerHalf + 1,
-                   r.top + kTagMarkerHalf + 1);
-    if (r.right != r.left || r.bottom != r.top) Line(dc, r.left, r.top, r.right, r.bottom);
-    win::SelectObject(dc, oldBrush);
-    win::SelectObject(dc, old);
-    win::DeleteObject(pen);
+    if (draw) {
+        const win::HPEN pen = win::CreatePen(win::PS_SOLID, 1, ink.line);
+        const win::HGDIOBJ old = win::SelectObject(dc, pen);
+        const win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+        win::Rectangle(dc, r.left - kTagMarkerHalf, r.top - kTagMarkerHalf, r.left + kTagMarkerHalf + 1,
+                       r.top + kTagMarkerHalf + 1);
+        if (r.right != r.left || r.bottom != r.top) Line(dc, r.left, r.top, r.right, r.bottom);
+        win::SelectObject(dc, oldBrush);
+        win::SelectObject(dc, old);
+        win::DeleteObject(pen);
+    }
     const std::string text = TagValueText(curve, kWaveformX, object.x1) + ", " + TagValueText(curve, kWaveformY, object.y1);
-    PlaceText(dc, text, r.right + 2, r.bottom - 2, true);
+    win::RECT bounds = Normalized(r);
+    Grow(bounds, win::RECT{r.left - kTagMarkerHalf, r.top - kTagMarkerHalf, r.left + kTagMarkerHalf, r.top + kTagMarkerHalf});
+    Grow(bounds, PlaceText(dc, text, r.right + 2, r.bottom - 2, draw));
+    return bounds;
 }
 
 void DrawTextObject(WindowRecord* window, win::HDC dc, win::RECT& r, const PlotObject& object, const Ink& ink, bool draw)
@@ -202,8 +230,8 @@ void DrawObjectByKind(WindowRecord* window, win::HDC dc, win::RECT& r, PlotObjec
     win::SetBkMode(dc, win::TRANSPARENT);
     switch (kind) {
     case kObjectMeasureV:
-    case kObjectMeasureH: DrawMeasureTag(window, dc, object, r, ink); return;
-    case kObjectTag: DrawPointTag(window, dc, object, r, ink); return;
+    case kObjectMeasureH: DrawMeasureTag(window, dc, object, r, ink, true); return;
+    case kObjectTag: DrawPointTag(window, dc, object, r, ink, true); return;
     default: {
         GraphicObject shape;
         shape.owner = window;
@@ -229,6 +257,30 @@ void DrawPlotObject(WindowRecord* window, win::HDC dc, win::RECT& pixels, PlotOb
     pixels = PlotObjectPixelRect(window, object, dc);
     if (!window || !window->plot || !dc) return;
     DrawObjectByKind(window, dc, pixels, object, true);
+}
+
+win::RECT GetPlotObjectBounds(WindowRecord* window, const PlotObject& object)
+{
+    const std::uint16_t kind = KindOf(object);
+    if (kind == 0) return win::RECT{-1, -1, -1, -1};
+    win::RECT r = PlotObjectPixelRect(window, object);
+    const bool measured = kind == kObjectText || kind == kObjectTag || kind == kObjectMeasureH || kind == kObjectMeasureV;
+    if (!measured || !window || !window->plot || !window->window) return Normalized(r);
+    // Texts and tags reach as far as their texts do, in the font they are drawn with.
+    const win::HDC dc = win::GetDC(window->window);
+    const win::HGDIOBJ oldFont = window->plot->plotFontHandle ? win::SelectObject(dc, window->plot->plotFontHandle) : nullptr;
+    win::RECT bounds{};
+    if (kind == kObjectText) {
+        DrawTextObject(window, dc, r, object, Ink{}, false);
+        bounds = Normalized(r);
+    } else if (kind == kObjectTag) {
+        bounds = DrawPointTag(window, dc, object, r, Ink{}, false);
+    } else {
+        bounds = DrawMeasureTag(window, dc, object, r, Ink{}, false);
+    }
+    if (oldFont) win::SelectObject(dc, oldFont);
+    win::ReleaseDC(window->window, dc);
+    return bounds;
 }
 
 void DrawPlotObjects(WindowRecord* window, win::HDC given, int group, const PlotObject* last)

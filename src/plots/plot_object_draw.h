@@ -17,6 +17,10 @@ inline constexpr int kTagArrowSize = 5;
 // the object is also drawn there.
 void DrawPlotObject(WindowRecord* window, win::HDC dc, win::RECT& pixels, PlotObject& object);
 
+// The object's pixel bounds on the window: a text's measured box, a tag with its marker, lines
+// and value text, other kinds their rectangle; (-1, -1, -1, -1) for an object of no kind.
+win::RECT GetPlotObjectBounds(WindowRecord* window, const PlotObject& object);
+
 // Draws the objects of plot group `group` (-1: all) from the head of the list up to and
 // including `last` (null: all); a null DC draws on the window. Nothing is drawn during a run.
 void DrawPlotObjects(WindowRecord* window, win::HDC dc, int group, const PlotObject* last);

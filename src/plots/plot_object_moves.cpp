@@ -9,10 +9,14 @@
 #include "plots/plot_axes.h"
 #include "plots/plot_object.h"
 #include "plots/plot_object_geometry.h"
+#include "plots/waveform_store.h"
 
 namespace kq5 {
 
 namespace {
+
+// How far from a click a tag looks for a data point, in pixels.
+constexpr double kSnapLimit = 1000.0;
 
 int ToPixel(double value) { return static_cast<int>(std::lround(value)); }
 
@@ -133,6 +137,67 @@ void SetDimensionLineFromPixel(WindowRecord* record, PlotObject& object, int pix
     if (kind == kObjectMeasureV) object.measured = ObjectUnit(record, object, 0, kWaveformX, pixel);
 }
 
-void SnapObjectToCurves(WindowRecord*, PlotObject&, const win::RECT&) {}
+int NearestCurvePoint(WindowRecord* record, win::POINT at, int curve, double& x, double& y)
+{
+    if (!record || !record->plot) return -1;
+    PlotRecord& plot = *record->plot;
+    const int count = std::min<int>(plot.curveCount, static_cast<int>(plot.curves.size()));
+    if (curve < 0 || curve >= count) return -1;
+    const int group = plot.curves[static_cast<std::size_t>(curve)]->plotGroup;
+    double best = kSnapLimit;
+    int found = -1;
+    // The given curve is searched first, so that a point it shares with another curve stays its.
+    for (int n = 0; n < count; ++n) {
+        const int i = n == 0 ? curve : (n <= curve ? n - 1 : n);
+        const CurveRecord& c = *plot.curves[static_cast<std::size_t>(i)];
+        if (c.plotGroup != group || c.lastPointIndex < 0 || c.storeSlots[kWaveformX] < 0 || c.storeSlots[kWaveformY] < 0)
+            continue;
+        double previous = 0.0;
+        for (std::int32_t p = std::max(c.firstPointIndex, 0); p <= c.lastPointIndex; ++p) {
+            const double vx = GetWaveformValue(plot.store, c.storeSlots[kWaveformX], p);
+            const double vy = GetWaveformValue(plot.store, c.storeSlots[kWaveformY], p);
+            // Where the drawing puts the point: a digital X or Z state sits by the state before it.
+            const int px = CurveValueToPixel(c, kWaveformX, vx, 0.0);
+            const int py = CurveValueToPixel(c, kWaveformY, vy, previous);
+            previous = vy;
+            const double distance = std::hypot(static_cast<double>(px) - at.x, static_cast<double>(py) - at.y);
+            if (distance >= best) continue;
+            best = distance;
+            found = i;
+            x = vx;
+            y = c.digital ? PixelToValue(c, kWaveformY, py) : vy;
+        }
+    }
+    return found;
+}
+
+void SnapObjectToCurves(WindowRecord* record, PlotObject& object, const win::RECT& pixels)
+{
+    if (object.w < 0 || !record || !record->plot) return;
+    const std::uint16_t kind = object.style & kStyleKindMask;
+    double x = 0.0, y = 0.0;
+    if (kind == kObjectMeasureH || kind == kObjectMeasureV) {
+        if (const int c = NearestCurvePoint(record, {pixels.left, pixels.top}, object.w, x, y); c >= 0) {
+            object.w = c;
+            object.x1 = x;
+            object.y1 = y;
+        }
+        if (const int c = NearestCurvePoint(record, {pixels.right, pixels.bottom}, object.w2, x, y); c >= 0) {
+            object.w2 = c;
+            object.x2 = x;
+            object.y2 = y;
+        }
+    } else if (kind == kObjectTag) {
+        const int c = NearestCurvePoint(record, {pixels.left, pixels.top}, object.w, x, y);
+        if (c < 0) return;
+        object.w = c;
+        object.w2 = c;
+        object.x1 = x;
+        object.y1 = y;
+        // The label stays where it was put, now in the units of the curve the tag went to.
+        object.x2 = ObjectUnit(record, object, 1, kWaveformX, pixels.right);
+        object.y2 = ObjectUnit(record, object, 1, kWaveformY, pixels.bottom);
+    }
+}
 
 }  // namespace kq5

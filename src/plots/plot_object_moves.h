@@ -25,6 +25,11 @@ void SetObjectPointsFromPixels(WindowRecord* record, PlotObject& object, const w
 int GetDimensionLinePixel(WindowRecord* record, const PlotObject& object);
 void SetDimensionLineFromPixel(WindowRecord* record, PlotObject& object, int pixel);
 
+// Among the curves of curve's plot group, the stored point nearest the pixel (within 1000 pixels),
+// each point placed where the curve drawing puts it: its curve index and its X and Y (a digital
+// curve's Y read back from its pixel row); -1 when none is that near.
+int NearestCurvePoint(WindowRecord* record, win::POINT at, int curve, double& x, double& y);
+
 // Re-attaches a tag's points to the nearest curve points; a plot without curves keeps them.
 void SnapObjectToCurves(WindowRecord* record, PlotObject& object, const win::RECT& pixels);
 

@@ -37,8 +37,6 @@ void PanPlotGroup(WindowRecord* window, int x0, int y0, int x1, int y1);
 // What other parts of the plots draw into a redraw (plot objects and the mark rectangle).
 struct PlotViewHooks {
     std::function<void(WindowRecord*, win::HDC)> drawObjects;
-    // A double click on the plot (the Characteristics dialog when the plot has a curve).
-    std::function<void(WindowRecord*, int x, int y)> doubleClick;
 };
 PlotViewHooks& PlotViewDrawHooks();
 

@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 
+#include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/dialog_services.h"
@@ -27,6 +28,7 @@
 #include "platform/message_box.h"
 #include "plots/analysis_run_services.h"
 #include "plots/curve_record.h"
+#include "plots/default_limits_rows.h"
 #include "plots/plot_setup.h"
 #include "schematic/component_definition.h"
 
@@ -292,6 +294,28 @@ int ApplyProbeRows(int node, int secondNode)
     const int result = probe.run ? probe.run() : 0;
     EndProbeRunState();
     return result;
+}
+
+int StartProbeRun()
+{
+    WindowRecord* circuit = CircuitWindow();
+    SetProbeRowCount(0);
+    int result = SetProbeRowCount(1) != 0 ? kMsgInsufficientMemory : 0;
+    if (result == 0) {
+        // The full run simulates whatever the rows of this kind ask for, so empty rows get their
+        // defaults first, as a run from the limits dialog would.
+        if (circuit && circuit->document) FillDefaultLimitsRows(circuit, false, false, false);
+        RunControl().probeState = kProbeFullRun;
+        result = ApplyProbeRows(1, -1);
+    }
+    SetProbeRowCount(0);
+    if (result == 0) {
+        EndProbeRunState();
+        return 0;
+    }
+    if (result != kMsgAlreadyReported && result != kMsgStoppedByUser) ReportLineMessage(circuit, result);
+    ExitAnalysis();
+    return kMsgAlreadyReported;
 }
 
 namespace {

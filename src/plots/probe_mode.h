@@ -115,6 +115,11 @@ std::string BuildProbeExpression(const ProbeRow& row, int axis);
 // (within the pins' box grown by 4 units), the nearer pin first; {-1, -1} when none.
 std::array<int, 2> ChooseProbePinPair(const std::vector<win::POINT>& pins, win::POINT click);
 
+// Probe mode begins once its analysis has started: one row of node 1 runs the whole circuit (its
+// kept run serves the clicks that follow), then the rows are cleared and the probe is idle. A
+// failure is reported, the analysis ends and its window closes; 0 or 15055.
+int StartProbeRun();
+
 // Runs or replots the rows (HandleProbeClick and HandleProbeMenuCommand: plot_click_services.h).
 // 1 without doing anything when node is -1 and the last row has no name.
 int ApplyProbeRows(int node, int secondNode);

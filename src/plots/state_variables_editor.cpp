@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
@@ -17,6 +16,7 @@
 #include "app/window_record_utils.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"
+#include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "devices/inductor_device.h"
@@ -383,15 +383,19 @@ int WriteIcStatements()
 int PrintStateVariables()
 {
     WindowRecord* circuit = CircuitWindow();
-    std::string path = circuit ? GetRecordTitle(circuit) : std::string();
-    if (path.empty()) return 15038;
+    const std::string title = circuit ? GetRecordTitle(circuit) : std::string();
+    if (title.empty()) return 15038;
+    std::string path = title;
     ReplaceExtension(path, "SVV");
-    std::ofstream out(path, std::ios::binary);
-    if (!out) return 16000 + (errno ? errno : EIO);
+    const int unit = FindFreeUnit();
+    if (unit < 0) return 15002;
+    if (int rc = CreateReplacingUnit(path, unit)) return rc;
     const StateVariableCounts c = CurrentStateVariableCounts();
     const int kind = std::clamp(static_cast<int>(Analysis().analysisKind), 0, 2);
-    out << LoadResString(kMsgProductTitle) << "\r\n";
-    out << "   " << LoadResString(kMsgAnalysisNameBase + kind) << " of " << StripDirectory(path) << "\r\n\r\n";
+    WriteOutputBanner(unit);
+    UnitPrintIndented(unit, "%s of %s", LoadResString(kMsgAnalysisNameBase + kind).c_str(), StripDirectory(title).c_str());
+    WriteDateStampLine(unit);
+    UnitPrintf(unit, "\n");
     std::size_t wn = 13, wi = 8, wd = 8;
     for (int n = 1; n <= c.analog; ++n) wn = std::max(wn, CopyAnalogNodeName(n).size());
     for (int k = 1; k <= c.inductors; ++k) wi = std::max(wi, InductorName(k).size());
@@ -402,7 +406,7 @@ int PrintStateVariables()
     if (c.analog) heading += StrPrintf("%*s", a + 14, "Node Voltages");
     if (c.inductors) heading += StrPrintf("%*s", b + 17, "Inductor Currents");
     if (c.digital) heading += StrPrintf("%*s", d + 5, "Node Levels");
-    out << heading << "\r\n\r\n";
+    UnitPrintf(unit, "%s\n\n", heading.c_str());
     for (int r = 1; r <= c.Rows(); ++r) {
         std::string line = " ";
         const bool v = r <= c.analog, i = r <= c.inductors, l = r <= c.digital;
@@ -412,10 +416,11 @@ int PrintStateVariables()
         line += StrPrintf("%-13s", i ? CurrentText(r).c_str() : "");
         line += StrPrintf("   %-*.*s ", d, d, l ? CopyDigitalNodeName(r).c_str() : "");
         line += l ? LevelText(r) : std::string();
-        out << line << "\r\n";
+        UnitPrintf(unit, "%s\n", line.c_str());
     }
-    out.close();
-    return out ? 0 : 16000 + EIO;
+    // A failed write is reported as the unit closes; the text window shows what was written.
+    CloseUnitAndShowText(unit);
+    return 0;
 }
 
 int OpenStateVariablesEditor()

@@ -308,6 +308,8 @@ void ValueChanged(win::HWND dialog, AttributeDialogState& state, bool fromList)
     if (value == attribute->value) return;
     SetAttributeValue(*attribute, value);
     RefreshLine(dialog, state);
+    // A macro's VALUE names the circuit file and its parameters: keep its pattern in view.
+    if (state.type == kComponentMacro && attribute->keyId == kAttrValue) ShowHint(state, *attribute);
 }
 
 void FillModelList(win::HWND dialog, AttributeDialogState& state)
@@ -586,6 +588,51 @@ void ScrollPanel(win::HWND dialog, AttributeDialogState& state, int code, int po
     FillPanel(dialog, state);
 }
 
+// The value edits hand Up, Down, Page Up and Page Down to the dialog.
+constexpr win::UINT kPanelKeyMessage = win::WM_USER + 0x3A1;
+
+win::WNDPROC& OriginalValueEditProc()
+{
+    static win::WNDPROC proc = nullptr;
+    return proc;
+}
+
+win::LRESULT ValueEditProc(win::HWND edit, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    const bool panelKey = wParam == win::VK_UP || wParam == win::VK_DOWN || wParam == win::VK_PRIOR || wParam == win::VK_NEXT;
+    if (msg == win::WM_KEYDOWN && panelKey) {
+        win::SendMessage(win::GetParent(edit), kPanelKeyMessage, static_cast<win::WPARAM>(win::GetDlgCtrlID(edit) - kFirstParamValue),
+                         static_cast<win::LPARAM>(wParam));
+        return 0;
+    }
+    if (msg == win::WM_GETDLGCODE)
+        return win::CallWindowProc(OriginalValueEditProc(), edit, msg, wParam, lParam) | win::DLGC_WANTARROWS;
+    return win::CallWindowProc(OriginalValueEditProc(), edit, msg, wParam, lParam);
+}
+
+// Up and Down move to the field above or below, scrolling the panel a row at its top or bottom
+// edge; Page Up and Page Down scroll the panel a page. The focus stays in the same column.
+void PanelKey(win::HWND dialog, AttributeDialogState& state, int field, int key)
+{
+    if (!state.panelOpen || field < 0 || field >= kPanelFields) return;
+    const int rows = kPanelFields / kPanelColumns;
+    const int row = field / kPanelColumns;
+    const int params = static_cast<int>(state.values.size());
+    int target = field;
+    if (key == win::VK_UP) {
+        if (row > 0) target = field - kPanelColumns;
+        else ScrollPanel(dialog, state, win::SB_LINEUP, 0);
+    } else if (key == win::VK_DOWN) {
+        if (row + 1 < rows) target = field + kPanelColumns;
+        else ScrollPanel(dialog, state, win::SB_LINEDOWN, 0);
+    } else {
+        ScrollPanel(dialog, state, key == win::VK_PRIOR ? win::SB_PAGEUP : win::SB_PAGEDOWN, 0);
+    }
+    // A field past the model's last parameter stays where it was.
+    if (state.firstRow * kPanelColumns + target >= params) target = field;
+    win::SetFocus(win::GetDlgItem(dialog, kFirstParamValue + target));
+}
+
 void ParamEdited(win::HWND dialog, AttributeDialogState& state, int field)
 {
     if (state.refreshing || !state.panelOpen) return;
@@ -660,8 +707,17 @@ win::INT_PTR AttributeDialogProc(win::HWND dialog, win::UINT message, win::WPARA
         SelectAttribute(dialog, *state, std::max(first, 0));
         if (ComponentAttribute* model = FindAttribute(&state->working, state->modelAttribute))
             ShowModelSource(dialog, model->value, state->modelType);
+        for (int k = 0; k < kPanelFields; ++k)
+            if (win::HWND edit = win::GetDlgItem(dialog, kFirstParamValue + k)) {
+                const auto previous = reinterpret_cast<win::WNDPROC>(
+                    win::SetWindowLongPtr(edit, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&ValueEditProc)));
+                if (!OriginalValueEditProc()) OriginalValueEditProc() = previous;
+            }
         return win::TRUE;
     }
+    case kPanelKeyMessage:
+        PanelKey(dialog, *state, static_cast<int>(wParam), static_cast<int>(lParam));
+        return win::TRUE;
     case win::WM_COMMAND: {
         const int id = win::LOWORD(wParam);
         const int code = win::HIWORD(wParam);

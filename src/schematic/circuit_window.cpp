@@ -8,7 +8,9 @@
 #include "app/color_table.h"
 #include "app/crosshair.h"
 #include "app/frame_state.h"
+#include "app/edit_mode.h"
 #include "app/frame_window.h"
+#include "app/mode_cursors.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/char_classes.h"
@@ -19,6 +21,7 @@
 #include "document/document_services.h"
 #include "document/document_windows.h"
 #include "platform/control_scrollbar.h"
+#include "platform/cursor.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/mdi.h"
@@ -38,6 +41,9 @@
 namespace kq5 {
 
 namespace {
+
+// Drags whose cursor stays while Shift or Control is pressed: a wire, a graphic object, a reshape.
+constexpr int kDragShowsOwnCursor = kDragWire | kDragObject | kDragReshape;
 
 constexpr int kMsgTextSpaceExceeded = 15046;
 constexpr int kEditorLimitReached = 0x501;
@@ -200,6 +206,27 @@ void OnWheel(win::HWND hwnd, win::WPARAM wParam, win::LPARAM lParam)
         OnPaneScroll(record, pane, horizontal, steps > 0 ? win::SB_LINEUP : win::SB_LINEDOWN, 0);
 }
 
+// Shift or Control held over a pane: a click acts in Select mode, so the Select cursor shows;
+// let go, the cursor of the window's own mode comes back. Not while a wire or a graphic object is
+// being drawn or an item reshaped.
+void ShowSelectCursorForKey(win::HWND hwnd, win::WPARAM key, bool down)
+{
+    if (key != static_cast<win::WPARAM>(win::VK_SHIFT) && key != static_cast<win::WPARAM>(win::VK_CONTROL)) return;
+    WindowRecord* record = GetWindowRecord(hwnd);
+    if (!record || (SchematicEditor().dragState & kDragShowsOwnCursor)) return;
+    win::POINT at{};
+    win::GetCursorPos(&at);
+    win::ScreenToClient(hwnd, &at);
+    if (PaneAtPoint(record, at.x, at.y) < 0) return;
+    if (!down) {
+        SetModeCursor(record);
+        return;
+    }
+    const win::HCURSOR cursor = CursorForMode(kCommandSelectMode);
+    SetClassCursor(hwnd, cursor);
+    win::SetCursor(cursor);
+}
+
 }  // namespace
 
 win::LRESULT DocumentDefaultProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
@@ -352,6 +379,16 @@ win::LRESULT CircuitWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     case win::WM_KEYDOWN:
         // Space turns a part being placed or moved, like the right button.
         if (wParam == static_cast<win::WPARAM>(win::VK_SPACE) && OnCircuitSpaceKey(hwnd)) return 0;
+        ShowSelectCursorForKey(hwnd, wParam, true);
+        return DefaultProc(hwnd, msg, wParam, lParam);
+    case win::WM_KEYUP:
+        ShowSelectCursorForKey(hwnd, wParam, false);
+        return DefaultProc(hwnd, msg, wParam, lParam);
+    case win::WM_TIMER:
+        if (wParam == kDragTimer) {
+            OnSchematicDragTimer(hwnd);
+            return 0;
+        }
         return DefaultProc(hwnd, msg, wParam, lParam);
     case win::WM_MOUSEMOVE: {
         EraseCrosshair(nullptr);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analog/analysis_state.h"
+#include "app/font_command.h"
 #include "app/frame_state.h"
 #include "app/status_text.h"
 #include "app/window_record.h"
@@ -23,6 +24,7 @@
 #include "document/document_windows.h"
 #include "document/item_transfer.h"
 #include "document/selection.h"
+#include "plots/curve_ranges.h"
 #include "plots/curve_record.h"
 #include "plots/plot_object.h"
 #include "plots/plot_object_moves.h"
@@ -260,9 +262,30 @@ void AbandonBoxEdit(WindowRecord* record)
     Redraw(record);
 }
 
+void SaveWindowFontForUndo(WindowRecord* record)
+{
+    if (!record || !record->document) return;
+    EditStateOf(record).savedFont = record->document->numOutFont;
+    SetUndoKind(record, kUndoFont);
+}
+
 void EditUndo(WindowRecord* record)
 {
     if (!record) return;
+    // A font change and a change of the plot scales are the window's own, wherever the focus is.
+    if (record->undoKind == kUndoFont && record->document) {
+        WindowEditState& state = EditStateOf(record);
+        std::swap(state.savedFont, record->document->numOutFont);
+        ApplyRecordTextFont(record, record->document->numOutFont);
+        SetRedrawFlags(record);
+        SetUndoKind(record, kUndoFont);
+        return;
+    }
+    if (record->undoKind == kUndoPlotScales && record->plot) {
+        UndoCurveRanges(record);
+        SetUndoKind(record, kUndoPlotScales);
+        return;
+    }
     if (record->undoKind == kUndoTyping || SendToFocusedText(record, win::WM_UNDO)) {
         if (record->undoKind == kUndoTyping && record->document && record->document->textAreaWindow)
             win::SendMessage(record->document->textAreaWindow, win::WM_UNDO, 0, 0);
@@ -328,6 +351,18 @@ void EditUndo(WindowRecord* record)
     case kUndoBoxEdit:
         SwapWithUndoLists(record);
         SetUndoKind(record, kUndoBoxEdit);
+        break;
+    case kUndoTemplate:
+        if (!SwapTemplateItem(record)) {
+            SetUndoKind(record, 0);
+            break;
+        }
+        // The picked attribute may now belong to the kept copy.
+        Documents().pickedItem = nullptr;
+        Documents().pickedAttribute = nullptr;
+        ResetDrawRange(record);
+        AfterListChange(record);
+        SetUndoKind(record, kUndoTemplate);
         break;
     default:
         break;

@@ -31,7 +31,10 @@ int RunBoxEdit(WindowRecord* record, const std::function<int()>& edit);
 // Keeps the mark rectangle for the next Undo to swap back.
 void SaveMarkRect(WindowRecord* record);
 
-// Commands 17200 to 17205; each first hands the command to a focused text control.
+// Keeps the window's font description for Undo (kind 10) before a font or text colour change.
+void SaveWindowFontForUndo(WindowRecord* record);
+// Commands 17200 to 17205; each first hands the command to a focused text control (an Undo of
+// a font change or of the plot scales is the window's, wherever the focus is).
 void EditUndo(WindowRecord* record);
 void EditCut(WindowRecord* record);
 void EditCopy(WindowRecord* record);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <utility>
 
 #include "app/frame_state.h"
 #include "platform/bitmap.h"
@@ -22,6 +24,7 @@
 #include "document/schematic_item.h"
 #include "schematic/attribute_dialog.h"
 #include "schematic/component_definition.h"
+#include "schematic/item_copies.h"
 #include "schematic/pane_seams.h"
 #include "schematic/window_pictures.h"
 
@@ -84,6 +87,50 @@ void SetItemAsTemplate(WindowRecord* record, ListNode* node)
 {
     if (!record || !record->document || !node) return;
     if (node->kind == kKindGridText) record->document->gridTextFont = static_cast<GridText*>(node)->font;
+    if (node->kind != kKindSchematicItem) return;
+    auto& item = *static_cast<SchematicItem*>(node);
+    WindowEditState& state = EditStateOf(record);
+    auto copy = std::make_shared<SchematicItem>();
+    copy->kind = kKindSchematicItem;
+    if (CopyComponentItem(*copy, item) != 0) {
+        state.templateItem = nullptr;
+        state.templateCopy.reset();
+        return;
+    }
+    state.templateItem = &item;
+    state.templateCopy = std::move(copy);
+    SetUndoKind(record, kUndoTemplate);
+}
+
+bool SwapTemplateItem(WindowRecord* record)
+{
+    if (!record || !record->document) return false;
+    WindowEditState& state = EditStateOf(record);
+    if (!state.templateItem || !state.templateCopy) return false;
+    // The item may have left the drawing since (cut, cleared, a file reloaded).
+    bool present = false;
+    for (SchematicItem& item : ListRecords<SchematicItem>(record->document->itemList)) present |= &item == state.templateItem;
+    if (!present) {
+        state.templateItem = nullptr;
+        state.templateCopy.reset();
+        return false;
+    }
+    SchematicItem& item = *state.templateItem;
+    SchematicItem& copy = *state.templateCopy;
+    std::swap(item.x1, copy.x1);
+    std::swap(item.y1, copy.y1);
+    std::swap(item.x2, copy.x2);
+    std::swap(item.y2, copy.y2);
+    std::swap(item.definition, copy.definition);
+    std::swap(item.style, copy.style);
+    std::swap(item.color, copy.color);
+    std::swap(item.fillColor, copy.fillColor);
+    std::swap(item.orientation, copy.orientation);
+    std::swap(item.page, copy.page);
+    std::swap(item.attributes, copy.attributes);
+    item.attributesChanged = 1;
+    copy.attributesChanged = 1;
+    return true;
 }
 
 int HasNegativePinPosition(const SchematicItem& component)

@@ -3,10 +3,12 @@
 // attribute and object dialogs, the undo kind, the window's node templates, pin snapping and
 // the mark rectangle.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "app/font_spec.h"
 #include "core/linked_list.h"
 #include "platform/owner_draw.h"
 #include "platform/win_types.h"
@@ -24,6 +26,10 @@ struct WindowEditState {
     win::POINT lastPoint{1, 1};               // grid point of the last click in a pane
     win::POINT pastePoint{1, 1};
     std::string savedText;                    // the text area before the last box operation
+    // The item last made the template, and its state at that moment (Undo kind 7 swaps them).
+    SchematicItem* templateItem = nullptr;
+    std::shared_ptr<SchematicItem> templateCopy;
+    FontSpec savedFont;  // the window font before the last font change (Undo kind 10)
 };
 
 // Drag states of the mouse.
@@ -102,8 +108,13 @@ void SetUndoKind(WindowRecord* record, int kind);
 // Marks the window's circuit for a rebuild of its node numbers.
 void MarkNetlistStale(WindowRecord* record);
 
-// Makes a grid text the template for new grid texts of the window (its font).
+// Makes a node the window's template for new nodes of its kind: a grid text gives new grid texts
+// its font; a component, wire or graphic object is kept as it stands now (just before an edit
+// changes it), so that Undo (kind 7) can put it back.
 void SetItemAsTemplate(WindowRecord* record, ListNode* node);
+// Undo kind 7: the template item and the item it was taken from change places (a second Undo
+// redoes). False when the item is no longer in the drawing.
+bool SwapTemplateItem(WindowRecord* record);
 
 // 1 when a pin of the component lies at a negative x or y.
 int HasNegativePinPosition(const SchematicItem& component);

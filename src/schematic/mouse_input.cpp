@@ -94,6 +94,15 @@ win::POINT GridPoint(WindowRecord* record, win::POINT client)
     return ClientToWorld(record, client.x, client.y, CurrentPaneOf(record));
 }
 
+// The pointer lies outside the current pane shrunk by one pixel: the drag scrolls it.
+bool OutsidePane(const WindowRecord* record, win::POINT point)
+{
+    win::RECT rect{};
+    GetPaneRect(record, CurrentPaneOf(record), rect);
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return false;
+    return point.x < rect.left + 1 || point.x >= rect.right - 1 || point.y < rect.top + 1 || point.y >= rect.bottom - 1;
+}
+
 bool InsideMarkRect(const WindowRecord* record, win::POINT grid)
 {
     if (IsMarkRectUnset(record)) return false;
@@ -599,8 +608,24 @@ void OnWindowLButtonDown(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam)
     if (!holdsFocus && GetWindowRecord(hwnd) == record) win::SetFocus(hwnd);
 }
 
+void OnSchematicDragTimer(win::HWND hwnd)
+{
+    WindowRecord* record = GetWindowRecord(hwnd);
+    SchematicEditorState& state = SchematicEditor();
+    if (!record || !record->document || !(state.dragState & (kDragPlacing | kDragMoving)) ||
+        !OutsidePane(record, state.lastPoint)) {
+        win::KillTimer(hwnd, kDragTimer);
+        return;
+    }
+    // The pane scrolls a line; the selection follows the pointer to its new grid point.
+    AutoScrollDuringDrag(record, state.lastPoint.x, state.lastPoint.y, CurrentPaneOf(record));
+    const win::POINT grid = GridPoint(record, state.lastPoint);
+    MoveSelection(record, grid.x, grid.y, kMouseLeft, kMoveStep, 0);
+}
+
 void OnWindowLButtonUp(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam)
 {
+    win::KillTimer(hwnd, kDragTimer);
     SchematicEditorState& state = SchematicEditor();
     state.pendingClick = 0;
     if (!(keyFlags & kMouseButtons)) win::ReleaseCapture();
@@ -660,6 +685,9 @@ void OnWindowMouseMove(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam)
                 const win::POINT grid = GridPoint(record, point);
                 MoveSelection(record, grid.x, grid.y, kMouseLeft, kMoveStep, 0);
                 AutoScrollDuringDrag(record, point.x, point.y, CurrentPaneOf(record));
+                // Outside the pane the drag timer keeps scrolling while the mouse rests.
+                if (OutsidePane(record, point)) win::SetTimer(hwnd, kDragTimer, kDragTimerMs, nullptr);
+                else win::KillTimer(hwnd, kDragTimer);
             } else if (state.dragState & kDragSplitters) {
                 TrackerMove(point.x, point.y, false);
             } else if (BandDrag(state.dragState)) {

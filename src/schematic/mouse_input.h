@@ -37,6 +37,12 @@ void StartGraphicObjectDrag(WindowRecord* record, int flags, std::uint16_t kind,
 void FinishMouseDrag(WindowRecord* record, unsigned keyFlags, int x, int y);
 // Opens the edit dialog of the element under the point; 1 when one was found.
 int EditObjectAtPoint(WindowRecord* record, unsigned keyFlags, int x, int y);
+
+// The drag timer of a circuit window: while a placement or move is dragged with the pointer
+// outside the pane, each tick scrolls the pane a line and moves the selection along.
+inline constexpr win::UINT_PTR kDragTimer = 0x4B35;
+inline constexpr win::UINT kDragTimerMs = 100;
+void OnSchematicDragTimer(win::HWND hwnd);
 // Clears the pending click, the Shift word and the drag state (a demo starts).
 void ResetMouseDragState();
 

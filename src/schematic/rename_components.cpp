@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "analyses/analysis_windows.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
@@ -89,6 +90,22 @@ void RenameAnalysisTexts(CircuitDocument& document, const std::vector<RenamePair
             RenameInText(row.xExpression, pairs);
             RenameInText(row.yExpression, pairs);
         }
+    }
+}
+
+// The expression and condition of every function a performance, 3-D or Monte Carlo window plots.
+void RenameDerivedWindowTexts(CircuitDocument& document, const std::vector<RenamePair>& pairs)
+{
+    auto rename = [&](FunctionRecord& function) {
+        RenameInText(function.expression, pairs);
+        RenameInText(function.boolean, pairs);
+    };
+    for (int kind = 0; kind < kAnalysisKindCount; ++kind) {
+        for (auto& window : ListRecords<PerformanceWindowRecord>(document.performanceWindows[kind]))
+            for (FunctionRecord& function : window.functions) rename(function);
+        for (auto& window : ListRecords<Graph3DPlot>(document.graph3DWindows[kind])) rename(window.function);
+        for (auto& window : ListRecords<MonteCarloWindowRecord>(document.monteCarloWindows[kind]))
+            rename(window.function);
     }
 }
 
@@ -195,6 +212,7 @@ void RenameComponentsBody(WindowRecord* record)
     }
     RenameAnalysisTexts(document, pairs);
     RenameInTextArea(record, pairs);
+    RenameDerivedWindowTexts(document, pairs);
     RemoveFlaggedAttributes(record);
     MarkModified(record);
     MarkNetlistStale(record);

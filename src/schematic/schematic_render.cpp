@@ -218,7 +218,10 @@ void DrawComponentItems(const DrawContext& context)
         const int x = item.x1 * kDrawUnitsPerGrid;
         const int y = item.y1 * kDrawUnitsPerGrid;
         const int shape = item.definition ? item.definition->shapeIndex : 0;
-        if (DrawShapeByIndex(dc, shape, x, y, SafeOrientation(item.orientation), kShapeDrawFlags) == 0) {
+        SetSwitchSymbolsClosed(item.switchOn != 0);
+        const int drawn = DrawShapeByIndex(dc, shape, x, y, SafeOrientation(item.orientation), kShapeDrawFlags);
+        SetSwitchSymbolsClosed(false);
+        if (drawn == 0) {
             if (labelFont == nullptr) {
                 labelFont = SelectFontSpec(dc, FontSpec{});
                 labelSize = MeasureTextBlock(dc, kShapeNotFound);

@@ -111,6 +111,12 @@ void DrawSevenSegment(win::HDC dc, const ShapeTransform& t, double l, double top
     horizontal(x0, x1, y1);  // g
 }
 
+bool& SwitchSymbolsClosed()
+{
+    static bool closed = false;
+    return closed;
+}
+
 void DrawSwitchSymbol(win::HDC dc, const ShapeTransform& t, double l, double top, double r, double b)
 {
     const double w = r - l, h = b - top;
@@ -121,6 +127,11 @@ void DrawSwitchSymbol(win::HDC dc, const ShapeTransform& t, double l, double top
     LineOf(dc, t, x2 + radius, my, r, my);
     CircleOf(dc, t, x1, my, radius);
     CircleOf(dc, t, x2, my, radius);
+    if (SwitchSymbolsClosed()) {
+        // The lever lies on both contacts.
+        LineOf(dc, t, x1, my - radius, x2, my - radius);
+        return;
+    }
     // The lever stands open, from the first contact up past the second.
     LineOf(dc, t, x1 + radius * 0.7, my - radius * 0.7, x2 + radius, top);
 }
@@ -252,6 +263,8 @@ ShapeTransform ShapeTransform::Then(const ShapeTransform& inner) const
     out.f = c * inner.e + d * inner.f + f;
     return out;
 }
+
+void SetSwitchSymbolsClosed(bool closed) { SwitchSymbolsClosed() = closed; }
 
 double ShapeTransform::Scale() const { return std::sqrt(std::abs(a * d - b * c)); }
 

@@ -32,6 +32,10 @@ int DrawShapeByIndex(win::HDC dc, int shapeIndex, int x, int y, int orientation,
 // units; 0 when the slot is empty or the shape has no data, else 1.
 int DrawShapeData(win::HDC dc, int shapeIndex, int orientation, int x, int y, double scale);
 
+// While set, switch symbols draw their lever closed across the contacts (a placed DIGITAL SWITCH
+// that is on); the renderer sets it around such a component alone.
+void SetSwitchSymbolsClosed(bool closed);
+
 // One primitive from its payload under a transform.
 void DrawPrimitive(win::HDC dc, std::span<const std::uint8_t> payload, int type, std::uint16_t attributes,
                    const ShapeTransform& transform);

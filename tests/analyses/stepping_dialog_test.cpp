@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "../plots/analysis_window_test_support.h"
+#include "stepping_test_support.h"
 #include "analyses/run_state.h"
 #include "analyses/stepping.h"
 #include "analyses/stepping_rows.h"
@@ -29,21 +29,12 @@ constexpr int kGroup = 300, kName = 301, kParam = 302, kFrom = 303, kTo = 304, k
 constexpr int kLinear = 308, kList = 310, kComponent = 311, kModel = 312, kSymbolic = 313;
 constexpr int kPrevious = 403, kNext = 404, kSimultaneous = 401;
 
-class SteppingDialogTest : public AnalysisWindowTest {
+class SteppingDialogTest : public SteppingTest {
 protected:
     void SetUp() override
     {
-        AnalysisWindowTest::SetUp();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
-        ASSERT_EQ(Run(kCircuit, kAnalysisTransient), 0)
-            << (win::MessageBoxLog().empty() ? std::string() : win::MessageBoxLog().back().text);
-    }
-    void TearDown() override
-    {
-        AnalysisWindowTest::TearDown();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
+        SteppingTest::SetUp();
+        ASSERT_EQ(Run(kCircuit, kAnalysisTransient), 0) << LastMessage();
     }
 
     // The dialog made modeless, so that the test drives it with either backend.
@@ -83,6 +74,15 @@ protected:
         win::SendMessage(combo, win::CB_SETCURSEL, static_cast<win::WPARAM>(at), 0);
         win::SendMessage(dialog, win::WM_COMMAND, static_cast<win::WPARAM>(id) | (static_cast<win::WPARAM>(win::CBN_SELCHANGE) << 16),
                          reinterpret_cast<win::LPARAM>(combo));
+    }
+    // Replaces the text of a combo's field as typing would.
+    static void Type(win::HWND dialog, int id, const std::string& text)
+    {
+        win::HWND edit = win::GetDlgItem(win::GetDlgItem(dialog, id), win::kComboEditId);
+        ASSERT_NE(edit, nullptr);
+        win::SendMessage(edit, win::EM_SETSEL, 0, -1);
+        for (char c : text) win::SendMessage(edit, win::WM_CHAR, static_cast<win::WPARAM>(static_cast<unsigned char>(c)), 0);
+        Pump();
     }
     static bool Has(const std::vector<std::string>& items, const std::string& text)
     {
@@ -159,6 +159,48 @@ TEST_F(SteppingDialogTest, SlotsAreEditedPagedAndWrittenBack)
     EXPECT_TRUE(RunState().steppingActive);
     ASSERT_EQ(RunAnalysisTimed(kAnalysisTransient), 0);
     EXPECT_EQ(Plot().store.runCount, 6);
+}
+
+TEST_F(SteppingDialogTest, MosfetAndSourceValuesAreOfferedByName)
+{
+    ExitAnalysis();
+    ResetRunControlForTests();
+    ResetPlotRunForTests();
+    InstallAnalysisKindHandlers();
+    ASSERT_EQ(Run("M\nV1 1 0 PULSE(0 5 0 1U 1U 1 2)\nI1 0 2 SIN(0 1M 1K)\nRD 2 0 1K\nM1 2 1 0 0 NM\n"
+                  ".MODEL NM NMOS (VTO=1)\n.TRAN 10U 100U\n.PRINT TRAN V(2)\n.END\n",
+                  kAnalysisTransient),
+              0)
+        << LastMessage();
+    RunDialog([&](win::HWND dialog) {
+        Click(dialog, kComponent);
+        Select(dialog, kName, "M1");
+        std::vector<std::string> params = Items(dialog, kParam);
+        for (const char* name : {"value.m", "value.l", "value.w", "value.ad", "value.as", "value.pd", "value.ps",
+                                 "value.nrd", "value.nrs", "value.nrb", "value.nrg", "VTO"})
+            EXPECT_TRUE(Has(params, name)) << name;
+        // Typing a name selects it and lists its parameters.
+        Select(dialog, kName, "RD");
+        Type(dialog, kName, "m1");
+        EXPECT_EQ(win::SendMessage(win::GetDlgItem(dialog, kName), win::CB_GETCURSEL, 0, 0),
+                  win::SendMessage(win::GetDlgItem(dialog, kName), win::CB_FINDSTRINGEXACT, static_cast<win::WPARAM>(-1),
+                                   reinterpret_cast<win::LPARAM>("M1")));
+        EXPECT_TRUE(Has(Items(dialog, kParam), "value.w"));
+        Type(dialog, kParam, "VALUE.L");
+        EXPECT_GE(win::SendMessage(win::GetDlgItem(dialog, kParam), win::CB_GETCURSEL, 0, 0), 0) << win::GetWindowText(win::GetDlgItem(dialog, kParam));
+        // A source offers its own function's values, a current source's spelled with "i".
+        Select(dialog, kName, "I1");
+        params = Items(dialog, kParam);
+        for (const char* name : {"dc.value", "ac.magval", "ac.phaseval", "sin.io", "sin.ia", "sin.freq", "sin.td", "sin.df"})
+            EXPECT_TRUE(Has(params, name)) << name;
+        EXPECT_FALSE(Has(params, "pulse.i1"));
+        EXPECT_FALSE(Has(params, "sin.vo"));
+        Select(dialog, kName, "V1");
+        params = Items(dialog, kParam);
+        EXPECT_TRUE(Has(params, "pulse.v2") && Has(params, "pulse.per"));
+        EXPECT_FALSE(Has(params, "sin.vo"));
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0);
+    });
 }
 
 TEST_F(SteppingDialogTest, CancelLeavesTheSlots)

@@ -3,18 +3,26 @@
 // written into the netlist (transient, AC and DC); the stepped values go back afterwards; the
 // captions name the stepped values.
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "../plots/analysis_window_test_support.h"
+#include "stepping_test_support.h"
 #include "analyses/run_state.h"
 #include "analyses/stepping.h"
 #include "analyses/stepping_rows.h"
 #include "core/device_lists.h"
+#include "analog/run_control.h"
+#include "analog/transient_run_services.h"
+#include "devices/capacitor_device.h"
+#include "devices/fet_devices.h"
 #include "devices/resistor_device.h"
+#include "devices/source_device.h"
 #include "document/circuit_document.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
+#include "netlist/part_instance.h"
+#include "netlist/token_patterns.h"
 #include "plots/analysis_run_services.h"
 #include "plots/plot_view.h"
 #include "plots/waveform_store.h"
@@ -29,39 +37,8 @@ struct Point {
 };
 using RunPoints = std::vector<Point>;
 
-class SteppingRunTest : public AnalysisWindowTest {
+class SteppingRunTest : public SteppingTest {
 protected:
-    void SetUp() override
-    {
-        AnalysisWindowTest::SetUp();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
-    }
-    void TearDown() override
-    {
-        AnalysisWindowTest::TearDown();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
-    }
-
-    void Slot(int i, std::uint32_t flags, const std::string& name, const std::string& param, const std::string& from,
-              const std::string& to = "", const std::string& value = "")
-    {
-        SteppingSlot& s = record_->document->stepping[static_cast<std::size_t>(i)];
-        s.flags = flags;
-        s.name = name;
-        s.param = param;
-        s.from = from;
-        s.to = to;
-        s.value = value;
-        s.deviceIndex = -1;
-    }
-    void ClearSlots()
-    {
-        for (SteppingSlot& s : record_->document->stepping) s = SteppingSlot{};
-        record_->document->steppingSimultaneous = 0;
-    }
-
     // A fresh analysis, as a new analysis command makes it.
     int Fresh(const std::string& netlist, int kind, const std::string& name = "c.cir")
     {
@@ -70,6 +47,7 @@ protected:
         ResetPlotRunForTests();
         ResetRunStateForTests();
         InstallAnalysisKindHandlers();
+        AnswerBoxes();
         return Run(netlist, kind, name);
     }
 
@@ -132,12 +110,6 @@ protected:
             else ExpectSame(stepped[r], Points(0), what);
         }
     }
-
-    static std::string LastMessage()
-    {
-        const auto& log = win::MessageBoxLog();
-        return log.empty() ? std::string() : log.back().text;
-    }
 };
 
 std::string Rc(const std::string& r, const std::string& c, const std::string& extra = "")
@@ -176,6 +148,16 @@ TEST_F(SteppingRunTest, NestedTwoByThreeTransientCasesEqualSingleRuns)
     CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return Rc(rs[r / 3], cs[r % 3]); });
 }
 
+TEST_F(SteppingRunTest, WithoutSteppingTheCaptionNamesTheCase)
+{
+    ASSERT_EQ(Fresh(Rc("1K", "1U"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 1);
+    // One run: the title has no case; the caption of the selected run gives its case number.
+    EXPECT_EQ(PlotTitleText(Window()), "c.cir Temperature = 27 ");
+    PlotCursors().selectedRun = 0;
+    EXPECT_EQ(FormatStepCaption(Window(), false), "Case= 1");
+}
+
 TEST_F(SteppingRunTest, SimultaneousAndLogModelSweepsEqualSingleRuns)
 {
     // A model parameter stepped by a factor, a part value stepped alongside it.
@@ -189,8 +171,11 @@ TEST_F(SteppingRunTest, SimultaneousAndLogModelSweepsEqualSingleRuns)
     ASSERT_EQ(Plot().store.runCount, 3);
     const std::vector<RunPoints> stepped = AllRuns();
     // The model's run value goes back to its nominal value.
-    for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes]))
-        if (m.name == "RM") EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(FindModelParamIndex(kModelRes, "R"))], 1.0f);
+    for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes])) {
+        if (m.name == "RM") {
+            EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(FindModelParamIndex(kModelRes, "R"))], 1.0f);
+        }
+    }
     const char* scales[] = {"0.5", "1", "2"};
     const char* cs[] = {"1U", "2U", "3U"};
     CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return netlist(scales[r], cs[r]); });
@@ -254,6 +239,134 @@ TEST_F(SteppingRunTest, AcAndDcCasesEqualSingleRuns)
     ASSERT_EQ(Plot().store.runCount, 3);
     stepped = AllRuns();
     CompareWithSingles(stepped, kAnalysisDc, [&](int r) { return dc(rs[r]); });
+}
+
+TEST_F(SteppingRunTest, SourceValuesAndMosfetGeometryEqualSingleRuns)
+{
+    // A pulse's high level of a voltage source and a current source's ("v" read as "i").
+    const auto sources = [](const std::string& v2, const std::string& i2) {
+        return "SRC\nV1 1 0 PULSE(0 " + v2 + " 0 1U 1U 1 2)\nR1 1 2 1K\nC1 2 0 1U\nI1 0 2 PULSE(0 " + i2 +
+               " 0 1U 1U 1 2)\n.TRAN 50U 3M\n.PRINT TRAN V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "V1", "pulse.v2", "1,2");
+    Slot(1, kOn | kStepComponent | kStepList, "I1", "PULSE.I2", "1M,3M");
+    ASSERT_EQ(Fresh(sources("1", "0"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 4);
+    std::vector<RunPoints> stepped = AllRuns();
+    const char* v2[] = {"1", "2"};
+    const char* i2[] = {"1M", "3M"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return sources(v2[r / 2], i2[r % 2]); });
+
+    // W of a MOSFET: the runs count it as given; after them it is as the netlist left it.
+    const auto mos = [](const std::string& w) {
+        return "NMOS\nV1 1 0 PULSE(0 5 0 100U 100U 1 2)\nVD 3 0 5\nRD 3 2 10K\nM1 2 1 0 0 NM" + w +
+               "\n.MODEL NM NMOS (VTO=1 KP=2E-5)\n.TRAN 10U 300U\n.PRINT TRAN V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "M1", "value.w", "10U,40U");
+    Slot(1, 0, "", "", "");
+    ASSERT_EQ(Fresh(mos(""), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    for (MosfetDevice& m : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
+        EXPECT_EQ(m.wGiven, 0);
+        EXPECT_EQ(m.wNominal, 0.0);
+    }
+    stepped = AllRuns();
+    const char* ws[] = {" W=10U", " W=40U"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return mos(ws[r]); });
+
+    // A source's DC value in a transient and its AC magnitude in an AC sweep.
+    const auto dcSource = [](const std::string& v) {
+        return "DC\nV1 1 0 DC " + v + "\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 3M\n.PRINT TRAN V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "V1", "dc.value", "2,5");
+    ASSERT_EQ(Fresh(dcSource("1"), kAnalysisTransient), 0) << LastMessage();
+    stepped = AllRuns();
+    ASSERT_EQ(stepped.size(), 2u);
+    {
+        PartInstanceRecord* v1 = FindPartByNameInScope("V1", 0);
+        ASSERT_TRUE(v1 && v1->device);
+        EXPECT_DOUBLE_EQ(static_cast<IndependentSourceDevice*>(v1->device)->dcValue, 1.0);
+    }
+    const char* dcs[] = {"2", "5"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return dcSource(dcs[r]); });
+    const auto acSource = [](const std::string& m) {
+        return "AC\nV1 1 0 AC " + m + "\nR1 1 2 1K\nC1 2 0 1U\n.AC DEC 10 10 100K\n.PRINT AC VM(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "V1", "AC.MAGVAL", "2,5");
+    ASSERT_EQ(Fresh(acSource("1"), kAnalysisAc), 0) << LastMessage();
+    stepped = AllRuns();
+    ASSERT_EQ(stepped.size(), 2u);
+    CompareWithSingles(stepped, kAnalysisAc, [&](int r) { return acSource(dcs[r]); });
+
+    // A name no source function has.
+    Slot(0, kOn | kStepComponent | kStepList, "V1", "sin.vo", "1,2");
+    EXPECT_NE(Fresh(sources("1", "0"), kAnalysisTransient), 0);
+    EXPECT_NE(LastMessage().find("Error in SPICE stepping."), std::string::npos) << LastMessage();
+}
+
+TEST_F(SteppingRunTest, AModelsAkoDescendantsTakeItsSteppedValue)
+{
+    // RB is AKO RA, RC AKO RB: both follow RA's stepped R; RD gives its own R and keeps it.
+    const auto netlist = [](const std::string& r) {
+        return "AKO\nV1 1 0 PULSE(0 1 0 1U 1U 1 2)\nR1 1 2 RA 500\nR2 2 3 RC 500\nR3 3 4 RD 500\nC1 4 0 1U\n"
+               ".MODEL RA RES (R=" + r + ")\n.MODEL RB AKO:RA RES (TC1=0)\n.MODEL RC AKO:RB RES\n"
+               ".MODEL RD AKO:RA RES (R=1)\n.TRAN 50U 3M\n.PRINT TRAN V(4)\n.END\n";
+    };
+    Slot(0, kOn | kStepModel | kStepList, "RES RA", "R", "2,3");
+    ASSERT_EQ(Fresh(netlist("1"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    const int r = FindModelParamIndex(kModelRes, "R");
+    for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes])) {
+        EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(r)], 1.0f) << m.name;
+    }
+    const std::vector<RunPoints> stepped = AllRuns();
+    const char* rs[] = {"2", "3"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int k) { return netlist(rs[k]); });
+}
+
+TEST_F(SteppingRunTest, EscDuringTheCasesStillRestoresTheValues)
+{
+    // A part value and a model parameter stepped; Esc read at the end of the second of four
+    // cases: the third, already begun, stops at once and no more follow.
+    const std::string netlist = Rc("RM 500", "1U", ".MODEL RM RES (R=1)\n");
+    const int r = FindModelParamIndex(kModelRes, "R");
+    Slot(0, kOn | kStepComponent | kStepList, "C1", "", "1U,2U");
+    Slot(1, kOn | kStepModel | kStepList, "RES RM", "R", "2,3");
+    int cases = 0;
+    ExitAnalysis();
+    ResetRunControlForTests();
+    ResetPlotRunForTests();
+    ResetRunStateForTests();
+    InstallAnalysisKindHandlers();
+    AnalysisRunServices& services = RunServices();
+    std::function<void(WindowRecord*)> endCase = services.endCase;
+    services.endCase = [endCase, &cases](WindowRecord* w) {
+        if (endCase) endCase(w);
+        if (++cases == 2) RunControl().lastKey = kEscapeKey;
+    };
+    AnswerBoxes();
+    Run(netlist, kAnalysisTransient, "c.cir");
+    EXPECT_EQ(cases, 3);
+    EXPECT_TRUE(RunState().stoppedByUser);
+    EXPECT_EQ(Plot().store.runCount, 3);
+    for (CapacitorDevice& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList))) {
+        EXPECT_DOUBLE_EQ(c.value, 1e-6);
+    }
+    for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelRes])) {
+        if (m.name == "RM") {
+            EXPECT_FLOAT_EQ(m.pristine[static_cast<std::size_t>(r)], 1.0f);
+        }
+    }
+    // The next analysis starts from the netlist's values: its first case is the first stepped one.
+    services.endCase = endCase;
+    RunControl().lastKey = 0;
+    ASSERT_EQ(Fresh(netlist, kAnalysisTransient), 0) << LastMessage();
+    const std::vector<RunPoints> stepped = AllRuns();
+    const char* cs[] = {"1U", "2U"};
+    const char* rs[] = {"2", "3"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int k) {
+        return Rc("RM 500", cs[k / 2], std::string(".MODEL RM RES (R=") + rs[k % 2] + ")\n");
+    });
 }
 
 TEST_F(SteppingRunTest, AValueOutOfRangeStopsSteppingNotTheRestoredValues)

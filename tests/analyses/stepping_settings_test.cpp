@@ -3,7 +3,7 @@
 // including the log factor of 1 and products far beyond what a run could store.
 #include <string>
 
-#include "../plots/analysis_window_test_support.h"
+#include "stepping_test_support.h"
 #include "analyses/run_state.h"
 #include "analyses/stepping.h"
 #include "analyses/stepping_rows.h"
@@ -16,45 +16,20 @@ namespace {
 const std::string kCircuit = "RC\nV1 1 0 PULSE(0 1 0 1U 1U 1 2)\nR1 1 2 RM 1K\nR2 2 0 RM 2K\nC1 2 0 1U\n"
                              ".MODEL RM RES (R=1)\n.PARAM RV=1K\n.TRAN 50U 1M\n.PRINT TRAN V(2)\n.END\n";
 
-class SteppingSettingsTest : public AnalysisWindowTest {
+class SteppingSettingsTest : public SteppingTest {
 protected:
     void SetUp() override
     {
-        AnalysisWindowTest::SetUp();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
+        SteppingTest::SetUp();
         // An analysis with nothing stepped: the circuit is built, the slots are read by each check.
-        ASSERT_EQ(Run(kCircuit, kAnalysisTransient), 0)
-            << (win::MessageBoxLog().empty() ? std::string() : win::MessageBoxLog().back().text);
+        ASSERT_EQ(Run(kCircuit, kAnalysisTransient), 0) << LastMessage();
     }
-    void TearDown() override
-    {
-        AnalysisWindowTest::TearDown();
-        ResetRunStateForTests();
-        ResetSteppingRowsForTests();
-    }
+    void Clear() { ClearSlots(); }
 
-    void Slot(int i, std::uint32_t flags, const std::string& name, const std::string& param, const std::string& from,
-              const std::string& to = "", const std::string& value = "")
-    {
-        SteppingSlot& s = record_->document->stepping[static_cast<std::size_t>(i)];
-        s.flags = flags | kStepOn;
-        s.name = name;
-        s.param = param;
-        s.from = from;
-        s.to = to;
-        s.value = value;
-        s.deviceIndex = -1;
-    }
-    void Clear()
-    {
-        for (SteppingSlot& s : record_->document->stepping) s = SteppingSlot{};
-        record_->document->steppingSimultaneous = 0;
-    }
     // The run count of the settings, or -1 after a refusal (its message in message_).
     int Count()
     {
-        win::ClearMessageBoxLog();
+        AnswerBoxes();
         RunState().setupFailed = false;
         const int rc = PrepareStepping();
         const auto& log = win::MessageBoxLog();
@@ -69,7 +44,7 @@ protected:
     int CountOf(std::uint32_t flags, const std::string& from, const std::string& to, const std::string& value)
     {
         Clear();
-        Slot(0, kStepComponent | flags, "R1", "", from, to, value);
+        Slot(0, kStepOn | kStepComponent | flags, "R1", "", from, to, value);
         return Count();
     }
 
@@ -94,22 +69,22 @@ TEST_F(SteppingSettingsTest, LinearLogAndListCounts)
 TEST_F(SteppingSettingsTest, NestedProductsAndSimultaneousCounts)
 {
     Clear();
-    Slot(0, kStepComponent | kStepLinear, "R1", "", "1", "40", "1");
-    Slot(3, kStepComponent | kStepLinear, "R2", "", "1", "40", "1");
+    Slot(0, kStepOn | kStepComponent | kStepLinear, "R1", "", "1", "40", "1");
+    Slot(3, kStepOn | kStepComponent | kStepLinear, "R2", "", "1", "40", "1");
     EXPECT_EQ(Count(), 1600);
     // Off and nameless slots are not read at all.
-    Slot(5, kStepComponent | kStepLinear, "", "", "x", "y", "z");
+    Slot(5, kStepOn | kStepComponent | kStepLinear, "", "", "x", "y", "z");
     record_->document->stepping[6] = record_->document->stepping[0];
     record_->document->stepping[6].flags &= ~kStepOn;
     EXPECT_EQ(Count(), 1600);
 
     Clear();
     record_->document->steppingSimultaneous = 1;
-    Slot(0, kStepComponent | kStepList, "R1", "", "1,2");
-    Slot(1, kStepComponent | kStepList, "R2", "", "1,2,3");
+    Slot(0, kStepOn | kStepComponent | kStepList, "R1", "", "1,2");
+    Slot(1, kStepOn | kStepComponent | kStepList, "R2", "", "1,2,3");
     EXPECT_EQ(Count(), -1);
     EXPECT_NE(message_.find("all cases must have the same number of steps"), std::string::npos) << message_;
-    Slot(0, kStepComponent | kStepList, "R1", "", "4,5,6");
+    Slot(0, kStepOn | kStepComponent | kStepList, "R1", "", "4,5,6");
     EXPECT_EQ(Count(), 3);
 }
 
@@ -117,9 +92,9 @@ TEST_F(SteppingSettingsTest, ProductsBeyondAMillionRunsAreRefused)
 {
     // Three slots of a thousand values: 10^9 runs once made an allocation of that size.
     Clear();
-    Slot(0, kStepComponent | kStepLinear, "R1", "", "1", "1000", "1");
-    Slot(1, kStepComponent | kStepLinear, "R2", "", "1", "1000", "1");
-    Slot(2, kStepComponent | kStepLinear, "C1", "", "1", "1000", "1");
+    Slot(0, kStepOn | kStepComponent | kStepLinear, "R1", "", "1", "1000", "1");
+    Slot(1, kStepOn | kStepComponent | kStepLinear, "R2", "", "1", "1000", "1");
+    Slot(2, kStepOn | kStepComponent | kStepLinear, "C1", "", "1", "1000", "1");
     EXPECT_EQ(Count(), -1);
     EXPECT_NE(message_.find("More than 1000000 runs"), std::string::npos) << message_;
     EXPECT_EQ(RunState().runCount, 1);
@@ -143,10 +118,13 @@ TEST_F(SteppingSettingsTest, IllegalNumbersAreRefused)
         {kStepLinear, "1+", "10", "1", "Illegal From value."},
         {kStepLinear, "1", "10", "0.001", "More than 1000 cases in stepping settings."},
         {kStepList, " , ", "", "", "Missing list values."},
+        {kStepList, "1, 2+, 3", "", "", ""},  // the compiler's message, once
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CountOf(c.flags, c.from, c.to, c.value), -1) << c.from << " " << c.to << " " << c.value;
         EXPECT_NE(message_.find(c.message), std::string::npos) << message_ << " / " << c.message;
+        // One message for one refusal.
+        EXPECT_EQ(win::MessageBoxLog().size(), 1u) << c.from;
     }
 }
 
@@ -166,7 +144,7 @@ TEST_F(SteppingSettingsTest, TargetsThatCannotBeFoundOrSteppedTwice)
     };
     for (const Case& c : cases) {
         Clear();
-        Slot(0, c.type | kStepLinear, c.name, c.param, "1", "2", "1");
+        Slot(0, kStepOn | c.type | kStepLinear, c.name, c.param, "1", "2", "1");
         if (*c.message == 0) {
             EXPECT_EQ(Count(), 2) << message_;
             continue;
@@ -175,8 +153,8 @@ TEST_F(SteppingSettingsTest, TargetsThatCannotBeFoundOrSteppedTwice)
         EXPECT_NE(message_.find(c.message), std::string::npos) << message_ << " / " << c.message;
     }
     Clear();
-    Slot(0, kStepModel | kStepLinear, "RES RM", "R", "1", "2", "1");
-    Slot(4, kStepModel | kStepLinear, "res rm", "r", "1", "3", "1");
+    Slot(0, kStepOn | kStepModel | kStepLinear, "RES RM", "R", "1", "2", "1");
+    Slot(4, kStepOn | kStepModel | kStepLinear, "res rm", "r", "1", "3", "1");
     EXPECT_EQ(Count(), -1);
     EXPECT_NE(message_.find("more then once"), std::string::npos) << message_;
 }

@@ -46,9 +46,10 @@ std::set<int> OwnersList()
     AddRange(ids, 17168, 17170);
     AddRange(ids, 17172, 17180);
     // Multi-run results; the performance windows (14570 to 14582, 14585), Go To Performance, the
-    // Monte Carlo windows, the Stepping dialog and the DSP parameters are built.
+    // Monte Carlo windows, the Stepping dialog, the DSP parameters and the 3-D windows (14600 on)
+    // are built.
     AddRange(ids, 14583, 14584);
-    AddRange(ids, 14586, 14612);
+    AddRange(ids, 14586, 14599);
     AddRange(ids, 17371, 17380);
     // Run control of an open analysis, Add Model Statements and the text window's context help:
     // their parts of the analysis kernel and the model libraries are not in this build either.

@@ -1,6 +1,8 @@
 // The Monte Carlo windows and dialogs driven headless: a histogram of the runs of a Monte Carlo
 // analysis (values, statistics, intervals, Low and High), the statistics file, and the Options
 // and Functions dialogs. Screenshots: monte_carlo_histogram.png, monte_carlo_options.png.
+#include <unistd.h>
+
 #include <algorithm>
 #include <vector>
 #include <utility>
@@ -14,12 +16,16 @@
 #include <string>
 
 #include "../plots/analysis_window_test_support.h"
+#include "../printing/pdf_probe.h"
 #include "analog/transient_run_services.h"
 #include "analyses/histogram.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/performance_functions.h"
 #include "analyses/run_state.h"
+#include "app/printing.h"
 #include "app/window_record.h"
+#include "platform/common_dialogs_print.h"
+#include "platform/print.h"
 #include "core/random15.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
@@ -292,6 +298,34 @@ TEST_F(MonteCarloWindowsTest, AnOpenHistogramFollowsEveryRunOfTheNextAnalysis)
     EXPECT_EQ(largestSeen, 12u);
     EXPECT_GE(recomputes, 2);
     EXPECT_EQ(win::SendMessage(win::GetDlgItem(record.windowRecord->window, 102), win::LB_GETCOUNT, 0, 0), 12);
+}
+
+TEST_F(MonteCarloWindowsTest, PrintingAHistogramPutsItsPictureOnTheSheet)
+{
+    RequirePoppler();
+    ASSERT_EQ(RunMonteCarlo("40"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    ASSERT_NE(record.windowRecord, nullptr);
+    // The layout finds the window through its record's placement.
+    const std::vector<PrintLayoutEntry> entries = BuildPrintLayout(record.windowRecord, false);
+    const auto entry = std::find_if(entries.begin(), entries.end(),
+                                    [&](const PrintLayoutEntry& e) { return e.record == record.windowRecord; });
+    ASSERT_NE(entry, entries.end());
+    EXPECT_EQ(entry->include, &record.view.printPreview.on);
+
+    const std::filesystem::path pdf = std::filesystem::temp_directory_path() / ("kq5_histogram_" + std::to_string(::getpid()) + ".pdf");
+    win::ResetPrintStateForTests();
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(pdf.string());
+    PrintWindowRecord(record.windowRecord);
+    PdfRaster page;
+    ASSERT_TRUE(page.Load(pdf.string(), 1));
+    // Nobody placed it, so the histogram covers the sheet: its bars and scales ink the page.
+    EXPECT_GT(page.Ink(0, 0, page.width, page.height / 2), 1000);
+    EXPECT_GT(page.Ink(0, page.height / 2, page.width, page.height), 1000);
+    win::ResetPrintStateForTests();
+    std::filesystem::remove(pdf);
+    std::filesystem::remove(pdf.string() + ".page1.ppm");
 }
 
 // The Add/Change Monte Carlo Function dialog and the list of windows to delete are modal: they

@@ -393,3 +393,42 @@ TEST(CurveRangeCommands, SetOrderZoomPanAndUndo)
 
 }  // namespace
 }  // namespace kq5
+
+namespace kq5::testing {
+namespace {
+
+// A nearly flat curve: its ticks lie closer together than the scale format's digits show, so
+// the labels take the digits that tell them apart (they all read "2.00" before).
+TEST_F(AxisDrawingTest, ANearlyFlatCurvesTickLabelsAllDiffer)
+{
+    PlotRecord& plot = *record_->plot;
+    plot.textLineHeight = 12;
+    plot.averageCharWidth = 6;
+    CurveRecord& c = AddCurve(plot);
+    Map(plot, c, {100, 20, 700, 420}, 0.0, 5e-3, 1.9996, 2.0004);
+    c.axisLength = {600, 400};
+    c.yScaleFormat = "2";
+    c.columnWidth = 60;
+    c.scaleColumn = 1;
+    ChooseAxisLabelScale(c, kWaveformY);
+    const std::vector<TickLabel> labels = AxisTickLabels(record_.get(), dc_, c, kWaveformY, true);
+    ASSERT_GE(labels.size(), 3u);
+    for (std::size_t i = 1; i < labels.size(); ++i) EXPECT_NE(labels[i].text, labels[i - 1].text) << i;
+    EXPECT_EQ(labels.front().text, "1.99960");  // ten steps of 0.00008
+    EXPECT_EQ(labels.back().text, "2.00040");
+
+    // The exponent form takes mantissa digits the same way.
+    c.yScaleFormat = "2E";
+    const std::vector<TickLabel> exponent = AxisTickLabels(record_.get(), dc_, c, kWaveformY, true);
+    for (std::size_t i = 1; i < exponent.size(); ++i) EXPECT_NE(exponent[i].text, exponent[i - 1].text) << i;
+    EXPECT_EQ(exponent.front().text, "1.99960e0");
+
+    // Ticks the format tells apart keep the format's digits.
+    EXPECT_EQ(FormatTickLabel(c, kWaveformY, 2.5, 0.5), "2.50e0");
+    c.yScaleFormat = "2";
+    EXPECT_EQ(FormatTickLabel(c, kWaveformY, 2.5, 0.5), "2.50");
+    EXPECT_EQ(FormatTickLabel(c, kWaveformY, 2.5, 0.0), "2.50");
+}
+
+}  // namespace
+}  // namespace kq5::testing

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/frame_state.h"
+#include "app/help_bar.h"
+#include "core/string_table.h"
+#include "core/expr_symbols.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -185,6 +189,160 @@ TEST_F(LimitsDialogTest, TheExpressionPopupInsertsAVariable)
     win::headless::SetIdleHandler({});
     // Variables, Analysis Variables, the second entry: TIME.
     EXPECT_EQ(Rows()[0].yExpression, "v(1)TIME");
+}
+
+// The expression popup's Functions wrap the whole text (SUM with the row's X expression); its
+// Operators insert at the caret.
+TEST_F(LimitsDialogTest, TheExpressionPopupWrapsInAFunctionAndInsertsAnOperator)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    const auto choose = [&](int id, std::vector<int> keys, const char* screen = nullptr) {
+        std::size_t step = 0;
+        win::headless::SetIdleHandler([&]() {
+            if (step >= keys.size()) return false;
+            const int key = keys[step++];
+            if (key == 0) EXPECT_TRUE(SaveScreen(screen));
+            else win::headless::PressKey(key);
+            return true;
+        });
+        win::SendMessage(Item(id), win::WM_RBUTTONDOWN, 0, 0);
+        win::headless::SetIdleHandler({});
+    };
+    const int down = win::VK_DOWN, right = win::VK_RIGHT, enter = win::VK_RETURN;
+    // Functions, Transcendental, SIN.
+    choose(kLimitsRowBase + 2, {down, down, down, right, down, down, down, down, right, 0, enter}, "analysis_limits_functions");
+    EXPECT_EQ(Rows()[0].yExpression, "SIN(v(1))");
+    // Functions, Calculus, SUM: its second argument is the row's X expression.
+    choose(kLimitsRowBase + 102, {down, down, down, right, down, down, right, down, enter});
+    EXPECT_EQ(Rows()[1].yExpression, "SUM(v(2),T)");
+    // Operators: the third of the table, put in at the caret.
+    win::SendMessage(Item(kLimitsRowBase + 202), win::EM_SETSEL, 4, 4);
+    choose(kLimitsRowBase + 202, {down, down, down, down, right, down, down, enter});
+    ASSERT_GT(ExpressionOperatorEntries().size(), 2u);
+    EXPECT_EQ(Rows()[2].yExpression, "v(3)" + ExpressionOperatorEntries()[2].text);
+}
+
+// Up and down arrows walk the fields round and the rows column-wise, scrolling the rows.
+TEST_F(LimitsDialogTest, ArrowKeysMoveBetweenFieldsAndRows)
+{
+    for (int i = 0; i < 40; ++i) {
+        LimitsRow row = Rows()[0];
+        row.yExpression = "v(" + std::to_string(i + 4) + ")";
+        Rows().push_back(row);
+    }
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    const auto press = [](int key) {
+        win::headless::PressKey(key);
+        PumpFrameMessages();
+    };
+    const auto focusId = [] { return win::GetDlgCtrlID(win::GetFocus()); };
+    win::SetFocus(Item(kLimitsFieldBase));
+    PumpFrameMessages();
+    press(win::VK_UP);
+    EXPECT_EQ(focusId(), kLimitsFieldBase + 3);  // transient has four fields
+    press(win::VK_DOWN);
+    EXPECT_EQ(focusId(), kLimitsFieldBase);
+    press(win::VK_DOWN);
+    EXPECT_EQ(focusId(), kLimitsFieldBase + 1);
+
+    // A typed text goes into its row as the focus leaves it for the row below.
+    win::SetFocus(Item(kLimitsRowBase + 2));
+    PumpFrameMessages();
+    win::SetWindowText(Item(kLimitsRowBase + 2), "v(9)");
+    press(win::VK_DOWN);
+    EXPECT_EQ(focusId(), kLimitsRowBase + 102);
+    EXPECT_EQ(Rows()[0].yExpression, "v(9)");
+    press(win::VK_UP);
+    EXPECT_EQ(focusId(), kLimitsRowBase + 2);
+    press(win::VK_UP);  // no row above the first
+    EXPECT_EQ(focusId(), kLimitsRowBase + 2);
+
+    // Past the last line shown the rows scroll by one and the focus stays on the last line.
+    int lines = 0;
+    while (lines < kLimitsMaxLines && Item(kLimitsRowBase + 100 * lines + 2)) ++lines;
+    ASSERT_LT(lines, static_cast<int>(Rows().size()));
+    win::SetFocus(Item(kLimitsRowBase + 100 * (lines - 1) + 3));
+    PumpFrameMessages();
+    press(win::VK_DOWN);
+    EXPECT_EQ(focusId(), kLimitsRowBase + 100 * (lines - 1) + 3);
+    EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 100 * (lines - 1) + 2)), Rows()[static_cast<std::size_t>(lines)].yExpression);
+    EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 2)), Rows()[1].yExpression);
+}
+
+// The help bar's window among the dialog's children, and the text it shows.
+win::BOOL FindBar(win::HWND child, win::LPARAM found)
+{
+    if (win::GetClassName(child) != kHelpBarClass) return win::TRUE;
+    *reinterpret_cast<win::HWND*>(found) = child;
+    return win::FALSE;
+}
+
+std::string BarText(win::HWND dialog)
+{
+    win::HWND bar = nullptr;
+    win::EnumChildWindows(dialog, &FindBar, reinterpret_cast<win::LPARAM>(&bar));
+    const auto* record = bar ? reinterpret_cast<const HelpBar*>(win::GetWindowLongPtr(bar, win::GWLP_USERDATA)) : nullptr;
+    return record ? record->text : "<no bar>";
+}
+
+// With the Help Bar option on, the dialog's foot names what the pointer is over, and the rows end
+// above it.
+TEST_F(LimitsDialogTest, TheHelpBarNamesTheControlUnderThePointer)
+{
+    SetHelpBarOption(true);
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    win::HWND dialog = AnalysisLimitsDialog();
+    ASSERT_NE(dialog, nullptr);
+    auto over = [&](win::HWND control) {
+        win::SendMessage(dialog, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(control), win::HTCLIENT);
+        return BarText(dialog);
+    };
+    auto text = [](int id) { return std::string(FindStringTableText(id).value_or("?")); };
+    EXPECT_EQ(over(Item(kLimitsRowBase + 100 + 2)), text(19502));
+    EXPECT_EQ(over(Item(kLimitsRowBase + 5)), text(19505));
+    EXPECT_EQ(over(Item(kLimitsAdd)), text(17112));
+    EXPECT_EQ(over(Item(kLimitsDelete)), text(17113));
+    EXPECT_EQ(over(Item(9)), text(18009));
+    EXPECT_EQ(over(Item(kLimitsRun)), text(17111));
+    EXPECT_EQ(over(Item(kLimitsFieldBase)), "");
+    // Over the strip: the button under the pointer, and Monte Carlo just after the five.
+    win::RECT edit{};
+    win::GetWindowRect(Item(kLimitsRowBase), &edit);
+    const int y = (edit.top + edit.bottom) / 2;
+    const int stripLeft = edit.left - 3 - 5 * 15;
+    for (int button : {1, 4}) {
+        win::POINT point{stripLeft + button * 15 + 7, y};
+        win::POINT client = point;
+        win::ScreenToClient(dialog, &client);
+        ASSERT_EQ(LimitsStripButtonAt(dialog, 0, client), button);
+        win::SetCursorPos(point.x, point.y);
+        EXPECT_EQ(over(dialog), text(19550 + button)) << button;
+    }
+    win::SetCursorPos(edit.left - 2, y);
+    EXPECT_EQ(over(dialog), text(19555));
+    // The last row line ends above the bar.
+    win::HWND bar = nullptr;
+    win::EnumChildWindows(dialog, &FindBar, reinterpret_cast<win::LPARAM>(&bar));
+    ASSERT_NE(bar, nullptr);
+    win::RECT barRect{};
+    win::GetWindowRect(bar, &barRect);
+    int lastBottom = 0;
+    for (int line = 0; line < kLimitsMaxLines; ++line)
+        if (win::HWND row = Item(kLimitsRowBase + 100 * line)) {
+            win::RECT r{};
+            win::GetWindowRect(row, &r);
+            lastBottom = r.bottom;
+        }
+    EXPECT_LE(lastBottom, barRect.top);
+    win::GetWindowRect(Item(kLimitsScrollBar), &edit);
+    EXPECT_LE(edit.bottom, barRect.top + 1);
+    over(Item(kLimitsRowBase + 2));
+    EXPECT_TRUE(SaveScreen("analysis_limits_help_bar"));
+    CloseAnalysisLimitsDialog();
+    SetHelpBarOption(false);
 }
 
 TEST_F(LimitsDialogTest, OnlyOneDialogAndNoneInProbeMode)

@@ -1,13 +1,20 @@
 // Probe mode on a real schematic circuit: the analysis runs once for the whole circuit, then a
 // click on a node of the circuit window plots that node's voltage in the analysis window.
+#include <algorithm>
 #include <fstream>
+#include <vector>
 #include <string>
 
 #include "../app/frame_test_support.h"
+#include "circuit_file_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
+#include "analog/analysis_state.h"
+#include "app/command_routing.h"
 #include "app/frame_window.h"
+#include "app/menus.h"
+#include "platform/menu.h"
 #include "document/circuit_file.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
@@ -45,32 +52,50 @@ protected:
         ResetProbeModeForTests();
         StartedFrame::TearDown();
     }
+
+    // The frame started, the analysis kinds installed, the probe circuit loaded and shown.
+    WindowRecord* LoadProbeCircuit()
+    {
+        Start();
+        InstallAnalysisKindHandlers();
+        WindowRecord* circuit =
+            WriteAndLoadCircuit(dir_, "probe.cir", kProbeCircuit, kFileKindSchematic, kLoadDefaults | kLoadShowWindow);
+        PumpFrameMessages();
+        return circuit;
+    }
 };
 
 TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
 {
-    Start();
-    InstallAnalysisKindHandlers();
-    const std::string path = (dir_ / "probe.cir").string();
-    std::ofstream(path, std::ios::binary) << kProbeCircuit;
-    std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
-    WindowRecord* circuit = nullptr;
-    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+    WindowRecord* circuit = LoadProbeCircuit();
     ASSERT_NE(circuit, nullptr);
-    PumpFrameMessages();
 
-    // Probe mode starts with one run of the whole circuit.
-    RunControl().probeFlag = 1;
-    const int started = RunAnalysisCommand(circuit, kAnalysisTransient);
-    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
-    ASSERT_EQ(started, 0);
-    ASSERT_EQ(SetProbeRowCount(1), 0);
-    RunControl().probeState = kProbeFullRun;
-    EXPECT_EQ(ApplyProbeRows(1, -1), 0);
-    SetProbeRowCount(0);
+    // Transient Probe from the menu: the whole circuit runs once, then the probe waits for clicks.
+    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
     PumpFrameMessages();
+    RouteCommand(Frame().frame, 17603, 0);
+    PumpFrameMessages();
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    ASSERT_EQ(Analysis().analysisKind, kAnalysisTransient);
+    EXPECT_EQ(RunControl().probeFlag, 1);
+    EXPECT_EQ(RunControl().probeState, kProbeIdle);
+    EXPECT_TRUE(ProbeMode().rows.empty());
     WindowRecord* analysis = RunControl().analysisWindow;
     ASSERT_NE(analysis, nullptr);
+    // The probe's menus stand in the bar; they open with the descriptor's choices checked.
+    win::HMENU bar = win::GetMenu(Frame().frame);
+    std::vector<std::string> texts;
+    for (int i = 0; i < win::GetMenuItemCount(bar); ++i)
+        texts.push_back(win::GetMenuString(bar, static_cast<win::UINT>(i), win::MF_BYPOSITION));
+    for (const char* name : {"&Probe", "&Vertical", "&Horizontal", "&Scope"})
+        EXPECT_NE(std::find(texts.begin(), texts.end(), name), texts.end()) << name;
+    EXPECT_EQ(std::find(texts.begin(), texts.end(), "&Transient"), texts.end());
+    win::HMENU probeMenu = FindPopupWithCommand(bar, kCmdProbeManyTraces);
+    ASSERT_NE(probeMenu, nullptr);
+    win::SendMessage(Frame().frame, win::WM_INITMENUPOPUP, reinterpret_cast<win::WPARAM>(probeMenu), 0);
+    EXPECT_TRUE(win::GetMenuState(probeMenu, kCmdProbeManyTraces, win::MF_BYCOMMAND) & win::MF_CHECKED);
+    EXPECT_FALSE(win::GetMenuState(probeMenu, kCmdProbeOneTrace, win::MF_BYCOMMAND) & win::MF_CHECKED);
+    EXPECT_TRUE(win::GetMenuState(probeMenu, kCmdProbeDeleteAll, win::MF_BYCOMMAND) & win::MF_GRAYED);
     win::SendMessage(Frame().mdiClient, win::WM_MDITILE, 0, 0);
     PumpFrameMessages();
 
@@ -98,6 +123,27 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
     PumpFrameMessages();
     win::CurrentBackend().Present(true);
     EXPECT_TRUE(SaveScreen("analysis_probe_mode"));
+}
+
+// A probe run that fails is reported; the analysis ends and its window closes.
+TEST_F(ProbeCircuitTest, AFailedProbeRunEndsTheAnalysis)
+{
+    WindowRecord* circuit = LoadProbeCircuit();
+    ASSERT_NE(circuit, nullptr);
+    int runs = 0;
+    ProbeMode().run = [&runs] {
+        ++runs;
+        return kMsgInsufficientMemory;
+    };
+    RunControl().probeFlag = 1;
+    EXPECT_EQ(RunAnalysisCommand(circuit, kAnalysisTransient), kMsgAlreadyReported);
+    PumpFrameMessages();
+    EXPECT_EQ(runs, 1);
+    ASSERT_FALSE(win::MessageBoxLog().empty());
+    EXPECT_NE(win::MessageBoxLog().back().text.find("Insufficient memory."), std::string::npos);
+    EXPECT_EQ(RunControl().analysisWindow, nullptr);
+    EXPECT_EQ(Analysis().analysisKind, kAnalysisNone);
+    EXPECT_TRUE(ProbeMode().rows.empty());
 }
 
 }  // namespace

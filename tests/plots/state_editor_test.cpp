@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
+#include "analog/numeric_output.h"
 #include "analog/run_control.h"
+#include "app/window_record.h"
+#include "core/message_reporter.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
+#include "document/file_names.h"
 #include "platform/dialog.h"
 #include "platform/window.h"
 #include "platform/control_scrollbar.h"
@@ -101,6 +106,50 @@ TEST_F(StateEditorTest, TwoNodesShowTwoRowsAndEditsReachTheSolver)
     EXPECT_EQ(DigitalSimulator().current[2], 0x1FC);
     EXPECT_EQ(DigitalSimulator().scheduled[2], 0x1FC);
     EXPECT_EQ(win::GetWindowText(Item(601)), "X");
+}
+
+// Print writes the banner, the analysis and circuit line, the date stamp and the columns into a
+// file named after the circuit, and shows it in a text window.
+TEST_F(StateEditorTest, PrintWritesTheBannerAndShowsTheFileInATextWindow)
+{
+    circuit_->document->analysisNodeCounts = {2, 2};
+    ASSERT_EQ(OpenStateVariablesEditor(), 0);
+    PumpFrameMessages();
+    win::SendMessage(StateVariablesEditor(), win::WM_COMMAND, 514, 0);
+    PumpFrameMessages();
+    std::string path = GetRecordTitle(circuit_);
+    ReplaceExtension(path, "SVV");
+    WindowRecord* shown = FindRecordByTitle(path);
+    ASSERT_NE(shown, nullptr) << path;
+    EXPECT_EQ(shown->kind, kWindowTextCircuit);
+    const std::string text = shown->textArea;
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t end = text.find('\n', at);
+        std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    auto trimmed = [](std::string line) {
+        line.erase(0, line.find_first_not_of(' '));
+        return line;
+    };
+    ASSERT_GE(lines.size(), 6u) << text;
+    EXPECT_EQ(trimmed(lines[0]), LoadResString(kMsgProductTitle));
+    bool named = false, levels = false;
+    for (const std::string& line : lines) {
+        named |= trimmed(line) == "Transient Analysis of " + StripDirectory(GetRecordTitle(circuit_));
+        levels |= line.find("Node Levels") != std::string::npos;
+    }
+    EXPECT_TRUE(named) << text;
+    EXPECT_TRUE(levels) << text;
+    EXPECT_NE(text.find("+1.50000e+00"), std::string::npos) << text;
+    CloseStateVariablesEditor();
+    PumpFrameMessages();
+    EXPECT_TRUE(SaveScreen("state_variables_print"));
 }
 
 TEST_F(StateEditorTest, MoreRowsThanLinesScroll)

@@ -5,6 +5,8 @@
 #include <map>
 
 #include "app/prompt_dialog.h"
+#include "app/help_bar.h"
+#include "app/status_text.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -48,6 +50,25 @@ protected:
         std::vector<GridText*> out;
         for (GridText& text : ListRecords<GridText>(doc_->gridTextList)) out.push_back(&text);
         return out;
+    }
+    // A two-pin part of the kind named; the definition must outlive the item.
+    SchematicItem* PlacePart(ComponentDefinition& definition, const char* name, int type, const char* part)
+    {
+        definition.name = name;
+        definition.type = static_cast<std::uint16_t>(type);
+        definition.pins = {DefinitionPin{}, DefinitionPin{}};
+        SchematicItem* item = NewSchematicItem(record_);
+        item->itemKind = kItemComponent;
+        item->definition = &definition;
+        SetAttribute(record_, item, kAttrPart, part);
+        return item;
+    }
+    // A diode D1 of the model named.
+    SchematicItem* PlaceDiode(ComponentDefinition& definition, const char* model)
+    {
+        SchematicItem* item = PlacePart(definition, "DIODE", kComponentDiode, "D1");
+        SetAttribute(record_, item, kAttrModel, model);
+        return item;
     }
     WindowRecord* record_ = nullptr;
     CircuitDocument* doc_ = nullptr;
@@ -94,15 +115,9 @@ TEST_F(EditorDialogsTest, FlagPromptPlacesOneFlagAndCancelNothing)
 TEST_F(EditorDialogsTest, AttributeDialogEditsACopyAndWritesItBackOnOk)
 {
     ComponentDefinition definition;
-    definition.name = "RESISTOR";
-    definition.type = kComponentResistor;
-    definition.pins = {DefinitionPin{}, DefinitionPin{}};
-    SchematicItem* item = NewSchematicItem(record_);
-    item->itemKind = kItemComponent;
-    item->definition = &definition;
+    SchematicItem* item = PlacePart(definition, "RESISTOR", kComponentResistor, "R1");
     item->x1 = 10;
     item->y1 = 10;
-    SetAttribute(record_, item, kAttrPart, "R1");
     SetAttribute(record_, item, kAttrValue, "1k");
 
     InputScript script;
@@ -129,18 +144,39 @@ TEST_F(EditorDialogsTest, AttributeDialogEditsACopyAndWritesItBackOnOk)
     EXPECT_EQ(item->attributes.count, 3);
 }
 
+// Typing a macro's VALUE shows its pattern again in the status bar; a resistor's value does not.
+TEST_F(EditorDialogsTest, AMacrosValueEditShowsItsHintAgain)
+{
+    ComponentDefinition macroDefinition;
+    SchematicItem* macro = PlacePart(macroDefinition, "AMP", kComponentMacro, "X1");
+    SetAttribute(record_, macro, kAttrValue, "AMP");
+    ComponentDefinition resistorDefinition;
+    SchematicItem* resistor = PlacePart(resistorDefinition, "RESISTOR", kComponentResistor, "R1");
+    SetAttribute(record_, resistor, kAttrValue, "1k");
+    static std::string shown;
+    SetHelpBarOption(true);
+    for (SchematicItem* item : {macro, resistor}) {
+        InputScript script;
+        script.Then([] { win::SendMessage(Item(110), win::LB_SETCURSEL, 1, 0); })
+            .Then([] { win::SendMessage(Dialog(), win::WM_COMMAND, win::MAKEWPARAM(110, win::LBN_SELCHANGE), 0); })
+            .Then([] { SetStatusText(""); })
+            .Then([] { win::SetDlgItemText(Dialog(), 101, "AMP(2)"); })
+            .Then([] { win::SendMessage(Dialog(), win::WM_COMMAND, win::MAKEWPARAM(101, win::CBN_EDITCHANGE), 0); })
+            .Then([] { shown = GetStatusText(); })
+            .Then([] { Click(win::IDOK); });
+        script.Install();
+        EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 1);
+        EXPECT_EQ(GetAttributeText(item, kAttrValue), "AMP(2)");
+        EXPECT_EQ(shown, item == macro ? "File_name(<params>,<params>)" : "");
+    }
+    SetHelpBarOption(false);
+}
+
 TEST_F(EditorDialogsTest, TheModelPanelEditsTheParametersOfANewModel)
 {
     ResetModelStateForTests();
     ComponentDefinition definition;
-    definition.name = "DIODE";
-    definition.type = kComponentDiode;
-    definition.pins = {DefinitionPin{}, DefinitionPin{}};
-    SchematicItem* item = NewSchematicItem(record_);
-    item->itemKind = kItemComponent;
-    item->definition = &definition;
-    SetAttribute(record_, item, kAttrPart, "D1");
-    SetAttribute(record_, item, kAttrModel, "dnew");
+    SchematicItem* item = PlaceDiode(definition, "dnew");
 
     InputScript script;
     script.Then([] { Click(112); })
@@ -175,6 +211,44 @@ TEST_F(EditorDialogsTest, TheModelPanelEditsTheParametersOfANewModel)
     EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 2);
     ASSERT_FALSE(win::MessageBoxLog().empty());
     EXPECT_NE(win::MessageBoxLog().back().text.find("No Model Name Given."), std::string::npos);
+    ResetModelStateForTests();
+}
+
+// In the model panel Up and Down move between the rows of fields, scrolling the panel a row at
+// its edges; Page Down scrolls a page. The focus keeps its column.
+TEST_F(EditorDialogsTest, ArrowAndPageKeysWalkTheModelPanel)
+{
+    ResetModelStateForTests();
+    ComponentDefinition definition;
+    SchematicItem* item = PlaceDiode(definition, "dkeys");
+
+    std::vector<int> focus;
+    std::string rowOneName, firstAfterScroll, firstAfterPage;
+    const auto focused = [&] { focus.push_back(win::GetDlgCtrlID(win::GetFocus())); };
+    const auto press = [](int key) { return [key] { win::headless::PressKey(key); }; };
+    InputScript script;
+    script.Then([] { Click(112); })
+        .Then([&] { rowOneName = win::GetDlgItemText(Dialog(), 1003); })
+        .Then([] { win::SetFocus(win::GetDlgItem(Dialog(), 2001)); })
+        .Then(press(win::VK_DOWN)).Then(focused)
+        .Then(press(win::VK_UP)).Then(focused)
+        .Then(press(win::VK_UP)).Then(focused)
+        .Then([] { win::SetFocus(win::GetDlgItem(Dialog(), 2013)); })
+        .Then(press(win::VK_DOWN)).Then(focused)
+        .Then([&] { firstAfterScroll = win::GetDlgItemText(Dialog(), 1000); })
+        .Then(press(win::VK_NEXT)).Then(focused)
+        .Then([&] { firstAfterPage = win::GetDlgItemText(Dialog(), 1000); })
+        .Then([] { Click(win::IDCANCEL); });
+    script.Install();
+    RunAttributeDialog(record_, item, nullptr, 0);
+    ASSERT_EQ(focus.size(), 5u);
+    EXPECT_EQ(focus[0], 2004);
+    EXPECT_EQ(focus[1], 2001);
+    EXPECT_EQ(focus[2], 2001);  // the top row at the top of the list stays
+    EXPECT_EQ(focus[3], 2013);  // the panel scrolled a row under the focus
+    EXPECT_FALSE(rowOneName.empty());
+    EXPECT_EQ(firstAfterScroll, rowOneName);
+    EXPECT_NE(firstAfterPage, firstAfterScroll);
     ResetModelStateForTests();
 }
 

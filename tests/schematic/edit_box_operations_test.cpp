@@ -207,12 +207,14 @@ TEST_F(BoxOperationsTest, PlotObjectsOfAnAnalysisWindowAreMarkedInPixels)
     analysis->plot = std::make_shared<PlotRecord>();
     auto* tiny = ListAppendAs<PlotObject>(analysis->plot->objects, kKindPlotObject);
     tiny->analysisKind = static_cast<std::int16_t>(Analysis().analysisKind + 1);
+    tiny->style = kObjectLine;
     tiny->x1 = 10;
     tiny->y1 = 10;
     tiny->x2 = 12;
     tiny->y2 = 12;
     auto* far = ListAppendAs<PlotObject>(analysis->plot->objects, kKindPlotObject);
     far->analysisKind = tiny->analysisKind;
+    far->style = kObjectLine;
     far->x1 = 100;
     far->y1 = 100;
     far->x2 = 200;

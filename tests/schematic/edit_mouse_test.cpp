@@ -196,6 +196,70 @@ TEST_F(MouseEditTest, SelectClickThenDragMovesWithTheWireFollowing)
     EXPECT_EQ(record_->modified, 1);
 }
 
+// During a transient run a click on a DIGITAL SWITCH turns it on or off and selects nothing;
+// other parts are left alone.
+TEST_F(MouseEditTest, ATransientRunClickTogglesADigitalSwitchOnly)
+{
+    ComponentDefinition digitalSwitch;
+    digitalSwitch.type = kComponentDigitalSwitch;
+    digitalSwitch.pins = {DefinitionPin{}, DefinitionPin{}};
+    digitalSwitch.pins[1].dx = 4;
+    SchematicItem* s = Comp(10, 10);
+    s->definition = &digitalSwitch;
+    SchematicItem* r = Comp(10, 20);
+    record_->mode = 17561;
+    Analysis().analysisKind = kAnalysisTransient;
+    Press(12, 10);
+    Release(12, 10);
+    EXPECT_EQ(s->switchOn, 1);
+    EXPECT_EQ(s->selection & kSelected, 0);
+    Press(12, 20);
+    Release(12, 20);
+    EXPECT_EQ(r->switchOn, 0);
+    EXPECT_EQ(r->selection & kSelected, 0);
+    Press(12, 10);
+    Release(12, 10);
+    EXPECT_EQ(s->switchOn, 0);
+    // Outside a transient run the same click selects the switch.
+    Analysis().analysisKind = kAnalysisNone;
+    Press(12, 10);
+    Release(12, 10);
+    EXPECT_EQ(s->switchOn, 0);
+    EXPECT_EQ(s->selection & kSelected, kSelected);
+}
+
+// A move dragged past the pane's edge keeps scrolling on the drag timer while the mouse rests,
+// and stops when the button is let go.
+TEST_F(MouseEditTest, TheDragTimerScrollsWhileThePointerIsOutsideThePane)
+{
+    Comp(10, 10);
+    record_->mode = 17561;
+    Press(12, 10);
+    Release(12, 10);
+    Press(12, 10);
+    MoveTo(14, 10);
+    win::RECT pane{};
+    GetPaneRect(record_, pane_, pane);
+    const win::POINT inside = GridToPaneClient(record_, 14, 10, pane_);
+    win::testing::MessageLog().clear();
+    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(static_cast<win::WORD>(pane.right + 5), static_cast<win::WORD>(inside.y)));
+    EXPECT_EQ(CountOf(hwnd_, win::WM_HSCROLL), 1);
+    OnSchematicDragTimer(hwnd_);
+    OnSchematicDragTimer(hwnd_);
+    EXPECT_EQ(CountOf(hwnd_, win::WM_HSCROLL), 3);
+    EXPECT_EQ(CountOf(hwnd_, win::WM_VSCROLL), 0);
+    // Back inside, the ticks do nothing.
+    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(static_cast<win::WORD>(inside.x), static_cast<win::WORD>(inside.y)));
+    OnSchematicDragTimer(hwnd_);
+    EXPECT_EQ(CountOf(hwnd_, win::WM_HSCROLL), 3);
+    // Outside again, then the button is let go: no more scrolling.
+    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(static_cast<win::WORD>(inside.x), static_cast<win::WORD>(pane.bottom + 5)));
+    EXPECT_EQ(CountOf(hwnd_, win::WM_VSCROLL), 1);
+    OnWindowLButtonUp(hwnd_, 0, win::MAKELPARAM(static_cast<win::WORD>(inside.x), static_cast<win::WORD>(pane.bottom + 5)));
+    OnSchematicDragTimer(hwnd_);
+    EXPECT_EQ(CountOf(hwnd_, win::WM_VSCROLL), 1);
+}
+
 TEST_F(MouseEditTest, ADragOverEmptySpaceSelectsWhatTheBoxMeets)
 {
     SchematicItem* inside = Wire(10, 10, 12, 10);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "analyses/analysis_windows.h"
 #include "edit_test_support.h"
 #include "schematic/attribute_dialog.h"
 #include "schematic/edit_commands.h"
@@ -48,6 +49,32 @@ TEST_F(RenameTest, ReferencesAreRewrittenOnceEachWholeWordsAnyCase)
     EXPECT_EQ(define->text, ".DEFINE X R1+R2*R10");
     EXPECT_EQ(record->textArea, "* R2 and R1\n.PARAM K={R2}");
     EXPECT_EQ(doc->limitsRows[0][0].yExpression, "I(R2)-I(R1)");
+}
+
+TEST_F(RenameTest, PerformanceThreeDAndMonteCarloFunctionsFollowTheNewNames)
+{
+    ComponentDefinition* r = Resistor();
+    Part(r, 1, 1, "R2");  // becomes R1
+    Part(r, 5, 1, "R1");  // becomes R2
+    PerformanceWindowRecord* performance = AppendPerformanceWindow(*doc, 1);
+    ASSERT_NE(performance, nullptr);
+    ASSERT_EQ(AppendPerformanceFunctionRecord(*performance), 0);
+    ASSERT_EQ(AppendPerformanceFunctionRecord(*performance), 0);
+    performance->functions[0].expression = "I(R1)";
+    performance->functions[1].expression = "V(R2)";
+    performance->functions[1].boolean = "I(r1)>0";
+    Graph3DPlot* graph = AppendGraph3DWindow(*doc, 0);
+    ASSERT_NE(graph, nullptr);
+    graph->function.expression = "I(R2)*I(R1)";
+    MonteCarloWindowRecord* monteCarlo = AppendMonteCarloWindow(*doc, 2);
+    ASSERT_NE(monteCarlo, nullptr);
+    monteCarlo->function.boolean = "R1";
+    RenameComponents(record);
+    EXPECT_EQ(performance->functions[0].expression, "I(R2)");
+    EXPECT_EQ(performance->functions[1].expression, "V(R1)");
+    EXPECT_EQ(performance->functions[1].boolean, "I(R2)>0");
+    EXPECT_EQ(graph->function.expression, "I(R1)*I(R2)");
+    EXPECT_EQ(monteCarlo->function.boolean, "R2");
 }
 
 TEST_F(RenameTest, LongTextsAreNotCut)

@@ -11,11 +11,14 @@
 #include <thread>
 
 #include "app/dialog_services.h"
+#include "app/edit_mode.h"
+#include "app/mode_cursors.h"
 #include "app/frame_state.h"
 #include "app/program_settings.h"
 #include "app/text_area.h"
 #include "document/circuit_file.h"
 #include "platform/control_scrollbar.h"
+#include "platform/cursor.h"
 #include "platform/dialog.h"
 #include "platform/headless.h"
 #include "platform/message.h"
@@ -299,6 +302,45 @@ TEST_F(CircuitWindows, ALoadedCircuitComesBackWithItsPanes)
     win::GetScrollRange(h, win::SB_CTL, &low, &high);
     EXPECT_GE(high, (300 + 200) * 8);  // past the wire's end
     EXPECT_TRUE(win::IsWindowVisible(win::GetDlgItem(loaded->window, kPaneTabBarId + 1)));
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+// Shift or Control held over a pane shows the Select cursor (a click then acts in Select mode);
+// letting go brings the mode's cursor back. Away from the panes nothing changes.
+TEST_F(CircuitWindows, ShiftOrControlShowsTheSelectCursorOverAPane)
+{
+    LoadCursors();
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    SetEditMode(record, kCommandComponentMode);
+    const win::HCURSOR select = CursorForMode(kCommandSelectMode), component = CursorForMode(kCommandComponentMode);
+    ASSERT_NE(select, component);
+    win::RECT pane{};
+    GetPaneRect(record, FindVisiblePane(record), pane);
+    win::POINT inside{(pane.left + pane.right) / 2, (pane.top + pane.bottom) / 2};
+    win::ClientToScreen(record->window, &inside);
+    win::SetCursorPos(inside.x, inside.y);
+    win::SetCursor(component);
+    for (const int key : {win::VK_SHIFT, win::VK_CONTROL}) {
+        win::SendMessage(record->window, win::WM_KEYDOWN, static_cast<win::WPARAM>(key), 0);
+        EXPECT_EQ(win::GetCursor(), select) << key;
+        win::SendMessage(record->window, win::WM_KEYUP, static_cast<win::WPARAM>(key), 0);
+        EXPECT_EQ(win::GetCursor(), component) << key;
+    }
+    // Other keys, and the pointer outside every pane, leave the cursor alone.
+    win::SendMessage(record->window, win::WM_KEYDOWN, static_cast<win::WPARAM>('A'), 0);
+    EXPECT_EQ(win::GetCursor(), component);
+    win::POINT outside{-50, -50};
+    win::ClientToScreen(record->window, &outside);
+    win::SetCursorPos(outside.x, outside.y);
+    win::SendMessage(record->window, win::WM_KEYDOWN, static_cast<win::WPARAM>(win::VK_SHIFT), 0);
+    EXPECT_EQ(win::GetCursor(), component);
+    DestroyCursors();
 }
 
 }  // namespace

@@ -36,7 +36,11 @@
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"
 #include "schematic/schematic_view.h"
+#include "schematic/shape_library.h"
 #include "schematic/zoom.h"
+#include "netlist/component_types.h"
+#include "plots/plot_click_services.h"
+#include "shape_test_support.h"
 
 namespace kq5::testing {
 namespace {
@@ -233,6 +237,32 @@ TEST_F(SchematicScreens, OnePageAtThreeZooms)
     EXPECT_EQ(record->document->zoomFactor, 4.0);
     Refresh(record);
     EXPECT_TRUE(std::filesystem::exists(Shoot("schematic_zoom_4")));
+}
+
+// Two DIGITAL SWITCH parts with the library's shape, the lower one clicked on: its lever lies
+// across the contacts.
+TEST_F(SchematicScreens, DigitalSwitchesOffAndOn)
+{
+    LoadBuiltLibraries();
+    const ShapeRecord* shape = FindShapeByName("DIGSWITCH");
+    ASSERT_NE(shape, nullptr);
+    ComponentDefinition digitalSwitch;
+    digitalSwitch.type = kComponentDigitalSwitch;
+    digitalSwitch.name = "Digital Switch";
+    digitalSwitch.shapeIndex = shape->index;
+    WindowRecord* record = Window("C:\\CIRCUITS\\SWITCH.CIR");
+    ASSERT_NE(record, nullptr);
+    SchematicItem* off = Item(record, kItemComponent, 10, 8, 10, 8, 0, 0, 0);
+    off->definition = &digitalSwitch;
+    SchematicItem* on = Item(record, kItemComponent, 10, 16, 10, 16, 0, 0, 0);
+    on->definition = &digitalSwitch;
+    ToggleInteractiveSwitch(record, on);
+    EXPECT_EQ(on->switchOn, 1);
+    for (int i = 0; i < 3; ++i) ZoomWindow(record, kCommandZoomIn);
+    Refresh(record);
+    EXPECT_TRUE(std::filesystem::exists(Shoot("schematic_digital_switches")));
+    ResetShapeLibraryForTests();
+    ResetComponentLibraryForTests();
 }
 
 }  // namespace

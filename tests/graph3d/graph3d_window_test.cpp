@@ -1,0 +1,453 @@
+// 3-D plot windows over a real stepped analysis: the surface from the stored runs, rotation by
+// keys and by drag, the cursor pick, the popup commands, the dialog and the screenshots.
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <cmath>
+#include <vector>
+
+#include "../printing/pdf_probe.h"
+#include "analyses/graph3d_prepare.h"
+#include "app/printing.h"
+#include "app/edit_mode.h"
+#include "graph3d_test_support.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
+#include "platform/common_dialogs_print.h"
+#include "platform/paint.h"
+#include "platform/print.h"
+#include "platform/system.h"
+#include "platform/win_messages.h"
+#include "plots/curve_record.h"
+#include "schematic/editor_services.h"
+
+namespace kq5::testing {
+namespace {
+
+win::LPARAM At(win::POINT p) { return win::MAKELPARAM(p.x, p.y); }
+
+TEST_F(Graph3DTest, SurfaceFollowsTheSteppedRuns)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    ASSERT_EQ(RunState().runCount, 5);
+    EXPECT_GT(CountGraph3DCurves(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    const Graph3DSurface& s = plot.surface;
+    ASSERT_TRUE(s.HasGrid());
+    EXPECT_EQ(plot.function.xData, 2);
+    EXPECT_EQ(plot.function.zData, 1000);
+    ASSERT_EQ(s.xGrid.size(), 41u);
+    ASSERT_EQ(s.zGrid.size(), 41u);
+    EXPECT_DOUBLE_EQ(s.zGrid.front(), 1000.0);
+    EXPECT_DOUBLE_EQ(s.zGrid.back(), 5000.0);
+    EXPECT_NEAR(s.xGrid.back(), 5e-3, 1e-9);
+    // v(2) at t = 1 ms: 1 - exp(-t / RC) for R = 1k and 5k; between them the rows blend.
+    const std::size_t c = 8;  // 1 ms on a 0..5 ms grid of 40 patches
+    ASSERT_NEAR(s.xGrid[c], 1e-3, 1e-12);
+    EXPECT_NEAR(s.rows[0][c], 1 - std::exp(-1.0), 0.01);
+    EXPECT_NEAR(s.rows[40][c], 1 - std::exp(-0.2), 0.01);
+    const std::size_t r = 5;  // R = 1.5k: halfway between the 1k and 2k runs
+    EXPECT_NEAR(s.rows[r][c], ((1 - std::exp(-1.0)) + (1 - std::exp(-0.5))) / 2, 0.01);
+    EXPECT_NE(plot.view.title.find("vs"), std::string::npos);
+    EXPECT_LT(s.dataMin[1], 0.01);
+    EXPECT_GT(s.dataMax[1], 0.99);
+}
+
+TEST_F(Graph3DTest, KeysTurnTheViewWithinZeroToNinety)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    const win::HWND hwnd = window->window;
+    plot.rotation = {85, 5, 45};
+    EXPECT_EQ(Graph3DKeyRotate(hwnd, 'Q'), 1);
+    EXPECT_EQ(plot.rotation[0], 90);
+    EXPECT_EQ(Graph3DKeyRotate(hwnd, 'Q'), 0);  // nothing changed: the key is passed on
+    EXPECT_EQ(Graph3DKeyRotate(hwnd, 'S'), 1);
+    EXPECT_EQ(plot.rotation[1], 0);
+    EXPECT_EQ(Graph3DKeyRotate(hwnd, 'E'), 1);
+    EXPECT_EQ(plot.rotation[2], 55);
+    EXPECT_EQ(Graph3DKeyRotate(hwnd, 'C'), 1);
+    EXPECT_EQ(plot.contour, 1);
+    EXPECT_EQ(Graph3DKeyRotate(hwnd, 'X'), 1);
+    EXPECT_EQ(plot.rotation[0], 0);
+    EXPECT_EQ(plot.rotation[1], 90);
+    EXPECT_EQ(plot.contour, 0);
+    plot.contour = 1;
+    EXPECT_EQ(Graph3DKeyRotate(hwnd, 'Y'), 1);
+    EXPECT_EQ(plot.contour, 0);
+    plot.contour = 1;
+    EXPECT_EQ(Graph3DKeyRotate(hwnd, 'Z'), 1);
+    EXPECT_EQ(plot.contour, 0);
+    EXPECT_EQ(plot.rotation[0], 0);
+    EXPECT_EQ(plot.rotation[1], 0);
+    EXPECT_EQ(Graph3DKeyRotate(hwnd, 'K'), 0);
+    // Through the window's own key handling.
+    plot.rotation = {30, 30, 0};
+    win::SendMessage(hwnd, win::WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(plot.rotation[0], 20);
+}
+
+TEST_F(Graph3DTest, DraggingTheYEndKeepsYRotAndSearchesTheOthersInStepsOfFour)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    plot.rotation = {30, 33.7, 10};
+    Graph3DView view;
+    ASSERT_TRUE(CurrentGraph3DView(window, view));
+    const win::POINT yEnd = ProjectGraph3DPoint(view, view.axes.min[0], view.axes.max[1], view.axes.min[2]);
+    // The handle square reaches 2 pixels left and above, not 2 pixels right or below.
+    EXPECT_EQ(HitRotationHandle(plot, view, win::POINT{yEnd.x - 2, yEnd.y - 2}), 1);
+    EXPECT_EQ(HitRotationHandle(plot, view, win::POINT{yEnd.x + 2, yEnd.y}), -1);
+    EXPECT_EQ(HitRotationHandle(plot, view, win::POINT{yEnd.x, yEnd.y + 2}), -1);
+
+    win::SendMessage(window->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, At(yEnd));
+    EXPECT_EQ(Graph3DDrag().handle, 1);
+    win::SendMessage(window->window, win::WM_MOUSEMOVE, win::MK_LBUTTON, At(win::POINT{yEnd.x + 60, yEnd.y + 30}));
+    win::SendMessage(window->window, win::WM_LBUTTONUP, 0, At(win::POINT{yEnd.x + 60, yEnd.y + 30}));
+    EXPECT_EQ(Graph3DDrag().handle, -1);
+    EXPECT_EQ(plot.rotation[1], 33);  // kept, truncated to whole degrees
+    EXPECT_EQ(std::fmod(plot.rotation[0], 4.0), 0.0);
+    EXPECT_EQ(std::fmod(plot.rotation[2], 4.0), 0.0);
+    EXPECT_GE(plot.rotation[0], 0);
+    EXPECT_LE(plot.rotation[0], 88);
+
+    // A press beside every handle is no drag.
+    win::SendMessage(window->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, At(win::POINT{2, 2}));
+    EXPECT_EQ(Graph3DDrag().handle, -1);
+    win::SendMessage(window->window, win::WM_LBUTTONUP, 0, At(win::POINT{2, 2}));
+}
+
+// Away from the handles the mouse goes to the plot-object editing every plot window shares,
+// except while a run fills the analysis plot.
+TEST_F(Graph3DTest, PressesBesideTheHandlesGoToThePlotObjectEditing)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    SchematicEditor().pressPoint = win::POINT{-1, -1};
+    win::SendMessage(window->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, At(win::POINT{7, 9}));
+    win::SendMessage(window->window, win::WM_LBUTTONUP, 0, At(win::POINT{7, 9}));
+    EXPECT_EQ(SchematicEditor().pressPoint.x, 7);
+    EXPECT_EQ(SchematicEditor().pressPoint.y, 9);
+    EXPECT_EQ(Graph3DDrag().handle, -1);
+
+    SchematicEditor().pressPoint = win::POINT{-1, -1};
+    RunControl().running = 1;
+    win::SendMessage(window->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, At(win::POINT{7, 9}));
+    win::SendMessage(window->window, win::WM_LBUTTONUP, 0, At(win::POINT{7, 9}));
+    RunControl().running = 0;
+    EXPECT_EQ(SchematicEditor().pressPoint.x, -1);
+}
+
+// The flashing cursor stays hidden for an eighth of a second, only when asked for, in cursor
+// mode and with the focus.
+TEST_F(Graph3DTest, FlashingCursorWaitsAnEighthOfASecond)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    window->mode = kCommandCursorMode;
+    win::SetFocus(window->window);
+    auto timerTicks = [&] {
+        const win::DWORD start = win::GetTickCount();
+        win::SendMessage(window->window, win::WM_TIMER, kGraph3DTimer, 0);
+        return win::GetTickCount() - start;
+    };
+    EXPECT_LT(timerTicks(), 60u);
+    PlotOf(window).flashCursor = 1;
+    EXPECT_GE(timerTicks(), 125u);
+    window->mode = kCommandSelectMode;
+    EXPECT_LT(timerTicks(), 60u);
+}
+
+TEST_F(Graph3DTest, CursorPickTakesTheNearestCornerOfThePatchUnderTheMouse)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    window->mode = kCommandCursorMode;
+    Graph3DView view;
+    ASSERT_TRUE(CurrentGraph3DView(window, view));
+    const int columns = static_cast<int>(plot.surface.xGrid.size());
+    // A point a little inside patch (10, 38) near its corner (11, 39), on the front of the
+    // surface so that no patch drawn later covers it.
+    const auto corners = ProjectGraph3DPatch(plot, view, 10, 38);
+    const win::POINT near{(corners[2].x * 3 + corners[0].x) / 4, (corners[2].y * 3 + corners[0].y) / 4};
+    win::SendMessage(window->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, At(near));
+    win::SendMessage(window->window, win::WM_LBUTTONUP, 0, At(near));
+    const int picked = plot.surface.cursorPoint[0];
+    EXPECT_EQ(picked / columns, 39);
+    EXPECT_EQ(picked % columns, 11);
+    win::SendMessage(window->window, win::WM_RBUTTONDOWN, 0, At(near));
+    EXPECT_EQ(plot.surface.cursorPoint[1], picked);
+    // Outside the box nothing moves.
+    plot.surface.cursorPoint[0] = 0;
+    EXPECT_FALSE(PickGraph3DCursor(window, 0, win::POINT{1, 1}));
+    EXPECT_EQ(plot.surface.cursorPoint[0], 0);
+}
+
+TEST_F(Graph3DTest, HideKeepsThePlotAndItsEntryBringsItBack)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    LinkedList* list = CurrentGraph3DList();
+    ASSERT_EQ(list->count, 1);
+    Graph3DPlot* plot = Graph3DPlotOfWindow(window);
+    win::SendMessage(window->window, win::WM_COMMAND, kGraph3DHideWindow, 0);
+    Pump();
+    EXPECT_EQ(list->count, 1);
+    EXPECT_EQ(plot->surface.window, nullptr);
+    EXPECT_EQ(plot->surface.hidden, 1);
+    EXPECT_EQ(RouteGraph3DCommand(kFirst3DWindowEntry, nullptr), 0);
+    ASSERT_NE(plot->surface.window, nullptr);
+    EXPECT_TRUE(plot->surface.HasGrid());
+    // Closing it any other way removes the plot.
+    win::DestroyWindow(plot->surface.window->window);
+    Pump();
+    EXPECT_EQ(list->count, 0);
+}
+
+TEST_F(Graph3DTest, ClosingTheAnalysisWindowHidesThePlots)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot* plot = Graph3DPlotOfWindow(window);
+    LinkedList* list = CurrentGraph3DList();
+    CloseGraph3DWindowsOfPlot();
+    Pump();
+    EXPECT_EQ(list->count, 1);
+    EXPECT_EQ(plot->surface.hidden, 1);
+    EXPECT_EQ(plot->surface.window, nullptr);
+}
+
+TEST_F(Graph3DTest, UnsteppedAnalysesOfferNoThreeDPlots)
+{
+    PutCircuit(kSteppedRc, "rc3d.cir");
+    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
+    ASSERT_EQ(RunAnalysisTimed(0), 0);
+    EXPECT_EQ(CountGraph3DCurves(), 0);
+    EXPECT_NE(AddGraph3DWindow(), 0);
+    EXPECT_EQ(CurrentGraph3DList()->count, 0);
+}
+
+TEST_F(Graph3DTest, DialogRefusesTheSameAxisAndClampsPatchCounts)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    win::ClearMessageBoxLog();
+    win::PushMessageBoxAnswer(win::IDOK);
+    bool sawCaption = false;
+    Script([&] {
+        const win::HWND dialog = win::GetActiveWindow();
+        sawCaption = win::GetWindowText(dialog) == "Change 3D Plot";
+        // Performance with X and Z both the stepped resistor.
+        win::CheckRadioButton(dialog, 275, 276, 275);
+        win::SendMessage(dialog, win::WM_COMMAND, 275, 0);
+        win::SendDlgItemMessage(dialog, 523, win::CB_SETCURSEL, 0, 0);
+        win::SendDlgItemMessage(dialog, 271, win::CB_SETCURSEL, 0, 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDOK, 0);
+    });
+    Script([&] {
+        const win::HWND dialog = win::GetActiveWindow();
+        // Still open: back to Expression, patch counts 0 and a million.
+        win::CheckRadioButton(dialog, 275, 276, 276);
+        win::SendMessage(dialog, win::WM_COMMAND, 276, 0);
+        win::SetDlgItemText(dialog, 291, "0");
+        win::SetDlgItemText(dialog, 292, "1000000");
+        win::SendMessage(dialog, win::WM_COMMAND, 204, 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDOK, 0);
+    });
+    EXPECT_EQ(OpenAdd3DPlotDialog(window), 1);
+    EXPECT_TRUE(sawCaption);
+    ASSERT_FALSE(win::MessageBoxLog().empty());
+    EXPECT_NE(win::MessageBoxLog().front().text.find("X and Z Axis can not be the same."), std::string::npos);
+    EXPECT_EQ(plot.performance, 0);
+    EXPECT_EQ(plot.patchesX, 2);
+    EXPECT_EQ(plot.patchesZ, 1000);
+    EXPECT_EQ(plot.surface.xGrid.size(), 3u);
+    EXPECT_EQ(plot.surface.zGrid.size(), 1001u);
+}
+
+// A stepped quantity on an axis takes all its values: its chooser of one value is off.
+TEST_F(Graph3DTest, DialogTurnsOffTheChoosersOfTheAxisQuantities)
+{
+    PutCircuit(kSteppedRc, "rc3d.cir");
+    const char* names[] = {"R1", "C1"};
+    const char* values[][3] = {{"1K", "2K", "1K"}, {"0.2U", "0.6U", "0.2U"}};
+    for (int k = 0; k < 2; ++k) {
+        SteppingSlot& slot = Document().stepping[static_cast<std::size_t>(k)];
+        slot.flags = kStepOn | kStepComponent | kStepLinear;
+        slot.name = names[k];
+        slot.from = values[k][0];
+        slot.to = values[k][1];
+        slot.value = values[k][2];
+    }
+    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
+    ASSERT_EQ(RunAnalysisTimed(0), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    PlotOf(window).function.zData = 1000;
+    std::vector<std::array<bool, 2>> enabled;
+    Script([&] {
+        const win::HWND dialog = win::GetActiveWindow();
+        auto look = [&] {
+            enabled.push_back({win::IsWindowEnabled(win::GetDlgItem(dialog, 512)) != 0,
+                               win::IsWindowEnabled(win::GetDlgItem(dialog, 513)) != 0});
+        };
+        look();  // Z = R1
+        win::SendDlgItemMessage(dialog, 271, win::CB_SETCURSEL, 1, 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(271, win::CBN_SELCHANGE), 0);
+        look();  // Z = C1
+        win::CheckRadioButton(dialog, 275, 276, 275);
+        win::SendMessage(dialog, win::WM_COMMAND, 275, 0);
+        win::SendDlgItemMessage(dialog, 523, win::CB_SETCURSEL, 0, 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(523, win::CBN_SELCHANGE), 0);
+        look();  // Performance over R1 and C1
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0);
+    });
+    EXPECT_EQ(OpenAdd3DPlotDialog(window), 0);
+    ASSERT_EQ(enabled.size(), 3u);
+    EXPECT_EQ(enabled[0], (std::array<bool, 2>{false, true}));
+    EXPECT_EQ(enabled[1], (std::array<bool, 2>{true, false}));
+    EXPECT_EQ(enabled[2], (std::array<bool, 2>{false, false}));
+}
+
+TEST_F(Graph3DTest, PerformanceModeMeasuresEachRun)
+{
+    // Two slots: R1 (Z) and C1 (X); Y the final value... the rise time of v(2).
+    PutCircuit(kSteppedRc, "rc3d.cir");
+    SteppingSlot& r = Document().stepping[0];
+    r.flags = kStepOn | kStepComponent | kStepLinear;
+    r.name = "R1";
+    r.from = "1K";
+    r.to = "2K";
+    r.value = "1K";
+    SteppingSlot& c = Document().stepping[1];
+    c.flags = kStepOn | kStepComponent | kStepLinear;
+    c.name = "C1";
+    c.from = "0.2U";
+    c.to = "0.6U";
+    c.value = "0.2U";
+    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
+    ASSERT_EQ(RunAnalysisTimed(0), 0);
+    ASSERT_EQ(RunState().runCount, 6);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    plot.performance = kGraph3DPerformance;
+    plot.function.function = 0;  // Rise_Time from 10 % to 90 %: 2.197 RC
+    plot.function.args = {1, 0.1, 0.9};
+    plot.function.xData = 1001;
+    plot.function.zData = 1000;
+    plot.patchesX = 2;
+    plot.patchesZ = 1;
+    PrepareGraph3DData(window);
+    const Graph3DSurface& s = plot.surface;
+    ASSERT_TRUE(s.HasGrid());
+    ASSERT_EQ(s.xGrid.size(), 3u);
+    EXPECT_NEAR(s.xGrid[0], 0.2e-6, 1e-12);
+    EXPECT_NEAR(s.xGrid[2], 0.6e-6, 1e-12);
+    for (std::size_t zi = 0; zi < 2; ++zi)
+        for (std::size_t xi = 0; xi < 3; ++xi) {
+            const double rc = s.zGrid[zi] * s.xGrid[xi];
+            EXPECT_NEAR(s.rows[zi][xi], 2.197 * rc, 0.05 * 2.197 * rc) << zi << "," << xi;
+        }
+    // A condition that every point meets measures the same; one that does not compile leaves
+    // the plot empty.
+    const double before = s.rows[1][2];
+    plot.function.boolean = "V(2)>=0";
+    PrepareGraph3DData(window);
+    ASSERT_TRUE(s.HasGrid());
+    EXPECT_DOUBLE_EQ(s.rows[1][2], before);
+    win::PushMessageBoxAnswer(win::IDOK);
+    plot.function.boolean = "V(2)>=(";
+    PrepareGraph3DData(window);
+    EXPECT_FALSE(s.HasGrid());
+}
+
+TEST_F(Graph3DTest, ScreenshotsOfRainbowSurfaceAndContourMap)
+{
+    ASSERT_EQ(RunStepped("1K", "5K", "0.5K"), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    plot.patchesX = plot.patchesZ = 30;
+    PrepareGraph3DData(window);
+    win::SetWindowPos(window->window, nullptr, 0, 0, 900, 700, win::SWP_NOZORDER);
+    win::SetWindowPos(window->window, win::HWND_TOP, 0, 0, 0, 0, win::SWP_NOMOVE | win::SWP_NOSIZE);
+    win::InvalidateRect(window->window, nullptr, 1);
+    win::UpdateWindow(window->window);
+    Shoot("graph3d_rainbow");
+    // Something but the background was drawn: the red top of the surface.
+    Graph3DView view;
+    ASSERT_TRUE(CurrentGraph3DView(window, view));
+    EXPECT_EQ(Graph3DKeyRotate(window->window, 'C'), 1);
+    plot.color = kPatchGray;
+    win::UpdateWindow(window->window);
+    Shoot("graph3d_contour");
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
+TEST_F(Graph3DTest, PrintingAPlotPutsItsSurfaceOnTheSheet)
+{
+    RequirePoppler();
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    const std::vector<PrintLayoutEntry> entries = BuildPrintLayout(window, false);
+    const auto entry =
+        std::find_if(entries.begin(), entries.end(), [&](const PrintLayoutEntry& e) { return e.record == window; });
+    ASSERT_NE(entry, entries.end());
+    EXPECT_EQ(entry->include, &PlotOf(window).view.printPreview.on);
+
+    const std::filesystem::path pdf =
+        std::filesystem::temp_directory_path() / ("kq5_graph3d_" + std::to_string(::getpid()) + ".pdf");
+    win::ResetPrintStateForTests();
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(pdf.string());
+    PrintWindowRecord(window);
+    PdfRaster page;
+    ASSERT_TRUE(page.Load(pdf.string(), 1));
+    // Nobody placed it, so the surface covers the sheet: its patches ink much of the middle.
+    EXPECT_GT(page.Ink(page.width / 4, page.height / 4, 3 * page.width / 4, 3 * page.height / 4),
+              page.width * page.height / 40);
+    win::ResetPrintStateForTests();
+    std::filesystem::remove(pdf);
+    std::filesystem::remove(pdf.string() + ".page1.ppm");
+}
+
+TEST_F(Graph3DTest, ScreenshotsOfTheDialogPages)
+{
+    ASSERT_EQ(RunStepped(), 0);
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    std::string caption;
+    Script([&] {
+        const win::HWND dialog = win::GetActiveWindow();
+        caption = win::GetWindowText(dialog);
+        Shoot("graph3d_dialog_plot");
+        win::SendMessage(dialog, win::WM_COMMAND, 204, 0);
+        Shoot("graph3d_dialog_options");
+        win::SendMessage(dialog, win::WM_COMMAND, 202, 0);
+        Shoot("graph3d_dialog_format");
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0);
+    });
+    EXPECT_EQ(OpenAdd3DPlotDialog(window), 0);
+    EXPECT_EQ(caption, "Change 3D Plot");
+}
+
+}  // namespace
+}  // namespace kq5::testing
