@@ -79,6 +79,14 @@ void FreeMonteCarloFunction(MonteCarloWindowRecord& record);
 // Paints the histogram of the window into the rectangle.
 void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& rect);
 
+// The look of a new window: the font and colours of the analysis plot's settings (the program's
+// own when the plot has none). Bars take the current curve's colour.
+void TakePlotLook(MonteCarloWindowRecord& record, WindowRecord* analysisWindow);
+
+// Moves the selection of a list box one entry down, kept within the list, and tells its parent
+// as a selection change.
+void StepListSelection(win::HWND list);
+
 // The record of a Monte Carlo window; null for any other window.
 MonteCarloWindowRecord* MonteCarloRecordOf(WindowRecord* window);
 

@@ -2,6 +2,7 @@
 // dialog 17159) and Delete Histograms (17181).
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
@@ -10,7 +11,11 @@
 #include "analyses/monte_carlo_models.h"
 #include "analyses/performance_functions.h"
 #include "analyses/run_state.h"
+#include "app/color_dialog.h"
 #include "app/color_table.h"
+#include "app/help_bar.h"
+#include "app/settings_font.h"
+#include "app/window_record_utils.h"
 #include "app/dialog_services.h"
 #include "app/window_record.h"
 #include "core/engineering_numbers.h"
@@ -35,6 +40,13 @@ constexpr int kEditTitle = 271;
 constexpr int kCheckAuto = 272;
 constexpr int kEditFormat = 274;
 constexpr int kButtonTest = 203;
+constexpr int kButtonColorPane = 200;
+constexpr int kButtonPlotPane = 201;
+constexpr int kButtonFont = 22;
+constexpr int kObjectsGroup = 275;
+constexpr int kColorGroup = 277;
+constexpr int kObjectsList = 278;
+constexpr int kWhatToPlotGroup = 520;
 constexpr int kComboFunction = 524;
 constexpr int kComboCurve = 525;
 constexpr int kEditBoolean = 526;
@@ -57,7 +69,48 @@ struct FunctionDialog {
     std::string lowText, highText;
     std::int32_t runBlock = 0;
     double smallest = 0.0, largest = 0.0;
+    FontSpec font;
+    std::array<std::uint8_t, 5> look{};  // grid, background, fore, shadow, window background
+
+    // The dialog's working copies: the Font button and the colour pane change these, Test and
+    // OK hand them to the record.
+    FontSpec chosenFont;
+    std::vector<int> colors;
+    ColorPaletteGroup palette;
+    HelpBar bar;
 };
+
+// The objects of the colour pane, in the order of the dialog's colours.
+const std::vector<std::string>& ObjectNames()
+{
+    static const std::vector<std::string> names = {"Text Color",       "Grid Color",
+                                                   "Bar Color",        "Bar Shadow Color",
+                                                   "Graph Background Color", "Window Background Color"};
+    return names;
+}
+
+std::array<std::uint8_t, 5> LookOf(const MonteCarloWindowRecord& record)
+{
+    return {record.gridColor, record.backgroundColor, record.foreColor, record.shadowColor, record.view.winBackgroundColor};
+}
+
+void SetLook(MonteCarloWindowRecord& record, const std::array<std::uint8_t, 5>& look)
+{
+    record.gridColor = look[0];
+    record.backgroundColor = look[1];
+    record.foreColor = look[2];
+    record.shadowColor = look[3];
+    record.view.winBackgroundColor = look[4];
+}
+
+// The window and its children show the record's look again.
+void RedrawLook(MonteCarloWindowRecord& record)
+{
+    if (record.windowRecord && record.windowRecord->window)
+        win::RedrawWindow(record.windowRecord->window, nullptr, nullptr,
+                          win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_ALLCHILDREN);
+}
+
 
 LinkedList* CurrentList()
 {
@@ -107,6 +160,22 @@ void ShowArguments(win::HWND dialog, int function, bool defaults)
         if (label && defaults)
             win::SetDlgItemText(dialog, kFirstArgument + i, StrPrintf("%d", row->defaults[static_cast<std::size_t>(i)]).c_str());
     }
+}
+
+void ShowPane(win::HWND dialog, int pane)
+{
+    const bool plot = pane == kButtonPlotPane;
+    ShowDlgItemRange(dialog, kWhatToPlotGroup, kWhatToPlotGroup + 3, plot);
+    ShowDlgItemRange(dialog, kComboFunction, kEditBoolean, plot);
+    // Only the arguments the chosen function has come back with the plot pane.
+    if (plot) ShowArguments(dialog, ChosenFunction(dialog), false);
+    else {
+        ShowDlgItemRange(dialog, kFirstArgument, kFirstArgument + 2, false);
+        ShowDlgItemRange(dialog, kFirstArgumentLabel, kFirstArgumentLabel + 2, false);
+    }
+    for (int id : {kObjectsGroup, kColorGroup, kObjectsList}) win::ShowWindow(win::GetDlgItem(dialog, id), plot ? win::SW_HIDE : win::SW_SHOW);
+    ShowDlgItemRange(dialog, kFirstPaletteButton, kFirstPaletteButton + kPaletteButtonCount - 1, !plot);
+    win::InvalidateRect(dialog, nullptr, 1);
 }
 
 // Reads the fields into a function record; false (after a message) keeps the dialog open.
@@ -163,6 +232,11 @@ bool Apply(win::HWND dialog, FunctionDialog& state)
 {
     MonteCarloWindowRecord& record = *state.record;
     if (!ReadFields(dialog, record)) return false;
+    auto colour = [&](std::size_t i) { return static_cast<std::uint8_t>(state.colors[i]); };
+    record.view.font = state.chosenFont;
+    record.view.font.color = colour(0);
+    SetLook(record, {colour(1), colour(4), colour(2), colour(3), colour(5)});
+    RedrawLook(record);
     const std::string low = record.lowText, high = record.highText;
     ComputeMonteCarloValues(record, RunControl().analysisWindow);
     double smallest = 0.0, largest = 0.0;
@@ -212,6 +286,35 @@ void FillDialog(win::HWND dialog, FunctionDialog& state)
     win::SetDlgItemText(dialog, kEditTitle, record.view.title.c_str());
     win::CheckDlgButton(dialog, kCheckAuto, record.view.autoTitle ? win::BST_CHECKED : win::BST_UNCHECKED);
     UpdateAutoTitle(dialog, state);
+    state.chosenFont = record.view.font;
+    state.colors = {record.view.font.color, record.gridColor,       record.foreColor,
+                    record.shadowColor,     record.backgroundColor, record.view.winBackgroundColor};
+    InitColorPalette(state.palette, dialog, ObjectNames(), kObjectsList, state.colors.data(),
+                     static_cast<int>(state.colors.size()), kFirstPaletteButton, 0);
+    ShowPane(dialog, kButtonPlotPane);
+    // While the help bar is on, the dialog has one of its own along its foot.
+    if (HelpBarOption() && CreateStatusBar(dialog, state.bar)) {
+        ExtendDialogForHelpBar(state.bar);
+        win::RECT client{};
+        win::GetClientRect(dialog, &client);
+        PositionStatusBar(state.bar, client.right, client.bottom);
+    }
+}
+
+bool IsButton(int id)
+{
+    for (int button : {win::IDOK, win::IDCANCEL, kButtonTest, kButtonFont, kDialogHelpButton, kButtonPlotPane,
+                       kButtonColorPane, kCheckAuto})
+        if (id == button) return true;
+    return false;
+}
+bool IsEdit(int id) { return id == kEditTitle || id == kEditFormat || id == kEditBoolean || (id >= kFirstArgument && id < kFirstArgument + 3); }
+bool IsCombo(int id) { return id == kComboFunction || id == kComboCurve || id == kComboTemperature; }
+
+void EndFunctionDialog(win::HWND dialog, FunctionDialog& state, int result)
+{
+    DetachHelpBar(state.bar);
+    CloseDialog(dialog, result);
 }
 
 void Restore(FunctionDialog& state)
@@ -222,6 +325,9 @@ void Restore(FunctionDialog& state)
     record.view.autoTitle = state.autoTitle;
     record.format = state.format;
     record.runBlock = state.runBlock;
+    record.view.font = state.font;
+    SetLook(record, state.look);
+    RedrawLook(record);
     ComputeMonteCarloValues(record, RunControl().analysisWindow);
     record.lowText = state.lowText;
     record.highText = state.highText;
@@ -237,10 +343,37 @@ win::INT_PTR MonteCarloFunctionDlgProc(win::HWND dialog, win::UINT message, win:
         PlaceDialog(dialog, false, nullptr);
         if (state) FillDialog(dialog, *state);
         return 1;
+    case win::WM_DRAWITEM:
+        return state ? DrawColorPaletteItem(state->palette, *reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam)) : 0;
+    case win::WM_SETCURSOR:
+        // The help bar names the control under the pointer, and (below) the one taking the focus.
+        if (state && state->bar.window) ShowDlgControlHelp(&state->bar, win::GetDlgCtrlID(reinterpret_cast<win::HWND>(wParam)));
+        return 0;
     case win::WM_COMMAND: {
         if (!state) return 0;
         const int id = win::LOWORD(wParam);
         const int code = win::HIWORD(wParam);
+        // The buttons tell of focus changes too (for the help bar); only a click is a command.
+        if (IsButton(id) && code != win::BN_CLICKED) {
+            if (code == win::BN_SETFOCUS && state->bar.window) ShowDlgControlHelp(&state->bar, id);
+            return 1;
+        }
+        if (state->bar.window && ((IsEdit(id) && code == win::EN_SETFOCUS) || (IsCombo(id) && code == win::CBN_SETFOCUS) ||
+                                  (id == kObjectsList && code == win::LBN_SETFOCUS)))
+            ShowDlgControlHelp(&state->bar, id);
+        if (OnColorPaletteClick(state->palette, id)) return 1;
+        if (id == kButtonPlotPane || id == kButtonColorPane) {
+            ShowPane(dialog, id);
+            return 1;
+        }
+        if (id == kObjectsList) {
+            if (code == win::LBN_SELCHANGE) RefreshColorPalette(state->palette);
+            return 1;
+        }
+        if (id == kButtonFont) {
+            ChooseSettingsFont(dialog, state->chosenFont, 0);
+            return 1;
+        }
         if (id == kComboFunction && code == win::CBN_SELCHANGE) {
             ShowArguments(dialog, ChosenFunction(dialog), true);
             UpdateAutoTitle(dialog, *state);
@@ -258,12 +391,12 @@ win::INT_PTR MonteCarloFunctionDlgProc(win::HWND dialog, win::UINT message, win:
         if (id == win::IDOK) {
             if (!Apply(dialog, *state)) return 1;
             MarkModified(RunControl().circuitWindow);
-            CloseDialog(dialog, 1);
+            EndFunctionDialog(dialog, *state, 1);
             return 1;
         }
         if (id == win::IDCANCEL) {
             Restore(*state);
-            CloseDialog(dialog, 0);
+            EndFunctionDialog(dialog, *state, 0);
             return 1;
         }
         if (id == kDialogHelpButton) {
@@ -288,6 +421,8 @@ int RunFunctionDialog(MonteCarloWindowRecord& record, bool add)
     state.lowText = record.lowText;
     state.highText = record.highText;
     state.runBlock = record.runBlock;
+    state.font = record.view.font;
+    state.look = LookOf(record);
     Extremes(record, state.smallest, state.largest);
     return static_cast<int>(RunDialogParam(AppFrameWindow(), kFunctionTemplate, MonteCarloFunctionDlgProc,
                                            reinterpret_cast<win::LPARAM>(&state)));
@@ -311,6 +446,7 @@ int NewMonteCarloFunction()
     record->function.boolean = "1";
     record->function.args = {1.0, 1.0, 2.0};
     record->format = "6.3";
+    TakePlotLook(*record, RunControl().analysisWindow);
     if (const PlotRecord* plot = AnalysisPlot(); plot && plot->curveCount > 0) {
         const int current = std::clamp(plot->currentCurve, 0, plot->curveCount - 1);
         record->function.expression = plot->curves[static_cast<std::size_t>(current)]->yExpressionText;

@@ -1,6 +1,7 @@
 // The Monte Carlo window: class MonteCarlo (window kind 6), its children (the list of values,
 // the statistics, the interval edits), the drawing of the histogram and the commands.
 #include <algorithm>
+#include <map>
 #include <cmath>
 #include <iterator>
 #include <string>
@@ -12,6 +13,7 @@
 #include "analyses/monte_carlo_models.h"
 #include "analyses/run_state.h"
 #include "app/color_table.h"
+#include "app/font_select.h"
 #include "app/printing.h"
 #include "app/frame_state.h"
 #include "app/window_record.h"
@@ -19,7 +21,9 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "plots/curve_record.h"
 #include "plots/plot_layout.h"
+#include "plots/plot_view_settings.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/dialog.h"
@@ -57,6 +61,37 @@ constexpr int kMsgPercent = 17497;   // "Percent displayed %6.2f"
 constexpr int kPanelWidth = 170;     // the column of the list and the statistics
 constexpr int kRowHeight = 18;
 constexpr int kMargin = 8;
+// The look of a window whose plot never had its settings filled.
+constexpr std::uint8_t kPlainText = 0;
+constexpr std::uint8_t kPlainGrid = 8;
+constexpr std::uint8_t kPlainBackground = 15;
+constexpr std::uint8_t kPlainShadow = 8;
+
+// Solid brushes by colour, made once: the colour messages hand them out to every control that
+// paints, so none may go while a control still draws with it.
+win::HBRUSH SolidBrushOf(win::COLORREF colour)
+{
+    static std::map<win::COLORREF, win::HBRUSH> brushes;
+    win::HBRUSH& brush = brushes[colour];
+    // The layer may have let go of its objects since (a reset between tests); a handle that no
+    // longer names a solid brush of this colour is made again.
+    win::LOGBRUSH log{};
+    const bool same = brush && win::GetObjectType(brush) == win::OBJ_BRUSH &&
+                      win::GetObject(brush, sizeof log, &log) == static_cast<int>(sizeof log) &&
+                      log.lbStyle == win::BS_SOLID && log.lbColor == colour;
+    if (!same) brush = win::CreateSolidBrush(colour);
+    return brush;
+}
+
+win::COLORREF Colour(int index) { return PaletteColor(index, true); }
+
+// A record made before windows took the plot's look, or read from such a file, has every
+// colour 0: black text on black.
+bool HasNoLook(const MonteCarloWindowRecord& record)
+{
+    return record.view.font.color == 0 && record.backgroundColor == 0 && record.view.winBackgroundColor == 0 &&
+           record.gridColor == 0 && record.foreColor == 0;
+}
 
 MonteCarloWindowRecord*& PendingRecord()
 {
@@ -108,6 +143,10 @@ win::LRESULT FieldProc(win::HWND field, win::UINT message, win::WPARAM wParam, w
         return 0;
     }
     if (message == win::WM_CHAR && wParam == '\t') return 0;
+    if (list && message == win::WM_KEYDOWN && wParam == win::VK_RETURN) {
+        StepListSelection(field);
+        return 0;
+    }
     return win::CallWindowProc(OriginalFieldProc(list), field, message, wParam, lParam);
 }
 
@@ -270,6 +309,19 @@ win::LRESULT MonteCarloWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wP
         LayOut(hwnd);
         win::InvalidateRect(hwnd, nullptr, 1);
         break;
+    case win::WM_ERASEBKGND:
+        if (!record) break;
+        PaintWindowBackground(reinterpret_cast<win::HDC>(wParam), hwnd, SolidBrushOf(Colour(record->view.winBackgroundColor)));
+        return 1;
+    case win::WM_CTLCOLORSTATIC:
+    case win::WM_CTLCOLORLISTBOX: {
+        if (!record) break;
+        const auto dc = reinterpret_cast<win::HDC>(wParam);
+        const win::COLORREF background = Colour(record->view.winBackgroundColor);
+        win::SetTextColor(dc, Colour(record->view.font.color));
+        win::SetBkColor(dc, background);
+        return reinterpret_cast<win::LRESULT>(SolidBrushOf(background));
+    }
     case win::WM_PAINT: {
         win::PAINTSTRUCT ps;
         const win::HDC dc = win::BeginPaint(hwnd, &ps);
@@ -368,6 +420,7 @@ void UnregisterMonteCarloClass() { win::UnregisterClass(kMonteCarloClassName, nu
 WindowRecord* NewMonteCarloWindow(MonteCarloWindowRecord& record)
 {
     if (!RegisterMonteCarloClass()) return nullptr;
+    if (HasNoLook(record)) TakePlotLook(record, RunControl().analysisWindow);
     PendingRecord() = &record;
     const std::string caption = StrPrintf(LoadResString(kMsgCaption).c_str(), record.view.title.c_str());
     win::HWND hwnd = nullptr;
@@ -453,14 +506,20 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
     win::SetBkMode(dc, win::TRANSPARENT);
     const win::HPEN framePen = win::CreatePen(win::PS_SOLID, 1, PaletteColor(record->gridColor, true));
     const win::HGDIOBJ oldPen = win::SelectObject(dc, framePen);
+    // The window's font; without one, the dialog face at the size of the page.
+    FontSpec font = record->view.font;
+    font.height = static_cast<std::int16_t>(std::lround(font.height * scale));
     const win::HFONT printFont =
-        scale > 1.0 ? win::CreateFont(-px(11), 0, 0, 0, win::FW_NORMAL, 0, 0, 0, win::ANSI_CHARSET, 0, 0, 0,
-                                      win::VARIABLE_PITCH | win::FF_SWISS, "MS Sans Serif")
-                    : nullptr;
+        font.height != 0 ? CreateFontFromSpec(font)
+        : scale > 1.0    ? win::CreateFont(-px(11), 0, 0, 0, win::FW_NORMAL, 0, 0, 0, win::ANSI_CHARSET, 0, 0, 0,
+                                           win::VARIABLE_PITCH | win::FF_SWISS, "MS Sans Serif")
+                         : nullptr;
+    win::SetTextColor(dc, Colour(record->view.font.color));
     const win::HGDIOBJ oldFont =
         win::SelectObject(dc, printFont ? static_cast<win::HGDIOBJ>(printFont) : win::GetStockObject(win::DEFAULT_GUI_FONT));
-    win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::SelectObject(dc, SolidBrushOf(Colour(record->backgroundColor)));
     win::Rectangle(dc, left, top, right, bottom + 1);
+    win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
     const double n = static_cast<double>(record->values.size());
     if (bars.drawBars && bars.top * n > 0.0) {
         // Five divisions of the vertical scale, labelled in percent.
@@ -473,8 +532,9 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
             win::RECT r{rect.left, y - 8, left - 6, y + 8};
             win::DrawText(dc, label, &r, win::DT_RIGHT | win::DT_SINGLELINE | win::DT_VCENTER);
         }
-        const win::HBRUSH barBrush = win::CreateSolidBrush(PaletteColor(record->foreColor ? record->foreColor : 9, true));
-        win::SelectObject(dc, barBrush);
+        const win::HBRUSH barBrush = SolidBrushOf(Colour(record->foreColor));
+        const win::HBRUSH shadowBrush = SolidBrushOf(Colour(record->shadowColor));
+        const int shadow = px(3);
         const double barWidth = static_cast<double>(right - left) / bars.intervals;
         for (int i = 0; i < bars.intervals; ++i) {
             const int count = bars.counts[static_cast<std::size_t>(i)];
@@ -483,6 +543,15 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
             const int h = static_cast<int>(std::lround((bottom - top) * (count / (bars.top * n))));
             if (x0 >= rect.right) break;
             if (count > 0) {
+                // The shadow falls to the right and down, inside the frame; the bar covers most of it.
+                if (h > shadow) {
+                    const win::POINT cast[5] = {{x0 + shadow, bottom}, {x0 + shadow, bottom - h + shadow},
+                                                {x1 + shadow, bottom - h + shadow}, {std::min(x1 + shadow, right - 1), bottom},
+                                                {x0 + shadow, bottom}};
+                    win::SelectObject(dc, shadowBrush);
+                    win::Polygon(dc, cast, 5);
+                }
+                win::SelectObject(dc, barBrush);
                 const win::POINT shape[5] = {{x0, bottom}, {x0, bottom - h}, {x1, bottom - h}, {x1, bottom}, {x0, bottom}};
                 win::Polygon(dc, shape, 5);
             }
@@ -491,7 +560,6 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
             win::DrawText(dc, share, &r, win::DT_CENTER | win::DT_SINGLELINE);
         }
         win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
-        win::DeleteObject(barBrush);
     }
     // The range under the chart.
     win::RECT lowText{left - 40, bottom + 4, left + 80, bottom + 20};
@@ -512,6 +580,43 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
         win::SetWindowText(Child(window->window, kEditLow), record->lowText.c_str());
         win::SetWindowText(Child(window->window, kEditHigh), record->highText.c_str());
     }
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+void TakePlotLook(MonteCarloWindowRecord& record, WindowRecord* analysisWindow)
+{
+    PlotViewSettings view;
+    if (analysisWindow && analysisWindow->plot) view = PlotViewOf(analysisWindow->plot);
+    const bool filled = view.graphBackground != 0 || view.windowBackground != 0 || view.textFont.color != 0;
+    record.view.font = view.textFont;
+    record.view.objectFont = view.objectFont;
+    record.view.font.color = filled ? view.textFont.color : kPlainText;
+    record.gridColor = filled ? view.gridColor : kPlainGrid;
+    record.backgroundColor = filled ? view.graphBackground : kPlainBackground;
+    record.view.winBackgroundColor = filled ? static_cast<std::uint8_t>(view.windowBackground) : kPlainBackground;
+    record.shadowColor = kPlainShadow;
+    record.foreColor = kFirstCurveColorIndex;
+    if (analysisWindow && analysisWindow->plot && analysisWindow->plot->curveCount > 0) {
+        const PlotRecord& plot = *analysisWindow->plot;
+        const int current = std::clamp(plot.currentCurve, 0, plot.curveCount - 1);
+        const int colour = plot.curves[static_cast<std::size_t>(current)]->color;
+        if (colour > 0 && colour < kPaletteColors) record.foreColor = static_cast<std::uint8_t>(colour);
+    }
+}
+
+void StepListSelection(win::HWND list)
+{
+    const int count = static_cast<int>(win::SendMessage(list, win::LB_GETCOUNT, 0, 0));
+    if (count <= 0) return;
+    const int at = static_cast<int>(win::SendMessage(list, win::LB_GETCURSEL, 0, 0));
+    const int next = std::clamp(at + 1, 0, count - 1);
+    win::SendMessage(list, win::LB_SETCURSEL, static_cast<win::WPARAM>(next), 0);
+    win::SendMessage(win::GetParent(list), win::WM_COMMAND,
+                     win::MAKEWPARAM(static_cast<win::WORD>(win::GetDlgCtrlID(list)), win::LBN_SELCHANGE),
+                     reinterpret_cast<win::LPARAM>(list));
 }
 
 }  // namespace kq5

@@ -1,6 +1,8 @@
 // The Monte Carlo windows and dialogs driven headless: a histogram of the runs of a Monte Carlo
 // analysis (values, statistics, intervals, Low and High), the statistics file, and the Options
-// and Functions dialogs. Screenshots: monte_carlo_histogram.png, monte_carlo_options.png.
+// and Functions dialogs, the look of a histogram (font and colours) and its dialog's panes.
+// Screenshots: monte_carlo_histogram.png, monte_carlo_options.png, monte_carlo_function.png,
+// monte_carlo_function_color.png.
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,8 +24,12 @@
 #include "analyses/monte_carlo.h"
 #include "analyses/performance_functions.h"
 #include "analyses/run_state.h"
+#include "app/color_dialog.h"
+#include "app/color_table.h"
+#include "app/help_bar.h"
 #include "app/printing.h"
 #include "app/window_record.h"
+#include "platform/common_dialogs_font.h"
 #include "platform/common_dialogs_print.h"
 #include "platform/print.h"
 #include "core/random15.h"
@@ -34,6 +40,7 @@
 #include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/system.h"
+#include "plots/plot_view_settings.h"
 #include "plots/waveform_store.h"
 
 namespace kq5::testing {
@@ -541,6 +548,173 @@ TEST_F(MonteCarloCommandsTest, TabMovesAmongTheFieldsAndALeftEditTakesEffect)
     Pump();
     EXPECT_EQ(HistogramIntervals(record), 7);
     EXPECT_EQ(win::GetFocus(), field(102));  // round from the last edit to the list
+}
+
+// The screen colour at a point of a child of the histogram window, counted from its right edge
+// so that no text lies under it.
+win::COLORREF ChildPixel(const MonteCarloWindowRecord& record, int id)
+{
+    const win::HWND child = win::GetDlgItem(record.windowRecord->window, id);
+    win::RECT r{};
+    win::GetClientRect(child, &r);
+    win::POINT p{r.right - 3, r.bottom / 2};
+    win::ClientToScreen(child, &p);
+    return win::ScreenPixel(p.x, p.y) & 0xFFFFFF;
+}
+
+win::COLORREF ChartPixel(const MonteCarloWindowRecord& record, int x, int y)
+{
+    win::POINT p{x, y};
+    win::ClientToScreen(record.windowRecord->window, &p);
+    return win::ScreenPixel(p.x, p.y) & 0xFFFFFF;
+}
+
+TEST_F(MonteCarloCommandsTest, ANewHistogramTakesThePlotsLookAndTheDialogChangesIt)
+{
+    ASSERT_EQ(RunMonteCarlo("40"), 0);
+    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
+                  Pick(dialog, 524, kHigh);
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    ASSERT_EQ(Histograms().count, 1);
+    MonteCarloWindowRecord& record = First();
+    // The font and colours are the plot's, and the window and its statics show them.
+    const PlotViewSettings& view = PlotViewOf(Window()->plot);
+    EXPECT_EQ(record.view.font.height, view.textFont.height);
+    EXPECT_EQ(record.view.font.face, view.textFont.face);
+    const bool filled = view.graphBackground != 0 || view.windowBackground != 0 || view.textFont.color != 0;
+    EXPECT_EQ(record.view.font.color, filled ? view.textFont.color : 0);
+    EXPECT_EQ(record.gridColor, filled ? view.gridColor : 8);
+    EXPECT_EQ(record.backgroundColor, filled ? view.graphBackground : 15);
+    EXPECT_EQ(record.view.winBackgroundColor, filled ? view.windowBackground : 15);
+    EXPECT_EQ(record.foreColor, Curve(0).color > 0 ? Curve(0).color : kFirstCurveColorIndex);
+    EXPECT_NE(record.view.winBackgroundColor | record.backgroundColor, 0);
+    Pump();
+    EXPECT_EQ(ChildPixel(record, 111), PaletteColor(record.view.winBackgroundColor, true));
+
+    // The Color pane: the window background turns blue and the graph yellow with Test; the font
+    // grows; Cancel puts back the look the window had.
+    const std::uint8_t background = record.view.winBackgroundColor;
+    const FontSpec font = record.view.font;
+    auto colour = [&](win::HWND dialog, int object, int index) {
+        win::SendDlgItemMessage(dialog, 278, win::LB_SETCURSEL, static_cast<win::WPARAM>(object), 0);
+        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(278, win::LBN_SELCHANGE), 0);
+        Press(dialog, kFirstPaletteButton + index);
+    };
+    EXPECT_EQ(Command(17163, record.windowRecord, {[&](win::HWND dialog) {
+                  EXPECT_TRUE(win::IsWindowVisible(win::GetDlgItem(dialog, 524)));
+                  EXPECT_FALSE(win::IsWindowVisible(win::GetDlgItem(dialog, 278)));
+                  Press(dialog, 200);
+                  EXPECT_FALSE(win::IsWindowVisible(win::GetDlgItem(dialog, 524)));
+                  EXPECT_FALSE(win::IsWindowVisible(win::GetDlgItem(dialog, 527)));
+                  EXPECT_TRUE(win::IsWindowVisible(win::GetDlgItem(dialog, 278)));
+                  EXPECT_TRUE(win::IsWindowVisible(win::GetDlgItem(dialog, kFirstPaletteButton + 63)));
+                  EXPECT_EQ(win::SendDlgItemMessage(dialog, 278, win::LB_GETCOUNT, 0, 0), 6);
+                  colour(dialog, 5, 12);
+                  colour(dialog, 4, 11);
+                  win::FontDialogAnswer bigger;
+                  bigger.face = "Liberation Serif";
+                  bigger.size = "20";
+                  win::ScriptFontDialogAnswer(bigger);
+                  Press(dialog, 22);
+                  EXPECT_EQ(record.view.winBackgroundColor, background);  // nothing taken before Test
+                  Press(dialog, 203);
+                  EXPECT_EQ(record.view.winBackgroundColor, 12);
+                  EXPECT_EQ(record.backgroundColor, 11);
+                  EXPECT_LT(record.view.font.height, -20);
+                  Pump();
+                  EXPECT_EQ(ChildPixel(record, 111), PaletteColor(12, true));
+                  Press(dialog, 201);
+                  EXPECT_TRUE(win::IsWindowVisible(win::GetDlgItem(dialog, 524)));
+                  EXPECT_FALSE(win::IsWindowVisible(win::GetDlgItem(dialog, 527)));  // High has no arguments
+                  EXPECT_FALSE(win::IsWindowVisible(win::GetDlgItem(dialog, 278)));
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
+    EXPECT_EQ(record.view.winBackgroundColor, background);
+    EXPECT_EQ(record.view.font.height, font.height);
+    Pump();
+    EXPECT_EQ(ChildPixel(record, 111), PaletteColor(background, true));
+
+    // OK keeps them; the chart is filled with the graph colour and the bars with theirs.
+    EXPECT_EQ(Command(17163, record.windowRecord, {[&](win::HWND dialog) {
+                  Press(dialog, 200);
+                  colour(dialog, 5, 12);
+                  colour(dialog, 4, 11);
+                  colour(dialog, 2, 9);
+                  win::RedrawWindow(dialog, nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_UPDATENOW | win::RDW_ALLCHILDREN);
+                  SaveScreen("monte_carlo_function_color");
+                  Press(dialog, win::IDOK);
+              }}),
+              0);
+    EXPECT_EQ(record.foreColor, 9);
+    Pump();
+    EXPECT_EQ(ChildPixel(record, 102), PaletteColor(12, true));
+    // Inside the frame's top left corner is graph; the tallest bar is red somewhere along the
+    // baseline's row above.
+    win::RECT client{};
+    win::GetClientRect(record.windowRecord->window, &client);
+    EXPECT_EQ(ChartPixel(record, 170 + 50 + 3, 30 + 3), PaletteColor(11, true));
+    bool red = false;
+    for (int x = 170 + 52; x < client.right - 22 && !red; ++x) red = ChartPixel(record, x, client.bottom - 40 - 2) == PaletteColor(9, true);
+    EXPECT_TRUE(red);
+    Shoot("monte_carlo_histogram_colors");
+}
+
+TEST_F(MonteCarloCommandsTest, TheDialogsHelpBarNamesTheFocusedControl)
+{
+    ASSERT_EQ(RunMonteCarlo("10"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    SetHelpBarOption(true);
+    auto barText = [](win::HWND dialog) {
+        std::string text = "<no bar>";
+        win::EnumChildWindows(
+            dialog,
+            [](win::HWND child, win::LPARAM found) -> win::BOOL {
+                if (win::GetClassName(child) != kHelpBarClass) return win::TRUE;
+                const auto* bar = reinterpret_cast<const HelpBar*>(win::GetWindowLongPtr(child, win::GWLP_USERDATA));
+                *reinterpret_cast<std::string*>(found) = bar ? bar->text : "<detached>";
+                return win::FALSE;
+            },
+            reinterpret_cast<win::LPARAM>(&text));
+        return text;
+    };
+    EXPECT_EQ(Command(17163, record.windowRecord, {[&](win::HWND dialog) {
+                  win::SetFocus(win::GetDlgItem(dialog, 22));
+                  EXPECT_EQ(barText(dialog), "Changes the font.");
+                  win::SetFocus(win::GetDlgItem(dialog, 274));
+                  EXPECT_EQ(barText(dialog), "");
+                  win::SetFocus(win::GetDlgItem(dialog, win::IDCANCEL));
+                  EXPECT_EQ(barText(dialog), "Cancel");
+                  // A focus change is no click: the dialog is still open.
+                  EXPECT_TRUE(win::IsWindow(dialog));
+                  Press(dialog, win::IDCANCEL);
+              }}),
+              0);
+    SetHelpBarOption(false);
+}
+
+TEST_F(MonteCarloCommandsTest, EnterStepsTheValueListOneEntryDownWithinTheList)
+{
+    ASSERT_EQ(RunMonteCarlo("3"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    const win::HWND list = win::GetDlgItem(record.windowRecord->window, 102);
+    ASSERT_EQ(win::SendMessage(list, win::LB_GETCOUNT, 0, 0), 3);
+    win::SetFocus(list);
+    auto enter = [&] {
+        win::headless::PressKey(win::VK_RETURN);
+        Pump();
+        return static_cast<int>(win::SendMessage(list, win::LB_GETCURSEL, 0, 0));
+    };
+    EXPECT_EQ(enter(), 0);  // from no selection to the first
+    EXPECT_EQ(enter(), 1);
+    EXPECT_EQ(enter(), 2);
+    EXPECT_EQ(enter(), 2);  // kept within the list
+    // An empty list has nothing to step.
+    win::SendMessage(list, win::LB_RESETCONTENT, 0, 0);
+    StepListSelection(list);
+    EXPECT_EQ(win::SendMessage(list, win::LB_GETCURSEL, 0, 0), win::LB_ERR);
 }
 
 }  // namespace
