@@ -517,6 +517,7 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
     win::SetTextColor(dc, Colour(record->view.font.color));
     const win::HGDIOBJ oldFont =
         win::SelectObject(dc, printFont ? static_cast<win::HGDIOBJ>(printFont) : win::GetStockObject(win::DEFAULT_GUI_FONT));
+    const int lineHeight = std::max(TextLineSpacing(dc), 1);
     win::SelectObject(dc, SolidBrushOf(Colour(record->backgroundColor)));
     win::Rectangle(dc, left, top, right, bottom + 1);
     win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
@@ -556,15 +557,15 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
                 win::Polygon(dc, shape, 5);
             }
             const std::string share = StrPrintf("%.1f", count / n * 100.0);
-            win::RECT r{x0 - 10, bottom - h - 16, x1 + 10, bottom - h - 2};
+            win::RECT r{x0 - 10, bottom - h - lineHeight - 2, x1 + 10, bottom - h - 2};
             win::DrawText(dc, share, &r, win::DT_CENTER | win::DT_SINGLELINE);
         }
         win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
     }
     // The range under the chart.
-    win::RECT lowText{left - 40, bottom + 4, left + 80, bottom + 20};
+    win::RECT lowText{left - 40, bottom + 4, left + 80, bottom + 4 + lineHeight};
     win::DrawText(dc, record->lowText, &lowText, win::DT_LEFT | win::DT_SINGLELINE);
-    win::RECT highText{right - 80, bottom + 4, right + 20, bottom + 20};
+    win::RECT highText{right - 80, bottom + 4, right + 20, bottom + 4 + lineHeight};
     win::DrawText(dc, record->highText, &highText, win::DT_RIGHT | win::DT_SINGLELINE);
     win::RECT title{left, rect.top + 6, right, top - 4};
     win::DrawText(dc, record->view.title, &title, win::DT_CENTER | win::DT_SINGLELINE);

@@ -640,7 +640,7 @@ TEST_F(MonteCarloCommandsTest, ANewHistogramTakesThePlotsLookAndTheDialogChanges
     // OK keeps them; the chart is filled with the graph colour and the bars with theirs.
     EXPECT_EQ(Command(17163, record.windowRecord, {[&](win::HWND dialog) {
                   Press(dialog, 200);
-                  colour(dialog, 5, 12);
+                  colour(dialog, 5, 7);
                   colour(dialog, 4, 11);
                   colour(dialog, 2, 9);
                   win::RedrawWindow(dialog, nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_UPDATENOW | win::RDW_ALLCHILDREN);
@@ -650,7 +650,7 @@ TEST_F(MonteCarloCommandsTest, ANewHistogramTakesThePlotsLookAndTheDialogChanges
               0);
     EXPECT_EQ(record.foreColor, 9);
     Pump();
-    EXPECT_EQ(ChildPixel(record, 102), PaletteColor(12, true));
+    EXPECT_EQ(ChildPixel(record, 102), PaletteColor(7, true));
     // Inside the frame's top left corner is graph; the tallest bar is red somewhere along the
     // baseline's row above.
     win::RECT client{};
