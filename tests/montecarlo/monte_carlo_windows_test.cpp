@@ -379,6 +379,15 @@ protected:
         win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(combo, win::CBN_SELCHANGE), 0);
     }
 
+    // Add Histogram answered with High and OK.
+    int AddHighWithTheCommand()
+    {
+        return Command(17157, nullptr, {[&](win::HWND dialog) {
+                           Pick(dialog, 524, kHigh);
+                           Press(dialog, win::IDOK);
+                       }});
+    }
+
     LinkedList& Histograms() { return record_->document->monteCarloWindows[kAnalysisTransient]; }
     MonteCarloWindowRecord& First() { return *ListRecords<MonteCarloWindowRecord>(Histograms()).begin(); }
 
@@ -405,11 +414,7 @@ TEST_F(MonteCarloCommandsTest, AddChangeDeleteAndStatisticsCommands)
     EXPECT_EQ(Histograms().count, 0);
 
     // Add for good.
-    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
-                  Pick(dialog, 524, kHigh);
-                  Press(dialog, win::IDOK);
-              }}),
-              0);
+    ASSERT_EQ(AddHighWithTheCommand(), 0);
     ASSERT_EQ(Histograms().count, 1);
     MonteCarloWindowRecord& record = First();
     ASSERT_NE(record.windowRecord, nullptr);
@@ -572,11 +577,7 @@ win::COLORREF ChartPixel(const MonteCarloWindowRecord& record, int x, int y)
 TEST_F(MonteCarloCommandsTest, ANewHistogramTakesThePlotsLookAndTheDialogChangesIt)
 {
     ASSERT_EQ(RunMonteCarlo("40"), 0);
-    EXPECT_EQ(Command(17157, nullptr, {[&](win::HWND dialog) {
-                  Pick(dialog, 524, kHigh);
-                  Press(dialog, win::IDOK);
-              }}),
-              0);
+    ASSERT_EQ(AddHighWithTheCommand(), 0);
     ASSERT_EQ(Histograms().count, 1);
     MonteCarloWindowRecord& record = First();
     // The font and colours are the plot's, and the window and its statics show them.
