@@ -21,7 +21,9 @@
 #include "document/grid_text.h"
 #include "frame_test_support.h"
 #include "platform/headless.h"
+#include "platform/menu.h"
 #include "platform/message.h"
+#include "screen_capture_support.h"
 #include "platform/winhelp.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"
@@ -151,6 +153,43 @@ TEST_F(WindowCommands, TheFlagsPopupOpensForTheCurrentPane)
     EXPECT_NEAR(shown.x, (pane.right - pane.left) / 2, 1);
     EXPECT_NEAR(shown.y, (pane.bottom - pane.top) / 2, 1);
     EXPECT_EQ(NotAvailableWarnings(), 0);
+}
+
+bool gFlagsShot = false;
+
+// Inside the popup's own loop: its picture, then the first flag chosen.
+void ShootFlagsPopup(win::HWND hwnd, win::UINT, win::UINT_PTR id, win::DWORD)
+{
+    win::KillTimer(hwnd, id);
+    gFlagsShot = win::IsMenuTracking() && SaveScreen("schematic_flags_popup");
+    win::headless::PressKey(win::VK_DOWN);
+    win::headless::PressKey(win::VK_RETURN);
+}
+
+TEST_F(WindowCommands, TheFlagsPopupListsTheFlagsAndGoesToTheChosenOne)
+{
+    CircuitDocument& document = *schematic_->document;
+    document.pages[0].extent = {0, 0, 8000, 8000};
+    UpdatePaneScrollBars(schematic_);
+    for (const char* name : {"CLK", "RESET", "DATA"}) {
+        GridText* flag = NewGridText(schematic_);
+        ASSERT_NE(flag, nullptr);
+        flag->text = name;
+        flag->x = 900;
+        flag->y = 700;
+        flag->flags = kGridTextIsFlag;
+    }
+    const int pane = FindVisiblePane(schematic_);
+    ASSERT_GE(pane, 0);
+    win::SetTimer(FrameWindow(), 0x5152, 50, ShootFlagsPopup);
+    EXPECT_EQ(Route(17671), 0);
+    EXPECT_TRUE(gFlagsShot);
+    win::POINT shown{};
+    WorldToScreen(schematic_, shown, 900, 700, pane);
+    win::RECT rect{};
+    GetPaneRect(schematic_, pane, rect);
+    EXPECT_NEAR(shown.x, (rect.right - rect.left) / 2, 1);
+    EXPECT_NEAR(shown.y, (rect.bottom - rect.top) / 2, 1);
 }
 
 TEST_F(WindowCommands, AltF1GivesTheHelpOfTheDotCommandAtTheCaret)
