@@ -3,11 +3,10 @@
 // the analysis window's F4 and Exit Probe.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <unistd.h>
+
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <thread>
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
@@ -20,6 +19,7 @@
 #include "document/document_windows.h"
 #include "document/grid_text.h"
 #include "frame_test_support.h"
+#include "model_program_stub.h"
 #include "platform/headless.h"
 #include "platform/menu.h"
 #include "platform/message.h"
@@ -65,30 +65,30 @@ protected:
     WindowRecord* schematic_ = nullptr;
 };
 
+// The grid point shows in the middle of the pane.
+void ExpectCentredInPane(WindowRecord* record, int x, int y, int pane)
+{
+    win::RECT rect{};
+    GetPaneRect(record, pane, rect);
+    win::POINT shown{};
+    WorldToScreen(record, shown, x, y, pane);
+    EXPECT_NEAR(shown.x, (rect.right - rect.left) / 2, 1);
+    EXPECT_NEAR(shown.y, (rect.bottom - rect.top) / 2, 1);
+}
+
 TEST_F(WindowCommands, TheModelProgramGetsTheActiveWindowsFile)
 {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kq5_modelprog_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     Settings().programDirectory = dir.string() + "/";
-    const std::filesystem::path out = dir / "args.txt";
-    {
-        std::ofstream s(dir / "kq5model");
-        s << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" << out.string() << "'\n";
-    }
-    std::filesystem::permissions(dir / "kq5model", std::filesystem::perms::owner_all);
+    WriteModelProgramStub(dir);
     const std::string name = (dir / "amp stage.cir").string();
     SetRecordTitle(schematic_, name);
 
     EXPECT_EQ(Route(12913), 0);
-    for (int i = 0; i < 200 && !std::filesystem::exists(out); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::ifstream in(out);
-    std::string count, first;
-    std::getline(in, count);
-    std::getline(in, first);
-    EXPECT_EQ(count, "1");
-    EXPECT_EQ(first, name);
+    const ModelProgramArgs args = WaitForModelProgramArgs(dir);
+    EXPECT_EQ(args.count, "1");
+    EXPECT_EQ(args.first, name);
     EXPECT_EQ(NotAvailableWarnings(), 0);
 
     // Without the program the file name is reported, not the command as missing.
@@ -146,12 +146,7 @@ TEST_F(WindowCommands, TheFlagsPopupOpensForTheCurrentPane)
     // choice, which then centres the flag in that pane.
     EXPECT_EQ(Route(17671), 0);
     GoToFlag(schematic_, kFirstFlagCommand);
-    win::RECT pane{};
-    GetPaneRect(schematic_, 0, pane);
-    win::POINT shown{};
-    WorldToScreen(schematic_, shown, 500, 400, 0);
-    EXPECT_NEAR(shown.x, (pane.right - pane.left) / 2, 1);
-    EXPECT_NEAR(shown.y, (pane.bottom - pane.top) / 2, 1);
+    ExpectCentredInPane(schematic_, 500, 400, 0);
     EXPECT_EQ(NotAvailableWarnings(), 0);
 }
 
@@ -184,12 +179,7 @@ TEST_F(WindowCommands, TheFlagsPopupListsTheFlagsAndGoesToTheChosenOne)
     win::SetTimer(FrameWindow(), 0x5152, 50, ShootFlagsPopup);
     EXPECT_EQ(Route(17671), 0);
     EXPECT_TRUE(gFlagsShot);
-    win::POINT shown{};
-    WorldToScreen(schematic_, shown, 900, 700, pane);
-    win::RECT rect{};
-    GetPaneRect(schematic_, pane, rect);
-    EXPECT_NEAR(shown.x, (rect.right - rect.left) / 2, 1);
-    EXPECT_NEAR(shown.y, (rect.bottom - rect.top) / 2, 1);
+    ExpectCentredInPane(schematic_, 900, 700, pane);
 }
 
 TEST_F(WindowCommands, AltF1GivesTheHelpOfTheDotCommandAtTheCaret)
