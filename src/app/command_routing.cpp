@@ -37,6 +37,7 @@
 #include "document/document_windows.h"
 #include "netlist/circuit_build.h"
 #include "netlist/library_translate.h"
+#include "netlist/spice_dot_commands.h"
 #include "netlist/spice_export.h"
 #include "schematic/component_library.h"
 #include "schematic/edit_commands.h"
@@ -74,15 +75,15 @@ struct IdRange {
 // Commands of parts of the program that are not in this build, by the part that owns them.
 constexpr IdRange kUnavailableRanges[] = {
     // Schematic editor.
-    {12913, 12913}, {17214, 17214}, {17669, 17669}, {17671, 17671},
+    {17214, 17214},
     // Plots.
-    {770, 771}, {17152, 17152}, {17156, 17156}, {17159, 17159}, {17161, 17162}, {17164, 17165}, {17168, 17170},
+    {17159, 17159}, {17161, 17162}, {17164, 17165}, {17168, 17170},
     {17172, 17180},
     // Multi-run results (the performance, Monte Carlo and 3-D windows, stepping and DSP are built).
     {14583, 14584}, {14586, 14599},
     {17371, 17380},
-    // Run control of an open analysis, model statements and the text window's context help.
-    {16058, 16058}, {18613, 18613}, {17502, 17502}, {17805, 17805},
+    // Model statements.
+    {17502, 17502},
     // Page keys: schematic and plot navigation.
     {17632, 17639},
 };
@@ -196,6 +197,40 @@ void OpenUserDefinitions()
                     kLoadDefaults, opened);
 }
 
+// The model-fitting program gets the active window's file.
+void ModelProgramCommand(const CommandContext& context)
+{
+    OpenFileOfKind(context.active ? GetRecordTitle(context.active) : std::string(), kFileKindModelFile);
+}
+
+// Ctrl+G: the text area goes into the pane last clicked, or leaves it when it is there already.
+void ToggleDrawingText(const CommandContext& context)
+{
+    if (context.kind != kWindowSchematic || !context.active->document) return;
+    SetTextAreaPane(context.active, context.active->document->currentPane, true);
+}
+
+// The flags popup of the pane last clicked, opened at that pane's button.
+void FlagsPopupAtPane(const CommandContext& context)
+{
+    if (context.kind != kWindowSchematic || !context.active->document) return;
+    const int pane = FindVisiblePane(context.active);
+    if (pane < 0) return;
+    const win::RECT button = PaneButtonRect(context.active, pane);
+    win::POINT point{button.left, button.top};
+    win::ClientToScreen(context.active->window, &point);
+    ShowFlagsPopupMenu(context.active, pane, point);
+}
+
+// F4 brings the open analysis's window to the front; Exit Probe closes it, which ends the analysis.
+void AnalysisWindowCommand(int id)
+{
+    WindowRecord* plot = RunControl().analysisWindow;
+    if (!AnalysisOpen() || plot == nullptr || plot->window == nullptr) return;
+    if (id == 17152) ActivateWindowRecord(plot, false);
+    else CloseWindowRecord(plot);
+}
+
 void MdiCommand(int id)
 {
     win::HWND client = Frame().mdiClient;
@@ -220,6 +255,15 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case kDspParametersTemplate: DspParameters(Frame().frame); return 0;
     case 3801: case 3802: case 3803: case 3804: SendToTextControl(context, id); return 0;
     case kFindCommand: case kFindAgainCommand: case kRepeatFindCommand: case kReplaceCommand: FindCommands(context, id); return 0;
+    case 12913: ModelProgramCommand(context); return 0;
+    case 16058: PauseAnalysisRun(); return 0;
+    case 18613: StopAnalysisRun(); return 0;
+    case 17152: case 17156: AnalysisWindowCommand(id); return 0;
+    case 17669: ToggleDrawingText(context); return 0;
+    case 17671: FlagsPopupAtPane(context); return 0;
+    case 17805:
+        if (context.kind == kWindowSchematic || context.kind == kWindowTextCircuit) ShowTextWindowContextHelp(context.active);
+        return 0;
     case 10185: ToolBarDialog(Frame().frame); return 0;
     case 12506:
         if (context.active && context.active->document) RevertToSaved(context.active);

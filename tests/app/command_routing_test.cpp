@@ -36,13 +36,10 @@ std::set<int> OwnersList()
 {
     std::set<int> ids;
     // Schematic editor.
-    for (int id : {12913, 17214}) ids.insert(id);
+    ids.insert(17214);
     AddRange(ids, 17632, 17639);
-    for (int id : {17669, 17671}) ids.insert(id);
     // Plots.
-    AddRange(ids, 770, 771);
-    ids.insert(17152);
-    for (int id : {17156, 17159, 17161, 17162, 17164, 17165}) ids.insert(id);
+    for (int id : {17159, 17161, 17162, 17164, 17165}) ids.insert(id);
     AddRange(ids, 17168, 17170);
     AddRange(ids, 17172, 17180);
     // Multi-run results; the performance windows (14570 to 14582, 14585), Go To Performance, the
@@ -51,9 +48,8 @@ std::set<int> OwnersList()
     AddRange(ids, 14583, 14584);
     AddRange(ids, 14586, 14599);
     AddRange(ids, 17371, 17380);
-    // Run control of an open analysis, Add Model Statements and the text window's context help:
-    // their parts of the analysis kernel and the model libraries are not in this build either.
-    for (int id : {16058, 18613, 17502, 17805}) ids.insert(id);
+    // Add Model Statements: its part of the model libraries is not in this build either.
+    ids.insert(17502);
     return ids;
 }
 
@@ -118,11 +114,11 @@ TEST_F(CommandRouting, EveryOwnersIdGivesTheWarningOrGoesOnWhereItsWindowIsMissi
 TEST_F(CommandRouting, TheWarningNamesTheCommandByItsShortName)
 {
     win::ClearMessageBoxLog();
-    Route(12913);
+    Route(17502);
     ASSERT_EQ(win::MessageBoxLog().size(), 1u);
-    EXPECT_NE(win::MessageBoxLog()[0].text.find("'" + CommandShortName(12913) + "' is not available in this build."),
+    EXPECT_NE(win::MessageBoxLog()[0].text.find("'" + CommandShortName(17502) + "' is not available in this build."),
               std::string::npos);
-    EXPECT_FALSE(CommandShortName(12913).empty());
+    EXPECT_FALSE(CommandShortName(17502).empty());
     EXPECT_EQ(CommandShortName(999999), "999999");
 }
 
@@ -205,7 +201,7 @@ TEST_F(CommandRouting, AComponentMenuEntryChoosesThePartToPlace)
 TEST_F(CommandRouting, EveryCommandIsCountedOnceTakenOrNot)
 {
     // A handled command, one that warns, and one that goes on to the window.
-    for (int id : {17403, 12913, 17632}) {
+    for (int id : {17403, 17502, 17632}) {
         const std::uint32_t before = CommandUseCount(static_cast<std::uint32_t>(id));
         Route(id);
         EXPECT_EQ(CommandUseCount(static_cast<std::uint32_t>(id)), before + 1) << id;

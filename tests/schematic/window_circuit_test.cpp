@@ -2,6 +2,7 @@
 // go, the close question, text circuit windows, reusing the start-up window, the model program's
 // arguments and the New dialog.
 #include "schematic_test_support.h"
+#include "../app/model_program_stub.h"
 
 #include <unistd.h>
 
@@ -172,26 +173,14 @@ TEST_F(CircuitWindows, OpeningASchematicReusesTheEmptyStartUpWindow)
 TEST_F(CircuitWindows, TheModelProgramGetsTheFileNameAsOneArgument)
 {
     Settings().programDirectory = dir_.string() + "/";
-    const std::filesystem::path script = dir_ / "kq5model";
-    const std::filesystem::path out = dir_ / "args.txt";
-    {
-        std::ofstream s(script);
-        s << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" << out.string() << "'\n";
-    }
-    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    WriteModelProgramStub(dir_);
     // Blanks and quotes in the name must not split it or start anything else.
     const std::string name = (dir_ / "my \"odd\" model; touch x.mod").string();
     WindowRecord* opened = nullptr;
     EXPECT_EQ(LoadCircuitFile(nullptr, name, kFileKindModelFile, kLoadQuiet, opened), 0);
-    for (int i = 0; i < 200 && !std::filesystem::exists(out); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::ifstream in(out);
-    std::string count, first;
-    std::getline(in, count);
-    std::getline(in, first);
-    EXPECT_EQ(count, "1");
-    EXPECT_EQ(first, name);
+    const ModelProgramArgs args = WaitForModelProgramArgs(dir_);
+    EXPECT_EQ(args.count, "1");
+    EXPECT_EQ(args.first, name);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "x.mod"));
 }
 
