@@ -36,18 +36,10 @@ win::LRESULT ProbeBarProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam,
 TEST_F(Graph3DTest, LongCurvesShowThePreparationProgressAndRestoreTheStatus)
 {
     // Five runs with at least 25000 points each: above 100000 stored points in all.
-    PutCircuit("RC LONG\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 0.2U 5M 0 0.2U\n.PRINT TRAN V(2)\n.END\n",
-               "rclong.cir");
-    SteppingSlot& slot = Document().stepping[0];
-    slot.flags = kStepOn | kStepComponent | kStepLinear;
-    slot.name = "R1";
-    slot.param = "";
-    slot.from = "1K";
-    slot.to = "5K";
-    slot.value = "1K";
-    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
-    ASSERT_EQ(RunAnalysisTimed(0), 0);
-    Pump();
+    ASSERT_EQ(RunStepped("1K", "5K", "1K",
+                         "RC LONG\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 0.2U 5M 0 0.2U\n"
+                         ".PRINT TRAN V(2)\n.END\n"),
+              0);
     const PlotRecord& analysis = *RunControl().analysisWindow->plot;
     ASSERT_GT(analysis.curves[0]->lastPointIndex, 100000);
 
