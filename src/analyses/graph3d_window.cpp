@@ -39,6 +39,7 @@
 #include "platform/win_styles.h"
 #include "platform/window.h"
 #include "plots/curve_record.h"
+#include "plots/plot_cursors.h"
 #include "plots/plot_layout.h"
 #include "plots/plot_object_draw.h"
 #include "schematic/mouse_input.h"
@@ -238,6 +239,7 @@ win::LRESULT OnCreate(win::HWND hwnd)
     WindowsState& s = State();
     WindowRecord* record = NewWindowRecord(hwnd, kWindow3D);
     if (!record) return -1;
+    record->flags |= kRecordHoldsPlotObjects;
     record->markRect = win::RECT{-1, -1, -1, -1};
     if (Graph3DPlot* plot = s.creating) {
         s.plots[record] = plot;
@@ -260,6 +262,7 @@ void OnDestroy(win::HWND hwnd)
     win::KillTimer(hwnd, kGraph3DTimer);
     WindowRecord* record = GetWindowRecord(hwnd);
     if (!record) return;
+    ReleaseCursorTable(record);
     if (s.drag.window == record) s.drag = Graph3DDragState{};
     Graph3DPlot* plot = Graph3DPlotOfWindow(record);
     s.plots.erase(record);
@@ -663,11 +666,30 @@ bool PickGraph3DCursor(WindowRecord* window, int which, win::POINT mouse)
             DrawCursorMarks(window, which);
             plot->surface.cursorPoint[static_cast<std::size_t>(which)] = rs[nearest] * columns + cs[nearest];
             DrawCursorMarks(window, which);
+            if (CursorTableOwner() == window) SyncGraph3DCursor(window, true);
             if (window->window) win::InvalidateRect(window->window, nullptr, 1);
             return true;
         }
     }
     return false;
+}
+
+void SyncGraph3DCursor(WindowRecord* window, bool force)
+{
+    Graph3DPlot* plot = Graph3DPlotOfWindow(window);
+    WindowRecord* analysis = RunControl().analysisWindow;
+    if (!plot || !plot->surface.HasGrid() || !AnalysisPlot()) return;
+    if (!force && CursorTableOwner() == window) return;
+    const Graph3DSurface& s = plot->surface;
+    const int columns = static_cast<int>(s.xGrid.size());
+    const int points = columns * static_cast<int>(s.zGrid.size());
+    std::array<std::array<double, 2>, 3> values{};
+    for (std::size_t k = 0; k < 2; ++k) {
+        const int point = std::clamp(s.cursorPoint[k], 0, points - 1);
+        for (int axis = 0; axis < 3; ++axis)
+            values[static_cast<std::size_t>(axis)][k] = PatchCornerValue(*plot, axis, point / columns, point % columns);
+    }
+    LendCursorTable(analysis, window, s.curveIndex, values[0], values[1], values[2]);
 }
 
 win::LRESULT Graph3DWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
@@ -742,7 +764,11 @@ win::LRESULT Graph3DWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPara
         break;
     }
     case win::WM_MDIACTIVATE:
-        if (reinterpret_cast<win::HWND>(lParam) == hwnd) RefreshToolButtonStates();
+        if (reinterpret_cast<win::HWND>(lParam) == hwnd) {
+            RefreshToolButtonStates();
+            if (record && InCursorMode(record)) SyncGraph3DCursor(record);
+            else ReleaseCursorTable(record);
+        }
         break;
     default: break;
     }

@@ -72,6 +72,9 @@ int HitRotationHandle(const Graph3DPlot& plot, const Graph3DView& view, win::POI
 void FitRotationToPoint(Graph3DPlot& plot, const Graph3DView& view, int handle, win::POINT mouse);
 // Moves cursor `which` (0 left, 1 right) to the grid point under the mouse; false outside.
 bool PickGraph3DCursor(WindowRecord* window, int which, win::POINT mouse);
+// Lends the window's two cursor points (X, height, Z) to its curve in the analysis window's
+// cursor table; `force` also when the table shows them already (after a cursor moved).
+void SyncGraph3DCursor(WindowRecord* window, bool force = false);
 // The view the window draws with now.
 bool CurrentGraph3DView(WindowRecord* window, Graph3DView& view);
 

@@ -637,6 +637,7 @@ win::LRESULT OnCreate(win::HWND hwnd)
     if (!node) return -1;
     WindowRecord* record = NewWindowRecord(hwnd, kWindowPerformance);
     if (!record) return -1;
+    record->flags |= kRecordHoldsPlotObjects;
     record->plot = node->SharedPlot();
     record->title = WindowCaption(*node);
     node->window = record;

@@ -111,6 +111,7 @@ win::LRESULT OnCreate(win::HWND hwnd)
     rc.closeAfterRun = 0;
     WindowRecord* record = NewWindowRecord(hwnd, kWindowAnalysis);
     if (!record) return -1;
+    record->flags |= kRecordHoldsPlotObjects;
     WindowRecord* circuit = rc.circuitWindow;
     if (circuit && IsLiveWindowRecord(circuit)) {
         if (!circuit->plot && CreatePlotRecord(circuit) != 0) return -1;

@@ -335,6 +335,48 @@ void HandleCursorStepCommand(WindowRecord* window, int direction, int k)
 
 int LastMovedCursor() { return PlotCursors().lastMoved; }
 
+bool LendCursorTable(WindowRecord* analysis, WindowRecord* owner, int curve, const std::array<double, 2>& x,
+                     const std::array<double, 2>& y, const std::array<double, 2>& z)
+{
+    CursorTableLoan& loan = PlotCursors().loan;
+    if (loan.owner && (loan.analysis != analysis || loan.curve != curve)) ReleaseCursorTable(loan.owner);
+    PlotRecord* plot = PlotOf(analysis);
+    if (!owner || !plot || curve < 0 || curve >= plot->curveCount) return false;
+    CurveRecord& c = CurveAt(*plot, curve);
+    if (!loan.owner) {
+        loan.x = c.cursorX;
+        loan.y = c.cursorY;
+        loan.z = c.cursorZ;
+    }
+    loan.owner = owner;
+    loan.analysis = analysis;
+    loan.curve = curve;
+    c.cursorX = x;
+    c.cursorY = y;
+    c.cursorZ = z;
+    // A repaint draws the marks afresh, where XOR drawing would depend on what was shown before.
+    if (analysis->window) win::InvalidateRect(analysis->window, nullptr, 1);
+    return true;
+}
+
+void ReleaseCursorTable(WindowRecord* owner)
+{
+    CursorTableLoan& loan = PlotCursors().loan;
+    if (!owner || loan.owner != owner) return;
+    PlotRecord* plot = IsLiveWindowRecord(loan.analysis) ? PlotOf(loan.analysis) : nullptr;
+    // A run since the loan may have rebuilt the curves; a curve that is gone gets nothing back.
+    if (plot && loan.curve >= 0 && loan.curve < plot->curveCount) {
+        CurveRecord& c = CurveAt(*plot, loan.curve);
+        c.cursorX = loan.x;
+        c.cursorY = loan.y;
+        c.cursorZ = loan.z;
+        if (loan.analysis->window) win::InvalidateRect(loan.analysis->window, nullptr, 1);
+    }
+    loan = CursorTableLoan{};
+}
+
+WindowRecord* CursorTableOwner() { return PlotCursors().loan.owner; }
+
 void InitPlotCursors(WindowRecord* window)
 {
     PlotRecord* plot = PlotOf(window);

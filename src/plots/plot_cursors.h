@@ -2,6 +2,7 @@
 // The two measurement cursors of each plot group in Cursor mode: they sit on stored points of
 // the current curve, move point by point or by a search mode, jump between runs, follow clicks
 // and typed X or Y values; the other curves of the group show their values at the cursors' X.
+#include <array>
 #include <cstdint>
 
 #include "platform/win_types.h"
@@ -36,11 +37,21 @@ inline constexpr int kCommandTagHorizontal = 17186;
 inline constexpr int kCommandTagVertical = 17187;
 inline constexpr int kCommandAlignCursors = 17188;
 
+// The analysis window's cursor table can be lent to another window (a 3-D window) whose cursor
+// values then stand in one of its curves; the curve's own values are kept to be given back.
+struct CursorTableLoan {
+    WindowRecord* owner = nullptr;     // null: the table shows the analysis window's own cursors
+    WindowRecord* analysis = nullptr;  // the window whose curve holds the lent values
+    int curve = -1;
+    std::array<double, 2> x{}, y{}, z{};  // the curve's own values while lent
+};
+
 struct PlotCursorState {
     int searchMode = kSearchNext;
     int lastMoved = 0;
     bool align = false;
     int selectedRun = 0;
+    CursorTableLoan loan;
 };
 PlotCursorState& PlotCursors();
 void ResetPlotCursorsForTests();
@@ -62,6 +73,14 @@ void MoveCursorBySearchMode(WindowRecord* window, int k, int direction, int mode
 void MoveCursorAndRedraw(WindowRecord* window, int curve, int k, std::int32_t point, bool hasX = false, double x = 0.0);
 void HandleCursorStepCommand(WindowRecord* window, int direction, int k);
 int LastMovedCursor();
+// Shows the given cursor values (left, right) in curve `curve` of the analysis window on behalf
+// of `owner`, and repaints the window; false when the curve does not exist.
+bool LendCursorTable(WindowRecord* analysis, WindowRecord* owner, int curve, const std::array<double, 2>& x,
+                     const std::array<double, 2>& y, const std::array<double, 2>& z);
+// When `owner` holds the table: the curve gets its own values back, the lent marks are erased by
+// a repaint and the table has no owner again.
+void ReleaseCursorTable(WindowRecord* owner);
+WindowRecord* CursorTableOwner();
 void InitPlotCursors(WindowRecord* window);
 // Walks the run's segments from its first point + start offset (then from its start up to
 // there) and places cursor k where the X (or, with yFlag, the Y) value is crossed. 1 placed.

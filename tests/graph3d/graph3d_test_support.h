@@ -78,17 +78,24 @@ protected:
         if (__lsan_enable) __lsan_enable();
     }
 
-    // Runs the stepped transient: R1 from `from` to `to` by `step`.
-    int RunStepped(const char* from = "1K", const char* to = "5K", const char* step = "1K")
+    // Steps the component `name` of stepping slot k linearly from `from` to `to` by `step`.
+    void StepComponent(int k, const char* name, const char* from, const char* to, const char* step)
     {
-        PutCircuit(kSteppedRc, "rc3d.cir");
-        SteppingSlot& slot = Document().stepping[0];
+        SteppingSlot& slot = Document().stepping[static_cast<std::size_t>(k)];
         slot.flags = kStepOn | kStepComponent | kStepLinear;
-        slot.name = "R1";
+        slot.name = name;
         slot.param = "";
         slot.from = from;
         slot.to = to;
         slot.value = step;
+    }
+
+    // Runs the stepped transient of `circuit`: R1 from `from` to `to` by `step`.
+    int RunStepped(const char* from = "1K", const char* to = "5K", const char* step = "1K",
+                   const char* circuit = kSteppedRc)
+    {
+        PutCircuit(circuit, "rc3d.cir");
+        StepComponent(0, "R1", from, to, step);
         if (const int started = RunAnalysisCommand(record_, 0); started != 0) return started;
         const int result = RunAnalysisTimed(0);
         Pump();

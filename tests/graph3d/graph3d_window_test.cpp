@@ -329,18 +329,8 @@ TEST_F(Graph3DTest, PerformanceModeMeasuresEachRun)
 {
     // Two slots: R1 (Z) and C1 (X); Y the final value... the rise time of v(2).
     PutCircuit(kSteppedRc, "rc3d.cir");
-    SteppingSlot& r = Document().stepping[0];
-    r.flags = kStepOn | kStepComponent | kStepLinear;
-    r.name = "R1";
-    r.from = "1K";
-    r.to = "2K";
-    r.value = "1K";
-    SteppingSlot& c = Document().stepping[1];
-    c.flags = kStepOn | kStepComponent | kStepLinear;
-    c.name = "C1";
-    c.from = "0.2U";
-    c.to = "0.6U";
-    c.value = "0.2U";
+    StepComponent(0, "R1", "1K", "2K", "1K");
+    StepComponent(1, "C1", "0.2U", "0.6U", "0.2U");
     ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
     ASSERT_EQ(RunAnalysisTimed(0), 0);
     ASSERT_EQ(RunState().runCount, 6);
