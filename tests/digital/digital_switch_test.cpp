@@ -84,15 +84,15 @@ TEST_F(DigitalSwitchTest, AClickMidRunReachesTheGateAtTheClickPlusItsDelay)
 
 TEST_F(DigitalSwitchTest, TheLeverAndTheStateValueSetTheLevelFromTheStart)
 {
-    SchematicItem* lever = Driver(kComponentDigitalSwitch, {{kAttrIoModel, "IO_STM"}});
-    lever->switchOn = 1;
+    SchematicItem* part = Driver(kComponentDigitalSwitch, {{kAttrIoModel, "IO_STM"}});
+    part->switchOn = 1;
     EXPECT_EQ(Run(), "0:X 7000:0");
 
-    Fresh();
-    Driver(kComponentDigitalState, {{kAttrValue, "1"}, {kAttrIoModel, "IO_STM"}});
+    // The same drawn part made a DIGITAL STATE (the build keeps its place in the list).
+    part->definition = Definition(kComponentDigitalState, 1);
+    SetAttribute(record_, part, kAttrValue, "1");
     EXPECT_EQ(Run(), "0:X 7000:0");
-    Fresh();
-    Driver(kComponentDigitalState, {{kAttrValue, "0"}, {kAttrIoModel, "IO_STM"}});
+    SetAttribute(record_, part, kAttrValue, "0");
     EXPECT_EQ(Run(), "0:X 5000:1");
 }
 
