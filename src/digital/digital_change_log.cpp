@@ -203,14 +203,38 @@ int AddChangedNode(int node)
     return 0;
 }
 
-int AppendChangeRecord(const DigitalChangeRecord& record)
+DigitalChangeRecord* LogChange(DigitalDeviceTables& d, std::uint32_t time, int node, int device, std::uint16_t kind,
+                               int output)
 {
-    DigitalDeviceTables& d = DigitalSimulator();
     DigitalChangeRecord* r = NewEntry(d.changeLog);
-    if (!r) return kMsgInsufficientMemory;
-    *r = record;
+    if (!r) return nullptr;
     r->sequence = ++d.logSequence;
-    return 0;
+    r->time = time;
+    r->node = node;
+    r->device = device;
+    r->kind = kind;
+    const std::size_t i = static_cast<std::size_t>(node);
+    r->state = r->nodeStateBefore = d.current[i];
+    r->scheduled = d.scheduled[i];
+    r->previous = d.previous[i];
+    if (device > 0) {
+        r->lowStrength = d.lowStrength[static_cast<std::size_t>(device)];
+        r->highStrength = d.highStrength[static_cast<std::size_t>(device)];
+    }
+    r->output = output;
+    if (output >= 0) {
+        const std::size_t o = static_cast<std::size_t>(output);
+        r->outputCurrent = d.outputCurrent[o];
+        r->outputScheduled = d.outputScheduled[o];
+        r->outputTime = d.outputTime[o];
+    }
+    return r;
+}
+
+void DropLastChange(DigitalDeviceTables& d)
+{
+    d.changeLog.pop_back();
+    --d.logSequence;
 }
 
 }  // namespace kq5

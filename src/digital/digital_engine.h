@@ -117,10 +117,12 @@ void DigitalStepNoOp();
 // Queues the events of every stimulus device (run start). 0 or 15002.
 int QueueStimulusEvents();
 int AddChangedNode(int node);
-int AppendChangeRecord(const DigitalChangeRecord& record);
-// A record of the node's and the output's slots as they are now.
-DigitalChangeRecord ChangeRecordFor(const DigitalDeviceTables& d, std::uint32_t time, int node, int device,
-                                    std::uint16_t kind);
+// A new change-log entry holding the node's and the output's slots as they are now (`output`:
+// the device's output on the node, or -1), filled in place; null when memory runs out.
+DigitalChangeRecord* LogChange(DigitalDeviceTables& d, std::uint32_t time, int node, int device, std::uint16_t kind,
+                               int output);
+// Takes back the entry LogChange made last (its change did not happen).
+void DropLastChange(DigitalDeviceTables& d);
 // The output index of the device's output on the node, or -1.
 int OutputOnNode(const DigitalDeviceTables& d, int device, int node);
 

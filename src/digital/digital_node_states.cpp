@@ -2,11 +2,10 @@
 
 namespace kq5 {
 
-DigitalDeviceTables& DigitalSimulator()
-{
-    static DigitalDeviceTables state;
-    return state;
-}
+namespace detail {
+// Built before any other file's start-up code can ask for it.
+constinit DigitalDeviceTables digitalSimulatorState;
+}  // namespace detail
 
 void ResetDigitalSimulatorForTests()
 {

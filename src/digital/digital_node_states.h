@@ -219,7 +219,11 @@ struct DigitalDeviceTables {
 
 using DigitalSimulatorState = DigitalDeviceTables;
 
-DigitalDeviceTables& DigitalSimulator();
+namespace detail {
+extern DigitalDeviceTables digitalSimulatorState;
+}
+// Inline: the event loop reaches the tables for every event and every device it evaluates.
+inline DigitalDeviceTables& DigitalSimulator() { return detail::digitalSimulatorState; }
 void ResetDigitalSimulatorForTests();
 
 // The digital simulator's time resolution.

@@ -399,7 +399,9 @@ int EvalDeviceOutputs(std::uint32_t time, int device)
         std::uint16_t result = kStateX63;
         if (cls == kClassNone || cls == kClassGate || cls == kClassTristate || cls == kClassDelayLine ||
             cls == kClassProgrammable) {
-            if (p == kComponentStim || p == kComponentFstim) continue;
+            if (p == kComponentStim || p == kComponentFstim || p == kComponentDigitalSwitch ||
+                p == kComponentDigitalState)
+                continue;
             if (p == kComponentLogicExp || p == kComponentPinDly || p == kComponentConstraint) {
                 // The program runs once, at the first output; a CONSTRAINT has nothing to drive.
                 if (k == 1)

@@ -13,6 +13,7 @@ namespace kq5 {
 namespace {
 
 constexpr int kNone = -1;
+constexpr int kMsgInsufficientMemory = 15002;
 // Base index into the gate delay record by old and new level (0 R F 1 X Z).
 constexpr int kTransitionBase[6][6] = {
     {kNone, 0, kNone, 0, 0, 6},
@@ -41,18 +42,18 @@ void SetOutputScheduled(DigitalDeviceTables& d, int output, std::uint16_t state,
 int LogSlots(DigitalDeviceTables& d, int node, int device)
 {
     if (!d.runFlag) return 0;
-    return AppendChangeRecord(ChangeRecordFor(d, d.now, node, device, kChangeEdited));
+    return LogChange(d, d.now, node, device, kChangeEdited, OutputOnNode(d, device, node)) ? 0 : kMsgInsufficientMemory;
 }
 
 int RemoveLogged(DigitalDeviceTables& d, TimeBreakpointRecord* event, int node, int device)
 {
-    DigitalChangeRecord r = ChangeRecordFor(d, event->time, node, device, kChangeRemoved);
-    r.order = event->order;
-    r.eventState = event->word3;
-    r.eventNode = event->word1;
-    r.eventLow = event->byteA;
-    r.eventHigh = event->byteB;
-    if (int rc = AppendChangeRecord(r)) return rc;
+    DigitalChangeRecord* r = LogChange(d, event->time, node, device, kChangeRemoved, OutputOnNode(d, device, node));
+    if (!r) return kMsgInsufficientMemory;
+    r->order = event->order;
+    r->eventState = event->word3;
+    r->eventNode = event->word1;
+    r->eventLow = event->byteA;
+    r->eventHigh = event->byteB;
     RemoveNodeEvent(event);
     return 0;
 }
@@ -63,31 +64,6 @@ std::uint16_t PresentOutput(const DigitalDeviceTables& d, int node, int output)
 }
 
 }  // namespace
-
-DigitalChangeRecord ChangeRecordFor(const DigitalDeviceTables& d, std::uint32_t time, int node, int device, std::uint16_t kind)
-{
-    DigitalChangeRecord r;
-    r.time = time;
-    r.node = node;
-    r.device = device;
-    r.kind = kind;
-    const std::size_t i = static_cast<std::size_t>(node);
-    r.state = r.nodeStateBefore = d.current[i];
-    r.scheduled = d.scheduled[i];
-    r.previous = d.previous[i];
-    if (device > 0) {
-        r.lowStrength = d.lowStrength[static_cast<std::size_t>(device)];
-        r.highStrength = d.highStrength[static_cast<std::size_t>(device)];
-    }
-    r.output = OutputOnNode(d, device, node);
-    if (r.output >= 0) {
-        const std::size_t o = static_cast<std::size_t>(r.output);
-        r.outputCurrent = d.outputCurrent[o];
-        r.outputScheduled = d.outputScheduled[o];
-        r.outputTime = d.outputTime[o];
-    }
-    return r;
-}
 
 int OutputOnNode(const DigitalDeviceTables& d, int device, int node)
 {
@@ -201,7 +177,7 @@ int ScheduleDigitalChange(std::uint32_t time, int lowStrength, int highStrength,
     const int output = OutputOnNode(d, device, node);
     if (time <= d.now && d.immediateMode) {
         if (d.runFlag)
-            if (int rc = AppendChangeRecord(ChangeRecordFor(d, time, node, device, kChangeApplied))) return rc;
+            if (!LogChange(d, time, node, device, kChangeApplied, output)) return kMsgInsufficientMemory;
         if (int rc = ResolveNodeDrive(lowStrength, highStrength, node, device, newState, time)) return rc;
         if (d.runFlag) {
             d.scheduled[static_cast<std::size_t>(node)] = d.current[static_cast<std::size_t>(node)];
@@ -211,21 +187,20 @@ int ScheduleDigitalChange(std::uint32_t time, int lowStrength, int highStrength,
     }
     if (!d.runFlag) return 0;
     if (d.scheduled[static_cast<std::size_t>(node)] == newState && !d.forceFlag) return 0;
-    DigitalChangeRecord r = ChangeRecordFor(d, time, node, device, kChangeQueued);
+    // The record comes first: a change that could not be undone is never made.
+    DigitalChangeRecord* r = LogChange(d, time, node, device, kChangeQueued, output);
+    if (!r) return kMsgInsufficientMemory;
     NodeEventEdit edit;
     if (int rc = QueueNodeEvent(time, static_cast<std::uint8_t>(lowStrength), static_cast<std::uint8_t>(highStrength),
-                                node, device, newState, &edit))
-        return rc;
-    r.order = edit.order;
-    r.overwritten = edit.overwritten;
-    r.eventState = edit.oldState;
-    r.eventLow = edit.oldLow;
-    r.eventHigh = edit.oldHigh;
-    if (int rc = AppendChangeRecord(r)) {
-        // The change cannot be undone without its record: take it back now.
-        if (edit.order != 0 && !edit.overwritten) RemoveNodeEvent(FindNodeEvent(time, edit.order));
+                                node, device, newState, &edit)) {
+        DropLastChange(d);
         return rc;
     }
+    r->order = edit.order;
+    r->overwritten = edit.overwritten;
+    r->eventState = edit.oldState;
+    r->eventLow = edit.oldLow;
+    r->eventHigh = edit.oldHigh;
     d.scheduled[static_cast<std::size_t>(node)] = newState;
     SetOutputScheduled(d, output, newState, time);
     return 0;
@@ -346,15 +321,15 @@ int MarkPendingEventX(int node, int device)
     const std::vector<TimeBreakpointRecord*> events = NodeEventsOf(node, device);
     if (events.empty()) return 0;
     TimeBreakpointRecord* event = events.front();
-    DigitalChangeRecord r = ChangeRecordFor(d, event->time, node, device, kChangeEdited);
-    r.order = event->order;
-    r.eventState = event->word3;
-    r.eventNode = event->word1;
-    if (int rc = AppendChangeRecord(r)) return rc;
+    const int output = OutputOnNode(d, device, node);
+    DigitalChangeRecord* r = LogChange(d, event->time, node, device, kChangeEdited, output);
+    if (!r) return kMsgInsufficientMemory;
+    r->order = event->order;
+    r->eventState = event->word3;
+    r->eventNode = event->word1;
     const std::uint16_t state = static_cast<std::uint16_t>((event->word3 & kStrengthMask) | kStateX);
     event->word3 = state;
     d.scheduled[static_cast<std::size_t>(node)] = state;
-    const int output = OutputOnNode(d, device, node);
     if (output >= 0) d.outputScheduled[static_cast<std::size_t>(output)] = state;
     return 0;
 }
@@ -400,12 +375,13 @@ int DisablePendingEvents(int node, int device)
 {
     DigitalDeviceTables& d = DigitalSimulator();
     if (d.pathMode) return 0;
+    const int output = OutputOnNode(d, device, node);
     for (TimeBreakpointRecord* event : NodeEventsOf(node, device)) {
-        DigitalChangeRecord r = ChangeRecordFor(d, event->time, node, device, kChangeEdited);
-        r.order = event->order;
-        r.eventState = event->word3;
-        r.eventNode = event->word1;
-        if (int rc = AppendChangeRecord(r)) return rc;
+        DigitalChangeRecord* r = LogChange(d, event->time, node, device, kChangeEdited, output);
+        if (!r) return kMsgInsufficientMemory;
+        r->order = event->order;
+        r->eventState = event->word3;
+        r->eventNode = event->word1;
         SetNodeEventNode(event, 0);
     }
     d.scheduled[static_cast<std::size_t>(node)] = d.current[static_cast<std::size_t>(node)];

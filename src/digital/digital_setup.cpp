@@ -53,7 +53,8 @@ bool Simulated(int type)
            InRange(type, kComponentJkff, kComponentPlnxorc) || type == kComponentStim || type == kComponentFstim ||
            type == kComponentDigitalInput || type == kComponentDigitalOutput || type == kComponentAdc ||
            type == kComponentDac || InRange(type, kComponentAo, kComponentOai) || type == kComponentLogicExp ||
-           type == kComponentPinDly || type == kComponentConstraint;
+           type == kComponentPinDly || type == kComponentConstraint || type == kComponentDigitalSwitch ||
+           type == kComponentDigitalState;
 }
 
 // Memories and bidirectional transfer gates do nothing.
@@ -236,14 +237,23 @@ int SetupDigitalDevices()
                     spec.record = std::move(record);
                 } else if (type == kComponentPullup || type == kComponentPulldn) {
                     for (int k = 0; k < pins; ++k) spec.outputs.push_back(pin(k));
-                } else if (type == kComponentStim) {
+                } else if (type == kComponentStim || type == kComponentDigitalSwitch || type == kComponentDigitalState) {
                     for (int k = 0; k < pins; ++k) spec.outputs.push_back(pin(k));
                     auto program = std::make_unique<StimulusProgram>();
-                    const double timestep = ParseNumber(ExpandAttributeDefines(&item, kAttrTimestep));
+                    // A switch and a state part are one-step stimuli: a level from the start.
+                    std::string command, format = "1";
+                    double timestep = 0.0;
+                    if (type == kComponentStim) {
+                        command = ExpandAttributeDefines(&item, kAttrCommand);
+                        format = ExpandAttributeDefines(&item, kAttrFormat);
+                        timestep = ParseNumber(ExpandAttributeDefines(&item, kAttrTimestep));
+                        if (ParseError()) timestep = 0.0;
+                    } else {
+                        command = "0 " + (type == kComponentDigitalSwitch ? std::string("1")
+                                                                         : ExpandAttributeDefines(&item, kAttrValue));
+                    }
                     std::string detail;
-                    const int id = CompileStimulus(*program, ExpandAttributeDefines(&item, kAttrCommand),
-                                                   ExpandAttributeDefines(&item, kAttrFormat), pins,
-                                                   ParseError() ? 0.0 : timestep, detail);
+                    const int id = CompileStimulus(*program, command, format, pins, timestep, detail);
                     if (id) {
                         if (detail.empty())
                             ReportComponentMessage(&item, id);

@@ -10,6 +10,8 @@ namespace kq5 {
 
 namespace {
 
+constexpr int kMsgInsufficientMemory = 15002;
+
 int EvaluateReaders(std::uint32_t time, int node)
 {
     DigitalDeviceTables& d = DigitalSimulator();
@@ -137,15 +139,16 @@ int ProcessDigitalEventsAt(std::uint32_t time)
             if (int rc = ResolveNodeDrive(event->byteA, event->byteB, event->word1, event->word2,
                                           static_cast<std::uint16_t>(event->word3), event->time))
                 return rc;
-        DigitalChangeRecord r = ChangeRecordFor(d, event->time, event->word1 > 0 ? event->word1 : 0, event->word2,
-                                                kChangeTaken);
-        r.state = static_cast<std::uint16_t>(event->word3);
-        r.lowStrength = r.eventLow = event->byteA;
-        r.highStrength = r.eventHigh = event->byteB;
-        r.eventState = event->word3;
-        r.eventNode = event->word1;
-        r.order = event->order;
-        if (int rc = AppendChangeRecord(r)) return rc;
+        const int node = event->word1 > 0 ? event->word1 : 0;
+        DigitalChangeRecord* r =
+            LogChange(d, event->time, node, event->word2, kChangeTaken, OutputOnNode(d, event->word2, node));
+        if (!r) return kMsgInsufficientMemory;
+        r->state = static_cast<std::uint16_t>(event->word3);
+        r->lowStrength = r->eventLow = event->byteA;
+        r->highStrength = r->eventHigh = event->byteB;
+        r->eventState = event->word3;
+        r->eventNode = event->word1;
+        r->order = event->order;
         RemoveNodeEvent(event);
         ++d.eventsApplied;
     }

@@ -11,10 +11,13 @@
 #include <new>
 #include <random>
 
+#include "analog/analysis_state.h"
 #include "core/engineering_numbers.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_logic_tables.h"
 #include "document/component_attributes.h"
+#include "document/schematic_item.h"
+#include "netlist/component_types.h"
 #include "netlist/translate_common.h"
 #include "platform/system.h"
 
@@ -418,6 +421,8 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
     bool jumped = false;
     int jumpsWithoutTime = 0;
     double timeAtLastJump = -1.0;
+    // A switch's one step drives the level its lever shows, not the one it was compiled with.
+    const SchematicItem* lever = d.primitive[dev] == kComponentDigitalSwitch ? d.component[dev] : nullptr;
     auto tickOf = [&](double t) { return std::llround((t - d.origin) / d.timeUnit); };
     std::vector<bool> passStarted(p.steps.size(), false);
     for (std::size_t i = 0; i < p.steps.size();) {
@@ -497,7 +502,7 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
                 value = Bits(((s.flags & kStepIncrBy) ? a + b : a - b) & mask, p.width);
             }
         } else {
-            value = s.value;
+            value = lever ? std::string(lever->switchOn ? "1" : "0") : s.value;
             for (char& c : value)
                 if (c == '?') c = (random() % 2 == 0) ? '1' : '0';
         }
@@ -525,6 +530,24 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
 }
 
 }  // namespace
+
+int ScheduleSwitchLevel(const SchematicItem* item)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    if (!item) return 0;
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        if (d.component[i] != item || d.primitive[i] != kComponentDigitalSwitch) continue;
+        const int outputs = DeviceOutputCount(d, dev);
+        if (outputs < 1 || d.now == 0xFFFFFFFFu) return 0;
+        const int node = DeviceOutputNode(d, dev, outputs);
+        // The tick in hand has had its events applied; the next one is the earliest the time
+        // loop can still land on, so the readers see the click there and not at a later step.
+        return QueueNodeEvent(d.now + 1, d.workLowStrength[i], d.workHighStrength[i], node, dev,
+                              item->switchOn ? kState163 : kState063);
+    }
+    return 0;
+}
 
 int StepStimulusDevices(double start, double end)
 {

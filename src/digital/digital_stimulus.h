@@ -61,4 +61,8 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
 // changes (loading delays included). 0, 15055 (reported against the part) or 15002.
 int StepStimulusDevices(double start, double end);
 
+// A DIGITAL SWITCH clicked during a run: its output takes the lever's level (full strength) at
+// the next digital tick. Nothing for a part the simulator does not hold. 0 or 15002.
+int ScheduleSwitchLevel(const SchematicItem* item);
+
 }  // namespace kq5

@@ -1,5 +1,6 @@
 #include "plots/plot_click_services.h"
 
+#include "digital/digital_stimulus.h"
 #include "document/connectivity.h"
 #include "document/schematic_item.h"
 #include "netlist/component_types.h"
@@ -27,6 +28,11 @@ void ToggleInteractiveSwitch(WindowRecord* record, SchematicItem* item)
 {
     if (!item || !item->IsComponent() || ItemComponentType(item) != kComponentDigitalSwitch) return;
     item->switchOn = item->switchOn ? 0 : 1;
+    // A run in hand takes the new level; when it cannot, the lever stays where the run has it.
+    if (ScheduleSwitchLevel(item) != 0) {
+        item->switchOn = item->switchOn ? 0 : 1;
+        return;
+    }
     // The lever moves: the old one has to be erased, not drawn over.
     RepaintAfterEdit(record);
 }
