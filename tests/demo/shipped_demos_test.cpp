@@ -59,6 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ShippedDemo{1, "schematic", "Circuits are saved with File, Save As"},
                       ShippedDemo{2, "analysis", "The same limits dialog serves AC and DC analyses."},
                       ShippedDemo{3, "analog_digital", "d(DOUT) is the inverter's logic state"},
+                      ShippedDemo{5, "stepping", "Stepping works the same way in AC and DC"},
+                      ShippedDemo{7, "plots3d", "3D windows turn with the arrow keys"},
+                      ShippedDemo{9, "fourier", "FFT, IFT, THD and the correlation"},
                       ShippedDemo{10, "subcircuits", "Its pins are joined in the order"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -68,7 +71,7 @@ TEST_F(DemoTest, DemosNotWrittenYetEndAtOnce)
 {
     Start();
     SetDemoScriptPathForTests(BuiltScript("demo.kq5"));
-    for (int label = 4; label <= 9; ++label) {
+    for (int label : {4, 6, 8}) {
         SCOPED_TRACE(label);
         PlayDemo(label);
         ASSERT_TRUE(PlayToEnd(60'000));
