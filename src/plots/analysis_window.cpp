@@ -7,6 +7,7 @@
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analyses/graph3d_window.h"
+#include "analyses/histogram.h"
 #include "analyses/performance_window.h"
 #include "app/color_table.h"
 #include "app/edit_mode.h"
@@ -229,7 +230,10 @@ void CloseAnalysisWindow()
     RunControlState& rc = RunControl();
     WindowRecord* record = rc.analysisWindow;
     // The 3-D plots stay listed, hidden, to be shown again with the next analysis.
-    if (record && IsLiveWindowRecord(record)) CloseGraph3DWindowsOfPlot();
+    if (record && IsLiveWindowRecord(record)) {
+        CloseGraph3DWindowsOfPlot();
+        CloseMonteCarloWindows();
+    }
     rc.analysisWindow = nullptr;
     if (!record || !IsLiveWindowRecord(record)) return;
     if (record->window && win::IsWindow(record->window)) {

@@ -4,7 +4,9 @@
 #include <array>
 #include <vector>
 
+#include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
+#include "analog/run_control.h"
 #include "app/color_table.h"
 #include "app/crosshair.h"
 #include "app/frame_state.h"
@@ -255,6 +257,9 @@ void DestroyDocumentWindow(win::HWND hwnd)
 {
     if (Frame().startupWindow == hwnd) Frame().startupWindow = nullptr;
     WindowRecord* record = GetWindowRecord(hwnd);
+    // The analysis of this circuit ends first: its windows (plots, 3-D plots, histograms) hold
+    // records that live in the circuit's document.
+    if (record && RunControl().circuitWindow == record) ExitAnalysis();
     FreeDocumentRecord(record);
 }
 
