@@ -49,8 +49,8 @@ void SubsetRange(const WaveformStore& store, const Graph3DSources& sources, int 
 
 // The range of a run source: the planned temperatures while a run goes on (the axis then keeps
 // still while the surface grows), otherwise the values the stored runs of the plot's walk hold.
-void SourceRange(const WaveformStore& store, const Graph3DSources& sources, const FunctionRecord& function, int source,
-                 double& lo, double& hi)
+void GetAxisSourceRange(const WaveformStore& store, const Graph3DSources& sources, const FunctionRecord& function,
+                        int source, double& lo, double& hi)
 {
     if (source == kAxisSourceTemperature && sources.running) {
         lo = sources.temperatureLow;
@@ -225,9 +225,9 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
         s.dataMin[0] = curve.axisLow[kWaveformX];
         s.dataMax[0] = curve.axisHigh[kWaveformX];
     } else {
-        SourceRange(store, sources, f, f.xData, s.dataMin[0], s.dataMax[0]);
+        GetAxisSourceRange(store, sources, f, f.xData, s.dataMin[0], s.dataMax[0]);
     }
-    SourceRange(store, sources, f, f.zData, s.dataMin[2], s.dataMax[2]);
+    GetAxisSourceRange(store, sources, f, f.zData, s.dataMin[2], s.dataMax[2]);
     for (int axis : {0, 2}) {
         const auto a = static_cast<std::size_t>(axis);
         if (s.dataMin[a] > s.dataMax[a]) std::swap(s.dataMin[a], s.dataMax[a]);
