@@ -135,8 +135,11 @@ void OnDestroy(win::HWND hwnd)
     if (!record) return;
     ReleasePlotWindowObjects(record);
     SaveAnalysisPlacements(record);
-    // The performance windows measure this window's curves: they go with it, keeping their records.
+    // The performance, 3-D and histogram windows measure this window's curves: they go with it,
+    // keeping their records (which live in the circuit's document and may be freed with it).
     HideAllPerformanceWindows();
+    CloseGraph3DWindowsOfPlot();
+    CloseMonteCarloWindows();
     RunControlState& rc = RunControl();
     if (rc.analysisWindow == record) rc.analysisWindow = nullptr;
     RestoreCircuitMenus();
