@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../plots/private_tmp.h"
 #include "analyses/performance_functions.h"
 #include "app/window_record.h"
 #include "plots/curve_record.h"
@@ -75,25 +76,14 @@ class StoredCurvesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kq5-perf-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        const char* old = std::getenv("TMP");
-        hadTmp_ = old != nullptr;
-        oldTmp_ = old ? old : "";
-        ::setenv("TMP", dir_.c_str(), 1);
+        ASSERT_TRUE(tmp_.Make("kq5-perf"));
         SetWaveformMemoryProbeForTests([] { return true; });
     }
     void TearDown() override
     {
         ResetWaveformStore(plot_);
         SetWaveformMemoryProbeForTests({});
-        if (hadTmp_)
-            ::setenv("TMP", oldTmp_.c_str(), 1);
-        else
-            ::unsetenv("TMP");
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        tmp_.Remove();
     }
 
     // One curve holding the runs; digital curves store state codes as Y.
@@ -112,9 +102,7 @@ protected:
 
     PlotRecord plot_;
     PerformanceContext context_;
-    std::string dir_;
-    std::string oldTmp_;
-    bool hadTmp_ = false;
+    PrivateTmp tmp_;
 };
 
 }  // namespace kq5::testing

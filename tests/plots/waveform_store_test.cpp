@@ -7,6 +7,7 @@
 
 #include "analog/run_control.h"
 #include "app/window_record.h"
+#include "private_tmp.h"
 #include "plots/curve_record.h"
 #include "analyses/run_state.h"
 #include "plots/waveform_store.h"
@@ -18,24 +19,13 @@ class WaveformStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kq5-store-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        const char* old = std::getenv("TMP");
-        oldTmp_ = old ? old : "";
-        hadTmp_ = old != nullptr;
-        ::setenv("TMP", dir_.c_str(), 1);
+        ASSERT_TRUE(tmp_.Make("kq5-store"));
         ResetRunControlForTests();
     }
     void TearDown() override
     {
         SetWaveformMemoryProbeForTests({});
-        if (hadTmp_)
-            ::setenv("TMP", oldTmp_.c_str(), 1);
-        else
-            ::unsetenv("TMP");
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        tmp_.Remove();
     }
 
     static CurveRecord& AddCurve(PlotRecord& plot, char xLetter = 0)
@@ -59,12 +49,10 @@ protected:
 
     std::size_t FilesInDir() const
     {
-        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir_), {}));
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(tmp_.Dir()), {}));
     }
 
-    std::filesystem::path dir_;
-    std::string oldTmp_;
-    bool hadTmp_ = false;
+    testing::PrivateTmp tmp_;
 };
 
 TEST_F(WaveformStoreTest, SweepVariableSharesSlotZeroOnlyInItsOwnAnalysis)
