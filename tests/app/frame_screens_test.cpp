@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include <chrono>
 #include <cstdlib>
@@ -102,12 +106,14 @@ public:
         display_ = ":" + number;
         return true;
     }
-    ~PrivateXServer()
+    ~PrivateXServer() { Stop(); }
+    void Stop()
     {
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
             waitpid(pid_, nullptr, 0);
         }
+        pid_ = -1;
     }
     const std::string& Display() const { return display_; }
 
@@ -202,6 +208,10 @@ class FrameOnPrivateDisplay : public FrameOnDisplay {
 protected:
     void SetUp() override
     {
+        // ctest runs this test alone and inside the whole suite at the same time; two private
+        // servers captured at once have been seen to show nothing, so they take turns.
+        lock_ = ::open((std::filesystem::temp_directory_path() / "kq5-private-x.lock").c_str(), O_CREAT | O_RDWR, 0666);
+        if (lock_ >= 0) ::flock(lock_, LOCK_EX);
         if (const char* display = std::getenv("DISPLAY")) sharedDisplay_ = display;
         ASSERT_TRUE(server_.Start()) << "Xvfb (Debian package xvfb) is needed";
         setenv("DISPLAY", server_.Display().c_str(), 1);
@@ -212,7 +222,10 @@ protected:
         FrameOnDisplay::TearDown();
         if (sharedDisplay_.empty()) unsetenv("DISPLAY");
         else setenv("DISPLAY", sharedDisplay_.c_str(), 1);
+        server_.Stop();
+        if (lock_ >= 0) ::close(lock_);  // closing drops the lock
     }
+    int lock_ = -1;
     PrivateXServer server_;
     std::string sharedDisplay_;
 };
