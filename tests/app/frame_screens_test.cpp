@@ -251,7 +251,9 @@ TEST_F(FrameOnPrivateDisplay, TheXScreenShowsWhatTheLayerDrew)
         if (match < 0.999) Show();
     }
     EXPECT_GE(match, 0.999);
-    std::remove(dump.c_str());
+    // A failed capture stays beside the screenshots, to be looked at.
+    if (match < 0.999) std::rename(dump.c_str(), (ScreensDirectory() / "x-screen-failed.xwd").c_str());
+    else std::remove(dump.c_str());
 }
 
 }  // namespace
