@@ -47,6 +47,11 @@ namespace {
 constexpr int kCaptionFirst = 17140;
 constexpr int kCmdRunAnalysis = 16059;
 constexpr int kCmdStepping = 17150;
+// What the dialog's own accelerators send it: the arrows and the two combos' mnemonics.
+constexpr int kCmdArrowUp = 762;
+constexpr int kCmdArrowDown = 763;
+constexpr int kCmdFocusRunOptions = 17130;
+constexpr int kCmdFocusStateVariables = 17131;
 constexpr int kStripButtonWidth = 15;  // pixels of one button of the row strip
 constexpr int kFieldCounts[3] = {4, 6, 7};
 constexpr int kWaveformColorFirst = 16;  // "Waveform 1" among the default attributes
@@ -65,6 +70,7 @@ constexpr int kNodeNameShown = 90;
 
 struct LimitsDialogState {
     win::HWND dialog = nullptr;
+    WindowRecord* record = nullptr;  // the dialog's own, by which the message loop picks its keys
     WindowRecord* circuit = nullptr;
     int kind = 0;
     int lines = 0;   // row lines shown
@@ -205,6 +211,7 @@ win::WNDPROC& OriginalEditProc()
 }
 
 void MoveFocusByArrow(win::HWND dialog, int id, int direction);
+void MoveFocusByArrowKey(win::HWND dialog, int direction);
 
 win::LRESULT RowEditProc(win::HWND edit, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
@@ -656,6 +663,16 @@ void InitOptionControls(win::HWND dialog)
 void OnCommand(win::HWND dialog, int id, int code)
 {
     LimitsDialogState& s = State();
+    // The dialog's accelerators (notification 1); their ids lie among the row edits' numbers.
+    if (code == 1) {
+        switch (id) {
+        case kCmdArrowUp:
+        case kCmdArrowDown: MoveFocusByArrowKey(dialog, id == kCmdArrowUp ? -1 : 1); return;
+        case kCmdFocusRunOptions: win::SetFocus(win::GetDlgItem(dialog, kLimitsRunOptions)); return;
+        case kCmdFocusStateVariables: win::SetFocus(win::GetDlgItem(dialog, kLimitsStateVariables)); return;
+        default: break;
+        }
+    }
     if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines) {
         const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
         if (code == win::EN_SETFOCUS) s.focusedLine = line;
@@ -744,12 +761,41 @@ void MoveFocusByArrow(win::HWND dialog, int id, int direction)
     win::SetFocus(win::GetDlgItem(dialog, RowEditId(target - s.scroll, column)));
 }
 
+// The arrows come to the dialog as commands; an edit moves the focus with them, any other
+// control (a combo's list) gets its key back.
+void MoveFocusByArrowKey(win::HWND dialog, int direction)
+{
+    win::HWND focus = win::GetFocus();
+    if (!focus || win::GetParent(focus) != dialog) return;
+    const int id = win::GetDlgCtrlID(focus);
+    if ((id >= kLimitsFieldBase && id < kLimitsFieldBase + kFieldCounts[State().kind]) ||
+        (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines))
+        MoveFocusByArrow(dialog, id, direction);
+    else
+        win::SendMessage(focus, win::WM_KEYDOWN, direction < 0 ? win::VK_UP : win::VK_DOWN, 0);
+}
+
+// The text of the focused field or row edit, stored as if it had lost the focus.
+void StoreFocusedText()
+{
+    LimitsDialogState& s = State();
+    win::HWND focus = s.dialog ? win::GetFocus() : nullptr;
+    if (!focus || win::GetParent(focus) != s.dialog) return;
+    const int id = win::GetDlgCtrlID(focus);
+    if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines)
+        StoreRowEdit((id - kLimitsRowBase) / 100, (id - kLimitsRowBase) % 100);
+    else if (id >= kLimitsFieldBase && id < kLimitsFieldBase + kFieldCounts[s.kind])
+        StoreField(id - kLimitsFieldBase);
+}
+
 win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
     LimitsDialogState& s = State();
     switch (msg) {
     case win::WM_INITDIALOG: {
         s.dialog = dialog;
+        s.record = NewWindowRecord(dialog, kWindowLimitsDialog);
+        Frame().limitsDialog = dialog;
         for (int i = 0; i < kFieldCounts[s.kind]; ++i)
             if (const std::string* text = FieldText(i)) win::SetDlgItemText(dialog, kLimitsFieldBase + i, text->c_str());
         InitOptionControls(dialog);
@@ -823,15 +869,22 @@ void CloseAnalysisLimitsDialog()
 {
     LimitsDialogState& s = State();
     if (!s.dialog) return;
+    // What was typed into the focused edit is kept, as when the focus leaves it.
+    StoreFocusedText();
     win::HWND dialog = s.dialog;
     s.dialog = nullptr;
     if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
+    if (Frame().limitsDialog == dialog) Frame().limitsDialog = nullptr;
     DetachHelpBar(s.bar);
     if (win::IsWindow(dialog)) win::DestroyWindow(dialog);
+    // The record may already be gone with every other (the program's records freed at its end).
+    if (s.record && IsLiveWindowRecord(s.record)) FreeWindowRecord(s.record);
     s = LimitsDialogState{};
 }
 
 void RefreshLimitsRowControls() { FillRowControls(); }
+
+void StoreFocusedLimitsText() { StoreFocusedText(); }
 
 void FocusLimitsControl(int what, int index)
 {

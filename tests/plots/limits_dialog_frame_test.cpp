@@ -11,6 +11,9 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/frame_state.h"
+#include "document/circuit_document.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "platform/paint.h"
@@ -86,6 +89,128 @@ TEST_F(LimitsDialogOverFrame, ClosingLeavesNoneOfItsPixels)
                             std::max<int>(box.bottom, y + 1)};
         }
     EXPECT_EQ(stale, 0) << "stale pixels within " << box.left << "," << box.top << " - " << box.right << "," << box.bottom;
+}
+
+const char* const kRcStep =
+    "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.PRINT TRAN V(2)\n.END\n";
+
+// A text circuit whose transient analysis is set up from the Analysis menu, as a user does it.
+class LimitsDialogOfAnAnalysis : public StartedFrame {
+protected:
+    void TearDown() override
+    {
+        ExitAnalysis();
+        PumpFrameMessages();
+        StartedFrame::TearDown();
+    }
+    void SetUpTransient()
+    {
+        Start();
+        InstallAnalysisKindHandlers();
+        std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
+        std::ofstream(dir_ / "rc.cir") << kRcStep;
+        WindowRecord* circuit = nullptr;
+        ASSERT_EQ(LoadCircuitFile(nullptr, (dir_ / "rc.cir").string(), kFileKindTextCircuit, kLoadDefaults, circuit), 0);
+        PumpFrameMessages();
+        RouteCommand(Frame().frame, 17600, 0);
+        PumpFrameMessages();
+        for (const auto& box : win::MessageBoxLog()) ADD_FAILURE() << box.text;
+        ASSERT_NE(AnalysisLimitsDialog(), nullptr);
+        ASSERT_NE(RunControl().analysisWindow, nullptr);
+    }
+    static int Runs() { return RunControl().analysisWindow->plot->store.runCount; }
+};
+
+// F2 runs the analysis from wherever the focus is in the dialog, with the text typed into the
+// focused field, and leaves the focus where it was.
+TEST_F(LimitsDialogOfAnAnalysis, F2RunsTheAnalysisAsTyped)
+{
+    SetUpTransient();
+    win::HWND dialog = AnalysisLimitsDialog();
+    const struct {
+        int focus;     // the control with the focus when F2 is pressed
+        int typed;     // the field typed into first, 0 none
+        const char* range;
+        double end;    // the last time of the run
+    } cases[] = {{kLimitsFieldBase, kLimitsFieldBase, "2m", 2e-3},
+                 {kLimitsRowBase + 2, kLimitsFieldBase, "3m", 3e-3},
+                 {kLimitsRunOptions, kLimitsFieldBase, "1m", 1e-3},
+                 {kLimitsOperatingPoint, kLimitsFieldBase, "4m", 4e-3},
+                 {kLimitsRun, 0, nullptr, 4e-3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.focus);
+        win::SetActiveWindow(dialog);
+        if (c.typed) {
+            win::SetFocus(win::GetDlgItem(dialog, c.typed));
+            win::SendMessage(win::GetFocus(), win::EM_SETSEL, 0, -1);
+            win::headless::TypeText(c.range);
+            PumpFrameMessages();
+        }
+        win::SetFocus(win::GetDlgItem(dialog, c.focus));
+        win::headless::PressKey(win::VK_F2);
+        PumpFrameMessages();
+        ASSERT_NE(RunControl().analysisWindow, nullptr);
+        const PlotRecord& plot = *RunControl().analysisWindow->plot;
+        ASSERT_GT(plot.curveCount, 0);
+        EXPECT_NEAR(plot.curves[0]->dataMax[0], c.end, c.end * 1e-6);
+        EXPECT_EQ(win::GetFocus(), win::GetDlgItem(dialog, c.focus));
+        // A run that did not happen would leave the maximum of the one before; mark it.
+        RunControl().analysisWindow->plot->curves[0]->dataMax[0] = -1;
+    }
+}
+
+// The dialog's keys are its own: the arrows and Alt+R, Alt+S go to it, Tab and Shift+Tab move
+// among its controls, and of the function keys only those of the run table reach the frame.
+TEST_F(LimitsDialogOfAnAnalysis, KeysInTheDialogFollowItsTables)
+{
+    SetUpTransient();
+    win::HWND dialog = AnalysisLimitsDialog();
+    const auto focusId = [] { return win::GetDlgCtrlID(win::GetFocus()); };
+    const auto press = [](int key, bool shift = false, bool alt = false) {
+        win::headless::PressKeyWithModifiers(key, false, shift, alt);
+        PumpFrameMessages();
+    };
+    win::SetActiveWindow(dialog);
+    win::SetFocus(win::GetDlgItem(dialog, kLimitsFieldBase + 1));
+    press(win::VK_TAB, true);
+    EXPECT_EQ(focusId(), kLimitsFieldBase);
+    press(win::VK_TAB);
+    EXPECT_EQ(focusId(), kLimitsFieldBase + 1);
+    press(win::VK_UP);
+    EXPECT_EQ(focusId(), kLimitsFieldBase);
+
+    press('R', false, true);
+    EXPECT_EQ(focusId(), kLimitsRunOptions);
+    // In a combo the arrows still choose.
+    win::SendDlgItemMessage(dialog, kLimitsRunOptions, win::CB_SETCURSEL, 0, 0);
+    press(win::VK_DOWN);
+    EXPECT_EQ(win::SendDlgItemMessage(dialog, kLimitsRunOptions, win::CB_GETCURSEL, 0, 0), 1);
+    press('S', false, true);
+    EXPECT_EQ(focusId(), kLimitsStateVariables);
+
+    // F9 (Limits) is no key here; F5 (Numeric Output) reaches the frame.
+    SpyOnFrame(Frame().frame);
+    press(win::VK_F9);
+    press(win::VK_F5);
+    EXPECT_EQ(Spy().commands, std::vector<int>{17151});
+    EXPECT_EQ(WindowKindOf(dialog), 10);
+}
+
+// Closing the dialog keeps what was typed into the field that had the focus.
+TEST_F(LimitsDialogOfAnAnalysis, ClosingKeepsTheTextBeingTyped)
+{
+    SetUpTransient();
+    win::HWND dialog = AnalysisLimitsDialog();
+    win::SetActiveWindow(dialog);
+    win::SetFocus(win::GetDlgItem(dialog, kLimitsRowBase + 2));
+    win::SendMessage(win::GetFocus(), win::EM_SETSEL, 0, -1);
+    win::headless::TypeText("v(1)");
+    PumpFrameMessages();
+    win::SendMessage(dialog, win::WM_CLOSE, 0, 0);
+    PumpFrameMessages();
+    EXPECT_EQ(AnalysisLimitsDialog(), nullptr);
+    EXPECT_EQ(Frame().limitsDialog, nullptr);
+    EXPECT_EQ(RunControl().circuitWindow->document->limitsRows[0][0].yExpression, "v(1)");
 }
 
 }  // namespace
