@@ -30,6 +30,7 @@
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/paint.h"
+#include "platform/region.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -775,6 +776,27 @@ void MoveFocusByArrowKey(win::HWND dialog, int direction)
         win::SendMessage(focus, win::WM_KEYDOWN, direction < 0 ? win::VK_UP : win::VK_DOWN, 0);
 }
 
+// The dialog opens over the documents, at the top left of the MDI client's area, so that the tool
+// bars stay in sight; moved left as far as it must to end inside the frame's client area.
+void PlaceOverDocuments(win::HWND dialog)
+{
+    win::HWND documents = Frame().mdiClient;
+    win::HWND frame = Frame().frame;
+    if (!documents || !frame) return;
+    win::POINT origin{0, 0};
+    win::ClientToScreen(documents, &origin);
+    win::RECT frameArea{};
+    win::GetClientRect(frame, &frameArea);
+    win::POINT frameOrigin{0, 0};
+    win::ClientToScreen(frame, &frameOrigin);
+    win::OffsetRect(&frameArea, frameOrigin.x, frameOrigin.y);
+    win::RECT r{};
+    win::GetWindowRect(dialog, &r);
+    const int width = r.right - r.left;
+    const int left = std::max<int>(frameArea.left, std::min<int>(origin.x, frameArea.right - width));
+    win::SetWindowPos(dialog, nullptr, left, origin.y, 0, 0, win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+}
+
 // The text of the focused field or row edit, stored as if it had lost the focus.
 void StoreFocusedText()
 {
@@ -796,6 +818,7 @@ win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
         s.dialog = dialog;
         s.record = NewWindowRecord(dialog, kWindowLimitsDialog);
         Frame().limitsDialog = dialog;
+        PlaceOverDocuments(dialog);
         for (int i = 0; i < kFieldCounts[s.kind]; ++i)
             if (const std::string* text = FieldText(i)) win::SetDlgItemText(dialog, kLimitsFieldBase + i, text->c_str());
         InitOptionControls(dialog);

@@ -17,6 +17,7 @@
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "platform/paint.h"
+#include "platform/region.h"
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "analog/analysis_start.h"
@@ -211,6 +212,37 @@ TEST_F(LimitsDialogOfAnAnalysis, ClosingKeepsTheTextBeingTyped)
     EXPECT_EQ(AnalysisLimitsDialog(), nullptr);
     EXPECT_EQ(Frame().limitsDialog, nullptr);
     EXPECT_EQ(RunControl().circuitWindow->document->limitsRows[0][0].yExpression, "v(1)");
+}
+
+// The dialog opens over the documents, below the tool bars and inside the frame.
+TEST_F(LimitsDialogOverFrame, OpensBelowTheToolBarsInsideTheFrame)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    win::HWND dialog = AnalysisLimitsDialog();
+    ASSERT_NE(dialog, nullptr);
+    SaveScreen("limits_dialog_placed");
+    win::RECT placed{};
+    win::GetWindowRect(dialog, &placed);
+    win::POINT documents{0, 0};
+    win::ClientToScreen(Frame().mdiClient, &documents);
+    EXPECT_EQ(placed.top, documents.y);
+    EXPECT_EQ(placed.left, documents.x);
+    win::RECT frameArea{};
+    win::GetClientRect(Frame().frame, &frameArea);
+    win::POINT frameOrigin{0, 0};
+    win::ClientToScreen(Frame().frame, &frameOrigin);
+    EXPECT_LE(placed.right, frameOrigin.x + frameArea.right);
+    EXPECT_LE(placed.bottom, frameOrigin.y + frameArea.bottom);
+    int bars = 0;
+    for (win::HWND child = win::GetWindow(Frame().frame, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT)) {
+        if (child == Frame().mdiClient || !win::IsWindowVisible(child) || win::GetClassName(child) != "Tool") continue;
+        ++bars;
+        win::RECT bar{}, overlap{};
+        win::GetWindowRect(child, &bar);
+        EXPECT_FALSE(win::IntersectRect(&overlap, &bar, &placed)) << "over a tool bar";
+    }
+    EXPECT_GT(bars, 0);
 }
 
 }  // namespace
