@@ -143,6 +143,8 @@ void MarkModified()
     if (State().circuit) SetRedrawFlags(State().circuit);
 }
 
+int StripButtonLine(win::HWND dialog, win::HWND button);
+
 // Shows the rows from the scroll position on; lines without a row are hidden.
 void FillRowControls()
 {
@@ -161,6 +163,13 @@ void FillRowControls()
             std::string group = row.plotGroup ? std::string(1, row.plotGroup) : std::string();
             win::SetWindowText(edit, RowText(row, c, group).c_str());
         }
+    }
+    // The strip buttons go with their line's edits.
+    for (win::HWND child = win::GetWindow(s.dialog, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT)) {
+        const int id = win::GetDlgCtrlID(child);
+        if (id < kHelpStripFirst || id >= kHelpStripFirst + StripButtons()) continue;
+        const bool present = s.scroll + StripButtonLine(s.dialog, child) < static_cast<int>(rows->size());
+        win::ShowWindow(child, present ? win::SW_SHOW : win::SW_HIDE);
     }
     const int maxScroll = std::max(0, static_cast<int>(rows->size()) - s.lines);
     win::HWND bar = win::GetDlgItem(s.dialog, kLimitsScrollBar);
@@ -450,6 +459,34 @@ int LimitsHelpId(win::HWND dialog, win::HWND over)
     return id;
 }
 
+win::RECT StripButtonRect(int line, int button);
+
+// Each line's strip buttons are controls carrying the ids of their help texts (X, Y, colour,
+// numeric output, user file), line after line, so that the first line's come first by id.
+void CreateStripButtons(win::HWND dialog)
+{
+    const LimitsDialogState& s = State();
+    for (int line = 0; line < s.lines; ++line)
+        for (int b = 0; b < StripButtons(); ++b) {
+            const win::RECT r = StripButtonRect(line, b);
+            win::CreateWindowEx(0, "BUTTON", "", win::WS_CHILD | win::WS_VISIBLE | win::BS_OWNERDRAW, r.left, r.top,
+                                r.right - r.left, r.bottom - r.top, dialog,
+                                reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kHelpStripFirst + b)), nullptr, nullptr);
+        }
+}
+
+// The line of a strip button control, from where it stands.
+int StripButtonLine(win::HWND dialog, win::HWND button)
+{
+    const LimitsDialogState& s = State();
+    win::RECT r{};
+    win::GetWindowRect(button, &r);
+    win::POINT topLeft{r.left, r.top};
+    win::ScreenToClient(dialog, &topLeft);
+    if (s.rowPitch <= 0 || topLeft.y < s.rowTop) return -1;
+    return (topLeft.y - s.rowTop) / s.rowPitch;
+}
+
 void CreateRowControls(win::HWND dialog)
 {
     LimitsDialogState& s = State();
@@ -490,6 +527,7 @@ void CreateRowControls(win::HWND dialog)
             if (c == 5) win::SendMessage(edit, win::EM_LIMITTEXT, 5, 0);
         }
     }
+    CreateStripButtons(dialog);
 }
 
 win::RECT StripButtonRect(int line, int button)
@@ -500,48 +538,44 @@ win::RECT StripButtonRect(int line, int button)
     return win::RECT{left, top, left + kStripButtonWidth - 1, top + s.rowPitch - 1};
 }
 
-void PaintStrips(win::HDC dc)
+// One strip button: pressed while its flag is set; the colour button shows the row's colour.
+void DrawStripButton(win::HDC dc, win::RECT rect, const LimitsRow& row, int b)
 {
-    LimitsDialogState& s = State();
-    std::vector<LimitsRow>* rows = Rows();
-    if (!rows) return;
+    const bool pressed = (b == 0 && (row.options & kLimitsLinearX)) || (b == 1 && (row.options & kLimitsLinearY)) ||
+                         (b == 3 && (row.options & kLimitsOutput)) || (b == 4 && (row.options & kLimitsUser));
     win::SetBkMode(dc, win::TRANSPARENT);
-    for (int line = 0; line < s.lines; ++line) {
-        const int r = s.scroll + line;
-        if (r >= static_cast<int>(rows->size())) break;
-        const LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
-        for (int b = 0; b < StripButtons(); ++b) {
-            const win::RECT rect = StripButtonRect(line, b);
-            const bool pressed = (b == 0 && (row.options & kLimitsLinearX)) || (b == 1 && (row.options & kLimitsLinearY)) ||
-                                 (b == 3 && (row.options & kLimitsOutput)) || (b == 4 && (row.options & kLimitsUser));
-            win::HBRUSH brush = win::CreateSolidBrush(b == 2 ? PaletteColor(row.color, true)
-                                                             : (pressed ? win::RGB(160, 160, 160) : win::RGB(224, 224, 224)));
-            win::FillRect(dc, &rect, brush);
-            win::DeleteObject(brush);
-            win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
-            win::Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
-            win::SelectObject(dc, oldBrush);
-            static constexpr const char* kOff[] = {"x", "y", "", "", ""};
-            static constexpr const char* kOn[] = {"X", "Y", "", "N", "U"};
-            const char* label = pressed ? kOn[b] : kOff[b];
-            if (*label) {
-                win::RECT textRect = rect;
-                win::DrawText(dc, label, -1, &textRect, win::DT_CENTER | win::DT_VCENTER | win::DT_SINGLELINE);
-            }
-        }
-    }
+    win::HBRUSH brush = win::CreateSolidBrush(b == 2 ? PaletteColor(row.color, true)
+                                                     : (pressed ? win::RGB(160, 160, 160) : win::RGB(224, 224, 224)));
+    win::FillRect(dc, &rect, brush);
+    win::DeleteObject(brush);
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
+    win::SelectObject(dc, oldBrush);
+    static constexpr const char* kOff[] = {"x", "y", "", "n", "u"};
+    static constexpr const char* kOn[] = {"X", "Y", "", "N", "U"};
+    const char* label = pressed ? kOn[b] : kOff[b];
+    if (*label) win::DrawText(dc, label, -1, &rect, win::DT_CENTER | win::DT_VCENTER | win::DT_SINGLELINE);
 }
 
-void OnStripClick(win::POINT point)
+void DrawStripItem(const win::DRAWITEMSTRUCT& item)
 {
     LimitsDialogState& s = State();
     std::vector<LimitsRow>* rows = Rows();
-    if (!rows || s.rowPitch <= 0) return;
-    const int line = (point.y - s.rowTop) / s.rowPitch;
-    if (point.y < s.rowTop || line >= s.lines) return;
-    const int button = LimitsStripButtonAt(s.dialog, line, point);
+    const int line = StripButtonLine(s.dialog, item.hwndItem);
     const int r = s.scroll + line;
-    if (button < 0 || r >= static_cast<int>(rows->size())) return;
+    if (!rows || line < 0 || r >= static_cast<int>(rows->size())) return;
+    win::HGDIOBJ oldFont = win::SelectObject(item.hDC, reinterpret_cast<win::HGDIOBJ>(win::SendMessage(s.dialog, win::WM_GETFONT, 0, 0)));
+    DrawStripButton(item.hDC, item.rcItem, (*rows)[static_cast<std::size_t>(r)], static_cast<int>(item.CtlID) - kHelpStripFirst);
+    win::SelectObject(item.hDC, oldFont);
+}
+
+// A strip button toggles its flag; the colour button opens the colour popup.
+void ToggleStripButton(int line, int button)
+{
+    LimitsDialogState& s = State();
+    std::vector<LimitsRow>* rows = Rows();
+    const int r = s.scroll + line;
+    if (!rows || line < 0 || button < 0 || button >= StripButtons() || r >= static_cast<int>(rows->size())) return;
     LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
     static constexpr std::uint16_t kBits[] = {kLimitsLinearX, kLimitsLinearY, 0, kLimitsOutput, kLimitsUser};
     if (button == 2) {
@@ -552,6 +586,15 @@ void OnStripClick(win::POINT point)
     }
     MarkModified();
     win::InvalidateRect(s.dialog, nullptr, 1);
+}
+
+void OnStripClick(win::POINT point)
+{
+    LimitsDialogState& s = State();
+    if (s.rowPitch <= 0 || point.y < s.rowTop) return;
+    const int line = (point.y - s.rowTop) / s.rowPitch;
+    if (line >= s.lines) return;
+    ToggleStripButton(line, LimitsStripButtonAt(s.dialog, line, point));
 }
 
 // The row of the focused row edit, or of the first visible line.
@@ -661,7 +704,7 @@ void InitOptionControls(win::HWND dialog)
     win::CheckDlgButton(dialog, kLimitsAutoScale, (w & 0x8000) ? win::BST_CHECKED : win::BST_UNCHECKED);
 }
 
-void OnCommand(win::HWND dialog, int id, int code)
+void OnCommand(win::HWND dialog, int id, int code, win::HWND control)
 {
     LimitsDialogState& s = State();
     // The dialog's accelerators (notification 1); their ids lie among the row edits' numbers.
@@ -683,6 +726,10 @@ void OnCommand(win::HWND dialog, int id, int code)
     }
     if (id >= kLimitsFieldBase && id < kLimitsFieldBase + 7) {
         if (code == win::EN_KILLFOCUS) StoreField(id - kLimitsFieldBase);
+        return;
+    }
+    if (id >= kHelpStripFirst && id < kHelpStripFirst + StripButtons()) {
+        if (code == win::BN_CLICKED && control) ToggleStripButton(StripButtonLine(dialog, control), id - kHelpStripFirst);
         return;
     }
     switch (id) {
@@ -834,17 +881,20 @@ win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
         FillRowControls();
         return win::TRUE;
     }
-    case win::WM_COMMAND: OnCommand(dialog, win::LOWORD(wParam), win::HIWORD(wParam)); return win::TRUE;
+    case win::WM_COMMAND:
+        OnCommand(dialog, win::LOWORD(wParam), win::HIWORD(wParam), reinterpret_cast<win::HWND>(lParam));
+        return win::TRUE;
     case win::WM_VSCROLL: OnScroll(win::LOWORD(wParam), static_cast<short>(win::HIWORD(wParam))); return win::TRUE;
     case win::WM_LBUTTONDOWN:
         OnStripClick(win::POINT{static_cast<short>(win::LOWORD(lParam)), static_cast<short>(win::HIWORD(lParam))});
         return win::TRUE;
-    case win::WM_PAINT: {
-        win::PAINTSTRUCT ps{};
-        win::HDC dc = win::BeginPaint(dialog, &ps);
-        PaintStrips(dc);
-        win::EndPaint(dialog, &ps);
-        return win::TRUE;
+    case win::WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
+        if (item && static_cast<int>(item->CtlID) >= kHelpStripFirst && static_cast<int>(item->CtlID) < kHelpStripFirst + 5) {
+            DrawStripItem(*item);
+            return win::TRUE;
+        }
+        return win::FALSE;
     }
     case win::WM_ACTIVATE:
         if (win::LOWORD(wParam) != 0) Frame().modelessDialog = dialog;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <fstream>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/frame_state.h"
+#include "app/help_bar.h"
+#include "core/string_table.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -37,6 +40,16 @@ std::vector<win::COLORREF> ScreenPixels()
     for (int y = 0; y < size.cy; ++y)
         for (int x = 0; x < size.cx; ++x) pixels.push_back(win::ScreenPixel(x, y));
     return pixels;
+}
+
+// The text the dialog's help bar shows.
+std::string HelpBarText(win::HWND dialog)
+{
+    for (win::HWND child = win::GetWindow(dialog, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT))
+        if (win::GetClassName(child) == kHelpBarClass)
+            if (const auto* bar = reinterpret_cast<const HelpBar*>(win::GetWindowLongPtr(child, win::GWLP_USERDATA)))
+                return bar->text;
+    return "<no bar>";
 }
 
 class LimitsDialogOverFrame : public StartedFrame {
@@ -243,6 +256,70 @@ TEST_F(LimitsDialogOverFrame, OpensBelowTheToolBarsInsideTheFrame)
         EXPECT_FALSE(win::IntersectRect(&overlap, &bar, &placed)) << "over a tool bar";
     }
     EXPECT_GT(bars, 0);
+}
+
+// The strip's numeric output button is a control with its id, 19553, on every line; clicking it
+// prints that line's row, and the help bar names it.
+TEST_F(LimitsDialogOverFrame, TheNumericOutputButtonHasItsId)
+{
+    auto& rows = circuit_->document->limitsRows[0];
+    rows.assign(2, LimitsRow{});
+    for (LimitsRow& row : rows) {
+        row.plotGroup = '1';
+        row.xExpression = "T";
+        row.xRange = row.yRange = "Auto";
+    }
+    rows[0].yExpression = "v(1)";
+    rows[1].yExpression = "v(2)";
+    SetHelpBarOption(true);
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    win::HWND dialog = AnalysisLimitsDialog();
+    ASSERT_NE(dialog, nullptr);
+    win::HWND first = win::GetDlgItem(dialog, 19553);
+    ASSERT_NE(first, nullptr);
+    // The fourth button of the first line's strip, left of the line's P edit.
+    win::RECT button{}, plotGroup{}, xButton{};
+    win::GetWindowRect(first, &button);
+    win::GetWindowRect(win::GetDlgItem(dialog, kLimitsRowBase), &plotGroup);
+    win::GetWindowRect(win::GetDlgItem(dialog, 19550), &xButton);
+    EXPECT_LT(button.right, plotGroup.left);
+    EXPECT_EQ(button.top, xButton.top);
+    EXPECT_GT(button.left, xButton.left);
+    EXPECT_GE(button.top, plotGroup.top - 2);
+
+    const auto clickOn = [](win::HWND control) {
+        win::RECT r{};
+        win::GetWindowRect(control, &r);
+        win::headless::Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        PumpFrameMessages();
+    };
+    clickOn(first);
+    EXPECT_NE(rows[0].options & kLimitsOutput, 0);
+    EXPECT_EQ(rows[1].options & kLimitsOutput, 0);
+    SaveScreen("limits_dialog_numeric_output");
+    // The second line's button of the same id prints the second row.
+    win::HWND second = nullptr;
+    for (win::HWND child = win::GetWindow(dialog, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT))
+        if (child != first && win::GetDlgCtrlID(child) == 19553 && win::IsWindowVisible(child)) {
+            second = child;
+            break;
+        }
+    ASSERT_NE(second, nullptr);
+    clickOn(second);
+    EXPECT_NE(rows[1].options & kLimitsOutput, 0);
+    clickOn(first);
+    EXPECT_EQ(rows[0].options & kLimitsOutput, 0);
+    // The lines without a row show no buttons.
+    int shown = 0;
+    for (win::HWND child = win::GetWindow(dialog, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT))
+        if (win::GetDlgCtrlID(child) == 19553 && win::IsWindowVisible(child)) ++shown;
+    EXPECT_EQ(shown, 2);
+
+    win::SendMessage(dialog, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(first), win::HTCLIENT);
+    EXPECT_EQ(HelpBarText(dialog), std::string(FindStringTableText(19553).value_or("?")));
+    CloseAnalysisLimitsDialog();
+    SetHelpBarOption(false);
 }
 
 }  // namespace
