@@ -9,6 +9,7 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
+#include "limits_dialog_test_support.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/frame_state.h"
@@ -42,36 +43,7 @@ std::vector<win::COLORREF> ScreenPixels()
     return pixels;
 }
 
-// The text the dialog's help bar shows.
-std::string HelpBarText(win::HWND dialog)
-{
-    for (win::HWND child = win::GetWindow(dialog, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT))
-        if (win::GetClassName(child) == kHelpBarClass)
-            if (const auto* bar = reinterpret_cast<const HelpBar*>(win::GetWindowLongPtr(child, win::GWLP_USERDATA)))
-                return bar->text;
-    return "<no bar>";
-}
-
-class LimitsDialogOverFrame : public StartedFrame {
-protected:
-    void SetUp() override
-    {
-        StartedFrame::SetUp();
-        circuit_ = StartWithSchematic();
-        ASSERT_NE(circuit_, nullptr);
-        if (!circuit_->plot) circuit_->plot = std::make_shared<PlotRecord>();
-        Analysis().analysisKind = kAnalysisTransient;
-        RunControl().circuitWindow = circuit_;
-    }
-    void TearDown() override
-    {
-        CloseAnalysisLimitsDialog();
-        Analysis().analysisKind = kAnalysisNone;
-        RunControl().circuitWindow = nullptr;
-        StartedFrame::TearDown();
-    }
-    WindowRecord* circuit_ = nullptr;
-};
+using LimitsDialogOverFrame = LimitsDialogFixture;
 
 // The dialog covers the tool bars, the MDI client's border and the maximised circuit window's
 // edge; once it is closed the screen is as it was before it opened.
