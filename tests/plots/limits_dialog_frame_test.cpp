@@ -1,32 +1,31 @@
 // The Analysis Limits dialog over the frame: what it leaves on the screen when it closes, where it
-// opens, and the run key while it has the focus.
+// opens, its keys while it has the focus, and its strip's numeric output button.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
-#include "limits_dialog_test_support.h"
+#include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "app/command_routing.h"
 #include "app/frame_state.h"
 #include "app/help_bar.h"
 #include "core/string_table.h"
 #include "document/circuit_document.h"
+#include "document/circuit_file.h"
+#include "limits_dialog_test_support.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/headless.h"
 #include "platform/message.h"
-#include "platform/paint.h"
 #include "platform/region.h"
 #include "platform/screen.h"
 #include "platform/window.h"
-#include "analog/analysis_start.h"
-#include "app/command_routing.h"
-#include "document/circuit_file.h"
 #include "plots/curve_record.h"
 #include "plots/limits_dialog.h"
 
