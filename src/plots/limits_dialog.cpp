@@ -849,7 +849,8 @@ void StoreFocusedText()
 {
     LimitsDialogState& s = State();
     win::HWND focus = s.dialog ? win::GetFocus() : nullptr;
-    if (!focus || win::GetParent(focus) != s.dialog) return;
+    // The circuit may be gone already when the dialog closes at the program's end.
+    if (!focus || win::GetParent(focus) != s.dialog || !IsLiveWindowRecord(s.circuit)) return;
     const int id = win::GetDlgCtrlID(focus);
     if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines)
         StoreRowEdit((id - kLimitsRowBase) / 100, (id - kLimitsRowBase) % 100);
