@@ -188,6 +188,7 @@ int RunAnalysisTimed(int kind)
 {
     const double start = GetTimeSeconds();
     int result = 0;
+    StoreFocusedLimitsText();
     if (kind >= 0 && kind < 3) {
         const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind);
         if (handlers.run) {

@@ -133,9 +133,14 @@ Region VisibleArea(const WindowObject* w, bool clientOnly, bool excludeChildren)
             if (s->style & WS_VISIBLE) rgn = rgn.Subtract(Region(WindowRectOnScreen(s)));
         }
     }
-    if (excludeChildren)
+    // A child shows only inside its parent's client area; the part of its rectangle that lies
+    // over the parent's border (a maximised MDI child, a bar's last row of buttons) stays the
+    // parent's to draw, or nobody repaints it.
+    if (excludeChildren) {
+        const Region client(ClientRectOnScreen(w));
         for (auto* k : w->children)
-            if (k->style & WS_VISIBLE) rgn = rgn.Subtract(Region(WindowRectOnScreen(k)));
+            if (k->style & WS_VISIBLE) rgn = rgn.Subtract(Region(WindowRectOnScreen(k)).Intersect(client));
+    }
     return rgn;
 }
 

@@ -30,6 +30,7 @@
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/paint.h"
+#include "platform/region.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -47,6 +48,11 @@ namespace {
 constexpr int kCaptionFirst = 17140;
 constexpr int kCmdRunAnalysis = 16059;
 constexpr int kCmdStepping = 17150;
+// What the dialog's own accelerators send it: the arrows and the two combos' mnemonics.
+constexpr int kCmdArrowUp = 762;
+constexpr int kCmdArrowDown = 763;
+constexpr int kCmdFocusRunOptions = 17130;
+constexpr int kCmdFocusStateVariables = 17131;
 constexpr int kStripButtonWidth = 15;  // pixels of one button of the row strip
 constexpr int kFieldCounts[3] = {4, 6, 7};
 constexpr int kWaveformColorFirst = 16;  // "Waveform 1" among the default attributes
@@ -65,6 +71,7 @@ constexpr int kNodeNameShown = 90;
 
 struct LimitsDialogState {
     win::HWND dialog = nullptr;
+    WindowRecord* record = nullptr;  // the dialog's own, by which the message loop picks its keys
     WindowRecord* circuit = nullptr;
     int kind = 0;
     int lines = 0;   // row lines shown
@@ -136,6 +143,8 @@ void MarkModified()
     if (State().circuit) SetRedrawFlags(State().circuit);
 }
 
+int StripButtonLine(win::HWND dialog, win::HWND button);
+
 // Shows the rows from the scroll position on; lines without a row are hidden.
 void FillRowControls()
 {
@@ -154,6 +163,13 @@ void FillRowControls()
             std::string group = row.plotGroup ? std::string(1, row.plotGroup) : std::string();
             win::SetWindowText(edit, RowText(row, c, group).c_str());
         }
+    }
+    // The strip buttons go with their line's edits.
+    for (win::HWND child = win::GetWindow(s.dialog, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT)) {
+        const int id = win::GetDlgCtrlID(child);
+        if (id < kHelpStripFirst || id >= kHelpStripFirst + StripButtons()) continue;
+        const bool present = s.scroll + StripButtonLine(s.dialog, child) < static_cast<int>(rows->size());
+        win::ShowWindow(child, present ? win::SW_SHOW : win::SW_HIDE);
     }
     const int maxScroll = std::max(0, static_cast<int>(rows->size()) - s.lines);
     win::HWND bar = win::GetDlgItem(s.dialog, kLimitsScrollBar);
@@ -205,6 +221,7 @@ win::WNDPROC& OriginalEditProc()
 }
 
 void MoveFocusByArrow(win::HWND dialog, int id, int direction);
+void MoveFocusByArrowKey(win::HWND dialog, int direction);
 
 win::LRESULT RowEditProc(win::HWND edit, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
@@ -442,6 +459,34 @@ int LimitsHelpId(win::HWND dialog, win::HWND over)
     return id;
 }
 
+win::RECT StripButtonRect(int line, int button);
+
+// Each line's strip buttons are controls carrying the ids of their help texts (X, Y, colour,
+// numeric output, user file), line after line, so that the first line's come first by id.
+void CreateStripButtons(win::HWND dialog)
+{
+    const LimitsDialogState& s = State();
+    for (int line = 0; line < s.lines; ++line)
+        for (int b = 0; b < StripButtons(); ++b) {
+            const win::RECT r = StripButtonRect(line, b);
+            win::CreateWindowEx(0, "BUTTON", "", win::WS_CHILD | win::WS_VISIBLE | win::BS_OWNERDRAW, r.left, r.top,
+                                r.right - r.left, r.bottom - r.top, dialog,
+                                reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(kHelpStripFirst + b)), nullptr, nullptr);
+        }
+}
+
+// The line of a strip button control, from where it stands.
+int StripButtonLine(win::HWND dialog, win::HWND button)
+{
+    const LimitsDialogState& s = State();
+    win::RECT r{};
+    win::GetWindowRect(button, &r);
+    win::POINT topLeft{r.left, r.top};
+    win::ScreenToClient(dialog, &topLeft);
+    if (s.rowPitch <= 0 || topLeft.y < s.rowTop) return -1;
+    return (topLeft.y - s.rowTop) / s.rowPitch;
+}
+
 void CreateRowControls(win::HWND dialog)
 {
     LimitsDialogState& s = State();
@@ -482,6 +527,7 @@ void CreateRowControls(win::HWND dialog)
             if (c == 5) win::SendMessage(edit, win::EM_LIMITTEXT, 5, 0);
         }
     }
+    CreateStripButtons(dialog);
 }
 
 win::RECT StripButtonRect(int line, int button)
@@ -492,48 +538,44 @@ win::RECT StripButtonRect(int line, int button)
     return win::RECT{left, top, left + kStripButtonWidth - 1, top + s.rowPitch - 1};
 }
 
-void PaintStrips(win::HDC dc)
+// One strip button: pressed while its flag is set; the colour button shows the row's colour.
+void DrawStripButton(win::HDC dc, win::RECT rect, const LimitsRow& row, int b)
 {
-    LimitsDialogState& s = State();
-    std::vector<LimitsRow>* rows = Rows();
-    if (!rows) return;
+    const bool pressed = (b == 0 && (row.options & kLimitsLinearX)) || (b == 1 && (row.options & kLimitsLinearY)) ||
+                         (b == 3 && (row.options & kLimitsOutput)) || (b == 4 && (row.options & kLimitsUser));
     win::SetBkMode(dc, win::TRANSPARENT);
-    for (int line = 0; line < s.lines; ++line) {
-        const int r = s.scroll + line;
-        if (r >= static_cast<int>(rows->size())) break;
-        const LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
-        for (int b = 0; b < StripButtons(); ++b) {
-            const win::RECT rect = StripButtonRect(line, b);
-            const bool pressed = (b == 0 && (row.options & kLimitsLinearX)) || (b == 1 && (row.options & kLimitsLinearY)) ||
-                                 (b == 3 && (row.options & kLimitsOutput)) || (b == 4 && (row.options & kLimitsUser));
-            win::HBRUSH brush = win::CreateSolidBrush(b == 2 ? PaletteColor(row.color, true)
-                                                             : (pressed ? win::RGB(160, 160, 160) : win::RGB(224, 224, 224)));
-            win::FillRect(dc, &rect, brush);
-            win::DeleteObject(brush);
-            win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
-            win::Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
-            win::SelectObject(dc, oldBrush);
-            static constexpr const char* kOff[] = {"x", "y", "", "", ""};
-            static constexpr const char* kOn[] = {"X", "Y", "", "N", "U"};
-            const char* label = pressed ? kOn[b] : kOff[b];
-            if (*label) {
-                win::RECT textRect = rect;
-                win::DrawText(dc, label, -1, &textRect, win::DT_CENTER | win::DT_VCENTER | win::DT_SINGLELINE);
-            }
-        }
-    }
+    win::HBRUSH brush = win::CreateSolidBrush(b == 2 ? PaletteColor(row.color, true)
+                                                     : (pressed ? win::RGB(160, 160, 160) : win::RGB(224, 224, 224)));
+    win::FillRect(dc, &rect, brush);
+    win::DeleteObject(brush);
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    win::Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
+    win::SelectObject(dc, oldBrush);
+    static constexpr const char* kOff[] = {"x", "y", "", "n", "u"};
+    static constexpr const char* kOn[] = {"X", "Y", "", "N", "U"};
+    const char* label = pressed ? kOn[b] : kOff[b];
+    if (*label) win::DrawText(dc, label, -1, &rect, win::DT_CENTER | win::DT_VCENTER | win::DT_SINGLELINE);
 }
 
-void OnStripClick(win::POINT point)
+void DrawStripItem(const win::DRAWITEMSTRUCT& item)
 {
     LimitsDialogState& s = State();
     std::vector<LimitsRow>* rows = Rows();
-    if (!rows || s.rowPitch <= 0) return;
-    const int line = (point.y - s.rowTop) / s.rowPitch;
-    if (point.y < s.rowTop || line >= s.lines) return;
-    const int button = LimitsStripButtonAt(s.dialog, line, point);
+    const int line = StripButtonLine(s.dialog, item.hwndItem);
     const int r = s.scroll + line;
-    if (button < 0 || r >= static_cast<int>(rows->size())) return;
+    if (!rows || line < 0 || r >= static_cast<int>(rows->size())) return;
+    win::HGDIOBJ oldFont = win::SelectObject(item.hDC, reinterpret_cast<win::HGDIOBJ>(win::SendMessage(s.dialog, win::WM_GETFONT, 0, 0)));
+    DrawStripButton(item.hDC, item.rcItem, (*rows)[static_cast<std::size_t>(r)], static_cast<int>(item.CtlID) - kHelpStripFirst);
+    win::SelectObject(item.hDC, oldFont);
+}
+
+// A strip button toggles its flag; the colour button opens the colour popup.
+void ToggleStripButton(int line, int button)
+{
+    LimitsDialogState& s = State();
+    std::vector<LimitsRow>* rows = Rows();
+    const int r = s.scroll + line;
+    if (!rows || line < 0 || button < 0 || button >= StripButtons() || r >= static_cast<int>(rows->size())) return;
     LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
     static constexpr std::uint16_t kBits[] = {kLimitsLinearX, kLimitsLinearY, 0, kLimitsOutput, kLimitsUser};
     if (button == 2) {
@@ -544,6 +586,15 @@ void OnStripClick(win::POINT point)
     }
     MarkModified();
     win::InvalidateRect(s.dialog, nullptr, 1);
+}
+
+void OnStripClick(win::POINT point)
+{
+    LimitsDialogState& s = State();
+    if (s.rowPitch <= 0 || point.y < s.rowTop) return;
+    const int line = (point.y - s.rowTop) / s.rowPitch;
+    if (line >= s.lines) return;
+    ToggleStripButton(line, LimitsStripButtonAt(s.dialog, line, point));
 }
 
 // The row of the focused row edit, or of the first visible line.
@@ -653,9 +704,19 @@ void InitOptionControls(win::HWND dialog)
     win::CheckDlgButton(dialog, kLimitsAutoScale, (w & 0x8000) ? win::BST_CHECKED : win::BST_UNCHECKED);
 }
 
-void OnCommand(win::HWND dialog, int id, int code)
+void OnCommand(win::HWND dialog, int id, int code, win::HWND control)
 {
     LimitsDialogState& s = State();
+    // The dialog's accelerators (notification 1); their ids lie among the row edits' numbers.
+    if (code == 1) {
+        switch (id) {
+        case kCmdArrowUp:
+        case kCmdArrowDown: MoveFocusByArrowKey(dialog, id == kCmdArrowUp ? -1 : 1); return;
+        case kCmdFocusRunOptions: win::SetFocus(win::GetDlgItem(dialog, kLimitsRunOptions)); return;
+        case kCmdFocusStateVariables: win::SetFocus(win::GetDlgItem(dialog, kLimitsStateVariables)); return;
+        default: break;
+        }
+    }
     if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines) {
         const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
         if (code == win::EN_SETFOCUS) s.focusedLine = line;
@@ -665,6 +726,10 @@ void OnCommand(win::HWND dialog, int id, int code)
     }
     if (id >= kLimitsFieldBase && id < kLimitsFieldBase + 7) {
         if (code == win::EN_KILLFOCUS) StoreField(id - kLimitsFieldBase);
+        return;
+    }
+    if (id >= kHelpStripFirst && id < kHelpStripFirst + StripButtons()) {
+        if (code == win::BN_CLICKED && control) ToggleStripButton(StripButtonLine(dialog, control), id - kHelpStripFirst);
         return;
     }
     switch (id) {
@@ -744,12 +809,64 @@ void MoveFocusByArrow(win::HWND dialog, int id, int direction)
     win::SetFocus(win::GetDlgItem(dialog, RowEditId(target - s.scroll, column)));
 }
 
+// The arrows come to the dialog as commands; an edit moves the focus with them, any other
+// control (a combo's list) gets its key back.
+void MoveFocusByArrowKey(win::HWND dialog, int direction)
+{
+    win::HWND focus = win::GetFocus();
+    if (!focus || win::GetParent(focus) != dialog) return;
+    const int id = win::GetDlgCtrlID(focus);
+    if ((id >= kLimitsFieldBase && id < kLimitsFieldBase + kFieldCounts[State().kind]) ||
+        (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines))
+        MoveFocusByArrow(dialog, id, direction);
+    else
+        win::SendMessage(focus, win::WM_KEYDOWN, direction < 0 ? win::VK_UP : win::VK_DOWN, 0);
+}
+
+// The dialog opens over the documents, at the top left of the MDI client's area, so that the tool
+// bars stay in sight; moved left as far as it must to end inside the frame's client area.
+void PlaceOverDocuments(win::HWND dialog)
+{
+    win::HWND documents = Frame().mdiClient;
+    win::HWND frame = Frame().frame;
+    if (!documents || !frame) return;
+    win::POINT origin{0, 0};
+    win::ClientToScreen(documents, &origin);
+    win::RECT frameArea{};
+    win::GetClientRect(frame, &frameArea);
+    win::POINT frameOrigin{0, 0};
+    win::ClientToScreen(frame, &frameOrigin);
+    win::OffsetRect(&frameArea, frameOrigin.x, frameOrigin.y);
+    win::RECT r{};
+    win::GetWindowRect(dialog, &r);
+    const int width = r.right - r.left;
+    const int left = std::max<int>(frameArea.left, std::min<int>(origin.x, frameArea.right - width));
+    win::SetWindowPos(dialog, nullptr, left, origin.y, 0, 0, win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE);
+}
+
+// The text of the focused field or row edit, stored as if it had lost the focus.
+void StoreFocusedText()
+{
+    LimitsDialogState& s = State();
+    win::HWND focus = s.dialog ? win::GetFocus() : nullptr;
+    // The circuit may be gone already when the dialog closes at the program's end.
+    if (!focus || win::GetParent(focus) != s.dialog || !IsLiveWindowRecord(s.circuit)) return;
+    const int id = win::GetDlgCtrlID(focus);
+    if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines)
+        StoreRowEdit((id - kLimitsRowBase) / 100, (id - kLimitsRowBase) % 100);
+    else if (id >= kLimitsFieldBase && id < kLimitsFieldBase + kFieldCounts[s.kind])
+        StoreField(id - kLimitsFieldBase);
+}
+
 win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
 {
     LimitsDialogState& s = State();
     switch (msg) {
     case win::WM_INITDIALOG: {
         s.dialog = dialog;
+        s.record = NewWindowRecord(dialog, kWindowLimitsDialog);
+        Frame().limitsDialog = dialog;
+        PlaceOverDocuments(dialog);
         for (int i = 0; i < kFieldCounts[s.kind]; ++i)
             if (const std::string* text = FieldText(i)) win::SetDlgItemText(dialog, kLimitsFieldBase + i, text->c_str());
         InitOptionControls(dialog);
@@ -765,17 +882,20 @@ win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
         FillRowControls();
         return win::TRUE;
     }
-    case win::WM_COMMAND: OnCommand(dialog, win::LOWORD(wParam), win::HIWORD(wParam)); return win::TRUE;
+    case win::WM_COMMAND:
+        OnCommand(dialog, win::LOWORD(wParam), win::HIWORD(wParam), reinterpret_cast<win::HWND>(lParam));
+        return win::TRUE;
     case win::WM_VSCROLL: OnScroll(win::LOWORD(wParam), static_cast<short>(win::HIWORD(wParam))); return win::TRUE;
     case win::WM_LBUTTONDOWN:
         OnStripClick(win::POINT{static_cast<short>(win::LOWORD(lParam)), static_cast<short>(win::HIWORD(lParam))});
         return win::TRUE;
-    case win::WM_PAINT: {
-        win::PAINTSTRUCT ps{};
-        win::HDC dc = win::BeginPaint(dialog, &ps);
-        PaintStrips(dc);
-        win::EndPaint(dialog, &ps);
-        return win::TRUE;
+    case win::WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
+        if (item && static_cast<int>(item->CtlID) >= kHelpStripFirst && static_cast<int>(item->CtlID) < kHelpStripFirst + 5) {
+            DrawStripItem(*item);
+            return win::TRUE;
+        }
+        return win::FALSE;
     }
     case win::WM_ACTIVATE:
         if (win::LOWORD(wParam) != 0) Frame().modelessDialog = dialog;
@@ -823,15 +943,22 @@ void CloseAnalysisLimitsDialog()
 {
     LimitsDialogState& s = State();
     if (!s.dialog) return;
+    // What was typed into the focused edit is kept, as when the focus leaves it.
+    StoreFocusedText();
     win::HWND dialog = s.dialog;
     s.dialog = nullptr;
     if (Frame().modelessDialog == dialog) Frame().modelessDialog = nullptr;
+    if (Frame().limitsDialog == dialog) Frame().limitsDialog = nullptr;
     DetachHelpBar(s.bar);
     if (win::IsWindow(dialog)) win::DestroyWindow(dialog);
+    // The record may already be gone with every other (the program's records freed at its end).
+    if (s.record && IsLiveWindowRecord(s.record)) FreeWindowRecord(s.record);
     s = LimitsDialogState{};
 }
 
 void RefreshLimitsRowControls() { FillRowControls(); }
+
+void StoreFocusedLimitsText() { StoreFocusedText(); }
 
 void FocusLimitsControl(int what, int index)
 {

@@ -36,6 +36,9 @@ win::HWND AnalysisLimitsDialog();
 void CloseAnalysisLimitsDialog();
 // Shows the rows again from the document (after something else changed them).
 void RefreshLimitsRowControls();
+// Stores the text of the field or row edit that has the focus, as losing the focus would: a run
+// started by a key while the user is still typing runs with what the dialog shows.
+void StoreFocusedLimitsText();
 // what 1: focus field `index`; what 2: scroll row `index` into view and focus its X expression.
 void FocusLimitsControl(int what, int index);
 // Writes a curve's present range into the X (axis 0) or Y (axis 1) range text of its row.

@@ -5,6 +5,7 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
+#include "limits_dialog_test_support.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/frame_state.h"
@@ -26,16 +27,11 @@
 namespace kq5::testing {
 namespace {
 
-class LimitsDialogTest : public StartedFrame {
+class LimitsDialogTest : public LimitsDialogFixture {
 protected:
     void SetUp() override
     {
-        StartedFrame::SetUp();
-        circuit_ = StartWithSchematic();
-        ASSERT_NE(circuit_, nullptr);
-        if (!circuit_->plot) circuit_->plot = std::make_shared<PlotRecord>();
-        Analysis().analysisKind = kAnalysisTransient;
-        RunControl().circuitWindow = circuit_;
+        LimitsDialogFixture::SetUp();
         auto& rows = Rows();
         rows.clear();
         for (const char* y : {"v(1)", "v(2)", "v(3)"}) {
@@ -48,14 +44,6 @@ protected:
             rows.push_back(row);
         }
     }
-    void TearDown() override
-    {
-        CloseAnalysisLimitsDialog();
-        Analysis().analysisKind = kAnalysisNone;
-        RunControl().circuitWindow = nullptr;
-        StartedFrame::TearDown();
-    }
-
     std::vector<LimitsRow>& Rows() { return circuit_->document->limitsRows[0]; }
 
     win::HWND Item(int id) { return win::GetDlgItem(AnalysisLimitsDialog(), id); }
@@ -68,8 +56,6 @@ protected:
         win::SetFocus(Item(id == kLimitsFieldBase ? kLimitsFieldBase + 1 : kLimitsFieldBase));
         PumpFrameMessages();
     }
-
-    WindowRecord* circuit_ = nullptr;
 };
 
 TEST_F(LimitsDialogTest, FieldsAndRowsShowAndStoreWhatIsTyped)
@@ -271,20 +257,12 @@ TEST_F(LimitsDialogTest, ArrowKeysMoveBetweenFieldsAndRows)
     EXPECT_EQ(win::GetWindowText(Item(kLimitsRowBase + 2)), Rows()[1].yExpression);
 }
 
-// The help bar's window among the dialog's children, and the text it shows.
+// The help bar's window among the dialog's children.
 win::BOOL FindBar(win::HWND child, win::LPARAM found)
 {
     if (win::GetClassName(child) != kHelpBarClass) return win::TRUE;
     *reinterpret_cast<win::HWND*>(found) = child;
     return win::FALSE;
-}
-
-std::string BarText(win::HWND dialog)
-{
-    win::HWND bar = nullptr;
-    win::EnumChildWindows(dialog, &FindBar, reinterpret_cast<win::LPARAM>(&bar));
-    const auto* record = bar ? reinterpret_cast<const HelpBar*>(win::GetWindowLongPtr(bar, win::GWLP_USERDATA)) : nullptr;
-    return record ? record->text : "<no bar>";
 }
 
 // With the Help Bar option on, the dialog's foot names what the pointer is over, and the rows end
@@ -298,7 +276,7 @@ TEST_F(LimitsDialogTest, TheHelpBarNamesTheControlUnderThePointer)
     ASSERT_NE(dialog, nullptr);
     auto over = [&](win::HWND control) {
         win::SendMessage(dialog, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(control), win::HTCLIENT);
-        return BarText(dialog);
+        return HelpBarText(dialog);
     };
     auto text = [](int id) { return std::string(FindStringTableText(id).value_or("?")); };
     EXPECT_EQ(over(Item(kLimitsRowBase + 100 + 2)), text(19502));
