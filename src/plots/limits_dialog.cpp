@@ -851,6 +851,10 @@ void StoreFocusedText()
     win::HWND focus = s.dialog ? win::GetFocus() : nullptr;
     // The circuit may be gone already when the dialog closes at the program's end.
     if (!focus || win::GetParent(focus) != s.dialog || !IsLiveWindowRecord(s.circuit)) return;
+    // Only what was typed: an edit left as it was filled must not overwrite limits that were
+    // set elsewhere since.
+    if (!win::SendMessage(focus, win::EM_GETMODIFY, 0, 0)) return;
+    win::SendMessage(focus, win::EM_SETMODIFY, 0, 0);
     const int id = win::GetDlgCtrlID(focus);
     if (id >= kLimitsRowBase && id < kLimitsRowBase + 100 * kLimitsMaxLines)
         StoreRowEdit((id - kLimitsRowBase) / 100, (id - kLimitsRowBase) % 100);
