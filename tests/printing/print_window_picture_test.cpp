@@ -27,22 +27,8 @@
 namespace kq5::testing {
 namespace {
 
-class PrintWindowPicture : public StartedFrame {
+class PrintWindowPicture : public WithPdfPrinter<StartedFrame> {
 protected:
-    void SetUp() override
-    {
-        StartedFrame::SetUp();
-        RequirePoppler();
-        win::ResetPrintStateForTests();
-        PrintFreeSetup();
-    }
-    void TearDown() override
-    {
-        PrintFreeSetup();
-        win::ResetPrintStateForTests();
-        StartedFrame::TearDown();
-    }
-
     // A library of two bipolar models, opened in its window in the frame.
     WindowRecord* OpenLibrary(const std::string& name)
     {
