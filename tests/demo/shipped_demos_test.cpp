@@ -9,11 +9,9 @@
 #include "analog/run_control.h"
 #include "app/prompt_dialog.h"
 #include "app/window_record.h"
+#include "plots/analysis_window.h"
 #include "plots/curve_record.h"
 #include "platform/common_dialogs.h"
-#include "platform/paint.h"
-#include "platform/screen.h"
-#include "platform/window.h"
 
 namespace kq5::testing {
 namespace {
@@ -38,31 +36,6 @@ int CurvesWithPoints()
     for (int i = 0; i < analysis->plot->curveCount; ++i)
         if (analysis->plot->curves[static_cast<std::size_t>(i)]->lastPointIndex > 0) ++count;
     return count;
-}
-
-// The pixels of the analysis window that differ after it is painted afresh: none when the
-// screen shows what the window holds.
-int PixelsARepaintChanges()
-{
-    const WindowRecord* analysis = RunControl().analysisWindow;
-    if (analysis == nullptr || analysis->window == nullptr) return -1;
-    win::RECT client{};
-    win::GetClientRect(analysis->window, &client);
-    win::POINT origin{0, 0};
-    win::ClientToScreen(analysis->window, &origin);
-    const auto grab = [&] {
-        std::vector<win::COLORREF> pixels;
-        for (int y = 0; y < client.bottom; ++y)
-            for (int x = 0; x < client.right; ++x) pixels.push_back(win::ScreenPixel(origin.x + x, origin.y + y));
-        return pixels;
-    };
-    const std::vector<win::COLORREF> before = grab();
-    win::InvalidateRect(analysis->window, nullptr, 1);
-    win::UpdateWindow(analysis->window);
-    const std::vector<win::COLORREF> after = grab();
-    int changed = 0;
-    for (std::size_t i = 0; i < before.size(); ++i) changed += before[i] != after[i] ? 1 : 0;
-    return changed;
 }
 
 bool DemoHasSaid(const char* start)
@@ -103,7 +76,7 @@ TEST_P(ShippedDemos, PlaysToItsEnd)
             PumpFrameMessages();
             win::CurrentBackend().Present(true);
             SaveScreen(screen);
-            EXPECT_EQ(PixelsARepaintChanges(), 0) << "the analysis window does not show what it holds";
+            EXPECT_EQ(PixelsARepaintChanges(AnalysisWindowHandle()), 0) << "the analysis window does not show what it holds";
             EXPECT_EQ(CurvesWithPoints(), demo.curvesAtShot);
         }
         PlayToEnd(100);
