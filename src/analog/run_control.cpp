@@ -16,6 +16,7 @@
 #include "core/timers.h"
 #include "document/circuit_document.h"
 #include "platform/message.h"
+#include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
@@ -168,7 +169,12 @@ int FinishAnalysisRun(win::HDC dc, int code)
         code = kMsgAlreadyReported;
     }
     if (!Settings().batchRun && rc.probeState == kProbeNone) BeepIfEnabled();
-    if (rc.probeState == kProbeReplot) rc.probeState = kProbeIdle;
+    // A probe replot draws nothing while it runs, and the plots it finished were drawn without
+    // their stored curves: the window is painted again now that the probe is idle.
+    const bool replotted = rc.probeState == kProbeReplot;
+    if (replotted) rc.probeState = kProbeIdle;
+    if (replotted && (code == 0 || code == kMsgStoppedByUser) && rc.analysisWindow && rc.analysisWindow->window)
+        win::InvalidateRect(rc.analysisWindow->window, nullptr, 1);
     rc.running = 0;
     RecomputeGraph3DWindows(0);
     CloseSimulationDataFile();

@@ -97,6 +97,10 @@ std::string ProposedOutput(WindowRecord* record)
     if (name.empty()) name = "print";
     std::filesystem::path path(name);
     path.replace_extension(".pdf");
+    // A window without a file of its own prints where the user's files are, not into whatever
+    // directory the program was started from.
+    if (path.is_relative() && !Settings().workingDirectory.empty())
+        path = std::filesystem::path(Settings().workingDirectory) / path;
     return path.string();
 }
 
@@ -663,7 +667,9 @@ void PrintActiveWindowPicture()
     win::BitBlt(memory, 0, 0, width, height, screenDc, rect.left, rect.top, win::SRCCOPY);
     const int screenDpi = win::GetDeviceCaps(screenDc, win::LOGPIXELSX);
     win::ReleaseDC(nullptr, screenDc);
+    // The frame has no file: the job is named after the document in front of it.
     WindowRecord* record = GetWindowRecord(window);
+    if (record == nullptr || record->kind == kWindowFrame) record = GetActiveChildRecord();
     if (record == nullptr) record = FrameRecord();
     if (win::HDC dc = StartPrintJob(record)) {
         double scale = static_cast<double>(win::GetDeviceCaps(dc, win::LOGPIXELSX)) / std::max(screenDpi, 1);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "app/window_record.h"
 #include "core/expr_compiler.h"
@@ -279,7 +281,13 @@ int FinishPlotsAfterRun(WindowRecord* window, win::HDC dc)
     if (plot->curveCount == 0) return 0;
     RangesFromData(window);
     UnifyGroupRanges(window, 0);
-    const int changed = RescaleAutomaticRanges(window, true, true);
+    // The run drew its axes before the curves knew which of them show a Y scale; when that
+    // choice moves the scales, the window is redrawn even though no range changed.
+    std::vector<std::int32_t> ownScales;
+    for (int i = 0; i < plot->curveCount; ++i) ownScales.push_back(plot->curves[U(i)]->ownScale);
+    int changed = RescaleAutomaticRanges(window, true, true);
+    for (int i = 0; i < plot->curveCount && !changed; ++i)
+        if (plot->curves[U(i)]->ownScale != ownScales[U(i)]) changed = 1;
     if ((changed || dc) && AnalysisProbeState() != 1 && window->window) {
         RedrawPlotWindow(window, dc, -1);
         return 1;

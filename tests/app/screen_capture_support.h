@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/headless.h"
+#include "platform/paint.h"
+#include "platform/screen.h"
+#include "platform/window.h"
 
 namespace kq5::testing {
 
@@ -30,6 +33,30 @@ inline bool SaveScreen(const std::string& name)
     const bool saved = win::headless::SaveScreenshot(path);
     EXPECT_TRUE(saved) << path;
     return saved;
+}
+
+// The client pixels of the window that change when it is painted afresh: none when the screen
+// shows what the window holds; -1 without a window.
+inline int PixelsARepaintChanges(win::HWND window)
+{
+    if (window == nullptr) return -1;
+    win::RECT client{};
+    win::GetClientRect(window, &client);
+    win::POINT origin{0, 0};
+    win::ClientToScreen(window, &origin);
+    const auto grab = [&] {
+        std::vector<win::COLORREF> pixels;
+        for (int y = 0; y < client.bottom; ++y)
+            for (int x = 0; x < client.right; ++x) pixels.push_back(win::ScreenPixel(origin.x + x, origin.y + y));
+        return pixels;
+    };
+    const std::vector<win::COLORREF> before = grab();
+    win::InvalidateRect(window, nullptr, 1);
+    win::UpdateWindow(window);
+    const std::vector<win::COLORREF> after = grab();
+    int changed = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) changed += before[i] != after[i] ? 1 : 0;
+    return changed;
 }
 
 // An X window dump (xwd's ZPixmap of a TrueColor screen) as 0x00RRGGBB pixels.

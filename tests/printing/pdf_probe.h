@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "../platform/external_tool_support.h"
+#include "app/printing.h"
+#include "platform/print.h"
 
 namespace kq5::testing {
 
@@ -95,5 +97,24 @@ inline void RequirePoppler()
     ASSERT_TRUE(win::testing::ToolInstalled("pdftoppm") && win::testing::ToolInstalled("pdfinfo"))
         << win::testing::kPopplerMissing;
 }
+
+// A fixture of the given kind with the PDF printer's state fresh before the test and after it.
+template <class Base>
+class WithPdfPrinter : public Base {
+protected:
+    void SetUp() override
+    {
+        Base::SetUp();
+        RequirePoppler();
+        win::ResetPrintStateForTests();
+        PrintFreeSetup();
+    }
+    void TearDown() override
+    {
+        PrintFreeSetup();
+        win::ResetPrintStateForTests();
+        Base::TearDown();
+    }
+};
 
 }  // namespace kq5::testing

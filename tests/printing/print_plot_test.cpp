@@ -14,22 +14,7 @@ namespace {
 const std::string kRc =
     "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.PRINT TRAN V(2)\n.END\n";
 
-class PrintPlot : public AnalysisWindowTest {
-protected:
-    void SetUp() override
-    {
-        AnalysisWindowTest::SetUp();
-        RequirePoppler();
-        win::ResetPrintStateForTests();
-        PrintFreeSetup();
-    }
-    void TearDown() override
-    {
-        PrintFreeSetup();
-        win::ResetPrintStateForTests();
-        AnalysisWindowTest::TearDown();
-    }
-};
+using PrintPlot = WithPdfPrinter<AnalysisWindowTest>;
 
 TEST_F(PrintPlot, AnAnalysisWindowPrintsOnOneSheetAndKeepsItsScreenLayout)
 {
