@@ -21,6 +21,7 @@
 #include "platform/owner_draw.h"
 #include "platform/text.h"
 #include "platform/window.h"
+#include "schematic/shape_area.h"
 #include "schematic/shape_editor.h"
 
 namespace kq5 {
@@ -125,12 +126,11 @@ void NewObject(win::HWND dialog, int command)
     } else if (type == kPrimBlock) {
         AddObjectEditorObject(dialog, BuildBlockPayload(win::RECT{16, 16, 112, 40}), type);
     } else if (type == kPrimText) {
-        PromptDialogDesc desc;
-        ClearPromptDesc(desc);
-        desc.caption = "Text";
-        if (RunPromptDialog(desc) == 1 && !desc.text.empty()) {
-            auto payload = BuildTextPayload(5, 5, desc.text, desc.font.height, desc.font.face, desc.font.style, desc.font.color);
-            const auto rect = BuildIntPayload({5, 5, 5 + static_cast<long>(desc.text.size()) * 6, 15});
+        std::string text;
+        FontSpec& font = ShapeEditor().textFont;
+        if (AskShapeText(dialog, text, font) && !text.empty()) {
+            auto payload = BuildTextPayload(5, 5, text, font.height, font.face, font.style, font.color);
+            const auto rect = BuildIntPayload({5, 5, 5 + static_cast<long>(text.size()) * 6, 15});
             std::copy(rect.begin(), rect.end(), payload.begin());
             AddObjectEditorObject(dialog, payload, type);
         }

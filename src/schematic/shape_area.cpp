@@ -185,32 +185,26 @@ std::vector<std::uint8_t> MeasuredTextPayload(const win::POINT& p, const std::st
 void AddText(const win::POINT& p)
 {
     ShapeEditorState& e = ShapeEditor();
-    PromptDialogDesc desc;
-    ClearPromptDesc(desc);
-    desc.caption = "Text";
-    desc.font = e.textFont;
-    desc.flags = kPromptUseFont;
-    if (RunPromptDialog(desc) != 1 || desc.text.empty()) return;
-    e.textFont = desc.font;
-    AddNewPrimitive(e.dialog, MeasuredTextPayload(p, desc.text, e.textFont), kPrimText, 0);
+    std::string text;
+    FontSpec font = e.textFont;
+    if (!AskShapeText(e.dialog, text, font) || text.empty()) return;
+    e.textFont = font;
+    AddNewPrimitive(e.dialog, MeasuredTextPayload(p, text, e.textFont), kPrimText, 0);
 }
 
 void EditText(ShapePrimitive& p)
 {
     ShapeEditorState& e = ShapeEditor();
-    PromptDialogDesc desc;
-    ClearPromptDesc(desc);
-    desc.caption = "Text";
-    desc.text = TextOfPayload(p.extra);
-    desc.flags = kPromptUseFont;
-    if (RunPromptDialog(desc) != 1) return;
-    if (desc.text.empty()) {
+    std::string text = TextOfPayload(p.extra);
+    FontSpec font = TextFontOfPayload(p.extra);
+    if (!AskShapeText(e.dialog, text, font)) return;
+    if (text.empty()) {
         e.edit.remove_if([&](const ShapePrimitive& q) { return &q == &p; });
         e.currentObject = nullptr;
     } else {
         // The rectangle starts again from its anchor.
         win::RECT rect;
-        p.extra = MeasuredTextPayload(win::POINT{p.rect.left, p.rect.top}, desc.text, desc.font, &rect);
+        p.extra = MeasuredTextPayload(win::POINT{p.rect.left, p.rect.top}, text, font, &rect);
         p.rect = rect;
     }
     e.undoCode = 7;
@@ -547,6 +541,33 @@ void PaintTools(win::HWND window)
 }
 
 }  // namespace
+
+bool AskShapeText(win::HWND owner, std::string& text, FontSpec& font)
+{
+    PromptDialogDesc desc;
+    ClearPromptDesc(desc);
+    desc.templateId = kTextPromptTemplate;
+    desc.ownerWindow = owner;
+    desc.caption = "Text";
+    desc.text = text;
+    desc.font = font;
+    desc.flags = kPromptUseFont;
+    if (RunPromptDialog(desc) != 1) return false;
+    text = desc.text;
+    font = desc.font;
+    return true;
+}
+
+FontSpec TextFontOfPayload(std::span<const std::uint8_t> payload)
+{
+    FontSpec font;
+    if (payload.size() < kTextOffset) return font;
+    font.height = static_cast<std::int16_t>(payload[16] | (payload[17] << 8));
+    font.face = static_cast<std::int16_t>(payload[18] | (payload[19] << 8));
+    font.style = payload[20];
+    font.color = payload[21];
+    return font;
+}
 
 win::POINT ShapeCanvasPoint(int x, int y)
 {

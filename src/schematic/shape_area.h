@@ -1,6 +1,11 @@
 #pragma once
 // The Shape Editor's drawing surface (window class "ShapeArea") and its tool bar ("ShapeTools"):
 // painting the open shape on the canvas, and the mouse and keys that draw and edit it.
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "app/font_spec.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -16,5 +21,11 @@ void UpdateShapeScrollBars();
 // Scrolls the surface by pixels (clamped to the canvas).
 void ScrollShapeArea(int dx, int dy);
 void OnShapeScroll(bool vertical, int code, int position);
+
+// Asks for a shape text with the text prompt, starting from the text and font given; false when
+// cancelled (text and font unchanged).
+bool AskShapeText(win::HWND owner, std::string& text, FontSpec& font);
+// The font a TEXT payload holds.
+FontSpec TextFontOfPayload(std::span<const std::uint8_t> payload);
 
 }  // namespace kq5
