@@ -62,6 +62,28 @@ void DrawHandles(win::HDC dc, const win::RECT& bounds)
         }
 }
 
+// The start and end points of an arc, or nothing for another kind.
+std::vector<win::POINT> ArcEnds(const ShapePrimitive& p)
+{
+    if (p.type != kPrimArc || p.extra.size() != kArcPayload) return {};
+    const std::vector<win::POINT> points = GetPrimitivePoints(p);
+    return {points[2], points[3]};
+}
+
+// An arc's end handles are hollow, so that they stand apart from the handles of its rectangle.
+void DrawArcEndHandles(win::HDC dc, const PrimitiveList& list)
+{
+    win::HBRUSH brush = static_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH));
+    for (const ShapePrimitive& p : list) {
+        if (!(p.attributes & kPrimSelected)) continue;
+        for (const win::POINT& end : ArcEnds(p)) {
+            const win::POINT at = ShapePixelPoint(end.x, end.y);
+            const win::RECT r{at.x - 3, at.y - 3, at.x + 4, at.y + 4};
+            win::FrameRect(dc, &r, brush);
+        }
+    }
+}
+
 void Paint(win::HWND window)
 {
     ShapeEditorState& e = ShapeEditor();
@@ -98,6 +120,7 @@ void Paint(win::HWND window)
     }
     win::RECT bounds;
     if (GetPrimitivesBounds(e.edit, bounds, kPrimSelected) > 0) DrawHandles(dc, bounds);
+    DrawArcEndHandles(dc, e.edit);
     win::SelectObject(dc, edge);
     if (e.drag == ShapeDrag::Create || e.drag == ShapeDrag::Box) {
         const win::POINT a = ShapePixelPoint(e.band.left, e.band.top), b = ShapePixelPoint(e.band.right, e.band.bottom);
@@ -266,6 +289,30 @@ int HandleAt(const ShapePrimitive& p, int px, int py)
     return 0;
 }
 
+// The end handle of a selected arc under the pixel: the current object's first, then the others
+// from the top of the drawing order down.
+ShapePrimitive* ArcEndAt(int px, int py, int& handle)
+{
+    ShapeEditorState& e = ShapeEditor();
+    auto hit = [&](ShapePrimitive& p) {
+        if (!(p.attributes & kPrimSelected)) return false;
+        const std::vector<win::POINT> ends = ArcEnds(p);
+        for (std::size_t k = 0; k < ends.size(); ++k) {
+            const win::POINT at = ShapePixelPoint(ends[k].x, ends[k].y);
+            if (std::abs(px - at.x) <= 3 && std::abs(py - at.y) <= 3) {
+                handle = k == 0 ? kArcStartHandle : kArcEndHandle;
+                return true;
+            }
+        }
+        return false;
+    };
+    for (ShapePrimitive& p : e.edit)
+        if (&p == e.currentObject && hit(p)) return &p;
+    for (auto it = e.edit.rbegin(); it != e.edit.rend(); ++it)
+        if (hit(*it)) return &*it;
+    return nullptr;
+}
+
 // The rectangle after dragging a handle to a point; a LINE moves the end nearest the handle.
 win::RECT Resized(const win::RECT& r, int handle, const win::POINT& p)
 {
@@ -299,13 +346,23 @@ void OnButtonDown(win::HWND window, win::WPARAM keys, int x, int y, bool right)
     const int tool = (keys & win::MK_CONTROL) ? 0 : e.tool;
     const int type = kShapeTools[tool].type;
     if (tool == 0) {
+        auto startResize = [&](ShapePrimitive* p, int handle) {
+            e.drag = ShapeDrag::Resize;
+            e.handle = handle;
+            e.resized = p;
+            e.resizedRect = p->rect;
+            e.resizedExtra = p->extra;
+            e.currentObject = p;
+        };
+        int arcHandle = 0;
+        if (ShapePrimitive* arc = ArcEndAt(x, y, arcHandle)) {
+            startResize(arc, arcHandle);
+            return;
+        }
         ShapePrimitive* current = e.currentObject;
         if (current && (current->attributes & kPrimSelected) && std::any_of(e.edit.begin(), e.edit.end(), [&](const ShapePrimitive& q) { return &q == current; })) {
             if (const int handle = HandleAt(*current, x, y)) {
-                e.drag = ShapeDrag::Resize;
-                e.handle = handle;
-                e.resized = current;
-                e.resizedRect = current->rect;
+                startResize(current, handle);
                 return;
             }
         }
@@ -373,6 +430,12 @@ void OnMouseMove(int x, int y)
     case ShapeDrag::Resize: {
         // A line keeps its ends in drawing order: its handles move the end they stand on.
         if (!e.resized) break;
+        if (e.handle == kArcStartHandle || e.handle == kArcEndHandle) {
+            SetPrimitivePoint(*e.resized, e.handle == kArcStartHandle ? 2 : 3, std::clamp(static_cast<int>(p.x), 0, kShapeCanvasSize),
+                              std::clamp(static_cast<int>(p.y), 0, kShapeCanvasSize));
+            RedrawShapeArea();
+            break;
+        }
         const win::RECT from = e.resizedRect;
         win::RECT next;
         if (e.resized->type == kPrimLine) {
@@ -385,6 +448,10 @@ void OnMouseMove(int x, int y)
             next = NormalBand(Resized(NormalBand(from), e.handle, p));
             if (next.right == next.left || next.bottom == next.top) break;
         }
+        // Each step starts from the shape the drag began with: scaled step upon step, the
+        // points of a polygon would drift by their rounding.
+        e.resized->rect = e.resizedRect;
+        e.resized->extra = e.resizedExtra;
         SetPrimitiveRect(next, *e.resized);
         RedrawShapeArea();
         break;
@@ -416,7 +483,7 @@ void OnButtonUp(int x, int y)
         break;
     }
     case ShapeDrag::Resize:
-        if (e.resized && std::memcmp(&e.resized->rect, &e.resizedRect, sizeof(win::RECT)) != 0) {
+        if (e.resized && (std::memcmp(&e.resized->rect, &e.resizedRect, sizeof(win::RECT)) != 0 || e.resized->extra != e.resizedExtra)) {
             e.undoCode = 4;
             SetShapeModified(e.dialog, true);
         }

@@ -286,11 +286,11 @@ void Undo(win::HWND dialog)
         e.undoDx = -e.undoDx;
         e.undoDy = -e.undoDy;
         break;
-    case 4:  // a resize toggles between the two rectangles
+    case 4:  // a resize toggles between the two shapes of the primitive
+        // The whole geometry is swapped: scaling a polygon back would round its points.
         if (e.resized && std::any_of(e.edit.begin(), e.edit.end(), [&](const ShapePrimitive& p) { return &p == e.resized; })) {
-            const win::RECT other = e.resizedRect;
-            e.resizedRect = e.resized->rect;
-            SetPrimitiveRect(other, *e.resized);
+            std::swap(e.resizedRect, e.resized->rect);
+            std::swap(e.resizedExtra, e.resized->extra);
         }
         break;
     case 6:  // a paste is cut again

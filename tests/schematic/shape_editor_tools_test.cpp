@@ -72,5 +72,99 @@ TEST_F(ShapeEditorTest, TheTextToolAsksWithTheOneLinePromptAndKeepsTheFontOnEdit
     RunEditor();
 }
 
+TEST_F(ShapeEditorTest, AnArcsStartAndEndAreHandlesOfTheirOwn)
+{
+    ShapePrimitive* arc = nullptr;
+    Script([&] {
+        // The default arc's start lies on the middle of its rectangle's right edge, where a
+        // rectangle handle lies too: the arc's own handle wins there.
+        arc = AddNewPrimitive(Dialog(), BuildIntPayload({16, 16, 64, 48, 64, 32, 16, 32}), kPrimArc, 0);
+        ASSERT_NE(arc, nullptr);
+        Drag(Screen(64, 32), Screen(48, 8));
+    });
+    Script([&] {
+        EXPECT_EQ(ShapeEditor().undoCode, 4);
+        const auto points = GetPrimitivePoints(*arc);
+        EXPECT_EQ(points[2].x, 48);
+        EXPECT_EQ(points[2].y, 8);
+        EXPECT_EQ(points[3].x, 16);      // the end stays
+        EXPECT_EQ(arc->rect.right, 64);  // and so does the ellipse
+        EXPECT_EQ(arc->rect.left, 16);
+        Shoot("shape_editor_arc_handles");
+        // Undo toggles the start point.
+        ShapeEditorCommand(Dialog(), kCmdUndo);
+        EXPECT_EQ(GetPrimitivePoints(*arc)[2].x, 64);
+        ShapeEditorCommand(Dialog(), kCmdUndo);
+        EXPECT_EQ(GetPrimitivePoints(*arc)[2].x, 48);
+        // The end handle, dragged past the canvas edge, stops at the edge.
+        Drag(Screen(16, 32), Screen(-20, 40));
+    });
+    Script([&] {
+        const auto points = GetPrimitivePoints(*arc);
+        EXPECT_EQ(points[3].x, 0);
+        EXPECT_EQ(points[3].y, 40);
+        EXPECT_EQ(points[2].x, 48);
+        Drag(Screen(0, 40), Screen(24, 40));
+    });
+    Script([&] {
+        EXPECT_EQ(GetPrimitivePoints(*arc)[3].x, 24);
+        // A rectangle handle of the arc still resizes its ellipse and leaves the ends alone.
+        Drag(Screen(64, 48), Screen(72, 64));
+    });
+    Script([&] {
+        EXPECT_EQ(arc->rect.right, 72);
+        EXPECT_EQ(arc->rect.bottom, 64);
+        EXPECT_EQ(GetPrimitivePoints(*arc)[2].x, 48);
+        EXPECT_EQ(GetPrimitivePoints(*arc)[3].x, 24);
+        // An arc that is not selected has no end handles: a press on its end selects and moves it.
+        for (ShapePrimitive& p : ShapeEditor().edit) p.attributes = static_cast<std::uint16_t>(p.attributes & ~kPrimSelected);
+        ShapeEditor().undoCode = 0;
+        Drag(Screen(24, 40), Screen(32, 48));
+    });
+    Script([&] {
+        EXPECT_EQ(ShapeEditor().undoCode, 3);
+        EXPECT_EQ(arc->rect.left, 24);
+        EXPECT_EQ(GetPrimitivePoints(*arc)[3].x, 32);
+        EXPECT_EQ(GetPrimitivePoints(*arc)[3].y, 48);
+        win::PushMessageBoxAnswer(win::IDNO);
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
+    });
+    RunEditor();
+}
+
+TEST_F(ShapeEditorTest, ResizingAPolygonAndUndoingGivesItsPointsBackExactly)
+{
+    ShapePrimitive* poly = nullptr;
+    std::vector<win::POINT> before;
+    Script([&] {
+        poly = AddNewPrimitive(Dialog(), BuildPolyPayload({{40, 40}, {43, 41}, {50, 50}}), kPrimPolyClosed, 0);
+        ASSERT_NE(poly, nullptr);
+        before = GetPrimitivePoints(*poly);
+        // The bottom-right handle, dragged in several steps out and part of the way back.
+        const win::POINT corner = Screen(50, 50);
+        win::InputMouseMove(corner.x, corner.y);
+        win::InputMouseButton(win::MouseButton::Left, true);
+        for (const win::POINT& to : {Screen(120, 120), Screen(58, 58), Screen(97, 97), Screen(64, 64)})
+            win::InputMouseMove(to.x, to.y);
+        win::InputMouseButton(win::MouseButton::Left, false);
+    });
+    Script([&] {
+        EXPECT_EQ(poly->rect.right, 64);
+        // Scaled once from where the drag began, whatever the steps between.
+        EXPECT_EQ(GetPrimitivePoints(*poly)[1].x, 40 + 3 * 24 / 10);
+        ShapeEditorCommand(Dialog(), kCmdUndo);
+        const auto after = GetPrimitivePoints(*poly);
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t k = 0; k < before.size(); ++k) {
+            EXPECT_EQ(after[k].x, before[k].x) << k;
+            EXPECT_EQ(after[k].y, before[k].y) << k;
+        }
+        EXPECT_EQ(poly->rect.right, 50);
+        win::PushMessageBoxAnswer(win::IDNO);
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
+    });
+    RunEditor();
+}
+
 }  // namespace
 }  // namespace kq5::testing
