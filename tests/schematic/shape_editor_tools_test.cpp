@@ -1,6 +1,8 @@
 // The Shape Editor's text prompt, the end handles of an arc, the pin-mark pictures of the Object
 // Editor and the keys that scroll the drawing area to its corners.
+#include "platform/bitmap.h"
 #include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/menu.h"
 #include "shape_editor_test_support.h"
@@ -160,6 +162,103 @@ TEST_F(ShapeEditorTest, ResizingAPolygonAndUndoingGivesItsPointsBackExactly)
             EXPECT_EQ(after[k].y, before[k].y) << k;
         }
         EXPECT_EQ(poly->rect.right, 50);
+        win::PushMessageBoxAnswer(win::IDNO);
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
+    });
+    RunEditor();
+}
+
+// The picture's pixels, true where ink is.
+std::vector<bool> Ink(win::HBITMAP picture)
+{
+    win::HDC dc = win::CreateCompatibleDC(nullptr);
+    win::HGDIOBJ old = win::SelectObject(dc, picture);
+    std::vector<bool> ink;
+    for (int y = 0; y < kPinMarkPictureHeight; ++y)
+        for (int x = 0; x < kPinMarkPictureWidth; ++x) ink.push_back((win::GetPixel(dc, x, y) & 0xFFFFFF) != 0xFFFFFF);
+    win::SelectObject(dc, old);
+    win::DeleteDC(dc);
+    return ink;
+}
+
+bool InkAt(const std::vector<bool>& ink, int x, int y) { return ink[static_cast<std::size_t>(y * kPinMarkPictureWidth + x)]; }
+
+TEST_F(ShapeEditorTest, PinMarkPicturesShowTheClockAndTheBubbleAsBlocksDrawThem)
+{
+    std::vector<std::vector<bool>> inks;
+    for (int mark = 0; mark < kPinMarkCount; ++mark) {
+        win::HBITMAP picture = MakePinMarkPicture(mark);
+        ASSERT_NE(picture, nullptr);
+        inks.push_back(Ink(picture));
+        win::DeleteObject(picture);
+    }
+    // The pin enters the block edge at x 16 on the middle row; the wedge meets 8 units inside it,
+    // the bubble's centre lies 4 units outside it.
+    const int middle = kPinMarkPictureHeight / 2;
+    EXPECT_TRUE(InkAt(inks[0], 12, middle));
+    EXPECT_FALSE(InkAt(inks[0], 24, middle));
+    EXPECT_TRUE(InkAt(inks[1], 24, middle));
+    EXPECT_FALSE(InkAt(inks[2], 12, middle));  // inside the bubble
+    EXPECT_TRUE(InkAt(inks[2], 8, middle));    // its outline
+    EXPECT_FALSE(InkAt(inks[2], 24, middle));
+    EXPECT_TRUE(InkAt(inks[3], 24, middle));
+    EXPECT_TRUE(InkAt(inks[3], 8, middle));
+    // Every mark has a picture of its own.
+    for (int a = 0; a < kPinMarkCount; ++a)
+        for (int b = a + 1; b < kPinMarkCount; ++b) EXPECT_NE(inks[static_cast<std::size_t>(a)], inks[static_cast<std::size_t>(b)]) << a << " " << b;
+}
+
+int PinMarkOf(const ShapePrimitive& block, int pin)
+{
+    const std::size_t at = kPointListOffset + static_cast<std::size_t>(pin) * kBlockPinSize;
+    return static_cast<std::int16_t>(block.extra[at] | (block.extra[at + 1] << 8));
+}
+
+TEST_F(ShapeEditorTest, APinsMarkIsChosenFromTheMenuOfPictures)
+{
+    ShapePrimitive* block = nullptr;
+    Script([&] {
+        Script([&] {
+            win::HWND object = ObjectEditor().dialog;
+            ASSERT_NE(object, nullptr);
+            win::SendMessage(object, win::WM_COMMAND, 17693, 0);  // a default block
+            block = ObjectEditor().chosen;
+            ASSERT_NE(block, nullptr);
+            ASSERT_EQ(block->type, kPrimBlock);
+            ShapeEditor().shapeModified = false;
+            // The second row of the pin panel: the menu of pictures opens beside it.
+            win::RECT panel;
+            win::GetWindowRect(win::GetDlgItem(object, kObjectPinPanel), &panel);
+            win::headless::Click(panel.left + 10, panel.top + 2 + kPinMarkPictureHeight + 2 + kPinMarkPictureHeight / 2);
+        });
+        Script([&] {
+            win::HMENU menu = ObjectEditor().markMenu;
+            ASSERT_NE(menu, nullptr);
+            ASSERT_EQ(win::GetMenuItemCount(menu), kPinMarkCount);
+            for (int k = 0; k < kPinMarkCount; ++k) {
+                EXPECT_EQ(win::GetMenuItemID(menu, k), static_cast<win::UINT>(kPinMarkCommand + k));
+                EXPECT_NE(win::GetMenuState(menu, static_cast<win::UINT>(k), win::MF_BYPOSITION) & win::MF_BITMAP, 0u);
+            }
+            EXPECT_EQ(ObjectEditor().menuPin, 1);
+            Shoot("object_editor_pin_marks");
+            for (int k = 0; k < 4; ++k) win::headless::PressKey(win::VK_DOWN);
+            win::headless::PressKey(win::VK_RETURN);
+        });
+        Script([&] {
+            EXPECT_EQ(PinMarkOf(*block, 1), 3);
+            EXPECT_EQ(PinMarkOf(*block, 0), 0);
+            EXPECT_TRUE(ShapeEditor().shapeModified);
+            // The same mark again changes nothing.
+            ShapeEditor().shapeModified = false;
+            win::SendMessage(ObjectEditor().dialog, win::WM_COMMAND, kPinMarkCommand + 3, 0);
+            EXPECT_FALSE(ShapeEditor().shapeModified);
+            win::SendMessage(ObjectEditor().dialog, win::WM_COMMAND, kPinMarkCommand + 2, 0);
+            EXPECT_EQ(PinMarkOf(*block, 1), 2);
+            Shoot("object_editor_pin_panel");
+            win::SendMessage(ObjectEditor().dialog, win::WM_COMMAND, kShapeClose, 0);
+        });
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeObjectEditor, 0);
+        EXPECT_EQ(ObjectEditor().markMenu, nullptr);  // freed with the dialog
         win::PushMessageBoxAnswer(win::IDNO);
         win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
     });
