@@ -265,5 +265,43 @@ TEST_F(ShapeEditorTest, APinsMarkIsChosenFromTheMenuOfPictures)
     RunEditor();
 }
 
+TEST_F(ShapeEditorTest, CtrlHomeAndCtrlEndScrollTheDrawingAreaToItsCorners)
+{
+    Script([&] {
+        win::SetFocus(ShapeEditor().area);
+        Key(win::VK_END, true);
+    });
+    Script([&] {
+        const ShapeEditorState& e = ShapeEditor();
+        win::RECT client;
+        win::GetClientRect(e.area, &client);
+        // The canvas's far corner is in view, at the bottom-right of the area.
+        const win::POINT corner = ShapePixelPoint(kShapeCanvasSize, kShapeCanvasSize);
+        EXPECT_GE(corner.x, 0);
+        EXPECT_LT(corner.x, client.right);
+        EXPECT_GT(corner.x, client.right / 2);
+        EXPECT_LT(corner.y, client.bottom);
+        EXPECT_GT(corner.y, client.bottom / 2);
+        EXPECT_GT(e.scrollX, 0);
+        EXPECT_EQ(win::GetScrollPos(win::GetDlgItem(Dialog(), kShapeHScroll), win::SB_CTL), e.scrollX);
+        EXPECT_EQ(win::GetScrollPos(win::GetDlgItem(Dialog(), kShapeVScroll), win::SB_CTL), e.scrollY);
+        Shoot("shape_editor_scrolled_to_end");
+        Key(win::VK_HOME, true);
+    });
+    Script([&] {
+        EXPECT_EQ(ShapeEditor().scrollX, 0);
+        EXPECT_EQ(ShapeEditor().scrollY, 0);
+        EXPECT_EQ(win::GetScrollPos(win::GetDlgItem(Dialog(), kShapeHScroll), win::SB_CTL), 0);
+        // Home alone, without Ctrl, is no command.
+        ShapeEditor().scrollX = 40;
+        Key(win::VK_HOME);
+    });
+    Script([&] {
+        EXPECT_EQ(ShapeEditor().scrollX, 40);
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
+    });
+    RunEditor();
+}
+
 }  // namespace
 }  // namespace kq5::testing
