@@ -251,8 +251,9 @@ void EndCreate(const win::POINT& p)
     if (type == kPrimLine) {
         AddNewPrimitive(e.dialog, BuildIntPayload({band.left, band.top, band.right, band.bottom}), type, 0);
     } else if (type == kPrimArc) {
-        const long cy = (box.top + box.bottom) / 2;
-        AddNewPrimitive(e.dialog, BuildIntPayload({box.left, box.top, box.right, box.bottom, box.right, cy, box.left, cy}), type, 0);
+        // The arc runs counter-clockwise from where the drag began to where it ended, so the
+        // direction of the drag chooses the half of the ellipse; the end handles adjust it.
+        AddNewPrimitive(e.dialog, BuildIntPayload({box.left, box.top, box.right, box.bottom, e.anchor.x, e.anchor.y, p.x, p.y}), type, 0);
     } else if (type == kPrimBlock) {
         const auto payload = BuildBlockPayload(box);
         if (payload.empty()) return;

@@ -128,6 +128,22 @@ TEST_F(ShapeEditorTest, AnArcsStartAndEndAreHandlesOfTheirOwn)
         EXPECT_EQ(arc->rect.left, 24);
         EXPECT_EQ(GetPrimitivePoints(*arc)[3].x, 32);
         EXPECT_EQ(GetPrimitivePoints(*arc)[3].y, 48);
+        // Drawn with the Arc tool, an arc starts where the drag began and ends where it ended.
+        SetShapeTool(Dialog(), 17570);
+        Drag(Screen(64, 72), Screen(16, 56));
+    });
+    Script([&] {
+        const ShapePrimitive& drawn = ShapeEditor().edit.back();
+        ASSERT_EQ(drawn.type, kPrimArc);
+        EXPECT_EQ(drawn.rect.left, 16);
+        EXPECT_EQ(drawn.rect.top, 56);
+        EXPECT_EQ(drawn.rect.right, 64);
+        EXPECT_EQ(drawn.rect.bottom, 72);
+        const auto points = GetPrimitivePoints(drawn);
+        EXPECT_EQ(points[2].x, 64);
+        EXPECT_EQ(points[2].y, 72);
+        EXPECT_EQ(points[3].x, 16);
+        EXPECT_EQ(points[3].y, 56);
         win::PushMessageBoxAnswer(win::IDNO);
         win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
     });
