@@ -7,6 +7,7 @@
 
 #include "app/dialog_services.h"
 #include "app/font_select.h"
+#include "app/program_settings.h"
 #include "app/prompt_dialog.h"
 #include "platform/message_box.h"
 #include "platform/cursor.h"
@@ -180,10 +181,10 @@ void FinishPolygon()
     RedrawShapeArea();
 }
 
+// Back to Select after a placement when the user's preference asks for it, as in the schematic.
 void AfterPlacement()
 {
-    // Back to Select after a placement, as the editor does by default.
-    SetShapeTool(ShapeEditor().dialog, kShapeTools[0].command);
+    if (Settings().operationalOptions & kOptionSelectMode) SetShapeTool(ShapeEditor().dialog, kShapeTools[0].command);
 }
 
 // A TEXT payload at the point, its rectangle the text's size in its font.

@@ -7,6 +7,7 @@ namespace {
 
 TEST_F(ShapeEditorTest, DrawingARectangleWithTheMouseAndUndoingIt)
 {
+    Settings().operationalOptions |= kOptionSelectMode;  // back to Select after each placement
     std::size_t before = 0;
     Script([&] {
         ASSERT_NE(Dialog(), nullptr);

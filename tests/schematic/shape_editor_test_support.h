@@ -2,6 +2,7 @@
 // The Shape Editor's test fixture: the built shape library copied into a scratch directory, the
 // editor run modally with the steps of a script, and mouse and keys on its drawing surface.
 #include "../app/screen_test_support.h"
+#include "app/program_settings.h"
 #include "app/prompt_dialog.h"
 #include "core/message_reporter.h"
 #include "platform/control_scrollbar.h"
@@ -28,6 +29,7 @@ protected:
         win::ClearMessageBoxLog();
         ClearPromptDialogs();
         ResetShapeEditorForTests();
+        options_ = Settings().operationalOptions;
         std::string pattern = (std::filesystem::temp_directory_path() / "kq5-shaped-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
@@ -40,6 +42,7 @@ protected:
     }
     void TearDown() override
     {
+        Settings().operationalOptions = options_;
         ResetShapeEditorForTests();
         ResetShapeLibraryForTests();
         ResetComponentLibraryForTests();
@@ -83,6 +86,7 @@ protected:
 
     std::filesystem::path dir_;
     std::filesystem::path path_;
+    std::uint32_t options_ = 0;
 };
 
 }  // namespace kq5::testing

@@ -144,6 +144,7 @@ TEST_F(ShapeEditorTest, AnArcsStartAndEndAreHandlesOfTheirOwn)
         EXPECT_EQ(points[2].y, 72);
         EXPECT_EQ(points[3].x, 16);
         EXPECT_EQ(points[3].y, 56);
+        EXPECT_EQ(ShapeEditor().tool, 5);  // the tool stays unless the preference says otherwise
         win::PushMessageBoxAnswer(win::IDNO);
         win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
     });
