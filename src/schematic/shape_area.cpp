@@ -341,7 +341,7 @@ void OnButtonDown(win::HWND window, win::WPARAM keys, int x, int y, bool right)
         return;
     }
     if (p.x < 0 || p.y < 0 || p.x > kShapeCanvasSize || p.y > kShapeCanvasSize || e.drag != ShapeDrag::None) {
-        e.drag = ShapeDrag::None;
+        EndShapeGesture();
         RedrawShapeArea();
         return;
     }
@@ -610,6 +610,13 @@ void PaintTools(win::HWND window)
 }
 
 }  // namespace
+
+void EndShapeGesture()
+{
+    ShapeEditorState& e = ShapeEditor();
+    e.drag = ShapeDrag::None;
+    if (!e.polyPoints.empty()) FinishPolygon();
+}
 
 bool AskShapeText(win::HWND owner, std::string& text, FontSpec& font)
 {

@@ -22,6 +22,8 @@ void UpdateShapeScrollBars();
 void ScrollShapeArea(int dx, int dy);
 void OnShapeScroll(bool vertical, int code, int position);
 
+// Ends the gesture under way; a polygon being collected is added with the points it has.
+void EndShapeGesture();
 // Asks for a shape text with the text prompt, starting from the text and font given; false when
 // cancelled (text and font unchanged).
 bool AskShapeText(win::HWND owner, std::string& text, FontSpec& font);

@@ -438,8 +438,8 @@ void SetShapeTool(win::HWND dialog, int command)
     for (int i = 0; i < kShapeToolCount; ++i) {
         if (kShapeTools[i].command != command) continue;
         if (i != e.tool) {
+            EndShapeGesture();
             e.tool = i;
-            e.polyPoints.clear();
             if (win::HWND bar = win::GetDlgItem(dialog, kShapeToolBar)) win::InvalidateRect(bar, nullptr, win::TRUE);
         }
         return;
@@ -579,7 +579,7 @@ win::INT_PTR ShapeEditorDlgProc(win::HWND dialog, win::UINT message, win::WPARAM
         const int code = win::HIWORD(wParam);
         if (id == kShapeList) {
             if (code == win::LBN_SELCHANGE) {
-                e.drag = ShapeDrag::None;
+                EndShapeGesture();
                 const win::LRESULT at = win::SendDlgItemMessage(dialog, kShapeList, win::LB_GETCURSEL, 0, 0);
                 if (at >= 0)
                     SwitchToShape(dialog, FindShapeRecord(static_cast<int>(win::SendDlgItemMessage(dialog, kShapeList, win::LB_GETITEMDATA, static_cast<win::WPARAM>(at), 0))));

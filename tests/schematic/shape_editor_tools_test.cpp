@@ -320,5 +320,52 @@ TEST_F(ShapeEditorTest, CtrlHomeAndCtrlEndScrollTheDrawingAreaToItsCorners)
     RunEditor();
 }
 
+TEST_F(ShapeEditorTest, EndingAPolygonOtherwiseThanByDoubleClickKeepsWhatWasCollected)
+{
+    std::size_t before = 0;
+    Script([&] {
+        before = ShapeEditor().edit.size();
+        SetShapeTool(Dialog(), 17684);  // Open Polygon
+        for (const win::POINT& at : {Screen(16, 16), Screen(40, 24), Screen(56, 48)}) win::headless::Click(at.x, at.y);
+    });
+    Script([&] {
+        ASSERT_EQ(ShapeEditor().polyPoints.size(), 3u);
+        SetShapeTool(Dialog(), 17568);  // another tool ends the polygon
+        ASSERT_EQ(ShapeEditor().edit.size(), before + 1);
+        const ShapePrimitive& open = ShapeEditor().edit.back();
+        EXPECT_EQ(open.type, kPrimPolyOpen);
+        const auto points = GetPrimitivePoints(open);
+        ASSERT_EQ(points.size(), 3u);
+        EXPECT_EQ(points[1].x, 40);
+        EXPECT_EQ(points[2].y, 48);
+        // A press outside the canvas ends a closed polygon the same way.
+        SetShapeTool(Dialog(), 17683);
+        for (const win::POINT& at : {Screen(16, 56), Screen(48, 72)}) win::headless::Click(at.x, at.y);
+    });
+    Script([&] {
+        // Scrolled to the far corner, the area shows a strip beyond the canvas's edge.
+        ShapeEditorCommand(Dialog(), kCmdScrollEnd);
+        win::RECT client;
+        win::GetClientRect(ShapeEditor().area, &client);
+        const win::LPARAM beyond = win::MAKELPARAM(client.right - 1, client.bottom - 1);
+        ASSERT_GT(ShapeCanvasPoint(client.right - 1, client.bottom - 1).x, kShapeCanvasSize);
+        win::SendMessage(ShapeEditor().area, win::WM_LBUTTONDOWN, 0, beyond);
+        win::SendMessage(ShapeEditor().area, win::WM_LBUTTONUP, 0, beyond);
+        ShapeEditorCommand(Dialog(), kCmdScrollHome);
+        EXPECT_TRUE(ShapeEditor().polyPoints.empty());
+        ASSERT_EQ(ShapeEditor().edit.size(), before + 2);
+        EXPECT_EQ(ShapeEditor().edit.back().type, kPrimPolyClosed);
+        // A single point makes no polygon.
+        win::headless::Click(Screen(16, 16).x, Screen(16, 16).y);
+    });
+    Script([&] {
+        SetShapeTool(Dialog(), 17568);
+        EXPECT_EQ(ShapeEditor().edit.size(), before + 2);
+        win::PushMessageBoxAnswer(win::IDNO);
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
+    });
+    RunEditor();
+}
+
 }  // namespace
 }  // namespace kq5::testing
