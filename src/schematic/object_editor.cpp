@@ -165,10 +165,7 @@ void NewObject(win::HWND dialog, int command)
         std::string text;
         FontSpec& font = ShapeEditor().textFont;
         if (AskShapeText(dialog, text, font) && !text.empty()) {
-            auto payload = BuildTextPayload(5, 5, text, font.height, font.face, font.style, font.color);
-            const auto rect = BuildIntPayload({5, 5, 5 + static_cast<long>(text.size()) * 6, 15});
-            std::copy(rect.begin(), rect.end(), payload.begin());
-            AddObjectEditorObject(dialog, payload, type);
+            AddObjectEditorObject(dialog, MeasuredTextPayload(win::POINT{5, 5}, text, font, nullptr), type);
         }
     } else if (type == 0) {
         const int index = ChooseRootShape(dialog);

@@ -187,25 +187,6 @@ void AfterPlacement()
     if (Settings().operationalOptions & kOptionSelectMode) SetShapeTool(ShapeEditor().dialog, kShapeTools[0].command);
 }
 
-// A TEXT payload at the point, its rectangle the text's size in its font.
-std::vector<std::uint8_t> MeasuredTextPayload(const win::POINT& p, const std::string& text, const FontSpec& font,
-                                              win::RECT* rect = nullptr)
-{
-    auto payload = BuildTextPayload(p.x, p.y, text, font.height, font.face, font.style, font.color);
-    win::HDC dc = win::GetDC(ShapeEditor().area);
-    FontSpec measured = font;
-    if (measured.height == 0) measured.height = -10;
-    win::HGDIOBJ previous = SelectFontSpec(dc, measured);
-    const win::SIZE size = MeasureTextBlock(dc, text);
-    RestoreFont(dc, previous);
-    win::ReleaseDC(ShapeEditor().area, dc);
-    const win::RECT r{p.x, p.y, p.x + size.cx, p.y + size.cy};
-    const auto bytes = BuildIntPayload({r.left, r.top, r.right, r.bottom});
-    std::copy(bytes.begin(), bytes.end(), payload.begin());
-    if (rect) *rect = r;
-    return payload;
-}
-
 void AddText(const win::POINT& p)
 {
     ShapeEditorState& e = ShapeEditor();
@@ -213,7 +194,7 @@ void AddText(const win::POINT& p)
     FontSpec font = e.textFont;
     if (!AskShapeText(e.dialog, text, font) || text.empty()) return;
     e.textFont = font;
-    AddNewPrimitive(e.dialog, MeasuredTextPayload(p, text, e.textFont), kPrimText, 0);
+    AddNewPrimitive(e.dialog, MeasuredTextPayload(p, text, e.textFont, nullptr), kPrimText, 0);
 }
 
 void EditText(ShapePrimitive& p)
@@ -610,6 +591,24 @@ void PaintTools(win::HWND window)
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> MeasuredTextPayload(const win::POINT& p, const std::string& text, const FontSpec& font,
+                                              win::RECT* rect)
+{
+    auto payload = BuildTextPayload(p.x, p.y, text, font.height, font.face, font.style, font.color);
+    win::HDC dc = win::GetDC(ShapeEditor().area);
+    FontSpec measured = font;
+    if (measured.height == 0) measured.height = -10;
+    win::HGDIOBJ previous = SelectFontSpec(dc, measured);
+    const win::SIZE size = MeasureTextBlock(dc, text);
+    RestoreFont(dc, previous);
+    win::ReleaseDC(ShapeEditor().area, dc);
+    const win::RECT r{p.x, p.y, p.x + size.cx, p.y + size.cy};
+    const auto bytes = BuildIntPayload({r.left, r.top, r.right, r.bottom});
+    std::copy(bytes.begin(), bytes.end(), payload.begin());
+    if (rect) *rect = r;
+    return payload;
+}
 
 void EndShapeGesture()
 {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/font_spec.h"
 #include "platform/win_types.h"
@@ -27,6 +28,10 @@ void EndShapeGesture();
 // Asks for a shape text with the text prompt, starting from the text and font given; false when
 // cancelled (text and font unchanged).
 bool AskShapeText(win::HWND owner, std::string& text, FontSpec& font);
+// A TEXT payload at the point, its rectangle the text's size in its font (also stored in `rect`
+// when given).
+std::vector<std::uint8_t> MeasuredTextPayload(const win::POINT& p, const std::string& text, const FontSpec& font,
+                                              win::RECT* rect);
 // The font a TEXT payload holds.
 FontSpec TextFontOfPayload(std::span<const std::uint8_t> payload);
 

@@ -367,5 +367,31 @@ TEST_F(ShapeEditorTest, EndingAPolygonOtherwiseThanByDoubleClickKeepsWhatWasColl
     RunEditor();
 }
 
+TEST_F(ShapeEditorTest, TheObjectEditorsTextIsMeasuredAsTheTextToolsIs)
+{
+    ShapeEditor().textFont = FontSpec{-20, 0, 0, 4};
+    Script([&] {
+        Script([&] {
+            PushPromptAnswer(PromptAnswer{1, std::string("WIDE TEXT"), {}, {}});
+            win::SendMessage(ObjectEditor().dialog, win::WM_COMMAND, kTextTool, 0);
+            const ShapePrimitive* text = ObjectEditor().chosen;
+            ASSERT_NE(text, nullptr);
+            ASSERT_EQ(text->type, kPrimText);
+            EXPECT_EQ(TextFontOfPayload(text->extra).height, -20);  // the editor's remembered font
+            win::RECT measured{};
+            MeasuredTextPayload(win::POINT{5, 5}, "WIDE TEXT", FontSpec{-20, 0, 0, 4}, &measured);
+            EXPECT_EQ(text->rect.left, 5);
+            EXPECT_EQ(text->rect.right, measured.right);
+            EXPECT_EQ(text->rect.bottom, measured.bottom);
+            EXPECT_GT(measured.bottom - measured.top, 10);
+            win::SendMessage(ObjectEditor().dialog, win::WM_COMMAND, kShapeClose, 0);
+        });
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeObjectEditor, 0);
+        win::PushMessageBoxAnswer(win::IDNO);
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
+    });
+    RunEditor();
+}
+
 }  // namespace
 }  // namespace kq5::testing
