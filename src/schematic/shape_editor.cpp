@@ -352,20 +352,21 @@ void ApplyPattern(win::HWND dialog, int pattern)
     if (changed) SetShapeModified(dialog, true);
 }
 
+// The chooser starts from the first selected text's font; every selected text takes the choice and
+// is measured again, so that picking and handles follow its new size.
 void ChangeTextFont(win::HWND dialog)
 {
     ShapeEditorState& e = ShapeEditor();
-    FontSpec font = e.textFont;
+    auto isText = [](const ShapePrimitive& p) { return (p.attributes & kPrimSelected) && p.type == kPrimText && p.extra.size() > kTextOffset; };
+    const auto first = std::find_if(e.edit.begin(), e.edit.end(), isText);
+    FontSpec font = first != e.edit.end() ? TextFontOfPayload(first->extra) : e.textFont;
     if (!ChooseFontSpec(dialog, font)) return;
     e.textFont = font;
     for (ShapePrimitive& p : e.edit) {
-        if (!(p.attributes & kPrimSelected) || p.type != kPrimText || p.extra.size() < kTextOffset) continue;
-        p.extra[16] = static_cast<std::uint8_t>(font.height & 0xFF);
-        p.extra[17] = static_cast<std::uint8_t>((font.height >> 8) & 0xFF);
-        p.extra[18] = static_cast<std::uint8_t>(font.face & 0xFF);
-        p.extra[19] = static_cast<std::uint8_t>((font.face >> 8) & 0xFF);
-        p.extra[20] = font.style;
-        p.extra[21] = font.color;
+        if (!isText(p)) continue;
+        win::RECT rect;
+        p.extra = MeasuredTextPayload(win::POINT{p.rect.left, p.rect.top}, TextOfPayload(p.extra), font, &rect);
+        p.rect = rect;
         SetShapeModified(dialog, true);
     }
 }

@@ -1,6 +1,7 @@
 // The Shape Editor's text prompt, the end handles of an arc, the pin-mark pictures of the Object
 // Editor and the keys that scroll the drawing area to its corners.
 #include "platform/bitmap.h"
+#include "platform/common_dialogs_font.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
@@ -387,6 +388,37 @@ TEST_F(ShapeEditorTest, TheObjectEditorsTextIsMeasuredAsTheTextToolsIs)
             win::SendMessage(ObjectEditor().dialog, win::WM_COMMAND, kShapeClose, 0);
         });
         win::SendMessage(Dialog(), win::WM_COMMAND, kShapeObjectEditor, 0);
+        win::PushMessageBoxAnswer(win::IDNO);
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
+    });
+    RunEditor();
+}
+
+TEST_F(ShapeEditorTest, TheFontCommandStartsFromTheSelectedTextAndMeasuresItAgain)
+{
+    Script([&] {
+        win::RECT small{};
+        ShapePrimitive* text =
+            AddNewPrimitive(Dialog(), MeasuredTextPayload(win::POINT{16, 16}, "CLK", FontSpec{-10, 0, 0, 9}, &small), kPrimText, 0);
+        ASSERT_NE(text, nullptr);
+        text->rect = small;
+        win::FontDialogAnswer bigger;
+        bigger.size = "24";
+        win::ScriptFontDialogAnswer(bigger);
+        ShapeEditorCommand(Dialog(), kCmdFont);
+        const FontSpec font = TextFontOfPayload(text->extra);
+        EXPECT_LT(font.height, -20);
+        EXPECT_EQ(font.color, 9);  // what the chooser did not change stays
+        EXPECT_EQ(TextOfPayload(text->extra), "CLK");
+        EXPECT_EQ(text->rect.left, 16);
+        EXPECT_GT(text->rect.right - text->rect.left, small.right - small.left);
+        EXPECT_GT(text->rect.bottom - text->rect.top, small.bottom - small.top);
+        EXPECT_EQ(ShapeEditor().textFont.height, font.height);
+        // Cancel changes nothing.
+        const auto before = text->extra;
+        win::ScriptFontDialogAnswer(std::nullopt);
+        ShapeEditorCommand(Dialog(), kCmdFont);
+        EXPECT_EQ(text->extra, before);
         win::PushMessageBoxAnswer(win::IDNO);
         win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
     });
