@@ -195,6 +195,7 @@ void DeleteChosen(win::HWND dialog)
     const int at = ListIndexOfNumber(dialog, o.chosen->objectNumber);
     win::SendDlgItemMessage(dialog, kObjectList, win::LB_DELETESTRING, static_cast<win::WPARAM>(at), 0);
     if (e.currentObject == o.chosen) e.currentObject = nullptr;
+    if (e.resized == o.chosen) e.resized = nullptr;  // Undo must not reshape what takes its place
     ShapePrimitive* gone = o.chosen;
     e.edit.remove_if([gone](const ShapePrimitive& p) { return &p == gone; });
     o.chosen = nullptr;

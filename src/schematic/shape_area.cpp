@@ -204,6 +204,7 @@ void EditText(ShapePrimitive& p)
     FontSpec font = TextFontOfPayload(p.extra);
     if (!AskShapeText(e.dialog, text, font)) return;
     if (text.empty()) {
+        if (e.resized == &p) e.resized = nullptr;
         e.edit.remove_if([&](const ShapePrimitive& q) { return &q == &p; });
         e.currentObject = nullptr;
     } else {

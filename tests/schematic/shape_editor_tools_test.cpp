@@ -425,5 +425,34 @@ TEST_F(ShapeEditorTest, TheFontCommandStartsFromTheSelectedTextAndMeasuresItAgai
     RunEditor();
 }
 
+TEST_F(ShapeEditorTest, AResizedObjectDeletedInTheObjectEditorIsNotReshapedByUndo)
+{
+    Script([&] {
+        ShapePrimitive* box = AddNewPrimitive(Dialog(), BuildIntPayload({16, 16, 40, 40}), kPrimRectangle, 0);
+        ASSERT_NE(box, nullptr);
+        Drag(Screen(40, 40), Screen(56, 56));
+    });
+    Script([&] {
+        ASSERT_EQ(ShapeEditor().undoCode, 4);
+        ASSERT_NE(ShapeEditor().resized, nullptr);
+        Script([&] {
+            win::SendMessage(ObjectEditor().dialog, win::WM_COMMAND, kShapeDelete, 0);
+            win::SendMessage(ObjectEditor().dialog, win::WM_COMMAND, kShapeClose, 0);
+        });
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeObjectEditor, 0);
+        EXPECT_EQ(ShapeEditor().resized, nullptr);
+        // A new object may take the freed place; Undo leaves it as it is.
+        ShapePrimitive* line = AddNewPrimitive(Dialog(), BuildIntPayload({8, 8, 24, 8}), kPrimLine, 0);
+        ASSERT_NE(line, nullptr);
+        ShapeEditor().undoCode = 4;
+        ShapeEditorCommand(Dialog(), kCmdUndo);
+        EXPECT_EQ(line->rect.right, 24);
+        EXPECT_TRUE(line->extra.empty());
+        win::PushMessageBoxAnswer(win::IDNO);
+        win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
+    });
+    RunEditor();
+}
+
 }  // namespace
 }  // namespace kq5::testing
