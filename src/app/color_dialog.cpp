@@ -214,6 +214,24 @@ void OnDrawColorItem(const win::DRAWITEMSTRUCT& item)
     win::SelectObject(dc, old);
 }
 
+bool OnColorItemMessage(win::UINT message, win::LPARAM lParam)
+{
+    if (lParam == 0) return false;
+    if (message == win::WM_MEASUREITEM) {
+        auto& item = *reinterpret_cast<win::MEASUREITEMSTRUCT*>(lParam);
+        if (item.CtlType != win::ODT_MENU) return false;
+        OnMeasureColorItem(item);
+        return true;
+    }
+    if (message == win::WM_DRAWITEM) {
+        const auto& item = *reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
+        if (item.CtlType != win::ODT_MENU) return false;
+        OnDrawColorItem(item);
+        return true;
+    }
+    return false;
+}
+
 int SelectedPaletteEntry(const ColorPaletteGroup& group)
 {
     if (!group.list) return 0;

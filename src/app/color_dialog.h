@@ -35,6 +35,9 @@ win::INT_PTR ColorDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, w
 win::HMENU CreateColorPopupMenu(int firstId);
 void OnMeasureColorItem(win::MEASUREITEMSTRUCT& item);
 void OnDrawColorItem(const win::DRAWITEMSTRUCT& item);
+// WM_MEASUREITEM and WM_DRAWITEM for the items of a colour popup that a window owns: measures or
+// draws a menu item as a colour item; false for anything else (nothing done).
+bool OnColorItemMessage(win::UINT message, win::LPARAM lParam);
 
 struct ColorPaletteGroup {
     win::HWND list = nullptr;

@@ -377,6 +377,61 @@ void ConfirmPreferences(win::HWND dialog, PreferencesDialog& d)
         if (record && record->window) win::InvalidateRect(record->window, nullptr, win::TRUE);
 }
 
+// One row of the list: a child indented behind a branch of the tree (a corner for the last
+// child); a row with a colour ends in a swatch of the colour it will get.
+void DrawPreferenceRow(const PreferencesDialog& d, const win::DRAWITEMSTRUCT& item)
+{
+    win::HDC dc = item.hDC;
+    const bool selected = (item.itemState & win::ODS_SELECTED) != 0;
+    const auto index = static_cast<std::size_t>(item.itemID);
+    if (item.itemID != static_cast<win::UINT>(-1) && index < d.visible.size() && (item.itemAction & (win::ODA_DRAWENTIRE | win::ODA_SELECT))) {
+        const PreferenceRow& row = d.rows[static_cast<std::size_t>(d.visible[index])];
+        const win::RECT& r = item.rcItem;
+        win::FillRect(dc, &r, win::GetSysColorBrush(selected ? win::COLOR_HIGHLIGHT : win::COLOR_WINDOW));
+        const win::COLORREF ink = win::GetSysColor(selected ? win::COLOR_HIGHLIGHTTEXT : win::COLOR_WINDOWTEXT);
+        std::string label = PreferenceRowText(row);
+        int x = r.left + 2;
+        if (row.parent >= 0) {
+            label.erase(0, 1);
+            const int stem = x + 6, middle = (r.top + r.bottom) / 2;
+            win::HPEN pen = win::CreatePen(win::PS_SOLID, 1, ink);
+            win::HGDIOBJ old = win::SelectObject(dc, pen);
+            win::MoveToEx(dc, stem, r.top, nullptr);
+            win::LineTo(dc, stem, row.lastChild ? middle + 1 : r.bottom);
+            win::MoveToEx(dc, stem, middle, nullptr);
+            win::LineTo(dc, stem + 7, middle);
+            win::SelectObject(dc, old);
+            win::DeleteObject(pen);
+            x = stem + 10;
+        }
+        win::RECT textRect{x, r.top, r.right - 2, r.bottom};
+        if ((row.flags & kRowColor) && !(row.flags & kRowPalette)) {
+            const int side = std::max(4, static_cast<int>(r.bottom - r.top) - 4);
+            const win::RECT swatch{r.right - 3 - side, r.top + 2, r.right - 3, r.top + 2 + side};
+            RealizeAppPalette(dc);
+            win::HBRUSH fill = win::CreateSolidBrush(PaletteColor(row.work.color, true));
+            win::FillRect(dc, &swatch, fill);
+            win::DeleteObject(fill);
+            win::FrameRect(dc, &swatch, static_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH)));
+            textRect.right = swatch.left - 2;
+        }
+        win::SetBkMode(dc, win::TRANSPARENT);
+        win::SetTextColor(dc, ink);
+        win::DrawText(dc, label.c_str(), static_cast<int>(label.size()), &textRect,
+                      win::DT_LEFT | win::DT_VCENTER | win::DT_SINGLELINE | win::DT_NOPREFIX | win::DT_END_ELLIPSIS);
+    }
+    if (item.itemState & win::ODS_FOCUS) win::DrawFocusRect(dc, &item.rcItem);
+}
+
+void RedrawCurrentRow(win::HWND dialog)
+{
+    win::HWND list = win::GetDlgItem(dialog, kPreferencesList);
+    win::RECT r;
+    const win::LRESULT at = win::SendMessage(list, win::LB_GETCURSEL, 0, 0);
+    if (at >= 0 && win::SendMessage(list, win::LB_GETITEMRECT, static_cast<win::WPARAM>(at), reinterpret_cast<win::LPARAM>(&r)) != win::LB_ERR)
+        win::InvalidateRect(list, &r, win::FALSE);
+}
+
 void PaletteClick(win::HWND dialog, PreferencesDialog& d, int index)
 {
     PreferenceRow& row = d.rows[static_cast<std::size_t>(d.current)];
@@ -397,6 +452,7 @@ void PaletteClick(win::HWND dialog, PreferencesDialog& d, int index)
     row.work.color = static_cast<std::uint8_t>(index);
     if (win::HWND b = win::GetDlgItem(dialog, kFirstPaletteButton + index)) win::InvalidateRect(b, nullptr, win::FALSE);
     if (win::HWND sample = win::GetDlgItem(dialog, kPreferencesSample)) win::InvalidateRect(sample, nullptr, win::TRUE);
+    RedrawCurrentRow(dialog);
 }
 
 void FontClick(win::HWND dialog, PreferencesDialog& d)
@@ -420,6 +476,7 @@ void FontClick(win::HWND dialog, PreferencesDialog& d)
         row.work = spec;
     }
     UpdateSample(dialog, d);
+    RedrawCurrentRow(dialog);  // the font chooser may have changed the colour too
 }
 
 win::INT_PTR PreferencesDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
@@ -434,6 +491,10 @@ win::INT_PTR PreferencesDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wPa
     case win::WM_DRAWITEM: {
         if (!d) return win::FALSE;
         const auto& item = *reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
+        if (item.CtlID == kPreferencesList) {
+            DrawPreferenceRow(*d, item);
+            return win::TRUE;
+        }
         const PreferenceRow& row = d->rows[static_cast<std::size_t>(d->current)];
         const int current = (row.flags & kRowColor) && !(row.flags & kRowPalette) ? row.work.color : -1;
         DrawPaletteButton(item, current, d->lastDrawn, QueryCtlColorBrush(dialog, 0, item.hDC), kFirstPaletteButton);
@@ -683,7 +744,7 @@ std::vector<int> VisiblePreferenceRows(const std::vector<PreferenceRow>& rows)
 
 std::string PreferenceRowText(const PreferenceRow& row)
 {
-    if (row.parent >= 0) return std::string(row.lastChild ? "  \\_ " : "  |- ") + row.text;
+    if (row.parent >= 0) return (row.lastChild ? kTreeCorner : kTreeBranch) + row.text;
     std::string text = row.text;
     if ((row.flags & kRowGroup) && row.expanded && *row.expanded && text.compare(0, 3, "[+]") == 0) text[1] = '-';
     return text;

@@ -79,7 +79,11 @@ struct PreferenceRow {
 std::vector<PreferenceRow> BuildPreferenceRows();
 // The rows the list shows: main rows, and the children of open groups.
 std::vector<int> VisiblePreferenceRows(const std::vector<PreferenceRow>& rows);
-// The list text of a row: "[+]" turns "[-]" while open, children are indented.
+// The list text of a row: "[+]" turns "[-]" while open; a child's text begins with the tree
+// branch (character 195, or 192 for the last child, of the line-drawing character set), which the
+// list draws as lines before the indented name.
+constexpr char kTreeBranch = '\xC3';
+constexpr char kTreeCorner = '\xC0';
 std::string PreferenceRowText(const PreferenceRow& row);
 
 // The Preferences dialog over the parent: 1 confirmed, 0 cancelled.

@@ -169,11 +169,12 @@ win::INT_PTR PromptProc(win::HWND dialog, win::UINT message, win::WPARAM wParam,
 
 int RunPromptTemplate(PromptDialogDesc& desc)
 {
+    // A modal dialog over the frame while another one runs would enable the frame when it ends.
     WindowRecord* owner = desc.owner != nullptr ? desc.owner : FrameRecord();
+    win::HWND ownerWindow = desc.ownerWindow ? desc.ownerWindow : owner != nullptr ? owner->window : nullptr;
     PromptDialogDesc working = desc;
     const win::INT_PTR result =
-        RunDialogParam(owner != nullptr ? owner->window : nullptr, desc.templateId, &PromptProc,
-                       reinterpret_cast<win::LPARAM>(&working));
+        RunDialogParam(ownerWindow, desc.templateId, &PromptProc, reinterpret_cast<win::LPARAM>(&working));
     if (result == 1) desc = std::move(working);
     if (result == 1 || result == kPromptDelete) return static_cast<int>(result);
     return 2;

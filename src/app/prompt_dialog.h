@@ -12,12 +12,15 @@
 #include <vector>
 
 #include "app/font_spec.h"
+#include "platform/win_types.h"
 
 namespace kq5 {
 
 struct WindowRecord;
 
 constexpr int kPromptTemplate = 3000;
+// The one-line text prompt ("&OK", "&Cancel", "&Font...", "&Help..."), for texts of shapes.
+constexpr int kTextPromptTemplate = 3005;
 // The "Pin Name" prompts, 3009 to 3014.
 constexpr int kPinNameFirstTemplate = 3009;
 constexpr int kPinNameLastTemplate = 3014;
@@ -41,6 +44,7 @@ struct PromptDialogDesc {
     int templateId = kPromptTemplate;
     std::string caption;
     WindowRecord* owner = nullptr;
+    win::HWND ownerWindow = nullptr;  // a dialog without a record of its own; before `owner`
     std::string text;
     FontSpec font;
     int maxLength = 0;  // 0: no limit

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/color_dialog.h"
 #include "app/color_table.h"
 #include "app/edit_mode.h"
 #include "app/frame_state.h"
@@ -577,6 +578,10 @@ win::LRESULT TxtEditWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
         return win::DefWindowProc(hwnd, msg, wParam, lParam);
     case win::WM_ERASEBKGND:
         return 1;  // painting fills the background with the owner's colour
+    case win::WM_MEASUREITEM:
+    case win::WM_DRAWITEM:
+        OnColorItemMessage(msg, lParam);
+        return 1;
     case win::WM_SETFONT:
         r->font = reinterpret_cast<win::HFONT>(wParam);
         MeasureEditorFont(*r);

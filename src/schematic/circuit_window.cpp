@@ -7,6 +7,7 @@
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "app/color_dialog.h"
 #include "app/color_table.h"
 #include "app/crosshair.h"
 #include "app/frame_state.h"
@@ -368,6 +369,10 @@ win::LRESULT CircuitWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     }
     case win::WM_PAINT: PaintSchematic(hwnd); return 0;
     case win::WM_ERASEBKGND: EraseSchematic(hwnd, reinterpret_cast<win::HDC>(wParam)); return 1;
+    case win::WM_MEASUREITEM:
+    case win::WM_DRAWITEM:
+        if (OnColorItemMessage(msg, lParam)) return 1;
+        return DefaultProc(hwnd, msg, wParam, lParam);
     case win::WM_CLOSE: return OnClose(hwnd);
     case win::WM_QUERYENDSESSION: return QueryCloseDocument(GetWindowRecord(hwnd)) != 0 ? 0 : 1;
     case win::WM_COMMAND: {

@@ -84,7 +84,8 @@ void SetChosenComponentDefinition(ComponentDefinition* definition);
 constexpr int kAttributeDialogEdit = 0;
 constexpr int kAttributeDialogPlacement = 1;
 constexpr int kAttributeDialogTemplate = 3001;
-constexpr int kObjectDialogTemplate = 3005;
+// No template of its own yet: answered as scripted, or OK with nothing changed.
+constexpr int kObjectDialogTemplate = 3006;
 
 // The attribute dialog of a component: 1 OK, 2 cancelled.
 int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int mode);

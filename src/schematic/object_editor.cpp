@@ -21,13 +21,16 @@
 #include "platform/owner_draw.h"
 #include "platform/text.h"
 #include "platform/window.h"
+#include "platform/bitmap.h"
+#include "schematic/shape_area.h"
+#include "schematic/shape_draw.h"
 #include "schematic/shape_editor.h"
 
 namespace kq5 {
 namespace {
 
-constexpr int kPinRowHeight = 14;
-const char* const kMarkNames[] = {"Plain", "Clock", "Bubble", "Clock, bubble", "Mark 4", "Mark 5"};
+constexpr int kPinRowHeight = kPinMarkPictureHeight + 2;
+constexpr int kPinNumberWidth = 18;
 
 int PinMark(const ShapePrimitive& p, int pin)
 {
@@ -67,36 +70,70 @@ void Choose(win::HWND dialog, ShapePrimitive* p)
     ShowObjectPoints(dialog, p);
 }
 
+// One row per pin, from the first point the point rows show: its number and its mark's picture.
 void DrawPinPanel(const win::DRAWITEMSTRUCT& item)
 {
-    const ShapePrimitive* p = ObjectEditor().chosen;
+    const ObjectEditorState& o = ObjectEditor();
+    const ShapePrimitive* p = o.chosen;
     win::FillRect(item.hDC, &item.rcItem, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
     if (!p || p->type != kPrimBlock) return;
     win::SetBkMode(item.hDC, win::TRANSPARENT);
+    win::HDC pictures = win::CreateCompatibleDC(item.hDC);
     const int pins = PrimitivePointCount(*p);
-    for (int k = 0; k < pins; ++k) {
+    for (int k = o.firstPoint, row = 0; k < pins; ++k, ++row) {
+        const int top = item.rcItem.top + 1 + row * kPinRowHeight;
+        if (top >= item.rcItem.bottom) break;
+        const std::string number = std::to_string(k + 1);
+        win::TextOut(item.hDC, item.rcItem.left + 2, top + 1, number.c_str(), static_cast<int>(number.size()));
         const int mark = PinMark(*p, k);
-        const std::string text = std::to_string(k + 1) + " " + (mark >= 0 && mark <= 5 ? kMarkNames[mark] : std::to_string(mark).c_str());
-        win::TextOut(item.hDC, item.rcItem.left + 2, item.rcItem.top + 1 + k * kPinRowHeight, text.c_str(), static_cast<int>(text.size()));
+        if (mark < 0 || mark >= kPinMarkCount || !o.markPictures[static_cast<std::size_t>(mark)]) continue;
+        win::HGDIOBJ old = win::SelectObject(pictures, o.markPictures[static_cast<std::size_t>(mark)]);
+        win::BitBlt(item.hDC, item.rcItem.left + kPinNumberWidth, top, kPinMarkPictureWidth, kPinMarkPictureHeight, pictures, 0, 0,
+                    win::SRCCOPY);
+        win::SelectObject(pictures, old);
     }
+    win::DeleteDC(pictures);
 }
 
+// A click on a pin's row opens the menu of mark pictures beside the row.
 void PinPanelClick(win::HWND dialog)
 {
     ObjectEditorState& o = ObjectEditor();
-    if (!o.chosen || o.chosen->type != kPrimBlock) return;
+    if (!o.chosen || o.chosen->type != kPrimBlock || !o.markMenu) return;
     win::POINT at;
     win::GetCursorPos(&at);
     win::HWND panel = win::GetDlgItem(dialog, kObjectPinPanel);
     win::POINT local = at;
     win::ScreenToClient(panel, &local);
-    const int pin = local.y / kPinRowHeight;
-    if (pin < 0 || pin >= PrimitivePointCount(*o.chosen)) return;
+    const int pin = o.firstPoint + (local.y - 1) / kPinRowHeight;
+    if (local.y < 1 || pin >= PrimitivePointCount(*o.chosen)) return;
     o.menuPin = pin;
-    win::HMENU menu = win::CreatePopupMenu();
-    for (int k = 0; k < 6; ++k) win::AppendMenu(menu, win::MF_STRING, static_cast<win::UINT_PTR>(kPinMarkCommand + k), kMarkNames[k]);
-    win::TrackPopupMenu(menu, win::TPM_LEFTALIGN, at.x, at.y, 0, dialog, nullptr);
-    win::DestroyMenu(menu);
+    win::RECT client;
+    win::GetClientRect(panel, &client);
+    win::POINT corner{client.right, 1 + (pin - o.firstPoint) * kPinRowHeight};
+    win::ClientToScreen(panel, &corner);
+    win::TrackPopupMenu(o.markMenu, win::TPM_LEFTALIGN, corner.x, corner.y, 0, dialog, nullptr);
+}
+
+void MakeMarkMenu()
+{
+    ObjectEditorState& o = ObjectEditor();
+    o.markMenu = win::CreatePopupMenu();
+    for (int k = 0; k < kPinMarkCount; ++k) {
+        o.markPictures[static_cast<std::size_t>(k)] = MakePinMarkPicture(k);
+        win::AppendMenu(o.markMenu, win::MF_BITMAP, static_cast<win::UINT_PTR>(kPinMarkCommand + k), o.markPictures[static_cast<std::size_t>(k)]);
+    }
+}
+
+void FreeMarkMenu()
+{
+    ObjectEditorState& o = ObjectEditor();
+    if (o.markMenu) win::DestroyMenu(o.markMenu);
+    o.markMenu = nullptr;
+    for (win::HBITMAP& picture : o.markPictures) {
+        if (picture) win::DeleteObject(picture);
+        picture = nullptr;
+    }
 }
 
 void SetPinMark(win::HWND dialog, int mark)
@@ -125,14 +162,10 @@ void NewObject(win::HWND dialog, int command)
     } else if (type == kPrimBlock) {
         AddObjectEditorObject(dialog, BuildBlockPayload(win::RECT{16, 16, 112, 40}), type);
     } else if (type == kPrimText) {
-        PromptDialogDesc desc;
-        ClearPromptDesc(desc);
-        desc.caption = "Text";
-        if (RunPromptDialog(desc) == 1 && !desc.text.empty()) {
-            auto payload = BuildTextPayload(5, 5, desc.text, desc.font.height, desc.font.face, desc.font.style, desc.font.color);
-            const auto rect = BuildIntPayload({5, 5, 5 + static_cast<long>(desc.text.size()) * 6, 15});
-            std::copy(rect.begin(), rect.end(), payload.begin());
-            AddObjectEditorObject(dialog, payload, type);
+        std::string text;
+        FontSpec& font = ShapeEditor().textFont;
+        if (AskShapeText(dialog, text, font) && !text.empty()) {
+            AddObjectEditorObject(dialog, MeasuredTextPayload(win::POINT{5, 5}, text, font, nullptr), type);
         }
     } else if (type == 0) {
         const int index = ChooseRootShape(dialog);
@@ -162,6 +195,7 @@ void DeleteChosen(win::HWND dialog)
     const int at = ListIndexOfNumber(dialog, o.chosen->objectNumber);
     win::SendDlgItemMessage(dialog, kObjectList, win::LB_DELETESTRING, static_cast<win::WPARAM>(at), 0);
     if (e.currentObject == o.chosen) e.currentObject = nullptr;
+    if (e.resized == o.chosen) e.resized = nullptr;  // Undo must not reshape what takes its place
     ShapePrimitive* gone = o.chosen;
     e.edit.remove_if([gone](const ShapePrimitive& p) { return &p == gone; });
     o.chosen = nullptr;
@@ -178,6 +212,44 @@ void DeleteChosen(win::HWND dialog)
 }
 
 }  // namespace
+
+win::HBITMAP MakePinMarkPicture(int mark)
+{
+    win::HDC screen = win::GetDC(nullptr);
+    win::HDC dc = win::CreateCompatibleDC(screen);
+    win::HBITMAP picture = win::CreateCompatibleBitmap(screen, kPinMarkPictureWidth, kPinMarkPictureHeight);
+    win::ReleaseDC(nullptr, screen);
+    if (!dc || !picture) {
+        if (dc) win::DeleteDC(dc);
+        if (picture) win::DeleteObject(picture);
+        return nullptr;
+    }
+    win::HGDIOBJ oldBitmap = win::SelectObject(dc, picture);
+    const win::RECT all{0, 0, kPinMarkPictureWidth, kPinMarkPictureHeight};
+    win::FillRect(dc, &all, static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)));
+    win::HGDIOBJ oldPen = win::SelectObject(dc, win::GetStockObject(win::BLACK_PEN));
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
+    // A block taller than the picture, its left edge a third of the way in, with one pin on that
+    // edge, drawn by the block drawer itself so that the picture is what the shape will show.
+    constexpr long kEdge = 16, kMiddle = kPinMarkPictureHeight / 2;
+    std::vector<std::uint8_t> block = BuildIntPayload({2, kEdge, -40, 60, 56, mark & 0xFF, 1, kMiddle, 0, 72, kMiddle});
+    DrawPrimitive(dc, block, kPrimBlock, 0, OrientationTransform(0, 0, 0, 1.0));
+    if (mark & 4) {
+        const std::string value = std::to_string(mark);
+        win::HGDIOBJ oldFont = win::SelectObject(dc, win::GetStockObject(win::ANSI_VAR_FONT));
+        win::SetBkMode(dc, win::TRANSPARENT);
+        win::SIZE size{};
+        win::GetTextExtentPoint32(dc, value.c_str(), static_cast<int>(value.size()), &size);
+        win::TextOut(dc, kPinMarkPictureWidth - 2 - size.cx, (kPinMarkPictureHeight - size.cy) / 2, value.c_str(),
+                     static_cast<int>(value.size()));
+        win::SelectObject(dc, oldFont);
+    }
+    win::SelectObject(dc, oldBrush);
+    win::SelectObject(dc, oldPen);
+    win::SelectObject(dc, oldBitmap);
+    win::DeleteDC(dc);
+    return picture;
+}
 
 ObjectEditorState& ObjectEditor()
 {
@@ -268,6 +340,7 @@ win::INT_PTR ObjectEditorDlgProc(win::HWND dialog, win::UINT message, win::WPARA
         o.dialog = dialog;
         o.nextNumber = 0;
         o.firstPoint = 0;
+        MakeMarkMenu();
         for (ShapePrimitive& p : ShapeEditor().edit) AddListEntry(dialog, p);
         ShapePrimitive* chosen = reinterpret_cast<ShapePrimitive*>(lParam);
         if (!chosen && !ShapeEditor().edit.empty()) chosen = &ShapeEditor().edit.front();
@@ -295,7 +368,7 @@ win::INT_PTR ObjectEditorDlgProc(win::HWND dialog, win::UINT message, win::WPARA
             if (code == win::STN_CLICKED) PinPanelClick(dialog);
             return win::TRUE;
         }
-        if (id >= kPinMarkCommand && id <= kPinMarkCommand + 5) {
+        if (id >= kPinMarkCommand && id < kPinMarkCommand + kPinMarkCount) {
             SetPinMark(dialog, id - kPinMarkCommand);
             return win::TRUE;
         }
@@ -341,6 +414,7 @@ win::INT_PTR ObjectEditorDlgProc(win::HWND dialog, win::UINT message, win::WPARA
     }
     case win::WM_CLOSE: CloseDialog(dialog, kShapeClose); return win::TRUE;
     case win::WM_DESTROY:
+        FreeMarkMenu();
         o.dialog = nullptr;
         o.chosen = nullptr;
         return win::FALSE;

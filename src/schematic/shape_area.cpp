@@ -7,6 +7,7 @@
 
 #include "app/dialog_services.h"
 #include "app/font_select.h"
+#include "app/program_settings.h"
 #include "app/prompt_dialog.h"
 #include "platform/message_box.h"
 #include "platform/cursor.h"
@@ -62,6 +63,28 @@ void DrawHandles(win::HDC dc, const win::RECT& bounds)
         }
 }
 
+// The start and end points of an arc, or nothing for another kind.
+std::vector<win::POINT> ArcEnds(const ShapePrimitive& p)
+{
+    if (p.type != kPrimArc || p.extra.size() != kArcPayload) return {};
+    const std::vector<win::POINT> points = GetPrimitivePoints(p);
+    return {points[2], points[3]};
+}
+
+// An arc's end handles are hollow, so that they stand apart from the handles of its rectangle.
+void DrawArcEndHandles(win::HDC dc, const PrimitiveList& list)
+{
+    win::HBRUSH brush = static_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH));
+    for (const ShapePrimitive& p : list) {
+        if (!(p.attributes & kPrimSelected)) continue;
+        for (const win::POINT& end : ArcEnds(p)) {
+            const win::POINT at = ShapePixelPoint(end.x, end.y);
+            const win::RECT r{at.x - 3, at.y - 3, at.x + 4, at.y + 4};
+            win::FrameRect(dc, &r, brush);
+        }
+    }
+}
+
 void Paint(win::HWND window)
 {
     ShapeEditorState& e = ShapeEditor();
@@ -98,6 +121,7 @@ void Paint(win::HWND window)
     }
     win::RECT bounds;
     if (GetPrimitivesBounds(e.edit, bounds, kPrimSelected) > 0) DrawHandles(dc, bounds);
+    DrawArcEndHandles(dc, e.edit);
     win::SelectObject(dc, edge);
     if (e.drag == ShapeDrag::Create || e.drag == ShapeDrag::Box) {
         const win::POINT a = ShapePixelPoint(e.band.left, e.band.top), b = ShapePixelPoint(e.band.right, e.band.bottom);
@@ -157,60 +181,36 @@ void FinishPolygon()
     RedrawShapeArea();
 }
 
+// Back to Select after a placement when the user's preference asks for it, as in the schematic.
 void AfterPlacement()
 {
-    // Back to Select after a placement, as the editor does by default.
-    SetShapeTool(ShapeEditor().dialog, kShapeTools[0].command);
-}
-
-// A TEXT payload at the point, its rectangle the text's size in its font.
-std::vector<std::uint8_t> MeasuredTextPayload(const win::POINT& p, const std::string& text, const FontSpec& font,
-                                              win::RECT* rect = nullptr)
-{
-    auto payload = BuildTextPayload(p.x, p.y, text, font.height, font.face, font.style, font.color);
-    win::HDC dc = win::GetDC(ShapeEditor().area);
-    FontSpec measured = font;
-    if (measured.height == 0) measured.height = -10;
-    win::HGDIOBJ previous = SelectFontSpec(dc, measured);
-    const win::SIZE size = MeasureTextBlock(dc, text);
-    RestoreFont(dc, previous);
-    win::ReleaseDC(ShapeEditor().area, dc);
-    const win::RECT r{p.x, p.y, p.x + size.cx, p.y + size.cy};
-    const auto bytes = BuildIntPayload({r.left, r.top, r.right, r.bottom});
-    std::copy(bytes.begin(), bytes.end(), payload.begin());
-    if (rect) *rect = r;
-    return payload;
+    if (Settings().operationalOptions & kOptionSelectMode) SetShapeTool(ShapeEditor().dialog, kShapeTools[0].command);
 }
 
 void AddText(const win::POINT& p)
 {
     ShapeEditorState& e = ShapeEditor();
-    PromptDialogDesc desc;
-    ClearPromptDesc(desc);
-    desc.caption = "Text";
-    desc.font = e.textFont;
-    desc.flags = kPromptUseFont;
-    if (RunPromptDialog(desc) != 1 || desc.text.empty()) return;
-    e.textFont = desc.font;
-    AddNewPrimitive(e.dialog, MeasuredTextPayload(p, desc.text, e.textFont), kPrimText, 0);
+    std::string text;
+    FontSpec font = e.textFont;
+    if (!AskShapeText(e.dialog, text, font) || text.empty()) return;
+    e.textFont = font;
+    AddNewPrimitive(e.dialog, MeasuredTextPayload(p, text, e.textFont, nullptr), kPrimText, 0);
 }
 
 void EditText(ShapePrimitive& p)
 {
     ShapeEditorState& e = ShapeEditor();
-    PromptDialogDesc desc;
-    ClearPromptDesc(desc);
-    desc.caption = "Text";
-    desc.text = TextOfPayload(p.extra);
-    desc.flags = kPromptUseFont;
-    if (RunPromptDialog(desc) != 1) return;
-    if (desc.text.empty()) {
+    std::string text = TextOfPayload(p.extra);
+    FontSpec font = TextFontOfPayload(p.extra);
+    if (!AskShapeText(e.dialog, text, font)) return;
+    if (text.empty()) {
+        if (e.resized == &p) e.resized = nullptr;
         e.edit.remove_if([&](const ShapePrimitive& q) { return &q == &p; });
         e.currentObject = nullptr;
     } else {
         // The rectangle starts again from its anchor.
         win::RECT rect;
-        p.extra = MeasuredTextPayload(win::POINT{p.rect.left, p.rect.top}, desc.text, desc.font, &rect);
+        p.extra = MeasuredTextPayload(win::POINT{p.rect.left, p.rect.top}, text, font, &rect);
         p.rect = rect;
     }
     e.undoCode = 7;
@@ -234,8 +234,9 @@ void EndCreate(const win::POINT& p)
     if (type == kPrimLine) {
         AddNewPrimitive(e.dialog, BuildIntPayload({band.left, band.top, band.right, band.bottom}), type, 0);
     } else if (type == kPrimArc) {
-        const long cy = (box.top + box.bottom) / 2;
-        AddNewPrimitive(e.dialog, BuildIntPayload({box.left, box.top, box.right, box.bottom, box.right, cy, box.left, cy}), type, 0);
+        // The arc runs counter-clockwise from where the drag began to where it ended, so the
+        // direction of the drag chooses the half of the ellipse; the end handles adjust it.
+        AddNewPrimitive(e.dialog, BuildIntPayload({box.left, box.top, box.right, box.bottom, e.anchor.x, e.anchor.y, p.x, p.y}), type, 0);
     } else if (type == kPrimBlock) {
         const auto payload = BuildBlockPayload(box);
         if (payload.empty()) return;
@@ -272,6 +273,30 @@ int HandleAt(const ShapePrimitive& p, int px, int py)
     return 0;
 }
 
+// The end handle of a selected arc under the pixel: the current object's first, then the others
+// from the top of the drawing order down.
+ShapePrimitive* ArcEndAt(int px, int py, int& handle)
+{
+    ShapeEditorState& e = ShapeEditor();
+    auto hit = [&](ShapePrimitive& p) {
+        if (!(p.attributes & kPrimSelected)) return false;
+        const std::vector<win::POINT> ends = ArcEnds(p);
+        for (std::size_t k = 0; k < ends.size(); ++k) {
+            const win::POINT at = ShapePixelPoint(ends[k].x, ends[k].y);
+            if (std::abs(px - at.x) <= 3 && std::abs(py - at.y) <= 3) {
+                handle = k == 0 ? kArcStartHandle : kArcEndHandle;
+                return true;
+            }
+        }
+        return false;
+    };
+    for (ShapePrimitive& p : e.edit)
+        if (&p == e.currentObject && hit(p)) return &p;
+    for (auto it = e.edit.rbegin(); it != e.edit.rend(); ++it)
+        if (hit(*it)) return &*it;
+    return nullptr;
+}
+
 // The rectangle after dragging a handle to a point; a LINE moves the end nearest the handle.
 win::RECT Resized(const win::RECT& r, int handle, const win::POINT& p)
 {
@@ -298,20 +323,30 @@ void OnButtonDown(win::HWND window, win::WPARAM keys, int x, int y, bool right)
         return;
     }
     if (p.x < 0 || p.y < 0 || p.x > kShapeCanvasSize || p.y > kShapeCanvasSize || e.drag != ShapeDrag::None) {
-        e.drag = ShapeDrag::None;
+        EndShapeGesture();
         RedrawShapeArea();
         return;
     }
     const int tool = (keys & win::MK_CONTROL) ? 0 : e.tool;
     const int type = kShapeTools[tool].type;
     if (tool == 0) {
+        auto startResize = [&](ShapePrimitive* p, int handle) {
+            e.drag = ShapeDrag::Resize;
+            e.handle = handle;
+            e.resized = p;
+            e.resizedRect = p->rect;
+            e.resizedExtra = p->extra;
+            e.currentObject = p;
+        };
+        int arcHandle = 0;
+        if (ShapePrimitive* arc = ArcEndAt(x, y, arcHandle)) {
+            startResize(arc, arcHandle);
+            return;
+        }
         ShapePrimitive* current = e.currentObject;
         if (current && (current->attributes & kPrimSelected) && std::any_of(e.edit.begin(), e.edit.end(), [&](const ShapePrimitive& q) { return &q == current; })) {
             if (const int handle = HandleAt(*current, x, y)) {
-                e.drag = ShapeDrag::Resize;
-                e.handle = handle;
-                e.resized = current;
-                e.resizedRect = current->rect;
+                startResize(current, handle);
                 return;
             }
         }
@@ -379,6 +414,12 @@ void OnMouseMove(int x, int y)
     case ShapeDrag::Resize: {
         // A line keeps its ends in drawing order: its handles move the end they stand on.
         if (!e.resized) break;
+        if (e.handle == kArcStartHandle || e.handle == kArcEndHandle) {
+            SetPrimitivePoint(*e.resized, e.handle == kArcStartHandle ? 2 : 3, std::clamp(static_cast<int>(p.x), 0, kShapeCanvasSize),
+                              std::clamp(static_cast<int>(p.y), 0, kShapeCanvasSize));
+            RedrawShapeArea();
+            break;
+        }
         const win::RECT from = e.resizedRect;
         win::RECT next;
         if (e.resized->type == kPrimLine) {
@@ -391,6 +432,10 @@ void OnMouseMove(int x, int y)
             next = NormalBand(Resized(NormalBand(from), e.handle, p));
             if (next.right == next.left || next.bottom == next.top) break;
         }
+        // Each step starts from the shape the drag began with: scaled step upon step, the
+        // points of a polygon would drift by their rounding.
+        e.resized->rect = e.resizedRect;
+        e.resized->extra = e.resizedExtra;
         SetPrimitiveRect(next, *e.resized);
         RedrawShapeArea();
         break;
@@ -422,7 +467,7 @@ void OnButtonUp(int x, int y)
         break;
     }
     case ShapeDrag::Resize:
-        if (e.resized && std::memcmp(&e.resized->rect, &e.resizedRect, sizeof(win::RECT)) != 0) {
+        if (e.resized && (std::memcmp(&e.resized->rect, &e.resizedRect, sizeof(win::RECT)) != 0 || e.resized->extra != e.resizedExtra)) {
             e.undoCode = 4;
             SetShapeModified(e.dialog, true);
         }
@@ -547,6 +592,58 @@ void PaintTools(win::HWND window)
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> MeasuredTextPayload(const win::POINT& p, const std::string& text, const FontSpec& font,
+                                              win::RECT* rect)
+{
+    auto payload = BuildTextPayload(p.x, p.y, text, font.height, font.face, font.style, font.color);
+    win::HDC dc = win::GetDC(ShapeEditor().area);
+    FontSpec measured = font;
+    if (measured.height == 0) measured.height = -10;
+    win::HGDIOBJ previous = SelectFontSpec(dc, measured);
+    const win::SIZE size = MeasureTextBlock(dc, text);
+    RestoreFont(dc, previous);
+    win::ReleaseDC(ShapeEditor().area, dc);
+    const win::RECT r{p.x, p.y, p.x + size.cx, p.y + size.cy};
+    const auto bytes = BuildIntPayload({r.left, r.top, r.right, r.bottom});
+    std::copy(bytes.begin(), bytes.end(), payload.begin());
+    if (rect) *rect = r;
+    return payload;
+}
+
+void EndShapeGesture()
+{
+    ShapeEditorState& e = ShapeEditor();
+    e.drag = ShapeDrag::None;
+    if (!e.polyPoints.empty()) FinishPolygon();
+}
+
+bool AskShapeText(win::HWND owner, std::string& text, FontSpec& font)
+{
+    PromptDialogDesc desc;
+    ClearPromptDesc(desc);
+    desc.templateId = kTextPromptTemplate;
+    desc.ownerWindow = owner;
+    desc.caption = "Text";
+    desc.text = text;
+    desc.font = font;
+    desc.flags = kPromptUseFont;
+    if (RunPromptDialog(desc) != 1) return false;
+    text = desc.text;
+    font = desc.font;
+    return true;
+}
+
+FontSpec TextFontOfPayload(std::span<const std::uint8_t> payload)
+{
+    FontSpec font;
+    if (payload.size() < kTextOffset) return font;
+    font.height = static_cast<std::int16_t>(payload[16] | (payload[17] << 8));
+    font.face = static_cast<std::int16_t>(payload[18] | (payload[19] << 8));
+    font.style = payload[20];
+    font.color = payload[21];
+    return font;
+}
 
 win::POINT ShapeCanvasPoint(int x, int y)
 {

@@ -1,6 +1,12 @@
 #pragma once
 // The Shape Editor's drawing surface (window class "ShapeArea") and its tool bar ("ShapeTools"):
 // painting the open shape on the canvas, and the mouse and keys that draw and edit it.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/font_spec.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -16,5 +22,17 @@ void UpdateShapeScrollBars();
 // Scrolls the surface by pixels (clamped to the canvas).
 void ScrollShapeArea(int dx, int dy);
 void OnShapeScroll(bool vertical, int code, int position);
+
+// Ends the gesture under way; a polygon being collected is added with the points it has.
+void EndShapeGesture();
+// Asks for a shape text with the text prompt, starting from the text and font given; false when
+// cancelled (text and font unchanged).
+bool AskShapeText(win::HWND owner, std::string& text, FontSpec& font);
+// A TEXT payload at the point, its rectangle the text's size in its font (also stored in `rect`
+// when given).
+std::vector<std::uint8_t> MeasuredTextPayload(const win::POINT& p, const std::string& text, const FontSpec& font,
+                                              win::RECT* rect);
+// The font a TEXT payload holds.
+FontSpec TextFontOfPayload(std::span<const std::uint8_t> payload);
 
 }  // namespace kq5

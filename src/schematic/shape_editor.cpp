@@ -286,11 +286,11 @@ void Undo(win::HWND dialog)
         e.undoDx = -e.undoDx;
         e.undoDy = -e.undoDy;
         break;
-    case 4:  // a resize toggles between the two rectangles
+    case 4:  // a resize toggles between the two shapes of the primitive
+        // The whole geometry is swapped: scaling a polygon back would round its points.
         if (e.resized && std::any_of(e.edit.begin(), e.edit.end(), [&](const ShapePrimitive& p) { return &p == e.resized; })) {
-            const win::RECT other = e.resizedRect;
-            e.resizedRect = e.resized->rect;
-            SetPrimitiveRect(other, *e.resized);
+            std::swap(e.resizedRect, e.resized->rect);
+            std::swap(e.resizedExtra, e.resized->extra);
         }
         break;
     case 6:  // a paste is cut again
@@ -352,20 +352,21 @@ void ApplyPattern(win::HWND dialog, int pattern)
     if (changed) SetShapeModified(dialog, true);
 }
 
+// The chooser starts from the first selected text's font; every selected text takes the choice and
+// is measured again, so that picking and handles follow its new size.
 void ChangeTextFont(win::HWND dialog)
 {
     ShapeEditorState& e = ShapeEditor();
-    FontSpec font = e.textFont;
+    auto isText = [](const ShapePrimitive& p) { return (p.attributes & kPrimSelected) && p.type == kPrimText && p.extra.size() > kTextOffset; };
+    const auto first = std::find_if(e.edit.begin(), e.edit.end(), isText);
+    FontSpec font = first != e.edit.end() ? TextFontOfPayload(first->extra) : e.textFont;
     if (!ChooseFontSpec(dialog, font)) return;
     e.textFont = font;
     for (ShapePrimitive& p : e.edit) {
-        if (!(p.attributes & kPrimSelected) || p.type != kPrimText || p.extra.size() < kTextOffset) continue;
-        p.extra[16] = static_cast<std::uint8_t>(font.height & 0xFF);
-        p.extra[17] = static_cast<std::uint8_t>((font.height >> 8) & 0xFF);
-        p.extra[18] = static_cast<std::uint8_t>(font.face & 0xFF);
-        p.extra[19] = static_cast<std::uint8_t>((font.face >> 8) & 0xFF);
-        p.extra[20] = font.style;
-        p.extra[21] = font.color;
+        if (!isText(p)) continue;
+        win::RECT rect;
+        p.extra = MeasuredTextPayload(win::POINT{p.rect.left, p.rect.top}, TextOfPayload(p.extra), font, &rect);
+        p.rect = rect;
         SetShapeModified(dialog, true);
     }
 }
@@ -438,8 +439,8 @@ void SetShapeTool(win::HWND dialog, int command)
     for (int i = 0; i < kShapeToolCount; ++i) {
         if (kShapeTools[i].command != command) continue;
         if (i != e.tool) {
+            EndShapeGesture();
             e.tool = i;
-            e.polyPoints.clear();
             if (win::HWND bar = win::GetDlgItem(dialog, kShapeToolBar)) win::InvalidateRect(bar, nullptr, win::TRUE);
         }
         return;
@@ -579,7 +580,7 @@ win::INT_PTR ShapeEditorDlgProc(win::HWND dialog, win::UINT message, win::WPARAM
         const int code = win::HIWORD(wParam);
         if (id == kShapeList) {
             if (code == win::LBN_SELCHANGE) {
-                e.drag = ShapeDrag::None;
+                EndShapeGesture();
                 const win::LRESULT at = win::SendDlgItemMessage(dialog, kShapeList, win::LB_GETCURSEL, 0, 0);
                 if (at >= 0)
                     SwitchToShape(dialog, FindShapeRecord(static_cast<int>(win::SendDlgItemMessage(dialog, kShapeList, win::LB_GETITEMDATA, static_cast<win::WPARAM>(at), 0))));

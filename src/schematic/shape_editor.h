@@ -41,6 +41,10 @@ constexpr int kCmdUndo = 17200, kCmdCut = 17201, kCmdCopy = 17202, kCmdPaste = 1
               kCmdScrollHome = 17632, kCmdScrollEnd = 17633, kCmdBringToFront = 17694, kCmdSendToBack = 17695,
               kCmdNextObject = 17696, kCmdTransparent = 17873, kCmdSolid = 17874, kCmdFont = 17452;
 
+// The handles of an arc's start and end points, beside the eight of its rectangle.
+constexpr int kArcStartHandle = 9;
+constexpr int kArcEndHandle = 10;
+
 // View flags.
 constexpr unsigned kShapeViewGrid = 0x04;
 constexpr unsigned kShapeViewGridLock = 0x40;
@@ -82,9 +86,10 @@ struct ShapeEditorState {
     int undoDx = 0, undoDy = 0;
     PrimitiveList holding;   // what the last Clear or Cut removed
     PrimitiveList clipboard;
-    ShapePrimitive* resized = nullptr;  // the primitive of the last resize and its other rectangle
+    ShapePrimitive* resized = nullptr;  // the primitive of the last resize and its other geometry
     win::RECT resizedRect{};
-    int handle = 0;                     // the handle being dragged: 1..8 clockwise from top-left
+    std::vector<std::uint8_t> resizedExtra;
+    int handle = 0;  // the handle being dragged: 1..8 clockwise from top-left, or an arc's end
     int pattern = kCmdTransparent;
     std::vector<win::POINT> polyPoints;
     FontSpec textFont;

@@ -108,8 +108,8 @@ TEST_F(PreferencesTest, GroupsStartClosedAndOpenToTheirChildren)
     EXPECT_EQ(rows[static_cast<std::size_t>(visible[7])].text, "Background");
     EXPECT_TRUE(rows[static_cast<std::size_t>(visible[22])].lastChild);
     EXPECT_EQ(rows[static_cast<std::size_t>(visible[22])].text, "Select Box");
-    EXPECT_EQ(PreferenceRowText(rows[static_cast<std::size_t>(visible[22])]), "  \\_ Select Box");
-    EXPECT_EQ(PreferenceRowText(rows[static_cast<std::size_t>(visible[21])]), "  |- Pin Connection");
+    EXPECT_EQ(PreferenceRowText(rows[static_cast<std::size_t>(visible[22])]), "\xC0" "Select Box");
+    EXPECT_EQ(PreferenceRowText(rows[static_cast<std::size_t>(visible[21])]), "\xC3" "Pin Connection");
 }
 
 int ListIndexOf(const std::string& text)
@@ -171,13 +171,13 @@ TEST_F(PreferencesTest, EveryPageShowsItsControls)
         SaveScreen("preferences_nodes_recalc");
         OpenGroup("[+]Circuit Defaults");
     }).Then([&] {
-        SelectRow("  |- Component");
+        SelectRow("\xC3" "Component");
     }).Then([&] {
         seen("component.font", kPreferencesFontButton);
         SaveScreen("preferences_circuit_defaults");
         OpenGroup("[+]Analysis/Performance Defaults");
     }).Then([&] {
-        SelectRow("  |- Same Y Scales");
+        SelectRow("\xC3" "Same Y Scales");
     }).Then([&] {
         seen("samey.box", kSameYScaleBox);
         seen("samey.palette", kFirstPaletteButton + 20);
@@ -187,7 +187,7 @@ TEST_F(PreferencesTest, EveryPageShowsItsControls)
         SaveScreen("preferences_monte_carlo_defaults");
         OpenGroup("[+]Graph3D Defaults");
     }).Then([&] {
-        SelectRow("  \\_ Window Background");
+        SelectRow("\xC0" "Window Background");
         SaveScreen("preferences_graph3d_defaults");
     }).Then([] { Click(win::IDCANCEL); });
     script.Install();
@@ -221,7 +221,7 @@ TEST_F(PreferencesTest, ConfirmingRebuildsTheOptionWordAndNormalizesFormats)
         .Then([] { Type(kRecalcField, "500"); })
         .Then([] { OpenGroup("[+]Circuit Defaults"); })
         .Then([] {
-        SelectRow("  |- Wire");
+        SelectRow("\xC3" "Wire");
     }).Then([] { Click(kFirstPaletteButton + 40); }).Then([] { Click(win::IDOK); });
     script.Install();
     EXPECT_EQ(RunPreferencesDialog(frame_), 1);
@@ -259,9 +259,9 @@ TEST_F(PreferencesTest, FontsGoToTheirRowsAndNodeVoltageFontsToTheNodeNumbers)
     const FontSpec voltageBefore = PreferenceSettings().defaultAttributes[6];
     InputScript script;
     script.Then([] { OpenGroup("[+]Circuit Defaults"); })
-        .Then([] { SelectRow("  |- Component"); })
+        .Then([] { SelectRow("\xC3" "Component"); })
         .Then([] { Click(kPreferencesFontButton); })
-        .Then([] { SelectRow("  |- Node Voltage"); })
+        .Then([] { SelectRow("\xC3" "Node Voltage"); })
         .Then([] { Click(kPreferencesFontButton); })
         .Then([] { Click(win::IDOK); });
     script.Install();
@@ -293,10 +293,10 @@ TEST_F(PreferencesTest, OpenWindowsHaveGroupsOfTheirOwnValues)
 
     InputScript script;
     script.Then([] { OpenGroup("[+]amp.sch Circuit"); })
-        .Then([] { SelectRow("  |- Wire"); })
+        .Then([] { SelectRow("\xC3" "Wire"); })
         .Then([] { Click(kFirstPaletteButton + 33); })
         .Then([] { OpenGroup("[+]net.cir Text/Spice"); })
-        .Then([] { SelectRow("  \\_ Text Background"); })
+        .Then([] { SelectRow("\xC0" "Text Background"); })
         .Then([] { SaveScreen("preferences_window_groups"); })
         .Then([] { Click(kFirstPaletteButton + 7); })
         .Then([] { Click(win::IDOK); });
