@@ -14,15 +14,31 @@
 #include "app/menus.h"
 #include "app/text_area.h"
 #include "frame_test_support.h"
+#include "platform/headless.h"
 #include "platform/menu.h"
 #include "plots/curve_record.h"
 #include "schematic_drawing_support.h"
+#include "screen_capture_support.h"
 
 namespace kq5::testing {
 namespace {
 
 const char* const kRcNetlist =
     "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.PRINT TRAN V(2)\n.END\n";
+
+bool gMenuShot = false;
+
+// Inside the popup's own loop: its picture, then the popup closes with nothing chosen.
+void ShootMonteCarloMenu(win::HWND hwnd, win::UINT, win::UINT_PTR id, win::DWORD)
+{
+    win::KillTimer(hwnd, id);
+    gMenuShot = win::IsMenuTracking() && SaveScreen("monte_carlo_menu_entries");
+    win::headless::PressKey(win::VK_ESCAPE);
+}
+
+// The resistor varies by 10 % from run to run.
+const char* const kToleranceNetlist = "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 RM 1K\n.MODEL RM RES (R=1 DEV=10%)\n"
+                                      "C1 2 0 1U\n.TRAN 50U 5M\n.PRINT TRAN V(2)\n.END\n";
 
 class PlotAndModelCommands : public StartedFrame {
 protected:
@@ -141,7 +157,7 @@ TEST_F(PlotAndModelCommands, TheKeysPanAndRestoreAPerformanceWindowOpenedFromThe
 
 TEST_F(PlotAndModelCommands, TheMonteCarloMenuListsTheFunctionsAndItsEntriesOpenThem)
 {
-    WindowRecord* analysis = RunTransient(kRcNetlist, [](CircuitDocument& document) {
+    WindowRecord* analysis = RunTransient(kToleranceNetlist, [](CircuitDocument& document) {
         MonteCarloOptions& options = document.monteCarlo[kAnalysisTransient];
         options.options = 1 | kMonteCarloOn;
         options.runs = "5";
@@ -182,10 +198,16 @@ TEST_F(PlotAndModelCommands, TheMonteCarloMenuListsTheFunctionsAndItsEntriesOpen
     ASSERT_NE(second, nullptr);
     ASSERT_NE(second->windowRecord, nullptr);
     EXPECT_EQ(GetActiveChildRecord(), second->windowRecord);
-    EXPECT_EQ(second->values.size(), 5u);
+    ASSERT_EQ(second->values.size(), 5u);
+    EXPECT_NE(second->values[0], second->values[1]);
     open();
     EXPECT_NE(win::GetMenuState(popup, 17372, win::MF_BYCOMMAND) & win::MF_CHECKED, 0u);
     EXPECT_EQ(win::GetMenuState(popup, 17371, win::MF_BYCOMMAND) & win::MF_CHECKED, 0u);
+
+    // Its picture, with the second function's window shown.
+    win::SetTimer(FrameWindow(), 0x4D43, 50, ShootMonteCarloMenu);
+    EXPECT_EQ(win::TrackPopupMenu(popup, win::TPM_LEFTALIGN | win::TPM_RETURNCMD, 300, 200, 0, FrameWindow(), nullptr), 0);
+    EXPECT_TRUE(gMenuShot);
 
     // While a run goes on the entries wait.
     RunControl().running = 1;
