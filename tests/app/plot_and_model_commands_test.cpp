@@ -267,5 +267,37 @@ TEST_F(PlotAndModelCommands, AddModelStatementsWritesTheLibraryModelsOfThePartsI
     for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
 }
 
+TEST_F(PlotAndModelCommands, AddModelStatementsPutsATextCircuitsModelsBeforeItsEnd)
+{
+    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "data" / "NOM.LIB", dir_ / "NOM.LIB",
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::string path = (dir_ / "clamp.cir").string();
+    std::ofstream(path, std::ios::binary) << "CLAMP\nV1 1 0 5\nR1 1 2 1K\nD1 2 0 1N4148\n.MODEL DLOCAL D (IS=1F)\n"
+                                             "D2 2 0 DLOCAL\n.END\n";
+    WindowRecord* circuit = nullptr;
+    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindTextCircuit, kLoadDefaults, circuit), 0);
+    PumpFrameMessages();
+    ASSERT_EQ(GetActiveChildRecord(), circuit);
+    EXPECT_EQ(Route(17502), 0);
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    // Only the library's model is written; the circuit's own stays where it is.
+    std::string text = CopyTextAreaText(circuit).value_or("");
+    std::erase(text, '\r');
+    const std::string block = "*** " + (dir_ / "NOM.LIB").string() + "\n.MODEL 1N4148 D (";
+    const std::size_t at = text.find(block);
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_EQ(text.find(".MODEL DLOCAL"), text.rfind(".MODEL DLOCAL"));
+    EXPECT_LT(text.find("D2 2 0 DLOCAL"), at);
+    EXPECT_EQ(text.substr(text.size() - 5), ".END\n");
+    EXPECT_EQ(text.find("\n", at + block.size()), text.size() - 6);  // the statement, then .END
+
+    // While an analysis is open the command does nothing.
+    const std::string before = CopyTextAreaText(circuit).value_or("");
+    Analysis().analysisKind = kAnalysisTransient;
+    EXPECT_EQ(Route(17502), 0);
+    Analysis().analysisKind = kAnalysisNone;
+    EXPECT_EQ(CopyTextAreaText(circuit).value_or(""), before);
+}
+
 }  // namespace
 }  // namespace kq5::testing
