@@ -391,10 +391,8 @@ int RegisterMonteCarloClass()
                              [](WindowRecord* window, win::HDC dc, const win::RECT& rect) {
                                  DrawMonteCarloWindow(window, dc, rect);
                              }});
-    return RegisterPlotWindowClass(kMonteCarloClassName, MonteCarloWndProc,
-                                   static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH)))
-               ? 1
-               : 0;
+    const auto white = static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH));
+    return RegisterPlotWindowClass(kMonteCarloClassName, MonteCarloWndProc, white) ? 1 : 0;
 }
 
 void UnregisterMonteCarloClass() { win::UnregisterClass(kMonteCarloClassName, nullptr); }
