@@ -176,6 +176,9 @@ void SetUpCurve(CurveRecord& curve, const FunctionRecord& record, const CurveRec
             curve.axisSpan[U(a)] = curve.axisHigh[U(a)] - curve.axisLow[U(a)];
         }
     }
+    // The scales a restore goes back to: these, until a rescale to the data takes its own.
+    curve.referenceLow = curve.axisLow;
+    curve.referenceHigh = curve.axisHigh;
     curve.dataMax = {-1e200, -1e200};
     curve.dataMin = {1e200, 1e200};
     // Without a format of its own the curve keeps the plot's default one.

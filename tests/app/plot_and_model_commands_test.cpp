@@ -10,6 +10,7 @@
 #include "analyses/histogram.h"
 #include "analyses/performance_functions.h"
 #include "analyses/performance_window.h"
+#include "analyses/run_subset.h"
 #include "app/command_routing.h"
 #include "app/menus.h"
 #include "app/text_area.h"
@@ -118,6 +119,15 @@ protected:
         for (int id : {17633, 17638, 17639}) EXPECT_EQ(Route(id), 0) << id;
         ExpectRanges(c, restoredLow, restoredHigh);
         EXPECT_TRUE(win::MessageBoxLog().empty());
+
+        // The same by the keys typed in the window.
+        win::SetFocus(window->window);
+        win::headless::PressKeyWithModifiers(win::VK_RIGHT, true, false);
+        PumpFrameMessages();
+        EXPECT_NEAR(c.axisLow[kWaveformX], restoredLow[kWaveformX] + spanX / 10, spanX * 1e-9);
+        win::headless::PressKeyWithModifiers(win::VK_HOME, true, false);
+        PumpFrameMessages();
+        ExpectRanges(c, restoredLow, restoredHigh);
     }
 
     WindowRecord* circuit_ = nullptr;
@@ -149,10 +159,27 @@ TEST_F(PlotAndModelCommands, TheKeysPanAndRestoreAPerformanceWindowOpenedFromThe
     f.function = kHigh;
     f.expression = analysis->plot->curves[0]->yExpressionText;
     f.boolean = "1";
+    f.xData = kAxisSourceStepSlot;  // against R1's value
     EXPECT_EQ(Route(kCmdFirstPerformanceWindow), 0);
     ASSERT_NE(node->window, nullptr);
     EXPECT_EQ(node->window->kind, kWindowPerformance);
     CheckPlotKeys(node->window);
+
+    // A window whose function measures nothing keeps the scales it shows.
+    PerformanceWindowRecord* empty = AppendPerformanceWindow(*circuit_->document, kAnalysisTransient);
+    ASSERT_NE(empty, nullptr);
+    ASSERT_EQ(AppendPerformanceFunctionRecord(*empty), 0);
+    empty->functions[0].function = kHigh;
+    empty->functions[0].expression = "V(99)";
+    empty->functions[0].xData = kAxisSourceStepSlot;
+    EXPECT_EQ(Route(kCmdFirstPerformanceWindow + 1), 0);
+    ASSERT_NE(empty->window, nullptr);
+    ASSERT_EQ(empty->window->plot->curveCount, 1);
+    const CurveRecord& c = *empty->window->plot->curves[0];
+    const std::array<double, 2> low = c.axisLow, high = c.axisHigh;
+    ASSERT_LT(low[kWaveformX], high[kWaveformX]);
+    EXPECT_EQ(Route(17632), 0);
+    ExpectRanges(c, low, high);
 }
 
 TEST_F(PlotAndModelCommands, TheMonteCarloMenuListsTheFunctionsAndItsEntriesOpenThem)
