@@ -13,6 +13,7 @@
 #include "analyses/run_subset.h"
 #include "app/command_routing.h"
 #include "app/menus.h"
+#include "app/program_settings.h"
 #include "app/text_area.h"
 #include "frame_test_support.h"
 #include "platform/headless.h"
@@ -236,11 +237,17 @@ TEST_F(PlotAndModelCommands, TheMonteCarloMenuListsTheFunctionsAndItsEntriesOpen
     EXPECT_EQ(win::TrackPopupMenu(popup, win::TPM_LEFTALIGN | win::TPM_RETURNCMD, 300, 200, 0, FrameWindow(), nullptr), 0);
     EXPECT_TRUE(gMenuShot);
 
-    // While a run goes on the entries wait.
+    // While a run or a demo goes on the entries wait.
     RunControl().running = 1;
     open();
     EXPECT_NE(win::GetMenuState(popup, 17371, win::MF_BYCOMMAND) & win::MF_GRAYED, 0u);
     RunControl().running = 0;
+    Settings().demoRunning = true;
+    open();
+    EXPECT_NE(win::GetMenuState(popup, 17372, win::MF_BYCOMMAND) & win::MF_GRAYED, 0u);
+    Settings().demoRunning = false;
+    open();
+    EXPECT_EQ(win::GetMenuState(popup, 17372, win::MF_BYCOMMAND) & win::MF_GRAYED, 0u);
     // An entry past the functions does nothing.
     EXPECT_EQ(Route(17380), 0);
 }
