@@ -1,7 +1,5 @@
 #include "app/command_routing.h"
 
-#include <algorithm>
-
 #include "analyses/dsp_dialog.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
