@@ -10,6 +10,7 @@
 #include "analyses/graph3d_draw.h"
 #include "analyses/graph3d_prepare.h"
 #include "analyses/run_subset.h"
+#include "app/menus.h"
 #include "app/color_table.h"
 #include "app/dialog_services.h"
 #include "app/edit_mode.h"
@@ -512,9 +513,6 @@ void ChangeGraph3DWindow(int n)
 void RebuildGraph3DMenu(win::HMENU popup)
 {
     if (!popup) return;
-    for (int id = kFirst3DWindowEntry; id <= kLast3DWindowEntry; ++id) win::DeleteMenu(popup, static_cast<win::UINT>(id), win::MF_BYCOMMAND);
-    const int count = win::GetMenuItemCount(popup);
-    if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0) win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
     const bool usable = CountGraph3DCurves() > 0;
     LinkedList* list = CurrentGraph3DList();
     const bool room = !list || list->count < kMaxGraph3DPlots;
@@ -522,17 +520,12 @@ void RebuildGraph3DMenu(win::HMENU popup)
     const WindowRecord* active = GetActiveChildRecord();
     win::EnableMenuItem(popup, kChange3DWindowCommand,
                         win::MF_BYCOMMAND | (usable && active && active->kind == kWindow3D ? win::MF_ENABLED : win::MF_GRAYED));
-    int n = 0;
+    std::vector<WindowMenuEntry> entries;
     if (list) {
-        for (Graph3DPlot& plot : ListRecords<Graph3DPlot>(*list)) {
-            if (kFirst3DWindowEntry + n > kLast3DWindowEntry) break;
-            if (n == 0) win::AppendMenu(popup, win::MF_SEPARATOR, 0, nullptr);
-            const win::UINT flags = win::MF_STRING | (plot.surface.window ? win::MF_CHECKED : 0u);
-            win::AppendMenu(popup, flags, static_cast<win::UINT_PTR>(kFirst3DWindowEntry + n), plot.view.title.c_str());
-            ++n;
-        }
+        for (Graph3DPlot& plot : ListRecords<Graph3DPlot>(*list)) entries.push_back({plot.view.title, plot.surface.window != nullptr});
     }
-    win::EnableMenuItem(popup, kDelete3DWindowCommand, win::MF_BYCOMMAND | (n > 0 ? win::MF_ENABLED : win::MF_GRAYED));
+    RebuildWindowMenuEntries(popup, kFirst3DWindowEntry, kLast3DWindowEntry, entries);
+    win::EnableMenuItem(popup, kDelete3DWindowCommand, win::MF_BYCOMMAND | (entries.empty() ? win::MF_GRAYED : win::MF_ENABLED));
 }
 
 int RouteGraph3DCommand(int id, WindowRecord* active)

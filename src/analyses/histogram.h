@@ -70,6 +70,11 @@ int RegisterMonteCarloClass();
 void UnregisterMonteCarloClass();
 // Makes the window of a record (not computed). Null when it cannot be made.
 WindowRecord* NewMonteCarloWindow(MonteCarloWindowRecord& record);
+// "&Add Histogram...": its popup lists the functions as it opens.
+inline constexpr int kAddHistogramCommand = 17157;
+// The Monte Carlo popup as it opens: one entry per function of the current analysis kind
+// (checked while its window is shown).
+void RebuildMonteCarloMenu(win::HMENU popup);
 // Opens the index-th function's window when closed, recomputes and activates it.
 void ShowMonteCarloWindow(int index);
 // Recomputes the values of each (visible) Monte Carlo window and redraws it.

@@ -487,8 +487,13 @@ int RouteMonteCarloCommand(int id, WindowRecord* active)
     case 17160:
         if (MonteCarloWindowRecord* record = MonteCarloRecordOf(active)) WriteMonteCarloStatistics(record);
         return 0;
-    default: return 1;
+    default: break;
     }
+    if (id >= kFirstMonteCarloFunctionCommand && id <= kLastMonteCarloFunctionCommand) {
+        if (analysis) ShowMonteCarloWindow(id - kFirstMonteCarloFunctionCommand);
+        return 0;
+    }
+    return 1;
 }
 
 int ChangeMonteCarloFunction(WindowRecord* window)

@@ -15,7 +15,8 @@
 #include "app/color_table.h"
 #include "app/font_select.h"
 #include "app/printing.h"
-#include "app/frame_state.h"
+#include "app/menus.h"
+#include "app/window_class.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/format.h"
@@ -31,7 +32,6 @@
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
-#include "platform/mdi.h"
 #include "platform/menu.h"
 #include "platform/message.h"
 #include "platform/paint.h"
@@ -285,13 +285,6 @@ void OnEditKillFocus(MonteCarloWindowRecord& record, win::HWND window, int id)
     if (curves && SetHistogramRangeText(record, id == kEditHigh, text)) win::InvalidateRect(window, nullptr, 1);
 }
 
-win::LRESULT DefaultProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
-{
-    const win::HWND client = Frame().mdiClient;
-    return client && win::GetParent(hwnd) == client ? win::DefMDIChildProc(hwnd, message, wParam, lParam)
-                                                    : win::DefWindowProc(hwnd, message, wParam, lParam);
-}
-
 win::LRESULT MonteCarloWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     WindowRecord* window = GetWindowRecord(hwnd);
@@ -362,19 +355,14 @@ win::LRESULT MonteCarloWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wP
         return 0;
     default: break;
     }
-    return DefaultProc(hwnd, message, wParam, lParam);
+    return DefaultPlotWindowProc(hwnd, message, wParam, lParam);
 }
 
 void CloseWindowOf(MonteCarloWindowRecord& record)
 {
     WindowRecord* window = record.windowRecord;
     if (!IsLive(window)) return;
-    const win::HWND hwnd = window->window;
-    const win::HWND client = Frame().mdiClient;
-    if (client && win::GetParent(hwnd) == client)
-        win::SendMessage(client, win::WM_MDIDESTROY, reinterpret_cast<win::WPARAM>(hwnd), 0);
-    else
-        win::DestroyWindow(hwnd);
+    DestroyPlotChildWindow(window->window);
     record.windowRecord = nullptr;
 }
 
@@ -403,16 +391,8 @@ int RegisterMonteCarloClass()
                              [](WindowRecord* window, win::HDC dc, const win::RECT& rect) {
                                  DrawMonteCarloWindow(window, dc, rect);
                              }});
-    win::WNDCLASS existing;
-    if (win::GetClassInfo(nullptr, kMonteCarloClassName, &existing)) return 1;
-    win::WNDCLASS wc;
-    wc.style = win::CS_HREDRAW | win::CS_VREDRAW;
-    wc.lpfnWndProc = MonteCarloWndProc;
-    wc.hCursor = win::LoadCursor(nullptr, win::IDC_ARROW);
-    wc.hbrBackground = static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH));
-    wc.lpszClassName = kMonteCarloClassName;
-    if (win::RegisterClass(&wc) == 0) return 0;
-    return 1;
+    const auto white = static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH));
+    return RegisterPlotWindowClass(kMonteCarloClassName, MonteCarloWndProc, white) ? 1 : 0;
 }
 
 void UnregisterMonteCarloClass() { win::UnregisterClass(kMonteCarloClassName, nullptr); }
@@ -423,18 +403,7 @@ WindowRecord* NewMonteCarloWindow(MonteCarloWindowRecord& record)
     if (HasNoLook(record)) TakePlotLook(record, RunControl().analysisWindow);
     PendingRecord() = &record;
     const std::string caption = StrPrintf(LoadResString(kMsgCaption).c_str(), record.view.title.c_str());
-    win::HWND hwnd = nullptr;
-    if (win::HWND client = Frame().mdiClient) {
-        win::MDICREATESTRUCT create;
-        create.szClass = kMonteCarloClassName;
-        create.szTitle = caption.c_str();
-        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
-        hwnd = reinterpret_cast<win::HWND>(
-            win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
-    } else {
-        hwnd = win::CreateWindowEx(0, kMonteCarloClassName, caption.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE,
-                                   0, 0, 640, 440, nullptr, nullptr, nullptr, nullptr);
-    }
+    const win::HWND hwnd = CreatePlotChildWindow(kMonteCarloClassName, caption);
     PendingRecord() = nullptr;
     if (!hwnd) {
         record.windowRecord = nullptr;
@@ -458,6 +427,16 @@ void ShowMonteCarloWindow(int index)
         ActivateWindowRecord(record.windowRecord, true);
         return;
     }
+}
+
+void RebuildMonteCarloMenu(win::HMENU popup)
+{
+    std::vector<WindowMenuEntry> entries;
+    if (LinkedList* list = CurrentList()) {
+        for (MonteCarloWindowRecord& record : ListRecords<MonteCarloWindowRecord>(*list))
+            entries.push_back({record.view.title, IsLive(record.windowRecord)});
+    }
+    RebuildWindowMenuEntries(popup, kFirstMonteCarloFunctionCommand, kLastMonteCarloFunctionCommand, entries);
 }
 
 void RecomputeMonteCarloWindows(bool onlyVisible)

@@ -94,9 +94,13 @@ void InsertReportWhenFunction(win::HWND optionsDialog, int functionIndex);
 // The line of a performance function in the Functions list: "Rise_Time(Expr,Boolean,N,Low,High)".
 std::string MonteCarloFunctionLine(int functionIndex);
 
+// The menu entries of the Monte Carlo functions: entry n shows function n's window.
+inline constexpr int kFirstMonteCarloFunctionCommand = 17371;
+inline constexpr int kLastMonteCarloFunctionCommand = 17380;
+
 // The Monte Carlo commands of the frame: 17106 Open MC, 17157 Add Histogram, 17158 Options,
-// 17160 Statistics, 17163 Change Histogram, 17181 Delete Histograms. 0 when handled, 1 for any
-// other command.
+// 17160 Statistics, 17163 Change Histogram, 17181 Delete Histograms and the function entries.
+// 0 when handled, 1 for any other command.
 int RouteMonteCarloCommand(int id, WindowRecord* active);
 
 // State for tests.

@@ -13,6 +13,7 @@
 #include "analyses/stepping_rows.h"
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
+#include "app/menus.h"
 #include "app/printing.h"
 #include "app/status_text.h"
 #include "app/window_class.h"
@@ -175,6 +176,9 @@ void SetUpCurve(CurveRecord& curve, const FunctionRecord& record, const CurveRec
             curve.axisSpan[U(a)] = curve.axisHigh[U(a)] - curve.axisLow[U(a)];
         }
     }
+    // The scales a restore goes back to: these, until a rescale to the data takes its own.
+    curve.referenceLow = curve.axisLow;
+    curve.referenceHigh = curve.axisHigh;
     curve.dataMax = {-1e200, -1e200};
     curve.dataMin = {1e200, 1e200};
     // Without a format of its own the curve keeps the plot's default one.
@@ -569,22 +573,12 @@ void HidePerformanceWindow(WindowRecord* window)
 
 void RebuildPerformanceMenu(win::HMENU popup)
 {
-    if (!popup) return;
-    for (int id = kCmdFirstPerformanceWindow; id <= kCmdLastPerformanceWindow; ++id)
-        win::DeleteMenu(popup, static_cast<win::UINT>(id), win::MF_BYCOMMAND);
-    const int count = win::GetMenuItemCount(popup);
-    if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0) win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
-    LinkedList* list = PerformanceWindowList();
-    if (!list) return;
-    int n = 0;
-    for (PerformanceWindowRecord& node : ListRecords<PerformanceWindowRecord>(*list)) {
-        if (kCmdFirstPerformanceWindow + n > kCmdLastPerformanceWindow) break;
-        if (n == 0) win::AppendMenu(popup, win::MF_SEPARATOR, 0, nullptr);
-        const win::UINT flags = win::MF_STRING | (node.window ? win::MF_CHECKED : 0u);
-        const std::string text = node.view.title.empty() ? "Blank" : node.view.title;
-        win::AppendMenu(popup, flags, static_cast<win::UINT_PTR>(kCmdFirstPerformanceWindow + n), text.c_str());
-        ++n;
+    std::vector<WindowMenuEntry> entries;
+    if (LinkedList* list = PerformanceWindowList()) {
+        for (PerformanceWindowRecord& node : ListRecords<PerformanceWindowRecord>(*list))
+            entries.push_back({node.view.title.empty() ? "Blank" : node.view.title, node.window != nullptr});
     }
+    RebuildWindowMenuEntries(popup, kCmdFirstPerformanceWindow, kCmdLastPerformanceWindow, entries);
 }
 
 bool IsPerformanceCommand(int id)

@@ -1,7 +1,5 @@
 #include "app/command_routing.h"
 
-#include <algorithm>
-
 #include "analyses/dsp_dialog.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
@@ -37,6 +35,7 @@
 #include "document/document_windows.h"
 #include "netlist/circuit_build.h"
 #include "netlist/library_translate.h"
+#include "netlist/model_statements.h"
 #include "netlist/spice_dot_commands.h"
 #include "netlist/spice_export.h"
 #include "schematic/component_library.h"
@@ -46,6 +45,7 @@
 #include "platform/message.h"
 #include "app/demo_player.h"
 #include "platform/window.h"
+#include "plots/curve_ranges.h"
 #include "plots/limits_dialog.h"
 #include "plots/numeric_output_window.h"
 #include "plots/plot_characteristics.h"
@@ -67,36 +67,11 @@ namespace kq5 {
 
 namespace {
 
-struct IdRange {
-    int first;
-    int last;
-};
-
-// Commands of parts of the program that are not in this build, by the part that owns them.
-constexpr IdRange kUnavailableRanges[] = {
-    // Schematic editor.
-    {17214, 17214},
-    // Plots.
-    {17159, 17159}, {17161, 17162}, {17164, 17165}, {17168, 17170},
-    {17172, 17180},
-    // Multi-run results (the performance, Monte Carlo and 3-D windows, stepping and DSP are built).
-    {14583, 14584}, {14586, 14599},
-    {17371, 17380},
-    // Model statements.
-    {17502, 17502},
-    // Page keys: schematic and plot navigation.
-    {17632, 17639},
-};
+// Ctrl+Home; Ctrl+End, the Ctrl+arrows, Ctrl+PgUp and Ctrl+PgDn follow.
+constexpr int kCommandRestoreRunScales = 17632;
+constexpr int kLastPageKeyCommand = 17639;
 
 bool InRange(int id, int first, int last) { return id >= first && id <= last; }
-
-bool IsUnavailable(int id)
-{
-    return std::any_of(std::begin(kUnavailableRanges), std::end(kUnavailableRanges),
-                       [id](const IdRange& range) { return InRange(id, range.first, range.last); });
-}
-
-bool IsPlotKind(int kind) { return kind == kWindowAnalysis || kind == kWindowPerformance || kind == kWindow3D; }
 
 bool AnalysisOpen() { return Analysis().analysisKind != kAnalysisNone; }
 
@@ -244,6 +219,31 @@ void MdiCommand(int id)
     }
 }
 
+// The plot window the keys are for. A performance window is no document window, so with one in
+// front the active document child is the analysis window behind it: the keys go to the window
+// in front.
+WindowRecord* KeyedPlotWindow(const CommandContext& context)
+{
+    if (win::HWND client = Frame().mdiClient) {
+        const auto front = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0));
+        if (WindowRecord* record = front ? GetWindowRecord(front) : nullptr; record && record->kind == kWindowPerformance)
+            return record;
+    }
+    return context.kind == kWindowAnalysis ? context.active : nullptr;
+}
+
+// Ctrl+Home puts back the scales the run started with and Ctrl+arrows pan the current curve's
+// group; the family's other keys have nothing to do in a plot. Only analysis and performance
+// windows take them.
+int PlotKeyCommand(const CommandContext& context, int id)
+{
+    WindowRecord* window = KeyedPlotWindow(context);
+    if (!window) return 1;
+    if (id == kCommandRestoreRunScales) RestoreRunStartRanges(window);
+    else if (InRange(id, kCommandPanLeft, kCommandPanUp)) PanPlotCommand(window, id);
+    return 0;
+}
+
 // The router's own table: 0 taken, 1 not known here.
 int RouteKnownCommand(int id, const CommandContext& context)
 {
@@ -294,6 +294,9 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case kCommandAddPage: AddPage(context.active, PageCount(context.active)); return 0;
     case kCommandDeletePage: DeletePageCommand(context.active); return 0;
     case 17501: ShowFullWindow(context.active); return 0;
+    case 17502:
+        if (context.kind == kWindowSchematic || context.kind == kWindowTextCircuit) AddModelStatements(context.active);
+        return 0;
     case 17503: SplitVertical(context.active, 0.5); return 0;
     case 17507: SplitHorizontal(context.active, 0.5); return 0;
     case kCommandZoomIn: case kCommandZoomOut: ZoomWindow(context.active, id); return 0;
@@ -347,17 +350,6 @@ int RouteKnownCommand(int id, const CommandContext& context)
     return 1;
 }
 
-// Commands owned by parts not in this build: 0 after the warning, 1 when the command is not taken
-// in the active window's kind.
-int RouteUnavailableCommand(int id, const CommandContext& context)
-{
-    if (InRange(id, 17632, 17639) && !(IsPlotKind(context.kind) || context.kind == kWindowSchematic)) return 1;
-    // The probe menus reach the probe handler only in probe mode.
-    if (InRange(id, 16000, 16082) && id != 16059 && id != 16060 && !ProbeModeActive()) return 1;
-    WarnNotAvailable(id);
-    return 0;
-}
-
 }  // namespace
 
 void ChooseComponentByName(const std::string& name)
@@ -379,20 +371,6 @@ std::string CommandShortName(int commandId)
 
 void WarnNotAvailable(int commandId) { ReportMessage("E", kMsgNotAvailable, CommandShortName(commandId)); }
 
-const std::vector<int>& UnavailableCommandIds()
-{
-    static const std::vector<int> ids = [] {
-        std::vector<int> all;
-        for (const IdRange& range : kUnavailableRanges) {
-            for (int id = range.first; id <= range.last; ++id) all.push_back(id);
-        }
-        std::sort(all.begin(), all.end());
-        all.erase(std::unique(all.begin(), all.end()), all.end());
-        return all;
-    }();
-    return ids;
-}
-
 int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
 {
     const int id = static_cast<int>(wParam & 0xFFFF);
@@ -407,6 +385,10 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     // The model library window's keys: its accelerator table turns them into commands.
     if (context.kind == kWindowModelLibrary && InRange(id, 762, 771)) {
         ModelEditorKeyCommand(context.active, id);
+        return 0;
+    }
+    if (InRange(id, kCommandRestoreRunScales, kLastPageKeyCommand) && PlotKeyCommand(context, id) == 0) {
+        RefreshToolButtonStates();
         return 0;
     }
     if (RoutePlotViewCommand(context.active, id) == 0) {
@@ -429,7 +411,6 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         ChangePerformanceWindow(context.active);
         return 0;
     }
-    if (IsUnavailable(id)) return RouteUnavailableCommand(id, context);
     if (InRange(id, kCmdFirstDemo, kCmdLastDemo)) {
         PlayDemo(id - kCmdFirstDemo);
         return 0;

@@ -1,10 +1,7 @@
 #pragma once
 // Command routing: every menu item, accelerator and tool button ends as a WM_COMMAND to the frame,
-// and RouteCommand turns its id into a call of the handler that owns it. Commands whose handlers
-// belong to parts of the program not in this build show the warning "'%s' is not available in
-// this build." with the command's short name.
+// and RouteCommand turns its id into a call of the handler that owns it.
 #include <string>
-#include <vector>
 
 #include "platform/win_types.h"
 
@@ -29,9 +26,5 @@ void ChooseComponentByName(const std::string& name);
 std::string CommandShortName(int commandId);
 // Shows the warning that the command's handler is not part of this build.
 void WarnNotAvailable(int commandId);
-
-// Every command id this build knows to belong to a part that is not in it, in increasing order.
-// The router sends them to the warning (some only in the window kinds that own them).
-const std::vector<int>& UnavailableCommandIds();
 
 }  // namespace kq5

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "analog/run_control.h"
 #include "analyses/graph3d_window.h"
+#include "analyses/histogram.h"
 #include "analyses/performance_window.h"
 #include "app/help_bar.h"
 #include "app/program_settings.h"
@@ -11,6 +13,7 @@
 #include "app/window_record.h"
 #include "platform/menu.h"
 #include "platform/system.h"
+#include "plots/curve_record.h"
 #include "plots/probe_mode.h"
 #include "schematic/component_library.h"
 #include "schematic/component_library_use.h"
@@ -133,6 +136,26 @@ void AppendNameItem(win::HMENU popup, unsigned id, std::string_view name)
 void RemoveItemsFrom(win::HMENU popup, int position)
 {
     for (int i = win::GetMenuItemCount(popup) - 1; i >= position; --i) win::RemoveMenu(popup, static_cast<win::UINT>(i), win::MF_BYPOSITION);
+}
+
+void RebuildWindowMenuEntries(win::HMENU popup, int first, int last, const std::vector<WindowMenuEntry>& entries)
+{
+    if (!popup) return;
+    for (int id = first; id <= last; ++id) win::DeleteMenu(popup, static_cast<win::UINT>(id), win::MF_BYCOMMAND);
+    const int count = win::GetMenuItemCount(popup);
+    if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0) win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
+    if (entries.empty()) return;
+    // The windows measure stored runs: nothing to show before the first or while runs are made.
+    const WindowRecord* analysis = RunControl().analysisWindow;
+    const bool stored = analysis && analysis->plot && analysis->plot->store.runCount > 0;
+    const bool grayed = RunControl().running != 0 || Settings().demoRunning || !stored;
+    win::AppendMenu(popup, win::MF_SEPARATOR, 0, nullptr);
+    int id = first;
+    for (const WindowMenuEntry& entry : entries) {
+        if (id > last) break;
+        const win::UINT flags = win::MF_STRING | (entry.shown ? win::MF_CHECKED : 0u) | (grayed ? win::MF_GRAYED : 0u);
+        win::AppendMenu(popup, flags, static_cast<win::UINT_PTR>(id++), MenuItemText(entry.name).c_str());
+    }
 }
 
 void RebuildRecentFilesMenu(win::HMENU filePopup)
@@ -282,6 +305,7 @@ void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
     ApplyButtonStates(popup);
     if (Contains(popup, kAdd3DWindowCommand)) RebuildGraph3DMenu(popup);
     if (Contains(popup, kCmdAddPerformanceWindow)) RebuildPerformanceMenu(popup);
+    if (Contains(popup, kAddHistogramCommand)) RebuildMonteCarloMenu(popup);
     for (const ComponentMenuRow& row : ComponentMenuTree()) {
         if (row.popup != popup) continue;
         // A group opens with the library as it is now.

@@ -42,6 +42,17 @@ void AppendNameItem(win::HMENU popup, unsigned id, std::string_view name);
 // Removes the items from the position to the end.
 void RemoveItemsFrom(win::HMENU popup, int position);
 
+// One window of a list that the analysis menus offer by name.
+struct WindowMenuEntry {
+    std::string name;
+    bool shown = false;
+};
+// Makes the numbered entries first..last at the end of a popup anew: the old ones and the
+// separator above them go; then, when there are windows, a separator and one entry per window
+// (its name cut as long names are), checked while it is shown. The entries are greyed while a
+// run or a demo goes on, or while the analysis has no stored run.
+void RebuildWindowMenuEntries(win::HMENU popup, int first, int last, const std::vector<WindowMenuEntry>& entries);
+
 // The component menu: the library's groups as popups (kept in a tree of at most 200 rows, level 0
 // under the Component popup) and its definitions as items 42000 + n, n counting the whole list.
 constexpr int kFirstComponentItem = 42000;
