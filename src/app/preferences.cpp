@@ -405,16 +405,6 @@ void DrawPreferenceRow(const PreferencesDialog& d, const win::DRAWITEMSTRUCT& it
             x = stem + 10;
         }
         win::RECT textRect{x, r.top, r.right - 2, r.bottom};
-        if ((row.flags & kRowColor) && !(row.flags & kRowPalette)) {
-            const int side = std::max(4, static_cast<int>(r.bottom - r.top) - 4);
-            const win::RECT swatch{r.right - 3 - side, r.top + 2, r.right - 3, r.top + 2 + side};
-            RealizeAppPalette(dc);
-            win::HBRUSH fill = win::CreateSolidBrush(PaletteColor(row.work.color, true));
-            win::FillRect(dc, &swatch, fill);
-            win::DeleteObject(fill);
-            win::FrameRect(dc, &swatch, static_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH)));
-            textRect.right = swatch.left - 2;
-        }
         win::SetBkMode(dc, win::TRANSPARENT);
         win::SetTextColor(dc, ink);
         win::DrawText(dc, label.c_str(), static_cast<int>(label.size()), &textRect,
