@@ -7,12 +7,15 @@
 #include "analog/analysis_state.h"
 #include "app/color_table.h"
 #include "app/font_select.h"
+#include "app/preference_values.h"
 #include "app/printing.h"
 #include "app/title_block.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/selection.h"
+#include "digital/digital_logic_tables.h"
+#include "digital/digital_node_states.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
@@ -131,6 +134,29 @@ void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
     }
 }
 
+}  // namespace
+
+int WireDigitalColor(const CircuitDocument& document, const SchematicItem& wire)
+{
+    if ((wire.style & kStyleWireDigital) == 0 || wire.wireLabel <= 0) return -1;
+    const std::vector<SchematicNodeRow>& table = document.schematicNodeTable;
+    const SchematicNodeRow* row = nullptr;
+    // A digital wire on an analog node reads the digital side of its interface.
+    if (static_cast<std::size_t>(wire.wireLabel) < table.size() &&
+        table[static_cast<std::size_t>(wire.wireLabel)].kind == kNodeDigital)
+        row = &table[static_cast<std::size_t>(wire.wireLabel)];
+    for (std::size_t i = 0; row == nullptr && i < table.size(); ++i)
+        if (table[i].label == wire.wireLabel && table[i].kind == kNodeDigital) row = &table[i];
+    if (row == nullptr || row->nodeNumber <= 0) return -1;
+    const std::vector<std::uint16_t>& states = DigitalSimulator().current;
+    if (static_cast<std::size_t>(row->nodeNumber) >= states.size()) return -1;
+    int index = DigitalStateIndexOf(states[static_cast<std::size_t>(row->nodeNumber)]);
+    if (index > kStateZ) index = kStateX;
+    return PreferenceSettings().defaultAttributes[static_cast<std::size_t>(kDigitalStateColorFirst + index)].color;
+}
+
+namespace {
+
 void DrawGraphicItems(const DrawContext& context)
 {
     ForEachItem(context, kItemGraphicObject, [&](SchematicItem& item) {
@@ -155,9 +181,14 @@ void DrawWireItems(const DrawContext& context)
 {
     const CircuitDocument* document = context.record ? context.record->document.get() : nullptr;
     const int wireColor = document ? document->wireFont.color : 0;
+    const bool showStates = document != nullptr && AnalysisOpen();
     int current = -1;
     ForEachItem(context, kItemWire, [&](SchematicItem& item) {
-        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, wireColor);
+        int own = wireColor;
+        if (showStates && (EffectiveSelection(item.selection) & 1) == 0) {
+            if (const int state = WireDigitalColor(*document, item); state >= 0) own = state;
+        }
+        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, own);
         if (color != current && Render().pass != kPassXor) {
             win::SelectObject(context.dc, RenderPen(color));
             current = color;

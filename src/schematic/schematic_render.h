@@ -13,6 +13,8 @@
 namespace kq5 {
 
 struct WindowRecord;
+struct CircuitDocument;
+struct SchematicItem;
 
 constexpr int kPassNormal = 0;
 constexpr int kPassXor = 2;
@@ -54,6 +56,10 @@ int ContrastColorIndex(int b, int& c);
 void DrawTextLines(win::HDC dc, int x, int y, const std::string& text);
 // A text at a rectangle's top-left in the default schematic font, framed when asked.
 void DrawTextInBox(win::HDC dc, const std::string& text, const win::RECT& rect, win::COLORREF color, bool framed);
+
+// While an analysis is open, the colour a wire takes from the state of its digital node ("Digital
+// 0" ... "Digital Z" of the default attributes); -1 for a wire without a digital state.
+int WireDigitalColor(const CircuitDocument& document, const SchematicItem& wire);
 
 // The window's pixels to logical units: the mapping of a zoom (window extent, viewport extent).
 win::SIZE ZoomExtents(double zoom);
