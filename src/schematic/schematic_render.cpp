@@ -11,22 +11,25 @@
 #include "app/printing.h"
 #include "app/title_block.h"
 #include "app/window_record.h"
+#include "digital/digital_logic_tables.h"
+#include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/selection.h"
-#include "digital/digital_logic_tables.h"
-#include "digital/digital_node_states.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_mapping.h"
 #include "platform/gdi_objects.h"
 #include "platform/gdi_raster.h"
+#include "platform/paint.h"
 #include "platform/print.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "schematic/component_definition.h"
 #include "schematic/graphic_objects.h"
+#include "schematic/node_labels.h"
+#include "schematic/pane_seams.h"
 #include "schematic/shape_draw.h"
 
 namespace kq5 {
@@ -715,6 +718,7 @@ void DrawSchematicView(DrawContext& context)
         }
         DrawGridTexts(context);
         DrawMarkRect(context);
+        if (state.pass == kPassNormal && document) DrawNodeLabels(context);
         DrawSheetBorders(context);
         SelectWindowDrawTools(dc, nullptr);
     }
@@ -733,6 +737,48 @@ void RenderSchematicPane(const DrawContext& pane)
     context.updateRect = {std::max(clip.left, context.paneRect.left), std::max(clip.top, context.paneRect.top),
                           std::min(clip.right, context.paneRect.right), std::min(clip.bottom, context.paneRect.bottom)};
     DrawSchematicView(context);
+}
+
+void RedrawOtherPanes(WindowRecord* record)
+{
+    if (record == nullptr || record->window == nullptr || !record->document) return;
+    RenderState& state = Render();
+    const int oldPass = state.pass;
+    state.pass = kPassSingle;
+    state.overrideOn = false;
+    win::HDC dc = win::GetDC(record->window);
+    for (int pane = 0; pane < kPaneCount; ++pane) {
+        if (pane == record->document->currentPane || pane == TextPaneOf(record) || !IsPaneVisible(record, pane)) continue;
+        DrawContext context;
+        InitDrawContext(dc, context, record, pane);
+        if (context.paneRect.right <= context.paneRect.left || context.paneRect.bottom <= context.paneRect.top) continue;
+        SetShapeMapping(context, kMappingSet | kMappingClip);
+        SelectWindowDrawTools(dc, record);
+        DrawNodeLabels(context);
+        SelectWindowDrawTools(dc, nullptr);
+        SetShapeMapping(context, kMappingClip);
+    }
+    win::ReleaseDC(record->window, dc);
+    FreeRenderTools();
+    state.pass = oldPass;
+}
+
+void RedrawNodeValues(WindowRecord* record)
+{
+    if (record == nullptr || record->window == nullptr || !record->document) return;
+    const CircuitDocument& document = *record->document;
+    // Digital wires change colour in every pane: those panes are painted again in full.
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+        if (item.itemKind == kItemWire && (item.style & kStyleWireDigital) != 0) {
+            win::InvalidateRect(record->window, nullptr, 0);
+            return;
+        }
+    }
+    if ((document.viewOptions & (kViewNodeNumbers | kViewNodeVoltages)) == 0) return;
+    win::RECT active{};
+    GetPaneRect(record, document.currentPane, active);
+    if (active.right > active.left && active.bottom > active.top) win::InvalidateRect(record->window, &active, 0);
+    RedrawOtherPanes(record);
 }
 
 void InstallSchematicRenderer() { SetSchematicRenderer(RenderSchematicPane); }

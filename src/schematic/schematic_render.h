@@ -37,6 +37,13 @@ int SetShapeMapping(DrawContext& context, int flags);
 // The renderer installed into the document windows: draws a pane's update area.
 void RenderSchematicPane(const DrawContext& pane);
 void InstallSchematicRenderer();
+// After a run: the node labels of every visible schematic pane but the active one are erased and
+// drawn again with the new values, without repainting the panes.
+void RedrawOtherPanes(WindowRecord* record);
+// The node values of a run shown on its schematic: the active pane is painted again and the
+// labels of the other panes redrawn; with digital nodes, whose wires change colour, the whole
+// window is painted again.
+void RedrawNodeValues(WindowRecord* record);
 
 // State of the paint in progress, for the drawers of graphic objects and shapes.
 int RenderPass();
