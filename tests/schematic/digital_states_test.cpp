@@ -160,8 +160,8 @@ TEST_F(DigitalStatesTest, WiresShowTheirNodeStatesWhileTheAnalysisIsOpen)
     // Once the analysis has ended the wires are drawn in the wire colour again.
     ExitAnalysis();
     PumpFrameMessages();
-    ShowCircuit(circuit);
     EXPECT_EQ(WirePixel(circuit, *a), ColorIndexRgb(1));
+    EXPECT_EQ(WirePixel(circuit, *c), ColorIndexRgb(1));
 }
 
 }  // namespace
