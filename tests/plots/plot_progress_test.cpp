@@ -1,14 +1,13 @@
 // Redrawing a long stored curve tells its progress on the status bar in twentieths, and puts the
 // earlier status text back when done; short curves and a hidden bar show nothing.
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "../app/status_bar_probe.h"
 #include "analysis_window_test_support.h"
-#include "app/help_bar.h"
 #include "app/status_text.h"
 #include "platform/gdi_dc.h"
-#include "platform/paint.h"
-#include "platform/win_messages.h"
 #include "plots/curve_record.h"
 #include "plots/plot_draw.h"
 #include "plots/waveform_store.h"
@@ -20,46 +19,17 @@ const std::string kRc =
     "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.PRINT TRAN V(2)\n.END\n";
 constexpr const char* kProgressPrefix = "Plotting data points for graph ";
 
-std::vector<std::string>& Seen()
-{
-    static std::vector<std::string> seen;
-    return seen;
-}
-
-// Stands in for the frame's status bar: each repaint notes the text shown.
-win::LRESULT NotingBarProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
-{
-    if (message == win::WM_PAINT) {
-        win::PAINTSTRUCT ps;
-        win::BeginPaint(hwnd, &ps);
-        Seen().push_back(FrameHelpBar().text);
-        win::EndPaint(hwnd, &ps);
-        return 0;
-    }
-    return win::DefWindowProc(hwnd, message, wParam, lParam);
-}
-
 class PlotProgressTest : public AnalysisWindowTest {
 protected:
     void SetUp() override
     {
         AnalysisWindowTest::SetUp();
-        win::WNDCLASS wc{};
-        wc.lpfnWndProc = NotingBarProc;
-        wc.lpszClassName = "PlotProgressBar";
-        win::RegisterClass(&wc);
-        bar_ = win::CreateWindowEx(0, "PlotProgressBar", "", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 0, 700, 400,
-                                   40, nullptr, nullptr, nullptr, nullptr);
-        ResetHelpBarForTests();
-        SetHelpBarOption(true);
-        FrameHelpBar().window = bar_;
+        bar_ = std::make_unique<StatusBarProbe>();
+        ASSERT_TRUE(bar_->Made());
     }
     void TearDown() override
     {
-        FrameHelpBar().window = nullptr;
-        if (bar_) win::DestroyWindow(bar_);
-        SetHelpBarOption(false);
-        ResetHelpBarForTests();
+        bar_.reset();
         AnalysisWindowTest::TearDown();
     }
 
@@ -83,17 +53,14 @@ protected:
     static std::vector<std::string> Redraw()
     {
         SetStatusText("Ready");
-        Seen().clear();
+        StatusBarProbe::Seen().clear();
         win::HDC dc = win::GetDC(Window()->window);
         DrawStoredCurves(Window(), dc, -1);
         win::ReleaseDC(Window()->window, dc);
-        std::vector<std::string> progress;
-        for (const std::string& text : Seen())
-            if (text.rfind(kProgressPrefix, 0) == 0) progress.push_back(text);
-        return progress;
+        return StatusBarProbe::SeenStartingWith(kProgressPrefix);
     }
 
-    win::HWND bar_ = nullptr;
+    std::unique_ptr<StatusBarProbe> bar_;
 };
 
 TEST_F(PlotProgressTest, ALongCurveShowsTwentyStepsInOrderThenTheEarlierText)
@@ -102,13 +69,13 @@ TEST_F(PlotProgressTest, ALongCurveShowsTwentyStepsInOrderThenTheEarlierText)
     const std::string name = c.name.empty() ? c.yExpressionText : c.name;
     ASSERT_FALSE(name.empty());
     const std::vector<std::string> progress = Redraw();
-    ASSERT_EQ(progress.size(), 20u) << ::testing::PrintToString(Seen());
+    ASSERT_EQ(progress.size(), 20u) << ::testing::PrintToString(StatusBarProbe::Seen());
     // Every 6000 points: (6000 k + 1) / 120000 rounds to 5 k percent.
     for (int k = 1; k <= 20; ++k)
         EXPECT_EQ(progress[static_cast<std::size_t>(k - 1)],
                   kProgressPrefix + name + " " + std::to_string(5 * k) + "% complete.");
-    ASSERT_FALSE(Seen().empty());
-    EXPECT_EQ(Seen().back(), "Ready");
+    ASSERT_FALSE(StatusBarProbe::Seen().empty());
+    EXPECT_EQ(StatusBarProbe::Seen().back(), "Ready");
     EXPECT_EQ(GetStatusText(), "Ready");
 }
 

@@ -7,6 +7,7 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
+#include "../plots/circuit_file_test_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
@@ -32,32 +33,15 @@
 namespace kq5::testing {
 namespace {
 
-std::string Part(const char* name, int x, int y, const char* part, const std::string& extra)
-{
-    return std::string("[Comp]\r\nName=") + name + "\r\nGrid=" + std::to_string(x) + "," + std::to_string(y) +
-           "\r\n\r\n[Attr]\r\nONV=0,0,PART," + part + "\r\n\r\n" + extra;
-}
-
-std::string Attr(const char* name, const char* value)
-{
-    return std::string("[Attr]\r\nONV=0,0,") + name + "," + value + "\r\n\r\n";
-}
-
-std::string Wire(int x1, int y1, int x2, int y2)
-{
-    return "[Wire]\r\nGrids=" + std::to_string(x1) + "," + std::to_string(y1) + "," + std::to_string(x2) + "," +
-           std::to_string(y2) + "\r\n\r\n";
-}
-
 // A stimulus that goes high at 10 ns into a buffer U1 and an inverter U2, a wire between each
 // pair and one after the inverter: at the end of the run the first two wires are 1, the last 0.
 std::string ChainCircuit()
 {
-    const std::string gate = Attr("TIMING MODEL", "D0_GATE") + Attr("I/O MODEL", "IO_STD");
-    return "[Main]\r\nFileType=CIR\r\nVersion=5.20\r\nProgram=Kestrion V\r\n\r\n" +
-           Part("Stim1", 10, 10, "S1", Attr("COMMAND", "0NS 0 10NS 1") + Attr("FORMAT", "1") + Attr("I/O MODEL", "IO_STD")) +
-           Part("Buffer", 18, 10, "U1", gate) + Part("Inverter", 27, 10, "U2", gate) + Wire(15, 10, 18, 10) +
-           Wire(23, 10, 27, 10) + Wire(32, 10, 36, 10) +
+    const std::string gate = CircuitAttr("TIMING MODEL", "D0_GATE") + CircuitAttr("I/O MODEL", "IO_STD");
+    return kCircuitFileHeader +
+           CircuitPart("Stim1", 10, 10, "S1", CircuitAttr("COMMAND", "0NS 0 10NS 1") + CircuitAttr("FORMAT", "1") + CircuitAttr("I/O MODEL", "IO_STD")) +
+           CircuitPart("Buffer", 18, 10, "U1", gate) + CircuitPart("Inverter", 27, 10, "U2", gate) + CircuitWire(15, 10, 18, 10) +
+           CircuitWire(23, 10, 27, 10) + CircuitWire(32, 10, 36, 10) +
            "[Limits]\r\nAnalysis=Transient\r\nTRange=100n\r\nNPts=51\r\nTemp=27\r\n\r\n"
            "[WaveForm]\r\nAnalysis=Transient\r\nPlt=1\r\nXExp=T\r\nYExp=T\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
 }

@@ -6,6 +6,7 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
+#include "../plots/circuit_file_test_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
@@ -31,14 +32,8 @@ namespace kq5::testing {
 namespace {
 
 // A battery of 2 V feeding R1 into C1, both grounded: node 1 at (10, 10), node 2 at (16, 10).
-const char* const kDivider =
-    "[Main]\r\nFileType=CIR\r\nVersion=5.20\r\nProgram=Kestrion V\r\n\r\n"
-    "[Comp]\r\nName=Battery\r\nGrid=10,10\r\n\r\n[Attr]\r\nONV=0,0,PART,V1\r\n\r\n[Attr]\r\nONV=0,0,VALUE,2\r\n\r\n"
-    "[Comp]\r\nName=Resistor\r\nGrid=10,10\r\n\r\n[Attr]\r\nONV=0,0,PART,R1\r\n\r\n[Attr]\r\nONV=0,0,VALUE,1k\r\n\r\n"
-    "[Comp]\r\nName=Capacitor\r\nGrid=16,10\r\n\r\n[Attr]\r\nONV=0,0,PART,C1\r\n\r\n[Attr]\r\nONV=0,0,VALUE,1u\r\n\r\n"
-    "[Comp]\r\nName=Ground\r\nGrid=20,10\r\n\r\n"
-    "[Comp]\r\nName=Ground\r\nGrid=10,16\r\n\r\n"
-    "[Limits]\r\nAnalysis=Transient\r\nTRange=5m\r\nNPts=51\r\nTemp=27\r\n\r\n"
+const std::string kDivider =
+    BatteryRcCircuit() +
     "[WaveForm]\r\nAnalysis=Transient\r\nPlt=1\r\nXExp=T\r\nYExp=v(1)\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
 
 constexpr std::uint32_t kShowNodes = kViewNodeNumbers | kViewNodeVoltages;
@@ -57,11 +52,8 @@ protected:
     {
         Start();
         InstallAnalysisKindHandlers();
-        const std::string path = (dir_ / "divider.cir").string();
-        std::ofstream(path, std::ios::binary) << kDivider;
-        std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
-        WindowRecord* circuit = nullptr;
-        EXPECT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+        WindowRecord* circuit =
+            WriteAndLoadCircuit(dir_, "divider.cir", kDivider.c_str(), kFileKindSchematic, kLoadDefaults | kLoadShowWindow);
         PumpFrameMessages();
         if (circuit == nullptr) return nullptr;
         CircuitDocument& document = *circuit->document;
