@@ -49,12 +49,8 @@ protected:
     WindowRecord* Open()
     {
         Start();
-        const std::string path = (dir_ / "paths.cir").string();
-        std::ofstream(path, std::ios::binary) << PathCircuit();
-        std::ofstream(dir_ / "NOM.LIB") << ".MODEL D0_GATE UGATE (TPLHTY=5N TPHLTY=7N)\n"
-                                           ".MODEL IO_STD UIO (DRVH=50 DRVL=50)\n";
-        WindowRecord* circuit = nullptr;
-        EXPECT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+        WindowRecord* circuit = WriteAndLoadCircuit(dir_, "paths.cir", PathCircuit().c_str(), kFileKindSchematic,
+                                                    kLoadDefaults | kLoadShowWindow, kDigitalTestModels);
         PumpFrameMessages();
         return circuit;
     }

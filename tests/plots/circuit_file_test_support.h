@@ -42,12 +42,16 @@ inline std::string BatteryRcCircuit()
            "[Limits]\r\nAnalysis=Transient\r\nTRange=5m\r\nNPts=51\r\nTemp=27\r\n\r\n";
 }
 
+// Gate and I/O models for hand-written digital circuits.
+inline constexpr const char* kDigitalTestModels =
+    ".MODEL D0_GATE UGATE (TPLHTY=5N TPHLTY=7N)\n.MODEL IO_STD UIO (DRVH=50 DRVL=50)\n";
+
 inline WindowRecord* WriteAndLoadCircuit(const std::filesystem::path& dir, const std::string& name, const char* text,
-                                         int kind, LoadOptions options)
+                                         int kind, LoadOptions options, const char* library = "* no models\n")
 {
     const std::string path = (dir / name).string();
     std::ofstream(path, std::ios::binary) << text;
-    std::ofstream(dir / "NOM.LIB") << "* no models\n";
+    std::ofstream(dir / "NOM.LIB") << library;
     WindowRecord* circuit = nullptr;
     EXPECT_EQ(LoadCircuitFile(nullptr, path, kind, options, circuit), 0);
     return circuit;

@@ -65,12 +65,8 @@ protected:
         for (int i = 0; i < 6; ++i)
             PreferenceSettings().defaultAttributes[static_cast<std::size_t>(kDigitalStateColorFirst + i)].color =
                 static_cast<std::uint8_t>(kStateColors[static_cast<std::size_t>(i)]);
-        const std::string path = (dir_ / "chain.cir").string();
-        std::ofstream(path, std::ios::binary) << ChainCircuit();
-        std::ofstream(dir_ / "NOM.LIB") << ".MODEL D0_GATE UGATE (TPLHTY=5N TPHLTY=7N)\n"
-                                           ".MODEL IO_STD UIO (DRVH=50 DRVL=50)\n";
-        WindowRecord* circuit = nullptr;
-        EXPECT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+        WindowRecord* circuit = WriteAndLoadCircuit(dir_, "chain.cir", ChainCircuit().c_str(), kFileKindSchematic,
+                                                    kLoadDefaults | kLoadShowWindow, kDigitalTestModels);
         PumpFrameMessages();
         if (circuit == nullptr) return nullptr;
         circuit->document->wireFont.color = 1;
