@@ -59,6 +59,12 @@ struct LabelColors {
     int background;
 };
 
+LabelColors ColorsOf(const CircuitDocument& document)
+{
+    return {RenderColorIndex(document.nodeNumberFont.color), RenderColorIndex(document.nodeVoltageFont.color),
+            RenderColorIndex(document.backgroundColor)};
+}
+
 // Draws one label at its point; returns its box in logical units.
 win::RECT DrawOneLabel(win::HDC dc, const NodeLabel& label, const LabelColors& colors, bool numbered)
 {
@@ -126,42 +132,47 @@ bool NodeLabelKindShown(std::uint16_t kind, std::uint32_t displayFlags)
     }
 }
 
-void DrawNodeLabels(const DrawContext& context)
+void DrawNodeLabelBoxes(const DrawContext& context)
 {
     if (context.record == nullptr || !context.record->document || context.pane < 0 || context.pane >= kPaneCount) return;
     CircuitDocument& document = *context.record->document;
-    win::HDC dc = context.dc;
     std::vector<win::RECT>& drawn = document.nodeLabelRects[static_cast<std::size_t>(context.pane)];
-    const LabelColors colors{RenderColorIndex(document.nodeNumberFont.color),
-                             RenderColorIndex(document.nodeVoltageFont.color),
-                             RenderColorIndex(document.backgroundColor)};
-    if (RenderPass() == kPassSingle) {
-        for (win::RECT r : drawn) {
-            win::InflateRect(&r, 2, 2);
-            win::FillRect(dc, &r, RenderBrush(colors.background));
-        }
-        if (SchematicDrawing().nodeLabelToggle) {
-            drawn.clear();
-            return;
-        }
-    } else if (RenderPass() != kPassNormal) {
-        return;
-    }
     drawn.clear();
     BuildNodeLabels(document);
     if (document.nodeLabels.empty()) return;
+    win::HDC dc = context.dc;
+    const LabelColors colors = ColorsOf(document);
     const bool numbered = (context.displayFlags & kViewNodeNumbers) != 0;
-    const bool skipRepeats = (context.displayFlags & (kViewNodeNumbers | kViewNodeVoltages)) != 0;
+    // The list is only filled while numbers or values are shown: one label per point.
     std::set<std::pair<std::int32_t, std::int32_t>> labelled;
     win::HGDIOBJ previous = SelectFontSpec(dc, document.nodeNumberFont);
     const int oldMode = win::SetBkMode(dc, win::TRANSPARENT);
     for (const NodeLabel& label : document.nodeLabels) {
         if (label.page != context.page || !NodeLabelKindShown(label.kind, context.displayFlags)) continue;
-        if (skipRepeats && !labelled.insert({label.x, label.y}).second) continue;
+        if (!labelled.insert({label.x, label.y}).second) continue;
         drawn.push_back(DrawOneLabel(dc, label, colors, numbered));
     }
     win::SetBkMode(dc, oldMode);
     RestoreFont(dc, previous);
+}
+
+void DrawNodeLabels(const DrawContext& context)
+{
+    if (context.record == nullptr || !context.record->document || context.pane < 0 || context.pane >= kPaneCount) return;
+    CircuitDocument& document = *context.record->document;
+    if (RenderPass() == kPassSingle) {
+        std::vector<win::RECT>& drawn = document.nodeLabelRects[static_cast<std::size_t>(context.pane)];
+        const win::HBRUSH background = RenderBrush(ColorsOf(document).background);
+        for (win::RECT r : drawn) {
+            win::InflateRect(&r, 2, 2);
+            win::FillRect(context.dc, &r, background);
+        }
+        drawn.clear();
+        if (SchematicDrawing().nodeLabelToggle) return;
+    } else if (RenderPass() != kPassNormal) {
+        return;
+    }
+    DrawNodeLabelBoxes(context);
 }
 
 }  // namespace kq5

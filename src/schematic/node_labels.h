@@ -19,6 +19,10 @@ void BuildNodeLabels(CircuitDocument& document);
 // node labels with Grid Text, single ends with Pin Connections.
 bool NodeLabelKindShown(std::uint16_t kind, std::uint32_t displayFlags);
 
+// Draws the labels of the context's pane that its display flags show, one per point, and records
+// their boxes as the pane's labels.
+void DrawNodeLabelBoxes(const DrawContext& context);
+
 // Draws the labels of the context's pane. In the normal pass each is drawn and its rectangle
 // recorded; in the single-element pass the recorded rectangles are erased first and the labels
 // drawn again unless the node-label toggle is set.

@@ -10,6 +10,7 @@
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "app/command_routing.h"
 #include "core/engineering_numbers.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
@@ -155,6 +156,29 @@ TEST_F(NodeLabelsTest, OneLabelPerConnectionWithTheNodeNumberAndTheRunsValue)
     Paint(circuit);
     win::CurrentBackend().Present(true);
     EXPECT_TRUE(SaveScreen("schematic_node_labels"));
+}
+
+TEST_F(NodeLabelsTest, TheNodeNumbersCommandNumbersAnEditedSchematicFirst)
+{
+    WindowRecord* circuit = Load();
+    ASSERT_NE(circuit, nullptr);
+    CircuitDocument& document = *circuit->document;
+    // As after an edit: the numbering is out of date and nothing is shown.
+    document.viewOptions &= ~kShowNodes;
+    document.connectionDots.clear();
+    document.schematicNodeTable.clear();
+    document.connectivityStale = 1;
+    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
+    PumpFrameMessages();
+    RouteCommand(FrameWindow(), 17403, 0);
+    PumpFrameMessages();
+    EXPECT_EQ(document.viewOptions & kShowNodes, kViewNodeNumbers);
+    EXPECT_EQ(document.connectivityStale, 0);
+    const int pane = FindVisiblePane(circuit);
+    ASSERT_GE(pane, 0);
+    EXPECT_EQ(document.nodeLabelRects[static_cast<std::size_t>(pane)].size(), 2u);
+    ASSERT_NE(LabelAt(document, 16, 10), nullptr);
+    EXPECT_EQ(LabelAt(document, 16, 10)->text, "2");
 }
 
 TEST_F(NodeLabelsTest, OnlyEligibleKindsAreDrawnOncePerPoint)
