@@ -134,10 +134,14 @@ bool NodeLabelKindShown(std::uint16_t kind, std::uint32_t displayFlags)
 
 void DrawNodeLabelBoxes(const DrawContext& context)
 {
-    if (context.record == nullptr || !context.record->document || context.pane < 0 || context.pane >= kPaneCount) return;
+    if (context.record == nullptr || !context.record->document) return;
     CircuitDocument& document = *context.record->document;
-    std::vector<win::RECT>& drawn = document.nodeLabelRects[static_cast<std::size_t>(context.pane)];
-    drawn.clear();
+    // Only a pane on the screen keeps its boxes for a later erase; prints and copies do not.
+    std::vector<win::RECT>* drawn = nullptr;
+    if (context.technology == win::DT_RASDISPLAY && context.pane >= 0 && context.pane < kPaneCount) {
+        drawn = &document.nodeLabelRects[static_cast<std::size_t>(context.pane)];
+        drawn->clear();
+    }
     BuildNodeLabels(document);
     if (document.nodeLabels.empty()) return;
     win::HDC dc = context.dc;
@@ -150,7 +154,8 @@ void DrawNodeLabelBoxes(const DrawContext& context)
     for (const NodeLabel& label : document.nodeLabels) {
         if (label.page != context.page || !NodeLabelKindShown(label.kind, context.displayFlags)) continue;
         if (!labelled.insert({label.x, label.y}).second) continue;
-        drawn.push_back(DrawOneLabel(dc, label, colors, numbered));
+        const win::RECT box = DrawOneLabel(dc, label, colors, numbered);
+        if (drawn) drawn->push_back(box);
     }
     win::SetBkMode(dc, oldMode);
     RestoreFont(dc, previous);
@@ -158,9 +163,10 @@ void DrawNodeLabelBoxes(const DrawContext& context)
 
 void DrawNodeLabels(const DrawContext& context)
 {
-    if (context.record == nullptr || !context.record->document || context.pane < 0 || context.pane >= kPaneCount) return;
+    if (context.record == nullptr || !context.record->document) return;
     CircuitDocument& document = *context.record->document;
     if (RenderPass() == kPassSingle) {
+        if (context.pane < 0 || context.pane >= kPaneCount) return;
         std::vector<win::RECT>& drawn = document.nodeLabelRects[static_cast<std::size_t>(context.pane)];
         const win::HBRUSH background = RenderBrush(ColorsOf(document).background);
         for (win::RECT r : drawn) {

@@ -19,6 +19,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
+#include "platform/metafile.h"
 #include "platform/paint.h"
 #include "platform/screen.h"
 #include "platform/window.h"
@@ -179,6 +180,36 @@ TEST_F(NodeLabelsTest, TheNodeNumbersCommandNumbersAnEditedSchematicFirst)
     EXPECT_EQ(document.nodeLabelRects[static_cast<std::size_t>(pane)].size(), 2u);
     ASSERT_NE(LabelAt(document, 16, 10), nullptr);
     EXPECT_EQ(LabelAt(document, 16, 10)->text, "2");
+}
+
+TEST_F(NodeLabelsTest, APictureOfThePageCarriesTheLabelsAndLeavesThePanesBoxesAlone)
+{
+    WindowRecord* circuit = Load();
+    ASSERT_NE(circuit, nullptr);
+    CircuitDocument& document = *circuit->document;
+    for (SchematicNodeRow& row : document.schematicNodeTable)
+        if (row.nodeNumber == 2) row.voltage = 1.25;
+    Paint(circuit);
+    const auto panes = document.nodeLabelRects;
+    ASSERT_FALSE(panes[static_cast<std::size_t>(FindVisiblePane(circuit))].empty());
+    const std::string text = LabelAt(document, 16, 10)->text;
+    const std::string value = text.substr(text.find(':'));
+
+    win::HDC metafile = win::CreateMetaFile(nullptr);
+    DrawContext context;
+    InitDrawContext(metafile, context, circuit, document.currentPane);
+    DrawSchematicView(context);
+    win::HMETAFILE picture = win::CloseMetaFile(metafile);
+    ASSERT_NE(picture, nullptr);
+    const std::vector<win::BYTE> bits = win::GetMetaFileBits(picture);
+    win::DeleteMetaFile(picture);
+    const std::string records(bits.begin(), bits.end());
+    EXPECT_NE(records.find(value), std::string::npos) << value;
+    for (std::size_t pane = 0; pane < panes.size(); ++pane) {
+        ASSERT_EQ(document.nodeLabelRects[pane].size(), panes[pane].size()) << pane;
+        for (std::size_t i = 0; i < panes[pane].size(); ++i)
+            EXPECT_TRUE(win::EqualRect(&document.nodeLabelRects[pane][i], &panes[pane][i])) << pane;
+    }
 }
 
 TEST_F(NodeLabelsTest, OnlyEligibleKindsAreDrawnOncePerPoint)
