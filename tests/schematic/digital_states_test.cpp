@@ -43,7 +43,7 @@ std::string ChainCircuit()
            CircuitPart("Buffer", 18, 10, "U1", gate) + CircuitPart("Inverter", 27, 10, "U2", gate) + CircuitWire(15, 10, 18, 10) +
            CircuitWire(23, 10, 27, 10) + CircuitWire(32, 10, 36, 10) +
            "[Limits]\r\nAnalysis=Transient\r\nTRange=100n\r\nNPts=51\r\nTemp=27\r\n\r\n"
-           "[WaveForm]\r\nAnalysis=Transient\r\nPlt=1\r\nXExp=T\r\nYExp=T\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
+           "[WaveForm]\r\nAnalysis=Transient\r\nOptions=LINEARX,LINEARY\r\nPlt=1\r\nXExp=T\r\nYExp=T\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
 }
 
 // Colours far apart from each other and from the wire colour, "Digital 0" to "Digital Z".

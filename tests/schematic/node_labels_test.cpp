@@ -36,7 +36,7 @@ namespace {
 // A battery of 2 V feeding R1 into C1, both grounded: node 1 at (10, 10), node 2 at (16, 10).
 const std::string kDivider =
     BatteryRcCircuit() +
-    "[WaveForm]\r\nAnalysis=Transient\r\nPlt=1\r\nXExp=T\r\nYExp=v(1)\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
+    "[WaveForm]\r\nAnalysis=Transient\r\nOptions=LINEARX,LINEARY\r\nPlt=1\r\nXExp=T\r\nYExp=v(1)\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
 
 constexpr std::uint32_t kShowNodes = kViewNodeNumbers | kViewNodeVoltages;
 
