@@ -11,6 +11,9 @@
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "app/edit_mode.h"
+#include "digital/digital_path_window.h"
+#include "plots/curve_record.h"
 #include "app/frame_window.h"
 #include "app/preference_values.h"
 #include "digital/digital_logic_tables.h"
@@ -45,6 +48,9 @@ std::string ChainCircuit()
            "[Limits]\r\nAnalysis=Transient\r\nTRange=100n\r\nNPts=51\r\nTemp=27\r\n\r\n"
            "[WaveForm]\r\nAnalysis=Transient\r\nOptions=LINEARX,LINEARY\r\nPlt=1\r\nXExp=T\r\nYExp=T\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
 }
+
+constexpr int kModePointToEndPaths = 17582;
+constexpr int kModePointToPointPaths = 17583;
 
 // Colours far apart from each other and from the wire colour, "Digital 0" to "Digital Z".
 constexpr std::array<int, 6> kStateColors = {10, 14, 11, 9, 13, 12};
@@ -142,6 +148,31 @@ TEST_F(DigitalStatesTest, WiresShowTheirNodeStatesWhileTheAnalysisIsOpen)
     PumpFrameMessages();
     EXPECT_EQ(WirePixel(circuit, *a), ColorIndexRgb(1));
     EXPECT_EQ(WirePixel(circuit, *c), ColorIndexRgb(1));
+}
+
+// The path modes act on gates of a schematic only while no analysis is open: a click on the
+// analysis plot in either mode opens no path window and leaves the analysis as it was.
+TEST_F(DigitalStatesTest, PathModesDoNothingOnTheAnalysisPlot)
+{
+    WindowRecord* circuit = RunChain();
+    ASSERT_NE(circuit, nullptr);
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_TRUE(analysis && analysis->window && analysis->plot && analysis->plot->curveCount > 0);
+    const CurveRecord& curve = *analysis->plot->curves[0];
+    const int x = (curve.plotRect.left + curve.plotRect.right) / 2;
+    const int y = (curve.plotRect.top + curve.plotRect.bottom) / 2;
+    for (int mode : {kModePointToEndPaths, kModePointToPointPaths}) {
+        SetEditMode(analysis, mode);
+        for (int click = 0; click < 2; ++click) {
+            win::SendMessage(analysis->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, win::MAKELPARAM(x, y));
+            win::SendMessage(analysis->window, win::WM_LBUTTONUP, 0, win::MAKELPARAM(x, y));
+            PumpFrameMessages();
+        }
+        EXPECT_EQ(PathWindow(), nullptr) << mode;
+        EXPECT_EQ(Analysis().analysisKind, kAnalysisTransient) << mode;
+        EXPECT_EQ(RunControl().analysisWindow, analysis) << mode;
+    }
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
 }
 
 }  // namespace
