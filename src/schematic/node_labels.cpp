@@ -16,6 +16,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/text.h"
+#include "schematic/component_definition.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
 
@@ -39,7 +40,9 @@ std::unordered_map<std::uint64_t, std::int32_t> PointLabels(const CircuitDocumen
     for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
         if (item.hidden != 0) continue;
         if (item.IsComponent()) {
-            for (int pin = 0; pin < item.PinCount(); ++pin) {
+            if (item.definition == nullptr) continue;
+            const int pins = std::min<int>(item.PinCount(), static_cast<int>(item.definition->pins.size()));
+            for (int pin = 0; pin < pins; ++pin) {
                 const win::POINT at = GetPinPosition(&item, pin);
                 note(at.x, at.y, item.page, item.pinNodes[static_cast<std::size_t>(pin)]);
             }
