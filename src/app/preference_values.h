@@ -12,6 +12,8 @@ namespace kq5 {
 // 50 are named (their names are the settings keys), the rest keep their defaults.
 constexpr int kDefaultAttributeCount = 70;
 constexpr int kNamedAttributeCount = 51;
+// "Digital 0", "Digital R", "Digital F", "Digital 1", "Digital X", "Digital Z" in state order.
+constexpr int kDigitalStateColorFirst = 29;
 
 struct PreferenceValues {
     std::string nodeVoltageFormat = "3";  // "NodeVoltageFormat": node voltages on the schematic

@@ -141,6 +141,17 @@ struct ConnectionDot {
     std::int16_t page = 0;
 };
 
+// A text shown beside a connection point while node numbers or voltages are shown: its kind is
+// the connection dot's flag (0 a single end, 1 a connection, 3 a named node label).
+struct NodeLabel {
+    std::int32_t x = 0;  // grid units
+    std::int32_t y = 0;
+    std::int16_t page = 0;
+    std::uint16_t kind = 0;
+    bool boxed = false;
+    std::string text;  // node number, ":" and value
+};
+
 // First and last item and grid text that the next repaint draws; a null first means none.
 struct DrawRange {
     SchematicItem* firstItem = nullptr;
@@ -242,6 +253,8 @@ struct CircuitDocument {
     std::int32_t nodeCount2 = 0;
     std::array<std::int32_t, 2> analysisNodeCounts{};
     std::vector<ConnectionDot> connectionDots;
+    std::vector<NodeLabel> nodeLabels;
+    std::array<std::vector<win::RECT>, kPaneCount> nodeLabelRects;  // per pane, as last drawn
 };
 
 // The page shown in a pane (the current pane for -1); 0 when the pane's index is out of range.

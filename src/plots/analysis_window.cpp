@@ -43,6 +43,7 @@
 #include "plots/plot_view_settings.h"
 #include "plots/probe_mode.h"
 #include "schematic/mouse_input.h"
+#include "schematic/schematic_render.h"
 
 namespace kq5 {
 
@@ -238,6 +239,8 @@ void CloseAnalysisWindow()
         CloseMonteCarloWindows();
     }
     rc.analysisWindow = nullptr;
+    // The schematic drops the run's states and values from its wires and labels.
+    if (rc.circuitWindow && IsLiveWindowRecord(rc.circuitWindow)) RedrawNodeValues(rc.circuitWindow);
     if (!record || !IsLiveWindowRecord(record)) return;
     if (record->window && win::IsWindow(record->window)) {
         DestroyPlotChildWindow(record->window);

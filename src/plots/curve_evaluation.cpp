@@ -40,6 +40,7 @@
 #include "plots/state_variables_file.h"
 #include "plots/user_waveform.h"
 #include "plots/waveform_store.h"
+#include "schematic/schematic_render.h"
 
 namespace kq5 {
 
@@ -282,6 +283,7 @@ int BeginNextRun(WindowRecord* window, double temperature)
 void FinishPlotCase(WindowRecord* window)
 {
     EndLiveDrawing();
+    RedrawNodeValues(RunControl().circuitWindow);
     if (!window || !window->plot) return;
     FinishPlotsAfterRun(window, nullptr);
     if (InCursorMode(window)) {

@@ -32,6 +32,7 @@
 #include "platform/window.h"
 #include "plots/curve_record.h"
 #include "plots/waveform_store.h"
+#include "schematic/schematic_render.h"
 
 namespace kq5 {
 
@@ -235,6 +236,7 @@ void WaitAnimationStep()
     }
     const std::string before = GetStatusText();
     SetStatusText(LoadResString(document.animateWait == 1 ? kMsgHitAnyKey : kMsgWait));
+    RedrawNodeValues(circuit);
     // The delay ends with a timer message, so that the wait sleeps in the queue (and a test
     // clock moves on to it) instead of polling.
     const win::UINT_PTR timer =

@@ -49,6 +49,33 @@ double PixelSlope(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_
 
 bool IsSpectral(const CurveRecord& c) { return (c.yExpression.dependencies & kDependsSpectralCompile) != 0; }
 
+// Only long curves tell their progress, in twentieths of their points, on a status bar that is
+// shown.
+constexpr std::int32_t kProgressMinimumPoints = 100000;
+constexpr std::int32_t kProgressSteps = 20;
+
+class CurveDrawProgress {
+public:
+    CurveDrawProgress(const CurveRecord& curve, std::int32_t last)
+        : name_(curve.name.empty() ? curve.yExpressionText : curve.name), last_(last),
+          step_(StatusBarShown() && last > kProgressMinimumPoints ? last / kProgressSteps : 0), next_(step_)
+    {
+    }
+    void At(std::int32_t i)
+    {
+        if (step_ <= 0 || i < next_) return;
+        next_ += step_;
+        const int percent = static_cast<int>(std::lround((static_cast<double>(i) + 1.0) / last_ * 100.0));
+        SetStatusText(StrPrintf("Plotting data points for graph %s %d%% complete.", name_.c_str(), percent));
+    }
+
+private:
+    std::string name_;
+    std::int32_t last_;
+    std::int32_t step_;
+    std::int32_t next_;
+};
+
 }  // namespace
 
 double SegmentCoordinateLimit(win::HDC dc) { return IsMetafileDC(dc) ? 32767.0 : kCairoExactLimit; }
@@ -165,6 +192,8 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
     const int probe = AnalysisProbeState();
     if (probe == 1 || probe == 3) return;
     BeginWaitCursor(window->window);
+    const bool statusShown = StatusBarShown();
+    const std::string savedStatus = statusShown ? GetStatusText() : std::string();
     DrawCurveToken(window, dc, 0, win::POINT{}, 1);
     const bool tokens = (PlotOptions(window) & kPlotTokens) != 0;
     for (int ci = 0; ci < plot.curveCount; ++ci) {
@@ -190,7 +219,9 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
             c.previousPixel = {pendX, pendY};
             pending = false;
         };
+        CurveDrawProgress progress(c, last);
         for (std::int32_t i = 0; i <= last; ++i) {
+            progress.At(i);
             if (run < store.runCount && run < static_cast<int>(c.runLastIndex.size()) && i == c.runLastIndex[U(run)] + 1) {
                 flush();
                 ++run;
@@ -231,6 +262,7 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
         win::DeleteObject(pen);
         win::RestoreDC(dc, saved);
     }
+    if (statusShown) SetStatusText(savedStatus);
     EndWaitCursor();
 }
 

@@ -7,9 +7,12 @@
 #include "analog/analysis_state.h"
 #include "app/color_table.h"
 #include "app/font_select.h"
+#include "app/preference_values.h"
 #include "app/printing.h"
 #include "app/title_block.h"
 #include "app/window_record.h"
+#include "digital/digital_logic_tables.h"
+#include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/selection.h"
@@ -19,11 +22,14 @@
 #include "platform/gdi_mapping.h"
 #include "platform/gdi_objects.h"
 #include "platform/gdi_raster.h"
+#include "platform/paint.h"
 #include "platform/print.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "schematic/component_definition.h"
 #include "schematic/graphic_objects.h"
+#include "schematic/node_labels.h"
+#include "schematic/pane_seams.h"
 #include "schematic/shape_draw.h"
 
 namespace kq5 {
@@ -131,6 +137,29 @@ void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
     }
 }
 
+}  // namespace
+
+int WireDigitalColor(const CircuitDocument& document, const SchematicItem& wire)
+{
+    if ((wire.style & kStyleWireDigital) == 0 || wire.wireLabel <= 0) return -1;
+    const std::vector<SchematicNodeRow>& table = document.schematicNodeTable;
+    const SchematicNodeRow* row = nullptr;
+    // A digital wire on an analog node reads the digital side of its interface.
+    if (static_cast<std::size_t>(wire.wireLabel) < table.size() &&
+        table[static_cast<std::size_t>(wire.wireLabel)].kind == kNodeDigital)
+        row = &table[static_cast<std::size_t>(wire.wireLabel)];
+    for (std::size_t i = 0; row == nullptr && i < table.size(); ++i)
+        if (table[i].label == wire.wireLabel && table[i].kind == kNodeDigital) row = &table[i];
+    if (row == nullptr || row->nodeNumber <= 0) return -1;
+    const std::vector<std::uint16_t>& states = DigitalSimulator().current;
+    if (static_cast<std::size_t>(row->nodeNumber) >= states.size()) return -1;
+    int index = DigitalStateIndexOf(states[static_cast<std::size_t>(row->nodeNumber)]);
+    if (index > kStateZ) index = kStateX;
+    return PreferenceSettings().defaultAttributes[static_cast<std::size_t>(kDigitalStateColorFirst + index)].color;
+}
+
+namespace {
+
 void DrawGraphicItems(const DrawContext& context)
 {
     ForEachItem(context, kItemGraphicObject, [&](SchematicItem& item) {
@@ -155,9 +184,14 @@ void DrawWireItems(const DrawContext& context)
 {
     const CircuitDocument* document = context.record ? context.record->document.get() : nullptr;
     const int wireColor = document ? document->wireFont.color : 0;
+    const bool showStates = document != nullptr && AnalysisOpen();
     int current = -1;
     ForEachItem(context, kItemWire, [&](SchematicItem& item) {
-        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, wireColor);
+        int own = wireColor;
+        if (showStates && (EffectiveSelection(item.selection) & 1) == 0) {
+            if (const int state = WireDigitalColor(*document, item); state >= 0) own = state;
+        }
+        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, own);
         if (color != current && Render().pass != kPassXor) {
             win::SelectObject(context.dc, RenderPen(color));
             current = color;
@@ -684,6 +718,7 @@ void DrawSchematicView(DrawContext& context)
         }
         DrawGridTexts(context);
         DrawMarkRect(context);
+        if (state.pass == kPassNormal && document) DrawNodeLabels(context);
         DrawSheetBorders(context);
         SelectWindowDrawTools(dc, nullptr);
     }
@@ -702,6 +737,48 @@ void RenderSchematicPane(const DrawContext& pane)
     context.updateRect = {std::max(clip.left, context.paneRect.left), std::max(clip.top, context.paneRect.top),
                           std::min(clip.right, context.paneRect.right), std::min(clip.bottom, context.paneRect.bottom)};
     DrawSchematicView(context);
+}
+
+void RedrawOtherPanes(WindowRecord* record)
+{
+    if (record == nullptr || record->window == nullptr || !record->document) return;
+    RenderState& state = Render();
+    const int oldPass = state.pass;
+    state.pass = kPassSingle;
+    state.overrideOn = false;
+    win::HDC dc = win::GetDC(record->window);
+    for (int pane = 0; pane < kPaneCount; ++pane) {
+        if (pane == record->document->currentPane || pane == TextPaneOf(record) || !IsPaneVisible(record, pane)) continue;
+        DrawContext context;
+        InitDrawContext(dc, context, record, pane);
+        if (context.paneRect.right <= context.paneRect.left || context.paneRect.bottom <= context.paneRect.top) continue;
+        SetShapeMapping(context, kMappingSet | kMappingClip);
+        SelectWindowDrawTools(dc, record);
+        DrawNodeLabels(context);
+        SelectWindowDrawTools(dc, nullptr);
+        SetShapeMapping(context, kMappingClip);
+    }
+    win::ReleaseDC(record->window, dc);
+    FreeRenderTools();
+    state.pass = oldPass;
+}
+
+void RedrawNodeValues(WindowRecord* record)
+{
+    if (record == nullptr || record->window == nullptr || !record->document) return;
+    const CircuitDocument& document = *record->document;
+    // Digital wires change colour in every pane: those panes are painted again in full.
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+        if (item.itemKind == kItemWire && (item.style & kStyleWireDigital) != 0) {
+            win::InvalidateRect(record->window, nullptr, 0);
+            return;
+        }
+    }
+    if ((document.viewOptions & (kViewNodeNumbers | kViewNodeVoltages)) == 0) return;
+    win::RECT active{};
+    GetPaneRect(record, document.currentPane, active);
+    if (active.right > active.left && active.bottom > active.top) win::InvalidateRect(record->window, &active, 0);
+    RedrawOtherPanes(record);
 }
 
 void InstallSchematicRenderer() { SetSchematicRenderer(RenderSchematicPane); }

@@ -13,6 +13,8 @@
 namespace kq5 {
 
 struct WindowRecord;
+struct CircuitDocument;
+struct SchematicItem;
 
 constexpr int kPassNormal = 0;
 constexpr int kPassXor = 2;
@@ -35,6 +37,13 @@ int SetShapeMapping(DrawContext& context, int flags);
 // The renderer installed into the document windows: draws a pane's update area.
 void RenderSchematicPane(const DrawContext& pane);
 void InstallSchematicRenderer();
+// After a run: the node labels of every visible schematic pane but the active one are erased and
+// drawn again with the new values, without repainting the panes.
+void RedrawOtherPanes(WindowRecord* record);
+// The node values of a run shown on its schematic: the active pane is painted again and the
+// labels of the other panes redrawn; with digital nodes, whose wires change colour, the whole
+// window is painted again.
+void RedrawNodeValues(WindowRecord* record);
 
 // State of the paint in progress, for the drawers of graphic objects and shapes.
 int RenderPass();
@@ -54,6 +63,10 @@ int ContrastColorIndex(int b, int& c);
 void DrawTextLines(win::HDC dc, int x, int y, const std::string& text);
 // A text at a rectangle's top-left in the default schematic font, framed when asked.
 void DrawTextInBox(win::HDC dc, const std::string& text, const win::RECT& rect, win::COLORREF color, bool framed);
+
+// While an analysis is open, the colour a wire takes from the state of its digital node ("Digital
+// 0" ... "Digital Z" of the default attributes); -1 for a wire without a digital state.
+int WireDigitalColor(const CircuitDocument& document, const SchematicItem& wire);
 
 // The window's pixels to logical units: the mapping of a zoom (window extent, viewport extent).
 win::SIZE ZoomExtents(double zoom);

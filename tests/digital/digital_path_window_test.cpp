@@ -6,6 +6,7 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
+#include "../plots/circuit_file_test_support.h"
 #include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "digital/digital_engine.h"
@@ -23,33 +24,16 @@
 namespace kq5::testing {
 namespace {
 
-std::string Part(const char* name, int x, int y, const char* part, const char* extra)
-{
-    return std::string("[Comp]\r\nName=") + name + "\r\nGrid=" + std::to_string(x) + "," + std::to_string(y) +
-           "\r\n\r\n[Attr]\r\nONV=0,0,PART," + part + "\r\n\r\n" + extra;
-}
-
-std::string Attr(const char* name, const char* value)
-{
-    return std::string("[Attr]\r\nONV=0,0,") + name + "," + value + "\r\n\r\n";
-}
-
-std::string Wire(int x1, int y1, int x2, int y2)
-{
-    return "[Wire]\r\nGrids=" + std::to_string(x1) + "," + std::to_string(y1) + "," + std::to_string(x2) + "," +
-           std::to_string(y2) + "\r\n\r\n";
-}
-
 // A stimulus into a buffer U1 whose output feeds the inverter U2 directly and, over three
 // wires, the second input of the AND gate U3; the inverter's output is the first input of U3.
 std::string PathCircuit()
 {
-    const std::string gate = Attr("TIMING MODEL", "D0_GATE") + Attr("I/O MODEL", "IO_STD");
-    return "[Main]\r\nFileType=CIR\r\nVersion=5.20\r\nProgram=Kestrion V\r\n\r\n" +
-           Part("Stim1", 10, 10, "S1", (Attr("COMMAND", "0NS 0 10NS 1") + Attr("FORMAT", "1") + Attr("I/O MODEL", "IO_STD")).c_str()) +
-           Part("Buffer", 15, 10, "U1", gate.c_str()) + Part("Inverter", 20, 10, "U2", gate.c_str()) +
-           Part("2 Input AND", 25, 11, "U3", gate.c_str()) + Wire(20, 10, 20, 14) + Wire(20, 14, 23, 14) +
-           Wire(23, 14, 23, 12) + Wire(23, 12, 25, 12) + Wire(31, 11, 34, 11) +
+    const std::string gate = CircuitAttr("TIMING MODEL", "D0_GATE") + CircuitAttr("I/O MODEL", "IO_STD");
+    return kCircuitFileHeader +
+           CircuitPart("Stim1", 10, 10, "S1", (CircuitAttr("COMMAND", "0NS 0 10NS 1") + CircuitAttr("FORMAT", "1") + CircuitAttr("I/O MODEL", "IO_STD")).c_str()) +
+           CircuitPart("Buffer", 15, 10, "U1", gate.c_str()) + CircuitPart("Inverter", 20, 10, "U2", gate.c_str()) +
+           CircuitPart("2 Input AND", 25, 11, "U3", gate.c_str()) + CircuitWire(20, 10, 20, 14) + CircuitWire(20, 14, 23, 14) +
+           CircuitWire(23, 14, 23, 12) + CircuitWire(23, 12, 25, 12) + CircuitWire(31, 11, 34, 11) +
            "[Limits]\r\nAnalysis=Transient\r\nTRange=100n\r\nNPts=51\r\nTemp=27\r\n\r\n";
 }
 
@@ -65,12 +49,8 @@ protected:
     WindowRecord* Open()
     {
         Start();
-        const std::string path = (dir_ / "paths.cir").string();
-        std::ofstream(path, std::ios::binary) << PathCircuit();
-        std::ofstream(dir_ / "NOM.LIB") << ".MODEL D0_GATE UGATE (TPLHTY=5N TPHLTY=7N)\n"
-                                           ".MODEL IO_STD UIO (DRVH=50 DRVL=50)\n";
-        WindowRecord* circuit = nullptr;
-        EXPECT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadShowWindow, circuit), 0);
+        WindowRecord* circuit = WriteAndLoadCircuit(dir_, "paths.cir", PathCircuit().c_str(), kFileKindSchematic,
+                                                    kLoadDefaults | kLoadShowWindow, kDigitalTestModels);
         PumpFrameMessages();
         return circuit;
     }

@@ -4,34 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "app/help_bar.h"
+#include "../app/status_bar_probe.h"
 #include "app/status_text.h"
 #include "graph3d_test_support.h"
-#include "platform/paint.h"
-#include "platform/win_messages.h"
 #include "plots/curve_record.h"
 
 namespace kq5::testing {
 namespace {
-
-std::vector<std::string>& Seen()
-{
-    static std::vector<std::string> seen;
-    return seen;
-}
-
-// Stands in for the frame's status bar: every repaint notes the text it would show.
-win::LRESULT ProbeBarProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
-{
-    if (message == win::WM_PAINT) {
-        win::PAINTSTRUCT ps;
-        win::BeginPaint(hwnd, &ps);
-        Seen().push_back(FrameHelpBar().text);
-        win::EndPaint(hwnd, &ps);
-        return 0;
-    }
-    return win::DefWindowProc(hwnd, message, wParam, lParam);
-}
 
 TEST_F(Graph3DTest, LongCurvesShowThePreparationProgressAndRestoreTheStatus)
 {
@@ -43,39 +22,26 @@ TEST_F(Graph3DTest, LongCurvesShowThePreparationProgressAndRestoreTheStatus)
     const PlotRecord& analysis = *RunControl().analysisWindow->plot;
     ASSERT_GT(analysis.curves[0]->lastPointIndex, 100000);
 
-    win::WNDCLASS wc{};
-    wc.lpfnWndProc = ProbeBarProc;
-    wc.lpszClassName = "Graph3DProbeBar";
-    win::RegisterClass(&wc);
-    const win::HWND bar = win::CreateWindowEx(0, "Graph3DProbeBar", "", win::WS_OVERLAPPEDWINDOW | win::WS_VISIBLE, 0, 0,
-                                              400, 40, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(bar, nullptr);
-    ResetHelpBarForTests();
-    SetHelpBarOption(true);
-    FrameHelpBar().window = bar;
+    StatusBarProbe bar;
+    ASSERT_TRUE(bar.Made());
     SetStatusText("Ready");
-    Seen().clear();
+    StatusBarProbe::Seen().clear();
 
     WindowRecord* window = AddPlot();
-    FrameHelpBar().window = nullptr;
-    win::DestroyWindow(bar);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(PlotOf(window).surface.HasGrid());
-    ASSERT_GE(Seen().size(), 3u);
+    const std::vector<std::string>& seen = StatusBarProbe::Seen();
+    ASSERT_GE(seen.size(), 3u);
     // One text per grid line of the 40 patches along Z, the share of lines done, then the text
     // from before (the wait cursor may show its own on the way).
-    std::vector<std::string> progress;
-    for (const std::string& text : Seen())
-        if (text.rfind("Preparing", 0) == 0) progress.push_back(text);
+    const std::vector<std::string> progress = StatusBarProbe::SeenStartingWith("Preparing");
     ASSERT_EQ(progress.size(), 41u);
     EXPECT_EQ(progress.front(), "Preparing data points 2% complete.");
     EXPECT_EQ(progress[19], "Preparing data points 48% complete.");
     EXPECT_EQ(progress.back(), "Preparing data points 100% complete.");
-    const auto last = std::find(Seen().begin(), Seen().end(), progress.back());
-    EXPECT_NE(std::find(last, Seen().end(), "Ready"), Seen().end());
+    const auto last = std::find(seen.begin(), seen.end(), progress.back());
+    EXPECT_NE(std::find(last, seen.end(), "Ready"), seen.end());
     EXPECT_EQ(GetStatusText(), "Ready");
-    SetHelpBarOption(false);
-    ResetHelpBarForTests();
 }
 
 }  // namespace

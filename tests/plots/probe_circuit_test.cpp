@@ -30,16 +30,9 @@
 namespace kq5::testing {
 namespace {
 
-// A battery of 2 V at (10, 10)-(10, 16) feeding R1 (10, 10)-(16, 10) into C1 (16, 10)-(20, 10),
-// grounded at (20, 10) and (10, 16); a 5 ms transient.
-const char* const kProbeCircuit =
-    "[Main]\r\nFileType=CIR\r\nVersion=5.20\r\nProgram=Kestrion V\r\n\r\n"
-    "[Comp]\r\nName=Battery\r\nGrid=10,10\r\n\r\n[Attr]\r\nONV=0,0,PART,V1\r\n\r\n[Attr]\r\nONV=0,0,VALUE,2\r\n\r\n"
-    "[Comp]\r\nName=Resistor\r\nGrid=10,10\r\n\r\n[Attr]\r\nONV=0,0,PART,R1\r\n\r\n[Attr]\r\nONV=0,0,VALUE,1k\r\n\r\n"
-    "[Comp]\r\nName=Capacitor\r\nGrid=16,10\r\n\r\n[Attr]\r\nONV=0,0,PART,C1\r\n\r\n[Attr]\r\nONV=0,0,VALUE,1u\r\n\r\n"
-    "[Comp]\r\nName=Ground\r\nGrid=20,10\r\n\r\n"
-    "[Comp]\r\nName=Ground\r\nGrid=10,16\r\n\r\n"
-    "[Limits]\r\nAnalysis=Transient\r\nTRange=5m\r\nNPts=51\r\nTemp=27\r\n\r\n"
+// The battery's RC circuit with a plot of v(1).
+const std::string kProbeCircuit =
+    BatteryRcCircuit() +
     "[WaveForm]\r\nAnalysis=Transient\r\nPlt=1\r\nXExp=T\r\nYExp=v(1)\r\nXRng=5m,0\r\nYRng=Auto\r\n\r\n";
 
 class ProbeCircuitTest : public StartedFrame {
@@ -59,7 +52,7 @@ protected:
         Start();
         InstallAnalysisKindHandlers();
         WindowRecord* circuit =
-            WriteAndLoadCircuit(dir_, "probe.cir", kProbeCircuit, kFileKindSchematic, kLoadDefaults | kLoadShowWindow);
+            WriteAndLoadCircuit(dir_, "probe.cir", kProbeCircuit.c_str(), kFileKindSchematic, kLoadDefaults | kLoadShowWindow);
         PumpFrameMessages();
         return circuit;
     }

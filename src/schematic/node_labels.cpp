@@ -1,0 +1,187 @@
+#include "schematic/node_labels.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "app/font_select.h"
+#include "app/window_record.h"
+#include "document/circuit_document.h"
+#include "document/connection_points.h"
+#include "document/connectivity.h"
+#include "document/node_table.h"
+#include "platform/gdi_dc.h"
+#include "platform/gdi_draw.h"
+#include "platform/gdi_objects.h"
+#include "platform/text.h"
+#include "schematic/component_definition.h"
+#include "schematic/schematic_render.h"
+#include "schematic/schematic_view.h"
+
+namespace kq5 {
+
+namespace {
+
+// Space between a connection point and its label, and between a label's text and its box, in
+// logical units: an erased label (its box grown by 2) leaves a wire through the point alone.
+constexpr int kLabelOffset = 5;
+constexpr int kLabelMargin = 2;
+constexpr int kRoundCorner = 6;
+
+// The node label of every point where a pin, a wire end or a named node label lies.
+std::unordered_map<std::uint64_t, std::int32_t> PointLabels(const CircuitDocument& document)
+{
+    std::unordered_map<std::uint64_t, std::int32_t> labels;
+    const auto note = [&](std::int32_t x, std::int32_t y, std::int16_t page, std::int32_t label) {
+        if (label > 0) labels.emplace(PagedPointKey(ConnectionKey(x, y), page), label);
+    };
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+        if (item.hidden != 0) continue;
+        if (item.IsComponent()) {
+            if (item.definition == nullptr) continue;
+            const int pins = std::min<int>(item.PinCount(), static_cast<int>(item.definition->pins.size()));
+            for (int pin = 0; pin < pins; ++pin) {
+                const win::POINT at = GetPinPosition(&item, pin);
+                note(at.x, at.y, item.page, item.pinNodes[static_cast<std::size_t>(pin)]);
+            }
+        } else if (item.itemKind == kItemWire) {
+            note(item.x1, item.y1, item.page, item.wireLabel);
+            note(item.x2, item.y2, item.page, item.wireLabel);
+        }
+    }
+    for (const GridText& text : ListRecords<GridText>(document.gridTextList))
+        if (IsNodeLabel(text)) note(text.x, text.y, text.page, text.number);
+    return labels;
+}
+
+struct LabelColors {
+    int number;
+    int value;
+    int background;
+};
+
+LabelColors ColorsOf(const CircuitDocument& document)
+{
+    return {RenderColorIndex(document.nodeNumberFont.color), RenderColorIndex(document.nodeVoltageFont.color),
+            RenderColorIndex(document.backgroundColor)};
+}
+
+// Draws one label at its point; returns its box in logical units.
+win::RECT DrawOneLabel(win::HDC dc, const NodeLabel& label, const LabelColors& colors, bool numbered)
+{
+    const win::SIZE size = win::GetTextExtent(dc, label.text);
+    const int left = label.x * kDrawUnitsPerGrid + kLabelOffset;
+    const int bottom = label.y * kDrawUnitsPerGrid - kLabelOffset;
+    const win::RECT box{left - kLabelMargin, bottom - size.cy - kLabelMargin, left + size.cx + kLabelMargin,
+                        bottom + kLabelMargin};
+    win::HGDIOBJ oldPen = win::SelectObject(dc, RenderPen(colors.number));
+    win::HGDIOBJ oldBrush = win::SelectObject(dc, RenderBrush(colors.background));
+    if (label.boxed)
+        win::Rectangle(dc, box.left, box.top, box.right, box.bottom);
+    else
+        win::RoundRect(dc, box.left, box.top, box.right, box.bottom, kRoundCorner, kRoundCorner);
+    win::SelectObject(dc, oldBrush);
+    win::SelectObject(dc, oldPen);
+    // The number in its colour, the value (from the colon on) in the value colour.
+    const std::size_t colon = numbered ? label.text.find(':') : 0;
+    const std::string head = label.text.substr(0, std::min(colon, label.text.size()));
+    const int top = bottom - size.cy;
+    if (!head.empty()) {
+        win::SetTextColor(dc, ColorIndexRgb(colors.number));
+        win::TextOut(dc, left, top, head.c_str(), static_cast<int>(head.size()));
+    }
+    if (head.size() < label.text.size()) {
+        const std::string tail = label.text.substr(head.size());
+        win::SetTextColor(dc, ColorIndexRgb(colors.value));
+        win::TextOut(dc, left + win::GetTextExtent(dc, head).cx, top, tail.c_str(), static_cast<int>(tail.size()));
+    }
+    return box;
+}
+
+}  // namespace
+
+void BuildNodeLabels(CircuitDocument& document)
+{
+    document.nodeLabels.clear();
+    const unsigned flags = document.viewOptions & (kViewNodeNumbers | kViewNodeVoltages);
+    if (flags == 0) return;
+    const std::unordered_map<std::uint64_t, std::int32_t> labels = PointLabels(document);
+    const std::vector<SchematicNodeRow>& table = document.schematicNodeTable;
+    for (const ConnectionDot& dot : document.connectionDots) {
+        const auto found = labels.find(PagedPointKey(dot.key, dot.page));
+        if (found == labels.end() || static_cast<std::size_t>(found->second) >= table.size()) continue;
+        const SchematicNodeRow& row = table[static_cast<std::size_t>(found->second)];
+        if (row.nodeNumber <= 0) continue;
+        NodeLabel label;
+        label.x = KeyX(dot.key);
+        label.y = KeyY(dot.key);
+        label.page = dot.page;
+        label.kind = dot.flag;
+        label.boxed = dot.flag == kDotNodeLabel;
+        label.text = FormatNodeLabel(row, flags);
+        document.nodeLabels.push_back(std::move(label));
+    }
+}
+
+bool NodeLabelKindShown(std::uint16_t kind, std::uint32_t displayFlags)
+{
+    switch (kind) {
+    case kDotJunction: return true;
+    case kDotNodeLabel: return (displayFlags & kViewGridText) != 0;
+    case 0: return (displayFlags & kViewPinConnections) != 0;
+    default: return false;
+    }
+}
+
+void DrawNodeLabelBoxes(const DrawContext& context)
+{
+    if (context.record == nullptr || !context.record->document) return;
+    CircuitDocument& document = *context.record->document;
+    // Only a pane on the screen keeps its boxes for a later erase; prints and copies do not.
+    std::vector<win::RECT>* drawn = nullptr;
+    if (context.technology == win::DT_RASDISPLAY && context.pane >= 0 && context.pane < kPaneCount) {
+        drawn = &document.nodeLabelRects[static_cast<std::size_t>(context.pane)];
+        drawn->clear();
+    }
+    BuildNodeLabels(document);
+    if (document.nodeLabels.empty()) return;
+    win::HDC dc = context.dc;
+    const LabelColors colors = ColorsOf(document);
+    const bool numbered = (context.displayFlags & kViewNodeNumbers) != 0;
+    // The list is only filled while numbers or values are shown: one label per point.
+    std::set<std::pair<std::int32_t, std::int32_t>> labelled;
+    win::HGDIOBJ previous = SelectFontSpec(dc, document.nodeNumberFont);
+    const int oldMode = win::SetBkMode(dc, win::TRANSPARENT);
+    for (const NodeLabel& label : document.nodeLabels) {
+        if (label.page != context.page || !NodeLabelKindShown(label.kind, context.displayFlags)) continue;
+        if (!labelled.insert({label.x, label.y}).second) continue;
+        const win::RECT box = DrawOneLabel(dc, label, colors, numbered);
+        if (drawn) drawn->push_back(box);
+    }
+    win::SetBkMode(dc, oldMode);
+    RestoreFont(dc, previous);
+}
+
+void DrawNodeLabels(const DrawContext& context)
+{
+    if (context.record == nullptr || !context.record->document) return;
+    CircuitDocument& document = *context.record->document;
+    if (RenderPass() == kPassSingle) {
+        if (context.pane < 0 || context.pane >= kPaneCount) return;
+        std::vector<win::RECT>& drawn = document.nodeLabelRects[static_cast<std::size_t>(context.pane)];
+        const win::HBRUSH background = RenderBrush(ColorsOf(document).background);
+        for (win::RECT r : drawn) {
+            win::InflateRect(&r, 2, 2);
+            win::FillRect(context.dc, &r, background);
+        }
+        drawn.clear();
+        if (SchematicDrawing().nodeLabelToggle) return;
+    } else if (RenderPass() != kPassNormal) {
+        return;
+    }
+    DrawNodeLabelBoxes(context);
+}
+
+}  // namespace kq5
