@@ -468,11 +468,15 @@ void GoToElementLocation(ElementLocation& location)
             if (IsSchematicKind(record->kind)) {
                 const int shown = document.textAreaPane & 0x0F;
                 const bool hidden = (document.textAreaPane & kTextAreaHidden) != 0;
-                win::RECT rect{};
-                GetPaneRect(record, shown, rect);
-                if (hidden || rect.right <= rect.left) {
+                // The drawing gives way to the text in the pane the user works in, as Ctrl+G
+                // would: the pane's controls, its tab bar and the editor all follow.
+                if (hidden || !IsPaneVisible(record, shown)) {
                     const int pane = FindVisiblePane(record);
-                    document.textAreaPane = pane >= 0 ? pane : 0;
+                    if (record->window && pane >= 0) {
+                        ShowPageInPane(record, pane, -1);
+                    } else {
+                        document.textAreaPane = pane >= 0 ? pane : 0;
+                    }
                 }
             }
             if (document.textAreaWindow) win::SetFocus(document.textAreaWindow);
