@@ -213,6 +213,9 @@ void RenameComponentsBody(WindowRecord* record)
     RenameAnalysisTexts(document, pairs);
     RenameInTextArea(record, pairs);
     RenameDerivedWindowTexts(document, pairs);
+    // A stepping slot that steps a component names it by its part name.
+    for (SteppingSlot& slot : document.stepping)
+        if (slot.flags & kStepComponent) RenameInText(slot.name, pairs);
     RemoveFlaggedAttributes(record);
     MarkModified(record);
     MarkNetlistStale(record);
