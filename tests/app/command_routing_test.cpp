@@ -93,6 +93,7 @@ TEST_F(CommandRouting, TheWarningIdsAreTheOwnersList)
 TEST_F(CommandRouting, EveryOwnersIdGivesTheWarningOrGoesOnWhereItsWindowIsMissing)
 {
     for (int id : OwnersList()) {
+        if (id >= 17632 && id <= 17639) continue;  // a schematic's page keys are its own
         const std::size_t before = win::MessageBoxLog().size();
         const int result = Route(id);
         // In a schematic with no analysis open: arrows of plots and libraries go on to the window,
