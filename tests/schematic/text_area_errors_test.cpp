@@ -10,7 +10,9 @@
 #include "app/text_area.h"
 #include "app/text_editor.h"
 #include "document/document_windows.h"
+#include "document/node_flags.h"
 #include "platform/message.h"
+#include "platform/message_box.h"
 #include "platform/window.h"
 #include "schematic/page_array.h"
 #include "schematic/pane_seams.h"
@@ -122,6 +124,28 @@ TEST_F(TextAreaErrors, ABadGridTextIsSelectedOnItsPage)
     ExitAnalysis();
     EXPECT_NE(BuildCircuit(kBuildForAnalysis), 0);
     EXPECT_EQ(bad->selection & kSelected, 0);
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+// The question whether to rename a define that names a node comes with the define in view.
+TEST_F(TextAreaErrors, TheDefineAskedAboutIsShown)
+{
+    GridText* label = AddText(schematic_, "VOUT", 4, 4, 0);
+    UpdateNodeLabelFlag(*label);
+    SchematicItem* wire = AddItem(schematic_, kItemWire, 4, 4, 12, 4, 0, 0);
+    ASSERT_NE(wire, nullptr);
+    GridText* define = AddText(schematic_, ".DEFINE VOUT 2", 6, 10, 0);
+    win::PushMessageBoxAnswer(win::IDNO);
+    EXPECT_NE(RunAnalysisCommand(schematic_, kAnalysisTransient), 0);
+    const std::vector<int> shown = ShownIds();
+    EXPECT_NE(std::find(shown.begin(), shown.end(), 10888), shown.end()) << LastShownText();
+    EXPECT_NE(define->selection & kSelected, 0);
+    EXPECT_EQ(label->selection & kSelected, 0);
 }
 
 }  // namespace
