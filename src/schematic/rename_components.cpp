@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <new>
 
 #include "analyses/analysis_windows.h"
 #include "app/window_record.h"
@@ -163,10 +164,18 @@ bool ReplaceWord(std::string& text, std::vector<bool>& mask, const std::string& 
 
 bool RenameInText(std::string& text, const std::vector<RenamePair>& pairs)
 {
-    std::vector<bool> mask(text.size(), false);
-    bool changed = false;
-    for (const RenamePair& pair : pairs) changed |= ReplaceWord(text, mask, pair.oldName, pair.newName);
-    return changed;
+    // Rewritten in a copy: a text that cannot be rewritten whole stays as it was, and the
+    // rename goes on with the next one.
+    try {
+        std::string copy = text;
+        std::vector<bool> mask(copy.size(), false);
+        bool changed = false;
+        for (const RenamePair& pair : pairs) changed |= ReplaceWord(copy, mask, pair.oldName, pair.newName);
+        if (changed) text.swap(copy);
+        return changed;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 void RemoveFlaggedAttributes(WindowRecord* record)

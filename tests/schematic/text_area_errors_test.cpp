@@ -109,6 +109,13 @@ TEST_F(TextAreaErrors, ABadDefineLineIsSelected)
     EXPECT_EQ(Selected().substr(0, 12), ".DEFINE 9B 2") << LastShownText();
 }
 
+TEST_F(TextAreaErrors, ABadParamLineIsSelected)
+{
+    SetTextAreaText(schematic_, ".PARAM GAIN=2\r\n* the load\r\n.PARAM 4LOAD=1K\r\n");
+    EXPECT_NE(RunAnalysisCommand(schematic_, kAnalysisTransient), 0);
+    EXPECT_EQ(Selected().substr(0, 15), ".PARAM 4LOAD=1K") << LastShownText();
+}
+
 TEST_F(TextAreaErrors, ABadGridTextIsSelectedOnItsPage)
 {
     ASSERT_EQ(AddPage(schematic_, 1), 0);
