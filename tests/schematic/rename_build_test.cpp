@@ -3,6 +3,7 @@
 // (every part renumbered in reading order, references rewritten; defines get underscores in
 // front) and built once more.
 #include "../netlist/scratch_build_test.h"
+#include "schematic_test_support.h"
 
 #include "document/grid_text.h"
 #include "document/node_flags.h"
@@ -19,39 +20,9 @@ protected:
         ScratchBuildTest::SetUp();
         record_->flags |= kRecordSharesLists;  // connectivity runs without a window
     }
-    // A component at (x, y) with pins at (x, y) and (x, y + 4).
-    SchematicItem* Placed(int type, const std::string& part, int x, int y, const std::string& value)
+    GridText* Label(const std::string& text, int x, int y)
     {
-        ComponentDefinition* definition = Definition(type, 0);
-        for (int dy : {0, 4}) {
-            DefinitionPin& pin = definition->pins.emplace_back();
-            pin.dy = static_cast<std::int16_t>(dy);
-        }
-        SchematicItem* item = NewSchematicItem(record_);
-        item->itemKind = kItemComponent;
-        item->definition = definition;
-        item->x1 = x;
-        item->y1 = y;
-        SetAttribute(record_, item, kAttrPart, part);
-        if (!value.empty()) SetAttribute(record_, item, kAttrValue, value);
-        return item;
-    }
-    SchematicItem* Wire(int x1, int y1, int x2, int y2)
-    {
-        SchematicItem* wire = NewSchematicItem(record_);
-        wire->itemKind = kItemWire;
-        wire->x1 = x1;
-        wire->y1 = y1;
-        wire->x2 = x2;
-        wire->y2 = y2;
-        return wire;
-    }
-    GridText* Text(const std::string& text, int x, int y)
-    {
-        GridText* grid = NewGridText(record_);
-        grid->text = text;
-        grid->x = x;
-        grid->y = y;
+        GridText* grid = AddText(record_, text, x, y);
         UpdateNodeLabelFlag(*grid);
         return grid;
     }
@@ -59,17 +30,14 @@ protected:
     void Ladder(const std::string& first, const std::string& second)
     {
         for (int y : {0, 4}) {
-            Wire(0, y, 10, y);
-            Wire(10, y, 20, y);
+            AddItem(record_, kItemWire, 0, y, 10, y);
+            AddItem(record_, kItemWire, 10, y, 20, y);
         }
-        source_ = Placed(kComponentBattery, "V9", 0, 0, "5");
-        first_ = Placed(kComponentResistor, first, 20, 0, "1K");
-        second_ = Placed(kComponentResistor, second, 10, 0, "2K");
-        SchematicItem* ground = NewSchematicItem(record_);
-        ground->itemKind = kItemComponent;
-        ground->definition = Definition(kComponentGround, 1);
-        ground->x1 = 0;
-        ground->y1 = 4;
+        const std::vector<std::pair<int, int>> pins{{0, 0}, {0, 4}};
+        source_ = Placed(kComponentBattery, "V9", 0, 0, pins, {{kAttrValue, "5"}});
+        first_ = Placed(kComponentResistor, first, 20, 0, pins, {{kAttrValue, "1K"}});
+        second_ = Placed(kComponentResistor, second, 10, 0, pins, {{kAttrValue, "2K"}});
+        Placed(kComponentGround, "", 0, 4, {{0, 0}});
     }
     SchematicItem* source_ = nullptr;
     SchematicItem* first_ = nullptr;
@@ -106,8 +74,8 @@ TEST_F(BuildRenameTest, ADefineClashingWithANodeGetsAnUnderscoreAndItsUsesFollow
 {
     Ladder("R1", "R2");
     SetAttribute(record_, second_, kAttrValue, "{VOUT*1K}");
-    GridText* label = Text("VOUT", 10, 0);
-    GridText* define = Text(".DEFINE VOUT 2", 30, 10);
+    GridText* label = Label("VOUT", 10, 0);
+    GridText* define = AddText(record_, ".DEFINE VOUT 2", 30, 10);
     win::PushMessageBoxAnswer(win::IDYES);
     EXPECT_EQ(BuildCircuitWithRenames(kBuildForAnalysis), 0) << LastShownText();
     EXPECT_EQ(ShownIds(), std::vector<int>{10888}) << LastShownText();
@@ -122,7 +90,7 @@ TEST_F(BuildRenameTest, ADefineInTheTextAreaIsRenamedThere)
 {
     Ladder("R1", "R2");
     SetAttribute(record_, first_, kAttrValue, "{VOUT*1K}");
-    Text("VOUT", 10, 0);
+    Label("VOUT", 10, 0);
     record_->textArea = "* values\r\n.DEFINE VOUT 3\r\n";
     win::PushMessageBoxAnswer(win::IDYES);
     EXPECT_EQ(BuildCircuitWithRenames(kBuildForAnalysis), 0) << LastShownText();

@@ -24,14 +24,11 @@
 namespace kq5::testing {
 namespace {
 
-class TextAreaErrors : public ScratchBuildTest {
+class TextAreaErrors : public AnalysisBuildTest {
 protected:
     void SetUp() override
     {
-        ScratchBuildTest::SetUp();
-        ResetRunControlForTests();
-        ResetTextEditorsForTests();
-        InstallAnalysisKindHandlers();
+        AnalysisBuildTest::SetUp();
         ResetColorTableForTests();
         CreateAppPalette();
         InitColorTable();
@@ -70,9 +67,7 @@ protected:
     {
         ExitAnalysis();
         if (schematic_ && schematic_->window && win::IsWindow(schematic_->window)) win::DestroyWindow(schematic_->window);
-        ResetRunControlForTests();
-        ResetTextEditorsForTests();
-        ScratchBuildTest::TearDown();
+        AnalysisBuildTest::TearDown();
     }
     WindowRecord* schematic_ = nullptr;
 };
