@@ -10,12 +10,6 @@ namespace {
 
 class RenameSteppingTest : public testing::EditTest {
 protected:
-    SchematicItem* Part(ComponentDefinition* def, int x, int y, const std::string& name)
-    {
-        SchematicItem* item = Comp(def, x, y);
-        SetAttribute(record, item, kAttrPart, name);
-        return item;
-    }
     SteppingSlot& Slot(int index, std::uint32_t type, const std::string& name)
     {
         SteppingSlot& slot = doc->stepping[static_cast<std::size_t>(index)];
@@ -28,8 +22,8 @@ protected:
 TEST_F(RenameSteppingTest, ComponentSlotsFollowTheirParts)
 {
     ComponentDefinition* r = Resistor();
-    Part(r, 1, 1, "RLOAD");  // becomes R1
-    Part(r, 5, 1, "R1");     // becomes R2
+    Named(r, 1, 1, "RLOAD");  // becomes R1
+    Named(r, 5, 1, "R1");     // becomes R2
     SteppingSlot& load = Slot(0, kStepComponent, "rload");
     SteppingSlot& other = Slot(9, kStepComponent | kStepOn, "R1");
     SteppingSlot& model = Slot(3, kStepModel, "R1");
@@ -47,8 +41,8 @@ TEST_F(RenameSteppingTest, LongNamesAreNeitherMissedNorCut)
 {
     ComponentDefinition* r = Resistor();
     const std::string longName = "R" + std::string(60, 'X');
-    Part(r, 1, 1, longName);  // becomes R1
-    Part(r, 5, 1, "R1");      // becomes R2
+    Named(r, 1, 1, longName);  // becomes R1
+    Named(r, 5, 1, "R1");      // becomes R2
     SteppingSlot& renamed = Slot(2, kStepComponent, longName);
     SteppingSlot& kept = Slot(1, kStepComponent, longName + "Y");
     RenameComponents(record);
