@@ -6,6 +6,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/edit_mode.h"
+#include "app/font_command.h"
 #include "app/preferences.h"
 #include "app/program_settings.h"
 #include "app/text_area.h"
@@ -261,6 +262,8 @@ WindowRecord* CreateDocumentRecord(win::HWND window, int kind)
         document.printerScale = 1.0;
         if (IsSchematicKind(kind) && ResizePageArray(record, 1) == 0) document.pages[0].name = "Page 1";
         CopyDefaultCircuitAttributes(document);
+        // The text area is a fixed-pitch editor: it draws in the document's text font from the start.
+        if (document.textAreaWindow) SetRecordTextFont(record, document.numOutFont);
         record->markRect = win::RECT{-1, -1, -1, -1};
     }
     record->modified = 0;
