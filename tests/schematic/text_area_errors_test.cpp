@@ -7,8 +7,7 @@
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
 #include "app/color_table.h"
-#include "app/font_command.h"
-#include "app/font_spec.h"
+#include "app/preferences.h"
 #include "app/text_area.h"
 #include "app/text_editor.h"
 #include "document/document_windows.h"
@@ -32,16 +31,12 @@ protected:
         ResetColorTableForTests();
         CreateAppPalette();
         InitColorTable();
+        SetPreferenceDefaults();  // the text area's fixed-pitch font among them
         schematic_ = NewDocumentWindow(kWindowSchematic, (dir_ / "drawn.cir").string());
         ASSERT_NE(schematic_, nullptr);
         win::MoveWindow(schematic_->window, 0, 0, 800, 600, 1);
         win::ShowWindow(schematic_->window, win::SW_SHOW);
         SetTestColors(*schematic_->document);
-        // The text area's fixed-pitch font, as a circuit file gives it.
-        FontSpec font;
-        font.face = static_cast<std::int16_t>(FindFontFace("Courier New"));
-        font.height = -13;
-        ApplyRecordTextFont(schematic_, font);
         SetCurrentDocument(schematic_);
     }
     // The text selected in the text area.
