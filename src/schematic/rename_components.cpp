@@ -81,33 +81,51 @@ bool RenameInTextArea(WindowRecord* record, const std::vector<RenamePair>& pairs
     return true;
 }
 
-void RenameAnalysisTexts(CircuitDocument& document, const std::vector<RenamePair>& pairs)
+// The texts outside the item lists and the text area that can name parts: the analysis texts
+// and both expressions of every limits row, the expression and condition of every function a
+// performance, 3-D or Monte Carlo window plots, and the names of the stepping slots that step a
+// component.
+std::vector<std::string*> PartNamingTexts(CircuitDocument& document)
 {
-    for (std::string& text : document.limits.transient) RenameInText(text, pairs);
-    for (std::string& text : document.limits.ac) RenameInText(text, pairs);
-    for (std::string& text : document.limits.dc) RenameInText(text, pairs);
+    std::vector<std::string*> texts;
+    for (std::string& text : document.limits.transient) texts.push_back(&text);
+    for (std::string& text : document.limits.ac) texts.push_back(&text);
+    for (std::string& text : document.limits.dc) texts.push_back(&text);
     for (auto& rows : document.limitsRows) {
         for (LimitsRow& row : rows) {
-            RenameInText(row.xExpression, pairs);
-            RenameInText(row.yExpression, pairs);
+            texts.push_back(&row.xExpression);
+            texts.push_back(&row.yExpression);
         }
     }
-}
-
-// The expression and condition of every function a performance, 3-D or Monte Carlo window plots.
-void RenameDerivedWindowTexts(CircuitDocument& document, const std::vector<RenamePair>& pairs)
-{
-    auto rename = [&](FunctionRecord& function) {
-        RenameInText(function.expression, pairs);
-        RenameInText(function.boolean, pairs);
+    auto function = [&](FunctionRecord& record) {
+        texts.push_back(&record.expression);
+        texts.push_back(&record.boolean);
     };
     for (int kind = 0; kind < kAnalysisKindCount; ++kind) {
         for (auto& window : ListRecords<PerformanceWindowRecord>(document.performanceWindows[kind]))
-            for (FunctionRecord& function : window.functions) rename(function);
-        for (auto& window : ListRecords<Graph3DPlot>(document.graph3DWindows[kind])) rename(window.function);
+            for (FunctionRecord& record : window.functions) function(record);
+        for (auto& window : ListRecords<Graph3DPlot>(document.graph3DWindows[kind])) function(window.function);
         for (auto& window : ListRecords<MonteCarloWindowRecord>(document.monteCarloWindows[kind]))
-            rename(window.function);
+            function(window.function);
     }
+    for (SteppingSlot& slot : document.stepping)
+        if (slot.flags & kStepComponent) texts.push_back(&slot.name);
+    return texts;
+}
+
+// Undo of the rename exchanges these texts with their state before it, as it exchanges the
+// item lists and the text area; a document whose texts were added or removed meanwhile keeps
+// them as they are.
+void KeepPartNamingTextsForUndo(WindowRecord* record)
+{
+    std::vector<std::string> saved;
+    for (const std::string* text : PartNamingTexts(*record->document)) saved.push_back(*text);
+    EditStateOf(record).swapOtherTexts = [record, saved = std::move(saved)]() mutable {
+        if (!record->document) return;
+        std::vector<std::string*> texts = PartNamingTexts(*record->document);
+        if (texts.size() != saved.size()) return;
+        for (std::size_t i = 0; i < texts.size(); ++i) texts[i]->swap(saved[i]);
+    };
 }
 
 // Reading order: graphic objects first as they were, then components and wires by their first
@@ -194,6 +212,7 @@ namespace {
 void RenameComponentsBody(WindowRecord* record)
 {
     if (BeginBoxEdit(record) != 0) return;
+    KeepPartNamingTextsForUndo(record);
     CircuitDocument& document = *record->document;
     document.partCounters.fill(0);
     SortItemsByPosition(document);
@@ -219,12 +238,8 @@ void RenameComponentsBody(WindowRecord* record)
         if (!text.IsFlag() && BeginsWithStatement(text.text, {".DEFINE", ".IC", ".NODESET", ".PARAM"}))
             RenameInText(text.text, pairs);
     }
-    RenameAnalysisTexts(document, pairs);
     RenameInTextArea(record, pairs);
-    RenameDerivedWindowTexts(document, pairs);
-    // A stepping slot that steps a component names it by its part name.
-    for (SteppingSlot& slot : document.stepping)
-        if (slot.flags & kStepComponent) RenameInText(slot.name, pairs);
+    for (std::string* text : PartNamingTexts(document)) RenameInText(*text, pairs);
     RemoveFlaggedAttributes(record);
     MarkModified(record);
     MarkNetlistStale(record);
