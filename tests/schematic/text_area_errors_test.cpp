@@ -130,6 +130,18 @@ TEST_F(TextAreaErrors, ABadGridTextIsSelectedOnItsPage)
     EXPECT_EQ(bad->selection & kSelected, 0);
 }
 
+TEST_F(TextAreaErrors, ABadGridTextTakesThePaneBackFromTheTextArea)
+{
+    GridText* bad = AddText(schematic_, ".MODEL QX FOOBAR", 6, 8, 0);
+    const int pane = FindVisiblePane(schematic_);
+    ShowPageInPane(schematic_, pane, -1);  // Ctrl+G: the text fills the window
+    ASSERT_EQ(TextPaneOf(schematic_), pane);
+    EXPECT_NE(RunAnalysisCommand(schematic_, kAnalysisTransient), 0);
+    EXPECT_NE(bad->selection & kSelected, 0) << LastShownText();
+    EXPECT_EQ(TextPaneOf(schematic_), -1);
+    EXPECT_EQ(schematic_->document->panePage[static_cast<std::size_t>(pane)], 0);
+}
+
 }  // namespace
 }  // namespace kq5::testing
 
