@@ -123,6 +123,8 @@ TEST_F(TextAreaErrors, ABadGridTextIsSelectedOnItsPage)
     EXPECT_NE(bad->selection & kSelected, 0) << LastShownText();
     EXPECT_EQ(good->selection & kSelected, 0);
     EXPECT_EQ(schematic_->document->panePage[FindVisiblePane(schematic_)], 1);
+    Paint();
+    SaveScreen("schematic_grid_text_error");
     // No analysis asked for the build: nothing moves.
     bad->selection = 0;
     ExitAnalysis();
