@@ -268,9 +268,11 @@ int RenameDefine(WindowRecord* record, const std::string& text)
     const std::string name = text.substr(at, end - at);
     if (name.empty() || name.size() >= kMaxDefineName) return 0;
     CircuitDocument& document = *record->document;
+    // The node labels the build compares defines with: a label that has been placed, whether or
+    // not the nodes were numbered since.
     auto isNodeName = [&](const std::string& candidate) {
         for (const GridText& grid : ListRecords<GridText>(document.gridTextList))
-            if (grid.number >= 0 && EqualsNoCase(grid.text, candidate)) return true;
+            if (IsNodeLabel(grid) && EqualsNoCase(grid.text, candidate)) return true;
         return false;
     };
     if (!isNodeName(name)) return 0;

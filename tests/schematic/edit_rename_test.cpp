@@ -2,6 +2,7 @@
 
 #include "analyses/analysis_windows.h"
 #include "edit_test_support.h"
+#include "document/node_flags.h"
 #include "schematic/attribute_dialog.h"
 #include "schematic/edit_commands.h"
 #include "schematic/rename_components.h"
@@ -112,21 +113,30 @@ TEST_F(RenameTest, ReplaceWordRules)
 
 TEST_F(RenameTest, DefinesClashingWithNodeLabelsGetUnderscores)
 {
-    GridText* label = Text("VOUT", 5, 5);
-    label->number = 3;
+    auto label = [&](const std::string& name, int x) {
+        GridText* text = Text(name, x, 5);
+        UpdateNodeLabelFlag(*text);
+        return text;
+    };
+    GridText* vout = label("VOUT", 5);
     GridText* define = Text(".DEFINE VOUT 5", 1, 9);
     SchematicItem* r = Named(Resistor(), 1, 1, "R1");
     SetAttribute(record, r, kAttrValue, "{VOUT*2}");
     RenameDefines(record);
     EXPECT_EQ(define->text, ".DEFINE _VOUT 5");
     EXPECT_EQ(GetAttributeText(r, kAttrValue), "{_VOUT*2}");
-    EXPECT_EQ(label->text, "VOUT");
+    EXPECT_EQ(vout->text, "VOUT");
 
-    Text("_W", 7, 7)->number = 4;
-    Text("W", 8, 7)->number = 5;
+    label("_W", 20);
+    label("W", 30);
     GridText* second = Text(".define W 1", 1, 11);
-    EXPECT_EQ(RenameDefine(record, second->text), 1);
+    RenameDefines(record);
     EXPECT_EQ(second->text, ".define __W 1");
+    // A text that is no label names no node.
+    Text("X Y", 40, 5);
+    GridText* third = Text(".DEFINE X 2", 1, 13);
+    RenameDefines(record);
+    EXPECT_EQ(third->text, ".DEFINE X 2");
 }
 
 TEST_F(RenameTest, AttributeDisplayTurnsOneAttributeOffEverywhere)

@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "edit_test_support.h"
+#include "schematic_test_support.h"
+#include "document/node_flags.h"
 #include "schematic/edit_commands.h"
 #include "schematic/rename_components.h"
 
@@ -105,3 +107,26 @@ TEST_F(RenameUndoTest, UndoPutsTheOldNamesAndTextsBackAndRedoRenamesAgain)
 
 }  // namespace
 }  // namespace kq5
+
+namespace kq5::testing {
+namespace {
+
+// Rename Defines renames a define that the build would ask about: one named like a label,
+// wherever the label stands and whether or not the nodes were numbered since it was placed.
+class RenameDefinesWindowTest : public SchematicWindowTest {};
+
+TEST_F(RenameDefinesWindowTest, ALabelJustPlacedCountsAsANode)
+{
+    AddItem(record_, kItemWire, 4, 4, 12, 4);
+    GridText* label = AddText(record_, "VOUT", 4, 4);
+    UpdateNodeLabelFlag(*label);
+    GridText* define = AddText(record_, ".DEFINE VOUT 3", 20, 20);
+    record_->document->connectivityStale = 1;
+    RenameDefines(record_);
+    EXPECT_EQ(define->text, ".DEFINE _VOUT 3");
+    EXPECT_EQ(label->text, "VOUT");
+    EXPECT_EQ(record_->modified, 1);
+}
+
+}  // namespace
+}  // namespace kq5::testing
