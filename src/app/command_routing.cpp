@@ -59,6 +59,7 @@
 #include "schematic/component_editor.h"
 #include "schematic/component_library_use.h"
 #include "schematic/page_array.h"
+#include "schematic/page_keys.h"
 #include "schematic/pane_seams.h"
 #include "schematic/shape_editor.h"
 #include "schematic/zoom.h"
@@ -401,6 +402,11 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         (context.kind == kWindowPerformance && (id == kCmdAddPerformancePlot || id == kCmdDeletePerformancePlot))) {
         RunPerformanceCommand(context.active, id);
         RefreshToolButtonStates();
+        return 0;
+    }
+    // Ctrl+Home, Ctrl+End, Ctrl+arrows, Ctrl+PgUp and Ctrl+PgDn of a schematic window.
+    if (context.kind == kWindowSchematic && IsPageKeyCommand(id)) {
+        PageKeyCommand(context.active, id);
         return 0;
     }
     if (id == kCommandGoToPerformance) {

@@ -18,13 +18,19 @@ bool IsEmpty(const FontSpec& spec) { return spec.height == 0 && spec.face == 0 &
 
 }  // namespace
 
-void ApplyRecordTextFont(WindowRecord* record, const FontSpec& spec)
+void SetRecordTextFont(WindowRecord* record, const FontSpec& spec)
 {
     if (record == nullptr) return;
     SetRecordFontSpec(record, spec);
     win::HFONT old = GetRecordFont(record);
     SetRecordFont(record, CreateFontFromSpec(spec), true);
     if (old) win::DeleteObject(old);
+}
+
+void ApplyRecordTextFont(WindowRecord* record, const FontSpec& spec)
+{
+    if (record == nullptr) return;
+    SetRecordTextFont(record, spec);
     if (record->document && record->document->textAreaWindow) win::SetFocus(record->document->textAreaWindow);
     InvalidateWindowRecord(record);
 }

@@ -5,6 +5,7 @@
 
 #include "app/edit_mode.h"
 #include "app/error_context.h"
+#include "app/font_command.h"
 #include "app/frame_state.h"
 #include "app/frame_window.h"
 #include "app/program_settings.h"
@@ -415,6 +416,8 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
 
     if (status == 0 && record != nullptr) {
         record->untitled = false;
+        // The file's text font replaces the default one the window was made with.
+        if (record->document && record->document->textAreaWindow) SetRecordTextFont(record, record->document->numOutFont);
         // A converted older library stays modified until it is saved in the current form.
         const ModelLibrary* library = ModelLibraryOf(record);
         record->modified = keptModified || (library != nullptr && IsLibraryModified(*library));

@@ -6,6 +6,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/edit_mode.h"
+#include "app/font_command.h"
 #include "app/preferences.h"
 #include "app/program_settings.h"
 #include "app/text_area.h"
@@ -261,6 +262,8 @@ WindowRecord* CreateDocumentRecord(win::HWND window, int kind)
         document.printerScale = 1.0;
         if (IsSchematicKind(kind) && ResizePageArray(record, 1) == 0) document.pages[0].name = "Page 1";
         CopyDefaultCircuitAttributes(document);
+        // The text area is a fixed-pitch editor: it draws in the document's text font from the start.
+        if (document.textAreaWindow) SetRecordTextFont(record, document.numOutFont);
         record->markRect = win::RECT{-1, -1, -1, -1};
     }
     record->modified = 0;
@@ -468,11 +471,15 @@ void GoToElementLocation(ElementLocation& location)
             if (IsSchematicKind(record->kind)) {
                 const int shown = document.textAreaPane & 0x0F;
                 const bool hidden = (document.textAreaPane & kTextAreaHidden) != 0;
-                win::RECT rect{};
-                GetPaneRect(record, shown, rect);
-                if (hidden || rect.right <= rect.left) {
+                // The drawing gives way to the text in the pane the user works in, as Ctrl+G
+                // would: the pane's controls, its tab bar and the editor all follow.
+                if (hidden || !IsPaneVisible(record, shown)) {
                     const int pane = FindVisiblePane(record);
-                    document.textAreaPane = pane >= 0 ? pane : 0;
+                    if (record->window && pane >= 0) {
+                        ShowPageInPane(record, pane, -1);
+                    } else {
+                        document.textAreaPane = pane >= 0 ? pane : 0;
+                    }
                 }
             }
             if (document.textAreaWindow) win::SetFocus(document.textAreaWindow);

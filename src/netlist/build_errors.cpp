@@ -4,6 +4,7 @@
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
+#include "document/grid_text.h"
 #include "netlist/circuit_text_object.h"
 #include "netlist/netlist_state.h"
 #include "netlist/spice_reader_state.h"
@@ -37,6 +38,16 @@ void ShowSourceLine(const SourceLocation& location)
     if (record != nullptr && record->window != nullptr) ShowTextLine(record, location.line);
 }
 
+// A line of the circuit's own text (its text window, or a schematic's text area and grid
+// texts): one of the build's text objects read at the top level from no file.
+const NetlistTextObject* OwnTextObject(const CircuitTextObject* line)
+{
+    if (line == nullptr || line->scope != 0) return nullptr;
+    for (const NetlistTextObject& text : ListRecords<NetlistTextObject>(CircuitTextObjects()))
+        if (&text == line) return text.sourceFile.empty() ? &text : nullptr;
+    return nullptr;
+}
+
 }  // namespace
 
 void ShowErrorLocation(const SchematicItem* item)
@@ -62,9 +73,18 @@ void ShowErrorLocation(const CircuitTextObject* line)
 {
     if (LocationDisplayActive()) {
         WindowRecord* record = CurrentRecord();
-        if (line != nullptr && line->scope == 0 && record != nullptr && record->kind == kWindowTextCircuit &&
-            record->window != nullptr) {
-            ShowTextLine(record, line->lineNumber);
+        const NetlistTextObject* text = OwnTextObject(line);
+        if (text != nullptr && record != nullptr && record->window != nullptr && text->gridText != nullptr &&
+            record->document) {
+            ElementLocation location;
+            location.kind = kLocationGridText;
+            location.element = const_cast<GridText*>(text->gridText);
+            location.record = record;
+            GoToElementLocation(location);
+        } else if (text != nullptr && record != nullptr && record->window != nullptr &&
+                   text->origin == kTextOriginNone &&
+                   (record->kind == kWindowTextCircuit || record->kind == kWindowSchematic)) {
+            ShowTextLine(record, text->lineNumber);
         } else {
             ShowSourceLine(NetlistReader().errorLocation);
         }

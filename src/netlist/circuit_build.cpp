@@ -51,6 +51,7 @@
 #include "netlist/topology.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"
+#include "schematic/rename_components.h"
 
 namespace kq5 {
 
@@ -373,68 +374,13 @@ void ResolvePartModels(CircuitDocument& document, SchematicItem* single)
     }
 }
 
-bool IsIllegalPartName(std::string_view name)
-{
-    return !name.empty() && (!HasCharClass(name.front(), kCharIdentStart) || HasIllegalLabelChar(name, 0) ||
-                             IsReservedExpressionName(name, false));
-}
-
-bool IsNodeLabelText(const CircuitDocument& document, std::string_view name)
-{
-    for (const GridText& text : ListRecords<GridText>(document.gridTextList))
-        if (IsNodeLabel(text) && EqualsNoCase(text.text, name)) return true;
-    return false;
-}
-
-// ".DEFINE NAME ..." with NAME renamed so that no node label carries it.
-bool RenameDefineLine(const CircuitDocument& document, std::string& line)
-{
-    std::size_t at = 0;
-    while (at < line.size() && HasCharClass(line[at], kCharSpace)) ++at;
-    const std::size_t keyword = MatchDotKeyword(std::string_view(line).substr(at), kDotDefine);
-    if (!keyword) return false;
-    std::size_t start = at + keyword;
-    while (start < line.size() && HasCharClass(line[start], kCharSpace)) ++start;
-    std::size_t end = start;
-    while (end < line.size() && HasCharClass(line[end], kCharIdent)) ++end;
-    const std::string name = line.substr(start, end - start);
-    if (name.empty() || !IsNodeLabelText(document, name)) return false;
-    std::string renamed;
-    for (int n = 1; renamed.empty() || IsNodeLabelText(document, renamed); ++n) renamed = StrPrintf("%s_%d", name.c_str(), n);
-    line.replace(start, end - start, renamed);
-    return true;
-}
-
+// The user agreed to rename: parts are renumbered and defines renamed as the Rename commands
+// do it, with every text that used the old names rewritten, so the second build finds them.
 void RenameIllegalNames(WindowRecord* record, bool parts, bool defines)
 {
-    CircuitDocument* document = record ? record->document.get() : nullptr;
-    if (!document) return;
-    bool changed = false;
-    if (parts) {
-        for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList)) {
-            if (!item.IsComponent() || item.scope != 0) continue;
-            if (!IsIllegalPartName(GetAttributeText(&item, kAttrPart))) continue;
-            const NextPartName next = NextPartNumber(record, ItemComponentType(&item));
-            if (next.name.empty() || !SetAttribute(record, &item, kAttrPart, next.name)) continue;
-            changed = true;
-        }
-    }
-    if (defines) {
-        for (GridText& text : ListRecords<GridText>(document->gridTextList)) changed |= RenameDefineLine(*document, text.text);
-        std::string area;
-        std::size_t from = 0;
-        while (from <= record->textArea.size()) {
-            std::size_t end = record->textArea.find('\n', from);
-            if (end == std::string::npos) end = record->textArea.size();
-            std::string line = record->textArea.substr(from, end - from);
-            changed |= RenameDefineLine(*document, line);
-            area += line;
-            if (end < record->textArea.size()) area += '\n';
-            from = end + 1;
-        }
-        record->textArea = std::move(area);
-    }
-    if (changed) MarkModified(record);
+    if (!record || !record->document) return;
+    if (parts) RenameComponents(record);
+    if (defines) RenameDefines(record);
 }
 
 }  // namespace

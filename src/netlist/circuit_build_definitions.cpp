@@ -21,6 +21,7 @@
 #include "netlist/model_statements.h"
 #include "netlist/scope_table.h"
 #include "netlist/spice_dot_commands.h"
+#include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_sources.h"
 #include "netlist/spice_text_pass.h"
@@ -154,6 +155,7 @@ int SeedSchematicTextObjects(const WindowRecord* record)
         NetlistTextObject* object = AddCircuitTextObject(text, 0, 0);
         if (!object) return FlagCircuitBuildOutOfMemory();
         object->origin = 0;
+        object->gridText = &grid;
     }
     return 0;
 }
@@ -228,10 +230,17 @@ int ReadDefinitionLines(int unit)
             ++depth;
             continue;
         }
-        const int lineNumber = GetFileUnit(unit) ? GetFileUnit(unit)->lineNumber : 0;
+        // Where the statement starts, not where reading stopped after its continuation lines.
+        const int lineNumber = LogicalLineStart();
         if (MatchDotKeyword(text, kDotDefine)) {
+            // A define keeps no text object: its error points at its line through the reader's
+            // location.
+            const FileUnit* slot = GetFileUnit(unit);
+            SetErrorSourceLine(slot ? slot->name : std::string(), lineNumber);
             DefineOrigin origin;
-            if (ParseDefineStatement(text, 0, origin) != 0) {
+            const int status = ParseDefineStatement(text, 0, origin);
+            ClearErrorSourceLine();
+            if (status != 0) {
                 FlagCircuitBuildError();
                 return kMsgAlreadyReported;
             }

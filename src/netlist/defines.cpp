@@ -269,6 +269,8 @@ int AddDefine(std::string_view name, std::string_view argumentList, std::string_
             CheckLabelName(name, scope, kLabelCheckNode, nullptr, -1)) {
             const std::string shown(name);
             if (scope == 0 && !Settings().batchRun && !state.renameUnderWay) {
+                // The user sees the define while answering.
+                ShowPartErrorLocation(scope, origin.item, origin.text, origin.kind);
                 int answer = ReportMessage("WSE", CurrentRecord(), win::MB_YESNO | win::MB_ICONQUESTION,
                                            kMsgDefineIsNodeRename, shown);
                 if (answer == win::IDYES) state.renameDefinesRequested = true;

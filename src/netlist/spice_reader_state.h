@@ -20,6 +20,7 @@ struct ComponentDefinition;
 struct SchematicItem;
 struct WindowRecord;
 struct CircuitDocument;
+struct GridText;
 struct PartInstanceRecord;
 
 // The circuit text and at most 14 nested .INCLUDE files above it.
@@ -35,6 +36,7 @@ struct NetlistTextObject : CircuitTextObject {
     bool renumbered = false;         // moved onto a pin's node by the macro mapping
     bool disabled = false;
     std::uint16_t origin = kTextOriginNone;  // 0xFFFF: not copied from a grid text
+    const GridText* gridText = nullptr;      // the schematic's grid text the line is, shown at errors
     std::string sourceFile;          // file a line came from; empty for the circuit's own text
 
     void FreeOwnedData() override

@@ -136,6 +136,7 @@ void SwapWithUndoLists(WindowRecord* record)
         std::string current = record->textArea;
         SetTextAreaText(record, state.savedText);
         state.savedText = std::move(current);
+        if (state.swapOtherTexts) state.swapOtherTexts();
         // The picked attribute may belong to an item that has just left the drawing.
         Documents().pickedItem = nullptr;
         Documents().pickedAttribute = nullptr;
@@ -230,6 +231,7 @@ int BeginBoxEdit(WindowRecord* record)
         WindowEditState& state = EditStateOf(record);
         state.savedText = record->textArea;
         state.savedMarkRect = record->markRect;
+        state.swapOtherTexts = nullptr;
     } catch (const std::bad_alloc&) {
         if (record->document) {
             ListClear(record->document->undoItemList);
@@ -255,6 +257,8 @@ void AbandonBoxEdit(WindowRecord* record)
     Documents().pickedAttribute = nullptr;
     WindowEditState& state = EditStateOf(record);
     SetTextAreaText(record, state.savedText);
+    if (state.swapOtherTexts) state.swapOtherTexts();
+    state.swapOtherTexts = nullptr;
     record->markRect = state.savedMarkRect;
     ResetDrawRange(record);
     SetUndoKind(record, 0);

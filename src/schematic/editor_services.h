@@ -3,6 +3,7 @@
 // attribute and object dialogs, the undo kind, the window's node templates, pin snapping and
 // the mark rectangle.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -30,6 +31,9 @@ struct WindowEditState {
     SchematicItem* templateItem = nullptr;
     std::shared_ptr<SchematicItem> templateCopy;
     FontSpec savedFont;  // the window font before the last font change (Undo kind 10)
+    // Exchanges the texts beyond the lists and the text area that the last box operation
+    // rewrote with their state before it (Rename Components); empty for the other operations.
+    std::function<void()> swapOtherTexts;
 };
 
 // Drag states of the mouse.

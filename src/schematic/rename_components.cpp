@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <new>
 
 #include "analyses/analysis_windows.h"
 #include "app/window_record.h"
@@ -80,33 +81,51 @@ bool RenameInTextArea(WindowRecord* record, const std::vector<RenamePair>& pairs
     return true;
 }
 
-void RenameAnalysisTexts(CircuitDocument& document, const std::vector<RenamePair>& pairs)
+// The texts outside the item lists and the text area that can name parts: the analysis texts
+// and both expressions of every limits row, the expression and condition of every function a
+// performance, 3-D or Monte Carlo window plots, and the names of the stepping slots that step a
+// component.
+std::vector<std::string*> PartNamingTexts(CircuitDocument& document)
 {
-    for (std::string& text : document.limits.transient) RenameInText(text, pairs);
-    for (std::string& text : document.limits.ac) RenameInText(text, pairs);
-    for (std::string& text : document.limits.dc) RenameInText(text, pairs);
+    std::vector<std::string*> texts;
+    for (std::string& text : document.limits.transient) texts.push_back(&text);
+    for (std::string& text : document.limits.ac) texts.push_back(&text);
+    for (std::string& text : document.limits.dc) texts.push_back(&text);
     for (auto& rows : document.limitsRows) {
         for (LimitsRow& row : rows) {
-            RenameInText(row.xExpression, pairs);
-            RenameInText(row.yExpression, pairs);
+            texts.push_back(&row.xExpression);
+            texts.push_back(&row.yExpression);
         }
     }
-}
-
-// The expression and condition of every function a performance, 3-D or Monte Carlo window plots.
-void RenameDerivedWindowTexts(CircuitDocument& document, const std::vector<RenamePair>& pairs)
-{
-    auto rename = [&](FunctionRecord& function) {
-        RenameInText(function.expression, pairs);
-        RenameInText(function.boolean, pairs);
+    auto function = [&](FunctionRecord& record) {
+        texts.push_back(&record.expression);
+        texts.push_back(&record.boolean);
     };
     for (int kind = 0; kind < kAnalysisKindCount; ++kind) {
         for (auto& window : ListRecords<PerformanceWindowRecord>(document.performanceWindows[kind]))
-            for (FunctionRecord& function : window.functions) rename(function);
-        for (auto& window : ListRecords<Graph3DPlot>(document.graph3DWindows[kind])) rename(window.function);
+            for (FunctionRecord& record : window.functions) function(record);
+        for (auto& window : ListRecords<Graph3DPlot>(document.graph3DWindows[kind])) function(window.function);
         for (auto& window : ListRecords<MonteCarloWindowRecord>(document.monteCarloWindows[kind]))
-            rename(window.function);
+            function(window.function);
     }
+    for (SteppingSlot& slot : document.stepping)
+        if (slot.flags & kStepComponent) texts.push_back(&slot.name);
+    return texts;
+}
+
+// Undo of the rename exchanges these texts with their state before it, as it exchanges the
+// item lists and the text area; a document whose texts were added or removed meanwhile keeps
+// them as they are.
+void KeepPartNamingTextsForUndo(WindowRecord* record)
+{
+    std::vector<std::string> saved;
+    for (const std::string* text : PartNamingTexts(*record->document)) saved.push_back(*text);
+    EditStateOf(record).swapOtherTexts = [record, saved = std::move(saved)]() mutable {
+        if (!record->document) return;
+        std::vector<std::string*> texts = PartNamingTexts(*record->document);
+        if (texts.size() != saved.size()) return;
+        for (std::size_t i = 0; i < texts.size(); ++i) texts[i]->swap(saved[i]);
+    };
 }
 
 // Reading order: graphic objects first as they were, then components and wires by their first
@@ -163,10 +182,18 @@ bool ReplaceWord(std::string& text, std::vector<bool>& mask, const std::string& 
 
 bool RenameInText(std::string& text, const std::vector<RenamePair>& pairs)
 {
-    std::vector<bool> mask(text.size(), false);
-    bool changed = false;
-    for (const RenamePair& pair : pairs) changed |= ReplaceWord(text, mask, pair.oldName, pair.newName);
-    return changed;
+    // Rewritten in a copy: a text that cannot be rewritten whole stays as it was, and the
+    // rename goes on with the next one.
+    try {
+        std::string copy = text;
+        std::vector<bool> mask(copy.size(), false);
+        bool changed = false;
+        for (const RenamePair& pair : pairs) changed |= ReplaceWord(copy, mask, pair.oldName, pair.newName);
+        if (changed) text.swap(copy);
+        return changed;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 void RemoveFlaggedAttributes(WindowRecord* record)
@@ -185,6 +212,7 @@ namespace {
 void RenameComponentsBody(WindowRecord* record)
 {
     if (BeginBoxEdit(record) != 0) return;
+    KeepPartNamingTextsForUndo(record);
     CircuitDocument& document = *record->document;
     document.partCounters.fill(0);
     SortItemsByPosition(document);
@@ -210,9 +238,8 @@ void RenameComponentsBody(WindowRecord* record)
         if (!text.IsFlag() && BeginsWithStatement(text.text, {".DEFINE", ".IC", ".NODESET", ".PARAM"}))
             RenameInText(text.text, pairs);
     }
-    RenameAnalysisTexts(document, pairs);
     RenameInTextArea(record, pairs);
-    RenameDerivedWindowTexts(document, pairs);
+    for (std::string* text : PartNamingTexts(document)) RenameInText(*text, pairs);
     RemoveFlaggedAttributes(record);
     MarkModified(record);
     MarkNetlistStale(record);
@@ -241,9 +268,11 @@ int RenameDefine(WindowRecord* record, const std::string& text)
     const std::string name = text.substr(at, end - at);
     if (name.empty() || name.size() >= kMaxDefineName) return 0;
     CircuitDocument& document = *record->document;
+    // The node labels the build compares defines with: a label that has been placed, whether or
+    // not the nodes were numbered since.
     auto isNodeName = [&](const std::string& candidate) {
         for (const GridText& grid : ListRecords<GridText>(document.gridTextList))
-            if (grid.number >= 0 && EqualsNoCase(grid.text, candidate)) return true;
+            if (IsNodeLabel(grid) && EqualsNoCase(grid.text, candidate)) return true;
         return false;
     };
     if (!isNodeName(name)) return 0;

@@ -17,22 +17,13 @@
 namespace kq5::testing {
 namespace {
 
-class TypedNetlistRun : public ScratchBuildTest {
+class TypedNetlistRun : public AnalysisBuildTest {
 protected:
-    void SetUp() override
-    {
-        ScratchBuildTest::SetUp();
-        ResetRunControlForTests();
-        ResetTextEditorsForTests();
-        InstallAnalysisKindHandlers();
-    }
     void TearDown() override
     {
         ExitAnalysis();
         if (window_ && win::IsWindow(window_)) win::DestroyWindow(window_);
-        ResetRunControlForTests();
-        ResetTextEditorsForTests();
-        ScratchBuildTest::TearDown();
+        AnalysisBuildTest::TearDown();
     }
 
     // A new text circuit window named in the scratch directory, with the netlist typed into it.

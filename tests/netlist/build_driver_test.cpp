@@ -144,24 +144,6 @@ protected:
         BuildTest::SetUp();
         record_->flags |= kRecordSharesLists;  // connectivity runs without a window
     }
-    SchematicItem* Placed(int type, const std::string& part, int x, int y, std::vector<std::pair<int, int>> pins,
-                          std::initializer_list<std::pair<int, std::string>> attributes = {})
-    {
-        ComponentDefinition* definition = Definition(type, 0);
-        for (auto [dx, dy] : pins) {
-            DefinitionPin& pin = definition->pins.emplace_back();
-            pin.dx = static_cast<std::int16_t>(dx);
-            pin.dy = static_cast<std::int16_t>(dy);
-        }
-        SchematicItem* item = NewSchematicItem(record_);
-        item->itemKind = kItemComponent;
-        item->definition = definition;
-        item->x1 = x;
-        item->y1 = y;
-        if (!part.empty()) SetAttribute(record_, item, kAttrPart, part);
-        for (const auto& [id, text] : attributes) SetAttribute(record_, item, id, text);
-        return item;
-    }
     void Circuit(bool ground)
     {
         Placed(kComponentBattery, "V1", 0, 0, {{0, 0}, {0, 4}}, {{kAttrValue, "5"}});

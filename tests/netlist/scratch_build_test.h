@@ -8,6 +8,9 @@
 #include <string>
 
 #include "build_test_support.h"
+#include "analog/analysis_start.h"
+#include "analog/run_control.h"
+#include "app/text_editor.h"
 
 namespace kq5::testing {
 
@@ -39,6 +42,25 @@ protected:
     }
 
     std::filesystem::path dir_;
+};
+
+// Whole analyses started on circuit windows, with their text editors.
+class AnalysisBuildTest : public ScratchBuildTest {
+protected:
+    void SetUp() override
+    {
+        ScratchBuildTest::SetUp();
+        ResetRunControlForTests();
+        ResetTextEditorsForTests();
+        InstallAnalysisKindHandlers();
+    }
+    void TearDown() override
+    {
+        ExitAnalysis();
+        ResetRunControlForTests();
+        ResetTextEditorsForTests();
+        ScratchBuildTest::TearDown();
+    }
 };
 
 }  // namespace kq5::testing

@@ -2,6 +2,7 @@
 
 #include "analyses/analysis_windows.h"
 #include "edit_test_support.h"
+#include "document/node_flags.h"
 #include "schematic/attribute_dialog.h"
 #include "schematic/edit_commands.h"
 #include "schematic/rename_components.h"
@@ -9,22 +10,14 @@
 namespace kq5 {
 namespace {
 
-class RenameTest : public testing::EditTest {
-protected:
-    SchematicItem* Part(ComponentDefinition* def, int x, int y, const std::string& name)
-    {
-        SchematicItem* item = Comp(def, x, y);
-        SetAttribute(record, item, kAttrPart, name);
-        return item;
-    }
-};
+using RenameTest = testing::EditTest;
 
 TEST_F(RenameTest, PartsAreNumberedInReadingOrder)
 {
     ComponentDefinition* r = Resistor();
-    SchematicItem* a = Part(r, 10, 5, "R7");
-    SchematicItem* b = Part(r, 2, 5, "R8");
-    SchematicItem* c = Part(r, 4, 1, "R9");
+    SchematicItem* a = Named(r, 10, 5, "R7");
+    SchematicItem* b = Named(r, 2, 5, "R8");
+    SchematicItem* c = Named(r, 4, 1, "R9");
     RenameComponents(record);
     EXPECT_EQ(GetAttributeText(c, kAttrPart), "R1");
     EXPECT_EQ(GetAttributeText(b, kAttrPart), "R2");
@@ -38,8 +31,8 @@ TEST_F(RenameTest, PartsAreNumberedInReadingOrder)
 TEST_F(RenameTest, ReferencesAreRewrittenOnceEachWholeWordsAnyCase)
 {
     ComponentDefinition* r = Resistor();
-    Part(r, 1, 1, "R2");  // becomes R1
-    Part(r, 5, 1, "R1");  // becomes R2: the two names are exchanged
+    Named(r, 1, 1, "R2");  // becomes R1
+    Named(r, 5, 1, "R1");  // becomes R2: the two names are exchanged
     GridText* define = Text(".DEFINE X r2+R1*R10", 1, 9);
     record->textArea = "* r1 and R2\n.PARAM K={R1}";
     doc->limits.transient[0] = "R1";
@@ -54,8 +47,8 @@ TEST_F(RenameTest, ReferencesAreRewrittenOnceEachWholeWordsAnyCase)
 TEST_F(RenameTest, PerformanceThreeDAndMonteCarloFunctionsFollowTheNewNames)
 {
     ComponentDefinition* r = Resistor();
-    Part(r, 1, 1, "R2");  // becomes R1
-    Part(r, 5, 1, "R1");  // becomes R2
+    Named(r, 1, 1, "R2");  // becomes R1
+    Named(r, 5, 1, "R1");  // becomes R2
     PerformanceWindowRecord* performance = AppendPerformanceWindow(*doc, 1);
     ASSERT_NE(performance, nullptr);
     ASSERT_EQ(AppendPerformanceFunctionRecord(*performance), 0);
@@ -80,7 +73,7 @@ TEST_F(RenameTest, PerformanceThreeDAndMonteCarloFunctionsFollowTheNewNames)
 TEST_F(RenameTest, LongTextsAreNotCut)
 {
     ComponentDefinition* r = Resistor();
-    Part(r, 1, 1, "RLOAD");
+    Named(r, 1, 1, "RLOAD");
     const std::string long60 = std::string(60, 'A') + "+RLOAD";
     doc->limitsRows[0].push_back(LimitsRow{});
     doc->limitsRows[0][0].yExpression = long60;
@@ -90,10 +83,10 @@ TEST_F(RenameTest, LongTextsAreNotCut)
 
 TEST_F(RenameTest, UnnamedKindsKeepTheirNamesAndCountNothing)
 {
-    SchematicItem* ground = Part(Def(kComponentGround, {{0, 0}}), 1, 1, "GND");
-    SchematicItem* tie = Part(Def(kComponentTie, {{0, 0}}), 2, 1, "T1");
-    SchematicItem* blank = Part(Def(kComponentBlank, {}), 3, 1, "B");
-    SchematicItem* r = Part(Resistor(), 9, 9, "R5");
+    SchematicItem* ground = Named(Def(kComponentGround, {{0, 0}}), 1, 1, "GND");
+    SchematicItem* tie = Named(Def(kComponentTie, {{0, 0}}), 2, 1, "T1");
+    SchematicItem* blank = Named(Def(kComponentBlank, {}), 3, 1, "B");
+    SchematicItem* r = Named(Resistor(), 9, 9, "R5");
     RenameComponents(record);
     EXPECT_EQ(GetAttributeText(ground, kAttrPart), "GND");
     EXPECT_EQ(GetAttributeText(tie, kAttrPart), "T1");
@@ -120,28 +113,37 @@ TEST_F(RenameTest, ReplaceWordRules)
 
 TEST_F(RenameTest, DefinesClashingWithNodeLabelsGetUnderscores)
 {
-    GridText* label = Text("VOUT", 5, 5);
-    label->number = 3;
+    auto label = [&](const std::string& name, int x) {
+        GridText* text = Text(name, x, 5);
+        UpdateNodeLabelFlag(*text);
+        return text;
+    };
+    GridText* vout = label("VOUT", 5);
     GridText* define = Text(".DEFINE VOUT 5", 1, 9);
-    SchematicItem* r = Part(Resistor(), 1, 1, "R1");
+    SchematicItem* r = Named(Resistor(), 1, 1, "R1");
     SetAttribute(record, r, kAttrValue, "{VOUT*2}");
     RenameDefines(record);
     EXPECT_EQ(define->text, ".DEFINE _VOUT 5");
     EXPECT_EQ(GetAttributeText(r, kAttrValue), "{_VOUT*2}");
-    EXPECT_EQ(label->text, "VOUT");
+    EXPECT_EQ(vout->text, "VOUT");
 
-    Text("_W", 7, 7)->number = 4;
-    Text("W", 8, 7)->number = 5;
+    label("_W", 20);
+    label("W", 30);
     GridText* second = Text(".define W 1", 1, 11);
-    EXPECT_EQ(RenameDefine(record, second->text), 1);
+    RenameDefines(record);
     EXPECT_EQ(second->text, ".define __W 1");
+    // A text that is no label names no node.
+    Text("X Y", 40, 5);
+    GridText* third = Text(".DEFINE X 2", 1, 13);
+    RenameDefines(record);
+    EXPECT_EQ(third->text, ".DEFINE X 2");
 }
 
 TEST_F(RenameTest, AttributeDisplayTurnsOneAttributeOffEverywhere)
 {
     ComponentDefinition* r = Resistor();
-    SchematicItem* a = Part(r, 1, 1, "R1");
-    SchematicItem* b = Part(r, 5, 1, "R2");
+    SchematicItem* a = Named(r, 1, 1, "R1");
+    SchematicItem* b = Named(r, 5, 1, "R2");
     b->page = 1;
     for (SchematicItem* item : {a, b}) {
         FindAttribute(item, kAttrPart)->display = kAttrShowValue;

@@ -90,6 +90,13 @@ protected:
         item->page = static_cast<std::int16_t>(page);
         return item;
     }
+    // A component with its part name.
+    SchematicItem* Named(ComponentDefinition* def, int x, int y, const std::string& name)
+    {
+        SchematicItem* item = Comp(def, x, y);
+        SetAttribute(record, item, kAttrPart, name);
+        return item;
+    }
     SchematicItem* Wire(int x1, int y1, int x2, int y2, int page = 0)
     {
         SchematicItem* item = ListAppendAs<SchematicItem>(doc->itemList, kKindSchematicItem);
