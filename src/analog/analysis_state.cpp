@@ -45,8 +45,59 @@ struct NodeEventChain {
 
 namespace {
 
+// Free nodes of the tick map, kept for reuse: a tick entry comes and goes with nearly every
+// time point of a digital run. The sanitizer build frees them (a use after free is still caught).
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kKeptTickNodes = 0;
+#else
+constexpr std::size_t kKeptTickNodes = 65536;
+#endif
+struct FreeNode {
+    FreeNode* next;
+};
+
+template <class T>
+struct TickNodeAllocator {
+    using value_type = T;
+    static inline FreeNode* freeNodes = nullptr;
+    static inline std::size_t freeCount = 0;
+
+    TickNodeAllocator() = default;
+    template <class U>
+    TickNodeAllocator(const TickNodeAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        if (n == 1 && freeNodes) {
+            FreeNode* p = freeNodes;
+            freeNodes = p->next;
+            --freeCount;
+            return reinterpret_cast<T*>(p);
+        }
+        return static_cast<T*>(::operator new(n * std::max(sizeof(T), sizeof(FreeNode))));
+    }
+    void deallocate(T* p, std::size_t n) noexcept
+    {
+        if (n == 1 && freeCount < kKeptTickNodes && sizeof(T) >= sizeof(FreeNode)) {
+            auto* f = reinterpret_cast<FreeNode*>(p);
+            f->next = freeNodes;
+            freeNodes = f;
+            ++freeCount;
+            return;
+        }
+        ::operator delete(p);
+    }
+    template <class U>
+    bool operator==(const TickNodeAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
+
 using OutputChain = NodeEventChain;
-using TickMap = std::map<std::uint32_t, TickChain>;
+using TickMap = std::map<std::uint32_t, TickChain, std::less<std::uint32_t>,
+                         TickNodeAllocator<std::pair<const std::uint32_t, TickChain>>>;
 struct NodeEventIndex {
     TickMap byTick;
     // Entries stay when their chain empties: an output is likely to be scheduled again.
@@ -57,10 +108,19 @@ struct NodeEventIndex {
     std::int64_t nextOrder = 1;
 };
 
+NodeEventIndex rawIndex;
+LinkedList* queueList = nullptr;
+
 NodeEventIndex& RawIndex()
 {
-    static NodeEventIndex index;
-    return index;
+    return rawIndex;
+}
+
+// The breakpoint queue; the registry's lists never move.
+LinkedList& Queue()
+{
+    if (!queueList) queueList = &DeviceList(kTimeBreakpointList);
+    return *queueList;
 }
 
 std::uint64_t OutputKey(std::int32_t node, std::int32_t device)
@@ -139,7 +199,7 @@ TimeBreakpointRecord* EventBefore(const NodeEventIndex& index, TickMap::iterator
 TimeBreakpointRecord* PastPlainEntries(TimeBreakpointRecord* before, std::uint32_t time,
                                        const TimeBreakpointRecord* self)
 {
-    TimeBreakpointRecord* after = before ? ListNext(before) : ListHead<TimeBreakpointRecord>(DeviceList(kTimeBreakpointList));
+    TimeBreakpointRecord* after = before ? ListNext(before) : ListHead<TimeBreakpointRecord>(Queue());
     while (after && after != self && !after->nodeEvent && after->time <= time) {
         before = after;
         after = ListNext(after);
@@ -197,7 +257,7 @@ void UnindexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
 NodeEventIndex& Index()
 {
     NodeEventIndex& index = RawIndex();
-    const LinkedList& queue = DeviceList(kTimeBreakpointList);
+    const LinkedList& queue = Queue();
     if (static_cast<std::size_t>(queue.count) < index.count || (queue.count == 0 && index.count != 0)) {
         ResetIndex(index);
         for (TimeBreakpointRecord* r = ListHead<TimeBreakpointRecord>(queue); r; r = ListNext(r))
@@ -227,7 +287,7 @@ int LinkNodeEvent(NodeEventIndex& index, OutputChain& chain, std::uint32_t time,
     } catch (const std::bad_alloc&) {
         return 15002;
     }
-    ListLinkAfter(DeviceList(kTimeBreakpointList), PastPlainEntries(before, time, nullptr), fresh.release());
+    ListLinkAfter(Queue(), PastPlainEntries(before, time, nullptr), fresh.release());
     return 0;
 }
 
@@ -315,7 +375,7 @@ void RemoveNodeEvent(TimeBreakpointRecord* event)
 {
     if (!event) return;
     NodeEventIndex& index = Index();
-    LinkedList& queue = DeviceList(kTimeBreakpointList);
+    LinkedList& queue = Queue();
     if (!Indexed(index, event)) {
         ListRemove(queue, event);
         return;

@@ -65,16 +65,6 @@ std::uint16_t PresentOutput(const DigitalDeviceTables& d, int node, int output)
 
 }  // namespace
 
-int OutputOnNode(const DigitalDeviceTables& d, int device, int node)
-{
-    if (device <= 0 || node <= 0 || node > d.nodeCount) return -1;
-    // The node's driver slots name the output: no walk over a wide device's outputs.
-    const std::size_t n = static_cast<std::size_t>(node);
-    for (int s = d.driverStart[n]; s < d.driverStart[n + 1]; ++s)
-        if (d.driverDevice[static_cast<std::size_t>(s)] == device) return d.driverOutput[static_cast<std::size_t>(s)];
-    return -1;
-}
-
 int TransitionDelay(std::uint16_t oldState, std::uint16_t newState, int lowStrength, int highStrength, int selection,
                     const std::vector<std::int32_t>& delayRecord, bool tristate)
 {
