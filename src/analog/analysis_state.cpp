@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <map>
 #include <memory>
 #include <new>
-#include <unordered_map>
+#include <vector>
 
 #include "core/device_lists.h"
 
@@ -98,11 +99,186 @@ struct TickNodeAllocator {
 using OutputChain = NodeEventChain;
 using TickMap = std::map<std::uint32_t, TickChain, std::less<std::uint32_t>,
                          TickNodeAllocator<std::pair<const std::uint32_t, TickChain>>>;
+
+// The ticks that hold node events, in order. The earliest few sit in a short array, latest
+// first, where a digital run queues and applies nearly all of its events; the rest (often a
+// stimulus's whole future) in a tree. Every tick of the array lies before every tick of the
+// tree, and the array is empty only when the tree is. A chain reference stays valid until the
+// next Entry or Erase.
+class TickIndex {
+public:
+    TickIndex() { near_.reserve(kNear + 1); }
+
+    TickChain* Find(std::uint32_t time)
+    {
+        if (InTree(time)) {
+            auto it = far_.find(time);
+            return it == far_.end() ? nullptr : &it->second;
+        }
+        for (std::size_t i = near_.size(); i-- > 0;) {
+            if (near_[i].time == time) return &near_[i].chain;
+            if (near_[i].time > time) break;
+        }
+        return nullptr;
+    }
+
+    // The tick's chain, made when missing. May throw std::bad_alloc (nothing changed then).
+    TickChain& Entry(std::uint32_t time)
+    {
+        if (InTree(time)) {
+            auto it = far_.rbegin()->first < time ? far_.end() : far_.lower_bound(time);
+            if (it != far_.end() && it->first == time) return it->second;
+            return far_.emplace_hint(it, time, TickChain())->second;
+        }
+        // From the earliest tick on: new events mostly fall just after the present one.
+        std::size_t i = near_.size();
+        while (i > 0 && near_[i - 1].time < time) --i;
+        if (i > 0 && near_[i - 1].time == time) return near_[i - 1].chain;
+        if (near_.size() >= kNear) {
+            // Later than every tick of a full array (the tree is empty then): the tree's first.
+            if (i == 0) return far_.emplace_hint(far_.begin(), time, TickChain())->second;
+            far_.emplace_hint(far_.begin(), near_.front().time, near_.front().chain);
+            near_.erase(near_.begin());
+            --i;
+        }
+        near_.insert(near_.begin() + static_cast<std::ptrdiff_t>(i), Tick{time, TickChain()});
+        return near_[i].chain;
+    }
+
+    // The chain of the latest tick before the time, or null.
+    TickChain* Before(std::uint32_t time)
+    {
+        if (InTree(time)) {
+            auto it = far_.lower_bound(time);
+            return it != far_.begin() ? &std::prev(it)->second : &near_.front().chain;
+        }
+        TickChain* before = nullptr;
+        for (std::size_t i = near_.size(); i-- > 0 && near_[i].time < time;) before = &near_[i].chain;
+        return before;
+    }
+
+    TickChain* First() { return near_.empty() ? nullptr : &near_.back().chain; }
+
+    void Erase(std::uint32_t time)
+    {
+        if (InTree(time)) {
+            far_.erase(time);
+            return;
+        }
+        for (std::size_t i = near_.size(); i-- > 0;)
+            if (near_[i].time == time) {
+                near_.erase(near_.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        if (near_.empty() && !far_.empty()) Refill();
+    }
+
+    void Clear()
+    {
+        near_.clear();
+        far_.clear();
+    }
+
+    // The chains of the ticks up to the time, earliest first.
+    template <class F>
+    void UpTo(std::uint32_t time, F&& f) const
+    {
+        for (std::size_t i = near_.size(); i-- > 0;) {
+            if (near_[i].time > time) return;
+            f(near_[i].chain);
+        }
+        for (const auto& [tick, chain] : far_) {
+            if (tick > time) return;
+            f(chain);
+        }
+    }
+
+private:
+    struct Tick {
+        std::uint32_t time;
+        TickChain chain;
+    };
+    static constexpr std::size_t kNear = 32;
+
+    bool InTree(std::uint32_t time) const { return !far_.empty() && time > near_.front().time; }
+
+    // The tree's earliest ticks into the empty array (its capacity is kept, so nothing throws).
+    void Refill()
+    {
+        const std::size_t n = std::min(kNear / 2, far_.size());
+        near_.resize(n);
+        for (std::size_t i = n; i-- > 0;) {
+            auto first = far_.begin();
+            near_[i] = Tick{first->first, first->second};
+            far_.erase(first);
+        }
+    }
+
+    std::vector<Tick> near_;  // latest first
+    TickMap far_;
+};
+
+// The chain of every output (node, device) ever queued to, by an open-addressed table: the
+// lookup comes with every queued event. Chains never move (records point at theirs) and stay
+// when they empty, as an output is likely to be scheduled again.
+class OutputChains {
+public:
+    // May throw std::bad_alloc (nothing changed then).
+    OutputChain& operator[](std::uint64_t key)
+    {
+        if ((used_ + 1) * 2 > slots_.size()) Grow();
+        Slot& slot = slots_[Place(key)];
+        if (!slot.chain) {
+            chains_.emplace_back();
+            slot = {key, &chains_.back()};
+            ++used_;
+        }
+        return *slot.chain;
+    }
+
+    OutputChain* Find(std::uint64_t key) const
+    {
+        return slots_.empty() ? nullptr : slots_[Place(key)].chain;
+    }
+
+    void Clear()
+    {
+        slots_.clear();
+        chains_.clear();
+        used_ = 0;
+    }
+
+private:
+    struct Slot {
+        std::uint64_t key = 0;
+        OutputChain* chain = nullptr;  // null: free
+    };
+
+    // The key's slot, or the free slot where it belongs.
+    std::size_t Place(std::uint64_t key) const
+    {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+        while (slots_[i].chain && slots_[i].key != key) i = (i + 1) & mask;
+        return i;
+    }
+
+    void Grow()
+    {
+        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.chain) slots_[Place(slot.key)] = slot;
+    }
+
+    std::vector<Slot> slots_;
+    std::deque<OutputChain> chains_;
+    std::size_t used_ = 0;
+};
+
 struct NodeEventIndex {
-    TickMap byTick;
-    // Entries stay when their chain empties: an output is likely to be scheduled again.
-    std::unordered_map<std::uint64_t, OutputChain> byOutput;
-    TickMap::iterator recent = byTick.end();  // the tick last queued to, or end
+    TickIndex byTick;
+    OutputChains byOutput;
     std::size_t count = 0;
     std::uint32_t generation = 1;
     std::int64_t nextOrder = 1;
@@ -140,21 +316,10 @@ bool QueuedBefore(const TimeBreakpointRecord* a, std::uint32_t time, std::int64_
 
 void ResetIndex(NodeEventIndex& index)
 {
-    index.byTick.clear();
-    index.byOutput.clear();
-    index.recent = index.byTick.end();
+    index.byTick.Clear();
+    index.byOutput.Clear();
     index.count = 0;
     ++index.generation;  // every record indexed so far reads as not indexed
-}
-
-// The tick's entry, made when missing. May throw std::bad_alloc (nothing changed then).
-TickMap::iterator TickEntry(NodeEventIndex& index, std::uint32_t time)
-{
-    if (index.recent != index.byTick.end() && index.recent->first == time) return index.recent;
-    auto it = index.byTick.lower_bound(time);
-    if (it == index.byTick.end() || it->first != time) it = index.byTick.emplace_hint(it, time, TickChain());
-    index.recent = it;
-    return it;
 }
 
 void LinkOutput(OutputChain& chain, TimeBreakpointRecord* event)
@@ -185,15 +350,6 @@ void UnlinkOutput(TimeBreakpointRecord* event)
     event->outputChain = nullptr;
 }
 
-// The last indexed event queued before (time, order) in the tick's chain or an earlier one.
-TimeBreakpointRecord* EventBefore(const NodeEventIndex& index, TickMap::iterator tick, std::int64_t order)
-{
-    TimeBreakpointRecord* before = tick->second.last;
-    while (before && before->order >= order) before = before->tickPrev;
-    if (before) return before;
-    return tick == index.byTick.begin() ? nullptr : std::prev(tick)->second.last;
-}
-
 // The queue entry just before a place after `event` (an indexed event or null): past the
 // plain entries of earlier or equal ticks.
 TimeBreakpointRecord* PastPlainEntries(TimeBreakpointRecord* before, std::uint32_t time,
@@ -211,9 +367,12 @@ TimeBreakpointRecord* PastPlainEntries(TimeBreakpointRecord* before, std::uint32
 // May throw std::bad_alloc before anything changed.
 TimeBreakpointRecord* IndexEvent(NodeEventIndex& index, TimeBreakpointRecord* event, OutputChain& chain)
 {
-    const TickMap::iterator tick = TickEntry(index, event->time);
-    TimeBreakpointRecord* before = EventBefore(index, tick, event->order);
-    TickChain& events = tick->second;
+    TickChain& events = index.byTick.Entry(event->time);
+    // The last event queued before (time, order): in the tick's chain or an earlier tick's.
+    TimeBreakpointRecord* before = events.last;
+    while (before && before->order >= event->order) before = before->tickPrev;
+    if (!before)
+        if (const TickChain* earlier = index.byTick.Before(event->time)) before = earlier->last;
     TimeBreakpointRecord* tickBefore = before && before->time == event->time ? before : nullptr;
     TimeBreakpointRecord* tickAfter = tickBefore ? tickBefore->tickNext : events.first;
     event->tickPrev = tickBefore;
@@ -234,16 +393,10 @@ void UnindexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
     if (before) before->tickNext = after;
     if (after) after->tickPrev = before;
     if (!before || !after) {
-        // Applied events leave from the first tick.
-        auto tick = index.byTick.begin();
-        if (tick == index.byTick.end() || tick->first != event->time) tick = index.byTick.find(event->time);
-        if (tick != index.byTick.end()) {
-            if (!before) tick->second.first = after;
-            if (!after) tick->second.last = before;
-            if (!tick->second.first) {
-                if (index.recent == tick) index.recent = index.byTick.end();
-                index.byTick.erase(tick);
-            }
+        if (TickChain* tick = index.byTick.Find(event->time)) {
+            if (!before) tick->first = after;
+            if (!after) tick->last = before;
+            if (!tick->first) index.byTick.Erase(event->time);
         }
     }
     event->tickPrev = event->tickNext = nullptr;
@@ -254,15 +407,19 @@ void UnindexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
 
 // The index, made again from the queue when the queue was emptied or cut behind its back
 // (a cleared device list frees the records without telling the index).
-NodeEventIndex& Index()
+[[gnu::noinline]] void RebuildIndex(NodeEventIndex& index, const LinkedList& queue)
+{
+    ResetIndex(index);
+    for (TimeBreakpointRecord* r = ListHead<TimeBreakpointRecord>(queue); r; r = ListNext(r))
+        if (r->nodeEvent) IndexEvent(index, r, index.byOutput[OutputKey(r->word1, r->word2)]);
+}
+
+inline NodeEventIndex& Index()
 {
     NodeEventIndex& index = RawIndex();
     const LinkedList& queue = Queue();
-    if (static_cast<std::size_t>(queue.count) < index.count || (queue.count == 0 && index.count != 0)) {
-        ResetIndex(index);
-        for (TimeBreakpointRecord* r = ListHead<TimeBreakpointRecord>(queue); r; r = ListNext(r))
-            if (r->nodeEvent) IndexEvent(index, r, index.byOutput[OutputKey(r->word1, r->word2)]);
-    }
+    if (static_cast<std::size_t>(queue.count) < index.count || (queue.count == 0 && index.count != 0)) [[unlikely]]
+        RebuildIndex(index, queue);
     return index;
 }
 
@@ -338,24 +495,24 @@ int RestoreNodeEvent(std::uint32_t time, std::int64_t order, std::uint8_t lowStr
 void DueNodeEvents(std::uint32_t time, std::vector<TimeBreakpointRecord*>& events)
 {
     events.clear();
-    for (const auto& [tick, chain] : Index().byTick) {
-        if (tick > time) break;
+    Index().byTick.UpTo(time, [&](const TickChain& chain) {
         for (TimeBreakpointRecord* event = chain.first; event; event = event->tickNext) events.push_back(event);
-    }
+    });
 }
 
 TimeBreakpointRecord* FirstNodeEvent()
 {
     NodeEventIndex& index = Index();
-    return index.byTick.empty() ? nullptr : index.byTick.begin()->second.first;
+    const TickChain* first = index.byTick.First();
+    return first ? first->first : nullptr;
 }
 
 TimeBreakpointRecord* FindNodeEvent(std::uint32_t time, std::int64_t order)
 {
     NodeEventIndex& index = Index();
-    auto tick = index.byTick.find(time);
-    if (tick == index.byTick.end()) return nullptr;
-    for (TimeBreakpointRecord* event = tick->second.last; event && event->order >= order; event = event->tickPrev)
+    const TickChain* tick = index.byTick.Find(time);
+    if (!tick) return nullptr;
+    for (TimeBreakpointRecord* event = tick->last; event && event->order >= order; event = event->tickPrev)
         if (event->order == order) return event;
     return nullptr;
 }
@@ -364,9 +521,8 @@ std::vector<TimeBreakpointRecord*> NodeEventsOf(std::int32_t node, std::int32_t 
 {
     std::vector<TimeBreakpointRecord*> events;
     NodeEventIndex& index = Index();
-    auto output = index.byOutput.find(OutputKey(node, device));
-    if (output != index.byOutput.end())
-        for (TimeBreakpointRecord* event = output->second.first; event; event = event->outputNext)
+    if (const OutputChain* output = index.byOutput.Find(OutputKey(node, device)))
+        for (TimeBreakpointRecord* event = output->first; event; event = event->outputNext)
             events.push_back(event);
     return events;
 }
@@ -385,10 +541,8 @@ void RemoveNodeEvent(TimeBreakpointRecord* event)
     TimeBreakpointRecord* before = nullptr;
     if (queue.head != event) {
         TimeBreakpointRecord* previous = event->tickPrev;
-        if (!previous) {
-            auto tick = index.byTick.find(event->time);
-            if (tick != index.byTick.end() && tick != index.byTick.begin()) previous = std::prev(tick)->second.last;
-        }
+        if (!previous)
+            if (const TickChain* earlier = index.byTick.Before(event->time)) previous = earlier->last;
         before = PastPlainEntries(previous, event->time, event);
     }
     UnindexEvent(index, event);
