@@ -126,7 +126,10 @@ public:
     TickChain& Entry(std::uint32_t time)
     {
         if (InTree(time)) {
-            auto it = far_.rbegin()->first < time ? far_.end() : far_.lower_bound(time);
+            // Stimuli are queued in time order: mostly at the last tick or after it.
+            const auto last = std::prev(far_.end());
+            if (last->first == time) return last->second;
+            auto it = last->first < time ? far_.end() : far_.lower_bound(time);
             if (it != far_.end() && it->first == time) return it->second;
             return far_.emplace_hint(it, time, TickChain())->second;
         }
@@ -149,7 +152,8 @@ public:
     TickChain* Before(std::uint32_t time)
     {
         if (InTree(time)) {
-            auto it = far_.lower_bound(time);
+            const auto last = std::prev(far_.end());
+            auto it = last->first < time ? far_.end() : last->first == time ? last : far_.lower_bound(time);
             return it != far_.begin() ? &std::prev(it)->second : &near_.front().chain;
         }
         TickChain* before = nullptr;
