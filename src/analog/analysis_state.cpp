@@ -46,22 +46,52 @@ struct NodeEventChain {
 
 namespace {
 
-// Free nodes of the tick map, kept for reuse: a tick entry comes and goes with nearly every
-// time point of a digital run. The sanitizer build frees them (a use after free is still caught).
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kKeptTickNodes = 0;
-#else
-constexpr std::size_t kKeptTickNodes = 65536;
-#endif
-struct FreeNode {
-    FreeNode* next;
+// Freed blocks of one size, kept for reuse and linked through their first bytes: breakpoint
+// records and tick entries come and go with nearly every digital event. The program is
+// single-threaded; the sanitizer build frees every block, so that a use after free is caught.
+class FreeBlocks {
+public:
+    explicit constexpr FreeBlocks(std::size_t limit) : limit_(limit) {}
+    void* Take() noexcept
+    {
+        Block* block = head_;
+        if (block) {
+            head_ = block->next;
+            --count_;
+        }
+        return block;
+    }
+    // False when enough are kept already (the caller frees it).
+    bool Keep(void* p) noexcept
+    {
+        if (count_ >= limit_) return false;
+        auto* block = static_cast<Block*>(p);
+        block->next = head_;
+        head_ = block;
+        ++count_;
+        return true;
+    }
+    static constexpr std::size_t kMinimumSize = sizeof(void*);
+
+private:
+    struct Block {
+        Block* next;
+    };
+    Block* head_ = nullptr;
+    std::size_t count_ = 0;
+    std::size_t limit_;
 };
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kKeptBlocks = 0;
+#else
+constexpr std::size_t kKeptBlocks = 65536;  // records: about 10 MB at most
+#endif
 
 template <class T>
 struct TickNodeAllocator {
     using value_type = T;
-    static inline FreeNode* freeNodes = nullptr;
-    static inline std::size_t freeCount = 0;
+    static inline FreeBlocks freeNodes{kKeptBlocks};
 
     TickNodeAllocator() = default;
     template <class U>
@@ -70,23 +100,13 @@ struct TickNodeAllocator {
     }
     T* allocate(std::size_t n)
     {
-        if (n == 1 && freeNodes) {
-            FreeNode* p = freeNodes;
-            freeNodes = p->next;
-            --freeCount;
-            return reinterpret_cast<T*>(p);
-        }
-        return static_cast<T*>(::operator new(n * std::max(sizeof(T), sizeof(FreeNode))));
+        if (n == 1)
+            if (void* p = freeNodes.Take()) return static_cast<T*>(p);
+        return static_cast<T*>(::operator new(n * std::max(sizeof(T), FreeBlocks::kMinimumSize)));
     }
     void deallocate(T* p, std::size_t n) noexcept
     {
-        if (n == 1 && freeCount < kKeptTickNodes && sizeof(T) >= sizeof(FreeNode)) {
-            auto* f = reinterpret_cast<FreeNode*>(p);
-            f->next = freeNodes;
-            freeNodes = f;
-            ++freeCount;
-            return;
-        }
+        if (n == 1 && freeNodes.Keep(p)) return;
         ::operator delete(p);
     }
     template <class U>
@@ -600,18 +620,7 @@ std::size_t NodeEventCount()
 
 namespace {
 
-// Freed breakpoint records, linked through their first bytes. The program is single-threaded;
-// the sanitizer build frees every record so that a use after free is still caught.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kKeptRecords = 0;
-#else
-constexpr std::size_t kKeptRecords = 65536;  // about 10 MB at most
-#endif
-struct FreeRecord {
-    FreeRecord* next;
-};
-FreeRecord* freeRecords = nullptr;
-std::size_t freeRecordCount = 0;
+FreeBlocks freeRecords{kKeptBlocks};
 
 }  // namespace
 
@@ -623,26 +632,14 @@ void* TimeBreakpointRecord::operator new(std::size_t size)
 
 void* TimeBreakpointRecord::operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    if (size == sizeof(TimeBreakpointRecord) && freeRecords) {
-        FreeRecord* p = freeRecords;
-        freeRecords = p->next;
-        --freeRecordCount;
-        return p;
-    }
+    if (size == sizeof(TimeBreakpointRecord))
+        if (void* p = freeRecords.Take()) return p;
     return ::operator new(std::max(size, sizeof(TimeBreakpointRecord)), std::nothrow);
 }
 
 void TimeBreakpointRecord::operator delete(void* p) noexcept
 {
-    if (!p) return;
-    if (freeRecordCount < kKeptRecords) {
-        auto* f = static_cast<FreeRecord*>(p);
-        f->next = freeRecords;
-        freeRecords = f;
-        ++freeRecordCount;
-        return;
-    }
-    ::operator delete(p);
+    if (p && !freeRecords.Keep(p)) ::operator delete(p);
 }
 
 void TimeBreakpointRecord::operator delete(void* p, const std::nothrow_t&) noexcept
