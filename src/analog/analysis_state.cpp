@@ -85,7 +85,10 @@ private:
 #if defined(__SANITIZE_ADDRESS__)
 constexpr std::size_t kKeptBlocks = 0;
 #else
-constexpr std::size_t kKeptBlocks = 65536;  // records: about 10 MB at most
+// Enough for the records a run takes and frees at every step. Not more: the stimuli of a whole
+// run are queued at its start, and blocks kept from an earlier run would scatter them over the
+// heap where fresh ones lie in time order.
+constexpr std::size_t kKeptBlocks = 4096;
 #endif
 
 template <class T>
