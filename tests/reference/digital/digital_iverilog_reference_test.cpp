@@ -10,6 +10,7 @@
 // compared from the time every driver has changed once.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,7 +39,20 @@ struct RefCircuit {
     std::map<std::string, std::vector<std::pair<std::uint32_t, int>>> stimuli;  // node: (time, 0/1)
     std::uint32_t end = 1000;
     std::uint32_t compareFrom = 0;  // states are compared from here on
+    // The delay selection of the plain gates (1 minimum, 2 typical, 3 maximum): the gates' rise
+    // and fall delays sit at the selected place of their triples, other values beside them.
+    int selection = 2;
 };
+
+// A triple whose selected entry is the delay and whose other entries differ from it, so that a
+// wrong selection shows in the event times.
+std::array<std::int32_t, 3> Triple(int delay, int selection)
+{
+    std::array<std::int32_t, 3> triple{};
+    for (int j = 0; j < 3; ++j)
+        triple[static_cast<std::size_t>(j)] = std::max(0, delay + 4 * (j - (selection - 1)));
+    return triple;
+}
 
 int Primitive(const std::string& kind)
 {
@@ -110,7 +124,9 @@ std::map<std::string, std::string> RunHere(const RefCircuit& rc)
             program->device = device;
             c.Spec(device).record = std::move(record);
         } else {
-            device = c.Gate(Primitive(g.kind), g.inputs, g.output, g.rise, g.fall);
+            const std::array<std::int32_t, 3> rise = Triple(g.rise, rc.selection), fall = Triple(g.fall, rc.selection);
+            device = c.Add(Primitive(g.kind), kClassGate, g.inputs, {g.output},
+                           GateDelays(rise[0], rise[1], rise[2], fall[0], fall[1], fall[2]), rc.selection);
         }
         if (g.weak) c.Spec(device).drvh = c.Spec(device).drvl = 1e3;
     }
@@ -321,6 +337,27 @@ TEST(DigitalIverilogReference, FourBitRippleAdder)
     }
     rc.end = 2100;
     Compare(rc, "adder");
+}
+
+// The adder with each gate's delays spread over minimum, typical and maximum: the selected
+// ones must give Verilog's events, with any of the three selections.
+TEST(DigitalIverilogReference, FourBitRippleAdderAtEachDelaySelection)
+{
+    for (int selection : {1, 3}) {
+        RefCircuit rc;
+        AdderInputs(rc, 11);
+        rc.selection = selection;
+        for (int bit = 0; bit < 4; ++bit) {
+            const std::string i = std::to_string(bit), n = std::to_string(bit + 1);
+            rc.gates.push_back({"xor", {"a" + i, "b" + i}, "p" + i, "", 4, 4});
+            rc.gates.push_back({"nand", {"a" + i, "b" + i}, "gn" + i, "", 3, 3});
+            rc.gates.push_back({"xor", {"p" + i, "c" + i}, "s" + i, "", 5, 5});
+            rc.gates.push_back({"nand", {"p" + i, "c" + i}, "tn" + i, "", 2, 2});
+            rc.gates.push_back({"nand", {"gn" + i, "tn" + i}, "c" + n, "", 3, 3});
+        }
+        rc.end = 2100;
+        Compare(rc, "adder_selection_" + std::to_string(selection));
+    }
 }
 
 TEST(DigitalIverilogReference, AdderAsLogicExpressionsWithPinDelays)
