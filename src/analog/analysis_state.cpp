@@ -15,10 +15,13 @@ namespace kq5 {
 
 namespace {
 
+// Made before any other object (constant-initialized), so that no static of another file can
+// reach it unmade, and reached without a guard: the digital queue asks for every event.
+constinit AnalysisState analysisState;
+
 AnalysisState& State()
 {
-    static AnalysisState state;
-    return state;
+    return analysisState;
 }
 
 std::uint32_t TickDistance(std::uint32_t a, std::uint32_t b)
