@@ -149,11 +149,9 @@ double CpuOfChildren()
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6;
 }
 
-// The CPU seconds of vvp's run phase, or a negative value when iverilog or vvp failed.
-double RunVvp(const Design& design, const std::string& name)
+// vvp's CPU seconds with the vectors less those without them, each the best of its runs.
+double TimeVvp(const Design& design, const std::filesystem::path& dir)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kq5_digital_bench_" + name);
-    std::filesystem::create_directories(dir);
     {
         std::ofstream out(dir / "vectors.txt");
         for (const std::vector<int>& vector : design.vectors) {
@@ -175,6 +173,18 @@ double RunVvp(const Design& design, const std::string& name)
         }
     }
     return times[1] - times[0];
+}
+
+// The CPU seconds of vvp's run phase, or a negative value when iverilog or vvp failed. The
+// working directory goes again afterwards.
+double RunVvp(const Design& design, const std::string& name)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kq5_digital_bench_" + name);
+    std::filesystem::create_directories(dir);
+    const double seconds = TimeVvp(design, dir);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+    return seconds;
 }
 
 bool gRunVvp = true;

@@ -265,6 +265,9 @@ std::map<std::string, std::string> RunIverilog(const RefCircuit& rc, const std::
         }
         traces[n] = text;
     }
+    // The directory stays only for a look at what failed.
+    std::error_code ignored;
+    if (status == 0) std::filesystem::remove_all(dir, ignored);
     return traces;
 }
 
