@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <map>
 #include <memory>
 #include <new>
-#include <unordered_map>
+#include <vector>
 
 #include "core/device_lists.h"
 
@@ -14,10 +15,13 @@ namespace kq5 {
 
 namespace {
 
+// Made before any other object (constant-initialized), so that no static of another file can
+// reach it unmade, and reached without a guard: the digital queue asks for every event.
+constinit AnalysisState analysisState;
+
 AnalysisState& State()
 {
-    static AnalysisState state;
-    return state;
+    return analysisState;
 }
 
 std::uint32_t TickDistance(std::uint32_t a, std::uint32_t b)
@@ -45,22 +49,284 @@ struct NodeEventChain {
 
 namespace {
 
+// Freed blocks of one size, kept for reuse and linked through their first bytes: breakpoint
+// records and tick entries come and go with nearly every digital event. The program is
+// single-threaded; the sanitizer build frees every block, so that a use after free is caught.
+class FreeBlocks {
+public:
+    explicit constexpr FreeBlocks(std::size_t limit) : limit_(limit) {}
+    void* Take() noexcept
+    {
+        Block* block = head_;
+        if (block) {
+            head_ = block->next;
+            --count_;
+        }
+        return block;
+    }
+    // False when enough are kept already (the caller frees it).
+    bool Keep(void* p) noexcept
+    {
+        if (count_ >= limit_) return false;
+        auto* block = static_cast<Block*>(p);
+        block->next = head_;
+        head_ = block;
+        ++count_;
+        return true;
+    }
+    static constexpr std::size_t kMinimumSize = sizeof(void*);
+
+private:
+    struct Block {
+        Block* next;
+    };
+    Block* head_ = nullptr;
+    std::size_t count_ = 0;
+    std::size_t limit_;
+};
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kKeptBlocks = 0;
+#else
+// Enough for the records a run takes and frees at every step. Not more: the stimuli of a whole
+// run are queued at its start, and blocks kept from an earlier run would scatter them over the
+// heap where fresh ones lie in time order.
+constexpr std::size_t kKeptBlocks = 4096;
+#endif
+
+template <class T>
+struct TickNodeAllocator {
+    using value_type = T;
+    static inline FreeBlocks freeNodes{kKeptBlocks};
+
+    TickNodeAllocator() = default;
+    template <class U>
+    TickNodeAllocator(const TickNodeAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        if (n == 1)
+            if (void* p = freeNodes.Take()) return static_cast<T*>(p);
+        return static_cast<T*>(::operator new(n * std::max(sizeof(T), FreeBlocks::kMinimumSize)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept
+    {
+        if (n == 1 && freeNodes.Keep(p)) return;
+        ::operator delete(p);
+    }
+    template <class U>
+    bool operator==(const TickNodeAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
+
 using OutputChain = NodeEventChain;
-using TickMap = std::map<std::uint32_t, TickChain>;
+using TickMap = std::map<std::uint32_t, TickChain, std::less<std::uint32_t>,
+                         TickNodeAllocator<std::pair<const std::uint32_t, TickChain>>>;
+
+// The ticks that hold node events, in order. The earliest few sit in a short array, latest
+// first, where a digital run queues and applies nearly all of its events; the rest (often a
+// stimulus's whole future) in a tree. Every tick of the array lies before every tick of the
+// tree, and the array is empty only when the tree is. A chain reference stays valid until the
+// next Entry or Erase.
+class TickIndex {
+public:
+    TickIndex() { near_.reserve(kNear + 1); }
+
+    TickChain* Find(std::uint32_t time)
+    {
+        if (InTree(time)) {
+            auto it = far_.find(time);
+            return it == far_.end() ? nullptr : &it->second;
+        }
+        for (std::size_t i = near_.size(); i-- > 0;) {
+            if (near_[i].time == time) return &near_[i].chain;
+            if (near_[i].time > time) break;
+        }
+        return nullptr;
+    }
+
+    // The tick's chain, made when missing. May throw std::bad_alloc (nothing changed then).
+    TickChain& Entry(std::uint32_t time)
+    {
+        if (InTree(time)) {
+            // Stimuli are queued in time order: mostly at the last tick or after it.
+            const auto last = std::prev(far_.end());
+            if (last->first == time) return last->second;
+            auto it = last->first < time ? far_.end() : far_.lower_bound(time);
+            if (it != far_.end() && it->first == time) return it->second;
+            return far_.emplace_hint(it, time, TickChain())->second;
+        }
+        // From the earliest tick on: new events mostly fall just after the present one.
+        std::size_t i = near_.size();
+        while (i > 0 && near_[i - 1].time < time) --i;
+        if (i > 0 && near_[i - 1].time == time) return near_[i - 1].chain;
+        if (near_.size() >= kNear) {
+            // Later than every tick of a full array (the tree is empty then): the tree's first.
+            if (i == 0) return far_.emplace_hint(far_.begin(), time, TickChain())->second;
+            far_.emplace_hint(far_.begin(), near_.front().time, near_.front().chain);
+            near_.erase(near_.begin());
+            --i;
+        }
+        near_.insert(near_.begin() + static_cast<std::ptrdiff_t>(i), Tick{time, TickChain()});
+        return near_[i].chain;
+    }
+
+    // The chain of the latest tick before the time, or null.
+    TickChain* Before(std::uint32_t time)
+    {
+        if (InTree(time)) {
+            const auto last = std::prev(far_.end());
+            auto it = last->first < time ? far_.end() : last->first == time ? last : far_.lower_bound(time);
+            return it != far_.begin() ? &std::prev(it)->second : &near_.front().chain;
+        }
+        TickChain* before = nullptr;
+        for (std::size_t i = near_.size(); i-- > 0 && near_[i].time < time;) before = &near_[i].chain;
+        return before;
+    }
+
+    TickChain* First() { return near_.empty() ? nullptr : &near_.back().chain; }
+
+    void Erase(std::uint32_t time)
+    {
+        if (InTree(time)) {
+            far_.erase(time);
+            return;
+        }
+        for (std::size_t i = near_.size(); i-- > 0;)
+            if (near_[i].time == time) {
+                near_.erase(near_.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        if (near_.empty() && !far_.empty()) Refill();
+    }
+
+    void Clear()
+    {
+        near_.clear();
+        far_.clear();
+    }
+
+    // The chains of the ticks up to the time, earliest first.
+    template <class F>
+    void UpTo(std::uint32_t time, F&& f) const
+    {
+        for (std::size_t i = near_.size(); i-- > 0;) {
+            if (near_[i].time > time) return;
+            f(near_[i].chain);
+        }
+        for (const auto& [tick, chain] : far_) {
+            if (tick > time) return;
+            f(chain);
+        }
+    }
+
+private:
+    struct Tick {
+        std::uint32_t time;
+        TickChain chain;
+    };
+    static constexpr std::size_t kNear = 32;
+
+    bool InTree(std::uint32_t time) const { return !far_.empty() && time > near_.front().time; }
+
+    // The tree's earliest ticks into the empty array (its capacity is kept, so nothing throws).
+    void Refill()
+    {
+        const std::size_t n = std::min(kNear / 2, far_.size());
+        near_.resize(n);
+        for (std::size_t i = n; i-- > 0;) {
+            auto first = far_.begin();
+            near_[i] = Tick{first->first, first->second};
+            far_.erase(first);
+        }
+    }
+
+    std::vector<Tick> near_;  // latest first
+    TickMap far_;
+};
+
+// The chain of every output (node, device) ever queued to, by an open-addressed table: the
+// lookup comes with every queued event. Chains never move (records point at theirs) and stay
+// when they empty, as an output is likely to be scheduled again.
+class OutputChains {
+public:
+    // May throw std::bad_alloc (nothing changed then).
+    OutputChain& operator[](std::uint64_t key)
+    {
+        if ((used_ + 1) * 2 > slots_.size()) Grow();
+        Slot& slot = slots_[Place(key)];
+        if (!slot.chain) {
+            chains_.emplace_back();
+            slot = {key, &chains_.back()};
+            ++used_;
+        }
+        return *slot.chain;
+    }
+
+    OutputChain* Find(std::uint64_t key) const
+    {
+        return slots_.empty() ? nullptr : slots_[Place(key)].chain;
+    }
+
+    void Clear()
+    {
+        slots_.clear();
+        chains_.clear();
+        used_ = 0;
+    }
+
+private:
+    struct Slot {
+        std::uint64_t key = 0;
+        OutputChain* chain = nullptr;  // null: free
+    };
+
+    // The key's slot, or the free slot where it belongs.
+    std::size_t Place(std::uint64_t key) const
+    {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+        while (slots_[i].chain && slots_[i].key != key) i = (i + 1) & mask;
+        return i;
+    }
+
+    void Grow()
+    {
+        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.chain) slots_[Place(slot.key)] = slot;
+    }
+
+    std::vector<Slot> slots_;
+    std::deque<OutputChain> chains_;
+    std::size_t used_ = 0;
+};
+
 struct NodeEventIndex {
-    TickMap byTick;
-    // Entries stay when their chain empties: an output is likely to be scheduled again.
-    std::unordered_map<std::uint64_t, OutputChain> byOutput;
-    TickMap::iterator recent = byTick.end();  // the tick last queued to, or end
+    TickIndex byTick;
+    OutputChains byOutput;
     std::size_t count = 0;
     std::uint32_t generation = 1;
     std::int64_t nextOrder = 1;
 };
 
+NodeEventIndex rawIndex;
+LinkedList* queueList = nullptr;
+
 NodeEventIndex& RawIndex()
 {
-    static NodeEventIndex index;
-    return index;
+    return rawIndex;
+}
+
+// The breakpoint queue; the registry's lists never move.
+LinkedList& Queue()
+{
+    if (!queueList) queueList = &DeviceList(kTimeBreakpointList);
+    return *queueList;
 }
 
 std::uint64_t OutputKey(std::int32_t node, std::int32_t device)
@@ -80,21 +346,10 @@ bool QueuedBefore(const TimeBreakpointRecord* a, std::uint32_t time, std::int64_
 
 void ResetIndex(NodeEventIndex& index)
 {
-    index.byTick.clear();
-    index.byOutput.clear();
-    index.recent = index.byTick.end();
+    index.byTick.Clear();
+    index.byOutput.Clear();
     index.count = 0;
     ++index.generation;  // every record indexed so far reads as not indexed
-}
-
-// The tick's entry, made when missing. May throw std::bad_alloc (nothing changed then).
-TickMap::iterator TickEntry(NodeEventIndex& index, std::uint32_t time)
-{
-    if (index.recent != index.byTick.end() && index.recent->first == time) return index.recent;
-    auto it = index.byTick.lower_bound(time);
-    if (it == index.byTick.end() || it->first != time) it = index.byTick.emplace_hint(it, time, TickChain());
-    index.recent = it;
-    return it;
 }
 
 void LinkOutput(OutputChain& chain, TimeBreakpointRecord* event)
@@ -125,21 +380,12 @@ void UnlinkOutput(TimeBreakpointRecord* event)
     event->outputChain = nullptr;
 }
 
-// The last indexed event queued before (time, order) in the tick's chain or an earlier one.
-TimeBreakpointRecord* EventBefore(const NodeEventIndex& index, TickMap::iterator tick, std::int64_t order)
-{
-    TimeBreakpointRecord* before = tick->second.last;
-    while (before && before->order >= order) before = before->tickPrev;
-    if (before) return before;
-    return tick == index.byTick.begin() ? nullptr : std::prev(tick)->second.last;
-}
-
 // The queue entry just before a place after `event` (an indexed event or null): past the
 // plain entries of earlier or equal ticks.
 TimeBreakpointRecord* PastPlainEntries(TimeBreakpointRecord* before, std::uint32_t time,
                                        const TimeBreakpointRecord* self)
 {
-    TimeBreakpointRecord* after = before ? ListNext(before) : ListHead<TimeBreakpointRecord>(DeviceList(kTimeBreakpointList));
+    TimeBreakpointRecord* after = before ? ListNext(before) : ListHead<TimeBreakpointRecord>(Queue());
     while (after && after != self && !after->nodeEvent && after->time <= time) {
         before = after;
         after = ListNext(after);
@@ -151,9 +397,12 @@ TimeBreakpointRecord* PastPlainEntries(TimeBreakpointRecord* before, std::uint32
 // May throw std::bad_alloc before anything changed.
 TimeBreakpointRecord* IndexEvent(NodeEventIndex& index, TimeBreakpointRecord* event, OutputChain& chain)
 {
-    const TickMap::iterator tick = TickEntry(index, event->time);
-    TimeBreakpointRecord* before = EventBefore(index, tick, event->order);
-    TickChain& events = tick->second;
+    TickChain& events = index.byTick.Entry(event->time);
+    // The last event queued before (time, order): in the tick's chain or an earlier tick's.
+    TimeBreakpointRecord* before = events.last;
+    while (before && before->order >= event->order) before = before->tickPrev;
+    if (!before)
+        if (const TickChain* earlier = index.byTick.Before(event->time)) before = earlier->last;
     TimeBreakpointRecord* tickBefore = before && before->time == event->time ? before : nullptr;
     TimeBreakpointRecord* tickAfter = tickBefore ? tickBefore->tickNext : events.first;
     event->tickPrev = tickBefore;
@@ -174,16 +423,10 @@ void UnindexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
     if (before) before->tickNext = after;
     if (after) after->tickPrev = before;
     if (!before || !after) {
-        // Applied events leave from the first tick.
-        auto tick = index.byTick.begin();
-        if (tick == index.byTick.end() || tick->first != event->time) tick = index.byTick.find(event->time);
-        if (tick != index.byTick.end()) {
-            if (!before) tick->second.first = after;
-            if (!after) tick->second.last = before;
-            if (!tick->second.first) {
-                if (index.recent == tick) index.recent = index.byTick.end();
-                index.byTick.erase(tick);
-            }
+        if (TickChain* tick = index.byTick.Find(event->time)) {
+            if (!before) tick->first = after;
+            if (!after) tick->last = before;
+            if (!tick->first) index.byTick.Erase(event->time);
         }
     }
     event->tickPrev = event->tickNext = nullptr;
@@ -194,15 +437,19 @@ void UnindexEvent(NodeEventIndex& index, TimeBreakpointRecord* event)
 
 // The index, made again from the queue when the queue was emptied or cut behind its back
 // (a cleared device list frees the records without telling the index).
-NodeEventIndex& Index()
+[[gnu::noinline]] void RebuildIndex(NodeEventIndex& index, const LinkedList& queue)
+{
+    ResetIndex(index);
+    for (TimeBreakpointRecord* r = ListHead<TimeBreakpointRecord>(queue); r; r = ListNext(r))
+        if (r->nodeEvent) IndexEvent(index, r, index.byOutput[OutputKey(r->word1, r->word2)]);
+}
+
+inline NodeEventIndex& Index()
 {
     NodeEventIndex& index = RawIndex();
-    const LinkedList& queue = DeviceList(kTimeBreakpointList);
-    if (static_cast<std::size_t>(queue.count) < index.count || (queue.count == 0 && index.count != 0)) {
-        ResetIndex(index);
-        for (TimeBreakpointRecord* r = ListHead<TimeBreakpointRecord>(queue); r; r = ListNext(r))
-            if (r->nodeEvent) IndexEvent(index, r, index.byOutput[OutputKey(r->word1, r->word2)]);
-    }
+    const LinkedList& queue = Queue();
+    if (static_cast<std::size_t>(queue.count) < index.count || (queue.count == 0 && index.count != 0)) [[unlikely]]
+        RebuildIndex(index, queue);
     return index;
 }
 
@@ -227,7 +474,7 @@ int LinkNodeEvent(NodeEventIndex& index, OutputChain& chain, std::uint32_t time,
     } catch (const std::bad_alloc&) {
         return 15002;
     }
-    ListLinkAfter(DeviceList(kTimeBreakpointList), PastPlainEntries(before, time, nullptr), fresh.release());
+    ListLinkAfter(Queue(), PastPlainEntries(before, time, nullptr), fresh.release());
     return 0;
 }
 
@@ -278,24 +525,24 @@ int RestoreNodeEvent(std::uint32_t time, std::int64_t order, std::uint8_t lowStr
 void DueNodeEvents(std::uint32_t time, std::vector<TimeBreakpointRecord*>& events)
 {
     events.clear();
-    for (const auto& [tick, chain] : Index().byTick) {
-        if (tick > time) break;
+    Index().byTick.UpTo(time, [&](const TickChain& chain) {
         for (TimeBreakpointRecord* event = chain.first; event; event = event->tickNext) events.push_back(event);
-    }
+    });
 }
 
 TimeBreakpointRecord* FirstNodeEvent()
 {
     NodeEventIndex& index = Index();
-    return index.byTick.empty() ? nullptr : index.byTick.begin()->second.first;
+    const TickChain* first = index.byTick.First();
+    return first ? first->first : nullptr;
 }
 
 TimeBreakpointRecord* FindNodeEvent(std::uint32_t time, std::int64_t order)
 {
     NodeEventIndex& index = Index();
-    auto tick = index.byTick.find(time);
-    if (tick == index.byTick.end()) return nullptr;
-    for (TimeBreakpointRecord* event = tick->second.last; event && event->order >= order; event = event->tickPrev)
+    const TickChain* tick = index.byTick.Find(time);
+    if (!tick) return nullptr;
+    for (TimeBreakpointRecord* event = tick->last; event && event->order >= order; event = event->tickPrev)
         if (event->order == order) return event;
     return nullptr;
 }
@@ -304,9 +551,8 @@ std::vector<TimeBreakpointRecord*> NodeEventsOf(std::int32_t node, std::int32_t 
 {
     std::vector<TimeBreakpointRecord*> events;
     NodeEventIndex& index = Index();
-    auto output = index.byOutput.find(OutputKey(node, device));
-    if (output != index.byOutput.end())
-        for (TimeBreakpointRecord* event = output->second.first; event; event = event->outputNext)
+    if (const OutputChain* output = index.byOutput.Find(OutputKey(node, device)))
+        for (TimeBreakpointRecord* event = output->first; event; event = event->outputNext)
             events.push_back(event);
     return events;
 }
@@ -315,7 +561,7 @@ void RemoveNodeEvent(TimeBreakpointRecord* event)
 {
     if (!event) return;
     NodeEventIndex& index = Index();
-    LinkedList& queue = DeviceList(kTimeBreakpointList);
+    LinkedList& queue = Queue();
     if (!Indexed(index, event)) {
         ListRemove(queue, event);
         return;
@@ -325,10 +571,8 @@ void RemoveNodeEvent(TimeBreakpointRecord* event)
     TimeBreakpointRecord* before = nullptr;
     if (queue.head != event) {
         TimeBreakpointRecord* previous = event->tickPrev;
-        if (!previous) {
-            auto tick = index.byTick.find(event->time);
-            if (tick != index.byTick.end() && tick != index.byTick.begin()) previous = std::prev(tick)->second.last;
-        }
+        if (!previous)
+            if (const TickChain* earlier = index.byTick.Before(event->time)) previous = earlier->last;
         before = PastPlainEntries(previous, event->time, event);
     }
     UnindexEvent(index, event);
@@ -382,18 +626,7 @@ std::size_t NodeEventCount()
 
 namespace {
 
-// Freed breakpoint records, linked through their first bytes. The program is single-threaded;
-// the sanitizer build frees every record so that a use after free is still caught.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kKeptRecords = 0;
-#else
-constexpr std::size_t kKeptRecords = 65536;  // about 10 MB at most
-#endif
-struct FreeRecord {
-    FreeRecord* next;
-};
-FreeRecord* freeRecords = nullptr;
-std::size_t freeRecordCount = 0;
+FreeBlocks freeRecords{kKeptBlocks};
 
 }  // namespace
 
@@ -405,26 +638,14 @@ void* TimeBreakpointRecord::operator new(std::size_t size)
 
 void* TimeBreakpointRecord::operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    if (size == sizeof(TimeBreakpointRecord) && freeRecords) {
-        FreeRecord* p = freeRecords;
-        freeRecords = p->next;
-        --freeRecordCount;
-        return p;
-    }
+    if (size == sizeof(TimeBreakpointRecord))
+        if (void* p = freeRecords.Take()) return p;
     return ::operator new(std::max(size, sizeof(TimeBreakpointRecord)), std::nothrow);
 }
 
 void TimeBreakpointRecord::operator delete(void* p) noexcept
 {
-    if (!p) return;
-    if (freeRecordCount < kKeptRecords) {
-        auto* f = static_cast<FreeRecord*>(p);
-        f->next = freeRecords;
-        freeRecords = f;
-        ++freeRecordCount;
-        return;
-    }
-    ::operator delete(p);
+    if (p && !freeRecords.Keep(p)) ::operator delete(p);
 }
 
 void TimeBreakpointRecord::operator delete(void* p, const std::nothrow_t&) noexcept

@@ -22,7 +22,8 @@ template <class T>
 T* NewEntry(std::vector<T>& log)
 {
     try {
-        if (log.size() == log.capacity()) log.reserve(log.capacity() + kLogGrowth);
+        // Doubling: a long step's log grows without copying itself over and over.
+        if (log.size() == log.capacity()) log.reserve(std::max(kLogGrowth, 2 * log.capacity()));
         return &log.emplace_back();
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -194,7 +195,8 @@ int AddChangedNode(int node)
     DigitalDeviceTables& d = DigitalSimulator();
     if (d.inChangedList[static_cast<std::size_t>(node)]) return 0;
     try {
-        if (d.changedNodes.size() == d.changedNodes.capacity()) d.changedNodes.reserve(d.changedNodes.capacity() + kLogGrowth);
+        if (d.changedNodes.size() == d.changedNodes.capacity())
+            d.changedNodes.reserve(std::max(kLogGrowth, 2 * d.changedNodes.capacity()));
         d.changedNodes.push_back(node);
     } catch (const std::bad_alloc&) {
         return kMsgInsufficientMemory;

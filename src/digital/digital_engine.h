@@ -73,13 +73,35 @@ void InstallDigitalSimulator();
 // The start of a transient run: time scale, delays, initial states, stimuli. 0 or 15002.
 int StartDigitalRun(double tmin);
 
-// Pin-list helpers.
-int DeviceOutputCount(const DigitalDeviceTables& d, int device);
-int DeviceOutputNode(const DigitalDeviceTables& d, int device, int k);  // k = 1: last output pin
-int DeviceOutputIndex(const DigitalDeviceTables& d, int device, int k);
-int DeviceInputCount(const DigitalDeviceTables& d, int device);
-std::int32_t DeviceInput(const DigitalDeviceTables& d, int device, int i);
-int NodeDriverCount(const DigitalDeviceTables& d, int node);
+// Pin-list helpers, inline: the event loop asks them for every device it evaluates.
+inline int DeviceOutputCount(const DigitalDeviceTables& d, int device)
+{
+    const int end = d.pinStart[static_cast<std::size_t>(device) + 1];
+    return end > d.pinStart[static_cast<std::size_t>(device)] ? d.pinList[static_cast<std::size_t>(end - 1)] : 0;
+}
+// k = 1: last output pin
+inline int DeviceOutputNode(const DigitalDeviceTables& d, int device, int k)
+{
+    const int end = d.pinStart[static_cast<std::size_t>(device) + 1];
+    return d.pinList[static_cast<std::size_t>(end - 1 - k)];
+}
+inline int DeviceOutputIndex(const DigitalDeviceTables& d, int device, int k)
+{
+    return d.outputBase[static_cast<std::size_t>(device)] - k;
+}
+inline int DeviceInputCount(const DigitalDeviceTables& d, int device) { return d.inputCount[static_cast<std::size_t>(device)]; }
+inline std::int32_t DeviceInput(const DigitalDeviceTables& d, int device, int i)
+{
+    return d.pinList[static_cast<std::size_t>(d.pinStart[static_cast<std::size_t>(device)] + i)];
+}
+inline int NodeDriverCount(const DigitalDeviceTables& d, int node)
+{
+    int count = 0;
+    for (int slot = d.driverStart[static_cast<std::size_t>(node)]; slot < d.driverStart[static_cast<std::size_t>(node) + 1];
+         ++slot)
+        if (d.driverDevice[static_cast<std::size_t>(slot)] > 0) ++count;
+    return count;
+}
 
 // Node state and change log.
 void InitDigitalTimeScale(double analogTime, double tick);
@@ -123,7 +145,15 @@ DigitalChangeRecord* LogChange(DigitalDeviceTables& d, std::uint32_t time, int n
                                int output);
 // Takes back the entry LogChange made last (its change did not happen).
 void DropLastChange(DigitalDeviceTables& d);
-// The output index of the device's output on the node, or -1.
-int OutputOnNode(const DigitalDeviceTables& d, int device, int node);
+// The output index of the device's output on the node, or -1. The node's driver slots name
+// the output: no walk over a wide device's outputs.
+inline int OutputOnNode(const DigitalDeviceTables& d, int device, int node)
+{
+    if (device <= 0 || node <= 0 || node > d.nodeCount) return -1;
+    const std::size_t n = static_cast<std::size_t>(node);
+    for (int s = d.driverStart[n]; s < d.driverStart[n + 1]; ++s)
+        if (d.driverDevice[static_cast<std::size_t>(s)] == device) return d.driverOutput[static_cast<std::size_t>(s)];
+    return -1;
+}
 
 }  // namespace kq5

@@ -43,6 +43,11 @@ constexpr DigitalLogicTables kTables = {
     }},
 };
 
+static_assert(kTables.inversion[0] == kInversionTable[0] && kTables.inversion[1] == kInversionTable[1] &&
+              kTables.inversion[2] == kInversionTable[2] && kTables.inversion[3] == kInversionTable[3] &&
+              kTables.inversion[4] == kInversionTable[4] && kTables.inversion[5] == kInversionTable[5] &&
+              kTables.inversion[6] == kInversionTable[6]);
+
 int Clip(int index)
 {
     return index >= 0 && index < 8 ? index : kStateX;
@@ -65,18 +70,6 @@ int DigitalStateIndexOf(std::uint16_t state)
     if ((state & kStrengthMask) == 0) return kStateZ;
     int index = state & kStateIndexMask;
     return index > kStateUnknown ? static_cast<int>(kStateUnknown) : index;
-}
-
-int SettledLevel(int stateIndex)
-{
-    if (stateIndex == kStateR) return kState1;
-    if (stateIndex == kStateF) return kState0;
-    return stateIndex;
-}
-
-int LogicInvert(int a)
-{
-    return a >= 0 && a < 7 ? static_cast<int>(kTables.inversion[a]) : static_cast<int>(kStateX);
 }
 
 int LogicAnd(int a, int b)

@@ -37,11 +37,22 @@ const DigitalLogicTables& LogicTables();
 char DigitalStateChar(std::uint16_t state);
 // The state index a code reads as: Z when its strength is 0.
 int DigitalStateIndexOf(std::uint16_t state);
-// The level a state index settles to: R gives 1, F gives 0, others unchanged.
-int SettledLevel(int stateIndex);
+// The level a state index settles to: R gives 1, F gives 0, others unchanged. Inline, as the
+// inversion below: every evaluated gate asks.
+inline int SettledLevel(int stateIndex)
+{
+    if (stateIndex == kStateR) return kState1;
+    if (stateIndex == kStateF) return kState0;
+    return stateIndex;
+}
 
 // Table operations on state indices (any index above 7 reads as X).
-int LogicInvert(int a);
+inline constexpr std::array<std::uint8_t, 7> kInversionTable = {kState1, kStateF, kStateR, kState0,
+                                                                 kStateX, kStateX, kStateX};
+inline int LogicInvert(int a)
+{
+    return a >= 0 && a < 7 ? static_cast<int>(kInversionTable[static_cast<std::size_t>(a)]) : static_cast<int>(kStateX);
+}
 int LogicAnd(int a, int b);
 int LogicOr(int a, int b);
 int LogicXor(int a, int b);

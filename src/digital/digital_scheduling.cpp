@@ -65,16 +65,6 @@ std::uint16_t PresentOutput(const DigitalDeviceTables& d, int node, int output)
 
 }  // namespace
 
-int OutputOnNode(const DigitalDeviceTables& d, int device, int node)
-{
-    if (device <= 0 || node <= 0 || node > d.nodeCount) return -1;
-    // The node's driver slots name the output: no walk over a wide device's outputs.
-    const std::size_t n = static_cast<std::size_t>(node);
-    for (int s = d.driverStart[n]; s < d.driverStart[n + 1]; ++s)
-        if (d.driverDevice[static_cast<std::size_t>(s)] == device) return d.driverOutput[static_cast<std::size_t>(s)];
-    return -1;
-}
-
 int TransitionDelay(std::uint16_t oldState, std::uint16_t newState, int lowStrength, int highStrength, int selection,
                     const std::vector<std::int32_t>& delayRecord, bool tristate)
 {
@@ -228,6 +218,13 @@ std::uint32_t ScheduleGateOutput(std::uint32_t time, int device, std::uint16_t n
     };
     int selection = d.delaySelect[dev];
     if (d.pathMode && selection == 4) selection = 3;
+    // The output is already on its way to this very state: asked for it again (by a settling
+    // pass, or through another driver of the node), it keeps that change where it is. Moved to
+    // a delay of its own (a same-level pair takes the first delay entry, often 0), it would
+    // arrive early, or at once.
+    if (selection != 4 && !d.pathMode && output >= 0 && d.outputScheduled[static_cast<std::size_t>(output)] == newState &&
+        d.outputTime[static_cast<std::size_t>(output)] > d.now)
+        return d.outputTime[static_cast<std::size_t>(output)];
     if (selection != 4) {
         const std::uint32_t at = time + static_cast<std::uint32_t>(delayOf(selection));
         rc = ScheduleDigitalChange(at, low, high, node, device, newState);

@@ -54,7 +54,8 @@ bool Simulated(int type)
            type == kComponentDigitalInput || type == kComponentDigitalOutput || type == kComponentAdc ||
            type == kComponentDac || InRange(type, kComponentAo, kComponentOai) || type == kComponentLogicExp ||
            type == kComponentPinDly || type == kComponentConstraint || type == kComponentDigitalSwitch ||
-           type == kComponentDigitalState;
+           type == kComponentDigitalState || InRange(type, kComponentBufA, kComponentNxorA) ||
+           InRange(type, kComponentBuf3A, kComponentNxor3A);
 }
 
 // Memories and bidirectional transfer gates do nothing.
@@ -216,6 +217,12 @@ int SetupDigitalDevices()
                 DigitalDeviceSpec spec;
                 spec.primitive = type;
                 spec.deviceClass = row->modelType;
+                // A gate array drawn in a schematic is one gate of its element type (as its SPICE
+                // export writes it), so it is evaluated as that gate.
+                if (row->flags & kTypeArrayPrimitive) {
+                    spec.primitive = static_cast<int>(row->pinNames);
+                    spec.deviceClass = FindComponentTypeRow(spec.primitive)->modelType;
+                }
                 spec.component = &item;
                 const int pins = static_cast<int>(item.pinNodes.size());
                 const int inputs = item.definition ? std::clamp<int>(item.definition->inputPinCount, 0, pins) : 0;

@@ -103,42 +103,6 @@ void UpdateZeroDelayFlag(DigitalDeviceTables& d)
     }
 }
 
-int DeviceOutputCount(const DigitalDeviceTables& d, int device)
-{
-    const int end = d.pinStart[static_cast<std::size_t>(device) + 1];
-    return end > d.pinStart[static_cast<std::size_t>(device)] ? d.pinList[static_cast<std::size_t>(end - 1)] : 0;
-}
-
-int DeviceOutputNode(const DigitalDeviceTables& d, int device, int k)
-{
-    const int end = d.pinStart[static_cast<std::size_t>(device) + 1];
-    return d.pinList[static_cast<std::size_t>(end - 1 - k)];
-}
-
-int DeviceOutputIndex(const DigitalDeviceTables& d, int device, int k)
-{
-    return d.outputBase[static_cast<std::size_t>(device)] - k;
-}
-
-int DeviceInputCount(const DigitalDeviceTables& d, int device)
-{
-    return d.inputCount[static_cast<std::size_t>(device)];
-}
-
-std::int32_t DeviceInput(const DigitalDeviceTables& d, int device, int i)
-{
-    return d.pinList[static_cast<std::size_t>(d.pinStart[static_cast<std::size_t>(device)] + i)];
-}
-
-int NodeDriverCount(const DigitalDeviceTables& d, int node)
-{
-    int count = 0;
-    for (int slot = d.driverStart[static_cast<std::size_t>(node)];
-         slot < d.driverStart[static_cast<std::size_t>(node) + 1]; ++slot)
-        if (d.driverDevice[static_cast<std::size_t>(slot)] > 0) ++count;
-    return count;
-}
-
 int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<DigitalDeviceSpec>& devices,
                        const DigitalBuildOptions& options)
 {

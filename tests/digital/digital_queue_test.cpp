@@ -46,7 +46,9 @@ public:
             ASSERT_GE(r->time, last);
             last = r->time;
             if (r->nodeEvent) listed.push_back(Read(r));
-            if (!ListNext(r)) ASSERT_EQ(queue.tail, r);
+            if (!ListNext(r)) {
+                ASSERT_EQ(queue.tail, r);
+            }
         }
         ASSERT_EQ(count, queue.count);
         ASSERT_EQ(listed, events);
@@ -82,19 +84,20 @@ public:
     }
 };
 
-TEST(DigitalQueue, RandomEditsKeepEveryViewInStep)
+// Random edits over `ticks` ticks, checked against the model after each one.
+void RunRandomEdits(std::uint32_t ticks, int steps, unsigned seed)
 {
     ResetDeviceListsForTests();
     ResetAnalysisStateForTests();
-    std::mt19937 random(18);
+    std::mt19937 random(seed);
     QueueModel model;
     std::vector<ModelEvent> removed;
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    for (int step = 0; step < 4000; ++step) {
+    for (int step = 0; step < steps; ++step) {
         const int op = pick(100);
         if (op < 45) {
             // Few nodes, devices and ticks, so that take-overs and shared ticks are common.
-            const std::uint32_t time = static_cast<std::uint32_t>(pick(60));
+            const std::uint32_t time = static_cast<std::uint32_t>(pick(static_cast<int>(ticks)));
             const std::int32_t node = 1 + pick(4), device = 1 + pick(3), state = pick(1000);
             NodeEventEdit edit;
             ASSERT_EQ(QueueNodeEvent(time, 1, 2, node, device, state, &edit), 0);
@@ -131,7 +134,7 @@ TEST(DigitalQueue, RandomEditsKeepEveryViewInStep)
             SetNodeEventNode(FindNodeEvent(e.time, e.order), node);
             e.node = node;
         } else if (op < 93) {
-            ASSERT_EQ(AddTimeBreakpoint(static_cast<std::uint32_t>(pick(80))), 0);
+            ASSERT_EQ(AddTimeBreakpoint(static_cast<std::uint32_t>(pick(static_cast<int>(ticks + ticks / 3)))), 0);
         } else if (op < 97) {
             const LinkedList& queue = DeviceList(kTimeBreakpointList);
             if (queue.head) {
@@ -155,7 +158,7 @@ TEST(DigitalQueue, RandomEditsKeepEveryViewInStep)
             }
         }
         model.Check(("step " + std::to_string(step)).c_str());
-        if (HasFatalFailure()) return;
+        if (::testing::Test::HasFatalFailure()) return;
     }
     // Emptying the queue behind the index's back leaves no stale entries.
     ClearTimeBreakpoints();
@@ -166,6 +169,51 @@ TEST(DigitalQueue, RandomEditsKeepEveryViewInStep)
     ResetDeviceListsForTests();
     EXPECT_EQ(NodeEventCount(), 0u);
     EXPECT_EQ(FirstNodeEvent(), nullptr);
+}
+
+TEST(DigitalQueue, RandomEditsKeepEveryViewInStep)
+{
+    RunRandomEdits(60, 4000, 18);
+}
+
+// More ticks than the index keeps near the head: events move between its short array and its
+// tree as ticks come and go, and neighbours are found across the two.
+TEST(DigitalQueue, RandomEditsOverManyTicksKeepEveryViewInStep)
+{
+    RunRandomEdits(400, 1500, 7);
+    if (::testing::Test::HasFatalFailure()) return;
+    RunRandomEdits(3000, 1500, 11);
+}
+
+// A stimulus queues its whole future at run start, in time order; the events then leave from
+// the head while gates queue just after the present tick.
+TEST(DigitalQueue, StimulusFutureAndGateEventsTakenInOrder)
+{
+    ResetDeviceListsForTests();
+    ResetAnalysisStateForTests();
+    for (std::uint32_t v = 0; v < 200; ++v)
+        for (std::int32_t input = 1; input <= 3; ++input) ASSERT_EQ(QueueNodeEvent(v * 10, 1, 2, input, 1, 0), 0);
+    std::vector<std::pair<std::uint32_t, std::int32_t>> taken;
+    std::vector<TimeBreakpointRecord*> due;
+    while (TimeBreakpointRecord* first = FirstNodeEvent()) {
+        const std::uint32_t now = first->time;
+        DueNodeEvents(now, due);
+        for (TimeBreakpointRecord* r : due) {
+            taken.emplace_back(r->time, r->word1);
+            // A stimulus input feeds a gate (node 10 + input) that answers two ticks later.
+            if (r->word1 <= 3) {
+                ASSERT_EQ(QueueNodeEvent(now + 2, 1, 2, 10 + r->word1, 2, 0), 0);
+            }
+            RemoveNodeEvent(r);
+        }
+    }
+    ASSERT_EQ(taken.size(), 1200u);
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+        const std::uint32_t v = static_cast<std::uint32_t>(i / 6), k = static_cast<std::uint32_t>(i % 6);
+        EXPECT_EQ(taken[i].first, v * 10 + (k < 3 ? 0 : 2)) << i;
+        EXPECT_EQ(taken[i].second, static_cast<std::int32_t>(k < 3 ? k + 1 : 10 + k - 2)) << i;
+    }
+    EXPECT_EQ(NodeEventCount(), 0u);
 }
 
 }  // namespace
