@@ -232,28 +232,35 @@ protected:
 
 TEST_F(FrameOnPrivateDisplay, TheXScreenShowsWhatTheLayerDrew)
 {
-    Show();
-    ASSERT_TRUE(SaveScreen("frame"));
-    // Its own dump: ctest runs this test alone and inside the whole suite at the same time.
-    const std::string dump = (ScreensDirectory() / ("x-screen-" + std::to_string(getpid()) + ".xwd")).string();
-    const std::string command = "xwd -root -silent -display '" + server_.Display() + "' -out '" + dump + "'";
     double match = 0.0;
-    // The desktop window may take a moment to show the last picture; on a loaded machine the
-    // private server can take many seconds to map it, so wait by the clock, not by attempts.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-    while (match < 0.999 && std::chrono::steady_clock::now() < deadline) {
-        ASSERT_EQ(std::system(command.c_str()), 0) << "xwd (Debian package x11-apps) is needed: " << command;
-        XwdImage capture;
-        ASSERT_TRUE(ReadXwd(dump, capture));
-        ASSERT_GE(capture.width, kScreenWidth);
-        ASSERT_GE(capture.height, kScreenHeight);
-        match = BestMatch(capture);
-        if (match < 0.999) Show();
+    // Now and then, on a loaded machine, the private server shows nothing at all for as long as
+    // one waits (the whole screen stays black); a new server and a new start of the frame then
+    // show it at once. So a few starts are tried, each waited for by the clock.
+    for (int start = 0; start < 3 && match < 0.999; ++start) {
+        if (start > 0) {
+            TearDown();
+            SetUp();
+        }
+        Show();
+        ASSERT_TRUE(SaveScreen("frame"));
+        // Its own dump: ctest runs this test alone and inside the whole suite at the same time.
+        const std::string dump = (ScreensDirectory() / ("x-screen-" + std::to_string(getpid()) + ".xwd")).string();
+        const std::string command = "xwd -root -silent -display '" + server_.Display() + "' -out '" + dump + "'";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (match < 0.999 && std::chrono::steady_clock::now() < deadline) {
+            ASSERT_EQ(std::system(command.c_str()), 0) << "xwd (Debian package x11-apps) is needed: " << command;
+            XwdImage capture;
+            ASSERT_TRUE(ReadXwd(dump, capture));
+            ASSERT_GE(capture.width, kScreenWidth);
+            ASSERT_GE(capture.height, kScreenHeight);
+            match = BestMatch(capture);
+            if (match < 0.999) Show();
+        }
+        // A failed capture stays beside the screenshots, to be looked at.
+        if (match < 0.999) std::rename(dump.c_str(), (ScreensDirectory() / "x-screen-failed.xwd").c_str());
+        else std::remove(dump.c_str());
     }
     EXPECT_GE(match, 0.999);
-    // A failed capture stays beside the screenshots, to be looked at.
-    if (match < 0.999) std::rename(dump.c_str(), (ScreensDirectory() / "x-screen-failed.xwd").c_str());
-    else std::remove(dump.c_str());
 }
 
 }  // namespace
