@@ -1,6 +1,7 @@
 #include "plots/limits_dialog.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -261,10 +262,30 @@ std::vector<PopupCategory> ExpressionCategories()
     }
     categories.push_back(std::move(analog));
     categories.push_back(std::move(digital));
+    // The device quantities of the circuit's labelled devices, one category per thing measured;
+    // the fields and windings are there only in a transient analysis.
+    struct DeviceCategory {
+        const char* caption;
+        std::uint32_t dependsOn;
+        bool transientOnly;
+    };
+    static constexpr DeviceCategory kDeviceCategories[] = {
+        {"Device Voltages", 0x1, false}, {"Device Currents", 0x2, false}, {"Resistances", 0x40, true},
+        {"Charges", 0x4, true},          {"Capacitances", 0x8, true},     {"Fluxes", 0x10, true},
+        {"Inductances", 0x20, true},     {"B Fields", 0x200, true},       {"H Fields", 0x400, true},
+    };
+    for (const DeviceCategory& d : kDeviceCategories) {
+        if (d.transientOnly && s.kind != kAnalysisTransient) continue;
+        PopupCategory category{d.caption, {}};
+        for (ExpressionSymbolEntry& e : ExpressionSymbolEntries(kClassFunction, d.dependsOn))
+            category.entries.push_back(std::move(e.text));
+        categories.push_back(std::move(category));
+    }
     if (s.kind == kAnalysisAc) categories.push_back({"NOISE", {"INOISE", "ONOISE"}});
-    categories.push_back({"&Constant", {"J", "PI", "TRUE", "FALSE"}});
     return categories;
 }
+
+const PopupCategory kConstants{"&Constant", {"J", "PI", "TRUE", "FALSE"}};
 
 // The range popup: "Auto", then the ranges the other rows use.
 std::vector<std::string> RangeChoices(int column, int row)
@@ -363,6 +384,9 @@ void ShowRowPopup(win::HWND dialog, int id)
             win::AppendMenu(variables, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(sub), c.caption.c_str());
         }
         win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(variables), "Variables");
+        win::HMENU constants = win::CreatePopupMenu();
+        for (const std::string& e : kConstants.entries) item(constants, e);
+        win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(constants), kConstants.caption.c_str());
         win::HMENU functions = win::CreatePopupMenu();
         int functionId = kFunctionFirstItem;
         for (const FunctionGroup& group : kFunctionGroups) {

@@ -197,14 +197,14 @@ TEST_F(LimitsDialogTest, TheExpressionPopupWrapsInAFunctionAndInsertsAnOperator)
     };
     const int down = win::VK_DOWN, right = win::VK_RIGHT, enter = win::VK_RETURN;
     // Functions, Transcendental, SIN.
-    choose(kLimitsRowBase + 2, {down, down, down, right, down, down, down, down, right, 0, enter}, "analysis_limits_functions");
+    choose(kLimitsRowBase + 2, {down, down, down, down, right, down, down, down, down, right, 0, enter}, "analysis_limits_functions");
     EXPECT_EQ(Rows()[0].yExpression, "SIN(v(1))");
     // Functions, Calculus, SUM: its second argument is the row's X expression.
-    choose(kLimitsRowBase + 102, {down, down, down, right, down, down, right, down, enter});
+    choose(kLimitsRowBase + 102, {down, down, down, down, right, down, down, right, down, enter});
     EXPECT_EQ(Rows()[1].yExpression, "SUM(v(2),T)");
     // Operators: the third of the table, put in at the caret.
     win::SendMessage(Item(kLimitsRowBase + 202), win::EM_SETSEL, 4, 4);
-    choose(kLimitsRowBase + 202, {down, down, down, down, right, down, down, enter});
+    choose(kLimitsRowBase + 202, {down, down, down, down, down, right, down, down, enter});
     ASSERT_GT(ExpressionOperatorEntries().size(), 2u);
     EXPECT_EQ(Rows()[2].yExpression, "v(3)" + ExpressionOperatorEntries()[2].text);
 }
