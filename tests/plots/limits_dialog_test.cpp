@@ -184,16 +184,7 @@ TEST_F(LimitsDialogTest, TheExpressionPopupWrapsInAFunctionAndInsertsAnOperator)
     ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
     PumpFrameMessages();
     const auto choose = [&](int id, std::vector<int> keys, const char* screen = nullptr) {
-        std::size_t step = 0;
-        win::headless::SetIdleHandler([&]() {
-            if (step >= keys.size()) return false;
-            const int key = keys[step++];
-            if (key == 0) EXPECT_TRUE(SaveScreen(screen));
-            else win::headless::PressKey(key);
-            return true;
-        });
-        win::SendMessage(Item(id), win::WM_RBUTTONDOWN, 0, 0);
-        win::headless::SetIdleHandler({});
+        ChooseFromRowPopup(Item(id), keys, screen);
     };
     const int down = win::VK_DOWN, right = win::VK_RIGHT, enter = win::VK_RETURN;
     // Functions, Transcendental, SIN.

@@ -5,15 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "../app/frame_test_support.h"
-#include "../app/screen_capture_support.h"
 #include "limits_dialog_test_support.h"
 #include "core/expr_symbols.h"
 #include "devices/device_record_fields.h"
 #include "document/circuit_document.h"
-#include "platform/headless.h"
-#include "platform/input.h"
-#include "platform/message.h"
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
 #include "plots/limits_row.h"
@@ -53,16 +48,7 @@ protected:
     // Opens the Y expression popup of the first row and presses the keys (0 keeps the screen).
     void Choose(const std::vector<int>& keys, const char* screen = nullptr)
     {
-        std::size_t step = 0;
-        win::headless::SetIdleHandler([&]() {
-            if (step >= keys.size()) return false;
-            const int key = keys[step++];
-            if (key == 0) EXPECT_TRUE(SaveScreen(screen));
-            else win::headless::PressKey(key);
-            return true;
-        });
-        win::SendMessage(win::GetDlgItem(AnalysisLimitsDialog(), kLimitsRowBase + 2), win::WM_RBUTTONDOWN, 0, 0);
-        win::headless::SetIdleHandler({});
+        ChooseFromRowPopup(win::GetDlgItem(AnalysisLimitsDialog(), kLimitsRowBase + 2), keys, screen);
     }
     void Clear()
     {

@@ -57,6 +57,16 @@ protected:
         PumpFrameMessages();
         return circuit;
     }
+
+    // Transient Probe from the menu with the circuit active: the whole circuit runs once, then
+    // the probe waits for clicks.
+    static void StartTransientProbe(WindowRecord* circuit)
+    {
+        win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
+        PumpFrameMessages();
+        RouteCommand(Frame().frame, 17603, 0);
+        PumpFrameMessages();
+    }
 };
 
 TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
@@ -64,11 +74,7 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
     WindowRecord* circuit = LoadProbeCircuit();
     ASSERT_NE(circuit, nullptr);
 
-    // Transient Probe from the menu: the whole circuit runs once, then the probe waits for clicks.
-    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
-    PumpFrameMessages();
-    RouteCommand(Frame().frame, 17603, 0);
-    PumpFrameMessages();
+    StartTransientProbe(circuit);
     for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
     ASSERT_EQ(Analysis().analysisKind, kAnalysisTransient);
     EXPECT_EQ(RunControl().probeFlag, 1);
@@ -125,10 +131,7 @@ TEST_F(ProbeCircuitTest, MaximisingTheProbePlotFillsTheClientArea)
 {
     WindowRecord* circuit = LoadProbeCircuit();
     ASSERT_NE(circuit, nullptr);
-    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
-    PumpFrameMessages();
-    RouteCommand(Frame().frame, 17603, 0);
-    PumpFrameMessages();
+    StartTransientProbe(circuit);
     WindowRecord* analysis = RunControl().analysisWindow;
     ASSERT_NE(analysis, nullptr);
     ASSERT_EQ(RunControl().probeFlag, 1);
