@@ -61,6 +61,8 @@ constexpr win::WORD kRowPopupNotification = 0x700;
 constexpr int kFunctionFirstItem = 3400;
 constexpr int kPopupFirstItem = 3500;
 constexpr int kPopupListLimit = 20;
+constexpr int kColorPopupFirst = 19800;
+constexpr int kColorPopupEntries = 64;
 constexpr int kHelpRowColumnFirst = 19500;
 constexpr int kHelpStripFirst = 19550;
 constexpr int kHelpMonteCarloButton = 19555;
@@ -603,8 +605,14 @@ void ToggleStripButton(int line, int button)
     LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
     static constexpr std::uint16_t kBits[] = {kLimitsLinearX, kLimitsLinearY, 0, kLimitsOutput, kLimitsUser};
     if (button == 2) {
-        std::uint8_t color = static_cast<std::uint8_t>(row.color);
-        if (PickColorIndex(s.dialog, color)) row.color = color;
+        // The swatch offers the palette at the pointer; leaving the popup keeps the colour.
+        win::HMENU menu = CreateColorPopupMenu(kColorPopupFirst);
+        win::POINT at{};
+        win::GetCursorPos(&at);
+        const int chosen = static_cast<int>(win::TrackPopupMenu(menu, win::TPM_RETURNCMD, at.x, at.y, 0, s.dialog, nullptr));
+        win::DestroyMenu(menu);
+        if (chosen < kColorPopupFirst || chosen >= kColorPopupFirst + kColorPopupEntries) return;
+        row.color = static_cast<std::uint16_t>(chosen - kColorPopupFirst);
     } else {
         row.options ^= kBits[button];
     }
@@ -917,7 +925,9 @@ win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
     case win::WM_LBUTTONDOWN:
         OnStripClick(win::POINT{static_cast<short>(win::LOWORD(lParam)), static_cast<short>(win::HIWORD(lParam))});
         return win::TRUE;
+    case win::WM_MEASUREITEM: return OnColorItemMessage(msg, lParam) ? win::TRUE : win::FALSE;
     case win::WM_DRAWITEM: {
+        if (OnColorItemMessage(msg, lParam)) return win::TRUE;
         const auto* item = reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
         if (item && static_cast<int>(item->CtlID) >= kHelpStripFirst && static_cast<int>(item->CtlID) < kHelpStripFirst + 5) {
             DrawStripItem(*item);

@@ -1,5 +1,6 @@
-// The expression popup of the Analysis Limits dialog lists the quantities of the circuit's
-// labelled devices by what they measure, and offers the constants beside the variables.
+// The popups of the Analysis Limits dialog: the expression popup lists the quantities of the
+// circuit's labelled devices by what they measure and offers the constants beside the
+// variables; a row's colour swatch offers the palette.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,9 @@
 #include "core/expr_symbols.h"
 #include "devices/device_record_fields.h"
 #include "document/circuit_document.h"
+#include "platform/headless.h"
+#include "platform/input.h"
+#include "platform/message.h"
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
 #include "plots/limits_row.h"
@@ -83,6 +87,47 @@ TEST_F(LimitsPopupDevicesTest, DeviceQuantitiesAndConstants)
     // Constant stands beside Variables: its first entry.
     Choose({down, down, down, right, enter});
     EXPECT_EQ(Rows()[0].yExpression, "J");
+}
+
+TEST_F(LimitsPopupDevicesTest, TheColourSwatchOffersThePalette)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    // The swatch of the first line, left of its P edit.
+    win::RECT r{};
+    win::GetWindowRect(win::GetDlgItem(AnalysisLimitsDialog(), kLimitsRowBase), &r);
+    win::POINT p{r.left, r.top + 3};
+    win::ScreenToClient(AnalysisLimitsDialog(), &p);
+    int x = -1;
+    for (int px = p.x - 120; px < p.x && x < 0; ++px)
+        if (LimitsStripButtonAt(AnalysisLimitsDialog(), 0, win::POINT{px, p.y}) == 2) x = px;
+    ASSERT_GE(x, 0);
+    win::POINT onScreen{x, p.y};
+    win::ClientToScreen(AnalysisLimitsDialog(), &onScreen);
+    win::SetCursorPos(onScreen.x, onScreen.y);
+    const auto click = [&](const std::vector<int>& keys, const char* screen = nullptr) {
+        std::size_t step = 0;
+        win::headless::SetIdleHandler([&]() {
+            if (step >= keys.size()) return false;
+            const int key = keys[step++];
+            if (key == 0) EXPECT_TRUE(SaveScreen(screen));
+            else win::headless::PressKey(key);
+            return true;
+        });
+        win::SendMessage(AnalysisLimitsDialog(), win::WM_LBUTTONDOWN, 0, win::MAKELPARAM(x, p.y));
+        win::headless::SetIdleHandler({});
+    };
+    const int down = win::VK_DOWN;
+    Rows()[0].color = 3;
+    circuit_->modified = 0;
+    // Leaving the popup keeps the colour and the document as they were.
+    click({down, win::VK_ESCAPE});
+    EXPECT_EQ(Rows()[0].color, 3);
+    EXPECT_EQ(circuit_->modified, 0);
+    // The sixth entry is colour 5.
+    click({down, down, down, down, down, down, 0, win::VK_RETURN}, "analysis_limits_colour_popup");
+    EXPECT_EQ(Rows()[0].color, 5);
+    EXPECT_NE(circuit_->modified, 0);
 }
 
 }  // namespace
