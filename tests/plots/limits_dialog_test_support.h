@@ -53,9 +53,10 @@ inline std::string HelpBarText(win::HWND dialog)
     return "<no bar>";
 }
 
-// Opens the popup of a row edit with a right click and presses the keys while it is tracked;
-// a 0 in the keys keeps the screen under that name instead.
-inline void ChooseFromRowPopup(win::HWND edit, const std::vector<int>& keys, const char* screen = nullptr)
+// Sends the message that opens a popup and presses the keys while it is tracked; a 0 in the
+// keys keeps the screen under that name instead.
+inline void ChooseFromPopup(win::HWND window, win::UINT message, win::LPARAM lParam, const std::vector<int>& keys,
+                            const char* screen = nullptr)
 {
     std::size_t step = 0;
     win::headless::SetIdleHandler([&]() {
@@ -65,8 +66,14 @@ inline void ChooseFromRowPopup(win::HWND edit, const std::vector<int>& keys, con
         else win::headless::PressKey(key);
         return true;
     });
-    win::SendMessage(edit, win::WM_RBUTTONDOWN, 0, 0);
+    win::SendMessage(window, message, 0, lParam);
     win::headless::SetIdleHandler({});
+}
+
+// The popup of a row edit, opened with a right click.
+inline void ChooseFromRowPopup(win::HWND edit, const std::vector<int>& keys, const char* screen = nullptr)
+{
+    ChooseFromPopup(edit, win::WM_RBUTTONDOWN, 0, keys, screen);
 }
 
 }  // namespace kq5::testing

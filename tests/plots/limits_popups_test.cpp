@@ -106,16 +106,7 @@ TEST_F(LimitsPopupDevicesTest, TheColourSwatchOffersThePalette)
     win::ClientToScreen(AnalysisLimitsDialog(), &onScreen);
     win::SetCursorPos(onScreen.x, onScreen.y);
     const auto click = [&](const std::vector<int>& keys, const char* screen = nullptr) {
-        std::size_t step = 0;
-        win::headless::SetIdleHandler([&]() {
-            if (step >= keys.size()) return false;
-            const int key = keys[step++];
-            if (key == 0) EXPECT_TRUE(SaveScreen(screen));
-            else win::headless::PressKey(key);
-            return true;
-        });
-        win::SendMessage(AnalysisLimitsDialog(), win::WM_LBUTTONDOWN, 0, win::MAKELPARAM(x, p.y));
-        win::headless::SetIdleHandler({});
+        ChooseFromPopup(AnalysisLimitsDialog(), win::WM_LBUTTONDOWN, win::MAKELPARAM(x, p.y), keys, screen);
     };
     const int down = win::VK_DOWN;
     Rows()[0].color = 3;
