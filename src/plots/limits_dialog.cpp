@@ -355,12 +355,11 @@ std::string WrapInFunction(const std::string& name, const std::string& text, int
     return StrPrintf("%s(%s)", name.c_str(), text.c_str());
 }
 
-void ShowRowPopup(win::HWND dialog, int id)
+// The popup of a text of row `row`: for an expression (column 1 or 2) the expression menu, with
+// "&Expand..." when `expand` is set; for a range column "Auto" and the other rows' ranges. The
+// choice goes into the edit. 1 when the edit's text changed, 2 when Expand was chosen, else 0.
+int TrackTextPopup(win::HWND owner, win::HWND edit, int column, int row, bool expand)
 {
-    LimitsDialogState& s = State();
-    const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
-    win::HWND edit = win::GetDlgItem(dialog, id);
-    if (!edit || column == 0 || column == 5) return;
     win::HMENU menu = win::CreatePopupMenu();
     std::vector<std::string> texts;  // by command id - kPopupFirstItem
     std::vector<std::vector<std::string>> lists;  // the long categories, picked from a list
@@ -369,7 +368,7 @@ void ShowRowPopup(win::HWND dialog, int id)
         texts.push_back(text);
     };
     if (column <= 2) {
-        win::AppendMenu(menu, win::MF_STRING, static_cast<win::UINT_PTR>(kLimitsExpand), "&Expand...");
+        if (expand) win::AppendMenu(menu, win::MF_STRING, static_cast<win::UINT_PTR>(kLimitsExpand), "&Expand...");
         win::HMENU variables = win::CreatePopupMenu();
         for (const PopupCategory& c : ExpressionCategories()) {
             if (c.entries.empty()) continue;
@@ -406,31 +405,27 @@ void ShowRowPopup(win::HWND dialog, int id)
         }
         win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(operators), "&Operators");
     } else {
-        for (const std::string& r : RangeChoices(column, s.scroll + line)) item(menu, r);
+        for (const std::string& r : RangeChoices(column, row)) item(menu, r);
     }
     win::RECT r{};
     win::GetWindowRect(edit, &r);
     const int chosen = static_cast<int>(
-        win::TrackPopupMenu(menu, win::TPM_RETURNCMD, r.left, r.bottom, 0, dialog, nullptr));
+        win::TrackPopupMenu(menu, win::TPM_RETURNCMD, r.left, r.bottom, 0, owner, nullptr));
     win::DestroyMenu(menu);
-    if (chosen == kLimitsExpand) {
-        win::SendMessage(dialog, win::WM_COMMAND, kLimitsExpand, 0);
-        return;
-    }
+    if (chosen == kLimitsExpand) return 2;
     if (column <= 2 && chosen >= kFunctionFirstItem && chosen < kPopupFirstItem) {
-        const std::string wrapped = WrapInFunction(FunctionNameOf(chosen), win::GetWindowText(edit), s.scroll + line);
-        if (wrapped.empty()) return;
+        const std::string wrapped = WrapInFunction(FunctionNameOf(chosen), win::GetWindowText(edit), row);
+        if (wrapped.empty()) return 0;
         win::SetWindowText(edit, wrapped.c_str());
-        StoreRowEdit(line, column);
-        return;
+        return 1;
     }
     const int index = chosen - kPopupFirstItem;
-    if (index < 0 || index >= static_cast<int>(texts.size())) return;
+    if (index < 0 || index >= static_cast<int>(texts.size())) return 0;
     std::string text = texts[static_cast<std::size_t>(index)];
     if (column <= 2 && !text.empty() && text[0] == '-') {
         ListSelectDesc pick;
         pick.items = lists[static_cast<std::size_t>(-std::stoi(text) - 1)];
-        if (RunListSelectDialog(pick) != win::IDOK || pick.selection.empty()) return;
+        if (RunListSelectDialog(pick) != win::IDOK || pick.selection.empty()) return 0;
         text = pick.items[static_cast<std::size_t>(pick.selection.front())];
         text = text.substr(0, text.find(' '));
     }
@@ -438,7 +433,17 @@ void ShowRowPopup(win::HWND dialog, int id)
         win::SendMessage(edit, win::EM_REPLACESEL, 1, reinterpret_cast<win::LPARAM>(text.c_str()));
     else
         win::SetWindowText(edit, text.c_str());
-    StoreRowEdit(line, column);
+    return 1;
+}
+
+void ShowRowPopup(win::HWND dialog, int id)
+{
+    const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
+    win::HWND edit = win::GetDlgItem(dialog, id);
+    if (!edit || column == 0 || column == 5) return;
+    const int result = TrackTextPopup(dialog, edit, column, State().scroll + line, true);
+    if (result == 2) win::SendMessage(dialog, win::WM_COMMAND, kLimitsExpand, 0);
+    else if (result == 1) StoreRowEdit(line, column);
 }
 
 int BarHeight() { return State().bar.window ? State().bar.lines * HelpBarLineHeight() : 0; }
@@ -688,6 +693,27 @@ void DeleteRow()
     MarkModified();
 }
 
+// The expand editor's edit offers the popup of the row text that it expands.
+struct ExpandedText {
+    int column = 0;
+    int row = 0;
+};
+ExpandedText& Expanded()
+{
+    static ExpandedText text;
+    return text;
+}
+
+win::LRESULT ExpandEditProc(win::HWND edit, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (msg == win::WM_RBUTTONDOWN) {
+        win::SetFocus(edit);
+        TrackTextPopup(win::GetParent(edit), edit, Expanded().column, Expanded().row, false);
+        return 0;
+    }
+    return win::CallWindowProc(OriginalEditProc(), edit, msg, wParam, lParam);
+}
+
 void ExpandFocusedText()
 {
     LimitsDialogState& s = State();
@@ -699,6 +725,15 @@ void ExpandFocusedText()
     desc.caption = "Expand";
     desc.owner = s.circuit;
     desc.text = win::GetWindowText(focus);
+    const int column = (id - kLimitsRowBase) % 100;
+    if (id >= kLimitsRowBase && column >= 1 && column <= 4) {
+        Expanded() = {column, s.scroll + (id - kLimitsRowBase) / 100};
+        desc.onInit = [](win::HWND dialog) {
+            win::HWND edit = win::GetDlgItem(dialog, kPromptFirstField);
+            if (!edit || !OriginalEditProc()) return;
+            win::SetWindowLongPtr(edit, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&ExpandEditProc));
+        };
+    }
     if (RunPromptDialog(desc) != 1) return;
     win::SetWindowText(focus, desc.text.c_str());
     if (id >= kLimitsRowBase) StoreRowEdit((id - kLimitsRowBase) / 100, (id - kLimitsRowBase) % 100);

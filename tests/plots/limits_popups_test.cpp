@@ -8,8 +8,10 @@
 
 #include "limits_dialog_test_support.h"
 #include "core/expr_symbols.h"
+#include "app/prompt_dialog.h"
 #include "devices/device_record_fields.h"
 #include "document/circuit_document.h"
+#include "platform/controls.h"
 #include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/message.h"
@@ -87,6 +89,47 @@ TEST_F(LimitsPopupDevicesTest, DeviceQuantitiesAndConstants)
     // Constant stands beside Variables: its first entry.
     Choose({down, down, down, right, enter});
     EXPECT_EQ(Rows()[0].yExpression, "J");
+}
+
+// The expand editor's edit has the popup of the row text that it expands; OK takes the text
+// back into the row.
+TEST_F(LimitsPopupDevicesTest, TheExpandEditorOffersThePopupToo)
+{
+    ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
+    PumpFrameMessages();
+    win::HWND rowEdit = win::GetDlgItem(AnalysisLimitsDialog(), kLimitsRowBase + 2);
+    win::SetWindowText(rowEdit, "2*");
+    win::SetFocus(rowEdit);
+    win::SendMessage(rowEdit, win::EM_SETSEL, 2, 2);
+    SetPromptDialogsShownHeadless(true);
+    const int down = win::VK_DOWN, right = win::VK_RIGHT;
+    // Variables, Device Voltages, its first entry; then OK.
+    const std::vector<int> keys = {-1, down, right, down, right, 0, win::VK_RETURN, -2};
+    std::size_t step = 0;
+    win::HWND expandEdit = nullptr;
+    win::headless::SetIdleHandler([&]() {
+        if (step >= keys.size()) return false;
+        const int key = keys[step++];
+        if (key == -1) {
+            expandEdit = win::GetFocus();
+            win::SendMessage(expandEdit, win::EM_SETSEL, 2, 2);
+            // Posted: the popup tracks from the dialog's own loop.
+            win::PostMessage(expandEdit, win::WM_RBUTTONDOWN, 0, 0);
+        } else if (key == -2) {
+            EXPECT_EQ(win::GetWindowText(expandEdit), "2*VB(Q1)");
+            win::PostMessage(win::GetParent(expandEdit), win::WM_COMMAND, win::IDOK, 0);
+        } else if (key == 0) {
+            EXPECT_TRUE(SaveScreen("analysis_limits_expand_popup"));
+        } else {
+            win::headless::PressKey(key);
+        }
+        return true;
+    });
+    win::SendMessage(AnalysisLimitsDialog(), win::WM_COMMAND, kLimitsExpand, 0);
+    win::headless::SetIdleHandler({});
+    SetPromptDialogsShownHeadless(false);
+    EXPECT_EQ(step, keys.size());
+    EXPECT_EQ(Rows()[0].yExpression, "2*VB(Q1)");
 }
 
 TEST_F(LimitsPopupDevicesTest, TheColourSwatchOffersThePalette)
