@@ -79,8 +79,9 @@ TEST_P(ShippedDemos, PlaysToItsEnd)
             SaveScreen(screen);
             EXPECT_EQ(PixelsARepaintChanges(AnalysisWindowHandle()), 0) << "the analysis window does not show what it holds";
             EXPECT_EQ(CurvesWithPoints(), demo.curvesAtShot);
-            if (demo.firstCurveY != nullptr && CurvesWithPoints() > 0)
+            if (demo.firstCurveY != nullptr && CurvesWithPoints() > 0) {
                 EXPECT_EQ(RunControl().analysisWindow->plot->curves[0]->yExpressionText, demo.firstCurveY);
+            }
         }
         PlayToEnd(100);
     }
