@@ -83,7 +83,8 @@ int ExpandValue(const std::string& token, const std::string& format, std::string
         const char c = token[k], f = format[k];
         if (!std::strchr(Alphabet(f), c)) return kMsgInvalidValue;
         const int width = f - '0';
-        if (std::isxdigit(static_cast<unsigned char>(c)) && (f != '1' || c == '0' || c == '1')) {
+        // F is a hex digit only in a hex group: in a binary or octal group it is the falling state.
+        if (std::isdigit(static_cast<unsigned char>(c)) || (f == '4' && c >= 'A' && c <= 'F')) {
             const int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : c - 'A' + 10;
             for (int b = width - 1; b >= 0; --b) bits += ((v >> b) & 1) ? '1' : '0';
         } else {
