@@ -516,7 +516,8 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
                                                                                         : d.workLowStrength[dev];
             const int state = MakeDigitalState(level == kStateZ ? kStateX : level, strength);
             if (state == last[static_cast<std::size_t>(pin)]) continue;
-            std::int64_t at = tick;
+            // A pin's first value holds from the start of the run, whenever its step comes.
+            std::int64_t at = last[static_cast<std::size_t>(pin)] < 0 ? static_cast<std::int64_t>(nowTick) : tick;
             if (last[static_cast<std::size_t>(pin)] >= 0 && tick != static_cast<std::int64_t>(nowTick)) {
                 const std::size_t o = static_cast<std::size_t>(DeviceOutputIndex(d, device, outputs - pin));
                 at += SettledLevel(level) == kState1 ? d.riseLoadDelay[o] : d.fallLoadDelay[o];
