@@ -1,0 +1,44 @@
+// Digital parts in a DC sweep: a stimulus holds its first value, which gates pass on and an
+// output interface turns into its row's Thevenin voltage at every point.
+#include "digital_build_test_support.h"
+
+#include "analog/dc_sweep_run.h"
+#include "analog/transient_run_services.h"
+#include "digital/digital_logic_tables.h"
+
+namespace kq5::testing {
+namespace {
+
+using DigitalDcSweepTest = DigitalBuiltCircuitTest;
+
+TEST_F(DigitalDcSweepTest, AStimulusDrivesAnOutputStageAtEveryPoint)
+{
+    ASSERT_EQ(BuildText("dc\nV1 IN 0 0\nR1 IN 0 1K\nVP PWR 0 5\n"
+                        "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 1 100N 0\n"
+                        "U2 BUF $G_DPWR $G_DGND D Y G1 IO_STD\n"
+                        "N1 A 0 PWR DI_T DGTLNET=Y IO_STD\nR2 A 0 1MEG\n"
+                        ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n"
+                        ".MODEL DI_T DINPUT (CLO=0 CHI=0 S0NAME=\"0\" S0RLO=10 S0RHI=1K S1NAME=\"1\" S1RLO=1K S1RHI=10\n"
+                        "+ S2NAME=\"X\" S2RLO=100 S2RHI=100 S3NAME=\"Z\" S3RLO=1MEG S3RHI=1MEG)\n"
+                        ".MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n.DC V1 0 1 0.5\n.END\n",
+                        kAnalysisDc),
+              0)
+        << LastShownText();
+    RunControl().circuitWindow = record_;
+    ASSERT_EQ(SetCircuitTemperature(27.0), 0);
+    const std::int32_t a = LookupNodeNumber(CircuitNodeTable(), "A", 0, kNodeAnalog);
+    std::vector<double> volts;
+    RunServices().plotPoint = [&](WindowRecord*) { volts.push_back(SolutionVector()[static_cast<std::size_t>(a)]); };
+    Analysis().analysisKind = kAnalysisDc;
+    EXPECT_EQ(RunDcSweep(), 0) << LastShownText();
+    ASSERT_FALSE(volts.empty());
+    // The stimulus's 1 passes the buffer at every point.
+    const std::int32_t y = LookupNodeNumber(CircuitNodeTable(), "Y", 0, kNodeDigital);
+    ASSERT_GT(y, 0);
+    EXPECT_EQ(DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(y)]), '1');
+    // Row 1: 1K down, 10 up, against 1 MEG.
+    for (double v : volts) EXPECT_NEAR(v, 5.0 * 1000.0 / 1010.0, 0.01) << v;
+}
+
+}  // namespace
+}  // namespace kq5::testing
