@@ -1,5 +1,8 @@
 // Digital parts in a DC sweep: a stimulus holds its first value, which gates pass on and an
-// output interface turns into its row's Thevenin voltage at every point.
+// output interface turns into its row's Thevenin voltage at every point; an input interface
+// follows the swept voltage through its bands.
+#include <cmath>
+
 #include "digital_build_test_support.h"
 
 #include "analog/dc_sweep_run.h"
@@ -38,6 +41,41 @@ TEST_F(DigitalDcSweepTest, AStimulusDrivesAnOutputStageAtEveryPoint)
     EXPECT_EQ(DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(y)]), '1');
     // Row 1: 1K down, 10 up, against 1 MEG.
     for (double v : volts) EXPECT_NEAR(v, 5.0 * 1000.0 / 1010.0, 0.01) << v;
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+namespace kq5::testing {
+namespace {
+
+TEST_F(DigitalDcSweepTest, AnInputInterfaceFollowsTheSweptVoltageThroughItsBands)
+{
+    ASSERT_EQ(BuildText("dc atod\nV1 IN 0 0\nR1 IN 0 1K\nO1 IN 0 DO_T DGTLNET=D IO_STD\n"
+                        ".MODEL DO_T DOUTPUT (RLOAD=1G CLOAD=0 S0NAME=\"0\" S0VLO=-1.5 S0VHI=0.8 S1NAME=\"1\" S1VLO=2.0\n"
+                        "+ S1VHI=7.0 S2NAME=\"X\" S2VLO=0.8 S2VHI=2.0)\n"
+                        ".MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n.DC V1 0 5 0.5\n.END\n",
+                        kAnalysisDc),
+              0)
+        << LastShownText();
+    RunControl().circuitWindow = record_;
+    ASSERT_EQ(SetCircuitTemperature(27.0), 0);
+    const std::int32_t in = LookupNodeNumber(CircuitNodeTable(), "IN", 0, kNodeAnalog);
+    const std::int32_t d = LookupNodeNumber(CircuitNodeTable(), "D", 0, kNodeDigital);
+    ASSERT_GT(d, 0);
+    std::vector<std::pair<double, char>> points;
+    RunServices().plotPoint = [&](WindowRecord*) {
+        points.emplace_back(SolutionVector()[static_cast<std::size_t>(in)],
+                            DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(d)]));
+    };
+    Analysis().analysisKind = kAnalysisDc;
+    EXPECT_EQ(RunDcSweep(), 0) << LastShownText();
+    ASSERT_GE(points.size(), 10u);
+    for (const auto& [v, state] : points) {
+        const char band = v < 0.8 ? '0' : v < 2.0 ? 'X' : '1';
+        // Exactly on a threshold either side will do.
+        if (std::abs(v - 0.8) > 1e-6 && std::abs(v - 2.0) > 1e-6) EXPECT_EQ(state, band) << v;
+    }
 }
 
 }  // namespace
