@@ -1,11 +1,12 @@
 // Digital parts in a DC sweep: a stimulus holds its first value, which gates pass on and an
 // output interface turns into its row's Thevenin voltage at every point; an input interface
-// follows the swept voltage through its bands.
+// follows the swept voltage through its bands; an AC analysis biases the gates the same way.
 #include <cmath>
 #include <functional>
 
 #include "digital_build_test_support.h"
 
+#include "analog/ac_run.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/transient_run_services.h"
 #include "digital/digital_logic_tables.h"
@@ -74,6 +75,26 @@ TEST_F(DigitalDcSweepTest, AnInputInterfaceFollowsTheSweptVoltageThroughItsBands
         // Exactly on a threshold either side will do.
         if (std::abs(v - 0.8) > 1e-6 && std::abs(v - 2.0) > 1e-6) EXPECT_EQ(state, band) << v;
     }
+}
+
+TEST_F(DigitalDcSweepTest, AnAcAnalysisBiasesTheGatesWithTheStimulusValues)
+{
+    ASSERT_EQ(BuildText("ac\nV1 IN 0 AC 1\nR1 IN 0 1K\n"
+                        "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 1 LABEL=L +10N 0 +10N 1 +10N GOTO L -1 TIMES\n"
+                        "U2 INV $G_DPWR $G_DGND D Y G1 IO_STD\n"
+                        ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n.MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n"
+                        ".AC DEC 5 1K 1MEG\n.END\n",
+                        kAnalysisAc),
+              0)
+        << LastShownText();
+    RunControl().circuitWindow = record_;
+    ASSERT_EQ(SetCircuitTemperature(27.0), 0);
+    Analysis().analysisKind = kAnalysisAc;
+    // The clock's endless loop is not walked: only its first value counts.
+    EXPECT_EQ(AcAnalysisRun(), 0) << LastShownText();
+    const std::int32_t y = Node("Y", kNodeDigital);
+    ASSERT_GT(y, 0);
+    EXPECT_EQ(Letter(y), '0');
 }
 
 }  // namespace
