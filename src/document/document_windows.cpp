@@ -190,7 +190,7 @@ WindowRecord* NewDocumentWindow(int kind, std::string_view name)
     default: return nullptr;
     }
     std::string title = name.empty() ? NextUntitledName(kind) : std::string(name);
-    win::HWND window = CreateMdiChild(className, title, kind);
+    win::HWND window = kind == kWindowPlainSchematic ? CreateHiddenCircuitWindow(title) : CreateMdiChild(className, title, kind);
     if (window == nullptr) return nullptr;
     WindowRecord* record = GetWindowRecord(window);
     if (record == nullptr) {

@@ -110,6 +110,18 @@ win::HWND CreateMdiChild(const char* className, const std::string& title, int ki
                                nullptr, nullptr, nullptr, &createKind);
 }
 
+win::HWND CreateHiddenCircuitWindow(const std::string& title)
+{
+    if (!RegisterCircuitWindowClasses()) return nullptr;
+    int createKind = kWindowPlainSchematic;
+    if (win::HWND frame = Frame().frame) {
+        return win::CreateWindowEx(0, kSchematicClassName, title.c_str(), win::WS_CHILD | win::WS_CLIPSIBLINGS, 0, 0, 0, 0,
+                                   frame, win::ChildIdMenu(kHiddenCircuitWindowId), nullptr, &createKind);
+    }
+    return win::CreateWindowEx(0, kSchematicClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_CLIPCHILDREN, 0, 0,
+                               0, 0, nullptr, nullptr, nullptr, &createKind);
+}
+
 int QueryCloseDocument(WindowRecord* record)
 {
     if (record == nullptr) return 0;
