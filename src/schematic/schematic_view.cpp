@@ -2,6 +2,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/frame_state.h"
+#include "app/program_settings.h"
 #include "app/text_area.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -126,7 +127,8 @@ int QueryCloseDocument(WindowRecord* record)
 {
     if (record == nullptr) return 0;
     if (Analysis().analysisKind != kAnalysisNone && CurrentRecord() == record) return 1;
-    if (record->modified && AskSaveChanges(record) == kSaveAnswerCancel) return 1;
+    // With the "File Warning" preference off the user has chosen to close without the question.
+    if (record->modified && (OptionFlags() & kOptionFileWarning) && AskSaveChanges(record) == kSaveAnswerCancel) return 1;
     return 0;
 }
 

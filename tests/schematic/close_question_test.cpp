@@ -1,0 +1,40 @@
+// Closing a modified circuit window asks to save only while the "File Warning" preference is on.
+#include "schematic_test_support.h"
+
+#include "app/program_settings.h"
+#include "platform/message.h"
+#include "platform/message_box.h"
+#include "platform/window.h"
+
+namespace kq5::testing {
+namespace {
+
+using CloseQuestion = SchematicTest;
+
+TEST_F(CloseQuestion, FileWarningOffClosesAModifiedWindowWithoutAsking)
+{
+    const std::uint32_t kept = Settings().operationalOptions;
+    WindowRecord* asked = NewSchematic();
+    ASSERT_NE(asked, nullptr);
+    asked->modified = 1;
+    ASSERT_NE(OptionFlags() & kOptionFileWarning, 0u);
+    win::PushMessageBoxAnswer(win::IDNO);
+    const std::size_t before = win::MessageBoxLog().size();
+    const win::HWND first = asked->window;
+    win::SendMessage(first, win::WM_CLOSE, 0, 0);
+    EXPECT_EQ(win::MessageBoxLog().size(), before + 1);
+    EXPECT_FALSE(win::IsWindow(first));
+
+    Settings().operationalOptions &= ~kOptionFileWarning;
+    WindowRecord* quiet = NewSchematic();
+    ASSERT_NE(quiet, nullptr);
+    quiet->modified = 1;
+    const win::HWND second = quiet->window;
+    win::SendMessage(second, win::WM_CLOSE, 0, 0);
+    EXPECT_EQ(win::MessageBoxLog().size(), before + 1);
+    EXPECT_FALSE(win::IsWindow(second));
+    Settings().operationalOptions = kept;
+}
+
+}  // namespace
+}  // namespace kq5::testing
