@@ -153,5 +153,50 @@ TEST_F(AttributeRulesTest, EditorDialogsShowTheirLabelsAsWorded)
         EXPECT_TRUE(Shows(labels, text)) << text;
 }
 
+// A battery takes no model: the dialog shows only its left column, the model controls hidden.
+TEST_F(AttributeRulesTest, AComponentWithoutModelsGetsANarrowDialog)
+{
+    SchematicItem* resistor = PlaceResistor("R1");
+    ComponentDefinition batteryDefinition;
+    batteryDefinition.name = "BATTERY";
+    batteryDefinition.type = static_cast<std::uint16_t>(kComponentBattery);
+    batteryDefinition.pins = {DefinitionPin{}, DefinitionPin{}};
+    SchematicItem* battery = NewSchematicItem(record_);
+    battery->itemKind = kItemComponent;
+    battery->definition = &batteryDefinition;
+    SetAttribute(record_, battery, kAttrPart, "V1");
+
+    struct Seen {
+        int width = 0;
+        int helpRight = 0;
+        bool modelsShown = true;
+    };
+    const auto measure = [](Seen& seen) {
+        win::RECT window{}, help{};
+        win::GetWindowRect(Dialog(), &window);
+        win::GetWindowRect(Item(9), &help);
+        seen.width = window.right - window.left;
+        seen.helpRight = help.right - window.left;
+        seen.modelsShown = win::IsWindowVisible(Item(107)) != 0;
+    };
+    Seen wide, narrow;
+    InputScript first;
+    first.Then([&] { measure(narrow); }).Then([] { testing::SaveScreen("attribute_dialog_without_models"); }).Then([] {
+        Click(win::IDCANCEL);
+    });
+    first.Install();
+    RunAttributeDialog(record_, battery, nullptr, 0);
+    InputScript second;
+    second.Then([&] { measure(wide); }).Then([] { Click(win::IDCANCEL); });
+    second.Install();
+    RunAttributeDialog(record_, resistor, nullptr, 0);
+
+    EXPECT_TRUE(wide.modelsShown);
+    EXPECT_FALSE(narrow.modelsShown);
+    EXPECT_LT(narrow.width, wide.width);
+    EXPECT_GT(narrow.width, narrow.helpRight);
+    EXPECT_LT(narrow.width - narrow.helpRight, 30);
+}
+
 }  // namespace
 }  // namespace kq5
