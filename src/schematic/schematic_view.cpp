@@ -126,6 +126,8 @@ win::HWND CreateHiddenCircuitWindow(const std::string& title)
 int QueryCloseDocument(WindowRecord* record)
 {
     if (record == nullptr) return 0;
+    // A long operation still working on the documents keeps every window open.
+    if (Frame().busy) return 1;
     if (Analysis().analysisKind != kAnalysisNone && CurrentRecord() == record) return 1;
     // With the "File Warning" preference off the user has chosen to close without the question.
     if (record->modified && (OptionFlags() & kOptionFileWarning) && AskSaveChanges(record) == kSaveAnswerCancel) return 1;

@@ -1,6 +1,8 @@
-// Closing a modified circuit window asks to save only while the "File Warning" preference is on.
+// Closing a modified circuit window asks to save only while the "File Warning" preference is on;
+// while the program is busy no circuit window closes.
 #include "schematic_test_support.h"
 
+#include "app/frame_state.h"
 #include "app/program_settings.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
@@ -34,6 +36,21 @@ TEST_F(CloseQuestion, FileWarningOffClosesAModifiedWindowWithoutAsking)
     EXPECT_EQ(win::MessageBoxLog().size(), before + 1);
     EXPECT_FALSE(win::IsWindow(second));
     Settings().operationalOptions = kept;
+}
+
+TEST_F(CloseQuestion, ABusyProgramKeepsEveryWindowOpen)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    const win::HWND window = record->window;
+    const std::size_t before = win::MessageBoxLog().size();
+    Frame().busy = true;
+    win::SendMessage(window, win::WM_CLOSE, 0, 0);
+    Frame().busy = false;
+    EXPECT_TRUE(win::IsWindow(window));
+    EXPECT_EQ(win::MessageBoxLog().size(), before);
+    win::SendMessage(window, win::WM_CLOSE, 0, 0);
+    EXPECT_FALSE(win::IsWindow(window));
 }
 
 }  // namespace
