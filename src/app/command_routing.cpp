@@ -22,6 +22,7 @@
 #include "app/title_block.h"
 #include "app/help_bar.h"
 #include "app/tool_bar_dialog.h"
+#include "app/tool_buttons.h"
 #include "app/message_loop.h"
 #include "app/file_dialogs.h"
 #include "app/help_topics.h"
@@ -67,6 +68,8 @@
 namespace kq5 {
 
 namespace {
+
+constexpr int kCrossCursorCommand = 17408;
 
 // Ctrl+Home; Ctrl+End, the Ctrl+arrows, Ctrl+PgUp and Ctrl+PgDn follow.
 constexpr int kCommandRestoreRunScales = 17632;
@@ -119,7 +122,11 @@ void ToggleViewOption(const CommandContext& context, int id)
 {
     if (context.kind != kWindowSchematic || !context.active->document) return;
     context.active->document->viewOptions ^= ViewOptionBit(id);
-    RedrawWindowParts(context.active, kRedrawFull | kRedrawErase | kRedrawSchematic | kRedrawResetRange);
+    // The cross-hair is drawn over the panes as the pointer moves; the drawing itself is unchanged.
+    if (id != kCrossCursorCommand)
+        RedrawWindowParts(context.active, kRedrawFull | kRedrawErase | kRedrawSchematic | kRedrawResetRange);
+    // The option's tool button shows it on or off.
+    InvalidateDlgItem(DockedBars()[0].window, id);
 }
 
 void SendToTextControl(const CommandContext& context, int id)

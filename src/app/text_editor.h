@@ -32,7 +32,6 @@ constexpr int kTxtEditUpperCase = 3801;     // Ctrl+U
 constexpr int kTxtEditLowerCase = 3802;     // Ctrl+L
 constexpr int kTxtEditDeleteLine = 3803;    // Ctrl+Y
 constexpr int kTxtEditDeleteToEnd = 3804;   // Ctrl+D
-constexpr win::UINT_PTR kTxtEditHoverTimer = 5678;
 
 constexpr int kEditorTabWidth = 3;
 constexpr std::int32_t kEditorGrowthStep = 4096;

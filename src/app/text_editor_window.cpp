@@ -14,6 +14,7 @@
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
+#include "core/timers.h"
 #include "document/circuit_document.h"
 #include "platform/clipboard.h"
 #include "platform/control_scrollbar.h"
@@ -389,7 +390,9 @@ void MouseDown(TxtEditRecord& r, win::LPARAM lParam)
     SetEditorCaret(r, OffsetOfCell(r, r.mouseCell));
     r.anchor = EditorCaret(r);
     ShowEditorCaret(r);
-    win::SetTimer(r.window, kTxtEditHoverTimer, 500, nullptr);
+    // While the button is held the timer keeps the drag going when the pointer stands still
+    // outside the window, so the view goes on scrolling.
+    StartHoverTimer(r.window);
 }
 
 void MouseDrag(TxtEditRecord& r, win::LPARAM lParam)
@@ -415,7 +418,7 @@ void MouseDrag(TxtEditRecord& r, win::LPARAM lParam)
 
 void MouseUp(TxtEditRecord& r)
 {
-    win::KillTimer(r.window, kTxtEditHoverTimer);
+    StopHoverTimer(r.window);
     TextEditorState& state = TextEditors();
     if (state.caretHiddenByDrag) {
         win::ShowCaret(r.window);

@@ -60,6 +60,7 @@ struct PageRecord {
     win::RECT extent{};                              // content extent, drawing units
     std::string name;
     std::array<std::int32_t, 2> grid{};              // the page's two grid values
+    win::POINT lastPoint{1, 1};                      // grid point of the last click on the page
     std::array<PrintPreview, kAnalysisKindCount> printPreview{};
 };
 

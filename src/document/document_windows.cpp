@@ -164,7 +164,7 @@ int FileKindOfName(const std::string& name)
 
 bool IsSchematicKind(int kind) { return kind == kWindowSchematic || kind == kWindowPlainSchematic; }
 
-std::string NextUntitledName(int kind)
+std::string MakeUntitledName(int kind)
 {
     const char* format = nullptr;
     switch (kind) {
@@ -189,8 +189,8 @@ WindowRecord* NewDocumentWindow(int kind, std::string_view name)
     case kWindowModelLibrary: className = kModelLibraryClassName; break;
     default: return nullptr;
     }
-    std::string title = name.empty() ? NextUntitledName(kind) : std::string(name);
-    win::HWND window = CreateMdiChild(className, title, kind);
+    std::string title = name.empty() ? MakeUntitledName(kind) : std::string(name);
+    win::HWND window = kind == kWindowPlainSchematic ? CreateHiddenCircuitWindow(title) : CreateMdiChild(className, title, kind);
     if (window == nullptr) return nullptr;
     WindowRecord* record = GetWindowRecord(window);
     if (record == nullptr) {

@@ -47,7 +47,7 @@ constexpr int kTextAreaControlId = 100;
 // The next untitled name of a window kind (1 "circuit%i.cir", 2 "circuit%i.ckt", 3 "lib%i.lbr"),
 // made a full path in the working directory; every call advances the kind's counter. Empty for
 // other kinds.
-std::string NextUntitledName(int kind);
+std::string MakeUntitledName(int kind);
 
 // Creates a document window: kinds 1 and 11 a schematic window, 2 a text circuit window, 3 a model
 // library window; any other kind gives null. An empty name takes the next untitled name of the

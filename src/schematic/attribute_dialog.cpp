@@ -682,6 +682,18 @@ void AskToSaveParams(win::HWND dialog, AttributeDialogState& state)
         SaveModelParams(state);
 }
 
+// A component without models needs only the left column: the dialog ends a margin right of the
+// button column, the margin being the one at its left.
+void NarrowToLeftColumn(win::HWND dialog)
+{
+    win::RECT window{}, help{}, list{};
+    win::GetWindowRect(dialog, &window);
+    win::GetWindowRect(win::GetDlgItem(dialog, kDialogHelpButton), &help);
+    win::GetWindowRect(win::GetDlgItem(dialog, kAttributeList), &list);
+    const int width = (help.right - window.left) + (list.left - window.left);
+    win::SetWindowPos(dialog, nullptr, 0, 0, width, window.bottom - window.top, win::SWP_NOMOVE | win::SWP_NOZORDER);
+}
+
 win::INT_PTR AttributeDialogProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     AttributeDialogState* state = DialogData<AttributeDialogState>(dialog, message, lParam);
@@ -694,6 +706,7 @@ win::INT_PTR AttributeDialogProc(win::HWND dialog, win::UINT message, win::WPARA
         const bool models = state->modelType >= 0;
         for (int id : {kModelsLabel, kModelList, kEditModelButton}) win::ShowWindow(win::GetDlgItem(dialog, id), models ? win::SW_SHOW : win::SW_HIDE);
         if (models) FillModelList(dialog, *state);
+        else NarrowToLeftColumn(dialog);
         FillAttributeList(dialog, *state);
         int first = state->selectFirst;
         if (first < 0 && models) {

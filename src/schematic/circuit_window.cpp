@@ -237,6 +237,8 @@ win::LRESULT DocumentDefaultProc(win::HWND hwnd, win::UINT msg, win::WPARAM wPar
     // During a probe-mode run the analysis window stays in front of every other that moves.
     if (msg == win::WM_WINDOWPOSCHANGING)
         KeepRunWindowInFront(GetWindowRecord(hwnd), reinterpret_cast<win::WINDOWPOS*>(lParam));
+    // ... and a circuit window asked to maximise fills the MDI client instead, staying behind it.
+    if (msg == win::WM_SYSCOMMAND && CatchMaximizeDuringRun(GetWindowRecord(hwnd), wParam)) return 0;
     return IsMdiChild(hwnd) ? win::DefMDIChildProc(hwnd, msg, wParam, lParam)
                             : win::DefWindowProc(hwnd, msg, wParam, lParam);
 }

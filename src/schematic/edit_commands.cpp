@@ -442,9 +442,7 @@ int EditPaste(WindowRecord* record)
     }
     if (!IsCircuit(record) || AnalysisActive()) return 0;
     WindowEditState& state = EditStateOf(record);
-    win::POINT at = state.lastPoint;
-    at.x = std::max<win::LONG>(at.x, 1);
-    at.y = std::max<win::LONG>(at.y, 1);
+    const win::POINT at = ClampPaneLastPoint(record);
     const DocumentServicesState& clipboard = DocumentServices();
     const SheetExtent extent = ListsExtent(clipboard.clipboardItems, clipboard.clipboardGridTexts);
     if (extent.empty) return 0;

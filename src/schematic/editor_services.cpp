@@ -192,6 +192,11 @@ win::POINT ClientToWorld(WindowRecord* record, int x, int y, int pane)
     at.x = std::max<win::LONG>(at.x, 1);
     at.y = std::max<win::LONG>(at.y, 1);
     if (record) EditStateOf(record).lastPoint = at;
+    if (record && record->document) {
+        std::vector<PageRecord>& pages = record->document->pages;
+        const int page = PanePage(*record->document, pane);
+        if (page >= 0 && page < static_cast<int>(pages.size())) pages[static_cast<std::size_t>(page)].lastPoint = at;
+    }
     return at;
 }
 

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <new>
 
+#include "app/program_settings.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
@@ -65,6 +66,9 @@ int IsNameInDocList(WindowRecord* record, const GridText& text)
 
 void MakeNameUnique(WindowRecord* record, GridText& text)
 {
+    // A flag always gets a name of its own; other texts only while the user wants copied texts
+    // counted on.
+    if (!(text.flags & kGridTextIsFlag) && !(OptionFlags() & kOptionTextIncrement)) return;
     std::size_t digits = text.text.size();
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(text.text[digits - 1]))) --digits;
     const std::string stem = text.text.substr(0, digits);

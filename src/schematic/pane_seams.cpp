@@ -16,6 +16,7 @@
 #include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "schematic/editor_services.h"
 #include "schematic/page_array.h"
 #include "schematic/page_tabs.h"
 #include "schematic/pane_scroll_bars.h"
@@ -576,6 +577,19 @@ void ShowGraphicsKindPopup(win::HWND hwnd, win::POINT screenPoint)
     win::HWND owner = Frame().frame != nullptr ? Frame().frame : hwnd;
     win::TrackPopupMenu(menu, win::TPM_CENTERALIGN, screenPoint.x, screenPoint.y, 0, owner, nullptr);
     win::DestroyMenu(menu);
+}
+
+win::POINT ClampPaneLastPoint(WindowRecord* record)
+{
+    if (record == nullptr || !record->document) return {1, 1};
+    std::vector<PageRecord>& pages = record->document->pages;
+    const int page = PanePage(*record->document);
+    // A document without page records (one made for work out of sight) keeps the window's click.
+    const bool onPage = page >= 0 && page < static_cast<int>(pages.size());
+    win::POINT& last = onPage ? pages[static_cast<std::size_t>(page)].lastPoint : EditStateOf(record).lastPoint;
+    last.x = std::max<win::LONG>(last.x, 1);
+    last.y = std::max<win::LONG>(last.y, 1);
+    return last;
 }
 
 }  // namespace kq5

@@ -103,4 +103,8 @@ void GoToFlag(WindowRecord* record, int command);
 void ShowGraphicsKindPopup(win::HWND hwnd, win::POINT screenPoint);
 bool& GraphicsPopupBackToSelect();
 
+// The last point clicked on the current pane's page, each coordinate raised to at least 1 (and
+// kept so): where Paste puts what it brings.
+win::POINT ClampPaneLastPoint(WindowRecord* record);
+
 }  // namespace kq5

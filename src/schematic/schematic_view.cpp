@@ -2,6 +2,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/frame_state.h"
+#include "app/program_settings.h"
 #include "app/text_area.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
@@ -110,11 +111,26 @@ win::HWND CreateMdiChild(const char* className, const std::string& title, int ki
                                nullptr, nullptr, nullptr, &createKind);
 }
 
+win::HWND CreateHiddenCircuitWindow(const std::string& title)
+{
+    if (!RegisterCircuitWindowClasses()) return nullptr;
+    int createKind = kWindowPlainSchematic;
+    if (win::HWND frame = Frame().frame) {
+        return win::CreateWindowEx(0, kSchematicClassName, title.c_str(), win::WS_CHILD | win::WS_CLIPSIBLINGS, 0, 0, 0, 0,
+                                   frame, win::ChildIdMenu(kHiddenCircuitWindowId), nullptr, &createKind);
+    }
+    return win::CreateWindowEx(0, kSchematicClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_CLIPCHILDREN, 0, 0,
+                               0, 0, nullptr, nullptr, nullptr, &createKind);
+}
+
 int QueryCloseDocument(WindowRecord* record)
 {
     if (record == nullptr) return 0;
+    // A long operation still working on the documents keeps every window open.
+    if (Frame().busy) return 1;
     if (Analysis().analysisKind != kAnalysisNone && CurrentRecord() == record) return 1;
-    if (record->modified && AskSaveChanges(record) == kSaveAnswerCancel) return 1;
+    // With the "File Warning" preference off the user has chosen to close without the question.
+    if (record->modified && (OptionFlags() & kOptionFileWarning) && AskSaveChanges(record) == kSaveAnswerCancel) return 1;
     return 0;
 }
 

@@ -85,6 +85,12 @@ bool RegisterCircuitWindowClasses();
 // creation, which makes its record. Null when the window or its record cannot be made.
 win::HWND CreateMdiChild(const char* className, const std::string& title, int kind);
 
+// A schematic window that is never shown: a hidden child of the frame, outside the MDI client,
+// for work that needs a schematic document out of the user's sight (a macro's schematic read
+// for a circuit build). Null when it cannot be made.
+inline constexpr int kHiddenCircuitWindowId = 4444;
+win::HWND CreateHiddenCircuitWindow(const std::string& title);
+
 // 0 when the window may close: a modified document asks to save first and Cancel refuses.
 int QueryCloseDocument(WindowRecord* record);
 

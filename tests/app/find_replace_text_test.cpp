@@ -1,6 +1,8 @@
 // Find, Repeat Last Find, Replace and Replace All in a text window, through the functions and
 // through their dialogs; and Find in a schematic.
 #include "text_editor_test_support.h"
+#include "document/node_flags.h"
+#include "schematic/editor_services.h"
 #include "../platform/control_test_support.h"
 #include "app/dialog_services.h"
 #include "core/linked_list.h"
@@ -240,6 +242,40 @@ TEST_F(FindSchematic, AttributeTextsAndGridTextsAndNothingFound)
     cancel.Then([] { Press(win::IDCANCEL); });
     cancel.Install();
     EXPECT_EQ(FindInSchematic(schematic_, false), 2);
+}
+
+TEST_F(FindSchematic, NodeNamesAreFoundInAnyCaseAndNodeNumbersByTheirDigits)
+{
+    // A resistor whose right pin meets a wire that ends at the label.
+    ComponentDefinition twoPins;
+    twoPins.name = "Resistor";
+    twoPins.type = static_cast<std::uint16_t>(kComponentResistor);
+    twoPins.pins.resize(2);
+    twoPins.pins[1].dx = 4;
+    SchematicItem* r1 = Part(twoPins, 6);
+    r1->itemKind = kItemComponent;
+    r1->y1 = 10;
+    SchematicItem* wire = NewSchematicItem(schematic_);
+    wire->itemKind = kItemWire;
+    wire->x1 = 10;
+    wire->y1 = 10;
+    wire->x2 = 20;
+    wire->y2 = 10;
+    GridText* label = NewGridText(schematic_);
+    label->text = "Out";
+    label->x = 20;
+    label->y = 10;
+    UpdateNodeLabelFlag(*label);
+    MarkNetlistStale(schematic_);
+    Ask(kSearchNodeName, "oUT");
+    EXPECT_TRUE((label->selection & kSelected) != 0);
+    EXPECT_EQ(NoItemsFoundShown(), 0u);
+    ASSERT_GE(label->number, 0);
+    // A node's number typed as digits is a node name too.
+    Ask(kSearchNodeName, std::to_string(label->number));
+    EXPECT_EQ(NoItemsFoundShown(), 0u);
+    Ask(kSearchNodeName, "IN");
+    EXPECT_EQ(NoItemsFoundShown(), 1u);
 }
 
 TEST_F(FindSchematic, HelpClicksShowTheSyntaxOfThePartOrOfTheDotCommand)

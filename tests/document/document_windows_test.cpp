@@ -77,7 +77,7 @@ TEST_F(DocumentWindows, UntitledNamesCountPerKind)
     EXPECT_EQ(titles[0], (dir_ / "circuit1.cir").string());
     EXPECT_EQ(titles[2], (dir_ / "circuit3.cir").string());
     EXPECT_EQ(text->title, (dir_ / "circuit1.ckt").string());
-    EXPECT_EQ(NextUntitledName(kWindowModelLibrary), (dir_ / "lib1.lbr").string());
+    EXPECT_EQ(MakeUntitledName(kWindowModelLibrary), (dir_ / "lib1.lbr").string());
     EXPECT_EQ(NewDocumentWindow(7), nullptr);
     EXPECT_EQ(NewDocumentWindow(kWindowSchematic, "named.cir")->title, "named.cir");
 }

@@ -247,12 +247,12 @@ TEST_F(CircuitWindows, UpdatesReachEveryDocumentWindow)
 
 TEST_F(CircuitWindows, DemoPlaybackNumbersUntitledWindowsFromOne)
 {
-    const std::string first = NextUntitledName(kWindowSchematic);
-    const std::string second = NextUntitledName(kWindowSchematic);
+    const std::string first = MakeUntitledName(kWindowSchematic);
+    const std::string second = MakeUntitledName(kWindowSchematic);
     SwapUntitledCounters(true);
-    EXPECT_EQ(NextUntitledName(kWindowSchematic), first);
+    EXPECT_EQ(MakeUntitledName(kWindowSchematic), first);
     SwapUntitledCounters(false);
-    const std::string third = NextUntitledName(kWindowSchematic);
+    const std::string third = MakeUntitledName(kWindowSchematic);
     EXPECT_NE(third, first);
     EXPECT_NE(third, second);
 }
