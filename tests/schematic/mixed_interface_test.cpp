@@ -1,0 +1,96 @@
+// An analog source drawn on a schematic driving a digital gate: the build puts the interface
+// of the gate's I/O model between the source's node and the gate's input, so the gate reads
+// the source's level.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "../app/frame_test_support.h"
+#include "../plots/circuit_file_test_support.h"
+#include "analog/analysis_start.h"
+#include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "digital/digital_logic_tables.h"
+#include "digital/digital_node_states.h"
+#include "document/circuit_document.h"
+#include "document/node_table.h"
+#include "document/schematic_item.h"
+#include "platform/message_box.h"
+
+namespace kq5::testing {
+namespace {
+
+// V1 (its + pin at 10,10) into an inverter whose output wire runs from 19,10 to 24,10.
+std::string SourceIntoInverter(const char* level)
+{
+    const std::string gate = CircuitAttr("TIMING MODEL", "D0_GATE") + CircuitAttr("I/O MODEL", "IO_STD") +
+                             CircuitAttr("POWER NODE", "$G_DPWR") + CircuitAttr("GROUND NODE", "$G_DGND");
+    return kCircuitFileHeader + CircuitPart("V", 10, 10, "V1", CircuitAttr("VALUE", level)) +
+           CircuitPart("Ground", 10, 16, "", "") + CircuitPart("Inverter", 14, 10, "U1", gate) +
+           CircuitWire(10, 10, 14, 10) + CircuitWire(19, 10, 24, 10) +
+           "[Limits]\r\nAnalysis=Transient\r\nTRange=100n\r\nNPts=51\r\nTemp=27\r\n\r\n"
+           "[WaveForm]\r\nAnalysis=Transient\r\nOptions=LINEARX,LINEARY\r\nPlt=1\r\nXExp=T\r\nYExp=T\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
+}
+
+// The model library the program ships: the standard I/O model and its interface subcircuits.
+std::string ShippedModels()
+{
+    std::ifstream in(std::filesystem::read_symlink("/proc/self/exe").parent_path() / "NOM.LIB", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class MixedInterface : public StartedFrame {
+protected:
+    void TearDown() override
+    {
+        ExitAnalysis();
+        PumpFrameMessages();
+        StartedFrame::TearDown();
+    }
+
+    // The state of the inverter's output node at the end of a run with the source at `level`.
+    int OutputState(const char* level)
+    {
+        Start();
+        InstallAnalysisKindHandlers();
+        const std::string models = ShippedModels();
+        EXPECT_NE(models.find("AtoDDefault"), std::string::npos);
+        WindowRecord* circuit = WriteAndLoadCircuit(dir_, "mixed.cir", SourceIntoInverter(level).c_str(), kFileKindSchematic,
+                                                    kLoadDefaults | kLoadShowWindow, models.c_str());
+        PumpFrameMessages();
+        if (circuit == nullptr) return -1;
+        EXPECT_EQ(RunAnalysisCommand(circuit, kAnalysisTransient), 0);
+        EXPECT_EQ(RunAnalysisTimed(kAnalysisTransient), 0);
+        PumpFrameMessages();
+        for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+        const CircuitDocument& document = *circuit->document;
+        for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+            if (item.itemKind != kItemWire || item.x1 != 19) continue;
+            // The simulator numbers the digital nets apart; the wire's node is found by its name.
+            const std::string name =
+                std::to_string(document.schematicNodeTable[static_cast<std::size_t>(item.wireLabel)].nodeNumber);
+            for (const NodeNameRow& row : CircuitNodeTable().rows) {
+                if (row.name != name || row.scope != 0 || row.domain != 1) continue;
+                if (static_cast<std::size_t>(row.number) >= DigitalSimulator().current.size()) return -1;
+                return DigitalStateIndexOf(DigitalSimulator().current[static_cast<std::size_t>(row.number)]);
+            }
+        }
+        return -1;
+    }
+};
+
+TEST_F(MixedInterface, AHighSourceMakesTheInverterOutputLow)
+{
+    EXPECT_EQ(OutputState("DC 5"), kState0);
+}
+
+TEST_F(MixedInterface, ALowSourceMakesTheInverterOutputHigh)
+{
+    EXPECT_EQ(OutputState("DC 0"), kState1);
+}
+
+}  // namespace
+}  // namespace kq5::testing
