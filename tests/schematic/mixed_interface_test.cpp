@@ -17,20 +17,23 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "platform/message_box.h"
+#include "plots/curve_record.h"
+#include "plots/plot_axes.h"
 
 namespace kq5::testing {
 namespace {
 
-// V1 (its + pin at 10,10) into an inverter whose output wire runs from 19,10 to 24,10.
+// V1 (its + pin at 10,10) into an inverter whose output wire, named DOUT, runs from 19,10 to
+// 24,10; the run plots d(DOUT).
 std::string SourceIntoInverter(const char* level)
 {
     const std::string gate = CircuitAttr("TIMING MODEL", "D0_GATE") + CircuitAttr("I/O MODEL", "IO_STD") +
                              CircuitAttr("POWER NODE", "$G_DPWR") + CircuitAttr("GROUND NODE", "$G_DGND");
     return kCircuitFileHeader + CircuitPart("V", 10, 10, "V1", CircuitAttr("VALUE", level)) +
            CircuitPart("Ground", 10, 16, "", "") + CircuitPart("Inverter", 14, 10, "U1", gate) +
-           CircuitWire(10, 10, 14, 10) + CircuitWire(19, 10, 24, 10) +
+           CircuitWire(10, 10, 14, 10) + CircuitWire(19, 10, 22, 10) + CircuitWire(22, 10, 24, 10) + "[Grid Text]\r\nText=DOUT\r\nGrid=22,10\r\n\r\n" +
            "[Limits]\r\nAnalysis=Transient\r\nTRange=100n\r\nNPts=51\r\nTemp=27\r\n\r\n"
-           "[WaveForm]\r\nAnalysis=Transient\r\nOptions=LINEARX,LINEARY\r\nPlt=1\r\nXExp=T\r\nYExp=T\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
+           "[WaveForm]\r\nAnalysis=Transient\r\nOptions=LINEARX,LINEARY\r\nPlt=1\r\nXExp=T\r\nYExp=d(DOUT)\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
 }
 
 // The model library the program ships: the standard I/O model and its interface subcircuits.
@@ -90,6 +93,15 @@ TEST_F(MixedInterface, AHighSourceMakesTheInverterOutputLow)
 TEST_F(MixedInterface, ALowSourceMakesTheInverterOutputHigh)
 {
     EXPECT_EQ(OutputState("DC 0"), kState1);
+    // d(DOUT) is a digital state, not a bus: its curve is drawn at the levels of its states.
+    const WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_TRUE(analysis && analysis->plot && analysis->plot->curveCount > 0);
+    const CurveRecord& curve = *analysis->plot->curves[0];
+    EXPECT_TRUE(curve.digital);
+    EXPECT_FALSE(IsBusCurve(curve));
+    EXPECT_EQ(CurveValueToPixel(curve, kWaveformY, kState0 | kFullStrength, kState1), curve.laneLow);
+    EXPECT_EQ(CurveValueToPixel(curve, kWaveformY, kState1 | kFullStrength, kState0), curve.laneHigh);
+    EXPECT_GT(curve.lastPointIndex, 0);
 }
 
 }  // namespace
