@@ -113,6 +113,17 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     static int Word(const std::vector<unsigned char>& b, std::size_t at) { return b[at] | (b[at + 1] << 8); }
+    // The file as wmf2svg reads it.
+    static std::string SvgOf(const std::string& wmf)
+    {
+        const std::string svg = wmf + ".svg";
+        std::string log;
+        EXPECT_EQ(win::testing::RunCommand("wmf2svg -o '" + svg + "' '" + wmf + "'", log), 0) << log;
+        std::ifstream in(svg);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
 
     std::filesystem::path dir_;
 };
@@ -140,13 +151,7 @@ TEST_F(WindowPictures, APageExportsAsAPlaceableFileThatOtherReadersAndOurPicture
     for (std::size_t i = 0; i < 20; i += 2) checksum ^= Word(bytes, i);
     EXPECT_EQ(Word(bytes, 20), checksum);
 
-    const std::string svg = (dir_ / "divider.svg").string();
-    std::string log;
-    EXPECT_EQ(win::testing::RunCommand("wmf2svg -o '" + svg + "' '" + wmf + "'", log), 0) << log;
-    std::ifstream in(svg);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("DIVIDER"), std::string::npos);
+    EXPECT_NE(SvgOf(wmf).find("DIVIDER"), std::string::npos);
 
     // The file placed as a picture loads with the same box.
     win::RECT bounds{};
@@ -195,13 +200,7 @@ TEST_F(WindowPictures, APageBeyondTheRecordsRangeIsScaledIntoIt)
     }
 
     ASSERT_TRUE(win::testing::ToolInstalled("wmf2svg")) << "wmf2svg is not installed (Debian package libwmf-bin)";
-    const std::string svg = (dir_ / "wide.svg").string();
-    std::string log;
-    EXPECT_EQ(win::testing::RunCommand("wmf2svg -o '" + svg + "' '" + wmf + "'", log), 0) << log;
-    std::ifstream in(svg);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("FAR"), std::string::npos);
+    EXPECT_NE(SvgOf(wmf).find("FAR"), std::string::npos);
 }
 
 TEST_F(WindowPictures, TheClipboardGetsAPictureBlockSizedInHundredthsOfAMillimetre)
