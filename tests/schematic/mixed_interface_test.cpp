@@ -17,7 +17,9 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "platform/message_box.h"
+#include "app/preference_values.h"
 #include "plots/curve_record.h"
+#include "schematic/schematic_render.h"
 #include "plots/plot_axes.h"
 
 namespace kq5::testing {
@@ -88,6 +90,22 @@ protected:
 TEST_F(MixedInterface, AHighSourceMakesTheInverterOutputLow)
 {
     EXPECT_EQ(OutputState("DC 5"), kState0);
+    const auto& colors = PreferenceSettings().defaultAttributes;
+    ASSERT_NE(colors[static_cast<std::size_t>(kDigitalStateColorFirst + kState0)].color,
+              colors[static_cast<std::size_t>(kDigitalStateColorFirst + kStateX)].color);
+    // The gate's wires show the states of their own nets, numbered apart from the analog ones.
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    ASSERT_NE(circuit, nullptr);
+    const CircuitDocument& document = *circuit->document;
+    int checked = 0;
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+        if (item.itemKind != kItemWire || item.x1 < 19) continue;
+        EXPECT_EQ(WireDigitalColor(document, item), colors[static_cast<std::size_t>(kDigitalStateColorFirst + kState0)].color);
+        const SchematicNodeRow& row = document.schematicNodeTable[static_cast<std::size_t>(item.wireLabel)];
+        EXPECT_EQ(FormatNodeLabel(row, kNodeLabelValue), "0");
+        ++checked;
+    }
+    EXPECT_EQ(checked, 2);
 }
 
 TEST_F(MixedInterface, ALowSourceMakesTheInverterOutputHigh)
