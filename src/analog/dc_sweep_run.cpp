@@ -27,6 +27,7 @@
 #include "devices/source_device.h"
 #include "devices/source_functions.h"
 #include "devices/standalone_element_devices.h"
+#include "digital/digital_engine.h"
 #include "document/circuit_document.h"
 #include "netlist/component_types.h"
 #include "netlist/global_options.h"
@@ -409,6 +410,8 @@ int DcSweepCase(WindowRecord* window)
         s.noOperatingPoint = 0;
         SetBreakpointTimeScale(0.0, 1.0);
         if (int rc = ReinitializeRunStates()) return rc;
+        // The digital parts start each sweep from their first states and stimulus values.
+        if (int rc = StartDigitalRun(0.0)) return rc;
 
         const int rc = SweepPoints(window);
         const bool stop = rc != 0 || RunStopRequested();

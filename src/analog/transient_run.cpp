@@ -28,6 +28,7 @@
 #include "devices/model_temperature.h"
 #include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
+#include "digital/digital_checks.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
@@ -222,6 +223,18 @@ int SetupTransientAnalysis()
     return OpenAnalysisLimitsDialog();
 }
 
+namespace {
+
+// A case, adding the digital warnings it wrote (also when it stopped early) to the analysis.
+int TransientCaseCountingWarnings(WindowRecord* window)
+{
+    const int rc = TransientRunCase(window);
+    TransientRun().digitalWarnings += DigitalSimulator().warningCount;
+    return rc;
+}
+
+}  // namespace
+
 int TransientAnalysisRun(WindowRecord* window)
 {
     AnalogSolverState& s = AnalogSolver();
@@ -251,7 +264,10 @@ int TransientAnalysisRun(WindowRecord* window)
     InitializeRunStates();
     int out1 = 0, out2 = 0;
     ResetRunState(out1, out2);
-    rc = RunTemperatureAndCases(window, {TransientRunCase, t.points, t.operatingPointOnly, false});
+    t.digitalWarnings = 0;
+    rc = RunTemperatureAndCases(window, {TransientCaseCountingWarnings, t.points, t.operatingPointOnly, false});
+    // One count for the whole analysis, not a box after every case of a stepped run.
+    if (t.digitalWarnings > 0) ShowDigitalWarningCount(t.digitalWarnings);
 
     if (rc == 0 && RunStopRequested() && RunControl().lastKey == kEscapeKey) rc = kMsgStopped;
     if (RunControl().failureReported) rc = kMsgReported;

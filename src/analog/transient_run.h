@@ -61,6 +61,7 @@ struct TransientRunState {
     bool firstRun = true;
     bool hasLaplaceSources = false;
     bool steppedRun = false;
+    int digitalWarnings = 0;        // digital warning blocks of every case, counted once at the end
 
     // Saved copies of the digital node states at the last accepted point.
     std::vector<std::uint16_t> savedDigitalCurrent;

@@ -292,10 +292,7 @@ int TimeStepPass(WindowRecord* window)
         if (s.acceptedPointCount > 0 || (firstLoop && t.operatingPointComputed))
             if (int rc = OutputTransientPoint(window)) return rc;
         if (int rc = CommitAcceptedPoint(window)) return rc;
-        if (atEnd) {
-            if (HasDigitalDevices()) ShowDigitalWarningCount();
-            return 0;
-        }
+        if (atEnd) return 0;
 
         // Landing on a breakpoint: drop every entry at its time and start again at order 1.
         const bool landed = bp.landing;

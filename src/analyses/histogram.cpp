@@ -116,19 +116,22 @@ void ComputeMonteCarloValues(MonteCarloWindowRecord& record, WindowRecord* analy
     const AnalysisRunState& run = RunState();
     CurveRecord* curve = MonteCarloCurve(record, analysisWindow);
     if (run.monteCarloActive && curve && record.function.function >= 0) {
-        // The cases of the chosen temperature (of a two-input DC sweep, its first Input 2 value),
-        // as far as they are stored.
+        // Every stored run of the chosen temperature: each case, and in a two-input DC sweep each
+        // Input 2 value of the case, in the order the runs were made.
+        const int values = std::max(run.input2Count, 1);
         for (int c = 0; c < std::max(run.runCount, 1); ++c) {
-            const std::int64_t r = RunRecordIndex(RunPosition{block, c, 0});
-            if (r >= plot.store.runCount) break;
-            PerformanceContext context;
-            context.store = &plot.store;
-            context.curve = curve;
-            context.run = static_cast<int>(r);
-            const auto& a = record.function.args;
-            if (EvaluatePerformanceFunction(context, record.function.function, a[0], a[1], a[2]) != 0) continue;
-            record.values.push_back(context.measurement.value);
-            record.valueRuns.push_back(c + 1);
+            for (int k = 0; k < values; ++k) {
+                const std::int64_t r = RunRecordIndex(RunPosition{block, c, k});
+                if (r >= plot.store.runCount) break;
+                PerformanceContext context;
+                context.store = &plot.store;
+                context.curve = curve;
+                context.run = static_cast<int>(r);
+                const auto& a = record.function.args;
+                if (EvaluatePerformanceFunction(context, record.function.function, a[0], a[1], a[2]) != 0) continue;
+                record.values.push_back(context.measurement.value);
+                record.valueRuns.push_back(c + 1);
+            }
         }
     }
     record.rangeFromData = true;

@@ -118,6 +118,7 @@ win::INT_PTR PromptProc(win::HWND dialog, win::UINT message, win::WPARAM wParam,
         win::CheckDlgButton(dialog, kPromptCheck, desc->check != 0 ? win::BST_CHECKED : win::BST_UNCHECKED);
         ShowControls(dialog, *desc);
         if (win::GetDlgItem(dialog, kFontButton)) ShowTextFont(dialog, *desc, FieldFonts()[dialog]);
+        if (desc->onInit) desc->onInit(dialog);
         const int focus = (desc->flags & kPromptFocusSecond) != 0 ? kPromptSecondField : kPromptFirstField;
         if (win::HWND field = win::GetDlgItem(dialog, focus)) {
             win::SetFocus(field);

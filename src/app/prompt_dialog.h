@@ -6,6 +6,7 @@
 // A dialog takes the next scripted answer when one is queued. Otherwise a template that exists is
 // shown (on a desktop, or headless when a test asks for it); with neither, the dialog closes with
 // OK and the values it was given, as message boxes without a screen do.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -55,6 +56,7 @@ struct PromptDialogDesc {
     char choice = 0;              // the chosen radio button's letter ("a"/"d", "i"/"o", "e"/"r")
     int check = 0;                // "Hidden pin"
     int colorIndex = 0;           // with kPromptUseColor
+    std::function<void(win::HWND)> onInit;  // runs when the dialog's controls are filled
 };
 
 // Clears a descriptor before use.

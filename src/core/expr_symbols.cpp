@@ -55,7 +55,7 @@ int IsReservedExpressionName(std::string_view text, bool includeFunctions)
     return 0;
 }
 
-std::vector<ExpressionSymbolEntry> ExpressionSymbolEntries(int bindingClass)
+std::vector<ExpressionSymbolEntry> ExpressionSymbolEntries(int bindingClass, std::uint32_t dependsOn)
 {
     std::vector<ExpressionSymbolEntry> entries;
     auto add = [&](std::string text) {
@@ -64,6 +64,7 @@ std::vector<ExpressionSymbolEntry> ExpressionSymbolEntries(int bindingClass)
     };
     for (const ExpressionSymbol& s : ExpressionFunctionTable()) {
         if (s.bindingClass != bindingClass) continue;
+        if (dependsOn != 0 && (s.maxArgs == 0 || !(s.flags & dependsOn))) continue;
         if (s.maxArgs == 0) {
             add(s.name);
             continue;

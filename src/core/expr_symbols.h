@@ -275,8 +275,10 @@ struct ExpressionSymbolEntry {
 
 // The entries of one binding class: a row without arguments gives its name; a row with
 // arguments gives "NAME(label)" once per labelled device whose family is in the row's
-// device-kind mask, kept within 95 characters. Columns break after every 10 entries.
-std::vector<ExpressionSymbolEntry> ExpressionSymbolEntries(int bindingClass);
+// device-kind mask, kept within 95 characters. Columns break after every 10 entries. A nonzero
+// `dependsOn` keeps only the rows with arguments whose flags share a bit with it (0x1 device
+// voltages, 0x2 currents...).
+std::vector<ExpressionSymbolEntry> ExpressionSymbolEntries(int bindingClass, std::uint32_t dependsOn = 0);
 // Every operator, in table order ("&" written "&&" for menus); columns break after 9.
 std::vector<ExpressionSymbolEntry> ExpressionOperatorEntries();
 

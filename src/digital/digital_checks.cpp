@@ -131,11 +131,10 @@ void RejectDigitalPoint()
     ResetDigitalChangeLog();
 }
 
-void ShowDigitalWarningCount()
+void ShowDigitalWarningCount(int count)
 {
-    const DigitalDeviceTables& d = DigitalSimulator();
-    if (d.warningCount <= 0 || d.noOutputMessages) return;
-    ReportMessage("W", nullptr, kMsgWarningCount, d.warningCount, d.warningCount == 1 ? "" : "s");
+    if (count <= 0 || DigitalSimulator().noOutputMessages) return;
+    ReportMessage("WE", nullptr, kMsgWarningCount, count, count == 1 ? "" : "s");
 }
 
 }  // namespace kq5

@@ -31,7 +31,8 @@ int AcceptDigitalPoint();
 // The rejected point: the step's warnings dropped and the flip-flop histories put back.
 void RejectDigitalPoint();
 
-// After the run: message 13260 with the count when there were warnings (and NOOUTMSG is 0).
-void ShowDigitalWarningCount();
+// After the analysis: message 13260 with the count of warning blocks its cases wrote, when
+// there were any (and NOOUTMSG is 0).
+void ShowDigitalWarningCount(int count);
 
 }  // namespace kq5

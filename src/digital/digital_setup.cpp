@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "analog/analog_state.h"
+#include "analog/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/device_dispatch.h"
 #include "core/engineering_numbers.h"
@@ -456,7 +457,10 @@ int StartDigitalRun(double tmin)
     d.pendingWarnings.clear();
     d.flipFlopLog.clear();
     if (int rc = InitInterfaces()) return rc;
-    if (int rc = StepStimulusDevices(tmin, tmin + static_cast<double>(d.endTime) * d.timeUnit)) return rc;
+    // AC and DC analyses have no time axis: a stimulus is walked only as far as its start.
+    const int kind = Analysis().analysisKind;
+    const double end = kind == kAnalysisAc || kind == kAnalysisDc ? tmin : tmin + static_cast<double>(d.endTime) * d.timeUnit;
+    if (int rc = StepStimulusDevices(tmin, end)) return rc;
     return QueueStimulusEvents();
 }
 

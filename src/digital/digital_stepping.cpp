@@ -177,6 +177,10 @@ void DigitalStepNoOp() {}
 int QueueStimulusEvents()
 {
     DigitalDeviceTables& d = DigitalSimulator();
+    // AC and DC analyses have no time axis: each stimulus holds the value it starts with, set
+    // on its nodes before the operating point, and nothing later is played.
+    const int kind = Analysis().analysisKind;
+    const bool steady = kind == kAnalysisAc || kind == kAnalysisDc;
     for (int dev = 1; dev <= d.deviceCount; ++dev) {
         const auto* stim = dynamic_cast<const StimulusRecord*>(d.record[static_cast<std::size_t>(dev)].get());
         if (!stim) continue;
@@ -190,6 +194,14 @@ int QueueStimulusEvents()
                 const int level = e.state & 7;
                 const int strength = level == kStateZ ? 0 : level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i];
                 state = MakeDigitalState(level == kStateZ ? kStateX : level, strength);
+            }
+            if (steady) {
+                if (e.time != 0 || node <= 0 || static_cast<std::size_t>(node) >= d.current.size()) continue;
+                const std::size_t n = static_cast<std::size_t>(node);
+                d.current[n] = d.previous[n] = d.scheduled[n] = state;
+                const std::size_t o = static_cast<std::size_t>(DeviceOutputIndex(d, dev, outputs - e.output));
+                if (o < d.outputCurrent.size()) d.outputCurrent[o] = d.outputScheduled[o] = state;
+                continue;
             }
             // An undriven output (Z) carries no strength at all.
             const bool driven = StrengthOf(state) != 0;

@@ -83,7 +83,8 @@ int ExpandValue(const std::string& token, const std::string& format, std::string
         const char c = token[k], f = format[k];
         if (!std::strchr(Alphabet(f), c)) return kMsgInvalidValue;
         const int width = f - '0';
-        if (std::isxdigit(static_cast<unsigned char>(c)) && (f != '1' || c == '0' || c == '1')) {
+        // F is a hex digit only in a hex group: in a binary or octal group it is the falling state.
+        if (std::isdigit(static_cast<unsigned char>(c)) || (f == '4' && c >= 'A' && c <= 'F')) {
             const int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : c - 'A' + 10;
             for (int b = width - 1; b >= 0; --b) bits += ((v >> b) & 1) ? '1' : '0';
         } else {
@@ -515,7 +516,8 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
                                                                                         : d.workLowStrength[dev];
             const int state = MakeDigitalState(level == kStateZ ? kStateX : level, strength);
             if (state == last[static_cast<std::size_t>(pin)]) continue;
-            std::int64_t at = tick;
+            // A pin's first value holds from the start of the run, whenever its step comes.
+            std::int64_t at = last[static_cast<std::size_t>(pin)] < 0 ? static_cast<std::int64_t>(nowTick) : tick;
             if (last[static_cast<std::size_t>(pin)] >= 0 && tick != static_cast<std::int64_t>(nowTick)) {
                 const std::size_t o = static_cast<std::size_t>(DeviceOutputIndex(d, device, outputs - pin));
                 at += SettledLevel(level) == kState1 ? d.riseLoadDelay[o] : d.fallLoadDelay[o];

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 
+#include "analyses/histogram.h"
 #include "app/font_select.h"
 #include "app/frame_state.h"
 #include "app/frame_window.h"
@@ -503,6 +504,10 @@ void ModelEditorKeyCommand(WindowRecord* record, int command)
     const int id = win::GetDlgCtrlID(focus);
     if (id >= kModelParamFieldBase && id < kModelParamFieldBase + kModelParamRows) {
         OnParamEditKey(record, id - kModelParamFieldBase, key);
+        return;
+    }
+    if (id == kModelNameList && command == kCommandLineDown) {
+        StepListSelection(focus);
         return;
     }
     // The lists keep their own keys: the accelerator took them on the way.

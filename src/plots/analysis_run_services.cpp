@@ -100,8 +100,20 @@ std::string* LimitsText(int field)
     }
 }
 
+bool AllDigits(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+// A labelled node keeps the row of its number beside the row of its label; the label is the
+// name the user knows it by, so it wins over the number wherever it stands in the table.
 std::string NodeName(int node, int domain)
 {
+    for (const NodeNameRow& row : CircuitNodeTable().rows) {
+        if (row.domain != domain || row.scope != 0 || row.number != node || AllDigits(row.name)) continue;
+        const std::size_t dot = row.name.rfind('.');
+        return dot == std::string::npos ? row.name : row.name.substr(dot + 1);
+    }
     std::string name = FindNodeName(CircuitNodeTable(), node, 0, domain);
     return name.empty() ? std::to_string(node) : name;
 }

@@ -13,6 +13,7 @@
 #include "app/edit_mode.h"
 #include "app/font_select.h"
 #include "app/frame_state.h"
+#include "app/frame_window.h"
 #include "app/help_bar.h"
 #include "app/status_text.h"
 #include "app/usage_file.h"
@@ -385,6 +386,16 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         if (PlotMouseIgnored(record)) return 0;
         OnWindowRButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
+    case win::WM_WINDOWPOSCHANGING:
+        KeepRunWindowInFront(record, reinterpret_cast<win::WINDOWPOS*>(lParam));
+        break;
+    case win::WM_SYSCOMMAND:
+        // In probe mode a maximised plot would hide the schematic that the clicks go to.
+        if (CatchMaximizeDuringRun(record, wParam)) return 0;
+        break;
+    case win::WM_MDIACTIVATE:
+        if (reinterpret_cast<win::HWND>(lParam) == hwnd) RefreshToolButtonStates();
+        break;
     default: break;
     }
     return DefaultPlotWindowProc(hwnd, message, wParam, lParam);

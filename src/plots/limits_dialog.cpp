@@ -1,6 +1,7 @@
 #include "plots/limits_dialog.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -60,6 +61,8 @@ constexpr win::WORD kRowPopupNotification = 0x700;
 constexpr int kFunctionFirstItem = 3400;
 constexpr int kPopupFirstItem = 3500;
 constexpr int kPopupListLimit = 20;
+constexpr int kColorPopupFirst = 19800;
+constexpr int kColorPopupEntries = 64;
 constexpr int kHelpRowColumnFirst = 19500;
 constexpr int kHelpStripFirst = 19550;
 constexpr int kHelpMonteCarloButton = 19555;
@@ -261,10 +264,30 @@ std::vector<PopupCategory> ExpressionCategories()
     }
     categories.push_back(std::move(analog));
     categories.push_back(std::move(digital));
+    // The device quantities of the circuit's labelled devices, one category per thing measured;
+    // the fields and windings are there only in a transient analysis.
+    struct DeviceCategory {
+        const char* caption;
+        std::uint32_t dependsOn;
+        bool transientOnly;
+    };
+    static constexpr DeviceCategory kDeviceCategories[] = {
+        {"Device Voltages", 0x1, false}, {"Device Currents", 0x2, false}, {"Resistances", 0x40, true},
+        {"Charges", 0x4, true},          {"Capacitances", 0x8, true},     {"Fluxes", 0x10, true},
+        {"Inductances", 0x20, true},     {"B Fields", 0x200, true},       {"H Fields", 0x400, true},
+    };
+    for (const DeviceCategory& d : kDeviceCategories) {
+        if (d.transientOnly && s.kind != kAnalysisTransient) continue;
+        PopupCategory category{d.caption, {}};
+        for (ExpressionSymbolEntry& e : ExpressionSymbolEntries(kClassFunction, d.dependsOn))
+            category.entries.push_back(std::move(e.text));
+        categories.push_back(std::move(category));
+    }
     if (s.kind == kAnalysisAc) categories.push_back({"NOISE", {"INOISE", "ONOISE"}});
-    categories.push_back({"&Constant", {"J", "PI", "TRUE", "FALSE"}});
     return categories;
 }
+
+const PopupCategory kConstants{"&Constant", {"J", "PI", "TRUE", "FALSE"}};
 
 // The range popup: "Auto", then the ranges the other rows use.
 std::vector<std::string> RangeChoices(int column, int row)
@@ -332,12 +355,11 @@ std::string WrapInFunction(const std::string& name, const std::string& text, int
     return StrPrintf("%s(%s)", name.c_str(), text.c_str());
 }
 
-void ShowRowPopup(win::HWND dialog, int id)
+// The popup of a text of row `row`: for an expression (column 1 or 2) the expression menu, with
+// "&Expand..." when `expand` is set; for a range column "Auto" and the other rows' ranges. The
+// choice goes into the edit. 1 when the edit's text changed, 2 when Expand was chosen, else 0.
+int TrackTextPopup(win::HWND owner, win::HWND edit, int column, int row, bool expand)
 {
-    LimitsDialogState& s = State();
-    const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
-    win::HWND edit = win::GetDlgItem(dialog, id);
-    if (!edit || column == 0 || column == 5) return;
     win::HMENU menu = win::CreatePopupMenu();
     std::vector<std::string> texts;  // by command id - kPopupFirstItem
     std::vector<std::vector<std::string>> lists;  // the long categories, picked from a list
@@ -346,7 +368,7 @@ void ShowRowPopup(win::HWND dialog, int id)
         texts.push_back(text);
     };
     if (column <= 2) {
-        win::AppendMenu(menu, win::MF_STRING, static_cast<win::UINT_PTR>(kLimitsExpand), "&Expand...");
+        if (expand) win::AppendMenu(menu, win::MF_STRING, static_cast<win::UINT_PTR>(kLimitsExpand), "&Expand...");
         win::HMENU variables = win::CreatePopupMenu();
         for (const PopupCategory& c : ExpressionCategories()) {
             if (c.entries.empty()) continue;
@@ -363,6 +385,9 @@ void ShowRowPopup(win::HWND dialog, int id)
             win::AppendMenu(variables, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(sub), c.caption.c_str());
         }
         win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(variables), "Variables");
+        win::HMENU constants = win::CreatePopupMenu();
+        for (const std::string& e : kConstants.entries) item(constants, e);
+        win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(constants), kConstants.caption.c_str());
         win::HMENU functions = win::CreatePopupMenu();
         int functionId = kFunctionFirstItem;
         for (const FunctionGroup& group : kFunctionGroups) {
@@ -380,31 +405,27 @@ void ShowRowPopup(win::HWND dialog, int id)
         }
         win::AppendMenu(menu, win::MF_POPUP, reinterpret_cast<win::UINT_PTR>(operators), "&Operators");
     } else {
-        for (const std::string& r : RangeChoices(column, s.scroll + line)) item(menu, r);
+        for (const std::string& r : RangeChoices(column, row)) item(menu, r);
     }
     win::RECT r{};
     win::GetWindowRect(edit, &r);
     const int chosen = static_cast<int>(
-        win::TrackPopupMenu(menu, win::TPM_RETURNCMD, r.left, r.bottom, 0, dialog, nullptr));
+        win::TrackPopupMenu(menu, win::TPM_RETURNCMD, r.left, r.bottom, 0, owner, nullptr));
     win::DestroyMenu(menu);
-    if (chosen == kLimitsExpand) {
-        win::SendMessage(dialog, win::WM_COMMAND, kLimitsExpand, 0);
-        return;
-    }
+    if (chosen == kLimitsExpand) return 2;
     if (column <= 2 && chosen >= kFunctionFirstItem && chosen < kPopupFirstItem) {
-        const std::string wrapped = WrapInFunction(FunctionNameOf(chosen), win::GetWindowText(edit), s.scroll + line);
-        if (wrapped.empty()) return;
+        const std::string wrapped = WrapInFunction(FunctionNameOf(chosen), win::GetWindowText(edit), row);
+        if (wrapped.empty()) return 0;
         win::SetWindowText(edit, wrapped.c_str());
-        StoreRowEdit(line, column);
-        return;
+        return 1;
     }
     const int index = chosen - kPopupFirstItem;
-    if (index < 0 || index >= static_cast<int>(texts.size())) return;
+    if (index < 0 || index >= static_cast<int>(texts.size())) return 0;
     std::string text = texts[static_cast<std::size_t>(index)];
     if (column <= 2 && !text.empty() && text[0] == '-') {
         ListSelectDesc pick;
         pick.items = lists[static_cast<std::size_t>(-std::stoi(text) - 1)];
-        if (RunListSelectDialog(pick) != win::IDOK || pick.selection.empty()) return;
+        if (RunListSelectDialog(pick) != win::IDOK || pick.selection.empty()) return 0;
         text = pick.items[static_cast<std::size_t>(pick.selection.front())];
         text = text.substr(0, text.find(' '));
     }
@@ -412,7 +433,17 @@ void ShowRowPopup(win::HWND dialog, int id)
         win::SendMessage(edit, win::EM_REPLACESEL, 1, reinterpret_cast<win::LPARAM>(text.c_str()));
     else
         win::SetWindowText(edit, text.c_str());
-    StoreRowEdit(line, column);
+    return 1;
+}
+
+void ShowRowPopup(win::HWND dialog, int id)
+{
+    const int line = (id - kLimitsRowBase) / 100, column = (id - kLimitsRowBase) % 100;
+    win::HWND edit = win::GetDlgItem(dialog, id);
+    if (!edit || column == 0 || column == 5) return;
+    const int result = TrackTextPopup(dialog, edit, column, State().scroll + line, true);
+    if (result == 2) win::SendMessage(dialog, win::WM_COMMAND, kLimitsExpand, 0);
+    else if (result == 1) StoreRowEdit(line, column);
 }
 
 int BarHeight() { return State().bar.window ? State().bar.lines * HelpBarLineHeight() : 0; }
@@ -579,8 +610,14 @@ void ToggleStripButton(int line, int button)
     LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
     static constexpr std::uint16_t kBits[] = {kLimitsLinearX, kLimitsLinearY, 0, kLimitsOutput, kLimitsUser};
     if (button == 2) {
-        std::uint8_t color = static_cast<std::uint8_t>(row.color);
-        if (PickColorIndex(s.dialog, color)) row.color = color;
+        // The swatch offers the palette at the pointer; leaving the popup keeps the colour.
+        win::HMENU menu = CreateColorPopupMenu(kColorPopupFirst);
+        win::POINT at{};
+        win::GetCursorPos(&at);
+        const int chosen = static_cast<int>(win::TrackPopupMenu(menu, win::TPM_RETURNCMD, at.x, at.y, 0, s.dialog, nullptr));
+        win::DestroyMenu(menu);
+        if (chosen < kColorPopupFirst || chosen >= kColorPopupFirst + kColorPopupEntries) return;
+        row.color = static_cast<std::uint16_t>(chosen - kColorPopupFirst);
     } else {
         row.options ^= kBits[button];
     }
@@ -656,6 +693,27 @@ void DeleteRow()
     MarkModified();
 }
 
+// The expand editor's edit offers the popup of the row text that it expands.
+struct ExpandedText {
+    int column = 0;
+    int row = 0;
+};
+ExpandedText& Expanded()
+{
+    static ExpandedText text;
+    return text;
+}
+
+win::LRESULT ExpandEditProc(win::HWND edit, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (msg == win::WM_RBUTTONDOWN) {
+        win::SetFocus(edit);
+        TrackTextPopup(win::GetParent(edit), edit, Expanded().column, Expanded().row, false);
+        return 0;
+    }
+    return win::CallWindowProc(OriginalEditProc(), edit, msg, wParam, lParam);
+}
+
 void ExpandFocusedText()
 {
     LimitsDialogState& s = State();
@@ -667,6 +725,15 @@ void ExpandFocusedText()
     desc.caption = "Expand";
     desc.owner = s.circuit;
     desc.text = win::GetWindowText(focus);
+    const int column = (id - kLimitsRowBase) % 100;
+    if (id >= kLimitsRowBase && column >= 1 && column <= 4) {
+        Expanded() = {column, s.scroll + (id - kLimitsRowBase) / 100};
+        desc.onInit = [](win::HWND dialog) {
+            win::HWND edit = win::GetDlgItem(dialog, kPromptFirstField);
+            if (!edit || !OriginalEditProc()) return;
+            win::SetWindowLongPtr(edit, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&ExpandEditProc));
+        };
+    }
     if (RunPromptDialog(desc) != 1) return;
     win::SetWindowText(focus, desc.text.c_str());
     if (id >= kLimitsRowBase) StoreRowEdit((id - kLimitsRowBase) / 100, (id - kLimitsRowBase) % 100);
@@ -893,7 +960,9 @@ win::INT_PTR AnalysisLimitsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
     case win::WM_LBUTTONDOWN:
         OnStripClick(win::POINT{static_cast<short>(win::LOWORD(lParam)), static_cast<short>(win::HIWORD(lParam))});
         return win::TRUE;
+    case win::WM_MEASUREITEM: return OnColorItemMessage(msg, lParam) ? win::TRUE : win::FALSE;
     case win::WM_DRAWITEM: {
+        if (OnColorItemMessage(msg, lParam)) return win::TRUE;
         const auto* item = reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
         if (item && static_cast<int>(item->CtlID) >= kHelpStripFirst && static_cast<int>(item->CtlID) < kHelpStripFirst + 5) {
             DrawStripItem(*item);

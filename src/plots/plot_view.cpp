@@ -7,6 +7,7 @@
 #include "analog/run_control.h"
 #include "app/color_table.h"
 #include "app/window_record.h"
+#include "core/timers.h"
 #include "document/file_names.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
@@ -237,12 +238,17 @@ void DrawPlotTitleLine(WindowRecord* window, win::HDC dc)
     win::RECT line{first->plotRect.left, first->plotRect.top - h, first->plotRect.right, first->plotRect.top};
     if (IsDisplayDC(own.dc) && !HasPage(plot)) FillWindowBackground(window, own.dc, &line);
     std::string text = PlotTitleText(window);
-    if (win::GetTextExtent(own.dc, text).cx > line.right - line.left) {
+    // The date and time of the run stand at the right end of the line when the options ask for them.
+    const std::string stamp = FormatDateTimeStamp(true);
+    const std::string measured = stamp.empty() ? text : text + " " + stamp;
+    if (win::GetTextExtent(own.dc, measured).cx > line.right - line.left) {
         const std::size_t at = text.find("Temperature");
         if (at != std::string::npos) text.erase(at + 4, 7);
     }
     const int oldMode = win::SetBkMode(own.dc, win::TRANSPARENT);
-    win::DrawText(own.dc, text, &line, win::DT_LEFT | win::DT_SINGLELINE | win::DT_NOPREFIX | win::DT_NOCLIP);
+    constexpr unsigned kFlags = win::DT_SINGLELINE | win::DT_NOPREFIX | win::DT_NOCLIP;
+    win::DrawText(own.dc, text, &line, win::DT_LEFT | kFlags);
+    if (!stamp.empty()) win::DrawText(own.dc, stamp, &line, win::DT_RIGHT | kFlags);
     win::SetBkMode(own.dc, oldMode);
 }
 

@@ -11,6 +11,7 @@
 #include "analog/run_control.h"
 #include "app/dialog_services.h"
 #include "app/preference_values.h"
+#include "app/wait_cursor.h"
 #include "app/prompt_dialog.h"
 #include "app/window_record.h"
 #include "core/format.h"
@@ -78,6 +79,13 @@ WindowRecord* CircuitWindow()
 {
     if (RunControl().circuitWindow) return RunControl().circuitWindow;
     return CurrentRecord();
+}
+
+// Whether the circuit's last build gave it nodes of a domain (0 analog, 1 digital).
+bool CircuitHasNodes(int domain)
+{
+    const WindowRecord* circuit = CircuitWindow();
+    return circuit && circuit->document && circuit->document->analysisNodeCounts[static_cast<std::size_t>(domain)] > 0;
 }
 
 std::string DcSourceName()
@@ -288,11 +296,16 @@ int ApplyProbeRows(int node, int secondNode)
         last.node = node;
         last.secondNode = secondNode;
     }
+    const WindowRecord* circuit = CircuitWindow();
+    BeginWaitCursor(circuit ? circuit->window : nullptr);
     probe.keepWord = CurrentProbeDescriptor().words[kProbeKeep] == kCmdProbeSaveAll ? 2 : 1;
     RunControlState& rc = RunControl();
+    // A circuit without analog nodes can only be probed for logic states.
+    if ((rc.probeState == kProbeNewRun || rc.probeState == kProbeFullRun) && !CircuitHasNodes(0)) last.digital = 1;
     if (rc.probeState == kProbeNewRun) rc.probeState = kProbeFullRun;
     const int result = probe.run ? probe.run() : 0;
     EndProbeRunState();
+    EndWaitCursor();
     return result;
 }
 
@@ -579,7 +592,10 @@ ProbeMenuItemState ProbeMenuItem(int id)
     case kCmdProbeNewRun: s.enabled = !running; break;
     case kCmdProbeDeletePlots:
     case kCmdProbeDeleteAll: s.enabled = !noRows && !running; break;
-    case kCmdProbeSeparate: s.enabled = !running; s.checked = w[kProbeSeparate] != 0; break;
+    case kCmdProbeSeparate:
+        s.enabled = !running && CircuitHasNodes(0) && CircuitHasNodes(1);
+        s.checked = w[kProbeSeparate] != 0;
+        break;
     case kCmdProbeOneTrace:
     case kCmdProbeManyTraces: s.checked = w[kProbeTraceMode] == id; break;
     case kCmdProbeSaveAll: s.enabled = !running && CurrentKind() != kAnalysisAc; s.checked = w[kProbeKeep] == id; break;

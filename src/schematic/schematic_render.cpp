@@ -108,10 +108,11 @@ void SelectTools(win::HDC dc, int colorIndex)
     win::SelectObject(dc, RenderBrush(colorIndex));
 }
 
-int ItemColor(const CircuitDocument* document, const SchematicItem& item, int own)
+int ItemColor(const SchematicItem& item, int own)
 {
     if (EffectiveSelection(item.selection) & 1) return Render().selectColor;
-    if (item.selection & kSelectPending) return document ? document->drawingColor : own;
+    // A highlighted item (a digital path) shows the colour it was given with the highlight.
+    if (item.selection & kSelectPending) return RenderColorIndex(item.color);
     return RenderColorIndex(own);
 }
 
@@ -193,7 +194,7 @@ void DrawWireItems(const DrawContext& context)
         if (showStates && (EffectiveSelection(item.selection) & 1) == 0) {
             if (const int state = WireDigitalColor(*document, item); state >= 0) own = state;
         }
-        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, own);
+        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(item, own);
         if (color != current && Render().pass != kPassXor) {
             win::SelectObject(context.dc, RenderPen(color));
             current = color;
@@ -246,7 +247,7 @@ void DrawComponentItems(const DrawContext& context)
     win::SIZE labelSize{};
     static constexpr char kShapeNotFound[] = "Shape not Found";
     ForEachItem(context, kItemComponent, [&](SchematicItem& item) {
-        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(document, item, componentColor);
+        const int color = Render().pass == kPassXor ? kXorColor : ItemColor(item, componentColor);
         if (color != current && Render().pass != kPassXor) {
             SelectTools(dc, color);
             current = color;

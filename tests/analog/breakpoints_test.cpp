@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analog/breakpoints.h"
+#include "platform/message_box.h"
 #include "run_test_support.h"
 
 namespace kq5::solver_test {
@@ -127,6 +128,38 @@ TEST_F(BreakpointTest, ExpCornersAndCornerDefaults)
     ExpectTimes(QueueTimes(), {0.0, 0.0, 0.25, 10.0});
     RemoveFirstTimeBreakpoint();
     ExpectTimes(QueueTimes(), {0.0, 0.25, 10.0});
+}
+
+TEST_F(BreakpointTest, APulseOfMoreThanAThousandPeriodsAsksOnceAndASteppedRunNever)
+{
+    Nodes(1);
+    // 10 ms periods over 10.01 s: 1001 periods, in each of two sources.
+    Pulse(1, 0, {0.0, 1.0, 0.0, 0.001, 0.001, 0.003, 0.01});
+    Pulse(1, 0, {0.0, 1.0, 0.0, 0.001, 0.001, 0.003, 0.01});
+    const auto run = [](bool stepped, int answer) {
+        ClearTimeBreakpoints();
+        Breakpoints().pulseQuestionAsked = false;
+        win::ClearMessageBoxLog();
+        win::PushMessageBoxAnswer(answer);
+        SetBreakpointTimeScale(0.0, 10.01);
+        SourceScheduleValues values{0.0, 10.01, 0.5, stepped};
+        return ScheduleSourceBreakpoints(nullptr, values);
+    };
+    const auto asked = [] {
+        int n = 0;
+        for (const auto& box : win::MessageBoxLog())
+            n += box.text.find("This run will require 1001 periods of at least one Pulse source!") != std::string::npos;
+        return n;
+    };
+    ASSERT_EQ(run(false, win::IDYES), 0);
+    EXPECT_EQ(asked(), 1);
+    EXPECT_GT(QueueTimes().size(), 4000u);
+    EXPECT_EQ(run(false, win::IDNO), 15056);
+    EXPECT_EQ(asked(), 1);
+    // A stepped run goes on without a word.
+    EXPECT_EQ(run(true, win::IDNO), 0);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+    win::ClearMessageBoxLog();  // the answer nobody was asked for
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ struct ShippedDemo {
     // kept a moment before the end.
     const char* shotText = nullptr;
     int curvesAtShot = 0;
+    const char* firstCurveY = nullptr;  // the Y expression of the first curve at the shot
 };
 
 // The curves of the open analysis window that have points to draw.
@@ -78,6 +79,9 @@ TEST_P(ShippedDemos, PlaysToItsEnd)
             SaveScreen(screen);
             EXPECT_EQ(PixelsARepaintChanges(AnalysisWindowHandle()), 0) << "the analysis window does not show what it holds";
             EXPECT_EQ(CurvesWithPoints(), demo.curvesAtShot);
+            if (demo.firstCurveY != nullptr && CurvesWithPoints() > 0) {
+                EXPECT_EQ(RunControl().analysisWindow->plot->curves[0]->yExpressionText, demo.firstCurveY);
+            }
         }
         PlayToEnd(100);
     }
@@ -97,9 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
     HelpMenu, ShippedDemos,
     ::testing::Values(ShippedDemo{0, "general", "That is the end of the General demo."},
                       ShippedDemo{1, "schematic", "Circuits are saved with File, Save As"},
-                      ShippedDemo{2, "analysis", "The same limits dialog serves AC and DC analyses.", "v(OUT) charges and discharges", 2},
-                      ShippedDemo{3, "analog_digital", "d(DOUT) is the inverter's logic state", "d(DOUT) is the inverter's logic state", 2},
-                      ShippedDemo{4, "probe", "The Vertical and Horizontal menus choose", "The input's square wave and the filtered output", 2},
+                      ShippedDemo{2, "analysis", "The same limits dialog serves AC and DC analyses.", "v(OUT) charges and discharges", 2, "V(OUT)"},
+                      ShippedDemo{3, "analog_digital", "d(DOUT) is the inverter's logic state", "d(DOUT) is the inverter's logic state", 2, "D(DOUT)"},
+                      ShippedDemo{4, "probe", "The Vertical and Horizontal menus choose", "The input's square wave and the filtered output", 2, "V(OUT)"},
                       ShippedDemo{5, "stepping", "Stepping works the same way in AC and DC", "Each curve is one value of R1", 2},
                       ShippedDemo{6, "performance", "Performance functions also measure rise and fall", "The peak of v(OUT) falls as R1 grows", 2},
                       ShippedDemo{7, "plots3d", "3D windows turn with the arrow keys", "Each slice of the surface is one run", 2},

@@ -19,7 +19,9 @@
 #include "platform/dialog.h"
 #include "platform/menu.h"
 #include "platform/message_box.h"
+#include "platform/screen.h"
 #include "platform/window.h"
+#include "schematic/schematic_render.h"
 
 namespace kq5::testing {
 namespace {
@@ -85,7 +87,7 @@ TEST_F(PathWindowTest, AllPathsListedHighlightedAndPutBackOnClose)
 {
     WindowRecord* circuit = Open();
     ASSERT_NE(circuit, nullptr);
-    circuit->document->digitalPathColor = 12;
+    circuit->document->digitalPathColor = 13;
     const int mode = circuit->mode;
     // "Show All Paths" from the menu.
     RouteCommand(FrameWindow(), 17453, 0);
@@ -116,7 +118,7 @@ TEST_F(PathWindowTest, AllPathsListedHighlightedAndPutBackOnClose)
         SchematicItem* item = Named(circuit, part);
         ASSERT_NE(item, nullptr) << part;
         EXPECT_TRUE(item->selection & kSelectPending) << part;
-        EXPECT_EQ(item->color, 12) << part;
+        EXPECT_EQ(item->color, 13) << part;
     }
     EXPECT_FALSE(Named(circuit, "U2")->selection & kSelectPending);
     int lit = 0;
@@ -131,11 +133,24 @@ TEST_F(PathWindowTest, AllPathsListedHighlightedAndPutBackOnClose)
     win::SetWindowPos(PathWindow(), win::HWND_TOP, 300, 380, 0, 0, win::SWP_NOSIZE);
     PumpFrameMessages();
     EXPECT_TRUE(SaveScreen("digital_path_window"));
+    // The lit parts and wires are drawn in the path colour, which nothing else on the page uses.
+    const auto pathPixels = [&] {
+        win::InvalidateRect(circuit->window, nullptr, 1);
+        PumpFrameMessages();
+        win::RECT r{};
+        win::GetWindowRect(circuit->window, &r);
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) n += (win::ScreenPixel(x, y) & 0xFFFFFF) == ColorIndexRgb(13) ? 1 : 0;
+        return n;
+    };
+    EXPECT_GT(pathPixels(), 100);
 
     ClosePathWindow();
     EXPECT_EQ(PathWindow(), nullptr);
     EXPECT_EQ(circuit->mode, mode);
     EXPECT_FALSE(Named(circuit, "U1")->selection & kSelectPending);
+    EXPECT_EQ(pathPixels(), 0);
     EXPECT_EQ(win::GetMenuState(menu, 0, win::MF_BYPOSITION) & win::MF_GRAYED, 0u);
     EXPECT_EQ(DigitalSimulator().deviceCount, 0);
 }

@@ -127,6 +127,14 @@ TEST(StimulusPlay, CyclesAndAscendingTimes)
     EXPECT_EQ(same.rc, 15055);  // 13194, reported against the part
 }
 
+TEST(StimulusPlay, AFirstStepAfterTheStartDrivesFromTheStart)
+{
+    // The pin has emitted nothing yet: its first value is posted at the run's start.
+    Played late("10n 1 20n 0 30n 1", "1", 1);
+    ASSERT_EQ(late.rc, 0);
+    EXPECT_EQ(late.circuit.Trace("o0"), "0:1 20000:0 30000:1");
+}
+
 TEST(StimulusPlay, LoopThatNeverAdvancesTimeIsStopped)
 {
     // Without the guard this walks forever at run start.

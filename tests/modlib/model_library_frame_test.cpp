@@ -170,6 +170,17 @@ TEST_F(ModelLibraryInFrame, TheWindowsKeysMoveTheFocusThroughTheFrameAccelerator
     win::SetFocus(win::GetDlgItem(record->window, kModelNameList));
     press(win::VK_DOWN);
     EXPECT_EQ(win::GetWindowText(win::GetDlgItem(record->window, kModelNameField)), "Q2");
+    // It stops at the last entry, and announces the selection there again: the panel is refilled
+    // from the library.
+    press(win::VK_DOWN);
+    press(win::VK_DOWN);
+    const win::HWND names = win::GetDlgItem(record->window, kModelNameList);
+    EXPECT_EQ(win::SendMessage(names, win::LB_GETCURSEL, 0, 0), 2);
+    win::SetWindowText(win::GetDlgItem(record->window, kModelMemoField), "typed, not stored");
+    press(win::VK_DOWN);
+    EXPECT_EQ(win::SendMessage(names, win::LB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(win::GetWindowText(win::GetDlgItem(record->window, kModelNameField)), "Q3");
+    EXPECT_EQ(win::GetWindowText(win::GetDlgItem(record->window, kModelMemoField)), "");
     // The help bar names what the pointer is over.
     SetHelpBarOption(true);
     win::HWND add = win::GetDlgItem(record->window, kModelAddButton);

@@ -73,22 +73,22 @@ protected:
         ResetMonteCarloForTests();
     }
 
-    int RunMonteCarlo(const std::string& runs, const std::string& netlist = kNetlist)
+    int RunMonteCarlo(const std::string& runs, const std::string& netlist = kNetlist, int kind = kAnalysisTransient)
     {
         PutCircuit(netlist, "hist.cir");
-        MonteCarloOptions& options = record_->document->monteCarlo[kAnalysisTransient];
+        MonteCarloOptions& options = record_->document->monteCarlo[kind];
         options.options = kDistributionNormal | kMonteCarloOn;
         options.runs = runs;
-        if (const int started = RunAnalysisCommand(record_, kAnalysisTransient); started != 0) return started;
-        const int result = RunAnalysisTimed(kAnalysisTransient);
+        if (const int started = RunAnalysisCommand(record_, kind); started != 0) return started;
+        const int result = RunAnalysisTimed(kind);
         Pump();
         return result;
     }
 
     // A histogram of High(V(1)) over the runs, with its window.
-    MonteCarloWindowRecord& AddHistogram()
+    MonteCarloWindowRecord& AddHistogram(int kind = kAnalysisTransient)
     {
-        MonteCarloWindowRecord* record = AppendMonteCarloWindow(*record_->document, kAnalysisTransient);
+        MonteCarloWindowRecord* record = AppendMonteCarloWindow(*record_->document, kind);
         record->function.function = kHigh;
         record->function.expression = Curve(0).yExpressionText;
         record->function.boolean = "1";
@@ -204,6 +204,26 @@ TEST_F(MonteCarloWindowsTest, WithoutMonteCarloTheWindowHasNoValues)
     // Deleting closes the window.
     DeleteMonteCarloFunctions({0});
     EXPECT_EQ(record_->document->monteCarloWindows[kAnalysisTransient].count, 0);
+}
+
+TEST_F(MonteCarloWindowsTest, ADcSweepWithASecondInputMeasuresEveryInput2ValueOfEveryCase)
+{
+    const std::string netlist = "MC DC2\nV1 1 0 1\nV2 3 0 0\nR1 1 2 RM 1K\nR2 2 3 1K\n"
+                                ".MODEL RM RES (R=1 DEV=10%)\n.DC V1 0 1 0.5 V2 0 1 0.5\n.PRINT DC V(2)\n.END\n";
+    ASSERT_EQ(RunMonteCarlo("4", netlist, kAnalysisDc), 0);
+    ASSERT_EQ(RunState().input2Count, 3);
+    ASSERT_EQ(Plot().store.runCount, 12);
+    MonteCarloWindowRecord& record = AddHistogram(kAnalysisDc);
+    // Four cases of three Input 2 values each, in run order; each value is its run's last point.
+    ASSERT_EQ(record.values.size(), 12u);
+    CurveRecord& c = Curve(0);
+    for (std::size_t r = 0; r < 12; ++r) {
+        EXPECT_DOUBLE_EQ(record.values[r], GetWaveformValue(Plot().store, c.storeSlots[kWaveformY], c.runLastIndex[r])) << r;
+        EXPECT_EQ(record.valueRuns[r], static_cast<int>(r / 3 + 1)) << r;
+    }
+    // The Input 2 values differ within a case, so the first one alone would hide two thirds.
+    EXPECT_NE(record.values[0], record.values[2]);
+    EXPECT_EQ(win::SendMessage(win::GetDlgItem(record.windowRecord->window, 102), win::LB_GETCOUNT, 0, 0), 12);
 }
 
 TEST_F(MonteCarloWindowsTest, OptionsAndFunctionsDialogs)

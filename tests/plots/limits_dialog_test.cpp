@@ -184,27 +184,18 @@ TEST_F(LimitsDialogTest, TheExpressionPopupWrapsInAFunctionAndInsertsAnOperator)
     ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);
     PumpFrameMessages();
     const auto choose = [&](int id, std::vector<int> keys, const char* screen = nullptr) {
-        std::size_t step = 0;
-        win::headless::SetIdleHandler([&]() {
-            if (step >= keys.size()) return false;
-            const int key = keys[step++];
-            if (key == 0) EXPECT_TRUE(SaveScreen(screen));
-            else win::headless::PressKey(key);
-            return true;
-        });
-        win::SendMessage(Item(id), win::WM_RBUTTONDOWN, 0, 0);
-        win::headless::SetIdleHandler({});
+        ChooseFromRowPopup(Item(id), keys, screen);
     };
     const int down = win::VK_DOWN, right = win::VK_RIGHT, enter = win::VK_RETURN;
     // Functions, Transcendental, SIN.
-    choose(kLimitsRowBase + 2, {down, down, down, right, down, down, down, down, right, 0, enter}, "analysis_limits_functions");
+    choose(kLimitsRowBase + 2, {down, down, down, down, right, down, down, down, down, right, 0, enter}, "analysis_limits_functions");
     EXPECT_EQ(Rows()[0].yExpression, "SIN(v(1))");
     // Functions, Calculus, SUM: its second argument is the row's X expression.
-    choose(kLimitsRowBase + 102, {down, down, down, right, down, down, right, down, enter});
+    choose(kLimitsRowBase + 102, {down, down, down, down, right, down, down, right, down, enter});
     EXPECT_EQ(Rows()[1].yExpression, "SUM(v(2),T)");
     // Operators: the third of the table, put in at the caret.
     win::SendMessage(Item(kLimitsRowBase + 202), win::EM_SETSEL, 4, 4);
-    choose(kLimitsRowBase + 202, {down, down, down, down, right, down, down, enter});
+    choose(kLimitsRowBase + 202, {down, down, down, down, down, right, down, down, enter});
     ASSERT_GT(ExpressionOperatorEntries().size(), 2u);
     EXPECT_EQ(Rows()[2].yExpression, "v(3)" + ExpressionOperatorEntries()[2].text);
 }

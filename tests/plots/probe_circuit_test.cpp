@@ -14,6 +14,7 @@
 #include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "app/menus.h"
+#include "app/tool_windows.h"
 #include "platform/menu.h"
 #include "document/circuit_file.h"
 #include "platform/message.h"
@@ -56,6 +57,16 @@ protected:
         PumpFrameMessages();
         return circuit;
     }
+
+    // Transient Probe from the menu with the circuit active: the whole circuit runs once, then
+    // the probe waits for clicks.
+    static void StartTransientProbe(WindowRecord* circuit)
+    {
+        win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
+        PumpFrameMessages();
+        RouteCommand(Frame().frame, 17603, 0);
+        PumpFrameMessages();
+    }
 };
 
 TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
@@ -63,11 +74,7 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
     WindowRecord* circuit = LoadProbeCircuit();
     ASSERT_NE(circuit, nullptr);
 
-    // Transient Probe from the menu: the whole circuit runs once, then the probe waits for clicks.
-    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
-    PumpFrameMessages();
-    RouteCommand(Frame().frame, 17603, 0);
-    PumpFrameMessages();
+    StartTransientProbe(circuit);
     for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
     ASSERT_EQ(Analysis().analysisKind, kAnalysisTransient);
     EXPECT_EQ(RunControl().probeFlag, 1);
@@ -116,6 +123,35 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
     PumpFrameMessages();
     win::CurrentBackend().Present(true);
     EXPECT_TRUE(SaveScreen("analysis_probe_mode"));
+}
+
+// In probe mode the plot cannot be maximised over the schematic: it fills the client area
+// instead, so the menu bar keeps its probe menus; activating it brings the tool buttons up to date.
+TEST_F(ProbeCircuitTest, MaximisingTheProbePlotFillsTheClientArea)
+{
+    WindowRecord* circuit = LoadProbeCircuit();
+    ASSERT_NE(circuit, nullptr);
+    StartTransientProbe(circuit);
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    ASSERT_EQ(RunControl().probeFlag, 1);
+
+    win::SendMessage(analysis->window, win::WM_SYSCOMMAND, win::SC_MAXIMIZE, 0);
+    PumpFrameMessages();
+    EXPECT_FALSE(win::IsZoomed(analysis->window));
+    win::RECT client{}, window{};
+    win::GetClientRect(Frame().mdiClient, &client);
+    win::GetWindowRect(analysis->window, &window);
+    EXPECT_EQ(window.right - window.left, client.right);
+    EXPECT_EQ(window.bottom - window.top, client.bottom);
+
+    const bool curves = analysis->plot && analysis->plot->curveCount > 0;
+    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
+    PumpFrameMessages();
+    ToolSituation().plotHasCurves = !curves;
+    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(analysis->window), 0);
+    PumpFrameMessages();
+    EXPECT_EQ(ToolSituation().plotHasCurves, curves);
 }
 
 // A probe run that fails is reported; the analysis ends and its window closes.

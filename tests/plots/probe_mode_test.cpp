@@ -2,6 +2,8 @@
 
 #include "probe_test_support.h"
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "analog/run_control.h"
 #include "app/app_state.h"
 #include "app/prompt_dialog.h"
+#include "app/wait_cursor.h"
 #include "app/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -230,6 +233,47 @@ TEST_F(ProbeTest, AddPlotTakesATypedExpressionAndAFailureTakesItOut)
     EXPECT_EQ(AddProbePlot(0), 15055);
     EXPECT_EQ(ProbeMode().rows[0].yOverride.value_or(""), "T*3");
     ClearPromptDialogs();
+}
+
+// What the circuit is made of decides what a probe can separate and what a full run plots; the
+// wait cursor stands while the rows run.
+TEST_F(ProbeTest, TheCircuitsNodeKindsShapeTheProbe)
+{
+    std::array<std::int32_t, 2>& counts = circuit_->document->analysisNodeCounts;
+    counts = {3, 0};
+    EXPECT_FALSE(ProbeMenuItem(kCmdProbeSeparate).enabled);
+    counts = {0, 4};
+    EXPECT_FALSE(ProbeMenuItem(kCmdProbeSeparate).enabled);
+    counts = {3, 4};
+    EXPECT_TRUE(ProbeMenuItem(kCmdProbeSeparate).enabled);
+    RunControl().running = 1;
+    EXPECT_FALSE(ProbeMenuItem(kCmdProbeSeparate).enabled);
+    RunControl().running = 0;
+
+    int levelDuringRun = 0;
+    ProbeMode().run = [&levelDuringRun] {
+        levelDuringRun = WaitCursorLevel();
+        return 0;
+    };
+    // A digital-only circuit: the full run's row reads a logic state.
+    counts = {0, 4};
+    ASSERT_EQ(SetProbeRowCount(1), 0);
+    RunControl().probeState = kProbeFullRun;
+    EXPECT_EQ(ApplyProbeRows(1, -1), 0);
+    EXPECT_EQ(ProbeMode().rows[0].digital, 1);
+    EXPECT_EQ(levelDuringRun, 1);
+    EXPECT_EQ(WaitCursorLevel(), 0);
+    EXPECT_EQ(RunControl().probeState, kProbeIdle);
+    // With analog nodes the row stays analog; a replot never changes it.
+    counts = {3, 4};
+    ProbeMode().rows[0].digital = 0;
+    RunControl().probeState = kProbeNewRun;
+    EXPECT_EQ(ApplyProbeRows(1, -1), 0);
+    EXPECT_EQ(ProbeMode().rows[0].digital, 0);
+    counts = {0, 4};
+    RunControl().probeState = kProbeReplot;
+    EXPECT_EQ(ApplyProbeRows(1, -1), 0);
+    EXPECT_EQ(ProbeMode().rows[0].digital, 0);
 }
 
 }  // namespace
