@@ -374,6 +374,37 @@ TEST_F(ComponentEditorTest, FindComponentTakesANameOrAChoiceAmongTheMatches)
     }
 }
 
+TEST_F(ComponentEditorTest, AStimOfNoneOrMoreThan32NodesIsRefusedAndKeepsItsSize)
+{
+    ComponentDefinition* stim = AddComponentDefinition("STIM8", kComponentStim, r1_->shapeIndex);
+    ASSERT_NE(stim, nullptr);
+    ApplyDefaultSizes(*stim);
+    const std::uint16_t width = stim->sizeB;
+    const std::size_t pins = stim->pins.size();
+    std::vector<std::uint16_t> sizes;
+    InputScript script;
+    script.Then([] { ClickRow("STIM8"); })
+        .Then([] { TypeAndLeave(12308, "0"); })
+        .Then([&] { sizes.push_back(stim->sizeB); })
+        .Then([] { TypeAndLeave(12308, "33"); })
+        .Then([&] {
+            sizes.push_back(stim->sizeB);
+            EXPECT_EQ(stim->pins.size(), pins);
+            EXPECT_EQ(win::GetDlgItemText(Dialog(), 12308), std::to_string(width));
+        })
+        .Then([] {
+            win::PushMessageBoxAnswer(win::IDNO);
+            Click(23);
+        });
+    script.Install();
+    win::ClearMessageBoxLog();
+    ComponentEditorCommand(frame_);
+    EXPECT_EQ(sizes, (std::vector<std::uint16_t>{width, width}));
+    ASSERT_GE(MessageIds().size(), 2u);
+    EXPECT_EQ(MessageIds()[0], "Error 13624");
+    EXPECT_EQ(MessageIds()[1], "Error 13624");
+}
+
 TEST_F(ComponentEditorTest, DefinitionChangeDropsPinsForTheNewTypesDefaults)
 {
     ComponentDefinition d;
