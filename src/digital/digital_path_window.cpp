@@ -21,6 +21,7 @@
 #include "app/printing.h"
 #include "app/wait_cursor.h"
 #include "app/window_record.h"
+#include "core/format.h"
 #include "core/message_reporter.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_paths.h"
@@ -252,24 +253,32 @@ void HighlightPath(int index)
 void PrintList()
 {
     PathWindowState& w = Paths();
-    win::HDC dc = StartPrintJob(w.circuit);
-    if (!dc) return;
     win::HWND list = win::GetDlgItem(w.window, kPathList);
     const int count = static_cast<int>(win::SendMessage(list, win::LB_GETCOUNT, 0, 0));
+    if (count <= 0) return;
+    win::HDC dc = StartPrintJob(w.circuit);
+    if (!dc) return;
+    // The list's own font, grown from the screen's resolution to the printer's.
     win::LOGFONT lf{};
-    lf.lfHeight = -win::MulDiv(10, win::GetDeviceCaps(dc, win::LOGPIXELSY), 72);
-    lf.lfPitchAndFamily = win::FIXED_PITCH;
-    lf.lfFaceName = "Courier New";
+    win::GetObject(w.font, sizeof(lf), &lf);
+    win::HDC screen = win::GetDC(nullptr);
+    const int screenDpi = std::max(1, win::GetDeviceCaps(screen, win::LOGPIXELSY));
+    win::ReleaseDC(nullptr, screen);
+    lf.lfHeight = win::MulDiv(lf.lfHeight != 0 ? lf.lfHeight : -12, win::GetDeviceCaps(dc, win::LOGPIXELSY), screenDpi);
     win::HFONT font = win::CreateFontIndirect(&lf);
+    const std::string document = GetRecordTitle(w.circuit);
     win::TEXTMETRIC tm{};
     const int pageHeight = win::GetDeviceCaps(dc, win::VERTRES);
     int y = pageHeight;
+    int page = 0;
     for (int i = 0; i < count && PrintJobRunning(); ++i) {
         if (y == pageHeight) {
             win::StartPage(dc);
             win::SelectObject(dc, font);
             win::GetTextMetrics(dc, &tm);
-            y = 0;
+            const std::string heading = StrPrintf("Page %-2d  %s", ++page, document.c_str());
+            win::TextOut(dc, 0, 0, heading.c_str(), static_cast<int>(heading.size()));
+            y = std::max<int>(1, tm.tmHeight);
         }
         std::string line(static_cast<std::size_t>(std::max<win::LRESULT>(0, win::SendMessage(list, win::LB_GETTEXTLEN, static_cast<win::WPARAM>(i), 0))), '\0');
         win::SendMessage(list, win::LB_GETTEXT, static_cast<win::WPARAM>(i), reinterpret_cast<win::LPARAM>(line.data()));

@@ -56,6 +56,12 @@ std::int32_t LookupNodeNumber(const NodeTable& table, std::string_view name, int
     return -1;
 }
 
+std::int32_t SimulatorDigitalNode(std::int32_t schematicNumber)
+{
+    if (schematicNumber <= 0) return -1;
+    return LookupNodeNumber(CircuitNodeTable(), std::to_string(schematicNumber), 0, 1);
+}
+
 void AppendInterfaceModelName(std::string& text, int direction)
 {
     if (direction == kInterfaceDtoA)
@@ -76,7 +82,8 @@ std::string FormatNodeLabel(const SchematicNodeRow& row, unsigned flags)
     const auto index = static_cast<std::size_t>(row.nodeNumber);
     if (row.kind == kNodeDigital) {
         const std::vector<std::uint16_t>& states = DigitalSimulator().current;
-        text += DigitalStateChar(row.nodeNumber >= 0 && index < states.size() ? states[index] : 0);
+        const std::int32_t node = SimulatorDigitalNode(row.nodeNumber);
+        text += DigitalStateChar(node >= 0 && static_cast<std::size_t>(node) < states.size() ? states[static_cast<std::size_t>(node)] : 0);
         return text;
     }
     double voltage = row.voltage;

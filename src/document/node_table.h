@@ -37,6 +37,11 @@ std::string FindNodeNameFromEnd(const NodeTable& table, std::int32_t number, int
 // -1 when none.
 std::int32_t LookupNodeNumber(const NodeTable& table, std::string_view name, int level, int domain);
 
+// The digital simulator's number of a digital node of the schematic node table: the build
+// numbers digital nets apart from analog ones, so the two differ wherever analog nodes come
+// first. -1 when the last build did not name it.
+std::int32_t SimulatorDigitalNode(std::int32_t schematicNumber);
+
 // Flag bits of FormatNodeLabel.
 inline constexpr unsigned kNodeLabelNumber = 0x1;  // the node number (and interface suffix)
 inline constexpr unsigned kNodeLabelValue = 0x2;   // ":" and the node's voltage or state

@@ -238,10 +238,59 @@ std::int32_t FindNodeRow(std::string_view qualifiedName)
 
 std::int32_t NodeRowCount() { return static_cast<std::int32_t>(NetlistReader().nodes.size()); }
 
+namespace {
+
+// Puts the interface between the analog node and the digital node; the digital pins on the
+// net `digitalPinsNet` then sit on the digital node.
+int ConnectInterface(std::int32_t analogNode, std::int32_t digitalNode, std::int32_t digitalPinsNet, int interfaceKind)
+{
+    // The part whose pin decides the interface: a driving output for D-to-A, else the first
+    // digital pin on the node.
+    SchematicItem* part = nullptr;
+    int partPin = -1;
+    const std::vector<SchematicItem*> items = Components();
+    for (SchematicItem* item : items) {
+        if (IsCall(*item)) continue;
+        for (int pin = 0; pin < item->PinCount() && !part; ++pin) {
+            if (GetPinSignalKind(item, pin) != 1 || NodeGroupOf(item->pinNodes[static_cast<std::size_t>(pin)]) != digitalPinsNet)
+                continue;
+            if (interfaceKind == kInterfaceDtoA && pin < InputPinCount(*item)) continue;
+            part = item;
+            partPin = pin;
+        }
+        if (part) break;
+    }
+    // The interface the part's I/O model names (read while its pin sits on the analog node); a
+    // part without one gets the default interface parts.
+    int status = 1;
+    if (part) {
+        std::int32_t& pinNode = part->pinNodes[static_cast<std::size_t>(partPin)];
+        const std::int32_t held = pinNode;
+        if (NodeGroupOf(pinNode) != NodeGroupOf(analogNode)) pinNode = analogNode;
+        status = InsertDigitalInterface(part, digitalNode, partPin, interfaceKind);
+        pinNode = held;
+    }
+    if (status > 1) return status == kMsgAlreadyReported ? status : ReportReaderOutOfMemory();
+    for (SchematicItem* item : items) {
+        if (IsCall(*item)) continue;
+        bool moved = false;
+        for (int pin = 0; pin < item->PinCount(); ++pin) {
+            std::int32_t& pinNode = item->pinNodes[static_cast<std::size_t>(pin)];
+            if (GetPinSignalKind(item, pin) != 1 || NodeGroupOf(pinNode) != digitalPinsNet) continue;
+            pinNode = digitalNode;
+            moved = true;
+        }
+        if (moved && interfaceKind == kInterfaceDtoA && !SetAttribute(CurrentRecord(), item, kAttrIsDtoA, "TRUE"))
+            return kMsgAlreadyReported;
+    }
+    return status == 1 ? NewInterfaceComponent(interfaceKind, analogNode, digitalNode) : 0;
+}
+
+}  // namespace
+
 int InsertInterfaceDevices(std::int32_t node, int interfaceKind)
 {
     NetlistReaderState& state = NetlistReader();
-    const std::int32_t group = NodeGroupOf(node);
     std::string name = NodeRowName(node);
     name += interfaceKind == kInterfaceDtoA ? "$DTOA" : "$ATOD";
     if (name.size() > kMaxInterfaceNodeName) {
@@ -251,39 +300,16 @@ int InsertInterfaceDevices(std::int32_t node, int interfaceKind)
     try {
         const std::int32_t digitalNode = AddNodeRow(name, NewGroup(), state.nodes[static_cast<std::size_t>(node)].scope,
                                                     true);
-        // The part whose pin decides the interface: a driving output for D-to-A, else the first
-        // digital pin on the node.
-        SchematicItem* part = nullptr;
-        int partPin = -1;
-        const std::vector<SchematicItem*> items = Components();
-        for (SchematicItem* item : items) {
-            if (IsCall(*item)) continue;
-            for (int pin = 0; pin < item->PinCount() && !part; ++pin) {
-                if (GetPinSignalKind(item, pin) != 1 || NodeGroupOf(item->pinNodes[static_cast<std::size_t>(pin)]) != group)
-                    continue;
-                if (interfaceKind == kInterfaceDtoA && pin < InputPinCount(*item)) continue;
-                part = item;
-                partPin = pin;
-            }
-            if (part) break;
-        }
-        // The interface the part's I/O model names (while its pin still sits on the analog node);
-        // a part without one gets the default interface parts.
-        int status = part ? InsertDigitalInterface(part, digitalNode, partPin, interfaceKind) : 1;
-        if (status > 1) return status == kMsgAlreadyReported ? status : ReportReaderOutOfMemory();
-        for (SchematicItem* item : items) {
-            if (IsCall(*item)) continue;
-            bool moved = false;
-            for (int pin = 0; pin < item->PinCount(); ++pin) {
-                std::int32_t& pinNode = item->pinNodes[static_cast<std::size_t>(pin)];
-                if (GetPinSignalKind(item, pin) != 1 || NodeGroupOf(pinNode) != group) continue;
-                pinNode = digitalNode;
-                moved = true;
-            }
-            if (moved && interfaceKind == kInterfaceDtoA && !SetAttribute(CurrentRecord(), item, kAttrIsDtoA, "TRUE"))
-                return kMsgAlreadyReported;
-        }
-        return status == 1 ? NewInterfaceComponent(interfaceKind, node, digitalNode) : 0;
+        return ConnectInterface(node, digitalNode, NodeGroupOf(node), interfaceKind);
+    } catch (const std::bad_alloc&) {
+        return ReportReaderOutOfMemory();
+    }
+}
+
+int ConnectInterfaceNodes(std::int32_t analogNode, std::int32_t digitalNode, int interfaceKind)
+{
+    try {
+        return ConnectInterface(analogNode, digitalNode, NodeGroupOf(digitalNode), interfaceKind);
     } catch (const std::bad_alloc&) {
         return ReportReaderOutOfMemory();
     }

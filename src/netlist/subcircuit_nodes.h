@@ -32,6 +32,10 @@ std::int32_t NodeRowCount();
 // Starts an empty node table with ground as row 0.
 void ResetExpansionNodes();
 
+// Joins a digital node to the analog node it was split from (a drawn digital pin on an analog
+// wire) through the interface of the pin's I/O model. 0 or 15055.
+int ConnectInterfaceNodes(std::int32_t analogNode, std::int32_t digitalNode, int interfaceKind);
+
 // Marks the nets by the pins on them, reports digital constants on analog nets (10912) and
 // inserts an interface where analog and digital pins meet. 0 or 15055.
 int ClassifyNodeDomains();

@@ -128,6 +128,26 @@ int NameSchematicNodes(CircuitDocument& document)
     return 0;
 }
 
+// A digital pin drawn on an analog wire was numbered on a digital node of its own; the
+// interface of its I/O model joins that node to the wire's.
+int ConnectDrawnInterfaces(const CircuitDocument& document)
+{
+    SetCurrentScope(0);
+    const std::vector<SchematicNodeRow>& table = document.schematicNodeTable;
+    for (const SchematicNodeRow& row : table) {
+        if (row.direction == kInterfaceNone || row.nodeNumber <= 0 || row.label <= 0 ||
+            static_cast<std::size_t>(row.label) >= table.size())
+            continue;
+        const std::int32_t analogNumber = table[static_cast<std::size_t>(row.label)].nodeNumber;
+        if (analogNumber <= 0) continue;
+        std::int32_t analog = -1, digital = -1;
+        if (int status = NameCircuitNode(analogNumber, analog)) return status;
+        if (int status = NameCircuitNode(row.nodeNumber, digital)) return status;
+        if (int status = ConnectInterfaceNodes(analog, digital, row.direction)) return status;
+    }
+    return 0;
+}
+
 // Expands the subckt calls after `after` (all of them when null), those that expansions append
 // included.
 int ExpandSubcircuits(CircuitDocument& document, ListNode* after)
@@ -583,6 +603,7 @@ int ExpandCircuit(bool expandMacros, SchematicItem* onlyComponent, bool withSubc
                 }
             }
             if (!CircuitBuildFailed() && NameSchematicNodes(*document) != 0) FlagCircuitBuildError();
+            if (!CircuitBuildFailed() && ConnectDrawnInterfaces(*document) != 0) FlagCircuitBuildError();
             document->connectivityStale = 1;
         }
         if (!CircuitBuildFailed() && withSubcircuits && ExpandSubcircuits(*document, nullptr) != 0) FlagCircuitBuildError();

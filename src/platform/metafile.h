@@ -28,6 +28,17 @@ struct METAFILEPICT {
 // A null file name records into memory; a name makes a disk metafile, written when it is
 // closed. The DC answers GetDeviceCaps(TECHNOLOGY) with DT_METAFILE.
 HDC CreateMetaFile(const char* fileName);
+// Records every logical coordinate and size drawn from now on divided by `divisor` (at least 1),
+// so that a drawing larger than the records' 16-bit coordinates hold is kept whole at a smaller
+// scale. False when the DC is not a metafile DC.
+BOOL SetMetaFileCoordinateDivisor(HDC dc, int divisor);
+// A logical coordinate as recorded under a divisor: rounded to the nearest unit.
+inline long DivideCoordinate(long v, int divisor)
+{
+    if (divisor <= 1) return v;
+    const long half = divisor / 2;
+    return v >= 0 ? (v + half) / divisor : -((-v + half) / divisor);
+}
 // Ends the recording, deletes the DC and returns the metafile (null when the DC is not a
 // metafile DC or a disk metafile could not be written).
 HMETAFILE CloseMetaFile(HDC dc);

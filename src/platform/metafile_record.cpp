@@ -44,6 +44,7 @@ struct MetaRecorder : DcExtension {
     DWORD maxRecord = 0;
     MetaMapping mapping;
     std::vector<MetaMapping> saved;  // follows the DC's SaveDC levels
+    int divisor = 1;                 // logical units per recorded unit
     cairo_surface_t* reference = nullptr;
 };
 
@@ -52,9 +53,14 @@ MetaRecorder* RecorderOf(HDC dc) {
     return dynamic_cast<MetaRecorder*>(dc->extension.get());
 }
 
+// A logical coordinate or size as recorded.
+long Scaled(const MetaRecorder& r, long v) { return DivideCoordinate(v, r.divisor); }
+
 COLORREF Resolved(HDC dc, COLORREF c) { return ResolveColor(dc, c) & 0x00FFFFFF; }
 
-Params& Rect(Params& p, int left, int top, int right, int bottom) { return p.S(bottom).S(right).S(top).S(left); }
+Params& Rect(const MetaRecorder& r, Params& p, int left, int top, int right, int bottom) {
+    return p.S(Scaled(r, bottom)).S(Scaled(r, right)).S(Scaled(r, top)).S(Scaled(r, left));
+}
 
 // 8x8 pattern pixels as an image.
 wmf::Image PatternImage(const BrushObject& brush) {
@@ -72,7 +78,7 @@ bool EmitCreate(HDC dc, MetaRecorder& r, HGDIOBJ obj) {
         case GdiKind::Pen: {
             const LOGPEN& lp = static_cast<PenObject*>(obj)->log;
             r.Emit(wmf::kCreatePenIndirect,
-                   Params().W(static_cast<WORD>(lp.lopnStyle)).S(lp.lopnWidth.x).S(0).D(Resolved(dc, lp.lopnColor)));
+                   Params().W(static_cast<WORD>(lp.lopnStyle)).S(Scaled(r, lp.lopnWidth.x)).S(0).D(Resolved(dc, lp.lopnColor)));
             return true;
         }
         case GdiKind::Brush: {
@@ -98,7 +104,7 @@ bool EmitCreate(HDC dc, MetaRecorder& r, HGDIOBJ obj) {
             std::vector<BYTE> face(LF_FACESIZE, 0);
             std::copy_n(lf.lfFaceName.begin(), std::min<std::size_t>(lf.lfFaceName.size(), LF_FACESIZE - 1), face.begin());
             Params p;
-            p.S(lf.lfHeight).S(lf.lfWidth).S(lf.lfEscapement).S(lf.lfOrientation).S(lf.lfWeight);
+            p.S(Scaled(r, lf.lfHeight)).S(Scaled(r, lf.lfWidth)).S(lf.lfEscapement).S(lf.lfOrientation).S(lf.lfWeight);
             p.Bytes(std::vector<BYTE>{lf.lfItalic, lf.lfUnderline, lf.lfStrikeOut, lf.lfCharSet, lf.lfOutPrecision,
                                       lf.lfClipPrecision, lf.lfQuality, lf.lfPitchAndFamily});
             p.Bytes(face);
@@ -132,8 +138,8 @@ void EmitSelect(HDC dc, MetaRecorder& r, HGDIOBJ obj) {
 void EmitFourPoints(HDC dc, WORD function, int left, int top, int right, int bottom, int xs, int ys, int xe, int ye) {
     if (MetaRecorder* r = RecorderOf(dc)) {
         Params p;
-        p.S(ye).S(xe).S(ys).S(xs);
-        r->Emit(function, Rect(p, left, top, right, bottom));
+        p.S(Scaled(*r, ye)).S(Scaled(*r, xe)).S(Scaled(*r, ys)).S(Scaled(*r, xs));
+        r->Emit(function, Rect(*r, p, left, top, right, bottom));
     }
 }
 
@@ -141,14 +147,14 @@ BOOL EmitBox(HDC dc, WORD function, int left, int top, int right, int bottom) {
     MetaRecorder* r = RecorderOf(dc);
     if (r == nullptr) return FALSE;
     Params p;
-    r->Emit(function, Rect(p, left, top, right, bottom));
+    r->Emit(function, Rect(*r, p, left, top, right, bottom));
     return TRUE;
 }
 
-Params PointList(const POINT* points, std::size_t count) {
+Params PointList(const MetaRecorder& r, const POINT* points, std::size_t count) {
     Params p;
     p.S(static_cast<long>(count));
-    for (std::size_t i = 0; i < count; ++i) p.S(points[i].x).S(points[i].y);
+    for (std::size_t i = 0; i < count; ++i) p.S(Scaled(r, points[i].x)).S(Scaled(r, points[i].y));
     return p;
 }
 
@@ -158,14 +164,14 @@ void EmitPolyline(MetaRecorder& r, const POINT* points, std::size_t count) {
     std::size_t start = 0;
     while (count - start >= 2) {
         std::size_t n = std::min(kMax, count - start);
-        r.Emit(wmf::kPolyline, PointList(points + start, n));
+        r.Emit(wmf::kPolyline, PointList(r, points + start, n));
         if (start + n >= count) break;
         start += n - 1;
     }
 }
 
 void EmitPatBlt(MetaRecorder& r, int x, int y, int width, int height, DWORD rop) {
-    r.Emit(wmf::kPatBlt, Params().D(rop).S(height).S(width).S(y).S(x));
+    r.Emit(wmf::kPatBlt, Params().D(rop).S(Scaled(r, height)).S(Scaled(r, width)).S(Scaled(r, y)).S(Scaled(r, x)));
 }
 
 // A blit with a brush other than the selected one, the way FillRect does it.
@@ -208,15 +214,16 @@ void EmitText(MetaRecorder& r, int x, int y, UINT options, const RECT* rect, std
     options &= ETO_OPAQUE | ETO_CLIPPED;
     if (rect == nullptr) options = 0;
     if (options == 0 && dx == nullptr) {
-        r.Emit(wmf::kTextOut, Params().S(static_cast<long>(text.size())).Text(text).S(y).S(x));
+        r.Emit(wmf::kTextOut, Params().S(static_cast<long>(text.size())).Text(text).S(Scaled(r, y)).S(Scaled(r, x)));
         return;
     }
     Params p;
-    p.S(y).S(x).S(static_cast<long>(text.size())).W(static_cast<WORD>(options));
-    if (options != 0) p.S(rect->left).S(rect->top).S(rect->right).S(rect->bottom);
+    p.S(Scaled(r, y)).S(Scaled(r, x)).S(static_cast<long>(text.size())).W(static_cast<WORD>(options));
+    if (options != 0)
+        p.S(Scaled(r, rect->left)).S(Scaled(r, rect->top)).S(Scaled(r, rect->right)).S(Scaled(r, rect->bottom));
     p.Text(text);
     if (dx != nullptr) {
-        for (std::size_t i = 0; i < text.size(); ++i) p.S(i < dx->size() ? (*dx)[i] : 0);
+        for (std::size_t i = 0; i < text.size(); ++i) p.S(Scaled(r, i < dx->size() ? (*dx)[i] : 0));
     }
     r.Emit(wmf::kExtTextOut, p);
 }
@@ -250,6 +257,13 @@ std::vector<BYTE> FinishBits(MetaRecorder& r, WORD type) {
 }  // namespace
 
 bool IsMetafileDC(HDC dc) { return RecorderOf(dc) != nullptr; }
+
+BOOL SetMetaFileCoordinateDivisor(HDC dc, int divisor) {
+    MetaRecorder* r = RecorderOf(dc);
+    if (r == nullptr) return FALSE;
+    r->divisor = std::max(divisor, 1);
+    return TRUE;
+}
 
 HDC CreateMetaFile(const char* fileName) {
     auto recorder = std::make_unique<MetaRecorder>();
@@ -346,7 +360,7 @@ void RecordMetaSetStretchBltMode(HDC dc, int mode) {
 }
 
 void RecordMetaMoveTo(HDC dc, int x, int y) {
-    if (MetaRecorder* r = RecorderOf(dc)) r->Emit(wmf::kMoveTo, Params().S(y).S(x));
+    if (MetaRecorder* r = RecorderOf(dc)) r->Emit(wmf::kMoveTo, Params().S(Scaled(*r, y)).S(Scaled(*r, x)));
 }
 
 void RecordMetaIntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
@@ -367,10 +381,13 @@ BOOL SetMapped(HDC dc, WORD function, T MetaMapping::*field, T value, T* old) {
     if (r == nullptr) return FALSE;
     if (old != nullptr) *old = r->mapping.*field;
     r->mapping.*field = value;
+    // The window is in logical units; the viewport in the player's device units.
+    const bool logical = function == wmf::kSetWindowOrg || function == wmf::kSetWindowExt;
+    const auto scaled = [&](long v) { return logical ? Scaled(*r, v) : v; };
     if constexpr (std::is_same_v<T, POINT>) {
-        r->Emit(function, Params().S(value.y).S(value.x));
+        r->Emit(function, Params().S(scaled(value.y)).S(scaled(value.x)));
     } else {
-        r->Emit(function, Params().S(value.cy).S(value.cx));
+        r->Emit(function, Params().S(scaled(value.cy)).S(scaled(value.cx)));
     }
     return TRUE;
 }
@@ -435,7 +452,7 @@ BOOL MetaOffsetWindowOrgEx(HDC dc, int dx, int dy, POINT* old) {
     if (old != nullptr) *old = r->mapping.windowOrg;
     r->mapping.windowOrg.x += dx;
     r->mapping.windowOrg.y += dy;
-    r->Emit(wmf::kOffsetWindowOrg, Params().S(dy).S(dx));
+    r->Emit(wmf::kOffsetWindowOrg, Params().S(Scaled(*r, dy)).S(Scaled(*r, dx)));
     return TRUE;
 }
 
@@ -467,7 +484,7 @@ BOOL MetaGetViewportExtEx(HDC dc, SIZE* out) { return GetMapped(dc, &MetaMapping
 BOOL MetaLineTo(HDC dc, int x, int y) {
     MetaRecorder* r = RecorderOf(dc);
     if (r == nullptr) return FALSE;
-    r->Emit(wmf::kLineTo, Params().S(y).S(x));
+    r->Emit(wmf::kLineTo, Params().S(Scaled(*r, y)).S(Scaled(*r, x)));
     dc->attr.currentPos = {x, y};
     return TRUE;
 }
@@ -487,7 +504,7 @@ BOOL MetaPolylineTo(HDC dc, const POINT* points, int count) {
     EmitPolyline(*r, pts.data(), pts.size());
     // The metafile has no record that moves the pen along, so the position is set explicitly.
     dc->attr.currentPos = points[count - 1];
-    r->Emit(wmf::kMoveTo, Params().S(dc->attr.currentPos.y).S(dc->attr.currentPos.x));
+    r->Emit(wmf::kMoveTo, Params().S(Scaled(*r, dc->attr.currentPos.y)).S(Scaled(*r, dc->attr.currentPos.x)));
     return TRUE;
 }
 
@@ -517,8 +534,8 @@ BOOL MetaRoundRect(HDC dc, int left, int top, int right, int bottom, int ellipse
     MetaRecorder* r = RecorderOf(dc);
     if (r == nullptr) return FALSE;
     Params p;
-    p.S(ellipseHeight).S(ellipseWidth);
-    r->Emit(wmf::kRoundRect, Rect(p, left, top, right, bottom));
+    p.S(Scaled(*r, ellipseHeight)).S(Scaled(*r, ellipseWidth));
+    r->Emit(wmf::kRoundRect, Rect(*r, p, left, top, right, bottom));
     return TRUE;
 }
 
@@ -546,13 +563,13 @@ BOOL MetaPolyPolygon(HDC dc, const POINT* points, const int* counts, int polygon
         total += static_cast<std::size_t>(counts[i]);
     }
     if (polygons == 1) {
-        r->Emit(wmf::kPolygon, PointList(points, total));
+        r->Emit(wmf::kPolygon, PointList(*r, points, total));
         return TRUE;
     }
     Params p;
     p.S(polygons);
     for (int i = 0; i < polygons; ++i) p.S(counts[i]);
-    for (std::size_t i = 0; i < total; ++i) p.S(points[i].x).S(points[i].y);
+    for (std::size_t i = 0; i < total; ++i) p.S(Scaled(*r, points[i].x)).S(Scaled(*r, points[i].y));
     r->Emit(wmf::kPolyPolygon, p);
     return TRUE;
 }
@@ -588,7 +605,7 @@ COLORREF MetaSetPixel(HDC dc, int x, int y, COLORREF color) {
     MetaRecorder* r = RecorderOf(dc);
     if (r == nullptr) return CLR_INVALID;
     COLORREF c = Resolved(dc, color);
-    r->Emit(wmf::kSetPixel, Params().D(c).S(y).S(x));
+    r->Emit(wmf::kSetPixel, Params().D(c).S(Scaled(*r, y)).S(Scaled(*r, x)));
     return c;
 }
 
@@ -607,7 +624,7 @@ BOOL MetaStretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int x
                                                                    Resolved(dst, dst->attr.bkColor))
                                               : wmf::EncodeDib(*img);
     Params p;
-    p.D(rop).S(img->height).S(img->width).S(0).S(0).S(height).S(width).S(y).S(x).Bytes(dib);
+    p.D(rop).S(img->height).S(img->width).S(0).S(0).S(Scaled(*r, height)).S(Scaled(*r, width)).S(Scaled(*r, y)).S(Scaled(*r, x)).Bytes(dib);
     r->Emit(wmf::kDibStretchBlt, p);
     return TRUE;
 }

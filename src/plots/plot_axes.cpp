@@ -271,10 +271,10 @@ std::string FormatBusValueText(double value, std::uint32_t valueKinds, int busWi
     const unsigned long long u = static_cast<unsigned long long>(n);
     int base = 10;
     int digits = 0;
-    if (valueKinds & 0x80) base = 2, digits = busWidth;
-    if (valueKinds & 0x40) base = 8, digits = (busWidth + 2) / 3;
-    if (valueKinds & 0x400) base = 10, digits = 0;
-    if (valueKinds & 0x20) base = 16, digits = (busWidth + 3) / 4;
+    if (valueKinds & kBusBin) base = 2, digits = busWidth;
+    if (valueKinds & kBusOct) base = 8, digits = (busWidth + 2) / 3;
+    if (valueKinds & kBusDec) base = 10, digits = 0;
+    if (valueKinds & kBusHex) base = 16, digits = (busWidth + 3) / 4;
     std::string text;
     if (base == 10) {
         text = std::to_string(n);

@@ -12,8 +12,14 @@ namespace kq5 {
 // Pixels a mapped value is held within, so that a few pixels added later cannot overflow.
 inline constexpr std::int32_t kPixelHighLimit = 2147482647;
 inline constexpr std::int32_t kPixelLowLimit = -2147482648;
-// Bus kinds of an expression's value (BIN, OCT, DEC, HEX).
-inline constexpr std::uint32_t kBusValueKinds = 0x4e0;
+// Bus kinds of an expression's value: the kinds BIN, OCT, DEC and HEX record (0x4000, 0x8000,
+// 0x10000, 0x20000). A digital state (0x40) or logic value (0x20) is no bus: its curve is drawn
+// at the levels of its states.
+inline constexpr std::uint32_t kBusBin = 0x4000;
+inline constexpr std::uint32_t kBusOct = 0x8000;
+inline constexpr std::uint32_t kBusDec = 0x10000;
+inline constexpr std::uint32_t kBusHex = 0x20000;
+inline constexpr std::uint32_t kBusValueKinds = kBusBin | kBusOct | kBusDec | kBusHex;
 // The Y range every digital curve gets.
 inline constexpr double kDigitalRangeHigh = 20.0;
 

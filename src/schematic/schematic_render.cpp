@@ -12,6 +12,7 @@
 #include "app/title_block.h"
 #include "app/window_record.h"
 #include "digital/digital_logic_tables.h"
+#include "document/node_table.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -153,8 +154,9 @@ int WireDigitalColor(const CircuitDocument& document, const SchematicItem& wire)
         if (table[i].label == wire.wireLabel && table[i].kind == kNodeDigital) row = &table[i];
     if (row == nullptr || row->nodeNumber <= 0) return -1;
     const std::vector<std::uint16_t>& states = DigitalSimulator().current;
-    if (static_cast<std::size_t>(row->nodeNumber) >= states.size()) return -1;
-    int index = DigitalStateIndexOf(states[static_cast<std::size_t>(row->nodeNumber)]);
+    const std::int32_t node = SimulatorDigitalNode(row->nodeNumber);
+    if (node < 0 || static_cast<std::size_t>(node) >= states.size()) return -1;
+    int index = DigitalStateIndexOf(states[static_cast<std::size_t>(node)]);
     if (index > kStateZ) index = kStateX;
     return PreferenceSettings().defaultAttributes[static_cast<std::size_t>(kDigitalStateColorFirst + index)].color;
 }

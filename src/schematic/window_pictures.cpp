@@ -1,6 +1,7 @@
 #include "schematic/window_pictures.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -77,6 +78,13 @@ std::string ProposedPictureName(WindowRecord* record)
     return ReplaceExtension(name, "WMF");
 }
 
+// The smallest whole divisor that brings the rectangle within the records' coordinates.
+int PictureDivisor(const win::RECT& r)
+{
+    const long largest = std::max({std::labs(r.left), std::labs(r.top), std::labs(r.right), std::labs(r.bottom), 1L});
+    return static_cast<int>((largest + kMetafileCoordinateLimit - 1) / kMetafileCoordinateLimit);
+}
+
 // Draws the window into the recording DC; the picture's rectangle in its logical units.
 win::RECT RecordWindow(WindowRecord* record, win::HDC metafile)
 {
@@ -86,13 +94,19 @@ win::RECT RecordWindow(WindowRecord* record, win::HDC metafile)
         const int page = PanePage(document);
         CheckPageExtent(record, page);
         ResetDrawRange(record);
+        const bool known = page >= 0 && static_cast<std::size_t>(page) < document.pages.size();
+        if (known) picture = document.pages[static_cast<std::size_t>(page)].extent;
+        // Records and the box hold 16-bit coordinates: a page too large for them is recorded
+        // at a smaller scale, whole, rather than with wrapped numbers.
+        const int divisor = PictureDivisor(picture);
+        win::SetMetaFileCoordinateDivisor(metafile, divisor);
         DrawContext context;
         InitDrawContext(metafile, context, record, document.currentPane);
         context.page = page;
         DrawSchematicView(context);
-        if (page >= 0 && static_cast<std::size_t>(page) < document.pages.size()) {
-            picture = document.pages[static_cast<std::size_t>(page)].extent;
-            // The records were cut to 16 bits as they were made; the box says the same.
+        if (known) {
+            picture = {win::DivideCoordinate(picture.left, divisor), win::DivideCoordinate(picture.top, divisor),
+                       win::DivideCoordinate(picture.right, divisor), win::DivideCoordinate(picture.bottom, divisor)};
             picture.left = std::clamp<long>(picture.left, 0, kMetafileCoordinateLimit);
             picture.top = std::clamp<long>(picture.top, 0, kMetafileCoordinateLimit);
             picture.right = std::clamp<long>(picture.right, picture.left, kMetafileCoordinateLimit);

@@ -552,11 +552,14 @@ TEST_F(ConnectivityTest, NodeLabelTexts)
     EXPECT_EQ(FormatNodeLabel(row, kNodeLabelValue), FormatNumber(2.5, "3", 0));
     row.kind = kNodeDigital;
     row.direction = kInterfaceDtoA;
+    // The simulator numbers digital nets apart: the build named schematic node 3 its net 2.
+    CircuitNodeTable().rows = {{"0", 0, 0, 0}, {"3", 2, 0, 1}, {"99", 99, 0, 1}};
     DigitalSimulator().current.assign(5, 0);
-    DigitalSimulator().current[3] = 3 | 0x1F8;
+    DigitalSimulator().current[2] = 3 | 0x1F8;
     EXPECT_EQ(FormatNodeLabel(row, kNodeLabelNumber | kNodeLabelValue), "3$DTOA:1");
     row.nodeNumber = 99;  // past the state array: no strength, reads Z
     EXPECT_EQ(FormatNodeLabel(row, kNodeLabelValue), "Z");
+    CircuitNodeTable().rows.clear();
 }
 
 TEST(NodeNames, LookupsByNumberAndByName)

@@ -233,11 +233,11 @@ TEST(AxisTexts, TickLabelsAndReadoutsCarryThePrefixOrTheExponent)
 
 TEST(AxisTexts, BusBasesAndQuotients)
 {
-    EXPECT_EQ(FormatBusValueText(10, 0x80, 8), "00001010");
-    EXPECT_EQ(FormatBusValueText(10, 0x40, 8), "012");
-    EXPECT_EQ(FormatBusValueText(10, 0x400, 8), "10");
-    EXPECT_EQ(FormatBusValueText(10, 0x20, 8), "0A");
-    EXPECT_EQ(FormatBusValueText(255, 0xA0, 12), "0FF");  // hexadecimal wins over binary
+    EXPECT_EQ(FormatBusValueText(10, kBusBin, 8), "00001010");
+    EXPECT_EQ(FormatBusValueText(10, kBusOct, 8), "012");
+    EXPECT_EQ(FormatBusValueText(10, kBusDec, 8), "10");
+    EXPECT_EQ(FormatBusValueText(10, kBusHex, 8), "0A");
+    EXPECT_EQ(FormatBusValueText(255, kBusHex | kBusBin, 12), "0FF");  // hexadecimal wins over binary
     EXPECT_EQ(QuotientText(2.5, 2.5), "1");
     EXPECT_EQ(QuotientText(1.0, 0.0), "INF");
     EXPECT_EQ(QuotientText(1.0, 4.0), FormatNumber(0.25, "3E", 0));

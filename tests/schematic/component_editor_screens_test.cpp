@@ -118,6 +118,17 @@ protected:
         for (const ComponentDefinition& d : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) out.push_back(d.name);
         return out;
     }
+    // Runs the editor through the script's steps and closes it, answering No to saving.
+    void RunClosingWithNo(InputScript& script)
+    {
+        script.Then([] {
+            win::PushMessageBoxAnswer(win::IDNO);
+            Click(23);
+        });
+        script.Install();
+        win::ClearMessageBoxLog();
+        ComponentEditorCommand(frame_);
+    }
     static std::vector<std::string> MessageIds()
     {
         std::vector<std::string> out;
@@ -293,14 +304,8 @@ TEST_F(ComponentEditorTest, MergeAddsAGroupThatCloseWithNoTakesBack)
             const ComponentGroup* group = FindGroupById(ComponentLibrary().root, s.groupId);
             selected = s.groupSelected && group ? group->name : std::string();
             SaveScreen("component_editor_merged");
-        })
-        .Then([] {
-            win::PushMessageBoxAnswer(win::IDNO);
-            Click(23);
         });
-    script.Install();
-    win::ClearMessageBoxLog();
-    ComponentEditorCommand(frame_);
+    RunClosingWithNo(script);
     EXPECT_EQ(selected, "KQ4 Group");
     // Shapes are found by the part's or its type's name; NOSHAPEX finds neither.
     ASSERT_FALSE(win::MessageBoxLog().empty());
@@ -372,6 +377,31 @@ TEST_F(ComponentEditorTest, FindComponentTakesANameOrAChoiceAmongTheMatches)
         EXPECT_EQ(listed, "C1");
         EXPECT_EQ(ChosenComponentDefinition(), and_);
     }
+}
+
+TEST_F(ComponentEditorTest, AStimOfNoneOrMoreThan32NodesIsRefusedAndKeepsItsSize)
+{
+    ComponentDefinition* stim = AddComponentDefinition("STIM8", kComponentStim, r1_->shapeIndex);
+    ASSERT_NE(stim, nullptr);
+    ApplyDefaultSizes(*stim);
+    const std::uint16_t width = stim->sizeB;
+    const std::size_t pins = stim->pins.size();
+    std::vector<std::uint16_t> sizes;
+    InputScript script;
+    script.Then([] { ClickRow("STIM8"); })
+        .Then([] { TypeAndLeave(12308, "0"); })
+        .Then([&] { sizes.push_back(stim->sizeB); })
+        .Then([] { TypeAndLeave(12308, "33"); })
+        .Then([&] {
+            sizes.push_back(stim->sizeB);
+            EXPECT_EQ(stim->pins.size(), pins);
+            EXPECT_EQ(win::GetDlgItemText(Dialog(), 12308), std::to_string(width));
+        });
+    RunClosingWithNo(script);
+    EXPECT_EQ(sizes, (std::vector<std::uint16_t>{width, width}));
+    ASSERT_GE(MessageIds().size(), 2u);
+    EXPECT_EQ(MessageIds()[0], "Error 13624");
+    EXPECT_EQ(MessageIds()[1], "Error 13624");
 }
 
 TEST_F(ComponentEditorTest, DefinitionChangeDropsPinsForTheNewTypesDefaults)

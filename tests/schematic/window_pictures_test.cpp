@@ -3,10 +3,13 @@
 // the Picture dialog driven headless.
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "../app/screen_capture_support.h"
 #include "../platform/control_test_support.h"
@@ -30,6 +33,57 @@
 
 namespace kq5::testing {
 namespace {
+
+struct TextRecord {
+    std::string text;
+    int x = 0;
+    int y = 0;
+};
+
+struct WmfContents {
+    win::RECT box{};
+    std::vector<TextRecord> texts;
+    std::vector<win::POINT> lineEnds;  // of MoveTo and LineTo records
+};
+
+int Signed(const std::vector<unsigned char>& b, std::size_t at)
+{
+    return static_cast<std::int16_t>(b[at] | (b[at + 1] << 8));
+}
+
+// The placeable header's box and the text and line records of the file.
+WmfContents ReadWmf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    WmfContents out;
+    if (b.size() < 40) return out;
+    const auto word = [&](std::size_t at) { return b[at] | (b[at + 1] << 8); };
+    out.box = {word(6), word(8), word(10), word(12)};
+    std::size_t at = 22 + 2 * static_cast<std::size_t>(word(22 + 2));
+    while (at + 6 <= b.size()) {
+        const std::size_t words = word(at) | (static_cast<std::size_t>(word(at + 2)) << 16);
+        const int function = word(at + 4);
+        if (words < 3 || at + 2 * words > b.size()) break;
+        const std::size_t p = at + 6;
+        if (function == 0x0213 || function == 0x0214) {
+            out.lineEnds.push_back({Signed(b, p + 2), Signed(b, p)});
+        } else if (function == 0x0521) {
+            const int count = word(p);
+            const std::size_t after = p + 2 + static_cast<std::size_t>((count + 1) / 2 * 2);
+            out.texts.push_back({std::string(b.begin() + static_cast<long>(p + 2), b.begin() + static_cast<long>(p + 2 + count)),
+                                 Signed(b, after + 2), Signed(b, after)});
+        } else if (function == 0x0A32) {
+            const int count = word(p + 4);
+            const std::size_t text = p + 8 + ((word(p + 6) & 0x6) ? 8 : 0);
+            out.texts.push_back({std::string(b.begin() + static_cast<long>(text), b.begin() + static_cast<long>(text + count)),
+                                 Signed(b, p + 2), Signed(b, p)});
+        }
+        if (function == 0) break;
+        at += 2 * words;
+    }
+    return out;
+}
 
 class WindowPictures : public SchematicWindowTest {
 protected:
@@ -59,6 +113,17 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     static int Word(const std::vector<unsigned char>& b, std::size_t at) { return b[at] | (b[at + 1] << 8); }
+    // The file as wmf2svg reads it.
+    static std::string SvgOf(const std::string& wmf)
+    {
+        const std::string svg = wmf + ".svg";
+        std::string log;
+        EXPECT_EQ(win::testing::RunCommand("wmf2svg -o '" + svg + "' '" + wmf + "'", log), 0) << log;
+        std::ifstream in(svg);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
 
     std::filesystem::path dir_;
 };
@@ -86,13 +151,7 @@ TEST_F(WindowPictures, APageExportsAsAPlaceableFileThatOtherReadersAndOurPicture
     for (std::size_t i = 0; i < 20; i += 2) checksum ^= Word(bytes, i);
     EXPECT_EQ(Word(bytes, 20), checksum);
 
-    const std::string svg = (dir_ / "divider.svg").string();
-    std::string log;
-    EXPECT_EQ(win::testing::RunCommand("wmf2svg -o '" + svg + "' '" + wmf + "'", log), 0) << log;
-    std::ifstream in(svg);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("DIVIDER"), std::string::npos);
+    EXPECT_NE(SvgOf(wmf).find("DIVIDER"), std::string::npos);
 
     // The file placed as a picture loads with the same box.
     win::RECT bounds{};
@@ -100,6 +159,48 @@ TEST_F(WindowPictures, APageExportsAsAPlaceableFileThatOtherReadersAndOurPicture
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(bounds.right, extent.right);
     win::DeleteMetaFile(back);
+}
+
+// A page too large for the 16-bit coordinates of metafile records is exported whole at a smaller
+// scale: its box and every record stay in range and keep their places relative to the page.
+TEST_F(WindowPictures, APageBeyondTheRecordsRangeIsScaledIntoIt)
+{
+    // 6000 grid units are 48000 drawing units, beyond the 32767 a record holds.
+    AddItem(record_, kItemWire, 2, 2, 6000, 2);
+    AddText(record_, "FAR", 5900, 20);
+    const std::string wmf = (dir_ / "wide.wmf").string();
+    win::ScriptFileDialogAnswer(wmf);
+    CopyWindowPicture(record_, kCommandPictureToFile);
+    ASSERT_TRUE(std::filesystem::exists(wmf));
+    const WmfContents contents = ReadWmf(wmf);
+    const win::RECT& extent = record_->document->pages[0].extent;
+    ASSERT_GT(extent.right, 32767);
+    const int divisor = static_cast<int>((extent.right + 32766) / 32767);
+    EXPECT_EQ(contents.box.right, win::DivideCoordinate(extent.right, divisor));
+    EXPECT_GT(contents.box.right, 32767 / 2);
+    EXPECT_EQ(contents.box.bottom, win::DivideCoordinate(extent.bottom, divisor));
+
+    // The texts stand where they stand on the page, at the picture's scale.
+    const TextRecord* nearText = nullptr;
+    const TextRecord* farText = nullptr;
+    for (const TextRecord& t : contents.texts) {
+        if (t.text == "DIVIDER") nearText = &t;
+        if (t.text == "FAR") farText = &t;
+    }
+    ASSERT_NE(nearText, nullptr);
+    ASSERT_NE(farText, nullptr);
+    EXPECT_NEAR(farText->x * divisor, 5900 * kDrawUnitsPerGrid, 4 * divisor);
+    EXPECT_NEAR(nearText->x * divisor, 10 * kDrawUnitsPerGrid, 4 * divisor);
+    EXPECT_NEAR(farText->y, nearText->y, 1);
+    // No line end wrapped round to the other side.
+    ASSERT_FALSE(contents.lineEnds.empty());
+    for (const win::POINT& end : contents.lineEnds) {
+        EXPECT_GE(end.x, 0);
+        EXPECT_LE(end.x, contents.box.right);
+    }
+
+    ASSERT_TRUE(win::testing::ToolInstalled("wmf2svg")) << "wmf2svg is not installed (Debian package libwmf-bin)";
+    EXPECT_NE(SvgOf(wmf).find("FAR"), std::string::npos);
 }
 
 TEST_F(WindowPictures, TheClipboardGetsAPictureBlockSizedInHundredthsOfAMillimetre)
