@@ -798,12 +798,20 @@ bool RunStep()
         break;
     }
     case 33:
-        if (win::HWND focus = win::GetFocus()) win::SetWindowText(focus, "");
+        if (win::HWND focus = win::GetFocus()) {
+            win::SetWindowText(focus, "");
+            win::SendMessage(focus, win::EM_SETMODIFY, 1, 0);
+        }
         break;
     case 34: {
         const std::string s = text(500);
         if (damaged) break;
-        if (win::HWND focus = win::GetFocus()) win::SetWindowText(focus, s.c_str());
+        // The text stands for typing: an edit takes it as typed, so a run or a closing dialog
+        // stores it as it stores what the user types.
+        if (win::HWND focus = win::GetFocus()) {
+            win::SetWindowText(focus, s.c_str());
+            win::SendMessage(focus, win::EM_SETMODIFY, 1, 0);
+        }
         break;
     }
     case 35: {
