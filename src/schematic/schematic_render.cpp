@@ -9,6 +9,7 @@
 #include "app/font_select.h"
 #include "app/preference_values.h"
 #include "app/printing.h"
+#include "app/program_settings.h"
 #include "app/title_block.h"
 #include "app/window_record.h"
 #include "digital/digital_logic_tables.h"
@@ -44,6 +45,7 @@ struct RenderState {
     bool overrideOn = false;
     int overrideColor = 0;
     int selectColor = 9;
+    int defaultColor = 15;  // the pass's own pen and brush: what single-element redraws erase with
     double zoom = 1.0;
     win::RECT visible{};
     std::array<win::HPEN, kColorRows> pens{};
@@ -57,6 +59,16 @@ RenderState& Render()
 {
     static RenderState state;
     return state;
+}
+
+bool PrintsBackground() { return (Settings().operationalOptions & kOptionPrintBackground) != 0; }
+
+// Landscape sheets lose a sliver at their far edge on some printers: keep off it.
+int UsableResolution(win::HDC dc, int which)
+{
+    const int full = win::GetDeviceCaps(dc, which);
+    if (win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY || TitleBlockFields().orientation != 2) return full;
+    return static_cast<int>(full * 0.98);
 }
 
 bool Intersects(const win::RECT& a, const win::RECT& b)
@@ -406,7 +418,10 @@ void DrawTitleBlock(const DrawContext& context, const FontSpec& font, const win:
     }
     const int u = std::max(largeLine, 2 * smallLine);
     const win::RECT block{sheet.right - width, sheet.bottom - 3 * u, sheet.right, sheet.bottom};
+    // The block is opaque: whatever lies under it is covered by the pass's background.
+    win::HGDIOBJ sheetBrush = win::SelectObject(dc, RenderBrush(Render().defaultColor));
     win::Rectangle(dc, block.left, block.top, block.right, block.bottom);
+    win::SelectObject(dc, sheetBrush);
     for (double rule : {1.5, 2.0, 2.5}) {
         const int y = block.top + static_cast<int>(rule * u);
         win::MoveToEx(dc, block.left, y, nullptr);
@@ -462,14 +477,22 @@ void DrawSheetBorders(const DrawContext& context)
     win::SelectObject(dc, oldBrush);
 }
 
-// Two-colour devices draw everything in one colour.
+}  // namespace
+
+// Two-colour devices draw everything in one colour: black, or white when the background is
+// printed and would be black itself.
 int PrinterColorOverride(win::HDC dc, int& color)
 {
     if (win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY) return 0;
     if (win::GetDeviceCaps(dc, win::NUMCOLORS) != 2) return 0;
-    color = 0;
+    color = PrintsBackground() && ColorIndexRgb(0) == ColorIndexRgb(kPaletteColors) ? 15 : 0;
     return 1;
 }
+
+int UsableHorzRes(win::HDC dc) { return UsableResolution(dc, win::HORZRES); }
+int UsableVertRes(win::HDC dc) { return UsableResolution(dc, win::VERTRES); }
+
+namespace {
 
 void SelectWindowDrawTools(win::HDC dc, const WindowRecord* record)
 {
@@ -490,9 +513,11 @@ void SelectWindowDrawTools(win::HDC dc, const WindowRecord* record)
     int color = kXorColor;
     if (state.pass == kPassXor) {
         win::SetROP2(dc, win::R2_XORPEN);
-    } else if (record->document && !state.overrideOn) {
-        color = record->document->drawingColor;
+    } else if (record->document &&
+               (win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY || (PrintsBackground() && !state.overrideOn))) {
+        color = record->document->backgroundColor;
     }
+    state.defaultColor = color;
     state.savedPen = win::SelectObject(dc, RenderPen(color));
     state.savedBrush = win::SelectObject(dc, RenderBrush(color));
 }
@@ -635,6 +660,11 @@ int SetShapeMapping(DrawContext& context, int flags)
             if (display) {
                 const win::RECT& r = context.paneRect;
                 win::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+            } else if (!metafile) {
+                // A printed sheet keeps to its usable area (device units, whatever the mapping).
+                win::HRGN usable = win::CreateRectRgn(0, 0, UsableHorzRes(dc), UsableVertRes(dc));
+                win::ExtSelectClipRgn(dc, usable, win::RGN_AND);
+                win::DeleteObject(usable);
             }
         }
         // A metafile keeps the mapping of whoever plays it; only its window is set.
@@ -689,7 +719,7 @@ void DrawSchematicView(DrawContext& context)
     }
     const int screen = SetShapeMapping(context, kMappingSet | kMappingClip);
     if (!screen) {
-        update = {0, 0, win::GetDeviceCaps(dc, win::HORZRES), win::GetDeviceCaps(dc, win::VERTRES)};
+        update = {0, 0, UsableHorzRes(dc), UsableVertRes(dc)};
     } else if (context.technology == win::DT_METAFILE) {
         win::RECT extent{};
         if (context.record && context.record->document && context.page >= 0 &&
