@@ -28,6 +28,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "schematic/component_definition.h"
+#include "schematic/editor_services.h"
 #include "schematic/graphic_objects.h"
 #include "schematic/node_labels.h"
 #include "schematic/pane_seams.h"
@@ -126,6 +127,14 @@ int ItemColor(const CircuitDocument* document, const SchematicItem& item, int ow
     return RenderColorIndex(own);
 }
 
+// A selected text shows all eight handles around its box, drawn first so that the text over
+// them stays legible.
+void DrawTextHandles(win::HDC dc, const win::RECT& r)
+{
+    constexpr std::uint32_t kEveryHandle = 0xF0FF;
+    DrawObjectHandles(dc, r.left, r.top, r.right, r.bottom, 2, kEveryHandle);
+}
+
 void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
 {
     if ((context.displayFlags & kViewAttributeText) == 0) return;
@@ -134,15 +143,21 @@ void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
         PlaceAttributeTexts(context.record, &item);
         item.attributesChanged = 0;
     }
-    const bool selected = (EffectiveSelection(item.selection) & 1) != 0;
+    const DocumentState& picked = Documents();
     for (ComponentAttribute& attribute : ListRecords<ComponentAttribute>(item.attributes)) {
         if ((attribute.display & (kAttrShowName | kAttrShowValue)) == 0) continue;
+        // The text picked to be moved shows its own selection, not its part's.
+        const int selection = picked.pickedItem == &item && picked.pickedAttribute == &attribute
+                                  ? SchematicEditor().attributeSelection
+                                  : item.selection;
+        const bool selected = (EffectiveSelection(selection) & 1) != 0;
         std::string text;
         win::HGDIOBJ previous = SelectFontSpec(dc, attribute.font);
         const win::RECT r = MeasureAttributeText(dc, item, attribute, &text);
         if (!text.empty()) {
             attribute.displayRect = r;
             win::SetTextColor(dc, ColorIndexRgb(selected ? Render().selectColor : RenderColorIndex(attribute.font.color)));
+            if (selected) DrawTextHandles(dc, r);
             DrawTextLines(dc, r.left, r.top, text);
         }
         RestoreFont(dc, previous);
@@ -305,6 +320,7 @@ void DrawGridTexts(const DrawContext& context)
                                    std::max(r.top, r.bottom));
                 } else {
                     win::SetTextColor(dc, ColorIndexRgb(color));
+                    if (selected) DrawTextHandles(dc, r);
                     DrawTextLines(dc, r.left, r.top, text->text);
                 }
                 if (text->IsFlag()) {
