@@ -127,12 +127,27 @@ int ItemColor(const CircuitDocument* document, const SchematicItem& item, int ow
     return RenderColorIndex(own);
 }
 
-// A selected text shows all eight handles around its box, drawn first so that the text over
-// them stays legible.
-void DrawTextHandles(win::HDC dc, const win::RECT& r)
+// A text in its box. A single-element redraw covers the box (with the handles of a selected
+// text) in the pass's background instead; otherwise a selected text shows all eight handles,
+// drawn first so that the text over them stays legible.
+void DrawTextBox(win::HDC dc, const win::RECT& box, const std::string& text, bool selected)
 {
+    const win::RECT r{std::min(box.left, box.right), std::min(box.top, box.bottom), std::max(box.left, box.right),
+                      std::max(box.top, box.bottom)};
+    if (Render().pass == kPassSingle) {
+        // The parts drawn before chose their own colours: take the pass's back.
+        win::HGDIOBJ oldPen = win::SelectObject(dc, RenderPen(Render().defaultColor));
+        win::HGDIOBJ oldBrush = win::SelectObject(dc, RenderBrush(Render().defaultColor));
+        // Handle squares reach 2 units before a corner and 4 after it.
+        if (selected) win::Rectangle(dc, r.left - 2, r.top - 2, r.right + 4, r.bottom + 4);
+        else win::Rectangle(dc, r.left, r.top, r.right, r.bottom);
+        win::SelectObject(dc, oldBrush);
+        win::SelectObject(dc, oldPen);
+        return;
+    }
     constexpr std::uint32_t kEveryHandle = 0xF0FF;
-    DrawObjectHandles(dc, r.left, r.top, r.right, r.bottom, 2, kEveryHandle);
+    if (selected) DrawObjectHandles(dc, r.left, r.top, r.right, r.bottom, 2, kEveryHandle);
+    DrawTextLines(dc, box.left, box.top, text);
 }
 
 void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
@@ -157,8 +172,7 @@ void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
         if (!text.empty()) {
             attribute.displayRect = r;
             win::SetTextColor(dc, ColorIndexRgb(selected ? Render().selectColor : RenderColorIndex(attribute.font.color)));
-            if (selected) DrawTextHandles(dc, r);
-            DrawTextLines(dc, r.left, r.top, text);
+            DrawTextBox(dc, r, text, selected);
         }
         RestoreFont(dc, previous);
     }
@@ -315,14 +329,8 @@ void DrawGridTexts(const DrawContext& context)
             win::RECT r = GridTextDrawRect(dc, *text);
             if (!text->IsFlag()) r.bottom += 2;
             if (Intersects(r, Render().visible)) {
-                if (Render().pass == kPassSingle) {
-                    win::Rectangle(dc, std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
-                                   std::max(r.top, r.bottom));
-                } else {
-                    win::SetTextColor(dc, ColorIndexRgb(color));
-                    if (selected) DrawTextHandles(dc, r);
-                    DrawTextLines(dc, r.left, r.top, text->text);
-                }
+                win::SetTextColor(dc, ColorIndexRgb(color));
+                DrawTextBox(dc, r, text->text, selected);
                 if (text->IsFlag()) {
                     win::HPEN dotted = Render().pass == kPassNormal
                                            ? win::CreatePen(win::PS_DOT, 3, ColorIndexRgb(color))

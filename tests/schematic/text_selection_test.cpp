@@ -11,7 +11,9 @@
 #include "core/char_classes.h"
 #include "document/component_attributes.h"
 #include "document/document_services.h"
+#include "document/document_windows.h"
 #include "document/selection.h"
+#include "platform/paint.h"
 #include "platform/window.h"
 #include "schematic/editor_services.h"
 
@@ -114,6 +116,39 @@ TEST_F(TextSelection, APickedAttributeTextIsSelectedWithoutItsPart)
     Render();
     EXPECT_GT(canvas_->Count({r.left, r.top, r.right, r.bottom}, kRed), 5);
     EXPECT_GE(HandleAt(r.left, r.top), 25);
+}
+
+// The window's own pixels, as the user sees them.
+int CountInWindow(win::HWND window, win::COLORREF color, const win::RECT& r = {0, 0, 500, 300})
+{
+    win::HDC dc = win::GetDC(window);
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) n += (win::GetPixel(dc, x, y) & 0xFFFFFF) == color;
+    win::ReleaseDC(window, dc);
+    return n;
+}
+
+TEST_F(TextSelection, ClearingTheSelectionLeavesNoHandlesBehind)
+{
+    GridText* text = AddText(record_, "Hello world", 6, 10);
+    text->selection = kSelected;
+    SchematicItem* part = AddItem(record_, kItemComponent, 30, 10, 30, 10);
+    ComponentAttribute* value = SetAttribute(record_, part, kAttrValue, "10k");
+    value->display = kAttrShowValue;
+    value->textOffsetY = 16;
+    part->selection = kSelected;
+    win::RedrawWindow(record_->window, nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_UPDATENOW);
+    ASSERT_GT(CountInWindow(record_->window, kRed, {0, 0, 200, 300}), 100);
+    ASSERT_GT(CountInWindow(record_->window, kRed, {200, 90, 500, 300}), 50);
+    // The selected elements are wiped with their handles, then drawn again unselected.
+    ASSERT_TRUE(ClearSelection(record_));
+    // (The part itself is drawn again in its selected colour, as single redraws draw parts.)
+    EXPECT_EQ(CountInWindow(record_->window, kRed, {0, 0, 200, 300}), 0);
+    EXPECT_EQ(CountInWindow(record_->window, kRed, {200, 90, 500, 300}), 0);
+    RedrawWindowParts(record_, kRedrawSchematic | kRedrawResetRange);
+    EXPECT_EQ(CountInWindow(record_->window, kRed), 0);
+    EXPECT_GT(CountInWindow(record_->window, win::RGB(0, 0, 0)), 50);  // the grid text, black again
 }
 
 class TextSelectionScreens : public ScreenTest {
