@@ -17,6 +17,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/selection.h"
+#include "netlist/component_types.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
@@ -182,15 +183,20 @@ void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
 
 int WireDigitalColor(const CircuitDocument& document, const SchematicItem& wire)
 {
-    if ((wire.style & kStyleWireDigital) == 0 || wire.wireLabel <= 0) return -1;
+    if ((wire.style & kStyleWireDigital) == 0) return -1;
+    return NodeDigitalColor(document, wire.wireLabel);
+}
+
+int NodeDigitalColor(const CircuitDocument& document, int label)
+{
+    if (label <= 0) return -1;
     const std::vector<SchematicNodeRow>& table = document.schematicNodeTable;
     const SchematicNodeRow* row = nullptr;
-    // A digital wire on an analog node reads the digital side of its interface.
-    if (static_cast<std::size_t>(wire.wireLabel) < table.size() &&
-        table[static_cast<std::size_t>(wire.wireLabel)].kind == kNodeDigital)
-        row = &table[static_cast<std::size_t>(wire.wireLabel)];
+    // A label on an analog node reads the digital side of its interface.
+    if (static_cast<std::size_t>(label) < table.size() && table[static_cast<std::size_t>(label)].kind == kNodeDigital)
+        row = &table[static_cast<std::size_t>(label)];
     for (std::size_t i = 0; row == nullptr && i < table.size(); ++i)
-        if (table[i].label == wire.wireLabel && table[i].kind == kNodeDigital) row = &table[i];
+        if (table[i].label == label && table[i].kind == kNodeDigital) row = &table[i];
     if (row == nullptr || row->nodeNumber <= 0) return -1;
     const std::vector<std::uint16_t>& states = DigitalSimulator().current;
     if (static_cast<std::size_t>(row->nodeNumber) >= states.size()) return -1;
@@ -294,7 +300,14 @@ void DrawComponentItems(const DrawContext& context)
         const int y = item.y1 * kDrawUnitsPerGrid;
         const int shape = item.definition ? item.definition->shapeIndex : 0;
         SetSwitchSymbolsClosed(item.switchOn != 0);
+        // A digital LED lights in the colour of its node's state while a run is shown.
+        const int lit = document && AnalysisOpen() && item.definition && item.definition->type == kComponentDigitalLed &&
+                                !item.pinNodes.empty()
+                            ? NodeDigitalColor(*document, item.pinNodes[0])
+                            : -1;
+        SetLedStateColor(lit >= 0 ? static_cast<long>(ColorIndexRgb(lit)) : -1);
         const int drawn = DrawShapeByIndex(dc, shape, x, y, SafeOrientation(item.orientation), kShapeDrawFlags);
+        SetLedStateColor(-1);
         SetSwitchSymbolsClosed(false);
         if (drawn == 0) {
             if (labelFont == nullptr) {

@@ -73,6 +73,8 @@ void DrawTextInBox(win::HDC dc, const std::string& text, const win::RECT& rect, 
 // While an analysis is open, the colour a wire takes from the state of its digital node ("Digital
 // 0" ... "Digital Z" of the default attributes); -1 for a wire without a digital state.
 int WireDigitalColor(const CircuitDocument& document, const SchematicItem& wire);
+// The same for the node of a connectivity label (a component's pin).
+int NodeDigitalColor(const CircuitDocument& document, int label);
 
 // The window's pixels to logical units: the mapping of a zoom (window extent, viewport extent).
 win::SIZE ZoomExtents(double zoom);
