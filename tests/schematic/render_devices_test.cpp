@@ -134,10 +134,7 @@ TEST_F(RenderDevices, TheTitleBlockCoversWhatLiesUnderIt)
     record_->document->zoomFactor = 8.0;
     record_->document->viewOptions |= kViewBorder;
     Render();
-    // The sheet's right edge.
-    int column = -1;
-    for (int x = 40; x < 200 && column < 0; ++x)
-        if (!canvas_->IsWhite(x, 50) && !canvas_->IsWhite(x, 60)) column = x;
+    const int column = canvas_->FirstInkedColumn(40, 200, 50, 60);  // the sheet's right edge
     ASSERT_GT(column, 40);
     record_->document->viewOptions |= kViewTitle;
     canvas_->Clear(win::RGB(255, 255, 255));

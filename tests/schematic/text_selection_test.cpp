@@ -156,15 +156,7 @@ protected:
     void SetUp() override
     {
         ScreenTest::SetUp();
-        InitCharClasses();
-        ResetAppStateForTests();
-        ResetDocumentStateForTests();
-        ResetDocumentServicesForTests();
-        ResetAnalysisStateForTests();
-        ResetSchematicDrawingForTests();
-        ResetColorTableForTests();
-        CreateAppPalette();
-        InitColorTable();
+        ResetSchematicTestState();
     }
     void TearDown() override
     {
