@@ -30,6 +30,7 @@ TEST_F(ShapeEditorTest, ASaveThatFailsKeepsTheEditorOpenWithTheChanges)
         ShapeEditorCommand(Dialog(), kCmdClear);
         EXPECT_TRUE(ShapeEditor().edit.empty());
         win::PushMessageBoxAnswer(win::IDYES);
+        win::PushMessageBoxAnswer(win::IDOK);  // the write failure
         win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
     });
     Script([&] {
@@ -71,6 +72,7 @@ TEST_F(ShapeEditorTest, DroppingChangesWhenTheFileCannotBeReadKeepsTheShapes)
         WriteBytes(path_, "damaged");
         Shapes().fileTime = FileTimeOf(path_.string());
         win::PushMessageBoxAnswer(win::IDNO);
+        win::PushMessageBoxAnswer(win::IDOK);  // the reading failure
         win::SendMessage(Dialog(), win::WM_COMMAND, kShapeClose, 0);
     });
     RunEditor();
