@@ -13,6 +13,7 @@
 #include "app/font_command.h"
 #include "app/frame_state.h"
 #include "app/status_text.h"
+#include "app/text_area.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
@@ -678,7 +679,12 @@ void ToggleTextTransfer(WindowRecord* record)
         win::SendMessage(area, win::WM_CUT, 0, 0);
         if (record->window) win::SetFocus(record->window);
         PasteTextsFromClipboard(record);
+        // Only the text comes onto the drawing: items copied before wait on the clipboard.
+        LinkedList& copied = DocumentServices().clipboardItems;
+        LinkedList waiting;
+        std::swap(copied, waiting);
         EditPaste(record);
+        std::swap(copied, waiting);
         return;
     }
     const std::string text = GridTextClipboardText(record);
@@ -693,7 +699,15 @@ void ToggleTextTransfer(WindowRecord* record)
     if (area) {
         const int length = win::GetWindowTextLength(area);
         win::SendMessage(area, win::EM_SETSEL, static_cast<win::WPARAM>(length), length);
-        win::SendMessage(area, win::EM_REPLACESEL, 0, reinterpret_cast<win::LPARAM>(text.c_str()));
+        win::SendMessage(area, win::WM_PASTE, 0, 0);
+        // The texts travel through the clipboard: when they did not arrive, they go back onto
+        // the drawing rather than being lost.
+        const std::string now = CopyTextAreaText(record).value_or(std::string());
+        if (now.size() < text.size() || now.compare(now.size() - text.size(), text.size(), text) != 0) {
+            Frame().busy = false;
+            AbandonBoxEdit(record);
+            return;
+        }
     } else {
         record->textArea += text;
     }
@@ -703,6 +717,8 @@ void ToggleTextTransfer(WindowRecord* record)
     }
     ListClear(DocumentServices().clipboardGridTexts);
     Frame().busy = false;
+    // The paste counted as typing in the text area; Undo gives both places back together.
+    SetUndoKind(record, kUndoBoxEdit);
     ResetDrawRange(record);
     AfterListChange(record);
     if (area) win::SetFocus(area);

@@ -9,6 +9,7 @@
 #include "app/font_select.h"
 #include "app/preference_values.h"
 #include "app/printing.h"
+#include "app/program_settings.h"
 #include "app/title_block.h"
 #include "app/window_record.h"
 #include "digital/digital_logic_tables.h"
@@ -17,6 +18,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/selection.h"
+#include "netlist/component_types.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
@@ -28,6 +30,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "schematic/component_definition.h"
+#include "schematic/editor_services.h"
 #include "schematic/graphic_objects.h"
 #include "schematic/node_labels.h"
 #include "schematic/pane_seams.h"
@@ -45,6 +48,7 @@ struct RenderState {
     bool overrideOn = false;
     int overrideColor = 0;
     int selectColor = 9;
+    int defaultColor = 15;  // the pass's own pen and brush: what single-element redraws erase with
     double zoom = 1.0;
     win::RECT visible{};
     std::array<win::HPEN, kColorRows> pens{};
@@ -58,6 +62,16 @@ RenderState& Render()
 {
     static RenderState state;
     return state;
+}
+
+bool PrintsBackground() { return (Settings().operationalOptions & kOptionPrintBackground) != 0; }
+
+// Landscape sheets lose a sliver at their far edge on some printers: keep off it.
+int UsableResolution(win::HDC dc, int which)
+{
+    const int full = win::GetDeviceCaps(dc, which);
+    if (win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY || TitleBlockFields().orientation != 2) return full;
+    return static_cast<int>(full * 0.98);
 }
 
 bool Intersects(const win::RECT& a, const win::RECT& b)
@@ -116,6 +130,29 @@ int ItemColor(const SchematicItem& item, int own)
     return RenderColorIndex(own);
 }
 
+// A text in its box. A single-element redraw covers the box (with the handles of a selected
+// text) in the pass's background instead; otherwise a selected text shows all eight handles,
+// drawn first so that the text over them stays legible.
+void DrawTextBox(win::HDC dc, const win::RECT& box, const std::string& text, bool selected)
+{
+    const win::RECT r{std::min(box.left, box.right), std::min(box.top, box.bottom), std::max(box.left, box.right),
+                      std::max(box.top, box.bottom)};
+    if (Render().pass == kPassSingle) {
+        // The parts drawn before chose their own colours: take the pass's back.
+        win::HGDIOBJ oldPen = win::SelectObject(dc, RenderPen(Render().defaultColor));
+        win::HGDIOBJ oldBrush = win::SelectObject(dc, RenderBrush(Render().defaultColor));
+        // Handle squares reach 2 units before a corner and 4 after it.
+        if (selected) win::Rectangle(dc, r.left - 2, r.top - 2, r.right + 4, r.bottom + 4);
+        else win::Rectangle(dc, r.left, r.top, r.right, r.bottom);
+        win::SelectObject(dc, oldBrush);
+        win::SelectObject(dc, oldPen);
+        return;
+    }
+    constexpr std::uint32_t kEveryHandle = 0xF0FF;
+    if (selected) DrawObjectHandles(dc, r.left, r.top, r.right, r.bottom, 2, kEveryHandle);
+    DrawTextLines(dc, box.left, box.top, text);
+}
+
 void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
 {
     if ((context.displayFlags & kViewAttributeText) == 0) return;
@@ -124,16 +161,21 @@ void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
         PlaceAttributeTexts(context.record, &item);
         item.attributesChanged = 0;
     }
-    const bool selected = (EffectiveSelection(item.selection) & 1) != 0;
+    const DocumentState& picked = Documents();
     for (ComponentAttribute& attribute : ListRecords<ComponentAttribute>(item.attributes)) {
         if ((attribute.display & (kAttrShowName | kAttrShowValue)) == 0) continue;
+        // The text picked to be moved shows its own selection, not its part's.
+        const int selection = picked.pickedItem == &item && picked.pickedAttribute == &attribute
+                                  ? SchematicEditor().attributeSelection
+                                  : item.selection;
+        const bool selected = (EffectiveSelection(selection) & 1) != 0;
         std::string text;
         win::HGDIOBJ previous = SelectFontSpec(dc, attribute.font);
         const win::RECT r = MeasureAttributeText(dc, item, attribute, &text);
         if (!text.empty()) {
             attribute.displayRect = r;
             win::SetTextColor(dc, ColorIndexRgb(selected ? Render().selectColor : RenderColorIndex(attribute.font.color)));
-            DrawTextLines(dc, r.left, r.top, text);
+            DrawTextBox(dc, r, text, selected);
         }
         RestoreFont(dc, previous);
     }
@@ -143,15 +185,20 @@ void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
 
 int WireDigitalColor(const CircuitDocument& document, const SchematicItem& wire)
 {
-    if ((wire.style & kStyleWireDigital) == 0 || wire.wireLabel <= 0) return -1;
+    if ((wire.style & kStyleWireDigital) == 0) return -1;
+    return NodeDigitalColor(document, wire.wireLabel);
+}
+
+int NodeDigitalColor(const CircuitDocument& document, int label)
+{
+    if (label <= 0) return -1;
     const std::vector<SchematicNodeRow>& table = document.schematicNodeTable;
     const SchematicNodeRow* row = nullptr;
-    // A digital wire on an analog node reads the digital side of its interface.
-    if (static_cast<std::size_t>(wire.wireLabel) < table.size() &&
-        table[static_cast<std::size_t>(wire.wireLabel)].kind == kNodeDigital)
-        row = &table[static_cast<std::size_t>(wire.wireLabel)];
+    // A label on an analog node reads the digital side of its interface.
+    if (static_cast<std::size_t>(label) < table.size() && table[static_cast<std::size_t>(label)].kind == kNodeDigital)
+        row = &table[static_cast<std::size_t>(label)];
     for (std::size_t i = 0; row == nullptr && i < table.size(); ++i)
-        if (table[i].label == wire.wireLabel && table[i].kind == kNodeDigital) row = &table[i];
+        if (table[i].label == label && table[i].kind == kNodeDigital) row = &table[i];
     if (row == nullptr || row->nodeNumber <= 0) return -1;
     const std::vector<std::uint16_t>& states = DigitalSimulator().current;
     const std::int32_t node = SimulatorDigitalNode(row->nodeNumber);
@@ -256,7 +303,14 @@ void DrawComponentItems(const DrawContext& context)
         const int y = item.y1 * kDrawUnitsPerGrid;
         const int shape = item.definition ? item.definition->shapeIndex : 0;
         SetSwitchSymbolsClosed(item.switchOn != 0);
+        // A digital LED lights in the colour of its node's state while a run is shown.
+        const int lit = document && AnalysisOpen() && item.definition && item.definition->type == kComponentDigitalLed &&
+                                !item.pinNodes.empty()
+                            ? NodeDigitalColor(*document, item.pinNodes[0])
+                            : -1;
+        SetLedStateColor(lit >= 0 ? static_cast<long>(ColorIndexRgb(lit)) : -1);
         const int drawn = DrawShapeByIndex(dc, shape, x, y, SafeOrientation(item.orientation), kShapeDrawFlags);
+        SetLedStateColor(-1);
         SetSwitchSymbolsClosed(false);
         if (drawn == 0) {
             if (labelFont == nullptr) {
@@ -291,13 +345,8 @@ void DrawGridTexts(const DrawContext& context)
             win::RECT r = GridTextDrawRect(dc, *text);
             if (!text->IsFlag()) r.bottom += 2;
             if (Intersects(r, Render().visible)) {
-                if (Render().pass == kPassSingle) {
-                    win::Rectangle(dc, std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
-                                   std::max(r.top, r.bottom));
-                } else {
-                    win::SetTextColor(dc, ColorIndexRgb(color));
-                    DrawTextLines(dc, r.left, r.top, text->text);
-                }
+                win::SetTextColor(dc, ColorIndexRgb(color));
+                DrawTextBox(dc, r, text->text, selected);
                 if (text->IsFlag()) {
                     win::HPEN dotted = Render().pass == kPassNormal
                                            ? win::CreatePen(win::PS_DOT, 3, ColorIndexRgb(color))
@@ -409,7 +458,10 @@ void DrawTitleBlock(const DrawContext& context, const FontSpec& font, const win:
     }
     const int u = std::max(largeLine, 2 * smallLine);
     const win::RECT block{sheet.right - width, sheet.bottom - 3 * u, sheet.right, sheet.bottom};
+    // The block is opaque: whatever lies under it is covered by the pass's background.
+    win::HGDIOBJ sheetBrush = win::SelectObject(dc, RenderBrush(Render().defaultColor));
     win::Rectangle(dc, block.left, block.top, block.right, block.bottom);
+    win::SelectObject(dc, sheetBrush);
     for (double rule : {1.5, 2.0, 2.5}) {
         const int y = block.top + static_cast<int>(rule * u);
         win::MoveToEx(dc, block.left, y, nullptr);
@@ -465,14 +517,22 @@ void DrawSheetBorders(const DrawContext& context)
     win::SelectObject(dc, oldBrush);
 }
 
-// Two-colour devices draw everything in one colour.
+}  // namespace
+
+// Two-colour devices draw everything in one colour: black, or white when the background is
+// printed and would be black itself.
 int PrinterColorOverride(win::HDC dc, int& color)
 {
     if (win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY) return 0;
     if (win::GetDeviceCaps(dc, win::NUMCOLORS) != 2) return 0;
-    color = 0;
+    color = PrintsBackground() && ColorIndexRgb(0) == ColorIndexRgb(kPaletteColors) ? 15 : 0;
     return 1;
 }
+
+int UsableHorzRes(win::HDC dc) { return UsableResolution(dc, win::HORZRES); }
+int UsableVertRes(win::HDC dc) { return UsableResolution(dc, win::VERTRES); }
+
+namespace {
 
 void SelectWindowDrawTools(win::HDC dc, const WindowRecord* record)
 {
@@ -493,9 +553,11 @@ void SelectWindowDrawTools(win::HDC dc, const WindowRecord* record)
     int color = kXorColor;
     if (state.pass == kPassXor) {
         win::SetROP2(dc, win::R2_XORPEN);
-    } else if (record->document && !state.overrideOn) {
-        color = record->document->drawingColor;
+    } else if (record->document &&
+               (win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY || (PrintsBackground() && !state.overrideOn))) {
+        color = record->document->backgroundColor;
     }
+    state.defaultColor = color;
     state.savedPen = win::SelectObject(dc, RenderPen(color));
     state.savedBrush = win::SelectObject(dc, RenderBrush(color));
 }
@@ -638,6 +700,11 @@ int SetShapeMapping(DrawContext& context, int flags)
             if (display) {
                 const win::RECT& r = context.paneRect;
                 win::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+            } else if (!metafile) {
+                // A printed sheet keeps to its usable area (device units, whatever the mapping).
+                win::HRGN usable = win::CreateRectRgn(0, 0, UsableHorzRes(dc), UsableVertRes(dc));
+                win::ExtSelectClipRgn(dc, usable, win::RGN_AND);
+                win::DeleteObject(usable);
             }
         }
         // A metafile keeps the mapping of whoever plays it; only its window is set.
@@ -692,7 +759,7 @@ void DrawSchematicView(DrawContext& context)
     }
     const int screen = SetShapeMapping(context, kMappingSet | kMappingClip);
     if (!screen) {
-        update = {0, 0, win::GetDeviceCaps(dc, win::HORZRES), win::GetDeviceCaps(dc, win::VERTRES)};
+        update = {0, 0, UsableHorzRes(dc), UsableVertRes(dc)};
     } else if (context.technology == win::DT_METAFILE) {
         win::RECT extent{};
         if (context.record && context.record->document && context.page >= 0 &&

@@ -56,6 +56,12 @@ win::HBRUSH RenderBrush(int colorIndex);
 void FreeRenderTools();
 // The colour of a colour-table index (0 to 63 palette, 64 to 71 system colours).
 win::COLORREF ColorIndexRgb(int index);
+// 1 on a two-colour printer, with the one colour everything is drawn in; 0 elsewhere.
+int PrinterColorOverride(win::HDC dc, int& color);
+// The device's width and height in pixels, less 2 % on a printer while sheets are printed
+// landscape.
+int UsableHorzRes(win::HDC dc);
+int UsableVertRes(win::HDC dc);
 // When colour c is the same colour as reference b, c XOR 15 (returns 1); else 0.
 int ContrastColorIndex(int b, int& c);
 
@@ -67,6 +73,8 @@ void DrawTextInBox(win::HDC dc, const std::string& text, const win::RECT& rect, 
 // While an analysis is open, the colour a wire takes from the state of its digital node ("Digital
 // 0" ... "Digital Z" of the default attributes); -1 for a wire without a digital state.
 int WireDigitalColor(const CircuitDocument& document, const SchematicItem& wire);
+// The same for the node of a connectivity label (a component's pin).
+int NodeDigitalColor(const CircuitDocument& document, int label);
 
 // The window's pixels to logical units: the mapping of a zoom (window extent, viewport extent).
 win::SIZE ZoomExtents(double zoom);

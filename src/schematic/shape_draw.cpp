@@ -117,6 +117,13 @@ bool& SwitchSymbolsClosed()
     return closed;
 }
 
+// The colour LED symbols are filled with, or -1 for their own fill.
+long& LedStateColor()
+{
+    static long color = -1;
+    return color;
+}
+
 void DrawSwitchSymbol(win::HDC dc, const ShapeTransform& t, double l, double top, double r, double b)
 {
     const double w = r - l, h = b - top;
@@ -266,6 +273,8 @@ ShapeTransform ShapeTransform::Then(const ShapeTransform& inner) const
 
 void SetSwitchSymbolsClosed(bool closed) { SwitchSymbolsClosed() = closed; }
 
+void SetLedStateColor(long color) { LedStateColor() = color; }
+
 double ShapeTransform::Scale() const { return std::sqrt(std::abs(a * d - b * c)); }
 
 ShapeTransform OrientationTransform(int orientation, double x, double y, double scale)
@@ -308,7 +317,13 @@ void DrawPrimitive(win::HDC dc, std::span<const std::uint8_t> payload, int type,
         case kPrimSevenSegment: DrawSevenSegment(dc, t, std::min(l, r), std::min(top, b), std::max(l, r), std::max(top, b)); break;
         case kPrimLed: {
             const long corner = std::max(1L, std::lround(4 * t.Scale()));
+            win::HBRUSH lit = LedStateColor() >= 0 ? win::CreateSolidBrush(static_cast<win::COLORREF>(LedStateColor())) : nullptr;
+            win::HGDIOBJ old = lit ? win::SelectObject(dc, lit) : nullptr;
             win::RoundRect(dc, m.left, m.top, m.right, m.bottom, static_cast<int>(corner), static_cast<int>(corner));
+            if (lit) {
+                win::SelectObject(dc, old);
+                win::DeleteObject(lit);
+            }
             break;
         }
         case kPrimSwitch: DrawSwitchSymbol(dc, t, std::min(l, r), std::min(top, b), std::max(l, r), std::max(top, b)); break;

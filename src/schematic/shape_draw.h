@@ -35,6 +35,9 @@ int DrawShapeData(win::HDC dc, int shapeIndex, int orientation, int x, int y, do
 // While set, switch symbols draw their lever closed across the contacts (a placed DIGITAL SWITCH
 // that is on); the renderer sets it around such a component alone.
 void SetSwitchSymbolsClosed(bool closed);
+// While set (a colour, not -1), LED symbols are filled with it: the logic state of a placed
+// digital LED's node during a run; the renderer sets it around such a component alone.
+void SetLedStateColor(long color);
 
 // One primitive from its payload under a transform.
 void DrawPrimitive(win::HDC dc, std::span<const std::uint8_t> payload, int type, std::uint16_t attributes,

@@ -232,12 +232,24 @@ void CloseEditor(win::HWND dialog)
     StoreOpenShape();
     e.edit.clear();
     if (answer == win::IDYES) {
-        SaveShapeLibrary(dialog);
+        if (SaveShapeLibrary(dialog) != 0) {
+            // Nothing was written (the failure was shown): the editor stays open with every
+            // change, to be saved again or dropped.
+            OpenRecord(dialog, e.current);
+            return;
+        }
     } else {
-        // Every change is dropped: the library is read again from the file it came from.
+        // Every change is dropped: the library is read again from the file it came from. A file
+        // that can no longer be read (the failure is shown) leaves the shapes in memory as they
+        // are rather than none at all.
         const int index = e.current ? e.current->index : -1;
-        e.current = nullptr;
-        LoadShapeLibrary(Shapes().path, Shapes());
+        ShapeLibrary fresh;
+        fresh.path = Shapes().path;
+        if (LoadShapeLibrary(fresh.path, fresh) == 0) {
+            e.current = nullptr;
+            SetCurrentShape(nullptr);
+            Shapes() = std::move(fresh);
+        }
         e.current = nullptr;
         SetCurrentShape(index >= 0 && index < static_cast<int>(Shapes().table.size()) ? Shapes().table[static_cast<std::size_t>(index)] : nullptr);
     }

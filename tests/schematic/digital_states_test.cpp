@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "digital_run_test_support.h"
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "../plots/circuit_file_test_support.h"
@@ -40,46 +41,23 @@ namespace {
 // pair and one after the inverter: at the end of the run the first two wires are 1, the last 0.
 std::string ChainCircuit()
 {
-    const std::string gate = CircuitAttr("TIMING MODEL", "D0_GATE") + CircuitAttr("I/O MODEL", "IO_STD");
-    return kCircuitFileHeader +
-           CircuitPart("Stim1", 10, 10, "S1", CircuitAttr("COMMAND", "0NS 0 10NS 1") + CircuitAttr("FORMAT", "1") + CircuitAttr("I/O MODEL", "IO_STD")) +
-           CircuitPart("Buffer", 18, 10, "U1", gate) + CircuitPart("Inverter", 27, 10, "U2", gate) + CircuitWire(15, 10, 18, 10) +
-           CircuitWire(23, 10, 27, 10) + CircuitWire(32, 10, 36, 10) +
-           "[Limits]\r\nAnalysis=Transient\r\nTRange=100n\r\nNPts=51\r\nTemp=27\r\n\r\n"
-           "[WaveForm]\r\nAnalysis=Transient\r\nOptions=LINEARX,LINEARY\r\nPlt=1\r\nXExp=T\r\nYExp=T\r\nXRng=Auto\r\nYRng=Auto\r\n\r\n";
+    const std::string gate = DigitalGateAttributes();
+    return kCircuitFileHeader + DigitalStimulusPart(10, 10) + CircuitPart("Buffer", 18, 10, "U1", gate) +
+           CircuitPart("Inverter", 27, 10, "U2", gate) + CircuitWire(15, 10, 18, 10) + CircuitWire(23, 10, 27, 10) +
+           CircuitWire(32, 10, 36, 10) + kDigitalRunSections;
 }
 
 constexpr int kModePointToEndPaths = 17582;
 constexpr int kModePointToPointPaths = 17583;
 
-// Colours far apart from each other and from the wire colour, "Digital 0" to "Digital Z".
-constexpr std::array<int, 6> kStateColors = {10, 14, 11, 9, 13, 12};
-
-class DigitalStatesTest : public StartedFrame {
+class DigitalStatesTest : public DigitalRunTest {
 protected:
-    void TearDown() override
-    {
-        ExitAnalysis();
-        PumpFrameMessages();
-        StartedFrame::TearDown();
-    }
-
     WindowRecord* RunChain()
     {
-        Start();
-        InstallAnalysisKindHandlers();
-        for (int i = 0; i < 6; ++i)
-            PreferenceSettings().defaultAttributes[static_cast<std::size_t>(kDigitalStateColorFirst + i)].color =
-                static_cast<std::uint8_t>(kStateColors[static_cast<std::size_t>(i)]);
-        WindowRecord* circuit = WriteAndLoadCircuit(dir_, "chain.cir", ChainCircuit().c_str(), kFileKindSchematic,
-                                                    kLoadDefaults | kLoadShowWindow, kDigitalTestModels);
-        PumpFrameMessages();
+        WindowRecord* circuit = LoadDigitalCircuit("chain.cir", ChainCircuit());
         if (circuit == nullptr) return nullptr;
         circuit->document->wireFont.color = 1;
-        EXPECT_EQ(RunAnalysisCommand(circuit, kAnalysisTransient), 0);
-        EXPECT_EQ(RunAnalysisTimed(kAnalysisTransient), 0);
-        PumpFrameMessages();
-        for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+        RunDigitalCircuit(circuit);
         return circuit;
     }
 
@@ -90,27 +68,10 @@ protected:
         return nullptr;
     }
 
-    // Shows the circuit window alone, one zoom step in, and paints it.
-    static void ShowCircuit(WindowRecord* circuit)
-    {
-        win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
-        win::SendMessage(Frame().mdiClient, win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
-        PumpFrameMessages();
-        if (circuit->document->zoomFactor == 1.0) ZoomWindow(circuit, kCommandZoomIn);
-        // The limits dialog stands aside, below the circuit.
-        if (win::HWND limits = AnalysisLimitsDialog()) win::SetWindowPos(limits, nullptr, 300, 420, 0, 0, win::SWP_NOSIZE | win::SWP_NOZORDER);
-        win::InvalidateRect(circuit->window, nullptr, 1);
-        win::UpdateWindow(circuit->window);
-        PumpFrameMessages();
-    }
-
     // The screen colour in the middle of a horizontal wire.
     static win::COLORREF WirePixel(WindowRecord* circuit, const SchematicItem& wire)
     {
-        const int pane = FindVisiblePane(circuit);
-        win::POINT at = GridToPaneClient(circuit, (wire.x1 + wire.x2) / 2, wire.y1, pane);
-        win::ClientToScreen(circuit->window, &at);
-        return win::ScreenPixel(at.x, at.y) & 0xFFFFFF;
+        return GridPixel(circuit, (wire.x1 + wire.x2) / 2, wire.y1);
     }
 };
 

@@ -402,9 +402,7 @@ TEST_F(RenderObjects, SheetBordersAndTheTitleBlock)
     record_->document->viewOptions |= kViewBorder;
     Render();
     // One A4 sheet at view scale 8: its right edge is a vertical line.
-    int column = -1;
-    for (int x = 40; x < 200 && column < 0; ++x)
-        if (!canvas_->IsWhite(x, 50) && !canvas_->IsWhite(x, 60)) column = x;
+    const int column = canvas_->FirstInkedColumn(40, 200, 50, 60);
     ASSERT_GT(column, 40);
     EXPECT_EQ(canvas_->NonWhite({column - 20, 10, column - 1, 100}), 0);  // no title without the option
     record_->document->viewOptions |= kViewTitle;

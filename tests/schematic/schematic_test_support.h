@@ -65,21 +65,27 @@ inline void SetTestColors(CircuitDocument& document)
     document.gridTextFont.color = 0;
 }
 
+// The program state a schematic test starts from, once the platform has been reset.
+inline void ResetSchematicTestState()
+{
+    InitCharClasses();
+    ResetAppStateForTests();
+    ResetDocumentStateForTests();
+    ResetDocumentServicesForTests();
+    ResetAnalysisStateForTests();
+    ResetSchematicDrawingForTests();
+    ResetPlotViewSettingsForTests();
+    ResetColorTableForTests();
+    CreateAppPalette();
+    InitColorTable();
+}
+
 class SchematicTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         win::ResetPlatformForTests(1024, 768);
-        InitCharClasses();
-        ResetAppStateForTests();
-        ResetDocumentStateForTests();
-        ResetDocumentServicesForTests();
-        ResetAnalysisStateForTests();
-        ResetSchematicDrawingForTests();
-        ResetPlotViewSettingsForTests();
-        ResetColorTableForTests();
-        CreateAppPalette();
-        InitColorTable();
+        ResetSchematicTestState();
         ClearPromptDialogs();
         win::ClearMessageBoxLog();
     }
@@ -161,6 +167,14 @@ public:
         for (int y = r.top; y < r.bottom; ++y)
             for (int x = r.left; x < r.right; ++x) n += At(x, y) == color;
         return n;
+    }
+    // The first column from `from` up to `to` with ink at both heights (a vertical line
+    // crossing them), or -1.
+    int FirstInkedColumn(int from, int to, int y1, int y2) const
+    {
+        for (int x = from; x < to; ++x)
+            if (!IsWhite(x, y1) && !IsWhite(x, y2)) return x;
+        return -1;
     }
     int NonWhite(const win::RECT& r) const
     {

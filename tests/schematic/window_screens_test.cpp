@@ -50,15 +50,7 @@ protected:
     void SetUp() override
     {
         ScreenTest::SetUp();
-        InitCharClasses();
-        ResetAppStateForTests();
-        ResetDocumentStateForTests();
-        ResetDocumentServicesForTests();
-        ResetAnalysisStateForTests();
-        ResetSchematicDrawingForTests();
-        ResetColorTableForTests();
-        CreateAppPalette();
-        InitColorTable();
+        ResetSchematicTestState();
         definition_.name = "R";
         definition_.shapeIndex = 7;
     }
