@@ -377,6 +377,7 @@ TEST_F(MouseEditTest, DraggingAnAttributeTextMovesOnlyTheText)
     value->textOffsetX = 0;
     value->textOffsetY = 16;
     value->displayRect = win::RECT{80, 92, 112, 102};
+    r->attributesChanged = 0;  // as placed by a drawing: a redraw keeps the offsets set above
     record_->mode = 17561;
     Drag(11, 12, 14, 15);
     EXPECT_EQ(r->x1, 10);

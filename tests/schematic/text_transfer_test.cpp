@@ -93,7 +93,9 @@ TEST_F(TextTransfer, SelectedTextComesOntoTheDrawingAsGridTextsAlone)
     ASSERT_EQ(SetTextAreaText(record_, "first\r\nVIN\r\nlast\r\n"), 0);
     win::SetFocus(area_);
     win::SendMessage(area_, win::EM_SETSEL, 7, 10);  // "VIN"
+    // The last click on the page the pane shows (or on the window, for a document without pages).
     EditStateOf(record_).lastPoint = {20, 30};
+    for (PageRecord& page : record_->document->pages) page.lastPoint = {20, 30};
 
     ToggleTextTransfer(record_);
     EXPECT_EQ(AreaText(), "first\r\n\r\nlast\r\n");
