@@ -410,6 +410,11 @@ TEST_F(EditorDialogsTest, EditorDialogsShowTheirLabelsAsWorded)
     EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 2);
     for (const char* text : {"Name", "Value", "Display", "Display Pin Names", "Expand...", "&OK", "&Cancel", "&Font...", "&Add", "&Delete"})
         EXPECT_TRUE(Shows(labels, text)) << text;
+
+    readThenCancel();
+    PlaceGridTextOrFlag(record_, 10, 20, false);
+    for (const char* text : {"Direction", "Horizontal", "Vertical", "Both", "None", "Instances", "Pitch", "&Font...", "Color..."})
+        EXPECT_TRUE(Shows(labels, text)) << text;
 }
 
 // A battery takes no model: the dialog shows only its left column, the model controls hidden.
