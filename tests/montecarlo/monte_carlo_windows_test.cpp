@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 
+#include "../app/dialog_steps.h"
 #include "../plots/analysis_window_test_support.h"
 #include "../printing/pdf_probe.h"
 #include "analog/transient_run_services.h"
@@ -359,7 +360,7 @@ TEST_F(MonteCarloWindowsTest, PrintingAHistogramPutsItsPictureOnTheSheet)
 // are answered by the headless layer's idle handler, so these tests run without a display.
 class MonteCarloCommandsTest : public MonteCarloWindowsTest {
 protected:
-    using Step = std::function<void(win::HWND)>;
+    using Step = DialogStep;
 
     void SetUp() override
     {
@@ -380,24 +381,11 @@ protected:
     // Runs the command while the steps answer its dialogs, one step whenever one waits.
     int Command(int id, WindowRecord* active, std::vector<Step> steps)
     {
-        std::size_t next = 0;
-        win::headless::SetIdleHandler([&]() {
-            if (next >= steps.size()) return false;
-            steps[next++](win::GetActiveWindow());
-            return true;
-        });
-        const int result = RouteMonteCarloCommand(id, active);
-        win::headless::SetIdleHandler({});
-        EXPECT_EQ(next, steps.size()) << "not every step ran";
-        return result;
+        return AnsweringDialogs(std::move(steps), [&] { return RouteMonteCarloCommand(id, active); });
     }
 
-    static void Press(win::HWND dialog, int id) { win::SendMessage(dialog, win::WM_COMMAND, static_cast<win::WPARAM>(id), 0); }
-    static void Pick(win::HWND dialog, int combo, int index)
-    {
-        win::SendDlgItemMessage(dialog, combo, win::CB_SETCURSEL, static_cast<win::WPARAM>(index), 0);
-        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(combo, win::CBN_SELCHANGE), 0);
-    }
+    static void Press(win::HWND dialog, int id) { PressDialogButton(dialog, id); }
+    static void Pick(win::HWND dialog, int combo, int index) { PickComboEntry(dialog, combo, index); }
 
     // Add Histogram answered with High and OK.
     int AddHighWithTheCommand()

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../app/dialog_steps.h"
 #include "../plots/analysis_window_test_support.h"
 #include "ngspice_measures.h"
 #include "analyses/performance_expression.h"
@@ -27,7 +28,7 @@
 namespace kq5::testing {
 namespace {
 
-using Step = std::function<void(win::HWND)>;
+using Step = DialogStep;
 
 // RC low-pass with a 1 V step; 10 ms of it.
 std::string SteppedRc(const std::string& stop = "10M")
@@ -75,24 +76,11 @@ protected:
     template <class F>
     auto Answering(std::vector<Step> steps, F call)
     {
-        std::size_t next = 0;
-        win::headless::SetIdleHandler([&]() {
-            if (next >= steps.size()) return false;
-            steps[next++](win::GetActiveWindow());
-            return true;
-        });
-        auto result = call();
-        win::headless::SetIdleHandler({});
-        EXPECT_EQ(next, steps.size()) << "not every step ran";
-        return result;
+        return AnsweringDialogs(std::move(steps), call);
     }
 
-    static void Press(win::HWND dialog, int id) { win::SendMessage(dialog, win::WM_COMMAND, static_cast<win::WPARAM>(id), 0); }
-    static void Pick(win::HWND dialog, int combo, int index)
-    {
-        win::SendDlgItemMessage(dialog, combo, win::CB_SETCURSEL, static_cast<win::WPARAM>(index), 0);
-        win::SendMessage(dialog, win::WM_COMMAND, win::MAKEWPARAM(combo, win::CBN_SELCHANGE), 0);
-    }
+    static void Press(win::HWND dialog, int id) { PressDialogButton(dialog, id); }
+    static void Pick(win::HWND dialog, int combo, int index) { PickComboEntry(dialog, combo, index); }
     // Chooses function f with the arguments typed, in the dialog's function panel.
     static Step Function(int f, std::vector<std::string> args, std::string condition = "1")
     {
