@@ -15,6 +15,8 @@ PACKAGES=(
   # the display the window tests run on (xvfb-run needs xauth, which xvfb only recommends), and
   # xwd, which captures it for the tests that compare it with the program's screen
   xvfb xauth x11-apps
+  # xdotool sends the journeys' mouse and keys as real X input (XTest)
+  xdotool
   # the independent simulators the reference tests compare with (analog; gate-level logic)
   ngspice
   iverilog

@@ -1,0 +1,342 @@
+#include "journey.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cairo.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "../app/screen_capture_support.h"
+
+namespace kq5::journey {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs a tool on the journey's display and waits for it; its standard output in *out.
+bool RunTool(const std::string& display, const std::vector<std::string>& args, std::string* out)
+{
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], STDOUT_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, STDERR_FILENO);
+        setenv("DISPLAY", display.c_str(), 1);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return false;
+    }
+    std::string text;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (out) *out = text;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string Number(int value) { return std::to_string(value); }
+
+}  // namespace
+
+std::uint32_t Shot::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+    return pixels[static_cast<std::size_t>(y) * width + x];
+}
+
+int Shot::Count(int x0, int y0, int x1, int y1, std::uint32_t rgb) const
+{
+    int count = 0;
+    for (int y = std::max(0, y0); y < std::min(height, y1); ++y)
+        for (int x = std::max(0, x0); x < std::min(width, x1); ++x) count += At(x, y) == rgb ? 1 : 0;
+    return count;
+}
+
+bool Shot::SameAs(const Shot& other, int x0, int y0, int x1, int y1) const
+{
+    if (other.width != width || other.height != height) return false;
+    for (int y = std::max(0, y0); y < std::min(height, y1); ++y)
+        for (int x = std::max(0, x0); x < std::min(width, x1); ++x)
+            if (At(x, y) != other.At(x, y)) return false;
+    return true;
+}
+
+bool Shot::Save(const std::string& name) const
+{
+    if (width <= 0 || height <= 0) return false;
+    std::vector<std::uint32_t> copy = pixels;
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(copy.data()), CAIRO_FORMAT_RGB24, width, height, width * 4);
+    const std::string path = (kq5::testing::ScreensDirectory() / ("journey_" + name + ".png")).string();
+    const bool saved = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return saved;
+}
+
+Journey::Journey(const std::string& name) : name_(name)
+{
+    std::error_code error;
+    build_ = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    root_ = build_ / "journeys" / name;
+    std::filesystem::remove_all(root_, error);
+    std::filesystem::create_directories(root_, error);
+    std::filesystem::remove(build_ / "journeys" / (name + ".out"), error);
+    StartServer();
+}
+
+Journey::~Journey()
+{
+    if (pid_ > 0 && exitStatus_ < 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (server_ > 0) {
+        kill(server_, SIGTERM);
+        waitpid(server_, nullptr, 0);
+    }
+}
+
+bool Journey::StartServer()
+{
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    server_ = fork();
+    if (server_ == 0) {
+        close(fds[0]);
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+        }
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (server_ < 0) {
+        close(fds[0]);
+        return false;
+    }
+    std::string number;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) return false;
+    display_ = ":" + number;
+    return true;
+}
+
+bool Journey::Start(const std::vector<std::string>& args)
+{
+    if (display_.empty()) return false;
+    const std::string program = (build_ / "kq5").string();
+    const std::string output = (build_ / "journeys" / (name_ + ".out")).string();
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (out >= 0) {
+            dup2(out, STDOUT_FILENO);
+            dup2(out, STDERR_FILENO);
+        }
+        const int null = open("/dev/null", O_RDONLY);
+        if (null >= 0) dup2(null, STDIN_FILENO);
+        if (chdir(root_.c_str()) != 0) _exit(126);
+        setenv("DISPLAY", display_.c_str(), 1);
+        std::vector<std::string> words{program, "/ROOT:" + root_.string()};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    if (pid_ < 0) return false;
+    if (!FindWindow(60)) return false;
+    // Without a window manager nobody gives the window the keyboard; a user's click would.
+    Xdotool({"windowfocus", window_});
+    Settle(10);
+    return true;
+}
+
+bool Journey::FindWindow(double seconds)
+{
+    const auto start = Clock::now();
+    while (SecondsSince(start) < seconds) {
+        if (!Running()) return false;
+        std::string out;
+        if (Xdotool({"search", "--onlyvisible", "--pid", Number(pid_)}, &out)) {
+            std::istringstream lines(out);
+            std::string id;
+            if (lines >> id) {
+                window_ = id;
+                return true;
+            }
+        }
+        Pause(200);
+    }
+    return false;
+}
+
+bool Journey::Xdotool(const std::vector<std::string>& args, std::string* out)
+{
+    std::vector<std::string> words{"xdotool"};
+    words.insert(words.end(), args.begin(), args.end());
+    return RunTool(display_, words, out);
+}
+
+void Journey::Move(int x, int y)
+{
+    Xdotool({"mousemove", "--window", window_, Number(x), Number(y)});
+    Pause(30);
+}
+
+void Journey::Click(int x, int y, int button)
+{
+    Move(x, y);
+    Xdotool({"click", Number(button)});
+    Pause(60);
+}
+
+void Journey::DoubleClick(int x, int y)
+{
+    Move(x, y);
+    Xdotool({"click", "--repeat", "2", "--delay", "80", "1"});
+    Pause(60);
+}
+
+void Journey::Drag(int x0, int y0, int x1, int y1, int button)
+{
+    Move(x0, y0);
+    Xdotool({"mousedown", Number(button)});
+    Pause(60);
+    const int steps = 8;
+    for (int i = 1; i <= steps; ++i) Move(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps);
+    Xdotool({"mouseup", Number(button)});
+    Pause(60);
+}
+
+void Journey::Key(const std::string& keys)
+{
+    std::vector<std::string> args{"key", "--delay", "60"};
+    std::istringstream words(keys);
+    std::string word;
+    while (words >> word) args.push_back(word);
+    Xdotool(args);
+    Pause(60);
+}
+
+void Journey::Type(const std::string& text)
+{
+    Xdotool({"type", "--delay", "40", text});
+    Pause(60);
+}
+
+Shot Journey::Capture(const std::string& pngName)
+{
+    Shot shot;
+    const std::string dump = (build_ / "journeys" / (name_ + ".xwd")).string();
+    if (!window_.empty() && RunTool(display_, {"xwd", "-silent", "-id", window_, "-out", dump}, nullptr)) {
+        kq5::testing::XwdImage image;
+        if (kq5::testing::ReadXwd(dump, image)) {
+            shot.width = image.width;
+            shot.height = image.height;
+            shot.pixels = std::move(image.pixels);
+        }
+    }
+    std::error_code error;
+    std::filesystem::remove(dump, error);
+    if (!pngName.empty()) shot.Save(pngName);
+    return shot;
+}
+
+bool Journey::Settle(double maxSeconds)
+{
+    const auto start = Clock::now();
+    Shot last = Capture();
+    while (SecondsSince(start) < maxSeconds) {
+        Pause(200);
+        Shot now = Capture();
+        if (now.width > 0 && now.SameAs(last)) return true;
+        last = std::move(now);
+    }
+    return false;
+}
+
+bool Journey::WaitUntil(const std::function<bool()>& done, double seconds)
+{
+    const auto start = Clock::now();
+    while (!done()) {
+        if (SecondsSince(start) >= seconds) return false;
+        Pause(100);
+    }
+    return true;
+}
+
+bool Journey::Running()
+{
+    if (pid_ <= 0 || exitStatus_ >= 0) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exitStatus_ = status;
+        return false;
+    }
+    return true;
+}
+
+bool Journey::WaitForExit(double seconds, int* status)
+{
+    const bool ended = WaitUntil([this] { return !Running(); }, seconds);
+    if (ended && status) *status = exitStatus_;
+    return ended;
+}
+
+void Journey::Signal(int sig)
+{
+    if (Running()) kill(pid_, sig);
+}
+
+void Journey::StopDisplay()
+{
+    if (server_ > 0) {
+        kill(server_, SIGKILL);
+        waitpid(server_, nullptr, 0);
+        server_ = -1;
+    }
+}
+
+std::string Journey::Output() const
+{
+    std::ifstream in(build_ / "journeys" / (name_ + ".out"), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace kq5::journey

@@ -1,0 +1,88 @@
+#pragma once
+// Journeys: the real program, started as a user starts it, on an X server of its own, driven
+// only by X input events (xdotool sends them through XTest, so they take the same path through
+// SDL that a user's mouse and keyboard take). What a journey checks is what a user would see or
+// get: files written, pixels on the screen, the process ending.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kq5::journey {
+
+// One capture of the program's window.
+struct Shot {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, row by row
+
+    std::uint32_t At(int x, int y) const;
+    // Pixels of exactly that colour in [x0,x1) x [y0,y1), clipped to the shot.
+    int Count(int x0, int y0, int x1, int y1, std::uint32_t rgb) const;
+    bool SameAs(const Shot& other, int x0, int y0, int x1, int y1) const;
+    bool SameAs(const Shot& other) const { return SameAs(other, 0, 0, width, height); }
+    // build/screens/journey_<name>.png
+    bool Save(const std::string& name) const;
+};
+
+class Journey {
+public:
+    // A fresh folder build/journeys/<name>/ and a private X server.
+    explicit Journey(const std::string& name);
+    // Ends the program (SIGKILL when it is still there) and the server.
+    ~Journey();
+    Journey(const Journey&) = delete;
+    Journey& operator=(const Journey&) = delete;
+
+    // The program's /ROOT: folder (its settings file kq5.dat) and its working folder.
+    const std::filesystem::path& Root() const { return root_; }
+    std::string Display() const { return display_; }
+    pid_t Pid() const { return pid_; }
+
+    // Starts build/kq5 /ROOT:<Root()> args... in Root(); true once its window is shown and has
+    // the keyboard.
+    bool Start(const std::vector<std::string>& args = {});
+
+    // Program-screen coordinates: the window's client area, origin at its top left.
+    void Move(int x, int y);
+    void Click(int x, int y, int button = 1);
+    void DoubleClick(int x, int y);
+    void Drag(int x0, int y0, int x1, int y1, int button = 1);
+    // xdotool key names, several separated by blanks: "ctrl+c", "Delete", "F3", "Return alt+f".
+    void Key(const std::string& keys);
+    void Type(const std::string& text);
+
+    // Waits until two captures 200 ms apart are the same (at most maxSeconds).
+    bool Settle(double maxSeconds = 5);
+    // The window as it is now; with a name, written as build/screens/journey_<name>.png too.
+    Shot Capture(const std::string& pngName = {});
+    bool WaitUntil(const std::function<bool()>& done, double seconds);
+
+    bool Running();
+    // True when the program ended within the time; its wait status in *status.
+    bool WaitForExit(double seconds, int* status = nullptr);
+    void Signal(int sig);
+    // Ends the X server under the running program.
+    void StopDisplay();
+    // What the program has written to its standard output and error so far.
+    std::string Output() const;
+
+private:
+    bool StartServer();
+    bool FindWindow(double seconds);
+    bool Xdotool(const std::vector<std::string>& args, std::string* out = nullptr);
+
+    std::string name_;
+    std::filesystem::path root_;
+    std::filesystem::path build_;
+    std::string display_;
+    pid_t server_ = -1;
+    pid_t pid_ = -1;
+    int exitStatus_ = -1;
+    std::string window_;  // X window id of the program's window, as xdotool prints it
+};
+
+}  // namespace kq5::journey
