@@ -68,6 +68,10 @@ double TransitionResistance(double ron, double roff, double on, double off, doub
     return ClampedExp(lm + 3.0 * lr * x / (2.0 * vd) - 2.0 * lr * x * x * x / (vd * vd * vd));
 }
 
+// A switch that controls itself can chase its own resistance; after this many loads of one
+// solve its last resistance is taken as it stands.
+constexpr int kSwitchSettleIterations = 8;
+
 // Loads an S or W switch from its control value; a change of state counts as unconverged.
 void LoadModelSwitch(const EvaluatedModel* model, double control, SwitchStamps& st)
 {
@@ -86,9 +90,15 @@ void LoadModelSwitch(const EvaluatedModel* model, double control, SwitchStamps& 
     } else {
         r = TransitionResistance(ron, roff, on, off, control);
     }
+    AnalogSolverState& s = AnalogSolver();
     if (state != st.state) {
         st.state = state;
-        ++AnalogSolver().nonConvergedCount;
+        ++s.nonConvergedCount;
+    } else if (state == 3 && s.iterationCount < kSwitchSettleIterations) {
+        // Between its states the resistance follows the control value: the point is not
+        // converged until the resistance stamped is the one the present control value gives,
+        // or the switch would act on the control value of the previous time point.
+        UpdateConvergedValue(r, st.resistance);
     }
     st.resistance = r;
     StampCursor c(st.stamps);

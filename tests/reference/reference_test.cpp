@@ -28,6 +28,7 @@ TEST_F(ReferenceTest, TransientTransformer) { Compare("tran_transformer"); }
 TEST_F(ReferenceTest, TransientThreeCoupledInductors) { Compare("tran_three_coupled"); }
 TEST_F(ReferenceTest, TransientControlledSources) { Compare("tran_controlled_sources"); }
 TEST_F(ReferenceTest, TransientIntegrator) { Compare("tran_integrator"); }
+TEST_F(ReferenceTest, TransientSwitchFollowsItsControlThroughTheTransition) { Compare("tran_switch_ramp"); }
 
 TEST_F(ReferenceTest, AcRcLadder) { Compare("ac_rc_ladder"); }
 TEST_F(ReferenceTest, AcCoupledRlc) { Compare("ac_coupled_rlc"); }
