@@ -84,8 +84,11 @@ double NonDenormal(double w)
 }
 
 // Slope and second derivative of a wave since its last record; true when the slope changed
-// sharply enough that the corner deserves a breakpoint where it arrives.
-bool SharpCorner(const double (&last)[3], double w, double h, double tolerance, double (&next)[3])
+// sharply enough that the corner deserves a breakpoint where it arrives. A slope that moves
+// the wave by no more than VNTOL over the step is flat: the rounding noise on a flat wave must
+// not hide the corner where a ramp starts or ends.
+bool SharpCorner(const double (&last)[3], double w, double h, double tolerance, double reltol, double vntol,
+                 double (&next)[3])
 {
     const double d = (w - last[0]) / h;
     double dd = (d - last[1]) / h;
@@ -93,9 +96,15 @@ bool SharpCorner(const double (&last)[3], double w, double h, double tolerance, 
     next[0] = w;
     next[1] = d;
     next[2] = dd;
+    const double change = std::abs(d - last[1]);
     double m = std::min(std::abs(last[1]), std::abs(d));
-    if (m <= 1e-20) m = 1e-20;
-    return std::abs(d - last[1]) / m > tolerance && std::abs(dd) > tolerance;
+    if (m <= 1e-20 || m * h <= vntol) m = 1e-20;
+    if (change / m > tolerance && std::abs(dd) > tolerance) return true;
+    // Two ramps that meet (a wave arriving while the source turns) bend the wave without a
+    // flat side: the corner counts when the slope changes by half or more and the last slope,
+    // carried over the step, misses the new value by more than the solution's accuracy.
+    const double steeper = std::max(std::abs(last[1]), std::abs(d));
+    return change > 0.5 * steeper && change * h > reltol * std::max(std::abs(w), std::abs(last[0])) + vntol;
 }
 
 // Appends the present waves as arriving at `time`; 0, 15002 or a breakpoint failure.
@@ -119,10 +128,15 @@ int RecordLineHistory(double time, IdealLineDevice& l)
     if (!first && h > 0.0) {
         const double tmax = TransientRun().tmax;
         const double tolerance = tmax > 0.0 ? s.reltol * 10000.0 / tmax : 0.0;
-        const bool moved = std::abs(w1 - l.wave1[0]) > s.vntol || std::abs(w2 - l.wave2[0]) > s.vntol;
-        const bool corner1 = SharpCorner(l.wave1, w1, h, tolerance, next1);
-        const bool corner2 = SharpCorner(l.wave2, w2, h, tolerance, next2);
-        if (moved && (corner1 || corner2))
+        // A wave that was moving and has stopped has a corner as sharp as one that starts to
+        // move, though it has not changed since the last point: its last slope counts too.
+        const auto moved = [&](const double (&wave)[3], double w) {
+            return std::abs(w - wave[0]) > s.vntol || std::abs(wave[1]) * h > s.vntol;
+        };
+        const bool moved1 = moved(l.wave1, w1), moved2 = moved(l.wave2, w2);
+        const bool corner1 = SharpCorner(l.wave1, w1, h, tolerance, s.reltol, s.vntol, next1) && moved1;
+        const bool corner2 = SharpCorner(l.wave2, w2, h, tolerance, s.reltol, s.vntol, next2) && moved2;
+        if (corner1 || corner2)
             if (int rc = AddTimeBreakpoint(TimeToTick(s.time - h + Delay(l)))) return rc;
     }
     std::copy(std::begin(next1), std::end(next1), l.wave1);
