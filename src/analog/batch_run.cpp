@@ -181,6 +181,7 @@ void RunLineAnalyses(const BatchLine& line)
 {
     BatchRunState& b = BatchRun();
     const bool wanted[3] = {line.transient, line.ac, line.dc};
+    b.linePrintAnalysis = line.printAnalysis;
     for (int kind = 0; kind < 3 && !b.abort; ++kind) {
         if (!wanted[kind]) continue;
         WindowRecord* circuit = TopCircuitRecord();

@@ -39,6 +39,7 @@ struct BatchRunState {
     int flags = 0;  // 0: no batch run
     bool printCircuit = false;
     bool printAnalysis = false;
+    bool linePrintAnalysis = false;  // the running line asks for its analyses printed
     std::string commandFile;
     std::string singleLine;  // without a command file: the command line's circuit and switches
     bool singleLineTaken = false;

@@ -138,6 +138,7 @@ namespace {
 bool DrawsLive(WindowRecord* window)
 {
     if (!window || !window->window || !window->plot || window->plot->curveCount == 0) return false;
+    if (!PlotsDrawnOnScreen()) return false;
     const int probe = RunControl().probeState;
     if (probe == kProbeFullRun || probe == kProbeReplot) return false;
     const win::RECT& r = window->plot->curves[0]->plotRect;

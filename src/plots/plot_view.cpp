@@ -4,6 +4,7 @@
 
 #include "analyses/performance_window.h"
 #include "analog/analysis_state.h"
+#include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "app/color_table.h"
 #include "app/window_record.h"
@@ -151,6 +152,12 @@ void DrawWindowByType(WindowRecord* window, win::HDC dc)
     if (!IsDisplayDC(dc)) RecreatePlotFont(window, nullptr, true);
 }
 
+bool PlotsDrawnOnScreen()
+{
+    const BatchRunState& batch = BatchRun();
+    return batch.flags == 0 || batch.printAnalysis || batch.linePrintAnalysis;
+}
+
 int RedrawPlotWindow(WindowRecord* window, win::HDC given, int curveOfGroup)
 {
     if (!window || !window->plot) return 0;
@@ -162,6 +169,7 @@ int RedrawPlotWindow(WindowRecord* window, win::HDC given, int curveOfGroup)
     if (curveOfGroup >= 0 && curveOfGroup < plot.curveCount) group = plot.curves[U(curveOfGroup)]->plotGroup;
     const win::RECT before = plot.curves[0]->plotRect;
     if (LayoutPlotWindow(window, dc.dc) != 0) return 1;
+    if (!given && !PlotsDrawnOnScreen()) return 0;
     const win::RECT after = plot.curves[0]->plotRect;
     if (before.left != after.left || before.top != after.top || before.right != after.right ||
         before.bottom != after.bottom)
@@ -199,6 +207,7 @@ int BeginPlotWindowRun(WindowRecord* window, win::HDC given)
     if (!dc.dc) return 0;
     if (LayoutPlotWindow(window, dc.dc) != 0) return 0;
     if (const int result = CheckGroupConsistency(window); result != 0) return result;
+    if (!given && !PlotsDrawnOnScreen()) return 0;
     FillWindowBackground(window, dc.dc, nullptr);
     if (RunControl().failureReported) return 1;
     DrawCurveToken(window, dc.dc, 0, win::POINT{}, 1);
@@ -223,6 +232,7 @@ void DrawPlotTitleLine(WindowRecord* window, win::HDC dc)
 {
     if (!window || !window->plot || window->plot->curveCount == 0) return;
     if (window->kind != kWindowAnalysis && window->kind != kWindowPerformance) return;
+    if (!dc && !PlotsDrawnOnScreen()) return;
     const int probe = AnalysisProbeState();
     if (probe == 1 || probe == 3) return;
     PlotRecord& plot = *window->plot;

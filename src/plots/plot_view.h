@@ -20,6 +20,10 @@ void GetDrawingRect(WindowRecord* window, win::HDC dc, win::RECT& rect);
 void DrawWindowByType(WindowRecord* window, win::HDC dc);
 // Redraws group (-1 all; otherwise the group of that curve). 0, or 1 when the layout failed.
 int RedrawPlotWindow(WindowRecord* window, win::HDC dc, int curveOfGroup);
+// False in a command-line batch run that does not print its analyses: nobody sees the
+// analysis windows there, so runs lay them out (the AC step control measures in pixels) but
+// draw nothing on the screen.
+bool PlotsDrawnOnScreen();
 // Prepares the window for a run: font, layout, consistency checks, erase, axes. 0 or an id.
 int BeginPlotWindowRun(WindowRecord* window, win::HDC dc);
 void DrawPlotTitleLine(WindowRecord* window, win::HDC dc);
