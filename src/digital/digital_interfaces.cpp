@@ -64,7 +64,7 @@ std::vector<Record*> Interfaces()
 {
     std::vector<Record*> list;
     DigitalDeviceTables& d = DigitalSimulator();
-    for (int dev = 1; dev <= d.deviceCount; ++dev)
+    for (int dev : d.converterDevices)
         if (auto* r = dynamic_cast<Record*>(d.record[static_cast<std::size_t>(dev)].get())) list.push_back(r);
     return list;
 }
@@ -256,7 +256,7 @@ long long AdcCode(double input, double reference, double low, int bits, bool& ov
 int UpdateAdcDevices(std::uint32_t tick)
 {
     DigitalDeviceTables& d = DigitalSimulator();
-    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+    for (int dev : d.converterDevices) {
         const std::size_t i = static_cast<std::size_t>(dev);
         auto* adc = dynamic_cast<AdcDevice*>(d.record[i].get());
         if (!adc || !adc->request) continue;
@@ -333,7 +333,7 @@ long long DacCode(const DigitalDeviceTables& d, int device, int bits)
 int UpdateDacDevices(double now, bool operatingPoint)
 {
     DigitalDeviceTables& d = DigitalSimulator();
-    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+    for (int dev : d.converterDevices) {
         const std::size_t i = static_cast<std::size_t>(dev);
         auto* dac = dynamic_cast<DacDevice*>(d.record[i].get());
         if (!dac) continue;
@@ -356,7 +356,7 @@ int UpdateDacDevices(double now, bool operatingPoint)
 void SetDacOutputs(double now, bool operatingPoint)
 {
     DigitalDeviceTables& d = DigitalSimulator();
-    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+    for (int dev : d.converterDevices) {
         auto* dac = dynamic_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
         if (!dac || !dac->source) continue;
         double w = operatingPoint ? 1.0 : (now - dac->changeTime) / dac->delay;
@@ -509,7 +509,7 @@ void MarkInterfaceNodes()
     };
     d.dtoaDevices.clear();
     d.dacDevices.clear();
-    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+    for (int dev : d.converterDevices) {
         DigitalDeviceRecord* record = d.record[static_cast<std::size_t>(dev)].get();
         if (auto* t = dynamic_cast<DtoAInterface*>(record)) {
             mark(t->digital);

@@ -197,6 +197,8 @@ struct DigitalDeviceTables {
     std::vector<int> programDevices;  // LOGICEXP, PINDLY and CONSTRAINT devices
     bool interfaceChanged = false;    // a digital pass changed what the analog side reads
     std::vector<int> dtoaDevices, dacDevices;
+    // Interfaces and converters: the devices the analog side is told about at every time point.
+    std::vector<int> converterDevices;
     int acceptedPoints = 0;
     int errorLimit = 10000;   // DIGERRLIMIT
     bool noOutputMessages = false;  // NOOUTMSG

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "digital/digital_engine.h"
+#include "digital/digital_interfaces.h"
 #include "digital/digital_logic_tables.h"
 
 namespace kq5 {
@@ -126,6 +127,7 @@ int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<Digita
         d.delaySelect.assign(n + 2, 2);
         d.delays.assign(n + 2, {});
         d.record.clear();
+        d.converterDevices.clear();
         d.record.resize(n + 2);
         d.outputBase.assign(n + 2, 0);
         for (auto* strengths : {&d.highStrength, &d.lowStrength, &d.workHighStrength, &d.workLowStrength})
@@ -162,6 +164,10 @@ int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<Digita
             d.inld[dev] = spec.inld;
             d.outld[dev] = spec.outld;
             d.record[dev] = std::move(spec.record);
+            const DigitalDeviceRecord* record = d.record[dev].get();
+            if (dynamic_cast<const AtoDInterface*>(record) || dynamic_cast<const DtoAInterface*>(record) ||
+                dynamic_cast<const AdcDevice*>(record) || dynamic_cast<const DacDevice*>(record))
+                d.converterDevices.push_back(static_cast<int>(dev));
             const int high = DriveStrength(spec.drvh, options.digdrvf, options.digdrvz);
             const int low = DriveStrength(spec.drvl, options.digdrvf, options.digdrvz);
             d.highStrength[dev] = d.workHighStrength[dev] = static_cast<std::uint8_t>(high);
