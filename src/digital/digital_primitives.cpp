@@ -368,15 +368,22 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
 int ApplyCancellation(DigitalDeviceTables& d, int node, int device, int output, std::uint16_t result, bool several)
 {
     const int level = LevelOf(result);
-    if (level == kStateX) return MarkPendingEventX(node, device);
     const std::size_t n = static_cast<std::size_t>(node), o = static_cast<std::size_t>(output);
-    const int c = LevelOf(several ? d.outputCurrent[o] : d.current[n]);
     const std::uint16_t s = several ? d.outputScheduled[o] : d.scheduled[n];
+    // A released output has no level to change: a data change behind a disabled tristate
+    // leaves its pending turn-off where it is.
+    if (StrengthOf(result) == 0 && StrengthOf(s) == 0) return 0;
+    // Disabling takes back a data change still on its way: the output must not drive the
+    // stale level after it has been released.
+    if (StrengthOf(result) == 0) return CancelPendingEvents(node, device);
+    if (level == kStateX) return MarkPendingEventX(node, device);
+    const int c = LevelOf(several ? d.outputCurrent[o] : d.current[n]);
     const bool worst = d.delaySelect[static_cast<std::size_t>(device)] == 4;
     const bool glitch = !worst && ((level == kStateF && c != kState1) || (level == kStateR && c != kState0));
     if (c != kStateX) {
-        const bool same = SettledLevel(level) == SettledLevel(LevelOf(s)) || StrengthOf(result) == 0;
-        if (same && !glitch && !(StrengthOf(result) == 0 && StrengthOf(s) == 0)) return 0;
+        // Driving again before a pending release takes the release back, though the level is
+        // the same.
+        if (StrengthOf(s) != 0 && SettledLevel(level) == SettledLevel(LevelOf(s)) && !glitch) return 0;
     }
     if (level == c) return CancelToCurrentState(node, device);
     return CancelPendingEvents(node, device);
@@ -439,8 +446,11 @@ int EvalDeviceOutputs(std::uint32_t time, int device)
         if ((level == kStateR && (sl == kStateF || sl == kStateX || sl == kState1)) ||
             (level == kStateF && (sl == kStateR || sl == kStateX || sl == kState0)))
             result = static_cast<std::uint16_t>((result & kStrengthMask) | kStateX);
+        // Two released states are the same drive whatever level they carry.
         auto force = [&] {
-            return several ? (result != d.outputScheduled[o] || result != d.scheduled[n]) : result != d.scheduled[n];
+            const std::uint16_t own = several ? d.outputScheduled[o] : d.scheduled[n];
+            if (StrengthOf(result) == 0 && StrengthOf(own) == 0) return false;
+            return several ? (result != own || result != d.scheduled[n]) : result != own;
         };
         d.forceFlag = force();
         const std::uint16_t pending = several ? d.outputScheduled[o] : d.scheduled[n];

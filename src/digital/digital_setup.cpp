@@ -32,6 +32,7 @@
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
+#include "netlist/spice_messages.h"
 #include "netlist/translate_common.h"
 #include "platform/system.h"
 #include "app/program_settings.h"
@@ -83,6 +84,24 @@ double IoValue(const EvaluatedModel* model, std::string_view name, double fallba
     return std::isfinite(value) ? value : fallback;
 }
 
+// A message about a part's data file (stimulus or fuse file): it names the file and, when the
+// fault is in the file's text, the line (1-based) there. Always 15055.
+template <class... Args>
+int ReportAtDataFile(SchematicItem* item, int id, const std::string& written, int line, Args&&... args)
+{
+    // The file as it lies on the disk (a netlist's text is read upper-cased).
+    const std::string found = win::FindFileCaseBlind(written);
+    const std::string& file = found.empty() ? written : found;
+    if (line <= 0) {
+        ReportMessage("WNME", CurrentRecord(), item, "Source:", file, id, std::forward<Args>(args)...);
+        return kMsgAlreadyReported;
+    }
+    SetErrorSourceLine(file, line - 1);
+    ReportNetlistMessage("WNE", CurrentRecord(), item, id, std::forward<Args>(args)...);
+    ClearErrorSourceLine();
+    return kMsgAlreadyReported;
+}
+
 // One device per output row of a programmable array: its inputs are the pins whose fuses in
 // that row are intact (a complement column reads the pin inverted). 0, 15055 or 1.
 int AddProgrammableLogic(SchematicItem& item, int type, std::vector<DigitalDeviceSpec>& specs, int delayOption)
@@ -99,16 +118,22 @@ int AddProgrammableLogic(SchematicItem& item, int type, std::vector<DigitalDevic
     const int count = FuseCount(inputs, outputs, complement);
     if (!file.empty()) {
         std::ifstream in(win::FindFileCaseBlind(file), std::ios::binary);
-        if (!in) return ReportComponentMessage(&item, 16000 + (errno ? errno : ENOENT), file);
+        if (!in) return ReportAtDataFile(&item, 16000 + (errno ? errno : ENOENT), file, 0);
         std::stringstream text;
         text << in.rdbuf();
         error = ReadFuseFile(text.str(), count, record->fuses);
     } else {
         error = ReadFuseData(ExpandAttributeDefines(&item, kAttrData), count, record->fuses);
+        error.line = 0;
     }
-    if (error.id == 13249 || error.id == 13241) return ReportComponentMessage(&item, error.id, error.number);
-    if (error.id == 13235) return ReportComponentMessage(&item, error.id, error.letter);
-    if (error.id) return ReportComponentMessage(&item, error.id);
+    // Faults of a fuse file are shown at its line; those of the DATA attribute at the part.
+    const int line = file.empty() ? 0 : std::max(error.line, 1);
+    auto report = [&](auto... args) {
+        return line ? ReportAtDataFile(&item, error.id, file, line, args...) : ReportComponentMessage(&item, error.id, args...);
+    };
+    if (error.id == 13249 || error.id == 13241) return report(error.number);
+    if (error.id == 13235) return report(error.letter);
+    if (error.id) return report();
     auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
     EvaluatedModel* timing = PartModel(&item, kAttrTimingModel);
     EvaluatedModel* io = PartModel(&item, kAttrIoModel);
@@ -284,12 +309,14 @@ int SetupDigitalDevices()
                     const int id = ReadStimFile(*program, file, ExpandAttributeDefines(&item, kAttrSigNames), pinNames,
                                                 details, line);
                     if (id) {
-                        if (details.empty())
-                            ReportComponentMessage(&item, id);
+                        // A file that cannot be opened is named; a fault in its text is shown at its line.
+                        if (id > 16000) line = 0;
+                        if (details.empty() || id > 16000)
+                            ReportAtDataFile(&item, id, file, line);
                         else if (details.size() == 1)
-                            ReportComponentMessage(&item, id, details[0]);
+                            ReportAtDataFile(&item, id, file, line, details[0]);
                         else
-                            ReportComponentMessage(&item, id, details[0], details[1]);
+                            ReportAtDataFile(&item, id, file, line, details[0], details[1]);
                         return 15055;
                     }
                     spec.record = std::move(program);

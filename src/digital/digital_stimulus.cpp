@@ -32,6 +32,7 @@ constexpr int kMsgNesting = 13195, kMsgRepeatExpecting = 13196, kMsgIllegalRepea
 constexpr int kMsgEndRepeat = 13198, kMsgOpenRepeat = 13199, kMsgMissingFormat = 13200, kMsgMissingBy = 13201;
 constexpr int kMsgMissingTime = 13202, kMsgMissingLabel = 13203, kMsgLabelInRepeat = 13206;
 constexpr int kMsgTimestep = 13207, kMsgExtraText = 11903, kMsgLoopWithoutTime = 13259;
+constexpr int kMsgLoopInOneInstant = 13262;
 constexpr int kMaxLabels = 50, kMaxNesting = 20, kMaxBits = 32;
 // Jumps in a row that leave the time where it was before a loop is taken to be endless.
 constexpr int kMaxJumpsWithoutTime = 100000;
@@ -408,8 +409,12 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
 namespace {
 
 // Plays one program into its device's changes. 0, or the message id of a failure.
-int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double start, double end, std::mt19937& random)
+// inPlace: a jump came back at the time of the one before it, so the loop's steps fall at one
+// instant.
+int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double start, double end, std::mt19937& random,
+                bool& inPlace)
 {
+    inPlace = false;
     p.events.clear();
     const std::size_t dev = static_cast<std::size_t>(device);
     const int outputs = DeviceOutputCount(d, device);
@@ -444,6 +449,7 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
         }
         if (s.flags & kStepEndRepeat) {
             if (current == timeAtLastJump) {
+                inPlace = true;
                 if (++jumpsWithoutTime > kMaxJumpsWithoutTime) return kMsgLoopWithoutTime;
             } else {
                 jumpsWithoutTime = 0;
@@ -484,6 +490,7 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
             }
             if (take) {
                 if (current == timeAtLastJump) {
+                    inPlace = true;
                     if (++jumpsWithoutTime > kMaxJumpsWithoutTime) return kMsgLoopWithoutTime;
                 } else {
                     jumpsWithoutTime = 0;
@@ -560,13 +567,18 @@ int StepStimulusDevices(double start, double end)
         auto* program = dynamic_cast<StimulusProgram*>(d.record[static_cast<std::size_t>(dev)].get());
         if (!program) continue;
         int rc;
+        bool inPlace = false;
         try {
-            rc = PlayProgram(d, dev, *program, start, end, random);
+            rc = PlayProgram(d, dev, *program, start, end, random, inPlace);
         } catch (const std::bad_alloc&) {
             return 15002;
         }
+        SchematicItem* part = d.component[static_cast<std::size_t>(dev)];
+        // A jump takes no time, so a loop whose steps add none runs all its passes at one
+        // instant; that is seldom what was meant (a counter meant to count in cycles).
+        if (inPlace && !rc)
+            ReportComponentMessage(part, kMsgLoopInOneInstant, part ? GetAttributeText(part, kAttrPart) : std::string());
         if (rc) {
-            SchematicItem* part = d.component[static_cast<std::size_t>(dev)];
             if (rc == kMsgLoopWithoutTime)
                 ReportComponentMessage(part, rc, part ? GetAttributeText(part, kAttrPart) : std::string());
             else

@@ -271,6 +271,17 @@ int ParsePrimitiveKeywords(int type, int index)
                     value += Token(index++);
                     if (marks < 2) value += ' ';
                 }
+            } else if (keyword->attribute == kAttrSigNames) {
+                // One signal name per pin, up to the next keyword or the end of the line.
+                auto isKeyword = [&](int at) {
+                    for (const KeywordAttribute& candidate : kPrimitiveKeywords)
+                        if (Token(at) == candidate.word && Token(at + 1) == "=") return true;
+                    return false;
+                };
+                while (!Token(index).empty() && !isKeyword(index)) {
+                    if (!value.empty()) value += ' ';
+                    value += Token(index++);
+                }
             } else {
                 value = KeywordValue(index);
             }

@@ -65,6 +65,8 @@ int ExportSpiceNetlist(WindowRecord* record, const std::string& path)
     // of export mode) may reach an analysis: the next one builds from the document afresh.
     FreeBuiltCircuit(0xFF);
     FreeAnalogRunData();
+    // The digital supplies the export's reading inserted: a reading after it makes its own.
+    CircuitBuild().powerSupplies.clear();
     record->document->limits = limits;
     record->document->limitsRows = limitsRows;
     if (record->plot) {

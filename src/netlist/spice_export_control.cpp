@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "analog/analysis_state.h"
+#include "analyses/run_state.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -450,8 +452,13 @@ std::string TempLineText(std::string_view temperatures)
     std::string line = ".TEMP";
     // Every temperature the range names, counted (not summed) so that the list is finite and
     // ends on the upper value whatever the step's sign; a step of 0 names the lower value only.
+    // Bounded as the analyses bound their runs: a list no analysis would walk is not written
+    // either (0,1000000,0.001 would otherwise name a billion values).
     long long count = 1;
-    if (step > 0.0 && upper > lower) count = static_cast<long long>(std::floor((upper - lower) / step * (1 + 1e-12))) + 1;
+    if (step > 0.0 && upper > lower && std::isfinite(upper) && std::isfinite(lower)) {
+        const double steps = std::floor((upper - lower) / step * (1 + 1e-12)) + 1;
+        count = steps >= static_cast<double>(kMaxAnalysisRuns) ? kMaxAnalysisRuns : static_cast<long long>(steps);
+    }
     for (long long k = 0; k < count; ++k) line += StrPrintf(" %lg", lower + static_cast<double>(k) * step);
     return line;
 }
@@ -489,6 +496,22 @@ void ExportControlLines()
         if (!line.empty()) AddSpiceLine(0, line + "\n", false);
     };
     auto printLines = [&](int kind) {
+        if (run.record && run.record->kind == kWindowTextCircuit) {
+            // A text circuit's own .PRINT and .PLOT lines of the analysis, as it states them.
+            const char* word = kind == kAnalysisTransient ? "TRAN" : kind == kAnalysisAc ? "AC" : "DC";
+            int depth = 0;
+            for (const std::string& line : SpiceTextLogicalLines(run.record->textArea)) {
+                std::istringstream words(line);
+                std::string keyword, analysis;
+                words >> keyword >> analysis;
+                if (EqualsNoCase(keyword, ".SUBCKT")) ++depth;
+                if (EqualsNoCase(keyword, ".ENDS") && depth > 0) --depth;
+                if (depth == 0 && (EqualsNoCase(keyword, ".PRINT") || EqualsNoCase(keyword, ".PLOT")) &&
+                    EqualsNoCase(analysis, word))
+                    AddSpiceLine(0, MapNodeReferences(line, 0, false) + "\n", false);
+            }
+            return;
+        }
         for (char group = '0'; group <= '9'; ++group) {
             const PrintPlotLines lines = WritePrintPlotLines(run.record, kind, true, group);
             if (!lines.text.empty()) AddSpiceLine(0, MapNodeReferences(lines.text, 0, false) + "\n", false);

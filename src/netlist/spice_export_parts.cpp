@@ -1,10 +1,13 @@
 // SPICE export of part lines: the SPICE name of every part (unique in its scope), the node
 // names, and one element line per component with the elements the dialect needs beside it.
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
+#include "analog/numeric_helpers.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -16,6 +19,7 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/component_types.h"
+#include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "netlist/spice_export_support.h"
@@ -251,24 +255,75 @@ void ExportCouplingLines(std::string& line, SchematicItem* component, std::strin
     std::istringstream in(GetAttributeText(component, kAttrInductors));
     for (std::string token; in >> token;) inductors.push_back(MakeSpicePartName(token, nullptr, kComponentInductor, scope));
     const std::string coupling = GetAttributeText(component, kAttrCoupling);
-    if (Is2G()) {
-        int pair = 1;
-        for (std::size_t i = 0; i < inductors.size(); ++i)
-            for (std::size_t j = i + 1; j < inductors.size(); ++j)
-                line += StrPrintf("%s%d %s %s %s\n", std::string(name).c_str(), pair++, inductors[i].c_str(),
-                                  inductors[j].c_str(), coupling.c_str());
+    if (!Is2G() && !IsSpice3()) {
+        line += name;
+        for (const std::string& inductor : inductors) line += " " + inductor;
+        line += " " + coupling;
+        const std::string model = ModelText(component);
+        if (!model.empty()) {
+            line += " " + model;
+            const std::string size = GetAttributeText(component, kAttrSize);
+            if (!size.empty()) line += " " + size;
+        }
+        line += "\n";
         return;
     }
-    line += name;
-    for (const std::string& inductor : inductors) line += " " + inductor;
-    line += " " + coupling;
-    const std::string model = ModelText(component);
-    if (!model.empty()) {
-        line += " " + model;
-        const std::string size = GetAttributeText(component, kAttrSize);
-        if (!size.empty()) line += " " + size;
+    // SPICE 2G and Spice3 couple two inductors per K line and know no magnetic cores.
+    if (!ModelText(component).empty()) {
+        AppendUnsupportedComment(line, component, name);
+        return;
     }
-    line += "\n";
+    if (IsSpice3() && inductors.size() == 2) {
+        line += StrPrintf("%s %s %s %s\n", std::string(name).c_str(), inductors[0].c_str(), inductors[1].c_str(),
+                          coupling.c_str());
+        return;
+    }
+    int pair = 1;
+    for (std::size_t i = 0; i < inductors.size(); ++i)
+        for (std::size_t j = i + 1; j < inductors.size(); ++j) {
+            const std::string pairName = AddedElementName(StrPrintf("%s%d", std::string(name).c_str(), pair++), scope);
+            line += StrPrintf("%s %s %s %s\n", pairName.c_str(), inductors[i].c_str(), inductors[j].c_str(), coupling.c_str());
+        }
+}
+
+// A lossy line gives its length (LEN=) and its R, L, G and C per unit length.
+std::map<std::string, std::string> LineSettings(const SchematicItem* component, int scope)
+{
+    std::string text = PartValueText(component, scope);
+    std::replace(text.begin(), text.end(), '=', ' ');
+    std::istringstream in(text);
+    std::map<std::string, std::string> settings;
+    for (std::string key, value; in >> key >> value;) settings[CopyUpperCase(key)] = value;
+    return settings;
+}
+
+bool IsLossyLine(const SchematicItem* component, int scope) { return LineSettings(component, scope).count("LEN") != 0; }
+
+// SPICE 2G has no lossy line; Spice3 writes it as the LTRA line model, PSpice as it stands.
+void ExportLossyLine(std::string& line, SchematicItem* component, const std::string& name,
+                     const std::array<std::string, 4>& node, int scope)
+{
+    if (Is2G()) {
+        AppendUnsupportedComment(line, component, name);
+        return;
+    }
+    if (!IsSpice3()) {
+        WritePartNameAndNodes(line, component, name);
+        AppendPartValue(line, component, scope, true);
+        return;
+    }
+    const std::map<std::string, std::string> settings = LineSettings(component, scope);
+    auto value = [&](const char* key) {
+        const auto found = settings.find(key);
+        return found == settings.end() ? std::string("0") : found->second;
+    };
+    const std::string element = AddedElementName("O" + name, scope);
+    const std::string model = "LTRA_" + CopyUpperCase(name);
+    line += StrPrintf("%s %s %s %s %s %s\n", element.c_str(), node[0].c_str(), node[1].c_str(), node[2].c_str(),
+                      node[3].c_str(), model.c_str());
+    AddSpiceLine(scope, StrPrintf(".MODEL %s LTRA (R=%s L=%s G=%s C=%s LEN=%s)\n", model.c_str(), value("R").c_str(),
+                                  value("L").c_str(), value("G").c_str(), value("C").c_str(), value("LEN").c_str()),
+                 false);
 }
 
 // "POLY(n) a1 b1 ... an bn coefficients" with the 2n node names written as the export names them.
@@ -402,10 +457,65 @@ void RegisterPartNames()
         }
 }
 
+namespace {
+
+// The analog node that a digital node meets through an interface the build inserted, or -1.
+// Other simulators put their own interfaces between the domains: a digital pin on such a node
+// is written on the analog node it reads or drives.
+std::int32_t InterfacedAnalogNode(std::int32_t node, int scope)
+{
+    CircuitDocument* document = Document();
+    if (!document) return -1;
+    for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList)) {
+        if (!item.IsComponent() || item.scope != scope || !IsGeneratedInterface(&item) || !item.definition) continue;
+        std::int32_t analog = -1;
+        bool here = false;
+        for (int pin = 0; pin < item.PinCount() && pin < static_cast<int>(item.definition->pins.size()); ++pin) {
+            const std::string& pinName = item.definition->pins[static_cast<std::size_t>(pin)].name;
+            if (pinName == "A") analog = item.pinNodes[static_cast<std::size_t>(pin)];
+            if (pinName == "D" && item.pinNodes[static_cast<std::size_t>(pin)] == node) here = true;
+        }
+        if (here && analog >= 0) return analog;
+    }
+    return -1;
+}
+
+// The domain of a pin's node. A subcircuit call's pin takes the domain of the net it is on,
+// which its name does not tell ("D" may well be an analog node): the one whose node of that
+// number is named as the call's pin is.
+int PinDomain(const SchematicItem* component, int pin, std::int32_t node, int scope)
+{
+    if (!component) return 0;
+    const int kind = GetPinSignalKind(component, pin);
+    const int type = ItemComponentType(component);
+    if (type != kComponentSubckt && type != kComponentMacro) return kind;
+    auto exists = [&](int domain) {
+        for (const NodeNameRow& row : CircuitNodeTable().rows)
+            if (row.number == node && row.scope == scope && row.domain == domain) return true;
+        return false;
+    };
+    if (exists(kind)) {
+        if (!exists(1 - kind) || !component->definition || pin >= static_cast<int>(component->definition->pins.size()))
+            return kind;
+        const std::string& pinName = component->definition->pins[static_cast<std::size_t>(pin)].name;
+        if (LookupNodeNumber(CircuitNodeTable(), pinName, scope, 1 - kind) == node &&
+            LookupNodeNumber(CircuitNodeTable(), pinName, scope, kind) != node)
+            return 1 - kind;
+        return kind;
+    }
+    return exists(1 - kind) ? 1 - kind : kind;
+}
+
+}  // namespace
+
 std::string GetSpiceNodeName(std::int32_t node, int scope, const SchematicItem* component, int pin)
 {
     if (node == 0) return "0";
-    const int domain = component ? GetPinSignalKind(component, pin) : 0;
+    const int domain = PinDomain(component, pin, node, scope);
+    if (domain == 1) {
+        const std::int32_t analog = InterfacedAnalogNode(node, scope);
+        if (analog >= 0) return GetSpiceNodeName(analog, scope);
+    }
     if (!Is2G()) {
         std::string name = FindNodeNameFromEnd(CircuitNodeTable(), node, scope, domain);
         const std::size_t dot = name.rfind('.');
@@ -597,10 +707,12 @@ int ExportPartLines(int scope)
             break;
         }
         case kComponentTransformer: {
-            std::istringstream in(PartValueText(component, scope));
-            std::vector<std::string> values;
-            for (std::string v; in >> v;) values.push_back(v);
-            if (values.size() != 3) {
+            // Read as the simulation reads it (three numbers, commas or blanks between them);
+            // the primary (the first value) lies between pins 3 and 4, the secondary between
+            // pins 1 and 2, and 1/GMIN from pin 3 to pin 1 gives the secondary its DC path.
+            const std::string text = PartValueText(component, scope);
+            ValueList values{};
+            if (ParseValueListStrict(text, 3, values)) {
                 ReportMessage("NE", component, kMsgTransformerValues, "L1 L2 K");
                 out.hasText = false;
                 result = kMsgAlreadyReported;
@@ -608,11 +720,14 @@ int ExportPartLines(int scope)
             }
             const std::string l1 = AddedElementName("L" + nameTail + "_1", scope);
             const std::string l2 = AddedElementName("L" + nameTail + "_2", scope);
-            line += StrPrintf("%s %s %s %g ;added by %s\n", l1.c_str(), node[0].c_str(), node[1].c_str(),
-                              ParseNumber(values[0]), name.c_str());
-            AddSpiceLine(scope, StrPrintf("%s %s %s %g ;added by %s\n", l2.c_str(), node[2].c_str(), node[3].c_str(),
-                                          ParseNumber(values[1]), name.c_str()));
-            AddSpiceLine(scope, StrPrintf("%s %s %s %g\n", name.c_str(), l1.c_str(), l2.c_str(), ParseNumber(values[2])));
+            const std::string path = AddedElementName("R" + nameTail + "_DC", scope);
+            line += StrPrintf("%s %s %s %g ;added by %s\n", l1.c_str(), node[2].c_str(), node[3].c_str(), values[0],
+                              name.c_str());
+            AddSpiceLine(scope, StrPrintf("%s %s %s %g ;added by %s\n", l2.c_str(), node[0].c_str(), node[1].c_str(),
+                                          values[1], name.c_str()));
+            AddSpiceLine(scope, StrPrintf("%s %s %s %g\n", name.c_str(), l1.c_str(), l2.c_str(), values[2]));
+            AddSpiceLine(scope, StrPrintf("%s %s %s %g ;added by %s\n", path.c_str(), node[2].c_str(), node[0].c_str(),
+                                          CircuitBuild().inverseGmin, name.c_str()));
             break;
         }
         case kComponentVofV:
@@ -654,8 +769,9 @@ int ExportPartLines(int scope)
             break;
         default:
             if (VoltageControlled(type, kComponentLFIofV) || VoltageControlled(type, kComponentZLFIofV)) {
-                // The voltage-controlled Laplace forms (their current-controlled kin are left out).
-                if (Is2G()) {
+                // The voltage-controlled Laplace forms (their current-controlled kin are left out);
+                // neither SPICE 2G nor Spice3 has a Laplace, table or frequency-table source.
+                if (Is2G() || IsSpice3()) {
                     AppendUnsupportedComment(line, component, name);
                     break;
                 }
@@ -674,7 +790,7 @@ int ExportPartLines(int scope)
                                   node[2].c_str(), node[3].c_str(), expression.c_str());
                 AddControlResistor(scope, name, node[2], node[3], type == kComponentLFIofV || type == kComponentZLFIofV);
             } else if (VoltageControlled(type, kComponentNTIofV)) {
-                if (Is2G()) {
+                if (Is2G() || IsSpice3()) {
                     AppendUnsupportedComment(line, component, name);
                     break;
                 }
@@ -682,7 +798,7 @@ int ExportPartLines(int scope)
                                   node[2].c_str(), node[3].c_str(), PartValueText(component, scope).c_str());
                 AddControlResistor(scope, name, node[2], node[3], false);
             } else if (VoltageControlled(type, kComponentLTIofV)) {
-                if (Is2G()) {
+                if (Is2G() || IsSpice3()) {
                     AppendUnsupportedComment(line, component, name);
                     break;
                 }
@@ -693,6 +809,8 @@ int ExportPartLines(int scope)
                        CurrentControlled(type, kComponentNTIofV) || CurrentControlled(type, kComponentLTIofV) ||
                        CurrentControlled(type, kComponentZLFIofV)) {
                 AppendUnsupportedComment(line, component, name);
+            } else if (type == kComponentTline && IsLossyLine(component, scope)) {
+                ExportLossyLine(line, component, name, node, scope);
             } else if (type == kComponentTline) {
                 WritePartNameAndNodes(line, component, name);
                 if (!Is2G() && hasModel) AppendPartModelName(line, component, false);

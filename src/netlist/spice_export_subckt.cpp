@@ -16,6 +16,7 @@
 #include "document/connectivity.h"
 #include "document/schematic_item.h"
 #include "netlist/component_types.h"
+#include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/opamp_expansion.h"
 #include "netlist/spice_export_support.h"
@@ -57,6 +58,12 @@ std::vector<std::string> LogicalLines(const std::vector<std::string>& physical)
     }
     return lines;
 }
+
+}  // namespace
+
+std::vector<std::string> SpiceTextLogicalLines(const std::string& text) { return LogicalLines(PhysicalLines(text)); }
+
+namespace {
 
 // "+LABEL" continuations get a blank after the plus, so that no reader takes "+LABEL" for a name.
 std::string FixContinuations(std::string line)
@@ -107,7 +114,6 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
 {
     if (info.kind == kComponentSubckt) {
         ExportRun().verbatimSections.insert(scope);
-        if (!SpiceExport().expandSubcircuits) return 0;
         std::string file;
         long start = info.subcktPosition;
         long end = info.endsPosition;
@@ -121,6 +127,12 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
                 end = definition.endsPosition;
             }
         }
+        // Without "Expand SUBCKT" a definition of the circuit's own text is copied with that
+        // text (CopyTextSubcircuits); one from another file is still written here, since an
+        // export that calls a subcircuit it does not define runs nowhere.
+        WindowRecord* record = ExportRun().record;
+        const bool ownText = record && record->kind == kWindowTextCircuit && (file.empty() || EqualsNoCase(file, record->title));
+        if (!SpiceExport().expandSubcircuits && ownText) return 0;
         std::string text;
         if (!SourceText(file, text)) return ErrnoToMessageId(errno ? errno : ENOENT);
         if (start < 0 || static_cast<std::size_t>(start) > text.size()) return 0;
@@ -167,10 +179,13 @@ void CopyTextSubcircuits()
         const bool closes = StartsWithWord(line, ".ENDS");
         if (opens) {
             bool skipped = skip.back();
-            if (skip.size() == 1) {
+            if (skip.size() == 1 && SpiceExport().expandSubcircuits) {
+                // Written from its scope already.
                 const std::string name = SubcktNameOf(line);
                 for (const std::string& used : scopeNames)
                     if (used == name) skipped = true;
+            }
+            if (skip.size() == 1) {
                 if (!skipped) {
                     section = ExportRun().highestSection + 1;
                     ExportRun().verbatimSections.insert(section);
@@ -259,6 +274,14 @@ int ExportOpampLevel3(SchematicItem* component, EvaluatedModel* model, int secti
     return 0;
 }
 
+// The file a definition of SPICE text was read from ("" when not known).
+std::string DefinitionFile(const ScopeExpansion& info)
+{
+    const auto& indexes = NetlistReader().subcktIndexes;
+    if (info.definitionFile < 0 || static_cast<std::size_t>(info.definitionFile) >= indexes.size()) return {};
+    return indexes[static_cast<std::size_t>(info.definitionFile)].path;
+}
+
 // A definition inside another .SUBCKT block is written with the block around it.
 bool IsNestedDefinition(const ScopeExpansion& info)
 {
@@ -333,7 +356,10 @@ int ExportSubcircuits()
             if (d == name) earlier = true;
         done.push_back(name);
         run.highestSection = std::max(run.highestSection, static_cast<int>(s));
-        const bool generated = scopes[s].call && IsGeneratedInterface(scopes[s].call);
+        // The interfaces between the domains are the reader's to make again, from its own
+        // library; those a circuit defines itself (an included file of its own) travel with it.
+        const bool generated = scopes[s].call && IsGeneratedInterface(scopes[s].call) &&
+                               (scopes[s].kind != kComponentSubckt || EqualsNoCase(DefinitionFile(scopes[s]), ResolveLibraryPath("")));
         if (earlier || generated || IsNestedDefinition(scopes[s])) {
             // A nested definition travels inside its enclosing one.
             run.verbatimSections.insert(static_cast<int>(s));

@@ -97,6 +97,8 @@ bool IsGeneratedInterface(const SchematicItem* component);
 int ExportDigitalPrimitive(SpiceOutputLine& line, SchematicItem* component, std::string_view partName);
 
 // ---- subcircuits (subckt) --------------------------------------------------------------
+// A SPICE text's logical lines: each line with the "+" lines that continue it ("\n"-joined).
+std::vector<std::string> SpiceTextLogicalLines(const std::string& text);
 int ExportSubcircuits();
 int ExportOpampMacromodel(SchematicItem* component, int section);
 

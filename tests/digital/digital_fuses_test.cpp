@@ -1,5 +1,9 @@
 // Fuse maps of programmable arrays from fuse files and DATA attributes, their messages, and the
 // devices the set-up makes of them.
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+
 #include "digital_build_test_support.h"
 
 #include "digital/digital_engine.h"
@@ -93,6 +97,24 @@ TEST_F(ProgrammableSetupTest, FuseErrorsNameThePart)
                         ".MODEL PLD UPLD (TPLHTY=5N)\n.MODEL IO_STM UIO (DRVH=50 DRVL=50)\n.TRAN 1N 1U\n.END\n"),
               0);
     EXPECT_NE(LastShownText().find("Too many fuses."), std::string::npos) << LastShownText();
+}
+
+TEST_F(ProgrammableSetupTest, FuseFileFaultsAreShownAtTheFileAndItsLine)
+{
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / ("kq5fz" + std::to_string(::getpid()) + ".jed");
+    std::ofstream(file, std::ios::binary) << "QF2*\nF0*\nL0\n 0Q*\n";
+    const std::string netlist = "arrays\nU7 PLAND(2,1) $G_DPWR $G_DGND A B Y PLD IO_STM FILE=" + file.string() +
+                                "\n.MODEL PLD UPLD (TPLHTY=5N)\n.MODEL IO_STM UIO (DRVH=50 DRVL=50)\n.TRAN 1N 1U\n.END\n";
+    EXPECT_NE(BuildText(netlist), 0);
+    std::string shown = LastShownText();
+    EXPECT_NE(shown.find("Illegal value 'Q' in program data."), std::string::npos) << shown;
+    EXPECT_NE(CopyUpperCase(shown).find(CopyUpperCase("Source:\t" + file.string())), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Line:\t3"), std::string::npos) << shown;
+    // A file that is not there is named.
+    std::filesystem::remove(file);
+    EXPECT_NE(BuildText(netlist), 0);
+    shown = LastShownText();
+    EXPECT_NE(CopyUpperCase(shown).find(CopyUpperCase("Source:\t" + file.string())), std::string::npos) << shown;
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 // change appears at its stimulus time plus its gate delay, beside an analog circuit and alone.
 #include "digital_build_test_support.h"
 
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "digital/digital_engine.h"
@@ -51,6 +55,41 @@ TEST_F(DigitalTransientTest, ChangesLandOnTheirTicksBesideAnAnalogCircuit)
 TEST_F(DigitalTransientTest, DigitalOnlyCircuitRunsThroughTheTimeLoop)
 {
     EXPECT_EQ(Changes(std::string("digital\n") + kDigital, "Y"), "0:X 7000:0 15000:1 37000:0 50000:1 67000:0");
+}
+
+TEST_F(DigitalTransientTest, StimulusFilesTakeSignalNamesAndShowTheirFaultsAtTheirLines)
+{
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / ("kq5st" + std::to_string(::getpid()) + ".stm");
+    auto netlist = [&](const std::string& names) {
+        return "files\nU3 FSTIM(2) $G_DPWR $G_DGND P Q IO_STM FILE=" + file.string() + names +
+               "\n.MODEL IO_STM UIO (DRVH=50 DRVL=50)\n.TRAN 1N 100N\n.END\n";
+    };
+    // Each pin takes its signal from the names listed, in pin order.
+    std::ofstream(file, std::ios::binary) << "CK A3\n\n0 00\n10n 10\n20n 01\n";
+    EXPECT_EQ(Changes(netlist(" SIGNAMES=CK A3"), "Q"), "0:0 20000:1");
+    // A fault in the file is shown at the file's line.
+    std::ofstream(file, std::ios::binary) << "CK A3\n\n0 00\n10n 1Q\n";
+    EXPECT_NE(BuildText(netlist(" SIGNAMES=CK A3")), 0);
+    std::string shown = LastShownText();
+    EXPECT_NE(shown.find("Invalid value '1Q'."), std::string::npos) << shown;
+    EXPECT_NE(CopyUpperCase(shown).find(CopyUpperCase("Source:\t" + file.string())), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Line:\t4"), std::string::npos) << shown;
+    // A file that cannot be opened is named.
+    std::filesystem::remove(file);
+    EXPECT_NE(BuildText(netlist(" SIGNAMES=CK A3")), 0);
+    shown = LastShownText();
+    EXPECT_NE(CopyUpperCase(shown).find(CopyUpperCase("Source:\t" + file.string())), std::string::npos) << shown;
+}
+
+TEST_F(DigitalTransientTest, ACountingLoopThatTakesNoTimeIsWarnedAbout)
+{
+    // The jump takes no time and the GOTO's own step adds none: every pass falls at 10 ns.
+    const std::string changes = Changes("loop\nU1 STIM(8,44) $G_DPWR $G_DGND A7 A6 A5 A4 A3 A2 A1 A0 IO_STM TIMESTEP=10N\n"
+                                        "+ 0C 00 LABEL=L +1C INCR BY 03 +0C GOTO L UNTIL GE F0\n"
+                                        ".MODEL IO_STM UIO (DRVH=50 DRVL=50)\n.TRAN 1N 100N\n.END\n",
+                                        "A7");
+    EXPECT_NE(LastShownText().find("loops without advancing time"), std::string::npos) << LastShownText();
+    EXPECT_EQ(changes, "0:0 10000:1");
 }
 
 }  // namespace

@@ -26,6 +26,20 @@ TEST_F(SpiceExportTest, DigitalStateIsAOneBitStimulusFromTimeZero)
     EXPECT_NE(WriteParts(kSpiceDialect2G).find("* ERROR: DIGITAL STATE U3 NOT SUPPORTED BY SPICE\n"), std::string::npos);
 }
 
+TEST_F(SpiceExportTest, AStimulusFileWithSignalNamesReadsBack)
+{
+    const std::filesystem::path file = dir_ / "signals.stm";
+    std::ofstream(file, std::ios::binary) << "CK A3\n\n0 00\n10n 10\n";
+    const std::string netlist = "fstim\nU3 FSTIM(2) $G_DPWR $G_DGND P Q IO_STM FILE=" + file.string() +
+                                " SIGNAMES=CK A3\nU4 BUF $G_DPWR $G_DGND Q Y G1 IO_STM\n"
+                                ".MODEL G1 UGATE (TPLHTY=5N)\n.MODEL IO_STM UIO (DRVH=50 DRVL=50)\n.TRAN 1N 100N\n.END\n";
+    const std::string text = Export(netlist, kSpiceDialectPspice);
+    EXPECT_NE(text.find("SIGNAMES=CK A3 \n"), std::string::npos) << text;
+    record_->textArea = text;
+    EXPECT_EQ(PrepareCircuit(record_, nullptr, kPrepareRebuildNetlist), 0) << LastShownText() << text;
+    FreeBuiltCircuit(0xFF);
+}
+
 TEST_F(SpiceExportTest, DigitalSwitchHasNoSpiceFormAndSaysSo)
 {
     Part(kComponentDigitalSwitch, "U4", {1}, {{kAttrValue, "1"}});

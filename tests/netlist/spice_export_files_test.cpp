@@ -50,11 +50,46 @@ TEST_F(SpiceExportTest, TextSubcircuitsWithExpandOnAndOff)
     EXPECT_NE(on.find("+ LABEL_IS_NOT_A_NAME\n"), std::string::npos) << on;
     EXPECT_NE(on.find("XB IN O1 O2 BANK\n"), std::string::npos) << on;
 
+    // Without expansion the definitions the circuit calls travel as its text states them.
     const std::string off = Export(kNested, kSpiceDialectPspice, kExportAc, false);
-    EXPECT_EQ(Count(off, ".SUBCKT BANK"), 0) << off;
-    EXPECT_EQ(Count(off, ".SUBCKT SECTION"), 0) << off;
+    EXPECT_EQ(Count(off, ".SUBCKT BANK IN OUT1 OUT2\n"), 1) << off;
+    EXPECT_EQ(Count(off, ".SUBCKT SECTION A B\n"), 1) << off;
     EXPECT_EQ(Count(off, ".SUBCKT UNUSED P Q\n"), 1) << off;
     EXPECT_EQ(Count(off, ".SUBCKT INNER P Q\n"), 1) << off;
+    // And the export runs: this program reads it back into the same circuit.
+    const std::size_t parts = Count(off, "\nXB ");
+    EXPECT_EQ(parts, 1u) << off;
+    record_->textArea = off;
+    EXPECT_EQ(PrepareCircuit(record_, nullptr, kPrepareRebuildNetlist), 0) << LastShownText() << off;
+    FreeBuiltCircuit(0xFF);
+}
+
+TEST_F(SpiceExportTest, ATextCircuitsPrintLinesGoWithItsAnalyses)
+{
+    const char* netlist = "prints\nV1 IN 0 1\nR1 IN OUT 1k\nR2 OUT 0 1k\n.TRAN 1u 10u\n.PRINT TRAN V(OUT) I(R1)\n"
+                          ".PLOT TRAN V(IN)\n.DC V1 0 1 0.1\n.PRINT DC V(OUT)\n.END\n";
+    const std::string pspice = Export(netlist, kSpiceDialectPspice, kExportTransient);
+    EXPECT_NE(pspice.find(".PRINT TRAN V(OUT) I(R1)\n"), std::string::npos) << pspice;
+    EXPECT_NE(pspice.find(".PLOT TRAN V(IN)\n"), std::string::npos) << pspice;
+    EXPECT_EQ(pspice.find(".PRINT DC"), std::string::npos) << pspice;
+    // SPICE 2G numbers the nodes (OUT is node 2).
+    const std::string spice2g = Export(netlist, kSpiceDialect2G, kExportDc);
+    EXPECT_NE(spice2g.find(".PRINT DC V(2)\n"), std::string::npos) << spice2g;
+}
+
+TEST_F(SpiceExportTest, DigitalPinsMeetAnalogNodesOnTheirNames)
+{
+    // The build puts interface nodes (1$ATOD, 2$DTOA) between the domains; other simulators
+    // (and this program reading the export) make their own from the analog nodes.
+    const char* netlist = "mixed\nV1 1 0 PULSE(0 5 10n 1n 1n 40n 100n)\nR1 1 0 1k\n"
+                          "U1 INV $G_DPWR $G_DGND 1 2 GATE IO_STD\nR2 2 0 10k\n"
+                          ".MODEL GATE UGATE (TPLHTY=5n TPHLTY=5n)\n.TRAN 1n 200n\n.END\n";
+    for (SpiceDialect dialect : {kSpiceDialectPspice, kSpiceDialectSpice3}) {
+        const std::string text = Export(netlist, dialect);
+        EXPECT_NE(text.find("U1 INV $G_DPWR $G_DGND\n+ 1 2\n"), std::string::npos) << text;
+        EXPECT_EQ(text.find("$ATOD"), std::string::npos) << text;
+        EXPECT_EQ(text.find("$DTOA"), std::string::npos) << text;
+    }
 }
 
 TEST_F(SpiceExportTest, FileErrorsAreReportedNotSuccess)

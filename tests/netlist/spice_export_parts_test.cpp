@@ -43,11 +43,47 @@ TEST_F(SpiceExportTest, AddedElementsTakeNamesNoPartHas)
 
 TEST_F(SpiceExportTest, TransformerBecomesTwoInductorsAndACoupling)
 {
-    Part(kComponentTransformer, "K1", {1, 0, 2, 0}, {Main(kComponentTransformer, "1m 4m 0.99")});
+    // Its value read as the simulation reads it ("a,b,k"); the primary (the first value) lies
+    // on the input pins 3 and 4, as the simulation places it, with 1/GMIN from pin 3 to pin 1.
+    Part(kComponentTransformer, "K1", {1, 0, 2, 0}, {Main(kComponentTransformer, "1m,4m,0.99")});
     const std::string text = WriteParts(kSpiceDialectSpice3);
-    EXPECT_NE(text.find("L1_1 1 0 0.001 ;added by K1\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("L1_2 2 0 0.004 ;added by K1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("L1_1 2 0 0.001 ;added by K1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("L1_2 1 0 0.004 ;added by K1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("K1 L1_1 L1_2 0.99\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("R1_DC 2 1 1e+12 ;added by K1\n"), std::string::npos) << text;
+}
+
+TEST_F(SpiceExportTest, FormsADialectLacksAreSaidNotWritten)
+{
+    // Three coupled inductors: one K line in PSpice, a line per pair in SPICE 2G and Spice3.
+    Part(kComponentInductor, "L1", {1, 0}, {{kAttrValue, "1m"}});
+    Part(kComponentInductor, "L2", {2, 0}, {{kAttrValue, "1m"}});
+    Part(kComponentInductor, "L3", {3, 0}, {{kAttrValue, "1m"}});
+    Part(kComponentK, "K1", {}, {{kAttrInductors, "L1 L2 L3"}, {kAttrCoupling, "0.9"}});
+    // A lossy line: the LTRA model in Spice3, none in SPICE 2G.
+    Part(kComponentTline, "T1", {1, 0, 2, 0}, {{kAttrValue, "LEN=2 R=5 C=100P"}});
+    // Laplace, table and frequency-table sources: PSpice only.
+    Part(kComponentLFIofV + 2, "E1", {4, 0, 1, 0}, {Main(kComponentLFIofV + 2, "1/(1+S)")});
+    Part(kComponentNTIofV + 2, "E2", {5, 0, 1, 0}, {Main(kComponentNTIofV + 2, "(0,0) (1,2)")});
+    Part(kComponentLTIofV + 2, "E3", {6, 0, 1, 0}, {Main(kComponentLTIofV + 2, "(0,0,0) (1k,-6,-90)")});
+    const std::string pspice = WriteParts(kSpiceDialectPspice);
+    EXPECT_NE(pspice.find("K1 L1 L2 L3 0.9\n"), std::string::npos) << pspice;
+    EXPECT_NE(pspice.find("T1 1 0 2 0 LEN=2 R=5 C=100P\n"), std::string::npos) << pspice;
+    EXPECT_NE(pspice.find("E1 4 0 LAPLACE"), std::string::npos) << pspice;
+    const std::string spice3 = WriteParts(kSpiceDialectSpice3);
+    EXPECT_EQ(LinesStarting(spice3, "K1"), "K11 L1 L2 0.9\nK12 L1 L3 0.9\nK13 L2 L3 0.9\n") << spice3;
+    EXPECT_NE(spice3.find("OT1 1 0 2 0 LTRA_T1\n"), std::string::npos) << spice3;
+    EXPECT_NE(spice3.find(".MODEL LTRA_T1 LTRA (R=5 L=0 G=0 C=100P LEN=2)\n"), std::string::npos) << spice3;
+    const std::string spice2g = WriteParts(kSpiceDialect2G);
+    for (const std::string& text : {spice3, spice2g}) {
+        const std::string upper = CopyUpperCase(text);
+        for (const char* name : {"E1", "E2", "E3"}) {
+            EXPECT_NE(upper.find(" " + std::string(name) + " NOT SUPPORTED BY SPICE\n"), std::string::npos) << name << text;
+            EXPECT_EQ(LinesStarting(upper, name), "") << text;
+        }
+    }
+    EXPECT_NE(spice2g.find(" T1 NOT SUPPORTED BY SPICE\n"), std::string::npos) << spice2g;
+    EXPECT_EQ(LinesStarting(spice2g, "T1"), "") << spice2g;
 }
 
 TEST_F(SpiceExportTest, FormulaSourcePerDialect)

@@ -58,12 +58,6 @@ const std::map<std::string, std::string> kRefusedCircuitFiles = {
     {"every_section.cir", "R1's VALUE is \"1k,2%\": \"Unknown identifier ',2%'.\""},
 };
 
-// Netlists whose node names do not all come back, with the reason.
-const std::map<std::string, std::string> kNodeNamesChanged = {
-    {"params_expressions.cir", "a SPICE call's pins are named by its node texts, and a pin name beginning with D "
-                               "marks a digital pin: node D at X2 is written as the digital node D6"},
-};
-
 class SpiceExportRoundTrip : public SpiceExportTest {
 protected:
     // The reference netlists keep the lines only this program reads behind "*KQ5 ".
@@ -196,6 +190,9 @@ TEST_F(SpiceExportRoundTrip, EveryCorpusNetlistReadsBackInEveryDialect)
             EXPECT_FALSE(written.empty());
             if (rc || written.empty()) continue;
             ++exported;
+            // A Spice3 lossy line is the LTRA model, which is not this program's (its O element is
+            // the digital output interface).
+            if (written.find(" LTRA (") != std::string::npos) continue;
             // Read back as a netlist of its own.
             record_->kind = kWindowTextCircuit;
             record_->textArea = written;
@@ -218,7 +215,7 @@ TEST_F(SpiceExportRoundTrip, EveryCorpusNetlistReadsBackInEveryDialect)
             const bool lostNothing = upper.find(" NOT SUPPORTED BY SPICE") == std::string::npos;
             const bool digital = upper.find("\nU") != std::string::npos;
             if (lostNothing && !digital) EXPECT_GE(nodes.size(), originalNodes_.size()) << written;
-            if (lostNothing && dialect != kSpiceDialect2G && !kNodeNamesChanged.count(c.file))
+            if (lostNothing && dialect != kSpiceDialect2G)
                 for (const std::string& name : originalNodes_)
                     if (name.find('$') == std::string::npos &&
                         !std::all_of(name.begin(), name.end(), [](unsigned char ch) { return std::isdigit(ch); }))

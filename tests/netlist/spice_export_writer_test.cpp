@@ -90,6 +90,9 @@ TEST_F(SpiceExportTest, TemperatureLists)
     // Every value of a long list is written (wrapped, not cut at 665 characters).
     const std::string list = ExportRunTempLine("1000,0,1");
     EXPECT_NE(list.find(" 999 1000"), std::string::npos);
+    // A list no analysis would walk is bounded as the analyses bound their runs.
+    const std::string huge = ExportRunTempLine("0,1000000,0.001");
+    EXPECT_EQ(std::count(huge.begin(), huge.end(), ' '), 1000000);
     const std::string text = Export("temps\nV1 1 0 1\nR1 1 0 1\n.TEMP 0 25 50\n.TRAN 1u 10u\n.END\n", kSpiceDialectSpice3);
     EXPECT_NE(text.find(".TEMP "), std::string::npos);
 }

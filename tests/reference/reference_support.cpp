@@ -381,6 +381,8 @@ void ReferenceTest::TearDown()
 int ReferenceTest::RunOurs(const ReferenceCircuit& circuit, std::vector<OurCurve>& curves)
 {
     record_->title = scratch_ + "/" + circuit.name + ".cir";
+    // On the disk too, as a user's netlist is: its .SUBCKT definitions are read from there.
+    std::ofstream(record_->title, std::ios::binary) << circuit.ourText;
     if (int rc = BuildText(circuit.ourText, AnalysisKindOf(circuit.analysis))) {
         ADD_FAILURE() << "build: " << LastShownText();
         return rc;

@@ -31,6 +31,7 @@ struct RefGate {
     std::string output, output2;
     int rise = 1, fall = 1;
     bool weak = false;  // drives with pull strength (here: 1 kOhm)
+    int off = -1;       // bufif1: the turn-off delay (-1: the smaller of rise and fall)
     std::string logic;  // "logic": the output's expression over the inputs' names
 };
 
@@ -80,8 +81,12 @@ std::map<std::string, std::string> RunHere(const RefCircuit& rc)
         if (g.kind == "pullup") {
             device = c.Add(kComponentPullup, kClassNone, {}, {g.output});
         } else if (g.kind == "bufif1") {
+            // As Verilog times a bufif1: to 1 and from Z to 1 by rise, to 0 and from Z to 0 by
+            // fall, to Z by the turn-off delay.
+            const int off = g.off >= 0 ? g.off : std::min(g.rise, g.fall);
+            const int byTransition[6] = {g.rise, g.fall, off, off, g.fall, g.rise};
             std::vector<std::int32_t> delays(18, 0);
-            for (int i = 0; i < 18; ++i) delays[static_cast<std::size_t>(i)] = (i / 3) % 2 == 0 ? g.rise : g.fall;
+            for (int i = 0; i < 18; ++i) delays[static_cast<std::size_t>(i)] = byTransition[i / 3];
             device = c.Add(kComponentBuf3, kClassTristate, g.inputs, {g.output}, delays);
         } else if (g.kind == "jkff") {
             std::vector<std::int32_t> delays(30, 0);
@@ -208,7 +213,8 @@ std::string VerilogOf(const RefCircuit& rc, const std::vector<std::string>& node
               << (g.kind == "logic" ? g.logic : g.inputs[0]) << ";\n";
             continue;
         }
-        v << "  " << g.kind << (g.weak ? " (pull0, pull1)" : "") << " #(" << g.rise << ", " << g.fall << ") inst_" << k
+        v << "  " << g.kind << (g.weak ? " (pull0, pull1)" : "") << " #(" << g.rise << ", " << g.fall
+          << (g.off >= 0 ? ", " + std::to_string(g.off) : std::string()) << ") inst_" << k
           << "(" << g.output;
         for (const std::string& in : g.inputs) v << ", " << in;
         v << ");\n";
@@ -413,6 +419,63 @@ TEST(DigitalIverilogReference, TristateBusPullupAndStrengths)
     rc.end = 250;
     rc.compareFrom = 10;
     Compare(rc, "bus");
+}
+
+TEST(DigitalIverilogReference, TristateReleasedWhileADataChangeIsOnItsWay)
+{
+    RefCircuit rc;
+    // Disabled (turn-off 1) two ticks after its data fell (fall 5): the bus is released at 13
+    // and the pull-up holds it at 1; the falling data never reaches it.
+    rc.stimuli["d1"] = {{0, 1}, {10, 0}, {60, 1}, {80, 0}};
+    rc.stimuli["e1"] = {{0, 1}, {12, 0}, {70, 1}, {83, 0}};
+    RefGate first{"bufif1", {"d1", "e1"}, "bus1", "", 5, 5};
+    first.off = 1;
+    rc.gates.push_back(first);
+    rc.gates.push_back({"pullup", {}, "bus1", "", 0, 0, true});
+    // Driving 0, disabled at 40 (turn-off 3): its data changing at 41 does not hold the bus past 43.
+    rc.stimuli["d2"] = {{0, 0}, {41, 1}, {45, 0}, {90, 1}};
+    rc.stimuli["e2"] = {{0, 1}, {40, 0}, {60, 1}, {92, 0}, {93, 1}};
+    RefGate second{"bufif1", {"d2", "e2"}, "bus2", "", 5, 4};
+    second.off = 3;
+    rc.gates.push_back(second);
+    rc.gates.push_back({"pullup", {}, "bus2", "", 0, 0, true});
+    rc.end = 150;
+    rc.compareFrom = 6;
+    Compare(rc, "bus_release");
+}
+
+TEST(DigitalIverilogReference, RandomTristateBusesWithPullups)
+{
+    // Three drivers of unequal delays on a pulled-up bus, data and enables changing at random;
+    // the enables take turns so that no two drivers fight.
+    for (unsigned seed : {3u, 17u, 29u, 41u}) {
+        std::mt19937 random(seed);
+        RefCircuit rc;
+        for (int k = 0; k < 3; ++k) {
+            const std::string i = std::to_string(k);
+            std::vector<std::pair<std::uint32_t, int>> data{{0, 0}};
+            for (std::uint32_t t = 3; t < 600; t += 1 + random() % 9) data.emplace_back(t, static_cast<int>(random() % 2));
+            rc.stimuli["d" + i] = data;
+            RefGate g{"bufif1", {"d" + i, "e" + i}, "bus", "", static_cast<int>(2 + random() % 6),
+                      static_cast<int>(2 + random() % 6)};
+            g.off = static_cast<int>(1 + random() % 5);
+            rc.gates.push_back(g);
+        }
+        std::map<std::string, std::vector<std::pair<std::uint32_t, int>>> enables;
+        for (int k = 0; k < 3; ++k) enables["e" + std::to_string(k)] = {{0, 0}};
+        for (std::uint32_t t = 20; t < 600; t += 20) {
+            const int k = static_cast<int>(random() % 4);  // 3: nobody drives
+            const std::uint32_t on = t + 1 + random() % 5, off = t + 8 + random() % 5;
+            if (k == 3) continue;
+            enables["e" + std::to_string(k)].emplace_back(on, 1);
+            enables["e" + std::to_string(k)].emplace_back(off, 0);
+        }
+        for (auto& [name, changes] : enables) rc.stimuli[name] = changes;
+        rc.gates.push_back({"pullup", {}, "bus", "", 0, 0, true});
+        rc.end = 700;
+        rc.compareFrom = 8;
+        Compare(rc, "bus_random_" + std::to_string(seed));
+    }
 }
 
 TEST(DigitalIverilogReference, ShiftRegisterAndSynchronousCounter)
