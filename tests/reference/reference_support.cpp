@@ -229,15 +229,21 @@ NgspiceResult RunNgspice(const ReferenceCircuit& circuit)
         ::pclose(pipe);
     }
     if (circuit.analysis == ReferenceAnalysis::kOp) {
-        // Numbered nodes print as "v(2) = ...", named ones as "out = ..." (branch currents carry a '#').
+        // Node voltages print as "v(2) = ..."; when no node is a number they print as "out = ..."
+        // (branch currents carry a '#'). The second form also names ngspice's own internal
+        // nodes, so it is read only when the first is absent.
         static const std::regex kLine(R"(^v\(([^)]+)\)\s*=\s*(\S+))");
         static const std::regex kNamedLine(R"(^([A-Za-z_][\w.]*)\s*=\s*(\S+)\s*$)");
+        std::vector<std::pair<std::string, double>> named;
         std::istringstream in(log);
         for (std::string line; std::getline(in, line);) {
             std::smatch m;
-            if (std::regex_search(line, m, kLine) || std::regex_search(line, m, kNamedLine))
+            if (std::regex_search(line, m, kLine))
                 result.operatingPoint.emplace_back(m[1].str(), std::stod(m[2].str()));
+            else if (std::regex_search(line, m, kNamedLine))
+                named.emplace_back(m[1].str(), std::stod(m[2].str()));
         }
+        if (result.operatingPoint.empty()) result.operatingPoint = named;
         if (result.operatingPoint.empty()) result.error = log;
     } else {
         std::ifstream in(data);
