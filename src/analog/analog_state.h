@@ -180,6 +180,13 @@ struct AnalogSolverState {
     // set by the Newton loop from the third iteration on, never for a predictor iteration.
     int bypassAllowed = 0;
     int suppressIterationStatus = 0;
+    // The last load left a value that is not a number (or an infinite one) in the matrix or the
+    // right-hand side: a device evaluated outside its domain, and that iterate is of no use.
+    int loadNotFinite = 0;
+    // A conductance from every node to ground, added after each load while the operating point
+    // is reached by stepping it down (0 otherwise), and the node diagonals it goes into.
+    double shuntConductance = 0.0;
+    std::vector<MatrixElement*> shuntElements;
     int stopFlag = 0;
     int acceptedPointCount = 0;
     double sourceFactor = 1.0;     // every independent source is multiplied by it

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cfenv>
+#include <cmath>
 
 #include "analog/analysis_state.h"
 #include "analog/convergence.h"
@@ -293,9 +295,29 @@ int SetupAllDevices()
     return 0;
 }
 
+namespace {
+
+// True when every value of the right-hand side and of the matrix is a finite number.
+bool LoadedValuesFinite(const AnalogSolverState& s)
+{
+    for (const double v : s.rhs)
+        if (!std::isfinite(v)) return false;
+    if (!s.matrix) return true;
+    SparseMatrix& m = *s.matrix;
+    const auto finite = [](const MatrixElement& e) { return std::isfinite(e.real) && std::isfinite(e.imag); };
+    if (!m.arena.AllOf(finite)) return false;
+    return std::all_of(m.handedOutFillins.begin(), m.handedOutFillins.end(),
+                       [&](const MatrixElement* e) { return finite(*e); });
+}
+
+}  // namespace
+
 int LoadCircuit()
 {
     AnalogSolverState& s = AnalogSolver();
+    // The loads answer for the status flags they raise themselves, not for the solver's.
+    std::feclearexcept(FE_ALL_EXCEPT);
+    s.loadNotFinite = 0;
     s.flags = ComputeLoadModeFlags(s);
     s.stepFactors = {1.0, 1.0, 1.0};
     const bool setUp = s.setupDone != 0;
@@ -315,6 +337,12 @@ int LoadCircuit()
         if (slot == kSlotAdcNodes && s.preparationLoad && s.hooks.updateAdcDevices)
             if (int rc = s.hooks.updateAdcDevices()) return rc;
     }
+    // A device evaluated outside its domain (a root of a negative number, an overflowing
+    // power) leaves a value that is not a number in its stamps. That is not an error of the
+    // run: the iterate is abandoned and the solve tries another way there. Flags that left
+    // every value finite (an intermediate that was not used) mean nothing.
+    if (std::fetestexcept(FE_INVALID | FE_OVERFLOW | FE_DIVBYZERO) && !LoadedValuesFinite(s)) s.loadNotFinite = 1;
+    std::feclearexcept(FE_ALL_EXCEPT);
     return ReportMathError();
 }
 

@@ -1,6 +1,7 @@
 #include "analog/operating_point.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <string>
 
@@ -47,6 +48,27 @@ bool EscapePressed(WindowRecord*)
 
 bool HasNodesetRows() { return NetlistReader().initialConditions.anyNodeset; }
 
+void CopySolution(const std::vector<double>& from, std::vector<double>& to)
+{
+    std::copy(from.begin(), from.begin() + std::min(from.size(), to.size()), to.begin());
+}
+
+bool UnknownsFinite(const std::vector<double>& x, int unknowns)
+{
+    const auto end = x.begin() + std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(x.size()), unknowns + 1);
+    return std::all_of(x.begin(), end, [](double v) { return std::isfinite(v); });
+}
+
+// An iterate that is not a number ends the solve as one that ran out of iterations: the last
+// finite iterate is kept, the operating point goes on to its fallbacks and a time step is cut.
+int AbandonIterate(std::vector<double>& x)
+{
+    AnalogSolverState& s = AnalogSolver();
+    CopySolution(s.previousSolution, x);
+    s.notConverged = 1;
+    return s.runPhase == kPhaseOperatingPoint ? kMsgFailedToConverge : 0;
+}
+
 // The Newton loop of one solve: load, test, solve, repeat.
 int NewtonIterations(WindowRecord* window, int iterationLimit)
 {
@@ -56,6 +78,9 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
         if (EscapePressed(window)) return kMsgStopped;
         s.bypassAllowed = s.iterationMode != kModePredictor && s.iterationCount >= 2 ? 1 : 0;
         if (int rc = LoadCircuit()) return rc;
+        if (s.loadNotFinite) return AbandonIterate(x);
+        if (s.shuntConductance > 0.0)
+            for (MatrixElement* e : s.shuntElements) e->real += s.shuntConductance;
         if (s.operatingPointFlag) {
             if (!s.suppressIterationStatus && s.runKind != kRunKindDcSweep)
                 ShowStatus(kTextIterationStatus, s.iterationCount);
@@ -95,6 +120,7 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
             return s.runPhase == kPhaseOperatingPoint ? kMsgFailedToConverge : 0;
         }
         if (int rc = SolveLinearSystem(x)) return rc;
+        if (!UnknownsFinite(x, s.unknownCount)) return AbandonIterate(x);
 
         const int kept = s.nonConvergedCount;
         s.nonConvergedCount = 0;
@@ -106,11 +132,6 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
         }
         std::copy(x.begin(), x.begin() + std::min(x.size(), s.previousSolution.size()), s.previousSolution.begin());
     }
-}
-
-void CopySolution(const std::vector<double>& from, std::vector<double>& to)
-{
-    std::copy(from.begin(), from.begin() + std::min(from.size(), to.size()), to.begin());
 }
 
 }  // namespace
@@ -143,11 +164,16 @@ int SolveOperatingPoint(WindowRecord* window, int iterationLimit)
         if (s.hooks.computeIntegrationCoefficients) s.hooks.computeIntegrationCoefficients();
         s.eventState = kEventInterfaceResolve;
     }
+    // The solver's own arithmetic is judged by its results (every iterate is checked for
+    // values that are not numbers); what is reported here is an error an evaluation left.
+    std::feclearexcept(FE_ALL_EXCEPT);
     if (result == 0) result = ReportMathError();
     return result;
 }
 
-int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit)
+namespace {
+
+int StepSources(WindowRecord* window, int iterationLimit)
 {
     AnalogSolverState& s = AnalogSolver();
     const int itl1 = GlobalOptions().values.itl1;
@@ -218,6 +244,84 @@ int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit)
         if (raise <= 1.0001) return fail();
         s.notConverged = 0;
     }
+}
+
+// Gmin stepping: a conductance from every node to ground makes the circuit nearly linear, so
+// Newton converges; the conductance is then lowered step by step, each solve starting from the
+// last converged one, and the last solve runs without it. The step shrinks after a failure
+// (back to the last good solution) and grows again after quick successes.
+int StepShuntConductance(WindowRecord* window, int iterationLimit)
+{
+    AnalogSolverState& s = AnalogSolver();
+    const GlobalOptionValues& o = GlobalOptions().values;
+    std::vector<double>& x = SolutionVector();
+    const int stepLimit = std::max(o.itl2, 4);
+    constexpr double kLargestFactor = 10.0;
+    auto finish = [&](int rc) {
+        s.shuntConductance = 0.0;
+        s.shuntElements.clear();
+        s.iterationMode = kModeInitJunctions;
+        s.suppressIterationStatus = 0;
+        if (rc == kMsgFailedToConverge) s.notConverged = 1;
+        return rc;
+    };
+
+    s.suppressIterationStatus = 1;
+    if (s.hooks.reinitializeRunStates)
+        if (int rc = s.hooks.reinitializeRunStates()) return finish(rc);
+    s.shuntElements.clear();
+    for (int node = 1; node <= s.nodeCount; ++node)
+        if (MatrixElement* e = MatrixFindElement(s.matrix, node, node)) s.shuntElements.push_back(e);
+
+    const double target = std::max(o.gmin, 1e-15);
+    double factor = kLargestFactor;
+    double lastGood = 1e-2;
+    double shunt = lastGood / factor;
+    std::vector<double> good(x);
+    bool converged = false;
+    s.iterationMode = kModeInitJunctions;
+    for (;;) {
+        s.shuntConductance = shunt;
+        const int rc = SolveOperatingPoint(window, stepLimit);
+        s.iterationTotal += s.iterationCount;
+        if (rc == kMsgInsufficientMemory || rc == kMsgStopped) return finish(rc);
+        if (rc == 0 && !s.notConverged) {
+            s.iterationMode = kModeNormal;
+            converged = true;
+            if (shunt <= target) break;
+            CopySolution(x, good);
+            if (s.iterationCount <= stepLimit / 4) factor = std::min(factor * std::sqrt(factor), kLargestFactor);
+            if (s.iterationCount > 3 * stepLimit / 4) factor = std::sqrt(factor);
+            lastGood = shunt;
+            if (shunt < factor * target) {
+                factor = shunt / target;
+                shunt = target;
+            } else {
+                shunt /= factor;
+            }
+        } else {
+            if (factor < 1.00005) return finish(kMsgFailedToConverge);
+            factor = std::sqrt(std::sqrt(factor));
+            shunt = lastGood / factor;
+            CopySolution(good, x);
+            CopySolution(good, s.previousSolution);
+            if (!converged) s.iterationMode = kModeInitJunctions;
+        }
+    }
+    s.shuntConductance = 0.0;
+    const int rc = SolveOperatingPoint(window, iterationLimit);
+    return finish(rc == 0 && s.notConverged ? kMsgFailedToConverge : rc);
+}
+
+}  // namespace
+
+int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit)
+{
+    const int rc = StepSources(window, iterationLimit);
+    if (rc != kMsgFailedToConverge) return rc;
+    AnalogSolverState& s = AnalogSolver();
+    s.notConverged = 0;
+    return StepShuntConductance(window, iterationLimit);
 }
 
 namespace {

@@ -325,6 +325,24 @@ MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column)
     return sparse_internal::CreateElement(m, row, column, above, false);
 }
 
+MatrixElement* MatrixFindElement(SparseMatrix* matrix, int row, int column)
+{
+    if (!matrix || row <= 0 || column <= 0) return nullptr;
+    SparseMatrix& m = *matrix;
+    if (std::max(row, column) > m.extSize) return nullptr;
+    const int r = m.extToIntRow[static_cast<std::size_t>(row)];
+    const int c = m.extToIntCol[static_cast<std::size_t>(column)];
+    if (r <= 0 || c <= 0) return nullptr;
+    // Finished columns may be out of row order until an ordering ends: walk the whole column.
+    for (MatrixElement* e = m.firstInCol[static_cast<std::size_t>(c)]; e; e = e->nextInCol) {
+        if (e->row != r) continue;
+        const bool loaded = !m.fillinArena.Owns(e) || std::find(m.handedOutFillins.begin(),
+                                                                m.handedOutFillins.end(), e) != m.handedOutFillins.end();
+        return loaded ? e : nullptr;
+    }
+    return nullptr;
+}
+
 int MatrixReserveElement(SparseMatrix* matrix, int row, int column, MatrixElementRef& ref)
 {
     MatrixElement* e = MatrixGetElement(matrix, row, column);

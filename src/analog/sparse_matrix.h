@@ -213,6 +213,9 @@ int CreateSolverMatrix(std::unique_ptr<SparseMatrix>& slot);
 // when row or column is 0; null when memory ran out (error word 15002) or a number is
 // negative (error word 101).
 MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column);
+// The element a load writes at the external row/column pair, or null when there is none (no
+// element is made, and a fill-in that no caller was given counts as none).
+MatrixElement* MatrixFindElement(SparseMatrix* matrix, int row, int column);
 // The same as a reference for a device record: 0, or the error word.
 int MatrixReserveElement(SparseMatrix* matrix, int row, int column, MatrixElementRef& ref);
 

@@ -621,8 +621,9 @@ private:
 int Evaluate(CompiledExpression& expression, Complex& result, const EvaluationInputs& inputs, Mode mode,
              std::vector<double>* steps)
 {
-    // The unit's status is left alone: a fault of the arithmetic around the evaluation since
-    // the last reset is reported by the first evaluation that sees it.
+    // The evaluation answers for the faults of its own arithmetic only: what the solver or a
+    // device raised before it is put aside and given back afterwards, untouched.
+    FloatingPointStatusScope ownFaults;
     MathErrors().pendingError = 0;
     const LinkedList& list = expression.instructions;
     if (mode == Mode::kNormal && list.count == 1) {

@@ -84,7 +84,10 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
     const double gamma = MosParam(m, mosp::kGamma), nsub = MosParam(m, mosp::kNsub), nfs = MosParam(m, mosp::kNfs),
                  xj = MosParam(m, mosp::kXj), uc = MosParam(m, mosp::kUcrit), uexp = MosParam(m, mosp::kUexp),
                  vmax = MosParam(m, mosp::kVmax), neff = MosParam(m, mosp::kNeff), delta = MosParam(m, mosp::kDelta),
-                 vbi = MosParam(m, mosp::kVbi), xd = MosParam(m, mosp::kXd);
+                 xd = MosParam(m, mosp::kXd);
+    // The threshold moves with temperature as in LEVEL 1 and 3: the built-in voltage is the one
+    // prepared at the device temperature, not the nominal one of the model.
+    const double vbi = tb.tvbi;
     const double L = iv.leff, W = iv.weff, phi = tb.tphi, vt = tb.vt, oxcap = tb.oxcap;
     const auto [lvgs, lvbs, lvds] = FrameOf(vgs, vgd, vds, vbd, vbs, d);
     const double pmv = phi - lvbs;

@@ -42,7 +42,16 @@ struct EvaluationContext {
     ModelReportTarget target;
     bool textMode;
     int lastParam = kNoParam;
+    // The LEVEL a bipolar card gives (the family has one model, the Gummel-Poon one); NaN when
+    // it gives none.
+    double bipolarLevel = std::nan("");
 };
+
+// "%ELEVEL must be 1.": a bipolar card of another model (VBIC, HICUM, MEXTRAM...) would
+// otherwise run as Gummel-Poon with most of its parameters ignored.
+constexpr int kMsgBipolarLevel = 14082;
+
+bool IsBipolarRow(int row) { return row == kModelNpn || row == kModelPnp || row == kModelLpnp; }
 
 template <class... Args>
 int Fail(EvaluationContext& c, int id, Args&&... args)
@@ -182,6 +191,8 @@ int ApplyParam(EvaluationContext& c, std::string_view name, std::string_view val
     const int index = FindModelParamIndex(c.model.row, name);
     if (index < 0) {
         c.lastParam = kUnknownParam;
+        if (name == "LEVEL" && IsBipolarRow(c.model.row) && !EvaluateQuietly(value, c.bipolarLevel))
+            c.bipolarLevel = 0.0;
         return AddDeferredWarningSlot(name, c.model.statementIndex, kWarnUnknownModelParam);
     }
     const std::size_t slot = static_cast<std::size_t>(index);
@@ -216,6 +227,7 @@ int CheckForAnalysis(EvaluationContext& c)
 {
     const int row = c.model.row;
     const ModelTypeRow& desc = kModelTypeTable[row];
+    if (!std::isnan(c.bipolarLevel) && c.bipolarLevel != 1.0) return Fail(c, kMsgBipolarLevel);
     for (int i = 0; i < desc.statementCount; ++i) {
         if (desc.params[i].valueKind == kParamText) continue;
         const float value = c.model.params[static_cast<std::size_t>(i)];

@@ -1,5 +1,6 @@
 // Floating-point faults and math-library errors of evaluations, and the report of the
 // difference functions after a run.
+#include <cfenv>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -55,14 +56,37 @@ TEST_F(ExprMathErrors, AnOverflowIsReportedOnceAndTheValueIsOne)
     EXPECT_TRUE(Pending().empty());
 }
 
-TEST_F(ExprMathErrors, UnderflowAndInvalidOperation)
+// A result below the smallest double rounds to a denormal or to zero, which is the answer;
+// an invalid operation is a fault.
+TEST_F(ExprMathErrors, UnderflowIsAResultAndInvalidOperationAFault)
 {
     Complex v;
-    EXPECT_EQ(EvaluateAt("T*T", 1e-200, v), 15060);
-    EXPECT_NE(Pending().find("'underflow'"), std::string::npos) << Pending();
-    FreePendingErrorTexts();
+    EXPECT_EQ(EvaluateAt("T*T", 1e-200, v), 0);
+    EXPECT_EQ(v, Complex(0.0, 0.0));
+    EXPECT_EQ(EvaluateAt("T*1E-10", 1e-300, v), 0);
+    EXPECT_DOUBLE_EQ(v.real(), 1e-310);
+    EXPECT_EQ(EvaluateAt("10**(-T)", 400.0, v), 0);
+    EXPECT_EQ(v, Complex(0.0, 0.0));
+    EXPECT_TRUE(Pending().empty()) << Pending();
     EXPECT_EQ(EvaluateAt("T MOD 0", 5.0, v), 15060);
     EXPECT_NE(Pending().find("'invalid operation'"), std::string::npos) << Pending();
+}
+
+// The solver's arithmetic between two evaluations (its overflows and invalid operations
+// included) is not blamed on the next evaluation, and is still there for the solver after it.
+TEST_F(ExprMathErrors, AnEvaluationAnswersOnlyForItsOwnArithmetic)
+{
+    Analysis().variables.time = 3.0;
+    CompiledExpression e;
+    ASSERT_EQ(Compile("T*2", e), 0) << lastError;
+    Complex v;
+    std::feraiseexcept(FE_OVERFLOW | FE_INVALID | FE_UNDERFLOW);
+    EXPECT_EQ(EvaluateExpression(e, v), 0);
+    EXPECT_EQ(v, Complex(6.0, 0.0));
+    EXPECT_TRUE(Pending().empty()) << Pending();
+    EXPECT_NE(std::fetestexcept(FE_OVERFLOW), 0);
+    EXPECT_NE(std::fetestexcept(FE_INVALID), 0);
+    std::feclearexcept(FE_ALL_EXCEPT);
 }
 
 TEST_F(ExprMathErrors, LibraryErrorsNameTheFunctionAndItsArguments)

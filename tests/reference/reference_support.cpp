@@ -141,10 +141,18 @@ bool NgspiceInstalled() { return std::system("command -v ngspice > /dev/null 2>&
 
 ReferenceCircuit LoadReferenceCircuit(const std::string& name)
 {
-    ReferenceCircuit c;
-    c.name = name;
     std::ifstream in(std::string(KQ5_TEST_DATA_DIR) + "/circuits/" + name + ".cir");
     EXPECT_TRUE(in.good()) << "no netlist " << name;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ParseReferenceCircuit(name, text.str());
+}
+
+ReferenceCircuit ParseReferenceCircuit(const std::string& name, const std::string& text)
+{
+    ReferenceCircuit c;
+    c.name = name;
+    std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (StartsWith(line, "*@")) {
@@ -191,7 +199,8 @@ ReferenceCircuit LoadReferenceCircuit(const std::string& name)
             continue;
         }
         c.ourText += line + "\n";
-        if (Upper(line).rfind(".END", 0) == 0 && Words(line).size() == 1) continue;
+        const std::vector<std::string> words = Words(line);
+        if (words.size() == 1 && Upper(words[0]) == ".END") continue;  // ".ENDS" closes a subcircuit
         c.ngText += line + "\n";
     }
     return c;
@@ -220,12 +229,21 @@ NgspiceResult RunNgspice(const ReferenceCircuit& circuit)
         ::pclose(pipe);
     }
     if (circuit.analysis == ReferenceAnalysis::kOp) {
+        // Node voltages print as "v(2) = ..."; when no node is a number they print as "out = ..."
+        // (branch currents carry a '#'). The second form also names ngspice's own internal
+        // nodes, so it is read only when the first is absent.
         static const std::regex kLine(R"(^v\(([^)]+)\)\s*=\s*(\S+))");
+        static const std::regex kNamedLine(R"(^([A-Za-z_][\w.]*)\s*=\s*(\S+)\s*$)");
+        std::vector<std::pair<std::string, double>> named;
         std::istringstream in(log);
         for (std::string line; std::getline(in, line);) {
             std::smatch m;
-            if (std::regex_search(line, m, kLine)) result.operatingPoint.emplace_back(m[1].str(), std::stod(m[2].str()));
+            if (std::regex_search(line, m, kLine))
+                result.operatingPoint.emplace_back(m[1].str(), std::stod(m[2].str()));
+            else if (std::regex_search(line, m, kNamedLine))
+                named.emplace_back(m[1].str(), std::stod(m[2].str()));
         }
+        if (result.operatingPoint.empty()) result.operatingPoint = named;
         if (result.operatingPoint.empty()) result.error = log;
     } else {
         std::ifstream in(data);
@@ -410,13 +428,16 @@ int ReferenceTest::RunOurs(const ReferenceCircuit& circuit, std::vector<OurCurve
     for (const CompiledExpression& e : expressions)
         if (e.dependencies & kDependsCurrent) AcRun().deviceQuantities = true;
     const ReferenceAnalysis analysis = circuit.analysis;
+    int failedEvaluations = 0;
     RunServices().plotPoint = [&](WindowRecord*) {
         double x = AnalogSolver().time;
         if (analysis == ReferenceAnalysis::kAc || analysis == ReferenceAnalysis::kNoise) x = AcRun().f;
         if (analysis == ReferenceAnalysis::kDc) x = DcSweep().value1;
         for (std::size_t q = 0; q < expressions.size(); ++q) {
             std::complex<double> value;
-            EvaluateExpression(expressions[q], value);
+            // A value the plot could not show is a failure, however small the error it hides.
+            if (const int rc = EvaluateExpression(expressions[q], value); rc != 0 && failedEvaluations++ == 0)
+                ADD_FAILURE() << circuit.quantities[q] << " at " << x << ": evaluation failed with " << rc;
             curves[q].x.push_back(x);
             curves[q].y.push_back(value);
         }
@@ -452,9 +473,10 @@ void ReferenceTest::CompareOperatingPoint(const ReferenceCircuit& circuit, const
                 theirs.operatingPoint.size(), worst, worstNode.c_str());
 }
 
-void ReferenceTest::Compare(const std::string& name)
+void ReferenceTest::Compare(const std::string& name) { Compare(LoadReferenceCircuit(name)); }
+
+void ReferenceTest::Compare(const ReferenceCircuit& circuit)
 {
-    const ReferenceCircuit circuit = LoadReferenceCircuit(name);
     ASSERT_FALSE(circuit.ourText.empty());
     const NgspiceResult theirs = RunNgspiceAtTemperatures(circuit);
     ASSERT_TRUE(theirs.available) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";

@@ -77,6 +77,8 @@ bool NgspiceInstalled();
 // turned to rising x.
 std::vector<OurCurve> SplitSweeps(const OurCurve& curve);
 ReferenceCircuit LoadReferenceCircuit(const std::string& name);
+// The same from a netlist's text (a circuit too large to keep as a file is made by its test).
+ReferenceCircuit ParseReferenceCircuit(const std::string& name, const std::string& text);
 NgspiceResult RunNgspice(const ReferenceCircuit& circuit);
 // RunNgspice once per temperature of the circuit, the results joined in that order.
 NgspiceResult RunNgspiceAtTemperatures(const ReferenceCircuit& circuit);
@@ -96,6 +98,7 @@ protected:
 
     // Loads the netlist, runs both programs and compares every quantity.
     void Compare(const std::string& name);
+    void Compare(const ReferenceCircuit& circuit);
     int RunOurs(const ReferenceCircuit& circuit, std::vector<OurCurve>& curves);
 
 private:

@@ -1,0 +1,170 @@
+// This program against ngspice on circuits at the edges of the arithmetic and of Newton's
+// method: responses that fall below the smallest double, RC meshes whose solves underflow,
+// long inverter chains of every MOSFET family whose operating points need the fallbacks, a
+// BSIM1 device that settles at a drain-source voltage of almost nothing, and LEVEL 2 devices
+// away from room temperature. A bipolar card of a model this program does not have is refused.
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "../analog/program_output_support.h"
+#include "reference_support.h"
+
+namespace kq5::reference {
+namespace {
+
+class ConvergenceReferenceTest : public ReferenceTest {
+protected:
+    void SetUp() override
+    {
+        ReferenceTest::SetUp();
+        ASSERT_TRUE(NgspiceInstalled()) << "these comparisons need ngspice";
+    }
+};
+
+// Runs the program as a batch on the files in a scratch directory; its exit status, and the
+// text of one file it wrote there.
+int RunProgram(const std::vector<std::pair<std::string, std::string>>& files, const std::string& jobs,
+               const std::string& result, std::string& text)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kq5_ref_batch_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    for (const auto& [name, content] : files) std::ofstream(dir / name) << content;
+    std::ofstream(dir / "jobs.txt") << jobs;
+    const int status = test::RunProgramOnCommandFile(dir, "jobs.txt");
+    std::ifstream in(dir / result);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::filesystem::remove_all(dir);
+    return status;
+}
+
+// A square mesh of 1 kohm and 1 pF driven at one corner through 1 kohm.
+std::string RcMesh(int size, const std::string& span)
+{
+    std::ostringstream text;
+    const auto node = [](int i, int j) { return "N_" + std::to_string(i) + "_" + std::to_string(j); };
+    const std::string far = node(size - 1, size - 1), across = node(size - 1, 0), down = node(0, size - 1);
+    text << "* RC mesh of " << size << " x " << size << "\n*@ tran V(" << far << ") V(" << across << ") V(" << down
+         << ")\n*@ floor 1e-3\n*@ rel 2e-3\nV1 IN 0 PULSE(0 1 0 0.1N 0.1N 1U 2U)\nRIN IN " << node(0, 0) << " 1K\n";
+    int r = 0;
+    for (int i = 0; i < size; ++i) {
+        for (int j = 0; j < size; ++j) {
+            if (j + 1 < size) text << "R" << ++r << " " << node(i, j) << " " << node(i, j + 1) << " 1K\n";
+            if (i + 1 < size) text << "R" << ++r << " " << node(i, j) << " " << node(i + 1, j) << " 1K\n";
+            text << "C" << i << "_" << j << " " << node(i, j) << " 0 1P\n";
+        }
+    }
+    text << ".TRAN 1N " << span << " 0 1N\n.end\n";
+    return text.str();
+}
+
+// The solver's harmless underflows were read by the next evaluation as its own fault and
+// ended the run ("Floating point 'underflow'").
+TEST_F(ConvergenceReferenceTest, AMeshWhoseSolvesUnderflowRunsToItsEnd)
+{
+    Compare(ParseReferenceCircuit("rc_mesh_50", RcMesh(50, "2N")));
+}
+
+// The same at 80 x 80 over 200 ns: ngspice takes most of a minute there, so this one checks
+// the run and the mesh's symmetry (the two corners next to the driven one see the same).
+TEST_F(ConvergenceReferenceTest, ALargeMeshRunsToItsEndAndStaysSymmetric)
+{
+    const ReferenceCircuit circuit = ParseReferenceCircuit("rc_mesh_80", RcMesh(80, "200N"));
+    std::vector<OurCurve> curves;
+    ASSERT_EQ(RunOurs(circuit, curves), 0);
+    ASSERT_EQ(curves.size(), 3u);
+    ASSERT_GE(curves[0].x.size(), 200u);
+    EXPECT_NEAR(curves[0].x.back(), 200e-9, 1e-15);
+    for (std::size_t i = 0; i < curves[0].x.size(); ++i) {
+        EXPECT_NEAR(curves[1].y[i].real(), curves[2].y[i].real(), 1e-9) << "at " << curves[0].x[i];
+        EXPECT_GE(curves[0].y[i].real(), -1e-12);
+        EXPECT_LE(curves[0].y[i].real(), curves[1].y[i].real() + 1e-12);
+    }
+}
+
+// Its response passes 1e-308 and reaches zero: the printed magnitude runs down to it.
+TEST_F(ConvergenceReferenceTest, AResponseBelowTheSmallestDoubleIsPrintedNotAFault)
+{
+    Compare("ac_buffered_rc_chain");
+
+    ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    std::string output;
+    const int status = RunProgram({{"chain.cir", LoadReferenceCircuit("ac_buffered_rc_chain").ourText}},
+                                  "chain.cir /A\n", "chain.ANO", output);
+    ASSERT_EQ(status, 0) << output;
+    const std::vector<test::ValueTable> tables = test::ValueTables(output);
+    ASSERT_EQ(tables.size(), 1u) << output;
+    ASSERT_EQ(tables[0].rows.size(), 19u) << output;  // 1 Hz to 1 GHz, two points a decade
+    EXPECT_NEAR(tables[0].rows[0][1], 1.0, 2e-3);
+    EXPECT_EQ(tables[0].rows.back()[1], 0.0);
+}
+
+// The chain of a deck cut to its first stages.
+ReferenceCircuit Chain(const std::string& family, int stages)
+{
+    ReferenceCircuit c = LoadReferenceCircuit("chain_" + family);
+    c.name += "_" + std::to_string(stages);
+    const auto cut = [stages](const std::string& text) {
+        std::istringstream in(text);
+        std::string kept;
+        for (std::string line; std::getline(in, line);) {
+            const bool stage = line.rfind("MN", 0) == 0 || line.rfind("MP", 0) == 0;
+            if (stage && std::stoi(line.substr(2)) > stages) continue;
+            kept += line + "\n";
+        }
+        return kept;
+    };
+    c.ourText = cut(c.ourText);
+    c.ngText = cut(c.ngText);
+    return c;
+}
+
+class InverterChainTest : public ConvergenceReferenceTest,
+                          public ::testing::WithParamInterface<std::tuple<const char*, int>> {};
+
+// Plain Newton iteration fails on the long chains (and on LEVEL 3 met a device evaluated outside
+// its domain); source stepping and gmin stepping take over where ngspice's continuation does.
+TEST_P(InverterChainTest, FindsTheOperatingPointNgspiceFinds)
+{
+    const auto [family, stages] = GetParam();
+    Compare(Chain(family, stages));
+}
+
+INSTANTIATE_TEST_SUITE_P(MosfetFamilies, InverterChainTest,
+                         ::testing::Combine(::testing::Values("level1", "level2", "level3", "bsim1", "bsim2", "bsim3"),
+                                          ::testing::Values(10, 50, 200)),
+                         [](const ::testing::TestParamInfo<std::tuple<const char*, int>>& info) {
+                             return std::string(std::get<0>(info.param)) + "_" +
+                                    std::to_string(std::get<1>(info.param));
+                         });
+
+// Gate at 5 V, drain through 100 Mohm: the drain settles a fraction of a millivolt from the
+// source, where each Newton step may swap the device's drain and source.
+TEST_F(ConvergenceReferenceTest, ABsim1DeviceSettlingAtAlmostNoDrainVoltage) { Compare("bsim1_single_on"); }
+
+// The LEVEL 2 threshold follows the temperature as LEVEL 1 and 3 do.
+TEST_F(ConvergenceReferenceTest, Level2CurrentsAtHotAndColdTemperatures) { Compare("mos_dc_level2_temperatures"); }
+
+// A bipolar card of another model family (here LEVEL=4, VBIC in other simulators) is refused
+// as an unsupported MOSFET level is; LEVEL=1 is the Gummel-Poon model this program has.
+TEST_F(ConvergenceReferenceTest, ABipolarCardOfAnotherModelIsRefused)
+{
+    ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    const std::string circuit = "VCC 1 0 5\nVB 2 0 0.7\nRC 1 3 1K\nQ1 3 2 0 QN\n.OP\n.TRAN 1N 10N\n";
+    std::string statistics;
+    const int status =
+        RunProgram({{"vbic.cir", "VBIC\n" + circuit + ".MODEL QN NPN (LEVEL=4 IS=1E-16 BF=100)\n.END\n"},
+                    {"gp.cir", "GP\n" + circuit + ".MODEL QN NPN (LEVEL=1 IS=1E-16 BF=100)\n.END\n"}},
+                   "vbic.cir /T\ngp.cir /T\n", "jobs.DOC", statistics);
+    EXPECT_NE(status, 0) << statistics;
+    ASSERT_NE(statistics.find("LEVEL must be 1."), std::string::npos) << statistics;
+    EXPECT_EQ(statistics.find("Error", statistics.find("LEVEL must be 1.")), std::string::npos) << statistics;
+}
+
+}  // namespace
+}  // namespace kq5::reference
