@@ -33,7 +33,7 @@ std::vector<Corpus> CorpusFiles(const std::filesystem::path& scratch)
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(root / dir)) {
             const std::string ext = entry.path().extension().string();
-            if (entry.is_regular_file() && (ext == ".cir" || ext == ".CIR")) names.push_back(entry.path().filename().string());
+            if (entry.is_regular_file() && (ext == ".cir" || ext == ".CIR" || ext == ".ckt")) names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());
         for (const std::string& name : names) files.push_back({(root / dir).string(), name});
