@@ -202,7 +202,7 @@ TEST_F(LimitsDialogOfAnAnalysis, ClosingKeepsTheTextBeingTyped)
 
 // The dialog opens over the documents, below the tool bars and inside the frame.
 // After a run, closing the dialog and pressing F3 leaves the analysis whole: the circuit's
-// menus, buttons and Save come back.
+// menus, buttons and Save come back, and the time range typed for the run stays.
 TEST_F(LimitsDialogOfAnAnalysis, F3AfterClosingTheDialogGivesTheEditorBack)
 {
     SetUpTransient();
@@ -217,6 +217,9 @@ TEST_F(LimitsDialogOfAnAnalysis, F3AfterClosingTheDialogGivesTheEditorBack)
     ASSERT_EQ(Runs(), 1);
     win::SendMessage(dialog, win::WM_CLOSE, 0, 0);
     PumpFrameMessages();
+    // The time range of the run stays with the circuit, though its field had the focus as the
+    // dialog went.
+    EXPECT_EQ(circuit->document->limits.transient[0], "2m");
     win::headless::PressKey(win::VK_F3);
     PumpFrameMessages();
     EXPECT_EQ(RunControl().analysisWindow, nullptr);
