@@ -125,13 +125,7 @@ void CloseCircuitWindow(WindowRecord* record)
 // a SPICE text circuit.
 int CircuitFileKind(const std::string& name)
 {
-    const int unit = FindFreeUnit();
-    if (unit < 0) return kFileKindTextCircuit;
-    int kind = kFileKindTextCircuit;
-    std::int32_t version = 0;
-    if (OpenUnitDiskFile(ResolveFilePath(name), unit) == 0 && CheckCircuitFileHeader(unit, version) == 0) kind = kFileKindSchematic;
-    CloseUnit(unit);
-    return kind;
+    return HasReadableCircuitFileHeader(name) ? kFileKindSchematic : kFileKindTextCircuit;
 }
 
 std::string CircuitName(const WindowRecord* record) { return StripDirectory(GetRecordTitle(record)); }

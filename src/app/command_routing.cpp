@@ -257,7 +257,14 @@ int RouteKnownCommand(int id, const CommandContext& context)
 {
     switch (id) {
     case kCmdEndAnalysis:
-        if (AnalysisOpen()) ExitAnalysis();
+        // Posted when an analysis window goes; a new analysis opened since keeps its window.
+        if (AnalysisOpen() && !RunControl().analysisWindow) {
+            ExitAnalysis();
+            // The keyboard went with the analysis window: the circuit window takes it back, so
+            // that keys and accelerators reach the editor again.
+            WindowRecord* active = GetActiveChildRecord();
+            if (active && active->window && !win::GetFocus()) win::SetFocus(active->window);
+        }
         return 0;
     case kCmdStatistics: ShowStatisticsDialog(); return 0;
     case kDspParametersTemplate: DspParameters(Frame().frame); return 0;

@@ -15,6 +15,7 @@
 #include "app/help_bar.h"
 #include "app/menus.h"
 #include "app/mode_cursors.h"
+#include "app/tool_bar_dialog.h"
 #include "app/tool_bar_settings.h"
 #include "app/command_routing.h"
 #include "app/tool_windows.h"
@@ -45,6 +46,7 @@
 #include "platform/shell_drop.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "schematic/component_editor.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_library.h"
 #include "schematic/component_library_use.h"
@@ -298,6 +300,9 @@ void StartupSequence(const StartupCommandLine& line)
     std::srand(static_cast<unsigned>(win::GetTickCount()));
     LoadToolButtonBitmaps();
     RebuildComponentMenu();
+    BindComponentButtonsToLibrary();
+    ToolBarHooks().componentExists = [](const std::string& name) { return FindComponentDefinition(name) != nullptr; };
+    ToolBarHooks().bindComponentButtons = &BindComponentButtonsToLibrary;
     BuildComponentPalettes();
     CreateDockedBars();
     FrameHelpBar().parent = frame.frame;

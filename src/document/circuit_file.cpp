@@ -16,6 +16,7 @@
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/file_paths.h"
+#include "core/file_units.h"
 #include "core/key_file.h"
 #include "core/message_reporter.h"
 #include "core/text_edit.h"
@@ -264,6 +265,16 @@ int CheckCircuitFileHeader(int unit, std::int32_t& version)
     }
     if (!EqualsNoCase(ReadHeaderLine(unit), LoadResString(kMsgMakerLine))) return kMsgBadFormat;
     return 0;
+}
+
+bool HasReadableCircuitFileHeader(const std::string& name)
+{
+    const int unit = FindFreeUnit();
+    if (unit < 0) return false;
+    std::int32_t version = 0;
+    const bool readable = OpenUnitDiskFile(ResolveFilePath(name), unit) == 0 && CheckCircuitFileHeader(unit, version) == 0;
+    CloseUnit(unit);
+    return readable;
 }
 
 int ResolveItemDefinition(std::string_view name, LoadOptions options, ComponentDefinition*& definition)

@@ -107,6 +107,9 @@ int SaveWindowAs(WindowRecord* record, int flags);
 // for a sectioned file (whose [Main] section has then been read), the banner file's version
 // otherwise. 0, 15009 (bad header), 15021 (a version that needs converting) or a read error.
 int CheckCircuitFileHeader(int unit, std::int32_t& version);
+// Whether the file opens and its first lines are those of a circuit file (any version this
+// program reads); reports nothing.
+bool HasReadableCircuitFileHeader(const std::string& name);
 
 // The first half of reading a schematic file: opens it, checks the header and reads either the
 // whole sectioned file or the banner file's components block. With clear set the document's

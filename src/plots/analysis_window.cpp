@@ -10,6 +10,7 @@
 #include "analyses/histogram.h"
 #include "analyses/performance_window.h"
 #include "app/color_table.h"
+#include "app/command_routing.h"
 #include "app/edit_mode.h"
 #include "app/font_select.h"
 #include "app/frame_state.h"
@@ -146,6 +147,9 @@ void OnDestroy(win::HWND hwnd)
     if (rc.analysisWindow == record) rc.analysisWindow = nullptr;
     RestoreCircuitMenus();
     FreeWindowRecord(record);
+    // However the window went (F3, its close box, Exit Probe), the analysis ends with it and the
+    // editor gets its menus, buttons and commands back.
+    if (WindowRecord* frame = FrameRecord()) win::PostMessage(frame->window, win::WM_COMMAND, kCmdEndAnalysis, 0);
 }
 
 win::LRESULT OnEraseBackground(win::HWND hwnd, win::HDC dc)

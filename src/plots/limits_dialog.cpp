@@ -208,8 +208,11 @@ void StoreRowEdit(int line, int column)
 void StoreField(int field)
 {
     std::string* text = FieldText(field);
-    if (!text) return;
-    const std::string now = win::GetDlgItemText(State().dialog, kLimitsFieldBase + field);
+    // The focus leaves the field as the closing dialog is destroyed: with the dialog gone there
+    // is nothing to read, and an empty text must not replace the limit.
+    win::HWND edit = win::GetDlgItem(State().dialog, kLimitsFieldBase + field);
+    if (!text || !edit) return;
+    const std::string now = win::GetWindowText(edit);
     if (*text != now) {
         *text = now;
         MarkModified();

@@ -16,6 +16,7 @@
 #include "document/connectivity.h"
 #include "netlist/circuit_build.h"
 #include "netlist/label_names.h"
+#include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "schematic/editor_services.h"
 #include "app/window_record.h"
@@ -312,14 +313,28 @@ void ValueChanged(win::HWND dialog, AttributeDialogState& state, bool fromList)
     if (state.type == kComponentMacro && attribute->keyId == kAttrValue) ShowHint(state, *attribute);
 }
 
+// The models of the component's type: those in memory, then those the libraries hold (the
+// default library when no build has named any yet), each name once.
 void FillModelList(win::HWND dialog, AttributeDialogState& state)
 {
     win::HWND list = win::GetDlgItem(dialog, kModelList);
     win::SendMessage(list, win::LB_RESETCONTENT, 0, 0);
+    std::vector<std::string> names;
     for (int i = 0; i < ModelStatementCount(); ++i) {
         const ModelStatement* statement = FindModelStatement(i);
-        if (statement && statement->type == state.modelType && !statement->name.empty())
-            win::SendMessage(list, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(statement->name.c_str()));
+        if (statement && statement->type == state.modelType && !statement->name.empty()) names.push_back(statement->name);
+    }
+    if (Libraries().lists[kCircuitLibraryList].empty()) {
+        int index = 0;
+        RegisterLibraryFile({}, kCircuitLibraryList, index);
+    }
+    int error = 0;
+    FindInLibraries({}, state.modelType, kLookupModelNames, error, nullptr, -1, &names);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto seen = std::find_if(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(i),
+                                       [&](const std::string& other) { return EqualsNoCase(other, names[i]); });
+        if (seen == names.begin() + static_cast<std::ptrdiff_t>(i))
+            win::SendMessage(list, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(names[i].c_str()));
     }
 }
 

@@ -14,6 +14,7 @@
 #include "app/edit_mode.h"
 #include "app/frame_window.h"
 #include "app/mode_cursors.h"
+#include "app/startup.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/char_classes.h"
@@ -269,7 +270,9 @@ void DestroyDocumentWindow(win::HWND hwnd)
 int OpenFileOfKind(const std::string& path, int kind)
 {
     WindowRecord* reuse = nullptr;
-    if (kind == kFileKindSchematic && Frame().startupWindow != nullptr) {
+    // A failed load closes the window it was loading into: the empty start-up window is handed
+    // over only to a file that reads as a circuit file, so that a wrong file leaves it standing.
+    if (kind == kFileKindSchematic && Frame().startupWindow != nullptr && HasReadableCircuitFileHeader(path)) {
         WindowRecord* startup = GetWindowRecord(Frame().startupWindow);
         if (startup != nullptr && startup->document && startup->document->itemList.count == 0 &&
             startup->document->gridTextList.count == 0 && (!startup->plot || startup->plot->objects.count == 0))
@@ -281,8 +284,14 @@ int OpenFileOfKind(const std::string& path, int kind)
     const int status = LoadCircuitFileWithDefaults(reuse, path, kind, out);
     if (status == 0 && reusedWindow != nullptr && out != nullptr && out->window == reusedWindow) {
         Frame().startupWindow = nullptr;
+        // The start-up window may lie behind others opened since: the file opened is in front.
+        ActivateWindowRecord(out, false);
         win::RedrawWindow(reusedWindow, nullptr, nullptr,
                           win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_FRAME | win::RDW_ALLCHILDREN | win::RDW_UPDATENOW);
+    } else if (status != 0 && reusedWindow != nullptr && !win::IsWindow(reusedWindow)) {
+        // The file failed past its first lines and took the start-up window with it: the frame
+        // gets its empty circuit window back.
+        OpenFirstCircuitWindow();
     }
     return status;
 }

@@ -461,9 +461,7 @@ void Close(win::HWND dialog)
     BuildComponentPalettes();
     RebuildComponentMenu();
     // Component buttons name their part by its place in the list, which the edits may have moved.
-    std::vector<std::string> names;
-    for (const ComponentDefinition& d : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) names.push_back(d.name);
-    BindComponentToolButtons(names);
+    BindComponentButtonsToLibrary();
     s.current = nullptr;
     s.preview.definition = nullptr;
     s.rows.clear();
@@ -924,6 +922,17 @@ int ComponentEditorCommand(win::HWND owner)
                                                             large ? kComponentEditorLarge : kComponentEditorSmall, owner,
                                                             &ComponentEditorProc, 0));
     return result;
+}
+
+}  // namespace kq5
+
+namespace kq5 {
+
+void BindComponentButtonsToLibrary()
+{
+    std::vector<std::string> names;
+    for (const ComponentDefinition& d : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) names.push_back(d.name);
+    BindComponentToolButtons(names);
 }
 
 }  // namespace kq5

@@ -64,6 +64,10 @@ std::vector<ComponentTreeRow> BuildGroupTreeList();
 // Command 17306: the dialog, when no analysis is open. The dialog's result.
 int ComponentEditorCommand(win::HWND owner);
 
+// Points each component tool button at its part in the library's present order (a name the
+// library lacks hides the button).
+void BindComponentButtonsToLibrary();
+
 }  // namespace kq5
 
 namespace kq5 {

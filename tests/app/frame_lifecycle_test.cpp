@@ -9,6 +9,7 @@
 
 #include "app/command_routing.h"
 #include "app/frame_window.h"
+#include "app/edit_mode.h"
 #include "app/help_bar.h"
 #include "app/tool_buttons.h"
 #include "app/program_settings.h"
@@ -19,6 +20,8 @@
 #include "app/preference_values.h"
 #include "document/circuit_document.h"
 #include "platform/input.h"
+#include "schematic/component_definition.h"
+#include "schematic/editor_services.h"
 
 namespace kq5::testing {
 namespace {
@@ -126,6 +129,19 @@ TEST_F(FrameLifecycle, StartsWithTheFrameItsClientAndAnEmptySchematic)
     EXPECT_EQ(DockedBars()[0].pos, kBarTop);
     EXPECT_NE(FrameHelpBar().window, nullptr);
     EXPECT_EQ(SettingsFile().dataFileName, dir_.string() + "/kq5.dat");
+
+    // The component buttons work from the start: the Resistor button picks the Resistor and
+    // puts the schematic into Component mode.
+    win::HWND resistor = win::GetDlgItem(DockedBars()[0].window, 14201);
+    ASSERT_NE(resistor, nullptr);
+    ASSERT_TRUE(win::IsWindowVisible(resistor));
+    win::RECT button{};
+    win::GetWindowRect(resistor, &button);
+    win::headless::Click((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    PumpFrameMessages();
+    ASSERT_NE(ChosenComponentDefinition(), nullptr);
+    EXPECT_EQ(ChosenComponentDefinition()->name, "Resistor");
+    EXPECT_EQ(first->mode, kCommandComponentMode);
 }
 
 TEST_F(FrameLifecycle, TheFilesOfTheCommandLineOpenAndNoEmptyWindowIsAdded)

@@ -33,7 +33,7 @@ std::vector<Corpus> CorpusFiles(const std::filesystem::path& scratch)
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(root / dir)) {
             const std::string ext = entry.path().extension().string();
-            if (entry.is_regular_file() && (ext == ".cir" || ext == ".CIR")) names.push_back(entry.path().filename().string());
+            if (entry.is_regular_file() && (ext == ".cir" || ext == ".CIR" || ext == ".ckt")) names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());
         for (const std::string& name : names) files.push_back({(root / dir).string(), name});
@@ -226,7 +226,7 @@ TEST_F(SpiceExportRoundTrip, EveryCorpusNetlistReadsBackInEveryDialect)
     std::printf("[export] %d exports read back (%d circuit files among the netlists), %d refused netlists wrote "
                 "nothing, %d netlists left out\n",
                 exported, circuitFiles, refused / 3, leftOut);
-    EXPECT_EQ(circuitFiles, 3);
+    EXPECT_EQ(circuitFiles, 4);
     EXPECT_EQ(refused / 3, 12 + static_cast<int>(kRefusedCircuitFiles.size()));
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/headless.h"
+#include "platform/menu.h"
 #include "platform/message.h"
 #include "platform/region.h"
 #include "platform/screen.h"
@@ -199,6 +201,49 @@ TEST_F(LimitsDialogOfAnAnalysis, ClosingKeepsTheTextBeingTyped)
 }
 
 // The dialog opens over the documents, below the tool bars and inside the frame.
+// After a run, closing the dialog and pressing F3 leaves the analysis whole: the circuit's
+// menus, buttons and Save come back, and the time range typed for the run stays.
+TEST_F(LimitsDialogOfAnAnalysis, F3AfterClosingTheDialogGivesTheEditorBack)
+{
+    SetUpTransient();
+    WindowRecord* circuit = RunControl().circuitWindow;
+    win::HWND dialog = AnalysisLimitsDialog();
+    win::SetActiveWindow(dialog);
+    win::SetFocus(win::GetDlgItem(dialog, kLimitsFieldBase));
+    win::SendMessage(win::GetFocus(), win::EM_SETSEL, 0, -1);
+    win::headless::TypeText("2m");
+    win::headless::PressKey(win::VK_F2);
+    PumpFrameMessages();
+    ASSERT_EQ(Runs(), 1);
+    win::SendMessage(dialog, win::WM_CLOSE, 0, 0);
+    PumpFrameMessages();
+    // The time range of the run stays with the circuit, though its field had the focus as the
+    // dialog went.
+    EXPECT_EQ(circuit->document->limits.transient[0], "2m");
+    win::headless::PressKey(win::VK_F3);
+    PumpFrameMessages();
+    EXPECT_EQ(RunControl().analysisWindow, nullptr);
+    EXPECT_EQ(Analysis().analysisKind, kAnalysisNone);
+    EXPECT_EQ(RunControl().circuitWindow, nullptr);
+    win::HMENU bar = win::GetMenu(Frame().frame);
+    bool component = false;
+    for (int i = 0; i < win::GetMenuItemCount(bar); ++i) {
+        if (win::GetMenuString(bar, static_cast<win::UINT>(i), win::MF_BYPOSITION) != "&Component") continue;
+        component = (win::GetMenuState(bar, static_cast<win::UINT>(i), win::MF_BYPOSITION) & (win::MF_GRAYED | win::MF_DISABLED)) == 0;
+    }
+    EXPECT_TRUE(component) << "the Component menu is missing or greyed";
+
+    // An edit of the circuit's text is saved by Ctrl+S.
+    ASSERT_TRUE(IsLiveWindowRecord(circuit));
+    win::SetFocus(circuit->document->textAreaWindow);
+    win::headless::TypeText("* kept\n");
+    win::headless::PressKeyWithModifiers('S', true, false);
+    PumpFrameMessages();
+    std::ifstream saved(dir_ / "rc.cir");
+    const std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("* kept"), std::string::npos) << text;
+}
+
 TEST_F(LimitsDialogOverFrame, OpensBelowTheToolBarsInsideTheFrame)
 {
     ASSERT_EQ(OpenAnalysisLimitsDialog(), 0);

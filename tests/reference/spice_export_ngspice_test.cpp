@@ -328,8 +328,8 @@ TEST_F(SpiceExportNgspice, TheExampleCircuitsRunAlikeInNgspice)
     // filter's first cycle by 2 % of a millivolt-sized signal at 24 us, the RLC ringing by 2.4 mV
     // at 374 us) in every dialect alike, which is the transient kernel's matter, not the export's.
     const Example examples[] = {
-        {"rc_filter.cir", ReferenceAnalysis::kAc, "V(3)", "v(3)"},
-        {"rlc_bandpass.cir", ReferenceAnalysis::kAc, "V(4)", "v(4)"},
+        {"rc_filter.ckt", ReferenceAnalysis::kAc, "V(3)", "v(3)"},
+        {"rlc_bandpass.ckt", ReferenceAnalysis::kAc, "V(4)", "v(4)"},
     };
     std::map<std::string, double> worst;
     int compared = 0;

@@ -18,6 +18,7 @@
 #include "document/grid_text.h"
 #include "document/node_flags.h"
 #include "netlist/component_types.h"
+#include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "schematic/attribute_dialog.h"
 #include "schematic/box_operations.h"
@@ -216,6 +217,44 @@ TEST_F(EditorDialogsTest, TheModelPanelEditsTheParametersOfANewModel)
     EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 2);
     ASSERT_FALSE(win::MessageBoxLog().empty());
     EXPECT_NE(win::MessageBoxLog().back().text.find("No Model Name Given."), std::string::npos);
+    ResetModelStateForTests();
+}
+
+// A Pulse Source, as a new user places it, is offered the pulse models of the default library;
+// clicking one names it.
+TEST_F(EditorDialogsTest, TheModelListOffersTheLibrarysModelsOfTheType)
+{
+    ResetModelStateForTests();
+    ResetLibraryStateForTests();
+    ComponentDefinition definition;
+    SchematicItem* item = PlacePart(definition, "Pulse Source", kComponentPulseSource, "V1");
+    std::vector<std::string> offered;
+    InputScript script;
+    script.Then([&] {
+              win::HWND list = Item(107);
+              for (int i = 0; i < static_cast<int>(win::SendMessage(list, win::LB_GETCOUNT, 0, 0)); ++i) {
+                  std::string name(64, '\0');
+                  name.resize(static_cast<std::size_t>(
+                      win::SendMessage(list, win::LB_GETTEXT, static_cast<win::WPARAM>(i), reinterpret_cast<win::LPARAM>(name.data()))));
+                  offered.push_back(name);
+              }
+          })
+        .Then([&] {
+            const auto step = std::find(offered.begin(), offered.end(), "STEP");
+            if (step == offered.end()) return;
+            const int height = static_cast<int>(win::SendMessage(Item(107), win::LB_GETITEMHEIGHT, 0, 0));
+            win::testing::ClickClient(Item(107), 10, height * static_cast<int>(step - offered.begin()) + height / 2);
+        })
+        .Then([] { SaveScreen("attribute_dialog_library_models"); })
+        .Then([] { Click(win::IDOK); });
+    script.Install();
+    EXPECT_EQ(RunAttributeDialog(record_, item, nullptr, 0), 1);
+    EXPECT_NE(std::find(offered.begin(), offered.end(), "STEP"), offered.end());
+    EXPECT_NE(std::find(offered.begin(), offered.end(), "PULSE_1K"), offered.end());
+    // Models of other types are not offered.
+    EXPECT_EQ(std::find(offered.begin(), offered.end(), "SINE_1K"), offered.end());
+    EXPECT_EQ(GetAttributeText(item, kAttrModel), "STEP");
+    ResetLibraryStateForTests();
     ResetModelStateForTests();
 }
 

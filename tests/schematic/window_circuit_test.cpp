@@ -151,6 +151,13 @@ TEST_F(CircuitWindows, OpeningASchematicReusesTheEmptyStartUpWindow)
     ASSERT_NE(startup, nullptr);
     win::HWND startupWindow = startup->window;
     Frame().startupWindow = startupWindow;
+    // A netlist under a schematic's name is refused and leaves the start-up window standing.
+    const std::string netlist = (dir_ / "NETLIST.CIR").string();
+    std::ofstream(netlist) << "RC\nR1 1 0 1K\nC1 1 0 1U\n.END\n";
+    EXPECT_NE(OpenFileOfKind(netlist, kFileKindSchematic), 0);
+    ASSERT_TRUE(win::IsWindow(startupWindow));
+    EXPECT_EQ(Frame().startupWindow, startupWindow);
+    EXPECT_EQ(FindRecordByTitle(netlist), nullptr);
     EXPECT_EQ(OpenFileOfKind(path, kFileKindSchematic), 0);
     // The same window holds the circuit now (its record may be a new one).
     ASSERT_NE(GetWindowRecord(startupWindow), nullptr);
