@@ -197,6 +197,8 @@ void RunLineAnalyses(const BatchLine& line)
             b.flags = saved;
             b.endClock = GetTimeSeconds();
             seconds = RunControl().elapsedTime;
+            if ((b.printAnalysis || line.printAnalysis) && b.printWindow && RunControl().analysisWindow)
+                b.printWindow(RunControl().analysisWindow);
         }
         WriteStatisticsRow(CircuitName(circuit), kind, static_cast<unsigned long>(AnalogSolver().iterationTotal),
                            static_cast<unsigned long>(kind == kAnalysisTransient ? TransientRun().rejectedCount : 0),
@@ -317,6 +319,10 @@ int RunBatchFile()
             if (result != 0 || !loaded) {
                 ++b.failures;
                 continue;
+            }
+            if ((b.printCircuit || line.printCircuit) && b.printWindow) {
+                b.printWindow(loaded);
+                PumpForEscape();
             }
         }
         if (!line.leftover.empty()) {

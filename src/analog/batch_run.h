@@ -4,6 +4,7 @@
 // analyses to run ("/T", "/A", "/D"), printing ("/PC", "/PA", "/P") and Save or Retrieve ("/S",
 // "/R"); "LABEL name" and "GOTO name" lines direct the flow; ';' starts a comment and lines
 // beginning with '*' or ':' are skipped. Words are compared without regard to case.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "app/command_line_words.h"
 
 namespace kq5 {
+
+struct WindowRecord;
 
 // Batch flags.
 inline constexpr int kBatchRetrieve = 1;
@@ -40,6 +43,8 @@ struct BatchRunState {
     bool printCircuit = false;
     bool printAnalysis = false;
     bool linePrintAnalysis = false;  // the running line asks for its analyses printed
+    // Prints a circuit or analysis window as its Print command does; set by the frame.
+    std::function<void(WindowRecord*)> printWindow;
     std::string commandFile;
     std::string singleLine;  // without a command file: the command line's circuit and switches
     bool singleLineTaken = false;

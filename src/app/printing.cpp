@@ -96,6 +96,14 @@ std::string ProposedOutput(WindowRecord* record)
                                                                                        : GetRecordTitle(record);
     if (name.empty()) name = "print";
     std::filesystem::path path(name);
+    // A command-line job prints a circuit and then each of its analyses: each gets a file of
+    // its own beside the circuit's.
+    if (Settings().batchRun && record && record->kind == kWindowAnalysis) {
+        static constexpr const char* kSuffix[] = {"_tran", "_ac", "_dc"};
+        const int kind = std::clamp(static_cast<int>(Analysis().analysisKind), 0, 2);
+        path.replace_extension();
+        path += kSuffix[kind];
+    }
     path.replace_extension(".pdf");
     // A window without a file of its own prints where the user's files are, not into whatever
     // directory the program was started from.

@@ -25,6 +25,7 @@
 #include "app/usage_file.h"
 #include "app/preference_values.h"
 #include "app/program_settings.h"
+#include "app/printing.h"
 #include "app/single_instance.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
@@ -115,6 +116,7 @@ int RunBatch(const StartupCommandLine& line)
     batch.flags = line.batchFlags;
     batch.printCircuit = line.printCircuit;
     batch.printAnalysis = line.printAnalysis;
+    batch.printWindow = PrintWindowRecord;
     batch.commandFile = line.commandFile;
     batch.singleLine = line.batchLine;
     // Circuits of a batch are drawn with the libraries' components as in the windows.
