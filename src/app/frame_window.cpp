@@ -92,7 +92,14 @@ void CloseFrame(win::HWND window)
     FrameState& frame = Frame();
     if (frame.busy) return;
     RunControlState& run = RunControl();
-    if (run.runStarted || Settings().demoRunning) {
+    if (Settings().demoRunning) {
+        // The demo winds down through its own playback, which a close posted again and again
+        // would starve; it closes the frame again once the user's documents are back.
+        frame.quitPending = true;
+        RequestDemoStop();
+        return;
+    }
+    if (run.runStarted) {
         frame.quitPending = true;
         win::PostMessage(window, win::WM_KEYDOWN, win::VK_ESCAPE, 0);
         if (run.analysisWindow && run.analysisWindow->window) {
@@ -101,7 +108,11 @@ void CloseFrame(win::HWND window)
         win::PostMessage(window, win::WM_CLOSE, 0, 0);
         return;
     }
-    if (frame.batchMode == kBatchModeInteractive && !frame.fatalStartup && (OptionFlags() & kOptionQuitWarning)) {
+    frame.quitPending = false;
+    // A quit asked for by the session (a termination signal) is no user's Quit: no question.
+    const bool bySession = frame.quitBySignal;
+    frame.quitBySignal = false;
+    if (!bySession && frame.batchMode == kBatchModeInteractive && !frame.fatalStartup && (OptionFlags() & kOptionQuitWarning)) {
         if (ReportMessage("SE", win::MB_YESNO | win::MB_ICONQUESTION, kMsgQuitQuestion) != win::IDYES) return;
     }
     if (Analysis().analysisKind != kAnalysisNone && run.analysisWindow) {
