@@ -99,7 +99,9 @@ void CloseFrame(win::HWND window)
         RequestDemoStop();
         return;
     }
-    if (run.runStarted) {
+    // A run in progress, not merely one that has happened: the flag of a first analysis stays
+    // set, and a close that waited on it would be posted again for ever.
+    if (run.running) {
         frame.quitPending = true;
         win::PostMessage(window, win::WM_KEYDOWN, win::VK_ESCAPE, 0);
         if (run.analysisWindow && run.analysisWindow->window) {
