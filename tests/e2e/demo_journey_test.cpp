@@ -120,7 +120,7 @@ TEST_P(EveryDemo, PlaysToItsEndWithItsBoxesAnsweredByEnter)
     ASSERT_TRUE(user.Start()) << user.journey.Output();
     user.Choose(demo.label);
     ASSERT_TRUE(user.DemoUnderWay(20)) << "the demo did not start\n" << user.journey.Output();
-    EXPECT_TRUE(user.AnswerBoxesUntilBack(150, std::string("demo_") + demo.name + "_box"))
+    EXPECT_TRUE(user.AnswerBoxesUntilBack(240, std::string("demo_") + demo.name + "_box"))
         << "the demo did not come to its end\n"
         << user.journey.Output();
     user.journey.Capture(std::string("demo_") + demo.name + "_after");
