@@ -977,6 +977,12 @@ bool RunStep()
     return true;
 }
 
+void CloseDemoMessageBox()
+{
+    win::HWND active = win::GetActiveWindow();
+    if (active && active != Frame().frame) win::PostMessage(active, win::WM_CLOSE, 0, 0);
+}
+
 // One action of the wind-down after the stop flag.
 void WindDownStep()
 {
@@ -991,8 +997,7 @@ void WindDownStep()
         return;
     case 1:
         if (p.messageBoxOpen) {
-            win::HWND active = win::GetActiveWindow();
-            if (active && active != Frame().frame) win::PostMessage(active, win::WM_CLOSE, 0, 0);
+            CloseDemoMessageBox();
             Wait(-10);
         }
         return;
@@ -1021,6 +1026,12 @@ void Interpret()
 {
     DemoPlayerState& p = Player();
     ++p.nesting;
+    if (p.stopFlag) {
+        // A walk that lost its menu (the pointer ran off the screen, the user pressed Esc)
+        // would otherwise walk on for ever and the wind-down would never come.
+        p.walking = p.enterSubmenu = p.pendingRelease = false;
+        p.menuTarget = 0;
+    }
     if (MenuWalkStep()) {
         --p.nesting;
         return;
@@ -1045,6 +1056,31 @@ void Interpret()
 
 bool KeyPressedSinceLastLook(int vk) { return (win::GetAsyncKeyState(vk) & 0x8001) != 0; }
 
+// A tap of Esc between two looks counts as well: while the program is busy the hook is asked
+// only once a second, and a key is rarely held that long.
+bool StopKeysPressed()
+{
+    const bool escape = KeyPressedSinceLastLook(win::VK_ESCAPE);
+    const bool controlBreak = (win::GetAsyncKeyState(win::VK_CONTROL) & 0x8000) && KeyPressedSinceLastLook(win::VK_CANCEL);
+    return escape || controlBreak;
+}
+
+win::HHOOK InstallPlaybackHook() { return win::SetWindowsHookEx(win::WH_JOURNALPLAYBACK, DemoPlaybackHookProc, nullptr, 0); }
+
+// The input that came while the box was up and is still queued (the release of the Enter that
+// answered it) is taken in before playback takes over the input again, so that no key stays
+// down for the program.
+void TakeLeftoverInput()
+{
+    win::MSG message{};
+    for (int guard = 0; guard < 200; ++guard) {
+        if (!win::PeekMessage(&message, nullptr, win::WM_KEYFIRST, win::WM_KEYLAST, win::PM_REMOVE) &&
+            !win::PeekMessage(&message, nullptr, win::WM_MOUSEFIRST, win::WM_MOUSELAST, win::PM_REMOVE))
+            break;
+    }
+}
+
+
 }  // namespace
 
 void ShowDemoMessage()
@@ -1053,9 +1089,24 @@ void ShowDemoMessage()
     WindowRecord* active = GetActiveChildRecord();
     win::HWND owner = win::GetActiveWindow();
     if (owner == nullptr && active) owner = active->window;
+    // The box waits for the user: playback lets go of the input while it is up, so that the
+    // user's Enter or click answers it, and the script goes on only after that.
+    const bool ownHook = p.hook != nullptr;
+    if (ownHook) {
+        win::UnhookWindowsHookEx(p.hook);
+        p.hook = nullptr;
+    }
+    KeyPressedSinceLastLook(win::VK_ESCAPE);
     p.messageBoxOpen = true;
     win::MessageBox(owner ? owner : Frame().frame, p.textBuffer.c_str(), kDemoCaption, win::MB_OK);
     p.messageBoxOpen = false;
+    // Esc answers the box too; the demo takes it as the stop its first box promises.
+    if (KeyPressedSinceLastLook(win::VK_ESCAPE)) p.stopFlag = true;
+    if (ownHook && p.playing && !p.stopped) {
+        TakeLeftoverInput();
+        p.hook = InstallPlaybackHook();
+        if (p.hook == nullptr) StopDemo(true);
+    }
 }
 
 win::LRESULT DemoPlaybackHookProc(int code, win::WPARAM wParam, win::LPARAM lParam)
@@ -1088,7 +1139,7 @@ win::LRESULT DemoPlaybackHookProc(int code, win::WPARAM wParam, win::LPARAM lPar
         if (!p.stopFlag) {
             if (KeyPressedSinceLastLook('P') || KeyPressedSinceLastLook(win::VK_PAUSE)) p.paused = !p.paused;
             if (KeyPressedSinceLastLook(win::VK_RETURN)) p.paused = false;
-            if (win::GetAsyncKeyState(win::VK_ESCAPE) & 0x8000) {
+            if (StopKeysPressed()) {
                 p.stopFlag = true;
                 delay = 0;
                 if (p.leftDown) event->message = win::WM_LBUTTONUP;
@@ -1106,9 +1157,7 @@ win::LRESULT DemoPlaybackHookProc(int code, win::WPARAM wParam, win::LPARAM lPar
             return 0;
         }
         if (!QueueEmpty()) p.readIndex = (p.readIndex + 1) % kQueueSize;
-        if ((win::GetAsyncKeyState(win::VK_ESCAPE) & 0x8000) ||
-            ((win::GetAsyncKeyState(win::VK_CONTROL) & 0x8000) && (win::GetAsyncKeyState(win::VK_CANCEL) & 0x8000)))
-            p.stopFlag = true;
+        if (StopKeysPressed()) p.stopFlag = true;
         return 0;
     }
     return win::CallNextHookEx(p.hook, code, wParam, lParam);
@@ -1210,7 +1259,7 @@ void PlayDemo(int startLabel)
     for (int vk : {win::VK_ESCAPE, win::VK_CONTROL, static_cast<int>('P'), win::VK_PAUSE, win::VK_CANCEL, win::VK_RETURN})
         win::GetAsyncKeyState(vk);
     ResetMouseDragState();
-    p.hook = win::SetWindowsHookEx(win::WH_JOURNALPLAYBACK, DemoPlaybackHookProc, nullptr, 0);
+    p.hook = InstallPlaybackHook();
     if (p.hook == nullptr) {
         p.script.clear();
         p.playing = false;
@@ -1223,9 +1272,7 @@ void StopDemo(bool restore)
     DemoPlayerState& p = Player();
     if (p.stopped) return;
     p.stopped = true;
-    if (p.messageBoxOpen) {
-        if (win::HWND active = win::GetActiveWindow(); active && active != Frame().frame) win::PostMessage(active, win::WM_CLOSE, 0, 0);
-    }
+    if (p.messageBoxOpen) CloseDemoMessageBox();
     p.stopFlag = true;
     if (p.hook) win::UnhookWindowsHookEx(p.hook);
     p.hook = nullptr;
@@ -1255,11 +1302,17 @@ void StopDemo(bool restore)
         p.statusShownByDemo = false;
         RestoreDocuments();
     }
+    // A quit that came during the demo goes on now that the documents are back.
+    if (Frame().quitPending && Frame().frame) win::PostMessage(Frame().frame, win::WM_CLOSE, 0, 0);
 }
 
 void RequestDemoStop()
 {
-    if (Player().playing) Player().stopFlag = true;
+    DemoPlayerState& p = Player();
+    if (!p.playing) return;
+    p.stopFlag = true;
+    // The box has playback's hands off the input; it is closed for the wind-down to begin.
+    if (p.messageBoxOpen) CloseDemoMessageBox();
 }
 
 void SetDemoHold(bool hold) { Player().hold = hold; }

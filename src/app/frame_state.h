@@ -43,6 +43,7 @@ struct FrameState {
     int clientHeight = 0;
     bool busy = false;          // a mouse drag or modal edit is in progress
     bool quitPending = false;   // a quit waits for the run or demo to stop
+    bool quitBySignal = false;  // the pending quit came from a termination signal, not the user
     bool closeRefused = false;  // set by a child that refuses WM_CLOSE
     int systemFontHeight = 0;
     win::HWND startupWindow = nullptr;  // the empty first circuit window

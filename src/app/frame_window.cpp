@@ -92,7 +92,16 @@ void CloseFrame(win::HWND window)
     FrameState& frame = Frame();
     if (frame.busy) return;
     RunControlState& run = RunControl();
-    if (run.runStarted || Settings().demoRunning) {
+    if (Settings().demoRunning) {
+        // The demo winds down through its own playback, which a close posted again and again
+        // would starve; it closes the frame again once the user's documents are back.
+        frame.quitPending = true;
+        RequestDemoStop();
+        return;
+    }
+    // A run in progress, not merely one that has happened: the flag of a first analysis stays
+    // set, and a close that waited on it would be posted again for ever.
+    if (run.running) {
         frame.quitPending = true;
         win::PostMessage(window, win::WM_KEYDOWN, win::VK_ESCAPE, 0);
         if (run.analysisWindow && run.analysisWindow->window) {
@@ -101,7 +110,11 @@ void CloseFrame(win::HWND window)
         win::PostMessage(window, win::WM_CLOSE, 0, 0);
         return;
     }
-    if (frame.batchMode == kBatchModeInteractive && !frame.fatalStartup && (OptionFlags() & kOptionQuitWarning)) {
+    frame.quitPending = false;
+    // A quit asked for by the session (a termination signal) is no user's Quit: no question.
+    const bool bySession = frame.quitBySignal;
+    frame.quitBySignal = false;
+    if (!bySession && frame.batchMode == kBatchModeInteractive && !frame.fatalStartup && (OptionFlags() & kOptionQuitWarning)) {
         if (ReportMessage("SE", win::MB_YESNO | win::MB_ICONQUESTION, kMsgQuitQuestion) != win::IDYES) return;
     }
     if (Analysis().analysisKind != kAnalysisNone && run.analysisWindow) {

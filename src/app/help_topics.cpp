@@ -10,6 +10,7 @@
 #include "app/usage_file.h"
 #include "app/window_record.h"
 #include "core/message_reporter.h"
+#include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/gdi_dc.h"
 #include "platform/paint.h"
@@ -26,6 +27,8 @@ namespace kq5 {
 namespace {
 
 constexpr std::string_view kTopicMarker = "@topic";
+constexpr std::string_view kLinkMarker = "@see ";
+constexpr int kMaxLinkRows = 8;
 constexpr int kHelpWindowUse = 13401;  // the usage row "More"
 constexpr int kHelpTextWidth = 420;    // pixels the text is wrapped to
 constexpr int kMargin = 10;
@@ -53,13 +56,17 @@ std::string WithoutEdgeEmptyLines(const std::string& text)
 
 struct HelpWindowData {
     HelpTopic topic;
+    std::vector<int> shown;  // the topics shown before, for Back
+    int current = 0;
 };
 
-// Sizes the dialog to the text: the text wrapped at a fixed width, the OK button under it, the
-// whole kept within the work area.
-void FitHelpWindow(win::HWND dialog, const std::string& text)
+// Sizes the dialog to the topic: the text wrapped at a fixed width, the links under it, the
+// buttons under them, the whole kept within the work area.
+void FitHelpWindow(win::HWND dialog, const HelpTopic& topic)
 {
+    const std::string& text = topic.text;
     win::HWND item = win::GetDlgItem(dialog, kHelpTextItem);
+    win::HWND links = win::GetDlgItem(dialog, kHelpLinksItem);
     win::HWND ok = win::GetDlgItem(dialog, win::IDOK);
     win::HDC dc = win::GetDC(item);
     win::HFONT font = reinterpret_cast<win::HFONT>(win::SendMessage(item, win::WM_GETFONT, 0, 0));
@@ -79,37 +86,103 @@ void FitHelpWindow(win::HWND dialog, const std::string& text)
     win::GetClientRect(dialog, &client);
     const int frameX = (outer.right - outer.left) - client.right;
     const int frameY = (outer.bottom - outer.top) - client.bottom;
-    const int maxTextHeight = std::max(40, (work.bottom - work.top) - frameY - okHeight - 3 * kMargin);
-    const int textWidth = std::max<int>(r.right, 2 * okWidth);
+    const int rowHeight = std::max(1, static_cast<int>(win::SendMessage(links, win::LB_GETITEMHEIGHT, 0, 0)));
+    const int rows = std::min<int>(static_cast<int>(topic.links.size()), kMaxLinkRows);
+    const int linksHeight = rows > 0 ? rows * rowHeight + 4 : 0;
+    const int linksGap = rows > 0 ? kMargin : 0;
+    const int maxTextHeight =
+        std::max(40, (work.bottom - work.top) - frameY - okHeight - linksHeight - linksGap - 3 * kMargin);
+    const int textWidth = std::max<int>(r.right, 3 * okWidth + 2 * kMargin);
     const int textHeight = std::min<int>(r.bottom, maxTextHeight);
     win::MoveWindow(item, kMargin, kMargin, textWidth, textHeight, win::TRUE);
+    win::ShowWindow(links, rows > 0 ? win::SW_SHOW : win::SW_HIDE);
+    win::MoveWindow(links, kMargin, kMargin + textHeight + linksGap, textWidth, linksHeight, win::TRUE);
     const int clientWidth = textWidth + 2 * kMargin;
-    win::MoveWindow(ok, (clientWidth - okWidth) / 2, 2 * kMargin + textHeight, okWidth, okHeight, win::TRUE);
+    const int buttonsTop = 2 * kMargin + textHeight + linksGap + linksHeight;
+    win::MoveWindow(win::GetDlgItem(dialog, kHelpContentsButton), kMargin, buttonsTop, okWidth, okHeight, win::TRUE);
+    win::MoveWindow(win::GetDlgItem(dialog, kHelpBackButton), 2 * kMargin + okWidth, buttonsTop, okWidth, okHeight, win::TRUE);
+    win::MoveWindow(ok, clientWidth - kMargin - okWidth, buttonsTop, okWidth, okHeight, win::TRUE);
     const int width = clientWidth + frameX;
-    const int height = textHeight + okHeight + 3 * kMargin + frameY;
+    const int height = buttonsTop + okHeight + kMargin + frameY;
     const int x = work.left + std::max(0, ((work.right - work.left) - width) / 2);
     const int y = work.top + std::max(0, ((work.bottom - work.top) - height) / 2);
     win::MoveWindow(dialog, x, y, width, height, win::TRUE);
 }
 
+// The window opens with OK in focus, so that Enter closes it as it always has; once the user
+// is following links, the keyboard stays on them.
+void ShowTopicInWindow(win::HWND dialog, const HelpWindowData& data, bool onLinks)
+{
+    win::SetWindowText(dialog, data.topic.title.c_str());
+    win::SetDlgItemText(dialog, kHelpTextItem, data.topic.text.c_str());
+    win::HWND links = win::GetDlgItem(dialog, kHelpLinksItem);
+    win::SendMessage(links, win::LB_RESETCONTENT, 0, 0);
+    for (const HelpLink& link : data.topic.links)
+        win::SendMessage(links, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(link.text.c_str()));
+    if (!data.topic.links.empty()) win::SendMessage(links, win::LB_SETCURSEL, 0, 0);
+    win::EnableWindow(win::GetDlgItem(dialog, kHelpBackButton), data.shown.empty() ? win::FALSE : win::TRUE);
+    win::EnableWindow(win::GetDlgItem(dialog, kHelpContentsButton), data.current == kHelpContentsTopic ? win::FALSE : win::TRUE);
+    FitHelpWindow(dialog, data.topic);
+    win::SetFocus(onLinks && !data.topic.links.empty() ? links : win::GetDlgItem(dialog, win::IDOK));
+}
+
+// Moves the window to another topic; the one left is remembered for Back unless going back.
+void GoToTopic(win::HWND dialog, HelpWindowData& data, int id, bool back)
+{
+    HelpTopic next;
+    if (!LoadHelpTopic(id, next)) return;
+    if (!back) data.shown.push_back(data.current);
+    data.current = id;
+    data.topic = std::move(next);
+    ShowTopicInWindow(dialog, data, true);
+}
+
+void FollowSelectedLink(win::HWND dialog, HelpWindowData& data)
+{
+    const auto at = win::SendDlgItemMessage(dialog, kHelpLinksItem, win::LB_GETCURSEL, 0, 0);
+    if (at < 0 || static_cast<std::size_t>(at) >= data.topic.links.size()) return;
+    GoToTopic(dialog, data, data.topic.links[static_cast<std::size_t>(at)].id, false);
+}
+
 win::INT_PTR HelpWindowProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
-    const HelpWindowData* data = DialogData<const HelpWindowData>(dialog, message, lParam);
+    HelpWindowData* data = DialogData<HelpWindowData>(dialog, message, lParam);
     if (data == nullptr) return win::FALSE;
     switch (message) {
     case win::WM_INITDIALOG: {
         PlaceDialog(dialog, false, nullptr);
-        win::SetWindowText(dialog, data->topic.title.c_str());
-        win::SetDlgItemText(dialog, kHelpTextItem, data->topic.text.c_str());
-        FitHelpWindow(dialog, data->topic.text);
-        return win::TRUE;
+        ShowTopicInWindow(dialog, *data, false);
+        return win::FALSE;  // the focus is set
     }
     case win::WM_COMMAND:
-        if (win::LOWORD(wParam) == win::IDOK || win::LOWORD(wParam) == win::IDCANCEL) {
-            CloseDialog(dialog, win::LOWORD(wParam));
+        switch (win::LOWORD(wParam)) {
+        case win::IDOK:
+            // Enter on a link follows it; anywhere else it closes the window.
+            if (win::GetFocus() == win::GetDlgItem(dialog, kHelpLinksItem) && !data->topic.links.empty()) {
+                FollowSelectedLink(dialog, *data);
+                return win::TRUE;
+            }
+            CloseDialog(dialog, win::IDOK);
             return win::TRUE;
+        case win::IDCANCEL:
+            CloseDialog(dialog, win::IDCANCEL);
+            return win::TRUE;
+        case kHelpLinksItem:
+            if (win::HIWORD(wParam) == win::LBN_DBLCLK) FollowSelectedLink(dialog, *data);
+            return win::TRUE;
+        case kHelpContentsButton:
+            if (data->current != kHelpContentsTopic) GoToTopic(dialog, *data, kHelpContentsTopic, false);
+            return win::TRUE;
+        case kHelpBackButton:
+            if (!data->shown.empty()) {
+                const int previous = data->shown.back();
+                data->shown.pop_back();
+                GoToTopic(dialog, *data, previous, true);
+            }
+            return win::TRUE;
+        default:
+            return win::FALSE;
         }
-        return win::FALSE;
     default:
         return win::FALSE;
     }
@@ -120,6 +193,7 @@ win::INT_PTR HelpWindowProc(win::HWND dialog, win::UINT message, win::WPARAM wPa
 bool FindHelpTopic(std::string_view helpText, int id, HelpTopic& topic)
 {
     bool inTopic = false;
+    bool lastLineListed = false;
     std::string text;
     std::size_t at = 0;
     while (at <= helpText.size()) {
@@ -137,11 +211,26 @@ bool FindHelpTopic(std::string_view helpText, int id, HelpTopic& topic)
             const std::string_view ids = rest.substr(0, blank);
             if (TopicLineHasId(ids, id)) {
                 inTopic = true;
+                topic.links.clear();
                 topic.title = blank == std::string_view::npos ? std::string() : std::string(rest.substr(blank + 1));
             }
             continue;
         }
+        if (inTopic && line.substr(0, kLinkMarker.size()) == kLinkMarker) {
+            std::string_view rest = line.substr(kLinkMarker.size());
+            const std::size_t blank = rest.find(' ');
+            const int target = std::atoi(std::string(rest.substr(0, blank)).c_str());
+            if (target != 0 && blank != std::string_view::npos) topic.links.push_back({target, std::string(rest.substr(blank + 1))});
+            continue;
+        }
         if (inTopic) {
+            // The file is wrapped for its editor; the window wraps for itself. Lines of one
+            // paragraph are joined, while empty lines and lines that begin with a tab (lists)
+            // keep their breaks.
+            const bool continues = !line.empty() && line.front() != '\t' && !text.empty() && text.back() == '\n' &&
+                                   text.size() >= 2 && text[text.size() - 2] != '\n' && !lastLineListed;
+            if (continues) text.back() = ' ';
+            lastLineListed = !line.empty() && line.front() == '\t';
             text.append(line);
             text += '\n';
         }
@@ -165,7 +254,11 @@ bool LoadHelpTopic(int id, HelpTopic& topic)
 bool ShowHelpText(win::HWND owner, int topicId)
 {
     HelpWindowData data;
-    if (!LoadHelpTopic(topicId, data.topic) && !LoadHelpTopic(kHelpContentsTopic, data.topic)) return false;
+    data.current = topicId;
+    if (!LoadHelpTopic(topicId, data.topic)) {
+        data.current = kHelpContentsTopic;
+        if (!LoadHelpTopic(kHelpContentsTopic, data.topic)) return false;
+    }
     CountCommandUse(kHelpWindowUse);
     if (owner == nullptr && FrameRecord() != nullptr) owner = FrameRecord()->window;
     // The window's own record marks it as a plain dialog for the routing of keys and commands.

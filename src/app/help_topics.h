@@ -6,9 +6,12 @@
 // help.kq5 is plain text. A line "@topic ids title" starts a topic: ids is one id or several
 // joined by commas (a command id, a dialog template id, a help context), the title the rest of
 // the line. The topic's text is every line up to the next "@topic" line, with leading and
-// trailing empty lines dropped. Lines before the first topic are comments.
+// trailing empty lines dropped. A line "@see id text" in a topic is a link to the topic of that
+// id; links are listed under the text rather than in it. Lines before the first topic are
+// comments.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win_types.h"
 
@@ -16,15 +19,24 @@ namespace kq5 {
 
 struct WindowRecord;
 
+struct HelpLink {
+    int id = 0;
+    std::string text;
+};
+
 struct HelpTopic {
     std::string title;
     std::string text;
+    std::vector<HelpLink> links;
 };
 
 constexpr int kHelpContentsTopic = 17800;
 constexpr int kHelpSupportTopic = 3;
 constexpr int kHelpTextTemplate = 3016;
 constexpr int kHelpTextItem = 100;
+constexpr int kHelpLinksItem = 101;
+constexpr int kHelpContentsButton = 102;
+constexpr int kHelpBackButton = 103;
 
 // The topic of an id in a help text (false when it has none).
 bool FindHelpTopic(std::string_view helpText, int id, HelpTopic& topic);
@@ -34,8 +46,10 @@ std::string HelpTextFilePath();
 bool LoadHelpTopic(int id, HelpTopic& topic);
 
 // The help text window on a topic: a modal dialog sized to the text, owned by the window given
-// (the frame when null). Opening it counts as a command use. A topic that is missing shows the
-// contents topic; false when there is no help text at all (nothing is shown).
+// (the frame when null). Its links lead to other topics in the same window (Enter or a double
+// click), Contents to the contents and Back to the topic shown before. Opening it counts as a
+// command use. A topic that is missing shows the contents topic; false when there is no help
+// text at all (nothing is shown).
 bool ShowHelpText(win::HWND owner, int topic);
 
 // The help commands: 17800 contents, 17801 search (the contents), 17802 product support,

@@ -10,6 +10,7 @@
 #include "app/dialog_settings_sections.h"
 #include "app/error_context.h"
 #include "app/color_table.h"
+#include "app/demo_player.h"
 #include "app/frame_state.h"
 #include "app/frame_window.h"
 #include "app/help_bar.h"
@@ -44,6 +45,7 @@
 #include "platform/gdi_objects.h"
 #include "platform/message.h"
 #include "platform/paint.h"
+#include "platform/sdl_backend.h"
 #include "platform/shell_drop.h"
 #include "platform/system.h"
 #include "platform/window.h"
@@ -351,15 +353,34 @@ void OpenFirstCircuitWindow()
     if (WindowRecord* top = GetTopCircuitRecord(); top && top->window) win::UpdateWindow(top->window);
 }
 
+namespace {
+
+void WriteSettingsAndUsage()
+{
+    if (Frame().fatalStartup) return;
+    SettingsFile().statusBarShown = HelpBarOption();
+    PreferenceSettings().helpBarAtStart = HelpBarOption();
+    WriteSettings();
+    WriteUsageReport();
+}
+
+// The display went away under the program (its X server ended): nothing can be shown or asked
+// any more, so the program ends here, keeping what it can without the user.
+void OnDisplayLost()
+{
+    std::fprintf(stderr, "kq5: the display is gone; ending\n");
+    if (Frame().frame) WriteSettingsAndUsage();
+    if (!DemoSaveDirectory().empty())
+        std::fprintf(stderr, "kq5: the documents put aside for the demo are in %s\n", DemoSaveDirectory().c_str());
+    ReleaseSingleInstance();
+}
+
+}  // namespace
+
 int OnFrameDestroy()
 {
     FrameState& frame = Frame();
-    if (!frame.fatalStartup) {
-        SettingsFile().statusBarShown = HelpBarOption();
-        PreferenceSettings().helpBarAtStart = HelpBarOption();
-        WriteSettings();
-        WriteUsageReport();
-    }
+    WriteSettingsAndUsage();
     FreePendingErrorTexts();
     win::PostQuitMessage(0);
     DestroyCursors();
@@ -393,6 +414,7 @@ void InstallTerminationSignals()
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 void CheckExternalRequests()
@@ -400,6 +422,7 @@ void CheckExternalRequests()
     if (TakeRaiseRequests()) RaiseFrame();
     if (g_terminationRequested && Frame().frame) {
         g_terminationRequested = 0;
+        Frame().quitBySignal = true;
         win::PostMessage(Frame().frame, win::WM_CLOSE, 0, 0);
     }
 }
@@ -425,6 +448,7 @@ int WinMain(const std::vector<std::string>& args)
     // The desktop's own signal handling of the window system is replaced by ours: both end in
     // WM_CLOSE to the frame.
     win::InitPlatform(win::PlatformOptions{});
+    win::SetDisplayLostHandler(&OnDisplayLost);
     InstallTerminationSignals();
     int status = 0;
     if (InitApplication() && InitInstance(line, win::SW_SHOWMAXIMIZED) && FrameRecord() != nullptr) {

@@ -60,7 +60,8 @@ int RunMessageLoop();
 // without a question and gives the exit status 1.
 int FatalStartupError(int messageId, const std::string& text);
 
-// SIGTERM and SIGINT close the frame as its close button would.
+// SIGTERM, SIGHUP and SIGINT close the frame as a session ending would: without the quit
+// question, though a modified document still asks to be saved.
 void InstallTerminationSignals();
 // Turns the signals and the requests of later starts that arrived into messages to the frame.
 void CheckExternalRequests();

@@ -3,8 +3,11 @@
 #include "platform/sdl_backend.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -23,6 +26,34 @@ namespace win {
 namespace {
 
 constexpr Uint32 kPresentInterval = 16;  // ms between frames at most
+constexpr int kDisplayLostStatus = 1;
+
+void (*g_displayLost)() = nullptr;
+
+// Xlib calls this when the connection to the X server breaks; it must not return into Xlib.
+int OnXConnectionLost(void*)
+{
+    static bool once = false;
+    if (!once) {
+        once = true;
+        if (g_displayLost) g_displayLost();
+    }
+    std::_Exit(kDisplayLostStatus);
+}
+
+// SDL opens Xlib itself and keeps it out of our link; the handler is set through the library
+// SDL already loaded.
+void WatchXConnection()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "x11") != 0) return;
+    void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    if (xlib == nullptr) return;
+    using IoErrorHandler = int (*)(void*);
+    using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
+    if (auto set = reinterpret_cast<SetIoErrorHandler>(dlsym(xlib, "XSetIOErrorHandler"))) set(&OnXConnectionLost);
+    dlclose(xlib);
+}
 
 SDL_SystemCursor SdlCursorFor(int id) {
     switch (id) {
@@ -53,6 +84,7 @@ public:
 
     bool Open(const PlatformOptions& options) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        WatchXConnection();
         int w = options.width, h = options.height;
         if (w <= 0 || h <= 0) {
             SDL_Rect usable{0, 0, 1024, 768};
@@ -234,6 +266,8 @@ private:
 };
 
 }  // namespace
+
+void SetDisplayLostHandler(void (*handler)()) { g_displayLost = handler; }
 
 std::unique_ptr<Backend> CreateSdlBackend(const PlatformOptions& options) {
     auto backend = std::make_unique<SdlBackend>();

@@ -7,6 +7,10 @@
 
 namespace win {
 
+// Called once when the display's server goes away under the program; the process ends with
+// status 1 when it returns (nothing can be drawn or asked any more).
+void SetDisplayLostHandler(void (*handler)());
+
 // Null when SDL cannot open its window.
 std::unique_ptr<Backend> CreateSdlBackend(const PlatformOptions& options);
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "screen_capture_support.h"
 #include "../platform/control_test_support.h"
@@ -80,13 +81,19 @@ protected:
 TEST(HelpTopics, TopicsAreFoundByAnyOfTheirIds)
 {
     const std::string text =
-        "; comment\n@topic 1,2 First\n\nline one\n\tline two\n\n@topic 3 Third\nthree\n@topicx 4 No\n";
+        "; comment\n@topic 1,2 First\n\nline one\n\tline two\n\tline three\n@see 3 To three\n\n@topic 3 Third\nthree\n"
+        "@topicx 4 No\n\nnext paragraph\n";
     HelpTopic topic;
     ASSERT_TRUE(FindHelpTopic(text, 2, topic));
     EXPECT_EQ(topic.title, "First");
-    EXPECT_EQ(topic.text, "line one\n\tline two");
+    EXPECT_EQ(topic.text, "line one\n\tline two\n\tline three");
+    ASSERT_EQ(topic.links.size(), 1u);
+    EXPECT_EQ(topic.links[0].id, 3);
+    EXPECT_EQ(topic.links[0].text, "To three");
+    // The lines of a paragraph are one line for the window to wrap.
     ASSERT_TRUE(FindHelpTopic(text, 3, topic));
-    EXPECT_EQ(topic.text, "three\n@topicx 4 No");
+    EXPECT_EQ(topic.text, "three @topicx 4 No\n\nnext paragraph");
+    EXPECT_TRUE(topic.links.empty());
     EXPECT_FALSE(FindHelpTopic(text, 4, topic));
     EXPECT_FALSE(FindHelpTopic(text, 12, topic));  // "12" is no "1" or "2"
 }
@@ -95,11 +102,73 @@ TEST(HelpTopics, TheShippedHelpCoversTheDialogsAndTheHelpCommands)
 {
     const std::string text = ReadAll(fs::path(KQ5_SOURCE_DIR) / "data" / "help.kq5");
     HelpTopic topic;
-    for (int id : {17800, 17801, 3, 1536, 12508, 3009, 3010, 3011, 3012, 3013, 3014, 3015, 3016, 1017, 17450, 18410,
-                   18408, 18409, 17220, 17312, 17804, 10185}) {
-        EXPECT_TRUE(FindHelpTopic(text, id, topic)) << id;
-        EXPECT_FALSE(topic.text.empty()) << id;
+    std::set<int> ids{17800, 17801, 3, 1536, 12508, 3015, 3016, 1017, 17450, 17804, 10185};
+    // Every dialog of the program with a Help button (the system's own common dialogs aside,
+    // whose Help the program does not offer).
+    for (const auto& entry : fs::directory_iterator(fs::path(KQ5_SOURCE_DIR) / "data" / "dialogs")) {
+        if (entry.path().filename().string().rfind("common_", 0) == 0 && entry.path().filename() != "common_file.dlg") continue;
+        std::istringstream lines(ReadAll(entry.path()));
+        int dialog = 0;
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("DIALOG ", 0) == 0) dialog = std::atoi(line.c_str() + 7);
+            if (dialog != 0 && (line.find("\"&Help") != std::string::npos || line.find("\"Help...\"") != std::string::npos))
+                ids.insert(dialog);
+        }
     }
+    ASSERT_GT(ids.size(), 40u);
+    for (int id : ids) {
+        ASSERT_TRUE(FindHelpTopic(text, id, topic)) << id;
+        EXPECT_FALSE(topic.text.empty()) << id;
+        // A link that leads nowhere would drop the user at the contents.
+        HelpTopic target;
+        for (const HelpLink& link : topic.links) EXPECT_TRUE(FindHelpTopic(text, link.id, target)) << id << " -> " << link.id;
+    }
+    ASSERT_TRUE(FindHelpTopic(text, 17800, topic));
+    EXPECT_GT(topic.links.size(), 15u);
+    EXPECT_EQ(topic.text.find("@see"), std::string::npos);
+}
+
+TEST_F(DialogServicesTest, HelpLeadsFromADialogToLinkedTopicsAndBack)
+{
+    std::vector<std::string> titles;
+    auto keep = [&] { titles.push_back(win::GetWindowText(CurrentDialog())); };
+    InputScript script;
+    script.Then([&] {
+        keep();
+        SaveScreen("help_topic_with_links");
+        // Tab to the links, down to the second, Enter follows it.
+        win::headless::PressKey(win::VK_TAB);
+        win::headless::PressKey(win::VK_DOWN);
+        win::headless::PressKey(win::VK_RETURN);
+    }).Then([&] {
+        keep();
+        win::headless::PressKeyWithModifiers('B', false, false, true);  // Back
+    }).Then([&] {
+        keep();
+        win::headless::PressKeyWithModifiers('C', false, false, true);  // Contents
+    }).Then([&] {
+        keep();
+        SaveScreen("help_contents");
+        // A double click on a link of the contents.
+        win::HWND links = win::GetDlgItem(CurrentDialog(), kHelpLinksItem);
+        const int row = static_cast<int>(win::SendMessage(links, win::LB_GETITEMHEIGHT, 0, 0));
+        win::RECT r{};
+        win::GetWindowRect(links, &r);
+        win::headless::DoubleClick(r.left + 10, r.top + 2 + row / 2);
+    }).Then([&] {
+        keep();
+        win::headless::PressKeyWithModifiers('B', false, false, true);
+    }).Then([&] {
+        keep();
+        win::headless::PressKey(win::VK_ESCAPE);
+    });
+    script.Install();
+    // The Help button of the Transient Analysis Limits dialog.
+    ShowDialogHelp(16061);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Transient Analysis Limits", "Analysis Plot Characteristics",
+                                                "Transient Analysis Limits", "Contents", "New", "Contents"}));
+    EXPECT_EQ(CurrentDialog(), nullptr);
 }
 
 TEST_F(DialogServicesTest, HelpCommandsOpenTheirTopicsAndAreLogged)

@@ -237,6 +237,7 @@ TEST_F(FrameLifecycle, ACloseDuringARunStopsTheRunFirst)
 {
     Start();
     RunControl().runStarted = 1;
+    RunControl().running = 1;
     win::SendMessage(FrameWindow(), win::WM_CLOSE, 0, 0);
     EXPECT_TRUE(Frame().quitPending);
     ASSERT_NE(Frame().frame, nullptr);
@@ -244,7 +245,8 @@ TEST_F(FrameLifecycle, ACloseDuringARunStopsTheRunFirst)
     ASSERT_TRUE(win::PeekMessage(&message, FrameWindow(), 0, 0, win::PM_REMOVE));
     EXPECT_EQ(message.message, static_cast<win::UINT>(win::WM_KEYDOWN));
     EXPECT_EQ(message.wParam, static_cast<win::WPARAM>(win::VK_ESCAPE));
-    RunControl().runStarted = 0;
+    // Once the run is over the quit goes on, though an analysis has been run.
+    RunControl().running = 0;
     Settings().operationalOptions &= ~kOptionQuitWarning;
     PumpFrameMessages();  // the WM_CLOSE posted again now closes
     EXPECT_EQ(Frame().frame, nullptr);
@@ -253,14 +255,18 @@ TEST_F(FrameLifecycle, ACloseDuringARunStopsTheRunFirst)
 TEST_F(FrameLifecycle, ATerminationSignalClosesTheFrame)
 {
     Start();
-    Settings().operationalOptions &= ~kOptionQuitWarning;
+    // A signal is the session ending, not the user's Quit: the quit question is not asked.
+    Settings().operationalOptions |= kOptionQuitWarning;
+    win::ClearMessageBoxLog();
     InstallTerminationSignals();
-    std::raise(SIGTERM);
+    std::raise(SIGHUP);
     CheckExternalRequests();
     PumpFrameMessages();
     EXPECT_EQ(Frame().frame, nullptr);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
 }
 
 TEST_F(FrameLifecycle, ResizingWithoutBarsGivesTheClientEverythingAndItsBorderOutside)

@@ -1,0 +1,67 @@
+// The program ends with its session: a termination signal is no user's Quit, so it ends without
+// the quit question (a modified document still asks to be saved), and a display that goes away
+// takes the program with it. The settings are written either way.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <fstream>
+#include <iterator>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(SignalJourney, TermAndHangUpEndTheProgramWithoutTheQuitQuestion)
+{
+    for (int sig : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        Journey journey(sig == SIGTERM ? "signal_term" : "signal_hup");
+        ASSERT_TRUE(journey.Start()) << journey.Output();
+        journey.Signal(sig);
+        int status = 0;
+        ASSERT_TRUE(journey.WaitForExit(2, &status)) << "still running 2 s after the signal\n" << journey.Output();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_NE(Slurp(journey.Root() / "kq5.dat").find("[Main]"), std::string::npos) << "settings not written";
+    }
+}
+
+TEST(SignalJourney, AModifiedDocumentIsSavedOnlyWithTheUsersAnswer)
+{
+    Journey journey("signal_modified");
+    const fs::path netlist = journey.Root() / "mine.ckt";
+    std::ofstream(netlist) << "* mine\nR1 1 0 1K\n.END\n";
+    ASSERT_TRUE(journey.Start({"mine.ckt"})) << journey.Output();
+    journey.Key("ctrl+End");
+    journey.Type("* added");
+    journey.Settle();
+    journey.Signal(SIGTERM);
+    // The save question waits for the user; the program does not end under it.
+    int status = 0;
+    EXPECT_FALSE(journey.WaitForExit(3, &status)) << journey.Output();
+    journey.Capture("signal_save_question");
+    journey.Key("Return");  // Yes
+    ASSERT_TRUE(journey.WaitForExit(5, &status)) << journey.Output();
+    EXPECT_NE(Slurp(netlist).find("* added"), std::string::npos) << Slurp(netlist);
+}
+
+TEST(SignalJourney, LosingTheDisplayEndsTheProgram)
+{
+    Journey journey("display_lost");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.StopDisplay();
+    ASSERT_TRUE(journey.WaitForExit(5)) << "still running without its display\n" << journey.Output();
+    EXPECT_NE(Slurp(journey.Root() / "kq5.dat").find("[Main]"), std::string::npos) << "settings not written";
+}
+
+}  // namespace
+}  // namespace kq5::journey
