@@ -217,14 +217,14 @@ int SweepPoints(WindowRecord* window)
             y = FirstCurveY(window);
             const double dYmax = spanY.At(y, lastY, d.value1 - previous) * d.maxChange;
             if (RunControl().probeState != kProbeReplot && d.pointsAccepted >= 2) {
-                if (dYmax > 0.0) {
-                    double dy = y - lastY;
-                    if (std::abs(dy) < 1e-20) dy = direction * 1e-20;
+                if (dYmax > 0.0 && std::abs(y - lastY) >= 1e-20) {
+                    const double dy = y - lastY;
                     r = std::abs(dYmax / dy + 1e-20);
                     reject = r < 0.8;
                     grow = r > 1.2;
                 } else {
-                    // A curve without a Y span cannot steer the step: take the full step.
+                    // A curve without a Y span, or one that did not move, cannot steer the
+                    // step: take the full step.
                     r = 2.0;
                     grow = true;
                 }
