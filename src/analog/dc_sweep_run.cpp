@@ -103,6 +103,52 @@ double FirstCurveY(WindowRecord* window)
     return y;
 }
 
+// True once the sweep stands at its final value. The value is clamped to the final value, so
+// it lands on it exactly; a value within rounding of it counts as there.
+bool ReachedFinal(double value)
+{
+    const DcSweepState& d = DcSweep();
+    const double direction = d.userStep < 0.0 ? -1.0 : 1.0;
+    return direction * (d.final1 - value) <= std::abs(d.userStep) * 1e-9;
+}
+
+// The Y span that the step control measures each point's change against. A Y range the user
+// gave is known before the sweep. An automatic one is not: its axis holds a placeholder until
+// the curve is scaled to its values, and measuring against that would make the number of
+// points follow the size of the values (millions of points for a curve in kilovolts). Such a
+// curve is measured against the span it shows so far, or the span its present slope would
+// give over the whole sweep when that is larger.
+class SweepYSpan {
+public:
+    explicit SweepYSpan(WindowRecord* window)
+    {
+        if (CurveRecord* curve = FirstPlotCurve(window)) {
+            automatic_ = curve->rangeMode[kWaveformY] == kRangeAutomatic;
+            given_ = std::abs(CurveYSpan(*curve));
+        }
+    }
+    // The span at a new point y reached over dx from the last accepted point at lastY.
+    double At(double y, double lastY, double dx) const
+    {
+        if (!automatic_) return given_;
+        const DcSweepState& d = DcSweep();
+        const double slope = dx != 0.0 ? std::abs((y - lastY) / dx) : 0.0;
+        return std::max({high_ - low_, std::max(high_, y) - std::min(low_, y), slope * std::abs(d.final1 - d.initial1)});
+    }
+    void Accept(double y)
+    {
+        low_ = seen_ ? std::min(low_, y) : y;
+        high_ = seen_ ? std::max(high_, y) : y;
+        seen_ = true;
+    }
+
+private:
+    bool automatic_ = false;
+    double given_ = 0.0;
+    bool seen_ = false;
+    double low_ = 0.0, high_ = 0.0;
+};
+
 // Retrieve mode: the stored points of one Input 1 sweep, output as if computed. 0 or a file
 // error; the end of the stored points sets the stop flag.
 int RetrieveSweepPoints(WindowRecord* window)
@@ -124,7 +170,7 @@ int RetrieveSweepPoints(WindowRecord* window)
         ++d.pointsOutput;
         if (services.plotPoint) services.plotPoint(window);
         PollRunKeys(window, 6);
-        if (d.final1 == d.initial1 || std::abs(d.value1 - d.final1) < std::abs(d.userStep) / 10.0) return 0;
+        if (d.final1 == d.initial1 || ReachedFinal(d.value1)) return 0;
     }
 }
 
@@ -136,11 +182,7 @@ int SweepPoints(WindowRecord* window)
     DcSweepState& d = DcSweep();
     AnalysisRunServices& services = RunServices();
     const GlobalOptionValues& o = GlobalOptions().values;
-    const double spanY = [&] {
-        CurveRecord* curve = FirstPlotCurve(window);
-        return curve ? std::abs(CurveYSpan(*curve)) : 0.0;
-    }();
-    const double dYmax = spanY * d.maxChange;
+    SweepYSpan spanY(window);
     const double direction = d.userStep < 0.0 ? -1.0 : 1.0;
     double lastY = 0.0;
     double previousStep = 0.0;
@@ -152,6 +194,7 @@ int SweepPoints(WindowRecord* window)
         const double previous = d.value1;
         d.value1 = previous + d.step;
         d.value1 = d.userStep >= 0.0 ? std::min(d.value1, d.final1) : std::max(d.value1, d.final1);
+        if (ReachedFinal(d.value1)) d.value1 = d.final1;
         if (int rc = EvaluateSourcesAtTime()) return rc;
         WriteSweepValues();
         if (d.pointsAccepted > 0) s.iterationMode = kModePredictor;
@@ -172,15 +215,16 @@ int SweepPoints(WindowRecord* window)
             if (services.evaluateCurves)
                 if ((rc = services.evaluateCurves(window)) != 0) return rc;
             y = FirstCurveY(window);
+            const double dYmax = spanY.At(y, lastY, d.value1 - previous) * d.maxChange;
             if (RunControl().probeState != kProbeReplot && d.pointsAccepted >= 2) {
-                if (dYmax > 0.0) {
-                    double dy = y - lastY;
-                    if (std::abs(dy) < 1e-20) dy = direction * 1e-20;
+                if (dYmax > 0.0 && std::abs(y - lastY) >= 1e-20) {
+                    const double dy = y - lastY;
                     r = std::abs(dYmax / dy + 1e-20);
                     reject = r < 0.8;
                     grow = r > 1.2;
                 } else {
-                    // A curve without a Y span cannot steer the step: take the full step.
+                    // A curve without a Y span, or one that did not move, cannot steer the
+                    // step: take the full step.
                     r = 2.0;
                     grow = true;
                 }
@@ -226,12 +270,13 @@ int SweepPoints(WindowRecord* window)
                 if (int saved = SaveRunDataPoint(d.value1, SolutionVector())) return saved;
             if (services.plotPoint) services.plotPoint(window);
             lastY = y;
+            spanY.Accept(y);
             for (int k = static_cast<int>(s.stepHistory.size()) - 2; k >= 0; --k)
                 s.stepHistory[static_cast<std::size_t>(k + 1)] = s.stepHistory[static_cast<std::size_t>(k)];
             s.step = s.stepHistory[0] = d.step;
         }
         if (d.final1 == d.initial1) return 0;
-        if (s.stopFlag || std::abs(d.value1 - d.final1) < std::abs(d.userStep) / 10.0) return 0;
+        if (s.stopFlag || ReachedFinal(d.value1)) return 0;
     }
 }
 
@@ -246,6 +291,10 @@ int ReadDcLimits()
     if (int rc = ParseLimitsFieldValues(kLimitI1Range, d.final1, d.initial1, d.userStep, count)) return rc;
     if (count < 2) d.initial1 = count == 1 ? d.final1 : 0.0;
     ReadTemperatureRange(kLimitDTemp);
+    double points = 0.0, unusedLow = 0.0, unusedStep = 0.0;
+    count = 0;
+    if (int rc = ParseLimitsFieldValues(kLimitDNPts, points, unusedLow, unusedStep, count)) return rc;
+    d.printPoints = static_cast<int>(std::min(count >= 1 && points > 5.0 ? std::round(points) : 5.0, kMaxRunPoints));
     if (d.userStep == 0.0) d.userStep = (d.final1 - d.initial1) * 0.02;
 
     d.input2Name = Trimmed(DcLimitText(kLimitI2));
@@ -418,7 +467,7 @@ int DcSweepCase(WindowRecord* window)
         if (services.endCase) services.endCase(window);
         if (rc) return rc;
         if (services.writePrintedValues)
-            if (int p = services.writePrintedValues(d.pointsOutput)) return p;
+            if (int p = services.writePrintedValues(d.printPoints)) return p;
         RunControl().lastKey = stop && RunControl().lastKey == kEscapeKey ? kEscapeKey : RunControl().lastKey;
         if (stop || !MoreInput2Values()) return 0;
     }
@@ -469,7 +518,7 @@ int RunDcSweep()
         ResetRunState(out1, out2);
         d.running = true;
         SetHelpBarMessageId(nullptr, kTextRunningDc);
-        rc = RunTemperatureAndCases(window, {DcSweepCase, d.pointsOutput, false, true});
+        rc = RunTemperatureAndCases(window, {DcSweepCase, d.printPoints, false, true});
         d.running = false;
     }
 

@@ -43,6 +43,7 @@ struct DcSweepState {
     double step = 0.0;      // h
     double minStep = 0.0;   // hmin
     double maxChange = 0.0; // the fraction of the Y span a step may move the curve
+    int printPoints = 5;    // rows of the printed-values table (Number of Points, at least 5)
     int pointsAccepted = 0;
     int pointsOutput = 0;
     int retries = 0;

@@ -281,13 +281,19 @@ int Scanner::ScanNumber()
     }
     const std::size_t numericEnd = pos_;
     while (HasCharClass(At(pos_), kCharLetter) || At(pos_) == '_') ++pos_;
+    // A hexadecimal numeral (0x10) is no number here: the whole of it is refused, not its
+    // digits taken for a name.
+    if (numericEnd == mantissaEnd && pos_ == numericEnd + 1 && At(numericEnd) == 'X' &&
+        src_.compare(start, numericEnd - start, "0") == 0)
+        while (HasCharClass(At(pos_), kCharIdent)) ++pos_;
     const std::string token = src_.substr(start, pos_ - start);
 
     double value = 0.0;
     if (pos_ == numericEnd) {
         char* end = nullptr;
         value = std::strtod(token.c_str(), &end);
-        if (end != token.c_str() + token.size() || mantissaEnd == start)
+        // A numeral of hundreds of digits is as far beyond the range as 1E400.
+        if (end != token.c_str() + token.size() || mantissaEnd == start || !std::isfinite(value))
             return ErrorWithText(kMsgIllegalConstant, token);
     } else {
         value = ParseNumber(token);

@@ -427,7 +427,7 @@ void FreeBuiltCircuit(unsigned parts)
             RemoveItemsAfter(*record->document, build.itemMark);
             record->document->connectivityStale = 1;
         }
-        ListClear(CircuitTextObjects());
+        ClearCircuitTextObjects();
         build.itemMark = nullptr;
         build.textMark = nullptr;
         build.marksSet = false;

@@ -172,7 +172,7 @@ int BeginCircuitBuild(bool skipDefinitionsFile)
     ClearCircuitBuildError();
     ClearDeferredWarnings();
     ClearDefineTable();
-    ListClear(CircuitTextObjects());
+    ClearCircuitTextObjects();
     InitNetlistReader();
 
     FreeScopeTable();

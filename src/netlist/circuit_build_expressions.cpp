@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "analog/analysis_state.h"
+#include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"
 #include "core/format.h"
 #include "devices/bjt_device.h"
@@ -255,10 +257,30 @@ bool DependsOnFrequency(const DeviceExpression& expression)
            (expression.compiled->dependencies & (kDependsFrequency | kDependsLaplace)) != 0;
 }
 
+constexpr int kMsgIllegalNumber = 10922;
+
+// A resistance that is no number: 1/0 (whose quotient stands at 1e50), the logarithm or root of
+// a negative number, or 0. Taken as it comes it became a resistor of 1e50 or of RMIN, and the
+// run went on as if the circuit were what the user wrote. 0, or 15055 after the report at the
+// part.
+int CheckResistance(const DeviceExpression& expression)
+{
+    // Only a value that reads nothing of the circuit or the run is known at build.
+    if (!expression.compiled || expression.compiled->dependencies != 0) return 0;
+    std::complex<double> value;
+    const int rc = EvaluateExpression(*expression.compiled, value);
+    if (rc == 0 && std::isfinite(value.real()) && value.imag() == 0.0 && value.real() != 0.0 &&
+        std::abs(value.real()) < 1e50)
+        return 0;
+    return ReportComponentMessage(expression.component, kMsgIllegalNumber, expression.text);
+}
+
 template <class T>
-int CompileValueDevice(T& device, double& value, double& nominal)
+int CompileValueDevice(T& device, double& value, double& nominal, bool resistance = false)
 {
     if (int rc = CompileOne(device.valueExpression)) return rc;
+    if (resistance)
+        if (int rc = CheckResistance(device.valueExpression)) return rc;
     if (Analysis().analysisKind == kAnalysisAc)
         if (int rc = CompileOne(device.acExpression)) return rc;
     if (DependsOnFrequency(device.valueExpression) || DependsOnFrequency(device.acExpression))
@@ -302,7 +324,7 @@ int CompileAll()
         s.flags |= kDeviceFrequencyDependent;
     }
     for (auto& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList)))
-        if (int rc = CompileValueDevice(r, r.value, r.nominal)) return rc;
+        if (int rc = CompileValueDevice(r, r.value, r.nominal, true)) return rc;
     for (auto& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList)))
         if (int rc = CompileValueDevice(c, c.value, c.nominal)) return rc;
     for (auto& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList)))

@@ -22,6 +22,13 @@ void ResetNetlistReaderForTests()
 
 LinkedList& CircuitTextObjects() { return NetlistReader().textObjects; }
 
+void ClearCircuitTextObjects()
+{
+    NetlistReaderState& state = NetlistReader();
+    ListClear(state.textObjects);
+    state.nodePlacedTexts = 0;
+}
+
 ScopeExpansion* ScopeExpansionOf(int scope)
 {
     if (scope < 0) return nullptr;

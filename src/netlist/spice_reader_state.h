@@ -89,6 +89,7 @@ struct SubcktDefinition {
     long position = -1;      // read position of the .SUBCKT line
     int line = 0;            // its line counter
     long endsPosition = -1;  // read position of its .ENDS line; -1 when missing
+    int endsLine = 0;        // the line counter there
     int parent = -1;         // enclosing definition in the same index; -1 at the top
 };
 
@@ -96,6 +97,10 @@ struct SubcktDefinition {
 struct SubcktFileIndex {
     std::string path;
     std::vector<SubcktDefinition> definitions;
+    // The first definition of each name in each enclosing definition, and each definition by
+    // where it starts, so that deep nesting costs no search through all of them.
+    std::unordered_map<std::string, int> byParentAndName;
+    std::unordered_map<std::string, int> byStart;
 };
 
 // The expansion's view of a subcircuit scope beside the shared scope table entry.
@@ -190,6 +195,9 @@ struct NetlistReaderState {
 
     // Text objects of the circuit being built.
     LinkedList textObjects{NewListRecord<NetlistTextObject>};
+    // How many of them were placed on a node (node labels of schematic macros); while none
+    // is, a name needs no walk over every text object to know it labels no node.
+    std::size_t nodePlacedTexts = 0;
 
     // Scopes.
     int currentScope = 0;
@@ -244,6 +252,8 @@ void ResetNetlistReaderForTests();
 
 // The circuit's text objects (NetlistTextObject nodes) in the order they were made.
 LinkedList& CircuitTextObjects();
+// Empties the text objects of the circuit.
+void ClearCircuitTextObjects();
 
 // The expansion record of a scope, made on first use; null for a negative index.
 ScopeExpansion* ScopeExpansionOf(int scope);

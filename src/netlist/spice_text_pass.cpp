@@ -192,7 +192,7 @@ void FreeNetlistReaderBuild()
 {
     NetlistReaderState& state = NetlistReader();
     ResetNetlistReader();
-    ListClear(state.textObjects);
+    ClearCircuitTextObjects();
     ClearDefineTable();
     RemoveGeneratedDefinitions();
     ParseInitialConditions({}, kInitialFree, 0);

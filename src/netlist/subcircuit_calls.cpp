@@ -78,6 +78,22 @@ int ReportAtCall(const SchematicItem* call, int id, std::string_view first = {},
     return kMsgAlreadyReported;
 }
 
+std::string ParentAndNameKey(int parent, std::string_view name)
+{
+    std::string key = std::to_string(parent);
+    key += '\x01';
+    key += name;
+    return key;
+}
+
+std::string StartKey(std::string_view file, long position)
+{
+    std::string key(file);
+    key += '\x01';
+    key += std::to_string(position);
+    return key;
+}
+
 // Records the definitions of a file and of the files it includes; the file's own text after
 // .END is not read. Sources are opened on units of their own, outside the reader's stack.
 void ScanDefinitions(const std::string& path, SubcktFileIndex& index, std::vector<std::string>& visiting)
@@ -110,11 +126,16 @@ void ScanDefinitions(const std::string& path, SubcktFileIndex& index, std::vecto
             definition.position = position;
             definition.line = lineNumber;
             definition.parent = open.empty() ? -1 : open.back();
+            const int at = static_cast<int>(index.definitions.size());
+            index.byParentAndName.emplace(ParentAndNameKey(definition.parent, definition.name), at);
+            index.byStart.emplace(StartKey(path, position), at);
             index.definitions.push_back(std::move(definition));
-            open.push_back(static_cast<int>(index.definitions.size()) - 1);
+            open.push_back(at);
         } else if (EndsSubckt(line)) {
             if (!open.empty()) {
-                index.definitions[static_cast<std::size_t>(open.back())].endsPosition = position;
+                SubcktDefinition& closed = index.definitions[static_cast<std::size_t>(open.back())];
+                closed.endsPosition = position;
+                closed.endsLine = lineNumber;
                 open.pop_back();
             }
         } else if (open.empty() && line == ".END") {
@@ -155,37 +176,30 @@ struct FoundDefinition {
     const SubcktDefinition* definition = nullptr;
 };
 
+// The first definition of the name directly inside the parent (-1: at the top of the file).
+FoundDefinition FindInIndex(int file, int parent, std::string_view name)
+{
+    const SubcktFileIndex& index = NetlistReader().subcktIndexes[static_cast<std::size_t>(file)];
+    const auto found = index.byParentAndName.find(ParentAndNameKey(parent, name));
+    if (found == index.byParentAndName.end()) return {};
+    return {file, found->second, &index.definitions[static_cast<std::size_t>(found->second)]};
+}
+
 FoundDefinition FindTopLevel(const std::string& path, std::string_view name)
 {
-    FoundDefinition found;
-    if (path.empty()) return found;
-    const int file = IndexOfFile(path);
-    const std::vector<SubcktDefinition>& definitions = NetlistReader().subcktIndexes[static_cast<std::size_t>(file)].definitions;
-    for (std::size_t i = 0; i < definitions.size(); ++i) {
-        if (definitions[i].parent == -1 && definitions[i].name == name) {
-            found.file = file;
-            found.index = static_cast<int>(i);
-            found.definition = &definitions[i];
-            return found;
-        }
-    }
-    return found;
+    if (path.empty()) return {};
+    return FindInIndex(IndexOfFile(path), -1, name);
 }
 
 // A definition nested in the definition of the scope or of one enclosing it, then a top-level
 // one in the scope's file, the circuit's file and the libraries.
 FoundDefinition FindDefinition(std::string_view name, int scope)
 {
-    NetlistReaderState& state = NetlistReader();
     for (int level = scope, guard = 0; level > 0 && guard < 100000; ++guard) {
         const ScopeExpansion* info = ScopeExpansionOf(level);
         if (info && info->definitionFile >= 0) {
-            const std::vector<SubcktDefinition>& definitions =
-                state.subcktIndexes[static_cast<std::size_t>(info->definitionFile)].definitions;
-            for (std::size_t i = 0; i < definitions.size(); ++i) {
-                if (definitions[i].parent == info->definitionIndex && definitions[i].name == name)
-                    return {info->definitionFile, static_cast<int>(i), &definitions[i]};
-            }
+            FoundDefinition found = FindInIndex(info->definitionFile, info->definitionIndex, name);
+            if (found.definition) return found;
         }
         const SubcktScope* entry = FindScope(level);
         level = entry ? entry->parent : 0;
@@ -341,7 +355,18 @@ int ReadBody(SchematicItem* call, const std::string& name, const SubcktDefinitio
         if (int status = ReadLogicalLineShowingError(top, line)) return status;
         SetErrorSourceLine(TopSourceName(), LogicalLineStart());
         if (BeginsSubckt(line)) {
-            if (++depth == 2) info.nestedNames.push_back(SecondWord(line));
+            if (++depth != 2) continue;
+            info.nestedNames.push_back(SecondWord(line));
+            // A nested definition is read when it is called, not here: straight to its .ENDS,
+            // so that a deep chain of nested definitions is not read again at every level.
+            if (top == unit && IncludeLevel() == 0 && info.definitionFile >= 0) {
+                const SubcktFileIndex& index = state.subcktIndexes[static_cast<std::size_t>(info.definitionFile)];
+                const auto nested = index.byStart.find(StartKey(definition.file, position));
+                if (nested != index.byStart.end()) {
+                    const SubcktDefinition& inner = index.definitions[static_cast<std::size_t>(nested->second)];
+                    if (inner.endsPosition > position) SeekUnit(top, inner.endsPosition, inner.endsLine);
+                }
+            }
             continue;
         }
         if (EndsSubckt(line)) {

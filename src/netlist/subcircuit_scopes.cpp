@@ -454,6 +454,7 @@ int ExpandMacroInstance(SchematicItem* component)
             NetlistTextObject* object = AddCircuitTextObject(upper, 0, scope, path);
             if (!object) return ReportReaderOutOfMemory(), 1;
             object->node = upper.front() == '.' ? -1 : node;
+            if (object->node >= 0) ++NetlistReader().nodePlacedTexts;
             object->origin = 0;
         }
         // Dot lines of the macro's text area.

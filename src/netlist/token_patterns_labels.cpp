@@ -47,6 +47,7 @@ bool NodeLabelExists(std::string_view name, int scope)
                 if (IsNodeLabel(text) && EqualsNoCase(text.text, name)) return true;
         }
     }
+    if (NetlistReader().nodePlacedTexts == 0) return false;
     for (const NetlistTextObject& text : ListRecords<NetlistTextObject>(CircuitTextObjects()))
         if (text.scope == scope && text.node >= 0 && !text.disabled && EqualsNoCase(text.text, name)) return true;
     return false;

@@ -184,7 +184,13 @@ std::size_t ScanTerm(std::string_view text, std::size_t i)
     const char c = text[i];
     if (c == '(' || c == '{') return group(i);
     if (HasCharClass(c, kCharDigit) || c == '.') {
+        const std::size_t digits = i;
         while (i < text.size() && (HasCharClass(text[i], kCharDigit) || text[i] == '.')) ++i;
+        // A hexadecimal numeral stays one term, for the expression compiler to refuse whole.
+        if (i == digits + 1 && text[digits] == '0' && i < text.size() && (text[i] == 'x' || text[i] == 'X')) {
+            while (i < text.size() && HasCharClass(text[i], kCharIdent)) ++i;
+            return i;
+        }
         if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
             std::size_t j = i + 1;
             if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;

@@ -10,10 +10,13 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "document/component_attributes.h"
+#include "document/connectivity.h"
 #include "document/node_table.h"
 #include "plots/limits_dialog.h"
 #include "plots/limits_row.h"
 #include "plots/limits_rows.h"
+#include "netlist/component_types.h"
 
 namespace kq5 {
 
@@ -169,6 +172,17 @@ int FillDefaultRowFormats(WindowRecord* circuit, int row)
     return FillDefaultRowFormats(rows[static_cast<std::size_t>(row)]) ? 1 : 0;
 }
 
+// True when the circuit's part of that name is a current source: its sweep is read as a
+// current (the voltage of a current source is not a quantity of its own).
+bool IsCurrentSourcePart(const CircuitDocument& document, const std::string& name)
+{
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList))
+        if (item.IsComponent() && ItemComponentType(&item) == kComponentISpice &&
+            EqualsNoCase(GetAttributeText(&item, kAttrPart), name.c_str()))
+            return true;
+    return false;
+}
+
 void FillDefaultLimitsRows(WindowRecord* circuit, bool keepExpressions, bool resetRanges, bool refresh)
 {
     const int kind = Analysis().analysisKind;
@@ -179,7 +193,8 @@ void FillDefaultLimitsRows(WindowRecord* circuit, bool keepExpressions, bool res
     std::string defaultX = kind == kAnalysisTransient ? "T" : "F";
     if (kind == kAnalysisDc) {
         const std::string& input1 = document.limits.dc[kLimitI1];
-        defaultX = !input1.empty() && !EqualsNoCase(input1, "none") ? StrPrintf("v(%s)", input1.c_str()) : "v(1)";
+        const char* quantity = IsCurrentSourcePart(document, input1) ? "i(%s)" : "v(%s)";
+        defaultX = !input1.empty() && !EqualsNoCase(input1, "none") ? StrPrintf(quantity, input1.c_str()) : "v(1)";
     }
     int defaultsBase = 0;
     if (!keepExpressions) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <complex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,8 @@ TEST_F(PrintedResultsTest, ADcSweepPrintsTheColumnOfTheSweptSourcesNode)
     const std::vector<test::ValueTable> both = Tables("both.DNO");
     ASSERT_EQ(both.size(), 1u) << ReadText("both.DNO");
     EXPECT_EQ(both[0].names, (std::vector<std::string>{"V(VDD)", "V(1)", "V(5)"}));
-    ASSERT_GE(both[0].rows.size(), 11u);
+    // The rows are the Number of Points that the .DC line gives: (10 - 0) / 1.
+    ASSERT_EQ(both[0].rows.size(), 10u);
     for (const std::vector<double>& r : both[0].rows) {
         ASSERT_EQ(r.size(), 3u) << ReadText("both.DNO");
         EXPECT_NEAR(r[1], 0.75 * r[0], 1e-3);
@@ -93,6 +95,62 @@ TEST_F(PrintedResultsTest, ADcSweepPrintsTheColumnOfTheSweptSourcesNode)
         ASSERT_EQ(r.size(), 2u) << ReadText("alone.DNO");
         EXPECT_NEAR(r[1], r[0], 1e-3);
     }
+}
+
+// The points a sweep computes, from the run statistics of the batch: the Total Solutions column.
+int SolutionsOfJob(const std::string& doc, const std::string& circuit)
+{
+    std::istringstream lines(doc);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(circuit, 0) != 0) continue;
+        std::istringstream words(line.substr(circuit.size()));
+        std::string option;
+        long iterations = 0, rejected = 0, solutions = -1;
+        words >> option >> iterations >> rejected >> solutions;
+        return static_cast<int>(solutions);
+    }
+    return -1;
+}
+
+// A swept current source drives its circuit and heads the X column as a current; every sweep
+// computes its final point; neither the rows nor the points computed follow the size of the
+// values (the step control once measured every curve against a span of 20).
+TEST_F(PrintedResultsTest, ADcSweepReachesItsEndAndItsPointsDoNotFollowTheSizeOfTheValues)
+{
+    WriteFile("isrc.cir", "ISRC\nI1 0 1 DC 1\nR9 1 0 1\n.DC I1 0 10 5\n.PRINT DC V(1)\n.END\n");
+    WriteFile("short.cir", "SHORT\nV1 1 0 1\nR9 1 0 0.1\n.DC V1 0 1 0.5\n.PRINT DC I(V1)\n.END\n");
+    WriteFile("large.cir", "LARGE\nV1 1 0 1\nR9 1 0 1M\n.DC V1 0 10K 5K\n.PRINT DC I(V1)\n.END\n");
+    WriteFile("huge.cir", "HUGE\nI1 0 1 DC 1\nR9 1 0 1\n.DC I1 0 1E6 0.5E6\n.PRINT DC V(1)\n.END\n");
+    RunJobs("isrc.cir /D\nshort.cir /D\nlarge.cir /D\nhuge.cir /D\n");
+
+    const std::vector<test::ValueTable> isrc = Tables("isrc.DNO");
+    ASSERT_EQ(isrc.size(), 1u) << ReadText("isrc.DNO");
+    EXPECT_EQ(isrc[0].names, (std::vector<std::string>{"I(I1)", "V(1)"}));
+    // Two intervals on the .DC line: the table's least, five rows from 0 to 10.
+    ASSERT_EQ(isrc[0].rows.size(), 5u) << ReadText("isrc.DNO");
+    for (std::size_t k = 0; k < 5; ++k) {
+        EXPECT_NEAR(isrc[0].rows[k][0], 2.5 * static_cast<double>(k), 1e-9);
+        EXPECT_NEAR(isrc[0].rows[k][1], isrc[0].rows[k][0], 1e-3) << ReadText("isrc.DNO");
+    }
+    // The last row is the final value and its result, each in its column's scale: 1 V and
+    // -10 A; 10 KV and -10 mA; 1 MEGA and 1 MEGV.
+    const struct {
+        const char* file;
+        double x, y;
+    } ends[] = {{"short.DNO", 1.0, -10.0}, {"large.DNO", 10.0, -10.0}, {"huge.DNO", 1.0, 1.0}};
+    for (const auto& end : ends) {
+        const std::vector<test::ValueTable> t = Tables(end.file);
+        ASSERT_EQ(t.size(), 1u) << ReadText(end.file);
+        ASSERT_EQ(t[0].rows.size(), 5u) << ReadText(end.file);
+        EXPECT_DOUBLE_EQ(t[0].rows.back()[0], end.x) << ReadText(end.file);
+        EXPECT_NEAR(t[0].rows.back()[1], end.y, 1e-3) << ReadText(end.file);
+    }
+    const std::string doc = ReadText("jobs.DOC");
+    const int points = SolutionsOfJob(doc, "short.cir");
+    ASSERT_GT(points, 2) << doc;
+    EXPECT_EQ(SolutionsOfJob(doc, "large.cir"), points) << doc;
+    EXPECT_EQ(SolutionsOfJob(doc, "huge.cir"), points) << doc;
+    EXPECT_EQ(SolutionsOfJob(doc, "isrc.cir"), points) << doc;
 }
 
 // An LC tank rung by a current pulse keeps its amplitude with the trapezoidal rule and loses

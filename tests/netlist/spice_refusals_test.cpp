@@ -57,6 +57,24 @@ TEST_F(RefusalTest, ABadAnalysisOrInitialValueIsReportedOnceAtItsLine)
     EXPECT_TRUE(Builds("t\n.PARAM TS=2M\n" + body + ".IC V(2)=0.5\n.TRAN 1M 2M\n"));
 }
 
+// A resistance that is no number was taken as 1e50 (1/0) or RMIN (0, LOG(-1), SQRT(-4)) and
+// the run went on; a numeral of 400 digits was infinity where 1E400 was refused; and 0x10 was
+// read as 0 followed by a name 10.
+TEST_F(RefusalTest, AValueThatIsNoNumberIsRefusedAtItsPart)
+{
+    const std::string head = "t\nV1 1 0 1\nR1 1 0 ";
+    for (const char* value : {"{1/0}", "{LOG(-1)}", "{SQRT(-4)}", "{0}", "0"}) {
+        EXPECT_EQ(Refused(head + value + "\n.TRAN 1M 2M\n"), std::vector<int>{10922}) << value;
+        EXPECT_TRUE(Shows("R1")) << LastShownText();
+    }
+    for (const std::string& value : {std::string("1E400"), std::string(400, '1'), std::string("0x10")}) {
+        EXPECT_EQ(Refused(head + value + "\n.TRAN 1M 2M\n"), std::vector<int>{10404}) << value;
+        EXPECT_TRUE(Shows("R1")) << LastShownText();
+    }
+    EXPECT_TRUE(Shows("'0X10'")) << LastShownText();
+    EXPECT_TRUE(Builds(head + "{-SQRT(4)*1K}\n.TRAN 1M 2M\n"));
+}
+
 TEST_F(RefusalTest, AnalysisAndInitialValuesMayBeExpressionsInBraces)
 {
     const std::string body = "V1 1 0 1\nR1 1 2 1K\nC1 2 0 1U\n";

@@ -501,6 +501,12 @@ void ReferenceTest::Compare(const ReferenceCircuit& circuit)
             const Disagreement part = atOurPoints
                                           ? CompareCurve(reference[k], mine[k].x, mine[k].y, circuit, true)
                                           : CompareCurve(mine[k], reference[k].x, reference[k].y, circuit);
+            // Our sweep covers ngspice's: from its initial to its final value.
+            if (atOurPoints && !mine[k].x.empty() && !reference[k].x.empty()) {
+                const double span = std::abs(reference[k].x.back() - reference[k].x.front());
+                EXPECT_NEAR(mine[k].x.front(), reference[k].x.front(), span * 1e-9) << circuit.quantities[q] << ": start";
+                EXPECT_NEAR(mine[k].x.back(), reference[k].x.back(), span * 1e-9) << circuit.quantities[q] << ": end";
+            }
             d.compared += part.compared;
             if (part.worst >= d.worst) {
                 const int compared = d.compared;
