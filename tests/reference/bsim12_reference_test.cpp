@@ -40,6 +40,7 @@ TEST_F(Bsim12ReferenceTest, Bsim1OperatingPoint) { Check("bsim1_op"); }
 TEST_F(Bsim12ReferenceTest, Bsim1InverterAmplifierGainAndPhase) { Check("bsim1_ac"); }
 TEST_F(Bsim12ReferenceTest, Bsim1ReversedDeviceGainAndPhase) { Check("bsim1_ac_reversed"); }
 TEST_F(Bsim12ReferenceTest, Bsim1InverterSwitching) { Check("bsim1_inverter"); }
+TEST_F(Bsim12ReferenceTest, Bsim1OutputCharacteristicsAtHotAndColdTemperatures) { Check("bsim1_temperatures"); }
 
 TEST_F(Bsim12ReferenceTest, Bsim2OutputCharacteristics) { Check("bsim2_dc_iv"); }
 TEST_F(Bsim12ReferenceTest, Bsim2TransferCharacteristics) { Check("bsim2_transfer"); }

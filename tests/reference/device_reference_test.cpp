@@ -33,6 +33,7 @@ TEST_F(DeviceReferenceTest, BjtInverterSwitching) { Check("dev_bjt_inverter"); }
 
 TEST_F(DeviceReferenceTest, JfetOutputCharacteristics) { Check("dev_jfet_dc"); }
 TEST_F(DeviceReferenceTest, JfetAmplifierGainAndPhase) { Check("dev_jfet_ac"); }
+TEST_F(DeviceReferenceTest, JfetGateAndDrainCurrentsAtHotAndColdTemperatures) { Check("dev_jfet_temperatures"); }
 
 TEST_F(DeviceReferenceTest, GaasfetOutputCharacteristic) { Check("dev_gaasfet"); }
 TEST_F(DeviceReferenceTest, GaasfetAmplifierGainAndPhase) { Check("dev_gaasfet_ac"); }
