@@ -48,6 +48,7 @@ TEST_F(Bsim12ReferenceTest, Bsim2OperatingPoint) { Check("bsim2_op"); }
 TEST_F(Bsim12ReferenceTest, Bsim2InverterAmplifierGainAndPhase) { Check("bsim2_ac"); }
 TEST_F(Bsim12ReferenceTest, Bsim2ReversedDeviceGainAndPhase) { Check("bsim2_ac_reversed"); }
 TEST_F(Bsim12ReferenceTest, Bsim2InverterSwitching) { Check("bsim2_inverter"); }
+TEST_F(Bsim12ReferenceTest, Bsim2ChargesFromAccumulationToStrongInversion) { Check("bsim2_charges"); }
 
 }  // namespace
 }  // namespace kq5::reference

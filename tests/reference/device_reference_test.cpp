@@ -37,6 +37,7 @@ TEST_F(DeviceReferenceTest, JfetGateAndDrainCurrentsAtHotAndColdTemperatures) { 
 
 TEST_F(DeviceReferenceTest, GaasfetOutputCharacteristic) { Check("dev_gaasfet"); }
 TEST_F(DeviceReferenceTest, GaasfetAmplifierGainAndPhase) { Check("dev_gaasfet_ac"); }
+TEST_F(DeviceReferenceTest, GaasfetGateChargeAtFiveGigahertz) { Check("dev_gaasfet_charge"); }
 
 TEST_F(DeviceReferenceTest, DiodeOutputNoise) { Check("dev_diode_noise"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierOutputNoise) { Check("dev_bjt_noise"); }
