@@ -24,6 +24,7 @@ TEST_F(DeviceReferenceTest, DiodeForwardCurves) { Check("dev_diode_dc_iv"); }
 TEST_F(DeviceReferenceTest, DiodeForwardCurvesAboveNominalTemperature) { Check("dev_diode_dc_hot"); }
 TEST_F(DeviceReferenceTest, BjtOutputCharacteristic) { Check("dev_bjt_dc_iv"); }
 TEST_F(DeviceReferenceTest, LateralPnpWithItsSubstrateOnTheBase) { Check("dev_lpnp_dc"); }
+TEST_F(DeviceReferenceTest, LateralPnpCardOnAThreePinTransistor) { Check("dev_lpnp_three_pins"); }
 
 TEST_F(DeviceReferenceTest, DiodeSmallSignal) { Check("dev_diode_ac"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierGainAndPhase) { Check("dev_bjt_ac_gain"); }
