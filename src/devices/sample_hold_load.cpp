@@ -31,7 +31,12 @@ int EachSampleHold(F&& f)
 bool SamplesNow(const SampleHoldDevice& h, double window)
 {
     const AnalogSolverState& s = AnalogSolver();
-    if (s.operatingPointFlag || s.acceptedPointCount == 0) return true;
+    if (s.operatingPointFlag) return true;
+    // Before the first accepted time point the element follows its input, unless the run
+    // started from an operating point: that point is the sample at the start, held through the
+    // first period like any other (the first time step is no sample instant).
+    if (s.acceptedPointCount == 0 && !(s.runKind == kRunKindTransient && TransientRun().operatingPointComputed))
+        return true;
     // A period the run start has not yet made positive samples at every load rather than
     // divide by it.
     const double p = h.period;

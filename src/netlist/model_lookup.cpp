@@ -181,14 +181,19 @@ int FindModelInScope(int type, int scope, std::string_view name)
 int FindOrLoadModel(int type, int scope, std::string_view name)
 {
     if (name.empty()) return -1;
-    for (int attempt = type;; attempt = kModelPnp) {
+    // The two PNP kinds share their parameters: a PNP card serves a four-pin (lateral) PNP and
+    // an LPNP card a three-pin one, whose substrate is then the ground.
+    const int other = type == kModelLpnp ? kModelPnp : type == kModelPnp ? kModelLpnp : -1;
+    for (int attempt : {type, other}) {
+        if (attempt < 0) break;
         int index = FindModelInScope(attempt, scope, name);
         if (index < 0) {
             int error = 0;
             index = FindInLibraries(name, attempt, kLookupModel, error);
         }
-        if (index >= 0 || attempt != kModelLpnp) return index;
+        if (index >= 0) return index;
     }
+    return -1;
 }
 
 int GetPartModel(SchematicItem* component, int modelAttribute)

@@ -29,6 +29,7 @@ inline int RunProgramOnCommandFile(const std::filesystem::path& directory, const
 struct ValueTable {
     std::string temperatureLine;
     std::vector<std::string> names;
+    std::vector<std::string> units;  // "(V)", "(mA)", "(us)": the scale of each column
     std::vector<std::vector<double>> rows;
 };
 
@@ -61,6 +62,8 @@ inline std::vector<ValueTable> ValueTables(const std::string& text)
             t.temperatureLine = temperature;
             std::istringstream names(previous);
             for (std::string name; names >> name;) t.names.push_back(name);
+            std::istringstream units(line);
+            for (std::string unit; units >> unit;) t.units.push_back(unit);
         } else if (inTable) {
             std::istringstream cells(line);
             std::vector<double> row;
@@ -70,6 +73,17 @@ inline std::vector<ValueTable> ValueTables(const std::string& text)
         previous = line;
     }
     return tables;
+}
+
+// The factor of a column's scale letter: "(mV)" 1e-3, "(MEGHz)" 1e6, "(V)" 1.
+inline double UnitFactor(const std::string& unit)
+{
+    const std::string u = unit.size() >= 2 ? unit.substr(1, unit.size() - 2) : std::string();
+    if (u.rfind("MEG", 0) == 0 && u.size() > 3) return 1e6;
+    static const std::string letters = "fpnumKGT";
+    static const double factors[] = {1e-15, 1e-12, 1e-9, 1e-6, 1e-3, 1e3, 1e9, 1e12};
+    const std::size_t at = u.size() > 1 ? letters.find(u[0]) : std::string::npos;
+    return at == std::string::npos ? 1.0 : factors[at];
 }
 
 // The rows of every value table of the text, joined.

@@ -284,6 +284,10 @@ TEST_F(ModelStatements, LookupThroughScopes)
     ASSERT_EQ(Parse(".MODEL QL PNP (BF=30)"), 2);
     EXPECT_EQ(FindOrLoadModel(kModelLpnp, 0, "QL"), 2);
     EXPECT_EQ(FindOrLoadModel(kModelNpn, 0, "QL"), -1);
+    // And a lateral card serves a three-pin PNP ("Missing model statement" before).
+    ASSERT_EQ(Parse(".MODEL QV LPNP (BF=30)"), 3);
+    EXPECT_EQ(FindOrLoadModel(kModelPnp, 0, "QV"), 3);
+    EXPECT_EQ(FindOrLoadModel(kModelNpn, 0, "QV"), -1);
     EXPECT_EQ(FindOrLoadModel(kModelDiode, 0, ""), -1);
 }
 

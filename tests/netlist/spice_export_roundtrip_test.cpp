@@ -43,6 +43,11 @@ std::vector<Corpus> CorpusFiles(const std::filesystem::path& scratch)
 
 // Netlists whose export does not yet read back, with the reason.
 const std::map<std::string, std::string> kLeftOut = {
+    {"opamp_inverting_levels.cir", "its op-amps are written as calls of subcircuits named after their OPA models; "
+                                   "read back, an X line naming an OPA model's name asks for that model: \"Missing "
+                                   "model statement 'OPL1'.\""},
+    {"sample_hold_ramp.cir", "no dialect has a sample-and-hold element: the export writes \"* component Sample "
+                             "and Hold not found.\" and the read-back circuit loses its output node"},
     {"optional_pins.cir", "its timing models D_7400 and D_7404 are defined nowhere: the export's model resolution "
                           "refuses it with that error (a run does not look them up while digital parts are not simulated)"},
 };

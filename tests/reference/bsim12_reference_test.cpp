@@ -5,9 +5,11 @@
 // Known differences, each taken out of the netlists by per-simulator lines:
 // - ngspice's level 4 takes any XPART given as the 0/100 partition; the 40/60 circuits leave
 //   XPART out for both.
-// - ngspice's level 4 load takes the gate overlaps over the drawn width (the netlists give it
-//   CGSO and CGDO times Weff/W) and its AC stamp the gate-bulk overlap over the drawn length (CGBO
-//   times Leff/L); here both take the effective sizes.
+// - ngspice's level 4 and level 5 loads take the gate overlaps over the drawn width (the
+//   transient netlists give it CGSO and CGDO times Weff/W; at level 5 the overlaps over the
+//   effective width put the inverter's edges 1 to 2 ps apart) and its level 4 AC stamp the
+//   gate-bulk overlap over the drawn length (CGBO times Leff/L); here both take the effective
+//   sizes, as ngspice's level 5 AC stamp does.
 // - ngspice's level 4 holds the junction saturation currents at 1e-15 A or more and has no IS;
 //   the netlists give JS and areas large enough.
 // - With weak inversion (N0 < 200) ngspice's level 4 stalls the time step of the inverter
@@ -40,6 +42,7 @@ TEST_F(Bsim12ReferenceTest, Bsim1OperatingPoint) { Check("bsim1_op"); }
 TEST_F(Bsim12ReferenceTest, Bsim1InverterAmplifierGainAndPhase) { Check("bsim1_ac"); }
 TEST_F(Bsim12ReferenceTest, Bsim1ReversedDeviceGainAndPhase) { Check("bsim1_ac_reversed"); }
 TEST_F(Bsim12ReferenceTest, Bsim1InverterSwitching) { Check("bsim1_inverter"); }
+TEST_F(Bsim12ReferenceTest, Bsim1OutputCharacteristicsAtHotAndColdTemperatures) { Check("bsim1_temperatures"); }
 
 TEST_F(Bsim12ReferenceTest, Bsim2OutputCharacteristics) { Check("bsim2_dc_iv"); }
 TEST_F(Bsim12ReferenceTest, Bsim2TransferCharacteristics) { Check("bsim2_transfer"); }
@@ -47,6 +50,7 @@ TEST_F(Bsim12ReferenceTest, Bsim2OperatingPoint) { Check("bsim2_op"); }
 TEST_F(Bsim12ReferenceTest, Bsim2InverterAmplifierGainAndPhase) { Check("bsim2_ac"); }
 TEST_F(Bsim12ReferenceTest, Bsim2ReversedDeviceGainAndPhase) { Check("bsim2_ac_reversed"); }
 TEST_F(Bsim12ReferenceTest, Bsim2InverterSwitching) { Check("bsim2_inverter"); }
+TEST_F(Bsim12ReferenceTest, Bsim2ChargesFromAccumulationToStrongInversion) { Check("bsim2_charges"); }
 
 }  // namespace
 }  // namespace kq5::reference

@@ -24,6 +24,7 @@ TEST_F(DeviceReferenceTest, DiodeForwardCurves) { Check("dev_diode_dc_iv"); }
 TEST_F(DeviceReferenceTest, DiodeForwardCurvesAboveNominalTemperature) { Check("dev_diode_dc_hot"); }
 TEST_F(DeviceReferenceTest, BjtOutputCharacteristic) { Check("dev_bjt_dc_iv"); }
 TEST_F(DeviceReferenceTest, LateralPnpWithItsSubstrateOnTheBase) { Check("dev_lpnp_dc"); }
+TEST_F(DeviceReferenceTest, LateralPnpCardOnAThreePinTransistor) { Check("dev_lpnp_three_pins"); }
 
 TEST_F(DeviceReferenceTest, DiodeSmallSignal) { Check("dev_diode_ac"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierGainAndPhase) { Check("dev_bjt_ac_gain"); }
@@ -33,9 +34,11 @@ TEST_F(DeviceReferenceTest, BjtInverterSwitching) { Check("dev_bjt_inverter"); }
 
 TEST_F(DeviceReferenceTest, JfetOutputCharacteristics) { Check("dev_jfet_dc"); }
 TEST_F(DeviceReferenceTest, JfetAmplifierGainAndPhase) { Check("dev_jfet_ac"); }
+TEST_F(DeviceReferenceTest, JfetGateAndDrainCurrentsAtHotAndColdTemperatures) { Check("dev_jfet_temperatures"); }
 
 TEST_F(DeviceReferenceTest, GaasfetOutputCharacteristic) { Check("dev_gaasfet"); }
 TEST_F(DeviceReferenceTest, GaasfetAmplifierGainAndPhase) { Check("dev_gaasfet_ac"); }
+TEST_F(DeviceReferenceTest, GaasfetGateChargeAtFiveGigahertz) { Check("dev_gaasfet_charge"); }
 
 TEST_F(DeviceReferenceTest, DiodeOutputNoise) { Check("dev_diode_noise"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierOutputNoise) { Check("dev_bjt_noise"); }
