@@ -343,6 +343,9 @@ void FinishDspCurveCompile(CurveRecord& curve)
     bool any = false;
     for (const auto* i = ListHead<ExpressionInstruction>(e.instructions); i; i = ListNext(i))
         any = any || (!i->pushFlag && IsDspOpcode(i->opcode));
+    // A Fourier result lies in the other domain: against F in a transient run (or T in an AC
+    // run) the numeric output prints it as a table of its own.
+    curve.crossDomain = any ? 1 : 0;
     if (!any) {
         e.spectral = nullptr;
         curve.dspWork.reset();

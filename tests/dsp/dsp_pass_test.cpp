@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../analog/program_output_support.h"
 #include "platform/message.h"
 #include "transient_run_test_support.h"
 
@@ -67,6 +68,35 @@ TEST_F(DspPassTest, ThePointCountAndWindowComeFromTheDspParameters)
     EXPECT_EQ(Value(1, kWaveformY, 0), 0.0);
     EXPECT_EQ(Value(1, kWaveformY, 1), 0.0);
     EXPECT_LT(Curve(1).dataMax[kWaveformY], 1.0);
+}
+
+// The spectrum of a transient run is printed as a table of its own against F, after the time
+// table; THD takes the fundamental's frequency as its second argument.
+TEST_F(DspPassTest, FourierResultsArePrintedAndThdTakesItsFundamental)
+{
+    ASSERT_EQ(Run(kSine, {Row("F", "HARM(V(1))", '1', kLimitsOutput), Row("T", "V(1)", '2', kLimitsOutput),
+                          Row("F", "THD(HARM(V(1)),1K)", '3'), Row("F", "THD(HARM(V(1)))", '4')}),
+              0)
+        << Messages();
+    // Bins from 1 kHz up hold only rounding noise; taken from bin 1 (125 Hz) the sine itself counts.
+    EXPECT_EQ(Value(2, kWaveformY, 8), 0.0);
+    EXPECT_LT(Curve(2).dataMax[kWaveformY], 1.0);
+    EXPECT_GT(Curve(3).dataMax[kWaveformY], 100.0);
+
+    ExitAnalysis();
+    const std::string text = Read("d.TNO");
+    const std::vector<test::ValueTable> tables = test::ValueTables(text);
+    ASSERT_EQ(tables.size(), 2u) << text;
+    EXPECT_EQ(tables[0].names, (std::vector<std::string>{"T", "V(1)"}));
+    ASSERT_EQ(tables[1].names, (std::vector<std::string>{"F", "HARM(V(1))"})) << text;
+    const auto& rows = tables[1].rows;
+    ASSERT_GT(rows.size(), 16u) << text;
+    // Bin 8 is 1 kHz: the sine's amplitude; bin 0 its offset.
+    EXPECT_GT(rows[1][0], 0.0);
+    EXPECT_NEAR(rows[8][0], 8.0 * rows[1][0], 1e-6 * rows[8][0]);
+    EXPECT_NEAR(rows[8][1], 2.0, 0.01);
+    EXPECT_NEAR(rows[0][1], 0.5, 0.01);
+    EXPECT_NEAR(rows[5][1], 0.0, 0.01);
 }
 
 // A run whose stored points start after 0: the grid starts there, and the first point and operand
