@@ -180,6 +180,18 @@ TEST_F(DspPassTest, TheInverseOfAFlatAcResponseIsAnImpulse)
     EXPECT_DOUBLE_EQ(GetWaveformValue(record_->plot->store, 0, 3), 3 * grid.df);
 }
 
+// A DC sweep picks its own point count, or takes the one of its DSP parameters.
+TEST_F(DspPassTest, ADcSweepTakesItsOwnDspParameters)
+{
+    const char netlist[] = "dc\nV1 1 0 DC 0\nR1 1 0 1K\n.DC V1 0 1 0.01\n.PRINT DC V(1)\n.END\n";
+    ASSERT_EQ(Run(netlist, {Row("T", "FFT(V(1))", '1')}, {}, "d.cir", kAnalysisDc), 0) << Messages();
+    EXPECT_EQ(DspPass().grid.n, 128);
+    ASSERT_EQ(Run(netlist, {Row("T", "FFT(V(1))", '1')}, DspOn("1", "0", "256"), "d.cir", kAnalysisDc), 0) << Messages();
+    EXPECT_EQ(DspPass().grid.n, 256);
+    EXPECT_DOUBLE_EQ(DspPass().grid.dt, 1.0 / 256);
+    EXPECT_EQ(Curve(0).lastPointIndex, 255);
+}
+
 TEST_F(DspPassTest, APointCountThatIsNotAPowerOfTwoStopsTheRunAndAsksAgain)
 {
     const DspSettings dsp = DspOn("8m", "0", "1000");
