@@ -99,6 +99,28 @@ TEST_F(DspPassTest, FourierResultsArePrintedAndThdTakesItsFundamental)
     EXPECT_NEAR(rows[5][1], 0.0, 0.01);
 }
 
+// SUM, DEL, AVG and RMS of a Fourier result run along its frequencies: the sine's harmonics are
+// 0.5 at 0 Hz and of magnitude 2 at 1 kHz and at its mirror bin 504, 125 Hz apart.
+TEST_F(DspPassTest, RunningFunctionsOfASpectrumRunAlongItsFrequencies)
+{
+    ASSERT_EQ(Run(kSine, {Row("F", "SUM(HARM(V(1)),F)", '1'), Row("F", "DEL(MAG(HARM(V(1))))", '2'),
+                          Row("F", "AVG(MAG(HARM(V(1))))", '3'), Row("F", "RMS(HARM(V(1)))", '4')}),
+              0)
+        << Messages();
+    const int last = Curve(0).lastPointIndex;
+    ASSERT_EQ(last, 511);
+    const double df = DspPass().grid.df;
+    EXPECT_NEAR(Value(0, kWaveformY, 0), 0.0, 1e-12);
+    // The integral is complex: the sine's bin is 2j, its mirror -2j, so they cancel at the end.
+    EXPECT_NEAR(Value(0, kWaveformY, 8), df * std::hypot(0.25, 1.0), 0.02 * df);
+    EXPECT_NEAR(Value(0, kWaveformY, last), df * 0.25, 0.05 * df);
+    EXPECT_NEAR(Value(1, kWaveformY, 8), 2.0, 0.02);
+    EXPECT_NEAR(Value(1, kWaveformY, 9), -2.0, 0.02);
+    EXPECT_NEAR(Value(2, kWaveformY, last), 4.0 / last, 0.05 / last);
+    EXPECT_NEAR(Value(3, kWaveformY, last), std::sqrt(8.0 / last), 0.01 * std::sqrt(8.0 / last));
+    EXPECT_EQ(Value(3, kWaveformY, 0), 0.0);
+}
+
 // A run whose stored points start after 0: the grid starts there, and the first point and operand
 // samples stand at the start time.
 TEST_F(DspPassTest, ARunStartingLaterIsSampledFromItsStart)
