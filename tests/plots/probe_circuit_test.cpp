@@ -17,6 +17,7 @@
 #include "app/menus.h"
 #include "app/tool_windows.h"
 #include "platform/menu.h"
+#include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
