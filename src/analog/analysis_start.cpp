@@ -15,6 +15,7 @@
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
+#include "analog/statistics.h"
 #include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
@@ -106,6 +107,7 @@ int BuildCircuitForAnalysis()
 int StartAnalysis(int kind)
 {
     RunControlState& rc = RunControl();
+    const double setupStart = GetTimeSeconds();
     ResetFloatingPoint();
     CloseNumericOutputUnit();
     // A circuit window closed since the last analysis leaves no record to run.
@@ -153,6 +155,7 @@ int StartAnalysis(int kind)
         result = kMsgAlreadyReported;
     }
     CloseNumericOutputUnit();
+    LastSetupSeconds() = GetTimeSeconds() - setupStart;
     return result;
 }
 

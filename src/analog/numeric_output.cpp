@@ -233,7 +233,8 @@ void WriteTemperatureLine(WindowRecord* window)
     const int unit = NumericOutputUnit();
     if (unit < 0) return;
     UnitPrintf(unit, "\n");
-    UnitPrintIndented(unit, "%s", FormatTemperatureCaption(window).c_str());
+    // Each block names its own case: the stepped values, or the run number of the temperature.
+    UnitPrintIndented(unit, "%s", FormatTemperatureCaption(window, false).c_str());
     UnitPrintf(unit, "\n");
     NumericOutput().captionWritten = true;
 }

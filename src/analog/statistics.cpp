@@ -98,4 +98,10 @@ void LogBatchError(const WindowRecord* record, const std::string& caption, const
     FlushUnit(unit);
 }
 
+double& LastSetupSeconds()
+{
+    static double seconds = 0.0;
+    return seconds;
+}
+
 }  // namespace kq5

@@ -25,6 +25,10 @@ void WriteStatisticsRow(const std::string& circuit, int kind, unsigned long iter
 int CloseStatisticsFile(double totalSeconds, std::string* name = nullptr);
 bool StatisticsFileOpen();
 
+// Seconds the last analysis start took to build and prepare its circuit (the Statistics dialog
+// shows them beside the run time).
+double& LastSetupSeconds();
+
 // A message that would have opened a message box: "<caption> <window name>", then each line of
 // the text indented by a tab (pairs of line ends collapsed into one).
 void LogBatchError(const WindowRecord* record, const std::string& caption, const std::string& text);

@@ -41,13 +41,25 @@ std::string Trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// Empty texts take the analysis range: its high end, its low end ("0" when it has none).
+// The range text of the analysis: the time range, the frequency range or the Input 1 range.
+const std::string& RangeText(const CircuitDocument& document, int kind)
+{
+    if (kind == kAnalysisAc) return document.limits.ac[kLimitFRange];
+    if (kind == kAnalysisDc) return document.limits.dc[kLimitI1Range];
+    return document.limits.transient[kLimitTRange];
+}
+
+// Empty texts take the analysis range: its high end, its low end ("0" when it has none). The
+// step that may follow in a DC range is not part of the low end.
 void FillDefaults(CircuitDocument& document, DspSettings& dsp, int kind)
 {
-    const std::string& range = kind == kAnalysisAc ? document.limits.ac[kLimitFRange] : document.limits.transient[kLimitTRange];
+    const std::string& range = RangeText(document, kind);
     const std::size_t comma = range.find(',');
     if (dsp.max.empty()) dsp.max = Trimmed(range.substr(0, comma)).substr(0, kDspTextLength);
-    if (dsp.min.empty()) dsp.min = comma == std::string::npos ? "0" : Trimmed(range.substr(comma + 1)).substr(0, kDspTextLength);
+    if (dsp.min.empty()) {
+        const std::string low = comma == std::string::npos ? std::string() : range.substr(comma + 1);
+        dsp.min = comma == std::string::npos ? "0" : Trimmed(low.substr(0, low.find(','))).substr(0, kDspTextLength);
+    }
     if (dsp.nPts.empty()) dsp.nPts = kDefaultPoints;
 }
 

@@ -127,6 +127,37 @@ void HarmonicDistortion(const DspGrid& grid, DspArray x, double fundamental)
     }
 }
 
+// The running forms of SUM, DEL, AVG and RMS over a whole curve, as their point forms run over
+// the points of a run: SUM the trapezoidal integral along x, DEL the step from the previous
+// value (0 at the first), AVG and RMS the running mean and root mean square from the first x
+// (0 there).
+void RunningAlongAxis(int code, DspArray a, std::span<const double> x, std::size_t n)
+{
+    std::complex<double> previous{a.re[0], a.im[0]}, total{};
+    double squares = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::complex<double> y{a.re[i], a.im[i]};
+        const double step = i > 0 ? x[i] - x[i - 1] : 0.0;
+        const double span = x[i] - x[0];
+        std::complex<double> out;
+        switch (code) {
+        case kOpSpectralSum: out = total += step * (y + previous) * 0.5; break;
+        case kOpSpectralDel: out = y - previous; break;
+        case kOpSpectralAvg:
+            total += step * y;
+            out = span != 0.0 ? total / span : std::complex<double>{};
+            break;
+        default:
+            squares += step * std::norm(y);
+            out = span != 0.0 ? std::sqrt(squares / span) : 0.0;
+            break;
+        }
+        previous = y;
+        a.re[i] = out.real();
+        a.im[i] = out.imag();
+    }
+}
+
 }  // namespace
 
 bool DspCodeTakesTwoOperands(int code)
@@ -154,7 +185,7 @@ int PowerOrCorrelation(const DspGrid& grid, int code, DspArray x, DspArray y)
     return 0;
 }
 
-int ApplyDspFunction(const DspGrid& grid, int code, DspArray a, DspArray b)
+int ApplyDspFunction(const DspGrid& grid, int code, DspArray a, DspArray b, std::span<const double> axis)
 {
     const std::size_t n = Count(grid);
     if (a.re.size() < n || a.im.size() < n || b.re.size() < n || b.im.size() < n) return kMsgFftPointCount;
@@ -190,6 +221,20 @@ int ApplyDspFunction(const DspGrid& grid, int code, DspArray a, DspArray b)
     case kOpSpectralPh:
         for (std::size_t i = 0; i < n; ++i) a.re[i] = std::atan2(a.im[i], a.re[i]) * kRadiansToDegrees, a.im[i] = 0.0;
         return 0;
+    case kOpSpectralSum:
+    case kOpSpectralDel:
+    case kOpSpectralAvg:
+    case kOpSpectralRms: {
+        if (n == 0) return 0;
+        std::vector<double> frequencies;
+        if (axis.size() < n) {
+            frequencies.resize(n);
+            for (std::size_t i = 0; i < n; ++i) frequencies[i] = static_cast<double>(i) * grid.df;
+            axis = frequencies;
+        }
+        RunningAlongAxis(code, a, axis, n);
+        return 0;
+    }
     default: return 0;
     }
 }

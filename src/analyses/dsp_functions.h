@@ -1,6 +1,6 @@
 #pragma once
 // The whole-curve Fourier functions of plot expressions (FFT, IFT, HARM, CONJ, PSD, CMUL, CS, CC,
-// AS, AC, COH, THD and the whole-curve RE, IM, MAG, PH), each applied to N uniformly spaced
+// AS, AC, COH, THD and the whole-curve RE, IM, MAG, PH, SUM, DEL, RMS, AVG), each applied to N uniformly spaced
 // complex samples, and the choice of N and of the sampling grid.
 #include <span>
 
@@ -23,9 +23,11 @@ struct DspArray {
 };
 
 // The operation of the given operation code on a, in place, with b the second operand (or a
-// scratch array of the same size for one-operand codes). Codes without a whole-curve meaning
-// leave a as it is. 0, 15002, or the transform's refusal of a bad N.
-int ApplyDspFunction(const DspGrid& grid, int code, DspArray a, DspArray b);
+// scratch array of the same size for one-operand codes). The whole-curve SUM, DEL, RMS and AVG
+// run along axis, the X values the result is shown against (the frequency grid when it is
+// empty). Codes without a whole-curve meaning leave a as it is. 0, 15002, or the transform's
+// refusal of a bad N.
+int ApplyDspFunction(const DspGrid& grid, int code, DspArray a, DspArray b, std::span<const double> axis = {});
 
 // CS, CC, AS and AC of x (with y for CS and CC; AS and AC use y as scratch): the result
 // replaces x.

@@ -232,7 +232,7 @@ private:
                 if (operands == 2) --k;
                 const std::size_t second = k;
                 if (operands == 1) Slot(second);  // scratch, zero: THD's missing fundamental
-                if (const int rc = ApplyDspFunction(grid, ins->opcode, slots_[k - 1].Array(), slots_[second].Array()))
+                if (const int rc = ApplyDspFunction(grid, ins->opcode, slots_[k - 1].Array(), slots_[second].Array(), ResultAxis(curve)))
                     return rc;
                 ins = ListNext(ins);
             }
@@ -247,10 +247,16 @@ private:
         return 0;
     }
 
+    // The X values a DSP curve's result is shown against.
+    const std::vector<double>& ResultAxis(const CurveRecord& curve) const
+    {
+        return curve.xLetter[kWaveformX] == 'F' ? frequencyGrid_ : timeGrid_;
+    }
+
     void WriteDspResult(CurveRecord& curve, const Operand& result)
     {
         const int n = DspPass().grid.n;
-        const std::vector<double>& xs = curve.xLetter[kWaveformX] == 'F' ? frequencyGrid_ : timeGrid_;
+        const std::vector<double>& xs = ResultAxis(curve);
         const int xSlot = curve.storeSlots[kWaveformX];
         curve.dataMin = {1e200, 1e200};
         curve.dataMax = {-1e200, -1e200};
@@ -343,6 +349,9 @@ void FinishDspCurveCompile(CurveRecord& curve)
     bool any = false;
     for (const auto* i = ListHead<ExpressionInstruction>(e.instructions); i; i = ListNext(i))
         any = any || (!i->pushFlag && IsDspOpcode(i->opcode));
+    // A Fourier result lies in the other domain: against F in a transient run (or T in an AC
+    // run) the numeric output prints it as a table of its own.
+    curve.crossDomain = any ? 1 : 0;
     if (!any) {
         e.spectral = nullptr;
         curve.dspWork.reset();

@@ -206,7 +206,9 @@ void PerturbModels()
     MonteCarloState& s = State();
     for (double& u : s.groupRandom) u = Random15Unit();
     const AnalysisRunState& run = RunState();
-    if (run.runIndex < 1 || !run.monteCarloActive) return;
+    // The case counter is raised before this call, so run 1 of each temperature stands here with
+    // index 1: it keeps the nominal values, and a worst-case analysis shows its nominal curve.
+    if (run.runIndex <= 1 || !run.monteCarloActive) return;
     // An AKO model takes its base's value after the base's LOT, wherever the two stand in the
     // list: the models with a base follow the others in the first pass.
     for (int type = 0; type < kModelTypeCount; ++type) {

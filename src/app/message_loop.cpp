@@ -1,9 +1,17 @@
 #include "app/message_loop.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
 
+#include "analog/analog_state.h"
 #include "analog/analysis_state.h"
+#include "analog/run_control.h"
+#include "analog/statistics.h"
+#include "analog/transient_run.h"
 #include "analyses/graph3d_window.h"
 #include "app/command_routing.h"
 #include "app/dialog_services.h"
@@ -11,10 +19,12 @@
 #include "app/printing.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
+#include "core/format.h"
 #include "app/usage_file.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
 #include "netlist/component_types.h"
+#include "plots/curve_record.h"
 #include "schematic/component_definition.h"
 #include "platform/accelerator.h"
 #include "platform/controls.h"
@@ -48,6 +58,8 @@ int TranslateWith(win::HWND target, int tableId, const win::MSG& message)
     return table ? win::TranslateAccelerator(target, table, &message) : 0;
 }
 
+bool IsConnectionOnly(const ComponentTypeRow* type) { return type != nullptr && type->pinNames == kPinNamesConnection; }
+
 // Components of the schematic, not counting the types that only connect (Short, Ground, Jumper,
 // Tie).
 int CountedComponents(const CircuitDocument& document)
@@ -57,9 +69,56 @@ int CountedComponents(const CircuitDocument& document)
         const auto* item = static_cast<const SchematicItem*>(node);
         if (!item->IsComponent()) continue;
         const ComponentTypeRow* type = item->definition ? FindComponentTypeRow(item->definition->type) : nullptr;
-        if (type == nullptr || type->pinNames != kPinNamesConnection) ++count;
+        if (!IsConnectionOnly(type)) ++count;
     }
     return count;
+}
+
+// Components of each type in the document, connection-only types left out.
+std::vector<int> ComponentTypeCounts(const CircuitDocument& document)
+{
+    std::vector<int> counts(static_cast<std::size_t>(kComponentTypeCount), 0);
+    for (ListNode* node = document.itemList.head; node; node = node->next) {
+        const auto* item = static_cast<const SchematicItem*>(node);
+        if (!item->IsComponent() || !item->definition) continue;
+        const ComponentTypeRow* type = FindComponentTypeRow(item->definition->type);
+        if (type && !IsConnectionOnly(type)) ++counts[item->definition->type];
+    }
+    return counts;
+}
+
+// Points a curve stored in the plot's last run (all its points when it keeps no run records).
+int LastRunPoints(const CurveRecord& curve)
+{
+    if (curve.lastPointIndex < 0) return 0;
+    if (curve.runFirstIndex.empty()) return curve.lastPointIndex + 1;
+    const std::int32_t first = curve.runFirstIndex.back();
+    const std::int32_t last = curve.runLastIndex.size() == curve.runFirstIndex.size() ? curve.runLastIndex.back() : curve.lastPointIndex;
+    return std::max(last - first + 1, 0);
+}
+
+// The figures of the last analysis of the current circuit: times, nodes and stored points.
+void AddRunFigures(const std::function<void(const std::string&)>& add, const CircuitDocument& document, const PlotRecord& plot)
+{
+    add(StrPrintf("Setup Time = %g", LastSetupSeconds()));
+    add(StrPrintf("Run Time = %g", RunControl().elapsedTime));
+    add(StrPrintf("Analog Nodes = %d", document.analysisNodeCounts[0]));
+    add(StrPrintf("Digital Nodes = %d", document.analysisNodeCounts[1]));
+    add(StrPrintf("Analog Data Points = %d", plot.curves.empty() || !plot.curves.front() ? 0 : LastRunPoints(*plot.curves.front())));
+    for (const auto& curve : plot.curves)
+        if (curve) add(StrPrintf("%.25s = %d Data Pts", curve->yExpressionText.c_str(), curve->lastPointIndex + 1));
+}
+
+// The component types in use and the solver's counters of the last analysis.
+void AddRunCounts(const std::function<void(const std::string&)>& add, const CircuitDocument& document)
+{
+    const std::vector<int> counts = ComponentTypeCounts(document);
+    for (int code = 0; code < kComponentTypeCount; ++code)
+        if (counts[static_cast<std::size_t>(code)] > 0)
+            add(StrPrintf("%s = %d", FindComponentTypeRow(code)->name, counts[static_cast<std::size_t>(code)]));
+    add(StrPrintf("Total Iterations=%d", AnalogSolver().iterationTotal));
+    add(StrPrintf("Rejected Solutions=%d", TransientRun().rejectedCount));
+    add(StrPrintf("Total Solutions=%d", AnalogSolver().acceptedPointCount));
 }
 
 win::INT_PTR StatisticsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM)
@@ -81,12 +140,16 @@ win::INT_PTR StatisticsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM 
         std::snprintf(line, sizeof line, "RAM memory Available = %0.3f MEG", static_cast<double>(memory.dwAvailPhys) / 1048576.0);
         add(line);
         if (const char* data = std::getenv("KQ5DATA")) add(std::string("KQ5DATA    = ") + data);
-        // The run's figures come with the analysis windows; the schematic's count is here now.
+        const CircuitDocument* document = CurrentDocument();
+        const WindowRecord* analysis = RunControl().analysisWindow;
+        const PlotRecord* plot = analysis && analysis->plot ? analysis->plot.get() : nullptr;
+        if (document && plot) AddRunFigures(add, *document, *plot);
         const WindowRecord* active = GetActiveChildRecord();
         if (active && active->kind == kWindowSchematic && active->document) {
             std::snprintf(line, sizeof line, "Components = %d", CountedComponents(*active->document));
             add(line);
         }
+        if (document && plot) AddRunCounts(add, *document);
         return win::TRUE;
     }
     case win::WM_COMMAND: {

@@ -140,17 +140,24 @@ private:
         return 0;
     }
 
-    // Whole-curve functions and point values cannot be mixed within one bracket level.
+    // Whole-curve functions and point values cannot be mixed within one bracket level. The second
+    // argument of THD (its fundamental frequency) and of a whole-curve SUM (the variable it runs
+    // along) is a plain value beside the curve.
     int CheckSpectralMix(const std::vector<WorkEntry>& in)
     {
         struct Level {
             bool spectral = false;
             bool ordinary = false;
+            bool plainSecond = false;
+            bool inSecond = false;
         };
         std::vector<Level> levels(1);
-        for (const WorkEntry& e : in) {
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            const WorkEntry& e = in[i];
             if (e.type == WorkType::kOpen) {
                 levels.emplace_back();
+                levels.back().plainSecond = i > 0 && in[i - 1].type == WorkType::kFunction &&
+                                            (in[i - 1].opcode == kOpThd || in[i - 1].opcode == kOpSum);
                 if (static_cast<int>(levels.size()) > kMaxNesting) return Error(kMsgNestingTooDeep);
                 continue;
             }
@@ -158,8 +165,9 @@ private:
                 levels.pop_back();
                 continue;
             }
+            if (e.type == WorkType::kSeparator && levels.back().plainSecond) levels.back().inSecond = true;
             if (e.type == WorkType::kFunction && IsSpectralOpcode(e.opcode)) levels.back().spectral = true;
-            if (e.type == WorkType::kOperand) levels.back().ordinary = true;
+            if (e.type == WorkType::kOperand && !levels.back().inSecond) levels.back().ordinary = true;
             if (levels.back().spectral && levels.back().ordinary) return Error(kMsgSpectralMix);
         }
         return 0;

@@ -220,7 +220,7 @@ struct CircuitDocument {
     std::int32_t steppingSimultaneous = 0;
     std::array<std::int32_t, kAnalysisKindCount> monteCarloWord{1, 1, 1};
     std::array<MonteCarloOptions, kAnalysisKindCount> monteCarlo;
-    std::array<DspSettings, 2> dsp;  // transient and AC
+    std::array<DspSettings, 3> dsp;  // transient, AC and DC
 
     std::array<std::int32_t, kAnalysisKindCount> runStale{};
     std::int32_t animateWait = 0;

@@ -3,6 +3,7 @@
 #include <array>
 #include <span>
 
+#include "analog/analysis_state.h"
 #include "app/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
@@ -41,7 +42,7 @@ constexpr std::array<NamedBits, 3> kStepMethods = {{{"Log", kStepLog}, {"Linear"
 constexpr std::array<NamedBits, 3> kStepParameterTypes = {
     {{"Model", kStepModel}, {"Component", kStepComponent}, {"Symbolic", kStepSymbolic}}};
 
-constexpr int kDspKinds = 2;  // transient and AC
+constexpr int kDspKinds = 3;  // transient, AC and DC
 
 // The limits texts of a kind with their keys.
 struct LimitTexts {
@@ -395,6 +396,9 @@ int TransferDspSection(SectionStream& stream)
         for (int kind = 0; kind < kDspKinds; ++kind) {
             const DspSettings& dsp = document.dsp[static_cast<std::size_t>(kind)];
             const char letter = kAnalysisLetters[kind];
+            // A DC sweep's settings are written only once they are given, so files of circuits
+            // that never used them stay as they were.
+            if (kind == kAnalysisDc && !dsp.on && dsp.max.empty() && dsp.min.empty() && dsp.nPts.empty()) continue;
             out.OnOff(StrPrintf("%c.Status", letter), dsp.on != 0);
             if (!dsp.max.empty()) out.String(StrPrintf("%c.Max", letter), dsp.max);
             if (!dsp.min.empty()) out.String(StrPrintf("%c.Min", letter), dsp.min);

@@ -6,9 +6,12 @@
 #include <limits>
 #include <new>
 
+#include "analog/ac_run.h"
+#include "analog/analog_state.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "analog/run_data_file.h"
 #include "app/dialog_services.h"
 #include "app/preference_values.h"
 #include "app/wait_cursor.h"
@@ -138,6 +141,28 @@ std::string PinNameOf(const SchematicItem& item, int pin)
 }
 
 void EndProbeRunState() { RunControl().probeState = kProbeIdle; }
+
+// A full run is not needed when the run data file of this analysis, saved since the circuit
+// last changed, fits the circuit: its run is plotted from, and what it kept sets the Save
+// choice. True when that file is taken.
+bool TakeKeptRun()
+{
+    RunControlState& rc = RunControl();
+    const int kind = Analysis().analysisKind;
+    const int mode = rc.runDataMode;
+    const int stop = AnalogSolver().stopFlag;
+    rc.runDataMode = kRunDataRetrieve;
+    int counter = 0;
+    const int opened = OpenSimulationDataFile(counter, kind == kAnalysisAc ? AcRun().noise : 0);
+    const int kept = RunDataFile().readDataType;
+    CloseSimulationDataFile();
+    rc.runDataMode = mode;
+    AnalogSolver().stopFlag = stop;
+    if (opened != 0) return false;
+    ProbeMode().keepWord = kept == kRunDataEverything ? 2 : 1;
+    CurrentProbeDescriptor().words[kProbeKeep] = kept == kRunDataEverything ? kCmdProbeSaveAll : kCmdProbeSaveVI;
+    return true;
+}
 
 // The run command of the current analysis: it replots from the kept run or simulates anew, as
 // the probe state says.
@@ -302,6 +327,11 @@ int ApplyProbeRows(int node, int secondNode)
     RunControlState& rc = RunControl();
     // A circuit without analog nodes can only be probed for logic states.
     if ((rc.probeState == kProbeNewRun || rc.probeState == kProbeFullRun) && !CircuitHasNodes(0)) last.digital = 1;
+    if (rc.probeState == kProbeFullRun && TakeKeptRun()) {
+        EndProbeRunState();
+        EndWaitCursor();
+        return 0;
+    }
     if (rc.probeState == kProbeNewRun) rc.probeState = kProbeFullRun;
     const int result = probe.run ? probe.run() : 0;
     EndProbeRunState();

@@ -188,7 +188,8 @@ TEST_F(PrintedResultsTest, ATemperatureListRunsAtEachOfItsTemperatures)
     const double temperatures[] = {27.0, 77.0, 127.0};
     for (std::size_t k = 0; k < 3; ++k) {
         char caption[40];
-        std::snprintf(caption, sizeof caption, "Temperature = %g", temperatures[k]);
+        // Each temperature's block names its case, the first of that temperature.
+        std::snprintf(caption, sizeof caption, "Temperature = %g Case= 1", temperatures[k]);
         EXPECT_EQ(even[k].temperatureLine, caption);
         const double r1 = 1000.0 * (1.0 + 0.01 * (temperatures[k] - 27.0));
         ASSERT_FALSE(even[k].rows.empty());
@@ -198,7 +199,7 @@ TEST_F(PrintedResultsTest, ATemperatureListRunsAtEachOfItsTemperatures)
     }
     const std::vector<test::ValueTable> uneven = Tables("uneven.DNO");
     ASSERT_EQ(uneven.size(), 1u) << ReadText("uneven.DNO");
-    EXPECT_EQ(uneven[0].temperatureLine, "Temperature = 50");
+    EXPECT_EQ(uneven[0].temperatureLine, "Temperature = 50 Case= 1");
 }
 
 // PULSE(0 1 1U 1U 1U 2U 0): one pulse from 1 us to 5 us, not a train of period TR + PW + TF.

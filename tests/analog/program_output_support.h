@@ -52,6 +52,7 @@ inline std::vector<ValueTable> ValueTables(const std::string& text)
     std::string line, previous, temperature;
     bool inTable = false;
     while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find("Temperature") != std::string::npos) {
             temperature = line.substr(line.find("Temperature"));
             while (!temperature.empty() && temperature.back() == ' ') temperature.pop_back();

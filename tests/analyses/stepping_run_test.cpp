@@ -3,11 +3,14 @@
 // written into the netlist (transient, AC and DC); the stepped values go back afterwards; the
 // captions name the stepped values.
 #include <cmath>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "stepping_test_support.h"
+#include "../analog/program_output_support.h"
 #include "analyses/run_state.h"
 #include "analyses/stepping.h"
 #include "analyses/stepping_rows.h"
@@ -198,6 +201,16 @@ TEST_F(SteppingRunTest, TemperatureListRunsTemperatureMajorAroundTheCases)
         EXPECT_EQ(RunRecordIndex(p), r);
     }
     const std::vector<RunPoints> stepped = AllRuns();
+    // Every block of the numeric output names its temperature and its stepped value.
+    ExitAnalysis();
+    std::ifstream in(dir_ / "c.TNO");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::vector<test::ValueTable> tables = test::ValueTables(text.str());
+    ASSERT_EQ(tables.size(), 4u) << text.str();
+    const char* captions[] = {"Temperature = 0 R1 = 1000", "Temperature = 0 R1 = 3000", "Temperature = 100 R1 = 1000",
+                              "Temperature = 100 R1 = 3000"};
+    for (std::size_t r = 0; r < 4; ++r) EXPECT_EQ(tables[r].temperatureLine, captions[r]);
     const char* rs[] = {"1K", "3K"};
     const char* ts[] = {"0", "100"};
     CompareWithSingles(stepped, kAnalysisTransient, [&](int r) {

@@ -1,7 +1,18 @@
 // The Statistics dialog, opened by Alt+Z in the started frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "analog/analog_state.h"
+#include "analog/analysis_start.h"
+#include "analog/run_control.h"
+#include "plots/curve_record.h"
+
 #include "document/circuit_document.h"
+#include "document/circuit_file.h"
 #include "document/schematic_item.h"
 #include "frame_test_support.h"
 #include "netlist/component_types.h"
@@ -13,7 +24,37 @@
 namespace kq5::testing {
 namespace {
 
-class StatisticsDialog : public StartedFrame {};
+class StatisticsDialog : public StartedFrame {
+protected:
+    // Alt+Z, then the lines of the dialog's list and its picture; Close ends it.
+    std::vector<std::string> ShowStatistics(const char* screen)
+    {
+        std::vector<std::string> lines;
+        bool shown = false;
+        win::headless::SetIdleHandler([&]() {
+            if (shown) return false;
+            shown = true;
+            win::HWND dialog = win::GetActiveWindow();
+            EXPECT_EQ(win::GetWindowText(dialog), "Statistics");
+            win::HWND list = win::GetDlgItem(dialog, 101);
+            const int count = static_cast<int>(win::SendMessage(list, win::LB_GETCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                std::string text(static_cast<std::size_t>(win::SendMessage(list, win::LB_GETTEXTLEN, i, 0)), '\0');
+                win::SendMessage(list, win::LB_GETTEXT, i, reinterpret_cast<win::LPARAM>(text.data()));
+                lines.push_back(text);
+            }
+            EXPECT_TRUE(SaveScreen(screen));
+            win::headless::PressKeyWithModifiers('C', false, false, true);  // "&Close"
+            return true;
+        });
+        win::headless::PressKeyWithModifiers('Z', false, false, true);
+        PumpFrameMessages();
+        win::headless::SetIdleHandler({});
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(win::GetActiveWindow(), FrameWindow());
+        return lines;
+    }
+};
 
 TEST_F(StatisticsDialog, AltZShowsTheFactsAndCloseEndsIt)
 {
@@ -25,37 +66,58 @@ TEST_F(StatisticsDialog, AltZShowsTheFactsAndCloseEndsIt)
     ground.type = 18;
     ASSERT_EQ(FindComponentTypeRow(ground.type)->pinNames, kPinNamesConnection);
     for (ComponentDefinition* definition : {&resistor, &resistor, &ground}) NewSchematicItem(schematic)->definition = definition;
-    std::vector<std::string> lines;
-    bool shown = false;
-    win::headless::SetIdleHandler([&]() {
-        if (shown) return false;
-        shown = true;
-        win::HWND dialog = win::GetActiveWindow();
-        EXPECT_EQ(win::GetWindowText(dialog), "Statistics");
-        win::HWND list = win::GetDlgItem(dialog, 101);
-        const int count = static_cast<int>(win::SendMessage(list, win::LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            std::string text(static_cast<std::size_t>(win::SendMessage(list, win::LB_GETTEXTLEN, i, 0)), '\0');
-            win::SendMessage(list, win::LB_GETTEXT, i, reinterpret_cast<win::LPARAM>(text.data()));
-            lines.push_back(text);
-        }
-        EXPECT_TRUE(SaveScreen("statistics"));
-        win::headless::PressKeyWithModifiers('C', false, false, true);  // "&Close"
-        return true;
-    });
-    win::headless::PressKeyWithModifiers('Z', false, false, true);
-    PumpFrameMessages();
-    win::headless::SetIdleHandler({});
-    ASSERT_TRUE(shown);
+    const std::vector<std::string> lines = ShowStatistics("statistics");
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Executable date = May 20 1999");
     EXPECT_EQ(lines[1].rfind("RAM memory installed = ", 0), 0u);
     EXPECT_NE(lines[1].find(" MEG"), std::string::npos);
     EXPECT_EQ(lines[2].rfind("RAM memory Available = ", 0), 0u);
     EXPECT_EQ(lines.back(), "Components = 2");
-    EXPECT_EQ(win::GetActiveWindow(), FrameWindow());
     // The definitions live in this test only.
     for (ListNode* node = schematic->document->itemList.head; node; node = node->next) static_cast<SchematicItem*>(node)->definition = nullptr;
+}
+
+// After a run the dialog gives the run's figures: its times, nodes, stored points per curve and
+// the solver's counters.
+TEST_F(StatisticsDialog, AfterARunItGivesTheRunsFigures)
+{
+    StartWithSchematic();
+    InstallAnalysisKindHandlers();
+    const std::string path = (dir_ / "rc.cir").string();
+    std::ofstream(path, std::ios::binary)
+        << "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.PRINT TRAN V(2)\n.END\n";
+    std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
+    WindowRecord* circuit = nullptr;
+    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindTextCircuit, kLoadDefaults, circuit), 0);
+    ASSERT_NE(circuit, nullptr);
+    PumpFrameMessages();
+    ASSERT_EQ(RunAnalysisCommand(circuit, kAnalysisTransient), 0);
+    ASSERT_EQ(RunAnalysisTimed(kAnalysisTransient), 0);
+    PumpFrameMessages();
+    const CurveRecord& curve = *RunControl().analysisWindow->plot->curves.at(0);
+    const int points = curve.lastPointIndex + 1;
+    ASSERT_GT(points, 10);
+
+    const std::vector<std::string> lines = ShowStatistics("statistics_after_run");
+    std::string all;
+    for (const std::string& line : lines) all += line + "\n";
+    auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    auto number = [&](const std::string& prefix) {
+        for (const std::string& line : lines)
+            if (line.rfind(prefix, 0) == 0) return std::stod(line.substr(prefix.size()));
+        ADD_FAILURE() << prefix << " missing in\n" << all;
+        return -1.0;
+    };
+    EXPECT_GE(number("Setup Time = "), 0.0);
+    EXPECT_GE(number("Run Time = "), 0.0);
+    EXPECT_TRUE(has("Analog Nodes = 2")) << all;
+    EXPECT_TRUE(has("Digital Nodes = 0")) << all;
+    EXPECT_TRUE(has("Analog Data Points = " + std::to_string(points))) << all;
+    EXPECT_TRUE(has(curve.yExpressionText + " = " + std::to_string(points) + " Data Pts")) << all;
+    EXPECT_GT(number("Total Iterations="), number("Total Solutions=") - 1) << all;
+    EXPECT_GE(number("Rejected Solutions="), 0.0);
+    EXPECT_EQ(number("Total Solutions="), AnalogSolver().acceptedPointCount);
+    EXPECT_GT(AnalogSolver().acceptedPointCount, 10);
 }
 
 }  // namespace

@@ -226,6 +226,7 @@ TEST_F(CircuitFileRead, SettingsSectionsReadTheirEdgeValues)
     EXPECT_EQ(document_->monteCarlo[2].options & kMonteCarloDistributionMask, 1u);
     EXPECT_EQ(document_->dsp[0].on, 1);
     EXPECT_EQ(document_->dsp[1].nPts, "1234567890123456789");
+    EXPECT_EQ(document_->dsp[2].max, "9");
     ASSERT_EQ(document_->performanceWindows[1].count, 1);
     const auto* window = ListHead<PerformanceWindowRecord>(document_->performanceWindows[1]);
     ASSERT_EQ(window->functions.size(), 2u);

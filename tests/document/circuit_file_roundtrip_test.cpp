@@ -27,6 +27,19 @@ TEST_F(CircuitFileRoundTrip, EverySectionKindComesBackItemByItem)
     EXPECT_EQ(ReadFileBytes(first), ReadFileBytes(second));
 }
 
+// A DC sweep's DSP parameters are kept beside the transient and AC ones.
+TEST_F(CircuitFileRoundTrip, DcDspParametersComeBack)
+{
+    BuildRichDocument(record_, resistor_, capacitor_);
+    record_->document->dsp[2] = DspSettings{1, "5", "1", "256"};
+    const std::string path = PathOf("dcdsp.cir");
+    ASSERT_EQ(Save(record_, path), 0);
+    EXPECT_NE(ReadFileBytes(path).find("D.Status=On\r\nD.Max=5\r\nD.Min=1\r\nD.NPts=256\r\n"), std::string::npos);
+    WindowRecord* loaded = NewRecord();
+    ASSERT_EQ(ReadInto(loaded, path), 0);
+    ExpectSameDocuments(*record_, *loaded);
+}
+
 TEST_F(CircuitFileRoundTrip, TextAreaBytesAndLineBreaksInTextsSurvive)
 {
     BuildRichDocument(record_, resistor_, capacitor_);

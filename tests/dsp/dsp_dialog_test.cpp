@@ -1,6 +1,7 @@
 // The "DSP Control Parameters" dialog reached through its command: defaults taken from the
 // analysis range, the labels of each analysis kind, OK storing trimmed texts and the status,
-// Cancel keeping the defaults it filled in, and no dialog without a transient or AC analysis.
+// Cancel keeping the defaults it filled in, a DC sweep's own settings, and no dialog without an
+// analysis.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -110,13 +111,29 @@ TEST_F(DspDialogTest, AcLabelsAndCancelKeepsTheFilledDefaults)
     EXPECT_EQ(document.dsp[1].on, 1);
 }
 
-TEST_F(DspDialogTest, NothingOpensWithoutAnAnalysisThatHasDspSettings)
+// A DC sweep has settings of its own, their defaults from the Input 1 range (without its step);
+// without an analysis nothing opens.
+TEST_F(DspDialogTest, ADcSweepHasItsOwnSettingsAndNothingOpensWithoutAnAnalysis)
 {
-    for (AnalysisKind kind : {kAnalysisNone, kAnalysisDc}) {
-        Analysis().analysisKind = kind;
-        EXPECT_FALSE(Command([](win::HWND dialog) { win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0); }))
-            << kind;
-    }
+    Analysis().analysisKind = kAnalysisDc;
+    CircuitDocument& document = *circuit_->document;
+    document.limits.dc[kLimitI1Range] = "10,2,.5";
+    document.dsp[0].max = "5m";
+    const bool shown = Command([](win::HWND dialog) {
+        EXPECT_EQ(win::GetDlgItemText(dialog, 10), "10");
+        EXPECT_EQ(win::GetDlgItemText(dialog, 11), "2");
+        EXPECT_EQ(win::GetDlgItemText(dialog, 12), "1024");
+        win::SetDlgItemText(dialog, 12, "256");
+        win::CheckRadioButton(dialog, 110, 111, 110);
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDOK, 0);
+    });
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(document.dsp[2].on, 1);
+    EXPECT_EQ(document.dsp[2].nPts, "256");
+    EXPECT_EQ(document.dsp[0].max, "5m");
+
+    Analysis().analysisKind = kAnalysisNone;
+    EXPECT_FALSE(Command([](win::HWND dialog) { win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0); }));
 }
 
 }  // namespace

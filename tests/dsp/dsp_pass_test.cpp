@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "../analog/program_output_support.h"
 #include "platform/message.h"
 #include "transient_run_test_support.h"
 
@@ -67,6 +69,71 @@ TEST_F(DspPassTest, ThePointCountAndWindowComeFromTheDspParameters)
     EXPECT_EQ(Value(1, kWaveformY, 0), 0.0);
     EXPECT_EQ(Value(1, kWaveformY, 1), 0.0);
     EXPECT_LT(Curve(1).dataMax[kWaveformY], 1.0);
+}
+
+// The spectrum of a transient run is printed as a table of its own against F, after the time
+// table; THD takes the fundamental's frequency as its second argument.
+TEST_F(DspPassTest, FourierResultsArePrintedAndThdTakesItsFundamental)
+{
+    ASSERT_EQ(Run(kSine, {Row("F", "HARM(V(1))", '1', kLimitsOutput), Row("T", "V(1)", '2', kLimitsOutput),
+                          Row("F", "THD(HARM(V(1)),1K)", '3'), Row("F", "THD(HARM(V(1)))", '4')}),
+              0)
+        << Messages();
+    // Bins from 1 kHz up hold only rounding noise; taken from bin 1 (125 Hz) the sine itself counts.
+    EXPECT_EQ(Value(2, kWaveformY, 8), 0.0);
+    EXPECT_LT(Curve(2).dataMax[kWaveformY], 1.0);
+    EXPECT_GT(Curve(3).dataMax[kWaveformY], 100.0);
+
+    ExitAnalysis();
+    const std::string text = Read("d.TNO");
+    const std::vector<test::ValueTable> tables = test::ValueTables(text);
+    ASSERT_FALSE(tables.empty()) << text;
+    EXPECT_EQ(tables[0].names, (std::vector<std::string>{"T", "V(1)"}));
+    // The spectrum's table follows, headed F and HARM(V(1) (cut to the cell width), in kHz.
+    const std::size_t heading = text.find("HARM(V(1)");
+    ASSERT_NE(heading, std::string::npos) << text;
+    std::istringstream lines(text.substr(heading));
+    std::string line;
+    std::getline(lines, line);
+    std::getline(lines, line);
+    EXPECT_NE(line.find("(KHz)"), std::string::npos) << line;
+    std::vector<std::vector<double>> rows;
+    while (std::getline(lines, line)) {
+        std::istringstream cells(line);
+        std::vector<double> row;
+        for (double v = 0.0; cells >> v;) row.push_back(v);
+        if (row.size() != 2) break;
+        rows.push_back(row);
+    }
+    ASSERT_GT(rows.size(), 16u) << text;
+    // Bin 8 is 1 kHz: the sine's amplitude; bin 0 its offset.
+    EXPECT_NEAR(rows[1][0], 0.125, 1e-9);
+    EXPECT_NEAR(rows[8][0], 1.0, 1e-9);
+    EXPECT_NEAR(rows[8][1], 2.0, 0.01);
+    EXPECT_NEAR(rows[0][1], 0.5, 0.01);
+    EXPECT_NEAR(rows[5][1], 0.0, 0.01);
+}
+
+// SUM, DEL, AVG and RMS of a Fourier result run along its frequencies: the sine's harmonics are
+// 0.5 at 0 Hz and of magnitude 2 at 1 kHz and at its mirror bin 504, 125 Hz apart.
+TEST_F(DspPassTest, RunningFunctionsOfASpectrumRunAlongItsFrequencies)
+{
+    ASSERT_EQ(Run(kSine, {Row("F", "SUM(HARM(V(1)),F)", '1'), Row("F", "DEL(MAG(HARM(V(1))))", '2'),
+                          Row("F", "AVG(MAG(HARM(V(1))))", '3'), Row("F", "RMS(HARM(V(1)))", '4')}),
+              0)
+        << Messages();
+    const int last = Curve(0).lastPointIndex;
+    ASSERT_EQ(last, 511);
+    const double df = DspPass().grid.df;
+    EXPECT_NEAR(Value(0, kWaveformY, 0), 0.0, 1e-12);
+    // The integral is complex: the sine's bin is 2j, its mirror -2j, so they cancel at the end.
+    EXPECT_NEAR(Value(0, kWaveformY, 8), df * std::hypot(0.25, 1.0), 0.02 * df);
+    EXPECT_NEAR(Value(0, kWaveformY, last), df * 0.25, 0.05 * df);
+    EXPECT_NEAR(Value(1, kWaveformY, 8), 2.0, 0.02);
+    EXPECT_NEAR(Value(1, kWaveformY, 9), -2.0, 0.02);
+    EXPECT_NEAR(Value(2, kWaveformY, last), 4.0 / last, 0.05 / last);
+    EXPECT_NEAR(Value(3, kWaveformY, last), std::sqrt(8.0 / last), 0.01 * std::sqrt(8.0 / last));
+    EXPECT_EQ(Value(3, kWaveformY, 0), 0.0);
 }
 
 // A run whose stored points start after 0: the grid starts there, and the first point and operand
@@ -148,6 +215,18 @@ TEST_F(DspPassTest, TheInverseOfAFlatAcResponseIsAnImpulse)
     for (int i : {1, 2, 31, 63}) EXPECT_NEAR(Value(0, kWaveformY, i), 0.0, 1e-9) << i;
     EXPECT_DOUBLE_EQ(Value(0, kWaveformX, 3), 3e-6);
     EXPECT_DOUBLE_EQ(GetWaveformValue(record_->plot->store, 0, 3), 3 * grid.df);
+}
+
+// A DC sweep picks its own point count, or takes the one of its DSP parameters.
+TEST_F(DspPassTest, ADcSweepTakesItsOwnDspParameters)
+{
+    const char netlist[] = "dc\nV1 1 0 DC 0\nR1 1 0 1K\n.DC V1 0 1 0.01\n.PRINT DC V(1)\n.END\n";
+    ASSERT_EQ(Run(netlist, {Row("T", "FFT(V(1))", '1')}, {}, "d.cir", kAnalysisDc), 0) << Messages();
+    EXPECT_EQ(DspPass().grid.n, 128);
+    ASSERT_EQ(Run(netlist, {Row("T", "FFT(V(1))", '1')}, DspOn("1", "0", "256"), "d.cir", kAnalysisDc), 0) << Messages();
+    EXPECT_EQ(DspPass().grid.n, 256);
+    EXPECT_DOUBLE_EQ(DspPass().grid.dt, 1.0 / 256);
+    EXPECT_EQ(Curve(0).lastPointIndex, 255);
 }
 
 TEST_F(DspPassTest, APointCountThatIsNotAPowerOfTwoStopsTheRunAndAsksAgain)

@@ -34,7 +34,7 @@ protected:
         FixRandom15Seed(12345u);
         ASSERT_EQ(BuildGaussianPopulation(), 0);
         RunState().monteCarloActive = true;
-        RunState().runIndex = 1;
+        RunState().runIndex = 2;
     }
     void TearDown() override
     {
@@ -216,8 +216,8 @@ TEST_F(MonteCarloModels, LotThenDevAndAkoModelsTakeTheirBaseValue)
         EXPECT_EQ(rk > 10.0, rb > 10.0);
         EXPECT_EQ(Run(plain, "R"), 3.0f);
     }
-    // Without Monte Carlo or before the first run nothing moves, though the groups are drawn.
-    RunState().runIndex = 0;
+    // The first run is the nominal one: nothing moves, though the groups are drawn.
+    RunState().runIndex = 1;
     SetModelRunValue(*plain, Index(plain, "R"), 7.0f);
     PerturbModels();
     EXPECT_EQ(Run(plain, "R"), 7.0f);

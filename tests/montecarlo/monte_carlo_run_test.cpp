@@ -5,10 +5,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "../analog/program_output_support.h"
 #include "../plots/analysis_window_test_support.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/run_state.h"
@@ -113,8 +115,10 @@ TEST_F(MonteCarloRunTest, WorstCaseRunsSitAtPlusOrMinusTheTolerance)
     ASSERT_EQ(RunMonteCarlo(kDividerNetlist, kDistributionWorstCase, "40"), 0);
     const std::vector<double> v = FinalVoltages();
     ASSERT_EQ(v.size(), 40u);
+    // The first run is the nominal curve the worst cases are judged against.
+    EXPECT_NEAR(v[0], VoltageOf(1.0), 1e-9);
     int high = 0;
-    for (double value : v) {
+    for (double value : std::span(v).subspan(1)) {
         const bool up = std::abs(value - VoltageOf(1.1)) < 1e-6 * VoltageOf(1.1);
         const bool down = std::abs(value - VoltageOf(0.9)) < 1e-6 * VoltageOf(0.9);
         EXPECT_TRUE(up || down) << value;
@@ -162,6 +166,11 @@ TEST_F(MonteCarloRunTest, ReportWhenWritesTheFailuresAndOpenMcRebuildsThem)
     std::stringstream text;
     text << in.rdbuf();
     const std::string report = text.str();
+    // Each run's block of values names its run.
+    const std::vector<test::ValueTable> tables = test::ValueTables(report);
+    ASSERT_EQ(tables.size(), 12u) << report;
+    for (std::size_t r = 0; r < tables.size(); ++r)
+        EXPECT_EQ(tables[r].temperatureLine, "Temperature = 27 Case= " + std::to_string(r + 1));
     std::size_t count = 0;
     EXPECT_NE(report.find("V(1)>1.05 occured for the following parameters:"), std::string::npos);
     for (std::size_t at = report.find("occured for the following parameters"); at != std::string::npos;

@@ -1,6 +1,7 @@
 // Probe mode on a real schematic circuit: the analysis runs once for the whole circuit, then a
 // click on a node of the circuit window plots that node's voltage in the analysis window.
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 #include <string>
@@ -16,6 +17,7 @@
 #include "app/menus.h"
 #include "app/tool_windows.h"
 #include "platform/menu.h"
+#include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
@@ -67,6 +69,19 @@ protected:
         RouteCommand(Frame().frame, 17603, 0);
         PumpFrameMessages();
     }
+
+    // A click on the junction of R1 and C1.
+    static void ClickJunction(WindowRecord* circuit)
+    {
+        win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
+        PumpFrameMessages();
+        const int pane = FindVisiblePane(circuit);
+        const win::POINT at = GridToPaneClient(circuit, 16, 10, pane);
+        const win::LPARAM where = win::MAKELPARAM(at.x, at.y);
+        win::SendMessage(circuit->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, where);
+        win::SendMessage(circuit->window, win::WM_LBUTTONUP, 0, where);
+        PumpFrameMessages();
+    }
 };
 
 TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
@@ -99,15 +114,7 @@ TEST_F(ProbeCircuitTest, AClickOnANodePlotsItsVoltage)
     win::SendMessage(Frame().mdiClient, win::WM_MDITILE, 0, 0);
     PumpFrameMessages();
 
-    // A click on the junction of R1 and C1.
-    win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(circuit->window), 0);
-    PumpFrameMessages();
-    const int pane = FindVisiblePane(circuit);
-    const win::POINT at = GridToPaneClient(circuit, 16, 10, pane);
-    const win::LPARAM where = win::MAKELPARAM(at.x, at.y);
-    win::SendMessage(circuit->window, win::WM_LBUTTONDOWN, win::MK_LBUTTON, where);
-    win::SendMessage(circuit->window, win::WM_LBUTTONUP, 0, where);
-    PumpFrameMessages();
+    ClickJunction(circuit);
     for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
 
     ASSERT_EQ(ProbeMode().rows.size(), 1u);
@@ -152,6 +159,48 @@ TEST_F(ProbeCircuitTest, MaximisingTheProbePlotFillsTheClientArea)
     win::SendMessage(Frame().mdiClient, win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(analysis->window), 0);
     PumpFrameMessages();
     EXPECT_EQ(ToolSituation().plotHasCurves, curves);
+}
+
+// Probe mode started again on an unchanged circuit plots from the run it kept instead of
+// simulating; after an edit it simulates again.
+TEST_F(ProbeCircuitTest, AnUnchangedCircuitIsProbedFromItsKeptRun)
+{
+    WindowRecord* circuit = LoadProbeCircuit();
+    ASSERT_NE(circuit, nullptr);
+    int runs = 0;
+    ProbeMode().run = [&runs] {
+        ++runs;
+        return RunAnalysisTimed(Analysis().analysisKind);
+    };
+    StartTransientProbe(circuit);
+    EXPECT_EQ(runs, 1);
+    ASSERT_TRUE(std::filesystem::exists(dir_ / "probe.TSA"));
+    ExitAnalysis();
+    PumpFrameMessages();
+
+    CurrentProbeDescriptor().words[kProbeKeep] = kCmdProbeSaveVI;
+    StartTransientProbe(circuit);
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    ASSERT_EQ(Analysis().analysisKind, kAnalysisTransient);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(RunControl().probeState, kProbeIdle);
+    // The kept run holds everything.
+    EXPECT_EQ(CurrentProbeDescriptor().words[kProbeKeep], kCmdProbeSaveAll);
+    ClickJunction(circuit);
+    for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
+    EXPECT_EQ(runs, 2);  // the replot
+    WindowRecord* analysis = RunControl().analysisWindow;
+    ASSERT_NE(analysis, nullptr);
+    ASSERT_EQ(analysis->plot->curveCount, 1);
+    const CurveRecord& c = *analysis->plot->curves[0];
+    ASSERT_GT(c.lastPointIndex, 10);
+    EXPECT_NEAR(GetWaveformValue(analysis->plot->store, c.storeSlots[kWaveformY], c.lastPointIndex), 2.0, 1e-6);
+    ExitAnalysis();
+    PumpFrameMessages();
+
+    MarkModified(circuit);
+    StartTransientProbe(circuit);
+    EXPECT_EQ(runs, 3);
 }
 
 // A probe run that fails is reported; the analysis ends and its window closes.
