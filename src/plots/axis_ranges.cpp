@@ -203,13 +203,23 @@ void UpdatePrintScale(CurveRecord& c, int axis)
 {
     const std::size_t a = U(axis);
     CurvePrintAxis& p = c.printAxis[a];
-    const bool digitalY = axis == kWaveformY && c.digital;
-    p.prefix = digitalY ? 0 : c.labelPrefix[a];
-    p.printScale = digitalY || c.labelFactor[a] == 0.0 ? 1.0 : 1.0 / c.labelFactor[a];
+    if (axis == kWaveformY && c.digital) {
+        p.prefix = 0;
+        p.printScale = 1.0;
+        return;
+    }
+    // Once the curve holds values, its column is scaled by them rather than by the axis: curves
+    // of one plot group share an axis, and a 100 uA current beside volts would print as 0.000.
+    const bool hasData = c.lastPointIndex >= 0 && c.dataMin[a] <= c.dataMax[a];
+    char prefix = c.labelPrefix[a];
+    double factor = c.labelFactor[a];
+    bool fits = c.noSuffix[a] == 0;
+    if (hasData) fits = ChooseEngineeringPrefix(c.dataMin[a], c.dataMax[a], !c.linear[a], prefix, factor);
+    p.prefix = prefix;
+    p.printScale = factor == 0.0 ? 1.0 : 1.0 / factor;
     // A fixed-point column of values no prefix fits would print them as 0.000.
-    if (!digitalY && c.noSuffix[a] && !p.format.empty() && p.format.back() == 'f' &&
-        (c.axisLow[a] != 0.0 || c.axisHigh[a] != 0.0))
-        p.format.back() = 'e';
+    const bool nonZero = hasData ? (c.dataMin[a] != 0.0 || c.dataMax[a] != 0.0) : (c.axisLow[a] != 0.0 || c.axisHigh[a] != 0.0);
+    if (!fits && nonZero && !p.format.empty() && p.format.back() == 'f') p.format.back() = 'e';
 }
 
 int RescaleAutomaticRanges(WindowRecord* window, bool chooseLabels, bool useKnownRanges)
@@ -286,6 +296,9 @@ int FinishPlotsAfterRun(WindowRecord* window, win::HDC dc)
     std::vector<std::int32_t> ownScales;
     for (int i = 0; i < plot->curveCount; ++i) ownScales.push_back(plot->curves[U(i)]->ownScale);
     int changed = RescaleAutomaticRanges(window, true, true);
+    // The numeric output of the run reads every column's scale from the values it now holds.
+    for (int i = 0; i < plot->curveCount; ++i)
+        for (int axis = 0; axis < 2; ++axis) UpdatePrintScale(*plot->curves[U(i)], axis);
     for (int i = 0; i < plot->curveCount && !changed; ++i)
         if (plot->curves[U(i)]->ownScale != ownScales[U(i)]) changed = 1;
     if ((changed || dc) && AnalysisProbeState() != 1 && window->window) {

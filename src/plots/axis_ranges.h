@@ -28,8 +28,9 @@ int FinishPlotsAfterRun(WindowRecord* window, win::HDC dc);
 void AutoScaleCurrentPlotGroup(WindowRecord* window, bool redraw);
 // The "Set all plots in graph to Y Range" option applied.
 void ApplyOneScaleOption(WindowRecord* window);
-// The numeric output columns of a curve axis take the axis' prefix (or the exponent form when
-// no prefix fits), so that small and large values keep their digits.
+// The numeric output columns of a curve axis take the prefix that the values it holds give (the
+// axis' prefix before it holds any), or the exponent form when no prefix fits, so that small and
+// large values keep their digits.
 void UpdatePrintScale(CurveRecord& curve, int axis);
 
 }  // namespace kq5
