@@ -255,8 +255,11 @@ void JoinDevices(DcGraph& g)
         pair(s.internalPlus, s.nodeMinus);
     });
     ForEach<PulseSourceDevice>(kPulseSourceDeviceList, [&](const PulseSourceDevice& s) { pair(s.nodePlus, s.nodeMinus); });
-    ForEach<IndependentSourceDevice>(kIndependentSourceDeviceList,
-                                     [&](const IndependentSourceDevice& v) { pair(v.nodePlus, v.nodeMinus); });
+    // A current source fixes the current, not the voltage: a node that only it joins to the rest
+    // (a current source into a capacitor) floats, and the solver would find its matrix singular.
+    ForEach<IndependentSourceDevice>(kIndependentSourceDeviceList, [&](const IndependentSourceDevice& v) {
+        if (v.sourceType != kSourceCurrent) pair(v.nodePlus, v.nodeMinus);
+    });
     ForEach<UserSourceDevice>(kUserSourceDeviceList, [&](const UserSourceDevice& u) { pair(u.nodePlus, u.nodeMinus); });
     ForEach<LinearSourceDevice>(kLinearSourceDeviceList, outputs);
     ForEach<LaplaceSourceDevice>(kLaplaceSourceDeviceList, outputs);

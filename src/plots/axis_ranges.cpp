@@ -114,6 +114,34 @@ int AllCurvesHaveData(WindowRecord* window)
     return 1;
 }
 
+void DataAxisRange(const CurveRecord& c, int axis, double& low, double& high)
+{
+    low = c.dataMin[U(axis)], high = c.dataMax[U(axis)];
+    if (low == high) {
+        if (low != 0.0) low = 0.5 * high, high = 2.0 * high;
+        else low = -1.0, high = 1.0;
+    }
+}
+
+void RoundAxisRange(double& low, double& high, bool linear)
+{
+    double lo = low, hi = high;
+    if (!linear) lo = std::log10(std::max(lo, kLogValueFloor)), hi = std::log10(std::max(hi, kLogValueFloor));
+    double step = 0.0, niceLow = 0.0, niceHigh = 0.0;
+    const int found = NiceRange(!linear, hi, lo, kNiceDivisions, step, niceLow, niceHigh);
+    if (linear) {
+        if (found == 0) lo = niceLow, hi = niceHigh;
+    } else if (found == 0 && niceLow == std::floor(niceLow) && niceHigh == std::floor(niceHigh)) {
+        lo = niceLow, hi = niceHigh;
+    } else {
+        // Exponents that do not round to whole numbers: whole decades around the data.
+        const double l = std::floor(std::min(lo, hi) + 1e-9), h = std::ceil(std::max(lo, hi) - 1e-9);
+        lo = l, hi = h > l ? h : l + 1.0;
+    }
+    low = linear ? lo : std::pow(10.0, lo);
+    high = linear ? hi : std::pow(10.0, hi);
+}
+
 void RangesFromData(WindowRecord* window)
 {
     PlotRecord* plot = PlotOf(window);
@@ -124,13 +152,7 @@ void RangesFromData(WindowRecord* window)
         for (int axis = 0; axis < AxisCount(c); ++axis) {
             const std::size_t a = U(axis);
             if (!AxisInAutoMode(c, axis) || c.lastPointIndex < 0) continue;
-            double low = c.dataMin[a], high = c.dataMax[a];
-            if (low == high) {
-                if (low != 0.0) low = 0.5 * high, high = 2.0 * high;
-                else low = -1.0, high = 1.0;
-            }
-            c.axisLow[a] = low;
-            c.axisHigh[a] = high;
+            DataAxisRange(c, axis, c.axisLow[a], c.axisHigh[a]);
         }
     }
 }
@@ -203,13 +225,29 @@ void UpdatePrintScale(CurveRecord& c, int axis)
 {
     const std::size_t a = U(axis);
     CurvePrintAxis& p = c.printAxis[a];
-    const bool digitalY = axis == kWaveformY && c.digital;
-    p.prefix = digitalY ? 0 : c.labelPrefix[a];
-    p.printScale = digitalY || c.labelFactor[a] == 0.0 ? 1.0 : 1.0 / c.labelFactor[a];
+    if (axis == kWaveformY && c.digital) {
+        p.prefix = 0;
+        p.printScale = 1.0;
+        return;
+    }
+    // Once the curve holds values, its column is scaled by them rather than by the axis: curves
+    // of one plot group share an axis, and a 100 uA current beside volts would print as 0.000.
+    const bool hasData = c.lastPointIndex >= 0 && c.dataMin[a] <= c.dataMax[a];
+    char prefix = c.labelPrefix[a];
+    double factor = c.labelFactor[a];
+    bool fits = c.noSuffix[a] == 0;
+    if (hasData) {
+        // The scale the column's values would have on an axis of their own.
+        double low = 0.0, high = 0.0;
+        DataAxisRange(c, axis, low, high);
+        RoundAxisRange(low, high, c.linear[a] != 0);
+        fits = ChooseEngineeringPrefix(low, high, !c.linear[a], prefix, factor);
+    }
+    p.prefix = prefix;
+    p.printScale = factor == 0.0 ? 1.0 : 1.0 / factor;
     // A fixed-point column of values no prefix fits would print them as 0.000.
-    if (!digitalY && c.noSuffix[a] && !p.format.empty() && p.format.back() == 'f' &&
-        (c.axisLow[a] != 0.0 || c.axisHigh[a] != 0.0))
-        p.format.back() = 'e';
+    const bool nonZero = hasData ? (c.dataMin[a] != 0.0 || c.dataMax[a] != 0.0) : (c.axisLow[a] != 0.0 || c.axisHigh[a] != 0.0);
+    if (!fits && nonZero && !p.format.empty() && p.format.back() == 'f') p.format.back() = 'e';
 }
 
 int RescaleAutomaticRanges(WindowRecord* window, bool chooseLabels, bool useKnownRanges)
@@ -229,23 +267,9 @@ int RescaleAutomaticRanges(WindowRecord* window, bool chooseLabels, bool useKnow
                 continue;
             }
             if (c.axisLow[a] == c.axisHigh[a]) continue;
-            const bool linear = c.linear[a] != 0;
-            double lo = c.axisLow[a], hi = c.axisHigh[a];
-            if (!linear) lo = std::log10(std::max(lo, kLogValueFloor)), hi = std::log10(std::max(hi, kLogValueFloor));
-            double step = 0.0, niceLow = 0.0, niceHigh = 0.0;
-            const int found = NiceRange(!linear, hi, lo, kNiceDivisions, step, niceLow, niceHigh);
-            if (linear) {
-                if (found == 0) lo = niceLow, hi = niceHigh;
-            } else if (found == 0 && niceLow == std::floor(niceLow) && niceHigh == std::floor(niceHigh)) {
-                lo = niceLow, hi = niceHigh;
-            } else {
-                // Exponents that do not round to whole numbers: whole decades around the data.
-                const double l = std::floor(std::min(lo, hi) + 1e-9), h = std::ceil(std::max(lo, hi) - 1e-9);
-                lo = l, hi = h > l ? h : l + 1.0;
-            }
-            if (axis == kWaveformX && IsDspCurve(c)) hi *= 0.5;
-            c.axisLow[a] = linear ? lo : std::pow(10.0, lo);
-            c.axisHigh[a] = linear ? hi : std::pow(10.0, hi);
+            RoundAxisRange(c.axisLow[a], c.axisHigh[a], c.linear[a] != 0);
+            if (axis == kWaveformX && IsDspCurve(c))
+                c.axisHigh[a] = c.linear[a] ? c.axisHigh[a] * 0.5 : std::pow(10.0, std::log10(c.axisHigh[a]) * 0.5);
             changed = 1;
         }
     }
@@ -286,6 +310,9 @@ int FinishPlotsAfterRun(WindowRecord* window, win::HDC dc)
     std::vector<std::int32_t> ownScales;
     for (int i = 0; i < plot->curveCount; ++i) ownScales.push_back(plot->curves[U(i)]->ownScale);
     int changed = RescaleAutomaticRanges(window, true, true);
+    // The numeric output of the run reads every column's scale from the values it now holds.
+    for (int i = 0; i < plot->curveCount; ++i)
+        for (int axis = 0; axis < 2; ++axis) UpdatePrintScale(*plot->curves[U(i)], axis);
     for (int i = 0; i < plot->curveCount && !changed; ++i)
         if (plot->curves[U(i)]->ownScale != ownScales[U(i)]) changed = 1;
     if ((changed || dc) && AnalysisProbeState() != 1 && window->window) {

@@ -13,6 +13,12 @@ struct WindowRecord;
 // 0, or -1 when none was found.
 int NiceRange(bool logarithmic, double high, double low, int divisions, double& step, double& outLow, double& outHigh);
 
+// The range of a curve axis's values; values that never change get a range around them.
+void DataAxisRange(const CurveRecord& curve, int axis, double& low, double& high);
+// Rounds a range the way an automatic axis shows it: whole steps, or whole decades on a
+// logarithmic axis.
+void RoundAxisRange(double& low, double& high, bool linear);
+
 // Axes in automatic mode take the data's range (equal ends are parted).
 void RangesFromData(WindowRecord* window);
 // The curves of each plot group share the union of their ranges, from firstAxis to Y.
@@ -28,8 +34,9 @@ int FinishPlotsAfterRun(WindowRecord* window, win::HDC dc);
 void AutoScaleCurrentPlotGroup(WindowRecord* window, bool redraw);
 // The "Set all plots in graph to Y Range" option applied.
 void ApplyOneScaleOption(WindowRecord* window);
-// The numeric output columns of a curve axis take the axis' prefix (or the exponent form when
-// no prefix fits), so that small and large values keep their digits.
+// The numeric output columns of a curve axis take the prefix that the values it holds give (the
+// axis' prefix before it holds any), or the exponent form when no prefix fits, so that small and
+// large values keep their digits.
 void UpdatePrintScale(CurveRecord& curve, int axis);
 
 }  // namespace kq5

@@ -463,27 +463,34 @@ void MarkGroupDigitalKinds(WindowRecord* window)
     }
 }
 
-void ChooseAxisLabelScale(CurveRecord& curve, int axis)
+bool ChooseEngineeringPrefix(double a, double b, bool logarithmic, char& prefix, double& factor)
 {
-    const std::size_t a = static_cast<std::size_t>(axis);
-    curve.labelPrefix[a] = 0;
-    curve.labelFactor[a] = 1.0;
-    curve.noSuffix[a] = 1;
-    const double largest = std::max(std::fabs(curve.axisLow[a]), std::fabs(curve.axisHigh[a]));
-    if (largest == 0.0 || largest < 1e-15 || largest > 1e15) return;
-    // A logarithmic axis over three decades or more has no prefix that keeps the digits of its
+    prefix = 0;
+    factor = 1.0;
+    const double largest = std::max(std::fabs(a), std::fabs(b));
+    if (largest == 0.0 || largest < 1e-15 || largest > 1e15) return false;
+    // A logarithmic span of three decades or more has no prefix that keeps the digits of its
     // small values (100 Hz of a sweep to 1 MHz would read 0.000 MEG): it is read in exponent form.
-    const double smallest = std::min(std::fabs(curve.axisLow[a]), std::fabs(curve.axisHigh[a]));
-    if (!curve.linear[a] && smallest > 0.0 && largest / smallest >= 1000.0) return;
-    curve.noSuffix[a] = 0;
+    const double smallest = std::min(std::fabs(a), std::fabs(b));
+    if (logarithmic && smallest > 0.0 && largest / smallest >= 1000.0) return false;
     for (auto it = kEngineeringScales.rbegin(); it != kEngineeringScales.rend(); ++it) {
         if (largest < it->scale) continue;
         if (it->scale != 1.0) {
-            curve.labelPrefix[a] = it->lowerSuffix[0];
-            curve.labelFactor[a] = it->scale;
+            prefix = it->lowerSuffix[0];
+            factor = it->scale;
         }
-        return;
+        break;
     }
+    return true;
+}
+
+void ChooseAxisLabelScale(CurveRecord& curve, int axis)
+{
+    const std::size_t a = static_cast<std::size_t>(axis);
+    curve.noSuffix[a] = ChooseEngineeringPrefix(curve.axisLow[a], curve.axisHigh[a], !curve.linear[a],
+                                                 curve.labelPrefix[a], curve.labelFactor[a])
+                            ? 0
+                            : 1;
 }
 
 void ResetCurveReferenceRanges(WindowRecord* window)

@@ -89,6 +89,11 @@ int GetMaxBusFunctionArgCount(const CompiledExpression& expression);
 // True in an AC analysis when a curve uses FFT or IFT.
 bool HasFftCurveInAC(WindowRecord* window);
 
+// The engineering prefix letter (0 for none) and its factor that read values between a and b
+// with their digits; false when no prefix does: 0, beyond 1e-15 to 1e15, or a logarithmic span
+// of three decades or more.
+bool ChooseEngineeringPrefix(double a, double b, bool logarithmic, char& prefix, double& factor);
+
 // The engineering prefix of an axis from its range: none outside 1e-15 to 1e15 or for a range
 // of 0.
 void ChooseAxisLabelScale(CurveRecord& curve, int axis);

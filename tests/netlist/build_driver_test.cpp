@@ -84,6 +84,9 @@ TEST_F(DriverTest, WholeCircuitFaults)
         {"* nothing\n.END\n", kAnalysisAc, 10832},
         {"* loop\nV1 1 0 5\nL1 1 0 1U\n.END\n", kAnalysisTransient, 10853},
         {"* float\nV1 1 0 5\nC1 1 2 1U\nC2 2 0 1U\n.END\n", kAnalysisTransient, 10856},
+        {"* current into C\nI1 0 1 1M\nC1 1 0 1U\n.END\n", kAnalysisTransient, 10856},
+        {"* current into C\nI1 0 1 1M\nC1 1 0 1U\n.END\n", kAnalysisAc, 10856},
+        {"* current into C\nI1 0 1 1M\nC1 1 0 1U\n.END\n", kAnalysisDc, 10856},
         {"* bad value\nV1 1 0 5 DC 6\nR1 1 0 1K\n.END\n", kAnalysisTransient, 10839},
     };
     for (const Case& c : cases) {

@@ -132,6 +132,23 @@ TEST_F(TopologyTest, SeriesCapacitorLeavesNodeWithoutDcPath)
     EXPECT_EQ(CheckDevices(), 0);
 }
 
+TEST_F(TopologyTest, CurrentSourceIsNoDcPath)
+{
+    // A current source into a capacitor: nothing fixes the node's DC voltage.
+    Part(kComponentISpice, "I1", {0, 1}, {{kAttrValue, "1M"}});
+    Part(kComponentCapacitor, "C1", {1, 0}, {{kAttrValue, "1U"}});
+    Name(1, "OUT");
+    EXPECT_EQ(CheckDevices(), 10856);
+    EXPECT_NE(LastShownText().find("OUT"), std::string::npos);
+
+    // A resistor across it gives the node its path.
+    Fresh();
+    Part(kComponentISpice, "I1", {0, 1}, {{kAttrValue, "1M"}});
+    Part(kComponentCapacitor, "C1", {1, 0}, {{kAttrValue, "1U"}});
+    Part(kComponentResistor, "R1", {1, 0}, {{kAttrValue, "1K"}});
+    EXPECT_EQ(CheckDevices(), 0);
+}
+
 TEST_F(TopologyTest, NodeWithoutAnyComponentIsReportedByNumber)
 {
     Part(kComponentResistor, "R1", {1, 0}, {{kAttrValue, "1K"}});

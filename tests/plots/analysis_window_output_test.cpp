@@ -2,6 +2,7 @@
 // give each printed column its prefix, or the exponent form where no prefix keeps the digits.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,32 @@ TEST_F(PrintedColumnsTest, SmallCurrentsNoiseAndWideSweepsKeepTheirDigits)
     EXPECT_NE(noise.find("(n"), std::string::npos) << noise;
     EXPECT_GT(rows[0][1], 1.0) << noise;
     EXPECT_LT(rows[0][1], 100.0) << noise;
+}
+
+TEST_F(PrintedColumnsTest, EachColumnOfAPlotIsScaledByItsOwnValues)
+{
+    // The columns share one plot, whose axis is read in volts; the small currents keep their digits.
+    WriteFile("a.cir", "AC\nV1 1 0 DC 0 AC 1\nR1 1 2 10K\nC1 2 0 1N\n.AC DEC 2 100 1MEG\n"
+                       ".PRINT AC VM(2) IM(V1)\n.END\n");
+    WriteFile("d.cir", "DC\nV1 1 0 1\nR1 1 0 10K\n.DC V1 0 1 0.5\n.PRINT DC I(V1) V(1)\n.END\n");
+    RunJobs("a.cir /A\nd.cir /D\n");
+
+    const std::string ac = ReadText("a.ANO");
+    const std::vector<test::ValueTable> acTables = Tables("a.ANO");
+    ASSERT_EQ(acTables.size(), 1u) << ac;
+    ASSERT_EQ(acTables[0].rows.size(), 9u) << ac;
+    EXPECT_NE(ac.find("(u)"), std::string::npos) << ac;
+    for (const std::vector<double>& row : acTables[0].rows) {
+        const double xc = 1.0 / (2.0 * 3.141592653589793 * row[0] * 1e-9);
+        EXPECT_NEAR(row[2], 1e6 / std::hypot(1e4, xc), 2e-3) << ac;  // microamperes
+    }
+
+    const std::string dc = ReadText("d.DNO");
+    const std::vector<test::ValueTable> dcTables = Tables("d.DNO");
+    ASSERT_EQ(dcTables.size(), 1u) << dc;
+    EXPECT_NE(dc.find("(uA)"), std::string::npos) << dc;
+    ASSERT_GE(dcTables[0].rows.size(), 3u) << dc;
+    for (const std::vector<double>& row : dcTables[0].rows) EXPECT_NEAR(row[1], -100.0 * row[0], 1e-3) << dc;
 }
 
 }  // namespace
