@@ -118,7 +118,8 @@ bool ButtonIsDown(const ToolButtonRow& row)
     const ToolButtonSituation& s = State().situation;
     if (row.state) return false;
     const int command = static_cast<int>(row.command);
-    if (row.group == kGroupMode || row.group == kGroupCursor) return command == s.mode;
+    if (row.group == kGroupMode) return command == s.mode;
+    if (row.group == kGroupCursor) return command == s.searchMode;
     if (command >= 17400 && command <= 17409) return MenuTextSources().viewOption && MenuTextSources().viewOption(command);
     if (command >= 18400 && command <= 18406) return MenuTextSources().plotOption && MenuTextSources().plotOption(command);
     if (command == 16058) return s.paused;

@@ -91,12 +91,13 @@ TEST_F(WindowCommands, TheModelProgramGetsTheActiveWindowsFile)
     EXPECT_EQ(args.first, name);
     EXPECT_EQ(NotAvailableWarnings(), 0);
 
-    // Without the program the file name is reported, not the command as missing.
+    // Without the program the user is told it is not in this build; the circuit is not blamed.
     std::filesystem::remove(dir / "kq5model");
     win::ClearMessageBoxLog();
     EXPECT_EQ(Route(12913), 0);
     ASSERT_EQ(win::MessageBoxLog().size(), 1u);
-    EXPECT_NE(win::MessageBoxLog()[0].text.find("File not found"), std::string::npos);
+    EXPECT_NE(win::MessageBoxLog()[0].text.find("model-fitting program is not part of this build"), std::string::npos);
+    EXPECT_EQ(win::MessageBoxLog()[0].text.find("amp stage"), std::string::npos);
     EXPECT_EQ(NotAvailableWarnings(), 0);
     std::filesystem::remove_all(dir);
 }
