@@ -345,7 +345,16 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
     case win::WM_SIZE:
         if (!win::IsIconic(window)) LayoutFrame(static_cast<short>(lParam & 0xFFFF), static_cast<short>((lParam >> 16) & 0xFFFF));
         return 0;
-    case win::WM_ACTIVATE: ForwardToBars(message, wParam, lParam); return 0;
+    case win::WM_ACTIVATE: {
+        ForwardToBars(message, wParam, lParam);
+        // Back in front (a dialog closed, say), the keyboard goes to the window the user works in,
+        // so that its keys (Ctrl+Z, Del and the rest) answer without a click first.
+        const win::HWND focus = win::GetFocus();
+        if ((wParam & 0xFFFF) != win::WA_INACTIVE && !((wParam >> 16) & 0xFFFF) && Frame().mdiClient &&
+            (focus == nullptr || (focus != window && !win::IsChild(window, focus))))
+            win::SetFocus(Frame().mdiClient);
+        return 0;
+    }
     case win::WM_CLOSE:
     case win::WM_QUERYENDSESSION: CloseFrame(window); return 0;
     case win::WM_SYSCOLORCHANGE:

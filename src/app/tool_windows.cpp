@@ -302,6 +302,9 @@ win::LRESULT ToolWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win:
         return 0;
     }
     case win::WM_MOUSEACTIVATE: return win::MA_NOACTIVATE;
+    // The frame passes its activation on for the caption; the keyboard stays with the window the
+    // user works in, so a bar never takes the focus.
+    case win::WM_ACTIVATE: return 0;
     case win::WM_SIZE:
         if (slot >= 0) LayoutChildren(hwnd, slot);
         return 0;
