@@ -8,7 +8,6 @@
 #include "analog/run_control.h"
 #include "analog/analog_state.h"
 #include "analyses/graph3d_window.h"
-#include "analyses/monte_carlo_models.h"
 #include "analyses/performance_window.h"
 #include "analyses/run_subset.h"
 #include "analyses/run_state.h"
@@ -235,10 +234,12 @@ void FillRunSituation(ToolButtonSituation& situation)
     situation.threeDWindows = plots ? plots->count : 0;
     const LinkedList* performance = PerformanceWindowList();
     situation.performanceWindows = performance ? performance->count : 0;
-    const CircuitDocument* document = MonteCarloDocument();
+    // The histograms of the circuit being analysed; a window record of an ended session may
+    // linger in the run's fields, so only a live one is read.
+    const WindowRecord* circuit = RunControl().circuitWindow;
     const int kind = Analysis().analysisKind;
-    if (document && kind >= 0 && kind < kAnalysisKindCount)
-        situation.histogramCount = document->monteCarloWindows[static_cast<std::size_t>(kind)].count;
+    if (circuit && IsLiveWindowRecord(circuit) && circuit->document && kind >= 0 && kind < kAnalysisKindCount)
+        situation.histogramCount = circuit->document->monteCarloWindows[static_cast<std::size_t>(kind)].count;
     situation.nodeVoltagesAvailable = !SolutionVector().empty();
 }
 
@@ -274,7 +275,8 @@ ToolButtonSituation FrameToolButtonSituation()
     situation.demoActive = Settings().demoRunning;
     situation.untitled = active && active->untitled;
     situation.isCurrentDocument = active && active == run.circuitWindow;
-    situation.currentDocumentIsText = run.circuitWindow && run.circuitWindow->kind == kWindowTextCircuit;
+    situation.currentDocumentIsText =
+        run.circuitWindow && IsLiveWindowRecord(run.circuitWindow) && run.circuitWindow->kind == kWindowTextCircuit;
     situation.canPrint = situation.kind != kWindowModelLibrary;
     if (active && active->document) situation.pageCount = std::max<int>(1, static_cast<int>(active->document->pages.size()));
     FillEditSituation(active, situation);
