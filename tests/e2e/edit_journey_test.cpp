@@ -30,7 +30,6 @@ constexpr int kAddPageItemY = 385, kDeletePageItemY = 405;
 // The drawing: a resistor's body where it was placed, and an empty spot for pastes.
 constexpr int kPartX = 264, kPartY = 300, kBodyX = 288;
 constexpr int kSpotX = 264, kSpotY = 400;
-constexpr int kTabsTop = 938, kTabsBottom = 952, kTabsRight = 330;  // the page tabs
 // An analysis window: the Limits dialog's close box, and its menus.
 constexpr int kLimitsCloseX = 698, kLimitsCloseY = 94;
 constexpr int kMonteCarloMenuX = 491, kAddHistogramY = 49, kAddHistogramX = 518;
