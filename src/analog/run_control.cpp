@@ -9,6 +9,7 @@
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
 #include "analyses/graph3d_window.h"
+#include "app/frame_window.h"
 #include "app/program_settings.h"
 #include "app/status_text.h"
 #include "app/window_record.h"
@@ -105,6 +106,7 @@ int BeginAnalysisRun()
     rc.running = 1;
     rc.failureReported = 0;
     rc.closeRequest = 0;
+    if (!Settings().batchRun) RefreshToolButtonStates();
     if (PlotRecord* plot = AnalysisPlot()) {
         ClearCurveRunMarks(*plot);
         RewindWaveformStore(*plot);
@@ -187,6 +189,8 @@ int FinishAnalysisRun(win::HDC dc, int code)
         rc.closeAfterRun = 0;
         CloseAnalysisWindow();
     }
+    // The runs kept decide the commands that make windows of them.
+    if (!Settings().batchRun) RefreshToolButtonStates();
     return code;
 }
 
@@ -240,9 +244,11 @@ void PauseAnalysisRun()
     rc.running = 0;
     rc.paused = 1;
     if (rc.analysisWindow) EndWaveformRun(rc.analysisWindow, false);
+    RefreshToolButtonStates();
     win::RunNestedLoop([&] { return rc.closeRequest || rc.resumeRequest; });
     rc.running = 1;
     rc.paused = 0;
+    RefreshToolButtonStates();
     // The run closed for the pause goes on.
     if (PlotRecord* plot = AnalysisPlot(); plot && plot->store.runCount > 0) --plot->store.runCount;
     rc.resumeRequest = 0;

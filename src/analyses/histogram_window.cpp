@@ -14,6 +14,7 @@
 #include "analyses/run_state.h"
 #include "app/color_table.h"
 #include "app/font_select.h"
+#include "app/frame_window.h"
 #include "app/printing.h"
 #include "app/menus.h"
 #include "app/window_class.h"
@@ -325,6 +326,9 @@ win::LRESULT MonteCarloWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wP
     case win::WM_RBUTTONDOWN:
         if (window) ShowPopup(window, win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam));
         return 0;
+    case win::WM_MDIACTIVATE:
+        if (reinterpret_cast<win::HWND>(lParam) == hwnd) RefreshToolButtonStates();
+        break;
     case win::WM_COMMAND: {
         const int id = win::LOWORD(wParam);
         if (record && win::HIWORD(wParam) == win::EN_KILLFOCUS && id >= kEditIntervals && id <= kEditHigh) {

@@ -13,6 +13,7 @@
 #include "analyses/stepping_rows.h"
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
+#include "app/frame_window.h"
 #include "app/menus.h"
 #include "app/printing.h"
 #include "app/status_text.h"
@@ -713,6 +714,9 @@ win::LRESULT PerformanceWndProc(win::HWND hwnd, win::UINT message, win::WPARAM w
     case win::WM_LBUTTONDBLCLK:
         ShowPopup(record, lParam);
         return 0;
+    case win::WM_MDIACTIVATE:
+        if (reinterpret_cast<win::HWND>(lParam) == hwnd) RefreshToolButtonStates();
+        break;
     default: break;
     }
     return PlotWindowDefaultProc(hwnd, message, wParam, lParam);

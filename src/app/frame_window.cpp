@@ -6,12 +6,16 @@
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
+#include "analog/analog_state.h"
 #include "analyses/graph3d_window.h"
+#include "analyses/performance_window.h"
+#include "analyses/run_subset.h"
 #include "analyses/run_state.h"
 #include "app/command_routing.h"
 #include "app/color_table.h"
 #include "app/frame_state.h"
 #include "app/help_bar.h"
+#include "app/info_dialogs.h"
 #include "app/menus.h"
 #include "app/tool_buttons.h"
 #include "app/tool_windows.h"
@@ -19,12 +23,17 @@
 #include "app/file_dialogs.h"
 #include "app/program_settings.h"
 #include "app/startup.h"
+#include "app/text_editor.h"
 #include "app/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
+#include "document/connectivity.h"
+#include "document/selection.h"
 #include "document/document_services.h"
+#include "platform/clipboard.h"
+#include "platform/controls.h"
 #include "platform/mdi.h"
 #include "platform/menu.h"
 #include "platform/message.h"
@@ -178,31 +187,104 @@ MenuSituation FrameMenuSituation()
     return situation;
 }
 
-ToolButtonSituation FrameToolButtonSituation()
+namespace {
+
+// The edit states: those of the focused text control (the text area of a schematic, or a text
+// window's editor), else those of the schematic's items and the internal clipboard.
+void FillEditSituation(WindowRecord* active, ToolButtonSituation& situation)
 {
-    ToolButtonSituation situation;
-    const WindowRecord* active = GetActiveChildRecord();
-    situation.childActive = active != nullptr;
-    situation.kind = active ? active->kind : -1;
-    situation.analysisOpen = Analysis().analysisKind != kAnalysisNone;
-    situation.busy = Frame().busy;
-    // runStarted stays set after the first analysis; the run's own flag ends with the run.
-    situation.running = RunControl().running != 0;
-    situation.paused = RunControl().pauseDisplay != 0;
-    situation.demoActive = Settings().demoRunning;
-    situation.untitled = active && active->untitled;
-    situation.isCurrentDocument = active && active == RunControl().circuitWindow;
-    situation.currentDocumentIsText = RunControl().circuitWindow && RunControl().circuitWindow->kind == kWindowTextCircuit;
-    if (active && active->document) {
-        situation.canUndo = active->undoKind != 0;
-        situation.hasItems = active->document->itemList.head != nullptr;
+    if (!active || !active->document) return;
+    situation.canUndo = active->undoKind != 0;
+    situation.hasItems = active->document->itemList.head != nullptr || active->document->gridTextList.head != nullptr;
+    win::HWND text = nullptr;
+    const win::HWND focus = win::GetFocus();
+    if (focus && focus == active->document->textAreaWindow) text = focus;
+    else if (active->kind == kWindowTextCircuit) text = active->document->textAreaWindow;
+    if (active->kind == kWindowTextCircuit && !text) {
+        if (const TxtEditRecord* editor = OwnerTxtEditRecord(active)) text = editor->window;
+    }
+    if (text) {
+        win::DWORD from = 0, to = 0;
+        win::SendMessage(text, win::EM_GETSEL, reinterpret_cast<win::WPARAM>(&from), reinterpret_cast<win::LPARAM>(&to));
+        situation.hasSelection = from != to;
+        if (const TxtEditRecord* editor = GetTxtEditRecord(text)) situation.canUndo = situation.canUndo || !editor->undo.empty();
+        situation.clipboardFull = win::IsClipboardFormatAvailable(win::CF_TEXT) != 0;
+        return;
+    }
+    situation.hasSelection = CountSelectedItems(active, WindowSelectionMask(active)) > 0;
+    const DocumentServicesState& services = DocumentServices();
+    situation.clipboardFull = services.clipboardItems.count > 0 || services.clipboardGridTexts.count > 0;
+}
+
+// What the runs of the open analysis left: stored stepped or Monte Carlo runs, the windows made
+// from them, and the circuit's solution.
+void FillRunSituation(ToolButtonSituation& situation)
+{
+    const WindowRecord* analysis = RunControl().analysisWindow;
+    const PlotRecord* plot = analysis && IsLiveWindowRecord(analysis) && analysis->plot ? analysis->plot.get() : nullptr;
+    situation.plotHasCurves = plot && plot->curveCount > 0;
+    if (plot && situation.analysisOpen) {
+        const RunPlan plan = CurrentRunPlan(plot->store);
+        situation.monteCarloData = plan.monteCarloActive && plan.storedRuns > 0;
+        situation.steppedData = (plan.steppingActive || plan.temperatureCount > 1) && plan.storedRuns > 0;
     }
     // The 3-D commands need curves of an analysis that made several runs.
-    const WindowRecord* analysis = RunControl().analysisWindow;
-    situation.plotHasCurves = analysis && IsLiveWindowRecord(analysis) && analysis->plot && analysis->plot->curveCount > 0;
     situation.steppedCases = CountGraph3DCurves() > 0 ? std::max(RunState().runCount, 1) : 0;
     const LinkedList* plots = CurrentGraph3DList();
     situation.threeDWindows = plots ? plots->count : 0;
+    const LinkedList* performance = PerformanceWindowList();
+    situation.performanceWindows = performance ? performance->count : 0;
+    // The histograms of the circuit being analysed; a window record of an ended session may
+    // linger in the run's fields, so only a live one is read.
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    const int kind = Analysis().analysisKind;
+    if (circuit && IsLiveWindowRecord(circuit) && circuit->document && kind >= 0 && kind < kAnalysisKindCount)
+        situation.histogramCount = circuit->document->monteCarloWindows[static_cast<std::size_t>(kind)].count;
+    situation.nodeVoltagesAvailable = !SolutionVector().empty();
+}
+
+// A schematic with a digital pin has paths to show.
+bool HasDigitalPins(const WindowRecord* record)
+{
+    if (!record || !record->document) return false;
+    for (const SchematicItem& item : ListRecords<SchematicItem>(record->document->itemList)) {
+        if (!item.IsComponent()) continue;
+        for (int pin = 0; pin < ItemPinCount(&item); ++pin) {
+            if (GetPinSignalKind(&item, pin) == kNodeDigital) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+ToolButtonSituation FrameToolButtonSituation()
+{
+    ToolButtonSituation situation;
+    WindowRecord* active = GetActiveChildRecord();
+    const RunControlState& run = RunControl();
+    situation.childActive = active != nullptr;
+    situation.kind = active ? active->kind : -1;
+    situation.analysisOpen = Analysis().analysisKind != kAnalysisNone;
+    // Probe mode keeps its own analysis: its Limits and the multi-run windows are not for it.
+    situation.analysisState = situation.analysisOpen && run.probeFlag ? 1 : 0;
+    situation.busy = Frame().busy;
+    // runStarted stays set after the first analysis; the run's own flag ends with the run.
+    situation.running = run.running != 0;
+    situation.paused = run.paused != 0 || run.pauseDisplay != 0;
+    situation.demoActive = Settings().demoRunning;
+    situation.untitled = active && active->untitled;
+    situation.isCurrentDocument = active && active == run.circuitWindow;
+    situation.currentDocumentIsText =
+        run.circuitWindow && IsLiveWindowRecord(run.circuitWindow) && run.circuitWindow->kind == kWindowTextCircuit;
+    situation.canPrint = situation.kind != kWindowModelLibrary;
+    if (active && active->document) situation.pageCount = std::max<int>(1, static_cast<int>(active->document->pages.size()));
+    FillEditSituation(active, situation);
+    FillRunSituation(situation);
+    situation.digitalPathData = HasDigitalPins(active);
+    situation.mode = GetRecordMode(active);
+    if (situation.kind == kWindowAnalysis) situation.searchMode = PlotCursors().searchMode;
+    situation.calculatorOpen = CalculatorWindow() != nullptr;
     return situation;
 }
 
@@ -265,7 +347,16 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
     case win::WM_SIZE:
         if (!win::IsIconic(window)) LayoutFrame(static_cast<short>(lParam & 0xFFFF), static_cast<short>((lParam >> 16) & 0xFFFF));
         return 0;
-    case win::WM_ACTIVATE: ForwardToBars(message, wParam, lParam); return 0;
+    case win::WM_ACTIVATE: {
+        ForwardToBars(message, wParam, lParam);
+        // Back in front (a dialog closed, say), the keyboard goes to the window the user works in,
+        // so that its keys (Ctrl+Z, Del and the rest) answer without a click first.
+        const win::HWND focus = win::GetFocus();
+        if ((wParam & 0xFFFF) != win::WA_INACTIVE && !((wParam >> 16) & 0xFFFF) && Frame().mdiClient &&
+            (focus == nullptr || (focus != window && !win::IsChild(window, focus))))
+            win::SetFocus(Frame().mdiClient);
+        return 0;
+    }
     case win::WM_CLOSE:
     case win::WM_QUERYENDSESSION: CloseFrame(window); return 0;
     case win::WM_SYSCOLORCHANGE:

@@ -44,7 +44,8 @@ struct ToolButtonSituation {
     bool clipboardFull = false;
     bool hasItems = false;
     // What the toggle buttons show pressed.
-    int mode = 0;                  // the active window's edit mode or cursor search mode
+    int mode = 0;                  // the active window's edit mode
+    int searchMode = 0;            // an analysis window's cursor search mode
     bool calculatorOpen = false;
 };
 

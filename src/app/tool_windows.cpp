@@ -118,7 +118,8 @@ bool ButtonIsDown(const ToolButtonRow& row)
     const ToolButtonSituation& s = State().situation;
     if (row.state) return false;
     const int command = static_cast<int>(row.command);
-    if (row.group == kGroupMode || row.group == kGroupCursor) return command == s.mode;
+    if (row.group == kGroupMode) return command == s.mode;
+    if (row.group == kGroupCursor) return command == s.searchMode;
     if (command >= 17400 && command <= 17409) return MenuTextSources().viewOption && MenuTextSources().viewOption(command);
     if (command >= 18400 && command <= 18406) return MenuTextSources().plotOption && MenuTextSources().plotOption(command);
     if (command == 16058) return s.paused;
@@ -301,6 +302,9 @@ win::LRESULT ToolWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win:
         return 0;
     }
     case win::WM_MOUSEACTIVATE: return win::MA_NOACTIVATE;
+    // The frame passes its activation on for the caption; the keyboard stays with the window the
+    // user works in, so a bar never takes the focus.
+    case win::WM_ACTIVATE: return 0;
     case win::WM_SIZE:
         if (slot >= 0) LayoutChildren(hwnd, slot);
         return 0;

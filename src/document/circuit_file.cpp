@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/edit_mode.h"
 #include "app/error_context.h"
@@ -47,6 +49,7 @@ namespace {
 
 constexpr const char* kDefinitionsFileName = "DEF.KQ5";
 constexpr const char* kModelProgramName = "kq5model";
+constexpr int kMsgModelProgramMissing = 10861;  // the model-fitting program is not in this build
 constexpr const char* kPreviousProductLine = "Kestrion IV";
 constexpr std::uint32_t kRedrawOldGeneration = 0x0438;
 constexpr std::int32_t kOldConnectivityMode = 3;
@@ -97,14 +100,21 @@ void ShowRecordWindow(WindowRecord* record, bool maximised)
     win::ShowWindow(record->window, maximised ? win::SW_SHOWMAXIMIZED : win::SW_SHOW);
 }
 
-// Starts the separate model-fitting program with the file; 15022 names the file when it cannot
-// be started.
+// Starts the separate model-fitting program with the file. A build without the program says so;
+// a program that is there but cannot be started gets 15022 with its name.
 int LaunchModelProgram(const std::string& file, bool quiet)
 {
+    const std::string program = Settings().programDirectory + kModelProgramName;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(program, error)) {
+        if (quiet) return kMsgModelProgramMissing;
+        ReportMessage("WE", FrameRecord(), kMsgModelProgramMissing);
+        return kMsgAlreadyReported;
+    }
     // The words travel apart, so no blank or quote in a file name can change what is started.
-    if (win::ExecArgv({Settings().programDirectory + kModelProgramName, file}, win::SW_SHOW) > 31) return 0;
+    if (win::ExecArgv({program, file}, win::SW_SHOW) > 31) return 0;
     if (quiet) return kMsgFileNotFound;
-    ReportMessage("WE", FrameRecord(), kMsgFileNotFound, file.c_str());
+    ReportMessage("WE", FrameRecord(), kMsgFileNotFound, program.c_str());
     return kMsgAlreadyReported;
 }
 

@@ -12,6 +12,7 @@
 #include "analog/analysis_state.h"
 #include "app/font_command.h"
 #include "app/frame_state.h"
+#include "app/frame_window.h"
 #include "app/status_text.h"
 #include "app/text_area.h"
 #include "app/window_record.h"
@@ -746,7 +747,9 @@ void ReorderSelection(WindowRecord* record, bool toFront)
     Redraw(record);
 }
 
-bool RouteEditCommand(WindowRecord* record, int id)
+namespace {
+
+bool RunEditCommand(WindowRecord* record, int id)
 {
     switch (id) {
     case 17200: EditUndo(record); return true;
@@ -772,6 +775,16 @@ bool RouteEditCommand(WindowRecord* record, int id)
     case 17695: ReorderSelection(record, false); return true;
     default: return false;
     }
+}
+
+}  // namespace
+
+bool RouteEditCommand(WindowRecord* record, int id)
+{
+    if (!RunEditCommand(record, id)) return false;
+    // The selection, the clipboard and what there is to undo decide the Edit commands.
+    if (!Frame().busy) RefreshToolButtonStates();
+    return true;
 }
 
 }  // namespace kq5

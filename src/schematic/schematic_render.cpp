@@ -130,9 +130,16 @@ int ItemColor(const SchematicItem& item, int own)
     return RenderColorIndex(own);
 }
 
+// The handles of a selected text stand beside it, left and right, within its height: a square
+// is 6 units wide and reaches 2 units before its spot and 4 after it, so spots 4 units left of
+// the box and 2 units right of it keep the squares off every letter.
+constexpr int kTextHandleLeft = 4;
+constexpr int kTextHandleRight = 2;
+constexpr int kTextHandleReach = 6;
+constexpr std::uint32_t kTextHandleMask = 0x07 | 0xE0;  // the left and right columns
+
 // A text in its box. A single-element redraw covers the box (with the handles of a selected
-// text) in the pass's background instead; otherwise a selected text shows all eight handles,
-// drawn first so that the text over them stays legible.
+// text) in the pass's background instead; otherwise a selected text shows its handles beside it.
 void DrawTextBox(win::HDC dc, const win::RECT& box, const std::string& text, bool selected)
 {
     const win::RECT r{std::min(box.left, box.right), std::min(box.top, box.bottom), std::max(box.left, box.right),
@@ -141,15 +148,19 @@ void DrawTextBox(win::HDC dc, const win::RECT& box, const std::string& text, boo
         // The parts drawn before chose their own colours: take the pass's back.
         win::HGDIOBJ oldPen = win::SelectObject(dc, RenderPen(Render().defaultColor));
         win::HGDIOBJ oldBrush = win::SelectObject(dc, RenderBrush(Render().defaultColor));
-        // Handle squares reach 2 units before a corner and 4 after it.
-        if (selected) win::Rectangle(dc, r.left - 2, r.top - 2, r.right + 4, r.bottom + 4);
+        if (selected) win::Rectangle(dc, r.left - kTextHandleReach, r.top, r.right + kTextHandleReach, r.bottom);
         else win::Rectangle(dc, r.left, r.top, r.right, r.bottom);
         win::SelectObject(dc, oldBrush);
         win::SelectObject(dc, oldPen);
         return;
     }
-    constexpr std::uint32_t kEveryHandle = 0xF0FF;
-    if (selected) DrawObjectHandles(dc, r.left, r.top, r.right, r.bottom, 2, kEveryHandle);
+    if (selected) {
+        // Squares at the top, middle and bottom when the text is tall enough, else one pair.
+        int top = r.top + 2;
+        int bottom = r.bottom - 4;
+        if (bottom < top) top = bottom = r.top + (r.bottom - r.top) / 2 - 1;
+        DrawObjectHandles(dc, r.left - kTextHandleLeft, top, r.right + kTextHandleRight, bottom, 2, kTextHandleMask);
+    }
     DrawTextLines(dc, box.left, box.top, text);
 }
 

@@ -11,6 +11,9 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/command_routing.h"
+#include "app/frame_window.h"
+#include "app/menus.h"
+#include "app/tool_buttons.h"
 #include "app/program_settings.h"
 #include "app/usage_file.h"
 #include "app/window_record.h"
@@ -91,14 +94,53 @@ TEST_F(WindowCommands, TheModelProgramGetsTheActiveWindowsFile)
     EXPECT_EQ(args.first, name);
     EXPECT_EQ(NotAvailableWarnings(), 0);
 
-    // Without the program the file name is reported, not the command as missing.
+    // Without the program the user is told it is not in this build; the circuit is not blamed.
     std::filesystem::remove(dir / "kq5model");
     win::ClearMessageBoxLog();
     EXPECT_EQ(Route(12913), 0);
     ASSERT_EQ(win::MessageBoxLog().size(), 1u);
-    EXPECT_NE(win::MessageBoxLog()[0].text.find("File not found"), std::string::npos);
+    EXPECT_NE(win::MessageBoxLog()[0].text.find("model-fitting program is not part of this build"), std::string::npos);
+    EXPECT_EQ(win::MessageBoxLog()[0].text.find("amp stage"), std::string::npos);
     EXPECT_EQ(NotAvailableWarnings(), 0);
     std::filesystem::remove_all(dir);
+}
+
+// The Edit and page commands follow what the user did, not flags: a selection enables Cut, Copy
+// and Clear, a copy enables Paste, a second page enables Delete Page, and the menu items follow.
+TEST_F(WindowCommands, EditAndPageCommandsFollowTheSelectionTheClipboardAndThePages)
+{
+    const auto state = [](int command) {
+        return ToolButtonRows()[static_cast<std::size_t>(FindToolButton(static_cast<std::uint32_t>(command)))].state;
+    };
+    GridText* text = NewGridText(schematic_);
+    ASSERT_NE(text, nullptr);
+    text->text = "NOTE";
+    text->x = 10;
+    text->y = 10;
+    RefreshToolButtonStates();
+    EXPECT_EQ(state(17201), 1);  // Cut: nothing selected
+    EXPECT_EQ(state(17202), 1);  // Copy
+    EXPECT_EQ(state(17203), 1);  // Paste: the clipboard is empty
+    EXPECT_EQ(state(12201), 1);  // Delete Page: one page
+
+    EXPECT_EQ(Route(17205), 0);  // Select All
+    EXPECT_EQ(state(17201), 0);
+    EXPECT_EQ(state(17202), 0);
+    EXPECT_EQ(state(17204), 0);
+    EXPECT_EQ(Route(17202), 0);  // Copy
+    EXPECT_EQ(state(17203), 0);
+    EXPECT_EQ(Route(17204), 0);  // Clear: nothing selected, something to undo
+    EXPECT_EQ(state(17202), 1);
+    EXPECT_EQ(state(17200), 0);
+
+    EXPECT_EQ(Route(12200), 0);  // Add Page
+    ASSERT_EQ(schematic_->document->pages.size(), 2u);
+    EXPECT_EQ(state(12201), 0);
+    win::HMENU edit = FindPopupWithCommand(Menus().main, 12201);
+    ASSERT_NE(edit, nullptr);
+    win::SendMessage(FrameWindow(), win::WM_INITMENUPOPUP, reinterpret_cast<win::WPARAM>(edit), 0);
+    EXPECT_EQ(win::GetMenuState(edit, 12201, win::MF_BYCOMMAND) & win::MF_GRAYED, 0u);
+    EXPECT_EQ(win::GetMenuState(edit, 17203, win::MF_BYCOMMAND) & win::MF_GRAYED, 0u);
 }
 
 TEST_F(WindowCommands, CtrlGMovesTheTextAreaIntoTheCurrentPaneAndOutAgain)

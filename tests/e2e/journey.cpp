@@ -156,6 +156,9 @@ bool Journey::StartServer()
 bool Journey::Start(const std::vector<std::string>& args)
 {
     if (display_.empty()) return false;
+    // A second start is a new process: nothing of the first one's end or window carries over.
+    exitStatus_ = -1;
+    window_.clear();
     const std::string program = (build_ / "kq5").string();
     const std::string output = (build_ / "journeys" / (name_ + ".out")).string();
     pid_ = fork();

@@ -1,5 +1,6 @@
 // The commands of the "&3D Windows" menu over a stepped analysis: Add with OK and with Cancel,
 // the numbered entries of the menu, Delete through its list dialog.
+#include "analyses/performance_window.h"
 #include "app/frame_window.h"
 #include "app/tool_buttons.h"
 #include "graph3d_test_support.h"
@@ -117,32 +118,36 @@ TEST_F(Graph3DTest, DeleteRemovesTheChosenPlotsShownOrHidden)
     EXPECT_NE(ListHead<Graph3DPlot>(*list)->surface.window, nullptr);
 }
 
-// The tool-bar buttons follow the analysis: Add needs curves of several runs, Delete a plot.
+// The tool-bar buttons follow the analysis: Add needs curves of several runs, Delete a plot; a
+// performance window needs several runs too. Everything but the window in front (this test has no
+// frame) is the running program's own.
 TEST_F(Graph3DTest, ToolButtonsFollowTheRunsAndThePlots)
 {
+    const auto live = [] {
+        ToolButtonSituation situation = FrameToolButtonSituation();
+        situation.childActive = true;
+        situation.kind = kWindowAnalysis;
+        return situation;
+    };
     PutCircuit(kSteppedRc, "rc3d.cir");
     ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
     ASSERT_EQ(RunAnalysisTimed(0), 0);
-    ToolButtonSituation situation = FrameToolButtonSituation();
-    situation.childActive = true;
-    situation.kind = kWindowAnalysis;
+    ToolButtonSituation situation = live();
     EXPECT_TRUE(situation.plotHasCurves);
     EXPECT_EQ(situation.steppedCases, 0);
     EXPECT_EQ(ToolButtonStateFor(kAdd3DWindowCommand, situation), 1);
+    EXPECT_EQ(ToolButtonStateFor(kCmdAddPerformanceWindow, situation), 1);
     ExitAnalysis();
 
     ASSERT_EQ(RunStepped(), 0);
-    situation = FrameToolButtonSituation();
-    situation.childActive = true;
-    situation.kind = kWindowAnalysis;
+    situation = live();
     EXPECT_TRUE(situation.plotHasCurves);
     EXPECT_EQ(situation.steppedCases, 5);
     EXPECT_EQ(ToolButtonStateFor(kAdd3DWindowCommand, situation), 0);
     EXPECT_EQ(ToolButtonStateFor(kDelete3DWindowCommand, situation), 1);
+    EXPECT_EQ(ToolButtonStateFor(kCmdAddPerformanceWindow, situation), 0);
     ASSERT_NE(AddPlot(), nullptr);
-    situation = FrameToolButtonSituation();
-    situation.childActive = true;
-    situation.kind = kWindowAnalysis;
+    situation = live();
     EXPECT_EQ(situation.threeDWindows, 1);
     EXPECT_FALSE(situation.busy);
     EXPECT_FALSE(situation.running);

@@ -163,6 +163,22 @@ TEST_F(RenderObjects, SelectedObjectsShowTheirHandles)
     EXPECT_EQ(canvas_->Count({0, 0, 400, 300}, kRed), 6 * 25);  // 5 x 5 squares
 }
 
+// A selected text keeps every letter in sight: its handles stand beside it, none on a letter.
+TEST_F(RenderObjects, ASelectedTextsHandlesLeaveItsLettersVisible)
+{
+    GridText* text = AddText(record_, "WMW", 5, 5);
+    text->font.color = 12;
+    Render();
+    const int letters = canvas_->Count({0, 0, 400, 300}, kBlue);
+    ASSERT_GT(letters, 20);
+    canvas_->Clear(win::RGB(255, 255, 255));
+    text->selection = kSelected;
+    Render();
+    // Six squares of 5 x 5, left and right; the letters in the selection colour, all of them.
+    EXPECT_EQ(canvas_->Count({0, 0, 400, 300}, kRed), letters + 6 * 25);
+    EXPECT_EQ(canvas_->NonWhite({0, 0, 400, 300}), letters + 6 * 25);
+}
+
 TEST_F(RenderObjects, KindsWithoutADrawerDrawNothing)
 {
     for (std::uint16_t kind : {kObjectMeasureV, kObjectTag, kObjectMeasureH, kObjectText, std::uint16_t{0xC00}})

@@ -1,6 +1,8 @@
-// Selected texts on a schematic: a selected grid text and the texts of a selected part show eight
-// handles in the selection colour; an attribute text picked on its own is drawn selected while its
+// Selected texts on a schematic: a selected grid text and the texts of a selected part show their
+// handles beside them in the selection colour; an attribute text picked on its own is drawn selected while its
 // part is not; printing shows no selection. Ends with a screenshot of such a window.
+#include <vector>
+
 #include "../app/screen_test_support.h"
 #include "schematic_test_support.h"
 
@@ -58,22 +60,31 @@ protected:
     std::unique_ptr<Canvas> canvas_;
 };
 
-TEST_F(TextSelection, ASelectedGridTextShowsEightHandles)
+// The handles of a selected text stand beside it, left and right, at its top, middle and bottom,
+// so that none covers a letter.
+std::vector<win::POINT> HandleSpots(const win::RECT& r)
+{
+    int top = r.top + 2;
+    int bottom = r.bottom - 4;
+    if (bottom < top) top = bottom = r.top + (r.bottom - r.top) / 2 - 1;
+    const int my = top + (bottom - top) / 2;
+    return {{r.left - 4, top}, {r.left - 4, my}, {r.left - 4, bottom}, {r.right + 2, top}, {r.right + 2, my}, {r.right + 2, bottom}};
+}
+
+TEST_F(TextSelection, ASelectedGridTextShowsItsHandlesBesideIt)
 {
     GridText* text = AddText(record_, "Hello", 6, 10);
     text->font.color = 12;
     const win::RECT r = BoxOf(*text);
     ASSERT_GT(r.right - r.left, 10);
-    const int mx = r.left + (r.right - r.left) / 2;
-    const int my = r.top + (r.bottom - r.top) / 2;
-    const win::POINT spots[8] = {{r.left, r.top},  {r.left, my},  {r.left, r.bottom}, {mx, r.top},
-                                 {mx, r.bottom},   {r.right, r.top}, {r.right, my},   {r.right, r.bottom}};
     Render();
-    for (const win::POINT& p : spots) EXPECT_EQ(HandleAt(p.x, p.y), 0);
+    for (const win::POINT& p : HandleSpots(r)) EXPECT_EQ(HandleAt(p.x, p.y), 0);
     text->selection = kSelected;
     Render();
-    // Every handle is a full square, corners outside the glyphs included.
-    for (const win::POINT& p : spots) EXPECT_GE(HandleAt(p.x, p.y), 25) << p.x << "," << p.y;
+    // Every handle is a full square, outside the text's box.
+    for (const win::POINT& p : HandleSpots(r)) EXPECT_GE(HandleAt(p.x, p.y), 25) << p.x << "," << p.y;
+    EXPECT_EQ(canvas_->Count({r.left - 6, r.top - 6, r.right + 6, r.top}, kRed), 0);
+    EXPECT_EQ(canvas_->Count({r.left - 6, r.bottom, r.right + 6, r.bottom + 6}, kRed), 0);
     // Printing ignores the selection: neither handles nor the selection colour.
     SetDrawPassFlags(7);
     Render();
@@ -100,22 +111,21 @@ TEST_F(TextSelection, APickedAttributeTextIsSelectedWithoutItsPart)
     SchematicEditor().attributeSelection = kSelected;
     Render();
     EXPECT_GT(canvas_->Count({r.left, r.top, r.right, r.bottom}, kRed), 5);
-    EXPECT_GE(HandleAt(r.left, r.top), 25);
-    EXPECT_GE(HandleAt(r.right, r.bottom), 25);
+    for (const win::POINT& p : HandleSpots(r)) EXPECT_GE(HandleAt(p.x, p.y), 25) << p.x << "," << p.y;
     EXPECT_EQ(canvas_->Count({60, 40, 200, r.top - 3}, kRed), 0);
 
     // The part selected but the picked text let go: the text follows its own byte.
     part->selection = kSelected;
     SchematicEditor().attributeSelection = 0;
     Render();
-    EXPECT_EQ(canvas_->Count({r.left - 2, r.top - 2, r.right + 4, r.bottom + 4}, kRed), 0);
+    EXPECT_EQ(canvas_->Count({r.left - 6, r.top, r.right + 6, r.bottom}, kRed), 0);
 
     // No pick: a selected part's texts are selected with it.
     Documents().pickedItem = nullptr;
     Documents().pickedAttribute = nullptr;
     Render();
     EXPECT_GT(canvas_->Count({r.left, r.top, r.right, r.bottom}, kRed), 5);
-    EXPECT_GE(HandleAt(r.left, r.top), 25);
+    EXPECT_GE(HandleAt(HandleSpots(r)[0].x, HandleSpots(r)[0].y), 25);
 }
 
 // The window's own pixels, as the user sees them.
