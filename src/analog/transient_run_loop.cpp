@@ -385,6 +385,7 @@ int TimeStepPass(WindowRecord* window)
                     t.plannedStep = NextStepEstimate();
                     if (t.plannedStep <= 1.05 * step) s.order = 1;
                 }
+                if (s.hasAnalogNodes) t.plannedStep = LossyLineLandingStep(t.plannedStep);
                 break;
             }
 

@@ -49,6 +49,13 @@ struct IdealLineDevice : ListNode {
     std::deque<LineHistoryPoint> history;
 };
 
+// Slope changes of a lossy line's port values (V1, V2, I1, I2) at neighbouring samples, as
+// moments about the block's centre: sum of d, of d (t - centre) and of d (t - centre)^2.
+struct LineHistoryBlock {
+    double start = 0.0, end = 0.0, centre = 0.0;
+    std::array<double, 4> m0{}, m1{}, m2{};
+};
+
 struct LossyLineDevice : ListNode {
     EvaluatedModel* model = nullptr;
     SchematicItem* component = nullptr;
@@ -61,10 +68,11 @@ struct LossyLineDevice : ListNode {
     // The port samples of the accepted points of the present transient run (time, V1, V2,
     // I1, I2), from the operating point on, and the step responses tabulated for the run.
     std::vector<std::array<double, 5>> samples;
-    // The slope changes (V1, V2, I1, I2) at every sample but the newest, which the
-    // convolution weighs.
-    std::vector<std::array<double, 4>> slopeChanges;
+    // The slope changes at every sample but the newest, which the convolution weighs; one
+    // block per sample while it is young, gathered into wider blocks as it ages.
+    std::vector<LineHistoryBlock> blocks;
     std::vector<double> responseTable;
+    double swing = 0.0;  // the largest port voltage (or current times Z0) of the run so far
     double historyTime = -1.0;    // the time the history terms below were formed for
     std::size_t historyCount = 0;  // and the sample count then
     double history[2] = {};       // the two rows' history terms

@@ -5,8 +5,11 @@
 // convolution is a sum over the slope changes of a sample sequence weighted with the kernel's
 // ramp response (its step response integrated once): exact for the interpolant, and the
 // present values enter with the weight ramp(h)/h of the newest step. RC, LC and RLC lines
-// have closed forms for most ramps; the RLC propagation ramps are integrated numerically
-// once per run. RG lines have no memory and keep their static two-port.
+// have closed forms for most ramps; the RLC ramps are tabulated once per run (the
+// propagation ramps integrated numerically). Old slope changes are gathered into blocks whose
+// span is small beside their age, each weighed through the Taylor terms of the kernels about
+// its centre, so a point costs about the logarithm of the run's length rather than its number
+// of points. RG lines have no memory and keep their static two-port.
 #include "devices/lossy_line_load.h"
 
 #include <algorithm>
@@ -73,6 +76,9 @@ enum LineKind { kRlc, kRc, kRg, kLc };
 enum Kernel { kSelf, kCross, kCurrent };  // y, p y, p
 constexpr std::size_t kTableLimit = 20000;
 constexpr double kTableGrowth = 1.003;
+// A step h = sqrt(4 tol / d2), d2 the second divided difference of a port value, bends the
+// straight line between two points away from the value by h^2 (2 d2) / 8 = tol.
+constexpr double kCurvatureFactor = 4.0;
 
 struct LineValues {
     LineKind kind = kRg;
@@ -120,19 +126,32 @@ double RlcCrossStep(const LineValues& v, double t)
     return v.y0 * DecayingExp(-v.alpha * (t - u)) * ScaledBesselI0(v.alpha * u);
 }
 
-// The RLC ramps of p and p y after the delay, as triples (time, ramp of p, ramp of p y) on a
-// grid that starts at a two-hundredth of the delay, where the response changes fastest, and
-// widens geometrically to the end of the run.
+double RlcSelfRamp(const LineValues& v, double t)
+{
+    return v.y0 * t * (ScaledBesselI0(v.alpha * t) + ScaledBesselI1(v.alpha * t));
+}
+
+// The RLC ramps as rows (time, ramps of p, p y and y, then their step responses), once per
+// run: the
+// convolution reads them at the age of every sample at every time point, where evaluating
+// Bessel functions would cost most of the run. Before the delay only y has begun; its rows
+// widen geometrically from a thousandth of the delay (younger ages take the closed form).
+// From the delay on the grid starts at a two-hundredth of the delay, where the propagation
+// changes fastest, and widens geometrically to the end of the run.
+constexpr std::size_t kRow = 7;
+double RlcSelfStep(const LineValues& v, double t) { return v.y0 * ScaledBesselI0(v.alpha * t); }
 int TabulateRlc(LossyLineDevice& line, const LineValues& v, double span)
 {
-    line.responseTable.clear();
+    std::vector<double>& table = line.responseTable;
+    table.clear();
     double d = v.delay / 200.0;
     try {
-        line.responseTable.insert(line.responseTable.end(), {v.delay, 0.0, 0.0});
+        for (double t0 = 1e-3 * v.delay; t0 < v.delay; t0 *= 1.02)
+            table.insert(table.end(), {t0, 0.0, 0.0, RlcSelfRamp(v, t0), 0.0, 0.0, RlcSelfStep(v, t0)});
+        table.insert(table.end(), {v.delay, 0.0, 0.0, RlcSelfRamp(v, v.delay), 0.0, 0.0, RlcSelfStep(v, v.delay)});
         double stepP = DecayingExp(-v.alpha * v.delay), rampP = 0.0, rampPy = 0.0;
         double stepPy = RlcCrossStep(v, v.delay);
-        for (double t0 = v.delay; t0 < v.delay + span && line.responseTable.size() < 3 * kTableLimit;
-             t0 += d, d *= kTableGrowth) {
+        for (double t0 = v.delay; t0 < v.delay + span && table.size() < kRow * kTableLimit; t0 += d, d *= kTableGrowth) {
             const double t1 = t0 + d;
             auto impulse = [&](double f) { return RlcCrossImpulse(v, t0 + f * d); };
             const double midStepP = stepP + d / 12 * (impulse(0) + 4 * impulse(0.25) + impulse(0.5));
@@ -142,7 +161,7 @@ int TabulateRlc(LossyLineDevice& line, const LineValues& v, double span)
             rampPy += d / 6 * (stepPy + 4 * RlcCrossStep(v, t0 + d / 2) + nextStepPy);
             stepP = nextStepP;
             stepPy = nextStepPy;
-            line.responseTable.insert(line.responseTable.end(), {t1, rampP, rampPy});
+            table.insert(table.end(), {t1, rampP, rampPy, RlcSelfRamp(v, t1), stepP, stepPy, RlcSelfStep(v, t1)});
         }
     } catch (const std::bad_alloc&) {
         return kMsgNoMemory;
@@ -150,20 +169,20 @@ int TabulateRlc(LossyLineDevice& line, const LineValues& v, double span)
     return 0;
 }
 
-double TableRamp(const LossyLineDevice& line, const LineValues& v, double t, int column)
+// Column 1, 2, 3 of the table (p, p y, y) at age t; the last row's slope carries on beyond it.
+double TableRamp(const LossyLineDevice& line, double t, std::size_t column)
 {
     const std::vector<double>& table = line.responseTable;
-    const std::size_t count = table.size() / 3;
-    if (t <= v.delay || count < 2) return 0.0;
-    // The last entry at or before t (the last interval's slope carries on beyond the table).
+    const std::size_t count = table.size() / kRow;
+    if (count < 2 || t <= table[0]) return 0.0;
     std::size_t lo = 0, hi = count - 1;
     while (hi - lo > 1) {
         const std::size_t mid = (lo + hi) / 2;
-        (table[3 * mid] <= t ? lo : hi) = mid;
+        (table[kRow * mid] <= t ? lo : hi) = mid;
     }
-    const auto c = static_cast<std::size_t>(column);
-    const double t0 = table[3 * lo], t1 = table[3 * hi];
-    return table[3 * lo + 1 + c] + (table[3 * hi + 1 + c] - table[3 * lo + 1 + c]) * (t - t0) / (t1 - t0);
+    const double t0 = table[kRow * lo], t1 = table[kRow * hi];
+    const double a = table[kRow * lo + column];
+    return a + (table[kRow * hi + column] - a) * (t - t0) / (t1 - t0);
 }
 
 // The ramp response (step response integrated once from 0) of a kernel, and its gain at DC.
@@ -195,8 +214,9 @@ double RampValue(const LossyLineDevice& line, const LineValues& v, Kernel k, dou
         return (t + b2 / 2) * tail - std::sqrt(t * b2 / std::numbers::pi) * std::exp(-a);
     }
     case kRlc:
-        if (k == kSelf) return v.y0 * t * (ScaledBesselI0(v.alpha * t) + ScaledBesselI1(v.alpha * t));
-        return TableRamp(line, v, t, k == kCurrent ? 0 : 1);
+        if (k == kSelf && (line.responseTable.empty() || t <= line.responseTable[0])) return RlcSelfRamp(v, t);
+        if (t <= v.delay && k != kSelf) return 0.0;
+        return TableRamp(line, t, k == kCurrent ? 1 : k == kCross ? 2 : 3);
     case kRg:
         break;
     }
@@ -234,59 +254,75 @@ double Slope(const std::array<double, 5>& a, const std::array<double, 5>& b, std
     return (b[column] - a[column]) / std::max(b[0] - a[0], 1e-30);
 }
 
-// The kernels' ramps at the ages of a sample sequence at one time. The lines of a bus share
-// their model and their sample times, so one line's weights serve the others: the kernel
-// evaluations (Bessel functions, table searches) are the dear part of the convolution.
+// The kernels at the ages of the history blocks at one time: ramp, step response and half
+// the impulse response (the Taylor terms about each block's centre). The lines of a bus
+// share their model, their sample times and so their blocks: one line's weights serve the
+// others.
 struct KernelWeights {
     double key[6] = {-1, 0, 0, 0, 0, 0};  // kind, r, l, g, c, len
     double time = -1.0;
-    std::vector<double> times;
-    std::vector<double> ramps[3];
+    std::vector<double> centres;
+    std::vector<double> terms[3][3];  // [kernel][ramp, step, half impulse]
 };
 thread_local KernelWeights tWeights;
 
 void ForgetKernelWeights()
 {
     tWeights.time = -1.0;
-    tWeights.times.clear();
-    for (auto& r : tWeights.ramps) r.clear();
+    tWeights.centres.clear();
 }
+
+// A block may gather samples while its width stays below this share of the age of its
+// newest sample past the delay: the kernels are smooth there, and the first neglected
+// Taylor term is of the third order in the share.
+constexpr double kBlockShare = 0.1;
 
 const KernelWeights& Weights(const LossyLineDevice& line, const LineValues& v, double t)
 {
-    const auto& x = line.samples;
-    const std::size_t n = x.size() - 1;
+    const auto& blocks = line.blocks;
+    const std::size_t n = blocks.size();
     const double key[6] = {static_cast<double>(v.kind), v.r, v.l, v.g, v.c, v.len};
     KernelWeights& w = tWeights;
-    bool same = w.time == t && w.times.size() == n && std::equal(key, key + 6, w.key);
-    for (std::size_t j = 0; same && j < n; ++j) same = w.times[j] == x[j][0];
+    bool same = w.time == t && w.centres.size() == n && std::equal(key, key + 6, w.key);
+    for (std::size_t j = 0; same && j < n; ++j) same = w.centres[j] == blocks[j].centre;
     if (same) return w;
     std::copy(key, key + 6, w.key);
     w.time = t;
-    w.times.resize(n);
-    for (auto& r : w.ramps) r.resize(n);
+    w.centres.resize(n);
+    for (auto& kernel : w.terms)
+        for (auto& term : kernel) term.resize(n);
     const std::vector<double>& table = line.responseTable;
-    const std::size_t count = table.size() / 3;
-    // The ages fall from the oldest sample on, so the RLC table is walked once rather than
-    // searched for every sample.
+    const std::size_t count = table.size() / kRow;
+    // The ages fall from the oldest block on, so the RLC table is walked once rather than
+    // searched for every block.
     std::size_t lo = count >= 2 ? count - 2 : 0;
     for (std::size_t j = 0; j < n; ++j) {
-        const double age = t - x[j][0];
-        w.times[j] = x[j][0];
-        w.ramps[kSelf][j] = Ramp(line, v, kSelf, age);
-        if (v.kind != kRlc) {
-            for (Kernel k : {kCross, kCurrent}) w.ramps[k][j] = Ramp(line, v, k, age);
+        const double age = t - blocks[j].centre;
+        const bool wide = blocks[j].end > blocks[j].start;
+        w.centres[j] = blocks[j].centre;
+        if (v.kind != kRlc || count < 2 || age <= table[0]) {
+            for (Kernel k : {kSelf, kCross, kCurrent}) {
+                const double r = Ramp(line, v, k, age);
+                w.terms[k][0][j] = r;
+                w.terms[k][1][j] = w.terms[k][2][j] = 0.0;
+                // Numerical derivatives where a wide block needs them (closed forms are cheap).
+                if (!wide) continue;
+                const double d = 0.01 * (age - (k == kSelf ? 0.0 : v.delay));
+                const double up = Ramp(line, v, k, age + d), down = Ramp(line, v, k, age - d);
+                w.terms[k][1][j] = (up - down) / (2 * d);
+                w.terms[k][2][j] = 0.5 * (up - 2 * r + down) / (d * d);
+            }
             continue;
         }
-        if (age <= v.delay || count < 2) {
-            w.ramps[kCross][j] = w.ramps[kCurrent][j] = 0.0;
-            continue;
-        }
-        while (lo > 0 && table[3 * lo] > age) --lo;
-        const double f = (age - table[3 * lo]) / (table[3 * lo + 3] - table[3 * lo]);
-        for (auto [k, c] : {std::pair{kCurrent, 1}, std::pair{kCross, 2}}) {
-            const double a = table[3 * lo + c], r = a + (table[3 * lo + 3 + c] - a) * f;
-            w.ramps[k][j] = std::abs(r) < 1e-150 ? 0.0 : r;
+        while (lo > 0 && table[kRow * lo] > age) --lo;
+        const double* row = &table[kRow * lo];
+        const double span = row[kRow] - row[0], f = (age - row[0]) / span;
+        for (auto [k, c] : {std::pair{kCurrent, 1}, std::pair{kCross, 2}, std::pair{kSelf, 3}}) {
+            const double r = row[c] + (row[kRow + c] - row[c]) * f;
+            w.terms[k][0][j] = std::abs(r) < 1e-150 ? 0.0 : r;
+            const bool started = k == kSelf || age > v.delay;
+            w.terms[k][1][j] = started ? row[c + 3] + (row[kRow + c + 3] - row[c + 3]) * f : 0.0;
+            w.terms[k][2][j] = started ? 0.5 * (row[kRow + c + 3] - row[c + 3]) / span : 0.0;
         }
     }
     return w;
@@ -312,30 +348,27 @@ int FormHistory(LossyLineDevice& line, const LineValues& v, double t)
         return kMsgNoMemory;
     }
     const KernelWeights& w = *weights;
-    // Sum over the slope changes of each port sequence; column 1..4: V1, V2, I1, I2.
+    // Sum over the slope changes of each port sequence; column 1..4: V1, V2, I1, I2. A block's
+    // changes at t_j = centre + s weigh R(age - s) = R(age) - s R'(age) + s^2 R''(age) / 2.
     double sum[3][5] = {}, previousSlope[5] = {};
     for (Kernel k : {kSelf, kCross, kCurrent})
         for (std::size_t column = 1; column <= 4; ++column) sum[k][column] = DcGain(v, k) * x[0][column];
-    const auto& changes = line.slopeChanges;
-    const double* self = w.ramps[kSelf].data();
-    const double* cross = w.ramps[kCross].data();
-    const double* current = w.ramps[kCurrent].data();
-    double s1 = 0.0, s2 = 0.0, c1 = 0.0, c2 = 0.0, p3 = 0.0, p4 = 0.0;
-    for (std::size_t j = 0; j < n; ++j) {
-        const auto& d = changes[j];
-        s1 += d[0] * self[j];
-        s2 += d[1] * self[j];
-        c1 += d[0] * cross[j];
-        c2 += d[1] * cross[j];
-        p3 += d[2] * current[j];
-        p4 += d[3] * current[j];
+    struct Use {
+        Kernel kernel;
+        std::size_t column;
+    };
+    for (const Use u : {Use{kSelf, 1}, Use{kSelf, 2}, Use{kCross, 1}, Use{kCross, 2}, Use{kCurrent, 3}, Use{kCurrent, 4}}) {
+        const double* r0 = w.terms[u.kernel][0].data();
+        const double* r1 = w.terms[u.kernel][1].data();
+        const double* r2 = w.terms[u.kernel][2].data();
+        const std::size_t c = u.column - 1;
+        double total = 0.0;
+        for (std::size_t j = 0; j < line.blocks.size(); ++j) {
+            const LineHistoryBlock& b = line.blocks[j];
+            total += b.m0[c] * r0[j] - b.m1[c] * r1[j] + b.m2[c] * r2[j];
+        }
+        sum[u.kernel][u.column] += total;
     }
-    sum[kSelf][1] += s1;
-    sum[kSelf][2] += s2;
-    sum[kCross][1] += c1;
-    sum[kCross][2] += c2;
-    sum[kCurrent][3] += p3;
-    sum[kCurrent][4] += p4;
     if (n > 0)
         for (std::size_t column = 1; column <= 4; ++column) previousSlope[column] = Slope(x[n - 1], x[n], column);
     // The newest step's slope holds the present value: only its known parts stay here.
@@ -347,6 +380,42 @@ int FormHistory(LossyLineDevice& line, const LineValues& v, double t)
     line.historyTime = t;
     line.historyCount = line.samples.size();
     return 0;
+}
+
+// Gathers neighbouring blocks whose span has become small beside their age past the delay.
+// The test depends on the times and the delay alone, so lines of one model and one run
+// gather alike and share their weights.
+void GatherBlocks(std::vector<LineHistoryBlock>& blocks, double now, double delay)
+{
+    if (blocks.size() < 2) return;
+    auto shift = [](LineHistoryBlock& b, double centre) {
+        const double s = b.centre - centre;
+        for (std::size_t c = 0; c < 4; ++c) {
+            b.m2[c] += s * (2.0 * b.m1[c] + s * b.m0[c]);
+            b.m1[c] += s * b.m0[c];
+        }
+        b.centre = centre;
+    };
+    std::size_t out = 0;
+    for (std::size_t i = 1; i < blocks.size(); ++i) {
+        LineHistoryBlock& a = blocks[out];
+        LineHistoryBlock b = blocks[i];
+        const double age = now - b.end - delay;
+        if (age > 0.0 && b.end - a.start <= kBlockShare * age) {
+            const double centre = 0.5 * (a.start + b.end);
+            shift(a, centre);
+            shift(b, centre);
+            for (std::size_t c = 0; c < 4; ++c) {
+                a.m0[c] += b.m0[c];
+                a.m1[c] += b.m1[c];
+                a.m2[c] += b.m2[c];
+            }
+            a.end = b.end;
+        } else {
+            blocks[++out] = b;
+        }
+    }
+    blocks.resize(out + 1);
 }
 
 int Branch(std::size_t position) { return DeviceRow(kLossyLineDeviceList, position); }
@@ -380,15 +449,21 @@ int RecordSample(LossyLineDevice& l, int b1)
                              x[static_cast<std::size_t>(b1 + 1)]});
         // The newest interval fixes the slope change at the point before it.
         const std::size_t n = l.samples.size() - 1;
+        const LineValues values = Values(l);
+        const double scale = values.kind == kRc ? values.r * values.len : values.y0 > 0.0 ? 1.0 / values.y0 : 0.0;
+        const auto& p = l.samples.back();
+        l.swing = std::max({l.swing, std::abs(p[1]), std::abs(p[2]), std::abs(p[3]) * scale, std::abs(p[4]) * scale});
         if (n > 0) {
-            std::array<double, 4> change{};
+            LineHistoryBlock b;
+            b.start = b.end = b.centre = l.samples[n - 1][0];
             for (std::size_t column = 1; column <= 4; ++column)
-                change[column - 1] = Slope(l.samples[n - 1], l.samples[n], column) -
-                                     (n > 1 ? Slope(l.samples[n - 2], l.samples[n - 1], column) : 0.0);
-            l.slopeChanges.push_back(change);
+                b.m0[column - 1] = Slope(l.samples[n - 1], l.samples[n], column) -
+                                   (n > 1 ? Slope(l.samples[n - 2], l.samples[n - 1], column) : 0.0);
+            l.blocks.push_back(b);
+            GatherBlocks(l.blocks, t, values.kind == kRc ? 0.0 : values.delay);
         }
     } catch (const std::bad_alloc&) {
-        if (l.samples.size() > l.slopeChanges.size() + 1) l.samples.pop_back();  // keep them in step
+        if (l.samples.size() > l.blocks.size() + 1) l.samples.pop_back();  // keep them in step
         return kMsgNoMemory;
     }
     return 0;
@@ -411,14 +486,13 @@ bool WaveBends(const LossyLineDevice& l, const LineValues& v, int port)
     const double s1 = (d[2] - d[1]) / (t[2] - t[1]), s2 = (d[1] - d[0]) / (t[1] - t[0]);
     const AnalogSolverState& s = AnalogSolver();
     const double range = std::max({d[0], d[1], d[2]}) - std::min({d[0], d[1], d[2]});
-    // The corner matters as far as missing it would bend the interpolant over the shorter of
-    // its steps by more than the truncation tolerance (relaxed by TRTOL as the curvature
-    // bound is): the small steps after a breakpoint show sharp but tiny bends, which would
-    // otherwise breed a breakpoint at every arrival.
+    // A corner: the slope turns back, or starts or stops (within 1 V/s), the wave moved by
+    // well over the tolerance there, and missing the corner would bend the interpolant over
+    // the shorter of its steps by more than the truncation tolerance (relaxed by TRTOL as the
+    // curvature bound is). A mere change of slope is left to the step control.
     const double step = std::min(t[2] - t[1], t[1] - t[0]);
     const double tol = s.reltol * std::abs(d[0] + d[1] + d[2]) / 3.0 + s.vntol;
-    return std::abs(s1 - s2) >= 0.5 * std::max(std::abs(s1), std::abs(s2)) &&
-           range >= s.reltol / 3.0 * std::abs(d[0] + d[1] + d[2]) + 10.0 * s.vntol &&
+    return std::abs(s1 - s2) >= std::max(std::abs(s1), std::abs(s2)) + 1.0 && range >= 50.0 * tol &&
            std::abs(s1 - s2) * step >= GlobalOptions().values.trtol * tol;
 }
 
@@ -523,7 +597,8 @@ int StartLossyLineHistories(double& maxStep)
         // A wave must not cross the line within one step unseen.
         if (v.kind == kLc || v.kind == kRlc) maxStep = std::min(maxStep, v.delay);
         l.samples.clear();
-        l.slopeChanges.clear();
+        l.blocks.clear();
+        l.swing = 0.0;
         l.historyTime = -1.0;
         ForgetKernelWeights();
         if (v.kind == kRlc)
@@ -552,24 +627,67 @@ double LossyLineStepLimit(double step)
 {
     const AnalogSolverState& s = AnalogSolver();
     const double trtol = GlobalOptions().values.trtol;
-    ForEachLossyLine([&](LossyLineDevice& l, int) {
+    const std::vector<double>& x = SolutionVector();
+    ForEachLossyLine([&](LossyLineDevice& l, int b1) {
         const LineValues v = Values(l);
         const std::size_t k = l.samples.size();
-        if (v.kind == kRg || k < 3) return 0;
-        // The convolution takes the port values as straight between points; their curvature
-        // bounds the step at which that stays within the tolerance. The bound, like the
-        // storage elements' truncation estimate, overstates the error: TRTOL relaxes it alike.
+        if (v.kind == kRg || k < 2 || s.time <= l.samples.back()[0]) return 0;
+        // The convolution takes the port values as straight between points. The curvature
+        // over the last two steps, the present one included, bounds the step at which that
+        // stays within the tolerance (relaxed by TRTOL, as the storage elements' truncation
+        // estimate is), taken relative to the largest swing of the line's ports so far: a line
+        // at rest near zero is not held to microvolts while its neighbours switch. The currents
+        // count in volts, through Z0 (R LEN for an RC line), so that the waves leaving and
+        // arriving at each end are judged alike.
+        const std::array<double, 5> c = {s.time, SolutionDifference(l.port1Plus, l.port1Minus),
+                                         SolutionDifference(l.port2Plus, l.port2Minus),
+                                         x[static_cast<std::size_t>(b1)], x[static_cast<std::size_t>(b1 + 1)]};
+        const auto& a = l.samples[k - 2];
+        const auto& b = l.samples[k - 1];
         const double scale = v.kind == kRc ? v.r * v.len : 1.0 / v.y0;
-        const auto& a = l.samples[k - 3];
-        const auto& b = l.samples[k - 2];
-        const auto& c = l.samples[k - 1];
         for (std::size_t column = 1; column <= 4; ++column) {
             const double f = column <= 2 ? 1.0 : scale;
-            const double d2 = ((c[column] - b[column]) / (c[0] - b[0]) - (b[column] - a[column]) / (b[0] - a[0])) /
-                              (c[0] - a[0]) * f;
-            const double tol =
-                trtol * (s.reltol * std::max(std::abs(c[column]), std::abs(b[column])) * f + s.vntol);
-            if (std::abs(d2) > 0.0) step = std::min(step, std::sqrt(8.0 * tol / std::abs(d2)));
+            const double fa = a[column] * f, fb = b[column] * f, fc = c[column] * f;
+            const double d2 = ((fc - fb) / (c[0] - b[0]) - (fb - fa) / (b[0] - a[0])) / (c[0] - a[0]);
+            const double tol = trtol * (s.reltol * std::max(std::abs(fc), l.swing) + s.vntol);
+            if (std::abs(d2) > 0.0) step = std::min(step, std::sqrt(kCurvatureFactor * tol / std::abs(d2)));
+        }
+        return 0;
+    });
+    return step;
+}
+
+double LossyLineLandingStep(double step)
+{
+    const AnalogSolverState& s = AnalogSolver();
+    const double now = s.time, trtol = GlobalOptions().values.trtol;
+    ForEachLossyLine([&](LossyLineDevice& l, int) {
+        const LineValues v = Values(l);
+        const auto& x = l.samples;
+        if ((v.kind != kLc && v.kind != kRlc) || x.size() < 3) return 0;
+        const double attenuation = DecayingExp(-v.alpha * v.delay);
+        // The samples whose arrival falls within the step, the newest excepted (it has no
+        // neighbour after it yet); the wave is taken as straight between its samples, so
+        // only a sample off the line through its neighbours makes a corner worth landing on.
+        auto first = std::upper_bound(x.begin(), x.end(), now - v.delay + 1e-3 * step,
+                                      [](double t, const std::array<double, 5>& p) { return t < p[0]; });
+        for (auto it = first; it != x.end() && it + 1 != x.end() && (*it)[0] + v.delay < now + step; ++it) {
+            if (it == x.begin()) continue;
+            const auto& a = *(it - 1);
+            const auto& b = *it;
+            const auto& c = *(it + 1);
+            bool corner = false;
+            for (std::size_t port = 1; port <= 2 && !corner; ++port) {
+                auto wave = [&](const std::array<double, 5>& y) { return y[port] + y[port + 2] / v.y0; };
+                const double line = wave(a) + (wave(c) - wave(a)) * (b[0] - a[0]) / (c[0] - a[0]);
+                const double tol =
+                    trtol * (s.reltol * std::max(std::abs(wave(b)), l.swing) + s.vntol);
+                corner = std::abs(wave(b) - line) * attenuation > tol;
+            }
+            if (corner) {
+                step = b[0] + v.delay - now;
+                break;
+            }
         }
         return 0;
     });
@@ -580,13 +698,14 @@ void FreeLossyLineHistories()
 {
     for (LossyLineDevice& l : ListRecords<LossyLineDevice>(DeviceList(kLossyLineDeviceList))) {
         std::vector<std::array<double, 5>>().swap(l.samples);
-        std::vector<std::array<double, 4>>().swap(l.slopeChanges);
+        std::vector<LineHistoryBlock>().swap(l.blocks);
         std::vector<double>().swap(l.responseTable);
         l.historyTime = -1.0;
     }
     ForgetKernelWeights();
-    std::vector<double>().swap(tWeights.times);
-    for (auto& r : tWeights.ramps) std::vector<double>().swap(r);
+    std::vector<double>().swap(tWeights.centres);
+    for (auto& kernel : tWeights.terms)
+        for (auto& term : kernel) std::vector<double>().swap(term);
 }
 
 void RegisterLossyLineFamily()

@@ -20,6 +20,9 @@ int AcceptLossyLineTimePoint();
 // The largest next step (at most `step`) at which the lines' port values stay close enough
 // to straight between points for their convolution.
 double LossyLineStepLimit(double step);
+// The next step after an accepted point, shortened (never below a thousandth of itself) to
+// land where a bend that left one end of a line one delay earlier arrives at the other.
+double LossyLineLandingStep(double step);
 // Releases every history and table (after each case and at the end of a run).
 void FreeLossyLineHistories();
 

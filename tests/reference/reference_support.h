@@ -11,6 +11,9 @@
 //   *@ noise [INOISE]             output (and input) noise density of the .NOISE line
 //   *@ floor 1e-4                 absolute floor of the comparison (default 1e-9)
 //   *@ rel 2e-3                   relative tolerance (default 1e-3)
+//   *@ at ours                    a transient compared at our points, the reference (a fine
+//                                 ngspice run) interpolated onto them: what is judged is
+//                                 the computed values, not the straight lines between them
 //   *@ temps 27 77 127            ngspice runs once at each temperature (a .temp line added);
 //                                 the runs are joined and compared sweep by sweep with ours
 //
@@ -46,6 +49,7 @@ struct ReferenceCircuit {
     std::vector<double> temperatures;       // ngspice runs at each of these
     double relative = 1e-3;
     double floor = 1e-9;
+    bool atOurPoints = false;
 };
 
 // Columns of a wrdata file: the scale and one column per quantity (AC: real and imaginary).
