@@ -13,6 +13,7 @@
 #include "app/status_text.h"
 #include "core/expr_math_errors.h"
 #include "core/format.h"
+#include "core/fp_flags.h"
 #include "core/message_reporter.h"
 #include "core/string_table.h"
 #include "netlist/global_options.h"
@@ -130,6 +131,8 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
                 if (CheckValueConverged(x[i], s.previousSolution[i])) break;
             }
         }
+        // Devices judged on the new solution; not needed once it is known to be unsettled.
+        if (s.nonConvergedCount == 0) CountNonConvergedAfterSolve();
         std::copy(x.begin(), x.begin() + std::min(x.size(), s.previousSolution.size()), s.previousSolution.begin());
     }
 }
@@ -166,7 +169,7 @@ int SolveOperatingPoint(WindowRecord* window, int iterationLimit)
     }
     // The solver's own arithmetic is judged by its results (every iterate is checked for
     // values that are not numbers); what is reported here is an error an evaluation left.
-    std::feclearexcept(FE_ALL_EXCEPT);
+    ClearFpFlags();
     if (result == 0) result = ReportMathError();
     return result;
 }
