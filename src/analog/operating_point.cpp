@@ -131,8 +131,6 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
                 if (CheckValueConverged(x[i], s.previousSolution[i])) break;
             }
         }
-        // Devices judged on the new solution; not needed once it is known to be unsettled.
-        if (s.nonConvergedCount == 0) CountNonConvergedAfterSolve();
         std::copy(x.begin(), x.begin() + std::min(x.size(), s.previousSolution.size()), s.previousSolution.begin());
     }
 }

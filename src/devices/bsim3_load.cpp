@@ -261,11 +261,12 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
     // 2. to 4. Predicted currents, bypass, limiting.
     double vbd = vbs - vds, vgd = vgs - vds;
+    double cdhat = 0.0, cbhat = 0.0;
     bool bypassed = false;
     if (ordinary) {
         const MosPointStep step = StepMosfetPoint(d, vbs, vgs, vds, {type, v.nvt, !predictor, true});
         vbs = step.vbs, vgs = step.vgs, vds = step.vds, vbd = step.vbd, vgd = step.vgd;
-        bypassed = step.bypassed, check = step.check;
+        cdhat = step.cdhat, cbhat = step.cbhat, bypassed = step.bypassed, check = step.check;
     }
 
     const LoadModeFlags& flags = s.flags;
@@ -304,9 +305,14 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
             p.qbd = jd.charge, v.capbd = jd.capacitance;
         }
 
-        // 10. Convergence and the new state. A limited iterate is not converged; the currents
-        // are judged after the solve, on the new solution (SolveTestLevel8).
-        if (check == 1 && !(d.off && mode == kModeFixedInitial)) ++s.nonConvergedCount;
+        // 10. Convergence and the new state.
+        if (!(d.off && mode == kModeFixedInitial)) {
+            const double cb = v.cbs + v.cbd;
+            if (check == 1 ||
+                std::fabs(cdhat - v.cd) >= s.reltol * std::max(std::fabs(cdhat), std::fabs(v.cd)) + s.abstol ||
+                std::fabs(cbhat - cb) > s.reltol * std::max(std::fabs(cbhat), std::fabs(cb)) + s.abstol)
+                ++s.nonConvergedCount;
+        }
         v.vbs0 = vbs, v.vbd0 = vbd, v.vgs0 = vgs, v.vds0 = vds;
     } else {
         ids = d.mode * (v.cd + v.cbd);  // the stored channel current, mode-adjusted
@@ -446,37 +452,6 @@ int SetupMosLevel8()
 
 int LoadMosLevel8() { return LoadMosfetFamily([](const MosfetDevice& d) { return IsLevel8(d); }, LoadOne); }
 
-// After the solve: the drain and bulk currents the last linearisation predicts at the new
-// terminal voltages against the currents it was made with. A device that moved them by more
-// than the tolerances has not converged.
-void SolveTestLevel8()
-{
-    AnalogSolverState& s = AnalogSolver();
-    if (!s.setupDone) return;
-    const std::vector<double>& x = SolutionVector();
-    auto node = [&](int n) { return x[static_cast<std::size_t>(n)]; };
-    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
-        if (!IsLevel8(d) || (d.off && s.iterationMode == kModeFixedInitial)) continue;
-        const MosfetLoadValues& v = d.values;
-        const double type = d.bsim3->type;
-        const double vbs = type * (node(d.internalBulk) - node(d.internalSource));
-        const double vgs = type * (node(d.internalGate) - node(d.internalSource));
-        const double vds = type * (node(d.internalDrain) - node(d.internalSource));
-        const double vbd = vbs - vds, vgd = vgs - vds;
-        const double delvbs = vbs - v.vbs0, delvbd = vbd - v.vbd0, delvgs = vgs - v.vgs0, delvds = vds - v.vds0,
-                     delvgd = vgd - (v.vgs0 - v.vds0);
-        const double cdhat = d.mode >= 0.0 ? v.cd - v.gbd * delvbd + v.gmbs * delvbs + v.gm * delvgs + v.gds * delvds
-                                           : v.cd - (v.gbd - v.gmbs) * delvbd - v.gm * delvgd + v.gds * delvds;
-        const double cb = v.cbs + v.cbd;
-        const double cbhat = cb + v.gbd * delvbd + v.gbs * delvbs;
-        if (std::fabs(cdhat - v.cd) >= s.reltol * std::max(std::fabs(cdhat), std::fabs(v.cd)) + s.abstol ||
-            std::fabs(cbhat - cb) > s.reltol * std::max(std::fabs(cbhat), std::fabs(cb)) + s.abstol) {
-            ++s.nonConvergedCount;
-            return;  // one is enough to iterate again
-        }
-    }
-}
-
 int AcLoadMosfetsB(int pass)
 {
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
@@ -549,7 +524,6 @@ void RegisterMosLevel8Family()
 {
     RegisterDeviceFamily({kSlotMosLevel8, SetupMosLevel8, LoadMosLevel8, kAcMosfetsB, AcLoadMosfetsB, kNoiseMosfets,
                           nullptr});
-    RegisterSolveConvergenceTest(kSlotMosLevel8, SolveTestLevel8);
 }
 
 }  // namespace kq5
