@@ -38,6 +38,7 @@ struct SlotRow {
     LoadCondition condition;
     DeviceSetupFn setup;
     DeviceLoadFn load;
+    DeviceSolveTestFn solveTest = nullptr;
 };
 
 using SlotTable = std::array<SlotRow, kSlotCount>;
@@ -46,7 +47,7 @@ SlotTable MakeBuiltInSlots()
 {
     SlotTable t{};
     auto set = [&](DeviceKindSlot slot, int list, LoadCondition condition, DeviceSetupFn setup, DeviceLoadFn load) {
-        t[slot] = {list, condition, setup, load};
+        t[slot] = {list, condition, setup, load, nullptr};
     };
     set(kSlotDiodes, kDiodeDeviceList, kLoadAlways, nullptr, nullptr);
     set(kSlotLossyLines, kLossyLineDeviceList, kLoadWhenPresent, nullptr, nullptr);
@@ -265,6 +266,14 @@ DeviceKindHandlers RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn
     Slots()[slot].setup = setup;
     Slots()[slot].load = load;
     return before;
+}
+
+void RegisterSolveConvergenceTest(DeviceKindSlot slot, DeviceSolveTestFn test) { Slots()[slot].solveTest = test; }
+
+void CountNonConvergedAfterSolve()
+{
+    for (const SlotRow& row : Slots())
+        if (row.solveTest && row.load) row.solveTest();
 }
 
 LoadModeFlags ComputeLoadModeFlags(const AnalogSolverState& s)
