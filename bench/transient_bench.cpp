@@ -315,7 +315,11 @@ Result RunOurs(const Circuit& c, const fs::path& dir)
     // run reports as a floating-point fault.
     bool started = false;
     double lastTime = 0.0, lastValue = 0.0;
-    RunServices().plotPoint = [&](WindowRecord*) {
+    // The program's own service (the curves, and the printed values made from them) runs as
+    // in a batch run; the probe is read beside it.
+    const auto programService = RunServices().plotPoint;
+    RunServices().plotPoint = [&](WindowRecord* window) {
+        if (programService) programService(window);
         if (probeNode == -2) probeNode = LookupNodeNumber(CircuitNodeTable(), c.probe, 0, 0);
         const std::vector<double>& x = SolutionVector();
         if (probeNode <= 0 || static_cast<std::size_t>(probeNode) >= x.size()) return;
@@ -342,7 +346,7 @@ Result RunOurs(const Circuit& c, const fs::path& dir)
     RunBatchFile();
     r.cpu = CpuSeconds() - cpu;
     r.wall = WallSeconds() - wall;
-    RunServices().plotPoint = nullptr;
+    RunServices().plotPoint = programService;
 
     // The statistics row: name, "/T", iterations, rejected points, accepted points, seconds.
     std::istringstream lines(ReadText(doc));
