@@ -28,6 +28,7 @@
 #include "analyses/stepping.h"
 #include "app/program_settings.h"
 #include "app/window_record.h"
+#include "core/fp_flags.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
 #include "devices/model_temperature.h"
@@ -54,7 +55,7 @@ namespace {
 constexpr double kNominalTemperature = 27.0;
 constexpr int kNoticeTextItem = 100;
 
-void ResetFloatingPoint() { std::feclearexcept(FE_ALL_EXCEPT); }
+void ResetFloatingPoint() { ClearFpFlags(); }
 
 int RunKindSetup(int kind)
 {

@@ -11,6 +11,7 @@
 #include "analog/unloadable_devices.h"
 #include "core/device_lists.h"
 #include "core/expr_math_errors.h"
+#include "core/fp_flags.h"
 #include "core/message_reporter.h"
 #include "devices/bjt_device.h"
 #include "devices/controlled_source_devices.h"
@@ -37,6 +38,7 @@ struct SlotRow {
     LoadCondition condition;
     DeviceSetupFn setup;
     DeviceLoadFn load;
+    DeviceSolveTestFn solveTest = nullptr;
 };
 
 using SlotTable = std::array<SlotRow, kSlotCount>;
@@ -45,7 +47,7 @@ SlotTable MakeBuiltInSlots()
 {
     SlotTable t{};
     auto set = [&](DeviceKindSlot slot, int list, LoadCondition condition, DeviceSetupFn setup, DeviceLoadFn load) {
-        t[slot] = {list, condition, setup, load};
+        t[slot] = {list, condition, setup, load, nullptr};
     };
     set(kSlotDiodes, kDiodeDeviceList, kLoadAlways, nullptr, nullptr);
     set(kSlotLossyLines, kLossyLineDeviceList, kLoadWhenPresent, nullptr, nullptr);
@@ -266,6 +268,14 @@ DeviceKindHandlers RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn
     return before;
 }
 
+void RegisterSolveConvergenceTest(DeviceKindSlot slot, DeviceSolveTestFn test) { Slots()[slot].solveTest = test; }
+
+void CountNonConvergedAfterSolve()
+{
+    for (const SlotRow& row : Slots())
+        if (row.solveTest && row.load) row.solveTest();
+}
+
 LoadModeFlags ComputeLoadModeFlags(const AnalogSolverState& s)
 {
     LoadModeFlags f;
@@ -316,7 +326,7 @@ int LoadCircuit()
 {
     AnalogSolverState& s = AnalogSolver();
     // The loads answer for the status flags they raise themselves, not for the solver's.
-    std::feclearexcept(FE_ALL_EXCEPT);
+    ClearFpFlags();
     s.loadNotFinite = 0;
     s.flags = ComputeLoadModeFlags(s);
     s.stepFactors = {1.0, 1.0, 1.0};
@@ -341,8 +351,8 @@ int LoadCircuit()
     // power) leaves a value that is not a number in its stamps. That is not an error of the
     // run: the iterate is abandoned and the solve tries another way there. Flags that left
     // every value finite (an intermediate that was not used) mean nothing.
-    if (std::fetestexcept(FE_INVALID | FE_OVERFLOW | FE_DIVBYZERO) && !LoadedValuesFinite(s)) s.loadNotFinite = 1;
-    std::feclearexcept(FE_ALL_EXCEPT);
+    if (RaisedFpFlags(FE_INVALID | FE_OVERFLOW | FE_DIVBYZERO) && !LoadedValuesFinite(s)) s.loadNotFinite = 1;
+    ClearFpFlags();
     return ReportMathError();
 }
 

@@ -192,6 +192,14 @@ struct DeviceKindHandlers {
 };
 DeviceKindHandlers RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn setup, DeviceLoadFn load);
 
+// A kind whose convergence is judged on the new solution right after the solve, from the
+// linearisation its last load left, instead of by its next load (so a converged iterate is not
+// confirmed one load later). The test adds its non-converged devices to the solver's counter.
+using DeviceSolveTestFn = void (*)();
+void RegisterSolveConvergenceTest(DeviceKindSlot slot, DeviceSolveTestFn test);
+// Runs the registered tests in slot order on the present solution.
+void CountNonConvergedAfterSolve();
+
 // Computes the mode flags of the present mode words.
 LoadModeFlags ComputeLoadModeFlags(const AnalogSolverState& s);
 

@@ -86,15 +86,35 @@ bool IsSafeDoubleFormat(const std::string& format)
     return conversions == 1;
 }
 
-std::string FormatCell(const std::string& format, double value)
+// The format a column's cells are written with: its own when that is one double conversion,
+// else the default cell format.
+const char* CellFormat(const CurvePrintAxis& axis)
 {
-    const std::string& used = IsSafeDoubleFormat(format) ? format : CurvePrintAxis{}.format;
-    return StrPrintf(used.c_str(), value);
+    static const std::string fallback = CurvePrintAxis{}.format;
+    return IsSafeDoubleFormat(axis.format) ? axis.format.c_str() : fallback.c_str();
+}
+
+// Appends a value in its column: formats without a width (the exponent forms) are padded to the
+// cell width that the headings are aligned to.
+void AppendColumnCell(std::string& row, const char* format, int cellWidth, double value)
+{
+    char buffer[96];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    const int n = std::snprintf(buffer, sizeof buffer, format, value);
+#pragma GCC diagnostic pop
+    if (n < 0) return;
+    const std::string wide = n < static_cast<int>(sizeof buffer) ? std::string() : StrPrintf(format, value);
+    const std::string_view cell = wide.empty() ? std::string_view(buffer, static_cast<std::size_t>(n)) : wide;
+    if (cell.size() < static_cast<std::size_t>(std::max(cellWidth, 0)))
+        row.append(static_cast<std::size_t>(cellWidth) - cell.size(), ' ');
+    row += cell;
 }
 
 struct PrintedCurve {
     CurveRecord* curve;
     std::array<bool, 2> axes;
+    std::array<const char*, 2> formats;
 };
 
 bool IsCrossDomain(const CurveRecord& curve, int kind)
@@ -110,7 +130,9 @@ std::vector<PrintedCurve> CurvesOfGroup(PlotRecord& plot, int group, int kind)
         if (!c->printAxis[0].print && !c->printAxis[1].print) continue;
         if ((IsCrossDomain(*c, kind) ? 1 : 0) != group) continue;
         if (c->lastPointIndex <= 0) continue;
-        out.push_back({c.get(), {c->printAxis[0].print, c->printAxis[1].print}});
+        out.push_back({c.get(),
+                       {c->printAxis[0].print, c->printAxis[1].print},
+                       {CellFormat(c->printAxis[0]), CellFormat(c->printAxis[1])}});
     }
     return out;
 }
@@ -141,35 +163,34 @@ void RunXRange(double& lo, double& hi)
     }
 }
 
-// A value in its column: formats without a width (the exponent forms) are padded to the cell
-// width that the headings are aligned to.
-std::string ColumnCell(const CurvePrintAxis& axis, double value)
+void AppendNotAvailableCell(std::string& row, const char* format, int cellWidth)
 {
-    std::string cell = FormatCell(axis.format, value);
-    if (cell.size() < static_cast<std::size_t>(std::max(axis.cellWidth, 0)))
-        cell.insert(0, static_cast<std::size_t>(axis.cellWidth) - cell.size(), ' ');
-    return cell;
+    const std::size_t start = row.size();
+    AppendColumnCell(row, format, cellWidth, 0.0);
+    const std::size_t length = row.size() - start + 1;
+    row.resize(start);
+    row.append(length > 4 ? length - 4 : 0, ' ');
+    row += "N/A ";
 }
 
-std::string NotAvailableCell(const CurvePrintAxis& axis)
+void AppendValueCell(std::string& row, const PrintedCurve& p, int axis, double value)
 {
-    const int length = static_cast<int>(ColumnCell(axis, 0.0).size()) + 1;
-    return std::string(static_cast<std::size_t>(std::max(length - 4, 0)), ' ') + "N/A ";
-}
-
-std::string ValueCell(const CurveRecord& curve, int axis, double value)
-{
-    const CurvePrintAxis& a = curve.printAxis[static_cast<std::size_t>(axis)];
-    if (axis == kWaveformY && curve.digital) {
-        const char state[2] = {DigitalStateChar(static_cast<std::uint16_t>(std::lround(value))), 0};
-        return StrPrintf("%*s ", a.cellWidth, state);
+    const CurvePrintAxis& a = p.curve->printAxis[static_cast<std::size_t>(axis)];
+    if (axis == kWaveformY && p.curve->digital) {
+        const char state = DigitalStateChar(static_cast<std::uint16_t>(std::lround(value)));
+        if (a.cellWidth > 1) row.append(static_cast<std::size_t>(a.cellWidth - 1), ' ');
+        row += state;
+        row += ' ';
+        return;
     }
-    return ColumnCell(a, value * a.printScale) + " ";
+    AppendColumnCell(row, p.formats[static_cast<std::size_t>(axis)], a.cellWidth, value * a.printScale);
+    row += ' ';
 }
 
-bool WriteRow(int unit, const std::string& row)
+bool WriteRow(int unit, std::string& row)
 {
-    if (UnitPrintf(unit, "%s\n", row.c_str()) != 0) {
+    row += '\n';
+    if (WriteUnitText(unit, row) != 0) {
         NumericOutput().pending = 0;
         return false;
     }
@@ -360,17 +381,19 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
     if (kind == kAnalysisAc || group == 1) {
         std::int32_t lastRow = kind == kAnalysisAc ? first.lastPointIndex : pointCount + firstRow - 1;
         lastRow = std::min(lastRow, first.lastPointIndex);
+        std::string row;
         for (std::int32_t i = firstRow; i <= lastRow; ++i) {
-            std::string row = " ";
+            row.assign(1, ' ');
             for (const PrintedCurve& p : curves) {
                 for (int axis = 0; axis < 2; ++axis) {
                     if (!p.axes[static_cast<std::size_t>(axis)]) continue;
                     const CurvePrintAxis& a = p.curve->printAxis[static_cast<std::size_t>(axis)];
                     if (i < p.curve->firstPointIndex || i > p.curve->lastPointIndex) {
-                        row += NotAvailableCell(a);
+                        AppendNotAvailableCell(row, p.formats[static_cast<std::size_t>(axis)], a.cellWidth);
                         continue;
                     }
-                    row += ValueCell(*p.curve, axis, GetWaveformValue(store, p.curve->storeSlots[static_cast<std::size_t>(axis)], i));
+                    AppendValueCell(row, p, axis,
+                                    GetWaveformValue(store, p.curve->storeSlots[static_cast<std::size_t>(axis)], i));
                 }
             }
             if (!WriteRow(unit, row)) return;
@@ -379,8 +402,9 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
     }
 
     double x = lo;
+    std::string row;
     for (int k = 0; k < pointCount; ++k, x += dx) {
-        std::string row = " ";
+        row.assign(1, ' ');
         const std::int32_t rowIndex = firstRow + k;
         for (const PrintedCurve& p : curves) {
             CurveRecord& c = *p.curve;
@@ -388,7 +412,7 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
                 if (!p.axes[static_cast<std::size_t>(axis)]) continue;
                 const CurvePrintAxis& a = c.printAxis[static_cast<std::size_t>(axis)];
                 if (rowIndex < c.firstPointIndex) {
-                    row += NotAvailableCell(a);
+                    AppendNotAvailableCell(row, p.formats[static_cast<std::size_t>(axis)], a.cellWidth);
                     continue;
                 }
                 double value = x;
@@ -398,7 +422,7 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
                                                             c.printCursor);
                     c.printCursor = c.resetCursor ? firstRow : std::max(segment - 1, firstRow);
                 }
-                row += ValueCell(c, axis, value);
+                AppendValueCell(row, p, axis, value);
             }
         }
         if (!WriteRow(unit, row)) return;

@@ -13,6 +13,7 @@
 #include "app/status_text.h"
 #include "core/expr_math_errors.h"
 #include "core/format.h"
+#include "core/fp_flags.h"
 #include "core/message_reporter.h"
 #include "core/string_table.h"
 #include "netlist/global_options.h"
@@ -77,8 +78,11 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
     for (;;) {
         if (EscapePressed(window)) return kMsgStopped;
         s.bypassAllowed = s.iterationMode != kModePredictor && s.iterationCount >= 2 ? 1 : 0;
+        // What the tests after the last solve counted; the load adds its own.
+        const int carried = s.nonConvergedCount;
         if (int rc = LoadCircuit()) return rc;
         if (s.loadNotFinite) return AbandonIterate(x);
+        const bool loadSettled = s.nonConvergedCount == carried;
         if (s.shuntConductance > 0.0)
             for (MatrixElement* e : s.shuntElements) e->real += s.shuntConductance;
         if (s.operatingPointFlag) {
@@ -124,13 +128,21 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
 
         const int kept = s.nonConvergedCount;
         s.nonConvergedCount = 0;
-        if (kept == 0 && s.iterationCount > 1) {
+        // At a time point, a load that found every device settled lets the new solution be
+        // judged now, even when the iterate it was made at was judged unsettled after its solve.
+        const bool judgeNow = loadSettled && s.runPhase == kPhaseTimeSteps;
+        if ((kept == 0 || judgeNow) && s.iterationCount > 1) {
             for (int node = 1; node <= s.nodeCount; ++node) {
                 const auto i = static_cast<std::size_t>(node);
                 if (CheckValueConverged(x[i], s.previousSolution[i])) break;
             }
         }
+        // Devices judged on the new solution; not needed once it is known to be unsettled.
+        if (s.nonConvergedCount == 0) CountNonConvergedAfterSolve();
         std::copy(x.begin(), x.begin() + std::min(x.size(), s.previousSolution.size()), s.previousSolution.begin());
+        // A time point whose last load found every device settled and whose new solution passed
+        // the tests is done: loading it once more would only confirm it.
+        if (judgeNow && s.iterationCount > 1 && s.nonConvergedCount == 0 && s.iterationMode == kModeNormal) return 0;
     }
 }
 
@@ -166,7 +178,7 @@ int SolveOperatingPoint(WindowRecord* window, int iterationLimit)
     }
     // The solver's own arithmetic is judged by its results (every iterate is checked for
     // values that are not numbers); what is reported here is an error an evaluation left.
-    std::feclearexcept(FE_ALL_EXCEPT);
+    ClearFpFlags();
     if (result == 0) result = ReportMathError();
     return result;
 }

@@ -14,6 +14,7 @@
 #include "app/status_text.h"
 #include "app/window_record.h"
 #include "core/expr_math_errors.h"
+#include "core/fp_flags.h"
 #include "core/timers.h"
 #include "document/circuit_document.h"
 #include "platform/message.h"
@@ -38,7 +39,7 @@ PlotRecord* AnalysisPlot()
     return circuit && circuit->plot ? circuit->plot.get() : nullptr;
 }
 
-void ResetFloatingPoint() { std::feclearexcept(FE_ALL_EXCEPT); }
+void ResetFloatingPoint() { ClearFpFlags(); }
 
 }  // namespace
 

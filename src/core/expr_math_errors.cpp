@@ -5,6 +5,7 @@
 
 #include "app/error_context.h"
 #include "core/format.h"
+#include "core/fp_flags.h"
 #include "core/message_reporter.h"
 
 namespace kq5 {
@@ -23,8 +24,8 @@ MathErrorState& State()
 // filter chain, the last digits of a solver's elimination).
 int CaptureFault()
 {
-    const int raised = std::fetestexcept(FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID);
-    std::feclearexcept(FE_ALL_EXCEPT);
+    const int raised = RaisedFpFlags(FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID);
+    ClearFpFlags();
     if (raised & FE_DIVBYZERO) return kFaultZeroDivide;
     if (raised & FE_OVERFLOW) return kFaultOverflow;
     if (raised & FE_INVALID) return kFaultInvalid;
@@ -48,7 +49,7 @@ MathErrorState& MathErrors()
 
 void ResetMathErrors()
 {
-    std::feclearexcept(FE_ALL_EXCEPT);
+    ClearFpFlags();
     State().pendingError = 0;
     State().faultCode = 0;
 }
@@ -114,20 +115,20 @@ void HandleMathLibraryError(int kind, std::string_view function, double a, doubl
 
 FloatingPointStatusScope::FloatingPointStatusScope()
 {
-    std::fegetexceptflag(&saved_, FE_ALL_EXCEPT);
-    std::feclearexcept(FE_ALL_EXCEPT);
+    saved_ = RaisedFpFlags(FE_ALL_EXCEPT);
+    if (saved_ != 0) ClearFpFlags();
 }
 
 FloatingPointStatusScope::~FloatingPointStatusScope()
 {
-    std::fesetexceptflag(&saved_, FE_ALL_EXCEPT);
+    SetFpFlags(saved_);
 }
 
 int FloatingPointStatusScope::ErrorKind(double result, double a, double b) const
 {
     const bool inputsFinite = std::isfinite(a) && std::isfinite(b);
     if (std::isnan(result) && !std::isnan(a) && !std::isnan(b)) return kMathDomain;
-    if (std::fetestexcept(FE_DIVBYZERO)) return kMathSingularity;
+    if (RaisedFpFlags(FE_DIVBYZERO)) return kMathSingularity;
     // A result that underflows to zero is the correct rounding, not an error.
     if (std::isinf(result) && inputsFinite) return kMathOverflow;
     return 0;

@@ -83,7 +83,7 @@ public:
     int ErrorKind(double result, double a, double b) const;
 
 private:
-    std::fexcept_t saved_;
+    int saved_ = 0;
 };
 
 // A library call under the error callback's rules: the result, or 1.0 after a domain,
