@@ -266,7 +266,9 @@ int ParseDotDC(std::string_view)
     if (!token(5).empty()) limits[kLimitI2] = token(5);
     if (!token(3).empty()) limits[kLimitI1Range] = range(3, 2, 4);
     if (!token(1).empty()) limits[kLimitI1] = token(1);
-    if (values[4] != 0.0) limits[kLimitDNPts] = StrPrintf("%g", (values[3] - values[2]) / values[4]);
+    // The sweep's points with both ends, as the transient counts its rows: the printed table then
+    // stands on the swept values themselves.
+    if (values[4] != 0.0) limits[kLimitDNPts] = StrPrintf("%g", std::round((values[3] - values[2]) / values[4]) + 1.0);
     return 0;
 }
 

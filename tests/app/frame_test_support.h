@@ -31,6 +31,7 @@
 #include "core/file_units.h"
 #include "document/circuit_file.h"
 #include "document/document_services.h"
+#include "netlist/model_library_lookup.h"
 #include "platform/backend.h"
 #include "platform/headless.h"
 #include "platform/message.h"
@@ -123,6 +124,8 @@ protected:
         UnregisterWindowClasses();
         win::ResetPlatformForTests(1024, 768);
         ResetFrameTestState();
+        // The libraries found in this test's folder go with it.
+        ResetLibraryStateForTests();
         std::error_code error;
         std::filesystem::remove_all(dir_, error);
     }

@@ -91,7 +91,7 @@ TEST_F(AnalysisLinesTest, NoiseDcAndTemperature)
     EXPECT_EQ(Limits().ac[kLimitNInput], "VIN");
     EXPECT_EQ(Limits().dc[kLimitI1Range], "5,0,0.1");
     EXPECT_EQ(Limits().dc[kLimitI1], "V1");
-    EXPECT_EQ(Limits().dc[kLimitDNPts], "50");
+    EXPECT_EQ(Limits().dc[kLimitDNPts], "51");
     EXPECT_EQ(Limits().dc[kLimitI2Range], "1,0,0.5");
     EXPECT_EQ(Limits().dc[kLimitI2], "V2");
     // The temperature field holds a range: a list that none holds runs at its first value.
