@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of tests/fuzz with clang into build-fuzz/ (or BUILD_DIR) and runs
-# one of them, or all four side by side, for the given number of seconds.
+# one of them, or all five side by side, for the given number of seconds.
 #
 #   bash tools/fuzz.sh [--build-only] [--keep-going[=JOBS]] TARGET|all [SECONDS] [-- LIBFUZZER OPTIONS]
 #
-# TARGET is spice, circuit_file, library or expression; SECONDS defaults to 60. A run stops at
-# its first finding unless --keep-going is given: then libFuzzer forks JOBS workers (default 1)
-# and goes on past crashes, timeouts and memory exhaustion, so that one run collects them all.
+# TARGET is spice, spice_run (the circuit built and run), circuit_file, library or expression;
+# SECONDS defaults to 60. A run stops at its first finding unless --keep-going is given: then
+# libFuzzer forks JOBS workers (default 1) and goes on past crashes, timeouts and memory exhaustion, so that one run collects them all.
 # Findings land in BUILD_DIR/findings/TARGET/, the grown corpus in BUILD_DIR/corpus/TARGET/,
 # the log in BUILD_DIR/logs/TARGET.log. Seeds come from the test data of the repository.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD_DIR=${BUILD_DIR:-build-fuzz}
-TARGETS=(spice circuit_file library expression)
+TARGETS=(spice spice_run circuit_file library expression)
 
 build_only=0
 fork=0
@@ -51,6 +51,8 @@ seeds() {
   rm -rf "$dir" && mkdir -p "$dir"
   case "$1" in
     spice) cp "$ROOT"/tests/circuits/spice/* "$ROOT"/tests/reference/circuits/* "$dir"/ ;;
+    spice_run) cp "$ROOT"/tests/circuits/spice/* "$ROOT"/tests/reference/circuits/* "$dir"/
+               [ -d "$ROOT"/tests/fuzz/seeds/spice_run ] && cp "$ROOT"/tests/fuzz/seeds/spice_run/* "$dir"/ ;;
     circuit_file) cp "$ROOT"/tests/circuits/*.cir "$ROOT"/tests/fuzz/seeds/circuit_file/* "$dir"/ ;;
     library) cp "$ROOT"/tests/fuzz/seeds/library/* "$dir"/ ;;
     expression) cp "$ROOT"/tests/fuzz/seeds/expression/* "$dir"/ ;;
@@ -61,7 +63,7 @@ seeds() {
 # Dictionaries: SPICE words, and every name of the expression language's symbol table.
 dictionary() {
   case "$1" in
-    spice) echo "-dict=$ROOT/tests/fuzz/spice.dict" ;;
+    spice|spice_run) echo "-dict=$ROOT/tests/fuzz/spice.dict" ;;
     expression)
       grep -v '^#' "$ROOT/data/expression_symbols.tsv" | cut -f1 | grep -v '^$' |
         sed -e 's/\\/\\\\/g' -e 's/"/\\"/g' -e 's/.*/"&"/' > "$BUILD/expression.dict"
@@ -71,7 +73,7 @@ dictionary() {
 
 max_len() {
   case "$1" in
-    spice) echo 4096 ;;
+    spice|spice_run) echo 4096 ;;
     circuit_file) echo 16384 ;;
     library) echo 4096 ;;
     expression) echo 512 ;;

@@ -164,6 +164,7 @@ int FinishAnalysisRun(win::HDC dc, int code)
     rc.runEndTime = GetTimeSeconds();
     rc.caseResultFlag = 0;
     rc.pauseDisplay = 0;
+    const bool completed = code == 0 || code == kMsgStoppedByUser;
     if (code != 0 && code != kMsgStoppedByUser) {
         if (code != kMsgAlreadyReported) ReportLineMessage(rc.analysisWindow ? rc.analysisWindow : rc.circuitWindow, code);
         code = kMsgAlreadyReported;
@@ -180,7 +181,8 @@ int FinishAnalysisRun(win::HDC dc, int code)
     CloseSimulationDataFile();
     if (NumericOutputUnit() >= 0) {
         WriteTemperatureWarnings(NumericOutputUnit());
-        CloseNumericOutputUnit();
+        // A run that failed keeps the old output whole; one stopped by the user keeps what it wrote.
+        CloseNumericOutputUnit(completed);
     }
     if (Settings().batchRun || StatusBarShown()) SetStatusText("");
     if (rc.closeAfterRun) {
