@@ -6,7 +6,8 @@
 #
 # TARGET is spice, spice_run (the circuit built and run), circuit_file, library or expression;
 # SECONDS defaults to 60. A run stops at its first finding unless --keep-going is given: then
-# libFuzzer forks JOBS workers (default 1) and goes on past crashes, timeouts and memory exhaustion, so that one run collects them all.
+# libFuzzer forks JOBS workers (default 1) and goes on past crashes, timeouts and memory
+# exhaustion, so that one run collects them all.
 # Findings land in BUILD_DIR/findings/TARGET/, the grown corpus in BUILD_DIR/corpus/TARGET/,
 # the log in BUILD_DIR/logs/TARGET.log. Seeds come from the test data of the repository.
 set -euo pipefail

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <string_view>
 
@@ -168,6 +169,10 @@ bool NextAnalysisLine(BatchLine& parsed)
             continue;
         }
         if (ParseBatchLine(parsed, line)) return true;
+        // A line of switches none of which asks for an analysis is refused as a line with a
+        // wrong switch beside its analyses is.
+        std::string labelName;
+        if (!KeywordRest(line, "LABEL", labelName) && parsed.leftover.find('/') != std::string::npos) return true;
     }
 }
 
@@ -228,6 +233,7 @@ int StartBatchRun()
     b.singleLineTaken = false;
     b.failures = 0;
     b.closingError.clear();
+    b.failedFile.clear();
     Analog().batchErrorLogUnit = -1;
     if (!(b.flags & (kBatchRetrieve | kBatchSave | kBatchNormal))) return 0;
     Settings().batchRun = true;
@@ -240,9 +246,17 @@ int StartBatchRun()
     if (first.empty()) first = GetRecordTitle(TopCircuitRecord());
     std::string path = first;
     ReplaceExtension(path, "DOC");
+    // A command file that cannot be read at all is no batch: nothing is written for it.
+    if (!b.commandFile.empty() && !std::filesystem::is_directory(ResolveFilePath(b.commandFile))) {
+        if (!OpenFileRead(ResolveFilePath(b.commandFile))) {
+            const int error = errno;
+            b.failedFile = b.commandFile;
+            return error == ENOENT || error == 0 ? kMsgFileNotFound : ErrnoToMessageId(error);
+        }
+    }
     const std::string firstField = b.commandFile.empty() ? StripDirectory(first) : b.commandFile;
     if (const int result = OpenStatisticsFile(path, firstField); result != 0) {
-        ReportMessage("tE", path.c_str(), result);
+        b.failedFile = path;
         return result;
     }
     if (!b.commandFile.empty()) {

@@ -57,6 +57,7 @@ struct BatchRunState {
     std::vector<int> gotosSinceAnalysis;  // GOTO lines passed since the last analysis ran
     int failures = 0;  // jobs that failed: circuits not loaded, analyses not run, errors reported
     std::string closingError;  // why the statistics file could not be kept, empty when it was
+    std::string failedFile;    // the file that a failed StartBatchRun could not open
 };
 
 BatchRunState& BatchRun();
