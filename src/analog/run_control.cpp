@@ -14,7 +14,9 @@
 #include "app/window_record.h"
 #include "core/expr_math_errors.h"
 #include "core/timers.h"
+#include "core/format.h"
 #include "document/circuit_document.h"
+#include "netlist/spice_reader_state.h"
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/system.h"
@@ -262,15 +264,49 @@ void ReportAnalysisFailureArgs(int controlKind, int index, const char* text, int
     }
     rc.failureReported = 1;
     if (PlotRecord* plot = AnalysisPlot()) plot->curveCount = 0;
+    // A limits field that cannot be taken is shown with its text, and with the analysis line of
+    // the netlist that gave it.
+    std::string fieldText = text ? text : "";
+    const SourceLocation* statement = nullptr;
+    if (controlKind == kFocusLimitsField) {
+        if (fieldText.empty()) fieldText = AnalysisLimitsFieldText(index);
+        const int kind = Analysis().analysisKind;
+        const WindowRecord* circuit = rc.circuitWindow;
+        if (kind >= 0 && kind < 3 && circuit && circuit->kind == kWindowTextCircuit &&
+            NetlistReader().analysisStatements[static_cast<std::size_t>(kind)].line >= 0)
+            statement = &NetlistReader().analysisStatements[static_cast<std::size_t>(kind)];
+    }
     std::vector<MessageArg> all;
-    all.reserve(args.size() + 3);
+    all.reserve(args.size() + 7);
     all.emplace_back(FrameRecord());
-    all.emplace_back(text ? text : "");
+    all.emplace_back(fieldText);
+    if (statement) {
+        all.emplace_back("Source:");
+        all.emplace_back(statement->source);
+        all.emplace_back("Line:");
+        all.emplace_back(StrPrintf("%d", statement->line + 1));
+    }
     all.emplace_back(messageId);
     all.insert(all.end(), args.begin(), args.end());
-    ReportMessageArgs("WtE", all);
+    ReportMessageArgs(statement ? "WtMME" : "WtE", all);
     // The open limits dialog points at the text that caused the failure.
     if (controlKind == kFocusLimitsField || controlKind == kFocusExpressionRow) FocusLimitsControl(controlKind, index);
+}
+
+std::string AnalysisLimitsFieldText(int field)
+{
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    if (!circuit || !circuit->document || field < 0) return {};
+    const AnalysisLimits& limits = circuit->document->limits;
+    const auto pick = [field](const auto& texts) {
+        return static_cast<std::size_t>(field) < texts.size() ? texts[static_cast<std::size_t>(field)] : std::string();
+    };
+    switch (Analysis().analysisKind) {
+    case kAnalysisTransient: return pick(limits.transient);
+    case kAnalysisAc: return pick(limits.ac);
+    case kAnalysisDc: return pick(limits.dc);
+    default: return {};
+    }
 }
 
 void ReportAnalysisFailure0(int controlKind, int index, int messageId)
