@@ -24,6 +24,7 @@
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
 #include "document/file_names.h"
+#include "netlist/spice_reader_state.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
@@ -176,6 +177,22 @@ bool NextAnalysisLine(BatchLine& parsed)
     }
 }
 
+// A netlist without the line of the analysis asked for: a transient or AC analysis runs with
+// its default limits, which the user is told; a DC sweep has no source to sweep and is refused.
+bool AnalysisLineGiven(WindowRecord* circuit, int kind)
+{
+    if (circuit->kind != kWindowTextCircuit || NetlistReader().analysisStatements[static_cast<std::size_t>(kind)].line >= 0)
+        return true;
+    static constexpr const char* kLines[] = {".TRAN", ".AC", ".DC"};
+    const std::string name = CircuitName(circuit);
+    if (kind == kAnalysisDc) {
+        ReportMessage("E", kMsgNoDcLine, name.c_str());
+        return false;
+    }
+    ReportMessage("E", kMsgDefaultLimitsRun, name.c_str(), kLines[kind]);
+    return true;
+}
+
 void RunLineAnalyses(const BatchLine& line)
 {
     BatchRunState& b = BatchRun();
@@ -191,6 +208,8 @@ void RunLineAnalyses(const BatchLine& line)
         b.startClock = b.endClock = GetTimeSeconds();
         double seconds = 0.0;
         if (RunAnalysisCommand(circuit, kind) != 0) {
+            ++b.failures;
+        } else if (!AnalysisLineGiven(circuit, kind)) {
             ++b.failures;
         } else {
             // Only an analysis that ran moves the batch on; one that cannot start does not.

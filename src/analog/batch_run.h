@@ -25,6 +25,8 @@ inline constexpr int kMsgBatchLoop = 13375;
 inline constexpr int kMsgNotACommandFile = 13391;
 inline constexpr int kMsgCircuitNotFound = 13392;
 inline constexpr int kMsgBatchFailures = 13393;
+inline constexpr int kMsgDefaultLimitsRun = 13398;
+inline constexpr int kMsgNoDcLine = 13399;
 
 // One line of a command file.
 struct BatchLine {
