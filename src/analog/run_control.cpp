@@ -314,11 +314,6 @@ void ReportAnalysisFailure0(int controlKind, int index, int messageId)
     ReportAnalysisFailureArgs(controlKind, index, nullptr, messageId, {});
 }
 
-void ReportAnalysisFailure2(int controlKind, int index, int messageId, const char* a1, const char* a2)
-{
-    ReportAnalysisFailure(controlKind, index, nullptr, messageId, a1, a2);
-}
-
 void ReportAnalysisOutOfMemory() { ReportAnalysisFailure0(kFocusNothing, 0, kMsgInsufficientMemory); }
 
 void ClearRunFlags()

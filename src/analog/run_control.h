@@ -138,7 +138,6 @@ void ReportAnalysisFailure(int controlKind, int index, const char* text, int mes
     ReportAnalysisFailureArgs(controlKind, index, text, messageId, packed);
 }
 void ReportAnalysisFailure0(int controlKind, int index, int messageId);
-void ReportAnalysisFailure2(int controlKind, int index, int messageId, const char* a1, const char* a2);
 void ReportAnalysisOutOfMemory();
 
 // Sets every value of the current analysis back to "no analysis".
