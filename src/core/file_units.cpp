@@ -396,6 +396,15 @@ int CreateReplacingUnit(const std::string& name, int unit)
     return 0;
 }
 
+int ReplaceFileBytes(const std::string& name, std::string_view bytes)
+{
+    const int unit = FindFreeUnit();
+    if (unit < 0) return kMsgFileErrorBase + EMFILE;
+    if (int status = CreateReplacingUnit(name, unit)) return status;
+    WriteUnitBytes(unit, bytes);
+    return CloseUnit(unit);
+}
+
 void AbandonUnit(int unit)
 {
     FileUnit* slot = GetFileUnit(unit);

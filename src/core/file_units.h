@@ -93,6 +93,9 @@ int CreateUnit(const std::string& name, int unit);
 // meanwhile (the temporary has no name then, or one that the next replacing write in the folder
 // removes).
 int CreateReplacingUnit(const std::string& name, int unit);
+// Puts a file of exactly these bytes in the name's place, as a replacing unit does: the old file
+// stays whole unless the new one is complete. 0 or the message id of the failure.
+int ReplaceFileBytes(const std::string& name, std::string_view bytes);
 // Closes the unit without keeping a replacing unit's file.
 void AbandonUnit(int unit);
 // Reports that the named file could not be written (the reason from the status).
