@@ -213,9 +213,11 @@ int CreateSiblingTempFile(const std::string& target, std::string& tempPath, std:
         ::umask(mask);
         mode = 0666 & ~mask;
     }
+    // A file without a name is linked in through /proc.
+    static const bool linkable = ::access("/proc/self/fd", F_OK) == 0;
     std::string named;
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
+    int fd = linkable ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600) : -1;
+    if (fd < 0 && (!linkable || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
         std::string pattern = folder + "/.~" + target.substr(target.find_last_of('/') + 1) + ".XXXXXX";
         fd = ::mkstemp(pattern.data());
         if (fd >= 0) named = std::move(pattern);
