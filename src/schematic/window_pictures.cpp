@@ -104,8 +104,9 @@ win::RECT RecordWindow(WindowRecord* record, win::HDC metafile)
         context.page = page;
         DrawSchematicView(context);
         if (known) {
-            picture = {win::DivideCoordinate(picture.left, divisor), win::DivideCoordinate(picture.top, divisor),
-                       win::DivideCoordinate(picture.right, divisor), win::DivideCoordinate(picture.bottom, divisor)};
+            // A coordinate divided by the divisor (at least 1) stays within its LONG.
+            const auto divided = [divisor](win::LONG v) { return static_cast<win::LONG>(win::DivideCoordinate(v, divisor)); };
+            picture = {divided(picture.left), divided(picture.top), divided(picture.right), divided(picture.bottom)};
             picture.left = std::clamp<long>(picture.left, 0, kMetafileCoordinateLimit);
             picture.top = std::clamp<long>(picture.top, 0, kMetafileCoordinateLimit);
             picture.right = std::clamp<long>(picture.right, picture.left, kMetafileCoordinateLimit);
