@@ -6,6 +6,7 @@
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
 #include "analog/batch_log.h"
+#include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
 #include "analyses/graph3d_window.h"
@@ -13,6 +14,7 @@
 #include "app/status_text.h"
 #include "app/window_record.h"
 #include "core/expr_math_errors.h"
+#include "core/file_units.h"
 #include "core/timers.h"
 #include "core/format.h"
 #include "document/circuit_document.h"
@@ -119,6 +121,11 @@ int BeginAnalysisRun()
     AnalogSolver().stopFlag = 0;
     AnalogSolver().hooks.pollRunKeys = [] { return PollRunKeys(RunControl().analysisWindow, 6); };
     if (result == 0) result = OpenNumericOutputFile();
+    // The file that cannot be written is named, not the circuit that was to write it.
+    if (result != 0 && result != kMsgAlreadyReported && result != kMsgInsufficientMemory) {
+        ReportFileWriteFailure(MakeAnalysisFileName(rc.circuitWindow, "NO"), result);
+        result = kMsgAlreadyReported;
+    }
     ShowRunningStatus();
     rc.runStartTick = win::GetTickCount();
     return result;
