@@ -124,6 +124,17 @@ TEST_F(BatchJobs, AnAnalysisWithoutItsNetlistLineIsNamed)
     EXPECT_NE(ReadText("jobs.DOC").find("13399"), std::string::npos) << ReadText("jobs.DOC");
 }
 
+TEST_F(BatchJobs, LimitsThatARunCannotTakeAreShownWithTheirLine)
+{
+    WriteFile("neg.cir", "NEGATIVE\nV1 1 0 1\nR1 1 2 1K\nC1 2 0 1U\n.TRAN -1U -1M\n.PRINT TRAN V(2)\n.END\n");
+    WriteFile("jobs.txt", "neg.cir /T\n");
+    EXPECT_EQ(Run("@jobs.txt"), 1);
+    const std::string statistics = ReadText("jobs.DOC");
+    EXPECT_NE(statistics.find("13545"), std::string::npos) << statistics;
+    EXPECT_NE(statistics.find("-1M"), std::string::npos) << statistics;
+    EXPECT_NE(statistics.find("Line:\t5"), std::string::npos) << statistics;
+}
+
 TEST_F(BatchJobs, AnOutputFileThatCannotBeWrittenFailsTheBatch)
 {
     WriteDivider();
