@@ -111,8 +111,9 @@ TEST_F(BatchOutputsKept, AnAnalysisThatFailsAfterItsBuildKeepsTheLastGoodOutput)
     ASSERT_EQ(Run(), 0) << ReadText("run.log");
     const std::string good = ReadFile("div.DNO");
     ASSERT_FALSE(good.empty());
-    // The same circuit made singular: its build succeeds, its solution fails (15051).
-    WriteFile("div.cir", "DIVIDER\nV1 1 0 DC 1\nR1 1 2 1K\nC1 2 3 1U\n.DC V1 0 10 1\n.PRINT DC V(3)\n.END\n");
+    // A circuit that builds but whose matrix is singular (15051): a unity-gain source across
+    // its own controlling nodes.
+    WriteFile("div.cir", "SINGULAR\nV1 1 0 DC 1\nI2 1 0 DC 1\nR1 2 0 1K\nE1 1 2 1 2 1\n.DC V1 0 10 1\n.PRINT DC V(1)\n.END\n");
     EXPECT_NE(Run(), 0);
     EXPECT_NE(ReadText("jobs.DOC").find("15051"), std::string::npos) << ReadText("jobs.DOC");
     EXPECT_EQ(ReadFile("div.DNO"), good);
