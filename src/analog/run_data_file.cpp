@@ -241,8 +241,7 @@ int CheckRecordContents(RunDataFileState& s)
         bool sound = (record[1] == 0.0 || record[1] == 1.0) && std::all_of(record.begin(), record.end(), [](double v) {
                          return std::isfinite(v);
                      });
-        if (kind == kAnalysisTransient && record[0] < 0.0) sound = false;
-        if (kind == kAnalysisAc && record[0] <= 0.0) sound = false;
+        if ((kind == kAnalysisTransient || kind == kAnalysisAc) && record[0] < 0.0) sound = false;
         if (!sound) {
             ReportMessage("E", kMsgDamagedDataFile, s.name.c_str(), point);
             return kMsgAlreadyReported;
