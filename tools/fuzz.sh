@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of tests/fuzz with clang into build-fuzz/ (or BUILD_DIR) and runs
-# one of them, or all four side by side, for the given number of seconds.
+# one of them, or all five side by side, for the given number of seconds.
 #
 #   bash tools/fuzz.sh [--build-only] [--keep-going[=JOBS]] TARGET|all [SECONDS] [-- LIBFUZZER OPTIONS]
 #
-# TARGET is spice, circuit_file, library or expression; SECONDS defaults to 60. A run stops at
-# its first finding unless --keep-going is given: then libFuzzer forks JOBS workers (default 1)
-# and goes on past crashes, timeouts and memory exhaustion, so that one run collects them all.
+# TARGET is spice, spice_run (the circuit built and run), circuit_file, library or expression;
+# SECONDS defaults to 60. A run stops at its first finding unless --keep-going is given: then
+# libFuzzer forks JOBS workers (default 1) and goes on past crashes, timeouts and memory
+# exhaustion, so that one run collects them all.
 # Findings land in BUILD_DIR/findings/TARGET/, the grown corpus in BUILD_DIR/corpus/TARGET/,
 # the log in BUILD_DIR/logs/TARGET.log. Seeds come from the test data of the repository.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD_DIR=${BUILD_DIR:-build-fuzz}
-TARGETS=(spice circuit_file library expression)
+TARGETS=(spice spice_run circuit_file library expression)
 
 build_only=0
 fork=0
@@ -51,6 +52,8 @@ seeds() {
   rm -rf "$dir" && mkdir -p "$dir"
   case "$1" in
     spice) cp "$ROOT"/tests/circuits/spice/* "$ROOT"/tests/reference/circuits/* "$dir"/ ;;
+    spice_run) cp "$ROOT"/tests/circuits/spice/* "$ROOT"/tests/reference/circuits/* "$dir"/
+               [ -d "$ROOT"/tests/fuzz/seeds/spice_run ] && cp "$ROOT"/tests/fuzz/seeds/spice_run/* "$dir"/ ;;
     circuit_file) cp "$ROOT"/tests/circuits/*.cir "$ROOT"/tests/fuzz/seeds/circuit_file/* "$dir"/ ;;
     library) cp "$ROOT"/tests/fuzz/seeds/library/* "$dir"/ ;;
     expression) cp "$ROOT"/tests/fuzz/seeds/expression/* "$dir"/ ;;
@@ -61,7 +64,7 @@ seeds() {
 # Dictionaries: SPICE words, and every name of the expression language's symbol table.
 dictionary() {
   case "$1" in
-    spice) echo "-dict=$ROOT/tests/fuzz/spice.dict" ;;
+    spice|spice_run) echo "-dict=$ROOT/tests/fuzz/spice.dict" ;;
     expression)
       grep -v '^#' "$ROOT/data/expression_symbols.tsv" | cut -f1 | grep -v '^$' |
         sed -e 's/\\/\\\\/g' -e 's/"/\\"/g' -e 's/.*/"&"/' > "$BUILD/expression.dict"
@@ -71,10 +74,19 @@ dictionary() {
 
 max_len() {
   case "$1" in
-    spice) echo 4096 ;;
+    spice|spice_run) echo 4096 ;;
     circuit_file) echo 16384 ;;
     library) echo 4096 ;;
     expression) echo 512 ;;
+  esac
+}
+
+# Seconds an input may take before libFuzzer calls it a hang: a run target's input runs an
+# analysis (bounded at two seconds of processor time) on a machine that may be busy.
+time_limit() {
+  case "$1" in
+    spice_run) echo 30 ;;
+    *) echo 10 ;;
   esac
 }
 
@@ -82,7 +94,7 @@ run() {
   local t=$1
   local corpus=$BUILD/corpus/$t findings=$BUILD/findings/$t log=$BUILD/logs/$t.log
   mkdir -p "$corpus" "$findings" "$BUILD/logs"
-  local opts=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len="$(max_len "$t")"
+  local opts=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout="$(time_limit "$t")" -max_len="$(max_len "$t")"
               -artifact_prefix="$findings/" -print_final_stats=1)
   local dict
   dict=$(dictionary "$t")

@@ -13,6 +13,7 @@
 #include "analog/device_dispatch_tables.h"
 #include "analog/linear_stamps.h"
 #include "analog/numeric_output.h"
+#include "core/file_units.h"
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
 #include "analog/statistics.h"
@@ -155,7 +156,10 @@ int StartAnalysis(int kind)
         ReportLineMessage(circuit, result);
         result = kMsgAlreadyReported;
     }
-    CloseNumericOutputUnit();
+    // The file written so far replaces the old output only when it holds something (the
+    // warnings); an empty start keeps the old output until a run completes a new one.
+    const FileUnit* output = GetFileUnit(NumericOutputUnit());
+    CloseNumericOutputUnit(output != nullptr && output->stream && std::ftell(output->stream.get()) > 0);
     LastSetupSeconds() = GetTimeSeconds() - setupStart;
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <string_view>
 
@@ -23,6 +24,7 @@
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
 #include "document/file_names.h"
+#include "netlist/spice_reader_state.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
@@ -168,7 +170,27 @@ bool NextAnalysisLine(BatchLine& parsed)
             continue;
         }
         if (ParseBatchLine(parsed, line)) return true;
+        // A line of switches none of which asks for an analysis is refused as a line with a
+        // wrong switch beside its analyses is.
+        std::string labelName;
+        if (!KeywordRest(line, "LABEL", labelName) && parsed.leftover.find('/') != std::string::npos) return true;
     }
+}
+
+// A netlist without the line of the analysis asked for: a transient or AC analysis runs with
+// its default limits, which the user is told; a DC sweep has no source to sweep and is refused.
+bool AnalysisLineGiven(WindowRecord* circuit, int kind)
+{
+    if (circuit->kind != kWindowTextCircuit || NetlistReader().analysisStatements[static_cast<std::size_t>(kind)].line >= 0)
+        return true;
+    static constexpr const char* kLines[] = {".TRAN", ".AC", ".DC"};
+    const std::string name = CircuitName(circuit);
+    if (kind == kAnalysisDc) {
+        ReportMessage("E", kMsgNoDcLine, name.c_str());
+        return false;
+    }
+    ReportMessage("E", kMsgDefaultLimitsRun, name.c_str(), kLines[kind]);
+    return true;
 }
 
 void RunLineAnalyses(const BatchLine& line)
@@ -186,6 +208,8 @@ void RunLineAnalyses(const BatchLine& line)
         b.startClock = b.endClock = GetTimeSeconds();
         double seconds = 0.0;
         if (RunAnalysisCommand(circuit, kind) != 0) {
+            ++b.failures;
+        } else if (!AnalysisLineGiven(circuit, kind)) {
             ++b.failures;
         } else {
             // Only an analysis that ran moves the batch on; one that cannot start does not.
@@ -228,6 +252,7 @@ int StartBatchRun()
     b.singleLineTaken = false;
     b.failures = 0;
     b.closingError.clear();
+    b.failedFile.clear();
     Analog().batchErrorLogUnit = -1;
     if (!(b.flags & (kBatchRetrieve | kBatchSave | kBatchNormal))) return 0;
     Settings().batchRun = true;
@@ -240,9 +265,17 @@ int StartBatchRun()
     if (first.empty()) first = GetRecordTitle(TopCircuitRecord());
     std::string path = first;
     ReplaceExtension(path, "DOC");
+    // A command file that cannot be read at all is no batch: nothing is written for it.
+    if (!b.commandFile.empty() && !std::filesystem::is_directory(ResolveFilePath(b.commandFile))) {
+        if (!OpenFileRead(ResolveFilePath(b.commandFile))) {
+            const int error = errno;
+            b.failedFile = b.commandFile;
+            return error == ENOENT || error == 0 ? kMsgFileNotFound : ErrnoToMessageId(error);
+        }
+    }
     const std::string firstField = b.commandFile.empty() ? StripDirectory(first) : b.commandFile;
     if (const int result = OpenStatisticsFile(path, firstField); result != 0) {
-        ReportMessage("tE", path.c_str(), result);
+        b.failedFile = path;
         return result;
     }
     if (!b.commandFile.empty()) {

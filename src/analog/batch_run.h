@@ -25,6 +25,8 @@ inline constexpr int kMsgBatchLoop = 13375;
 inline constexpr int kMsgNotACommandFile = 13391;
 inline constexpr int kMsgCircuitNotFound = 13392;
 inline constexpr int kMsgBatchFailures = 13393;
+inline constexpr int kMsgDefaultLimitsRun = 13398;
+inline constexpr int kMsgNoDcLine = 13399;
 
 // One line of a command file.
 struct BatchLine {
@@ -57,6 +59,7 @@ struct BatchRunState {
     std::vector<int> gotosSinceAnalysis;  // GOTO lines passed since the last analysis ran
     int failures = 0;  // jobs that failed: circuits not loaded, analyses not run, errors reported
     std::string closingError;  // why the statistics file could not be kept, empty when it was
+    std::string failedFile;    // the file that a failed StartBatchRun could not open
 };
 
 BatchRunState& BatchRun();

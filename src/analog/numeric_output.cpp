@@ -225,12 +225,16 @@ int OpenNumericOutputFile()
     return 0;
 }
 
-void CloseNumericOutputUnit()
+void CloseNumericOutputUnit(bool keep)
 {
     const int unit = Analog().numericOutputUnit;
     if (unit < 0) return;
     const std::string name = GetFileUnit(unit)->name;
     Analog().numericOutputUnit = -1;
+    if (!keep) {
+        AbandonUnit(unit);
+        return;
+    }
     ReportFileWriteFailure(name, CloseUnit(unit));
 }
 

@@ -26,8 +26,9 @@ void ResetNumericOutputForTests();
 // Opens the analysis's numeric output file for writing on a free unit, named after the circuit
 // window's file with "TADF"[kind] and "NO". 0, or the open error (the unit is then -1).
 int OpenNumericOutputFile();
-// Closes the numeric output unit, if open.
-void CloseNumericOutputUnit();
+// Closes the numeric output unit, if open. What was written takes the old file's place only when
+// it is kept: a run that failed, or a start that wrote nothing, leaves the old file as it was.
+void CloseNumericOutputUnit(bool keep = true);
 
 // After the operating point and at the end of each run: the header before the first run, the
 // deferred warnings, the run's temperature caption and, when asked and the circuit holds

@@ -6,6 +6,7 @@
 #include "analog/analog_state.h"
 #include "analog/analysis_state.h"
 #include "analog/batch_log.h"
+#include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
 #include "analyses/graph3d_window.h"
@@ -15,8 +16,11 @@
 #include "app/window_record.h"
 #include "core/expr_math_errors.h"
 #include "core/fp_flags.h"
+#include "core/file_units.h"
 #include "core/timers.h"
+#include "core/format.h"
 #include "document/circuit_document.h"
+#include "netlist/spice_reader_state.h"
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/system.h"
@@ -120,6 +124,11 @@ int BeginAnalysisRun()
     AnalogSolver().stopFlag = 0;
     AnalogSolver().hooks.pollRunKeys = [] { return PollRunKeys(RunControl().analysisWindow, 6); };
     if (result == 0) result = OpenNumericOutputFile();
+    // The file that cannot be written is named, not the circuit that was to write it.
+    if (result != 0 && result != kMsgAlreadyReported && result != kMsgInsufficientMemory) {
+        ReportFileWriteFailure(MakeAnalysisFileName(rc.circuitWindow, "NO"), result);
+        result = kMsgAlreadyReported;
+    }
     ShowRunningStatus();
     rc.runStartTick = win::GetTickCount();
     return result;
@@ -167,6 +176,7 @@ int FinishAnalysisRun(win::HDC dc, int code)
     rc.runEndTime = GetTimeSeconds();
     rc.caseResultFlag = 0;
     rc.pauseDisplay = 0;
+    const bool completed = code == 0 || code == kMsgStoppedByUser;
     if (code != 0 && code != kMsgStoppedByUser) {
         if (code != kMsgAlreadyReported) ReportLineMessage(rc.analysisWindow ? rc.analysisWindow : rc.circuitWindow, code);
         code = kMsgAlreadyReported;
@@ -183,7 +193,8 @@ int FinishAnalysisRun(win::HDC dc, int code)
     CloseSimulationDataFile();
     if (NumericOutputUnit() >= 0) {
         WriteTemperatureWarnings(NumericOutputUnit());
-        CloseNumericOutputUnit();
+        // A run that failed keeps the old output whole; one stopped by the user keeps what it wrote.
+        CloseNumericOutputUnit(completed);
     }
     if (Settings().batchRun || StatusBarShown()) SetStatusText("");
     if (rc.closeAfterRun) {
@@ -267,25 +278,54 @@ void ReportAnalysisFailureArgs(int controlKind, int index, const char* text, int
     }
     rc.failureReported = 1;
     if (PlotRecord* plot = AnalysisPlot()) plot->curveCount = 0;
+    // A limits field that cannot be taken is shown with its text, and with the analysis line of
+    // the netlist that gave it.
+    std::string fieldText = text ? text : "";
+    const SourceLocation* statement = nullptr;
+    if (controlKind == kFocusLimitsField) {
+        if (fieldText.empty()) fieldText = AnalysisLimitsFieldText(index);
+        const int kind = Analysis().analysisKind;
+        const WindowRecord* circuit = rc.circuitWindow;
+        if (kind >= 0 && kind < 3 && circuit && circuit->kind == kWindowTextCircuit &&
+            NetlistReader().analysisStatements[static_cast<std::size_t>(kind)].line >= 0)
+            statement = &NetlistReader().analysisStatements[static_cast<std::size_t>(kind)];
+    }
     std::vector<MessageArg> all;
-    all.reserve(args.size() + 3);
+    all.reserve(args.size() + 7);
     all.emplace_back(FrameRecord());
-    all.emplace_back(text ? text : "");
+    all.emplace_back(fieldText);
+    if (statement) {
+        all.emplace_back("Source:");
+        all.emplace_back(statement->source);
+        all.emplace_back("Line:");
+        all.emplace_back(StrPrintf("%d", statement->line + 1));
+    }
     all.emplace_back(messageId);
     all.insert(all.end(), args.begin(), args.end());
-    ReportMessageArgs("WtE", all);
+    ReportMessageArgs(statement ? "WtMME" : "WtE", all);
     // The open limits dialog points at the text that caused the failure.
     if (controlKind == kFocusLimitsField || controlKind == kFocusExpressionRow) FocusLimitsControl(controlKind, index);
+}
+
+std::string AnalysisLimitsFieldText(int field)
+{
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    if (!circuit || !circuit->document || field < 0) return {};
+    const AnalysisLimits& limits = circuit->document->limits;
+    const auto pick = [field](const auto& texts) {
+        return static_cast<std::size_t>(field) < texts.size() ? texts[static_cast<std::size_t>(field)] : std::string();
+    };
+    switch (Analysis().analysisKind) {
+    case kAnalysisTransient: return pick(limits.transient);
+    case kAnalysisAc: return pick(limits.ac);
+    case kAnalysisDc: return pick(limits.dc);
+    default: return {};
+    }
 }
 
 void ReportAnalysisFailure0(int controlKind, int index, int messageId)
 {
     ReportAnalysisFailureArgs(controlKind, index, nullptr, messageId, {});
-}
-
-void ReportAnalysisFailure2(int controlKind, int index, int messageId, const char* a1, const char* a2)
-{
-    ReportAnalysisFailure(controlKind, index, nullptr, messageId, a1, a2);
 }
 
 void ReportAnalysisOutOfMemory() { ReportAnalysisFailure0(kFocusNothing, 0, kMsgInsufficientMemory); }

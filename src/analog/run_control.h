@@ -124,7 +124,11 @@ void RunCurrentAnalysis();
 void StopAnalysisRun();
 void PauseAnalysisRun();
 
-// Reports a run failure once per run; later failures of the run only keep the flag.
+// The text of the field of the running analysis's limits; empty when there is none.
+std::string AnalysisLimitsFieldText(int field);
+// Reports a run failure once per run; later failures of the run only keep the flag. The failure
+// of a limits field (kFocusLimitsField) shows the field's text when none is given, and the
+// netlist line that gave it.
 void ReportAnalysisFailureArgs(int controlKind, int index, const char* text, int messageId,
                                std::span<const MessageArg> args);
 template <class... Args>
@@ -134,7 +138,6 @@ void ReportAnalysisFailure(int controlKind, int index, const char* text, int mes
     ReportAnalysisFailureArgs(controlKind, index, text, messageId, packed);
 }
 void ReportAnalysisFailure0(int controlKind, int index, int messageId);
-void ReportAnalysisFailure2(int controlKind, int index, int messageId, const char* a1, const char* a2);
 void ReportAnalysisOutOfMemory();
 
 // Sets every value of the current analysis back to "no analysis".

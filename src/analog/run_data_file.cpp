@@ -1,5 +1,6 @@
 #include "analog/run_data_file.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -226,6 +227,29 @@ int CheckRecordCount(RunDataFileState& s)
     return kMsgAlreadyReported;
 }
 
+// Every record of a file that is to be replayed must read as one the program wrote: its flag of
+// mixed-mode data 0 or 1, its values finite, and a transient's time or an AC frequency never below
+// zero. Damaged bytes would otherwise replay as points that no run computed.
+int CheckRecordContents(RunDataFileState& s)
+{
+    const std::size_t width = s.record.size();
+    if (width < 2 || fseeko(s.file.get(), s.headerBytes, SEEK_SET) != 0) return 0;
+    const int kind = Analysis().analysisKind;
+    std::vector<double> record(width);
+    for (int point = 1; std::fread(record.data(), sizeof(double), width, s.file.get()) == width; ++point) {
+        ToFileOrder(record);
+        bool sound = (record[1] == 0.0 || record[1] == 1.0) && std::all_of(record.begin(), record.end(), [](double v) {
+                         return std::isfinite(v);
+                     });
+        if ((kind == kAnalysisTransient || kind == kAnalysisAc) && record[0] < 0.0) sound = false;
+        if (!sound) {
+            ReportMessage("E", kMsgDamagedDataFile, s.name.c_str(), point);
+            return kMsgAlreadyReported;
+        }
+    }
+    return 0;
+}
+
 // A saved file is older than its circuit, or one of the two cannot be examined.
 bool DataFileIsStale(const std::string& name)
 {
@@ -344,7 +368,7 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
         s.file.reset();
         return kMsgInsufficientMemory;
     }
-    if (rc.runDataMode == kRunDataRetrieve && CheckRecordCount(s) != 0) {
+    if (rc.runDataMode == kRunDataRetrieve && (CheckRecordCount(s) != 0 || CheckRecordContents(s) != 0)) {
         AnalogSolver().stopFlag = 1;
         s.file.reset();
         return kMsgAlreadyReported;

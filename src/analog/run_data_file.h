@@ -22,6 +22,7 @@ inline constexpr int kRunDataWideVersion = 5;
 inline constexpr int kMsgObsoleteDataFile = 5360;
 inline constexpr int kMsgVIOnlyDataFile = 5361;
 inline constexpr int kMsgCutDataFile = 13394;
+inline constexpr int kMsgDamagedDataFile = 13397;
 
 // Data types of the file (the document's keep word).
 inline constexpr int kRunDataSolutionOnly = 0;

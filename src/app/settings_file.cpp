@@ -342,8 +342,11 @@ int TransferSettingsFile(int unit)
     } catch (const std::bad_alloc&) {
         status = kMsgOutOfMemory;
     }
+    if (status != 0) {
+        AbandonUnit(unit);  // half a settings file is never kept
+        return status;
+    }
     const int closeStatus = CloseUnit(unit);
-    if (status != 0) return status;
     return writing ? closeStatus : 0;
 }
 
@@ -375,18 +378,11 @@ int WriteSettings()
 {
     const SettingsFileState& state = SettingsFile();
     if (state.startupFailed || state.dataFileName.empty()) return 0;
-    // Written beside the old file and renamed over it, so that a failed write leaves the old
-    // settings in place rather than half a file.
-    const std::string temporary = state.dataFileName + ".tmp";
+    // A failed write leaves the old settings in place rather than half a file.
     const int unit = FindFreeUnit();
-    int status = unit < 0 ? kMsgFileErrorBase + EMFILE : CreateUnit(temporary, unit);
+    int status = unit < 0 ? kMsgFileErrorBase + EMFILE : CreateReplacingUnit(state.dataFileName, unit);
     if (status == 0) status = TransferSettingsFile(unit);
-    if (status == 0 && std::rename(temporary.c_str(), state.dataFileName.c_str()) != 0)
-        status = kMsgFileErrorBase + errno;
-    if (status != 0) {
-        std::remove(temporary.c_str());
-        WarnSettings(kMsgSettingsNotWritten, state.dataFileName, status);
-    }
+    if (status != 0) WarnSettings(kMsgSettingsNotWritten, state.dataFileName, status);
     return status;
 }
 

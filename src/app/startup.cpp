@@ -131,7 +131,7 @@ int RunBatch(const StartupCommandLine& line)
     int status = StartBatchRun();
     if (status != 0) {
         win::ShutdownPlatform();
-        return FatalStartupError(status, batch.commandFile);
+        return FatalStartupError(status, batch.failedFile.empty() ? batch.commandFile : batch.failedFile);
     }
     // A batch that did not do all it was asked ends with a failure status, so scripts notice.
     const int failures = RunBatchFile();

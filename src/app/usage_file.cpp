@@ -15,6 +15,7 @@
 #include "app/user_names.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
+#include "core/file_units.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
 #include "netlist/component_types.h"
@@ -315,18 +316,8 @@ int WriteUsageReport()
         const ComponentTypeRow* type = FindComponentTypeRow(code);
         if (count != 0 && type != nullptr && type->name[0] != '\0') add("COMP_%s=%u", type->name, count);
     }
-    // Through a temporary file, so that a failed write keeps the totals of the earlier runs.
-    const std::string temporary = s.path + ".tmp";
-    int status = 0;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) status = 16000 + (errno != 0 ? errno : EIO);
-        out << text;
-        out.close();
-        if (status == 0 && !out) status = 16000 + EIO;
-    }
-    if (status == 0 && std::rename(temporary.c_str(), s.path.c_str()) != 0) status = 16000 + errno;
-    if (status != 0) std::remove(temporary.c_str());
+    // A failed write keeps the totals of the earlier runs.
+    const int status = ReplaceFileBytes(s.path, text);
     s.path.clear();
     return status;
 }

@@ -1,6 +1,8 @@
 #include "core/file_units.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
+#include <ctime>
 #include <new>
 
 #include "analog/batch_log.h"
@@ -150,15 +153,57 @@ std::string DirectoryOf(const std::string& path)
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// A new file beside the target that nobody else uses, open for writing, with the permissions of
-// the file it replaces (or those a new file gets).
-int CreateSiblingTempFile(const std::string& target, std::string& tempPath, std::FILE*& stream)
+bool IsOwnTemporaryName(std::string_view name)
 {
+    // ".~" + the name of the file replaced + "." + six characters.
+    return name.size() > 9 && name.substr(0, 2) == ".~" && name[name.size() - 7] == '.';
+}
+
+// Removes the temporaries that a replacing write of an earlier run of the program left in the
+// folder when it died: a temporary still being written is held locked by its writer.
+void SweepStaleTemporaries(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsOwnTemporaryName(entry->d_name)) continue;
+        const std::string path = folder + "/" + entry->d_name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// A fresh name for a temporary beside the target.
+std::string TemporaryNameFor(const std::string& target)
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static unsigned long counter = 0;
     const std::size_t slash = target.find_last_of('/');
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string pattern = DirectoryOf(target) + "/.~" + base + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return FailureId(errno, kMsgFileErrorBase);
+    unsigned long seed = static_cast<unsigned long>(::getpid()) * 2654435761UL ^
+                         static_cast<unsigned long>(std::time(nullptr)) ^ (++counter * 40503UL) ^
+                         static_cast<unsigned long>(std::rand());
+    std::string suffix;
+    for (int i = 0; i < 6; ++i) {
+        suffix += kChars[seed % 62];
+        seed = seed / 62 + static_cast<unsigned long>(std::rand()) * 7919UL;
+    }
+    return DirectoryOf(target) + "/.~" + base + "." + suffix;
+}
+
+// A new file beside the target that nobody else uses, open for writing, with the permissions of
+// the file it replaces (or those a new file gets). Where the file system allows it the file has
+// no name until FinishReplacing links it in, so that a program killed meanwhile leaves nothing
+// behind; elsewhere it gets a temporary name and is held locked, and the next replacing write in
+// the folder removes it if the program died. tempPath is empty for a file without a name.
+int CreateSiblingTempFile(const std::string& target, std::string& tempPath, std::FILE*& stream)
+{
+    const std::string folder = DirectoryOf(target);
+    SweepStaleTemporaries(folder);
     struct stat old;
     mode_t mode;
     if (::stat(target.c_str(), &old) == 0) {
@@ -168,15 +213,26 @@ int CreateSiblingTempFile(const std::string& target, std::string& tempPath, std:
         ::umask(mask);
         mode = 0666 & ~mask;
     }
+    // A file without a name is linked in through /proc.
+    static const bool linkable = ::access("/proc/self/fd", F_OK) == 0;
+    std::string named;
+    int fd = linkable ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600) : -1;
+    if (fd < 0 && (!linkable || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
+        std::string pattern = folder + "/.~" + target.substr(target.find_last_of('/') + 1) + ".XXXXXX";
+        fd = ::mkstemp(pattern.data());
+        if (fd >= 0) named = std::move(pattern);
+    }
+    if (fd < 0) return FailureId(errno, kMsgFileErrorBase);
+    ::flock(fd, LOCK_EX);
     ::fchmod(fd, mode);
     stream = ::fdopen(fd, "w+");
     if (stream == nullptr) {
         const int error = FailureId(errno, kMsgFileErrorBase);
         ::close(fd);
-        ::unlink(pattern.c_str());
+        if (!named.empty()) ::unlink(named.c_str());
         return error;
     }
-    tempPath = std::move(pattern);
+    tempPath = std::move(named);
     return 0;
 }
 
@@ -196,13 +252,28 @@ void SyncDirectoryOf(const std::string& path)
     ::close(fd);
 }
 
-// The last step of a replacing write: the temporary file takes the target's place when all went
-// well, and is removed otherwise.
-int FinishReplacing(const std::string& temp, const std::string& target, int status)
+// Gives a file without a name a temporary name beside the target; that name, or an error id.
+int LinkUnnamedFile(std::FILE* stream, const std::string& target, std::string& temp)
 {
+    const std::string self = "/proc/self/fd/" + std::to_string(::fileno(stream));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = TemporaryNameFor(target);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        if (errno != EEXIST) break;
+    }
+    temp.clear();
+    return FailureId(errno, kMsgCloseFailed);
+}
+
+// The last step of a replacing write, with the temporary still open (and so still locked): the
+// temporary takes the target's place when all went well, and is removed otherwise. temp is empty
+// for a file without a name, which then only gets one when it is kept.
+int FinishReplacing(std::FILE* stream, std::string temp, const std::string& target, int status)
+{
+    if (status == 0 && temp.empty()) status = LinkUnnamedFile(stream, target, temp);
     if (status == 0 && std::rename(temp.c_str(), target.c_str()) != 0) status = FailureId(errno, kMsgCloseFailed);
     if (status != 0) {
-        ::unlink(temp.c_str());
+        if (!temp.empty()) ::unlink(temp.c_str());
         return status;
     }
     SyncDirectoryOf(target);
@@ -287,9 +358,14 @@ int CloseUnit(int unit)
     FileUnit* slot = GetFileUnit(unit);
     if (slot == nullptr) return 0;
     int closeError = 0;
-    const bool replacing = !slot->replacingTemp.empty();
+    const bool replacing = slot->replacing;
+    int finishStatus = 0;
     if (slot->stream) {
-        if (replacing && slot->lastError == 0) closeError = SyncStreamToDisk(slot->stream.get());
+        if (replacing) {
+            if (slot->lastError == 0) closeError = SyncStreamToDisk(slot->stream.get());
+            finishStatus = FinishReplacing(slot->stream.get(), slot->replacingTemp, slot->name,
+                                           closeError != 0 ? closeError : slot->lastError);
+        }
         errno = 0;
         int result = std::fclose(slot->stream.release());
         if (closeError == 0 && result == EOF)
@@ -298,11 +374,9 @@ int CloseUnit(int unit)
             closeError = FailureId(errno, kMsgCloseFailed);
     }
     int lastError = slot->lastError;
-    const std::string temp = std::move(slot->replacingTemp);
-    const std::string target = std::move(slot->name);
     *slot = FileUnit{};
-    const int status = closeError != 0 ? closeError : lastError;
-    return replacing ? FinishReplacing(temp, target, status) : status;
+    if (replacing) return finishStatus;
+    return closeError != 0 ? closeError : lastError;
 }
 
 int CreateReplacingUnit(const std::string& name, int unit)
@@ -318,9 +392,19 @@ int CreateReplacingUnit(const std::string& name, int unit)
         return status;
     }
     slot.stream.reset(stream);
+    slot.replacing = true;
     slot.replacingTemp = std::move(temp);
     slot.crlfLineEnds = true;
     return 0;
+}
+
+int ReplaceFileBytes(const std::string& name, std::string_view bytes)
+{
+    const int unit = FindFreeUnit();
+    if (unit < 0) return kMsgFileErrorBase + EMFILE;
+    if (int status = CreateReplacingUnit(name, unit)) return status;
+    WriteUnitBytes(unit, bytes);
+    return CloseUnit(unit);
 }
 
 void AbandonUnit(int unit)

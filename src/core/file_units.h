@@ -58,7 +58,9 @@ struct FileUnit {
     // files and the other text files read the same wherever they were written: UnitPrintf
     // and WriteUnitText write each "\n" as CR LF. Readers accept LF and CR LF alike.
     bool crlfLineEnds = false;
-    // A unit made by CreateReplacingUnit writes this temporary file beside the file it replaces.
+    // A unit made by CreateReplacingUnit writes a temporary file beside the file it replaces: a
+    // file without a name where the file system allows it, else the file named here.
+    bool replacing = false;
     std::string replacingTemp;
 
     // The memory text (empty when the unit has none).
@@ -86,10 +88,14 @@ int OpenUnitDiskFile(const std::string& name, int unit);
 int CreateUnit(const std::string& name, int unit);
 // Opens a new temporary file beside the named one for writing, as CreateUnit would (a link is
 // followed: the link stays and the file it names changes). CloseUnit flushes it to the disk and
-// puts it in the name's place only when every write, the flush and the close succeeded; otherwise
-// the temporary file is removed and the old file stays whole, as it does when the program dies
-// meanwhile.
+// puts it in the name's place only when every write and the flush succeeded; otherwise the
+// temporary file is removed and the old file stays whole, as it does when the program dies
+// meanwhile (the temporary has no name then, or one that the next replacing write in the folder
+// removes).
 int CreateReplacingUnit(const std::string& name, int unit);
+// Puts a file of exactly these bytes in the name's place, as a replacing unit does: the old file
+// stays whole unless the new one is complete. 0 or the message id of the failure.
+int ReplaceFileBytes(const std::string& name, std::string_view bytes);
 // Closes the unit without keeping a replacing unit's file.
 void AbandonUnit(int unit);
 // Reports that the named file could not be written (the reason from the status).

@@ -30,6 +30,8 @@
 #include "netlist/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/part_instance.h"
+#include "netlist/spice_messages.h"
+#include "netlist/spice_reader_state.h"
 #include "netlist/translate_common.h"
 
 namespace kq5 {
@@ -235,7 +237,15 @@ int CompileOne(DeviceExpression& expression)
             FlagCircuitBuildError();
             return rc;
         }
-        return ReportComponentMessage(expression.component, rc, request.quietTexts[0], request.quietTexts[1]);
+        // A part of a netlist is shown with the line it was written on.
+        const SourceLocation* origin = expression.component ? ElementOrigin(expression.component) : nullptr;
+        if (origin == nullptr)
+            return ReportComponentMessage(expression.component, rc, request.quietTexts[0], request.quietTexts[1]);
+        SetErrorSourceLine(origin->source, origin->line);
+        ReportNetlistMessage("WNE", CurrentRecord(), expression.component, rc, request.quietTexts[0],
+                             request.quietTexts[1]);
+        ClearErrorSourceLine();
+        return kMsgAlreadyReported;
     } catch (const std::bad_alloc&) {
         return FlagCircuitBuildOutOfMemory();
     }

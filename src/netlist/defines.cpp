@@ -17,6 +17,7 @@
 #include "netlist/build_errors.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/scope_names.h"
+#include "netlist/spice_messages.h"
 #include "netlist/spice_sources.h"
 #include "netlist/subcircuit_scopes.h"
 #include "netlist/token_patterns.h"
@@ -394,11 +395,11 @@ int SubstituteDefines(std::string& out, int scope, std::string_view text)
             const DefineRow* match = ApplyingRow(token, scope, depth);
             if (match == nullptr) continue;
             if (rewritingRowBody()) {
-                ReportMessage("WLE", CurrentRecord(), scope, kMsgDefineRecursive);
+                ReportNetlistMessage("WLtE", CurrentRecord(), scope, statement, kMsgDefineRecursive);
                 return kMsgAlreadyReported;
             }
             if (++substitutions > kMaxSubstitutions) {
-                ReportMessage("WLE", CurrentRecord(), scope, kMsgDefineTooComplex);
+                ReportNetlistMessage("WLtE", CurrentRecord(), scope, statement, kMsgDefineTooComplex);
                 return kMsgAlreadyReported;
             }
             if (match->argumentCount > 0 || match->emptyParentheses) {

@@ -21,6 +21,7 @@
 #include "netlist/defines.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
+#include "netlist/spice_sources.h"
 #include "netlist/spice_tokens.h"
 #include "plots/default_limits_rows.h"
 #include "plots/limits_rows.h"
@@ -76,6 +77,12 @@ int RequireValue(int index, double& value)
 }
 
 CircuitDocument& Document() { return *CurrentDocument(); }
+
+// The place of the analysis line being read, kept for the messages of the run.
+void NoteAnalysisStatement(int kind)
+{
+    NetlistReader().analysisStatements[static_cast<std::size_t>(kind)] = {TopSourceName(), LogicalLineStart()};
+}
 
 void SetRowLook(LimitsRow& row, int index)
 {
@@ -154,6 +161,7 @@ int ParseDotTran(std::string_view)
 {
     NetlistReaderState& state = NetlistReader();
     state.transientGiven = true;
+    NoteAnalysisStatement(kAnalysisTransient);
     double step = 0.0, stop = 0.0;
     if (int status = RequireValue(1, step)) return status;
     if (int status = RequireValue(2, stop)) return status;
@@ -191,6 +199,7 @@ int ParseDotAC(std::string_view)
     if (int status = RequireValue(first, count)) return status;
     if (int status = RequireValue(first + 1, start)) return status;
     if (int status = RequireValue(first + 2, stop)) return status;
+    NoteAnalysisStatement(kAnalysisAc);
     auto& limits = Document().limits.ac;
     if (start != 0.0) {
         // LIN N is N points in all, as the LIN line the writer makes from a point count; the
@@ -261,6 +270,7 @@ int ParseDotDC(std::string_view)
             if (!token(index).empty()) text += "," + token(index);
         return text;
     };
+    NoteAnalysisStatement(kAnalysisDc);
     auto& limits = Document().limits.dc;
     if (!token(7).empty()) limits[kLimitI2Range] = range(7, 6, 8);
     if (!token(5).empty()) limits[kLimitI2] = token(5);

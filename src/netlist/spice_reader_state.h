@@ -167,6 +167,9 @@ struct NetlistReaderState {
     // Text pass.
     bool operatingPointRequested = false;
     bool transientGiven = false;
+    // Where the .TRAN, .AC and .DC lines of the circuit stand (by analysis kind): a run that
+    // cannot take the limits they gave names them.
+    std::array<SourceLocation, 3> analysisStatements;
     int printPlotCounter = 0;
     bool printVariableUsed = false;
     std::array<int, 3> printPlotRows{};

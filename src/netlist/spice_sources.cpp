@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kMsgTooManyIncludes = 10907;
 constexpr int kMsgNotAFile = 10940;
+constexpr int kMsgIncludesItself = 13385;
 constexpr int kMsgFileTooLarge = 10941;
 constexpr int kMsgStatementTooLong = 10942;
 
@@ -310,6 +311,16 @@ int PushIncludeSource(const std::string& name)
         return kMsgAlreadyReported;
     }
     const std::string path = ResolveIncludeName(name);
+    // A file that is being read already would be read again and again, its first line (a title
+    // in a circuit file) taken for a statement.
+    for (int level = 0; level <= state.includeLevel; ++level) {
+        const FileUnit* source = GetFileUnit(state.includeUnits[static_cast<std::size_t>(level)]);
+        std::error_code error;
+        if (source && !source->name.empty() && std::filesystem::equivalent(path, source->name, error)) {
+            ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), kMsgIncludesItself, path);
+            return kMsgAlreadyReported;
+        }
+    }
     struct stat info;
     if (::stat(path.c_str(), &info) == 0) {
         // Devices, pipes and folders never end or never begin: only files are read.

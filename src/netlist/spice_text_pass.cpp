@@ -159,6 +159,7 @@ int ReadSpiceTextCircuit()
     NetlistReaderState& state = NetlistReader();
     state.operatingPointRequested = false;
     state.transientGiven = false;
+    state.analysisStatements = {};
     state.currentScope = 0;
     ResetExpansionNodes();
     ForgetEarlierEscape();

@@ -256,8 +256,8 @@ int CompileCurveExpression(const std::string& text, CurveRecord& curve, int axis
     }
     if (rc != 0) {
         if (rc != kMsgAlreadyReported)
-            ReportAnalysisFailure2(kFocusExpressionRow, curve.rowIndex, rc, request.quietTexts[0].c_str(),
-                                   request.quietTexts[1].c_str());
+            ReportAnalysisFailure(kFocusExpressionRow, curve.rowIndex, normal.c_str(), rc, request.quietTexts[0],
+                                  request.quietTexts[1]);
         return kMsgAlreadyReported;
     }
 

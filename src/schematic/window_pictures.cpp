@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -105,8 +104,9 @@ win::RECT RecordWindow(WindowRecord* record, win::HDC metafile)
         context.page = page;
         DrawSchematicView(context);
         if (known) {
-            picture = {win::DivideCoordinate(picture.left, divisor), win::DivideCoordinate(picture.top, divisor),
-                       win::DivideCoordinate(picture.right, divisor), win::DivideCoordinate(picture.bottom, divisor)};
+            // A coordinate divided by the divisor (at least 1) stays within its LONG.
+            const auto divided = [divisor](win::LONG v) { return static_cast<win::LONG>(win::DivideCoordinate(v, divisor)); };
+            picture = {divided(picture.left), divided(picture.top), divided(picture.right), divided(picture.bottom)};
             picture.left = std::clamp<long>(picture.left, 0, kMetafileCoordinateLimit);
             picture.top = std::clamp<long>(picture.top, 0, kMetafileCoordinateLimit);
             picture.right = std::clamp<long>(picture.right, picture.left, kMetafileCoordinateLimit);
@@ -251,21 +251,10 @@ int WritePlaceableMetafile(win::HMETAFILE metafile, const std::string& fileName,
     const std::vector<win::BYTE> bytes =
         win::PlaceableMetaFileBytes(metafile, bounds, static_cast<win::WORD>(std::clamp(unitsPerInch, 0, 0xFFFF)));
     if (bytes.empty()) return 0;
-    // Beside the target first, so that a failed write leaves an existing picture as it was.
-    const std::string temporary = fileName + ".part";
-    int error = 0;
-    {
-        errno = 0;
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) error = errno ? errno : EIO;
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!error && !out) error = errno ? errno : EIO;
-    }
-    if (!error && std::rename(temporary.c_str(), fileName.c_str()) != 0) error = errno ? errno : EIO;
-    if (error) {
-        std::remove(temporary.c_str());
-        ReportFileWriteFailure(fileName, ErrnoToMessageId(error));
+    // A failed write leaves an existing picture as it was.
+    const std::string_view data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (const int status = ReplaceFileBytes(fileName, data); status != 0) {
+        ReportFileWriteFailure(fileName, status);
         return 0;
     }
     return 1;

@@ -95,6 +95,46 @@ TEST_F(BatchJobs, ACommandFileThatIsAFolderOrNoTextIsNamed)
     EXPECT_NE(ReadText("image.DOC").find("13391"), std::string::npos) << ReadText("image.DOC");
 }
 
+TEST_F(BatchJobs, AMissingCommandFileIsNamedAndWritesNoStatistics)
+{
+    EXPECT_EQ(Run("@nosuchjobs.txt"), 1);
+    EXPECT_NE(ReadText("run.log").find("nosuchjobs.txt"), std::string::npos) << ReadText("run.log");
+    EXPECT_FALSE(std::filesystem::exists(PathOf("nosuchjobs.DOC")));
+}
+
+TEST_F(BatchJobs, ALineOfSwitchesWithoutAnAnalysisIsRefused)
+{
+    WriteDivider();
+    for (const char* line : {"div.cir /Q\n", "div.cir /X\n", "div.cir /T /Q\n"}) {
+        WriteFile("jobs.txt", line);
+        EXPECT_EQ(Run("@jobs.txt"), 1) << line;
+        EXPECT_NE(ReadText("jobs.DOC").find("10143"), std::string::npos) << line << ReadText("jobs.DOC");
+    }
+}
+
+TEST_F(BatchJobs, AnAnalysisWithoutItsNetlistLineIsNamed)
+{
+    WriteDivider();  // a .DC line only
+    WriteFile("jobs.txt", "div.cir /A\n");
+    EXPECT_EQ(Run("@jobs.txt"), 0) << ReadText("jobs.DOC");
+    EXPECT_NE(ReadText("jobs.DOC").find("13398"), std::string::npos) << ReadText("jobs.DOC");
+    WriteFile("ac.cir", "RC AC\nVIN 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1UF\n.AC DEC 5 10 10KHZ\n.END\n");
+    WriteFile("jobs.txt", "ac.cir /D\n");
+    EXPECT_EQ(Run("@jobs.txt"), 1);
+    EXPECT_NE(ReadText("jobs.DOC").find("13399"), std::string::npos) << ReadText("jobs.DOC");
+}
+
+TEST_F(BatchJobs, LimitsThatARunCannotTakeAreShownWithTheirLine)
+{
+    WriteFile("neg.cir", "NEGATIVE\nV1 1 0 1\nR1 1 2 1K\nC1 2 0 1U\n.TRAN -1U -1M\n.PRINT TRAN V(2)\n.END\n");
+    WriteFile("jobs.txt", "neg.cir /T\n");
+    EXPECT_EQ(Run("@jobs.txt"), 1);
+    const std::string statistics = ReadText("jobs.DOC");
+    EXPECT_NE(statistics.find("13545"), std::string::npos) << statistics;
+    EXPECT_NE(statistics.find("-1M"), std::string::npos) << statistics;
+    EXPECT_NE(statistics.find("Line:\t5"), std::string::npos) << statistics;
+}
+
 TEST_F(BatchJobs, AnOutputFileThatCannotBeWrittenFailsTheBatch)
 {
     WriteDivider();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -180,6 +181,24 @@ TEST_F(OutputFileSafety, ARunDataFileCutShortIsRefused)
     EXPECT_EQ(points, 5);
     EXPECT_EQ(solution[3], -0.005);  // the branch current of the last point
     EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
+TEST_F(OutputFileSafety, ARunDataFileWithDamagedPointsIsRefused)
+{
+    ASSERT_EQ(SaveRun(6), 0);
+    CloseSimulationDataFile();
+    std::string bytes = ReadFile("amp.DSA");
+    std::mt19937 random(28);
+    for (std::size_t i = bytes.size() / 2; i < bytes.size(); ++i) bytes[i] = static_cast<char>(random() & 0xFF);
+    WriteFile("amp.DSA", bytes);
+    RunControl().runDataMode = kRunDataRetrieve;
+    int counter = 0;
+    EXPECT_EQ(OpenSimulationDataFile(counter, 0), kMsgAlreadyReported);
+    EXPECT_EQ(AnalogSolver().stopFlag, 1);
+    const auto& boxes = win::MessageBoxLog();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].caption.find("13397"), std::string::npos) << boxes[0].caption;
+    EXPECT_NE(boxes[0].text.find(PathOf("amp.DSA")), std::string::npos) << boxes[0].text;
 }
 
 TEST_F(OutputFileSafety, StatisticsFileOnAFullDiskKeepsTheOldOneAndNamesItself)

@@ -1,6 +1,10 @@
 // Units that replace a file: what was there stays whole until everything new is on the disk.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -41,8 +45,9 @@ TEST_F(ReplacingUnits, TheNewFileTakesThePlaceOnlyAtTheClose)
     const int unit = Open("out.TNO");
     UnitPrintf(unit, "new %d\n", 1);
     FlushUnit(unit);
-    // A program killed now leaves the old file as it was.
+    // A program killed now leaves the old file as it was, and no other file.
     EXPECT_EQ(ReadFile("out.TNO"), "old results\n");
+    EXPECT_TRUE(Strays({"out.TNO"}).empty());
     EXPECT_EQ(CloseUnit(unit), 0);
     EXPECT_EQ(ReadFile("out.TNO"), "new 1\r\n");
     EXPECT_TRUE(Strays({"out.TNO"}).empty());
@@ -98,6 +103,21 @@ TEST_F(ReplacingUnits, ALinkStaysALinkAndItsFileChanges)
     ASSERT_EQ(CloseUnit(unit), 0);
     EXPECT_TRUE(std::filesystem::is_symlink(PathOf("link.DOC")));
     EXPECT_EQ(ReadFile("real.DOC"), "new");
+}
+
+TEST_F(ReplacingUnits, TheTemporariesOfADeadProgramGoAtTheNextWriteInTheFolder)
+{
+    WriteFile(".~out.TNO.a1B2c3", "left by a program killed while it wrote");
+    WriteFile(".~jobs.DOC.x9Y8z7", "held by a program still writing");
+    const int held = ::open(PathOf(".~jobs.DOC.x9Y8z7").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    WriteFile("notes.~txt", "the user's own");
+    const int unit = Open("out.TNO");
+    EXPECT_EQ(CloseUnit(unit), 0);
+    EXPECT_FALSE(std::filesystem::exists(PathOf(".~out.TNO.a1B2c3")));
+    EXPECT_TRUE(std::filesystem::exists(PathOf(".~jobs.DOC.x9Y8z7")));
+    EXPECT_TRUE(std::filesystem::exists(PathOf("notes.~txt")));
+    ::close(held);
 }
 
 }  // namespace

@@ -57,6 +57,23 @@ TEST_F(RefusalTest, ABadAnalysisOrInitialValueIsReportedOnceAtItsLine)
     EXPECT_TRUE(Builds("t\n.PARAM TS=2M\n" + body + ".IC V(2)=0.5\n.TRAN 1M 2M\n"));
 }
 
+// A netlist that includes itself read its own title line as a statement ("Missing nodes").
+TEST_F(RefusalTest, AFileThatIncludesItselfIsNamedAtItsLine)
+{
+    EXPECT_EQ(Refused("TITLE\nV1 1 0 1\nR1 1 0 1K\n.INC test.cir\n.TRAN 1M 2M\n"), std::vector<int>{13385});
+    EXPECT_TRUE(Shows("test.cir")) << LastShownText();
+    EXPECT_TRUE(Shows("Line:\t4")) << LastShownText();
+}
+
+// "Nesting to deep." named the part and its file, not the line.
+TEST_F(RefusalTest, AnExpressionNestedTooDeeplyIsNamedAtItsLine)
+{
+    const std::string nested = std::string(300, '(') + "1" + std::string(300, ')');
+    EXPECT_EQ(Refused("t\nV1 1 0 1\nR1 1 0 {" + nested + "}\n.TRAN 1M 2M\n"), std::vector<int>{10431});
+    EXPECT_TRUE(Shows("R1")) << LastShownText();
+    EXPECT_TRUE(Shows("Line:\t3")) << LastShownText();
+}
+
 // A resistance that is no number was taken as 1e50 (1/0) or RMIN (0, LOG(-1), SQRT(-4)) and
 // the run went on; a numeral of 400 digits was infinity where 1E400 was refused; and 0x10 was
 // read as 0 followed by a name 10.

@@ -1,8 +1,10 @@
 // Window pictures: a schematic page exported as a placeable metafile (read back by wmf2svg and by
 // our own picture loader), the clipboard's picture block, refused names and failed writes, and
 // the Picture dialog driven headless.
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -240,9 +242,18 @@ TEST_F(WindowPictures, OnlyWmfNamesAreWrittenAndAFailedWriteIsReported)
     const std::string kept = (dir_ / "kept.wmf").string();
     ASSERT_EQ(WritePlaceableMetafile(mf, kept, win::RECT{0, 0, 100, 100}, 96), 1);
     const auto before = ReadAll(kept);
-    std::filesystem::create_directory(kept + ".part");  // the temporary cannot be made
+    // A write that the file-size limit refuses.
+    rlimit unlimited{};
+    ::getrlimit(RLIMIT_FSIZE, &unlimited);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit tight{16, unlimited.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &tight);
     EXPECT_EQ(WritePlaceableMetafile(mf, kept, win::RECT{0, 0, 50, 50}, 96), 0);
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    std::signal(SIGXFSZ, previous);
     EXPECT_EQ(ReadAll(kept), before);
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+        EXPECT_NE(entry.path().filename().string().rfind(".~", 0), 0u) << entry.path();
     win::DeleteMetaFile(mf);
 }
 
