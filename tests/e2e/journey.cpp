@@ -1,6 +1,7 @@
 #include "journey.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,6 +124,17 @@ Journey::~Journey()
 }
 
 bool Journey::StartServer()
+{
+    // X servers started at the same moment can both take one display number and the program
+    // then talks to the other journey's server: servers start one at a time.
+    const int lock = open("/tmp/.kq5-journey-display.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (lock >= 0) flock(lock, LOCK_EX);
+    const bool started = StartServerLocked();
+    if (lock >= 0) close(lock);
+    return started;
+}
+
+bool Journey::StartServerLocked()
 {
     int fds[2];
     if (pipe(fds) != 0) return false;

@@ -72,6 +72,7 @@ public:
 
 private:
     bool StartServer();
+    bool StartServerLocked();
     bool FindWindow(double seconds);
     bool Xdotool(const std::vector<std::string>& args, std::string* out = nullptr);
 
