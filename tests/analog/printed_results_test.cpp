@@ -79,10 +79,12 @@ TEST_F(PrintedResultsTest, ADcSweepPrintsTheColumnOfTheSweptSourcesNode)
     const std::vector<test::ValueTable> both = Tables("both.DNO");
     ASSERT_EQ(both.size(), 1u) << ReadText("both.DNO");
     EXPECT_EQ(both[0].names, (std::vector<std::string>{"V(VDD)", "V(1)", "V(5)"}));
-    // The rows are the Number of Points that the .DC line gives: (10 - 0) / 1.
-    ASSERT_EQ(both[0].rows.size(), 10u);
-    for (const std::vector<double>& r : both[0].rows) {
+    // The rows stand on the swept values: 0, 1, ... 10.
+    ASSERT_EQ(both[0].rows.size(), 11u);
+    for (std::size_t k = 0; k < both[0].rows.size(); ++k) {
+        const std::vector<double>& r = both[0].rows[k];
         ASSERT_EQ(r.size(), 3u) << ReadText("both.DNO");
+        EXPECT_NEAR(r[0], static_cast<double>(k), 1e-6);
         EXPECT_NEAR(r[1], 0.75 * r[0], 1e-3);
         EXPECT_NEAR(r[2], r[0], 1e-3);
     }

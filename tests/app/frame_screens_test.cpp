@@ -20,6 +20,7 @@
 #include "app/menus.h"
 #include "app/tool_buttons.h"
 #include "frame_test_support.h"
+#include "../platform/private_x_server.h"
 #include "platform/menu.h"
 #include "platform/screen.h"
 #include "screen_capture_support.h"
@@ -77,50 +78,7 @@ void ShootOpenMenu(win::HWND hwnd, win::UINT, win::UINT_PTR id, win::DWORD)
     win::headless::PressKey(win::VK_ESCAPE);
 }
 
-// An X server of this test's own (other tests may show their windows on the shared one): Xvfb
-// started on a free display number, which it reports through a pipe.
-class PrivateXServer {
-public:
-    bool Start()
-    {
-        int fds[2];
-        if (pipe(fds) != 0) return false;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (pid_ < 0) {
-            close(fds[0]);
-            return false;
-        }
-        std::string number;
-        char c = 0;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (number.empty()) return false;
-        display_ = ":" + number;
-        return true;
-    }
-    ~PrivateXServer() { Stop(); }
-    void Stop()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-    }
-    const std::string& Display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
+using test::PrivateXServer;
 
 class FrameOnDisplay : public StartedFrame {
 protected:

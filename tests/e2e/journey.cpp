@@ -108,7 +108,7 @@ Journey::Journey(const std::string& name) : name_(name)
     std::filesystem::remove_all(root_, error);
     std::filesystem::create_directories(root_, error);
     std::filesystem::remove(build_ / "journeys" / (name + ".out"), error);
-    StartServer();
+    if (server_.Start()) display_ = server_.Display();
 }
 
 Journey::~Journey()
@@ -117,52 +117,6 @@ Journey::~Journey()
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    if (server_ > 0) {
-        kill(server_, SIGTERM);
-        waitpid(server_, nullptr, 0);
-    }
-}
-
-bool Journey::StartServer()
-{
-    // X servers started at the same moment can both take one display number and the program
-    // then talks to the other journey's server: servers start one at a time.
-    const int lock = open("/tmp/.kq5-journey-display.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (lock >= 0) flock(lock, LOCK_EX);
-    const bool started = StartServerLocked();
-    if (lock >= 0) close(lock);
-    return started;
-}
-
-bool Journey::StartServerLocked()
-{
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    server_ = fork();
-    if (server_ == 0) {
-        close(fds[0]);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-        }
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    if (server_ < 0) {
-        close(fds[0]);
-        return false;
-    }
-    std::string number;
-    char c = 0;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) return false;
-    display_ = ":" + number;
-    return true;
 }
 
 bool Journey::Start(const std::vector<std::string>& args)
@@ -339,11 +293,7 @@ void Journey::Signal(int sig)
 
 void Journey::StopDisplay()
 {
-    if (server_ > 0) {
-        kill(server_, SIGKILL);
-        waitpid(server_, nullptr, 0);
-        server_ = -1;
-    }
+    server_.Stop(SIGKILL);
 }
 
 std::string Journey::Output() const

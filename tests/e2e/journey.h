@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "../platform/private_x_server.h"
+
 namespace kq5::journey {
 
 // One capture of the program's window.
@@ -71,16 +73,14 @@ public:
     std::string Output() const;
 
 private:
-    bool StartServer();
-    bool StartServerLocked();
     bool FindWindow(double seconds);
     bool Xdotool(const std::vector<std::string>& args, std::string* out = nullptr);
 
     std::string name_;
     std::filesystem::path root_;
     std::filesystem::path build_;
+    test::PrivateXServer server_;
     std::string display_;
-    pid_t server_ = -1;
     pid_t pid_ = -1;
     int exitStatus_ = -1;
     std::string window_;  // X window id of the program's window, as xdotool prints it
