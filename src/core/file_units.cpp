@@ -1,10 +1,6 @@
 #include "core/file_units.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,6 +17,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "netlist/text_window_lines.h"
+#include "platform/replacing_file.h"
 #include "platform/window.h"
 
 namespace kq5 {
@@ -146,137 +143,15 @@ std::string ReplacedTarget(const std::string& name)
     return target;
 }
 
-std::string DirectoryOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-bool IsOwnTemporaryName(std::string_view name)
-{
-    // ".~" + the name of the file replaced + "." + six characters.
-    return name.size() > 9 && name.substr(0, 2) == ".~" && name[name.size() - 7] == '.';
-}
-
-// Removes the temporaries that a replacing write of an earlier run of the program left in the
-// folder when it died: a temporary still being written is held locked by its writer.
-void SweepStaleTemporaries(const std::string& folder)
-{
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!IsOwnTemporaryName(entry->d_name)) continue;
-        const std::string path = folder + "/" + entry->d_name;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat st;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
-        ::close(fd);
-    }
-    ::closedir(dir);
-}
-
-// A fresh name for a temporary beside the target.
-std::string TemporaryNameFor(const std::string& target)
-{
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static unsigned long counter = 0;
-    const std::size_t slash = target.find_last_of('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    unsigned long seed = static_cast<unsigned long>(::getpid()) * 2654435761UL ^
-                         static_cast<unsigned long>(std::time(nullptr)) ^ (++counter * 40503UL) ^
-                         static_cast<unsigned long>(std::rand());
-    std::string suffix;
-    for (int i = 0; i < 6; ++i) {
-        suffix += kChars[seed % 62];
-        seed = seed / 62 + static_cast<unsigned long>(std::rand()) * 7919UL;
-    }
-    return DirectoryOf(target) + "/.~" + base + "." + suffix;
-}
-
-// A new file beside the target that nobody else uses, open for writing, with the permissions of
-// the file it replaces (or those a new file gets). Where the file system allows it the file has
-// no name until FinishReplacing links it in, so that a program killed meanwhile leaves nothing
-// behind; elsewhere it gets a temporary name and is held locked, and the next replacing write in
-// the folder removes it if the program died. tempPath is empty for a file without a name.
-int CreateSiblingTempFile(const std::string& target, std::string& tempPath, std::FILE*& stream)
-{
-    const std::string folder = DirectoryOf(target);
-    SweepStaleTemporaries(folder);
-    struct stat old;
-    mode_t mode;
-    if (::stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    // A file without a name is linked in through /proc.
-    static const bool linkable = ::access("/proc/self/fd", F_OK) == 0;
-    std::string named;
-    int fd = linkable ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600) : -1;
-    if (fd < 0 && (!linkable || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
-        std::string pattern = folder + "/.~" + target.substr(target.find_last_of('/') + 1) + ".XXXXXX";
-        fd = ::mkstemp(pattern.data());
-        if (fd >= 0) named = std::move(pattern);
-    }
-    if (fd < 0) return FailureId(errno, kMsgFileErrorBase);
-    ::flock(fd, LOCK_EX);
-    ::fchmod(fd, mode);
-    stream = ::fdopen(fd, "w+");
-    if (stream == nullptr) {
-        const int error = FailureId(errno, kMsgFileErrorBase);
-        ::close(fd);
-        if (!named.empty()) ::unlink(named.c_str());
-        return error;
-    }
-    tempPath = std::move(named);
-    return 0;
-}
-
-int SyncStreamToDisk(std::FILE* stream)
-{
-    errno = 0;
-    if (std::fflush(stream) != 0) return FailureId(errno, kMsgCloseFailed);
-    if (::fsync(::fileno(stream)) != 0) return FailureId(errno, kMsgCloseFailed);
-    return 0;
-}
-
-void SyncDirectoryOf(const std::string& path)
-{
-    const int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// Gives a file without a name a temporary name beside the target; that name, or an error id.
-int LinkUnnamedFile(std::FILE* stream, const std::string& target, std::string& temp)
-{
-    const std::string self = "/proc/self/fd/" + std::to_string(::fileno(stream));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = TemporaryNameFor(target);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-        if (errno != EEXIST) break;
-    }
-    temp.clear();
-    return FailureId(errno, kMsgCloseFailed);
-}
-
 // The last step of a replacing write, with the temporary still open (and so still locked): the
-// temporary takes the target's place when all went well, and is removed otherwise. temp is empty
-// for a file without a name, which then only gets one when it is kept.
-int FinishReplacing(std::FILE* stream, std::string temp, const std::string& target, int status)
+// temporary takes the target's place when all went well, and is removed otherwise.
+int FinishReplacing(std::FILE* stream, const std::string& temp, const std::string& target, int status)
 {
-    if (status == 0 && temp.empty()) status = LinkUnnamedFile(stream, target, temp);
-    if (status == 0 && std::rename(temp.c_str(), target.c_str()) != 0) status = FailureId(errno, kMsgCloseFailed);
     if (status != 0) {
-        if (!temp.empty()) ::unlink(temp.c_str());
+        win::DiscardReplacingFile(temp);
         return status;
     }
-    SyncDirectoryOf(target);
+    if (!win::CommitReplacingFile(stream, temp, target)) return FailureId(errno, kMsgCloseFailed);
     return 0;
 }
 
@@ -361,16 +236,12 @@ int CloseUnit(int unit)
     const bool replacing = slot->replacing;
     int finishStatus = 0;
     if (slot->stream) {
-        if (replacing) {
-            if (slot->lastError == 0) closeError = SyncStreamToDisk(slot->stream.get());
-            finishStatus = FinishReplacing(slot->stream.get(), slot->replacingTemp, slot->name,
-                                           closeError != 0 ? closeError : slot->lastError);
-        }
+        if (replacing) finishStatus = FinishReplacing(slot->stream.get(), slot->replacingTemp, slot->name, slot->lastError);
         errno = 0;
         int result = std::fclose(slot->stream.release());
-        if (closeError == 0 && result == EOF)
+        if (result == EOF)
             closeError = kMsgCloseFailed;
-        else if (closeError == 0 && result != 0)
+        else if (result != 0)
             closeError = FailureId(errno, kMsgCloseFailed);
     }
     int lastError = slot->lastError;
@@ -385,9 +256,10 @@ int CreateReplacingUnit(const std::string& name, int unit)
     FileUnit& slot = *GetFileUnit(unit);
     slot.name = ReplacedTarget(name);
     SetErrorContext(slot.name);
-    std::FILE* stream = nullptr;
     std::string temp;
-    if (int status = CreateSiblingTempFile(slot.name, temp, stream)) {
+    std::FILE* stream = win::CreateReplacingFile(slot.name, temp);
+    if (stream == nullptr) {
+        const int status = FailureId(errno, kMsgFileErrorBase);
         slot = FileUnit{};
         return status;
     }

@@ -2,12 +2,12 @@
 #include "platform/metafile.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "platform/metafile_format.h"
 #include "platform/module_state.h"
+#include "platform/replacing_file.h"
 #include "platform/system.h"
 
 namespace win {
@@ -110,21 +110,17 @@ HMETAFILE MetaFileFromBytes(std::span<const BYTE> bytes, PlaceableInfo* info) {
 bool WriteMetaFileFile(const std::string& path, HMETAFILE mf, const RECT* bounds, WORD unitsPerInch) {
     if (!IsValidMetaFile(mf) || path.empty()) return false;
     std::vector<BYTE> bytes = bounds ? PlaceableMetaFileBytes(mf, *bounds, unitsPerInch) : GetMetaFileBits(mf);
-    // Written beside the target and renamed, so a failed write leaves an existing file intact.
-    const std::string temp = path + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) std::remove(temp.c_str());
-    return !ec;
+    // Written beside the target and put in its place when complete, so a failed write leaves an
+    // existing file intact and a killed program leaves no temporary behind.
+    std::string temp;
+    std::FILE* out = CreateReplacingFile(path, temp);
+    if (out == nullptr) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (ok)
+        ok = CommitReplacingFile(out, temp, path);
+    else
+        DiscardReplacingFile(temp);
+    return std::fclose(out) == 0 && ok;
 }
 
 HMETAFILE ReadMetaFileFile(const std::string& path, PlaceableInfo* info) {

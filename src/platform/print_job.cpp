@@ -3,11 +3,11 @@
 #include <strings.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "platform/gdi_dc.h"
 #include "platform/gdi_raster.h"
 #include "platform/print.h"
+#include "platform/replacing_file.h"
 #include "platform/text_render.h"
 
 namespace win {
@@ -43,9 +43,9 @@ struct PrinterDevice : DcExtension {
             pdf = nullptr;
         }
         if (file != nullptr) {
+            DiscardReplacingFile(tempName);
             std::fclose(file);
             file = nullptr;
-            std::remove(tempName.c_str());
         }
         inDoc = false;
         inPage = false;
@@ -139,8 +139,9 @@ int StartDoc(HDC dc, const DOCINFO* info) {
     std::optional<std::string> target = OutputFor(*dev, *info);
     if (!target) return SP_ERROR;
     dev->finalName = *target;
-    dev->tempName = *target + ".part";
-    dev->file = std::fopen(dev->tempName.c_str(), "wb");
+    // The PDF takes the target's place only when the job ends well; a killed program leaves
+    // neither a temporary nor a damaged file.
+    dev->file = CreateReplacingFile(dev->finalName, dev->tempName);
     if (dev->file == nullptr) return SP_ERROR;
     dev->failed = false;
     dev->dropped = false;
@@ -238,16 +239,14 @@ int EndDoc(HDC dc) {
     bool ok = !dev->failed && cairo_surface_status(dev->pdf) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(dev->pdf);
     dev->pdf = nullptr;
+    if (ok)
+        ok = CommitReplacingFile(dev->file, dev->tempName, dev->finalName);
+    else
+        DiscardReplacingFile(dev->tempName);
     ok = std::fclose(dev->file) == 0 && ok;
     dev->file = nullptr;
     dev->inDoc = false;
-    std::error_code ec;
-    if (ok) std::filesystem::rename(dev->tempName, dev->finalName, ec);
-    if (!ok || ec) {
-        std::remove(dev->tempName.c_str());
-        return SP_ERROR;
-    }
-    return 1;
+    return ok ? 1 : SP_ERROR;
 }
 
 int AbortDoc(HDC dc) {

@@ -1,9 +1,14 @@
 #include "platform/metafile.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "external_tool_support.h"
@@ -328,6 +333,31 @@ TEST_F(MetafileTest, PlaceableFilesCarryBoundsAndChecksum) {
     EXPECT_EQ(ReadMetaFileFile(Path("missing.wmf"), &info), nullptr);
     // A write that cannot happen leaves nothing behind.
     EXPECT_FALSE(WriteMetaFileFile(Path("no/such/dir/x.wmf"), mf, &bounds, 96));
+    // Over the file-size limit a write fails, and a program killed by the limit half-way through
+    // one leaves the older file whole and no temporary beside it.
+    auto bytesOf = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string older = bytesOf(Path("plain.wmf"));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);
+        if (WriteMetaFileFile(Path("plain.wmf"), mf, &bounds, 96)) ::_exit(1);
+        ::signal(SIGXFSZ, SIG_DFL);
+        WriteMetaFileFile(Path("plain.wmf"), mf, &bounds, 96);
+        ::_exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    EXPECT_EQ(bytesOf(Path("plain.wmf")), older);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"Picture.WMF", "plain.wmf"}));
 }
 
 TEST_F(MetafileTest, DiskMetafileIsWrittenWhenClosed) {

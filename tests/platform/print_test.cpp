@@ -1,7 +1,9 @@
 #include "platform/print.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <cstring>
@@ -218,6 +220,23 @@ TEST_F(PrintTest, AbortProcedureIsAskedPerPageAndCanDropTheJob) {
     StartDoc(other, &di);
     StartPage(other);
     DeleteDC(other);
+    EXPECT_EQ(FileCount(), 2);
+
+    // A program killed in the middle of a job leaves the older file whole and no temporary.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        HDC killed = PrinterDC(DMPAPER_A4, DMORIENT_PORTRAIT);
+        di = Doc(pdf);
+        if (StartDoc(killed, &di) > 0 && StartPage(killed) > 0 && EndPage(killed) > 0) ::raise(SIGKILL);
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    std::ifstream after(pdf);
+    std::string kept;
+    after >> kept;
+    EXPECT_EQ(kept, "older");
     EXPECT_EQ(FileCount(), 2);
 }
 
