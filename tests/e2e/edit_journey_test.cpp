@@ -1,8 +1,8 @@
 // Editing as a user edits: a part selected, then Copy, Paste, Cut, Clear and Undo (twice: the
 // second redoes) through the Edit menu, the tool bar and the keys; a page added and deleted; the
 // circuit saved, the program quit and started again, the file reopened. And the windows a user
-// makes of many runs: a histogram after a Monte Carlo run, a performance window after a stepped
-// run. What is checked is what the user gets: the saved file and the screen.
+// makes of many runs: a histogram after a Monte Carlo run, a performance window and a 3D window
+// after a stepped run. What is checked is what the user gets: the saved file and the screen.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -34,8 +34,10 @@ constexpr int kSpotX = 264, kSpotY = 400;
 constexpr int kLimitsCloseX = 698, kLimitsCloseY = 94;
 constexpr int kMonteCarloMenuX = 491, kAddHistogramY = 49, kAddHistogramX = 518;
 constexpr int kFunctionOkX = 809, kFunctionOkY = 410;
-constexpr int kAnalysisMenuX = 287, kPerformanceItemX = 334, kPerformanceItemY = 229, kAddPerformanceX = 535;
+// The Analysis menu's submenus of many-run windows, each with its Add item first.
+constexpr int kAnalysisMenuX = 287, kSubmenuItemX = 334, kPerformanceItemY = 229, k3DItemY = 248, kAddItemX = 535;
 constexpr int kPerformanceOkX = 430, kPerformanceOkY = 660;
+constexpr int k3DOkX = 434, k3DOkY = 665;
 
 std::string ReadAll(const std::filesystem::path& path)
 {
@@ -212,6 +214,15 @@ TEST_F(EditJourney, CopyPasteCutClearAndUndoThroughMenuToolBarAndKeysThenPagesAn
     EXPECT_TRUE(journey_.Running());
 }
 
+// The drawn example with R1 stepped from 1k to 3k: three runs.
+std::string SteppedExample()
+{
+    return ExampleWith(
+        "* R1 stepped from 1k to 3k",
+        {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
+          "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=1K\r\nTo=3K\r\nValue=1K\r\n"}});
+}
+
 // Opens a circuit by File > Open, runs its transient analysis and closes the Limits dialog.
 void OpenAndRun(Journey& journey, const std::string& name)
 {
@@ -230,6 +241,16 @@ void OpenAndRun(Journey& journey, const std::string& name)
     journey.Settle();
 }
 
+// Opens the Analysis menu's submenu at that row: its Add item is lit when its text is drawn in
+// black (grey when not).
+bool AddItemLit(Journey& journey, int itemY, const std::string& pngName)
+{
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Click(kSubmenuItemX, itemY);
+    journey.Settle();
+    return journey.Capture(pngName).Count(kAddItemX - 70, itemY - 7, kAddItemX + 50, itemY + 7, 0x000000) > 20;
+}
+
 TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterStepping)
 {
     Journey journey("multirun");
@@ -238,10 +259,7 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
         {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
          {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
           "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=20\r\n"}});
-    const std::string stepped = ExampleWith(
-        "* R1 stepped from 1k to 3k",
-        {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
-          "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=1K\r\nTo=3K\r\nValue=1K\r\n"}});
+    const std::string stepped = SteppedExample();
     ASSERT_FALSE(monteCarlo.empty());
     ASSERT_FALSE(stepped.empty());
     std::ofstream(journey.Root() / "mc.cir", std::ios::binary) << monteCarlo;
@@ -270,13 +288,8 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
 
     // Three stepped runs: Add Performance Window is lit and makes a window.
     OpenAndRun(journey, "stepped.cir");
-    journey.Click(kAnalysisMenuX, kMenuBarY);
-    journey.Click(kPerformanceItemX, kPerformanceItemY);
-    journey.Settle();
-    const Shot submenu = journey.Capture("multirun_performance_menu");
-    EXPECT_GT(submenu.Count(kAddPerformanceX - 70, kPerformanceItemY - 7, kAddPerformanceX + 50, kPerformanceItemY + 7, 0x000000), 20)
-        << "Add Performance Window is grey after a stepped run";
-    journey.Click(kAddPerformanceX, kPerformanceItemY);
+    EXPECT_TRUE(AddItemLit(journey, kPerformanceItemY, "multirun_performance_menu")) << "Add Performance Window is grey after a stepped run";
+    journey.Click(kAddItemX, kPerformanceItemY);
     journey.Settle();
     journey.Click(kPerformanceOkX, kPerformanceOkY);
     journey.Settle();
@@ -286,6 +299,31 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
     journey.Key("ctrl+s");
     journey.Settle();
     EXPECT_EQ(Occurrences(ReadAll(journey.Root() / "stepped.cir"), "[Performance]"), 1);
+    EXPECT_TRUE(journey.Running());
+}
+
+TEST(MultiRunJourney, A3DWindowAfterStepping)
+{
+    Journey journey("threed");
+    const std::string stepped = SteppedExample();
+    ASSERT_FALSE(stepped.empty());
+    std::ofstream(journey.Root() / "stepped.cir", std::ios::binary) << stepped;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+
+    // Three stepped runs: Add 3D Window is lit in the 3D Windows submenu; its dialog's OK leaves a
+    // 3D window of V(1) against T and R1, its surface drawn in red and green.
+    OpenAndRun(journey, "stepped.cir");
+    const Shot plot = journey.Capture("threed_plot");
+    EXPECT_TRUE(AddItemLit(journey, k3DItemY, "threed_menu")) << "Add 3D Window is grey after a stepped run";
+    journey.Click(kAddItemX, k3DItemY);
+    journey.Settle();
+    journey.Capture("threed_dialog");
+    journey.Click(k3DOkX, k3DOkY);
+    journey.Settle();
+    const Shot window = journey.Capture("threed_window");
+    EXPECT_FALSE(window.SameAs(plot, 0, 90, 1200, 900)) << "no 3D window";
+    EXPECT_GT(window.Count(0, 90, 1264, 940, 0xFF0000), 20000) << "no surface in the 3D window";
+    EXPECT_EQ(window.Count(0, 90, 1264, 940, 0x000080), 0) << "the Add 3D Plot dialog is still open";
     EXPECT_TRUE(journey.Running());
 }
 

@@ -1,0 +1,68 @@
+// Probe mode on a drawn circuit: Probe Transient Analysis from the Analysis menu sets the plot and
+// the schematic side by side; a click on a wire plots that node's waveform, as an oscilloscope
+// probe would.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
+
+// Places on the program's screen, read from its captures (the frame maximised, as it starts).
+constexpr int kPage1TabX = 121, kPage1TabY = 946;
+constexpr int kAnalysisMenuX = 354, kMenuBarY = 28, kProbeTransientX = 412, kProbeTransientY = 115;
+// In probe mode: the wire from R1 to C1 (node 2) in the schematic on the right, and the frame of
+// the probe plot on the left (0 to 5 ms across, 0 to 1 V up).
+constexpr int kOutputWireX = 958, kOutputWireY = 322;
+constexpr int kPlotLeft = 39, kPlotTop = 125, kPlotRight = 621, kPlotBottom = 889;
+constexpr std::uint32_t kCurveColour = 0x0000FF;
+
+constexpr double kRc = 1e-3;  // R1 1k times C1 1u
+
+TEST(ProbeJourney, AClickOnTheOutputWirePlotsTheCapacitorCharging)
+{
+    Journey journey("probe");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type("rc_step.cir");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Click(kPage1TabX, kPage1TabY);  // the file opens on its text page
+    journey.Settle();
+
+    // Analysis > Probe Transient Analysis...: the plot stays empty until a probe click.
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Capture("probe_menu");
+    journey.Click(kProbeTransientX, kProbeTransientY);
+    journey.Settle(10);
+    const Shot empty = journey.Capture("probe_mode");
+    EXPECT_EQ(empty.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 0) << "a curve before any probe click";
+
+    // A click on the wire of node 2: its curve, 1 - exp(-t/RC), within 3 pixels at t = RC.
+    journey.Click(kOutputWireX, kOutputWireY);
+    journey.Settle();
+    const Shot probed = journey.Capture("probe_curve");
+    EXPECT_GT(probed.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 300) << "no curve after a probe click";
+    const auto columnOf = [](double t) { return kPlotLeft + static_cast<int>(std::lround((kPlotRight - kPlotLeft) * t / 5e-3)); };
+    const auto rowOf = [](double v) { return kPlotBottom - static_cast<int>(std::lround((kPlotBottom - kPlotTop) * v)); };
+    const int x = columnOf(kRc);
+    bool found = false;
+    for (int column = x - 6; column <= x + 6 && !found; ++column) {
+        const double t = 5e-3 * (column - kPlotLeft) / (kPlotRight - kPlotLeft);
+        const int expected = rowOf(1 - std::exp(-t / kRc));
+        for (int y = expected - 3; y <= expected + 3 && !found; ++y) found = probed.At(column, y) == kCurveColour;
+    }
+    EXPECT_TRUE(found) << "the probed curve is not within 3 pixels of 1 - exp(-t/RC) near x " << x;
+    EXPECT_TRUE(journey.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
