@@ -121,6 +121,19 @@ Journey::~Journey()
 
 bool Journey::Start(const std::vector<std::string>& args)
 {
+    if (StartOnce(args)) return true;
+    // Seen once in many runs on a loaded machine: the program runs its message loop but its
+    // window never shows on the journey's display. A second start tells that apart from a
+    // program that cannot start.
+    if (!Running()) return false;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    return StartOnce(args);
+}
+
+bool Journey::StartOnce(const std::vector<std::string>& args)
+{
     if (display_.empty()) return false;
     // A second start is a new process: nothing of the first one's end or window carries over.
     exitStatus_ = -1;

@@ -73,6 +73,7 @@ public:
     std::string Output() const;
 
 private:
+    bool StartOnce(const std::vector<std::string>& args);
     bool FindWindow(double seconds);
     bool Xdotool(const std::vector<std::string>& args, std::string* out = nullptr);
 
