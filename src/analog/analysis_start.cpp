@@ -156,11 +156,10 @@ int StartAnalysis(int kind)
         ReportLineMessage(circuit, result);
         result = kMsgAlreadyReported;
     }
-    // The file written so far replaces the old output only when the analysis could not start
-    // and the file says why (the warnings). A run that starts writes the warnings again at the
-    // top of its own output, which replaces the old one only once the run is complete.
+    // The file written so far replaces the old output only when it holds something (the
+    // warnings); an empty start keeps the old output until a run completes a new one.
     const FileUnit* output = GetFileUnit(NumericOutputUnit());
-    CloseNumericOutputUnit(result != 0 && output != nullptr && output->stream && std::ftell(output->stream.get()) > 0);
+    CloseNumericOutputUnit(output != nullptr && output->stream && std::ftell(output->stream.get()) > 0);
     LastSetupSeconds() = GetTimeSeconds() - setupStart;
     return result;
 }
