@@ -157,9 +157,12 @@ int StartAnalysis(int kind)
         result = kMsgAlreadyReported;
     }
     // The file written so far replaces the old output only when it holds something (the
-    // warnings); an empty start keeps the old output until a run completes a new one.
+    // warnings); an empty start keeps the old output until a run completes a new one. In a batch
+    // run the run follows at once and writes the warnings again at the top of its own output, so
+    // the old output stays until that run is complete.
     const FileUnit* output = GetFileUnit(NumericOutputUnit());
-    CloseNumericOutputUnit(output != nullptr && output->stream && std::ftell(output->stream.get()) > 0);
+    const bool runFollows = Settings().batchRun && result == 0;
+    CloseNumericOutputUnit(!runFollows && output != nullptr && output->stream && std::ftell(output->stream.get()) > 0);
     LastSetupSeconds() = GetTimeSeconds() - setupStart;
     return result;
 }

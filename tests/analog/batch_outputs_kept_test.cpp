@@ -63,11 +63,12 @@ protected:
         return strays;
     }
 
-    // A transient of many printed points: its numeric output is some 300 kB.
+    // A transient of many printed points: its numeric output is some 300 kB. Its model card
+    // draws a warning, which is written before the run starts.
     void WriteLongRun(const std::string& stop)
     {
-        WriteFile("rc.cir", "RC\nV1 1 0 SIN(0 1 1K)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 1U " + stop +
-                                " 0 1U\n.PRINT TRAN V(1) V(2)\n.END\n");
+        WriteFile("rc.cir", "RC\nV1 1 0 SIN(0 1 1K)\nR1 1 2 1K\nC1 2 0 1U\nD1 0 2 DM\n.MODEL DM D(FOO=3)\n.TRAN 1U " +
+                                stop + " 0 1U\n.PRINT TRAN V(1) V(2)\n.END\n");
         WriteFile("jobs.txt", "rc.cir /T\n");
     }
 };
