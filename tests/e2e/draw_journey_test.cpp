@@ -33,14 +33,6 @@ constexpr int kReadoutLeft = 470, kReadoutTop = 880, kReadoutRight = 560, kReado
 
 constexpr double kRc = 1e-3;  // 1k times 1u
 
-std::string ReadAll(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 // The V(2) value the numeric output lists at a time (in ms); NaN when the line is not there.
 double ListedValue(const std::string& output, double ms)
 {

@@ -39,14 +39,6 @@ constexpr int kAnalysisMenuX = 287, kSubmenuItemX = 334, kPerformanceItemY = 229
 constexpr int kPerformanceOkX = 430, kPerformanceOkY = 660;
 constexpr int k3DOkX = 434, k3DOkY = 665;
 
-std::string ReadAll(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 int Occurrences(const std::string& text, const std::string& word)
 {
     int count = 0;
@@ -226,16 +218,7 @@ std::string SteppedExample()
 // Opens a circuit by File > Open, runs its transient analysis and closes the Limits dialog.
 void OpenAndRun(Journey& journey, const std::string& name)
 {
-    journey.Key("ctrl+o");
-    journey.Settle();
-    journey.Type(name);
-    journey.Key("Return");
-    journey.Settle();
-    journey.Key("alt+1");
-    journey.Settle();
-    journey.Key("F2");
-    const std::filesystem::path output = journey.Root() / (std::filesystem::path(name).stem().string() + ".TNO");
-    journey.WaitUntil([&] { return ReadAll(output).find("Transient Analysis of") != std::string::npos; }, 30);
+    journey.OpenAndRunTransient(name);
     journey.Settle();
     journey.Click(kLimitsCloseX, kLimitsCloseY);
     journey.Settle();

@@ -16,14 +16,6 @@ namespace {
 
 const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
 
-std::string ReadAll(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 // The circuits: every example but the batch's command file.
 std::vector<std::string> ExampleCircuits()
 {
@@ -47,19 +39,8 @@ TEST(ExamplesJourney, EveryExampleOpensInTheWindowAndRuns)
     bool drawn = false;
     for (const std::string& name : circuits) {
         SCOPED_TRACE(name);
-        // File > Open (Ctrl+O), the name typed into the dialog.
-        journey.Key("ctrl+o");
-        journey.Settle();
-        journey.Type(name);
-        journey.Key("Return");
-        journey.Settle();
-        // Analysis > Transient Analysis (Alt+1), then Run (F2).
-        journey.Key("alt+1");
-        journey.Settle();
-        journey.Key("F2");
+        ASSERT_TRUE(journey.OpenAndRunTransient(name)) << "no numeric output\n" << journey.Output();
         const std::filesystem::path output = journey.Root() / (std::filesystem::path(name).stem().string() + ".TNO");
-        ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(output).find("Transient Analysis of") != std::string::npos; }, 30))
-            << "no numeric output\n" << journey.Output();
         journey.Settle();
         journey.Capture("examples_" + std::filesystem::path(name).stem().string());
         if (std::filesystem::path(name).extension() == ".cir") {

@@ -271,6 +271,28 @@ bool Journey::Settle(double maxSeconds)
     return false;
 }
 
+std::string ReadAll(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+bool Journey::OpenAndRunTransient(const std::string& name, double seconds)
+{
+    Key("ctrl+o");
+    Settle();
+    Type(name);
+    Key("Return");
+    Settle();
+    Key("alt+1");
+    Settle();
+    Key("F2");
+    const std::filesystem::path output = root_ / (std::filesystem::path(name).stem().string() + ".TNO");
+    return WaitUntil([&] { return ReadAll(output).find("Transient Analysis of") != std::string::npos; }, seconds);
+}
+
 bool Journey::WaitUntil(const std::function<bool()>& done, double seconds)
 {
     const auto start = Clock::now();

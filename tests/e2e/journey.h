@@ -30,6 +30,9 @@ struct Shot {
     bool Save(const std::string& name) const;
 };
 
+// A whole file as it stands now (empty when there is none).
+std::string ReadAll(const std::filesystem::path& path);
+
 class Journey {
 public:
     // A fresh folder build/journeys/<name>/ and a private X server.
@@ -62,6 +65,9 @@ public:
     // The window as it is now; with a name, written as build/screens/journey_<name>.png too.
     Shot Capture(const std::string& pngName = {});
     bool WaitUntil(const std::function<bool()>& done, double seconds);
+    // File > Open (Ctrl+O) of a file of Root() by its name, Analysis > Transient Analysis (Alt+1)
+    // and Run (F2); true once the run's numeric output has its table (at most seconds).
+    bool OpenAndRunTransient(const std::string& name, double seconds = 30);
 
     bool Running();
     // True when the program ended within the time; its wait status in *status.
