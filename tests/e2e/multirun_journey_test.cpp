@@ -21,17 +21,23 @@ constexpr int kMenuBarY = 28;
 // An analysis window: the Limits dialog's close box, and its menus.
 constexpr int kLimitsCloseX = 698, kLimitsCloseY = 94;
 constexpr int kMonteCarloMenuX = 491, kAddHistogramY = 49, kAddHistogramX = 518;
-// The Add Monte Carlo Function dialog: the Expression list, its second curve when dropped, the
-// first argument's edit and OK.
-constexpr int kExpressionX = 611, kExpressionY = 485, kSecondCurveY = 516;
+// The Add Monte Carlo Function dialog: the Expression list, the first argument's edit and OK.
+// A dropped Expression list shows its second curve this far below the list.
+constexpr int kSecondCurveBelow = 31;
+constexpr int kExpressionX = 611, kExpressionY = 485;
 constexpr int kFirstArgumentX = 470, kArgumentY = 560;
 constexpr int kFunctionOkX = 809, kFunctionOkY = 410;
-// The histogram window, maximised: its chart, and the frame of the statistics under the list.
+// A histogram or performance window, maximised: its chart; the frame of the histogram's
+// statistics under its list.
 constexpr int kChartLeft = 220, kChartTop = 110, kChartRight = 1245, kChartBottom = 915;
 constexpr int kPanelLeft = 5, kPanelTop = 800, kPanelRight = 164, kPanelBottom = 946;
-constexpr std::uint32_t kBarColour = 0x5A91AB;  // the colour of the plot's first curve
+// The colour of the plot's first curve, which a new histogram's bars and a new performance plot take.
+constexpr std::uint32_t kFirstCurveColour = 0x5A91AB;
 // The Analysis menu's submenus of many-run windows, each with its Add item first.
 constexpr int kAnalysisMenuX = 287, kSubmenuItemX = 334, kPerformanceItemY = 229, k3DItemY = 248, kAddItemX = 535;
+// The Add Performance Plot dialog: its Expression list, its N edit and OK.
+constexpr int kPerformanceExpressionX = 555, kPerformanceExpressionY = 524;
+constexpr int kPerformanceFirstArgumentX = 792, kPerformanceArgumentY = 497;
 constexpr int kPerformanceOkX = 430, kPerformanceOkY = 660;
 constexpr int k3DOkX = 434, k3DOkY = 665;
 
@@ -76,6 +82,21 @@ void OpenAndRun(Journey& journey, const std::string& name)
     journey.Settle();
     journey.Click(kLimitsCloseX, kLimitsCloseY);
     journey.Settle();
+}
+
+// In a function dialog whose function is Rise_Time: V(2), the second curve of the Expression
+// list (its entries drop below it), and the levels 0.1 V and 0.9 V typed after N with Tab.
+void MeasureRiseOfV2(Journey& journey, int expressionX, int expressionY, int firstArgumentX, int firstArgumentY)
+{
+    journey.Click(expressionX, expressionY);
+    journey.Settle();
+    journey.Click(expressionX - 30, expressionY + kSecondCurveBelow);
+    journey.Settle();
+    journey.Click(firstArgumentX, firstArgumentY);
+    journey.Key("Tab");
+    journey.Type("0.1");
+    journey.Key("Tab");
+    journey.Type("0.9");
 }
 
 // Captures a dialog as it stands, presses its OK and captures what it leaves on the screen.
@@ -129,18 +150,10 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
     // What a user measures here: the rise time of the capacitor's voltage V(2), from 10 % to 90 %
     // of the 1 V step (Rise_Time's Low and High are levels), which R1's tolerance spreads
     // around 2.2 ms. The curve is picked from the Expression list, the levels typed after Tab.
-    journey.Click(kExpressionX, kExpressionY);
-    journey.Settle();
-    journey.Click(kExpressionX - 100, kSecondCurveY);
-    journey.Settle();
-    journey.Click(kFirstArgumentX, kArgumentY);
-    journey.Key("Tab");
-    journey.Type("0.1");
-    journey.Key("Tab");
-    journey.Type("0.9");
+    MeasureRiseOfV2(journey, kExpressionX, kExpressionY, kFirstArgumentX, kArgumentY);
     const Shot histogram = Confirm(journey, "multirun_histogram_dialog", kFunctionOkX, kFunctionOkY, "multirun_histogram");
     EXPECT_FALSE(histogram.SameAs(plot, 0, 90, 1200, 900)) << "no histogram window";
-    EXPECT_GT(histogram.Count(kChartLeft, kChartTop, kChartRight, kChartBottom, kBarColour), 50000)
+    EXPECT_GT(histogram.Count(kChartLeft, kChartTop, kChartRight, kChartBottom, kFirstCurveColour), 50000)
         << "the histogram shows no bars of the twenty rise times";
     // The statistics panel holds its texts, edits and frame, and nothing of the plot beneath.
     int own = 0;
@@ -153,11 +166,18 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
     journey.Settle();
     EXPECT_TRUE(Once(ReadAll(journey.Root() / "mc.cir"), "[Monte Carlo]"));
 
-    // Three stepped runs: Add Performance Window is lit and makes a window.
+    // Three stepped runs: Add Performance Window is lit and makes a window of the same measure.
     OpenAndRun(journey, "stepped.cir");
     EXPECT_TRUE(AddItemLit(journey, kPerformanceItemY, "multirun_performance_menu")) << "Add Performance Window is grey after a stepped run";
     journey.Click(kAddItemX, kPerformanceItemY);
-    Confirm(journey, "multirun_performance_dialog", kPerformanceOkX, kPerformanceOkY, "multirun_performance");
+    journey.Settle();
+    MeasureRiseOfV2(journey, kPerformanceExpressionX, kPerformanceExpressionY, kPerformanceFirstArgumentX, kPerformanceArgumentY);
+    // The rise time grows with R1: 2.2 ms at 1k, 4.4 ms at 2k; at 3k V(2) stays below 0.9 V in
+    // the 5 ms of the run, so that run has no value.
+    const Shot performance =
+        Confirm(journey, "multirun_performance_dialog", kPerformanceOkX, kPerformanceOkY, "multirun_performance");
+    EXPECT_GT(performance.Count(kChartLeft, kChartTop, kChartRight, kChartBottom, kFirstCurveColour), 300)
+        << "the performance window plots no rise times";
     journey.Key("F3");
     journey.Settle();
     journey.Key("ctrl+s");
