@@ -57,8 +57,9 @@ TEST(ExamplesJourney, EveryExampleOpensInTheWindowAndRuns)
         journey.Key("F3");
         journey.Settle();
         const Shot window = journey.Capture("examples_" + std::filesystem::path(name).stem().string() + "_window");
-        if (std::filesystem::path(name).extension() == ".cir")
+        if (std::filesystem::path(name).extension() == ".cir") {
             EXPECT_GT(window.Count(0, 90, 1240, 930, kWireColour), 100) << "the drawn circuit does not open on its drawing";
+        }
     }
     EXPECT_TRUE(drawn) << "examples/ holds no drawn schematic";
     EXPECT_TRUE(journey.Running());
