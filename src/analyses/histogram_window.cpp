@@ -30,6 +30,7 @@
 #include "platform/cursor.h"
 #include "platform/dialog.h"
 #include "platform/font.h"
+#include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
@@ -158,6 +159,39 @@ void SubclassField(win::HWND field, bool list)
     if (!OriginalFieldProc(list)) OriginalFieldProc(list) = previous;
 }
 
+win::WNDPROC& OriginalFrameProc()
+{
+    static win::WNDPROC frameProc = nullptr;
+    return frameProc;
+}
+
+// The framing static draws only its etched edge, and the window clips its children when it
+// erases: without this, whatever the screen held before shows between the statistics rows.
+// The frame fills its inside with the window's colour, around the controls that lie on it.
+win::LRESULT FrameProc(win::HWND frame, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (message == win::WM_PAINT) {
+        const win::HWND window = win::GetParent(frame);
+        WindowRecord* owner = GetWindowRecord(window);
+        const MonteCarloWindowRecord* record = owner ? MonteCarloRecordOf(owner) : nullptr;
+        const win::COLORREF background = Colour(record ? record->view.winBackgroundColor : kPlainBackground);
+        const win::HDC dc = win::GetDC(frame);
+        win::RECT inside{};
+        win::GetClientRect(frame, &inside);
+        for (int id = kFirstLabel; id <= kEditHigh; ++id) {
+            const win::HWND child = Child(window, id);
+            if (!child || !win::IsWindowVisible(child)) continue;
+            win::RECT r{};
+            win::GetWindowRect(child, &r);
+            win::MapWindowPoints(nullptr, frame, reinterpret_cast<win::POINT*>(&r), 2);
+            win::ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
+        }
+        win::FillRect(dc, &inside, SolidBrushOf(background));
+        win::ReleaseDC(frame, dc);
+    }
+    return win::CallWindowProc(OriginalFrameProc(), frame, message, wParam, lParam);
+}
+
 bool CreateChildren(win::HWND window)
 {
     auto make = [&](const char* cls, const char* text, win::DWORD style, int id) {
@@ -179,8 +213,12 @@ bool CreateChildren(win::HWND window)
         ok = ok && make("STATIC", LoadResString(editLabels[i]).c_str(), 0, kFirstEditLabel + i);
         ok = ok && make("EDIT", "", win::WS_BORDER | win::ES_AUTOHSCROLL | win::WS_TABSTOP, kEditIntervals + i);
     }
-    if (ok)
+    if (ok) {
         for (int id : kTabOrder) SubclassField(Child(window, id), id == kListValues);
+        const auto previous = reinterpret_cast<win::WNDPROC>(win::SetWindowLongPtr(
+            Child(window, kFrameStatic), win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&FrameProc)));
+        if (!OriginalFrameProc()) OriginalFrameProc() = previous;
+    }
     return ok;
 }
 
@@ -486,6 +524,10 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
               bottom = rect.bottom - px(40);
     const HistogramBars bars = SettleHistogram(*record, bottom - top);
 
+    // Nothing of the chart reaches the list and the statistics beside it, however narrow the
+    // window is.
+    const int saved = win::SaveDC(dc);
+    win::IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
     win::SetBkMode(dc, win::TRANSPARENT);
     const win::HPEN framePen = win::CreatePen(win::PS_SOLID, 1, PaletteColor(record->gridColor, true));
     const win::HGDIOBJ oldPen = win::SelectObject(dc, framePen);
@@ -529,8 +571,9 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
             if (count > 0) {
                 // The shadow falls to the right and down, inside the frame; the bar covers most of it.
                 if (h > shadow) {
+                    const int castRight = std::min(x1 + shadow, right - 1);
                     const win::POINT cast[5] = {{x0 + shadow, bottom}, {x0 + shadow, bottom - h + shadow},
-                                                {x1 + shadow, bottom - h + shadow}, {std::min(x1 + shadow, right - 1), bottom},
+                                                {castRight, bottom - h + shadow}, {castRight, bottom},
                                                 {x0 + shadow, bottom}};
                     win::SelectObject(dc, shadowBrush);
                     win::Polygon(dc, cast, 5);
@@ -556,6 +599,7 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
     if (printFont) win::DeleteObject(printFont);
     win::SelectObject(dc, oldPen);
     win::DeleteObject(framePen);
+    win::RestoreDC(dc, saved);
 
     if (screen) {
         ShowStatistics(*record, window->window);

@@ -1,8 +1,9 @@
-// Every circuit of examples/ opens in the window through File > Open and runs its transient
-// analysis there, as the README tells a new user to do.
+// Every circuit of examples/ opens in the window through File > Open, as the README tells a new
+// user: a netlist as text, the drawn circuit on its drawing; each runs its transient analysis.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -15,6 +16,7 @@ namespace kq5::journey {
 namespace {
 
 const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
+constexpr std::uint32_t kWireColour = 0x008000;
 
 // The circuits: every example but the batch's command file.
 std::vector<std::string> ExampleCircuits()
@@ -48,9 +50,16 @@ TEST(ExamplesJourney, EveryExampleOpensInTheWindowAndRuns)
             drawn = true;
             EXPECT_NE(ReadAll(output).find("     1.000     0.632"), std::string::npos) << ReadAll(output);
         }
-        // F3 leaves the analysis; the next file opens beside this circuit.
+        // F3 leaves the analysis and shows the circuit's window as the file opened it: a text
+        // circuit (.ckt) as its text, a drawn one (.cir) on its drawing, where a wire joins V1
+        // and R1 in the wire colour; its comment lines wait on the Text tab. The next file opens
+        // beside this one.
         journey.Key("F3");
         journey.Settle();
+        const Shot window = journey.Capture("examples_" + std::filesystem::path(name).stem().string() + "_window");
+        if (std::filesystem::path(name).extension() == ".cir") {
+            EXPECT_GT(window.Count(0, 90, 1240, 930, kWireColour), 100) << "the drawn circuit does not open on its drawing";
+        }
     }
     EXPECT_TRUE(drawn) << "examples/ holds no drawn schematic";
     EXPECT_TRUE(journey.Running());

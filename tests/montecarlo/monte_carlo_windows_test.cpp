@@ -40,7 +40,9 @@
 #include "platform/headless.h"
 #include "platform/message_box.h"
 #include "platform/paint.h"
+#include "platform/screen.h"
 #include "platform/system.h"
+#include "platform/window.h"
 #include "plots/plot_view_settings.h"
 #include "plots/waveform_store.h"
 
@@ -132,6 +134,35 @@ TEST_F(MonteCarloWindowsTest, TheHistogramShowsEveryRunItsStatisticsAndItsInterv
     EXPECT_EQ(ChildText(record, 125), FormatMonteCarloValue(record, s.low));
     EXPECT_EQ(ChildText(record, 126), FormatMonteCarloValue(record, s.high));
     Shoot("monte_carlo_histogram");
+
+    // However narrow the window, the chart and its texts keep off the list and the statistics.
+    {
+        const win::HWND hwnd = record.windowRecord->window;
+        constexpr int kPanel = 170;
+        const auto panel = [hwnd] {
+            win::RECT client{};
+            win::GetClientRect(hwnd, &client);
+            win::POINT origin{0, 0};
+            win::ClientToScreen(hwnd, &origin);
+            std::vector<win::COLORREF> pixels;
+            for (int y = 0; y < client.bottom; ++y)
+                for (int x = 0; x < kPanel; ++x) pixels.push_back(win::ScreenPixel(origin.x + x, origin.y + y));
+            return pixels;
+        };
+        const std::vector<win::COLORREF> wide = panel();
+        win::RECT frame{}, client{};
+        win::GetWindowRect(hwnd, &frame);
+        win::GetClientRect(hwnd, &client);
+        win::MapWindowPoints(nullptr, win::GetParent(hwnd), reinterpret_cast<win::POINT*>(&frame), 2);
+        const int border = (frame.right - frame.left) - client.right;
+        win::MoveWindow(hwnd, frame.left, frame.top, kPanel + 5 + border, frame.bottom - frame.top, 1);
+        win::RedrawWindow(hwnd, nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_ALLCHILDREN | win::RDW_UPDATENOW);
+        Pump();
+        Shoot("monte_carlo_histogram_narrow");
+        EXPECT_TRUE(panel() == wide) << "the chart draws over the list or the statistics";
+        win::MoveWindow(hwnd, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top, 1);
+        Pump();
+    }
 
     HistogramBars bars = SettleHistogram(record, 300);
     EXPECT_EQ(bars.intervals, 11);

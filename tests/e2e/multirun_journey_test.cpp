@@ -1,0 +1,211 @@
+// The windows a user makes of many runs: a histogram after a Monte Carlo run, a performance
+// window and a 3D window after a stepped run. What is checked is what the user gets: the saved
+// file and the screen.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
+
+// Places on the program's screen, read from its captures (the frame maximised, as it starts).
+constexpr int kMenuBarY = 28;
+// An analysis window: the Limits dialog's close box, and its menus.
+constexpr int kLimitsCloseX = 698, kLimitsCloseY = 94;
+constexpr int kMonteCarloMenuX = 491, kAddHistogramY = 49, kAddHistogramX = 518;
+// The Add Monte Carlo Function dialog: the Expression list, the first argument's edit and OK.
+// A dropped Expression list shows its second curve this far below the list.
+constexpr int kSecondCurveBelow = 31;
+constexpr int kExpressionX = 611, kExpressionY = 485;
+constexpr int kFirstArgumentX = 470, kArgumentY = 560;
+constexpr int kFunctionOkX = 809, kFunctionOkY = 410;
+// A histogram or performance window, maximised: its chart; the frame of the histogram's
+// statistics under its list.
+constexpr int kChartLeft = 220, kChartTop = 110, kChartRight = 1245, kChartBottom = 915;
+constexpr int kPanelLeft = 5, kPanelTop = 800, kPanelRight = 164, kPanelBottom = 946;
+// The colour of the plot's first curve, which a new histogram's bars and a new performance plot take.
+constexpr std::uint32_t kFirstCurveColour = 0x5A91AB;
+// The Analysis menu's submenus of many-run windows, each with its Add item first.
+constexpr int kAnalysisMenuX = 287, kSubmenuItemX = 334, kPerformanceItemY = 229, k3DItemY = 248, kAddItemX = 535;
+// The Add Performance Plot dialog: its Expression list, its N edit and OK.
+constexpr int kPerformanceExpressionX = 555, kPerformanceExpressionY = 524;
+constexpr int kPerformanceFirstArgumentX = 792, kPerformanceArgumentY = 497;
+constexpr int kPerformanceOkX = 430, kPerformanceOkY = 660;
+constexpr int k3DOkX = 434, k3DOkY = 665;
+
+// Whether the word stands exactly once in the text.
+bool Once(const std::string& text, const std::string& word)
+{
+    const std::size_t at = text.find(word);
+    return at != std::string::npos && text.rfind(word) == at;
+}
+
+// The drawn example with its own text area replaced by the statements, and section lines
+// changed: what a user sets in the dialogs, here written into the file the user opens.
+std::string ExampleWith(const std::string& statements, const std::vector<std::pair<std::string, std::string>>& edits)
+{
+    std::string text = ReadAll(kExamples / "rc_step.cir");
+    const std::size_t len = text.find("Len=");
+    const std::size_t body = text.find('\n', len) + 1;
+    const std::size_t end = text.find("\r\n\r\n[Printer]", body);
+    if (len == std::string::npos || end == std::string::npos) return {};
+    text = text.substr(0, len) + "Len=" + std::to_string(statements.size()) + "\r\n" + statements + text.substr(end);
+    for (const auto& [from, to] : edits) {
+        const std::size_t at = text.find(from);
+        if (at == std::string::npos) return {};
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// The drawn example with R1 stepped from 1k to 3k: three runs.
+std::string SteppedExample()
+{
+    return ExampleWith(
+        "* R1 stepped from 1k to 3k",
+        {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
+          "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=1K\r\nTo=3K\r\nValue=1K\r\n"}});
+}
+
+// Opens a circuit by File > Open, runs its transient analysis and closes the Limits dialog.
+void OpenAndRun(Journey& journey, const std::string& name)
+{
+    journey.OpenAndRunTransient(name);
+    journey.Settle();
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+}
+
+// In a function dialog whose function is Rise_Time: V(2), the second curve of the Expression
+// list (its entries drop below it), and the levels 0.1 V and 0.9 V typed after N with Tab.
+void MeasureRiseOfV2(Journey& journey, int expressionX, int expressionY, int firstArgumentX, int firstArgumentY)
+{
+    journey.Click(expressionX, expressionY);
+    journey.Settle();
+    journey.Click(expressionX - 30, expressionY + kSecondCurveBelow);
+    journey.Settle();
+    journey.Click(firstArgumentX, firstArgumentY);
+    journey.Key("Tab");
+    journey.Type("0.1");
+    journey.Key("Tab");
+    journey.Type("0.9");
+}
+
+// Captures a dialog as it stands, presses its OK and captures what it leaves on the screen.
+Shot Confirm(Journey& journey, const std::string& dialogPng, int okX, int okY, const std::string& windowPng)
+{
+    journey.Settle();
+    journey.Capture(dialogPng);
+    journey.Click(okX, okY);
+    journey.Settle();
+    return journey.Capture(windowPng);
+}
+
+// Opens the Analysis menu's submenu at that row: its Add item is lit when its text is drawn in
+// black (grey when not).
+bool AddItemLit(Journey& journey, int itemY, const std::string& pngName)
+{
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Click(kSubmenuItemX, itemY);
+    journey.Settle();
+    return journey.Capture(pngName).Count(kAddItemX - 70, itemY - 7, kAddItemX + 50, itemY + 7, 0x000000) > 20;
+}
+
+TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterStepping)
+{
+    Journey journey("multirun");
+    const std::string monteCarlo = ExampleWith(
+        "* R1 within 10 %\r\n.MODEL RM RES (R=1 DEV=10%)",
+        {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
+         {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
+          "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=20\r\n"}});
+    const std::string stepped = SteppedExample();
+    ASSERT_FALSE(monteCarlo.empty());
+    ASSERT_FALSE(stepped.empty());
+    std::ofstream(journey.Root() / "mc.cir", std::ios::binary) << monteCarlo;
+    std::ofstream(journey.Root() / "stepped.cir", std::ios::binary) << stepped;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+
+    // Twenty Monte Carlo runs: Add Histogram is lit in the Monte Carlo menu and makes a window.
+    OpenAndRun(journey, "mc.cir");
+    const Shot plot = journey.Capture("multirun_monte_carlo");
+    journey.Click(kMonteCarloMenuX, kMenuBarY);
+    journey.Settle();
+    const Shot menu = journey.Capture("multirun_monte_carlo_menu");
+    // The item's text is drawn in black when it is enabled, in grey when not.
+    EXPECT_GT(menu.Count(kAddHistogramX - 50, kAddHistogramY - 7, kAddHistogramX + 40, kAddHistogramY + 7, 0x000000), 20)
+        << "Add Histogram is grey after a Monte Carlo run";
+    journey.Click(kAddHistogramX, kAddHistogramY);
+    journey.Settle();
+    journey.Capture("multirun_histogram_new");
+
+    // What a user measures here: the rise time of the capacitor's voltage V(2), from 10 % to 90 %
+    // of the 1 V step (Rise_Time's Low and High are levels), which R1's tolerance spreads
+    // around 2.2 ms. The curve is picked from the Expression list, the levels typed after Tab.
+    MeasureRiseOfV2(journey, kExpressionX, kExpressionY, kFirstArgumentX, kArgumentY);
+    const Shot histogram = Confirm(journey, "multirun_histogram_dialog", kFunctionOkX, kFunctionOkY, "multirun_histogram");
+    EXPECT_FALSE(histogram.SameAs(plot, 0, 90, 1200, 900)) << "no histogram window";
+    EXPECT_GT(histogram.Count(kChartLeft, kChartTop, kChartRight, kChartBottom, kFirstCurveColour), 50000)
+        << "the histogram shows no bars of the twenty rise times";
+    // The statistics panel holds its texts, edits and frame, and nothing of the plot beneath.
+    int own = 0;
+    for (std::uint32_t colour : {0xFFFFFFu, 0x0000FFu, 0x000000u, 0x808080u})
+        own += histogram.Count(kPanelLeft, kPanelTop, kPanelRight, kPanelBottom, colour);
+    EXPECT_EQ(own, (kPanelRight - kPanelLeft) * (kPanelBottom - kPanelTop)) << "stray pixels on the statistics panel";
+    journey.Key("F3");
+    journey.Settle();
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_TRUE(Once(ReadAll(journey.Root() / "mc.cir"), "[Monte Carlo]"));
+
+    // Three stepped runs: Add Performance Window is lit and makes a window of the same measure.
+    OpenAndRun(journey, "stepped.cir");
+    EXPECT_TRUE(AddItemLit(journey, kPerformanceItemY, "multirun_performance_menu")) << "Add Performance Window is grey after a stepped run";
+    journey.Click(kAddItemX, kPerformanceItemY);
+    journey.Settle();
+    MeasureRiseOfV2(journey, kPerformanceExpressionX, kPerformanceExpressionY, kPerformanceFirstArgumentX, kPerformanceArgumentY);
+    // The rise time grows with R1: 2.2 ms at 1k, 4.4 ms at 2k; at 3k V(2) stays below 0.9 V in
+    // the 5 ms of the run, so that run has no value.
+    const Shot performance =
+        Confirm(journey, "multirun_performance_dialog", kPerformanceOkX, kPerformanceOkY, "multirun_performance");
+    EXPECT_GT(performance.Count(kChartLeft, kChartTop, kChartRight, kChartBottom, kFirstCurveColour), 300)
+        << "the performance window plots no rise times";
+    journey.Key("F3");
+    journey.Settle();
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_TRUE(Once(ReadAll(journey.Root() / "stepped.cir"), "[Performance]"));
+    EXPECT_TRUE(journey.Running());
+}
+
+TEST(MultiRunJourney, A3DWindowAfterStepping)
+{
+    Journey journey("threed");
+    const std::string stepped = SteppedExample();
+    ASSERT_FALSE(stepped.empty());
+    std::ofstream(journey.Root() / "stepped.cir", std::ios::binary) << stepped;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+
+    // Three stepped runs: Add 3D Window is lit in the 3D Windows submenu; its dialog's OK leaves a
+    // 3D window of V(1) against T and R1, its surface drawn in red and green.
+    OpenAndRun(journey, "stepped.cir");
+    const Shot plot = journey.Capture("threed_plot");
+    EXPECT_TRUE(AddItemLit(journey, k3DItemY, "threed_menu")) << "Add 3D Window is grey after a stepped run";
+    journey.Click(kAddItemX, k3DItemY);
+    const Shot window = Confirm(journey, "threed_dialog", k3DOkX, k3DOkY, "threed_window");
+    EXPECT_FALSE(window.SameAs(plot, 0, 90, 1200, 900)) << "no 3D window";
+    EXPECT_GT(window.Count(0, 90, 1264, 940, 0xFF0000), 20000) << "no surface in the 3D window";
+    EXPECT_EQ(window.Count(0, 90, 1264, 940, 0x000080), 0) << "the Add 3D Plot dialog is still open";
+    EXPECT_TRUE(journey.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
