@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "analog/analysis_start.h"
@@ -200,6 +201,17 @@ StartupCommandLine ReadCommandLine(const std::vector<std::string>& args)
     if (line.find('/') != std::string::npos) out.leftover = line;
     return out;
 }
+
+namespace {
+constexpr int kMsgNoDisplay = 13405;
+
+// KQ5_HEADLESS=1 runs the window program without a display on purpose (the platform's tests do).
+bool HeadlessAsked()
+{
+    const char* asked = std::getenv("KQ5_HEADLESS");
+    return asked && *asked && std::strcmp(asked, "0") != 0;
+}
+}  // namespace
 
 int FatalStartupError(int messageId, const std::string& text)
 {
@@ -447,7 +459,14 @@ int WinMain(const std::vector<std::string>& args)
     if (ClaimSingleInstance(SettingsFile().dataPath) != InstanceClaim::First) return 0;
     // The desktop's own signal handling of the window system is replaced by ours: both end in
     // WM_CLOSE to the frame.
-    win::InitPlatform(win::PlatformOptions{});
+    // A window program that cannot reach its display would run on, unseen, for ever.
+    if (win::InitPlatform(win::PlatformOptions{}) == win::BackendKind::Headless && !HeadlessAsked()) {
+        const char* display = std::getenv("DISPLAY");
+        const int status = FatalStartupError(kMsgNoDisplay, display && *display ? display : "");
+        win::ShutdownPlatform();
+        ReleaseSingleInstance();
+        return status;
+    }
     win::SetDisplayLostHandler(&OnDisplayLost);
     InstallTerminationSignals();
     int status = 0;

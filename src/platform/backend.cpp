@@ -43,12 +43,26 @@ void SetBackend(std::unique_ptr<Backend> backend) { Current() = std::move(backen
 
 BackendKind CurrentBackendKind() { return CurrentBackend().Kind(); }
 
+// SDL falls back to its invisible "offscreen" driver when it cannot reach the display: a frame
+// drawn there is a program nobody can see. Only a user who asks for such a driver gets one.
+bool RealVideoDriver() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr) return false;
+    if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return true;
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    return asked && std::strstr(asked, driver) != nullptr;
+}
+
+// The video subsystem stays up once it has found the display. Closing the connection and
+// opening it again at once fails on an X server that nobody else is connected to: the server
+// resets when its last client leaves, and refuses connections while it does.
 bool DisplayAvailable() {
     if (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) return false;
-    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return RealVideoDriver();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (RealVideoDriver()) return true;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    return true;
+    return false;
 }
 
 BackendKind InitPlatform(const PlatformOptions& options) {
@@ -61,6 +75,7 @@ BackendKind InitPlatform(const PlatformOptions& options) {
             return BackendKind::Sdl;
         }
     }
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     CreateScreen(options.width > 0 ? options.width : 1024, options.height > 0 ? options.height : 768);
     SetBackend(std::make_unique<HeadlessBackend>());
     ResetUserStateForTests();

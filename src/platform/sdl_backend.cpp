@@ -83,7 +83,8 @@ public:
     }
 
     bool Open(const PlatformOptions& options) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        // Already up when the display was looked for; the destructor ends it either way.
+        if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
         WatchXConnection();
         int w = options.width, h = options.height;
         if (w <= 0 || h <= 0) {
