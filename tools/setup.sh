@@ -26,7 +26,7 @@ PACKAGES=(
   poppler-utils
   # configparser reads the settings file in the settings tests
   python3
-  # the reference transform the Fourier tests and the FFT benchmark compare with
+  # the Fourier transform the DSP pass and the Laplace sources use
   libfftw3-dev
 )
 for a in "$@"; do

@@ -1,8 +1,8 @@
 #pragma once
-// In-place radix-2 Fourier transform of n complex points held as separate real and imaginary
-// arrays (n a power of two). The inverse transform divides by n and uses e^(+j2pi km/n); the
-// forward one uses e^(-j2pi km/n) without scaling. The DSP pass after a run and the Laplace
-// sources share it.
+// In-place Fourier transform of n complex points held as separate real and imaginary arrays
+// (n a power of two), computed by FFTW. The inverse transform divides by n and uses
+// e^(+j2pi km/n); the forward one uses e^(-j2pi km/n) without scaling. The DSP pass after a run
+// and the Laplace sources share it.
 #include <span>
 
 namespace kq5 {
@@ -14,7 +14,7 @@ inline constexpr int kFftInverse = '1';
 // (or of arrays shorter than n) answers, with nothing changed.
 inline constexpr int kMsgFftPointCount = 10148;
 
-// 0; 15002 when the twiddle tables cannot be made; kMsgFftPointCount when n is not a power of
+// 0; 15002 when the work buffer or FFTW's plan cannot be made; kMsgFftPointCount when n is not a power of
 // two or either array holds fewer than n values. direction kFftInverse asks for the inverse;
 // any other value for the forward transform.
 int ComputeFFT(int n, std::span<double> real, std::span<double> imaginary, int direction);

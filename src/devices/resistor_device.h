@@ -13,21 +13,23 @@ struct EvaluatedModel;
 
 inline constexpr int kResistorDeviceList = 27;
 
+// A circuit may hold hundreds of thousands of these: the fields are ordered so that the
+// 32-bit ones pack in pairs rather than each padding a double.
 struct ResistorDevice : ListNode {
     std::int32_t nodeA = 0;  // pin 0
     std::int32_t nodeB = 0;  // pin 1
-    double value = 0.5;      // working resistance
-    DeviceExpression valueExpression;
-    DeviceExpression acExpression;
     std::int32_t subtype = kDeviceValueSubtype;
+    double value = 0.5;      // working resistance
     double nominal = 0.5;
     double nominalCopy = 0.5;
-    std::int32_t sourceFlag = 0;  // 1 for a Resistor part, 0 for one made by another translator
     double tc1 = kParamNotGivenDouble;
-    std::int32_t tc1Given = 0;
     double tc2 = kParamNotGivenDouble;
-    std::int32_t tc2Given = 0;
+    DeviceExpression valueExpression;
+    DeviceExpression acExpression;
     EvaluatedModel* model = nullptr;
+    std::int32_t sourceFlag = 0;  // 1 for a Resistor part, 0 for one made by another translator
+    std::int32_t tc1Given = 0;
+    std::int32_t tc2Given = 0;
     std::uint32_t flags = 0;
 
     void FreeOwnedData() override

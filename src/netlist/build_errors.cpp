@@ -56,7 +56,7 @@ void ShowErrorLocation(const SchematicItem* item)
         WindowRecord* record = CurrentRecord();
         if (item == nullptr) {
             ShowSourceLine(NetlistReader().errorLocation);
-        } else if (const SourceLocation* origin = ElementOrigin(item)) {
+        } else if (const auto origin = ElementOrigin(item)) {
             ShowSourceLine(*origin);
         } else if (record != nullptr && record->document && record->window != nullptr) {
             ElementLocation location;

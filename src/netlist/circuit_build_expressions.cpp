@@ -238,8 +238,8 @@ int CompileOne(DeviceExpression& expression)
             return rc;
         }
         // A part of a netlist is shown with the line it was written on.
-        const SourceLocation* origin = expression.component ? ElementOrigin(expression.component) : nullptr;
-        if (origin == nullptr)
+        const auto origin = expression.component ? ElementOrigin(expression.component) : std::nullopt;
+        if (!origin)
             return ReportComponentMessage(expression.component, rc, request.quietTexts[0], request.quietTexts[1]);
         SetErrorSourceLine(origin->source, origin->line);
         ReportNetlistMessage("WNE", CurrentRecord(), expression.component, rc, request.quietTexts[0],
@@ -379,6 +379,12 @@ void FillDeviceRecordFields()
     // The AC currents of the devices of an earlier build: every expression that read them was
     // bound to that build's records and is compiled again.
     AcStamps().acCurrents.clear();
+    // One row per device for the whole run: made to measure rather than grown by doubling.
+    std::size_t rows = 0;
+    for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList)))
+        if (part.device && part.component) ++rows;
+    devices.recordFields.shrink_to_fit();
+    devices.recordFields.reserve(rows);
     for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
         if (!part.device || !part.component) continue;
         const ComponentTypeRow* row = FindComponentTypeRow(part.typeCode);

@@ -1,4 +1,5 @@
 // Making the components of element lines: the item, its definition, nodes and attributes.
+#include <algorithm>
 #include <new>
 
 #include "core/char_classes.h"
@@ -48,8 +49,16 @@ int ItemComponentTypeOf(const SchematicItem* item) { return ItemComponentType(it
 
 void RecordElementOrigin(SchematicItem* component)
 {
-    SourceLocation location{TopSourceName(), LogicalLineStart()};
-    NetlistReader().elementOrigins[component] = std::move(location);
+    NetlistReaderState& state = NetlistReader();
+    std::string source = TopSourceName();
+    // Elements come file by file, so the name is nearly always the last one stored.
+    auto known = std::find(state.originSources.rbegin(), state.originSources.rend(), source);
+    std::size_t index = state.originSources.size() - 1 - static_cast<std::size_t>(known - state.originSources.rbegin());
+    if (known == state.originSources.rend()) {
+        index = state.originSources.size();
+        state.originSources.push_back(std::move(source));
+    }
+    state.elementOrigins[component] = {static_cast<std::uint32_t>(index), LogicalLineStart()};
 }
 
 ComponentDefinition* FindLibraryComponentByType(int type)

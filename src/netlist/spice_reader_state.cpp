@@ -41,11 +41,14 @@ int CurrentScope() { return NetlistReader().currentScope; }
 
 void SetCurrentScope(int scope) { NetlistReader().currentScope = scope; }
 
-const SourceLocation* ElementOrigin(const SchematicItem* item)
+std::optional<SourceLocation> ElementOrigin(const SchematicItem* item)
 {
-    const auto& origins = NetlistReader().elementOrigins;
-    auto found = origins.find(item);
-    return found == origins.end() ? nullptr : &found->second;
+    const NetlistReaderState& state = NetlistReader();
+    auto found = state.elementOrigins.find(item);
+    if (found == state.elementOrigins.end()) return std::nullopt;
+    return SourceLocation{state.originSources[found->second.source], found->second.line};
 }
+
+bool HasElementOrigin(const SchematicItem* item) { return NetlistReader().elementOrigins.contains(item); }
 
 }  // namespace kq5

@@ -5,6 +5,7 @@
 // initial-condition lines. One text pass or expansion runs at a time.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -188,7 +189,15 @@ struct NetlistReaderState {
     // types the library lacks do not walk the definitions generated per call.
     std::unordered_map<int, ComponentDefinition*> definitionsByType;
     std::unordered_set<const ComponentDefinition*> generatedDefinitions;
-    std::unordered_map<const SchematicItem*, SourceLocation> elementOrigins;
+    // Where each element read from text came from. The map holds one entry per element of
+    // the circuit for as long as it is built, so an entry is kept small: the file name is
+    // an index into originSources, where each name is stored once.
+    struct ElementOriginEntry {
+        std::uint32_t source = 0;
+        std::int32_t line = -1;
+    };
+    std::unordered_map<const SchematicItem*, ElementOriginEntry> elementOrigins;
+    std::vector<std::string> originSources;
 
     // Errors.
     SourceLocation errorLocation;
@@ -265,7 +274,8 @@ ScopeExpansion* ScopeExpansionOf(int scope);
 int CurrentScope();
 void SetCurrentScope(int scope);
 
-// Where an element component came from; null for components not read from text.
-const SourceLocation* ElementOrigin(const SchematicItem* item);
+// Where an element component came from; nothing for components not read from text.
+std::optional<SourceLocation> ElementOrigin(const SchematicItem* item);
+bool HasElementOrigin(const SchematicItem* item);
 
 }  // namespace kq5

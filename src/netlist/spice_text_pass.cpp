@@ -203,6 +203,7 @@ void FreeNetlistReaderBuild()
     FreeScopeTable();
     state.subcktIndexes.clear();
     state.elementOrigins.clear();
+    state.originSources.clear();
     state.libraries.clear();
     state.libraryParamsLoaded = false;
     state.currentScope = 0;

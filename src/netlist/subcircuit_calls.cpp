@@ -300,7 +300,7 @@ int ProcessHeader(SchematicItem* call, const std::string& name)
     }
     if (formalPins <= actualCount && consumed >= actualCount) return 0;
     // The count is wrong at the call, not in the definition.
-    if (const SourceLocation* origin = ElementOrigin(call)) SetErrorSourceLine(origin->source, origin->line);
+    if (const auto origin = ElementOrigin(call)) SetErrorSourceLine(origin->source, origin->line);
     return ReportAtCall(call, formalPins > actualCount ? kMsgTooFewNodes : kMsgTooManyNodes, name);
 }
 
@@ -499,7 +499,7 @@ int ExpandSubcircuitCall(SchematicItem* call)
     // The body's items are appended after this.
     const CircuitDocument* document = CurrentDocument();
     const ListNode* lastBefore = document ? document->itemList.tail : nullptr;
-    if (const SourceLocation* origin = ElementOrigin(call)) SetErrorSourceLine(origin->source, origin->line);
+    if (const auto origin = ElementOrigin(call)) SetErrorSourceLine(origin->source, origin->line);
     int status = 0;
     try {
         status = MapCallValues(call);

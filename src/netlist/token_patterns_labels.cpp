@@ -60,7 +60,7 @@ bool ModelExists(std::string_view name, int scope, int modelType)
     return false;
 }
 
-bool ReadFromText(const SchematicItem* component) { return ElementOrigin(component) != nullptr; }
+bool ReadFromText(const SchematicItem* component) { return HasElementOrigin(component); }
 
 }  // namespace
 
