@@ -55,9 +55,15 @@ void FreeWorkVectors(SparseMatrix& m)
     m.intermediate = {};
     m.activeInCol = {};
     m.activeInRow = {};
-    m.unsortedCol = {};
-    m.unsortedRow = {};
+    m.rowLabelAt = {};
+    m.colLabelAt = {};
+    m.rowPosition = {};
+    m.colPosition = {};
+    m.activeRowElements = {};
+    m.activeColElements = {};
+    m.rowScatter = {};
     m.activeStep = 0;
+    m.orderingByLabels = false;
     m.workVectorsAllocated = false;
 }
 
@@ -260,6 +266,22 @@ void LinkRows(SparseMatrix& m)
     m.rowsLinked = true;
 }
 
+MatrixElement* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel)
+{
+    MatrixElement* e = m.fillinArena.Allocate();
+    if (!e) {
+        m.error = kMatrixNoMemory;
+        return nullptr;
+    }
+    e->row = rowLabel;
+    e->col = colLabel;
+    const int position = m.rowPosition[static_cast<std::size_t>(rowLabel)];
+    if (position == m.colPosition[static_cast<std::size_t>(colLabel)]) m.diag[static_cast<std::size_t>(position)] = e;
+    ++m.fillinCount;
+    ++m.elementCount;
+    return e;
+}
+
 bool CreateWorkVectors(SparseMatrix& m)
 {
     const std::size_t n = static_cast<std::size_t>(m.allocatedSize) + 1;
@@ -272,8 +294,13 @@ bool CreateWorkVectors(SparseMatrix& m)
         m.intermediate.assign(2 * n, 0.0);
         m.activeInCol.assign(n, nullptr);
         m.activeInRow.assign(n, nullptr);
-        m.unsortedCol.assign(n, 0);
-        m.unsortedRow.assign(n, 0);
+        m.rowLabelAt.assign(n, 0);
+        m.colLabelAt.assign(n, 0);
+        m.rowPosition.assign(n, 0);
+        m.colPosition.assign(n, 0);
+        m.activeRowElements.assign(n, {});
+        m.activeColElements.assign(n, {});
+        m.rowScatter.assign(n, nullptr);
     } catch (const std::bad_alloc&) {
         FreeWorkVectors(m);
         m.error = kMatrixNoMemory;
