@@ -186,6 +186,11 @@ struct SparseMatrix {
     bool fillinsWritten = false;
     std::vector<MatrixElement*> handedOutFillins;
     FactorPlan plan;
+    // Real values a caller loaded once and asked to keep (the part of the equations that does
+    // not change between loads): those of the elements in arena order, then those of the
+    // fill-ins handed out. A restore puts them back in place of a clear.
+    std::vector<double> keptValues;
+    bool keptValuesValid = false;
 };
 
 // What a device keeps for one entry it stamps: found once at set-up, added into on every
@@ -228,6 +233,14 @@ int MatrixReserveElement(SparseMatrix* matrix, int row, int column, MatrixElemen
 
 // Zeroes the values for the next load; structure, order and pivots are kept.
 void MatrixClear(SparseMatrix* matrix);
+// Keeps the present real values of a real matrix, to be restored instead of a clear.
+void MatrixKeepValues(SparseMatrix* matrix);
+// Does what MatrixClear does, except that the kept values are put back instead of zeros; false
+// (and nothing done) when no values are kept, the structure has grown since, or the matrix
+// is or was complex.
+bool MatrixRestoreKeptValues(SparseMatrix* matrix);
+// Drops the kept values.
+void MatrixForgetKeptValues(SparseMatrix* matrix);
 // The error word; 15002 for a null matrix.
 int MatrixGetError(const SparseMatrix* matrix);
 void MatrixSetReal(SparseMatrix* matrix);
