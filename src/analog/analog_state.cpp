@@ -132,6 +132,9 @@ int PrepareAnalogSolver(bool fresh, StampSet& set)
         if (int rc = SizeSolverVectors(unknowns, integrated)) return rc;
 
     InstallStampSet(set);
+    // A new run may have new values (a stepped item, a temperature): the constant part of its
+    // time points is loaded afresh.
+    MatrixForgetKeptValues(set.matrix.get());
     if (s.step == 0.0) s.step = 1.0;
 
     if (!s.hasAnalogNodes) {

@@ -161,6 +161,10 @@ struct AnalogSolverState {
     int acComputesBias = 1;      // an AC run whose operating point is off clears it
     int eventState = kEventAnalogPoint;
     LoadModeFlags flags;
+    // 1 when the present load pass began from the matrix's kept values, which already hold
+    // the resistors without a formula (transient time points): their loads are skipped.
+    int constantPartLoaded = 0;
+    int formulaResistors = 0;  // counted by the load of the constant part
 
     // Tolerance copies, stored by the preparation.
     double reltol = 1e-3;

@@ -256,7 +256,24 @@ void ClearMatrixForLoad(bool keepValues)
     AnalogSolverState& s = AnalogSolver();
     if (!s.matrix) return;
     std::fill(s.rhs.begin(), s.rhs.end(), 0.0);
-    if (!keepValues) MatrixClear(s.matrix);
+    s.constantPartLoaded = 0;
+    if (!keepValues) {
+        // At transient time points the resistors do not change from one load to the next:
+        // they are loaded once into the cleared matrix, whose values are then kept and
+        // restored in place of every later clear of the run.
+        const bool constantPart = s.runKind == kRunKindTransient && s.runPhase == kPhaseTimeSteps;
+        if (constantPart && MatrixRestoreKeptValues(s.matrix)) {
+            s.constantPartLoaded = 1;
+        } else {
+            MatrixClear(s.matrix);
+            if (constantPart && LoadConstantResistors() == 0) {
+                MatrixKeepValues(s.matrix);
+                s.constantPartLoaded = 1;
+            } else {
+                MatrixClear(s.matrix);
+            }
+        }
+    }
     for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
 }
 

@@ -129,14 +129,24 @@ int SetupResistors()
                                              &ResistorDevice::nodeA, &ResistorDevice::nodeB);
 }
 
-int LoadResistors()
+namespace {
+
+enum class ResistorPart { kAll, kConstant, kFormulas };
+
+int LoadResistorPart(ResistorPart part)
 {
     AnalogSolverState& s = AnalogSolver();
     const std::vector<MatrixElementRef>& pool = *s.pool;
     const double rmin = GlobalOptions().values.rmin;
+    if (part == ResistorPart::kConstant) s.formulaResistors = 0;
+    // Without formulas the kept constant part holds every resistor.
+    if (part == ResistorPart::kFormulas && s.formulaResistors == 0) return 0;
     return ForEachDeviceWithStamps<ResistorDevice>(kResistorDeviceList, s.devices.resistors,
-                                         [&pool, rmin](ResistorDevice& r, ResistorStamps& st) {
-        if (r.valueExpression.compiled)
+                                         [&s, &pool, rmin, part](ResistorDevice& r, ResistorStamps& st) {
+        const bool formula = r.valueExpression.compiled != nullptr;
+        if (part == ResistorPart::kConstant && formula) ++s.formulaResistors;
+        if ((part == ResistorPart::kConstant && formula) || (part == ResistorPart::kFormulas && !formula)) return 0;
+        if (formula)
             if (int rc = EvaluateValueFormula(r, ClampAwayFromZeroRmin)) return rc;
         ClampAwayFromZero(r.value, rmin);
         double resistance = st.tempFactor * r.value;
@@ -147,10 +157,19 @@ int LoadResistors()
         StampCursor c(pool, st.stamps);
         StampConductance(c, 1.0 / resistance);
         c.Finish();
-        if (r.valueExpression.compiled) UpdateConvergedValue(resistance, st.previousValue);
+        if (formula) UpdateConvergedValue(resistance, st.previousValue);
         return 0;
     });
 }
+
+}  // namespace
+
+int LoadResistors()
+{
+    return LoadResistorPart(AnalogSolver().constantPartLoaded ? ResistorPart::kFormulas : ResistorPart::kAll);
+}
+
+int LoadConstantResistors() { return LoadResistorPart(ResistorPart::kConstant); }
 
 // ---- capacitors -------------------------------------------------------------------------
 

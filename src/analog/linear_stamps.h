@@ -5,7 +5,12 @@
 namespace kq5 {
 
 int SetupResistors();
+// Every resistor, or, when the load pass began from the kept constant part, only those whose
+// value is a formula.
 int LoadResistors();
+// Only the resistors whose value is no formula: the part of a transient time point's
+// equations that stays the same.
+int LoadConstantResistors();
 int SetupCapacitors();
 int LoadCapacitors();
 int SetupLinearSources();

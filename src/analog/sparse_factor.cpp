@@ -43,28 +43,55 @@ inline double ClampPivotMagnitude(double value)
     return value;
 }
 
-// Right-looking elimination of one ordering step: scale the pivot row, update the active
-// submatrix, create fill-ins where the update lands on no element. Real mode leaves the
-// imaginary parts alone.
-int Eliminate(SparseMatrix& m, MatrixElement* pivot)
+// The pivot's reciprocal, stored in the pivot; false for a zero pivot.
+bool InvertPivot(const SparseMatrix& m, MatrixElement* pivot, double& pr, double& pi)
 {
     const bool complex = m.complex;
-    if (pivot->real == 0.0 && (!complex || pivot->imag == 0.0)) return SetSingular(m, pivot->row);
-    double pr = 0.0, pi = 0.0;
+    if (pivot->real == 0.0 && (!complex || pivot->imag == 0.0)) return false;
+    pr = pi = 0.0;
     if (complex)
         ComplexReciprocal(pivot->real, pivot->imag, pr, pi);
     else
         pr = 1.0 / pivot->real;
     pivot->real = pr;
     if (complex) pivot->imag = pi;
+    return true;
+}
+
+// u = u x (1 / pivot), returned as (ur, ui).
+inline void ScaleByPivot(bool complex, MatrixElement* u, double pr, double pi, double& ur, double& ui)
+{
+    ui = 0.0;
+    if (complex)
+        MultiplyComplex(u->real, u->imag, pr, pi, ur, ui);
+    else
+        ur = u->real * pr;
+    u->real = ur;
+    if (complex) u->imag = ui;
+}
+
+// sub -= u x l
+inline void SubtractProduct(bool complex, MatrixElement* sub, double ur, double ui, const MatrixElement* l)
+{
+    if (complex) {
+        sub->real -= ur * l->real - ui * l->imag;
+        sub->imag -= ur * l->imag + ui * l->real;
+    } else {
+        sub->real -= ur * l->real;
+    }
+}
+
+// Right-looking elimination of one step of a reused order: scale the pivot row, update the
+// active submatrix through the sorted lists, create fill-ins where the update lands on no
+// element. Real mode leaves the imaginary parts alone.
+int EliminateInOrder(SparseMatrix& m, MatrixElement* pivot)
+{
+    const bool complex = m.complex;
+    double pr = 0.0, pi = 0.0;
+    if (!InvertPivot(m, pivot, pr, pi)) return SetSingular(m, pivot->row);
     for (MatrixElement* u = pivot->nextInRow; u; u = u->nextInRow) {
         double ur = 0.0, ui = 0.0;
-        if (complex)
-            MultiplyComplex(u->real, u->imag, pr, pi, ur, ui);
-        else
-            ur = u->real * pr;
-        u->real = ur;
-        if (complex) u->imag = ui;
+        ScaleByPivot(complex, u, pr, pi, ur, ui);
         MatrixElement** above = &u->nextInCol;
         for (const MatrixElement* l = pivot->nextInCol; l; l = l->nextInCol) {
             const int row = l->row;
@@ -74,16 +101,56 @@ int Eliminate(SparseMatrix& m, MatrixElement* pivot)
                 sub = InsertFillin(m, row, u->col, above);
                 if (!sub) return m.error = kMatrixNoMemory;
             }
-            if (complex) {
-                sub->real -= ur * l->real - ui * l->imag;
-                sub->imag -= ur * l->imag + ui * l->real;
-            } else {
-                sub->real -= ur * l->real;
-            }
+            SubtractProduct(complex, sub, ur, ui, l);
             above = &sub->nextInCol;
         }
     }
     return 0;
+}
+
+// The same inside a new ordering, where elements keep their labels and each active line is
+// an unsorted array: the column of each U element is scattered by row label, so that every
+// L element finds its target in one look-up. Each target receives the same single update as
+// through the sorted lists.
+int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
+{
+    const bool complex = m.complex;
+    double pr = 0.0, pi = 0.0;
+    if (!InvertPivot(m, pivot, pr, pi)) return SetSingular(m, m.rowPosition[Ix(pivot->row)]);
+    // Fill-ins land in other rows and columns than the pivot's: these two arrays stay as
+    // they are during the step.
+    const std::vector<MatrixElement*>& lower = ActiveColumn(m, pivot->col);
+    const std::vector<MatrixElement*>& upper = ActiveRow(m, pivot->row);
+    MatrixElement** scatter = m.rowScatter.data();
+    for (MatrixElement* u : upper) {
+        if (u == pivot) continue;
+        double ur = 0.0, ui = 0.0;
+        ScaleByPivot(complex, u, pr, pi, ur, ui);
+        std::vector<MatrixElement*>& column = ActiveColumn(m, u->col);
+        const std::size_t present = column.size();
+        for (MatrixElement* e : column) scatter[e->row] = e;
+        int error = 0;
+        for (const MatrixElement* l : lower) {
+            if (l == pivot) continue;
+            MatrixElement* sub = scatter[l->row];
+            if (!sub) {
+                sub = InsertFillinByLabels(m, l->row, u->col);
+                if (!sub) {
+                    error = m.error = kMatrixNoMemory;
+                    break;
+                }
+            }
+            SubtractProduct(complex, sub, ur, ui, l);
+        }
+        for (std::size_t q = 0; q < present; ++q) scatter[column[q]->row] = nullptr;
+        if (error) return error;
+    }
+    return 0;
+}
+
+int Eliminate(SparseMatrix& m, MatrixElement* pivot)
+{
+    return m.orderingByLabels ? EliminateByLabels(m, pivot) : EliminateInOrder(m, pivot);
 }
 
 void FinishFactor(SparseMatrix& m)
@@ -387,13 +454,9 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     m.plan.loadedValid = false;
     m.fillinsWritten = true;
     // The active links are only meaningful inside this ordering.
-    struct ActiveLinksGuard {
+    struct OrderingGuard {
         SparseMatrix& m;
-        ~ActiveLinksGuard()
-        {
-            SortFinishedLines(m);
-            m.activeStep = 0;
-        }
+        ~OrderingGuard() { EndOrdering(m); }
     } guard{m};
     InitActiveLinks(m, 1);
 
@@ -425,7 +488,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     m.reordered = true;
     // The partition belongs to an order; a new order needs a new one.
     m.partitioned = false;
-    SortFinishedLines(m);
+    EndOrdering(m);
     return FinishOrdering(m);
 }
 

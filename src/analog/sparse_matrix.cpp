@@ -55,9 +55,15 @@ void FreeWorkVectors(SparseMatrix& m)
     m.intermediate = {};
     m.activeInCol = {};
     m.activeInRow = {};
-    m.unsortedCol = {};
-    m.unsortedRow = {};
+    m.rowLabelAt = {};
+    m.colLabelAt = {};
+    m.rowPosition = {};
+    m.colPosition = {};
+    m.activeRowElements = {};
+    m.activeColElements = {};
+    m.rowScatter = {};
     m.activeStep = 0;
+    m.orderingByLabels = false;
     m.workVectorsAllocated = false;
 }
 
@@ -260,6 +266,22 @@ void LinkRows(SparseMatrix& m)
     m.rowsLinked = true;
 }
 
+MatrixElement* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel)
+{
+    MatrixElement* e = m.fillinArena.Allocate();
+    if (!e) {
+        m.error = kMatrixNoMemory;
+        return nullptr;
+    }
+    e->row = rowLabel;
+    e->col = colLabel;
+    const int position = m.rowPosition[static_cast<std::size_t>(rowLabel)];
+    if (position == m.colPosition[static_cast<std::size_t>(colLabel)]) m.diag[static_cast<std::size_t>(position)] = e;
+    ++m.fillinCount;
+    ++m.elementCount;
+    return e;
+}
+
 bool CreateWorkVectors(SparseMatrix& m)
 {
     const std::size_t n = static_cast<std::size_t>(m.allocatedSize) + 1;
@@ -272,8 +294,13 @@ bool CreateWorkVectors(SparseMatrix& m)
         m.intermediate.assign(2 * n, 0.0);
         m.activeInCol.assign(n, nullptr);
         m.activeInRow.assign(n, nullptr);
-        m.unsortedCol.assign(n, 0);
-        m.unsortedRow.assign(n, 0);
+        m.rowLabelAt.assign(n, 0);
+        m.colLabelAt.assign(n, 0);
+        m.rowPosition.assign(n, 0);
+        m.colPosition.assign(n, 0);
+        m.activeRowElements.assign(n, {});
+        m.activeColElements.assign(n, {});
+        m.rowScatter.assign(n, nullptr);
     } catch (const std::bad_alloc&) {
         FreeWorkVectors(m);
         m.error = kMatrixNoMemory;
@@ -352,6 +379,27 @@ int MatrixReserveElement(SparseMatrix* matrix, int row, int column, MatrixElemen
     return error ? error : kMatrixNoMemory;
 }
 
+namespace {
+
+// What every clear resets besides the values.
+void ResetAfterClear(SparseMatrix& m)
+{
+    m.trash.real = 0.0;
+    m.trash.imag = 0.0;
+    m.error = 0;
+    m.factored = false;
+    m.singularCol = 0;
+    m.singularRow = 0;
+    m.previousComplex = m.complex;
+}
+
+std::size_t LoadableCount(const SparseMatrix& m)
+{
+    return m.arena.Count() + m.handedOutFillins.size();
+}
+
+}  // namespace
+
 void MatrixClear(SparseMatrix* matrix)
 {
     if (!matrix) return;
@@ -365,13 +413,44 @@ void MatrixClear(SparseMatrix* matrix)
     if (m.fillinsWritten) m.fillinArena.ForEach(zero);
     m.fillinsWritten = false;
     for (MatrixElement* e : m.handedOutFillins) zero(*e);
-    m.trash.real = 0.0;
-    m.trash.imag = 0.0;
-    m.error = 0;
-    m.factored = false;
-    m.singularCol = 0;
-    m.singularRow = 0;
-    m.previousComplex = m.complex;
+    ResetAfterClear(m);
+}
+
+void MatrixKeepValues(SparseMatrix* matrix)
+{
+    if (!matrix) return;
+    SparseMatrix& m = *matrix;
+    m.keptValuesValid = false;
+    if (m.complex || m.previousComplex) return;
+    try {
+        m.keptValues.resize(LoadableCount(m));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    double* out = m.keptValues.data();
+    m.arena.ForEach([&out](const MatrixElement& e) { *out++ = e.real; });
+    for (const MatrixElement* e : m.handedOutFillins) *out++ = e->real;
+    m.keptValuesValid = true;
+}
+
+bool MatrixRestoreKeptValues(SparseMatrix* matrix)
+{
+    if (!matrix) return false;
+    SparseMatrix& m = *matrix;
+    if (!m.keptValuesValid || m.complex || m.previousComplex || m.keptValues.size() != LoadableCount(m))
+        return false;
+    const double* in = m.keptValues.data();
+    m.arena.ForEach([&in](MatrixElement& e) { e.real = *in++; });
+    if (m.fillinsWritten) m.fillinArena.ForEach([](MatrixElement& e) { e.real = 0.0; });
+    m.fillinsWritten = false;
+    for (MatrixElement* e : m.handedOutFillins) e->real = *in++;
+    ResetAfterClear(m);
+    return true;
+}
+
+void MatrixForgetKeptValues(SparseMatrix* matrix)
+{
+    if (matrix) matrix->keptValuesValid = false;
 }
 
 int MatrixGetError(const SparseMatrix* matrix)

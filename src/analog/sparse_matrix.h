@@ -144,17 +144,24 @@ struct SparseMatrix {
     std::vector<std::int32_t> markowitzRow;
     std::vector<std::int32_t> markowitzCol;
     std::vector<std::int32_t> markowitzProd;  // size + 2 entries: room for the search sentinel
-    // While ordering: per column the link to its first element at or below the current step,
-    // per row the link to its first element at or right of it. They spare every exchange and
-    // search a walk through the finished part of the matrix.
+    // While the old order is reused: per column the link to its first element at or below the
+    // current step, per row the link to its first element at or right of it.
     std::vector<MatrixElement**> activeInCol;
     std::vector<MatrixElement**> activeInRow;
-    std::int32_t activeStep = 0;  // the step the links belong to, 0 outside ordering
-    // Finished lines (columns or rows before the step) are not searched again by the
-    // ordering, so an exchange only renumbers their elements and marks them here; the
-    // ordering sorts them when it ends. This spares walking them to relink.
-    std::vector<std::uint8_t> unsortedCol;
-    std::vector<std::uint8_t> unsortedRow;
+    std::int32_t activeStep = 0;  // the step being eliminated, 0 outside ordering
+    // While a new order is chosen, elements keep the row and column numbers they had when it
+    // began (their labels) and the lists are not touched: an exchange swaps two entries of the
+    // label/position maps, and the elements of each active line are kept in an unsorted array
+    // from which finished elements are dropped as the line is next read. When the ordering
+    // ends, every element takes its final numbers and the lists are built again, sorted.
+    bool orderingByLabels = false;
+    std::vector<std::int32_t> rowLabelAt;   // per position: the label of the row there
+    std::vector<std::int32_t> colLabelAt;
+    std::vector<std::int32_t> rowPosition;  // per label: its position
+    std::vector<std::int32_t> colPosition;
+    std::vector<std::vector<MatrixElement*>> activeRowElements;  // per label
+    std::vector<std::vector<MatrixElement*>> activeColElements;
+    std::vector<MatrixElement*> rowScatter;  // per row label, null between uses
     std::int32_t maxRowCountInLowerTri = -1;
     bool needsOrdering = true;
     bool oddInterchanges = false;
@@ -179,6 +186,11 @@ struct SparseMatrix {
     bool fillinsWritten = false;
     std::vector<MatrixElement*> handedOutFillins;
     FactorPlan plan;
+    // Real values a caller loaded once and asked to keep (the part of the equations that does
+    // not change between loads): those of the elements in arena order, then those of the
+    // fill-ins handed out. A restore puts them back in place of a clear.
+    std::vector<double> keptValues;
+    bool keptValuesValid = false;
 };
 
 // What a device keeps for one entry it stamps: found once at set-up, added into on every
@@ -221,6 +233,14 @@ int MatrixReserveElement(SparseMatrix* matrix, int row, int column, MatrixElemen
 
 // Zeroes the values for the next load; structure, order and pivots are kept.
 void MatrixClear(SparseMatrix* matrix);
+// Keeps the present real values of a real matrix, to be restored instead of a clear.
+void MatrixKeepValues(SparseMatrix* matrix);
+// Does what MatrixClear does, except that the kept values are put back instead of zeros; false
+// (and nothing done) when no values are kept, the structure has grown since, or the matrix
+// is or was complex.
+bool MatrixRestoreKeptValues(SparseMatrix* matrix);
+// Drops the kept values.
+void MatrixForgetKeptValues(SparseMatrix* matrix);
 // The error word; 15002 for a null matrix.
 int MatrixGetError(const SparseMatrix* matrix);
 void MatrixSetReal(SparseMatrix* matrix);
@@ -260,6 +280,9 @@ void LinkRows(SparseMatrix& m);
 // Makes the Markowitz, partition, active-link and intermediate vectors; false (15002) when
 // out of memory.
 bool CreateWorkVectors(SparseMatrix& m);
+// A fill-in at row and column labels of an ordering, linked into no list yet (the ordering
+// links every element when it ends). Null and 15002 when memory runs out.
+MatrixElement* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel);
 
 }  // namespace sparse_internal
 

@@ -39,40 +39,63 @@ bool RhsNonzero(const SparseMatrix& m, std::span<const double> rhs, int ext)
 }
 
 // A candidate is acceptable when it is large enough against the rest of its column.
-bool Acceptable(const SparseMatrix& m, const MatrixElement* e, int step)
+bool Acceptable(SparseMatrix& m, const MatrixElement* e, int step)
 {
     const double magnitude = ElementMagnitude(e);
     return magnitude > m.absThreshold &&
            magnitude > m.relThreshold * LargestInColumnExcluding(m, e, step);
 }
 
-// The searches below run inside an ordering only, where the active links lead straight to
-// the part of a row or column at or beyond the current step.
-MatrixElement* FirstInColumnFrom(const SparseMatrix& m, int col, [[maybe_unused]] int step)
+// Positions of an element inside an ordering (its labels mapped through the exchanges so far).
+inline int RowOf(const SparseMatrix& m, const MatrixElement* e)
 {
-    assert(step == m.activeStep);
-    return *m.activeInCol[Ix(col)];
+    return m.rowPosition[Ix(e->row)];
 }
 
-MatrixElement* FirstInRowFrom(const SparseMatrix& m, int row, [[maybe_unused]] int step)
+inline int ColOf(const SparseMatrix& m, const MatrixElement* e)
 {
-    assert(step == m.activeStep);
-    return *m.activeInRow[Ix(row)];
+    return m.colPosition[Ix(e->col)];
 }
 
-MatrixElement* FindDiagonalFrom(const SparseMatrix& m, int i, int step)
+// The element of a line with the smallest position above `after`, leaving out `excluded`;
+// null when none. Position(e) gives the element's place along the line.
+template <class Position>
+MatrixElement* LowestAfter(const std::vector<MatrixElement*>& line, int after, const MatrixElement* excluded,
+                           Position position)
 {
-    MatrixElement* e = FirstInColumnFrom(m, i, step);
-    while (e && e->row < i) e = e->nextInCol;
-    return e && e->row == i ? e : nullptr;
+    MatrixElement* best = nullptr;
+    int bestPosition = 0;
+    for (MatrixElement* e : line) {
+        if (e == excluded) continue;
+        const int p = position(e);
+        if (p > after && (!best || p < bestPosition)) {
+            best = e;
+            bestPosition = p;
+        }
+    }
+    return best;
 }
 
-// After two list heads were exchanged, the active links that pointed at a head follow it.
-void SwapActiveLinks(std::vector<MatrixElement**>& links, std::vector<MatrixElement*>& heads, int a, int b)
+// The first element of the column at position i at or below the step, as the sorted column
+// list would give it.
+MatrixElement* FirstInColumnFrom(SparseMatrix& m, int i, int step)
 {
-    std::swap(links[Ix(a)], links[Ix(b)]);
-    if (links[Ix(a)] == &heads[Ix(b)]) links[Ix(a)] = &heads[Ix(a)];
-    if (links[Ix(b)] == &heads[Ix(a)]) links[Ix(b)] = &heads[Ix(b)];
+    return LowestAfter(ActiveColumn(m, m.colLabelAt[Ix(i)]), step - 1, nullptr,
+                       [&m](const MatrixElement* e) { return RowOf(m, e); });
+}
+
+MatrixElement* FirstInRowFrom(SparseMatrix& m, int i, int step)
+{
+    return LowestAfter(ActiveRow(m, m.rowLabelAt[Ix(i)]), step - 1, nullptr,
+                       [&m](const MatrixElement* e) { return ColOf(m, e); });
+}
+
+MatrixElement* FindDiagonalAt(SparseMatrix& m, int i)
+{
+    const int rowLabel = m.rowLabelAt[Ix(i)];
+    for (MatrixElement* e : ActiveColumn(m, m.colLabelAt[Ix(i)]))
+        if (e->row == rowLabel) return e;
+    return nullptr;
 }
 
 // Singletons cost no fill-in. The product vector is walked downwards from the sentinel at
@@ -110,17 +133,20 @@ MatrixElement* FindSingletonPivot(SparseMatrix& m, int step)
 
 // A product-1 diagonal whose two off-diagonal partners sit symmetrically and are no larger
 // than it is eliminated without any numerical risk.
-bool IsSafeProductOneDiagonal(const SparseMatrix& m, const MatrixElement* d, int i, int step)
+bool IsSafeProductOneDiagonal(SparseMatrix& m, const MatrixElement* d, int i)
 {
-    const MatrixElement* otherInRow = d->nextInRow;
-    const MatrixElement* otherInCol = d->nextInCol;
+    const std::vector<MatrixElement*>& row = ActiveRow(m, d->row);
+    const std::vector<MatrixElement*>& column = ActiveColumn(m, d->col);
+    auto colOf = [&m](const MatrixElement* e) { return ColOf(m, e); };
+    auto rowOf = [&m](const MatrixElement* e) { return RowOf(m, e); };
+    // The diagonal's own links: the next element right of it and the next one below it.
+    const MatrixElement* otherInRow = LowestAfter(row, i, d, colOf);
+    const MatrixElement* otherInCol = LowestAfter(column, i, d, rowOf);
     if (!otherInRow && !otherInCol) {
-        otherInRow = FirstInRowFrom(m, i, step);
-        if (otherInRow == d) otherInRow = otherInRow->nextInRow;
-        otherInCol = FirstInColumnFrom(m, i, step);
-        if (otherInCol == d) otherInCol = otherInCol->nextInCol;
+        otherInRow = LowestAfter(row, 0, d, colOf);
+        otherInCol = LowestAfter(column, 0, d, rowOf);
     }
-    if (!otherInRow || !otherInCol || otherInRow->col != otherInCol->row) return false;
+    if (!otherInRow || !otherInCol || ColOf(m, otherInRow) != RowOf(m, otherInCol)) return false;
     return ElementMagnitude(d) >= std::max(ElementMagnitude(otherInRow), ElementMagnitude(otherInCol));
 }
 
@@ -144,7 +170,7 @@ MatrixElement* FindDiagonalPivotQuick(SparseMatrix& m, int step)
         if (!d || ElementMagnitude(d) <= m.absThreshold) continue;
 
         const std::int32_t product = prod[index];
-        if (product == 1 && IsSafeProductOneDiagonal(m, d, i, step)) return d;
+        if (product == 1 && IsSafeProductOneDiagonal(m, d, i)) return d;
         if (product < minProduct) {
             ties[0] = d;
             tieCount = 0;
@@ -223,21 +249,24 @@ MatrixElement* FindPivotInWholeMatrix(SparseMatrix& m, int step)
     PivotChoice choice;
     MatrixElement* largestElement = nullptr;
     double largestMagnitude = 0.0;
+    std::vector<MatrixElement*> column;
     for (int col = step; col <= m.size; ++col) {
-        MatrixElement* first = FirstInColumnFrom(m, col, step);
+        // In row order, as the sorted column list gives them: ties go to the first.
+        column = ActiveColumn(m, m.colLabelAt[Ix(col)]);
+        std::sort(column.begin(), column.end(),
+                  [&m](const MatrixElement* a, const MatrixElement* b) { return RowOf(m, a) < RowOf(m, b); });
         double largestInCol = 0.0;
-        for (const MatrixElement* e = first; e; e = e->nextInCol)
-            largestInCol = std::max(largestInCol, ElementMagnitude(e));
+        for (const MatrixElement* e : column) largestInCol = std::max(largestInCol, ElementMagnitude(e));
         if (largestInCol == 0.0) continue;
 
-        for (MatrixElement* e = first; e; e = e->nextInCol) {
+        for (MatrixElement* e : column) {
             const double magnitude = ElementMagnitude(e);
             if (magnitude > largestMagnitude) {
                 largestMagnitude = magnitude;
                 largestElement = e;
             }
-            const std::int64_t product = static_cast<std::int64_t>(m.markowitzRow[Ix(e->row)]) *
-                                         m.markowitzCol[Ix(e->col)];
+            const std::int64_t product = static_cast<std::int64_t>(m.markowitzRow[Ix(RowOf(m, e))]) *
+                                         m.markowitzCol[Ix(col)];
             if (product > choice.minProduct || magnitude <= m.relThreshold * largestInCol ||
                 magnitude <= m.absThreshold)
                 continue;
@@ -253,94 +282,16 @@ MatrixElement* FindPivotInWholeMatrix(SparseMatrix& m, int step)
     return largestElement;
 }
 
-// One direction of the orthogonal lists: the link to the next element of a line and the
-// element's position along that line (a column list is ordered by row, a row list by column).
-template <MatrixElement* MatrixElement::*NextLink, std::int32_t MatrixElement::*PositionField>
-struct ListAxis {
-    static MatrixElement*& Next(MatrixElement* e) { return e->*NextLink; }
-    static std::int32_t& Position(MatrixElement* e) { return e->*PositionField; }
-};
-using ColumnAxis = ListAxis<&MatrixElement::nextInCol, &MatrixElement::row>;
-using RowAxis = ListAxis<&MatrixElement::nextInRow, &MatrixElement::col>;
-
-// Exchanges the places p1 < p2 within one line, keeping it sorted: e1 sits at p1, e2 at p2,
-// either may be absent. p1 is the current step, so at1, the line's active link, is the link
-// into p1's place.
-template <class Axis>
-void ExchangeInLine(MatrixElement** at1, int p1, MatrixElement* e1, int p2, MatrixElement* e2)
+// An exchange of two positions of the rows (or columns): the labels there, their counts and
+// their external numbers trade places; no element moves.
+void ExchangePositions(int a, int b, std::vector<std::int32_t>& labelAt, std::vector<std::int32_t>& position,
+                       std::vector<std::int32_t>& counts, std::vector<std::int32_t>& intToExt,
+                       std::vector<std::int32_t>& extToInt)
 {
-    if (e1 && e2) {
-        if (Axis::Next(e1) == e2) {
-            Axis::Next(e1) = Axis::Next(e2);
-            Axis::Next(e2) = e1;
-            *at1 = e2;
-        } else {
-            MatrixElement** at2 = &Axis::Next(e1);
-            while (*at2 != e2) at2 = &Axis::Next(*at2);
-            MatrixElement* after1 = Axis::Next(e1);
-            MatrixElement* after2 = Axis::Next(e2);
-            *at1 = e2;
-            Axis::Next(e2) = after1;
-            *at2 = e1;
-            Axis::Next(e1) = after2;
-        }
-        Axis::Position(e1) = p2;
-        Axis::Position(e2) = p1;
-    } else if (e1) {
-        *at1 = Axis::Next(e1);
-        MatrixElement** at2 = at1;
-        while (*at2 && Axis::Position(*at2) < p2) at2 = &Axis::Next(*at2);
-        Axis::Next(e1) = *at2;
-        *at2 = e1;
-        Axis::Position(e1) = p2;
-    } else {
-        MatrixElement** at2 = at1;
-        while (*at2 != e2) at2 = &Axis::Next(*at2);
-        *at2 = Axis::Next(e2);
-        Axis::Next(e2) = *at1;
-        *at1 = e2;
-        Axis::Position(e2) = p1;
-    }
-}
-
-// Exchanges lines a < b (rows along RowAxis, columns along ColumnAxis): both lines are walked
-// together and every crossing line that meets either is relinked. The heads, counts and maps
-// of the two lines follow.
-// a is the step: a crossing line before it is finished, and its two elements only swap
-// places (the line is marked for sorting at the end of the ordering).
-template <class Along, class Across>
-void ExchangeLines(int a, int b, std::vector<MatrixElement*>& heads, std::vector<MatrixElement**>& active,
-                   std::vector<MatrixElement**>& activeAcross, std::vector<std::uint8_t>& unsortedAcross,
-                   std::vector<std::int32_t>& counts, std::vector<std::int32_t>& intToExt,
-                   std::vector<std::int32_t>& extToInt)
-{
-    MatrixElement* x = heads[Ix(a)];
-    MatrixElement* y = heads[Ix(b)];
-    while (x || y) {
-        MatrixElement* e1 = nullptr;
-        MatrixElement* e2 = nullptr;
-        if (!y || (x && Along::Position(x) < Along::Position(y))) {
-            e1 = x;
-        } else if (!x || Along::Position(y) < Along::Position(x)) {
-            e2 = y;
-        } else {
-            e1 = x;
-            e2 = y;
-        }
-        const int crossing = Along::Position(e1 ? e1 : e2);
-        if (e1) x = Along::Next(x);
-        if (e2) y = Along::Next(y);
-        if (crossing < a) {
-            if (e1) Across::Position(e1) = b;
-            if (e2) Across::Position(e2) = a;
-            unsortedAcross[Ix(crossing)] = 1;
-        } else {
-            ExchangeInLine<Across>(activeAcross[Ix(crossing)], a, e1, b, e2);
-        }
-    }
+    std::swap(labelAt[Ix(a)], labelAt[Ix(b)]);
+    position[Ix(labelAt[Ix(a)])] = a;
+    position[Ix(labelAt[Ix(b)])] = b;
     std::swap(counts[Ix(a)], counts[Ix(b)]);
-    std::swap(heads[Ix(a)], heads[Ix(b)]);
-    SwapActiveLinks(active, heads, a, b);
     std::swap(intToExt[Ix(a)], intToExt[Ix(b)]);
     extToInt[Ix(intToExt[Ix(a)])] = a;
     extToInt[Ix(intToExt[Ix(b)])] = b;
@@ -349,51 +300,76 @@ void ExchangeLines(int a, int b, std::vector<MatrixElement*>& heads, std::vector
 void ExchangeRows(SparseMatrix& m, int r1, int r2)
 {
     if (r1 == r2) return;
-    if (r1 > r2) std::swap(r1, r2);
-    ExchangeLines<RowAxis, ColumnAxis>(r1, r2, m.firstInRow, m.activeInRow, m.activeInCol, m.unsortedCol,
-                                       m.markowitzRow, m.intToExtRow, m.extToIntRow);
+    ExchangePositions(r1, r2, m.rowLabelAt, m.rowPosition, m.markowitzRow, m.intToExtRow, m.extToIntRow);
 }
 
 void ExchangeColumns(SparseMatrix& m, int c1, int c2)
 {
     if (c1 == c2) return;
-    if (c1 > c2) std::swap(c1, c2);
-    ExchangeLines<ColumnAxis, RowAxis>(c1, c2, m.firstInCol, m.activeInCol, m.activeInRow, m.unsortedRow,
-                                       m.markowitzCol, m.intToExtCol, m.extToIntCol);
+    ExchangePositions(c1, c2, m.colLabelAt, m.colPosition, m.markowitzCol, m.intToExtCol, m.extToIntCol);
 }
 
-// Merge sort of one line by position, in place (no memory needed).
-template <class Axis>
+// Merge sort of one line by position, in place (no memory needed): the way back to sorted
+// lists when there is no memory for a bucket sort.
+template <MatrixElement* MatrixElement::*Next, std::int32_t MatrixElement::*Position>
 MatrixElement* SortedLine(MatrixElement* head)
 {
-    if (!head || !Axis::Next(head)) return head;
+    if (!head || !(head->*Next)) return head;
     MatrixElement* middle = head;
-    for (MatrixElement* fast = Axis::Next(head); fast && Axis::Next(fast); fast = Axis::Next(Axis::Next(fast)))
-        middle = Axis::Next(middle);
-    MatrixElement* x = Axis::Next(middle);
-    Axis::Next(middle) = nullptr;
-    x = SortedLine<Axis>(x);
-    MatrixElement* y = SortedLine<Axis>(head);
+    for (MatrixElement* fast = head->*Next; fast && fast->*Next; fast = fast->*Next->*Next) middle = middle->*Next;
+    MatrixElement* x = middle->*Next;
+    middle->*Next = nullptr;
+    x = SortedLine<Next, Position>(x);
+    MatrixElement* y = SortedLine<Next, Position>(head);
     MatrixElement* sorted = nullptr;
     MatrixElement** tail = &sorted;
     while (x && y) {
-        MatrixElement*& first = Axis::Position(x) < Axis::Position(y) ? x : y;
+        MatrixElement*& first = x->*Position < y->*Position ? x : y;
         *tail = first;
-        tail = &Axis::Next(first);
-        first = Axis::Next(first);
+        tail = &(first->*Next);
+        first = first->*Next;
     }
     *tail = x ? x : y;
     return sorted;
 }
 
-template <class Axis>
-void SortMarkedLines(std::vector<MatrixElement*>& heads, std::vector<std::uint8_t>& unsorted, int size)
+// Calls f on every element of the matrix, fill-ins included.
+template <class F>
+void ForEachElement(SparseMatrix& m, F&& f)
 {
-    for (int i = 1; i <= size && Ix(i) < unsorted.size(); ++i) {
-        if (!unsorted[Ix(i)]) continue;
-        heads[Ix(i)] = SortedLine<Axis>(heads[Ix(i)]);
-        unsorted[Ix(i)] = 0;
+    m.arena.ForEach(f);
+    m.fillinArena.ForEach(f);
+}
+
+// Links every column in ascending row order: a bucket sort by row, then each row's elements
+// pushed onto the front of their columns from the last row up.
+void LinkColumnsSorted(SparseMatrix& m)
+{
+    const std::size_t n = Ix(m.size) + 1;
+    std::fill(m.firstInCol.begin(), m.firstInCol.begin() + static_cast<std::ptrdiff_t>(n), nullptr);
+    try {
+        std::vector<std::int32_t> start(n + 1, 0);
+        ForEachElement(m, [&start](MatrixElement& e) { ++start[Ix(e.row) + 1]; });
+        for (std::size_t r = 1; r <= n; ++r) start[r] += start[r - 1];
+        std::vector<MatrixElement*> byRow(Ix(start[n]));
+        ForEachElement(m, [&](MatrixElement& e) { byRow[Ix(start[Ix(e.row)]++)] = &e; });
+        // start[r] now ends row r's bucket.
+        for (std::size_t q = byRow.size(); q-- > 0;) {
+            MatrixElement* e = byRow[q];
+            MatrixElement*& head = m.firstInCol[Ix(e->col)];
+            e->nextInCol = head;
+            head = e;
+        }
+        return;
+    } catch (const std::bad_alloc&) {
     }
+    ForEachElement(m, [&m](MatrixElement& e) {
+        MatrixElement*& head = m.firstInCol[Ix(e.col)];
+        e.nextInCol = head;
+        head = &e;
+    });
+    for (std::size_t c = 1; c < n; ++c)
+        m.firstInCol[c] = SortedLine<&MatrixElement::nextInCol, &MatrixElement::row>(m.firstInCol[c]);
 }
 
 }  // namespace
@@ -406,17 +382,34 @@ std::int32_t MarkowitzProduct(std::int32_t rowCount, std::int32_t colCount)
 
 void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step)
 {
+    // From here on the elements keep their present numbers as labels. The column lists are
+    // sorted, and the active links lead to their part at or below the step.
+    for (int i = 1; i <= m.size; ++i) {
+        m.rowLabelAt[Ix(i)] = m.colLabelAt[Ix(i)] = i;
+        m.rowPosition[Ix(i)] = m.colPosition[Ix(i)] = i;
+        m.activeRowElements[Ix(i)].clear();
+        m.activeColElements[Ix(i)].clear();
+    }
+    try {
+        for (int col = step; col <= m.size; ++col) {
+            std::vector<MatrixElement*>& column = m.activeColElements[Ix(col)];
+            for (MatrixElement* e = *m.activeInCol[Ix(col)]; e; e = e->nextInCol) {
+                column.push_back(e);
+                m.activeRowElements[Ix(e->row)].push_back(e);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        m.error = kMatrixNoMemory;
+    }
+    m.orderingByLabels = true;
+    m.activeStep = step;
+
     for (int i = step; i <= m.size; ++i) {
-        std::int32_t count = -1;  // the row's own pivot candidate does not count
-        for (const MatrixElement* e = FirstInRowFrom(m, i, step); e; e = e->nextInRow) ++count;
+        std::int32_t count = static_cast<std::int32_t>(m.activeRowElements[Ix(i)].size()) - 1;
         // The right-hand side is indexed by external number in both modes.
         if (!rhs.empty() && RhsNonzero(m, rhs, m.intToExtRow[Ix(i)])) ++count;
-        m.markowitzRow[Ix(i)] = count;
-    }
-    for (int i = step; i <= m.size; ++i) {
-        std::int32_t count = -1;
-        for (const MatrixElement* e = FirstInColumnFrom(m, i, step); e; e = e->nextInCol) ++count;
-        m.markowitzCol[Ix(i)] = count;
+        m.markowitzRow[Ix(i)] = count;  // the row's own pivot candidate does not count
+        m.markowitzCol[Ix(i)] = static_cast<std::int32_t>(m.activeColElements[Ix(i)].size()) - 1;
     }
     m.singletons = 0;
     for (int i = step; i <= m.size; ++i) {
@@ -425,6 +418,24 @@ void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step)
         if (product == 0) ++m.singletons;
     }
     m.maxRowCountInLowerTri = -1;
+}
+
+std::vector<MatrixElement*>& ActiveColumn(SparseMatrix& m, int label)
+{
+    std::vector<MatrixElement*>& column = m.activeColElements[Ix(label)];
+    const std::int32_t* position = m.rowPosition.data();
+    const int step = m.activeStep;
+    std::erase_if(column, [position, step](const MatrixElement* e) { return position[e->row] < step; });
+    return column;
+}
+
+std::vector<MatrixElement*>& ActiveRow(SparseMatrix& m, int label)
+{
+    std::vector<MatrixElement*>& row = m.activeRowElements[Ix(label)];
+    const std::int32_t* position = m.colPosition.data();
+    const int step = m.activeStep;
+    std::erase_if(row, [position, step](const MatrixElement* e) { return position[e->col] < step; });
+    return row;
 }
 
 MatrixElement* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting)
@@ -449,10 +460,16 @@ MatrixElement* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting)
     return FindPivotInWholeMatrix(m, step);
 }
 
-double LargestInColumnExcluding(const SparseMatrix& m, const MatrixElement* excluded, int step)
+double LargestInColumnExcluding(SparseMatrix& m, const MatrixElement* excluded, [[maybe_unused]] int step)
 {
+    assert(step == m.activeStep);
     double largest = 0.0;
-    for (const MatrixElement* e = FirstInColumnFrom(m, excluded->col, step); e; e = e->nextInCol) {
+    if (m.orderingByLabels) {
+        for (const MatrixElement* e : ActiveColumn(m, excluded->col))
+            if (e != excluded) largest = std::max(largest, ElementMagnitude(e));
+        return largest;
+    }
+    for (const MatrixElement* e = *m.activeInCol[Ix(excluded->col)]; e; e = e->nextInCol) {
         if (e != excluded) largest = std::max(largest, ElementMagnitude(e));
     }
     return largest;
@@ -460,8 +477,8 @@ double LargestInColumnExcluding(const SparseMatrix& m, const MatrixElement* excl
 
 void MovePivotToStep(SparseMatrix& m, MatrixElement* pivot, int step)
 {
-    const int row = pivot->row;
-    const int col = pivot->col;
+    const int row = RowOf(m, pivot);
+    const int col = ColOf(m, pivot);
     m.pivotsOriginalRow = row;
     m.pivotsOriginalCol = col;
     if (row == step && col == step) return;
@@ -490,18 +507,19 @@ void MovePivotToStep(SparseMatrix& m, MatrixElement* pivot, int step)
         m.oddInterchanges = !m.oddInterchanges;
         prod[col] = ProductAt(m, col);
         AdjustSingletons(m, oldColProduct, prod[col]);
-        m.diag[Ix(col)] = FindDiagonalFrom(m, col, step);
+        m.diag[Ix(col)] = FindDiagonalAt(m, col);
     }
-    if (row != step) m.diag[Ix(row)] = FindDiagonalFrom(m, row, step);
-    m.diag[Ix(step)] = FindDiagonalFrom(m, step, step);
+    if (row != step) m.diag[Ix(row)] = FindDiagonalAt(m, row);
+    m.diag[Ix(step)] = FindDiagonalAt(m, step);
     prod[step] = ProductAt(m, step);
     AdjustSingletons(m, oldStepProduct, prod[step]);
 }
 
-MatrixElement* InsertFillin(SparseMatrix& m, int row, int col, MatrixElement** above)
+namespace {
+
+// A fill-in's counts: its row and column each gain one element.
+void CountFillin(SparseMatrix& m, int row, int col)
 {
-    MatrixElement* e = CreateElement(m, row, col, above, true);
-    if (!e) return nullptr;
     std::int32_t& rowCount = m.markowitzRow[Ix(row)];
     ++rowCount;
     m.markowitzProd[Ix(row)] = ProductAt(m, row);
@@ -510,19 +528,45 @@ MatrixElement* InsertFillin(SparseMatrix& m, int row, int col, MatrixElement** a
     ++colCount;
     m.markowitzProd[Ix(col)] = ProductAt(m, col);
     if (colCount == 1 && m.markowitzRow[Ix(col)] != 0) --m.singletons;
+}
+
+}  // namespace
+
+MatrixElement* InsertFillin(SparseMatrix& m, int row, int col, MatrixElement** above)
+{
+    MatrixElement* e = CreateElement(m, row, col, above, true);
+    if (e) CountFillin(m, row, col);
+    return e;
+}
+
+MatrixElement* InsertFillinByLabels(SparseMatrix& m, int rowLabel, int colLabel)
+{
+    MatrixElement* e = CreateUnlinkedFillin(m, rowLabel, colLabel);
+    if (!e) return nullptr;
+    try {
+        m.activeColElements[Ix(colLabel)].push_back(e);
+        m.activeRowElements[Ix(rowLabel)].push_back(e);
+    } catch (const std::bad_alloc&) {
+        m.error = kMatrixNoMemory;
+        return nullptr;
+    }
+    CountFillin(m, RowOf(m, e), ColOf(m, e));
     return e;
 }
 
 void UpdateMarkowitzCounts(SparseMatrix& m, const MatrixElement* pivot)
 {
-    for (const MatrixElement* e = pivot->nextInCol; e; e = e->nextInCol) {
-        const int row = e->row;
+    // The pivot's row and column are still active at this step.
+    for (const MatrixElement* e : ActiveColumn(m, pivot->col)) {
+        if (e == pivot) continue;
+        const int row = RowOf(m, e);
         --m.markowitzRow[Ix(row)];
         m.markowitzProd[Ix(row)] = ProductAt(m, row);
         if (m.markowitzRow[Ix(row)] == 0) ++m.singletons;
     }
-    for (const MatrixElement* e = pivot->nextInRow; e; e = e->nextInRow) {
-        const int col = e->col;
+    for (const MatrixElement* e : ActiveRow(m, pivot->row)) {
+        if (e == pivot) continue;
+        const int col = ColOf(m, e);
         --m.markowitzCol[Ix(col)];
         m.markowitzProd[Ix(col)] = ProductAt(m, col);
         if (m.markowitzCol[Ix(col)] == 0 && m.markowitzRow[Ix(col)] != 0) ++m.singletons;
@@ -545,6 +589,13 @@ void InitActiveLinks(SparseMatrix& m, int step)
 
 void AdvanceActiveLinks(SparseMatrix& m, int step)
 {
+    if (m.orderingByLabels) {
+        // The pivot's lines are finished: their arrays are not read again.
+        std::vector<MatrixElement*>().swap(m.activeRowElements[Ix(m.rowLabelAt[Ix(step)])]);
+        std::vector<MatrixElement*>().swap(m.activeColElements[Ix(m.colLabelAt[Ix(step)])]);
+        m.activeStep = step + 1;
+        return;
+    }
     for (MatrixElement* e = m.firstInRow[Ix(step)]; e; e = e->nextInRow) {
         MatrixElement**& link = m.activeInCol[Ix(e->col)];
         if (*link == e) link = &e->nextInCol;
@@ -556,10 +607,24 @@ void AdvanceActiveLinks(SparseMatrix& m, int step)
     m.activeStep = step + 1;
 }
 
-void SortFinishedLines(SparseMatrix& m)
+void EndOrdering(SparseMatrix& m)
 {
-    SortMarkedLines<ColumnAxis>(m.firstInCol, m.unsortedCol, m.size);
-    SortMarkedLines<RowAxis>(m.firstInRow, m.unsortedRow, m.size);
+    m.activeStep = 0;
+    if (!m.orderingByLabels) return;
+    m.orderingByLabels = false;
+    // Every element takes the numbers of the positions its labels reached.
+    const std::int32_t* rowPosition = m.rowPosition.data();
+    const std::int32_t* colPosition = m.colPosition.data();
+    ForEachElement(m, [rowPosition, colPosition](MatrixElement& e) {
+        e.row = rowPosition[e.row];
+        e.col = colPosition[e.col];
+    });
+    for (int i = 1; i <= m.size; ++i) {
+        m.activeRowElements[Ix(i)].clear();
+        m.activeColElements[Ix(i)].clear();
+    }
+    LinkColumnsSorted(m);
+    LinkRows(m);
 }
 
 int SetSingular(SparseMatrix& m, int step)

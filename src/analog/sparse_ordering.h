@@ -5,6 +5,7 @@
 // updates after each elimination. Used by the factorisation only.
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "analog/sparse_matrix.h"
 
@@ -17,8 +18,9 @@ inline constexpr int kTiesMultiplier = 5;
 // Row count x column count, saturated.
 std::int32_t MarkowitzProduct(std::int32_t rowCount, std::int32_t colCount);
 
-// Markowitz row and column counts of the active submatrix from step on (the right-hand side,
-// when given, counts as an extra column), then the products and the singleton count.
+// Starts a new ordering at step: Markowitz row and column counts of the active submatrix
+// from step on (the right-hand side, when given, counts as an extra column), then the
+// products and the singleton count.
 void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step);
 
 // The pivot for step, or null; records the search in pivotMethod. The whole-matrix search
@@ -27,15 +29,23 @@ MatrixElement* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting);
 
 // Largest magnitude in the element's column at or below step, the element itself excluded
 // (inside an ordering only, like the pivot searches).
-double LargestInColumnExcluding(const SparseMatrix& m, const MatrixElement* e, int step);
+double LargestInColumnExcluding(SparseMatrix& m, const MatrixElement* e, int step);
 
 // Exchanges rows and columns so that the pivot sits at (step, step).
 void MovePivotToStep(SparseMatrix& m, MatrixElement* pivot, int step);
 
-// Fill-in at internal (row, col), linked at *above in its column; Markowitz counts updated.
-MatrixElement* InsertFillin(SparseMatrix& m, int row, int col, MatrixElement** above);
+// Inside a new ordering (after CountMarkowitz): the elements of the active part of the
+// column or row with this label, in no particular order.
+std::vector<MatrixElement*>& ActiveColumn(SparseMatrix& m, int label);
+std::vector<MatrixElement*>& ActiveRow(SparseMatrix& m, int label);
 
-// Counts after the pivot's row and column left the active submatrix.
+// Fill-in at internal (row, col), linked at *above in its column; Markowitz counts updated.
+// For the reuse of an old order, where the lists are sorted.
+MatrixElement* InsertFillin(SparseMatrix& m, int row, int col, MatrixElement** above);
+// The same inside a new ordering, at a row and column label.
+MatrixElement* InsertFillinByLabels(SparseMatrix& m, int rowLabel, int colLabel);
+
+// Counts after the pivot's row and column left the active submatrix (a new ordering).
 void UpdateMarkowitzCounts(SparseMatrix& m, const MatrixElement* pivot);
 
 // Sets the active links for step (walking from the list heads), and moves them past the
@@ -43,8 +53,9 @@ void UpdateMarkowitzCounts(SparseMatrix& m, const MatrixElement* pivot);
 void InitActiveLinks(SparseMatrix& m, int step);
 void AdvanceActiveLinks(SparseMatrix& m, int step);
 
-// Sorts the finished lines that exchanges left out of order; every ordering ends with it.
-void SortFinishedLines(SparseMatrix& m);
+// Every ordering ends with it: after a new ordering the elements take their final numbers
+// and the row and column lists are built again in order.
+void EndOrdering(SparseMatrix& m);
 
 // Records the external row and column of the internal step as singular; 15051.
 int SetSingular(SparseMatrix& m, int step);
