@@ -40,7 +40,6 @@ constexpr int kMsgStopped = 15056;
 constexpr double kFailedSolveCut = 0.125;
 constexpr double kFailedSolveCutLaplace = 0.5;
 constexpr int kMaxRetries = 10;
-
 TimeBreakpointRecord* Head() { return ListHead<TimeBreakpointRecord>(DeviceList(kTimeBreakpointList)); }
 
 void ShiftStepHistory(double used)
@@ -145,8 +144,7 @@ int OperatingPointPass(WindowRecord* window)
     s.time = s.runKind == kRunKindTransient ? t.tmin : 0.0;
     t.digitalTime = 0;
     if (int rc = StartDigitalRun(s.time)) return ReportDigitalFailure(window, rc);
-    s.coefficients.fill(0.0);
-    s.ag0 = s.ag1 = 0.0;
+    ClearIntegrationCoefficients();
     if (int rc = EvaluateSourcesAtTime()) return rc;
     if (s.runKind != kRunKindDcSweep) {
         s.iterationMode = t.stateVariables == kStateVariablesRead ? kModeNormal : kModeInitJunctions;
@@ -335,6 +333,15 @@ int TimeStepPass(WindowRecord* window)
 
             const bool firstPoint = s.acceptedPointCount == 0;
             int rc = SolvePointAttempt(window, firstPoint);
+            if (rc == 0 && s.notConverged && s.hasAnalogNodes && s.eventState == kEventAnalogPoint) {
+                // A shorter step steadies only the nodes that hold charge. Where a node holds
+                // none (a chain of gates without capacitance switching as its input crosses the
+                // threshold), the solve swings through the same gain at any step, and cutting
+                // the step for ever ends the run. The point is first tried by continuation.
+                rc = SolveTimePointByContinuation(window, firstPoint && !t.operatingPointComputed
+                                                              ? GlobalOptions().values.itl1
+                                                              : GlobalOptions().values.itl4);
+            }
             if (rc == kMsgStopped) {
                 s.stopFlag = 1;
                 return 0;
