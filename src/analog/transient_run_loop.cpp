@@ -40,6 +40,10 @@ constexpr int kMsgStopped = 15056;
 constexpr double kFailedSolveCut = 0.125;
 constexpr double kFailedSolveCutLaplace = 0.5;
 constexpr int kMaxRetries = 10;
+// A point is tried by continuation after this many failed solves in a row (each cutting the
+// step), or after any failed solve once the step is below this fraction of h0.
+constexpr int kFailedSolvesBeforeContinuation = 3;
+constexpr double kContinuationStep = 1e-9;
 TimeBreakpointRecord* Head() { return ListHead<TimeBreakpointRecord>(DeviceList(kTimeBreakpointList)); }
 
 void ShiftStepHistory(double used)
@@ -315,6 +319,7 @@ int TimeStepPass(WindowRecord* window)
         s.stepHistory[0] = step;
 
         // Attempts at the next point.
+        int failedSolves = 0;
         for (bool firstAttempt = true;; firstAttempt = false) {
             if (s.stepHistory[1] == 0.0) s.stepHistory[1] = step;
             if (firstAttempt) {
@@ -333,11 +338,13 @@ int TimeStepPass(WindowRecord* window)
 
             const bool firstPoint = s.acceptedPointCount == 0;
             int rc = SolvePointAttempt(window, firstPoint);
-            if (rc == 0 && s.notConverged && s.hasAnalogNodes && s.eventState == kEventAnalogPoint) {
+            if (rc == 0 && s.notConverged && s.hasAnalogNodes && s.eventState == kEventAnalogPoint &&
+                (++failedSolves >= kFailedSolvesBeforeContinuation || step < kContinuationStep * t.initialStep)) {
                 // A shorter step steadies only the nodes that hold charge. Where a node holds
                 // none (a chain of gates without capacitance switching as its input crosses the
                 // threshold), the solve swings through the same gain at any step, and cutting
-                // the step for ever ends the run. The point is first tried by continuation.
+                // the step for ever ends the run. Once cuts have not helped, the point is tried
+                // by continuation before the next cut.
                 rc = SolveTimePointByContinuation(window, firstPoint && !t.operatingPointComputed
                                                               ? GlobalOptions().values.itl1
                                                               : GlobalOptions().values.itl4);
