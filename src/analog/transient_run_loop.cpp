@@ -44,6 +44,7 @@ constexpr int kMaxRetries = 10;
 // step), or after any failed solve once the step is below this fraction of h0.
 constexpr int kFailedSolvesBeforeContinuation = 3;
 constexpr double kContinuationStep = 1e-9;
+
 TimeBreakpointRecord* Head() { return ListHead<TimeBreakpointRecord>(DeviceList(kTimeBreakpointList)); }
 
 void ShiftStepHistory(double used)
@@ -186,11 +187,17 @@ int OperatingPointPass(WindowRecord* window)
     return rc;
 }
 
+// Newton's limit at a time point: ITL1 for a first point not started from an operating point.
+int PointIterationLimit(bool firstPoint)
+{
+    const GlobalOptionValues& o = GlobalOptions().values;
+    return firstPoint && !TransientRun().operatingPointComputed ? o.itl1 : o.itl4;
+}
+
 // Solves one attempt of the point at s.time; 0, or an id that ends the pass.
 int SolvePointAttempt(WindowRecord* window, bool firstPoint)
 {
     AnalogSolverState& s = AnalogSolver();
-    TransientRunState& t = TransientRun();
     const GlobalOptionValues& o = GlobalOptions().values;
     if (int rc = EvaluateSourcesAtTime()) return rc;
     if (s.stopFlag) return kMsgStopped;
@@ -203,8 +210,7 @@ int SolvePointAttempt(WindowRecord* window, bool firstPoint)
     if (!s.hasAnalogNodes) return 0;
     if (s.eventState == kEventAnalogPoint) ComputeIntegrationCoefficients();
     if (s.iterationMode != kModeFirstTimePoint) s.iterationMode = kModePredictor;
-    const int limit = firstPoint && !t.operatingPointComputed ? o.itl1 : o.itl4;
-    return SolveOperatingPoint(window, limit);
+    return SolveOperatingPoint(window, PointIterationLimit(firstPoint));
 }
 
 // The step the truncation error allows after a converged point, lowered by the step
@@ -345,9 +351,7 @@ int TimeStepPass(WindowRecord* window)
                 // threshold), the solve swings through the same gain at any step, and cutting
                 // the step for ever ends the run. Once cuts have not helped, the point is tried
                 // by continuation before the next cut.
-                rc = SolveTimePointByContinuation(window, firstPoint && !t.operatingPointComputed
-                                                              ? GlobalOptions().values.itl1
-                                                              : GlobalOptions().values.itl4);
+                rc = SolveTimePointByContinuation(window, PointIterationLimit(firstPoint));
             }
             if (rc == kMsgStopped) {
                 s.stopFlag = 1;
