@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analog/device_dispatch_tables.h"
@@ -191,6 +192,12 @@ struct AnalogSolverState {
     // is reached by stepping it down (0 otherwise), and the node diagonals it goes into.
     double shuntConductance = 0.0;
     std::vector<MatrixElement*> shuntElements;
+    // The voltage each shunt pulls its node towards, (node, volts) of each element: 0 for gmin
+    // stepping, the node's previous voltage while a time point is reached by continuation.
+    std::vector<std::pair<int, double>> shuntAnchors;
+    // Set during that continuation: each solve's equations differ from the last solve's, so
+    // its first load never counts as converged.
+    int solveFirst = 0;
     int stopFlag = 0;
     int acceptedPointCount = 0;
     double sourceFactor = 1.0;     // every independent source is multiplied by it

@@ -436,6 +436,9 @@ int DcSweepCase(WindowRecord* window)
         if (int rc = PrepareAnalogSolver(false, s.operatingPointSet)) return rc;
     InstallStampSet(s.operatingPointSet);
     s.setupDone = 1;
+    // Every point of the sweep is a DC solution: the preparation leaves coefficients for a
+    // first time step, with which each capacitor would load its nodes as ag0 x C siemens.
+    ClearIntegrationCoefficients();
 
     for (int input2 = 0;; ++input2) {
         RunState().input2Index = input2;
@@ -490,7 +493,8 @@ int RunDcSweep()
     DcSweepState& d = DcSweep();
     WindowRecord* window = RunControl().analysisWindow;
     RunControl().failureReported = 0;
-    s.hooks.computeIntegrationCoefficients = ComputeIntegrationCoefficients;
+    // A digital event that shortens the step of a time point has no step to shorten here.
+    s.hooks.computeIntegrationCoefficients = ClearIntegrationCoefficients;
     s.hooks.reinitializeRunStates = ReinitializeRunStates;
 
     int rc = BeginAnalysisRun();
@@ -509,7 +513,7 @@ int RunDcSweep()
     s.runKind = kRunKindDcSweep;
     if (!rc) {
         Analysis().variables.dcStart = d.initial1;
-        ComputeIntegrationCoefficients();
+        ClearIntegrationCoefficients();
     }
     if (!rc && services.beginPlotWindowRun) rc = services.beginPlotWindowRun(window);
 

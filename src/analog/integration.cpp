@@ -214,6 +214,13 @@ void ComputeIntegrationCoefficients()
     s.ag1 = s.coefficients[1];
 }
 
+void ClearIntegrationCoefficients()
+{
+    AnalogSolverState& s = AnalogSolver();
+    s.coefficients.fill(0.0);
+    s.ag0 = s.ag1 = 0.0;
+}
+
 double EstimateTruncationStep(int stateIndex, double bound)
 {
     const AnalogSolverState& s = AnalogSolver();

@@ -55,6 +55,9 @@ double StateTruncationStepSquared(int method, int order, double step, const Step
 // of coefficients 0 and 1 that the device loads read. An order outside the method's range
 // leaves them unchanged.
 void ComputeIntegrationCoefficients();
+// The coefficients of a DC solution (an operating point, a DC sweep point): all zero, so that
+// no charge moves, every capacitor is open and every charge of a device carries no current.
+void ClearIntegrationCoefficients();
 
 // The smaller of bound and the squared step estimate of the state whose slot 0 is at
 // stateIndex in the solver's state vectors.

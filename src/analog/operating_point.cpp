@@ -83,8 +83,11 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
         if (int rc = LoadCircuit()) return rc;
         if (s.loadNotFinite) return AbandonIterate(x);
         const bool loadSettled = s.nonConvergedCount == carried;
-        if (s.shuntConductance > 0.0)
+        if (s.shuntConductance > 0.0) {
             for (MatrixElement* e : s.shuntElements) e->real += s.shuntConductance;
+            for (const auto& [node, volts] : s.shuntAnchors)
+                s.rhs[static_cast<std::size_t>(node)] += s.shuntConductance * volts;
+        }
         if (s.operatingPointFlag) {
             if (!s.suppressIterationStatus && s.runKind != kRunKindDcSweep)
                 ShowStatus(kTextIterationStatus, s.iterationCount);
@@ -102,7 +105,7 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
                 s.nonConvergedCount = s.modeChangeLatch;
                 s.modeChangeLatch = 0;
             }
-            if (s.nonConvergedCount == 0 &&
+            if (s.nonConvergedCount == 0 && (s.iterationCount > 1 || !s.solveFirst) &&
                 (s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindDcSweep || s.iterationCount > 2))
                 return 0;
             break;
@@ -258,6 +261,19 @@ int StepSources(WindowRecord* window, int iterationLimit)
     }
 }
 
+// The diagonal elements of the nodes, which the node shunts go into.
+void CollectShuntElements()
+{
+    AnalogSolverState& s = AnalogSolver();
+    s.shuntElements.clear();
+    s.shuntAnchors.clear();
+    for (int node = 1; node <= s.nodeCount; ++node)
+        if (MatrixElement* e = MatrixFindElement(s.matrix, node, node)) {
+            s.shuntElements.push_back(e);
+            s.shuntAnchors.emplace_back(node, 0.0);
+        }
+}
+
 // Gmin stepping: a conductance from every node to ground makes the circuit nearly linear, so
 // Newton converges; the conductance is then lowered step by step, each solve starting from the
 // last converged one, and the last solve runs without it. The step shrinks after a failure
@@ -272,6 +288,7 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit)
     auto finish = [&](int rc) {
         s.shuntConductance = 0.0;
         s.shuntElements.clear();
+        s.shuntAnchors.clear();
         s.iterationMode = kModeInitJunctions;
         s.suppressIterationStatus = 0;
         if (rc == kMsgFailedToConverge) s.notConverged = 1;
@@ -281,9 +298,7 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit)
     s.suppressIterationStatus = 1;
     if (s.hooks.reinitializeRunStates)
         if (int rc = s.hooks.reinitializeRunStates()) return finish(rc);
-    s.shuntElements.clear();
-    for (int node = 1; node <= s.nodeCount; ++node)
-        if (MatrixElement* e = MatrixFindElement(s.matrix, node, node)) s.shuntElements.push_back(e);
+    CollectShuntElements();
 
     const double target = std::max(o.gmin, 1e-15);
     double factor = kLargestFactor;
@@ -325,6 +340,66 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit)
     return finish(rc == 0 && s.notConverged ? kMsgFailedToConverge : rc);
 }
 
+// A time point by pseudo-transient continuation: every node gets a conductance to its own
+// voltage of the last solve, as a small capacitor to ground would over a short step. Each solve
+// moves the nodes only a little from the last one, so Newton converges where a plain solve
+// swings through the gain of many stages at once; the conductance then shrinks (the
+// pseudo-step grows) until a solve without it converges: the point reached is the solution of
+// the circuit's own equations that its nodes settle to from the last accepted point, on the
+// circuit's own branch (a latch keeps its state).
+int MarchTimePoint(WindowRecord* window, int iterationLimit)
+{
+    AnalogSolverState& s = AnalogSolver();
+    std::vector<double>& x = SolutionVector();
+    // From 10 mS, well above what a device conducts, the conductance falls by up to a decade
+    // a solve, rises eightfold after a failure, and is dropped once below GMIN.
+    constexpr double kFirstShunt = 1e-2;
+    constexpr double kLargestShunt = 1e2;
+    constexpr double kFailureRise = 8.0;
+    constexpr int kMaxSolves = 400;
+    auto finish = [&](int rc) {
+        s.shuntConductance = 0.0;
+        s.shuntElements.clear();
+        s.shuntAnchors.clear();
+        s.solveFirst = 0;
+        s.iterationMode = kModeNormal;
+        return rc;
+    };
+
+    CopySolution(s.savedSolution, x);
+    CopySolution(s.savedSolution, s.previousSolution);
+    CollectShuntElements();
+    s.solveFirst = 1;
+    const double target = std::max(GlobalOptions().values.gmin, 1e-15);
+    double shunt = kFirstShunt;
+    double lastGood = kFirstShunt;
+    std::vector<double> good(x);
+    for (int solves = 0; solves < kMaxSolves && shunt <= kLargestShunt; ++solves) {
+        for (auto& [node, volts] : s.shuntAnchors) volts = good[static_cast<std::size_t>(node)];
+        s.shuntConductance = shunt;
+        s.iterationMode = kModeNormal;
+        const int rc = SolveOperatingPoint(window, iterationLimit);
+        s.iterationTotal += s.iterationCount;
+        if (rc) return finish(rc);
+        if (!s.notConverged) {
+            if (shunt == 0.0) return finish(0);
+            CopySolution(x, good);
+            lastGood = shunt;
+            if (s.iterationCount <= iterationLimit / 4)
+                shunt /= 10.0;
+            else if (s.iterationCount <= iterationLimit / 2)
+                shunt /= 2.0;
+            if (shunt < target) shunt = 0.0;
+        } else {
+            shunt = (shunt > 0.0 ? shunt : lastGood) * kFailureRise;
+            CopySolution(good, x);
+            CopySolution(good, s.previousSolution);
+        }
+    }
+    s.notConverged = 1;
+    return finish(0);
+}
+
 }  // namespace
 
 int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit)
@@ -334,6 +409,12 @@ int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit)
     AnalogSolverState& s = AnalogSolver();
     s.notConverged = 0;
     return StepShuntConductance(window, iterationLimit);
+}
+
+int SolveTimePointByContinuation(WindowRecord* window, int iterationLimit)
+{
+    AnalogSolver().notConverged = 0;
+    return MarchTimePoint(window, iterationLimit);
 }
 
 namespace {

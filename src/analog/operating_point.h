@@ -22,6 +22,12 @@ int SolveOperatingPoint(WindowRecord* window, int iterationLimit);
 // at 1.0, no node shunt and the iteration mode at 2.
 int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit);
 
+// A time point whose Newton iteration did not settle, by pseudo-transient continuation from the
+// last accepted point: every node gets a conductance to its voltage of the previous solve, which
+// shrinks solve by solve until a solve without it converges. 0 with the not-converged flag set
+// (the run loop then cuts the step) or clear, or 15056 or the id of a load or solve failure.
+int SolveTimePointByContinuation(WindowRecord* window, int iterationLimit);
+
 // Factors the active matrix and, when that succeeds, solves with the right-hand side into the
 // vector; entry 0 (ground) becomes 0 either way. The factor result; 0 at once when no matrix is
 // active.

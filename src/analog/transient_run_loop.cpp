@@ -40,6 +40,10 @@ constexpr int kMsgStopped = 15056;
 constexpr double kFailedSolveCut = 0.125;
 constexpr double kFailedSolveCutLaplace = 0.5;
 constexpr int kMaxRetries = 10;
+// A point is tried by continuation after this many failed solves in a row (each cutting the
+// step), or after any failed solve once the step is below this fraction of h0.
+constexpr int kFailedSolvesBeforeContinuation = 3;
+constexpr double kContinuationStep = 1e-9;
 
 TimeBreakpointRecord* Head() { return ListHead<TimeBreakpointRecord>(DeviceList(kTimeBreakpointList)); }
 
@@ -145,8 +149,7 @@ int OperatingPointPass(WindowRecord* window)
     s.time = s.runKind == kRunKindTransient ? t.tmin : 0.0;
     t.digitalTime = 0;
     if (int rc = StartDigitalRun(s.time)) return ReportDigitalFailure(window, rc);
-    s.coefficients.fill(0.0);
-    s.ag0 = s.ag1 = 0.0;
+    ClearIntegrationCoefficients();
     if (int rc = EvaluateSourcesAtTime()) return rc;
     if (s.runKind != kRunKindDcSweep) {
         s.iterationMode = t.stateVariables == kStateVariablesRead ? kModeNormal : kModeInitJunctions;
@@ -184,11 +187,17 @@ int OperatingPointPass(WindowRecord* window)
     return rc;
 }
 
+// Newton's limit at a time point: ITL1 for a first point not started from an operating point.
+int PointIterationLimit(bool firstPoint)
+{
+    const GlobalOptionValues& o = GlobalOptions().values;
+    return firstPoint && !TransientRun().operatingPointComputed ? o.itl1 : o.itl4;
+}
+
 // Solves one attempt of the point at s.time; 0, or an id that ends the pass.
 int SolvePointAttempt(WindowRecord* window, bool firstPoint)
 {
     AnalogSolverState& s = AnalogSolver();
-    TransientRunState& t = TransientRun();
     const GlobalOptionValues& o = GlobalOptions().values;
     if (int rc = EvaluateSourcesAtTime()) return rc;
     if (s.stopFlag) return kMsgStopped;
@@ -201,8 +210,7 @@ int SolvePointAttempt(WindowRecord* window, bool firstPoint)
     if (!s.hasAnalogNodes) return 0;
     if (s.eventState == kEventAnalogPoint) ComputeIntegrationCoefficients();
     if (s.iterationMode != kModeFirstTimePoint) s.iterationMode = kModePredictor;
-    const int limit = firstPoint && !t.operatingPointComputed ? o.itl1 : o.itl4;
-    return SolveOperatingPoint(window, limit);
+    return SolveOperatingPoint(window, PointIterationLimit(firstPoint));
 }
 
 // The step the truncation error allows after a converged point, lowered by the step
@@ -317,6 +325,7 @@ int TimeStepPass(WindowRecord* window)
         s.stepHistory[0] = step;
 
         // Attempts at the next point.
+        int failedSolves = 0;
         for (bool firstAttempt = true;; firstAttempt = false) {
             if (s.stepHistory[1] == 0.0) s.stepHistory[1] = step;
             if (firstAttempt) {
@@ -335,6 +344,15 @@ int TimeStepPass(WindowRecord* window)
 
             const bool firstPoint = s.acceptedPointCount == 0;
             int rc = SolvePointAttempt(window, firstPoint);
+            if (rc == 0 && s.notConverged && s.hasAnalogNodes && s.eventState == kEventAnalogPoint &&
+                (++failedSolves >= kFailedSolvesBeforeContinuation || step < kContinuationStep * t.initialStep)) {
+                // A shorter step steadies only the nodes that hold charge. Where a node holds
+                // none (a chain of gates without capacitance switching as its input crosses the
+                // threshold), the solve swings through the same gain at any step, and cutting
+                // the step for ever ends the run. Once cuts have not helped, the point is tried
+                // by continuation before the next cut.
+                rc = SolveTimePointByContinuation(window, PointIterationLimit(firstPoint));
+            }
             if (rc == kMsgStopped) {
                 s.stopFlag = 1;
                 return 0;

@@ -44,6 +44,7 @@ TEST_F(ReferenceTest, DcSweepNestedAndFalling) { Compare("dc_sweep_nested"); }
 TEST_F(ReferenceTest, DcSweepOfTemperatureCoefficients) { Compare("dc_sweep_temperature"); }
 TEST_F(ReferenceTest, DcSweepOfACurrentSource) { Compare("dc_current_source"); }
 TEST_F(ReferenceTest, DcSweepOfFewLargeStepsReachesItsEnd) { Compare("dc_short_stop"); }
+TEST_F(ReferenceTest, DcSweepLeavesCapacitorsOpen) { Compare("dc_sweep_capacitors"); }
 
 TEST_F(ReferenceTest, NoiseOfResistorDivider) { Compare("noise_resistor_divider"); }
 TEST_F(ReferenceTest, NoiseOfRcBridge) { Compare("noise_rc_bridge"); }
