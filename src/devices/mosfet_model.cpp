@@ -335,6 +335,18 @@ int PrepareMosLevel123AtTemperature(double t)
         v.cgbov = MosParam(m, mosp::kCgbo) * v.leff;
         b.oxcap = MosParam(m, mosp::kTox) * v.weff * v.leff;
         b.beta = b.kp * v.weff / v.leff;
+        b.type = MosPolarity(d);
+        b.gamma = gamma;
+        b.lambda = MosParam(m, mosp::kLambda);
+        b.tt = MosParam(m, mosp::kTt);
+        b.rds = MosParam(m, mosp::kRds);
+        b.level = MosChannelLevel(d);
+        b.statementIndex = id;
+        b.seriesFree = v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0 && b.rds == 0.0;
+        b.bottomGrading = b.mj == 0.5 ? MosfetTemperatureBlock::kSquareRoot : MosfetTemperatureBlock::kPower;
+        b.sidewallGrading = b.mjsw == b.mj    ? MosfetTemperatureBlock::kSameAsBottom
+                            : b.mjsw == 0.5 ? MosfetTemperatureBlock::kSquareRoot
+                                            : MosfetTemperatureBlock::kPower;
         d.mode = 1.0;
         v.vdsat = v.von = 0.0;
         v.vbs2 = v.vgs2 = v.vds2 = 0.0;

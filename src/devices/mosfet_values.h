@@ -20,6 +20,17 @@ struct MosfetTemperatureBlock {
     double vt = 0.0;      // thermal voltage at tdev
     double kp = 0.0, uo = 0.0, is = 0.0, js = 0.0, pb = 0.0, pbsw = 0.0, cbd = 0.0, cbs = 0.0;
     double mj = 0.5, mjsw = 0.33;  // grading coefficients held off 1
+    // Model and instance constants of the load, taken once per run so that the Newton
+    // iterations do not look them up in the model for every device.
+    double type = 1.0;  // +1 NMOS, -1 PMOS
+    double gamma = 0.0, lambda = 0.0, tt = 0.0, rds = 0.0;
+    int level = 1;           // channel code: 1, 2 or 3
+    int statementIndex = 0;  // the model's statement, for the warnings of the square roots
+    // No series resistance and no RDS: the 18 elements of those conductances always get 0.
+    bool seriesFree = false;
+    // How the depletion branch of the junction charges raises 1 - v/PB to -MJ and -MJSW.
+    enum Grading : unsigned char { kSquareRoot, kSameAsBottom, kPower };
+    Grading bottomGrading = kPower, sidewallGrading = kPower;
 };
 
 struct MosfetLoadValues {
