@@ -444,7 +444,10 @@ int SetupMosLevel8()
                                });
 }
 
-int LoadMosLevel8() { return LoadMosfetFamily([](const MosfetDevice& d) { return IsLevel8(d); }, LoadOne); }
+// The devices the LEVEL 8 set-up, load and convergence test take.
+constexpr auto kTakesLevel8 = [](const MosfetDevice& d) { return IsLevel8(d); };
+
+int LoadMosLevel8() { return LoadMosfetFamily(kTakesLevel8, LoadOne); }
 
 // After the solve: the terminal voltages of the new solution against those the last load used.
 // A device whose voltages moved by more than the node tolerances has not converged. (The
@@ -453,7 +456,7 @@ int LoadMosLevel8() { return LoadMosfetFamily([](const MosfetDevice& d) { return
 void SolveTestLevel8()
 {
     AnalogSolverState& s = AnalogSolver();
-    if (!s.setupDone) return;
+    if (!s.setupDone || !MosfetFamilyPresent(kTakesLevel8)) return;
     const std::vector<double>& x = SolutionVector();
     auto node = [&](int n) { return x[static_cast<std::size_t>(n)]; };
     auto far = [&](double now, double before) {

@@ -10,6 +10,7 @@
 #include "core/message_reporter.h"
 #include "devices/device_record_fields.h"
 #include "devices/fet_devices.h"
+#include "devices/mosfet_family_loops.h"
 #include "devices/junction_temperature.h"
 #include "devices/model_temperature.h"
 #include "netlist/global_options.h"
@@ -229,6 +230,7 @@ void PrepareMosInstanceGeometry()
 
 int PrepareMosLevel123AtTemperature(double t)
 {
+    ++MosfetFamilyGeneration();
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         if (!IsMosLevel123(d) || !d.model) continue;
         const EvaluatedModel& m = *d.model;
