@@ -24,6 +24,10 @@ struct MosfetTemperatureBlock {
     // iterations do not look them up in the model for every device.
     double type = 1.0;  // +1 NMOS, -1 PMOS
     double gamma = 0.0, lambda = 0.0, tt = 0.0, rds = 0.0;
+    // Model values the LEVEL 2 and 3 channels read (0 when not given); cox is the oxide
+    // capacitance per area held in the TOX slot.
+    double nsub = 0.0, nfs = 0.0, xj = 0.0, ld = 0.0, ucrit = 0.0, uexp = 0.0, utra = 0.0, vmax = 0.0,
+           neff = 0.0, delta = 0.0, eta = 0.0, cox = 0.0, xd = 0.0;
     int level = 1;           // channel code: 1, 2 or 3
     int statementIndex = 0;  // the model's statement, for the warnings of the square roots
     // No series resistance and no RDS: the 18 elements of those conductances always get 0.
