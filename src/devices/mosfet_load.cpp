@@ -181,6 +181,16 @@ MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0, do
     return q;
 }
 
+// The same through the junction's memo of its last voltage.
+MosJunctionCharge RememberedJunctionCharge(const MosfetTemperatureBlock& b, MosfetTemperatureBlock::JunctionMemo& memo,
+                                           double cb0, double csw0, double f2, double f3, double f4, double v)
+{
+    if (memo.valid && memo.v == v) return {memo.charge, memo.capacitance};
+    const MosJunctionCharge q = JunctionCharge(b, cb0, csw0, f2, f3, f4, v);
+    memo = {true, v, q.charge, q.capacitance};
+    return q;
+}
+
 // The LEVEL 1 channel with the constants of the device's preparation.
 MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d,
                          double kelvin)
@@ -336,8 +346,8 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         v.cd = d.mode * cdrain - v.cbd;
 
         if (p.charge && states) {
-            const MosJunctionCharge qs = JunctionCharge(b, v.cbs0, v.cbssw0, b.f2s, b.f3s, b.f4s, vbs);
-            const MosJunctionCharge qd = JunctionCharge(b, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd);
+            const MosJunctionCharge qs = RememberedJunctionCharge(b, b.sourceMemo, v.cbs0, v.cbssw0, b.f2s, b.f3s, b.f4s, vbs);
+            const MosJunctionCharge qd = RememberedJunctionCharge(b, b.drainMemo, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd);
             const bool keep = v.cbs0 != 0.0 || v.cbssw0 != 0.0;
             const bool keepD = v.cbd0 != 0.0 || v.cbdsw0 != 0.0;
             q[kQbs] = keep ? b.tt * v.cbs + qs.charge : 0.0;

@@ -78,12 +78,6 @@ double HeldPotential(double pb, int statementIndex, double tk)
     return kSmallestPotential;
 }
 
-bool IsMosLevel123(const MosfetDevice& device)
-{
-    if (device.side) return device.side->level < 4;
-    return device.model && (device.model->row == kModelNmos || device.model->row == kModelPmos);
-}
-
 double MosPolarity(const MosfetDevice& device)
 {
     if (device.side) return device.side->polarity;
@@ -343,6 +337,7 @@ int PrepareMosLevel123AtTemperature(double t)
         b.tt = MosParam(m, mosp::kTt);
         b.rds = MosParam(m, mosp::kRds);
         b.level = MosChannelLevel(d);
+        b.sourceMemo = b.drainMemo = {};
         b.nsub = MosParam(m, mosp::kNsub);
         b.nfs = MosParam(m, mosp::kNfs);
         b.xj = MosParam(m, mosp::kXj);

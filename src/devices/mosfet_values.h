@@ -35,6 +35,14 @@ struct MosfetTemperatureBlock {
     // How the depletion branch of the junction charges raises 1 - v/PB to -MJ and -MJSW.
     enum Grading : unsigned char { kSquareRoot, kSameAsBottom, kPower };
     Grading bottomGrading = kPower, sidewallGrading = kPower;
+    // The depletion charge and capacitance of each junction at the voltage of its last
+    // evaluation: a junction whose voltage did not change (a source tied to the bulk) is not
+    // evaluated again. Cleared by the run's preparation.
+    struct JunctionMemo {
+        bool valid = false;
+        double v = 0.0, charge = 0.0, capacitance = 0.0;
+    };
+    JunctionMemo sourceMemo, drainMemo;
 };
 
 struct MosfetLoadValues {
