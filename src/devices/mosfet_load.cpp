@@ -90,6 +90,8 @@ struct MosLoadPass {
     int mode;
     bool predict, charge, timeSteps, doubledCaps, firstPoint, report;
     bool trapezoidal;  // trapezoidal rule of order 1 or 2, worked out in line
+    bool firstOrder;
+    double ag0, ag1;   // integration coefficients 0 and 1
 
     MosLoadPass(AnalogSolverState& solver, const std::vector<double>& solution, double gminValue)
         : s(solver), x(solution.data()), rhs(solver.rhs.data()), pool(solver.pool->data()),
@@ -100,7 +102,8 @@ struct MosLoadPass {
           timeSteps(solver.runPhase == kPhaseTimeSteps), doubledCaps(DoubledGateCapacitances(solver)),
           firstPoint(solver.iterationMode == kModeFirstTimePoint),
           report(RunControl().runDataMode != kRunDataRetrieve),
-          trapezoidal(solver.method == kMethodTrap && (solver.order == 1 || solver.order == 2))
+          trapezoidal(solver.method == kMethodTrap && (solver.order == 1 || solver.order == 2)),
+          firstOrder(solver.order == 1), ag0(solver.ag0), ag1(solver.ag1)
     {
     }
 
@@ -117,9 +120,9 @@ struct MosLoadPass {
         }
         const double* q = charges + i;
         double* current = currents + i;
-        current[0] = s.order == 1 ? s.ag1 * q[1] + s.ag0 * q[0] : s.ag0 * (q[0] - q[1]) - s.ag1 * current[1];
-        geq = s.ag0 * capacitance;
-        ceq = current[0] - s.ag0 * q[0];
+        current[0] = firstOrder ? ag1 * q[1] + ag0 * q[0] : ag0 * (q[0] - q[1]) - ag1 * current[1];
+        geq = ag0 * capacitance;
+        ceq = current[0] - ag0 * q[0];
     }
 };
 
@@ -421,7 +424,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
             const int at = kQgs + 4 * k;
             if (caps[k] == 0.0) iq[at] = 0.0;
             p.Integrate(slot + at, caps[k], g[k], ceq[k]);
-            ceq[k] = ceq[k] - g[k] * volts[k] + s.ag0 * q[at];
+            ceq[k] = ceq[k] - g[k] * volts[k] + p.ag0 * q[at];
         }
         gc = {g[0], g[1], g[2], ceq[0], ceq[1], ceq[2]};
     }
