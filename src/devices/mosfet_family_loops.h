@@ -21,15 +21,16 @@ inline unsigned& MosfetFamilyGeneration()
 }
 
 // Whether any device of the MOSFET list is one the family takes; looked at again only after a
-// new set-up, so that the loads of a family with no device do not walk the whole list in
-// every iteration. (One cache per family: each family's predicate is a type of its own.)
+// new set-up or run preparation, so that the loads of a family with no device do not walk the
+// whole list in every iteration. (One cache per family: its predicate is a type of its own.)
 template <class Takes>
 bool MosfetFamilyPresent(const Takes& takes)
 {
+    static bool known = false;
     static unsigned seen = 0;
     static bool present = false;
     const unsigned generation = MosfetFamilyGeneration();
-    if (seen != generation) {
+    if (!known || seen != generation) {
         present = false;
         for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList)))
             if (takes(d)) {
@@ -37,6 +38,7 @@ bool MosfetFamilyPresent(const Takes& takes)
                 break;
             }
         seen = generation;
+        known = true;
     }
     return present;
 }
