@@ -152,10 +152,11 @@ Circuit Mesh(int k, const std::string& name, double tstop, const char* resistanc
 }
 
 // A ring of an odd number of CMOS inverters (5 V) whose nodes start alternately low and high,
-// so that the one place where two neighbours agree sets it running.
+// so that the one place where two neighbours agree sets it running. The largest step is given:
+// both programs then step alike, and the period of the waveform is compared.
 Circuit RingOscillator(int stages, int level, const std::string& name)
 {
-    Circuit c{name, "* cmos ring oscillator\n", std::to_string(stages / 2), ".TRAN 0.05n 200n UIC\n", 200e-9, 3, 2.5};
+    Circuit c{name, "* cmos ring oscillator\n", std::to_string(stages / 2), ".TRAN 0.05n 200n 0 0.05n UIC\n", 200e-9, 3, 2.5};
     std::string& s = c.body;
     s += "VDD 900 0 5\n";
     for (int i = 1; i <= stages; ++i) {
@@ -493,8 +494,8 @@ int main(int argc, char** argv)
         Ladder(1000, "ladder1k", 2e-6 * scale),  Ladder(10000, "ladder10k", 1e-6 * scale),
         Ladder(100000, "ladder100k", 2e-7 * scale), Mesh(20, "mesh20", 1e-6 * scale),
         Mesh(30, "mesh30", 1e-6 * scale),          Mesh(50, "mesh50", 1e-6 * scale),
-        RingOscillator(25, 1, "ring25_l1"),         RingOscillator(101, 1, "ring101_l1"),       RingOscillator(101, 2, "ring101_l2"),
-        RingOscillator(101, 3, "ring101_l3"),
+        RingOscillator(25, 1, "ring25_l1"),         RingOscillator(101, 1, "ring101_l1"),       RingOscillator(201, 1, "ring201_l1"),
+        RingOscillator(101, 2, "ring101_l2"),       RingOscillator(25, 3, "ring25_l3"),         RingOscillator(101, 3, "ring101_l3"),
         Bsim3Rings(1, 25, "ring25_bsim3"),   Bsim3Rings(1, 101, "ring101_bsim3"), Bsim3Rings(5, 101, "rings1010_bsim3"),
         Bridge("bridge1M", 1.0 * scale),       PrintedBridge("bridgeprint", 0.1 * scale),
         Mesh(50, "mesh50r10", 2e-7 * scale, "10", 1e-10), Mesh(100, "mesh100r10", 2e-7 * scale, "10", 1e-10),

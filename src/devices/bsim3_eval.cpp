@@ -43,6 +43,21 @@ Dual3 ShortChannelTheta(const Dual3& exponent)
 
 }  // namespace
 
+void PrepareBsim3ChannelConstants(Bsim3Size& p)
+{
+    const double Leff = p.leff;
+    p.dvt1Length = -0.5 * p.dvt1 * Leff;
+    p.dvt1wArea = -0.5 * p.dvt1w * p.weff * Leff;
+    p.tempRatio = (p.tdev + 273.15) / (p.tmeasured + 273.15) - 1.0;
+    p.vthLateral = p.k1 * (std::sqrt(1.0 + p.nlx / Leff) - 1.0) * p.sqrtPhi;
+    p.kt1Length = p.kt1 + p.kt1l / Leff;
+    p.coxOverCdep = p.cox / (p.vtm * p.cdep0);
+    p.b0Width = p.b0 / (p.weff + p.b1);
+    p.vascbeLargest = Leff * kMaxExp / p.pscbe2;
+    p.pscbe1Litl = p.pscbe1 * p.litl;
+    p.alpha0Length = p.alpha0 / Leff;
+}
+
 Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, double vbsIn)
 {
     const Dual3 Vgs(vgsIn, 1.0, 0.0, 0.0), Vds(vdsIn, 0.0, 1.0, 0.0), Vbs(vbsIn, 0.0, 0.0, 1.0);
@@ -74,14 +89,13 @@ Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, doub
     const Dual3 T3 = Sqrt(Xdep);
     const Dual3 lt1 = p.factor1 * T3 * RaiseKeepingSlope(1.0 + p.dvt2 * Vbseff, 1e-10);
     const Dual3 ltw = p.factor1 * T3 * RaiseKeepingSlope(1.0 + p.dvt2w * Vbseff, 1e-10);
-    const Dual3 theta0 = ShortChannelTheta(-0.5 * p.dvt1 * Leff / lt1);
+    const Dual3 theta0 = ShortChannelTheta(p.dvt1Length / lt1);
     p.thetavth = p.dvt0 * theta0.v;
     const Dual3 deltVth = p.dvt0 * theta0 * (p.vbi - p.phi);
-    const Dual3 thetaW = ShortChannelTheta(-0.5 * p.dvt1w * p.weff * Leff / ltw);
+    const Dual3 thetaW = ShortChannelTheta(p.dvt1wArea / ltw);
     const Dual3 deltVthW = p.dvt0w * thetaW * (p.vbi - p.phi);
 
     // 4. and 5. Threshold voltage.
-    const double tempRatio = (p.tdev + 273.15) / (p.tmeasured + 273.15) - 1.0;
     // The drain-induced barrier lowering coefficient. A body bias can take eta0 + etab Vbseff
     // below zero with real parameter sets (a small ETA0 and a large ETAB), which would raise the
     // threshold with the drain voltage; it is held smoothly above 1e-4 instead (value and slope
@@ -89,9 +103,8 @@ Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, doub
     Dual3 eta = p.eta0 + p.etab * Vbseff;
     if (eta.v < 1e-4) eta = (2e-4 - eta) / (3.0 - 2e4 * eta);
     const Dual3 Vth = p.type * p.vth0 + p.k1 * (sqrtPhis - p.sqrtPhi) - p.k2 * Vbseff - deltVth - deltVthW +
-                      (p.k3 + p.k3b * Vbseff) * p.tox * p.phi / (p.weff + p.w0) +
-                      p.k1 * (std::sqrt(1.0 + p.nlx / Leff) - 1.0) * p.sqrtPhi +
-                      (p.kt1 + p.kt1l / Leff + p.kt2 * Vbseff) * tempRatio -
+                      (p.k3 + p.k3b * Vbseff) * p.tox * p.phi / (p.weff + p.w0) + p.vthLateral +
+                      (p.kt1Length + p.kt2 * Vbseff) * p.tempRatio -
                       eta * p.theta0vb0 * Vds;
     ch.vthD = Vth;
     ch.vth = Vth.v;
@@ -128,7 +141,7 @@ Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, doub
         num = Dual3(T10.v * kMinExp);
     }
     const Dual3 expArg = (2.0 * p.voff - Vgst) / T10;
-    const double ratio = Cox / (Vtm * p.cdep0);
+    const double ratio = p.coxOverCdep;
     Dual3 den;
     if (expArg.v > kExpThreshold) {
         den = Dual3(1.0 + T10.v * ratio * kMaxExp);
@@ -152,7 +165,7 @@ Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, doub
     T1 = 0.5 * p.k1 / sqrtPhis;
     const Dual3 T9 = 1.0 / (1.0 + p.keta * Vbseff);
     const Dual3 T5 = Leff / (Leff + 2.0 * Sqrt(p.xj * Xdep));
-    const Dual3 Abulk0 = RaiseKeepingSlope((1.0 + T1 * (p.a0 * T5 + p.b0 / (p.weff + p.b1))) * T9, 0.01);
+    const Dual3 Abulk0 = RaiseKeepingSlope((1.0 + T1 * (p.a0 * T5 + p.b0Width)) * T9, 0.01);
     const Dual3 dAbulkdVg = -1.0 * T1 * T9 * (p.ags * p.a0) * T5 * T5 * T5;
     const Dual3 Abulk = RaiseKeepingSlope(Abulk0 + dAbulkdVg * Vgsteff, 0.01);
     ch.abulk0 = Abulk0;
@@ -205,9 +218,9 @@ Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, doub
                              : (Vgst2Vtm - Vgst2Vtm * Abulk * Vdsat / (Vgst2Vtm + Abulk * Vdsat)) /
                                    (p.thetaRout * (1.0 + p.pdiblb * Vbseff));
     const Dual3 Va = Vasat + (1.0 + p.pvag * Vgsteff / EsatL) * VACLM * VADIBL / (VACLM + VADIBL);
-    Dual3 VASCBE(Leff * kMaxExp / p.pscbe2);
+    Dual3 VASCBE(p.vascbeLargest);
     if (diffVds.v != 0.0) {
-        const Dual3 t0 = p.pscbe1 * p.litl / diffVds;
+        const Dual3 t0 = p.pscbe1Litl / diffVds;
         if (t0.v > 0.0 && t0.v < kExpThreshold) VASCBE = Leff * Exp(t0) / p.pscbe2;
     }
 
@@ -226,7 +239,7 @@ Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, doub
     ch.idsa = Idsa.v;
 
     // 17. Substrate current.
-    const double tmp = p.alpha0 / Leff;
+    const double tmp = p.alpha0Length;
     if (tmp > 0.0 && p.beta0 > 0.0) {
         if (diffVds.v < 0.0) {
             diffVds = Dual3(0.0);
@@ -266,7 +279,8 @@ Bsim3Charges EvaluateBsim3Charges(const Bsim3Size& p, const Bsim3Channel& ch)
 
     Dual3 Vgsteff = ch.vgsteff;
     if (ch.vgstNVt.v > -kExpThreshold && ch.vgstNVt.v < kExpThreshold) {
-        const Dual3 e = Exp(ch.vgstNVt);
+        // The channel's exponential of the same argument (it took it over a wider range).
+        const Dual3 e = Chain(ch.vgstNVt, ch.expVgstNVt, ch.expVgstNVt);
         Vgsteff = ch.n * Vtm * Log(1.0 + e * e);
     }
     const Dual3 AbulkCV = ch.abulk0 * p.abulkCVfactor;

@@ -79,6 +79,9 @@ struct Bsim3Channel {
     double expVgstNVt = 0.0;  // e^(VgstNVt) when |VgstNVt| < 34, else 0
 };
 
+// The bias-independent parts of the channel evaluation, once the size record is prepared.
+void PrepareBsim3ChannelConstants(Bsim3Size& p);
+
 // Mode-adjusted voltages: vds >= 0. Fills ueff, thetavth and qinv of the size record.
 Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgs, double vds, double vbs);
 

@@ -52,6 +52,14 @@ std::array<std::pair<int, int>, kElements> ElementPositions(const MosfetDevice& 
              {si, bi}, {si, di}, {q, q},   {di, q},  {si, q},  {gi, q},  {q, gi},   {q, di},   {q, si},  {q, bi}}};
 }
 
+// The elements that only the series conductances and RDS reach (1 to 5, 7 to 10, 12 to 14, 17,
+// 21, 25 and 30 of the table, counted from 1): no capacitance term ever reaches them.
+constexpr std::array<bool, kElements> kSeriesOnly = [] {
+    std::array<bool, kElements> only{};
+    for (int row : {1, 2, 3, 4, 5, 7, 8, 9, 10, 12, 13, 14, 17, 21, 25, 30}) only[static_cast<std::size_t>(row - 1)] = true;
+    return only;
+}();
+
 double& State(std::vector<double>& states, int index) { return states[static_cast<std::size_t>(index)]; }
 
 bool StatesHold(const AnalogSolverState& s, int slot)
@@ -403,12 +411,19 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     RhsEntry(d.internalSource) += cdreq + ceqbs + ceqqg + ceqqb + ceqqd;
     if (nqs) RhsEntry(d.extraInternal) += cqcheqEq - cqdef;
 
-    // 14. Matrix.
+    // 14. Matrix. Without series resistances and RDS the elements only they reach get 0 and are
+    // left alone.
     StampCursor c(*s.pool, entry.stamps);
     const int count = nqs ? kElements : 32;
     const double ag0 = chargeTerms ? s.ag0 : 0.0;
+    const bool seriesFree = p.grds == 0.0 && v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0;
     for (int k = 0; k < count; ++k) {
-        c.Add(L.g[static_cast<std::size_t>(k)] + ag0 * L.c[static_cast<std::size_t>(k)]);
+        const auto at = static_cast<std::size_t>(k);
+        if (seriesFree && kSeriesOnly[at]) {
+            c.Skip();
+            continue;
+        }
+        c.Add(L.g[at] + ag0 * L.c[at]);
     }
     c.Finish();
 
@@ -444,7 +459,10 @@ int SetupMosLevel8()
                                });
 }
 
-int LoadMosLevel8() { return LoadMosfetFamily([](const MosfetDevice& d) { return IsLevel8(d); }, LoadOne); }
+// The devices the LEVEL 8 set-up, load and convergence test take.
+constexpr auto kTakesLevel8 = [](const MosfetDevice& d) { return IsLevel8(d); };
+
+int LoadMosLevel8() { return LoadMosfetFamily(kTakesLevel8, LoadOne); }
 
 // After the solve: the terminal voltages of the new solution against those the last load used.
 // A device whose voltages moved by more than the node tolerances has not converged. (The
@@ -453,7 +471,7 @@ int LoadMosLevel8() { return LoadMosfetFamily([](const MosfetDevice& d) { return
 void SolveTestLevel8()
 {
     AnalogSolverState& s = AnalogSolver();
-    if (!s.setupDone) return;
+    if (!s.setupDone || !MosfetFamilyPresent(kTakesLevel8)) return;
     const std::vector<double>& x = SolutionVector();
     auto node = [&](int n) { return x[static_cast<std::size_t>(n)]; };
     auto far = [&](double now, double before) {

@@ -15,6 +15,7 @@
 #include "core/message_reporter.h"
 #include "devices/bsim3_model.h"
 #include "devices/bsim3_params.h"
+#include "devices/bsim3_eval.h"
 #include "devices/bsim3_values.h"
 #include "devices/device_record_fields.h"
 #include "devices/fet_devices.h"
@@ -419,6 +420,7 @@ int PrepareOne(MosfetDevice& d, double t)
     v.cgbov = p.cgbo;
     p.cgsoBias = p.cgso;
     p.cgdoBias = p.cgdo;
+    PrepareBsim3ChannelConstants(p);
     d.mode = 1.0;
     return 0;
 }

@@ -26,6 +26,9 @@ struct Bsim3Size {
     double beta0 = 0.0, abulkCVfactor = 0.0, elm = 0.0, ckappa = 0.0, cgdl = 0.0, cgsl = 0.0;
     double vfb = 0.0, phi = 0.0, k1 = 0.0, k2 = 0.0, eta0 = 0.0;
     int nqsmod = 0;
+    // Bias-independent terms of the channel evaluation (PrepareBsim3ChannelConstants).
+    double dvt1Length = 0.0, dvt1wArea = 0.0, tempRatio = 0.0, vthLateral = 0.0, kt1Length = 0.0,
+           coxOverCdep = 0.0, b0Width = 0.0, vascbeLargest = 0.0, pscbe1Litl = 0.0, alpha0Length = 0.0;
 
     // Model values of the instance, fixed for the run.
     double type = 1.0;          // +1 n-channel, -1 p-channel

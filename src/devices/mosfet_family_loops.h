@@ -12,10 +12,42 @@
 
 namespace kq5 {
 
+// Counts the set-ups of the MOSFET families and the preparations of runs: the set of devices a
+// family takes (some need what the preparation makes) changes only with one of them.
+inline unsigned& MosfetFamilyGeneration()
+{
+    static unsigned generation = 0;
+    return generation;
+}
+
+// Whether any device of the MOSFET list is one the family takes; looked at again only after a
+// new set-up or run preparation, so that the loads of a family with no device do not walk the
+// whole list in every iteration. (One cache per family: its predicate is a type of its own.)
+template <class Takes>
+bool MosfetFamilyPresent(const Takes& takes)
+{
+    static bool known = false;
+    static unsigned seen = 0;
+    static bool present = false;
+    const unsigned generation = MosfetFamilyGeneration();
+    if (!known || seen != generation) {
+        present = false;
+        for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList)))
+            if (takes(d)) {
+                present = true;
+                break;
+            }
+        seen = generation;
+        known = true;
+    }
+    return present;
+}
+
 // Reserves, for every device the family takes, the elements `elements(d)` gives, in order.
 template <class Takes, class Elements>
 int ReserveMosfetFamily(Takes&& takes, Elements&& elements)
 {
+    ++MosfetFamilyGeneration();
     return ForEachDeviceWithStamps<MosfetDevice>(
         kMosfetDeviceList, AnalogSolver().devices.mosfets, [&](MosfetDevice& d, SemiconductorStamps& entry) {
             if (!takes(d)) return 0;
@@ -33,7 +65,7 @@ template <class Takes, class LoadOne>
 int LoadMosfetFamily(Takes&& takes, LoadOne&& loadOne)
 {
     AnalogSolverState& s = AnalogSolver();
-    if (!s.setupDone) return 0;
+    if (!s.setupDone || !MosfetFamilyPresent(takes)) return 0;
     const std::vector<double>& x = SolutionVector();
     const double gmin = GlobalOptions().values.gmin;
     return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,

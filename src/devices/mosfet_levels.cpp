@@ -77,14 +77,13 @@ bool BaumQuarticRoot(double a1, double b1, double c1, double d1, double& root)
 
 MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    const EvaluatedModel& m = *d.model;
     const MosfetTemperatureBlock& tb = d.temperature;
     const MosfetLoadValues& iv = d.values;
-    const double type = MosPolarity(d);
-    const double gamma = MosParam(m, mosp::kGamma), nsub = MosParam(m, mosp::kNsub), nfs = MosParam(m, mosp::kNfs),
-                 xj = MosParam(m, mosp::kXj), uc = MosParam(m, mosp::kUcrit), uexp = MosParam(m, mosp::kUexp),
-                 vmax = MosParam(m, mosp::kVmax), neff = MosParam(m, mosp::kNeff), delta = MosParam(m, mosp::kDelta),
-                 xd = MosParam(m, mosp::kXd);
+    const double type = tb.type;
+    const double gamma = tb.gamma, nsub = tb.nsub, nfs = tb.nfs,
+                 xj = tb.xj, uc = tb.ucrit, uexp = tb.uexp,
+                 vmax = tb.vmax, neff = tb.neff, delta = tb.delta,
+                 xd = tb.xd;
     // The threshold moves with temperature as in LEVEL 1 and 3: the built-in voltage is the one
     // prepared at the device temperature, not the nominal one of the model.
     const double vbi = tb.tvbi;
@@ -216,7 +215,7 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
         if (BaumQuarticRoot(a1, b1, c1, d1, x)) vdsat = x * x - pmv;
     }
 
-    double lambda = MosParam(m, mosp::kLambda);
+    double lambda = tb.lambda;
     double dldvgs = 0.0, dldvds = 0.0, dldvbs = 0.0;
     double bsarg = 0.0, dbsrdb = 0.0, bodys = 0.0, gdbdvs = 0.0;
     if (lvds != 0.0) {
@@ -342,14 +341,13 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
 
 MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    const EvaluatedModel& m = *d.model;
     const MosfetTemperatureBlock& tb = d.temperature;
     const MosfetLoadValues& iv = d.values;
-    const double type = MosPolarity(d);
-    const double gamma = MosParam(m, mosp::kGamma), xj = MosParam(m, mosp::kXj), ld = MosParam(m, mosp::kLd),
-                 nfs = MosParam(m, mosp::kNfs), vmax = MosParam(m, mosp::kVmax), etaParam = MosParam(m, mosp::kEta),
-                 cox = MosParam(m, mosp::kTox), theta = MosParam(m, mosp::kUcrit), kappa = MosParam(m, mosp::kUtra),
-                 alpha = MosParam(m, mosp::kLambda), narrow = MosParam(m, mosp::kDelta), xd = MosParam(m, mosp::kXd);
+    const double type = tb.type;
+    const double gamma = tb.gamma, xj = tb.xj, ld = tb.ld,
+                 nfs = tb.nfs, vmax = tb.vmax, etaParam = tb.eta,
+                 cox = tb.cox, theta = tb.ucrit, kappa = tb.utra,
+                 alpha = tb.lambda, narrow = tb.delta, xd = tb.xd;
     const double L = iv.leff, W = iv.weff, phi = tb.tphi, vt = tb.vt, oxcap = tb.oxcap, beta = tb.beta;
     const auto [lvgs, lvbs, lvds] = FrameOf(vgs, vgd, vds, vbd, vbs, d);
     MosChannel ch;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <string>
 
@@ -68,18 +69,68 @@ void JunctionCurrent(double v, double isat, double nvt, double gmin, double& cur
     current = AwayFromZero(current);
 }
 
-double& State(std::vector<double>& states, int index) { return states[static_cast<std::size_t>(index)]; }
-
-bool StatesHold(const AnalogSolverState& s, int slot)
+// The operating point a transient run starts from (and the small-signal bias) takes the
+// Meyer capacitance at its own voltages twice; time steps average it with the last point's.
+bool DoubledGateCapacitances(const AnalogSolverState& s)
 {
-    return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= s.chargeStates.size() &&
-           static_cast<std::size_t>(slot) + 28 <= s.currentStates.size();
+    return (s.runKind == kRunKindTransient && s.runPhase != kPhaseTimeSteps) || s.iterationMode == kModeSmallSignal;
 }
 
+// What every device of one load pass reads from the solver: taken once per pass instead of
+// once per device.
+struct MosLoadPass {
+    AnalogSolverState& s;
+    const double* x;
+    double* rhs;
+    const MatrixElementRef* pool;
+    double* charges;   // ChargeHistory
+    double* currents;  // CurrentHistory
+    std::size_t stateCount;  // entries both histories hold
+    double gmin, gmax, kelvin;
+    int mode;
+    bool predict, charge, timeSteps, doubledCaps, firstPoint, report;
+    bool trapezoidal;  // trapezoidal rule of order 1 or 2, worked out in line
+    bool firstOrder;
+    double ag0, ag1;   // integration coefficients 0 and 1
+
+    MosLoadPass(AnalogSolverState& solver, const std::vector<double>& solution, double gminValue)
+        : s(solver), x(solution.data()), rhs(solver.rhs.data()), pool(solver.pool->data()),
+          charges(solver.chargeStates.data()), currents(solver.currentStates.data()),
+          stateCount(std::min(solver.chargeStates.size(), solver.currentStates.size())), gmin(gminValue),
+          gmax(Devices().gmax), kelvin(Devices().runKelvin), mode(solver.iterationMode),
+          predict(solver.flags.prediction != 0), charge(solver.flags.charge != 0),
+          timeSteps(solver.runPhase == kPhaseTimeSteps), doubledCaps(DoubledGateCapacitances(solver)),
+          firstPoint(solver.iterationMode == kModeFirstTimePoint),
+          report(RunControl().runDataMode != kRunDataRetrieve),
+          trapezoidal(solver.method == kMethodTrap && (solver.order == 1 || solver.order == 2)),
+          firstOrder(solver.order == 1), ag0(solver.ag0), ag1(solver.ag1)
+    {
+    }
+
+    bool StatesHold(int slot) const { return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= stateCount; }
+
+    // The present current of the charge at index and its companion conductance and current
+    // (both left alone when the method and order give no current).
+    void Integrate(int index, double capacitance, double& geq, double& ceq) const
+    {
+        const std::size_t i = static_cast<std::size_t>(index);
+        if (!trapezoidal) {
+            IntegrateChargeGeneral(s, i, capacitance, geq, ceq);
+            return;
+        }
+        const double* q = charges + i;
+        double* current = currents + i;
+        current[0] = firstOrder ? ag1 * q[1] + ag0 * q[0] : ag0 * (q[0] - q[1]) - ag1 * current[1];
+        geq = ag0 * capacitance;
+        ceq = current[0] - ag0 * q[0];
+    }
+};
+
 // Past entries of one charge take its present value.
-void FillPast(std::vector<double>& states, int index)
+void FillPast(double* states, int index)
 {
-    for (int k = 1; k < 4; ++k) State(states, index + k) = State(states, index);
+    double* q = states + index;
+    q[1] = q[2] = q[3] = q[0];
 }
 
 struct GateCompanion {
@@ -102,25 +153,97 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled)
     }
 }
 
-// The operating point a transient run starts from (and the small-signal bias) takes the
-// Meyer capacitance at its own voltages twice; time steps average it with the last point's.
-bool DoubledGateCapacitances(const AnalogSolverState& s)
+// 1 - v/PB raised to -MJ (bottom) and -MJSW (sidewall): square roots for a grading of 0.5,
+// one logarithm and exponential for any other, one value for both when the two agree.
+void DepletionPowers(const MosfetTemperatureBlock& b, double a, double& sb, double& ss)
 {
-    return (s.runKind == kRunKindTransient && s.runPhase != kPhaseTimeSteps) || s.iterationMode == kModeSmallSignal;
+    using G = MosfetTemperatureBlock;
+    const bool rootBottom = b.bottomGrading == G::kSquareRoot;
+    const bool rootSide = b.sidewallGrading == G::kSquareRoot || (b.sidewallGrading == G::kSameAsBottom && rootBottom);
+    const double root = rootBottom || rootSide ? 1.0 / std::sqrt(std::fabs(a)) : 0.0;
+    const double lna = !rootBottom || b.sidewallGrading == G::kPower ? std::log(a) : 0.0;
+    sb = rootBottom ? root : std::exp(-b.mj * lna);
+    ss = b.sidewallGrading == G::kSameAsBottom ? sb : rootSide ? root : std::exp(-b.mjsw * lna);
 }
 
-void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, double gmin)
+MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0, double csw0, double f2, double f3,
+                                 double f4, double v)
 {
-    AnalogSolverState& s = AnalogSolver();
-    const EvaluatedModel& m = *d.model;
+    MosJunctionCharge q;
+    if (cb0 == 0.0 && csw0 == 0.0) return q;
+    if (v >= b.depcap) {
+        q.charge = f4 + v * (f2 + 0.5 * v * f3);
+        q.capacitance = f2 + f3 * v;
+        return q;
+    }
+    const double a = 1.0 - v / b.pb;
+    double sb = 0.0, ss = 0.0;
+    DepletionPowers(b, a, sb, ss);
+    q.charge = b.pb * (cb0 * (1.0 - a * sb) / (1.0 - b.mj) + csw0 * (1.0 - a * ss) / (1.0 - b.mjsw));
+    q.capacitance = cb0 * sb + csw0 * ss;
+    return q;
+}
+
+// The same through the junction's memo of its last voltage.
+MosJunctionCharge RememberedJunctionCharge(const MosfetTemperatureBlock& b, MosfetTemperatureBlock::JunctionMemo& memo,
+                                           double cb0, double csw0, double f2, double f3, double f4, double v)
+{
+    if (memo.valid && memo.v == v) return {memo.charge, memo.capacitance};
+    const MosJunctionCharge q = JunctionCharge(b, cb0, csw0, f2, f3, f4, v);
+    memo = {true, v, q.charge, q.capacitance};
+    return q;
+}
+
+// The LEVEL 1 channel with the constants of the device's preparation.
+MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d,
+                         double kelvin)
+{
+    const MosfetTemperatureBlock& b = d.temperature;
+    const double x = d.mode > 0.0 ? vbs : vbd;
+    const double y = d.mode > 0.0 ? vgs : vgd;
+    const double vdsm = vds * d.mode;
+    auto root = [&](double arg) {
+        return arg > 0.0 ? std::sqrt(arg) : SqrtWithParamWarning(arg, kelvin, b.statementIndex);
+    };
+    double sarg;
+    if (x > 0.0) {
+        sarg = root(b.tphi);
+        sarg = std::max(0.0, sarg - x / (2.0 * sarg));
+    } else {
+        sarg = root(b.tphi - x);
+    }
+    MosChannel ch;
+    ch.von = b.tvbi * b.type + b.gamma * sarg;
+    const double vgst = y - ch.von;
+    ch.vdsat = std::max(vgst, 0.0);
+    if (vgst <= 0.0) return ch;
+    const double arg = sarg > 0.0 ? b.gamma / (2.0 * sarg) : 0.0;
+    const double betap = b.beta * (1.0 + b.lambda * vdsm);
+    if (vgst <= vdsm) {
+        ch.cdrain = 0.5 * betap * vgst * vgst;
+        ch.gm = betap * vgst;
+        ch.gds = 0.5 * b.lambda * b.beta * vgst * vgst;
+    } else {
+        ch.cdrain = betap * vdsm * (vgst - 0.5 * vdsm);
+        ch.gm = betap * vdsm;
+        ch.gds = betap * (vgst - vdsm) + b.lambda * b.beta * vdsm * (vgst - 0.5 * vdsm);
+    }
+    ch.gmbs = ch.gm * arg;
+    return ch;
+}
+
+void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
+{
+    AnalogSolverState& s = p.s;
     MosfetLoadValues& v = d.values;
     MosfetTemperatureBlock& b = d.temperature;
-    const double type = MosPolarity(d);
-    const int mode = s.iterationMode;
-    const bool predict = s.flags.prediction != 0;
+    const double type = b.type;
+    const int mode = p.mode;
+    const bool predict = p.predict;
     const int slot = entry.stateSlot;
-    const bool states = StatesHold(s, slot);
-    auto node = [&](int n) { return x[static_cast<std::size_t>(n)]; };
+    const bool states = p.StatesHold(slot);
+    double* const q = states ? p.charges + slot : nullptr;
+    double* const iq = states ? p.currents + slot : nullptr;
 
     int check = 1;
     double vbs = 0.0, vgs = 0.0, vds = 0.0, vbd = 0.0, vgd = 0.0;
@@ -128,7 +251,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     double cdrain = 0.0;
     bool bypassed = false;
     if (mode == kModeNormal || mode == kModeSmallSignal || predict || (mode == kModeFixedInitial && !d.off)) {
-        if (predict && mode != kModeFirstTimePoint) {
+        if (predict && !p.firstPoint) {
             v.vbs0 = v.vbs1;
             v.vgs0 = v.vgs1;
             v.vds0 = v.vds1;
@@ -144,9 +267,10 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         } else {
             // The first time point starts where the operating point (or the initial
             // conditions) left the nodes; a prediction from an empty history would not.
-            vbs = type * (node(d.internalBulk) - node(d.internalSource));
-            vgs = type * (node(d.internalGate) - node(d.internalSource));
-            vds = type * (node(d.internalDrain) - node(d.internalSource));
+            const double vs = p.x[d.internalSource];
+            vbs = type * (p.x[d.internalBulk] - vs);
+            vgs = type * (p.x[d.internalGate] - vs);
+            vds = type * (p.x[d.internalDrain] - vs);
         }
         vbd = vbs - vds;
         vgd = vgs - vds;
@@ -174,8 +298,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
                 vds = v.vds0;
                 vgd = vgs - vds;
                 cdrain = d.mode * (v.cd + v.cbd);
-                if (s.runPhase == kPhaseTimeSteps || DoubledGateCapacitances(s))
-                    GateCapacitanceTotals(d, DoubledGateCapacitances(s));
+                if (p.timeSteps || p.doubledCaps) GateCapacitanceTotals(d, p.doubledCaps);
             }
         }
         if (!bypassed) {
@@ -201,23 +324,22 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         vgs = type * d.ic2;
         vbs = type * d.ic3;
         if (vds == 0.0 && vgs == 0.0 && vbs == 0.0 &&
-            (s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindAc || s.runKind == kRunKindDcSweep ||
-             !s.useInitialConditions)) {
+            (p.timeSteps || s.runKind == kRunKindAc || s.runKind == kRunKindDcSweep || !s.useInitialConditions)) {
             vbs = -1.0;
             vgs = type * v.tvto;
             vds = 0.0;
         }
     }
 
-    const bool charge = s.flags.charge != 0;
+    const double vgb = vgs - vbs;
     if (!bypassed) {
         vbd = vbs - vds;
         vgd = vgs - vds;
-        const double vgb = vgs - vbs;
-        JunctionCurrent(vbs, v.isats, v.nvt, gmin, v.cbs, v.gbs);
-        JunctionCurrent(vbd, v.isatd, v.nvt, gmin, v.cbd, v.gbd);
+        JunctionCurrent(vbs, v.isats, v.nvt, p.gmin, v.cbs, v.gbs);
+        JunctionCurrent(vbd, v.isatd, v.nvt, p.gmin, v.cbd, v.gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
-        const MosChannel ch = EvaluateMosChannel(vgs, vgd, vds, vbd, vbs, d);
+        const MosChannel ch = b.level == 1 ? Level1Channel(vgs, vgd, vds, vbd, vbs, d, p.kelvin)
+                                           : EvaluateMosChannel(vgs, vgd, vds, vbd, vbs, d);
         cdrain = ch.cdrain;
         v.gm = ch.gm;
         v.gds = ch.gds;
@@ -226,31 +348,30 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         v.vdsat = type * ch.vdsat;
         v.cd = d.mode * cdrain - v.cbd;
 
-        if (charge && states) {
-            const double tt = MosParam(m, mosp::kTt);
-            const MosJunctionCharge qs = MosJunctionChargeAt(d, false, vbs);
-            const MosJunctionCharge qd = MosJunctionChargeAt(d, true, vbd);
+        if (p.charge && states) {
+            const MosJunctionCharge qs = RememberedJunctionCharge(b, b.sourceMemo, v.cbs0, v.cbssw0, b.f2s, b.f3s, b.f4s, vbs);
+            const MosJunctionCharge qd = RememberedJunctionCharge(b, b.drainMemo, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd);
             const bool keep = v.cbs0 != 0.0 || v.cbssw0 != 0.0;
             const bool keepD = v.cbd0 != 0.0 || v.cbdsw0 != 0.0;
-            State(s.chargeStates, slot + kQbs) = keep ? tt * v.cbs + qs.charge : 0.0;
-            v.capbs = keep ? tt * v.gbs + qs.capacitance : 0.0;
-            State(s.chargeStates, slot + kQbd) = keepD ? tt * v.cbd + qd.charge : 0.0;
-            v.capbd = keepD ? tt * v.gbd + qd.capacitance : 0.0;
-            if (s.runPhase == kPhaseTimeSteps || (mode == kModeFirstTimePoint && !s.useInitialConditions)) {
-                if (mode == kModeFirstTimePoint) {
-                    FillPast(s.chargeStates, slot + kQbd);
-                    FillPast(s.chargeStates, slot + kQbs);
+            q[kQbs] = keep ? b.tt * v.cbs + qs.charge : 0.0;
+            v.capbs = keep ? b.tt * v.gbs + qs.capacitance : 0.0;
+            q[kQbd] = keepD ? b.tt * v.cbd + qd.charge : 0.0;
+            v.capbd = keepD ? b.tt * v.gbd + qd.capacitance : 0.0;
+            if (p.timeSteps || (p.firstPoint && !s.useInitialConditions)) {
+                if (p.firstPoint) {
+                    FillPast(q, kQbd);
+                    FillPast(q, kQbs);
                 }
-                double geq = 0.0;
-                IntegrateChargeGeq(slot + kQbd, v.capbd, geq);
+                double geq = 0.0, unused = 0.0;
+                p.Integrate(slot + kQbd, v.capbd, geq, unused);
                 v.gbd += geq;
-                const double cqbd = State(s.currentStates, slot + kQbd);
+                const double cqbd = iq[kQbd];
                 v.cbd += cqbd;
                 v.cd -= cqbd;
                 geq = 0.0;
-                IntegrateChargeGeq(slot + kQbs, v.capbs, geq);
+                p.Integrate(slot + kQbs, v.capbs, geq, unused);
                 v.gbs += geq;
-                v.cbs += State(s.currentStates, slot + kQbs);
+                v.cbs += iq[kQbs];
             }
         }
 
@@ -266,7 +387,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         v.vgs0 = vgs;
         v.vds0 = vds;
 
-        if (charge) {
+        if (p.charge) {
             if (b.oxcap <= 0.0) {
                 b.cgs = b.cgd = b.cgb = 0.0;
             } else if (d.mode > 0.0) {
@@ -274,126 +395,120 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
             } else {
                 MeyerGateCapacitances(vgd, vgs, ch.von, ch.vdsat, b.cgd, b.cgs, b.cgb, b.tphi, b.oxcap);
             }
-            GateCapacitanceTotals(d, DoubledGateCapacitances(s));
+            GateCapacitanceTotals(d, p.doubledCaps);
             if (states) {
-                double& qgs = State(s.chargeStates, slot + kQgs);
-                double& qgd = State(s.chargeStates, slot + kQgd);
-                double& qgb = State(s.chargeStates, slot + kQgb);
-                if (predict && mode != kModeFirstTimePoint) {
+                if (predict && !p.firstPoint) {
                     const double c1 = s.predictorScale, c2 = s.predictorRatio;
-                    for (int k : {kQgs, kQgd, kQgb})
-                        State(s.chargeStates, slot + k) =
-                            c1 * State(s.chargeStates, slot + k + 1) - c2 * State(s.chargeStates, slot + k + 2);
-                } else if (s.runPhase == kPhaseTimeSteps && mode != kModeFirstTimePoint) {
-                    qgs = (vgs - v.vgs1) * v.capgs + State(s.chargeStates, slot + kQgs + 1);
-                    qgd = (vgd - (v.vgs1 - v.vds1)) * v.capgd + State(s.chargeStates, slot + kQgd + 1);
-                    qgb = (vgb - (v.vgs1 - v.vbs1)) * v.capgb + State(s.chargeStates, slot + kQgb + 1);
+                    for (int k : {kQgs, kQgd, kQgb}) q[k] = c1 * q[k + 1] - c2 * q[k + 2];
+                } else if (p.timeSteps && !p.firstPoint) {
+                    q[kQgs] = (vgs - v.vgs1) * v.capgs + q[kQgs + 1];
+                    q[kQgd] = (vgd - (v.vgs1 - v.vds1)) * v.capgd + q[kQgd + 1];
+                    q[kQgb] = (vgb - (v.vgs1 - v.vbs1)) * v.capgb + q[kQgb + 1];
                 } else {
-                    qgs = vgs * v.capgs;
-                    qgd = vgd * v.capgd;
-                    qgb = vgb * v.capgb;
-                    if (mode == kModeFirstTimePoint)
-                        for (int k : {kQgs, kQgd, kQgb}) FillPast(s.chargeStates, slot + k);
+                    q[kQgs] = vgs * v.capgs;
+                    q[kQgd] = vgd * v.capgd;
+                    q[kQgb] = vgb * v.capgb;
+                    if (p.firstPoint)
+                        for (int k : {kQgs, kQgd, kQgb}) FillPast(q, k);
                 }
             }
         }
     }
 
     GateCompanion gc;
-    if (states && mode != kModeFirstTimePoint && s.runPhase == kPhaseTimeSteps) {
-        const double vgb = vgs - vbs;
-        const std::array<double, 3> caps{v.capgs, v.capgd, v.capgb};
-        const std::array<int, 3> index{slot + kQgs, slot + kQgd, slot + kQgb};
-        std::array<double, 3> g{}, ceq{};
-        for (std::size_t k = 0; k < 3; ++k) {
-            if (caps[k] == 0.0) State(s.currentStates, index[k]) = 0.0;
-            IntegrateCharge(index[k], caps[k], g[k], ceq[k]);
+    if (states && !p.firstPoint && p.timeSteps) {
+        const double caps[3] = {v.capgs, v.capgd, v.capgb};
+        const double volts[3] = {vgs, vgd, vgb};
+        double g[3] = {}, ceq[3] = {};
+        for (int k = 0; k < 3; ++k) {
+            const int at = kQgs + 4 * k;
+            if (caps[k] == 0.0) iq[at] = 0.0;
+            p.Integrate(slot + at, caps[k], g[k], ceq[k]);
+            ceq[k] = ceq[k] - g[k] * volts[k] + p.ag0 * q[at];
         }
-        gc.gcgs = g[0];
-        gc.gcgd = g[1];
-        gc.gcgb = g[2];
-        gc.ceqgs = ceq[0] - g[0] * vgs + s.ag0 * State(s.chargeStates, index[0]);
-        gc.ceqgd = ceq[1] - g[1] * vgd + s.ag0 * State(s.chargeStates, index[1]);
-        gc.ceqgb = ceq[2] - g[2] * vgb + s.ag0 * State(s.chargeStates, index[2]);
+        gc = {g[0], g[1], g[2], ceq[0], ceq[1], ceq[2]};
     }
-    if (states && mode == kModeFirstTimePoint)
-        for (int k : {kQgs, kQgd, kQgb}) FillPast(s.currentStates, slot + k);
+    if (states && p.firstPoint)
+        for (int k : {kQgs, kQgd, kQgb}) FillPast(iq, k);
 
     // Right-hand side.
     const double ceqbs = type * (v.cbs - v.gbs * vbs);
     const double ceqbd = type * (v.cbd - v.gbd * vbd);
     const double cdreq = d.mode >= 0.0 ? type * (cdrain - v.gds * vds - v.gm * vgs - v.gmbs * vbs)
                                        : -type * (cdrain + v.gds * vds - v.gm * vgd - v.gmbs * vbd);
-    RhsEntry(d.internalGate) -= type * (gc.ceqgs + gc.ceqgb + gc.ceqgd);
-    RhsEntry(d.internalBulk) -= ceqbs + ceqbd - type * gc.ceqgb;
-    RhsEntry(d.internalDrain) += ceqbd - cdreq + type * gc.ceqgd;
-    RhsEntry(d.internalSource) += cdreq + ceqbs + type * gc.ceqgs;
+    p.rhs[d.internalGate] -= type * (gc.ceqgs + gc.ceqgb + gc.ceqgd);
+    p.rhs[d.internalBulk] -= ceqbs + ceqbd - type * gc.ceqgb;
+    p.rhs[d.internalDrain] += ceqbd - cdreq + type * gc.ceqgd;
+    p.rhs[d.internalSource] += cdreq + ceqbs + type * gc.ceqgs;
 
-    // Matrix.
-    const double grds = std::min(MosParam(m, mosp::kRds), Devices().gmax);
+    // Matrix: the elements in reservation order. A device without series resistances and RDS
+    // leaves the 16 elements that only those conductances reach alone (they would get 0).
+    assert(entry.stamps.reserved && entry.stamps.count == 32);
+    const MatrixElementRef* e = p.pool + entry.stamps.first;
+    const double grds = std::min(b.rds, p.gmax);
     const double xnrm = d.mode >= 0.0 ? 1.0 : 0.0, xrev = 1.0 - xnrm;
     const double gm = v.gm, gds = v.gds, gmbs = v.gmbs, gbd = v.gbd, gbs = v.gbs;
     const double gd = v.gd, gs = v.gs, gg = v.gg, gb = v.gb;
-    StampCursor c(*s.pool, entry.stamps);
-    c.Add(-grds);
-    c.Add(-grds);
-    c.Add(grds);
-    c.Add(grds);
-    c.Add(gd);
-    c.Add(gg + gc.gcgd + gc.gcgs + gc.gcgb);
-    c.Add(-gg);
-    c.Add(-gg);
-    c.Add(gg);
-    c.Add(gs);
-    c.Add(gbd + gbs + gc.gcgb + gb);
-    c.Add(-gb);
-    c.Add(-gb);
-    c.Add(gb);
-    c.Add(gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd);
-    c.Add(gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs);
-    c.Add(-gd);
-    c.Add(-gc.gcgb);
-    c.Add(-gc.gcgd);
-    c.Add(-gc.gcgs);
-    c.Add(-gs);
-    c.Add(-gbd);
-    c.Add(-gbs);
-    c.Add(-gds - xnrm * (gm + gmbs));
-    c.Add(-gd);
-    c.Add(-gc.gcgb);
-    c.Add((xnrm - xrev) * gm - gc.gcgd);
-    c.Add(-(xnrm - xrev) * gm - gc.gcgs);
-    c.Add(-gs);
-    c.Add((xnrm - xrev) * gmbs - gbd);
-    c.Add(-gbs - (xnrm - xrev) * gmbs);
-    c.Add(-gds - xrev * (gm + gmbs));
-    c.Finish();
+    if (!b.seriesFree) {
+        e[0].Add(-grds);
+        e[1].Add(-grds);
+        e[2].Add(grds);
+        e[3].Add(grds);
+        e[4].Add(gd);
+        e[6].Add(-gg);
+        e[7].Add(-gg);
+        e[8].Add(gg);
+        e[9].Add(gs);
+        e[11].Add(-gb);
+        e[12].Add(-gb);
+        e[13].Add(gb);
+        e[16].Add(-gd);
+        e[20].Add(-gs);
+        e[24].Add(-gd);
+        e[28].Add(-gs);
+    }
+    e[5].Add(gg + gc.gcgd + gc.gcgs + gc.gcgb);
+    e[10].Add(gbd + gbs + gc.gcgb + gb);
+    e[14].Add(gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd);
+    e[15].Add(gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs);
+    e[17].Add(-gc.gcgb);
+    e[18].Add(-gc.gcgd);
+    e[19].Add(-gc.gcgs);
+    e[21].Add(-gbd);
+    e[22].Add(-gbs);
+    e[23].Add(-gds - xnrm * (gm + gmbs));
+    e[25].Add(-gc.gcgb);
+    e[26].Add((xnrm - xrev) * gm - gc.gcgd);
+    e[27].Add(-(xnrm - xrev) * gm - gc.gcgs);
+    e[29].Add((xnrm - xrev) * gmbs - gbd);
+    e[30].Add(-gbs - (xnrm - xrev) * gmbs);
+    e[31].Add(-gds - xrev * (gm + gmbs));
 
-    if (RunControl().runDataMode != kRunDataRetrieve) {
-        const double cqgs = states ? State(s.currentStates, slot + kQgs) : 0.0;
-        const double cqgd = states ? State(s.currentStates, slot + kQgd) : 0.0;
-        const double cqgb = states ? State(s.currentStates, slot + kQgb) : 0.0;
-        const bool gateCurrents = s.runPhase == kPhaseTimeSteps;
+    if (p.report) {
+        const double cqgs = states ? iq[kQgs] : 0.0;
+        const double cqgd = states ? iq[kQgd] : 0.0;
+        const double cqgb = states ? iq[kQgb] : 0.0;
+        const bool gateCurrents = p.timeSteps;
         v.ig = gateCurrents ? type * (cqgs + cqgd + cqgb) : 0.0;
         v.id = type * (grds * v.vds0 + v.cd - (gateCurrents ? cqgd : 0.0));
         v.ib = type * (v.cbd + v.cbs - (gateCurrents ? cqgb : 0.0));
         v.is = -v.ig - v.id - v.ib;
-        FetQuantities& q = d.quantities;
-        q.id = v.id;
-        q.ig = v.ig;
-        q.ib = v.ib;
-        q.is = v.is;
-        q.cbd = v.capbd;
-        q.cbs = v.capbs;
-        q.cgs = v.capgs;
-        q.cgd = v.capgd;
-        q.cgb = v.capgb;
+        FetQuantities& fq = d.quantities;
+        fq.id = v.id;
+        fq.ig = v.ig;
+        fq.ib = v.ib;
+        fq.is = v.is;
+        fq.cbd = v.capbd;
+        fq.cbs = v.capbs;
+        fq.cgs = v.capgs;
+        fq.cgd = v.capgd;
+        fq.cgb = v.capgb;
         if (states) {
-            q.qgs = State(s.chargeStates, slot + kQgs);
-            q.qgd = State(s.chargeStates, slot + kQgd);
-            q.qgb = State(s.chargeStates, slot + kQgb);
-            q.qbd = State(s.chargeStates, slot + kQbd);
-            q.qbs = State(s.chargeStates, slot + kQbs);
+            fq.qgs = q[kQgs];
+            fq.qgd = q[kQgd];
+            fq.qgb = q[kQgb];
+            fq.qbd = q[kQbd];
+            fq.qbs = q[kQbs];
         }
     }
 }
@@ -404,66 +519,18 @@ MosJunctionCharge MosJunctionChargeAt(const MosfetDevice& d, bool drainSide, dou
 {
     const MosfetTemperatureBlock& b = d.temperature;
     const MosfetLoadValues& values = d.values;
-    const double cb0 = drainSide ? values.cbd0 : values.cbs0;
-    const double csw0 = drainSide ? values.cbdsw0 : values.cbssw0;
-    MosJunctionCharge q;
-    if (cb0 == 0.0 && csw0 == 0.0) return q;
-    if (v >= b.depcap) {
-        const double f2 = drainSide ? b.f2d : b.f2s, f3 = drainSide ? b.f3d : b.f3s, f4 = drainSide ? b.f4d : b.f4s;
-        q.charge = f4 + v * (f2 + 0.5 * v * f3);
-        q.capacitance = f2 + f3 * v;
-        return q;
-    }
-    const double a = 1.0 - v / b.pb;
-    const double lna = std::log(a);
-    const double sb = b.mj == 0.5 ? 1.0 / std::sqrt(std::fabs(a)) : std::exp(-b.mj * lna);
-    const double ss = b.mjsw == b.mj ? sb : b.mjsw == 0.5 ? 1.0 / std::sqrt(std::fabs(a)) : std::exp(-b.mjsw * lna);
-    q.charge = b.pb * (cb0 * (1.0 - a * sb) / (1.0 - b.mj) + csw0 * (1.0 - a * ss) / (1.0 - b.mjsw));
-    q.capacitance = cb0 * sb + csw0 * ss;
-    return q;
+    return drainSide ? JunctionCharge(b, values.cbd0, values.cbdsw0, b.f2d, b.f3d, b.f4d, v)
+                     : JunctionCharge(b, values.cbs0, values.cbssw0, b.f2s, b.f3s, b.f4s, v);
 }
 
 MosChannel EvaluateMosLevel1(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    const EvaluatedModel& m = *d.model;
-    const MosfetTemperatureBlock& b = d.temperature;
-    const double type = MosPolarity(d);
-    const double gamma = MosParam(m, mosp::kGamma);
-    const double lambda = MosParam(m, mosp::kLambda);
-    const double x = d.mode > 0.0 ? vbs : vbd;
-    const double y = d.mode > 0.0 ? vgs : vgd;
-    const double vdsm = vds * d.mode;
-    const double tk = Devices().runKelvin;
-    double sarg;
-    if (x > 0.0) {
-        sarg = SqrtWithParamWarning(b.tphi, tk, m.statementIndex);
-        sarg = std::max(0.0, sarg - x / (2.0 * sarg));
-    } else {
-        sarg = SqrtWithParamWarning(b.tphi - x, tk, m.statementIndex);
-    }
-    MosChannel ch;
-    ch.von = b.tvbi * type + gamma * sarg;
-    const double vgst = y - ch.von;
-    ch.vdsat = std::max(vgst, 0.0);
-    const double arg = sarg > 0.0 ? gamma / (2.0 * sarg) : 0.0;
-    if (vgst <= 0.0) return ch;
-    const double betap = b.beta * (1.0 + lambda * vdsm);
-    if (vgst <= vdsm) {
-        ch.cdrain = 0.5 * betap * vgst * vgst;
-        ch.gm = betap * vgst;
-        ch.gds = 0.5 * lambda * b.beta * vgst * vgst;
-    } else {
-        ch.cdrain = betap * vdsm * (vgst - 0.5 * vdsm);
-        ch.gm = betap * vdsm;
-        ch.gds = betap * (vgst - vdsm) + lambda * b.beta * vdsm * (vgst - 0.5 * vdsm);
-    }
-    ch.gmbs = ch.gm * arg;
-    return ch;
+    return Level1Channel(vgs, vgd, vds, vbd, vbs, d, Devices().runKelvin);
 }
 
 MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    switch (MosChannelLevel(d)) {
+    switch (d.temperature.level) {
     case 1: return EvaluateMosLevel1(vgs, vgd, vds, vbd, vbs, d);
     case 2: return EvaluateMosLevel2(vgs, vgd, vds, vbd, vbs, d);
     case 3: return EvaluateMosLevel3(vgs, vgd, vds, vbd, vbs, d);
@@ -480,7 +547,14 @@ int SetupMosLevel123()
 
 int LoadMosLevel123()
 {
-    return LoadMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d) && d.model; }, LoadOne);
+    AnalogSolverState& s = AnalogSolver();
+    if (!s.setupDone) return 0;
+    const MosLoadPass pass(s, SolutionVector(), GlobalOptions().values.gmin);
+    return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
+                                                 [&](MosfetDevice& d, SemiconductorStamps& entry) {
+                                                     if (d.model && IsMosLevel123(d)) LoadOne(pass, d, entry);
+                                                     return 0;
+                                                 });
 }
 
 void ShiftMosfetHistory(bool timeSteps)

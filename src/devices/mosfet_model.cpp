@@ -10,6 +10,7 @@
 #include "core/message_reporter.h"
 #include "devices/device_record_fields.h"
 #include "devices/fet_devices.h"
+#include "devices/mosfet_family_loops.h"
 #include "devices/junction_temperature.h"
 #include "devices/model_temperature.h"
 #include "netlist/global_options.h"
@@ -75,12 +76,6 @@ double HeldPotential(double pb, int statementIndex, double tk)
     if (pb > 0.0) return pb;
     RecordNegativePotential(statementIndex, tk - kZeroCelsius);
     return kSmallestPotential;
-}
-
-bool IsMosLevel123(const MosfetDevice& device)
-{
-    if (device.side) return device.side->level < 4;
-    return device.model && (device.model->row == kModelNmos || device.model->row == kModelPmos);
 }
 
 double MosPolarity(const MosfetDevice& device)
@@ -229,6 +224,7 @@ void PrepareMosInstanceGeometry()
 
 int PrepareMosLevel123AtTemperature(double t)
 {
+    ++MosfetFamilyGeneration();
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         if (!IsMosLevel123(d) || !d.model) continue;
         const EvaluatedModel& m = *d.model;
@@ -335,6 +331,32 @@ int PrepareMosLevel123AtTemperature(double t)
         v.cgbov = MosParam(m, mosp::kCgbo) * v.leff;
         b.oxcap = MosParam(m, mosp::kTox) * v.weff * v.leff;
         b.beta = b.kp * v.weff / v.leff;
+        b.type = MosPolarity(d);
+        b.gamma = gamma;
+        b.lambda = MosParam(m, mosp::kLambda);
+        b.tt = MosParam(m, mosp::kTt);
+        b.rds = MosParam(m, mosp::kRds);
+        b.level = MosChannelLevel(d);
+        b.sourceMemo = b.drainMemo = {};
+        b.nsub = MosParam(m, mosp::kNsub);
+        b.nfs = MosParam(m, mosp::kNfs);
+        b.xj = MosParam(m, mosp::kXj);
+        b.ld = MosParam(m, mosp::kLd);
+        b.ucrit = MosParam(m, mosp::kUcrit);
+        b.uexp = MosParam(m, mosp::kUexp);
+        b.utra = MosParam(m, mosp::kUtra);
+        b.vmax = MosParam(m, mosp::kVmax);
+        b.neff = MosParam(m, mosp::kNeff);
+        b.delta = MosParam(m, mosp::kDelta);
+        b.eta = MosParam(m, mosp::kEta);
+        b.cox = MosParam(m, mosp::kTox);
+        b.xd = MosParam(m, mosp::kXd);
+        b.statementIndex = id;
+        b.seriesFree = v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0 && b.rds == 0.0;
+        b.bottomGrading = b.mj == 0.5 ? MosfetTemperatureBlock::kSquareRoot : MosfetTemperatureBlock::kPower;
+        b.sidewallGrading = b.mjsw == b.mj    ? MosfetTemperatureBlock::kSameAsBottom
+                            : b.mjsw == 0.5 ? MosfetTemperatureBlock::kSquareRoot
+                                            : MosfetTemperatureBlock::kPower;
         d.mode = 1.0;
         v.vdsat = v.von = 0.0;
         v.vbs2 = v.vgs2 = v.vds2 = 0.0;

@@ -6,7 +6,9 @@
 #include <span>
 #include <vector>
 
+#include "devices/fet_devices.h"
 #include "netlist/model_statements.h"
+#include "netlist/model_types.h"
 
 namespace kq5 {
 
@@ -34,8 +36,13 @@ inline double MosParam(const EvaluatedModel& model, int index)
     return IsParamNotGiven(value) ? 0.0 : value;
 }
 
-// True for a device of the LEVEL 1 to 3 rows (the others are LEVEL 4, 5 and 8).
-bool IsMosLevel123(const MosfetDevice& device);
+// True for a device of the LEVEL 1 to 3 rows (the others are LEVEL 4, 5 and 8). Inline: every
+// load walk asks it of every device.
+inline bool IsMosLevel123(const MosfetDevice& device)
+{
+    if (device.side) return device.side->level < 4;
+    return device.model && (device.model->row == kModelNmos || device.model->row == kModelPmos);
+}
 // +1 for NMOS, -1 for PMOS.
 double MosPolarity(const MosfetDevice& device);
 // The channel code: the model's LEVEL truncated (1, 2 or 3).

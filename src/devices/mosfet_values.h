@@ -20,6 +20,29 @@ struct MosfetTemperatureBlock {
     double vt = 0.0;      // thermal voltage at tdev
     double kp = 0.0, uo = 0.0, is = 0.0, js = 0.0, pb = 0.0, pbsw = 0.0, cbd = 0.0, cbs = 0.0;
     double mj = 0.5, mjsw = 0.33;  // grading coefficients held off 1
+    // Model and instance constants of the load, taken once per run so that the Newton
+    // iterations do not look them up in the model for every device.
+    double type = 1.0;  // +1 NMOS, -1 PMOS
+    double gamma = 0.0, lambda = 0.0, tt = 0.0, rds = 0.0;
+    // Model values the LEVEL 2 and 3 channels read (0 when not given); cox is the oxide
+    // capacitance per area held in the TOX slot.
+    double nsub = 0.0, nfs = 0.0, xj = 0.0, ld = 0.0, ucrit = 0.0, uexp = 0.0, utra = 0.0, vmax = 0.0,
+           neff = 0.0, delta = 0.0, eta = 0.0, cox = 0.0, xd = 0.0;
+    int level = 1;           // channel code: 1, 2 or 3
+    int statementIndex = 0;  // the model's statement, for the warnings of the square roots
+    // No series resistance and no RDS: the 18 elements of those conductances always get 0.
+    bool seriesFree = false;
+    // How the depletion branch of the junction charges raises 1 - v/PB to -MJ and -MJSW.
+    enum Grading : unsigned char { kSquareRoot, kSameAsBottom, kPower };
+    Grading bottomGrading = kPower, sidewallGrading = kPower;
+    // The depletion charge and capacitance of each junction at the voltage of its last
+    // evaluation: a junction whose voltage did not change (a source tied to the bulk) is not
+    // evaluated again. Cleared by the run's preparation.
+    struct JunctionMemo {
+        bool valid = false;
+        double v = 0.0, charge = 0.0, capacitance = 0.0;
+    };
+    JunctionMemo sourceMemo, drainMemo;
 };
 
 struct MosfetLoadValues {
