@@ -11,10 +11,21 @@
 //
 // Each side runs three times (--repeat) and keeps its best CPU time.
 //
-//   digital_bench [--vectors N] [--only ripple|nand] [--no-vvp] [--repeat N]
+// Two more rows time whole batch runs of the program ("kq5 circuit.cir /T", a child process
+// like vvp, so that each side's CPU seconds and peak memory are its own) on netlists that print
+// their outputs with .PRINT TRAN: the 32-bit ripple adder (20,000 vectors, the 33 sum and carry
+// outputs) and a 16-bit synchronous counter of D flip-flops (100,000 clock cycles, 16 outputs).
+// vvp runs the same gates and vectors and $strobes the same outputs at the same print times;
+// every printed row must agree with vvp's row of the same time, column by column.
+//
+//   digital_bench [--vectors N] [--cycles N] [--only ripple|nand|adder|counter] [--no-vvp]
+//                 [--repeat N] [--kq5 PATH]
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 #include <cstdio>
 #include <cstdlib>
@@ -205,6 +216,242 @@ void Report(const char* title, const Design& design, const std::string& name)
         std::printf("\n");
 }
 
+// ---- Whole printed runs ----
+
+std::string gProgram = KQ5_BINARY_DIR "/kq5";
+
+struct ChildRun {
+    bool ok = false;
+    double cpu = 0.0;    // user + system seconds
+    long peakKb = 0;     // peak resident memory
+};
+
+// Runs a program in dir with its output to out (a file in dir); its own CPU seconds and peak RSS.
+ChildRun RunChild(const std::filesystem::path& dir, const std::vector<std::string>& args, const std::string& out)
+{
+    ChildRun run;
+    const pid_t pid = fork();
+    if (pid < 0) return run;
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen("/dev/null", "w", stderr)) _exit(127);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return run;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6;
+    run.peakKb = usage.ru_maxrss;
+    return run;
+}
+
+// The best CPU time of gRepeat runs and the peak memory of the last.
+ChildRun BestOf(const std::filesystem::path& dir, const std::vector<std::string>& args, const std::string& out)
+{
+    ChildRun best;
+    for (int r = 0; r < gRepeat; ++r) {
+        const ChildRun run = RunChild(dir, args, out);
+        if (!run.ok) return run;
+        if (r == 0 || run.cpu < best.cpu) best.cpu = run.cpu;
+        best.ok = true;
+        best.peakKb = run.peakKb;
+    }
+    return best;
+}
+
+struct PrintedCircuit {
+    std::string name;
+    std::string netlist;                  // with .PRINT TRAN of the outputs
+    std::string verilog;                  // $strobes the same outputs at every print time
+    std::vector<std::string> outputs;     // the printed nodes, in column order
+};
+
+// The rows of a numeric output file: each line that is a number and one state per output.
+std::vector<std::string> PrintedRows(const std::filesystem::path& file, std::size_t columns)
+{
+    std::vector<std::string> rows;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string time, state, row;
+        if (!(words >> time) || time.find_first_not_of("0123456789.-+eE") != std::string::npos) continue;
+        while (words >> state) row += state;
+        if (row.size() == columns) rows.push_back(row);
+    }
+    return rows;
+}
+
+// vvp's rows: one $strobe line per print time, the time and then one state per output.
+std::vector<std::string> StrobedRows(const std::filesystem::path& file, std::size_t columns)
+{
+    std::vector<std::string> rows;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string time, state, row;
+        if (!(words >> time)) continue;
+        while (words >> state)
+            for (char c : state) row += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (row.size() == columns) rows.push_back(row);
+    }
+    return rows;
+}
+
+bool EqualsNoCaseAscii(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+void ReportPrinted(const PrintedCircuit& circuit)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kq5_digital_bench_" + circuit.name);
+    fs::create_directories(dir);
+    std::ofstream(dir / (circuit.name + ".cir")) << circuit.netlist;
+    // The same circuit without the print line: what printing costs.
+    std::string quiet = circuit.netlist;
+    quiet.erase(quiet.find(".PRINT"), quiet.find('\n', quiet.find(".PRINT")) + 1 - quiet.find(".PRINT"));
+    std::ofstream(dir / "quiet.cir") << quiet;
+    const ChildRun ours = BestOf(dir, {gProgram, circuit.name + ".cir", "/T"}, "kq5.log");
+    const ChildRun silent = BestOf(dir, {gProgram, "quiet.cir", "/T"}, "kq5.log");
+    std::string tno = circuit.name + ".TNO";
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (EqualsNoCaseAscii(entry.path().filename().string(), tno)) tno = entry.path().filename().string();
+    const std::vector<std::string> here = PrintedRows(dir / tno, circuit.outputs.size());
+    std::printf("%s: here %.3f s CPU, %.1f MB peak (%.3f s, %.1f MB without the print line); %zu rows printed",
+                circuit.name.c_str(), ours.cpu, ours.peakKb / 1024.0, silent.cpu, silent.peakKb / 1024.0, here.size());
+    if (!ours.ok) std::printf(" (the run FAILED)");
+    if (gRunVvp) {
+        std::ofstream(dir / "top.v") << circuit.verilog;
+        ChildRun vvp;
+        if (RunChild(dir, {"iverilog", "-o", "top.vvp", "top.v"}, "iverilog.log").ok)
+            vvp = BestOf(dir, {"vvp", "-n", "top.vvp"}, "vvp.txt");
+        if (!vvp.ok) {
+            std::printf("; vvp failed (is iverilog installed?)\n");
+        } else {
+            const std::vector<std::string> theirs = StrobedRows(dir / "vvp.txt", circuit.outputs.size());
+            std::size_t differing = 0, first = here.size();
+            for (std::size_t r = 0; r < std::min(here.size(), theirs.size()); ++r)
+                if (here[r] != theirs[r]) {
+                    if (differing++ == 0) first = r;
+                }
+            std::printf("; vvp %.3f s CPU, %.1f MB peak; ratio %.2f time, %.1f memory; ", vvp.cpu, vvp.peakKb / 1024.0,
+                        ours.cpu / vvp.cpu, static_cast<double>(ours.peakKb) / static_cast<double>(vvp.peakKb));
+            if (differing == 0 && here.size() == theirs.size() && !here.empty())
+                std::printf("all %zu rows agree\n", here.size());
+            else if (differing == 0)
+                std::printf("DISAGREE: %zu rows here, %zu from vvp\n", here.size(), theirs.size());
+            else
+                std::printf("DISAGREE: %zu rows differ, the first at row %zu (%s here, %s from vvp)\n", differing, first,
+                            here[first].c_str(), theirs[first].c_str());
+        }
+    } else {
+        std::printf("\n");
+    }
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+}
+
+std::string StateColumns(const std::vector<std::string>& nets)
+{
+    std::string text;
+    for (const std::string& n : nets) text += ", " + n;
+    return text;
+}
+
+// The ripple adder of RippleAdder as a netlist: two 32-bit stimuli counting a = i and
+// b = 3 i + 1, one vector every 400 ns, gates of 2 ns.
+PrintedCircuit PrintedAdder(int vectors)
+{
+    PrintedCircuit c;
+    c.name = "adder";
+    std::ostringstream n;
+    n << "32-bit ripple adder, printed\n.MODEL IO_S UIO()\n.MODEL DG UGATE(TPLHTY=2NS TPHLTY=2NS)\n";
+    for (const char* bus : {"A", "B"}) {
+        n << "U" << bus << " STIM(32,44444444) $G_DPWR $G_DGND";
+        for (int bit = 31; bit >= 0; --bit) n << " " << bus << bit;
+        const bool a = bus[0] == 'A';
+        char start[16], step[16];
+        std::snprintf(start, sizeof start, "%08X", a ? 0u : 1u);
+        std::snprintf(step, sizeof step, "%08X", a ? 1u : 3u);
+        n << " IO_S\n+ 0NS " << start << "\n+ REPEAT " << vectors - 1 << " TIMES\n+ +400NS INCR BY " << step
+          << "\n+ ENDREPEAT\n";
+    }
+    for (int b = 0; b < 32; ++b) {
+        const std::string i = std::to_string(b), carry = b == 0 ? "$D_LO" : "C" + i;
+        n << "UX" << i << " XOR $G_DPWR $G_DGND A" << i << " B" << i << " P" << i << " DG IO_S\n";
+        n << "UG" << i << " AND(2) $G_DPWR $G_DGND A" << i << " B" << i << " G" << i << " DG IO_S\n";
+        n << "US" << i << " XOR $G_DPWR $G_DGND P" << i << " " << carry << " S" << i << " DG IO_S\n";
+        n << "UT" << i << " AND(2) $G_DPWR $G_DGND P" << i << " " << carry << " T" << i << " DG IO_S\n";
+        n << "UC" << i << " OR(2) $G_DPWR $G_DGND G" << i << " T" << i << " C" << b + 1 << " DG IO_S\n";
+    }
+    n << ".TRAN 400NS " << vectors * 400LL << "NS\n.PRINT TRAN";
+    for (int b = 0; b < 32; ++b) n << " D(S" << b << ")";
+    n << " D(C32)\n.END\n";
+    c.netlist = n.str();
+    for (int b = 0; b < 32; ++b) c.outputs.push_back("s[" + std::to_string(b) + "]");
+    c.outputs.push_back("c[32]");
+    std::string formats = "%0t";
+    for (std::size_t k = 0; k < c.outputs.size(); ++k) formats += " %b";
+    std::ostringstream v;
+    v << "`timescale 1ns/1ns\nmodule top;\n  reg [31:0] a, b;\n  wire [32:0] c;\n  wire [31:0] s, p, g, t;\n"
+         "  assign c[0] = 1'b0;\n  genvar k;\n  generate for (k = 0; k < 32; k = k + 1) begin : bit\n"
+         "    xor #2 (p[k], a[k], b[k]);\n    and #2 (g[k], a[k], b[k]);\n    xor #2 (s[k], p[k], c[k]);\n"
+         "    and #2 (t[k], p[k], c[k]);\n    or #2 (c[k+1], g[k], t[k]);\n  end endgenerate\n"
+         "  integer i, r;\n  initial for (i = 0; i < " << vectors << "; i = i + 1) begin\n"
+         "    a = i; b = 3 * i + 1; #400;\n  end\n"
+         "  initial begin\n    for (r = 0; r <= " << vectors << "; r = r + 1) begin\n"
+         "      $strobe(\"" << formats << "\", $time" << StateColumns(c.outputs) << ");\n"
+         "      #400;\n    end\n    $finish;\n  end\nendmodule\n";
+    c.verilog = v.str();
+    return c;
+}
+
+// A 16-bit synchronous counter: D flip-flops (5 ns clock to output) whose inputs are Q xor the
+// carry of the bits below (gates of 2 ns), clocked every 100 ns from 0 at power-up.
+PrintedCircuit PrintedCounter(int cycles)
+{
+    PrintedCircuit c;
+    c.name = "counter";
+    std::ostringstream n;
+    n << "16-bit synchronous counter, printed\n.MODEL IO_S UIO()\n.MODEL DG UGATE(TPLHTY=2NS TPHLTY=2NS)\n"
+         ".MODEL DF UEFF(TPCLKQLHTY=5NS TPCLKQHLTY=5NS)\n.OPTIONS DIGINITSTATE=0\n"
+         "UCLK STIM(1,1) $G_DPWR $G_DGND CLK IO_S\n+ 0NS 0\n+ REPEAT FOREVER\n+ +50NS 1\n+ +50NS 0\n+ ENDREPEAT\n";
+    for (int b = 0; b < 16; ++b) {
+        const std::string i = std::to_string(b), carry = b == 0 ? "$D_HI" : "K" + i;
+        n << "UF" << i << " DFF(1) $G_DPWR $G_DGND $D_HI $D_HI CLK D" << i << " Q" << i << " QB" << i << " DF IO_S\n";
+        n << "UX" << i << " XOR $G_DPWR $G_DGND Q" << i << " " << carry << " D" << i << " DG IO_S\n";
+        if (b < 15) n << "UA" << i << " AND(2) $G_DPWR $G_DGND Q" << i << " " << carry << " K" << b + 1 << " DG IO_S\n";
+    }
+    n << ".TRAN 100NS " << cycles * 100LL << "NS\n.PRINT TRAN";
+    for (int b = 0; b < 16; ++b) n << " D(Q" << b << ")";
+    n << "\n.END\n";
+    c.netlist = n.str();
+    for (int b = 0; b < 16; ++b) c.outputs.push_back("q[" + std::to_string(b) + "]");
+    std::string formats = "%0t";
+    for (std::size_t k = 0; k < c.outputs.size(); ++k) formats += " %b";
+    std::ostringstream v;
+    v << "`timescale 1ns/1ns\nmodule top;\n  reg clk;\n  reg [15:0] q;\n  wire [15:0] d;\n  wire [16:0] k;\n"
+         "  assign k[0] = 1'b1;\n  genvar j;\n  generate for (j = 0; j < 16; j = j + 1) begin : bit\n"
+         "    xor #2 (d[j], q[j], k[j]);\n    and #2 (k[j+1], q[j], k[j]);\n"
+         "    always @(posedge clk) q[j] <= #5 d[j];\n  end endgenerate\n"
+         "  initial begin\n    q = 0; clk = 0;\n    forever begin #50 clk = 1; #50 clk = 0; end\n  end\n"
+         "  integer r;\n  initial begin\n    for (r = 0; r <= " << cycles << "; r = r + 1) begin\n"
+         "      $strobe(\"" << formats << "\", $time" << StateColumns(c.outputs) << ");\n"
+         "      #100;\n    end\n    $finish;\n  end\nendmodule\n";
+    c.verilog = v.str();
+    return c;
+}
+
 Design RippleAdder(int vectors)
 {
     Design design;
@@ -261,7 +508,7 @@ Design NandAdder(int vectors)
 
 int main(int argc, char** argv)
 {
-    int vectors = 100000;
+    int vectors = 100000, printedVectors = 20000, cycles = 100000;
     std::string only;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -269,8 +516,13 @@ int main(int argc, char** argv)
         else if (arg == "--only" && i + 1 < argc) only = argv[++i];
         else if (arg == "--no-vvp") gRunVvp = false;
         else if (arg == "--repeat" && i + 1 < argc) gRepeat = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--cycles" && i + 1 < argc) cycles = std::max(2, std::atoi(argv[++i]));
+        else if (arg == "--printed-vectors" && i + 1 < argc) printedVectors = std::max(2, std::atoi(argv[++i]));
+        else if (arg == "--kq5" && i + 1 < argc) gProgram = argv[++i];
     }
     if (only.empty() || only == "ripple") Report("32-bit ripple adder", RippleAdder(vectors), "ripple");
     if (only.empty() || only == "nand") Report("4-bit NAND adder (36 gates)", NandAdder(vectors), "nand");
+    if (only.empty() || only == "adder") ReportPrinted(PrintedAdder(printedVectors));
+    if (only.empty() || only == "counter") ReportPrinted(PrintedCounter(cycles));
     return 0;
 }

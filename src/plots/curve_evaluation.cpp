@@ -199,10 +199,7 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
     if (!AdvanceCurvePoint(store, c)) return;
     const std::int32_t n = c.lastPointIndex;
     if (n == runFirst) c.firstPointIndex = n;
-    // Slot 0 first: a digital curve's X keeps only where it differs from it.
-    if (c.storeSlots[kWaveformX] != 0) SetWaveformValue(store, 0, n, CurrentSweepValue());
-    SetWaveformValue(store, c.storeSlots[kWaveformX], n, c.currentValue[kWaveformX]);
-    SetWaveformValue(store, c.storeSlots[kWaveformY], n, c.currentValue[kWaveformY]);
+    StoreCurvePoint(store, c, n, c.currentValue[kWaveformX], c.currentValue[kWaveformY], CurrentSweepValue());
     c.previousValue = c.currentValue;
     // Once the two points after it are stored, a transient run's first point takes its value at
     // the run's start time.

@@ -493,6 +493,45 @@ void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double
     if (double* cell = LocateWaveformCell(store, slot, point, Access::kWrite)) *cell = value;
 }
 
+void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_t point, double x, double y, double sweep)
+{
+    const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
+    double* cell = LocateWaveformCell(store, 0, point, Access::kWrite);
+    const bool inRange = xSlot >= 0 && xSlot < store.slotCount && ySlot >= 0 && ySlot < store.slotCount;
+    if (!cell || !inRange) {
+        if (xSlot != 0) SetWaveformValue(store, 0, point, sweep);
+        SetWaveformValue(store, xSlot, point, x);
+        SetWaveformValue(store, ySlot, point, y);
+        return;
+    }
+    // Slot 0 is column 0 of the page: the other columns of the point lie 1024 cells apart.
+    auto column = [&](int slot) -> double& {
+        const int c = store.slotValues.empty() ? slot : store.slotValues[static_cast<std::size_t>(slot)].column;
+        return cell[static_cast<std::ptrdiff_t>(c) * kWaveformPagePoints];
+    };
+    if (xSlot != 0) *cell = sweep;
+    const auto kind = [&](int slot) {
+        return store.slotValues.empty() ? kSlotPaged : store.slotValues[static_cast<std::size_t>(slot)].kind;
+    };
+    if (kind(xSlot) == kSlotPaged) {
+        column(xSlot) = x;
+    } else {
+        WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(xSlot)];
+        if (list.kind != kSlotFollowsSweep || x != sweep || (!list.starts.empty() && list.starts.back() >= point))
+            SetWaveformValue(store, xSlot, point, x);
+    }
+    if (kind(ySlot) == kSlotPaged) {
+        column(ySlot) = y;
+    } else {
+        WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(ySlot)];
+        // The usual case: the next point of a state that did not change.
+        if (list.kind == kSlotChanges && point == list.count && !list.values.empty() && list.values.back() == y)
+            list.count = point + 1;
+        else
+            SetWaveformValue(store, ySlot, point, y);
+    }
+}
+
 double GetWaveformValue(WaveformStore& store, int slot, std::int32_t point)
 {
     if (!store.slotValues.empty() && slot > 0 && slot < store.slotCount && point >= 0) {
