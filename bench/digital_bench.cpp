@@ -230,6 +230,7 @@ struct ChildRun {
 ChildRun RunChild(const std::filesystem::path& dir, const std::vector<std::string>& args, const std::string& out)
 {
     ChildRun run;
+    std::fflush(stdout);  // the child must not write this process's pending output again
     const pid_t pid = fork();
     if (pid < 0) return run;
     if (pid == 0) {

@@ -121,6 +121,9 @@ struct StimulusEvent {
 };
 struct StimulusRecord : DigitalDeviceRecord {
     std::vector<StimulusEvent> events;
+    // events[0 .. queued) have gone to the event queue; the others go one instant at a time, as
+    // the instant before them falls due.
+    std::size_t queued = 0;
 };
 
 struct DigitalDeviceTables {
