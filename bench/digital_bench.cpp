@@ -58,6 +58,7 @@ struct Design {
     std::vector<std::string> inputNodes;  // driven by the counters, bit 0 first per bus
     std::vector<Gate> gates;
     std::vector<std::vector<int>> vectors;  // per vector, the value of each input node
+    std::vector<std::string> outputs;       // compared with vvp at the end of every vector
     std::uint32_t period = 400;
 };
 
@@ -75,7 +76,9 @@ double Seconds()
 }
 
 // Runs the design in the engine; returns seconds of event processing and the events applied.
-double RunHere(const Design& design, std::uint64_t& events)
+// With samples, the outputs' states at the end of vectors 1 .. N - 1 (just before the next
+// vector starts) are kept, one letter per output (such a run is not timed).
+double RunHere(const Design& design, std::uint64_t& events, std::vector<std::string>* samples = nullptr)
 {
     ResetDeviceListsForTests();
     ResetAnalysisStateForTests();
@@ -115,17 +118,28 @@ double RunHere(const Design& design, std::uint64_t& events)
     InitDigitalNodeStates(true);
     ResetDigitalChangeLog();
     if (QueueStimulusEvents() != 0) std::abort();
+    std::uint64_t sampled = 1;
+    auto sample = [&](std::uint64_t until) {
+        for (; sampled < design.vectors.size() && sampled * design.period <= until; ++sampled) {
+            std::string row;
+            for (const std::string& out : design.outputs)
+                row += DigitalStateChar(d.current[static_cast<std::size_t>(nodes.at(out))]);
+            samples->push_back(row);
+        }
+    };
     const double start = Seconds();
     while (TimeBreakpointRecord* head = FirstNodeEvent()) {
+        if (samples) sample(head->time);
         if (ProcessDigitalEventsAt(head->time) != 0) std::abort();
         ResetDigitalChangeLog();
     }
+    if (samples) sample(~0ull);
     const double used = Seconds() - start;
     events = d.eventsApplied;
     return used;
 }
 
-std::string Verilog(const Design& design, bool withVectors)
+std::string Verilog(const Design& design, bool withVectors, bool strobe = false)
 {
     std::ostringstream v;
     v << "`timescale 1ns/1ns\nmodule top;\n";
@@ -148,6 +162,14 @@ std::string Verilog(const Design& design, bool withVectors)
         v << "} = mem[i];\n      #" << design.period << ";\n    end\n";
     }
     v << "    $finish;\n  end\n";
+    if (strobe) {
+        v << "  integer r;\n  initial begin\n    #" << design.period << ";\n    for (r = 1; r < " << design.vectors.size()
+          << "; r = r + 1) begin\n      $strobe(\"%0t";
+        for (std::size_t k = 0; k < design.outputs.size(); ++k) v << " %b";
+        v << "\", $time";
+        for (const std::string& out : design.outputs) v << ", " << out;
+        v << ");\n      #" << design.period << ";\n    end\n  end\n";
+    }
     v << "  reg [" << design.inputNodes.size() - 1 << ":0] mem [0:" << design.vectors.size() - 1 << "];\n";
     v << "  initial $readmemb(\"vectors.txt\", mem);\nendmodule\n";
     return v.str();
@@ -200,16 +222,55 @@ double RunVvp(const Design& design, const std::string& name)
 
 bool gRunVvp = true;
 
+std::vector<std::string> StrobedRows(const std::filesystem::path& file, std::size_t columns);
+
+// Runs the design once more on both sides (untimed), vvp $strobing the outputs at the end of
+// every vector, and compares the states vector by vector.
+std::string CompareWithVvp(const Design& design, const std::string& name)
+{
+    std::uint64_t events = 0;
+    std::vector<std::string> here;
+    RunHere(design, events, &here);
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kq5_digital_bench_check_" + name);
+    std::filesystem::create_directories(dir);
+    {
+        std::ofstream out(dir / "vectors.txt");
+        for (const std::vector<int>& vector : design.vectors) {
+            for (std::size_t b = vector.size(); b-- > 0;) out << vector[b];
+            out << "\n";
+        }
+    }
+    std::ofstream(dir / "top.v") << Verilog(design, true, true);
+    const std::string run = "cd '" + dir.string() + "' && iverilog -o top.vvp top.v && vvp -n top.vvp > vvp.txt";
+    std::vector<std::string> theirs;
+    if (std::system(run.c_str()) == 0) theirs = StrobedRows(dir / "vvp.txt", design.outputs.size());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+    std::size_t differing = 0, first = 0;
+    for (std::size_t r = 0; r < std::min(here.size(), theirs.size()); ++r)
+        if (here[r] != theirs[r] && differing++ == 0) first = r;
+    char text[200];
+    if (here.empty() || here.size() != theirs.size())
+        std::snprintf(text, sizeof text, "DISAGREE: %zu vectors sampled here, %zu from vvp", here.size(), theirs.size());
+    else if (differing)
+        std::snprintf(text, sizeof text, "DISAGREE at %zu of %zu vectors (the first: vector %zu)", differing, here.size(),
+                      first + 1);
+    else
+        std::snprintf(text, sizeof text, "outputs agree at the end of all %zu vectors", here.size());
+    return text;
+}
+
 void Report(const char* title, const Design& design, const std::string& name)
 {
     std::uint64_t events = 0;
     double here = RunHere(design, events);
     for (int r = 1; r < gRepeat; ++r) here = std::min(here, RunHere(design, events));
     const double vvp = gRunVvp ? RunVvp(design, name) : 0.0;
+    const std::string agreement = gRunVvp ? CompareWithVvp(design, name) : std::string();
     std::printf("%s: %zu vectors, %llu events in %.3f s here (best of %d; %.2f M events/s)", title, design.vectors.size(),
                 static_cast<unsigned long long>(events), here, gRepeat, events / here / 1e6);
     if (vvp > 0.0)
-        std::printf("; vvp run phase %.3f s; ratio %.2f\n", vvp, here / vvp);
+        std::printf("; vvp run phase %.3f s; ratio %.2f; %s\n", vvp, here / vvp, agreement.c_str());
     else if (gRunVvp)
         std::printf("; vvp failed (is iverilog installed?)\n");
     else
@@ -465,7 +526,9 @@ Design RippleAdder(int vectors)
         design.gates.push_back({kComponentXor, "xor", {"p" + i, c}, "s" + i});
         design.gates.push_back({kComponentAnd, "and", {"p" + i, c}, "t" + i});
         design.gates.push_back({kComponentOr, "or", {"g" + i, "t" + i}, n});
+        design.outputs.push_back("s" + i);
     }
+    design.outputs.push_back("c32");
     design.inputNodes.push_back("zero");
     for (int v = 0; v < vectors; ++v) {
         std::vector<int> values;
@@ -492,9 +555,10 @@ Design NandAdder(int vectors)
         const std::string n1 = nand(a, b, "n1"), n2 = nand(a, n1, "n2"), n3 = nand(b, n1, "n3");
         const std::string x = nand(n2, n3, "x"), n5 = nand(x, carry, "n5"), n6 = nand(x, n5, "n6");
         const std::string n7 = nand(carry, n5, "n7");
-        nand(n6, n7, "s");
+        design.outputs.push_back(nand(n6, n7, "s"));
         carry = nand(n5, n1, "c");
     }
+    design.outputs.push_back(carry);
     for (int v = 0; v < vectors; ++v) {
         const int combo = v % 512;
         std::vector<int> values;

@@ -121,8 +121,9 @@ struct StimulusEvent {
 };
 struct StimulusRecord : DigitalDeviceRecord {
     std::vector<StimulusEvent> events;
-    // events[0 .. queued) have gone to the event queue; the others go one instant at a time, as
-    // the instant before them falls due.
+    // events[0 .. queued) went to the event queue at the run's start (all of them when they
+    // are out of time order); the others go one instant at a time, as the instant before them
+    // is taken.
     std::size_t queued = 0;
 };
 

@@ -31,8 +31,9 @@ int EvaluateReaders(std::uint32_t time, int node)
     return 0;
 }
 
-// Queues one event of a stimulus device. 0 or 15002.
-int QueueStimulusEvent(DigitalDeviceTables& d, int dev, const StimulusEvent& e)
+// Queues one event of a stimulus device; with logged, as a change that a rejected step takes
+// back. 0 or 15002.
+int QueueStimulusEvent(DigitalDeviceTables& d, int dev, const StimulusEvent& e, bool logged = false)
 {
     const int outputs = DeviceOutputCount(d, dev);
     if (e.output < 0 || e.output >= outputs) return 0;
@@ -46,18 +47,52 @@ int QueueStimulusEvent(DigitalDeviceTables& d, int dev, const StimulusEvent& e)
     }
     // An undriven output (Z) carries no strength at all.
     const bool driven = StrengthOf(state) != 0;
-    return QueueNodeEvent(e.time, driven ? d.workLowStrength[i] : 0, driven ? d.workHighStrength[i] : 0, node, dev, state);
+    const std::uint8_t low = driven ? d.workLowStrength[i] : 0, high = driven ? d.workHighStrength[i] : 0;
+    if (!logged) return QueueNodeEvent(e.time, low, high, node, dev, state);
+    DigitalChangeRecord* r = LogChange(d, e.time, node, dev, kChangeQueued, OutputOnNode(d, dev, node));
+    if (!r) return kMsgInsufficientMemory;
+    NodeEventEdit edit;
+    if (int rc = QueueNodeEvent(e.time, low, high, node, dev, state, &edit)) {
+        DropLastChange(d);
+        return rc;
+    }
+    r->order = edit.order;
+    r->overwritten = edit.overwritten;
+    r->eventState = edit.oldState;
+    r->eventLow = edit.oldLow;
+    r->eventHigh = edit.oldHigh;
+    return 0;
 }
 
-// Queues the stimulus's next instant: every event of the time of its first unqueued one. A
+// Queues the stimulus's first instant at the run's start: every event of the first time. A
 // long clock or vector list then holds one instant in the queue instead of its whole run.
-int QueueStimulusInstant(DigitalDeviceTables& d, int dev, StimulusRecord& stim)
+int QueueFirstStimulusInstant(DigitalDeviceTables& d, int dev, StimulusRecord& stim)
 {
     const std::size_t n = stim.events.size();
-    if (stim.queued >= n) return 0;
-    const std::uint32_t time = stim.events[stim.queued].time;
+    stim.queued = 0;
+    if (n == 0) return 0;
+    const std::uint32_t time = stim.events[0].time;
     for (; stim.queued < n && stim.events[stim.queued].time == time; ++stim.queued)
         if (int rc = QueueStimulusEvent(d, dev, stim.events[stim.queued])) return rc;
+    return 0;
+}
+
+// After the instant at `time` was taken: queues the stimulus's next instant unless it already
+// waits (a rejected step put back the instant before it, which is now taken again). Logged, so
+// that a rejected step takes it back as well.
+int QueueNextStimulusInstant(DigitalDeviceTables& d, int dev, const StimulusRecord& stim, std::uint32_t time)
+{
+    const auto next = std::upper_bound(stim.events.begin(), stim.events.end(), time,
+                                       [](std::uint32_t t, const StimulusEvent& e) { return t < e.time; });
+    if (next == stim.events.end()) return 0;
+    const int outputs = DeviceOutputCount(d, dev);
+    for (auto e = next; e != stim.events.end() && e->time == next->time; ++e) {
+        if (e->output < 0 || e->output >= outputs) continue;
+        if (PendingEventTime(DeviceOutputNode(d, dev, outputs - e->output), dev) == e->time) return 0;
+        break;
+    }
+    for (auto e = next; e != stim.events.end() && e->time == next->time; ++e)
+        if (int rc = QueueStimulusEvent(d, dev, *e, true)) return rc;
     return 0;
 }
 
@@ -198,12 +233,10 @@ int ProcessDigitalEventsAt(std::uint32_t time)
         RemoveNodeEvent(event);
         ++d.eventsApplied;
     }
-    // A stimulus whose last queued instant is now taken queues its next one (after a rejected
-    // step the instant is taken again while the next one already waits).
+    // A stimulus whose instant was taken queues its next one.
     for (int dev : stimuli)
-        if (StimulusRecord* stim = StimulusOf(d, dev))
-            if (stim->queued > 0 && stim->queued < stim->events.size() && stim->events[stim->queued - 1].time <= time)
-                if (int rc = QueueStimulusInstant(d, dev, *stim)) return rc;
+        if (const StimulusRecord* stim = StimulusOf(d, dev); stim && stim->queued < stim->events.size())
+            if (int rc = QueueNextStimulusInstant(d, dev, *stim, time)) return rc;
     const int rc = PropagateChangedNodes(time);
     CommitChangedNodes();
     return rc;
@@ -242,7 +275,7 @@ int QueueStimulusEvents()
             const bool ordered = std::is_sorted(stim->events.begin(), stim->events.end(),
                                                 [](const StimulusEvent& a, const StimulusEvent& b) { return a.time < b.time; });
             if (ordered && StimulusOf(d, dev) == stim) {
-                if (int rc = QueueStimulusInstant(d, dev, *stim)) return rc;
+                if (int rc = QueueFirstStimulusInstant(d, dev, *stim)) return rc;
                 continue;
             }
             for (; stim->queued < stim->events.size(); ++stim->queued)
