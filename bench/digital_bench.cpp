@@ -12,7 +12,7 @@
 // Each side runs three times (--repeat) and keeps its best CPU time.
 //
 // Two more rows time whole batch runs of the program ("kq5 circuit.cir /T", a child process
-// like vvp, so that each side's CPU seconds and peak memory are its own) on netlists that print
+// like vvp, so that each side's CPU seconds and peak memory are its own, read by GNU time) on netlists that print
 // their outputs with .PRINT TRAN: the 32-bit ripple adder (20,000 vectors, the 33 sum and carry
 // outputs) and a 16-bit synchronous counter of D flip-flops (100,000 clock cycles, 16 outputs).
 // vvp runs the same gates and vectors and $strobes the same outputs at the same print times;
@@ -152,7 +152,9 @@ std::string Verilog(const Design& design, bool withVectors, bool strobe = false)
         for (const std::string& in : g.inputs) v << ", " << in;
         v << ");\n";
     }
-    v << "  integer i;\n  initial begin\n";
+    // The table is read before the first vector is applied (read in an initial block of its
+    // own it may come after it, and vector 0 would be X).
+    v << "  integer i;\n  initial begin\n    $readmemb(\"vectors.txt\", mem);\n";
     if (withVectors) {
         // The vectors as a table in memory, replayed with one delay per vector.
         const std::size_t width = design.inputNodes.size();
@@ -171,7 +173,7 @@ std::string Verilog(const Design& design, bool withVectors, bool strobe = false)
         v << ");\n      #" << design.period << ";\n    end\n  end\n";
     }
     v << "  reg [" << design.inputNodes.size() - 1 << ":0] mem [0:" << design.vectors.size() - 1 << "];\n";
-    v << "  initial $readmemb(\"vectors.txt\", mem);\nendmodule\n";
+    v << "endmodule\n";
     return v.str();
 }
 
@@ -249,12 +251,12 @@ std::string CompareWithVvp(const Design& design, const std::string& name)
     std::size_t differing = 0, first = 0;
     for (std::size_t r = 0; r < std::min(here.size(), theirs.size()); ++r)
         if (here[r] != theirs[r] && differing++ == 0) first = r;
-    char text[200];
+    char text[400];
     if (here.empty() || here.size() != theirs.size())
         std::snprintf(text, sizeof text, "DISAGREE: %zu vectors sampled here, %zu from vvp", here.size(), theirs.size());
     else if (differing)
-        std::snprintf(text, sizeof text, "DISAGREE at %zu of %zu vectors (the first: vector %zu)", differing, here.size(),
-                      first + 1);
+        std::snprintf(text, sizeof text, "DISAGREE at %zu of %zu vectors (the first: vector %zu, %s here, %s from vvp)",
+                      differing, here.size(), first + 1, here[first].c_str(), theirs[first].c_str());
     else
         std::snprintf(text, sizeof text, "outputs agree at the end of all %zu vectors", here.size());
     return text;
@@ -288,9 +290,14 @@ struct ChildRun {
 };
 
 // Runs a program in dir with its output to out (a file in dir); its own CPU seconds and peak RSS.
-ChildRun RunChild(const std::filesystem::path& dir, const std::vector<std::string>& args, const std::string& out)
+// GNU time runs it and reports them: a child forked from this process starts with this
+// process's memory, which its own peak would then include.
+ChildRun RunChild(const std::filesystem::path& dir, const std::vector<std::string>& program, const std::string& out)
 {
     ChildRun run;
+    const std::filesystem::path stats = dir / "child.time";
+    std::vector<std::string> args = {"/usr/bin/time", "-f", "%U %S %M", "-o", stats.string()};
+    args.insert(args.end(), program.begin(), program.end());
     std::fflush(stdout);  // the child must not write this process's pending output again
     const pid_t pid = fork();
     if (pid < 0) return run;
@@ -304,11 +311,11 @@ ChildRun RunChild(const std::filesystem::path& dir, const std::vector<std::strin
         _exit(127);
     }
     int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return run;
+    if (waitpid(pid, &status, 0) != pid) return run;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    run.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6;
-    run.peakKb = usage.ru_maxrss;
+    double user = 0.0, system = 0.0;
+    if (!(std::ifstream(stats) >> user >> system >> run.peakKb)) run.ok = false;
+    run.cpu = user + system;
     return run;
 }
 

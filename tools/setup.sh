@@ -28,6 +28,8 @@ PACKAGES=(
   python3
   # the reference transform the Fourier tests and the FFT benchmark compare with
   libfftw3-dev
+  # GNU time: the digital benchmark reads each run's CPU time and peak memory through it
+  time
 )
 for a in "$@"; do
   case "$a" in
