@@ -22,6 +22,8 @@ if(KQ5_BENCH)
   # The digital event engine against Icarus Verilog on gate-level adders.
   add_executable(digital_bench ${CMAKE_SOURCE_DIR}/bench/digital_bench.cpp)
   target_link_libraries(digital_bench PRIVATE kq5lib)
+  # The printed rows run the program itself, as a batch job.
+  target_compile_definitions(digital_bench PRIVATE KQ5_BINARY_DIR="${CMAKE_BINARY_DIR}")
   # The program's FFT against FFTW at 2^18 points.
   add_executable(fft_bench ${CMAKE_SOURCE_DIR}/bench/fft_bench.cpp)
   target_link_libraries(fft_bench PRIVATE kq5lib)

@@ -28,6 +28,8 @@ PACKAGES=(
   python3
   # the Fourier transform the DSP pass and the Laplace sources use
   libfftw3-dev
+  # GNU time: the digital benchmark reads each run's CPU time and peak memory through it
+  time
 )
 for a in "$@"; do
   case "$a" in

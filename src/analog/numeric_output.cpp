@@ -187,6 +187,13 @@ void AppendValueCell(std::string& row, const PrintedCurve& p, int axis, double v
     row += ' ';
 }
 
+// The last search for a point of a row: the slot searched, the curve's last point, the
+// point the search started from and the point found.
+struct StepSearch {
+    int slot = -1;
+    std::int32_t last = -1, start = -1, segment = -1;
+};
+
 bool WriteRow(int unit, std::string& row)
 {
     row += '\n';
@@ -410,6 +417,9 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
     for (int k = 0; k < pointCount; ++k, x += dx) {
         row.assign(1, ' ');
         const std::int32_t rowIndex = firstRow + k;
+        // Digital columns whose X reads as the analysis's own X find the same point of a row:
+        // the search is made once and its point read in each column.
+        StepSearch shared;
         for (const PrintedCurve& p : curves) {
             CurveRecord& c = *p.curve;
             for (int axis = 0; axis < 2; ++axis) {
@@ -421,9 +431,19 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
                 }
                 double value = x;
                 if (!(axis == kWaveformX && c.digital)) {
-                    const int segment = InterpolateCurveAtX(plot, value, x, axis == kWaveformY && c.digital, 0, c.storeSlots[0],
-                                                            c.storeSlots[static_cast<std::size_t>(axis)], c.lastPointIndex,
-                                                            c.printCursor);
+                    const bool step = axis == kWaveformY && c.digital;
+                    const int xSlot = c.storeSlots[0], ySlot = c.storeSlots[static_cast<std::size_t>(axis)];
+                    const int searchedSlot = step && xSlot != ySlot ? SlotReadAs(store, xSlot) : -1;
+                    int segment;
+                    if (searchedSlot >= 0 && shared.slot == searchedSlot && shared.last == c.lastPointIndex &&
+                        shared.start == c.printCursor) {
+                        // A step read takes the value of the point the search returns.
+                        segment = shared.segment;
+                        value = GetWaveformValue(store, ySlot, segment);
+                    } else {
+                        segment = InterpolateCurveAtX(plot, value, x, step, 0, xSlot, ySlot, c.lastPointIndex, c.printCursor);
+                        if (searchedSlot >= 0) shared = {searchedSlot, c.lastPointIndex, c.printCursor, segment};
+                    }
                     c.printCursor = c.resetCursor ? firstRow : std::max(segment - 1, firstRow);
                 }
                 AppendValueCell(row, p, axis, value);

@@ -621,11 +621,10 @@ private:
 int Evaluate(CompiledExpression& expression, Complex& result, const EvaluationInputs& inputs, Mode mode,
              std::vector<double>* steps)
 {
-    // The evaluation answers for the faults of its own arithmetic only: what the solver or a
-    // device raised before it is put aside and given back afterwards, untouched.
-    FloatingPointStatusScope ownFaults;
     MathErrors().pendingError = 0;
     const LinkedList& list = expression.instructions;
+    // A lone variable (every curve's T, V(node), D(node)) is read without arithmetic, so it
+    // needs no guard of the floating-point status: at every point of a run this is most calls.
     if (mode == Mode::kNormal && list.count == 1) {
         const auto* only = static_cast<const ExpressionInstruction*>(list.head);
         if (only->opcode == kOpReadDouble) {
@@ -637,6 +636,9 @@ int Evaluate(CompiledExpression& expression, Complex& result, const EvaluationIn
             return 0;
         }
     }
+    // The evaluation answers for the faults of its own arithmetic only: what the solver or a
+    // device raised before it is put aside and given back afterwards, untouched.
+    FloatingPointStatusScope ownFaults;
     EvaluatorState& shared = State();
     // An evaluation started from inside another (a performance measurement that evaluates
     // its curve) gets a stack of its own, so the outer one's values stay intact.

@@ -100,7 +100,7 @@ struct DigitalDeviceRecord {
 
 // History of one flip-flop or latch: edge and change times for the timing checks and the
 // second output's result between the evaluations of the two outputs.
-struct FlipFlopRecord : DigitalDeviceRecord {
+struct FlipFlopRecord final : DigitalDeviceRecord {
     int device = 0;
     std::uint16_t pendingQbar = 0;  // state of the second output, kept from the first evaluation
     int cause = 0;                  // 1 operating point, 2 preset, 3 clear, 4 clock or data
@@ -121,6 +121,10 @@ struct StimulusEvent {
 };
 struct StimulusRecord : DigitalDeviceRecord {
     std::vector<StimulusEvent> events;
+    // events[0 .. queued) went to the event queue at the run's start (all of them when they
+    // are out of time order); the others go one instant at a time, as the instant before them
+    // is taken.
+    std::size_t queued = 0;
 };
 
 struct DigitalDeviceTables {

@@ -2,6 +2,7 @@
 // delay lines and flip-flops from their input states, and the hand-over to scheduling.
 #include <algorithm>
 #include <new>
+#include <typeinfo>
 
 #include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
@@ -186,7 +187,9 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
 {
     const std::size_t dev = static_cast<std::size_t>(device);
     const int p = d.primitive[dev];
-    auto* ff = dynamic_cast<FlipFlopRecord*>(d.record[dev].get());
+    // Every clock edge evaluates every flip-flop it reaches: a type compare, not a cast search.
+    DigitalDeviceRecord* record = d.record[dev].get();
+    auto* ff = record && typeid(*record) == typeid(FlipFlopRecord) ? static_cast<FlipFlopRecord*>(record) : nullptr;
     const std::int32_t preset = DeviceInput(d, device, 0), clear = DeviceInput(d, device, 1);
     const std::int32_t clock = DeviceInput(d, device, 2);
     const int pre = InputLevel(d, preset), clr = InputLevel(d, clear);

@@ -1,10 +1,13 @@
 // The digital side of a time point and of the operating point: events due at a tick are
 // applied, their zero-delay consequences settled, and the fan-out of every changed node
 // evaluated until nothing changes.
+#include <algorithm>
+
 #include "analog/analysis_state.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_interfaces.h"
 #include "digital/digital_logic_tables.h"
+#include "netlist/component_types.h"
 
 namespace kq5 {
 
@@ -26,6 +29,81 @@ int EvaluateReaders(std::uint32_t time, int node)
             if (int rc = EvalDeviceOutputs(time, device)) return rc;
     }
     return 0;
+}
+
+// Queues one event of a stimulus device; with logged, as a change that a rejected step takes
+// back. 0 or 15002.
+int QueueStimulusEvent(DigitalDeviceTables& d, int dev, const StimulusEvent& e, bool logged = false)
+{
+    const int outputs = DeviceOutputCount(d, dev);
+    if (e.output < 0 || e.output >= outputs) return 0;
+    const std::size_t i = static_cast<std::size_t>(dev);
+    const int node = DeviceOutputNode(d, dev, outputs - e.output);
+    std::uint16_t state = e.state;
+    if (!e.word) {
+        const int level = e.state & 7;
+        const int strength = level == kStateZ ? 0 : level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i];
+        state = MakeDigitalState(level == kStateZ ? kStateX : level, strength);
+    }
+    // An undriven output (Z) carries no strength at all.
+    const bool driven = StrengthOf(state) != 0;
+    const std::uint8_t low = driven ? d.workLowStrength[i] : 0, high = driven ? d.workHighStrength[i] : 0;
+    if (!logged) return QueueNodeEvent(e.time, low, high, node, dev, state);
+    DigitalChangeRecord* r = LogChange(d, e.time, node, dev, kChangeQueued, OutputOnNode(d, dev, node));
+    if (!r) return kMsgInsufficientMemory;
+    NodeEventEdit edit;
+    if (int rc = QueueNodeEvent(e.time, low, high, node, dev, state, &edit)) {
+        DropLastChange(d);
+        return rc;
+    }
+    r->order = edit.order;
+    r->overwritten = edit.overwritten;
+    r->eventState = edit.oldState;
+    r->eventLow = edit.oldLow;
+    r->eventHigh = edit.oldHigh;
+    return 0;
+}
+
+// Queues the stimulus's first instant at the run's start: every event of the first time. A
+// long clock or vector list then holds one instant in the queue instead of its whole run.
+int QueueFirstStimulusInstant(DigitalDeviceTables& d, int dev, StimulusRecord& stim)
+{
+    const std::size_t n = stim.events.size();
+    stim.queued = 0;
+    if (n == 0) return 0;
+    const std::uint32_t time = stim.events[0].time;
+    for (; stim.queued < n && stim.events[stim.queued].time == time; ++stim.queued)
+        if (int rc = QueueStimulusEvent(d, dev, stim.events[stim.queued])) return rc;
+    return 0;
+}
+
+// After the instant at `time` was taken: queues the stimulus's next instant unless it already
+// waits (a rejected step put back the instant before it, which is now taken again). Logged, so
+// that a rejected step takes it back as well.
+int QueueNextStimulusInstant(DigitalDeviceTables& d, int dev, const StimulusRecord& stim, std::uint32_t time)
+{
+    const auto next = std::upper_bound(stim.events.begin(), stim.events.end(), time,
+                                       [](std::uint32_t t, const StimulusEvent& e) { return t < e.time; });
+    if (next == stim.events.end()) return 0;
+    const int outputs = DeviceOutputCount(d, dev);
+    for (auto e = next; e != stim.events.end() && e->time == next->time; ++e) {
+        if (e->output < 0 || e->output >= outputs) continue;
+        if (PendingEventTime(DeviceOutputNode(d, dev, outputs - e->output), dev) == e->time) return 0;
+        break;
+    }
+    for (auto e = next; e != stim.events.end() && e->time == next->time; ++e)
+        if (int rc = QueueStimulusEvent(d, dev, *e, true)) return rc;
+    return 0;
+}
+
+// The stimulus record of a device whose outputs the event queue drives, else null.
+StimulusRecord* StimulusOf(DigitalDeviceTables& d, int dev)
+{
+    if (dev <= 0 || dev > d.deviceCount) return nullptr;
+    const int p = d.primitive[static_cast<std::size_t>(dev)];
+    if (p != kComponentStim && p != kComponentFstim && p != kComponentDigitalSwitch && p != kComponentDigitalState)
+        return nullptr;
+    return dynamic_cast<StimulusRecord*>(d.record[static_cast<std::size_t>(dev)].get());
 }
 
 void EmptyChangedNodes(DigitalDeviceTables& d)
@@ -134,6 +212,8 @@ int ProcessDigitalEventsAt(std::uint32_t time)
 
     // Without settling passes the nodes still hold what the first resolution gave them.
     const bool resolveAgain = d.zeroDelayPossible;
+    static thread_local std::vector<int> stimuli;
+    stimuli.clear();
     for (TimeBreakpointRecord* event : due) {
         if (resolveAgain && event->word1 > 0)
             if (int rc = ResolveNodeDrive(event->byteA, event->byteB, event->word1, event->word2,
@@ -149,9 +229,14 @@ int ProcessDigitalEventsAt(std::uint32_t time)
         r->eventState = event->word3;
         r->eventNode = event->word1;
         r->order = event->order;
+        if (stimuli.empty() || stimuli.back() != event->word2) stimuli.push_back(event->word2);
         RemoveNodeEvent(event);
         ++d.eventsApplied;
     }
+    // A stimulus whose instant was taken queues its next one.
+    for (int dev : stimuli)
+        if (const StimulusRecord* stim = StimulusOf(d, dev); stim && stim->queued < stim->events.size())
+            if (int rc = QueueNextStimulusInstant(d, dev, *stim, time)) return rc;
     const int rc = PropagateChangedNodes(time);
     CommitChangedNodes();
     return rc;
@@ -182,32 +267,37 @@ int QueueStimulusEvents()
     const int kind = Analysis().analysisKind;
     const bool steady = kind == kAnalysisAc || kind == kAnalysisDc;
     for (int dev = 1; dev <= d.deviceCount; ++dev) {
-        const auto* stim = dynamic_cast<const StimulusRecord*>(d.record[static_cast<std::size_t>(dev)].get());
+        auto* stim = dynamic_cast<StimulusRecord*>(d.record[static_cast<std::size_t>(dev)].get());
         if (!stim) continue;
+        stim->queued = 0;
+        if (!steady) {
+            // Events out of time order cannot wait for the instant before them: all go at once.
+            const bool ordered = std::is_sorted(stim->events.begin(), stim->events.end(),
+                                                [](const StimulusEvent& a, const StimulusEvent& b) { return a.time < b.time; });
+            if (ordered && StimulusOf(d, dev) == stim) {
+                if (int rc = QueueFirstStimulusInstant(d, dev, *stim)) return rc;
+                continue;
+            }
+            for (; stim->queued < stim->events.size(); ++stim->queued)
+                if (int rc = QueueStimulusEvent(d, dev, stim->events[stim->queued])) return rc;
+            continue;
+        }
         const int outputs = DeviceOutputCount(d, dev);
         const std::size_t i = static_cast<std::size_t>(dev);
         for (const StimulusEvent& e : stim->events) {
-            if (e.output < 0 || e.output >= outputs) continue;
+            if (e.time != 0 || e.output < 0 || e.output >= outputs) continue;
             const int node = DeviceOutputNode(d, dev, outputs - e.output);
+            if (node <= 0 || static_cast<std::size_t>(node) >= d.current.size()) continue;
             std::uint16_t state = e.state;
             if (!e.word) {
                 const int level = e.state & 7;
                 const int strength = level == kStateZ ? 0 : level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i];
                 state = MakeDigitalState(level == kStateZ ? kStateX : level, strength);
             }
-            if (steady) {
-                if (e.time != 0 || node <= 0 || static_cast<std::size_t>(node) >= d.current.size()) continue;
-                const std::size_t n = static_cast<std::size_t>(node);
-                d.current[n] = d.previous[n] = d.scheduled[n] = state;
-                const std::size_t o = static_cast<std::size_t>(DeviceOutputIndex(d, dev, outputs - e.output));
-                if (o < d.outputCurrent.size()) d.outputCurrent[o] = d.outputScheduled[o] = state;
-                continue;
-            }
-            // An undriven output (Z) carries no strength at all.
-            const bool driven = StrengthOf(state) != 0;
-            if (int rc = QueueNodeEvent(e.time, driven ? d.workLowStrength[i] : 0, driven ? d.workHighStrength[i] : 0,
-                                        node, dev, state))
-                return rc;
+            const std::size_t n = static_cast<std::size_t>(node);
+            d.current[n] = d.previous[n] = d.scheduled[n] = state;
+            const std::size_t o = static_cast<std::size_t>(DeviceOutputIndex(d, dev, outputs - e.output));
+            if (o < d.outputCurrent.size()) d.outputCurrent[o] = d.outputScheduled[o] = state;
         }
     }
     return 0;

@@ -18,6 +18,8 @@
 #include "app/menus.h"
 #include "app/window_record.h"
 #include "core/expr_evaluator.h"
+#include "core/expr_math_errors.h"
+#include "core/expr_symbols.h"
 #include "core/message_reporter.h"
 #include "devices/model_temperature.h"
 #include "document/circuit_document.h"
@@ -62,6 +64,23 @@ double PlotValue(const CurveRecord& curve, int axis, std::complex<double> value)
     return v;
 }
 
+// A lone variable (T, V(node), D(node): most curves) read as the evaluator reads it, without
+// its set-up; false for any other expression.
+bool ReadLoneVariable(const CompiledExpression& e, std::complex<double>& value)
+{
+    if (e.instructions.count != 1) return false;
+    const auto* only = static_cast<const ExpressionInstruction*>(e.instructions.head);
+    if (only->opcode == kOpReadDouble) {
+        value = only->realAddress ? *only->realAddress : 0.0;
+        return true;
+    }
+    if (only->opcode == kOpDigitalWord) {
+        value = only->stateAddress ? *only->stateAddress : 0;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 double CurrentSweepValue()
@@ -88,7 +107,9 @@ int EvaluateCurveExpressions(WindowRecord* window)
             if (axis == kWaveformY && !curve.imports.empty()) InterpolateImports(window, curve, CurrentSweepValue());
             CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
             std::complex<double> value;
-            if (const int error = EvaluateExpression(e, value, options); error != 0) {
+            if (ReadLoneVariable(e, value)) {
+                MathErrors().pendingError = 0;
+            } else if (const int error = EvaluateExpression(e, value, options); error != 0) {
                 const std::string& text = axis == kWaveformX ? curve.xExpressionText : curve.yExpressionText;
                 ReportAnalysisFailure(kFocusExpressionRow, curve.rowIndex, text.c_str(), error);
                 AnalogSolver().stopFlag = 1;
@@ -199,9 +220,7 @@ void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
     if (!AdvanceCurvePoint(store, c)) return;
     const std::int32_t n = c.lastPointIndex;
     if (n == runFirst) c.firstPointIndex = n;
-    SetWaveformValue(store, c.storeSlots[kWaveformX], n, c.currentValue[kWaveformX]);
-    SetWaveformValue(store, c.storeSlots[kWaveformY], n, c.currentValue[kWaveformY]);
-    if (c.storeSlots[kWaveformX] != 0) SetWaveformValue(store, 0, n, CurrentSweepValue());
+    StoreCurvePoint(store, c, n, c.currentValue[kWaveformX], c.currentValue[kWaveformY], CurrentSweepValue());
     c.previousValue = c.currentValue;
     // Once the two points after it are stored, a transient run's first point takes its value at
     // the run's start time.

@@ -203,9 +203,29 @@ struct PageEntry {
 
 struct WaveformStoreFile;
 
+// How an analysis window's store keeps a slot. A digital state holds over many points, so its
+// slot keeps the stretches of equal values instead of a column of every page; the X of a
+// digital curve that is the analysis's own sweep keeps only the points where it differs from
+// slot 0.
+inline constexpr std::uint8_t kSlotPaged = 0;
+inline constexpr std::uint8_t kSlotChanges = 1;
+inline constexpr std::uint8_t kSlotFollowsSweep = 2;
+
+struct WaveformSlotValues {
+    std::uint8_t kind = kSlotPaged;
+    std::int32_t column = 0;           // paged: its column in a page
+    std::vector<std::int32_t> starts;  // changes: first point of each stretch; follows: the points that differ
+    std::vector<double> values;        // the stretch's value / the differing point's value
+    std::int32_t count = 0;            // changes: points written
+    std::size_t cursor = 0;            // changes: the stretch read last
+};
+
 struct WaveformStore {
-    std::vector<double> resident;     // the buffers of the current disk-backed page, S * 1024
+    std::vector<double> resident;     // the buffers of the current disk-backed page, P * 1024
     std::int32_t slotCount = 1;       // S, slot 0 (the analysis X) included
+    // Per slot how it is kept; empty when every slot is a page column of its own number.
+    std::vector<WaveformSlotValues> slotValues;
+    std::int32_t pagedSlotCount = 0;  // P, the columns of a page when slotValues is set
     std::int32_t residentCount = 0;
     std::int32_t highestBlockWritten = -1;
     std::int32_t currentPage = -1;

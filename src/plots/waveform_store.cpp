@@ -62,11 +62,100 @@ std::string UniqueStorePath(const std::string& base)
     return path;
 }
 
-std::size_t PageDoubles(const WaveformStore& store) { return static_cast<std::size_t>(store.slotCount) * kWaveformPagePoints; }
+// The columns of a page: every slot, or only those kept in pages.
+std::int32_t PagedSlots(const WaveformStore& store)
+{
+    return store.slotValues.empty() ? store.slotCount : store.pagedSlotCount;
+}
+
+std::size_t PageDoubles(const WaveformStore& store) { return static_cast<std::size_t>(PagedSlots(store)) * kWaveformPagePoints; }
 
 long long BlockOffset(const WaveformStore& store, std::int32_t block)
 {
-    return static_cast<long long>(block) * store.slotCount * static_cast<long long>(kSlotBytes);
+    return static_cast<long long>(block) * PagedSlots(store) * static_cast<long long>(kSlotBytes);
+}
+
+// The stretch of a change list that holds the point (the list is not empty and starts at 0).
+std::size_t ChangeStretch(WaveformSlotValues& list, std::int32_t point)
+{
+    const std::size_t n = list.starts.size();
+    std::size_t k = list.cursor;
+    auto holds = [&](std::size_t i) { return list.starts[i] <= point && (i + 1 == n || list.starts[i + 1] > point); };
+    if (k < n && holds(k)) return k;
+    // Reading goes forward point by point, so the next stretch is the usual answer.
+    if (k + 1 < n && holds(k + 1)) return list.cursor = k + 1;
+    const auto at = std::upper_bound(list.starts.begin(), list.starts.end(), point);
+    return list.cursor = static_cast<std::size_t>(at - list.starts.begin()) - 1;
+}
+
+double ReadChanges(WaveformSlotValues& list, std::int32_t point)
+{
+    if (point >= list.count || list.starts.empty()) return 0.0;
+    return list.values[ChangeStretch(list, point)];
+}
+
+void WriteChanges(WaveformSlotValues& list, std::int32_t point, double value)
+{
+    if (point >= list.count) {
+        // Points never written read 0.0, as unwritten cells of a page do.
+        if (point > list.count && (list.values.empty() || list.values.back() != 0.0)) {
+            list.starts.push_back(list.count);
+            list.values.push_back(0.0);
+        }
+        if (list.values.empty() || list.values.back() != value) {
+            list.starts.push_back(point);
+            list.values.push_back(value);
+        }
+        list.count = point + 1;
+        return;
+    }
+    const std::size_t k = ChangeStretch(list, point);
+    if (list.values[k] == value) return;
+    // A point inside a stretch (a run's first point set again): split the stretch around it and
+    // join what became equal to its neighbours.
+    const double old = list.values[k];
+    const std::int32_t end = k + 1 < list.starts.size() ? list.starts[k + 1] : list.count;
+    std::vector<std::int32_t> starts;
+    std::vector<double> values;
+    if (list.starts[k] < point) starts.push_back(list.starts[k]), values.push_back(old);
+    starts.push_back(point), values.push_back(value);
+    if (point + 1 < end) starts.push_back(point + 1), values.push_back(old);
+    const auto offset = static_cast<std::ptrdiff_t>(k);
+    list.starts.erase(list.starts.begin() + offset);
+    list.values.erase(list.values.begin() + offset);
+    list.starts.insert(list.starts.begin() + offset, starts.begin(), starts.end());
+    list.values.insert(list.values.begin() + offset, values.begin(), values.end());
+    std::size_t i = std::max<std::size_t>(k, 1);
+    const std::size_t last = std::min(k + starts.size(), list.starts.size() - 1);
+    for (std::size_t stop = last; i <= stop && i < list.starts.size();) {
+        if (list.values[i] == list.values[i - 1]) {
+            list.starts.erase(list.starts.begin() + static_cast<std::ptrdiff_t>(i));
+            list.values.erase(list.values.begin() + static_cast<std::ptrdiff_t>(i));
+            --stop;
+        } else {
+            ++i;
+        }
+    }
+    list.cursor = 0;
+}
+
+// Empties the change lists and the differing points, keeping how each slot is kept.
+void ForgetSlotValues(WaveformStore& store)
+{
+    for (WaveformSlotValues& slot : store.slotValues) {
+        WaveformSlotValues empty;
+        empty.kind = slot.kind;
+        empty.column = slot.column;
+        slot = std::move(empty);
+    }
+}
+
+// The index of a point in a follow-sweep slot's list of differing points, or the size.
+std::size_t DifferingPoint(const WaveformSlotValues& list, std::int32_t point)
+{
+    if (list.starts.empty() || list.starts.back() < point) return list.starts.size();
+    const auto at = std::lower_bound(list.starts.begin(), list.starts.end(), point);
+    return at != list.starts.end() && *at == point ? static_cast<std::size_t>(at - list.starts.begin()) : list.starts.size();
 }
 
 // The file holds little-endian doubles whatever the host.
@@ -183,6 +272,7 @@ enum class Access { kWrite = 1, kRead = 2 };
 double* LocateWaveformCell(WaveformStore& store, int slot, std::int32_t point, Access mode)
 {
     if (slot < 0 || slot >= store.slotCount || point < 0) return nullptr;
+    if (!store.slotValues.empty()) slot = store.slotValues[static_cast<std::size_t>(slot)].column;
     const std::int32_t page = point >> kWaveformPageShift;
     // The page in hand: a shift and a mask, as every point of a run mostly lands there.
     if (page == store.currentPage && page < store.pageCount) {
@@ -223,9 +313,9 @@ double* LocateWaveformCell(WaveformStore& store, int slot, std::int32_t point, A
     return entry.buffers + static_cast<std::size_t>(slot) * kWaveformPagePoints + (point & kWaveformPageMask);
 }
 
-bool IsSweepVariable(const CurveRecord& curve, int axis, int analysisKind)
+bool IsSweepVariable(const CurveRecord& curve, int axis, int analysisKind, bool digitalToo = false)
 {
-    if (curve.digital) return false;
+    if (curve.digital && !digitalToo) return false;
     return (curve.xLetter[axis] == 'T' && analysisKind == 0) || (curve.xLetter[axis] == 'F' && analysisKind == 1);
 }
 
@@ -279,6 +369,8 @@ int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int 
                      : windowKind == kWindowPerformance ? kPerformanceStoreFileName
                                                         : "";
     store.slotCount = 1;
+    store.slotValues.clear();
+    store.pagedSlotCount = 0;
     store.runCount = 0;
     store.maxRuns = std::max(maxRuns, 1);
     store.highestBlockWritten = -1;
@@ -297,15 +389,27 @@ int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int 
             for (int j = 0; j < variables; ++j)
                 curve.storeSlots[static_cast<std::size_t>(j)] =
                     windowKind != kWindowPerformance && IsSweepVariable(curve, j, analysisKind) ? 0 : store.slotCount++;
+            if (windowKind != kWindowPerformance && curve.digital) {
+                store.slotValues.resize(static_cast<std::size_t>(store.slotCount));
+                if (curve.storeSlots[kWaveformX] > 0 && IsSweepVariable(curve, kWaveformX, analysisKind, true))
+                    store.slotValues[static_cast<std::size_t>(curve.storeSlots[kWaveformX])].kind = kSlotFollowsSweep;
+                if (curve.storeSlots[kWaveformY] > 0)
+                    store.slotValues[static_cast<std::size_t>(curve.storeSlots[kWaveformY])].kind = kSlotChanges;
+            }
             curve.runFirstIndex.clear();
             curve.runLastIndex.clear();
             curve.runFirstIndex.reserve(static_cast<std::size_t>(store.maxRuns));
             curve.runLastIndex.reserve(static_cast<std::size_t>(store.maxRuns));
         }
+        if (!store.slotValues.empty()) {
+            store.slotValues.resize(static_cast<std::size_t>(store.slotCount));
+            for (WaveformSlotValues& slot : store.slotValues)
+                if (slot.kind == kSlotPaged) slot.column = store.pagedSlotCount++;
+        }
         store.runs.clear();
         store.runs.reserve(static_cast<std::size_t>(store.maxRuns));
         store.resident.assign(PageDoubles(store), 0.0);
-        store.residentCount = store.slotCount;
+        store.residentCount = PagedSlots(store);
     } catch (const std::bad_alloc&) {
         FreeWaveformPages(store);
         return kMsgInsufficientMemory;
@@ -316,6 +420,8 @@ int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int 
 void RewindWaveformStore(PlotRecord& plot)
 {
     WaveformStore& store = plot.store;
+    // The points are written again from 0: the lists start empty rather than be rewritten inside.
+    ForgetSlotValues(store);
     store.currentPage = 0;
     store.blocksUsed = 0;
     store.highestBlockWritten = -1;
@@ -355,13 +461,96 @@ int AdvanceCurvePoint(WaveformStore& store, CurveRecord& curve)
 
 void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double value)
 {
+    if (!store.slotValues.empty() && slot > 0 && slot < store.slotCount && point >= 0) {
+        WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(slot)];
+        if (list.kind == kSlotChanges) return WriteChanges(list, point, value);
+        if (list.kind == kSlotFollowsSweep) {
+            // Slot 0 of the point is written before the curve's own X.
+            if (list.starts.empty() || list.starts.back() < point) {
+                if (GetWaveformValue(store, 0, point) != value) {
+                    list.starts.push_back(point);
+                    list.values.push_back(value);
+                }
+                return;
+            }
+            const std::size_t at = DifferingPoint(list, point);
+            const bool same = GetWaveformValue(store, 0, point) == value;
+            if (at < list.starts.size()) {
+                if (same) {
+                    list.starts.erase(list.starts.begin() + static_cast<std::ptrdiff_t>(at));
+                    list.values.erase(list.values.begin() + static_cast<std::ptrdiff_t>(at));
+                } else {
+                    list.values[at] = value;
+                }
+            } else if (!same) {
+                const auto to = std::lower_bound(list.starts.begin(), list.starts.end(), point) - list.starts.begin();
+                list.starts.insert(list.starts.begin() + to, point);
+                list.values.insert(list.values.begin() + to, value);
+            }
+            return;
+        }
+    }
     if (double* cell = LocateWaveformCell(store, slot, point, Access::kWrite)) *cell = value;
+}
+
+void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_t point, double x, double y, double sweep)
+{
+    const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
+    double* cell = LocateWaveformCell(store, 0, point, Access::kWrite);
+    const bool inRange = xSlot >= 0 && xSlot < store.slotCount && ySlot >= 0 && ySlot < store.slotCount;
+    if (!cell || !inRange) {
+        if (xSlot != 0) SetWaveformValue(store, 0, point, sweep);
+        SetWaveformValue(store, xSlot, point, x);
+        SetWaveformValue(store, ySlot, point, y);
+        return;
+    }
+    // Slot 0 is column 0 of the page: the other columns of the point lie 1024 cells apart.
+    auto column = [&](int slot) -> double& {
+        const int c = store.slotValues.empty() ? slot : store.slotValues[static_cast<std::size_t>(slot)].column;
+        return cell[static_cast<std::ptrdiff_t>(c) * kWaveformPagePoints];
+    };
+    if (xSlot != 0) *cell = sweep;
+    const auto kind = [&](int slot) {
+        return store.slotValues.empty() ? kSlotPaged : store.slotValues[static_cast<std::size_t>(slot)].kind;
+    };
+    if (kind(xSlot) == kSlotPaged) {
+        column(xSlot) = x;
+    } else {
+        WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(xSlot)];
+        if (list.kind != kSlotFollowsSweep || x != sweep || (!list.starts.empty() && list.starts.back() >= point))
+            SetWaveformValue(store, xSlot, point, x);
+    }
+    if (kind(ySlot) == kSlotPaged) {
+        column(ySlot) = y;
+    } else {
+        WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(ySlot)];
+        // The usual case: the next point of a state that did not change.
+        if (list.kind == kSlotChanges && point == list.count && !list.values.empty() && list.values.back() == y)
+            list.count = point + 1;
+        else
+            SetWaveformValue(store, ySlot, point, y);
+    }
 }
 
 double GetWaveformValue(WaveformStore& store, int slot, std::int32_t point)
 {
+    if (!store.slotValues.empty() && slot > 0 && slot < store.slotCount && point >= 0) {
+        WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(slot)];
+        if (list.kind == kSlotChanges) return ReadChanges(list, point);
+        if (list.kind == kSlotFollowsSweep) {
+            const std::size_t at = DifferingPoint(list, point);
+            return at < list.starts.size() ? list.values[at] : GetWaveformValue(store, 0, point);
+        }
+    }
     const double* cell = LocateWaveformCell(store, slot, point, Access::kRead);
     return cell ? *cell : 0.0;
+}
+
+int SlotReadAs(const WaveformStore& store, int slot)
+{
+    if (slot <= 0 || slot >= static_cast<int>(store.slotValues.size())) return slot;
+    const WaveformSlotValues& values = store.slotValues[static_cast<std::size_t>(slot)];
+    return values.kind == kSlotFollowsSweep && values.starts.empty() ? 0 : slot;
 }
 
 std::int32_t RunFirstPoint(const CurveRecord& curve, int run)
@@ -444,6 +633,7 @@ void FreeWaveformPages(WaveformStore& store)
     store.resident.clear();
     store.resident.shrink_to_fit();
     store.residentCount = 0;
+    ForgetSlotValues(store);
     store.currentPage = -1;
 }
 
@@ -471,7 +661,6 @@ void ResetWaveformStore(PlotRecord& plot)
 int CreateWaveformStore(WindowRecord* window)
 {
     if (!window || !window->plot) return 0;
-    const RunControlState& rc = RunControl();
     const AnalysisRunState& runs = RunState();
     const int maxRuns = PlannedRunCount({runs.runCount, runs.temperatureCount, runs.input2Count});
     if (maxRuns == 0) {

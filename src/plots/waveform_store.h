@@ -47,6 +47,12 @@ int AdvanceCurvePoint(WaveformStore& store, CurveRecord& curve);
 // Stores or reads one value; a cell that cannot be reached is left alone / reads 0.0.
 void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double value);
 double GetWaveformValue(WaveformStore& store, int slot, std::int32_t point);
+// Stores a curve's point: slot 0 (the sweep; only when the curve's X is a slot of its own)
+// first, then X and Y, as three SetWaveformValue calls would.
+void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_t point, double x, double y, double sweep);
+// The slot whose values a slot holds: 0 for a digital curve's X that holds slot 0's value at
+// every point, else the slot itself.
+int SlotReadAs(const WaveformStore& store, int slot);
 // The value at the run's first point plus offset.
 double GetCurveRunValue(WaveformStore& store, int slot, const CurveRecord& curve, int offset, int run);
 // Points of the curve in the run being filled.

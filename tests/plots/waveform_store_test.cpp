@@ -80,6 +80,57 @@ TEST_F(WaveformStoreTest, SweepVariableSharesSlotZeroOnlyInItsOwnAnalysis)
     EXPECT_EQ(plot.store.fileName, kPerformanceStoreFileName);
 }
 
+// A digital state holds over many points: its curve keeps the changes, and its X (the run's
+// time) reads slot 0, yet every point reads back what was stored, through pages on disk too.
+TEST_F(WaveformStoreTest, DigitalCurvesReadBackEveryPointFromTheirChanges)
+{
+    SetWaveformMemoryProbeForTests([] { return false; });
+    PlotRecord plot;
+    CurveRecord& analog = AddCurve(plot, 'T');
+    CurveRecord& digital = AddCurve(plot, 'T');
+    digital.digital = 1;
+    ASSERT_EQ(CreateWaveformStore(plot, kWindowAnalysis, 0, 2), 0);
+    EXPECT_EQ(plot.store.slotCount, 4);
+    EXPECT_EQ(plot.store.resident.size(), 2u * kWaveformPagePoints);  // time and the analog Y only
+    RewindWaveformStore(plot);
+    auto state = [](int i) { return static_cast<double>(0x1F8 + 3 * ((i / 700) % 2)); };
+    constexpr int kPoints = 5000;
+    for (int run = 0; run < 2; ++run) {
+        for (int i = run * kPoints; i < (run + 1) * kPoints; ++i) {
+            ASSERT_EQ(AdvanceCurvePoint(plot.store, analog), 1);
+            ASSERT_EQ(AdvanceCurvePoint(plot.store, digital), 1);
+            StoreCurvePoint(plot.store, analog, i, i * 1e-9, 0.5 * i, i * 1e-9);
+            StoreCurvePoint(plot.store, digital, i, i * 1e-9, state(i), i * 1e-9);
+        }
+        EndWaveformRun(plot, false, RunRecord{});
+    }
+    EXPECT_LT(plot.store.slotValues[static_cast<std::size_t>(digital.storeSlots[1])].starts.size(), 20u);
+    // A run's first point set again (to the run's start), and one point inside a stretch.
+    SetWaveformValue(plot.store, digital.storeSlots[0], kPoints, -1.0);
+    SetWaveformValue(plot.store, digital.storeSlots[1], kPoints, 0x1FC);
+    SetWaveformValue(plot.store, digital.storeSlots[1], 3, 0x1FC);
+    SetWaveformValue(plot.store, digital.storeSlots[1], 4, 0x1FC);
+    SetWaveformValue(plot.store, digital.storeSlots[1], 3, state(3));
+    for (int i : {0, 3, 4, 5, 699, 700, 701, 1023, 1024, 4999, 5000, 5001, 9999, 2, 7000}) {
+        const double y = i == kPoints || i == 4 ? 0x1FC : state(i);
+        EXPECT_EQ(GetWaveformValue(plot.store, digital.storeSlots[1], i), y) << i;
+        EXPECT_EQ(GetWaveformValue(plot.store, digital.storeSlots[0], i), i == kPoints ? -1.0 : i * 1e-9) << i;
+        EXPECT_EQ(GetWaveformValue(plot.store, analog.storeSlots[1], i), 0.5 * i) << i;
+    }
+    EXPECT_EQ(SlotReadAs(plot.store, digital.storeSlots[0]), digital.storeSlots[0]);
+    // Beyond the last stored point nothing is there.
+    EXPECT_EQ(GetWaveformValue(plot.store, digital.storeSlots[1], 2 * kPoints), 0.0);
+
+    // A new analysis writes from point 0 again and finds none of the old changes.
+    ClearCurveRunMarks(plot);
+    RewindWaveformStore(plot);
+    EXPECT_EQ(SlotReadAs(plot.store, digital.storeSlots[0]), 0);
+    ASSERT_EQ(AdvanceCurvePoint(plot.store, digital), 1);
+    StoreCurvePoint(plot.store, digital, 0, 0.0, 0x1FB, 0.0);
+    EXPECT_EQ(GetWaveformValue(plot.store, digital.storeSlots[1], 0), 0x1FB);
+    EXPECT_EQ(GetWaveformValue(plot.store, digital.storeSlots[1], 1), 0.0);
+}
+
 TEST_F(WaveformStoreTest, PagesThroughTheFileAcrossManyPointsAndRuns)
 {
     SetWaveformMemoryProbeForTests([] { return false; });
