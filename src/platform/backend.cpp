@@ -1,8 +1,6 @@
 // Choosing and holding the backend, and resetting the whole layer for tests.
 #include "platform/backend.h"
 
-#include <SDL.h>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -15,6 +13,7 @@
 #include "platform/headless_backend.h"
 #include "platform/screen.h"
 #include "platform/sdl_backend.h"
+#include "platform/sdl_library.h"
 #include "platform/user_state.h"
 
 namespace win {
@@ -45,15 +44,16 @@ BackendKind CurrentBackendKind() { return CurrentBackend().Kind(); }
 
 bool DisplayAvailable() {
     if (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) return false;
-    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (OpenSdl() == nullptr) return false;
+    if (Sdl().WasInit(SDL_INIT_VIDEO)) return true;
+    if (Sdl().InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    Sdl().QuitSubSystem(SDL_INIT_VIDEO);
     return true;
 }
 
 BackendKind InitPlatform(const PlatformOptions& options) {
     const char* env = std::getenv("KQ5_HEADLESS");
-    bool headless = options.headless || (env && std::strcmp(env, "0") != 0 && *env) || !DisplayAvailable();
+    bool headless = options.headless || options.unseen || (env && std::strcmp(env, "0") != 0 && *env) || !DisplayAvailable();
     if (!headless) {
         if (auto sdl = CreateSdlBackend(options)) {
             SetBackend(std::move(sdl));
@@ -62,6 +62,7 @@ BackendKind InitPlatform(const PlatformOptions& options) {
         }
     }
     CreateScreen(options.width > 0 ? options.width : 1024, options.height > 0 ? options.height : 768);
+    SetScreenUnseen(options.unseen);
     SetBackend(std::make_unique<HeadlessBackend>());
     ResetUserStateForTests();
     return BackendKind::Headless;
