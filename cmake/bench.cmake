@@ -19,6 +19,9 @@ if(KQ5_BENCH)
   # A 1000-case stepped transient against 1000 single runs.
   add_executable(stepping_bench ${CMAKE_SOURCE_DIR}/bench/stepping_bench.cpp)
   target_link_libraries(stepping_bench PRIVATE kq5lib)
+  # Start-up of whole batch processes against ngspice, and a long run with a display.
+  add_executable(startup_bench ${CMAKE_SOURCE_DIR}/bench/startup_bench.cpp)
+  target_link_libraries(startup_bench PRIVATE kq5lib)
   # The digital event engine against Icarus Verilog on gate-level adders.
   add_executable(digital_bench ${CMAKE_SOURCE_DIR}/bench/digital_bench.cpp)
   target_link_libraries(digital_bench PRIVATE kq5lib)

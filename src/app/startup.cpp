@@ -109,11 +109,13 @@ void RaiseFrame()
     win::BringWindowToTop(frame);
 }
 
-// The batch runs of the command line, without any window, as they always ran.
+// The batch runs of the command line, without any window, as they always ran. Nobody looks at
+// the screen of a batch run, so nothing is painted on it.
 int RunBatch(const StartupCommandLine& line)
 {
     win::PlatformOptions options;
     options.headless = true;
+    options.unseen = true;
     win::InitPlatform(options);
     BatchRunState& batch = BatchRun();
     batch.flags = line.batchFlags;

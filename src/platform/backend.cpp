@@ -1,8 +1,6 @@
 // Choosing and holding the backend, and resetting the whole layer for tests.
 #include "platform/backend.h"
 
-#include <SDL.h>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -15,6 +13,7 @@
 #include "platform/headless_backend.h"
 #include "platform/screen.h"
 #include "platform/sdl_backend.h"
+#include "platform/sdl_library.h"
 #include "platform/user_state.h"
 
 namespace win {
@@ -46,7 +45,7 @@ BackendKind CurrentBackendKind() { return CurrentBackend().Kind(); }
 // SDL falls back to its invisible "offscreen" driver when it cannot reach the display: a frame
 // drawn there is a program nobody can see. Only a user who asks for such a driver gets one.
 bool RealVideoDriver() {
-    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* driver = Sdl().GetCurrentVideoDriver();
     if (driver == nullptr) return false;
     if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return true;
     const char* asked = std::getenv("SDL_VIDEODRIVER");
@@ -58,16 +57,17 @@ bool RealVideoDriver() {
 // resets when its last client leaves, and refuses connections while it does.
 bool DisplayAvailable() {
     if (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) return false;
-    if (SDL_WasInit(SDL_INIT_VIDEO)) return RealVideoDriver();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (OpenSdl() == nullptr) return false;
+    if (Sdl().WasInit(SDL_INIT_VIDEO)) return RealVideoDriver();
+    if (Sdl().InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     if (RealVideoDriver()) return true;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    Sdl().QuitSubSystem(SDL_INIT_VIDEO);
     return false;
 }
 
 BackendKind InitPlatform(const PlatformOptions& options) {
     const char* env = std::getenv("KQ5_HEADLESS");
-    bool headless = options.headless || (env && std::strcmp(env, "0") != 0 && *env) || !DisplayAvailable();
+    bool headless = options.headless || options.unseen || (env && std::strcmp(env, "0") != 0 && *env) || !DisplayAvailable();
     if (!headless) {
         if (auto sdl = CreateSdlBackend(options)) {
             SetBackend(std::move(sdl));
@@ -75,8 +75,9 @@ BackendKind InitPlatform(const PlatformOptions& options) {
             return BackendKind::Sdl;
         }
     }
-    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (OpenSdl() != nullptr && Sdl().WasInit(SDL_INIT_VIDEO)) Sdl().QuitSubSystem(SDL_INIT_VIDEO);
     CreateScreen(options.width > 0 ? options.width : 1024, options.height > 0 ? options.height : 768);
+    SetScreenUnseen(options.unseen);
     SetBackend(std::make_unique<HeadlessBackend>());
     ResetUserStateForTests();
     return BackendKind::Headless;

@@ -13,6 +13,7 @@ enum class BackendKind { Headless, Sdl };
 
 struct PlatformOptions {
     bool headless = false;  // also chosen by the environment variable KQ5_HEADLESS=1
+    bool unseen = false;    // headless and never looked at: windows are not painted (batch runs)
     int width = 0;          // screen size; 0 picks one (headless 1024 x 768)
     int height = 0;
     std::string title = "Kestrion V";

@@ -1,7 +1,5 @@
 #include "platform/clipboard.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -10,6 +8,7 @@
 #include "platform/global_memory.h"
 #include "platform/metafile.h"
 #include "platform/module_state.h"
+#include "platform/sdl_library.h"
 
 namespace win {
 
@@ -93,7 +92,7 @@ std::string FromDesktop(std::string_view utf8) {
 void SendToDesktop(ClipboardState& s) {
     auto it = s.data.find(CF_TEXT);
     std::string text = it != s.data.end() ? ToDesktop(GlobalText(it->second.Global())) : std::string();
-    SDL_SetClipboardText(text.c_str());
+    Sdl().SetClipboardText(text.c_str());
     s.desktopText = text;
     s.desktopChecked = false;
 }
@@ -101,13 +100,13 @@ void SendToDesktop(ClipboardState& s) {
 // Text copied in another program replaces what the clipboard holds here.
 void TakeFromDesktop(ClipboardState& s) {
     if (!DesktopBridged() || s.open) return;
-    const DWORD now = SDL_GetTicks();
+    const DWORD now = Sdl().GetTicks();
     if (s.desktopChecked && now - s.desktopCheckedAt < kDesktopCheckMs) return;
     s.desktopChecked = true;
     s.desktopCheckedAt = now;
-    char* raw = SDL_GetClipboardText();
+    char* raw = Sdl().GetClipboardText();
     std::string text = raw ? raw : "";
-    SDL_free(raw);
+    Sdl().free(raw);
     if (text == s.desktopText) return;
     s.desktopText = text;
     if (text.empty()) return;

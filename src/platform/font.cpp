@@ -120,6 +120,7 @@ HFONT CreateFont(int height, int width, int escapement, int orientation, int wei
 }
 
 RealizedFont::~RealizedFont() {
+    if (measure_) cairo_scaled_font_destroy(measure_);
     if (scaled_) cairo_scaled_font_destroy(scaled_);
     if (face_) cairo_font_face_destroy(face_);
 }
@@ -213,37 +214,17 @@ std::unique_ptr<RealizedFont> FontCache::Realize(const LOGFONT& lf) {
     // Advances at this size, from the unhinted design widths.
     cairo_matrix_t size;
     cairo_matrix_init_scale(&size, ppem, ppem);
-    cairo_scaled_font_t* measure = cairo_scaled_font_create(font->face_, &size, &identity, opts);
-    std::array<double, 256> exact{};
-    for (int c = 0; c < 256; ++c) {
-        char ch = static_cast<char>(c);
-        std::string utf8 = oem ? Cp437ToUtf8(std::string_view(&ch, 1)) : Cp1252ToUtf8(std::string_view(&ch, 1));
-        cairo_glyph_t* glyphs = nullptr;
-        int count = 0;
-        unsigned long index = 0;
-        if (!utf8.empty() && cairo_scaled_font_text_to_glyphs(measure, 0, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                                              &glyphs, &count, nullptr, nullptr, nullptr) ==
-                                 CAIRO_STATUS_SUCCESS &&
-            count > 0) {
-            index = glyphs[0].index;
-        }
-        if (glyphs) cairo_glyph_free(glyphs);
-        cairo_glyph_t g{index, 0, 0};
-        cairo_text_extents_t ext;
-        cairo_scaled_font_glyph_extents(measure, &g, 1, &ext);
-        font->glyphs_[c] = index;
-        exact[c] = ext.x_advance;
-    }
-    cairo_scaled_font_destroy(measure);
+    font->measure_ = cairo_scaled_font_create(font->face_, &size, &identity, opts);
+    font->oem_ = oem;
 
     double weighted = 0;
-    for (int i = 0; i < 26; ++i) weighted += kAvgWeights[i] * exact['a' + i];
-    weighted += kAvgWeights[26] * exact[' '];
-    double ave = fixedPitch ? exact['x'] : weighted / 1000.0;
+    for (int i = 0; i < 26; ++i) weighted += kAvgWeights[i] * font->ExactAdvance(static_cast<unsigned char>('a' + i));
+    weighted += kAvgWeights[26] * font->ExactAdvance(' ');
+    double ave = fixedPitch ? font->ExactAdvance('x') : weighted / 1000.0;
     // A requested width stretches the font horizontally to that average width.
     double xScale = 1.0;
     if (lf.lfWidth > 0 && ave > 0) xScale = lf.lfWidth / ave;
-    for (int c = 0; c < 256; ++c) font->advances_[c] = Round(exact[c] * xScale);
+    font->xScale_ = xScale;
     tm.tmAveCharWidth = std::max<LONG>(1, Round(ave * xScale));
     tm.tmMaxCharWidth = std::max<LONG>(tm.tmAveCharWidth, Round(maxAdvance * ppem / upm * xScale));
     tm.tmWeight = weight;
@@ -274,6 +255,31 @@ std::unique_ptr<RealizedFont> FontCache::Realize(const LOGFONT& lf) {
     font->scaled_ = cairo_scaled_font_create(font->face_, &draw, &identity, opts);
     cairo_font_options_destroy(opts);
     return font;
+}
+
+double RealizedFont::ExactAdvance(unsigned char c) const {
+    char ch = static_cast<char>(c);
+    std::string utf8 = oem_ ? Cp437ToUtf8(std::string_view(&ch, 1)) : Cp1252ToUtf8(std::string_view(&ch, 1));
+    cairo_glyph_t* glyphs = nullptr;
+    int count = 0;
+    unsigned long index = 0;
+    if (!utf8.empty() && cairo_scaled_font_text_to_glyphs(measure_, 0, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                          &glyphs, &count, nullptr, nullptr, nullptr) ==
+                             CAIRO_STATUS_SUCCESS &&
+        count > 0) {
+        index = glyphs[0].index;
+    }
+    if (glyphs) cairo_glyph_free(glyphs);
+    cairo_glyph_t g{index, 0, 0};
+    cairo_text_extents_t ext;
+    cairo_scaled_font_glyph_extents(measure_, &g, 1, &ext);
+    glyphs_[c] = index;
+    return ext.x_advance;
+}
+
+void RealizedFont::Measure(unsigned char c) const {
+    advances_[c] = Round(ExactAdvance(c) * xScale_);
+    measured_[c] = true;
 }
 
 const RealizedFont& RealizeLogFont(const LOGFONT& lf) { return Gdi().fonts->Get(lf); }

@@ -6,6 +6,7 @@
 #include <cairo.h>
 
 #include <array>
+#include <bitset>
 #include <memory>
 #include <string>
 
@@ -119,9 +120,15 @@ public:
 
     const TEXTMETRIC& Metrics() const { return metrics_; }
     // Advance of an 8-bit character in device pixels.
-    int Advance(unsigned char c) const { return advances_[c]; }
+    int Advance(unsigned char c) const {
+        if (!measured_[c]) Measure(c);
+        return advances_[c];
+    }
     // Glyph index of an 8-bit character in the face (0 when missing).
-    unsigned long Glyph(unsigned char c) const { return glyphs_[c]; }
+    unsigned long Glyph(unsigned char c) const {
+        if (!measured_[c]) Measure(c);
+        return glyphs_[c];
+    }
     cairo_scaled_font_t* ScaledFont() const { return scaled_; }
     int UnderlinePosition() const { return underlinePos_; }   // pixels below the baseline
     int UnderlineThickness() const { return underlineThick_; }
@@ -133,11 +140,20 @@ public:
 private:
     friend class FontCache;
     RealizedFont() = default;
+    // The glyph and unhinted advance of a character at the font's size, before any stretch.
+    double ExactAdvance(unsigned char c) const;
+    void Measure(unsigned char c) const;
     cairo_font_face_t* face_ = nullptr;
     cairo_scaled_font_t* scaled_ = nullptr;
     TEXTMETRIC metrics_;
-    std::array<int, 256> advances_{};
-    std::array<unsigned long, 256> glyphs_{};
+    // Characters are measured when first asked for: most texts use few of them, and a
+    // program that only needs the metrics (a batch run) measures the letters alone.
+    cairo_scaled_font_t* measure_ = nullptr;
+    bool oem_ = false;
+    double xScale_ = 1.0;
+    mutable std::bitset<256> measured_;
+    mutable std::array<int, 256> advances_{};
+    mutable std::array<unsigned long, 256> glyphs_{};
     int underlinePos_ = 1;
     int underlineThick_ = 1;
     int strikePos_ = 3;

@@ -82,7 +82,7 @@ HDC MakeDc(WindowObject* w, bool wholeWindow, bool paint, const Region& paintAre
     Region clip;
     if (!w) {
         SIZE s = ScreenSize();
-        clip = Region(0, 0, s.cx, s.cy);
+        if (!ScreenUnseen()) clip = Region(0, 0, s.cx, s.cy);
     } else if (wholeWindow) {
         RECT wr = WindowRectOnScreen(w);
         origin = POINT{wr.left, wr.top};
@@ -206,6 +206,7 @@ WindowObject* SearchPaint(WindowObject* w) {
 }  // namespace
 
 WindowObject* FindWindowNeedingPaint(HWND filter) {
+    if (ScreenUnseen()) return nullptr;
     if (filter) {
         auto* w = LiveWindow(filter);
         return (w && IsDrawable(w)) ? SearchPaint(w) : nullptr;

@@ -16,6 +16,7 @@ struct ScreenState {
     int width = 0;
     int height = 0;
     bool dirty = true;
+    bool unseen = false;
     ~ScreenState() {
         if (surface) cairo_surface_destroy(surface);
     }
@@ -26,8 +27,22 @@ ScreenState& State() {
     return state;
 }
 
+// The image is made when something first draws or reads it: a batch run never does.
 void EnsureScreen() {
-    if (!State().surface) CreateScreen(1024, 768);
+    auto& s = State();
+    if (s.width == 0) {
+        s.width = 1024;
+        s.height = 768;
+    }
+    if (s.surface) return;
+    s.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, s.width, s.height);
+    s.dirty = true;
+    if (s.unseen) return;
+    // The classic desktop colour until the window manager paints it.
+    cairo_t* cr = cairo_create(s.surface);
+    cairo_set_source_rgb(cr, 0.0, 128 / 255.0, 128 / 255.0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
 }
 
 }  // namespace
@@ -35,16 +50,16 @@ void EnsureScreen() {
 void CreateScreen(int width, int height) {
     auto& s = State();
     if (s.surface) cairo_surface_destroy(s.surface);
+    s.surface = nullptr;
     s.width = width > 0 ? width : 1024;
     s.height = height > 0 ? height : 768;
-    s.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, s.width, s.height);
-    // The classic desktop colour until the window manager paints it.
-    cairo_t* cr = cairo_create(s.surface);
-    cairo_set_source_rgb(cr, 0.0, 128 / 255.0, 128 / 255.0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
     s.dirty = true;
+    s.unseen = false;
 }
+
+void SetScreenUnseen(bool unseen) { State().unseen = unseen; }
+
+bool ScreenUnseen() { return State().unseen; }
 
 cairo_surface_t* ScreenSurface() {
     EnsureScreen();
@@ -52,8 +67,9 @@ cairo_surface_t* ScreenSurface() {
 }
 
 SIZE ScreenSize() {
-    EnsureScreen();
-    return SIZE{State().width, State().height};
+    auto& s = State();
+    if (s.width == 0) EnsureScreen();
+    return SIZE{s.width, s.height};
 }
 
 void MarkScreenDirty() { State().dirty = true; }

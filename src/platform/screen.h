@@ -13,6 +13,10 @@ cairo_surface_t* ScreenSurface();
 SIZE ScreenSize();
 // Creates (or re-creates, cleared) the screen image. Done by the backend at start-up.
 void CreateScreen(int width, int height);
+// A screen nobody looks at (a command-line batch run): no window is painted on it and nothing
+// draws into its image. Windows keep their places and sizes. A new screen is seen again.
+void SetScreenUnseen(bool unseen);
+bool ScreenUnseen();
 // Drawing that bypasses DCs tells the presenter here; DCs mark the screen through it too.
 void MarkScreenDirty();
 bool TakeScreenDirty();

@@ -2,7 +2,6 @@
 // hardware input of the layer.
 #include "platform/sdl_backend.h"
 
-#include <SDL.h>
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include "platform/input.h"
 #include "platform/message.h"
 #include "platform/screen.h"
+#include "platform/sdl_library.h"
 #include "platform/user_state.h"
 
 namespace win {
@@ -26,6 +26,7 @@ namespace win {
 namespace {
 
 constexpr Uint32 kPresentInterval = 16;  // ms between frames at most
+constexpr Uint32 kPumpInterval = 4;      // ms between two reads of the display's connection
 constexpr int kDisplayLostStatus = 1;
 
 void (*g_displayLost)() = nullptr;
@@ -45,7 +46,7 @@ int OnXConnectionLost(void*)
 // SDL already loaded.
 void WatchXConnection()
 {
-    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* driver = Sdl().GetCurrentVideoDriver();
     if (driver == nullptr || std::strcmp(driver, "x11") != 0) return;
     void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
     if (xlib == nullptr) return;
@@ -75,63 +76,73 @@ SDL_SystemCursor SdlCursorFor(int id) {
 class SdlBackend : public Backend {
 public:
     ~SdlBackend() override {
-        for (auto& [key, c] : cursors_) SDL_FreeCursor(c);
-        if (texture_) SDL_DestroyTexture(texture_);
-        if (renderer_) SDL_DestroyRenderer(renderer_);
-        if (window_) SDL_DestroyWindow(window_);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        for (auto& [key, c] : cursors_) Sdl().FreeCursor(c);
+        if (texture_) Sdl().DestroyTexture(texture_);
+        if (renderer_) Sdl().DestroyRenderer(renderer_);
+        if (window_) Sdl().DestroyWindow(window_);
+        Sdl().QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     bool Open(const PlatformOptions& options) {
         // Already up when the display was looked for; the destructor ends it either way.
-        if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        if (!Sdl().WasInit(SDL_INIT_VIDEO) && Sdl().InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
         WatchXConnection();
         int w = options.width, h = options.height;
         if (w <= 0 || h <= 0) {
             SDL_Rect usable{0, 0, 1024, 768};
-            SDL_GetDisplayUsableBounds(0, &usable);
+            Sdl().GetDisplayUsableBounds(0, &usable);
             // Leave room for the desktop's own window frame.
             w = std::clamp(usable.w - 16, 800, 1600);
             h = std::clamp(usable.h - 48, 600, 1200);
         }
-        window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+        window_ = Sdl().CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
                                    SDL_WINDOW_SHOWN);
         if (!window_) return false;
         // The frame is drawn by Cairo into one image that is only copied to the window, which the
         // software renderer does as fast as a GL one, without loading a GL driver and its threads.
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        Sdl().SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer_ = Sdl().CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer_) renderer_ = Sdl().CreateRenderer(window_, -1, 0);
         if (!renderer_) return false;
-        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+        texture_ = Sdl().CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
         if (!texture_) return false;
         CreateScreen(w, h);
         width_ = w;
         height_ = h;
-        start_ = SDL_GetTicks();
-        SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
-        SDL_StartTextInput();
+        start_ = Sdl().GetTicks();
+        Sdl().EventState(SDL_DROPFILE, SDL_ENABLE);
+        Sdl().StartTextInput();
         return true;
     }
 
     BackendKind Kind() const override { return BackendKind::Sdl; }
-    DWORD Now() override { return SDL_GetTicks() - start_; }
+    DWORD Now() override { return Sdl().GetTicks() - start_; }
 
+    // Reading the display's connection is a round trip to its server, which costs more than a
+    // whole time point of a run whose loop looks for keys at every point; so the connection is
+    // read at most every few milliseconds, far quicker than a key press can be told apart, while
+    // the events SDL already holds are taken at once.
     void PumpEvents() override {
+        const Uint32 now = Sdl().GetTicks();
+        if (now - lastPump_ >= kPumpInterval) {
+            lastPump_ = now;
+            Sdl().PumpEvents();
+        }
         SDL_Event ev;
-        while (SDL_PollEvent(&ev)) Translate(ev);
+        while (Sdl().PeepEvents(&ev, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) Translate(ev);
     }
 
     bool WaitForEvents(int timeoutMs) override {
         Present(true);
         SDL_Event ev;
-        int got = timeoutMs < 0 ? SDL_WaitEvent(&ev) : SDL_WaitEventTimeout(&ev, timeoutMs);
+        int got = timeoutMs < 0 ? Sdl().WaitEvent(&ev) : Sdl().WaitEventTimeout(&ev, timeoutMs);
+        lastPump_ = Sdl().GetTicks();
         if (got) Translate(ev);
         return true;
     }
 
     void Present(bool force) override {
-        Uint32 now = SDL_GetTicks();
+        Uint32 now = Sdl().GetTicks();
         if (!force && now - lastPresent_ < kPresentInterval) return;
         if (!TakeScreenDirty() && !exposed_) return;
         exposed_ = false;
@@ -142,41 +153,41 @@ public:
         int stride = cairo_image_surface_get_stride(screen);
         RECT caret = CaretScreenRect();
         if (IsRectEmpty(caret)) {
-            SDL_UpdateTexture(texture_, nullptr, data, stride);
+            Sdl().UpdateTexture(texture_, nullptr, data, stride);
         } else {
             frame_.assign(data, data + static_cast<std::size_t>(stride) * height_);
             ApplyCaretOverlay(frame_.data(), stride, width_, height_);
-            SDL_UpdateTexture(texture_, nullptr, frame_.data(), stride);
+            Sdl().UpdateTexture(texture_, nullptr, frame_.data(), stride);
         }
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
+        Sdl().RenderClear(renderer_);
+        Sdl().RenderCopy(renderer_, texture_, nullptr, nullptr);
+        Sdl().RenderPresent(renderer_);
     }
 
     void CursorChanged(HCURSOR cursor) override {
         if (!cursor) {
-            SDL_ShowCursor(SDL_DISABLE);
+            Sdl().ShowCursor(SDL_DISABLE);
             return;
         }
-        SDL_ShowCursor(SDL_ENABLE);
+        Sdl().ShowCursor(SDL_ENABLE);
         SDL_Cursor* c = nullptr;
         auto key = reinterpret_cast<std::uintptr_t>(cursor);
         if (auto it = cursors_.find(key); it != cursors_.end()) {
             c = it->second;
         } else if (cursor->systemId || cursor->image.pixels.empty()) {
-            c = SDL_CreateSystemCursor(SdlCursorFor(cursor->systemId));
+            c = Sdl().CreateSystemCursor(SdlCursorFor(cursor->systemId));
         } else {
             const CursorImage& img = cursor->image;
-            SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(img.pixels.data()), img.width,
+            SDL_Surface* s = Sdl().CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(img.pixels.data()), img.width,
                                                                 img.height, 32, img.width * 4, SDL_PIXELFORMAT_ARGB8888);
             if (s) {
-                c = SDL_CreateColorCursor(s, img.hotX, img.hotY);
-                SDL_FreeSurface(s);
+                c = Sdl().CreateColorCursor(s, img.hotX, img.hotY);
+                Sdl().FreeSurface(s);
             }
         }
         if (!c) return;
         cursors_[key] = c;
-        SDL_SetCursor(c);
+        Sdl().SetCursor(c);
     }
 
 private:
@@ -225,12 +236,12 @@ private:
         case SDL_DROPFILE:
             if (ev.drop.file) {
                 drops_.emplace_back(ev.drop.file);
-                SDL_free(ev.drop.file);
+                Sdl().free(ev.drop.file);
             }
             break;
         case SDL_DROPCOMPLETE: {
             int x = 0, y = 0;
-            SDL_GetMouseState(&x, &y);
+            Sdl().GetMouseState(&x, &y);
             InputDropFiles(x, y, drops_);
             drops_.clear();
             break;
@@ -263,6 +274,7 @@ private:
     int height_ = 0;
     Uint32 start_ = 0;
     Uint32 lastPresent_ = 0;
+    Uint32 lastPump_ = 0;
     bool exposed_ = true;
     std::vector<unsigned char> frame_;
     std::vector<std::string> drops_;
@@ -274,6 +286,7 @@ private:
 void SetDisplayLostHandler(void (*handler)()) { g_displayLost = handler; }
 
 std::unique_ptr<Backend> CreateSdlBackend(const PlatformOptions& options) {
+    if (OpenSdl() == nullptr) return nullptr;
     auto backend = std::make_unique<SdlBackend>();
     if (!backend->Open(options)) return nullptr;
     return backend;

@@ -37,6 +37,7 @@ bool IsVisibleChain(const WindowObject* w) {
 }
 
 bool IsDrawable(const WindowObject* w) {
+    if (ScreenUnseen()) return false;
     for (; w; w = w->parent)
         if (!(w->style & WS_VISIBLE) || w->redrawOff) return false;
     return true;

@@ -257,5 +257,28 @@ TEST_F(PaintTest, FrameIsDrawnInActiveColours) {
     (void)a;
 }
 
+// A batch run's screen: windows keep their places, nothing paints; a screen made afterwards (a
+// program that shows windows) paints again.
+TEST_F(PaintTest, AnUnseenScreenPaintsNothingUntilANewScreenIsMade) {
+    PaintInColours();
+    SetScreenUnseen(true);
+    HWND w = TopLevel(10, 10, 200, 100);
+    colours[w] = RGB(255, 0, 0);
+    Pump();
+    UpdateWindow(w);
+    EXPECT_TRUE(paints.empty());
+    RECT r{};
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.right - r.left, 200);
+    FillWithGetDC(w, RECT{0, 0, 50, 50}, RGB(0, 0, 255));
+
+    CreateScreen(800, 600);
+    EXPECT_FALSE(ScreenUnseen());
+    InvalidateRect(w, nullptr, TRUE);
+    Pump();
+    ASSERT_FALSE(paints.empty());
+    EXPECT_EQ(At(w, 5, 5), RGB(255, 0, 0));
+}
+
 }  // namespace
 }  // namespace win::testing
