@@ -143,10 +143,10 @@ int LoadResistorPart(ResistorPart part)
     if (part == ResistorPart::kFormulas && s.formulaResistors == 0) return 0;
     return ForEachDeviceWithStamps<ResistorDevice>(kResistorDeviceList, s.devices.resistors,
                                          [&s, &pool, rmin, part](ResistorDevice& r, ResistorStamps& st) {
-        const bool formula = r.valueExpression.compiled != nullptr;
+        const bool formula = r.valueExpression.compiled != nullptr || (r.flags & kResistorValueMoves) != 0;
         if (part == ResistorPart::kConstant && formula) ++s.formulaResistors;
         if ((part == ResistorPart::kConstant && formula) || (part == ResistorPart::kFormulas && !formula)) return 0;
-        if (formula)
+        if (r.valueExpression.compiled)
             if (int rc = EvaluateValueFormula(r, ClampAwayFromZeroRmin)) return rc;
         ClampAwayFromZero(r.value, rmin);
         double resistance = st.tempFactor * r.value;
@@ -157,7 +157,7 @@ int LoadResistorPart(ResistorPart part)
         StampCursor c(pool, st.stamps);
         StampConductance(c, 1.0 / resistance);
         c.Finish();
-        if (formula) UpdateConvergedValue(resistance, st.previousValue);
+        if (r.valueExpression.compiled) UpdateConvergedValue(resistance, st.previousValue);
         return 0;
     });
 }

@@ -1,3 +1,4 @@
+#include "analog/sparse_matrix.h"
 #include "analog/transient_run.h"
 
 #include <algorithm>
@@ -338,6 +339,10 @@ int TransientRunCase(WindowRecord* window)
 
     s.runPhase = kPhaseTimeSteps;
     s.runKind = kRunKindTransient;
+    // The resistors' loaded values are kept through one run's time points only: a stepped or
+    // Monte Carlo case changes their values between runs.
+    MatrixForgetKeptValues(s.matrix);
+    MatrixForgetKeptValues(s.timeStepSet.matrix.get());
     s.operatingPointFlag = 0;
     s.noOperatingPoint = 0;
     if (retrieving) return TransientTimeLoop(window);

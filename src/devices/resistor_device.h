@@ -12,6 +12,9 @@ namespace kq5 {
 struct EvaluatedModel;
 
 inline constexpr int kResistorDeviceList = 27;
+// In ResistorDevice::flags: the value moves during a run (a digital-to-analog output stage), so
+// the resistor is loaded at every pass, never from the run's kept constant part.
+inline constexpr std::uint32_t kResistorValueMoves = 0x2;
 
 // A circuit may hold hundreds of thousands of these: the fields are ordered so that the
 // 32-bit ones pack in pairs rather than each padding a double.

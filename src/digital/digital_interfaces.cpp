@@ -201,6 +201,8 @@ int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec)
     const double start = record->rows.empty() ? 1e6 : record->rows.front().low;
     record->lowResistor = AppendResistorDevice(start, pin(0), pin(1), 0);
     record->highResistor = AppendResistorDevice(start, pin(0), pin(2), 0);
+    for (ResistorDevice* r : {record->lowResistor, record->highResistor})
+        if (r) r->flags |= kResistorValueMoves;
     if (!record->lowResistor || !record->highResistor) return 15002;
     if (Param(model, kClo) > 0.0 && !AppendCapacitorDevice(Param(model, kClo), pin(0), pin(1))) return 15002;
     if (Param(model, kChi) > 0.0 && !AppendCapacitorDevice(Param(model, kChi), pin(0), pin(2))) return 15002;
