@@ -72,7 +72,9 @@ struct LossyLineDevice : ListNode {
     // block per sample while it is young, gathered into wider blocks as it ages.
     std::vector<LineHistoryBlock> blocks;
     std::vector<double> responseTable;
-    double swing = 0.0;  // the largest port voltage (or current times Z0) of the run so far
+    double swing = 0.0;         // the largest port voltage of the run so far
+    double currentSwing = 0.0;  // and port current, in volts through Z0 (R LEN for an RC line)
+    bool cornerAtNewest = false;  // the newest sample sits on a breakpoint
     double historyTime = -1.0;    // the time the history terms below were formed for
     std::size_t historyCount = 0;  // and the sample count then
     double history[2] = {};       // the two rows' history terms

@@ -452,7 +452,8 @@ int RecordSample(LossyLineDevice& l, int b1)
         const LineValues values = Values(l);
         const double scale = values.kind == kRc ? values.r * values.len : values.y0 > 0.0 ? 1.0 / values.y0 : 0.0;
         const auto& p = l.samples.back();
-        l.swing = std::max({l.swing, std::abs(p[1]), std::abs(p[2]), std::abs(p[3]) * scale, std::abs(p[4]) * scale});
+        l.swing = std::max({l.swing, std::abs(p[1]), std::abs(p[2])});
+        l.currentSwing = std::max({l.currentSwing, std::abs(p[3]) * scale, std::abs(p[4]) * scale});
         if (n > 0) {
             LineHistoryBlock b;
             b.start = b.end = b.centre = l.samples[n - 1][0];
@@ -598,7 +599,8 @@ int StartLossyLineHistories(double& maxStep)
         if (v.kind == kLc || v.kind == kRlc) maxStep = std::min(maxStep, v.delay);
         l.samples.clear();
         l.blocks.clear();
-        l.swing = 0.0;
+        l.swing = l.currentSwing = 0.0;
+        l.cornerAtNewest = true;
         l.historyTime = -1.0;
         ForgetKernelWeights();
         if (v.kind == kRlc)
@@ -609,8 +611,11 @@ int StartLossyLineHistories(double& maxStep)
 
 int AcceptLossyLineTimePoint()
 {
-    return ForEachLossyLine([](LossyLineDevice& l, int b1) {
+    const bool breakpoint = Breakpoints().landing;
+    return ForEachLossyLine([&](LossyLineDevice& l, int b1) {
         if (int rc = RecordSample(l, b1)) return rc;
+        // The port values may turn sharply at a breakpoint (see LossyLineStepLimit).
+        l.cornerAtNewest = breakpoint;
         const LineValues v = Values(l);
         if (v.kind != kLc && v.kind != kRlc) return 0;
         // A wave that bends sharply at the point before the last arrives at the far end one
@@ -631,26 +636,43 @@ double LossyLineStepLimit(double step)
     ForEachLossyLine([&](LossyLineDevice& l, int b1) {
         const LineValues v = Values(l);
         const std::size_t k = l.samples.size();
-        if (v.kind == kRg || k < 2 || s.time <= l.samples.back()[0]) return 0;
+        // Across a breakpoint the ports may turn sharply, and rightly so: the straight pieces
+        // meet there, so no curvature spans it (the step after a breakpoint is kept short).
+        if (v.kind == kRg || k < 2 || s.time <= l.samples.back()[0] || l.cornerAtNewest) return 0;
         // The convolution takes the port values as straight between points. The curvature
         // over the last two steps, the present one included, bounds the step at which that
-        // stays within the tolerance (relaxed by TRTOL, as the storage elements' truncation
-        // estimate is), taken relative to the largest swing of the line's ports so far: a line
-        // at rest near zero is not held to microvolts while its neighbours switch. The currents
-        // count in volts, through Z0 (R LEN for an RC line), so that the waves leaving and
-        // arriving at each end are judged alike.
+        // stays within the tolerance, taken relative to the largest swing of the port values
+        // so far: a line at rest near zero is not held to microvolts while its neighbours
+        // switch. On a line with a delay the currents count in volts through Z0, so that the
+        // waves leaving and arriving at each end are judged alike, and the tolerance is
+        // relaxed by TRTOL as the storage elements' truncation estimate is: a stretch of
+        // wave that strays from the straight line is seen once at the other end. An RC line
+        // has no such waves: each stretch reaches both ends at once and lingers, so the
+        // strays of a whole bend add up at the ports and the tolerance is not relaxed; its
+        // currents count through R LEN, a mere scale, and are judged against their own swing.
         const std::array<double, 5> c = {s.time, SolutionDifference(l.port1Plus, l.port1Minus),
                                          SolutionDifference(l.port2Plus, l.port2Minus),
                                          x[static_cast<std::size_t>(b1)], x[static_cast<std::size_t>(b1 + 1)]};
         const auto& a = l.samples[k - 2];
         const auto& b = l.samples[k - 1];
-        const double scale = v.kind == kRc ? v.r * v.len : 1.0 / v.y0;
+        const bool rc = v.kind == kRc;
+        const double scale = rc ? v.r * v.len : 1.0 / v.y0;
         for (std::size_t column = 1; column <= 4; ++column) {
             const double f = column <= 2 ? 1.0 : scale;
             const double fa = a[column] * f, fb = b[column] * f, fc = c[column] * f;
             const double d2 = ((fc - fb) / (c[0] - b[0]) - (fb - fa) / (b[0] - a[0])) / (c[0] - a[0]);
-            const double tol = trtol * (s.reltol * std::max(std::abs(fc), l.swing) + s.vntol);
-            if (std::abs(d2) > 0.0) step = std::min(step, std::sqrt(kCurvatureFactor * tol / std::abs(d2)));
+            if (d2 == 0.0) continue;
+            const double swing = !rc ? std::max(l.swing, l.currentSwing) : column <= 2 ? l.swing : l.currentSwing;
+            const double tol = (rc ? 1.0 : trtol) * (s.reltol * std::max(std::abs(fc), swing) + s.vntol);
+            double limit = std::sqrt(kCurvatureFactor * tol / std::abs(d2));
+            if (limit < c[0] - b[0]) {
+                // A shorter step would meet a larger divided difference where the slope
+                // turns at the newest sample: the change of slope (c - a) d2 then holds,
+                // and the step h with h^2 = span (h + b - a) is the one that passes.
+                const double span = kCurvatureFactor * tol / (std::abs(d2) * (c[0] - a[0]));
+                limit = 0.5 * (span + std::sqrt(span * span + 4.0 * span * (b[0] - a[0])));
+            }
+            step = std::min(step, limit);
         }
         return 0;
     });
@@ -666,26 +688,34 @@ double LossyLineLandingStep(double step)
         const auto& x = l.samples;
         if ((v.kind != kLc && v.kind != kRlc) || x.size() < 3) return 0;
         const double attenuation = DecayingExp(-v.alpha * v.delay);
-        // The samples whose arrival falls within the step, the newest excepted (it has no
-        // neighbour after it yet); the wave is taken as straight between its samples, so
-        // only a sample off the line through its neighbours makes a corner worth landing on.
-        auto first = std::upper_bound(x.begin(), x.end(), now - v.delay + 1e-3 * step,
-                                      [](double t, const std::array<double, 5>& p) { return t < p[0]; });
-        for (auto it = first; it != x.end() && it + 1 != x.end() && (*it)[0] + v.delay < now + step; ++it) {
-            if (it == x.begin()) continue;
+        // A sample off the line through its neighbours is a corner of the wave leaving there
+        // (the wave is taken as straight between its samples).
+        auto corner = [&](std::vector<std::array<double, 5>>::const_iterator it) {
+            if (it == x.begin() || it + 1 == x.end()) return false;
             const auto& a = *(it - 1);
             const auto& b = *it;
             const auto& c = *(it + 1);
-            bool corner = false;
-            for (std::size_t port = 1; port <= 2 && !corner; ++port) {
+            for (std::size_t port = 1; port <= 2; ++port) {
                 auto wave = [&](const std::array<double, 5>& y) { return y[port] + y[port + 2] / v.y0; };
                 const double line = wave(a) + (wave(c) - wave(a)) * (b[0] - a[0]) / (c[0] - a[0]);
                 const double tol =
-                    trtol * (s.reltol * std::max(std::abs(wave(b)), l.swing) + s.vntol);
-                corner = std::abs(wave(b) - line) * attenuation > tol;
+                    trtol * (s.reltol * std::max({std::abs(wave(b)), l.swing, l.currentSwing}) + s.vntol);
+                if (std::abs(wave(b) - line) * attenuation > tol) return true;
             }
-            if (corner) {
-                step = b[0] + v.delay - now;
+            return false;
+        };
+        // The samples whose arrival falls within the step, the newest excepted (it has no
+        // neighbour after it yet): the step lands on the first corner among them.
+        auto first = std::upper_bound(x.begin(), x.end(), now - v.delay + 1e-3 * step,
+                                      [](double t, const std::array<double, 5>& p) { return t < p[0]; });
+        // A corner arriving now: the wave behind it is only known at the spacing it left with,
+        // and the ports bend most just after it, so the step that follows is no longer.
+        if (first != x.begin() && first != x.end() && (*(first - 1))[0] + v.delay >= now - 1e-3 * step &&
+            corner(first - 1))
+            step = std::min(step, (*first)[0] - (*(first - 1))[0]);
+        for (auto it = first; it != x.end() && it + 1 != x.end() && (*it)[0] + v.delay < now + step; ++it) {
+            if (corner(it)) {
+                step = (*it)[0] + v.delay - now;
                 break;
             }
         }

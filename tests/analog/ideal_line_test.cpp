@@ -104,8 +104,12 @@ TEST_F(IdealLineTest, MatchedLineDelaysTheHalvedStepByItsDelay)
     ASSERT_EQ(Transient(3e-6), 0);
     // Nothing arrives before the delay has passed; then half the step, as at the near end.
     for (const OutputPoint& p : points) {
-        if (p.x < kEdge + kDelay) EXPECT_NEAR(p.y, 0.0, 1e-6) << p.x;
-        if (p.x > kEdge + kDelay + kRise) EXPECT_NEAR(p.y, 0.5, 1e-3) << p.x;
+        if (p.x < kEdge + kDelay) {
+            EXPECT_NEAR(p.y, 0.0, 1e-6) << p.x;
+        }
+        if (p.x > kEdge + kDelay + kRise) {
+            EXPECT_NEAR(p.y, 0.5, 1e-3) << p.x;
+        }
     }
     // The corner's arrival is a time point of its own.
     const bool landed = std::any_of(points.begin(), points.end(), [](const OutputPoint& p) {

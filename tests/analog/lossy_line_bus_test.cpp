@@ -50,8 +50,11 @@ TEST_F(LossyLineBusTest, EachLineKeepsItsOwnLossBesideLinesOfOtherValues)
     ASSERT_FALSE(far.empty());
     std::array<double, 4> front{};
     for (const auto& p : far) {
-        if (p[0] < kEdge + 10e-9)
-            for (int k = 1; k <= 3; ++k) EXPECT_NEAR(p[static_cast<std::size_t>(k)], 0.0, 1e-6) << p[0];
+        if (p[0] < kEdge + 10e-9) {
+            for (int k = 1; k <= 3; ++k) {
+                EXPECT_NEAR(p[static_cast<std::size_t>(k)], 0.0, 1e-6) << p[0];
+            }
+        }
         if (front[0] == 0.0 && p[0] >= kEdge + 10e-9 + 1.2 * kRise) front = p;
     }
     EXPECT_NEAR(front[1], 0.5 * std::exp(-0.1), 5e-3);

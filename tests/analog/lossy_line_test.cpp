@@ -80,8 +80,12 @@ TEST_F(LossyLineTest, LosslessLineDelaysAMatchedStep)
     Line(0.0, 250e-9, 0.0, 100e-12, 2.0, 50.0, 50.0);
     ASSERT_EQ(Transient(60e-9), 0);
     for (const OutputPoint& p : points) {
-        if (p.x < kEdge + 10e-9) EXPECT_NEAR(p.y, 0.0, 1e-6) << p.x;
-        if (p.x > kEdge + 10e-9 + kRise) EXPECT_NEAR(p.y, 0.5, 2e-3) << p.x;
+        if (p.x < kEdge + 10e-9) {
+            EXPECT_NEAR(p.y, 0.0, 1e-6) << p.x;
+        }
+        if (p.x > kEdge + 10e-9 + kRise) {
+            EXPECT_NEAR(p.y, 0.5, 2e-3) << p.x;
+        }
     }
 }
 
@@ -92,7 +96,9 @@ TEST_F(LossyLineTest, RlcLineAttenuatesTheFrontAndSettlesToTheDivider)
     ASSERT_EQ(Transient(400e-9), 0);
     double front = NAN;
     for (const OutputPoint& p : points) {
-        if (p.x < kEdge + 10e-9) EXPECT_NEAR(p.y, 0.0, 1e-6) << p.x;
+        if (p.x < kEdge + 10e-9) {
+            EXPECT_NEAR(p.y, 0.0, 1e-6) << p.x;
+        }
         if (std::isnan(front) && p.x >= kEdge + 10e-9 + 1.2 * kRise) front = p.y;
     }
     EXPECT_NEAR(front, 0.5 * std::exp(-0.1), 5e-3);
