@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/document_services.h"

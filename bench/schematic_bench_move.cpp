@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "netlist/component_types.h"

@@ -24,7 +24,7 @@
 #include "analog/transient_run_services.h"
 #include "analyses/run_state.h"
 #include "app/help_bar.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"

@@ -19,7 +19,7 @@
 #include "analog/transient_run_services.h"
 #include "analyses/run_state.h"
 #include "app/help_bar.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/expr_evaluator.h"
 #include "core/format.h"

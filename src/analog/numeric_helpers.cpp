@@ -7,7 +7,7 @@
 #include <new>
 
 #include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/linked_list.h"
 #include "plots/curve_record.h"

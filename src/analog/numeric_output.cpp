@@ -15,7 +15,7 @@
 #include "analog/op_report.h"
 #include "analog/run_control.h"
 #include "app/user_names.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"
 #include "core/file_units.h"

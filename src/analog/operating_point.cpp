@@ -10,7 +10,7 @@
 #include "analog/device_dispatch.h"
 #include "analog/sparse_factor.h"
 #include "analog/sparse_solve.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "core/expr_math_errors.h"
 #include "core/format.h"
 #include "core/fp_flags.h"

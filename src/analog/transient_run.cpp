@@ -18,7 +18,7 @@
 #include "analog/transient_run_services.h"
 #include "analyses/run_state.h"
 #include "app/help_bar.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/controlled_source_devices.h"

@@ -11,7 +11,7 @@
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_symbols.h"
 #include "core/fft.h"

@@ -12,7 +12,7 @@
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/run_state.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"

@@ -7,7 +7,7 @@
 #include "analyses/monte_carlo.h"
 #include "analyses/performance_functions.h"
 #include "analyses/run_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"

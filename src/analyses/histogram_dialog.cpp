@@ -17,7 +17,7 @@
 #include "app/settings_font.h"
 #include "app/window_record_utils.h"
 #include "app/dialog_services.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

@@ -18,7 +18,7 @@
 #include "app/printing.h"
 #include "app/menus.h"
 #include "app/window_class.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

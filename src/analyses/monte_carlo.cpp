@@ -14,7 +14,7 @@
 #include "analyses/run_state.h"
 #include "app/color_table.h"
 #include "app/usage_file.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler.h"
 #include "core/expr_evaluator.h"

@@ -10,7 +10,7 @@
 #include "analyses/monte_carlo.h"
 #include "app/file_dialogs.h"
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"

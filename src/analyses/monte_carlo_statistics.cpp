@@ -10,7 +10,7 @@
 #include "analog/run_control.h"
 #include "analyses/histogram.h"
 #include "analyses/run_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

@@ -5,7 +5,7 @@
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
 #include "plots/curve_record.h"

@@ -11,7 +11,7 @@
 #include "app/dialog_services.h"
 #include "app/edit_mode.h"
 #include "app/frame_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

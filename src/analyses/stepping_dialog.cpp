@@ -10,7 +10,7 @@
 #include "analyses/stepping.h"
 #include "app/color_table.h"
 #include "app/dialog_services.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "netlist/component_types.h"

@@ -6,7 +6,7 @@
 #include "app/color_dialog.h"
 #include "app/settings_font.h"
 #include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

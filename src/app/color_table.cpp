@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/bitmap.h"
 #include "platform/gdi_draw.h"
 #include "platform/paint.h"

@@ -28,7 +28,7 @@
 #include "app/help_topics.h"
 #include "app/usage_file.h"
 #include "document/document_services.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -7,7 +7,7 @@
 #include "app/frame_state.h"
 #include "app/help_topics.h"
 #include "app/text_editor.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "core/text_edit.h"

@@ -2,7 +2,7 @@
 
 #include "app/frame_state.h"
 #include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "document/circuit_document.h"
 #include "platform/gdi_objects.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/menus.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "app/window_class.h"
 #include "core/string_table.h"
 #include "platform/gdi_objects.h"

@@ -17,7 +17,7 @@
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
 #include "app/printing.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/format.h"
 #include "app/usage_file.h"

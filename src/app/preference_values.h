@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 
 namespace kq5 {
 

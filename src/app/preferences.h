@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 #include "app/settings_keys.h"
 #include "platform/win_types.h"
 

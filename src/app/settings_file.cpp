@@ -13,10 +13,10 @@
 #include <utility>
 
 #include "analyses/recent_names.h"
-#include "app/error_context.h"
+#include "ui/error_context.h"
 #include "app/help_bar.h"
 #include "app/ini_section_table.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/user_names.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"

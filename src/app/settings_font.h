@@ -4,7 +4,7 @@
 // choice when the row has a colour.
 #include <cstdint>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -10,7 +10,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "app/user_names.h"
 #include "core/char_classes.h"

@@ -4,7 +4,7 @@
 #include "analog/run_control.h"
 #include "app/frame_state.h"
 #include "app/message_loop.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/mdi.h"
 #include "platform/message.h"

@@ -35,7 +35,7 @@
 #include "netlist/spice_messages.h"
 #include "netlist/translate_common.h"
 #include "platform/system.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "schematic/component_definition.h"
 #include "schematic/component_library.h"
 

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "app/error_context.h"
-#include "app/window_record.h"
+#include "ui/error_context.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "app/font_select.h"
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

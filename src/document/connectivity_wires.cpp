@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"

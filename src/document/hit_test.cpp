@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "analog/analysis_state.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/document_windows.h"

@@ -4,8 +4,8 @@
 #include <array>
 #include <cctype>
 
-#include "app/error_context.h"
-#include "app/window_record.h"
+#include "ui/error_context.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

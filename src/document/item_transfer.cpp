@@ -1,7 +1,7 @@
 #include "document/item_transfer.h"
 
 #include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

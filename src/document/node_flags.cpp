@@ -7,9 +7,9 @@
 
 #include "analog/analysis_state.h"
 #include "app/edit_mode.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -5,8 +5,8 @@
 
 #include "analyses/recent_names.h"
 #include "app/edit_mode.h"
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

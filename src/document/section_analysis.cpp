@@ -4,7 +4,7 @@
 #include <span>
 
 #include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/format.h"

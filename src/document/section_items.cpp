@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/format.h"

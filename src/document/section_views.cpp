@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/format.h"

@@ -5,7 +5,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/document_services.h"

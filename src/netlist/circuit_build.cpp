@@ -5,10 +5,10 @@
 
 #include "analog/analysis_state.h"
 #include "analog/device_dispatch_tables.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/usage_file.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/expr_compiler.h"
 #include "core/expr_math_errors.h"

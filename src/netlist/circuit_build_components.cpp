@@ -5,7 +5,7 @@
 #include <string>
 
 #include "analog/analysis_state.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "core/format.h"
 #include "core/string_table.h"
 #include "devices/source_device.h"

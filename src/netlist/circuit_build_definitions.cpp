@@ -5,8 +5,8 @@
 #include <new>
 #include <string>
 
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"

@@ -6,7 +6,7 @@
 
 #include "analog/analysis_state.h"
 #include "analyses/stepping_rows.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_symbols.h"

@@ -1,7 +1,7 @@
 // Finding a component's model statement and building its evaluated model.
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler.h"

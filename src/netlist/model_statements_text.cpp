@@ -3,7 +3,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -12,7 +12,7 @@
 #include "analog/ac_run.h"
 #include "analog/analysis_state.h"
 #include "analog/transient_run.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "app/text_editor.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
 #include "core/format.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

@@ -9,7 +9,7 @@
 
 #include "analog/analysis_state.h"
 #include "analyses/run_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "app/user_names.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/format.h"

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "analog/numeric_helpers.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "analog/analysis_state.h"
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

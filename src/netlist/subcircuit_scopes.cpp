@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <new>
 
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/expr_symbols.h"
 #include "core/file_paths.h"

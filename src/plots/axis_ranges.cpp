@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_compiler.h"
 #include "platform/paint.h"
 #include "platform/window.h"

@@ -16,7 +16,7 @@
 #include "analyses/stepping.h"
 #include "app/edit_mode.h"
 #include "app/menus.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_evaluator.h"
 #include "core/message_reporter.h"
 #include "devices/model_temperature.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 #include "core/expr_compiler.h"
 #include "core/linked_list.h"
 #include "platform/win_types.h"

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -1,6 +1,6 @@
 #include "plots/limits_rows.h"
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/memory.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

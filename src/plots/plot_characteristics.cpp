@@ -9,7 +9,7 @@
 #include "app/color_table.h"
 #include "app/dialog_services.h"
 #include "app/settings_font.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"

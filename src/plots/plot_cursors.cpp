@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "digital/digital_logic_tables.h"
 #include "platform/gdi_clip.h"

@@ -6,7 +6,7 @@
 
 #include "app/edit_mode.h"
 #include "app/frame_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
 #include "platform/dialog.h"

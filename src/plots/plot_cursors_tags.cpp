@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/schematic_item.h"
 #include "platform/paint.h"
 #include "plots/curve_record.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/status_text.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/status_text.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "platform/gdi_clip.h"

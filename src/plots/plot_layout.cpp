@@ -5,7 +5,7 @@
 
 #include "app/color_table.h"
 #include "app/edit_mode.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"

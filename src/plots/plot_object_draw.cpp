@@ -7,7 +7,7 @@
 
 #include "analog/run_control.h"
 #include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/linked_list.h"
 #include "document/schematic_item.h"
 #include "platform/gdi_clip.h"

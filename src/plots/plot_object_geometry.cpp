@@ -5,7 +5,7 @@
 #include <new>
 
 #include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/linked_list.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

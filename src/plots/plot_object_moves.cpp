@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/schematic_item.h"
 #include "plots/curve_record.h"
 #include "plots/plot_axes.h"

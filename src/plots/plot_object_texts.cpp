@@ -1,7 +1,7 @@
 // Texts the user places on a plot with the "Text Abs" and "Text Rel" modes.
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
 #include "document/selection.h"

@@ -15,7 +15,7 @@
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "analyses/monte_carlo.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler.h"

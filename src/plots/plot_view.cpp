@@ -7,7 +7,7 @@
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/timers.h"
 #include "document/file_names.h"
 #include "platform/gdi_clip.h"

@@ -2,7 +2,7 @@
 // click, zoom commands, plot drags and the Cursor mode toggle.
 #include <algorithm>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "plots/curve_record.h"

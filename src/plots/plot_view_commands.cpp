@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/edit_mode.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/paint.h"
 #include "plots/axis_ranges.h"
 #include "plots/curve_ranges.h"

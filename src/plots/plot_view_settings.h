@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 
 namespace kq5 {
 

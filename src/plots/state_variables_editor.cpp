@@ -12,7 +12,7 @@
 #include "app/color_table.h"
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"

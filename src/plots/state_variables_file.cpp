@@ -14,7 +14,7 @@
 #include "analog/device_dispatch_tables.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/line_switch_devices.h"

@@ -7,9 +7,9 @@
 
 #include "analog/analysis_state.h"
 #include "app/dialog_services.h"
-#include "app/status_text.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/status_text.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -15,7 +15,7 @@
 #include "app/frame_window.h"
 #include "app/mode_cursors.h"
 #include "app/startup.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"

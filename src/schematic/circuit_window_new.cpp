@@ -4,7 +4,7 @@
 
 #include "app/dialog_services.h"
 #include "app/frame_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/document_windows.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

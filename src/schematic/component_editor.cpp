@@ -8,7 +8,7 @@
 #include "analog/analysis_state.h"
 #include "app/help_topics.h"
 #include "app/menus.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/prompt_dialog.h"
 #include "app/tool_buttons.h"
 #include "core/char_classes.h"

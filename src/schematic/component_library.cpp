@@ -4,7 +4,7 @@
 #include <new>
 #include <set>
 
-#include "app/error_context.h"
+#include "ui/error_context.h"
 #include "app/frame_state.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "app/file_dialogs.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

@@ -16,7 +16,7 @@
 #include "platform/win_styles.h"
 #include "app/frame_window.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 #include "document/document_windows.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/format.h"
 #include "document/schematic_item.h"

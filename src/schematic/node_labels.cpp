@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/connection_points.h"
 #include "document/connectivity.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "analyses/analysis_windows.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "document/circuit_document.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/help_bar.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"

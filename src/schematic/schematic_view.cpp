@@ -2,9 +2,9 @@
 
 #include "analog/analysis_state.h"
 #include "app/frame_state.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"

@@ -14,7 +14,7 @@
 #include "app/file_dialogs.h"
 #include "app/frame_state.h"
 #include "app/printing.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/string_table.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "plots/curve_record.h"
 
 namespace kq5 {

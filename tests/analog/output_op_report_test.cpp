@@ -9,7 +9,7 @@
 #include "analog/numeric_output.h"
 #include "analog/op_report.h"
 #include "analog/run_control.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "core/device_lists.h"
 #include "devices/bjt_device.h"
 #include "devices/device_record_types.h"

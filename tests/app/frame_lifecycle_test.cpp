@@ -12,7 +12,7 @@
 #include "app/edit_mode.h"
 #include "app/help_bar.h"
 #include "app/tool_buttons.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "app/single_instance.h"
 #include "document/document_windows.h"

@@ -11,7 +11,7 @@
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/frame_state.h"
 #include "app/color_table.h"
 #include "app/global_settings.h"
@@ -25,7 +25,7 @@
 #include "app/settings_file.h"
 #include "app/usage_file.h"
 #include "app/startup.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

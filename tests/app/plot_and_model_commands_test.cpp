@@ -13,7 +13,7 @@
 #include "analyses/run_subset.h"
 #include "app/command_routing.h"
 #include "app/menus.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/text_area.h"
 #include "frame_test_support.h"
 #include "platform/headless.h"

@@ -3,7 +3,7 @@
 // attributes, wires between pins, grounds and node labels.
 #include <gtest/gtest.h>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
 #include "document/grid_text.h"

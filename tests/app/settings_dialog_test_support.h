@@ -8,7 +8,7 @@
 
 #include "screen_capture_support.h"
 #include "../platform/control_test_support.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/color_table.h"
 #include "app/global_settings.h"
 #include "app/info_dialogs.h"
@@ -16,7 +16,7 @@
 #include "app/preferences.h"
 #include "app/title_block.h"
 #include "app/user_names.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/common_dialogs.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/help_bar.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "app/user_names.h"
 #include "core/file_units.h"

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/program_settings.h"
+#include "ui/app_state.h"
+#include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "app/usage_file.h"
 #include "app/user_names.h"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "analog/analysis_state.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "analog/analysis_state.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/text_editor.h"
 #include "app/edit_mode.h"
 #include "app/save_file_dialog.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/edit_mode.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "document/node_flags.h"
 #include "document_test_support.h"
 #include "netlist/component_types.h"

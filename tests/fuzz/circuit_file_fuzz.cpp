@@ -3,8 +3,8 @@
 // files all start there), with a small component library whose definitions have shapes.
 #include <memory>
 
-#include "app/font_spec.h"
-#include "app/window_record.h"
+#include "ui/font_spec.h"
+#include "ui/window_record.h"
 #include "core/file_units.h"
 #include "document/banner_file.h"
 #include "document/circuit_document.h"

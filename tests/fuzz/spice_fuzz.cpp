@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "fuzz_support.h"
 #include "netlist/circuit_build.h"

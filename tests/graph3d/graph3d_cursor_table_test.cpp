@@ -3,7 +3,7 @@
 #include "app/edit_mode.h"
 #include "app/prompt_dialog.h"
 #include "app/window_class.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "graph3d_test_support.h"
 #include "platform/headless.h"
 #include "platform/menu.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "../app/status_bar_probe.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "graph3d_test_support.h"
 #include "plots/curve_record.h"
 

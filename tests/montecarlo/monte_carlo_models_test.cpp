@@ -14,7 +14,7 @@
 #include "analyses/monte_carlo.h"
 #include "analyses/monte_carlo_models.h"
 #include "analyses/run_state.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/random15.h"
 #include "document/circuit_document.h"
 

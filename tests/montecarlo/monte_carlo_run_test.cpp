@@ -18,7 +18,7 @@
 #include "document/circuit_document.h"
 #include "plots/waveform_store.h"
 #include "platform/message_box.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 
 namespace kq5::testing {
 namespace {

@@ -29,7 +29,7 @@
 #include "app/color_table.h"
 #include "app/help_bar.h"
 #include "app/printing.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/common_dialogs_font.h"
 #include "platform/common_dialogs_print.h"
 #include "platform/print.h"

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/save_file_dialog.h"
 #include "app/user_names.h"
 #include "netlist/binary_library.h"

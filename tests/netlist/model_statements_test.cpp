@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_symbols.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"

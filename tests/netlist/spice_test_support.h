@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "analog/analysis_state.h"
-#include "app/app_state.h"
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "ui/app_state.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "core/file_units.h"

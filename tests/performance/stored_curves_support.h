@@ -11,7 +11,7 @@
 
 #include "../plots/private_tmp.h"
 #include "analyses/performance_functions.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "plots/curve_record.h"
 #include "plots/waveform_store.h"
 

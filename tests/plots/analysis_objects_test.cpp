@@ -2,7 +2,7 @@
 // time, an animated run waits after each point, the plot's objects (texts, tags, measuring tags
 // and shapes) are drawn over the curves where their coordinates put them, clipped to their plot.
 #include "analysis_window_test_support.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
 #include "platform/gdi_dc.h"

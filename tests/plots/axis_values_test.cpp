@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "platform/backend.h"
 #include "platform/bitmap.h"

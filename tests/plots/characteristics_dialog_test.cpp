@@ -18,7 +18,7 @@
 #include "plots/limits_row.h"
 #include "plots/plot_characteristics.h"
 #include "plots/plot_view_settings.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 
 namespace kq5::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "analysis_window_test_support.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/hit_test.h"
 #include "document/schematic_item.h"
 #include "plots/plot_axes.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "analog/analysis_state.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/linked_list.h"
 #include "document/schematic_item.h"
 #include "platform/backend.h"

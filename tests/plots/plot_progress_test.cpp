@@ -6,7 +6,7 @@
 
 #include "../app/status_bar_probe.h"
 #include "analysis_window_test_support.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "platform/gdi_dc.h"
 #include "plots/curve_record.h"
 #include "plots/plot_draw.h"

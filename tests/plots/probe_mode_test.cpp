@@ -10,10 +10,10 @@
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/prompt_dialog.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"

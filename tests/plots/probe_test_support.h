@@ -2,7 +2,7 @@
 // A transistor to probe, placed directly in a circuit's document.
 #include <cstdint>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"

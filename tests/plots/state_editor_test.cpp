@@ -9,7 +9,7 @@
 #include "analog/analysis_state.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"

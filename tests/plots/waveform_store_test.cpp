@@ -6,7 +6,7 @@
 #include <string>
 
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "private_tmp.h"
 #include "plots/curve_record.h"
 #include "analyses/run_state.h"

@@ -11,7 +11,7 @@
 #include "app/prompt_dialog.h"
 #include "app/find_replace.h"
 #include "app/help_bar.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

@@ -3,7 +3,7 @@
 #include "schematic_test_support.h"
 
 #include "app/frame_state.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/window.h"

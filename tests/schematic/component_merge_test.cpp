@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "netlist/component_types.h"
 #include "schematic/binary_io.h"

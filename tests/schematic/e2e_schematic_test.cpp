@@ -18,7 +18,7 @@
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "document/connectivity.h"
 #include "plots/curve_record.h"
 #include "plots/waveform_store.h"

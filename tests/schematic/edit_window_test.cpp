@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../app/screen_capture_support.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "netlist/component_types.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"

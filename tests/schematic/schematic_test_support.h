@@ -7,10 +7,10 @@
 #include <string>
 
 #include "analog/analysis_state.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/color_table.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/document_services.h"

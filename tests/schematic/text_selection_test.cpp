@@ -7,7 +7,7 @@
 #include "schematic_test_support.h"
 
 #include "analog/analysis_state.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/color_table.h"
 #include "app/font_select.h"
 #include "core/char_classes.h"

@@ -15,7 +15,7 @@
 #include "app/edit_mode.h"
 #include "app/mode_cursors.h"
 #include "app/frame_state.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/text_area.h"
 #include "document/circuit_file.h"
 #include "platform/control_scrollbar.h"

@@ -1,4 +1,4 @@
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 
 #include <new>
 

@@ -1,8 +1,8 @@
 #pragma once
 // State of the application frame and its services, kept in one place so tests can start afresh.
-#include "app/error_context.h"
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/error_context.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 
 namespace kq5 {
 

@@ -1,9 +1,9 @@
-#include "app/wait_cursor.h"
+#include "ui/wait_cursor.h"
 
 #include <string>
 
 #include "app/help_bar.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "platform/cursor.h"
 #include "platform/system.h"
 #include "platform/win_styles.h"

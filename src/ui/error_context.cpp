@@ -1,8 +1,8 @@
-#include "app/error_context.h"
+#include "ui/error_context.h"
 
 #include <cstring>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/string_table.h"

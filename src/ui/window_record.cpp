@@ -1,9 +1,9 @@
-#include "app/window_record.h"
+#include "ui/window_record.h"
 
 #include <algorithm>
 #include <new>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

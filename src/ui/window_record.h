@@ -8,7 +8,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

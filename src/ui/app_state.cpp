@@ -1,4 +1,4 @@
-#include "app/app_state.h"
+#include "ui/app_state.h"
 
 namespace kq5 {
 

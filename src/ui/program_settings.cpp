@@ -1,7 +1,7 @@
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 
-#include "app/app_state.h"
-#include "app/window_record.h"
+#include "ui/app_state.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "platform/message_box.h"
 
