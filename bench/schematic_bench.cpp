@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "ui/app_state.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"

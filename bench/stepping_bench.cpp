@@ -30,7 +30,7 @@
 #include "analog/transient_run_services.h"
 #include "analyses/run_state.h"
 #include "analyses/stepping.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/preferences.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"

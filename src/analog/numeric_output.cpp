@@ -14,7 +14,7 @@
 #include "analog/numeric_helpers.h"
 #include "analog/op_report.h"
 #include "analog/run_control.h"
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"

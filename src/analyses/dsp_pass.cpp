@@ -10,7 +10,7 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_symbols.h"

@@ -12,7 +12,7 @@
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo_models.h"
 #include "analyses/run_state.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/usage_file.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"

@@ -10,7 +10,7 @@
 #include "analyses/performance_window.h"
 #include "app/dialog_services.h"
 #include "app/edit_mode.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"

@@ -8,7 +8,7 @@
 #include "analog/run_control.h"
 #include "analyses/run_state.h"
 #include "analyses/stepping.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/dialog_services.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -1,6 +1,6 @@
 #include "app/info_dialogs.h"
 
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "platform/dialog.h"
 #include "platform/system.h"

@@ -5,10 +5,10 @@
 
 #include "app/dialog_services.h"
 #include "app/color_dialog.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "ui/error_context.h"
-#include "app/frame_state.h"
-#include "app/preference_values.h"
+#include "ui/frame_state.h"
+#include "ui/preference_values.h"
 #include "analog/analysis_state.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"

@@ -4,8 +4,8 @@
 
 #include "app/dialog_services.h"
 #include "app/color_dialog.h"
-#include "app/settings_font.h"
-#include "app/color_table.h"
+#include "ui/settings_font.h"
+#include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "app/dialog_services.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "platform/controls.h"

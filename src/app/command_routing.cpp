@@ -10,7 +10,7 @@
 #include "analyses/stepping.h"
 #include "app/edit_mode.h"
 #include "app/find_replace.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/color_dialog.h"
 #include "app/font_command.h"
 #include "app/frame_window.h"

@@ -17,7 +17,7 @@
 #include "analog/run_control.h"
 #include "app/demo_script.h"
 #include "app/dialog_services.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/command_routing.h"
 #include "app/help_bar.h"
 #include "app/info_dialogs.h"

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "app/dialog_services.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/help_topics.h"
 #include "app/text_editor.h"
 #include "ui/window_record.h"

@@ -15,7 +15,7 @@
 #include "analyses/graph3d_window.h"
 #include "app/command_routing.h"
 #include "app/dialog_services.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/printing.h"
 #include "ui/window_record.h"
 #include "app/window_record_utils.h"

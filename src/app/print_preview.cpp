@@ -6,7 +6,7 @@
 #include "analog/analysis_state.h"
 #include "app/dialog_services.h"
 #include "app/font_command.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "app/printing.h"
 #include "ui/program_settings.h"
 #include "app/title_block.h"

@@ -8,7 +8,7 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/dialog_services.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "app/title_block.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"

@@ -5,7 +5,7 @@
 
 #include "app/color_dialog.h"
 #include "app/dialog_services.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "platform/backend.h"

@@ -2,7 +2,7 @@
 // painting with comment colours and the selection highlight.
 #include <algorithm>
 
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/frame_window.h"
 #include "app/text_editor.h"
 #include "ui/window_record.h"

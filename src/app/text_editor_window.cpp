@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "app/color_dialog.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/edit_mode.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/find_replace.h"
 #include "app/frame_window.h"
 #include "app/text_editor.h"

@@ -12,7 +12,7 @@
 
 #include "ui/program_settings.h"
 #include "app/settings_file.h"
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"

@@ -2,7 +2,7 @@
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/message_loop.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
@@ -12,7 +12,7 @@
 #include "platform/region.h"
 #include "platform/system.h"
 #include "platform/window.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_objects.h"
 #include "schematic/circuit_window.h"

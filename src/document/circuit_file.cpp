@@ -8,7 +8,7 @@
 #include "app/edit_mode.h"
 #include "ui/error_context.h"
 #include "app/font_command.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/frame_window.h"
 #include "ui/program_settings.h"
 #include "app/save_file_dialog.h"

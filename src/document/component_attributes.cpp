@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -4,7 +4,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/help_bar.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <new>
 
-#include "analyses/recent_names.h"
+#include "ui/recent_names.h"
 #include "ui/program_settings.h"
 #include "app/text_area.h"
 #include "ui/window_record.h"

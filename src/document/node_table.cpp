@@ -1,7 +1,7 @@
 #include "document/node_table.h"
 
 #include "analog/analysis_state.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "digital/digital_logic_tables.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "analyses/recent_names.h"
+#include "ui/recent_names.h"
 #include "app/edit_mode.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"

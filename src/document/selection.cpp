@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "analog/analysis_state.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

@@ -7,8 +7,8 @@
 #include <map>
 
 #include "analyses/histogram.h"
-#include "app/font_select.h"
-#include "app/frame_state.h"
+#include "ui/font_select.h"
+#include "ui/frame_state.h"
 #include "app/frame_window.h"
 #include "ui/font_spec.h"
 #include "app/help_bar.h"

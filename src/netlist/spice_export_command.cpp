@@ -6,7 +6,7 @@
 #include "analog/convergence.h"
 #include "ui/app_state.h"
 #include "app/dialog_services.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "app/save_file_dialog.h"
 #include "ui/wait_cursor.h"

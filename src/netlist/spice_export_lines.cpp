@@ -4,7 +4,7 @@
 #include <cctype>
 #include <new>
 
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/edit_mode.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"

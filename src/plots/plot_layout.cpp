@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/edit_mode.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"

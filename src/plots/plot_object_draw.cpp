@@ -6,7 +6,7 @@
 #include <string>
 
 #include "analog/run_control.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "core/linked_list.h"
 #include "document/schematic_item.h"

@@ -6,7 +6,7 @@
 #include "analog/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "core/timers.h"
 #include "document/file_names.h"

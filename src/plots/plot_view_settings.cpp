@@ -3,7 +3,7 @@
 #include <iterator>
 #include <map>
 
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 
 namespace kq5 {
 

@@ -13,7 +13,7 @@
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
 #include "app/dialog_services.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "ui/wait_cursor.h"
 #include "app/prompt_dialog.h"
 #include "ui/window_record.h"

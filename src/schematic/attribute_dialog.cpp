@@ -7,7 +7,7 @@
 #include "app/dialog_services.h"
 #include "core/format.h"
 #include "platform/control_scrollbar.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "app/help_bar.h"
 #include "app/prompt_dialog.h"
 #include "ui/status_text.h"

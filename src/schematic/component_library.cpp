@@ -5,7 +5,7 @@
 #include <set>
 
 #include "ui/error_context.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/format.h"

@@ -11,7 +11,7 @@
 
 #include "analog/analysis_state.h"
 #include "app/font_command.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/frame_window.h"
 #include "ui/status_text.h"
 #include "app/text_area.h"

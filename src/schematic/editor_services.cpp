@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "platform/bitmap.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"

@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/format.h"

@@ -7,7 +7,7 @@
 #include "analog/run_control.h"
 #include "app/edit_mode.h"
 #include "app/find_replace.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/frame_window.h"
 #include "app/info_dialogs.h"
 #include "app/mode_cursors.h"

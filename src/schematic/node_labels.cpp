@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/connection_points.h"

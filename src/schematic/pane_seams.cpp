@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "analog/analysis_state.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/grid_text.h"

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "analog/analysis_state.h"
-#include "app/color_table.h"
-#include "app/font_select.h"
-#include "app/preference_values.h"
+#include "ui/color_table.h"
+#include "ui/font_select.h"
+#include "ui/preference_values.h"
 #include "app/printing.h"
 #include "ui/program_settings.h"
 #include "app/title_block.h"

@@ -1,7 +1,7 @@
 #include "schematic/schematic_view.h"
 
 #include "analog/analysis_state.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "app/text_area.h"
 #include "ui/window_record.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "ui/error_context.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/settings_file.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

@@ -12,7 +12,7 @@
 #include "app/color_dialog.h"
 #include "app/dialog_services.h"
 #include "app/file_dialogs.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/printing.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -2,7 +2,7 @@
 
 #include "ui/app_state.h"
 #include "app/crosshair.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "platform/backend.h"
 #include "platform/gdi_draw.h"

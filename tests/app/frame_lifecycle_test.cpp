@@ -17,7 +17,7 @@
 #include "app/single_instance.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "document/circuit_document.h"
 #include "platform/input.h"
 #include "schematic/component_definition.h"

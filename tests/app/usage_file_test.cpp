@@ -11,7 +11,7 @@
 #include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "app/usage_file.h"
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "platform/system.h"
 #include "netlist/component_types.h"
 

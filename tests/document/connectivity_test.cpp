@@ -14,7 +14,7 @@
 
 #include "analog/analysis_state.h"
 #include "analog/stored_state_variables.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "digital/digital_node_states.h"

@@ -2,7 +2,7 @@
 // cursor table while it is active in Cursor mode, and the editing of its plot objects.
 #include "app/edit_mode.h"
 #include "app/prompt_dialog.h"
-#include "app/window_class.h"
+#include "ui/window_class.h"
 #include "ui/window_record.h"
 #include "graph3d_test_support.h"
 #include "platform/headless.h"

@@ -18,7 +18,7 @@
 #include "analyses/graph3d_draw.h"
 #include "analyses/graph3d_window.h"
 #include "analyses/run_state.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/preferences.h"
 #include "core/linked_list.h"
 #include "platform/backend.h"

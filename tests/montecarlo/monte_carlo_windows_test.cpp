@@ -26,7 +26,7 @@
 #include "analyses/performance_functions.h"
 #include "analyses/run_state.h"
 #include "app/color_dialog.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/help_bar.h"
 #include "app/printing.h"
 #include "ui/window_record.h"

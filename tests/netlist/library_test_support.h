@@ -12,7 +12,7 @@
 
 #include "ui/program_settings.h"
 #include "app/save_file_dialog.h"
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "netlist/binary_library.h"
 #include "netlist/library_bytes.h"
 #include "netlist/model_library_lookup.h"

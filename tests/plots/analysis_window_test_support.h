@@ -12,7 +12,7 @@
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/preferences.h"
 #include "platform/backend.h"
 #include "platform/headless_backend.h"

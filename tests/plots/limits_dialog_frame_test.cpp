@@ -14,7 +14,7 @@
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/command_routing.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/help_bar.h"
 #include "core/string_table.h"
 #include "document/circuit_document.h"

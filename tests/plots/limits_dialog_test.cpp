@@ -8,7 +8,7 @@
 #include "limits_dialog_test_support.h"
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/help_bar.h"
 #include "core/string_table.h"
 #include "core/expr_symbols.h"

@@ -2,7 +2,7 @@
 // while the program is busy no circuit window closes.
 #include "schematic_test_support.h"
 
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "platform/message.h"
 #include "platform/message_box.h"

@@ -8,7 +8,7 @@
 #include "../plots/circuit_file_test_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_state.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "digital/digital_logic_tables.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"

@@ -16,7 +16,7 @@
 #include "digital/digital_path_window.h"
 #include "plots/curve_record.h"
 #include "app/frame_window.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "digital/digital_logic_tables.h"
 #include "digital/digital_node_states.h"
 #include "document/circuit_document.h"

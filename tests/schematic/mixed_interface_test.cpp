@@ -17,7 +17,7 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "platform/message_box.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "plots/curve_record.h"
 #include "schematic/schematic_render.h"
 #include "plots/plot_axes.h"

@@ -8,7 +8,7 @@
 
 #include "analog/analysis_state.h"
 #include "ui/app_state.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

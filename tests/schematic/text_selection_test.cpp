@@ -8,8 +8,8 @@
 
 #include "analog/analysis_state.h"
 #include "ui/app_state.h"
-#include "app/color_table.h"
-#include "app/font_select.h"
+#include "ui/color_table.h"
+#include "ui/font_select.h"
 #include "core/char_classes.h"
 #include "document/component_attributes.h"
 #include "document/document_services.h"

@@ -14,7 +14,7 @@
 #include "app/dialog_services.h"
 #include "app/edit_mode.h"
 #include "app/mode_cursors.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "app/text_area.h"
 #include "document/circuit_file.h"

@@ -9,7 +9,7 @@
 
 #include "analog/analysis_state.h"
 #include "ui/app_state.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -1,4 +1,4 @@
-#include "analyses/recent_names.h"
+#include "ui/recent_names.h"
 
 #include <cstdlib>
 

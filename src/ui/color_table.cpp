@@ -1,4 +1,4 @@
-#include "app/color_table.h"
+#include "ui/color_table.h"
 
 #include <algorithm>
 #include <cctype>

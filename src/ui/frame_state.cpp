@@ -1,4 +1,4 @@
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 
 namespace kq5 {
 

@@ -1,4 +1,4 @@
-#include "app/font_select.h"
+#include "ui/font_select.h"
 
 #include <algorithm>
 

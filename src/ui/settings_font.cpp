@@ -1,9 +1,9 @@
-#include "app/settings_font.h"
+#include "ui/settings_font.h"
 
 #include <cstdlib>
 
-#include "app/color_table.h"
-#include "app/font_select.h"
+#include "ui/color_table.h"
+#include "ui/font_select.h"
 #include "platform/common_dialogs_font.h"
 #include "platform/font.h"
 #include "platform/gdi_objects.h"

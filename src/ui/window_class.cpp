@@ -1,6 +1,6 @@
-#include "app/window_class.h"
+#include "ui/window_class.h"
 
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "platform/cursor.h"
 #include "platform/mdi.h"
 #include "platform/message.h"

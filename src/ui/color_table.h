@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/settings_keys.h"
+#include "ui/settings_keys.h"
 #include "platform/gdi_objects.h"
 #include "platform/win_types.h"
 

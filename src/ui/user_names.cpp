@@ -1,4 +1,4 @@
-#include "app/user_names.h"
+#include "ui/user_names.h"
 
 namespace kq5 {
 

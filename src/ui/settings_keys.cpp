@@ -1,4 +1,4 @@
-#include "app/settings_keys.h"
+#include "ui/settings_keys.h"
 
 #include <cctype>
 #include <cerrno>

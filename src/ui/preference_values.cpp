@@ -1,4 +1,4 @@
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 
 namespace kq5 {
 
