@@ -36,7 +36,7 @@
 #include "devices/device_record_types.h"
 #include "netlist/model_types.h"
 #include "platform/backend.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace {
 

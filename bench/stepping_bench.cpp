@@ -28,7 +28,7 @@
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "ui/color_table.h"
 #include "app/preferences.h"

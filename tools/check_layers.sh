@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Lowest first. A folder of src/ that is not here is an error: place it in the order.
-LAYERS=(platform core ui document netlist analog devices digital results plots analyses schematic app)
+LAYERS=(platform core ui results document netlist analog devices digital plots analyses schematic app)
 ALLOW_FILE=tools/layers_allow.txt
 
 SHOW_ALL=0

@@ -22,7 +22,7 @@
 #include "analog/sparse_solve.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "app/help_bar.h"
 #include "ui/window_record.h"
 #include "core/expr_evaluator.h"
@@ -33,8 +33,8 @@
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5 {

@@ -6,7 +6,7 @@
 #include "analog/run_control.h"
 #include "ui/window_record.h"
 #include "core/expr_evaluator.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

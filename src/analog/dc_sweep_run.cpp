@@ -17,7 +17,7 @@
 #include "analog/run_data_file.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "app/help_bar.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"
@@ -34,8 +34,8 @@
 #include "netlist/part_instance.h"
 #include "netlist/token_patterns.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5 {

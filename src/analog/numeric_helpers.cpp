@@ -10,7 +10,7 @@
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/linked_list.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

@@ -27,8 +27,8 @@
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -26,10 +26,10 @@
 #include "platform/system.h"
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -16,7 +16,7 @@
 #include "analog/run_data_file.h"
 #include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "app/help_bar.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"
@@ -33,8 +33,8 @@
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
-#include "plots/plot_record_flags.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_record_flags.h"
+#include "results/plot_view_settings.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5 {

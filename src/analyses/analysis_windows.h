@@ -16,7 +16,7 @@
 #include "core/linked_list.h"
 #include "document/circuit_document.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

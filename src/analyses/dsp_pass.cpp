@@ -19,8 +19,8 @@
 #include "document/circuit_document.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

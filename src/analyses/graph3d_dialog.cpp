@@ -28,7 +28,7 @@
 #include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

@@ -11,13 +11,13 @@
 #include "analyses/graph3d_steps.h"
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "core/text_edit.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

@@ -39,7 +39,7 @@
 #include "platform/win_messages.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_layout.h"
 #include "plots/plot_object_draw.h"

@@ -11,7 +11,7 @@
 #include "analog/run_control.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo_models.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "ui/color_table.h"
 #include "app/usage_file.h"
 #include "ui/window_record.h"

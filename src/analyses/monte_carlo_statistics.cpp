@@ -9,7 +9,7 @@
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analyses/histogram.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/format.h"

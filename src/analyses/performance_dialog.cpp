@@ -17,7 +17,7 @@
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_characteristics.h"
 
 namespace kq5 {

@@ -8,9 +8,9 @@
 #include "ui/window_record.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_setup.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

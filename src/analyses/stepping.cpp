@@ -14,7 +14,7 @@
 #include "analog/transient_run_services.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping_rows.h"
 #include "ui/program_settings.h"
 #include "app/usage_file.h"
@@ -42,7 +42,7 @@
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/win_messages.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_cursors.h"
 

@@ -6,7 +6,7 @@
 
 #include "analog/analysis_state.h"
 #include "analog/run_control.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "ui/color_table.h"
 #include "app/dialog_services.h"

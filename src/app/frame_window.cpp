@@ -10,7 +10,7 @@
 #include "analyses/graph3d_window.h"
 #include "analyses/performance_window.h"
 #include "analyses/run_subset.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "app/command_routing.h"
 #include "ui/color_table.h"
 #include "ui/frame_state.h"
@@ -41,7 +41,7 @@
 #include "platform/paint.h"
 #include "platform/shell_drop.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_cursors.h"
 #include "schematic/circuit_window.h"
 

@@ -13,7 +13,7 @@
 #include "ui/window_record.h"
 #include "platform/menu.h"
 #include "platform/system.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/probe_mode.h"
 #include "schematic/component_library.h"
 #include "schematic/component_library_use.h"

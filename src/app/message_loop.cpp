@@ -24,7 +24,7 @@
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
 #include "netlist/component_types.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic/component_definition.h"
 #include "platform/accelerator.h"
 #include "platform/controls.h"

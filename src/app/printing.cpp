@@ -39,7 +39,7 @@
 #include "platform/region.h"
 #include "platform/system.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_view.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"

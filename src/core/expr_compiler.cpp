@@ -12,7 +12,7 @@
 #include "core/message_reporter.h"
 #include "devices/device_record_fields.h"
 #include "digital/digital_node_states.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -17,7 +17,7 @@
 #include "devices/device_record_fields.h"
 #include "digital/digital_logic_tables.h"
 #include "digital/digital_node_states.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

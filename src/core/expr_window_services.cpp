@@ -4,7 +4,7 @@
 #include "core/expr_evaluator.h"
 #include "core/expr_math_errors.h"
 #include "document/circuit_document.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

@@ -17,9 +17,9 @@
 #include "document/import_v4.h"
 #include "document/node_flags.h"
 #include "document/section_stream.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_rows.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "schematic/page_array.h"
 
 namespace kq5 {

@@ -15,7 +15,7 @@
 #include "document/schematic_item.h"
 #include "platform/win_types.h"
 #include "platform/window.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 
 namespace kq5 {
 

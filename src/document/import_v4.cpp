@@ -20,7 +20,7 @@
 #include "document/part_numbering.h"
 #include "document/section_stream.h"
 #include "netlist/component_types.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic/component_definition.h"
 #include "schematic/component_library.h"
 

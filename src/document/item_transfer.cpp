@@ -10,7 +10,7 @@
 #include "document/document_windows.h"
 #include "document/part_numbering.h"
 #include "netlist/component_types.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_object_moves.h"
 #include "schematic/component_definition.h"
 #include "schematic/item_copies.h"

@@ -20,8 +20,8 @@
 #include "document/selection.h"
 #include "netlist/component_types.h"
 #include "netlist/label_names.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "schematic/editor_services.h"
 

@@ -15,8 +15,8 @@
 #include "document/circuit_file.h"
 #include "document/section_windows.h"
 #include "plots/limits_rows.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

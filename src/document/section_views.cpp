@@ -12,8 +12,8 @@
 #include "core/key_file.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 #include "schematic/page_array.h"
 
 namespace kq5 {

@@ -13,7 +13,7 @@
 #include "document/section_analysis.h"
 #include "document/section_items.h"
 #include "document/schematic_item.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 
 namespace kq5 {
 

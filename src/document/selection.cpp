@@ -13,8 +13,8 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "platform/paint.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "schematic/editor_services.h"
 #include "schematic/schematic_view.h"
 

@@ -25,8 +25,8 @@
 #include "netlist/spice_tokens.h"
 #include "plots/default_limits_rows.h"
 #include "plots/limits_rows.h"
-#include "plots/plot_record_flags.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_record_flags.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

@@ -18,7 +18,7 @@
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_sources.h"
-#include "plots/plot_record_flags.h"
+#include "results/plot_record_flags.h"
 
 namespace kq5 {
 

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "analog/analysis_state.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -26,7 +26,7 @@
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_export_support.h"
 #include "netlist/spice_reader_state.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 
 namespace kq5 {
 

@@ -24,10 +24,10 @@
 #include "netlist/spice_tokens.h"
 #include "netlist/subcircuit_nodes.h"
 #include "netlist/token_patterns.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/default_limits_rows.h"
 #include "plots/limits_rows.h"
-#include "plots/plot_record_flags.h"
+#include "results/plot_record_flags.h"
 
 namespace kq5 {
 

@@ -42,7 +42,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "plots/probe_mode.h"
 #include "schematic/mouse_input.h"
 #include "schematic/schematic_render.h"

@@ -12,7 +12,7 @@
 #include "analog/transient_run_services.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "app/edit_mode.h"
 #include "app/menus.h"
@@ -39,7 +39,7 @@
 #include "plots/state_variables_editor.h"
 #include "plots/state_variables_file.h"
 #include "plots/user_waveform.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 #include "schematic/schematic_render.h"
 
 namespace kq5 {

@@ -14,7 +14,7 @@
 #include "document/connectivity.h"
 #include "document/node_table.h"
 #include "plots/limits_dialog.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 #include "plots/limits_rows.h"
 #include "netlist/component_types.h"
 

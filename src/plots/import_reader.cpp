@@ -21,7 +21,7 @@
 #include "core/string_table.h"
 #include "document/circuit_document.h"
 #include "document/file_names.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/analysis_run_services.h"
 #include "plots/plot_setup.h"
 

@@ -35,12 +35,12 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/analysis_run_services.h"
 #include "plots/default_limits_rows.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 #include "plots/limits_rows.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

@@ -30,8 +30,8 @@
 #include "platform/message_box.h"
 #include "platform/system.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 #include "schematic/schematic_render.h"
 
 namespace kq5 {

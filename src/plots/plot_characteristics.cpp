@@ -22,10 +22,10 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "plots/axis_ranges.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
 #include "plots/plot_setup.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "plots/probe_mode.h"
 
 namespace kq5 {

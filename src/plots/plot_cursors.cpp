@@ -20,7 +20,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_view.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -13,10 +13,10 @@
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_layout.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -17,8 +17,8 @@
 #include "plots/plot_axes.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_layout.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

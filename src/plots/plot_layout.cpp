@@ -16,7 +16,7 @@
 #include "plots/plot_axes.h"
 #include "plots/plot_draw.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

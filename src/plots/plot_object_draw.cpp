@@ -17,15 +17,15 @@
 #include "platform/paint.h"
 #include "platform/text.h"
 #include "plots/analysis_window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_layout.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "schematic/graphic_objects.h"
 
 namespace kq5 {

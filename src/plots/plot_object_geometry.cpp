@@ -12,12 +12,12 @@
 #include "document/schematic_item.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_axes.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

@@ -6,12 +6,12 @@
 #include "document/schematic_item.h"
 #include "document/selection.h"
 #include "platform/paint.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_click_services.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "plots/plot_object_geometry.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

@@ -26,11 +26,11 @@
 #include "plots/axis_ranges.h"
 #include "plots/default_limits_rows.h"
 #include "plots/import_reader.h"
-#include "plots/limits_row.h"
-#include "plots/plot_view_settings.h"
+#include "results/limits_row.h"
+#include "results/plot_view_settings.h"
 #include "plots/user_waveform.h"
 #include "plots/probe_mode.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -26,7 +26,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_setup.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

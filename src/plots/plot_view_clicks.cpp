@@ -5,7 +5,7 @@
 #include "ui/window_record.h"
 #include "platform/paint.h"
 #include "platform/win_messages.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_click_services.h"
 #include "plots/plot_cursors.h"

@@ -31,7 +31,7 @@
 #include "netlist/model_types.h"
 #include "platform/message_box.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/default_limits_rows.h"
 #include "plots/plot_setup.h"
 #include "schematic/component_definition.h"

@@ -19,7 +19,7 @@
 #include "devices/source_stamps.h"
 #include "devices/standalone_element_devices.h"
 #include "document/file_names.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_setup.h"
 
 namespace kq5 {

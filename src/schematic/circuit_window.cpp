@@ -21,7 +21,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "document/document_services.h"
 #include "document/document_windows.h"
 #include "platform/control_scrollbar.h"

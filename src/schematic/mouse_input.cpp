@@ -27,7 +27,7 @@
 #include "platform/win_messages.h"
 #include "platform/window.h"
 #include "plots/plot_click_services.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_moves.h"
 #include "schematic/box_operations.h"
 #include "schematic/box_operations_tracker.h"

@@ -6,7 +6,7 @@
 
 #include "analog/analysis_state.h"
 #include "ui/window_record.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 namespace {

@@ -16,8 +16,8 @@
 #include "ui/window_record.h"
 #include "core/file_units.h"
 #include "netlist/model_statements.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

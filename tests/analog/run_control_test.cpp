@@ -22,8 +22,8 @@
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 namespace {

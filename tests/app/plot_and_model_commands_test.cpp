@@ -18,7 +18,7 @@
 #include "frame_test_support.h"
 #include "platform/headless.h"
 #include "platform/menu.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic_drawing_support.h"
 #include "screen_capture_support.h"
 

@@ -20,7 +20,7 @@
 #include "netlist/circuit_build.h"
 #include "netlist/component_types.h"
 #include "netlist/spice_export.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic/component_library.h"
 
 namespace kq5::testing {

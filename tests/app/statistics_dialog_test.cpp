@@ -9,7 +9,7 @@
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"

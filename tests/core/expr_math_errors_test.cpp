@@ -9,8 +9,8 @@
 #include "ui/error_context.h"
 #include "core/file_units.h"
 #include "expr_test_support.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

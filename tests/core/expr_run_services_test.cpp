@@ -4,7 +4,7 @@
 #include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "expr_test_support.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 namespace {

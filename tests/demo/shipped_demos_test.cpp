@@ -10,7 +10,7 @@
 #include "app/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "plots/analysis_window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "platform/common_dialogs.h"
 
 namespace kq5::testing {

@@ -20,7 +20,7 @@
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "schematic/pane_seams.h"
 #include "schematic/schematic_view.h"
 

@@ -6,7 +6,7 @@
 #include "document/item_transfer.h"
 #include "document/part_numbering.h"
 #include "netlist/component_types.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5::testing {
 namespace {

@@ -12,7 +12,7 @@
 #include "document/circuit_file_sectioned.h"
 #include "fuzz_support.h"
 #include "netlist/component_types.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic/component_definition.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_library.h"

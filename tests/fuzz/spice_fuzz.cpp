@@ -8,7 +8,7 @@
 #include "document/circuit_document.h"
 #include "fuzz_support.h"
 #include "netlist/circuit_build.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 using namespace kq5;
 

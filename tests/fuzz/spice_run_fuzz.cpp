@@ -19,7 +19,7 @@
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "fuzz_support.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_setup.h"
 
 using namespace kq5;

@@ -8,8 +8,8 @@
 #include "platform/headless.h"
 #include "platform/menu.h"
 #include "platform/win_messages.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_draw.h"
 #include "plots/plot_object_geometry.h"
 

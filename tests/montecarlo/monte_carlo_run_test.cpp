@@ -13,10 +13,10 @@
 #include "../analog/program_output_support.h"
 #include "../plots/analysis_window_test_support.h"
 #include "analyses/monte_carlo.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "core/random15.h"
 #include "document/circuit_document.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 #include "platform/message_box.h"
 #include "ui/window_record.h"
 

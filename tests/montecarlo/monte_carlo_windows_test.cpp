@@ -24,7 +24,7 @@
 #include "analyses/histogram.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/performance_functions.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "app/color_dialog.h"
 #include "ui/color_table.h"
 #include "app/help_bar.h"
@@ -41,8 +41,8 @@
 #include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/system.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

@@ -31,8 +31,8 @@
 #include "netlist/spice_text_pass.h"
 #include "netlist/subcircuit_scopes.h"
 #include "platform/message_box.h"
-#include "plots/curve_record.h"
-#include "plots/plot_record_flags.h"
+#include "results/curve_record.h"
+#include "results/plot_record_flags.h"
 #include "schematic/component_definition.h"
 #include "schematic/component_library.h"
 

@@ -12,8 +12,8 @@
 #include "../plots/private_tmp.h"
 #include "analyses/performance_functions.h"
 #include "ui/window_record.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 

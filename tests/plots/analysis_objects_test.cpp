@@ -8,14 +8,14 @@
 #include "platform/gdi_dc.h"
 #include "platform/paint.h"
 #include "plots/plot_axes.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "plots/plot_object_draw.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

@@ -23,7 +23,7 @@
 #include "plots/analysis_window.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_setup.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 extern "C" void __lsan_disable() __attribute__((weak));
 extern "C" void __lsan_enable() __attribute__((weak));

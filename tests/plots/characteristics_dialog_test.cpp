@@ -14,10 +14,10 @@
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
-#include "plots/limits_row.h"
+#include "results/curve_record.h"
+#include "results/limits_row.h"
 #include "plots/plot_characteristics.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "ui/window_record.h"
 
 namespace kq5::testing {

@@ -22,9 +22,9 @@
 #include "platform/message_box.h"
 #include "plots/curve_evaluation.h"
 #include "plots/import_reader.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 #include "plots/plot_setup.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

@@ -28,7 +28,7 @@
 #include "platform/region.h"
 #include "platform/screen.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5::testing {

@@ -19,10 +19,10 @@
 #include "platform/input.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
-#include "plots/limits_row.h"
-#include "plots/plot_view_settings.h"
+#include "results/limits_row.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5::testing {
 namespace {

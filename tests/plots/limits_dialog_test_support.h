@@ -16,7 +16,7 @@
 #include "platform/input.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5::testing {

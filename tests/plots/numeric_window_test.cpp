@@ -17,9 +17,9 @@
 #include "platform/paint.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/numeric_output_window.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 #include "analog/transient_run.h"
 
 namespace kq5::testing {

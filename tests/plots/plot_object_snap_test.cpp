@@ -7,11 +7,11 @@
 #include "document/hit_test.h"
 #include "document/schematic_item.h"
 #include "plots/plot_axes.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_draw.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

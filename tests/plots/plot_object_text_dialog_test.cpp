@@ -9,8 +9,8 @@
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 
 namespace kq5::testing {

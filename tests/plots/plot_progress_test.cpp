@@ -8,9 +8,9 @@
 #include "analysis_window_test_support.h"
 #include "ui/status_text.h"
 #include "platform/gdi_dc.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_draw.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

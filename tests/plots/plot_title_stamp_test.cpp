@@ -6,7 +6,7 @@
 #include "analysis_window_test_support.h"
 #include "ui/app_state.h"
 #include "ui/program_settings.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5::testing {
 namespace {

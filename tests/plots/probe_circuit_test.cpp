@@ -24,9 +24,9 @@
 #include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/probe_mode.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 #include "schematic/editor_services.h"
 #include "schematic/pane_seams.h"
 

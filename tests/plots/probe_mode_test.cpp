@@ -20,7 +20,7 @@
 #include "netlist/component_types.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_setup.h"
 #include "plots/probe_mode.h"
 #include "schematic/component_definition.h"

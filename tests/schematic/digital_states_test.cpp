@@ -14,7 +14,7 @@
 #include "analog/run_control.h"
 #include "app/edit_mode.h"
 #include "digital/digital_path_window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "app/frame_window.h"
 #include "ui/preference_values.h"
 #include "digital/digital_logic_tables.h"

@@ -18,7 +18,7 @@
 #include "document/schematic_item.h"
 #include "platform/message_box.h"
 #include "ui/preference_values.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic/schematic_render.h"
 #include "plots/plot_axes.h"
 

@@ -23,7 +23,7 @@
 #include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"

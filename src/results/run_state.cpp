@@ -1,4 +1,4 @@
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "plots/plot_record_flags.h"
+#include "results/plot_record_flags.h"
 
 #include <iterator>
 #include <map>

@@ -1,4 +1,4 @@
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 #include <algorithm>
 #include <bit>
@@ -13,7 +13,7 @@
 #include "analog/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/run_control.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping_rows.h"
 #include "ui/error_context.h"
 #include "ui/window_record.h"

@@ -1,4 +1,4 @@
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 #include <iterator>
 #include <map>

@@ -12,8 +12,8 @@
 #include "core/expr_compiler.h"
 #include "core/linked_list.h"
 #include "platform/win_types.h"
-#include "plots/import_entry.h"
-#include "plots/plot_object.h"
+#include "core/import_entry.h"
+#include "results/plot_object.h"
 
 namespace kq5 {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 
