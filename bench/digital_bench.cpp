@@ -30,7 +30,7 @@
 #include "core/device_lists.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_logic_tables.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 using namespace kq5;
 

@@ -17,7 +17,7 @@
 #include "platform/backend.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/schematic_view.h"
 #include "schematic/shape_library.h"

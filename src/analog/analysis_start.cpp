@@ -25,7 +25,7 @@
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "results/run_state.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "analyses/stepping.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"

@@ -29,7 +29,7 @@
 #include "devices/standalone_element_devices.h"
 #include "digital/digital_engine.h"
 #include "document/circuit_document.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/global_options.h"
 #include "netlist/part_instance.h"
 #include "netlist/token_patterns.h"

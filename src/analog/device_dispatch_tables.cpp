@@ -15,7 +15,7 @@
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
 #include "devices/standalone_element_devices.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/poly_source.h"
 
 namespace kq5 {

@@ -22,7 +22,7 @@
 #include "devices/stamp_ac.h"
 #include "document/circuit_document.h"
 #include "document/node_table.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/part_instance.h"

@@ -22,7 +22,7 @@
 #include "document/connectivity.h"
 #include "document/file_names.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_sources.h"

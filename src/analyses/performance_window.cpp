@@ -10,7 +10,7 @@
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/stepping.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "app/dialog_services.h"
 #include "ui/frame_state.h"
 #include "app/frame_window.h"

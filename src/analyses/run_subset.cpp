@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "results/run_state.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "results/curve_record.h"
 
 

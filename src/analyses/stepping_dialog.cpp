@@ -13,7 +13,7 @@
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/defines.h"

@@ -43,7 +43,7 @@
 #include "schematic/component_library.h"
 #include "schematic/editor_services.h"
 #include "schematic/mouse_input.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/pane_scroll_bars.h"
 #include "core/linked_list.h"
 

@@ -25,12 +25,12 @@
 #include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_dot_commands.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5 {

@@ -18,7 +18,7 @@
 #include "core/file_units.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/system.h"
 
 namespace kq5 {

@@ -15,7 +15,7 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

@@ -19,7 +19,7 @@
 #include "digital/digital_logic_tables.h"
 #include "document/component_attributes.h"
 #include "document/node_table.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"

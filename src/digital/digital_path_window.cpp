@@ -44,7 +44,7 @@
 #include "platform/text.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/mouse_input.h"
 
 namespace kq5 {

@@ -6,7 +6,7 @@
 #include "digital/digital_engine.h"
 #include "digital/digital_logic_tables.h"
 #include "digital/digital_programs.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

@@ -27,7 +27,7 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
@@ -36,7 +36,7 @@
 #include "netlist/translate_common.h"
 #include "platform/system.h"
 #include "ui/program_settings.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5 {

@@ -17,7 +17,7 @@
 #include "digital/digital_logic_tables.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/translate_common.h"
 #include "platform/system.h"
 

@@ -18,7 +18,7 @@
 #include "document/node_flags.h"
 #include "document/section_stream.h"
 #include "results/curve_record.h"
-#include "plots/limits_rows.h"
+#include "document/limits_rows.h"
 #include "results/plot_view_settings.h"
 #include "schematic/page_array.h"
 

@@ -18,7 +18,7 @@
 #include "document/import_v4.h"
 #include "document/part_numbering.h"
 #include "document/section_stream.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -38,7 +38,7 @@
 #include "platform/win_messages.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 #include "schematic/schematic_view.h"
 #include "schematic/shape_library.h"

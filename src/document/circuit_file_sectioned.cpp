@@ -30,7 +30,7 @@
 #include "netlist/binary_library.h"
 #include "netlist/model_library_window.h"
 #include "platform/window.h"
-#include "plots/limits_rows.h"
+#include "document/limits_rows.h"
 #include "schematic/page_array.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"

@@ -11,11 +11,11 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/font.h"
 #include "platform/paint.h"
 #include "platform/text.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

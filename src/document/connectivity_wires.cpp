@@ -10,7 +10,7 @@
 #include "document/connectivity.h"
 #include "document/connectivity_internal.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

@@ -19,9 +19,9 @@
 #include "document/node_flags.h"
 #include "document/part_numbering.h"
 #include "document/section_stream.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "results/curve_record.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5 {

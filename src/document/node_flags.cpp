@@ -18,7 +18,7 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "document/selection.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/label_names.h"
 #include "results/curve_record.h"
 #include "results/plot_object.h"

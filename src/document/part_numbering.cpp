@@ -16,8 +16,8 @@
 #include "document/node_flags.h"
 #include "document/schematic_item.h"
 #include "document/selection.h"
-#include "netlist/component_types.h"
-#include "schematic/component_definition.h"
+#include "document/component_types.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 
 namespace kq5 {

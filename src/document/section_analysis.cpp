@@ -14,7 +14,7 @@
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "document/section_windows.h"
-#include "plots/limits_rows.h"
+#include "document/limits_rows.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
 

@@ -36,7 +36,7 @@
 #include "netlist/build_errors.h"
 #include "platform/message_box.h"
 #include "netlist/circuit_build_expressions.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"

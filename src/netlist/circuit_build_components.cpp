@@ -14,7 +14,7 @@
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/opamp_expansion.h"
 #include "netlist/poly_source.h"

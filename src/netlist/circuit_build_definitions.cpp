@@ -14,7 +14,7 @@
 #include "document/circuit_document.h"
 #include "document/grid_text.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"

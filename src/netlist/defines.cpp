@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "analog/analysis_state.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "ui/program_settings.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"

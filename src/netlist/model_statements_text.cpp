@@ -10,10 +10,10 @@
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/pane_seams.h"
 
 namespace kq5 {

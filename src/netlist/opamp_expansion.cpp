@@ -13,7 +13,7 @@
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "netlist/poly_source.h"

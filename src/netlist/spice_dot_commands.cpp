@@ -11,7 +11,7 @@
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
 #include "document/file_names.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"

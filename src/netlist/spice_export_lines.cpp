@@ -11,7 +11,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/global_options.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_export_support.h"

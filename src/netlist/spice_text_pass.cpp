@@ -26,7 +26,7 @@
 #include "netlist/token_patterns.h"
 #include "results/curve_record.h"
 #include "plots/default_limits_rows.h"
-#include "plots/limits_rows.h"
+#include "document/limits_rows.h"
 #include "results/plot_record_flags.h"
 
 namespace kq5 {

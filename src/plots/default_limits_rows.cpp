@@ -15,8 +15,8 @@
 #include "document/node_table.h"
 #include "plots/limits_dialog.h"
 #include "results/limits_row.h"
-#include "plots/limits_rows.h"
-#include "netlist/component_types.h"
+#include "document/limits_rows.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

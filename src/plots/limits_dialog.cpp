@@ -39,7 +39,7 @@
 #include "plots/analysis_run_services.h"
 #include "plots/default_limits_rows.h"
 #include "results/limits_row.h"
-#include "plots/limits_rows.h"
+#include "document/limits_rows.h"
 #include "results/plot_view_settings.h"
 
 namespace kq5 {

@@ -26,7 +26,7 @@
 #include "document/document_windows.h"
 #include "document/hit_test.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_types.h"
 #include "platform/message_box.h"
@@ -34,7 +34,7 @@
 #include "results/curve_record.h"
 #include "plots/default_limits_rows.h"
 #include "plots/plot_setup.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -14,7 +14,7 @@
 #include "analog/dc_sweep_run.h"
 #include "analog/run_control.h"
 #include "results/run_state.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "ui/error_context.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"

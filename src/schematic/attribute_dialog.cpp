@@ -23,7 +23,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/document_windows.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_types.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -31,7 +31,7 @@
 #include "platform/win_messages.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/edit_commands.h"
 
 namespace kq5 {

@@ -16,7 +16,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/gdi_dc.h"

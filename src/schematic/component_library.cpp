@@ -11,7 +11,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/file_names.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/message_box.h"
 #include "schematic/binary_io.h"
 #include "schematic/editor_services.h"

@@ -10,7 +10,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/string_table.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "schematic/binary_io.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_data.h"

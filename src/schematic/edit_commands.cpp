@@ -43,7 +43,7 @@
 #include "platform/window.h"
 #include "schematic/attribute_dialog.h"
 #include "schematic/box_operations.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/rename_components.h"
 #include "schematic/editor_services.h"
 #include "schematic/sheet_bounds.h"

@@ -23,7 +23,7 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "schematic/attribute_dialog.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/item_copies.h"
 #include "schematic/pane_seams.h"
 #include "schematic/window_pictures.h"

@@ -23,7 +23,7 @@
 #include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/edit_commands.h"
 #include "schematic/editor_services.h"
 #include "schematic/pane_seams.h"

@@ -16,7 +16,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/text.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
 

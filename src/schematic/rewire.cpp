@@ -19,7 +19,7 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "schematic/box_operations_tracker.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 #include "schematic/move_selection.h"
 

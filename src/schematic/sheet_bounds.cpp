@@ -8,7 +8,7 @@
 #include "document/connectivity.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -13,7 +13,7 @@
 #include "../analog/program_output_support.h"
 #include "results/run_state.h"
 #include "analyses/stepping.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "core/device_lists.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"

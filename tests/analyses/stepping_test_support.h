@@ -4,7 +4,7 @@
 
 #include "../plots/analysis_window_test_support.h"
 #include "results/run_state.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "document/circuit_document.h"
 #include "platform/message_box.h"
 

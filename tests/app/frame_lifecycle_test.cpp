@@ -20,7 +20,7 @@
 #include "ui/preference_values.h"
 #include "document/circuit_document.h"
 #include "platform/input.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 
 namespace kq5::testing {

@@ -10,7 +10,7 @@
 #include "document/node_flags.h"
 #include "document/part_numbering.h"
 #include "document/schematic_item.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5::testing {

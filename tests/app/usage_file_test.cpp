@@ -13,7 +13,7 @@
 #include "app/usage_file.h"
 #include "ui/user_names.h"
 #include "platform/system.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 namespace {

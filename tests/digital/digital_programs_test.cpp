@@ -19,7 +19,7 @@
 #include "digital/digital_programs.h"
 #include "digital_build_test_support.h"
 #include "digital_test_support.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/global_options.h"
 
 namespace kq5::testing {

@@ -16,7 +16,7 @@
 #include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_logic_tables.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5::testing {
 

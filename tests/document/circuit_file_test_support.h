@@ -24,7 +24,7 @@
 #include "results/plot_view_settings.h"
 #include "schematic/component_library.h"
 #include "schematic/page_array.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/backend.h"
 
 namespace kq5::testing {

@@ -3,7 +3,7 @@
 #include "ui/program_settings.h"
 #include "document/component_attributes.h"
 #include "document_test_support.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 namespace {

@@ -22,10 +22,10 @@
 #include "document/component_attributes.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/netlist_state.h"
 #include "netlist/scope_table.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 namespace {

@@ -16,7 +16,7 @@
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "platform/message_box.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 #include "schematic/shape_library.h"
 

@@ -5,7 +5,7 @@
 #include "document/document_services.h"
 #include "document/item_transfer.h"
 #include "document/part_numbering.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "results/curve_record.h"
 
 namespace kq5::testing {

@@ -11,9 +11,9 @@
 #include "document/circuit_file.h"
 #include "document/circuit_file_sectioned.h"
 #include "fuzz_support.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "results/curve_record.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_library.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "analog/analysis_state.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "ui/app_state.h"
 #include "ui/program_settings.h"
 #include "app/prompt_dialog.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analog/analysis_state.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "netlist/build_errors.h"

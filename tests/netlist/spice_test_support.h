@@ -23,7 +23,7 @@
 #include "document/connectivity.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/netlist_state.h"
@@ -33,7 +33,7 @@
 #include "platform/message_box.h"
 #include "results/curve_record.h"
 #include "results/plot_record_flags.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5::testing {

@@ -14,7 +14,7 @@
 #include "analyses/performance_functions.h"
 #include "analyses/performance_window.h"
 #include "results/run_state.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "app/dialog_services.h"
 #include "core/expr_symbols.h"
 #include "document/circuit_document.h"

@@ -9,11 +9,11 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "plots/probe_mode.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 #include "schematic/pane_seams.h"
 

@@ -17,13 +17,13 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "results/curve_record.h"
 #include "plots/plot_setup.h"
 #include "plots/probe_mode.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 namespace {

@@ -17,12 +17,12 @@
 #include "document/component_attributes.h"
 #include "document/grid_text.h"
 #include "document/node_flags.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "schematic/attribute_dialog.h"
 #include "schematic/box_operations.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 
 namespace kq5 {

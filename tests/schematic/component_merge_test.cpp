@@ -6,7 +6,7 @@
 
 #include "ui/status_text.h"
 #include "core/char_classes.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "schematic/binary_io.h"
 #include "schematic/component_library.h"
 #include "schematic/component_merge.h"

@@ -37,7 +37,7 @@
 #include "platform/headless.h"
 #include "platform/headless_backend.h"
 #include "platform/win_messages.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 #include "schematic/editor_services.h"
 #include "document/selection.h"

@@ -22,9 +22,9 @@
 #include "document/document_services.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/message_box.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 
 namespace kq5::testing {

@@ -4,10 +4,10 @@
 
 #include "../app/screen_capture_support.h"
 #include "ui/program_settings.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 #include "schematic/move_selection.h"
 #include "schematic_test_support.h"

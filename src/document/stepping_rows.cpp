@@ -1,4 +1,4 @@
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 
 #include "core/char_classes.h"
 #include "document/circuit_document.h"

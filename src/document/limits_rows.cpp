@@ -1,4 +1,4 @@
-#include "plots/limits_rows.h"
+#include "document/limits_rows.h"
 
 #include "ui/window_record.h"
 #include "core/memory.h"
