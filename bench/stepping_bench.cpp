@@ -24,7 +24,7 @@
 #include "bench_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"

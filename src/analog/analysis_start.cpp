@@ -5,7 +5,7 @@
 #include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analyses/performance_window.h"
 #include "analog/batch_log.h"
 #include "analog/convergence.h"

@@ -7,7 +7,7 @@
 
 #include "analog/ac_run_curve.h"
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/integration.h"
 #include "analog/limiting_commit.h"

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"
 #include "devices/controlled_source_devices.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/unloadable_devices.h"
 #include "core/device_lists.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/linked_list.h"

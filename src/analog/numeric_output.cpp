@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/numeric_helpers.h"
@@ -22,7 +22,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "document/file_names.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"

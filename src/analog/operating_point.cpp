@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/convergence.h"
 #include "analog/device_dispatch.h"
 #include "analog/sparse_factor.h"

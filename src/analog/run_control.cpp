@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"

@@ -9,7 +9,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"
@@ -26,7 +26,7 @@
 #include "devices/inductor_device.h"
 #include "devices/source_device.h"
 #include "devices/standalone_element_devices.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/file_names.h"
 #include "netlist/circuit_build.h"

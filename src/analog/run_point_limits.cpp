@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

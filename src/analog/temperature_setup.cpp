@@ -7,7 +7,7 @@
 #include <map>
 #include <span>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/error_context.h"
 #include "core/device_lists.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/run_point_limits.h"
 #include "analog/integration.h"
@@ -29,7 +29,7 @@
 #include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "digital/digital_checks.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"

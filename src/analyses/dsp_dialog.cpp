@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/dialog_services.h"
 #include "ui/window_record.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analog/ac_run.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "ui/color_table.h"

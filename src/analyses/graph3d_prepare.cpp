@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/analysis_windows.h"
 #include "analyses/graph3d_data.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/histogram.h"
 #include "analyses/monte_carlo.h"

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/histogram.h"
 #include "analyses/monte_carlo.h"

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "analyses/model_layers.h"

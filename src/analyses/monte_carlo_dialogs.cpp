@@ -1,7 +1,7 @@
 // The Monte Carlo Options dialog (17158) and its list of performance functions (17161).
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/monte_carlo_models.h"

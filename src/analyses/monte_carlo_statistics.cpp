@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <complex>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/window_record.h"
 #include "core/expr_symbols.h"

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/format.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/performance_window.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <memory>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"

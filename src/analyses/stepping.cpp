@@ -7,7 +7,7 @@
 
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/convergence.h"
 #include "analog/run_control.h"
 #include "analog/temperature_setup.h"

@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "results/run_state.h"
 #include "analyses/stepping.h"

@@ -9,7 +9,7 @@
 #include "ui/error_context.h"
 #include "ui/frame_state.h"
 #include "ui/preference_values.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler.h"

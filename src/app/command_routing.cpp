@@ -2,7 +2,7 @@
 
 #include "analyses/dsp_dialog.h"
 #include "analog/analysis_start.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/graph3d_window.h"
 #include "analyses/monte_carlo.h"

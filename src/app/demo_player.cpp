@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "analog/analysis_start.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/demo_script.h"
 #include "app/dialog_services.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/analog_state.h"
 #include "analyses/graph3d_window.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/dialog_services.h"
 #include "app/font_command.h"
 #include "ui/font_select.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/dialog_services.h"
 #include "ui/font_select.h"

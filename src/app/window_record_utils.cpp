@@ -1,6 +1,6 @@
 #include "app/window_record_utils.h"
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/frame_state.h"
 #include "app/message_loop.h"

@@ -9,7 +9,7 @@
 #include "core/format.h"
 #include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "digital/digital_programs.h"
 #include "document/component_attributes.h"
 #include "document/node_table.h"

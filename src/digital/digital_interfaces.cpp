@@ -9,14 +9,14 @@
 #include <cstring>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "core/format.h"
 #include "devices/capacitor_device.h"
 #include "devices/controlled_source_devices.h"
 #include "devices/resistor_device.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "document/component_attributes.h"
 #include "document/node_table.h"
 #include "document/component_types.h"

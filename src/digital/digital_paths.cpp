@@ -8,7 +8,7 @@
 
 #include "core/engineering_numbers.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "document/component_types.h"
 
 namespace kq5 {

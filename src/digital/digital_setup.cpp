@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/device_dispatch.h"
 #include "core/engineering_numbers.h"
@@ -18,7 +18,7 @@
 #include "digital/digital_engine.h"
 #include "digital/digital_fuses.h"
 #include "digital/digital_interfaces.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "digital/digital_programs.h"
 #include "digital/digital_stimulus.h"
 #include "document/circuit_document.h"

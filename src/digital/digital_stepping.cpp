@@ -1,10 +1,10 @@
 // The digital side of a time point and of the operating point: events due at a tick are
 // applied, their zero-delay consequences settled, and the fan-out of every changed node
 // evaluated until nothing changes.
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_interfaces.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 
 namespace kq5 {
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/program_settings.h"
 #include "app/tool_buttons.h"
 #include "ui/window_record.h"

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/help_bar.h"
 #include "ui/preference_values.h"
 #include "ui/wait_cursor.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/edit_mode.h"
 #include "app/font_command.h"
 #include "app/preferences.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

@@ -1,6 +1,6 @@
 #include "document/item_transfer.h"
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

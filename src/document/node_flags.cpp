@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/edit_mode.h"
 #include "ui/program_settings.h"
 #include "app/prompt_dialog.h"

@@ -3,7 +3,7 @@
 #include <array>
 #include <span>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"

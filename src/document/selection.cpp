@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

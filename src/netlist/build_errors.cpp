@@ -1,6 +1,6 @@
 #include "netlist/build_errors.h"
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"

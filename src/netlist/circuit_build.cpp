@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/device_dispatch_tables.h"
 #include "ui/program_settings.h"
 #include "app/usage_file.h"
@@ -27,7 +27,7 @@
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
 #include "devices/resistor_device.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"

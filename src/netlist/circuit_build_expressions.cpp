@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"
 #include "core/format.h"

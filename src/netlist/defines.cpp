@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "document/stepping_rows.h"
 #include "ui/program_settings.h"
 #include "core/char_classes.h"

@@ -1,7 +1,7 @@
 // Writing the models a circuit uses into its own text (the Add Model Statements command).
 #include <algorithm>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"
 #include "devices/diode_device.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "analog/ac_run.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/transient_run.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

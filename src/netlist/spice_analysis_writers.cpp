@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"

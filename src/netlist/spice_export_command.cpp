@@ -2,7 +2,7 @@
 // document left to be built afresh by the next analysis.
 #include <filesystem>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/convergence.h"
 #include "ui/app_state.h"
 #include "app/dialog_services.h"

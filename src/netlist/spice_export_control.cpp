@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "results/run_state.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

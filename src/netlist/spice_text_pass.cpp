@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/status_text.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "results/run_state.h"

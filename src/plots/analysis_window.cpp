@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analyses/graph3d_window.h"

@@ -4,7 +4,7 @@
 #include <complex>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/linear_stamps.h"
 #include "analog/run_control.h"

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <span>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

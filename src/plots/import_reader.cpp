@@ -8,7 +8,7 @@
 #include <fstream>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"

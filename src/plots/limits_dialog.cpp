@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "ui/app_state.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "analyses/dsp_pass.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
@@ -20,7 +20,7 @@
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "document/file_names.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/color_dialog.h"
 #include "ui/color_table.h"

@@ -5,7 +5,7 @@
 
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"

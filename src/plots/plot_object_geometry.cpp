@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "core/linked_list.h"
 #include "core/message_reporter.h"

@@ -8,7 +8,7 @@
 
 #include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "analyses/performance_window.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "ui/color_table.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
@@ -20,7 +20,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "devices/inductor_device.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/file_names.h"

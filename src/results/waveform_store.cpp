@@ -10,7 +10,7 @@
 #include <new>
 #include <set>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/run_control.h"
 #include "results/run_state.h"

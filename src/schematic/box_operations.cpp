@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/dialog_services.h"
 #include "ui/status_text.h"
 #include "ui/wait_cursor.h"

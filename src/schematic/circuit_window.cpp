@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "analog/analysis_start.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/color_dialog.h"
 #include "ui/color_table.h"

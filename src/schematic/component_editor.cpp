@@ -5,7 +5,7 @@
 #include <functional>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/help_topics.h"
 #include "app/menus.h"
 #include "ui/program_settings.h"

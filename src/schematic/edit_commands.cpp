@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/font_command.h"
 #include "ui/frame_state.h"
 #include "app/frame_window.h"

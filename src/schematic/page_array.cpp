@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/dialog_services.h"
 #include "app/frame_window.h"
 #include "app/prompt_dialog.h"

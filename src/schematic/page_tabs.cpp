@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/frame_window.h"
 #include "ui/window_record.h"
 #include "core/format.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/frame_state.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/color_table.h"
 #include "ui/font_select.h"
 #include "ui/preference_values.h"
@@ -12,9 +12,9 @@
 #include "ui/program_settings.h"
 #include "app/title_block.h"
 #include "ui/window_record.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "document/node_table.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/selection.h"

@@ -1,6 +1,6 @@
 #include "schematic/schematic_view.h"
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "app/text_area.h"

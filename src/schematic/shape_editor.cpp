@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/dialog_services.h"
 #include "ui/font_select.h"
 #include "app/prompt_dialog.h"

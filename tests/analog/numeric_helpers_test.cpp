@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "results/curve_record.h"
 

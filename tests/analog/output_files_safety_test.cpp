@@ -9,7 +9,7 @@
 
 #include "../core/file_test_support.h"
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/batch_run.h"
 #include "analog/numeric_output.h"
@@ -18,7 +18,7 @@
 #include "analog/statistics.h"
 #include "ui/app_state.h"
 #include "ui/window_record.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "netlist/circuit_build.h"
 #include "platform/message_box.h"

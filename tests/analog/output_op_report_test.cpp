@@ -4,7 +4,7 @@
 
 #include "../core/file_test_support.h"
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/numeric_output.h"
 #include "analog/op_report.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/temperature_setup.h"
 #include "ui/app_state.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "../core/file_test_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/run_point_limits.h"
 #include "ui/app_state.h"

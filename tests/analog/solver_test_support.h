@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
 #include "analog/operating_point.h"
 #include "ui/app_state.h"

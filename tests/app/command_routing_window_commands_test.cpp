@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/command_routing.h"
 #include "app/frame_window.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/app_state.h"
 #include "ui/frame_state.h"

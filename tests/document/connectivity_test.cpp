@@ -12,12 +12,12 @@
 #include <tuple>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/stored_state_variables.h"
 #include "ui/preference_values.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/grid_text.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "app/text_editor.h"
 #include "app/edit_mode.h"

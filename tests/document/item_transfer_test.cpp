@@ -1,7 +1,7 @@
 // Moving nodes between the document, the internal clipboard and the undo lists.
 #include "document_test_support.h"
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "document/document_services.h"
 #include "document/item_transfer.h"
 #include "document/part_numbering.h"

@@ -9,7 +9,7 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/dsp_dialog.h"
 #include "ui/window_record.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "document/stepping_rows.h"
 #include "ui/app_state.h"
 #include "ui/program_settings.h"
@@ -20,7 +20,7 @@
 #include "core/expr_symbols.h"
 #include "core/file_units.h"
 #include "devices/device_record_fields.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "document/connectivity.h"

@@ -3,7 +3,7 @@
 // stay plain netlists).
 #include <memory>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "fuzz_support.h"

@@ -10,7 +10,7 @@
 
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "document/stepping_rows.h"
 #include "ui/app_state.h"
 #include "ui/status_text.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "document/stepping_rows.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"

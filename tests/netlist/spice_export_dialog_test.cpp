@@ -7,7 +7,7 @@
 
 #include "../app/settings_dialog_test_support.h"
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/save_file_dialog.h"
 #include "ui/window_record.h"
 #include "core/file_paths.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "ui/status_text.h"
 #include "ui/window_record.h"

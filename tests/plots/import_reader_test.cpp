@@ -10,7 +10,7 @@
 
 #include "../analog/program_output_support.h"
 #include "../core/file_test_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"

@@ -6,7 +6,7 @@
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "limits_dialog_test_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/frame_state.h"
 #include "app/help_bar.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "app/prompt_dialog.h"
 #include "ui/window_record.h"

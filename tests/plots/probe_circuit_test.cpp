@@ -11,7 +11,7 @@
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "app/menus.h"

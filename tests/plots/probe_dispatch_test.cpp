@@ -3,7 +3,7 @@
 #include "../schematic/schematic_test_support.h"
 #include "probe_test_support.h"
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/app_state.h"
 #include "app/prompt_dialog.h"

@@ -6,7 +6,7 @@
 #include <deque>
 
 #include "../platform/window_test_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "ui/program_settings.h"
 #include "app/prompt_dialog.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "ui/program_settings.h"
 #include "app/prompt_dialog.h"

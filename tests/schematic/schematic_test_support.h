@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "ui/color_table.h"
 #include "app/prompt_dialog.h"

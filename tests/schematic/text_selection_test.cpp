@@ -6,7 +6,7 @@
 #include "../app/screen_test_support.h"
 #include "schematic_test_support.h"
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "ui/color_table.h"
 #include "ui/font_select.h"

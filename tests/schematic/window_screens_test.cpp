@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "ui/color_table.h"
 #include "app/text_area.h"

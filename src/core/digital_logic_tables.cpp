@@ -1,4 +1,4 @@
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 
 namespace kq5 {
 

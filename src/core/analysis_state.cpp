@@ -1,4 +1,4 @@
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 
 #include <algorithm>
 #include <cmath>

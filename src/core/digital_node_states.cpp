@@ -1,4 +1,4 @@
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 
 namespace kq5 {
 
