@@ -7,9 +7,9 @@
 
 #include "analog/batch_run.h"
 #include "analog/transient_run_services.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/preferences.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "devices/device_record_types.h"

@@ -26,17 +26,17 @@
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/preferences.h"
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "devices/device_record_types.h"
 #include "netlist/model_types.h"
 #include "platform/backend.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app_state.h"
-#include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/app_state.h"
+#include "ui/color_table.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/document_services.h"
@@ -17,7 +17,7 @@
 #include "platform/backend.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/schematic_view.h"
 #include "schematic/shape_library.h"

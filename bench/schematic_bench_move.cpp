@@ -7,14 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/backend.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/move_selection.h"
 #include "schematic/pane_seams.h"
 

@@ -47,7 +47,7 @@
 #include "analog/analog_state.h"
 #include "analog/batch_run.h"
 #include "analog/transient_run_services.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "devices/device_record_types.h"

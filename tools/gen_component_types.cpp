@@ -136,7 +136,7 @@ int main(int argc, char** argv)
 
     std::ostringstream out;
     out << "// Generated from data/component_types.tsv by tools/gen_component_types; do not edit.\n"
-           "#include \"netlist/component_types.h\"\n\nnamespace kq5 {\n\n"
+           "#include \"document/component_types.h\"\n\nnamespace kq5 {\n\n"
            "const ComponentTypeRow kComponentTypeTable[kComponentTypeCount] = {\n";
     for (const Row& r : rows) {
         out << "    {'" << r.letter << "', " << r.domain << ", " << r.pinClass << ", " << r.help << ", "

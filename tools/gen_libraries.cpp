@@ -14,7 +14,7 @@
 
 #include "core/char_classes.h"
 #include "core/file_units.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "schematic/binary_io.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_data.h"

@@ -9,7 +9,7 @@
 
 #include "analog/ac_run_curve.h"
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/convergence.h"
 #include "analog/integration.h"
@@ -22,9 +22,9 @@
 #include "analog/sparse_solve.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "app/help_bar.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
@@ -33,8 +33,8 @@
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5 {

@@ -4,9 +4,9 @@
 #include <complex>
 
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_evaluator.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
 #include "analog/sparse_solve.h"
 #include "devices/bjt_device.h"

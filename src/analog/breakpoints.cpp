@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/source_device.h"

@@ -3,13 +3,13 @@
 #include <cmath>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/operating_point.h"
 #include "core/device_lists.h"
 #include "devices/capacitor_device.h"
 #include "devices/inductor_device.h"
 #include "devices/resistor_device.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "netlist/circuit_build.h"
 #include "netlist/global_options.h"

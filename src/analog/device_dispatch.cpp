@@ -5,7 +5,7 @@
 #include <cfenv>
 #include <cmath>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/convergence.h"
 #include "analog/linear_stamps.h"
 #include "analog/unloadable_devices.h"

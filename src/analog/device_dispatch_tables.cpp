@@ -3,7 +3,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"
 #include "devices/controlled_source_devices.h"
@@ -15,7 +15,7 @@
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
 #include "devices/standalone_element_devices.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/poly_source.h"
 
 namespace kq5 {

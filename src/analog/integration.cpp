@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"  // ClampedExp
+#include "core/analysis_state.h"  // ClampedExp
 #include "core/device_lists.h"
 #include "devices/bjt_device.h"
 #include "devices/fet_devices.h"

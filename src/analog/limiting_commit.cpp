@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "core/device_lists.h"
 #include "devices/fet_devices.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 
 namespace kq5 {
 

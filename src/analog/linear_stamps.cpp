@@ -3,7 +3,7 @@
 #include <cmath>
 #include <complex>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/charge_integration.h"
 #include "analog/convergence.h"
 #include "analog/device_dispatch.h"

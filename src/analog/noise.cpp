@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/unloadable_devices.h"
 #include "core/device_lists.h"
@@ -22,7 +22,7 @@
 #include "devices/stamp_ac.h"
 #include "document/circuit_document.h"
 #include "document/node_table.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/part_instance.h"

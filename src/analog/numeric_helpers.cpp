@@ -6,11 +6,11 @@
 #include <memory>
 #include <new>
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/linked_list.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

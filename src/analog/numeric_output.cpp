@@ -8,27 +8,27 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/numeric_helpers.h"
 #include "analog/op_report.h"
 #include "analog/run_control.h"
-#include "app/user_names.h"
-#include "app/window_record.h"
+#include "ui/user_names.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "document/file_names.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

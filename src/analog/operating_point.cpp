@@ -5,12 +5,12 @@
 #include <cmath>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/convergence.h"
 #include "analog/device_dispatch.h"
 #include "analog/sparse_factor.h"
 #include "analog/sparse_solve.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "core/expr_math_errors.h"
 #include "core/format.h"
 #include "core/fp_flags.h"

@@ -4,16 +4,16 @@
 #include <cmath>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
 #include "analyses/graph3d_window.h"
 #include "app/frame_window.h"
-#include "app/program_settings.h"
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "core/expr_math_errors.h"
 #include "core/fp_flags.h"
 #include "core/file_units.h"
@@ -26,10 +26,10 @@
 #include "platform/system.h"
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_log.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 
 #include "analog/run_control.h"

@@ -6,7 +6,7 @@
 #include "analog/analog_state.h"
 #include "analog/batch_log.h"
 #include "analog/batch_run.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"

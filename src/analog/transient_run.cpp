@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/run_point_limits.h"
 #include "analog/integration.h"
@@ -17,9 +17,9 @@
 #include "analog/run_data_file.h"
 #include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "app/help_bar.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/controlled_source_devices.h"
@@ -30,12 +30,12 @@
 #include "devices/sample_hold_load.h"
 #include "devices/source_functions.h"
 #include "digital/digital_checks.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
-#include "plots/plot_record_flags.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_record_flags.h"
+#include "results/plot_view_settings.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5 {

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/charge_integration.h"
 #include "analog/device_dispatch.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
@@ -20,7 +20,7 @@
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
 #include "devices/inductor_load.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "netlist/spice_initial_conditions.h"
 
 namespace kq5 {

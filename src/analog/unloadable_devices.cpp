@@ -6,7 +6,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/part_instance.h"
 
 namespace kq5 {

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "analyses/graph3d_surface.h"
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 #include "core/linked_list.h"
 #include "document/circuit_document.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

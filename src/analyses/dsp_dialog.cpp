@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/dialog_services.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "analyses/dsp_pass.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "analog/ac_run.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/color_table.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_symbols.h"
 #include "core/fft.h"
@@ -19,8 +19,8 @@
 #include "document/circuit_document.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

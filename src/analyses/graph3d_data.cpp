@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "analog/numeric_output.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

@@ -13,10 +13,10 @@
 #include "analyses/performance_functions.h"
 #include "analyses/run_subset.h"
 #include "app/color_dialog.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/dialog_services.h"
-#include "app/settings_font.h"
-#include "app/window_record.h"
+#include "ui/settings_font.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/format.h"
@@ -28,7 +28,7 @@
 #include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

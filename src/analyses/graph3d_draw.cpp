@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analyses/analysis_windows.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "core/message_reporter.h"
 #include "core/format.h"
 #include "core/text_edit.h"

@@ -4,20 +4,20 @@
 #include <cmath>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/analysis_windows.h"
 #include "analyses/graph3d_data.h"
 #include "analyses/graph3d_steps.h"
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
-#include "analyses/run_state.h"
-#include "app/status_text.h"
+#include "results/run_state.h"
+#include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "core/text_edit.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

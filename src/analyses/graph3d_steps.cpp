@@ -2,7 +2,7 @@
 
 #include "analyses/graph3d_prepare.h"
 #include "analyses/stepping.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 
 namespace kq5 {
 

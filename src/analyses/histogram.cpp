@@ -6,14 +6,14 @@
 #include "analog/run_control.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/performance_functions.h"
-#include "analyses/run_state.h"
-#include "app/window_record.h"
+#include "results/run_state.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/text_edit.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_setup.h"
 
 namespace kq5 {

@@ -1,12 +1,12 @@
 // The Monte Carlo Options dialog (17158) and its list of performance functions (17161).
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/monte_carlo_models.h"
 #include "analyses/performance_functions.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/dialog_services.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"

@@ -5,7 +5,7 @@
 #include "analog/run_control.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "devices/device_record_fields.h"
 #include "document/circuit_document.h"
 #include "netlist/model_statements.h"

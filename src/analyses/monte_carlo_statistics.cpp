@@ -4,13 +4,13 @@
 #include <cmath>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analyses/histogram.h"
-#include "analyses/run_state.h"
-#include "app/window_record.h"
+#include "results/run_state.h"
+#include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

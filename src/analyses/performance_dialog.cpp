@@ -9,7 +9,7 @@
 #include "analyses/performance_functions.h"
 #include "analyses/performance_window.h"
 #include "analyses/stepping.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
@@ -17,7 +17,7 @@
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_characteristics.h"
 
 namespace kq5 {

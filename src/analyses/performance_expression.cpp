@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <complex>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_setup.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -5,9 +5,9 @@
 #include <limits>
 
 #include "core/format.h"
-#include "digital/digital_logic_tables.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "core/digital_logic_tables.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

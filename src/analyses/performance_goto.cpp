@@ -4,14 +4,14 @@
 #include <array>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/performance_window.h"
 #include "app/dialog_services.h"
 #include "app/edit_mode.h"
-#include "app/frame_state.h"
-#include "app/window_record.h"
+#include "ui/frame_state.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
@@ -22,10 +22,10 @@
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_layout.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -5,20 +5,20 @@
 #include <limits>
 #include <memory>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/stepping.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "app/dialog_services.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/frame_window.h"
 #include "app/menus.h"
 #include "app/printing.h"
-#include "app/status_text.h"
-#include "app/window_class.h"
-#include "app/window_record.h"
+#include "ui/status_text.h"
+#include "ui/window_class.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
@@ -37,8 +37,8 @@
 #include "plots/axis_ranges.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

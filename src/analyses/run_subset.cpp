@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "analyses/run_state.h"
-#include "analyses/stepping_rows.h"
-#include "plots/curve_record.h"
+#include "results/run_state.h"
+#include "document/stepping_rows.h"
+#include "results/curve_record.h"
 
 
 namespace kq5 {

@@ -4,16 +4,16 @@
 #include <set>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/dialog_services.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/defines.h"

@@ -1,7 +1,7 @@
 #include "app/info_dialogs.h"
 
-#include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/color_table.h"
+#include "ui/window_record.h"
 #include "platform/dialog.h"
 #include "platform/system.h"
 #include "platform/message_box.h"

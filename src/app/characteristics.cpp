@@ -4,9 +4,9 @@
 
 #include "app/dialog_services.h"
 #include "app/color_dialog.h"
-#include "app/settings_font.h"
-#include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/settings_font.h"
+#include "ui/color_table.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

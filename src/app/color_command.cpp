@@ -1,6 +1,6 @@
 #include "app/color_dialog.h"
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/grid_text.h"

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "app/dialog_services.h"
-#include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/color_table.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "platform/controls.h"
 #include "platform/message.h"

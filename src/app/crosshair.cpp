@@ -1,6 +1,6 @@
 #include "app/crosshair.h"
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/gdi_raster.h"

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/global_settings.h"
 #include "app/preferences.h"
 #include "app/settings_file.h"
-#include "app/settings_keys.h"
+#include "ui/settings_keys.h"
 #include "app/title_block.h"
 #include "core/file_units.h"
 #include "core/key_file.h"

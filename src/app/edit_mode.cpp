@@ -2,7 +2,7 @@
 
 #include "app/mode_cursors.h"
 #include "app/tool_buttons.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 
 namespace kq5 {
 

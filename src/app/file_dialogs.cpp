@@ -7,11 +7,11 @@
 #include <fstream>
 
 #include "app/dialog_services.h"
-#include "app/error_context.h"
+#include "ui/error_context.h"
 #include "app/help_topics.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/settings_file.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/message_args.h"

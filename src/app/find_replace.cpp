@@ -4,10 +4,10 @@
 #include <new>
 
 #include "app/dialog_services.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/help_topics.h"
 #include "app/text_editor.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "core/text_edit.h"
@@ -25,12 +25,12 @@
 #include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_dot_commands.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5 {

@@ -1,8 +1,8 @@
 #include "app/font_command.h"
 
-#include "app/frame_state.h"
-#include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/frame_state.h"
+#include "ui/font_select.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "document/circuit_document.h"
 #include "platform/gdi_objects.h"

@@ -4,7 +4,7 @@
 
 #include "app/dialog_services.h"
 #include "app/color_dialog.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "core/engineering_numbers.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_keys.h"
+#include "ui/settings_keys.h"
 #include "netlist/global_options.h"
 #include "platform/win_types.h"
 

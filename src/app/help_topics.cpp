@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "app/dialog_services.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/usage_file.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/message.h"

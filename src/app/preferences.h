@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/font_spec.h"
-#include "app/settings_keys.h"
+#include "ui/font_spec.h"
+#include "ui/settings_keys.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/dialog_services.h"
 #include "app/font_command.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "app/printing.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/title_block.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"

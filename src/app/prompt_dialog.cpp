@@ -5,8 +5,8 @@
 
 #include "app/color_dialog.h"
 #include "app/dialog_services.h"
-#include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/font_select.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "platform/backend.h"
 #include "platform/gdi_objects.h"

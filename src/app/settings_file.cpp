@@ -12,12 +12,12 @@
 #include <new>
 #include <utility>
 
-#include "analyses/recent_names.h"
-#include "app/error_context.h"
+#include "ui/recent_names.h"
+#include "ui/error_context.h"
 #include "app/help_bar.h"
 #include "app/ini_section_table.h"
-#include "app/program_settings.h"
-#include "app/user_names.h"
+#include "ui/program_settings.h"
+#include "ui/user_names.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"

@@ -39,7 +39,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 
 namespace kq5 {
 

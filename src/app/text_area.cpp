@@ -3,7 +3,7 @@
 #include <new>
 
 #include "app/text_editor.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "platform/window.h"

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "app/text_editor.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "platform/paint.h"

@@ -5,7 +5,7 @@
 #include "app/text_area.h"
 #include "app/text_editor.h"
 #include "app/text_editor_internal.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

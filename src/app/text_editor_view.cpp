@@ -2,10 +2,10 @@
 // painting with comment colours and the selection highlight.
 #include <algorithm>
 
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/frame_window.h"
 #include "app/text_editor.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/control_scrollbar.h"
 #include "platform/cursor.h"

@@ -6,8 +6,8 @@
 
 #include "app/dialog_services.h"
 #include "app/color_dialog.h"
-#include "app/user_names.h"
-#include "app/window_record.h"
+#include "ui/user_names.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/settings_keys.h"
+#include "ui/settings_keys.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/component_buttons.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "platform/gdi_objects.h"
 #include "platform/paint.h"

@@ -7,7 +7,7 @@
 #include "app/help_bar.h"
 #include "app/menus.h"
 #include "app/prompt_dialog.h"
-#include "app/window_class.h"
+#include "ui/window_class.h"
 #include "platform/bitmap.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"

@@ -10,15 +10,15 @@
 #include <map>
 #include <sstream>
 
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/settings_file.h"
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/system.h"
 
 namespace kq5 {

@@ -2,9 +2,7 @@
 
 #include <cassert>
 
-#include "analyses/analysis_window_cleanup.h"
 #include "netlist/part_instance.h"
-#include "schematic/component_library_cleanup.h"
 
 namespace kq5 {
 
@@ -110,19 +108,9 @@ void FreeNodeOwnedData(ListNode* node)
     switch (node->kind) {
     case kKindFreed:
         break;
-    case kKindComponentDefinition:
-        ComponentLibraryCleanup(*node);
-        break;
-    case kKindPerformanceWindow:
-        PerformanceWindowCleanup(*node);
-        break;
-    case kKindGraph3DWindow:
-        Graph3DWindowCleanup(*node);
-        break;
-    case kKindMonteCarloWindow:
-        MonteCarloWindowCleanup(*node);
-        break;
     default:
+        // Every record frees what it owns through its own override, whatever layer defines it
+        // (component definitions, performance, 3-D and Monte Carlo window records included).
         node->FreeOwnedData();
         break;
     }

@@ -4,15 +4,15 @@
 #include <cstdlib>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler_internal.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
 #include "devices/device_record_fields.h"
-#include "digital/digital_node_states.h"
-#include "plots/waveform_store.h"
+#include "core/digital_node_states.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

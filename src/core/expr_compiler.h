@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "core/linked_list.h"
-#include "plots/import_entry.h"
+#include "core/import_entry.h"
 
 namespace kq5 {
 

@@ -6,9 +6,9 @@
 #include "core/expr_math_errors.h"
 #include "core/expr_symbols.h"
 #include "core/file_units.h"
-#include "digital/digital_logic_tables.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "core/digital_logic_tables.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

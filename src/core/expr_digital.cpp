@@ -5,7 +5,7 @@
 #include <new>
 
 #include "core/expr_symbols.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 
 namespace kq5 {
 

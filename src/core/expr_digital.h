@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/expr_compiler.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 
 namespace kq5 {
 

@@ -8,16 +8,16 @@
 #include <memory>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_functions.h"
 #include "core/expr_math_errors.h"
 #include "core/expr_state_cells.h"
 #include "core/expr_symbols.h"
 #include "devices/device_record_fields.h"
-#include "digital/digital_logic_tables.h"
-#include "digital/digital_node_states.h"
-#include "plots/curve_record.h"
+#include "core/digital_logic_tables.h"
+#include "core/digital_node_states.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

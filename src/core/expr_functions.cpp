@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/expr_math_errors.h"
 
 namespace kq5 {

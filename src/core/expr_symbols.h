@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 
 namespace kq5 {
 

@@ -1,10 +1,10 @@
 // The expression services that the run loops call with an analysis window: they work on the
 // window's plot.
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_math_errors.h"
 #include "document/circuit_document.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

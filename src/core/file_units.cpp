@@ -10,8 +10,8 @@
 #include <new>
 
 #include "analog/batch_log.h"
-#include "app/error_context.h"
-#include "app/window_record.h"
+#include "ui/error_context.h"
+#include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 #include "platform/window.h"
 
 namespace kq5 {

@@ -5,9 +5,9 @@
 
 #include "analog/batch_log.h"
 #include "analog/statistics.h"
-#include "app/error_context.h"
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/error_context.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/string_table.h"

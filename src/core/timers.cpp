@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/message.h"
 #include "platform/region.h"

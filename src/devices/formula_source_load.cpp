@@ -6,7 +6,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
 #include "analog/device_dispatch_tables.h"
 #include "core/device_lists.h"

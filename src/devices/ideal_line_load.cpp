@@ -5,7 +5,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/device_dispatch.h"
 #include "analog/device_dispatch_tables.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
 #include "analog/device_dispatch_tables.h"
 #include "analog/transient_run.h"

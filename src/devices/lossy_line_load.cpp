@@ -19,7 +19,7 @@
 #include <numbers>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/device_dispatch.h"
 #include "analog/device_dispatch_tables.h"

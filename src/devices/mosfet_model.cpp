@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"

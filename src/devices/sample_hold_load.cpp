@@ -4,7 +4,7 @@
 #include <complex>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/device_dispatch.h"
 #include "analog/device_dispatch_tables.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
 #include "devices/source_device.h"

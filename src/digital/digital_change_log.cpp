@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/device_lists.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
-#include "netlist/component_types.h"
+#include "core/digital_logic_tables.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

@@ -12,7 +12,7 @@
 #include "digital/digital_engine.h"
 #include "digital/digital_programs.h"
 #include "document/component_attributes.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

@@ -9,13 +9,13 @@
 #include "core/format.h"
 #include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "digital/digital_programs.h"
 #include "document/component_attributes.h"
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

@@ -8,8 +8,8 @@
 
 #include "core/engineering_numbers.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
-#include "netlist/component_types.h"
+#include "core/digital_logic_tables.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

@@ -7,9 +7,9 @@
 #include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_interfaces.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "digital/digital_programs.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

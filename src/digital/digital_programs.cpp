@@ -10,7 +10,7 @@
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_symbols.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "core/message_reporter.h"
 #include "document/schematic_item.h"
 #include "netlist/global_options.h"

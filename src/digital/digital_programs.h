@@ -11,7 +11,7 @@
 
 #include "core/expr_compiler.h"
 #include "core/expr_digital.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 
 namespace kq5 {
 

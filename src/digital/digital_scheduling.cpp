@@ -2,11 +2,11 @@
 // edits of pending changes, and the resolution of a node from all its drivers by strength.
 #include <algorithm>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "digital/digital_programs.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/device_dispatch.h"
 #include "core/engineering_numbers.h"
@@ -18,7 +18,7 @@
 #include "digital/digital_engine.h"
 #include "digital/digital_fuses.h"
 #include "digital/digital_interfaces.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "digital/digital_programs.h"
 #include "digital/digital_stimulus.h"
 #include "document/circuit_document.h"
@@ -27,7 +27,7 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
@@ -35,8 +35,8 @@
 #include "netlist/spice_messages.h"
 #include "netlist/translate_common.h"
 #include "platform/system.h"
-#include "app/program_settings.h"
-#include "schematic/component_definition.h"
+#include "ui/program_settings.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5 {

@@ -3,11 +3,11 @@
 // evaluated until nothing changes.
 #include <algorithm>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_interfaces.h"
-#include "digital/digital_logic_tables.h"
-#include "netlist/component_types.h"
+#include "core/digital_logic_tables.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

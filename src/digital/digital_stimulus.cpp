@@ -11,13 +11,13 @@
 #include <new>
 #include <random>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/engineering_numbers.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/translate_common.h"
 #include "platform/system.h"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 
 namespace kq5 {
 

@@ -6,7 +6,7 @@
 
 #include "digital/digital_engine.h"
 #include "digital/digital_interfaces.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 
 namespace kq5 {
 

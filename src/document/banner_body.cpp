@@ -5,7 +5,7 @@
 #include <new>
 
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"
@@ -17,9 +17,9 @@
 #include "document/import_v4.h"
 #include "document/node_flags.h"
 #include "document/section_stream.h"
-#include "plots/curve_record.h"
-#include "plots/limits_rows.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "document/limits_rows.h"
+#include "results/plot_view_settings.h"
 #include "schematic/page_array.h"
 
 namespace kq5 {

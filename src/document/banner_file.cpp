@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "app/error_context.h"
-#include "app/window_record.h"
+#include "ui/error_context.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"
@@ -18,7 +18,7 @@
 #include "document/import_v4.h"
 #include "document/part_numbering.h"
 #include "document/section_stream.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

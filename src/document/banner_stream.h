@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 
 namespace kq5 {
 

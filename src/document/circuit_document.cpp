@@ -2,10 +2,10 @@
 
 #include <new>
 
-#include "analog/analysis_state.h"
-#include "app/program_settings.h"
+#include "core/analysis_state.h"
+#include "ui/program_settings.h"
 #include "app/tool_buttons.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/document_windows.h"
 
 namespace kq5 {

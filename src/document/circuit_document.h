@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "app/font_spec.h"
+#include "ui/font_spec.h"
 #include "core/expr_compiler.h"
 #include "core/linked_list.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "platform/win_types.h"
 #include "platform/window.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 
 namespace kq5 {
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 
 #include "analyses/analysis_windows.h"
-#include "app/error_context.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/error_context.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/field_stream.h"
 #include "core/file_paths.h"
@@ -30,7 +30,7 @@
 #include "netlist/binary_library.h"
 #include "netlist/model_library_window.h"
 #include "platform/window.h"
-#include "plots/limits_rows.h"
+#include "document/limits_rows.h"
 #include "schematic/page_array.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"

@@ -4,18 +4,18 @@
 #include <new>
 #include <utility>
 
-#include "app/font_select.h"
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/font_select.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/font.h"
 #include "platform/paint.h"
 #include "platform/text.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -2,11 +2,11 @@
 
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/help_bar.h"
-#include "app/preference_values.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/preference_values.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -14,8 +14,8 @@
 #include "document/connectivity_internal.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
-#include "schematic/component_definition.h"
+#include "document/component_types.h"
+#include "document/component_definition.h"
 #include "document/document_windows.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/rewire.h"

@@ -1,9 +1,9 @@
 // State variables read in before a run go into the solution the run starts from. The rows come
 // from a file, so every index is checked against the circuit that was actually built.
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/stored_state_variables.h"
-#include "digital/digital_logic_tables.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_logic_tables.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 

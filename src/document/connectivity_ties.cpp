@@ -11,8 +11,8 @@
 #include "document/connectivity_internal.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
-#include "schematic/component_definition.h"
+#include "document/component_types.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -4,13 +4,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 #include "document/connectivity_internal.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

@@ -9,7 +9,7 @@
 #include "core/linked_list.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 
 namespace kq5 {
 

@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <new>
 
-#include "analyses/recent_names.h"
-#include "app/program_settings.h"
+#include "ui/recent_names.h"
+#include "ui/program_settings.h"
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/field_stream.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <utility>
 
-#include "analog/analysis_state.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/document_windows.h"
@@ -15,8 +15,8 @@
 #include "document/schematic_item.h"
 #include "document/selection.h"
 #include "platform/paint.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_draw.h"
 #include "plots/plot_object_moves.h"
 #include "schematic/box_operations.h"

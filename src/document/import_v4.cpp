@@ -4,8 +4,8 @@
 #include <array>
 #include <cctype>
 
-#include "app/error_context.h"
-#include "app/window_record.h"
+#include "ui/error_context.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
@@ -19,9 +19,9 @@
 #include "document/node_flags.h"
 #include "document/part_numbering.h"
 #include "document/section_stream.h"
-#include "netlist/component_types.h"
-#include "plots/curve_record.h"
-#include "schematic/component_definition.h"
+#include "document/component_types.h"
+#include "results/curve_record.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5 {

@@ -1,7 +1,7 @@
 #include "document/item_transfer.h"
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -9,10 +9,10 @@
 #include "document/document_services.h"
 #include "document/document_windows.h"
 #include "document/part_numbering.h"
-#include "netlist/component_types.h"
-#include "plots/curve_record.h"
+#include "document/component_types.h"
+#include "results/curve_record.h"
 #include "plots/plot_object_moves.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/item_copies.h"
 
 namespace kq5 {

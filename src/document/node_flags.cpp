@@ -5,11 +5,11 @@
 #include <limits>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/edit_mode.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -18,10 +18,10 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "document/selection.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/label_names.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "schematic/editor_services.h"
 

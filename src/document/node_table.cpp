@@ -1,11 +1,11 @@
 #include "document/node_table.h"
 
-#include "analog/analysis_state.h"
-#include "app/preference_values.h"
+#include "core/analysis_state.h"
+#include "ui/preference_values.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
-#include "digital/digital_logic_tables.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_logic_tables.h"
+#include "core/digital_node_states.h"
 #include "netlist/scope_names.h"
 
 namespace kq5 {

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <limits>
 
-#include "analyses/recent_names.h"
+#include "ui/recent_names.h"
 #include "app/edit_mode.h"
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -16,8 +16,8 @@
 #include "document/node_flags.h"
 #include "document/schematic_item.h"
 #include "document/selection.h"
-#include "netlist/component_types.h"
-#include "schematic/component_definition.h"
+#include "document/component_types.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 
 namespace kq5 {

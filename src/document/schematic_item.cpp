@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "core/message_reporter.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/shape_library.h"
 
 namespace kq5 {

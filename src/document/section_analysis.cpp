@@ -3,8 +3,8 @@
 #include <array>
 #include <span>
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/format.h"
@@ -14,9 +14,9 @@
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "document/section_windows.h"
-#include "plots/limits_rows.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "document/limits_rows.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/format.h"
@@ -19,7 +19,7 @@
 #include "document/part_numbering.h"
 #include "document/schematic_item.h"
 #include "document/selection.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 
 namespace kq5 {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/key_file.h"

@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/format.h"
 #include "core/key_file.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 #include "schematic/page_array.h"
 
 namespace kq5 {

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "analyses/analysis_windows.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/format.h"
@@ -13,7 +13,7 @@
 #include "document/section_analysis.h"
 #include "document/section_items.h"
 #include "document/schematic_item.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 
 namespace kq5 {
 

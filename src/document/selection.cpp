@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "analog/analysis_state.h"
-#include "app/font_select.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/font_select.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/document_services.h"
@@ -13,8 +13,8 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "platform/paint.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "schematic/editor_services.h"
 #include "schematic/schematic_view.h"
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/format.h"

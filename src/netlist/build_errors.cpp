@@ -1,7 +1,7 @@
 #include "netlist/build_errors.h"
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "document/grid_text.h"

@@ -4,8 +4,8 @@
 #include <new>
 #include <string>
 
-#include "analog/analysis_state.h"
-#include "app/status_text.h"
+#include "core/analysis_state.h"
+#include "ui/status_text.h"
 #include "core/format.h"
 #include "core/string_table.h"
 #include "devices/source_device.h"
@@ -14,7 +14,7 @@
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/opamp_expansion.h"
 #include "netlist/poly_source.h"

@@ -5,8 +5,8 @@
 #include <new>
 #include <string>
 
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"
@@ -14,7 +14,7 @@
 #include "document/circuit_document.h"
 #include "document/grid_text.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"
 #include "core/format.h"
@@ -27,7 +27,7 @@
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/part_instance.h"
 #include "netlist/spice_messages.h"

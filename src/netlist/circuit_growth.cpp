@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/string_table.h"

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
-#include "analyses/stepping_rows.h"
-#include "app/program_settings.h"
+#include "core/analysis_state.h"
+#include "document/stepping_rows.h"
+#include "ui/program_settings.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_symbols.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"

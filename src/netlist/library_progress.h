@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/status_text.h"
-#include "app/wait_cursor.h"
+#include "ui/status_text.h"
+#include "ui/wait_cursor.h"
 
 namespace kq5 {
 

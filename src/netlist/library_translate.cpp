@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/save_file_dialog.h"
-#include "app/user_names.h"
-#include "app/window_record.h"
+#include "ui/user_names.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"

@@ -1,13 +1,13 @@
 // Finding a component's model statement and building its evaluated model.
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
 #include "netlist/model_library_lookup.h"
@@ -16,7 +16,7 @@
 #include "netlist/scope_names.h"
 #include "netlist/scope_table.h"
 #include "netlist/spice_messages.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/expr_symbols.h"
 #include "core/file_units.h"

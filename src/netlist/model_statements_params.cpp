@@ -3,8 +3,8 @@
 #include <complex>
 #include <new>
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler.h"

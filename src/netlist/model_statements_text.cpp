@@ -1,19 +1,19 @@
 // Writing the models a circuit uses into its own text (the Add Model Statements command).
 #include <algorithm>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/pane_seams.h"
 
 namespace kq5 {

@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"
 #include "devices/diode_device.h"
@@ -13,7 +13,7 @@
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "netlist/poly_source.h"

@@ -9,11 +9,11 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/part_instance.h"
 #include "netlist/token_patterns.h"
 #include "netlist/translate_common.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

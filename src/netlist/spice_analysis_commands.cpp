@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "analog/ac_run.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/transient_run.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
@@ -24,9 +24,9 @@
 #include "netlist/spice_sources.h"
 #include "netlist/spice_tokens.h"
 #include "plots/default_limits_rows.h"
-#include "plots/limits_rows.h"
-#include "plots/plot_record_flags.h"
-#include "plots/plot_view_settings.h"
+#include "document/limits_rows.h"
+#include "results/plot_record_flags.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

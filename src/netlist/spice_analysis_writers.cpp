@@ -5,8 +5,8 @@
 #include <new>
 #include <vector>
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/file_units.h"
@@ -18,7 +18,7 @@
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_sources.h"
-#include "plots/plot_record_flags.h"
+#include "results/plot_record_flags.h"
 
 namespace kq5 {
 

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "app/text_editor.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
 #include "core/format.h"
@@ -11,7 +11,7 @@
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
 #include "document/file_names.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"

@@ -8,7 +8,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/spice_element_support.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
@@ -16,7 +16,7 @@
 #include "netlist/spice_tokens.h"
 #include "netlist/subcircuit_calls.h"
 #include "netlist/subcircuit_nodes.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5 {

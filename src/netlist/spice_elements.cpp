@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/spice_element_support.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
@@ -17,7 +17,7 @@
 #include "netlist/spice_tokens.h"
 #include "netlist/subcircuit_calls.h"
 #include "netlist/subcircuit_nodes.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5 {

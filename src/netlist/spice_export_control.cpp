@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "analog/analysis_state.h"
-#include "analyses/run_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "results/run_state.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
@@ -26,7 +26,7 @@
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_export_support.h"
 #include "netlist/spice_reader_state.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 
 namespace kq5 {
 

@@ -4,14 +4,14 @@
 #include <cctype>
 #include <new>
 
-#include "app/user_names.h"
-#include "app/window_record.h"
+#include "ui/user_names.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/global_options.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_export_support.h"

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "analog/numeric_helpers.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
@@ -18,13 +18,13 @@
 #include "document/connectivity.h"
 #include "document/node_table.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "netlist/spice_export_support.h"
 #include "netlist/spice_reader_state.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/format.h"
@@ -15,14 +15,14 @@
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/opamp_expansion.h"
 #include "netlist/spice_export_support.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/translate_common.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -10,7 +10,7 @@
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 #include "document/node_table.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/part_instance.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_sources.h"

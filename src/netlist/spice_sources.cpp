@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"

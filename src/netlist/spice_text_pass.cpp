@@ -4,9 +4,9 @@
 #include <new>
 #include <string>
 
-#include "analog/analysis_state.h"
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
@@ -24,10 +24,10 @@
 #include "netlist/spice_tokens.h"
 #include "netlist/subcircuit_nodes.h"
 #include "netlist/token_patterns.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/default_limits_rows.h"
-#include "plots/limits_rows.h"
-#include "plots/plot_record_flags.h"
+#include "document/limits_rows.h"
+#include "results/plot_record_flags.h"
 
 namespace kq5 {
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"
@@ -12,7 +12,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/file_names.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/scope_table.h"
@@ -23,7 +23,7 @@
 #include "netlist/spice_sources.h"
 #include "netlist/spice_tokens.h"
 #include "netlist/subcircuit_nodes.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

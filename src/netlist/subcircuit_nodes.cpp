@@ -10,14 +10,14 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/scope_names.h"
 #include "netlist/spice_elements.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/token_patterns.h"
 #include "netlist/translate_components.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <new>
 
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/expr_symbols.h"
 #include "core/file_paths.h"
@@ -20,7 +20,7 @@
 #include "document/grid_text.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_growth.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
@@ -32,7 +32,7 @@
 #include "netlist/spice_sources.h"
 #include "netlist/subcircuit_calls.h"
 #include "netlist/subcircuit_nodes.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 
 namespace kq5 {
 

@@ -1,7 +1,7 @@
 // Name checks and the name tables of the circuit build.
 #include <new>
 
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "core/expr_symbols.h"

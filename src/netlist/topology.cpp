@@ -24,7 +24,7 @@
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/poly_source.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/translate_common.h"

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_symbols.h"

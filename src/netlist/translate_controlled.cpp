@@ -10,7 +10,7 @@
 #include "devices/controlled_source_devices.h"
 #include "document/component_attributes.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"

@@ -14,7 +14,7 @@
 #include "document/component_attributes.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/part_instance.h"
 #include "netlist/translate_common.h"

@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
@@ -16,7 +16,7 @@
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
@@ -25,7 +25,7 @@
 #include "netlist/subcircuit_nodes.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -10,7 +10,7 @@
 #include "devices/line_switch_devices.h"
 #include "document/component_attributes.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "netlist/part_instance.h"

@@ -8,7 +8,7 @@
 #include "devices/resistor_device.h"
 #include "document/component_attributes.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"
 

@@ -9,7 +9,7 @@
 #include "devices/diode_device.h"
 #include "devices/fet_devices.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/token_patterns.h"
 #include "netlist/translate_common.h"

@@ -10,7 +10,7 @@
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
 #include "netlist/build_errors.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"

@@ -5,13 +5,13 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping.h"
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
@@ -24,7 +24,7 @@
 #include "platform/paint.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_draw.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

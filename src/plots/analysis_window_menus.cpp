@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analog/run_control.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/menus.h"
 #include "core/message_reporter.h"
 #include "platform/menu.h"

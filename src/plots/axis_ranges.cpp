@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_compiler.h"
 #include "platform/paint.h"
 #include "platform/window.h"
@@ -13,8 +13,8 @@
 #include "plots/curve_ranges.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -4,7 +4,7 @@
 #include <complex>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/linear_stamps.h"
 #include "analog/run_control.h"
@@ -12,11 +12,11 @@
 #include "analog/transient_run_services.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "app/edit_mode.h"
 #include "app/menus.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_math_errors.h"
 #include "core/expr_symbols.h"
@@ -41,7 +41,7 @@
 #include "plots/state_variables_editor.h"
 #include "plots/state_variables_file.h"
 #include "plots/user_waveform.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 #include "schematic/schematic_render.h"
 
 namespace kq5 {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/paint.h"
 #include "platform/window.h"
 #include "plots/plot_axes.h"

@@ -5,8 +5,8 @@
 #include <cctype>
 #include <span>
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -14,9 +14,9 @@
 #include "document/connectivity.h"
 #include "document/node_table.h"
 #include "plots/limits_dialog.h"
-#include "plots/limits_row.h"
-#include "plots/limits_rows.h"
-#include "netlist/component_types.h"
+#include "results/limits_row.h"
+#include "document/limits_rows.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 

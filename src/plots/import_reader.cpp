@@ -8,12 +8,12 @@
 #include <fstream>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
@@ -21,7 +21,7 @@
 #include "core/string_table.h"
 #include "document/circuit_document.h"
 #include "document/file_names.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/analysis_run_services.h"
 #include "plots/plot_setup.h"
 

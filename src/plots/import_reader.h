@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plots/import_entry.h"
+#include "core/import_entry.h"
 
 namespace kq5 {
 

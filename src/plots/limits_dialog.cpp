@@ -5,17 +5,17 @@
 #include <cstdio>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/color_dialog.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/dialog_services.h"
-#include "app/frame_state.h"
-#include "app/preference_values.h"
+#include "ui/frame_state.h"
+#include "ui/preference_values.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/expr_symbols.h"
 #include "app/help_bar.h"
@@ -35,12 +35,12 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/analysis_run_services.h"
 #include "plots/default_limits_rows.h"
-#include "plots/limits_row.h"
-#include "plots/limits_rows.h"
-#include "plots/plot_view_settings.h"
+#include "results/limits_row.h"
+#include "document/limits_rows.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

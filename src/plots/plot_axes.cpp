@@ -6,7 +6,7 @@
 
 #include "core/engineering_numbers.h"
 #include "core/format.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 
 namespace kq5 {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/color_dialog.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/dialog_services.h"
-#include "app/settings_font.h"
-#include "app/window_record.h"
+#include "ui/settings_font.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
@@ -22,10 +22,10 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "plots/axis_ranges.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
 #include "plots/plot_setup.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "plots/probe_mode.h"
 
 namespace kq5 {

@@ -3,7 +3,7 @@
 #include "digital/digital_stimulus.h"
 #include "document/connectivity.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "plots/curve_ranges.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"

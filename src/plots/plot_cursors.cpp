@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
@@ -20,7 +20,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_view.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -5,18 +5,18 @@
 #include <string>
 
 #include "app/edit_mode.h"
-#include "app/frame_state.h"
-#include "app/window_record.h"
+#include "ui/frame_state.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
 #include "platform/dialog.h"
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_layout.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

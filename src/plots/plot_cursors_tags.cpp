@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/schematic_item.h"
 #include "platform/paint.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_cursors.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_geometry.h"
 
 namespace kq5 {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/status_text.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/status_text.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "platform/gdi_clip.h"
@@ -17,8 +17,8 @@
 #include "plots/plot_axes.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_layout.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/win_types.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

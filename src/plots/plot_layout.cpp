@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/edit_mode.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
@@ -16,7 +16,7 @@
 #include "plots/plot_axes.h"
 #include "plots/plot_draw.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/win_types.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

@@ -1,7 +1,7 @@
 #include "plots/plot_object_dialogs.h"
 
 #include "app/prompt_dialog.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 
 namespace kq5 {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "analog/run_control.h"
-#include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/font_select.h"
+#include "ui/window_record.h"
 #include "core/linked_list.h"
 #include "document/schematic_item.h"
 #include "platform/gdi_clip.h"
@@ -17,15 +17,15 @@
 #include "platform/paint.h"
 #include "platform/text.h"
 #include "plots/analysis_window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_layout.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "schematic/graphic_objects.h"
 
 namespace kq5 {

@@ -4,20 +4,20 @@
 #include <cmath>
 #include <new>
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "core/linked_list.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_axes.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/schematic_item.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_axes.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_geometry.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -1,17 +1,17 @@
 // Texts the user places on a plot with the "Text Abs" and "Text Rel" modes.
 #include <new>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
 #include "document/selection.h"
 #include "platform/paint.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_click_services.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "plots/plot_object_geometry.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

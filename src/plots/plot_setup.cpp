@@ -8,14 +8,14 @@
 
 #include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "analyses/monte_carlo.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler.h"
@@ -26,11 +26,11 @@
 #include "plots/axis_ranges.h"
 #include "plots/default_limits_rows.h"
 #include "plots/import_reader.h"
-#include "plots/limits_row.h"
-#include "plots/plot_view_settings.h"
+#include "results/limits_row.h"
+#include "results/plot_view_settings.h"
 #include "plots/user_waveform.h"
 #include "plots/probe_mode.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 

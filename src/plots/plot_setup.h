@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/win_types.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 

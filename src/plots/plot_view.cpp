@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "analyses/performance_window.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
-#include "app/color_table.h"
-#include "app/window_record.h"
+#include "ui/color_table.h"
+#include "ui/window_record.h"
 #include "core/timers.h"
 #include "document/file_names.h"
 #include "platform/gdi_clip.h"
@@ -26,7 +26,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_setup.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

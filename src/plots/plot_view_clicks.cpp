@@ -2,10 +2,10 @@
 // click, zoom commands, plot drags and the Cursor mode toggle.
 #include <algorithm>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/paint.h"
 #include "platform/win_messages.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_click_services.h"
 #include "plots/plot_cursors.h"

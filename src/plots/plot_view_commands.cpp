@@ -3,16 +3,16 @@
 #include <algorithm>
 
 #include "app/edit_mode.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/paint.h"
 #include "plots/axis_ranges.h"
 #include "plots/curve_ranges.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_click_services.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_layout.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 

@@ -10,16 +10,16 @@
 #include <limits>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/device_dispatch_tables.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/line_switch_devices.h"
 #include "devices/standalone_element_devices.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/file_names.h"
 

@@ -8,8 +8,8 @@
 #include "analog/analog_state.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "app/error_context.h"
-#include "app/window_record.h"
+#include "ui/error_context.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"
 #include "core/file_paths.h"
@@ -19,7 +19,7 @@
 #include "devices/source_stamps.h"
 #include "devices/standalone_element_devices.h"
 #include "document/file_names.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_setup.h"
 
 namespace kq5 {

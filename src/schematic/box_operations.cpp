@@ -5,11 +5,11 @@
 #include <new>
 #include <utility>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/dialog_services.h"
-#include "app/status_text.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/status_text.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -19,8 +19,8 @@
 #include "document/part_numbering.h"
 #include "document/hit_test.h"
 #include "document/selection.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_moves.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

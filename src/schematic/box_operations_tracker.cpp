@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/document_windows.h"

@@ -3,8 +3,8 @@
 #include "schematic/circuit_window.h"
 
 #include "app/dialog_services.h"
-#include "app/frame_state.h"
-#include "app/window_record.h"
+#include "ui/frame_state.h"
+#include "ui/window_record.h"
 #include "document/document_windows.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

@@ -5,10 +5,10 @@
 #include <functional>
 #include <new>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/help_topics.h"
 #include "app/menus.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/prompt_dialog.h"
 #include "app/tool_buttons.h"
 #include "core/char_classes.h"
@@ -16,7 +16,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/gdi_dc.h"

@@ -6,7 +6,7 @@
 
 #include "document/schematic_item.h"
 #include "platform/win_types.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -4,14 +4,14 @@
 #include <new>
 #include <set>
 
-#include "app/error_context.h"
-#include "app/frame_state.h"
+#include "ui/error_context.h"
+#include "ui/frame_state.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/file_names.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/message_box.h"
 #include "schematic/binary_io.h"
 #include "schematic/editor_services.h"

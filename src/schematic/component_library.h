@@ -11,7 +11,7 @@
 
 #include "core/linked_list.h"
 #include "platform/win_types.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -4,10 +4,10 @@
 #include <unordered_map>
 
 #include "app/edit_mode.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/tool_buttons.h"
 #include "app/tool_windows.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "document/circuit_document.h"
 #include "document/document_services.h"

@@ -3,7 +3,7 @@
 // schematics, their undo lists, the internal clipboard and the chosen component point at
 // definitions. Reloading the library keeps them pointing at live records, and the palettes are
 // rebuilt from the definitions' palette bits.
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 

@@ -5,12 +5,12 @@
 #include <new>
 
 #include "app/file_dialogs.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/string_table.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "schematic/binary_io.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_data.h"

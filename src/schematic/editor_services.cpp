@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "platform/bitmap.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
@@ -16,14 +16,14 @@
 #include "platform/win_styles.h"
 #include "app/frame_window.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 #include "document/document_windows.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "schematic/attribute_dialog.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/item_copies.h"
 #include "schematic/pane_seams.h"
 #include "schematic/window_pictures.h"

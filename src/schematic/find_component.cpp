@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "app/edit_mode.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/format.h"

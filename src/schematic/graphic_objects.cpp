@@ -6,8 +6,8 @@
 #include <numbers>
 #include <vector>
 
-#include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/font_select.h"
+#include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/format.h"
 #include "document/schematic_item.h"

@@ -6,8 +6,8 @@
 #include <new>
 #include <tuple>
 
-#include "app/program_settings.h"
-#include "app/window_record.h"
+#include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
@@ -23,7 +23,7 @@
 #include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/edit_commands.h"
 #include "schematic/editor_services.h"
 #include "schematic/pane_seams.h"

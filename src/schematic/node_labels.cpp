@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/font_select.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/connection_points.h"
 #include "document/connectivity.h"
@@ -16,7 +16,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/text.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/frame_window.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/control_scrollbar.h"
 #include "platform/window.h"

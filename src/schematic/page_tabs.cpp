@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/frame_window.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/format.h"
 #include "document/circuit_document.h"
 #include "document/selection.h"

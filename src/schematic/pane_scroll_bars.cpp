@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "app/crosshair.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/control_scrollbar.h"
 #include "platform/message.h"

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "analog/analysis_state.h"
-#include "app/frame_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/frame_state.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/grid_text.h"
 #include "platform/bitmap.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "analyses/analysis_windows.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "document/circuit_document.h"
@@ -14,9 +14,9 @@
 #include "document/document_windows.h"
 #include "document/grid_text.h"
 #include "document/part_numbering.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/edit_commands.h"
 #include "schematic/editor_services.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/help_bar.h"
-#include "app/wait_cursor.h"
-#include "app/window_record.h"
+#include "ui/wait_cursor.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
@@ -19,7 +19,7 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "schematic/box_operations_tracker.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 #include "schematic/move_selection.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "app/dialog_services.h"
-#include "app/font_select.h"
-#include "app/program_settings.h"
+#include "ui/font_select.h"
+#include "ui/program_settings.h"
 #include "app/prompt_dialog.h"
 #include "platform/message_box.h"
 #include "platform/cursor.h"

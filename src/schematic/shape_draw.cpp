@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/dialog_services.h"
-#include "app/font_select.h"
+#include "ui/font_select.h"
 #include "app/prompt_dialog.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"

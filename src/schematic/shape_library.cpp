@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <new>
 
-#include "app/error_context.h"
-#include "app/frame_state.h"
+#include "ui/error_context.h"
+#include "ui/frame_state.h"
 #include "app/settings_file.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

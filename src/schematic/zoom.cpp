@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "app/font_command.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "platform/message.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <complex>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/expr_compiler.h"
 #include "document/node_table.h"
 #include "run_test_support.h"

@@ -13,8 +13,8 @@
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "analog/statistics.h"
-#include "app/app_state.h"
-#include "app/window_record.h"
+#include "ui/app_state.h"
+#include "ui/window_record.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 

@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
-#include "plots/curve_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 namespace {

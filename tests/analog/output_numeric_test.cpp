@@ -7,17 +7,17 @@
 
 #include "../core/file_test_support.h"
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
-#include "app/app_state.h"
-#include "app/window_record.h"
+#include "ui/app_state.h"
+#include "ui/window_record.h"
 #include "core/file_units.h"
 #include "netlist/model_statements.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/temperature_setup.h"
-#include "app/app_state.h"
-#include "app/window_record.h"
+#include "ui/app_state.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/timers.h"
 #include "devices/device_record_types.h"
@@ -22,8 +22,8 @@
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 namespace {

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "../core/file_test_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analog/run_point_limits.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "core/message_reporter.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
 #include "analog/operating_point.h"
-#include "app/app_state.h"
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "ui/app_state.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/backend.h"
 #include "core/device_lists.h"

@@ -11,9 +11,9 @@
 
 #include "stepping_test_support.h"
 #include "../analog/program_output_support.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "core/device_lists.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
@@ -28,7 +28,7 @@
 #include "netlist/token_patterns.h"
 #include "plots/analysis_run_services.h"
 #include "plots/plot_view.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

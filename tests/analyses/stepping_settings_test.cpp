@@ -4,9 +4,9 @@
 #include <string>
 
 #include "stepping_test_support.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "analyses/stepping.h"
-#include "analyses/stepping_rows.h"
+#include "document/stepping_rows.h"
 #include "document/circuit_document.h"
 #include "platform/message_box.h"
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "../plots/analysis_window_test_support.h"
-#include "analyses/run_state.h"
-#include "analyses/stepping_rows.h"
+#include "results/run_state.h"
+#include "document/stepping_rows.h"
 #include "document/circuit_document.h"
 #include "platform/message_box.h"
 

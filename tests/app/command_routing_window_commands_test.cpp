@@ -8,15 +8,15 @@
 #include <filesystem>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "app/menus.h"
 #include "app/tool_buttons.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/usage_file.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/menus.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "platform/backend.h"
 #include "platform/menu.h"
 #include "schematic/component_library.h"

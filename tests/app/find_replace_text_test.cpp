@@ -13,14 +13,14 @@
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/winhelp.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5::testing {
 namespace {

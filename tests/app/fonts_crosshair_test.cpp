@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/crosshair.h"
-#include "app/font_select.h"
-#include "app/window_record.h"
+#include "ui/font_select.h"
+#include "ui/window_record.h"
 #include "platform/backend.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"

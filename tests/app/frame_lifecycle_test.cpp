@@ -12,15 +12,15 @@
 #include "app/edit_mode.h"
 #include "app/help_bar.h"
 #include "app/tool_buttons.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "app/single_instance.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
-#include "app/preference_values.h"
+#include "ui/preference_values.h"
 #include "document/circuit_document.h"
 #include "platform/input.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 
 namespace kq5::testing {

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "app/color_dialog.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "netlist/defines.h"
 #include "core/engineering_numbers.h"
 #include "document/circuit_document.h"

@@ -2,10 +2,10 @@
 
 #include "app/help_bar.h"
 #include "app/menus.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/tool_button_table.h"
 #include "app/tool_buttons.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/backend.h"
 #include "platform/menu.h"
 #include "schematic/component_library.h"

@@ -3,14 +3,14 @@
 // attributes, wires between pins, grounds and node labels.
 #include <gtest/gtest.h>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
 #include "document/grid_text.h"
 #include "document/node_flags.h"
 #include "document/part_numbering.h"
 #include "document/schematic_item.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5::testing {

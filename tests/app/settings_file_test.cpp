@@ -6,11 +6,11 @@
 #include <sstream>
 #include <string>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/help_bar.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/settings_file.h"
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "core/file_units.h"
 #include "core/key_file.h"
 #include "document/document_services.h"

@@ -7,12 +7,12 @@
 #include <functional>
 #include <map>
 
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "app/global_settings.h"
-#include "app/preference_values.h"
-#include "app/program_settings.h"
+#include "ui/preference_values.h"
+#include "ui/program_settings.h"
 #include "app/tool_button_table.h"
 #include "app/tool_buttons.h"
 #include "document/document_services.h"

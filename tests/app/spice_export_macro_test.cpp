@@ -18,9 +18,9 @@
 #include "frame_test_support.h"
 #include "schematic_drawing_support.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/spice_export.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic/component_library.h"
 
 namespace kq5::testing {

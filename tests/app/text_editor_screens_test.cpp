@@ -1,11 +1,11 @@
 // Screens of the text editor with text, comments and a selection, and of the Find and Replace
 // dialogs, written into build/screens/.
 #include "screen_test_support.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/dialog_services.h"
 #include "app/find_replace.h"
 #include "app/text_editor.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"

@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/find_replace.h"
 #include "app/text_area.h"
 #include "app/text_editor.h"
 #include "app/text_editor_internal.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

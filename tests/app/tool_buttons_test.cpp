@@ -6,7 +6,7 @@
 #include "app/component_buttons.h"
 #include "app/tool_button_table.h"
 #include "app/tool_buttons.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/backend.h"
 
 namespace kq5 {

@@ -7,13 +7,13 @@
 #include <sstream>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/program_settings.h"
+#include "ui/app_state.h"
+#include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "app/usage_file.h"
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "platform/system.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 namespace {

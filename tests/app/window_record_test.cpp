@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
-#include "app/window_record.h"
+#include "ui/app_state.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 
 namespace kq5 {

@@ -1,7 +1,7 @@
 // Finding windows by their records inside the started frame, and the message pump of long work.
 #include <gtest/gtest.h>
 
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
 #include "platform/headless.h"

@@ -2,7 +2,7 @@
 #include <optional>
 
 #include "core/expr_digital.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "expr_test_support.h"
 
 namespace kq5 {

@@ -6,11 +6,11 @@
 #include <sstream>
 
 #include "analog/analog_state.h"
-#include "app/error_context.h"
+#include "ui/error_context.h"
 #include "core/file_units.h"
 #include "expr_test_support.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

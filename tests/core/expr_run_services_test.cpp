@@ -1,10 +1,10 @@
 // What the run loops and windows ask of the expression engine around a run: state updates of a
 // plot's curves, step breakpoints, the spectral buffers, performance functions and the
 // clearing of device history.
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "expr_test_support.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/expr_compiler.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_math_errors.h"
@@ -15,7 +15,7 @@
 #include "core/message_args.h"
 #include "core/string_table.h"
 #include "devices/device_record_fields.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 
 namespace kq5::test {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"
 #include "document/circuit_document.h"

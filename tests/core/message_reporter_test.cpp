@@ -4,8 +4,8 @@
 #include <string>
 
 #include "analog/analog_state.h"
-#include "app/app_state.h"
-#include "app/error_context.h"
+#include "ui/app_state.h"
+#include "ui/error_context.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "document/circuit_document.h"
 #include "platform/backend.h"
 #include "platform/headless.h"

@@ -8,9 +8,9 @@
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "plots/analysis_window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "platform/common_dialogs.h"
 
 namespace kq5::testing {

@@ -7,9 +7,9 @@
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "document/component_attributes.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5::testing {
 namespace {

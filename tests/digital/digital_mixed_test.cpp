@@ -9,7 +9,7 @@
 #include "analog/transient_run_services.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_interfaces.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 
 namespace kq5::testing {
 namespace {

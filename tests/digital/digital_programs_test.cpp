@@ -11,15 +11,15 @@
 #include <sstream>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "core/file_units.h"
 #include "digital/digital_checks.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 #include "digital/digital_programs.h"
 #include "digital_build_test_support.h"
 #include "digital_test_support.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/global_options.h"
 
 namespace kq5::testing {

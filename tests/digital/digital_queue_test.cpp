@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "core/device_lists.h"
 

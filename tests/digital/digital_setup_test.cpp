@@ -4,7 +4,7 @@
 
 #include "analog/breakpoints.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
+#include "core/digital_logic_tables.h"
 
 namespace kq5::testing {
 namespace {

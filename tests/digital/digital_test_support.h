@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "core/device_lists.h"
 #include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
-#include "digital/digital_logic_tables.h"
-#include "netlist/component_types.h"
+#include "core/digital_logic_tables.h"
+#include "document/component_types.h"
 
 namespace kq5::testing {
 

@@ -2,7 +2,7 @@
 
 #include "document/node_flags.h"
 #include "document/part_numbering.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 
 namespace kq5::testing {
 

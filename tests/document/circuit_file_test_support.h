@@ -20,11 +20,11 @@
 #include "document/circuit_file_sectioned.h"
 #include "document_test_support.h"
 #include "document/grid_text.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 #include "schematic/component_library.h"
 #include "schematic/page_array.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/backend.h"
 
 namespace kq5::testing {

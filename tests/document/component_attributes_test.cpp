@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "document/component_attributes.h"
 #include "document_test_support.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 namespace {

@@ -12,20 +12,20 @@
 #include <tuple>
 #include <vector>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/stored_state_variables.h"
-#include "app/preference_values.h"
-#include "app/window_record.h"
+#include "ui/preference_values.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
-#include "digital/digital_node_states.h"
+#include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/netlist_state.h"
 #include "netlist/scope_table.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5 {
 namespace {

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
-#include "app/app_state.h"
+#include "core/analysis_state.h"
+#include "ui/app_state.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "platform/message_box.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 #include "schematic/shape_library.h"
 

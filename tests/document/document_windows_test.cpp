@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "analog/analysis_state.h"
-#include "app/app_state.h"
+#include "core/analysis_state.h"
+#include "ui/app_state.h"
 #include "app/text_editor.h"
 #include "app/edit_mode.h"
 #include "app/save_file_dialog.h"
@@ -20,7 +20,7 @@
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "schematic/pane_seams.h"
 #include "schematic/schematic_view.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/text_area.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

@@ -4,7 +4,7 @@
 
 #include "document/banner_file.h"
 #include "document/import_v4.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5::testing {
 namespace {

@@ -1,12 +1,12 @@
 // Moving nodes between the document, the internal clipboard and the undo lists.
 #include "document_test_support.h"
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "document/document_services.h"
 #include "document/item_transfer.h"
 #include "document/part_numbering.h"
-#include "netlist/component_types.h"
-#include "plots/curve_record.h"
+#include "document/component_types.h"
+#include "results/curve_record.h"
 
 namespace kq5::testing {
 namespace {

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "app/edit_mode.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "document/node_flags.h"
 #include "document_test_support.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "app/edit_mode.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "document/part_numbering.h"
 #include "document_test_support.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 namespace {

@@ -4,7 +4,7 @@
 #include "document/selection.h"
 #include "document_test_support.h"
 #include "platform/paint.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5 {
 namespace {

@@ -9,10 +9,10 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "analyses/dsp_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

@@ -13,10 +13,10 @@
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
 #include "analyses/dsp_pass.h"
-#include "plots/curve_record.h"
-#include "plots/limits_row.h"
+#include "results/curve_record.h"
+#include "results/limits_row.h"
 #include "plots/user_waveform.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 

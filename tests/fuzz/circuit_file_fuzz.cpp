@@ -3,17 +3,17 @@
 // files all start there), with a small component library whose definitions have shapes.
 #include <memory>
 
-#include "app/font_spec.h"
-#include "app/window_record.h"
+#include "ui/font_spec.h"
+#include "ui/window_record.h"
 #include "core/file_units.h"
 #include "document/banner_file.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "document/circuit_file_sectioned.h"
 #include "fuzz_support.h"
-#include "netlist/component_types.h"
-#include "plots/curve_record.h"
-#include "schematic/component_definition.h"
+#include "document/component_types.h"
+#include "results/curve_record.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_library.h"
 

@@ -3,12 +3,12 @@
 // stay plain netlists).
 #include <memory>
 
-#include "analog/analysis_state.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "fuzz_support.h"
 #include "netlist/circuit_build.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 using namespace kq5;
 

@@ -2,14 +2,14 @@
 // cursor table while it is active in Cursor mode, and the editing of its plot objects.
 #include "app/edit_mode.h"
 #include "app/prompt_dialog.h"
-#include "app/window_class.h"
-#include "app/window_record.h"
+#include "ui/window_class.h"
+#include "ui/window_record.h"
 #include "graph3d_test_support.h"
 #include "platform/headless.h"
 #include "platform/menu.h"
 #include "platform/win_messages.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_draw.h"
 #include "plots/plot_object_geometry.h"
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "../app/status_bar_probe.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "graph3d_test_support.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5::testing {
 namespace {

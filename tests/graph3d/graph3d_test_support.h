@@ -17,8 +17,8 @@
 #include "analyses/analysis_windows.h"
 #include "analyses/graph3d_draw.h"
 #include "analyses/graph3d_window.h"
-#include "analyses/run_state.h"
-#include "app/color_table.h"
+#include "results/run_state.h"
+#include "ui/color_table.h"
 #include "app/preferences.h"
 #include "core/linked_list.h"
 #include "platform/backend.h"
@@ -30,7 +30,7 @@
 #include "platform/window.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_setup.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5::testing {
 

@@ -20,7 +20,7 @@
 #include "platform/print.h"
 #include "platform/system.h"
 #include "platform/win_messages.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic/editor_services.h"
 
 namespace kq5::testing {

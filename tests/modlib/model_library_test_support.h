@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../netlist/library_test_support.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_file.h"
 #include "document/circuit_file_sectioned.h"
 #include "netlist/binary_library.h"

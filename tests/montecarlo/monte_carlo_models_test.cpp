@@ -13,8 +13,8 @@
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/monte_carlo_models.h"
-#include "analyses/run_state.h"
-#include "app/window_record.h"
+#include "results/run_state.h"
+#include "ui/window_record.h"
 #include "core/random15.h"
 #include "document/circuit_document.h"
 

@@ -13,12 +13,12 @@
 #include "../analog/program_output_support.h"
 #include "../plots/analysis_window_test_support.h"
 #include "analyses/monte_carlo.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "core/random15.h"
 #include "document/circuit_document.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 #include "platform/message_box.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 
 namespace kq5::testing {
 namespace {

@@ -24,12 +24,12 @@
 #include "analyses/histogram.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/performance_functions.h"
-#include "analyses/run_state.h"
+#include "results/run_state.h"
 #include "app/color_dialog.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/help_bar.h"
 #include "app/printing.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "platform/common_dialogs_font.h"
 #include "platform/common_dialogs_print.h"
 #include "platform/print.h"
@@ -43,8 +43,8 @@
 #include "platform/screen.h"
 #include "platform/system.h"
 #include "platform/window.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
-#include "analyses/stepping_rows.h"
-#include "app/app_state.h"
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "document/stepping_rows.h"
+#include "ui/app_state.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "core/expr_math_errors.h"
@@ -29,7 +29,7 @@
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 #include "netlist/netlist_state.h"
@@ -39,7 +39,7 @@
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "shown_message_ids.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5::testing {
 

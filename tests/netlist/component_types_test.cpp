@@ -1,4 +1,4 @@
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "library_test_support.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_sources.h"

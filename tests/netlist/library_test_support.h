@@ -10,9 +10,9 @@
 #include <iterator>
 #include <string>
 
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/save_file_dialog.h"
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "netlist/binary_library.h"
 #include "netlist/library_bytes.h"
 #include "netlist/model_library_lookup.h"

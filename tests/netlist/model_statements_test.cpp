@@ -6,12 +6,12 @@
 #include <string>
 
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/expr_symbols.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
-#include "schematic/component_definition.h"
+#include "document/component_types.h"
+#include "document/component_definition.h"
 #include "core/message_reporter.h"
 #include "model_test_support.h"
 #include "document/circuit_document.h"

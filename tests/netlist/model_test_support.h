@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
-#include "analyses/stepping_rows.h"
+#include "core/analysis_state.h"
+#include "document/stepping_rows.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "netlist/build_errors.h"

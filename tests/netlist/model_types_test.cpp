@@ -8,7 +8,7 @@
 #include "core/message_reporter.h"
 #include "core/string_table.h"
 #include "model_test_support.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 
 namespace kq5::testing {
 namespace {

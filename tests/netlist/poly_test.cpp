@@ -11,10 +11,10 @@
 #include "document/schematic_item.h"
 #include "core/message_reporter.h"
 #include "model_test_support.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/part_instance.h"
 #include "netlist/translate_common.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 
 namespace kq5::testing {
 namespace {

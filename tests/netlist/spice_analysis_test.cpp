@@ -4,7 +4,7 @@
 #include "analog/ac_run.h"
 #include "analog/transient_run.h"
 #include "netlist/spice_analysis_commands.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "spice_test_support.h"
 
 namespace kq5::testing {

@@ -7,9 +7,9 @@
 
 #include "../app/settings_dialog_test_support.h"
 #include "analog/analog_state.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/save_file_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"

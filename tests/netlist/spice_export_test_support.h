@@ -12,7 +12,7 @@
 #include "document/connectivity.h"
 #include "document/section_stream.h"
 #include "netlist/spice_export.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic/component_library.h"
 #include "schematic/shape_library.h"
 

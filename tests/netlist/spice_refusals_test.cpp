@@ -11,7 +11,7 @@
 #include "devices/inductor_device.h"
 #include "document/node_table.h"
 #include "netlist/spice_initial_conditions.h"
-#include "plots/limits_rows.h"
+#include "document/limits_rows.h"
 
 namespace kq5::testing {
 namespace {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
-#include "app/app_state.h"
-#include "app/status_text.h"
-#include "app/window_record.h"
+#include "core/analysis_state.h"
+#include "ui/app_state.h"
+#include "ui/status_text.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "core/file_units.h"
@@ -23,7 +23,7 @@
 #include "document/connectivity.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_build.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/netlist_state.h"
@@ -31,9 +31,9 @@
 #include "netlist/spice_text_pass.h"
 #include "netlist/subcircuit_scopes.h"
 #include "platform/message_box.h"
-#include "plots/curve_record.h"
-#include "plots/plot_record_flags.h"
-#include "schematic/component_definition.h"
+#include "results/curve_record.h"
+#include "results/plot_record_flags.h"
+#include "document/component_definition.h"
 #include "schematic/component_library.h"
 
 namespace kq5::testing {

@@ -13,8 +13,8 @@
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/performance_window.h"
-#include "analyses/run_state.h"
-#include "analyses/stepping_rows.h"
+#include "results/run_state.h"
+#include "document/stepping_rows.h"
 #include "app/dialog_services.h"
 #include "core/expr_symbols.h"
 #include "document/circuit_document.h"
@@ -23,7 +23,7 @@
 #include "platform/headless.h"
 #include "platform/menu.h"
 #include "platform/message_box.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

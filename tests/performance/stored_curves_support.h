@@ -11,9 +11,9 @@
 
 #include "../plots/private_tmp.h"
 #include "analyses/performance_functions.h"
-#include "app/window_record.h"
-#include "plots/curve_record.h"
-#include "plots/waveform_store.h"
+#include "ui/window_record.h"
+#include "results/curve_record.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 

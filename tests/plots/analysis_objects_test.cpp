@@ -2,20 +2,20 @@
 // time, an animated run waits after each point, the plot's objects (texts, tags, measuring tags
 // and shapes) are drawn over the curves where their coordinates put them, clipped to their plot.
 #include "analysis_window_test_support.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
 #include "platform/gdi_dc.h"
 #include "platform/paint.h"
 #include "plots/plot_axes.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "plots/plot_object_draw.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

@@ -14,7 +14,7 @@
 #include "app/menus.h"
 #include "platform/menu.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
 #include "app/command_routing.h"
 #include "plots/plot_cursors.h"

@@ -28,7 +28,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_view.h"
 #include "plots/plot_view_commands.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

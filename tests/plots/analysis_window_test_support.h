@@ -12,7 +12,7 @@
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/preferences.h"
 #include "platform/backend.h"
 #include "platform/headless_backend.h"
@@ -23,7 +23,7 @@
 #include "plots/analysis_window.h"
 #include "plots/plot_cursors.h"
 #include "plots/plot_setup.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 extern "C" void __lsan_disable() __attribute__((weak));
 extern "C" void __lsan_enable() __attribute__((weak));

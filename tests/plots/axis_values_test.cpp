@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "platform/backend.h"
 #include "platform/bitmap.h"
@@ -19,8 +19,8 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
-#include "plots/plot_view_settings.h"
-#include "plots/waveform_store.h"
+#include "results/plot_view_settings.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

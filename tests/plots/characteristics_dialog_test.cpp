@@ -6,7 +6,7 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
@@ -14,11 +14,11 @@
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
-#include "plots/limits_row.h"
+#include "results/curve_record.h"
+#include "results/limits_row.h"
 #include "plots/plot_characteristics.h"
-#include "plots/plot_view_settings.h"
-#include "app/window_record.h"
+#include "results/plot_view_settings.h"
+#include "ui/window_record.h"
 
 namespace kq5::testing {
 namespace {

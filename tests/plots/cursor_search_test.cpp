@@ -8,10 +8,10 @@
 
 #include "analog/run_control.h"
 #include "app/edit_mode.h"
-#include "app/window_record.h"
-#include "plots/curve_record.h"
+#include "ui/window_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_cursors.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

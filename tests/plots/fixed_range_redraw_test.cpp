@@ -4,8 +4,8 @@
 
 #include "analysis_window_test_support.h"
 #include "document/circuit_document.h"
-#include "plots/curve_record.h"
-#include "plots/limits_row.h"
+#include "results/curve_record.h"
+#include "results/limits_row.h"
 
 namespace kq5::testing {
 namespace {

@@ -10,21 +10,21 @@
 
 #include "../analog/program_output_support.h"
 #include "../core/file_test_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "app/startup.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "plots/curve_evaluation.h"
 #include "plots/import_reader.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 #include "plots/plot_setup.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

@@ -11,10 +11,10 @@
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/command_routing.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/help_bar.h"
 #include "core/string_table.h"
 #include "document/circuit_document.h"
@@ -28,7 +28,7 @@
 #include "platform/region.h"
 #include "platform/screen.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5::testing {

@@ -6,9 +6,9 @@
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "limits_dialog_test_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/help_bar.h"
 #include "core/string_table.h"
 #include "core/expr_symbols.h"
@@ -19,10 +19,10 @@
 #include "platform/input.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
-#include "plots/limits_row.h"
-#include "plots/plot_view_settings.h"
+#include "results/limits_row.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5::testing {
 namespace {

@@ -9,14 +9,14 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/help_bar.h"
 #include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5::testing {

@@ -17,7 +17,7 @@
 #include "platform/message.h"
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 
 namespace kq5::testing {
 namespace {

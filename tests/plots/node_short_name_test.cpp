@@ -2,7 +2,7 @@
 // label even where the node table lists its number first; an unlabelled node shows its number.
 #include <gtest/gtest.h>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "document/connectivity.h"
 #include "document/node_table.h"

@@ -6,9 +6,9 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -17,9 +17,9 @@
 #include "platform/paint.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/numeric_output_window.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 #include "analog/transient_run.h"
 
 namespace kq5::testing {

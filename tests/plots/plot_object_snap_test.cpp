@@ -3,15 +3,15 @@
 #include <cmath>
 
 #include "analysis_window_test_support.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/hit_test.h"
 #include "document/schematic_item.h"
 #include "plots/plot_axes.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_draw.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

@@ -5,18 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "analog/analysis_state.h"
-#include "app/app_state.h"
+#include "core/analysis_state.h"
+#include "ui/app_state.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/linked_list.h"
 #include "document/schematic_item.h"
 #include "platform/backend.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_click_services.h"
-#include "plots/plot_object.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"

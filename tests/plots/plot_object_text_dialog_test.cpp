@@ -2,15 +2,15 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "app/prompt_dialog.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
 
 namespace kq5::testing {

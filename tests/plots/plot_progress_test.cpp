@@ -6,11 +6,11 @@
 
 #include "../app/status_bar_probe.h"
 #include "analysis_window_test_support.h"
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "platform/gdi_dc.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "plots/plot_draw.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5::testing {
 namespace {

@@ -3,21 +3,21 @@
 #include <memory>
 #include <string>
 
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "app/app_state.h"
-#include "app/window_record.h"
+#include "ui/app_state.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/node_table.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "plots/curve_evaluation.h"
 #include "plots/default_limits_rows.h"
-#include "plots/limits_row.h"
+#include "results/limits_row.h"
 #include "plots/plot_setup.h"
-#include "plots/waveform_store.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "analysis_window_test_support.h"
-#include "app/app_state.h"
-#include "app/program_settings.h"
-#include "plots/curve_record.h"
+#include "ui/app_state.h"
+#include "ui/program_settings.h"
+#include "results/curve_record.h"
 
 namespace kq5::testing {
 namespace {

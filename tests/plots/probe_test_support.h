@@ -2,12 +2,12 @@
 // A transistor to probe, placed directly in a circuit's document.
 #include <cstdint>
 
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
-#include "schematic/component_definition.h"
+#include "document/component_types.h"
+#include "document/component_definition.h"
 
 namespace kq5::testing {
 

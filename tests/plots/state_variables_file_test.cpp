@@ -15,8 +15,8 @@
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "plots/curve_record.h"
-#include "plots/plot_view_settings.h"
+#include "results/curve_record.h"
+#include "results/plot_view_settings.h"
 #include "plots/state_variables_file.h"
 
 namespace kq5::testing {

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "analog/run_control.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "private_tmp.h"
-#include "plots/curve_record.h"
-#include "analyses/run_state.h"
-#include "plots/waveform_store.h"
+#include "results/curve_record.h"
+#include "results/run_state.h"
+#include "results/waveform_store.h"
 
 namespace kq5 {
 namespace {

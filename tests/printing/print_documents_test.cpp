@@ -6,7 +6,7 @@
 #include "app/printing.h"
 #include "app/text_editor.h"
 #include "app/title_block.h"
-#include "app/user_names.h"
+#include "ui/user_names.h"
 #include "platform/common_dialogs_print.h"
 #include "platform/print.h"
 #include "pdf_probe.h"

@@ -7,7 +7,7 @@
 #include "../plots/circuit_file_test_support.h"
 #include "app/command_routing.h"
 #include "app/frame_window.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "digital/digital_path_window.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

@@ -6,7 +6,7 @@
 #include "platform/common_dialogs_print.h"
 #include "platform/print.h"
 #include "pdf_probe.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 
 namespace kq5::testing {
 namespace {

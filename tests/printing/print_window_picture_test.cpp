@@ -10,7 +10,7 @@
 #include "../app/screen_capture_support.h"
 #include "app/frame_window.h"
 #include "app/printing.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "netlist/binary_library.h"
 #include "netlist/model_library_window.h"

@@ -30,7 +30,7 @@
 #include "devices/model_temperature.h"
 #include "devices/stamp_ac.h"
 #include "document/node_table.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5::reference {
 

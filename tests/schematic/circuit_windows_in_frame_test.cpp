@@ -8,7 +8,7 @@
 #include "platform/mdi.h"
 #include "schematic/schematic_view.h"
 #include "schematic/circuit_window.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 
 namespace kq5::testing {

@@ -2,8 +2,8 @@
 // while the program is busy no circuit window closes.
 #include "schematic_test_support.h"
 
-#include "app/frame_state.h"
-#include "app/program_settings.h"
+#include "ui/frame_state.h"
+#include "ui/program_settings.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/window.h"

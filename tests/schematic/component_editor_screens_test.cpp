@@ -8,7 +8,7 @@
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "schematic/component_editor.h"
 #include "schematic/component_library.h"
 #include "schematic/editor_services.h"

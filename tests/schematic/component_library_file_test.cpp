@@ -3,7 +3,7 @@
 #include <random>
 
 #include "core/file_units.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "schematic/binary_io.h"
 #include "schematic/shape_data.h"
 #include "shape_test_support.h"

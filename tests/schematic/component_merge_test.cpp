@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "app/status_text.h"
+#include "ui/status_text.h"
 #include "core/char_classes.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "schematic/binary_io.h"
 #include "schematic/component_library.h"
 #include "schematic/component_merge.h"

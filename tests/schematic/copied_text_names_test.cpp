@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "edit_test_support.h"
 #include "schematic/box_operations.h"
 

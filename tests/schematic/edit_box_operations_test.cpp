@@ -3,8 +3,8 @@
 #include <new>
 
 #include "edit_test_support.h"
-#include "plots/curve_record.h"
-#include "plots/plot_object.h"
+#include "results/curve_record.h"
+#include "results/plot_object.h"
 #include "schematic/box_operations.h"
 #include "schematic/edit_commands.h"
 

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "analog/analysis_state.h"
-#include "app/app_state.h"
-#include "app/program_settings.h"
+#include "core/analysis_state.h"
+#include "ui/app_state.h"
+#include "ui/program_settings.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -22,9 +22,9 @@
 #include "document/document_services.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "platform/message_box.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 
 namespace kq5::testing {

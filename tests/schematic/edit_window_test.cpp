@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "../app/screen_capture_support.h"
-#include "app/program_settings.h"
-#include "netlist/component_types.h"
+#include "ui/program_settings.h"
+#include "document/component_types.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/editor_services.h"
 #include "schematic/move_selection.h"
 #include "schematic_test_support.h"

@@ -3,8 +3,8 @@
 #include "digital_run_test_support.h"
 
 #include "../app/screen_capture_support.h"
-#include "netlist/component_types.h"
-#include "schematic/component_definition.h"
+#include "document/component_types.h"
+#include "document/component_definition.h"
 #include "schematic/schematic_render.h"
 
 namespace kq5::testing {

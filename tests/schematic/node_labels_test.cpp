@@ -8,7 +8,7 @@
 #include "../app/screen_capture_support.h"
 #include "../plots/circuit_file_test_support.h"
 #include "analog/analysis_start.h"
-#include "analog/analysis_state.h"
+#include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/command_routing.h"
 #include "core/engineering_numbers.h"

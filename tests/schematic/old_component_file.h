@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "schematic/binary_io.h"
 
 namespace kq5::testing {

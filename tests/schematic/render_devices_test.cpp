@@ -4,7 +4,7 @@
 // title block covers what lies under it.
 #include "schematic_test_support.h"
 
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/title_block.h"
 #include "platform/gdi_dc.h"
 

@@ -11,7 +11,7 @@
 #include "document/component_attributes.h"
 #include "platform/gdi_mapping.h"
 #include "platform/metafile.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/graphic_objects.h"
 
 namespace kq5::testing {

@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "analog/analysis_state.h"
-#include "app/app_state.h"
-#include "app/color_table.h"
+#include "core/analysis_state.h"
+#include "ui/app_state.h"
+#include "ui/color_table.h"
 #include "app/prompt_dialog.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/document_services.h"
@@ -23,7 +23,7 @@
 #include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "plots/plot_view_settings.h"
+#include "results/plot_view_settings.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"

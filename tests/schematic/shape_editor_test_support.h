@@ -2,7 +2,7 @@
 // The Shape Editor's test fixture: the built shape library copied into a scratch directory, the
 // editor run modally with the steps of a script, and mouse and keys on its drawing surface.
 #include "../app/screen_test_support.h"
-#include "app/program_settings.h"
+#include "ui/program_settings.h"
 #include "app/prompt_dialog.h"
 #include "core/message_reporter.h"
 #include "platform/control_scrollbar.h"

@@ -6,7 +6,7 @@
 
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
-#include "app/color_table.h"
+#include "ui/color_table.h"
 #include "app/preferences.h"
 #include "app/text_area.h"
 #include "app/text_editor.h"

@@ -10,7 +10,7 @@
 #include "platform/global_memory.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/edit_commands.h"
 #include "schematic/editor_services.h"
 

@@ -8,7 +8,7 @@
 #include "document/component_attributes.h"
 #include "edit_test_support.h"
 #include "plots/curve_ranges.h"
-#include "plots/curve_record.h"
+#include "results/curve_record.h"
 #include "schematic/edit_commands.h"
 #include "schematic/editor_services.h"
 

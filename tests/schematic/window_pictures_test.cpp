@@ -16,7 +16,7 @@
 #include "../app/screen_capture_support.h"
 #include "../platform/control_test_support.h"
 #include "../platform/external_tool_support.h"
-#include "app/frame_state.h"
+#include "ui/frame_state.h"
 #include "app/prompt_dialog.h"
 #include "document/component_attributes.h"
 #include "platform/clipboard.h"

@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "analog/analysis_state.h"
-#include "app/app_state.h"
-#include "app/color_table.h"
+#include "core/analysis_state.h"
+#include "ui/app_state.h"
+#include "ui/color_table.h"
 #include "app/text_area.h"
-#include "app/window_record.h"
+#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -30,7 +30,7 @@
 #include "platform/controls.h"
 #include "platform/message_box.h"
 #include "schematic/circuit_window.h"
-#include "schematic/component_definition.h"
+#include "document/component_definition.h"
 #include "schematic/graphic_objects.h"
 #include "schematic/page_array.h"
 #include "schematic/pane_scroll_bars.h"
@@ -38,7 +38,7 @@
 #include "schematic/schematic_view.h"
 #include "schematic/shape_library.h"
 #include "schematic/zoom.h"
-#include "netlist/component_types.h"
+#include "document/component_types.h"
 #include "plots/plot_click_services.h"
 #include "shape_test_support.h"
 
