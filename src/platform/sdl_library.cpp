@@ -8,7 +8,7 @@ namespace win {
 
 namespace {
 
-std::unique_ptr<SdlLibrary> Load()
+SdlLibrary* Load()
 {
     // The library stays loaded to the end: SDL keeps threads and handlers of its own.
     void* handle = dlopen("libSDL2-2.0.so.0", RTLD_LAZY | RTLD_LOCAL);
@@ -20,15 +20,17 @@ std::unique_ptr<SdlLibrary> Load()
     complete = complete && sdl->name != nullptr;
     KQ5_SDL_FUNCTIONS(KQ5_SDL_LOOKUP)
 #undef KQ5_SDL_LOOKUP
-    return complete ? std::move(sdl) : nullptr;
+    return complete ? sdl.release() : nullptr;
 }
 
 }  // namespace
 
 const SdlLibrary* OpenSdl()
 {
-    static const std::unique_ptr<SdlLibrary> library = Load();
-    return library.get();
+    // Never freed: the platform's own statics (the backend among them) end SDL from their
+    // destructors at exit, which may run after this function's statics are gone.
+    static const SdlLibrary* const library = Load();
+    return library;
 }
 
 }  // namespace win
