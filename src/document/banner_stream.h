@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/font_spec.h"
+#include "ui/font_description.h"
 
 namespace kq5 {
 

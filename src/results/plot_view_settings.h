@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ui/font_spec.h"
+#include "ui/font_description.h"
 
 namespace kq5 {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/font_spec.h"
+#include "ui/font_description.h"
 
 namespace kq5 {
 

@@ -1,4 +1,4 @@
-#include "ui/font_spec.h"
+#include "ui/font_description.h"
 
 #include <new>
 
