@@ -239,4 +239,23 @@ void DropLastChange(DigitalDeviceTables& d)
     --d.logSequence;
 }
 
+int QueueLoggedNodeEvent(DigitalDeviceTables& d, std::uint32_t time, std::uint8_t lowStrength, std::uint8_t highStrength,
+                         int node, int device, std::uint16_t state, int output)
+{
+    // The record comes first: a change that could not be undone is never made.
+    DigitalChangeRecord* r = LogChange(d, time, node, device, kChangeQueued, output);
+    if (!r) return kMsgInsufficientMemory;
+    NodeEventEdit edit;
+    if (int rc = QueueNodeEvent(time, lowStrength, highStrength, node, device, state, &edit)) {
+        DropLastChange(d);
+        return rc;
+    }
+    r->order = edit.order;
+    r->overwritten = edit.overwritten;
+    r->eventState = edit.oldState;
+    r->eventLow = edit.oldLow;
+    r->eventHigh = edit.oldHigh;
+    return 0;
+}
+
 }  // namespace kq5

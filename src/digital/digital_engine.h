@@ -145,6 +145,10 @@ DigitalChangeRecord* LogChange(DigitalDeviceTables& d, std::uint32_t time, int n
                                int output);
 // Takes back the entry LogChange made last (its change did not happen).
 void DropLastChange(DigitalDeviceTables& d);
+// Queues a node event with a change-log entry that lets a rejected step take it back. 0, or
+// 15002 (and nothing queued or logged) when memory runs out.
+int QueueLoggedNodeEvent(DigitalDeviceTables& d, std::uint32_t time, std::uint8_t lowStrength, std::uint8_t highStrength,
+                         int node, int device, std::uint16_t state, int output);
 // The output index of the device's output on the node, or -1. The node's driver slots name
 // the output: no walk over a wide device's outputs.
 inline int OutputOnNode(const DigitalDeviceTables& d, int device, int node)

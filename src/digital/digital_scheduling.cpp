@@ -177,20 +177,9 @@ int ScheduleDigitalChange(std::uint32_t time, int lowStrength, int highStrength,
     }
     if (!d.runFlag) return 0;
     if (d.scheduled[static_cast<std::size_t>(node)] == newState && !d.forceFlag) return 0;
-    // The record comes first: a change that could not be undone is never made.
-    DigitalChangeRecord* r = LogChange(d, time, node, device, kChangeQueued, output);
-    if (!r) return kMsgInsufficientMemory;
-    NodeEventEdit edit;
-    if (int rc = QueueNodeEvent(time, static_cast<std::uint8_t>(lowStrength), static_cast<std::uint8_t>(highStrength),
-                                node, device, newState, &edit)) {
-        DropLastChange(d);
+    if (int rc = QueueLoggedNodeEvent(d, time, static_cast<std::uint8_t>(lowStrength),
+                                      static_cast<std::uint8_t>(highStrength), node, device, newState, output))
         return rc;
-    }
-    r->order = edit.order;
-    r->overwritten = edit.overwritten;
-    r->eventState = edit.oldState;
-    r->eventLow = edit.oldLow;
-    r->eventHigh = edit.oldHigh;
     d.scheduled[static_cast<std::size_t>(node)] = newState;
     SetOutputScheduled(d, output, newState, time);
     return 0;

@@ -49,19 +49,7 @@ int QueueStimulusEvent(DigitalDeviceTables& d, int dev, const StimulusEvent& e, 
     const bool driven = StrengthOf(state) != 0;
     const std::uint8_t low = driven ? d.workLowStrength[i] : 0, high = driven ? d.workHighStrength[i] : 0;
     if (!logged) return QueueNodeEvent(e.time, low, high, node, dev, state);
-    DigitalChangeRecord* r = LogChange(d, e.time, node, dev, kChangeQueued, OutputOnNode(d, dev, node));
-    if (!r) return kMsgInsufficientMemory;
-    NodeEventEdit edit;
-    if (int rc = QueueNodeEvent(e.time, low, high, node, dev, state, &edit)) {
-        DropLastChange(d);
-        return rc;
-    }
-    r->order = edit.order;
-    r->overwritten = edit.overwritten;
-    r->eventState = edit.oldState;
-    r->eventLow = edit.oldLow;
-    r->eventHigh = edit.oldHigh;
-    return 0;
+    return QueueLoggedNodeEvent(d, e.time, low, high, node, dev, state, OutputOnNode(d, dev, node));
 }
 
 // Queues the stimulus's first instant at the run's start: every event of the first time. A
