@@ -430,11 +430,18 @@ void ReportPrinted(const PrintedCircuit& circuit)
     fs::remove_all(dir, ignored);
 }
 
-std::string StateColumns(const std::vector<std::string>& nets)
+// The Verilog that prints the nets' states at 0, period, ... rows × period, then ends the
+// module: the rows the printed netlist's table is compared with.
+std::string StrobeRows(const std::vector<std::string>& nets, int rows, int period)
 {
-    std::string text;
-    for (const std::string& n : nets) text += ", " + n;
-    return text;
+    std::string formats = "%0t", columns;
+    for (const std::string& n : nets) {
+        formats += " %b";
+        columns += ", " + n;
+    }
+    return "  integer r;\n  initial begin\n    for (r = 0; r <= " + std::to_string(rows) + "; r = r + 1) begin\n" +
+           "      $strobe(\"" + formats + "\", $time" + columns + ");\n      #" + std::to_string(period) +
+           ";\n    end\n    $finish;\n  end\nendmodule\n";
 }
 
 // The ripple adder of RippleAdder as a netlist: two 32-bit stimuli counting a = i and
@@ -469,18 +476,14 @@ PrintedCircuit PrintedAdder(int vectors)
     c.netlist = n.str();
     for (int b = 0; b < 32; ++b) c.outputs.push_back("s[" + std::to_string(b) + "]");
     c.outputs.push_back("c[32]");
-    std::string formats = "%0t";
-    for (std::size_t k = 0; k < c.outputs.size(); ++k) formats += " %b";
     std::ostringstream v;
     v << "`timescale 1ns/1ns\nmodule top;\n  reg [31:0] a, b;\n  wire [32:0] c;\n  wire [31:0] s, p, g, t;\n"
          "  assign c[0] = 1'b0;\n  genvar k;\n  generate for (k = 0; k < 32; k = k + 1) begin : bit\n"
          "    xor #2 (p[k], a[k], b[k]);\n    and #2 (g[k], a[k], b[k]);\n    xor #2 (s[k], p[k], c[k]);\n"
          "    and #2 (t[k], p[k], c[k]);\n    or #2 (c[k+1], g[k], t[k]);\n  end endgenerate\n"
-         "  integer i, r;\n  initial for (i = 0; i < " << vectors << "; i = i + 1) begin\n"
+         "  integer i;\n  initial for (i = 0; i < " << vectors << "; i = i + 1) begin\n"
          "    a = i; b = 3 * i + 1; #400;\n  end\n"
-         "  initial begin\n    for (r = 0; r <= " << vectors << "; r = r + 1) begin\n"
-         "      $strobe(\"" << formats << "\", $time" << StateColumns(c.outputs) << ");\n"
-         "      #400;\n    end\n    $finish;\n  end\nendmodule\n";
+      << StrobeRows(c.outputs, vectors, 400);
     c.verilog = v.str();
     return c;
 }
@@ -506,17 +509,13 @@ PrintedCircuit PrintedCounter(int cycles)
     n << "\n.END\n";
     c.netlist = n.str();
     for (int b = 0; b < 16; ++b) c.outputs.push_back("q[" + std::to_string(b) + "]");
-    std::string formats = "%0t";
-    for (std::size_t k = 0; k < c.outputs.size(); ++k) formats += " %b";
     std::ostringstream v;
     v << "`timescale 1ns/1ns\nmodule top;\n  reg clk;\n  reg [15:0] q;\n  wire [15:0] d;\n  wire [16:0] k;\n"
          "  assign k[0] = 1'b1;\n  genvar j;\n  generate for (j = 0; j < 16; j = j + 1) begin : bit\n"
          "    xor #2 (d[j], q[j], k[j]);\n    and #2 (k[j+1], q[j], k[j]);\n"
          "    always @(posedge clk) q[j] <= #5 d[j];\n  end endgenerate\n"
          "  initial begin\n    q = 0; clk = 0;\n    forever begin #50 clk = 1; #50 clk = 0; end\n  end\n"
-         "  integer r;\n  initial begin\n    for (r = 0; r <= " << cycles << "; r = r + 1) begin\n"
-         "      $strobe(\"" << formats << "\", $time" << StateColumns(c.outputs) << ");\n"
-         "      #100;\n    end\n    $finish;\n  end\nendmodule\n";
+      << StrobeRows(c.outputs, cycles, 100);
     c.verilog = v.str();
     return c;
 }
