@@ -100,10 +100,10 @@ void PinPanelClick(win::HWND dialog)
 {
     ObjectEditorState& o = ObjectEditor();
     if (!o.chosen || o.chosen->type != kPrimBlock || !o.markMenu) return;
-    win::POINT at;
-    win::GetCursorPos(&at);
+    // Where the click was, not where the pointer is now: it may have moved on since.
+    const win::DWORD at = win::GetMessagePos();
     win::HWND panel = win::GetDlgItem(dialog, kObjectPinPanel);
-    win::POINT local = at;
+    win::POINT local{static_cast<short>(win::LOWORD(at)), static_cast<short>(win::HIWORD(at))};
     win::ScreenToClient(panel, &local);
     const int pin = o.firstPoint + (local.y - 1) / kPinRowHeight;
     if (local.y < 1 || pin >= PrimitivePointCount(*o.chosen)) return;
