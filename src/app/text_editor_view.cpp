@@ -7,6 +7,7 @@
 #include "app/text_editor.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
+#include "platform/screen.h"
 #include "platform/control_scrollbar.h"
 #include "platform/cursor.h"
 #include "platform/gdi_dc.h"
@@ -108,6 +109,9 @@ void RefreshEditorScrollBars(WindowRecord* owner)
 
 void MeasureEditorFont(TxtEditRecord& r)
 {
+    // A screen that nobody sees (a batch job) shows no text: the nominal cell size will do, and
+    // no font is loaded for it.
+    if (win::ScreenUnseen()) return;
     win::HWND measured = AppFrameWindow() ? AppFrameWindow() : r.window;
     win::HDC dc = win::GetDC(measured);
     if (dc == nullptr) return;

@@ -75,7 +75,7 @@ BackendKind InitPlatform(const PlatformOptions& options) {
             return BackendKind::Sdl;
         }
     }
-    if (OpenSdl() != nullptr && Sdl().WasInit(SDL_INIT_VIDEO)) Sdl().QuitSubSystem(SDL_INIT_VIDEO);
+    if (SdlOpened() && Sdl().WasInit(SDL_INIT_VIDEO)) Sdl().QuitSubSystem(SDL_INIT_VIDEO);
     CreateScreen(options.width > 0 ? options.width : 1024, options.height > 0 ? options.height : 768);
     SetScreenUnseen(options.unseen);
     SetBackend(std::make_unique<HeadlessBackend>());

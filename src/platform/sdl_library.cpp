@@ -25,12 +25,22 @@ SdlLibrary* Load()
 
 }  // namespace
 
+namespace {
+bool opened = false;
+}  // namespace
+
 const SdlLibrary* OpenSdl()
 {
     // Never freed: the platform's own statics (the backend among them) end SDL from their
     // destructors at exit, which may run after this function's statics are gone.
-    static const SdlLibrary* const library = Load();
+    static const SdlLibrary* const library = [] {
+        const SdlLibrary* loaded = Load();
+        opened = loaded != nullptr;
+        return loaded;
+    }();
     return library;
 }
+
+bool SdlOpened() { return opened; }
 
 }  // namespace win

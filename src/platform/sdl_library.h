@@ -23,6 +23,8 @@ struct SdlLibrary {
 
 // Opens SDL2 on the first call; null when it cannot be loaded (then there is no display).
 const SdlLibrary* OpenSdl();
+// True once OpenSdl has loaded the library; never loads it (a batch job has no use for it).
+bool SdlOpened();
 // The functions once OpenSdl has answered with them (the SDL backend exists only then).
 inline const SdlLibrary& Sdl() { return *OpenSdl(); }
 

@@ -16,6 +16,11 @@ namespace {
 // Height of the stock system font, which a font description of height 0 stands for.
 int SystemFontHeight()
 {
+    // A positive height is the cell height, which is the text height the font measures: the
+    // answer needs no font loaded (a batch job loads none).
+    win::LOGFONT stock{};
+    if (win::GetObject(win::GetStockObject(win::SYSTEM_FONT), sizeof stock, &stock) == sizeof stock && stock.lfHeight > 0)
+        return stock.lfHeight;
     win::HDC dc = win::GetDC(nullptr);
     if (!dc) return 12;
     win::HGDIOBJ old = win::SelectObject(dc, win::GetStockObject(win::SYSTEM_FONT));
