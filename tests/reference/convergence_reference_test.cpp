@@ -125,6 +125,12 @@ ReferenceCircuit Chain(const std::string& family, int stages)
     return c;
 }
 
+// The name of a (family, stages) case: "level3_50".
+std::string FamilyAndStages(const ::testing::TestParamInfo<std::tuple<const char*, int>>& info)
+{
+    return std::string(std::get<0>(info.param)) + "_" + std::to_string(std::get<1>(info.param));
+}
+
 class InverterChainTest : public ConvergenceReferenceTest,
                           public ::testing::WithParamInterface<std::tuple<const char*, int>> {};
 
@@ -139,10 +145,7 @@ TEST_P(InverterChainTest, FindsTheOperatingPointNgspiceFinds)
 INSTANTIATE_TEST_SUITE_P(MosfetFamilies, InverterChainTest,
                          ::testing::Combine(::testing::Values("level1", "level2", "level3", "bsim1", "bsim2", "bsim3"),
                                           ::testing::Values(10, 50, 200)),
-                         [](const ::testing::TestParamInfo<std::tuple<const char*, int>>& info) {
-                             return std::string(std::get<0>(info.param)) + "_" +
-                                    std::to_string(std::get<1>(info.param));
-                         });
+                         FamilyAndStages);
 
 // The chains whose cards lose their oxide and junction capacitances, following the input pulse.
 // At LEVEL 1 nothing holds charge: each stage switches within the step in which its input
@@ -254,10 +257,7 @@ TEST_P(ChargelessChainTest, FollowsThePulseAsNgspiceDoes)
 INSTANTIATE_TEST_SUITE_P(MosfetLevels, ChargelessChainTest,
                          ::testing::Combine(::testing::Values("level1", "level2", "level3"),
                                           ::testing::Values(10, 50, 200)),
-                         [](const ::testing::TestParamInfo<std::tuple<const char*, int>>& info) {
-                             return std::string(std::get<0>(info.param)) + "_" +
-                                    std::to_string(std::get<1>(info.param));
-                         });
+                         FamilyAndStages);
 
 // Gate at 5 V, drain through 100 Mohm: the drain settles a fraction of a millivolt from the
 // source, where each Newton step may swap the device's drain and source.
