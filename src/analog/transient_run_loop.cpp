@@ -40,8 +40,8 @@ constexpr int kMsgStopped = 15056;
 constexpr double kFailedSolveCut = 0.125;
 constexpr double kFailedSolveCutLaplace = 0.5;
 constexpr int kMaxRetries = 10;
-// A point is tried by continuation after this many failed solves in a row (each cutting the
-// step), or after any failed solve once the step is below this fraction of h0.
+// A point is tried by continuation after this many failed solves without progress (each cutting
+// the step), or after any failed solve once the step is below this fraction of h0.
 constexpr int kFailedSolvesBeforeContinuation = 3;
 constexpr double kContinuationStep = 1e-9;
 
@@ -294,6 +294,13 @@ int TimeStepPass(WindowRecord* window)
     s.coreStepBound = kNoCoreStepBound;
     s.coreFailed = 0;
 
+    // Failed solves since a point was accepted with a step as long as the last one that failed.
+    // A run that cuts its step, creeps forward at the short steps and fails again as soon as
+    // they grow is stuck at one point even though its failures alternate with accepted points
+    // (the unloaded output of a gate chain, whose gate-drain charge vanishes in saturation, is
+    // such a point: the shorter the step, the larger the charge's slope that Newton does not see).
+    int failedSolves = 0;
+    double failedStep = 0.0;
     for (bool firstLoop = true;; firstLoop = false) {
         // Output and commit of the point reached (the operating point on the first loop).
         const bool atEnd = !Head() || t.digitalTime + 1 >= bp.endTick;
@@ -325,7 +332,6 @@ int TimeStepPass(WindowRecord* window)
         s.stepHistory[0] = step;
 
         // Attempts at the next point.
-        int failedSolves = 0;
         for (bool firstAttempt = true;; firstAttempt = false) {
             if (s.stepHistory[1] == 0.0) s.stepHistory[1] = step;
             if (firstAttempt) {
@@ -344,7 +350,9 @@ int TimeStepPass(WindowRecord* window)
 
             const bool firstPoint = s.acceptedPointCount == 0;
             int rc = SolvePointAttempt(window, firstPoint);
-            if (rc == 0 && s.notConverged && s.hasAnalogNodes && s.eventState == kEventAnalogPoint &&
+            const bool failed = rc == 0 && s.notConverged && s.hasAnalogNodes && s.eventState == kEventAnalogPoint;
+            if (failed) failedStep = step;
+            if (failed &&
                 (++failedSolves >= kFailedSolvesBeforeContinuation || step < kContinuationStep * t.initialStep)) {
                 // A shorter step steadies only the nodes that hold charge. Where a node holds
                 // none (a chain of gates without capacitance switching as its input crosses the
@@ -394,6 +402,7 @@ int TimeStepPass(WindowRecord* window)
             }
 
             if (accept) {
+                if (step >= failedStep) failedSolves = 0;
                 ++s.acceptedPointCount;
                 t.usedStep = step;
                 t.plannedStep = next;
