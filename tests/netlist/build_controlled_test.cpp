@@ -3,6 +3,7 @@
 #include "build_test_support.h"
 #include "netlist/controlled_source_devices.h"
 #include "netlist/resistor_device.h"
+#include "devices/device_record_types.h"
 #include "netlist/circuit_build_expressions.h"
 
 namespace kq5::testing {
