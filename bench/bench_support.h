@@ -31,6 +31,7 @@ inline void InitProgram(bool display)
 {
     InitCharClasses();
     std::feclearexcept(FE_ALL_EXCEPT);
+    RegisterCircuitDevices();
     RegisterCircuitDeviceRecordTypes();
     ApplyDeviceListSizes();
     InitModelTypeDefaults();

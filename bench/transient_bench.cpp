@@ -324,6 +324,7 @@ void InitProgram()
 {
     InitCharClasses();
     std::feclearexcept(FE_ALL_EXCEPT);
+    RegisterCircuitDevices();
     RegisterCircuitDeviceRecordTypes();
     ApplyDeviceListSizes();
     InitModelTypeDefaults();

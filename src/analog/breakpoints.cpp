@@ -10,7 +10,7 @@
 #include "core/analysis_state.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
-#include "devices/source_device.h"
+#include "netlist/source_device.h"
 #include "netlist/model_statements.h"
 
 namespace kq5 {

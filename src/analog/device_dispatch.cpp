@@ -13,15 +13,15 @@
 #include "core/expr_math_errors.h"
 #include "core/fp_flags.h"
 #include "core/message_reporter.h"
-#include "devices/bjt_device.h"
-#include "devices/controlled_source_devices.h"
-#include "devices/diode_device.h"
-#include "devices/fet_devices.h"
+#include "netlist/bjt_device.h"
+#include "netlist/controlled_source_devices.h"
+#include "netlist/diode_device.h"
+#include "netlist/fet_devices.h"
 #include "devices/inductor_load.h"
-#include "devices/line_switch_devices.h"
+#include "netlist/line_switch_devices.h"
 #include "devices/poly_load.h"
 #include "devices/source_load.h"
-#include "devices/standalone_element_devices.h"
+#include "netlist/standalone_element_devices.h"
 
 namespace kq5 {
 

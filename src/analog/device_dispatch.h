@@ -25,7 +25,7 @@
 
 #include "analog/analog_state.h"
 #include "core/device_lists.h"
-#include "devices/device_stamps.h"
+#include "netlist/device_stamps.h"
 
 namespace kq5 {
 

@@ -3,9 +3,9 @@
 
 #include "analog/analog_state.h"
 #include "analog/linear_stamps.h"
-#include "devices/capacitor_device.h"
-#include "devices/inductor_device.h"
-#include "devices/resistor_device.h"
+#include "netlist/capacitor_device.h"
+#include "netlist/inductor_device.h"
+#include "netlist/resistor_device.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"

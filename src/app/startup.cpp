@@ -451,6 +451,7 @@ int WinMain(const std::vector<std::string>& args)
     Settings().workingDirectory = WithSeparator(std::filesystem::current_path(error).string());
     if (!line.leftover.empty()) return FatalStartupError(kMsgCommandLineError, line.leftover);
 
+    RegisterCircuitDevices();
     RegisterCircuitDeviceRecordTypes();
     ApplyDeviceListSizes();
     InitModelTypeDefaults();

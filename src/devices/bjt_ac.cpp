@@ -3,7 +3,7 @@
 
 #include "analog/noise.h"
 #include "core/device_lists.h"
-#include "devices/bjt_device.h"
+#include "netlist/bjt_device.h"
 #include "devices/bjt_load.h"
 #include "devices/bjt_model.h"
 #include "devices/device_families.h"

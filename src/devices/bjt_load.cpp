@@ -10,7 +10,7 @@
 #include "analog/limiting.h"
 #include "analog/noise.h"
 #include "analog/run_control.h"
-#include "devices/bjt_device.h"
+#include "netlist/bjt_device.h"
 #include "devices/bjt_model.h"
 #include "devices/device_families.h"
 #include "netlist/global_options.h"

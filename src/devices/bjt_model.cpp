@@ -6,7 +6,7 @@
 #include "analog/temperature_setup.h"
 #include "core/device_lists.h"
 #include "core/linked_list.h"
-#include "devices/bjt_device.h"
+#include "netlist/bjt_device.h"
 #include "devices/device_record_fields.h"
 #include "devices/junction_temperature.h"
 #include "devices/model_temperature.h"

@@ -8,7 +8,7 @@
 
 #include "analog/numeric_helpers.h"
 #include "devices/bsim12_eval.h"
-#include "devices/bsim12_values.h"
+#include "netlist/bsim12_values.h"
 #include "devices/bsim3_eval.h"
 
 namespace kq5 {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "devices/bsim3_values.h"
+#include "netlist/bsim3_values.h"
 
 namespace kq5 {
 

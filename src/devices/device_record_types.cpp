@@ -1,19 +1,20 @@
 #include "devices/device_record_types.h"
 
 #include "core/device_lists.h"
-#include "devices/bjt_device.h"
-#include "devices/capacitor_device.h"
-#include "devices/controlled_source_devices.h"
 #include "devices/device_families.h"
-#include "devices/diode_device.h"
-#include "devices/fet_devices.h"
-#include "devices/inductor_device.h"
-#include "devices/line_switch_devices.h"
-#include "devices/opamp_device.h"
-#include "devices/resistor_device.h"
-#include "devices/source_device.h"
-#include "devices/standalone_element_devices.h"
+#include "netlist/bjt_device.h"
+#include "netlist/capacitor_device.h"
+#include "netlist/circuit_device_services.h"
+#include "netlist/controlled_source_devices.h"
+#include "netlist/diode_device.h"
+#include "netlist/fet_devices.h"
+#include "netlist/inductor_device.h"
+#include "netlist/line_switch_devices.h"
+#include "netlist/opamp_device.h"
 #include "netlist/poly_source.h"
+#include "netlist/resistor_device.h"
+#include "netlist/source_device.h"
+#include "netlist/standalone_element_devices.h"
 
 namespace kq5 {
 
@@ -49,6 +50,14 @@ void RegisterCircuitDeviceRecordTypes()
     RegisterDeviceRecordType(kOpampDeviceList, NewListRecord<OpampDevice>);
     RegisterDeviceRecordType(kPolySourceList, NewListRecord<PolySourceDevice>);
     RegisterSemiconductorFamilies();
+}
+
+void RegisterCircuitDevices()
+{
+    CircuitDeviceServicesTable& services = CircuitDeviceServices();
+    services.registerRecordTypes = RegisterCircuitDeviceRecordTypes;
+    services.fillRecordFields = FillDeviceRecordFields;
+    services.clearRecordFields = ClearDeviceRecordFields;
 }
 
 }  // namespace kq5

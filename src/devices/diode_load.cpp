@@ -10,7 +10,7 @@
 #include "analog/limiting.h"
 #include "analog/run_control.h"
 #include "devices/device_families.h"
-#include "devices/diode_device.h"
+#include "netlist/diode_device.h"
 #include "devices/diode_model.h"
 #include "devices/junction_temperature.h"
 #include "netlist/global_options.h"

@@ -3,7 +3,7 @@
 #include "analog/temperature_setup.h"
 #include "core/device_lists.h"
 #include "core/linked_list.h"
-#include "devices/diode_device.h"
+#include "netlist/diode_device.h"
 #include "devices/junction_temperature.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"

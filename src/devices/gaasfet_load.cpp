@@ -11,7 +11,7 @@
 #include "analog/noise.h"
 #include "analog/run_control.h"
 #include "devices/device_families.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "devices/gaasfet_model.h"
 #include "devices/jfet_load.h"
 #include "devices/stamp_ac.h"

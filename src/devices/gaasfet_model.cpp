@@ -7,7 +7,7 @@
 #include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "devices/device_record_fields.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "devices/junction_temperature.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"

@@ -11,7 +11,7 @@
 #include "analog/device_dispatch_tables.h"
 #include "analog/transient_run.h"
 #include "core/device_lists.h"
-#include "devices/line_switch_devices.h"
+#include "netlist/line_switch_devices.h"
 #include "devices/lossy_line_load.h"
 #include "devices/source_ac.h"
 #include "netlist/global_options.h"

@@ -12,7 +12,7 @@
 #include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
-#include "devices/inductor_device.h"
+#include "netlist/inductor_device.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"

@@ -4,7 +4,7 @@
 // each in list order.
 #include <cstdint>
 
-#include "devices/device_stamps.h"
+#include "netlist/device_stamps.h"
 
 namespace kq5 {
 

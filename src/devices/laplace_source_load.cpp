@@ -14,7 +14,7 @@
 #include "core/expr_evaluator.h"
 #include "core/fft.h"
 #include "devices/behavioural_source_walk.h"
-#include "devices/controlled_source_devices.h"
+#include "netlist/controlled_source_devices.h"
 #include "devices/stamp_ac.h"
 #include "devices/table_source_load.h"
 

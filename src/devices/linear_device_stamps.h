@@ -4,7 +4,7 @@
 // load leaves for reports and convergence tests. One entry per record, in list order.
 #include <cstdint>
 
-#include "devices/device_stamps.h"
+#include "netlist/device_stamps.h"
 
 namespace kq5 {
 

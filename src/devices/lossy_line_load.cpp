@@ -25,7 +25,7 @@
 #include "analog/device_dispatch_tables.h"
 #include "analog/transient_run.h"
 #include "core/device_lists.h"
-#include "devices/line_switch_devices.h"
+#include "netlist/line_switch_devices.h"
 #include "devices/stamp_ac.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"

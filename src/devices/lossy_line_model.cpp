@@ -5,7 +5,7 @@
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
-#include "devices/line_switch_devices.h"
+#include "netlist/line_switch_devices.h"
 #include "devices/model_temperature.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"

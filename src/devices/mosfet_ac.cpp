@@ -9,7 +9,7 @@
 #include "analog/run_control.h"
 #include "devices/bsim12_load.h"
 #include "devices/device_families.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "devices/mosfet_load.h"
 #include "devices/mosfet_model.h"
 #include "devices/stamp_ac.h"

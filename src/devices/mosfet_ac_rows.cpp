@@ -1,6 +1,6 @@
 #include "devices/mosfet_ac_rows.h"
 
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "devices/stamp_ac.h"
 
 namespace kq5 {

@@ -7,7 +7,7 @@
 
 #include "analog/analog_state.h"
 #include "analog/device_dispatch.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "netlist/global_options.h"
 
 namespace kq5 {

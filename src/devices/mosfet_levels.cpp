@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analog/numeric_helpers.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "devices/mosfet_load.h"
 #include "devices/mosfet_model.h"
 #include "netlist/model_statements.h"

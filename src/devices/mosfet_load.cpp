@@ -16,7 +16,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "devices/device_record_fields.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "devices/mosfet_family_loops.h"
 #include "devices/mosfet_model.h"
 #include "netlist/global_options.h"

@@ -9,7 +9,7 @@
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/device_record_fields.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "devices/mosfet_family_loops.h"
 #include "devices/junction_temperature.h"
 #include "devices/model_temperature.h"

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 

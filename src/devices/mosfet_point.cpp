@@ -5,7 +5,7 @@
 
 #include "analog/analog_state.h"
 #include "analog/limiting.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 
 namespace kq5 {
 

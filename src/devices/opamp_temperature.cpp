@@ -2,11 +2,11 @@
 // Boyle macromodel of LEVEL 3, derived again from the OPA model before every run.
 #include <cmath>
 
-#include "devices/capacitor_device.h"
+#include "netlist/capacitor_device.h"
 #include "devices/model_temperature.h"
-#include "devices/opamp_device.h"
-#include "devices/resistor_device.h"
-#include "devices/source_device.h"
+#include "netlist/opamp_device.h"
+#include "netlist/resistor_device.h"
+#include "netlist/source_device.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"

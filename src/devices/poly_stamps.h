@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "devices/device_stamps.h"
+#include "netlist/device_stamps.h"
 
 namespace kq5 {
 

@@ -12,7 +12,7 @@
 #include "core/device_lists.h"
 #include "core/expr_evaluator.h"
 #include "devices/behavioural_source_walk.h"
-#include "devices/standalone_element_devices.h"
+#include "netlist/standalone_element_devices.h"
 
 namespace kq5 {
 

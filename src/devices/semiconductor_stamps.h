@@ -4,7 +4,7 @@
 // currents, conductances, capacitances) live in the records, where the reports read them.
 #include <cstdint>
 
-#include "devices/device_stamps.h"
+#include "netlist/device_stamps.h"
 
 namespace kq5 {
 

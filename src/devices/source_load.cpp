@@ -2,8 +2,8 @@
 
 #include "analog/analog_state.h"
 #include "analog/device_dispatch.h"
-#include "devices/source_device.h"
-#include "devices/standalone_element_devices.h"
+#include "netlist/source_device.h"
+#include "netlist/standalone_element_devices.h"
 
 namespace kq5 {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "devices/device_stamps.h"
+#include "netlist/device_stamps.h"
 
 namespace kq5 {
 

@@ -7,7 +7,7 @@
 #include "analog/device_dispatch_tables.h"
 #include "core/device_lists.h"
 #include "devices/behavioural_source_walk.h"
-#include "devices/controlled_source_devices.h"
+#include "netlist/controlled_source_devices.h"
 #include "devices/stamp_ac.h"
 
 namespace kq5 {

@@ -19,14 +19,12 @@
 #include "document/part_numbering.h"
 #include "netlist/label_names.h"
 #include "core/message_reporter.h"
-#include "devices/bjt_device.h"
-#include "devices/capacitor_device.h"
-#include "devices/device_record_fields.h"
-#include "devices/device_record_types.h"
-#include "devices/diode_device.h"
-#include "devices/fet_devices.h"
-#include "devices/inductor_device.h"
-#include "devices/resistor_device.h"
+#include "netlist/bjt_device.h"
+#include "netlist/capacitor_device.h"
+#include "netlist/diode_device.h"
+#include "netlist/fet_devices.h"
+#include "netlist/inductor_device.h"
+#include "netlist/resistor_device.h"
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
@@ -36,6 +34,7 @@
 #include "netlist/build_errors.h"
 #include "platform/message_box.h"
 #include "netlist/circuit_build_expressions.h"
+#include "netlist/circuit_device_services.h"
 #include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
@@ -213,7 +212,7 @@ void InstallNodeLookup()
 void FreeRunData()
 {
     State().solver.Free();
-    Devices().recordFields.clear();
+    RequiredCircuitDeviceServices().clearRecordFields();
     ClearAllDeviceLists();
 }
 
@@ -297,7 +296,7 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
         if (!CircuitBuildFailed()) ResolveCurrentSwitchSources();
     }
     if (!CircuitBuildFailed()) {
-        FillDeviceRecordFields();
+        RequiredCircuitDeviceServices().fillRecordFields();
         // The extra unknowns (branch currents) are numbered before the solution vectors are
         // made, so that the vectors are sized for them once and compiled expressions keep
         // their addresses into them.
@@ -457,7 +456,7 @@ int BuildCircuit(int mode)
 {
     CircuitBuildState& build = State();
     WindowRecord* record = CurrentRecord();
-    RegisterCircuitDeviceRecordTypes();
+    RequiredCircuitDeviceServices().registerRecordTypes();
     // A build that was never torn down must not leave its components in the next one.
     if (build.marksSet) FreeBuiltCircuit(0xFF);
     FreeRunData();
@@ -507,7 +506,7 @@ int PrepareCircuit(WindowRecord* record, SchematicItem* single, unsigned flags)
     }
     const bool cursor = !Settings().batchRun && record;
     if (cursor) BeginWaitCursor(record->window);
-    RegisterCircuitDeviceRecordTypes();
+    RequiredCircuitDeviceServices().registerRecordTypes();
     if (build.marksSet) FreeBuiltCircuit(0xFF);
     if (flags & kPrepareRebuildNetlist) RebuildNetlistIfNeeded(record, true);
     MarkDocumentState(record);

@@ -8,7 +8,7 @@
 #include "ui/status_text.h"
 #include "core/format.h"
 #include "core/string_table.h"
-#include "devices/source_device.h"
+#include "netlist/source_device.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 #include "document/schematic_item.h"

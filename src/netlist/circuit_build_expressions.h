@@ -1,11 +1,9 @@
 #pragma once
-// The passes of the circuit build that work on the finished device lists: the table of labelled
-// devices that expressions read, the compilation of the devices' value expressions, the
-// dependency lists of formula sources, and the questions the build asks of an AC circuit.
+// The passes of the circuit build that work on the finished device lists: the compilation of the
+// devices' value expressions, the dependency lists of formula sources, and the questions the
+// build asks of an AC circuit. (The table of labelled devices that expressions read is filled by
+// the device layer: FillDeviceRecordFields in devices/device_record_types.h.)
 namespace kq5 {
-
-// Fills the expression engine's table of labelled devices from the part-instance list.
-void FillDeviceRecordFields();
 
 // Compiles the value expressions of formula sources, Laplace sources, resistors, capacitors,
 // inductors, sample-and-hold elements and the coupling expressions of K parts; a resistor,

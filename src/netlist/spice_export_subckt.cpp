@@ -10,7 +10,7 @@
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "devices/opamp_device.h"
+#include "netlist/opamp_device.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"

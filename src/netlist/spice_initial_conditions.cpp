@@ -4,7 +4,7 @@
 
 #include "core/char_classes.h"
 #include "core/device_lists.h"
-#include "devices/capacitor_device.h"
+#include "netlist/capacitor_device.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

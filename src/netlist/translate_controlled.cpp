@@ -7,7 +7,7 @@
 #include "analog/numeric_helpers.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
-#include "devices/controlled_source_devices.h"
+#include "netlist/controlled_source_devices.h"
 #include "document/component_attributes.h"
 #include "netlist/build_errors.h"
 #include "document/component_types.h"

@@ -3,9 +3,9 @@
 
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
-#include "devices/capacitor_device.h"
-#include "devices/inductor_device.h"
-#include "devices/resistor_device.h"
+#include "netlist/capacitor_device.h"
+#include "netlist/inductor_device.h"
+#include "netlist/resistor_device.h"
 #include "document/component_attributes.h"
 #include "netlist/build_errors.h"
 #include "document/component_types.h"

@@ -5,9 +5,9 @@
 #include <new>
 
 #include "core/char_classes.h"
-#include "devices/bjt_device.h"
-#include "devices/diode_device.h"
-#include "devices/fet_devices.h"
+#include "netlist/bjt_device.h"
+#include "netlist/diode_device.h"
+#include "netlist/fet_devices.h"
 #include "netlist/build_errors.h"
 #include "document/component_types.h"
 #include "netlist/model_statements.h"

@@ -7,8 +7,8 @@
 
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
-#include "devices/resistor_device.h"
-#include "devices/source_device.h"
+#include "netlist/resistor_device.h"
+#include "netlist/source_device.h"
 #include "netlist/build_errors.h"
 #include "document/component_types.h"
 #include "netlist/model_statements.h"

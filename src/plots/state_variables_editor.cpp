@@ -19,7 +19,7 @@
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "devices/inductor_device.h"
+#include "netlist/inductor_device.h"
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

@@ -17,7 +17,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "devices/source_stamps.h"
-#include "devices/standalone_element_devices.h"
+#include "netlist/standalone_element_devices.h"
 #include "document/file_names.h"
 #include "results/curve_record.h"
 #include "plots/plot_setup.h"

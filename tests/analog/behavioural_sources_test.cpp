@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "devices/controlled_source_devices.h"
+#include "netlist/controlled_source_devices.h"
 #include "devices/table_source_load.h"
 #include "run_test_support.h"
 

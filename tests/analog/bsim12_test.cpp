@@ -14,8 +14,8 @@
 #include "device_build_test_support.h"
 #include "devices/bsim12_eval.h"
 #include "devices/bsim12_load.h"
-#include "devices/bsim12_values.h"
-#include "devices/fet_devices.h"
+#include "netlist/bsim12_values.h"
+#include "netlist/fet_devices.h"
 #include "devices/stamp_ac.h"
 
 namespace kq5 {

@@ -11,8 +11,8 @@
 #include "core/message_reporter.h"
 #include "device_build_test_support.h"
 #include "devices/bsim3_eval.h"
-#include "devices/bsim3_values.h"
-#include "devices/fet_devices.h"
+#include "netlist/bsim3_values.h"
+#include "netlist/fet_devices.h"
 #include "platform/message_box.h"
 
 namespace kq5 {

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "analog/device_dispatch.h"
-#include "devices/diode_device.h"
+#include "netlist/diode_device.h"
 #include "run_test_support.h"
 
 namespace kq5::solver_test {

@@ -11,7 +11,7 @@
 #include "analog/analog_state.h"
 #include "analog/convergence.h"
 #include "analog/temperature_setup.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "devices/gaasfet_model.h"
 #include "devices/jfet_load.h"
 #include "devices/jfet_model.h"

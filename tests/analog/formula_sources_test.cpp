@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "built_circuit_test_support.h"
-#include "devices/controlled_source_devices.h"
+#include "netlist/controlled_source_devices.h"
 #include "devices/formula_source_load.h"
 
 namespace kq5::testing {

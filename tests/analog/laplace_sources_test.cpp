@@ -10,7 +10,7 @@
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "built_circuit_test_support.h"
-#include "devices/controlled_source_devices.h"
+#include "netlist/controlled_source_devices.h"
 
 namespace kq5::testing {
 namespace {

@@ -5,7 +5,7 @@
 #include <deque>
 
 #include "analog/linear_stamps.h"
-#include "devices/line_switch_devices.h"
+#include "netlist/line_switch_devices.h"
 #include "netlist/model_types.h"
 #include "solver_test_support.h"
 

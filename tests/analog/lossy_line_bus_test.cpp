@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "devices/line_switch_devices.h"
+#include "netlist/line_switch_devices.h"
 #include "run_test_support.h"
 
 namespace kq5::solver_test {

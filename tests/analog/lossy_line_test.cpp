@@ -7,7 +7,7 @@
 #include <numbers>
 
 #include "devices/ideal_line_load.h"
-#include "devices/line_switch_devices.h"
+#include "netlist/line_switch_devices.h"
 #include "devices/lossy_line_load.h"
 #include "run_test_support.h"
 

@@ -9,7 +9,7 @@
 #include "analog/temperature_setup.h"
 #include "core/device_lists.h"
 #include "devices/model_temperature.h"
-#include "devices/source_device.h"
+#include "netlist/source_device.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "solver_test_support.h"

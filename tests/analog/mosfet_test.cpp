@@ -17,7 +17,7 @@
 #include "analog/device_dispatch.h"
 #include "analog/temperature_setup.h"
 #include "core/device_lists.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "devices/model_temperature.h"
 #include "devices/mosfet_load.h"
 #include "devices/mosfet_model.h"

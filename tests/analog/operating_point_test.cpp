@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "analog/convergence.h"
-#include "devices/diode_device.h"
-#include "devices/line_switch_devices.h"
+#include "netlist/diode_device.h"
+#include "netlist/line_switch_devices.h"
 #include "devices/inductor_load.h"
 #include "platform/message_box.h"
 #include "solver_test_support.h"

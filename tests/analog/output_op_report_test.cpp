@@ -11,9 +11,9 @@
 #include "analog/run_control.h"
 #include "ui/app_state.h"
 #include "core/device_lists.h"
-#include "devices/bjt_device.h"
+#include "netlist/bjt_device.h"
 #include "devices/device_record_types.h"
-#include "devices/diode_device.h"
+#include "netlist/diode_device.h"
 #include "netlist/circuit_build.h"
 #include "netlist/part_instance.h"
 

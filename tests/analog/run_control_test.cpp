@@ -12,7 +12,7 @@
 #include "core/device_lists.h"
 #include "core/timers.h"
 #include "devices/device_record_types.h"
-#include "devices/fet_devices.h"
+#include "netlist/fet_devices.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"

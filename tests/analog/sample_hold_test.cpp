@@ -10,7 +10,7 @@
 #include "core/expr_compiler.h"
 #include "core/expr_symbols.h"
 #include "devices/sample_hold_load.h"
-#include "devices/standalone_element_devices.h"
+#include "netlist/standalone_element_devices.h"
 #include "run_test_support.h"
 
 namespace kq5::solver_test {

@@ -15,7 +15,7 @@
 #include "analog/sparse_matrix.h"
 #include "core/device_lists.h"
 #include "devices/linear_device_stamps.h"
-#include "devices/resistor_device.h"
+#include "netlist/resistor_device.h"
 #include "netlist/global_options.h"
 
 namespace kq5 {

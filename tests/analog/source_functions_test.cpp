@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "devices/standalone_element_devices.h"
+#include "netlist/standalone_element_devices.h"
 #include "platform/message_box.h"
 #include "solver_test_support.h"
 

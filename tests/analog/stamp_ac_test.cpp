@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "analog/noise.h"
-#include "devices/diode_device.h"
-#include "devices/line_switch_devices.h"
+#include "netlist/diode_device.h"
+#include "netlist/line_switch_devices.h"
 #include "platform/message_box.h"
 #include "run_test_support.h"
 

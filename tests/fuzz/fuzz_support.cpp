@@ -20,6 +20,7 @@
 #include "core/expr_symbols.h"
 #include "core/file_units.h"
 #include "devices/device_record_fields.h"
+#include "devices/device_record_types.h"
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
@@ -75,6 +76,7 @@ void InitFuzzWorld()
     ::setenv("KQ5DATA", pattern.c_str(), 1);
     // Relative names in inputs resolve inside the scratch folder.
     if (::chdir(pattern.c_str()) != 0) std::abort();
+    RegisterCircuitDevices();
     ResetFuzzWorld();
 }
 

@@ -1,8 +1,9 @@
 // The E, F, G and H families: linear, formula, Laplace (S and Z), table and frequency-table
 // sources, and the compilation of their expressions.
 #include "build_test_support.h"
-#include "devices/controlled_source_devices.h"
-#include "devices/resistor_device.h"
+#include "netlist/controlled_source_devices.h"
+#include "netlist/resistor_device.h"
+#include "devices/device_record_types.h"
 #include "netlist/circuit_build_expressions.h"
 
 namespace kq5::testing {

@@ -1,9 +1,9 @@
 // Transformers, K couplings with and without cores, user-file sources, sample-and-hold
 // elements, display elements and digital interfaces.
 #include "build_test_support.h"
-#include "devices/inductor_device.h"
-#include "devices/resistor_device.h"
-#include "devices/standalone_element_devices.h"
+#include "netlist/inductor_device.h"
+#include "netlist/resistor_device.h"
+#include "netlist/standalone_element_devices.h"
 #include "netlist/circuit_build_expressions.h"
 #include "netlist/spice_elements.h"
 #include "netlist/subcircuit_nodes.h"

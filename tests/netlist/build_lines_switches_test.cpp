@@ -1,8 +1,8 @@
 // Transmission lines, ideal or lossy, and the Switch, S and W parts.
 #include "build_test_support.h"
-#include "devices/inductor_device.h"
-#include "devices/line_switch_devices.h"
-#include "devices/source_device.h"
+#include "netlist/inductor_device.h"
+#include "netlist/line_switch_devices.h"
+#include "netlist/source_device.h"
 
 namespace kq5::testing {
 namespace {

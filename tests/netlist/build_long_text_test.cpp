@@ -10,7 +10,7 @@
 
 #include "../analog/program_output_support.h"
 #include "build_test_support.h"
-#include "devices/resistor_device.h"
+#include "netlist/resistor_device.h"
 
 namespace kq5::testing {
 namespace {

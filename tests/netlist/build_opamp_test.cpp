@@ -2,13 +2,13 @@
 #include <cmath>
 
 #include "build_test_support.h"
-#include "devices/bjt_device.h"
-#include "devices/capacitor_device.h"
-#include "devices/diode_device.h"
-#include "devices/fet_devices.h"
-#include "devices/opamp_device.h"
-#include "devices/resistor_device.h"
-#include "devices/source_device.h"
+#include "netlist/bjt_device.h"
+#include "netlist/capacitor_device.h"
+#include "netlist/diode_device.h"
+#include "netlist/fet_devices.h"
+#include "netlist/opamp_device.h"
+#include "netlist/resistor_device.h"
+#include "netlist/source_device.h"
 #include "netlist/part_instance.h"
 #include "netlist/poly_source.h"
 

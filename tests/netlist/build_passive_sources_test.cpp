@@ -1,10 +1,10 @@
 // Resistors, capacitors and inductors with their value grammar, and the independent sources
 // with their DC, AC and time functions.
 #include "build_test_support.h"
-#include "devices/capacitor_device.h"
-#include "devices/inductor_device.h"
-#include "devices/resistor_device.h"
-#include "devices/source_device.h"
+#include "netlist/capacitor_device.h"
+#include "netlist/inductor_device.h"
+#include "netlist/resistor_device.h"
+#include "netlist/source_device.h"
 #include "netlist/circuit_build_expressions.h"
 #include "netlist/part_instance.h"
 #include "netlist/spice_initial_conditions.h"

@@ -1,9 +1,9 @@
 // Diodes, bipolar transistors, MOSFETs, JFETs and GaAsFETs: instance texts, internal nodes
 // behind series resistances, polarity and the area check.
 #include "build_test_support.h"
-#include "devices/bjt_device.h"
-#include "devices/diode_device.h"
-#include "devices/fet_devices.h"
+#include "netlist/bjt_device.h"
+#include "netlist/diode_device.h"
+#include "netlist/fet_devices.h"
 
 namespace kq5::testing {
 namespace {

@@ -3,12 +3,12 @@
 
 #include "analog/temperature_setup.h"
 #include "build_test_support.h"
-#include "devices/bjt_device.h"
-#include "devices/capacitor_device.h"
+#include "netlist/bjt_device.h"
+#include "netlist/capacitor_device.h"
 #include "devices/model_temperature.h"
-#include "devices/opamp_device.h"
-#include "devices/resistor_device.h"
-#include "devices/source_device.h"
+#include "netlist/opamp_device.h"
+#include "netlist/resistor_device.h"
+#include "netlist/source_device.h"
 #include "netlist/model_statements.h"
 #include "netlist/poly_source.h"
 

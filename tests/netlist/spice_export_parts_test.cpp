@@ -1,6 +1,6 @@
 // Part lines of the SPICE export: names, added elements, sources from models, op-amp
 // subcircuits and digital primitives, written from parts of a built circuit.
-#include "devices/capacitor_device.h"
+#include "netlist/capacitor_device.h"
 #include "netlist/opamp_expansion.h"
 #include "spice_export_test_support.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "scratch_build_test.h"
-#include "devices/inductor_device.h"
+#include "netlist/inductor_device.h"
 #include "document/node_table.h"
 #include "netlist/spice_initial_conditions.h"
 #include "document/limits_rows.h"

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "core/device_lists.h"
-#include "devices/capacitor_device.h"
+#include "netlist/capacitor_device.h"
 #include "document/node_table.h"
 #include "netlist/defines.h"
 #include "netlist/spice_initial_conditions.h"

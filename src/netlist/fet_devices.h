@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "core/linked_list.h"
-#include "devices/bsim12_values.h"
-#include "devices/bsim3_values.h"
-#include "devices/jfet_values.h"
-#include "devices/mosfet_values.h"
+#include "netlist/bsim12_values.h"
+#include "netlist/bsim3_values.h"
+#include "netlist/jfet_values.h"
+#include "netlist/mosfet_values.h"
 
 namespace kq5 {
 

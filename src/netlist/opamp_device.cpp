@@ -1,4 +1,4 @@
-#include "devices/opamp_device.h"
+#include "netlist/opamp_device.h"
 
 #include <cmath>
 

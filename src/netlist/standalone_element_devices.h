@@ -7,8 +7,8 @@
 #include <string>
 
 #include "core/linked_list.h"
-#include "devices/device_expression.h"
-#include "devices/device_stamps.h"
+#include "netlist/device_expression.h"
+#include "netlist/device_stamps.h"
 
 namespace kq5 {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/linked_list.h"
-#include "devices/device_stamps.h"
+#include "netlist/device_stamps.h"
 
 namespace kq5 {
 

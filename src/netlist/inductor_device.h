@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/linked_list.h"
-#include "devices/device_expression.h"
+#include "netlist/device_expression.h"
 #include "netlist/model_types.h"
 
 namespace kq5 {

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/linked_list.h"
-#include "devices/device_expression.h"
+#include "netlist/device_expression.h"
 #include "netlist/model_types.h"
 
 namespace kq5 {
