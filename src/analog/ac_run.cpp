@@ -29,7 +29,7 @@
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
 #include "devices/inductor_load.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"

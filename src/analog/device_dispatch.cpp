@@ -7,7 +7,7 @@
 
 #include "core/analysis_state.h"
 #include "analog/convergence.h"
-#include "analog/linear_stamps.h"
+#include "devices/linear_stamps.h"
 #include "analog/unloadable_devices.h"
 #include "core/device_lists.h"
 #include "core/expr_math_errors.h"

@@ -19,7 +19,7 @@
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
 #include "devices/standalone_element_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "document/circuit_document.h"
 #include "document/node_table.h"
 #include "document/component_types.h"

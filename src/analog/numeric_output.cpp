@@ -12,7 +12,7 @@
 #include "analog/batch_log.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/numeric_helpers.h"
-#include "analog/op_report.h"
+#include "devices/op_report.h"
 #include "analog/run_control.h"
 #include "ui/user_names.h"
 #include "ui/window_record.h"

@@ -37,7 +37,7 @@
 // record, never into the shared model.
 #include "analog/device_dispatch.h"
 #include "analog/noise.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 
 namespace kq5 {
 

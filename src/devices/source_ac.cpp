@@ -10,7 +10,7 @@
 #include "devices/opamp_device.h"
 #include "devices/source_device.h"
 #include "devices/standalone_element_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "netlist/model_statements.h"
 #include "netlist/poly_source.h"
 

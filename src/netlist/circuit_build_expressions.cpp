@@ -22,7 +22,7 @@
 #include "devices/opamp_device.h"
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "devices/standalone_element_devices.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"

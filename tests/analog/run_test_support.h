@@ -13,7 +13,7 @@
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "solver_test_support.h"
 
 namespace kq5::solver_test {

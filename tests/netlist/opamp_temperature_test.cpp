@@ -1,7 +1,7 @@
 // Op-amp elements derived again at the run temperature before every run.
 #include <cmath>
 
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "build_test_support.h"
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"

@@ -1,4 +1,4 @@
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 
 #include <algorithm>
 #include <new>

@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "analog/analog_state.h"
-#include "analog/linear_stamps.h"
+#include "devices/linear_stamps.h"
 #include "devices/capacitor_device.h"
 #include "devices/inductor_device.h"
 #include "devices/resistor_device.h"
