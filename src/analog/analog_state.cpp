@@ -7,11 +7,6 @@
 #include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
 #include "analog/sparse_solve.h"
-#include "devices/bjt_device.h"
-#include "devices/capacitor_device.h"
-#include "devices/diode_device.h"
-#include "devices/fet_devices.h"
-#include "devices/inductor_device.h"
 #include "netlist/global_options.h"
 #include "netlist/translate_common.h"
 

@@ -6,6 +6,7 @@
 
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
+#include "analog/device_run_services.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
@@ -19,7 +20,6 @@
 #include "devices/diode_device.h"
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
-#include "devices/inductor_load.h"
 #include "core/digital_node_states.h"
 #include "netlist/spice_initial_conditions.h"
 
@@ -80,7 +80,7 @@ void InitializeRunStates()
         for (std::vector<std::uint16_t>* v : {&d.current, &d.previous, &d.scheduled})
             if (v->size() > 1) std::fill(v->begin() + 1, v->end(), kDigitalStartState);
         ClearStateVectors();
-        CommitList31States(0);
+        if (DeviceServices().commitCoreStates) DeviceServices().commitCoreStates(0);
     }
 }
 
@@ -177,7 +177,8 @@ int OutputTransientPoint(WindowRecord* window)
         if (int rc = services.evaluateCurves(window)) return rc;
     // A failed write of the run data still lets the point reach the plot before the run ends.
     const int saved = RunControl().runDataMode == kRunDataSave ? SaveRunDataPoint(s.time, SolutionVector()) : 0;
-    if (RunControl().runDataMode != kRunDataRetrieve) CommitList31States(1);
+    if (RunControl().runDataMode != kRunDataRetrieve && DeviceServices().commitCoreStates)
+        DeviceServices().commitCoreStates(1);
     if (services.plotPoint) services.plotPoint(window);
     return saved;
 }
