@@ -11,6 +11,9 @@
 namespace kq5 {
 
 struct DeviceRunServices {
+    // The history values of every device record (charges, fluxes, values kept for
+    // derivatives), cleared at the start of a run.
+    std::function<void()> clearDeviceHistoryFields;
     // The models and every instance at the temperature (degrees Celsius); 0 or a message id.
     std::function<int(double celsius)> setCircuitTemperature;
     // The solution's magnetic cores (after an AC bias point); 0 or a message id.

@@ -16,7 +16,6 @@
 #include "core/device_lists.h"
 #include "devices/bjt_device.h"
 #include "devices/capacitor_device.h"
-#include "devices/device_record_fields.h"
 #include "devices/diode_device.h"
 #include "devices/fet_devices.h"
 #include "devices/inductor_device.h"
@@ -75,7 +74,7 @@ void InitializeRunStates()
     if (TransientRun().stateVariables != kStateVariablesLeave) {
         for (std::vector<double>* v : {&SolutionVector(), &s.savedSolution, &s.olderSolution, &s.previousSolution})
             std::fill(v->begin(), v->end(), 0.0);
-        ClearDeviceHistoryFields();
+        if (DeviceServices().clearDeviceHistoryFields) DeviceServices().clearDeviceHistoryFields();
         DigitalSimulatorState& d = DigitalSimulator();
         for (std::vector<std::uint16_t>* v : {&d.current, &d.previous, &d.scheduled})
             if (v->size() > 1) std::fill(v->begin() + 1, v->end(), kDigitalStartState);

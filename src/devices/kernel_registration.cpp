@@ -3,6 +3,7 @@
 #include "analog/device_run_services.h"
 #include "analog/noise.h"
 #include "analog/stamp_ac.h"
+#include "devices/device_record_fields.h"
 #include "devices/ideal_line_load.h"
 #include "devices/inductor_load.h"
 #include "devices/laplace_source_load.h"
@@ -54,6 +55,7 @@ void RegisterLinearDeviceKinds()
 void RegisterDeviceRunServices()
 {
     DeviceRunServices& d = DeviceServices();
+    d.clearDeviceHistoryFields = ClearDeviceHistoryFields;
     d.setCircuitTemperature = [](double celsius) {
         if (int rc = SetCircuitTemperature(celsius)) return rc;
         return PrepareModelsAtTemperature(celsius);

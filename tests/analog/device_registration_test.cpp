@@ -26,7 +26,7 @@ TEST(DeviceRegistrationTest, RecordTypesBringEveryKindsLoadAndEveryRunService)
     }
 
     const DeviceRunServices& d = DeviceServices();
-    EXPECT_TRUE(d.setCircuitTemperature && d.solveCores && d.commitCoreStates && d.evaluateSourcesAtTime &&
+    EXPECT_TRUE(d.clearDeviceHistoryFields && d.setCircuitTemperature && d.solveCores && d.commitCoreStates && d.evaluateSourcesAtTime &&
                 d.maxSourceTimeStep && d.expandAllPwlTables && d.freeLaplaceBuffers &&
                 d.resetLaplaceTableSourceStates && d.prepareSampleHolds && d.addSampleBreakpoints &&
                 d.saveSampleHoldValues && d.restoreSampleHoldValues && d.resetUserSourceIndices &&
