@@ -12,6 +12,7 @@
 #include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/convergence.h"
+#include "analog/device_run_services.h"
 #include "analog/integration.h"
 #include "analog/noise.h"
 #include "analog/numeric_output.h"
@@ -28,8 +29,7 @@
 #include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
-#include "devices/inductor_load.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "plots/analysis_run_services.h"
@@ -420,7 +420,7 @@ int PrepareAcOperatingPoint(WindowRecord* window)
     s.runPhase = kPhaseOperatingPoint;
     s.runKind = kRunKindAc;
     int rc = TransientTimeLoop(window);
-    if (rc == 0) rc = SolveCores();
+    if (rc == 0 && DeviceServices().solveCores) rc = DeviceServices().solveCores();
     s.operatingPointFlag = 0;
     a.operatingPointTemperature = temperature;
     a.operatingPointRun = CurrentRunRecordIndex();

@@ -7,11 +7,6 @@
 #include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
 #include "analog/sparse_solve.h"
-#include "netlist/bjt_device.h"
-#include "netlist/capacitor_device.h"
-#include "netlist/diode_device.h"
-#include "netlist/fet_devices.h"
-#include "netlist/inductor_device.h"
 #include "netlist/global_options.h"
 #include "netlist/translate_common.h"
 

@@ -92,6 +92,9 @@ struct StampSet {
 // Services of the run loops, the digital simulator and the plots that the Newton engine calls.
 // Each is optional: while a service is not installed the engine does without it (no key poll,
 // no digital operating point, no status line).
+// The core step bound while no core limits the step; every load starts from it.
+inline constexpr double kNoCoreStepBound = 9.999999999999999e+29;
+
 struct SolverRunHooks {
     // The run-key poll of the analysis window (it reads the keyboard every sixth call); the
     // last key, 27 (Esc) stopping the run.
@@ -204,7 +207,7 @@ struct AnalogSolverState {
     std::array<double, 3> stepFactors{1e30, 1e30, 1e30};
 
     // Magnetic cores: the step bound and failure flag their solve leaves for the step control.
-    double coreStepBound = 9.999999999999999e+29;
+    double coreStepBound = kNoCoreStepBound;
     int coreFailed = 0;
 
     // Stamp sets: the active one (installed by PrepareAnalogSolver), and the two the run loops

@@ -11,13 +11,12 @@
 #include "analog/convergence.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/device_dispatch_tables.h"
-#include "analog/linear_stamps.h"
+#include "analog/device_run_services.h"
 #include "analog/numeric_output.h"
 #include "core/file_units.h"
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
 #include "analog/statistics.h"
-#include "analog/temperature_setup.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "analyses/graph3d_window.h"
@@ -32,7 +31,6 @@
 #include "core/fp_flags.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
-#include "devices/model_temperature.h"
 #include "digital/digital_engine.h"
 #include "document/circuit_document.h"
 #include "netlist/circuit_build.h"
@@ -128,8 +126,8 @@ int StartAnalysis(int kind)
     if (result == 0) {
         AnalogSolver().order = 1;
         OpenNumericOutputFile();
-        result = SetCircuitTemperature(kNominalTemperature);
-        if (result == 0) result = PrepareModelsAtTemperature(kNominalTemperature);
+        if (DeviceServices().setCircuitTemperature)
+            result = DeviceServices().setCircuitTemperature(kNominalTemperature);
         if (result == 0 && (kind == kAnalysisAc || kind == kAnalysisDc) && rc.probeState != kProbeNone)
             AnalogSolver().unknownCount = NumberDevices();
         if (result == 0 && kind == kAnalysisTransient) result = PrepareAnalogSolver(true, AnalogSolver().operatingPointSet);

@@ -9,6 +9,7 @@
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/breakpoints.h"
+#include "analog/device_run_services.h"
 #include "analog/integration.h"
 #include "analog/limiting_commit.h"
 #include "analog/operating_point.h"
@@ -25,7 +26,6 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "netlist/source_device.h"
-#include "devices/source_functions.h"
 #include "netlist/standalone_element_devices.h"
 #include "digital/digital_engine.h"
 #include "document/circuit_document.h"
@@ -195,7 +195,8 @@ int SweepPoints(WindowRecord* window)
         d.value1 = previous + d.step;
         d.value1 = d.userStep >= 0.0 ? std::min(d.value1, d.final1) : std::max(d.value1, d.final1);
         if (ReachedFinal(d.value1)) d.value1 = d.final1;
-        if (int rc = EvaluateSourcesAtTime()) return rc;
+        if (DeviceServices().evaluateSourcesAtTime)
+            if (int rc = DeviceServices().evaluateSourcesAtTime()) return rc;
         WriteSweepValues();
         if (d.pointsAccepted > 0) s.iterationMode = kModePredictor;
         s.predictorRatio = previousStep != 0.0 ? d.step / previousStep : 1.0;

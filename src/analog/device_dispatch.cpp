@@ -7,21 +7,12 @@
 
 #include "core/analysis_state.h"
 #include "analog/convergence.h"
-#include "analog/linear_stamps.h"
+#include "analog/device_run_services.h"
 #include "analog/unloadable_devices.h"
 #include "core/device_lists.h"
 #include "core/expr_math_errors.h"
 #include "core/fp_flags.h"
 #include "core/message_reporter.h"
-#include "netlist/bjt_device.h"
-#include "netlist/controlled_source_devices.h"
-#include "netlist/diode_device.h"
-#include "netlist/fet_devices.h"
-#include "devices/inductor_load.h"
-#include "netlist/line_switch_devices.h"
-#include "devices/poly_load.h"
-#include "devices/source_load.h"
-#include "netlist/standalone_element_devices.h"
 
 namespace kq5 {
 
@@ -46,37 +37,38 @@ using SlotTable = std::array<SlotRow, kSlotCount>;
 SlotTable MakeBuiltInSlots()
 {
     SlotTable t{};
-    auto set = [&](DeviceKindSlot slot, int list, LoadCondition condition, DeviceSetupFn setup, DeviceLoadFn load) {
-        t[slot] = {list, condition, setup, load, nullptr};
+    // The handlers come from the device families (RegisterDeviceKindHandlers).
+    auto set = [&](DeviceKindSlot slot, int list, LoadCondition condition) {
+        t[slot] = {list, condition, nullptr, nullptr, nullptr};
     };
-    set(kSlotDiodes, kDiodeDeviceList, kLoadAlways, nullptr, nullptr);
-    set(kSlotLossyLines, kLossyLineDeviceList, kLoadWhenPresent, nullptr, nullptr);
-    set(kSlotLinearSources, kLinearSourceDeviceList, kLoadAlways, SetupLinearSources, LoadLinearSources);
-    set(kSlotPolySources, 22, kLoadAlways, SetupPolySources, LoadPolySources);
-    set(kSlotLaplaceSources, kLaplaceSourceDeviceList, kLoadWhenSetUpAndPresent, nullptr, nullptr);
-    set(kSlotLaplaceTableSources, kFreqTableSourceDeviceList, kLoadWhenSetUpAndPresent, nullptr, nullptr);
-    set(kSlotFormulaSources, kFormulaSourceDeviceList, kLoadWhenPresent, nullptr, nullptr);
-    set(kSlotSampleHolds, kSampleHoldDeviceList, kLoadAlways, nullptr, nullptr);
-    set(kSlotTableSources, kTableSourceDeviceList, kLoadAlways, nullptr, nullptr);
-    set(kSlotBjts, kBjtDeviceList, kLoadAlways, nullptr, nullptr);
-    set(kSlotOpamps, kNoList, kLoadAlways, SetupOpamps, LoadOpamps);
-    set(kSlotMosLevel123, kMosfetDeviceList, kLoadAlways, nullptr, nullptr);
-    set(kSlotMosLevel45, kNoList, kLoadAlways, nullptr, nullptr);
-    set(kSlotMosLevel8, kNoList, kLoadAlways, nullptr, nullptr);
-    set(kSlotJfets, kJfetDeviceList, kLoadAlways, nullptr, nullptr);
-    set(kSlotGaasfets, kGaasfetDeviceList, kLoadAlways, nullptr, nullptr);
-    set(kSlotIdealLines, kIdealLineDeviceList, kLoadAlways, nullptr, nullptr);
-    set(kSlotSources, kNoList, kLoadAlways, SetupSources, LoadSources);
-    set(kSlotDacOutputs, 7, kLoadAlways, nullptr, nullptr);
-    set(kSlotDigitalToAnalog, kNoList, kLoadAlways, nullptr, nullptr);
-    set(kSlotResistors, kNoList, kLoadAlways, SetupResistors, LoadResistors);
-    set(kSlotVoltageSwitches, kNoList, kLoadAlways, SetupVoltageSwitches, LoadVoltageSwitches);
-    set(kSlotCurrentSwitches, kNoList, kLoadAlways, SetupCurrentSwitches, LoadCurrentSwitches);
-    set(kSlotSwitches, kNoList, kLoadAlways, SetupSwitches, LoadSwitches);
-    set(kSlotInductors, kNoList, kLoadAlways, SetupInductorsAndCouplings, LoadInductorsAndCouplings);
-    set(kSlotCapacitors, kNoList, kLoadAlways, SetupCapacitors, LoadCapacitors);
-    set(kSlotAdcNodes, kNoList, kLoadAlways, nullptr, nullptr);
-    set(kSlotInitialValues, kNoList, kLoadAlways, SetupInitialValues, LoadInitialValues);
+    set(kSlotDiodes, kDiodeDeviceList, kLoadAlways);
+    set(kSlotLossyLines, kLossyLineDeviceList, kLoadWhenPresent);
+    set(kSlotLinearSources, kLinearSourceDeviceList, kLoadAlways);
+    set(kSlotPolySources, 22, kLoadAlways);
+    set(kSlotLaplaceSources, kLaplaceSourceDeviceList, kLoadWhenSetUpAndPresent);
+    set(kSlotLaplaceTableSources, kFreqTableSourceDeviceList, kLoadWhenSetUpAndPresent);
+    set(kSlotFormulaSources, kFormulaSourceDeviceList, kLoadWhenPresent);
+    set(kSlotSampleHolds, kSampleHoldDeviceList, kLoadAlways);
+    set(kSlotTableSources, kTableSourceDeviceList, kLoadAlways);
+    set(kSlotBjts, kBjtDeviceList, kLoadAlways);
+    set(kSlotOpamps, kOpampDeviceList, kLoadAlways);
+    set(kSlotMosLevel123, kMosfetDeviceList, kLoadAlways);
+    set(kSlotMosLevel45, kNoList, kLoadAlways);
+    set(kSlotMosLevel8, kNoList, kLoadAlways);
+    set(kSlotJfets, kJfetDeviceList, kLoadAlways);
+    set(kSlotGaasfets, kGaasfetDeviceList, kLoadAlways);
+    set(kSlotIdealLines, kIdealLineDeviceList, kLoadAlways);
+    set(kSlotSources, kIndependentSourceDeviceList, kLoadAlways);
+    set(kSlotDacOutputs, 7, kLoadAlways);
+    set(kSlotDigitalToAnalog, kNoList, kLoadAlways);
+    set(kSlotResistors, kResistorDeviceList, kLoadAlways);
+    set(kSlotVoltageSwitches, kVoltageSwitchDeviceList, kLoadAlways);
+    set(kSlotCurrentSwitches, kCurrentSwitchDeviceList, kLoadAlways);
+    set(kSlotSwitches, kSwitchDeviceList, kLoadAlways);
+    set(kSlotInductors, kInductorDeviceList, kLoadAlways);
+    set(kSlotCapacitors, kCapacitorDeviceList, kLoadAlways);
+    set(kSlotAdcNodes, kNoList, kLoadAlways);
+    set(kSlotInitialValues, kNoList, kLoadAlways);
     return t;
 }
 
@@ -266,7 +258,8 @@ void ClearMatrixForLoad(bool keepValues)
             s.constantPartLoaded = 1;
         } else {
             MatrixClear(s.matrix);
-            if (constantPart && LoadConstantResistors() == 0) {
+            const auto& loadConstant = DeviceServices().loadConstantResistors;
+            if (constantPart && loadConstant && loadConstant() == 0) {
                 MatrixKeepValues(s.matrix);
                 s.constantPartLoaded = 1;
             } else {

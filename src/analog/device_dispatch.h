@@ -182,10 +182,10 @@ enum DeviceKindSlot : int {
 using DeviceSetupFn = int (*)();
 using DeviceLoadFn = int (*)();
 
-// Installs the set-up and load of a device kind that another part of the program models (the
-// semiconductor families, lines, behavioural sources, the digital interfaces). A kind whose list
-// holds records but that has no load makes the load pass fail with 5368 rather than solve a
-// circuit without those devices. Returns the handlers it replaces.
+// Installs the set-up and load of a device kind, which the device families (src/devices) and the
+// digital interfaces register at start-up. A kind whose list holds records but that has no load
+// makes the load pass fail with 5368 rather than solve a circuit without those devices. Returns
+// the handlers it replaces.
 struct DeviceKindHandlers {
     DeviceSetupFn setup;
     DeviceLoadFn load;

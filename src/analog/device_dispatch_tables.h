@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "core/device_lists.h"
-#include "devices/inductor_stamps.h"
-#include "devices/linear_device_stamps.h"
-#include "devices/poly_stamps.h"
-#include "devices/semiconductor_stamps.h"
-#include "devices/source_stamps.h"
+#include "analog/inductor_stamps.h"
+#include "analog/linear_device_stamps.h"
+#include "analog/poly_stamps.h"
+#include "analog/semiconductor_stamps.h"
+#include "analog/source_stamps.h"
 
 namespace kq5 {
 

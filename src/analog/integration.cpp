@@ -7,8 +7,6 @@
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"  // ClampedExp
 #include "core/device_lists.h"
-#include "netlist/bjt_device.h"
-#include "netlist/fet_devices.h"
 
 namespace kq5 {
 

@@ -9,7 +9,6 @@
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "core/device_lists.h"
-#include "netlist/fet_devices.h"
 #include "core/digital_node_states.h"
 
 namespace kq5 {

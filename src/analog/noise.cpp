@@ -12,14 +12,9 @@
 #include "analog/unloadable_devices.h"
 #include "core/device_lists.h"
 #include "core/expr_compiler.h"
-#include "netlist/bjt_device.h"
-#include "netlist/diode_device.h"
-#include "netlist/fet_devices.h"
-#include "netlist/line_switch_devices.h"
-#include "netlist/resistor_device.h"
 #include "netlist/source_device.h"
 #include "netlist/standalone_element_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "document/circuit_document.h"
 #include "document/node_table.h"
 #include "document/component_types.h"
@@ -49,56 +44,10 @@ NoiseBuilders& Builders()
 
 std::vector<NoiseSource>& Table() { return Analysis().noise.sources; }
 
-// The temperature (degrees Celsius) of a resistor: its model's T_ABS, else the run
-// temperature raised by T_REL_GLOBAL, else the run temperature.
-double ResistorTemperature(const ResistorDevice& r)
-{
-    const double run = RunControl().temperature.current;
-    if (!r.model) return run;
-    const double tabs = ModelParam(r.model, "T_ABS", kParamNotGivenDouble);
-    if (!IsParamNotGiven(tabs)) return tabs;
-    const double trel = ModelParam(r.model, "T_REL_GLOBAL", kParamNotGivenDouble);
-    if (!IsParamNotGiven(trel)) return run + trel;
-    return run;
-}
-
-int ResistorNoise(double)
-{
-    std::size_t i = 0;
-    const auto& table = AnalogSolver().devices.resistors;
-    for (const ResistorDevice& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList))) {
-        const std::size_t position = i++;
-        if (!r.sourceFlag) continue;
-        const double resistance =
-            position < table.size() && table[position].resistance != 0.0 ? table[position].resistance : r.value;
-        AddNoiseSource(r.nodeA, r.nodeB, ThermalNoiseDensity(1.0 / resistance, ResistorTemperature(r)));
-    }
-    return 0;
-}
-
-int SwitchNoise(double)
-{
-    const double kelvin = RunControl().temperature.current + kZeroCelsius;
-    const DeviceSolverTables& tables = AnalogSolver().devices;
-    auto add = [&](const std::vector<SwitchStamps>& table, std::size_t i, int a, int b) {
-        const double r = i < table.size() ? table[i].resistance : 0.0;
-        AddNoiseSource(a, b, std::sqrt(kFourK * kelvin) * std::sqrt(r != 0.0 ? 1.0 / std::abs(r) : 0.0));
-    };
-    std::size_t i = 0;
-    for (const SwitchDevice& w : ListRecords<SwitchDevice>(DeviceList(kSwitchDeviceList)))
-        add(tables.switches, i++, w.outputA, w.outputB);
-    i = 0;
-    for (const VoltageSwitchDevice& w : ListRecords<VoltageSwitchDevice>(DeviceList(kVoltageSwitchDeviceList)))
-        add(tables.voltageSwitches, i++, w.outputPlus, w.outputMinus);
-    i = 0;
-    for (const CurrentSwitchDevice& w : ListRecords<CurrentSwitchDevice>(DeviceList(kCurrentSwitchDeviceList)))
-        add(tables.currentSwitches, i++, w.outputPlus, w.outputMinus);
-    return 0;
-}
-
 int ListOfSlot(NoiseBuilderSlot slot)
 {
     switch (slot) {
+    case kNoiseResistors: return kResistorDeviceList;
     case kNoiseDiodes: return kDiodeDeviceList;
     case kNoiseBjts: return kBjtDeviceList;
     case kNoiseMosfets: return kMosfetDeviceList;
@@ -169,11 +118,7 @@ int BuildNoiseSources()
     Builders().outOfMemory = false;
     const double f = AcStamps().frequency > 0.0 ? AcStamps().frequency : 1e-6;
     for (int slot = 0; slot < kNoiseBuilderCount; ++slot) {
-        NoiseBuilderFn fn = Builders().builders[static_cast<std::size_t>(slot)];
-        if (!fn) {
-            if (slot == kNoiseResistors) fn = ResistorNoise;
-            if (slot == kNoiseSwitches) fn = SwitchNoise;
-        }
+        const NoiseBuilderFn fn = Builders().builders[static_cast<std::size_t>(slot)];
         if (!fn) {
             const int list = ListOfSlot(static_cast<NoiseBuilderSlot>(slot));
             if (list >= -2 && DeviceList(list).count > 0) return ReportUnloadableDevices(list);

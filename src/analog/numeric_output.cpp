@@ -11,8 +11,8 @@
 #include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/dc_sweep_run.h"
+#include "analog/device_run_services.h"
 #include "analog/numeric_helpers.h"
-#include "analog/op_report.h"
 #include "analog/run_control.h"
 #include "ui/user_names.h"
 #include "ui/window_record.h"
@@ -346,7 +346,7 @@ void WriteRunOutput(WindowRecord* window, int withOperatingPoint)
         WriteDeferredWarnings(unit);
     }
     WriteTemperatureLine(window);
-    if (devices != 0) WriteOperatingPointReport();
+    if (devices != 0 && DeviceServices().writeOperatingPointReport) DeviceServices().writeOperatingPointReport();
 }
 
 void WriteValueHeadings(WindowRecord* window, int group)

@@ -8,27 +8,19 @@
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/breakpoints.h"
+#include "analog/device_run_services.h"
 #include "analog/run_point_limits.h"
 #include "analog/integration.h"
-#include "analog/linear_stamps.h"
 #include "analog/numeric_output.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
-#include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
 #include "results/run_state.h"
 #include "app/help_bar.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
-#include "netlist/controlled_source_devices.h"
-#include "devices/ideal_line_load.h"
-#include "netlist/line_switch_devices.h"
-#include "devices/laplace_source_load.h"
-#include "devices/model_temperature.h"
-#include "devices/sample_hold_load.h"
-#include "devices/source_functions.h"
 #include "digital/digital_checks.h"
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"
@@ -203,8 +195,7 @@ int BeginRunCase(WindowRecord* window)
     Analysis().variables.temp = temperature;
     if (RunServices().beginNextRun) return RunServices().beginNextRun(window, temperature);
     ++RunState().runIndex;
-    if (int rc = SetCircuitTemperature(temperature)) return rc;
-    return PrepareModelsAtTemperature(temperature);
+    return DeviceServices().setCircuitTemperature ? DeviceServices().setCircuitTemperature(temperature) : 0;
 }
 
 void ReadTransientRunOptions(std::uint32_t optionsWord)
@@ -285,23 +276,26 @@ int TransientRunCase(WindowRecord* window)
     t.initialStep = t.span / 50.0;
     if (IntegratedStateCount() == 0 && DeviceList(kLossyLineDeviceList).count == 0)
         t.initialStep = std::min(t.initialStep, t.printInterval);
-    t.initialStep = std::min(t.initialStep, MaxSourceTimeStep());
+    DeviceRunServices& devices = DeviceServices();
+    if (devices.maxSourceTimeStep) t.initialStep = std::min(t.initialStep, devices.maxSourceTimeStep());
     t.minimumStep = t.initialStep * 1e-18;
     s.time = t.tmin;
 
     const bool retrieving = RunControl().runDataMode == kRunDataRetrieve;
     SourceScheduleValues schedule{t.tmin, t.tmax, t.printInterval, t.steppedRun};
-    if (int rc = ExpandAllPwlTables()) return rc;
+    if (devices.expandAllPwlTables)
+        if (int rc = devices.expandAllPwlTables()) return rc;
     // Retrieved points come from the run data file: nothing is solved, nothing lands.
-    FreeLaplaceBuffers();
-    ResetLaplaceTableSourceStates(0);
-    PrepareSampleHolds(1);
+    if (devices.freeLaplaceBuffers) devices.freeLaplaceBuffers();
+    if (devices.resetLaplaceTableSourceStates) devices.resetLaplaceTableSourceStates(0);
+    if (devices.prepareSampleHolds) devices.prepareSampleHolds(1);
     if (!retrieving) {
         if (int rc = ScheduleSourceBreakpoints(window, schedule)) return rc;
-        if (int rc = AddSampleBreakpoints()) return rc;
+        if (devices.addSampleBreakpoints)
+            if (int rc = devices.addSampleBreakpoints()) return rc;
     }
 
-    ResetUserSourceIndices();
+    if (devices.resetUserSourceIndices) devices.resetUserSourceIndices();
     s.notConverged = 0;
     double step = t.initialStep;
     ClampToMaximumStep(step);
@@ -334,8 +328,8 @@ int TransientRunCase(WindowRecord* window)
     if (t.operatingPointComputed && RunServices().writeOperatingPointReport)
         if (int rc = RunServices().writeOperatingPointReport()) return rc;
     if (t.operatingPointOnly || RunStopRequested()) return 0;
-    if (!retrieving)
-        if (int rc = SetLineStepLimits(t.maxStep)) return rc;
+    if (!retrieving && devices.setLineStepLimits)
+        if (int rc = devices.setLineStepLimits(t.maxStep)) return rc;
 
     s.runPhase = kPhaseTimeSteps;
     s.runKind = kRunKindTransient;
@@ -357,7 +351,7 @@ int TransientRunCase(WindowRecord* window)
 void FreeTransientRunTables()
 {
     ClearTimeBreakpoints();
-    ClearLineHistories();
+    if (DeviceServices().clearLineHistories) DeviceServices().clearLineHistories();
 }
 
 }  // namespace kq5

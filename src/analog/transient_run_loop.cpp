@@ -8,6 +8,7 @@
 #include "analog/breakpoints.h"
 #include "analog/charge_integration.h"
 #include "analog/device_dispatch.h"
+#include "analog/device_run_services.h"
 #include "analog/integration.h"
 #include "analog/limiting_commit.h"
 #include "analog/operating_point.h"
@@ -17,12 +18,6 @@
 #include "analog/transient_run_services.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
-#include "devices/ideal_line_load.h"
-#include "devices/inductor_load.h"
-#include "devices/lossy_line_load.h"
-#include "devices/sample_hold_load.h"
-#include "devices/source_functions.h"
-#include "devices/table_source_load.h"
 #include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
 #include "digital/digital_interfaces.h"
@@ -120,11 +115,12 @@ int CommitAcceptedPoint(WindowRecord* window)
     if (s.hasAnalogNodes && s.eventState == kEventAnalogPoint) {
         SaveAcceptedPoint();
         ShiftStateHistories();
-        PruneLineHistories();
+        const DeviceRunServices& devices = DeviceServices();
+        if (devices.pruneLineHistories) devices.pruneLineHistories();
         CommitMosfetVoltageHistory();
-        CommitUserSourceIndices();
-        AcceptTableSourceStates();
-        SaveSampleHoldValues();
+        if (devices.commitUserSourceIndices) devices.commitUserSourceIndices();
+        if (devices.acceptTableSourceStates) devices.acceptTableSourceStates();
+        if (devices.saveSampleHoldValues) devices.saveSampleHoldValues();
     }
     ShiftStepHistory(t.usedStep);
     s.lastAcceptedTime = s.time;
@@ -150,7 +146,8 @@ int OperatingPointPass(WindowRecord* window)
     t.digitalTime = 0;
     if (int rc = StartDigitalRun(s.time)) return ReportDigitalFailure(window, rc);
     ClearIntegrationCoefficients();
-    if (int rc = EvaluateSourcesAtTime()) return rc;
+    if (DeviceServices().evaluateSourcesAtTime)
+        if (int rc = DeviceServices().evaluateSourcesAtTime()) return rc;
     if (s.runKind != kRunKindDcSweep) {
         s.iterationMode = t.stateVariables == kStateVariablesRead ? kModeNormal : kModeInitJunctions;
         if (s.runKind == kRunKindAc && !s.acComputesBias) {
@@ -199,7 +196,8 @@ int SolvePointAttempt(WindowRecord* window, bool firstPoint)
 {
     AnalogSolverState& s = AnalogSolver();
     const GlobalOptionValues& o = GlobalOptions().values;
-    if (int rc = EvaluateSourcesAtTime()) return rc;
+    if (DeviceServices().evaluateSourcesAtTime)
+        if (int rc = DeviceServices().evaluateSourcesAtTime()) return rc;
     if (s.stopFlag) return kMsgStopped;
     if (o.itl5 != 0 && s.iterationTotal >= o.itl5) {
         ReportMessage("WE", window, kMsgIterationLimit, o.itl5);
@@ -223,7 +221,7 @@ double NextStepEstimate()
     // The magnetic cores bound the next step to a multiple of the present one, so that the
     // magnetisation moves by about the core tolerance per step.
     next = std::min(next, s.coreStepBound * s.step);
-    next = LossyLineStepLimit(next);
+    if (DeviceServices().lossyLineStepLimit) next = DeviceServices().lossyLineStepLimit(next);
     // The table sources and the digital interface ask for a smaller step by lowering their
     // factor below 1; a factor left at 1 (where every load pass starts) asks for nothing.
     for (int which : {kStepFactorTableSource, kStepFactorDigitalInterface}) {
@@ -381,7 +379,7 @@ int TimeStepPass(WindowRecord* window)
                     next = step * (t.hasLaplaceSources ? kFailedSolveCutLaplace : kFailedSolveCut);
                     accept = false;
                 } else if (!firstPoint) {
-                    TableSourceStepRatio();
+                    if (DeviceServices().tableSourceStepRatio) DeviceServices().tableSourceStepRatio();
                     next = NextStepEstimate();
                     if (next >= 0.9 * step) {
                         t.retryCounter = 0;
@@ -412,7 +410,8 @@ int TimeStepPass(WindowRecord* window)
                     t.plannedStep = NextStepEstimate();
                     if (t.plannedStep <= 1.05 * step) s.order = 1;
                 }
-                if (s.hasAnalogNodes) t.plannedStep = LossyLineLandingStep(t.plannedStep);
+                if (s.hasAnalogNodes && DeviceServices().lossyLineLandingStep)
+                    t.plannedStep = DeviceServices().lossyLineLandingStep(t.plannedStep);
                 break;
             }
 
@@ -420,9 +419,9 @@ int TimeStepPass(WindowRecord* window)
             ++t.rejectedCount;
             bp.landing = false;
             if (HasDigitalDevices()) RejectDigitalPoint();
-            CommitList31States(2);
+            if (DeviceServices().commitCoreStates) DeviceServices().commitCoreStates(2);
             RestoreRejectedStepStates();
-            RestoreSampleHoldValues();
+            if (DeviceServices().restoreSampleHoldValues) DeviceServices().restoreSampleHoldValues();
             s.time = s.lastAcceptedTime;
             t.digitalTime = t.acceptedDigitalTime;
             step = next;

@@ -6,6 +6,7 @@
 
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
+#include "analog/device_run_services.h"
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
@@ -15,11 +16,9 @@
 #include "core/device_lists.h"
 #include "netlist/bjt_device.h"
 #include "netlist/capacitor_device.h"
-#include "devices/device_record_fields.h"
 #include "netlist/diode_device.h"
 #include "netlist/fet_devices.h"
 #include "netlist/inductor_device.h"
-#include "devices/inductor_load.h"
 #include "core/digital_node_states.h"
 #include "netlist/spice_initial_conditions.h"
 
@@ -75,12 +74,12 @@ void InitializeRunStates()
     if (TransientRun().stateVariables != kStateVariablesLeave) {
         for (std::vector<double>* v : {&SolutionVector(), &s.savedSolution, &s.olderSolution, &s.previousSolution})
             std::fill(v->begin(), v->end(), 0.0);
-        ClearDeviceHistoryFields();
+        if (DeviceServices().clearDeviceHistoryFields) DeviceServices().clearDeviceHistoryFields();
         DigitalSimulatorState& d = DigitalSimulator();
         for (std::vector<std::uint16_t>* v : {&d.current, &d.previous, &d.scheduled})
             if (v->size() > 1) std::fill(v->begin() + 1, v->end(), kDigitalStartState);
         ClearStateVectors();
-        CommitList31States(0);
+        if (DeviceServices().commitCoreStates) DeviceServices().commitCoreStates(0);
     }
 }
 
@@ -177,7 +176,8 @@ int OutputTransientPoint(WindowRecord* window)
         if (int rc = services.evaluateCurves(window)) return rc;
     // A failed write of the run data still lets the point reach the plot before the run ends.
     const int saved = RunControl().runDataMode == kRunDataSave ? SaveRunDataPoint(s.time, SolutionVector()) : 0;
-    if (RunControl().runDataMode != kRunDataRetrieve) CommitList31States(1);
+    if (RunControl().runDataMode != kRunDataRetrieve && DeviceServices().commitCoreStates)
+        DeviceServices().commitCoreStates(1);
     if (services.plotPoint) services.plotPoint(window);
     return saved;
 }

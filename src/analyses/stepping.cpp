@@ -10,7 +10,7 @@
 #include "core/analysis_state.h"
 #include "analog/convergence.h"
 #include "analog/run_control.h"
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "analog/transient_run_services.h"
 #include "analyses/model_layers.h"
 #include "analyses/monte_carlo.h"

@@ -30,6 +30,36 @@ inline constexpr int kInductorList = 35;
 inline constexpr int kIndependentSourceList = 17;
 inline constexpr int kPartInstanceList = 37;
 
+// The device families' lists (their record types are in src/devices).
+inline constexpr int kBjtDeviceList = 34;
+inline constexpr int kCapacitorDeviceList = 29;
+inline constexpr int kLinearSourceDeviceList = 24;
+inline constexpr int kFormulaSourceDeviceList = 30;
+inline constexpr int kLaplaceSourceDeviceList = 36;
+inline constexpr int kTableSourceDeviceList = 26;
+inline constexpr int kFreqTableSourceDeviceList = 32;
+inline constexpr int kDiodeDeviceList = 28;
+inline constexpr int kMosfetDeviceList = 19;
+inline constexpr int kJfetDeviceList = 15;
+inline constexpr int kGaasfetDeviceList = 23;
+inline constexpr int kInductorDeviceList = 35;
+inline constexpr int kCouplingDeviceList = 25;
+inline constexpr int kCoreRequestList = 31;
+inline constexpr int kIdealLineDeviceList = 20;
+inline constexpr int kLossyLineDeviceList = 11;
+inline constexpr int kSwitchDeviceList = 14;
+inline constexpr int kVoltageSwitchDeviceList = 18;
+inline constexpr int kCurrentSwitchDeviceList = 16;
+inline constexpr int kOpampDeviceList = 13;
+inline constexpr int kResistorDeviceList = 27;
+inline constexpr int kIndependentSourceDeviceList = 17;
+inline constexpr int kPulseSourceDeviceList = 21;
+inline constexpr int kSineSourceDeviceList = 33;
+inline constexpr int kUserSourceDeviceList = 4;
+inline constexpr int kSampleHoldDeviceList = -2;
+inline constexpr int kDigitalLedDeviceList = 0;
+inline constexpr int kSevenSegmentDeviceList = -1;
+
 // A counted array of owned blocks with two blocks beside it, held by digital primitive
 // records. Free releases each entry, sets the count to 0, then releases the two blocks and
 // the array.

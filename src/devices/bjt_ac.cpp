@@ -7,7 +7,7 @@
 #include "devices/bjt_load.h"
 #include "devices/bjt_model.h"
 #include "devices/device_families.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 

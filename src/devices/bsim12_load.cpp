@@ -23,8 +23,8 @@
 #include "devices/mosfet_family_loops.h"
 #include "devices/mosfet_ac_rows.h"
 #include "devices/mosfet_point.h"
-#include "devices/semiconductor_stamps.h"
-#include "devices/stamp_ac.h"
+#include "analog/semiconductor_stamps.h"
+#include "analog/stamp_ac.h"
 #include "netlist/global_options.h"
 
 namespace kq5 {

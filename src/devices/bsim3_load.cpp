@@ -26,7 +26,7 @@
 #include "devices/mosfet_ac_rows.h"
 #include "devices/mosfet_point.h"
 #include "devices/mosfet_load.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 

@@ -2,9 +2,10 @@
 // How a semiconductor device family plugs into the analog engine.
 //
 // The engine walks its device kinds in a fixed order (DeviceKindSlot, AcStamperSlot,
-// NoiseBuilderSlot); the built-in linear kinds are wired in place, the semiconductor
-// families register themselves here, once, when the circuit device record types are
-// registered (RegisterSemiconductorFamilies, called from RegisterCircuitDeviceRecordTypes).
+// NoiseBuilderSlot); every kind registers itself here when the circuit device record types are
+// registered (RegisterCircuitDeviceRecordTypes calls RegisterLinearDeviceKinds,
+// RegisterDeviceRunServices and RegisterSemiconductorFamilies), so no record type exists
+// without its handlers.
 //
 // A family provides, in its own files (e.g. diode_load.cpp, bjt_load.cpp):
 //
@@ -18,7 +19,7 @@
 //     by AssignStateSlots in list order);
 //   - an AC stamper (kAcStampPass / kAcCurrentPass) and a noise builder;
 //   - the operating-point report rows read the fields the load leaves in the record
-//     (src/analog/op_report.cpp, one table per family).
+//     (src/devices/op_report.cpp, one table per family).
 //
 // and registers them with one call:
 //
@@ -37,7 +38,7 @@
 // record, never into the shared model.
 #include "analog/device_dispatch.h"
 #include "analog/noise.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 
 namespace kq5 {
 
@@ -55,6 +56,12 @@ void RegisterDeviceFamily(const DeviceFamilyHooks& hooks);
 
 // Every semiconductor family this program models.
 void RegisterSemiconductorFamilies();
+
+// The set-up, load, AC stamps and noise of the linear elements and sources, which the engine
+// walks in the same fixed order (src/devices/kernel_registration.cpp).
+void RegisterLinearDeviceKinds();
+// What the run loops ask of the device families (DeviceServices()).
+void RegisterDeviceRunServices();
 
 // The families (each in its own files).
 void RegisterDiodeFamily();

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 
 namespace kq5 {
 

@@ -7,7 +7,7 @@
 
 #include "core/device_lists.h"
 #include "devices/device_record_fields.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "document/component_types.h"
 #include "document/schematic_item.h"
 #include "netlist/bjt_device.h"

@@ -49,6 +49,8 @@ void RegisterCircuitDeviceRecordTypes()
     RegisterDeviceRecordType(kSevenSegmentDeviceList, NewListRecord<SevenSegmentDevice>);
     RegisterDeviceRecordType(kOpampDeviceList, NewListRecord<OpampDevice>);
     RegisterDeviceRecordType(kPolySourceList, NewListRecord<PolySourceDevice>);
+    RegisterLinearDeviceKinds();
+    RegisterDeviceRunServices();
     RegisterSemiconductorFamilies();
 }
 

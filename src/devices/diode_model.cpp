@@ -1,6 +1,6 @@
 #include "devices/diode_model.h"
 
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "netlist/diode_device.h"

@@ -14,7 +14,7 @@
 #include "core/message_reporter.h"
 #include "devices/behavioural_source_walk.h"
 #include "netlist/controlled_source_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "devices/table_source_load.h"
 #include "document/circuit_document.h"
 

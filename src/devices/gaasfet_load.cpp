@@ -14,7 +14,7 @@
 #include "netlist/fet_devices.h"
 #include "devices/gaasfet_model.h"
 #include "devices/jfet_load.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 

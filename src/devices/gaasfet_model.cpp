@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "devices/device_record_fields.h"

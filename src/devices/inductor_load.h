@@ -6,9 +6,6 @@ namespace kq5 {
 
 struct CouplingDevice;
 
-// The core step bound while no core limits the step; every load starts from it.
-inline constexpr double kNoCoreStepBound = 9.999999999999999e+29;
-
 int SetupInductorsAndCouplings();
 // One Newton load. Leaves the core step bound (a factor of the present step) and the core
 // failure flag for the step control, the bound also as the inductor and core step factor.

@@ -13,7 +13,7 @@
 #include "devices/device_families.h"
 #include "netlist/fet_devices.h"
 #include "devices/jfet_model.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 

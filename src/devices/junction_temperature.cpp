@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "core/linked_list.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"

@@ -15,7 +15,7 @@
 #include "core/fft.h"
 #include "devices/behavioural_source_walk.h"
 #include "netlist/controlled_source_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "devices/table_source_load.h"
 
 namespace kq5 {

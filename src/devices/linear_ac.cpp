@@ -13,7 +13,7 @@
 #include "devices/inductor_load.h"
 #include "netlist/line_switch_devices.h"
 #include "netlist/resistor_device.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "netlist/model_statements.h"
 
 namespace kq5 {

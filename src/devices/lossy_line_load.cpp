@@ -26,7 +26,7 @@
 #include "analog/transient_run.h"
 #include "core/device_lists.h"
 #include "netlist/line_switch_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analog/linear_stamps.h"
+#include "devices/linear_stamps.h"
 #include "analog/run_control.h"
 #include "core/device_lists.h"
 #include "devices/bjt_model.h"

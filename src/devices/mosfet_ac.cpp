@@ -12,7 +12,7 @@
 #include "netlist/fet_devices.h"
 #include "devices/mosfet_load.h"
 #include "devices/mosfet_model.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "netlist/model_statements.h"
 
 namespace kq5 {

@@ -1,7 +1,7 @@
 #include "devices/mosfet_ac_rows.h"
 
 #include "netlist/fet_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 
 namespace kq5 {
 

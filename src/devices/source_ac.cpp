@@ -10,7 +10,7 @@
 #include "netlist/opamp_device.h"
 #include "netlist/source_device.h"
 #include "netlist/standalone_element_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 #include "netlist/model_statements.h"
 #include "netlist/poly_source.h"
 

@@ -8,7 +8,7 @@
 #include "core/device_lists.h"
 #include "devices/behavioural_source_walk.h"
 #include "netlist/controlled_source_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 
 namespace kq5 {
 

@@ -4,13 +4,12 @@
 #include <complex>
 #include <cstdint>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 
 namespace kq5 {
 
 struct EvaluatedModel;
-
-inline constexpr int kBjtDeviceList = 34;
 
 struct BjtDevice : ListNode {
     std::int32_t modelType = 0;  // model type row of the model (NPN, PNP or LPNP)

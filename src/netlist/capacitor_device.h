@@ -2,6 +2,7 @@
 // Capacitors (device list 29).
 #include <cstdint>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "netlist/device_expression.h"
 #include "netlist/model_types.h"
@@ -9,8 +10,6 @@
 namespace kq5 {
 
 struct EvaluatedModel;
-
-inline constexpr int kCapacitorDeviceList = 29;
 
 struct CapacitorDevice : ListNode {
     std::int32_t nodeA = 0;

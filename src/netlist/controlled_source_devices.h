@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "netlist/device_expression.h"
 #include "netlist/device_stamps.h"
@@ -13,12 +14,6 @@
 namespace kq5 {
 
 struct SchematicItem;
-
-inline constexpr int kLinearSourceDeviceList = 24;
-inline constexpr int kFormulaSourceDeviceList = 30;
-inline constexpr int kLaplaceSourceDeviceList = 36;
-inline constexpr int kTableSourceDeviceList = 26;
-inline constexpr int kFreqTableSourceDeviceList = 32;
 
 struct LinearSourceDevice : ListNode {
     std::int32_t controlPlus = 0;   // pin 2

@@ -2,13 +2,12 @@
 // Diodes (device list 28).
 #include <cstdint>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 
 namespace kq5 {
 
 struct EvaluatedModel;
-
-inline constexpr int kDiodeDeviceList = 28;
 
 struct DiodeDevice : ListNode {
     std::int32_t anode = 0;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "netlist/bsim12_values.h"
 #include "netlist/bsim3_values.h"
@@ -14,10 +15,6 @@ namespace kq5 {
 
 struct EvaluatedModel;
 struct SchematicItem;
-
-inline constexpr int kMosfetDeviceList = 19;
-inline constexpr int kJfetDeviceList = 15;
-inline constexpr int kGaasfetDeviceList = 23;
 
 // Values of a FET that expressions read during a run.
 struct FetQuantities {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "netlist/device_expression.h"
 #include "netlist/model_types.h"
@@ -14,10 +15,6 @@ struct EvaluatedModel;
 struct SchematicItem;
 struct CouplingDevice;
 struct CoreRequest;
-
-inline constexpr int kInductorDeviceList = 35;
-inline constexpr int kCouplingDeviceList = 25;
-inline constexpr int kCoreRequestList = 31;
 
 struct InductorDevice : ListNode {
     std::int32_t nodeA = 0;

@@ -6,6 +6,7 @@
 #include <deque>
 #include <vector>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "netlist/device_stamps.h"
 
@@ -13,12 +14,6 @@ namespace kq5 {
 
 struct EvaluatedModel;
 struct SchematicItem;
-
-inline constexpr int kIdealLineDeviceList = 20;
-inline constexpr int kLossyLineDeviceList = 11;
-inline constexpr int kSwitchDeviceList = 14;
-inline constexpr int kVoltageSwitchDeviceList = 18;
-inline constexpr int kCurrentSwitchDeviceList = 16;
 
 inline constexpr std::uint16_t kKindIdealLine = 27;
 inline constexpr std::uint32_t kIdealLineFlags = 32;

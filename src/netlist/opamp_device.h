@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 
 namespace kq5 {
@@ -15,8 +16,6 @@ struct SchematicItem;
 struct ResistorDevice;
 struct CapacitorDevice;
 struct DiodeDevice;
-
-inline constexpr int kOpampDeviceList = 13;
 
 // Indices into OpampDevice::pins.
 inline constexpr std::size_t kOpampPinPlus = 0;

@@ -3,6 +3,7 @@
 // (series resistances of sources, the DC paths of couplings and transformers).
 #include <cstdint>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "netlist/device_expression.h"
 #include "netlist/model_types.h"
@@ -11,7 +12,6 @@ namespace kq5 {
 
 struct EvaluatedModel;
 
-inline constexpr int kResistorDeviceList = 27;
 // In ResistorDevice::flags: the value moves during a run (a digital-to-analog output stage), so
 // the resistor is loaded at every pass, never from the run's kept constant part.
 inline constexpr std::uint32_t kResistorValueMoves = 0x2;

@@ -7,16 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 
 namespace kq5 {
 
 struct EvaluatedModel;
 struct SchematicItem;
-
-inline constexpr int kIndependentSourceDeviceList = 17;
-inline constexpr int kPulseSourceDeviceList = 21;
-inline constexpr int kSineSourceDeviceList = 33;
 
 // Source types.
 inline constexpr std::int32_t kSourceVoltage = 30;

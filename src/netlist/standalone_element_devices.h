@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "netlist/device_expression.h"
 #include "netlist/device_stamps.h"
@@ -13,11 +14,6 @@
 namespace kq5 {
 
 struct SchematicItem;
-
-inline constexpr int kUserSourceDeviceList = 4;
-inline constexpr int kSampleHoldDeviceList = -2;
-inline constexpr int kDigitalLedDeviceList = 0;
-inline constexpr int kSevenSegmentDeviceList = -1;
 
 struct UserSourceDevice : ListNode {
     std::int32_t nodePlus = 0;

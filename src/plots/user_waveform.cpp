@@ -16,7 +16,7 @@
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "devices/source_stamps.h"
+#include "analog/source_stamps.h"
 #include "netlist/standalone_element_devices.h"
 #include "document/file_names.h"
 #include "results/curve_record.h"

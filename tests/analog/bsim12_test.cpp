@@ -16,7 +16,7 @@
 #include "devices/bsim12_load.h"
 #include "netlist/bsim12_values.h"
 #include "netlist/fet_devices.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 
 namespace kq5 {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "../netlist/build_test_support.h"
 #include "analog/analog_state.h"
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "devices/laplace_source_load.h"
 #include "run_test_support.h"
 

@@ -5,7 +5,7 @@
 
 #include "../netlist/build_test_support.h"
 #include "analog/analog_state.h"
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "devices/model_temperature.h"
 #include "document/node_table.h"
 #include "solver_test_support.h"

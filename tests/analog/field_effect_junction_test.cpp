@@ -10,7 +10,7 @@
 #include "device_build_test_support.h"
 #include "analog/analog_state.h"
 #include "analog/convergence.h"
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "netlist/fet_devices.h"
 #include "devices/gaasfet_model.h"
 #include "devices/jfet_load.h"

@@ -13,7 +13,7 @@
 
 #include "device_build_test_support.h"
 #include "analog/analog_state.h"
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "netlist/bjt_device.h"
 #include "devices/bjt_load.h"
 #include "devices/bjt_model.h"

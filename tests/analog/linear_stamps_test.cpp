@@ -4,7 +4,7 @@
 #include <cmath>
 #include <deque>
 
-#include "analog/linear_stamps.h"
+#include "devices/linear_stamps.h"
 #include "netlist/line_switch_devices.h"
 #include "netlist/model_types.h"
 #include "solver_test_support.h"

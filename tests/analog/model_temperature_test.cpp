@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "core/device_lists.h"
 #include "devices/model_temperature.h"
 #include "netlist/source_device.h"

@@ -15,7 +15,7 @@
 #include "solver_test_support.h"
 #include "analog/analog_state.h"
 #include "analog/device_dispatch.h"
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "core/device_lists.h"
 #include "netlist/fet_devices.h"
 #include "devices/model_temperature.h"

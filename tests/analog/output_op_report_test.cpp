@@ -7,7 +7,7 @@
 #include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/numeric_output.h"
-#include "analog/op_report.h"
+#include "devices/op_report.h"
 #include "analog/run_control.h"
 #include "ui/app_state.h"
 #include "core/device_lists.h"

@@ -6,7 +6,7 @@
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "ui/app_state.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"

@@ -13,7 +13,8 @@
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
+#include "devices/device_families.h"
 #include "solver_test_support.h"
 
 namespace kq5::solver_test {
@@ -27,6 +28,9 @@ inline void ResetRunLoopStatesForTests()
     ResetRunControlForTests();
     ResetAcRunForTests();
     ResetAcStampStateForTests();
+    // The reset drops every AC stamper; the linear elements' come back as at start-up (the
+    // semiconductor families' with the next registration of the record types).
+    RegisterLinearDeviceKinds();
     ResetDcSweepForTests();
 }
 

@@ -14,7 +14,7 @@
 #include "analog/integration.h"
 #include "analog/sparse_matrix.h"
 #include "core/device_lists.h"
-#include "devices/linear_device_stamps.h"
+#include "analog/linear_device_stamps.h"
 #include "netlist/resistor_device.h"
 #include "netlist/global_options.h"
 

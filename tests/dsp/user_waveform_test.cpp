@@ -13,7 +13,7 @@
 #include "analog/analog_state.h"
 #include "analog/device_dispatch_tables.h"
 #include "devices/source_functions.h"
-#include "devices/source_stamps.h"
+#include "analog/source_stamps.h"
 #include "netlist/standalone_element_devices.h"
 #include "plots/plot_setup.h"
 #include "transient_run_test_support.h"

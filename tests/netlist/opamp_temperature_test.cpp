@@ -1,7 +1,7 @@
 // Op-amp elements derived again at the run temperature before every run.
 #include <cmath>
 
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 #include "build_test_support.h"
 #include "netlist/bjt_device.h"
 #include "netlist/capacitor_device.h"

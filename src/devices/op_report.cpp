@@ -1,4 +1,4 @@
-#include "analog/op_report.h"
+#include "devices/op_report.h"
 
 #include <algorithm>
 #include <cmath>

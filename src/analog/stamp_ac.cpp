@@ -1,4 +1,4 @@
-#include "devices/stamp_ac.h"
+#include "analog/stamp_ac.h"
 
 #include <algorithm>
 #include <new>
@@ -7,13 +7,7 @@
 #include "analog/unloadable_devices.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
-#include "netlist/bjt_device.h"
-#include "netlist/controlled_source_devices.h"
-#include "netlist/diode_device.h"
-#include "netlist/fet_devices.h"
-#include "netlist/line_switch_devices.h"
-#include "devices/linear_ac.h"
-#include "devices/source_ac.h"
+#include "netlist/poly_source.h"
 
 namespace kq5 {
 
@@ -23,19 +17,6 @@ constexpr int kMsgStampSequenceChanged = 13579;
 
 struct AcStamperTable {
     std::array<AcStamperFn, kAcStamperCount> stampers{};
-    AcStamperTable()
-    {
-        stampers[kAcCapacitors] = AcLoadCapacitors;
-        stampers[kAcInductors] = AcLoadInductors;
-        stampers[kAcCouplings] = AcLoadCouplings;
-        stampers[kAcResistors] = AcLoadResistors;
-        stampers[kAcSwitches] = AcLoadSwitches;
-        stampers[kAcLinearDependentSources] = AcLoadLinearDependentSources;
-        stampers[kAcIndependentSources] = AcLoadIndependentSources;
-        stampers[kAcPolySources] = AcLoadPolySources;
-        stampers[kAcOpamps] = AcLoadOpamps;
-        stampers[kAcIdealLines] = AcLoadIdealLines;
-    }
 };
 
 AcStamperTable& Stampers()
@@ -50,6 +31,15 @@ int ListWithRecords(AcStamperSlot slot)
 {
     int list = -1;
     switch (slot) {
+    case kAcCapacitors: list = kCapacitorDeviceList; break;
+    case kAcInductors: list = kInductorDeviceList; break;
+    case kAcCouplings: list = kCouplingDeviceList; break;
+    case kAcResistors: list = kResistorDeviceList; break;
+    case kAcLinearDependentSources: list = kLinearSourceDeviceList; break;
+    case kAcIndependentSources: list = kIndependentSourceDeviceList; break;
+    case kAcPolySources: list = kPolySourceList; break;
+    case kAcOpamps: list = kOpampDeviceList; break;
+    case kAcIdealLines: list = kIdealLineDeviceList; break;
     case kAcDiodes: list = kDiodeDeviceList; break;
     case kAcBjts: list = kBjtDeviceList; break;
     case kAcJfets: list = kJfetDeviceList; break;

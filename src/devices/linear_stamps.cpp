@@ -1,4 +1,4 @@
-#include "analog/linear_stamps.h"
+#include "devices/linear_stamps.h"
 
 #include <cmath>
 #include <complex>

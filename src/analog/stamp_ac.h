@@ -114,10 +114,9 @@ enum AcStamperSlot : int {
     kAcStamperCount,
 };
 
-// Installs the AC stamper of a kind that another part of the program models (the
-// semiconductors, lines and behavioural sources). A kind whose device list holds records
-// but that has no stamper makes the pass fail with 5368 instead of solving a circuit
-// without those devices.
+// Installs the AC stamper of a kind, which the device families (src/devices) register at
+// start-up. A kind whose device list holds records but that has no stamper makes the pass
+// fail with 5368 instead of solving a circuit without those devices.
 void RegisterAcStamper(AcStamperSlot slot, AcStamperFn stamper);
 
 // One stamping pass at the present omega: clears the matrix values (unless building) and the

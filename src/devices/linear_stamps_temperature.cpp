@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "analog/analog_state.h"
-#include "analog/linear_stamps.h"
+#include "devices/linear_stamps.h"
 #include "netlist/capacitor_device.h"
 #include "netlist/inductor_device.h"
 #include "netlist/resistor_device.h"

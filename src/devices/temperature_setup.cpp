@@ -1,4 +1,4 @@
-#include "analog/temperature_setup.h"
+#include "devices/temperature_setup.h"
 
 #include <algorithm>
 #include <bit>
