@@ -11,7 +11,7 @@
 #include "analyses/performance_functions.h"
 #include "analyses/stepping.h"
 #include "document/stepping_rows.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/frame_state.h"
 #include "app/frame_window.h"
 #include "app/menus.h"

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/dialog_services.h"
-#include "app/color_dialog.h"
+#include "ui/dialog_services.h"
+#include "ui/color_dialog.h"
 #include "ui/settings_font.h"
 #include "ui/color_table.h"
 #include "ui/window_record.h"

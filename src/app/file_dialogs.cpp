@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/error_context.h"
-#include "app/help_topics.h"
+#include "ui/help_topics.h"
 #include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "ui/window_record.h"

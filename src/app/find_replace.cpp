@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <new>
 
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/frame_state.h"
-#include "app/help_topics.h"
+#include "ui/help_topics.h"
 #include "app/text_editor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/dialog_services.h"
-#include "app/color_dialog.h"
+#include "ui/dialog_services.h"
+#include "ui/color_dialog.h"
 #include "ui/color_table.h"
 #include "ui/preference_values.h"
 #include "ui/program_settings.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "core/analysis_state.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "app/font_command.h"
 #include "ui/font_select.h"
 #include "app/printing.h"

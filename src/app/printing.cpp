@@ -7,7 +7,7 @@
 
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/font_select.h"
 #include "app/title_block.h"
 #include "ui/wait_cursor.h"

@@ -14,8 +14,8 @@
 
 #include "ui/recent_names.h"
 #include "ui/error_context.h"
-#include "app/help_bar.h"
-#include "app/ini_section_table.h"
+#include "ui/help_bar.h"
+#include "document/ini_section_table.h"
 #include "ui/program_settings.h"
 #include "ui/user_names.h"
 #include "core/char_classes.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 #include "ui/color_table.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/frame_state.h"
 #include "app/find_replace.h"
 #include "app/frame_window.h"

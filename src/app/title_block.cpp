@@ -4,8 +4,8 @@
 #include <ctime>
 #include <strings.h>
 
-#include "app/dialog_services.h"
-#include "app/color_dialog.h"
+#include "ui/dialog_services.h"
+#include "ui/color_dialog.h"
 #include "ui/user_names.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

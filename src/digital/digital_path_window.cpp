@@ -12,10 +12,10 @@
 
 #include "analog/analog_state.h"
 #include "analog/convergence.h"
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 #include "ui/color_table.h"
-#include "app/dialog_services.h"
-#include "app/edit_mode.h"
+#include "ui/dialog_services.h"
+#include "ui/edit_mode.h"
 #include "ui/frame_state.h"
 #include "app/frame_window.h"
 #include "app/printing.h"

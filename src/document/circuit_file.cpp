@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/error_context.h"
 #include "app/font_command.h"
 #include "ui/frame_state.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "core/analysis_state.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "app/font_command.h"
 #include "app/preferences.h"
 #include "ui/program_settings.h"

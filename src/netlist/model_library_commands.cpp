@@ -5,7 +5,7 @@
 #include <set>
 #include <system_error>
 
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "app/file_dialogs.h"
 #include "app/find_replace.h"
 #include "ui/program_settings.h"

@@ -11,7 +11,7 @@
 #include "ui/frame_state.h"
 #include "app/frame_window.h"
 #include "ui/font_description.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "ui/window_record.h"

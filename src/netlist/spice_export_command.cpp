@@ -5,7 +5,7 @@
 #include "core/analysis_state.h"
 #include "analog/convergence.h"
 #include "ui/app_state.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "app/save_file_dialog.h"

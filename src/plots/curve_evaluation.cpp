@@ -14,7 +14,7 @@
 #include "analyses/monte_carlo.h"
 #include "results/run_state.h"
 #include "analyses/stepping.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "app/menus.h"
 #include "ui/window_record.h"
 #include "core/expr_evaluator.h"

@@ -11,7 +11,7 @@
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "ui/color_table.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/font_select.h"
 #include "ui/status_text.h"
 #include "ui/window_record.h"

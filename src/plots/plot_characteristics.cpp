@@ -5,9 +5,9 @@
 
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 #include "ui/color_table.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/settings_font.h"
 #include "ui/window_record.h"
 #include "app/window_record_utils.h"

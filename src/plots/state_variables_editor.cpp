@@ -10,7 +10,7 @@
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "ui/color_table.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/frame_state.h"
 #include "ui/window_record.h"
 #include "app/window_record_utils.h"

@@ -3,9 +3,9 @@
 #include <new>
 #include <unordered_map>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/program_settings.h"
-#include "app/tool_buttons.h"
+#include "ui/tool_buttons.h"
 #include "app/tool_windows.h"
 #include "ui/window_record.h"
 #include "app/window_record_utils.h"

@@ -15,7 +15,7 @@
 #include "platform/system.h"
 #include "platform/win_styles.h"
 #include "app/frame_window.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/window_record.h"
 #include "app/window_record_utils.h"
 #include "core/char_classes.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "analog/run_control.h"
-#include "app/color_dialog.h"
-#include "app/dialog_services.h"
+#include "ui/color_dialog.h"
+#include "ui/dialog_services.h"
 #include "app/file_dialogs.h"
 #include "ui/frame_state.h"
 #include "app/printing.h"

@@ -9,9 +9,9 @@
 
 #include "app/command_routing.h"
 #include "app/frame_window.h"
-#include "app/edit_mode.h"
-#include "app/help_bar.h"
-#include "app/tool_buttons.h"
+#include "ui/edit_mode.h"
+#include "ui/help_bar.h"
+#include "ui/tool_buttons.h"
 #include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "app/single_instance.h"

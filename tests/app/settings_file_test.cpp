@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ui/app_state.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "ui/program_settings.h"
 #include "app/settings_file.h"
 #include "ui/user_names.h"

@@ -2,7 +2,7 @@
 // dialogs, written into build/screens/.
 #include "screen_test_support.h"
 #include "ui/app_state.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "app/find_replace.h"
 #include "app/text_editor.h"
 #include "ui/window_record.h"

@@ -8,7 +8,7 @@
 #include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "app/text_editor.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "app/save_file_dialog.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

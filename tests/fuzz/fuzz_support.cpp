@@ -10,7 +10,7 @@
 #include "document/stepping_rows.h"
 #include "ui/app_state.h"
 #include "ui/program_settings.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "app/save_file_dialog.h"
 #include "ui/status_text.h"
 #include "core/char_classes.h"

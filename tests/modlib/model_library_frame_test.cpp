@@ -4,9 +4,9 @@
 
 #include "../app/frame_test_support.h"
 #include "../platform/control_test_support.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "app/find_replace.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "app/save_file_dialog.h"
 #include "netlist/binary_library.h"
 #include "netlist/library_translate.h"

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <thread>
 
-#include "app/dialog_services.h"
-#include "app/edit_mode.h"
-#include "app/mode_cursors.h"
+#include "ui/dialog_services.h"
+#include "ui/edit_mode.h"
+#include "ui/mode_cursors.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "app/text_area.h"

@@ -26,7 +26,7 @@
 #include "platform/metafile.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "platform/controls.h"
 #include "platform/message_box.h"
 #include "schematic/circuit_window.h"

@@ -1,4 +1,4 @@
-#include "app/command_line_words.h"
+#include "analog/command_line_words.h"
 
 #include <filesystem>
 #include <system_error>

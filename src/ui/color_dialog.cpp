@@ -1,8 +1,8 @@
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 
 #include <cstdlib>
 
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"

@@ -1,4 +1,4 @@
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 
 #include <algorithm>
 #include <cstdio>

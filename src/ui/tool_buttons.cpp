@@ -1,8 +1,8 @@
-#include "app/tool_buttons.h"
+#include "ui/tool_buttons.h"
 
 #include <algorithm>
 
-#include "app/component_buttons.h"
+#include "ui/component_buttons.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "platform/gdi_objects.h"

@@ -1,4 +1,4 @@
-#include "app/mode_cursors.h"
+#include "ui/mode_cursors.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 
-#include "app/mode_cursors.h"
-#include "app/tool_buttons.h"
+#include "ui/mode_cursors.h"
+#include "ui/tool_buttons.h"
 #include "ui/window_record.h"
 
 namespace kq5 {

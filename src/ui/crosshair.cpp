@@ -1,4 +1,4 @@
-#include "app/crosshair.h"
+#include "ui/crosshair.h"
 
 #include "ui/window_record.h"
 #include "platform/gdi_draw.h"

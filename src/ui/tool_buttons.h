@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/tool_button_table.h"
+#include "ui/tool_button_table.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -1,4 +1,4 @@
-#include "app/component_buttons.h"
+#include "ui/component_buttons.h"
 
 #include <string_view>
 

@@ -1,9 +1,9 @@
-#include "app/tool_button_table.h"
+#include "ui/tool_button_table.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "app/component_buttons.h"
+#include "ui/component_buttons.h"
 #include "core/char_classes.h"
 
 namespace kq5 {

@@ -1,13 +1,13 @@
-#include "app/help_topics.h"
+#include "ui/help_topics.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/program_settings.h"
-#include "app/usage_file.h"
+#include "ui/usage_file.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "platform/controls.h"

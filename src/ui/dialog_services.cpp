@@ -1,8 +1,8 @@
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 
 #include <vector>
 
-#include "app/help_topics.h"
+#include "ui/help_topics.h"
 #include "core/message_reporter.h"
 #include "platform/controls.h"
 #include "platform/system.h"

@@ -1,4 +1,4 @@
-#include "app/usage_file.h"
+#include "ui/usage_file.h"
 
 #include <unistd.h>
 

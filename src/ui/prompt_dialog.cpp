@@ -1,10 +1,10 @@
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 
 #include <deque>
 #include <utility>
 
-#include "app/color_dialog.h"
-#include "app/dialog_services.h"
+#include "ui/color_dialog.h"
+#include "ui/dialog_services.h"
 #include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
