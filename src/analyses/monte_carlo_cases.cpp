@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analyses/monte_carlo.h"
-#include "app/file_dialogs.h"
+#include "document/file_dialogs.h"
 #include "app/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

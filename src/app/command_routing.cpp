@@ -24,7 +24,7 @@
 #include "app/tool_bar_dialog.h"
 #include "ui/tool_buttons.h"
 #include "app/message_loop.h"
-#include "app/file_dialogs.h"
+#include "document/file_dialogs.h"
 #include "ui/help_topics.h"
 #include "ui/usage_file.h"
 #include "document/document_services.h"

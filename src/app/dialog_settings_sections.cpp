@@ -6,7 +6,7 @@
 #include "ui/color_table.h"
 #include "app/global_settings.h"
 #include "app/preferences.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "ui/settings_keys.h"
 #include "app/title_block.h"
 #include "core/file_units.h"

@@ -20,7 +20,7 @@
 #include "ui/tool_buttons.h"
 #include "app/tool_windows.h"
 #include "app/message_loop.h"
-#include "app/file_dialogs.h"
+#include "document/file_dialogs.h"
 #include "ui/program_settings.h"
 #include "app/startup.h"
 #include "app/text_editor.h"

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "ui/component_buttons.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "ui/tool_buttons.h"
 #include "core/char_classes.h"
 #include "core/key_file.h"

@@ -13,7 +13,7 @@
 #include "ui/font_description.h"
 #include "ui/help_bar.h"
 #include "ui/program_settings.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"

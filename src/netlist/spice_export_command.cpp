@@ -8,7 +8,7 @@
 #include "ui/dialog_services.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
-#include "app/save_file_dialog.h"
+#include "document/save_file_dialog.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -11,7 +11,7 @@
 #include "analog/run_control.h"
 #include "ui/color_dialog.h"
 #include "ui/dialog_services.h"
-#include "app/file_dialogs.h"
+#include "document/file_dialogs.h"
 #include "ui/frame_state.h"
 #include "app/printing.h"
 #include "ui/window_record.h"

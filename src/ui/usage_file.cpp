@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "ui/program_settings.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "ui/user_names.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"

@@ -13,7 +13,7 @@
 #include "ui/help_bar.h"
 #include "ui/tool_buttons.h"
 #include "ui/program_settings.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "app/single_instance.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"

@@ -22,7 +22,7 @@
 #include "app/title_block.h"
 #include "ui/tool_button_table.h"
 #include "ui/tool_buttons.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "ui/usage_file.h"
 #include "app/startup.h"
 #include "ui/window_record.h"

@@ -11,7 +11,7 @@
 #include "ui/app_state.h"
 #include "ui/program_settings.h"
 #include "ui/prompt_dialog.h"
-#include "app/save_file_dialog.h"
+#include "document/save_file_dialog.h"
 #include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"

@@ -7,7 +7,7 @@
 #include "ui/dialog_services.h"
 #include "app/find_replace.h"
 #include "ui/help_bar.h"
-#include "app/save_file_dialog.h"
+#include "document/save_file_dialog.h"
 #include "netlist/binary_library.h"
 #include "netlist/library_translate.h"
 #include "netlist/model_library_lookup.h"

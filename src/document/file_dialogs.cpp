@@ -1,4 +1,4 @@
-#include "app/file_dialogs.h"
+#include "document/file_dialogs.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,7 +10,7 @@
 #include "ui/error_context.h"
 #include "ui/help_topics.h"
 #include "ui/program_settings.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

@@ -1,8 +1,8 @@
-#include "app/save_file_dialog.h"
+#include "document/save_file_dialog.h"
 
 #include <deque>
 
-#include "app/file_dialogs.h"
+#include "document/file_dialogs.h"
 #include "core/string_table.h"
 
 namespace kq5 {

@@ -1,4 +1,4 @@
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 
 #include <unistd.h>
 
