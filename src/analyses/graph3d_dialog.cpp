@@ -17,7 +17,7 @@
 #include "ui/dialog_services.h"
 #include "ui/settings_font.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

@@ -15,7 +15,7 @@
 #include "ui/color_table.h"
 #include "ui/help_bar.h"
 #include "ui/settings_font.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "ui/dialog_services.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"

@@ -19,7 +19,7 @@
 #include "app/menus.h"
 #include "ui/window_class.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -26,7 +26,7 @@
 #include "ui/tool_button_table.h"
 #include "app/text_area.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

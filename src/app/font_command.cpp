@@ -3,7 +3,7 @@
 #include "ui/frame_state.h"
 #include "ui/font_select.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "document/circuit_document.h"
 #include "platform/gdi_objects.h"
 #include "platform/paint.h"

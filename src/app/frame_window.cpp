@@ -25,7 +25,7 @@
 #include "app/startup.h"
 #include "app/text_editor.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"

@@ -18,7 +18,7 @@
 #include "ui/frame_state.h"
 #include "app/printing.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/format.h"
 #include "ui/usage_file.h"
 #include "document/circuit_document.h"

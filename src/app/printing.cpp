@@ -12,7 +12,7 @@
 #include "app/title_block.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "ui/program_settings.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -30,7 +30,7 @@
 #include "app/printing.h"
 #include "app/single_instance.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"

@@ -20,7 +20,7 @@
 #include "ui/usage_file.h"
 #include "ui/window_class.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "platform/cursor.h"

@@ -16,7 +16,7 @@
 #include "ui/preference_values.h"
 #include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/expr_symbols.h"
 #include "ui/help_bar.h"
 #include "core/format.h"

@@ -15,7 +15,7 @@
 #include "ui/font_select.h"
 #include "ui/status_text.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"

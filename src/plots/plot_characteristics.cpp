@@ -10,7 +10,7 @@
 #include "ui/dialog_services.h"
 #include "ui/settings_font.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "document/circuit_document.h"

@@ -13,7 +13,7 @@
 #include "ui/dialog_services.h"
 #include "ui/frame_state.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"
 #include "core/file_units.h"

@@ -16,7 +16,7 @@
 #include "ui/mode_cursors.h"
 #include "app/startup.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

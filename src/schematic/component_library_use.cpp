@@ -8,7 +8,7 @@
 #include "ui/tool_buttons.h"
 #include "app/tool_windows.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "document/circuit_document.h"
 #include "document/document_services.h"
 #include "document/schematic_item.h"

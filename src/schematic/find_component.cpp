@@ -3,7 +3,7 @@
 
 #include "ui/edit_mode.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "platform/controls.h"

@@ -13,7 +13,7 @@
 #include "ui/mode_cursors.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 #include "document/document_windows.h"

@@ -26,7 +26,7 @@
 #include "ui/usage_file.h"
 #include "app/startup.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "document/circuit_file.h"

@@ -11,7 +11,7 @@
 #include "app/frame_window.h"
 #include "app/printing.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "netlist/binary_library.h"
 #include "netlist/model_library_window.h"
 #include "netlist/model_types.h"

@@ -1,4 +1,4 @@
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
