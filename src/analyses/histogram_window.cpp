@@ -14,7 +14,7 @@
 #include "results/run_state.h"
 #include "ui/color_table.h"
 #include "ui/font_select.h"
-#include "app/frame_window.h"
+#include "ui/frame_state.h"
 #include "app/printing.h"
 #include "app/menus.h"
 #include "ui/window_class.h"

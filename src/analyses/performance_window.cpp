@@ -13,7 +13,6 @@
 #include "document/stepping_rows.h"
 #include "ui/dialog_services.h"
 #include "ui/frame_state.h"
-#include "app/frame_window.h"
 #include "app/menus.h"
 #include "app/printing.h"
 #include "ui/status_text.h"

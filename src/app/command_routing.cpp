@@ -30,6 +30,7 @@
 #include "document/document_services.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"

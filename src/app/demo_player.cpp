@@ -27,6 +27,7 @@
 #include "app/text_area.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -4,6 +4,8 @@
 #include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "document/document_windows.h"
+#include "analog/run_windows.h"
 #include "document/circuit_document.h"
 #include "platform/gdi_objects.h"
 #include "platform/paint.h"

@@ -26,6 +26,7 @@
 #include "app/text_editor.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
@@ -288,11 +289,6 @@ ToolButtonSituation FrameToolButtonSituation()
     return situation;
 }
 
-void RefreshToolButtonStates()
-{
-    ToolSituation() = FrameToolButtonSituation();
-    UpdateToolButtonStates();
-}
 
 void ToggleToolWindow(int slot)
 {
@@ -323,6 +319,32 @@ void ConnectMenuSources()
     };
 }
 
+void RepaintMdiClient()
+{
+    if (Frame().mdiClient == nullptr) return;
+    win::InvalidateRect(Frame().mdiClient, nullptr, win::TRUE);
+    win::UpdateWindow(Frame().mdiClient);
+    UpdateDocumentWindows(nullptr, kUpdateRedraw);
+}
+
+void RestoreRecordPlacement(WindowRecord* record, bool update)
+{
+    if (record == nullptr || record->window == nullptr) return;
+    if (record->kind == kWindowSchematic && record->document && record->document->placements[0].length != 0) {
+        const win::WINDOWPLACEMENT& placement = record->document->placements[0];
+        SetRecordPlacement(record, placement);
+        if (update && placement.showCmd != win::SW_SHOWMAXIMIZED) UpdateDocumentWindows(record->window, kUpdateRedraw);
+        return;
+    }
+    ShowRecordMaximized(record);
+    if (record->kind == kWindowTextCircuit) {
+        win::RECT client{};
+        win::GetClientRect(record->window, &client);
+        win::SendMessage(record->window, win::WM_SIZE, win::SIZE_MAXIMIZED,
+                         static_cast<win::LPARAM>((client.bottom << 16) | (client.right & 0xFFFF)));
+    }
+}
+
 void RelayoutFrame()
 {
     if (Frame().frame) {
@@ -331,11 +353,23 @@ void RelayoutFrame()
     }
 }
 
+namespace {
+
+void RefreshFrameToolButtons()
+{
+    ToolSituation() = FrameToolButtonSituation();
+    UpdateToolButtonStates();
+}
+
+}  // namespace
+
 win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     switch (message) {
     case win::WM_CREATE:
         Frame().frame = window;
+        FrameServices().refreshToolButtonStates = RefreshFrameToolButtons;
+        FrameServices().processMessage = ProcessMessage;
         // The class gave the frame its menu bar; the menus keep it as the main menu.
         Menus().main = win::GetMenu(window);
         LoadMenus();

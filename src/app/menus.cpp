@@ -73,12 +73,6 @@ MenuHandles& Menus()
     return handles;
 }
 
-MenuSources& MenuTextSources()
-{
-    static MenuSources sources;
-    return sources;
-}
-
 bool LoadMenus()
 {
     MenuHandles& menus = Menus();

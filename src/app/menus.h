@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/document_services.h"
+#include "ui/menu_sources.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -75,12 +76,7 @@ void RebuildComponentMenu();
 
 // The recent files: the old entries removed, one "&%d %s" entry per file (from the sources).
 void RebuildRecentFilesMenu(win::HMENU filePopup);
-struct MenuSources {
-    std::function<std::string(int)> recentFile;  // 0 to 7, empty when none
-    std::function<bool(int)> viewOption;         // 17400 to 17409 on in the active schematic
-    std::function<bool(int)> plotOption;         // 18400 to 18406 on in the active plot
-};
-MenuSources& MenuTextSources();
+// The sources of the texts and checks (MenuTextSources) are in ui/menu_sources.h.
 
 // What the popups' checks depend on besides the tool-button states.
 struct MenuSituation {

@@ -19,6 +19,7 @@
 #include "app/printing.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "core/format.h"
 #include "ui/usage_file.h"
 #include "document/circuit_document.h"

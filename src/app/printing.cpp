@@ -13,6 +13,7 @@
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "ui/program_settings.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

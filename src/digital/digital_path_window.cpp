@@ -17,7 +17,6 @@
 #include "ui/dialog_services.h"
 #include "ui/edit_mode.h"
 #include "ui/frame_state.h"
-#include "app/frame_window.h"
 #include "app/printing.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"

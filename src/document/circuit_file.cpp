@@ -9,7 +9,6 @@
 #include "ui/error_context.h"
 #include "app/font_command.h"
 #include "ui/frame_state.h"
-#include "app/frame_window.h"
 #include "ui/program_settings.h"
 #include "document/save_file_dialog.h"
 #include "app/text_area.h"

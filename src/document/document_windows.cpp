@@ -513,4 +513,12 @@ void CheckPageExtent(WindowRecord* record, int page)
     }
 }
 
+void SetRecordFont(WindowRecord* record, win::HFONT font, bool redraw)
+{
+    if (record == nullptr) return;
+    record->fontHandle = font;
+    win::HWND text = record->document ? record->document->textAreaWindow : nullptr;
+    if (text) win::SendMessage(text, win::WM_SETFONT, reinterpret_cast<win::WPARAM>(font), redraw ? 1 : 0);
+}
+
 }  // namespace kq5

@@ -9,7 +9,6 @@
 #include "analyses/histogram.h"
 #include "ui/font_select.h"
 #include "ui/frame_state.h"
-#include "app/frame_window.h"
 #include "ui/font_description.h"
 #include "ui/help_bar.h"
 #include "ui/program_settings.h"

@@ -15,7 +15,7 @@
 #include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "ui/edit_mode.h"
-#include "app/menus.h"
+#include "ui/menu_sources.h"
 #include "ui/window_record.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_math_errors.h"

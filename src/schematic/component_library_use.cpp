@@ -9,6 +9,7 @@
 #include "app/tool_windows.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "document/circuit_document.h"
 #include "document/document_services.h"
 #include "document/schematic_item.h"

@@ -12,7 +12,6 @@
 #include "core/analysis_state.h"
 #include "app/font_command.h"
 #include "ui/frame_state.h"
-#include "app/frame_window.h"
 #include "ui/status_text.h"
 #include "app/text_area.h"
 #include "ui/window_record.h"

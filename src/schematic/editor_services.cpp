@@ -14,7 +14,6 @@
 #include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/win_styles.h"
-#include "app/frame_window.h"
 #include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

@@ -4,6 +4,7 @@
 #include "ui/edit_mode.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "platform/controls.h"

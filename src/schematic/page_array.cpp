@@ -5,7 +5,7 @@
 
 #include "core/analysis_state.h"
 #include "ui/dialog_services.h"
-#include "app/frame_window.h"
+#include "ui/frame_state.h"
 #include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

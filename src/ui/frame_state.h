@@ -3,6 +3,7 @@
 // (interactive or a batch run), the accelerator tables, the one open modeless dialog, the keyboard
 // hook and the flags the close logic reads.
 #include <array>
+#include <functional>
 #include <string>
 
 #include "platform/win_types.h"
@@ -54,5 +55,19 @@ void ResetFrameStateForTests();
 
 // The accelerator table of an id (null before they are loaded or for an unknown id).
 win::HACCEL AcceleratorTable(int id);
+
+// What only the frame can do for the windows and runs below it. The frame fills the members
+// when it is created; an empty member does nothing (a batch run or a test without a frame).
+struct FrameServiceTable {
+    // Gathers what the tool buttons depend on from the active window and the run, and brings
+    // the buttons' states up to date with it.
+    std::function<void()> refreshToolButtonStates;
+    // Handles one message completely: the program's accelerators and the one open modeless
+    // dialog before the window itself.
+    std::function<void(const win::MSG&)> processMessage;
+};
+FrameServiceTable& FrameServices();
+// The frame's refreshToolButtonStates.
+void RefreshToolButtonStates();
 
 }  // namespace kq5

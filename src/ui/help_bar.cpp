@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/menus.h"
+#include "ui/menu_sources.h"
 #include "ui/status_text.h"
 #include "ui/window_class.h"
 #include "core/string_table.h"

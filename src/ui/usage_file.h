@@ -2,7 +2,7 @@
 // Usage statistics: how often each command is used and what the circuits built for analysis look
 // like, kept over every run of the program in the usage file "use.kq5" over the data path, which
 // also carries a short report of the machine the program last ran on. Nothing in the program
-// reads the report lines back.
+// reads the report lines back. The file itself is read and written in document/usage_report.h.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -51,17 +51,5 @@ void CountCommandUse(std::uint32_t id);
 // The count of the first row of the id or the key (case-blind); 0 when there is none.
 std::uint32_t CommandUseCount(std::uint32_t id);
 std::uint32_t CommandUseCountOfKey(std::string_view key, int occurrence = 1);
-// Start-up, after the data path is known: reads the counts and statistics back.
-void LoadUsageFile();
-// After the circuit build has numbered the nodes of the current document: running averages and
-// maxima of its node and top-level component counts, and the use of each component type.
-void RecordRunStatistics(int levelZeroComponents);
-// Shutdown: writes the file afresh through a temporary file renamed over the old one. 0, or the
-// message id of the failure (the program works on without statistics).
-int WriteUsageReport();
-
-// The "Drive=" report lines of a mount table (the text of /proc/mounts): "Drive=Remote" for a
-// network file system and "Drive=CD" for an optical disc, each once, in the order first met.
-std::string DriveReportLines(std::string_view mounts);
 
 }  // namespace kq5

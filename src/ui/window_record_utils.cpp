@@ -1,11 +1,7 @@
 #include "ui/window_record_utils.h"
 
-#include "core/analysis_state.h"
-#include "analog/run_control.h"
 #include "ui/frame_state.h"
-#include "app/message_loop.h"
 #include "ui/window_record.h"
-#include "document/circuit_document.h"
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/paint.h"
@@ -15,7 +11,6 @@
 #include "ui/color_table.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_objects.h"
-#include "schematic/circuit_window.h"
 
 namespace kq5 {
 
@@ -52,34 +47,6 @@ void SetRecordFontSpec(WindowRecord* record, const FontSpec& spec)
 
 win::HFONT GetRecordFont(const WindowRecord* record) { return record ? record->fontHandle : nullptr; }
 
-void SetRecordFont(WindowRecord* record, win::HFONT font, bool redraw)
-{
-    if (record == nullptr) return;
-    record->fontHandle = font;
-    win::HWND text = record->document ? record->document->textAreaWindow : nullptr;
-    if (text) win::SendMessage(text, win::WM_SETFONT, reinterpret_cast<win::WPARAM>(font), redraw ? 1 : 0);
-}
-
-bool ProbeModeActive()
-{
-    return Analysis().analysisKind != kAnalysisNone && RunControl().probeFlag != 0;
-}
-
-WindowRecord* GetActiveChildRecord()
-{
-    win::HWND client = Frame().mdiClient;
-    if (client == nullptr) return nullptr;
-    if (ProbeModeActive()) {
-        auto active = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0));
-        return GetWindowRecord(active);
-    }
-    for (win::HWND child = win::GetWindow(client, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT)) {
-        WindowRecord* record = GetWindowRecord(child);
-        if (IsDocumentRecord(record)) return record;
-    }
-    return nullptr;
-}
-
 WindowRecord* GetTopCircuitRecord()
 {
     win::HWND client = Frame().mdiClient;
@@ -110,22 +77,6 @@ void FillMdiClient(WindowRecord* record)
     win::MoveWindow(record->window, 0, 0, client.right, client.bottom, win::TRUE);
 }
 
-void ShowRecordMaximized(WindowRecord* record)
-{
-    if (record == nullptr || record->window == nullptr) return;
-    if (ProbeModeActive()) {
-        FillMdiClient(record);
-        return;
-    }
-    win::HWND client = Frame().mdiClient;
-    if (client && win::GetParent(record->window) == client) {
-        win::ShowWindow(record->window, win::SW_SHOW);
-        win::SendMessage(client, win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(record->window), 0);
-        return;
-    }
-    win::ShowWindow(record->window, win::SW_SHOWMAXIMIZED);
-}
-
 void ActivateWindowRecord(WindowRecord* record, bool viaFrame)
 {
     if (record == nullptr || record->window == nullptr) return;
@@ -137,14 +88,6 @@ void ActivateWindowRecord(WindowRecord* record, bool viaFrame)
         win::SetActiveWindow(record->window);
     }
     win::BringWindowToTop(record->window);
-}
-
-void RepaintMdiClient()
-{
-    if (Frame().mdiClient == nullptr) return;
-    win::InvalidateRect(Frame().mdiClient, nullptr, win::TRUE);
-    win::UpdateWindow(Frame().mdiClient);
-    UpdateDocumentWindows(nullptr, kUpdateRedraw);
 }
 
 bool GetRecordPlacement(const WindowRecord* record, win::WINDOWPLACEMENT& placement)
@@ -176,36 +119,6 @@ void SetRecordPlacement(WindowRecord* record, const win::WINDOWPLACEMENT& placem
     win::SetWindowPlacement(record->window, &adjusted);
 }
 
-void RestoreRecordPlacement(WindowRecord* record, bool update)
-{
-    if (record == nullptr || record->window == nullptr) return;
-    if (record->kind == kWindowSchematic && record->document && record->document->placements[0].length != 0) {
-        const win::WINDOWPLACEMENT& placement = record->document->placements[0];
-        SetRecordPlacement(record, placement);
-        if (update && placement.showCmd != win::SW_SHOWMAXIMIZED) UpdateDocumentWindows(record->window, kUpdateRedraw);
-        return;
-    }
-    ShowRecordMaximized(record);
-    if (record->kind == kWindowTextCircuit) {
-        win::RECT client{};
-        win::GetClientRect(record->window, &client);
-        win::SendMessage(record->window, win::WM_SIZE, win::SIZE_MAXIMIZED,
-                         static_cast<win::LPARAM>((client.bottom << 16) | (client.right & 0xFFFF)));
-    }
-}
-
-bool KeepRunWindowInFront(WindowRecord* record, win::WINDOWPOS* position)
-{
-    if (record == nullptr || position == nullptr || !ProbeModeActive()) return false;
-    const WindowRecord* analysis = RunControl().analysisWindow;
-    const WindowRecord* circuit = RunControl().circuitWindow;
-    if (analysis == nullptr || circuit == nullptr || analysis->window == nullptr || circuit->window == nullptr)
-        return false;
-    if (record == analysis || (position->flags & win::SWP_NOZORDER)) return false;
-    position->hwndInsertAfter = analysis->window;
-    return true;
-}
-
 win::HGDIOBJ SelectColorPen(win::HDC dc, int colorIndex, int width, win::HPEN& created)
 {
     created = nullptr;
@@ -230,13 +143,6 @@ void SetClipRect(win::HDC dc, const win::RECT& rect)
 }
 
 void ClearClipRect(win::HDC dc) { win::SelectClipRgn(dc, nullptr); }
-
-bool CatchMaximizeDuringRun(WindowRecord* record, win::WPARAM command)
-{
-    if ((command & 0xFFF0) != win::SC_MAXIMIZE || !ProbeModeActive()) return false;
-    FillMdiClient(record);
-    return true;
-}
 
 void PointFromLParam(win::POINT& point, win::LPARAM lParam)
 {
@@ -268,7 +174,12 @@ int PumpPendingMessages()
             return 0;
         }
         if (message.message == win::WM_KEYDOWN) return static_cast<int>(message.wParam);
-        ProcessMessage(message);
+        if (const auto& process = FrameServices().processMessage) {
+            process(message);
+        } else {
+            win::TranslateMessage(&message);
+            win::DispatchMessage(&message);
+        }
     }
     return 0;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Finding windows by their records, and the small window utilities that work on one record:
-// the active document child, the topmost circuit window, closing, showing and activating a
-// record's window, and the message pump that long operations call.
+// the topmost circuit window, closing, showing and activating a record's window, and the
+// message pump that long operations call. The active document child and the windows of a
+// probe-mode run are in analog/run_windows.h.
 #include "ui/font_description.h"
 #include "platform/win_types.h"
 #include "platform/window.h"
@@ -29,26 +30,15 @@ void SetRecordMode(WindowRecord* record, int mode);
 FontSpec GetRecordFontSpec(const WindowRecord* record);
 void SetRecordFontSpec(WindowRecord* record, const FontSpec& spec);
 win::HFONT GetRecordFont(const WindowRecord* record);
-// Stores the font and hands it to the text control of the record's document.
-void SetRecordFont(WindowRecord* record, win::HFONT font, bool redraw);
 
-// While an analysis is open with its circuit in probe mode: the record of the active MDI child,
-// whatever its kind. Otherwise the first MDI child in z-order whose record is a document.
-WindowRecord* GetActiveChildRecord();
 // The first MDI child in z-order of kind 1 or 2, or null.
 WindowRecord* GetTopCircuitRecord();
 
 void CloseWindowRecord(WindowRecord* record);
 void InvalidateWindowRecord(WindowRecord* record);
-// Maximised; during a probe-mode analysis the window fills the MDI client instead.
-void ShowRecordMaximized(WindowRecord* record);
 // Restores an iconic window and sizes it to the whole client area of the MDI client.
 void FillMdiClient(WindowRecord* record);
 void ActivateWindowRecord(WindowRecord* record, bool viaFrame);
-// Invalidates and updates the MDI client.
-void RepaintMdiClient();
-// SC_MAXIMIZE during a probe-mode analysis fills the MDI client instead; true when handled.
-bool CatchMaximizeDuringRun(WindowRecord* record, win::WPARAM command);
 
 void PointFromLParam(win::POINT& point, win::LPARAM lParam);
 void GetWorkArea(win::RECT& rect);
@@ -60,16 +50,8 @@ bool GetRecordPlacement(const WindowRecord* record, win::WINDOWPLACEMENT& placem
 // Applies a stored placement, its normal rectangle moved to lie inside the MDI client; a
 // placement not marked valid (length 0) is ignored.
 void SetRecordPlacement(WindowRecord* record, const win::WINDOWPLACEMENT& placement);
-// A schematic window takes the "Circuit" placement its document stores (and, with update set and
-// that placement not maximised, the document windows are brought up to date); any other window
-// is shown maximised, a text circuit window then sized for it.
-void RestoreRecordPlacement(WindowRecord* record, bool update);
 // Moves the rectangle (keeping its size where it fits) to lie inside the window's client area.
 void FitRectInClient(win::HWND window, win::RECT& rect);
-// The WM_WINDOWPOSCHANGING hook of the document windows: while an analysis is open with its
-// circuit in probe mode, a window other than the analysis window that moves is placed right
-// behind the analysis window. True when the position was changed.
-bool KeepRunWindowInFront(WindowRecord* record, win::WINDOWPOS* position);
 
 // Selects the pen of a colour index: width 1 the colour table's pen, other widths a new pen kept
 // in `created`; RestorePen selects the old pen back and deletes a created one.
@@ -81,10 +63,8 @@ void SetClipRect(win::HDC dc, const win::RECT& rect);
 void ClearClipRect(win::HDC dc);
 
 // Handles pending messages until the queue is empty (0) or a key is pressed: the key's virtual
-// code is returned and its message consumed, later messages stay queued.
+// code is returned and its message consumed, later messages stay queued. Each message takes the
+// frame's way (FrameServices().processMessage), or is simply dispatched without a frame.
 int PumpPendingMessages();
-
-// True while an analysis is open and its circuit is in probe mode.
-bool ProbeModeActive();
 
 }  // namespace kq5

@@ -17,6 +17,7 @@
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

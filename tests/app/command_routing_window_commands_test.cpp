@@ -30,6 +30,7 @@
 #include "platform/winhelp.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

@@ -17,6 +17,7 @@
 #include "platform/accelerator.h"
 #include "platform/mdi.h"
 #include "platform/menu.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

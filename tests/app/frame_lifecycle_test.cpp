@@ -22,6 +22,7 @@
 #include "platform/input.h"
 #include "document/component_definition.h"
 #include "schematic/editor_services.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

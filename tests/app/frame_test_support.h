@@ -27,6 +27,7 @@
 #include "app/startup.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "document/circuit_file.h"

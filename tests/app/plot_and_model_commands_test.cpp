@@ -21,6 +21,7 @@
 #include "results/curve_record.h"
 #include "schematic_drawing_support.h"
 #include "screen_capture_support.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

@@ -11,6 +11,7 @@
 #include "ui/program_settings.h"
 #include "document/settings_file.h"
 #include "ui/usage_file.h"
+#include "document/usage_report.h"
 #include "ui/user_names.h"
 #include "platform/system.h"
 #include "document/component_types.h"

@@ -16,6 +16,7 @@
 #include "platform/common_dialogs_file.h"
 #include "platform/dialog.h"
 #include "schematic/circuit_window.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

@@ -12,6 +12,7 @@
 #include "app/printing.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "netlist/binary_library.h"
 #include "netlist/model_library_window.h"
 #include "netlist/model_types.h"

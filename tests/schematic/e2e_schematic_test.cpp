@@ -42,6 +42,7 @@
 #include "schematic/editor_services.h"
 #include "document/selection.h"
 #include "document/document_services.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

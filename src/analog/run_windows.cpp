@@ -1,0 +1,69 @@
+#include "analog/run_windows.h"
+
+#include "analog/run_control.h"
+#include "core/analysis_state.h"
+#include "ui/frame_state.h"
+#include "ui/window_record.h"
+#include "ui/window_record_utils.h"
+#include "platform/mdi.h"
+#include "platform/message.h"
+#include "platform/window.h"
+
+namespace kq5 {
+
+bool ProbeModeActive()
+{
+    return Analysis().analysisKind != kAnalysisNone && RunControl().probeFlag != 0;
+}
+
+WindowRecord* GetActiveChildRecord()
+{
+    win::HWND client = Frame().mdiClient;
+    if (client == nullptr) return nullptr;
+    if (ProbeModeActive()) {
+        auto active = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0));
+        return GetWindowRecord(active);
+    }
+    for (win::HWND child = win::GetWindow(client, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT)) {
+        WindowRecord* record = GetWindowRecord(child);
+        if (IsDocumentRecord(record)) return record;
+    }
+    return nullptr;
+}
+
+void ShowRecordMaximized(WindowRecord* record)
+{
+    if (record == nullptr || record->window == nullptr) return;
+    if (ProbeModeActive()) {
+        FillMdiClient(record);
+        return;
+    }
+    win::HWND client = Frame().mdiClient;
+    if (client && win::GetParent(record->window) == client) {
+        win::ShowWindow(record->window, win::SW_SHOW);
+        win::SendMessage(client, win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(record->window), 0);
+        return;
+    }
+    win::ShowWindow(record->window, win::SW_SHOWMAXIMIZED);
+}
+
+bool KeepRunWindowInFront(WindowRecord* record, win::WINDOWPOS* position)
+{
+    if (record == nullptr || position == nullptr || !ProbeModeActive()) return false;
+    const WindowRecord* analysis = RunControl().analysisWindow;
+    const WindowRecord* circuit = RunControl().circuitWindow;
+    if (analysis == nullptr || circuit == nullptr || analysis->window == nullptr || circuit->window == nullptr)
+        return false;
+    if (record == analysis || (position->flags & win::SWP_NOZORDER)) return false;
+    position->hwndInsertAfter = analysis->window;
+    return true;
+}
+
+bool CatchMaximizeDuringRun(WindowRecord* record, win::WPARAM command)
+{
+    if ((command & 0xFFF0) != win::SC_MAXIMIZE || !ProbeModeActive()) return false;
+    FillMdiClient(record);
+    return true;
+}
+
+}  // namespace kq5

@@ -1,0 +1,24 @@
+#pragma once
+// The MDI children while a run owns the screen: during an analysis whose circuit is in probe mode
+// the analysis window stays in front and the windows fill the MDI client instead of maximising.
+#include "platform/win_types.h"
+
+namespace kq5 {
+
+struct WindowRecord;
+
+// True while an analysis is open and its circuit is in probe mode.
+bool ProbeModeActive();
+// While an analysis is open with its circuit in probe mode: the record of the active MDI child,
+// whatever its kind. Otherwise the first MDI child in z-order whose record is a document.
+WindowRecord* GetActiveChildRecord();
+// Maximised; during a probe-mode analysis the window fills the MDI client instead.
+void ShowRecordMaximized(WindowRecord* record);
+// The WM_WINDOWPOSCHANGING hook of the document windows: while an analysis is open with its
+// circuit in probe mode, a window other than the analysis window that moves is placed right
+// behind the analysis window. True when the position was changed.
+bool KeepRunWindowInFront(WindowRecord* record, win::WINDOWPOS* position);
+// SC_MAXIMIZE during a probe-mode analysis fills the MDI client instead; true when handled.
+bool CatchMaximizeDuringRun(WindowRecord* record, win::WPARAM command);
+
+}  // namespace kq5
