@@ -9,7 +9,7 @@
 
 #include "analyses/monte_carlo.h"
 #include "document/file_dialogs.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"

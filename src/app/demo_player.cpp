@@ -24,7 +24,7 @@
 #include "ui/program_settings.h"
 #include "ui/tool_buttons.h"
 #include "ui/tool_button_table.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
 #include "analog/run_windows.h"

@@ -6,7 +6,7 @@
 #include "ui/dialog_services.h"
 #include "ui/frame_state.h"
 #include "ui/help_topics.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"

@@ -23,7 +23,7 @@
 #include "document/file_dialogs.h"
 #include "ui/program_settings.h"
 #include "app/startup.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
 #include "analog/run_windows.h"

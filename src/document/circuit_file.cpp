@@ -11,7 +11,7 @@
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "document/save_file_dialog.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

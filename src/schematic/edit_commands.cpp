@@ -13,7 +13,7 @@
 #include "app/font_command.h"
 #include "ui/frame_state.h"
 #include "ui/status_text.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"

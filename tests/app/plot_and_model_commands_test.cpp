@@ -14,7 +14,7 @@
 #include "app/command_routing.h"
 #include "app/menus.h"
 #include "ui/program_settings.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "frame_test_support.h"
 #include "platform/headless.h"
 #include "platform/menu.h"

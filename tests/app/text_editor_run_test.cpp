@@ -8,7 +8,7 @@
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
 #include "app/find_replace.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "document/document_windows.h"

@@ -4,7 +4,7 @@
 #include "ui/app_state.h"
 #include "ui/dialog_services.h"
 #include "app/find_replace.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"

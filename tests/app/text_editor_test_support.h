@@ -8,9 +8,9 @@
 
 #include "ui/app_state.h"
 #include "app/find_replace.h"
-#include "app/text_area.h"
-#include "app/text_editor.h"
-#include "app/text_editor_internal.h"
+#include "document/text_area.h"
+#include "document/text_editor.h"
+#include "document/text_editor_internal.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"

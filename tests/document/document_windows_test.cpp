@@ -7,7 +7,7 @@
 
 #include "core/analysis_state.h"
 #include "ui/app_state.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/edit_mode.h"
 #include "document/save_file_dialog.h"
 #include "core/char_classes.h"

@@ -4,7 +4,7 @@
 
 #include "../schematic/schematic_test_support.h"
 #include "app/printing.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "app/title_block.h"
 #include "ui/user_names.h"
 #include "platform/common_dialogs_print.h"

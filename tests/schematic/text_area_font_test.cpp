@@ -6,8 +6,8 @@
 
 #include "ui/font_description.h"
 #include "app/preferences.h"
-#include "app/text_area.h"
-#include "app/text_editor.h"
+#include "document/text_area.h"
+#include "document/text_editor.h"
 #include "document/circuit_file.h"
 #include "platform/font.h"
 #include "platform/gdi_dc.h"

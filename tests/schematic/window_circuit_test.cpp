@@ -16,7 +16,7 @@
 #include "ui/mode_cursors.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "document/circuit_file.h"
 #include "platform/control_scrollbar.h"
 #include "platform/cursor.h"

@@ -10,7 +10,7 @@
 #include "core/analysis_state.h"
 #include "ui/app_state.h"
 #include "ui/color_table.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"

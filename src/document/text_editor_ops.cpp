@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <new>
 
-#include "app/text_area.h"
-#include "app/text_editor.h"
-#include "app/text_editor_internal.h"
+#include "document/text_area.h"
+#include "document/text_editor.h"
+#include "document/text_editor_internal.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"

@@ -4,7 +4,7 @@
 
 #include "ui/color_table.h"
 #include "app/frame_window.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/control_scrollbar.h"

@@ -1,8 +1,8 @@
-#include "app/text_area.h"
+#include "document/text_area.h"
 
 #include <new>
 
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

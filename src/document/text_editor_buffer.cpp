@@ -4,7 +4,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

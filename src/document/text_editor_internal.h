@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 
 namespace kq5 {
 
