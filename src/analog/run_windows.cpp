@@ -2,10 +2,14 @@
 
 #include "analog/run_control.h"
 #include "core/analysis_state.h"
+#include "results/curve_record.h"
 #include "ui/frame_state.h"
+#include "ui/menu_handles.h"
+#include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
 #include "platform/mdi.h"
+#include "platform/menu.h"
 #include "platform/message.h"
 #include "platform/window.h"
 
@@ -64,6 +68,26 @@ bool CatchMaximizeDuringRun(WindowRecord* record, win::WPARAM command)
     if ((command & 0xFFF0) != win::SC_MAXIMIZE || !ProbeModeActive()) return false;
     FillMdiClient(record);
     return true;
+}
+
+void RebuildWindowMenuEntries(win::HMENU popup, int first, int last, const std::vector<WindowMenuEntry>& entries)
+{
+    if (!popup) return;
+    for (int id = first; id <= last; ++id) win::DeleteMenu(popup, static_cast<win::UINT>(id), win::MF_BYCOMMAND);
+    const int count = win::GetMenuItemCount(popup);
+    if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0) win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
+    if (entries.empty()) return;
+    // The windows measure stored runs: nothing to show before the first or while runs are made.
+    const WindowRecord* analysis = RunControl().analysisWindow;
+    const bool stored = analysis && analysis->plot && analysis->plot->store.runCount > 0;
+    const bool grayed = RunControl().running != 0 || Settings().demoRunning || !stored;
+    win::AppendMenu(popup, win::MF_SEPARATOR, 0, nullptr);
+    int id = first;
+    for (const WindowMenuEntry& entry : entries) {
+        if (id > last) break;
+        const win::UINT flags = win::MF_STRING | (entry.shown ? win::MF_CHECKED : 0u) | (grayed ? win::MF_GRAYED : 0u);
+        win::AppendMenu(popup, flags, static_cast<win::UINT_PTR>(id++), MenuItemText(entry.name).c_str());
+    }
 }
 
 }  // namespace kq5

@@ -1,6 +1,10 @@
 #pragma once
 // The MDI children while a run owns the screen: during an analysis whose circuit is in probe mode
 // the analysis window stays in front and the windows fill the MDI client instead of maximising.
+// Also the analysis menus' entries of the windows made from the stored runs.
+#include <string>
+#include <vector>
+
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -20,5 +24,16 @@ void ShowRecordMaximized(WindowRecord* record);
 bool KeepRunWindowInFront(WindowRecord* record, win::WINDOWPOS* position);
 // SC_MAXIMIZE during a probe-mode analysis fills the MDI client instead; true when handled.
 bool CatchMaximizeDuringRun(WindowRecord* record, win::WPARAM command);
+
+// One window of a list that the analysis menus offer by name.
+struct WindowMenuEntry {
+    std::string name;
+    bool shown = false;
+};
+// Makes the numbered entries first..last at the end of a popup anew: the old ones and the
+// separator above them go; then, when there are windows, a separator and one entry per window
+// (its name cut as long names are), checked while it is shown. The entries are greyed while a
+// run or a demo goes on, or while the analysis has no stored run.
+void RebuildWindowMenuEntries(win::HMENU popup, int first, int last, const std::vector<WindowMenuEntry>& entries);
 
 }  // namespace kq5

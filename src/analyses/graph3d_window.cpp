@@ -10,7 +10,6 @@
 #include "analyses/graph3d_draw.h"
 #include "analyses/graph3d_prepare.h"
 #include "analyses/run_subset.h"
-#include "app/menus.h"
 #include "ui/color_table.h"
 #include "ui/dialog_services.h"
 #include "ui/edit_mode.h"

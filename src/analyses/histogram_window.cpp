@@ -16,7 +16,7 @@
 #include "ui/font_select.h"
 #include "ui/frame_state.h"
 #include "app/printing.h"
-#include "app/menus.h"
+#include "analog/run_windows.h"
 #include "ui/window_class.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"

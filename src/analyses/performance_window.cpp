@@ -13,7 +13,7 @@
 #include "document/stepping_rows.h"
 #include "ui/dialog_services.h"
 #include "ui/frame_state.h"
-#include "app/menus.h"
+#include "analog/run_windows.h"
 #include "app/printing.h"
 #include "ui/status_text.h"
 #include "ui/window_class.h"

@@ -1,5 +1,6 @@
 #include "app/frame_window.h"
 #include "app/demo_player.h"
+#include "app/find_replace.h"
 
 #include <algorithm>
 #include <string>
@@ -363,13 +364,20 @@ void RefreshFrameToolButtons()
 
 }  // namespace
 
+void InstallFrameServices()
+{
+    FrameServices().refreshToolButtonStates = RefreshFrameToolButtons;
+    FrameServices().processMessage = ProcessMessage;
+    TextEditorHooks().contextHelp = ShowEditorContextHelp;
+    TextEditorHooks().statementInfo = ShowEditorStatementInfo;
+}
+
 win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     switch (message) {
     case win::WM_CREATE:
         Frame().frame = window;
-        FrameServices().refreshToolButtonStates = RefreshFrameToolButtons;
-        FrameServices().processMessage = ProcessMessage;
+        InstallFrameServices();
         // The class gave the frame its menu bar; the menus keep it as the main menu.
         Menus().main = win::GetMenu(window);
         LoadMenus();

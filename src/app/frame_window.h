@@ -11,6 +11,10 @@ struct WindowRecord;
 
 constexpr int kMsgQuitQuestion = 14063;
 
+// Fills what the lower layers reach the frame and the program's commands through: FrameServices()
+// and the text editor's hooks. The frame calls it when it is created.
+void InstallFrameServices();
+
 win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 // Sends the frame WM_SIZE with its current client size.
 void RelayoutFrame();

@@ -5,7 +5,7 @@
 
 #include "core/analysis_state.h"
 #include "ui/dialog_services.h"
-#include "app/font_command.h"
+#include "document/record_font.h"
 #include "ui/font_select.h"
 #include "app/printing.h"
 #include "ui/program_settings.h"

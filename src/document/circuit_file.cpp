@@ -7,7 +7,7 @@
 
 #include "ui/edit_mode.h"
 #include "ui/error_context.h"
-#include "app/font_command.h"
+#include "document/record_font.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "document/save_file_dialog.h"

@@ -6,7 +6,7 @@
 
 #include "core/analysis_state.h"
 #include "ui/edit_mode.h"
-#include "app/font_command.h"
+#include "document/record_font.h"
 #include "app/preferences.h"
 #include "ui/program_settings.h"
 #include "document/text_area.h"
@@ -511,14 +511,6 @@ void CheckPageExtent(WindowRecord* record, int page)
         extent = draw;
         document.extentChanged = 1;
     }
-}
-
-void SetRecordFont(WindowRecord* record, win::HFONT font, bool redraw)
-{
-    if (record == nullptr) return;
-    record->fontHandle = font;
-    win::HWND text = record->document ? record->document->textAreaWindow : nullptr;
-    if (text) win::SendMessage(text, win::WM_SETFONT, reinterpret_cast<win::WPARAM>(font), redraw ? 1 : 0);
 }
 
 }  // namespace kq5

@@ -119,7 +119,4 @@ void CheckPageExtent(WindowRecord* record, int page);
 // True for the window kinds whose record holds a schematic (1 and the hidden macro kind 11).
 bool IsSchematicKind(int kind);
 
-// Stores the font and hands it to the text control of the record's document.
-void SetRecordFont(WindowRecord* record, win::HFONT font, bool redraw);
-
 }  // namespace kq5

@@ -10,6 +10,7 @@
 // of the program may replace the text directly.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <memory>
@@ -105,6 +106,14 @@ struct TextEditorState {
 };
 TextEditorState& TextEditors();
 void ResetTextEditorsForTests();
+
+// A double click in the editor of a window in Help or Info mode looks the text up with the
+// program's help and statement finder, which fill these at start-up; empty, it does nothing.
+struct TextEditorHookTable {
+    std::function<void(WindowRecord*)> contextHelp;                  // Help mode
+    std::function<void(WindowRecord*, std::int32_t)> statementInfo;  // Info mode: the line clicked
+};
+TextEditorHookTable& TextEditorHooks();
 
 // Registers CTxtEditWndClass once; true when registered.
 bool RegisterTxtEditClass();

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ui/color_table.h"
-#include "app/frame_window.h"
+#include "ui/frame_state.h"
 #include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

@@ -7,8 +7,6 @@
 #include "ui/color_table.h"
 #include "ui/edit_mode.h"
 #include "ui/frame_state.h"
-#include "app/find_replace.h"
-#include "app/frame_window.h"
 #include "document/text_editor.h"
 #include "document/text_editor_internal.h"
 #include "ui/wait_cursor.h"
@@ -449,8 +447,12 @@ void DoubleClick(TxtEditRecord& r, win::LPARAM lParam)
     SetEditorCaret(r, end);
     r.selectionShown = end > start;
     win::InvalidateRect(r.window, nullptr, 1);
-    if (r.owner != nullptr && r.owner->mode == kHelpModeCommand) ShowEditorContextHelp(r.owner);
-    else if (r.owner != nullptr && r.owner->mode == kInfoModeCommand) ShowEditorStatementInfo(r.owner, EditorLineIndex(r, start));
+    const TextEditorHookTable& hooks = TextEditorHooks();
+    if (r.owner != nullptr && r.owner->mode == kHelpModeCommand) {
+        if (hooks.contextHelp) hooks.contextHelp(r.owner);
+    } else if (r.owner != nullptr && r.owner->mode == kInfoModeCommand) {
+        if (hooks.statementInfo) hooks.statementInfo(r.owner, EditorLineIndex(r, start));
+    }
     ShowEditorCaret(r);
     win::ShowCaret(r.window);
 }
@@ -681,6 +683,12 @@ win::LRESULT TxtEditWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, w
     default:
         return win::DefWindowProc(hwnd, msg, wParam, lParam);
     }
+}
+
+TextEditorHookTable& TextEditorHooks()
+{
+    static TextEditorHookTable hooks;
+    return hooks;
 }
 
 bool RegisterTxtEditClass()

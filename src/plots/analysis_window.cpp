@@ -10,7 +10,6 @@
 #include "analyses/histogram.h"
 #include "analyses/performance_window.h"
 #include "ui/color_table.h"
-#include "app/command_routing.h"
 #include "ui/edit_mode.h"
 #include "ui/font_select.h"
 #include "ui/frame_state.h"

@@ -23,6 +23,7 @@
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
+#include "document/record_font.h"
 #include "document/file_names.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

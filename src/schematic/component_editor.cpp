@@ -7,7 +7,7 @@
 
 #include "core/analysis_state.h"
 #include "ui/help_topics.h"
-#include "app/menus.h"
+#include "schematic/component_menu.h"
 #include "ui/program_settings.h"
 #include "ui/prompt_dialog.h"
 #include "ui/tool_buttons.h"

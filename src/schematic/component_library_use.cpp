@@ -6,7 +6,6 @@
 #include "ui/edit_mode.h"
 #include "ui/program_settings.h"
 #include "ui/tool_buttons.h"
-#include "app/tool_windows.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
 #include "analog/run_windows.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/analysis_state.h"
-#include "app/font_command.h"
+#include "document/record_font.h"
 #include "ui/frame_state.h"
 #include "ui/status_text.h"
 #include "document/text_area.h"

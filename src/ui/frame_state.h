@@ -23,6 +23,8 @@ constexpr const char* kFrameClassName = "kq52";
 constexpr const char* kFrameTitle = "Kestrion V Version 2.1.2";
 constexpr int kMdiClientId = 565;
 constexpr int kFirstMdiChildId = 10;
+// The command that ends the open analysis; its window posts it to the frame when it closes.
+constexpr int kCmdEndAnalysis = 345;
 
 struct FrameState {
     win::HWND frame = nullptr;

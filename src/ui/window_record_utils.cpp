@@ -38,6 +38,13 @@ void SetRecordMode(WindowRecord* record, int mode)
     if (record) record->mode = mode;
 }
 
+void SetUndoKind(WindowRecord* record, int kind)
+{
+    if (!record) return;
+    record->undoKind = kind;
+    if (!Frame().busy) RefreshToolButtonStates();
+}
+
 FontSpec GetRecordFontSpec(const WindowRecord* record) { return record ? record->font : FontSpec{}; }
 
 void SetRecordFontSpec(WindowRecord* record, const FontSpec& spec)

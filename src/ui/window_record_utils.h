@@ -25,6 +25,9 @@ bool IsDocumentRecord(const WindowRecord* record);
 
 int GetRecordMode(const WindowRecord* record);
 void SetRecordMode(WindowRecord* record, int mode);
+// Stores the kind of the last undoable operation and refreshes the Edit buttons (not while the
+// program is busy).
+void SetUndoKind(WindowRecord* record, int kind);
 
 // The window's font description; a null record gives the default description.
 FontSpec GetRecordFontSpec(const WindowRecord* record);

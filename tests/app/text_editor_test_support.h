@@ -8,6 +8,7 @@
 
 #include "ui/app_state.h"
 #include "app/find_replace.h"
+#include "app/frame_window.h"
 #include "document/text_area.h"
 #include "document/text_editor.h"
 #include "document/text_editor_internal.h"
@@ -33,6 +34,7 @@ protected:
         win::ResetPlatformForTests(800, 600);
         InitCharClasses();
         ResetAll();
+        InstallFrameServices();
         window_ = CreateMdiChild(kTextCircuitClassName, "typed.cir", kWindowTextCircuit);
         ASSERT_NE(window_, nullptr);
         record_ = GetWindowRecord(window_);
