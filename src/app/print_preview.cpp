@@ -9,7 +9,7 @@
 #include "ui/font_select.h"
 #include "app/printing.h"
 #include "ui/program_settings.h"
-#include "app/title_block.h"
+#include "document/title_block.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -9,7 +9,7 @@
 #include "analog/run_control.h"
 #include "ui/dialog_services.h"
 #include "ui/font_select.h"
-#include "app/title_block.h"
+#include "document/title_block.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"

@@ -7,7 +7,7 @@
 #include "core/analysis_state.h"
 #include "ui/edit_mode.h"
 #include "document/record_font.h"
-#include "app/preferences.h"
+#include "document/preferences.h"
 #include "ui/program_settings.h"
 #include "document/text_area.h"
 #include "document/text_editor.h"

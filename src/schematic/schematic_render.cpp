@@ -10,7 +10,7 @@
 #include "ui/preference_values.h"
 #include "app/printing.h"
 #include "ui/program_settings.h"
-#include "app/title_block.h"
+#include "document/title_block.h"
 #include "ui/window_record.h"
 #include "core/digital_logic_tables.h"
 #include "document/node_table.h"

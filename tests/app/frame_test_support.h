@@ -19,7 +19,7 @@
 #include "app/info_dialogs.h"
 #include "app/message_loop.h"
 #include "ui/preference_values.h"
-#include "app/title_block.h"
+#include "document/title_block.h"
 #include "ui/tool_button_table.h"
 #include "ui/tool_buttons.h"
 #include "document/settings_file.h"

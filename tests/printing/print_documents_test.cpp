@@ -5,7 +5,7 @@
 #include "../schematic/schematic_test_support.h"
 #include "app/printing.h"
 #include "document/text_editor.h"
-#include "app/title_block.h"
+#include "document/title_block.h"
 #include "ui/user_names.h"
 #include "platform/common_dialogs_print.h"
 #include "platform/print.h"

@@ -7,7 +7,7 @@
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
 #include "ui/color_table.h"
-#include "app/preferences.h"
+#include "document/preferences.h"
 #include "document/text_area.h"
 #include "document/text_editor.h"
 #include "document/document_windows.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "ui/font_description.h"
-#include "app/preferences.h"
+#include "document/preferences.h"
 #include "document/text_area.h"
 #include "document/text_editor.h"
 #include "document/circuit_file.h"

@@ -1,4 +1,4 @@
-#include "app/title_block.h"
+#include "document/title_block.h"
 
 #include <algorithm>
 #include <ctime>
