@@ -15,7 +15,7 @@
 #include "ui/edit_mode.h"
 #include "ui/frame_state.h"
 #include "ui/preference_values.h"
-#include "app/printing.h"
+#include "ui/print_layout_services.h"
 #include "ui/usage_file.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_class.h"

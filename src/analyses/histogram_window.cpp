@@ -15,7 +15,7 @@
 #include "ui/color_table.h"
 #include "ui/font_select.h"
 #include "ui/frame_state.h"
-#include "app/printing.h"
+#include "ui/print_layout_services.h"
 #include "analog/run_windows.h"
 #include "ui/window_class.h"
 #include "ui/window_record.h"

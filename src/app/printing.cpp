@@ -750,12 +750,6 @@ void PrintWindowRecord(WindowRecord* record)
 
 namespace {
 
-std::array<LayoutWindowServices, 32>& LayoutServices()
-{
-    static std::array<LayoutWindowServices, 32> services;
-    return services;
-}
-
 PrintLayoutEntry EntryOf(WindowRecord* record, PrintPreview& preview, int page)
 {
     PrintLayoutEntry entry;
@@ -768,13 +762,6 @@ PrintLayoutEntry EntryOf(WindowRecord* record, PrintPreview& preview, int page)
 
 }  // namespace
 
-const LayoutWindowServices* LayoutServicesOf(int kind)
-{
-    if (kind < 0 || kind >= static_cast<int>(LayoutServices().size())) return nullptr;
-    const LayoutWindowServices& services = LayoutServices()[static_cast<std::size_t>(kind)];
-    return services.placement ? &services : nullptr;
-}
-
 WindowRecord* LayoutDocumentRecord(WindowRecord* current)
 {
     if (current && current->document) return current;
@@ -786,12 +773,6 @@ int LayoutAnalysisKind()
 {
     const int kind = static_cast<int>(Analysis().analysisKind);
     return kind >= 0 && kind < kAnalysisKindCount ? kind : 0;
-}
-
-void SetLayoutWindowServices(int windowKind, LayoutWindowServices services)
-{
-    if (windowKind < 0 || windowKind >= static_cast<int>(LayoutServices().size())) return;
-    LayoutServices()[static_cast<std::size_t>(windowKind)] = std::move(services);
 }
 
 std::vector<PrintLayoutEntry> BuildPrintLayout(WindowRecord* current, bool withTexts)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/print_layout_services.h"
 #include "platform/print.h"
 #include "platform/win_types.h"
 
@@ -111,15 +112,7 @@ struct PrintLayoutEntry {
     WindowRecord* record = nullptr;
     std::string text;             // the line of the preview's list, when asked for
 };
-// What the Monte Carlo, 3-D and performance windows give the layout: where their include flag
-// and placement are kept, and how they draw into a rectangle of a page.
-struct LayoutWindowServices {
-    std::function<PrintPreview*(WindowRecord*)> placement;
-    std::function<void(WindowRecord*, win::HDC, const win::RECT&)> draw;
-};
-void SetLayoutWindowServices(int windowKind, LayoutWindowServices services);
-// The services a window kind gave, or null.
-const LayoutWindowServices* LayoutServicesOf(int windowKind);
+// The services the Monte Carlo, 3-D and performance windows give the layout: ui/print_layout_services.h.
 // The circuit whose pages and analysis a layout shows: the window's own, else the analysed one.
 WindowRecord* LayoutDocumentRecord(WindowRecord* current);
 // The analysis kind whose placements the layout uses (transient when none is current).

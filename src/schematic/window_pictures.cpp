@@ -13,7 +13,7 @@
 #include "ui/dialog_services.h"
 #include "document/file_dialogs.h"
 #include "ui/frame_state.h"
-#include "app/printing.h"
+#include "ui/print_layout_services.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
