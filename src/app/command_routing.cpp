@@ -9,7 +9,7 @@
 #include "analyses/performance_window.h"
 #include "analyses/stepping.h"
 #include "ui/edit_mode.h"
-#include "app/find_replace.h"
+#include "schematic/find_replace.h"
 #include "ui/frame_state.h"
 #include "ui/color_dialog.h"
 #include "app/font_command.h"

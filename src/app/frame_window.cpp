@@ -1,6 +1,6 @@
 #include "app/frame_window.h"
 #include "app/demo_player.h"
-#include "app/find_replace.h"
+#include "schematic/find_replace.h"
 
 #include <algorithm>
 #include <string>

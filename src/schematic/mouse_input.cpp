@@ -6,7 +6,7 @@
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/edit_mode.h"
-#include "app/find_replace.h"
+#include "schematic/find_replace.h"
 #include "ui/frame_state.h"
 #include "app/info_dialogs.h"
 #include "ui/mode_cursors.h"

@@ -7,7 +7,7 @@
 #include "../netlist/scratch_build_test.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
-#include "app/find_replace.h"
+#include "schematic/find_replace.h"
 #include "document/text_editor.h"
 #include "platform/headless.h"
 #include "platform/message.h"

@@ -3,7 +3,7 @@
 #include "screen_test_support.h"
 #include "ui/app_state.h"
 #include "ui/dialog_services.h"
-#include "app/find_replace.h"
+#include "schematic/find_replace.h"
 #include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

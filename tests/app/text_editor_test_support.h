@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ui/app_state.h"
-#include "app/find_replace.h"
+#include "schematic/find_replace.h"
 #include "app/frame_window.h"
 #include "document/text_area.h"
 #include "document/text_editor.h"

@@ -5,7 +5,7 @@
 #include "../app/frame_test_support.h"
 #include "../platform/control_test_support.h"
 #include "ui/dialog_services.h"
-#include "app/find_replace.h"
+#include "schematic/find_replace.h"
 #include "ui/help_bar.h"
 #include "document/save_file_dialog.h"
 #include "netlist/binary_library.h"

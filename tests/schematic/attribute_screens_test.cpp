@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ui/prompt_dialog.h"
-#include "app/find_replace.h"
+#include "schematic/find_replace.h"
 #include "ui/help_bar.h"
 #include "ui/status_text.h"
 #include "core/char_classes.h"

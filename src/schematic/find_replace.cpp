@@ -1,4 +1,4 @@
-#include "app/find_replace.h"
+#include "schematic/find_replace.h"
 
 #include <algorithm>
 #include <new>
