@@ -2,6 +2,7 @@
 
 #include "analog/run_control.h"
 #include "core/analysis_state.h"
+#include "document/document_windows.h"
 #include "results/curve_record.h"
 #include "ui/frame_state.h"
 #include "ui/menu_handles.h"
@@ -49,6 +50,17 @@ void ShowRecordMaximized(WindowRecord* record)
         return;
     }
     win::ShowWindow(record->window, win::SW_SHOWMAXIMIZED);
+}
+
+void OpenFirstCircuitWindow()
+{
+    if (GetActiveChildRecord() == nullptr) {
+        if (WindowRecord* record = NewDocumentWindow(kWindowSchematic)) {
+            Frame().startupWindow = record->window;
+            ShowRecordMaximized(record);
+        }
+    }
+    if (WindowRecord* top = GetTopCircuitRecord(); top && top->window) win::UpdateWindow(top->window);
 }
 
 bool KeepRunWindowInFront(WindowRecord* record, win::WINDOWPOS* position)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/win_types.h"
+#include "platform/window.h"
 
 namespace kq5 {
 
@@ -18,6 +19,8 @@ bool ProbeModeActive();
 WindowRecord* GetActiveChildRecord();
 // Maximised; during a probe-mode analysis the window fills the MDI client instead.
 void ShowRecordMaximized(WindowRecord* record);
+// An empty schematic window when no document is open, shown maximised.
+void OpenFirstCircuitWindow();
 // The WM_WINDOWPOSCHANGING hook of the document windows: while an analysis is open with its
 // circuit in probe mode, a window other than the analysis window that moves is placed right
 // behind the analysis window. True when the position was changed.

@@ -117,15 +117,7 @@ void InitMenuPopupItems(win::HMENU popup, const MenuSituation& s)
     if (MenuHasCommand(popup, kAdd3DWindowCommand)) RebuildGraph3DMenu(popup);
     if (MenuHasCommand(popup, kCmdAddPerformanceWindow)) RebuildPerformanceMenu(popup);
     if (MenuHasCommand(popup, kAddHistogramCommand)) RebuildMonteCarloMenu(popup);
-    for (const ComponentMenuRow& row : ComponentMenuTree()) {
-        if (row.popup != popup) continue;
-        // A group opens with the library as it is now.
-        const ComponentMenuRow opened = row;
-        EmptyComponentPopup(opened.popup);
-        if (const ComponentGroup* group = FindGroup(ComponentLibrary().root, opened.groupId))
-            BuildComponentMenu(opened.popup, *group, opened.level + 1);
-        break;
-    }
+    RebuildOpenedComponentGroup(popup);
     if (MenuHasCommand(popup, kFindComponent)) {
         RefreshRecentComponents(popup);
         Enable(popup, kFindComponent, IsSchematic(s.kind));

@@ -358,17 +358,6 @@ void OpenCommandLineFiles(const std::vector<std::string>& files)
     }
 }
 
-void OpenFirstCircuitWindow()
-{
-    if (GetActiveChildRecord() == nullptr) {
-        if (WindowRecord* record = NewDocumentWindow(kWindowSchematic)) {
-            Frame().startupWindow = record->window;
-            ShowRecordMaximized(record);
-        }
-    }
-    if (WindowRecord* top = GetTopCircuitRecord(); top && top->window) win::UpdateWindow(top->window);
-}
-
 namespace {
 
 void WriteSettingsAndUsage()

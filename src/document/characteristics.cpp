@@ -1,4 +1,4 @@
-#include "app/info_dialogs.h"
+#include "document/characteristics.h"
 
 #include <vector>
 

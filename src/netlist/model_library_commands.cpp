@@ -7,7 +7,6 @@
 
 #include "ui/dialog_services.h"
 #include "document/file_dialogs.h"
-#include "schematic/find_replace.h"
 #include "ui/program_settings.h"
 #include "document/settings_file.h"
 #include "ui/window_record.h"

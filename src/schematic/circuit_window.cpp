@@ -13,7 +13,6 @@
 #include "ui/frame_state.h"
 #include "ui/edit_mode.h"
 #include "ui/mode_cursors.h"
-#include "app/startup.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
 #include "analog/run_windows.h"

@@ -43,24 +43,6 @@ const ComponentGroup* FindGroup(const ComponentGroup& group, int id)
     return nullptr;
 }
 
-// The recent components below a separator of their own at the end of the Component popup.
-void RefreshRecentComponents(win::HMENU popup)
-{
-    for (int i = 0; i < 10; ++i) win::DeleteMenu(popup, static_cast<win::UINT>(kFirstRecentComponent + i), win::MF_BYCOMMAND);
-    const int count = win::GetMenuItemCount(popup);
-    if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0 && win::GetSubMenu(popup, count - 1) == nullptr)
-        win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
-    int number = 0;
-    for (std::size_t i = 0; i < Settings().recentComponents.size(); ++i) {
-        const std::string& name = Settings().recentComponents[i];
-        if (name.empty()) continue;
-        if (number == 0) win::AppendMenu(popup, win::MF_SEPARATOR, 0, nullptr);
-        const std::string text = "&" + std::to_string(++number) + " " + MenuItemText(name);
-        win::AppendMenu(popup, win::MF_STRING | win::MF_ENABLED, static_cast<win::UINT_PTR>(kFirstRecentComponent + i),
-                        text.c_str());
-    }
-}
-
 }  // namespace
 
 std::vector<ComponentMenuRow>& ComponentMenuTree()
@@ -105,6 +87,36 @@ void BuildComponentMenu(win::HMENU popup, const ComponentGroup& group, int level
         if (d.groupId != group.id) continue;
         const win::UINT state = d.kind == 0 ? win::MF_GRAYED : win::MF_ENABLED;
         win::AppendMenu(popup, flagsAt(win::MF_STRING | state), static_cast<win::UINT_PTR>(id), MenuItemText(d.name).c_str());
+    }
+}
+
+void RefreshRecentComponents(win::HMENU popup)
+{
+    for (int i = 0; i < 10; ++i) win::DeleteMenu(popup, static_cast<win::UINT>(kFirstRecentComponent + i), win::MF_BYCOMMAND);
+    const int count = win::GetMenuItemCount(popup);
+    if (count > 0 && win::GetMenuItemID(popup, count - 1) == 0 && win::GetSubMenu(popup, count - 1) == nullptr)
+        win::DeleteMenu(popup, static_cast<win::UINT>(count - 1), win::MF_BYPOSITION);
+    int number = 0;
+    for (std::size_t i = 0; i < Settings().recentComponents.size(); ++i) {
+        const std::string& name = Settings().recentComponents[i];
+        if (name.empty()) continue;
+        if (number == 0) win::AppendMenu(popup, win::MF_SEPARATOR, 0, nullptr);
+        const std::string text = "&" + std::to_string(++number) + " " + MenuItemText(name);
+        win::AppendMenu(popup, win::MF_STRING | win::MF_ENABLED, static_cast<win::UINT_PTR>(kFirstRecentComponent + i),
+                        text.c_str());
+    }
+}
+
+void RebuildOpenedComponentGroup(win::HMENU popup)
+{
+    for (const ComponentMenuRow& row : ComponentMenuTree()) {
+        if (row.popup != popup) continue;
+        // A group opens with the library as it is now.
+        const ComponentMenuRow opened = row;
+        EmptyComponentPopup(opened.popup);
+        if (const ComponentGroup* group = FindGroup(ComponentLibrary().root, opened.groupId))
+            BuildComponentMenu(opened.popup, *group, opened.level + 1);
+        break;
     }
 }
 

@@ -29,5 +29,10 @@ void ResetComponentSubmenus(int level);
 void BuildComponentMenu(win::HMENU popup, const ComponentGroup& group, int level);
 // The whole menu again after a library change: nothing of the old tree is left.
 void RebuildComponentMenu();
+// A group's popup as it opens: its items made anew from the library as it is now (nothing for
+// a popup that is no group's).
+void RebuildOpenedComponentGroup(win::HMENU popup);
+// The recent components below a separator of their own at the end of the Component popup.
+void RefreshRecentComponents(win::HMENU popup);
 
 }  // namespace kq5

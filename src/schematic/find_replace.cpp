@@ -43,8 +43,6 @@ FindReplaceState& FindReplace()
 
 void ResetFindReplaceForTests() { FindReplace() = FindReplaceState{}; }
 
-void ShowNoItemsFound(WindowRecord* record) { ReportMessage("WE", record, kMsgNoItemsFound); }
-
 namespace {
 
 win::HWND OwnerWindow(const WindowRecord* record)

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/dialog_services.h"
+
 namespace kq5 {
 
 struct WindowRecord;
@@ -30,7 +32,6 @@ constexpr int kSearchAttributeText = 201;
 constexpr int kSearchGridText = 202;
 constexpr int kSearchNodeName = 203;
 
-constexpr int kMsgNoItemsFound = 15049;
 constexpr std::size_t kSearchTextMax = 255;
 
 // What a text search returns when there is no match (every offset, 2 included, is a match).
@@ -73,8 +74,7 @@ std::int32_t SearchTextFromCaret(WindowRecord* record, bool& wrapped, bool repor
 // Replaces every occurrence in the whole text at once; the number replaced (15049 shown for 0).
 int ReplaceAllInText(WindowRecord* record);
 
-// "%WNo items found."
-void ShowNoItemsFound(WindowRecord* record);
+// ShowNoItemsFound ("%WNo items found.") is in ui/dialog_services.h.
 
 // Opens the file, subcircuit or model source behind a netlist statement.
 void OpenStatementSource(WindowRecord* record, const std::string& statement);

@@ -8,7 +8,7 @@
 #include "ui/edit_mode.h"
 #include "schematic/find_replace.h"
 #include "ui/frame_state.h"
-#include "app/info_dialogs.h"
+#include "document/characteristics.h"
 #include "ui/mode_cursors.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"

@@ -133,6 +133,8 @@ int RunListSelectDialog(ListSelectDesc& desc)
     return win::IDOK;
 }
 
+void ShowNoItemsFound(WindowRecord* record) { ReportMessage("WE", record, kMsgNoItemsFound); }
+
 std::string MessageTextStatic(int id) { return LoadResString(id); }
 
 double Signum(double x) { return x > 0.0 ? 1.0 : (x < 0.0 ? -1.0 : 0.0); }

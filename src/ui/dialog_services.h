@@ -12,6 +12,8 @@
 
 namespace kq5 {
 
+struct WindowRecord;
+
 constexpr int kDialogHelpButton = 9;  // "&Help..." of every dialog
 constexpr int kListSelectTemplate = 3015;
 constexpr int kListSelectList = 101;
@@ -53,6 +55,10 @@ struct ListSelectDesc {
 };
 // IDOK with the chosen indices in desc.selection, or IDCANCEL leaving it as it was.
 int RunListSelectDialog(ListSelectDesc& desc);
+
+constexpr int kMsgNoItemsFound = 15049;
+// "%WNo items found." over the record's window (a search that found nothing).
+void ShowNoItemsFound(WindowRecord* record);
 
 // The string-table text of a message id (empty when there is none).
 std::string MessageTextStatic(int id);
