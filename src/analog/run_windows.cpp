@@ -12,6 +12,7 @@
 #include "platform/mdi.h"
 #include "platform/menu.h"
 #include "platform/message.h"
+#include "platform/paint.h"
 #include "platform/window.h"
 
 namespace kq5 {

@@ -17,7 +17,7 @@
 #include "ui/dialog_services.h"
 #include "ui/edit_mode.h"
 #include "ui/frame_state.h"
-#include "app/printing.h"
+#include "document/print_job.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "core/format.h"

@@ -8,7 +8,7 @@
 #include "ui/color_table.h"
 #include "ui/font_select.h"
 #include "ui/preference_values.h"
-#include "app/printing.h"
+#include "document/print_job.h"
 #include "ui/program_settings.h"
 #include "document/title_block.h"
 #include "ui/window_record.h"
