@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/common_dialogs_print.h"
 #include "platform/print.h"
 #include "platform/win_types.h"
 
