@@ -23,6 +23,7 @@
 #include "platform/gdi_objects.h"
 #include "platform/global_memory.h"
 #include "platform/menu.h"
+#include "platform/message_box.h"
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/system.h"
