@@ -8,7 +8,7 @@
 #include "analog/batch_run.h"
 #include "analog/transient_run_services.h"
 #include "ui/color_table.h"
-#include "app/preferences.h"
+#include "document/preferences.h"
 #include "ui/program_settings.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"

@@ -27,7 +27,7 @@
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
 #include "ui/color_table.h"
-#include "app/preferences.h"
+#include "document/preferences.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

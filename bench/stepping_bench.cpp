@@ -31,7 +31,7 @@
 #include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "ui/color_table.h"
-#include "app/preferences.h"
+#include "document/preferences.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

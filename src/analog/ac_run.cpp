@@ -24,7 +24,7 @@
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "results/run_state.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "ui/window_record.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"

@@ -48,8 +48,6 @@ std::string Trimmed(std::string_view text)
     return std::string(text.substr(first, last - first + 1));
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 // The text after a keyword at the start of an upper-cased line, trimmed; nothing when the line
 // does not begin with it.
 bool KeywordRest(const std::string& line, std::string_view keyword, std::string& rest)

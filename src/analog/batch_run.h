@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/command_line_words.h"
+#include "analog/command_line_words.h"
 
 namespace kq5 {
 

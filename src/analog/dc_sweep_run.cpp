@@ -19,7 +19,7 @@
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "results/run_state.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/expr_evaluator.h"

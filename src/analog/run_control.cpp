@@ -10,7 +10,7 @@
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
 #include "analyses/graph3d_window.h"
-#include "app/frame_window.h"
+#include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "ui/status_text.h"
 #include "ui/window_record.h"

@@ -17,7 +17,7 @@
 #include "analog/run_data_file.h"
 #include "analog/transient_run_services.h"
 #include "results/run_state.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"

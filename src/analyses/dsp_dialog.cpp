@@ -4,7 +4,7 @@
 
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/window_record.h"
 #include "analyses/dsp_pass.h"
 #include "core/message_reporter.h"

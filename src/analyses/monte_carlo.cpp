@@ -13,7 +13,7 @@
 #include "analyses/monte_carlo_models.h"
 #include "results/run_state.h"
 #include "ui/color_table.h"
-#include "app/usage_file.h"
+#include "ui/usage_file.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_compiler.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "analyses/monte_carlo.h"
-#include "app/file_dialogs.h"
-#include "app/text_area.h"
+#include "document/file_dialogs.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"

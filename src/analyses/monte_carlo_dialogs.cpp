@@ -7,7 +7,7 @@
 #include "analyses/monte_carlo_models.h"
 #include "analyses/performance_functions.h"
 #include "ui/color_table.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
 #include "plots/limits_dialog.h"

@@ -17,7 +17,7 @@
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
 #include "ui/program_settings.h"
-#include "app/usage_file.h"
+#include "ui/usage_file.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"

@@ -9,7 +9,7 @@
 #include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "ui/color_table.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <complex>
 
-#include "app/dialog_services.h"
-#include "app/color_dialog.h"
+#include "ui/dialog_services.h"
+#include "ui/color_dialog.h"
 #include "ui/color_table.h"
 #include "ui/error_context.h"
 #include "ui/frame_state.h"

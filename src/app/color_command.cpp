@@ -1,4 +1,4 @@
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

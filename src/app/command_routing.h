@@ -3,12 +3,12 @@
 // and RouteCommand turns its id into a call of the handler that owns it.
 #include <string>
 
+#include "ui/frame_state.h"  // kCmdEndAnalysis
 #include "platform/win_types.h"
 
 namespace kq5 {
 
 constexpr int kMsgNotAvailable = 13396;
-constexpr int kCmdEndAnalysis = 345;
 constexpr int kFirstRecentFileCommand = 3892;
 constexpr int kRecentFileCommands = 8;
 constexpr int kFirstComponentMenuCommand = 42000;

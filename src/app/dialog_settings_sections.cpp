@@ -5,10 +5,10 @@
 
 #include "ui/color_table.h"
 #include "app/global_settings.h"
-#include "app/preferences.h"
-#include "app/settings_file.h"
+#include "document/preferences.h"
+#include "document/settings_file.h"
 #include "ui/settings_keys.h"
-#include "app/title_block.h"
+#include "document/title_block.h"
 #include "core/file_units.h"
 #include "core/key_file.h"
 

@@ -3,7 +3,9 @@
 #include "ui/frame_state.h"
 #include "ui/font_select.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
+#include "document/record_font.h"
+#include "analog/run_windows.h"
 #include "document/circuit_document.h"
 #include "platform/gdi_objects.h"
 #include "platform/paint.h"
@@ -17,23 +19,6 @@ namespace {
 bool IsEmpty(const FontSpec& spec) { return spec.height == 0 && spec.face == 0 && spec.style == 0; }
 
 }  // namespace
-
-void SetRecordTextFont(WindowRecord* record, const FontSpec& spec)
-{
-    if (record == nullptr) return;
-    SetRecordFontSpec(record, spec);
-    win::HFONT old = GetRecordFont(record);
-    SetRecordFont(record, CreateFontFromSpec(spec), true);
-    if (old) win::DeleteObject(old);
-}
-
-void ApplyRecordTextFont(WindowRecord* record, const FontSpec& spec)
-{
-    if (record == nullptr) return;
-    SetRecordTextFont(record, spec);
-    if (record->document && record->document->textAreaWindow) win::SetFocus(record->document->textAreaWindow);
-    InvalidateWindowRecord(record);
-}
 
 void FontCommand()
 {

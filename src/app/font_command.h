@@ -8,10 +8,6 @@ namespace kq5 {
 struct WindowRecord;
 
 void FontCommand();
-// Stores the description in the record, makes its font (the old one deleted) and gives it to the
-// record's text control.
-void SetRecordTextFont(WindowRecord* record, const FontSpec& spec);
-// The same, then the text control gets the focus back and the window is redrawn.
-void ApplyRecordTextFont(WindowRecord* record, const FontSpec& spec);
+// SetRecordTextFont and ApplyRecordTextFont are in document/record_font.h.
 
 }  // namespace kq5

@@ -1,5 +1,6 @@
 #include "app/frame_window.h"
 #include "app/demo_player.h"
+#include "schematic/find_replace.h"
 
 #include <algorithm>
 #include <string>
@@ -14,18 +15,19 @@
 #include "app/command_routing.h"
 #include "ui/color_table.h"
 #include "ui/frame_state.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "app/info_dialogs.h"
 #include "app/menus.h"
-#include "app/tool_buttons.h"
+#include "ui/tool_buttons.h"
 #include "app/tool_windows.h"
 #include "app/message_loop.h"
-#include "app/file_dialogs.h"
+#include "document/file_dialogs.h"
 #include "ui/program_settings.h"
 #include "app/startup.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
@@ -288,11 +290,6 @@ ToolButtonSituation FrameToolButtonSituation()
     return situation;
 }
 
-void RefreshToolButtonStates()
-{
-    ToolSituation() = FrameToolButtonSituation();
-    UpdateToolButtonStates();
-}
 
 void ToggleToolWindow(int slot)
 {
@@ -323,6 +320,32 @@ void ConnectMenuSources()
     };
 }
 
+void RepaintMdiClient()
+{
+    if (Frame().mdiClient == nullptr) return;
+    win::InvalidateRect(Frame().mdiClient, nullptr, win::TRUE);
+    win::UpdateWindow(Frame().mdiClient);
+    UpdateDocumentWindows(nullptr, kUpdateRedraw);
+}
+
+void RestoreRecordPlacement(WindowRecord* record, bool update)
+{
+    if (record == nullptr || record->window == nullptr) return;
+    if (record->kind == kWindowSchematic && record->document && record->document->placements[0].length != 0) {
+        const win::WINDOWPLACEMENT& placement = record->document->placements[0];
+        SetRecordPlacement(record, placement);
+        if (update && placement.showCmd != win::SW_SHOWMAXIMIZED) UpdateDocumentWindows(record->window, kUpdateRedraw);
+        return;
+    }
+    ShowRecordMaximized(record);
+    if (record->kind == kWindowTextCircuit) {
+        win::RECT client{};
+        win::GetClientRect(record->window, &client);
+        win::SendMessage(record->window, win::WM_SIZE, win::SIZE_MAXIMIZED,
+                         static_cast<win::LPARAM>((client.bottom << 16) | (client.right & 0xFFFF)));
+    }
+}
+
 void RelayoutFrame()
 {
     if (Frame().frame) {
@@ -331,11 +354,30 @@ void RelayoutFrame()
     }
 }
 
+namespace {
+
+void RefreshFrameToolButtons()
+{
+    ToolSituation() = FrameToolButtonSituation();
+    UpdateToolButtonStates();
+}
+
+}  // namespace
+
+void InstallFrameServices()
+{
+    FrameServices().refreshToolButtonStates = RefreshFrameToolButtons;
+    FrameServices().processMessage = ProcessMessage;
+    TextEditorHooks().contextHelp = ShowEditorContextHelp;
+    TextEditorHooks().statementInfo = ShowEditorStatementInfo;
+}
+
 win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
 {
     switch (message) {
     case win::WM_CREATE:
         Frame().frame = window;
+        InstallFrameServices();
         // The class gave the frame its menu bar; the menus keep it as the main menu.
         Menus().main = win::GetMenu(window);
         LoadMenus();

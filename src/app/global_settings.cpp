@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/dialog_services.h"
-#include "app/color_dialog.h"
+#include "ui/dialog_services.h"
+#include "ui/color_dialog.h"
 #include "ui/preference_values.h"
 #include "core/engineering_numbers.h"
 #include "platform/controls.h"

@@ -1,8 +1,9 @@
 #pragma once
-// The About box, the modeless Calculator and the Characteristics dialog of a circuit window.
+// The About box and the modeless Calculator.
 #include <array>
 #include <string>
 
+#include "document/characteristics.h"
 #include "ui/font_description.h"
 #include "platform/win_types.h"
 
@@ -37,16 +38,6 @@ void ResetCalculatorForTests();
 // (sign pairs, blanks) in place.
 std::string EvaluateCalculatorText(std::string& expression);
 
-constexpr int kCharacteristicsTemplate = 17220;
-constexpr int kCharacteristicsList = 207;
-constexpr int kCharacteristicsFont = 22;
-constexpr int kCharacteristicsTest = 203;
-constexpr int kCharacteristicsEntries = 12;
-
-// The Characteristics dialog of a schematic or text window's record: 1 confirmed, 0 cancelled.
-int RunCharacteristicsDialog(WindowRecord* record, win::HWND parent = nullptr);
-// Entries 0 to 2 for any window, 3 to 11 for a schematic window.
-void StoreCharacteristicsColors(WindowRecord* record, const std::array<int, kCharacteristicsEntries>& colors);
-std::array<int, kCharacteristicsEntries> ReadCharacteristicsColors(const WindowRecord* record);
+// The Characteristics dialog of a circuit window is in document/characteristics.h.
 
 }  // namespace kq5

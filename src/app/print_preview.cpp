@@ -4,12 +4,12 @@
 #include <cmath>
 
 #include "core/analysis_state.h"
-#include "app/dialog_services.h"
-#include "app/font_command.h"
+#include "ui/dialog_services.h"
+#include "document/record_font.h"
 #include "ui/font_select.h"
 #include "app/printing.h"
 #include "ui/program_settings.h"
-#include "app/title_block.h"
+#include "document/title_block.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

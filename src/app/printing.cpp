@@ -7,12 +7,13 @@
 
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/font_select.h"
-#include "app/title_block.h"
+#include "document/title_block.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "ui/program_settings.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -40,6 +41,7 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "results/curve_record.h"
+#include "plots/plot_print.h"
 #include "plots/plot_view.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
@@ -50,90 +52,6 @@ namespace {
 
 constexpr int kScreenDpi = 96;
 constexpr int kTabWidth = 8;
-
-struct PrinterSetup {
-    win::PRINTDLG pd;
-    // The job.
-    win::HDC jobDc = nullptr;
-    bool running = false;
-    bool cancelled = false;
-    std::string title;
-    win::HWND abortDialog = nullptr;
-    win::HWND disabledOwner = nullptr;
-};
-
-PrinterSetup& Setup()
-{
-    static PrinterSetup setup;
-    return setup;
-}
-
-win::DEVMODE StoredDevMode()
-{
-    win::DEVMODE dm = win::DefaultDevMode();
-    std::span<std::byte> bytes = win::GlobalBytes(Setup().pd.hDevMode);
-    if (bytes.size() >= sizeof dm) std::memcpy(&dm, bytes.data(), sizeof dm);
-    return dm;
-}
-
-void ReadBackOrientation()
-{
-    const win::DEVMODE dm = StoredDevMode();
-    TitleBlockFields().orientation = dm.dmOrientation == win::DMORIENT_LANDSCAPE ? 2 : 1;
-}
-
-void InvalidateDocumentWindows()
-{
-    for (const auto& record : WindowRecords().records) {
-        if (record->window && record->document) win::InvalidateRect(record->window, nullptr, 1);
-    }
-}
-
-// Where the PDF is proposed: next to the window's file, under its name.
-std::string ProposedOutput(WindowRecord* record)
-{
-    std::string name = record && record->document && !record->document->name.empty() ? record->document->name
-                                                                                       : GetRecordTitle(record);
-    if (name.empty()) name = "print";
-    std::filesystem::path path(name);
-    // A command-line job prints a circuit and then each of its analyses: each gets a file of
-    // its own beside the circuit's.
-    if (Settings().batchRun && record && record->kind == kWindowAnalysis) {
-        static constexpr const char* kSuffix[] = {"_tran", "_ac", "_dc"};
-        const int kind = std::clamp(static_cast<int>(Analysis().analysisKind), 0, 2);
-        path.replace_extension();
-        path += kSuffix[kind];
-    }
-    path.replace_extension(".pdf");
-    // A window without a file of its own prints where the user's files are, not into whatever
-    // directory the program was started from.
-    if (path.is_relative() && !Settings().workingDirectory.empty())
-        path = std::filesystem::path(Settings().workingDirectory) / path;
-    return path.string();
-}
-
-std::optional<std::string> AskOutput(WindowRecord* record)
-{
-    const std::string proposed = ProposedOutput(record);
-    win::PrintState& s = win::Printing();
-    win::HWND owner = record ? record->window : nullptr;
-    std::optional<std::string> answer;
-    if (!s.scripted.empty() || s.asker) answer = win::AskForPrintFile(owner, proposed);
-    else if (win::FileDialogWouldAsk()) answer = win::AskPdfFileName(owner, proposed);
-    else answer = proposed;
-    // A bare name goes beside the circuit, not into whatever the current directory is.
-    if (answer && std::filesystem::path(*answer).is_relative())
-        answer = (std::filesystem::path(proposed).parent_path() / *answer).string();
-    return answer;
-}
-
-bool BandLoop(win::HDC dc, const std::function<void()>& draw)
-{
-    if (win::StartPage(dc) <= 0) return false;
-    // Our printer has no bands: the page is drawn once.
-    draw();
-    return win::EndPage(dc) > 0;
-}
 
 std::string ExpandTabs(std::string_view text)
 {
@@ -194,73 +112,7 @@ int SheetsFor(int edge, double sheet)
     return std::max(1, static_cast<int>(std::ceil((std::max(edge, 0) + 1) / sheet - 1e-6)));
 }
 
-win::RECT PrintableRect(win::HDC dc)
-{
-    return {0, 0, win::GetDeviceCaps(dc, win::HORZRES), win::GetDeviceCaps(dc, win::VERTRES)};
-}
-
 }  // namespace
-
-void ApplyPrinterDefaults()
-{
-    win::PRINTDLG& pd = Setup().pd;
-    if (pd.hDevMode == nullptr || pd.hDevNames == nullptr) {
-        win::PRINTDLG probe;
-        probe.Flags = win::PD_RETURNDEFAULT;
-        if (!win::PrintDlg(&probe)) return;
-        if (pd.hDevMode) win::GlobalFree(pd.hDevMode);
-        if (pd.hDevNames) win::GlobalFree(pd.hDevNames);
-        pd.hDevMode = probe.hDevMode;
-        pd.hDevNames = probe.hDevNames;
-    }
-    std::span<std::byte> bytes = win::GlobalBytes(pd.hDevMode);
-    if (bytes.size() < sizeof(win::DEVMODE)) return;
-    win::DEVMODE dm = StoredDevMode();
-    dm.dmOrientation = TitleBlockFields().orientation == 2 ? win::DMORIENT_LANDSCAPE : win::DMORIENT_PORTRAIT;
-    dm.dmFields |= win::DM_ORIENTATION;
-    std::memcpy(bytes.data(), &dm, sizeof dm);
-}
-
-int RunPrintSetup(win::HWND owner)
-{
-    ApplyPrinterDefaults();
-    win::PRINTDLG& pd = Setup().pd;
-    const win::DWORD saved = pd.Flags;
-    pd.hwndOwner = owner;
-    pd.Flags = (saved & ~(win::PD_RETURNDC | win::PD_RETURNDEFAULT)) | win::PD_PRINTSETUP | win::PD_NOPAGENUMS |
-               win::PD_NOSELECTION;
-    const bool confirmed = win::PrintDlg(&pd) != 0;
-    pd.Flags = saved;
-    if (!confirmed) return 0;
-    ReadBackOrientation();
-    InvalidateDocumentWindows();
-    return 1;
-}
-
-win::DEVMODE PrinterDevMode()
-{
-    ApplyPrinterDefaults();
-    return StoredDevMode();
-}
-
-win::HDC CreatePrinterDC()
-{
-    ApplyPrinterDefaults();
-    const std::optional<win::DevNamesText> names = win::ReadDevNames(Setup().pd.hDevNames);
-    const win::DEVMODE dm = StoredDevMode();
-    if (!names) return win::CreateDC(win::kPrinterDriver, win::kPrinterDevice, win::kPrinterPort, &dm);
-    return win::CreateDC(names->driver.c_str(), names->device.c_str(), names->output.c_str(), &dm);
-}
-
-void PrintFreeSetup()
-{
-    PrinterSetup& s = Setup();
-    if (s.pd.hDevMode) win::GlobalFree(s.pd.hDevMode);
-    if (s.pd.hDevNames) win::GlobalFree(s.pd.hDevNames);
-    if (s.pd.hDC) win::DeleteDC(s.pd.hDC);
-    if (s.jobDc) win::DeleteDC(s.jobDc);
-    s = PrinterSetup{};
-}
 
 int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to)
 {
@@ -269,7 +121,7 @@ int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to)
     from = 1;
     to = pageCount;
     if (Settings().batchRun) return 1;
-    win::PRINTDLG& pd = Setup().pd;
+    win::PRINTDLG& pd = PrinterDialogSettings();
     const win::DWORD saved = pd.Flags;
     pd.hwndOwner = GetActiveChildRecord() ? GetActiveChildRecord()->window : nullptr;
     pd.Flags = (saved & ~(win::PD_PRINTSETUP | win::PD_RETURNDEFAULT | win::PD_RETURNDC | win::PD_PAGENUMS |
@@ -289,144 +141,6 @@ int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to)
         to = std::clamp<int>(pd.nToPage, from, pageCount);
     }
     return 1;
-}
-
-namespace {
-
-win::INT_PTR PrintAbortDlgProc(win::HWND dialog, win::UINT message, win::WPARAM, win::LPARAM)
-{
-    PrinterSetup& s = Setup();
-    switch (message) {
-    case win::WM_INITDIALOG:
-        PlaceDialog(dialog, false, nullptr);
-        win::SetFocus(win::GetDlgItem(dialog, win::IDCANCEL));
-        win::EnableMenuItem(win::GetSystemMenu(dialog, win::FALSE), static_cast<win::UINT>(win::SC_CLOSE), win::MF_GRAYED);
-        return win::FALSE;
-    case win::WM_COMMAND:
-        s.cancelled = true;
-        if (s.disabledOwner) win::EnableWindow(s.disabledOwner, win::TRUE);
-        s.disabledOwner = nullptr;
-        s.abortDialog = nullptr;
-        win::DestroyWindow(dialog);
-        return win::TRUE;
-    default:
-        return win::FALSE;
-    }
-}
-
-// Between pages the waiting messages are handled, so that Cancel in the "Printing" dialog is
-// heard; false once the job was cancelled.
-win::BOOL PrintAbortProc(win::HDC, int)
-{
-    PrinterSetup& s = Setup();
-    win::MSG msg{};
-    while (!s.cancelled && win::PeekMessage(&msg, nullptr, 0, 0, win::PM_REMOVE)) {
-        if (s.abortDialog && win::IsDialogMessage(s.abortDialog, &msg)) continue;
-        win::TranslateMessage(&msg);
-        win::DispatchMessage(&msg);
-    }
-    return s.cancelled ? win::FALSE : win::TRUE;
-}
-
-// The modeless "Printing" dialog of a job; the owner is disabled until the job ends.
-void OpenAbortDialog(win::HWND owner)
-{
-    PrinterSetup& s = Setup();
-    s.abortDialog = win::CreateDialogParam(win::GetModuleHandle(nullptr), kPrintingDialog, owner, PrintAbortDlgProc, 0);
-    if (s.abortDialog) win::SetDlgItemText(s.abortDialog, kPrintingTitleItem, s.title.c_str());
-    if (owner && s.abortDialog) {
-        win::EnableWindow(owner, win::FALSE);
-        s.disabledOwner = owner;
-    }
-}
-
-void CloseAbortDialog()
-{
-    PrinterSetup& s = Setup();
-    if (s.disabledOwner) win::EnableWindow(s.disabledOwner, win::TRUE);
-    s.disabledOwner = nullptr;
-    if (s.abortDialog) win::DestroyWindow(s.abortDialog);
-    s.abortDialog = nullptr;
-}
-
-}  // namespace
-
-void ShowPrintingTitle(const std::string& title)
-{
-    if (Setup().abortDialog) win::SetDlgItemText(Setup().abortDialog, kPrintingTitleItem, title.c_str());
-}
-
-win::HWND PrintingDialog() { return Setup().abortDialog; }
-
-win::HDC StartPrintJob(WindowRecord* record)
-{
-    PrinterSetup& s = Setup();
-    // Between pages the job hands waiting messages on; a print command among them (a held
-    // Ctrl+Shift+W) must not start a second job inside the first.
-    if (s.jobDc != nullptr) return nullptr;
-    s.title = GetRecordTitle(record).substr(0, 259);
-    BeginWaitCursor(record ? record->window : nullptr);
-    win::HDC dc = CreatePrinterDC();
-    if (dc == nullptr) {
-        if (!Settings().demoRunning) ReportMessage("E", kMsgNoPrinter);
-        EndWaitCursor();
-        return nullptr;
-    }
-    const std::optional<std::string> output = AskOutput(record);
-    if (!output) {
-        // The user chose not to print after all: nothing to report.
-        win::DeleteDC(dc);
-        EndWaitCursor();
-        return nullptr;
-    }
-    s.running = true;
-    s.cancelled = false;
-    OpenAbortDialog(record ? record->window : nullptr);
-    win::DOCINFO info;
-    info.lpszDocName = s.title;
-    info.lpszOutput = *output;
-    if (win::SetAbortProc(dc, PrintAbortProc) <= 0 || win::StartDoc(dc, &info) <= 0) {
-        ReportMessage("E", kMsgUnableToPrint);
-        s.running = false;
-        CloseAbortDialog();
-        win::DeleteDC(dc);
-        EndWaitCursor();
-        return nullptr;
-    }
-    s.jobDc = dc;
-    return dc;
-}
-
-void EndPrintJob()
-{
-    PrinterSetup& s = Setup();
-    if (s.jobDc == nullptr) return;
-    if (s.cancelled || !s.running) win::AbortDoc(s.jobDc);
-    else if (win::EndDoc(s.jobDc) <= 0) ReportMessage("E", kMsgUnableToPrint);
-    win::DeleteDC(s.jobDc);
-    s.jobDc = nullptr;
-    s.running = false;
-    CloseAbortDialog();
-    EndWaitCursor();
-}
-
-bool PrintJobRunning() { return Setup().running && !Setup().cancelled; }
-
-bool IsTwoColorDC(win::HDC dc) { return win::GetDeviceCaps(dc, win::NUMCOLORS) == 2; }
-
-void DrawPrintFrame(win::HDC dc, WindowRecord* record, const win::RECT& area, bool border)
-{
-    if (!IsTwoColorDC(dc) && record && record->document) {
-        win::HBRUSH brush = win::CreateSolidBrush(ColorIndexRgb(record->document->backgroundColor));
-        win::FillRect(dc, &area, brush);
-        win::DeleteObject(brush);
-    }
-    if (!border) return;
-    win::HGDIOBJ oldPen = win::SelectObject(dc, win::GetStockObject(win::BLACK_PEN));
-    win::HGDIOBJ oldBrush = win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
-    win::Rectangle(dc, area.left, area.top, area.right, area.bottom);
-    win::SelectObject(dc, oldBrush);
-    win::SelectObject(dc, oldPen);
 }
 
 double ComputePrintScale(win::HDC printer, WindowRecord* record)
@@ -517,13 +231,12 @@ void PrintSchematic(WindowRecord* record)
         const SheetTiling tiling = TileSchematicPage(dc, record, page, scale);
         for (int row = 0; row < tiling.down && PrintJobRunning(); ++row) {
             for (int column = 0; column < tiling.across && PrintJobRunning(); ++column) {
-                const bool ok = BandLoop(dc, [&] {
+                PrintJobPage(dc, [&] {
                     DrawPrintFrame(dc, record, sheetArea, false);
                     DrawSchematicAtScale(dc, record, page, scale, sheetArea,
                                          static_cast<int>(std::lround(column * tiling.sheetWidth)),
                                          static_cast<int>(std::lround(row * tiling.sheetHeight)), perPixel, 0);
                 });
-                if (!ok) Setup().running = false;
             }
         }
     }
@@ -604,7 +317,7 @@ int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage, 
                                  area.bottom - footerLines * lineHeight, lineHeight);
         };
         if (print) {
-            if (!BandLoop(dc, drawPage)) Setup().running = false;
+            PrintJobPage(dc, drawPage);
         } else {
             drawPage();
         }
@@ -612,31 +325,6 @@ int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage, 
     win::SelectObject(dc, oldFont);
     win::DeleteObject(font);
     return pageCount;
-}
-
-void PrintPlotWindow(WindowRecord* record, win::HDC dc, const win::RECT* area)
-{
-    if (record == nullptr || !record->plot) return;
-    const bool ownJob = dc == nullptr;
-    if (ownJob) {
-        dc = StartPrintJob(record);
-        if (dc == nullptr) return;
-    }
-    const win::RECT rect = area ? *area : PrintableRect(dc);
-    auto draw = [&] {
-        DrawPrintFrame(dc, record, rect, false);
-        record->plot->pageRect = rect;
-        DrawWindowByType(record, dc);
-        record->plot->pageRect = win::RECT{};
-    };
-    if (ownJob) {
-        if (!BandLoop(dc, draw)) Setup().running = false;
-        EndPrintJob();
-    } else {
-        draw();
-    }
-    // The layout was made for the printer: the screen gets its own back.
-    if (record->window) win::InvalidateRect(record->window, nullptr, 1);
 }
 
 std::vector<LayoutPlacement> AutoTileLayout(int included)
@@ -686,10 +374,9 @@ void PrintActiveWindowPicture()
         scale = std::min({scale, static_cast<double>(pageWidth) / width, static_cast<double>(pageHeight) / height});
         const int w = static_cast<int>(width * scale);
         const int h = static_cast<int>(height * scale);
-        const bool ok = BandLoop(dc, [&] {
+        PrintJobPage(dc, [&] {
             win::StretchBlt(dc, (pageWidth - w) / 2, (pageHeight - h) / 2, w, h, memory, 0, 0, width, height, win::SRCCOPY);
         });
-        if (!ok) Setup().running = false;
         EndPrintJob();
     }
     win::SelectObject(memory, old);
@@ -749,12 +436,6 @@ void PrintWindowRecord(WindowRecord* record)
 
 namespace {
 
-std::array<LayoutWindowServices, 32>& LayoutServices()
-{
-    static std::array<LayoutWindowServices, 32> services;
-    return services;
-}
-
 PrintLayoutEntry EntryOf(WindowRecord* record, PrintPreview& preview, int page)
 {
     PrintLayoutEntry entry;
@@ -767,13 +448,6 @@ PrintLayoutEntry EntryOf(WindowRecord* record, PrintPreview& preview, int page)
 
 }  // namespace
 
-const LayoutWindowServices* LayoutServicesOf(int kind)
-{
-    if (kind < 0 || kind >= static_cast<int>(LayoutServices().size())) return nullptr;
-    const LayoutWindowServices& services = LayoutServices()[static_cast<std::size_t>(kind)];
-    return services.placement ? &services : nullptr;
-}
-
 WindowRecord* LayoutDocumentRecord(WindowRecord* current)
 {
     if (current && current->document) return current;
@@ -785,12 +459,6 @@ int LayoutAnalysisKind()
 {
     const int kind = static_cast<int>(Analysis().analysisKind);
     return kind >= 0 && kind < kAnalysisKindCount ? kind : 0;
-}
-
-void SetLayoutWindowServices(int windowKind, LayoutWindowServices services)
-{
-    if (windowKind < 0 || windowKind >= static_cast<int>(LayoutServices().size())) return;
-    LayoutServices()[static_cast<std::size_t>(windowKind)] = std::move(services);
 }
 
 std::vector<PrintLayoutEntry> BuildPrintLayout(WindowRecord* current, bool withTexts)
@@ -922,7 +590,7 @@ void PrintLayoutSheet(std::vector<PrintLayoutEntry>& entries, WindowRecord* owne
     win::HDC dc = StartPrintJob(owner);
     if (dc == nullptr) return;
     PlaceLayoutEntries(entries, PrintableRect(dc));
-    const bool ok = BandLoop(dc, [&] {
+    PrintJobPage(dc, [&] {
         for (std::size_t i = 0; i < entries.size() && PrintJobRunning(); ++i) {
             const PrintLayoutEntry& entry = entries[i];
             if (!entry.include || !*entry.include) continue;
@@ -933,7 +601,6 @@ void PrintLayoutSheet(std::vector<PrintLayoutEntry>& entries, WindowRecord* owne
             win::RestoreDC(dc, saved);
         }
     });
-    if (!ok) Setup().running = false;
     EndPrintJob();
     // Each window printed with a font made for the printer: the screen gets its own back.
     for (const PrintLayoutEntry& entry : entries) {

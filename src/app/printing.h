@@ -1,14 +1,17 @@
 #pragma once
-// Printing: the printer set-up kept for the run, the print job, and the page loops of every
-// printable window kind (schematic pages tiled over sheets, text with header and footer, plot
-// windows alone or several on a sheet). The drawing is the windows' own renderers' on the
-// printer DC; the printer is the platform's PDF writer.
+// Printing: the page loops of every printable window kind (schematic pages tiled over sheets,
+// text with header and footer, several windows on a sheet). The drawing is the windows' own
+// renderers' on the printer DC; the printer is the platform's PDF writer. The printer set-up and
+// the print job are in document/print_job.h, an analysis window's printout in plots/plot_print.h.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "document/print_job.h"
+#include "plots/plot_print.h"
+#include "ui/print_layout_services.h"
 #include "platform/print.h"
 #include "platform/win_types.h"
 
@@ -21,34 +24,10 @@ constexpr int kCommandPrintSetup = 12509;
 constexpr int kCommandPrint = 12510;
 constexpr int kCommandPrintPreview = 12511;
 constexpr int kMsgScaleRange = 14091;
-constexpr int kMsgUnableToPrint = 14092;
-constexpr int kMsgNoPrinter = 14093;
-constexpr int kPrintingDialog = 209;
-constexpr int kPrintingTitleItem = 200;
 
-// The set-up dialog: 1 when confirmed (the cached page size is dropped and the document windows
-// redraw their page borders), 0 when cancelled (nothing changes).
-int RunPrintSetup(win::HWND owner);
-// Fetches the default printer once and writes the saved orientation into its settings.
-void ApplyPrinterDefaults();
-// The printer's settings as the next job uses them (paper, the saved orientation).
-win::DEVMODE PrinterDevMode();
-// A DC of the stored printer, or null.
-win::HDC CreatePrinterDC();
-// Frees the stored set-up (at shutdown and in tests).
-void PrintFreeSetup();
 // The print dialog over pages 1..pageCount: 0 when cancelled, else 1 with the chosen range.
 int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to);
 
-// Starts a job for the window: the printer DC of a started document, or null. The PDF is proposed
-// next to the window's file under its name; a cancelled file question ends the job silently.
-win::HDC StartPrintJob(WindowRecord* record);
-void EndPrintJob();
-// True while the job runs and has not been cancelled.
-bool PrintJobRunning();
-// The "Printing" dialog of the running job (null when none) and the title it shows.
-win::HWND PrintingDialog();
-void ShowPrintingTitle(const std::string& title);
 
 // The Print command for the window by its kind.
 void PrintWindowRecord(WindowRecord* record);
@@ -82,11 +61,6 @@ struct TextPageGeometry {
 // Without printing only page onlyPage is drawn (none for -1).
 int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage = -1,
                    const TextPageGeometry* geometry = nullptr);
-// An analysis window on its own sheet, or into the open page of dc when one is given.
-void PrintPlotWindow(WindowRecord* record, win::HDC dc, const win::RECT* area = nullptr);
-// The frame of a printed window: background (colour devices) and a black outline when asked.
-void DrawPrintFrame(win::HDC dc, WindowRecord* record, const win::RECT& area, bool border);
-bool IsTwoColorDC(win::HDC dc);
 
 // Comment part of a text line: the offset where it starts (from a ";", or from a "*" with only
 // blanks before it), or the line's length when there is none.
@@ -111,15 +85,7 @@ struct PrintLayoutEntry {
     WindowRecord* record = nullptr;
     std::string text;             // the line of the preview's list, when asked for
 };
-// What the Monte Carlo, 3-D and performance windows give the layout: where their include flag
-// and placement are kept, and how they draw into a rectangle of a page.
-struct LayoutWindowServices {
-    std::function<PrintPreview*(WindowRecord*)> placement;
-    std::function<void(WindowRecord*, win::HDC, const win::RECT&)> draw;
-};
-void SetLayoutWindowServices(int windowKind, LayoutWindowServices services);
-// The services a window kind gave, or null.
-const LayoutWindowServices* LayoutServicesOf(int windowKind);
+// The services the Monte Carlo, 3-D and performance windows give the layout: ui/print_layout_services.h.
 // The circuit whose pages and analysis a layout shows: the window's own, else the analysed one.
 WindowRecord* LayoutDocumentRecord(WindowRecord* current);
 // The analysis kind whose placements the layout uses (transient when none is current).

@@ -14,23 +14,25 @@
 #include "app/demo_player.h"
 #include "ui/frame_state.h"
 #include "app/frame_window.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "app/menus.h"
-#include "app/mode_cursors.h"
+#include "ui/mode_cursors.h"
 #include "app/tool_bar_dialog.h"
 #include "app/tool_bar_settings.h"
 #include "app/command_routing.h"
 #include "app/tool_windows.h"
 #include "app/message_loop.h"
-#include "app/file_dialogs.h"
-#include "app/settings_file.h"
-#include "app/usage_file.h"
+#include "document/file_dialogs.h"
+#include "document/settings_file.h"
+#include "ui/usage_file.h"
+#include "document/usage_report.h"
 #include "ui/preference_values.h"
 #include "ui/program_settings.h"
 #include "app/printing.h"
 #include "app/single_instance.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
@@ -354,17 +356,6 @@ void OpenCommandLineFiles(const std::vector<std::string>& files)
         last = nullptr;
         LoadCircuitFile(nullptr, name, DetectFileKind(name, 1), kLoadDefaults, last);
     }
-}
-
-void OpenFirstCircuitWindow()
-{
-    if (GetActiveChildRecord() == nullptr) {
-        if (WindowRecord* record = NewDocumentWindow(kWindowSchematic)) {
-            Frame().startupWindow = record->window;
-            ShowRecordMaximized(record);
-        }
-    }
-    if (WindowRecord* top = GetTopCircuitRecord(); top && top->window) win::UpdateWindow(top->window);
 }
 
 namespace {

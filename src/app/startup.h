@@ -49,8 +49,7 @@ int CreateFrameWindow();
 bool InitInstance(const StartupCommandLine& line, int showCommand);
 void StartupSequence(const StartupCommandLine& line);
 void OpenCommandLineFiles(const std::vector<std::string>& files);
-// An empty schematic window when no document is open, shown maximised.
-void OpenFirstCircuitWindow();
+// OpenFirstCircuitWindow is in analog/run_windows.h.
 // The exit sequence, run by the frame's WM_DESTROY.
 int OnFrameDestroy();
 // Runs the message loop until WM_QUIT.

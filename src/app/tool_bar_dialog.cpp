@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/component_buttons.h"
-#include "app/help_bar.h"
-#include "app/tool_button_table.h"
+#include "ui/component_buttons.h"
+#include "ui/help_bar.h"
+#include "ui/tool_button_table.h"
 #include "app/tool_windows.h"
 #include "core/message_reporter.h"
 #include "core/string_table.h"

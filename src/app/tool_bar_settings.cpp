@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/component_buttons.h"
-#include "app/settings_file.h"
-#include "app/tool_buttons.h"
+#include "ui/component_buttons.h"
+#include "document/settings_file.h"
+#include "ui/tool_buttons.h"
 #include "core/char_classes.h"
 #include "core/key_file.h"
 #include "platform/system.h"

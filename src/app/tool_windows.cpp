@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <map>
 
-#include "app/component_buttons.h"
-#include "app/help_bar.h"
+#include "ui/component_buttons.h"
+#include "ui/help_bar.h"
 #include "app/menus.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "ui/window_class.h"
 #include "platform/bitmap.h"
 #include "platform/controls.h"

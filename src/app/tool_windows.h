@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "app/component_buttons.h"
-#include "app/tool_buttons.h"
+#include "ui/component_buttons.h"
+#include "ui/tool_buttons.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <new>
 
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"

@@ -4,7 +4,7 @@
 
 #include "core/analysis_state.h"
 #include "ui/program_settings.h"
-#include "app/tool_buttons.h"
+#include "ui/tool_buttons.h"
 #include "ui/window_record.h"
 #include "document/document_windows.h"
 

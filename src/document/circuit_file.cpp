@@ -5,14 +5,13 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/error_context.h"
-#include "app/font_command.h"
+#include "document/record_font.h"
 #include "ui/frame_state.h"
-#include "app/frame_window.h"
 #include "ui/program_settings.h"
-#include "app/save_file_dialog.h"
-#include "app/text_area.h"
+#include "document/save_file_dialog.h"
+#include "document/text_area.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

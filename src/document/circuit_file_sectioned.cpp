@@ -10,7 +10,7 @@
 #include "ui/error_context.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
 #include "core/field_stream.h"
 #include "core/file_paths.h"
 #include "core/format.h"

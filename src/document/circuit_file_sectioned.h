@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/ini_section_table.h"
+#include "document/ini_section_table.h"
 #include "document/circuit_file.h"
 #include "document/section_stream.h"
 

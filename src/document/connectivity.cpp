@@ -3,7 +3,7 @@
 #include <new>
 
 #include "core/analysis_state.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "ui/preference_values.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"

@@ -5,12 +5,12 @@
 #include <new>
 
 #include "core/analysis_state.h"
-#include "app/edit_mode.h"
-#include "app/font_command.h"
-#include "app/preferences.h"
+#include "ui/edit_mode.h"
+#include "document/record_font.h"
+#include "document/preferences.h"
 #include "ui/program_settings.h"
-#include "app/text_area.h"
-#include "app/text_editor.h"
+#include "document/text_area.h"
+#include "document/text_editor.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

@@ -13,7 +13,7 @@
 
 #include "ui/recent_names.h"
 #include "ui/program_settings.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/field_stream.h"
 #include "core/file_paths.h"

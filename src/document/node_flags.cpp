@@ -6,9 +6,9 @@
 #include <string>
 
 #include "core/analysis_state.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/program_settings.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"

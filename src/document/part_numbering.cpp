@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "ui/recent_names.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

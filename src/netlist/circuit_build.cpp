@@ -6,7 +6,7 @@
 #include "core/analysis_state.h"
 #include "analog/device_dispatch_tables.h"
 #include "ui/program_settings.h"
-#include "app/usage_file.h"
+#include "document/usage_report.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"

@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "ui/frame_state.h"
-#include "app/save_file_dialog.h"
+#include "document/save_file_dialog.h"
 #include "ui/user_names.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

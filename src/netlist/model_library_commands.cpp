@@ -5,11 +5,10 @@
 #include <set>
 #include <system_error>
 
-#include "app/dialog_services.h"
-#include "app/file_dialogs.h"
-#include "app/find_replace.h"
+#include "ui/dialog_services.h"
+#include "document/file_dialogs.h"
 #include "ui/program_settings.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"

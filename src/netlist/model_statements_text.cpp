@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "core/analysis_state.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"

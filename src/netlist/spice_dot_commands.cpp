@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_paths.h"

@@ -8,7 +8,7 @@
 
 #include "analog/run_control.h"
 #include "ui/frame_state.h"
-#include "app/menus.h"
+#include "ui/menu_handles.h"
 #include "core/message_reporter.h"
 #include "platform/menu.h"
 #include "platform/window.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/frame_state.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"

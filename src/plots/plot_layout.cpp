@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "ui/color_table.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
 #include "platform/gdi_clip.h"

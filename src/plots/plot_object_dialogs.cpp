@@ -1,6 +1,6 @@
 #include "plots/plot_object_dialogs.h"
 
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "results/plot_object.h"
 
 namespace kq5 {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/window_record.h"
 #include "platform/paint.h"
 #include "plots/axis_ranges.h"

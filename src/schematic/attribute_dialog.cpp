@@ -4,12 +4,12 @@
 #include <span>
 #include <vector>
 
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "core/format.h"
 #include "platform/control_scrollbar.h"
 #include "ui/font_select.h"
-#include "app/help_bar.h"
-#include "app/prompt_dialog.h"
+#include "ui/help_bar.h"
+#include "ui/prompt_dialog.h"
 #include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"

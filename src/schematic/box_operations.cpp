@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "core/analysis_state.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/status_text.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"

@@ -2,7 +2,7 @@
 // opens maximised.
 #include "schematic/circuit_window.h"
 
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/frame_state.h"
 #include "ui/window_record.h"
 #include "document/document_windows.h"

@@ -6,11 +6,11 @@
 #include <new>
 
 #include "core/analysis_state.h"
-#include "app/help_topics.h"
-#include "app/menus.h"
+#include "ui/help_topics.h"
+#include "schematic/component_menu.h"
 #include "ui/program_settings.h"
-#include "app/prompt_dialog.h"
-#include "app/tool_buttons.h"
+#include "ui/prompt_dialog.h"
+#include "ui/tool_buttons.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"

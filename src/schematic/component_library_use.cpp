@@ -3,12 +3,12 @@
 #include <new>
 #include <unordered_map>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/program_settings.h"
-#include "app/tool_buttons.h"
-#include "app/tool_windows.h"
+#include "ui/tool_buttons.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "document/circuit_document.h"
 #include "document/document_services.h"
 #include "document/schematic_item.h"

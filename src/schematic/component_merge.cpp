@@ -4,7 +4,7 @@
 #include <map>
 #include <new>
 
-#include "app/file_dialogs.h"
+#include "document/file_dialogs.h"
 #include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "core/format.h"

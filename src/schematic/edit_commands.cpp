@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "core/analysis_state.h"
-#include "app/font_command.h"
+#include "document/record_font.h"
 #include "ui/frame_state.h"
-#include "app/frame_window.h"
 #include "ui/status_text.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"

@@ -6,7 +6,6 @@
 #include <memory>
 #include <utility>
 
-#include "ui/frame_state.h"
 #include "platform/bitmap.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
@@ -14,8 +13,7 @@
 #include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/win_styles.h"
-#include "app/frame_window.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
@@ -65,13 +63,6 @@ int EditGraphicObjectDialog(WindowRecord* record, SchematicItem* object)
     desc.templateId = kObjectDialogTemplate;
     desc.owner = record;
     return RunPromptDialog(desc) == 1 ? 1 : 2;
-}
-
-void SetUndoKind(WindowRecord* record, int kind)
-{
-    if (!record) return;
-    record->undoKind = kind;
-    if (!Frame().busy) RefreshToolButtonStates();
 }
 
 void MarkNetlistStale(WindowRecord* record)

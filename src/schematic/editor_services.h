@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/font_description.h"
+#include "ui/window_record_utils.h"
 #include "core/linked_list.h"
 #include "platform/owner_draw.h"
 #include "platform/win_types.h"
@@ -106,9 +107,7 @@ constexpr int kUndoFont = 10;
 constexpr int kUndoTyping = 11;
 constexpr int kUndoBoxEdit = 12;
 constexpr int kUndoPlotScales = 13;
-// Stores the kind of the last undoable operation and refreshes the Edit buttons (not while the
-// program is busy).
-void SetUndoKind(WindowRecord* record, int kind);
+// SetUndoKind, which stores the kind of the last undoable operation, is in ui/window_record_utils.h.
 
 // Marks the window's circuit for a rebuild of its node numbers.
 void MarkNetlistStale(WindowRecord* record);

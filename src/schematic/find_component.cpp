@@ -1,9 +1,10 @@
 #include <string>
 #include <vector>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/window_record.h"
-#include "app/window_record_utils.h"
+#include "ui/window_record_utils.h"
+#include "analog/run_windows.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "platform/controls.h"

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/dialog_services.h"
-#include "app/prompt_dialog.h"
+#include "ui/dialog_services.h"
+#include "ui/prompt_dialog.h"
 #include "platform/message.h"
 #include "platform/cursor.h"
 #include "platform/paint.h"

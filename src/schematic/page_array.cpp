@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "core/analysis_state.h"
-#include "app/dialog_services.h"
-#include "app/frame_window.h"
-#include "app/prompt_dialog.h"
+#include "ui/dialog_services.h"
+#include "ui/frame_state.h"
+#include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"

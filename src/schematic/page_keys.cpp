@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/frame_window.h"
+#include "ui/frame_state.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/control_scrollbar.h"

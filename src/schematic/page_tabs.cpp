@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/analysis_state.h"
-#include "app/frame_window.h"
+#include "ui/frame_state.h"
 #include "ui/window_record.h"
 #include "core/format.h"
 #include "document/circuit_document.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/crosshair.h"
+#include "ui/crosshair.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "platform/control_scrollbar.h"

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"

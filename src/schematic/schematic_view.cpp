@@ -3,7 +3,7 @@
 #include "core/analysis_state.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/font_select.h"
 #include "ui/program_settings.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "platform/message_box.h"
 #include "platform/cursor.h"
 #include "platform/control_scrollbar.h"

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "core/analysis_state.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/font_select.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
 #include "platform/paint.h"

@@ -6,7 +6,7 @@
 
 #include "ui/error_context.h"
 #include "ui/frame_state.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"

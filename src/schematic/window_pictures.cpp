@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "analog/run_control.h"
-#include "app/color_dialog.h"
-#include "app/dialog_services.h"
-#include "app/file_dialogs.h"
+#include "ui/color_dialog.h"
+#include "ui/dialog_services.h"
+#include "document/file_dialogs.h"
 #include "ui/frame_state.h"
-#include "app/printing.h"
+#include "ui/print_layout_services.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

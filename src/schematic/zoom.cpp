@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/font_command.h"
+#include "document/record_font.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"

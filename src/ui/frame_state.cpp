@@ -22,4 +22,15 @@ win::HACCEL AcceleratorTable(int id)
     return nullptr;
 }
 
+FrameServiceTable& FrameServices()
+{
+    static FrameServiceTable services;
+    return services;
+}
+
+void RefreshToolButtonStates()
+{
+    if (const auto& refresh = FrameServices().refreshToolButtonStates) refresh();
+}
+
 }  // namespace kq5

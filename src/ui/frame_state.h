@@ -3,6 +3,7 @@
 // (interactive or a batch run), the accelerator tables, the one open modeless dialog, the keyboard
 // hook and the flags the close logic reads.
 #include <array>
+#include <functional>
 #include <string>
 
 #include "platform/win_types.h"
@@ -22,6 +23,8 @@ constexpr const char* kFrameClassName = "kq52";
 constexpr const char* kFrameTitle = "Kestrion V Version 2.1.2";
 constexpr int kMdiClientId = 565;
 constexpr int kFirstMdiChildId = 10;
+// The command that ends the open analysis; its window posts it to the frame when it closes.
+constexpr int kCmdEndAnalysis = 345;
 
 struct FrameState {
     win::HWND frame = nullptr;
@@ -54,5 +57,19 @@ void ResetFrameStateForTests();
 
 // The accelerator table of an id (null before they are loaded or for an unknown id).
 win::HACCEL AcceleratorTable(int id);
+
+// What only the frame can do for the windows and runs below it. The frame fills the members
+// when it is created; an empty member does nothing (a batch run or a test without a frame).
+struct FrameServiceTable {
+    // Gathers what the tool buttons depend on from the active window and the run, and brings
+    // the buttons' states up to date with it.
+    std::function<void()> refreshToolButtonStates;
+    // Handles one message completely: the program's accelerators and the one open modeless
+    // dialog before the window itself.
+    std::function<void(const win::MSG&)> processMessage;
+};
+FrameServiceTable& FrameServices();
+// The frame's refreshToolButtonStates.
+void RefreshToolButtonStates();
 
 }  // namespace kq5

@@ -1,6 +1,6 @@
 #include "ui/status_text.h"
 
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 
 namespace kq5 {
 

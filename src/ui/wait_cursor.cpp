@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "ui/status_text.h"
 #include "platform/cursor.h"
 #include "platform/system.h"

@@ -1,6 +1,6 @@
 // The colour table, the palette and its editing, the "Palettes" keys, the Color dialog, the
 // colour popup and the colour-palette group.
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 #include "document/circuit_document.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/command_line_words.h"
+#include "analog/command_line_words.h"
 
 namespace kq5 {
 namespace {

@@ -12,11 +12,12 @@
 #include "ui/preference_values.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
-#include "app/usage_file.h"
+#include "ui/usage_file.h"
 #include "platform/common_dialogs_font.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

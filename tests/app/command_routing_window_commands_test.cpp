@@ -13,9 +13,9 @@
 #include "app/command_routing.h"
 #include "app/frame_window.h"
 #include "app/menus.h"
-#include "app/tool_buttons.h"
+#include "ui/tool_buttons.h"
 #include "ui/program_settings.h"
-#include "app/usage_file.h"
+#include "ui/usage_file.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
@@ -30,6 +30,7 @@
 #include "platform/winhelp.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

@@ -4,7 +4,7 @@
 #include "document/node_flags.h"
 #include "schematic/editor_services.h"
 #include "../platform/control_test_support.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "core/linked_list.h"
 #include "document/component_attributes.h"
 #include "document/document_windows.h"

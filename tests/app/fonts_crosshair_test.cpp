@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/app_state.h"
-#include "app/crosshair.h"
+#include "ui/crosshair.h"
 #include "ui/font_select.h"
 #include "ui/window_record.h"
 #include "platform/backend.h"

@@ -9,14 +9,15 @@
 
 #include "app/command_routing.h"
 #include "app/menus.h"
-#include "app/tool_button_table.h"
-#include "app/tool_buttons.h"
+#include "ui/tool_button_table.h"
+#include "ui/tool_buttons.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
 #include "platform/accelerator.h"
 #include "platform/mdi.h"
 #include "platform/menu.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

@@ -9,11 +9,11 @@
 
 #include "app/command_routing.h"
 #include "app/frame_window.h"
-#include "app/edit_mode.h"
-#include "app/help_bar.h"
-#include "app/tool_buttons.h"
+#include "ui/edit_mode.h"
+#include "ui/help_bar.h"
+#include "ui/tool_buttons.h"
 #include "ui/program_settings.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "app/single_instance.h"
 #include "document/document_windows.h"
 #include "frame_test_support.h"
@@ -22,6 +22,7 @@
 #include "platform/input.h"
 #include "document/component_definition.h"
 #include "schematic/editor_services.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

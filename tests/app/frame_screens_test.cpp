@@ -16,9 +16,9 @@
 
 #include "app/command_routing.h"
 #include "app/frame_window.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "app/menus.h"
-#include "app/tool_buttons.h"
+#include "ui/tool_buttons.h"
 #include "frame_test_support.h"
 #include "../platform/private_x_server.h"
 #include "platform/menu.h"

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "app/menus.h"
-#include "app/mode_cursors.h"
+#include "ui/mode_cursors.h"
 #include "ui/status_text.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"

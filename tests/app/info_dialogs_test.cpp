@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 #include "ui/program_settings.h"
 #include "netlist/defines.h"
 #include "core/engineering_numbers.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tool_button_table.h"
+#include "ui/tool_button_table.h"
 #include "core/string_table.h"
 #include "platform/backend.h"
 #include "platform/bitmap.h"

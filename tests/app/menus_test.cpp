@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "app/menus.h"
 #include "ui/program_settings.h"
-#include "app/tool_button_table.h"
-#include "app/tool_buttons.h"
+#include "ui/tool_button_table.h"
+#include "ui/tool_buttons.h"
 #include "ui/window_record.h"
 #include "platform/backend.h"
 #include "platform/menu.h"

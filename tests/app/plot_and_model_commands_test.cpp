@@ -14,13 +14,14 @@
 #include "app/command_routing.h"
 #include "app/menus.h"
 #include "ui/program_settings.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "frame_test_support.h"
 #include "platform/headless.h"
 #include "platform/menu.h"
 #include "results/curve_record.h"
 #include "schematic_drawing_support.h"
 #include "screen_capture_support.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

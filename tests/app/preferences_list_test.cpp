@@ -1,5 +1,5 @@
 // The Preferences dialog's list of rows as it is drawn: children behind the lines of a tree.
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "settings_dialog_test_support.h"

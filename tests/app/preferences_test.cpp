@@ -1,5 +1,5 @@
 // Preferences: format normalizing, defaults, the keys, the rows and the dialog with its pages.
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 #include "document/circuit_document.h"
 #include "platform/common_dialogs_color.h"
 #include "platform/common_dialogs_font.h"

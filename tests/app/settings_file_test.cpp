@@ -7,9 +7,9 @@
 #include <string>
 
 #include "ui/app_state.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "ui/program_settings.h"
-#include "app/settings_file.h"
+#include "document/settings_file.h"
 #include "ui/user_names.h"
 #include "core/file_units.h"
 #include "core/key_file.h"

@@ -22,6 +22,7 @@
 #include "netlist/spice_export.h"
 #include "results/curve_record.h"
 #include "schematic/component_library.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "platform/window.h"

@@ -2,9 +2,9 @@
 // dialogs, written into build/screens/.
 #include "screen_test_support.h"
 #include "ui/app_state.h"
-#include "app/dialog_services.h"
-#include "app/find_replace.h"
-#include "app/text_editor.h"
+#include "ui/dialog_services.h"
+#include "schematic/find_replace.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"

@@ -7,10 +7,11 @@
 #include <string>
 
 #include "ui/app_state.h"
-#include "app/find_replace.h"
-#include "app/text_area.h"
-#include "app/text_editor.h"
-#include "app/text_editor_internal.h"
+#include "schematic/find_replace.h"
+#include "app/frame_window.h"
+#include "document/text_area.h"
+#include "document/text_editor.h"
+#include "document/text_editor_internal.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
@@ -33,6 +34,7 @@ protected:
         win::ResetPlatformForTests(800, 600);
         InitCharClasses();
         ResetAll();
+        InstallFrameServices();
         window_ = CreateMdiChild(kTextCircuitClassName, "typed.cir", kWindowTextCircuit);
         ASSERT_NE(window_, nullptr);
         record_ = GetWindowRecord(window_);

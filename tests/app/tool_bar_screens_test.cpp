@@ -1,11 +1,11 @@
 #include "screen_test_support.h"
 
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "app/menus.h"
 #include "app/tool_bar_dialog.h"
-#include "app/component_buttons.h"
+#include "ui/component_buttons.h"
 #include "app/tool_bar_settings.h"
-#include "app/tool_button_table.h"
+#include "ui/tool_button_table.h"
 #include "app/tool_windows.h"
 #include "platform/gdi_draw.h"
 #include "platform/input.h"
@@ -403,7 +403,7 @@ TEST_F(ToolBarScreens, AnUnknownComponentNameKeepsTheDialogOpen)
 }  // namespace
 }  // namespace kq5
 
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 
 namespace kq5 {
 namespace {

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/component_buttons.h"
+#include "ui/component_buttons.h"
 #include "app/tool_bar_settings.h"
-#include "app/tool_button_table.h"
-#include "app/tool_buttons.h"
+#include "ui/tool_button_table.h"
+#include "ui/tool_buttons.h"
 #include "core/file_units.h"
 #include "core/key_file.h"
 #include "platform/backend.h"

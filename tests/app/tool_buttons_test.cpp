@@ -3,9 +3,9 @@
 #include <set>
 #include <string>
 
-#include "app/component_buttons.h"
-#include "app/tool_button_table.h"
-#include "app/tool_buttons.h"
+#include "ui/component_buttons.h"
+#include "ui/tool_button_table.h"
+#include "ui/tool_buttons.h"
 #include "ui/window_record.h"
 #include "platform/backend.h"
 
@@ -281,8 +281,8 @@ TEST_F(ToolButtonsTest, RunsAndDemosHideThePalettesButNotTheMainBar)
 }  // namespace
 }  // namespace kq5
 
-#include "app/edit_mode.h"
-#include "app/mode_cursors.h"
+#include "ui/edit_mode.h"
+#include "ui/mode_cursors.h"
 #include "platform/cursor.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"

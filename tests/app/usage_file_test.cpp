@@ -9,8 +9,9 @@
 
 #include "ui/app_state.h"
 #include "ui/program_settings.h"
-#include "app/settings_file.h"
-#include "app/usage_file.h"
+#include "document/settings_file.h"
+#include "ui/usage_file.h"
+#include "document/usage_report.h"
 #include "ui/user_names.h"
 #include "platform/system.h"
 #include "document/component_types.h"

@@ -2,7 +2,7 @@
 // the document's view word.
 #include "frame_test_support.h"
 
-#include "app/tool_buttons.h"
+#include "ui/tool_buttons.h"
 #include "document/circuit_document.h"
 #include "platform/paint.h"
 

@@ -7,6 +7,7 @@
 #include "platform/headless.h"
 #include "platform/mdi.h"
 #include "platform/paint.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

@@ -10,7 +10,7 @@
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "document/file_names.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "document/schematic_item.h"
 #include "platform/headless.h"
 #include "../platform/control_test_support.h"

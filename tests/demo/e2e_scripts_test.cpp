@@ -9,7 +9,7 @@
 #include "demo_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "platform/common_dialogs.h"
 
 namespace kq5::testing {

@@ -7,7 +7,7 @@
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "plots/analysis_window.h"
 #include "results/curve_record.h"

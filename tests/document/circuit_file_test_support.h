@@ -11,7 +11,7 @@
 #include <string>
 
 #include "analyses/analysis_windows.h"
-#include "app/save_file_dialog.h"
+#include "document/save_file_dialog.h"
 #include "core/file_units.h"
 #include "document/banner_file.h"
 #include "core/message_reporter.h"

@@ -7,9 +7,9 @@
 
 #include "core/analysis_state.h"
 #include "ui/app_state.h"
-#include "app/text_editor.h"
-#include "app/edit_mode.h"
-#include "app/save_file_dialog.h"
+#include "document/text_editor.h"
+#include "ui/edit_mode.h"
+#include "document/save_file_dialog.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "document/circuit_document.h"

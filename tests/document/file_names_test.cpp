@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "ui/app_state.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/program_settings.h"
 #include "document/node_flags.h"
 #include "document_test_support.h"

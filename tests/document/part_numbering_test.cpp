@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/program_settings.h"
 #include "document/part_numbering.h"
 #include "document_test_support.h"

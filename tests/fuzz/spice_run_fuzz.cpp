@@ -15,7 +15,7 @@
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
 #include "ui/program_settings.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "fuzz_support.h"

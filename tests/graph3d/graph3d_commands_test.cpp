@@ -2,7 +2,7 @@
 // the numbered entries of the menu, Delete through its list dialog.
 #include "analyses/performance_window.h"
 #include "app/frame_window.h"
-#include "app/tool_buttons.h"
+#include "ui/tool_buttons.h"
 #include "graph3d_test_support.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

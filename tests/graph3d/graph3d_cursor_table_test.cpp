@@ -1,7 +1,7 @@
 // What a 3-D window shares with the analysis window: its cursors in the analysis window's
 // cursor table while it is active in Cursor mode, and the editing of its plot objects.
-#include "app/edit_mode.h"
-#include "app/prompt_dialog.h"
+#include "ui/edit_mode.h"
+#include "ui/prompt_dialog.h"
 #include "ui/window_class.h"
 #include "ui/window_record.h"
 #include "graph3d_test_support.h"

@@ -19,7 +19,7 @@
 #include "analyses/graph3d_window.h"
 #include "results/run_state.h"
 #include "ui/color_table.h"
-#include "app/preferences.h"
+#include "document/preferences.h"
 #include "core/linked_list.h"
 #include "platform/backend.h"
 #include "platform/headless_backend.h"

@@ -11,7 +11,7 @@
 #include "../printing/pdf_probe.h"
 #include "analyses/graph3d_prepare.h"
 #include "app/printing.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "graph3d_test_support.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

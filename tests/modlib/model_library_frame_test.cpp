@@ -4,10 +4,10 @@
 
 #include "../app/frame_test_support.h"
 #include "../platform/control_test_support.h"
-#include "app/dialog_services.h"
-#include "app/find_replace.h"
-#include "app/help_bar.h"
-#include "app/save_file_dialog.h"
+#include "ui/dialog_services.h"
+#include "schematic/find_replace.h"
+#include "ui/help_bar.h"
+#include "document/save_file_dialog.h"
 #include "netlist/binary_library.h"
 #include "netlist/library_translate.h"
 #include "netlist/model_library_lookup.h"
@@ -16,6 +16,7 @@
 #include "platform/common_dialogs_file.h"
 #include "platform/dialog.h"
 #include "schematic/circuit_window.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "../app/screen_test_support.h"
 #include "../netlist/spice_test_support.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "ui/program_settings.h"
 #include "netlist/binary_library.h"
 #include "netlist/model_library_lookup.h"

@@ -3,7 +3,7 @@
 #include "model_library_test_support.h"
 
 #include "../platform/control_test_support.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "netlist/library_translate.h"
 #include "platform/common_dialogs_file.h"
 #include "platform/dialog.h"

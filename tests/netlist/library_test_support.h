@@ -11,7 +11,7 @@
 #include <string>
 
 #include "ui/program_settings.h"
-#include "app/save_file_dialog.h"
+#include "document/save_file_dialog.h"
 #include "ui/user_names.h"
 #include "netlist/binary_library.h"
 #include "netlist/library_bytes.h"

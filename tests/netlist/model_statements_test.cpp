@@ -5,7 +5,7 @@
 #include <cfloat>
 #include <string>
 
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "ui/window_record.h"
 #include "core/expr_symbols.h"
 #include "document/component_attributes.h"

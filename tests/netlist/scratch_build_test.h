@@ -10,7 +10,7 @@
 #include "build_test_support.h"
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
-#include "app/text_editor.h"
+#include "document/text_editor.h"
 
 namespace kq5::testing {
 

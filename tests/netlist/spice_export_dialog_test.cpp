@@ -8,7 +8,7 @@
 #include "../app/settings_dialog_test_support.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
-#include "app/save_file_dialog.h"
+#include "document/save_file_dialog.h"
 #include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/char_classes.h"

@@ -15,7 +15,7 @@
 #include "analyses/performance_window.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "core/expr_symbols.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"

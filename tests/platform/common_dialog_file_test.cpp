@@ -2,7 +2,7 @@
 // program's hook, and the print-to-file question that uses the save dialog.
 #include "common_dialog_test_support.h"
 #include "platform/common_dialogs_file.h"
-#include "app/save_file_dialog.h"
+#include "document/save_file_dialog.h"
 #include "platform/print.h"
 
 namespace win::testing {

@@ -10,7 +10,7 @@
 
 #include "../platform/external_tool_support.h"
 #include "analysis_window_test_support.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "document/circuit_document.h"
 #include "platform/bitmap.h"
 #include "platform/dialog.h"

@@ -13,7 +13,7 @@
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
 #include "ui/color_table.h"
-#include "app/preferences.h"
+#include "document/preferences.h"
 #include "platform/backend.h"
 #include "platform/headless_backend.h"
 #include "platform/message.h"

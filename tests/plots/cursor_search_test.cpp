@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analog/run_control.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "ui/window_record.h"
 #include "results/curve_record.h"
 #include "plots/plot_cursors.h"

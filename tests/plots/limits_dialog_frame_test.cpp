@@ -15,7 +15,7 @@
 #include "analog/run_control.h"
 #include "app/command_routing.h"
 #include "ui/frame_state.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "core/string_table.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"

@@ -9,7 +9,7 @@
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/frame_state.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "core/string_table.h"
 #include "core/expr_symbols.h"
 #include "document/circuit_document.h"

@@ -11,7 +11,7 @@
 #include "../app/screen_capture_support.h"
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/help_bar.h"
+#include "ui/help_bar.h"
 #include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/message.h"

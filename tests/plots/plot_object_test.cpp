@@ -7,7 +7,7 @@
 
 #include "core/analysis_state.h"
 #include "ui/app_state.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
 #include "core/linked_list.h"
 #include "document/schematic_item.h"

@@ -3,7 +3,7 @@
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "core/analysis_state.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/headless.h"

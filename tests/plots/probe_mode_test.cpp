@@ -11,7 +11,7 @@
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/app_state.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"

@@ -4,8 +4,8 @@
 
 #include "../schematic/schematic_test_support.h"
 #include "app/printing.h"
-#include "app/text_editor.h"
-#include "app/title_block.h"
+#include "document/text_editor.h"
+#include "document/title_block.h"
 #include "ui/user_names.h"
 #include "platform/common_dialogs_print.h"
 #include "platform/print.h"

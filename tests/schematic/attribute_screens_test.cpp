@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/prompt_dialog.h"
-#include "app/find_replace.h"
-#include "app/help_bar.h"
+#include "ui/prompt_dialog.h"
+#include "schematic/find_replace.h"
+#include "ui/help_bar.h"
 #include "ui/status_text.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"

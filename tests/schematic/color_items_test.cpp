@@ -3,7 +3,7 @@
 #include "schematic_test_support.h"
 
 #include "../app/screen_capture_support.h"
-#include "app/color_dialog.h"
+#include "ui/color_dialog.h"
 #include "platform/headless.h"
 #include "platform/menu.h"
 #include "platform/message.h"

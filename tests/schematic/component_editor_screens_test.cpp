@@ -4,7 +4,7 @@
 #include "../app/settings_dialog_test_support.h"
 #include <filesystem>
 
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "core/char_classes.h"
 #include "document/circuit_document.h"
 #include "document/schematic_item.h"

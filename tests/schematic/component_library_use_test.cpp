@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/tool_buttons.h"
+#include "ui/tool_buttons.h"
 #include "core/file_units.h"
 #include "edit_test_support.h"
 #include "schematic/component_library.h"

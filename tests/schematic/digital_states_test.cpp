@@ -12,7 +12,7 @@
 #include "analog/analysis_start.h"
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "app/edit_mode.h"
+#include "ui/edit_mode.h"
 #include "digital/digital_path_window.h"
 #include "results/curve_record.h"
 #include "app/frame_window.h"

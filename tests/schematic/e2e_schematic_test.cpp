@@ -13,7 +13,7 @@
 
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "app/command_routing.h"
 #include "analog/analysis_start.h"
 #include "core/analysis_state.h"
@@ -24,7 +24,7 @@
 #include "results/waveform_store.h"
 #include "schematic/page_tabs.h"
 #include "schematic/pane_seams.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/grid_text.h"
@@ -42,6 +42,7 @@
 #include "schematic/editor_services.h"
 #include "document/selection.h"
 #include "document/document_services.h"
+#include "analog/run_windows.h"
 
 namespace kq5::testing {
 namespace {

@@ -2,7 +2,7 @@
 // when pages move, the tab geometry with its overlaps, and clicks on the tab bar.
 #include "schematic_test_support.h"
 
-#include "app/dialog_services.h"
+#include "ui/dialog_services.h"
 #include "platform/controls.h"
 #include "platform/headless.h"
 #include "platform/input.h"

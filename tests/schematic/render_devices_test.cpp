@@ -5,7 +5,7 @@
 #include "schematic_test_support.h"
 
 #include "ui/program_settings.h"
-#include "app/title_block.h"
+#include "document/title_block.h"
 #include "platform/gdi_dc.h"
 
 namespace kq5::testing {

@@ -3,7 +3,7 @@
 // editor run modally with the steps of a script, and mouse and keys on its drawing surface.
 #include "../app/screen_test_support.h"
 #include "ui/program_settings.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "core/message_reporter.h"
 #include "platform/control_scrollbar.h"
 #include "platform/controls.h"

@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "ui/font_description.h"
-#include "app/preferences.h"
-#include "app/text_area.h"
-#include "app/text_editor.h"
+#include "document/preferences.h"
+#include "document/text_area.h"
+#include "document/text_editor.h"
 #include "document/circuit_file.h"
 #include "platform/font.h"
 #include "platform/gdi_dc.h"

@@ -3,7 +3,7 @@
 // as grid texts at the current point, and Undo gives both places back.
 #include "schematic_test_support.h"
 
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "document/selection.h"
 #include "platform/clipboard.h"
 #include "platform/controls.h"

@@ -11,12 +11,12 @@
 #include <fstream>
 #include <thread>
 
-#include "app/dialog_services.h"
-#include "app/edit_mode.h"
-#include "app/mode_cursors.h"
+#include "ui/dialog_services.h"
+#include "ui/edit_mode.h"
+#include "ui/mode_cursors.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
-#include "app/text_area.h"
+#include "document/text_area.h"
 #include "document/circuit_file.h"
 #include "platform/control_scrollbar.h"
 #include "platform/cursor.h"

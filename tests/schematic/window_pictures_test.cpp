@@ -17,7 +17,7 @@
 #include "../platform/control_test_support.h"
 #include "../platform/external_tool_support.h"
 #include "ui/frame_state.h"
-#include "app/prompt_dialog.h"
+#include "ui/prompt_dialog.h"
 #include "document/component_attributes.h"
 #include "platform/clipboard.h"
 #include "platform/common_dialogs_file.h"
