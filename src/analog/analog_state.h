@@ -95,7 +95,6 @@ struct CapacitorDevice;
 // place: the walk over the device records is the slow part of a large circuit's load.
 struct ConstantCapacitorEntry {
     CapacitorDevice* device = nullptr;
-    double* lastCapacitance = nullptr;  // the capacitance its solver entry reports
     double capacitance = 0.0;
     std::int32_t nodeA = 0;
     std::int32_t nodeB = 0;

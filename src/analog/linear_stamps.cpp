@@ -222,11 +222,13 @@ int LoadConstantCapacitors()
             ++s.otherCapacitors;
         } else {
             try {
-                s.constantCapacitors.push_back({&cap, &st.capacitance, capacitance, cap.nodeA, cap.nodeB, st.stateSlot});
+                s.constantCapacitors.push_back({&cap, capacitance, cap.nodeA, cap.nodeB, st.stateSlot});
             } catch (const std::bad_alloc&) {
                 return kMsgInsufficientMemory;
             }
         }
+        // What the loads by the table would report at every pass.
+        if (st.capacitance != capacitance) st.capacitance = capacitance;
         StampCursor c(pool, st.stamps);
         StampConductance(c, CompanionFormed(s, st.stateSlot) ? s.ag0 * capacitance : 0.0);
         c.Finish();
@@ -245,7 +247,20 @@ void LoadConstantCapacitorCurrents(AnalogSolverState& s)
     double* current = s.currentStates.data();
     const bool predictor = s.iterationMode == kModePredictor;
     const bool firstPoint = s.iterationMode == kModeFirstTimePoint;
-    for (const ConstantCapacitorEntry& e : s.constantCapacitors) {
+    // The trapezoidal orders in line, as IntegrateCharge works them out; the table holds only
+    // states inside both vectors.
+    const bool trapezoidal = s.method == kMethodTrap && (s.order == 1 || s.order == 2);
+    const bool trapezoidal1 = trapezoidal && s.order == 1;
+    const double ag0 = s.ag0;
+    const double ag1 = s.ag1;
+    const ConstantCapacitorEntry* entries = s.constantCapacitors.data();
+    const std::size_t count = s.constantCapacitors.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const ConstantCapacitorEntry& e = entries[i];
+        // The device records lie apart in memory: in a large circuit each one they write waits
+        // for memory unless it is asked for some entries ahead.
+        constexpr std::size_t kAhead = 12;
+        if (i + kAhead < count) __builtin_prefetch(&entries[i + kAhead].device->charge, 1);
         double v = x[e.nodeA] - x[e.nodeB];
         if (v != 0.0 && std::fabs(v) <= 1e-50) v = v < 0.0 ? -1e-50 : 1e-50;
         const auto k = static_cast<std::size_t>(e.stateSlot);
@@ -255,14 +270,18 @@ void LoadConstantCapacitorCurrents(AnalogSolverState& s)
             q[k] = e.capacitance * v;
             if (firstPoint) q[k + 1] = q[k];
         }
-        double geq = 0.0;
         double ceq = 0.0;
-        IntegrateCharge(e.stateSlot, e.capacitance, geq, ceq);
+        if (trapezoidal) {
+            current[k] = trapezoidal1 ? ag1 * q[k + 1] + ag0 * q[k] : ag0 * (q[k] - q[k + 1]) - ag1 * current[k + 1];
+            ceq = current[k] - ag0 * q[k];
+        } else {
+            double geq = 0.0;
+            IntegrateChargeGeneral(s, k, e.capacitance, geq, ceq);
+        }
         if (ceq != 0.0 && std::fabs(ceq) > 1e50) ceq = ceq < 0.0 ? -1e50 : 1e50;
         if (firstPoint) current[k + 1] = current[k];
         rhs[e.nodeA] -= ceq;
         rhs[e.nodeB] += ceq;
-        if (*e.lastCapacitance != e.capacitance) *e.lastCapacitance = e.capacitance;
         e.device->charge = q[k];
         e.device->current = current[k];
     }
