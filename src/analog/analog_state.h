@@ -101,8 +101,9 @@ struct ConstantCapacitorEntry {
     std::int32_t stateSlot = 0;
 };
 
-// While the matrix keeps the constant part of a transient time point, the other loads stamp
-// into values of their own rather than into the matrix. Only when those differ from the values
+// While the matrix keeps the constant part of a transient time point, the other loads (when
+// they are the lesser part of the pool) stamp into values of their own rather than into the
+// matrix. Only when those differ from the values
 // the matrix holds now is the matrix restored and given them; otherwise it is left untouched
 // and its factors stay good (a linear circuit at a constant step).
 struct VaryingStamps {
@@ -115,6 +116,7 @@ struct VaryingStamps {
     std::vector<double> committed;              // the varying values the matrix holds now
     std::uint64_t committedLoad = 0;            // the matrix's load count at that time
     bool committedValid = false;
+    bool redirected = false;                    // `pool` and `values` are in use
     bool active = false;                        // the present pass stamps into `values`
     bool pristine = false;                      // the matrix holds only the kept part
     std::uint64_t keptLoad = 0;                 // the matrix's load count when it was kept

@@ -261,28 +261,35 @@ void MarkConstantStamps(AnalogSolverState& s, const StampRange& range)
 
 namespace {
 
-// Redirects every entry of the pool outside the kept constant part to a value of its own.
+// Redirects every entry of the pool outside the kept constant part to a value of its own; false
+// when memory ran out. Where most entries vary (a circuit of transistors) stamping them apart
+// and adding them in afterwards costs more than loading them into the restored matrix: the
+// pool is then left as it is.
 bool MakeVaryingStamps(AnalogSolverState& s)
 {
     VaryingStamps& v = s.varying;
     v.committedValid = false;
     v.matrix = nullptr;
-    try {
-        const std::vector<MatrixElementRef>& target = *s.pool;
-        std::size_t count = 0;
-        for (std::size_t i = 0; i < target.size(); ++i) count += v.constantEntries[i] ? 0 : 1;
-        v.values.assign(count, MatrixElement{});
-        v.entries.clear();
-        v.entries.reserve(count);
-        v.pool = target;
-        for (std::size_t i = 0; i < target.size(); ++i) {
-            if (v.constantEntries[i]) continue;
-            v.pool[i] = MatrixElementRef(&v.values[v.entries.size()]);
-            v.entries.push_back(static_cast<std::int32_t>(i));
+    v.redirected = false;
+    const std::vector<MatrixElementRef>& target = *s.pool;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < target.size(); ++i) count += v.constantEntries[i] ? 0 : 1;
+    if (2 * count <= target.size()) {
+        try {
+            v.values.assign(count, MatrixElement{});
+            v.entries.clear();
+            v.entries.reserve(count);
+            v.pool = target;
+            for (std::size_t i = 0; i < target.size(); ++i) {
+                if (v.constantEntries[i]) continue;
+                v.pool[i] = MatrixElementRef(&v.values[v.entries.size()]);
+                v.entries.push_back(static_cast<std::int32_t>(i));
+            }
+            v.committed.assign(count, 0.0);
+        } catch (const std::bad_alloc&) {
+            return false;
         }
-        v.committed.assign(count, 0.0);
-    } catch (const std::bad_alloc&) {
-        return false;
+        v.redirected = true;
     }
     v.matrix = s.matrix;
     v.target = s.pool;
@@ -348,46 +355,58 @@ void ClearMatrixForLoad(bool keepValues)
         // At transient time points the resistors, and the capacitors' conductances while the
         // integration coefficient stays, do not change from one load to the next: they are
         // loaded once into the cleared matrix, whose values are then kept. The other loads
-        // stamp apart (see VaryingStamps) and reach the matrix only when they change.
+        // stamp apart (see VaryingStamps) and reach the matrix only when they change, or, in
+        // a circuit where most entries vary, go straight into the restored matrix.
+        VaryingStamps& v = s.varying;
         const bool constantPart =
             s.runKind == kRunKindTransient && s.runPhase == kPhaseTimeSteps && s.shuntConductance <= 0.0;
-        if (constantPart && ConstantLinearPartCurrent() && s.varying.matrix == s.matrix && s.varying.target == s.pool &&
-            s.matrix->keptValuesValid) {
-            BeginVaryingStamps(s);
-            return;
+        // A new integration coefficient changes only values: the same devices stay constant,
+        // and what was made for this matrix and pool still serves.
+        const bool sameStamps = constantPart && v.matrix == s.matrix && v.target == s.pool &&
+                                v.constantEntries.size() == s.pool->size() &&
+                                (!v.redirected || v.pool.size() == s.pool->size());
+        if (sameStamps && ConstantLinearPartCurrent() && s.matrix->keptValuesValid) {
+            if (v.redirected) {
+                BeginVaryingStamps(s);
+                return;
+            }
+            if (MatrixRestoreKeptValues(s.matrix)) {
+                s.constantPartLoaded = 1;
+                for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
+                return;
+            }
         }
         MatrixClear(s.matrix);
         bool kept = false;
         if (constantPart) {
-            // A new integration coefficient changes only values: the same devices stay
-            // constant, and the varying stamps made for this matrix and pool still serve.
-            const bool sameStamps = s.varying.matrix == s.matrix && s.varying.target == s.pool &&
-                                    s.varying.pool.size() == s.pool->size();
             if (!sameStamps) {
-                s.varying.matrix = nullptr;
+                v.matrix = nullptr;
                 try {
-                    s.varying.constantEntries.assign(s.pool->size(), 0);
+                    v.constantEntries.assign(s.pool->size(), 0);
                 } catch (const std::bad_alloc&) {
-                    s.varying.constantEntries.clear();
+                    v.constantEntries.clear();
                 }
             }
-            s.varying.committedValid = false;
-            if (s.varying.constantEntries.size() == s.pool->size() && LoadConstantLinearPart() == 0) {
+            v.committedValid = false;
+            if (v.constantEntries.size() == s.pool->size() && LoadConstantLinearPart() == 0) {
                 MatrixKeepValues(s.matrix);
                 kept = s.matrix->keptValuesValid && (sameStamps || MakeVaryingStamps(s));
-                s.varying.pristine = kept;
-                s.varying.keptLoad = s.matrix->loadCount;
+                v.pristine = kept;
+                v.keptLoad = s.matrix->loadCount;
             }
             // Values kept at another coefficient must not pass for this one's.
             if (!kept) MatrixForgetKeptValues(s.matrix);
         }
-        if (kept) {
+        if (kept && v.redirected) {
             // The first pass restores what was just kept; the clear keeps the ground sinks
             // and the error word as every pass finds them.
             BeginVaryingStamps(s);
             return;
         }
-        MatrixClear(s.matrix);
+        if (kept)
+            s.constantPartLoaded = 1;
+        else
+            MatrixClear(s.matrix);
     }
     for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
 }
