@@ -103,9 +103,9 @@ struct ConstantCapacitorEntry {
 
 // While the matrix keeps the constant part of a transient time point, the other loads (when
 // they are the lesser part of the pool) stamp into values of their own rather than into the
-// matrix. Only when those differ from the values
-// the matrix holds now is the matrix restored and given them; otherwise it is left untouched
-// and its factors stay good (a linear circuit at a constant step).
+// matrix. Only when those differ from the values the matrix holds now is the matrix restored
+// and given them; otherwise it is left untouched and its factors stay good (a linear circuit
+// at a constant step).
 struct VaryingStamps {
     SparseMatrix* matrix = nullptr;             // the matrix and pool this was made for
     std::vector<MatrixElementRef>* target = nullptr;
