@@ -130,6 +130,7 @@ int PrepareAnalogSolver(bool fresh, StampSet& set)
     // A new run may have new values (a stepped item, a temperature): the constant part of its
     // time points is loaded afresh.
     MatrixForgetKeptValues(set.matrix.get());
+    s.varying.matrix = nullptr;  // its redirected pool is made again with the constant part
     if (s.step == 0.0) s.step = 1.0;
 
     if (!s.hasAnalogNodes) {

@@ -89,6 +89,39 @@ struct StampSet {
     std::vector<MatrixElementRef> pool;
 };
 
+struct CapacitorDevice;
+
+// A capacitor of the kept constant part, with what its loads at time points read, in one
+// place: the walk over the device records is the slow part of a large circuit's load.
+struct ConstantCapacitorEntry {
+    CapacitorDevice* device = nullptr;
+    double capacitance = 0.0;
+    std::int32_t nodeA = 0;
+    std::int32_t nodeB = 0;
+    std::int32_t stateSlot = 0;
+};
+
+// While the matrix keeps the constant part of a transient time point, the other loads (when
+// they are the lesser part of the pool) stamp into values of their own rather than into the
+// matrix. Only when those differ from the values the matrix holds now is the matrix restored
+// and given them; otherwise it is left untouched and its factors stay good (a linear circuit
+// at a constant step).
+struct VaryingStamps {
+    SparseMatrix* matrix = nullptr;             // the matrix and pool this was made for
+    std::vector<MatrixElementRef>* target = nullptr;
+    std::vector<MatrixElementRef> pool;         // the target pool, varying entries redirected
+    std::vector<MatrixElement> values;          // one per varying entry
+    std::vector<std::int32_t> entries;          // the pool position of each varying entry
+    std::vector<std::uint8_t> constantEntries;  // per pool position: 1 when in the kept part
+    std::vector<double> committed;              // the varying values the matrix holds now
+    std::uint64_t committedLoad = 0;            // the matrix's load count at that time
+    bool committedValid = false;
+    bool redirected = false;                    // `pool` and `values` are in use
+    bool active = false;                        // the present pass stamps into `values`
+    bool pristine = false;                      // the matrix holds only the kept part
+    std::uint64_t keptLoad = 0;                 // the matrix's load count when it was kept
+};
+
 // Services of the run loops, the digital simulator and the plots that the Newton engine calls.
 // Each is optional: while a service is not installed the engine does without it (no key poll,
 // no digital operating point, no status line).
@@ -166,9 +199,18 @@ struct AnalogSolverState {
     int eventState = kEventAnalogPoint;
     LoadModeFlags flags;
     // 1 when the present load pass began from the matrix's kept values, which already hold
-    // the resistors without a formula (transient time points): their loads are skipped.
+    // the constant part of a transient time point (the resistors without a formula, and the
+    // conductances of the linear capacitors at the integration coefficient below): those
+    // loads are skipped, the capacitors add only their currents.
     int constantPartLoaded = 0;
     int formulaResistors = 0;  // counted by the load of the constant part
+    // The integration the kept capacitor conductances were made with.
+    double keptAg0 = 0.0;
+    int keptMethod = -1;
+    int keptOrder = -1;
+    VaryingStamps varying;
+    std::vector<ConstantCapacitorEntry> constantCapacitors;  // made with the constant part
+    int otherCapacitors = 0;  // capacitors that load in full (formulas, voltage coefficients)
 
     // Tolerance copies, stored by the preparation.
     double reltol = 1e-3;

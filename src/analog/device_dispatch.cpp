@@ -243,29 +243,177 @@ void StampControlledSource(StampCursor& c, int subKind, double gain)
     }
 }
 
+void MarkConstantStamps(AnalogSolverState& s, const StampRange& range)
+{
+    std::vector<std::uint8_t>& marks = s.varying.constantEntries;
+    const auto first = static_cast<std::size_t>(range.first);
+    const auto end = first + static_cast<std::size_t>(range.count);
+    if (end <= marks.size()) std::fill(marks.begin() + static_cast<std::ptrdiff_t>(first), marks.begin() + static_cast<std::ptrdiff_t>(end), 1);
+}
+
+namespace {
+
+// Redirects every entry of the pool outside the kept constant part to a value of its own; false
+// when memory ran out. Where most entries vary (a circuit of transistors) stamping them apart
+// and adding them in afterwards costs more than loading them into the restored matrix: the
+// pool is then left as it is.
+bool MakeVaryingStamps(AnalogSolverState& s)
+{
+    VaryingStamps& v = s.varying;
+    v.committedValid = false;
+    v.matrix = nullptr;
+    v.redirected = false;
+    const std::vector<MatrixElementRef>& target = *s.pool;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < target.size(); ++i) count += v.constantEntries[i] ? 0 : 1;
+    if (2 * count <= target.size()) {
+        try {
+            v.values.assign(count, MatrixElement{});
+            v.entries.clear();
+            v.entries.reserve(count);
+            v.pool = target;
+            for (std::size_t i = 0; i < target.size(); ++i) {
+                if (v.constantEntries[i]) continue;
+                v.pool[i] = MatrixElementRef(&v.values[v.entries.size()]);
+                v.entries.push_back(static_cast<std::int32_t>(i));
+            }
+            v.committed.assign(count, 0.0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        v.redirected = true;
+    }
+    v.matrix = s.matrix;
+    v.target = s.pool;
+    return true;
+}
+
+void BeginVaryingStamps(AnalogSolverState& s)
+{
+    VaryingStamps& v = s.varying;
+    for (MatrixElement& e : v.values) e.real = 0.0;
+    s.pool = &v.pool;
+    v.active = true;
+    s.constantPartLoaded = 1;
+}
+
+// The constant part of a time point's equations, loaded by the devices; 0 when it was loaded.
+// Without the devices' loader there is nothing kept, and the loads go in whole.
+int LoadConstantPart()
+{
+    const auto& load = DeviceServices().loadConstantLinearPart;
+    return load ? load() : -1;
+}
+
+// Puts the pool back and brings the varying values into the matrix, unless it holds them
+// already (with the factors made from them).
+int CommitVaryingStamps(AnalogSolverState& s)
+{
+    VaryingStamps& v = s.varying;
+    if (!v.active) return 0;
+    v.active = false;
+    s.pool = v.target;
+    const std::size_t count = v.values.size();
+    if (v.committedValid && s.matrix->loadCount == v.committedLoad) {
+        std::size_t i = 0;
+        while (i < count && v.values[i].real == v.committed[i]) ++i;
+        if (i == count) {
+            MatrixReuseFactors(s.matrix);
+            return 0;
+        }
+    }
+    // Right after the constant part was kept the matrix holds just that.
+    const bool pristine = v.pristine && s.matrix->loadCount == v.keptLoad;
+    v.pristine = false;
+    v.committedValid = false;
+    if (!pristine && !MatrixRestoreKeptValues(s.matrix)) {
+        // The kept values were lost during the pass: the constant part is loaded again.
+        MatrixClear(s.matrix);
+        if (int rc = LoadConstantPart()) return rc;
+    }
+    const std::vector<MatrixElementRef>& target = *v.target;
+    for (std::size_t i = 0; i < count; ++i) {
+        target[static_cast<std::size_t>(v.entries[i])].Add(v.values[i].real);
+        v.committed[i] = v.values[i].real;
+    }
+    for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
+    v.committedLoad = s.matrix->loadCount;
+    v.committedValid = true;
+    return 0;
+}
+
+// True while the integration coefficient, method and order are those the constant part was
+// loaded with.
+bool KeptAtThisCoefficient(const AnalogSolverState& s)
+{
+    return s.keptAg0 == s.ag0 && s.keptMethod == s.method && s.keptOrder == s.order;
+}
+
+}  // namespace
+
 void ClearMatrixForLoad(bool keepValues)
 {
     AnalogSolverState& s = AnalogSolver();
     if (!s.matrix) return;
     std::fill(s.rhs.begin(), s.rhs.end(), 0.0);
     s.constantPartLoaded = 0;
+    s.varying.active = false;
     if (!keepValues) {
-        // At transient time points the resistors do not change from one load to the next:
-        // they are loaded once into the cleared matrix, whose values are then kept and
-        // restored in place of every later clear of the run.
-        const bool constantPart = s.runKind == kRunKindTransient && s.runPhase == kPhaseTimeSteps;
-        if (constantPart && MatrixRestoreKeptValues(s.matrix)) {
-            s.constantPartLoaded = 1;
-        } else {
-            MatrixClear(s.matrix);
-            const auto& loadConstant = DeviceServices().loadConstantResistors;
-            if (constantPart && loadConstant && loadConstant() == 0) {
-                MatrixKeepValues(s.matrix);
+        // At transient time points the resistors, and the capacitors' conductances while the
+        // integration coefficient stays, do not change from one load to the next: they are
+        // loaded once into the cleared matrix, whose values are then kept. The other loads
+        // stamp apart (see VaryingStamps) and reach the matrix only when they change, or, in
+        // a circuit where most entries vary, go straight into the restored matrix.
+        VaryingStamps& v = s.varying;
+        const bool constantPart =
+            s.runKind == kRunKindTransient && s.runPhase == kPhaseTimeSteps && s.shuntConductance <= 0.0;
+        // A new integration coefficient changes only values: the same devices stay constant,
+        // and what was made for this matrix and pool still serves.
+        const bool sameStamps = constantPart && v.matrix == s.matrix && v.target == s.pool &&
+                                v.constantEntries.size() == s.pool->size() &&
+                                (!v.redirected || v.pool.size() == s.pool->size());
+        if (sameStamps && KeptAtThisCoefficient(s) && s.matrix->keptValuesValid) {
+            if (v.redirected) {
+                BeginVaryingStamps(s);
+                return;
+            }
+            if (MatrixRestoreKeptValues(s.matrix)) {
                 s.constantPartLoaded = 1;
-            } else {
-                MatrixClear(s.matrix);
+                for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
+                return;
             }
         }
+        MatrixClear(s.matrix);
+        bool kept = false;
+        if (constantPart) {
+            if (!sameStamps) {
+                v.matrix = nullptr;
+                try {
+                    v.constantEntries.assign(s.pool->size(), 0);
+                } catch (const std::bad_alloc&) {
+                    v.constantEntries.clear();
+                }
+            }
+            v.committedValid = false;
+            if (v.constantEntries.size() == s.pool->size() && LoadConstantPart() == 0) {
+                MatrixKeepValues(s.matrix);
+                kept = s.matrix->keptValuesValid && (sameStamps || MakeVaryingStamps(s));
+                v.pristine = kept;
+                v.keptLoad = s.matrix->loadCount;
+            }
+            // Values kept at another coefficient must not pass for this one's.
+            if (!kept) MatrixForgetKeptValues(s.matrix);
+        }
+        if (kept && v.redirected) {
+            // The first pass restores what was just kept; the clear keeps the ground sinks
+            // and the error word as every pass finds them.
+            BeginVaryingStamps(s);
+            return;
+        }
+        if (kept)
+            s.constantPartLoaded = 1;
+        else
+            MatrixClear(s.matrix);
     }
     for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
 }
@@ -308,6 +456,7 @@ int SetupAllDevices()
     // A set-up pass over a set that was set up before finds the same elements again; the
     // pool starts over so that every device's stretch comes out as before.
     if (AnalogSolver().pool) AnalogSolver().pool->clear();
+    AnalogSolver().varying.matrix = nullptr;
     ClearMatrixForLoad(true);
     for (const SlotRow& row : Slots())
         if (row.setup)
@@ -345,6 +494,18 @@ int LoadCircuit()
         if (int rc = SetupAllDevices()) return rc;
     if (Analysis().analysisKind == kAnalysisAc && s.preparationLoad) CopySolutionToComplex();
     ClearMatrixForLoad(!setUp);
+    // A load that fails leaves the pool as it found it.
+    struct PoolGuard {
+        AnalogSolverState& s;
+        ~PoolGuard()
+        {
+            if (s.varying.active) {
+                s.varying.active = false;
+                s.varying.committedValid = false;
+                s.pool = s.varying.target;
+            }
+        }
+    } poolGuard{s};
 
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const SlotRow& row = Slots()[static_cast<std::size_t>(slot)];
@@ -357,6 +518,7 @@ int LoadCircuit()
         if (slot == kSlotAdcNodes && s.preparationLoad && s.hooks.updateAdcDevices)
             if (int rc = s.hooks.updateAdcDevices()) return rc;
     }
+    if (int rc = CommitVaryingStamps(s)) return rc;
     // A device evaluated outside its domain (a root of a negative number, an overflowing
     // power) leaves a value that is not a number in its stamps. That is not an error of the
     // run: the iterate is abandoned and the solve tries another way there. Flags that left

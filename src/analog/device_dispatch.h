@@ -145,6 +145,8 @@ double& RhsEntry(int row);
 
 // When a matrix is active: clears the right-hand side and, unless keepValues, every matrix value.
 void ClearMatrixForLoad(bool keepValues);
+// Marks a device's stretch of the pool as loaded into the kept constant part.
+void MarkConstantStamps(AnalogSolverState& s, const StampRange& range);
 
 // The device kinds in the fixed order of the set-up and load passes.
 enum DeviceKindSlot : int {

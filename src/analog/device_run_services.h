@@ -51,9 +51,10 @@ struct DeviceRunServices {
     std::function<void()> clearLineHistories;
     std::function<double(double step)> lossyLineStepLimit;
     std::function<double(double step)> lossyLineLandingStep;
-    // Loads the resistors that do not change during the time points of a transient run into
-    // the cleared matrix; 0 when they were loaded.
-    std::function<int()> loadConstantResistors;
+    // Loads what does not change during the time points of a transient run while the
+    // integration coefficient stays (the fixed resistors, the linear capacitors' conductances)
+    // into the cleared matrix and notes the coefficient; 0 when they were loaded.
+    std::function<int()> loadConstantLinearPart;
     // The operating-point report of the numeric output (the semiconductors' and inductors'
     // working values).
     std::function<void()> writeOperatingPointReport;

@@ -445,6 +445,8 @@ void FreeStampSet(StampSet& set)
     AnalogSolverState& s = AnalogSolver();
     if (s.matrix == set.matrix.get()) s.matrix = nullptr;
     if (s.pool == &set.pool) s.pool = nullptr;
+    // A matrix made later at the same address must not pass for this one.
+    if (s.varying.matrix == set.matrix.get()) s.varying.matrix = nullptr;
     MatrixDestroy(set.matrix);
     set.pool.clear();
     set.pool.shrink_to_fit();

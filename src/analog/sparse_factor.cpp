@@ -452,6 +452,8 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     m.plan.valid = false;
     // The elements, fill-ins included, are factored in place from here on.
     m.plan.loadedValid = false;
+    m.loadUnchanged = false;
+    ++m.loadCount;
     m.fillinsWritten = true;
     // The active links are only meaningful inside this ordering.
     struct OrderingGuard {
@@ -500,6 +502,12 @@ int MatrixFactor(SparseMatrix* matrix)
     // Without a plan (memory ran out while making it) the old order is tried in place.
     if (!m.workVectorsAllocated || !m.plan.valid) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (!m.partitioned) PartitionColumns(matrix, kPartitionAuto);
+    const bool vouched = m.loadUnchanged && !m.complex;
+    m.loadUnchanged = false;
+    if (vouched && m.plan.loadedValid && !m.plan.complexFactors) {
+        FinishFactor(m);
+        return 0;
+    }
     if (LoadsUnchanged(m)) {
         FinishFactor(m);
         return 0;

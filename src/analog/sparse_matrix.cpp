@@ -391,6 +391,8 @@ void ResetAfterClear(SparseMatrix& m)
     m.singularCol = 0;
     m.singularRow = 0;
     m.previousComplex = m.complex;
+    m.loadUnchanged = false;
+    ++m.loadCount;
 }
 
 std::size_t LoadableCount(const SparseMatrix& m)
@@ -451,6 +453,15 @@ bool MatrixRestoreKeptValues(SparseMatrix* matrix)
 void MatrixForgetKeptValues(SparseMatrix* matrix)
 {
     if (matrix) matrix->keptValuesValid = false;
+}
+
+bool MatrixReuseFactors(SparseMatrix* matrix)
+{
+    if (!matrix) return false;
+    SparseMatrix& m = *matrix;
+    if (m.complex || !m.factored || !m.plan.valid || !m.plan.loadedValid || m.plan.complexFactors) return false;
+    m.loadUnchanged = true;
+    return true;
 }
 
 int MatrixGetError(const SparseMatrix* matrix)

@@ -191,6 +191,12 @@ struct SparseMatrix {
     // fill-ins handed out. A restore puts them back in place of a clear.
     std::vector<double> keptValues;
     bool keptValuesValid = false;
+    // Counts the times the values were set afresh (a clear, a restore, an ordering, which
+    // factors in place), so that a caller can tell that the elements still hold what it put
+    // there.
+    std::uint64_t loadCount = 0;
+    // Set by MatrixReuseFactors: the next factorisation keeps the present factors.
+    bool loadUnchanged = false;
 };
 
 // What a device keeps for one entry it stamps: found once at set-up, added into on every
@@ -241,6 +247,11 @@ void MatrixKeepValues(SparseMatrix* matrix);
 bool MatrixRestoreKeptValues(SparseMatrix* matrix);
 // Drops the kept values.
 void MatrixForgetKeptValues(SparseMatrix* matrix);
+// The caller vouches that no value changed since the last factorisation: when that one was a
+// real refactorisation that succeeded (its factors were computed from the values the elements
+// hold), the next MatrixFactor keeps its factors without comparing the values, and the answer
+// is true. False (and nothing marked) otherwise.
+bool MatrixReuseFactors(SparseMatrix* matrix);
 // The error word; 15002 for a null matrix.
 int MatrixGetError(const SparseMatrix* matrix);
 void MatrixSetReal(SparseMatrix* matrix);

@@ -80,7 +80,7 @@ void RegisterDeviceRunServices()
     d.clearLineHistories = ClearLineHistories;
     d.lossyLineStepLimit = LossyLineStepLimit;
     d.lossyLineLandingStep = LossyLineLandingStep;
-    d.loadConstantResistors = LoadConstantResistors;
+    d.loadConstantLinearPart = LoadConstantLinearPart;
     d.writeOperatingPointReport = WriteOperatingPointReport;
 }
 

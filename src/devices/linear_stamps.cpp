@@ -158,6 +158,7 @@ int LoadResistorPart(ResistorPart part)
         StampConductance(c, 1.0 / resistance);
         c.Finish();
         if (r.valueExpression.compiled) UpdateConvergedValue(resistance, st.previousValue);
+        else if (part == ResistorPart::kConstant) MarkConstantStamps(s, st.stamps);
         return 0;
     });
 }
@@ -169,14 +170,133 @@ int LoadResistors()
     return LoadResistorPart(AnalogSolver().constantPartLoaded ? ResistorPart::kFormulas : ResistorPart::kAll);
 }
 
-int LoadConstantResistors() { return LoadResistorPart(ResistorPart::kConstant); }
-
 // ---- capacitors -------------------------------------------------------------------------
 
 int SetupCapacitors()
 {
     return SetupConductances<CapacitorDevice>(kCapacitorDeviceList, AnalogSolver().devices.capacitors,
                                               &CapacitorDevice::nodeA, &CapacitorDevice::nodeB);
+}
+
+namespace {
+
+// A capacitor whose conductance depends only on the integration coefficient: no formula, no
+// voltage coefficients.
+bool ConstantCapacitor(const CapacitorDevice& cap, const CapacitorStamps& st)
+{
+    return !cap.valueExpression.compiled && !(cap.model && !st.isLinear);
+}
+
+double CapacitanceValue(const CapacitorDevice& cap, const CapacitorStamps& st)
+{
+    double capacitance = cap.value * st.tempFactor;
+    if (cap.model) capacitance *= ModelValue(cap.model, kCapMultiplier, 1.0);
+    return capacitance;
+}
+
+// True when IntegrateCharge forms a companion model for the state (and so stamps ag0 x C).
+bool CompanionFormed(const AnalogSolverState& s, std::int32_t stateSlot)
+{
+    const auto i = static_cast<std::size_t>(stateSlot);
+    if (stateSlot < 0 || i + kStateSlots > s.chargeStates.size() || i + kStateSlots > s.currentStates.size())
+        return false;
+    return s.method == kMethodTrap ? s.order == 1 || s.order == 2 : s.order >= 1 && s.order < kStateSlots;
+}
+
+// The conductances of the constant capacitors at the present integration coefficient.
+int LoadConstantCapacitors()
+{
+    AnalogSolverState& s = AnalogSolver();
+    const std::vector<MatrixElementRef>& pool = *s.pool;
+    s.constantCapacitors.clear();
+    s.otherCapacitors = 0;
+    return ForEachDeviceWithStamps<CapacitorDevice>(kCapacitorDeviceList, s.devices.capacitors,
+                                          [&s, &pool](CapacitorDevice& cap, CapacitorStamps& st) {
+        if (!ConstantCapacitor(cap, st)) {
+            ++s.otherCapacitors;
+            return 0;
+        }
+        const double capacitance = CapacitanceValue(cap, st);
+        if (!CompanionFormed(s, st.stateSlot)) {
+            // No companion model: loaded in full, with a conductance of 0 kept.
+            ++s.otherCapacitors;
+        } else {
+            try {
+                s.constantCapacitors.push_back({&cap, capacitance, cap.nodeA, cap.nodeB, st.stateSlot});
+            } catch (const std::bad_alloc&) {
+                return kMsgInsufficientMemory;
+            }
+        }
+        // What the loads by the table would report at every pass.
+        if (st.capacitance != capacitance) st.capacitance = capacitance;
+        StampCursor c(pool, st.stamps);
+        StampConductance(c, CompanionFormed(s, st.stateSlot) ? s.ag0 * capacitance : 0.0);
+        c.Finish();
+        MarkConstantStamps(s, st.stamps);
+        return 0;
+    });
+}
+
+// The currents of the capacitors of the kept constant part, when their voltage comes from the
+// solution: the load of the full path below less the conductance and the formula.
+void LoadConstantCapacitorCurrents(AnalogSolverState& s)
+{
+    const double* x = X().data();
+    double* rhs = s.rhs.data();
+    double* q = s.chargeStates.data();
+    double* current = s.currentStates.data();
+    const bool predictor = s.iterationMode == kModePredictor;
+    const bool firstPoint = s.iterationMode == kModeFirstTimePoint;
+    // The trapezoidal orders in line, as IntegrateCharge works them out; the table holds only
+    // states inside both vectors.
+    const bool trapezoidal = s.method == kMethodTrap && (s.order == 1 || s.order == 2);
+    const bool trapezoidal1 = trapezoidal && s.order == 1;
+    const double ag0 = s.ag0;
+    const double ag1 = s.ag1;
+    const ConstantCapacitorEntry* entries = s.constantCapacitors.data();
+    const std::size_t count = s.constantCapacitors.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const ConstantCapacitorEntry& e = entries[i];
+        // The device records lie apart in memory: in a large circuit each one they write waits
+        // for memory unless it is asked for some entries ahead.
+        constexpr std::size_t kAhead = 12;
+        if (i + kAhead < count) __builtin_prefetch(&entries[i + kAhead].device->charge, 1);
+        double v = x[e.nodeA] - x[e.nodeB];
+        if (v != 0.0 && std::fabs(v) <= 1e-50) v = v < 0.0 ? -1e-50 : 1e-50;
+        const auto k = static_cast<std::size_t>(e.stateSlot);
+        if (predictor) {
+            q[k] = q[k + 1];
+        } else {
+            q[k] = e.capacitance * v;
+            if (firstPoint) q[k + 1] = q[k];
+        }
+        double ceq = 0.0;
+        if (trapezoidal) {
+            current[k] = trapezoidal1 ? ag1 * q[k + 1] + ag0 * q[k] : ag0 * (q[k] - q[k + 1]) - ag1 * current[k + 1];
+            ceq = current[k] - ag0 * q[k];
+        } else {
+            double geq = 0.0;
+            IntegrateChargeGeneral(s, k, e.capacitance, geq, ceq);
+        }
+        if (ceq != 0.0 && std::fabs(ceq) > 1e50) ceq = ceq < 0.0 ? -1e50 : 1e50;
+        if (firstPoint) current[k + 1] = current[k];
+        rhs[e.nodeA] -= ceq;
+        rhs[e.nodeB] += ceq;
+        e.device->charge = q[k];
+        e.device->current = current[k];
+    }
+}
+
+}  // namespace
+
+int LoadConstantLinearPart()
+{
+    AnalogSolverState& s = AnalogSolver();
+    s.keptAg0 = s.ag0;
+    s.keptMethod = s.method;
+    s.keptOrder = s.order;
+    if (int rc = LoadResistorPart(ResistorPart::kConstant)) return rc;
+    return LoadConstantCapacitors();
 }
 
 int LoadCapacitors()
@@ -186,12 +306,20 @@ int LoadCapacitors()
     const std::vector<MatrixElementRef>& pool = *s.pool;
     const double* x = X().data();
     double* rhs = s.rhs.data();
+    const bool constantPart = s.constantPartLoaded != 0;
+    // With the voltages from the solution the constant capacitors go by their table.
+    const bool byTable = constantPart && s.flags.capacitorLoad &&
+                         !(s.iterationMode == kModeFirstTimePoint && s.useInitialConditions);
+    if (byTable) {
+        LoadConstantCapacitorCurrents(s);
+        if (s.otherCapacitors == 0) return 0;
+    }
     return ForEachDeviceWithStamps<CapacitorDevice>(kCapacitorDeviceList, s.devices.capacitors,
-                                          [&s, &pool, x, rhs](CapacitorDevice& cap, CapacitorStamps& st) {
+                                          [&s, &pool, x, rhs, constantPart, byTable](CapacitorDevice& cap, CapacitorStamps& st) {
+        if (byTable && ConstantCapacitor(cap, st) && CompanionFormed(s, st.stateSlot)) return 0;
         if (cap.valueExpression.compiled)
             if (int rc = EvaluateValueFormula(cap, ClampAwayFromZeroTiny)) return rc;
-        double capacitance = cap.value * st.tempFactor;
-        if (cap.model) capacitance *= ModelValue(cap.model, kCapMultiplier, 1.0);
+        double capacitance = CapacitanceValue(cap, st);
 
         double v = cap.initialCondition;
         if (s.flags.capacitorLoad) {
@@ -234,6 +362,8 @@ int LoadCapacitors()
         if (st.capacitance != capacitance) st.capacitance = capacitance;
         cap.charge = q[k];
         cap.current = s.currentStates[k];
+        // The kept constant part holds the conductance already.
+        if (constantPart && ConstantCapacitor(cap, st)) return 0;
         StampCursor c(pool, st.stamps);
         StampConductance(c, geq);
         c.Finish();

@@ -8,9 +8,10 @@ int SetupResistors();
 // Every resistor, or, when the load pass began from the kept constant part, only those whose
 // value is a formula.
 int LoadResistors();
-// Only the resistors whose value is no formula: the part of a transient time point's
-// equations that stays the same.
-int LoadConstantResistors();
+// The part of a transient time point's equations that stays the same while the integration
+// coefficient does: the resistors whose value is no formula and the conductances of the
+// capacitors without formula or voltage coefficients. Marks their stamps as constant.
+int LoadConstantLinearPart();
 int SetupCapacitors();
 int LoadCapacitors();
 int SetupLinearSources();

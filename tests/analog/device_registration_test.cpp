@@ -32,7 +32,7 @@ TEST(DeviceRegistrationTest, RecordTypesBringEveryKindsLoadAndEveryRunService)
                 d.saveSampleHoldValues && d.restoreSampleHoldValues && d.resetUserSourceIndices &&
                 d.commitUserSourceIndices && d.tableSourceStepRatio && d.acceptTableSourceStates &&
                 d.setLineStepLimits && d.pruneLineHistories && d.clearLineHistories && d.lossyLineStepLimit &&
-                d.lossyLineLandingStep && d.loadConstantResistors && d.writeOperatingPointReport);
+                d.lossyLineLandingStep && d.loadConstantLinearPart && d.writeOperatingPointReport);
 }
 
 }  // namespace
