@@ -1,8 +1,10 @@
 // Choosing and holding the backend, and resetting the whole layer for tests.
 #include "platform/backend.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/clipboard.h"
 #include "platform/gdi_state.h"
@@ -59,9 +61,14 @@ bool DisplayAvailable() {
     if (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) return false;
     if (OpenSdl() == nullptr) return false;
     if (Sdl().WasInit(SDL_INIT_VIDEO)) return RealVideoDriver();
-    if (Sdl().InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    if (RealVideoDriver()) return true;
-    Sdl().QuitSubSystem(SDL_INIT_VIDEO);
+    // A display that is starting, or resetting after its last client left, refuses for a
+    // moment: it is asked three times over half a second before the program gives up on it.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        if (Sdl().InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
+        if (RealVideoDriver()) return true;
+        Sdl().QuitSubSystem(SDL_INIT_VIDEO);
+    }
     return false;
 }
 

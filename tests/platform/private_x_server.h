@@ -1,5 +1,5 @@
 // An X server of a test's own: Xvfb started on a free display number, which it reports through
-// a pipe. Servers are started one at a time across all test processes: two started at the same
+// a pipe, and kept from resetting when its last client leaves. Servers are started one at a time across all test processes: two started at the same
 // moment can both take one display number, and a program then talks to the other test's server.
 #pragma once
 
@@ -53,8 +53,11 @@ private:
                 dup2(null, STDERR_FILENO);
             }
             const std::string fd = std::to_string(fds[1]);
+            // -noreset: a server whose last client leaves resets and refuses connections
+            // meanwhile, and a journey's own look at the screen may be that last client just
+            // before the program connects.
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
+                   "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
