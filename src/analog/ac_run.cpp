@@ -32,7 +32,7 @@
 #include "devices/stamp_ac.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
 #include "plots/limits_dialog.h"

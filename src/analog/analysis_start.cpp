@@ -2,7 +2,7 @@
 
 #include <cfenv>
 
-#include "analyses/dsp_pass.h"
+#include "plots/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
@@ -22,7 +22,7 @@
 #include "analog/transient_run_services.h"
 #include "analyses/graph3d_window.h"
 #include "analyses/histogram.h"
-#include "analyses/model_layers.h"
+#include "analog/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
@@ -40,7 +40,7 @@
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "plots/curve_evaluation.h"
 #include "plots/default_limits_rows.h"
 #include "results/waveform_store.h"

@@ -27,7 +27,7 @@
 #include "netlist/spice_reader_state.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 
 namespace kq5 {
 

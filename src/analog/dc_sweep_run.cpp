@@ -33,7 +33,7 @@
 #include "netlist/global_options.h"
 #include "netlist/part_instance.h"
 #include "netlist/token_patterns.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
 #include "plots/limits_dialog.h"

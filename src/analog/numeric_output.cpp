@@ -26,7 +26,7 @@
 #include "document/file_names.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
 

@@ -19,7 +19,7 @@
 #include "core/digital_node_states.h"
 #include "document/component_attributes.h"
 #include "netlist/circuit_build.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 
 namespace kq5 {
 

@@ -25,7 +25,7 @@
 #include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/win_messages.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "plots/limits_dialog.h"
 #include "results/plot_view_settings.h"

@@ -33,7 +33,7 @@
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/plot_record_flags.h"
 #include "results/plot_view_settings.h"
 #include "plots/limits_dialog.h"

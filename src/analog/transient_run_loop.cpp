@@ -27,7 +27,7 @@
 #include "digital/digital_engine.h"
 #include "digital/digital_interfaces.h"
 #include "netlist/global_options.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 
 namespace kq5 {
 

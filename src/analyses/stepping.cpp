@@ -12,7 +12,7 @@
 #include "analog/run_control.h"
 #include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
-#include "analyses/model_layers.h"
+#include "analog/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"

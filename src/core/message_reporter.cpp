@@ -10,7 +10,7 @@
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"

@@ -35,7 +35,7 @@
 #include "platform/win_messages.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "plots/curve_evaluation.h"
 #include "plots/curve_ranges.h"
 #include "plots/plot_characteristics.h"

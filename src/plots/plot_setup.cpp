@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "analyses/dsp_pass.h"
+#include "plots/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"

@@ -17,7 +17,7 @@
 #include "platform/paint.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "plots/analysis_window.h"
 #include "plots/curve_ranges.h"
 #include "plots/plot_axes.h"

@@ -5,7 +5,7 @@
 #include "ui/app_state.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 
 namespace kq5 {
 

@@ -26,7 +26,7 @@
 #include "netlist/model_types.h"
 #include "netlist/part_instance.h"
 #include "netlist/token_patterns.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "plots/plot_view.h"
 #include "results/waveform_store.h"
 

@@ -16,7 +16,7 @@
 #include "app/command_routing.h"
 #include "ui/frame_state.h"
 #include "app/help_bar.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "limits_dialog_test_support.h"

@@ -1,4 +1,4 @@
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 
 #include <algorithm>
 #include <cctype>
