@@ -35,7 +35,6 @@
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
-#include "plots/limits_dialog.h"
 
 namespace kq5 {
 
@@ -268,9 +267,9 @@ int SetupAcAnalysis()
         std::int32_t& options = PlotViewOf(circuit->plot).optionWord[kAnalysisAc];
         if (options == 0) options = 120;
     }
-    if (int rc = OpenAnalysisWindow()) return rc;
+    if (int rc = OpenRunWindow()) return rc;
     a.keepDeviceStates = false;
-    return OpenAnalysisLimitsDialog();
+    return OpenRunLimitsDialog();
 }
 
 int ReadAcSweepLimits()

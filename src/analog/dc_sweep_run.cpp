@@ -27,7 +27,7 @@
 #include "devices/source_device.h"
 #include "devices/source_functions.h"
 #include "devices/standalone_element_devices.h"
-#include "digital/digital_engine.h"
+#include "analog/digital_run_services.h"
 #include "document/circuit_document.h"
 #include "document/component_types.h"
 #include "netlist/global_options.h"
@@ -36,7 +36,6 @@
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
-#include "plots/limits_dialog.h"
 
 namespace kq5 {
 
@@ -463,7 +462,7 @@ int DcSweepCase(WindowRecord* window)
         SetBreakpointTimeScale(0.0, 1.0);
         if (int rc = ReinitializeRunStates()) return rc;
         // The digital parts start each sweep from their first states and stimulus values.
-        if (int rc = StartDigitalRun(0.0)) return rc;
+        if (int rc = StartDigitalParts(0.0)) return rc;
 
         const int rc = SweepPoints(window);
         const bool stop = rc != 0 || RunStopRequested();
@@ -483,8 +482,8 @@ int SetupDcAnalysis()
         std::int32_t& options = PlotViewOf(circuit->plot).optionWord[kAnalysisDc];
         if (options == 0) options = kDefaultDcOptions;
     }
-    if (int rc = OpenAnalysisWindow()) return rc;
-    return OpenAnalysisLimitsDialog();
+    if (int rc = OpenRunWindow()) return rc;
+    return OpenRunLimitsDialog();
 }
 
 int RunDcSweep()

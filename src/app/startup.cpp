@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "app/dialog_settings_sections.h"
 #include "ui/error_context.h"
 #include "ui/color_table.h"

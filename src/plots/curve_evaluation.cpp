@@ -11,9 +11,7 @@
 #include "analog/temperature_setup.h"
 #include "analog/transient_run_services.h"
 #include "analog/model_layers.h"
-#include "analyses/monte_carlo.h"
 #include "results/run_state.h"
-#include "analyses/stepping.h"
 #include "app/edit_mode.h"
 #include "app/menus.h"
 #include "ui/window_record.h"
@@ -38,6 +36,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
+#include "plots/plot_window_services.h"
 #include "plots/state_variables_editor.h"
 #include "plots/state_variables_file.h"
 #include "plots/user_waveform.h"
@@ -285,8 +284,9 @@ int BeginNextRun(WindowRecord* window, double temperature)
     // Every run starts from the nominal values: the case's stepped values and its perturbation
     // replace them, never add to the last run's.
     RestoreNominalModelParams();
-    if (const int result = NextStepCase(); result != 0) return result;
-    PerturbModels();
+    const PlotWindowServicesState& cases = PlotWindowServices();
+    if (const int result = cases.nextStepCase ? cases.nextStepCase() : 0; result != 0) return result;
+    if (cases.perturbModels) cases.perturbModels();
     PlotRun().acceptedPoints = -1;
     PlotRun().tracesStarted = false;
     PlotRun().pointAccepted = false;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "analyses/performance_window.h"
 #include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
@@ -26,6 +25,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_setup.h"
+#include "plots/plot_window_services.h"
 #include "results/plot_view_settings.h"
 
 namespace kq5 {
@@ -222,7 +222,8 @@ int BeginPlotWindowRun(WindowRecord* window, win::HDC given)
 std::string PlotTitleText(WindowRecord* window)
 {
     // A performance window's title line is its plot's name.
-    if (const PerformanceWindowRecord* node = PerformanceRecordOf(window)) return node->view.title;
+    const auto& performanceTitle = PlotWindowServices().performanceTitle;
+    if (const std::string* title = performanceTitle ? performanceTitle(window) : nullptr) return *title;
     WindowRecord* circuit = RunControl().circuitWindow;
     std::string title = circuit ? StripDirectory(GetRecordTitle(circuit)) : StripDirectory(window ? window->title : "");
     return title + " " + FormatTemperatureCaption(window, true);

@@ -11,6 +11,7 @@
 
 #include "stepping_test_support.h"
 #include "../analog/program_output_support.h"
+#include "analyses/analysis_install.h"
 #include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "document/stepping_rows.h"

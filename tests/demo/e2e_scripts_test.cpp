@@ -9,6 +9,7 @@
 #include "demo_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "app/prompt_dialog.h"
 #include "platform/common_dialogs.h"
 

@@ -11,6 +11,7 @@
 
 #include "../netlist/scratch_build_test.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/run_control.h"
 #include "plots/dsp_pass.h"
 #include "results/curve_record.h"
