@@ -12,7 +12,7 @@
 #include "analog/run_control.h"
 #include "analog/statistics.h"
 #include "analog/transient_run.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/field_stream.h"

@@ -31,7 +31,7 @@
 #include "document/circuit_document.h"
 #include "document/component_types.h"
 #include "netlist/global_options.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/token_patterns.h"
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"

@@ -37,7 +37,7 @@
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/token_patterns.h"
 #include "platform/message.h"

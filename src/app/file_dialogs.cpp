@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "app/dialog_services.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "app/help_topics.h"
 #include "ui/program_settings.h"
 #include "app/settings_file.h"

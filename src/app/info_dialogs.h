@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -2,7 +2,7 @@
 // Finding windows by their records, and the small window utilities that work on one record:
 // the active document child, the topmost circuit window, closing, showing and activating a
 // record's window, and the message pump that long operations call.
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/win_types.h"
 #include "platform/window.h"
 

@@ -10,7 +10,7 @@
 #include <new>
 
 #include "analog/batch_log.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/format.h"

@@ -5,7 +5,7 @@
 
 #include "analog/batch_log.h"
 #include "analog/statistics.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"

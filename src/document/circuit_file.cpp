@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "app/edit_mode.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "app/font_command.h"
 #include "ui/frame_state.h"
 #include "app/frame_window.h"

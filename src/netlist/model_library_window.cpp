@@ -10,7 +10,7 @@
 #include "ui/font_select.h"
 #include "ui/frame_state.h"
 #include "app/frame_window.h"
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "app/help_bar.h"
 #include "ui/program_settings.h"
 #include "app/settings_file.h"

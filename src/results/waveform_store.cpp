@@ -15,7 +15,7 @@
 #include "analog/run_control.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"

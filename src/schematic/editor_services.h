@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "core/linked_list.h"
 #include "platform/owner_draw.h"
 #include "platform/win_types.h"

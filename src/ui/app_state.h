@@ -1,6 +1,6 @@
 #pragma once
 // State of the application frame and its services, kept in one place so tests can start afresh.
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

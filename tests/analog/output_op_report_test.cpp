@@ -15,7 +15,7 @@
 #include "devices/device_record_types.h"
 #include "devices/diode_device.h"
 #include "netlist/circuit_build.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 
 namespace kq5 {
 namespace {

@@ -25,7 +25,7 @@
 #include "document/circuit_document.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/token_patterns.h"
 #include "analog/analysis_run_services.h"
 #include "plots/plot_view.h"

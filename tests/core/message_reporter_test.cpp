@@ -5,7 +5,7 @@
 
 #include "analog/analog_state.h"
 #include "ui/app_state.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

@@ -12,7 +12,7 @@
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
 #include "netlist/defines.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_dot_commands.h"
 
 namespace kq5::testing {

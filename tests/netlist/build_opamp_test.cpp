@@ -9,7 +9,7 @@
 #include "devices/opamp_device.h"
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/poly_source.h"
 
 namespace kq5::testing {

@@ -6,7 +6,7 @@
 #include "devices/resistor_device.h"
 #include "devices/source_device.h"
 #include "netlist/circuit_build_expressions.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_initial_conditions.h"
 
 namespace kq5::testing {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "app/preferences.h"
 #include "app/text_area.h"
 #include "app/text_editor.h"

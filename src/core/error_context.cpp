@@ -1,4 +1,4 @@
-#include "ui/error_context.h"
+#include "core/error_context.h"
 
 #include <cstring>
 
