@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analog/ac_run_curve.h"
+#include "analog/expr_run_services.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/breakpoints.h"

@@ -1,4 +1,6 @@
 // The report of the difference functions DIFA and DIFD after a run.
+#include "analog/expr_run_services.h"
+
 #include <cmath>
 #include <string>
 

@@ -22,6 +22,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
+#include "ui/program_settings.h"
 #include "core/digital_logic_tables.h"
 #include "document/file_names.h"
 #include "netlist/global_options.h"

@@ -4,6 +4,7 @@
 #include <complex>
 
 #include "analog/analog_state.h"
+#include "analog/expr_run_services.h"
 #include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/linear_stamps.h"

@@ -8,6 +8,7 @@
 #include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "core/timers.h"
+#include "ui/program_settings.h"
 #include "document/file_names.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"

@@ -734,13 +734,5 @@ void WaveformStoreReplace(CurveRecord& curve, std::int32_t pointIndex, double va
     SetWaveformValue(*store, curve.storeSlots[static_cast<std::size_t>(slot)], pointIndex, value);
 }
 
-int DigitalStateIndex(char c)
-{
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    if (c == 0) return -1;
-    const char* letters = "0RF1XZ?";
-    const char* at = std::strchr(letters, c);
-    return at ? static_cast<int>(at - letters) : -1;
-}
 
 }  // namespace kq5

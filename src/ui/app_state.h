@@ -8,7 +8,6 @@ namespace kq5 {
 
 struct AppState {
     WindowRecordList windowRecords;
-    PendingErrorTexts pendingErrors;
     ProgramSettings settings;
 };
 

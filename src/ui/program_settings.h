@@ -45,6 +45,9 @@ ProgramSettings& Settings();
 
 // The option word as the message reporter, the time stamps and the Preferences read it.
 std::uint32_t OptionFlags();
+// The date and time stamp (see FormatDateTimeStamp in core/timers.h) under the program's
+// option word.
+std::string FormatDateTimeStamp(bool withLabels);
 std::uint32_t PreferencesOptionWord();
 
 // Beeps when the sound option is on.
