@@ -5,7 +5,7 @@
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/convergence.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/device_dispatch_tables.h"

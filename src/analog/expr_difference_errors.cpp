@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "core/expr_math_errors.h"
 #include "core/expr_symbols.h"
 #include "core/file_units.h"

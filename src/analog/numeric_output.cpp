@@ -9,7 +9,7 @@
 
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/numeric_helpers.h"
 #include "analog/op_report.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"
 #include "core/file_units.h"

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/batch_run.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"

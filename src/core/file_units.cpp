@@ -9,7 +9,7 @@
 #include <ctime>
 #include <new>
 
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/file_paths.h"

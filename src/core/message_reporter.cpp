@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/statistics.h"
 #include "core/error_context.h"
 #include "ui/program_settings.h"

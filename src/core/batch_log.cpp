@@ -1,4 +1,4 @@
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 
 #include "analog/analog_state.h"
 #include "core/file_units.h"
