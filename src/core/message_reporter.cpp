@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "core/batch_log.h"
-#include "analog/statistics.h"
 #include "core/error_context.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
@@ -270,7 +269,7 @@ int ReportMessageArgs(std::string_view spec, std::span<const MessageArg> args) {
 
 int ShowMessage(const MessageContext& context) {
     if (BatchErrorLogOpen()) {
-        LogBatchError(context.owner, context.caption, context.body);
+        if (const auto& log = MessageLog().logBatchError) log(context.owner, context.caption, context.body);
         return 0;
     }
     if (context.beepType && (OptionFlags() & kOptionSound)) win::MessageBeep(context.beepType);

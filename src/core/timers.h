@@ -8,6 +8,10 @@
 
 namespace kq5 {
 
+// The option word's bits that put the time and the date into the stamps.
+constexpr std::uint32_t kOptionTimeStamp = 0x0800;
+constexpr std::uint32_t kOptionDateStamp = 0x1000;
+
 // Seconds on a monotonic clock; only differences are meaningful.
 double GetTimeSeconds();
 
