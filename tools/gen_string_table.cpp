@@ -42,7 +42,7 @@ int main(int argc, char** argv)
         if (!rows.emplace(id, text).second) return gen::Fail(argv[1], lineNo, "duplicate id " + std::to_string(id));
     }
     std::ostringstream out;
-    out << "// Generated from data/strings.tsv; do not edit.\n#include \"core/string_table.h\"\n\n"
+    out << "// Generated from data/strings.tsv; do not edit.\n#include \"platform/string_table.h\"\n\n"
            "namespace kq5 {\nconst StringTableEntry kStringTableEntries[] = {\n";
     for (auto& [id, text] : rows) out << "    {" << id << ", " << gen::CLiteral(text) << "},\n";
     out << "};\nconst std::size_t kStringTableSize = " << rows.size() << ";\n}  // namespace kq5\n";

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analog/ac_run_curve.h"
+#include "analog/expr_run_services.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/breakpoints.h"
@@ -32,10 +33,9 @@
 #include "analog/stamp_ac.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
-#include "plots/limits_dialog.h"
 
 namespace kq5 {
 
@@ -268,9 +268,9 @@ int SetupAcAnalysis()
         std::int32_t& options = PlotViewOf(circuit->plot).optionWord[kAnalysisAc];
         if (options == 0) options = 120;
     }
-    if (int rc = OpenAnalysisWindow()) return rc;
+    if (int rc = OpenRunWindow()) return rc;
     a.keepDeviceStates = false;
-    return OpenAnalysisLimitsDialog();
+    return OpenRunLimitsDialog();
 }
 
 int ReadAcSweepLimits()

@@ -12,14 +12,6 @@
 
 namespace kq5 {
 
-AnalogState& Analog()
-{
-    static AnalogState state;
-    return state;
-}
-
-void ResetAnalogStateForTests() { Analog() = AnalogState{}; }
-
 AnalogSolverState& AnalogSolver()
 {
     static AnalogSolverState state;

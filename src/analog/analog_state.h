@@ -15,20 +15,12 @@
 
 #include "analog/device_dispatch_tables.h"
 #include "analog/sparse_matrix.h"
+#include "core/batch_log.h"
 #include "netlist/global_options.h"
 
 namespace kq5 {
 
 struct WindowRecord;
-
-struct AnalogState {
-    int batchErrorLogUnit = -1;  // file unit of the batch run's error log, -1 when none
-    int numericOutputUnit = -1;  // file unit of the numeric output file, -1 when none
-    int outputPageWidth = 80;    // page width in characters of the numeric output file
-};
-
-AnalogState& Analog();
-void ResetAnalogStateForTests();
 
 // Run phase: what the running solve is for.
 enum RunPhase : int {

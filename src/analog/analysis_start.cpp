@@ -2,50 +2,37 @@
 
 #include <cfenv>
 
-#include "analyses/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
-#include "analyses/performance_window.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/convergence.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/device_dispatch_tables.h"
 #include "analog/device_run_services.h"
+#include "analog/model_layers.h"
 #include "analog/numeric_output.h"
 #include "core/file_units.h"
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
 #include "analog/statistics.h"
 #include "analog/transient_run.h"
-#include "analog/transient_run_services.h"
-#include "analyses/graph3d_window.h"
-#include "analyses/histogram.h"
-#include "analyses/model_layers.h"
-#include "analyses/monte_carlo.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
-#include "analyses/stepping.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/fp_flags.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
-#include "digital/digital_engine.h"
 #include "document/circuit_document.h"
 #include "netlist/circuit_build.h"
 #include "netlist/model_statements.h"
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
-#include "plots/analysis_run_services.h"
-#include "plots/curve_evaluation.h"
-#include "plots/default_limits_rows.h"
+#include "analog/analysis_run_services.h"
+#include "analog/analysis_window_services.h"
 #include "results/waveform_store.h"
-#include "plots/limits_dialog.h"
-#include "plots/probe_mode.h"
-#include "plots/state_variables_editor.h"
-#include "plots/user_waveform.h"
 
 namespace kq5 {
 
@@ -63,11 +50,11 @@ int RunKindSetup(int kind)
         ReportLineMessage(RunControl().circuitWindow, kMsgRunLoopMissing);
         return kMsgAlreadyReported;
     }
-    if (const int result = OpenAnalysisWindow(); result != 0) return result;
+    if (const int result = OpenRunWindow(); result != 0) return result;
     if (const int result = handlers.setup(); result != 0) return result;
     // The Analysis Limits dialog fills the empty rows when it opens; a run without the dialog
     // (a batch job) needs them filled all the same.
-    FillDefaultLimitsRows(RunControl().circuitWindow, false, false, false);
+    if (const auto& fill = AnalysisWindowServices().fillDefaultLimitsRows) fill(RunControl().circuitWindow);
     return 0;
 }
 
@@ -135,7 +122,7 @@ int StartAnalysis(int kind)
             // A stepping error is reported and refuses the runs; the analysis stays open so that
             // the Stepping dialog can mend the settings.
             RestoreNominalModelParams();
-            PrepareStepping();
+            if (const auto& prepare = AnalysisWindowServices().prepareStepping) prepare();
         }
         if (result == 0) result = RunKindSetup(kind);
     }
@@ -149,7 +136,7 @@ int StartAnalysis(int kind)
     if (result != 0) {
         WindowRecord* circuit = rc.circuitWindow;
         EndAnalysis(1);
-        CloseAnalysisWindow();
+        CloseRunWindow();
         rc.circuitWindow = nullptr;
         ReportLineMessage(circuit, result);
         result = kMsgAlreadyReported;
@@ -169,9 +156,10 @@ void EndAnalysis(int keepOutput)
 {
     RunControlState& rc = RunControl();
     const int kind = Analysis().analysisKind;
+    const AnalysisWindowServicesState& services = AnalysisWindowServices();
     // The dialogs that edit the analysis go with it.
-    CloseStateVariablesEditor();
-    CloseAnalysisLimitsDialog();
+    if (services.closeStateVariablesEditor) services.closeStateVariablesEditor();
+    if (services.closeLimitsDialog) services.closeLimitsDialog();
     if (rc.circuitWindow && rc.circuitWindow->plot) ResetWaveformStore(*rc.circuitWindow->plot);
     if (const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind); handlers.end) handlers.end();
     CloseSimulationDataFile();
@@ -179,16 +167,14 @@ void EndAnalysis(int keepOutput)
     // An analysis that wrote nothing leaves no numeric output file behind.
     if (rc.circuitWindow) RemoveEmptyNumericOutput(rc.circuitWindow);
     FreeAnalogRunData();
-    FreeGaussianPopulation();
-    FreeReportWhenExpression();
+    if (services.freeMonteCarloData) services.freeMonteCarloData();
     rc.probeState = kProbeNone;
     // The run options of this analysis end with it: the next analysis (of another circuit, or a
     // probe run) must not read this one's state variables file while it sets up its solver.
     TransientRun().stateVariables = kStateVariablesZero;
     Analysis().analysisKind = kAnalysisNone;
     ClearSteppingRows();
-    FreeGaussianPopulation();
-    FreeReportWhenExpression();
+    if (services.freeMonteCarloData) services.freeMonteCarloData();
     ClearRunFlags();
     if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};
     rc.barsHidden = 0;
@@ -201,7 +187,7 @@ void ExitAnalysis()
 {
     RunControlState& rc = RunControl();
     if (Analysis().analysisKind != kAnalysisNone) EndAnalysis(0);
-    CloseAnalysisWindow();
+    CloseRunWindow();
     rc.circuitWindow = nullptr;
 }
 
@@ -212,58 +198,9 @@ int RunAnalysisCommand(WindowRecord* circuit, int kind)
     SetCurrentDocument(circuit);
     RunControl().circuitWindow = circuit;
     const int result = StartAnalysis(kind);
-    if (result == 0 && RunControl().probeFlag) return StartProbeRun();
+    const auto& probe = AnalysisWindowServices().startProbeRun;
+    if (result == 0 && RunControl().probeFlag && probe) return probe();
     return result;
-}
-
-void InstallAnalysisKindHandlers()
-{
-    AnalysisKindHandlers transient;
-    transient.setup = [] { return SetupTransientAnalysis(); };
-    transient.run = [] { return TransientAnalysisRun(RunControl().analysisWindow); };
-    transient.end = [] { FreeTransientRunTables(); };
-    SetAnalysisKindHandlers(kAnalysisTransient, std::move(transient));
-    AnalysisKindHandlers ac;
-    ac.setup = [] { return SetupAcAnalysis(); };
-    ac.run = [] { return AcAnalysisRun(); };
-    ac.end = [] { FreeAcRunTables(); };
-    SetAnalysisKindHandlers(kAnalysisAc, std::move(ac));
-    AnalysisKindHandlers dc;
-    dc.setup = [] { return SetupDcAnalysis(); };
-    dc.run = [] { return RunDcSweep(); };
-    SetAnalysisKindHandlers(kAnalysisDc, std::move(dc));
-
-    // The digital set-up of every build and the digital operating point.
-    InstallDigitalSimulator();
-
-    // The curves of each run, the numeric output, the run data flush and the end of a case in
-    // the waveform store.
-    InstallPlotRunServices();
-    InstallSteppingRunServices();
-    AnalysisRunServices& services = RunServices();
-    services.writeOperatingPointReport = [] {
-        WriteRunOutput(RunControl().analysisWindow, 1);
-        return 0;
-    };
-    services.writePrintedValues = [](int points) {
-        // A case without an operating point report has written no header and caption yet.
-        if (!NumericOutput().captionWritten) WriteRunOutput(RunControl().analysisWindow, 0);
-        WritePrintedValues(RunControl().analysisWindow, points);
-        NumericOutput().captionWritten = false;
-        return 0;
-    };
-    services.endCase = [](WindowRecord* window) {
-        FlushPendingRunDataPoint();
-        EndWaveformRun(window, false);
-        ComputeDspCurves(window);
-        WriteUserWaveformFile(window);
-        FinishPlotCase(window);
-        CheckMonteCarloFailure();
-        // The performance, histogram and 3-D windows on screen grow run by run.
-        RecomputePerformanceWindows(true);
-        RecomputeMonteCarloWindows(true);
-        RecomputeGraph3DWindows(1);
-    };
 }
 
 win::INT_PTR TimedNoticeDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam)

@@ -27,9 +27,6 @@ int NumberDevices();
 // (an analysis still open is ended first). 0 or a message id.
 int RunAnalysisCommand(WindowRecord* circuit, int kind);
 
-// Installs the run loops of the analysis kinds that the program has.
-void InstallAnalysisKindHandlers();
-
 // The self-closing notice: item 100 shows the text; it closes after a second or on OK/Cancel.
 win::INT_PTR TimedNoticeDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 

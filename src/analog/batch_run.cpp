@@ -12,7 +12,7 @@
 #include "analog/run_control.h"
 #include "analog/statistics.h"
 #include "analog/transient_run.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/field_stream.h"
@@ -27,7 +27,7 @@
 #include "netlist/spice_reader_state.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 
 namespace kq5 {
 

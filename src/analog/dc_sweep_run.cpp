@@ -27,16 +27,15 @@
 #include "core/message_reporter.h"
 #include "netlist/source_device.h"
 #include "netlist/standalone_element_devices.h"
-#include "digital/digital_engine.h"
+#include "analog/digital_run_services.h"
 #include "document/circuit_document.h"
 #include "document/component_types.h"
 #include "netlist/global_options.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/token_patterns.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
-#include "plots/limits_dialog.h"
 
 namespace kq5 {
 
@@ -464,7 +463,7 @@ int DcSweepCase(WindowRecord* window)
         SetBreakpointTimeScale(0.0, 1.0);
         if (int rc = ReinitializeRunStates()) return rc;
         // The digital parts start each sweep from their first states and stimulus values.
-        if (int rc = StartDigitalRun(0.0)) return rc;
+        if (int rc = StartDigitalParts(0.0)) return rc;
 
         const int rc = SweepPoints(window);
         const bool stop = rc != 0 || RunStopRequested();
@@ -484,8 +483,8 @@ int SetupDcAnalysis()
         std::int32_t& options = PlotViewOf(circuit->plot).optionWord[kAnalysisDc];
         if (options == 0) options = kDefaultDcOptions;
     }
-    if (int rc = OpenAnalysisWindow()) return rc;
-    return OpenAnalysisLimitsDialog();
+    if (int rc = OpenRunWindow()) return rc;
+    return OpenRunLimitsDialog();
 }
 
 int RunDcSweep()

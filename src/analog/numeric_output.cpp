@@ -9,7 +9,7 @@
 
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/device_run_services.h"
 #include "analog/numeric_helpers.h"
@@ -22,11 +22,12 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
+#include "ui/program_settings.h"
 #include "core/digital_logic_tables.h"
 #include "document/file_names.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
 

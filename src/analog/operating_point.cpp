@@ -15,7 +15,7 @@
 #include "core/format.h"
 #include "core/fp_flags.h"
 #include "core/message_reporter.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "netlist/global_options.h"
 #include "netlist/spice_reader_state.h"
 

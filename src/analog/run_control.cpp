@@ -5,11 +5,10 @@
 
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
-#include "analyses/graph3d_window.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "ui/status_text.h"
@@ -25,9 +24,9 @@
 #include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/win_messages.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
+#include "analog/analysis_window_services.h"
 #include "results/curve_record.h"
-#include "plots/limits_dialog.h"
 #include "results/plot_view_settings.h"
 #include "results/waveform_store.h"
 
@@ -189,7 +188,7 @@ int FinishAnalysisRun(win::HDC dc, int code)
     if (replotted && (code == 0 || code == kMsgStoppedByUser) && rc.analysisWindow && rc.analysisWindow->window)
         win::InvalidateRect(rc.analysisWindow->window, nullptr, 1);
     rc.running = 0;
-    RecomputeGraph3DWindows(0);
+    if (const auto& recompute = AnalysisWindowServices().recomputeGraph3DWindows) recompute(0);
     CloseSimulationDataFile();
     if (NumericOutputUnit() >= 0) {
         WriteTemperatureWarnings(NumericOutputUnit());
@@ -199,7 +198,7 @@ int FinishAnalysisRun(win::HDC dc, int code)
     if (Settings().batchRun || StatusBarShown()) SetStatusText("");
     if (rc.closeAfterRun) {
         rc.closeAfterRun = 0;
-        CloseAnalysisWindow();
+        CloseRunWindow();
     }
     // The runs kept decide the commands that make windows of them.
     if (!Settings().batchRun) RefreshToolButtonStates();
@@ -210,7 +209,7 @@ int RunAnalysisTimed(int kind)
 {
     const double start = GetTimeSeconds();
     int result = 0;
-    StoreFocusedLimitsText();
+    if (const auto& store = AnalysisWindowServices().storeFocusedLimitsText) store();
     if (kind >= 0 && kind < 3) {
         const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind);
         if (handlers.run) {
@@ -264,7 +263,7 @@ void PauseAnalysisRun()
     // The run closed for the pause goes on.
     if (PlotRecord* plot = AnalysisPlot(); plot && plot->store.runCount > 0) --plot->store.runCount;
     rc.resumeRequest = 0;
-    if (rc.closeRequest) CloseAnalysisWindow();
+    if (rc.closeRequest) CloseRunWindow();
 }
 
 void ReportAnalysisFailureArgs(int controlKind, int index, const char* text, int messageId,
@@ -304,7 +303,8 @@ void ReportAnalysisFailureArgs(int controlKind, int index, const char* text, int
     all.insert(all.end(), args.begin(), args.end());
     ReportMessageArgs(statement ? "WtMME" : "WtE", all);
     // The open limits dialog points at the text that caused the failure.
-    if (controlKind == kFocusLimitsField || controlKind == kFocusExpressionRow) FocusLimitsControl(controlKind, index);
+    const auto& focus = AnalysisWindowServices().focusLimitsControl;
+    if (focus && (controlKind == kFocusLimitsField || controlKind == kFocusExpressionRow)) focus(controlKind, index);
 }
 
 std::string AnalysisLimitsFieldText(int field)

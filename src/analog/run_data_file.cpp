@@ -14,7 +14,7 @@
 #include "analog/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/analysis_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "analog/analog_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/batch_run.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"
@@ -40,6 +40,7 @@ int OpenStatisticsFile(const std::string& path, const std::string& firstField)
     const int result = CreateReplacingUnit(path, unit);
     if (result != 0) return result;
     Analog().batchErrorLogUnit = unit;
+    MessageLog().logBatchError = LogBatchError;
     UnitPrintf(unit, "%s %s %s\n", firstField.c_str(), FormatLocaleDate().c_str(), FormatLocaleTime().c_str());
     UnitPrintf(unit, "%s", LoadResString(kMsgStatisticsHeading1).c_str());
     UnitPrintf(unit, "%s", LoadResString(kMsgStatisticsHeading2).c_str());

@@ -21,14 +21,13 @@
 #include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
-#include "digital/digital_checks.h"
+#include "analog/digital_run_services.h"
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/plot_record_flags.h"
 #include "results/plot_view_settings.h"
-#include "plots/limits_dialog.h"
 
 namespace kq5 {
 
@@ -211,8 +210,8 @@ int SetupTransientAnalysis()
 {
     if (std::int32_t* options = OptionsWordOf(RunControl().circuitWindow))
         if (*options == 0) *options = static_cast<std::int32_t>(kDefaultTransientOptions);
-    if (int rc = OpenAnalysisWindow()) return rc;
-    return OpenAnalysisLimitsDialog();
+    if (int rc = OpenRunWindow()) return rc;
+    return OpenRunLimitsDialog();
 }
 
 namespace {
@@ -259,7 +258,8 @@ int TransientAnalysisRun(WindowRecord* window)
     t.digitalWarnings = 0;
     rc = RunTemperatureAndCases(window, {TransientCaseCountingWarnings, t.points, t.operatingPointOnly, false});
     // One count for the whole analysis, not a box after every case of a stepped run.
-    if (t.digitalWarnings > 0) ShowDigitalWarningCount(t.digitalWarnings);
+    const auto& showWarnings = DigitalRunServices().showWarningCount;
+    if (t.digitalWarnings > 0 && showWarnings) showWarnings(t.digitalWarnings);
 
     if (rc == 0 && RunStopRequested() && RunControl().lastKey == kEscapeKey) rc = kMsgStopped;
     if (RunControl().failureReported) rc = kMsgReported;

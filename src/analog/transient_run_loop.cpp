@@ -18,11 +18,10 @@
 #include "analog/transient_run_services.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
-#include "digital/digital_checks.h"
-#include "digital/digital_engine.h"
-#include "digital/digital_interfaces.h"
+#include "analog/digital_run_services.h"
+#include "core/digital_node_states.h"
 #include "netlist/global_options.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 
 namespace kq5 {
 
@@ -98,8 +97,8 @@ int ReportDigitalFailure(WindowRecord* window, int rc)
 int ProcessDigitalPoint(WindowRecord* window)
 {
     if (!HasDigitalDevices()) return 0;
-    SetDacOutputs(AnalogSolver().time, false);
-    const int rc = ProcessDigitalEventsAt(TransientRun().digitalTime);
+    const auto& process = DigitalRunServices().processEvents;
+    const int rc = process ? process(AnalogSolver().time, TransientRun().digitalTime) : 0;
     if (rc == kMsgDigitalNoConvergence) {
         ReportMessage("WE", window, kMsgDigitalNoConvergence, AnalogSolver().time);
         return kMsgReported;
@@ -128,11 +127,8 @@ int CommitAcceptedPoint(WindowRecord* window)
     if (!HasDigitalDevices()) return 0;
     // The interfaces follow the accepted point before its digital logs are closed, so that
     // what they start belongs to this point.
-    int rc = UpdateDacDevices(s.time, s.acceptedPointCount == 0);
-    if (rc == 0) rc = UpdateDtoAInterfaces(s.time, s.acceptedPointCount == 0);
-    if (rc == 0) rc = UpdateAtoDInterfaces(s.time, t.digitalTime);
-    if (rc == 0) rc = UpdateAdcDevices(t.digitalTime);
-    AcceptDigitalPoint();
+    const auto& accept = DigitalRunServices().acceptPoint;
+    const int rc = accept ? accept(s.time, s.acceptedPointCount == 0, t.digitalTime) : 0;
     return ReportDigitalFailure(window, rc);
 }
 
@@ -144,7 +140,7 @@ int OperatingPointPass(WindowRecord* window)
     const GlobalOptionValues& o = GlobalOptions().values;
     s.time = s.runKind == kRunKindTransient ? t.tmin : 0.0;
     t.digitalTime = 0;
-    if (int rc = StartDigitalRun(s.time)) return ReportDigitalFailure(window, rc);
+    if (int rc = StartDigitalParts(s.time)) return ReportDigitalFailure(window, rc);
     ClearIntegrationCoefficients();
     if (DeviceServices().evaluateSourcesAtTime)
         if (int rc = DeviceServices().evaluateSourcesAtTime()) return rc;
@@ -174,7 +170,7 @@ int OperatingPointPass(WindowRecord* window)
     // The events at the start of the run (stimuli at 0) take effect at the start.
     if (s.runKind == kRunKindTransient)
         if (int r = ProcessDigitalPoint(window)) return r;
-    if (HasDigitalDevices()) ResetDigitalChangeLog();
+    if (HasDigitalDevices() && DigitalRunServices().resetChangeLog) DigitalRunServices().resetChangeLog();
     t.operatingPointComputed = !s.noOperatingPoint;
     if (s.runPhase == kPhaseOperatingPoint && s.operatingPointFlag) {
         // One more load stores the bias values that reports and AC stamps read.
@@ -418,7 +414,7 @@ int TimeStepPass(WindowRecord* window)
             // Rejected: back to the last accepted point with the smaller step.
             ++t.rejectedCount;
             bp.landing = false;
-            if (HasDigitalDevices()) RejectDigitalPoint();
+            if (HasDigitalDevices() && DigitalRunServices().rejectPoint) DigitalRunServices().rejectPoint();
             if (DeviceServices().commitCoreStates) DeviceServices().commitCoreStates(2);
             RestoreRejectedStepStates();
             if (DeviceServices().restoreSampleHoldValues) DeviceServices().restoreSampleHoldValues();

@@ -7,7 +7,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_types.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 
 namespace kq5 {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "analyses/graph3d_surface.h"
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "core/linked_list.h"
 #include "document/circuit_document.h"
 #include "platform/window.h"

@@ -6,7 +6,7 @@
 #include "analog/run_control.h"
 #include "ui/dialog_services.h"
 #include "ui/window_record.h"
-#include "analyses/dsp_pass.h"
+#include "plots/dsp_pass.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"

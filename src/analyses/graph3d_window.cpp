@@ -42,6 +42,8 @@
 #include "plots/plot_cursors.h"
 #include "plots/plot_layout.h"
 #include "plots/plot_object_draw.h"
+#include "plots/plot_window_services.h"
+#include "analog/analysis_window_services.h"
 #include "schematic/mouse_input.h"
 
 namespace kq5 {
@@ -285,6 +287,9 @@ void ResetGraph3DWindowsForTests() { State() = WindowsState{}; }
 
 bool RegisterGraph3DClass()
 {
+    // Only a program that makes 3-D windows has them to close or to make again after a run.
+    PlotWindowServices().closeGraph3DWindows = CloseGraph3DWindowsOfPlot;
+    AnalysisWindowServices().recomputeGraph3DWindows = RecomputeGraph3DWindows;
     // Printed layouts and pictures place the plot by its record and draw its surface into the rectangle.
     SetLayoutWindowServices(kWindow3D, {[](WindowRecord* window) -> PrintPreview* {
                                             Graph3DPlot* plot = Graph3DPlotOfWindow(window);

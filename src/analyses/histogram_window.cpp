@@ -25,6 +25,7 @@
 #include "document/circuit_document.h"
 #include "results/curve_record.h"
 #include "plots/plot_layout.h"
+#include "plots/plot_window_services.h"
 #include "results/plot_view_settings.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -424,6 +425,8 @@ MonteCarloWindowRecord* MonteCarloRecordOf(WindowRecord* window)
 
 int RegisterMonteCarloClass()
 {
+    // The analysis window closes the Monte Carlo windows with it.
+    PlotWindowServices().closeMonteCarloWindows = CloseMonteCarloWindows;
     // Printed layouts and pictures place the histogram by its record and draw it as on screen.
     SetLayoutWindowServices(kWindowMonteCarlo,
                             {[](WindowRecord* window) -> PrintPreview* {

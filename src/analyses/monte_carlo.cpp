@@ -9,7 +9,7 @@
 #include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
-#include "analyses/model_layers.h"
+#include "analog/model_layers.h"
 #include "analyses/monte_carlo_models.h"
 #include "results/run_state.h"
 #include "ui/color_table.h"

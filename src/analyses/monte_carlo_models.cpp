@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "analog/run_control.h"
-#include "analyses/model_layers.h"
+#include "analog/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "ui/window_record.h"
 #include "devices/device_record_fields.h"

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/analysis_state.h"
+#include "core/digital_logic_tables.h"
 #include "analyses/performance_expression.h"
 #include "analyses/performance_functions.h"
 #include "analyses/performance_window.h"

@@ -37,6 +37,7 @@
 #include "plots/axis_ranges.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
+#include "plots/plot_window_services.h"
 #include "results/plot_view_settings.h"
 #include "results/waveform_store.h"
 
@@ -670,6 +671,12 @@ void OnDestroy(win::HWND hwnd)
 
 bool RegisterPerformanceClass()
 {
+    // The analysis window hides the performance windows with it and titles theirs by name.
+    PlotWindowServices().hidePerformanceWindows = HideAllPerformanceWindows;
+    PlotWindowServices().performanceTitle = [](WindowRecord* window) -> const std::string* {
+        const PerformanceWindowRecord* node = PerformanceRecordOf(window);
+        return node ? &node->view.title : nullptr;
+    };
     // Printed layouts and pictures place the window by its record and draw it as a plot.
     SetLayoutWindowServices(kWindowPerformance,
                             {[](WindowRecord* window) -> PrintPreview* {

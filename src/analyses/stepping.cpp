@@ -7,12 +7,13 @@
 
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
+#include "analog/analysis_window_services.h"
 #include "core/analysis_state.h"
 #include "analog/convergence.h"
 #include "analog/run_control.h"
 #include "devices/temperature_setup.h"
 #include "analog/transient_run_services.h"
-#include "analyses/model_layers.h"
+#include "analog/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
@@ -36,7 +37,7 @@
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/token_patterns.h"
 #include "platform/message.h"
@@ -45,6 +46,7 @@
 #include "results/curve_record.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_cursors.h"
+#include "plots/plot_window_services.h"
 
 namespace kq5 {
 
@@ -764,6 +766,14 @@ void InstallSteppingRunServices()
             win::InvalidateRect(window->window, nullptr, 0);
     };
     services.moreCases = [] { return RunState().runIndex < RunState().runCount; };
+    // The cases as the plots set up and begin each run, and the stepped values of their title.
+    PlotWindowServicesState& plots = PlotWindowServices();
+    plots.nextStepCase = NextStepCase;
+    plots.perturbModels = PerturbModels;
+    plots.setMonteCarloRunCount = SetMonteCarloRunCount;
+    AnalysisWindowServicesState& analysis = AnalysisWindowServices();
+    analysis.stepCaption = FormatStepCaption;
+    analysis.prepareStepping = [] { PrepareStepping(); };
     // A part value written as a formula keeps the stepped value while it is stepped.
     AnalogSolver().hooks.isSteppedItem = [](const void* item) { return IsSteppedItem(item); };
 }

@@ -17,7 +17,7 @@
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/defines.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_reader_state.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"

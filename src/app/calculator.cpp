@@ -6,7 +6,7 @@
 #include "ui/dialog_services.h"
 #include "ui/color_dialog.h"
 #include "ui/color_table.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/frame_state.h"
 #include "ui/preference_values.h"
 #include "core/analysis_state.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The Font command (17452): the font dialog for the active window's font, which the window's
 // record keeps and its text control shows.
-#include "ui/font_description.h"
+#include "core/font_description.h"
 
 namespace kq5 {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "document/characteristics.h"
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -8,8 +8,9 @@
 #include <filesystem>
 
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "app/dialog_settings_sections.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/color_table.h"
 #include "app/demo_player.h"
 #include "ui/frame_state.h"

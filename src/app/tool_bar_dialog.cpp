@@ -7,7 +7,7 @@
 #include "ui/tool_button_table.h"
 #include "app/tool_windows.h"
 #include "core/message_reporter.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/gdi_draw.h"

@@ -2,7 +2,7 @@
 
 #include <cassert>
 
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 
 namespace kq5 {
 

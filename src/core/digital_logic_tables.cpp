@@ -1,5 +1,7 @@
 #include "core/digital_logic_tables.h"
 
+#include <cstring>
+
 namespace kq5 {
 
 namespace {
@@ -63,6 +65,15 @@ const DigitalLogicTables& LogicTables()
 char DigitalStateChar(std::uint16_t state)
 {
     return kDigitalStateLetters[DigitalStateIndexOf(state)];
+}
+
+int DigitalStateIndex(char c)
+{
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (c == 0) return -1;
+    const char* letters = "0RF1XZ?";
+    const char* at = std::strchr(letters, c);
+    return at ? static_cast<int>(at - letters) : -1;
 }
 
 int DigitalStateIndexOf(std::uint16_t state)

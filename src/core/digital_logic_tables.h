@@ -37,6 +37,8 @@ const DigitalLogicTables& LogicTables();
 char DigitalStateChar(std::uint16_t state);
 // The state index a code reads as: Z when its strength is 0.
 int DigitalStateIndexOf(std::uint16_t state);
+// The index of a state character in "0RF1XZ?" (case-blind), -1 when absent.
+int DigitalStateIndex(char c);
 // The level a state index settles to: R gives 1, F gives 0, others unchanged. Inline, as the
 // inversion below: every evaluated gate asks.
 inline int SettledLevel(int stateIndex)

@@ -11,8 +11,8 @@
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
 #include "devices/device_record_fields.h"
+#include "core/digital_logic_tables.h"
 #include "core/digital_node_states.h"
-#include "results/waveform_store.h"
 
 namespace kq5 {
 

@@ -17,7 +17,6 @@
 #include "devices/device_record_fields.h"
 #include "core/digital_logic_tables.h"
 #include "core/digital_node_states.h"
-#include "results/curve_record.h"
 
 namespace kq5 {
 
@@ -732,31 +731,13 @@ void UpdateExpressionStates(CompiledExpression& expression, bool runStart, std::
     }
 }
 
-void UpdateExpressionStates(PlotRecord& plot, bool runStart)
-{
-    const std::uint32_t options = plot.phaseContinuation ? kEvalPhaseContinuation : 0;
-    for (auto& curve : plot.curves) {
-        if (!(curve->flags & kCurveHasState)) continue;
-        UpdateExpressionStates(curve->xExpression, runStart, options);
-        UpdateExpressionStates(curve->yExpression, runStart, options);
-    }
-    // GD measures against the frequency of the point whose phase the cells now hold.
-    AnalysisVariables& v = Analysis().variables;
-    v.previousFrequency = v.frequency;
-}
-
-int AddStepBreakpoints(PlotRecord* plot)
+int AddExpressionStepBreakpoints(std::span<CompiledExpression* const> given)
 {
     std::vector<CompiledExpression*> expressions;
     auto consider = [&](CompiledExpression& e) {
         if (e.dependencies & (kDependsStep | kDependsImpulse)) expressions.push_back(&e);
     };
-    if (plot) {
-        for (auto& curve : plot->curves) {
-            consider(curve->xExpression);
-            consider(curve->yExpression);
-        }
-    }
+    for (CompiledExpression* e : given) consider(*e);
     for (CompiledExpression* e : Devices().expressions)
         if (e) consider(*e);
 

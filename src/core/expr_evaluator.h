@@ -14,8 +14,6 @@
 
 namespace kq5 {
 
-struct PlotRecord;
-struct WindowRecord;
 
 // Evaluation options.
 inline constexpr std::uint32_t kEvalPhaseContinuation = 0x1;  // PH continues across +-180 degrees
@@ -52,18 +50,14 @@ AxisRecord CurrentAxis();
 
 // At run start initialises the state cells of every expression with state (PH, GD and DEL
 // cells to 1.0, SUM from its arguments with the sum 0, AVG and RMS from the current x); at
-// later points copies each current cell into its previous cell. One expression, or every
-// curve of a plot.
+// later points copies each current cell into its previous cell (for the curves of a plot see
+// analog/expr_run_services.h).
 void UpdateExpressionStates(CompiledExpression& expression, bool runStart, std::uint32_t options = 0);
-void UpdateExpressionStates(PlotRecord& plot, bool runStart);
-// The same for the plot of an analysis window (nothing when it has none).
-void UpdateExpressionStates(WindowRecord* window, bool runStart);
 
 // Before a transient run: the switching time of every STP and the start, peak and end of
-// every IMPULSE in the plot's curves and the devices' expressions become time breakpoints.
-// 0, or the failure of the breakpoint insertion that ended the scan.
-int AddStepBreakpoints(PlotRecord* plot);
-int AddStepBreakpoints(WindowRecord* window);
+// every IMPULSE in the expressions given, then in the devices' expressions, become time
+// breakpoints. 0, or the failure of the breakpoint insertion that ended the scan.
+int AddExpressionStepBreakpoints(std::span<CompiledExpression* const> expressions);
 
 // Clears the stored history values of the device records at the start of a run.
 void ResetDeviceHistory();

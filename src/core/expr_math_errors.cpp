@@ -3,7 +3,7 @@
 #include <cfenv>
 #include <cmath>
 
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "core/format.h"
 #include "core/fp_flags.h"
 #include "core/message_reporter.h"

@@ -11,8 +11,6 @@
 
 namespace kq5 {
 
-struct PlotRecord;
-struct WindowRecord;
 
 // Pending error word.
 inline constexpr int kEvalFailed = 1;              // an instruction that cannot be executed
@@ -105,14 +103,5 @@ double CheckedMathCall(std::string_view function, F&& call, double a, double b =
 
 // pow under the callback's rules.
 double CheckedPow(double base, double exponent);
-
-// After a run: for every curve whose expression uses DIFA or DIFD, marks the points of the
-// last run where the difference persisted (its value is set and either was set at the point
-// before or the step from that point is not below the difference's tolerance), stores 1 there
-// and 0 elsewhere, sets the run's difference flag, and when the numeric output file is open
-// writes one line per marked point. Returns the number of marked points.
-int ReportDifferenceErrors(PlotRecord& plot, std::string_view circuitName);
-// The same for the plot of an analysis window, named by its circuit.
-int ReportDifferenceErrors(WindowRecord* window);
 
 }  // namespace kq5

@@ -9,8 +9,8 @@
 #include <ctime>
 #include <new>
 
-#include "analog/batch_log.h"
-#include "ui/error_context.h"
+#include "core/batch_log.h"
+#include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/format.h"

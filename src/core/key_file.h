@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/window.h"
 
 namespace kq5 {

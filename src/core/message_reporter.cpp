@@ -3,14 +3,13 @@
 #include <cstdlib>
 #include <optional>
 
-#include "analog/batch_log.h"
-#include "analog/statistics.h"
-#include "ui/error_context.h"
+#include "core/batch_log.h"
+#include "core/error_context.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
@@ -270,7 +269,7 @@ int ReportMessageArgs(std::string_view spec, std::span<const MessageArg> args) {
 
 int ShowMessage(const MessageContext& context) {
     if (BatchErrorLogOpen()) {
-        LogBatchError(context.owner, context.caption, context.body);
+        if (const auto& log = MessageLog().logBatchError) log(context.owner, context.caption, context.body);
         return 0;
     }
     if (context.beepType && (OptionFlags() & kOptionSound)) win::MessageBeep(context.beepType);

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/numeric_helpers.h"
 #include "core/device_lists.h"
 #include "core/file_units.h"

@@ -19,7 +19,7 @@
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/opamp_device.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/resistor_device.h"
 #include "netlist/source_device.h"
 #include "netlist/standalone_element_devices.h"

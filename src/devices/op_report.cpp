@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"
 #include "core/file_units.h"
@@ -19,7 +19,7 @@
 #include "core/digital_node_states.h"
 #include "document/component_attributes.h"
 #include "netlist/circuit_build.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 
 namespace kq5 {
 

@@ -9,7 +9,7 @@
 
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "core/message_reporter.h"

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "analog/digital_run_services.h"
 #include "core/digital_node_states.h"
 
 namespace kq5 {
@@ -13,7 +14,6 @@ namespace kq5 {
 inline constexpr std::uint16_t kStateX63 = 0x1FC;
 inline constexpr std::uint16_t kState063 = 0x1F8;
 inline constexpr std::uint16_t kState163 = 0x1FB;
-inline constexpr int kMsgDigitalNoConvergence = 14190;
 
 // A state word of a level at a strength.
 inline std::uint16_t MakeDigitalState(int level, int strength)

@@ -16,6 +16,7 @@
 #include "core/engineering_numbers.h"
 #include "core/expr_digital.h"
 #include "digital/digital_engine.h"
+#include "digital/digital_checks.h"
 #include "digital/digital_fuses.h"
 #include "digital/digital_interfaces.h"
 #include "core/digital_logic_tables.h"
@@ -499,6 +500,23 @@ void InstallDigitalSimulator()
     AnalogSolver().hooks.digitalOperatingPoint = [] {
         return DigitalSimulator().deviceCount > 0 ? SolveDigitalOperatingPoint() : 0;
     };
+    DigitalRunServicesState& run = DigitalRunServices();
+    run.startRun = StartDigitalRun;
+    run.processEvents = [](double time, std::uint32_t tick) {
+        SetDacOutputs(time, false);
+        return ProcessDigitalEventsAt(tick);
+    };
+    run.acceptPoint = [](double time, bool operatingPoint, std::uint32_t tick) {
+        int rc = UpdateDacDevices(time, operatingPoint);
+        if (rc == 0) rc = UpdateDtoAInterfaces(time, operatingPoint);
+        if (rc == 0) rc = UpdateAtoDInterfaces(time, tick);
+        if (rc == 0) rc = UpdateAdcDevices(tick);
+        AcceptDigitalPoint();
+        return rc;
+    };
+    run.rejectPoint = RejectDigitalPoint;
+    run.resetChangeLog = [] { ResetDigitalChangeLog(); };
+    run.showWarningCount = ShowDigitalWarningCount;
 }
 
 }  // namespace kq5

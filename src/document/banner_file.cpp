@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"

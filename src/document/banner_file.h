@@ -12,7 +12,7 @@
 // indexes out of range fail the load with 15009 instead of reaching the document.
 #include <cstdint>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/window.h"
 
 namespace kq5 {

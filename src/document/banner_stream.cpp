@@ -1,6 +1,6 @@
 #include "document/banner_stream.h"
 
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"
 #include "core/key_file.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 
 namespace kq5 {
 

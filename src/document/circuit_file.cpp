@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "ui/edit_mode.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "document/record_font.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "analyses/analysis_windows.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"

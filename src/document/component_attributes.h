@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "core/linked_list.h"
 #include "platform/win_types.h"
 

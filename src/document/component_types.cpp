@@ -3,7 +3,7 @@
 #include <array>
 
 #include "core/char_classes.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "document/component_attributes.h"
 
 namespace kq5 {

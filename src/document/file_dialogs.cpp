@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "ui/dialog_services.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/help_topics.h"
 #include "ui/program_settings.h"
 #include "document/settings_file.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <cctype>
 
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"

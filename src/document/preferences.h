@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "ui/settings_keys.h"
 #include "platform/win_types.h"
 

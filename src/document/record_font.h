@@ -1,7 +1,7 @@
 #pragma once
 // The text font of a window: the record keeps its description and font, and the text control of
 // its document shows it.
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -3,7 +3,7 @@
 #include <deque>
 
 #include "document/file_dialogs.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 
 namespace kq5 {
 

@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "ui/recent_names.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/help_bar.h"
 #include "document/ini_section_table.h"
 #include "ui/program_settings.h"

@@ -39,7 +39,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 
 namespace kq5 {
 

@@ -7,7 +7,7 @@
 #include "core/analysis_state.h"
 #include "ui/status_text.h"
 #include "core/format.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "netlist/source_device.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"

@@ -27,7 +27,7 @@
 #include "netlist/circuit_build.h"
 #include "document/component_types.h"
 #include "netlist/model_statements.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/translate_common.h"

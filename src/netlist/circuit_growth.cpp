@@ -7,7 +7,7 @@
 #include "ui/window_record.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "netlist/spice_messages.h"

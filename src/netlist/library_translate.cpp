@@ -12,6 +12,7 @@
 #include "core/file_units.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
+#include "ui/program_settings.h"
 #include "platform/window.h"
 #include "document/file_names.h"
 #include "netlist/binary_library.h"

@@ -9,7 +9,7 @@
 #include "analyses/histogram.h"
 #include "ui/font_select.h"
 #include "ui/frame_state.h"
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "ui/help_bar.h"
 #include "ui/program_settings.h"
 #include "document/settings_file.h"

@@ -86,7 +86,7 @@ struct EvaluatedModel : ListNode {
     // on converted values. Stepping and Monte Carlo change a value through SetModelParam.
     std::vector<float> pristine;
     // The values as the circuit build evaluated them, never changed by a run: every stepped or
-    // perturbed run starts again from them (analyses/model_layers.h).
+    // perturbed run starts again from them (analog/model_layers.h).
     std::vector<float> nominal;
     std::vector<std::string> textParams;            // statement count; text parameters only
     std::shared_ptr<ModelTolerances> tolerances;   // analog statement models only

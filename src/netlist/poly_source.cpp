@@ -10,7 +10,7 @@
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "document/component_types.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/token_patterns.h"
 #include "netlist/translate_common.h"
 #include "document/component_definition.h"

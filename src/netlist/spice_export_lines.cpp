@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/timers.h"
+#include "ui/program_settings.h"
 #include "document/component_types.h"
 #include "netlist/global_options.h"
 #include "netlist/model_types.h"

@@ -11,7 +11,7 @@
 #include "document/connectivity.h"
 #include "document/node_table.h"
 #include "document/component_types.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_sources.h"
 #include "netlist/spice_tokens.h"

@@ -13,7 +13,7 @@
 #include "netlist/defines.h"
 #include "netlist/label_names.h"
 #include "netlist/model_statements.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/scope_names.h"
 #include "netlist/scope_table.h"
 #include "netlist/spice_messages.h"

@@ -18,7 +18,7 @@
 #include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/token_patterns.h"
 

@@ -16,7 +16,7 @@
 #include "netlist/circuit_build.h"
 #include "document/component_types.h"
 #include "netlist/defines.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"
 

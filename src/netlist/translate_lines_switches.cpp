@@ -13,7 +13,7 @@
 #include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/token_patterns.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"

@@ -1,7 +1,7 @@
 // LoadString over the compiled string table.
 #include "platform/string_resource.h"
 
-#include "core/string_table.h"
+#include "platform/string_table.h"
 
 namespace win {
 

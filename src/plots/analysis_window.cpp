@@ -6,9 +6,6 @@
 #include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
-#include "analyses/graph3d_window.h"
-#include "analyses/histogram.h"
-#include "analyses/performance_window.h"
 #include "ui/color_table.h"
 #include "ui/edit_mode.h"
 #include "ui/font_select.h"
@@ -34,21 +31,42 @@
 #include "platform/win_messages.h"
 #include "platform/win_styles.h"
 #include "platform/window.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
+#include "analog/analysis_window_services.h"
 #include "plots/curve_evaluation.h"
 #include "plots/curve_ranges.h"
+#include "plots/default_limits_rows.h"
+#include "plots/limits_dialog.h"
 #include "plots/plot_characteristics.h"
+#include "plots/plot_cursors.h"
+#include "plots/plot_draw.h"
 #include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
+#include "plots/plot_window_services.h"
 #include "results/plot_view_settings.h"
 #include "plots/probe_mode.h"
+#include "plots/state_variables_editor.h"
 #include "schematic/mouse_input.h"
 #include "schematic/schematic_render.h"
 
 namespace kq5 {
 
+PlotWindowServicesState& PlotWindowServices()
+{
+    static PlotWindowServicesState services;
+    return services;
+}
+
 namespace {
+
+// The 3-D and Monte Carlo windows measure the analysis window's curves: they close with it.
+void CloseMeasuringWindows()
+{
+    const PlotWindowServicesState& services = PlotWindowServices();
+    if (services.closeGraph3DWindows) services.closeGraph3DWindows();
+    if (services.closeMonteCarloWindows) services.closeMonteCarloWindows();
+}
 
 constexpr int kMsgTitleBase = 5352;  // "Transient Analysis" + AnalysisKind
 constexpr int kLayoutWord = 448;
@@ -139,9 +157,9 @@ void OnDestroy(win::HWND hwnd)
     SaveAnalysisPlacements(record);
     // The performance, 3-D and histogram windows measure this window's curves: they go with it,
     // keeping their records (which live in the circuit's document and may be freed with it).
-    HideAllPerformanceWindows();
-    CloseGraph3DWindowsOfPlot();
-    CloseMonteCarloWindows();
+    const PlotWindowServicesState& services = PlotWindowServices();
+    if (services.hidePerformanceWindows) services.hidePerformanceWindows();
+    CloseMeasuringWindows();
     RunControlState& rc = RunControl();
     if (rc.analysisWindow == record) rc.analysisWindow = nullptr;
     RestoreCircuitMenus();
@@ -238,10 +256,7 @@ void CloseAnalysisWindow()
     RunControlState& rc = RunControl();
     WindowRecord* record = rc.analysisWindow;
     // The 3-D plots stay listed, hidden, to be shown again with the next analysis.
-    if (record && IsLiveWindowRecord(record)) {
-        CloseGraph3DWindowsOfPlot();
-        CloseMonteCarloWindows();
-    }
+    if (record && IsLiveWindowRecord(record)) CloseMeasuringWindows();
     rc.analysisWindow = nullptr;
     // The schematic drops the run's states and values from its wires and labels.
     if (rc.circuitWindow && IsLiveWindowRecord(rc.circuitWindow)) RedrawNodeValues(rc.circuitWindow);
@@ -402,6 +417,26 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
     default: break;
     }
     return DefaultPlotWindowProc(hwnd, message, wParam, lParam);
+}
+
+void InstallAnalysisWindowServices()
+{
+    AnalysisWindowServicesState& services = AnalysisWindowServices();
+    services.openAnalysisWindow = OpenAnalysisWindow;
+    services.closeAnalysisWindow = CloseAnalysisWindow;
+    services.openLimitsDialog = OpenAnalysisLimitsDialog;
+    services.closeLimitsDialog = CloseAnalysisLimitsDialog;
+    services.storeFocusedLimitsText = StoreFocusedLimitsText;
+    services.focusLimitsControl = FocusLimitsControl;
+    services.fillDefaultLimitsRows = [](WindowRecord* circuit) { FillDefaultLimitsRows(circuit, false, false, false); };
+    services.drawCurveReadouts = [](WindowRecord* window) {
+        const win::HDC dc = win::GetDC(window->window);
+        DrawCurveReadouts(window, dc, -1);
+        win::ReleaseDC(window->window, dc);
+    };
+    services.selectedRun = [] { return PlotCursors().selectedRun; };
+    services.closeStateVariablesEditor = CloseStateVariablesEditor;
+    services.startProbeRun = StartProbeRun;
 }
 
 }  // namespace kq5

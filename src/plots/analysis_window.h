@@ -10,6 +10,15 @@ struct WindowRecord;
 
 inline constexpr const char* kAnalysisClassName = "analysis";
 
+// Makes the analysis window's record for the current circuit, sharing the circuit's plot (an
+// existing one is kept). 0, or 15002.
+int OpenAnalysisWindow();
+// Frees the analysis window's record; the plot stays with the circuit.
+void CloseAnalysisWindow();
+// Gives the kernel the analysis window, its dialogs and its curve readouts
+// (AnalysisWindowServices).
+void InstallAnalysisWindowServices();
+
 bool RegisterAnalysisClass();
 void UnregisterAnalysisClass();
 win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wParam, win::LPARAM lParam);

@@ -4,16 +4,15 @@
 #include <complex>
 
 #include "analog/analog_state.h"
+#include "analog/expr_run_services.h"
 #include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "devices/linear_stamps.h"
 #include "analog/run_control.h"
 #include "devices/temperature_setup.h"
 #include "analog/transient_run_services.h"
-#include "analyses/model_layers.h"
-#include "analyses/monte_carlo.h"
+#include "analog/model_layers.h"
 #include "results/run_state.h"
-#include "analyses/stepping.h"
 #include "ui/edit_mode.h"
 #include "ui/menu_sources.h"
 #include "ui/window_record.h"
@@ -38,6 +37,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
+#include "plots/plot_window_services.h"
 #include "plots/state_variables_editor.h"
 #include "plots/state_variables_file.h"
 #include "plots/user_waveform.h"
@@ -285,8 +285,9 @@ int BeginNextRun(WindowRecord* window, double temperature)
     // Every run starts from the nominal values: the case's stepped values and its perturbation
     // replace them, never add to the last run's.
     RestoreNominalModelParams();
-    if (const int result = NextStepCase(); result != 0) return result;
-    PerturbModels();
+    const PlotWindowServicesState& cases = PlotWindowServices();
+    if (const int result = cases.nextStepCase ? cases.nextStepCase() : 0; result != 0) return result;
+    if (cases.perturbModels) cases.perturbModels();
     PlotRun().acceptedPoints = -1;
     PlotRun().tracesStarted = false;
     PlotRun().pointAccepted = false;

@@ -18,11 +18,11 @@
 #include "core/engineering_numbers.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "document/circuit_document.h"
 #include "document/file_names.h"
 #include "results/curve_record.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "plots/plot_setup.h"
 
 namespace kq5 {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "analyses/dsp_pass.h"
+#include "plots/dsp_pass.h"
 #include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"

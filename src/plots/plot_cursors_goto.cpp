@@ -7,6 +7,7 @@
 #include "ui/edit_mode.h"
 #include "ui/frame_state.h"
 #include "ui/window_record.h"
+#include "core/digital_logic_tables.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
 #include "platform/dialog.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "analyses/dsp_pass.h"
+#include "plots/dsp_pass.h"
 #include "analog/ac_run.h"
 #include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
@@ -14,7 +14,6 @@
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "analyses/monte_carlo.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -30,6 +29,7 @@
 #include "results/plot_view_settings.h"
 #include "plots/user_waveform.h"
 #include "plots/probe_mode.h"
+#include "plots/plot_window_services.h"
 #include "results/waveform_store.h"
 
 namespace kq5 {
@@ -699,7 +699,7 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     }
 
     ShareGroupAxisRanges(window);
-    SetMonteCarloRunCount(window);
+    if (const auto& monteCarlo = PlotWindowServices().setMonteCarloRunCount) monteCarlo(window);
     plot->builtCurveCount = plot->curveCount;
     if (makeStore && !RunControl().failureReported) {
         if (CreateWaveformStore(window) != 0) return kMsgAlreadyReported;

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "analyses/performance_window.h"
 #include "core/analysis_state.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "core/timers.h"
+#include "ui/program_settings.h"
 #include "document/file_names.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
@@ -17,7 +17,7 @@
 #include "platform/paint.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "plots/analysis_window.h"
 #include "plots/curve_ranges.h"
 #include "plots/plot_axes.h"
@@ -26,6 +26,7 @@
 #include "plots/plot_layout.h"
 #include "plots/plot_object_moves.h"
 #include "plots/plot_setup.h"
+#include "plots/plot_window_services.h"
 #include "results/plot_view_settings.h"
 
 namespace kq5 {
@@ -222,7 +223,8 @@ int BeginPlotWindowRun(WindowRecord* window, win::HDC given)
 std::string PlotTitleText(WindowRecord* window)
 {
     // A performance window's title line is its plot's name.
-    if (const PerformanceWindowRecord* node = PerformanceRecordOf(window)) return node->view.title;
+    const auto& performanceTitle = PlotWindowServices().performanceTitle;
+    if (const std::string* title = performanceTitle ? performanceTitle(window) : nullptr) return *title;
     WindowRecord* circuit = RunControl().circuitWindow;
     std::string title = circuit ? StripDirectory(GetRecordTitle(circuit)) : StripDirectory(window ? window->title : "");
     return title + " " + FormatTemperatureCaption(window, true);

@@ -30,7 +30,7 @@
 #include "netlist/defines.h"
 #include "netlist/model_types.h"
 #include "platform/message_box.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "plots/default_limits_rows.h"
 #include "plots/plot_setup.h"

@@ -32,7 +32,7 @@
 #include "platform/message_box.h"
 #include "platform/system.h"
 #include "platform/window.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "plots/limits_dialog.h"
 #include "plots/state_variables_file.h"
 

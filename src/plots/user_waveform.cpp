@@ -8,7 +8,7 @@
 #include "analog/analog_state.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "core/engineering_numbers.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "core/expr_compiler.h"
 #include "core/linked_list.h"
 #include "platform/win_types.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "core/linked_list.h"
 
 namespace kq5 {

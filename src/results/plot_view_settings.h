@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 
 namespace kq5 {
 

@@ -15,7 +15,7 @@
 #include "analog/run_control.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"
@@ -734,13 +734,5 @@ void WaveformStoreReplace(CurveRecord& curve, std::int32_t pointIndex, double va
     SetWaveformValue(*store, curve.storeSlots[static_cast<std::size_t>(slot)], pointIndex, value);
 }
 
-int DigitalStateIndex(char c)
-{
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    if (c == 0) return -1;
-    const char* letters = "0RF1XZ?";
-    const char* at = std::strchr(letters, c);
-    return at ? static_cast<int>(at - letters) : -1;
-}
 
 }  // namespace kq5

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/digital_logic_tables.h"
 #include "results/curve_record.h"
 
 namespace kq5 {
@@ -92,8 +93,5 @@ double WaveformStoreRead(const CurveRecord& curve, int run, int index, int slot 
 int WaveformStoreWrite(CurveRecord& curve, double value, int slot = kWaveformY);
 // Replaces the stored value of an absolute point index; nothing outside what was stored.
 void WaveformStoreReplace(CurveRecord& curve, std::int32_t pointIndex, double value, int slot = kWaveformY);
-
-// The index of a state character in "0RF1XZ?" (case-blind), -1 when absent.
-int DigitalStateIndex(char c);
 
 }  // namespace kq5

@@ -4,7 +4,7 @@
 #include <new>
 #include <set>
 
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/frame_state.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"

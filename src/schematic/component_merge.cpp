@@ -9,7 +9,7 @@
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "document/component_types.h"
 #include "schematic/binary_io.h"
 #include "schematic/component_library.h"

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "ui/window_record_utils.h"
 #include "core/linked_list.h"
 #include "platform/owner_draw.h"

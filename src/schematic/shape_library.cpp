@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <new>
 
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/frame_state.h"
 #include "document/settings_file.h"
 #include "core/char_classes.h"

@@ -17,7 +17,7 @@
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/file_units.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/document_windows.h"

@@ -16,7 +16,7 @@ AppState& App() { return State(); }
 void ResetAppStateForTests() {
     AppState& state = State();
     ResetWindowRecordsForTests();
-    state.pendingErrors = PendingErrorTexts{};
+    FreePendingErrorTexts();
     state.settings = ProgramSettings{};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // State of the application frame and its services, kept in one place so tests can start afresh.
-#include "ui/error_context.h"
+#include "core/error_context.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 
@@ -8,7 +8,6 @@ namespace kq5 {
 
 struct AppState {
     WindowRecordList windowRecords;
-    PendingErrorTexts pendingErrors;
     ProgramSettings settings;
 };
 

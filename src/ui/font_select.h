@@ -2,7 +2,7 @@
 // Fonts made from the program's FontSpec descriptions, and measuring blocks of text in them.
 #include <string_view>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/font.h"
 #include "platform/win_types.h"
 

@@ -6,7 +6,7 @@
 #include "ui/menu_sources.h"
 #include "ui/status_text.h"
 #include "ui/window_class.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "platform/gdi_objects.h"
 #include "platform/gdi_draw.h"
 #include "platform/paint.h"

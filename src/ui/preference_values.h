@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 
 namespace kq5 {
 

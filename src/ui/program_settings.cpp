@@ -3,6 +3,7 @@
 #include "ui/app_state.h"
 #include "ui/window_record.h"
 #include "core/message_reporter.h"
+#include "core/timers.h"
 #include "platform/message_box.h"
 
 namespace kq5 {
@@ -10,6 +11,11 @@ namespace kq5 {
 ProgramSettings& Settings() { return App().settings; }
 
 std::uint32_t OptionFlags() { return App().settings.operationalOptions; }
+
+std::string FormatDateTimeStamp(bool withLabels)
+{
+    return FormatDateTimeStamp(withLabels, OptionFlags());
+}
 
 std::uint32_t PreferencesOptionWord() { return App().settings.operationalOptions; }
 

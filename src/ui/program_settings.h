@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
+#include "core/timers.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -22,8 +23,7 @@ constexpr std::uint32_t kOptionSelectMode = 0x0080;
 constexpr std::uint32_t kOptionAutoShowModel = 0x0100;
 constexpr std::uint32_t kOptionLockToolBar = 0x0200;
 constexpr std::uint32_t kOptionPrintBackground = 0x0400;
-constexpr std::uint32_t kOptionTimeStamp = 0x0800;
-constexpr std::uint32_t kOptionDateStamp = 0x1000;
+// kOptionTimeStamp 0x0800 and kOptionDateStamp 0x1000 are in core/timers.h, beside the stamp.
 constexpr std::uint32_t kOptionRubberbanding = 0x2000;
 constexpr std::uint32_t kOptionInertialCancellation = 0x4000;
 constexpr std::uint32_t kOptionTextIncrement = 0x8000;
@@ -45,6 +45,9 @@ ProgramSettings& Settings();
 
 // The option word as the message reporter, the time stamps and the Preferences read it.
 std::uint32_t OptionFlags();
+// The date and time stamp (see FormatDateTimeStamp in core/timers.h) under the program's
+// option word.
+std::string FormatDateTimeStamp(bool withLabels);
 std::uint32_t PreferencesOptionWord();
 
 // Beeps when the sound option is on.

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -4,7 +4,7 @@
 // choice when the row has a colour.
 #include <cstdint>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -8,7 +8,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

@@ -3,7 +3,7 @@
 // the topmost circuit window, closing, showing and activating a record's window, and the
 // message pump that long operations call. The active document child and the windows of a
 // probe-mode run are in analog/run_windows.h.
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "platform/win_types.h"
 #include "platform/window.h"
 

@@ -8,7 +8,7 @@
 #include "../core/file_test_support.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"

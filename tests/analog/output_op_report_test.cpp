@@ -5,7 +5,7 @@
 #include "../core/file_test_support.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "analog/numeric_output.h"
 #include "devices/op_report.h"
 #include "analog/run_control.h"
@@ -15,7 +15,7 @@
 #include "devices/device_record_types.h"
 #include "netlist/diode_device.h"
 #include "netlist/circuit_build.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 
 namespace kq5 {
 namespace {

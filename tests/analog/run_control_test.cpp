@@ -21,7 +21,7 @@
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
 

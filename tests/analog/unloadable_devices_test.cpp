@@ -9,6 +9,7 @@
 
 #include "../netlist/scratch_build_test.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/device_dispatch.h"
 #include "analog/run_control.h"
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "stepping_test_support.h"
+#include "analyses/analysis_install.h"
 #include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "document/stepping_rows.h"

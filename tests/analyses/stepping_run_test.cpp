@@ -11,6 +11,7 @@
 
 #include "stepping_test_support.h"
 #include "../analog/program_output_support.h"
+#include "analyses/analysis_install.h"
 #include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "document/stepping_rows.h"
@@ -24,9 +25,9 @@
 #include "document/circuit_document.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/token_patterns.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "plots/plot_view.h"
 #include "results/waveform_store.h"
 

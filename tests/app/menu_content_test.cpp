@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ui/tool_button_table.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "platform/backend.h"
 #include "platform/bitmap.h"
 #include "platform/gdi_objects.h"

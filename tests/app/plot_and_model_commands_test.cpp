@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analyses/analysis_windows.h"
 #include "analyses/histogram.h"
 #include "analyses/performance_functions.h"

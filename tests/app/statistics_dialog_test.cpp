@@ -8,6 +8,7 @@
 
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/run_control.h"
 #include "results/curve_record.h"
 

@@ -6,7 +6,8 @@
 #include <sstream>
 
 #include "analog/analog_state.h"
-#include "ui/error_context.h"
+#include "analog/expr_run_services.h"
+#include "core/error_context.h"
 #include "core/file_units.h"
 #include "expr_test_support.h"
 #include "results/curve_record.h"

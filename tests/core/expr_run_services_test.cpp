@@ -1,6 +1,7 @@
 // What the run loops and windows ask of the expression engine around a run: state updates of a
 // plot's curves, step breakpoints, the spectral buffers, performance functions and the
 // clearing of device history.
+#include "analog/expr_run_services.h"
 #include "ui/window_record.h"
 #include "core/device_lists.h"
 #include "expr_test_support.h"

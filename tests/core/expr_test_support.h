@@ -13,7 +13,7 @@
 #include "core/expr_math_errors.h"
 #include "core/expr_symbols.h"
 #include "core/message_args.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "devices/device_record_fields.h"
 #include "core/digital_node_states.h"
 

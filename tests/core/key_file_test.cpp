@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "core/field_stream.h"
 #include "core/file_units.h"
 #include "core/key_file.h"

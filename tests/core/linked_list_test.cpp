@@ -1,6 +1,6 @@
 #include "core/device_lists.h"
 #include "core/linked_list.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 
 #include <gtest/gtest.h>
 

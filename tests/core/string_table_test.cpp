@@ -1,4 +1,4 @@
-#include "core/string_table.h"
+#include "platform/string_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,6 @@
 #include "core/timers.h"
+#include "schematic/hover_timer.h"
+#include "ui/program_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -10,6 +10,7 @@
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
 #include "ui/prompt_dialog.h"
+#include "analyses/analysis_install.h"
 #include "platform/common_dialogs.h"
 
 namespace kq5::testing {

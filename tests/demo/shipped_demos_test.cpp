@@ -6,6 +6,7 @@
 #include "demo_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/run_control.h"
 #include "ui/prompt_dialog.h"
 #include "ui/window_record.h"

@@ -7,7 +7,7 @@
 #include <complex>
 #include <vector>
 
-#include "analyses/dsp_functions.h"
+#include "plots/dsp_functions.h"
 #include "core/expr_symbols.h"
 
 namespace kq5 {

@@ -11,8 +11,9 @@
 
 #include "../netlist/scratch_build_test.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/run_control.h"
-#include "analyses/dsp_pass.h"
+#include "plots/dsp_pass.h"
 #include "results/curve_record.h"
 #include "results/limits_row.h"
 #include "plots/user_waveform.h"

@@ -3,7 +3,7 @@
 // files all start there), with a small component library whose definitions have shapes.
 #include <memory>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"
 #include "document/banner_file.h"

@@ -10,6 +10,7 @@
 
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "core/analysis_state.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"

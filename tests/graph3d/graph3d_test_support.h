@@ -12,6 +12,7 @@
 #include "../app/screen_test_support.h"
 #include "../netlist/scratch_build_test.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
 #include "analyses/analysis_windows.h"

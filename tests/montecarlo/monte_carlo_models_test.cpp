@@ -10,7 +10,7 @@
 
 #include "../netlist/model_test_support.h"
 #include "analog/run_control.h"
-#include "analyses/model_layers.h"
+#include "analog/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/monte_carlo_models.h"
 #include "results/run_state.h"

@@ -12,7 +12,7 @@
 #include "netlist/resistor_device.h"
 #include "netlist/source_device.h"
 #include "netlist/defines.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_dot_commands.h"
 
 namespace kq5::testing {

@@ -9,7 +9,7 @@
 #include "netlist/opamp_device.h"
 #include "netlist/resistor_device.h"
 #include "netlist/source_device.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/poly_source.h"
 
 namespace kq5::testing {

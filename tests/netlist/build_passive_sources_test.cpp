@@ -6,7 +6,7 @@
 #include "netlist/resistor_device.h"
 #include "netlist/source_device.h"
 #include "netlist/circuit_build_expressions.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/spice_initial_conditions.h"
 
 namespace kq5::testing {

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "document/component_attributes.h"
 
 namespace kq5 {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/message_reporter.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "model_test_support.h"
 #include "document/component_types.h"
 

@@ -12,7 +12,7 @@
 #include "core/message_reporter.h"
 #include "model_test_support.h"
 #include "document/component_types.h"
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 #include "netlist/translate_common.h"
 #include "document/component_definition.h"
 

@@ -9,6 +9,7 @@
 
 #include "build_test_support.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/run_control.h"
 #include "document/text_editor.h"
 

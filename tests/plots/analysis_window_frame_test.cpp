@@ -10,6 +10,7 @@
 #include "../app/frame_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "app/frame_window.h"
 #include "app/menus.h"
 #include "platform/menu.h"

@@ -19,7 +19,7 @@
 #include "platform/paint.h"
 #include "platform/print.h"
 #include "platform/win_messages.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "plots/axis_ranges.h"
 #include "plots/curve_ranges.h"
 #include "plots/plot_axes.h"

@@ -10,6 +10,7 @@
 #include "../app/screen_capture_support.h"
 #include "../netlist/scratch_build_test.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
 #include "ui/color_table.h"

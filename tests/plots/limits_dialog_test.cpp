@@ -10,7 +10,7 @@
 #include "analog/run_control.h"
 #include "ui/frame_state.h"
 #include "ui/help_bar.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 #include "core/expr_symbols.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"

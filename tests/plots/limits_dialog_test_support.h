@@ -17,6 +17,7 @@
 #include "platform/message.h"
 #include "platform/window.h"
 #include "results/curve_record.h"
+#include "plots/analysis_window.h"
 #include "plots/limits_dialog.h"
 
 namespace kq5::testing {
@@ -26,6 +27,8 @@ protected:
     void SetUp() override
     {
         StartedFrame::SetUp();
+        // A failed run points the dialog at the field that made it fail.
+        InstallAnalysisWindowServices();
         circuit_ = StartWithSchematic();
         ASSERT_NE(circuit_, nullptr);
         if (!circuit_->plot) circuit_->plot = std::make_shared<PlotRecord>();

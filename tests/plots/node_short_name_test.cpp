@@ -6,7 +6,7 @@
 #include "analog/run_control.h"
 #include "document/connectivity.h"
 #include "document/node_table.h"
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 #include "platform/backend.h"
 #include "platform/menu.h"
 #include "plots/probe_mode.h"

@@ -10,6 +10,7 @@
 #include "circuit_file_test_support.h"
 #include "../app/screen_capture_support.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/run_control.h"
 #include "core/analysis_state.h"
 #include "app/command_routing.h"

@@ -13,6 +13,7 @@
 #include "../netlist/scratch_build_test.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "results/curve_record.h"

@@ -16,6 +16,7 @@
 #include "ui/dialog_services.h"
 #include "app/command_routing.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "ui/program_settings.h"

@@ -8,6 +8,7 @@
 #include "../app/screen_capture_support.h"
 #include "../plots/circuit_file_test_support.h"
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
 #include "app/command_routing.h"

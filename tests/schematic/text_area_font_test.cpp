@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "ui/font_description.h"
+#include "core/font_description.h"
 #include "document/preferences.h"
 #include "document/text_area.h"
 #include "document/text_editor.h"

@@ -1,4 +1,4 @@
-#include "ui/font_description.h"
+#include "core/font_description.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "analyses/dsp_pass.h"
+#include "plots/dsp_pass.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,10 @@
 // The report of the difference functions DIFA and DIFD after a run.
+#include "analog/expr_run_services.h"
+
 #include <cmath>
 #include <string>
 
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 #include "core/expr_math_errors.h"
 #include "core/expr_symbols.h"
 #include "core/file_units.h"

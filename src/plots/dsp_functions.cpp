@@ -1,4 +1,4 @@
-#include "analyses/dsp_functions.h"
+#include "plots/dsp_functions.h"
 
 #include <algorithm>
 #include <cmath>

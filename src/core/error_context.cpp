@@ -1,11 +1,10 @@
-#include "ui/error_context.h"
+#include "core/error_context.h"
 
 #include <cstring>
 
-#include "ui/app_state.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "core/string_table.h"
+#include "platform/string_table.h"
 
 namespace kq5 {
 
@@ -18,6 +17,12 @@ constexpr int kRuntimeErrorBase = 16000;
 // Runtime error numbers that have a text of their own.
 constexpr int kRuntimeErrorCount = 134;
 
+// The texts wait here, beside the composer that takes them, until the next reported message.
+PendingErrorTexts& Pending() {
+    static PendingErrorTexts texts;
+    return texts;
+}
+
 std::string TableText(int id) {
     const auto text = FindStringTableText(id);
     return text ? std::string(*text) : std::string();
@@ -26,31 +31,31 @@ std::string TableText(int id) {
 }  // namespace
 
 void SetErrorContext(std::string_view text, std::string_view modeText) {
-    PendingErrorTexts& pending = App().pendingErrors;
+    PendingErrorTexts& pending = Pending();
     pending.first.assign(text);
     pending.second.assign(modeText);
 }
 
-void SetPendingErrorText(std::string_view text) { App().pendingErrors.first.assign(text); }
+void SetPendingErrorText(std::string_view text) { Pending().first.assign(text); }
 
 void SetPendingErrorTextArgs(int id, std::span<const MessageArg> args) {
     const std::string text = TableText(id);
     const char marker = MessageMarker(text);
     std::string composed = FormatMessageArgs(marker ? std::string_view(text).substr(2) : std::string_view(text), args);
     if (marker) composed = LoadMessageTextPrefix(id, marker) + composed;
-    App().pendingErrors.first = std::move(composed);
+    Pending().first = std::move(composed);
 }
 
 void FreePendingErrorTexts() {
-    PendingErrorTexts& pending = App().pendingErrors;
+    PendingErrorTexts& pending = Pending();
     pending.first.clear();
     pending.second.clear();
 }
 
-const PendingErrorTexts& PendingErrors() { return App().pendingErrors; }
+const PendingErrorTexts& PendingErrors() { return Pending(); }
 
 std::string ComposeErrorText(int id, std::span<const MessageArg> args) {
-    PendingErrorTexts& pending = App().pendingErrors;
+    PendingErrorTexts& pending = Pending();
     if (id == kPendingTextMessage) {
         std::string text = std::move(pending.first);
         pending.first.clear();

@@ -1,9 +1,22 @@
-#include "analog/batch_log.h"
+#include "core/batch_log.h"
 
-#include "analog/analog_state.h"
 #include "core/file_units.h"
 
 namespace kq5 {
+
+AnalogState& Analog()
+{
+    static AnalogState state;
+    return state;
+}
+
+void ResetAnalogStateForTests() { Analog() = AnalogState{}; }
+
+MessageLogState& MessageLog()
+{
+    static MessageLogState log;
+    return log;
+}
 
 int BatchErrorLogUnit() { return Analog().batchErrorLogUnit; }
 

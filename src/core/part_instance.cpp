@@ -1,4 +1,4 @@
-#include "netlist/part_instance.h"
+#include "core/part_instance.h"
 
 #include "core/memory.h"
 

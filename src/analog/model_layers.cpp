@@ -1,4 +1,4 @@
-#include "analyses/model_layers.h"
+#include "analog/model_layers.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 // store. Also the check of the DSP point count before a run.
 #include <string>
 
-#include "analyses/dsp_functions.h"
+#include "plots/dsp_functions.h"
 
 namespace kq5 {
 

@@ -1,24 +1,25 @@
 #pragma once
-// What the analysis window offers the run loops: the analysis window record that shares the
-// circuit's plot, the key poll between points (Esc stops, P pauses, the CPTIME limit), the values
-// of the limits fields of the current analysis kind, the run caption and node names.
+// What the run loops use of the analysis around them: the key poll between points (Esc stops,
+// P pauses, the CPTIME limit), the values of the limits fields of the current analysis kind, the
+// run caption and node names.
 #include <string>
 
 namespace kq5 {
 
 struct WindowRecord;
 
-// Makes the analysis window's record for the current circuit, sharing the circuit's plot (an
-// existing one is kept). 0, or 15002.
-int OpenAnalysisWindow();
-// Frees the analysis window's record; the plot stays with the circuit.
-void CloseAnalysisWindow();
-
 // Every period-th call reads the keyboard: Esc closes the current run as a partial run, sets
 // the stop flag and answers 27 (which stays pending); P holds the run until P is pressed again
 // (Esc then stops it); a run longer than the CPTIME option reports 15048 and stops like Esc.
 // Returns the pending key, 27, or 0.
 int PollRunKeys(WindowRecord* window, int period);
+
+// The analysis window and its Analysis Limits dialog, through AnalysisWindowServices: opening
+// them for a run (0, or a message id) and closing the window. Without them the run goes on
+// without a window.
+int OpenRunWindow();
+int OpenRunLimitsDialog();
+void CloseRunWindow();
 
 // Up to three comma-separated values of limits field `field` of the current analysis kind: the
 // number of values given, and the values. 0, or the evaluator's message id after reporting it.

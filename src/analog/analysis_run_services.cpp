@@ -1,15 +1,16 @@
-#include "plots/analysis_run_services.h"
+#include "analog/analysis_run_services.h"
 
 #include <algorithm>
 #include <cctype>
 #include <new>
 
 #include "analog/analog_state.h"
+#include "analog/analysis_window_services.h"
+#include "analog/digital_run_services.h"
 #include "core/analysis_state.h"
 #include "analog/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "results/run_state.h"
-#include "analyses/stepping.h"
 #include "ui/status_text.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
@@ -21,12 +22,27 @@
 #include "netlist/global_options.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
-#include "platform/paint.h"
-#include "plots/plot_cursors.h"
-#include "plots/plot_draw.h"
 #include "results/waveform_store.h"
 
 namespace kq5 {
+
+AnalysisWindowServicesState& AnalysisWindowServices()
+{
+    static AnalysisWindowServicesState services;
+    return services;
+}
+
+DigitalRunServicesState& DigitalRunServices()
+{
+    static DigitalRunServicesState services;
+    return services;
+}
+
+int StartDigitalParts(double tmin)
+{
+    const auto& start = DigitalRunServices().startRun;
+    return start ? start(tmin) : 0;
+}
 
 namespace {
 
@@ -139,14 +155,28 @@ int PollRunKeys(WindowRecord* window, int period)
     if (key == 'P') {
         rc.pauseDisplay ^= 1;
         // The readouts show the values where the run holds.
-        if (window && window->window && window->plot) {
-            const win::HDC dc = win::GetDC(window->window);
-            DrawCurveReadouts(window, dc, -1);
-            win::ReleaseDC(window->window, dc);
-        }
+        if (window && window->window && window->plot && AnalysisWindowServices().drawCurveReadouts)
+            AnalysisWindowServices().drawCurveReadouts(window);
         if (rc.pauseDisplay && HoldWhilePaused() == kEscapeKey) return StopRun(window);
     }
     return 0;
+}
+
+int OpenRunWindow()
+{
+    const auto& open = AnalysisWindowServices().openAnalysisWindow;
+    return open ? open() : 0;
+}
+
+int OpenRunLimitsDialog()
+{
+    const auto& open = AnalysisWindowServices().openLimitsDialog;
+    return open ? open() : 0;
+}
+
+void CloseRunWindow()
+{
+    if (const auto& close = AnalysisWindowServices().closeAnalysisWindow) close();
 }
 
 int ParseLimitsFieldValues(int field, double& first, double& second, double& third, int& count)
@@ -193,7 +223,8 @@ std::string FormatTemperatureCaption(WindowRecord* window)
 static std::string StepCaptionPart(WindowRecord* window, bool allRuns)
 {
     if (RunState().runCount < 2 && allRuns) return {};
-    return FormatStepCaption(window, allRuns);
+    const auto& caption = AnalysisWindowServices().stepCaption;
+    return caption ? caption(window, allRuns) : std::string();
 }
 
 std::string FormatTemperatureCaption(WindowRecord* window, bool allRuns)
@@ -207,7 +238,8 @@ std::string FormatTemperatureCaption(WindowRecord* window, bool allRuns)
     if (highest == low || !allRuns) {
         double shown = Analysis().variables.temp;
         // After the run the caption tells the temperature of the run the cursors stand in.
-        const int selected = PlotCursors().selectedRun;
+        const auto& cursorsRun = AnalysisWindowServices().selectedRun;
+        const int selected = cursorsRun ? cursorsRun() : -1;
         if (!rc.running && runs > 0 && selected >= 0 && selected < runs)
             shown = plot->store.runs[static_cast<std::size_t>(selected)].temperature;
         return StrPrintf("Temperature = %g ", shown) + StepCaptionPart(window, allRuns);
