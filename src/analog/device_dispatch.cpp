@@ -354,10 +354,12 @@ bool KeptAtThisCoefficient(const AnalogSolverState& s)
 void ClearMatrixForLoad(bool keepValues)
 {
     AnalogSolverState& s = AnalogSolver();
-    if (!s.matrix) return;
-    std::fill(s.rhs.begin(), s.rhs.end(), 0.0);
+    // Nothing is kept until this pass says so, matrix or none: a circuit without analog
+    // equations must not find the constant part of the one run before it.
     s.constantPartLoaded = 0;
     s.varying.active = false;
+    if (!s.matrix) return;
+    std::fill(s.rhs.begin(), s.rhs.end(), 0.0);
     if (!keepValues) {
         // At transient time points the resistors, and the capacitors' conductances while the
         // integration coefficient stays, do not change from one load to the next: they are
