@@ -20,7 +20,7 @@
 #include "document/component_definition.h"
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/schematic_view.h"
-#include "schematic/shape_library.h"
+#include "document/shape_library.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "core/analysis_state.h"
 #include "analog/batch_log.h"
 #include "analog/dc_sweep_run.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/op_report.h"
 #include "analog/run_control.h"
 #include "ui/user_names.h"

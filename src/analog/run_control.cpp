@@ -6,7 +6,7 @@
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/batch_log.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
 #include "analyses/graph3d_window.h"

@@ -39,7 +39,7 @@
 #include "netlist/model_statements.h"
 #include "netlist/spice_dot_commands.h"
 #include "netlist/spice_export.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/edit_commands.h"
 #include "schematic/editor_services.h"
 #include "platform/mdi.h"

@@ -40,7 +40,7 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "schematic/circuit_window.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/editor_services.h"
 #include "schematic/mouse_input.h"
 #include "document/component_definition.h"

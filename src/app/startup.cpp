@@ -51,8 +51,8 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "schematic/component_editor.h"
-#include "schematic/component_library.h"
-#include "schematic/shape_library.h"
+#include "document/component_library.h"
+#include "document/shape_library.h"
 #include "schematic/component_library_use.h"
 #include "schematic/schematic_view.h"
 

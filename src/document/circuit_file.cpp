@@ -31,7 +31,7 @@
 #include "document/file_names.h"
 #include "netlist/binary_library.h"
 #include "netlist/model_library_window.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
@@ -39,9 +39,9 @@
 #include "platform/win_styles.h"
 #include "platform/window.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/schematic_view.h"
-#include "schematic/shape_library.h"
+#include "document/shape_library.h"
 
 namespace kq5 {
 

@@ -13,7 +13,7 @@
 #include "results/curve_record.h"
 #include "plots/plot_object_moves.h"
 #include "document/component_definition.h"
-#include "schematic/item_copies.h"
+#include "document/item_copies.h"
 
 namespace kq5 {
 

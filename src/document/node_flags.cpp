@@ -19,7 +19,7 @@
 #include "document/schematic_item.h"
 #include "document/selection.h"
 #include "document/component_types.h"
-#include "netlist/label_names.h"
+#include "document/label_names.h"
 #include "results/curve_record.h"
 #include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"

@@ -13,7 +13,7 @@
 #include "document/circuit_document.h"
 #include "netlist/circuit_growth.h"
 #include "netlist/defines.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_dot_commands.h"
 #include "netlist/spice_elements.h"

@@ -6,7 +6,7 @@
 
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "results/run_state.h"
 #include "analyses/stepping.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "core/analysis_state.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analyses/graph3d_window.h"
 #include "analyses/histogram.h"

@@ -7,7 +7,7 @@
 
 #include "analyses/dsp_pass.h"
 #include "core/analysis_state.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "ui/color_table.h"

@@ -10,7 +10,7 @@
 #include "analog/ac_run.h"
 #include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"

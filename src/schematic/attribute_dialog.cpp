@@ -15,7 +15,7 @@
 #include "core/message_reporter.h"
 #include "document/connectivity.h"
 #include "netlist/circuit_build.h"
-#include "netlist/label_names.h"
+#include "document/label_names.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "schematic/editor_services.h"

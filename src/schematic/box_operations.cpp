@@ -30,7 +30,7 @@
 #include "platform/window.h"
 #include "schematic/edit_commands.h"
 #include "schematic/editor_services.h"
-#include "schematic/item_copies.h"
+#include "document/item_copies.h"
 #include "schematic/sheet_bounds.h"
 
 namespace kq5 {

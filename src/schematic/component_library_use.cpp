@@ -17,7 +17,7 @@
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/editor_services.h"
 
 namespace kq5 {

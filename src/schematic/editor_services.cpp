@@ -24,7 +24,7 @@
 #include "document/schematic_item.h"
 #include "schematic/attribute_dialog.h"
 #include "document/component_definition.h"
-#include "schematic/item_copies.h"
+#include "document/item_copies.h"
 #include "schematic/pane_seams.h"
 #include "schematic/window_pictures.h"
 

@@ -13,7 +13,7 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "schematic/component_editor.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/editor_services.h"
 
 namespace kq5 {

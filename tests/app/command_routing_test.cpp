@@ -5,7 +5,7 @@
 #include "app/command_routing.h"
 #include "app/tool_windows.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/editor_services.h"
 #include "ui/font_select.h"
 #include "app/info_dialogs.h"

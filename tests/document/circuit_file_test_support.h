@@ -22,7 +22,7 @@
 #include "document/grid_text.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/page_array.h"
 #include "document/component_types.h"
 #include "platform/backend.h"

@@ -18,7 +18,7 @@
 #include "platform/message_box.h"
 #include "document/component_definition.h"
 #include "schematic/editor_services.h"
-#include "schematic/shape_library.h"
+#include "document/shape_library.h"
 
 namespace kq5::testing {
 

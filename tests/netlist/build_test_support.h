@@ -32,7 +32,7 @@
 #include "document/component_types.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
-#include "netlist/netlist_state.h"
+#include "document/netlist_state.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"

@@ -38,7 +38,7 @@
 #include "platform/headless_backend.h"
 #include "platform/win_messages.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/editor_services.h"
 #include "document/selection.h"
 #include "document/document_services.h"

@@ -36,7 +36,7 @@
 #include "schematic/pane_scroll_bars.h"
 #include "schematic/pane_seams.h"
 #include "schematic/schematic_view.h"
-#include "schematic/shape_library.h"
+#include "document/shape_library.h"
 #include "schematic/zoom.h"
 #include "document/component_types.h"
 #include "plots/plot_click_services.h"
