@@ -18,7 +18,7 @@
 #include "platform/paint.h"
 #include "platform/window.h"
 #include "document/component_definition.h"
-#include "schematic/pane_scroll_bars.h"
+#include "document/pane_scroll_bars.h"
 #include "schematic/schematic_view.h"
 #include "document/shape_library.h"
 

@@ -41,10 +41,10 @@
 #include "platform/window.h"
 #include "schematic/circuit_window.h"
 #include "document/component_library.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/mouse_input.h"
 #include "document/component_definition.h"
-#include "schematic/pane_scroll_bars.h"
+#include "document/pane_scroll_bars.h"
 #include "core/linked_list.h"
 
 namespace kq5 {

@@ -9,7 +9,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "platform/paint.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 

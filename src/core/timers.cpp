@@ -9,7 +9,7 @@
 #include "platform/region.h"
 #include "platform/system.h"
 #include "platform/window.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 

@@ -31,9 +31,9 @@
 #include "netlist/model_library_window.h"
 #include "platform/window.h"
 #include "document/limits_rows.h"
-#include "schematic/page_array.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/page_array.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 

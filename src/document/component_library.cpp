@@ -14,7 +14,7 @@
 #include "document/component_types.h"
 #include "platform/message_box.h"
 #include "document/binary_io.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "document/shape_library.h"
 
 namespace kq5 {

@@ -17,7 +17,7 @@
 #include "document/component_types.h"
 #include "document/component_definition.h"
 #include "document/document_windows.h"
-#include "schematic/pane_scroll_bars.h"
+#include "document/pane_scroll_bars.h"
 #include "schematic/rewire.h"
 
 namespace kq5 {

@@ -31,9 +31,9 @@
 #include "results/curve_record.h"
 #include "plots/default_limits_rows.h"
 #include "results/plot_view_settings.h"
-#include "schematic/page_array.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/page_array.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
 

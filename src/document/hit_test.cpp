@@ -20,8 +20,8 @@
 #include "plots/plot_object_draw.h"
 #include "plots/plot_object_moves.h"
 #include "schematic/box_operations.h"
-#include "schematic/editor_services.h"
-#include "schematic/pane_seams.h"
+#include "document/editor_services.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 

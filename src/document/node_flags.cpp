@@ -23,7 +23,7 @@
 #include "results/curve_record.h"
 #include "results/plot_object.h"
 #include "plots/plot_object_dialogs.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 

@@ -18,7 +18,7 @@
 #include "document/label_names.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

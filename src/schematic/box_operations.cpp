@@ -29,7 +29,7 @@
 #include "platform/win_messages.h"
 #include "platform/window.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "document/item_copies.h"
 #include "schematic/sheet_bounds.h"
 

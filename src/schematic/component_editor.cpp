@@ -32,7 +32,7 @@
 #include "document/component_library.h"
 #include "schematic/component_library_use.h"
 #include "schematic/component_merge.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
 #include "document/shape_library.h"

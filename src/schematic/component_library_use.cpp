@@ -18,7 +18,7 @@
 #include "platform/paint.h"
 #include "platform/window.h"
 #include "document/component_library.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 namespace {

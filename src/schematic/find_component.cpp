@@ -14,7 +14,7 @@
 #include "platform/window.h"
 #include "schematic/component_editor.h"
 #include "document/component_library.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 namespace {

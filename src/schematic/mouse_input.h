@@ -5,11 +5,11 @@
 #include <cstdint>
 
 #include "platform/win_types.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 #include "schematic/zoom.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 #include "schematic/zoom.h"
 
 namespace kq5 {

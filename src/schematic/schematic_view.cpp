@@ -12,10 +12,10 @@
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "schematic/pane_scroll_bars.h"
+#include "document/pane_scroll_bars.h"
 #include "schematic/circuit_window.h"
-#include "schematic/page_tabs.h"
-#include "schematic/pane_seams.h"
+#include "document/page_tabs.h"
+#include "document/pane_seams.h"
 #include "schematic/schematic_render.h"
 
 namespace kq5 {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/win_types.h"
-#include "schematic/page_array.h"
-#include "schematic/pane_seams.h"
+#include "document/page_array.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 

@@ -6,7 +6,7 @@
 #include "app/tool_windows.h"
 #include "document/component_definition.h"
 #include "document/component_library.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "ui/font_select.h"
 #include "app/info_dialogs.h"
 #include "ui/preference_values.h"

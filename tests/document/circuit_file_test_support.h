@@ -23,7 +23,7 @@
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
 #include "document/component_library.h"
-#include "schematic/page_array.h"
+#include "document/page_array.h"
 #include "document/component_types.h"
 #include "platform/backend.h"
 

@@ -17,7 +17,7 @@
 #include "document/schematic_item.h"
 #include "platform/message_box.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "document/shape_library.h"
 
 namespace kq5::testing {

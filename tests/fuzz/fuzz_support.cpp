@@ -36,7 +36,7 @@
 #include "results/plot_record_flags.h"
 #include "results/plot_view_settings.h"
 #include "document/component_library.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "document/shape_library.h"
 
 namespace kq5::fuzz {

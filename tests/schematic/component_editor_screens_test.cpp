@@ -11,7 +11,7 @@
 #include "document/component_types.h"
 #include "schematic/component_editor.h"
 #include "document/component_library.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "document/shape_library.h"
 #include "old_component_file.h"
 #include "platform/common_dialogs_file.h"

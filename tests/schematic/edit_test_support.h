@@ -25,7 +25,7 @@
 #include "document/component_types.h"
 #include "platform/message_box.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5::testing {
 

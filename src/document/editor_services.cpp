@@ -1,4 +1,4 @@
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,7 +25,7 @@
 #include "schematic/attribute_dialog.h"
 #include "document/component_definition.h"
 #include "document/item_copies.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 #include "schematic/window_pictures.h"
 
 namespace kq5 {
