@@ -35,7 +35,7 @@
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/device_record_types.h"
-#include "digital/digital_path_window.h"
+#include "schematic/mouse_input.h"
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
 #include "netlist/model_types.h"
@@ -455,6 +455,7 @@ int WinMain(const std::vector<std::string>& args)
     ApplyDeviceListSizes();
     InitModelTypeDefaults();
     InstallAnalysisKindHandlers();
+    InstallSchematicEditorHooks();
 
     if (!line.commandFile.empty() || !line.batchLine.empty()) return RunBatch(line);
 

@@ -40,7 +40,6 @@
 #include "platform/window.h"
 #include "document/component_definition.h"
 #include "document/component_library.h"
-#include "schematic/schematic_view.h"
 #include "document/shape_library.h"
 
 namespace kq5 {

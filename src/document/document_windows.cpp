@@ -34,7 +34,7 @@
 #include "document/page_array.h"
 #include "document/pane_scroll_bars.h"
 #include "document/pane_seams.h"
-#include "schematic/schematic_render.h"
+#include "ui/color_table.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5 {

@@ -16,6 +16,23 @@ struct PlotObject;
 struct SchematicItem;
 struct WindowRecord;
 
+// Handle codes of a rectangle's handles and the masks that choose which exist.
+constexpr int kHandleLeft = 0x100;
+constexpr int kHandleRight = 0x200;
+constexpr int kHandleTop = 0x400;
+constexpr int kHandleBottom = 0x800;
+constexpr int kHandleSpecial = 0x1000;
+constexpr int kHandleMaskEnds = 0x81;
+constexpr int kHandleMaskEdges = 0x5A;
+constexpr int kHandleMaskAll = 0xFF;
+
+void NormalizeRect(win::RECT& rect);
+void NormalizePoints(win::POINT& a, win::POINT& b);
+// 1 when equal, else whether the point lies in [centre - tolerance, centre + tolerance).
+int PointNearPoint(win::POINT point, win::POINT centre, int tolerance);
+// The handle code of the handle under the point, 0 when none.
+int HitTestRectHandles(const win::RECT& rect, win::POINT point, int tolerance, int mask);
+
 // True when the point (drawing units) hits the item: a component anywhere in its bounds, a wire
 // or line near its line, a shape by its outline or, filled, its inside.
 bool HitTestItem(const SchematicItem& item, int x, int y);

@@ -23,7 +23,7 @@
 #include "platform/window.h"
 #include "document/page_array.h"
 #include "document/pane_seams.h"
-#include "schematic/schematic_render.h"
+#include "ui/color_table.h"
 
 namespace kq5 {
 

@@ -16,7 +16,7 @@
 #include "results/curve_record.h"
 #include "results/plot_object.h"
 #include "document/editor_services.h"
-#include "schematic/schematic_view.h"
+#include "document/schematic_drawing.h"
 
 namespace kq5 {
 

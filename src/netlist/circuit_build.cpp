@@ -51,7 +51,7 @@
 #include "netlist/topology.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"
-#include "schematic/rename_components.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
@@ -379,8 +379,8 @@ void ResolvePartModels(CircuitDocument& document, SchematicItem* single)
 void RenameIllegalNames(WindowRecord* record, bool parts, bool defines)
 {
     if (!record || !record->document) return;
-    if (parts) RenameComponents(record);
-    if (defines) RenameDefines(record);
+    if (parts && EditorHooks().renameComponents) EditorHooks().renameComponents(record);
+    if (defines && EditorHooks().renameDefines) EditorHooks().renameDefines(record);
 }
 
 }  // namespace

@@ -9,9 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "analog/ac_run.h"
+#include "document/run_options.h"
 #include "core/analysis_state.h"
-#include "analog/transient_run.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"

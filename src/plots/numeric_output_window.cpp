@@ -32,7 +32,7 @@
 #include "platform/window.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
-#include "schematic/schematic_render.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
@@ -236,7 +236,7 @@ void WaitAnimationStep()
     }
     const std::string before = GetStatusText();
     SetStatusText(LoadResString(document.animateWait == 1 ? kMsgHitAnyKey : kMsgWait));
-    RedrawNodeValues(circuit);
+    RedrawCircuitNodeValues(circuit);
     // The delay ends with a timer message, so that the wait sleeps in the queue (and a test
     // clock moves on to it) instead of polling.
     const win::UINT_PTR timer =

@@ -14,6 +14,7 @@
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "app/window_record_utils.h"
+#include "digital/digital_path_window.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 #include "document/document_windows.h"
@@ -296,6 +297,8 @@ PaneInputServices& PaneInput()
     static PaneInputServices services;
     return services;
 }
+
+void InstallPathWindow() { PaneInput().showPathWindow = ShowPathWindowForParts; }
 
 void ResetMouseDragState()
 {

@@ -8,9 +8,6 @@
 #include "document/pane_scroll_bars.h"
 #include "document/pane_seams.h"
 #include "schematic/zoom.h"
-#include "document/pane_scroll_bars.h"
-#include "document/pane_seams.h"
-#include "schematic/zoom.h"
 
 namespace kq5 {
 
@@ -61,5 +58,7 @@ struct PaneInputServices {
     void (*showPathWindow)(WindowRecord* record, SchematicItem* first, SchematicItem* second) = nullptr;
 };
 PaneInputServices& PaneInput();
+// Installs the digital path window as the click modes' way to it.
+void InstallPathWindow();
 
 }  // namespace kq5

@@ -41,7 +41,6 @@ namespace kq5 {
 namespace {
 
 constexpr int kXorColor = 15;
-constexpr int kSystemRows = 8;
 
 struct RenderState {
     int pass = kPassNormal;
@@ -580,20 +579,6 @@ int RenderPass() { return Render().pass; }
 int RenderColorIndex(int index) { return Render().overrideOn ? Render().overrideColor : index; }
 
 int RenderSelectionColor() { return Render().selectColor; }
-
-win::COLORREF ColorIndexRgb(int index)
-{
-    if (index >= 0 && index < kPaletteColors) return PaletteColor(index, true) & 0x00FFFFFF;
-    if (index >= kPaletteColors && index < kPaletteColors + kSystemRows) {
-        const ColorRow& row = ColorTable().rows[static_cast<std::size_t>(index)];
-        if (row.pen != nullptr) return row.color;
-        static constexpr int kSystem[kSystemRows] = {win::COLOR_WINDOW,      win::COLOR_BTNFACE,   win::COLOR_BTNTEXT,
-                                                     win::COLOR_BTNTEXT,     win::COLOR_WINDOWFRAME, win::COLOR_BTNFACE,
-                                                     win::COLOR_BTNSHADOW,   win::COLOR_BTNHIGHLIGHT};
-        return win::GetSysColor(kSystem[index - kPaletteColors]);
-    }
-    return 0;
-}
 
 int ContrastColorIndex(int b, int& c)
 {

@@ -9,6 +9,7 @@
 
 #include "platform/win_types.h"
 #include "schematic/schematic_view.h"
+#include "ui/color_table.h"
 
 namespace kq5 {
 
@@ -54,8 +55,6 @@ int RenderSelectionColor();
 win::HPEN RenderPen(int colorIndex);
 win::HBRUSH RenderBrush(int colorIndex);
 void FreeRenderTools();
-// The colour of a colour-table index (0 to 63 palette, 64 to 71 system colours).
-win::COLORREF ColorIndexRgb(int index);
 // 1 on a two-colour printer, with the one colour everything is drawn in; 0 elsewhere.
 int PrinterColorOverride(win::HDC dc, int& color);
 // The device's width and height in pixels, less 2 % on a printer while sheets are printed

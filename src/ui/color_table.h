@@ -52,6 +52,8 @@ void LoadSystemColorRows();
 void RealizeAppPalette(win::HDC dc);
 void RecreateAppPalette(win::HWND window);
 win::COLORREF PaletteColor(int index, bool asRgb);
+// The colour of a colour-table index (0 to 63 palette, 64 to 71 system colours).
+win::COLORREF ColorIndexRgb(int index);
 void BeginPaletteEdit(win::HWND window);
 void SetEditedPaletteEntry(int index, win::COLORREF rgb, win::HWND window = nullptr);
 void CommitPaletteEdit();
