@@ -42,7 +42,7 @@
 #include "platform/win_messages.h"
 #include "plots/analysis_run_services.h"
 #include "plots/curve_evaluation.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "results/waveform_store.h"
 #include "plots/limits_dialog.h"
 #include "plots/probe_mode.h"

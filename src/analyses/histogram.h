@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "platform/win_types.h"
 
 namespace kq5 {

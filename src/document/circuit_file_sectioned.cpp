@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "ui/error_context.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"

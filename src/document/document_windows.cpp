@@ -29,7 +29,7 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "results/curve_record.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "results/plot_view_settings.h"
 #include "document/page_array.h"
 #include "document/pane_scroll_bars.h"

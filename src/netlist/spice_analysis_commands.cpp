@@ -22,7 +22,7 @@
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_sources.h"
 #include "netlist/spice_tokens.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "document/limits_rows.h"
 #include "results/plot_record_flags.h"
 #include "results/plot_view_settings.h"

@@ -25,7 +25,7 @@
 #include "netlist/subcircuit_nodes.h"
 #include "netlist/token_patterns.h"
 #include "results/curve_record.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "document/limits_rows.h"
 #include "results/plot_record_flags.h"
 

@@ -37,7 +37,7 @@
 #include "platform/window.h"
 #include "results/curve_record.h"
 #include "plots/analysis_run_services.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "results/limits_row.h"
 #include "document/limits_rows.h"
 #include "results/plot_view_settings.h"

@@ -24,7 +24,7 @@
 #include "document/circuit_document.h"
 #include "netlist/defines.h"
 #include "plots/axis_ranges.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "plots/import_reader.h"
 #include "results/limits_row.h"
 #include "results/plot_view_settings.h"

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <new>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "app/save_file_dialog.h"
 #include "core/file_units.h"
 #include "document/banner_file.h"

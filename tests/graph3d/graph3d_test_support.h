@@ -14,7 +14,7 @@
 #include "analog/analysis_start.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "analyses/graph3d_draw.h"
 #include "analyses/graph3d_window.h"
 #include "results/run_state.h"

@@ -1,4 +1,4 @@
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 
 #include <algorithm>
 #include <array>
