@@ -44,6 +44,7 @@
 #include "plots/curve_evaluation.h"
 #include "document/default_limits_rows.h"
 #include "results/waveform_store.h"
+#include "analog/waveform_runs.h"
 #include "plots/limits_dialog.h"
 #include "plots/probe_mode.h"
 #include "plots/state_variables_editor.h"
@@ -237,6 +238,8 @@ void InstallAnalysisKindHandlers()
 
     // The digital set-up of every build and the digital operating point.
     InstallDigitalSimulator();
+    CircuitBuild().freeRunData = [] { FreeAnalogRunData(); };
+    InstallWaveformStoreHooks();
 
     // The curves of each run, the numeric output, the run data flush and the end of a case in
     // the waveform store.

@@ -30,6 +30,7 @@
 #include "plots/limits_dialog.h"
 #include "results/plot_view_settings.h"
 #include "results/waveform_store.h"
+#include "analog/waveform_runs.h"
 
 namespace kq5 {
 

@@ -27,8 +27,6 @@
 #include "document/section_windows.h"
 #include "platform/system.h"
 #include "platform/win_styles.h"
-#include "netlist/binary_library.h"
-#include "netlist/model_library_window.h"
 #include "platform/window.h"
 #include "document/limits_rows.h"
 #include "document/page_array.h"
@@ -286,11 +284,8 @@ int SaveDocumentWindow(WindowRecord* record, const std::string& path, int flags)
         return status;
     }
     if (record->kind == kWindowModelLibrary) {
-        ModelLibrary* library = ModelLibraryOf(record);
-        if (library != nullptr) {
-            StoreFocusedModelField(record);
-            return SaveModelLibrary(*library, path);
-        }
+        int status = 0;
+        if (ModelLibraryFiles().save && ModelLibraryFiles().save(record, path, status)) return status;
     }
     if (record->kind == kWindowModelLibrary || !record->document) {
         // Saying "saved" without writing would lose the user's work.

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <map>
 
-#include "analyses/histogram.h"
+#include "ui/list_selection.h"
 #include "ui/font_select.h"
 #include "ui/frame_state.h"
 #include "app/frame_window.h"

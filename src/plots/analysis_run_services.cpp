@@ -25,6 +25,7 @@
 #include "plots/plot_cursors.h"
 #include "plots/plot_draw.h"
 #include "results/waveform_store.h"
+#include "analog/waveform_runs.h"
 
 namespace kq5 {
 

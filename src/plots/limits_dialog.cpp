@@ -1000,6 +1000,7 @@ int OpenAnalysisLimitsDialog()
     WindowRecord* circuit = CircuitWindow();
     if (kind < 0 || kind > 2 || !circuit || !circuit->document || BatchRun().flags != 0) return 0;
     FillDefaultLimitsRows(circuit, false, false, false);
+    LimitsRowsRefresh() = RefreshLimitsRowControls;
     s = LimitsDialogState{};
     s.circuit = circuit;
     s.kind = kind;

@@ -31,6 +31,7 @@
 #include "plots/user_waveform.h"
 #include "plots/probe_mode.h"
 #include "results/waveform_store.h"
+#include "analog/waveform_runs.h"
 
 namespace kq5 {
 
