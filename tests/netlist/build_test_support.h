@@ -40,6 +40,7 @@
 #include "platform/message_box.h"
 #include "shown_message_ids.h"
 #include "document/component_definition.h"
+#include "schematic/schematic_view.h"
 
 namespace kq5::testing {
 
@@ -49,6 +50,8 @@ protected:
     {
         win::ResetPlatformForTests(1024, 768);
         InitCharClasses();
+        // Renaming parts and rewiring during a build are the schematic editor's.
+        InstallSchematicEditorHooks();
         ResetAppStateForTests();
         ResetDocumentStateForTests();
         ResetModelStateForTests();

@@ -32,6 +32,7 @@
 #include "schematic/mouse_input.h"
 #include "schematic/move_selection.h"
 #include "document/pane_seams.h"
+#include "schematic/schematic_view.h"
 
 namespace kq5 {
 namespace {
@@ -42,6 +43,7 @@ protected:
     {
         PlatformTest::SetUp();
         InitCharClasses();
+        InstallSchematicEditorHooks();
         ResetAppStateForTests();
         ResetWindowRecordsForTests();
         ResetDocumentStateForTests();

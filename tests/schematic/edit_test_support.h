@@ -26,6 +26,7 @@
 #include "platform/message_box.h"
 #include "document/component_definition.h"
 #include "document/editor_services.h"
+#include "schematic/schematic_view.h"
 
 namespace kq5::testing {
 
@@ -39,6 +40,7 @@ protected:
     void SetUp() override
     {
         InitCharClasses();
+        InstallSchematicEditorHooks();
         ResetAppStateForTests();
         ResetWindowRecordsForTests();
         ResetDocumentStateForTests();
