@@ -17,8 +17,6 @@
 #include "platform/paint.h"
 #include "results/curve_record.h"
 #include "results/plot_object.h"
-#include "plots/plot_object_draw.h"
-#include "plots/plot_object_moves.h"
 #include "document/editor_services.h"
 #include "document/pane_seams.h"
 
@@ -222,14 +220,14 @@ ListNode* FindInSchematic(WindowRecord* record, std::uint8_t** selection, int* h
 ListNode* FindInPlotObjects(WindowRecord* record, std::uint8_t** selection, int* handle, int x, int y, int mode)
 {
     if (!record->plot) return nullptr;
-    const int plot = FindPlotAtPoint(record, x, y);
+    const int plot = PlotObjectCalls().findPlotAtPoint ? PlotObjectCalls().findPlotAtPoint(record, x, y) : -1;
     const std::int16_t kind = static_cast<std::int16_t>(Analysis().analysisKind + 1);
     PlotObject* found = nullptr;
     int foundHandle = 0;
     for (PlotObject& object : ListRecords<PlotObject>(record->plot->objects)) {
         if (object.analysisKind != kind || (plot >= 0 && object.w2 != plot && object.w >= 0)) continue;
         const std::uint16_t objectKind = object.style & kStyleKindMask;
-        win::RECT r = PlotObjectPixelRect(record, object);
+        win::RECT r = PlotObjectCalls().pixelRect ? PlotObjectCalls().pixelRect(record, object) : win::RECT{};
         if (handle) {
             if (!(object.selection & kSelected) || objectKind == kObjectText) continue;
             int code = 0;
@@ -238,7 +236,7 @@ ListNode* FindInPlotObjects(WindowRecord* record, std::uint8_t** selection, int*
                 else if (PointNearPoint({x, y}, {r.right, r.bottom}, kHandleTolerance)) code = 0xA00;
             } else if (objectKind == kObjectMeasureH || objectKind == kObjectMeasureV) {
                 code = HitTestRectHandles(r, {x, y}, kHandleTolerance, kHandleMaskEnds);
-                const int line = GetDimensionLinePixel(record, object);
+                const int line = PlotObjectCalls().dimensionLinePixel ? PlotObjectCalls().dimensionLinePixel(record, object) : 0;
                 const win::POINT at = objectKind == kObjectMeasureH ? win::POINT{x, line} : win::POINT{line, y};
                 if (!code && PointNearPoint({x, y}, at, kHandleTolerance)) code = kHandleSpecial;
             } else {
@@ -263,7 +261,7 @@ ListNode* FindInPlotObjects(WindowRecord* record, std::uint8_t** selection, int*
 
 win::RECT PlotObjectCatchRect(WindowRecord* record, const PlotObject& object)
 {
-    win::RECT r = GetPlotObjectBounds(record, object);
+    win::RECT r = PlotObjectCalls().bounds ? PlotObjectCalls().bounds(record, object) : win::RECT{};
     if ((object.style & kStyleKindMask) == 0) return r;
     // Small objects are caught a few pixels around.
     if (r.right - r.left < 4) {
@@ -397,6 +395,12 @@ int HitTestRectHandles(const win::RECT& r, win::POINT point, int tolerance, int 
             return h.code;
     }
     return 0;
+}
+
+PlotObjectHooks& PlotObjectCalls()
+{
+    static PlotObjectHooks hooks;
+    return hooks;
 }
 
 }  // namespace kq5

@@ -3,6 +3,7 @@
 // (item, grid text, plot object or attribute text) under a client point, or the drag handle of a
 // selected element; the per-kind defaults of new graphic objects.
 #include <cstdint>
+#include <functional>
 
 #include "platform/win_types.h"
 
@@ -57,6 +58,27 @@ GridText* PageGridTextAtPoint(WindowRecord* record, const LinkedList& texts, int
 // A plot object's pixel rectangle, ordered and widened by 4 on each side when narrower or lower
 // than 4 pixels: where a click or a select box catches it.
 win::RECT PlotObjectCatchRect(WindowRecord* record, const PlotObject& object);
+
+// What the hit tests, transfers and edits of plot objects ask of the plots above: where an
+// object lies in a window's pixels, the plot under a point, moving an object by pixels and its
+// dialogs. The plots fill these when they install their object drawing (the run services and the
+// schematic editor's hooks do so at start-up). While one is empty no plot lies under a point, an
+// object has no pixels and keeps its place, and a dialog is cancelled.
+struct PlotObjectHooks {
+    std::function<int(WindowRecord*, int x, int y)> findPlotAtPoint;
+    std::function<win::RECT(WindowRecord*, const PlotObject&)> pixelRect;
+    std::function<win::RECT(WindowRecord*, const PlotObject&)> bounds;
+    std::function<int(WindowRecord*, const PlotObject&)> dimensionLinePixel;
+    std::function<void(WindowRecord*, PlotObject&, int pixel)> setDimensionLineFromPixel;
+    std::function<void(WindowRecord*, PlotObject&, const win::RECT& pixels)> setPointsFromPixels;
+    std::function<void(WindowRecord*, PlotObject&, const win::RECT& pixels)> snapToCurves;
+    // Copies the source into the destination (its list link and kind kept) on the plot, moved.
+    std::function<void(WindowRecord*, PlotObject& destination, const PlotObject& source, int dx, int dy, int plot)>
+        offsetItemRect;
+    std::function<int(WindowRecord*, PlotObject&)> editDialog;  // 1 OK, 2 cancelled
+    std::function<int(WindowRecord*, PlotObject&)> textDialog;
+};
+PlotObjectHooks& PlotObjectCalls();
 
 // 0x8000 for ellipse, rectangle, diamond and picture, else 0.
 int IsBoxShapedObjectKind(std::uint16_t kind);

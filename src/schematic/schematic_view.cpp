@@ -13,6 +13,7 @@
 #include "platform/message.h"
 #include "platform/window.h"
 #include "document/pane_scroll_bars.h"
+#include "plots/plot_object_draw.h"
 #include "schematic/attribute_dialog.h"
 #include "schematic/circuit_window.h"
 #include "schematic/mouse_input.h"
@@ -44,6 +45,8 @@ void InstallSchematicEditorHooks()
     hooks.closeDocumentWindow = CloseDocumentWindow;
     hooks.destroyDocumentWindow = DestroyDocumentWindow;
     hooks.documentDefaultProc = DocumentDefaultProc;
+    // Plot objects are hit, moved and edited in the windows the editor's mouse handling serves.
+    InstallPlotObjectDrawing();
 }
 
 bool RegisterCircuitWindowClasses()

@@ -19,6 +19,7 @@
 #include "document/component_definition.h"
 #include "document/editor_services.h"
 #include "document/shape_library.h"
+#include "schematic/schematic_view.h"
 
 namespace kq5::testing {
 
@@ -33,6 +34,8 @@ protected:
     void SetUp() override
     {
         InitCharClasses();
+        // Dialogs, rewiring and plot objects are the schematic editor's and the plots'.
+        InstallSchematicEditorHooks();
         ResetAppStateForTests();
         ResetDocumentStateForTests();
         ResetAnalysisStateForTests();
