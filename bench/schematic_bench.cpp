@@ -18,9 +18,9 @@
 #include "platform/paint.h"
 #include "platform/window.h"
 #include "document/component_definition.h"
-#include "schematic/pane_scroll_bars.h"
+#include "document/pane_scroll_bars.h"
 #include "schematic/schematic_view.h"
-#include "schematic/shape_library.h"
+#include "document/shape_library.h"
 
 namespace {
 

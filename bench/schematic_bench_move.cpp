@@ -16,7 +16,7 @@
 #include "platform/window.h"
 #include "document/component_definition.h"
 #include "schematic/move_selection.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 namespace {
 

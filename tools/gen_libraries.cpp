@@ -15,10 +15,10 @@
 #include "core/char_classes.h"
 #include "core/file_units.h"
 #include "document/component_types.h"
-#include "schematic/binary_io.h"
-#include "schematic/component_library.h"
-#include "schematic/shape_data.h"
-#include "schematic/shape_library.h"
+#include "document/binary_io.h"
+#include "document/component_library.h"
+#include "document/shape_data.h"
+#include "document/shape_library.h"
 #include "gen_common.h"
 
 using namespace kq5;

@@ -8,15 +8,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "document/run_options.h"
+
 namespace kq5 {
 
 struct WindowRecord;
 
-// Frequency Step choice: bits of the AC options word.
-inline constexpr std::uint32_t kFrequencyStepMask = 0x3000;
-inline constexpr std::uint32_t kFrequencyStepAuto = 0;
-inline constexpr std::uint32_t kFrequencyStepLinear = 0x1000;
-inline constexpr std::uint32_t kFrequencyStepLog = 0x2000;
 
 inline constexpr int kMsgNoiseWithOthers = 13575;
 inline constexpr int kMsgLogStepZeroLimit = 13577;

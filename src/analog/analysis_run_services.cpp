@@ -8,7 +8,7 @@
 #include "analog/analysis_window_services.h"
 #include "analog/digital_run_services.h"
 #include "core/analysis_state.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "results/run_state.h"
 #include "ui/status_text.h"
@@ -23,6 +23,7 @@
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "results/waveform_store.h"
+#include "analog/waveform_runs.h"
 
 namespace kq5 {
 

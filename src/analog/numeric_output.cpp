@@ -12,7 +12,7 @@
 #include "core/batch_log.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/device_run_services.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "ui/user_names.h"
 #include "ui/window_record.h"

@@ -6,7 +6,7 @@
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "core/batch_log.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
 #include "ui/frame_state.h"
@@ -29,6 +29,7 @@
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
 #include "results/waveform_store.h"
+#include "analog/waveform_runs.h"
 
 namespace kq5 {
 

@@ -11,7 +11,7 @@
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/batch_run.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "core/error_context.h"

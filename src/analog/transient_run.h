@@ -8,20 +8,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "document/run_options.h"
+
 namespace kq5 {
 
 struct WindowRecord;
 
-// State Variables choice of the run options (bits 0x0C00 of the options word, shifted by 8).
-inline constexpr int kStateVariablesZero = 0;
-inline constexpr int kStateVariablesRead = 4;
-inline constexpr int kStateVariablesLeave = 8;
-
-// Run option bits of the transient options word.
-inline constexpr std::uint32_t kRunOptionStateVariables = 0x0C00;
-inline constexpr std::uint32_t kRunOptionOperatingPointOnly = 0x0080;
-inline constexpr std::uint32_t kRunOptionOperatingPoint = 0x0040;
-inline constexpr std::uint32_t kDefaultTransientOptions = 120;
 
 // Messages of the transient run.
 inline constexpr int kMsgTminWithDigital = 13540;

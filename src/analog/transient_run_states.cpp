@@ -10,7 +10,7 @@
 #include "analog/operating_point.h"
 #include "analog/run_control.h"
 #include "analog/run_data_file.h"
-#include "analog/stored_state_variables.h"
+#include "document/stored_state_variables.h"
 #include "analog/transient_run.h"
 #include "analog/transient_run_services.h"
 #include "core/device_lists.h"

@@ -1,6 +1,9 @@
 #include "analyses/analysis_install.h"
 
 #include "analog/ac_run.h"
+#include "analog/convergence.h"
+#include "analog/waveform_runs.h"
+#include "netlist/circuit_build.h"
 #include "analog/analysis_window_services.h"
 #include "analog/dc_sweep_run.h"
 #include "analog/numeric_output.h"
@@ -42,6 +45,8 @@ void InstallAnalysisKindHandlers()
 
     // The digital set-up of every build and the digital operating point.
     InstallDigitalSimulator();
+    CircuitBuild().freeRunData = [] { FreeAnalogRunData(); };
+    InstallWaveformStoreHooks();
 
     // The curves of each run, the numeric output, the run data flush and the end of a case in
     // the waveform store.

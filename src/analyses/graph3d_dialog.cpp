@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "analog/run_control.h"
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "analyses/graph3d_data.h"
 #include "analyses/graph3d_prepare.h"
 #include "analyses/graph3d_steps.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "ui/font_select.h"
 #include "core/message_reporter.h"
 #include "core/format.h"

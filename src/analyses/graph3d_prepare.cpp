@@ -6,7 +6,7 @@
 
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "analyses/graph3d_data.h"
 #include "analyses/graph3d_steps.h"
 #include "analyses/performance_expression.h"

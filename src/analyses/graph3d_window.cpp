@@ -6,7 +6,7 @@
 
 #include "core/analysis_state.h"
 #include "analog/run_control.h"
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "analyses/graph3d_draw.h"
 #include "analyses/graph3d_prepare.h"
 #include "analyses/run_subset.h"
@@ -44,7 +44,7 @@
 #include "plots/plot_object_draw.h"
 #include "plots/plot_window_services.h"
 #include "analog/analysis_window_services.h"
-#include "schematic/mouse_input.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
@@ -225,7 +225,7 @@ void OnTimer(WindowRecord* record, Graph3DPlot& plot)
 
 void ShowGraph3DPopup(WindowRecord* record, win::POINT point)
 {
-    if (EditObjectAtPoint(record, 0, point.x, point.y)) return;
+    if (EditorHooks().editObjectAtPoint && EditorHooks().editObjectAtPoint(record, 0, point.x, point.y)) return;
     const win::HMENU menu = win::CreatePopupMenu();
     if (!menu) return;
     if (AnalysisHasCurves()) win::AppendMenu(menu, win::MF_STRING, kGraph3DCharacteristics, "&Characteristics...");
@@ -728,15 +728,15 @@ win::LRESULT Graph3DWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPara
         break;
     case win::WM_MOUSEMOVE:
         if (record && plot && Dragging(record)) OnMouseMove(record, *plot, PointOf(lParam));
-        else if (CommonMouseHandling(record)) OnWindowMouseMove(hwnd, static_cast<unsigned>(wParam), lParam);
+        else if (CommonMouseHandling(record)) CallMouseHook(EditorHooks().mouseMove, hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_LBUTTONDOWN:
         if (record && plot && OnLButtonDown(record, *plot, PointOf(lParam))) return 0;
-        if (CommonMouseHandling(record)) OnWindowLButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
+        if (CommonMouseHandling(record)) CallMouseHook(EditorHooks().lButtonDown, hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_LBUTTONUP:
         if (record && Dragging(record)) OnLButtonUp(record);
-        else if (CommonMouseHandling(record)) OnWindowLButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
+        else if (CommonMouseHandling(record)) CallMouseHook(EditorHooks().lButtonUp, hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_RBUTTONDOWN:
         State().drag.start = PointOf(lParam);

@@ -6,8 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "platform/win_types.h"
+#include "ui/list_selection.h"
 
 namespace kq5 {
 
@@ -88,9 +89,6 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
 // own when the plot has none). Bars take the current curve's colour.
 void TakePlotLook(MonteCarloWindowRecord& record, WindowRecord* analysisWindow);
 
-// Moves the selection of a list box one entry down, kept within the list, and tells its parent
-// as a selection change.
-void StepListSelection(win::HWND list);
 
 // The record of a Monte Carlo window; null for any other window.
 MonteCarloWindowRecord* MonteCarloRecordOf(WindowRecord* window);

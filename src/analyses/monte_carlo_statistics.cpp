@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/analysis_state.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analyses/histogram.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 
 namespace kq5 {
 

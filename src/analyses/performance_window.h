@@ -5,7 +5,7 @@
 // window can be hidden (its record stays) and shown again from the menu.
 #include <string>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "analyses/run_subset.h"
 #include "platform/win_types.h"
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 
 namespace kq5 {
 

@@ -41,11 +41,11 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "schematic/circuit_window.h"
-#include "schematic/component_library.h"
-#include "schematic/editor_services.h"
+#include "document/component_library.h"
+#include "document/editor_services.h"
 #include "schematic/mouse_input.h"
 #include "document/component_definition.h"
-#include "schematic/pane_scroll_bars.h"
+#include "document/pane_scroll_bars.h"
 #include "core/linked_list.h"
 
 namespace kq5 {

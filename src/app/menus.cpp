@@ -15,7 +15,7 @@
 #include "platform/system.h"
 #include "results/curve_record.h"
 #include "plots/probe_mode.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/component_library_use.h"
 
 namespace kq5 {

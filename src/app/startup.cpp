@@ -38,7 +38,7 @@
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/device_record_types.h"
-#include "digital/digital_path_window.h"
+#include "schematic/mouse_input.h"
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
 #include "netlist/model_types.h"
@@ -54,8 +54,8 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "schematic/component_editor.h"
-#include "schematic/component_library.h"
-#include "schematic/shape_library.h"
+#include "document/component_library.h"
+#include "document/shape_library.h"
 #include "schematic/component_library_use.h"
 #include "schematic/schematic_view.h"
 
@@ -448,6 +448,7 @@ int WinMain(const std::vector<std::string>& args)
     ApplyDeviceListSizes();
     InitModelTypeDefaults();
     InstallAnalysisKindHandlers();
+    InstallSchematicEditorHooks();
 
     if (!line.commandFile.empty() || !line.batchLine.empty()) return RunBatch(line);
 

@@ -14,7 +14,7 @@
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_text_object.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "platform/message_box.h"
 
 namespace kq5 {

@@ -15,7 +15,7 @@
 #include "analog/charge_integration.h"
 #include "analog/device_dispatch.h"
 #include "analog/noise.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "devices/bsim12_eval.h"
 #include "netlist/bsim12_values.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <set>
 
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/bsim12_model.h"

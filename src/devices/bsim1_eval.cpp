@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "devices/bsim12_eval.h"
 #include "netlist/bsim12_values.h"
 #include "devices/bsim3_eval.h"

@@ -14,7 +14,7 @@
 #include "analog/device_dispatch.h"
 #include "analog/limiting.h"
 #include "analog/noise.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "devices/bsim3_eval.h"
 #include "devices/bsim3_params.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/batch_log.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "core/device_lists.h"
 #include "core/file_units.h"
 #include "core/format.h"

@@ -8,7 +8,7 @@
 #include "analog/charge_integration.h"
 #include "analog/convergence.h"
 #include "analog/device_dispatch.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "core/expr_evaluator.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "netlist/fet_devices.h"
 #include "devices/mosfet_load.h"
 #include "devices/mosfet_model.h"

@@ -11,7 +11,7 @@
 #include "analog/device_dispatch.h"
 #include "analog/limiting.h"
 #include "analog/limiting_commit.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "core/analysis_state.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "devices/device_record_fields.h"

@@ -44,7 +44,6 @@
 #include "platform/win_messages.h"
 #include "platform/window.h"
 #include "document/component_definition.h"
-#include "schematic/mouse_input.h"
 
 namespace kq5 {
 
@@ -387,7 +386,6 @@ void ShowPathWindowForParts(WindowRecord* record, SchematicItem* first, Schemati
     ShowPathWindow(record, record ? record->mode : 0, first, second);
 }
 
-void InstallPathWindow() { PaneInput().showPathWindow = ShowPathWindowForParts; }
 
 win::HWND PathWindow() { return Paths().window; }
 

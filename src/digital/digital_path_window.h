@@ -22,8 +22,6 @@ inline constexpr int kPathPrint = 200;
 int ShowPathWindow(WindowRecord* record, int previousMode, SchematicItem* from, SchematicItem* to);
 // The click modes' way in.
 void ShowPathWindowForParts(WindowRecord* record, SchematicItem* first, SchematicItem* second);
-// Installs the click modes' hook.
-void InstallPathWindow();
 
 win::HWND PathWindow();
 // Highlights the path shown on the list entry in the schematic (as selecting it does).

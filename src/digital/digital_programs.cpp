@@ -14,7 +14,7 @@
 #include "core/message_reporter.h"
 #include "document/schematic_item.h"
 #include "netlist/global_options.h"
-#include "netlist/label_names.h"
+#include "document/label_names.h"
 #include "netlist/translate_common.h"
 
 namespace kq5 {

@@ -38,7 +38,7 @@
 #include "platform/system.h"
 #include "ui/program_settings.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 
 namespace kq5 {
 

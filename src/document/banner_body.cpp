@@ -20,7 +20,7 @@
 #include "results/curve_record.h"
 #include "document/limits_rows.h"
 #include "results/plot_view_settings.h"
-#include "schematic/page_array.h"
+#include "document/page_array.h"
 
 namespace kq5 {
 

@@ -28,9 +28,8 @@
 #include "document/connectivity.h"
 #include "document/document_windows.h"
 #include "document/file_names.h"
-#include "netlist/binary_library.h"
-#include "netlist/model_library_window.h"
-#include "netlist/scope_table.h"
+#include "document/pane_seams.h"
+#include "document/scope_table.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
@@ -38,9 +37,8 @@
 #include "platform/win_styles.h"
 #include "platform/window.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
-#include "schematic/schematic_view.h"
-#include "schematic/shape_library.h"
+#include "document/component_library.h"
+#include "document/shape_library.h"
 
 namespace kq5 {
 
@@ -140,9 +138,8 @@ WindowRecord* FindOpenCircuit(const std::string& path, bool macro)
 // could not be made).
 WindowRecord* RenewTargetRecord(WindowRecord* target, int kind)
 {
-    if (kind == kFileKindModelLibrary && ModelLibraryOf(target)) {
+    if (kind == kFileKindModelLibrary && ModelLibraryFiles().release && ModelLibraryFiles().release(target)) {
         // The library window keeps its record and controls; only its models are read again.
-        ReleaseModelLibrary(*ModelLibraryOf(target));
         target->modified = 0;
         return target;
     }
@@ -174,10 +171,8 @@ void ReportLoadFailure(int status)
 // older file stays marked modified, so closing asks before the converted form is written.
 int ReadModelLibraryContent(WindowRecord* record, const std::string& path, LoadOptions options)
 {
-    ModelLibrary* library = ModelLibraryOf(record);
-    if (library == nullptr) return kMsgInsufficientMemory;
-    const int status = LoadModelLibrary(*library, path, !(options & kLoadQuiet));
-    if (status == 0) RefreshModelEditor(record);
+    if (!ModelLibraryFiles().load) return kMsgInsufficientMemory;
+    const int status = ModelLibraryFiles().load(record, path, !(options & kLoadQuiet));
     // Already reported: the load's failure is not shown a second time.
     return status == 0 ? 0 : kMsgAlreadyReported;
 }
@@ -235,6 +230,12 @@ bool CopyDocumentItems(WindowRecord* destination, const CircuitDocument& source)
 }
 
 }  // namespace
+
+ModelLibraryFileHooks& ModelLibraryFiles()
+{
+    static ModelLibraryFileHooks hooks;
+    return hooks;
+}
 
 CircuitFileState& CircuitFiles()
 {
@@ -439,8 +440,7 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
         // The file's text font replaces the default one the window was made with.
         if (record->document && record->document->textAreaWindow) SetRecordTextFont(record, record->document->numOutFont);
         // A converted older library stays modified until it is saved in the current form.
-        const ModelLibrary* library = ModelLibraryOf(record);
-        record->modified = keptModified || (library != nullptr && IsLibraryModified(*library));
+        record->modified = keptModified || (ModelLibraryFiles().modified && ModelLibraryFiles().modified(record));
         if (!(options & (kLoadMacro | kLoadKeepTitle | kLoadNoRecent))) AddRecentFile(path);
         if (IsSchematicKind(record->kind) && record->document) {
             record->document->connectivityStale = 1;

@@ -9,6 +9,7 @@
 // under a temporary name, every write and the close are checked, and only then is it renamed over
 // the old one. A save that fails leaves the old file as it was and the window modified.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -63,6 +64,21 @@ constexpr int kMsgMissingDefinition = 15080;
 constexpr int kMsgProductLine = 5351;
 constexpr int kMsgMakerLine = 5350;
 constexpr int kMsgWait = 17888;
+
+// What reading and writing a model library window asks of the netlist's model library. The
+// library fills these when it is first attached to a window; a window without one holds no
+// library.
+struct ModelLibraryFileHooks {
+    // Lets go of the window's models; false when the window holds no library.
+    std::function<bool(WindowRecord*)> release;
+    // Reads the file into the window's library and shows it: 0, the failure (reported when
+    // report), or 15002 when the window holds no library.
+    std::function<int(WindowRecord*, const std::string& path, bool report)> load;
+    std::function<bool(const WindowRecord*)> modified;
+    // Writes the window's library to the path, status its result; false when it holds none.
+    std::function<bool(WindowRecord*, const std::string& path, int& status)> save;
+};
+ModelLibraryFileHooks& ModelLibraryFiles();
 
 // State of the load or save in progress, reset at the start of each load.
 struct CircuitFileState {

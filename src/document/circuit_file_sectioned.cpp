@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "core/error_context.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
@@ -27,13 +27,11 @@
 #include "document/section_windows.h"
 #include "platform/system.h"
 #include "platform/win_styles.h"
-#include "netlist/binary_library.h"
-#include "netlist/model_library_window.h"
 #include "platform/window.h"
 #include "document/limits_rows.h"
-#include "schematic/page_array.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/page_array.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 
@@ -286,11 +284,8 @@ int SaveDocumentWindow(WindowRecord* record, const std::string& path, int flags)
         return status;
     }
     if (record->kind == kWindowModelLibrary) {
-        ModelLibrary* library = ModelLibraryOf(record);
-        if (library != nullptr) {
-            StoreFocusedModelField(record);
-            return SaveModelLibrary(*library, path);
-        }
+        int status = 0;
+        if (ModelLibraryFiles().save && ModelLibraryFiles().save(record, path, status)) return status;
     }
     if (record->kind == kWindowModelLibrary || !record->document) {
         // Saying "saved" without writing would lose the user's work.

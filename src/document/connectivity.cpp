@@ -17,8 +17,8 @@
 #include "document/component_types.h"
 #include "document/component_definition.h"
 #include "document/document_windows.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/rewire.h"
+#include "document/pane_scroll_bars.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
@@ -377,7 +377,7 @@ int RebuildNetlistIfNeeded(WindowRecord* record, bool force)
         if (Analysis().analysisKind != kAnalysisNone || !(shown || small)) return 0;
     }
     if (document.connectivityMode != 0) {
-        RewireSchematic(record, 0, document.connectivityMode == 3);
+        if (EditorHooks().rewireSchematic) EditorHooks().rewireSchematic(record, 0, document.connectivityMode == 3);
         document.connectivityMode = 0;
         document.connectivityStale = 1;
     }

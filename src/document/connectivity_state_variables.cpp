@@ -1,7 +1,7 @@
 // State variables read in before a run go into the solution the run starts from. The rows come
 // from a file, so every index is checked against the circuit that was actually built.
 #include "core/analysis_state.h"
-#include "analog/stored_state_variables.h"
+#include "document/stored_state_variables.h"
 #include "core/digital_logic_tables.h"
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"

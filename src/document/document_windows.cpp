@@ -29,12 +29,12 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "results/curve_record.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "results/plot_view_settings.h"
-#include "schematic/page_array.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
-#include "schematic/schematic_render.h"
+#include "document/page_array.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
+#include "ui/color_table.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5 {

@@ -197,23 +197,6 @@ int ResolveFileName(std::string& out, std::string_view name, bool circuit)
     return LocateFile(out, copy, kLocateWorkingData, true);
 }
 
-std::string MakeTempFilePath(std::string_view name)
-{
-    std::string directory;
-    const char* tmp = std::getenv("TMP");
-    if (tmp != nullptr && *tmp != '\0') {
-        std::string_view list(tmp);
-        directory.assign(list.substr(0, list.find(';')));
-    } else {
-        const std::string& program = Settings().programDirectory;
-        const std::size_t lastSeparator = program.find_last_of(kSeparators);
-        if (lastSeparator != std::string::npos) directory = program.substr(0, lastSeparator + 1);
-    }
-    if (directory.empty() || !IsSeparator(directory.back())) directory += '/';
-    directory += name;
-    return directory;
-}
-
 void AddRecentFile(std::string_view name)
 {
     if (Settings().batchRun || Settings().demoRunning) return;

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "ui/temp_file_path.h"
+
 namespace kq5 {
 
 struct WindowRecord;
@@ -55,9 +57,6 @@ int GetUpperFullPath(std::string& path, int where);
 // A circuit name (circuit: extension replaced by "CIR") located through the working directory
 // and $KQ5DATA and made full.
 int ResolveFileName(std::string& out, std::string_view name, bool circuit);
-
-// The path of a temporary file: in the first directory of $TMP, else the program directory.
-std::string MakeTempFilePath(std::string_view name);
 
 // The recent-file list (most recent first), shown in the File menu.
 void AddRecentFile(std::string_view name);

@@ -17,11 +17,8 @@
 #include "platform/paint.h"
 #include "results/curve_record.h"
 #include "results/plot_object.h"
-#include "plots/plot_object_draw.h"
-#include "plots/plot_object_moves.h"
-#include "schematic/box_operations.h"
-#include "schematic/editor_services.h"
-#include "schematic/pane_seams.h"
+#include "document/editor_services.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 
@@ -223,14 +220,14 @@ ListNode* FindInSchematic(WindowRecord* record, std::uint8_t** selection, int* h
 ListNode* FindInPlotObjects(WindowRecord* record, std::uint8_t** selection, int* handle, int x, int y, int mode)
 {
     if (!record->plot) return nullptr;
-    const int plot = FindPlotAtPoint(record, x, y);
+    const int plot = PlotObjectCalls().findPlotAtPoint ? PlotObjectCalls().findPlotAtPoint(record, x, y) : -1;
     const std::int16_t kind = static_cast<std::int16_t>(Analysis().analysisKind + 1);
     PlotObject* found = nullptr;
     int foundHandle = 0;
     for (PlotObject& object : ListRecords<PlotObject>(record->plot->objects)) {
         if (object.analysisKind != kind || (plot >= 0 && object.w2 != plot && object.w >= 0)) continue;
         const std::uint16_t objectKind = object.style & kStyleKindMask;
-        win::RECT r = PlotObjectPixelRect(record, object);
+        win::RECT r = PlotObjectCalls().pixelRect ? PlotObjectCalls().pixelRect(record, object) : win::RECT{};
         if (handle) {
             if (!(object.selection & kSelected) || objectKind == kObjectText) continue;
             int code = 0;
@@ -239,7 +236,7 @@ ListNode* FindInPlotObjects(WindowRecord* record, std::uint8_t** selection, int*
                 else if (PointNearPoint({x, y}, {r.right, r.bottom}, kHandleTolerance)) code = 0xA00;
             } else if (objectKind == kObjectMeasureH || objectKind == kObjectMeasureV) {
                 code = HitTestRectHandles(r, {x, y}, kHandleTolerance, kHandleMaskEnds);
-                const int line = GetDimensionLinePixel(record, object);
+                const int line = PlotObjectCalls().dimensionLinePixel ? PlotObjectCalls().dimensionLinePixel(record, object) : 0;
                 const win::POINT at = objectKind == kObjectMeasureH ? win::POINT{x, line} : win::POINT{line, y};
                 if (!code && PointNearPoint({x, y}, at, kHandleTolerance)) code = kHandleSpecial;
             } else {
@@ -264,7 +261,7 @@ ListNode* FindInPlotObjects(WindowRecord* record, std::uint8_t** selection, int*
 
 win::RECT PlotObjectCatchRect(WindowRecord* record, const PlotObject& object)
 {
-    win::RECT r = GetPlotObjectBounds(record, object);
+    win::RECT r = PlotObjectCalls().bounds ? PlotObjectCalls().bounds(record, object) : win::RECT{};
     if ((object.style & kStyleKindMask) == 0) return r;
     // Small objects are caught a few pixels around.
     if (r.right - r.left < 4) {
@@ -356,6 +353,54 @@ void ApplyPlotObjectDefaultColors(int plotColor, PlotObject& object)
     const KindDefaults& defaults = GraphicKindDefaults();
     object.color = static_cast<std::uint8_t>(defaults.color[nibble] >= 0 ? defaults.color[nibble] : plotColor);
     object.fillColor = static_cast<std::uint8_t>(defaults.fillColor[nibble] >= 0 ? defaults.fillColor[nibble] : plotColor);
+}
+
+void NormalizeRect(win::RECT& rect)
+{
+    if (rect.left > rect.right) std::swap(rect.left, rect.right);
+    if (rect.top > rect.bottom) std::swap(rect.top, rect.bottom);
+}
+
+void NormalizePoints(win::POINT& a, win::POINT& b)
+{
+    if (a.x > b.x) std::swap(a.x, b.x);
+    if (a.y > b.y) std::swap(a.y, b.y);
+}
+
+int PointNearPoint(win::POINT point, win::POINT centre, int tolerance)
+{
+    if (point.x == centre.x && point.y == centre.y) return 1;
+    return point.x >= centre.x - tolerance && point.x < centre.x + tolerance && point.y >= centre.y - tolerance &&
+                   point.y < centre.y + tolerance
+               ? 1
+               : 0;
+}
+
+int HitTestRectHandles(const win::RECT& r, win::POINT point, int tolerance, int mask)
+{
+    const long mx = r.left + (r.right - r.left) / 2;
+    const long my = r.top + (r.bottom - r.top) / 2;
+    struct Handle {
+        int bit;
+        long x, y;
+        int code;
+    };
+    const Handle handles[] = {
+        {0x01, r.left, r.top, 0x500},   {0x08, mx, r.top, 0x400},     {0x20, r.right, r.top, 0x600},
+        {0x40, r.right, my, 0x200},     {0x80, r.right, r.bottom, 0xA00}, {0x10, mx, r.bottom, 0x800},
+        {0x04, r.left, r.bottom, 0x900}, {0x02, r.left, my, 0x100},
+    };
+    for (const Handle& h : handles) {
+        if ((mask & h.bit) && PointNearPoint(point, {static_cast<win::LONG>(h.x), static_cast<win::LONG>(h.y)}, tolerance))
+            return h.code;
+    }
+    return 0;
+}
+
+PlotObjectHooks& PlotObjectCalls()
+{
+    static PlotObjectHooks hooks;
+    return hooks;
 }
 
 }  // namespace kq5

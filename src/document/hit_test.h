@@ -3,6 +3,7 @@
 // (item, grid text, plot object or attribute text) under a client point, or the drag handle of a
 // selected element; the per-kind defaults of new graphic objects.
 #include <cstdint>
+#include <functional>
 
 #include "platform/win_types.h"
 
@@ -15,6 +16,23 @@ struct ListNode;
 struct PlotObject;
 struct SchematicItem;
 struct WindowRecord;
+
+// Handle codes of a rectangle's handles and the masks that choose which exist.
+constexpr int kHandleLeft = 0x100;
+constexpr int kHandleRight = 0x200;
+constexpr int kHandleTop = 0x400;
+constexpr int kHandleBottom = 0x800;
+constexpr int kHandleSpecial = 0x1000;
+constexpr int kHandleMaskEnds = 0x81;
+constexpr int kHandleMaskEdges = 0x5A;
+constexpr int kHandleMaskAll = 0xFF;
+
+void NormalizeRect(win::RECT& rect);
+void NormalizePoints(win::POINT& a, win::POINT& b);
+// 1 when equal, else whether the point lies in [centre - tolerance, centre + tolerance).
+int PointNearPoint(win::POINT point, win::POINT centre, int tolerance);
+// The handle code of the handle under the point, 0 when none.
+int HitTestRectHandles(const win::RECT& rect, win::POINT point, int tolerance, int mask);
 
 // True when the point (drawing units) hits the item: a component anywhere in its bounds, a wire
 // or line near its line, a shape by its outline or, filled, its inside.
@@ -40,6 +58,27 @@ GridText* PageGridTextAtPoint(WindowRecord* record, const LinkedList& texts, int
 // A plot object's pixel rectangle, ordered and widened by 4 on each side when narrower or lower
 // than 4 pixels: where a click or a select box catches it.
 win::RECT PlotObjectCatchRect(WindowRecord* record, const PlotObject& object);
+
+// What the hit tests, transfers and edits of plot objects ask of the plots above: where an
+// object lies in a window's pixels, the plot under a point, moving an object by pixels and its
+// dialogs. The plots fill these when they install their object drawing (the run services and the
+// schematic editor's hooks do so at start-up). While one is empty no plot lies under a point, an
+// object has no pixels and keeps its place, and a dialog is cancelled.
+struct PlotObjectHooks {
+    std::function<int(WindowRecord*, int x, int y)> findPlotAtPoint;
+    std::function<win::RECT(WindowRecord*, const PlotObject&)> pixelRect;
+    std::function<win::RECT(WindowRecord*, const PlotObject&)> bounds;
+    std::function<int(WindowRecord*, const PlotObject&)> dimensionLinePixel;
+    std::function<void(WindowRecord*, PlotObject&, int pixel)> setDimensionLineFromPixel;
+    std::function<void(WindowRecord*, PlotObject&, const win::RECT& pixels)> setPointsFromPixels;
+    std::function<void(WindowRecord*, PlotObject&, const win::RECT& pixels)> snapToCurves;
+    // Copies the source into the destination (its list link and kind kept) on the plot, moved.
+    std::function<void(WindowRecord*, PlotObject& destination, const PlotObject& source, int dx, int dy, int plot)>
+        offsetItemRect;
+    std::function<int(WindowRecord*, PlotObject&)> editDialog;  // 1 OK, 2 cancelled
+    std::function<int(WindowRecord*, PlotObject&)> textDialog;
+};
+PlotObjectHooks& PlotObjectCalls();
 
 // 0x8000 for ellipse, rectangle, diamond and picture, else 0.
 int IsBoxShapedObjectKind(std::uint16_t kind);

@@ -22,7 +22,7 @@
 #include "document/component_types.h"
 #include "results/curve_record.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 
 namespace kq5 {
 

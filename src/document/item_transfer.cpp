@@ -11,9 +11,9 @@
 #include "document/part_numbering.h"
 #include "document/component_types.h"
 #include "results/curve_record.h"
-#include "plots/plot_object_moves.h"
+#include "document/hit_test.h"
 #include "document/component_definition.h"
-#include "schematic/item_copies.h"
+#include "document/item_copies.h"
 
 namespace kq5 {
 
@@ -216,18 +216,23 @@ bool IsDimensionKind(std::uint16_t kind)
 
 void MoveObjectInPlace(const Pass& pass, PlotObject& object)
 {
-    win::RECT pixels = PlotObjectPixelRect(pass.record, object);
+    // Without the plots an object has no pixels to move by.
+    const PlotObjectHooks& plots = PlotObjectCalls();
+    if (!plots.pixelRect || !plots.setPointsFromPixels || !plots.setDimensionLineFromPixel || !plots.dimensionLinePixel ||
+        !plots.snapToCurves)
+        return;
+    win::RECT pixels = plots.pixelRect(pass.record, object);
     pixels.left += pass.dx;
     pixels.right += pass.dx;
     pixels.top += pass.dy;
     pixels.bottom += pass.dy;
-    SetObjectPointsFromPixels(pass.record, object, pixels);
+    plots.setPointsFromPixels(pass.record, object, pixels);
     const std::uint16_t kind = object.style & kStyleKindMask;
     if (kind == kObjectMeasureH)
-        SetDimensionLineFromPixel(pass.record, object, GetDimensionLinePixel(pass.record, object) + pass.dy);
+        plots.setDimensionLineFromPixel(pass.record, object, plots.dimensionLinePixel(pass.record, object) + pass.dy);
     if (kind == kObjectMeasureV)
-        SetDimensionLineFromPixel(pass.record, object, GetDimensionLinePixel(pass.record, object) + pass.dx);
-    SnapObjectToCurves(pass.record, object, pixels);
+        plots.setDimensionLineFromPixel(pass.record, object, plots.dimensionLinePixel(pass.record, object) + pass.dx);
+    plots.snapToCurves(pass.record, object, pixels);
 }
 
 int TransferObjectList(const Pass& pass)
@@ -239,7 +244,8 @@ int TransferObjectList(const Pass& pass)
     const int kind = pass.record->kind;
     const int targetPlot = (pass.destination.group == Group::Clipboard || kind == kWindowMonteCarlo || kind == kWindow3D)
                                ? -1
-                               : FindPlotAtPoint(pass.record, pass.dx, pass.dy);
+                               : PlotObjectCalls().findPlotAtPoint ? PlotObjectCalls().findPlotAtPoint(pass.record, pass.dx, pass.dy)
+                                                                   : -1;
     const std::int16_t currentKind = static_cast<std::int16_t>(Analysis().analysisKind + 1);
     const bool anyKind = pass.source.group == Group::Clipboard || pass.source.group == Group::Undo;
     int count = 0;
@@ -262,7 +268,18 @@ int TransferObjectList(const Pass& pass)
                     }
                     const bool keepsPlot =
                         (pass.flags & (kTransferFromUndo | kTransferToUndo | kTransferCopyInPlace)) != 0;
-                    OffsetItemRect(pass.record, *copy, *object, pass.dx, pass.dy, keepsPlot ? object->w2 : targetPlot);
+                    const int plot = keepsPlot ? object->w2 : targetPlot;
+                    if (PlotObjectCalls().offsetItemRect) {
+                        PlotObjectCalls().offsetItemRect(pass.record, *copy, *object, pass.dx, pass.dy, plot);
+                    } else {
+                        // Without the plots the copy keeps its place.
+                        ListNode* link = copy->next;
+                        const std::uint16_t nodeKind = copy->kind;
+                        *copy = *object;
+                        copy->next = link;
+                        copy->kind = nodeKind;
+                        copy->w2 = plot;
+                    }
                     copy->analysisKind = currentKind;
                     if (same) object->selection = 0;
                     if (pass.flags & kTransferRemove) next = ListRemove(source, node);

@@ -19,11 +19,11 @@
 #include "document/schematic_item.h"
 #include "document/selection.h"
 #include "document/component_types.h"
-#include "netlist/label_names.h"
+#include "document/label_names.h"
 #include "results/curve_record.h"
 #include "results/plot_object.h"
-#include "plots/plot_object_dialogs.h"
-#include "schematic/editor_services.h"
+#include "document/hit_test.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
@@ -190,8 +190,9 @@ void EditPlotObjectInPlace(WindowRecord* record, PlotObject& object)
     object.selection = kSelected;
     PlotObject copy = object;
     copy.next = nullptr;
-    const int answer = (object.style & kStyleKindMask) == kObjectText ? RunAnalysisTextDialog(record, copy)
-                                                                       : EditPlotObjectDialog(record, copy);
+    const auto& dialog =
+        (object.style & kStyleKindMask) == kObjectText ? PlotObjectCalls().textDialog : PlotObjectCalls().editDialog;
+    const int answer = dialog ? dialog(record, copy) : 2;
     if (answer == 2) return;
     object.text = std::move(copy.text);
     object.font = copy.font;

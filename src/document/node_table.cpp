@@ -6,7 +6,7 @@
 #include "core/engineering_numbers.h"
 #include "core/digital_logic_tables.h"
 #include "core/digital_node_states.h"
-#include "netlist/scope_names.h"
+#include "document/scope_names.h"
 
 namespace kq5 {
 

@@ -18,7 +18,7 @@
 #include "document/selection.h"
 #include "document/component_types.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 

@@ -8,7 +8,7 @@
 
 #include "core/message_reporter.h"
 #include "document/component_definition.h"
-#include "schematic/shape_library.h"
+#include "document/shape_library.h"
 
 namespace kq5 {
 

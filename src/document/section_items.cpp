@@ -20,7 +20,7 @@
 #include "document/schematic_item.h"
 #include "document/selection.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 

@@ -10,7 +10,7 @@
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
-#include "schematic/page_array.h"
+#include "document/page_array.h"
 
 namespace kq5 {
 

@@ -14,7 +14,7 @@
 #include "document/circuit_document.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
-#include "schematic/page_array.h"
+#include "document/page_array.h"
 
 namespace kq5 {
 

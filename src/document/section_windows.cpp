@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"

@@ -15,8 +15,8 @@
 #include "platform/paint.h"
 #include "results/curve_record.h"
 #include "results/plot_object.h"
-#include "schematic/editor_services.h"
-#include "schematic/schematic_view.h"
+#include "document/editor_services.h"
+#include "document/schematic_drawing.h"
 
 namespace kq5 {
 

@@ -13,10 +13,12 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "document/circuit_file.h"
 #include "document/file_names.h"
 #include "netlist/library_bytes.h"
 #include "netlist/library_progress.h"
 #include "netlist/model_library_lookup.h"
+#include "netlist/model_library_window.h"
 #include "netlist/model_types.h"
 
 namespace kq5 {
@@ -291,8 +293,43 @@ ModelLibrary* NewModelLibraryRecord(const std::string& title)
     return library;
 }
 
+namespace {
+
+// Reading and writing a library window's file go through the window's library.
+void InstallModelLibraryFileHooks()
+{
+    ModelLibraryFileHooks& hooks = ModelLibraryFiles();
+    if (hooks.load) return;
+    hooks.release = [](WindowRecord* record) {
+        ModelLibrary* library = ModelLibraryOf(record);
+        if (library) ReleaseModelLibrary(*library);
+        return library != nullptr;
+    };
+    hooks.load = [](WindowRecord* record, const std::string& path, bool report) {
+        ModelLibrary* library = ModelLibraryOf(record);
+        if (library == nullptr) return kMsgInsufficientMemory;
+        const int status = LoadModelLibrary(*library, path, report);
+        if (status == 0) RefreshModelEditor(record);
+        return status;
+    };
+    hooks.modified = [](const WindowRecord* record) {
+        const ModelLibrary* library = ModelLibraryOf(record);
+        return library != nullptr && IsLibraryModified(*library);
+    };
+    hooks.save = [](WindowRecord* record, const std::string& path, int& status) {
+        ModelLibrary* library = ModelLibraryOf(record);
+        if (library == nullptr) return false;
+        StoreFocusedModelField(record);
+        status = SaveModelLibrary(*library, path);
+        return true;
+    };
+}
+
+}  // namespace
+
 ModelLibrary* AttachModelLibrary(WindowRecord* record)
 {
+    InstallModelLibraryFileHooks();
     if (ModelLibrary* library = ModelLibraryOf(record)) return library;
     try {
         auto library = std::make_unique<ModelLibrary>();

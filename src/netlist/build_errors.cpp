@@ -6,7 +6,7 @@
 #include "document/document_windows.h"
 #include "document/grid_text.h"
 #include "netlist/circuit_text_object.h"
-#include "netlist/netlist_state.h"
+#include "document/netlist_state.h"
 #include "netlist/spice_reader_state.h"
 
 namespace kq5 {

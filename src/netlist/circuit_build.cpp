@@ -17,7 +17,7 @@
 #include "core/expr_symbols.h"
 #include "document/grid_text.h"
 #include "document/part_numbering.h"
-#include "netlist/label_names.h"
+#include "document/label_names.h"
 #include "core/message_reporter.h"
 #include "netlist/bjt_device.h"
 #include "netlist/capacitor_device.h"
@@ -40,7 +40,7 @@
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
 #include "netlist/poly_source.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_elements.h"
 #include "netlist/spice_initial_conditions.h"
@@ -50,7 +50,7 @@
 #include "netlist/topology.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"
-#include "schematic/rename_components.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
@@ -378,8 +378,8 @@ void ResolvePartModels(CircuitDocument& document, SchematicItem* single)
 void RenameIllegalNames(WindowRecord* record, bool parts, bool defines)
 {
     if (!record || !record->document) return;
-    if (parts) RenameComponents(record);
-    if (defines) RenameDefines(record);
+    if (parts && EditorHooks().renameComponents) EditorHooks().renameComponents(record);
+    if (defines && EditorHooks().renameDefines) EditorHooks().renameDefines(record);
 }
 
 }  // namespace

@@ -59,6 +59,9 @@ struct CircuitBuildState {
     // The digital simulator compiles the digital parts of a built circuit through this; 0 or a
     // reported failure. Without it a circuit's digital parts are left uncompiled.
     std::function<int()> digitalDeviceTables;
+    // The analog kernel lets go of its run data through this (the SPICE export leaves nothing
+    // behind for the next run); without it there are none to free.
+    std::function<void()> freeRunData;
 
     // Counters of the usage statistics.
     std::array<std::uint32_t, 136> typeUsage{};

@@ -19,7 +19,7 @@
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "netlist/spice_dot_commands.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"

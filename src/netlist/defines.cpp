@@ -16,7 +16,7 @@
 #include "document/component_attributes.h"
 #include "netlist/build_errors.h"
 #include "netlist/model_library_lookup.h"
-#include "netlist/scope_names.h"
+#include "document/scope_names.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_sources.h"
 #include "netlist/subcircuit_scopes.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <map>
 
-#include "analyses/histogram.h"
+#include "ui/list_selection.h"
 #include "ui/font_select.h"
 #include "ui/frame_state.h"
 #include "core/font_description.h"
@@ -33,12 +33,18 @@
 #include "platform/paint.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "schematic/circuit_window.h"
-#include "schematic/schematic_view.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
 namespace {
+
+// The document windows' default handling, from the schematic editor; the system's without it.
+win::LRESULT DocumentDefaultWindowProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)
+{
+    if (EditorHooks().documentDefaultProc) return EditorHooks().documentDefaultProc(hwnd, msg, wParam, lParam);
+    return win::DefWindowProc(hwnd, msg, wParam, lParam);
+}
 
 struct ModelEditorsState {
     std::map<const WindowRecord*, ModelEditorData> editors;
@@ -338,7 +344,7 @@ void OnDestroy(win::HWND hwnd)
         }
         DetachModelLibrary(record);
     }
-    DestroyDocumentWindow(hwnd);
+    if (EditorHooks().destroyDocumentWindow) EditorHooks().destroyDocumentWindow(hwnd);
 }
 
 void OnScroll(WindowRecord* record, int code, int position)
@@ -652,7 +658,7 @@ win::LRESULT ModelEditorWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wPara
         break;
     case win::WM_SETCURSOR: {
         // After the frame's own help for the pointer, which this replaces over a control.
-        const win::LRESULT result = DocumentDefaultProc(hwnd, msg, wParam, lParam);
+        const win::LRESULT result = DocumentDefaultWindowProc(hwnd, msg, wParam, lParam);
         ShowControlHelp(GetWindowRecord(hwnd), reinterpret_cast<win::HWND>(wParam));
         return result;
     }
@@ -668,12 +674,12 @@ win::LRESULT ModelEditorWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wPara
     case win::WM_CLOSE:
     case win::WM_QUERYENDSESSION:
         StoreFocusedModelField(GetWindowRecord(hwnd));
-        if (msg == win::WM_CLOSE) return CloseDocumentWindow(hwnd);
+        if (msg == win::WM_CLOSE && EditorHooks().closeDocumentWindow) return EditorHooks().closeDocumentWindow(hwnd);
         break;
     case win::WM_DESTROY: OnDestroy(hwnd); return 0;
     default: break;
     }
-    return DocumentDefaultProc(hwnd, msg, wParam, lParam);
+    return DocumentDefaultWindowProc(hwnd, msg, wParam, lParam);
 }
 
 WindowRecord* CreateModelEditorWindow(const std::string& title)

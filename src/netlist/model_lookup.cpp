@@ -12,9 +12,9 @@
 #include "netlist/global_options.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
-#include "netlist/netlist_state.h"
-#include "netlist/scope_names.h"
-#include "netlist/scope_table.h"
+#include "document/netlist_state.h"
+#include "document/scope_names.h"
+#include "document/scope_table.h"
 #include "netlist/spice_messages.h"
 #include "document/component_definition.h"
 

@@ -14,7 +14,7 @@
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "document/component_definition.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 

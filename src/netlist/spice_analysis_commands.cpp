@@ -9,9 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "analog/ac_run.h"
+#include "document/run_options.h"
 #include "core/analysis_state.h"
-#include "analog/transient_run.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -23,7 +22,7 @@
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_sources.h"
 #include "netlist/spice_tokens.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "document/limits_rows.h"
 #include "results/plot_record_flags.h"
 #include "results/plot_view_settings.h"

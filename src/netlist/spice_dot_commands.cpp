@@ -15,7 +15,7 @@
 #include "netlist/defines.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_elements.h"
 #include "netlist/spice_initial_conditions.h"

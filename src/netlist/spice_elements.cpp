@@ -18,7 +18,7 @@
 #include "netlist/subcircuit_calls.h"
 #include "netlist/subcircuit_nodes.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 
 namespace kq5 {
 

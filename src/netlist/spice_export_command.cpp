@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "core/analysis_state.h"
-#include "analog/convergence.h"
 #include "ui/app_state.h"
 #include "ui/dialog_services.h"
 #include "ui/frame_state.h"
@@ -64,7 +63,7 @@ int ExportSpiceNetlist(WindowRecord* record, const std::string& path)
     // Nothing the export did to the circuit (added attributes, rewritten model texts, components
     // of export mode) may reach an analysis: the next one builds from the document afresh.
     FreeBuiltCircuit(0xFF);
-    FreeAnalogRunData();
+    if (CircuitBuild().freeRunData) CircuitBuild().freeRunData();
     // The digital supplies the export's reading inserted: a reading after it makes its own.
     CircuitBuild().powerSupplies.clear();
     record->document->limits = limits;

@@ -7,7 +7,7 @@
 #include <map>
 #include <sstream>
 
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"

@@ -8,7 +8,7 @@
 #include "document/component_types.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "netlist/spice_element_support.h"
 #include "netlist/spice_reader_state.h"
 #include "document/component_definition.h"

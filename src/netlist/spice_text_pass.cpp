@@ -13,7 +13,7 @@
 #include "document/circuit_document.h"
 #include "netlist/circuit_growth.h"
 #include "netlist/defines.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_dot_commands.h"
 #include "netlist/spice_elements.h"
@@ -25,7 +25,7 @@
 #include "netlist/subcircuit_nodes.h"
 #include "netlist/token_patterns.h"
 #include "results/curve_record.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "document/limits_rows.h"
 #include "results/plot_record_flags.h"
 

@@ -15,7 +15,7 @@
 #include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/model_library_lookup.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "netlist/spice_dot_commands.h"
 #include "netlist/spice_elements.h"
 #include "netlist/spice_messages.h"

@@ -11,7 +11,7 @@
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
 #include "document/component_types.h"
-#include "netlist/scope_names.h"
+#include "document/scope_names.h"
 #include "netlist/spice_elements.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"

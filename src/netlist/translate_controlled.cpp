@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "netlist/controlled_source_devices.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "netlist/inductor_device.h"

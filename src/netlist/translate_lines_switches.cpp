@@ -3,7 +3,7 @@
 #include <map>
 #include <new>
 
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "netlist/inductor_device.h"

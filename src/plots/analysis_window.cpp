@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "core/analysis_state.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "ui/color_table.h"
 #include "ui/edit_mode.h"
@@ -35,7 +35,7 @@
 #include "analog/analysis_window_services.h"
 #include "plots/curve_evaluation.h"
 #include "plots/curve_ranges.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "plots/limits_dialog.h"
 #include "plots/plot_characteristics.h"
 #include "plots/plot_cursors.h"
@@ -47,8 +47,7 @@
 #include "results/plot_view_settings.h"
 #include "plots/probe_mode.h"
 #include "plots/state_variables_editor.h"
-#include "schematic/mouse_input.h"
-#include "schematic/schematic_render.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
@@ -212,9 +211,9 @@ bool ForwardPlotMouseMessage(win::HWND hwnd, win::UINT message, win::WPARAM wPar
     if (message != win::WM_MOUSEMOVE && message != win::WM_LBUTTONDOWN && message != win::WM_LBUTTONUP) return false;
     if (PlotMouseIgnored(GetWindowRecord(hwnd))) return true;
     const unsigned keys = static_cast<unsigned>(wParam);
-    if (message == win::WM_MOUSEMOVE) OnWindowMouseMove(hwnd, keys, lParam);
-    else if (message == win::WM_LBUTTONDOWN) OnWindowLButtonDown(hwnd, keys, lParam);
-    else OnWindowLButtonUp(hwnd, keys, lParam);
+    if (message == win::WM_MOUSEMOVE) CallMouseHook(EditorHooks().mouseMove, hwnd, keys, lParam);
+    else if (message == win::WM_LBUTTONDOWN) CallMouseHook(EditorHooks().lButtonDown, hwnd, keys, lParam);
+    else CallMouseHook(EditorHooks().lButtonUp, hwnd, keys, lParam);
     return true;
 }
 
@@ -259,7 +258,7 @@ void CloseAnalysisWindow()
     if (record && IsLiveWindowRecord(record)) CloseMeasuringWindows();
     rc.analysisWindow = nullptr;
     // The schematic drops the run's states and values from its wires and labels.
-    if (rc.circuitWindow && IsLiveWindowRecord(rc.circuitWindow)) RedrawNodeValues(rc.circuitWindow);
+    if (rc.circuitWindow && IsLiveWindowRecord(rc.circuitWindow)) RedrawCircuitNodeValues(rc.circuitWindow);
     if (!record || !IsLiveWindowRecord(record)) return;
     if (record->window && win::IsWindow(record->window)) {
         DestroyPlotChildWindow(record->window);
@@ -333,7 +332,7 @@ void ReleasePlotWindowObjects(WindowRecord* window)
 void OnPlotDoubleClick(WindowRecord* record, unsigned keyFlags, int x, int y)
 {
     if (!record || !record->plot) return;
-    if (EditObjectAtPoint(record, keyFlags, x, y)) return;
+    if (EditorHooks().editObjectAtPoint && EditorHooks().editObjectAtPoint(record, keyFlags, x, y)) return;
     if (RunControl().probeFlag) {
         const win::HMENU menu = win::CreatePopupMenu();
         win::AppendMenu(menu, win::MF_STRING, kCmdProbeAddPlot, "&Add Plot...");
@@ -394,7 +393,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
     case win::WM_RBUTTONDOWN:
         if (PlotMouseIgnored(record)) return 0;
         SaveCurveRanges(record);
-        OnWindowRButtonDown(hwnd, static_cast<unsigned>(wParam), lParam);
+        CallMouseHook(EditorHooks().rButtonDown, hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_LBUTTONDBLCLK:
         if (PlotMouseIgnored(record)) return 0;
@@ -402,7 +401,7 @@ win::LRESULT AnalysisWndProc(win::HWND hwnd, win::UINT message, win::WPARAM wPar
         return 0;
     case win::WM_RBUTTONUP:
         if (PlotMouseIgnored(record)) return 0;
-        OnWindowRButtonUp(hwnd, static_cast<unsigned>(wParam), lParam);
+        CallMouseHook(EditorHooks().rButtonUp, hwnd, static_cast<unsigned>(wParam), lParam);
         return 0;
     case win::WM_WINDOWPOSCHANGING:
         KeepRunWindowInFront(record, reinterpret_cast<win::WINDOWPOS*>(lParam));

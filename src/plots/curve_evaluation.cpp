@@ -42,7 +42,7 @@
 #include "plots/state_variables_file.h"
 #include "plots/user_waveform.h"
 #include "results/waveform_store.h"
-#include "schematic/schematic_render.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
@@ -304,7 +304,7 @@ int BeginNextRun(WindowRecord* window, double temperature)
 void FinishPlotCase(WindowRecord* window)
 {
     EndLiveDrawing();
-    RedrawNodeValues(RunControl().circuitWindow);
+    RedrawCircuitNodeValues(RunControl().circuitWindow);
     if (!window || !window->plot) return;
     FinishPlotsAfterRun(window, nullptr);
     if (InCursorMode(window)) {

@@ -9,7 +9,7 @@
 #include "plots/plot_axes.h"
 #include "plots/plot_setup.h"
 #include "plots/plot_view.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 

@@ -9,7 +9,7 @@
 #include <new>
 
 #include "core/analysis_state.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "ui/status_text.h"

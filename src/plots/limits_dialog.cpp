@@ -37,7 +37,7 @@
 #include "platform/window.h"
 #include "results/curve_record.h"
 #include "analog/analysis_run_services.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "results/limits_row.h"
 #include "document/limits_rows.h"
 #include "results/plot_view_settings.h"
@@ -1000,6 +1000,7 @@ int OpenAnalysisLimitsDialog()
     WindowRecord* circuit = CircuitWindow();
     if (kind < 0 || kind > 2 || !circuit || !circuit->document || BatchRun().flags != 0) return 0;
     FillDefaultLimitsRows(circuit, false, false, false);
+    LimitsRowsRefresh() = RefreshLimitsRowControls;
     s = LimitsDialogState{};
     s.circuit = circuit;
     s.kind = kind;

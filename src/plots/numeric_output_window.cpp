@@ -7,7 +7,7 @@
 
 #include "plots/dsp_pass.h"
 #include "core/analysis_state.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
 #include "ui/color_table.h"
@@ -33,7 +33,7 @@
 #include "platform/window.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
-#include "schematic/schematic_render.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 
@@ -237,7 +237,7 @@ void WaitAnimationStep()
     }
     const std::string before = GetStatusText();
     SetStatusText(LoadResString(document.animateWait == 1 ? kMsgHitAnyKey : kMsgWait));
-    RedrawNodeValues(circuit);
+    RedrawCircuitNodeValues(circuit);
     // The delay ends with a timer message, so that the wait sleeps in the queue (and a test
     // clock moves on to it) instead of polling.
     const win::UINT_PTR timer =

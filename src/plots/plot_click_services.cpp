@@ -7,7 +7,7 @@
 #include "plots/curve_ranges.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 

@@ -21,6 +21,7 @@
 #include "plots/plot_axes.h"
 #include "plots/plot_layout.h"
 #include "results/plot_object.h"
+#include "document/hit_test.h"
 #include "plots/plot_object_dialogs.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
@@ -319,6 +320,17 @@ void DrawPlotObjects(WindowRecord* window, win::HDC given, int group, const Plot
 void InstallPlotObjectDrawing()
 {
     PlotViewDrawHooks().drawObjects = [](WindowRecord* window, win::HDC dc) { DrawPlotObjects(window, dc, -1, nullptr); };
+    PlotObjectHooks& hooks = PlotObjectCalls();
+    hooks.findPlotAtPoint = FindPlotAtPoint;
+    hooks.pixelRect = [](WindowRecord* record, const PlotObject& object) { return PlotObjectPixelRect(record, object); };
+    hooks.bounds = GetPlotObjectBounds;
+    hooks.dimensionLinePixel = GetDimensionLinePixel;
+    hooks.setDimensionLineFromPixel = SetDimensionLineFromPixel;
+    hooks.setPointsFromPixels = SetObjectPointsFromPixels;
+    hooks.snapToCurves = SnapObjectToCurves;
+    hooks.offsetItemRect = OffsetItemRect;
+    hooks.editDialog = EditPlotObjectDialog;
+    hooks.textDialog = RunAnalysisTextDialog;
 }
 
 }  // namespace kq5

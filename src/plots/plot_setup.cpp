@@ -10,7 +10,7 @@
 #include "analog/ac_run.h"
 #include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
 #include "analog/transient_run.h"
@@ -23,7 +23,7 @@
 #include "document/circuit_document.h"
 #include "netlist/defines.h"
 #include "plots/axis_ranges.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "plots/import_reader.h"
 #include "results/limits_row.h"
 #include "results/plot_view_settings.h"
@@ -31,6 +31,7 @@
 #include "plots/probe_mode.h"
 #include "plots/plot_window_services.h"
 #include "results/waveform_store.h"
+#include "analog/waveform_runs.h"
 
 namespace kq5 {
 

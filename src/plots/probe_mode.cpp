@@ -32,7 +32,7 @@
 #include "platform/message_box.h"
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "plots/plot_setup.h"
 #include "document/component_definition.h"
 

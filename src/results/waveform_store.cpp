@@ -11,18 +11,21 @@
 #include <set>
 
 #include "core/analysis_state.h"
-#include "analog/dc_sweep_run.h"
-#include "analog/run_control.h"
 #include "results/run_state.h"
-#include "document/stepping_rows.h"
 #include "core/error_context.h"
 #include "ui/window_record.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"
-#include "document/file_names.h"
+#include "ui/temp_file_path.h"
 #include "platform/system.h"
 
 namespace kq5 {
+
+WaveformStoreHooks& StoreHooks()
+{
+    static WaveformStoreHooks hooks;
+    return hooks;
+}
 
 struct WaveformStoreFile {
     FileStream stream;
@@ -204,10 +207,7 @@ bool WriteBackCurrentPage(WaveformStore& store)
     if (!ok) {
         const int error = errno ? errno : ENOSPC;
         store.full = 1;
-        if (RunControl().probeState != 0) {
-            RunControl().lastKey = kEscapeKey;
-            ReportStoreFileError(store.file->path, error);
-        }
+        if (StoreHooks().stopProbeRun && StoreHooks().stopProbeRun()) ReportStoreFileError(store.file->path, error);
     }
     return true;
 }
@@ -658,31 +658,7 @@ void ResetWaveformStore(PlotRecord& plot)
     plot.builtCurveCount = 0;
 }
 
-int CreateWaveformStore(WindowRecord* window)
-{
-    if (!window || !window->plot) return 0;
-    const AnalysisRunState& runs = RunState();
-    const int maxRuns = PlannedRunCount({runs.runCount, runs.temperatureCount, runs.input2Count});
-    if (maxRuns == 0) {
-        // Temperatures and Input 2 values on top of the cases: refused like too many cases.
-        ReportAnalysisFailure(kFocusNothing, 0, "", kMsgTooManyRuns, static_cast<int>(kMaxAnalysisRuns));
-        return kMsgAlreadyReported;
-    }
-    const int result = CreateWaveformStore(*window->plot, window->kind, Analysis().analysisKind, maxRuns);
-    if (result == kMsgInsufficientMemory) ReportAnalysisOutOfMemory();
-    return result;
-}
 
-void EndWaveformRun(WindowRecord* window, bool keepRun)
-{
-    if (!window || !window->plot) return;
-    RunRecord record;
-    record.caseNumber = RunState().runIndex;
-    record.temperature = Analysis().variables.temp;
-    record.secondSweepValue = RunControl().input2Value;
-    record.steppedValues = CaseSteppedValues();
-    EndWaveformRun(*window->plot, keepRun, record);
-}
 
 void ResetWaveformStore(WindowRecord* window)
 {

@@ -28,14 +28,19 @@ struct PlannedRuns {
 };
 int PlannedRunCount(const PlannedRuns& plan);
 
+// What a store asks of the run loops above it: a probe run under way is stopped when its store
+// file cannot be written (true then, and the failure is reported). The run loops fill it at
+// start-up; without it nothing is stopped and a write failure stays silent, as outside probe runs.
+struct WaveformStoreHooks {
+    std::function<bool()> stopProbeRun;
+};
+WaveformStoreHooks& StoreHooks();
+
 // Sets the plot's store up for a run: slots of the built curves (the analysis X in slot 0,
 // shared by the curves whose axis is the sweep variable of the analysis; one slot per further
 // variable; six per curve for a performance window), the curves' run arrays, the run records and
 // the resident buffers. 0, or 15002 when memory runs out (the store then has no buffers).
 int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int maxRuns);
-// The same for a window's plot with the runs of the current analysis; a memory failure is
-// reported through the run-failure reporter.
-int CreateWaveformStore(WindowRecord* window);
 
 // Page 0 again, nothing handed out to the file (the page table and the file stay).
 void RewindWaveformStore(PlotRecord& plot);
@@ -64,8 +69,6 @@ std::int32_t RunFirstPoint(const CurveRecord& curve, int run);
 // Closes the run being filled: its first and last point for each built curve and its record.
 // Unless keepRun is set (a run stopped by Esc keeps its partial run open) the run count rises.
 void EndWaveformRun(PlotRecord& plot, bool keepRun, const RunRecord& record);
-// The same for a window's plot, with the run values of the current analysis.
-void EndWaveformRun(WindowRecord* window, bool keepRun);
 
 // The first run whose points hold the point, else -1.
 int FindRunOfPoint(const WaveformStore& store, const CurveRecord& curve, std::int32_t point);

@@ -29,8 +29,8 @@
 #include "platform/win_messages.h"
 #include "platform/window.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
-#include "schematic/item_copies.h"
+#include "document/editor_services.h"
+#include "document/item_copies.h"
 #include "schematic/sheet_bounds.h"
 
 namespace kq5 {
@@ -180,48 +180,6 @@ MirrorBoxOptions& MirrorBoxSettings()
 {
     static MirrorBoxOptions options;
     return options;
-}
-
-void NormalizeRect(win::RECT& rect)
-{
-    if (rect.left > rect.right) std::swap(rect.left, rect.right);
-    if (rect.top > rect.bottom) std::swap(rect.top, rect.bottom);
-}
-
-void NormalizePoints(win::POINT& a, win::POINT& b)
-{
-    if (a.x > b.x) std::swap(a.x, b.x);
-    if (a.y > b.y) std::swap(a.y, b.y);
-}
-
-int PointNearPoint(win::POINT point, win::POINT centre, int tolerance)
-{
-    if (point.x == centre.x && point.y == centre.y) return 1;
-    return point.x >= centre.x - tolerance && point.x < centre.x + tolerance && point.y >= centre.y - tolerance &&
-                   point.y < centre.y + tolerance
-               ? 1
-               : 0;
-}
-
-int HitTestRectHandles(const win::RECT& r, win::POINT point, int tolerance, int mask)
-{
-    const long mx = r.left + (r.right - r.left) / 2;
-    const long my = r.top + (r.bottom - r.top) / 2;
-    struct Handle {
-        int bit;
-        long x, y;
-        int code;
-    };
-    const Handle handles[] = {
-        {0x01, r.left, r.top, 0x500},   {0x08, mx, r.top, 0x400},     {0x20, r.right, r.top, 0x600},
-        {0x40, r.right, my, 0x200},     {0x80, r.right, r.bottom, 0xA00}, {0x10, mx, r.bottom, 0x800},
-        {0x04, r.left, r.bottom, 0x900}, {0x02, r.left, my, 0x100},
-    };
-    for (const Handle& h : handles) {
-        if ((mask & h.bit) && PointNearPoint(point, {static_cast<win::LONG>(h.x), static_cast<win::LONG>(h.y)}, tolerance))
-            return h.code;
-    }
-    return 0;
 }
 
 bool RectsIntersectUpdateFlags(const win::RECT& extent, const win::RECT& box, std::uint8_t& flags, int mode)

@@ -4,6 +4,7 @@
 // and the rectangle helpers shared with the mouse handlers.
 #include <cstdint>
 
+#include "document/hit_test.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -32,23 +33,6 @@ struct MirrorBoxOptions {
 // The options kept between uses of the two dialogs.
 StepBoxOptions& StepBoxSettings();
 MirrorBoxOptions& MirrorBoxSettings();
-
-// Handle codes of a rectangle's handles and the masks that choose which exist.
-constexpr int kHandleLeft = 0x100;
-constexpr int kHandleRight = 0x200;
-constexpr int kHandleTop = 0x400;
-constexpr int kHandleBottom = 0x800;
-constexpr int kHandleSpecial = 0x1000;
-constexpr int kHandleMaskEnds = 0x81;
-constexpr int kHandleMaskEdges = 0x5A;
-constexpr int kHandleMaskAll = 0xFF;
-
-void NormalizeRect(win::RECT& rect);
-void NormalizePoints(win::POINT& a, win::POINT& b);
-// 1 when equal, else whether the point lies in [centre - tolerance, centre + tolerance).
-int PointNearPoint(win::POINT point, win::POINT centre, int tolerance);
-// The handle code of the handle under the point, 0 when none.
-int HitTestRectHandles(const win::RECT& rect, win::POINT point, int tolerance, int mask);
 
 // Modes of MarkItemsInRect.
 constexpr int kMarkSetBox = 1;

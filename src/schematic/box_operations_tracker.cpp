@@ -19,8 +19,8 @@
 #include "platform/window.h"
 #include "schematic/box_operations.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
-#include "schematic/pane_seams.h"
+#include "document/editor_services.h"
+#include "document/pane_seams.h"
 #include "schematic/rewire.h"
 #include "schematic/sheet_bounds.h"
 

@@ -29,13 +29,13 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/component_library_use.h"
 #include "schematic/component_merge.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
-#include "schematic/shape_library.h"
+#include "document/shape_library.h"
 
 namespace kq5 {
 namespace {

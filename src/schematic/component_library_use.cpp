@@ -17,8 +17,8 @@
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "schematic/component_library.h"
-#include "schematic/editor_services.h"
+#include "document/component_library.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 namespace {

@@ -6,7 +6,7 @@
 #include "ui/menu_handles.h"
 #include "ui/program_settings.h"
 #include "platform/menu.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/component_library_use.h"
 
 namespace kq5 {

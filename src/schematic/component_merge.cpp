@@ -11,10 +11,10 @@
 #include "core/message_reporter.h"
 #include "platform/string_table.h"
 #include "document/component_types.h"
-#include "schematic/binary_io.h"
-#include "schematic/component_library.h"
-#include "schematic/shape_data.h"
-#include "schematic/shape_library.h"
+#include "document/binary_io.h"
+#include "document/component_library.h"
+#include "document/shape_data.h"
+#include "document/shape_library.h"
 
 namespace kq5 {
 namespace {

@@ -1,5 +1,5 @@
 #include "schematic/edit_commands.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 #include <algorithm>
 #include <climits>
@@ -44,7 +44,7 @@
 #include "schematic/box_operations.h"
 #include "document/component_definition.h"
 #include "schematic/rename_components.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/sheet_bounds.h"
 #include "schematic/window_pictures.h"
 

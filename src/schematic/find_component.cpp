@@ -14,8 +14,8 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "schematic/component_editor.h"
-#include "schematic/component_library.h"
-#include "schematic/editor_services.h"
+#include "document/component_library.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 namespace {

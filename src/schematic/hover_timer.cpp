@@ -4,7 +4,7 @@
 #include "platform/message.h"
 #include "platform/region.h"
 #include "platform/window.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 #include "ui/window_record.h"
 
 namespace kq5 {

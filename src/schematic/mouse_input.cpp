@@ -14,6 +14,7 @@
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
 #include "analog/run_windows.h"
+#include "digital/digital_path_window.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
 #include "document/document_windows.h"
@@ -33,9 +34,9 @@
 #include "schematic/box_operations_tracker.h"
 #include "document/component_definition.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/move_selection.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 
@@ -296,6 +297,8 @@ PaneInputServices& PaneInput()
     static PaneInputServices services;
     return services;
 }
+
+void InstallPathWindow() { PaneInput().showPathWindow = ShowPathWindowForParts; }
 
 void ResetMouseDragState()
 {

@@ -5,11 +5,8 @@
 #include <cstdint>
 
 #include "platform/win_types.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
-#include "schematic/zoom.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 #include "schematic/zoom.h"
 
 namespace kq5 {
@@ -61,5 +58,7 @@ struct PaneInputServices {
     void (*showPathWindow)(WindowRecord* record, SchematicItem* first, SchematicItem* second) = nullptr;
 };
 PaneInputServices& PaneInput();
+// Installs the digital path window as the click modes' way to it.
+void InstallPathWindow();
 
 }  // namespace kq5

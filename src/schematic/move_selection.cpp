@@ -25,8 +25,8 @@
 #include "platform/window.h"
 #include "document/component_definition.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
-#include "schematic/pane_seams.h"
+#include "document/editor_services.h"
+#include "document/pane_seams.h"
 #include "schematic/rewire.h"
 #include "schematic/sheet_bounds.h"
 

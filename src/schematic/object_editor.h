@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/win_types.h"
-#include "schematic/shape_data.h"
+#include "document/shape_data.h"
 
 namespace kq5 {
 

@@ -8,10 +8,10 @@
 #include "platform/control_scrollbar.h"
 #include "platform/window.h"
 #include "schematic/circuit_window.h"
-#include "schematic/page_array.h"
-#include "schematic/page_tabs.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/page_array.h"
+#include "document/page_tabs.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <new>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
@@ -18,7 +18,7 @@
 #include "platform/window.h"
 #include "document/component_definition.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 

@@ -20,7 +20,7 @@
 #include "document/schematic_item.h"
 #include "schematic/box_operations_tracker.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/move_selection.h"
 
 namespace kq5 {

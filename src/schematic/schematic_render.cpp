@@ -30,10 +30,10 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/graphic_objects.h"
 #include "schematic/node_labels.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 #include "schematic/shape_draw.h"
 
 namespace kq5 {

@@ -10,6 +10,7 @@
 #include "ui/color_table.h"
 #include "platform/win_types.h"
 #include "schematic/schematic_view.h"
+#include "ui/color_table.h"
 
 namespace kq5 {
 

@@ -12,68 +12,48 @@
 #include "platform/mdi.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "schematic/pane_scroll_bars.h"
+#include "document/pane_scroll_bars.h"
+#include "plots/plot_object_draw.h"
+#include "schematic/attribute_dialog.h"
 #include "schematic/circuit_window.h"
-#include "schematic/page_tabs.h"
-#include "schematic/pane_seams.h"
+#include "schematic/mouse_input.h"
+#include "schematic/rename_components.h"
+#include "schematic/rewire.h"
+#include "schematic/window_pictures.h"
+#include "document/editor_services.h"
+#include "document/page_tabs.h"
+#include "document/pane_seams.h"
 #include "schematic/schematic_render.h"
 
 namespace kq5 {
 
-namespace {
-
-struct ViewState {
-    SchematicDrawState draw;
-    SchematicRenderer renderer = nullptr;
-};
-
-ViewState& State()
+void InstallSchematicEditorHooks()
 {
-    static ViewState state;
-    return state;
-}
-
-}  // namespace
-
-SchematicDrawState& SchematicDrawing() { return State().draw; }
-
-void ResetSchematicDrawingForTests() { State() = ViewState{}; }
-
-void SetDrawPassFlags(int code)
-{
-    SchematicDrawState& draw = State().draw;
-    draw.passFlags = code;
-    if (code >= 0x2000) code = (code >> 13) & 3;
-    if (code == 8) {
-        draw.nodeLabelToggle = !draw.nodeLabelToggle;
-        return;
-    }
-    draw.ignoreSelection = (code & 0x4) != 0;
-    draw.noMarkRect = (code & 0x10) != 0;
-    // A code without either bit restores drawing everything, so no filter outlives its paint.
-    if ((code & 3) == 3 || (code & 3) == 0) {
-        draw.filterMask = 0;
-        draw.filterWanted = 0;
-    } else if (code & 1) {
-        draw.filterMask = 1;
-        draw.filterWanted = 1;
-    } else {
-        draw.filterMask = 1;
-        draw.filterWanted = 0;
-    }
-}
-
-void SetSchematicRenderer(SchematicRenderer renderer) { State().renderer = renderer; }
-
-void DrawDocumentShapes(const DrawContext& context)
-{
-    if (State().renderer != nullptr) State().renderer(context);
+    SchematicEditorHooks& hooks = EditorHooks();
+    hooks.attributeDialog = RunAttributeDialog;
+    hooks.pictureDialog = RunPictureDialog;
+    hooks.rewireSchematic = RewireSchematic;
+    hooks.renameComponents = RenameComponents;
+    hooks.renameDefines = RenameDefines;
+    hooks.redrawNodeValues = RedrawNodeValues;
+    hooks.lButtonDown = OnWindowLButtonDown;
+    hooks.lButtonUp = OnWindowLButtonUp;
+    hooks.rButtonDown = OnWindowRButtonDown;
+    hooks.rButtonUp = OnWindowRButtonUp;
+    hooks.mouseMove = OnWindowMouseMove;
+    hooks.editObjectAtPoint = EditObjectAtPoint;
+    hooks.closeDocumentWindow = CloseDocumentWindow;
+    hooks.destroyDocumentWindow = DestroyDocumentWindow;
+    hooks.documentDefaultProc = DocumentDefaultProc;
+    // Plot objects are hit, moved and edited in the windows the editor's mouse handling serves.
+    InstallPlotObjectDrawing();
 }
 
 bool RegisterCircuitWindowClasses()
 {
     bool ok = RegisterTextAreaClass() && RegisterTabBarClass();
-    if (State().renderer == nullptr) InstallSchematicRenderer();
+    if (!HasSchematicRenderer()) InstallSchematicRenderer();
+    if (!EditorHooks().attributeDialog) InstallSchematicEditorHooks();
     struct Class {
         const char* name;
         win::WNDPROC proc;

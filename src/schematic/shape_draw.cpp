@@ -10,8 +10,8 @@
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/text.h"
-#include "schematic/shape_data.h"
-#include "schematic/shape_library.h"
+#include "document/shape_data.h"
+#include "document/shape_library.h"
 
 namespace kq5 {
 namespace {

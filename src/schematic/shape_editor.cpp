@@ -16,7 +16,7 @@
 #include "platform/message_box.h"
 #include "platform/system.h"
 #include "platform/window.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/object_editor.h"
 #include "schematic/shape_area.h"
 

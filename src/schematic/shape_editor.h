@@ -8,8 +8,8 @@
 
 #include "core/font_description.h"
 #include "platform/win_types.h"
-#include "schematic/shape_data.h"
-#include "schematic/shape_library.h"
+#include "document/shape_data.h"
+#include "document/shape_library.h"
 
 namespace kq5 {
 

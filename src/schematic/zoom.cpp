@@ -12,8 +12,8 @@
 #include "platform/window.h"
 #include "plots/plot_click_services.h"
 #include "schematic/circuit_window.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 

@@ -175,6 +175,17 @@ COLORREF PaletteColor(int index, bool asRgb)
     return RGB(e.peRed, e.peGreen, e.peBlue);
 }
 
+COLORREF ColorIndexRgb(int index)
+{
+    if (index >= 0 && index < kPaletteColors) return PaletteColor(index, true) & 0x00FFFFFF;
+    if (index >= kPaletteColors && index < kPaletteColors + static_cast<int>(kSystemColorRows.size())) {
+        const ColorRow& row = ColorTable().rows[static_cast<std::size_t>(index)];
+        if (row.pen != nullptr) return row.color;
+        return win::GetSysColor(kSystemColorRows[static_cast<std::size_t>(index - kPaletteColors)]);
+    }
+    return 0;
+}
+
 void BeginPaletteEdit(win::HWND window)
 {
     ColorTableState& t = ColorTable();

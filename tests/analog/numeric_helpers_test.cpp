@@ -1,4 +1,4 @@
-#include "analog/numeric_helpers.h"
+#include "netlist/numeric_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -28,8 +28,8 @@
 #include "platform/message.h"
 #include "screen_capture_support.h"
 #include "platform/winhelp.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 #include "analog/run_windows.h"
 
 namespace kq5::testing {

@@ -6,7 +6,7 @@
 #include "ui/program_settings.h"
 #include "platform/backend.h"
 #include "platform/menu.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 
 namespace kq5 {
 namespace {

@@ -2,7 +2,7 @@
 // through their dialogs; and Find in a schematic.
 #include "text_editor_test_support.h"
 #include "document/node_flags.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "../platform/control_test_support.h"
 #include "ui/dialog_services.h"
 #include "core/linked_list.h"

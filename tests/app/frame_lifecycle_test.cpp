@@ -21,7 +21,7 @@
 #include "document/circuit_document.h"
 #include "platform/input.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "analog/run_windows.h"
 
 namespace kq5::testing {

@@ -8,7 +8,7 @@
 #include "ui/window_record.h"
 #include "platform/backend.h"
 #include "platform/menu.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 
 namespace kq5 {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "analog/analysis_start.h"
 #include "analyses/analysis_install.h"
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "analyses/histogram.h"
 #include "analyses/performance_functions.h"
 #include "analyses/performance_window.h"

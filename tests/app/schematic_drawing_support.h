@@ -11,7 +11,7 @@
 #include "document/part_numbering.h"
 #include "document/schematic_item.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 
 namespace kq5::testing {
 

@@ -21,7 +21,7 @@
 #include "document/component_types.h"
 #include "netlist/spice_export.h"
 #include "results/curve_record.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "analog/run_windows.h"
 
 namespace kq5::testing {

@@ -14,8 +14,8 @@
 #include "file_test_support.h"
 #include "netlist/build_errors.h"
 #include "netlist/circuit_text_object.h"
-#include "netlist/netlist_state.h"
-#include "netlist/scope_table.h"
+#include "document/netlist_state.h"
+#include "document/scope_table.h"
 #include "platform/message_box.h"
 
 namespace kq5 {

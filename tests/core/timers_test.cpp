@@ -12,7 +12,7 @@
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "platform/window.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 namespace {

@@ -17,7 +17,7 @@
 #include "../app/screen_capture_support.h"
 #include "platform/window.h"
 #include "schematic/circuit_window.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5::testing {
 namespace {

@@ -21,6 +21,7 @@
 #include "platform/message_box.h"
 #include "platform/screen.h"
 #include "platform/window.h"
+#include "schematic/mouse_input.h"
 #include "schematic/schematic_render.h"
 
 namespace kq5::testing {

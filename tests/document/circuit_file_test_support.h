@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "document/save_file_dialog.h"
 #include "core/file_units.h"
 #include "document/banner_file.h"
@@ -22,8 +22,8 @@
 #include "document/grid_text.h"
 #include "results/curve_record.h"
 #include "results/plot_view_settings.h"
-#include "schematic/component_library.h"
-#include "schematic/page_array.h"
+#include "document/component_library.h"
+#include "document/page_array.h"
 #include "document/component_types.h"
 #include "platform/backend.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/analysis_state.h"
-#include "analog/stored_state_variables.h"
+#include "document/stored_state_variables.h"
 #include "ui/preference_values.h"
 #include "ui/window_record.h"
 #include "core/engineering_numbers.h"
@@ -23,8 +23,8 @@
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
 #include "document/component_types.h"
-#include "netlist/netlist_state.h"
-#include "netlist/scope_table.h"
+#include "document/netlist_state.h"
+#include "document/scope_table.h"
 #include "document/component_definition.h"
 
 namespace kq5 {

@@ -17,8 +17,9 @@
 #include "document/schematic_item.h"
 #include "platform/message_box.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
-#include "schematic/shape_library.h"
+#include "document/editor_services.h"
+#include "document/shape_library.h"
+#include "schematic/schematic_view.h"
 
 namespace kq5::testing {
 
@@ -33,6 +34,8 @@ protected:
     void SetUp() override
     {
         InitCharClasses();
+        // Dialogs, rewiring and plot objects are the schematic editor's and the plots'.
+        InstallSchematicEditorHooks();
         ResetAppStateForTests();
         ResetDocumentStateForTests();
         ResetAnalysisStateForTests();

@@ -21,7 +21,7 @@
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "results/plot_view_settings.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 #include "schematic/schematic_view.h"
 
 namespace kq5::testing {

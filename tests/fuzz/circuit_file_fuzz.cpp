@@ -14,8 +14,8 @@
 #include "document/component_types.h"
 #include "results/curve_record.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
-#include "schematic/shape_library.h"
+#include "document/component_library.h"
+#include "document/shape_library.h"
 
 using namespace kq5;
 

@@ -29,16 +29,16 @@
 #include "netlist/global_options.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
-#include "netlist/netlist_state.h"
+#include "document/netlist_state.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_text_pass.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "results/plot_record_flags.h"
 #include "results/plot_view_settings.h"
-#include "schematic/component_library.h"
-#include "schematic/editor_services.h"
-#include "schematic/shape_library.h"
+#include "document/component_library.h"
+#include "document/editor_services.h"
+#include "document/shape_library.h"
 
 namespace kq5::fuzz {
 namespace {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "../performance/stored_curves_support.h"
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "analyses/graph3d_prepare.h"
 
 namespace kq5::testing {

@@ -15,7 +15,7 @@
 #include "analyses/analysis_install.h"
 #include "analog/run_control.h"
 #include "analog/transient_run_services.h"
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "analyses/graph3d_draw.h"
 #include "analyses/graph3d_window.h"
 #include "results/run_state.h"

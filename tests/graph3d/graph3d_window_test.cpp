@@ -21,7 +21,7 @@
 #include "platform/system.h"
 #include "platform/win_messages.h"
 #include "results/curve_record.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5::testing {
 namespace {

@@ -32,7 +32,7 @@
 #include "document/component_types.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
-#include "netlist/netlist_state.h"
+#include "document/netlist_state.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"
@@ -40,6 +40,7 @@
 #include "platform/message_box.h"
 #include "shown_message_ids.h"
 #include "document/component_definition.h"
+#include "schematic/schematic_view.h"
 
 namespace kq5::testing {
 
@@ -49,6 +50,8 @@ protected:
     {
         win::ResetPlatformForTests(1024, 768);
         InitCharClasses();
+        // Renaming parts and rewiring during a build are the schematic editor's.
+        InstallSchematicEditorHooks();
         ResetAppStateForTests();
         ResetDocumentStateForTests();
         ResetModelStateForTests();

@@ -17,7 +17,7 @@
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
 #include "platform/window.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 namespace kq5::testing {
 namespace {

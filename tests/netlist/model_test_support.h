@@ -13,7 +13,7 @@
 #include "netlist/build_errors.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
-#include "netlist/netlist_state.h"
+#include "document/netlist_state.h"
 #include "netlist/spice_reader_state.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"

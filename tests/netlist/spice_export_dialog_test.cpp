@@ -19,7 +19,7 @@
 #include "netlist/circuit_build.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
-#include "netlist/netlist_state.h"
+#include "document/netlist_state.h"
 #include "netlist/spice_export.h"
 #include "netlist/spice_reader_state.h"
 

@@ -13,8 +13,8 @@
 #include "document/section_stream.h"
 #include "netlist/spice_export.h"
 #include "results/curve_record.h"
-#include "schematic/component_library.h"
-#include "schematic/shape_library.h"
+#include "document/component_library.h"
+#include "document/shape_library.h"
 
 namespace kq5::testing {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "netlist/defines.h"
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "netlist/subcircuit_scopes.h"
 #include "spice_test_support.h"
 

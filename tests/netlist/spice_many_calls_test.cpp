@@ -2,7 +2,7 @@
 // fixed in every instance, the definitions generated per call gone after the build.
 #include <string>
 
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 #include "spice_test_support.h"
 
 namespace kq5::testing {

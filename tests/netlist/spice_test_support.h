@@ -26,7 +26,7 @@
 #include "document/component_types.h"
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
-#include "netlist/netlist_state.h"
+#include "document/netlist_state.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_text_pass.h"
 #include "netlist/subcircuit_scopes.h"
@@ -34,7 +34,7 @@
 #include "results/curve_record.h"
 #include "results/plot_record_flags.h"
 #include "document/component_definition.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 
 namespace kq5::testing {
 

@@ -14,7 +14,7 @@
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "plots/curve_evaluation.h"
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 #include "results/limits_row.h"
 #include "plots/plot_setup.h"
 #include "results/waveform_store.h"

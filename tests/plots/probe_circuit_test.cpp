@@ -28,8 +28,8 @@
 #include "results/curve_record.h"
 #include "plots/probe_mode.h"
 #include "results/waveform_store.h"
-#include "schematic/editor_services.h"
-#include "schematic/pane_seams.h"
+#include "document/editor_services.h"
+#include "document/pane_seams.h"
 
 namespace kq5::testing {
 namespace {

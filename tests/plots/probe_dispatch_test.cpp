@@ -14,8 +14,8 @@
 #include "platform/win_messages.h"
 #include "plots/probe_mode.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
-#include "schematic/pane_seams.h"
+#include "document/editor_services.h"
+#include "document/pane_seams.h"
 
 namespace kq5::testing {
 namespace {

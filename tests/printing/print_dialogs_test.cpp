@@ -11,7 +11,7 @@
 #include "platform/paint.h"
 #include "platform/window.h"
 #include "platform/print.h"
-#include "schematic/page_array.h"
+#include "document/page_array.h"
 #include "pdf_probe.h"
 
 namespace kq5::testing {

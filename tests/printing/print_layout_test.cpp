@@ -18,7 +18,7 @@
 #include "platform/message.h"
 #include "platform/print.h"
 #include "pdf_probe.h"
-#include "schematic/page_array.h"
+#include "document/page_array.h"
 
 namespace kq5::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include "document/document_windows.h"
 #include "document/schematic_item.h"
 #include "platform/print.h"
-#include "schematic/page_array.h"
+#include "document/page_array.h"
 
 namespace kq5::testing {
 namespace {

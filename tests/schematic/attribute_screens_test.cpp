@@ -23,7 +23,7 @@
 #include "schematic/attribute_dialog.h"
 #include "schematic/box_operations.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 namespace {

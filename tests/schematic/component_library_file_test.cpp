@@ -4,8 +4,8 @@
 
 #include "core/file_units.h"
 #include "document/component_types.h"
-#include "schematic/binary_io.h"
-#include "schematic/shape_data.h"
+#include "document/binary_io.h"
+#include "document/shape_data.h"
 #include "shape_test_support.h"
 
 namespace kq5::testing {

@@ -7,7 +7,7 @@
 #include "ui/tool_buttons.h"
 #include "core/file_units.h"
 #include "edit_test_support.h"
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 #include "schematic/component_library_use.h"
 
 namespace kq5::testing {

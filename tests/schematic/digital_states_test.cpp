@@ -29,8 +29,8 @@
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
-#include "schematic/editor_services.h"
-#include "schematic/pane_seams.h"
+#include "document/editor_services.h"
+#include "document/pane_seams.h"
 #include "schematic/schematic_render.h"
 #include "schematic/zoom.h"
 

@@ -28,10 +28,11 @@
 #include "schematic/box_operations_tracker.h"
 #include "document/component_definition.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/mouse_input.h"
 #include "schematic/move_selection.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
+#include "schematic/schematic_view.h"
 
 namespace kq5 {
 namespace {
@@ -42,6 +43,7 @@ protected:
     {
         PlatformTest::SetUp();
         InitCharClasses();
+        InstallSchematicEditorHooks();
         ResetAppStateForTests();
         ResetWindowRecordsForTests();
         ResetDocumentStateForTests();

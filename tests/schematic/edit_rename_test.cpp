@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 #include "edit_test_support.h"
 #include "document/node_flags.h"
 #include "schematic/attribute_dialog.h"

@@ -25,7 +25,8 @@
 #include "document/component_types.h"
 #include "platform/message_box.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
+#include "schematic/schematic_view.h"
 
 namespace kq5::testing {
 
@@ -39,6 +40,7 @@ protected:
     void SetUp() override
     {
         InitCharClasses();
+        InstallSchematicEditorHooks();
         ResetAppStateForTests();
         ResetWindowRecordsForTests();
         ResetDocumentStateForTests();

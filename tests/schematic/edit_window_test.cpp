@@ -8,7 +8,7 @@
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "document/component_definition.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/move_selection.h"
 #include "schematic_test_support.h"
 

@@ -26,7 +26,7 @@
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
 #include "schematic/node_labels.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
 #include "schematic/zoom.h"

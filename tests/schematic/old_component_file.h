@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "document/component_types.h"
-#include "schematic/binary_io.h"
+#include "document/binary_io.h"
 
 namespace kq5::testing {
 

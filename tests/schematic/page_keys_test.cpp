@@ -5,11 +5,11 @@
 
 #include "platform/headless.h"
 #include "schematic/circuit_window.h"
-#include "schematic/page_array.h"
+#include "document/page_array.h"
 #include "schematic/page_keys.h"
-#include "schematic/page_tabs.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/page_tabs.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 
 namespace kq5::testing {
 namespace {

@@ -7,10 +7,10 @@
 #include "document/document_services.h"
 #include "document/schematic_item.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
-#include "schematic/page_array.h"
-#include "schematic/page_tabs.h"
-#include "schematic/pane_seams.h"
+#include "document/editor_services.h"
+#include "document/page_array.h"
+#include "document/page_tabs.h"
+#include "document/pane_seams.h"
 
 namespace kq5::testing {
 namespace {

@@ -7,9 +7,9 @@
 #include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/message.h"
-#include "schematic/page_array.h"
-#include "schematic/page_tabs.h"
-#include "schematic/pane_seams.h"
+#include "document/page_array.h"
+#include "document/page_tabs.h"
+#include "document/pane_seams.h"
 
 namespace kq5::testing {
 namespace {

@@ -3,7 +3,7 @@
 #include "schematic_test_support.h"
 
 #include "platform/control_scrollbar.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 namespace kq5::testing {
 namespace {

@@ -5,8 +5,8 @@
 #include "platform/control_scrollbar.h"
 #include "platform/message.h"
 #include "schematic/circuit_window.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 #include "schematic/zoom.h"
 
 namespace kq5::testing {

@@ -24,7 +24,7 @@
 #include "platform/paint.h"
 #include "platform/window.h"
 #include "results/plot_view_settings.h"
-#include "schematic/pane_scroll_bars.h"
+#include "document/pane_scroll_bars.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
 

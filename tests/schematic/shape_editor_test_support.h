@@ -12,7 +12,7 @@
 #include "platform/input.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
-#include "schematic/binary_io.h"
+#include "document/binary_io.h"
 #include "schematic/object_editor.h"
 #include "schematic/shape_area.h"
 #include "schematic/shape_editor.h"

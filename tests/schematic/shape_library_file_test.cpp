@@ -8,8 +8,8 @@
 #include "platform/gdi_dc.h"
 #include "platform/bitmap.h"
 #include "platform/gdi_objects.h"
-#include "schematic/binary_io.h"
-#include "schematic/shape_data.h"
+#include "document/binary_io.h"
+#include "document/shape_data.h"
 #include "schematic/shape_draw.h"
 #include "shape_test_support.h"
 

@@ -11,8 +11,8 @@
 
 #include "core/char_classes.h"
 #include "platform/message_box.h"
-#include "schematic/component_library.h"
-#include "schematic/shape_library.h"
+#include "document/component_library.h"
+#include "document/shape_library.h"
 
 namespace kq5::testing {
 

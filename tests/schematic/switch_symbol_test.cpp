@@ -8,7 +8,7 @@
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
-#include "schematic/shape_data.h"
+#include "document/shape_data.h"
 #include "schematic/shape_draw.h"
 
 namespace kq5 {

@@ -15,8 +15,8 @@
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
-#include "schematic/page_array.h"
-#include "schematic/pane_seams.h"
+#include "document/page_array.h"
+#include "document/pane_seams.h"
 #include "netlist/circuit_build.h"
 #include "schematic/schematic_view.h"
 

@@ -17,7 +17,7 @@
 #include "document/selection.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5::testing {
 namespace {

@@ -12,7 +12,7 @@
 #include "platform/window.h"
 #include "document/component_definition.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5::testing {
 namespace {

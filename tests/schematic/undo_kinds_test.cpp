@@ -10,7 +10,7 @@
 #include "plots/curve_ranges.h"
 #include "results/curve_record.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5 {
 namespace {

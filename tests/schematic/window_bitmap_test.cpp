@@ -7,7 +7,7 @@
 #include "platform/paint.h"
 #include "platform/window.h"
 #include "schematic/edit_commands.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 namespace kq5::testing {
 namespace {

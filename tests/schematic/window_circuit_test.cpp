@@ -24,8 +24,8 @@
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "schematic/circuit_window.h"
-#include "schematic/page_tabs.h"
-#include "schematic/pane_seams.h"
+#include "document/page_tabs.h"
+#include "document/pane_seams.h"
 
 namespace kq5::testing {
 namespace {

@@ -28,7 +28,7 @@
 #include "platform/headless.h"
 #include "platform/message.h"
 #include "platform/metafile.h"
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 #include "schematic/graphic_objects.h"
 #include "schematic/window_pictures.h"
 #include "schematic_test_support.h"

@@ -1,4 +1,4 @@
-#include "schematic/pane_scroll_bars.h"
+#include "document/pane_scroll_bars.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include "platform/message.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 

@@ -1,4 +1,4 @@
-#include "schematic/pane_seams.h"
+#include "document/pane_seams.h"
 
 #include <algorithm>
 
@@ -16,10 +16,10 @@
 #include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/window.h"
-#include "schematic/editor_services.h"
-#include "schematic/page_array.h"
-#include "schematic/page_tabs.h"
-#include "schematic/pane_scroll_bars.h"
+#include "document/editor_services.h"
+#include "document/page_array.h"
+#include "document/page_tabs.h"
+#include "document/pane_scroll_bars.h"
 
 namespace kq5 {
 

@@ -1,9 +1,9 @@
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 
 #include <new>
 
 #include "core/message_reporter.h"
-#include "netlist/netlist_state.h"
+#include "document/netlist_state.h"
 
 namespace kq5 {
 

@@ -1,4 +1,4 @@
-#include "plots/default_limits_rows.h"
+#include "document/default_limits_rows.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,6 @@
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
 #include "document/node_table.h"
-#include "plots/limits_dialog.h"
 #include "results/limits_row.h"
 #include "document/limits_rows.h"
 #include "document/component_types.h"
@@ -234,7 +233,13 @@ void FillDefaultLimitsRows(WindowRecord* circuit, bool keepExpressions, bool res
         }
     }
     if (changed) SetRedrawFlags(circuit);
-    if (changed && refresh) RefreshLimitsRowControls();
+    if (changed && refresh && LimitsRowsRefresh()) LimitsRowsRefresh()();
+}
+
+std::function<void()>& LimitsRowsRefresh()
+{
+    static std::function<void()> refresh;
+    return refresh;
 }
 
 }  // namespace kq5

@@ -1,4 +1,4 @@
-#include "schematic/editor_services.h"
+#include "document/editor_services.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,11 +20,9 @@
 #include "document/document_windows.h"
 #include "document/grid_text.h"
 #include "document/schematic_item.h"
-#include "schematic/attribute_dialog.h"
 #include "document/component_definition.h"
-#include "schematic/item_copies.h"
-#include "schematic/pane_seams.h"
-#include "schematic/window_pictures.h"
+#include "document/item_copies.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 
@@ -36,6 +34,23 @@ SchematicEditorState& SchematicEditor()
 
 void ResetSchematicEditorForTests() { SchematicEditor() = SchematicEditorState{}; }
 
+SchematicEditorHooks& EditorHooks()
+{
+    static SchematicEditorHooks hooks;
+    return hooks;
+}
+
+void CallMouseHook(const std::function<void(win::HWND, unsigned, win::LPARAM)>& hook, win::HWND hwnd, unsigned keyFlags,
+                   win::LPARAM lParam)
+{
+    if (hook) hook(hwnd, keyFlags, lParam);
+}
+
+void RedrawCircuitNodeValues(WindowRecord* record)
+{
+    if (EditorHooks().redrawNodeValues) EditorHooks().redrawNodeValues(record);
+}
+
 WindowEditState& EditStateOf(const WindowRecord* record) { return SchematicEditor().windows[record]; }
 
 ComponentDefinition* ChosenComponentDefinition() { return SchematicEditor().chosenDefinition; }
@@ -45,9 +60,9 @@ void SetChosenComponentDefinition(ComponentDefinition* definition) { SchematicEd
 int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int mode)
 {
     // The dialog itself where it can be shown; a scripted answer, or no screen, answers at once.
-    if (!PromptAnswerQueued() && PromptDialogsShown() && record && record->document && component)
-        return RunAttributeDialog(record, component, Documents().pickedItem == component ? Documents().pickedAttribute : nullptr,
-                                  mode);
+    if (EditorHooks().attributeDialog && !PromptAnswerQueued() && PromptDialogsShown() && record && record->document && component)
+        return EditorHooks().attributeDialog(record, component,
+                                             Documents().pickedItem == component ? Documents().pickedAttribute : nullptr, mode);
     PromptDialogDesc desc;
     desc.templateId = kAttributeDialogTemplate;
     desc.owner = record;
@@ -57,8 +72,9 @@ int EditComponentAttributes(WindowRecord* record, SchematicItem* component, int 
 
 int EditGraphicObjectDialog(WindowRecord* record, SchematicItem* object)
 {
-    if (object && object->ObjectKind() == kObjectPicture && !PromptAnswerQueued() && PromptDialogsShown())
-        return RunPictureDialog(record, object) ? 1 : 2;
+    if (EditorHooks().pictureDialog && object && object->ObjectKind() == kObjectPicture && !PromptAnswerQueued() &&
+        PromptDialogsShown())
+        return EditorHooks().pictureDialog(record, object) ? 1 : 2;
     PromptDialogDesc desc;
     desc.templateId = kObjectDialogTemplate;
     desc.owner = record;

@@ -1,4 +1,4 @@
-#include "netlist/netlist_state.h"
+#include "document/netlist_state.h"
 
 namespace kq5 {
 

@@ -1,4 +1,4 @@
-#include "schematic/item_copies.h"
+#include "document/item_copies.h"
 
 #include <cctype>
 #include <new>

@@ -1,4 +1,4 @@
-#include "analog/stored_state_variables.h"
+#include "document/stored_state_variables.h"
 
 namespace kq5 {
 

@@ -1,4 +1,4 @@
-#include "netlist/label_names.h"
+#include "document/label_names.h"
 
 #include "core/char_classes.h"
 

@@ -149,4 +149,39 @@ void RepaintAfterEdit(WindowRecord* record);
 void SetMarkRect(WindowRecord* record, int left, int top, int right, int bottom);
 int IsMarkRectUnset(const WindowRecord* record);
 
+struct ComponentAttribute;
+
+// What the document, the netlist build, the model library window and the analysis windows ask
+// of the schematic editor above them: its dialogs, rewiring and renaming, the mouse handling
+// the analysis windows share with the circuit windows, the node values' redraw and the document
+// window's default handling. The schematic editor fills these when it registers its window
+// classes (every circuit window and the model library window come after that) and at start-up.
+// While one is empty its caller does without: the scripted dialog answers, no rewiring or
+// renaming, no mouse editing, no redraw, the default window procedure.
+struct SchematicEditorHooks {
+    std::function<int(WindowRecord*, SchematicItem*, const ComponentAttribute* select, int mode)> attributeDialog;
+    std::function<int(WindowRecord*, SchematicItem*)> pictureDialog;
+    std::function<int(WindowRecord*, int mode, bool isOldGeneration)> rewireSchematic;
+    std::function<void(WindowRecord*)> renameComponents;
+    std::function<void(WindowRecord*)> renameDefines;
+    std::function<void(WindowRecord*)> redrawNodeValues;
+    // Mouse messages of a window (key flags, lParam), and the edit dialog of the element under a
+    // client point (1 when one was found).
+    std::function<void(win::HWND, unsigned, win::LPARAM)> lButtonDown;
+    std::function<void(win::HWND, unsigned, win::LPARAM)> lButtonUp;
+    std::function<void(win::HWND, unsigned, win::LPARAM)> rButtonDown;
+    std::function<void(win::HWND, unsigned, win::LPARAM)> rButtonUp;
+    std::function<void(win::HWND, unsigned, win::LPARAM)> mouseMove;
+    std::function<int(WindowRecord*, unsigned, int, int)> editObjectAtPoint;
+    std::function<win::LRESULT(win::HWND)> closeDocumentWindow;
+    std::function<void(win::HWND)> destroyDocumentWindow;
+    std::function<win::LRESULT(win::HWND, win::UINT, win::WPARAM, win::LPARAM)> documentDefaultProc;
+};
+SchematicEditorHooks& EditorHooks();
+// A mouse hook called when it is filled.
+void CallMouseHook(const std::function<void(win::HWND, unsigned, win::LPARAM)>& hook, win::HWND hwnd, unsigned keyFlags,
+                   win::LPARAM lParam);
+// The node values of a circuit window drawn again, when the schematic editor is there to draw.
+void RedrawCircuitNodeValues(WindowRecord* record);
+
 }  // namespace kq5

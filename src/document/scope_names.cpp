@@ -1,6 +1,6 @@
-#include "netlist/scope_names.h"
+#include "document/scope_names.h"
 
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 
 namespace kq5 {
 

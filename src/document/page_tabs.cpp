@@ -1,4 +1,4 @@
-#include "schematic/page_tabs.h"
+#include "document/page_tabs.h"
 
 #include <algorithm>
 
@@ -21,9 +21,9 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "schematic/page_array.h"
-#include "schematic/pane_seams.h"
-#include "schematic/schematic_render.h"
+#include "document/page_array.h"
+#include "document/pane_seams.h"
+#include "ui/color_table.h"
 
 namespace kq5 {
 

@@ -1,4 +1,4 @@
-#include "schematic/binary_io.h"
+#include "document/binary_io.h"
 
 #include <cerrno>
 #include <cstdio>

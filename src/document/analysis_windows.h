@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analyses/graph3d_surface.h"
+#include "document/graph3d_surface.h"
 #include "core/font_description.h"
 #include "core/linked_list.h"
 #include "document/circuit_document.h"

@@ -1,4 +1,4 @@
-#include "schematic/shape_library.h"
+#include "document/shape_library.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,8 +12,8 @@
 #include "core/message_reporter.h"
 #include "document/file_names.h"
 #include "platform/message_box.h"
-#include "schematic/binary_io.h"
-#include "schematic/shape_data.h"
+#include "document/binary_io.h"
+#include "document/shape_data.h"
 
 namespace kq5 {
 namespace {

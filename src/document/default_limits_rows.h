@@ -2,6 +2,7 @@
 // The limits of a new circuit: the default rows of each analysis kind and the emptied limits
 // texts (the Analysis Limits dialog fills empty texts with their defaults when it opens), and the
 // filling of empty rows with default expressions, ranges and formats before a run.
+#include <functional>
 #include <string>
 
 namespace kq5 {
@@ -39,5 +40,9 @@ int FillDefaultRowFormats(WindowRecord* circuit, int row);
 // range does. A change marks the window modified; with refresh the open limits dialog shows the
 // rows again.
 void FillDefaultLimitsRows(WindowRecord* circuit, bool keepExpressions, bool resetRanges, bool refresh);
+
+// Shows the rows again in the open Analysis Limits dialog; the dialog puts itself here when it
+// opens (empty before: there is no dialog to refresh).
+std::function<void()>& LimitsRowsRefresh();
 
 }  // namespace kq5

@@ -1,4 +1,4 @@
-#include "schematic/shape_data.h"
+#include "document/shape_data.h"
 
 #include <algorithm>
 #include <array>
@@ -7,8 +7,8 @@
 #include <functional>
 #include <new>
 
-#include "schematic/binary_io.h"
-#include "schematic/shape_library.h"
+#include "document/binary_io.h"
+#include "document/shape_library.h"
 
 namespace kq5 {
 namespace {

@@ -1,4 +1,4 @@
-#include "schematic/component_library.h"
+#include "document/component_library.h"
 
 #include <algorithm>
 #include <new>
@@ -13,9 +13,9 @@
 #include "document/file_names.h"
 #include "document/component_types.h"
 #include "platform/message_box.h"
-#include "schematic/binary_io.h"
-#include "schematic/editor_services.h"
-#include "schematic/shape_library.h"
+#include "document/binary_io.h"
+#include "document/editor_services.h"
+#include "document/shape_library.h"
 
 namespace kq5 {
 namespace {

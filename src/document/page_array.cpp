@@ -1,4 +1,4 @@
-#include "schematic/page_array.h"
+#include "document/page_array.h"
 
 #include <algorithm>
 #include <vector>
@@ -18,9 +18,9 @@
 #include "platform/message_box.h"
 #include "platform/paint.h"
 #include "platform/window.h"
-#include "schematic/page_tabs.h"
-#include "schematic/pane_scroll_bars.h"
-#include "schematic/pane_seams.h"
+#include "document/page_tabs.h"
+#include "document/pane_scroll_bars.h"
+#include "document/pane_seams.h"
 
 namespace kq5 {
 

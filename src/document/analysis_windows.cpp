@@ -1,4 +1,4 @@
-#include "analyses/analysis_windows.h"
+#include "document/analysis_windows.h"
 
 #include <new>
 

@@ -1,6 +1,6 @@
 #pragma once
 // State of the netlist reader and the circuit build that the rest of the program reads.
-#include "netlist/scope_table.h"
+#include "document/scope_table.h"
 
 namespace kq5 {
 
