@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "analog/unloadable_devices.h"
+#include "core/device_record_fields.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "netlist/poly_source.h"
@@ -100,6 +101,7 @@ AcStampState& AcStamps()
 void ResetAcStampStateForTests()
 {
     AcStamps() = AcStampState();
+    Devices().acCurrents.clear();
     Stampers() = AcStamperTable();
 }
 

@@ -40,9 +40,6 @@ struct AcStampState {
     std::span<double> rhs;
     std::span<const double> solution;        // the last solve's solution
     std::span<double> savedExcitation;       // noise mode: the sources' excitation
-
-    // The AC currents that the current pass stores, by device record.
-    std::unordered_map<const ListNode*, Complex> acCurrents;
 };
 
 AcStampState& AcStamps();

@@ -21,7 +21,7 @@
 #include "core/expr_symbols.h"
 #include "core/file_units.h"
 #include "core/message_reporter.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"

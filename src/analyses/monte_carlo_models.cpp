@@ -6,7 +6,7 @@
 #include "analog/model_layers.h"
 #include "analyses/monte_carlo.h"
 #include "ui/window_record.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "document/circuit_document.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"

@@ -10,7 +10,7 @@
 #include "core/expr_compiler_internal.h"
 #include "core/expr_symbols.h"
 #include "core/message_reporter.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "core/digital_logic_tables.h"
 #include "core/digital_node_states.h"
 

@@ -14,7 +14,7 @@
 #include "core/expr_math_errors.h"
 #include "core/expr_state_cells.h"
 #include "core/expr_symbols.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "core/digital_logic_tables.h"
 #include "core/digital_node_states.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 
 namespace kq5 {
 

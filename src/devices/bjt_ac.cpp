@@ -1,6 +1,7 @@
 // The bipolar transistor's small-signal stamp, AC terminal currents and noise generators.
 #include <cmath>
 
+#include "core/device_record_fields.h"
 #include "analog/noise.h"
 #include "core/device_lists.h"
 #include "netlist/bjt_device.h"
@@ -50,7 +51,7 @@ void StoreAcCurrents(BjtDevice& q, double xcpi, double xcmu, double xccs, double
     }
     const Complex emitter = -igm - ipi - jpi - io - jmcb;
     q.acCurrents = {base, emitter, collector, substrate};
-    AcStamps().acCurrents[&q] = collector;
+    Devices().acCurrents[&q] = collector;
 }
 
 }  // namespace

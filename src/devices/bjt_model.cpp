@@ -7,7 +7,7 @@
 #include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "netlist/bjt_device.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "devices/junction_temperature.h"
 #include "devices/model_temperature.h"
 #include "netlist/global_options.h"

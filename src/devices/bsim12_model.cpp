@@ -13,7 +13,7 @@
 #include "devices/bsim12_model.h"
 #include "devices/bsim12_params.h"
 #include "netlist/bsim12_values.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "netlist/fet_devices.h"
 #include "devices/junction_temperature.h"
 #include "devices/model_temperature.h"

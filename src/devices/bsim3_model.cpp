@@ -17,7 +17,7 @@
 #include "devices/bsim3_params.h"
 #include "devices/bsim3_eval.h"
 #include "netlist/bsim3_values.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "netlist/fet_devices.h"
 #include "devices/junction_temperature.h"
 #include "devices/model_temperature.h"

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "core/device_lists.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "analog/stamp_ac.h"
 #include "document/component_types.h"
 #include "document/schematic_item.h"
@@ -202,7 +202,7 @@ void FillDeviceRecordFields()
     devices.recordFields.clear();
     // The AC currents of the devices of an earlier build: every expression that read them was
     // bound to that build's records and is compiled again.
-    AcStamps().acCurrents.clear();
+    devices.acCurrents.clear();
     // One row per device for the whole run: made to measure rather than grown by doubling.
     std::size_t rows = 0;
     for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList)))

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "analog/charge_integration.h"
 #include "analog/convergence.h"
@@ -297,7 +298,7 @@ int AcLoadDiodes(int pass)
         const double b = s.omega * d.capacitance;
         const int a = d.internalAnode, k = d.cathode;
         if (pass != kAcStampPass) {
-            s.acCurrents[&d] = Complex(d.gd, b) * (AcSolution(a) - AcSolution(k));
+            Devices().acCurrents[&d] = Complex(d.gd, b) * (AcSolution(a) - AcSolution(k));
             continue;
         }
         const std::pair<int, int> positions[] = {{k, k}, {a, a}, {k, a}, {a, k}};

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
@@ -216,7 +217,7 @@ int AcLoadFormulaSources(int pass)
                 current = voltage ? AcSolution(b.branch) : value;
             else if (!voltage)
                 for (std::size_t k = 0; k < gains.size(); ++k) current += gains[k] * AcSolution(b.dependencies[k]);
-            s.acCurrents[&b] = current;
+            Devices().acCurrents[&b] = current;
             return 0;
         }
         if (voltage)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "analog/charge_integration.h"
 #include "analog/convergence.h"
@@ -237,7 +238,7 @@ int AcLoadGaasfets(int pass)
                                w.ggd, state.omega * w.capgs, state.omega * w.capgd, state.omega * w.capds};
         if (pass != kAcStampPass) {
             g.values.acCurrents = FetAcCurrents(g.internalGate, g.internalDrain, g.internalSource, v);
-            state.acCurrents[&g] = g.values.acCurrents[0];
+            Devices().acCurrents[&g] = g.values.acCurrents[0];
             continue;
         }
         if (int rc = AcStampFetCore(g.gate, g.internalGate, g.drain, g.internalDrain, g.source, g.internalSource, v))

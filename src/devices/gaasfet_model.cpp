@@ -6,7 +6,7 @@
 #include "devices/temperature_setup.h"
 #include "core/device_lists.h"
 #include "core/linked_list.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "netlist/fet_devices.h"
 #include "devices/junction_temperature.h"
 #include "netlist/model_statements.h"

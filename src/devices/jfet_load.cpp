@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "analog/charge_integration.h"
 #include "analog/convergence.h"
@@ -341,7 +342,7 @@ int AcLoadJfets(int pass)
                          state.omega * w.capgs, state.omega * w.capgd, 0.0};
         if (pass != kAcStampPass) {
             j.values.acCurrents = FetAcCurrents(j.gate, j.internalDrain, j.internalSource, v);
-            state.acCurrents[&j] = j.values.acCurrents[0];
+            Devices().acCurrents[&j] = j.values.acCurrents[0];
             continue;
         }
         if (int rc = AcStampFetCore(j.gate, j.gate, j.drain, j.internalDrain, j.source, j.internalSource, v)) return rc;

@@ -3,7 +3,7 @@
 #include "analog/device_run_services.h"
 #include "analog/noise.h"
 #include "analog/stamp_ac.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "devices/ideal_line_load.h"
 #include "devices/inductor_load.h"
 #include "devices/laplace_source_load.h"

@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
@@ -311,8 +312,8 @@ int AcLoadSources(int pass)
         if (pass == kAcStampPass)
             return StampAcControlledSource(true, 1, kind, b, b + 1, d.controlPlus, d.controlMinus, d.outputPlus,
                                            d.outputMinus, g.real(), g.imag());
-        if (kind == 0) s.acCurrents[&d] = g * (AcSolution(d.controlPlus) - AcSolution(d.controlMinus));
-        if (kind == 1) s.acCurrents[&d] = g * AcSolution(b);
+        if (kind == 0) Devices().acCurrents[&d] = g * (AcSolution(d.controlPlus) - AcSolution(d.controlMinus));
+        if (kind == 1) Devices().acCurrents[&d] = g * AcSolution(b);
         return 0;
     });
 }

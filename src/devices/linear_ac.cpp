@@ -4,6 +4,7 @@
 #include <complex>
 #include <vector>
 
+#include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "analog/convergence.h"
 #include "core/device_lists.h"
@@ -95,7 +96,7 @@ int AcLoadCapacitors(int pass)
         if (pass == kAcStampPass) {
             if (int r = StampAcSusceptance(c.nodeA, c.nodeB, b)) return r;
         } else {
-            s.acCurrents[&c] = AcSusceptanceCurrent(b, c.nodeA, c.nodeB);
+            Devices().acCurrents[&c] = AcSusceptanceCurrent(b, c.nodeA, c.nodeB);
         }
     }
     return 0;
@@ -110,7 +111,7 @@ int AcLoadInductors(int pass)
         const std::size_t position = i++;
         // An inductor's current is the unknown of its own row.
         if (pass != kAcStampPass) {
-            s.acCurrents[&l] = AcSolution(InductorRow(position, nodeCount));
+            Devices().acCurrents[&l] = AcSolution(InductorRow(position, nodeCount));
             continue;
         }
         double inductance = 0.0;

@@ -9,7 +9,7 @@
 #include "devices/bjt_model.h"
 #include "devices/bsim12_model.h"
 #include "devices/bsim3_model.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "devices/diode_model.h"
 #include "devices/gaasfet_model.h"
 #include "devices/jfet_model.h"

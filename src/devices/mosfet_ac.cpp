@@ -3,6 +3,7 @@
 #include <cmath>
 #include <complex>
 
+#include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "analog/limiting_commit.h"
 #include "analog/noise.h"
@@ -115,7 +116,7 @@ void StoreCurrents(MosfetDevice& d, double w, std::span<const double> solution)
     out.id = drain.real(), out.idIm = drain.imag();
     out.is = source.real(), out.isIm = source.imag();
     out.ib = bulk.real(), out.ibIm = bulk.imag();
-    AcStamps().acCurrents[&d] = drain;
+    Devices().acCurrents[&d] = drain;
 }
 
 }  // namespace

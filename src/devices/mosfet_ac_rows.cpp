@@ -1,5 +1,6 @@
 #include "devices/mosfet_ac_rows.h"
 
+#include "core/device_record_fields.h"
 #include "netlist/fet_devices.h"
 #include "analog/stamp_ac.h"
 
@@ -25,7 +26,7 @@ int StampLinearisedMosfet(MosfetDevice& d, int pass, std::span<const std::pair<i
         out.id = drain.real(), out.idIm = drain.imag();
         out.is = source.real(), out.isIm = source.imag();
         out.ib = bulk.real(), out.ibIm = bulk.imag();
-        ac.acCurrents[&d] = drain;
+        Devices().acCurrents[&d] = drain;
         return 0;
     }
     for (std::size_t k = 0; k < positions.size(); ++k) {

@@ -15,7 +15,7 @@
 #include "analog/run_control.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "netlist/fet_devices.h"
 #include "devices/mosfet_family_loops.h"
 #include "devices/mosfet_model.h"

@@ -8,7 +8,7 @@
 #include "netlist/numeric_helpers.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "netlist/fet_devices.h"
 #include "devices/mosfet_family_loops.h"
 #include "devices/junction_temperature.h"

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "core/device_lists.h"
 #include "netlist/controlled_source_devices.h"
@@ -56,7 +57,7 @@ int AcLoadIndependentSources(int pass)
     // a voltage source is the unknown of its branch.
     auto waveformPart = [&](const ListNode& v, std::int32_t branch, int plus, int minus) {
         if (pass == kAcStampPass) return AddAcVoltageExcitation(branch, plus, minus, 1.0, 0.0);
-        s.acCurrents[&v] = AcSolution(branch);
+        Devices().acCurrents[&v] = AcSolution(branch);
         return 0;
     };
     std::size_t k = 0;
@@ -79,7 +80,7 @@ int AcLoadIndependentSources(int pass)
         const double im = v.acMagnitude * std::sin(phase);
         const bool voltage = v.sourceType == kSourceVoltage;
         if (pass != kAcStampPass) {
-            s.acCurrents[&v] = voltage ? AcSolution(BranchOf(tables.sources, position)) : Complex(re, im);
+            Devices().acCurrents[&v] = voltage ? AcSolution(BranchOf(tables.sources, position)) : Complex(re, im);
             continue;
         }
         if (s.noiseMode && IsNoiseInputPair(v.nodePlus, v.nodeMinus))
@@ -109,9 +110,9 @@ int AcLoadLinearDependentSources(int pass)
                                                  d.outputPlus, d.outputMinus, d.gain, 0.0))
                 return rc;
         } else if (kind == 0) {
-            s.acCurrents[&d] = AcScaledVoltageDifference(d.gain, d.controlPlus, d.controlMinus);
+            Devices().acCurrents[&d] = AcScaledVoltageDifference(d.gain, d.controlPlus, d.controlMinus);
         } else if (kind == 1) {
-            s.acCurrents[&d] = AcScaledNodeVoltage(d.gain, b);
+            Devices().acCurrents[&d] = AcScaledNodeVoltage(d.gain, b);
         }
     }
     return 0;
@@ -139,7 +140,7 @@ int AcLoadPolySources(int pass)
                 current += AcScaledNodeVoltage(c.derivative, c.first);
             }
         }
-        if (pass != kAcStampPass) s.acCurrents[&p] = current;
+        if (pass != kAcStampPass) Devices().acCurrents[&p] = current;
     }
     return 0;
 }

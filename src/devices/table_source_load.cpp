@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "analog/device_dispatch.h"
 #include "analog/device_dispatch_tables.h"
@@ -136,8 +137,8 @@ int AcLoadTableSources(int pass)
         if (pass == kAcStampPass)
             return StampAcControlledSource(true, 1, kind, b, b + 1, t.controlPlus, t.controlMinus, t.outputPlus,
                                            t.outputMinus, t.slope, 0.0);
-        if (kind == 0) s.acCurrents[&t] = AcScaledVoltageDifference(t.slope, t.controlPlus, t.controlMinus);
-        if (kind == 1) s.acCurrents[&t] = AcScaledNodeVoltage(t.slope, b);
+        if (kind == 0) Devices().acCurrents[&t] = AcScaledVoltageDifference(t.slope, t.controlPlus, t.controlMinus);
+        if (kind == 1) Devices().acCurrents[&t] = AcScaledNodeVoltage(t.slope, b);
         return 0;
     });
 }

@@ -299,19 +299,4 @@ void PalettesSection(SettingsKeys& section)
     BuildPaletteColorRows();
 }
 
-win::COLORREF ColorIndexRgb(int index)
-{
-    if (index >= 0 && index < kPaletteColors) return PaletteColor(index, true) & 0x00FFFFFF;
-    constexpr int kSystemRows = 8;
-    if (index >= kPaletteColors && index < kPaletteColors + kSystemRows) {
-        const ColorRow& row = ColorTable().rows[static_cast<std::size_t>(index)];
-        if (row.pen != nullptr) return row.color;
-        static constexpr int kSystem[kSystemRows] = {win::COLOR_WINDOW,      win::COLOR_BTNFACE,   win::COLOR_BTNTEXT,
-                                                     win::COLOR_BTNTEXT,     win::COLOR_WINDOWFRAME, win::COLOR_BTNFACE,
-                                                     win::COLOR_BTNSHADOW,   win::COLOR_BTNHIGHLIGHT};
-        return win::GetSysColor(kSystem[index - kPaletteColors]);
-    }
-    return 0;
-}
-
 }  // namespace kq5

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/expr_symbols.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "core/expr_symbol_lists.h"
 #include "platform/backend.h"
 #include "platform/controls.h"

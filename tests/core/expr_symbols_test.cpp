@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/expr_symbols.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 
 namespace kq5 {
 namespace {

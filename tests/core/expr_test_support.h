@@ -14,7 +14,7 @@
 #include "core/expr_symbols.h"
 #include "core/message_args.h"
 #include "platform/string_table.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "core/digital_node_states.h"
 
 namespace kq5::test {

@@ -19,7 +19,7 @@
 #include "core/expr_math_errors.h"
 #include "core/expr_symbols.h"
 #include "core/file_units.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "devices/device_record_types.h"
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"

@@ -20,7 +20,7 @@
 #include "core/device_lists.h"
 #include "core/expr_math_errors.h"
 #include "core/file_units.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "devices/device_record_types.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"

@@ -9,7 +9,7 @@
 #include "limits_dialog_test_support.h"
 #include "core/expr_symbols.h"
 #include "ui/prompt_dialog.h"
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 #include "document/circuit_document.h"
 #include "platform/controls.h"
 #include "platform/headless.h"

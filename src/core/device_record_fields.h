@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kq5 {
@@ -88,6 +89,9 @@ struct DevicesState {
     // Per-run model values at the run's temperature.
     double runKelvin = 300.15;
     double gmax = 9.999999999999999e+49;  // 1 / RMIN
+    // The AC currents that an AC run's current pass stores, by device record. An entry, once
+    // made, keeps its address: a compiled expression holds it.
+    std::unordered_map<const ListNode*, std::complex<double>> acCurrents;
 };
 
 DevicesState& Devices();

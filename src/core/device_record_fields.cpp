@@ -1,8 +1,7 @@
-#include "devices/device_record_fields.h"
+#include "core/device_record_fields.h"
 
 #include <algorithm>
 
-#include "analog/stamp_ac.h"
 
 namespace kq5 {
 
@@ -81,7 +80,7 @@ const DeviceModelParam* FindDeviceModelParam(const DeviceRecordFields& device,
 const std::complex<double>* FindDeviceAcCurrent(const DeviceRecordFields& device)
 {
     if (!device.acCurrentRecord) return nullptr;
-    return &AcStamps().acCurrents[device.acCurrentRecord];
+    return &Devices().acCurrents[device.acCurrentRecord];
 }
 
 void ClearDeviceHistoryFields()
