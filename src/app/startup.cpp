@@ -42,6 +42,7 @@
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
 #include "netlist/model_types.h"
+#include "netlist/text_window_lines.h"
 #include "platform/backend.h"
 #include "platform/cursor.h"
 #include "platform/dialog.h"
@@ -292,6 +293,7 @@ bool InitApplication()
 void StartupSequence(const StartupCommandLine& line)
 {
     InitCharClasses();
+    InstallTextWindowFiles();
     std::feclearexcept(FE_ALL_EXCEPT);
     LoadUsageFile();
     FrameState& frame = Frame();

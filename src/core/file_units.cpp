@@ -11,14 +11,10 @@
 
 #include "core/batch_log.h"
 #include "core/error_context.h"
-#include "ui/window_record.h"
 #include "core/file_paths.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
-#include "document/circuit_document.h"
-#include "netlist/text_window_lines.h"
 #include "platform/replacing_file.h"
-#include "platform/window.h"
 
 namespace kq5 {
 
@@ -62,15 +58,17 @@ int OpenUnitStream(int unit, const char* mode)
     return error;
 }
 
-// The line total of a text window: the count cached in its document, counted and cached when
-// there is none.
+// The text window holding the named file; null when none does or no window layer is present.
+WindowRecord* FindTextWindowOf(const std::string& name)
+{
+    const TextWindowFileServices& windows = TextWindowFiles();
+    return windows.findWindow ? windows.findWindow(name) : nullptr;
+}
+
 int TextWindowLineTotal(WindowRecord* record)
 {
-    CircuitDocument* document = record->document.get();
-    if (document != nullptr && document->textLineCount > 0) return document->textLineCount;
-    int count = GetTextWindowLineCount(record);
-    if (document != nullptr) document->textLineCount = count;
-    return count;
+    const TextWindowFileServices& windows = TextWindowFiles();
+    return windows.lineTotal ? windows.lineTotal(record) : 0;
 }
 
 int StoreWriteError(FileUnit& slot, int fallback)
@@ -114,12 +112,14 @@ int LoadWindowRange(FileUnit& slot, int line, long start)
     WindowRecord* record = slot.textWindow;
     slot.ownedText.clear();
     slot.ownsMemoryText = false;
-    slot.borrowedText = GetTextAreaBuffer(record);
+    const TextWindowFileServices& windows = TextWindowFiles();
+    slot.borrowedText = windows.windowText ? windows.windowText(record) : nullptr;
     slot.textLength = slot.borrowedText ? static_cast<int>(slot.borrowedText->size()) : 0;
     slot.lineTotal = TextWindowLineTotal(record);
     slot.rangeStart = 0;
     slot.readPosition = static_cast<int>(start);
-    slot.lineNumber = line == -1 ? EditorLineOfPos(record, start) : line;
+    if (line == -1) line = windows.lineOfPosition ? windows.lineOfPosition(record, start) : 0;
+    slot.lineNumber = line;
     return 0;
 }
 
@@ -164,6 +164,12 @@ std::string_view FileUnit::MemoryText() const
     return {};
 }
 
+TextWindowFileServices& TextWindowFiles()
+{
+    static TextWindowFileServices services;
+    return services;
+}
+
 FileUnitTable& FileUnits()
 {
     static FileUnitTable table;
@@ -194,7 +200,7 @@ int OpenUnit(const std::string& name, int unit)
     if (int status = PrepareUnit(name, unit, kUnitReading)) return status;
     FileUnit& slot = *GetFileUnit(unit);
     // A file open in a text window is read from the window, edits not yet saved included.
-    if (WindowRecord* record = FindRecordByTitle(name)) {
+    if (WindowRecord* record = FindTextWindowOf(name)) {
         slot.textWindow = record;
         slot.lineTotal = TextWindowLineTotal(record);
         return 0;
@@ -296,10 +302,11 @@ void ReportFileWriteFailure(const std::string& name, int status)
 
 int CheckFileNameFree(WindowRecord* record, const std::string& name)
 {
-    WindowRecord* holder = FindRecordByTitle(name);
+    WindowRecord* holder = FindTextWindowOf(name);
     if (holder == nullptr || holder == record) return 0;
     ReportMessage("WE", record, kMsgFileNameInUse, name.c_str());
-    if (record != nullptr && record->window != nullptr) win::SetFocus(record->window);
+    const TextWindowFileServices& windows = TextWindowFiles();
+    if (record != nullptr && windows.focusWindow) windows.focusWindow(record);
     return kMsgAlreadyReported;
 }
 

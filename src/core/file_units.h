@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,23 @@
 namespace kq5 {
 
 struct WindowRecord;
+
+// Text windows as files: how a unit finds the text window holding a file and reads it. The window
+// layers fill the members at start-up (InstallTextWindowFiles in netlist/text_window_lines.h).
+// With a member empty, every file is read from the disk and no window holds a file name.
+struct TextWindowFileServices {
+    // The text window holding the named file, null when none does.
+    std::function<WindowRecord*(const std::string& name)> findWindow;
+    // The window's current text, unsaved edits included; null when it has none.
+    std::function<const std::string*(WindowRecord* window)> windowText;
+    // The number of lines of the window's text.
+    std::function<int(WindowRecord* window)> lineTotal;
+    // The line of the window's text that holds the byte offset.
+    std::function<int(WindowRecord* window, long position)> lineOfPosition;
+    // Gives the window the keyboard focus.
+    std::function<void(WindowRecord* window)> focusWindow;
+};
+TextWindowFileServices& TextWindowFiles();
 
 struct FileCloser {
     void operator()(std::FILE* stream) const { std::fclose(stream); }
