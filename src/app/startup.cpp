@@ -41,6 +41,7 @@
 #include "schematic/mouse_input.h"
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
+#include "netlist/message_reporter_services.h"
 #include "netlist/model_types.h"
 #include "netlist/text_window_lines.h"
 #include "platform/backend.h"
@@ -293,7 +294,6 @@ bool InitApplication()
 void StartupSequence(const StartupCommandLine& line)
 {
     InitCharClasses();
-    InstallTextWindowFiles();
     std::feclearexcept(FE_ALL_EXCEPT);
     LoadUsageFile();
     FrameState& frame = Frame();
@@ -438,6 +438,8 @@ void CheckExternalRequests()
 int WinMain(const std::vector<std::string>& args)
 {
     InitCharClasses();
+    InstallMessageReporterServices();
+    InstallTextWindowFiles();
     std::feclearexcept(FE_ALL_EXCEPT);
     const StartupCommandLine line = ReadCommandLine(std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
     SetDataPathFromCommandLine(ExecutablePath(args.empty() ? std::string() : args.front()), line.root);

@@ -5,16 +5,9 @@
 
 #include "core/batch_log.h"
 #include "core/error_context.h"
-#include "ui/program_settings.h"
-#include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "platform/string_table.h"
-#include "document/component_attributes.h"
-#include "document/schematic_item.h"
-#include "netlist/build_errors.h"
-#include "netlist/circuit_text_object.h"
-#include "document/scope_table.h"
 #include "platform/message_box.h"
 
 namespace kq5 {
@@ -23,6 +16,13 @@ namespace {
 
 constexpr int kNoMessageId = -1;
 constexpr int kProductNameText = 5351;
+
+const MessageReporterServicesState& Services() { return MessageReporterServices(); }
+
+WindowRecord* FrameOwner() {
+    const auto& frame = Services().frameRecord;
+    return frame ? frame() : nullptr;
+}
 
 bool IsSilentId(int id) { return id == 0 || id == kMsgAlreadyReported || id == kMsgStoppedByUser; }
 
@@ -110,13 +110,13 @@ SpecArguments ReadSpec(std::string_view spec, std::span<const MessageArg> args) 
             case 'L': out.scope = static_cast<int>(IntegerArg(take()).value_or(-1)); break;
             case 'N':
                 out.part = ArgOr<const SchematicItem*>(take(), nullptr);
-                if (out.part) out.scope = out.part->scope;
+                if (out.part && Services().partScope) out.scope = Services().partScope(out.part);
                 break;
             case 'T':
                 out.line = ArgOr<const CircuitTextObject*>(take(), nullptr);
                 if (out.line) {
-                    out.scope = out.line->scope;
-                    out.text = out.line->text;
+                    if (Services().lineScope) out.scope = Services().lineScope(out.line);
+                    out.text = Services().lineText ? Services().lineText(out.line) : std::string();
                 }
                 break;
             case 't': out.text = TextArg(take()); break;
@@ -166,16 +166,18 @@ void ComposeAround(MessageContext& context, std::string message, int id, const S
     }
     CutTo(message, kMessageTextMax);
 
-    const SubcktScope* scopeEntry = FindScope(scope);
+    const std::optional<MessageScope> scopeEntry =
+        Services().findScope ? Services().findScope(scope) : std::nullopt;
     std::string body = std::move(message);
-    const ComponentAttribute* partAttribute = FindAttribute(part, kAttrPart);
-    if (partAttribute) {
+    const std::optional<std::string> partName =
+        part && Services().partName ? Services().partName(part) : std::nullopt;
+    if (partName) {
         body += "\n\nPart:\t";
         if (scopeEntry && !scopeEntry->path.empty()) {
             body += scopeEntry->path;
             body += '.';
         }
-        body += partAttribute->value;
+        body += *partName;
     } else if (text) {
         body += "\n\nText:\t";
         body += ShownValue(*text);
@@ -200,12 +202,12 @@ void ComposeAround(MessageContext& context, std::string message, int id, const S
 class DialogOwner {
   public:
     explicit DialogOwner(win::HWND dialog) {
-        if (!dialog) return;
         // Not attached to the dialog: the dialog keeps whatever record it has of its own.
-        record_ = NewWindowRecord(nullptr, kWindowPlainDialog);
-        if (record_) record_->window = dialog;
+        if (dialog && Services().newDialogRecord) record_ = Services().newDialogRecord(dialog);
     }
-    ~DialogOwner() { FreeWindowRecord(record_); }
+    ~DialogOwner() {
+        if (record_ && Services().freeDialogRecord) Services().freeDialogRecord(record_);
+    }
     DialogOwner(const DialogOwner&) = delete;
     DialogOwner& operator=(const DialogOwner&) = delete;
     WindowRecord* Record() const { return record_; }
@@ -218,7 +220,7 @@ class DialogOwner {
 
 void ComposeMessageText(MessageContext& context, int id, const SchematicItem* part, const std::string* text,
                         int scope, std::span<const MessageArg> placeholders) {
-    if (!context.owner) context.owner = FrameRecord();
+    if (!context.owner) context.owner = FrameOwner();
     std::string message = id != kNoMessageId ? ComposeErrorText(id, placeholders) : context.body;
     ComposeAround(context, std::move(message), id, part, text, scope);
 }
@@ -229,9 +231,10 @@ int ReportMessageArgs(std::string_view spec, std::span<const MessageArg> args) {
     DialogOwner dialogOwner(given.dialog);
 
     MessageContext context;
-    context.owner = given.owner && IsLiveWindowRecord(given.owner) ? given.owner : nullptr;
+    const auto& isLive = Services().isLiveRecord;
+    context.owner = given.owner && isLive && isLive(given.owner) ? given.owner : nullptr;
     if (!context.owner) context.owner = dialogOwner.Record();
-    if (!context.owner) context.owner = FrameRecord();
+    if (!context.owner) context.owner = FrameOwner();
     context.contextPairs = std::move(given.pairs);
 
     const std::string* text = given.text ? &*given.text : nullptr;
@@ -256,12 +259,10 @@ int ReportMessageArgs(std::string_view spec, std::span<const MessageArg> args) {
     const int button = ShowMessage(context);
 
     if (!StartsWithNoCase(context.caption, "Warning")) {
-        if (given.part) {
-            ShowErrorLocation(given.part);
-        } else if (given.line) {
-            ShowErrorLocation(given.line);
-        } else {
-            ShowErrorLocation(static_cast<const SchematicItem*>(nullptr));
+        if (given.line && !given.part) {
+            if (Services().showLineLocation) Services().showLineLocation(given.line);
+        } else if (Services().showPartLocation) {
+            Services().showPartLocation(given.part);
         }
     }
     return button;
@@ -272,8 +273,14 @@ int ShowMessage(const MessageContext& context) {
         if (const auto& log = MessageLog().logBatchError) log(context.owner, context.caption, context.body);
         return 0;
     }
-    if (context.beepType && (OptionFlags() & kOptionSound)) win::MessageBeep(context.beepType);
-    return MessageBoxDialog(context);
+    if (context.beepType && Services().soundOn && Services().soundOn()) win::MessageBeep(context.beepType);
+    if (Services().showBox) return Services().showBox(context);
+    return win::MessageBox(nullptr, context.body.c_str(), context.caption.c_str(), context.style);
+}
+
+MessageReporterServicesState& MessageReporterServices() {
+    static MessageReporterServicesState services;
+    return services;
 }
 
 std::string LoadMessageTextPrefix(int id, char marker) {

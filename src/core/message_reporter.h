@@ -23,6 +23,8 @@
 // (already reported) and 15056 (stopped by the user) show nothing. Every report whose caption
 // does not begin with "Warning" marks the current circuit's build as failed.
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -62,6 +64,45 @@ struct MessageContext {
     WindowRecord* owner = nullptr;
     std::vector<std::pair<std::string, std::string>> contextPairs;  // the M lines
 };
+
+// A subcircuit scope as the context lines show it.
+struct MessageScope {
+    std::string path;      // instance path, joined to a part name by "."
+    std::string fileName;  // the file the scope's text came from
+};
+
+// What the reporter needs from the layers above it: the window records, the parts and text
+// lines a message concerns, the subcircuit scopes, the sound option, the message box and the
+// place of an error. InstallMessageReporterServices (netlist/message_reporter_services.h) fills
+// it at start-up; an empty member gives no owner record, no part, text line or scope context,
+// no beep, a plain box without an owner window and no error location.
+struct MessageReporterServicesState {
+    // The frame's record, the owner of a box no caller names.
+    std::function<WindowRecord*()> frameRecord;
+    // True while the record is one the program has made and not yet freed.
+    std::function<bool(const WindowRecord* record)> isLiveRecord;
+    // A temporary owner record of a dialog window, and freeing it when the report ends.
+    std::function<WindowRecord*(win::HWND dialog)> newDialogRecord;
+    std::function<void(WindowRecord*& record)> freeDialogRecord;
+    // The scope and the PART name of a part.
+    std::function<int(const SchematicItem* part)> partScope;
+    std::function<std::optional<std::string>(const SchematicItem* part)> partName;
+    // The scope and the text of a text line.
+    std::function<int(const CircuitTextObject* line)> lineScope;
+    std::function<std::string(const CircuitTextObject* line)> lineText;
+    // The subcircuit scope of an index; none for -1 or an index without a scope.
+    std::function<std::optional<MessageScope>(int scope)> findScope;
+    // True when the sound option is on.
+    std::function<bool()> soundOn;
+    // Shows the box; the button chosen.
+    std::function<int(const MessageContext& context)> showBox;
+    // Shows the part or text line as the place of the error and marks the current circuit's
+    // build as failed; a null part shows the SPICE line being read.
+    std::function<void(const SchematicItem* part)> showPartLocation;
+    std::function<void(const CircuitTextObject* line)> showLineLocation;
+};
+
+MessageReporterServicesState& MessageReporterServices();
 
 // Shows one message; the button that closed the box, or 0 when nothing was shown.
 int ReportMessageArgs(std::string_view spec, std::span<const MessageArg> args);

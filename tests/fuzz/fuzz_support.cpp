@@ -28,6 +28,7 @@
 #include "netlist/circuit_build.h"
 #include "netlist/global_options.h"
 #include "netlist/model_library_lookup.h"
+#include "netlist/message_reporter_services.h"
 #include "netlist/model_statements.h"
 #include "document/netlist_state.h"
 #include "netlist/spice_reader_state.h"
@@ -76,6 +77,7 @@ void InitFuzzWorld()
     ::setenv("KQ5DATA", pattern.c_str(), 1);
     // Relative names in inputs resolve inside the scratch folder.
     if (::chdir(pattern.c_str()) != 0) std::abort();
+    InstallMessageReporterServices();
     RegisterCircuitDevices();
     ResetFuzzWorld();
 }
