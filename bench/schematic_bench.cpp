@@ -17,6 +17,7 @@
 #include "platform/backend.h"
 #include "platform/paint.h"
 #include "platform/window.h"
+#include "schematic/schematic_view.h"
 #include "document/component_definition.h"
 #include "document/pane_scroll_bars.h"
 #include "schematic/schematic_view.h"
@@ -49,6 +50,7 @@ int main(int argc, char** argv)
     InitCharClasses();
     ResetAppStateForTests();
     ResetDocumentServicesForTests();
+    InstallDocumentWindowClasses();
     CreateAppPalette();
     InitColorTable();
     // A resistor-sized shape extent, so that culling sees real part bounds.

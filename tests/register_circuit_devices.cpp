@@ -5,6 +5,7 @@
 #include "devices/device_record_types.h"
 #include "netlist/message_reporter_services.h"
 #include "netlist/text_window_lines.h"
+#include "schematic/schematic_view.h"
 
 namespace {
 
@@ -12,6 +13,8 @@ namespace {
     kq5::InstallMessageReporterServices();
     kq5::RegisterCircuitDevices();
     kq5::InstallTextWindowFiles();
+    // Document windows are made with the schematic editor's window classes.
+    kq5::InstallDocumentWindowClasses();
     return true;
 }();
 

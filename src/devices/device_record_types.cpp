@@ -1,5 +1,6 @@
 #include "devices/device_record_types.h"
 
+#include "analog/device_dispatch_tables.h"
 #include "core/device_lists.h"
 #include "devices/device_families.h"
 #include "netlist/bjt_device.h"
@@ -60,6 +61,7 @@ void RegisterCircuitDevices()
     services.registerRecordTypes = RegisterCircuitDeviceRecordTypes;
     services.fillRecordFields = FillDeviceRecordFields;
     services.clearRecordFields = ClearDeviceRecordFields;
+    services.numberDeviceRows = NumberDeviceRows;
 }
 
 }  // namespace kq5

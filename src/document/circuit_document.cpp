@@ -37,6 +37,12 @@ CircuitDocument::~CircuitDocument()
     }
 }
 
+void CircuitDocumentDeleter::operator()(CircuitDocument* document) const noexcept { delete document; }
+
+CircuitDocumentPtr NewCircuitDocument() { return CircuitDocumentPtr(new CircuitDocument()); }
+
+void SetCircuitDocumentName(CircuitDocument& document, const std::string& name) { document.name = name; }
+
 int PanePage(const CircuitDocument& document, int pane)
 {
     if (pane < 0) pane = document.currentPane;

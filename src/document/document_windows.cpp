@@ -35,7 +35,11 @@
 #include "document/pane_scroll_bars.h"
 #include "document/pane_seams.h"
 #include "ui/color_table.h"
-#include "schematic/schematic_view.h"
+#include "document/document_window_create.h"
+#include "document/schematic_drawing.h"
+#include "ui/frame_state.h"
+#include "platform/mdi.h"
+#include "platform/message.h"
 
 namespace kq5 {
 
@@ -177,6 +181,55 @@ std::string MakeUntitledName(int kind)
     std::string name = StrPrintf(format, ++counter);
     GetUpperFullPath(name, kLocateWorkingTmp);
     return name;
+}
+
+DocumentWindowClassSeam& DocumentWindowClasses()
+{
+    static DocumentWindowClassSeam seam;
+    return seam;
+}
+
+namespace {
+
+bool DocumentWindowClassReady(const char* className)
+{
+    if (DocumentWindowClasses().registerClasses) return DocumentWindowClasses().registerClasses();
+    win::WNDCLASS existing;
+    return win::GetClassInfo(nullptr, className, &existing) != 0;
+}
+
+}  // namespace
+
+win::HWND CreateMdiChild(const char* className, const std::string& title, int kind)
+{
+    if (!DocumentWindowClassReady(className)) return nullptr;
+    int createKind = kind;
+    if (win::HWND client = Frame().mdiClient) {
+        win::MDICREATESTRUCT create;
+        create.szClass = className;
+        create.szTitle = title.c_str();
+        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
+        create.style = win::WS_CLIPCHILDREN;
+        create.lParam = reinterpret_cast<win::LPARAM>(&createKind);
+        return reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
+    }
+    // Without a frame (batch runs, tests) the document windows stand on their own, hidden until
+    // the caller shows them.
+    return win::CreateWindowEx(0, className, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_CLIPCHILDREN,
+                               win::CW_USEDEFAULT, win::CW_USEDEFAULT, win::CW_USEDEFAULT, win::CW_USEDEFAULT,
+                               nullptr, nullptr, nullptr, &createKind);
+}
+
+win::HWND CreateHiddenCircuitWindow(const std::string& title)
+{
+    if (!DocumentWindowClassReady(kSchematicClassName)) return nullptr;
+    int createKind = kWindowPlainSchematic;
+    if (win::HWND frame = Frame().frame) {
+        return win::CreateWindowEx(0, kSchematicClassName, title.c_str(), win::WS_CHILD | win::WS_CLIPSIBLINGS, 0, 0, 0, 0,
+                                   frame, win::ChildIdMenu(kHiddenCircuitWindowId), nullptr, &createKind);
+    }
+    return win::CreateWindowEx(0, kSchematicClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_CLIPCHILDREN, 0, 0,
+                               0, 0, nullptr, nullptr, nullptr, &createKind);
 }
 
 WindowRecord* NewDocumentWindow(int kind, std::string_view name)

@@ -13,7 +13,7 @@
 #include "ui/window_record.h"
 #include "core/char_classes.h"
 #include "core/timers.h"
-#include "schematic/hover_timer.h"
+#include "document/hover_timer.h"
 #include "document/circuit_document.h"
 #include "platform/clipboard.h"
 #include "platform/control_scrollbar.h"

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "core/analysis_state.h"
-#include "analog/device_dispatch_tables.h"
 #include "ui/program_settings.h"
 #include "document/usage_report.h"
 #include "ui/wait_cursor.h"
@@ -296,11 +295,12 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
         if (!CircuitBuildFailed()) ResolveCurrentSwitchSources();
     }
     if (!CircuitBuildFailed()) {
-        RequiredCircuitDeviceServices().fillRecordFields();
+        const CircuitDeviceServicesTable& devices = RequiredCircuitDeviceServices();
+        devices.fillRecordFields();
         // The extra unknowns (branch currents) are numbered before the solution vectors are
         // made, so that the vectors are sized for them once and compiled expressions keep
         // their addresses into them.
-        if (NumberDeviceRows(AnalogNodeCount()) < 0)
+        if (devices.numberDeviceRows(AnalogNodeCount()) < 0)
             FlagCircuitBuildOutOfMemory();
         else
             AllocateFirstSolverVectors();

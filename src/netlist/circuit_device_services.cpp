@@ -14,7 +14,8 @@ CircuitDeviceServicesTable& CircuitDeviceServices()
 const CircuitDeviceServicesTable& RequiredCircuitDeviceServices()
 {
     const CircuitDeviceServicesTable& table = CircuitDeviceServices();
-    if (!table.registerRecordTypes || !table.fillRecordFields || !table.clearRecordFields) {
+    if (!table.registerRecordTypes || !table.fillRecordFields || !table.clearRecordFields ||
+        !table.numberDeviceRows) {
         std::fputs("kq5: the circuit build has no device layer: RegisterCircuitDevices was never called "
                    "at start-up\n",
                    stderr);

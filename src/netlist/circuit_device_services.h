@@ -13,6 +13,9 @@ struct CircuitDeviceServicesTable {
     std::function<void()> registerRecordTypes;  // every device list's record type
     std::function<void()> fillRecordFields;     // the expression engine's table of labelled devices
     std::function<void()> clearRecordFields;    // and its emptying when a build frees its run data
+    // Numbers the extra unknowns (branch currents) of the finished device lists after the
+    // nodes; the number of unknowns, or negative when memory runs out.
+    std::function<int(int nodeCount)> numberDeviceRows;
 };
 CircuitDeviceServicesTable& CircuitDeviceServices();
 

@@ -45,6 +45,7 @@ void InstallSchematicEditorHooks()
     hooks.closeDocumentWindow = CloseDocumentWindow;
     hooks.destroyDocumentWindow = DestroyDocumentWindow;
     hooks.documentDefaultProc = DocumentDefaultProc;
+    InstallDocumentWindowClasses();
     // Plot objects are hit, moved and edited in the windows the editor's mouse handling serves.
     InstallPlotObjectDrawing();
 }
@@ -71,37 +72,7 @@ bool RegisterCircuitWindowClasses()
     return ok;
 }
 
-win::HWND CreateMdiChild(const char* className, const std::string& title, int kind)
-{
-    if (!RegisterCircuitWindowClasses()) return nullptr;
-    int createKind = kind;
-    if (win::HWND client = Frame().mdiClient) {
-        win::MDICREATESTRUCT create;
-        create.szClass = className;
-        create.szTitle = title.c_str();
-        create.x = create.y = create.cx = create.cy = win::CW_USEDEFAULT;
-        create.style = win::WS_CLIPCHILDREN;
-        create.lParam = reinterpret_cast<win::LPARAM>(&createKind);
-        return reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDICREATE, 0, reinterpret_cast<win::LPARAM>(&create)));
-    }
-    // Without a frame (batch runs, tests) the document windows stand on their own, hidden until
-    // the caller shows them.
-    return win::CreateWindowEx(0, className, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_CLIPCHILDREN,
-                               win::CW_USEDEFAULT, win::CW_USEDEFAULT, win::CW_USEDEFAULT, win::CW_USEDEFAULT,
-                               nullptr, nullptr, nullptr, &createKind);
-}
-
-win::HWND CreateHiddenCircuitWindow(const std::string& title)
-{
-    if (!RegisterCircuitWindowClasses()) return nullptr;
-    int createKind = kWindowPlainSchematic;
-    if (win::HWND frame = Frame().frame) {
-        return win::CreateWindowEx(0, kSchematicClassName, title.c_str(), win::WS_CHILD | win::WS_CLIPSIBLINGS, 0, 0, 0, 0,
-                                   frame, win::ChildIdMenu(kHiddenCircuitWindowId), nullptr, &createKind);
-    }
-    return win::CreateWindowEx(0, kSchematicClassName, title.c_str(), win::WS_OVERLAPPEDWINDOW | win::WS_CLIPCHILDREN, 0, 0,
-                               0, 0, nullptr, nullptr, nullptr, &createKind);
-}
+void InstallDocumentWindowClasses() { DocumentWindowClasses().registerClasses = RegisterCircuitWindowClasses; }
 
 int QueryCloseDocument(WindowRecord* record)
 {

@@ -1,11 +1,12 @@
 #pragma once
 // What the document windows ask of the schematic editor's view: the draw mode and pass flags
 // that the renderer reads, the renderer itself (installed by the schematic editor), the circuit
-// window classes with their creation and closing, MDI child creation, and showing a page.
+// window classes with their closing, and showing a page.
 #include <cstdint>
 #include <string>
 
 #include "platform/win_types.h"
+#include "document/document_window_create.h"
 #include "document/page_array.h"
 #include "document/schematic_drawing.h"
 #include "document/pane_seams.h"
@@ -21,15 +22,9 @@ bool RegisterCircuitWindowClasses();
 // the schematic editor (EditorHooks).
 void InstallSchematicEditorHooks();
 
-// Creates a document window of the class with the title; the window kind travels to its
-// creation, which makes its record. Null when the window or its record cannot be made.
-win::HWND CreateMdiChild(const char* className, const std::string& title, int kind);
-
-// A schematic window that is never shown: a hidden child of the frame, outside the MDI client,
-// for work that needs a schematic document out of the user's sight (a macro's schematic read
-// for a circuit build). Null when it cannot be made.
-inline constexpr int kHiddenCircuitWindowId = 4444;
-win::HWND CreateHiddenCircuitWindow(const std::string& title);
+// Fills DocumentWindowClasses (document/document_window_create.h) with RegisterCircuitWindowClasses;
+// InstallSchematicEditorHooks does it too.
+void InstallDocumentWindowClasses();
 
 // 0 when the window may close: a modified document asks to save first and Cancel refuses.
 int QueryCloseDocument(WindowRecord* record);

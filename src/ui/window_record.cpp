@@ -6,7 +6,6 @@
 #include "ui/app_state.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
-#include "document/circuit_document.h"
 #include "platform/gdi_objects.h"
 #include "platform/window.h"
 
@@ -40,7 +39,7 @@ WindowRecord* NewWindowRecord(win::HWND window, int kind, bool withDocument) {
         auto made = std::make_unique<WindowRecord>();
         made->window = window;
         made->kind = kind;
-        if (withDocument) made->document = std::make_unique<CircuitDocument>();
+        if (withDocument) made->document = NewCircuitDocument();
         record = made.get();
         RecordList().records.push_back(std::move(made));
         if (window) SetWindowRecord(window, record);
@@ -101,7 +100,7 @@ std::string GetRecordTitle(const WindowRecord* record) { return record ? record-
 void SetRecordTitle(WindowRecord* record, const std::string& title) {
     if (!record) return;
     record->title = title;
-    if (IsCircuitKind(record->kind) && record->document) record->document->name = title;
+    if (IsCircuitKind(record->kind) && record->document) SetCircuitDocumentName(*record->document, title);
     // A circuit window is captioned with its file: a save under a new name or a revert shows it.
     if (IsCircuitKind(record->kind) && record->window) win::SetWindowText(record->window, title.c_str());
 }

@@ -16,6 +16,19 @@ namespace kq5 {
 struct CircuitDocument;
 struct PlotRecord;
 
+// Frees a circuit document. The records know the document only by name; it is made, named and
+// freed by these, which come with the document (document/circuit_document.cpp).
+struct CircuitDocumentDeleter {
+    CircuitDocumentDeleter() = default;
+    // A document made with std::make_unique may be handed to a record.
+    CircuitDocumentDeleter(std::default_delete<CircuitDocument>) noexcept {}
+    void operator()(CircuitDocument* document) const noexcept;
+};
+using CircuitDocumentPtr = std::unique_ptr<CircuitDocument, CircuitDocumentDeleter>;
+// A new empty document; throws std::bad_alloc when memory runs out.
+CircuitDocumentPtr NewCircuitDocument();
+void SetCircuitDocumentName(CircuitDocument& document, const std::string& name);
+
 // Window kinds.
 constexpr int kWindowSchematic = 1;
 constexpr int kWindowTextCircuit = 2;
@@ -52,7 +65,7 @@ struct WindowRecord {
     std::uint32_t flags = 0;
     std::string title;           // the window's title (kept here until windows carry text)
     // Extra block of the circuit kinds (1, 2 and 11).
-    std::unique_ptr<CircuitDocument> document;
+    CircuitDocumentPtr document;
     // The plot of the window, shared by a circuit window with its analysis window.
     std::shared_ptr<PlotRecord> plot;
     // The mark rectangle of the window; left is -1 when there is none.

@@ -1,5 +1,5 @@
 #include "core/timers.h"
-#include "schematic/hover_timer.h"
+#include "document/hover_timer.h"
 #include "ui/program_settings.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "schematic/hover_timer.h"
+#include "document/hover_timer.h"
 
 #include "document/circuit_document.h"
 #include "platform/message.h"
