@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/analysis_state.h"
+#include "analog/ac_run.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "ui/color_table.h"
@@ -164,14 +165,14 @@ namespace {
 
 // A batch run on a screen nobody sees draws nothing, and its plot needs no layout (which
 // measures the plot font, loading the font configuration) unless the run itself reads the
-// plot's geometry: an AC run places its automatic frequency steps by their distance on the
-// plot. The largest group number in use is all the rest of the run asks of the layout; the
-// layout's answer for a plot without groups is kept.
+// plot's geometry: an AC run with the automatic frequency step places its points by their
+// distance on the plot. The largest group number in use is all the rest of the run asks of the
+// layout; the layout's answer for a plot without groups is kept.
 bool SkipUnseenLayout(WindowRecord* window, win::HDC given, int& result)
 {
     if (given || !win::ScreenUnseen() || PlotsDrawnOnScreen()) return false;
     PlotRecord& plot = *window->plot;
-    if (plot.analysisKind == kAnalysisAc) return false;
+    if (plot.analysisKind == kAnalysisAc && AcRun().sweepKind == kFrequencyStepAuto) return false;
     plot.groupCount = 0;
     for (int i = 0; i < plot.curveCount; ++i) plot.groupCount = std::max(plot.groupCount, plot.curves[U(i)]->plotGroup);
     result = plot.groupCount == 0 ? 1 : 0;
