@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "analog/analysis_start.h"
+#include "analyses/analysis_install.h"
 #include "bench_support.h"
 
 namespace {
