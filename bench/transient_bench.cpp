@@ -53,8 +53,11 @@
 #include "core/device_lists.h"
 #include "devices/device_record_types.h"
 #include "document/node_table.h"
+#include "netlist/message_reporter_services.h"
 #include "netlist/model_types.h"
+#include "netlist/text_window_lines.h"
 #include "platform/backend.h"
+#include "schematic/schematic_view.h"
 
 namespace {
 
@@ -324,12 +327,15 @@ std::string ReadText(const fs::path& path)
 void InitProgram()
 {
     InitCharClasses();
+    InstallMessageReporterServices();
+    InstallTextWindowFiles();
     std::feclearexcept(FE_ALL_EXCEPT);
     RegisterCircuitDevices();
     RegisterCircuitDeviceRecordTypes();
     ApplyDeviceListSizes();
     InitModelTypeDefaults();
     InstallAnalysisKindHandlers();
+    InstallSchematicEditorHooks();
     win::PlatformOptions options;
     options.headless = true;
     win::InitPlatform(options);
