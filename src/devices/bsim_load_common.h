@@ -1,0 +1,91 @@
+#pragma once
+// The parts of the load that the BSIM families (LEVEL 4 and 5, LEVEL 8) share: the device's
+// block of 28 state slots, the terminal voltages of the predictor and of an ordinary iteration,
+// the mapping of the intrinsic capacitances onto the device's own terminals, the right-hand side
+// of the four internal nodes, the terminal currents the reports read, and the thermal noise of
+// the four series resistances. Each family keeps its own junctions, evaluation, stamps and
+// element order.
+#include <cstddef>
+#include <vector>
+
+#include "analog/analog_state.h"
+#include "netlist/fet_devices.h"
+
+namespace kq5 {
+
+// Slot `index` of a state vector.
+inline double& StateSlot(std::vector<double>& states, int index) { return states[static_cast<std::size_t>(index)]; }
+
+// Whether the charge and current vectors hold the device's whole block of 28 slots at `slot`.
+inline bool StateBlockHeld(const AnalogSolverState& s, int slot)
+{
+    return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= s.chargeStates.size() &&
+           static_cast<std::size_t>(slot) + 28 <= s.currentStates.size();
+}
+
+// The three past entries of the state at `index` take its present value.
+inline void FillPastStates(std::vector<double>& states, int index)
+{
+    for (int k = 1; k < 4; ++k) StateSlot(states, index + k) = StateSlot(states, index);
+}
+
+// The voltages (n-type sense) of a MOSFET's intrinsic terminals.
+struct FetVoltages {
+    double vbs = 0.0, vgs = 0.0, vds = 0.0;
+};
+
+// The predictor: state 0 takes the last accepted point's voltages, and the new ones are
+// extrapolated from the last two accepted points.
+FetVoltages PredictFetVoltages(MosfetLoadValues& v, const AnalogSolverState& s);
+
+// The voltages of the latest solution x.
+FetVoltages FetNodeVoltages(const MosfetDevice& d, const std::vector<double>& x, double type);
+
+// A BSIM load's nine intrinsic capacitances (of the evaluation's own drain and source), as the
+// size records of both families keep them.
+struct IntrinsicCapacitances {
+    double cggb = 0.0, cgdb = 0.0, cgsb = 0.0, cbgb = 0.0, cbdb = 0.0, cbsb = 0.0, cdgb = 0.0, cddb = 0.0,
+           cdsb = 0.0;
+};
+
+template <class Size>
+IntrinsicCapacitances IntrinsicCapacitancesOf(const Size& p)
+{
+    return {p.cggb, p.cgdb, p.cgsb, p.cbgb, p.cbdb, p.cbsb, p.cdgb, p.cddb, p.cdsb};
+}
+
+// The twelve capacitances between the device's own terminals, with the junction and overlap
+// capacitances added; in reversed mode the evaluation's drain and source are the device's source
+// and drain.
+struct TerminalCapacitances {
+    double cggb = 0.0, cgdb = 0.0, cgsb = 0.0, cdgb = 0.0, cddb = 0.0, cdsb = 0.0, csgb = 0.0, csdb = 0.0,
+           cssb = 0.0, cbgb = 0.0, cbdb = 0.0, cbsb = 0.0;
+};
+TerminalCapacitances MapTerminalCapacitances(const IntrinsicCapacitances& q, bool normal, double capbd, double capbs,
+                                             double cgdo, double cgso, double cgbo);
+
+// Adds the equivalent currents of the channel (cdreq), the junctions and the charges to the
+// right-hand side of the internal gate, bulk, drain and source.
+void AddFetRhs(const MosfetDevice& d, double cdreq, double ceqbs, double ceqbd, double ceqqg, double ceqqb,
+               double ceqqd);
+
+// What the terminal currents and charges of the reports read from a BSIM load.
+struct BsimReportInputs {
+    bool charged = false;  // the charge currents of the block count
+    bool states = false;   // the block is held
+    int slot = 0;
+    double type = 1.0, grds = 0.0;
+    IntrinsicCapacitances q;
+    double cgbo = 0.0;  // the gate-bulk overlap capacitance
+    double qbd = 0.0, qbs = 0.0;
+};
+
+// The terminal currents (charge currents of the gate, bulk and drain at slots 0, 4 and 8 of the
+// block) and the capacitances and charges, in the device's values and its report quantities.
+void ReportBsimCurrents(MosfetDevice& d, const BsimReportInputs& in);
+
+// The thermal noise of the drain, source, gate and bulk series resistances; `root` is the
+// square root of 4kT.
+void AddSeriesResistanceNoise(const MosfetDevice& d, double root);
+
+}  // namespace kq5
