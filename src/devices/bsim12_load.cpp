@@ -84,8 +84,8 @@ Bsim12Result Evaluate(const Bsim12Size& p, double vds, double vbs, double vgs, b
 
 // The linearised device: per element a conductance and a capacitance, in reservation order.
 struct Linearised {
-    std::array<double, kElements> g{};
-    std::array<double, kElements> c{};
+    std::array<double, kElements> g;  // every row is set by Linearise
+    std::array<double, kElements> c;
 };
 
 // From what the last load left in the instance. `charges` false leaves every capacitance out.

@@ -83,8 +83,8 @@ void Junction(double v, double isat, double vt, double gmin, double& current, do
 
 // The linearised device: per element a conductance and a capacitance, in reservation order.
 struct Linearised {
-    std::array<double, kElements> g{};
-    std::array<double, kElements> c{};
+    std::array<double, kElements> g;  // every row is set by Linearise
+    std::array<double, kElements> c;
     double dxpart = 0.4, sxpart = 0.6;
 };
 

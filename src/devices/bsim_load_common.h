@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analog/analog_state.h"
+#include "analog/device_dispatch.h"
 #include "netlist/fet_devices.h"
 
 namespace kq5 {
@@ -36,10 +37,21 @@ struct FetVoltages {
 
 // The predictor: state 0 takes the last accepted point's voltages, and the new ones are
 // extrapolated from the last two accepted points.
-FetVoltages PredictFetVoltages(MosfetLoadValues& v, const AnalogSolverState& s);
+inline FetVoltages PredictFetVoltages(MosfetLoadValues& v, const AnalogSolverState& s)
+{
+    v.vbs0 = v.vbs1, v.vgs0 = v.vgs1, v.vds0 = v.vds1;
+    v.vbd0 = v.vbs0 - v.vds0;
+    const double c1 = s.predictorScale, c2 = s.predictorRatio;
+    return {c1 * v.vbs1 - c2 * v.vbs2, c1 * v.vgs1 - c2 * v.vgs2, c1 * v.vds1 - c2 * v.vds2};
+}
 
 // The voltages of the latest solution x.
-FetVoltages FetNodeVoltages(const MosfetDevice& d, const std::vector<double>& x, double type);
+inline FetVoltages FetNodeVoltages(const MosfetDevice& d, const std::vector<double>& x, double type)
+{
+    auto node = [&](int n) { return x[static_cast<std::size_t>(n)]; };
+    return {type * (node(d.internalBulk) - node(d.internalSource)), type * (node(d.internalGate) - node(d.internalSource)),
+            type * (node(d.internalDrain) - node(d.internalSource))};
+}
 
 // A BSIM load's nine intrinsic capacitances (of the evaluation's own drain and source), as the
 // size records of both families keep them.
@@ -61,13 +73,48 @@ struct TerminalCapacitances {
     double cggb = 0.0, cgdb = 0.0, cgsb = 0.0, cdgb = 0.0, cddb = 0.0, cdsb = 0.0, csgb = 0.0, csdb = 0.0,
            cssb = 0.0, cbgb = 0.0, cbdb = 0.0, cbsb = 0.0;
 };
-TerminalCapacitances MapTerminalCapacitances(const IntrinsicCapacitances& q, bool normal, double capbd, double capbs,
-                                             double cgdo, double cgso, double cgbo);
+inline TerminalCapacitances MapTerminalCapacitances(const IntrinsicCapacitances& q, bool normal, double capbd, double capbs,
+                                             double cgdo, double cgso, double cgbo)
+{
+    TerminalCapacitances c;
+    c.cggb = q.cggb + cgdo + cgso + cgbo;
+    c.cbgb = q.cbgb - cgbo;
+    if (normal) {
+        c.cgdb = q.cgdb - cgdo;
+        c.cgsb = q.cgsb - cgso;
+        c.cdgb = q.cdgb - cgdo;
+        c.cddb = q.cddb + capbd + cgdo;
+        c.cdsb = q.cdsb;
+        c.csgb = -(q.cggb + q.cbgb + q.cdgb + cgso);
+        c.csdb = -(q.cgdb + q.cbdb + q.cddb);
+        c.cssb = capbs + cgso - (q.cgsb + q.cbsb + q.cdsb);
+        c.cbdb = q.cbdb - capbd;
+        c.cbsb = q.cbsb - capbs;
+    } else {
+        c.cgdb = q.cgsb - cgdo;
+        c.cgsb = q.cgdb - cgso;
+        c.cdgb = -(q.cggb + q.cbgb + q.cdgb + cgdo);
+        c.cddb = capbd + cgdo - (q.cgsb + q.cbsb + q.cdsb);
+        c.cdsb = -(q.cgdb + q.cbdb + q.cddb);
+        c.csgb = q.cdgb - cgso;
+        c.csdb = q.cdsb;
+        c.cssb = q.cddb + capbs + cgso;
+        c.cbdb = q.cbsb - capbd;
+        c.cbsb = q.cbdb - capbs;
+    }
+    return c;
+}
 
 // Adds the equivalent currents of the channel (cdreq), the junctions and the charges to the
 // right-hand side of the internal gate, bulk, drain and source.
-void AddFetRhs(const MosfetDevice& d, double cdreq, double ceqbs, double ceqbd, double ceqqg, double ceqqb,
-               double ceqqd);
+inline void AddFetRhs(const MosfetDevice& d, double cdreq, double ceqbs, double ceqbd, double ceqqg, double ceqqb,
+               double ceqqd)
+{
+    RhsEntry(d.internalGate) -= ceqqg;
+    RhsEntry(d.internalBulk) -= ceqbs + ceqbd + ceqqb;
+    RhsEntry(d.internalDrain) += ceqbd - cdreq - ceqqd;
+    RhsEntry(d.internalSource) += cdreq + ceqbs + ceqqg + ceqqb + ceqqd;
+}
 
 // What the terminal currents and charges of the reports read from a BSIM load.
 struct BsimReportInputs {
@@ -82,7 +129,27 @@ struct BsimReportInputs {
 
 // The terminal currents (charge currents of the gate, bulk and drain at slots 0, 4 and 8 of the
 // block) and the capacitances and charges, in the device's values and its report quantities.
-void ReportBsimCurrents(MosfetDevice& d, const BsimReportInputs& in);
+inline void ReportBsimCurrents(MosfetDevice& d, const BsimReportInputs& in)
+{
+    AnalogSolverState& s = AnalogSolver();
+    MosfetLoadValues& v = d.values;
+    const double cqg = in.charged ? StateSlot(s.currentStates, in.slot) : 0.0;
+    const double cqb = in.charged ? StateSlot(s.currentStates, in.slot + 4) : 0.0;
+    const double cqd = in.charged ? StateSlot(s.currentStates, in.slot + 8) : 0.0;
+    v.ig = in.type * cqg;
+    v.id = in.type * (v.cd + cqd + in.grds * v.vds0);
+    v.ib = in.type * (v.cbs + v.cbd + cqb);
+    v.is = -(v.ig + v.id + v.ib);
+    FetQuantities& fq = d.quantities;
+    fq.id = v.id, fq.ig = v.ig, fq.ib = v.ib, fq.is = v.is;
+    fq.cbd = v.capbd, fq.cbs = v.capbs;
+    fq.cgs = -in.q.cgsb + v.cgsov, fq.cgd = -in.q.cgdb + v.cgdov, fq.cgb = in.q.cggb + in.q.cgdb + in.q.cgsb + in.cgbo;
+    if (in.states) {
+        fq.qgs = StateSlot(s.chargeStates, in.slot);
+        fq.qbd = in.qbd;
+        fq.qbs = in.qbs;
+    }
+}
 
 // The thermal noise of the drain, source, gate and bulk series resistances; `root` is the
 // square root of 4kT.
