@@ -164,10 +164,10 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         // from, whether or not that point has been committed as the last accepted one yet.
         vbs = v.vbs0, vgs = v.vgs0, vds = v.vds0;
     } else if (mode == kModeInitJunctions && !d.off) {
-        vds = type * d.ic1, vgs = type * d.ic2, vbs = type * d.ic3;
-        if (vds == 0.0 && vgs == 0.0 && vbs == 0.0 &&
-            (s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindAc || s.runKind == kRunKindDcSweep ||
-             !s.useInitialConditions)) {
+        bool guess = false;
+        const FetVoltages u = InitialConditionVoltages(d, type, s, guess);
+        vbs = u.vbs, vgs = u.vgs, vds = u.vds;
+        if (guess) {
             vbs = -1.0;
             vgs = type * v.tvto;
             vds = 0.0;
@@ -245,18 +245,9 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     const double vgb = vgs - vbs;
     if (storage && !bypassed) {
         const bool normal = d.mode >= 0.0;
-        const double qgd = v.cgdov * vgd, qgs = v.cgsov * vgs, qgb = v.cgbov * vgb;
-        qgate += qgd + qgs + qgb;
-        qbulk -= qgb;
-        // The evaluation's drain charge is the source's in reversed mode.
-        if (normal)
-            qdrn -= qgd;
-        else
-            qdrn = -(qgate + qbulk + (qdrn - qgs));
+        AddOverlapCharges(normal, v.cgdov * vgd, v.cgsov * vgs, v.cgbov * vgb, qgate, qbulk, qdrn);
         if (states) {
-            StateSlot(s.chargeStates, slot + kQg) = qgate;
-            StateSlot(s.chargeStates, slot + kQb) = qbulk + p.qbd + p.qbs;
-            StateSlot(s.chargeStates, slot + kQd) = qdrn - p.qbd;
+            StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
             StateSlot(s.chargeStates, slot + kQbd) = p.qbd;
             StateSlot(s.chargeStates, slot + kQbs) = p.qbs;
         }
@@ -286,19 +277,14 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
     // 14. Right-hand side.
     const bool normal = d.mode >= 0.0;
-    const double cdreq = normal ? type * (cdrain - v.gds * vds - v.gm * vgs - v.gmbs * vbs)
-                                : -type * (cdrain + v.gds * vds - v.gm * vgd - v.gmbs * vbd);
+    const double cdreq = ChannelEquivalentCurrent(normal, type, cdrain, v, vds, vgs, vbs, vgd, vbd);
     const double ceqbs = type * (v.cbs - (v.gbs - gmin) * vbs);
     const double ceqbd = type * (v.cbd - (v.gbd - gmin) * vbd);
     ceqqg *= type, ceqqb *= type, ceqqd *= type;
     AddFetRhs(d, cdreq, ceqbs, ceqbd, ceqqg, ceqqb, ceqqd);
 
     // 15. Matrix.
-    StampCursor c(*s.pool, entry.stamps);
-    const double ag0 = chargeTerms ? s.ag0 : 0.0;
-    for (int k = 0; k < kElements; ++k)
-        c.Add(L.g[static_cast<std::size_t>(k)] + ag0 * L.c[static_cast<std::size_t>(k)]);
-    c.Finish();
+    StampLinearised(s, entry.stamps, L.g, L.c, chargeTerms ? s.ag0 : 0.0);
 
     // 16. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)

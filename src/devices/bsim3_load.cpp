@@ -200,10 +200,10 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         vbs = v.vbs0, vgs = v.vgs0, vds = v.vds0;
         if (states) qdef = StateSlot(s.chargeStates, slot + kQdef);
     } else if (mode == kModeInitJunctions && !d.off) {
-        vds = type * d.ic1, vgs = type * d.ic2, vbs = type * d.ic3;
-        if (vds == 0.0 && vgs == 0.0 && vbs == 0.0 &&
-            (s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindAc || s.runKind == kRunKindDcSweep ||
-             !s.useInitialConditions)) {
+        bool guess = false;
+        const FetVoltages u = InitialConditionVoltages(d, type, s, guess);
+        vbs = u.vbs, vgs = u.vgs, vds = u.vds;
+        if (guess) {
             vbs = 0.0;
             vgs = type * (p.vth0 + 0.1);
             vds = 0.1;
@@ -291,13 +291,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         v.cgdov = od.capacitance;
         v.cgsov = os.capacitance;
         if (!bypassed) {
-            const double qgb = p.cgbo * vgb;
-            qgate += od.charge + os.charge + qgb;
-            qbulk -= qgb;
-            if (d.mode >= 0.0)
-                qdrn -= od.charge;
-            else
-                qdrn = -(qgate + qbulk + (qdrn - os.charge));
+            AddOverlapCharges(d.mode >= 0.0, od.charge, os.charge, p.cgbo * vgb, qgate, qbulk, qdrn);
         }
         if (nqs) {
             const double t0 = p.tconst * qdef;
@@ -310,9 +304,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
             p.ggtg = p.ggtd = p.ggts = p.ggtb = 0.0;
         }
         if (states && !bypassed) {
-            StateSlot(s.chargeStates, slot + kQg) = qgate;
-            StateSlot(s.chargeStates, slot + kQb) = qbulk + p.qbd + p.qbs;
-            StateSlot(s.chargeStates, slot + kQd) = qdrn - p.qbd;
+            StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
             if (nqs) StateSlot(s.chargeStates, slot + kQdef) = qdef;
         }
     }
@@ -351,9 +343,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
     // 12. and 13. Linearised channel and junction currents; right-hand side.
     const bool normal = d.mode >= 0.0;
-    const double Gm = normal ? v.gm : -v.gm, Gmbs = normal ? v.gmbs : -v.gmbs;
-    const double cdreq = normal ? type * (ids - v.gds * vds - Gm * vgs - Gmbs * vbs)
-                                : -type * (ids + v.gds * vds + Gm * vgd + Gmbs * vbd);
+    const double cdreq = ChannelEquivalentCurrent(normal, type, ids, v, vds, vgs, vbs, vgd, vbd);
     double ceqbs = v.cbs - (v.gbs - gmin) * vbs;
     double ceqbd = v.cbd - (v.gbd - gmin) * vbd;
     if (normal)
@@ -369,19 +359,10 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
     // 14. Matrix. Without series resistances and RDS the elements only they reach get 0 and are
     // left alone.
-    StampCursor c(*s.pool, entry.stamps);
-    const int count = nqs ? kElements : 32;
-    const double ag0 = chargeTerms ? s.ag0 : 0.0;
+    const std::size_t count = nqs ? kElements : 32;
     const bool seriesFree = p.grds == 0.0 && v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0;
-    for (int k = 0; k < count; ++k) {
-        const auto at = static_cast<std::size_t>(k);
-        if (seriesFree && kSeriesOnly[at]) {
-            c.Skip();
-            continue;
-        }
-        c.Add(L.g[at] + ag0 * L.c[at]);
-    }
-    c.Finish();
+    StampLinearised(s, entry.stamps, std::span(L.g).first(count), std::span(L.c).first(count),
+                    chargeTerms ? s.ag0 : 0.0, seriesFree ? kSeriesOnly.data() : nullptr);
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)

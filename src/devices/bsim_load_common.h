@@ -6,6 +6,7 @@
 // the four series resistances. Each family keeps its own junctions, evaluation, stamps and
 // element order.
 #include <cstddef>
+#include <span>
 #include <vector>
 
 #include "analog/analog_state.h"
@@ -43,6 +44,18 @@ inline FetVoltages PredictFetVoltages(MosfetLoadValues& v, const AnalogSolverSta
     v.vbd0 = v.vbs0 - v.vds0;
     const double c1 = s.predictorScale, c2 = s.predictorRatio;
     return {c1 * v.vbs1 - c2 * v.vbs2, c1 * v.vgs1 - c2 * v.vgs2, c1 * v.vds1 - c2 * v.vds2};
+}
+
+// The voltages of the instance's initial conditions; `guess` is set when all three are zero where
+// the load takes its own first guess instead (a transient run, an AC or DC sweep, or no use of
+// initial conditions).
+inline FetVoltages InitialConditionVoltages(const MosfetDevice& d, double type, const AnalogSolverState& s, bool& guess)
+{
+    const FetVoltages u{type * d.ic3, type * d.ic2, type * d.ic1};
+    guess = u.vds == 0.0 && u.vgs == 0.0 && u.vbs == 0.0 &&
+            (s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindAc || s.runKind == kRunKindDcSweep ||
+             !s.useInitialConditions);
+    return u;
 }
 
 // The voltages of the latest solution x.
@@ -114,6 +127,54 @@ inline void AddFetRhs(const MosfetDevice& d, double cdreq, double ceqbs, double 
     RhsEntry(d.internalBulk) -= ceqbs + ceqbd + ceqqb;
     RhsEntry(d.internalDrain) += ceqbd - cdreq - ceqqd;
     RhsEntry(d.internalSource) += cdreq + ceqbs + ceqqg + ceqqb + ceqqd;
+}
+
+// The equivalent current of the linearised channel (drain current ids of the evaluation, which
+// runs with drain and source exchanged in reversed mode).
+inline double ChannelEquivalentCurrent(bool normal, double type, double ids, const MosfetLoadValues& v, double vds,
+                                       double vgs, double vbs, double vgd, double vbd)
+{
+    return normal ? type * (ids - v.gds * vds - v.gm * vgs - v.gmbs * vbs)
+                  : -type * (ids + v.gds * vds - v.gm * vgd - v.gmbs * vbd);
+}
+
+// Adds the gate-drain, gate-source and gate-bulk overlap charges to the intrinsic gate, bulk and
+// drain charges; in reversed mode the evaluation's drain charge is the device's source charge.
+inline void AddOverlapCharges(bool normal, double qgd, double qgs, double qgb, double& qgate, double& qbulk,
+                              double& qdrn)
+{
+    qgate += qgd + qgs + qgb;
+    qbulk -= qgb;
+    if (normal)
+        qdrn -= qgd;
+    else
+        qdrn = -(qgate + qbulk + (qdrn - qgs));
+}
+
+// The gate, bulk and drain charges of the block (slots 0, 4 and 8), the junction charges
+// included.
+inline void StoreTerminalCharges(AnalogSolverState& s, int slot, double qgate, double qbulk, double qdrn, double qbd,
+                                 double qbs)
+{
+    StateSlot(s.chargeStates, slot) = qgate;
+    StateSlot(s.chargeStates, slot + 4) = qbulk + qbd + qbs;
+    StateSlot(s.chargeStates, slot + 8) = qdrn - qbd;
+}
+
+// Stamps the linearised device, g + ag0 c per element in reservation order; the elements marked
+// in `leftAlone` (when given) are skipped.
+inline void StampLinearised(const AnalogSolverState& s, const StampRange& stamps, std::span<const double> g,
+                            std::span<const double> c, double ag0, const bool* leftAlone = nullptr)
+{
+    StampCursor cursor(*s.pool, stamps);
+    for (std::size_t k = 0; k < g.size(); ++k) {
+        if (leftAlone && leftAlone[k]) {
+            cursor.Skip();
+            continue;
+        }
+        cursor.Add(g[k] + ag0 * c[k]);
+    }
+    cursor.Finish();
 }
 
 // What the terminal currents and charges of the reports read from a BSIM load.
