@@ -30,7 +30,6 @@
 
 #include "analyses/analysis_install.h"
 #include "analog/analysis_start.h"
-#include "analyses/analysis_install.h"
 #include "bench_support.h"
 
 namespace {
