@@ -1,5 +1,6 @@
 #include "analog/sparse_factor.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -109,9 +110,10 @@ int EliminateInOrder(SparseMatrix& m, MatrixElement* pivot)
 }
 
 // The same inside a new ordering, where elements keep their labels and each active line is
-// an unsorted array: the column of each U element is scattered by row label, so that every
-// L element finds its target in one look-up. Each target receives the same single update as
-// through the sorted lists.
+// an unsorted array: the column of each U element is scattered by row label (finished
+// elements dropped on the way), so that every L element finds its target in one look-up. A
+// slot counts only when its mark is the present column's, so nothing is cleared after use.
+// Each target receives the same single update as through the sorted lists.
 int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
 {
     const bool complex = m.complex;
@@ -122,28 +124,36 @@ int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
     const std::vector<MatrixElement*>& lower = ActiveColumn(m, pivot->col);
     const std::vector<MatrixElement*>& upper = ActiveRow(m, pivot->row);
     MatrixElement** scatter = m.rowScatter.data();
+    std::uint32_t* mark = m.rowScatterMark.data();
+    const std::int32_t* position = m.rowPosition.data();
+    const int step = m.activeStep;
     for (MatrixElement* u : upper) {
         if (u == pivot) continue;
         double ur = 0.0, ui = 0.0;
         ScaleByPivot(complex, u, pr, pi, ur, ui);
-        std::vector<MatrixElement*>& column = ActiveColumn(m, u->col);
-        const std::size_t present = column.size();
-        for (MatrixElement* e : column) scatter[e->row] = e;
-        int error = 0;
+        if (++m.scatterGeneration == 0) {
+            std::fill(m.rowScatterMark.begin(), m.rowScatterMark.end(), 0u);
+            m.scatterGeneration = 1;
+        }
+        const std::uint32_t generation = m.scatterGeneration;
+        std::vector<MatrixElement*>& column = m.activeColElements[Ix(u->col)];
+        std::size_t kept = 0;
+        for (MatrixElement* e : column) {
+            if (position[e->row] < step) continue;
+            column[kept++] = e;
+            scatter[e->row] = e;
+            mark[e->row] = generation;
+        }
+        column.resize(kept);
         for (const MatrixElement* l : lower) {
             if (l == pivot) continue;
-            MatrixElement* sub = scatter[l->row];
+            MatrixElement* sub = mark[l->row] == generation ? scatter[l->row] : nullptr;
             if (!sub) {
                 sub = InsertFillinByLabels(m, l->row, u->col);
-                if (!sub) {
-                    error = m.error = kMatrixNoMemory;
-                    break;
-                }
+                if (!sub) return m.error = kMatrixNoMemory;
             }
             SubtractProduct(complex, sub, ur, ui, l);
         }
-        for (std::size_t q = 0; q < present; ++q) scatter[column[q]->row] = nullptr;
-        if (error) return error;
     }
     return 0;
 }
@@ -228,12 +238,12 @@ int BuildFactorPlan(SparseMatrix& m)
 
         for (int j = 1; j <= n; ++j) {
             for (std::int32_t e = plan.colStart[Ix(j)]; e < plan.diagPos[Ix(j)]; ++e) {
+                // Column k's L part is in ascending row order: row j is found by bisection.
                 const std::int32_t k = plan.rowIndex[Ix(e)];
-                for (std::int32_t r = plan.diagPos[Ix(k)] + 1; r < plan.colStart[Ix(k) + 1]; ++r) {
-                    if (plan.rowIndex[Ix(r)] < j) continue;
-                    if (plan.rowIndex[Ix(r)] == j) plan.pivotUpdate[Ix(e)] = r;
-                    break;
-                }
+                const std::int32_t* rows = plan.rowIndex.data();
+                const std::int32_t* end = rows + plan.colStart[Ix(k) + 1];
+                const std::int32_t* r = std::lower_bound(rows + plan.diagPos[Ix(k)] + 1, end, j);
+                if (r != end && *r == j) plan.pivotUpdate[Ix(e)] = static_cast<std::int32_t>(r - rows);
             }
         }
 

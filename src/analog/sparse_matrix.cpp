@@ -62,6 +62,8 @@ void FreeWorkVectors(SparseMatrix& m)
     m.activeRowElements = {};
     m.activeColElements = {};
     m.rowScatter = {};
+    m.rowScatterMark = {};
+    m.scatterGeneration = 0;
     m.activeStep = 0;
     m.orderingByLabels = false;
     m.workVectorsAllocated = false;
@@ -301,6 +303,8 @@ bool CreateWorkVectors(SparseMatrix& m)
         m.activeRowElements.assign(n, {});
         m.activeColElements.assign(n, {});
         m.rowScatter.assign(n, nullptr);
+        m.rowScatterMark.assign(n, 0);
+        m.scatterGeneration = 0;
     } catch (const std::bad_alloc&) {
         FreeWorkVectors(m);
         m.error = kMatrixNoMemory;

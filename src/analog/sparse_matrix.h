@@ -161,7 +161,11 @@ struct SparseMatrix {
     std::vector<std::int32_t> colPosition;
     std::vector<std::vector<MatrixElement*>> activeRowElements;  // per label
     std::vector<std::vector<MatrixElement*>> activeColElements;
-    std::vector<MatrixElement*> rowScatter;  // per row label, null between uses
+    // Per row label: the element of the column being updated, valid where the mark is the
+    // present generation.
+    std::vector<MatrixElement*> rowScatter;
+    std::vector<std::uint32_t> rowScatterMark;
+    std::uint32_t scatterGeneration = 0;
     std::int32_t maxRowCountInLowerTri = -1;
     bool needsOrdering = true;
     bool oddInterchanges = false;
