@@ -50,6 +50,8 @@ void FreeWorkVectors(SparseMatrix& m)
     m.markowitzRow = {};
     m.markowitzCol = {};
     m.markowitzProd = {};
+    m.productTree = {};
+    m.productLeaves = 0;
     m.realDirect = {};
     m.complexDirect = {};
     m.intermediate = {};

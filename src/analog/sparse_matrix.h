@@ -144,6 +144,10 @@ struct SparseMatrix {
     std::vector<std::int32_t> markowitzRow;
     std::vector<std::int32_t> markowitzCol;
     std::vector<std::int32_t> markowitzProd;  // size + 2 entries: room for the search sentinel
+    // While a new order is chosen: a minimum tree over the products (leaves from productLeaves
+    // on), which the pivot searches descend instead of walking every position.
+    std::vector<std::int32_t> productTree;
+    std::int32_t productLeaves = 0;
     // While the old order is reused: per column the link to its first element at or below the
     // current step, per row the link to its first element at or right of it.
     std::vector<MatrixElement**> activeInCol;
