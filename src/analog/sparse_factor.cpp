@@ -457,7 +457,9 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     if (relThreshold > 0.0 && relThreshold <= 1.0) m.relThreshold = relThreshold;
     if (absThreshold >= 0.0) m.absThreshold = absThreshold;
     if (!m.rowsLinked) LinkRows(m);
+    TrimFrame(m);
     if (!m.workVectorsAllocated && !CreateWorkVectors(m)) return m.error;
+    if (!CreateOrderingVectors(m)) return m.error;
 
     m.plan.valid = false;
     // The elements, fill-ins included, are factored in place from here on.
@@ -468,7 +470,11 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     // The active links are only meaningful inside this ordering.
     struct OrderingGuard {
         SparseMatrix& m;
-        ~OrderingGuard() { EndOrdering(m); }
+        ~OrderingGuard()
+        {
+            EndOrdering(m);
+            FreeOrderingVectors(m);
+        }
     } guard{m};
     InitActiveLinks(m, 1);
 
@@ -555,8 +561,17 @@ void PartitionColumns(SparseMatrix* matrix, int mode)
         return;
     }
     // The elements below each diagonal, counted once: a multiplier costs one operation per
-    // element below its row's diagonal. The Markowitz column counts serve as scratch space.
-    std::int32_t* below = m.markowitzCol.data();
+    // element below its row's diagonal.
+    std::vector<std::int32_t> belowCounts;
+    try {
+        belowCounts.resize(Ix(m.size) + 1);
+    } catch (const std::bad_alloc&) {
+        // Without room to count, every column takes the pointer table.
+        std::fill(m.realDirect.begin(), m.realDirect.end(), 0);
+        std::fill(m.complexDirect.begin(), m.complexDirect.end(), 0);
+        return;
+    }
+    std::int32_t* below = belowCounts.data();
     for (int k = 1; k <= m.size; ++k) {
         std::int32_t count = 0;
         if (const MatrixElement* pivot = m.diag[Ix(k)])
