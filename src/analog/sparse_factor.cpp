@@ -572,14 +572,36 @@ void PartitionColumns(SparseMatrix* matrix, int mode)
         return;
     }
     std::int32_t* below = belowCounts.data();
+    // Weigh the scatter and gather of a direct column (every element twice) against the
+    // pointer table of an indirect one (dearer in the inner loop).
+    auto choose = [&m](int step, std::int64_t elements, std::int64_t multipliers, std::int64_t operations) {
+        m.realDirect[Ix(step)] = multipliers + operations > 3 * elements - 2 * multipliers;
+        m.complexDirect[Ix(step)] = multipliers + operations > 7 * elements - 4 * multipliers;
+    };
+    const FactorPlan& plan = m.plan;
+    if (plan.valid && plan.size == m.size && !m.needsOrdering) {
+        // The plan holds the same structure in arrays, each column in ascending row order.
+        const std::int32_t* colStart = plan.colStart.data();
+        const std::int32_t* rowIndex = plan.rowIndex.data();
+        for (int k = 1; k <= m.size; ++k)
+            below[k] = m.diag[Ix(k)] ? colStart[k + 1] - plan.diagPos[Ix(k)] - 1 : 0;
+        for (int step = 1; step <= m.size; ++step) {
+            std::int64_t multipliers = 0, operations = 0;
+            for (std::int32_t q = colStart[step]; q < colStart[step + 1] && rowIndex[q] < step; ++q) {
+                if (!m.diag[Ix(rowIndex[q])]) continue;
+                ++multipliers;
+                operations += below[rowIndex[q]];
+            }
+            choose(step, colStart[step + 1] - colStart[step], multipliers, operations);
+        }
+        return;
+    }
     for (int k = 1; k <= m.size; ++k) {
         std::int32_t count = 0;
         if (const MatrixElement* pivot = m.diag[Ix(k)])
             for (const MatrixElement* e = pivot->nextInCol; e; e = e->nextInCol) ++count;
         below[k] = count;
     }
-    // Weigh the scatter and gather of a direct column (every element twice) against the
-    // pointer table of an indirect one (dearer in the inner loop).
     for (int step = 1; step <= m.size; ++step) {
         std::int64_t elements = 0, multipliers = 0, operations = 0;
         for (const MatrixElement* e = m.firstInCol[Ix(step)]; e; e = e->nextInCol) {
@@ -588,8 +610,7 @@ void PartitionColumns(SparseMatrix* matrix, int mode)
             ++multipliers;
             operations += below[e->row];
         }
-        m.realDirect[Ix(step)] = multipliers + operations > 3 * elements - 2 * multipliers;
-        m.complexDirect[Ix(step)] = multipliers + operations > 7 * elements - 4 * multipliers;
+        choose(step, elements, multipliers, operations);
     }
 }
 
