@@ -212,29 +212,32 @@ int BuildFactorPlan(SparseMatrix& m)
     plan.loadedValid = false;
     const int n = m.size;
     try {
-        std::size_t entries = 0;
-        for (int j = 1; j <= n; ++j)
-            for (const MatrixElement* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol) ++entries;
+        // Every element made is linked into its column: the arenas give the count, and the
+        // columns are walked once.
+        const std::size_t made = m.arena.Count() + m.fillinArena.Count();
         plan.colStart.assign(Ix(n) + 2, 0);
         plan.diagPos.assign(Ix(n) + 1, 0);
-        plan.rowIndex.resize(entries);
-        plan.pivotUpdate.assign(entries, -1);
-        plan.element.resize(entries);
-        plan.value.resize(entries);
-        if (m.complex) plan.complexValue.resize(2 * entries);
+        plan.rowIndex.clear();
+        plan.rowIndex.reserve(made);
+        plan.element.clear();
+        plan.element.reserve(made);
         plan.upperStart.assign(Ix(n) + 2, 0);
 
         std::int32_t q = 0;
         for (int j = 1; j <= n; ++j) {
             plan.colStart[Ix(j)] = q;
             for (MatrixElement* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol, ++q) {
-                plan.rowIndex[Ix(q)] = e->row;
-                plan.element[Ix(q)] = e;
+                plan.rowIndex.push_back(e->row);
+                plan.element.push_back(e);
                 if (e->row == j) plan.diagPos[Ix(j)] = q;
                 if (e->row < j) ++plan.upperStart[Ix(e->row) + 1];
             }
         }
         plan.colStart[Ix(n) + 1] = q;
+        const std::size_t entries = Ix(q);
+        plan.pivotUpdate.assign(entries, -1);
+        plan.value.resize(entries);
+        if (m.complex) plan.complexValue.resize(2 * entries);
 
         for (int j = 1; j <= n; ++j) {
             for (std::int32_t e = plan.colStart[Ix(j)]; e < plan.diagPos[Ix(j)]; ++e) {
