@@ -340,8 +340,13 @@ void TrimFrame(SparseMatrix& m)
         if (!m.rowsLinked) trim(m.lastInCol);
         trim(m.intToExtRow);
         trim(m.intToExtCol);
-        // Sized by the allocated size: made again by the next factorisation.
-        FreeWorkVectors(m);
+        // The work vectors keep what they hold (the partition among it).
+        if (m.workVectorsAllocated) {
+            trim(m.realDirect);
+            trim(m.complexDirect);
+            if (m.intermediate.size() > 2 * count) m.intermediate.resize(2 * count);
+            m.intermediate.shrink_to_fit();
+        }
         m.allocatedSize = rows;
     }
     const int ext = std::max(m.extSize, kMinAllocatedSize);

@@ -307,7 +307,7 @@ bool CreateWorkVectors(SparseMatrix& m);
 bool CreateOrderingVectors(SparseMatrix& m);
 void FreeOrderingVectors(SparseMatrix& m);
 // Gives back the room the frame and translation vectors grew ahead of use (they grow by half
-// again each time); a later growth makes room again. Frees the work vectors when it trims.
+// again each time); a later growth makes room again.
 void TrimFrame(SparseMatrix& m);
 // A fill-in at row and column labels of an ordering, linked into no list yet (the ordering
 // links every element when it ends). Null and 15002 when memory runs out.
