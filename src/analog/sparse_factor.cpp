@@ -1,5 +1,6 @@
 #include "analog/sparse_factor.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -109,9 +110,10 @@ int EliminateInOrder(SparseMatrix& m, MatrixElement* pivot)
 }
 
 // The same inside a new ordering, where elements keep their labels and each active line is
-// an unsorted array: the column of each U element is scattered by row label, so that every
-// L element finds its target in one look-up. Each target receives the same single update as
-// through the sorted lists.
+// an unsorted array: the column of each U element is scattered by row label (finished
+// elements dropped on the way), so that every L element finds its target in one look-up. A
+// slot counts only when its mark is the present column's, so nothing is cleared after use.
+// Each target receives the same single update as through the sorted lists.
 int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
 {
     const bool complex = m.complex;
@@ -122,28 +124,36 @@ int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
     const std::vector<MatrixElement*>& lower = ActiveColumn(m, pivot->col);
     const std::vector<MatrixElement*>& upper = ActiveRow(m, pivot->row);
     MatrixElement** scatter = m.rowScatter.data();
+    std::uint32_t* mark = m.rowScatterMark.data();
+    const std::int32_t* position = m.rowPosition.data();
+    const int step = m.activeStep;
     for (MatrixElement* u : upper) {
         if (u == pivot) continue;
         double ur = 0.0, ui = 0.0;
         ScaleByPivot(complex, u, pr, pi, ur, ui);
-        std::vector<MatrixElement*>& column = ActiveColumn(m, u->col);
-        const std::size_t present = column.size();
-        for (MatrixElement* e : column) scatter[e->row] = e;
-        int error = 0;
+        if (++m.scatterGeneration == 0) {
+            std::fill(m.rowScatterMark.begin(), m.rowScatterMark.end(), 0u);
+            m.scatterGeneration = 1;
+        }
+        const std::uint32_t generation = m.scatterGeneration;
+        std::vector<MatrixElement*>& column = m.activeColElements[Ix(u->col)];
+        std::size_t kept = 0;
+        for (MatrixElement* e : column) {
+            if (position[e->row] < step) continue;
+            column[kept++] = e;
+            scatter[e->row] = e;
+            mark[e->row] = generation;
+        }
+        column.resize(kept);
         for (const MatrixElement* l : lower) {
             if (l == pivot) continue;
-            MatrixElement* sub = scatter[l->row];
+            MatrixElement* sub = mark[l->row] == generation ? scatter[l->row] : nullptr;
             if (!sub) {
                 sub = InsertFillinByLabels(m, l->row, u->col);
-                if (!sub) {
-                    error = m.error = kMatrixNoMemory;
-                    break;
-                }
+                if (!sub) return m.error = kMatrixNoMemory;
             }
             SubtractProduct(complex, sub, ur, ui, l);
         }
-        for (std::size_t q = 0; q < present; ++q) scatter[column[q]->row] = nullptr;
-        if (error) return error;
     }
     return 0;
 }
@@ -202,38 +212,41 @@ int BuildFactorPlan(SparseMatrix& m)
     plan.loadedValid = false;
     const int n = m.size;
     try {
-        std::size_t entries = 0;
-        for (int j = 1; j <= n; ++j)
-            for (const MatrixElement* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol) ++entries;
+        // Every element made is linked into its column: the arenas give the count, and the
+        // columns are walked once.
+        const std::size_t made = m.arena.Count() + m.fillinArena.Count();
         plan.colStart.assign(Ix(n) + 2, 0);
         plan.diagPos.assign(Ix(n) + 1, 0);
-        plan.rowIndex.resize(entries);
-        plan.pivotUpdate.assign(entries, -1);
-        plan.element.resize(entries);
-        plan.value.resize(entries);
-        if (m.complex) plan.complexValue.resize(2 * entries);
+        plan.rowIndex.clear();
+        plan.rowIndex.reserve(made);
+        plan.element.clear();
+        plan.element.reserve(made);
         plan.upperStart.assign(Ix(n) + 2, 0);
 
         std::int32_t q = 0;
         for (int j = 1; j <= n; ++j) {
             plan.colStart[Ix(j)] = q;
             for (MatrixElement* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol, ++q) {
-                plan.rowIndex[Ix(q)] = e->row;
-                plan.element[Ix(q)] = e;
+                plan.rowIndex.push_back(e->row);
+                plan.element.push_back(e);
                 if (e->row == j) plan.diagPos[Ix(j)] = q;
                 if (e->row < j) ++plan.upperStart[Ix(e->row) + 1];
             }
         }
         plan.colStart[Ix(n) + 1] = q;
+        const std::size_t entries = Ix(q);
+        plan.pivotUpdate.assign(entries, -1);
+        plan.value.resize(entries);
+        if (m.complex) plan.complexValue.resize(2 * entries);
 
         for (int j = 1; j <= n; ++j) {
             for (std::int32_t e = plan.colStart[Ix(j)]; e < plan.diagPos[Ix(j)]; ++e) {
+                // Column k's L part is in ascending row order: row j is found by bisection.
                 const std::int32_t k = plan.rowIndex[Ix(e)];
-                for (std::int32_t r = plan.diagPos[Ix(k)] + 1; r < plan.colStart[Ix(k) + 1]; ++r) {
-                    if (plan.rowIndex[Ix(r)] < j) continue;
-                    if (plan.rowIndex[Ix(r)] == j) plan.pivotUpdate[Ix(e)] = r;
-                    break;
-                }
+                const std::int32_t* rows = plan.rowIndex.data();
+                const std::int32_t* end = rows + plan.colStart[Ix(k) + 1];
+                const std::int32_t* r = std::lower_bound(rows + plan.diagPos[Ix(k)] + 1, end, j);
+                if (r != end && *r == j) plan.pivotUpdate[Ix(e)] = static_cast<std::int32_t>(r - rows);
             }
         }
 
@@ -447,7 +460,9 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     if (relThreshold > 0.0 && relThreshold <= 1.0) m.relThreshold = relThreshold;
     if (absThreshold >= 0.0) m.absThreshold = absThreshold;
     if (!m.rowsLinked) LinkRows(m);
+    TrimFrame(m);
     if (!m.workVectorsAllocated && !CreateWorkVectors(m)) return m.error;
+    if (!CreateOrderingVectors(m)) return m.error;
 
     m.plan.valid = false;
     // The elements, fill-ins included, are factored in place from here on.
@@ -458,7 +473,11 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     // The active links are only meaningful inside this ordering.
     struct OrderingGuard {
         SparseMatrix& m;
-        ~OrderingGuard() { EndOrdering(m); }
+        ~OrderingGuard()
+        {
+            EndOrdering(m);
+            FreeOrderingVectors(m);
+        }
     } guard{m};
     InitActiveLinks(m, 1);
 
@@ -545,16 +564,47 @@ void PartitionColumns(SparseMatrix* matrix, int mode)
         return;
     }
     // The elements below each diagonal, counted once: a multiplier costs one operation per
-    // element below its row's diagonal. The Markowitz column counts serve as scratch space.
-    std::int32_t* below = m.markowitzCol.data();
+    // element below its row's diagonal.
+    std::vector<std::int32_t> belowCounts;
+    try {
+        belowCounts.resize(Ix(m.size) + 1);
+    } catch (const std::bad_alloc&) {
+        // Without room to count, every column takes the pointer table.
+        std::fill(m.realDirect.begin(), m.realDirect.end(), 0);
+        std::fill(m.complexDirect.begin(), m.complexDirect.end(), 0);
+        return;
+    }
+    std::int32_t* below = belowCounts.data();
+    // Weigh the scatter and gather of a direct column (every element twice) against the
+    // pointer table of an indirect one (dearer in the inner loop).
+    auto choose = [&m](int step, std::int64_t elements, std::int64_t multipliers, std::int64_t operations) {
+        m.realDirect[Ix(step)] = multipliers + operations > 3 * elements - 2 * multipliers;
+        m.complexDirect[Ix(step)] = multipliers + operations > 7 * elements - 4 * multipliers;
+    };
+    const FactorPlan& plan = m.plan;
+    if (plan.valid && plan.size == m.size && !m.needsOrdering) {
+        // The plan holds the same structure in arrays, each column in ascending row order.
+        const std::int32_t* colStart = plan.colStart.data();
+        const std::int32_t* rowIndex = plan.rowIndex.data();
+        for (int k = 1; k <= m.size; ++k)
+            below[k] = m.diag[Ix(k)] ? colStart[k + 1] - plan.diagPos[Ix(k)] - 1 : 0;
+        for (int step = 1; step <= m.size; ++step) {
+            std::int64_t multipliers = 0, operations = 0;
+            for (std::int32_t q = colStart[step]; q < colStart[step + 1] && rowIndex[q] < step; ++q) {
+                if (!m.diag[Ix(rowIndex[q])]) continue;
+                ++multipliers;
+                operations += below[rowIndex[q]];
+            }
+            choose(step, colStart[step + 1] - colStart[step], multipliers, operations);
+        }
+        return;
+    }
     for (int k = 1; k <= m.size; ++k) {
         std::int32_t count = 0;
         if (const MatrixElement* pivot = m.diag[Ix(k)])
             for (const MatrixElement* e = pivot->nextInCol; e; e = e->nextInCol) ++count;
         below[k] = count;
     }
-    // Weigh the scatter and gather of a direct column (every element twice) against the
-    // pointer table of an indirect one (dearer in the inner loop).
     for (int step = 1; step <= m.size; ++step) {
         std::int64_t elements = 0, multipliers = 0, operations = 0;
         for (const MatrixElement* e = m.firstInCol[Ix(step)]; e; e = e->nextInCol) {
@@ -563,8 +613,7 @@ void PartitionColumns(SparseMatrix* matrix, int mode)
             ++multipliers;
             operations += below[e->row];
         }
-        m.realDirect[Ix(step)] = multipliers + operations > 3 * elements - 2 * multipliers;
-        m.complexDirect[Ix(step)] = multipliers + operations > 7 * elements - 4 * multipliers;
+        choose(step, elements, multipliers, operations);
     }
 }
 

@@ -12,7 +12,7 @@ namespace {
 // Blocks after the first grow with the element count (half of it, within these bounds):
 // small circuits waste nothing, large ones keep their elements together.
 constexpr std::size_t kMinBlockElements = 31;
-constexpr std::size_t kMaxBlockElements = 1u << 16;
+constexpr std::size_t kMaxBlockElements = 1u << 14;
 
 // Resizes a frame vector, new entries taking fill; false when memory runs out.
 template <class T>
@@ -34,7 +34,7 @@ bool AllocateFrame(SparseMatrix& m, int n) noexcept
     if (!GrowVector(m.diag, count, static_cast<MatrixElement*>(nullptr)) ||
         !GrowVector(m.firstInCol, count, static_cast<MatrixElement*>(nullptr)) ||
         !GrowVector(m.firstInRow, count, static_cast<MatrixElement*>(nullptr)) ||
-        !GrowVector(m.lastInCol, count, static_cast<MatrixElement*>(nullptr)))
+        (!m.rowsLinked && !GrowVector(m.lastInCol, count, static_cast<MatrixElement*>(nullptr))))
         return false;
     const std::size_t old = m.intToExtRow.size();
     if (!GrowVector(m.intToExtRow, count, 0) || !GrowVector(m.intToExtCol, count, 0)) return false;
@@ -45,27 +45,52 @@ bool AllocateFrame(SparseMatrix& m, int n) noexcept
     return true;
 }
 
+// Empties a vector and gives its memory back (an assignment of {} keeps the capacity).
+template <class T>
+void Release(std::vector<T>& v)
+{
+    std::vector<T>().swap(v);
+}
+
 void FreeWorkVectors(SparseMatrix& m)
 {
-    m.markowitzRow = {};
-    m.markowitzCol = {};
-    m.markowitzProd = {};
-    m.realDirect = {};
-    m.complexDirect = {};
-    m.intermediate = {};
-    m.activeInCol = {};
-    m.activeInRow = {};
-    m.rowLabelAt = {};
-    m.colLabelAt = {};
-    m.rowPosition = {};
-    m.colPosition = {};
-    m.activeRowElements = {};
-    m.activeColElements = {};
-    m.rowScatter = {};
-    m.activeStep = 0;
-    m.orderingByLabels = false;
+    sparse_internal::FreeOrderingVectors(m);
+    Release(m.realDirect);
+    Release(m.complexDirect);
+    Release(m.intermediate);
     m.workVectorsAllocated = false;
 }
+
+}  // namespace
+
+namespace sparse_internal {
+
+void FreeOrderingVectors(SparseMatrix& m)
+{
+    Release(m.markowitzRow);
+    Release(m.markowitzCol);
+    Release(m.markowitzProd);
+    Release(m.productTree);
+    m.productLeaves = 0;
+    Release(m.activeInCol);
+    Release(m.activeInRow);
+    Release(m.rowLabelAt);
+    Release(m.colLabelAt);
+    Release(m.rowPosition);
+    Release(m.colPosition);
+    Release(m.activeRowElements);
+    Release(m.activeColElements);
+    Release(m.rowScatter);
+    Release(m.rowScatterMark);
+    m.scatterGeneration = 0;
+    m.activeStep = 0;
+    m.orderingByLabels = false;
+    m.orderingVectorsAllocated = false;
+}
+
+}  // namespace sparse_internal
+
+namespace {
 
 // Makes room for internal number newSize.
 bool EnlargeMatrix(SparseMatrix& m, int newSize)
@@ -264,6 +289,8 @@ void LinkRows(SparseMatrix& m)
         }
     }
     m.rowsLinked = true;
+    // Only the set-up before rows are linked appends behind the last elements.
+    std::vector<MatrixElement*>().swap(m.lastInCol);
 }
 
 MatrixElement* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel)
@@ -286,12 +313,62 @@ bool CreateWorkVectors(SparseMatrix& m)
 {
     const std::size_t n = static_cast<std::size_t>(m.allocatedSize) + 1;
     try {
-        m.markowitzRow.assign(n, 0);
-        m.markowitzCol.assign(n, 0);
-        m.markowitzProd.assign(n + 1, 0);
         m.realDirect.assign(n, 0);
         m.complexDirect.assign(n, 0);
         m.intermediate.assign(2 * n, 0.0);
+    } catch (const std::bad_alloc&) {
+        FreeWorkVectors(m);
+        m.error = kMatrixNoMemory;
+        return false;
+    }
+    m.workVectorsAllocated = true;
+    return true;
+}
+
+void TrimFrame(SparseMatrix& m)
+{
+    const int rows = std::max(m.size, kMinAllocatedSize);
+    if (m.allocatedSize > rows) {
+        const std::size_t count = static_cast<std::size_t>(rows) + 1;
+        auto trim = [count](auto& v) {
+            if (v.size() > count) v.resize(count);
+            v.shrink_to_fit();
+        };
+        trim(m.diag);
+        trim(m.firstInCol);
+        trim(m.firstInRow);
+        if (!m.rowsLinked) trim(m.lastInCol);
+        trim(m.intToExtRow);
+        trim(m.intToExtCol);
+        // The work vectors keep what they hold (the partition among it).
+        if (m.workVectorsAllocated) {
+            trim(m.realDirect);
+            trim(m.complexDirect);
+            if (m.intermediate.size() > 2 * count) m.intermediate.resize(2 * count);
+            m.intermediate.shrink_to_fit();
+        }
+        m.allocatedSize = rows;
+    }
+    const int ext = std::max(m.extSize, kMinAllocatedSize);
+    if (m.allocatedExtSize > ext) {
+        const std::size_t count = static_cast<std::size_t>(ext) + 1;
+        m.extToIntRow.resize(count);
+        m.extToIntRow.shrink_to_fit();
+        m.extToIntCol.resize(count);
+        m.extToIntCol.shrink_to_fit();
+        m.allocatedExtSize = ext;
+    }
+}
+
+bool CreateOrderingVectors(SparseMatrix& m)
+{
+    if (m.orderingVectorsAllocated) return true;
+    // Sized by the rows in use: the matrix does not grow while it is factored.
+    const std::size_t n = static_cast<std::size_t>(m.size) + 1;
+    try {
+        m.markowitzRow.assign(n, 0);
+        m.markowitzCol.assign(n, 0);
+        m.markowitzProd.assign(n + 1, 0);
         m.activeInCol.assign(n, nullptr);
         m.activeInRow.assign(n, nullptr);
         m.rowLabelAt.assign(n, 0);
@@ -301,12 +378,14 @@ bool CreateWorkVectors(SparseMatrix& m)
         m.activeRowElements.assign(n, {});
         m.activeColElements.assign(n, {});
         m.rowScatter.assign(n, nullptr);
+        m.rowScatterMark.assign(n, 0);
+        m.scatterGeneration = 0;
     } catch (const std::bad_alloc&) {
-        FreeWorkVectors(m);
+        FreeOrderingVectors(m);
         m.error = kMatrixNoMemory;
         return false;
     }
-    m.workVectorsAllocated = true;
+    m.orderingVectorsAllocated = true;
     return true;
 }
 

@@ -135,15 +135,21 @@ struct SparseMatrix {
     // Until rows are linked: the last element of each column. Set-up asks for rows mostly in
     // ascending order (internal numbers are handed out in order of first use), so most new
     // elements go behind it, and a node shared by many devices costs no walk down its column.
+    // Released once rows are linked.
     std::vector<MatrixElement*> lastInCol;
     std::uint32_t identifier = kSparseMatrixIdentifier;
     std::vector<double> intermediate;  // two doubles per row (complex room)
     bool workVectorsAllocated = false;
+    bool orderingVectorsAllocated = false;
     std::vector<std::int32_t> intToExtCol;
     std::vector<std::int32_t> intToExtRow;
     std::vector<std::int32_t> markowitzRow;
     std::vector<std::int32_t> markowitzCol;
     std::vector<std::int32_t> markowitzProd;  // size + 2 entries: room for the search sentinel
+    // While a new order is chosen: a minimum tree over the products (leaves from productLeaves
+    // on), which the pivot searches descend instead of walking every position.
+    std::vector<std::int32_t> productTree;
+    std::int32_t productLeaves = 0;
     // While the old order is reused: per column the link to its first element at or below the
     // current step, per row the link to its first element at or right of it.
     std::vector<MatrixElement**> activeInCol;
@@ -161,7 +167,11 @@ struct SparseMatrix {
     std::vector<std::int32_t> colPosition;
     std::vector<std::vector<MatrixElement*>> activeRowElements;  // per label
     std::vector<std::vector<MatrixElement*>> activeColElements;
-    std::vector<MatrixElement*> rowScatter;  // per row label, null between uses
+    // Per row label: the element of the column being updated, valid where the mark is the
+    // present generation.
+    std::vector<MatrixElement*> rowScatter;
+    std::vector<std::uint32_t> rowScatterMark;
+    std::uint32_t scatterGeneration = 0;
     std::int32_t maxRowCountInLowerTri = -1;
     bool needsOrdering = true;
     bool oddInterchanges = false;
@@ -288,9 +298,17 @@ MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** 
                              bool fillin);
 // Builds the row lists from the column lists and rewrites every column field.
 void LinkRows(SparseMatrix& m);
-// Makes the Markowitz, partition, active-link and intermediate vectors; false (15002) when
-// out of memory.
+// Makes the partition and intermediate vectors, which the refactorisation and the solve use;
+// false (15002) when out of memory.
 bool CreateWorkVectors(SparseMatrix& m);
+// Makes the Markowitz, active-link, label and scatter vectors of an ordering (nothing when
+// they exist); false (15002) when out of memory. An ordering frees them when it ends: a large
+// circuit does not keep them through its whole run.
+bool CreateOrderingVectors(SparseMatrix& m);
+void FreeOrderingVectors(SparseMatrix& m);
+// Gives back the room the frame and translation vectors grew ahead of use (they grow by half
+// again each time); a later growth makes room again.
+void TrimFrame(SparseMatrix& m);
 // A fill-in at row and column labels of an ordering, linked into no list yet (the ordering
 // links every element when it ends). Null and 15002 when memory runs out.
 MatrixElement* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel);

@@ -14,6 +14,59 @@ inline std::size_t Ix(int i)
     return static_cast<std::size_t>(i);
 }
 
+// The products kept in a minimum tree while an ordering runs, so that a search finds the next
+// product not above a bound in logarithmic time instead of walking every remaining position.
+// Leaf i holds markowitzProd[i]; every write to a product inside an ordering goes through
+// SetProduct.
+void SetProduct(SparseMatrix& m, int i, std::int32_t value)
+{
+    m.markowitzProd[Ix(i)] = value;
+    if (!m.orderingByLabels) return;
+    std::int32_t* tree = m.productTree.data();
+    std::size_t node = Ix(m.productLeaves) + Ix(i);
+    tree[node] = value;
+    for (node >>= 1; node > 0; node >>= 1) {
+        const std::int32_t smaller = std::min(tree[2 * node], tree[2 * node + 1]);
+        if (tree[node] == smaller) break;
+        tree[node] = smaller;
+    }
+}
+
+void BuildProductTree(SparseMatrix& m)
+{
+    std::size_t leaves = 1;
+    while (leaves < Ix(m.size) + 2) leaves <<= 1;
+    m.productLeaves = static_cast<std::int32_t>(leaves);
+    m.productTree.assign(2 * leaves, kMaxMarkowitzProduct);
+    std::copy(m.markowitzProd.begin(), m.markowitzProd.begin() + m.size + 2, m.productTree.begin() + static_cast<std::ptrdiff_t>(leaves));
+    for (std::size_t node = leaves - 1; node > 0; --node)
+        m.productTree[node] = std::min(m.productTree[2 * node], m.productTree[2 * node + 1]);
+}
+
+// The largest position in [lo, hi] whose product is not above bound; lo - 1 when none. From
+// hi's leaf up to the first subtree on the left whose minimum qualifies, then down its right
+// side: the cost grows with the logarithm of the distance walked.
+int LastProductAtMost(const SparseMatrix& m, int lo, int hi, std::int32_t bound)
+{
+    if (hi < lo) return lo - 1;
+    const std::int32_t* tree = m.productTree.data();
+    const std::size_t leaves = Ix(m.productLeaves);
+    std::size_t node = leaves + Ix(hi);
+    if (tree[node] > bound) {
+        for (;;) {
+            while (!(node & 1)) {  // a left child: what lies left of it is left of its parent
+                node >>= 1;
+                if (node <= 1) return lo - 1;
+            }
+            --node;  // the left sibling, just left of everything passed so far
+            if (tree[node] <= bound) break;
+        }
+        while (node < leaves) node = tree[2 * node + 1] <= bound ? 2 * node + 1 : 2 * node;
+    }
+    const int found = static_cast<int>(node - leaves);
+    return found >= lo ? found : lo - 1;
+}
+
 // A zero product marks a singleton: a row or column with nothing beside its pivot candidate.
 void AdjustSingletons(SparseMatrix& m, std::int32_t oldProduct, std::int32_t newProduct)
 {
@@ -102,13 +155,18 @@ MatrixElement* FindDiagonalAt(SparseMatrix& m, int i)
 // size + 1, which stands for the step itself: taking the step's own diagonal moves nothing.
 MatrixElement* FindSingletonPivot(SparseMatrix& m, int step)
 {
-    std::int32_t* prod = m.markowitzProd.data();
-    prod[m.size + 1] = prod[step];
-    prod[step - 1] = 0;  // stops the walk whatever the count says
+    const std::int32_t* prod = m.markowitzProd.data();
+    SetProduct(m, m.size + 1, prod[step]);
+    SetProduct(m, step - 1, 0);  // stops the walk whatever the count says
     int remaining = m.singletons--;
     int index = m.size + 1;
     while (remaining-- > 0) {
-        while (prod[index] != 0) --index;
+        // The next zero product downwards.
+        for (;;) {
+            index = LastProductAtMost(m, step - 1, index, 0);
+            if (prod[index] == 0) break;
+            --index;
+        }
         int i = index--;
         if (i < step) break;
         if (i > m.size) i = step;
@@ -154,15 +212,15 @@ bool IsSafeProductOneDiagonal(SparseMatrix& m, const MatrixElement* d, int i)
 MatrixElement* FindDiagonalPivotQuick(SparseMatrix& m, int step)
 {
     std::array<MatrixElement*, kMaxMarkowitzTies> ties{};
-    std::int32_t* prod = m.markowitzProd.data();
+    const std::int32_t* prod = m.markowitzProd.data();
     std::int32_t minProduct = kMaxMarkowitzProduct;
     int tieCount = -1;
-    prod[m.size + 1] = prod[step];
-    prod[step - 1] = -1;  // stops the downward walk
+    SetProduct(m, m.size + 1, prod[step]);
+    SetProduct(m, step - 1, -1);  // stops the downward walk
     int index = m.size + 2;
     for (;;) {
-        while (prod[--index] > minProduct) {
-        }
+        // The next product downwards not above the smallest so far.
+        index = LastProductAtMost(m, step - 1, index - 1, minProduct);
         int i = index;
         if (i < step) break;
         if (i > m.size) i = step;
@@ -224,12 +282,14 @@ struct PivotChoice {
 
 MatrixElement* FindDiagonalPivot(SparseMatrix& m, int step)
 {
-    std::int32_t* prod = m.markowitzProd.data();
-    prod[m.size + 1] = prod[step];
+    const std::int32_t* prod = m.markowitzProd.data();
+    SetProduct(m, m.size + 1, prod[step]);
     PivotChoice choice;
     for (int j = m.size + 1; j > step; --j) {
+        // The next product downwards not above the smallest so far.
+        j = LastProductAtMost(m, step + 1, j, static_cast<std::int32_t>(choice.minProduct));
+        if (j <= step) break;
         const std::int32_t product = prod[j];
-        if (product > choice.minProduct) continue;
         const int i = j > m.size ? step : j;
         MatrixElement* d = m.diag[Ix(i)];
         if (!d) continue;
@@ -417,6 +477,7 @@ void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step)
         m.markowitzProd[Ix(i)] = product;
         if (product == 0) ++m.singletons;
     }
+    BuildProductTree(m);
     m.maxRowCountInLowerTri = -1;
 }
 
@@ -483,12 +544,14 @@ void MovePivotToStep(SparseMatrix& m, MatrixElement* pivot, int step)
     m.pivotsOriginalCol = col;
     if (row == step && col == step) return;
 
-    std::int32_t* prod = m.markowitzProd.data();
+    const std::int32_t* prod = m.markowitzProd.data();
     if (row == col) {
         // A diagonal swap is a symmetric permutation: the parity does not change.
         ExchangeRows(m, step, row);
         ExchangeColumns(m, step, col);
-        std::swap(prod[step], prod[row]);
+        const std::int32_t stepProduct = prod[step];
+        SetProduct(m, step, prod[row]);
+        SetProduct(m, row, stepProduct);
         std::swap(m.diag[Ix(row)], m.diag[Ix(step)]);
         return;
     }
@@ -499,19 +562,19 @@ void MovePivotToStep(SparseMatrix& m, MatrixElement* pivot, int step)
     if (row != step) {
         ExchangeRows(m, step, row);
         m.oddInterchanges = !m.oddInterchanges;
-        prod[row] = ProductAt(m, row);
+        SetProduct(m, row, ProductAt(m, row));
         AdjustSingletons(m, oldRowProduct, prod[row]);
     }
     if (col != step) {
         ExchangeColumns(m, step, col);
         m.oddInterchanges = !m.oddInterchanges;
-        prod[col] = ProductAt(m, col);
+        SetProduct(m, col, ProductAt(m, col));
         AdjustSingletons(m, oldColProduct, prod[col]);
         m.diag[Ix(col)] = FindDiagonalAt(m, col);
     }
     if (row != step) m.diag[Ix(row)] = FindDiagonalAt(m, row);
     m.diag[Ix(step)] = FindDiagonalAt(m, step);
-    prod[step] = ProductAt(m, step);
+    SetProduct(m, step, ProductAt(m, step));
     AdjustSingletons(m, oldStepProduct, prod[step]);
 }
 
@@ -522,11 +585,11 @@ void CountFillin(SparseMatrix& m, int row, int col)
 {
     std::int32_t& rowCount = m.markowitzRow[Ix(row)];
     ++rowCount;
-    m.markowitzProd[Ix(row)] = ProductAt(m, row);
+    SetProduct(m, row, ProductAt(m, row));
     if (rowCount == 1 && m.markowitzCol[Ix(row)] != 0) --m.singletons;
     std::int32_t& colCount = m.markowitzCol[Ix(col)];
     ++colCount;
-    m.markowitzProd[Ix(col)] = ProductAt(m, col);
+    SetProduct(m, col, ProductAt(m, col));
     if (colCount == 1 && m.markowitzRow[Ix(col)] != 0) --m.singletons;
 }
 
@@ -561,14 +624,14 @@ void UpdateMarkowitzCounts(SparseMatrix& m, const MatrixElement* pivot)
         if (e == pivot) continue;
         const int row = RowOf(m, e);
         --m.markowitzRow[Ix(row)];
-        m.markowitzProd[Ix(row)] = ProductAt(m, row);
+        SetProduct(m, row, ProductAt(m, row));
         if (m.markowitzRow[Ix(row)] == 0) ++m.singletons;
     }
     for (const MatrixElement* e : ActiveRow(m, pivot->row)) {
         if (e == pivot) continue;
         const int col = ColOf(m, e);
         --m.markowitzCol[Ix(col)];
-        m.markowitzProd[Ix(col)] = ProductAt(m, col);
+        SetProduct(m, col, ProductAt(m, col));
         if (m.markowitzCol[Ix(col)] == 0 && m.markowitzRow[Ix(col)] != 0) ++m.singletons;
     }
 }
