@@ -303,7 +303,6 @@ int AcGain(const FreqTableSourceDevice& d, std::complex<double>& gain)
 template <class Device>
 int AcLoadSources(int pass)
 {
-    AcStampState& s = AcStamps();
     return EachSource<Device>([&](Device& d, std::size_t) {
         const int kind = KindOf(d);
         const int b = d.branch;

@@ -98,7 +98,6 @@ int AcLoadIndependentSources(int pass)
 
 int AcLoadLinearDependentSources(int pass)
 {
-    AcStampState& s = AcStamps();
     const DeviceSolverTables& tables = AnalogSolver().devices;
     std::size_t i = 0;
     for (const LinearSourceDevice& d : ListRecords<LinearSourceDevice>(DeviceList(kLinearSourceDeviceList))) {
@@ -120,7 +119,6 @@ int AcLoadLinearDependentSources(int pass)
 
 int AcLoadPolySources(int pass)
 {
-    AcStampState& s = AcStamps();
     const DeviceSolverTables& tables = AnalogSolver().devices;
     std::size_t i = 0;
     for (const PolySourceDevice& p : ListRecords<PolySourceDevice>(DeviceList(kPolySourceList))) {

@@ -130,7 +130,6 @@ void AcceptTableSourceStates()
 
 int AcLoadTableSources(int pass)
 {
-    AcStampState& s = AcStamps();
     return EachTableSource([&](TableSourceDevice& t) {
         const int kind = KindOf(t);
         const int b = t.branch;
