@@ -43,6 +43,7 @@
 #include <utility>
 #include <vector>
 
+#include "analyses/analysis_install.h"
 #include "analog/analysis_start.h"
 #include "analog/analog_state.h"
 #include "analog/batch_run.h"
