@@ -44,6 +44,8 @@
 #include <vector>
 
 #include "analyses/analysis_install.h"
+#include "netlist/message_reporter_services.h"
+#include "netlist/text_window_lines.h"
 #include "analog/analysis_start.h"
 #include "analog/analog_state.h"
 #include "analog/batch_run.h"
@@ -55,6 +57,7 @@
 #include "document/node_table.h"
 #include "netlist/model_types.h"
 #include "platform/backend.h"
+#include "schematic/schematic_view.h"
 
 namespace {
 
@@ -324,12 +327,15 @@ std::string ReadText(const fs::path& path)
 void InitProgram()
 {
     InitCharClasses();
+    InstallMessageReporterServices();
+    InstallTextWindowFiles();
     std::feclearexcept(FE_ALL_EXCEPT);
     RegisterCircuitDevices();
     RegisterCircuitDeviceRecordTypes();
     ApplyDeviceListSizes();
     InitModelTypeDefaults();
     InstallAnalysisKindHandlers();
+    InstallSchematicEditorHooks();
     win::PlatformOptions options;
     options.headless = true;
     win::InitPlatform(options);
