@@ -76,6 +76,53 @@ bool DoubledGateCapacitances(const AnalogSolverState& s)
     return (s.runKind == kRunKindTransient && s.runPhase != kPhaseTimeSteps) || s.iterationMode == kModeSmallSignal;
 }
 
+// The load passes whose bypassed devices may add what they added before: a new one begins
+// with every new time point, prediction, iteration mode or integration, and with every set-up
+// and accepted point.
+struct MosLoadEpoch {
+    std::uint64_t number = 1;
+    double time = 0.0, step = 0.0, ag0 = 0.0, ag1 = 0.0, gmin = 0.0, gmax = 0.0;
+    int mode = -1, order = 0, method = -1, runPhase = -1, runKind = -1, charge = -1;
+    bool report = false;
+    const void* states = nullptr;
+};
+
+MosLoadEpoch& LoadEpoch()
+{
+    static MosLoadEpoch epoch;
+    return epoch;
+}
+
+void NewLoadEpoch() { ++LoadEpoch().number; }
+
+std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, bool report)
+{
+    MosLoadEpoch& e = LoadEpoch();
+    const bool same = s.flags.prediction == 0 && s.iterationMode != kModeFirstTimePoint && e.time == s.time &&
+                      e.step == s.step && e.ag0 == s.ag0 && e.ag1 == s.ag1 && e.gmin == gmin && e.gmax == gmax &&
+                      e.mode == s.iterationMode && e.order == s.order && e.method == s.method &&
+                      e.runPhase == s.runPhase && e.runKind == s.runKind && e.charge == s.flags.charge &&
+                      e.report == report && e.states == s.chargeStates.data();
+    if (!same) {
+        ++e.number;
+        e.time = s.time;
+        e.step = s.step;
+        e.ag0 = s.ag0;
+        e.ag1 = s.ag1;
+        e.gmin = gmin;
+        e.gmax = gmax;
+        e.mode = s.iterationMode;
+        e.order = s.order;
+        e.method = s.method;
+        e.runPhase = s.runPhase;
+        e.runKind = s.runKind;
+        e.charge = s.flags.charge;
+        e.report = report;
+        e.states = s.chargeStates.data();
+    }
+    return e.number;
+}
+
 // What every device of one load pass reads from the solver: taken once per pass instead of
 // once per device.
 struct MosLoadPass {
@@ -92,6 +139,7 @@ struct MosLoadPass {
     bool trapezoidal;  // trapezoidal rule of order 1 or 2, worked out in line
     bool firstOrder;
     double ag0, ag1;   // integration coefficients 0 and 1
+    std::uint64_t epoch;
 
     MosLoadPass(AnalogSolverState& solver, const std::vector<double>& solution, double gminValue)
         : s(solver), x(solution.data()), rhs(solver.rhs.data()), pool(solver.pool->data()),
@@ -103,7 +151,8 @@ struct MosLoadPass {
           firstPoint(solver.iterationMode == kModeFirstTimePoint),
           report(RunControl().runDataMode != kRunDataRetrieve),
           trapezoidal(solver.method == kMethodTrap && (solver.order == 1 || solver.order == 2)),
-          firstOrder(solver.order == 1), ag0(solver.ag0), ag1(solver.ag1)
+          firstOrder(solver.order == 1), ag0(solver.ag0), ag1(solver.ag1),
+          epoch(LoadEpochOf(solver, gmin, gmax, report))
     {
     }
 
@@ -232,6 +281,53 @@ MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double 
     return ch;
 }
 
+// The entries of the 32 that not only the series conductances reach, in the order of the
+// replay's stamps.
+constexpr int kReplayEntries[16] = {5, 10, 14, 15, 17, 18, 19, 21, 22, 23, 25, 26, 27, 29, 30, 31};
+
+void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MatrixElementRef* e)
+{
+    const MosfetReplay& r = d.replay;
+    p.rhs[d.internalGate] -= r.rhs[0];
+    p.rhs[d.internalBulk] -= r.rhs[1];
+    p.rhs[d.internalDrain] += r.rhs[2];
+    p.rhs[d.internalSource] += r.rhs[3];
+    for (int k = 0; k < 16; ++k) e[kReplayEntries[k]].Add(r.stamps[k]);
+}
+
+// A device without series resistances and RDS leaves the 16 elements that only those
+// conductances reach alone (they would get 0).
+void AddSeriesStamps(const MosfetDevice& d, double grds, const MatrixElementRef* e)
+{
+    const MosfetLoadValues& v = d.values;
+    const double gd = v.gd, gs = v.gs, gg = v.gg, gb = v.gb;
+    e[0].Add(-grds);
+    e[1].Add(-grds);
+    e[2].Add(grds);
+    e[3].Add(grds);
+    e[4].Add(gd);
+    e[6].Add(-gg);
+    e[7].Add(-gg);
+    e[8].Add(gg);
+    e[9].Add(gs);
+    e[11].Add(-gb);
+    e[12].Add(-gb);
+    e[13].Add(gb);
+    e[16].Add(-gd);
+    e[20].Add(-gs);
+    e[24].Add(-gd);
+    e[28].Add(-gs);
+}
+
+// A bypassed device whose last load was in this load pass's epoch: the same additions again
+// (its charges, currents and reported values are those that load left).
+void Replay(const MosLoadPass& p, const MosfetDevice& d, const SemiconductorStamps& entry)
+{
+    const MatrixElementRef* e = p.pool + entry.stamps.first;
+    if (!d.temperature.seriesFree) AddSeriesStamps(d, std::min(d.temperature.rds, p.gmax), e);
+    AddRhsAndStamps(p, d, e);
+}
+
 void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
 {
     AnalogSolverState& s = p.s;
@@ -291,6 +387,10 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
                 std::fabs(delvgs) < rt * std::max(std::fabs(vgs), std::fabs(v.vgs0)) + vntol &&
                 std::fabs(delvds) < rt * std::max(std::fabs(vds), std::fabs(v.vds0)) + vntol &&
                 std::fabs(cdhat - v.cd) < rt * std::max(std::fabs(cdhat), std::fabs(v.cd)) + abstol) {
+                if (d.replay.epoch == p.epoch) {
+                    Replay(p, d, entry);
+                    return;
+                }
                 bypassed = true;
                 vbs = v.vbs0;
                 vbd = v.vbd0;
@@ -436,10 +536,12 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     const double ceqbd = type * (v.cbd - v.gbd * vbd);
     const double cdreq = d.mode >= 0.0 ? type * (cdrain - v.gds * vds - v.gm * vgs - v.gmbs * vbs)
                                        : -type * (cdrain + v.gds * vds - v.gm * vgd - v.gmbs * vbd);
-    p.rhs[d.internalGate] -= type * (gc.ceqgs + gc.ceqgb + gc.ceqgd);
-    p.rhs[d.internalBulk] -= ceqbs + ceqbd - type * gc.ceqgb;
-    p.rhs[d.internalDrain] += ceqbd - cdreq + type * gc.ceqgd;
-    p.rhs[d.internalSource] += cdreq + ceqbs + type * gc.ceqgs;
+    MosfetReplay& r = d.replay;
+    r.epoch = p.firstPoint ? 0 : p.epoch;
+    r.rhs[0] = type * (gc.ceqgs + gc.ceqgb + gc.ceqgd);
+    r.rhs[1] = ceqbs + ceqbd - type * gc.ceqgb;
+    r.rhs[2] = ceqbd - cdreq + type * gc.ceqgd;
+    r.rhs[3] = cdreq + ceqbs + type * gc.ceqgs;
 
     // Matrix: the elements in reservation order. A device without series resistances and RDS
     // leaves the 16 elements that only those conductances reach alone (they would get 0).
@@ -449,40 +551,25 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     const double xnrm = d.mode >= 0.0 ? 1.0 : 0.0, xrev = 1.0 - xnrm;
     const double gm = v.gm, gds = v.gds, gmbs = v.gmbs, gbd = v.gbd, gbs = v.gbs;
     const double gd = v.gd, gs = v.gs, gg = v.gg, gb = v.gb;
-    if (!b.seriesFree) {
-        e[0].Add(-grds);
-        e[1].Add(-grds);
-        e[2].Add(grds);
-        e[3].Add(grds);
-        e[4].Add(gd);
-        e[6].Add(-gg);
-        e[7].Add(-gg);
-        e[8].Add(gg);
-        e[9].Add(gs);
-        e[11].Add(-gb);
-        e[12].Add(-gb);
-        e[13].Add(gb);
-        e[16].Add(-gd);
-        e[20].Add(-gs);
-        e[24].Add(-gd);
-        e[28].Add(-gs);
-    }
-    e[5].Add(gg + gc.gcgd + gc.gcgs + gc.gcgb);
-    e[10].Add(gbd + gbs + gc.gcgb + gb);
-    e[14].Add(gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd);
-    e[15].Add(gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs);
-    e[17].Add(-gc.gcgb);
-    e[18].Add(-gc.gcgd);
-    e[19].Add(-gc.gcgs);
-    e[21].Add(-gbd);
-    e[22].Add(-gbs);
-    e[23].Add(-gds - xnrm * (gm + gmbs));
-    e[25].Add(-gc.gcgb);
-    e[26].Add((xnrm - xrev) * gm - gc.gcgd);
-    e[27].Add(-(xnrm - xrev) * gm - gc.gcgs);
-    e[29].Add((xnrm - xrev) * gmbs - gbd);
-    e[30].Add(-gbs - (xnrm - xrev) * gmbs);
-    e[31].Add(-gds - xrev * (gm + gmbs));
+    if (!b.seriesFree) AddSeriesStamps(d, grds, e);
+    double* const g = r.stamps;
+    g[0] = gg + gc.gcgd + gc.gcgs + gc.gcgb;
+    g[1] = gbd + gbs + gc.gcgb + gb;
+    g[2] = gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd;
+    g[3] = gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs;
+    g[4] = -gc.gcgb;
+    g[5] = -gc.gcgd;
+    g[6] = -gc.gcgs;
+    g[7] = -gbd;
+    g[8] = -gbs;
+    g[9] = -gds - xnrm * (gm + gmbs);
+    g[10] = -gc.gcgb;
+    g[11] = (xnrm - xrev) * gm - gc.gcgd;
+    g[12] = -(xnrm - xrev) * gm - gc.gcgs;
+    g[13] = (xnrm - xrev) * gmbs - gbd;
+    g[14] = -gbs - (xnrm - xrev) * gmbs;
+    g[15] = -gds - xrev * (gm + gmbs);
+    AddRhsAndStamps(p, d, e);
 
     if (p.report) {
         const double cqgs = states ? iq[kQgs] : 0.0;
@@ -541,6 +628,7 @@ MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, do
 int SetupMosLevel123()
 {
     // The LEVEL 4/5 and LEVEL 8 devices are reserved by their own set-ups.
+    NewLoadEpoch();
     return ReserveMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d); },
                                [](const MosfetDevice& d) { return ElementPositions(NodesOf(d)); });
 }
@@ -559,6 +647,7 @@ int LoadMosLevel123()
 
 void ShiftMosfetHistory(bool timeSteps)
 {
+    NewLoadEpoch();
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         MosfetLoadValues& v = d.values;
         v.vbs2 = v.vbs1;

@@ -29,6 +29,16 @@ struct MosfetSideBlock {
     double polarity = 1.0;   // +1 NMOS, -1 PMOS, whatever the model's type word says
 };
 
+// What a LEVEL 1 to 3 load added to the right-hand side and to the 16 matrix entries that not
+// only the series conductances reach, and the load pass (`epoch`) it was made in: a device
+// whose voltages stay within the bypass tolerances adds the same again while nothing else
+// that these depend on has changed.
+struct MosfetReplay {
+    std::uint64_t epoch = 0;
+    double rhs[4] = {};  // gate, bulk, drain, source
+    double stamps[16] = {};
+};
+
 struct MosfetDevice : ListNode {
     EvaluatedModel* model = nullptr;
     std::int32_t gate = 0;
@@ -60,6 +70,7 @@ struct MosfetDevice : ListNode {
     FetQuantities quantities;
     MosfetLoadValues values;                // LEVEL 1 to 3
     MosfetTemperatureBlock temperature;     // LEVEL 1 to 3
+    MosfetReplay replay;                    // LEVEL 1 to 3
     std::unique_ptr<Bsim3Size> bsim3;       // LEVEL 8, made by the run's preparation
     std::unique_ptr<Bsim12Size> bsim12;     // LEVEL 4 and 5, made by the run's preparation
 
