@@ -281,18 +281,32 @@ MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double 
     return ch;
 }
 
-// The entries of the 32 that not only the series conductances reach, in the order of the
-// replay's stamps.
-constexpr int kReplayEntries[16] = {5, 10, 14, 15, 17, 18, 19, 21, 22, 23, 25, 26, 27, 29, 30, 31};
-
-void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MatrixElementRef* e)
+// The stamps go to the entries of the 32 that not only the series conductances reach, in
+// reservation order.
+inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MatrixElementRef* e)
 {
     const MosfetReplay& r = d.replay;
     p.rhs[d.internalGate] -= r.rhs[0];
     p.rhs[d.internalBulk] -= r.rhs[1];
     p.rhs[d.internalDrain] += r.rhs[2];
     p.rhs[d.internalSource] += r.rhs[3];
-    for (int k = 0; k < 16; ++k) e[kReplayEntries[k]].Add(r.stamps[k]);
+    const double* g = r.stamps;
+    e[5].Add(g[0]);
+    e[10].Add(g[1]);
+    e[14].Add(g[2]);
+    e[15].Add(g[3]);
+    e[17].Add(g[4]);
+    e[18].Add(g[5]);
+    e[19].Add(g[6]);
+    e[21].Add(g[7]);
+    e[22].Add(g[8]);
+    e[23].Add(g[9]);
+    e[25].Add(g[10]);
+    e[26].Add(g[11]);
+    e[27].Add(g[12]);
+    e[29].Add(g[13]);
+    e[30].Add(g[14]);
+    e[31].Add(g[15]);
 }
 
 // A device without series resistances and RDS leaves the 16 elements that only those
@@ -629,6 +643,7 @@ int SetupMosLevel123()
 {
     // The LEVEL 4/5 and LEVEL 8 devices are reserved by their own set-ups.
     NewLoadEpoch();
+    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) d.level123 = IsMosLevel123(d);
     return ReserveMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d); },
                                [](const MosfetDevice& d) { return ElementPositions(NodesOf(d)); });
 }
@@ -640,7 +655,7 @@ int LoadMosLevel123()
     const MosLoadPass pass(s, SolutionVector(), GlobalOptions().values.gmin);
     return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
                                                  [&](MosfetDevice& d, SemiconductorStamps& entry) {
-                                                     if (d.model && IsMosLevel123(d)) LoadOne(pass, d, entry);
+                                                     if (d.model && d.level123) LoadOne(pass, d, entry);
                                                      return 0;
                                                  });
 }
@@ -656,7 +671,7 @@ void ShiftMosfetHistory(bool timeSteps)
         v.vbs1 = v.vbs0;
         v.vgs1 = v.vgs0;
         v.vds1 = v.vds0;
-        if (timeSteps && IsMosLevel123(d)) {
+        if (timeSteps && d.level123) {
             MosfetTemperatureBlock& b = d.temperature;
             b.cgsPrev = b.cgs;
             b.cgdPrev = b.cgd;

@@ -40,14 +40,18 @@ struct MosfetReplay {
 };
 
 struct MosfetDevice : ListNode {
+    // What every load pass reads of every device comes first, on one cache line.
     EvaluatedModel* model = nullptr;
-    std::int32_t gate = 0;
-    std::int32_t drain = 0;
-    std::int32_t source = 0;
     std::int32_t internalGate = 0;
     std::int32_t internalDrain = 0;
     std::int32_t internalSource = 0;
     std::int32_t internalBulk = 0;
+    std::int32_t off = 0;
+    bool level123 = false;  // a LEVEL 1 to 3 device, as the set-up found it
+    double mode = 1.0;
+    std::int32_t gate = 0;
+    std::int32_t drain = 0;
+    std::int32_t source = 0;
     std::int32_t extraInternal = 0;  // LEVEL 8: joined to the internal source
     std::int32_t ordinal = 0;
     std::int32_t level = 0;  // LEVEL of a LEVEL 1 to 3 model
@@ -59,12 +63,10 @@ struct MosfetDevice : ListNode {
     double nrd = -1.0, nrs = -1.0, nrg = 0.0;
     double m = 1.0;
     double wNominal = 0.0, adNominal = 0.0, asNominal = 0.0, pdNominal = 0.0, psNominal = 0.0;
-    std::int32_t off = 0;
     std::int32_t initialConditionGiven = 0;
     double ic1 = 0.0, ic2 = 0.0, ic3 = 0.0;
     std::int32_t bulk = 0;
     double nrb = 0.0;
-    double mode = 1.0;
     SchematicItem* component = nullptr;
     std::unique_ptr<MosfetSideBlock> side;
     FetQuantities quantities;
