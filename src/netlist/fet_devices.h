@@ -49,6 +49,9 @@ struct MosfetDevice : ListNode {
     std::int32_t off = 0;
     bool level123 = false;  // a LEVEL 1 to 3 device, as the set-up found it
     double mode = 1.0;
+    MosfetReplay replay;                    // LEVEL 1 to 3
+    MosfetLoadValues values;                // LEVEL 1 to 3
+    MosfetTemperatureBlock temperature;     // LEVEL 1 to 3
     std::int32_t gate = 0;
     std::int32_t drain = 0;
     std::int32_t source = 0;
@@ -70,9 +73,6 @@ struct MosfetDevice : ListNode {
     SchematicItem* component = nullptr;
     std::unique_ptr<MosfetSideBlock> side;
     FetQuantities quantities;
-    MosfetLoadValues values;                // LEVEL 1 to 3
-    MosfetTemperatureBlock temperature;     // LEVEL 1 to 3
-    MosfetReplay replay;                    // LEVEL 1 to 3
     std::unique_ptr<Bsim3Size> bsim3;       // LEVEL 8, made by the run's preparation
     std::unique_ptr<Bsim12Size> bsim12;     // LEVEL 4 and 5, made by the run's preparation
 
