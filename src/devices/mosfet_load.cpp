@@ -98,9 +98,12 @@ void NewLoadEpoch() { ++LoadEpoch().number; }
 std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, bool report)
 {
     MosLoadEpoch& e = LoadEpoch();
+    // The prediction opens a time point's epoch, which its iterations continue: their stamps
+    // are made as the prediction's are.
+    const int mode = s.iterationMode == kModePredictor ? kModeNormal : s.iterationMode;
     const bool same = s.flags.prediction == 0 && s.iterationMode != kModeFirstTimePoint && e.time == s.time &&
                       e.step == s.step && e.ag0 == s.ag0 && e.ag1 == s.ag1 && e.gmin == gmin && e.gmax == gmax &&
-                      e.mode == s.iterationMode && e.order == s.order && e.method == s.method &&
+                      e.mode == mode && e.order == s.order && e.method == s.method &&
                       e.runPhase == s.runPhase && e.runKind == s.runKind && e.charge == s.flags.charge &&
                       e.report == report && e.states == s.chargeStates.data();
     if (!same) {
@@ -111,7 +114,7 @@ std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, 
         e.ag1 = s.ag1;
         e.gmin = gmin;
         e.gmax = gmax;
-        e.mode = s.iterationMode;
+        e.mode = mode;
         e.order = s.order;
         e.method = s.method;
         e.runPhase = s.runPhase;
