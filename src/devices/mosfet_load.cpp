@@ -189,19 +189,20 @@ struct GateCompanion {
     double gcgs = 0.0, gcgd = 0.0, gcgb = 0.0, ceqgs = 0.0, ceqgd = 0.0, ceqgb = 0.0;
 };
 
-// The total gate capacitances from the Meyer halves and the overlaps.
-void GateCapacitanceTotals(MosfetDevice& d, bool doubled)
+// The total gate capacitances from the Meyer halves (cgs, cgd, cgb: passed in, as the caller
+// has just made them or read them once) and the overlaps.
+void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd, double cgb)
 {
     const MosfetTemperatureBlock& b = d.temperature;
     MosfetLoadValues& v = d.values;
     if (doubled) {
-        v.capgs = 2.0 * b.cgs + v.cgsov;
-        v.capgd = 2.0 * b.cgd + v.cgdov;
-        v.capgb = 2.0 * b.cgb + v.cgbov;
+        v.capgs = 2.0 * cgs + v.cgsov;
+        v.capgd = 2.0 * cgd + v.cgdov;
+        v.capgb = 2.0 * cgb + v.cgbov;
     } else {
-        v.capgs = b.cgs + b.cgsPrev + v.cgsov;
-        v.capgd = b.cgd + b.cgdPrev + v.cgdov;
-        v.capgb = b.cgb + b.cgbPrev + v.cgbov;
+        v.capgs = cgs + b.cgsPrev + v.cgsov;
+        v.capgd = cgd + b.cgdPrev + v.cgdov;
+        v.capgb = cgb + b.cgbPrev + v.cgbov;
     }
 }
 
@@ -415,7 +416,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
                 vds = v.vds0;
                 vgd = vgs - vds;
                 cdrain = d.mode * (v.cd + v.cbd);
-                if (p.timeSteps || p.doubledCaps) GateCapacitanceTotals(d, p.doubledCaps);
+                if (p.timeSteps || p.doubledCaps) GateCapacitanceTotals(d, p.doubledCaps, b.cgs, b.cgd, b.cgb);
             }
         }
         if (!bypassed) {
@@ -505,14 +506,17 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         v.vds0 = vds;
 
         if (p.charge) {
-            if (b.oxcap <= 0.0) {
-                b.cgs = b.cgd = b.cgb = 0.0;
-            } else if (d.mode > 0.0) {
-                MeyerGateCapacitances(vgs, vgd, ch.von, ch.vdsat, b.cgs, b.cgd, b.cgb, b.tphi, b.oxcap);
-            } else {
-                MeyerGateCapacitances(vgd, vgs, ch.von, ch.vdsat, b.cgd, b.cgs, b.cgb, b.tphi, b.oxcap);
+            double cgs = 0.0, cgd = 0.0, cgb = 0.0;
+            if (b.oxcap > 0.0) {
+                if (d.mode > 0.0)
+                    MeyerGateCapacitances(vgs, vgd, ch.von, ch.vdsat, cgs, cgd, cgb, b.tphi, b.oxcap);
+                else
+                    MeyerGateCapacitances(vgd, vgs, ch.von, ch.vdsat, cgd, cgs, cgb, b.tphi, b.oxcap);
             }
-            GateCapacitanceTotals(d, p.doubledCaps);
+            b.cgs = cgs;
+            b.cgd = cgd;
+            b.cgb = cgb;
+            GateCapacitanceTotals(d, p.doubledCaps, cgs, cgd, cgb);
             if (states) {
                 if (predict && !p.firstPoint) {
                     const double c1 = s.predictorScale, c2 = s.predictorRatio;
