@@ -552,20 +552,24 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     if (states && p.firstPoint)
         for (int k : {kQgs, kQgd, kQgb}) FillPast(iq, k);
 
-    // Right-hand side.
+    // The companion currents of the junctions and the channel.
     const double ceqbs = type * (v.cbs - v.gbs * vbs);
     const double ceqbd = type * (v.cbd - v.gbd * vbd);
     const double cdreq = d.mode >= 0.0 ? type * (cdrain - v.gds * vds - v.gm * vgs - v.gmbs * vbs)
                                        : -type * (cdrain + v.gds * vds - v.gm * vgd - v.gmbs * vbd);
+    // Right-hand side and matrix, each value kept for a replay as it is added.
     MosfetReplay& r = d.replay;
     r.epoch = p.firstPoint ? 0 : p.epoch;
-    r.rhs[0] = type * (gc.ceqgs + gc.ceqgb + gc.ceqgd);
-    r.rhs[1] = ceqbs + ceqbd - type * gc.ceqgb;
-    r.rhs[2] = ceqbd - cdreq + type * gc.ceqgd;
-    r.rhs[3] = cdreq + ceqbs + type * gc.ceqgs;
+    const auto rhs = [&](int k, int node, double value, double sign) {
+        r.rhs[k] = value;
+        p.rhs[node] += sign * value;
+    };
+    rhs(0, d.internalGate, type * (gc.ceqgs + gc.ceqgb + gc.ceqgd), -1.0);
+    rhs(1, d.internalBulk, ceqbs + ceqbd - type * gc.ceqgb, -1.0);
+    rhs(2, d.internalDrain, ceqbd - cdreq + type * gc.ceqgd, 1.0);
+    rhs(3, d.internalSource, cdreq + ceqbs + type * gc.ceqgs, 1.0);
 
-    // Matrix: the elements in reservation order. A device without series resistances and RDS
-    // leaves the 16 elements that only those conductances reach alone (they would get 0).
+    // The elements in reservation order.
     assert(entry.stamps.reserved && entry.stamps.count == 32);
     const MatrixElementRef* e = p.pool + entry.stamps.first;
     const double grds = std::min(b.rds, p.gmax);
@@ -573,24 +577,26 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     const double gm = v.gm, gds = v.gds, gmbs = v.gmbs, gbd = v.gbd, gbs = v.gbs;
     const double gd = v.gd, gs = v.gs, gg = v.gg, gb = v.gb;
     if (!b.seriesFree) AddSeriesStamps(d, grds, e);
-    double* const g = r.stamps;
-    g[0] = gg + gc.gcgd + gc.gcgs + gc.gcgb;
-    g[1] = gbd + gbs + gc.gcgb + gb;
-    g[2] = gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd;
-    g[3] = gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs;
-    g[4] = -gc.gcgb;
-    g[5] = -gc.gcgd;
-    g[6] = -gc.gcgs;
-    g[7] = -gbd;
-    g[8] = -gbs;
-    g[9] = -gds - xnrm * (gm + gmbs);
-    g[10] = -gc.gcgb;
-    g[11] = (xnrm - xrev) * gm - gc.gcgd;
-    g[12] = -(xnrm - xrev) * gm - gc.gcgs;
-    g[13] = (xnrm - xrev) * gmbs - gbd;
-    g[14] = -gbs - (xnrm - xrev) * gmbs;
-    g[15] = -gds - xrev * (gm + gmbs);
-    AddRhsAndStamps(p, d, e);
+    const auto stamp = [&](int k, int at, double value) {
+        r.stamps[k] = value;
+        e[at].Add(value);
+    };
+    stamp(0, 5, gg + gc.gcgd + gc.gcgs + gc.gcgb);
+    stamp(1, 10, gbd + gbs + gc.gcgb + gb);
+    stamp(2, 14, gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd);
+    stamp(3, 15, gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs);
+    stamp(4, 17, -gc.gcgb);
+    stamp(5, 18, -gc.gcgd);
+    stamp(6, 19, -gc.gcgs);
+    stamp(7, 21, -gbd);
+    stamp(8, 22, -gbs);
+    stamp(9, 23, -gds - xnrm * (gm + gmbs));
+    stamp(10, 25, -gc.gcgb);
+    stamp(11, 26, (xnrm - xrev) * gm - gc.gcgd);
+    stamp(12, 27, -(xnrm - xrev) * gm - gc.gcgs);
+    stamp(13, 29, (xnrm - xrev) * gmbs - gbd);
+    stamp(14, 30, -gbs - (xnrm - xrev) * gmbs);
+    stamp(15, 31, -gds - xrev * (gm + gmbs));
 
     if (p.report) {
         const double cqgs = states ? iq[kQgs] : 0.0;
