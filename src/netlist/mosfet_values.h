@@ -7,8 +7,9 @@ namespace kq5 {
 
 struct MosfetTemperatureBlock {
     // What the LEVEL 1 evaluations read comes first.
-    // Meyer gate capacitances: present value and the value of the last accepted point.
-    double cgs = 0.0, cgsPrev = 0.0, cgd = 0.0, cgdPrev = 0.0, cgb = 0.0, cgbPrev = 0.0;
+    // Meyer gate capacitances: present value and (apart, so that a read of them never waits
+    // for a write of the others) the value of the last accepted point.
+    double cgs = 0.0, cgd = 0.0, cgb = 0.0;
     // Model and instance constants of the load, taken once per run so that the Newton
     // iterations do not look them up in the model for every device.
     double type = 1.0;  // +1 NMOS, -1 PMOS
@@ -17,6 +18,7 @@ struct MosfetTemperatureBlock {
     double tphi = 0.0;
     double oxcap = 0.0;   // Cox x WEFF x LEFF (F)
     double beta = 0.0;    // KP x WEFF / LEFF (A/V^2)
+    double cgsPrev = 0.0, cgdPrev = 0.0, cgbPrev = 0.0;
     int level = 1;           // channel code: 1, 2 or 3
     int statementIndex = 0;  // the model's statement, for the warnings of the square roots
     // No series resistance and no RDS: the 18 elements of those conductances always get 0.
