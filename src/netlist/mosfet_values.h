@@ -47,6 +47,11 @@ struct MosfetTemperatureBlock {
     // capacitance per area held in the TOX slot.
     double nsub = 0.0, nfs = 0.0, xj = 0.0, ld = 0.0, ucrit = 0.0, uexp = 0.0, utra = 0.0, vmax = 0.0,
            neff = 0.0, delta = 0.0, eta = 0.0, cox = 0.0, xd = 0.0;
+    // What the LEVEL 3 channel derives from the constants above and the effective size.
+    struct Level3Constants {
+        double eta = 0.0, ldOverXj = 0.0, xjOverL = 0.0, narrowOverW = 0.0, csonco = 0.0;
+    };
+    Level3Constants level3;
 };
 
 struct MosfetLoadValues {
