@@ -20,6 +20,7 @@
 #include <iterator>
 #include <string>
 
+#include "analyses/analysis_install.h"
 #include "bench_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analog_state.h"

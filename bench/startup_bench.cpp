@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "analyses/analysis_install.h"
 #include "analog/analysis_start.h"
 #include "bench_support.h"
 

@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 
+#include "analyses/analysis_install.h"
 #include "bench_support.h"
 #include "analog/analysis_start.h"
 #include "analog/analog_state.h"

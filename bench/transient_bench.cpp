@@ -44,8 +44,6 @@
 #include <vector>
 
 #include "analyses/analysis_install.h"
-#include "netlist/message_reporter_services.h"
-#include "netlist/text_window_lines.h"
 #include "analog/analysis_start.h"
 #include "analog/analog_state.h"
 #include "analog/batch_run.h"
@@ -55,7 +53,9 @@
 #include "core/device_lists.h"
 #include "devices/device_record_types.h"
 #include "document/node_table.h"
+#include "netlist/message_reporter_services.h"
 #include "netlist/model_types.h"
+#include "netlist/text_window_lines.h"
 #include "platform/backend.h"
 #include "schematic/schematic_view.h"
 

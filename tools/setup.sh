@@ -28,6 +28,9 @@ PACKAGES=(
   python3
   # the Fourier transform the DSP pass and the Laplace sources use
   libfftw3-dev
+  # the static archives the Release program links instead of shared libraries (cairo's and
+  # fontconfig's own dependencies, named so that the link does not rest on what they pull in)
+  libpng-dev zlib1g-dev libexpat1-dev libbrotli-dev
   # GNU time: the digital benchmark reads each run's CPU time and peak memory through it
   time
 )

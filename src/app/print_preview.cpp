@@ -125,6 +125,45 @@ void FillWhite(win::HDC dc, const win::RECT& r)
 
 void RedrawPageControl(win::HWND dialog) { win::InvalidateRect(win::GetDlgItem(dialog, kPreviewPageControl), nullptr, 1); }
 
+// Every preview dialog opens the same way: placed, with its page control fitted to the printer's
+// paper inside the space the template gives it.
+void OpenPreviewPage(win::HWND dialog, win::RECT& pageSpace)
+{
+    PlaceDialog(dialog, false, nullptr);
+    pageSpace = ChildRect(dialog, kPreviewPageControl);
+    PlacePreviewPage(dialog, pageSpace);
+}
+
+// Print Setup from a preview: the paper may have changed shape, so the page control is fitted again.
+void PreviewPrintSetup(win::HWND dialog, const win::RECT& pageSpace)
+{
+    if (RunPrintSetup(dialog)) PlacePreviewPage(dialog, pageSpace);
+}
+
+// The owner-drawn page control of a preview dialog; other owner-drawn items are not ours.
+template <class Preview, class Draw>
+win::INT_PTR DrawPreviewItem(Preview* d, win::LPARAM lParam, Draw draw)
+{
+    if (!d) return win::FALSE;
+    const auto& item = *reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
+    if (item.CtlID != kPreviewPageControl) return win::FALSE;
+    draw(*d, item);
+    return win::TRUE;
+}
+
+// Maps a printer page of the given size onto the printable part of a miniature, clipped to it;
+// returns the saved state for RestoreDC.
+int MapPrinterPage(win::HDC dc, const win::RECT& printable, int width, int height)
+{
+    const int saved = win::SaveDC(dc);
+    win::IntersectClipRect(dc, printable.left, printable.top, printable.right, printable.bottom);
+    win::SetMapMode(dc, win::MM_ANISOTROPIC);
+    win::SetWindowExtEx(dc, width, height, nullptr);
+    win::SetViewportExtEx(dc, printable.right - printable.left, printable.bottom - printable.top, nullptr);
+    win::SetViewportOrgEx(dc, printable.left, printable.top, nullptr);
+    return saved;
+}
+
 // The page at the print scale over the sheets it needs, all of them shrunk onto the miniature.
 void DrawSchematicMiniature(const SchematicPreview& d, const win::DRAWITEMSTRUCT& item)
 {
@@ -179,9 +218,7 @@ win::INT_PTR SchematicPreviewProc(win::HWND dialog, win::UINT message, win::WPAR
     SchematicPreview* d = DialogData<SchematicPreview>(dialog, message, lParam);
     switch (message) {
     case win::WM_INITDIALOG: {
-        PlaceDialog(dialog, false, nullptr);
-        d->pageSpace = ChildRect(dialog, kPreviewPageControl);
-        PlacePreviewPage(dialog, d->pageSpace);
+        OpenPreviewPage(dialog, d->pageSpace);
         const double scale = d->record->document->printerScale;
         win::CheckRadioButton(dialog, kPreviewAuto, kPreviewUser, scale < 0.0 ? kPreviewAuto : kPreviewUser);
         const double magnitude = std::fabs(scale);
@@ -190,13 +227,8 @@ win::INT_PTR SchematicPreviewProc(win::HWND dialog, win::UINT message, win::WPAR
         ShowSchematicPage(dialog, *d);
         return win::TRUE;
     }
-    case win::WM_DRAWITEM: {
-        if (!d) return win::FALSE;
-        const auto& item = *reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
-        if (item.CtlID != kPreviewPageControl) return win::FALSE;
-        DrawSchematicMiniature(*d, item);
-        return win::TRUE;
-    }
+    case win::WM_DRAWITEM:
+        return DrawPreviewItem(d, lParam, DrawSchematicMiniature);
     case win::WM_COMMAND: {
         if (!d) return win::FALSE;
         const int id = win::LOWORD(wParam);
@@ -229,7 +261,7 @@ win::INT_PTR SchematicPreviewProc(win::HWND dialog, win::UINT message, win::WPAR
             if (code == win::BN_CLICKED) ApplyPreviewScale(dialog, *d);
             return win::TRUE;
         case kCommandPrintSetup:
-            if (RunPrintSetup(dialog)) PlacePreviewPage(dialog, d->pageSpace);
+            PreviewPrintSetup(dialog, d->pageSpace);
             RedrawPageControl(dialog);
             return win::TRUE;
         case kCommandPrint:
@@ -267,12 +299,7 @@ void DrawTextMiniature(TextPreview& d, const win::DRAWITEMSTRUCT& item)
     geometry.area = {0, 0, win::GetDeviceCaps(printer, win::HORZRES), win::GetDeviceCaps(printer, win::VERTRES)};
     geometry.logPixelsY = win::GetDeviceCaps(printer, win::LOGPIXELSY);
     win::DeleteDC(printer);
-    const int saved = win::SaveDC(dc);
-    win::IntersectClipRect(dc, printable.left, printable.top, printable.right, printable.bottom);
-    win::SetMapMode(dc, win::MM_ANISOTROPIC);
-    win::SetWindowExtEx(dc, geometry.area.right, geometry.area.bottom, nullptr);
-    win::SetViewportExtEx(dc, printable.right - printable.left, printable.bottom - printable.top, nullptr);
-    win::SetViewportOrgEx(dc, printable.left, printable.top, nullptr);
+    const int saved = MapPrinterPage(dc, printable, geometry.area.right, geometry.area.bottom);
     PrintTextLines(d.record, dc, false, d.page, &geometry);
     win::RestoreDC(dc, saved);
 }
@@ -296,18 +323,11 @@ win::INT_PTR TextPreviewProc(win::HWND dialog, win::UINT message, win::WPARAM wP
     TextPreview* d = DialogData<TextPreview>(dialog, message, lParam);
     switch (message) {
     case win::WM_INITDIALOG:
-        PlaceDialog(dialog, false, nullptr);
-        d->pageSpace = ChildRect(dialog, kPreviewPageControl);
-        PlacePreviewPage(dialog, d->pageSpace);
+        OpenPreviewPage(dialog, d->pageSpace);
         RefreshTextPreview(dialog, *d);
         return win::TRUE;
-    case win::WM_DRAWITEM: {
-        if (!d) return win::FALSE;
-        const auto& item = *reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
-        if (item.CtlID != kPreviewPageControl) return win::FALSE;
-        DrawTextMiniature(*d, item);
-        return win::TRUE;
-    }
+    case win::WM_DRAWITEM:
+        return DrawPreviewItem(d, lParam, DrawTextMiniature);
     case win::WM_COMMAND: {
         if (!d) return win::FALSE;
         switch (win::LOWORD(wParam)) {
@@ -330,21 +350,16 @@ win::INT_PTR TextPreviewProc(win::HWND dialog, win::UINT message, win::WPARAM wP
             RefreshTextPreview(dialog, *d);
             return win::TRUE;
         case kCommandPrintSetup:
-            if (RunPrintSetup(dialog)) PlacePreviewPage(dialog, d->pageSpace);
+            PreviewPrintSetup(dialog, d->pageSpace);
             RefreshTextPreview(dialog, *d);
             return win::TRUE;
         case kCommandPrint:
             PrintWindowRecord(d->record);
             return win::TRUE;
         case kPreviewClose:
-        case win::IDCANCEL:
-            CloseDialog(dialog, win::IDCANCEL);
-            return win::TRUE;
-        case kDialogHelpButton:
-            ShowDialogHelp(kTextPreviewTemplate);
-            return win::TRUE;
+            return CancelOrHelp(dialog, win::IDCANCEL, kTextPreviewTemplate);
         default:
-            return win::FALSE;
+            return CancelOrHelp(dialog, win::LOWORD(wParam), kTextPreviewTemplate);
         }
     }
     default:
@@ -368,14 +383,8 @@ win::INT_PTR HeaderFooterProc(win::HWND dialog, win::UINT message, win::WPARAM w
             t.printFooter = HeaderTextFromEdit(win::GetDlgItemText(dialog, kFooterField));
             CloseDialog(dialog, win::IDOK);
             return win::TRUE;
-        case win::IDCANCEL:
-            CloseDialog(dialog, win::IDCANCEL);
-            return win::TRUE;
-        case kDialogHelpButton:
-            ShowDialogHelp(kHeaderFooterTemplate);
-            return win::TRUE;
         default:
-            return win::FALSE;
+            return CancelOrHelp(dialog, win::LOWORD(wParam), kHeaderFooterTemplate);
         }
     default:
         return win::FALSE;
@@ -428,12 +437,7 @@ void DrawGraphicsMiniature(GraphicsPreview& d, const win::DRAWITEMSTRUCT& item)
     // The entries are drawn in printer units mapped onto the printable part of the miniature,
     // so that fonts and line widths keep their proportions to the sheet.
     PlaceLayoutEntries(d.entries, {0, 0, d.printerPage.cx, d.printerPage.cy});
-    const int saved = win::SaveDC(dc);
-    win::IntersectClipRect(dc, d.printable.left, d.printable.top, d.printable.right, d.printable.bottom);
-    win::SetMapMode(dc, win::MM_ANISOTROPIC);
-    win::SetWindowExtEx(dc, std::max<int>(d.printerPage.cx, 1), std::max<int>(d.printerPage.cy, 1), nullptr);
-    win::SetViewportExtEx(dc, d.printable.right - d.printable.left, d.printable.bottom - d.printable.top, nullptr);
-    win::SetViewportOrgEx(dc, d.printable.left, d.printable.top, nullptr);
+    const int saved = MapPrinterPage(dc, d.printable, std::max<int>(d.printerPage.cx, 1), std::max<int>(d.printerPage.cy, 1));
     for (std::size_t i = 0; i < d.entries.size(); ++i) {
         if (!Included(d.entries[i])) continue;
         const int inner = win::SaveDC(dc);
@@ -470,6 +474,13 @@ void ReadWindowList(win::HWND dialog, GraphicsPreview& d)
 void MarkLayoutChanged(GraphicsPreview& d)
 {
     if (d.circuit) d.circuit->changed = 1;
+}
+
+// A per-analysis print option of the document, from its check box.
+template <class Flags>
+void StoreLayoutCheck(win::HWND dialog, int control, Flags& flags, int kind)
+{
+    flags[static_cast<std::size_t>(kind)] = win::IsDlgButtonChecked(dialog, control) == win::BST_CHECKED ? 1 : 0;
 }
 
 // The entry and handle under a point of the page control: a handle of the first included entry
@@ -583,9 +594,7 @@ win::INT_PTR GraphicsPreviewProc(win::HWND dialog, win::UINT message, win::WPARA
     GraphicsPreview* d = DialogData<GraphicsPreview>(dialog, message, lParam);
     switch (message) {
     case win::WM_INITDIALOG: {
-        PlaceDialog(dialog, false, nullptr);
-        d->pageSpace = ChildRect(dialog, kPreviewPageControl);
-        PlacePreviewPage(dialog, d->pageSpace);
+        OpenPreviewPage(dialog, d->pageSpace);
         FillWindowList(dialog, *d);
         win::CheckDlgButton(dialog, kPreviewAutoTile, AutoTileOn(*d) ? win::BST_CHECKED : win::BST_UNCHECKED);
         win::CheckDlgButton(dialog, kPreviewBackground,
@@ -597,13 +606,8 @@ win::INT_PTR GraphicsPreviewProc(win::HWND dialog, win::UINT message, win::WPARA
             win::SetWindowLongPtr(page, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&GraphicsPageProc)));
         return win::TRUE;
     }
-    case win::WM_DRAWITEM: {
-        if (!d) return win::FALSE;
-        const auto& item = *reinterpret_cast<const win::DRAWITEMSTRUCT*>(lParam);
-        if (item.CtlID != kPreviewPageControl) return win::FALSE;
-        DrawGraphicsMiniature(*d, item);
-        return win::TRUE;
-    }
+    case win::WM_DRAWITEM:
+        return DrawPreviewItem(d, lParam, DrawGraphicsMiniature);
     case win::WM_COMMAND: {
         if (!d) return win::FALSE;
         const int id = win::LOWORD(wParam);
@@ -628,10 +632,7 @@ win::INT_PTR GraphicsPreviewProc(win::HWND dialog, win::UINT message, win::WPARA
             RedrawPageControl(dialog);
             return win::TRUE;
         case kPreviewAutoTile:
-            if (d->circuit) {
-                d->circuit->document->printAutoTile[static_cast<std::size_t>(d->kind)] =
-                    win::IsDlgButtonChecked(dialog, kPreviewAutoTile) == win::BST_CHECKED ? 1 : 0;
-            }
+            if (d->circuit) StoreLayoutCheck(dialog, kPreviewAutoTile, d->circuit->document->printAutoTile, d->kind);
             MarkLayoutChanged(*d);
             RedrawPageControl(dialog);
             return win::TRUE;
@@ -644,29 +645,21 @@ win::INT_PTR GraphicsPreviewProc(win::HWND dialog, win::UINT message, win::WPARA
             RedrawPageControl(dialog);
             return win::TRUE;
         case kPreviewBlackBorder:
-            if (d->circuit) {
-                d->circuit->document->printBlackBorder[static_cast<std::size_t>(d->kind)] =
-                    win::IsDlgButtonChecked(dialog, kPreviewBlackBorder) == win::BST_CHECKED ? 1 : 0;
-            }
+            if (d->circuit) StoreLayoutCheck(dialog, kPreviewBlackBorder, d->circuit->document->printBlackBorder, d->kind);
             MarkLayoutChanged(*d);
             RedrawPageControl(dialog);
             return win::TRUE;
         case kCommandPrintSetup:
-            if (RunPrintSetup(dialog)) PlacePreviewPage(dialog, d->pageSpace);
+            PreviewPrintSetup(dialog, d->pageSpace);
             RedrawPageControl(dialog);
             return win::TRUE;
         case kCommandPrint:
             PrintLayoutSheet(d->entries, d->record);
             return win::TRUE;
         case kPreviewClose:
-        case win::IDCANCEL:
-            CloseDialog(dialog, win::IDCANCEL);
-            return win::TRUE;
-        case kDialogHelpButton:
-            ShowDialogHelp(kGraphicsPreviewTemplate);
-            return win::TRUE;
+            return CancelOrHelp(dialog, win::IDCANCEL, kGraphicsPreviewTemplate);
         default:
-            return win::FALSE;
+            return CancelOrHelp(dialog, win::LOWORD(wParam), kGraphicsPreviewTemplate);
         }
     }
     default:

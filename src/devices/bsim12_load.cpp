@@ -18,6 +18,7 @@
 #include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "devices/bsim12_eval.h"
+#include "devices/bsim_load_common.h"
 #include "netlist/bsim12_values.h"
 #include "netlist/fet_devices.h"
 #include "devices/mosfet_family_loops.h"
@@ -47,19 +48,6 @@ std::array<std::pair<int, int>, kElements> ElementPositions(const MosfetDevice& 
     return {{{di, si}, {si, di}, {di, di}, {si, si}, {dr, dr}, {gi, gi}, {gi, g},  {g, gi},  {g, g},   {s, s},  {bi, bi},
              {bi, b},  {b, bi},  {b, b},   {di, di}, {si, si}, {dr, di}, {gi, bi}, {gi, di}, {gi, si}, {s, si}, {bi, di},
              {bi, si}, {di, si}, {di, dr}, {bi, gi}, {di, gi}, {si, gi}, {si, s},  {di, bi}, {si, bi}, {si, di}}};
-}
-
-double& State(std::vector<double>& states, int index) { return states[static_cast<std::size_t>(index)]; }
-
-bool StatesHold(const AnalogSolverState& s, int slot)
-{
-    return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= s.chargeStates.size() &&
-           static_cast<std::size_t>(slot) + 28 <= s.currentStates.size();
-}
-
-void FillPast(std::vector<double>& states, int index)
-{
-    for (int k = 1; k < 4; ++k) State(states, index + k) = State(states, index);
 }
 
 void Junction(double v, double isat, double vt, double gmin, double& current, double& conductance)
@@ -96,8 +84,8 @@ Bsim12Result Evaluate(const Bsim12Size& p, double vds, double vbs, double vgs, b
 
 // The linearised device: per element a conductance and a capacitance, in reservation order.
 struct Linearised {
-    std::array<double, kElements> g{};
-    std::array<double, kElements> c{};
+    std::array<double, kElements> g;  // every row is set by Linearise
+    std::array<double, kElements> c;
 };
 
 // From what the last load left in the instance. `charges` false leaves every capacitance out.
@@ -107,38 +95,13 @@ Linearised Linearise(const MosfetDevice& d, bool charges)
     const MosfetLoadValues& v = d.values;
     const bool normal = d.mode >= 0.0;
     const double xnrm = normal ? 1.0 : 0.0, xrev = normal ? 0.0 : 1.0;
-    double cggb = 0, cgdb = 0, cgsb = 0, cdgb = 0, cddb = 0, cdsb = 0, csgb = 0, csdb = 0, cssb = 0, cbgb = 0,
-           cbdb = 0, cbsb = 0;
-    if (charges) {
-        // The evaluation's charges belong to its own drain and source: in reversed mode they are
-        // mapped back to the device's.
-        const double cgdo = v.cgdov, cgso = v.cgsov, cgbo = v.cgbov;
-        cggb = p.cggb + cgdo + cgso + cgbo;
-        cbgb = p.cbgb - cgbo;
-        if (normal) {
-            cgdb = p.cgdb - cgdo;
-            cgsb = p.cgsb - cgso;
-            cdgb = p.cdgb - cgdo;
-            cddb = p.cddb + v.capbd + cgdo;
-            cdsb = p.cdsb;
-            csgb = -(p.cggb + p.cbgb + p.cdgb + cgso);
-            csdb = -(p.cgdb + p.cbdb + p.cddb);
-            cssb = v.capbs + cgso - (p.cgsb + p.cbsb + p.cdsb);
-            cbdb = p.cbdb - v.capbd;
-            cbsb = p.cbsb - v.capbs;
-        } else {
-            cgdb = p.cgsb - cgdo;
-            cgsb = p.cgdb - cgso;
-            cdgb = -(p.cggb + p.cbgb + p.cdgb + cgdo);
-            cddb = v.capbd + cgdo - (p.cgsb + p.cbsb + p.cdsb);
-            cdsb = -(p.cgdb + p.cbdb + p.cddb);
-            csgb = p.cdgb - cgso;
-            csdb = p.cdsb;
-            cssb = p.cddb + v.capbs + cgso;
-            cbdb = p.cbsb - v.capbd;
-            cbsb = p.cbdb - v.capbs;
-        }
-    }
+    // The evaluation's charges belong to its own drain and source: in reversed mode they are
+    // mapped back to the device's.
+    const TerminalCapacitances t =
+        charges ? MapTerminalCapacitances(IntrinsicCapacitancesOf(p), normal, v.capbd, v.capbs, v.cgdov, v.cgsov, v.cgbov)
+                : TerminalCapacitances{};
+    const double cggb = t.cggb, cgdb = t.cgdb, cgsb = t.cgsb, cdgb = t.cdgb, cddb = t.cddb, cdsb = t.cdsb,
+                 csgb = t.csgb, csdb = t.csdb, cssb = t.cssb, cbgb = t.cbgb, cbdb = t.cbdb, cbsb = t.cbsb;
     const double grds = p.grds, gD = v.gd, gS = v.gs, gG = v.gg, gB = v.gb;
     const double gm = v.gm, gds = v.gds, gmbs = v.gmbs, gbd = v.gbd, gbs = v.gbs;
     Linearised L;
@@ -190,8 +153,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     const int mode = s.iterationMode;
     const bool predictor = mode == kModePredictor;
     const int slot = entry.stateSlot;
-    const bool states = StatesHold(s, slot);
-    auto node = [&](int n) { return x[static_cast<std::size_t>(n)]; };
+    const bool states = StateBlockHeld(s, slot);
 
     // 1. Terminal voltages by the iteration mode.
     int check = 1;
@@ -202,28 +164,19 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         // from, whether or not that point has been committed as the last accepted one yet.
         vbs = v.vbs0, vgs = v.vgs0, vds = v.vds0;
     } else if (mode == kModeInitJunctions && !d.off) {
-        vds = type * d.ic1, vgs = type * d.ic2, vbs = type * d.ic3;
-        if (vds == 0.0 && vgs == 0.0 && vbs == 0.0 &&
-            (s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindAc || s.runKind == kRunKindDcSweep ||
-             !s.useInitialConditions)) {
+        bool guess = false;
+        const FetVoltages u = InitialConditionVoltages(d, type, s, guess);
+        vbs = u.vbs, vgs = u.vgs, vds = u.vds;
+        if (guess) {
             vbs = -1.0;
             vgs = type * v.tvto;
             vds = 0.0;
         }
     } else if ((mode == kModeInitJunctions || mode == kModeFixedInitial) && d.off) {
         // Held at zero.
-    } else if (predictor) {
-        v.vbs0 = v.vbs1, v.vgs0 = v.vgs1, v.vds0 = v.vds1;
-        v.vbd0 = v.vbs0 - v.vds0;
-        const double c1 = s.predictorScale, c2 = s.predictorRatio;
-        vbs = c1 * v.vbs1 - c2 * v.vbs2;
-        vgs = c1 * v.vgs1 - c2 * v.vgs2;
-        vds = c1 * v.vds1 - c2 * v.vds2;
-        ordinary = true;
     } else {
-        vbs = type * (node(d.internalBulk) - node(d.internalSource));
-        vgs = type * (node(d.internalGate) - node(d.internalSource));
-        vds = type * (node(d.internalDrain) - node(d.internalSource));
+        const FetVoltages u = predictor ? PredictFetVoltages(v, s) : FetNodeVoltages(d, x, type);
+        vbs = u.vbs, vgs = u.vgs, vds = u.vds;
         ordinary = true;
     }
 
@@ -292,20 +245,11 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     const double vgb = vgs - vbs;
     if (storage && !bypassed) {
         const bool normal = d.mode >= 0.0;
-        const double qgd = v.cgdov * vgd, qgs = v.cgsov * vgs, qgb = v.cgbov * vgb;
-        qgate += qgd + qgs + qgb;
-        qbulk -= qgb;
-        // The evaluation's drain charge is the source's in reversed mode.
-        if (normal)
-            qdrn -= qgd;
-        else
-            qdrn = -(qgate + qbulk + (qdrn - qgs));
+        AddOverlapCharges(normal, v.cgdov * vgd, v.cgsov * vgs, v.cgbov * vgb, qgate, qbulk, qdrn);
         if (states) {
-            State(s.chargeStates, slot + kQg) = qgate;
-            State(s.chargeStates, slot + kQb) = qbulk + p.qbd + p.qbs;
-            State(s.chargeStates, slot + kQd) = qdrn - p.qbd;
-            State(s.chargeStates, slot + kQbd) = p.qbd;
-            State(s.chargeStates, slot + kQbs) = p.qbs;
+            StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
+            StateSlot(s.chargeStates, slot + kQbd) = p.qbd;
+            StateSlot(s.chargeStates, slot + kQbs) = p.qbs;
         }
     }
     if (mode == kModeSmallSignal) return;  // the bias stays for the AC stamp; nothing is stamped
@@ -315,11 +259,11 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     if (chargeTerms && states) {
         if (!bypassed) {
             if (mode == kModeFirstTimePoint)
-                for (int k : {kQg, kQb, kQd}) FillPast(s.chargeStates, slot + k);
+                for (int k : {kQg, kQb, kQd}) FillPastStates(s.chargeStates, slot + k);
             for (int k : {kQg, kQb, kQd}) IntegrateChargeCurrent(slot + k);
         }
-        const double cqg = State(s.currentStates, slot + kQg), cqb = State(s.currentStates, slot + kQb),
-                     cqd = State(s.currentStates, slot + kQd);
+        const double cqg = StateSlot(s.currentStates, slot + kQg), cqb = StateSlot(s.currentStates, slot + kQb),
+                     cqd = StateSlot(s.currentStates, slot + kQd);
         const double ag0 = s.ag0;
         auto gc = [&](int row) { return ag0 * L.c[static_cast<std::size_t>(row - 1)]; };
         // gcggb (6), gcgdb (19), gcgsb (20); gcbgb (26), gcbdb (22), gcbsb (23); gcdgb (27),
@@ -328,48 +272,24 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         ceqqb = cqb - gc(26) * vgb + gc(22) * vbd + gc(23) * vbs;
         ceqqd = cqd - gc(27) * vgb + gc(15) * vbd + gc(24) * vbs;
         if (mode == kModeFirstTimePoint)
-            for (int k : {kQg, kQb, kQd}) FillPast(s.currentStates, slot + k);
+            for (int k : {kQg, kQb, kQd}) FillPastStates(s.currentStates, slot + k);
     }
 
     // 14. Right-hand side.
     const bool normal = d.mode >= 0.0;
-    const double cdreq = normal ? type * (cdrain - v.gds * vds - v.gm * vgs - v.gmbs * vbs)
-                                : -type * (cdrain + v.gds * vds - v.gm * vgd - v.gmbs * vbd);
+    const double cdreq = ChannelEquivalentCurrent(normal, type, cdrain, v, vds, vgs, vbs, vgd, vbd);
     const double ceqbs = type * (v.cbs - (v.gbs - gmin) * vbs);
     const double ceqbd = type * (v.cbd - (v.gbd - gmin) * vbd);
     ceqqg *= type, ceqqb *= type, ceqqd *= type;
-    RhsEntry(d.internalGate) -= ceqqg;
-    RhsEntry(d.internalBulk) -= ceqbs + ceqbd + ceqqb;
-    RhsEntry(d.internalDrain) += ceqbd - cdreq - ceqqd;
-    RhsEntry(d.internalSource) += cdreq + ceqbs + ceqqg + ceqqb + ceqqd;
+    AddFetRhs(d, cdreq, ceqbs, ceqbd, ceqqg, ceqqb, ceqqd);
 
     // 15. Matrix.
-    StampCursor c(*s.pool, entry.stamps);
-    const double ag0 = chargeTerms ? s.ag0 : 0.0;
-    for (int k = 0; k < kElements; ++k)
-        c.Add(L.g[static_cast<std::size_t>(k)] + ag0 * L.c[static_cast<std::size_t>(k)]);
-    c.Finish();
+    StampLinearised(s, entry.stamps, L.g, L.c, chargeTerms ? s.ag0 : 0.0);
 
     // 16. Terminal currents for the report.
-    if (RunControl().runDataMode != kRunDataRetrieve) {
-        const bool charged = chargeTerms && states;
-        const double cqg = charged ? State(s.currentStates, slot + kQg) : 0.0;
-        const double cqd = charged ? State(s.currentStates, slot + kQd) : 0.0;
-        const double cqb = charged ? State(s.currentStates, slot + kQb) : 0.0;
-        v.ig = type * cqg;
-        v.id = type * (v.cd + cqd + p.grds * v.vds0);
-        v.ib = type * (v.cbs + v.cbd + cqb);
-        v.is = -(v.ig + v.id + v.ib);
-        FetQuantities& fq = d.quantities;
-        fq.id = v.id, fq.ig = v.ig, fq.ib = v.ib, fq.is = v.is;
-        fq.cbd = v.capbd, fq.cbs = v.capbs;
-        fq.cgs = -p.cgsb + v.cgsov, fq.cgd = -p.cgdb + v.cgdov, fq.cgb = p.cggb + p.cgdb + p.cgsb + v.cgbov;
-        if (states) {
-            fq.qgs = State(s.chargeStates, slot + kQg);
-            fq.qbd = p.qbd;
-            fq.qbs = p.qbs;
-        }
-    }
+    if (RunControl().runDataMode != kRunDataRetrieve)
+        ReportBsimCurrents(d, {chargeTerms && states, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), v.cgbov,
+                               p.qbd, p.qbs});
 }
 
 }  // namespace
@@ -397,11 +317,7 @@ bool AddMosLevel45NoiseSources(const MosfetDevice& d, double f, double kelvin)
     if (!IsLevel45(d)) return false;
     const Bsim12Size& p = *d.bsim12;
     const MosfetLoadValues& v = d.values;
-    const double thermal = std::sqrt(kFourK * kelvin);
-    AddNoiseSource(d.drain, d.internalDrain, std::sqrt(v.gd) * thermal);
-    AddNoiseSource(d.source, d.internalSource, std::sqrt(v.gs) * thermal);
-    AddNoiseSource(d.gate, d.internalGate, std::sqrt(v.gg) * thermal);
-    AddNoiseSource(d.bulk, d.internalBulk, std::sqrt(v.gb) * thermal);
+    AddSeriesResistanceNoise(d, std::sqrt(kFourK * kelvin));
     // Cox per square metre, as the flicker coefficient of the other levels reads it.
     const double cox = p.cox * 1e4;
     const double kf = cox > 0.0 && p.leff > 0.0 ? p.kf / (cox * p.leff * p.leff) : 0.0;

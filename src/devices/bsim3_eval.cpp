@@ -88,12 +88,16 @@ Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, doub
     // 3. Short- and narrow-channel threshold terms.
     const Dual3 T3 = Sqrt(Xdep);
     const Dual3 lt1 = p.factor1 * T3 * RaiseKeepingSlope(1.0 + p.dvt2 * Vbseff, 1e-10);
-    const Dual3 ltw = p.factor1 * T3 * RaiseKeepingSlope(1.0 + p.dvt2w * Vbseff, 1e-10);
     const Dual3 theta0 = ShortChannelTheta(p.dvt1Length / lt1);
     p.thetavth = p.dvt0 * theta0.v;
     const Dual3 deltVth = p.dvt0 * theta0 * (p.vbi - p.phi);
-    const Dual3 thetaW = ShortChannelTheta(p.dvt1wArea / ltw);
-    const Dual3 deltVthW = p.dvt0w * thetaW * (p.vbi - p.phi);
+    // The narrow-channel term, left out (zero) when DVT0W is 0, as in most parameter sets.
+    Dual3 deltVthW;
+    if (p.dvt0w != 0.0) {
+        const Dual3 ltw = p.factor1 * T3 * RaiseKeepingSlope(1.0 + p.dvt2w * Vbseff, 1e-10);
+        const Dual3 thetaW = ShortChannelTheta(p.dvt1wArea / ltw);
+        deltVthW = p.dvt0w * thetaW * (p.vbi - p.phi);
+    }
 
     // 4. and 5. Threshold voltage.
     // The drain-induced barrier lowering coefficient. A body bias can take eta0 + etab Vbseff

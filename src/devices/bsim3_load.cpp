@@ -18,6 +18,7 @@
 #include "analog/run_control.h"
 #include "devices/bsim3_eval.h"
 #include "devices/bsim3_params.h"
+#include "devices/bsim_load_common.h"
 #include "devices/mosfet_model.h"
 #include "netlist/bsim3_values.h"
 #include "devices/device_families.h"
@@ -60,19 +61,6 @@ constexpr std::array<bool, kElements> kSeriesOnly = [] {
     return only;
 }();
 
-double& State(std::vector<double>& states, int index) { return states[static_cast<std::size_t>(index)]; }
-
-bool StatesHold(const AnalogSolverState& s, int slot)
-{
-    return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= s.chargeStates.size() &&
-           static_cast<std::size_t>(slot) + 28 <= s.currentStates.size();
-}
-
-void FillPast(std::vector<double>& states, int index)
-{
-    for (int k = 1; k < 4; ++k) State(states, index + k) = State(states, index);
-}
-
 // A bulk junction with its forward current held at its value at 0.5 V.
 void Junction(double v, double isat, double vt, double gmin, double& current, double& conductance)
 {
@@ -95,8 +83,8 @@ void Junction(double v, double isat, double vt, double gmin, double& current, do
 
 // The linearised device: per element a conductance and a capacitance, in reservation order.
 struct Linearised {
-    std::array<double, kElements> g{};
-    std::array<double, kElements> c{};
+    std::array<double, kElements> g;  // every row is set by Linearise
+    std::array<double, kElements> c;
     double dxpart = 0.4, sxpart = 0.6;
 };
 
@@ -126,38 +114,11 @@ Linearised Linearise(const MosfetDevice& d, bool charges)
         gbbdp = gsub;
     }
     // Charge derivatives, mapped back to the device's own drain and source in reversed mode.
-    double cggb = 0, cgdb = 0, cgsb = 0, cdgb = 0, cddb = 0, cdsb = 0, csgb = 0, csdb = 0, cssb = 0, cbgb = 0,
-           cbdb = 0, cbsb = 0;
+    TerminalCapacitances t;
     double ggtg = 0, ggtd = 0, ggts = 0, ggtb = 0, cqgb = 0, cqdb = 0, cqsb = 0, cqbb = 0, qdefCap = 0;
     double gtau = 0.0;
     if (charges) {
-        const double cgdo = p.cgdoBias, cgso = p.cgsoBias, cgbo = p.cgbo;
-        cggb = p.cggb + cgdo + cgso + cgbo;
-        if (normal) {
-            cgdb = p.cgdb - cgdo;
-            cgsb = p.cgsb - cgso;
-            cdgb = p.cdgb - cgdo;
-            cddb = p.cddb + v.capbd + cgdo;
-            cdsb = p.cdsb;
-            csgb = -(p.cggb + p.cbgb + p.cdgb + cgso);
-            csdb = -(p.cgdb + p.cbdb + p.cddb);
-            cssb = v.capbs + cgso - (p.cgsb + p.cbsb + p.cdsb);
-            cbgb = p.cbgb - cgbo;
-            cbdb = p.cbdb - v.capbd;
-            cbsb = p.cbsb - v.capbs;
-        } else {
-            cgdb = p.cgsb - cgdo;
-            cgsb = p.cgdb - cgso;
-            cdgb = -(p.cggb + p.cbgb + p.cdgb + cgdo);
-            cddb = v.capbd + cgdo - (p.cgsb + p.cbsb + p.cdsb);
-            cdsb = -(p.cgdb + p.cbdb + p.cddb);
-            csgb = p.cdgb - cgso;
-            csdb = p.cdsb;
-            cssb = p.cddb + v.capbs + cgso;
-            cbgb = p.cbgb - cgbo;
-            cbdb = p.cbsb - v.capbd;
-            cbsb = p.cbdb - v.capbs;
-        }
+        t = MapTerminalCapacitances(IntrinsicCapacitancesOf(p), normal, v.capbd, v.capbs, p.cgdoBias, p.cgsoBias, p.cgbo);
         if (p.nqsmod == 1) {
             ggtg = p.ggtg, ggtd = p.ggtd, ggts = p.ggts, ggtb = p.ggtb;
             cqgb = p.cqgb, cqbb = p.cqbb;
@@ -170,6 +131,8 @@ Linearised Linearise(const MosfetDevice& d, bool charges)
     const double gRDS = p.grds, gD = v.gd, gS = v.gs, gG = v.gg, gB = v.gb;
     const double gds = v.gds, gbd = v.gbd, gbs = v.gbs;
     const double dx = L.dxpart, sx = L.sxpart;
+    const double cggb = t.cggb, cgdb = t.cgdb, cgsb = t.cgsb, cdgb = t.cdgb, cddb = t.cddb, cdsb = t.cdsb,
+                 csgb = t.csgb, csdb = t.csdb, cssb = t.cssb, cbgb = t.cbgb, cbdb = t.cbdb, cbsb = t.cbsb;
     auto set = [&](int row, double g, double c) {
         L.g[static_cast<std::size_t>(row - 1)] = g;
         L.c[static_cast<std::size_t>(row - 1)] = c;
@@ -227,8 +190,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     const bool predictor = mode == kModePredictor;
     const bool nqs = p.nqsmod == 1;
     const int slot = entry.stateSlot;
-    const bool states = StatesHold(s, slot);
-    auto node = [&](int n) { return x[static_cast<std::size_t>(n)]; };
+    const bool states = StateBlockHeld(s, slot);
 
     // 1. Terminal voltages by the iteration mode.
     int check = 1;
@@ -236,12 +198,12 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     bool ordinary = false;
     if (mode == kModeSmallSignal) {
         vbs = v.vbs0, vgs = v.vgs0, vds = v.vds0;
-        if (states) qdef = State(s.chargeStates, slot + kQdef);
+        if (states) qdef = StateSlot(s.chargeStates, slot + kQdef);
     } else if (mode == kModeInitJunctions && !d.off) {
-        vds = type * d.ic1, vgs = type * d.ic2, vbs = type * d.ic3;
-        if (vds == 0.0 && vgs == 0.0 && vbs == 0.0 &&
-            (s.runPhase == kPhaseTimeSteps || s.runKind == kRunKindAc || s.runKind == kRunKindDcSweep ||
-             !s.useInitialConditions)) {
+        bool guess = false;
+        const FetVoltages u = InitialConditionVoltages(d, type, s, guess);
+        vbs = u.vbs, vgs = u.vgs, vds = u.vds;
+        if (guess) {
             vbs = 0.0;
             vgs = type * (p.vth0 + 0.1);
             vds = 0.1;
@@ -249,21 +211,18 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     } else if ((mode == kModeInitJunctions || mode == kModeFixedInitial) && d.off) {
         // Held at zero.
     } else if (predictor) {
-        v.vbs0 = v.vbs1, v.vgs0 = v.vgs1, v.vds0 = v.vds1;
-        v.vbd0 = v.vbs0 - v.vds0;
+        const FetVoltages u = PredictFetVoltages(v, s);
+        vbs = u.vbs, vgs = u.vgs, vds = u.vds;
         const double c1 = s.predictorScale, c2 = s.predictorRatio;
-        vbs = c1 * v.vbs1 - c2 * v.vbs2;
-        vgs = c1 * v.vgs1 - c2 * v.vgs2;
-        vds = c1 * v.vds1 - c2 * v.vds2;
-        if (nqs && states) qdef = c1 * State(s.chargeStates, slot + kQdef + 1) - c2 * State(s.chargeStates, slot + kQdef + 2);
+        if (nqs && states)
+            qdef = c1 * StateSlot(s.chargeStates, slot + kQdef + 1) - c2 * StateSlot(s.chargeStates, slot + kQdef + 2);
         ordinary = true;
     } else {
         // Ordinary iterations, and the first time point, which starts where the operating point
         // (or the initial conditions) left the nodes.
-        vbs = type * (node(d.internalBulk) - node(d.internalSource));
-        vgs = type * (node(d.internalGate) - node(d.internalSource));
-        vds = type * (node(d.internalDrain) - node(d.internalSource));
-        if (nqs) qdef = node(d.extraInternal);
+        const FetVoltages u = FetNodeVoltages(d, x, type);
+        vbs = u.vbs, vgs = u.vgs, vds = u.vds;
+        if (nqs) qdef = x[static_cast<std::size_t>(d.extraInternal)];
         ordinary = mode != kModeFirstTimePoint;
     }
 
@@ -305,7 +264,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
             p.cggb = q.cggb, p.cgdb = q.cgdb, p.cgsb = q.cgsb, p.cbgb = q.cbgb, p.cbdb = q.cbdb, p.cbsb = q.cbsb;
             p.cdgb = q.cdgb, p.cddb = q.cddb, p.cdsb = q.cdsb;
             p.cqgb = q.cqgb, p.cqdb = q.cqdb, p.cqsb = q.cqsb, p.cqbb = q.cqbb, p.tconst = q.tconst, p.gtau = q.gtau;
-            if (nqs && states) State(s.chargeStates, slot + kQcheq) = q.qcheq;
+            if (nqs && states) StateSlot(s.chargeStates, slot + kQcheq) = q.qcheq;
             const Bsim3Junction js = Bsim3JunctionCharge(p, vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs);
             const Bsim3Junction jd = Bsim3JunctionCharge(p, vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd);
             p.qbs = js.charge, v.capbs = js.capacitance;
@@ -332,13 +291,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         v.cgdov = od.capacitance;
         v.cgsov = os.capacitance;
         if (!bypassed) {
-            const double qgb = p.cgbo * vgb;
-            qgate += od.charge + os.charge + qgb;
-            qbulk -= qgb;
-            if (d.mode >= 0.0)
-                qdrn -= od.charge;
-            else
-                qdrn = -(qgate + qbulk + (qdrn - os.charge));
+            AddOverlapCharges(d.mode >= 0.0, od.charge, os.charge, p.cgbo * vgb, qgate, qbulk, qdrn);
         }
         if (nqs) {
             const double t0 = p.tconst * qdef;
@@ -351,10 +304,8 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
             p.ggtg = p.ggtd = p.ggts = p.ggtb = 0.0;
         }
         if (states && !bypassed) {
-            State(s.chargeStates, slot + kQg) = qgate;
-            State(s.chargeStates, slot + kQb) = qbulk + p.qbd + p.qbs;
-            State(s.chargeStates, slot + kQd) = qdrn - p.qbd;
-            if (nqs) State(s.chargeStates, slot + kQdef) = qdef;
+            StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
+            if (nqs) StateSlot(s.chargeStates, slot + kQdef) = qdef;
         }
     }
     if (mode == kModeSmallSignal) {
@@ -365,7 +316,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     if (chargeTerms && states) {
         if (!bypassed) {
             if (mode == kModeFirstTimePoint)
-                for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPast(s.chargeStates, slot + k);
+                for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.chargeStates, slot + k);
             for (int k : {kQg, kQb, kQd}) IntegrateChargeCurrent(slot + k);
             if (nqs) IntegrateChargeCurrent(slot + kQcheq);
         }
@@ -375,8 +326,8 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
             IntegrateCharge(slot + kQdef, 1.0, gqdef, ceq);
             cqdef = ceq;
         }
-        const double cqg = State(s.currentStates, slot + kQg), cqb = State(s.currentStates, slot + kQb),
-                     cqd = State(s.currentStates, slot + kQd), cqcheq = State(s.currentStates, slot + kQcheq);
+        const double cqg = StateSlot(s.currentStates, slot + kQg), cqb = StateSlot(s.currentStates, slot + kQb),
+                     cqd = StateSlot(s.currentStates, slot + kQd), cqcheq = StateSlot(s.currentStates, slot + kQcheq);
         const double ag0 = s.ag0;
         auto gc = [&](int row) { return ag0 * L.c[static_cast<std::size_t>(row - 1)]; };
         const double t1 = p.ggtg * vgb - p.ggtd * vbd - p.ggts * vbs;
@@ -387,14 +338,12 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         ceqqd = cqd - gc(26) * vgb + gc(15) * vbd + gc(28) * vbs - L.dxpart * t1;
         cqcheqEq = cqcheq - (-gc(37) * vgb + gc(38) * vbd + gc(39) * vbs) + t1;
         if (mode == kModeFirstTimePoint)
-            for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPast(s.currentStates, slot + k);
+            for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.currentStates, slot + k);
     }
 
     // 12. and 13. Linearised channel and junction currents; right-hand side.
     const bool normal = d.mode >= 0.0;
-    const double Gm = normal ? v.gm : -v.gm, Gmbs = normal ? v.gmbs : -v.gmbs;
-    const double cdreq = normal ? type * (ids - v.gds * vds - Gm * vgs - Gmbs * vbs)
-                                : -type * (ids + v.gds * vds + Gm * vgd + Gmbs * vbd);
+    const double cdreq = ChannelEquivalentCurrent(normal, type, ids, v, vds, vgs, vbs, vgd, vbd);
     double ceqbs = v.cbs - (v.gbs - gmin) * vbs;
     double ceqbd = v.cbd - (v.gbd - gmin) * vbd;
     if (normal)
@@ -405,47 +354,20 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         ceqbs = -ceqbs, ceqbd = -ceqbd, ceqqg = -ceqqg, ceqqb = -ceqqb, ceqqd = -ceqqd;
         cqcheqEq = -cqcheqEq, cqdef = -cqdef;
     }
-    RhsEntry(d.internalGate) -= ceqqg;
-    RhsEntry(d.internalBulk) -= ceqbs + ceqbd + ceqqb;
-    RhsEntry(d.internalDrain) += ceqbd - cdreq - ceqqd;
-    RhsEntry(d.internalSource) += cdreq + ceqbs + ceqqg + ceqqb + ceqqd;
+    AddFetRhs(d, cdreq, ceqbs, ceqbd, ceqqg, ceqqb, ceqqd);
     if (nqs) RhsEntry(d.extraInternal) += cqcheqEq - cqdef;
 
     // 14. Matrix. Without series resistances and RDS the elements only they reach get 0 and are
     // left alone.
-    StampCursor c(*s.pool, entry.stamps);
-    const int count = nqs ? kElements : 32;
-    const double ag0 = chargeTerms ? s.ag0 : 0.0;
+    const std::size_t count = nqs ? kElements : 32;
     const bool seriesFree = p.grds == 0.0 && v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0;
-    for (int k = 0; k < count; ++k) {
-        const auto at = static_cast<std::size_t>(k);
-        if (seriesFree && kSeriesOnly[at]) {
-            c.Skip();
-            continue;
-        }
-        c.Add(L.g[at] + ag0 * L.c[at]);
-    }
-    c.Finish();
+    StampLinearised(s, entry.stamps, std::span(L.g).first(count), std::span(L.c).first(count),
+                    chargeTerms ? s.ag0 : 0.0, seriesFree ? kSeriesOnly.data() : nullptr);
 
     // 15. Terminal currents for the report.
-    if (RunControl().runDataMode != kRunDataRetrieve) {
-        const double cqg = chargeTerms && states ? State(s.currentStates, slot + kQg) : 0.0;
-        const double cqd = chargeTerms && states ? State(s.currentStates, slot + kQd) : 0.0;
-        const double cqb = chargeTerms && states ? State(s.currentStates, slot + kQb) : 0.0;
-        v.ig = type * cqg;
-        v.id = type * (v.cd + cqd + v.vds0 * p.grds);
-        v.ib = type * (v.cbd + v.cbs + cqb);
-        v.is = -(v.ig + v.id + v.ib);
-        FetQuantities& fq = d.quantities;
-        fq.id = v.id, fq.ig = v.ig, fq.ib = v.ib, fq.is = v.is;
-        fq.cbd = v.capbd, fq.cbs = v.capbs;
-        fq.cgs = -p.cgsb + v.cgsov, fq.cgd = -p.cgdb + v.cgdov, fq.cgb = p.cggb + p.cgdb + p.cgsb + p.cgbo;
-        if (states) {
-            fq.qgs = State(s.chargeStates, slot + kQg);
-            fq.qbd = p.qbd;
-            fq.qbs = p.qbs;
-        }
-    }
+    if (RunControl().runDataMode != kRunDataRetrieve)
+        ReportBsimCurrents(d, {chargeTerms && states, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), p.cgbo,
+                               p.qbd, p.qbs});
 }
 
 int SetupMosLevel8()
@@ -512,10 +434,7 @@ int AddBsimNoiseSources(const MosfetDevice& d, double f, double kelvin)
     const MosfetLoadValues& v = d.values;
     const double fourKT = 4.0 * kBoltzmannJ * kelvin;
     const double root = std::sqrt(fourKT);
-    AddNoiseSource(d.drain, d.internalDrain, std::sqrt(v.gd) * root);
-    AddNoiseSource(d.source, d.internalSource, std::sqrt(v.gs) * root);
-    AddNoiseSource(d.gate, d.internalGate, std::sqrt(v.gg) * root);
-    AddNoiseSource(d.bulk, d.internalBulk, std::sqrt(v.gb) * root);
+    AddSeriesResistanceNoise(d, root);
     const int selector = p.noimod;
     const double fn = f > 0.0 ? f : 1e-6;
     const double leff = p.leff;

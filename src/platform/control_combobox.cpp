@@ -148,21 +148,16 @@ void SelectByUser(HWND hwnd, ComboData& d, int index) {
 }
 
 bool KeyDown(HWND hwnd, ComboData& d, UINT msg, WPARAM vk) {
-    if (msg == WM_SYSKEYDOWN) {
-        if (vk != VK_DOWN && vk != VK_UP) return false;
+    // Alt+Down/Up and F4 open the list, or close it keeping what it shows.
+    const bool toggle = msg == WM_SYSKEYDOWN ? (vk == VK_DOWN || vk == VK_UP) : vk == VK_F4;
+    if (toggle) {
         if (d.dropped)
             CloseUp(hwnd, d, true);
         else
             Drop(hwnd, d);
         return true;
     }
-    if (vk == VK_F4) {
-        if (d.dropped)
-            CloseUp(hwnd, d, true);
-        else
-            Drop(hwnd, d);
-        return true;
-    }
+    if (msg == WM_SYSKEYDOWN) return false;
     if (d.dropped && (vk == VK_RETURN || vk == VK_ESCAPE)) {
         CloseUp(hwnd, d, vk == VK_RETURN);
         return true;

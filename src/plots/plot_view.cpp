@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/analysis_state.h"
+#include "analog/ac_run.h"
 #include "analog/batch_run.h"
 #include "analog/run_control.h"
 #include "ui/color_table.h"
@@ -15,6 +16,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
 #include "platform/paint.h"
+#include "platform/screen.h"
 #include "platform/text.h"
 #include "platform/window.h"
 #include "analog/analysis_run_services.h"
@@ -159,6 +161,26 @@ bool PlotsDrawnOnScreen()
     return batch.flags == 0 || batch.printAnalysis || batch.linePrintAnalysis;
 }
 
+namespace {
+
+// A batch run on a screen nobody sees draws nothing, and its plot needs no layout (which
+// measures the plot font, loading the font configuration) unless the run itself reads the
+// plot's geometry: an AC run with the automatic frequency step places its points by their
+// distance on the plot. The largest group number in use is all the rest of the run asks of the
+// layout; the layout's answer for a plot without groups is kept.
+bool SkipUnseenLayout(WindowRecord* window, win::HDC given, int& result)
+{
+    if (given || !win::ScreenUnseen() || PlotsDrawnOnScreen()) return false;
+    PlotRecord& plot = *window->plot;
+    if (plot.analysisKind == kAnalysisAc && AcRun().sweepKind == kFrequencyStepAuto) return false;
+    plot.groupCount = 0;
+    for (int i = 0; i < plot.curveCount; ++i) plot.groupCount = std::max(plot.groupCount, plot.curves[U(i)]->plotGroup);
+    result = plot.groupCount == 0 ? 1 : 0;
+    return true;
+}
+
+}  // namespace
+
 int RedrawPlotWindow(WindowRecord* window, win::HDC given, int curveOfGroup)
 {
     if (!window || !window->plot) return 0;
@@ -168,6 +190,7 @@ int RedrawPlotWindow(WindowRecord* window, win::HDC given, int curveOfGroup)
     if (!dc.dc) return 0;
     int group = -1;
     if (curveOfGroup >= 0 && curveOfGroup < plot.curveCount) group = plot.curves[U(curveOfGroup)]->plotGroup;
+    if (int skipped = 0; SkipUnseenLayout(window, given, skipped)) return skipped;
     const win::RECT before = plot.curves[0]->plotRect;
     if (LayoutPlotWindow(window, dc.dc) != 0) return 1;
     if (!given && !PlotsDrawnOnScreen()) return 0;
@@ -206,7 +229,11 @@ int BeginPlotWindowRun(WindowRecord* window, win::HDC given)
     RecreatePlotFont(window, dc.dc, true);
     if (window->window) win::ValidateRect(window->window, nullptr);
     if (!dc.dc) return 0;
-    if (LayoutPlotWindow(window, dc.dc) != 0) return 0;
+    if (int skipped = 0; SkipUnseenLayout(window, given, skipped)) {
+        if (skipped != 0) return 0;
+    } else if (LayoutPlotWindow(window, dc.dc) != 0) {
+        return 0;
+    }
     if (const int result = CheckGroupConsistency(window); result != 0) return result;
     if (!given && !PlotsDrawnOnScreen()) return 0;
     FillWindowBackground(window, dc.dc, nullptr);

@@ -65,14 +65,8 @@ win::INT_PTR AttributeDisplayProc(win::HWND dialog, win::UINT message, win::WPAR
             }
             CloseDialog(dialog, 1);
             return win::TRUE;
-        case win::IDCANCEL:
-            CloseDialog(dialog, 2);
-            return win::TRUE;
-        case kDialogHelpButton:
-            ShowDialogHelp(kAttributeDisplayTemplate);
-            return win::TRUE;
         default:
-            return win::FALSE;
+            return CancelOrHelp(dialog, win::LOWORD(wParam), kAttributeDisplayTemplate, 2);
         }
     default:
         return win::FALSE;

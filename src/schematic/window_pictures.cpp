@@ -216,14 +216,8 @@ win::INT_PTR PictureDlgProc(win::HWND dialog, win::UINT message, win::WPARAM wPa
             CloseDialog(dialog, win::IDOK);
             return win::TRUE;
         }
-        case win::IDCANCEL:
-            CloseDialog(dialog, win::IDCANCEL);
-            return win::TRUE;
-        case kDialogHelpButton:
-            ShowDialogHelp(kPictureDialogTemplate);
-            return win::TRUE;
         default:
-            return win::FALSE;
+            return CancelOrHelp(dialog, win::LOWORD(wParam), kPictureDialogTemplate);
         }
     }
     default:

@@ -79,14 +79,20 @@ std::array<std::uint32_t, kComponentPictureRows> RowsOf(const Drawing& drawing)
     return rows;
 }
 
+// The picture a button has before anyone edits it; buttons past the defaults are blank.
+ComponentButtonPicture DefaultPicture(std::size_t index)
+{
+    if (index >= std::size(kDefaults)) return ComponentButtonPicture{};
+    return ComponentButtonPicture{kDefaults[index].name, RowsOf(*kDefaults[index].drawing)};
+}
+
 }  // namespace
 
 ComponentButtonState& ComponentButtons()
 {
     static ComponentButtonState state = [] {
         ComponentButtonState s;
-        for (std::size_t i = 0; i < std::size(kDefaults); ++i)
-            s.current[i] = ComponentButtonPicture{kDefaults[i].name, RowsOf(*kDefaults[i].drawing)};
+        for (std::size_t i = 0; i < s.current.size(); ++i) s.current[i] = DefaultPicture(i);
         s.working = s.current;
         return s;
     }();
@@ -96,10 +102,7 @@ ComponentButtonState& ComponentButtons()
 void ResetComponentButtonPictures(bool workingCopies)
 {
     auto& pictures = workingCopies ? ComponentButtons().working : ComponentButtons().current;
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        if (i < std::size(kDefaults)) pictures[i] = ComponentButtonPicture{kDefaults[i].name, RowsOf(*kDefaults[i].drawing)};
-        else pictures[i] = ComponentButtonPicture{};
-    }
+    for (std::size_t i = 0; i < pictures.size(); ++i) pictures[i] = DefaultPicture(i);
 }
 
 const std::string& ComponentButtonName(int index, bool workingCopies)

@@ -123,6 +123,24 @@ win::HWND CurrentDialog()
 
 void ShowDialogHelp(int templateId) { ShowHelpTopic(17803, templateId); }
 
+win::INT_PTR CancelOrHelp(win::HWND dialog, int command, int templateId, win::INT_PTR cancelResult)
+{
+    if (command == win::IDCANCEL) {
+        CloseDialog(dialog, cancelResult);
+        return win::TRUE;
+    }
+    if (command == kDialogHelpButton) {
+        ShowDialogHelp(templateId);
+        return win::TRUE;
+    }
+    return win::FALSE;
+}
+
+win::INT_PTR CancelOrHelp(win::HWND dialog, int command, int templateId)
+{
+    return CancelOrHelp(dialog, command, templateId, win::IDCANCEL);
+}
+
 int RunListSelectDialog(ListSelectDesc& desc)
 {
     ListSelectDesc working = desc;

@@ -45,6 +45,11 @@ T* DialogData(win::HWND dialog, win::UINT message, win::LPARAM lParam)
 
 // The "&Help..." button of a dialog: the help topic of its template id.
 void ShowDialogHelp(int templateId);
+// The commands every dialog ends its command switch with: Cancel closes the dialog with the given
+// result, Help shows the template's topic; TRUE when the command was one of them.
+win::INT_PTR CancelOrHelp(win::HWND dialog, int command, int templateId, win::INT_PTR cancelResult);
+// The same, Cancel closing with IDCANCEL.
+win::INT_PTR CancelOrHelp(win::HWND dialog, int command, int templateId);
 
 struct ListSelectDesc {
     std::string caption;
