@@ -359,6 +359,7 @@ int PrepareMosLevel123AtTemperature(double t)
                             : b.mjsw == 0.5 ? MosfetTemperatureBlock::kSquareRoot
                                             : MosfetTemperatureBlock::kPower;
         PrepareMosLevel3Constants(d);
+        d.replay.epoch = 0;  // what the last load added was made with the old values
         d.mode = 1.0;
         v.vdsat = v.von = 0.0;
         v.vbs2 = v.vgs2 = v.vds2 = 0.0;
