@@ -339,20 +339,30 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
     return finish(ch);
 }
 
+void PrepareMosLevel3Constants(MosfetDevice& d)
+{
+    MosfetTemperatureBlock& tb = d.temperature;
+    const double L = d.values.leff, W = d.values.weff, cox = tb.cox, xj = tb.xj, oxcap = tb.oxcap;
+    MosfetTemperatureBlock::Level3Constants& c = tb.level3;
+    c.eta = cox != 0.0 ? tb.eta * 8.15e-22 / (cox * L * L * L) : 0.0;
+    c.ldOverXj = xj != 0.0 ? tb.ld / xj : 0.0;
+    c.xjOverL = xj / L;
+    c.narrowOverW = tb.delta / W;
+    c.csonco = oxcap != 0.0 ? kChargeQ * tb.nfs * L * W / oxcap : 0.0;
+}
+
 MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
     const MosfetTemperatureBlock& tb = d.temperature;
     const MosfetLoadValues& iv = d.values;
     const double type = tb.type;
-    const double gamma = tb.gamma, xj = tb.xj, ld = tb.ld,
-                 nfs = tb.nfs, vmax = tb.vmax, etaParam = tb.eta,
-                 cox = tb.cox, theta = tb.ucrit, kappa = tb.utra,
-                 alpha = tb.lambda, narrow = tb.delta, xd = tb.xd;
-    const double L = iv.leff, W = iv.weff, phi = tb.tphi, vt = tb.vt, oxcap = tb.oxcap, beta = tb.beta;
+    const double gamma = tb.gamma, xj = tb.xj, nfs = tb.nfs, vmax = tb.vmax, theta = tb.ucrit, kappa = tb.utra,
+                 alpha = tb.lambda, xd = tb.xd;
+    const double L = iv.leff, phi = tb.tphi, vt = tb.vt, beta = tb.beta;
     const auto [lvgs, lvbs, lvds] = FrameOf(vgs, vgd, vds, vbd, vbs, d);
     MosChannel ch;
 
-    const double eta = cox != 0.0 ? etaParam * 8.15e-22 / (cox * L * L * L) : 0.0;
+    const double eta = tb.level3.eta;
     double phibs, sqphbs, dsqdvb;
     if (lvbs <= 0.0) {
         phibs = phi - lvbs;
@@ -368,20 +378,20 @@ MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, dou
     if (xj != 0.0 && xd != 0.0) {
         const double wps = xd * sqphbs;
         const double wponxj = wps / xj;
-        const double djonxj = ld / xj;
+        const double djonxj = tb.level3.ldOverXj;
         const double wconxj = 0.0631353 + 0.8013292 * wponxj - 0.01110777 * wponxj * wponxj;
         const double arga = wconxj + djonxj;
         const double argc = wponxj / (1.0 + wponxj);
         const double argb = Root(1.0 - argc * argc);
-        fshort = 1.0 - (xj / L) * (arga * argb - djonxj);
+        fshort = 1.0 - tb.level3.xjOverL * (arga * argb - djonxj);
         const double dwpdvb = xd * dsqdvb;
         const double dadvb = (0.8013292 - 2.0 * 0.01110777 * wponxj) * dwpdvb / xj;
         const double dbdvb = -argc * argc * (1.0 - argc) * dwpdvb / (argb * wps);
-        dfsdvb = -(xj / L) * (dadvb * argb + arga * dbdvb);
+        dfsdvb = -tb.level3.xjOverL * (dadvb * argb + arga * dbdvb);
     }
     const double gammas = gamma * fshort;
     const double fbodys = 0.5 * gammas / (2.0 * sqphbs);
-    const double nw = narrow / W;
+    const double nw = tb.level3.narrowOverW;
     const double fbody = fbodys + nw;
     const double onfbdy = 1.0 / (1.0 + fbody);
     const double dfbdvb = -fbodys * dsqdvb / sqphbs + fbodys * dfsdvb / fshort;
@@ -398,7 +408,7 @@ MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, dou
         return c;
     };
     if (nfs != 0.0) {
-        const double csonco = oxcap != 0.0 ? kChargeQ * nfs * L * W / oxcap : 0.0;
+        const double csonco = tb.level3.csonco;
         const double cdonco = qbonco / (2.0 * phibs);
         xn = 1.0 + csonco + cdonco;
         von = vth + vt * xn;

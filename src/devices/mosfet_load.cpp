@@ -76,6 +76,56 @@ bool DoubledGateCapacitances(const AnalogSolverState& s)
     return (s.runKind == kRunKindTransient && s.runPhase != kPhaseTimeSteps) || s.iterationMode == kModeSmallSignal;
 }
 
+// The load passes whose bypassed devices may add what they added before: a new one begins
+// with every new time point, prediction, iteration mode or integration, and with every set-up
+// and accepted point.
+struct MosLoadEpoch {
+    std::uint64_t number = 1;
+    double time = 0.0, step = 0.0, ag0 = 0.0, ag1 = 0.0, gmin = 0.0, gmax = 0.0;
+    int mode = -1, order = 0, method = -1, runPhase = -1, runKind = -1, charge = -1;
+    bool report = false;
+    const void* states = nullptr;
+};
+
+MosLoadEpoch& LoadEpoch()
+{
+    static MosLoadEpoch epoch;
+    return epoch;
+}
+
+void NewLoadEpoch() { ++LoadEpoch().number; }
+
+std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, bool report)
+{
+    MosLoadEpoch& e = LoadEpoch();
+    // The prediction opens a time point's epoch, which its iterations continue: their stamps
+    // are made as the prediction's are.
+    const int mode = s.iterationMode == kModePredictor ? kModeNormal : s.iterationMode;
+    const bool same = s.flags.prediction == 0 && s.iterationMode != kModeFirstTimePoint && e.time == s.time &&
+                      e.step == s.step && e.ag0 == s.ag0 && e.ag1 == s.ag1 && e.gmin == gmin && e.gmax == gmax &&
+                      e.mode == mode && e.order == s.order && e.method == s.method &&
+                      e.runPhase == s.runPhase && e.runKind == s.runKind && e.charge == s.flags.charge &&
+                      e.report == report && e.states == s.chargeStates.data();
+    if (!same) {
+        ++e.number;
+        e.time = s.time;
+        e.step = s.step;
+        e.ag0 = s.ag0;
+        e.ag1 = s.ag1;
+        e.gmin = gmin;
+        e.gmax = gmax;
+        e.mode = mode;
+        e.order = s.order;
+        e.method = s.method;
+        e.runPhase = s.runPhase;
+        e.runKind = s.runKind;
+        e.charge = s.flags.charge;
+        e.report = report;
+        e.states = s.chargeStates.data();
+    }
+    return e.number;
+}
+
 // What every device of one load pass reads from the solver: taken once per pass instead of
 // once per device.
 struct MosLoadPass {
@@ -92,6 +142,7 @@ struct MosLoadPass {
     bool trapezoidal;  // trapezoidal rule of order 1 or 2, worked out in line
     bool firstOrder;
     double ag0, ag1;   // integration coefficients 0 and 1
+    std::uint64_t epoch;
 
     MosLoadPass(AnalogSolverState& solver, const std::vector<double>& solution, double gminValue)
         : s(solver), x(solution.data()), rhs(solver.rhs.data()), pool(solver.pool->data()),
@@ -103,7 +154,8 @@ struct MosLoadPass {
           firstPoint(solver.iterationMode == kModeFirstTimePoint),
           report(RunControl().runDataMode != kRunDataRetrieve),
           trapezoidal(solver.method == kMethodTrap && (solver.order == 1 || solver.order == 2)),
-          firstOrder(solver.order == 1), ag0(solver.ag0), ag1(solver.ag1)
+          firstOrder(solver.order == 1), ag0(solver.ag0), ag1(solver.ag1),
+          epoch(LoadEpochOf(solver, gmin, gmax, report))
     {
     }
 
@@ -137,19 +189,20 @@ struct GateCompanion {
     double gcgs = 0.0, gcgd = 0.0, gcgb = 0.0, ceqgs = 0.0, ceqgd = 0.0, ceqgb = 0.0;
 };
 
-// The total gate capacitances from the Meyer halves and the overlaps.
-void GateCapacitanceTotals(MosfetDevice& d, bool doubled)
+// The total gate capacitances from the Meyer halves (cgs, cgd, cgb: passed in, as the caller
+// has just made them or read them once) and the overlaps.
+void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd, double cgb)
 {
     const MosfetTemperatureBlock& b = d.temperature;
     MosfetLoadValues& v = d.values;
     if (doubled) {
-        v.capgs = 2.0 * b.cgs + v.cgsov;
-        v.capgd = 2.0 * b.cgd + v.cgdov;
-        v.capgb = 2.0 * b.cgb + v.cgbov;
+        v.capgs = 2.0 * cgs + v.cgsov;
+        v.capgd = 2.0 * cgd + v.cgdov;
+        v.capgb = 2.0 * cgb + v.cgbov;
     } else {
-        v.capgs = b.cgs + b.cgsPrev + v.cgsov;
-        v.capgd = b.cgd + b.cgdPrev + v.cgdov;
-        v.capgb = b.cgb + b.cgbPrev + v.cgbov;
+        v.capgs = cgs + b.cgsPrev + v.cgsov;
+        v.capgd = cgd + b.cgdPrev + v.cgdov;
+        v.capgb = cgb + b.cgbPrev + v.cgbov;
     }
 }
 
@@ -232,6 +285,67 @@ MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double 
     return ch;
 }
 
+// The stamps go to the entries of the 32 that not only the series conductances reach, in
+// reservation order.
+inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MatrixElementRef* e)
+{
+    const MosfetReplay& r = d.replay;
+    p.rhs[d.internalGate] -= r.rhs[0];
+    p.rhs[d.internalBulk] -= r.rhs[1];
+    p.rhs[d.internalDrain] += r.rhs[2];
+    p.rhs[d.internalSource] += r.rhs[3];
+    const double* g = r.stamps;
+    e[5].Add(g[0]);
+    e[10].Add(g[1]);
+    e[14].Add(g[2]);
+    e[15].Add(g[3]);
+    e[17].Add(g[4]);
+    e[18].Add(g[5]);
+    e[19].Add(g[6]);
+    e[21].Add(g[7]);
+    e[22].Add(g[8]);
+    e[23].Add(g[9]);
+    e[25].Add(g[10]);
+    e[26].Add(g[11]);
+    e[27].Add(g[12]);
+    e[29].Add(g[13]);
+    e[30].Add(g[14]);
+    e[31].Add(g[15]);
+}
+
+// A device without series resistances and RDS leaves the 16 elements that only those
+// conductances reach alone (they would get 0).
+void AddSeriesStamps(const MosfetDevice& d, double grds, const MatrixElementRef* e)
+{
+    const MosfetLoadValues& v = d.values;
+    const double gd = v.gd, gs = v.gs, gg = v.gg, gb = v.gb;
+    e[0].Add(-grds);
+    e[1].Add(-grds);
+    e[2].Add(grds);
+    e[3].Add(grds);
+    e[4].Add(gd);
+    e[6].Add(-gg);
+    e[7].Add(-gg);
+    e[8].Add(gg);
+    e[9].Add(gs);
+    e[11].Add(-gb);
+    e[12].Add(-gb);
+    e[13].Add(gb);
+    e[16].Add(-gd);
+    e[20].Add(-gs);
+    e[24].Add(-gd);
+    e[28].Add(-gs);
+}
+
+// A bypassed device whose last load was in this load pass's epoch: the same additions again
+// (its charges, currents and reported values are those that load left).
+void Replay(const MosLoadPass& p, const MosfetDevice& d, const SemiconductorStamps& entry)
+{
+    const MatrixElementRef* e = p.pool + entry.stamps.first;
+    if (!d.temperature.seriesFree) AddSeriesStamps(d, std::min(d.temperature.rds, p.gmax), e);
+    AddRhsAndStamps(p, d, e);
+}
+
 void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
 {
     AnalogSolverState& s = p.s;
@@ -291,6 +405,10 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
                 std::fabs(delvgs) < rt * std::max(std::fabs(vgs), std::fabs(v.vgs0)) + vntol &&
                 std::fabs(delvds) < rt * std::max(std::fabs(vds), std::fabs(v.vds0)) + vntol &&
                 std::fabs(cdhat - v.cd) < rt * std::max(std::fabs(cdhat), std::fabs(v.cd)) + abstol) {
+                if (d.replay.epoch == p.epoch) {
+                    Replay(p, d, entry);
+                    return;
+                }
                 bypassed = true;
                 vbs = v.vbs0;
                 vbd = v.vbd0;
@@ -298,7 +416,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
                 vds = v.vds0;
                 vgd = vgs - vds;
                 cdrain = d.mode * (v.cd + v.cbd);
-                if (p.timeSteps || p.doubledCaps) GateCapacitanceTotals(d, p.doubledCaps);
+                if (p.timeSteps || p.doubledCaps) GateCapacitanceTotals(d, p.doubledCaps, b.cgs, b.cgd, b.cgb);
             }
         }
         if (!bypassed) {
@@ -388,14 +506,17 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         v.vds0 = vds;
 
         if (p.charge) {
-            if (b.oxcap <= 0.0) {
-                b.cgs = b.cgd = b.cgb = 0.0;
-            } else if (d.mode > 0.0) {
-                MeyerGateCapacitances(vgs, vgd, ch.von, ch.vdsat, b.cgs, b.cgd, b.cgb, b.tphi, b.oxcap);
-            } else {
-                MeyerGateCapacitances(vgd, vgs, ch.von, ch.vdsat, b.cgd, b.cgs, b.cgb, b.tphi, b.oxcap);
+            double cgs = 0.0, cgd = 0.0, cgb = 0.0;
+            if (b.oxcap > 0.0) {
+                if (d.mode > 0.0)
+                    MeyerGateCapacitances(vgs, vgd, ch.von, ch.vdsat, cgs, cgd, cgb, b.tphi, b.oxcap);
+                else
+                    MeyerGateCapacitances(vgd, vgs, ch.von, ch.vdsat, cgd, cgs, cgb, b.tphi, b.oxcap);
             }
-            GateCapacitanceTotals(d, p.doubledCaps);
+            b.cgs = cgs;
+            b.cgd = cgd;
+            b.cgb = cgb;
+            GateCapacitanceTotals(d, p.doubledCaps, cgs, cgd, cgb);
             if (states) {
                 if (predict && !p.firstPoint) {
                     const double c1 = s.predictorScale, c2 = s.predictorRatio;
@@ -431,73 +552,62 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     if (states && p.firstPoint)
         for (int k : {kQgs, kQgd, kQgb}) FillPast(iq, k);
 
-    // Right-hand side.
+    // The companion currents of the junctions and the channel.
     const double ceqbs = type * (v.cbs - v.gbs * vbs);
     const double ceqbd = type * (v.cbd - v.gbd * vbd);
     const double cdreq = d.mode >= 0.0 ? type * (cdrain - v.gds * vds - v.gm * vgs - v.gmbs * vbs)
                                        : -type * (cdrain + v.gds * vds - v.gm * vgd - v.gmbs * vbd);
-    p.rhs[d.internalGate] -= type * (gc.ceqgs + gc.ceqgb + gc.ceqgd);
-    p.rhs[d.internalBulk] -= ceqbs + ceqbd - type * gc.ceqgb;
-    p.rhs[d.internalDrain] += ceqbd - cdreq + type * gc.ceqgd;
-    p.rhs[d.internalSource] += cdreq + ceqbs + type * gc.ceqgs;
+    // Right-hand side and matrix, each value kept for a replay as it is added.
+    MosfetReplay& r = d.replay;
+    r.epoch = p.firstPoint ? 0 : p.epoch;
+    const auto rhs = [&](int k, int node, double value, double sign) {
+        r.rhs[k] = value;
+        p.rhs[node] += sign * value;
+    };
+    rhs(0, d.internalGate, type * (gc.ceqgs + gc.ceqgb + gc.ceqgd), -1.0);
+    rhs(1, d.internalBulk, ceqbs + ceqbd - type * gc.ceqgb, -1.0);
+    rhs(2, d.internalDrain, ceqbd - cdreq + type * gc.ceqgd, 1.0);
+    rhs(3, d.internalSource, cdreq + ceqbs + type * gc.ceqgs, 1.0);
 
-    // Matrix: the elements in reservation order. A device without series resistances and RDS
-    // leaves the 16 elements that only those conductances reach alone (they would get 0).
+    // The elements in reservation order.
     assert(entry.stamps.reserved && entry.stamps.count == 32);
     const MatrixElementRef* e = p.pool + entry.stamps.first;
     const double grds = std::min(b.rds, p.gmax);
     const double xnrm = d.mode >= 0.0 ? 1.0 : 0.0, xrev = 1.0 - xnrm;
     const double gm = v.gm, gds = v.gds, gmbs = v.gmbs, gbd = v.gbd, gbs = v.gbs;
     const double gd = v.gd, gs = v.gs, gg = v.gg, gb = v.gb;
-    if (!b.seriesFree) {
-        e[0].Add(-grds);
-        e[1].Add(-grds);
-        e[2].Add(grds);
-        e[3].Add(grds);
-        e[4].Add(gd);
-        e[6].Add(-gg);
-        e[7].Add(-gg);
-        e[8].Add(gg);
-        e[9].Add(gs);
-        e[11].Add(-gb);
-        e[12].Add(-gb);
-        e[13].Add(gb);
-        e[16].Add(-gd);
-        e[20].Add(-gs);
-        e[24].Add(-gd);
-        e[28].Add(-gs);
-    }
-    e[5].Add(gg + gc.gcgd + gc.gcgs + gc.gcgb);
-    e[10].Add(gbd + gbs + gc.gcgb + gb);
-    e[14].Add(gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd);
-    e[15].Add(gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs);
-    e[17].Add(-gc.gcgb);
-    e[18].Add(-gc.gcgd);
-    e[19].Add(-gc.gcgs);
-    e[21].Add(-gbd);
-    e[22].Add(-gbs);
-    e[23].Add(-gds - xnrm * (gm + gmbs));
-    e[25].Add(-gc.gcgb);
-    e[26].Add((xnrm - xrev) * gm - gc.gcgd);
-    e[27].Add(-(xnrm - xrev) * gm - gc.gcgs);
-    e[29].Add((xnrm - xrev) * gmbs - gbd);
-    e[30].Add(-gbs - (xnrm - xrev) * gmbs);
-    e[31].Add(-gds - xrev * (gm + gmbs));
+    if (!b.seriesFree) AddSeriesStamps(d, grds, e);
+    const auto stamp = [&](int k, int at, double value) {
+        r.stamps[k] = value;
+        e[at].Add(value);
+    };
+    stamp(0, 5, gg + gc.gcgd + gc.gcgs + gc.gcgb);
+    stamp(1, 10, gbd + gbs + gc.gcgb + gb);
+    stamp(2, 14, gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd);
+    stamp(3, 15, gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs);
+    stamp(4, 17, -gc.gcgb);
+    stamp(5, 18, -gc.gcgd);
+    stamp(6, 19, -gc.gcgs);
+    stamp(7, 21, -gbd);
+    stamp(8, 22, -gbs);
+    stamp(9, 23, -gds - xnrm * (gm + gmbs));
+    stamp(10, 25, -gc.gcgb);
+    stamp(11, 26, (xnrm - xrev) * gm - gc.gcgd);
+    stamp(12, 27, -(xnrm - xrev) * gm - gc.gcgs);
+    stamp(13, 29, (xnrm - xrev) * gmbs - gbd);
+    stamp(14, 30, -gbs - (xnrm - xrev) * gmbs);
+    stamp(15, 31, -gds - xrev * (gm + gmbs));
 
     if (p.report) {
         const double cqgs = states ? iq[kQgs] : 0.0;
         const double cqgd = states ? iq[kQgd] : 0.0;
         const double cqgb = states ? iq[kQgb] : 0.0;
         const bool gateCurrents = p.timeSteps;
-        v.ig = gateCurrents ? type * (cqgs + cqgd + cqgb) : 0.0;
-        v.id = type * (grds * v.vds0 + v.cd - (gateCurrents ? cqgd : 0.0));
-        v.ib = type * (v.cbd + v.cbs - (gateCurrents ? cqgb : 0.0));
-        v.is = -v.ig - v.id - v.ib;
         FetQuantities& fq = d.quantities;
-        fq.id = v.id;
-        fq.ig = v.ig;
-        fq.ib = v.ib;
-        fq.is = v.is;
+        fq.ig = gateCurrents ? type * (cqgs + cqgd + cqgb) : 0.0;
+        fq.id = type * (grds * v.vds0 + v.cd - (gateCurrents ? cqgd : 0.0));
+        fq.ib = type * (v.cbd + v.cbs - (gateCurrents ? cqgb : 0.0));
+        fq.is = -fq.ig - fq.id - fq.ib;
         fq.cbd = v.capbd;
         fq.cbs = v.capbs;
         fq.cgs = v.capgs;
@@ -541,6 +651,8 @@ MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, do
 int SetupMosLevel123()
 {
     // The LEVEL 4/5 and LEVEL 8 devices are reserved by their own set-ups.
+    NewLoadEpoch();
+    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) d.level123 = IsMosLevel123(d);
     return ReserveMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d); },
                                [](const MosfetDevice& d) { return ElementPositions(NodesOf(d)); });
 }
@@ -552,13 +664,14 @@ int LoadMosLevel123()
     const MosLoadPass pass(s, SolutionVector(), GlobalOptions().values.gmin);
     return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
                                                  [&](MosfetDevice& d, SemiconductorStamps& entry) {
-                                                     if (d.model && IsMosLevel123(d)) LoadOne(pass, d, entry);
+                                                     if (d.model && d.level123) LoadOne(pass, d, entry);
                                                      return 0;
                                                  });
 }
 
 void ShiftMosfetHistory(bool timeSteps)
 {
+    NewLoadEpoch();
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         MosfetLoadValues& v = d.values;
         v.vbs2 = v.vbs1;
@@ -567,7 +680,7 @@ void ShiftMosfetHistory(bool timeSteps)
         v.vbs1 = v.vbs0;
         v.vgs1 = v.vgs0;
         v.vds1 = v.vds0;
-        if (timeSteps && IsMosLevel123(d)) {
+        if (timeSteps && d.level123) {
             MosfetTemperatureBlock& b = d.temperature;
             b.cgsPrev = b.cgs;
             b.cgdPrev = b.cgd;

@@ -18,6 +18,8 @@ struct MosChannel {
 MosChannel EvaluateMosLevel1(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d);
 MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d);
 MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d);
+// Derives the constants of the LEVEL 3 channel of a prepared device.
+void PrepareMosLevel3Constants(MosfetDevice& d);
 // The evaluator of the device's channel level (zero current for an unknown level).
 MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d);
 

@@ -11,6 +11,7 @@
 #include "core/device_record_fields.h"
 #include "netlist/fet_devices.h"
 #include "devices/mosfet_family_loops.h"
+#include "devices/mosfet_load.h"
 #include "devices/junction_temperature.h"
 #include "devices/model_temperature.h"
 #include "netlist/global_options.h"
@@ -357,6 +358,8 @@ int PrepareMosLevel123AtTemperature(double t)
         b.sidewallGrading = b.mjsw == b.mj    ? MosfetTemperatureBlock::kSameAsBottom
                             : b.mjsw == 0.5 ? MosfetTemperatureBlock::kSquareRoot
                                             : MosfetTemperatureBlock::kPower;
+        PrepareMosLevel3Constants(d);
+        d.replay.epoch = 0;  // what the last load added was made with the old values
         d.mode = 1.0;
         v.vdsat = v.von = 0.0;
         v.vbs2 = v.vgs2 = v.vds2 = 0.0;

@@ -29,15 +29,32 @@ struct MosfetSideBlock {
     double polarity = 1.0;   // +1 NMOS, -1 PMOS, whatever the model's type word says
 };
 
+// What a LEVEL 1 to 3 load added to the right-hand side and to the 16 matrix entries that not
+// only the series conductances reach, and the load pass (`epoch`) it was made in: a device
+// whose voltages stay within the bypass tolerances adds the same again while nothing else
+// that these depend on has changed.
+struct MosfetReplay {
+    std::uint64_t epoch = 0;
+    double rhs[4] = {};  // gate, bulk, drain, source
+    double stamps[16] = {};
+};
+
 struct MosfetDevice : ListNode {
+    // What every load pass reads of every device comes first, on one cache line.
     EvaluatedModel* model = nullptr;
-    std::int32_t gate = 0;
-    std::int32_t drain = 0;
-    std::int32_t source = 0;
     std::int32_t internalGate = 0;
     std::int32_t internalDrain = 0;
     std::int32_t internalSource = 0;
     std::int32_t internalBulk = 0;
+    std::int32_t off = 0;
+    bool level123 = false;  // a LEVEL 1 to 3 device, as the set-up found it
+    double mode = 1.0;
+    MosfetReplay replay;                    // LEVEL 1 to 3
+    MosfetLoadValues values;                // LEVEL 1 to 3
+    MosfetTemperatureBlock temperature;     // LEVEL 1 to 3
+    std::int32_t gate = 0;
+    std::int32_t drain = 0;
+    std::int32_t source = 0;
     std::int32_t extraInternal = 0;  // LEVEL 8: joined to the internal source
     std::int32_t ordinal = 0;
     std::int32_t level = 0;  // LEVEL of a LEVEL 1 to 3 model
@@ -49,17 +66,13 @@ struct MosfetDevice : ListNode {
     double nrd = -1.0, nrs = -1.0, nrg = 0.0;
     double m = 1.0;
     double wNominal = 0.0, adNominal = 0.0, asNominal = 0.0, pdNominal = 0.0, psNominal = 0.0;
-    std::int32_t off = 0;
     std::int32_t initialConditionGiven = 0;
     double ic1 = 0.0, ic2 = 0.0, ic3 = 0.0;
     std::int32_t bulk = 0;
     double nrb = 0.0;
-    double mode = 1.0;
     SchematicItem* component = nullptr;
     std::unique_ptr<MosfetSideBlock> side;
     FetQuantities quantities;
-    MosfetLoadValues values;                // LEVEL 1 to 3
-    MosfetTemperatureBlock temperature;     // LEVEL 1 to 3
     std::unique_ptr<Bsim3Size> bsim3;       // LEVEL 8, made by the run's preparation
     std::unique_ptr<Bsim12Size> bsim12;     // LEVEL 4 and 5, made by the run's preparation
 

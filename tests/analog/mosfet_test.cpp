@@ -365,10 +365,10 @@ TEST_F(MosfetTest, EveryLibraryMosfetSolvesAnOperatingPoint)
         ASSERT_EQ(PrepareModelsAtTemperature(27.0), 0);
         ASSERT_EQ(solver_test::RunTestOperatingPoint(kRunKindTransient), 0) << name;
         const MosfetDevice& d = *Device(0);
-        EXPECT_TRUE(std::isfinite(d.values.id)) << name;
-        EXPECT_GT(std::fabs(d.values.id), 1e-4) << name;   // conducting
-        EXPECT_LT(std::fabs(d.values.id), 0.1 + 1e-9) << name;  // at most VDD / RD
-        EXPECT_EQ(d.values.id > 0.0, !p) << name;
+        EXPECT_TRUE(std::isfinite(d.quantities.id)) << name;
+        EXPECT_GT(std::fabs(d.quantities.id), 1e-4) << name;   // conducting
+        EXPECT_LT(std::fabs(d.quantities.id), 0.1 + 1e-9) << name;  // at most VDD / RD
+        EXPECT_EQ(d.quantities.id > 0.0, !p) << name;
     }
 }
 
