@@ -47,6 +47,10 @@
 #include "analog/analog_state.h"
 #include "analog/batch_run.h"
 #include "analog/transient_run_services.h"
+#include "analyses/analysis_install.h"
+#include "netlist/message_reporter_services.h"
+#include "netlist/text_window_lines.h"
+#include "schematic/schematic_view.h"
 #include "ui/program_settings.h"
 #include "core/char_classes.h"
 #include "core/device_lists.h"
@@ -323,12 +327,15 @@ std::string ReadText(const fs::path& path)
 void InitProgram()
 {
     InitCharClasses();
+    InstallMessageReporterServices();
+    InstallTextWindowFiles();
     std::feclearexcept(FE_ALL_EXCEPT);
     RegisterCircuitDevices();
     RegisterCircuitDeviceRecordTypes();
     ApplyDeviceListSizes();
     InitModelTypeDefaults();
     InstallAnalysisKindHandlers();
+    InstallSchematicEditorHooks();
     win::PlatformOptions options;
     options.headless = true;
     win::InitPlatform(options);
