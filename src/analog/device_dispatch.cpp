@@ -30,6 +30,8 @@ struct SlotRow {
     DeviceSetupFn setup;
     DeviceLoadFn load;
     DeviceSolveTestFn solveTest = nullptr;
+    // The list itself, looked up once: every load pass asks each kind whether it has records.
+    const LinkedList* records = nullptr;
 };
 
 using SlotTable = std::array<SlotRow, kSlotCount>;
@@ -39,7 +41,7 @@ SlotTable MakeBuiltInSlots()
     SlotTable t{};
     // The handlers come from the device families (RegisterDeviceKindHandlers).
     auto set = [&](DeviceKindSlot slot, int list, LoadCondition condition) {
-        t[slot] = {list, condition, nullptr, nullptr, nullptr};
+        t[slot] = {list, condition, nullptr, nullptr, nullptr, list == kNoList ? nullptr : &DeviceList(list)};
     };
     set(kSlotDiodes, kDiodeDeviceList, kLoadAlways);
     set(kSlotLossyLines, kLossyLineDeviceList, kLoadWhenPresent);
@@ -78,15 +80,14 @@ SlotTable& Slots()
     return table;
 }
 
-bool ListHasRecords(int list) { return list != kNoList && DeviceList(list).count > 0; }
+bool ListHasRecords(const SlotRow& row) { return row.records && row.records->count > 0; }
 
 // A kind whose records would be left out of the equations.
-bool MissingLoad(const SlotRow& row)
+bool MissingLoad(const SlotTable& slots, const SlotRow& row)
 {
-    if (row.load || !ListHasRecords(row.list)) return false;
+    if (row.load || !ListHasRecords(row)) return false;
     // The MOSFET list is shared by three loads; any of them serves.
-    if (row.list == kMosfetDeviceList)
-        return !Slots()[kSlotMosLevel45].load && !Slots()[kSlotMosLevel8].load;
+    if (row.list == kMosfetDeviceList) return !slots[kSlotMosLevel45].load && !slots[kSlotMosLevel8].load;
     return true;
 }
 
@@ -509,11 +510,12 @@ int LoadCircuit()
         }
     } poolGuard{s};
 
+    const SlotTable& slots = Slots();
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        const SlotRow& row = Slots()[static_cast<std::size_t>(slot)];
-        if (MissingLoad(row)) return ReportUnloadableDevices(row.list);
-        const bool skip = !row.load || (row.condition == kLoadWhenPresent && !ListHasRecords(row.list)) ||
-                          (row.condition == kLoadWhenSetUpAndPresent && (!setUp || !ListHasRecords(row.list)));
+        const SlotRow& row = slots[static_cast<std::size_t>(slot)];
+        if (MissingLoad(slots, row)) return ReportUnloadableDevices(row.list);
+        const bool skip = !row.load || (row.condition == kLoadWhenPresent && !ListHasRecords(row)) ||
+                          (row.condition == kLoadWhenSetUpAndPresent && (!setUp || !ListHasRecords(row)));
         if (!skip)
             if (int rc = row.load()) return rc;
         // The ADC devices convert their inputs once, in the preparation load.

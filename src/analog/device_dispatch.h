@@ -95,6 +95,8 @@ int ForEachDeviceWithStamps(int list, std::vector<Stamps>& table, F&& f)
 {
     constexpr std::size_t kAhead = 8;
     constexpr std::size_t kLines = sizeof(Device) < 256 ? (sizeof(Device) + 63) / 64 : 4;
+    // A kind the circuit does not use costs no more than this test at every load.
+    if (table.empty()) return 0;
     std::vector<const ListNode*>& trail = DeviceRecordTrail(list);
     const std::size_t known = trail.size();
     std::size_t i = 0;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "analog/analog_state.h"
@@ -88,25 +90,84 @@ bool IsSafeDoubleFormat(const std::string& format)
 }
 
 // The format a column's cells are written with: its own when that is one double conversion,
-// else the default cell format.
-const char* CellFormat(const CurvePrintAxis& axis)
+// else the default cell format. The plain forms the program makes ("%10.3f", "% .3e") are
+// written by std::to_chars, which rounds exactly as printf does and gives the same text; any
+// other goes through printf.
+struct CellFormat {
+    const char* text = nullptr;
+    bool direct = false;  // written by to_chars
+    bool space = false;   // the ' ' flag: a blank before a value without a sign
+    int width = 0;
+    int precision = 0;
+    std::chars_format style = std::chars_format::fixed;
+};
+
+CellFormat MakeCellFormat(const CurvePrintAxis& axis)
 {
     static const std::string fallback = CurvePrintAxis{}.format;
-    return IsSafeDoubleFormat(axis.format) ? axis.format.c_str() : fallback.c_str();
+    CellFormat f;
+    f.text = IsSafeDoubleFormat(axis.format) ? axis.format.c_str() : fallback.c_str();
+    const std::string_view t(f.text);
+    if (t.size() < 4 || t.front() != '%') return f;
+    std::size_t i = 1;
+    if (t[i] == ' ') f.space = true, ++i;
+    auto digits = [&](int& value) {
+        const std::size_t from = i;
+        for (value = 0; i < t.size() && i - from < 3 && std::isdigit(static_cast<unsigned char>(t[i])); ++i)
+            value = 10 * value + (t[i] - '0');
+        return i > from;
+    };
+    if (i < t.size() && t[i] != '.' && !digits(f.width)) return f;
+    if (i >= t.size() || t[i] != '.') return f;
+    ++i;
+    if (!digits(f.precision) || i + 1 != t.size()) return f;
+    if (t[i] == 'f') f.style = std::chars_format::fixed;
+    else if (t[i] == 'e') f.style = std::chars_format::scientific;
+    else return f;
+    f.direct = true;
+    return f;
+}
+
+// One value by the format into text, or -1 when it does not fit (the caller then asks printf).
+int FormatCell(char* text, std::size_t size, const CellFormat& f, double value)
+{
+    if (!f.direct || !std::isfinite(value) || size < 2) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+        const int n = std::snprintf(text, size, f.text, value);
+#pragma GCC diagnostic pop
+        return n < 0 || n >= static_cast<int>(size) ? -1 : n;
+    }
+    char* begin = text + (f.space ? 1 : 0);
+    const std::to_chars_result r = std::to_chars(begin, text + size, value, f.style, f.precision);
+    if (r.ec != std::errc()) return -1;
+    int n = static_cast<int>(r.ptr - text);
+    if (f.space) {
+        if (*begin == '-') {
+            std::memmove(text, begin, static_cast<std::size_t>(r.ptr - begin));
+            --n;
+        } else {
+            *text = ' ';
+        }
+    }
+    if (n < f.width) {
+        const int pad = f.width - n;
+        if (f.width >= static_cast<int>(size)) return -1;
+        std::memmove(text + pad, text, static_cast<std::size_t>(n));
+        std::memset(text, ' ', static_cast<std::size_t>(pad));
+        n = f.width;
+    }
+    return n;
 }
 
 // Appends a value in its column: formats without a width (the exponent forms) are padded to the
 // cell width that the headings are aligned to.
-void AppendColumnCell(std::string& row, const char* format, int cellWidth, double value)
+void AppendColumnCell(std::string& row, const CellFormat& format, int cellWidth, double value)
 {
     char buffer[96];
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::snprintf(buffer, sizeof buffer, format, value);
-#pragma GCC diagnostic pop
-    if (n < 0) return;
-    const std::string wide = n < static_cast<int>(sizeof buffer) ? std::string() : StrPrintf(format, value);
-    const std::string_view cell = wide.empty() ? std::string_view(buffer, static_cast<std::size_t>(n)) : wide;
+    const int n = FormatCell(buffer, sizeof buffer, format, value);
+    const std::string wide = n >= 0 ? std::string() : StrPrintf(format.text, value);
+    const std::string_view cell = n >= 0 ? std::string_view(buffer, static_cast<std::size_t>(n)) : wide;
     if (cell.size() < static_cast<std::size_t>(std::max(cellWidth, 0)))
         row.append(static_cast<std::size_t>(cellWidth) - cell.size(), ' ');
     row += cell;
@@ -115,7 +176,7 @@ void AppendColumnCell(std::string& row, const char* format, int cellWidth, doubl
 struct PrintedCurve {
     CurveRecord* curve;
     std::array<bool, 2> axes;
-    std::array<const char*, 2> formats;
+    std::array<CellFormat, 2> formats;
 };
 
 bool IsCrossDomain(const CurveRecord& curve, int kind)
@@ -133,7 +194,7 @@ std::vector<PrintedCurve> CurvesOfGroup(PlotRecord& plot, int group, int kind)
         if (c->lastPointIndex <= 0) continue;
         out.push_back({c.get(),
                        {c->printAxis[0].print, c->printAxis[1].print},
-                       {CellFormat(c->printAxis[0]), CellFormat(c->printAxis[1])}});
+                       {MakeCellFormat(c->printAxis[0]), MakeCellFormat(c->printAxis[1])}});
     }
     return out;
 }
@@ -164,7 +225,7 @@ void RunXRange(double& lo, double& hi)
     }
 }
 
-void AppendNotAvailableCell(std::string& row, const char* format, int cellWidth)
+void AppendNotAvailableCell(std::string& row, const CellFormat& format, int cellWidth)
 {
     const std::size_t start = row.size();
     AppendColumnCell(row, format, cellWidth, 0.0);

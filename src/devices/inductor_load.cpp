@@ -67,6 +67,7 @@ template <class F>
 int ForEachCoupling(F&& f)
 {
     std::vector<CouplingStamps>& table = AnalogSolver().devices.couplings;
+    if (table.empty()) return 0;
     std::size_t i = 0;
     for (CouplingDevice& k : ListRecords<CouplingDevice>(DeviceList(kCouplingDeviceList))) {
         if (i >= table.size()) break;
