@@ -128,6 +128,43 @@ CellFormat MakeCellFormat(const CurvePrintAxis& axis)
     return f;
 }
 
+// A value of fewer than 16 digits in "%.Nf": its digits rounded as printf rounds them, from
+// the exact product value x 10^N (the rounded product and its error, which fma gives
+// exactly): only a product that lies on a half can round otherwise than the rounded product
+// does. False when the value is too large for this.
+bool FormatFixedDirect(char* text, std::size_t size, int precision, double value, int& length)
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    if (precision < 0 || precision > 8) return false;
+    const double scale = kPowers[precision];
+    const double y = std::fabs(value) * scale;
+    if (!(y < 1e15)) return false;
+    const double error = std::fma(std::fabs(value), scale, -y);
+    double n = std::nearbyint(y);
+    const double t = y - n;
+    if (t == 0.5 && error > 0.0) n += 1.0;
+    else if (t == -0.5 && error < 0.0) n -= 1.0;
+    // Digits from the right: the fraction, the point, the integer part (at least "0").
+    char digits[32];
+    char* p = digits + sizeof digits;
+    auto whole = static_cast<std::uint64_t>(n);
+    for (int i = 0; i < precision; ++i) {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    }
+    if (precision > 0) *--p = '.';
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (std::signbit(value)) *--p = '-';
+    const auto count = static_cast<std::size_t>(digits + sizeof digits - p);
+    if (count >= size) return false;
+    std::memcpy(text, p, count);
+    length = static_cast<int>(count);
+    return true;
+}
+
 // One value by the format into text, or -1 when it does not fit (the caller then asks printf).
 int FormatCell(char* text, std::size_t size, const CellFormat& f, double value)
 {
@@ -139,12 +176,18 @@ int FormatCell(char* text, std::size_t size, const CellFormat& f, double value)
         return n < 0 || n >= static_cast<int>(size) ? -1 : n;
     }
     char* begin = text + (f.space ? 1 : 0);
-    const std::to_chars_result r = std::to_chars(begin, text + size, value, f.style, f.precision);
-    if (r.ec != std::errc()) return -1;
-    int n = static_cast<int>(r.ptr - text);
+    int n = 0;
+    if (f.style == std::chars_format::fixed && FormatFixedDirect(begin, size - 1, f.precision, value, n)) {
+        n += static_cast<int>(begin - text);
+    } else {
+        const std::to_chars_result r = std::to_chars(begin, text + size, value, f.style, f.precision);
+        if (r.ec != std::errc()) return -1;
+        n = static_cast<int>(r.ptr - text);
+    }
+    char* const end = text + n;
     if (f.space) {
         if (*begin == '-') {
-            std::memmove(text, begin, static_cast<std::size_t>(r.ptr - begin));
+            std::memmove(text, begin, static_cast<std::size_t>(end - begin));
             --n;
         } else {
             *text = ' ';
@@ -258,8 +301,11 @@ struct StepSearch {
 
 bool WriteRow(int unit, std::string& row)
 {
-    row += '\n';
-    if (WriteUnitText(unit, row) != 0) {
+    // The line end the unit writes, added here: a row holds no other, so the text need not be
+    // searched and copied for one.
+    const FileUnit* slot = GetFileUnit(unit);
+    row += slot && slot->crlfLineEnds ? "\r\n" : "\n";
+    if (WriteUnitBytes(unit, row) != 0) {
         NumericOutput().pending = 0;
         return false;
     }
@@ -548,8 +594,11 @@ int InterpolateCurveAtX(PlotRecord& plot, double& value, double x, bool step, un
         return i;
     }
     const int start = i;
+    // Each point's X is read once: the end of one segment is the start of the next.
+    double x0 = i < n ? X(i) : 0.0, x1 = x0;
     for (; i < n; ++i) {
-        const double x0 = X(i), x1 = X(i + 1);
+        x0 = x1;
+        x1 = X(i + 1);
         if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) break;
     }
     if (i > n) i = n;
@@ -564,7 +613,8 @@ int InterpolateCurveAtX(PlotRecord& plot, double& value, double x, bool step, un
         value = Y(i);
         return i;
     }
-    double x0 = X(i), x1 = X(i + 1), y0 = Y(i), y1 = Y(i + 1), at = x;
+    // The segment found above: x0 and x1 are its ends.
+    double y0 = Y(i), y1 = Y(i + 1), at = x;
     if (mode & 1) {
         x0 = Log10Floored(x0);
         x1 = Log10Floored(x1);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -218,9 +219,19 @@ TEST_F(NumericOutputTest, CellsAreWrittenAsPrintfWritesThem)
     ASSERT_EQ(OpenNumericOutputFile(), 0);
     const std::vector<std::pair<std::string, int>> formats = {
         {"%10.3f", 10}, {"% .3e", 10}, {"%8.1f", 8}, {"% .6e", 13}, {"%10.3e", 10}, {"%.0f", 4}};
-    const std::vector<double> values = {0.0,    -0.0,    0.0005,   -0.0005, 0.0015,   2.5,     -2.5,   9.9995,
-                                        0.125,  1e-300,  -1e-300,  1e300,   -1e300,   1e100,   6.02e23, -123456.789,
-                                        1e-5,   0.99995, 999999.5, 5e-324,  std::nan(""), INFINITY, -INFINITY};
+    std::vector<double> values = {0.0,    -0.0,    0.0005,   -0.0005, 0.0015,   2.5,     -2.5,   9.9995,
+                                  0.125,  0.0625,  -0.0625,  0.5,     1.5,      1e-300,  -1e-300, 1e300,
+                                  -1e300, 1e100,   6.02e23,  -123456.789, 1e-5, 0.99995, 999999.5, 5e-324,
+                                  4.5e14, 9.99e14, 1.5e15,   std::nan(""), INFINITY, -INFINITY};
+    // Decimal halves (0.0005, 0.0015, ... rarely exact in binary) and values spread over the
+    // magnitudes a table shows.
+    for (int k = 1; k < 200; k += 2) values.push_back(k * 0.0005 * (k % 4 == 1 ? 1 : -1));
+    std::uint64_t seed = 12345;
+    for (int k = 0; k < 300; ++k) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        const double mantissa = static_cast<double>(seed >> 11) / 9007199254740992.0;
+        values.push_back((k % 2 ? -1 : 1) * mantissa * std::pow(10.0, k % 24 - 12));
+    }
     for (const auto& [format, width] : formats) {
         CurveRecord& c = AddCurve("F", "V(" + std::to_string(Plot().curves.size()) + ")");
         c.xLetter[0] = 'F';
