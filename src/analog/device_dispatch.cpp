@@ -21,7 +21,8 @@ namespace {
 constexpr int kNoList = 1000;
 
 // When a load runs: every pass, only when its list holds records, or only once the set-up is
-// done and its list holds records.
+// done and its list holds records. A load that only walks its records need not be called for
+// an empty list.
 enum LoadCondition : int { kLoadAlways, kLoadWhenPresent, kLoadWhenSetUpAndPresent };
 
 struct SlotRow {
@@ -45,28 +46,28 @@ SlotTable MakeBuiltInSlots()
     };
     set(kSlotDiodes, kDiodeDeviceList, kLoadAlways);
     set(kSlotLossyLines, kLossyLineDeviceList, kLoadWhenPresent);
-    set(kSlotLinearSources, kLinearSourceDeviceList, kLoadAlways);
-    set(kSlotPolySources, 22, kLoadAlways);
+    set(kSlotLinearSources, kLinearSourceDeviceList, kLoadWhenPresent);
+    set(kSlotPolySources, 22, kLoadWhenPresent);
     set(kSlotLaplaceSources, kLaplaceSourceDeviceList, kLoadWhenSetUpAndPresent);
     set(kSlotLaplaceTableSources, kFreqTableSourceDeviceList, kLoadWhenSetUpAndPresent);
     set(kSlotFormulaSources, kFormulaSourceDeviceList, kLoadWhenPresent);
-    set(kSlotSampleHolds, kSampleHoldDeviceList, kLoadAlways);
-    set(kSlotTableSources, kTableSourceDeviceList, kLoadAlways);
-    set(kSlotBjts, kBjtDeviceList, kLoadAlways);
-    set(kSlotOpamps, kOpampDeviceList, kLoadAlways);
+    set(kSlotSampleHolds, kSampleHoldDeviceList, kLoadWhenPresent);
+    set(kSlotTableSources, kTableSourceDeviceList, kLoadWhenPresent);
+    set(kSlotBjts, kBjtDeviceList, kLoadWhenPresent);
+    set(kSlotOpamps, kOpampDeviceList, kLoadWhenPresent);
     set(kSlotMosLevel123, kMosfetDeviceList, kLoadAlways);
     set(kSlotMosLevel45, kNoList, kLoadAlways);
     set(kSlotMosLevel8, kNoList, kLoadAlways);
-    set(kSlotJfets, kJfetDeviceList, kLoadAlways);
-    set(kSlotGaasfets, kGaasfetDeviceList, kLoadAlways);
-    set(kSlotIdealLines, kIdealLineDeviceList, kLoadAlways);
+    set(kSlotJfets, kJfetDeviceList, kLoadWhenPresent);
+    set(kSlotGaasfets, kGaasfetDeviceList, kLoadWhenPresent);
+    set(kSlotIdealLines, kIdealLineDeviceList, kLoadWhenPresent);
     set(kSlotSources, kIndependentSourceDeviceList, kLoadAlways);
     set(kSlotDacOutputs, 7, kLoadAlways);
     set(kSlotDigitalToAnalog, kNoList, kLoadAlways);
     set(kSlotResistors, kResistorDeviceList, kLoadAlways);
-    set(kSlotVoltageSwitches, kVoltageSwitchDeviceList, kLoadAlways);
-    set(kSlotCurrentSwitches, kCurrentSwitchDeviceList, kLoadAlways);
-    set(kSlotSwitches, kSwitchDeviceList, kLoadAlways);
+    set(kSlotVoltageSwitches, kVoltageSwitchDeviceList, kLoadWhenPresent);
+    set(kSlotCurrentSwitches, kCurrentSwitchDeviceList, kLoadWhenPresent);
+    set(kSlotSwitches, kSwitchDeviceList, kLoadWhenPresent);
     set(kSlotInductors, kInductorDeviceList, kLoadAlways);
     set(kSlotCapacitors, kCapacitorDeviceList, kLoadAlways);
     set(kSlotAdcNodes, kNoList, kLoadAlways);

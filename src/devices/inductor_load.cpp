@@ -435,6 +435,11 @@ int LoadInductorsAndCouplings()
     AnalogSolverState& s = AnalogSolver();
     s.coreStepBound = kNoCoreStepBound;
     s.coreFailed = 0;
+    const DeviceSolverTables& t = s.devices;
+    if (t.inductors.empty() && t.couplings.empty() && t.cores.empty()) {
+        s.stepFactors[kStepFactorInductorCore] = s.coreStepBound;
+        return 0;
+    }
     if (int rc = UpdateFluxes()) return rc;
     if (int rc = AddMutualFluxes()) return rc;
     if (int rc = SolveCores()) return rc;
