@@ -485,6 +485,8 @@ bool LoadedValuesFinite(const AnalogSolverState& s)
 
 }  // namespace
 
+int ReportPendingMathError() { return MathErrors().pendingError != 0 ? ReportMathError() : 0; }
+
 int LoadCircuit()
 {
     AnalogSolverState& s = AnalogSolver();
@@ -530,7 +532,7 @@ int LoadCircuit()
     // every value finite (an intermediate that was not used) mean nothing.
     if (RaisedFpFlags(FE_INVALID | FE_OVERFLOW | FE_DIVBYZERO) && !LoadedValuesFinite(s)) s.loadNotFinite = 1;
     ClearFpFlags();
-    return ReportMathError();
+    return ReportPendingMathError();
 }
 
 }  // namespace kq5
