@@ -165,42 +165,32 @@ bool FormatFixedDirect(char* text, std::size_t size, int precision, double value
     return true;
 }
 
-// One value by the format into text, or -1 when it does not fit (the caller then asks printf).
-int FormatCell(char* text, std::size_t size, const CellFormat& f, double value)
+// One value by the format, written into text: its characters, without the blanks that pad
+// it to the format's width (the caller adds them); no characters when it does not fit (the
+// caller then asks printf).
+std::string_view FormatCell(char* text, std::size_t size, const CellFormat& f, double value)
 {
     if (!f.direct || !std::isfinite(value) || size < 2) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
         const int n = std::snprintf(text, size, f.text, value);
 #pragma GCC diagnostic pop
-        return n < 0 || n >= static_cast<int>(size) ? -1 : n;
+        return n < 0 || n >= static_cast<int>(size) ? std::string_view() : std::string_view(text, static_cast<std::size_t>(n));
     }
-    char* begin = text + (f.space ? 1 : 0);
+    // One place left in front for the blank of the ' ' flag.
+    char* const begin = text + 1;
+    char* end = nullptr;
     int n = 0;
     if (f.style == std::chars_format::fixed && FormatFixedDirect(begin, size - 1, f.precision, value, n)) {
-        n += static_cast<int>(begin - text);
+        end = begin + n;
     } else {
         const std::to_chars_result r = std::to_chars(begin, text + size, value, f.style, f.precision);
-        if (r.ec != std::errc()) return -1;
-        n = static_cast<int>(r.ptr - text);
+        if (r.ec != std::errc()) return {};
+        end = r.ptr;
     }
-    char* const end = text + n;
-    if (f.space) {
-        if (*begin == '-') {
-            std::memmove(text, begin, static_cast<std::size_t>(end - begin));
-            --n;
-        } else {
-            *text = ' ';
-        }
-    }
-    if (n < f.width) {
-        const int pad = f.width - n;
-        if (f.width >= static_cast<int>(size)) return -1;
-        std::memmove(text + pad, text, static_cast<std::size_t>(n));
-        std::memset(text, ' ', static_cast<std::size_t>(pad));
-        n = f.width;
-    }
-    return n;
+    char* first = begin;
+    if (f.space && *begin != '-') *--first = ' ';
+    return std::string_view(first, static_cast<std::size_t>(end - first));
 }
 
 // Appends a value in its column: formats without a width (the exponent forms) are padded to the
@@ -208,11 +198,12 @@ int FormatCell(char* text, std::size_t size, const CellFormat& f, double value)
 void AppendColumnCell(std::string& row, const CellFormat& format, int cellWidth, double value)
 {
     char buffer[96];
-    const int n = FormatCell(buffer, sizeof buffer, format, value);
-    const std::string wide = n >= 0 ? std::string() : StrPrintf(format.text, value);
-    const std::string_view cell = n >= 0 ? std::string_view(buffer, static_cast<std::size_t>(n)) : wide;
-    if (cell.size() < static_cast<std::size_t>(std::max(cellWidth, 0)))
-        row.append(static_cast<std::size_t>(cellWidth) - cell.size(), ' ');
+    const std::string_view formatted = FormatCell(buffer, sizeof buffer, format, value);
+    const std::string wide = formatted.data() ? std::string() : StrPrintf(format.text, value);
+    const std::string_view cell = formatted.data() ? formatted : wide;
+    // The direct forms leave the padding to the format's width to this.
+    const int width = std::max(cellWidth, format.direct ? format.width : 0);
+    if (cell.size() < static_cast<std::size_t>(std::max(width, 0))) row.append(static_cast<std::size_t>(width) - cell.size(), ' ');
     row += cell;
 }
 
@@ -291,6 +282,59 @@ void AppendValueCell(std::string& row, const PrintedCurve& p, int axis, double v
     AppendColumnCell(row, p.formats[static_cast<std::size_t>(axis)], a.cellWidth, value * a.printScale);
     row += ' ';
 }
+
+// Where x lies among a curve's stored X values n..: the search of InterpolateCurveAtX, which
+// every curve of a table row that shares the X column would repeat.
+struct CurveSegment {
+    enum Kind { kPoint, kBeforeFirst, kBetween } kind = kPoint;
+    int index = 0;
+    double x0 = 0.0, x1 = 0.0;  // the ends of a segment between two points
+};
+
+CurveSegment LocateCurveSegment(WaveformStore& store, double x, int xSlot, int n, int i)
+{
+    auto X = [&](int k) { return GetWaveformValue(store, xSlot, k); };
+    if (i == n && X(i) <= x) return {CurveSegment::kPoint, i};
+    const int start = i;
+    // Each point's X is read once: the end of one segment is the start of the next.
+    double x0 = i < n ? X(i) : 0.0, x1 = x0;
+    for (; i < n; ++i) {
+        x0 = x1;
+        x1 = X(i + 1);
+        if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) break;
+    }
+    if (i > n) i = n;
+    // An x that no stored segment holds and that lies nearer the first point than the last (a
+    // print point before the curve's first point) takes the first value, not the last; the X
+    // column itself reads x.
+    if (i >= n && start < n && std::abs(x - X(start)) < std::abs(x - X(n))) return {CurveSegment::kBeforeFirst, start};
+    if (i >= n) return {CurveSegment::kPoint, i};
+    return {CurveSegment::kBetween, i, x0, x1};
+}
+
+double ValueOnSegment(WaveformStore& store, const CurveSegment& at, double x, bool step, unsigned mode, int xSlot,
+                      int ySlot)
+{
+    auto Y = [&](int k) { return GetWaveformValue(store, ySlot, k); };
+    if (at.kind == CurveSegment::kBeforeFirst) return xSlot == ySlot ? x : Y(at.index);
+    if (step || at.kind == CurveSegment::kPoint) return Y(at.index);
+    double x0 = at.x0, x1 = at.x1, y0 = Y(at.index), y1 = Y(at.index + 1), from = x;
+    if (mode & 1) {
+        x0 = Log10Floored(x0);
+        x1 = Log10Floored(x1);
+        from = Log10Floored(x);
+    }
+    if (mode & 2) return std::pow(10.0, InterpolateLinear(Log10Floored(y1), Log10Floored(y0), from, x1, x0));
+    return InterpolateLinear(y1, y0, from, x1, x0);
+}
+
+// The last search of a row among analog X values: the slot, the curve's last point and the
+// point the search started from, and what it found.
+struct SegmentSearch {
+    int xSlot = -1;
+    std::int32_t last = -1, start = -1;
+    CurveSegment at;
+};
 
 // The last search for a point of a row: the slot searched, the curve's last point, the
 // point the search started from and the point found.
@@ -528,6 +572,7 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
         // Digital columns whose X reads as the analysis's own X find the same point of a row:
         // the search is made once and its point read in each column.
         StepSearch shared;
+        SegmentSearch found;
         for (const PrintedCurve& p : curves) {
             CurveRecord& c = *p.curve;
             for (int axis = 0; axis < 2; ++axis) {
@@ -548,6 +593,13 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
                         // A step read takes the value of the point the search returns.
                         segment = shared.segment;
                         value = GetWaveformValue(store, ySlot, segment);
+                    } else if (!step) {
+                        // The columns of one X (time) find the same segment of a row.
+                        if (found.xSlot != xSlot || found.last != c.lastPointIndex || found.start != c.printCursor)
+                            found = {xSlot, c.lastPointIndex, c.printCursor,
+                                     LocateCurveSegment(store, x, xSlot, c.lastPointIndex, c.printCursor)};
+                        value = ValueOnSegment(store, found.at, x, false, 0, xSlot, ySlot);
+                        segment = found.at.index;
                     } else {
                         segment = InterpolateCurveAtX(plot, value, x, step, 0, xSlot, ySlot, c.lastPointIndex, c.printCursor);
                         if (searchedSlot >= 0) shared = {searchedSlot, c.lastPointIndex, c.printCursor, segment};
@@ -586,46 +638,9 @@ double InterpolateLinear(double y1, double y0, double x, double x1, double x0)
 int InterpolateCurveAtX(PlotRecord& plot, double& value, double x, bool step, unsigned mode, int xSlot, int ySlot,
                         int n, int i)
 {
-    WaveformStore& store = plot.store;
-    auto X = [&](int k) { return GetWaveformValue(store, xSlot, k); };
-    auto Y = [&](int k) { return GetWaveformValue(store, ySlot, k); };
-    if (i == n && X(i) <= x) {
-        value = Y(i);
-        return i;
-    }
-    const int start = i;
-    // Each point's X is read once: the end of one segment is the start of the next.
-    double x0 = i < n ? X(i) : 0.0, x1 = x0;
-    for (; i < n; ++i) {
-        x0 = x1;
-        x1 = X(i + 1);
-        if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) break;
-    }
-    if (i > n) i = n;
-    // An x that no stored segment holds and that lies nearer the first point than the last (a
-    // print point before the curve's first point) takes the first value, not the last; the X
-    // column itself reads x.
-    if (i >= n && start < n && std::abs(x - X(start)) < std::abs(x - X(n))) {
-        value = xSlot == ySlot ? x : Y(start);
-        return start;
-    }
-    if (step || i >= n) {
-        value = Y(i);
-        return i;
-    }
-    // The segment found above: x0 and x1 are its ends.
-    double y0 = Y(i), y1 = Y(i + 1), at = x;
-    if (mode & 1) {
-        x0 = Log10Floored(x0);
-        x1 = Log10Floored(x1);
-        at = Log10Floored(x);
-    }
-    if (mode & 2) {
-        value = std::pow(10.0, InterpolateLinear(Log10Floored(y1), Log10Floored(y0), at, x1, x0));
-    } else {
-        value = InterpolateLinear(y1, y0, at, x1, x0);
-    }
-    return i;
+    const CurveSegment at = LocateCurveSegment(plot.store, x, xSlot, n, i);
+    value = ValueOnSegment(plot.store, at, x, step, mode, xSlot, ySlot);
+    return at.index;
 }
 
 std::string MakeUnitSuffix(char prefix, int unitIndex)
