@@ -266,7 +266,12 @@ struct AnalogSolverState {
     SolverRunHooks hooks;
 };
 
-AnalogSolverState& AnalogSolver();
+// Inline: the loads ask for it many times in every Newton iteration.
+inline AnalogSolverState& AnalogSolver()
+{
+    static AnalogSolverState state;
+    return state;
+}
 void ResetAnalogSolverStateForTests();
 
 // The present Newton iterate: the solution vector that expressions read.
