@@ -12,12 +12,6 @@
 
 namespace kq5 {
 
-AnalogSolverState& AnalogSolver()
-{
-    static AnalogSolverState state;
-    return state;
-}
-
 void ResetAnalogSolverStateForTests() { AnalogSolver() = AnalogSolverState{}; }
 
 std::vector<double>& SolutionVector() { return Analysis().solution.real; }

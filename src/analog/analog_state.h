@@ -202,6 +202,9 @@ struct AnalogSolverState {
     int keptOrder = -1;
     VaryingStamps varying;
     std::vector<ConstantCapacitorEntry> constantCapacitors;  // made with the constant part
+    // Set by a load that left the charges and currents of the table's capacitors in the
+    // states only; the end of the time points writes them into the records.
+    bool capacitorRecordsBehind = false;
     int otherCapacitors = 0;  // capacitors that load in full (formulas, voltage coefficients)
 
     // Tolerance copies, stored by the preparation.
@@ -263,7 +266,12 @@ struct AnalogSolverState {
     SolverRunHooks hooks;
 };
 
-AnalogSolverState& AnalogSolver();
+// Inline: the loads ask for it many times in every Newton iteration.
+inline AnalogSolverState& AnalogSolver()
+{
+    static AnalogSolverState state;
+    return state;
+}
 void ResetAnalogSolverStateForTests();
 
 // The present Newton iterate: the solution vector that expressions read.

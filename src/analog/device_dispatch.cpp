@@ -21,7 +21,8 @@ namespace {
 constexpr int kNoList = 1000;
 
 // When a load runs: every pass, only when its list holds records, or only once the set-up is
-// done and its list holds records.
+// done and its list holds records. A load that only walks its records need not be called for
+// an empty list.
 enum LoadCondition : int { kLoadAlways, kLoadWhenPresent, kLoadWhenSetUpAndPresent };
 
 struct SlotRow {
@@ -30,6 +31,8 @@ struct SlotRow {
     DeviceSetupFn setup;
     DeviceLoadFn load;
     DeviceSolveTestFn solveTest = nullptr;
+    // The list itself, looked up once: every load pass asks each kind whether it has records.
+    const LinkedList* records = nullptr;
 };
 
 using SlotTable = std::array<SlotRow, kSlotCount>;
@@ -39,32 +42,32 @@ SlotTable MakeBuiltInSlots()
     SlotTable t{};
     // The handlers come from the device families (RegisterDeviceKindHandlers).
     auto set = [&](DeviceKindSlot slot, int list, LoadCondition condition) {
-        t[slot] = {list, condition, nullptr, nullptr, nullptr};
+        t[slot] = {list, condition, nullptr, nullptr, nullptr, list == kNoList ? nullptr : &DeviceList(list)};
     };
     set(kSlotDiodes, kDiodeDeviceList, kLoadAlways);
     set(kSlotLossyLines, kLossyLineDeviceList, kLoadWhenPresent);
-    set(kSlotLinearSources, kLinearSourceDeviceList, kLoadAlways);
-    set(kSlotPolySources, 22, kLoadAlways);
+    set(kSlotLinearSources, kLinearSourceDeviceList, kLoadWhenPresent);
+    set(kSlotPolySources, 22, kLoadWhenPresent);
     set(kSlotLaplaceSources, kLaplaceSourceDeviceList, kLoadWhenSetUpAndPresent);
     set(kSlotLaplaceTableSources, kFreqTableSourceDeviceList, kLoadWhenSetUpAndPresent);
     set(kSlotFormulaSources, kFormulaSourceDeviceList, kLoadWhenPresent);
-    set(kSlotSampleHolds, kSampleHoldDeviceList, kLoadAlways);
-    set(kSlotTableSources, kTableSourceDeviceList, kLoadAlways);
-    set(kSlotBjts, kBjtDeviceList, kLoadAlways);
-    set(kSlotOpamps, kOpampDeviceList, kLoadAlways);
+    set(kSlotSampleHolds, kSampleHoldDeviceList, kLoadWhenPresent);
+    set(kSlotTableSources, kTableSourceDeviceList, kLoadWhenPresent);
+    set(kSlotBjts, kBjtDeviceList, kLoadWhenPresent);
+    set(kSlotOpamps, kOpampDeviceList, kLoadWhenPresent);
     set(kSlotMosLevel123, kMosfetDeviceList, kLoadAlways);
     set(kSlotMosLevel45, kNoList, kLoadAlways);
     set(kSlotMosLevel8, kNoList, kLoadAlways);
-    set(kSlotJfets, kJfetDeviceList, kLoadAlways);
-    set(kSlotGaasfets, kGaasfetDeviceList, kLoadAlways);
-    set(kSlotIdealLines, kIdealLineDeviceList, kLoadAlways);
+    set(kSlotJfets, kJfetDeviceList, kLoadWhenPresent);
+    set(kSlotGaasfets, kGaasfetDeviceList, kLoadWhenPresent);
+    set(kSlotIdealLines, kIdealLineDeviceList, kLoadWhenPresent);
     set(kSlotSources, kIndependentSourceDeviceList, kLoadAlways);
     set(kSlotDacOutputs, 7, kLoadAlways);
     set(kSlotDigitalToAnalog, kNoList, kLoadAlways);
     set(kSlotResistors, kResistorDeviceList, kLoadAlways);
-    set(kSlotVoltageSwitches, kVoltageSwitchDeviceList, kLoadAlways);
-    set(kSlotCurrentSwitches, kCurrentSwitchDeviceList, kLoadAlways);
-    set(kSlotSwitches, kSwitchDeviceList, kLoadAlways);
+    set(kSlotVoltageSwitches, kVoltageSwitchDeviceList, kLoadWhenPresent);
+    set(kSlotCurrentSwitches, kCurrentSwitchDeviceList, kLoadWhenPresent);
+    set(kSlotSwitches, kSwitchDeviceList, kLoadWhenPresent);
     set(kSlotInductors, kInductorDeviceList, kLoadAlways);
     set(kSlotCapacitors, kCapacitorDeviceList, kLoadAlways);
     set(kSlotAdcNodes, kNoList, kLoadAlways);
@@ -78,15 +81,14 @@ SlotTable& Slots()
     return table;
 }
 
-bool ListHasRecords(int list) { return list != kNoList && DeviceList(list).count > 0; }
+bool ListHasRecords(const SlotRow& row) { return row.records && row.records->count > 0; }
 
 // A kind whose records would be left out of the equations.
-bool MissingLoad(const SlotRow& row)
+bool MissingLoad(const SlotTable& slots, const SlotRow& row)
 {
-    if (row.load || !ListHasRecords(row.list)) return false;
+    if (row.load || !ListHasRecords(row)) return false;
     // The MOSFET list is shared by three loads; any of them serves.
-    if (row.list == kMosfetDeviceList)
-        return !Slots()[kSlotMosLevel45].load && !Slots()[kSlotMosLevel8].load;
+    if (row.list == kMosfetDeviceList) return !slots[kSlotMosLevel45].load && !slots[kSlotMosLevel8].load;
     return true;
 }
 
@@ -483,6 +485,8 @@ bool LoadedValuesFinite(const AnalogSolverState& s)
 
 }  // namespace
 
+int ReportPendingMathError() { return MathErrors().pendingError != 0 ? ReportMathError() : 0; }
+
 int LoadCircuit()
 {
     AnalogSolverState& s = AnalogSolver();
@@ -509,11 +513,12 @@ int LoadCircuit()
         }
     } poolGuard{s};
 
+    const SlotTable& slots = Slots();
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        const SlotRow& row = Slots()[static_cast<std::size_t>(slot)];
-        if (MissingLoad(row)) return ReportUnloadableDevices(row.list);
-        const bool skip = !row.load || (row.condition == kLoadWhenPresent && !ListHasRecords(row.list)) ||
-                          (row.condition == kLoadWhenSetUpAndPresent && (!setUp || !ListHasRecords(row.list)));
+        const SlotRow& row = slots[static_cast<std::size_t>(slot)];
+        if (MissingLoad(slots, row)) return ReportUnloadableDevices(row.list);
+        const bool skip = !row.load || (row.condition == kLoadWhenPresent && !ListHasRecords(row)) ||
+                          (row.condition == kLoadWhenSetUpAndPresent && (!setUp || !ListHasRecords(row)));
         if (!skip)
             if (int rc = row.load()) return rc;
         // The ADC devices convert their inputs once, in the preparation load.
@@ -527,7 +532,7 @@ int LoadCircuit()
     // every value finite (an intermediate that was not used) mean nothing.
     if (RaisedFpFlags(FE_INVALID | FE_OVERFLOW | FE_DIVBYZERO) && !LoadedValuesFinite(s)) s.loadNotFinite = 1;
     ClearFpFlags();
-    return ReportMathError();
+    return ReportPendingMathError();
 }
 
 }  // namespace kq5

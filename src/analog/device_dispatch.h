@@ -95,6 +95,8 @@ int ForEachDeviceWithStamps(int list, std::vector<Stamps>& table, F&& f)
 {
     constexpr std::size_t kAhead = 8;
     constexpr std::size_t kLines = sizeof(Device) < 256 ? (sizeof(Device) + 63) / 64 : 4;
+    // A kind the circuit does not use costs no more than this test at every load.
+    if (table.empty()) return 0;
     std::vector<const ListNode*>& trail = DeviceRecordTrail(list);
     const std::size_t known = trail.size();
     std::size_t i = 0;
@@ -207,6 +209,10 @@ LoadModeFlags ComputeLoadModeFlags(const AnalogSolverState& s);
 
 // The set-up pass: 0 or the first non-zero set-up result.
 int SetupAllDevices();
+// ReportMathError once the status flags have been cleared: with no flag to find, only an error
+// an evaluation left pending is reported, and reading the flags again (slow instructions at
+// every load) is spared.
+int ReportPendingMathError();
 // One load pass (the stamping of one Newton iteration): 0 or a message id. Runs the set-up pass
 // first while the set-up done flag is clear. Every device load's result is tested.
 int LoadCircuit();

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "analog/analog_state.h"
@@ -88,34 +90,127 @@ bool IsSafeDoubleFormat(const std::string& format)
 }
 
 // The format a column's cells are written with: its own when that is one double conversion,
-// else the default cell format.
-const char* CellFormat(const CurvePrintAxis& axis)
+// else the default cell format. The plain forms the program makes ("%10.3f", "% .3e") are
+// written by std::to_chars, which rounds exactly as printf does and gives the same text; any
+// other goes through printf.
+struct CellFormat {
+    const char* text = nullptr;
+    bool direct = false;  // written by to_chars
+    bool space = false;   // the ' ' flag: a blank before a value without a sign
+    int width = 0;
+    int precision = 0;
+    std::chars_format style = std::chars_format::fixed;
+};
+
+CellFormat MakeCellFormat(const CurvePrintAxis& axis)
 {
     static const std::string fallback = CurvePrintAxis{}.format;
-    return IsSafeDoubleFormat(axis.format) ? axis.format.c_str() : fallback.c_str();
+    CellFormat f;
+    f.text = IsSafeDoubleFormat(axis.format) ? axis.format.c_str() : fallback.c_str();
+    const std::string_view t(f.text);
+    if (t.size() < 4 || t.front() != '%') return f;
+    std::size_t i = 1;
+    if (t[i] == ' ') f.space = true, ++i;
+    auto digits = [&](int& value) {
+        const std::size_t from = i;
+        for (value = 0; i < t.size() && i - from < 3 && std::isdigit(static_cast<unsigned char>(t[i])); ++i)
+            value = 10 * value + (t[i] - '0');
+        return i > from;
+    };
+    if (i < t.size() && t[i] != '.' && !digits(f.width)) return f;
+    if (i >= t.size() || t[i] != '.') return f;
+    ++i;
+    if (!digits(f.precision) || i + 1 != t.size()) return f;
+    if (t[i] == 'f') f.style = std::chars_format::fixed;
+    else if (t[i] == 'e') f.style = std::chars_format::scientific;
+    else return f;
+    f.direct = true;
+    return f;
+}
+
+// A value of fewer than 16 digits in "%.Nf": its digits rounded as printf rounds them, from
+// the exact product value x 10^N (the rounded product and its error, which fma gives
+// exactly): only a product that lies on a half can round otherwise than the rounded product
+// does. False when the value is too large for this.
+bool FormatFixedDirect(char* text, std::size_t size, int precision, double value, int& length)
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    if (precision < 0 || precision > 8) return false;
+    const double scale = kPowers[precision];
+    const double y = std::fabs(value) * scale;
+    if (!(y < 1e15)) return false;
+    const double error = std::fma(std::fabs(value), scale, -y);
+    double n = std::nearbyint(y);
+    const double t = y - n;
+    if (t == 0.5 && error > 0.0) n += 1.0;
+    else if (t == -0.5 && error < 0.0) n -= 1.0;
+    // Digits from the right: the fraction, the point, the integer part (at least "0").
+    char digits[32];
+    char* p = digits + sizeof digits;
+    auto whole = static_cast<std::uint64_t>(n);
+    for (int i = 0; i < precision; ++i) {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    }
+    if (precision > 0) *--p = '.';
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (std::signbit(value)) *--p = '-';
+    const auto count = static_cast<std::size_t>(digits + sizeof digits - p);
+    if (count >= size) return false;
+    std::memcpy(text, p, count);
+    length = static_cast<int>(count);
+    return true;
+}
+
+// One value by the format, written into text: its characters, without the blanks that pad
+// it to the format's width (the caller adds them); no characters when it does not fit (the
+// caller then asks printf).
+std::string_view FormatCell(char* text, std::size_t size, const CellFormat& f, double value)
+{
+    if (!f.direct || !std::isfinite(value) || size < 2) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+        const int n = std::snprintf(text, size, f.text, value);
+#pragma GCC diagnostic pop
+        return n < 0 || n >= static_cast<int>(size) ? std::string_view() : std::string_view(text, static_cast<std::size_t>(n));
+    }
+    // One place left in front for the blank of the ' ' flag.
+    char* const begin = text + 1;
+    char* end = nullptr;
+    int n = 0;
+    if (f.style == std::chars_format::fixed && FormatFixedDirect(begin, size - 1, f.precision, value, n)) {
+        end = begin + n;
+    } else {
+        const std::to_chars_result r = std::to_chars(begin, text + size, value, f.style, f.precision);
+        if (r.ec != std::errc()) return {};
+        end = r.ptr;
+    }
+    char* first = begin;
+    if (f.space && *begin != '-') *--first = ' ';
+    return std::string_view(first, static_cast<std::size_t>(end - first));
 }
 
 // Appends a value in its column: formats without a width (the exponent forms) are padded to the
 // cell width that the headings are aligned to.
-void AppendColumnCell(std::string& row, const char* format, int cellWidth, double value)
+void AppendColumnCell(std::string& row, const CellFormat& format, int cellWidth, double value)
 {
     char buffer[96];
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::snprintf(buffer, sizeof buffer, format, value);
-#pragma GCC diagnostic pop
-    if (n < 0) return;
-    const std::string wide = n < static_cast<int>(sizeof buffer) ? std::string() : StrPrintf(format, value);
-    const std::string_view cell = wide.empty() ? std::string_view(buffer, static_cast<std::size_t>(n)) : wide;
-    if (cell.size() < static_cast<std::size_t>(std::max(cellWidth, 0)))
-        row.append(static_cast<std::size_t>(cellWidth) - cell.size(), ' ');
+    const std::string_view formatted = FormatCell(buffer, sizeof buffer, format, value);
+    const std::string wide = formatted.data() ? std::string() : StrPrintf(format.text, value);
+    const std::string_view cell = formatted.data() ? formatted : wide;
+    // The direct forms leave the padding to the format's width to this.
+    const int width = std::max(cellWidth, format.direct ? format.width : 0);
+    if (cell.size() < static_cast<std::size_t>(std::max(width, 0))) row.append(static_cast<std::size_t>(width) - cell.size(), ' ');
     row += cell;
 }
 
 struct PrintedCurve {
     CurveRecord* curve;
     std::array<bool, 2> axes;
-    std::array<const char*, 2> formats;
+    std::array<CellFormat, 2> formats;
 };
 
 bool IsCrossDomain(const CurveRecord& curve, int kind)
@@ -133,7 +228,7 @@ std::vector<PrintedCurve> CurvesOfGroup(PlotRecord& plot, int group, int kind)
         if (c->lastPointIndex <= 0) continue;
         out.push_back({c.get(),
                        {c->printAxis[0].print, c->printAxis[1].print},
-                       {CellFormat(c->printAxis[0]), CellFormat(c->printAxis[1])}});
+                       {MakeCellFormat(c->printAxis[0]), MakeCellFormat(c->printAxis[1])}});
     }
     return out;
 }
@@ -164,7 +259,7 @@ void RunXRange(double& lo, double& hi)
     }
 }
 
-void AppendNotAvailableCell(std::string& row, const char* format, int cellWidth)
+void AppendNotAvailableCell(std::string& row, const CellFormat& format, int cellWidth)
 {
     const std::size_t start = row.size();
     AppendColumnCell(row, format, cellWidth, 0.0);
@@ -188,6 +283,59 @@ void AppendValueCell(std::string& row, const PrintedCurve& p, int axis, double v
     row += ' ';
 }
 
+// Where x lies among a curve's stored X values n..: the search of InterpolateCurveAtX, which
+// every curve of a table row that shares the X column would repeat.
+struct CurveSegment {
+    enum Kind { kPoint, kBeforeFirst, kBetween } kind = kPoint;
+    int index = 0;
+    double x0 = 0.0, x1 = 0.0;  // the ends of a segment between two points
+};
+
+CurveSegment LocateCurveSegment(WaveformStore& store, double x, int xSlot, int n, int i)
+{
+    auto X = [&](int k) { return GetWaveformValue(store, xSlot, k); };
+    if (i == n && X(i) <= x) return {CurveSegment::kPoint, i};
+    const int start = i;
+    // Each point's X is read once: the end of one segment is the start of the next.
+    double x0 = i < n ? X(i) : 0.0, x1 = x0;
+    for (; i < n; ++i) {
+        x0 = x1;
+        x1 = X(i + 1);
+        if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) break;
+    }
+    if (i > n) i = n;
+    // An x that no stored segment holds and that lies nearer the first point than the last (a
+    // print point before the curve's first point) takes the first value, not the last; the X
+    // column itself reads x.
+    if (i >= n && start < n && std::abs(x - X(start)) < std::abs(x - X(n))) return {CurveSegment::kBeforeFirst, start};
+    if (i >= n) return {CurveSegment::kPoint, i};
+    return {CurveSegment::kBetween, i, x0, x1};
+}
+
+double ValueOnSegment(WaveformStore& store, const CurveSegment& at, double x, bool step, unsigned mode, int xSlot,
+                      int ySlot)
+{
+    auto Y = [&](int k) { return GetWaveformValue(store, ySlot, k); };
+    if (at.kind == CurveSegment::kBeforeFirst) return xSlot == ySlot ? x : Y(at.index);
+    if (step || at.kind == CurveSegment::kPoint) return Y(at.index);
+    double x0 = at.x0, x1 = at.x1, y0 = Y(at.index), y1 = Y(at.index + 1), from = x;
+    if (mode & 1) {
+        x0 = Log10Floored(x0);
+        x1 = Log10Floored(x1);
+        from = Log10Floored(x);
+    }
+    if (mode & 2) return std::pow(10.0, InterpolateLinear(Log10Floored(y1), Log10Floored(y0), from, x1, x0));
+    return InterpolateLinear(y1, y0, from, x1, x0);
+}
+
+// The last search of a row among analog X values: the slot, the curve's last point and the
+// point the search started from, and what it found.
+struct SegmentSearch {
+    int xSlot = -1;
+    std::int32_t last = -1, start = -1;
+    CurveSegment at;
+};
+
 // The last search for a point of a row: the slot searched, the curve's last point, the
 // point the search started from and the point found.
 struct StepSearch {
@@ -197,8 +345,11 @@ struct StepSearch {
 
 bool WriteRow(int unit, std::string& row)
 {
-    row += '\n';
-    if (WriteUnitText(unit, row) != 0) {
+    // The line end the unit writes, added here: a row holds no other, so the text need not be
+    // searched and copied for one.
+    const FileUnit* slot = GetFileUnit(unit);
+    row += slot && slot->crlfLineEnds ? "\r\n" : "\n";
+    if (WriteUnitBytes(unit, row) != 0) {
         NumericOutput().pending = 0;
         return false;
     }
@@ -421,6 +572,7 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
         // Digital columns whose X reads as the analysis's own X find the same point of a row:
         // the search is made once and its point read in each column.
         StepSearch shared;
+        SegmentSearch found;
         for (const PrintedCurve& p : curves) {
             CurveRecord& c = *p.curve;
             for (int axis = 0; axis < 2; ++axis) {
@@ -441,6 +593,13 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
                         // A step read takes the value of the point the search returns.
                         segment = shared.segment;
                         value = GetWaveformValue(store, ySlot, segment);
+                    } else if (!step) {
+                        // The columns of one X (time) find the same segment of a row.
+                        if (found.xSlot != xSlot || found.last != c.lastPointIndex || found.start != c.printCursor)
+                            found = {xSlot, c.lastPointIndex, c.printCursor,
+                                     LocateCurveSegment(store, x, xSlot, c.lastPointIndex, c.printCursor)};
+                        value = ValueOnSegment(store, found.at, x, false, 0, xSlot, ySlot);
+                        segment = found.at.index;
                     } else {
                         segment = InterpolateCurveAtX(plot, value, x, step, 0, xSlot, ySlot, c.lastPointIndex, c.printCursor);
                         if (searchedSlot >= 0) shared = {searchedSlot, c.lastPointIndex, c.printCursor, segment};
@@ -479,42 +638,9 @@ double InterpolateLinear(double y1, double y0, double x, double x1, double x0)
 int InterpolateCurveAtX(PlotRecord& plot, double& value, double x, bool step, unsigned mode, int xSlot, int ySlot,
                         int n, int i)
 {
-    WaveformStore& store = plot.store;
-    auto X = [&](int k) { return GetWaveformValue(store, xSlot, k); };
-    auto Y = [&](int k) { return GetWaveformValue(store, ySlot, k); };
-    if (i == n && X(i) <= x) {
-        value = Y(i);
-        return i;
-    }
-    const int start = i;
-    for (; i < n; ++i) {
-        const double x0 = X(i), x1 = X(i + 1);
-        if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) break;
-    }
-    if (i > n) i = n;
-    // An x that no stored segment holds and that lies nearer the first point than the last (a
-    // print point before the curve's first point) takes the first value, not the last; the X
-    // column itself reads x.
-    if (i >= n && start < n && std::abs(x - X(start)) < std::abs(x - X(n))) {
-        value = xSlot == ySlot ? x : Y(start);
-        return start;
-    }
-    if (step || i >= n) {
-        value = Y(i);
-        return i;
-    }
-    double x0 = X(i), x1 = X(i + 1), y0 = Y(i), y1 = Y(i + 1), at = x;
-    if (mode & 1) {
-        x0 = Log10Floored(x0);
-        x1 = Log10Floored(x1);
-        at = Log10Floored(x);
-    }
-    if (mode & 2) {
-        value = std::pow(10.0, InterpolateLinear(Log10Floored(y1), Log10Floored(y0), at, x1, x0));
-    } else {
-        value = InterpolateLinear(y1, y0, at, x1, x0);
-    }
-    return i;
+    const CurveSegment at = LocateCurveSegment(plot.store, x, xSlot, n, i);
+    value = ValueOnSegment(plot.store, at, x, step, mode, xSlot, ySlot);
+    return at.index;
 }
 
 std::string MakeUnitSuffix(char prefix, int unitIndex)

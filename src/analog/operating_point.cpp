@@ -182,7 +182,7 @@ int SolveOperatingPoint(WindowRecord* window, int iterationLimit)
     // The solver's own arithmetic is judged by its results (every iterate is checked for
     // values that are not numbers); what is reported here is an error an evaluation left.
     ClearFpFlags();
-    if (result == 0) result = ReportMathError();
+    if (result == 0) result = ReportPendingMathError();
     return result;
 }
 

@@ -94,6 +94,9 @@ void AlignStepToNextEvent(double& step);
 int OutputTransientPoint(WindowRecord* window);
 // Returns the solution and the digital states to the last accepted point.
 void RestoreRejectedStepStates();
+// Writes the charge and current of each capacitor of the kept constant part into its record,
+// which the time points leave alone while no expression reads them.
+void WriteConstantCapacitorRecords();
 // Empties the event queue at the end of the analysis.
 void FreeTransientRunTables();
 

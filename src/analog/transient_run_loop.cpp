@@ -468,7 +468,9 @@ int TransientTimeLoop(WindowRecord* window)
     s.eventState = kEventAnalogPoint;
     s.sourceFactor = 1.0;
     if (s.runPhase == kPhaseOperatingPoint || s.runPhase == kPhaseAcBias) return OperatingPointPass(window);
-    return TimeStepPass(window);
+    const int rc = TimeStepPass(window);
+    WriteConstantCapacitorRecords();
+    return rc;
 }
 
 }  // namespace kq5

@@ -167,6 +167,19 @@ void RestoreRejectedStepStates()
     if (t.savedDigitalScheduled.size() == d.scheduled.size()) d.scheduled = t.savedDigitalScheduled;
 }
 
+void WriteConstantCapacitorRecords()
+{
+    AnalogSolverState& s = AnalogSolver();
+    if (!s.capacitorRecordsBehind) return;
+    s.capacitorRecordsBehind = false;
+    for (const ConstantCapacitorEntry& e : s.constantCapacitors) {
+        const auto k = static_cast<std::size_t>(e.stateSlot);
+        if (k >= s.chargeStates.size() || k >= s.currentStates.size()) continue;
+        e.device->charge = s.chargeStates[k];
+        e.device->current = s.currentStates[k];
+    }
+}
+
 int OutputTransientPoint(WindowRecord* window)
 {
     const AnalogSolverState& s = AnalogSolver();

@@ -56,6 +56,7 @@ std::vector<const DeviceRecordFields*> FindDevicesBetweenNodes(int nodeA, int no
 
 const double* FindDeviceField(const DeviceRecordFields& device, std::string_view name)
 {
+    Devices().familiesRead |= device.families;
     for (const DeviceField& f : device.fields)
         if (SameNameNoCase(f.name, name)) return f.address;
     return nullptr;

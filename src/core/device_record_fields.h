@@ -92,6 +92,11 @@ struct DevicesState {
     // The AC currents that an AC run's current pass stores, by device record. An entry, once
     // made, keeps its address: a compiled expression holds it.
     std::unordered_map<const ListNode*, std::complex<double>> acCurrents;
+    // The families of the devices a field address was handed out for since the table was
+    // filled. A load may leave values that no expression reads in the solver's own state
+    // rather than write them into every record at every pass (the charges and currents of
+    // the capacitors at time points).
+    std::uint32_t familiesRead = 0;
 };
 
 DevicesState& Devices();

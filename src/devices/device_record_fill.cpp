@@ -203,6 +203,7 @@ void FillDeviceRecordFields()
     // The AC currents of the devices of an earlier build: every expression that read them was
     // bound to that build's records and is compiled again.
     devices.acCurrents.clear();
+    devices.familiesRead = 0;
     // One row per device for the whole run: made to measure rather than grown by doubling.
     std::size_t rows = 0;
     for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList)))

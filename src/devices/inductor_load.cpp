@@ -67,6 +67,7 @@ template <class F>
 int ForEachCoupling(F&& f)
 {
     std::vector<CouplingStamps>& table = AnalogSolver().devices.couplings;
+    if (table.empty()) return 0;
     std::size_t i = 0;
     for (CouplingDevice& k : ListRecords<CouplingDevice>(DeviceList(kCouplingDeviceList))) {
         if (i >= table.size()) break;
@@ -434,6 +435,11 @@ int LoadInductorsAndCouplings()
     AnalogSolverState& s = AnalogSolver();
     s.coreStepBound = kNoCoreStepBound;
     s.coreFailed = 0;
+    const DeviceSolverTables& t = s.devices;
+    if (t.inductors.empty() && t.couplings.empty() && t.cores.empty()) {
+        s.stepFactors[kStepFactorInductorCore] = s.coreStepBound;
+        return 0;
+    }
     if (int rc = UpdateFluxes()) return rc;
     if (int rc = AddMutualFluxes()) return rc;
     if (int rc = SolveCores()) return rc;

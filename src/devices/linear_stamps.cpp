@@ -4,6 +4,7 @@
 #include <complex>
 
 #include "core/analysis_state.h"
+#include "core/device_record_fields.h"
 #include "analog/charge_integration.h"
 #include "analog/convergence.h"
 #include "analog/device_dispatch.h"
@@ -255,12 +256,16 @@ void LoadConstantCapacitorCurrents(AnalogSolverState& s)
     const double ag1 = s.ag1;
     const ConstantCapacitorEntry* entries = s.constantCapacitors.data();
     const std::size_t count = s.constantCapacitors.size();
+    // The records get the charge and current only while an expression reads them; the run
+    // writes them once at its end (WriteConstantCapacitorRecords).
+    const bool records = (Devices().familiesRead & kFamilyCapacitor) != 0;
+    if (!records) s.capacitorRecordsBehind = true;
     for (std::size_t i = 0; i < count; ++i) {
         const ConstantCapacitorEntry& e = entries[i];
         // The device records lie apart in memory: in a large circuit each one they write waits
         // for memory unless it is asked for some entries ahead.
         constexpr std::size_t kAhead = 12;
-        if (i + kAhead < count) __builtin_prefetch(&entries[i + kAhead].device->charge, 1);
+        if (records && i + kAhead < count) __builtin_prefetch(&entries[i + kAhead].device->charge, 1);
         double v = x[e.nodeA] - x[e.nodeB];
         if (v != 0.0 && std::fabs(v) <= 1e-50) v = v < 0.0 ? -1e-50 : 1e-50;
         const auto k = static_cast<std::size_t>(e.stateSlot);
@@ -282,8 +287,10 @@ void LoadConstantCapacitorCurrents(AnalogSolverState& s)
         if (firstPoint) current[k + 1] = current[k];
         rhs[e.nodeA] -= ceq;
         rhs[e.nodeB] += ceq;
-        e.device->charge = q[k];
-        e.device->current = current[k];
+        if (records) {
+            e.device->charge = q[k];
+            e.device->current = current[k];
+        }
     }
 }
 

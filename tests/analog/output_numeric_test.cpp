@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -204,6 +207,58 @@ TEST_F(NumericOutputTest, AcTablesListTheStoredPoints)
                                    "     10.0  0.000e+00 \n"
                                    "    100.0 -3.000e+00 \n"
                                    "   1000.0 -2.000e+01 \n");
+}
+
+// The cells of the program's own formats are written without printf; the file must not differ
+// by a byte from what printf writes: rounding halves, negative zero, the sign blank, exponents of
+// three digits, values too long for a cell, values that are no number.
+TEST_F(NumericOutputTest, CellsAreWrittenAsPrintfWritesThem)
+{
+    Analysis().analysisKind = kAnalysisAc;
+    CloseNumericOutputUnit();
+    ASSERT_EQ(OpenNumericOutputFile(), 0);
+    const std::vector<std::pair<std::string, int>> formats = {
+        {"%10.3f", 10}, {"% .3e", 10}, {"%8.1f", 8}, {"% .6e", 13}, {"%10.3e", 10}, {"%.0f", 4}};
+    std::vector<double> values = {0.0,    -0.0,    0.0005,   -0.0005, 0.0015,   2.5,     -2.5,   9.9995,
+                                  0.125,  0.0625,  -0.0625,  0.5,     1.5,      1e-300,  -1e-300, 1e300,
+                                  -1e300, 1e100,   6.02e23,  -123456.789, 1e-5, 0.99995, 999999.5, 5e-324,
+                                  4.5e14, 9.99e14, 1.5e15,   std::nan(""), INFINITY, -INFINITY};
+    // Decimal halves (0.0005, 0.0015, ... rarely exact in binary) and values spread over the
+    // magnitudes a table shows.
+    for (int k = 1; k < 200; k += 2) values.push_back(k * 0.0005 * (k % 4 == 1 ? 1 : -1));
+    std::uint64_t seed = 12345;
+    for (int k = 0; k < 300; ++k) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        const double mantissa = static_cast<double>(seed >> 11) / 9007199254740992.0;
+        values.push_back((k % 2 ? -1 : 1) * mantissa * std::pow(10.0, k % 24 - 12));
+    }
+    for (const auto& [format, width] : formats) {
+        CurveRecord& c = AddCurve("F", "V(" + std::to_string(Plot().curves.size()) + ")");
+        c.xLetter[0] = 'F';
+        c.printAxis[0].print = false;
+        c.printAxis[1].format = format;
+        c.printAxis[1].cellWidth = width;
+    }
+    MakeStore();
+    for (auto& c : Plot().curves) Store(*c, std::vector<double>(values.size(), 1.0), values);
+    WritePrintedValues(circuit_, 51);
+    CloseNumericOutputUnit();
+    std::istringstream lines(ReadText("amp.ANO"));
+    std::string line;
+    std::getline(lines, line);
+    std::getline(lines, line);
+    for (const double value : values) {
+        std::string expected;
+        for (const auto& [format, width] : formats) {
+            char cell[400];
+            const int n = std::snprintf(cell, sizeof cell, format.c_str(), value);
+            if (n < width) expected.append(static_cast<std::size_t>(width - n), ' ');
+            expected += cell;
+            expected += ' ';
+        }
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_EQ(line, " " + expected) << value;
+    }
 }
 
 TEST_F(NumericOutputTest, AFormatThatIsNoNumberConversionIsNotUsed)

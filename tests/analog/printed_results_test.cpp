@@ -225,5 +225,25 @@ TEST_F(PrintedResultsTest, APulseWithAZeroPeriodIsASinglePulse)
     }
 }
 
+// The charge and current of a capacitor that the time points keep in the solver's state reach
+// the printed columns at every point: R1 1K charges C1 1U through node 2.
+TEST_F(PrintedResultsTest, ACapacitorsPrintedChargeAndCurrentFollowItsVoltage)
+{
+    WriteFile("rc.cir", "RC\nV1 1 0 PULSE(0 1 0 1U 1U 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M 0 10U\n"
+                        ".PRINT TRAN V(2) I(C1) Q(C1)\n.END\n");
+    RunJobs("rc.cir /T\n");
+    const std::vector<std::vector<double>> rows = test::TableRows(ReadText("rc.TNO"));
+    ASSERT_EQ(rows.size(), 101u) << ReadText("rc.TNO");
+    for (const std::vector<double>& row : rows) {
+        ASSERT_EQ(row.size(), 4u);
+        const double v2 = row[1];
+        // The source rises from 0 at the start.
+        const double v1 = row[0] > 0.0 ? 1.0 : 0.0;
+        EXPECT_NEAR(row[2], v1 - v2, 2e-3) << "I(C1) in mA at " << row[0] << " ms";
+        EXPECT_NEAR(row[3], v2, 1e-3) << "Q(C1) in uC at " << row[0] << " ms";
+    }
+    EXPECT_NEAR(rows.back()[1], 1.0 - std::exp(-5.0), 2e-3);
+}
+
 }  // namespace
 }  // namespace kq5
