@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "analog/batch_run.h"
+#include "analyses/analysis_install.h"
 #include "analog/transient_run_services.h"
 #include "ui/color_table.h"
 #include "document/preferences.h"
@@ -13,8 +14,11 @@
 #include "core/char_classes.h"
 #include "core/device_lists.h"
 #include "devices/device_record_types.h"
+#include "netlist/message_reporter_services.h"
 #include "netlist/model_types.h"
+#include "netlist/text_window_lines.h"
 #include "platform/backend.h"
+#include "schematic/schematic_view.h"
 
 namespace kq5::bench {
 
@@ -29,12 +33,17 @@ inline double CpuSeconds()
 // display: an SDL2 window when a display is there, else the headless surface.
 inline void InitProgram(bool display)
 {
+    // The services the program installs at start, in its order.
     InitCharClasses();
+    InstallMessageReporterServices();
+    InstallTextWindowFiles();
     std::feclearexcept(FE_ALL_EXCEPT);
     RegisterCircuitDevices();
     RegisterCircuitDeviceRecordTypes();
     ApplyDeviceListSizes();
     InitModelTypeDefaults();
+    InstallAnalysisKindHandlers();
+    InstallSchematicEditorHooks();
     win::PlatformOptions options;
     options.headless = !display;
     options.width = 1024;

@@ -28,7 +28,6 @@
 #include <string>
 #include <vector>
 
-#include "analyses/analysis_install.h"
 #include "analog/analysis_start.h"
 #include "bench_support.h"
 
@@ -163,7 +162,6 @@ void DisplayRow(const fs::path& dir, long points, int repeat)
         for (bool display : {false, true}) {
             win::ShutdownPlatform();
             bench::InitProgram(display);
-            InstallAnalysisKindHandlers();
             (display ? shown : headless).push_back(bench::RunBatchJobs(run));
         }
     }

@@ -45,10 +45,10 @@
 
 #include "analyses/analysis_install.h"
 #include "analog/analysis_start.h"
+#include "bench_support.h"
 #include "analog/analog_state.h"
 #include "analog/batch_run.h"
 #include "analog/transient_run_services.h"
-#include "analyses/analysis_install.h"
 #include "netlist/message_reporter_services.h"
 #include "netlist/text_window_lines.h"
 #include "schematic/schematic_view.h"
@@ -57,11 +57,8 @@
 #include "core/device_lists.h"
 #include "devices/device_record_types.h"
 #include "document/node_table.h"
-#include "netlist/message_reporter_services.h"
 #include "netlist/model_types.h"
-#include "netlist/text_window_lines.h"
 #include "platform/backend.h"
-#include "schematic/schematic_view.h"
 
 namespace {
 
@@ -328,23 +325,6 @@ std::string ReadText(const fs::path& path)
     return text.str();
 }
 
-void InitProgram()
-{
-    InitCharClasses();
-    InstallMessageReporterServices();
-    InstallTextWindowFiles();
-    std::feclearexcept(FE_ALL_EXCEPT);
-    RegisterCircuitDevices();
-    RegisterCircuitDeviceRecordTypes();
-    ApplyDeviceListSizes();
-    InitModelTypeDefaults();
-    InstallAnalysisKindHandlers();
-    InstallSchematicEditorHooks();
-    win::PlatformOptions options;
-    options.headless = true;
-    win::InitPlatform(options);
-}
-
 Result RunOurs(const Circuit& c, const fs::path& dir)
 {
     Result r;
@@ -536,7 +516,7 @@ int main(int argc, char** argv)
         std::perror("chdir");
         return 1;
     }
-    InitProgram();
+    bench::InitProgram(false);
 
     std::printf("%-11s %9s %9s %7s | %9s %9s | %10s %10s | %-17s %-17s\n", "circuit", "ours s", "ngspice s", "ratio",
                 "ours wall", "ng wall", "ours V", "ngspice V", "ours acc/rej/it", "ng acc/rej/it");
