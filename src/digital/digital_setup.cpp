@@ -477,6 +477,9 @@ int StartDigitalRun(double tmin)
     ComputeDigitalDelays();
     ResetProgramChecks();
     InitDigitalNodeStates(true);
+    // Again with the constant nodes set: a flip-flop whose preset and clear are held at $D_HI
+    // has no output without delay.
+    UpdateZeroDelayFlag(d);
     InitFlipFlopStates();
     ResetDigitalChangeLog();
     d.runFlag = true;

@@ -207,24 +207,39 @@ void StartCurveTraces(WindowRecord* window, bool firstPoint)
     if (firstPoint) PlotRun().tracesStarted = true;
 }
 
+namespace {
+
+// Stores the curve's new point; false when the store takes no more points. Sets join (the
+// point joins the one before) and runFirst (the run's first point).
+bool StoreNewPoint(WindowRecord* window, WaveformStore& store, CurveRecord& c, int kind, double sweep, bool& join,
+                   std::int32_t& runFirst)
+{
+    // The first point after a run ended is stored but not joined to the run before.
+    join = c.newData == 0;
+    c.newData = 0;
+    runFirst = RunFirstPoint(c, store.runCount);
+    if (!AdvanceCurvePoint(store, c)) return false;
+    const std::int32_t n = c.lastPointIndex;
+    if (n == runFirst) c.firstPointIndex = n;
+    StoreCurvePoint(store, c, n, c.currentValue[kWaveformX], c.currentValue[kWaveformY], sweep);
+    c.previousValue = c.currentValue;
+    // Once the two points after it are stored, a transient run's first point takes its value at
+    // the run's start time.
+    if (kind == kAnalysisTransient && n == runFirst + 2) InterpolateRunStartPoint(window, c);
+    return true;
+}
+
+}  // namespace
+
 void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
 {
     PlotRecord* plot = PlotOf(window);
     if (!plot || curveIndex < 0 || curveIndex >= plot->curveCount) return;
     CurveRecord& c = *plot->curves[static_cast<std::size_t>(curveIndex)];
-    // The first point after a run ended is stored but not joined to the run before.
-    const bool join = c.newData == 0;
-    c.newData = 0;
-    WaveformStore& store = plot->store;
-    const std::int32_t runFirst = RunFirstPoint(c, store.runCount);
-    if (!AdvanceCurvePoint(store, c)) return;
+    bool join = false;
+    std::int32_t runFirst = 0;
+    if (!StoreNewPoint(window, plot->store, c, Analysis().analysisKind, CurrentSweepValue(), join, runFirst)) return;
     const std::int32_t n = c.lastPointIndex;
-    if (n == runFirst) c.firstPointIndex = n;
-    StoreCurvePoint(store, c, n, c.currentValue[kWaveformX], c.currentValue[kWaveformY], CurrentSweepValue());
-    c.previousValue = c.currentValue;
-    // Once the two points after it are stored, a transient run's first point takes its value at
-    // the run's start time.
-    if (Analysis().analysisKind == kAnalysisTransient && n == runFirst + 2) InterpolateRunStartPoint(window, c);
     win::HDC dc = PlotRun().liveDC;
     if (!dc) return;
     // "Display every" thins the drawing of a transient run; every point stays stored.
@@ -270,7 +285,17 @@ void PlotCurrentPoint(WindowRecord* window, int flag)
     } else if (run.liveDC) {
         EndLiveDrawing();
     }
-    for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
+    if (run.liveDC) {
+        for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
+    } else {
+        // Nothing drawn: only the store, with what every curve of the point shares looked up once.
+        const int kind = Analysis().analysisKind;
+        const double sweep = CurrentSweepValue();
+        bool join = false;
+        std::int32_t runFirst = 0;
+        for (int i = 0; i < plot->curveCount; ++i)
+            StoreNewPoint(window, plot->store, *plot->curves[static_cast<std::size_t>(i)], kind, sweep, join, runFirst);
+    }
     UpdateCurveExtremes(window, 0, plot->curveCount - 1);
     run.pointAccepted = true;
     WaitAnimationStep();

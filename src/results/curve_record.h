@@ -240,6 +240,10 @@ struct WaveformStore {
     std::vector<PageEntry> pages;     // pages in use are pages[0 .. pageCount)
     std::int32_t pageCount = 0;
     std::int32_t pageCapacity = 0;
+    // The point whose slot 0 the last StoreCurvePoint wrote, and the value: the curves of one
+    // point share it, so it is written once (-1: none; any other write of slot 0 clears it).
+    std::int32_t sweepPoint = -1;
+    double sweepValue = 0.0;
 
     WaveformStore();
     ~WaveformStore();

@@ -422,6 +422,7 @@ void RewindWaveformStore(PlotRecord& plot)
     WaveformStore& store = plot.store;
     // The points are written again from 0: the lists start empty rather than be rewritten inside.
     ForgetSlotValues(store);
+    store.sweepPoint = -1;
     store.currentPage = 0;
     store.blocksUsed = 0;
     store.highestBlockWritten = -1;
@@ -461,6 +462,7 @@ int AdvanceCurvePoint(WaveformStore& store, CurveRecord& curve)
 
 void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double value)
 {
+    if (slot == 0) store.sweepPoint = -1;
     if (!store.slotValues.empty() && slot > 0 && slot < store.slotCount && point >= 0) {
         WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(slot)];
         if (list.kind == kSlotChanges) return WriteChanges(list, point, value);
@@ -496,8 +498,21 @@ void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double
 void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_t point, double x, double y, double sweep)
 {
     const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
-    double* cell = LocateWaveformCell(store, 0, point, Access::kWrite);
     const bool inRange = xSlot >= 0 && xSlot < store.slotCount && ySlot >= 0 && ySlot < store.slotCount;
+    // The usual digital point: slot 0 already written by a curve before at this point, X the
+    // sweep itself and Y the state it had: nothing but the count of Y's last stretch changes.
+    if (inRange && point == store.sweepPoint && sweep == store.sweepValue && xSlot > 0 && ySlot > 0 &&
+        !store.slotValues.empty()) {
+        const WaveformSlotValues& xs = store.slotValues[static_cast<std::size_t>(xSlot)];
+        WaveformSlotValues& ys = store.slotValues[static_cast<std::size_t>(ySlot)];
+        if (xs.kind == kSlotFollowsSweep && x == sweep && (xs.starts.empty() || xs.starts.back() < point) &&
+            ys.kind == kSlotChanges && point == ys.count && !ys.values.empty() && ys.values.back() == y) {
+            ys.count = point + 1;
+            return;
+        }
+    }
+    double* cell = LocateWaveformCell(store, 0, point, Access::kWrite);
+    store.sweepPoint = -1;
     if (!cell || !inRange) {
         if (xSlot != 0) SetWaveformValue(store, 0, point, sweep);
         SetWaveformValue(store, xSlot, point, x);
@@ -509,7 +524,11 @@ void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_
         const int c = store.slotValues.empty() ? slot : store.slotValues[static_cast<std::size_t>(slot)].column;
         return cell[static_cast<std::ptrdiff_t>(c) * kWaveformPagePoints];
     };
-    if (xSlot != 0) *cell = sweep;
+    if (xSlot != 0) {
+        *cell = sweep;
+        store.sweepPoint = point;
+        store.sweepValue = sweep;
+    }
     const auto kind = [&](int slot) {
         return store.slotValues.empty() ? kSlotPaged : store.slotValues[static_cast<std::size_t>(slot)].kind;
     };
@@ -634,6 +653,7 @@ void FreeWaveformPages(WaveformStore& store)
     store.resident.shrink_to_fit();
     store.residentCount = 0;
     ForgetSlotValues(store);
+    store.sweepPoint = -1;
     store.currentPage = -1;
 }
 
