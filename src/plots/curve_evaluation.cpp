@@ -100,6 +100,7 @@ int EvaluateCurveExpressions(WindowRecord* window)
     if (!plot) return 0;
     const int kind = Analysis().analysisKind;
     const std::uint32_t options = plot->phaseContinuation ? kEvalPhaseContinuation : 0;
+    MathErrorState& math = MathErrors();
     for (int axis = 0; axis < 2; ++axis) {
         const std::size_t a = static_cast<std::size_t>(axis);
         for (int i = 0; i < plot->curveCount; ++i) {
@@ -108,7 +109,7 @@ int EvaluateCurveExpressions(WindowRecord* window)
             CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
             std::complex<double> value;
             if (ReadLoneVariable(e, value)) {
-                MathErrors().pendingError = 0;
+                math.pendingError = 0;
             } else if (const int error = EvaluateExpression(e, value, options); error != 0) {
                 const std::string& text = axis == kWaveformX ? curve.xExpressionText : curve.yExpressionText;
                 ReportAnalysisFailure(kFocusExpressionRow, curve.rowIndex, text.c_str(), error);
@@ -211,7 +212,7 @@ namespace {
 
 // Stores the curve's new point; false when the store takes no more points. Sets join (the
 // point joins the one before) and runFirst (the run's first point).
-bool StoreNewPoint(WindowRecord* window, WaveformStore& store, CurveRecord& c, int kind, double sweep, bool& join,
+inline bool StoreNewPoint(WindowRecord* window, WaveformStore& store, CurveRecord& c, int kind, double sweep, bool& join,
                    std::int32_t& runFirst)
 {
     // The first point after a run ended is stored but not joined to the run before.
@@ -221,7 +222,8 @@ bool StoreNewPoint(WindowRecord* window, WaveformStore& store, CurveRecord& c, i
     if (!AdvanceCurvePoint(store, c)) return false;
     const std::int32_t n = c.lastPointIndex;
     if (n == runFirst) c.firstPointIndex = n;
-    StoreCurvePoint(store, c, n, c.currentValue[kWaveformX], c.currentValue[kWaveformY], sweep);
+    const double x = c.currentValue[kWaveformX], y = c.currentValue[kWaveformY];
+    if (!ExtendCurveStretch(store, c, n, x, y, sweep)) StoreCurvePoint(store, c, n, x, y, sweep);
     c.previousValue = c.currentValue;
     // Once the two points after it are stored, a transient run's first point takes its value at
     // the run's start time.

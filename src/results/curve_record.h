@@ -217,6 +217,7 @@ struct WaveformSlotValues {
     std::vector<std::int32_t> starts;  // changes: first point of each stretch; follows: the points that differ
     std::vector<double> values;        // the stretch's value / the differing point's value
     std::int32_t count = 0;            // changes: points written
+    double lastValue = 0.0;            // changes: values.back(), at hand without a trip to the list
     std::size_t cursor = 0;            // changes: the stretch read last
 };
 

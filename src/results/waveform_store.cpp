@@ -110,6 +110,7 @@ void WriteChanges(WaveformSlotValues& list, std::int32_t point, double value)
             list.values.push_back(value);
         }
         list.count = point + 1;
+        list.lastValue = list.values.back();
         return;
     }
     const std::size_t k = ChangeStretch(list, point);
@@ -140,6 +141,7 @@ void WriteChanges(WaveformSlotValues& list, std::int32_t point, double value)
         }
     }
     list.cursor = 0;
+    list.lastValue = list.values.back();
 }
 
 // Empties the change lists and the differing points, keeping how each slot is kept.
@@ -449,17 +451,6 @@ void ClearCurveRunMarks(PlotRecord& plot)
     for (auto& curve : plot.curves) curve->lastPointIndex = -1;
 }
 
-int AdvanceCurvePoint(WaveformStore& store, CurveRecord& curve)
-{
-    if (store.currentPage == -1 || store.full) return 0;
-    if (curve.lastPointIndex == std::numeric_limits<std::int32_t>::max()) {
-        store.currentPage = -1;
-        return 0;
-    }
-    ++curve.lastPointIndex;
-    return 1;
-}
-
 void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double value)
 {
     if (slot == 0) store.sweepPoint = -1;
@@ -499,18 +490,7 @@ void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_
 {
     const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
     const bool inRange = xSlot >= 0 && xSlot < store.slotCount && ySlot >= 0 && ySlot < store.slotCount;
-    // The usual digital point: slot 0 already written by a curve before at this point, X the
-    // sweep itself and Y the state it had: nothing but the count of Y's last stretch changes.
-    if (inRange && point == store.sweepPoint && sweep == store.sweepValue && xSlot > 0 && ySlot > 0 &&
-        !store.slotValues.empty()) {
-        const WaveformSlotValues& xs = store.slotValues[static_cast<std::size_t>(xSlot)];
-        WaveformSlotValues& ys = store.slotValues[static_cast<std::size_t>(ySlot)];
-        if (xs.kind == kSlotFollowsSweep && x == sweep && (xs.starts.empty() || xs.starts.back() < point) &&
-            ys.kind == kSlotChanges && point == ys.count && !ys.values.empty() && ys.values.back() == y) {
-            ys.count = point + 1;
-            return;
-        }
-    }
+    if (ExtendCurveStretch(store, curve, point, x, y, sweep)) return;
     double* cell = LocateWaveformCell(store, 0, point, Access::kWrite);
     store.sweepPoint = -1;
     if (!cell || !inRange) {
@@ -570,13 +550,6 @@ int SlotReadAs(const WaveformStore& store, int slot)
     if (slot <= 0 || slot >= static_cast<int>(store.slotValues.size())) return slot;
     const WaveformSlotValues& values = store.slotValues[static_cast<std::size_t>(slot)];
     return values.kind == kSlotFollowsSweep && values.starts.empty() ? 0 : slot;
-}
-
-std::int32_t RunFirstPoint(const CurveRecord& curve, int run)
-{
-    if (run <= 0) return 0;
-    const std::size_t before = static_cast<std::size_t>(run) - 1;
-    return before < curve.runLastIndex.size() ? curve.runLastIndex[before] + 1 : 0;
 }
 
 double GetCurveRunValue(WaveformStore& store, int slot, const CurveRecord& curve, int offset, int run)
