@@ -198,6 +198,9 @@ struct DigitalDeviceTables {
     // flip-flop histories as they were before the step, put back when it is rejected.
     std::vector<std::string> pendingWarnings;
     std::vector<std::pair<int, FlipFlopRecord>> flipFlopLog;
+    // Per device, made with the delays: 1 for a flip-flop or latch with a timing check to make
+    // (a check limit above 0). Empty: every one may have.
+    std::vector<std::uint8_t> timingChecked;
     std::vector<int> programDevices;  // LOGICEXP, PINDLY and CONSTRAINT devices
     bool interfaceChanged = false;    // a digital pass changed what the analog side reads
     std::vector<int> dtoaDevices, dacDevices;

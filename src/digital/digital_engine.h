@@ -59,6 +59,9 @@ void UpdateZeroDelayFlag(DigitalDeviceTables& d);
 // The strength of a drive resistance between DIGDRVF and DIGDRVZ.
 int DriveStrength(double resistance, double digdrvf, double digdrvz);
 void FillDigitalFixedTables(DigitalDeviceTables& d, double reltol);
+// Marks the flip-flops and latches whose delays give a timing check a limit (timingChecked):
+// the others keep no edge and change history.
+void MarkTimingCheckedFlipFlops(DigitalDeviceTables& d);
 
 // The set-up of a built circuit: one device per digital component of the current document.
 // 0; 15055 when a part was refused (reported); 1 when a model is missing (the build is

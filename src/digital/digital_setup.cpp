@@ -433,6 +433,7 @@ void ComputeDigitalDelays()
     }
     ComputeLoadingDelays();
     UpdateZeroDelayFlag(d);
+    MarkTimingCheckedFlipFlops(d);
 }
 
 void ComputeLoadingDelays()

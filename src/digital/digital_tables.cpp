@@ -121,6 +121,27 @@ void UpdateZeroDelayFlag(DigitalDeviceTables& d)
     }
 }
 
+void MarkTimingCheckedFlipFlops(DigitalDeviceTables& d)
+{
+    d.timingChecked.assign(static_cast<std::size_t>(d.deviceCount) + 2, 0);
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        const int cls = d.deviceClass[i];
+        if (cls != kClassEdgeFlipFlop && cls != kClassGatedFlipFlop) continue;
+        const std::vector<std::int32_t>& delays = d.delays[i];
+        // The first entry of each triple of check limits the flip-flop or latch reads.
+        static constexpr int kEdgeChecks[] = {6, 15, 18, 21, 24, 27};
+        static constexpr int kGatedChecks[] = {6, 21, 24, 27, 30};
+        auto any = [&](const auto& groups) {
+            for (int g : groups)
+                for (int k = g; k < g + 3; ++k)
+                    if (static_cast<std::size_t>(k) < delays.size() && delays[static_cast<std::size_t>(k)] > 0) return true;
+            return false;
+        };
+        d.timingChecked[i] = cls == kClassEdgeFlipFlop ? any(kEdgeChecks) : any(kGatedChecks);
+    }
+}
+
 int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<DigitalDeviceSpec>& devices,
                        const DigitalBuildOptions& options)
 {
@@ -264,6 +285,7 @@ int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<Digita
         d.changeLog.clear();
         d.snapshots.clear();
         UpdateZeroDelayFlag(d);
+        d.timingChecked.clear();
         d.changeLog.reserve(5000);
         d.snapshots.reserve(5000);
         d.changedNodes.reserve(5000);
