@@ -231,6 +231,31 @@ inline bool StoreNewPoint(WindowRecord* window, WaveformStore& store, CurveRecor
     return true;
 }
 
+// A batch run that draws nothing and keeps one run of digital curves only reads their states
+// at the printed times: a point at which no curve changes, after a point at which none changed
+// either, moves that point's time on instead of adding a point. True when the point was taken
+// so.
+bool RepeatLastPoint(PlotRecord& plot)
+{
+    WaveformStore& store = plot.store;
+    if (plot.curveCount == 0 || PlotsDrawnOnScreen() || store.maxRuns != 1 || store.runCount != 0 || store.full ||
+        store.currentPage == -1 || Analysis().analysisKind != kAnalysisTransient)
+        return false;
+    const double sweep = CurrentSweepValue();
+    const std::int32_t last = plot.curves[0]->lastPointIndex;
+    for (int i = 0; i < plot.curveCount; ++i) {
+        const CurveRecord& c = *plot.curves[static_cast<std::size_t>(i)];
+        if (c.lastPointIndex != last || !CurvePointRepeatsLast(store, c, RunFirstPoint(c, store.runCount), sweep))
+            return false;
+    }
+    MoveLastSweepValue(store, last, sweep);
+    for (int i = 0; i < plot.curveCount; ++i) {
+        CurveRecord& c = *plot.curves[static_cast<std::size_t>(i)];
+        c.previousValue = c.currentValue;
+    }
+    return true;
+}
+
 }  // namespace
 
 void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
@@ -289,7 +314,7 @@ void PlotCurrentPoint(WindowRecord* window, int flag)
     }
     if (run.liveDC) {
         for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
-    } else {
+    } else if (!RepeatLastPoint(*plot)) {
         // Nothing drawn: only the store, with what every curve of the point shares looked up once.
         const int kind = Analysis().analysisKind;
         const double sweep = CurrentSweepValue();

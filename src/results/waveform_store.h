@@ -85,6 +85,14 @@ inline bool ExtendCurveStretch(WaveformStore& store, const CurveRecord& curve, s
     ys.count = point + 1;
     return true;
 }
+// Whether the curve's new point (X the sweep, Y its present value) would only repeat its last
+// point, which repeats the one before: a digital curve whose X reads slot 0 and whose last
+// stretch holds Y from before its last point, run's first points excepted.
+bool CurvePointRepeatsLast(const WaveformStore& store, const CurveRecord& curve, std::int32_t runFirst, double sweep);
+// Moves the last point of the store's slot 0 to a later sweep value: where every curve's new
+// point repeats its last (CurvePointRepeatsLast), that point takes the new one's place. Every
+// step read between the stretch's first point and the new sweep value is the same.
+void MoveLastSweepValue(WaveformStore& store, std::int32_t point, double sweep);
 // The slot whose values a slot holds: 0 for a digital curve's X that holds slot 0's value at
 // every point, else the slot itself.
 int SlotReadAs(const WaveformStore& store, int slot);
