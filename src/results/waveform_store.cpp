@@ -545,23 +545,6 @@ double GetWaveformValue(WaveformStore& store, int slot, std::int32_t point)
     return cell ? *cell : 0.0;
 }
 
-bool CurvePointRepeatsLast(const WaveformStore& store, const CurveRecord& curve, std::int32_t runFirst, double sweep)
-{
-    const std::int32_t last = curve.lastPointIndex;
-    if (!curve.digital || curve.newData != 0 || !curve.imports.empty() || curve.dspWork || !curve.dspProgram.empty())
-        return false;
-    // The run's first points are read one by one (the first point takes its value at the run's start).
-    if (last < runFirst + 4 || curve.currentValue[kWaveformX] != sweep) return false;
-    const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
-    const auto slots = store.slotValues.size();
-    if (xSlot <= 0 || ySlot <= 0 || static_cast<std::size_t>(xSlot) >= slots || static_cast<std::size_t>(ySlot) >= slots)
-        return false;
-    const WaveformSlotValues& xs = store.slotValues[static_cast<std::size_t>(xSlot)];
-    const WaveformSlotValues& ys = store.slotValues[static_cast<std::size_t>(ySlot)];
-    return xs.kind == kSlotFollowsSweep && xs.starts.empty() && ys.kind == kSlotChanges && ys.count == last + 1 &&
-           !ys.values.empty() && ys.lastValue == curve.currentValue[kWaveformY] && ys.starts.back() < last;
-}
-
 void MoveLastSweepValue(WaveformStore& store, std::int32_t point, double sweep)
 {
     SetWaveformValue(store, 0, point, sweep);

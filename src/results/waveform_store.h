@@ -88,7 +88,25 @@ inline bool ExtendCurveStretch(WaveformStore& store, const CurveRecord& curve, s
 // Whether the curve's new point (X the sweep, Y its present value) would only repeat its last
 // point, which repeats the one before: a digital curve whose X reads slot 0 and whose last
 // stretch holds Y from before its last point, run's first points excepted.
-bool CurvePointRepeatsLast(const WaveformStore& store, const CurveRecord& curve, std::int32_t runFirst, double sweep);
+inline bool CurvePointRepeatsLast(const WaveformStore& store, const CurveRecord& curve, std::int32_t runFirst,
+                                  double sweep)
+{
+    const std::int32_t last = curve.lastPointIndex;
+    // The run's first points are read one by one (the first point takes its value at the run's start).
+    if (!curve.digital || curve.newData != 0 || last < runFirst + 4 || curve.currentValue[kWaveformX] != sweep)
+        return false;
+    const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
+    const auto slots = store.slotValues.size();
+    if (xSlot <= 0 || ySlot <= 0 || static_cast<std::size_t>(xSlot) >= slots || static_cast<std::size_t>(ySlot) >= slots)
+        return false;
+    const WaveformSlotValues& ys = store.slotValues[static_cast<std::size_t>(ySlot)];
+    if (ys.kind != kSlotChanges || ys.count != last + 1 || ys.values.empty() ||
+        ys.lastValue != curve.currentValue[kWaveformY] || ys.starts.back() >= last)
+        return false;
+    const WaveformSlotValues& xs = store.slotValues[static_cast<std::size_t>(xSlot)];
+    return xs.kind == kSlotFollowsSweep && xs.starts.empty() && curve.imports.empty() && !curve.dspWork &&
+           curve.dspProgram.empty();
+}
 // Moves the last point of the store's slot 0 to a later sweep value: where every curve's new
 // point repeats its last (CurvePointRepeatsLast), that point takes the new one's place. Every
 // step read between the stretch's first point and the new sweep value is the same.
