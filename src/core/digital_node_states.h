@@ -113,11 +113,12 @@ struct FlipFlopRecord final : DigitalDeviceRecord {
 };
 
 // A stimulus device: the times and states each of its outputs takes, queued at run start.
+// Eight bytes: a clock that repeats to the end of a long run holds one per edge.
 struct StimulusEvent {
     std::uint32_t time = 0;
-    int output = 0;              // 0-based, in pin order
-    std::uint16_t state = 0;     // a level index, or a whole state word when `word` is set
-    bool word = false;
+    std::int16_t output = 0;          // 0-based, in pin order
+    std::uint16_t state : 15 = 0;     // a level index, or a whole state word (9 bits) when `word` is set
+    bool word : 1 = false;
 };
 struct StimulusRecord : DigitalDeviceRecord {
     std::vector<StimulusEvent> events;
