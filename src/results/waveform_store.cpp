@@ -91,30 +91,68 @@ std::size_t ChangeStretch(WaveformSlotValues& list, std::int32_t point)
     return list.cursor = static_cast<std::size_t>(at - list.starts.begin()) - 1;
 }
 
+// The value of a change list's stretch k.
+double StretchValue(const WaveformSlotValues& list, std::size_t k)
+{
+    return list.values.empty() ? list.palette[list.codes[k]] : list.values[k];
+}
+
+// The values of a change list one per stretch again, as a list with more values than a palette
+// holds keeps them.
+void WidenChanges(WaveformSlotValues& list)
+{
+    if (list.codes.empty()) return;
+    list.values.reserve(list.codes.size());
+    for (std::uint8_t code : list.codes) list.values.push_back(list.palette[code]);
+    std::vector<std::uint8_t>().swap(list.codes);
+    std::vector<double>().swap(list.palette);
+}
+
+// Appends a stretch that starts at the point.
+void AppendStretch(WaveformSlotValues& list, std::int32_t point, double value)
+{
+    if (list.values.empty()) {
+        // Bitwise, so that -0.0 and 0.0 (and each NaN) keep their own entries.
+        const auto same = [&](double v) { return std::memcmp(&v, &value, sizeof v) == 0; };
+        const auto code = static_cast<std::size_t>(
+            std::find_if(list.palette.begin(), list.palette.end(), same) - list.palette.begin());
+        if (code < 256) {
+            if (code == list.palette.size()) list.palette.push_back(value);
+            list.codes.push_back(static_cast<std::uint8_t>(code));
+            list.starts.push_back(point);
+            return;
+        }
+        WidenChanges(list);
+    }
+    list.values.push_back(value);
+    list.starts.push_back(point);
+}
+
 double ReadChanges(WaveformSlotValues& list, std::int32_t point)
 {
     if (point >= list.count || list.starts.empty()) return 0.0;
-    return list.values[ChangeStretch(list, point)];
+    return StretchValue(list, ChangeStretch(list, point));
 }
 
 void WriteChanges(WaveformSlotValues& list, std::int32_t point, double value)
 {
     if (point >= list.count) {
         // Points never written read 0.0, as unwritten cells of a page do.
-        if (point > list.count && (list.values.empty() || list.values.back() != 0.0)) {
-            list.starts.push_back(list.count);
-            list.values.push_back(0.0);
+        if (point > list.count && (list.starts.empty() || list.lastValue != 0.0)) {
+            AppendStretch(list, list.count, 0.0);
+            list.lastValue = 0.0;
         }
-        if (list.values.empty() || list.values.back() != value) {
-            list.starts.push_back(point);
-            list.values.push_back(value);
+        if (list.starts.empty() || list.lastValue != value) {
+            AppendStretch(list, point, value);
+            list.lastValue = value;
         }
         list.count = point + 1;
-        list.lastValue = list.values.back();
         return;
     }
     const std::size_t k = ChangeStretch(list, point);
-    if (list.values[k] == value) return;
+    if (StretchValue(list, k) == value) return;
+    // Rewriting inside the list is rare (a run's first point): it works on one value per stretch.
+    WidenChanges(list);
     // A point inside a stretch (a run's first point set again): split the stretch around it and
     // join what became equal to its neighbours.
     const double old = list.values[k];
@@ -524,7 +562,7 @@ void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_
     } else {
         WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(ySlot)];
         // The usual case: the next point of a state that did not change.
-        if (list.kind == kSlotChanges && point == list.count && !list.values.empty() && list.values.back() == y)
+        if (list.kind == kSlotChanges && point == list.count && !list.starts.empty() && list.lastValue == y)
             list.count = point + 1;
         else
             SetWaveformValue(store, ySlot, point, y);

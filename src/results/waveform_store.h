@@ -81,7 +81,7 @@ inline bool ExtendCurveStretch(WaveformStore& store, const CurveRecord& curve, s
     const WaveformSlotValues& xs = store.slotValues[static_cast<std::size_t>(xSlot)];
     WaveformSlotValues& ys = store.slotValues[static_cast<std::size_t>(ySlot)];
     if (xs.kind != kSlotFollowsSweep || (!xs.starts.empty() && xs.starts.back() >= point)) return false;
-    if (ys.kind != kSlotChanges || point != ys.count || ys.values.empty() || ys.lastValue != y) return false;
+    if (ys.kind != kSlotChanges || point != ys.count || ys.starts.empty() || ys.lastValue != y) return false;
     ys.count = point + 1;
     return true;
 }
@@ -100,7 +100,7 @@ inline bool CurvePointRepeatsLast(const WaveformStore& store, const CurveRecord&
     if (xSlot <= 0 || ySlot <= 0 || static_cast<std::size_t>(xSlot) >= slots || static_cast<std::size_t>(ySlot) >= slots)
         return false;
     const WaveformSlotValues& ys = store.slotValues[static_cast<std::size_t>(ySlot)];
-    if (ys.kind != kSlotChanges || ys.count != last + 1 || ys.values.empty() ||
+    if (ys.kind != kSlotChanges || ys.count != last + 1 || ys.starts.empty() ||
         ys.lastValue != curve.currentValue[kWaveformY] || ys.starts.back() >= last)
         return false;
     const WaveformSlotValues& xs = store.slotValues[static_cast<std::size_t>(xSlot)];
