@@ -141,6 +141,9 @@ void ApplyTimeZeroEvents();
 void DigitalStepNoOp();
 // Queues the events of every stimulus device (run start). 0 or 15002.
 int QueueStimulusEvents();
+// Frees the events of the stimuli that were taken before the present time (an accepted point:
+// no rejected step goes back before it), once they are half of a long list.
+void ForgetTakenStimulusEvents();
 int AddChangedNode(int node);
 // A new change-log entry holding the node's and the output's slots as they are now (`output`:
 // the device's output on the node, or -1), filled in place; null when memory runs out.
