@@ -81,6 +81,13 @@ bool ReadLoneVariable(const CompiledExpression& e, std::complex<double>& value)
     return false;
 }
 
+// The X value of a curve axis whose variable is the other analysis's sweep: this analysis's own.
+bool ReadsOwnSweep(const CurveRecord& curve, int kind)
+{
+    return (curve.xLetter[kWaveformX] == 'F' && kind == kAnalysisTransient) ||
+           (curve.xLetter[kWaveformX] == 'T' && kind == kAnalysisAc);
+}
+
 }  // namespace
 
 double CurrentSweepValue()
@@ -101,6 +108,20 @@ int EvaluateCurveExpressions(WindowRecord* window)
     const int kind = Analysis().analysisKind;
     const std::uint32_t options = plot->phaseContinuation ? kEvalPhaseContinuation : 0;
     MathErrorState& math = MathErrors();
+    // Most curves read a lone variable on both axes: one pass over the curves then does. Reading
+    // has no side effects, so a curve that needs more starts the full passes below over again.
+    bool lone = true;
+    for (int i = 0; i < plot->curveCount && lone; ++i) {
+        CurveRecord& curve = *plot->curves[static_cast<std::size_t>(i)];
+        std::complex<double> x, y;
+        lone = curve.imports.empty() && ReadLoneVariable(curve.xExpression, x) && ReadLoneVariable(curve.yExpression, y);
+        if (!lone) break;
+        math.pendingError = 0;
+        if (ReadsOwnSweep(curve, kind)) x = CurrentSweepValue();
+        curve.currentValue[kWaveformX] = PlotValue(curve, kWaveformX, x);
+        curve.currentValue[kWaveformY] = PlotValue(curve, kWaveformY, y);
+    }
+    if (lone) return 0;
     for (int axis = 0; axis < 2; ++axis) {
         const std::size_t a = static_cast<std::size_t>(axis);
         for (int i = 0; i < plot->curveCount; ++i) {
@@ -117,9 +138,7 @@ int EvaluateCurveExpressions(WindowRecord* window)
                 return kMsgAlreadyReported;
             }
             // The other analysis's sweep variable reads this analysis's own sweep.
-            if (axis == kWaveformX && ((curve.xLetter[a] == 'F' && kind == kAnalysisTransient) ||
-                                       (curve.xLetter[a] == 'T' && kind == kAnalysisAc)))
-                value = CurrentSweepValue();
+            if (axis == kWaveformX && ReadsOwnSweep(curve, kind)) value = CurrentSweepValue();
             curve.currentValue[a] = PlotValue(curve, axis, value);
         }
     }
