@@ -113,11 +113,12 @@ struct FlipFlopRecord final : DigitalDeviceRecord {
 };
 
 // A stimulus device: the times and states each of its outputs takes, queued at run start.
+// Eight bytes: a clock that repeats to the end of a long run holds one per edge.
 struct StimulusEvent {
     std::uint32_t time = 0;
-    int output = 0;              // 0-based, in pin order
-    std::uint16_t state = 0;     // a level index, or a whole state word when `word` is set
-    bool word = false;
+    std::int16_t output = 0;          // 0-based, in pin order
+    std::uint16_t state : 15 = 0;     // a level index, or a whole state word (9 bits) when `word` is set
+    bool word : 1 = false;
 };
 struct StimulusRecord : DigitalDeviceRecord {
     std::vector<StimulusEvent> events;
@@ -198,6 +199,9 @@ struct DigitalDeviceTables {
     // flip-flop histories as they were before the step, put back when it is rejected.
     std::vector<std::string> pendingWarnings;
     std::vector<std::pair<int, FlipFlopRecord>> flipFlopLog;
+    // Per device, made with the delays: 1 for a flip-flop or latch with a timing check to make
+    // (a check limit above 0). Empty: every one may have.
+    std::vector<std::uint8_t> timingChecked;
     std::vector<int> programDevices;  // LOGICEXP, PINDLY and CONSTRAINT devices
     bool interfaceChanged = false;    // a digital pass changed what the analog side reads
     std::vector<int> dtoaDevices, dacDevices;

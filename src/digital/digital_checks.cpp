@@ -108,6 +108,8 @@ int AcceptDigitalPoint()
     d.flipFlopLog.clear();
     CommitProgramHistories();
     ++d.acceptedPoints;
+    // A clock repeated to the end of a long run need not keep the edges it has played.
+    if (d.acceptedPoints % 4096 == 0) ForgetTakenStimulusEvents();
     const int unit = Analog().numericOutputUnit;
     for (const std::string& block : d.pendingWarnings) {
         if (unit >= 0) WriteUnitText(unit, block);

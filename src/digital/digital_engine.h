@@ -59,6 +59,9 @@ void UpdateZeroDelayFlag(DigitalDeviceTables& d);
 // The strength of a drive resistance between DIGDRVF and DIGDRVZ.
 int DriveStrength(double resistance, double digdrvf, double digdrvz);
 void FillDigitalFixedTables(DigitalDeviceTables& d, double reltol);
+// Marks the flip-flops and latches whose delays give a timing check a limit (timingChecked):
+// the others keep no edge and change history.
+void MarkTimingCheckedFlipFlops(DigitalDeviceTables& d);
 
 // The set-up of a built circuit: one device per digital component of the current document.
 // 0; 15055 when a part was refused (reported); 1 when a model is missing (the build is
@@ -138,6 +141,9 @@ void ApplyTimeZeroEvents();
 void DigitalStepNoOp();
 // Queues the events of every stimulus device (run start). 0 or 15002.
 int QueueStimulusEvents();
+// Frees the events of the stimuli that were taken before the present time (an accepted point:
+// no rejected step goes back before it), once they are half of a long list.
+void ForgetTakenStimulusEvents();
 int AddChangedNode(int node);
 // A new change-log entry holding the node's and the output's slots as they are now (`output`:
 // the device's output on the node, or -1), filled in place; null when memory runs out.

@@ -187,8 +187,11 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
 {
     const std::size_t dev = static_cast<std::size_t>(device);
     const int p = d.primitive[dev];
-    // Every clock edge evaluates every flip-flop it reaches: a type compare, not a cast search.
-    DigitalDeviceRecord* record = d.record[dev].get();
+    // The history serves the timing checks only: a flip-flop with none to make keeps none (no
+    // copy for a rejected step either). Every clock edge evaluates every flip-flop it reaches:
+    // a type compare, not a cast search.
+    const bool checked = dev >= d.timingChecked.size() || d.timingChecked[dev] != 0;
+    DigitalDeviceRecord* record = checked ? d.record[dev].get() : nullptr;
     auto* ff = record && typeid(*record) == typeid(FlipFlopRecord) ? static_cast<FlipFlopRecord*>(record) : nullptr;
     const std::int32_t preset = DeviceInput(d, device, 0), clear = DeviceInput(d, device, 1);
     const std::int32_t clock = DeviceInput(d, device, 2);

@@ -433,6 +433,7 @@ void ComputeDigitalDelays()
     }
     ComputeLoadingDelays();
     UpdateZeroDelayFlag(d);
+    MarkTimingCheckedFlipFlops(d);
 }
 
 void ComputeLoadingDelays()
@@ -477,6 +478,9 @@ int StartDigitalRun(double tmin)
     ComputeDigitalDelays();
     ResetProgramChecks();
     InitDigitalNodeStates(true);
+    // Again with the constant nodes set: a flip-flop whose preset and clear are held at $D_HI
+    // has no output without delay.
+    UpdateZeroDelayFlag(d);
     InitFlipFlopStates();
     ResetDigitalChangeLog();
     d.runFlag = true;

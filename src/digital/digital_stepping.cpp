@@ -103,6 +103,24 @@ void EmptyChangedNodes(DigitalDeviceTables& d)
 
 }  // namespace
 
+void ForgetTakenStimulusEvents()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        StimulusRecord* stim = StimulusOf(d, dev);
+        // Only a stimulus that goes to the queue one instant at a time (its events in time order)
+        // and has played its first instant.
+        if (!stim || stim->events.size() < 4096 || stim->queued >= stim->events.size()) continue;
+        const auto taken = std::lower_bound(stim->events.begin(), stim->events.end(), d.now,
+                                            [](const StimulusEvent& e, std::uint32_t t) { return e.time < t; });
+        const auto count = static_cast<std::size_t>(taken - stim->events.begin());
+        if (count < stim->queued || 2 * count < stim->events.size()) continue;
+        stim->events.erase(stim->events.begin(), taken);
+        stim->events.shrink_to_fit();
+        stim->queued = 0;
+    }
+}
+
 int PropagateChangedNodes(std::uint32_t time)
 {
     DigitalDeviceTables& d = DigitalSimulator();

@@ -530,8 +530,8 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
                 at += SettledLevel(level) == kState1 ? d.riseLoadDelay[o] : d.fallLoadDelay[o];
             }
             last[static_cast<std::size_t>(pin)] = state;
-            p.events.push_back({static_cast<std::uint32_t>(std::min<std::int64_t>(at, 0xFFFFFFFFll)), pin,
-                                static_cast<std::uint16_t>(state), true});
+            p.events.push_back({static_cast<std::uint32_t>(std::min<std::int64_t>(at, 0xFFFFFFFFll)),
+                                static_cast<std::int16_t>(pin), static_cast<std::uint16_t>(state), true});
         }
         ++i;
     }

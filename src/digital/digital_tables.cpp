@@ -74,6 +74,18 @@ void FillDigitalFixedTables(DigitalDeviceTables& d, double reltol)
     for (int type : kInvertingTypes) d.invertingOutput[static_cast<std::size_t>(type)] = 1;
 }
 
+namespace {
+
+// An input read straight from $D_HI, set to 1 and driven by no output: it stays 1 for the
+// whole run, so a preset or clear wired there never acts.
+bool HeldHigh(const DigitalDeviceTables& d, std::int32_t entry)
+{
+    if (entry <= 0 || entry != d.nodeHigh || static_cast<std::size_t>(entry) + 1 >= d.driverStart.size()) return false;
+    return NodeDriverCount(d, entry) == 0 && d.current[static_cast<std::size_t>(entry)] == kState163;
+}
+
+}  // namespace
+
 void UpdateZeroDelayFlag(DigitalDeviceTables& d)
 {
     d.zeroDelayPossible = false;
@@ -91,16 +103,42 @@ void UpdateZeroDelayFlag(DigitalDeviceTables& d)
             });
             break;
         case kClassEdgeFlipFlop:
-        case kClassGatedFlipFlop:
-            // The output delays: preset/clear, clock (gate) and data triples.
+        case kClassGatedFlipFlop: {
+            // The output delays: preset/clear, clock (gate) and data triples. Preset and clear
+            // held inactive leave their triples unused.
+            const bool controlsHeld = d.inputCount[i] >= 2 && HeldHigh(d, DeviceInput(d, dev, 0)) &&
+                                      HeldHigh(d, DeviceInput(d, dev, 1));
             for (int k : {0, 1, 2, 3, 4, 5, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
                 if (d.deviceClass[i] == kClassEdgeFlipFlop && k >= 15) break;
+                if (controlsHeld && k < 9) continue;
                 if (static_cast<std::size_t>(k) >= delays.size() || delays[static_cast<std::size_t>(k)] <= 0)
                     d.zeroDelayPossible = true;
             }
             break;
+        }
         default: d.zeroDelayPossible = true; break;
         }
+    }
+}
+
+void MarkTimingCheckedFlipFlops(DigitalDeviceTables& d)
+{
+    d.timingChecked.assign(static_cast<std::size_t>(d.deviceCount) + 2, 0);
+    for (int dev = 1; dev <= d.deviceCount; ++dev) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        const int cls = d.deviceClass[i];
+        if (cls != kClassEdgeFlipFlop && cls != kClassGatedFlipFlop) continue;
+        const std::vector<std::int32_t>& delays = d.delays[i];
+        // The first entry of each triple of check limits the flip-flop or latch reads.
+        static constexpr int kEdgeChecks[] = {6, 15, 18, 21, 24, 27};
+        static constexpr int kGatedChecks[] = {6, 21, 24, 27, 30};
+        auto any = [&](const auto& groups) {
+            for (int g : groups)
+                for (int k = g; k < g + 3; ++k)
+                    if (static_cast<std::size_t>(k) < delays.size() && delays[static_cast<std::size_t>(k)] > 0) return true;
+            return false;
+        };
+        d.timingChecked[i] = cls == kClassEdgeFlipFlop ? any(kEdgeChecks) : any(kGatedChecks);
     }
 }
 
@@ -247,6 +285,7 @@ int BuildDigitalTables(DigitalDeviceTables& d, int nodeCount, std::vector<Digita
         d.changeLog.clear();
         d.snapshots.clear();
         UpdateZeroDelayFlag(d);
+        d.timingChecked.clear();
         d.changeLog.reserve(5000);
         d.snapshots.reserve(5000);
         d.changedNodes.reserve(5000);

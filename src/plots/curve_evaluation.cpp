@@ -81,6 +81,13 @@ bool ReadLoneVariable(const CompiledExpression& e, std::complex<double>& value)
     return false;
 }
 
+// The X value of a curve axis whose variable is the other analysis's sweep: this analysis's own.
+bool ReadsOwnSweep(const CurveRecord& curve, int kind)
+{
+    return (curve.xLetter[kWaveformX] == 'F' && kind == kAnalysisTransient) ||
+           (curve.xLetter[kWaveformX] == 'T' && kind == kAnalysisAc);
+}
+
 }  // namespace
 
 double CurrentSweepValue()
@@ -100,6 +107,21 @@ int EvaluateCurveExpressions(WindowRecord* window)
     if (!plot) return 0;
     const int kind = Analysis().analysisKind;
     const std::uint32_t options = plot->phaseContinuation ? kEvalPhaseContinuation : 0;
+    MathErrorState& math = MathErrors();
+    // Most curves read a lone variable on both axes: one pass over the curves then does. Reading
+    // has no side effects, so a curve that needs more starts the full passes below over again.
+    bool lone = true;
+    for (int i = 0; i < plot->curveCount && lone; ++i) {
+        CurveRecord& curve = *plot->curves[static_cast<std::size_t>(i)];
+        std::complex<double> x, y;
+        lone = curve.imports.empty() && ReadLoneVariable(curve.xExpression, x) && ReadLoneVariable(curve.yExpression, y);
+        if (!lone) break;
+        math.pendingError = 0;
+        if (ReadsOwnSweep(curve, kind)) x = CurrentSweepValue();
+        curve.currentValue[kWaveformX] = PlotValue(curve, kWaveformX, x);
+        curve.currentValue[kWaveformY] = PlotValue(curve, kWaveformY, y);
+    }
+    if (lone) return 0;
     for (int axis = 0; axis < 2; ++axis) {
         const std::size_t a = static_cast<std::size_t>(axis);
         for (int i = 0; i < plot->curveCount; ++i) {
@@ -108,7 +130,7 @@ int EvaluateCurveExpressions(WindowRecord* window)
             CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
             std::complex<double> value;
             if (ReadLoneVariable(e, value)) {
-                MathErrors().pendingError = 0;
+                math.pendingError = 0;
             } else if (const int error = EvaluateExpression(e, value, options); error != 0) {
                 const std::string& text = axis == kWaveformX ? curve.xExpressionText : curve.yExpressionText;
                 ReportAnalysisFailure(kFocusExpressionRow, curve.rowIndex, text.c_str(), error);
@@ -116,9 +138,7 @@ int EvaluateCurveExpressions(WindowRecord* window)
                 return kMsgAlreadyReported;
             }
             // The other analysis's sweep variable reads this analysis's own sweep.
-            if (axis == kWaveformX && ((curve.xLetter[a] == 'F' && kind == kAnalysisTransient) ||
-                                       (curve.xLetter[a] == 'T' && kind == kAnalysisAc)))
-                value = CurrentSweepValue();
+            if (axis == kWaveformX && ReadsOwnSweep(curve, kind)) value = CurrentSweepValue();
             curve.currentValue[a] = PlotValue(curve, axis, value);
         }
     }
@@ -207,24 +227,65 @@ void StartCurveTraces(WindowRecord* window, bool firstPoint)
     if (firstPoint) PlotRun().tracesStarted = true;
 }
 
+namespace {
+
+// Stores the curve's new point; false when the store takes no more points. Sets join (the
+// point joins the one before) and runFirst (the run's first point).
+inline bool StoreNewPoint(WindowRecord* window, WaveformStore& store, CurveRecord& c, int kind, double sweep, bool& join,
+                   std::int32_t& runFirst)
+{
+    // The first point after a run ended is stored but not joined to the run before.
+    join = c.newData == 0;
+    c.newData = 0;
+    runFirst = RunFirstPoint(c, store.runCount);
+    if (!AdvanceCurvePoint(store, c)) return false;
+    const std::int32_t n = c.lastPointIndex;
+    if (n == runFirst) c.firstPointIndex = n;
+    const double x = c.currentValue[kWaveformX], y = c.currentValue[kWaveformY];
+    if (!ExtendCurveStretch(store, c, n, x, y, sweep)) StoreCurvePoint(store, c, n, x, y, sweep);
+    c.previousValue = c.currentValue;
+    // Once the two points after it are stored, a transient run's first point takes its value at
+    // the run's start time.
+    if (kind == kAnalysisTransient && n == runFirst + 2) InterpolateRunStartPoint(window, c);
+    return true;
+}
+
+// A batch run that draws nothing and keeps one run of digital curves only reads their states
+// at the printed times: a point at which no curve changes, after a point at which none changed
+// either, moves that point's time on instead of adding a point. True when the point was taken
+// so.
+bool RepeatLastPoint(PlotRecord& plot)
+{
+    WaveformStore& store = plot.store;
+    if (plot.curveCount == 0 || PlotsDrawnOnScreen() || store.maxRuns != 1 || store.runCount != 0 || store.full ||
+        store.currentPage == -1 || Analysis().analysisKind != kAnalysisTransient)
+        return false;
+    const double sweep = CurrentSweepValue();
+    const std::int32_t last = plot.curves[0]->lastPointIndex;
+    for (int i = 0; i < plot.curveCount; ++i) {
+        const CurveRecord& c = *plot.curves[static_cast<std::size_t>(i)];
+        if (c.lastPointIndex != last || !CurvePointRepeatsLast(store, c, RunFirstPoint(c, store.runCount), sweep))
+            return false;
+    }
+    MoveLastSweepValue(store, last, sweep);
+    for (int i = 0; i < plot.curveCount; ++i) {
+        CurveRecord& c = *plot.curves[static_cast<std::size_t>(i)];
+        c.previousValue = c.currentValue;
+    }
+    return true;
+}
+
+}  // namespace
+
 void PlotCurveNewPoint(WindowRecord* window, int curveIndex)
 {
     PlotRecord* plot = PlotOf(window);
     if (!plot || curveIndex < 0 || curveIndex >= plot->curveCount) return;
     CurveRecord& c = *plot->curves[static_cast<std::size_t>(curveIndex)];
-    // The first point after a run ended is stored but not joined to the run before.
-    const bool join = c.newData == 0;
-    c.newData = 0;
-    WaveformStore& store = plot->store;
-    const std::int32_t runFirst = RunFirstPoint(c, store.runCount);
-    if (!AdvanceCurvePoint(store, c)) return;
+    bool join = false;
+    std::int32_t runFirst = 0;
+    if (!StoreNewPoint(window, plot->store, c, Analysis().analysisKind, CurrentSweepValue(), join, runFirst)) return;
     const std::int32_t n = c.lastPointIndex;
-    if (n == runFirst) c.firstPointIndex = n;
-    StoreCurvePoint(store, c, n, c.currentValue[kWaveformX], c.currentValue[kWaveformY], CurrentSweepValue());
-    c.previousValue = c.currentValue;
-    // Once the two points after it are stored, a transient run's first point takes its value at
-    // the run's start time.
-    if (Analysis().analysisKind == kAnalysisTransient && n == runFirst + 2) InterpolateRunStartPoint(window, c);
     win::HDC dc = PlotRun().liveDC;
     if (!dc) return;
     // "Display every" thins the drawing of a transient run; every point stays stored.
@@ -270,7 +331,17 @@ void PlotCurrentPoint(WindowRecord* window, int flag)
     } else if (run.liveDC) {
         EndLiveDrawing();
     }
-    for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
+    if (run.liveDC) {
+        for (int i = 0; i < plot->curveCount; ++i) PlotCurveNewPoint(window, i);
+    } else if (!RepeatLastPoint(*plot)) {
+        // Nothing drawn: only the store, with what every curve of the point shares looked up once.
+        const int kind = Analysis().analysisKind;
+        const double sweep = CurrentSweepValue();
+        bool join = false;
+        std::int32_t runFirst = 0;
+        for (int i = 0; i < plot->curveCount; ++i)
+            StoreNewPoint(window, plot->store, *plot->curves[static_cast<std::size_t>(i)], kind, sweep, join, runFirst);
+    }
     UpdateCurveExtremes(window, 0, plot->curveCount - 1);
     run.pointAccepted = true;
     WaitAnimationStep();

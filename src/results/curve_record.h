@@ -215,8 +215,14 @@ struct WaveformSlotValues {
     std::uint8_t kind = kSlotPaged;
     std::int32_t column = 0;           // paged: its column in a page
     std::vector<std::int32_t> starts;  // changes: first point of each stretch; follows: the points that differ
-    std::vector<double> values;        // the stretch's value / the differing point's value
+    // The stretch's value / the differing point's value. A change list keeps instead, while it
+    // has met no more than 256 values (a digital state has a few), each stretch's index into
+    // `palette`: a byte rather than eight.
+    std::vector<double> values;
+    std::vector<std::uint8_t> codes;
+    std::vector<double> palette;
     std::int32_t count = 0;            // changes: points written
+    double lastValue = 0.0;            // changes: values.back(), at hand without a trip to the list
     std::size_t cursor = 0;            // changes: the stretch read last
 };
 
@@ -240,6 +246,10 @@ struct WaveformStore {
     std::vector<PageEntry> pages;     // pages in use are pages[0 .. pageCount)
     std::int32_t pageCount = 0;
     std::int32_t pageCapacity = 0;
+    // The point whose slot 0 the last StoreCurvePoint wrote, and the value: the curves of one
+    // point share it, so it is written once (-1: none; any other write of slot 0 clears it).
+    std::int32_t sweepPoint = -1;
+    double sweepValue = 0.0;
 
     WaveformStore();
     ~WaveformStore();

@@ -91,29 +91,68 @@ std::size_t ChangeStretch(WaveformSlotValues& list, std::int32_t point)
     return list.cursor = static_cast<std::size_t>(at - list.starts.begin()) - 1;
 }
 
+// The value of a change list's stretch k.
+double StretchValue(const WaveformSlotValues& list, std::size_t k)
+{
+    return list.values.empty() ? list.palette[list.codes[k]] : list.values[k];
+}
+
+// The values of a change list one per stretch again, as a list with more values than a palette
+// holds keeps them.
+void WidenChanges(WaveformSlotValues& list)
+{
+    if (list.codes.empty()) return;
+    list.values.reserve(list.codes.size());
+    for (std::uint8_t code : list.codes) list.values.push_back(list.palette[code]);
+    std::vector<std::uint8_t>().swap(list.codes);
+    std::vector<double>().swap(list.palette);
+}
+
+// Appends a stretch that starts at the point.
+void AppendStretch(WaveformSlotValues& list, std::int32_t point, double value)
+{
+    if (list.values.empty()) {
+        // Bitwise, so that -0.0 and 0.0 (and each NaN) keep their own entries.
+        const auto same = [&](double v) { return std::memcmp(&v, &value, sizeof v) == 0; };
+        const auto code = static_cast<std::size_t>(
+            std::find_if(list.palette.begin(), list.palette.end(), same) - list.palette.begin());
+        if (code < 256) {
+            if (code == list.palette.size()) list.palette.push_back(value);
+            list.codes.push_back(static_cast<std::uint8_t>(code));
+            list.starts.push_back(point);
+            return;
+        }
+        WidenChanges(list);
+    }
+    list.values.push_back(value);
+    list.starts.push_back(point);
+}
+
 double ReadChanges(WaveformSlotValues& list, std::int32_t point)
 {
     if (point >= list.count || list.starts.empty()) return 0.0;
-    return list.values[ChangeStretch(list, point)];
+    return StretchValue(list, ChangeStretch(list, point));
 }
 
 void WriteChanges(WaveformSlotValues& list, std::int32_t point, double value)
 {
     if (point >= list.count) {
         // Points never written read 0.0, as unwritten cells of a page do.
-        if (point > list.count && (list.values.empty() || list.values.back() != 0.0)) {
-            list.starts.push_back(list.count);
-            list.values.push_back(0.0);
+        if (point > list.count && (list.starts.empty() || list.lastValue != 0.0)) {
+            AppendStretch(list, list.count, 0.0);
+            list.lastValue = 0.0;
         }
-        if (list.values.empty() || list.values.back() != value) {
-            list.starts.push_back(point);
-            list.values.push_back(value);
+        if (list.starts.empty() || list.lastValue != value) {
+            AppendStretch(list, point, value);
+            list.lastValue = value;
         }
         list.count = point + 1;
         return;
     }
     const std::size_t k = ChangeStretch(list, point);
-    if (list.values[k] == value) return;
+    if (StretchValue(list, k) == value) return;
+    // Rewriting inside the list is rare (a run's first point): it works on one value per stretch.
+    WidenChanges(list);
     // A point inside a stretch (a run's first point set again): split the stretch around it and
     // join what became equal to its neighbours.
     const double old = list.values[k];
@@ -140,6 +179,7 @@ void WriteChanges(WaveformSlotValues& list, std::int32_t point, double value)
         }
     }
     list.cursor = 0;
+    list.lastValue = list.values.back();
 }
 
 // Empties the change lists and the differing points, keeping how each slot is kept.
@@ -422,6 +462,7 @@ void RewindWaveformStore(PlotRecord& plot)
     WaveformStore& store = plot.store;
     // The points are written again from 0: the lists start empty rather than be rewritten inside.
     ForgetSlotValues(store);
+    store.sweepPoint = -1;
     store.currentPage = 0;
     store.blocksUsed = 0;
     store.highestBlockWritten = -1;
@@ -448,19 +489,9 @@ void ClearCurveRunMarks(PlotRecord& plot)
     for (auto& curve : plot.curves) curve->lastPointIndex = -1;
 }
 
-int AdvanceCurvePoint(WaveformStore& store, CurveRecord& curve)
-{
-    if (store.currentPage == -1 || store.full) return 0;
-    if (curve.lastPointIndex == std::numeric_limits<std::int32_t>::max()) {
-        store.currentPage = -1;
-        return 0;
-    }
-    ++curve.lastPointIndex;
-    return 1;
-}
-
 void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double value)
 {
+    if (slot == 0) store.sweepPoint = -1;
     if (!store.slotValues.empty() && slot > 0 && slot < store.slotCount && point >= 0) {
         WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(slot)];
         if (list.kind == kSlotChanges) return WriteChanges(list, point, value);
@@ -496,8 +527,10 @@ void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double
 void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_t point, double x, double y, double sweep)
 {
     const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
-    double* cell = LocateWaveformCell(store, 0, point, Access::kWrite);
     const bool inRange = xSlot >= 0 && xSlot < store.slotCount && ySlot >= 0 && ySlot < store.slotCount;
+    if (ExtendCurveStretch(store, curve, point, x, y, sweep)) return;
+    double* cell = LocateWaveformCell(store, 0, point, Access::kWrite);
+    store.sweepPoint = -1;
     if (!cell || !inRange) {
         if (xSlot != 0) SetWaveformValue(store, 0, point, sweep);
         SetWaveformValue(store, xSlot, point, x);
@@ -509,7 +542,11 @@ void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_
         const int c = store.slotValues.empty() ? slot : store.slotValues[static_cast<std::size_t>(slot)].column;
         return cell[static_cast<std::ptrdiff_t>(c) * kWaveformPagePoints];
     };
-    if (xSlot != 0) *cell = sweep;
+    if (xSlot != 0) {
+        *cell = sweep;
+        store.sweepPoint = point;
+        store.sweepValue = sweep;
+    }
     const auto kind = [&](int slot) {
         return store.slotValues.empty() ? kSlotPaged : store.slotValues[static_cast<std::size_t>(slot)].kind;
     };
@@ -525,7 +562,7 @@ void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_
     } else {
         WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(ySlot)];
         // The usual case: the next point of a state that did not change.
-        if (list.kind == kSlotChanges && point == list.count && !list.values.empty() && list.values.back() == y)
+        if (list.kind == kSlotChanges && point == list.count && !list.starts.empty() && list.lastValue == y)
             list.count = point + 1;
         else
             SetWaveformValue(store, ySlot, point, y);
@@ -546,18 +583,16 @@ double GetWaveformValue(WaveformStore& store, int slot, std::int32_t point)
     return cell ? *cell : 0.0;
 }
 
+void MoveLastSweepValue(WaveformStore& store, std::int32_t point, double sweep)
+{
+    SetWaveformValue(store, 0, point, sweep);
+}
+
 int SlotReadAs(const WaveformStore& store, int slot)
 {
     if (slot <= 0 || slot >= static_cast<int>(store.slotValues.size())) return slot;
     const WaveformSlotValues& values = store.slotValues[static_cast<std::size_t>(slot)];
     return values.kind == kSlotFollowsSweep && values.starts.empty() ? 0 : slot;
-}
-
-std::int32_t RunFirstPoint(const CurveRecord& curve, int run)
-{
-    if (run <= 0) return 0;
-    const std::size_t before = static_cast<std::size_t>(run) - 1;
-    return before < curve.runLastIndex.size() ? curve.runLastIndex[before] + 1 : 0;
 }
 
 double GetCurveRunValue(WaveformStore& store, int slot, const CurveRecord& curve, int offset, int run)
@@ -634,6 +669,7 @@ void FreeWaveformPages(WaveformStore& store)
     store.resident.shrink_to_fit();
     store.residentCount = 0;
     ForgetSlotValues(store);
+    store.sweepPoint = -1;
     store.currentPage = -1;
 }
 

@@ -5,6 +5,7 @@
 // temporary file. The end of each run records the run's first and last points per curve and
 // its run record.
 #include <cstdint>
+#include <cstddef>
 #include <functional>
 
 #include "core/digital_logic_tables.h"
@@ -49,13 +50,67 @@ void ClearCurveRunMarks(PlotRecord& plot);
 
 // Raises the curve's last point index when one more point can be stored: 1, else 0 (no
 // current page, the store is full, or the index would overflow).
-int AdvanceCurvePoint(WaveformStore& store, CurveRecord& curve);
+inline int AdvanceCurvePoint(WaveformStore& store, CurveRecord& curve)
+{
+    if (store.currentPage == -1 || store.full) return 0;
+    if (curve.lastPointIndex == INT32_MAX) {
+        store.currentPage = -1;
+        return 0;
+    }
+    ++curve.lastPointIndex;
+    return 1;
+}
 // Stores or reads one value; a cell that cannot be reached is left alone / reads 0.0.
 void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double value);
 double GetWaveformValue(WaveformStore& store, int slot, std::int32_t point);
 // Stores a curve's point: slot 0 (the sweep; only when the curve's X is a slot of its own)
 // first, then X and Y, as three SetWaveformValue calls would.
 void StoreCurvePoint(WaveformStore& store, const CurveRecord& curve, std::int32_t point, double x, double y, double sweep);
+// StoreCurvePoint's usual digital point, done in place: slot 0 of the point already written by a
+// curve before, X the sweep itself and Y the state the curve's last stretch holds. True when
+// stored so; false leaves the store as it was.
+inline bool ExtendCurveStretch(WaveformStore& store, const CurveRecord& curve, std::int32_t point, double x, double y,
+                               double sweep)
+{
+    if (point != store.sweepPoint || sweep != store.sweepValue || x != sweep) return false;
+    const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
+    const auto slots = store.slotValues.size();
+    if (xSlot <= 0 || ySlot <= 0 || static_cast<std::size_t>(xSlot) >= slots || static_cast<std::size_t>(ySlot) >= slots ||
+        xSlot >= store.slotCount || ySlot >= store.slotCount)
+        return false;
+    const WaveformSlotValues& xs = store.slotValues[static_cast<std::size_t>(xSlot)];
+    WaveformSlotValues& ys = store.slotValues[static_cast<std::size_t>(ySlot)];
+    if (xs.kind != kSlotFollowsSweep || (!xs.starts.empty() && xs.starts.back() >= point)) return false;
+    if (ys.kind != kSlotChanges || point != ys.count || ys.starts.empty() || ys.lastValue != y) return false;
+    ys.count = point + 1;
+    return true;
+}
+// Whether the curve's new point (X the sweep, Y its present value) would only repeat its last
+// point, which repeats the one before: a digital curve whose X reads slot 0 and whose last
+// stretch holds Y from before its last point, run's first points excepted.
+inline bool CurvePointRepeatsLast(const WaveformStore& store, const CurveRecord& curve, std::int32_t runFirst,
+                                  double sweep)
+{
+    const std::int32_t last = curve.lastPointIndex;
+    // The run's first points are read one by one (the first point takes its value at the run's start).
+    if (!curve.digital || curve.newData != 0 || last < runFirst + 4 || curve.currentValue[kWaveformX] != sweep)
+        return false;
+    const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
+    const auto slots = store.slotValues.size();
+    if (xSlot <= 0 || ySlot <= 0 || static_cast<std::size_t>(xSlot) >= slots || static_cast<std::size_t>(ySlot) >= slots)
+        return false;
+    const WaveformSlotValues& ys = store.slotValues[static_cast<std::size_t>(ySlot)];
+    if (ys.kind != kSlotChanges || ys.count != last + 1 || ys.starts.empty() ||
+        ys.lastValue != curve.currentValue[kWaveformY] || ys.starts.back() >= last)
+        return false;
+    const WaveformSlotValues& xs = store.slotValues[static_cast<std::size_t>(xSlot)];
+    return xs.kind == kSlotFollowsSweep && xs.starts.empty() && curve.imports.empty() && !curve.dspWork &&
+           curve.dspProgram.empty();
+}
+// Moves the last point of the store's slot 0 to a later sweep value: where every curve's new
+// point repeats its last (CurvePointRepeatsLast), that point takes the new one's place. Every
+// step read between the stretch's first point and the new sweep value is the same.
+void MoveLastSweepValue(WaveformStore& store, std::int32_t point, double sweep);
 // The slot whose values a slot holds: 0 for a digital curve's X that holds slot 0's value at
 // every point, else the slot itself.
 int SlotReadAs(const WaveformStore& store, int slot);
@@ -64,7 +119,12 @@ double GetCurveRunValue(WaveformStore& store, int slot, const CurveRecord& curve
 // Points of the curve in the run being filled.
 std::int32_t CountRunPoints(const WaveformStore& store, const CurveRecord& curve);
 // First point of a run of the curve: 0 for run 0, else the last point of the run before plus 1.
-std::int32_t RunFirstPoint(const CurveRecord& curve, int run);
+inline std::int32_t RunFirstPoint(const CurveRecord& curve, int run)
+{
+    if (run <= 0) return 0;
+    const std::size_t before = static_cast<std::size_t>(run) - 1;
+    return before < curve.runLastIndex.size() ? curve.runLastIndex[before] + 1 : 0;
+}
 
 // Closes the run being filled: its first and last point for each built curve and its record.
 // Unless keepRun is set (a run stopped by Esc keeps its partial run open) the run count rises.

@@ -163,6 +163,40 @@ TEST_F(BatchJobs, ACircuitWithAnalysisSwitchesRunsAsABatchOfItsOwn)
     EXPECT_EQ(line.files.size(), 2u);
 }
 
+// A batch run that draws nothing keeps one point per unchanged stretch of its digital curves,
+// and a long clock lets go of the edges it played; every printed row still reads the states of
+// its own time.
+TEST_F(BatchJobs, PrintedDigitalStatesOfABatchRunFollowTheCircuit)
+{
+    std::string netlist = "3-BIT COUNTER\n.MODEL IO_S UIO()\n.MODEL DG UGATE(TPLHTY=2NS TPHLTY=2NS)\n"
+                          ".MODEL DF UEFF(TPCLKQLHTY=5NS TPCLKQHLTY=5NS)\n.OPTIONS DIGINITSTATE=0\n"
+                          "UCLK STIM(1,1) $G_DPWR $G_DGND CLK IO_S\n+ 0NS 0\n+ REPEAT FOREVER\n+ +50NS 1\n"
+                          "+ +50NS 0\n+ ENDREPEAT\n";
+    for (int b = 0; b < 3; ++b) {
+        const std::string i = std::to_string(b), carry = b == 0 ? "$D_HI" : "K" + i;
+        netlist += "UF" + i + " DFF(1) $G_DPWR $G_DGND $D_HI $D_HI CLK D" + i + " Q" + i + " QB" + i + " DF IO_S\n";
+        netlist += "UX" + i + " XOR $G_DPWR $G_DGND Q" + i + " " + carry + " D" + i + " DG IO_S\n";
+        netlist += "UA" + i + " AND(2) $G_DPWR $G_DGND Q" + i + " " + carry + " K" + std::to_string(b + 1) + " DG IO_S\n";
+    }
+    // Long enough for the clock's played edges to be let go during the run.
+    netlist += ".TRAN 10NS 1000US\n.PRINT TRAN D(Q0) D(Q1) D(Q2)\n.END\n";
+    WriteFile("count.cir", netlist);
+    ASSERT_EQ(Run("count.cir /T"), 0) << ReadText("run.log");
+    std::istringstream lines(ReadText("count.TNO"));
+    int row = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        double time = 0.0;
+        int q[3] = {-1, -1, -1};
+        if (!(fields >> time >> q[0] >> q[1] >> q[2])) continue;
+        // Rising edges at 50 ns + k 100 ns; the outputs follow 5 ns later.
+        const int t = row * 10, count = t > 55 ? ((t - 55 + 99) / 100) % 8 : 0;
+        EXPECT_EQ(q[0] + 2 * q[1] + 4 * q[2], count) << "row at " << t << " ns: " << line;
+        ++row;
+    }
+    EXPECT_EQ(row, 100001);
+}
+
 TEST_F(BatchJobs, StatisticsCountTheSolutionsOfAcRunsAndOfEverySweep)
 {
     WriteFile("ac.cir", "RC AC\nVIN 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1UF\n.AC DEC 5 10 10KHZ\n.PRINT AC VM(2)\n.END\n");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -129,6 +130,28 @@ TEST_F(WaveformStoreTest, DigitalCurvesReadBackEveryPointFromTheirChanges)
     StoreCurvePoint(plot.store, digital, 0, 0.0, 0x1FB, 0.0);
     EXPECT_EQ(GetWaveformValue(plot.store, digital.storeSlots[1], 0), 0x1FB);
     EXPECT_EQ(GetWaveformValue(plot.store, digital.storeSlots[1], 1), 0.0);
+}
+
+// A bus curve takes more values than a digital state: past the first 256 its changes still
+// read back each value as stored.
+TEST_F(WaveformStoreTest, ABusCurveReadsBackMoreValuesThanAStateHas)
+{
+    PlotRecord plot;
+    CurveRecord& bus = AddCurve(plot, 'T');
+    bus.digital = 1;
+    ASSERT_EQ(CreateWaveformStore(plot, kWindowAnalysis, 0, 1), 0);
+    RewindWaveformStore(plot);
+    auto value = [](int i) { return i % 1000 == 7 ? -0.0 : static_cast<double>((i / 3) * 4099 % 65536); };
+    constexpr int kPoints = 3000;
+    for (int i = 0; i < kPoints; ++i) {
+        ASSERT_EQ(AdvanceCurvePoint(plot.store, bus), 1);
+        StoreCurvePoint(plot.store, bus, i, i * 1e-9, value(i), i * 1e-9);
+    }
+    for (int i = 0; i < kPoints; ++i) {
+        const double y = GetWaveformValue(plot.store, bus.storeSlots[1], i);
+        EXPECT_EQ(y, value(i)) << i;
+        EXPECT_EQ(std::signbit(y), std::signbit(value(i))) << i;
+    }
 }
 
 TEST_F(WaveformStoreTest, PagesThroughTheFileAcrossManyPointsAndRuns)

@@ -72,7 +72,7 @@ std::map<std::string, std::string> RunHere(const RefCircuit& rc)
     std::vector<StimulusEvent> events;
     for (const auto& [node, changes] : rc.stimuli) {
         for (const auto& [t, v] : changes)
-            events.push_back({t, static_cast<int>(stimNodes.size()), static_cast<std::uint16_t>(v ? kState1 : kState0)});
+            events.push_back({t, static_cast<std::int16_t>(stimNodes.size()), static_cast<std::uint16_t>(v ? kState1 : kState0)});
         stimNodes.push_back(node);
     }
     c.Stim(stimNodes, events);
