@@ -99,7 +99,7 @@ double RunHere(const Design& design, std::uint64_t& events, std::vector<std::str
     for (std::size_t v = 0; v < design.vectors.size(); ++v)
         for (std::size_t i = 0; i < design.inputNodes.size(); ++i)
             if (v == 0 || design.vectors[v][i] != design.vectors[v - 1][i])
-                record->events.push_back({static_cast<std::uint32_t>(v) * design.period, static_cast<int>(i),
+                record->events.push_back({static_cast<std::uint32_t>(v) * design.period, static_cast<std::int16_t>(i),
                                           static_cast<std::uint16_t>(design.vectors[v][i] ? kState1 : kState0)});
     stim.record = std::move(record);
     specs.push_back(std::move(stim));
