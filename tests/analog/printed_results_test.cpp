@@ -218,10 +218,10 @@ TEST_F(PrintedResultsTest, APulseWithAZeroPeriodIsASinglePulse)
     ASSERT_EQ(train.size(), 21u) << ReadText("given.TNO");
     for (std::size_t i = 0; i < single.size(); ++i) {
         const double t = single[i][0];  // microseconds
-        if (t >= 2.0 && t <= 4.0) EXPECT_NEAR(single[i][1], 1.0, 1e-3) << "at " << t << " us";
-        if (t >= 5.0) EXPECT_NEAR(single[i][1], 0.0, 1e-3) << "at " << t << " us";
+        if (t >= 2.0 && t <= 4.0) { EXPECT_NEAR(single[i][1], 1.0, 1e-3) << "at " << t << " us"; }
+        if (t >= 5.0) { EXPECT_NEAR(single[i][1], 0.0, 1e-3) << "at " << t << " us"; }
         // A period that is given still repeats: high again from 7 us to 9 us.
-        if (t >= 7.0 && t <= 9.0) EXPECT_NEAR(train[i][1], 1.0, 1e-3) << "at " << t << " us";
+        if (t >= 7.0 && t <= 9.0) { EXPECT_NEAR(train[i][1], 1.0, 1e-3) << "at " << t << " us"; }
     }
 }
 

@@ -28,8 +28,10 @@ TEST(ComponentMenuGroupIds, OpeningTheFirstGroupShowsItsOwnContents)
     ResetComponentLibraryForTests();
     ComponentGroup& root = ComponentLibrary().root;
     ASSERT_EQ(NewGroupId(), 0);
-    root.children.push_back(ComponentGroup{.name = "Analog", .id = static_cast<std::uint16_t>(NewGroupId())});
-    root.children[0].children.push_back(ComponentGroup{.name = "Sources", .id = static_cast<std::uint16_t>(NewGroupId())});
+    root.children.push_back(
+        ComponentGroup{.name = "Analog", .id = static_cast<std::uint16_t>(NewGroupId()), .children = {}});
+    root.children[0].children.push_back(
+        ComponentGroup{.name = "Sources", .id = static_cast<std::uint16_t>(NewGroupId()), .children = {}});
     ASSERT_EQ(root.children[0].id, root.id);
     AddComponentDefinition("Resistor", 1, 1)->groupId = root.children[0].id;
     AddComponentDefinition("Battery", 1, 1)->groupId = root.children[0].children[0].id;

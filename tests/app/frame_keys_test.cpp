@@ -2,7 +2,6 @@
 // the keys reaching the frame as commands, and the keyboard hook's Ctrl+Shift+W.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/print.h"
@@ -13,14 +12,6 @@
 
 namespace kq5::testing {
 namespace {
-
-int NotAvailableBoxes()
-{
-    const auto& log = win::MessageBoxLog();
-    return static_cast<int>(std::count_if(log.begin(), log.end(), [](const win::MessageBoxEntry& entry) {
-        return entry.text.find("is not available in this build.") != std::string::npos;
-    }));
-}
 
 TEST(AcceleratorChoice, WindowKindsPickTheirTablesInOrder)
 {

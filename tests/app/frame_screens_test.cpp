@@ -125,10 +125,10 @@ TEST_F(FrameOnDisplay, TheMainBarOnEachEdgeAndFloatingAndTheHelpBarOnAndOff)
         win::GetWindowRect(Frame().mdiClient, &client);
         win::GetWindowRect(bar.window, &tools);
         // A docked bar and the client share one edge; a floating bar stands over the client.
-        if (pos == kBarTop) EXPECT_EQ(client.top, tools.bottom);
-        if (pos == kBarLeft) EXPECT_EQ(client.left, tools.right);
-        if (pos == kBarRight) EXPECT_EQ(client.right, tools.left + 1);
-        if (pos == kBarBottom) EXPECT_EQ(client.bottom, tools.top + 1);
+        if (pos == kBarTop) { EXPECT_EQ(client.top, tools.bottom); }
+        if (pos == kBarLeft) { EXPECT_EQ(client.left, tools.right); }
+        if (pos == kBarRight) { EXPECT_EQ(client.right, tools.left + 1); }
+        if (pos == kBarBottom) { EXPECT_EQ(client.bottom, tools.top + 1); }
     }
     bar.pos = kBarTop;
     RelayoutFrame();

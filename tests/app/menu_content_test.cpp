@@ -96,7 +96,9 @@ TEST(MenuContent, EachMenuNamesACommandOnce)
         std::set<win::UINT> ids;
         for (const win::CompiledMenuItem* item : Commands(Menu(id))) {
             EXPECT_TRUE(texts.insert(item->text).second) << "menu " << id << " repeats " << item->text;
-            if (id == 100 || id >= 103) EXPECT_TRUE(ids.insert(item->id).second) << "menu " << id << " repeats " << item->id;
+            if (id == 100 || id >= 103) {
+                EXPECT_TRUE(ids.insert(item->id).second) << "menu " << id << " repeats " << item->id;
+            }
         }
     }
 }

@@ -169,9 +169,9 @@ TEST_F(MenusTest, TheComponentMenuFollowsTheLibrarysGroupsAndColumns)
     ResetComponentLibraryForTests();
     ComponentGroup& root = ComponentLibrary().root;
     root.id = 0;
-    root.children.push_back(ComponentGroup{.name = "Passive", .id = 1});
-    root.children.push_back(ComponentGroup{.name = "Digital", .id = 2});
-    root.children[1].children.push_back(ComponentGroup{.name = "Gates", .id = 3});
+    root.children.push_back(ComponentGroup{.name = "Passive", .id = 1, .children = {}});
+    root.children.push_back(ComponentGroup{.name = "Digital", .id = 2, .children = {}});
+    root.children[1].children.push_back(ComponentGroup{.name = "Gates", .id = 3, .children = {}});
     AddComponentDefinition("Resistor", 1, 1)->groupId = 1;
     AddComponentDefinition(std::string(41, 'C'), 1, 1)->groupId = 1;
     AddComponentDefinition("Ground", 1, 1)->groupId = 0;

@@ -416,12 +416,12 @@ TEST_F(ToolBarScreens, APaletteShowsItsListAndTakesANewName)
     EXPECT_EQ(DockedBars()[3].pos, kBarFloating);
     EXPECT_EQ(win::SendMessage(DockedBars()[3].listBox, win::LB_GETCOUNT, 0, 0), 3);
     ClearPromptDialogs();
-    PushPromptAnswer(PromptAnswer{1, std::string("Passives")});
+    PushPromptAnswer(PromptAnswer{1, std::string("Passives"), std::nullopt, {}});
     EXPECT_EQ(RenamePaletteWindow(3), 1);
     EXPECT_EQ(win::GetWindowText(DockedBars()[3].title), "3:Passives");
     Relayout();
     Shoot("palette_floating");
-    PushPromptAnswer(PromptAnswer{2});
+    PushPromptAnswer(PromptAnswer{2, std::nullopt, std::nullopt, {}});
     EXPECT_EQ(RenamePaletteWindow(3), 0);
     EXPECT_EQ(DockedBars()[3].name, "Passives");
     ClearPromptDialogs();

@@ -58,7 +58,7 @@ TEST_F(ToolButtonsTest, TheTableHasItsRowsAndKeysOnce)
     int perGroup[kToolButtonGroupCount] = {};
     for (const ToolButtonRow& row : ToolButtonRows()) {
         EXPECT_TRUE(commands.insert(row.command).second) << row.command;
-        if (*row.name) EXPECT_TRUE(names.insert(row.name).second) << row.name;
+        if (*row.name) { EXPECT_TRUE(names.insert(row.name).second) << row.name; }
         ASSERT_LT(row.group, kToolButtonGroupCount);
         ++perGroup[row.group];
     }

@@ -63,7 +63,7 @@ TEST(ExprDigitalLogicTables, AgreeWithBooleanAlgebraOverBeforeAndAfterLevels)
                 EXPECT_EQ(LogicAnd(a, b), Reference(a, b, [](int x, int y) { return x & y; }));
                 EXPECT_EQ(LogicOr(a, b), Reference(a, b, [](int x, int y) { return x | y; }));
             }
-            if (!glitch) EXPECT_EQ(LogicXor(a, b), Reference(a, b, [](int x, int y) { return x ^ y; }));
+            if (!glitch) { EXPECT_EQ(LogicXor(a, b), Reference(a, b, [](int x, int y) { return x ^ y; })); }
             // Both operand orders give the same state.
             EXPECT_EQ(LogicAnd(a, b), LogicAnd(b, a));
             EXPECT_EQ(LogicOr(a, b), LogicOr(b, a));

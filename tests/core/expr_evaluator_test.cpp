@@ -114,7 +114,7 @@ TEST_F(ExprEvaluator, RealFunctionsMatchTheLibrary)
             EXPECT_NEAR(EvalReal("ASIN" + a), std::asin(x), 1e-15);
             EXPECT_NEAR(EvalReal("ACOS" + a), std::acos(x), 1e-15);
         }
-        if (x >= 1) EXPECT_NEAR(EvalReal("ACOSH" + a), std::acosh(x), 1e-15);
+        if (x >= 1) { EXPECT_NEAR(EvalReal("ACOSH" + a), std::acosh(x), 1e-15); }
         if (x > 0) {
             EXPECT_NEAR(EvalReal("LN" + a), std::log(x), 1e-15);
             EXPECT_NEAR(EvalReal("LOG10" + a), std::log10(x), 1e-15);

@@ -73,7 +73,7 @@ TEST_F(DigitalDcSweepTest, AnInputInterfaceFollowsTheSweptVoltageThroughItsBands
     for (const auto& [v, state] : points) {
         const char band = v < 0.8 ? '0' : v < 2.0 ? 'X' : '1';
         // Exactly on a threshold either side will do.
-        if (std::abs(v - 0.8) > 1e-6 && std::abs(v - 2.0) > 1e-6) EXPECT_EQ(state, band) << v;
+        if (std::abs(v - 0.8) > 1e-6 && std::abs(v - 2.0) > 1e-6) { EXPECT_EQ(state, band) << v; }
     }
 }
 

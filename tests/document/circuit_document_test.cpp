@@ -98,7 +98,9 @@ TEST(OrientationCode, TurnsAndFlipsPassThroughAllEightPlacements)
 
 TEST_F(DocumentTest, ItemBoundsTurnTheShapeExtent)
 {
-    ASSERT_TRUE(SetShape(1, ComponentShape{win::RECT{-4, -8, 12, 16}}));
+    ComponentShape shape;
+    shape.extent = win::RECT{-4, -8, 12, 16};
+    ASSERT_TRUE(SetShape(1, shape));
     ComponentDefinition* definition = Definition("R", 2);
     definition->shapeIndex = 1;
     SchematicItem* item = AddComponent(definition, 10, 20);

@@ -263,7 +263,9 @@ void ExpectSameDocuments(const WindowRecord& expected, const WindowRecord& actua
         EXPECT_EQ(x.definition, y.definition);
         EXPECT_EQ(x.style, y.style);
         EXPECT_EQ(x.color, y.color);
-        if (x.itemKind == kItemGraphicObject && (x.style & 0x0F00) == kObjectRectangle) EXPECT_EQ(x.fillColor, y.fillColor);
+        if (x.itemKind == kItemGraphicObject && (x.style & 0x0F00) == kObjectRectangle) {
+            EXPECT_EQ(x.fillColor, y.fillColor);
+        }
         EXPECT_EQ(x.orientation, y.orientation);
         EXPECT_EQ(x.page, y.page);
         ExpectSameAttributes(x, y, "item");

@@ -281,14 +281,14 @@ TEST_F(DocumentWindows, GoToElementShowsAndSelectsIt)
     EXPECT_EQ(PanePage(*record->document), 0);
 
     // An element that is no longer in the document is not touched.
-    ElementLocation stale{kLocationItem, nullptr, record};
+    ElementLocation stale{.kind = kLocationItem, .record = record, .fileName = {}};
     SchematicItem gone;
     stale.element = &gone;
     GoToElementLocation(stale);
     EXPECT_EQ(gone.selection, 0);
 
     record->textArea = "* title\nR1 1 0 1k\n+ tc=1\n";
-    ElementLocation line{kLocationTextLine, nullptr, record};
+    ElementLocation line{.kind = kLocationTextLine, .record = record, .fileName = {}};
     line.textLine = 2;
     GoToElementLocation(line);
     // Line 2 continues the statement of line 1: both are selected.

@@ -24,7 +24,7 @@ protected:
     // Places a component as the editor does; the dialog answers OK unless told to cancel.
     SchematicItem* Place(ComponentDefinition* definition, int x = 10, int y = 10, bool cancel = false)
     {
-        if (cancel) PushPromptAnswer(PromptAnswer{2});
+        if (cancel) PushPromptAnswer(PromptAnswer{2, std::nullopt, std::nullopt, {}});
         return PlaceNewComponent(record_, AddComponent(definition, x, y), false);
     }
 

@@ -116,7 +116,7 @@ TEST_F(LibraryLookupTest, DamagedIndexBytesDecodeWholeOrNotAtAll)
             ASSERT_FALSE(index.records.empty());
             EXPECT_TRUE(index.records.front().IsLibrary());
             for (const LibraryIndexRecord& record : index.records)
-                if (record.kind == kIndexModel) EXPECT_LT(record.modelType, kModelTypeCount);
+                if (record.kind == kIndexModel) { EXPECT_LT(record.modelType, kModelTypeCount); }
         }
     }
     // Cut anywhere, it is refused.

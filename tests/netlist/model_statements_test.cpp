@@ -56,7 +56,7 @@ TEST_F(ModelStatements, ParsesNameTypeAndParameterText)
     EXPECT_FLOAT_EQ(P(model, "IS"), 2e-15f);
     EXPECT_FLOAT_EQ(P(model, "NF"), 1.0f);  // default kept
     EXPECT_EQ(model->name, "Q1");
-    EXPECT_EQ(model->kind, kKindModelBase + kModelNpn);
+    EXPECT_EQ(model->kind, kKindModelBase + static_cast<int>(kModelNpn));
     EXPECT_EQ(model->params.size(), 67u);
     EXPECT_EQ(FindModelStatement(index)->given[0], 1);
     EXPECT_EQ(FindModelStatement(index)->given[2], 0);
@@ -223,7 +223,7 @@ TEST_F(ModelStatements, MosStatementsTakeTheirRowFromLevel)
     EXPECT_EQ(FindModelStatement(0)->type, kModelNmos);
     EXPECT_EQ(FindModelStatement(0)->row, kModelNmos4);
     EXPECT_EQ(m4->row, kModelNmos4);
-    EXPECT_EQ(m4->kind, kKindModelBase + kModelNmos4);
+    EXPECT_EQ(m4->kind, kKindModelBase + static_cast<int>(kModelNmos4));
     EXPECT_FLOAT_EQ(P(m4, "MUZ"), 600.0f);
     EXPECT_FLOAT_EQ(P(m4, "L"), 5e-6f);
     // The statement is found by its NMOS type; a LEVEL 8 PMOS by PMOS.

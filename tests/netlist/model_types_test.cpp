@@ -59,8 +59,9 @@ TEST(ModelTypes, RowsHoldTheirCountsAndTemperatureGroups)
             EXPECT_STREQ(row.params[row.temperatureIndex + 3].name, "T_REL_LOCAL");
         }
         // Every component type that uses a model names this row's type.
-        if (row.componentType && e.row < 32)
+        if (row.componentType && e.row < 32) {
             EXPECT_EQ(kComponentTypeTable[row.componentType].modelType, e.row);
+        }
     }
     // The digital timing rows start unspecified; LPNP has the names but no temperature index.
     EXPECT_EQ(kModelTypeTable[kModelUgate].unsetTiming, 1);

@@ -96,7 +96,9 @@ TEST_F(SpiceCorpusTest, EveryNetlistReadsOrIsRefusedAtItsLine)
     std::set<std::string> listed;
     for (const Expectation& expectation : expectations) listed.insert(expectation.file);
     for (const auto& entry : std::filesystem::directory_iterator(kCorpus))
-        if (entry.path().extension() == ".cir") EXPECT_TRUE(listed.count(entry.path().filename().string())) << entry.path();
+        if (entry.path().extension() == ".cir") {
+            EXPECT_TRUE(listed.count(entry.path().filename().string())) << entry.path();
+        }
 
     for (const Expectation& expectation : expectations) {
         for (AnalysisKind kind : {kAnalysisTransient, kAnalysisAc, kAnalysisDc}) {

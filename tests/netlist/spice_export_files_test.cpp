@@ -115,7 +115,7 @@ TEST_F(SpiceExportTest, SaveSpiceLinesReportsTheErrnoOfAFailedWrite)
     AddSpiceLine(0, "TITLE\n", false);
     AddSpiceLine(0, std::string(100000, 'x') + "\n", false);
     win::ClearMessageBoxLog();
-    if (std::filesystem::exists("/dev/full")) EXPECT_EQ(SaveSpiceLines("/dev/full"), kMsgAlreadyReported);
+    if (std::filesystem::exists("/dev/full")) { EXPECT_EQ(SaveSpiceLines("/dev/full"), kMsgAlreadyReported); }
     EXPECT_EQ(SaveSpiceLines((dir_ / "fine.ckt").string()), 0);
     EXPECT_EQ(ReadText(dir_ / "fine.ckt").size(), 6u + 100001u + std::string("\n").size() * 0 +
                                                    (ReadText(dir_ / "fine.ckt").size() - 6u - 100001u));

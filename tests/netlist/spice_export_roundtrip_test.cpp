@@ -173,7 +173,7 @@ TEST_F(SpiceExportRoundTrip, EveryCorpusNetlistReadsBackInEveryDialect)
         }
         const std::map<int, int> before = OriginalCounts(text, c);
         const unsigned mask = AnalysisMask(text);
-        if (circuitFile && reads) EXPECT_FALSE(before.empty()) << c.file << ": the circuit file builds no element";
+        if (circuitFile && reads) { EXPECT_FALSE(before.empty()) << c.file << ": the circuit file builds no element"; }
         for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
             SCOPED_TRACE(c.file + " dialect " + std::to_string(dialect));
             LoadOriginal(text, c);
@@ -219,12 +219,15 @@ TEST_F(SpiceExportRoundTrip, EveryCorpusNetlistReadsBackInEveryDialect)
             const std::string upper = CopyUpperCase(written);
             const bool lostNothing = upper.find(" NOT SUPPORTED BY SPICE") == std::string::npos;
             const bool digital = upper.find("\nU") != std::string::npos;
-            if (lostNothing && !digital) EXPECT_GE(nodes.size(), originalNodes_.size()) << written;
-            if (lostNothing && dialect != kSpiceDialect2G)
-                for (const std::string& name : originalNodes_)
+            if (lostNothing && !digital) { EXPECT_GE(nodes.size(), originalNodes_.size()) << written; }
+            if (lostNothing && dialect != kSpiceDialect2G) {
+                for (const std::string& name : originalNodes_) {
                     if (name.find('$') == std::string::npos &&
-                        !std::all_of(name.begin(), name.end(), [](unsigned char ch) { return std::isdigit(ch); }))
+                        !std::all_of(name.begin(), name.end(), [](unsigned char ch) { return std::isdigit(ch); })) {
                         EXPECT_TRUE(nodes.count(name)) << "node " << name << " lost\n" << written;
+                    }
+                }
+            }
             FreeBuiltCircuit(0xFF);
         }
     }

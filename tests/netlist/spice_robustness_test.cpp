@@ -30,7 +30,7 @@ TEST_F(SpiceTest, MalformedStatementsAreRefusedCleanly)
         int status = Read(std::string("title\n") + line + "\nX9 1 0 S\n.SUBCKT S A B\nR1 A B 1\n.ENDS\n");
         if (status == 0) status = ExpandCircuit(false, nullptr, true);
         if (status == 0) status = ParseInitialConditions({}, kInitialBuild, 0);
-        if (status != 0) EXPECT_FALSE(win::MessageBoxLog().empty()) << "refused without a message";
+        if (status != 0) { EXPECT_FALSE(win::MessageBoxLog().empty()) << "refused without a message"; }
     }
 }
 

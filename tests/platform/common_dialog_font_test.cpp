@@ -123,7 +123,7 @@ TEST_F(FontDialogTest, TheShownDialogStartsFromTheLogFontAndFilters) {
     std::vector<FontFaceInfo> all = ListFontFaces();
     for (const std::string& f : faces) {
         auto it = std::find_if(all.begin(), all.end(), [&](const FontFaceInfo& i) { return i.name == f; });
-        if (it != all.end()) EXPECT_TRUE(it->fixedPitch) << f;
+        if (it != all.end()) { EXPECT_TRUE(it->fixedPitch) << f; }
     }
     EXPECT_NE(std::find(faces.begin(), faces.end(), "Courier New"), faces.end());
     EXPECT_TRUE(std::is_sorted(faces.begin(), faces.end(), [](const std::string& a, const std::string& b) {

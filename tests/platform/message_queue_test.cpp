@@ -159,7 +159,6 @@ TEST_F(MessageQueueTest, TranslateMakesCharactersAndControlCodes) {
     EXPECT_EQ(CharsOf(w), (std::vector<std::pair<UINT, WPARAM>>{{WM_CHAR, 0xE9}, {WM_CHAR, 3}}));
 }
 
-LRESULT gHookResult = 0;
 int gHookCalls = 0;
 int gHookTaken = 0;
 HHOOK gHook = nullptr;

@@ -95,7 +95,7 @@ TEST_F(PaintTest, InvalidAreasAccumulateAndOnePaintValidatesThem) {
 
 TEST_F(PaintTest, DefaultEraseUsesTheClassBrush) {
     Register("Grey", 0, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
-    HWND w = TopLevel(0, 0, 100, 100, WS_POPUP | WS_VISIBLE, "Grey");
+    TopLevel(0, 0, 100, 100, WS_POPUP | WS_VISIBLE, "Grey");
     Pump();
     EXPECT_EQ(ScreenPixel(50, 50), GetSysColor(COLOR_BTNFACE));
 }

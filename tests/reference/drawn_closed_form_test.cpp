@@ -108,7 +108,7 @@ TEST_F(DrawnClosedFormTest, AnInvertingAmplifierAtEachOpampLevel)
     ASSERT_GE(tr.rows.size(), 400u);
     for (const std::vector<double>& row : tr.rows) {
         const double t = row[0];
-        if (t > 11e-6 && t < 200e-6) EXPECT_NEAR(row[1], kGain, 1e-4 * kGain) << "LEVEL 1 at " << t;
+        if (t > 11e-6 && t < 200e-6) { EXPECT_NEAR(row[1], kGain, 1e-4 * kGain) << "LEVEL 1 at " << t; }
         if (t > 150e-6 && t < 200e-6) {
             EXPECT_NEAR(row[2], kGain, 1e-3 * kGain) << "LEVEL 2 at " << t;
             EXPECT_NEAR(row[3], kGain, 1e-3 * kGain) << "LEVEL 3 at " << t;

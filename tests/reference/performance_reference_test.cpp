@@ -73,8 +73,9 @@ protected:
                 const double tolerance = onTheirs ? (ac ? 1e-4 : 1e-6) : c.oursTolerance;
                 EXPECT_NEAR(context.measurement.value / scale, expected / scale, tolerance)
                     << c.measure << (onTheirs ? " on ngspice's waveform" : " on ours");
-                if (c.compareAt && theirs.at.count(c.measure))
+                if (c.compareAt && theirs.at.count(c.measure)) {
                     EXPECT_NEAR(context.measurement.ax, theirs.at.at(c.measure), onTheirs ? 1e-9 : 2e-6) << c.measure;
+                }
                 if (!onTheirs)
                     std::printf("[reference] %s %s: ours %.9g ngspice %.9g\n", name.c_str(), c.measure.c_str(),
                                 context.measurement.value, expected);

@@ -44,7 +44,7 @@ protected:
         ComponentLibraryState& library = ComponentLibrary();
         library.path = (dir_ / "comp.kq5").string();
         library.root.name = "Components";
-        library.root.children.push_back(ComponentGroup{.name = "Passive", .id = 0});
+        library.root.children.push_back(ComponentGroup{.name = "Passive", .id = 0, .children = {}});
         const auto add = [&](const char* name, int type, int group, int pins) {
             ComponentDefinition* d = AddComponentDefinition(name, type, shapeOfType[type]);
             d->groupId = static_cast<std::uint16_t>(group);

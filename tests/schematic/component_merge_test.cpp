@@ -27,7 +27,7 @@ protected:
         ResetStatusTextForTests();
         LoadBuiltLibraries();
         ResetComponentLibraryForTests();
-        ComponentLibrary().root.children.push_back(ComponentGroup{.name = "Passive", .id = 0});
+        ComponentLibrary().root.children.push_back(ComponentGroup{.name = "Passive", .id = 0, .children = {}});
         AddComponentDefinition("R1", kComponentResistor, 1);
     }
     int Import(const std::string& bytes, std::vector<std::string>& shapeless, int& status)
@@ -124,8 +124,8 @@ TEST_F(MergeTest, CurrentFileBringsItsShapesAndKeepsGroupsOfTheSameName)
     theirs.path = (dir_ / "SHAPEX.kq5").string();
     ASSERT_EQ(WriteShapeLibrary(theirs), 0);
     ComponentLibraryState other;
-    other.root.children.push_back(ComponentGroup{.name = "Passive", .id = 5});
-    other.root.children.push_back(ComponentGroup{.name = "Theirs", .id = 6});
+    other.root.children.push_back(ComponentGroup{.name = "Passive", .id = 5, .children = {}});
+    other.root.children.push_back(ComponentGroup{.name = "Theirs", .id = 6, .children = {}});
     const auto add = [&](const char* name, int shape, int group) {
         ComponentDefinition* d = ListAppendAs<ComponentDefinition>(other.definitions, kKindComponentDefinition);
         d->name = name;
@@ -193,7 +193,7 @@ TEST_F(MergeTest, AMergedShapeRefersToTheSameShapesByTheirNewNumbers)
     theirs.path = (dir_ / "SHAPEREF.kq5").string();
     ASSERT_EQ(WriteShapeLibrary(theirs), 0);
     ComponentLibraryState other;
-    other.root.children.push_back(ComponentGroup{.name = "Theirs", .id = 6});
+    other.root.children.push_back(ComponentGroup{.name = "Theirs", .id = 6, .children = {}});
     ComponentDefinition* d = ListAppendAs<ComponentDefinition>(other.definitions, kKindComponentDefinition);
     d->name = "NESTED";
     d->type = kComponentResistor;
