@@ -113,7 +113,10 @@ void BuildComponentPalettes()
             win::HWND window = bar.window;
             win::HWND frame = win::GetParent(window);
             win::DestroyWindow(window);
-            bar = DockedBar{.pos = bar.pos, .name = bar.name};
+            DockedBar emptied;
+            emptied.pos = bar.pos;
+            emptied.name = bar.name;
+            bar = std::move(emptied);
             if (frame) {
                 win::RECT client;
                 win::GetClientRect(frame, &client);
