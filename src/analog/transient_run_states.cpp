@@ -188,7 +188,12 @@ int OutputTransientPoint(WindowRecord* window)
     if (services.evaluateCurves)
         if (int rc = services.evaluateCurves(window)) return rc;
     // A failed write of the run data still lets the point reach the plot before the run ends.
-    const int saved = RunControl().runDataMode == kRunDataSave ? SaveRunDataPoint(s.time, SolutionVector()) : 0;
+    // The saved point holds the device records' values, the kept capacitors' among them.
+    int saved = 0;
+    if (RunControl().runDataMode == kRunDataSave) {
+        WriteConstantCapacitorRecords();
+        saved = SaveRunDataPoint(s.time, SolutionVector());
+    }
     if (RunControl().runDataMode != kRunDataRetrieve && DeviceServices().commitCoreStates)
         DeviceServices().commitCoreStates(1);
     if (services.plotPoint) services.plotPoint(window);
