@@ -46,6 +46,8 @@ inline void InitProgram(bool display)
     InstallSchematicEditorHooks();
     win::PlatformOptions options;
     options.headless = !display;
+    // Without a display the job runs as a batch run of the program does: on a screen nobody sees.
+    options.unseen = !display;
     options.width = 1024;
     options.height = 768;
     win::InitPlatform(options);
