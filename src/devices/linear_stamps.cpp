@@ -1,5 +1,7 @@
 #include "devices/linear_stamps.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <complex>
 
@@ -578,7 +580,11 @@ int LoadInitialValues()
     std::vector<InitialValueStamps>& table = s.devices.initialValues;
     std::vector<InitialConditionEntry>& rows = InitialRows();
     const bool active = Analysis().analysisKind == kAnalysisDc || s.iterationTotal == 0;
-    for (std::size_t i = 0; i < rows.size() && i < table.size(); ++i) {
+    const bool holding = s.runPhase == kPhaseOperatingPoint && active;
+    const bool nodesetMode = s.iterationMode == kModeInitJunctions || s.iterationMode == kModeFixedInitial;
+    const MatrixElementRef* const pool = s.pool->data();
+    const std::size_t count = std::min(rows.size(), table.size());
+    for (std::size_t i = 0; i < count; ++i) {
         InitialConditionEntry& row = rows[i];
         if (row.letter == 'D') {
             if (active && s.hooks.setDigitalNodeState)
@@ -595,16 +601,24 @@ int LoadInitialValues()
         if (row.letter != 'V') continue;
         double g = 1e-20;
         const bool held = row.kind == 1 && !s.useInitialConditions;
-        const bool nodeset = row.kind == 2 &&
-                             (s.iterationMode == kModeInitJunctions || s.iterationMode == kModeFixedInitial);
-        if (s.runPhase == kPhaseOperatingPoint && active && (held || nodeset)) {
+        const bool nodeset = row.kind == 2 && nodesetMode;
+        if (holding && (held || nodeset)) {
             g = 1e6;
             RhsEntry(row.nodeA) += 1e6 * row.value;
             RhsEntry(row.nodeB) -= 1e6 * row.value;
         }
-        StampCursor c(table[i].stamps);
-        StampConductance(c, g);
-        c.Finish();
+        // The conductance's entries in reservation order: (a,b), (b,a), (a,a), (b,b). Those in
+        // the ground row or column are sinks nobody reads, so a row to ground adds only its
+        // diagonal.
+        const StampRange& range = table[i].stamps;
+        assert(range.reserved && range.count == 4);
+        const MatrixElementRef* e = pool + range.first;
+        if (row.nodeA != 0 && row.nodeB != 0) {
+            e[0].Add(-g);
+            e[1].Add(-g);
+        }
+        if (row.nodeA != 0) e[2].Add(g);
+        if (row.nodeB != 0) e[3].Add(g);
     }
     return 0;
 }
