@@ -143,6 +143,9 @@ int PrepareAnalogSolver(bool fresh, StampSet& set)
     s.setupDone = 0;
     if (int rc = LoadCircuit()) return rc;
     s.preparationLoad = 0;
+    // The set-up pass grew the pool by doubling; it is read, never grown, from now on. No load
+    // pass is under way, so nothing points into it.
+    set.pool.shrink_to_fit();
     return MatrixPreorder(set.matrix.get());
 }
 

@@ -340,6 +340,12 @@ int TransientRunCase(WindowRecord* window)
     s.operatingPointFlag = 0;
     s.noOperatingPoint = 0;
     if (retrieving) return TransientTimeLoop(window);
+    // A run of one case (no stepping, Monte Carlo or temperature list) never loads the operating
+    // point's stamp set again: its matrix goes before the time steps' is made, so the two are
+    // not both held through the time points. A later run prepares it afresh.
+    const AnalysisRunState& plan = RunState();
+    if (!plan.steppingActive && !plan.monteCarloActive && plan.runCount <= 1 && plan.temperatureCount <= 1)
+        FreeStampSet(s.operatingPointSet);
     if (!s.timeStepSet.matrix)
         if (int rc = PrepareAnalogSolver(false, s.timeStepSet)) return rc;
     InstallStampSet(s.timeStepSet);

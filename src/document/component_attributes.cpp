@@ -139,15 +139,14 @@ int SetAttributeKey(ComponentAttribute& attribute, const AttributeKey& key)
         attribute.keyId = static_cast<std::uint16_t>(id);
         return 0;
     }
-    // The name may be the attribute's own: copy it before the old one goes.
-    std::string name;
+    // The name may be the attribute's own: copy it before the old one goes. The out-of-line
+    // name may allocate too; a failure leaves the old key.
     try {
-        name.assign(key.name);
+        attribute.userName = std::string(key.name);
     } catch (const std::bad_alloc&) {
         return ReportNoMemory();
     }
     attribute.keyId = 0;
-    attribute.userName = std::move(name);
     return 0;
 }
 

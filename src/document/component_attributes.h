@@ -3,6 +3,7 @@
 // into device parameters and the schematic shows beside the component. Names come from a fixed
 // table of 41 predefined attributes or are free names typed by the user.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -72,6 +73,44 @@ std::string_view AttributeTableName(int id);
 constexpr std::uint16_t kAttrShowName = 0x1000;
 constexpr std::uint16_t kAttrShowValue = 0x2000;
 
+// A text that is nearly always empty, held out of line: one pointer while empty. Copies are
+// deep; assigning may throw std::bad_alloc, leaving the text as it was.
+class OutOfLineText {
+public:
+    OutOfLineText() = default;
+    OutOfLineText(const OutOfLineText& other) : text_(other.empty() ? nullptr : std::make_unique<std::string>(*other.text_)) {}
+    OutOfLineText& operator=(const OutOfLineText& other)
+    {
+        if (this != &other) *this = other.str();
+        return *this;
+    }
+    OutOfLineText(OutOfLineText&&) noexcept = default;
+    OutOfLineText& operator=(OutOfLineText&&) noexcept = default;
+    OutOfLineText& operator=(std::string text)
+    {
+        if (text.empty())
+            text_.reset();
+        else if (text_)
+            *text_ = std::move(text);
+        else
+            text_ = std::make_unique<std::string>(std::move(text));
+        return *this;
+    }
+
+    bool empty() const { return !text_ || text_->empty(); }
+    void clear() { text_.reset(); }
+    const std::string& str() const
+    {
+        static const std::string kEmpty;
+        return text_ ? *text_ : kEmpty;
+    }
+    operator std::string_view() const { return str(); }
+    friend bool operator==(const OutOfLineText& text, std::string_view other) { return text.str() == other; }
+
+private:
+    std::unique_ptr<std::string> text_;
+};
+
 // The key by which attributes are found and set: a predefined id, or a name (which may name a
 // predefined attribute in any case). An empty name is no key.
 struct AttributeKey {
@@ -83,6 +122,7 @@ struct AttributeKey {
     AttributeKey(std::string_view attributeName) : name(attributeName) {}
     AttributeKey(const char* attributeName) : name(attributeName) {}
     AttributeKey(const std::string& attributeName) : name(attributeName) {}
+    AttributeKey(const OutOfLineText& attributeName) : name(attributeName) {}
 
     bool IsId() const { return id != 0 || name.empty(); }
 };
@@ -92,7 +132,9 @@ struct AttributeKey {
 struct ComponentAttribute : ListNode {
     std::uint16_t display = 0;   // kAttrShowName, kAttrShowValue; 0 places as value only
     std::uint16_t keyId = 0;     // 1 to 41, or 0 for a user name or no key
-    std::string userName;        // the user attribute's name when keyId is 0
+    // The user attribute's name when keyId is 0; out of line, as nearly every attribute (all
+    // those of a netlist's parts) has an id.
+    OutOfLineText userName;
     std::string value;
     FontSpec font;
     std::int32_t textOffsetX = 0;  // text position relative to the placement point

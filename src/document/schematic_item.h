@@ -45,28 +45,29 @@ constexpr std::uint16_t kObjectText = 0xF00;
 constexpr int kDrawUnitsPerGrid = 8;
 
 // Node of ItemList (list kind 1).
+// A circuit may hold hundreds of thousands of these: the fields are ordered so that the small
+// ones fill the gaps, and the scope sits in the attribute list's tail padding (120 bytes).
 struct SchematicItem : ListNode {
     std::uint16_t itemKind = kItemComponent;
     std::int32_t x1 = 0;  // a component's placement point; a wire's first end; an object's corner
     std::int32_t y1 = 0;
     std::int32_t x2 = 0;
     std::int32_t y2 = 0;
+    std::int32_t wireLabel = -1;  // the node label of a wire (-1 while unknown)
     ComponentDefinition* definition = nullptr;  // components only
     std::uint16_t style = 0;
     std::uint8_t color = 0;
     std::uint8_t fillColor = 0;
     std::uint8_t selection = 0;
+    std::uint8_t switchOn = 0;  // a DIGITAL SWITCH clicked closed during a run
     OrientationCode orientation = 0;  // components: 0 to 7
     std::int16_t page = 0;
     std::uint16_t hidden = 0;         // renderer's word: hidden items are not hit nor followed
-    // Connectivity: one node label per pin of a component, and the node label of a wire
-    // (-1 while unknown).
-    std::vector<std::int32_t> pinNodes;
-    std::int32_t wireLabel = -1;
     std::uint16_t attributesChanged = 0;  // attribute texts need laying out again
-    LinkedList attributes{NewListRecord<ComponentAttribute>};
+    // Connectivity: one node label per pin of a component (-1 while unknown).
+    std::vector<std::int32_t> pinNodes;
+    [[no_unique_address]] LinkedList attributes{NewListRecord<ComponentAttribute>};
     std::int32_t scope = 0;  // subcircuit scope of a component made by the expansion
-    std::uint8_t switchOn = 0;  // a DIGITAL SWITCH clicked closed during a run
 
     bool IsComponent() const { return itemKind == kItemComponent; }
     std::uint16_t ObjectKind() const { return style & kStyleKindMask; }

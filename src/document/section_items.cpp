@@ -144,7 +144,7 @@ int WriteAttrSections(SectionStream& stream)
     SectionWriter out(stream.unit);
     for (ComponentAttribute& attribute : ListRecords<ComponentAttribute>(item->attributes)) {
         // Commas and equals signs would split the name when the line is read back.
-        if (attribute.keyId == 0 && !attribute.userName.empty()) attribute.userName = UserNameForFile(attribute.userName);
+        if (attribute.keyId == 0 && !attribute.userName.empty()) attribute.userName = UserNameForFile(attribute.userName.str());
         out.Section("Attr");
         std::string value = StrPrintf("%d,%d,", attribute.textOffsetX, attribute.textOffsetY);
         value += AttributeName(attribute);
