@@ -66,14 +66,8 @@ win::INT_PTR ListSelectProc(win::HWND dialog, win::UINT message, win::WPARAM wPa
             CloseDialog(dialog, win::IDOK);
             return win::TRUE;
         }
-        case win::IDCANCEL:
-            CloseDialog(dialog, win::IDCANCEL);
-            return win::TRUE;
-        case kDialogHelpButton:
-            ShowHelpTopic(17803, desc->helpId != 0 ? desc->helpId : kListSelectTemplate);
-            return win::TRUE;
         default:
-            return win::FALSE;
+            return CancelOrHelp(dialog, win::LOWORD(wParam), desc->helpId != 0 ? desc->helpId : kListSelectTemplate);
         }
     default:
         return win::FALSE;
