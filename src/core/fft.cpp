@@ -2,6 +2,11 @@
 
 #include <fftw3.h>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define KQ5_FFT_X86 1
+#endif
+
 #include <map>
 #include <memory>
 #include <mutex>
@@ -65,6 +70,94 @@ fftw_plan PlanOf(int n, fftw_complex* data)
     return plans.emplace(n, std::move(plan)).first->second.get();
 }
 
+// The copies into and out of the work buffer are a good part of the time: they move four
+// values at a time with AVX, else two (the SSE2 every x86-64 has), and the rest one by one.
+// Each value is multiplied by its own factor alone, as a scalar loop would, so the results do
+// not change.
+#ifdef KQ5_FFT_X86
+// Four values at a time where the processor has AVX; the same products as the loops below.
+__attribute__((target("avx"))) std::size_t InterleaveAvx(const double* __restrict real,
+                                                          const double* __restrict imaginary,
+                                                          double* __restrict buffer, std::size_t count,
+                                                          double imaginarySign)
+{
+    const __m256d sign = _mm256_set1_pd(imaginarySign);
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m256d r = _mm256_loadu_pd(real + i);
+        const __m256d m = _mm256_mul_pd(sign, _mm256_loadu_pd(imaginary + i));
+        const __m256d low = _mm256_unpacklo_pd(r, m);   // r0 m0 r2 m2
+        const __m256d high = _mm256_unpackhi_pd(r, m);  // r1 m1 r3 m3
+        _mm256_storeu_pd(buffer + 2 * i, _mm256_permute2f128_pd(low, high, 0x20));
+        _mm256_storeu_pd(buffer + 2 * i + 4, _mm256_permute2f128_pd(low, high, 0x31));
+    }
+    return i;
+}
+
+__attribute__((target("avx"))) std::size_t DeinterleaveAvx(const double* __restrict buffer,
+                                                            double* __restrict real,
+                                                            double* __restrict imaginary, std::size_t count,
+                                                            double realScale, double imaginaryScale)
+{
+    const __m256d scale = _mm256_set_pd(imaginaryScale, realScale, imaginaryScale, realScale);
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m256d a = _mm256_mul_pd(scale, _mm256_loadu_pd(buffer + 2 * i));      // r0 m0 r1 m1
+        const __m256d b = _mm256_mul_pd(scale, _mm256_loadu_pd(buffer + 2 * i + 4));  // r2 m2 r3 m3
+        const __m256d first = _mm256_permute2f128_pd(a, b, 0x20);                     // r0 m0 r2 m2
+        const __m256d second = _mm256_permute2f128_pd(a, b, 0x31);                    // r1 m1 r3 m3
+        _mm256_storeu_pd(real + i, _mm256_unpacklo_pd(first, second));
+        _mm256_storeu_pd(imaginary + i, _mm256_unpackhi_pd(first, second));
+    }
+    return i;
+}
+
+const bool hasAvx = [] {
+    __builtin_cpu_init();  // a static initializer may run before the library's own
+    return __builtin_cpu_supports("avx") != 0;
+}();
+#endif
+
+void Interleave(const double* __restrict real, const double* __restrict imaginary, double* __restrict buffer,
+                std::size_t count, double imaginarySign)
+{
+    std::size_t i = 0;
+#ifdef KQ5_FFT_X86
+    if (hasAvx) i = InterleaveAvx(real, imaginary, buffer, count, imaginarySign);
+    const __m128d sign = _mm_set1_pd(imaginarySign);
+    for (; i + 2 <= count; i += 2) {
+        const __m128d r = _mm_loadu_pd(real + i);
+        const __m128d m = _mm_mul_pd(sign, _mm_loadu_pd(imaginary + i));
+        _mm_store_pd(buffer + 2 * i, _mm_unpacklo_pd(r, m));
+        _mm_store_pd(buffer + 2 * i + 2, _mm_unpackhi_pd(r, m));
+    }
+#endif
+    for (; i < count; ++i) {
+        buffer[2 * i] = real[i];
+        buffer[2 * i + 1] = imaginarySign * imaginary[i];
+    }
+}
+
+void Deinterleave(const double* __restrict buffer, double* __restrict real, double* __restrict imaginary,
+                  std::size_t count, double realScale, double imaginaryScale)
+{
+    std::size_t i = 0;
+#ifdef KQ5_FFT_X86
+    if (hasAvx) i = DeinterleaveAvx(buffer, real, imaginary, count, realScale, imaginaryScale);
+    const __m128d scale = _mm_set_pd(imaginaryScale, realScale);
+    for (; i + 2 <= count; i += 2) {
+        const __m128d a = _mm_mul_pd(scale, _mm_load_pd(buffer + 2 * i));
+        const __m128d b = _mm_mul_pd(scale, _mm_load_pd(buffer + 2 * i + 2));
+        _mm_storeu_pd(real + i, _mm_unpacklo_pd(a, b));
+        _mm_storeu_pd(imaginary + i, _mm_unpackhi_pd(a, b));
+    }
+#endif
+    for (; i < count; ++i) {
+        real[i] = realScale * buffer[2 * i];
+        imaginary[i] = imaginaryScale * buffer[2 * i + 1];
+    }
+}
+
 }  // namespace
 
 int ComputeFFT(int n, std::span<double> re, std::span<double> im, int direction)
@@ -84,20 +177,10 @@ int ComputeFFT(int n, std::span<double> re, std::span<double> im, int direction)
     const double imaginarySign = inverse ? -1.0 : 1.0;
     const double realScale = inverse ? 1.0 / static_cast<double>(n) : 1.0;
     const double imaginaryScale = imaginarySign * realScale;
-    // The copies are a good part of the time; distinct pointers let the compiler vectorize them.
-    double* __restrict buffer = data[0];
-    double* __restrict real = re.data();
-    double* __restrict imaginary = im.data();
     const auto count = static_cast<std::size_t>(n);
-    for (std::size_t i = 0; i < count; ++i) {
-        buffer[2 * i] = real[i];
-        buffer[2 * i + 1] = imaginarySign * imaginary[i];
-    }
+    Interleave(re.data(), im.data(), data[0], count, imaginarySign);
     fftw_execute_dft(plan, data, data);
-    for (std::size_t i = 0; i < count; ++i) {
-        real[i] = realScale * buffer[2 * i];
-        imaginary[i] = imaginaryScale * buffer[2 * i + 1];
-    }
+    Deinterleave(data[0], re.data(), im.data(), count, realScale, imaginaryScale);
     return 0;
 }
 
