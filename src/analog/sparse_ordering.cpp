@@ -219,8 +219,11 @@ MatrixElement* FindDiagonalPivotQuick(SparseMatrix& m, int step)
     SetProduct(m, step - 1, -1);  // stops the downward walk
     int index = m.size + 2;
     for (;;) {
-        // The next product downwards not above the smallest so far.
-        index = LastProductAtMost(m, step - 1, index - 1, minProduct);
+        // The next product downwards not above the smallest so far. Once the tie list is
+        // full, a further tie changes nothing (it is not kept, and the count that ends the
+        // search no longer moves): only a smaller product can still matter.
+        const bool tiesFull = tieCount >= kMaxMarkowitzTies - 1;
+        index = LastProductAtMost(m, step - 1, index - 1, tiesFull ? minProduct - 1 : minProduct);
         int i = index;
         if (i < step) break;
         if (i > m.size) i = step;
