@@ -404,35 +404,55 @@ void ForEachElement(SparseMatrix& m, F&& f)
     m.fillinArena.ForEach(f);
 }
 
-// Links every column in ascending row order: a bucket sort by row, then each row's elements
-// pushed onto the front of their columns from the last row up.
-void LinkColumnsSorted(SparseMatrix& m)
+// Links every line of one direction (the columns through nextInCol, or the rows) in ascending
+// order of the other number: a bucket sort of all elements by that number, then each element
+// pushed onto the front of its line from the last bucket back. The walk over an array lets
+// the processor fetch many scattered elements at once, where following the lists of the other
+// direction would wait for one element after the other. false when there is no memory for the
+// buckets; `sorted` is the bucket array, kept for the next call.
+template <std::int32_t MatrixElement::*Order, std::int32_t MatrixElement::*Line, MatrixElement* MatrixElement::*Next>
+bool LinkLinesByBuckets(SparseMatrix& m, std::vector<MatrixElement*>& heads, std::size_t headsToClear,
+                        std::vector<MatrixElement*>& sorted)
 {
     const std::size_t n = Ix(m.size) + 1;
-    std::fill(m.firstInCol.begin(), m.firstInCol.begin() + static_cast<std::ptrdiff_t>(n), nullptr);
     try {
         std::vector<std::int32_t> start(n + 1, 0);
-        ForEachElement(m, [&start](MatrixElement& e) { ++start[Ix(e.row) + 1]; });
+        ForEachElement(m, [&start](MatrixElement& e) { ++start[Ix(e.*Order) + 1]; });
         for (std::size_t r = 1; r <= n; ++r) start[r] += start[r - 1];
-        std::vector<MatrixElement*> byRow(Ix(start[n]));
-        ForEachElement(m, [&](MatrixElement& e) { byRow[Ix(start[Ix(e.row)]++)] = &e; });
-        // start[r] now ends row r's bucket.
-        for (std::size_t q = byRow.size(); q-- > 0;) {
-            MatrixElement* e = byRow[q];
-            MatrixElement*& head = m.firstInCol[Ix(e->col)];
-            e->nextInCol = head;
-            head = e;
-        }
-        return;
+        sorted.resize(Ix(start[n]));
+        ForEachElement(m, [&](MatrixElement& e) { sorted[Ix(start[Ix(e.*Order)]++)] = &e; });
     } catch (const std::bad_alloc&) {
+        return false;
     }
-    ForEachElement(m, [&m](MatrixElement& e) {
-        MatrixElement*& head = m.firstInCol[Ix(e.col)];
-        e.nextInCol = head;
-        head = &e;
-    });
-    for (std::size_t c = 1; c < n; ++c)
-        m.firstInCol[c] = SortedLine<&MatrixElement::nextInCol, &MatrixElement::row>(m.firstInCol[c]);
+    std::fill(heads.begin(), heads.begin() + static_cast<std::ptrdiff_t>(headsToClear), nullptr);
+    for (std::size_t q = sorted.size(); q-- > 0;) {
+        MatrixElement* e = sorted[q];
+        MatrixElement*& head = heads[Ix(e->*Line)];
+        e->*Next = head;
+        head = e;
+    }
+    return true;
+}
+
+// Links every column in ascending row order and every row in ascending column order.
+void LinkLinesSorted(SparseMatrix& m)
+{
+    const std::size_t n = Ix(m.size) + 1;
+    std::vector<MatrixElement*> sorted;
+    if (!LinkLinesByBuckets<&MatrixElement::row, &MatrixElement::col, &MatrixElement::nextInCol>(m, m.firstInCol, n,
+                                                                                                  sorted)) {
+        std::fill(m.firstInCol.begin(), m.firstInCol.begin() + static_cast<std::ptrdiff_t>(n), nullptr);
+        ForEachElement(m, [&m](MatrixElement& e) {
+            MatrixElement*& head = m.firstInCol[Ix(e.col)];
+            e.nextInCol = head;
+            head = &e;
+        });
+        for (std::size_t c = 1; c < n; ++c)
+            m.firstInCol[c] = SortedLine<&MatrixElement::nextInCol, &MatrixElement::row>(m.firstInCol[c]);
+    }
+    if (!LinkLinesByBuckets<&MatrixElement::col, &MatrixElement::row, &MatrixElement::nextInRow>(
+            m, m.firstInRow, m.firstInRow.size(), sorted))
+        LinkRows(m);  // from the sorted columns
 }
 
 }  // namespace
@@ -689,8 +709,7 @@ void EndOrdering(SparseMatrix& m)
         m.activeRowElements[Ix(i)].clear();
         m.activeColElements[Ix(i)].clear();
     }
-    LinkColumnsSorted(m);
-    LinkRows(m);
+    LinkLinesSorted(m);
 }
 
 int SetSingular(SparseMatrix& m, int step)
