@@ -7,6 +7,9 @@
 #define KQ5_FFT_X86 1
 #endif
 
+#include <sys/mman.h>
+
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,7 +26,7 @@ struct PlanDeleter {
 using Plan = std::unique_ptr<fftw_plan_s, PlanDeleter>;
 
 struct BufferDeleter {
-    void operator()(fftw_complex* data) const { fftw_free(data); }
+    void operator()(fftw_complex* data) const { std::free(data); }
 };
 using Buffer = std::unique_ptr<fftw_complex[], BufferDeleter>;
 
@@ -50,8 +53,16 @@ fftw_complex* BufferOf(int n)
     if (workBuffer.size < n) {
         workBuffer.data.reset();
         workBuffer.size = 0;
-        workBuffer.data.reset(fftw_alloc_complex(static_cast<std::size_t>(n)));
+        // Aligned as fftw_malloc aligns (or more). A buffer of 2 MB or more starts on a 2 MB
+        // boundary and is offered to the kernel for huge pages: the transform strides across
+        // the whole buffer, and with small pages its passes keep missing the address cache.
+        constexpr std::size_t kHugePage = std::size_t{1} << 21;
+        const std::size_t bytes = static_cast<std::size_t>(n) * sizeof(fftw_complex);
+        const std::size_t alignment = bytes >= kHugePage ? kHugePage : 64;
+        const std::size_t rounded = (bytes + alignment - 1) / alignment * alignment;
+        workBuffer.data.reset(static_cast<fftw_complex*>(std::aligned_alloc(alignment, rounded)));
         if (!workBuffer.data) return nullptr;
+        if (alignment == kHugePage) madvise(workBuffer.data.get(), rounded, MADV_HUGEPAGE);  // a hint only
         workBuffer.size = n;
     }
     return workBuffer.data.get();
@@ -59,7 +70,7 @@ fftw_complex* BufferOf(int n)
 
 // The cached forward plan of size n, made on first use; nullptr when FFTW cannot make one.
 // Plans are made on the calling thread's buffer and run on whichever thread's buffer with
-// fftw_execute_dft, which is sound because fftw_malloc gives every buffer the same alignment.
+// fftw_execute_dft, which is sound because every buffer has the same alignment.
 fftw_plan PlanOf(int n, fftw_complex* data)
 {
     std::lock_guard lock(planMutex);
