@@ -58,11 +58,20 @@ void PrepareBsim3ChannelConstants(Bsim3Size& p)
     p.alpha0Length = p.alpha0 / Leff;
 }
 
-Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, double vbsIn)
+Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgs, double vds, double vbs)
+{
+    Bsim3Channel ch;
+    EvaluateBsim3Channel(p, vgs, vds, vbs, ch);
+    return ch;
+}
+
+void EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, double vbsIn, Bsim3Channel& ch)
 {
     const Dual3 Vgs(vgsIn, 1.0, 0.0, 0.0), Vds(vdsIn, 0.0, 1.0, 0.0), Vbs(vbsIn, 0.0, 0.0, 1.0);
     const double Vtm = p.vtm, Cox = p.cox, Leff = p.leff;
-    Bsim3Channel ch;
+    // Every other member is set below on every path.
+    ch.expVgstNVt = 0.0;
+    ch.isub = ch.gbg = ch.gbd = ch.gbb = ch.csub = 0.0;
     ch.vds = Vds;
 
     // 1. Effective bulk voltage, smoothly held above vbsc.
@@ -269,7 +278,6 @@ Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgsIn, double vdsIn, doub
 
     // 18. Inversion charge, for the noise analysis.
     p.qinv = (-Cox * Leff * (Weff * Vgsteff * (1.0 - 0.5 * Abulk * Vdseff / Vgst2Vtm))).v;
-    return ch;
 }
 
 Bsim3Charges EvaluateBsim3Charges(const Bsim3Size& p, const Bsim3Channel& ch)

@@ -84,6 +84,9 @@ void PrepareBsim3ChannelConstants(Bsim3Size& p);
 
 // Mode-adjusted voltages: vds >= 0. Fills ueff, thetavth and qinv of the size record.
 Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgs, double vds, double vbs);
+// The same into `out`, whose every member it sets (a load keeps one record for all its devices
+// instead of clearing a new one each time).
+void EvaluateBsim3Channel(Bsim3Size& p, double vgs, double vds, double vbs, Bsim3Channel& out);
 
 // The intrinsic charges and their nine capacitances (derivatives with respect to the gate,
 // drain and source of the mode-adjusted device), and with NQS the charge-node values.
