@@ -19,6 +19,12 @@ struct Dual3 {
     Dual3() = default;
     constexpr Dual3(double value) : v(value) {}
     constexpr Dual3(double value, double dg, double dd, double db) : v(value), g(dg), d(dd), b(db) {}
+
+    double dg() const { return g; }
+    double dd() const { return d; }
+    double db() const { return b; }
+    static const Dual3& From(const Dual3& x) { return x; }
+    const Dual3& ToDual3() const { return *this; }
 };
 
 inline Dual3 operator+(const Dual3& x, const Dual3& y) { return {x.v + y.v, x.g + y.g, x.d + y.d, x.b + y.b}; }
