@@ -1,9 +1,21 @@
 // The BSIM3 evaluations with the three slopes of each value in one AVX2 vector: one vector
 // instruction where Dual3 takes three scalar ones. Compiled for AVX2 alone (without FMA, so no
 // product and sum are fused and the bits are Dual3's); called only where the processor has it.
-#pragma GCC target("avx2")
-
+//
+// The headers the evaluation body reads are included first, so that only the body and this
+// file's own functions are compiled for AVX2 (Dual3's inline functions stay as every other file
+// has them).
 #include <cmath>
+
+#include "devices/bsim3_eval.h"
+#include "netlist/bsim3_values.h"
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
 
 #include "devices/bsim3_eval_body.h"
 
@@ -80,3 +92,9 @@ Bsim3Charges EvaluateBsim3ChargesVector(const Bsim3Size& p, const Bsim3Channel& 
 }
 
 }  // namespace kq5
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
