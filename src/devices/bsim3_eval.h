@@ -19,6 +19,12 @@ struct Dual3 {
     Dual3() = default;
     constexpr Dual3(double value) : v(value) {}
     constexpr Dual3(double value, double dg, double dd, double db) : v(value), g(dg), d(dd), b(db) {}
+
+    double dg() const { return g; }
+    double dd() const { return d; }
+    double db() const { return b; }
+    static const Dual3& From(const Dual3& x) { return x; }
+    const Dual3& ToDual3() const { return *this; }
 };
 
 inline Dual3 operator+(const Dual3& x, const Dual3& y) { return {x.v + y.v, x.g + y.g, x.d + y.d, x.b + y.b}; }
@@ -84,6 +90,9 @@ void PrepareBsim3ChannelConstants(Bsim3Size& p);
 
 // Mode-adjusted voltages: vds >= 0. Fills ueff, thetavth and qinv of the size record.
 Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgs, double vds, double vbs);
+// The same into `out`, whose every member it sets (a load keeps one record for all its devices
+// instead of clearing a new one each time).
+void EvaluateBsim3Channel(Bsim3Size& p, double vgs, double vds, double vbs, Bsim3Channel& out);
 
 // The intrinsic charges and their nine capacitances (derivatives with respect to the gate,
 // drain and source of the mode-adjusted device), and with NQS the charge-node values.

@@ -248,7 +248,11 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         Junction(vbd, v.isatd, v.nvt, gmin, v.cbd, v.gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
         const bool normal = d.mode > 0.0;
-        const Bsim3Channel ch = normal ? EvaluateBsim3Channel(p, vgs, vds, vbs) : EvaluateBsim3Channel(p, vgd, -vds, vbd);
+        static thread_local Bsim3Channel ch;
+        if (normal)
+            EvaluateBsim3Channel(p, vgs, vds, vbs, ch);
+        else
+            EvaluateBsim3Channel(p, vgd, -vds, vbd, ch);
         ids = ch.ids;
         v.von = type * ch.vth;
         v.vdsat = type * ch.vdsat;

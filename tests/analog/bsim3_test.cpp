@@ -11,6 +11,7 @@
 #include "core/message_reporter.h"
 #include "device_build_test_support.h"
 #include "devices/bsim3_eval.h"
+#include "devices/bsim3_eval_body.h"
 #include "netlist/bsim3_values.h"
 #include "netlist/fet_devices.h"
 #include "platform/message_box.h"
@@ -100,6 +101,38 @@ TEST_F(Bsim3Test, CapacitancesAreTheSlopesOfTheCharges)
                             << vds << " " << vbs;
             }
         }
+}
+
+// Where the processor has vector registers the evaluations run in a vector form: it must give
+// exactly the bits of the scalar form, so that a circuit's results do not depend on the machine.
+TEST_F(Bsim3Test, VectorFormGivesTheBitsOfTheScalarForm)
+{
+    if (!Bsim3VectorSlopes()) GTEST_SKIP() << "no vector form on this processor";
+    for (const char* card : {"MOBMOD=1 CAPMOD=2 XPART=0", "MOBMOD=2 CAPMOD=1 XPART=0.5", "MOBMOD=3 CAPMOD=1 XPART=1",
+                             "CAPMOD=2 XPART=0.5 NQSMOD=1 NGATE=5e19"}) {
+        MosfetDevice& d = BuildDevice(card);
+        Bsim3Size& p = *d.bsim3;
+        std::mt19937 random(11);
+        std::uniform_real_distribution<double> vg(-0.5, 3.5), vd(0.0, 3.5), vb(-3.0, 0.6);
+        for (int k = 0; k < 300; ++k) {
+            const double vgs = vg(random), vds = vd(random), vbs = vb(random);
+            Bsim3Channel scalar, vector;
+            bsim3_body::Channel<Dual3>(p, vgs, vds, vbs, scalar);
+            const double ueff = p.ueff, qinv = p.qinv;
+            EvaluateBsim3ChannelVector(p, vgs, vds, vbs, vector);
+            const Bsim3Charges qs = bsim3_body::Charges<Dual3>(p, scalar), qv = EvaluateBsim3ChargesVector(p, vector);
+            const double a[] = {scalar.ids, scalar.gm, scalar.gds, scalar.gmbs, scalar.isub, scalar.gbg, scalar.gbd,
+                                scalar.gbb, scalar.vdsat, scalar.vgsteff.d, scalar.abulk0.b, ueff, qinv, qs.qgate,
+                                qs.qbulk, qs.qdrn, qs.cggb, qs.cgdb, qs.cgsb, qs.cbgb, qs.cbdb, qs.cbsb, qs.cdgb,
+                                qs.cddb, qs.cdsb, qs.qcheq, qs.cqgb, qs.cqdb, qs.cqsb, qs.cqbb};
+            const double b[] = {vector.ids, vector.gm, vector.gds, vector.gmbs, vector.isub, vector.gbg, vector.gbd,
+                                vector.gbb, vector.vdsat, vector.vgsteff.d, vector.abulk0.b, p.ueff, p.qinv, qv.qgate,
+                                qv.qbulk, qv.qdrn, qv.cggb, qv.cgdb, qv.cgsb, qv.cbgb, qv.cbdb, qv.cbsb, qv.cdgb,
+                                qv.cddb, qv.cdsb, qv.qcheq, qv.cqgb, qv.cqdb, qv.cqsb, qv.cqbb};
+            for (std::size_t i = 0; i < std::size(a); ++i)
+                ASSERT_EQ(a[i], b[i]) << card << ", value " << i << " at " << vgs << " " << vds << " " << vbs;
+        }
+    }
 }
 
 TEST_F(Bsim3Test, PartitionsCapacitanceModelsAndChargeNode)
