@@ -56,7 +56,7 @@ double AwayFromZero(double v)
     return -std::max(-v, kSmallestJunctionCurrent);
 }
 
-void JunctionCurrent(double v, double isat, double nvt, double gmin, double& current, double& conductance)
+[[gnu::always_inline]] inline void JunctionCurrent(double v, double isat, double nvt, double gmin, double& current, double& conductance)
 {
     if (v > 0.0) {
         const double ev = ClampedExp(v / nvt);
@@ -208,7 +208,7 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
 
 // 1 - v/PB raised to -MJ (bottom) and -MJSW (sidewall): square roots for a grading of 0.5,
 // one logarithm and exponential for any other, one value for both when the two agree.
-void DepletionPowers(const MosfetTemperatureBlock& b, double a, double& sb, double& ss)
+[[gnu::always_inline]] inline void DepletionPowers(const MosfetTemperatureBlock& b, double a, double& sb, double& ss)
 {
     using G = MosfetTemperatureBlock;
     const bool rootBottom = b.bottomGrading == G::kSquareRoot;
@@ -219,7 +219,7 @@ void DepletionPowers(const MosfetTemperatureBlock& b, double a, double& sb, doub
     ss = b.sidewallGrading == G::kSameAsBottom ? sb : rootSide ? root : std::exp(-b.mjsw * lna);
 }
 
-MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0, double csw0, double f2, double f3,
+[[gnu::always_inline]] inline MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0, double csw0, double f2, double f3,
                                  double f4, double v)
 {
     MosJunctionCharge q;
@@ -238,7 +238,7 @@ MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0, do
 }
 
 // The same through the junction's memo of its last voltage.
-MosJunctionCharge RememberedJunctionCharge(const MosfetTemperatureBlock& b, MosfetTemperatureBlock::JunctionMemo& memo,
+[[gnu::always_inline]] inline MosJunctionCharge RememberedJunctionCharge(const MosfetTemperatureBlock& b, MosfetTemperatureBlock::JunctionMemo& memo,
                                            double cb0, double csw0, double f2, double f3, double f4, double v)
 {
     if (memo.valid && memo.v == v) return {memo.charge, memo.capacitance};
@@ -248,7 +248,7 @@ MosJunctionCharge RememberedJunctionCharge(const MosfetTemperatureBlock& b, Mosf
 }
 
 // The LEVEL 1 channel with the constants of the device's preparation.
-MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d,
+[[gnu::always_inline]] inline MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d,
                          double kelvin)
 {
     const MosfetTemperatureBlock& b = d.temperature;
