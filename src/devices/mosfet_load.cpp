@@ -229,10 +229,10 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
         q.capacitance = f2 + f3 * v;
         return q;
     }
-    const double a = 1.0 - v / b.pb;
+    const double a = 1.0 - v * b.pbInverse;
     double sb = 0.0, ss = 0.0;
     DepletionPowers(b, a, sb, ss);
-    q.charge = b.pb * (cb0 * (1.0 - a * sb) / (1.0 - b.mj) + csw0 * (1.0 - a * ss) / (1.0 - b.mjsw));
+    q.charge = cb0 * (1.0 - a * sb) * b.pbOverBottom + csw0 * (1.0 - a * ss) * b.pbOverSidewall;
     q.capacitance = cb0 * sb + csw0 * ss;
     return q;
 }
