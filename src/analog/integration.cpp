@@ -177,7 +177,8 @@ double SmallestStateEstimate()
     const double factor = TruncationErrorFactor(s.method, order);
     const double* charges = s.chargeStates.data();
     const double* currents = s.currentStates.data();
-    auto test = [&](std::size_t index) {
+    // In line: it runs for every tested state of every estimate.
+    auto test = [&](std::size_t index) __attribute__((always_inline)) {
         if (index + kStateSlots > slots) return;
         const double* q = charges + index;
         const double* c = currents + index;

@@ -56,7 +56,8 @@ double AwayFromZero(double v)
     return -std::max(-v, kSmallestJunctionCurrent);
 }
 
-void JunctionCurrent(double v, double isat, double nvt, double gmin, double& current, double& conductance)
+[[gnu::always_inline]] inline void JunctionCurrent(double v, double isat, double nvt, double gmin, double& current,
+                                                  double& conductance)
 {
     if (v > 0.0) {
         const double ev = ClampedExp(v / nvt);
@@ -208,7 +209,8 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
 
 // 1 - v/PB raised to -MJ (bottom) and -MJSW (sidewall): square roots for a grading of 0.5,
 // one logarithm and exponential for any other, one value for both when the two agree.
-void DepletionPowers(const MosfetTemperatureBlock& b, double a, double& sb, double& ss)
+[[gnu::always_inline]] inline void DepletionPowers(const MosfetTemperatureBlock& b, double a, double& sb,
+                                                  double& ss)
 {
     using G = MosfetTemperatureBlock;
     const bool rootBottom = b.bottomGrading == G::kSquareRoot;
@@ -219,8 +221,8 @@ void DepletionPowers(const MosfetTemperatureBlock& b, double a, double& sb, doub
     ss = b.sidewallGrading == G::kSameAsBottom ? sb : rootSide ? root : std::exp(-b.mjsw * lna);
 }
 
-MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0, double csw0, double f2, double f3,
-                                 double f4, double v)
+[[gnu::always_inline]] inline MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0,
+                                                               double csw0, double f2, double f3, double f4, double v)
 {
     MosJunctionCharge q;
     if (cb0 == 0.0 && csw0 == 0.0) return q;
@@ -229,17 +231,18 @@ MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0, do
         q.capacitance = f2 + f3 * v;
         return q;
     }
-    const double a = 1.0 - v / b.pb;
+    const double a = 1.0 - v * b.pbInverse;
     double sb = 0.0, ss = 0.0;
     DepletionPowers(b, a, sb, ss);
-    q.charge = b.pb * (cb0 * (1.0 - a * sb) / (1.0 - b.mj) + csw0 * (1.0 - a * ss) / (1.0 - b.mjsw));
+    q.charge = cb0 * (1.0 - a * sb) * b.pbOverBottom + csw0 * (1.0 - a * ss) * b.pbOverSidewall;
     q.capacitance = cb0 * sb + csw0 * ss;
     return q;
 }
 
 // The same through the junction's memo of its last voltage.
-MosJunctionCharge RememberedJunctionCharge(const MosfetTemperatureBlock& b, MosfetTemperatureBlock::JunctionMemo& memo,
-                                           double cb0, double csw0, double f2, double f3, double f4, double v)
+[[gnu::always_inline]] inline MosJunctionCharge RememberedJunctionCharge(
+    const MosfetTemperatureBlock& b, MosfetTemperatureBlock::JunctionMemo& memo, double cb0, double csw0, double f2,
+    double f3, double f4, double v)
 {
     if (memo.valid && memo.v == v) return {memo.charge, memo.capacitance};
     const MosJunctionCharge q = JunctionCharge(b, cb0, csw0, f2, f3, f4, v);
@@ -248,8 +251,8 @@ MosJunctionCharge RememberedJunctionCharge(const MosfetTemperatureBlock& b, Mosf
 }
 
 // The LEVEL 1 channel with the constants of the device's preparation.
-MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d,
-                         double kelvin)
+[[gnu::always_inline]] inline MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double vbs,
+                                                       const MosfetDevice& d, double kelvin)
 {
     const MosfetTemperatureBlock& b = d.temperature;
     const double x = d.mode > 0.0 ? vbs : vbd;

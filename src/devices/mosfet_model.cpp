@@ -290,6 +290,9 @@ int PrepareMosLevel123AtTemperature(double t)
         const double pbGiven = MosParam(m, mosp::kPb);
         const double fcv = pbGiven > 0.0 ? std::min(MosParam(m, mosp::kFc) / pbGiven, 0.95) : 0.0;
         b.depcap = fcv * b.pb;
+        b.pbInverse = b.pb != 0.0 ? 1.0 / b.pb : 0.0;
+        b.pbOverBottom = b.pb / (1.0 - b.mj);
+        b.pbOverSidewall = b.pb / (1.0 - b.mjsw);
         const double js = b.js;
         if (js == 0.0 || d.ad == 0.0 || d.as == 0.0) {
             v.vcrits = v.vcritd = vt * std::log(vt / (kRoot2 * b.is));

@@ -39,6 +39,8 @@ struct MosfetTemperatureBlock {
     double depcap = 0.0;  // depletion threshold voltage (FC x PB at the device temperature)
     double pb = 0.0;
     double mj = 0.5, mjsw = 0.33;  // grading coefficients held off 1
+    // 1 / PB, PB / (1 - MJ) and PB / (1 - MJSW): the depletion branch multiplies by them.
+    double pbInverse = 0.0, pbOverBottom = 0.0, pbOverSidewall = 0.0;
     // Model values at the device temperature, kept here instead of in the shared model.
     double tdev = 27.0;   // degrees Celsius
     double vt = 0.0;      // thermal voltage at tdev
