@@ -2,11 +2,13 @@
 // A name-to-value table for the circuit build's part and node names.
 //
 // Large circuits hold hundreds of thousands of names, looked up once or twice each and all
-// discarded together. The entries therefore sit in one vector in insertion order, found
-// through an open-addressed index of entry numbers: a lookup takes the name as it stands (no
-// copy), and freeing the table releases a few blocks instead of one node per name. Each index
-// slot also carries the upper half of its name's hash, so that a probe past other names
-// (most part lookups are of names not yet present) rarely has to read their entries.
+// discarded together. The names' characters sit one after another in a single block and the
+// entries (where a name starts, its length, the value) in one vector in insertion order, found
+// through an open-addressed index of entry numbers: an entry costs its characters and a few
+// words, a lookup takes the name as it stands (no copy), and freeing the table releases a few
+// blocks. Each index slot also carries the upper half of its name's hash, so that a probe past
+// other names (most part lookups are of names not yet present) rarely has to read their
+// characters.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -35,7 +37,7 @@ public:
             if (slot == 0) return nullptr;
             if (!SameTag(slot, hash)) continue;
             const Entry& entry = entries_[EntryOf(slot)];
-            if (entry.hash == hash && entry.name == name) return &entry.value;
+            if (NameOf(entry) == name) return &entry.value;
         }
     }
 
@@ -44,12 +46,20 @@ public:
     std::pair<T*, bool> Insert(std::string_view name, T value)
     {
         if (T* stored = Find(name)) return {stored, false};
-        if (entries_.size() >= 0xFFFFFFFEu) throw std::bad_alloc();  // beyond what a slot can number
+        // Beyond what a slot can number or an entry can locate.
+        if (entries_.size() >= 0xFFFFFFFEu || chars_.size() + name.size() > 0xFFFFFFFFu) throw std::bad_alloc();
         if ((entries_.size() + 1) * 4 > slots_.size() * 3) Grow();
         const std::uint64_t hash = HashOf(name);
         std::size_t at = hash & Mask();
         while (slots_[at] != 0) at = (at + 1) & Mask();
-        entries_.push_back(Entry{std::string(name), std::move(value), hash});
+        const auto start = static_cast<std::uint32_t>(chars_.size());
+        chars_.append(name);
+        try {
+            entries_.push_back(Entry{start, static_cast<std::uint32_t>(name.size()), std::move(value)});
+        } catch (...) {
+            chars_.resize(start);
+            throw;
+        }
         slots_[at] = SlotOf(entries_.size() - 1, hash);
         return {&entries_.back().value, true};
     }
@@ -71,7 +81,7 @@ public:
     template <class F>
     void ForEach(F&& f) const
     {
-        for (const Entry& entry : entries_) f(entry.name, entry.value);
+        for (const Entry& entry : entries_) f(NameOf(entry), entry.value);
     }
 
     // Empties the table and gives its memory back.
@@ -79,14 +89,17 @@ public:
     {
         std::vector<Entry>().swap(entries_);
         std::vector<std::uint64_t>().swap(slots_);
+        std::string().swap(chars_);
     }
 
 private:
     struct Entry {
-        std::string name;
+        std::uint32_t start;   // of the name in chars_
+        std::uint32_t length;
         T value;
-        std::uint64_t hash;
     };
+
+    std::string_view NameOf(const Entry& entry) const { return std::string_view(chars_).substr(entry.start, entry.length); }
 
     static std::uint64_t HashOf(std::string_view name) { return std::hash<std::string_view>{}(name); }
     // A slot: entry number + 1 in the low half (0 = free), the hash's upper half above it.
@@ -114,13 +127,15 @@ private:
         std::vector<std::uint64_t> slots(slotCount, 0);
         const std::size_t mask = slotCount - 1;
         for (std::size_t e = 0; e < entries_.size(); ++e) {
-            std::size_t at = entries_[e].hash & mask;
+            const std::uint64_t hash = HashOf(NameOf(entries_[e]));
+            std::size_t at = hash & mask;
             while (slots[at] != 0) at = (at + 1) & mask;
-            slots[at] = SlotOf(e, entries_[e].hash);
+            slots[at] = SlotOf(e, hash);
         }
         slots_.swap(slots);
     }
 
+    std::string chars_;  // every name, one after another
     std::vector<Entry> entries_;
     std::vector<std::uint64_t> slots_;
 };
