@@ -163,7 +163,7 @@ int ExpandSubcircuits(CircuitDocument& document, ListNode* after)
         SubcktScope* entry = FindScopeForEdit(highest);
         const SubcktScope* parent = FindScope(item.scope);
         entry->parent = item.scope;
-        entry->fileName = parent ? parent->fileName : std::string();
+        entry->fileName = parent ? parent->fileName.str() : std::string_view();
         ScopeExpansionOf(highest)->call = &item;
         SetCurrentScope(highest);
         SetScopeNames(highest, {});
@@ -210,12 +210,8 @@ void SetScopeNames(int scope, std::string_view baseName)
     SubcktScope* entry = FindScopeForEdit(scope);
     ScopeExpansion* info = ScopeExpansionOf(scope);
     if (!entry || !info) return;
-    const SubcktScope* parent = FindScope(entry->parent);
     const SchematicItem* call = info->call;
-    std::string path = parent && scope > 0 ? parent->path : std::string();
-    if (!path.empty()) path += '.';
-    if (call) path += CopyUpperCase(GetAttributeText(call, kAttrPart));
-    entry->path = scope > 0 ? path : std::string();
+    SetScopePart(scope, scope > 0 && call ? CopyUpperCase(GetAttributeText(call, kAttrPart)) : std::string());
     info->baseName.assign(baseName);
 }
 
