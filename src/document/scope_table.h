@@ -7,6 +7,7 @@
 // name is printed or looked up, so that a circuit of many calls, or of calls nested deep, keeps
 // a few words per scope. File names are kept once, however many scopes share them.
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,8 +44,8 @@ std::string ScopePath(int scope);
 // Names the instance of the scope.
 void SetScopePart(int scope, std::string_view part);
 
-// Empty while no table exists.
-using SubcktScopeTable = std::vector<SubcktScope>;
+// Empty while no table exists. A deque: an entry stays where it is as more are added.
+using SubcktScopeTable = std::deque<SubcktScope>;
 
 // Resizes the table to the entries 0 to highest (new entries empty); 0, or 15055 after
 // reporting when memory runs out.

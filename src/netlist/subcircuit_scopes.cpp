@@ -258,7 +258,7 @@ void MapMacroNodes(int scope, const std::vector<std::int32_t>& pinMap)
 {
     NetlistReaderState& state = NetlistReader();
     ScopeExpansion* info = ScopeExpansionOf(scope);
-    WindowRecord* macro = info ? info->macroCircuit : nullptr;
+    WindowRecord* macro = info ? info->MacroPart().macroCircuit : nullptr;
     if (!info || !macro || !macro->document) return;
     const std::int32_t macroNodes = macro->document->nodeCount;
     std::vector<std::int32_t> map(static_cast<std::size_t>(std::max(macroNodes, 0)) + 1, -1);
@@ -285,7 +285,7 @@ void MapMacroNodes(int scope, const std::vector<std::int32_t>& pinMap)
             if (bound == text->node) text->renumbered = true;
         text->node = map[static_cast<std::size_t>(text->node)];
     }
-    info->macroNodeMap = std::move(map);
+    info->Macro().macroNodeMap = std::move(map);
 }
 
 void ReportParameterMismatch(SchematicItem* component, const std::string* required)
@@ -405,7 +405,7 @@ int ExpandMacroInstance(SchematicItem* component)
         }
     }
     entry->window = macro;
-    info->macroCircuit = macro;
+    info->Macro().macroCircuit = macro;
     RebuildNetlistIfNeeded(macro, true);
     CircuitDocument& macroDocument = *macro->document;
     // A global pin of the macro without a label of its name cannot be connected: the build stops.
@@ -433,7 +433,7 @@ int ExpandMacroInstance(SchematicItem* component)
                 copy->pinNodes[static_cast<std::size_t>(pin)] = PinNodeNumber(macroDocument, item, pin);
             if (CopyComponentAttributes(*copy, item) != 0) return ReportReaderOutOfMemory(), 1;
         }
-        info->pinMap.assign(static_cast<std::size_t>(component->PinCount()), -1);
+        info->Macro().pinMap.assign(static_cast<std::size_t>(component->PinCount()), -1);
         for (const GridText& text : ListRecords<GridText>(macroDocument.gridTextList)) {
             std::int32_t node = -1;
             if (text.number >= 0 && static_cast<std::size_t>(text.number) < macroDocument.schematicNodeTable.size())
@@ -510,12 +510,12 @@ int ExpandMacroInstance(SchematicItem* component)
             }
             continue;
         }
-        if (BindMacroPin(component, info->pinMap, line, text->node) != 0) {
+        if (BindMacroPin(component, info->Macro().pinMap, line, text->node) != 0) {
             FlagCircuitBuildError();
             return 1;
         }
     }
-    if (CheckPinsBound(component, info->pinMap) != 0) {
+    if (CheckPinsBound(component, info->Macro().pinMap) != 0) {
         FlagCircuitBuildError();
         return 1;
     }
@@ -555,7 +555,7 @@ int ExpandMacroInstance(SchematicItem* component)
             ParseModelStatement(text->text, scope, text->lineNumber, kModelSourceSchematic, path, text) != 0)
             FlagCircuitBuildError();
     }
-    MapMacroNodes(scope, info->pinMap);
+    MapMacroNodes(scope, info->Macro().pinMap);
     if (!CircuitBuildFailed() &&
         (mismatch || static_cast<int>(actuals.size()) + defaultsUsed != static_cast<int>(formals.size()))) {
         ReportParameterMismatch(component, hasParameters ? &parameterList : nullptr);
