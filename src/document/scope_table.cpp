@@ -87,7 +87,29 @@ void SetScopePart(int scope, std::string_view part)
     SubcktScope* entry = FindScopeForEdit(scope);
     if (!entry) return;
     entry->part.assign(part);
+    const SubcktScope* parent = scope > 0 && entry->parent != scope ? FindScope(entry->parent) : nullptr;
+    if (parent && entry->parent > 0 && parent->pathLength > 0) {
+        entry->pathHash = NameHashFeed(NameHashFeed(parent->pathHash, "."), entry->part);
+        entry->pathLength = parent->pathLength + 1 + static_cast<std::uint32_t>(entry->part.size());
+    } else {
+        entry->pathHash = NameHashFeed(0, entry->part);
+        entry->pathLength = static_cast<std::uint32_t>(entry->part.size());
+    }
     ForgetLastPath();
+}
+
+std::uint64_t ScopedNameHash(int scope, std::string_view name)
+{
+    const SubcktScope* entry = scope > 0 ? FindScope(scope) : nullptr;
+    if (!entry || entry->pathLength == 0) return NameHashFinish(NameHashFeed(0, name));
+    return NameHashFinish(NameHashFeed(NameHashFeed(entry->pathHash, "."), name));
+}
+
+std::size_t ScopedNameLength(int scope, std::string_view name)
+{
+    const SubcktScope* entry = scope > 0 ? FindScope(scope) : nullptr;
+    if (!entry || entry->pathLength == 0) return name.size();
+    return entry->pathLength + 1 + name.size();
 }
 
 int ResizeScopeTable(int highest) {

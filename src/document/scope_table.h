@@ -32,10 +32,34 @@ private:
 
 struct SubcktScope {
     std::int32_t parent = 0;         // model lookup walks from a scope up to the top through it
+    std::uint32_t pathLength = 0;    // of the instance path (set by SetScopePart)
+    std::uint64_t pathHash = 0;      // NameHashFeed of the instance path (set by SetScopePart)
     std::string part;                // the instance's name (upper case, set by SetScopePart); empty for the main circuit
     ScopeFileName fileName;          // the file the scope's text came from
     WindowRecord* window = nullptr;  // the window of a circuit loaded for the scope, or none
 };
+
+// A hash of a name that can be carried on from a scope's path: feeding "X1", then ".A" gives
+// the state that feeding "X1.A" gives, so a name inside a scope is hashed without making its
+// whole text. NameHashFinish spreads a state over all bits.
+inline std::uint64_t NameHashFeed(std::uint64_t state, std::string_view text)
+{
+    for (const char c : text) state = state * 0x100000001B3u + static_cast<unsigned char>(c);
+    return state;
+}
+inline std::uint64_t NameHashFinish(std::uint64_t state)
+{
+    state ^= state >> 33;
+    state *= 0xFF51AFD7ED558CCDu;
+    state ^= state >> 33;
+    state *= 0xC4CEB9FE1A85EC53u;
+    state ^= state >> 33;
+    return state;
+}
+// The finished hash of a name qualified with the scope's path, as QualifyNameWithScope spells it.
+std::uint64_t ScopedNameHash(int scope, std::string_view name);
+// The length of that qualified name.
+std::size_t ScopedNameLength(int scope, std::string_view name);
 
 // The instance path of a scope: its parents' names and its own, joined by "." (the main
 // circuit's is empty). The last path made is kept, so that the names of one scope, and of a

@@ -70,9 +70,11 @@ struct DefineRow {
 // A node name registered by the expansion: the electrical net (group) it belongs to and the
 // scope it was named in. The row index is the node's number until the domains are numbered.
 struct ExpansionNode {
-    std::string name;        // qualified with its scope's instance path (globals unqualified)
-    std::int32_t group = 0;  // 0 ground
+    std::uint32_t nameStart = 0;   // of the row's own name in the reader's nodeNameChars
+    std::uint32_t nameLength = 0;
+    std::int32_t group = 0;        // 0 ground
     std::int32_t scope = 0;
+    std::int32_t pathScope = 0;    // whose instance path qualifies the name (0: none, as for globals)
 };
 
 // Per-group results of the domain checks.
@@ -258,6 +260,7 @@ struct NetlistReaderState {
 
     // Nodes and names.
     std::vector<ExpansionNode> nodes;
+    std::string nodeNameChars;  // the rows' own names, one after another
     NameTable<std::int32_t> nodeNames;
     NameTable<PartInstanceRecord*> partNames;
     std::vector<std::int32_t> groupParent;  // nets joined by binding; group 0 is ground
