@@ -87,9 +87,9 @@ void FillNames(win::HWND dialog, int shown, const std::string& selected)
     std::set<std::string> seen;
     switch (TypeOf(dialog, shown)) {
     case kStepComponent:
-        NetlistReader().partNames.ForEach([&](const std::string& name, PartInstanceRecord* part) {
+        NetlistReader().partNames.ForEach([&](std::string_view name, PartInstanceRecord* part) {
             const ComponentTypeRow* row = part ? FindComponentTypeRow(part->typeCode) : nullptr;
-            AddOnce(combo, seen, name, row ? row->modelType : -1);
+            AddOnce(combo, seen, std::string(name), row ? row->modelType : -1);
         });
         break;
     case kStepModel:

@@ -7,6 +7,10 @@ NetlistState& Netlist() {
     return state;
 }
 
-void ResetNetlistStateForTests() { Netlist() = NetlistState{}; }
+void ResetNetlistStateForTests()
+{
+    FreeScopeTable();
+    Netlist() = NetlistState{};
+}
 
 }  // namespace kq5

@@ -6,9 +6,8 @@ namespace kq5 {
 
 std::string QualifyNameWithScope(std::string_view name, int scope)
 {
-    const SubcktScope* entry = scope > 0 ? FindScope(scope) : nullptr;
-    if (!entry || entry->path.empty()) return std::string(name);
-    std::string qualified = entry->path;
+    std::string qualified = scope > 0 ? ScopePath(scope) : std::string();
+    if (qualified.empty()) return std::string(name);
     qualified += '.';
     qualified += name;
     return qualified;

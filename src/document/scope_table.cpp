@@ -1,17 +1,123 @@
 #include "document/scope_table.h"
 
 #include <new>
+#include <unordered_set>
 
 #include "core/message_reporter.h"
 #include "document/netlist_state.h"
 
 namespace kq5 {
 
+namespace {
+
+// The file names of the scopes; emptied with the table.
+std::unordered_set<std::string>& FileNamePool()
+{
+    static std::unordered_set<std::string> pool;
+    return pool;
+}
+
+// The last path ScopePath made; scope -1 when none is kept.
+struct KeptPath {
+    int scope = -1;
+    std::string path;
+};
+
+KeptPath& LastPath()
+{
+    static KeptPath kept;
+    return kept;
+}
+
+void ForgetLastPath()
+{
+    LastPath().scope = -1;
+    LastPath().path.clear();
+}
+
+}  // namespace
+
+ScopeFileName& ScopeFileName::operator=(std::string_view text)
+{
+    if (text.empty()) {
+        text_ = nullptr;
+        return *this;
+    }
+    if (text_ && *text_ == text) return *this;
+    text_ = &*FileNamePool().emplace(text).first;
+    return *this;
+}
+
+const std::string& ScopeFileName::str() const
+{
+    static const std::string none;
+    return text_ ? *text_ : none;
+}
+
+std::string ScopePath(int scope)
+{
+    const SubcktScope* entry = scope > 0 ? FindScope(scope) : nullptr;
+    if (!entry) return {};
+    KeptPath& kept = LastPath();
+    if (kept.scope != scope) {
+        if (kept.scope >= 0 && kept.scope == entry->parent) {
+            if (!kept.path.empty()) kept.path += '.';
+            kept.path += entry->part;
+        } else {
+            std::vector<int> chain;
+            for (int level = scope; level > 0 && chain.size() <= Netlist().scopes.size();) {
+                const SubcktScope* up = FindScope(level);
+                if (!up) break;
+                chain.push_back(level);
+                level = up->parent;
+            }
+            kept.path.clear();
+            for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+                if (!kept.path.empty()) kept.path += '.';
+                kept.path += FindScope(*at)->part;
+            }
+        }
+        kept.scope = scope;
+    }
+    return kept.path;
+}
+
+void SetScopePart(int scope, std::string_view part)
+{
+    SubcktScope* entry = FindScopeForEdit(scope);
+    if (!entry) return;
+    entry->part.assign(part);
+    const SubcktScope* parent = scope > 0 && entry->parent != scope ? FindScope(entry->parent) : nullptr;
+    if (parent && entry->parent > 0 && parent->pathLength > 0) {
+        entry->pathHash = NameHashFeed(NameHashFeed(parent->pathHash, "."), entry->part);
+        entry->pathLength = parent->pathLength + 1 + static_cast<std::uint32_t>(entry->part.size());
+    } else {
+        entry->pathHash = NameHashFeed(0, entry->part);
+        entry->pathLength = static_cast<std::uint32_t>(entry->part.size());
+    }
+    ForgetLastPath();
+}
+
+std::uint64_t ScopedNameHash(int scope, std::string_view name)
+{
+    const SubcktScope* entry = scope > 0 ? FindScope(scope) : nullptr;
+    if (!entry || entry->pathLength == 0) return NameHashFinish(NameHashFeed(0, name));
+    return NameHashFinish(NameHashFeed(NameHashFeed(entry->pathHash, "."), name));
+}
+
+std::size_t ScopedNameLength(int scope, std::string_view name)
+{
+    const SubcktScope* entry = scope > 0 ? FindScope(scope) : nullptr;
+    if (!entry || entry->pathLength == 0) return name.size();
+    return entry->pathLength + 1 + name.size();
+}
+
 int ResizeScopeTable(int highest) {
     if (highest < 0) {
         FreeScopeTable();
         return 0;
     }
+    ForgetLastPath();
     try {
         Netlist().scopes.resize(static_cast<std::size_t>(highest) + 1);
     } catch (const std::bad_alloc&) {
@@ -21,7 +127,12 @@ int ResizeScopeTable(int highest) {
     return 0;
 }
 
-void FreeScopeTable() { SubcktScopeTable().swap(Netlist().scopes); }
+void FreeScopeTable()
+{
+    ForgetLastPath();
+    SubcktScopeTable().swap(Netlist().scopes);
+    std::unordered_set<std::string>().swap(FileNamePool());
+}
 
 bool ScopeTableExists() { return !Netlist().scopes.empty(); }
 

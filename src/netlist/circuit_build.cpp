@@ -438,8 +438,10 @@ void FreeBuiltCircuit(unsigned parts)
     if (parts & kFreeAddedDefinitions) RemoveGeneratedDefinitions();
     if (parts & kFreeBuildWindows) {
         for (ScopeExpansion& scope : reader.scopes) {
-            if (scope.macroCircuit && IsLiveWindowRecord(scope.macroCircuit)) FreeWindowRecord(scope.macroCircuit);
-            scope.macroCircuit = nullptr;
+            if (!scope.macro) continue;
+            WindowRecord*& macroCircuit = scope.macro->macroCircuit;
+            if (macroCircuit && IsLiveWindowRecord(macroCircuit)) FreeWindowRecord(macroCircuit);
+            macroCircuit = nullptr;
         }
         for (std::size_t i = 1; ScopeTableExists() && FindScope(static_cast<int>(i)); ++i)
             FindScopeForEdit(static_cast<int>(i))->window = nullptr;

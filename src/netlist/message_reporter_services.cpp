@@ -29,7 +29,7 @@ void InstallMessageReporterServices() {
     services.lineScope = [](const CircuitTextObject* line) { return static_cast<int>(line->scope); };
     services.lineText = [](const CircuitTextObject* line) { return line->text; };
     services.findScope = [](int scope) -> std::optional<MessageScope> {
-        if (const SubcktScope* entry = FindScope(scope)) return MessageScope{entry->path, entry->fileName};
+        if (const SubcktScope* entry = FindScope(scope)) return MessageScope{ScopePath(scope), entry->fileName};
         return std::nullopt;
     };
     services.soundOn = [] { return (OptionFlags() & kOptionSound) != 0; };

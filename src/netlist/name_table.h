@@ -2,19 +2,28 @@
 // A name-to-value table for the circuit build's part and node names.
 //
 // Large circuits hold hundreds of thousands of names, looked up once or twice each and all
-// discarded together. The entries therefore sit in one vector in insertion order, found
-// through an open-addressed index of entry numbers: a lookup takes the name as it stands (no
-// copy), and freeing the table releases a few blocks instead of one node per name. Each index
-// slot also carries the upper half of its name's hash, so that a probe past other names
-// (most part lookups are of names not yet present) rarely has to read their entries.
+// discarded together. The names' characters sit one after another in a single block and the
+// entries (the scope, where the name starts, its length, the value) in one vector in insertion
+// order, found through an open-addressed index of entry numbers: an entry costs its characters
+// and a few words, a lookup takes the name as it stands (no copy), and freeing the table
+// releases a few blocks. Each index slot also carries the upper half of its name's hash, so
+// that a probe past other names (most part lookups are of names not yet present) rarely has to
+// read their characters.
+//
+// A name inside a subcircuit is stored as its scope and its own part ("X1.X2" and "A" for
+// "X1.X2.A"): the scope's path is not copied into every name, so that calls nested deep cost
+// memory and time in proportion to their depth, not its square. The hash of a name is that of
+// its whole text, so "X1.X2.A" looked up by text finds it too.
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <new>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "document/scope_names.h"
+#include "document/scope_table.h"
 
 namespace kq5 {
 
@@ -24,40 +33,60 @@ public:
     bool empty() const { return entries_.empty(); }
     std::size_t size() const { return entries_.size(); }
 
-    // The value stored under name; null when there is none.
+    // The value stored under the whole name; null when there is none.
     T* Find(std::string_view name) { return const_cast<T*>(std::as_const(*this).Find(name)); }
-    const T* Find(std::string_view name) const
+    const T* Find(std::string_view name) const { return FindIn(0, name); }
+    // The value stored under the name qualified with the scope's path.
+    T* FindIn(int scope, std::string_view name) { return const_cast<T*>(std::as_const(*this).FindIn(scope, name)); }
+    const T* FindIn(int scope, std::string_view name) const
     {
         if (slots_.empty()) return nullptr;
-        const std::uint64_t hash = HashOf(name);
+        const std::uint64_t hash = ScopedNameHash(scope, name);
+        const std::size_t length = ScopedNameLength(scope, name);
+        std::string whole;  // made only when a name of another scope may spell the same
         for (std::size_t at = hash & Mask();; at = (at + 1) & Mask()) {
             const std::uint64_t slot = slots_[at];
             if (slot == 0) return nullptr;
             if (!SameTag(slot, hash)) continue;
             const Entry& entry = entries_[EntryOf(slot)];
-            if (entry.hash == hash && entry.name == name) return &entry.value;
+            if (static_cast<int>(entry.scope) == scope && NameOf(entry) == name) return &entry.value;
+            if (ScopedNameLength(static_cast<int>(entry.scope), NameOf(entry)) != length) continue;
+            if (whole.empty()) whole = QualifyNameWithScope(name, scope);
+            if (WholeNameOf(entry) == whole) return &entry.value;
         }
     }
 
     // Stores value under name unless the name is present already. The stored value, and
     // whether it is new. Throws std::bad_alloc, leaving the table as it was.
-    std::pair<T*, bool> Insert(std::string_view name, T value)
+    std::pair<T*, bool> Insert(std::string_view name, T value) { return InsertIn(0, name, std::move(value)); }
+    // The same for the name qualified with the scope's path.
+    std::pair<T*, bool> InsertIn(int scope, std::string_view name, T value)
     {
-        if (T* stored = Find(name)) return {stored, false};
-        if (entries_.size() >= 0xFFFFFFFEu) throw std::bad_alloc();  // beyond what a slot can number
+        if (T* stored = FindIn(scope, name)) return {stored, false};
+        // Beyond what a slot can number or an entry can locate.
+        if (entries_.size() >= 0xFFFFFFFEu || chars_.size() + name.size() > 0xFFFFFFFFu) throw std::bad_alloc();
         if ((entries_.size() + 1) * 4 > slots_.size() * 3) Grow();
-        const std::uint64_t hash = HashOf(name);
+        const std::uint64_t hash = ScopedNameHash(scope, name);
         std::size_t at = hash & Mask();
         while (slots_[at] != 0) at = (at + 1) & Mask();
-        entries_.push_back(Entry{std::string(name), std::move(value), hash});
+        const auto start = static_cast<std::uint32_t>(chars_.size());
+        chars_.append(name);
+        try {
+            entries_.push_back(Entry{static_cast<std::uint32_t>(scope > 0 ? scope : 0), start,
+                                     static_cast<std::uint32_t>(name.size()), std::move(value)});
+        } catch (...) {
+            chars_.resize(start);
+            throw;
+        }
         slots_[at] = SlotOf(entries_.size() - 1, hash);
         return {&entries_.back().value, true};
     }
 
     // Stores value under name, replacing a value stored before.
-    void Assign(std::string_view name, T value)
+    void Assign(std::string_view name, T value) { AssignIn(0, name, std::move(value)); }
+    void AssignIn(int scope, std::string_view name, T value)
     {
-        auto [stored, added] = Insert(name, value);
+        auto [stored, added] = InsertIn(scope, name, value);
         if (!added) *stored = std::move(value);
     }
 
@@ -67,11 +96,11 @@ public:
         if (count * 4 > slots_.size() * 3) Rehash(SlotCountFor(count));
     }
 
-    // Calls f(name, value) for every entry in the order of insertion.
+    // Calls f(whole name, value) for every entry in the order of insertion.
     template <class F>
     void ForEach(F&& f) const
     {
-        for (const Entry& entry : entries_) f(entry.name, entry.value);
+        for (const Entry& entry : entries_) f(std::string_view(WholeNameOf(entry)), entry.value);
     }
 
     // Empties the table and gives its memory back.
@@ -79,16 +108,24 @@ public:
     {
         std::vector<Entry>().swap(entries_);
         std::vector<std::uint64_t>().swap(slots_);
+        std::string().swap(chars_);
     }
 
 private:
     struct Entry {
-        std::string name;
+        std::uint32_t scope;   // whose path qualifies the name; 0 for a whole name
+        std::uint32_t start;   // of the name in chars_
+        std::uint32_t length;
         T value;
-        std::uint64_t hash;
     };
 
-    static std::uint64_t HashOf(std::string_view name) { return std::hash<std::string_view>{}(name); }
+    std::string_view NameOf(const Entry& entry) const { return std::string_view(chars_).substr(entry.start, entry.length); }
+    std::string WholeNameOf(const Entry& entry) const
+    {
+        return QualifyNameWithScope(NameOf(entry), static_cast<int>(entry.scope));
+    }
+    std::uint64_t HashOf(const Entry& entry) const { return ScopedNameHash(static_cast<int>(entry.scope), NameOf(entry)); }
+
     // A slot: entry number + 1 in the low half (0 = free), the hash's upper half above it.
     static std::uint64_t SlotOf(std::size_t entry, std::uint64_t hash)
     {
@@ -114,13 +151,15 @@ private:
         std::vector<std::uint64_t> slots(slotCount, 0);
         const std::size_t mask = slotCount - 1;
         for (std::size_t e = 0; e < entries_.size(); ++e) {
-            std::size_t at = entries_[e].hash & mask;
+            const std::uint64_t hash = HashOf(entries_[e]);
+            std::size_t at = hash & mask;
             while (slots[at] != 0) at = (at + 1) & mask;
-            slots[at] = SlotOf(e, entries_[e].hash);
+            slots[at] = SlotOf(e, hash);
         }
         slots_.swap(slots);
     }
 
+    std::string chars_;  // every name, one after another
     std::vector<Entry> entries_;
     std::vector<std::uint64_t> slots_;
 };

@@ -151,8 +151,9 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
     if (call && !GetAttributeText(call, kAttrFile).empty())
         AddSpiceLine(scope, StrPrintf(".lib \"%s\"\n", GetAttributeText(call, kAttrFile).c_str()), false);
     std::string header = StrPrintf("*\n.SUBCKT %s", info.subcktName.c_str());
-    for (std::size_t pin = 0; pin < info.pinMap.size(); ++pin)
-        header += " " + GetSpiceNodeName(info.pinMap[pin] > 0 ? info.pinMap[pin] : 0, scope, nullptr, 0);
+    const std::vector<std::int32_t>& pinMap = info.MacroPart().pinMap;
+    for (std::size_t pin = 0; pin < pinMap.size(); ++pin)
+        header += " " + GetSpiceNodeName(pinMap[pin] > 0 ? pinMap[pin] : 0, scope, nullptr, 0);
     if (call) AppendSubcktArguments(header, call, '.');
     AddSpiceLine(scope, header + "\n", false);
     if (int rc = ExportPartLines(scope)) return rc;

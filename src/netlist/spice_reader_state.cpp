@@ -32,7 +32,7 @@ void ClearCircuitTextObjects()
 ScopeExpansion* ScopeExpansionOf(int scope)
 {
     if (scope < 0) return nullptr;
-    std::vector<ScopeExpansion>& scopes = NetlistReader().scopes;
+    std::deque<ScopeExpansion>& scopes = NetlistReader().scopes;
     if (static_cast<std::size_t>(scope) >= scopes.size()) scopes.resize(static_cast<std::size_t>(scope) + 1);
     return &scopes[static_cast<std::size_t>(scope)];
 }

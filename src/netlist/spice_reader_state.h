@@ -5,6 +5,8 @@
 // initial-condition lines. One text pass or expansion runs at a time.
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -68,9 +70,11 @@ struct DefineRow {
 // A node name registered by the expansion: the electrical net (group) it belongs to and the
 // scope it was named in. The row index is the node's number until the domains are numbered.
 struct ExpansionNode {
-    std::string name;        // qualified with its scope's instance path (globals unqualified)
-    std::int32_t group = 0;  // 0 ground
+    std::uint32_t nameStart = 0;   // of the row's own name in the reader's nodeNameChars
+    std::uint32_t nameLength = 0;
+    std::int32_t group = 0;        // 0 ground
     std::int32_t scope = 0;
+    std::int32_t pathScope = 0;    // whose instance path qualifies the name (0: none, as for globals)
 };
 
 // Per-group results of the domain checks.
@@ -104,23 +108,40 @@ struct SubcktFileIndex {
     std::unordered_map<std::string, int> byStart;
 };
 
-// The expansion's view of a subcircuit scope beside the shared scope table entry.
+// What the expansion of a schematic macro keeps beside its scope.
+struct MacroExpansion {
+    std::vector<std::int32_t> pinMap;        // macro node per instance pin, -1 unbound
+    WindowRecord* macroCircuit = nullptr;    // loaded macro document
+    std::vector<std::int32_t> macroNodeMap;  // macro node number -> circuit node number
+};
+
+// The expansion's view of a subcircuit scope beside the shared scope table entry. A circuit of
+// many calls keeps one per call, so the macro's part is made only for a macro.
 struct ScopeExpansion {
-    int kind = 0;                         // component type of the call (subckt or Macro)
     SchematicItem* call = nullptr;        // the X line or schematic component
     WindowRecord* sourceWindow = nullptr; // text window holding the definition
     long subcktPosition = -1;             // read position of the .SUBCKT line
-    int subcktLine = 0;
     long endsPosition = -1;
+    int kind = 0;                         // component type of the call (subckt or Macro)
+    int subcktLine = 0;
     int nestingLevel = 0;
-    std::vector<std::string> nestedNames; // subcircuits defined inside the body
     int definitionFile = -1;              // index of the definition that was expanded
     int definitionIndex = -1;
     std::string subcktName;
     std::string baseName;                 // macro file name without directory and extension
-    std::vector<std::int32_t> pinMap;     // macro node per instance pin, -1 unbound
-    WindowRecord* macroCircuit = nullptr; // loaded macro document
-    std::vector<std::int32_t> macroNodeMap;  // macro node number -> circuit node number
+    std::unique_ptr<MacroExpansion> macro;
+
+    MacroExpansion& Macro()
+    {
+        if (!macro) macro = std::make_unique<MacroExpansion>();
+        return *macro;
+    }
+    // The macro's part; an empty one for a subcircuit call.
+    const MacroExpansion& MacroPart() const
+    {
+        static const MacroExpansion none;
+        return macro ? *macro : none;
+    }
 };
 
 // Where a message about the line being read is located.
@@ -213,7 +234,7 @@ struct NetlistReaderState {
 
     // Scopes.
     int currentScope = 0;
-    std::vector<ScopeExpansion> scopes;
+    std::deque<ScopeExpansion> scopes;  // a deque: a scope's record stays where it is as calls add more
 
     // Subcircuit definitions of the files searched so far.
     std::vector<SubcktFileIndex> subcktIndexes;
@@ -239,6 +260,7 @@ struct NetlistReaderState {
 
     // Nodes and names.
     std::vector<ExpansionNode> nodes;
+    std::string nodeNameChars;  // the rows' own names, one after another
     NameTable<std::int32_t> nodeNames;
     NameTable<PartInstanceRecord*> partNames;
     std::vector<std::int32_t> groupParent;  // nets joined by binding; group 0 is ground

@@ -356,7 +356,6 @@ int ReadBody(SchematicItem* call, const std::string& name, const SubcktDefinitio
         SetErrorSourceLine(TopSourceName(), LogicalLineStart());
         if (BeginsSubckt(line)) {
             if (++depth != 2) continue;
-            info.nestedNames.push_back(SecondWord(line));
             // A nested definition is read when it is called, not here: straight to its .ENDS,
             // so that a deep chain of nested definitions is not read again at every level.
             if (top == unit && IncludeLevel() == 0 && info.definitionFile >= 0) {

@@ -74,21 +74,44 @@ void JoinGroups(std::int32_t a, std::int32_t b)
     parents[static_cast<std::size_t>(b)] = a;
 }
 
+// A new row named `name` qualified with the path of pathScope (0: not qualified), named in
+// `scope`; entered in the node-name table when named.
+std::int32_t AddNodeRow(std::string_view name, int pathScope, std::int32_t group, int scope, bool named)
+{
+    NetlistReaderState& state = NetlistReader();
+    const auto row = static_cast<std::int32_t>(state.nodes.size());
+    if (state.nodeNameChars.size() + name.size() > 0xFFFFFFFFu) throw std::bad_alloc();
+    ExpansionNode node;
+    node.nameStart = static_cast<std::uint32_t>(state.nodeNameChars.size());
+    node.nameLength = static_cast<std::uint32_t>(name.size());
+    node.group = group;
+    node.scope = scope;
+    node.pathScope = pathScope;
+    state.nodeNameChars.append(name);
+    state.nodes.push_back(node);
+    if (named) InsertScopedNodeName(pathScope, name, row);
+    return row;
+}
+
 void EnsureGroundRow()
 {
     NetlistReaderState& state = NetlistReader();
     if (!state.nodes.empty()) return;
-    state.nodes.push_back(ExpansionNode{"0", 0, 0});
+    AddNodeRow("0", 0, 0, 0, false);
     if (state.groupParent.empty()) state.groupParent.push_back(0);
 }
 
-std::int32_t AddNodeRow(const std::string& qualified, std::int32_t group, int scope, bool named)
+// A row's own name, without its scope's path.
+std::string_view OwnNameOfRow(const ExpansionNode& node)
 {
-    NetlistReaderState& state = NetlistReader();
-    const auto row = static_cast<std::int32_t>(state.nodes.size());
-    state.nodes.push_back(ExpansionNode{qualified, group, scope});
-    if (named) InsertNodeName(qualified, row);
-    return row;
+    return std::string_view(NetlistReader().nodeNameChars).substr(node.nameStart, node.nameLength);
+}
+
+// The row's name is its own name: no path qualifies it.
+bool IsUnqualifiedRow(const ExpansionNode& node)
+{
+    const SubcktScope* entry = node.pathScope > 0 ? FindScope(node.pathScope) : nullptr;
+    return !entry || entry->pathLength == 0;
 }
 
 bool IsCall(const SchematicItem& item)
@@ -144,6 +167,7 @@ void ResetExpansionNodes()
 {
     NetlistReaderState& state = NetlistReader();
     state.nodes.clear();
+    state.nodeNameChars.clear();
     state.groupParent.clear();
     state.groups.clear();
     state.nodeNames.Clear();
@@ -176,12 +200,11 @@ int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t grou
         }
         const int scope = CurrentScope();
         if (plain == "$D_NC") {
-            node = AddNodeRow(plain, group >= 0 ? group : NewGroup(), scope, false);
+            node = AddNodeRow(plain, 0, group >= 0 ? group : NewGroup(), scope, false);
             return 0;
         }
-        const bool global = IsGlobalNodeName(plain);
-        const std::string qualified = global ? plain : QualifyNameWithScope(plain, scope);
-        const std::int32_t known = LookupNodeNameTrie(qualified);
+        const int pathScope = IsGlobalNodeName(plain) ? 0 : scope;
+        const std::int32_t known = LookupScopedNodeName(pathScope, plain);
         NetlistReaderState& state = NetlistReader();
         if (state.nodesNumbered) {
             // After the domains are numbered a name gives its node number; a new name is a new
@@ -190,12 +213,12 @@ int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t grou
                 node = NumberOfRow(known);
                 return 0;
             }
-            const std::int32_t row = AddNodeRow(qualified, NewGroup(), scope, true);
+            const std::int32_t row = AddNodeRow(plain, pathScope, NewGroup(), scope, true);
             NodeGroup numbered;
             numbered.domain = 0;
             numbered.number = ++state.analogNodeCount;
             GroupRecord(NodeGroupOf(row)) = numbered;
-            CircuitNodeTable().rows.push_back(NodeNameRow{qualified, numbered.number, scope, 0});
+            CircuitNodeTable().rows.push_back(NodeNameRow{NodeRowName(row), numbered.number, scope, 0});
             if (CircuitDocument* document = CurrentDocument()) {
                 document->nodeCount = state.analogNodeCount;
                 document->analysisNodeCounts[0] = state.analogNodeCount;
@@ -208,7 +231,7 @@ int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t grou
             if (group >= 0) JoinGroups(NodeGroupOf(known), group);
             return 0;
         }
-        node = AddNodeRow(qualified, group >= 0 ? group : NewGroup(), scope, true);
+        node = AddNodeRow(plain, pathScope, group >= 0 ? group : NewGroup(), scope, true);
     } catch (const std::bad_alloc&) {
         return ReportReaderOutOfMemory();
     }
@@ -222,12 +245,12 @@ std::int32_t NodeGroupOf(std::int32_t node)
     return RootGroup(nodes[static_cast<std::size_t>(node)].group);
 }
 
-const std::string& NodeRowName(std::int32_t node)
+std::string NodeRowName(std::int32_t node)
 {
-    static const std::string none;
     const std::vector<ExpansionNode>& nodes = NetlistReader().nodes;
-    if (node < 0 || static_cast<std::size_t>(node) >= nodes.size()) return none;
-    return nodes[static_cast<std::size_t>(node)].name;
+    if (node < 0 || static_cast<std::size_t>(node) >= nodes.size()) return {};
+    const ExpansionNode& row = nodes[static_cast<std::size_t>(node)];
+    return QualifyNameWithScope(OwnNameOfRow(row), row.pathScope);
 }
 
 std::int32_t FindNodeRow(std::string_view qualifiedName)
@@ -298,8 +321,10 @@ int InsertInterfaceDevices(std::int32_t node, int interfaceKind)
         return kMsgAlreadyReported;
     }
     try {
-        const std::int32_t digitalNode = AddNodeRow(name, NewGroup(), state.nodes[static_cast<std::size_t>(node)].scope,
-                                                    true);
+        const ExpansionNode& row = state.nodes[static_cast<std::size_t>(node)];
+        std::string ownName(OwnNameOfRow(row));
+        ownName += interfaceKind == kInterfaceDtoA ? "$DTOA" : "$ATOD";
+        const std::int32_t digitalNode = AddNodeRow(ownName, row.pathScope, NewGroup(), row.scope, true);
         return ConnectInterface(node, digitalNode, NodeGroupOf(node), interfaceKind);
     } catch (const std::bad_alloc&) {
         return ReportReaderOutOfMemory();
@@ -337,8 +362,10 @@ int ClassifyNodeDomains()
         }
     }
     for (std::int32_t node = 0; node < NodeRowCount(); ++node) {
-        const std::string& name = NodeRowName(node);
-        if (DigitalConstantIndex(name) < 0) continue;
+        // The constants are global names: never qualified.
+        const ExpansionNode& row = state.nodes[static_cast<std::size_t>(node)];
+        if (!IsUnqualifiedRow(row) || DigitalConstantIndex(OwnNameOfRow(row)) < 0) continue;
+        const std::string name(OwnNameOfRow(row));
         const NodeGroup& group = GroupRecord(NodeGroupOf(node));
         if ((group.pins & kPinGroupAnalog) && !(group.pins & kPinGroupDigital)) {
             ReportNetlistMessage("WLE", CurrentRecord(), 0, kMsgConstantOnAnalog, name);
@@ -423,8 +450,9 @@ int NumberNodesByDomain()
             const ExpansionNode& row = state.nodes[node];
             const NodeGroup& group = groups[static_cast<std::size_t>(NodeGroupOf(static_cast<std::int32_t>(node)))];
             const int domain = group.domain < 0 ? 0 : group.domain;
-            table.rows.push_back(NodeNameRow{row.name, group.number, row.scope, static_cast<std::int16_t>(domain)});
-            const int constant = DigitalConstantIndex(row.name);
+            table.rows.push_back(NodeNameRow{NodeRowName(static_cast<std::int32_t>(node)), group.number, row.scope,
+                                             static_cast<std::int16_t>(domain)});
+            const int constant = IsUnqualifiedRow(row) ? DigitalConstantIndex(OwnNameOfRow(row)) : -1;
             if (constant >= 0 && domain == 1) state.digitalConstantNodes[static_cast<std::size_t>(constant)] = group.number;
         }
         state.groups = std::move(groups);

@@ -24,7 +24,7 @@ std::int32_t NewNodeGroup();
 // The net of a node row (after binding); 0 for ground, -1 for no row.
 std::int32_t NodeGroupOf(std::int32_t node);
 // The qualified name of a node row; empty for no row.
-const std::string& NodeRowName(std::int32_t node);
+std::string NodeRowName(std::int32_t node);
 // The row of a qualified name, -1 when none.
 std::int32_t FindNodeRow(std::string_view qualifiedName);
 std::int32_t NodeRowCount();

@@ -163,7 +163,7 @@ int ExpandSubcircuits(CircuitDocument& document, ListNode* after)
         SubcktScope* entry = FindScopeForEdit(highest);
         const SubcktScope* parent = FindScope(item.scope);
         entry->parent = item.scope;
-        entry->fileName = parent ? parent->fileName : std::string();
+        entry->fileName = parent ? parent->fileName.str() : std::string_view();
         ScopeExpansionOf(highest)->call = &item;
         SetCurrentScope(highest);
         SetScopeNames(highest, {});
@@ -210,12 +210,8 @@ void SetScopeNames(int scope, std::string_view baseName)
     SubcktScope* entry = FindScopeForEdit(scope);
     ScopeExpansion* info = ScopeExpansionOf(scope);
     if (!entry || !info) return;
-    const SubcktScope* parent = FindScope(entry->parent);
     const SchematicItem* call = info->call;
-    std::string path = parent && scope > 0 ? parent->path : std::string();
-    if (!path.empty()) path += '.';
-    if (call) path += CopyUpperCase(GetAttributeText(call, kAttrPart));
-    entry->path = scope > 0 ? path : std::string();
+    SetScopePart(scope, scope > 0 && call ? CopyUpperCase(GetAttributeText(call, kAttrPart)) : std::string());
     info->baseName.assign(baseName);
 }
 
@@ -262,7 +258,7 @@ void MapMacroNodes(int scope, const std::vector<std::int32_t>& pinMap)
 {
     NetlistReaderState& state = NetlistReader();
     ScopeExpansion* info = ScopeExpansionOf(scope);
-    WindowRecord* macro = info ? info->macroCircuit : nullptr;
+    WindowRecord* macro = info ? info->MacroPart().macroCircuit : nullptr;
     if (!info || !macro || !macro->document) return;
     const std::int32_t macroNodes = macro->document->nodeCount;
     std::vector<std::int32_t> map(static_cast<std::size_t>(std::max(macroNodes, 0)) + 1, -1);
@@ -289,7 +285,7 @@ void MapMacroNodes(int scope, const std::vector<std::int32_t>& pinMap)
             if (bound == text->node) text->renumbered = true;
         text->node = map[static_cast<std::size_t>(text->node)];
     }
-    info->macroNodeMap = std::move(map);
+    info->Macro().macroNodeMap = std::move(map);
 }
 
 void ReportParameterMismatch(SchematicItem* component, const std::string* required)
@@ -409,7 +405,7 @@ int ExpandMacroInstance(SchematicItem* component)
         }
     }
     entry->window = macro;
-    info->macroCircuit = macro;
+    info->Macro().macroCircuit = macro;
     RebuildNetlistIfNeeded(macro, true);
     CircuitDocument& macroDocument = *macro->document;
     // A global pin of the macro without a label of its name cannot be connected: the build stops.
@@ -437,7 +433,7 @@ int ExpandMacroInstance(SchematicItem* component)
                 copy->pinNodes[static_cast<std::size_t>(pin)] = PinNodeNumber(macroDocument, item, pin);
             if (CopyComponentAttributes(*copy, item) != 0) return ReportReaderOutOfMemory(), 1;
         }
-        info->pinMap.assign(static_cast<std::size_t>(component->PinCount()), -1);
+        info->Macro().pinMap.assign(static_cast<std::size_t>(component->PinCount()), -1);
         for (const GridText& text : ListRecords<GridText>(macroDocument.gridTextList)) {
             std::int32_t node = -1;
             if (text.number >= 0 && static_cast<std::size_t>(text.number) < macroDocument.schematicNodeTable.size())
@@ -514,12 +510,12 @@ int ExpandMacroInstance(SchematicItem* component)
             }
             continue;
         }
-        if (BindMacroPin(component, info->pinMap, line, text->node) != 0) {
+        if (BindMacroPin(component, info->Macro().pinMap, line, text->node) != 0) {
             FlagCircuitBuildError();
             return 1;
         }
     }
-    if (CheckPinsBound(component, info->pinMap) != 0) {
+    if (CheckPinsBound(component, info->Macro().pinMap) != 0) {
         FlagCircuitBuildError();
         return 1;
     }
@@ -559,7 +555,7 @@ int ExpandMacroInstance(SchematicItem* component)
             ParseModelStatement(text->text, scope, text->lineNumber, kModelSourceSchematic, path, text) != 0)
             FlagCircuitBuildError();
     }
-    MapMacroNodes(scope, info->pinMap);
+    MapMacroNodes(scope, info->Macro().pinMap);
     if (!CircuitBuildFailed() &&
         (mismatch || static_cast<int>(actuals.size()) + defaultsUsed != static_cast<int>(formals.size()))) {
         ReportParameterMismatch(component, hasParameters ? &parameterList : nullptr);

@@ -63,9 +63,14 @@ PartInstanceRecord* FindPartByNameInScope(std::string_view name, int scope);
 
 // The name tables: every non-empty name, whatever its bytes; an empty name is never found.
 void InsertPartName(std::string_view name, PartInstanceRecord* record);
+// The same for a part name (upper case) qualified with the instance path of the scope.
+void InsertScopedPartName(int scope, std::string_view name, PartInstanceRecord* record);
 PartInstanceRecord* LookupPartName(std::string_view name);
 void InsertNodeName(std::string_view name, std::int32_t number);
 std::int32_t LookupNodeNameTrie(std::string_view name);
+// The same for a node name qualified with the instance path of the scope (0: not qualified).
+void InsertScopedNodeName(int scope, std::string_view name, std::int32_t number);
+std::int32_t LookupScopedNodeName(int scope, std::string_view name);
 void FreeNameTries();
 
 // Shows where an error in a symbol's origin lies: kinds 0, 4 and -1 show the object, kinds 1

@@ -1,4 +1,5 @@
 // Name checks and the name tables of the circuit build.
+#include <algorithm>
 #include <new>
 
 #include "ui/program_settings.h"
@@ -19,6 +20,8 @@
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/token_patterns.h"
+
+#include <algorithm>
 #include "platform/message_box.h"
 
 namespace kq5 {
@@ -128,9 +131,14 @@ int CheckLabelName(std::string_view name, int scope, unsigned flags, const Schem
 PartInstanceRecord* FindPartByNameInScope(std::string_view name, int scope)
 {
     std::string upper = CopyUpperCase(name);
-    if (scope > 0) upper = CopyUpperCase(QualifyNameWithScope(upper, scope));
     NetlistReaderState& state = NetlistReader();
-    if (!state.partNames.empty()) return LookupPartName(upper);
+    // The scope's path is upper case already.
+    if (!state.partNames.empty()) {
+        if (ScopedNameLength(std::max(scope, 0), upper) == 0) return nullptr;
+        PartInstanceRecord* const* found = state.partNames.FindIn(std::max(scope, 0), upper);
+        return found ? *found : nullptr;
+    }
+    if (scope > 0) upper = CopyUpperCase(QualifyNameWithScope(upper, scope));
     for (PartInstanceRecord& record : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
         if (record.partName != upper) continue;
         if (scope < 0 || (record.component && record.component->scope == scope) || !record.component) return &record;
@@ -138,11 +146,13 @@ PartInstanceRecord* FindPartByNameInScope(std::string_view name, int scope)
     return nullptr;
 }
 
-void InsertPartName(std::string_view name, PartInstanceRecord* record)
+void InsertPartName(std::string_view name, PartInstanceRecord* record) { InsertScopedPartName(0, name, record); }
+
+void InsertScopedPartName(int scope, std::string_view name, PartInstanceRecord* record)
 {
-    if (!IsMappedName(name)) return;
+    if (ScopedNameLength(scope, name) == 0) return;
     try {
-        NetlistReader().partNames.Insert(name, record);
+        NetlistReader().partNames.InsertIn(scope, name, record);
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildError();
     }
@@ -155,20 +165,24 @@ PartInstanceRecord* LookupPartName(std::string_view name)
     return found ? *found : nullptr;
 }
 
-void InsertNodeName(std::string_view name, std::int32_t number)
+void InsertNodeName(std::string_view name, std::int32_t number) { InsertScopedNodeName(0, name, number); }
+
+std::int32_t LookupNodeNameTrie(std::string_view name) { return LookupScopedNodeName(0, name); }
+
+void InsertScopedNodeName(int scope, std::string_view name, std::int32_t number)
 {
-    if (!IsMappedName(name)) return;
+    if (ScopedNameLength(scope, name) == 0) return;
     try {
-        NetlistReader().nodeNames.Assign(name, number);
+        NetlistReader().nodeNames.AssignIn(scope, name, number);
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildError();
     }
 }
 
-std::int32_t LookupNodeNameTrie(std::string_view name)
+std::int32_t LookupScopedNodeName(int scope, std::string_view name)
 {
-    if (!IsMappedName(name)) return -1;
-    const std::int32_t* found = NetlistReader().nodeNames.Find(name);
+    if (ScopedNameLength(scope, name) == 0) return -1;
+    const std::int32_t* found = NetlistReader().nodeNames.FindIn(scope, name);
     return found ? *found : -1;
 }
 

@@ -323,7 +323,7 @@ int RegisterPartInstance(ListNode* device, int typeCode, const void* firstAux, c
     part->device = device;
     try {
         part->partName = GetPartNameText(component, true);
-        InsertPartName(part->partName, part);
+        InsertScopedPartName(component->scope > 0 ? component->scope : 0, GetPartNameText(component, false), part);
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildOutOfMemory();
         return 1;

@@ -118,9 +118,10 @@ TEST_F(LongTextTest, ManyParamLinesAndADeepChainOfNestedDefinitionsBuild)
     };
     const double shortChain = runChain(1500);
     const double longChain = runChain(6000);
-    // The flattened names hold their parents' names, so their total length (and the hashing of
-    // them) grows with the square of the depth: small beside the re-reading that made depth 4000
-    // take 20 s, but at four times the depth it adds a few times the short chain's time.
+    // The scopes and the name tables keep each level's own name, but the circuit's node-name
+    // table and the part records still spell whole dotted names, whose total length grows with
+    // the square of the depth: small beside the re-reading that made depth 4000 take 20 s, but at
+    // four times the depth it adds a few times the short chain's time.
     EXPECT_LT(longChain, 12.0 * shortChain + 1.0) << shortChain << " s at depth 1500";
     std::ifstream printed(data_ / "chain.DNO");
     const std::string text((std::istreambuf_iterator<char>(printed)), std::istreambuf_iterator<char>());

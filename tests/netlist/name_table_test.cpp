@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "document/netlist_state.h"
+#include "document/scope_table.h"
 #include "netlist/name_table.h"
 
 namespace kq5 {
@@ -46,6 +50,43 @@ TEST(NameTable, KeepsEveryNameThroughGrowthAndEmptiesOnClear)
     EXPECT_EQ(table.Find("X1.N0"), nullptr);
     EXPECT_TRUE(table.Insert("X1.N0", 5).second);
     EXPECT_EQ(*table.Find("X1.N0"), 5);
+}
+
+// A name inside a subcircuit is kept as its scope and its own name, but it is the same name as
+// its whole dotted text: a top-level node written "X1.X2.A" is the node A of X2 inside X1, and
+// a .PRINT of "X1.X2.A" finds it.
+TEST(NameTable, AScopedNameIsTheSameNameAsItsWholeText)
+{
+    ResetNetlistStateForTests();
+    ASSERT_EQ(ResizeScopeTable(3), 0);
+    FindScopeForEdit(1)->parent = 0;
+    FindScopeForEdit(2)->parent = 1;
+    FindScopeForEdit(3)->parent = 0;
+    SetScopePart(1, "X1");
+    SetScopePart(2, "X2");
+    SetScopePart(3, "");  // an instance without a name qualifies nothing
+    NameTable<int> table;
+    EXPECT_TRUE(table.InsertIn(2, "A", 1).second);
+    EXPECT_EQ(*table.Find("X1.X2.A"), 1);
+    EXPECT_EQ(table.Find("X2.A"), nullptr);
+    EXPECT_EQ(table.FindIn(1, "A"), nullptr);
+    // Written whole at the top level, then reached from inside the scopes.
+    EXPECT_FALSE(table.Insert("X1.X2.A", 5).second);
+    EXPECT_TRUE(table.Insert("X1.X2.B", 2).second);
+    EXPECT_EQ(*table.FindIn(2, "B"), 2);
+    EXPECT_EQ(*table.FindIn(1, "X2.B"), 2);
+    EXPECT_TRUE(table.InsertIn(3, "C", 3).second);
+    EXPECT_EQ(*table.Find("C"), 3);
+    for (int i = 0; i < 5000; ++i) table.InsertIn(1 + i % 2, "N" + std::to_string(i), 10 + i);  // through growth
+    EXPECT_EQ(*table.Find("X1.X2.N4999"), 5009);
+    EXPECT_EQ(*table.Find("X1.N4998"), 5008);
+    std::vector<std::string> names;
+    table.ForEach([&](std::string_view name, int) { names.emplace_back(name); });
+    ASSERT_GE(names.size(), 3u);
+    EXPECT_EQ(names[0], "X1.X2.A");
+    EXPECT_EQ(names[1], "X1.X2.B");
+    EXPECT_EQ(names[2], "C");
+    ResetNetlistStateForTests();
 }
 
 }  // namespace

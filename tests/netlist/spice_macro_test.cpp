@@ -111,8 +111,8 @@ TEST_F(MacroTest, ScopesAreNamedByTheirInstancePath)
     ScopeExpansionOf(2)->call = inner;
     SetScopeNames(1, "AMP");
     SetScopeNames(2, "STAGE");
-    EXPECT_EQ(FindScope(1)->path, "X1");
-    EXPECT_EQ(FindScope(2)->path, "X1.X2");
+    EXPECT_EQ(ScopePath(1), "X1");
+    EXPECT_EQ(ScopePath(2), "X1.X2");
     EXPECT_EQ(ScopeExpansionOf(2)->baseName, "STAGE");
 }
 

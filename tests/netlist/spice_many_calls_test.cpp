@@ -38,7 +38,7 @@ TEST_F(ManyCallsTest, EveryCallBeyondSixteenBitsHasItsOwnScopeAndNode)
     const SubcktScope* last = FindScope(kCalls);
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->parent, 0);
-    EXPECT_EQ(last->path, "X" + std::to_string(kCalls));
+    EXPECT_EQ(ScopePath(kCalls), "X" + std::to_string(kCalls));
 }
 
 TEST_F(ManyCallsTest, ModelPolarityReachesEveryInstanceAndNothingElse)

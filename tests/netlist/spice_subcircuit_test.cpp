@@ -103,7 +103,7 @@ TEST_F(SubcircuitTest, NestedDefinitionsAreFoundInsideTheirParentOnly)
     ASSERT_NE(inner, nullptr);
     EXPECT_EQ(Node(inner, 0), Node(Part("V1"), 0));
     EXPECT_NE(FindScope(2), nullptr);
-    EXPECT_EQ(FindScope(2)->path, "XO.XI");
+    EXPECT_EQ(ScopePath(2), "XO.XI");
     FreeNetlistReaderBuild();
     ListClear(record_->document->itemList);
     EXPECT_EQ(ReadAndExpand(text + "X2 1 INNER\n"), 1);
