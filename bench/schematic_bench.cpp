@@ -54,7 +54,9 @@ int main(int argc, char** argv)
     CreateAppPalette();
     InitColorTable();
     // A resistor-sized shape extent, so that culling sees real part bounds.
-    SetShape(1, ComponentShape{win::RECT{0, -8, 48, 8}});
+    ComponentShape shape;
+    shape.extent = win::RECT{0, -8, 48, 8};
+    SetShape(1, shape);
     ComponentDefinition definition;
     definition.name = "R";
     definition.shapeIndex = 1;

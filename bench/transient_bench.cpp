@@ -78,6 +78,20 @@ struct Circuit {
     double waveTolerance = 0.0;
 };
 
+Circuit MakeCircuit(std::string name, std::string body, std::string probe, std::string tran, double tstop,
+                    int rise = 0, double level = 0.0)
+{
+    Circuit c;
+    c.name = std::move(name);
+    c.body = std::move(body);
+    c.probe = std::move(probe);
+    c.tran = std::move(tran);
+    c.tstop = tstop;
+    c.rise = rise;
+    c.level = level;
+    return c;
+}
+
 struct Result {
     bool ok = false;
     double cpu = 0.0, wall = 0.0;
@@ -120,7 +134,7 @@ std::string Number(double value, int digits = 6)
 // R of 1k between successive nodes, 1p from each node to ground, the source at node 1.
 Circuit Ladder(int n, const std::string& name, double tstop)
 {
-    Circuit c{name, "* rc ladder\n", "10", TranLine(tstop), tstop};
+    Circuit c = MakeCircuit(name, "* rc ladder\n", "10", TranLine(tstop), tstop);
     c.waveTolerance = 0.01;  // the probe's whole waveform, within 1 % of its peak
     std::string& s = c.body;
     s += kSource;
@@ -140,8 +154,8 @@ Circuit Mesh(int k, const std::string& name, double tstop, const char* resistanc
 {
     auto node = [k](int x, int y) { return y * k + x + 1; };
     const std::string stepText = Number(step * 1e9) + "n";
-    Circuit c{name, "* rc mesh\n", std::to_string(node(5, 5)),
-              ".TRAN " + stepText + " " + Number(tstop * 1e9) + "n 0 " + stepText + "\n", tstop};
+    Circuit c = MakeCircuit(name, "* rc mesh\n", std::to_string(node(5, 5)),
+              ".TRAN " + stepText + " " + Number(tstop * 1e9) + "n 0 " + stepText + "\n", tstop);
     c.waveTolerance = 0.01;
     std::string& s = c.body;
     s += kSource;
@@ -161,7 +175,7 @@ Circuit Mesh(int k, const std::string& name, double tstop, const char* resistanc
 // both programs then step alike, and the period of the waveform is compared.
 Circuit RingOscillator(int stages, int level, const std::string& name)
 {
-    Circuit c{name, "* cmos ring oscillator\n", std::to_string(stages / 2), ".TRAN 0.05n 200n 0 0.05n UIC\n", 200e-9, 3, 2.5};
+    Circuit c = MakeCircuit(name, "* cmos ring oscillator\n", std::to_string(stages / 2), ".TRAN 0.05n 200n 0 0.05n UIC\n", 200e-9, 3, 2.5);
     std::string& s = c.body;
     s += "VDD 900 0 5\n";
     for (int i = 1; i <= stages; ++i) {
@@ -221,7 +235,7 @@ std::string LibraryCard(const std::string& name, bool forNgspice)
 // operating point needs gmin stepping, which this program does not do.)
 Circuit Bsim3Rings(int rings, int stages, const std::string& name)
 {
-    Circuit c{name, "* bsim3 ring oscillators\n", std::to_string(stages / 2), ".TRAN 5p 60n 0 5p\n", 60e-9, 3, 1.65};
+    Circuit c = MakeCircuit(name, "* bsim3 ring oscillators\n", std::to_string(stages / 2), ".TRAN 5p 60n 0 5p\n", 60e-9, 3, 1.65);
     std::string& s = c.body;
     s += "VDD 100000 0 3.3\n";
     std::string ic = ".IC";
@@ -243,7 +257,7 @@ Circuit Bsim3Rings(int rings, int stages, const std::string& name)
 // (flat) the same resistors written out.
 Circuit Calls(int n, const std::string& name, bool flat)
 {
-    Circuit c{name, "* subcircuit calls\nV1 1 0 DC 1\n", "1", ".TRAN 1n 2n\n", 2e-9};
+    Circuit c = MakeCircuit(name, "* subcircuit calls\nV1 1 0 DC 1\n", "1", ".TRAN 1n 2n\n", 2e-9);
     std::string& s = c.body;
     if (!flat) s += ".SUBCKT TWO A B\nR1 A M 1k\nR2 M B 1k\n.ENDS\n";
     for (int i = 1; i <= n; ++i) {
@@ -260,7 +274,7 @@ Circuit Calls(int n, const std::string& name, bool flat)
 // by 100 ohm with 5 pF: the convolution of every line's history at every time point.
 Circuit LineBus(int lines, const std::string& name)
 {
-    Circuit c{name, "* bus of driven lossy lines\n", "b1", ".TRAN 0.1n 100n\n", 100e-9};
+    Circuit c = MakeCircuit(name, "* bus of driven lossy lines\n", "b1", ".TRAN 0.1n 100n\n", 100e-9);
     std::string ours, theirs;
     for (int i = 1; i <= lines; ++i) {
         const std::string n = std::to_string(i);
@@ -282,7 +296,7 @@ Circuit LineBus(int lines, const std::string& name)
 // million time points per second of simulated time.
 Circuit Bridge(const std::string& name, double tstop)
 {
-    Circuit c{name, "* diode bridge rectifier\n", "3", ".TRAN 1u " + std::to_string(tstop) + " 0 1u\n", tstop};
+    Circuit c = MakeCircuit(name, "* diode bridge rectifier\n", "3", ".TRAN 1u " + std::to_string(tstop) + " 0 1u\n", tstop);
     c.body += "V1 1 2 SIN(0 10 1k)\nRG 2 0 1meg\nD1 1 3 DB\nD2 2 3 DB\nD3 0 1 DB\nD4 0 2 DB\nRL 3 0 1k\nCL 3 0 10u\n"
              ".MODEL DB D(IS=1e-14 RS=0.1 CJO=10p TT=5n)\n";
     return c;
