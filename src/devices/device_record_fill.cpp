@@ -95,7 +95,7 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     switch (part.typeCode) {
     case kComponentResistor: {
         auto* r = static_cast<ResistorDevice*>(device);
-        f.TwoTerminal(r->nodeA, r->nodeB).Field("R", &r->value).Model(r->model);
+        f.TwoTerminal(r->nodeA, r->nodeB).Field("R", &r->value).Model(r->Model());
         break;
     }
     case kComponentCapacitor: {
