@@ -73,12 +73,10 @@ public:
     {
         const auto count = static_cast<std::size_t>(last - first);
         if (count > capacity_) {
-            PinNodeList fresh;
-            fresh.Reserve(count);
-            for (std::size_t i = 0; i < count; ++i) fresh.heap_[i] = first[i];
-            fresh.size_ = static_cast<std::uint32_t>(count);
-            *this = std::move(fresh);
-            return;
+            auto* block = new std::int32_t[count];
+            Release();
+            heap_ = block;
+            capacity_ = static_cast<std::uint32_t>(count);
         }
         std::int32_t* to = data();
         for (std::size_t i = 0; i < count; ++i) to[i] = first[i];
