@@ -135,7 +135,7 @@ std::vector<std::string> PartsUsingModel(const EvaluatedModel& model)
 {
     std::vector<std::string> parts;
     if (model.params.empty()) return parts;
-    for (const DeviceRecordFields& device : Devices().recordFields)
+    for (const DeviceRecordFields& device : DeviceRecordTable())
         if (!device.modelParams.empty() && device.modelParams.front().value == model.params.data())
             parts.push_back(device.label);
     return parts;

@@ -34,9 +34,19 @@ void ResetDevicesStateForTests()
     State() = DevicesState();
 }
 
+const std::vector<DeviceRecordFields>& DeviceRecordTable()
+{
+    DevicesState& devices = Devices();
+    if (devices.recordFieldsPending) {
+        devices.recordFieldsPending = false;
+        if (devices.fillRecordFields) devices.fillRecordFields();
+    }
+    return devices.recordFields;
+}
+
 const DeviceRecordFields* FindDeviceByLabel(std::string_view label, std::uint32_t familyMask)
 {
-    for (const DeviceRecordFields& d : Devices().recordFields)
+    for (const DeviceRecordFields& d : DeviceRecordTable())
         if ((d.families & familyMask) && SameNameNoCase(d.label, label)) return &d;
     return nullptr;
 }
@@ -45,7 +55,7 @@ std::vector<const DeviceRecordFields*> FindDevicesBetweenNodes(int nodeA, int no
                                                               std::uint32_t familyMask)
 {
     std::vector<const DeviceRecordFields*> found;
-    for (const DeviceRecordFields& d : Devices().recordFields) {
+    for (const DeviceRecordFields& d : DeviceRecordTable()) {
         if (!d.twoTerminal || !(d.families & familyMask)) continue;
         if ((d.nodes[0] == nodeA && d.nodes[1] == nodeB) ||
             (d.nodes[0] == nodeB && d.nodes[1] == nodeA))

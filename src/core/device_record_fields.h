@@ -81,7 +81,11 @@ struct DeviceHistoryFields {
 };
 
 struct DevicesState {
+    // Read through DeviceRecordTable(): a build leaves the table to be made at its first use,
+    // so a run that no expression reads a device of never holds it.
     std::vector<DeviceRecordFields> recordFields;
+    void (*fillRecordFields)() = nullptr;
+    bool recordFieldsPending = false;
     std::vector<DeviceHistoryFields> history;
     // The compiled value expressions of formula sources, resistors, capacitors, inductors
     // and Laplace sources (their STP and IMPULSE instants become breakpoints).
@@ -101,6 +105,9 @@ struct DevicesState {
 
 DevicesState& Devices();
 void ResetDevicesStateForTests();
+
+// The table of labelled devices, made first if the build left it pending.
+const std::vector<DeviceRecordFields>& DeviceRecordTable();
 
 // The device whose label equals the name (case-blind) and whose families meet the mask;
 // null when none.

@@ -70,7 +70,7 @@ std::vector<ExpressionSymbolEntry> ExpressionSymbolEntries(int bindingClass, std
             continue;
         }
         const std::size_t nameLength = std::strlen(s.name);
-        for (const DeviceRecordFields& d : Devices().recordFields) {
+        for (const DeviceRecordFields& d : DeviceRecordTable()) {
             if (d.label.empty() || !(d.families & s.deviceKinds)) continue;
             const std::size_t room = kEntryMax > nameLength + 2 ? kEntryMax - nameLength - 2 : 0;
             add(std::string(s.name) + "(" + d.label.substr(0, room) + ")");

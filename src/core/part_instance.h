@@ -13,10 +13,6 @@ struct SchematicItem;
 
 struct PartInstanceRecord : ListNode {
     std::uint16_t typeCode;  // row of the component type table (first: it fills the node's padding)
-    // Chosen by the translator: for resistors, capacitors and inductors the locations of
-    // the TC or initial-condition values and of the nominal value, for sources their model.
-    const void* firstAux;
-    const void* secondAux;
     SchematicItem* component;
     ListNode* device;        // null for parts that make no device record (Macro, subckt)
     std::string partName;    // scope-qualified

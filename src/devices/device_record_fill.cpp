@@ -95,7 +95,7 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     switch (part.typeCode) {
     case kComponentResistor: {
         auto* r = static_cast<ResistorDevice*>(device);
-        f.TwoTerminal(r->nodeA, r->nodeB).Field("R", &r->value).Model(r->model);
+        f.TwoTerminal(r->nodeA, r->nodeB).Field("R", &r->value).Model(r->Model());
         break;
     }
     case kComponentCapacitor: {
@@ -194,17 +194,12 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     }
 }
 
-}  // namespace
-
-void FillDeviceRecordFields()
+// The rows of the labelled devices, one per device for the whole run: made to measure rather
+// than grown by doubling.
+void MakeDeviceRecordRows()
 {
     DevicesState& devices = Devices();
     devices.recordFields.clear();
-    // The AC currents of the devices of an earlier build: every expression that read them was
-    // bound to that build's records and is compiled again.
-    devices.acCurrents.clear();
-    devices.familiesRead = 0;
-    // One row per device for the whole run: made to measure rather than grown by doubling.
     std::size_t rows = 0;
     for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList)))
         if (part.device && part.component) ++rows;
@@ -222,6 +217,33 @@ void FillDeviceRecordFields()
     }
 }
 
-void ClearDeviceRecordFields() { Devices().recordFields.clear(); }
+}  // namespace
+
+void FillDeviceRecordFields()
+{
+    DevicesState& devices = Devices();
+    devices.recordFields.clear();
+    devices.recordFields.shrink_to_fit();
+    // The AC currents of the devices of an earlier build: every expression that read them was
+    // bound to that build's records and is compiled again.
+    devices.acCurrents.clear();
+    devices.familiesRead = 0;
+    // The rows are made when an expression first looks a device up; only a line reads its
+    // nodes from its component, which a later build step may remove, so a circuit with lines
+    // has its rows made now.
+    devices.fillRecordFields = MakeDeviceRecordRows;
+    devices.recordFieldsPending = true;
+    for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList)))
+        if (part.device && part.component && part.typeCode == kComponentTline) {
+            DeviceRecordTable();
+            break;
+        }
+}
+
+void ClearDeviceRecordFields()
+{
+    Devices().recordFields.clear();
+    Devices().recordFieldsPending = false;
+}
 
 }  // namespace kq5

@@ -37,9 +37,9 @@ double ModelMultiplier(const EvaluatedModel* model)
 // A value given by an expression is evaluated again at every AC pass, so that it may depend
 // on the frequency; the frequency form (FREQ) is preferred when the element has one. 0 with
 // value set, 1 when the element has no expression, or the evaluator's error.
-int EvaluateElementValue(DeviceExpression& value, DeviceExpression& frequencyForm, double& result)
+int EvaluateElementValue(const DeviceExpression& value, const DeviceExpression& frequencyForm, double& result)
 {
-    DeviceExpression& e = frequencyForm.compiled ? frequencyForm : value;
+    const DeviceExpression& e = frequencyForm.compiled ? frequencyForm : value;
     if (!e.compiled) return 1;
     std::complex<double> v;
     if (int rc = EvaluateExpression(*e.compiled, v)) return rc;
@@ -84,7 +84,7 @@ int AcLoadCapacitors(int pass)
         const int rc = EvaluateElementValue(c.valueExpression, c.acExpression, cap);
         if (rc == 0) {
             ClampAwayFromZeroTiny(cap);
-            c.value = c.nominal = c.nominalCopy = cap;
+            c.value = c.nominal = cap;
             cap *= (t ? t->tempFactor : 1.0) * ModelMultiplier(c.model);
             if (t) t->capacitance = cap;
         } else if (rc != 1) {
@@ -164,11 +164,12 @@ int AcLoadResistors(int pass)
     for (ResistorDevice& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList))) {
         ResistorStamps* t = Entry(AnalogSolver().devices.resistors, i++);
         double resistance = 0.0;
-        const int rc = EvaluateElementValue(r.valueExpression, r.acExpression, resistance);
+        static const DeviceExpression kNoAcValue;
+        const int rc = EvaluateElementValue(r.valueExpression, r.extras ? r.extras->acExpression : kNoAcValue, resistance);
         if (rc == 0) {
             ClampAwayFromZeroRmin(resistance);
-            r.value = r.nominal = r.nominalCopy = resistance;
-            resistance *= (t ? t->tempFactor : 1.0) * ModelMultiplier(r.model);
+            r.value = r.nominal = resistance;
+            resistance *= (t ? t->tempFactor : 1.0) * ModelMultiplier(r.Model());
             if (t) t->resistance = resistance;
         } else if (rc != 1) {
             return rc;

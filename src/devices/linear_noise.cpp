@@ -21,10 +21,10 @@ namespace {
 double ResistorTemperature(const ResistorDevice& r)
 {
     const double run = RunControl().temperature.current;
-    if (!r.model) return run;
-    const double tabs = ModelParam(r.model, "T_ABS", kParamNotGivenDouble);
+    if (!r.Model()) return run;
+    const double tabs = ModelParam(r.Model(), "T_ABS", kParamNotGivenDouble);
     if (!IsParamNotGiven(tabs)) return tabs;
-    const double trel = ModelParam(r.model, "T_REL_GLOBAL", kParamNotGivenDouble);
+    const double trel = ModelParam(r.Model(), "T_REL_GLOBAL", kParamNotGivenDouble);
     if (!IsParamNotGiven(trel)) return run + trel;
     return run;
 }

@@ -153,7 +153,7 @@ int LoadResistorPart(ResistorPart part)
             if (int rc = EvaluateValueFormula(r, ClampAwayFromZeroRmin)) return rc;
         ClampAwayFromZero(r.value, rmin);
         double resistance = st.tempFactor * r.value;
-        if (r.model) resistance *= ModelValue(r.model, kResMultiplier, 1.0);
+        if (r.Model()) resistance *= ModelValue(r.Model(), kResMultiplier, 1.0);
         // Written only when it changed: an entry left clean need not go back to memory,
         // which counts in circuits too large for the caches.
         if (st.resistance != resistance) st.resistance = resistance;

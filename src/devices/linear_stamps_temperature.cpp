@@ -105,19 +105,24 @@ void PrepareLinearElementsAtTemperature(double temperature)
     for (ResistorDevice& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList))) {
         if (i >= t.resistors.size()) break;
         ResistorStamps& st = t.resistors[i++];
-        if (!r.model) {
-            const double dt = temperature - GlobalOptions().values.tnom;
+        if (!r.extras) {
             st.tempFactor = 1.0;
-            if (r.tc1Given) st.tempFactor += r.tc1 * dt;
-            if (r.tc2Given) st.tempFactor += r.tc2 * dt * dt;
             continue;
         }
-        const double dt = ModelTemperatureDelta(*r.model, kResSlots, temperature);
-        const double tc1 = r.tc1Given ? r.tc1 : Value(*r.model, kResSlots.tc1);
-        const double tc2 = r.tc2Given ? r.tc2 : Value(*r.model, kResSlots.tc2);
+        const ResistorExtras& x = *r.extras;
+        if (!x.model) {
+            const double dt = temperature - GlobalOptions().values.tnom;
+            st.tempFactor = 1.0;
+            if (x.tc1Given) st.tempFactor += x.tc1 * dt;
+            if (x.tc2Given) st.tempFactor += x.tc2 * dt * dt;
+            continue;
+        }
+        const double dt = ModelTemperatureDelta(*x.model, kResSlots, temperature);
+        const double tc1 = x.tc1Given ? x.tc1 : Value(*x.model, kResSlots.tc1);
+        const double tc2 = x.tc2Given ? x.tc2 : Value(*x.model, kResSlots.tc2);
         st.tempFactor = 1.0 + tc1 * dt + tc2 * dt * dt;
-        if (!r.tc1Given && !r.tc2Given && Value(*r.model, kResTce) != 0.0)
-            st.tempFactor = std::pow(1.01, Value(*r.model, kResTce) * dt);
+        if (!x.tc1Given && !x.tc2Given && Value(*x.model, kResTce) != 0.0)
+            st.tempFactor = std::pow(1.01, Value(*x.model, kResTce) * dt);
     }
 }
 

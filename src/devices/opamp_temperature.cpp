@@ -30,11 +30,11 @@ double P(const EvaluatedModel& m, int index)
 
 void SetValue(ResistorDevice* r, double value)
 {
-    if (r) r->value = r->nominal = r->nominalCopy = value;
+    if (r) r->value = r->nominal = value;
 }
 void SetValue(CapacitorDevice* c, double value)
 {
-    if (c) c->value = c->nominal = c->nominalCopy = value;
+    if (c) c->value = c->nominal = value;
 }
 void SetSource(ListNode* node, double value)
 {

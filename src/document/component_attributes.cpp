@@ -1,5 +1,6 @@
 #include "document/component_attributes.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <utility>
@@ -108,12 +109,17 @@ ComponentAttribute* SetAttribute(WindowRecord* record, SchematicItem* item, cons
     return made;
 }
 
+std::int16_t AttributeOffset(long value)
+{
+    return static_cast<std::int16_t>(std::clamp<long>(value, INT16_MIN, INT16_MAX));
+}
+
 ComponentAttribute* NewAttributeNode(WindowRecord* record, SchematicItem* item)
 {
     if (!item) return nullptr;
-    std::int32_t y = 0;
+    std::int16_t y = 0;
     if (const auto* last = static_cast<const ComponentAttribute*>(item->attributes.tail)) {
-        y = last->textOffsetY + Settings().defaultTextLineHeight;
+        y = AttributeOffset(last->textOffsetY + Settings().defaultTextLineHeight);
     }
     auto* attribute = ListAppendAs<ComponentAttribute>(item->attributes, kKindAttribute);
     if (!attribute) {
@@ -251,8 +257,8 @@ void PlaceAttributeTexts(WindowRecord* record, SchematicItem* item)
         RestoreFont(dc, previous);
         const win::POINT offset =
             AttributeTextOffset(orientation, definition.attrOriginX, definition.attrOriginTurnedX, p, pTurned, w, h);
-        attribute.textOffsetX = offset.x;
-        attribute.textOffsetY = offset.y;
+        attribute.textOffsetX = AttributeOffset(offset.x);
+        attribute.textOffsetY = AttributeOffset(offset.y);
         p += h;
         pTurned += h;
     }

@@ -127,18 +127,24 @@ struct AttributeKey {
     bool IsId() const { return id != 0 || name.empty(); }
 };
 
+// A text offset as an attribute holds it: 16 bits, a value beyond them stopping at their end
+// (the files keep offsets within 1000).
+std::int16_t AttributeOffset(long value);
+
 // Node of a component's attribute list (list kind 10). A predefined attribute is always kept
 // by its id, never by its name, so it has one form in memory and the table's name on disk.
+// Every part of a netlist has two or more: the small fields fill the node's tail padding,
+// so that the attribute takes 88 bytes.
 struct ComponentAttribute : ListNode {
     std::uint16_t display = 0;   // kAttrShowName, kAttrShowValue; 0 places as value only
     std::uint16_t keyId = 0;     // 1 to 41, or 0 for a user name or no key
+    FontSpec font;
+    std::int16_t textOffsetX = 0;  // text position relative to the placement point
+    std::int16_t textOffsetY = 0;
     // The user attribute's name when keyId is 0; out of line, as nearly every attribute (all
     // those of a netlist's parts) has an id.
     OutOfLineText userName;
     std::string value;
-    FontSpec font;
-    std::int32_t textOffsetX = 0;  // text position relative to the placement point
-    std::int32_t textOffsetY = 0;
     win::RECT displayRect{};       // kept by the renderer
 
     bool HasKey() const { return keyId != 0 || !userName.empty(); }
@@ -148,6 +154,7 @@ struct ComponentAttribute : ListNode {
         value.clear();
     }
 };
+static_assert(sizeof(ComponentAttribute) <= 88, "an attribute fits a 96-byte heap block");
 
 // AttributeName of a stored attribute: the table name or the user name (empty without key).
 std::string_view AttributeName(const ComponentAttribute& attribute);

@@ -42,13 +42,13 @@ win::RECT OrientExtent(win::RECT r, int code)
 int SetComponentPinNodeCount(SchematicItem& item, int count)
 {
     if (count <= 0) {
-        std::vector<std::int32_t>().swap(item.pinNodes);
+        item.pinNodes.clear();
         return 0;
     }
     try {
         item.pinNodes.assign(static_cast<std::size_t>(count), 0);
     } catch (const std::bad_alloc&) {
-        std::vector<std::int32_t>().swap(item.pinNodes);
+        item.pinNodes.clear();
         return kMsgInsufficientMemory;
     }
     return 0;

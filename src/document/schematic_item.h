@@ -6,6 +6,7 @@
 #include "core/linked_list.h"
 #include "document/component_attributes.h"
 #include "document/orientation.h"
+#include "document/pin_node_list.h"
 #include "platform/win_types.h"
 
 namespace kq5 {
@@ -65,7 +66,7 @@ struct SchematicItem : ListNode {
     std::uint16_t hidden = 0;         // renderer's word: hidden items are not hit nor followed
     std::uint16_t attributesChanged = 0;  // attribute texts need laying out again
     // Connectivity: one node label per pin of a component (-1 while unknown).
-    std::vector<std::int32_t> pinNodes;
+    PinNodeList pinNodes;
     [[no_unique_address]] LinkedList attributes{NewListRecord<ComponentAttribute>};
     std::int32_t scope = 0;  // subcircuit scope of a component made by the expansion
 

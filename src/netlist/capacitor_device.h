@@ -19,7 +19,6 @@ struct CapacitorDevice : ListNode {
     DeviceExpression acExpression;
     std::int32_t subtype = kDeviceValueSubtype;
     double nominal = 1.0;
-    double nominalCopy = 1.0;
     std::int32_t ordinal = 0;  // 1-based position in its list
     double initialCondition = 0.0;
     std::int32_t initialConditionGiven = 0;

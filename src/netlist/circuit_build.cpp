@@ -162,11 +162,9 @@ void AllocateMoreSolverVectors()
     }
 }
 
-// The nominal values of R, L and C that stepping and Monte Carlo runs start from.
+// The nominal values of the inductors that stepping and Monte Carlo runs start from.
 void SaveRlcValues()
 {
-    for (ResistorDevice& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList))) r.nominalCopy = r.nominal;
-    for (CapacitorDevice& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList))) c.nominalCopy = c.nominal;
     for (InductorDevice& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList))) l.nominal = l.value;
 }
 

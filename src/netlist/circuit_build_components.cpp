@@ -103,7 +103,7 @@ void TranslateComponent(SchematicItem* component, int type)
     case kComponentDigitalLed: case kComponentSevenSegment: TranslateDisplayElement(component, type); return;
     case kComponentSampleAndHold: TranslateSampleHold(component); return;
     case kComponentGround: SetGroundFound(); return;
-    case kComponentMacro: case kComponentSubckt: RegisterPartInstance(nullptr, type, nullptr, nullptr, component); return;
+    case kComponentMacro: case kComponentSubckt: RegisterPartInstance(nullptr, type, component); return;
     default: break;
     }
     if (type >= kComponentIofV && type <= kComponentVofI) {

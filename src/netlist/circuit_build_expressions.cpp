@@ -116,15 +116,17 @@ int CheckResistance(const DeviceExpression& expression)
     return ReportComponentMessage(expression.component, kMsgIllegalNumber, expression.text);
 }
 
+// The value and AC expressions of a resistor, capacitor or inductor (a resistor without extras
+// has no AC expression).
 template <class T>
-int CompileValueDevice(T& device, double& value, double& nominal, bool resistance = false)
+int CompileValueDevice(T& device, DeviceExpression* ac, double& value, double& nominal, bool resistance = false)
 {
     if (int rc = CompileOne(device.valueExpression)) return rc;
     if (resistance)
         if (int rc = CheckResistance(device.valueExpression)) return rc;
-    if (Analysis().analysisKind == kAnalysisAc)
-        if (int rc = CompileOne(device.acExpression)) return rc;
-    if (DependsOnFrequency(device.valueExpression) || DependsOnFrequency(device.acExpression))
+    if (ac && Analysis().analysisKind == kAnalysisAc)
+        if (int rc = CompileOne(*ac)) return rc;
+    if (DependsOnFrequency(device.valueExpression) || (ac && DependsOnFrequency(*ac)))
         device.flags |= kDeviceFrequencyDependent;
     double constant = 0.0;
     if (ConstantValue(device.valueExpression, constant)) {
@@ -165,11 +167,12 @@ int CompileAll()
         s.flags |= kDeviceFrequencyDependent;
     }
     for (auto& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList)))
-        if (int rc = CompileValueDevice(r, r.value, r.nominal, true)) return rc;
+        if (int rc = CompileValueDevice(r, r.extras ? &r.extras->acExpression : nullptr, r.value, r.nominal, true))
+            return rc;
     for (auto& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList)))
-        if (int rc = CompileValueDevice(c, c.value, c.nominal)) return rc;
+        if (int rc = CompileValueDevice(c, &c.acExpression, c.value, c.nominal)) return rc;
     for (auto& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList)))
-        if (int rc = CompileValueDevice(l, l.value, l.nominal)) return rc;
+        if (int rc = CompileValueDevice(l, &l.acExpression, l.value, l.nominal)) return rc;
     for (auto& s : ListRecords<SampleHoldDevice>(DeviceList(kSampleHoldDeviceList)))
         if (int rc = CompileOne(s.sampled)) return rc;
     for (auto& k : ListRecords<CoreRequest>(DeviceList(kCoreRequestList))) {

@@ -272,7 +272,7 @@ int ExpandOpampPart(const std::array<std::int32_t, 5>& pins, SchematicItem* comp
     } else if (opamp->level == 3) {
         if (int rc = BuildOpampMacromodel(pins, component, *opamp)) return rc;
     }
-    if (RegisterPartInstance(opamp, kComponentOpamp, opamp->model, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(opamp, kComponentOpamp, component)) return kMsgAlreadyReported;
     return 0;
 }
 

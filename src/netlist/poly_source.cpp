@@ -206,7 +206,7 @@ int ParsePolySource(SchematicItem* component, std::string_view valueText)
         FlagCircuitBuildOutOfMemory();
         return kMsgAlreadyReported;
     }
-    RegisterPartInstance(record, record->componentType, nullptr, nullptr, component);
+    RegisterPartInstance(record, record->componentType, component);
     return 0;
 }
 

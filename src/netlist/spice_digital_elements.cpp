@@ -435,7 +435,7 @@ int ParseDigitalPrimitive()
         if (CopyComponentAttributes(*item, *first) != 0) return kMsgInsufficientMemory;
         if (!SetElementAttribute(item, kAttrPart, StrPrintf("%s__%d", part.c_str(), gate))) return kMsgAlreadyReported;
         try {
-            NetlistReader().elementOrigins[item] = NetlistReader().elementOrigins[first];
+            CopyElementOrigin(item, first);
         } catch (const std::bad_alloc&) {
             return kMsgInsufficientMemory;
         }

@@ -58,7 +58,7 @@ void RecordElementOrigin(SchematicItem* component)
         index = state.originSources.size();
         state.originSources.push_back(std::move(source));
     }
-    state.elementOrigins[component] = {static_cast<std::uint32_t>(index), LogicalLineStart()};
+    AddElementOrigin(component, static_cast<std::uint32_t>(index), LogicalLineStart());
 }
 
 ComponentDefinition* FindLibraryComponentByType(int type)

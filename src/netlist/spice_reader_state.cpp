@@ -1,5 +1,9 @@
 #include "netlist/spice_reader_state.h"
 
+#include <algorithm>
+#include <functional>
+#include <iterator>
+
 #include "core/file_units.h"
 
 namespace kq5 {
@@ -41,14 +45,59 @@ int CurrentScope() { return NetlistReader().currentScope; }
 
 void SetCurrentScope(int scope) { NetlistReader().currentScope = scope; }
 
-std::optional<SourceLocation> ElementOrigin(const SchematicItem* item)
+namespace {
+
+using OriginEntry = NetlistReaderState::ElementOriginEntry;
+using OrderedOrigin = NetlistReaderState::OrderedElementOrigin;
+
+bool ItemBefore(const SchematicItem* a, const SchematicItem* b) { return std::less<const SchematicItem*>()(a, b); }
+
+// The last entry recorded for the element, or null.
+const OriginEntry* FindElementOrigin(const SchematicItem* item)
 {
     const NetlistReaderState& state = NetlistReader();
-    auto found = state.elementOrigins.find(item);
-    if (found == state.elementOrigins.end()) return std::nullopt;
-    return SourceLocation{state.originSources[found->second.source], found->second.line};
+    if (const auto found = state.unorderedElementOrigins.find(item); found != state.unorderedElementOrigins.end())
+        return &found->second;
+    const std::vector<OrderedOrigin>& ordered = state.elementOrigins;
+    const auto after = std::upper_bound(ordered.begin(), ordered.end(), item,
+                                        [](const SchematicItem* key, const OrderedOrigin& e) { return ItemBefore(key, e.item); });
+    if (after == ordered.begin() || std::prev(after)->item != item) return nullptr;
+    return &std::prev(after)->origin;
 }
 
-bool HasElementOrigin(const SchematicItem* item) { return NetlistReader().elementOrigins.contains(item); }
+}  // namespace
+
+std::optional<SourceLocation> ElementOrigin(const SchematicItem* item)
+{
+    const OriginEntry* found = FindElementOrigin(item);
+    if (!found) return std::nullopt;
+    return SourceLocation{NetlistReader().originSources[found->source], found->line};
+}
+
+bool HasElementOrigin(const SchematicItem* item) { return FindElementOrigin(item) != nullptr; }
+
+void AddElementOrigin(const SchematicItem* item, std::uint32_t source, std::int32_t line)
+{
+    NetlistReaderState& state = NetlistReader();
+    std::vector<OrderedOrigin>& ordered = state.elementOrigins;
+    if (ordered.empty() || !ItemBefore(item, ordered.back().item))
+        ordered.push_back({item, {source, line}});
+    else
+        state.unorderedElementOrigins[item] = {source, line};
+}
+
+void CopyElementOrigin(const SchematicItem* item, const SchematicItem* from)
+{
+    const OriginEntry* found = FindElementOrigin(from);
+    const OriginEntry copy = found ? *found : OriginEntry{};
+    AddElementOrigin(item, copy.source, copy.line);
+}
+
+void ClearElementOrigins()
+{
+    NetlistReaderState& state = NetlistReader();
+    std::vector<OrderedOrigin>().swap(state.elementOrigins);
+    std::unordered_map<const SchematicItem*, OriginEntry>().swap(state.unorderedElementOrigins);
+}
 
 }  // namespace kq5

@@ -210,14 +210,20 @@ struct NetlistReaderState {
     // types the library lacks do not walk the definitions generated per call.
     std::unordered_map<int, ComponentDefinition*> definitionsByType;
     std::unordered_set<const ComponentDefinition*> generatedDefinitions;
-    // Where each element read from text came from. The map holds one entry per element of
-    // the circuit for as long as it is built, so an entry is kept small: the file name is
-    // an index into originSources, where each name is stored once.
+    // Where each element read from text came from. There is one entry per element of the
+    // circuit for as long as it is built, so an entry is kept small: the file name is an
+    // index into originSources, where each name is stored once. Elements are mostly made at
+    // rising addresses: those are kept in a vector in that order, the others in a map.
     struct ElementOriginEntry {
         std::uint32_t source = 0;
         std::int32_t line = -1;
     };
-    std::unordered_map<const SchematicItem*, ElementOriginEntry> elementOrigins;
+    struct OrderedElementOrigin {
+        const SchematicItem* item = nullptr;
+        ElementOriginEntry origin;
+    };
+    std::vector<OrderedElementOrigin> elementOrigins;
+    std::unordered_map<const SchematicItem*, ElementOriginEntry> unorderedElementOrigins;
     std::vector<std::string> originSources;
 
     // Errors.
@@ -299,5 +305,12 @@ void SetCurrentScope(int scope);
 // Where an element component came from; nothing for components not read from text.
 std::optional<SourceLocation> ElementOrigin(const SchematicItem* item);
 bool HasElementOrigin(const SchematicItem* item);
+// Records where an element came from (a later record of the same element wins); may throw
+// std::bad_alloc.
+void AddElementOrigin(const SchematicItem* item, std::uint32_t source, std::int32_t line);
+// Gives the element the origin of another recorded a moment before; may throw std::bad_alloc.
+void CopyElementOrigin(const SchematicItem* item, const SchematicItem* from);
+// Forgets every origin, with the room they took.
+void ClearElementOrigins();
 
 }  // namespace kq5

@@ -202,7 +202,7 @@ void FreeNetlistReaderBuild()
     state.scopes.clear();
     FreeScopeTable();
     state.subcktIndexes.clear();
-    state.elementOrigins.clear();
+    ClearElementOrigins();
     state.originSources.clear();
     state.libraries.clear();
     state.libraryParamsLoaded = false;

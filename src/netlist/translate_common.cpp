@@ -270,7 +270,7 @@ ResistorDevice* AppendResistorDevice(double value, std::int32_t nodeA, std::int3
     if (!r) return nullptr;
     r->nodeA = nodeA;
     r->nodeB = nodeB;
-    r->value = r->nominal = r->nominalCopy = value;
+    r->value = r->nominal = value;
     r->sourceFlag = sourceFlag;
     return r;
 }
@@ -281,7 +281,7 @@ CapacitorDevice* AppendCapacitorDevice(double value, std::int32_t nodeA, std::in
     if (!c) return nullptr;
     c->nodeA = nodeA;
     c->nodeB = nodeB;
-    c->value = c->nominal = c->nominalCopy = value;
+    c->value = c->nominal = value;
     c->ordinal = DeviceList(kCapacitorDeviceList).count;
     return c;
 }
@@ -298,8 +298,7 @@ IndependentSourceDevice* AppendVoltageSourceDevice(std::int32_t sourceType, doub
     return v;
 }
 
-int RegisterPartInstance(ListNode* device, int typeCode, const void* firstAux, const void* secondAux,
-                         SchematicItem* component)
+int RegisterPartInstance(ListNode* device, int typeCode, SchematicItem* component)
 {
     // The label check qualifies the name with the scope itself.
     const std::string plain = GetPartNameText(component, false);
@@ -316,8 +315,6 @@ int RegisterPartInstance(ListNode* device, int typeCode, const void* firstAux, c
         FlagCircuitBuildOutOfMemory();
         return 1;
     }
-    part->firstAux = firstAux;
-    part->secondAux = secondAux;
     part->component = component;
     part->typeCode = static_cast<std::uint16_t>(typeCode);
     part->device = device;

@@ -94,8 +94,7 @@ IndependentSourceDevice* AppendVoltageSourceDevice(std::int32_t sourceType, doub
 
 // Registers a part that got a device record (or none for Macro and subckt calls). 0, or 1
 // after a reported failure (missing or illegal part name, no memory).
-int RegisterPartInstance(ListNode* device, int typeCode, const void* firstAux, const void* secondAux,
-                         SchematicItem* component);
+int RegisterPartInstance(ListNode* device, int typeCode, SchematicItem* component);
 
 // Reports a translator's message with the component ("WNE"), which marks the build failed
 // unless it is a warning. Always 15055, so that translators can return it.

@@ -146,7 +146,7 @@ int TranslateLinearSource(SchematicItem* component, int typeCode)
     e->secondValue = values[1];
     e->thirdValue = DoubleToIntClamped(values[2]);
     WireControlledPins(*e, component, typeCode);
-    if (RegisterPartInstance(e, typeCode, nullptr, &e->gain, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(e, typeCode, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -160,7 +160,7 @@ int TranslateFormulaSource(SchematicItem* component, int typeCode)
     b->outputKind = typeCode;
     if (int rc = AddValueExpression(CurrentMainText(), component, b->valueExpression)) return rc;
     if (int rc = AddAcExpression(component, b->acExpression)) return rc;
-    if (RegisterPartInstance(b, typeCode, nullptr, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(b, typeCode, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -173,7 +173,7 @@ int AppendLaplaceSource(SchematicItem* component, int typeCode, int outputKind, 
     s->component = component;
     WireControlledPins(*s, component, outputKind);
     if (int rc = AddValueExpression(transfer, component, s->transfer)) return rc;
-    if (RegisterPartInstance(s, typeCode, nullptr, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(s, typeCode, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -229,7 +229,7 @@ int TranslateTableSource(SchematicItem* component, int typeCode)
     } catch (const std::bad_alloc&) {
         return FlagCircuitBuildOutOfMemory();
     }
-    if (RegisterPartInstance(t, typeCode, nullptr, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(t, typeCode, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -262,7 +262,7 @@ int TranslateFreqTableSource(SchematicItem* component, int typeCode)
     } catch (const std::bad_alloc&) {
         return FlagCircuitBuildOutOfMemory();
     }
-    if (RegisterPartInstance(t, typeCode, nullptr, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(t, typeCode, component)) return kMsgAlreadyReported;
     return 0;
 }
 

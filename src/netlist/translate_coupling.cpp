@@ -186,7 +186,7 @@ int TranslateTransformer(SchematicItem* component)
     // The secondary needs a DC path to the primary's side.
     if (!AppendResistorDevice(CircuitBuild().inverseGmin, PinNode(component, 2), PinNode(component, 0), 0))
         return kMsgAlreadyReported;
-    if (RegisterPartInstance(coupling, kComponentTransformer, nullptr, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(coupling, kComponentTransformer, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -208,7 +208,7 @@ int TranslateCoupling(SchematicItem* component)
         k->size = EvalNumberOrExpression(size, error);
         if (error) return ReportValueError(component, error, size);
     }
-    if (RegisterPartInstance(k, kComponentK, k->model, &k->coupling, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(k, kComponentK, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -233,7 +233,7 @@ int TranslateUserSource(SchematicItem* component)
     } catch (const std::bad_alloc&) {
         return FlagCircuitBuildOutOfMemory();
     }
-    if (RegisterPartInstance(u, kComponentUserSource, nullptr, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(u, kComponentUserSource, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -250,7 +250,7 @@ int TranslateSampleHold(SchematicItem* component)
     int error = 0;
     s->period = EvalNumberOrExpression(period, error);
     if (error) return ReportValueError(component, error, period);
-    if (RegisterPartInstance(s, kComponentSampleAndHold, nullptr, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(s, kComponentSampleAndHold, component)) return kMsgAlreadyReported;
     return 0;
 }
 

@@ -81,7 +81,7 @@ int TranslateIdealLine(SchematicItem* component, EvaluatedModel* model, const st
     line->internal1 = NewAnalogNode();
     line->internal2 = NewAnalogNode();
     line->delay = TrnSlot(model, kTrnTd);
-    if (RegisterPartInstance(line, kComponentTline, model, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(line, kComponentTline, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -107,7 +107,7 @@ int TranslateLossyLine(SchematicItem* component, EvaluatedModel* model, std::str
     line->port1Minus = PinNode(component, 1);
     line->port2Plus = PinNode(component, 2);
     line->port2Minus = PinNode(component, 3);
-    if (RegisterPartInstance(line, kComponentTline, model, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(line, kComponentTline, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -215,7 +215,7 @@ int TranslateVoltageSwitch(SchematicItem* component)
     s->controlPlus = PinNode(component, 2);
     s->controlMinus = PinNode(component, 3);
     if (!(s->model = PartModel(component))) return kMsgAlreadyReported;
-    if (RegisterPartInstance(s, kComponentS, s->model, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(s, kComponentS, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -227,7 +227,7 @@ int TranslateCurrentSwitch(SchematicItem* component)
     w->outputMinus = PinNode(component, 1);
     w->component = component;
     if (!(w->model = PartModel(component))) return kMsgAlreadyReported;
-    if (RegisterPartInstance(w, kComponentW, w->model, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(w, kComponentW, component)) return kMsgAlreadyReported;
     return 0;
 }
 

@@ -1,5 +1,6 @@
 // Resistors, capacitors and inductors: "value [TC=tc1[,tc2]]" and "value [IC=v]".
 #include <new>
+#include <utility>
 
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
@@ -96,17 +97,28 @@ int TranslatePassive(SchematicItem* component, int typeCode)
     if (typeCode == kComponentResistor) {
         ResistorDevice* r = AppendResistorDevice(0.5, a, b, 1);
         if (!r) return kMsgAlreadyReported;
-        if (hasModel && !(r->model = PartModel(component))) return kMsgAlreadyReported;
-        r->tc1Given = r->tc2Given = 0;
-        if (RegisterPartInstance(r, typeCode, &r->tc1, &r->nominal, component)) return kMsgAlreadyReported;
-        if (int rc = TakeValue(component, text, r->valueExpression, r->acExpression, end)) return rc;
-        return ParseValueSuffix(component, text, end, "TC", r->tc1, r->tc1Given, &r->tc2, &r->tc2Given);
+        // The extras are made only for a resistor that has one of them.
+        ResistorExtras extras;
+        if (hasModel && !(extras.model = PartModel(component))) return kMsgAlreadyReported;
+        if (RegisterPartInstance(r, typeCode, component)) return kMsgAlreadyReported;
+        int rc = TakeValue(component, text, r->valueExpression, extras.acExpression, end);
+        if (rc == 0)
+            rc = ParseValueSuffix(component, text, end, "TC", extras.tc1, extras.tc1Given, &extras.tc2,
+                                  &extras.tc2Given);
+        if (extras.model || extras.tc1Given || extras.tc2Given || !extras.acExpression.Empty()) {
+            try {
+                r->Extras() = std::move(extras);
+            } catch (const std::bad_alloc&) {
+                return FlagCircuitBuildOutOfMemory();
+            }
+        }
+        return rc;
     }
     if (typeCode == kComponentCapacitor) {
         CapacitorDevice* c = AppendCapacitorDevice(1.0, a, b);
         if (!c) return kMsgAlreadyReported;
         if (hasModel && !(c->model = PartModel(component))) return kMsgAlreadyReported;
-        if (RegisterPartInstance(c, typeCode, &c->initialCondition, &c->nominal, component))
+        if (RegisterPartInstance(c, typeCode, component))
             return kMsgAlreadyReported;
         if (int rc = TakeValue(component, text, c->valueExpression, c->acExpression, end)) return rc;
         return ParseValueSuffix(component, text, end, "IC", c->initialCondition, c->initialConditionGiven, nullptr,
@@ -118,7 +130,7 @@ int TranslatePassive(SchematicItem* component, int typeCode)
     l->nodeB = b;
     l->component = component;
     if (hasModel && !(l->model = PartModel(component))) return kMsgAlreadyReported;
-    if (RegisterPartInstance(l, typeCode, &l->initialCondition, &l->nominal, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(l, typeCode, component)) return kMsgAlreadyReported;
     if (int rc = TakeValue(component, text, l->valueExpression, l->acExpression, end)) return rc;
     return ParseValueSuffix(component, text, end, "IC", l->initialCondition, l->initialConditionGiven, nullptr,
                             nullptr);

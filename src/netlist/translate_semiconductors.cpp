@@ -95,7 +95,7 @@ DiodeDevice* BuildDiodeDevice(std::int32_t anode, std::int32_t cathode, std::str
                                                  {&d->area, &d->off, &d->initialVoltage})))
         return nullptr;
     d->ordinal = DeviceList(kDiodeDeviceList).count;
-    if (modelType < 0 && RegisterPartInstance(d, kComponentDiode, d->model, nullptr, component)) return nullptr;
+    if (modelType < 0 && RegisterPartInstance(d, kComponentDiode, component)) return nullptr;
     if (AreaRefused(component, d->area)) return d;
     d->internalAnode = MakeInternalNode(component, ModelParam(d->model, "RS") / d->area, "_Pside", anode);
     return d;
@@ -124,7 +124,7 @@ BjtDevice* BuildBjtDevice(std::int32_t base, std::int32_t emitter, std::int32_t 
         return nullptr;
     q->ordinal = DeviceList(kBjtDeviceList).count;
     AreaRefused(component, q->area);
-    if (modelType < 0 && RegisterPartInstance(q, componentType, q->model, nullptr, component)) return nullptr;
+    if (modelType < 0 && RegisterPartInstance(q, componentType, component)) return nullptr;
     return q;
 }
 
@@ -146,7 +146,7 @@ JfetDevice* BuildJfetDevice(std::int32_t gate, std::int32_t drain, std::int32_t 
     j->internalDrain = MakeUnnamedInternalNode(ModelParam(j->model, "RD"), drain);
     j->internalSource = MakeUnnamedInternalNode(ModelParam(j->model, "RS"), source);
     j->polarity = componentType == kComponentNjfet ? 1.0 : -1.0;
-    if (modelType < 0 && RegisterPartInstance(j, componentType, j->model, nullptr, component)) return nullptr;
+    if (modelType < 0 && RegisterPartInstance(j, componentType, component)) return nullptr;
     return j;
 }
 
@@ -230,7 +230,7 @@ int TranslateMosfet(SchematicItem* component, int typeCode)
     m->source = source;
     m->bulk = bulk;
     m->component = component;
-    if (RegisterPartInstance(m, typeCode, m->model, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(m, typeCode, component)) return kMsgAlreadyReported;
     return 0;
 }
 
@@ -253,7 +253,7 @@ int TranslateGaasfet(SchematicItem* component)
         return kMsgAlreadyReported;
     AreaRefused(component, b->area);
     b->polarity = 1.0;
-    if (RegisterPartInstance(b, kComponentGaAsFet, b->model, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(b, kComponentGaAsFet, component)) return kMsgAlreadyReported;
     return CircuitBuildFailed() ? kMsgAlreadyReported : 0;
 }
 

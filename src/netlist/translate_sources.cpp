@@ -239,7 +239,7 @@ int TranslateIndependentSource(SchematicItem* component, int typeCode, std::int3
     IndependentSourceDevice* source = AppendVoltageSourceDevice(sourceType, 0.0, plus, minus);
     if (!source) return kMsgAlreadyReported;
     source->component = component;
-    if (RegisterPartInstance(source, typeCode, nullptr, nullptr, component)) return kMsgAlreadyReported;
+    if (RegisterPartInstance(source, typeCode, component)) return kMsgAlreadyReported;
     try {
         std::string text = CurrentMainText();
         while (!text.empty() && HasCharClass(text.back(), kCharSpace)) text.pop_back();
@@ -257,7 +257,7 @@ int TranslatePulseSource(SchematicItem* component)
     source->nodePlus = PinNode(component, 0);
     source->nodeMinus = PinNode(component, 1);
     if (!(source->model = PartModel(component))) return kMsgAlreadyReported;
-    if (RegisterPartInstance(source, kComponentPulseSource, source->model, nullptr, component))
+    if (RegisterPartInstance(source, kComponentPulseSource, component))
         return kMsgAlreadyReported;
     return 0;
 }
@@ -275,7 +275,7 @@ int TranslateSineSource(SchematicItem* component)
         source->internalPlus = MakeInternalNode(component, rs, "_plus", source->nodePlus);
         if (!AppendResistorDevice(rs, source->nodePlus, source->internalPlus, 0)) return kMsgAlreadyReported;
     }
-    if (RegisterPartInstance(source, kComponentSineSource, source->model, nullptr, component))
+    if (RegisterPartInstance(source, kComponentSineSource, component))
         return kMsgAlreadyReported;
     return 0;
 }

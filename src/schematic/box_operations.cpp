@@ -469,8 +469,8 @@ static int FlipBody(WindowRecord* record, int flipX)
             item.orientation = static_cast<OrientationCode>(item.orientation ^ (flipX ? 6 : 4));
             for (ComponentAttribute& attribute : ListRecords<ComponentAttribute>(item.attributes)) {
                 const win::RECT r = MeasureAttributeText(dc, item, attribute);
-                if (flipX) attribute.textOffsetX = -(attribute.textOffsetX + (r.right - r.left));
-                else attribute.textOffsetY = -(attribute.textOffsetY + (r.bottom - r.top));
+                if (flipX) attribute.textOffsetX = AttributeOffset(-(attribute.textOffsetX + (r.right - r.left)));
+                else attribute.textOffsetY = AttributeOffset(-(attribute.textOffsetY + (r.bottom - r.top)));
             }
         }
         if (flipX) {

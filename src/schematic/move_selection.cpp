@@ -171,8 +171,8 @@ void StepSchematic(WindowRecord* record, MoveDragState& drag, int x, int y)
     if (drag.flags & kMovePlacedText) {
         ComponentAttribute* attribute = Documents().pickedAttribute;
         if (attribute && (dx || dy)) {
-            attribute->textOffsetX += static_cast<std::int32_t>(dx * kDrawUnitsPerGrid);
-            attribute->textOffsetY += static_cast<std::int32_t>(dy * kDrawUnitsPerGrid);
+            attribute->textOffsetX = AttributeOffset(attribute->textOffsetX + dx * kDrawUnitsPerGrid);
+            attribute->textOffsetY = AttributeOffset(attribute->textOffsetY + dy * kDrawUnitsPerGrid);
             if (Documents().pickedItem) RedrawListNode(record, Documents().pickedItem);
         }
         drag.last = {x, y};

@@ -81,14 +81,14 @@ TEST_F(LinearStampTest, TemperatureFactorsOfResistorsCapacitorsAndInductors)
 {
     Nodes(1);
     ResistorDevice* plain = R(1, 0, 1.0);
-    plain->tc1 = 0.01;
-    plain->tc1Given = 1;
+    plain->Extras().tc1 = 0.01;
+    plain->Extras().tc1Given = 1;
     ResistorDevice* exponential = R(1, 0, 1.0);
     // R TC1 TC2 TCE T_MEASURED T_ABS T_REL_GLOBAL T_REL_LOCAL
     const float ng = ParamNotGiven;
-    exponential->model = Model(kModelRes, {1, ng, ng, 1.0f, ng, ng, 10.0f, ng});
+    exponential->Extras().model = Model(kModelRes, {1, ng, ng, 1.0f, ng, ng, 10.0f, ng});
     ResistorDevice* absolute = R(1, 0, 1.0);
-    absolute->model = Model(kModelRes, {1, 0.01f, ng, ng, ng, 77.0f, ng, ng});
+    absolute->Extras().model = Model(kModelRes, {1, 0.01f, ng, ng, ng, 77.0f, ng, ng});
     CapacitorDevice* c = C(1, 0, 1e-6);
     c->model = Model(kModelCap, {1, 0.1f, ng, 0.001f, ng, ng, ng, ng, ng});
     C(1, 0, 1e-6);

@@ -112,7 +112,7 @@ protected:
         auto* r = Add<ResistorDevice>(kResistorDeviceList, kKindResistor);
         r->nodeA = a;
         r->nodeB = b;
-        r->value = r->nominal = r->nominalCopy = ohms;
+        r->value = r->nominal = ohms;
         return r;
     }
     CapacitorDevice* C(int a, int b, double farads)
@@ -120,7 +120,7 @@ protected:
         auto* c = Add<CapacitorDevice>(kCapacitorDeviceList, kKindCapacitor);
         c->nodeA = a;
         c->nodeB = b;
-        c->value = c->nominal = c->nominalCopy = farads;
+        c->value = c->nominal = farads;
         return c;
     }
     InductorDevice* L(int a, int b, double henries)

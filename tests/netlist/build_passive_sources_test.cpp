@@ -24,18 +24,17 @@ TEST_F(PassiveTest, ResistorReadsValueAndTemperatureCoefficients)
     EXPECT_EQ(r[0]->nodeB, 2);
     EXPECT_EQ(r[0]->sourceFlag, 1);
     EXPECT_EQ(r[0]->valueExpression.text, "10K");
-    EXPECT_DOUBLE_EQ(r[0]->tc1, 0.001);
-    EXPECT_DOUBLE_EQ(r[0]->tc2, 1e-6);
-    EXPECT_EQ(r[0]->tc1Given, 1);
-    EXPECT_EQ(r[0]->tc2Given, 1);
+    ASSERT_NE(r[0]->extras, nullptr);
+    EXPECT_DOUBLE_EQ(r[0]->extras->tc1, 0.001);
+    EXPECT_DOUBLE_EQ(r[0]->extras->tc2, 1e-6);
+    EXPECT_EQ(r[0]->extras->tc1Given, 1);
+    EXPECT_EQ(r[0]->extras->tc2Given, 1);
 
-    // The part names its record, with the TC and nominal locations beside it.
+    // The part names its record.
     const auto parts = Records<PartInstanceRecord>(kPartInstanceList);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->partName, "R1");
     EXPECT_EQ(parts[0]->device, r[0]);
-    EXPECT_EQ(parts[0]->firstAux, &r[0]->tc1);
-    EXPECT_EQ(parts[0]->secondAux, &r[0]->nominal);
 }
 
 TEST_F(PassiveTest, ValueGrammarFaultsAreReported)

@@ -125,8 +125,8 @@ TEST_F(Poly, TrailingTextIsReportedButTheSourceStays)
 TEST_F(Poly, CurrentControlledSourcesResolveTheirVoltageSources)
 {
     auto sense = std::make_unique<ListNode>();
-    ASSERT_EQ(RegisterPartInstance(sense.get(), kComponentVSpice, nullptr, nullptr, Part(kComponentVSpice, "VSENSE")), 0);
-    ASSERT_EQ(RegisterPartInstance(nullptr, kComponentResistor, nullptr, nullptr, Part(kComponentResistor, "VR")), 0);
+    ASSERT_EQ(RegisterPartInstance(sense.get(), kComponentVSpice, Part(kComponentVSpice, "VSENSE")), 0);
+    ASSERT_EQ(RegisterPartInstance(nullptr, kComponentResistor, Part(kComponentResistor, "VR")), 0);
 
     ASSERT_EQ(ParseAs(kFIofI, "F1", "POLY(2) VSENSE VSENSE 0 1 0.5"), 0);
     EXPECT_EQ(Last().controls[1].sourceName, "VSENSE");
@@ -139,8 +139,7 @@ TEST_F(Poly, CurrentControlledSourcesResolveTheirVoltageSources)
     // Names are kept whole, however long.
     const std::string longName = "V" + std::string(300, 'L');
     auto longSense = std::make_unique<ListNode>();
-    ASSERT_EQ(RegisterPartInstance(longSense.get(), kComponentVSpice, nullptr, nullptr,
-                                   Part(kComponentVSpice, longName.c_str())),
+    ASSERT_EQ(RegisterPartInstance(longSense.get(), kComponentVSpice, Part(kComponentVSpice, longName.c_str())),
               0);
     ASSERT_EQ(ParseAs(kFIofI, "F4", ("POLY(2) VSENSE " + longName + " 0 1 2").c_str()), 0);
     EXPECT_EQ(Last().controls[2].sourceName, longName);

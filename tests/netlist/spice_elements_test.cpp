@@ -301,5 +301,28 @@ TEST_F(ElementTest, DigitalPrimitiveErrors)
     }
 }
 
+// The line of each element stays its own whatever order the elements lie in memory (errors
+// of a part point at its line).
+TEST_F(ElementTest, EachElementKeepsTheLineItCameFrom)
+{
+    FreeNetlistReaderBuild();
+    ListClear(record_->document->itemList);
+    ASSERT_EQ(Read("title\nR1 1 2 1K\nR2 2 3 2K\nC1 3 0 1N\n"), 0) << LastMessage();
+    SchematicItem items[4];
+    for (int i = 3; i >= 0; --i) AddElementOrigin(&items[i], 0, 100 + i);
+    CopyElementOrigin(&items[3], &items[0]);
+    for (int i = 0; i < 3; ++i) {
+        const auto origin = ElementOrigin(&items[i]);
+        ASSERT_TRUE(origin.has_value());
+        EXPECT_EQ(origin->line, 100 + i);
+    }
+    EXPECT_EQ(ElementOrigin(&items[3])->line, 100);
+    const auto r1 = ElementOrigin(Part("R1")), c1 = ElementOrigin(Part("C1"));
+    ASSERT_TRUE(r1.has_value() && c1.has_value());
+    EXPECT_EQ(c1->line - r1->line, 2);
+    SchematicItem unread;
+    EXPECT_FALSE(HasElementOrigin(&unread));
+}
+
 }  // namespace
 }  // namespace kq5::testing
