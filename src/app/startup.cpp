@@ -237,7 +237,8 @@ void SetDataPathFromCommandLine(const std::string& executable, const std::string
     FrameState& frame = Frame();
     const std::size_t cut = executable.find_last_of('/');
     frame.programDirectory = cut == std::string::npos ? std::string(".") : executable.substr(0, cut);
-    if (frame.programDirectory.empty()) frame.programDirectory = "/";
+    // (one character assigned, not a literal: GCC 12 misreads the literal copy as overlapping)
+    if (frame.programDirectory.empty()) frame.programDirectory.assign(1, '/');
     SetSettingsDataPath(root.empty() ? frame.programDirectory : WithoutTrailingSeparator(root));
     Settings().programDirectory = WithSeparator(frame.programDirectory);
 }

@@ -96,7 +96,8 @@ int AppendPerformanceFunctionRecord(PerformanceWindowRecord& window)
     try {
         FunctionRecord& record = window.functions.emplace_back();
         // A new function measures with the table's first defaults in the next curve colour.
-        record.boolean = "1";
+        // (one character assigned, not a literal: GCC 12 misreads the literal copy as overlapping)
+        record.boolean.assign(1, '1');
         record.args = {1.0, 1.0, 2.0};
         record.plotNumber = 1;
         record.color = static_cast<std::uint8_t>(kFirstCurveColorIndex + (window.functions.size() - 1) % kCurveColorSlots);
