@@ -672,49 +672,23 @@ int LoadMosLevel123()
                                                  });
 }
 
-namespace {
-
-void ShiftOneMosfetHistory(MosfetDevice& d, bool timeSteps)
-{
-    MosfetLoadValues& v = d.values;
-    v.vbs2 = v.vbs1;
-    v.vgs2 = v.vgs1;
-    v.vds2 = v.vds1;
-    v.vbs1 = v.vbs0;
-    v.vgs1 = v.vgs0;
-    v.vds1 = v.vds0;
-    if (timeSteps && d.level123) {
-        MosfetTemperatureBlock& b = d.temperature;
-        b.cgsPrev = b.cgs;
-        b.cgdPrev = b.cgd;
-        b.cgbPrev = b.cgb;
-    }
-}
-
-// The cache lines of a record the shift reads and writes.
-void PrefetchHistoryFields(const MosfetDevice& d)
-{
-    for (const void* field : {static_cast<const void*>(&d.values.vbs0), static_cast<const void*>(&d.values.vgs1),
-                              static_cast<const void*>(&d.values.vds2), static_cast<const void*>(&d.temperature.cgs),
-                              static_cast<const void*>(&d.temperature.cgbPrev)})
-        __builtin_prefetch(field, 1);
-}
-
-}  // namespace
-
 void ShiftMosfetHistory(bool timeSteps)
 {
     NewLoadEpoch();
-    // The walk waits for memory at every record; the load passes' record trail gives the
-    // records a few places ahead, whose fields are fetched while the present one moves.
-    constexpr std::size_t kAhead = 8;
-    const std::vector<const ListNode*>& trail = DeviceRecordTrail(kMosfetDeviceList);
-    std::size_t i = 0;
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
-        if (i + kAhead < trail.size())
-            PrefetchHistoryFields(*static_cast<const MosfetDevice*>(trail[i + kAhead]));
-        ++i;
-        ShiftOneMosfetHistory(d, timeSteps);
+        MosfetLoadValues& v = d.values;
+        v.vbs2 = v.vbs1;
+        v.vgs2 = v.vgs1;
+        v.vds2 = v.vds1;
+        v.vbs1 = v.vbs0;
+        v.vgs1 = v.vgs0;
+        v.vds1 = v.vds0;
+        if (timeSteps && d.level123) {
+            MosfetTemperatureBlock& b = d.temperature;
+            b.cgsPrev = b.cgs;
+            b.cgdPrev = b.cgd;
+            b.cgbPrev = b.cgb;
+        }
     }
 }
 
