@@ -1,5 +1,7 @@
 #include "analog/charge_integration.h"
 
+#include <cstring>
+
 #include "analog/analog_state.h"
 
 namespace kq5 {
@@ -32,10 +34,20 @@ bool IntegrateStateCurrent(int method, int order, const IntegrationCoefficients&
 
 void ShiftStateBlocks(std::span<double> states)
 {
-    for (std::size_t b = 0; b + kStateSlots <= states.size(); b += kStateSlots) {
-        states[b + 3] = states[b + 2];
-        states[b + 2] = states[b + 1];
-        states[b + 1] = states[b];
+    // A block moves as two pairs, (q0, q1) (q2, q3) -> (q0, q0) (q1, q2): two loads, two
+    // shuffles and two stores instead of a chain of scalar moves.
+    static_assert(kStateSlots == 4);
+    using Pair = double __attribute__((vector_size(2 * sizeof(double))));
+    double* p = states.data();
+    const std::size_t blocks = states.size() / kStateSlots;
+    for (std::size_t b = 0; b < blocks; ++b, p += kStateSlots) {
+        Pair low, high;
+        std::memcpy(&low, p, sizeof low);
+        std::memcpy(&high, p + 2, sizeof high);
+        const Pair newHigh = __builtin_shufflevector(low, high, 1, 2);
+        low = __builtin_shufflevector(low, low, 0, 0);
+        std::memcpy(p, &low, sizeof low);
+        std::memcpy(p + 2, &newHigh, sizeof newHigh);
     }
 }
 
