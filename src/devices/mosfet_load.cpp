@@ -127,6 +127,16 @@ std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, 
     return e.number;
 }
 
+}  // namespace
+
+std::uint64_t MosfetLoadEpoch()
+{
+    return LoadEpochOf(AnalogSolver(), GlobalOptions().values.gmin, Devices().gmax,
+                       RunControl().runDataMode != kRunDataRetrieve);
+}
+
+namespace {
+
 // What every device of one load pass reads from the solver: taken once per pass instead of
 // once per device.
 struct MosLoadPass {
@@ -660,14 +670,17 @@ int SetupMosLevel123()
                                [](const MosfetDevice& d) { return ElementPositions(NodesOf(d)); });
 }
 
+// The devices the LEVEL 1 to 3 load takes.
+constexpr auto kTakesLevel123 = [](const MosfetDevice& d) { return d.model && d.level123; };
+
 int LoadMosLevel123()
 {
     AnalogSolverState& s = AnalogSolver();
-    if (!s.setupDone) return 0;
+    if (!s.setupDone || !MosfetFamilyPresent(kTakesLevel123)) return 0;
     const MosLoadPass pass(s, SolutionVector(), GlobalOptions().values.gmin);
     return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
                                                  [&](MosfetDevice& d, SemiconductorStamps& entry) {
-                                                     if (d.model && d.level123) LoadOne(pass, d, entry);
+                                                     if (kTakesLevel123(d)) LoadOne(pass, d, entry);
                                                      return 0;
                                                  });
 }
