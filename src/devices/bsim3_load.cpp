@@ -91,7 +91,7 @@ struct Linearised {
 
 // From what the last load left in the instance. `charges` false leaves every charge term out
 // (operating points without charge storage).
-Linearised Linearise(const MosfetDevice& d, bool charges)
+[[gnu::always_inline]] inline Linearised Linearise(const MosfetDevice& d, bool charges)
 {
     const Bsim3Size& p = *d.bsim3;
     const MosfetLoadValues& v = d.values;
