@@ -85,6 +85,7 @@ struct MosLoadEpoch {
     double time = 0.0, step = 0.0, ag0 = 0.0, ag1 = 0.0, gmin = 0.0, gmax = 0.0;
     int mode = -1, order = 0, method = -1, runPhase = -1, runKind = -1, charge = -1;
     bool report = false;
+    bool predicted = false;  // the last pass was a prediction
     const void* states = nullptr;
 };
 
@@ -102,7 +103,10 @@ std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, 
     // The prediction opens a time point's epoch, which its iterations continue: their stamps
     // are made as the prediction's are.
     const int mode = s.iterationMode == kModePredictor ? kModeNormal : s.iterationMode;
-    const bool same = s.flags.prediction == 0 && s.iterationMode != kModeFirstTimePoint && e.time == s.time &&
+    // The families of a prediction pass share its epoch: every device loaded in it makes its
+    // stamps anew (a prediction never bypasses).
+    const bool prediction = s.flags.prediction != 0;
+    const bool same = (!prediction || e.predicted) && s.iterationMode != kModeFirstTimePoint && e.time == s.time &&
                       e.step == s.step && e.ag0 == s.ag0 && e.ag1 == s.ag1 && e.gmin == gmin && e.gmax == gmax &&
                       e.mode == mode && e.order == s.order && e.method == s.method &&
                       e.runPhase == s.runPhase && e.runKind == s.runKind && e.charge == s.flags.charge &&
@@ -124,6 +128,7 @@ std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, 
         e.report = report;
         e.states = s.chargeStates.data();
     }
+    e.predicted = prediction;
     return e.number;
 }
 
