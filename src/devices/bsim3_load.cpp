@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 
 #include "analog/analog_state.h"
 #include "analog/charge_integration.h"
@@ -90,7 +91,7 @@ struct Linearised {
 
 // From what the last load left in the instance. `charges` false leaves every charge term out
 // (operating points without charge storage).
-Linearised Linearise(const MosfetDevice& d, bool charges)
+[[gnu::always_inline]] inline Linearised Linearise(const MosfetDevice& d, bool charges)
 {
     const Bsim3Size& p = *d.bsim3;
     const MosfetLoadValues& v = d.values;
@@ -180,7 +181,15 @@ Linearised Linearise(const MosfetDevice& d, bool charges)
     return L;
 }
 
-void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, double gmin)
+// Adds again what the device's last load in this epoch added.
+void Replay(const AnalogSolverState& s, const MosfetDevice& d, const SemiconductorStamps& entry, const Bsim3Replay& r)
+{
+    AddFetRhs(d, r.rhs[0], r.rhs[1], r.rhs[2], r.rhs[3], r.rhs[4], r.rhs[5]);
+    ReplayLinearised(s, entry.stamps, r.stamps, r.seriesFree ? kSeriesOnly.data() : nullptr);
+}
+
+void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, double gmin,
+             std::uint64_t epoch)
 {
     AnalogSolverState& s = AnalogSolver();
     Bsim3Size& p = *d.bsim3;
@@ -237,6 +246,13 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
     const LoadModeFlags& flags = s.flags;
     const bool storage = flags.chargeStorage != 0;
+    // A bypassed device adds what its last load of this epoch added when that load stamped the
+    // charge terms as this one would (without the charge node, whose voltage is no bypass input).
+    if (bypassed && !nqs && p.replay.epoch == epoch &&
+        p.replay.chargeTerms == (flags.dynamic || flags.transientWithIc)) {
+        Replay(s, d, entry, p.replay);
+        return;
+    }
     bool chargeTerms = storage;  // false: every charge term of the stamps is 0
     double ids = 0.0;
     double qgate = 0.0, qbulk = 0.0, qdrn = 0.0;
@@ -361,12 +377,23 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     AddFetRhs(d, cdreq, ceqbs, ceqbd, ceqqg, ceqqb, ceqqd);
     if (nqs) RhsEntry(d.extraInternal) += cqcheqEq - cqdef;
 
+    // Kept for a replay: a bypassed load takes the channel current from the stored values,
+    // which may differ from the evaluated one in the last bit.
+    Bsim3Replay& r = p.replay;
+    r.epoch = nqs || mode == kModeFirstTimePoint ? 0 : epoch;
+    const double cdreqBypassed =
+        bypassed ? cdreq : ChannelEquivalentCurrent(normal, type, d.mode * (v.cd + v.cbd), v, vds, vgs, vbs, vgd, vbd);
+    r.rhs[0] = cdreqBypassed, r.rhs[1] = ceqbs, r.rhs[2] = ceqbd, r.rhs[3] = ceqqg, r.rhs[4] = ceqqb,
+    r.rhs[5] = ceqqd;
+
     // 14. Matrix. Without series resistances and RDS the elements only they reach get 0 and are
     // left alone.
     const std::size_t count = nqs ? kElements : 32;
     const bool seriesFree = p.grds == 0.0 && v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0;
+    r.chargeTerms = chargeTerms;
+    r.seriesFree = seriesFree;
     StampLinearised(s, entry.stamps, std::span(L.g).first(count), std::span(L.c).first(count),
-                    chargeTerms ? s.ag0 : 0.0, seriesFree ? kSeriesOnly.data() : nullptr);
+                    chargeTerms ? s.ag0 : 0.0, seriesFree ? kSeriesOnly.data() : nullptr, nqs ? nullptr : r.stamps);
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)
@@ -388,7 +415,15 @@ int SetupMosLevel8()
 // The devices the LEVEL 8 set-up, load and convergence test take.
 constexpr auto kTakesLevel8 = [](const MosfetDevice& d) { return IsLevel8(d); };
 
-int LoadMosLevel8() { return LoadMosfetFamily(kTakesLevel8, LoadOne); }
+int LoadMosLevel8()
+{
+    if (!AnalogSolver().setupDone || !MosfetFamilyPresent(kTakesLevel8)) return 0;
+    const std::uint64_t epoch = MosfetLoadEpoch();
+    return LoadMosfetFamily(kTakesLevel8, [epoch](MosfetDevice& d, SemiconductorStamps& entry,
+                                                  const std::vector<double>& x, double gmin) {
+        LoadOne(d, entry, x, gmin, epoch);
+    });
+}
 
 // After the solve: the terminal voltages of the new solution against those the last load used.
 // A device whose voltages moved by more than the node tolerances has not converged. (The

@@ -162,9 +162,11 @@ inline void StoreTerminalCharges(AnalogSolverState& s, int slot, double qgate, d
 }
 
 // Stamps the linearised device, g + ag0 c per element in reservation order; the elements marked
-// in `leftAlone` (when given) are skipped.
+// in `leftAlone` (when given) are skipped. `kept` (when given) receives each value added, at its
+// element's index, for a replay.
 inline void StampLinearised(const AnalogSolverState& s, const StampRange& stamps, std::span<const double> g,
-                            std::span<const double> c, double ag0, const bool* leftAlone = nullptr)
+                            std::span<const double> c, double ag0, const bool* leftAlone = nullptr,
+                            double* kept = nullptr)
 {
     StampCursor cursor(*s.pool, stamps);
     for (std::size_t k = 0; k < g.size(); ++k) {
@@ -172,7 +174,23 @@ inline void StampLinearised(const AnalogSolverState& s, const StampRange& stamps
             cursor.Skip();
             continue;
         }
-        cursor.Add(g[k] + ag0 * c[k]);
+        const double value = g[k] + ag0 * c[k];
+        if (kept) kept[k] = value;
+        cursor.Add(value);
+    }
+    cursor.Finish();
+}
+
+// Adds again the values StampLinearised kept, the same elements left alone.
+inline void ReplayLinearised(const AnalogSolverState& s, const StampRange& stamps, std::span<const double> kept,
+                             const bool* leftAlone)
+{
+    StampCursor cursor(*s.pool, stamps);
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        if (leftAlone && leftAlone[k])
+            cursor.Skip();
+        else
+            cursor.Add(kept[k]);
     }
     cursor.Finish();
 }

@@ -85,6 +85,7 @@ struct MosLoadEpoch {
     double time = 0.0, step = 0.0, ag0 = 0.0, ag1 = 0.0, gmin = 0.0, gmax = 0.0;
     int mode = -1, order = 0, method = -1, runPhase = -1, runKind = -1, charge = -1;
     bool report = false;
+    bool predicted = false;  // the last pass was a prediction
     const void* states = nullptr;
 };
 
@@ -102,7 +103,10 @@ std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, 
     // The prediction opens a time point's epoch, which its iterations continue: their stamps
     // are made as the prediction's are.
     const int mode = s.iterationMode == kModePredictor ? kModeNormal : s.iterationMode;
-    const bool same = s.flags.prediction == 0 && s.iterationMode != kModeFirstTimePoint && e.time == s.time &&
+    // The families of a prediction pass share its epoch: every device loaded in it makes its
+    // stamps anew (a prediction never bypasses).
+    const bool prediction = s.flags.prediction != 0;
+    const bool same = (!prediction || e.predicted) && s.iterationMode != kModeFirstTimePoint && e.time == s.time &&
                       e.step == s.step && e.ag0 == s.ag0 && e.ag1 == s.ag1 && e.gmin == gmin && e.gmax == gmax &&
                       e.mode == mode && e.order == s.order && e.method == s.method &&
                       e.runPhase == s.runPhase && e.runKind == s.runKind && e.charge == s.flags.charge &&
@@ -124,8 +128,19 @@ std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, 
         e.report = report;
         e.states = s.chargeStates.data();
     }
+    e.predicted = prediction;
     return e.number;
 }
+
+}  // namespace
+
+std::uint64_t MosfetLoadEpoch()
+{
+    return LoadEpochOf(AnalogSolver(), GlobalOptions().values.gmin, Devices().gmax,
+                       RunControl().runDataMode != kRunDataRetrieve);
+}
+
+namespace {
 
 // What every device of one load pass reads from the solver: taken once per pass instead of
 // once per device.
@@ -660,14 +675,17 @@ int SetupMosLevel123()
                                [](const MosfetDevice& d) { return ElementPositions(NodesOf(d)); });
 }
 
+// The devices the LEVEL 1 to 3 load takes.
+constexpr auto kTakesLevel123 = [](const MosfetDevice& d) { return d.model && d.level123; };
+
 int LoadMosLevel123()
 {
     AnalogSolverState& s = AnalogSolver();
-    if (!s.setupDone) return 0;
+    if (!s.setupDone || !MosfetFamilyPresent(kTakesLevel123)) return 0;
     const MosLoadPass pass(s, SolutionVector(), GlobalOptions().values.gmin);
     return ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
                                                  [&](MosfetDevice& d, SemiconductorStamps& entry) {
-                                                     if (d.model && d.level123) LoadOne(pass, d, entry);
+                                                     if (kTakesLevel123(d)) LoadOne(pass, d, entry);
                                                      return 0;
                                                  });
 }

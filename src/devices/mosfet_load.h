@@ -3,6 +3,8 @@
 // the load (voltages, limiting, bulk junctions, channel, charges, convergence, stamps), the
 // channel evaluators of the three levels, the commit of an accepted point, and the AC stamps
 // and noise generators that read what the load left.
+#include <cstdint>
+
 namespace kq5 {
 
 struct MosfetDevice;
@@ -28,6 +30,11 @@ struct MosJunctionCharge {
     double charge = 0.0, capacitance = 0.0;
 };
 MosJunctionCharge MosJunctionChargeAt(const MosfetDevice& d, bool drainSide, double v);
+
+// The epoch of the present load pass. A new one begins with every new time point, prediction,
+// iteration mode or integration, and with every set-up and accepted point; a bypassed device
+// whose last load was made in the present epoch may add again what that load added.
+std::uint64_t MosfetLoadEpoch();
 
 int SetupMosLevel123();
 int LoadMosLevel123();

@@ -4,7 +4,21 @@
 // temperature, the model values it reads at every load, and what each load leaves for the next
 // load, the AC stamp, the noise generators and the reports. The shared evaluated model is never
 // written per device.
+#include <cstdint>
+
 namespace kq5 {
+
+// What a load of a device without the charge node added to the right-hand side (its six
+// equivalent currents) and to its 32 matrix entries, the load pass (`epoch`) it was made in,
+// and whether its stamps held the charge terms: a device whose voltages stay within the bypass
+// tolerances adds the same again while nothing else these depend on has changed.
+struct Bsim3Replay {
+    std::uint64_t epoch = 0;
+    bool chargeTerms = false;
+    bool seriesFree = false;  // the elements only the series conductances reach were left alone
+    double rhs[6] = {};       // channel, source and drain junctions, gate, bulk and drain charges
+    double stamps[32] = {};
+};
 
 struct Bsim3Size {
     // Geometry.
@@ -52,6 +66,7 @@ struct Bsim3Size {
     double ueff = 0.0, thetavth = 0.0, qinv = 0.0;
     double cgdoBias = 0.0, cgsoBias = 0.0;  // bias-dependent overlap capacitances of the last load
     double vgsteffLast = 0.0, vdseffLast = 0.0, abulkLast = 1.0;  // for the flicker noise
+    Bsim3Replay replay;
 };
 
 }  // namespace kq5
