@@ -127,9 +127,11 @@ bool AllDigits(const std::string& text)
 std::string NodeName(int node, int domain)
 {
     for (const NodeNameRow& row : CircuitNodeTable().rows) {
-        if (row.domain != domain || row.scope != 0 || row.number != node || AllDigits(row.name)) continue;
-        const std::size_t dot = row.name.rfind('.');
-        return dot == std::string::npos ? row.name : row.name.substr(dot + 1);
+        if (row.domain != domain || row.scope != 0 || row.number != node) continue;
+        const std::string name = row.WholeName();
+        if (AllDigits(name)) continue;
+        const std::size_t dot = name.rfind('.');
+        return dot == std::string::npos ? name : name.substr(dot + 1);
     }
     std::string name = FindNodeName(CircuitNodeTable(), node, 0, domain);
     return name.empty() ? std::to_string(node) : name;

@@ -8,6 +8,7 @@
 #include "document/circuit_document.h"
 #include "document/component_types.h"
 #include "core/part_instance.h"
+#include "document/scope_names.h"
 
 namespace kq5 {
 
@@ -33,7 +34,7 @@ int ReportUnloadableDevices(int list)
     }
     const ComponentTypeRow* row = first ? FindComponentTypeRow(first->typeCode) : nullptr;
     const std::string kind = row && row->name && *row->name ? std::string(row->name) : StrPrintf("#%d", list);
-    const std::string part = first ? first->partName : std::string("?");
+    const std::string part = first ? PartInstanceName(*first) : std::string("?");
     if (first && first->component)
         ReportMessage("WNE", CurrentRecord(), first->component, kMsgKindNotLoadable, kind, part);
     else

@@ -116,9 +116,7 @@ void FreeNodeOwnedData(ListNode* node)
     }
 }
 
-namespace {
-
-const PartInstanceRecord* FindInstanceOfDevice(const ListNode* device)
+const PartInstanceRecord* FindPartInstanceOfDevice(const ListNode* device)
 {
     if (!device) return nullptr;
     for (const PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
@@ -127,18 +125,10 @@ const PartInstanceRecord* FindInstanceOfDevice(const ListNode* device)
     return nullptr;
 }
 
-}  // namespace
-
 SchematicItem* FindPartOfDevice(const ListNode* device)
 {
-    const PartInstanceRecord* part = FindInstanceOfDevice(device);
+    const PartInstanceRecord* part = FindPartInstanceOfDevice(device);
     return part ? part->component : nullptr;
-}
-
-const std::string* FindPartNameOfDevice(const ListNode* device)
-{
-    const PartInstanceRecord* part = FindInstanceOfDevice(device);
-    return part ? &part->partName : nullptr;
 }
 
 }  // namespace kq5

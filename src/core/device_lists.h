@@ -107,9 +107,10 @@ void ClearAllDeviceLists();
 void FreeNodeOwnedData(ListNode* node);
 
 struct SchematicItem;
-// The component item, or the part name, of the first part-instance entry whose device is
-// the given one; null (empty) when the device has none.
+struct PartInstanceRecord;
+// The first part-instance entry whose device is the given one, or its component item; null
+// when the device has none.
+const PartInstanceRecord* FindPartInstanceOfDevice(const ListNode* device);
 SchematicItem* FindPartOfDevice(const ListNode* device);
-const std::string* FindPartNameOfDevice(const ListNode* device);
 
 }  // namespace kq5

@@ -13,9 +13,13 @@ struct SchematicItem;
 
 struct PartInstanceRecord : ListNode {
     std::uint16_t typeCode;  // row of the component type table (first: it fills the node's padding)
+    // Whose instance path qualifies partName (0: none). A part inside a subcircuit keeps only its
+    // own name, so that parts of calls nested deep do not each hold the whole path; its full
+    // (dotted) name is PartInstanceName().
+    std::int32_t pathScope = 0;
     SchematicItem* component;
     ListNode* device;        // null for parts that make no device record (Macro, subckt)
-    std::string partName;    // scope-qualified
+    std::string partName;    // upper case: the full name when pathScope is 0, else the part after the path
 
     void FreeOwnedData() override;
 };

@@ -20,6 +20,7 @@
 #include "netlist/model_types.h"
 #include "netlist/opamp_device.h"
 #include "core/part_instance.h"
+#include "document/scope_names.h"
 #include "netlist/resistor_device.h"
 #include "netlist/source_device.h"
 #include "netlist/standalone_element_devices.h"
@@ -209,7 +210,7 @@ void MakeDeviceRecordRows()
         if (!part.device || !part.component) continue;
         const ComponentTypeRow* row = FindComponentTypeRow(part.typeCode);
         DeviceRecordFields& d = devices.recordFields.emplace_back();
-        d.label = part.partName;
+        d.label = PartInstanceName(part);
         d.families = row ? row->classBits : 0;
         FieldBuilder builder{d};
         DescribeDevice(part, builder);

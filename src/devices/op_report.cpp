@@ -17,7 +17,9 @@
 #include "netlist/inductor_device.h"
 #include "core/digital_logic_tables.h"
 #include "core/digital_node_states.h"
+#include "core/part_instance.h"
 #include "document/component_attributes.h"
+#include "document/scope_names.h"
 #include "netlist/circuit_build.h"
 #include "analog/analysis_run_services.h"
 
@@ -165,10 +167,10 @@ void WriteDeviceTable(int unit, const DeviceTable& table, int pass, ReportLayout
         if (pass == 1) {
             int written = 0;
             for (std::size_t i = start; i < end; ++i) {
-                const std::string* name = FindPartNameOfDevice(devices[i]);
-                if (!name) continue;
+                const PartInstanceRecord* part = FindPartInstanceOfDevice(devices[i]);
+                if (!part) continue;
                 const int cell = layout.width + (written == 0 ? 10 : 4);
-                UnitPrintf(unit, "%*.*s", cell, cell, name->c_str());
+                UnitPrintf(unit, "%*.*s", cell, cell, PartInstanceName(*part).c_str());
                 ++written;
             }
         }

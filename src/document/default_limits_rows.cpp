@@ -93,9 +93,11 @@ private:
         const auto& rows = CircuitNodeTable().rows;
         std::string found;
         for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-            if (it->number != number || it->domain != domain || it->name.empty()) continue;
-            if (!IsDigit(it->name[0])) return it->name;
-            if (found.empty()) found = it->name;
+            if (it->number != number || it->domain != domain) continue;
+            std::string name = it->WholeName();
+            if (name.empty()) continue;
+            if (!IsDigit(name[0])) return name;
+            if (found.empty()) found = std::move(name);
         }
         return found;
     }

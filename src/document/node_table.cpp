@@ -7,6 +7,7 @@
 #include "core/digital_logic_tables.h"
 #include "core/digital_node_states.h"
 #include "document/scope_names.h"
+#include "document/scope_table.h"
 
 namespace kq5 {
 
@@ -18,14 +19,26 @@ std::string AfterLastDot(const std::string& name)
     return dot == std::string::npos ? name : name.substr(dot + 1);
 }
 
+// The part of a full name after its last "." is that of the row's own name: a path only adds
+// to the front.
 template <class Rows>
 std::string FindNodeNameIn(const Rows& rows, std::int32_t number, int scope, int domain)
 {
     for (const NodeNameRow& row : rows)
         if (row.domain == domain && row.scope == scope && row.number == number) return AfterLastDot(row.name);
     for (const NodeNameRow& row : rows)
-        if (row.domain == domain && row.number == number) return row.name;
+        if (row.domain == domain && row.number == number) return row.WholeName();
     return {};
+}
+
+// The row's full name equals the text, case-blind. The path is spelt only for a row whose
+// length and own name already agree.
+bool WholeNameEqualsNoCase(const NodeNameRow& row, std::string_view text)
+{
+    if (row.pathScope <= 0) return EqualsNoCase(row.name, text);
+    if (ScopedNameLength(row.pathScope, row.name) != text.size()) return false;
+    if (!EqualsNoCase(row.name, text.substr(text.size() - row.name.size()))) return false;
+    return EqualsNoCase(row.WholeName(), text);
 }
 
 template <class Rows>
@@ -36,6 +49,8 @@ struct Reversed {
 };
 
 }  // namespace
+
+std::string NodeNameRow::WholeName() const { return QualifyNameWithScope(name, pathScope); }
 
 std::string FindNodeName(const NodeTable& table, std::int32_t number, int scope, int domain)
 {
@@ -52,7 +67,7 @@ std::int32_t LookupNodeNumber(const NodeTable& table, std::string_view name, int
     if (name == "0") return 0;
     const std::string qualified = level > 0 ? QualifyNameWithScope(name, level) : std::string(name);
     for (const NodeNameRow& row : table.rows)
-        if (row.domain == domain && EqualsNoCase(row.name, qualified)) return row.number;
+        if (row.domain == domain && WholeNameEqualsNoCase(row, qualified)) return row.number;
     return -1;
 }
 

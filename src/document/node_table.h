@@ -11,12 +11,17 @@
 
 namespace kq5 {
 
-// One named node: its full name (dotted inside subcircuits), number, scope and domain.
+// One named node: its name, number, scope and domain. A node named inside a subcircuit keeps
+// only its own name and the scope whose instance path qualifies it, so that nodes of calls
+// nested deep do not each hold the whole path: its full (dotted) name is WholeName().
 struct NodeNameRow {
-    std::string name;
+    std::string name;             // the full name when pathScope is 0, else the part after the path
     std::int32_t number = 0;
     std::int32_t scope = 0;
     std::int16_t domain = 0;
+    std::int32_t pathScope = 0;   // whose instance path qualifies the name (0: none)
+
+    std::string WholeName() const;
 };
 
 // Row 0 is ground, named "0".

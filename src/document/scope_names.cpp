@@ -1,5 +1,6 @@
 #include "document/scope_names.h"
 
+#include "core/part_instance.h"
 #include "document/scope_table.h"
 
 namespace kq5 {
@@ -12,5 +13,7 @@ std::string QualifyNameWithScope(std::string_view name, int scope)
     qualified += name;
     return qualified;
 }
+
+std::string PartInstanceName(const PartInstanceRecord& part) { return QualifyNameWithScope(part.partName, part.pathScope); }
 
 }  // namespace kq5

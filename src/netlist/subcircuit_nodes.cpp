@@ -136,6 +136,15 @@ int InputPinCount(const SchematicItem& item)
     return item.definition ? item.definition->inputPinCount : 0;
 }
 
+// The node-name table's row for an expansion row: its own name and the scope of its path, as
+// the expansion keeps them.
+NodeNameRow TableRowOf(std::int32_t node, std::int32_t number, int domain)
+{
+    const ExpansionNode& row = NetlistReader().nodes[static_cast<std::size_t>(node)];
+    return NodeNameRow{std::string(OwnNameOfRow(row)), number, row.scope, static_cast<std::int16_t>(domain),
+                       IsUnqualifiedRow(row) ? 0 : row.pathScope};
+}
+
 NodeGroup& GroupRecord(std::int32_t root)
 {
     std::vector<NodeGroup>& groups = NetlistReader().groups;
@@ -218,7 +227,7 @@ int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t grou
             numbered.domain = 0;
             numbered.number = ++state.analogNodeCount;
             GroupRecord(NodeGroupOf(row)) = numbered;
-            CircuitNodeTable().rows.push_back(NodeNameRow{NodeRowName(row), numbered.number, scope, 0});
+            CircuitNodeTable().rows.push_back(TableRowOf(row, numbered.number, 0));
             if (CircuitDocument* document = CurrentDocument()) {
                 document->nodeCount = state.analogNodeCount;
                 document->analysisNodeCounts[0] = state.analogNodeCount;
@@ -450,8 +459,7 @@ int NumberNodesByDomain()
             const ExpansionNode& row = state.nodes[node];
             const NodeGroup& group = groups[static_cast<std::size_t>(NodeGroupOf(static_cast<std::int32_t>(node)))];
             const int domain = group.domain < 0 ? 0 : group.domain;
-            table.rows.push_back(NodeNameRow{NodeRowName(static_cast<std::int32_t>(node)), group.number, row.scope,
-                                             static_cast<std::int16_t>(domain)});
+            table.rows.push_back(TableRowOf(static_cast<std::int32_t>(node), group.number, domain));
             const int constant = IsUnqualifiedRow(row) ? DigitalConstantIndex(OwnNameOfRow(row)) : -1;
             if (constant >= 0 && domain == 1) state.digitalConstantNodes[static_cast<std::size_t>(constant)] = group.number;
         }

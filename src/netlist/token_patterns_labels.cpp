@@ -140,7 +140,8 @@ PartInstanceRecord* FindPartByNameInScope(std::string_view name, int scope)
     }
     if (scope > 0) upper = CopyUpperCase(QualifyNameWithScope(upper, scope));
     for (PartInstanceRecord& record : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
-        if (record.partName != upper) continue;
+        if (ScopedNameLength(record.pathScope, record.partName) != upper.size() || PartInstanceName(record) != upper)
+            continue;
         if (scope < 0 || (record.component && record.component->scope == scope) || !record.component) return &record;
     }
     return nullptr;

@@ -98,13 +98,17 @@ std::int32_t MakeInternalNode(const SchematicItem* component, double resistance,
     if (resistance == 0.0) return outer;
     const std::int32_t node = NewAnalogNode();
     try {
-        std::string name = GetPartNameText(component, true) + std::string(suffix);
+        // The node is named after its part, inside the part's scope: the row keeps the part's
+        // own name and the scope, whose path spells the rest.
+        std::string name = GetPartNameText(component, false);
+        const int scope = !name.empty() && component->scope > 0 ? component->scope : 0;
+        name += suffix;
         NodeTable& table = CircuitNodeTable();
-        if (LookupNodeNumber(table, name, 0, kNodeAnalog) >= 0) {
+        if (LookupNodeNumber(table, name, scope, kNodeAnalog) >= 0) {
             std::string numbered;
             do {
                 numbered = StrPrintf("%s_%d", name.c_str(), ++CircuitBuild().internalNodeCounter);
-            } while (LookupNodeNumber(table, numbered, 0, kNodeAnalog) >= 0);
+            } while (LookupNodeNumber(table, numbered, scope, kNodeAnalog) >= 0);
             name = std::move(numbered);
         }
         if (table.rows.empty()) table.rows.push_back(NodeNameRow{"0", 0, 0, kNodeAnalog});
@@ -113,6 +117,7 @@ std::int32_t MakeInternalNode(const SchematicItem* component, double resistance,
         row.number = node;
         row.scope = component ? component->scope : 0;
         row.domain = kNodeAnalog;
+        row.pathScope = scope;
         table.rows.push_back(std::move(row));
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildOutOfMemory();
@@ -319,8 +324,9 @@ int RegisterPartInstance(ListNode* device, int typeCode, SchematicItem* componen
     part->typeCode = static_cast<std::uint16_t>(typeCode);
     part->device = device;
     try {
-        part->partName = GetPartNameText(component, true);
-        InsertScopedPartName(component->scope > 0 ? component->scope : 0, GetPartNameText(component, false), part);
+        part->partName = plain;
+        part->pathScope = component->scope > 0 ? component->scope : 0;
+        InsertScopedPartName(part->pathScope, plain, part);
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildOutOfMemory();
         return 1;

@@ -214,12 +214,11 @@ TEST_F(LinkedListTest, PartInstancesNameTheirDevices)
     part->partName = "X1.R1";
 
     EXPECT_EQ(FindPartOfDevice(r1), reinterpret_cast<SchematicItem*>(part));
-    ASSERT_TRUE(FindPartNameOfDevice(r1));
-    EXPECT_EQ(*FindPartNameOfDevice(r1), "X1.R1");
+    EXPECT_EQ(FindPartInstanceOfDevice(r1), part);
     EXPECT_EQ(FindPartOfDevice(r2), nullptr);
-    EXPECT_EQ(FindPartNameOfDevice(r2), nullptr);
+    EXPECT_EQ(FindPartInstanceOfDevice(r2), nullptr);
     // Entries without a device do not answer for a missing one.
-    EXPECT_EQ(FindPartNameOfDevice(nullptr), nullptr);
+    EXPECT_EQ(FindPartInstanceOfDevice(nullptr), nullptr);
 
     part->FreeOwnedData();
     EXPECT_TRUE(part->partName.empty());
