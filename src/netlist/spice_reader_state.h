@@ -96,6 +96,7 @@ struct SubcktDefinition {
     long endsPosition = -1;  // read position of its .ENDS line; -1 when missing
     int endsLine = 0;        // the line counter there
     int parent = -1;         // enclosing definition in the same index; -1 at the top
+    bool holdsDefinitions = false;  // some definition is nested in this one
 };
 
 // The definitions of one file, indexed once per build.
@@ -142,6 +143,14 @@ struct ScopeExpansion {
         static const MacroExpansion none;
         return macro ? *macro : none;
     }
+};
+
+// A node of the search trees of enclosing definitions (NetlistReaderState): a definition's key,
+// and the nodes before and after it (-1 none).
+struct EnclosingDefinitionNode {
+    std::uint64_t key = 0;
+    std::int32_t left = -1;
+    std::int32_t right = -1;
 };
 
 // Where a message about the line being read is located.
@@ -241,6 +250,16 @@ struct NetlistReaderState {
     // Scopes.
     int currentScope = 0;
     std::deque<ScopeExpansion> scopes;  // a deque: a scope's record stays where it is as calls add more
+    // The definitions that a scope and the scopes around it expand, for the check that a call
+    // does not expand a definition it sits in: by scope, the root of a search tree in
+    // enclosingDefinitionNodes (-1 empty, -2 not made yet). A scope's tree shares its parent's
+    // nodes but for the path to its own definition, so calls nested deep cost a few nodes each,
+    // and only scopes that hold calls get one.
+    std::vector<std::int32_t> enclosingDefinitions;
+    std::vector<EnclosingDefinitionNode> enclosingDefinitionNodes;
+    // By scope: the nearest scope, the scope itself or one around it, whose definition holds
+    // nested definitions, where a call's definition is looked for first (0 none; -2 not made yet).
+    std::vector<std::int32_t> nestingScopes;
 
     // Subcircuit definitions of the files searched so far.
     std::vector<SubcktFileIndex> subcktIndexes;

@@ -22,6 +22,7 @@
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_sources.h"
 #include "netlist/spice_tokens.h"
+#include "netlist/subcircuit_calls.h"
 #include "netlist/subcircuit_nodes.h"
 #include "netlist/token_patterns.h"
 #include "results/curve_record.h"
@@ -200,6 +201,7 @@ void FreeNetlistReaderBuild()
     FreeNameTries();
     ResetExpansionNodes();
     state.scopes.clear();
+    ForgetEnclosingDefinitions();
     FreeScopeTable();
     state.subcktIndexes.clear();
     ClearElementOrigins();

@@ -126,6 +126,7 @@ void ScanDefinitions(const std::string& path, SubcktFileIndex& index, std::vecto
             definition.position = position;
             definition.line = lineNumber;
             definition.parent = open.empty() ? -1 : open.back();
+            if (!open.empty()) index.definitions[static_cast<std::size_t>(open.back())].holdsDefinitions = true;
             const int at = static_cast<int>(index.definitions.size());
             index.byParentAndName.emplace(ParentAndNameKey(definition.parent, definition.name), at);
             index.byStart.emplace(StartKey(path, position), at);
@@ -191,18 +192,109 @@ FoundDefinition FindTopLevel(const std::string& path, std::string_view name)
     return FindInIndex(IndexOfFile(path), -1, name);
 }
 
+constexpr std::int32_t kNoTree = -1;
+constexpr std::int32_t kNotMade = -2;
+
+// The scope a scope's call sits in; 0 at the top (a parent is always made before its scopes).
+int ParentScope(int scope)
+{
+    const SubcktScope* entry = FindScope(scope);
+    return entry && entry->parent < scope ? entry->parent : 0;
+}
+
+// A value kept for each scope that is made from its parent's value and the scope's own record,
+// for the scopes that calls sit in: a call nested deep finds its parent's value made, so the
+// scopes' values cost one step each rather than a walk out to the top. `top` is the main
+// circuit's value.
+template <class Make>
+std::int32_t ScopeChainValue(std::vector<std::int32_t>& values, int scope, std::int32_t top, Make make)
+{
+    std::vector<int> pending;  // the scopes without a value, from the scope outwards
+    int level = scope;
+    while (level > 0 && (static_cast<std::size_t>(level) >= values.size() || values[static_cast<std::size_t>(level)] == kNotMade)) {
+        pending.push_back(level);
+        level = ParentScope(level);
+    }
+    std::int32_t value = level > 0 ? values[static_cast<std::size_t>(level)] : top;
+    for (auto at = pending.rbegin(); at != pending.rend(); ++at) {
+        value = make(value, *at);
+        if (values.size() <= static_cast<std::size_t>(*at)) values.resize(static_cast<std::size_t>(*at) + 1, kNotMade);
+        values[static_cast<std::size_t>(*at)] = value;
+    }
+    return value;
+}
+
+// The scope itself or the nearest one around it whose definition holds nested definitions; 0
+// when none does.
+int NearestNestingScope(int scope)
+{
+    return ScopeChainValue(NetlistReader().nestingScopes, scope, 0, [](std::int32_t outer, int level) {
+        const ScopeExpansion* info = ScopeExpansionOf(level);
+        if (info->definitionFile < 0) return outer;
+        const SubcktFileIndex& index = NetlistReader().subcktIndexes[static_cast<std::size_t>(info->definitionFile)];
+        return index.definitions[static_cast<std::size_t>(info->definitionIndex)].holdsDefinitions ? level : outer;
+    });
+}
+
+// A definition's key in the trees: the spread bits of its file and index, one to one, so that
+// the trees keep their balance whatever order the definitions come in.
+std::uint64_t DefinitionKey(int file, int index)
+{
+    return NameHashFinish((static_cast<std::uint64_t>(static_cast<std::uint32_t>(file)) << 32) |
+                          static_cast<std::uint32_t>(index));
+}
+
+bool TreeHolds(std::int32_t root, std::uint64_t key)
+{
+    const std::vector<EnclosingDefinitionNode>& nodes = NetlistReader().enclosingDefinitionNodes;
+    while (root >= 0) {
+        const EnclosingDefinitionNode& node = nodes[static_cast<std::size_t>(root)];
+        if (node.key == key) return true;
+        root = key < node.key ? node.left : node.right;
+    }
+    return false;
+}
+
+// The root of a tree holding the tree's keys and this one (absent from it): the nodes on the way
+// to the new one are copied, the others shared.
+std::int32_t TreeWith(std::int32_t root, std::uint64_t key)
+{
+    std::vector<EnclosingDefinitionNode>& nodes = NetlistReader().enclosingDefinitionNodes;
+    EnclosingDefinitionNode node;
+    node.key = key;
+    if (root >= 0) {
+        node = nodes[static_cast<std::size_t>(root)];
+        std::int32_t& side = key < node.key ? node.left : node.right;
+        side = TreeWith(side, key);
+    }
+    nodes.push_back(node);
+    return static_cast<std::int32_t>(nodes.size() - 1);
+}
+
+// The tree of the definitions that the scope and the scopes around it expand (the main
+// circuit's counts none).
+std::int32_t EnclosingDefinitions(int scope)
+{
+    return ScopeChainValue(NetlistReader().enclosingDefinitions, scope, kNoTree, [](std::int32_t root, int level) {
+        const ScopeExpansion* info = ScopeExpansionOf(level);
+        if (info->definitionFile < 0) return root;
+        const std::uint64_t key = DefinitionKey(info->definitionFile, info->definitionIndex);
+        return TreeHolds(root, key) ? root : TreeWith(root, key);
+    });
+}
+
 // A definition nested in the definition of the scope or of one enclosing it, then a top-level
 // one in the scope's file, the circuit's file and the libraries.
 FoundDefinition FindDefinition(std::string_view name, int scope)
 {
-    for (int level = scope, guard = 0; level > 0 && guard < 100000; ++guard) {
+    // Only the scopes whose definitions hold others can hold this one: the walk out through
+    // calls nested deep steps from one such scope to the next.
+    for (int level = scope; level > 0; level = NearestNestingScope(ParentScope(level))) {
         const ScopeExpansion* info = ScopeExpansionOf(level);
         if (info && info->definitionFile >= 0) {
             FoundDefinition found = FindInIndex(info->definitionFile, info->definitionIndex, name);
             if (found.definition) return found;
         }
-        const SubcktScope* entry = FindScope(level);
-        level = entry ? entry->parent : 0;
     }
     std::vector<std::string> files;
     if (const SubcktScope* entry = FindScope(scope)) files.push_back(entry->fileName);
@@ -223,14 +315,7 @@ FoundDefinition FindDefinition(std::string_view name, int scope)
 // True when an enclosing scope expands the same definition.
 bool CallsItself(int scope, const FoundDefinition& found)
 {
-    for (int level = FindScope(scope) ? FindScope(scope)->parent : 0, guard = 0; level > 0 && guard < 100000;
-         ++guard) {
-        const ScopeExpansion* info = ScopeExpansionOf(level);
-        if (info->definitionFile == found.file && info->definitionIndex == found.index) return true;
-        const SubcktScope* entry = FindScope(level);
-        level = entry ? entry->parent : 0;
-    }
-    return false;
+    return TreeHolds(EnclosingDefinitions(ParentScope(scope)), DefinitionKey(found.file, found.index));
 }
 
 bool IsGeneratedDefinition(const ComponentDefinition* definition)
@@ -485,6 +570,14 @@ int OpenSubcktSource(std::string_view name, std::string_view library)
     }
     SeekUnit(unit, found.definition->position, found.definition->line);
     return unit;
+}
+
+void ForgetEnclosingDefinitions()
+{
+    NetlistReaderState& state = NetlistReader();
+    std::vector<std::int32_t>().swap(state.enclosingDefinitions);
+    std::vector<EnclosingDefinitionNode>().swap(state.enclosingDefinitionNodes);
+    std::vector<std::int32_t>().swap(state.nestingScopes);
 }
 
 int ExpandSubcircuitCall(SchematicItem* call)

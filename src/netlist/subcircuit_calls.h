@@ -17,6 +17,9 @@ inline constexpr char kMapText = 'T';
 
 // Expands one call in the scope made for it (the current scope). 0, or 15055 after a report.
 int ExpandSubcircuitCall(SchematicItem* call);
+// Forgets what the calls expanded so far noted of their scopes' definitions; an expansion of
+// the circuit begins with it.
+void ForgetEnclosingDefinitions();
 
 // Opens the file that defines the subcircuit: through the circuit's libraries (and the given
 // library, registered for the search). The unit positioned at the definition, or -1.

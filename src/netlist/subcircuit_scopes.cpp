@@ -578,6 +578,7 @@ int ExpandCircuit(bool expandMacros, SchematicItem* onlyComponent, bool withSubc
         }
         state.circuitNodeGroups.clear();
         state.circuitNodeCounter = document->nodeCount;
+        ForgetEnclosingDefinitions();
         if (!ScopeTableExists()) {
             if (ResizeScopeTable(0) != 0) return 1;
             FindScopeForEdit(0)->fileName = GetRecordTitle(record);

@@ -128,6 +128,36 @@ TEST_F(SubcircuitTest, DefinitionErrorsNameTheirPlace)
     ListClear(record_->document->itemList);
     EXPECT_EQ(ReadAndExpand("t\n.SUBCKT LOOP A\nX1 A LOOP\n.ENDS\nX1 1 LOOP\n"), 1);
     EXPECT_EQ(LastCaption(), "Error 10929");
+    // A loop through other definitions is found as well, however far up it closes.
+    FreeNetlistReaderBuild();
+    ListClear(record_->document->itemList);
+    EXPECT_EQ(ReadAndExpand("t\n.SUBCKT A1 P\nX1 P B1\n.ENDS\n.SUBCKT B1 P\nX1 P C1\n.ENDS\n"
+                            ".SUBCKT C1 P\nX1 P B1\n.ENDS\nX1 1 A1\n"),
+              1);
+    EXPECT_EQ(LastCaption(), "Error 10929");
+}
+
+TEST_F(SubcircuitTest, ADefinitionUsedInSeveralBranchesIsNoLoop)
+{
+    // LEAF is expanded under both calls of PAIR and at the top; none of them sits inside another.
+    ASSERT_EQ(ReadAndExpand("t\n.SUBCKT LEAF P\nR1 P 0 1K\n.ENDS\n.SUBCKT PAIR P\nXA P LEAF\nXB P LEAF\n.ENDS\n"
+                            "X1 1 PAIR\nX2 1 PAIR\nX3 1 LEAF\nV1 1 0 1\n"),
+              0)
+        << LastMessage();
+    EXPECT_NE(PartIn("R1", 7), nullptr);
+}
+
+TEST_F(SubcircuitTest, ANestedDefinitionIsFoundThroughCallsOfOtherDefinitions)
+{
+    // MID, a top-level definition called inside OUTER, calls INNER, which only OUTER defines.
+    ASSERT_EQ(ReadAndExpand("t\n.SUBCKT OUTER A\n.SUBCKT INNER B\nRI B 0 1\n.ENDS INNER\nXM A MID\n.ENDS OUTER\n"
+                            ".SUBCKT MID A\nXI A INNER\n.ENDS MID\nXO 1 OUTER\nV1 1 0 1\n"),
+              0)
+        << LastMessage();
+    SchematicItem* inner = PartIn("RI", 3);
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(Node(inner, 0), Node(Part("V1"), 0));
+    EXPECT_EQ(ScopePath(3), "XO.XM.XI");
 }
 
 TEST_F(SubcircuitTest, DefinitionsFromIncludesAndLibraries)
