@@ -31,14 +31,9 @@ std::string FindNodeNameIn(const Rows& rows, std::int32_t number, int scope, int
     return {};
 }
 
-// The row's full name equals the text, case-blind. The path is spelt only for a row whose
-// length and own name already agree.
 bool WholeNameEqualsNoCase(const NodeNameRow& row, std::string_view text)
 {
-    if (row.pathScope <= 0) return EqualsNoCase(row.name, text);
-    if (ScopedNameLength(row.pathScope, row.name) != text.size()) return false;
-    if (!EqualsNoCase(row.name, text.substr(text.size() - row.name.size()))) return false;
-    return EqualsNoCase(row.WholeName(), text);
+    return row.pathScope <= 0 ? EqualsNoCase(row.name, text) : ScopedNameMatches(row.pathScope, row.name, text, true);
 }
 
 template <class Rows>

@@ -3,7 +3,9 @@
 #include <new>
 #include <unordered_set>
 
+#include "core/char_classes.h"
 #include "core/message_reporter.h"
+#include "document/scope_names.h"
 #include "document/netlist_state.h"
 
 namespace kq5 {
@@ -110,6 +112,30 @@ std::size_t ScopedNameLength(int scope, std::string_view name)
     const SubcktScope* entry = scope > 0 ? FindScope(scope) : nullptr;
     if (!entry || entry->pathLength == 0) return name.size();
     return entry->pathLength + 1 + name.size();
+}
+
+bool ScopedNameMatches(int scope, std::string_view name, std::string_view text, bool ignoreCase)
+{
+    const auto same = [ignoreCase](std::string_view a, std::string_view b) { return ignoreCase ? EqualsNoCase(a, b) : a == b; };
+    if (text.size() != ScopedNameLength(scope, name)) return false;
+    const SubcktScope* entry = scope > 0 ? FindScope(scope) : nullptr;
+    if (!entry || entry->pathLength == 0) return same(name, text);
+    if (!same(name, text.substr(text.size() - name.size())) || text[entry->pathLength] != '.') return false;
+    // A scope's path is its own part after its parent's path and a ".", or the part alone when
+    // the parent has no path.
+    std::string_view path = text.substr(0, entry->pathLength);
+    for (int level = scope;;) {
+        if (entry->part.size() > path.size() || !same(entry->part, path.substr(path.size() - entry->part.size()))) return false;
+        path.remove_suffix(entry->part.size());
+        if (path.empty()) return true;
+        const SubcktScope* parent = entry->parent < level ? FindScope(entry->parent) : nullptr;
+        if (!parent || parent->pathLength + 1 != path.size())  // not as the lengths were made: spell it
+            return same(QualifyNameWithScope(name, scope), text);
+        if (path.back() != '.') return false;
+        path.remove_suffix(1);
+        level = entry->parent;
+        entry = parent;
+    }
 }
 
 int ResizeScopeTable(int highest) {

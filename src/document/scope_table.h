@@ -60,6 +60,10 @@ inline std::uint64_t NameHashFinish(std::uint64_t state)
 std::uint64_t ScopedNameHash(int scope, std::string_view name);
 // The length of that qualified name.
 std::size_t ScopedNameLength(int scope, std::string_view name);
+// Whether the text is that qualified name (case-blind when asked). The path is matched from
+// its end, scope by scope, without being spelt, so that a text is told from the names of many
+// scopes, or of scopes nested deep, at the cost of the characters that differ.
+bool ScopedNameMatches(int scope, std::string_view name, std::string_view text, bool ignoreCase);
 
 // The instance path of a scope: its parents' names and its own, joined by "." (the main
 // circuit's is empty). The last path made is kept, so that the names of one scope, and of a

@@ -140,8 +140,7 @@ PartInstanceRecord* FindPartByNameInScope(std::string_view name, int scope)
     }
     if (scope > 0) upper = CopyUpperCase(QualifyNameWithScope(upper, scope));
     for (PartInstanceRecord& record : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
-        if (ScopedNameLength(record.pathScope, record.partName) != upper.size() || PartInstanceName(record) != upper)
-            continue;
+        if (!ScopedNameMatches(record.pathScope, record.partName, upper, false)) continue;
         if (scope < 0 || (record.component && record.component->scope == scope) || !record.component) return &record;
     }
     return nullptr;

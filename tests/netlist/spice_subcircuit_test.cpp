@@ -137,6 +137,24 @@ TEST_F(SubcircuitTest, DefinitionErrorsNameTheirPlace)
     EXPECT_EQ(LastCaption(), "Error 10929");
 }
 
+TEST_F(SubcircuitTest, NodesInsideNestedCallsAreFoundByTheirDottedNames)
+{
+    // X1.X2.N3 and X1_X2.N3 are as long and end alike: only the paths tell them apart.
+    ASSERT_EQ(ReadAndExpand("t\n.SUBCKT IN2 A\nR1 A N3 1\nR2 N3 0 1\n.ENDS\n.SUBCKT OUT1 A\nX2 A IN2\n.ENDS\n"
+                            "X1 1 OUT1\nX1_X2 1 IN2\nV1 1 0 1\n"),
+              0)
+        << LastMessage();
+    ASSERT_NE(PartIn("R2", 3), nullptr);
+    ASSERT_NE(PartIn("R2", 2), nullptr);
+    EXPECT_EQ(NamedNode("X1.X2.N3"), Node(PartIn("R2", 3), 0));
+    EXPECT_EQ(NamedNode("x1.x2.n3"), Node(PartIn("R2", 3), 0));
+    EXPECT_EQ(NamedNode("X1_X2.N3"), Node(PartIn("R2", 2), 0));
+    EXPECT_NE(NamedNode("X1.X2.N3"), NamedNode("X1_X2.N3"));
+    EXPECT_EQ(NamedNode("X1.X2.N4"), -1);
+    EXPECT_EQ(NamedNode("X1.X3.N3"), -1);
+    EXPECT_EQ(NamedNode("X1.X2"), -1);
+}
+
 TEST_F(SubcircuitTest, ADefinitionUsedInSeveralBranchesIsNoLoop)
 {
     // LEAF is expanded under both calls of PAIR and at the top; none of them sits inside another.
