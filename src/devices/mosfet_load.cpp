@@ -471,6 +471,13 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     if (!bypassed) {
         vbd = vbs - vds;
         vgd = vgs - vds;
+        // The depletion charges first: few values are live yet across their log and exp calls.
+        const bool junctionCharges = p.charge && states;
+        MosJunctionCharge qs, qd;
+        if (junctionCharges) {
+            qs = RememberedJunctionCharge(b, b.sourceMemo, v.cbs0, v.cbssw0, b.f2s, b.f3s, b.f4s, vbs);
+            qd = RememberedJunctionCharge(b, b.drainMemo, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd);
+        }
         JunctionCurrent(vbs, v.isats, v.nvt, p.gmin, v.cbs, v.gbs);
         JunctionCurrent(vbd, v.isatd, v.nvt, p.gmin, v.cbd, v.gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
@@ -484,9 +491,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         v.vdsat = type * ch.vdsat;
         v.cd = d.mode * cdrain - v.cbd;
 
-        if (p.charge && states) {
-            const MosJunctionCharge qs = RememberedJunctionCharge(b, b.sourceMemo, v.cbs0, v.cbssw0, b.f2s, b.f3s, b.f4s, vbs);
-            const MosJunctionCharge qd = RememberedJunctionCharge(b, b.drainMemo, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd);
+        if (junctionCharges) {
             const bool keep = v.cbs0 != 0.0 || v.cbssw0 != 0.0;
             const bool keepD = v.cbd0 != 0.0 || v.cbdsw0 != 0.0;
             q[kQbs] = keep ? b.tt * v.cbs + qs.charge : 0.0;
