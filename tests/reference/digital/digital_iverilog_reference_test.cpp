@@ -32,7 +32,7 @@ struct RefGate {
     int rise = 1, fall = 1;
     bool weak = false;  // drives with pull strength (here: 1 kOhm)
     int off = -1;       // bufif1: the turn-off delay (-1: the smaller of rise and fall)
-    std::string logic;  // "logic": the output's expression over the inputs' names
+    std::string logic{};  // "logic": the output's expression over the inputs' names
 };
 
 struct RefCircuit {
