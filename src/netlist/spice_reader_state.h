@@ -210,6 +210,8 @@ struct NetlistReaderState {
     // types the library lacks do not walk the definitions generated per call.
     std::unordered_map<int, ComponentDefinition*> definitionsByType;
     std::unordered_set<const ComponentDefinition*> generatedDefinitions;
+    // The definitions generated for X lines by a hash of their pin names (CallDefinition).
+    std::unordered_multimap<std::size_t, ComponentDefinition*> callDefinitions;
     // Where each element read from text came from. There is one entry per element of the
     // circuit for as long as it is built, so an entry is kept small: the file name is an
     // index into originSources, where each name is stored once. Elements are mostly made at
