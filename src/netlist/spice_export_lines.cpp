@@ -253,7 +253,7 @@ int WriteSpiceNetlist(WindowRecord* record, unsigned analysisMask, const std::st
     std::deque<ScopeExpansion>& scopes = NetlistReader().scopes;
     for (std::size_t s = 1; s < scopes.size(); ++s)
         if (scopes[s].kind == kComponentMacro && scopes[s].subcktName.empty())
-            scopes[s].subcktName = CopyUpperCase(scopes[s].baseName);
+            scopes[s].subcktName = CopyUpperCase(scopes[s].MacroPart().baseName);
     int rc = 0;
     try {
         RegisterPartNames();

@@ -287,7 +287,6 @@ std::string DefinitionFile(const ScopeExpansion& info)
 bool IsNestedDefinition(const ScopeExpansion& info)
 {
     if (info.kind != kComponentSubckt) return false;
-    if (info.nestingLevel > 0) return true;
     const auto& indexes = NetlistReader().subcktIndexes;
     if (info.definitionFile < 0 || static_cast<std::size_t>(info.definitionFile) >= indexes.size()) return false;
     const auto& definitions = indexes[static_cast<std::size_t>(info.definitionFile)].definitions;

@@ -110,6 +110,7 @@ struct SubcktFileIndex {
 
 // What the expansion of a schematic macro keeps beside its scope.
 struct MacroExpansion {
+    std::string baseName;                    // macro file name without directory and extension
     std::vector<std::int32_t> pinMap;        // macro node per instance pin, -1 unbound
     WindowRecord* macroCircuit = nullptr;    // loaded macro document
     std::vector<std::int32_t> macroNodeMap;  // macro node number -> circuit node number
@@ -119,16 +120,13 @@ struct MacroExpansion {
 // many calls keeps one per call, so the macro's part is made only for a macro.
 struct ScopeExpansion {
     SchematicItem* call = nullptr;        // the X line or schematic component
-    WindowRecord* sourceWindow = nullptr; // text window holding the definition
     long subcktPosition = -1;             // read position of the .SUBCKT line
     long endsPosition = -1;
     int kind = 0;                         // component type of the call (subckt or Macro)
     int subcktLine = 0;
-    int nestingLevel = 0;
     int definitionFile = -1;              // index of the definition that was expanded
     int definitionIndex = -1;
     std::string subcktName;
-    std::string baseName;                 // macro file name without directory and extension
     std::unique_ptr<MacroExpansion> macro;
 
     MacroExpansion& Macro()

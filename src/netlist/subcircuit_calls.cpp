@@ -524,7 +524,6 @@ int ExpandSubcircuitCall(SchematicItem* call)
             info->definitionFile = found.file;
             info->definitionIndex = found.index;
             entry->fileName = definition.file;
-            info->sourceWindow = FindRecordByTitle(definition.file);
             status = ReadBody(call, name, definition, *info);
         }
     } catch (const std::bad_alloc&) {
