@@ -120,13 +120,9 @@ struct MacroExpansion {
 // many calls keeps one per call, so the macro's part is made only for a macro.
 struct ScopeExpansion {
     SchematicItem* call = nullptr;        // the X line or schematic component
-    long subcktPosition = -1;             // read position of the .SUBCKT line
-    long endsPosition = -1;
     int kind = 0;                         // component type of the call (subckt or Macro)
-    int subcktLine = 0;
     int definitionFile = -1;              // index of the definition that was expanded
     int definitionIndex = -1;
-    std::string subcktName;
     std::unique_ptr<MacroExpansion> macro;
 
     MacroExpansion& Macro()
@@ -297,6 +293,9 @@ void ClearCircuitTextObjects();
 
 // The expansion record of a scope, made on first use; null for a negative index.
 ScopeExpansion* ScopeExpansionOf(int scope);
+// The name of the subcircuit a scope expands: its definition's for a call, the macro's file base
+// name in upper case for a macro; empty when none.
+std::string ExpandedSubcktName(const ScopeExpansion& info);
 
 // The current subcircuit scope of the reader.
 int CurrentScope();
