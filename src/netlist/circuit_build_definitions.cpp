@@ -184,7 +184,7 @@ int BeginCircuitBuild(bool skipDefinitionsFile)
     if (ScopeExpansion* top = ScopeExpansionOf(0)) {
         top->kind = record && record->kind == kWindowTextCircuit ? kComponentSubckt : kComponentMacro;
         const std::string& name = record && record->document ? record->document->name : std::string();
-        top->baseName = name.substr(0, name.find('.'));
+        if (top->kind == kComponentMacro) top->Macro().baseName = name.substr(0, name.find('.'));
     }
     if (int rc = SeedSchematicTextObjects(record)) return rc;
 

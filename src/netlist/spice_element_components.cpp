@@ -1,6 +1,9 @@
 // Making the components of element lines: the item, its definition, nodes and attributes.
 #include <algorithm>
+#include <functional>
 #include <new>
+#include <span>
+#include <string_view>
 
 #include "core/char_classes.h"
 #include "core/format.h"
@@ -111,6 +114,49 @@ ComponentDefinition* NewGeneratedDefinition(int type, int pinCount)
     return definition;
 }
 
+namespace {
+
+std::size_t PinNamesHash(std::span<const std::string_view> names)
+{
+    std::size_t hash = names.size();
+    for (const std::string_view name : names) hash = hash * 0x100000001B3u ^ std::hash<std::string_view>()(name);
+    return hash;
+}
+
+bool NamesPins(const ComponentDefinition& definition, std::span<const std::string_view> names)
+{
+    if (definition.pins.size() != names.size()) return false;
+    for (std::size_t pin = 0; pin < names.size(); ++pin)
+        if (definition.pins[pin].name != names[pin]) return false;
+    return true;
+}
+
+}  // namespace
+
+ComponentDefinition* CallDefinition(std::span<const std::string_view> pinNames)
+{
+    NetlistReaderState& state = NetlistReader();
+    const std::size_t hash = PinNamesHash(pinNames);
+    const auto [first, last] = state.callDefinitions.equal_range(hash);
+    for (auto known = first; known != last; ++known) {
+        if (!NamesPins(*known->second, pinNames)) continue;
+        // Counted as if made, so that the names of definitions generated later do not depend
+        // on which calls shared one.
+        ++state.generatedDefinitionCounter;
+        return known->second;
+    }
+    ComponentDefinition* definition = NewGeneratedDefinition(kComponentSubckt, static_cast<int>(pinNames.size()));
+    if (!definition) return nullptr;
+    try {
+        for (std::size_t pin = 0; pin < pinNames.size(); ++pin) definition->pins[pin].name = pinNames[pin];
+        state.callDefinitions.emplace(hash, definition);
+    } catch (const std::bad_alloc&) {
+        // Left to RemoveGeneratedDefinitions with the others.
+        return nullptr;
+    }
+    return definition;
+}
+
 void RemoveGeneratedDefinitions()
 {
     NetlistReaderState& state = NetlistReader();
@@ -126,12 +172,13 @@ void RemoveGeneratedDefinitions()
         node = ListRemove(library, node);
     }
     state.generatedDefinitions.clear();
+    state.callDefinitions.clear();
     state.cachedDefinition = nullptr;
     state.cachedDefinitionType = -1;
     state.definitionsByType.clear();
 }
 
-int NewElementComponent(int type, int& index, int nodeCount, bool newDefinition)
+int NewElementComponent(int type, int& index, int nodeCount, ComponentDefinition* definition)
 {
     NetlistReaderState& state = NetlistReader();
     SchematicItem* item = NewSchematicItem(CurrentRecord());
@@ -147,7 +194,7 @@ int NewElementComponent(int type, int& index, int nodeCount, bool newDefinition)
     }
     if (!SetElementAttribute(item, kAttrPart, Token(0))) return kMsgAlreadyReported;
     const int pinCount = std::max(nodeCount, TypePinCount(type));
-    ComponentDefinition* definition = newDefinition ? nullptr : FindLibraryComponentByType(type);
+    if (!definition) definition = FindLibraryComponentByType(type);
     if (!definition) definition = NewGeneratedDefinition(type, pinCount);
     if (!definition) return ReportReaderOutOfMemory();
     item->definition = definition;
@@ -157,7 +204,7 @@ int NewElementComponent(int type, int& index, int nodeCount, bool newDefinition)
     return ParseElementNodes(item, index, nodeCount);
 }
 
-int NewElementComponent(int type, int& index, int nodeCount) { return NewElementComponent(type, index, nodeCount, false); }
+int NewElementComponent(int type, int& index, int nodeCount) { return NewElementComponent(type, index, nodeCount, nullptr); }
 
 int ParseElementValueAttributes(int& index, int type, bool modelToken)
 {

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the element parsers.
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -23,8 +24,13 @@ constexpr int kComponentPolyFromLetter(char letter)
     }
 }
 
-// NewElementComponent; with newDefinition the component gets a definition of its own (X lines).
-int NewElementComponent(int type, int& index, int nodeCount, bool newDefinition);
+// NewElementComponent on the given definition (null: the type's library definition, else one
+// generated for the component).
+int NewElementComponent(int type, int& index, int nodeCount, ComponentDefinition* definition);
+// The definition generated for an X line whose pins are named by its node tokens. Calls on the
+// same node names share one, since nothing tells their definitions apart. Null when memory ran
+// out.
+ComponentDefinition* CallDefinition(std::span<const std::string_view> pinNames);
 // ParseElementValueAttributes; without modelToken no MODEL is taken from the line.
 int ParseElementValueAttributes(int& index, int type, bool modelToken);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <new>
+#include <string_view>
+#include <vector>
 
 #include "ui/window_record.h"
 #include "core/char_classes.h"
@@ -283,12 +285,18 @@ int ParseX()
         return ReportAtElement(kMsgMissingNodes, {});
     }
     const int pins = nameIndex - 1;
+    std::vector<std::string_view> pinNames;
+    try {
+        pinNames.reserve(static_cast<std::size_t>(pins));
+        for (int pin = 0; pin < pins; ++pin) pinNames.emplace_back(Token(1 + pin));
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+    ComponentDefinition* definition = CallDefinition(pinNames);
+    if (!definition) return ReportReaderOutOfMemory();
     int index = 0;
-    if (int status = NewElementComponent(kComponentSubckt, index, pins, true)) return status;
+    if (int status = NewElementComponent(kComponentSubckt, index, pins, definition)) return status;
     SchematicItem* item = CurrentElement();
-    ComponentDefinition* definition = item->definition;
-    for (int pin = 0; pin < pins && definition; ++pin)
-        definition->pins[static_cast<std::size_t>(pin)].name = Token(1 + pin);
     if (!SetElementAttribute(item, kAttrName, Token(nameIndex))) return kMsgAlreadyReported;
     if (!SetElementAttribute(item, kAttrFile, GetRecordTitle(CurrentRecord()))) return kMsgAlreadyReported;
     index = last;

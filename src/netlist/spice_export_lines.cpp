@@ -249,11 +249,6 @@ int WriteSpiceNetlist(WindowRecord* record, unsigned analysisMask, const std::st
     gRun.analysisMask = analysisMask;
     gRun.title = title;
     gRun.path = path;
-    // A macro's definition is named after its circuit file, as its calls name it.
-    std::deque<ScopeExpansion>& scopes = NetlistReader().scopes;
-    for (std::size_t s = 1; s < scopes.size(); ++s)
-        if (scopes[s].kind == kComponentMacro && scopes[s].subcktName.empty())
-            scopes[s].subcktName = CopyUpperCase(scopes[s].baseName);
     int rc = 0;
     try {
         RegisterPartNames();

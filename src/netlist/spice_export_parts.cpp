@@ -364,7 +364,7 @@ int ScopeSubcktName(const SchematicItem* component, std::string& name)
 {
     for (std::size_t s = 1; s < NetlistReader().scopes.size(); ++s)
         if (NetlistReader().scopes[s].call == component) {
-            name = NetlistReader().scopes[s].subcktName;
+            name = ExpandedSubcktName(NetlistReader().scopes[s]);
             return static_cast<int>(s);
         }
     return -1;

@@ -115,8 +115,8 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
     if (info.kind == kComponentSubckt) {
         ExportRun().verbatimSections.insert(scope);
         std::string file;
-        long start = info.subcktPosition;
-        long end = info.endsPosition;
+        long start = -1;
+        long end = -1;
         const auto& indexes = NetlistReader().subcktIndexes;
         if (info.definitionFile >= 0 && static_cast<std::size_t>(info.definitionFile) < indexes.size()) {
             const SubcktFileIndex& index = indexes[static_cast<std::size_t>(info.definitionFile)];
@@ -150,7 +150,8 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
     const SchematicItem* call = info.call;
     if (call && !GetAttributeText(call, kAttrFile).empty())
         AddSpiceLine(scope, StrPrintf(".lib \"%s\"\n", GetAttributeText(call, kAttrFile).c_str()), false);
-    std::string header = StrPrintf("*\n.SUBCKT %s", info.subcktName.c_str());
+    const std::string name = ExpandedSubcktName(info);
+    std::string header = StrPrintf("*\n.SUBCKT %s", name.c_str());
     const std::vector<std::int32_t>& pinMap = info.MacroPart().pinMap;
     for (std::size_t pin = 0; pin < pinMap.size(); ++pin)
         header += " " + GetSpiceNodeName(pinMap[pin] > 0 ? pinMap[pin] : 0, scope, nullptr, 0);
@@ -158,7 +159,7 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
     AddSpiceLine(scope, header + "\n", false);
     if (int rc = ExportPartLines(scope)) return rc;
     if (int rc = ExportModelStatements(scope)) return rc;
-    AddSpiceLine(scope, StrPrintf(".ENDS %s\n*\n", info.subcktName.c_str()), false);
+    AddSpiceLine(scope, StrPrintf(".ENDS %s\n*\n", name.c_str()), false);
     return 0;
 }
 
@@ -170,7 +171,7 @@ void CopyTextSubcircuits()
     if (!record || record->kind != kWindowTextCircuit) return;
     std::vector<std::string> scopeNames;
     for (std::size_t s = 1; s < NetlistReader().scopes.size(); ++s)
-        scopeNames.push_back(CopyUpperCase(NetlistReader().scopes[s].subcktName));
+        scopeNames.push_back(CopyUpperCase(ExpandedSubcktName(NetlistReader().scopes[s])));
     std::vector<bool> skip{false};
     int section = 0;
     bool copied = false;
@@ -287,7 +288,6 @@ std::string DefinitionFile(const ScopeExpansion& info)
 bool IsNestedDefinition(const ScopeExpansion& info)
 {
     if (info.kind != kComponentSubckt) return false;
-    if (info.nestingLevel > 0) return true;
     const auto& indexes = NetlistReader().subcktIndexes;
     if (info.definitionFile < 0 || static_cast<std::size_t>(info.definitionFile) >= indexes.size()) return false;
     const auto& definitions = indexes[static_cast<std::size_t>(info.definitionFile)].definitions;
@@ -351,7 +351,7 @@ int ExportSubcircuits()
     std::vector<std::string> done;
     const auto& scopes = NetlistReader().scopes;
     for (std::size_t s = 1; s < scopes.size(); ++s) {
-        const std::string name = CopyUpperCase(scopes[s].subcktName);
+        const std::string name = CopyUpperCase(ExpandedSubcktName(scopes[s]));
         bool earlier = false;
         for (const std::string& d : done)
             if (d == name) earlier = true;

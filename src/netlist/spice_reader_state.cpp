@@ -4,7 +4,9 @@
 #include <functional>
 #include <iterator>
 
+#include "core/char_classes.h"
 #include "core/file_units.h"
+#include "document/component_types.h"
 
 namespace kq5 {
 
@@ -39,6 +41,16 @@ ScopeExpansion* ScopeExpansionOf(int scope)
     std::deque<ScopeExpansion>& scopes = NetlistReader().scopes;
     if (static_cast<std::size_t>(scope) >= scopes.size()) scopes.resize(static_cast<std::size_t>(scope) + 1);
     return &scopes[static_cast<std::size_t>(scope)];
+}
+
+std::string ExpandedSubcktName(const ScopeExpansion& info)
+{
+    if (info.kind == kComponentMacro) return CopyUpperCase(info.MacroPart().baseName);
+    const std::vector<SubcktFileIndex>& indexes = NetlistReader().subcktIndexes;
+    if (info.definitionFile < 0 || static_cast<std::size_t>(info.definitionFile) >= indexes.size()) return {};
+    const std::vector<SubcktDefinition>& definitions = indexes[static_cast<std::size_t>(info.definitionFile)].definitions;
+    if (info.definitionIndex < 0 || static_cast<std::size_t>(info.definitionIndex) >= definitions.size()) return {};
+    return definitions[static_cast<std::size_t>(info.definitionIndex)].name;
 }
 
 int CurrentScope() { return NetlistReader().currentScope; }

@@ -111,6 +111,7 @@ struct SubcktFileIndex {
 
 // What the expansion of a schematic macro keeps beside its scope.
 struct MacroExpansion {
+    std::string baseName;                    // macro file name without directory and extension
     std::vector<std::int32_t> pinMap;        // macro node per instance pin, -1 unbound
     WindowRecord* macroCircuit = nullptr;    // loaded macro document
     std::vector<std::int32_t> macroNodeMap;  // macro node number -> circuit node number
@@ -120,16 +121,9 @@ struct MacroExpansion {
 // many calls keeps one per call, so the macro's part is made only for a macro.
 struct ScopeExpansion {
     SchematicItem* call = nullptr;        // the X line or schematic component
-    WindowRecord* sourceWindow = nullptr; // text window holding the definition
-    long subcktPosition = -1;             // read position of the .SUBCKT line
-    long endsPosition = -1;
     int kind = 0;                         // component type of the call (subckt or Macro)
-    int subcktLine = 0;
-    int nestingLevel = 0;
     int definitionFile = -1;              // index of the definition that was expanded
     int definitionIndex = -1;
-    std::string subcktName;
-    std::string baseName;                 // macro file name without directory and extension
     std::unique_ptr<MacroExpansion> macro;
 
     MacroExpansion& Macro()
@@ -219,6 +213,8 @@ struct NetlistReaderState {
     // types the library lacks do not walk the definitions generated per call.
     std::unordered_map<int, ComponentDefinition*> definitionsByType;
     std::unordered_set<const ComponentDefinition*> generatedDefinitions;
+    // The definitions generated for X lines by a hash of their pin names (CallDefinition).
+    std::unordered_multimap<std::size_t, ComponentDefinition*> callDefinitions;
     // Where each element read from text came from. There is one entry per element of the
     // circuit for as long as it is built, so an entry is kept small: the file name is an
     // index into originSources, where each name is stored once. Elements are mostly made at
@@ -316,6 +312,9 @@ void ClearCircuitTextObjects();
 
 // The expansion record of a scope, made on first use; null for a negative index.
 ScopeExpansion* ScopeExpansionOf(int scope);
+// The name of the subcircuit a scope expands: its definition's for a call, the macro's file base
+// name in upper case for a macro; empty when none.
+std::string ExpandedSubcktName(const ScopeExpansion& info);
 
 // The current subcircuit scope of the reader.
 int CurrentScope();

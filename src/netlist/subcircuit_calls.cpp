@@ -428,8 +428,6 @@ int ReadBody(SchematicItem* call, const std::string& name, const SubcktDefinitio
     SetErrorSourceLine(definition.file, definition.line);
     if (int status = TokenizeNetlistLine(line)) return status;
     if (Token(0) != ".SUBCKT" || Token(1) != name) return ReportAtCall(call, kMsgCantFindSubckt, name);
-    info.subcktPosition = definition.position;
-    info.subcktLine = definition.line;
     if (int status = ProcessHeader(call, name)) return status;
 
     int depth = 1;
@@ -455,7 +453,6 @@ int ReadBody(SchematicItem* call, const std::string& name, const SubcktDefinitio
         }
         if (EndsSubckt(line)) {
             if (--depth == 0) {
-                info.endsPosition = position;
                 closed = true;
                 break;
             }
@@ -613,11 +610,9 @@ int ExpandSubcircuitCall(SchematicItem* call)
         if (status == 0) {
             // Copied: reading the body may index further files.
             const SubcktDefinition definition = *found.definition;
-            info->subcktName = name;
             info->definitionFile = found.file;
             info->definitionIndex = found.index;
             entry->fileName = definition.file;
-            info->sourceWindow = FindRecordByTitle(definition.file);
             status = ReadBody(call, name, definition, *info);
         }
     } catch (const std::bad_alloc&) {

@@ -212,7 +212,8 @@ void SetScopeNames(int scope, std::string_view baseName)
     if (!entry || !info) return;
     const SchematicItem* call = info->call;
     SetScopePart(scope, scope > 0 && call ? CopyUpperCase(GetAttributeText(call, kAttrPart)) : std::string());
-    info->baseName.assign(baseName);
+    // Only a macro has a base name: a subcircuit call makes no macro part for it.
+    if (!baseName.empty() || info->macro) info->Macro().baseName.assign(baseName);
 }
 
 int BindMacroPin(SchematicItem* component, std::vector<std::int32_t>& pinMap, std::string_view text,

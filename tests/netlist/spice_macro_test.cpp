@@ -113,7 +113,7 @@ TEST_F(MacroTest, ScopesAreNamedByTheirInstancePath)
     SetScopeNames(2, "STAGE");
     EXPECT_EQ(ScopePath(1), "X1");
     EXPECT_EQ(ScopePath(2), "X1.X2");
-    EXPECT_EQ(ScopeExpansionOf(2)->baseName, "STAGE");
+    EXPECT_EQ(ScopeExpansionOf(2)->MacroPart().baseName, "STAGE");
 }
 
 }  // namespace

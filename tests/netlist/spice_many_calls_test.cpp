@@ -1,7 +1,11 @@
 // Netlists of many subcircuit calls: every instance its own scope and nodes, model polarity
-// fixed in every instance, the definitions generated per call gone after the build.
+// fixed in every instance, the definitions generated for the calls shared and gone after the
+// build.
+#include <map>
+#include <set>
 #include <string>
 
+#include "document/component_definition.h"
 #include "document/scope_table.h"
 #include "spice_test_support.h"
 
@@ -98,11 +102,32 @@ TEST_F(ManyCallsTest, ParametersOfEachCallReachOnlyItsInstance)
     EXPECT_EQ(LastCaption(), "Error 10886") << LastMessage();
 }
 
-TEST_F(ManyCallsTest, GeneratedDefinitionsLeaveTheLibraryAfterTheBuild)
+// Calls on the same node names share one generated definition, whose pins are named by those
+// nodes; a call on other nodes gets its own. All of them leave the library after the build.
+TEST_F(ManyCallsTest, GeneratedDefinitionsAreSharedByCallsOnTheSameNodes)
 {
     const int before = ComponentLibrary().definitions.count;
-    ASSERT_EQ(ReadAndExpand(Calls(500)), 0) << LastMessage();
-    EXPECT_GE(ComponentLibrary().definitions.count, before + 500);
+    ASSERT_EQ(ReadAndExpand(Calls(500) + "X501 1 2 TWO\nX502 2 1 TWO\nX503 1 2 TWO\nR3 2 0 1K\n"), 0) << LastMessage();
+    std::map<std::string, const ComponentDefinition*> byPart;
+    std::set<const ComponentDefinition*> distinct;
+    for (const SchematicItem* item : Components()) {
+        if (TypeOf(item) != kComponentSubckt || item->scope != 0) continue;
+        byPart[Attr(item, kAttrPart)] = item->definition;
+        distinct.insert(item->definition);
+    }
+    ASSERT_EQ(byPart.size(), 503u);
+    EXPECT_EQ(distinct.size(), 3u);
+    EXPECT_EQ(byPart["X1"], byPart["X500"]);
+    EXPECT_EQ(byPart["X501"], byPart["X503"]);
+    EXPECT_NE(byPart["X501"], byPart["X502"]);
+    auto pins = [](const ComponentDefinition* definition) {
+        std::string names;
+        for (const DefinitionPin& pin : definition->pins) names += pin.name + " ";
+        return names;
+    };
+    EXPECT_EQ(pins(byPart["X1"]), "1 0 ");
+    EXPECT_EQ(pins(byPart["X501"]), "1 2 ");
+    EXPECT_EQ(pins(byPart["X502"]), "2 1 ");
     FreeNetlistReaderBuild();
     EXPECT_EQ(ComponentLibrary().definitions.count, before);
 }
