@@ -286,11 +286,14 @@ double SolutionDifference(int a, int b);
 // state tables), and those of the two-terminal kinds and FETs among them.
 int IntegratedStateCount();
 int PlainStateCount();
-int SizeSolverVectors(int unknowns, int integratedStates);
+// Entries of each solver vector: unknowns + 3, twice that with room for complex values.
+std::size_t SolverVectorLength(int unknowns, bool complexRoom);
+int SizeSolverVectors(int unknowns, int integratedStates, bool complexRoom = false);
 
 // Readies the state for a run on the caller's stamp set and makes the first load (which runs
-// the set-up pass and fills the stamp pool). 0 or a message id.
-int PrepareAnalogSolver(bool fresh, StampSet& set);
+// the set-up pass and fills the stamp pool). 0 or a message id. An AC run asks for complex
+// room in the solver vectors.
+int PrepareAnalogSolver(bool fresh, StampSet& set, bool complexRoom = false);
 
 // Makes the set the active one without a new preparation.
 void InstallStampSet(StampSet& set);
