@@ -101,7 +101,7 @@ struct ConstantCapacitorEntry {
 struct VaryingStamps {
     SparseMatrix* matrix = nullptr;             // the matrix and pool this was made for
     std::vector<MatrixElementRef>* target = nullptr;
-    std::vector<MatrixElementRef> pool;         // the target pool, varying entries redirected
+    std::vector<MatrixElementRef> pool;         // the target's own refs of the varying entries
     std::vector<MatrixElement> values;          // one per varying entry
     std::vector<std::int32_t> entries;          // the pool position of each varying entry
     std::vector<std::uint8_t> constantEntries;  // per pool position: 1 when in the kept part
