@@ -104,7 +104,7 @@ struct VaryingStamps {
     std::vector<MatrixElementRef> pool;         // the target's own refs of the varying entries
     std::vector<MatrixElement> values;          // one per varying entry
     std::vector<std::int32_t> entries;          // the pool position of each varying entry
-    std::vector<std::uint8_t> constantEntries;  // per pool position: 1 when in the kept part
+    std::vector<bool> constantEntries;          // per pool position: in the kept part
     std::vector<double> committed;              // the varying values the matrix holds now
     std::uint64_t committedLoad = 0;            // the matrix's load count at that time
     bool committedValid = false;

@@ -247,10 +247,10 @@ void StampControlledSource(StampCursor& c, int subKind, double gain)
 
 void MarkConstantStamps(AnalogSolverState& s, const StampRange& range)
 {
-    std::vector<std::uint8_t>& marks = s.varying.constantEntries;
+    std::vector<bool>& marks = s.varying.constantEntries;
     const auto first = static_cast<std::size_t>(range.first);
     const auto end = first + static_cast<std::size_t>(range.count);
-    if (end <= marks.size()) std::fill(marks.begin() + static_cast<std::ptrdiff_t>(first), marks.begin() + static_cast<std::ptrdiff_t>(end), 1);
+    if (end <= marks.size()) std::fill(marks.begin() + static_cast<std::ptrdiff_t>(first), marks.begin() + static_cast<std::ptrdiff_t>(end), true);
 }
 
 namespace {
@@ -408,7 +408,7 @@ void ClearMatrixForLoad(bool keepValues)
             if (!sameStamps) {
                 v.matrix = nullptr;
                 try {
-                    v.constantEntries.assign(s.pool->size(), 0);
+                    v.constantEntries.assign(s.pool->size(), false);
                 } catch (const std::bad_alloc&) {
                     v.constantEntries.clear();
                 }
