@@ -411,7 +411,7 @@ int PrepareAcOperatingPoint(WindowRecord* window)
     ReadTransientRunOptions(options & ~kRunOptionOperatingPointOnly);
     s.hooks.computeIntegrationCoefficients = ComputeIntegrationCoefficients;
     s.hooks.reinitializeRunStates = ReinitializeRunStates;
-    if (int rc = PrepareAnalogSolver(true, s.operatingPointSet)) return rc;
+    if (int rc = PrepareAnalogSolver(true, s.operatingPointSet, true)) return rc;
     s.operatingPointFlag = (options & kRunOptionOperatingPoint) ? 1 : 0;
     s.acComputesBias = s.operatingPointFlag;
     s.noOperatingPoint = 0;

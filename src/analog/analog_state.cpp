@@ -47,12 +47,18 @@ int IntegratedStateCount()
     return PlainStateCount() + 5 * DeviceList(kBjtDeviceList).count + 7 * DeviceList(kMosfetDeviceList).count;
 }
 
-int SizeSolverVectors(int unknowns, int integratedStates)
+std::size_t SolverVectorLength(int unknowns, bool complexRoom)
+{
+    return (complexRoom ? 2 : 1) * (static_cast<std::size_t>(std::max(unknowns, 0)) + 3);
+}
+
+int SizeSolverVectors(int unknowns, int integratedStates, bool complexRoom)
 {
     AnalogSolverState& s = AnalogSolver();
     const std::size_t real = static_cast<std::size_t>(std::max(unknowns, 0)) + 3;
-    // Every vector also serves as a complex vector of (real, imaginary) pairs in an AC run.
-    const std::size_t both = 2 * real;
+    // In an AC run every vector also serves as a complex vector of (real, imaginary) pairs;
+    // the other runs use the real half only, which is all a large circuit's run then holds.
+    const std::size_t length = SolverVectorLength(unknowns, complexRoom);
     try {
         // Compiled expressions hold addresses into the present solution, so it only grows
         // when the build made it too short for the numbered unknowns.
@@ -61,9 +67,11 @@ int SizeSolverVectors(int unknowns, int integratedStates)
     } catch (const std::bad_alloc&) {
         return 15002;
     }
-    for (std::vector<double>* v : {&s.previousSolution, &s.savedSolution, &s.olderSolution, &s.backupSolution,
-                                   &s.rhs, &s.transientWork})
-        if (!SizeVector(*v, both)) return 15002;
+    for (std::vector<double>* v : {&s.previousSolution, &s.savedSolution, &s.olderSolution, &s.rhs})
+        if (!SizeVector(*v, length)) return 15002;
+    // Only the AC run solves into the backup vector.
+    for (std::vector<double>* v : {&s.backupSolution, &s.transientWork})
+        if (!SizeVector(*v, complexRoom ? length : 0)) return 15002;
     const std::size_t slots = 4 * static_cast<std::size_t>(std::max(integratedStates, 0));
     if (!SizeVector(s.chargeStates, slots) || !SizeVector(s.currentStates, slots)) return 15002;
     s.unknownCount = unknowns;
@@ -79,7 +87,7 @@ void InstallStampSet(StampSet& set)
     s.pool = &set.pool;
 }
 
-int PrepareAnalogSolver(bool fresh, StampSet& set)
+int PrepareAnalogSolver(bool fresh, StampSet& set, bool complexRoom)
 {
     AnalogSolverState& s = AnalogSolver();
     s.nodeCount = AnalogNodeCount();
@@ -107,10 +115,9 @@ int PrepareAnalogSolver(bool fresh, StampSet& set)
     const int integrated = IntegratedStateCount();
     s.plainStateSlots = 4 * plainStates;
     // Vectors keep their contents between the preparations of the two stamp sets of a run.
-    const std::size_t both = 2 * (static_cast<std::size_t>(unknowns) + 3);
-    if (s.unknownCount != unknowns || s.rhs.size() != both || s.integratedStateCount != integrated ||
-        Analysis().solution.real.size() < static_cast<std::size_t>(unknowns) + 3)
-        if (int rc = SizeSolverVectors(unknowns, integrated)) return rc;
+    if (s.unknownCount != unknowns || s.rhs.size() != SolverVectorLength(unknowns, complexRoom) ||
+        s.integratedStateCount != integrated || Analysis().solution.real.size() < static_cast<std::size_t>(unknowns) + 3)
+        if (int rc = SizeSolverVectors(unknowns, integrated, complexRoom)) return rc;
 
     InstallStampSet(set);
     // A new run may have new values (a stepped item, a temperature): the constant part of its

@@ -101,10 +101,10 @@ struct ConstantCapacitorEntry {
 struct VaryingStamps {
     SparseMatrix* matrix = nullptr;             // the matrix and pool this was made for
     std::vector<MatrixElementRef>* target = nullptr;
-    std::vector<MatrixElementRef> pool;         // the target pool, varying entries redirected
+    std::vector<MatrixElementRef> pool;         // the target's own refs of the varying entries
     std::vector<MatrixElement> values;          // one per varying entry
     std::vector<std::int32_t> entries;          // the pool position of each varying entry
-    std::vector<std::uint8_t> constantEntries;  // per pool position: 1 when in the kept part
+    std::vector<bool> constantEntries;          // per pool position: in the kept part
     std::vector<double> committed;              // the varying values the matrix holds now
     std::uint64_t committedLoad = 0;            // the matrix's load count at that time
     bool committedValid = false;
@@ -286,11 +286,14 @@ double SolutionDifference(int a, int b);
 // state tables), and those of the two-terminal kinds and FETs among them.
 int IntegratedStateCount();
 int PlainStateCount();
-int SizeSolverVectors(int unknowns, int integratedStates);
+// Entries of each solver vector: unknowns + 3, twice that with room for complex values.
+std::size_t SolverVectorLength(int unknowns, bool complexRoom);
+int SizeSolverVectors(int unknowns, int integratedStates, bool complexRoom = false);
 
 // Readies the state for a run on the caller's stamp set and makes the first load (which runs
-// the set-up pass and fills the stamp pool). 0 or a message id.
-int PrepareAnalogSolver(bool fresh, StampSet& set);
+// the set-up pass and fills the stamp pool). 0 or a message id. An AC run asks for complex
+// room in the solver vectors.
+int PrepareAnalogSolver(bool fresh, StampSet& set, bool complexRoom = false);
 
 // Makes the set the active one without a new preparation.
 void InstallStampSet(StampSet& set);

@@ -247,10 +247,10 @@ void StampControlledSource(StampCursor& c, int subKind, double gain)
 
 void MarkConstantStamps(AnalogSolverState& s, const StampRange& range)
 {
-    std::vector<std::uint8_t>& marks = s.varying.constantEntries;
+    std::vector<bool>& marks = s.varying.constantEntries;
     const auto first = static_cast<std::size_t>(range.first);
     const auto end = first + static_cast<std::size_t>(range.count);
-    if (end <= marks.size()) std::fill(marks.begin() + static_cast<std::ptrdiff_t>(first), marks.begin() + static_cast<std::ptrdiff_t>(end), 1);
+    if (end <= marks.size()) std::fill(marks.begin() + static_cast<std::ptrdiff_t>(first), marks.begin() + static_cast<std::ptrdiff_t>(end), true);
 }
 
 namespace {
@@ -273,10 +273,11 @@ bool MakeVaryingStamps(AnalogSolverState& s)
             v.values.assign(count, MatrixElement{});
             v.entries.clear();
             v.entries.reserve(count);
-            v.pool = target;
+            v.pool.clear();
+            v.pool.reserve(count);
             for (std::size_t i = 0; i < target.size(); ++i) {
                 if (v.constantEntries[i]) continue;
-                v.pool[i] = MatrixElementRef(&v.values[v.entries.size()]);
+                v.pool.push_back(target[i]);
                 v.entries.push_back(static_cast<std::int32_t>(i));
             }
             v.committed.assign(count, 0.0);
@@ -290,11 +291,26 @@ bool MakeVaryingStamps(AnalogSolverState& s)
     return true;
 }
 
+// Gives the varying entries of the pool their matrix elements back.
+void EndVaryingStamps(AnalogSolverState& s)
+{
+    VaryingStamps& v = s.varying;
+    v.active = false;
+    std::vector<MatrixElementRef>& target = *v.target;
+    for (std::size_t k = 0; k < v.entries.size(); ++k) target[static_cast<std::size_t>(v.entries[k])] = v.pool[k];
+    s.pool = v.target;
+}
+
+// The varying entries are redirected in the pool itself, for the length of one pass: a copy of
+// a large circuit's pool would double it.
 void BeginVaryingStamps(AnalogSolverState& s)
 {
     VaryingStamps& v = s.varying;
     for (MatrixElement& e : v.values) e.real = 0.0;
-    s.pool = &v.pool;
+    std::vector<MatrixElementRef>& target = *v.target;
+    for (std::size_t k = 0; k < v.entries.size(); ++k)
+        target[static_cast<std::size_t>(v.entries[k])] = MatrixElementRef(&v.values[k]);
+    s.pool = v.target;
     v.active = true;
     s.constantPartLoaded = 1;
 }
@@ -313,8 +329,7 @@ int CommitVaryingStamps(AnalogSolverState& s)
 {
     VaryingStamps& v = s.varying;
     if (!v.active) return 0;
-    v.active = false;
-    s.pool = v.target;
+    EndVaryingStamps(s);
     const std::size_t count = v.values.size();
     if (v.committedValid && s.matrix->loadCount == v.committedLoad) {
         std::size_t i = 0;
@@ -375,7 +390,7 @@ void ClearMatrixForLoad(bool keepValues)
         // and what was made for this matrix and pool still serves.
         const bool sameStamps = constantPart && v.matrix == s.matrix && v.target == s.pool &&
                                 v.constantEntries.size() == s.pool->size() &&
-                                (!v.redirected || v.pool.size() == s.pool->size());
+                                (!v.redirected || v.pool.size() == v.entries.size());
         if (sameStamps && KeptAtThisCoefficient(s) && s.matrix->keptValuesValid) {
             if (v.redirected) {
                 BeginVaryingStamps(s);
@@ -393,7 +408,7 @@ void ClearMatrixForLoad(bool keepValues)
             if (!sameStamps) {
                 v.matrix = nullptr;
                 try {
-                    v.constantEntries.assign(s.pool->size(), 0);
+                    v.constantEntries.assign(s.pool->size(), false);
                 } catch (const std::bad_alloc&) {
                     v.constantEntries.clear();
                 }
@@ -506,9 +521,8 @@ int LoadCircuit()
         ~PoolGuard()
         {
             if (s.varying.active) {
-                s.varying.active = false;
+                EndVaryingStamps(s);
                 s.varying.committedValid = false;
-                s.pool = s.varying.target;
             }
         }
     } poolGuard{s};

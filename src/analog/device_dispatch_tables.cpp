@@ -202,7 +202,17 @@ int NumberDeviceRows(int nodeCount)
         SizeTable(t.mosfets, kMosfetDeviceList);
         SizeTable(t.jfets, kJfetDeviceList);
         SizeTable(t.gaasfets, kGaasfetDeviceList);
-        for (int list = kFirstDeviceList; list <= kLastDeviceList; ++list)
+        // Only the kinds numbered below take rows of their own. The others (resistors,
+        // capacitors, semiconductors: nearly every record of a large circuit) keep no table,
+        // and DeviceRow answers 0 for them.
+        static constexpr int kListsWithRows[] = {
+            kInductorDeviceList,     kSineSourceDeviceList,  kPulseSourceDeviceList,   kUserSourceDeviceList,
+            kIndependentSourceDeviceList, kLinearSourceDeviceList, kPolySourceList,    kFormulaSourceDeviceList,
+            kSampleHoldDeviceList,   kTableSourceDeviceList, kLaplaceSourceDeviceList, kFreqTableSourceDeviceList,
+            kIdealLineDeviceList,    kLossyLineDeviceList,   kDacOutputList,
+        };
+        for (int list = kFirstDeviceList; list <= kLastDeviceList; ++list) std::vector<std::int32_t>().swap(t.rows[ListSlot(list)]);
+        for (int list : kListsWithRows)
             t.rows[ListSlot(list)].assign(static_cast<std::size_t>(DeviceList(list).count), 0);
         t.branchOfDevice.clear();
 

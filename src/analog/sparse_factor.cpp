@@ -492,7 +492,11 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
             if (const int error = Eliminate(m, pivot)) return error;
             AdvanceActiveLinks(m, step);
         }
-        if (step > m.size) return FinishOrdering(m);
+        if (step > m.size) {
+            EndOrdering(m);
+            FreeOrderingVectors(m);
+            return FinishOrdering(m);
+        }
     }
 
     CountMarkowitz(m, rhs, step);
@@ -509,7 +513,9 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     m.reordered = true;
     // The partition belongs to an order; a new order needs a new one.
     m.partitioned = false;
+    // The ordering's vectors go before the plan is made: a large circuit never holds both.
     EndOrdering(m);
+    FreeOrderingVectors(m);
     return FinishOrdering(m);
 }
 

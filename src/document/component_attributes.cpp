@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <unordered_map>
 #include <utility>
 
 #include "ui/font_select.h"
@@ -34,6 +35,16 @@ constexpr std::array<std::string_view, kAttributeTableSize> kAttributeTable = {
 
 const std::string kEmptyText;
 
+bool IsZeroRect(const win::RECT& r) { return r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0; }
+
+// The rectangles of the attributes the renderer has drawn, by attribute. Never destroyed, so
+// that an attribute that outlives the program's other state still finds it.
+std::unordered_map<const ComponentAttribute*, win::RECT>& DisplayRects()
+{
+    static auto* rects = new std::unordered_map<const ComponentAttribute*, win::RECT>();
+    return *rects;
+}
+
 int ReportNoMemory()
 {
     ReportMessage("E", kMsgInsufficientMemory);
@@ -47,6 +58,62 @@ AttributeKey KeyOf(const ComponentAttribute& attribute)
 }
 
 }  // namespace
+
+ComponentAttribute::ComponentAttribute(const ComponentAttribute& other)
+    : ListNode(other),
+      display(other.display),
+      keyId(other.keyId),
+      font(other.font),
+      textOffsetX(other.textOffsetX),
+      textOffsetY(other.textOffsetY),
+      userName(other.userName),
+      value(other.value)
+{
+    SetDisplayRect(other.DisplayRect());
+}
+
+ComponentAttribute& ComponentAttribute::operator=(const ComponentAttribute& other)
+{
+    if (this == &other) return *this;
+    ListNode::operator=(other);
+    display = other.display;
+    keyId = other.keyId;
+    font = other.font;
+    textOffsetX = other.textOffsetX;
+    textOffsetY = other.textOffsetY;
+    userName = other.userName;
+    value = other.value;
+    SetDisplayRect(other.DisplayRect());
+    return *this;
+}
+
+ComponentAttribute::~ComponentAttribute()
+{
+    auto& rects = DisplayRects();
+    if (!rects.empty()) rects.erase(this);
+}
+
+win::RECT ComponentAttribute::DisplayRect() const
+{
+    const auto& rects = DisplayRects();
+    if (rects.empty()) return win::RECT{};
+    const auto found = rects.find(this);
+    return found == rects.end() ? win::RECT{} : found->second;
+}
+
+void ComponentAttribute::SetDisplayRect(const win::RECT& rect)
+{
+    auto& rects = DisplayRects();
+    if (IsZeroRect(rect)) {
+        if (!rects.empty()) rects.erase(this);
+        return;
+    }
+    try {
+        rects[this] = rect;
+    } catch (const std::bad_alloc&) {
+        rects.erase(this);
+    }
+}
 
 std::string_view AttributeTableName(int id)
 {

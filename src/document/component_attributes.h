@@ -134,7 +134,8 @@ std::int16_t AttributeOffset(long value);
 // Node of a component's attribute list (list kind 10). A predefined attribute is always kept
 // by its id, never by its name, so it has one form in memory and the table's name on disk.
 // Every part of a netlist has two or more: the small fields fill the node's tail padding,
-// so that the attribute takes 88 bytes.
+// and the rectangle the renderer keeps is held apart (few attributes are ever drawn), so
+// that the attribute takes 72 bytes.
 struct ComponentAttribute : ListNode {
     std::uint16_t display = 0;   // kAttrShowName, kAttrShowValue; 0 places as value only
     std::uint16_t keyId = 0;     // 1 to 41, or 0 for a user name or no key
@@ -145,7 +146,16 @@ struct ComponentAttribute : ListNode {
     // those of a netlist's parts) has an id.
     OutOfLineText userName;
     std::string value;
-    win::RECT displayRect{};       // kept by the renderer
+
+    ComponentAttribute() = default;
+    ComponentAttribute(const ComponentAttribute& other);
+    ComponentAttribute& operator=(const ComponentAttribute& other);
+    ~ComponentAttribute() override;
+
+    // The rectangle the renderer last drew the text in; all zero while it has none. Setting
+    // never fails: without room for it the rectangle is simply not known.
+    win::RECT DisplayRect() const;
+    void SetDisplayRect(const win::RECT& rect);
 
     bool HasKey() const { return keyId != 0 || !userName.empty(); }
     void FreeOwnedData() override
@@ -154,7 +164,7 @@ struct ComponentAttribute : ListNode {
         value.clear();
     }
 };
-static_assert(sizeof(ComponentAttribute) <= 88, "an attribute fits a 96-byte heap block");
+static_assert(sizeof(ComponentAttribute) <= 72, "an attribute fits an 80-byte heap block");
 
 // AttributeName of a stored attribute: the table name or the user name (empty without key).
 std::string_view AttributeName(const ComponentAttribute& attribute);

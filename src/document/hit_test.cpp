@@ -183,7 +183,7 @@ ListNode* FindInSchematic(WindowRecord* record, std::uint8_t** selection, int* h
             if (attributesShown && item.IsComponent()) {
                 for (ComponentAttribute& attribute : ListRecords<ComponentAttribute>(item.attributes)) {
                     if (!(attribute.display & kAttrShown)) continue;
-                    win::RECT r = attribute.displayRect;
+                    win::RECT r = attribute.DisplayRect();
                     if (r.right <= r.left && dc.Get()) r = MeasureAttributeText(dc.Get(), item, attribute);
                     if (!Inside(r, dx, dy)) continue;
                     if (picked.pickedAttribute != &attribute) SchematicEditor().attributeSelection = 0;

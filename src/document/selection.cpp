@@ -66,12 +66,12 @@ void AddItemBounds(win::HDC dc, SchematicItem& item, std::uint32_t flags, Bounds
     if (!item.IsComponent()) return;
     for (ComponentAttribute& attribute : ListRecords<ComponentAttribute>(item.attributes)) {
         if (item.attributesChanged) {
-            attribute.displayRect = (attribute.display & (kAttrShowName | kAttrShowValue))
-                                        ? MeasureAttributeText(dc, item, attribute)
-                                        : win::RECT{};
+            attribute.SetDisplayRect((attribute.display & (kAttrShowName | kAttrShowValue))
+                                         ? MeasureAttributeText(dc, item, attribute)
+                                         : win::RECT{});
         }
-        if (IsEmptyRect(attribute.displayRect)) continue;
-        win::RECT r = attribute.displayRect;
+        win::RECT r = attribute.DisplayRect();
+        if (IsEmptyRect(r)) continue;
         WidenForDevice(r, flags);
         bounds.Add(r);
     }

@@ -183,7 +183,7 @@ void DrawAttributeTexts(const DrawContext& context, SchematicItem& item)
         win::HGDIOBJ previous = SelectFontSpec(dc, attribute.font);
         const win::RECT r = MeasureAttributeText(dc, item, attribute, &text);
         if (!text.empty()) {
-            attribute.displayRect = r;
+            attribute.SetDisplayRect(r);
             win::SetTextColor(dc, ColorIndexRgb(selected ? Render().selectColor : RenderColorIndex(attribute.font.color)));
             DrawTextBox(dc, r, text, selected);
         }

@@ -115,6 +115,25 @@ TEST_F(AttributeTest, CopyReplacesTheAttributesAndTakesTheDefinition)
     EXPECT_EQ(copy->attributes.count, 3);
 }
 
+TEST_F(AttributeTest, ADrawnRectangleGoesWithItsAttributeOnly)
+{
+    ComponentAttribute* value = SetAttribute(record_, item_, kAttrValue, "1k");
+    const win::RECT drawn{80, 92, 112, 102};
+    value->SetDisplayRect(drawn);
+    const ComponentAttribute copy(*value);
+    EXPECT_EQ(copy.DisplayRect().right, 112);
+
+    // A new attribute, even one made where a removed one lay, has not been drawn.
+    ListRemove(item_->attributes, value);
+    for (int i = 0; i < 4; ++i) {
+        ComponentAttribute* fresh = SetAttribute(record_, item_, kAttrValue, "2k");
+        EXPECT_EQ(fresh->DisplayRect().right, 0);
+        EXPECT_EQ(fresh->DisplayRect().left, 0);
+        ListRemove(item_->attributes, fresh);
+    }
+    EXPECT_EQ(copy.DisplayRect().left, 80);
+}
+
 TEST_F(AttributeTest, CopyReportsAFailureEvenWhenLaterCopiesSucceed)
 {
     SetAttribute(record_, item_, kAttrPart, "R1");

@@ -378,7 +378,7 @@ TEST_F(MouseEditTest, DraggingAnAttributeTextMovesOnlyTheText)
     value->display = kAttrShowValue;
     value->textOffsetX = 0;
     value->textOffsetY = 16;
-    value->displayRect = win::RECT{80, 92, 112, 102};
+    value->SetDisplayRect(win::RECT{80, 92, 112, 102});
     r->attributesChanged = 0;  // as placed by a drawing: a redraw keeps the offsets set above
     record_->mode = 17561;
     Drag(11, 12, 14, 15);
@@ -519,7 +519,7 @@ TEST_F(HitTest, AnAttributeTextIsPickedUnlessInsideTheSelectBox)
     SchematicItem* r = Comp(10, 10);
     ComponentAttribute* value = SetAttribute(record_, r, kAttrValue, "1k");
     value->display = kAttrShowValue;
-    value->displayRect = win::RECT{10 * 8, 12 * 8 - 4, 14 * 8, 12 * 8 + 6};  // under the part
+    value->SetDisplayRect(win::RECT{10 * 8, 12 * 8 - 4, 14 * 8, 12 * 8 + 6});  // under the part
     r->y1 = 10;
     EXPECT_EQ(Pick(11, 12, kPickAttributes), value);
     EXPECT_EQ(Documents().pickedItem, r);

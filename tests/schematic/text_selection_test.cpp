@@ -101,7 +101,7 @@ TEST_F(TextSelection, APickedAttributeTextIsSelectedWithoutItsPart)
     value->textOffsetY = 16;
     Render();
     EXPECT_EQ(canvas_->Count({0, 0, 400, 300}, kRed), 0);
-    const win::RECT r = value->displayRect;
+    const win::RECT r = value->DisplayRect();
     ASSERT_GT(r.right, r.left);
 
     // Picked by the mouse: the text alone turns red and shows its handles; the part keeps its
