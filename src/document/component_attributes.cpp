@@ -37,13 +37,12 @@ const std::string kEmptyText;
 
 bool IsZeroRect(const win::RECT& r) { return r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0; }
 
-// The rectangles of the attributes the renderer has drawn, by attribute. Never destroyed, so
-// that an attribute that outlives the program's other state still finds it.
-std::unordered_map<const ComponentAttribute*, win::RECT>& DisplayRects()
-{
-    static auto* rects = new std::unordered_map<const ComponentAttribute*, win::RECT>();
-    return *rects;
-}
+// The rectangles of the attributes the renderer has drawn, by attribute: made at the first one
+// drawn, so that reading or freeing an attribute never allocates, and never destroyed, so that an
+// attribute that outlives the program's other state still finds it.
+std::unordered_map<const ComponentAttribute*, win::RECT>* gDisplayRects = nullptr;
+
+bool AnyDisplayRects() { return gDisplayRects && !gDisplayRects->empty(); }
 
 int ReportNoMemory()
 {
@@ -89,29 +88,27 @@ ComponentAttribute& ComponentAttribute::operator=(const ComponentAttribute& othe
 
 ComponentAttribute::~ComponentAttribute()
 {
-    auto& rects = DisplayRects();
-    if (!rects.empty()) rects.erase(this);
+    if (AnyDisplayRects()) gDisplayRects->erase(this);
 }
 
 win::RECT ComponentAttribute::DisplayRect() const
 {
-    const auto& rects = DisplayRects();
-    if (rects.empty()) return win::RECT{};
-    const auto found = rects.find(this);
-    return found == rects.end() ? win::RECT{} : found->second;
+    if (!AnyDisplayRects()) return win::RECT{};
+    const auto found = gDisplayRects->find(this);
+    return found == gDisplayRects->end() ? win::RECT{} : found->second;
 }
 
 void ComponentAttribute::SetDisplayRect(const win::RECT& rect)
 {
-    auto& rects = DisplayRects();
     if (IsZeroRect(rect)) {
-        if (!rects.empty()) rects.erase(this);
+        if (AnyDisplayRects()) gDisplayRects->erase(this);
         return;
     }
     try {
-        rects[this] = rect;
+        if (!gDisplayRects) gDisplayRects = new std::unordered_map<const ComponentAttribute*, win::RECT>();
+        (*gDisplayRects)[this] = rect;
     } catch (const std::bad_alloc&) {
-        rects.erase(this);
+        if (gDisplayRects) gDisplayRects->erase(this);
     }
 }
 
