@@ -24,6 +24,8 @@ constexpr int kAddPageItemY = 385, kDeletePageItemY = 405;
 // The drawing: a resistor's body where it was placed, and an empty spot for pastes.
 constexpr int kPartX = 264, kPartY = 300, kBodyX = 288;
 constexpr int kSpotX = 264, kSpotY = 400;
+// The placed resistor's part name, drawn below its body.
+constexpr int kLabelX = 279, kLabelY = 313;
 
 int Occurrences(const std::string& text, const std::string& word)
 {
@@ -172,6 +174,36 @@ TEST_F(EditJourney, CopyPasteCutClearAndUndoThroughMenuToolBarAndKeysThenPagesAn
     Keys("ctrl+s");
     EXPECT_EQ(ReadAll(saved_), before);
     EXPECT_TRUE(journey_.Running());
+}
+
+// A part's attribute text is picked where it is drawn and dragged on its own: the part stays
+// where it was, the text moves, and the saved file keeps the text where it was dropped.
+TEST_F(EditJourney, AnAttributeTextIsDraggedWhereItIsDrawn)
+{
+    ASSERT_TRUE(journey_.Start()) << journey_.Output();
+    saved_ = journey_.Root() / "moved.cir";
+    Click(kResistorButtonX, kButtonY);
+    Click(kPartX, kPartY);
+    Click(kAttributeOkX, kAttributeOkY);
+    Keys("alt+m s");
+    Click(kSpotX, kSpotY);
+    Keys("ctrl+s");
+    journey_.Type("moved.cir");
+    Keys("Return");
+    const std::string before = ReadAll(saved_);
+    ASSERT_EQ(Occurrences(before, "Name=Resistor"), 1) << before;
+    const Shot placed = journey_.Capture("edit_attribute_placed");
+
+    journey_.Drag(kLabelX, kLabelY, kLabelX + 100, kLabelY + 60);
+    journey_.Settle();
+    const Shot dragged = journey_.Capture("edit_attribute_dragged");
+    EXPECT_TRUE(Changed(placed, dragged, kLabelX, kLabelY, 6)) << "the text stayed where it was";
+    EXPECT_TRUE(Changed(placed, dragged, kLabelX + 100, kLabelY + 60, 6)) << "the text was not drawn where it was dropped";
+    EXPECT_FALSE(Changed(placed, dragged, kBodyX, kPartY - 2, 6)) << "the part moved with its text";
+    Keys("ctrl+s");
+    const std::string after = ReadAll(saved_);
+    EXPECT_NE(after, before) << "the moved text was not saved";
+    EXPECT_EQ(Occurrences(after, "Name=Resistor"), 1) << after;
 }
 
 }  // namespace
