@@ -37,10 +37,10 @@ const std::string kEmptyText;
 
 bool IsZeroRect(const win::RECT& r) { return r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0; }
 
-// The rectangles of the attributes the renderer has drawn, by attribute: made at the first one
-// drawn, so that reading or freeing an attribute never allocates, and never destroyed, so that an
-// attribute that outlives the program's other state still finds it.
-std::unordered_map<const ComponentAttribute*, win::RECT>* gDisplayRects = nullptr;
+// The drawn rectangles: made at the first one drawn, so that reading or freeing an attribute
+// never allocates, and never destroyed, so that an attribute that outlives the program's other
+// state still finds its own.
+std::unordered_map<const DrawnRect*, win::RECT>* gDisplayRects = nullptr;
 
 bool AnyDisplayRects() { return gDisplayRects && !gDisplayRects->empty(); }
 
@@ -58,54 +58,26 @@ AttributeKey KeyOf(const ComponentAttribute& attribute)
 
 }  // namespace
 
-ComponentAttribute::ComponentAttribute(const ComponentAttribute& other)
-    : ListNode(other),
-      display(other.display),
-      keyId(other.keyId),
-      font(other.font),
-      textOffsetX(other.textOffsetX),
-      textOffsetY(other.textOffsetY),
-      userName(other.userName),
-      value(other.value)
-{
-    SetDisplayRect(other.DisplayRect());
-}
-
-ComponentAttribute& ComponentAttribute::operator=(const ComponentAttribute& other)
-{
-    if (this == &other) return *this;
-    ListNode::operator=(other);
-    display = other.display;
-    keyId = other.keyId;
-    font = other.font;
-    textOffsetX = other.textOffsetX;
-    textOffsetY = other.textOffsetY;
-    userName = other.userName;
-    value = other.value;
-    SetDisplayRect(other.DisplayRect());
-    return *this;
-}
-
-ComponentAttribute::~ComponentAttribute()
+DrawnRect::~DrawnRect()
 {
     if (AnyDisplayRects()) gDisplayRects->erase(this);
 }
 
-win::RECT ComponentAttribute::DisplayRect() const
+win::RECT DrawnRect::Get() const
 {
     if (!AnyDisplayRects()) return win::RECT{};
     const auto found = gDisplayRects->find(this);
     return found == gDisplayRects->end() ? win::RECT{} : found->second;
 }
 
-void ComponentAttribute::SetDisplayRect(const win::RECT& rect)
+void DrawnRect::Set(const win::RECT& rect)
 {
     if (IsZeroRect(rect)) {
         if (AnyDisplayRects()) gDisplayRects->erase(this);
         return;
     }
     try {
-        if (!gDisplayRects) gDisplayRects = new std::unordered_map<const ComponentAttribute*, win::RECT>();
+        if (!gDisplayRects) gDisplayRects = new std::unordered_map<const DrawnRect*, win::RECT>();
         (*gDisplayRects)[this] = rect;
     } catch (const std::bad_alloc&) {
         if (gDisplayRects) gDisplayRects->erase(this);

@@ -131,6 +131,25 @@ struct AttributeKey {
 // (the files keep offsets within 1000).
 std::int16_t AttributeOffset(long value);
 
+// The rectangle the renderer last drew an attribute's text in. Few attributes are ever drawn, so
+// the rectangles are kept apart, in a table by this member's address: a copy takes its
+// original's, a freed one takes its own away. All zero while there is none; setting never fails:
+// without room for it the rectangle is simply not known.
+class DrawnRect {
+public:
+    DrawnRect() = default;
+    DrawnRect(const DrawnRect& other) { Set(other.Get()); }
+    DrawnRect& operator=(const DrawnRect& other)
+    {
+        if (this != &other) Set(other.Get());
+        return *this;
+    }
+    ~DrawnRect();
+
+    win::RECT Get() const;
+    void Set(const win::RECT& rect);
+};
+
 // Node of a component's attribute list (list kind 10). A predefined attribute is always kept
 // by its id, never by its name, so it has one form in memory and the table's name on disk.
 // Every part of a netlist has two or more: the small fields fill the node's tail padding,
@@ -146,16 +165,10 @@ struct ComponentAttribute : ListNode {
     // those of a netlist's parts) has an id.
     OutOfLineText userName;
     std::string value;
+    [[no_unique_address]] DrawnRect drawnRect;
 
-    ComponentAttribute() = default;
-    ComponentAttribute(const ComponentAttribute& other);
-    ComponentAttribute& operator=(const ComponentAttribute& other);
-    ~ComponentAttribute() override;
-
-    // The rectangle the renderer last drew the text in; all zero while it has none. Setting
-    // never fails: without room for it the rectangle is simply not known.
-    win::RECT DisplayRect() const;
-    void SetDisplayRect(const win::RECT& rect);
+    win::RECT DisplayRect() const { return drawnRect.Get(); }
+    void SetDisplayRect(const win::RECT& rect) { drawnRect.Set(rect); }
 
     bool HasKey() const { return keyId != 0 || !userName.empty(); }
     void FreeOwnedData() override
