@@ -42,7 +42,11 @@ bool Changed(const Shot& a, const Shot& b, int x, int y, int half = 10)
 
 class EditJourney : public ::testing::Test {
 protected:
-    Journey journey_{"edit"};
+    // Each journey its own folder: the tests may run at once, and a second program started on
+    // one folder would hand over to the first.
+    explicit EditJourney(const std::string& name = "edit") : journey_{name} {}
+
+    Journey journey_;
     std::filesystem::path saved_;
 
     void Keys(const std::string& keys)
@@ -178,7 +182,12 @@ TEST_F(EditJourney, CopyPasteCutClearAndUndoThroughMenuToolBarAndKeysThenPagesAn
 
 // A part's attribute text is picked where it is drawn and dragged on its own: the part stays
 // where it was, the text moves, and the saved file keeps the text where it was dropped.
-TEST_F(EditJourney, AnAttributeTextIsDraggedWhereItIsDrawn)
+class TextDragJourney : public EditJourney {
+protected:
+    TextDragJourney() : EditJourney("edit_text") {}
+};
+
+TEST_F(TextDragJourney, AnAttributeTextIsDraggedWhereItIsDrawn)
 {
     ASSERT_TRUE(journey_.Start()) << journey_.Output();
     saved_ = journey_.Root() / "moved.cir";
