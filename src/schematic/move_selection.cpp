@@ -244,10 +244,18 @@ int BeginDrag(WindowRecord* record, int x, int y, int flags)
     drag.schematic = IsSchematicRecord(record);
     drag.rubberBand = drag.schematic && (flags & kMoveRubberBand) && !(flags & kMovePlacedText) &&
                       (Settings().operationalOptions & kOptionRubberbanding) != 0;
-    if ((flags & kMoveRubberBand) && drag.schematic && !(flags & kMovePlacedText)) {
+    if ((flags & kMoveRubberBand) && drag.schematic) {
+        // A dragged attribute text is undone like any other move; the snapshot clears the
+        // picked text, which the drag goes on moving.
+        ComponentAttribute* attribute = Documents().pickedAttribute;
+        SchematicItem* owner = Documents().pickedItem;
         if (BeginBoxEdit(record) != 0) {
             drag = MoveDragState{};
             return kMsgInsufficientMemory;
+        }
+        if (flags & kMovePlacedText) {
+            Documents().pickedAttribute = attribute;
+            Documents().pickedItem = owner;
         }
         drag.boxEdit = true;
     }

@@ -213,6 +213,14 @@ TEST_F(TextDragJourney, AnAttributeTextIsDraggedWhereItIsDrawn)
     const std::string after = ReadAll(saved_);
     EXPECT_NE(after, before) << "the moved text was not saved";
     EXPECT_EQ(Occurrences(after, "Name=Resistor"), 1) << after;
+
+    Keys("ctrl+z");
+    journey_.Settle();
+    const Shot undone = journey_.Capture("edit_attribute_undone");
+    EXPECT_FALSE(Changed(placed, undone, kLabelX, kLabelY, 6)) << "Undo did not put the text back";
+    EXPECT_FALSE(Changed(placed, undone, kBodyX, kPartY - 2, 6)) << "Undo moved the part";
+    Keys("ctrl+s");
+    EXPECT_EQ(ReadAll(saved_), before) << "the text's old place was not saved after Undo";
 }
 
 }  // namespace

@@ -386,7 +386,7 @@ TEST_F(MouseEditTest, DraggingAnAttributeTextMovesOnlyTheText)
     EXPECT_EQ(r->y1, 10);
     EXPECT_EQ(value->textOffsetX, 24);
     EXPECT_EQ(value->textOffsetY, 40);
-    EXPECT_EQ(record_->undoKind, 0);  // a text placed by hand is no undoable move
+    EXPECT_EQ(record_->undoKind, kUndoBoxEdit);  // Undo puts the text back like any move
 }
 
 namespace paths {
