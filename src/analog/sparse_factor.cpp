@@ -109,11 +109,24 @@ int EliminateInOrder(SparseMatrix& m, MatrixElement* pivot)
     return 0;
 }
 
+// A new generation for a mark array of an ordering; the whole array is cleared when the
+// count wraps.
+std::uint32_t NextGeneration(std::uint32_t& generation, std::vector<std::uint32_t>& marks)
+{
+    if (++generation == 0) {
+        std::fill(marks.begin(), marks.end(), 0u);
+        generation = 1;
+    }
+    return generation;
+}
+
 // The same inside a new ordering, where elements keep their labels and each active line is
-// an unsorted array: the column of each U element is scattered by row label (finished
-// elements dropped on the way), so that every L element finds its target in one look-up. A
-// slot counts only when its mark is the present column's, so nothing is cleared after use.
-// Each target receives the same single update as through the sorted lists.
+// an unsorted array. The pivot column is scattered once by row label; each column of the
+// pivot row is then walked once (finished elements dropped on the way), every element in a
+// scattered row taking its update where it lies. Only a column that did not meet every row
+// of the pivot column needs fill-ins: it is marked, and the rows it lacks are made in the
+// order of the pivot column. Each target receives the same single update as through the
+// sorted lists, and the fill-ins are made in the same order.
 int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
 {
     const bool complex = m.complex;
@@ -125,33 +138,41 @@ int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
     const std::vector<MatrixElement*>& upper = ActiveRow(m, pivot->row);
     MatrixElement** scatter = m.rowScatter.data();
     std::uint32_t* mark = m.rowScatterMark.data();
+    std::uint32_t* updated = m.rowUpdatedMark.data();
     const std::int32_t* position = m.rowPosition.data();
     const int step = m.activeStep;
+    const std::uint32_t lowerGeneration = NextGeneration(m.scatterGeneration, m.rowScatterMark);
+    std::size_t lowerCount = 0;
+    for (MatrixElement* l : lower) {
+        if (l == pivot) continue;
+        scatter[l->row] = l;
+        mark[l->row] = lowerGeneration;
+        ++lowerCount;
+    }
     for (MatrixElement* u : upper) {
         if (u == pivot) continue;
         double ur = 0.0, ui = 0.0;
         ScaleByPivot(complex, u, pr, pi, ur, ui);
-        if (++m.scatterGeneration == 0) {
-            std::fill(m.rowScatterMark.begin(), m.rowScatterMark.end(), 0u);
-            m.scatterGeneration = 1;
-        }
-        const std::uint32_t generation = m.scatterGeneration;
+        if (lowerCount == 0) continue;
         std::vector<MatrixElement*>& column = m.activeColElements[Ix(u->col)];
-        std::size_t kept = 0;
+        std::size_t kept = 0, met = 0;
         for (MatrixElement* e : column) {
-            if (position[e->row] < step) continue;
+            const std::int32_t row = e->row;
+            if (position[row] < step) continue;
             column[kept++] = e;
-            scatter[e->row] = e;
-            mark[e->row] = generation;
+            if (mark[row] == lowerGeneration) {
+                SubtractProduct(complex, e, ur, ui, scatter[row]);
+                ++met;
+            }
         }
         column.resize(kept);
+        if (met == lowerCount) continue;
+        const std::uint32_t generation = NextGeneration(m.updatedGeneration, m.rowUpdatedMark);
+        for (const MatrixElement* e : column) updated[e->row] = generation;
         for (const MatrixElement* l : lower) {
-            if (l == pivot) continue;
-            MatrixElement* sub = mark[l->row] == generation ? scatter[l->row] : nullptr;
-            if (!sub) {
-                sub = InsertFillinByLabels(m, l->row, u->col);
-                if (!sub) return m.error = kMatrixNoMemory;
-            }
+            if (l == pivot || updated[l->row] == generation) continue;
+            MatrixElement* sub = InsertFillinByLabels(m, l->row, u->col);
+            if (!sub) return m.error = kMatrixNoMemory;
             SubtractProduct(complex, sub, ur, ui, l);
         }
     }
