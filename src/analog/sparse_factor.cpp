@@ -210,7 +210,28 @@ void CopyUpperValues(FactorPlan& plan, bool complex)
     }
 }
 
-int FinishOrdering(SparseMatrix& m)
+// True when a real refactorisation would find nothing to clamp: in every direct column each
+// multiplier, and the reciprocal of each pivot it uses, already lies within the bounds (a zero
+// multiplier does not).
+bool FactorsWithinClampBounds(const SparseMatrix& m)
+{
+    const FactorPlan& plan = m.plan;
+    const double* v = plan.value.data();
+    for (int j = 1; j <= plan.size; ++j) {
+        if (!m.realDirect[Ix(j)]) continue;
+        for (std::int32_t q = plan.colStart[Ix(j)]; q < plan.diagPos[Ix(j)]; ++q) {
+            const double reciprocal = v[plan.diagPos[Ix(plan.rowIndex[Ix(q)])]];
+            if (ClampPivotMagnitude(v[q]) != v[q] || ClampPivotMagnitude(reciprocal) != reciprocal) return false;
+        }
+    }
+    return true;
+}
+
+// startValuesKept: the plan holds the values the elements had before they were factored in
+// place. The ordering computed each factor by the same operations in the same sequence as a
+// real refactorisation of those values would; unless that one would clamp (known once the
+// columns are partitioned), a load of the same values again keeps these factors.
+int FinishOrdering(SparseMatrix& m, bool startValuesKept)
 {
     if (const int error = BuildFactorPlan(m)) return error;
     CopyFactorsFromElements(m);
@@ -221,6 +242,8 @@ int FinishOrdering(SparseMatrix& m)
         return m.error = kMatrixNoMemory;
     }
     FinishFactor(m);
+    m.plan.loadedValid = startValuesKept && !m.complex;
+    m.plan.clampCheckPending = m.plan.loadedValid;
     return 0;
 }
 
@@ -486,6 +509,14 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     if (!CreateOrderingVectors(m)) return m.error;
 
     m.plan.valid = false;
+    // The first ordering of a real matrix (no fill-ins yet, which a refactorisation would read
+    // as zeros) keeps the values it starts from: the next Newton iteration of a linear circuit
+    // loads them again.
+    bool startValuesKept = false;
+    if (!m.complex && m.fillinArena.Count() == 0) {
+        KeepLoadedValues(m);
+        startValuesKept = m.plan.loadedValid;
+    }
     // The elements, fill-ins included, are factored in place from here on.
     m.plan.loadedValid = false;
     m.loadUnchanged = false;
@@ -516,7 +547,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
         if (step > m.size) {
             EndOrdering(m);
             FreeOrderingVectors(m);
-            return FinishOrdering(m);
+            return FinishOrdering(m, startValuesKept);
         }
     }
 
@@ -537,7 +568,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     // The ordering's vectors go before the plan is made: a large circuit never holds both.
     EndOrdering(m);
     FreeOrderingVectors(m);
-    return FinishOrdering(m);
+    return FinishOrdering(m, startValuesKept);
 }
 
 int MatrixFactor(SparseMatrix* matrix)
@@ -548,6 +579,10 @@ int MatrixFactor(SparseMatrix* matrix)
     // Without a plan (memory ran out while making it) the old order is tried in place.
     if (!m.workVectorsAllocated || !m.plan.valid) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (!m.partitioned) PartitionColumns(matrix, kPartitionAuto);
+    if (m.plan.clampCheckPending) {
+        m.plan.clampCheckPending = false;
+        if (m.plan.loadedValid && !FactorsWithinClampBounds(m)) m.plan.loadedValid = false;
+    }
     const bool vouched = m.loadUnchanged && !m.complex;
     m.loadUnchanged = false;
     if (vouched && m.plan.loadedValid && !m.plan.complexFactors) {

@@ -112,6 +112,10 @@ struct FactorPlan {
     // again and again; when every value is the same to the bit, so are the factors.
     std::vector<double> loaded;
     bool loadedValid = false;
+    // The factors and the loaded values are an ordering's: they stand for a refactorisation
+    // only where it would clamp nothing, which the next factorisation checks once the columns
+    // are partitioned.
+    bool clampCheckPending = false;
 };
 
 struct SparseMatrix {
