@@ -109,11 +109,24 @@ int EliminateInOrder(SparseMatrix& m, MatrixElement* pivot)
     return 0;
 }
 
+// A new generation for a mark array of an ordering; the whole array is cleared when the
+// count wraps.
+std::uint32_t NextGeneration(std::uint32_t& generation, std::vector<std::uint32_t>& marks)
+{
+    if (++generation == 0) {
+        std::fill(marks.begin(), marks.end(), 0u);
+        generation = 1;
+    }
+    return generation;
+}
+
 // The same inside a new ordering, where elements keep their labels and each active line is
-// an unsorted array: the column of each U element is scattered by row label (finished
-// elements dropped on the way), so that every L element finds its target in one look-up. A
-// slot counts only when its mark is the present column's, so nothing is cleared after use.
-// Each target receives the same single update as through the sorted lists.
+// an unsorted array. The pivot column is scattered once by row label; each column of the
+// pivot row is then walked once (finished elements dropped on the way), every element in a
+// scattered row taking its update where it lies. Only a column that did not meet every row
+// of the pivot column needs fill-ins: it is marked, and the rows it lacks are made in the
+// order of the pivot column. Each target receives the same single update as through the
+// sorted lists, and the fill-ins are made in the same order.
 int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
 {
     const bool complex = m.complex;
@@ -125,33 +138,41 @@ int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
     const std::vector<MatrixElement*>& upper = ActiveRow(m, pivot->row);
     MatrixElement** scatter = m.rowScatter.data();
     std::uint32_t* mark = m.rowScatterMark.data();
+    std::uint32_t* updated = m.rowUpdatedMark.data();
     const std::int32_t* position = m.rowPosition.data();
     const int step = m.activeStep;
+    const std::uint32_t lowerGeneration = NextGeneration(m.scatterGeneration, m.rowScatterMark);
+    std::size_t lowerCount = 0;
+    for (MatrixElement* l : lower) {
+        if (l == pivot) continue;
+        scatter[l->row] = l;
+        mark[l->row] = lowerGeneration;
+        ++lowerCount;
+    }
     for (MatrixElement* u : upper) {
         if (u == pivot) continue;
         double ur = 0.0, ui = 0.0;
         ScaleByPivot(complex, u, pr, pi, ur, ui);
-        if (++m.scatterGeneration == 0) {
-            std::fill(m.rowScatterMark.begin(), m.rowScatterMark.end(), 0u);
-            m.scatterGeneration = 1;
-        }
-        const std::uint32_t generation = m.scatterGeneration;
+        if (lowerCount == 0) continue;
         std::vector<MatrixElement*>& column = m.activeColElements[Ix(u->col)];
-        std::size_t kept = 0;
+        std::size_t kept = 0, met = 0;
         for (MatrixElement* e : column) {
-            if (position[e->row] < step) continue;
+            const std::int32_t row = e->row;
+            if (position[row] < step) continue;
             column[kept++] = e;
-            scatter[e->row] = e;
-            mark[e->row] = generation;
+            if (mark[row] == lowerGeneration) {
+                SubtractProduct(complex, e, ur, ui, scatter[row]);
+                ++met;
+            }
         }
         column.resize(kept);
+        if (met == lowerCount) continue;
+        const std::uint32_t generation = NextGeneration(m.updatedGeneration, m.rowUpdatedMark);
+        for (const MatrixElement* e : column) updated[e->row] = generation;
         for (const MatrixElement* l : lower) {
-            if (l == pivot) continue;
-            MatrixElement* sub = mark[l->row] == generation ? scatter[l->row] : nullptr;
-            if (!sub) {
-                sub = InsertFillinByLabels(m, l->row, u->col);
-                if (!sub) return m.error = kMatrixNoMemory;
-            }
+            if (l == pivot || updated[l->row] == generation) continue;
+            MatrixElement* sub = InsertFillinByLabels(m, l->row, u->col);
+            if (!sub) return m.error = kMatrixNoMemory;
             SubtractProduct(complex, sub, ur, ui, l);
         }
     }
@@ -189,7 +210,28 @@ void CopyUpperValues(FactorPlan& plan, bool complex)
     }
 }
 
-int FinishOrdering(SparseMatrix& m)
+// True when a real refactorisation would find nothing to clamp: in every direct column each
+// multiplier, and the reciprocal of each pivot it uses, already lies within the bounds (a zero
+// multiplier does not).
+bool FactorsWithinClampBounds(const SparseMatrix& m)
+{
+    const FactorPlan& plan = m.plan;
+    const double* v = plan.value.data();
+    for (int j = 1; j <= plan.size; ++j) {
+        if (!m.realDirect[Ix(j)]) continue;
+        for (std::int32_t q = plan.colStart[Ix(j)]; q < plan.diagPos[Ix(j)]; ++q) {
+            const double reciprocal = v[plan.diagPos[Ix(plan.rowIndex[Ix(q)])]];
+            if (ClampPivotMagnitude(v[q]) != v[q] || ClampPivotMagnitude(reciprocal) != reciprocal) return false;
+        }
+    }
+    return true;
+}
+
+// startValuesKept: the plan holds the values the elements had before they were factored in
+// place. The ordering computed each factor by the same operations in the same sequence as a
+// real refactorisation of those values would; unless that one would clamp (known once the
+// columns are partitioned), a load of the same values again keeps these factors.
+int FinishOrdering(SparseMatrix& m, bool startValuesKept)
 {
     if (const int error = BuildFactorPlan(m)) return error;
     CopyFactorsFromElements(m);
@@ -200,6 +242,8 @@ int FinishOrdering(SparseMatrix& m)
         return m.error = kMatrixNoMemory;
     }
     FinishFactor(m);
+    m.plan.loadedValid = startValuesKept && !m.complex;
+    m.plan.clampCheckPending = m.plan.loadedValid;
     return 0;
 }
 
@@ -465,6 +509,14 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     if (!CreateOrderingVectors(m)) return m.error;
 
     m.plan.valid = false;
+    // The first ordering of a real matrix (no fill-ins yet, which a refactorisation would read
+    // as zeros) keeps the values it starts from: the next Newton iteration of a linear circuit
+    // loads them again.
+    bool startValuesKept = false;
+    if (!m.complex && m.fillinArena.Count() == 0) {
+        KeepLoadedValues(m);
+        startValuesKept = m.plan.loadedValid;
+    }
     // The elements, fill-ins included, are factored in place from here on.
     m.plan.loadedValid = false;
     m.loadUnchanged = false;
@@ -495,7 +547,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
         if (step > m.size) {
             EndOrdering(m);
             FreeOrderingVectors(m);
-            return FinishOrdering(m);
+            return FinishOrdering(m, startValuesKept);
         }
     }
 
@@ -516,7 +568,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     // The ordering's vectors go before the plan is made: a large circuit never holds both.
     EndOrdering(m);
     FreeOrderingVectors(m);
-    return FinishOrdering(m);
+    return FinishOrdering(m, startValuesKept);
 }
 
 int MatrixFactor(SparseMatrix* matrix)
@@ -527,6 +579,10 @@ int MatrixFactor(SparseMatrix* matrix)
     // Without a plan (memory ran out while making it) the old order is tried in place.
     if (!m.workVectorsAllocated || !m.plan.valid) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (!m.partitioned) PartitionColumns(matrix, kPartitionAuto);
+    if (m.plan.clampCheckPending) {
+        m.plan.clampCheckPending = false;
+        if (m.plan.loadedValid && !FactorsWithinClampBounds(m)) m.plan.loadedValid = false;
+    }
     const bool vouched = m.loadUnchanged && !m.complex;
     m.loadUnchanged = false;
     if (vouched && m.plan.loadedValid && !m.plan.complexFactors) {

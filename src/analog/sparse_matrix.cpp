@@ -82,7 +82,9 @@ void FreeOrderingVectors(SparseMatrix& m)
     Release(m.activeColElements);
     Release(m.rowScatter);
     Release(m.rowScatterMark);
+    Release(m.rowUpdatedMark);
     m.scatterGeneration = 0;
+    m.updatedGeneration = 0;
     m.activeStep = 0;
     m.orderingByLabels = false;
     m.orderingVectorsAllocated = false;
@@ -379,7 +381,9 @@ bool CreateOrderingVectors(SparseMatrix& m)
         m.activeColElements.assign(n, {});
         m.rowScatter.assign(n, nullptr);
         m.rowScatterMark.assign(n, 0);
+        m.rowUpdatedMark.assign(n, 0);
         m.scatterGeneration = 0;
+    m.updatedGeneration = 0;
     } catch (const std::bad_alloc&) {
         FreeOrderingVectors(m);
         m.error = kMatrixNoMemory;

@@ -112,6 +112,10 @@ struct FactorPlan {
     // again and again; when every value is the same to the bit, so are the factors.
     std::vector<double> loaded;
     bool loadedValid = false;
+    // The factors and the loaded values are an ordering's: they stand for a refactorisation
+    // only where it would clamp nothing, which the next factorisation checks once the columns
+    // are partitioned.
+    bool clampCheckPending = false;
 };
 
 struct SparseMatrix {
@@ -167,11 +171,14 @@ struct SparseMatrix {
     std::vector<std::int32_t> colPosition;
     std::vector<std::vector<MatrixElement*>> activeRowElements;  // per label
     std::vector<std::vector<MatrixElement*>> activeColElements;
-    // Per row label: the element of the column being updated, valid where the mark is the
-    // present generation.
+    // Per row label: the pivot column's element in that row, valid where the mark is the
+    // present generation; and the rows of a column already updated by the pivot, where the
+    // second mark is.
     std::vector<MatrixElement*> rowScatter;
     std::vector<std::uint32_t> rowScatterMark;
+    std::vector<std::uint32_t> rowUpdatedMark;
     std::uint32_t scatterGeneration = 0;
+    std::uint32_t updatedGeneration = 0;
     std::int32_t maxRowCountInLowerTri = -1;
     bool needsOrdering = true;
     bool oddInterchanges = false;

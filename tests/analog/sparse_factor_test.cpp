@@ -344,6 +344,30 @@ TEST(SparseFactor, DirectRefactorClampsMultipliers)
     }
 }
 
+// The next load of the values an ordering started from keeps the ordering's factors, but not
+// where a direct refactorisation would clamp them: the result must not depend on whether an
+// ordering came just before.
+TEST(SparseFactor, SameValuesAfterAnOrderingAreClampedLikeARefactorisation)
+{
+    auto m = FromDense({{2.0, 1.0}, {1.0, 2.0}});
+    MatrixElement* upper = MatrixGetElement(m.get(), 1, 2);
+    auto load = [&m, upper] {
+        MatrixClear(m.get());
+        MatrixGetElement(m.get(), 1, 1)->real = 2.0;
+        MatrixGetElement(m.get(), 2, 1)->real = 1.0;
+        MatrixGetElement(m.get(), 2, 2)->real = 2.0;
+        upper->real = 0.0;
+    };
+    load();
+    ASSERT_EQ(MatrixFactorReal(m.get()), 0);
+    PartitionColumns(m.get(), kPartitionDirect);
+    load();
+    ASSERT_EQ(MatrixFactorReal(m.get()), 0);
+    const FactorPlan& plan = m->plan;
+    const auto entry = std::find(plan.element.begin(), plan.element.end(), upper) - plan.element.begin();
+    EXPECT_EQ(plan.value[static_cast<std::size_t>(entry)], -1e-30);
+}
+
 TEST(SparseFactor, IndirectAndDirectRefactorsAgree)
 {
     MnaBuilder builder(5);
