@@ -183,7 +183,8 @@ inline void StampLinearised(const AnalogSolverState& s, const StampRange& stamps
     cursor.Finish();
 }
 
-// Adds again the values StampLinearised kept, the same elements left alone.
+// Adds values formed before (or kept by StampLinearised, to add them again), one per element in
+// reservation order; the elements marked in `leftAlone` (when given) are skipped.
 inline void ReplayLinearised(const AnalogSolverState& s, const StampRange& stamps, std::span<const double> kept,
                              const bool* leftAlone)
 {
