@@ -82,23 +82,19 @@ void Junction(double v, double isat, double vt, double gmin, double& current, do
     }
 }
 
-// The linearised device: per element a conductance and a capacitance, in reservation order.
-struct Linearised {
-    std::array<double, kElements> g;  // every row is set by Linearise
-    std::array<double, kElements> c;
-    double dxpart = 0.4, sxpart = 0.6;
-};
+// The drain's share of the channel charge's slopes (the source takes the rest).
+double DrainShare(const MosfetDevice& d) { return d.mode >= 0.0 ? 0.4 : 0.6; }
 
-// From what the last load left in the instance. `charges` false leaves every charge term out
-// (operating points without charge storage).
-[[gnu::always_inline]] inline Linearised Linearise(const MosfetDevice& d, bool charges)
+// The linearised device from what the last load left in the instance, element by element in
+// reservation order: set(row, g, c) with the row counted from 1, its conductance part g and its
+// capacitance part c. `charges` false leaves every charge term out (operating points without
+// charge storage).
+template <class Set>
+[[gnu::always_inline]] inline void LineariseRows(const MosfetDevice& d, bool charges, Set&& set)
 {
     const Bsim3Size& p = *d.bsim3;
     const MosfetLoadValues& v = d.values;
     const bool normal = d.mode >= 0.0;
-    Linearised L;
-    L.dxpart = normal ? 0.4 : 0.6;
-    L.sxpart = normal ? 0.6 : 0.4;
     const double Gm = normal ? v.gm : -v.gm, Gmbs = normal ? v.gmbs : -v.gmbs;
     const double FwdSum = normal ? v.gm + v.gmbs : 0.0, RevSum = normal ? 0.0 : v.gm + v.gmbs;
     // Substrate current between B' and the drain end of the channel.
@@ -131,13 +127,9 @@ struct Linearised {
     if (p.nqsmod == 1) gtau = charges ? p.gtau : 16.0 * p.u0temp * p.vtm / (p.leff * p.leff);
     const double gRDS = p.grds, gD = v.gd, gS = v.gs, gG = v.gg, gB = v.gb;
     const double gds = v.gds, gbd = v.gbd, gbs = v.gbs;
-    const double dx = L.dxpart, sx = L.sxpart;
+    const double dx = DrainShare(d), sx = normal ? 0.6 : 0.4;
     const double cggb = t.cggb, cgdb = t.cgdb, cgsb = t.cgsb, cdgb = t.cdgb, cddb = t.cddb, cdsb = t.cdsb,
                  csgb = t.csgb, csdb = t.csdb, cssb = t.cssb, cbgb = t.cbgb, cbdb = t.cbdb, cbsb = t.cbsb;
-    auto set = [&](int row, double g, double c) {
-        L.g[static_cast<std::size_t>(row - 1)] = g;
-        L.c[static_cast<std::size_t>(row - 1)] = c;
-    };
     set(1, -gRDS, 0);
     set(2, -gRDS, 0);
     set(3, gRDS, 0);
@@ -178,6 +170,20 @@ struct Linearised {
     set(38, ggtd, -cqdb);
     set(39, ggts, -cqsb);
     set(40, ggtb, -cqbb);
+}
+
+// The same as two arrays, for the AC stamps.
+struct Linearised {
+    std::array<double, kElements> g;
+    std::array<double, kElements> c;
+};
+Linearised Linearise(const MosfetDevice& d, bool charges)
+{
+    Linearised L;
+    LineariseRows(d, charges, [&](int row, double g, double c) {
+        L.g[static_cast<std::size_t>(row - 1)] = g;
+        L.c[static_cast<std::size_t>(row - 1)] = c;
+    });
     return L;
 }
 
@@ -332,7 +338,15 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         // The small-signal bias: the values stay for the AC stamp, nothing is stamped.
         return;
     }
-    const Linearised L = Linearise(d, chargeTerms);
+    // The matrix values g + ag0 c, formed as the elements are linearised, and the ag0 c parts
+    // that the charge equivalents read.
+    const double ag = chargeTerms ? s.ag0 : 0.0;
+    std::array<double, kElements> values, charged;
+    LineariseRows(d, chargeTerms, [&](int row, double g, double c) {
+        const double ac = ag * c;
+        charged[static_cast<std::size_t>(row - 1)] = ac;
+        values[static_cast<std::size_t>(row - 1)] = g + ac;
+    });
     if (chargeTerms && states) {
         if (!bypassed) {
             if (mode == kModeFirstTimePoint)
@@ -348,14 +362,13 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         }
         const double cqg = StateSlot(s.currentStates, slot + kQg), cqb = StateSlot(s.currentStates, slot + kQb),
                      cqd = StateSlot(s.currentStates, slot + kQd), cqcheq = StateSlot(s.currentStates, slot + kQcheq);
-        const double ag0 = s.ag0;
-        auto gc = [&](int row) { return ag0 * L.c[static_cast<std::size_t>(row - 1)]; };
+        auto gc = [&](int row) { return charged[static_cast<std::size_t>(row - 1)]; };
         const double t1 = p.ggtg * vgb - p.ggtd * vbd - p.ggts * vbs;
         // gcggb (6), gcgdb (19), gcgsb (20); gcbgb (22), gcbdb (23), gcbsb (24); gcdgb (26), gcddb (15),
         // gcdsb (28); the charge node's gcq terms (37 to 39, negated there).
         ceqqg = cqg - gc(6) * vgb + gc(19) * vbd + gc(20) * vbs + t1;
         ceqqb = cqb - gc(22) * vgb + gc(23) * vbd + gc(24) * vbs;
-        ceqqd = cqd - gc(26) * vgb + gc(15) * vbd + gc(28) * vbs - L.dxpart * t1;
+        ceqqd = cqd - gc(26) * vgb + gc(15) * vbd + gc(28) * vbs - DrainShare(d) * t1;
         cqcheqEq = cqcheq - (-gc(37) * vgb + gc(38) * vbd + gc(39) * vbs) + t1;
         if (mode == kModeFirstTimePoint)
             for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.currentStates, slot + k);
@@ -392,8 +405,8 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     const bool seriesFree = p.grds == 0.0 && v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0;
     r.chargeTerms = chargeTerms;
     r.seriesFree = seriesFree;
-    StampLinearised(s, entry.stamps, std::span(L.g).first(count), std::span(L.c).first(count),
-                    chargeTerms ? s.ag0 : 0.0, seriesFree ? kSeriesOnly.data() : nullptr, nqs ? nullptr : r.stamps);
+    if (!nqs) std::copy_n(values.begin(), 32, r.stamps);
+    ReplayLinearised(s, entry.stamps, std::span(values).first(count), seriesFree ? kSeriesOnly.data() : nullptr);
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)

@@ -120,13 +120,15 @@ inline TerminalCapacitances MapTerminalCapacitances(const IntrinsicCapacitances&
 
 // Adds the equivalent currents of the channel (cdreq), the junctions and the charges to the
 // right-hand side of the internal gate, bulk, drain and source.
+// (The vector is taken once: the loads run this for every device in every iteration.)
 inline void AddFetRhs(const MosfetDevice& d, double cdreq, double ceqbs, double ceqbd, double ceqqg, double ceqqb,
                double ceqqd)
 {
-    RhsEntry(d.internalGate) -= ceqqg;
-    RhsEntry(d.internalBulk) -= ceqbs + ceqbd + ceqqb;
-    RhsEntry(d.internalDrain) += ceqbd - cdreq - ceqqd;
-    RhsEntry(d.internalSource) += cdreq + ceqbs + ceqqg + ceqqb + ceqqd;
+    double* rhs = AnalogSolver().rhs.data();
+    rhs[d.internalGate] -= ceqqg;
+    rhs[d.internalBulk] -= ceqbs + ceqbd + ceqqb;
+    rhs[d.internalDrain] += ceqbd - cdreq - ceqqd;
+    rhs[d.internalSource] += cdreq + ceqbs + ceqqg + ceqqb + ceqqd;
 }
 
 // The equivalent current of the linearised channel (drain current ids of the evaluation, which
@@ -181,7 +183,8 @@ inline void StampLinearised(const AnalogSolverState& s, const StampRange& stamps
     cursor.Finish();
 }
 
-// Adds again the values StampLinearised kept, the same elements left alone.
+// Adds values formed before (or kept by StampLinearised, to add them again), one per element in
+// reservation order; the elements marked in `leftAlone` (when given) are skipped.
 inline void ReplayLinearised(const AnalogSolverState& s, const StampRange& stamps, std::span<const double> kept,
                              const bool* leftAlone)
 {
