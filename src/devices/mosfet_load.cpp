@@ -303,6 +303,16 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     return ch;
 }
 
+// Of the 16 stamps of AddRhsAndStamps, those outside the ground row and column when the
+// internal source and bulk are ground: the others would go to sinks nobody reads.
+[[gnu::always_inline]] inline void AddGroundedSourceBulkStamps(const double* g, const MatrixElementRef* e)
+{
+    e[5].Add(g[0]);
+    e[14].Add(g[2]);
+    e[18].Add(g[5]);
+    e[26].Add(g[11]);
+}
+
 // The stamps go to the entries of the 32 that not only the series conductances reach, in
 // reservation order.
 inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MatrixElementRef* e)
@@ -313,6 +323,10 @@ inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const M
     p.rhs[d.internalDrain] += r.rhs[2];
     p.rhs[d.internalSource] += r.rhs[3];
     const double* g = r.stamps;
+    if (d.groundedSourceBulk) {
+        AddGroundedSourceBulkStamps(g, e);
+        return;
+    }
     e[5].Add(g[0]);
     e[10].Add(g[1]);
     e[14].Add(g[2]);
@@ -600,9 +614,11 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     const double gm = v.gm, gds = v.gds, gmbs = v.gmbs, gbd = v.gbd, gbs = v.gbs;
     const double gd = v.gd, gs = v.gs, gg = v.gg, gb = v.gb;
     if (!b.seriesFree) AddSeriesStamps(d, grds, e);
+    // With source and bulk on ground the values are kept for a replay and only four added.
+    const bool grounded = d.groundedSourceBulk;
     const auto stamp = [&](int k, int at, double value) {
         r.stamps[k] = value;
-        e[at].Add(value);
+        if (!grounded) e[at].Add(value);
     };
     stamp(0, 5, gg + gc.gcgd + gc.gcgs + gc.gcgb);
     stamp(1, 10, gbd + gbs + gc.gcgb + gb);
@@ -620,6 +636,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     stamp(13, 29, (xnrm - xrev) * gmbs - gbd);
     stamp(14, 30, -gbs - (xnrm - xrev) * gmbs);
     stamp(15, 31, -gds - xrev * (gm + gmbs));
+    if (grounded) AddGroundedSourceBulkStamps(r.stamps, e);
 
     if (p.report) {
         const double cqgs = states ? iq[kQgs] : 0.0;
@@ -675,7 +692,10 @@ int SetupMosLevel123()
 {
     // The LEVEL 4/5 and LEVEL 8 devices are reserved by their own set-ups.
     NewLoadEpoch();
-    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) d.level123 = IsMosLevel123(d);
+    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
+        d.level123 = IsMosLevel123(d);
+        d.groundedSourceBulk = d.internalSource == 0 && d.internalBulk == 0;
+    }
     return ReserveMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d); },
                                [](const MosfetDevice& d) { return ElementPositions(NodesOf(d)); });
 }
