@@ -177,20 +177,20 @@ struct MosLoadPass {
 
     bool StatesHold(int slot) const { return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= stateCount; }
 
-    // The present current of the charge at index and its companion conductance and current
-    // (both left alone when the method and order give no current).
-    void Integrate(int index, double capacitance, double& geq, double& ceq) const
+    // The present current of the charge at q (its current at current) and its companion
+    // conductance and current (both left alone when the method and order give no current).
+    void Integrate(const double* q, double* current, double capacitance, double& geq, double& ceq) const
     {
-        const std::size_t i = static_cast<std::size_t>(index);
         if (!trapezoidal) {
-            IntegrateChargeGeneral(s, i, capacitance, geq, ceq);
+            IntegrateChargeGeneral(s, static_cast<std::size_t>(q - charges), capacitance, geq, ceq);
             return;
         }
-        const double* q = charges + i;
-        double* current = currents + i;
-        current[0] = firstOrder ? ag1 * q[1] + ag0 * q[0] : ag0 * (q[0] - q[1]) - ag1 * current[1];
+        // The charges are read once: the store of the current cannot change them.
+        const double q0 = q[0], q1 = q[1];
+        const double present = firstOrder ? ag1 * q1 + ag0 * q0 : ag0 * (q0 - q1) - ag1 * current[1];
+        current[0] = present;
         geq = ag0 * capacitance;
-        ceq = current[0] - ag0 * q[0];
+        ceq = present - ag0 * q0;
     }
 };
 
@@ -518,13 +518,13 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
                     FillPast(q, kQbs);
                 }
                 double geq = 0.0, unused = 0.0;
-                p.Integrate(slot + kQbd, v.capbd, geq, unused);
+                p.Integrate(q + kQbd, iq + kQbd, v.capbd, geq, unused);
                 v.gbd += geq;
                 const double cqbd = iq[kQbd];
                 v.cbd += cqbd;
                 v.cd -= cqbd;
                 geq = 0.0;
-                p.Integrate(slot + kQbs, v.capbs, geq, unused);
+                p.Integrate(q + kQbs, iq + kQbs, v.capbs, geq, unused);
                 v.gbs += geq;
                 v.cbs += iq[kQbs];
             }
@@ -581,7 +581,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         for (int k = 0; k < 3; ++k) {
             const int at = kQgs + 4 * k;
             if (caps[k] == 0.0) iq[at] = 0.0;
-            p.Integrate(slot + at, caps[k], g[k], ceq[k]);
+            p.Integrate(q + at, iq + at, caps[k], g[k], ceq[k]);
             ceq[k] = ceq[k] - g[k] * volts[k] + p.ag0 * q[at];
         }
         gc = {g[0], g[1], g[2], ceq[0], ceq[1], ceq[2]};
