@@ -164,17 +164,15 @@ DividedDifferenceWeights MakeDividedDifferenceWeights(int order, const StepHisto
 // sqrt of the smallest squared estimate over the tested states; 1e10 without states. The
 // same estimate as StateTruncationStepSquared per state, with the divided difference taken
 // from precomputed weights and the order-2 root deferred to the end (the square of a root is
-// the value itself).
-double SmallestStateEstimate()
+// the value itself). The order is a template argument so that the divided difference of every
+// state is a fixed sum the compiler unrolls.
+template <int kOrder>
+double SmallestStateEstimateOfOrder(const AnalogSolverState& s, const TruncationTolerances& tol,
+                                    const DividedDifferenceWeights& weights, double factor)
 {
-    const AnalogSolverState& s = AnalogSolver();
-    const TruncationTolerances tol = SolverTolerances();
+    constexpr int kWeights = kOrder + 2;
     const std::size_t slots = std::min(s.chargeStates.size(), s.currentStates.size());
     double bound = 1e20;
-    const int order = s.order;
-    if (order < 1 || order > kMaxStateOrder) return std::sqrt(bound);
-    const DividedDifferenceWeights weights = MakeDividedDifferenceWeights(order, s.stepHistory);
-    const double factor = TruncationErrorFactor(s.method, order);
     const double* charges = s.chargeStates.data();
     const double* currents = s.currentStates.data();
     // In line: it runs for every tested state of every estimate.
@@ -186,9 +184,9 @@ double SmallestStateEstimate()
         const double chargeTol = tol.reltol * std::max({std::abs(q[0]), std::abs(q[1]), tol.chgtol}) / s.step;
         const double tolerance = std::max(currentTol, chargeTol);
         double d0 = 0.0;
-        for (int m = 0; m < weights.count; ++m) d0 += weights.w[static_cast<std::size_t>(m)] * q[m];
+        for (int m = 0; m < kWeights; ++m) d0 += weights.w[static_cast<std::size_t>(m)] * q[m];
         const double del = tol.trtol * tolerance / std::max(tol.abstol, factor * std::abs(d0));
-        bound = std::min(bound, order == 1 ? del * del : del);
+        bound = std::min(bound, kOrder == 1 ? del * del : del);
     };
     const std::size_t plain = std::min<std::size_t>(static_cast<std::size_t>(s.plainStateSlots), slots);
     for (std::size_t i = 0; i < plain; i += kStateSlots) test(i);
@@ -199,6 +197,20 @@ double SmallestStateEstimate()
     const int mosfets = DeviceList(kMosfetDeviceList).count;
     for (int m = 0; m < mosfets; ++m, block += kMosfetStateSlots)
         for (int k = 0; k < kTestedBlockStates; ++k) test(block + static_cast<std::size_t>(k) * kStateSlots);
+    return bound;
+}
+
+double SmallestStateEstimate()
+{
+    static_assert(kMaxStateOrder == 2, "one instance of the estimate per order");
+    const AnalogSolverState& s = AnalogSolver();
+    const int order = s.order;
+    if (order < 1 || order > kMaxStateOrder) return std::sqrt(1e20);
+    const TruncationTolerances tol = SolverTolerances();
+    const DividedDifferenceWeights weights = MakeDividedDifferenceWeights(order, s.stepHistory);
+    const double factor = TruncationErrorFactor(s.method, order);
+    const double bound = order == 1 ? SmallestStateEstimateOfOrder<1>(s, tol, weights, factor)
+                                    : SmallestStateEstimateOfOrder<2>(s, tol, weights, factor);
     return std::sqrt(bound);
 }
 

@@ -349,20 +349,15 @@ void PrepareMosLevel3Constants(MosfetDevice& d)
     c.xjOverL = xj / L;
     c.narrowOverW = tb.delta / W;
     c.csonco = oxcap != 0.0 ? kChargeQ * tb.nfs * L * W / oxcap : 0.0;
+    tb.level3Body = {};
 }
 
-MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
-{
-    const MosfetTemperatureBlock& tb = d.temperature;
-    const MosfetLoadValues& iv = d.values;
-    const double type = tb.type;
-    const double gamma = tb.gamma, xj = tb.xj, nfs = tb.nfs, vmax = tb.vmax, theta = tb.ucrit, kappa = tb.utra,
-                 alpha = tb.lambda, xd = tb.xd;
-    const double L = iv.leff, phi = tb.tphi, vt = tb.vt, beta = tb.beta;
-    const auto [lvgs, lvbs, lvds] = FrameOf(vgs, vgd, vds, vbd, vbs, d);
-    MosChannel ch;
+namespace {
 
-    const double eta = tb.level3.eta;
+// The terms of the LEVEL 3 channel that depend on the bulk voltage lvbs alone.
+MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock& tb, double lvbs)
+{
+    const double gamma = tb.gamma, xj = tb.xj, xd = tb.xd, phi = tb.tphi;
     double phibs, sqphbs, dsqdvb;
     if (lvbs <= 0.0) {
         phibs = phi - lvbs;
@@ -389,14 +384,41 @@ MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, dou
         const double dbdvb = -argc * argc * (1.0 - argc) * dwpdvb / (argb * wps);
         dfsdvb = -tb.level3.xjOverL * (dadvb * argb + arga * dbdvb);
     }
+    MosfetTemperatureBlock::Level3Body t;
+    t.valid = true;
+    t.lvbs = lvbs;
     const double gammas = gamma * fshort;
     const double fbodys = 0.5 * gammas / (2.0 * sqphbs);
     const double nw = tb.level3.narrowOverW;
-    const double fbody = fbodys + nw;
-    const double onfbdy = 1.0 / (1.0 + fbody);
-    const double dfbdvb = -fbodys * dsqdvb / sqphbs + fbodys * dfsdvb / fshort;
-    const double qbonco = gammas * sqphbs + nw * phibs;
-    const double dqbdvb = gammas * dsqdvb + gamma * dfsdvb * sqphbs - nw;
+    t.fbody = fbodys + nw;
+    t.onfbdy = 1.0 / (1.0 + t.fbody);
+    t.dfbdvb = -fbodys * dsqdvb / sqphbs + fbodys * dfsdvb / fshort;
+    t.qbonco = gammas * sqphbs + nw * phibs;
+    t.dqbdvb = gammas * dsqdvb + gamma * dfsdvb * sqphbs - nw;
+    if (tb.nfs != 0.0) {
+        t.cdonco = t.qbonco / (2.0 * phibs);
+        t.dxndvb = t.dqbdvb / (2.0 * phibs) - t.qbonco * dsqdvb / (phibs * sqphbs);
+    }
+    return t;
+}
+
+}  // namespace
+
+MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
+{
+    const MosfetTemperatureBlock& tb = d.temperature;
+    const MosfetLoadValues& iv = d.values;
+    const double type = tb.type;
+    const double nfs = tb.nfs, vmax = tb.vmax, theta = tb.ucrit, kappa = tb.utra, alpha = tb.lambda;
+    const double L = iv.leff, vt = tb.vt, beta = tb.beta;
+    const auto [lvgs, lvbs, lvds] = FrameOf(vgs, vgd, vds, vbd, vbs, d);
+    MosChannel ch;
+
+    const double eta = tb.level3.eta;
+    MosfetTemperatureBlock::Level3Body& body = tb.level3Body;
+    if (!body.valid || body.lvbs != lvbs) body = Level3BodyTerms(tb, lvbs);
+    const double fbody = body.fbody, onfbdy = body.onfbdy, dfbdvb = body.dfbdvb, qbonco = body.qbonco,
+                 dqbdvb = body.dqbdvb;
 
     const double vth = type * tb.tvbi - eta * lvds + qbonco;
     const double dvtdvd = -eta, dvtdvb = dqbdvb;
@@ -408,11 +430,9 @@ MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, dou
         return c;
     };
     if (nfs != 0.0) {
-        const double csonco = tb.level3.csonco;
-        const double cdonco = qbonco / (2.0 * phibs);
-        xn = 1.0 + csonco + cdonco;
+        xn = 1.0 + tb.level3.csonco + body.cdonco;
         von = vth + vt * xn;
-        dxndvb = dqbdvb / (2.0 * phibs) - qbonco * dsqdvb / (phibs * sqphbs);
+        dxndvb = body.dxndvb;
         dvodvd = dvtdvd;
         dvodvb = dvtdvb + vt * dxndvb;
     } else if (lvgs <= von) {

@@ -177,20 +177,20 @@ struct MosLoadPass {
 
     bool StatesHold(int slot) const { return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= stateCount; }
 
-    // The present current of the charge at index and its companion conductance and current
-    // (both left alone when the method and order give no current).
-    void Integrate(int index, double capacitance, double& geq, double& ceq) const
+    // The present current of the charge at q (its current at current) and its companion
+    // conductance and current (both left alone when the method and order give no current).
+    void Integrate(const double* q, double* current, double capacitance, double& geq, double& ceq) const
     {
-        const std::size_t i = static_cast<std::size_t>(index);
         if (!trapezoidal) {
-            IntegrateChargeGeneral(s, i, capacitance, geq, ceq);
+            IntegrateChargeGeneral(s, static_cast<std::size_t>(q - charges), capacitance, geq, ceq);
             return;
         }
-        const double* q = charges + i;
-        double* current = currents + i;
-        current[0] = firstOrder ? ag1 * q[1] + ag0 * q[0] : ag0 * (q[0] - q[1]) - ag1 * current[1];
+        // The charges are read once: the store of the current cannot change them.
+        const double q0 = q[0], q1 = q[1];
+        const double present = firstOrder ? ag1 * q1 + ag0 * q0 : ag0 * (q0 - q1) - ag1 * current[1];
+        current[0] = present;
         geq = ag0 * capacitance;
-        ceq = current[0] - ag0 * q[0];
+        ceq = present - ag0 * q0;
     }
 };
 
@@ -303,6 +303,16 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     return ch;
 }
 
+// Of the 16 stamps of AddRhsAndStamps, those outside the ground row and column when the
+// internal source and bulk are ground: the others would go to sinks nobody reads.
+[[gnu::always_inline]] inline void AddGroundedSourceBulkStamps(const double* g, const MatrixElementRef* e)
+{
+    e[5].Add(g[0]);
+    e[14].Add(g[2]);
+    e[18].Add(g[5]);
+    e[26].Add(g[11]);
+}
+
 // The stamps go to the entries of the 32 that not only the series conductances reach, in
 // reservation order.
 inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MatrixElementRef* e)
@@ -313,6 +323,10 @@ inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const M
     p.rhs[d.internalDrain] += r.rhs[2];
     p.rhs[d.internalSource] += r.rhs[3];
     const double* g = r.stamps;
+    if (d.groundedSourceBulk) {
+        AddGroundedSourceBulkStamps(g, e);
+        return;
+    }
     e[5].Add(g[0]);
     e[10].Add(g[1]);
     e[14].Add(g[2]);
@@ -504,13 +518,13 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
                     FillPast(q, kQbs);
                 }
                 double geq = 0.0, unused = 0.0;
-                p.Integrate(slot + kQbd, v.capbd, geq, unused);
+                p.Integrate(q + kQbd, iq + kQbd, v.capbd, geq, unused);
                 v.gbd += geq;
                 const double cqbd = iq[kQbd];
                 v.cbd += cqbd;
                 v.cd -= cqbd;
                 geq = 0.0;
-                p.Integrate(slot + kQbs, v.capbs, geq, unused);
+                p.Integrate(q + kQbs, iq + kQbs, v.capbs, geq, unused);
                 v.gbs += geq;
                 v.cbs += iq[kQbs];
             }
@@ -567,7 +581,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         for (int k = 0; k < 3; ++k) {
             const int at = kQgs + 4 * k;
             if (caps[k] == 0.0) iq[at] = 0.0;
-            p.Integrate(slot + at, caps[k], g[k], ceq[k]);
+            p.Integrate(q + at, iq + at, caps[k], g[k], ceq[k]);
             ceq[k] = ceq[k] - g[k] * volts[k] + p.ag0 * q[at];
         }
         gc = {g[0], g[1], g[2], ceq[0], ceq[1], ceq[2]};
@@ -600,9 +614,11 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     const double gm = v.gm, gds = v.gds, gmbs = v.gmbs, gbd = v.gbd, gbs = v.gbs;
     const double gd = v.gd, gs = v.gs, gg = v.gg, gb = v.gb;
     if (!b.seriesFree) AddSeriesStamps(d, grds, e);
+    // With source and bulk on ground the values are kept for a replay and only four added.
+    const bool grounded = d.groundedSourceBulk;
     const auto stamp = [&](int k, int at, double value) {
         r.stamps[k] = value;
-        e[at].Add(value);
+        if (!grounded) e[at].Add(value);
     };
     stamp(0, 5, gg + gc.gcgd + gc.gcgs + gc.gcgb);
     stamp(1, 10, gbd + gbs + gc.gcgb + gb);
@@ -620,6 +636,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     stamp(13, 29, (xnrm - xrev) * gmbs - gbd);
     stamp(14, 30, -gbs - (xnrm - xrev) * gmbs);
     stamp(15, 31, -gds - xrev * (gm + gmbs));
+    if (grounded) AddGroundedSourceBulkStamps(r.stamps, e);
 
     if (p.report) {
         const double cqgs = states ? iq[kQgs] : 0.0;
@@ -675,7 +692,10 @@ int SetupMosLevel123()
 {
     // The LEVEL 4/5 and LEVEL 8 devices are reserved by their own set-ups.
     NewLoadEpoch();
-    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) d.level123 = IsMosLevel123(d);
+    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
+        d.level123 = IsMosLevel123(d);
+        d.groundedSourceBulk = d.internalSource == 0 && d.internalBulk == 0;
+    }
     return ReserveMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d); },
                                [](const MosfetDevice& d) { return ElementPositions(NodesOf(d)); });
 }

@@ -48,6 +48,9 @@ struct MosfetDevice : ListNode {
     std::int32_t internalBulk = 0;
     std::int32_t off = 0;
     bool level123 = false;  // a LEVEL 1 to 3 device, as the set-up found it
+    // Internal source and bulk both on ground (set-up of LEVEL 1 to 3): 12 of the 16 stamps of
+    // the channel, junctions and gate capacitances fall into the ground row or column.
+    bool groundedSourceBulk = false;
     double mode = 1.0;
     MosfetReplay replay;                    // LEVEL 1 to 3
     MosfetLoadValues values;                // LEVEL 1 to 3

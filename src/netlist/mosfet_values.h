@@ -54,6 +54,16 @@ struct MosfetTemperatureBlock {
         double eta = 0.0, ldOverXj = 0.0, xjOverL = 0.0, narrowOverW = 0.0, csonco = 0.0;
     };
     Level3Constants level3;
+    // The LEVEL 3 body terms at the bulk voltage of their last evaluation (in the frame of the
+    // device's orientation): they depend on that voltage alone, which a bulk tied to the
+    // source keeps at 0 through a whole run. Cleared by the run's preparation.
+    struct Level3Body {
+        bool valid = false;
+        double lvbs = 0.0;
+        double fbody = 0.0, onfbdy = 0.0, dfbdvb = 0.0, qbonco = 0.0, dqbdvb = 0.0;
+        double cdonco = 0.0, dxndvb = 0.0;  // with NFS only
+    };
+    mutable Level3Body level3Body;
 };
 
 struct MosfetLoadValues {
