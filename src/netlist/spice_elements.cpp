@@ -260,7 +260,10 @@ int ParseK()
     if (Token(i) == "{") {
         const int close = BraceGroupEnd(i);
         if (close < 0) return ReportAtElement(kMsgExpecting, "}");
-        if (!SetElementAttribute(item, kAttrCoupling, "{" + BraceGroupText(i + 1, close) + "}")) return kMsgAlreadyReported;
+        std::string coupling = "{";
+        coupling += BraceGroupText(i + 1, close);
+        coupling += '}';
+        if (!SetElementAttribute(item, kAttrCoupling, coupling)) return kMsgAlreadyReported;
         i = close + 1;
     } else if (i < count && !SetElementAttribute(item, kAttrCoupling, Token(i++))) {
         return kMsgAlreadyReported;
@@ -298,7 +301,8 @@ int ParseX()
     if (int status = NewElementComponent(kComponentSubckt, index, pins, definition)) return status;
     SchematicItem* item = CurrentElement();
     if (!SetElementAttribute(item, kAttrName, Token(nameIndex))) return kMsgAlreadyReported;
-    if (!SetElementAttribute(item, kAttrFile, GetRecordTitle(CurrentRecord()))) return kMsgAlreadyReported;
+    // No FILE: the definitions a line calls are looked up from the text it sits in, the
+    // circuit's own file first, without naming it on every call.
     index = last;
     while (index < count) {
         int attribute = kAttrParams;
