@@ -204,10 +204,20 @@ void ReleaseLineCallItems(CircuitDocument& document)
     const auto released = [&calls](const void* item) {
         return std::binary_search(calls.begin(), calls.end(), static_cast<const SchematicItem*>(item));
     };
-    for (ScopeExpansion& scope : NetlistReader().scopes)
+    NetlistReaderState& reader = NetlistReader();
+    for (ScopeExpansion& scope : reader.scopes)
         if (released(scope.call)) scope.call = nullptr;
-    for (PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList)))
-        if (released(part.component)) part.component = nullptr;
+    // A call's part makes no device: once the names are checked nothing asks for it.
+    const auto releasedPart = [&](const ListNode& node) {
+        const auto& part = static_cast<const PartInstanceRecord&>(node);
+        return !part.device && released(part.component);
+    };
+    for (PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
+        if (!releasedPart(part)) continue;
+        PartInstanceRecord** named = reader.partNames.FindIn(part.pathScope, part.partName);
+        if (named && *named == &part) *named = nullptr;
+    }
+    ListRemoveIf(DeviceList(kPartInstanceList), releasedPart);
     ForgetElementOrigins([&](const SchematicItem* item) { return released(item); });
     ListRemoveIf(document.itemList, [&](const ListNode& node) { return released(&node); });
 }

@@ -19,9 +19,9 @@ struct NetlistTextObject;
 int ExpandCircuit(bool expandMacros, SchematicItem* onlyComponent, bool withSubcircuits);
 
 // Frees the items of the X lines that nothing reads once the circuit is built (those without
-// parameter or text mappings, which name their item as the defines' origin); their parts keep
-// their names and scopes, without a component. For a run that builds each case afresh from
-// the circuit's text.
+// parameter or text mappings, which name their item as the defines' origin) with their parts,
+// which make no device; their scopes keep their paths and definitions. For a run that builds
+// each case afresh from the circuit's text.
 void ReleaseLineCallItems(CircuitDocument& document);
 
 // Expands one macro instance; the build-failed flag.
