@@ -458,8 +458,7 @@ void FreeBuiltCircuit(unsigned parts)
             if (macroCircuit && IsLiveWindowRecord(macroCircuit)) FreeWindowRecord(macroCircuit);
             macroCircuit = nullptr;
         }
-        for (std::size_t i = 1; ScopeTableExists() && FindScope(static_cast<int>(i)); ++i)
-            FindScopeForEdit(static_cast<int>(i))->window = nullptr;
+        ForgetInstanceScopeWindows();
     }
     if (parts & kFreeScopes) {
         FreeScopeTable();

@@ -438,9 +438,9 @@ int ExpandMacroInstance(SchematicItem* component)
 
     // A macro used twice is loaded once.
     WindowRecord* macro = nullptr;
-    for (std::size_t other = 1; other < Netlist().scopes.size(); ++other) {
-        const SubcktScope& row = Netlist().scopes[other];
-        if (static_cast<int>(other) != scope && row.window && FileNamesEqual(row.fileName, path)) macro = row.window;
+    for (const ScopeWindow& kept : ScopeWindows()) {
+        const SubcktScope* row = FindScope(kept.scope);
+        if (kept.scope > 0 && kept.scope != scope && row && FileNamesEqual(row->fileName, path)) macro = kept.window;
     }
     if (!macro) {
         int status = LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadMacro | kLoadNoRecent, macro);
@@ -451,7 +451,7 @@ int ExpandMacroInstance(SchematicItem* component)
             return 1;
         }
     }
-    entry->window = macro;
+    SetScopeWindow(scope, macro);
     info->Macro().macroCircuit = macro;
     RebuildNetlistIfNeeded(macro, true);
     CircuitDocument& macroDocument = *macro->document;
