@@ -305,7 +305,9 @@ int ResolveItemDefinition(std::string_view name, LoadOptions options, ComponentD
         return 0;
     }
     if (options & kLoadCollectMissing) {
-        const std::string quoted = "'" + std::string(name) + "'";
+        std::string quoted = "'";
+        quoted += name;
+        quoted += '\'';
         if (state.missingComponents.find(quoted) == std::string::npos) {
             if (!state.missingComponents.empty()) state.missingComponents += ',';
             state.missingComponents += quoted;
