@@ -7,11 +7,13 @@
 
 #include "ui/window_record.h"
 #include "core/char_classes.h"
+#include "core/file_paths.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/component_types.h"
+#include "document/scope_table.h"
 #include "netlist/spice_element_support.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
@@ -301,8 +303,12 @@ int ParseX()
     if (int status = NewElementComponent(kComponentSubckt, index, pins, definition)) return status;
     SchematicItem* item = CurrentElement();
     if (!SetElementAttribute(item, kAttrName, Token(nameIndex))) return kMsgAlreadyReported;
-    // No FILE: the definitions a line calls are looked up from the text it sits in, the
-    // circuit's own file first, without naming it on every call.
+    // FILE names the text the line was read from; the circuit's own file is searched first for
+    // every call, so a line of it need not name it (a hundred bytes a call in a large netlist).
+    const std::string file = GetRecordTitle(CurrentRecord());
+    const SubcktScope* top = FindScope(0);
+    if (!(top && FileNamesEqual(top->fileName, file)) && !SetElementAttribute(item, kAttrFile, file))
+        return kMsgAlreadyReported;
     index = last;
     while (index < count) {
         int attribute = kAttrParams;
