@@ -124,6 +124,31 @@ ListNode* ListRemove(LinkedList& list, ListNode* node)
     return next;
 }
 
+int ListRemoveIf(LinkedList& list, const std::function<bool(const ListNode&)>& remove)
+{
+    int removed = 0;
+    ListNode* previous = nullptr;
+    for (ListNode* node = list.head; node;) {
+        ListNode* next = node->next;
+        if (!remove(*node)) {
+            previous = node;
+            node = next;
+            continue;
+        }
+        if (previous)
+            previous->next = next;
+        else
+            list.head = next;
+        if (list.tail == node) list.tail = previous;
+        --list.count;
+        FreeNodeOwnedData(node);
+        FreeNode(node);
+        ++removed;
+        node = next;
+    }
+    return removed;
+}
+
 void ListLinkAfter(LinkedList& list, ListNode* before, ListNode* node)
 {
     ListNode* after = before ? before->next : list.head;

@@ -28,6 +28,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace kq5 {
 
@@ -133,6 +134,10 @@ void ListClear(LinkedList& list);
 // that followed it (null at the end). A null node changes nothing. The node must belong
 // to the list.
 ListNode* ListRemove(LinkedList& list, ListNode* node);
+
+// Unlinks and frees, in one walk, every node for which remove(node) is true, each as
+// ListRemove would; the number freed.
+int ListRemoveIf(LinkedList& list, const std::function<bool(const ListNode&)>& remove);
 
 // Links a node made by the caller right after `before` (at the head when before is null).
 // The list takes the node over; `before` must belong to the list.

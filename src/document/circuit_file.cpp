@@ -125,12 +125,11 @@ WindowRecord* FindOpenCircuit(const std::string& path, bool macro)
 {
     if (WindowRecord* found = FindRecordByTitle(path)) return found;
     if (!macro) return nullptr;
-    for (int index = 0;; ++index) {
-        const SubcktScope* scope = FindScope(index);
-        if (scope == nullptr) return nullptr;
-        if (scope->window != nullptr && IsLiveWindowRecord(scope->window) && FileNamesEqual(scope->fileName, path))
-            return scope->window;
+    for (const ScopeWindow& kept : ScopeWindows()) {
+        const SubcktScope* scope = FindScope(kept.scope);
+        if (scope && IsLiveWindowRecord(kept.window) && FileNamesEqual(scope->fileName, path)) return kept.window;
     }
+    return nullptr;
 }
 
 // Gives the window a fresh document for the new content, keeping the size and face of its window
@@ -306,7 +305,9 @@ int ResolveItemDefinition(std::string_view name, LoadOptions options, ComponentD
         return 0;
     }
     if (options & kLoadCollectMissing) {
-        const std::string quoted = "'" + std::string(name) + "'";
+        std::string quoted = "'";
+        quoted += name;
+        quoted += '\'';
         if (state.missingComponents.find(quoted) == std::string::npos) {
             if (!state.missingComponents.empty()) state.missingComponents += ',';
             state.missingComponents += quoted;

@@ -1,5 +1,6 @@
 #include "document/scope_table.h"
 
+#include <algorithm>
 #include <new>
 #include <unordered_set>
 
@@ -17,6 +18,19 @@ std::unordered_set<std::string>& FileNamePool()
 {
     static std::unordered_set<std::string> pool;
     return pool;
+}
+
+// The instance names of the scopes, one after another; emptied with the table.
+std::string& PartChars()
+{
+    static std::string chars;
+    return chars;
+}
+
+std::vector<ScopeWindow>& KeptWindows()
+{
+    static std::vector<ScopeWindow> windows;
+    return windows;
 }
 
 // The last path ScopePath made; scope -1 when none is kept.
@@ -56,6 +70,33 @@ const std::string& ScopeFileName::str() const
     return text_ ? *text_ : none;
 }
 
+std::string_view SubcktScope::Part() const
+{
+    return std::string_view(PartChars()).substr(partStart, partLength);
+}
+
+const std::vector<ScopeWindow>& ScopeWindows() { return KeptWindows(); }
+
+void SetScopeWindow(int scope, WindowRecord* window)
+{
+    std::vector<ScopeWindow>& windows = KeptWindows();
+    auto at = std::lower_bound(windows.begin(), windows.end(), scope,
+                               [](const ScopeWindow& kept, int s) { return kept.scope < s; });
+    if (at != windows.end() && at->scope == scope) {
+        if (window)
+            at->window = window;
+        else
+            windows.erase(at);
+    } else if (window) {
+        windows.insert(at, ScopeWindow{scope, window});
+    }
+}
+
+void ForgetInstanceScopeWindows()
+{
+    std::erase_if(KeptWindows(), [](const ScopeWindow& kept) { return kept.scope > 0; });
+}
+
 std::string ScopePath(int scope)
 {
     const SubcktScope* entry = scope > 0 ? FindScope(scope) : nullptr;
@@ -64,7 +105,7 @@ std::string ScopePath(int scope)
     if (kept.scope != scope) {
         if (kept.scope >= 0 && kept.scope == entry->parent) {
             if (!kept.path.empty()) kept.path += '.';
-            kept.path += entry->part;
+            kept.path += entry->Part();
         } else {
             std::vector<int> chain;
             for (int level = scope; level > 0 && chain.size() <= Netlist().scopes.size();) {
@@ -76,7 +117,7 @@ std::string ScopePath(int scope)
             kept.path.clear();
             for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
                 if (!kept.path.empty()) kept.path += '.';
-                kept.path += FindScope(*at)->part;
+                kept.path += FindScope(*at)->Part();
             }
         }
         kept.scope = scope;
@@ -88,14 +129,20 @@ void SetScopePart(int scope, std::string_view part)
 {
     SubcktScope* entry = FindScopeForEdit(scope);
     if (!entry) return;
-    entry->part.assign(part);
+    // A name given again (or the same) is stored again: a scope is named once or twice.
+    std::string& chars = PartChars();
+    if (chars.size() + part.size() > 0xFFFFFFFFu) throw std::bad_alloc();
+    entry->partStart = static_cast<std::uint32_t>(chars.size());
+    entry->partLength = static_cast<std::uint32_t>(part.size());
+    chars.append(part);
+    const std::string_view stored = entry->Part();  // the given text may have moved with the block
     const SubcktScope* parent = scope > 0 && entry->parent != scope ? FindScope(entry->parent) : nullptr;
     if (parent && entry->parent > 0 && parent->pathLength > 0) {
-        entry->pathHash = NameHashFeed(NameHashFeed(parent->pathHash, "."), entry->part);
-        entry->pathLength = parent->pathLength + 1 + static_cast<std::uint32_t>(entry->part.size());
+        entry->pathHash = NameHashFeed(NameHashFeed(parent->pathHash, "."), stored);
+        entry->pathLength = parent->pathLength + 1 + static_cast<std::uint32_t>(stored.size());
     } else {
-        entry->pathHash = NameHashFeed(0, entry->part);
-        entry->pathLength = static_cast<std::uint32_t>(entry->part.size());
+        entry->pathHash = NameHashFeed(0, stored);
+        entry->pathLength = static_cast<std::uint32_t>(stored.size());
     }
     ForgetLastPath();
 }
@@ -125,8 +172,9 @@ bool ScopedNameMatches(int scope, std::string_view name, std::string_view text, 
     // the parent has no path.
     std::string_view path = text.substr(0, entry->pathLength);
     for (int level = scope;;) {
-        if (entry->part.size() > path.size() || !same(entry->part, path.substr(path.size() - entry->part.size()))) return false;
-        path.remove_suffix(entry->part.size());
+        const std::string_view part = entry->Part();
+        if (part.size() > path.size() || !same(part, path.substr(path.size() - part.size()))) return false;
+        path.remove_suffix(part.size());
         if (path.empty()) return true;
         const SubcktScope* parent = entry->parent < level ? FindScope(entry->parent) : nullptr;
         if (!parent || parent->pathLength + 1 != path.size())  // not as the lengths were made: spell it
@@ -158,6 +206,8 @@ void FreeScopeTable()
     ForgetLastPath();
     SubcktScopeTable().swap(Netlist().scopes);
     std::unordered_set<std::string>().swap(FileNamePool());
+    std::string().swap(PartChars());
+    std::vector<ScopeWindow>().swap(KeptWindows());
 }
 
 bool ScopeTableExists() { return !Netlist().scopes.empty(); }

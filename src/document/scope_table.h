@@ -30,13 +30,19 @@ private:
     const std::string* text_ = nullptr;
 };
 
+// Entries are a few words each, as there is one for every call of a large circuit: the
+// instance names sit one after another in a block of the table, and the few scopes that keep a
+// circuit window (ScopeWindow) are listed apart.
 struct SubcktScope {
     std::int32_t parent = 0;         // model lookup walks from a scope up to the top through it
     std::uint32_t pathLength = 0;    // of the instance path (set by SetScopePart)
     std::uint64_t pathHash = 0;      // NameHashFeed of the instance path (set by SetScopePart)
-    std::string part;                // the instance's name (upper case, set by SetScopePart); empty for the main circuit
+    std::uint32_t partStart = 0;     // of the instance's name in the table's block
+    std::uint32_t partLength = 0;
     ScopeFileName fileName;          // the file the scope's text came from
-    WindowRecord* window = nullptr;  // the window of a circuit loaded for the scope, or none
+
+    // The instance's name (upper case, set by SetScopePart); empty for the main circuit.
+    std::string_view Part() const;
 };
 
 // A hash of a name that can be carried on from a scope's path: feeding "X1", then ".A" gives
@@ -78,6 +84,17 @@ using SubcktScopeTable = std::deque<SubcktScope>;
 // Resizes the table to the entries 0 to highest (new entries empty); 0, or 15055 after
 // reporting when memory runs out.
 int ResizeScopeTable(int highest);
+
+// The windows of circuits loaded for scopes (the main circuit's own, macros'), by rising scope.
+struct ScopeWindow {
+    int scope = 0;
+    WindowRecord* window = nullptr;
+};
+const std::vector<ScopeWindow>& ScopeWindows();
+// Keeps the window for the scope, or forgets the scope's when null.
+void SetScopeWindow(int scope, WindowRecord* window);
+// Forgets the windows of every scope but the main circuit's.
+void ForgetInstanceScopeWindows();
 void FreeScopeTable();
 bool ScopeTableExists();
 // The entry of a scope index; null when no table exists or the index lies outside it.

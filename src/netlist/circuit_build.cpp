@@ -319,14 +319,31 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
     if (!CircuitBuildFailed()) AllocateMoreSolverVectors();
 }
 
+// A batch run of one case reads nothing of the X lines' items once the circuit is built; a
+// stepped or Monte Carlo run may read parts again without building, and a renaming edits them.
+bool LineCallItemsNeededAfterBuild(const WindowRecord* record)
+{
+    if (!Settings().batchRun || !record || !record->document) return true;
+    const NetlistReaderState& reader = NetlistReader();
+    if (reader.renamePartsRequested || reader.renameDefinesRequested || reader.exportInProgress) return true;
+    const CircuitDocument& document = *record->document;
+    for (const SteppingSlot& slot : document.stepping)
+        if (slot.flags & kStepOn) return true;
+    for (const MonteCarloOptions& options : document.monteCarlo)
+        if (options.options & kMonteCarloOn) return true;
+    return false;
+}
+
 void FinishBuild(WindowRecord* record)
 {
     CircuitBuildState& build = State();
     build.built = true;
-    if (!CircuitBuildFailed())
+    if (!CircuitBuildFailed()) {
         FreeBuiltCircuit(kFreeBuildWindows | kFreeExpansion);
-    else
+        if (!LineCallItemsNeededAfterBuild(record)) ReleaseLineCallItems(*record->document);
+    } else {
         FreeRunData();
+    }
 
     build.acSignalWarning = false;
     if (!CircuitBuildFailed() && Analysis().analysisKind == kAnalysisAc && !AnySourceGivesAcSignal()) {
@@ -441,8 +458,7 @@ void FreeBuiltCircuit(unsigned parts)
             if (macroCircuit && IsLiveWindowRecord(macroCircuit)) FreeWindowRecord(macroCircuit);
             macroCircuit = nullptr;
         }
-        for (std::size_t i = 1; ScopeTableExists() && FindScope(static_cast<int>(i)); ++i)
-            FindScopeForEdit(static_cast<int>(i))->window = nullptr;
+        ForgetInstanceScopeWindows();
     }
     if (parts & kFreeScopes) {
         FreeScopeTable();

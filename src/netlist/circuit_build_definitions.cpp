@@ -179,7 +179,7 @@ int BeginCircuitBuild(bool skipDefinitionsFile)
     if (int rc = ResizeScopeTable(0)) return rc;
     if (SubcktScope* top = FindScopeForEdit(0)) {
         top->fileName = GetRecordTitle(record);
-        top->window = record;
+        SetScopeWindow(0, record);
     }
     if (ScopeExpansion* top = ScopeExpansionOf(0)) {
         top->kind = record && record->kind == kWindowTextCircuit ? kComponentSubckt : kComponentMacro;

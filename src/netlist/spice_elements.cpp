@@ -7,11 +7,13 @@
 
 #include "ui/window_record.h"
 #include "core/char_classes.h"
+#include "core/file_paths.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/component_types.h"
+#include "document/scope_table.h"
 #include "netlist/spice_element_support.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_reader_state.h"
@@ -260,7 +262,10 @@ int ParseK()
     if (Token(i) == "{") {
         const int close = BraceGroupEnd(i);
         if (close < 0) return ReportAtElement(kMsgExpecting, "}");
-        if (!SetElementAttribute(item, kAttrCoupling, "{" + BraceGroupText(i + 1, close) + "}")) return kMsgAlreadyReported;
+        std::string coupling = "{";
+        coupling += BraceGroupText(i + 1, close);
+        coupling += '}';
+        if (!SetElementAttribute(item, kAttrCoupling, coupling)) return kMsgAlreadyReported;
         i = close + 1;
     } else if (i < count && !SetElementAttribute(item, kAttrCoupling, Token(i++))) {
         return kMsgAlreadyReported;
@@ -298,7 +303,12 @@ int ParseX()
     if (int status = NewElementComponent(kComponentSubckt, index, pins, definition)) return status;
     SchematicItem* item = CurrentElement();
     if (!SetElementAttribute(item, kAttrName, Token(nameIndex))) return kMsgAlreadyReported;
-    if (!SetElementAttribute(item, kAttrFile, GetRecordTitle(CurrentRecord()))) return kMsgAlreadyReported;
+    // FILE names the text the line was read from; the circuit's own file is searched first for
+    // every call, so a line of it need not name it (a hundred bytes a call in a large netlist).
+    const std::string file = GetRecordTitle(CurrentRecord());
+    const SubcktScope* top = FindScope(0);
+    if (!(top && FileNamesEqual(top->fileName, file)) && !SetElementAttribute(item, kAttrFile, file))
+        return kMsgAlreadyReported;
     index = last;
     while (index < count) {
         int attribute = kAttrParams;

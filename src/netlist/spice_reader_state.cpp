@@ -105,6 +105,13 @@ void CopyElementOrigin(const SchematicItem* item, const SchematicItem* from)
     AddElementOrigin(item, copy.source, copy.line);
 }
 
+void ForgetElementOrigins(const std::function<bool(const SchematicItem*)>& gone)
+{
+    NetlistReaderState& state = NetlistReader();
+    std::erase_if(state.elementOrigins, [&](const OrderedOrigin& entry) { return gone(entry.item); });
+    std::erase_if(state.unorderedElementOrigins, [&](const auto& entry) { return gone(entry.first); });
+}
+
 void ClearElementOrigins()
 {
     NetlistReaderState& state = NetlistReader();

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -330,5 +331,7 @@ void AddElementOrigin(const SchematicItem* item, std::uint32_t source, std::int3
 void CopyElementOrigin(const SchematicItem* item, const SchematicItem* from);
 // Forgets every origin, with the room they took.
 void ClearElementOrigins();
+// Drops the entries of the items for which gone(item) is true (items about to be freed).
+void ForgetElementOrigins(const std::function<bool(const SchematicItem*)>& gone);
 
 }  // namespace kq5

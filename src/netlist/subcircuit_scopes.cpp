@@ -1,16 +1,19 @@
 #include "netlist/subcircuit_scopes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
+#include "core/device_lists.h"
 #include "core/expr_symbols.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
+#include "core/part_instance.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
@@ -175,6 +178,49 @@ int ExpandSubcircuits(CircuitDocument& document, ListNode* after)
 }
 
 }  // namespace
+
+void ReleaseLineCallItems(CircuitDocument& document)
+{
+    const auto plainCall = [](const ListNode& node) {
+        const auto& item = static_cast<const SchematicItem&>(node);
+        if (!item.IsComponent() || ItemComponentType(&item) != kComponentSubckt || !HasElementOrigin(&item)) return false;
+        for (const ComponentAttribute& attribute : ListRecords<ComponentAttribute>(item.attributes)) {
+            if (attribute.keyId == kAttrParams || attribute.keyId == kAttrTextColon) return false;
+            const std::string_view name = AttributeName(attribute);
+            if (!name.empty() && name.front() == '$') return false;
+        }
+        return true;
+    };
+    // Sorted, to be told apart from the other items by a search; a few bytes a call.
+    std::vector<const SchematicItem*> calls;
+    try {
+        for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList))
+            if (plainCall(item)) calls.push_back(&item);
+    } catch (const std::bad_alloc&) {
+        return;  // they stay: nothing depends on their going
+    }
+    if (calls.empty()) return;
+    std::sort(calls.begin(), calls.end());
+    const auto released = [&calls](const void* item) {
+        return std::binary_search(calls.begin(), calls.end(), static_cast<const SchematicItem*>(item));
+    };
+    NetlistReaderState& reader = NetlistReader();
+    for (ScopeExpansion& scope : reader.scopes)
+        if (released(scope.call)) scope.call = nullptr;
+    // A call's part makes no device: once the names are checked nothing asks for it.
+    const auto releasedPart = [&](const ListNode& node) {
+        const auto& part = static_cast<const PartInstanceRecord&>(node);
+        return !part.device && released(part.component);
+    };
+    for (PartInstanceRecord& part : ListRecords<PartInstanceRecord>(DeviceList(kPartInstanceList))) {
+        if (!releasedPart(part)) continue;
+        PartInstanceRecord** named = reader.partNames.FindIn(part.pathScope, part.partName);
+        if (named && *named == &part) *named = nullptr;
+    }
+    ListRemoveIf(DeviceList(kPartInstanceList), releasedPart);
+    ForgetElementOrigins([&](const SchematicItem* item) { return released(item); });
+    ListRemoveIf(document.itemList, [&](const ListNode& node) { return released(&node); });
+}
 
 int SplitCallArguments(std::vector<std::string>& out, std::string_view text)
 {
@@ -392,9 +438,9 @@ int ExpandMacroInstance(SchematicItem* component)
 
     // A macro used twice is loaded once.
     WindowRecord* macro = nullptr;
-    for (std::size_t other = 1; other < Netlist().scopes.size(); ++other) {
-        const SubcktScope& row = Netlist().scopes[other];
-        if (static_cast<int>(other) != scope && row.window && FileNamesEqual(row.fileName, path)) macro = row.window;
+    for (const ScopeWindow& kept : ScopeWindows()) {
+        const SubcktScope* row = FindScope(kept.scope);
+        if (kept.scope > 0 && kept.scope != scope && row && FileNamesEqual(row->fileName, path)) macro = kept.window;
     }
     if (!macro) {
         int status = LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadMacro | kLoadNoRecent, macro);
@@ -405,7 +451,7 @@ int ExpandMacroInstance(SchematicItem* component)
             return 1;
         }
     }
-    entry->window = macro;
+    SetScopeWindow(scope, macro);
     info->Macro().macroCircuit = macro;
     RebuildNetlistIfNeeded(macro, true);
     CircuitDocument& macroDocument = *macro->document;

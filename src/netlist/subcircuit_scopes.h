@@ -10,12 +10,19 @@
 
 namespace kq5 {
 
+struct CircuitDocument;
 struct SchematicItem;
 struct NetlistTextObject;
 
 // Expands the current circuit. Returns the build-failed flag (0 or 1), 15002 when memory ran
 // out before anything was reported.
 int ExpandCircuit(bool expandMacros, SchematicItem* onlyComponent, bool withSubcircuits);
+
+// Frees the items of the X lines that nothing reads once the circuit is built (those without
+// parameter or text mappings, which name their item as the defines' origin) with their parts,
+// which make no device; their scopes keep their paths and definitions. For a run that builds
+// each case afresh from the circuit's text.
+void ReleaseLineCallItems(CircuitDocument& document);
 
 // Expands one macro instance; the build-failed flag.
 int ExpandMacroInstance(SchematicItem* component);

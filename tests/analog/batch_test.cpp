@@ -331,5 +331,37 @@ TEST_F(BatchTest, AcAndDcSweepsPrintTheirRows)
     }
 }
 
+// Once a batch build is done the items of plain X lines are freed; the calls with parameters
+// keep theirs, nested calls are freed too, and the next analysis of the line builds afresh.
+TEST_F(BatchTest, SubcircuitCallsRunOneAnalysisAfterAnother)
+{
+    ASSERT_FALSE(ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    WriteFile("calls.cir", "CALLS\nV1 1 0 DC 5\n.SUBCKT HALF A B\nR1 A M 1K\nR2 M B 1K\n.ENDS\n"
+                           ".SUBCKT TWO A B PARAMS: RV=1K\nR1 A M {RV}\nX1 M B HALF\n.ENDS\n"
+                           "X1 1 0 HALF\nX2 1 0 TWO PARAMS: RV=3K\nX3 1 0 TWO\n"
+                           ".DC V1 0 10 1\n.TRAN 1MS 10MS\n"
+                           ".PRINT DC V(X1.M) V(X2.M) V(X2.X1.M) V(X3.X1.M)\n.PRINT TRAN V(X1.M) V(X2.X1.M)\n.END\n");
+    RunJobs("calls.cir /D /T\n");
+
+    const std::string dc = ReadText("calls.DNO");
+    const std::vector<std::vector<double>> dcRows = TableRows(dc);
+    ASSERT_EQ(dcRows.size(), 11u) << dc;
+    for (const std::vector<double>& r : dcRows) {
+        ASSERT_EQ(r.size(), 5u) << dc;
+        EXPECT_NEAR(r[1], 0.5 * r[0], 1e-6) << r[0];
+        EXPECT_NEAR(r[2], 0.4 * r[0], 1e-6) << r[0];
+        EXPECT_NEAR(r[3], 0.2 * r[0], 1e-6) << r[0];
+        EXPECT_NEAR(r[4], r[0] / 3.0, 1e-3) << r[0];
+    }
+    const std::string tran = ReadText("calls.TNO");
+    const std::vector<std::vector<double>> tranRows = TableRows(tran);
+    ASSERT_GE(tranRows.size(), 2u) << tran;
+    for (const std::vector<double>& r : tranRows) {
+        ASSERT_EQ(r.size(), 3u) << tran;
+        EXPECT_NEAR(r[1], 2.5, 1e-6);
+        EXPECT_NEAR(r[2], 1.0, 1e-6);
+    }
+}
+
 }  // namespace
 }  // namespace kq5

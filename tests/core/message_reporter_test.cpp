@@ -54,7 +54,7 @@ protected:
     {
         ASSERT_EQ(ResizeScopeTable(1), 0);
         FindScopeForEdit(0)->fileName = "main.cir";
-        FindScopeForEdit(1)->part = "X1";
+        SetScopePart(1, "X1");
         FindScopeForEdit(1)->fileName = "amp.lib";
     }
 

@@ -566,7 +566,7 @@ TEST(NodeNames, LookupsByNumberAndByName)
 {
     ResetNetlistStateForTests();
     ASSERT_EQ(ResizeScopeTable(1), 0);
-    FindScopeForEdit(1)->part = "X1";
+    SetScopePart(1, "X1");
     NodeTable table;
     table.rows = {{"0", 0, 0, 0}, {"IN", 1, 0, 0}, {"X1.OUT", 2, 1, 0}, {"OUT", 2, 0, 0}, {"CLK", 3, 0, 1},
                   {"X1.IN", 1, 1, 0}};

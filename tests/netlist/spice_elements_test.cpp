@@ -210,7 +210,6 @@ TEST_F(ElementTest, SubcircuitCalls)
     EXPECT_EQ(x->definition->pins[1].name, "B");
     EXPECT_EQ(Attr(x, kAttrName), "AMP");
     EXPECT_EQ(Attr(x, kAttrParams), "GAIN = 10 ");
-    EXPECT_EQ(Attr(x, kAttrFile), PathOf("circuit.cir"));
     x = One("X2 IN OUT FILT R=1K C=1N", "X2");
     EXPECT_EQ(x->PinCount(), 2);
     EXPECT_EQ(Attr(x, kAttrName), "FILT");
