@@ -383,7 +383,7 @@ bool CreateOrderingVectors(SparseMatrix& m)
         m.rowScatterMark.assign(n, 0);
         m.rowUpdatedMark.assign(n, 0);
         m.scatterGeneration = 0;
-    m.updatedGeneration = 0;
+        m.updatedGeneration = 0;
     } catch (const std::bad_alloc&) {
         FreeOrderingVectors(m);
         m.error = kMatrixNoMemory;

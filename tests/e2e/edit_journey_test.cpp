@@ -64,6 +64,16 @@ protected:
         Click(kEditMenuX, kMenuBarY);
         Click(kEditItemX, itemY);
     }
+    // A resistor from the tool bar, its attribute dialog closed with OK; then Select mode with
+    // nothing selected.
+    void PlaceResistorThenSelect()
+    {
+        Click(kResistorButtonX, kButtonY);
+        Click(kPartX, kPartY);
+        Click(kAttributeOkX, kAttributeOkY);
+        Keys("alt+m s");
+        Click(kSpotX, kSpotY);
+    }
     // Ctrl+S and the resistors the saved file holds.
     int SavedResistors()
     {
@@ -77,12 +87,7 @@ TEST_F(EditJourney, CopyPasteCutClearAndUndoThroughMenuToolBarAndKeysThenPagesAn
     ASSERT_TRUE(journey_.Start()) << journey_.Output();
     saved_ = journey_.Root() / "edits.cir";
 
-    // A resistor from the tool bar, its attribute dialog closed with OK; then Select mode.
-    Click(kResistorButtonX, kButtonY);
-    Click(kPartX, kPartY);
-    Click(kAttributeOkX, kAttributeOkY);
-    Keys("alt+m s");
-    Click(kSpotX, kSpotY);  // nothing selected
+    PlaceResistorThenSelect();
     const Shot idle = journey_.Capture("edit_nothing_selected");
 
     // Selected, the part can be cut, copied and cleared: those buttons light up, Paste not yet.
@@ -191,11 +196,7 @@ TEST_F(TextDragJourney, AnAttributeTextIsDraggedWhereItIsDrawn)
 {
     ASSERT_TRUE(journey_.Start()) << journey_.Output();
     saved_ = journey_.Root() / "moved.cir";
-    Click(kResistorButtonX, kButtonY);
-    Click(kPartX, kPartY);
-    Click(kAttributeOkX, kAttributeOkY);
-    Keys("alt+m s");
-    Click(kSpotX, kSpotY);
+    PlaceResistorThenSelect();
     Keys("ctrl+s");
     journey_.Type("moved.cir");
     Keys("Return");
