@@ -259,9 +259,9 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     const MosfetTemperatureBlock& b, MosfetTemperatureBlock::JunctionMemo& memo, double cb0, double csw0, double f2,
     double f3, double f4, double v)
 {
-    if (memo.valid && memo.v == v) return {memo.charge, memo.capacitance};
+    if (memo.v == v) return {memo.charge, memo.capacitance};
     const MosJunctionCharge q = JunctionCharge(b, cb0, csw0, f2, f3, f4, v);
-    memo = {true, v, q.charge, q.capacitance};
+    memo = {v, q.charge, q.capacitance};
     return q;
 }
 
@@ -490,7 +490,8 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         MosJunctionCharge qs, qd;
         if (junctionCharges) {
             qs = RememberedJunctionCharge(b, b.sourceMemo, v.cbs0, v.cbssw0, b.f2s, b.f3s, b.f4s, vbs);
-            qd = RememberedJunctionCharge(b, b.drainMemo, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd);
+            qd = b.drainSteady ? RememberedJunctionCharge(b, b.drainMemo, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd)
+                               : JunctionCharge(b, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd);
         }
         JunctionCurrent(vbs, v.isats, v.nvt, p.gmin, v.cbs, v.gbs);
         JunctionCurrent(vbd, v.isatd, v.nvt, p.gmin, v.cbd, v.gbd);
@@ -718,7 +719,20 @@ int LoadMosLevel123()
 void ShiftMosfetHistory(bool timeSteps)
 {
     NewLoadEpoch();
+    // The walk waits for every record it reaches; the trail of the last load walk names the
+    // records ahead, whose lines that the shift touches are fetched while it works.
+    constexpr std::size_t kAhead = 4;
+    const std::vector<const ListNode*>& trail = DeviceRecordTrail(kMosfetDeviceList);
+    std::size_t i = 0;
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
+        if (i + kAhead < trail.size()) {
+            const auto* ahead = static_cast<const MosfetDevice*>(trail[i + kAhead]);
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(&ahead->values.vbs0, 1);
+            __builtin_prefetch(&ahead->values.vgs1, 1);
+            __builtin_prefetch(&ahead->temperature.cgs, 1);
+        }
+        ++i;
         MosfetLoadValues& v = d.values;
         v.vbs2 = v.vbs1;
         v.vgs2 = v.vgs1;
@@ -726,6 +740,7 @@ void ShiftMosfetHistory(bool timeSteps)
         v.vbs1 = v.vbs0;
         v.vgs1 = v.vgs0;
         v.vds1 = v.vds0;
+        if (d.level123) d.temperature.drainSteady = v.vbs1 - v.vds1 == v.vbs2 - v.vds2;
         if (timeSteps && d.level123) {
             MosfetTemperatureBlock& b = d.temperature;
             b.cgsPrev = b.cgs;

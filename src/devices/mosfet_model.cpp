@@ -342,6 +342,7 @@ int PrepareMosLevel123AtTemperature(double t)
         b.rds = MosParam(m, mosp::kRds);
         b.level = MosChannelLevel(d);
         b.sourceMemo = b.drainMemo = {};
+        b.drainSteady = false;
         b.nsub = MosParam(m, mosp::kNsub);
         b.nfs = MosParam(m, mosp::kNfs);
         b.xj = MosParam(m, mosp::kXj);

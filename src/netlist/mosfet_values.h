@@ -26,12 +26,15 @@ struct MosfetTemperatureBlock {
     // How the depletion branch of the junction charges raises 1 - v/PB to -MJ and -MJSW.
     enum Grading : unsigned char { kSquareRoot, kSameAsBottom, kPower };
     Grading bottomGrading = kPower, sidewallGrading = kPower;
+    // The drain junction held the same voltage at the last two accepted points (a drain on a
+    // supply): its memo is worth asking. A switching drain would miss it at every evaluation.
+    bool drainSteady = false;
     // The depletion charge and capacitance of each junction at the voltage of its last
     // evaluation: a junction whose voltage did not change (a source tied to the bulk) is not
-    // evaluated again. Cleared by the run's preparation.
+    // evaluated again. Cleared by the run's preparation; a cleared memo holds a NaN voltage,
+    // which no voltage equals.
     struct JunctionMemo {
-        bool valid = false;
-        double v = 0.0, charge = 0.0, capacitance = 0.0;
+        double v = __builtin_nan(""), charge = 0.0, capacitance = 0.0;
     };
     JunctionMemo sourceMemo, drainMemo;
     // Junction charge coefficients above the depletion threshold.
