@@ -26,6 +26,13 @@ void PrepareBsim3ChannelConstants(Bsim3Size& p)
     p.vascbeLargest = Leff * bsim3_body::kMaxExp / p.pscbe2;
     p.pscbe1Litl = p.pscbe1 * p.litl;
     p.alpha0Length = p.alpha0 / Leff;
+    p.weffW0 = p.weff + p.w0;
+    p.inverseWeffW0 = 1.0 / p.weffW0;
+    p.inverseSqrtPhi = 1.0 / p.sqrtPhi;
+    p.inverseCox = 1.0 / p.cox;
+    p.inverseTox = 1.0 / p.tox;
+    p.inverseLeff = 1.0 / Leff;
+    p.inversePscbe2 = 1.0 / p.pscbe2;
 }
 
 Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgs, double vds, double vbs)
