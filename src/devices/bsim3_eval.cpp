@@ -26,6 +26,13 @@ void PrepareBsim3ChannelConstants(Bsim3Size& p)
     p.vascbeLargest = Leff * bsim3_body::kMaxExp / p.pscbe2;
     p.pscbe1Litl = p.pscbe1 * p.litl;
     p.alpha0Length = p.alpha0 / Leff;
+    p.weffW0 = p.weff + p.w0;
+    p.inverseWeffW0 = 1.0 / p.weffW0;
+    p.inverseSqrtPhi = 1.0 / p.sqrtPhi;
+    p.inverseCox = 1.0 / p.cox;
+    p.inverseTox = 1.0 / p.tox;
+    p.inverseLeff = 1.0 / Leff;
+    p.inversePscbe2 = 1.0 / p.pscbe2;
 }
 
 Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgs, double vds, double vbs)
@@ -79,18 +86,31 @@ Bsim3Junction Bsim3JunctionCharge(const Bsim3Size& p, double v, double cb, doubl
     if (v == 0.0) {
         j.capacitance = cb + csw;
     } else if (v > 0.0) {
-        j.charge = v * (cb + csw) + v * v * (0.5 * cb * p.mj / p.pb + 0.5 * csw * p.mjsw / p.pbsw);
-        j.capacitance = cb + csw + v * (cb * p.mj / p.pb + csw * p.mjsw / p.pbsw);
+        // The slopes of the two capacitances (halved exactly for the charge).
+        const double slopeB = cb * p.mj / p.pb, slopeS = csw * p.mjsw / p.pbsw;
+        j.charge = v * (cb + csw) + v * v * (0.5 * slopeB + 0.5 * slopeS);
+        j.capacitance = cb + csw + v * (slopeB + slopeS);
     } else {
-        auto part = [&](double c0, double pb, double m) {
-            if (c0 <= 0.0) return;
-            const double arg = 1.0 - v / pb;
-            const double sarg = m == 0.5 ? 1.0 / std::sqrt(arg) : std::exp(-m * std::log(arg));
+        auto add = [&](double c0, double pb, double m, double arg, double sarg) {
             j.charge += pb * c0 * (1.0 - arg * sarg) / (1.0 - m);
             j.capacitance += c0 * sarg;
         };
-        part(cb, p.pb, p.mj);
-        part(csw, p.pbsw, p.mjsw);
+        if (cb > 0.0 && csw > 0.0 && p.mj != 0.5 && p.mjsw != 0.5) {
+            // Both logarithms before both exponentials: the two chains run side by side.
+            const double argB = 1.0 - v / p.pb, argS = 1.0 - v / p.pbsw;
+            const double logB = std::log(argB), logS = std::log(argS);
+            const double sargB = std::exp(-p.mj * logB), sargS = std::exp(-p.mjsw * logS);
+            add(cb, p.pb, p.mj, argB, sargB);
+            add(csw, p.pbsw, p.mjsw, argS, sargS);
+        } else {
+            auto part = [&](double c0, double pb, double m) {
+                if (c0 <= 0.0) return;
+                const double arg = 1.0 - v / pb;
+                add(c0, pb, m, arg, m == 0.5 ? 1.0 / std::sqrt(arg) : std::exp(-m * std::log(arg)));
+            };
+            part(cb, p.pb, p.mj);
+            part(csw, p.pbsw, p.mjsw);
+        }
     }
     if (p.tt > 0.0) {
         j.charge += p.tt * current;

@@ -52,6 +52,13 @@ D ExpAboveMin(const D& x)
     return D(kMinExp);
 }
 
+// x / a for a divisor fixed for the run, with its reciprocal formed once (the bits of x / a).
+template <class D>
+D DivideFixed(const D& x, double a, double inverse)
+{
+    return Chain(x, x.v / a, inverse);
+}
+
 // Short-channel factor e(1 + 2e) with e = e^(-0.5 dvt1 L / lt).
 template <class D>
 D ShortChannelTheta(const D& exponent)
@@ -105,7 +112,7 @@ void Channel(Bsim3Size& p, double vgsIn, double vdsIn, double vbsIn, Bsim3Channe
     }
     ch.phis = Phis.ToDual3();
     ch.sqrtPhis = sqrtPhis.ToDual3();
-    const D Xdep = p.xdep0 * sqrtPhis / p.sqrtPhi;
+    const D Xdep = DivideFixed(p.xdep0 * sqrtPhis, p.sqrtPhi, p.inverseSqrtPhi);
 
     // 3. Short- and narrow-channel threshold terms.
     const D T3 = Sqrt(Xdep);
@@ -129,14 +136,15 @@ void Channel(Bsim3Size& p, double vgsIn, double vdsIn, double vbsIn, Bsim3Channe
     D eta = p.eta0 + p.etab * Vbseff;
     if (eta.v < 1e-4) eta = (2e-4 - eta) / (3.0 - 2e4 * eta);
     const D Vth = p.type * p.vth0 + p.k1 * (sqrtPhis - p.sqrtPhi) - p.k2 * Vbseff - deltVth - deltVthW +
-                      (p.k3 + p.k3b * Vbseff) * p.tox * p.phi / (p.weff + p.w0) + p.vthLateral +
+                      DivideFixed((p.k3 + p.k3b * Vbseff) * p.tox * p.phi, p.weffW0, p.inverseWeffW0) + p.vthLateral +
                       (p.kt1Length + p.kt2 * Vbseff) * p.tempRatio -
                       eta * p.theta0vb0 * Vds;
     ch.vthD = Vth.ToDual3();
     ch.vth = Vth.v;
 
     // 6. Subthreshold swing.
-    D n = 1.0 + ((p.cdsc + p.cdscb * Vbseff + p.cdscd * Vds) * theta0 + p.nfactor * 1.03594e-10 / Xdep + p.cit) / Cox;
+    D n = 1.0 + DivideFixed((p.cdsc + p.cdscb * Vbseff + p.cdscd * Vds) * theta0 + p.nfactor * 1.03594e-10 / Xdep + p.cit,
+                            Cox, p.inverseCox);
     if (n.v <= 1.0) n = D(1.0);
     ch.n = n.ToDual3();
 
@@ -199,13 +207,13 @@ void Channel(Bsim3Size& p, double vgsIn, double vdsIn, double vbsIn, Bsim3Channe
     // 12. Mobility.
     D T5m;
     if (p.mobmod == 1) {
-        const D t0 = (Vgsteff + 2.0 * Vth) / p.tox;
+        const D t0 = DivideFixed(Vgsteff + 2.0 * Vth, p.tox, p.inverseTox);
         T5m = (p.ua + p.uc * Vbseff) * t0 + p.ub * t0 * t0;
     } else if (p.mobmod == 2) {
-        const D t0 = Vgsteff / p.tox;
+        const D t0 = DivideFixed(Vgsteff, p.tox, p.inverseTox);
         T5m = t0 * (p.ua + p.uc * Vbseff + p.ub * t0);
     } else {
-        const D t0 = (Vgsteff + 2.0 * Vth) / p.tox;
+        const D t0 = DivideFixed(Vgsteff + 2.0 * Vth, p.tox, p.inverseTox);
         T5m = (p.ua + p.ub * t0) * t0 * (1.0 + p.uc * Vbseff);
     }
     const D ueff = p.u0temp / (1.0 + T5m);
@@ -247,11 +255,11 @@ void Channel(Bsim3Size& p, double vgsIn, double vdsIn, double vbsIn, Bsim3Channe
     D VASCBE(p.vascbeLargest);
     if (diffVds.v != 0.0) {
         const D t0 = p.pscbe1Litl / diffVds;
-        if (t0.v > 0.0 && t0.v < kExpThreshold) VASCBE = Leff * Exp(t0) / p.pscbe2;
+        if (t0.v > 0.0 && t0.v < kExpThreshold) VASCBE = DivideFixed(Leff * Exp(t0), p.pscbe2, p.inversePscbe2);
     }
 
     // 16. Drain current.
-    const D beta = ueff * Cox * Weff / Leff;
+    const D beta = DivideFixed(ueff * Cox * Weff, Leff, p.inverseLeff);
     const D fgche1 = Vgsteff * (1.0 - 0.5 * Abulk * Vdseff / Vgst2Vtm);
     const D fgche2 = 1.0 + Vdseff / EsatL;
     const D gche = beta * fgche1 / fgche2;

@@ -62,8 +62,15 @@ constexpr std::array<bool, kElements> kSeriesOnly = [] {
     return only;
 }();
 
+// The rows whose capacitance parts the charge equivalents of the load read.
+constexpr std::array<bool, kElements> kChargeRead = [] {
+    std::array<bool, kElements> read{};
+    for (int row : {6, 15, 19, 20, 22, 23, 24, 26, 28, 37, 38, 39}) read[static_cast<std::size_t>(row - 1)] = true;
+    return read;
+}();
+
 // A bulk junction with its forward current held at its value at 0.5 V.
-void Junction(double v, double isat, double vt, double gmin, double& current, double& conductance)
+[[gnu::always_inline]] inline void Junction(double v, double isat, double vt, double gmin, double& current, double& conductance)
 {
     if (isat <= 0.0) {
         conductance = gmin;
@@ -72,7 +79,7 @@ void Junction(double v, double isat, double vt, double gmin, double& current, do
         conductance = gmin;
         current = gmin * v - isat;
     } else if (v < 0.5) {
-        const double e = ClampedExp(v / vt);
+        const double e = v == 0.0 ? 1.0 : ClampedExp(v / vt);  // 0 V: a source or drain tied to the bulk
         conductance = isat * e / vt + gmin;
         current = isat * (e - 1.0) + gmin * v;
     } else {
@@ -338,14 +345,21 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         // The small-signal bias: the values stay for the AC stamp, nothing is stamped.
         return;
     }
-    // The matrix values g + ag0 c, formed as the elements are linearised, and the ag0 c parts
-    // that the charge equivalents read.
+    // The matrix values g + ag0 c, formed as the elements are linearised (without the charge
+    // node straight into the replay record, which keeps them), and the ag0 c parts that the
+    // charge equivalents read.
+    Bsim3Replay& r = p.replay;
     const double ag = chargeTerms ? s.ag0 : 0.0;
-    std::array<double, kElements> values, charged;
+    std::array<double, kElements> withChargeNode, charged;
+    double* const values = nqs ? withChargeNode.data() : r.stamps;
     LineariseRows(d, chargeTerms, [&](int row, double g, double c) {
+        const auto k = static_cast<std::size_t>(row - 1);
         const double ac = ag * c;
-        charged[static_cast<std::size_t>(row - 1)] = ac;
-        values[static_cast<std::size_t>(row - 1)] = g + ac;
+        if (kChargeRead[k]) charged[k] = ac;
+        if (k < 32)
+            values[k] = g + ac;
+        else if (nqs)
+            withChargeNode[k] = g + ac;
     });
     if (chargeTerms && states) {
         if (!bypassed) {
@@ -392,7 +406,6 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
     // Kept for a replay: a bypassed load takes the channel current from the stored values,
     // which may differ from the evaluated one in the last bit.
-    Bsim3Replay& r = p.replay;
     r.epoch = nqs || mode == kModeFirstTimePoint ? 0 : epoch;
     const double cdreqBypassed =
         bypassed ? cdreq : ChannelEquivalentCurrent(normal, type, d.mode * (v.cd + v.cbd), v, vds, vgs, vbs, vgd, vbd);
@@ -405,8 +418,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     const bool seriesFree = p.grds == 0.0 && v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0;
     r.chargeTerms = chargeTerms;
     r.seriesFree = seriesFree;
-    if (!nqs) std::copy_n(values.begin(), 32, r.stamps);
-    ReplayLinearised(s, entry.stamps, std::span(values).first(count), seriesFree ? kSeriesOnly.data() : nullptr);
+    ReplayLinearised(s, entry.stamps, std::span(values, count), seriesFree ? kSeriesOnly.data() : nullptr);
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)

@@ -43,6 +43,9 @@ struct Bsim3Size {
     // Bias-independent terms of the channel evaluation (PrepareBsim3ChannelConstants).
     double dvt1Length = 0.0, dvt1wArea = 0.0, tempRatio = 0.0, vthLateral = 0.0, kt1Length = 0.0,
            coxOverCdep = 0.0, b0Width = 0.0, vascbeLargest = 0.0, pscbe1Litl = 0.0, alpha0Length = 0.0;
+    // The evaluation's fixed divisors (and their reciprocals, for the slopes of the quotients).
+    double weffW0 = 0.0, inverseWeffW0 = 0.0, inverseSqrtPhi = 0.0, inverseCox = 0.0, inverseTox = 0.0,
+           inverseLeff = 0.0, inversePscbe2 = 0.0;
 
     // Model values of the instance, fixed for the run.
     double type = 1.0;          // +1 n-channel, -1 p-channel
