@@ -122,7 +122,7 @@ public:
     explicit SweepYSpan(WindowRecord* window)
     {
         if (CurveRecord* curve = FirstPlotCurve(window)) {
-            automatic_ = curve->rangeMode[kWaveformY] == kRangeAutomatic;
+            automatic_ = DcSweep().automaticY;
             given_ = std::abs(CurveYSpan(*curve));
         }
     }
@@ -516,6 +516,10 @@ int RunDcSweep()
         ClearIntegrationCoefficients();
     }
     if (!rc && services.beginPlotWindowRun) rc = services.beginPlotWindowRun(window);
+    // Read before the first case rescales it: a later sweep of a nested or stepped run measured
+    // against the span of an earlier, flat curve would take millions of points.
+    const CurveRecord* first = FirstPlotCurve(window);
+    d.automaticY = first && first->rangeMode[kWaveformY] == kRangeAutomatic;
 
     if (!rc && !RunControl().failureReported) {
         int out1 = 0, out2 = 0;

@@ -43,6 +43,9 @@ struct DcSweepState {
     double step = 0.0;      // h
     double minStep = 0.0;   // hmin
     double maxChange = 0.0; // the fraction of the Y span a step may move the curve
+    // The first curve's Y range was automatic when the run began. Each case rescales such a
+    // range to the values it drew, which does not make it a range the user gave.
+    bool automaticY = false;
     int printPoints = 5;    // rows of the printed-values table (Number of Points, at least 5)
     int pointsAccepted = 0;
     int pointsOutput = 0;

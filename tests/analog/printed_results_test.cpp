@@ -155,6 +155,30 @@ TEST_F(PrintedResultsTest, ADcSweepReachesItsEndAndItsPointsDoNotFollowTheSizeOf
     EXPECT_EQ(SolutionsOfJob(doc, "isrc.cir"), points) << doc;
 }
 
+// Output characteristics of a transistor from a base current of 0: the first curve is flat and
+// the run rescales its axis to it. The next curves are measured against their own values, not
+// that span (which once made them take hundreds of thousands of points per microampere), and
+// the last is the curve the same base current gives alone.
+TEST_F(PrintedResultsTest, ANestedSweepFromAFlatCurveTakesItsUsualPoints)
+{
+    const std::string npn = "VCE C 0 DC 0\nIB 0 B DC 2U\nQ1 C B 0 QMOD\n.MODEL QMOD NPN(BF=150 VAF=80)\n";
+    WriteFile("family.cir", "FAMILY\n" + npn + ".DC VCE 0 10 0.5 IB 0 2U 1U\n.PRINT DC I(VCE)\n.END\n");
+    WriteFile("alone.cir", "ALONE\n" + npn + ".DC VCE 0 10 0.5\n.PRINT DC I(VCE)\n.END\n");
+    RunJobs("family.cir /D\nalone.cir /D\n");
+    const std::string doc = ReadText("jobs.DOC");
+    const int alone = SolutionsOfJob(doc, "alone.cir");
+    ASSERT_GT(alone, 2) << doc;
+    EXPECT_LE(SolutionsOfJob(doc, "family.cir"), 4 * alone) << doc;
+    const std::vector<test::ValueTable> family = Tables("family.DNO");
+    const std::vector<test::ValueTable> single = Tables("alone.DNO");
+    ASSERT_EQ(family.size(), 3u) << ReadText("family.DNO");
+    ASSERT_EQ(single.size(), 1u) << ReadText("alone.DNO");
+    ASSERT_EQ(family[2].rows.size(), single[0].rows.size());
+    EXPECT_EQ(family[2].units, single[0].units);
+    for (std::size_t k = 0; k < single[0].rows.size(); ++k)
+        EXPECT_NEAR(family[2].rows[k][1], single[0].rows[k][1], 1e-3) << ReadText("family.DNO");
+}
+
 // An LC tank rung by a current pulse keeps its amplitude with the trapezoidal rule and loses
 // it with Gear's: a circuit run after one that chose GEAR must print what it prints alone.
 TEST_F(PrintedResultsTest, TheOptionsOfOneCircuitDoNotCarryOverToTheNext)
