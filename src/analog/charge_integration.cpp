@@ -64,11 +64,6 @@ __attribute__((target("avx2"))) void ShiftStateBlocksAvx2(double* p, std::size_t
         _mm256_storeu_pd(p, _mm256_permute4x64_pd(block, 0x90));  // slots 0, 0, 1, 2
     }
 }
-
-const bool hasAvx2 = [] {
-    __builtin_cpu_init();  // a static initializer may run before the library's own
-    return __builtin_cpu_supports("avx2") != 0;
-}();
 #endif
 
 }  // namespace
@@ -78,7 +73,7 @@ void ShiftStateBlocks(std::span<double> states)
     static_assert(kStateSlots == 4);
     const std::size_t blocks = states.size() / kStateSlots;
 #if defined(__x86_64__)
-    if (hasAvx2) {
+    if (ProcessorHasAvx2()) {
         ShiftStateBlocksAvx2(states.data(), blocks);
         return;
     }
