@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -143,7 +144,32 @@ struct DividedDifferenceWeights {
     int count = 0;  // charge slots 0 .. count-1 take part
 };
 
+DividedDifferenceWeights ComputeDividedDifferenceWeights(int order, const StepHistory& history);
+
 DividedDifferenceWeights MakeDividedDifferenceWeights(int order, const StepHistory& history)
+{
+    // The same history gives the same weights: a run at a constant step (a rectifier printing
+    // at every microsecond) would otherwise spend most of its estimates on these divisions.
+    static_assert(kMaxStateOrder + 1 <= 4);
+    AnalogSolverState::EstimateWeights& kept = AnalogSolver().estimateWeights[static_cast<std::size_t>(order - 1)];
+    const auto sameBits = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    bool same = kept.valid;
+    for (int m = 0; same && m <= order; ++m)
+        same = sameBits(kept.history[static_cast<std::size_t>(m)], history[static_cast<std::size_t>(m)]);
+    if (same) {
+        DividedDifferenceWeights weights;
+        weights.w = kept.weights;
+        weights.count = order + 2;
+        return weights;
+    }
+    DividedDifferenceWeights weights = ComputeDividedDifferenceWeights(order, history);
+    for (int m = 0; m <= order; ++m) kept.history[static_cast<std::size_t>(m)] = history[static_cast<std::size_t>(m)];
+    kept.weights = weights.w;
+    kept.valid = true;
+    return weights;
+}
+
+DividedDifferenceWeights ComputeDividedDifferenceWeights(int order, const StepHistory& history)
 {
     DividedDifferenceWeights weights;
     weights.count = order + 2;
