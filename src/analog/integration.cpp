@@ -171,20 +171,21 @@ DividedDifferenceWeights MakeDividedDifferenceWeights(int order, const StepHisto
 
 DividedDifferenceWeights ComputeDividedDifferenceWeights(int order, const StepHistory& history)
 {
+    // The weight of slot u is the divided difference of the unit charges e_u; the units go
+    // side by side in the lanes of a vector, each through the same operations.
+    using Units = double __attribute__((vector_size(kStateSlots * sizeof(double))));
+    static_assert(kStateSlots == 4);
+    Units d[kStateSlots] = {{1.0, 0.0, 0.0, 0.0}, {0.0, 1.0, 0.0, 0.0}, {0.0, 0.0, 1.0, 0.0}, {0.0, 0.0, 0.0, 1.0}};
+    double t[kStateSlots];
+    for (int m = 0; m <= order; ++m) t[m] = history[static_cast<std::size_t>(m)];
+    for (int j = order;;) {
+        for (int m = 0; m <= j; ++m) d[m] = (d[m] - d[m + 1]) / Units{t[m], t[m], t[m], t[m]};
+        if (--j < 0) break;
+        for (int m = 0; m <= j; ++m) t[m] = t[m + 1] + history[static_cast<std::size_t>(m)];
+    }
     DividedDifferenceWeights weights;
     weights.count = order + 2;
-    for (int unit = 0; unit < weights.count; ++unit) {
-        double d[kStateSlots] = {};
-        double t[kStateSlots];
-        d[unit] = 1.0;
-        for (int m = 0; m <= order; ++m) t[m] = history[static_cast<std::size_t>(m)];
-        for (int j = order;;) {
-            for (int m = 0; m <= j; ++m) d[m] = (d[m] - d[m + 1]) / t[m];
-            if (--j < 0) break;
-            for (int m = 0; m <= j; ++m) t[m] = t[m + 1] + history[static_cast<std::size_t>(m)];
-        }
-        weights.w[static_cast<std::size_t>(unit)] = d[0];
-    }
+    for (int unit = 0; unit < weights.count; ++unit) weights.w[static_cast<std::size_t>(unit)] = d[0][unit];
     return weights;
 }
 
