@@ -152,7 +152,9 @@ DividedDifferenceWeights MakeDividedDifferenceWeights(int order, const StepHisto
     // at every microsecond) would otherwise spend most of its estimates on these divisions.
     static_assert(kMaxStateOrder + 1 <= 4);
     AnalogSolverState::EstimateWeights& kept = AnalogSolver().estimateWeights[static_cast<std::size_t>(order - 1)];
-    const auto sameBits = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    const auto sameBits = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
     bool same = kept.valid;
     for (int m = 0; same && m <= order; ++m)
         same = sameBits(kept.history[static_cast<std::size_t>(m)], history[static_cast<std::size_t>(m)]);
@@ -265,12 +267,14 @@ private:
         const Lanes step = {terms_.step, terms_.step, terms_.step, terms_.step};
         const Lanes factor = {terms_.factor, terms_.factor, terms_.factor, terms_.factor};
 
-        const Lanes c0 = reinterpret_cast<Lanes>(reinterpret_cast<LaneBits>(Lanes{c[0][0], c[1][0], c[2][0], c[3][0]}) & noSign);
-        const Lanes c1 = reinterpret_cast<Lanes>(reinterpret_cast<LaneBits>(Lanes{c[0][1], c[1][1], c[2][1], c[3][1]}) & noSign);
-        const Lanes currentTol = reltol * (c0 < c1 ? c1 : c0) + abstol;
-        const Lanes q0 = reinterpret_cast<Lanes>(reinterpret_cast<LaneBits>(Lanes{q[0][0], q[1][0], q[2][0], q[3][0]}) & noSign);
-        const Lanes q1 = reinterpret_cast<Lanes>(reinterpret_cast<LaneBits>(Lanes{q[0][1], q[1][1], q[2][1], q[3][1]}) & noSign);
-        const Lanes q01 = q0 < q1 ? q1 : q0;
+        const LaneBits c0 = reinterpret_cast<LaneBits>(Lanes{c[0][0], c[1][0], c[2][0], c[3][0]}) & noSign;
+        const LaneBits c1 = reinterpret_cast<LaneBits>(Lanes{c[0][1], c[1][1], c[2][1], c[3][1]}) & noSign;
+        const Lanes absC0 = reinterpret_cast<Lanes>(c0), absC1 = reinterpret_cast<Lanes>(c1);
+        const Lanes currentTol = reltol * (absC0 < absC1 ? absC1 : absC0) + abstol;
+        const LaneBits q0 = reinterpret_cast<LaneBits>(Lanes{q[0][0], q[1][0], q[2][0], q[3][0]}) & noSign;
+        const LaneBits q1 = reinterpret_cast<LaneBits>(Lanes{q[0][1], q[1][1], q[2][1], q[3][1]}) & noSign;
+        const Lanes absQ0 = reinterpret_cast<Lanes>(q0), absQ1 = reinterpret_cast<Lanes>(q1);
+        const Lanes q01 = absQ0 < absQ1 ? absQ1 : absQ0;
         const Lanes chargeTol = reltol * (q01 < chgtol ? chgtol : q01) / step;
         const Lanes tolerance = currentTol < chargeTol ? chargeTol : currentTol;
         Lanes d0 = {0.0, 0.0, 0.0, 0.0};
