@@ -177,6 +177,14 @@ struct AnalogSolverState {
     std::array<double, 7> coefficients{};  // integration coefficients a0..a6
     double ag0 = 1.0;                      // copies of coefficients 0 and 1
     double ag1 = 2.0;
+    // The weights of the truncation estimate's divided difference at orders 1 and 2, with the
+    // step history they were made from: points at the same steps take them again.
+    struct EstimateWeights {
+        std::array<double, 4> history{};
+        std::array<double, 4> weights{};
+        bool valid = false;
+    };
+    std::array<EstimateWeights, 2> estimateWeights{};
 
     // Mode words.
     int runPhase = kPhaseOperatingPoint;

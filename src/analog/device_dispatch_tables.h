@@ -35,6 +35,10 @@ struct DeviceSolverTables {
     std::vector<SwitchStamps> switches;              // list 14
     std::vector<OpampStamps> opamps;                 // list 13
     std::vector<InitialValueStamps> initialValues;   // "V" rows of the initial conditions
+    // The entries the "V" rows add to in load order, made at set-up, and whether the table
+    // holds nothing else: a pass that holds no node then adds just these (the time steps).
+    std::vector<InitialConductanceEntry> initialConductances;
+    bool onlyInitialConductances = false;
     std::vector<SemiconductorStamps> diodes;         // list 28
     std::vector<SemiconductorStamps> bjts;           // list 34
     std::vector<SemiconductorStamps> mosfets;        // list 19

@@ -24,6 +24,9 @@ inline constexpr int kMaxStateOrder = 2;
 using StepHistory = std::array<double, kStepHistoryLength>;
 using IntegrationCoefficients = std::array<double, kStepHistoryLength>;
 
+// True where the processor has AVX2: the loops over all states then work four values at a time.
+bool ProcessorHasAvx2();
+
 // The coefficients of the method (kMethodGear, kMethodTrap) at the order for the present
 // step and history. False, and the coefficients untouched, when the order lies outside the
 // method's range (Gear 1..6, trapezoidal 1..2).

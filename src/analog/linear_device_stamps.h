@@ -52,4 +52,11 @@ struct InitialValueStamps {
     StampRange stamps;
 };
 
+// One entry of the pool that the conductance of a "V" row goes to, with what it adds there
+// while no row holds its node.
+struct InitialConductanceEntry {
+    std::int32_t entry = 0;
+    double value = 0.0;
+};
+
 }  // namespace kq5

@@ -365,6 +365,7 @@ void KeepLoadedValues(SparseMatrix& m)
         return true;
     });
     plan.loadedValid = true;
+    plan.loadedByEntry = false;
 }
 
 // True when the matrix holds, to the bit, the values the present factors were computed from
@@ -373,6 +374,14 @@ bool LoadsUnchanged(SparseMatrix& m)
 {
     const FactorPlan& plan = m.plan;
     if (!plan.loadedValid || plan.complexFactors != m.complex) return false;
+    if (plan.loadedByEntry) {
+        if (m.complex || plan.loaded.size() != plan.element.size()) return false;
+        const double* in = plan.loaded.data();
+        MatrixElement* const* element = plan.element.data();
+        for (std::size_t q = 0, entries = plan.element.size(); q < entries; ++q)
+            if (!SameBits(element[q]->real, in[q])) return false;
+        return true;
+    }
     if (plan.loaded.size() != (m.complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size())) return false;
     const double* in = plan.loaded.data();
     if (m.complex)
@@ -401,6 +410,15 @@ int RefactorReal(SparseMatrix& m)
     double* v = plan.value.data();
     double* x = m.intermediate.data();
     plan.loadedValid = false;
+    // The values read are kept for the next factorisation's comparison on the way (no reuse
+    // when there is no room for them).
+    bool keep = true;
+    try {
+        plan.loaded.resize(plan.element.size());
+    } catch (const std::bad_alloc&) {
+        keep = false;
+    }
+    double* kept = plan.loaded.data();
 
     // The pivot and the previous column's reciprocal stay in registers: in chain-like circuits
     // (ladders) each column waits for the one before, and a round trip through memory would
@@ -410,7 +428,15 @@ int RefactorReal(SparseMatrix& m)
     double lastReciprocal = 0.0;
     for (int j = 1; j <= n; ++j) {
         const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
-        for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = element[q]->real;
+        if (keep) {
+            for (std::int32_t q = begin; q < end; ++q) {
+                const double value = element[q]->real;
+                x[rowIndex[q]] = value;
+                kept[q] = value;
+            }
+        } else {
+            for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = element[q]->real;
+        }
         double pivot = element[diagonal]->real;
         const bool clamp = direct[j] != 0;
         for (std::int32_t q = begin; q < diagonal; ++q) {
@@ -436,7 +462,8 @@ int RefactorReal(SparseMatrix& m)
     }
     CopyUpperValues(plan, false);
     FinishFactor(m);
-    KeepLoadedValues(m);
+    plan.loadedValid = keep;
+    plan.loadedByEntry = true;
     return 0;
 }
 

@@ -112,6 +112,9 @@ struct FactorPlan {
     // again and again; when every value is the same to the bit, so are the factors.
     std::vector<double> loaded;
     bool loadedValid = false;
+    // A real refactorisation keeps instead, while it reads them, the values of the entries in
+    // plan order: exactly what its factors depend on.
+    bool loadedByEntry = false;
     // The factors and the loaded values are an ordering's: they stand for a refactorisation
     // only where it would clamp nothing, which the next factorisation checks once the columns
     // are partitioned.

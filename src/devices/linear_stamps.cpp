@@ -555,6 +555,9 @@ int LoadOpamps()
 
 // ---- initial node values ----------------------------------------------------------------
 
+// What a "V" row adds between its nodes while it does not hold them.
+constexpr double kInitialValueConductance = 1e-20;
+
 int SetupInitialValues()
 {
     AnalogSolverState& s = AnalogSolver();
@@ -565,12 +568,32 @@ int SetupInitialValues()
     } catch (const std::bad_alloc&) {
         return kMsgInsufficientMemory;
     }
+    std::vector<InitialConductanceEntry>& conductances = s.devices.initialConductances;
+    s.devices.onlyInitialConductances = false;
+    conductances.clear();
+    bool onlyConductances = true;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].letter != 'V') continue;
+        if (rows[i].letter != 'V') {
+            onlyConductances = false;
+            continue;
+        }
         BeginDeviceReservations(table[i].stamps);
         if (int rc = ReserveConductanceElements(rows[i].nodeA, rows[i].nodeB)) return rc;
         EndDeviceReservations(table[i].stamps);
+        // In the order and with the signs of the load below.
+        const std::int32_t first = table[i].stamps.first;
+        try {
+            if (rows[i].nodeA != 0 && rows[i].nodeB != 0) {
+                conductances.push_back({first, -kInitialValueConductance});
+                conductances.push_back({first + 1, -kInitialValueConductance});
+            }
+            if (rows[i].nodeA != 0) conductances.push_back({first + 2, kInitialValueConductance});
+            if (rows[i].nodeB != 0) conductances.push_back({first + 3, kInitialValueConductance});
+        } catch (const std::bad_alloc&) {
+            return kMsgInsufficientMemory;
+        }
     }
+    s.devices.onlyInitialConductances = onlyConductances;
     return 0;
 }
 
@@ -583,6 +606,10 @@ int LoadInitialValues()
     const bool holding = s.runPhase == kPhaseOperatingPoint && active;
     const bool nodesetMode = s.iterationMode == kModeInitJunctions || s.iterationMode == kModeFixedInitial;
     const MatrixElementRef* const pool = s.pool->data();
+    if (!holding && s.devices.onlyInitialConductances && rows.size() == table.size()) {
+        for (const InitialConductanceEntry& c : s.devices.initialConductances) pool[c.entry].Add(c.value);
+        return 0;
+    }
     const std::size_t count = std::min(rows.size(), table.size());
     for (std::size_t i = 0; i < count; ++i) {
         InitialConditionEntry& row = rows[i];
@@ -599,7 +626,7 @@ int LoadInitialValues()
             continue;
         }
         if (row.letter != 'V') continue;
-        double g = 1e-20;
+        double g = kInitialValueConductance;
         const bool held = row.kind == 1 && !s.useInitialConditions;
         const bool nodeset = row.kind == 2 && nodesetMode;
         if (holding && (held || nodeset)) {
