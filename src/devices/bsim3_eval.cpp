@@ -2,16 +2,13 @@
 
 #include <algorithm>
 
+#include "analog/integration.h"  // ProcessorHasAvx2
 #include "devices/bsim3_eval_body.h"
 #include "netlist/bsim3_values.h"
 
 namespace kq5 {
 
-bool Bsim3VectorSlopes()
-{
-    static const bool vector = __builtin_cpu_supports("avx2");
-    return vector;
-}
+bool Bsim3VectorSlopes() { return ProcessorHasAvx2(); }
 
 void PrepareBsim3ChannelConstants(Bsim3Size& p)
 {
