@@ -406,6 +406,25 @@ TEST_F(AnalysisWindowTest, DcSweepScreen)
     Shoot("analysis_dc_diode");
 }
 
+// A transistor's output characteristics from a base current of 0: six curves of about the
+// points one curve takes. The first, flat curve sets the range (nanoamperes); Auto Scale then
+// shows the whole family in milliamperes.
+TEST_F(AnalysisWindowTest, DcFamilyFromAFlatCurveScreen)
+{
+    ASSERT_EQ(Run("FAMILY\nVCE C 0 DC 0\nIB 0 B DC 10U\nQ1 C B 0 QMOD\n.MODEL QMOD NPN(BF=150 VAF=80)\n"
+                  ".DC VCE 0 10 0.05 IB 0 50U 10U\n.PLOT DC I(VCE)\n.END\n",
+                  kAnalysisDc),
+              0);
+    EXPECT_EQ(Plot().store.runCount, 6);
+    EXPECT_LT(AnalogSolver().acceptedPointCount, 6 * 1000);
+    EXPECT_EQ(Curve(0).labelPrefix[kWaveformY], 'n');
+    Shoot("analysis_dc_family_first_range");
+    AutoScaleCurrentPlotGroup(Window(), true);
+    EXPECT_EQ(Curve(0).labelPrefix[kWaveformY], 'm');
+    EXPECT_LE(std::min(Curve(0).axisLow[kWaveformY], Curve(0).axisHigh[kWaveformY]), -8.3e-3);
+    Shoot("analysis_dc_family_auto_scaled");
+}
+
 TEST_F(AnalysisWindowTest, DigitalLanesFromStoredStateCodes)
 {
     ASSERT_EQ(Run(kRc, kAnalysisTransient), 0);
