@@ -122,7 +122,7 @@ public:
         try {
             chars.reserve(keptChars);
             entries.reserve(kept);
-            if (kept > 0) slots.assign(SlotCountFor(kept), 0);
+            if (kept > 0) slots.assign(SlotCountFor(kept, 7), 0);
         } catch (const std::bad_alloc&) {
             return;
         }
@@ -171,11 +171,13 @@ private:
 
     std::size_t Mask() const { return slots_.size() - 1; }
 
-    // A power of two that keeps count entries at most three quarters full.
-    static std::size_t SlotCountFor(std::size_t count)
+    // A power of two that keeps count entries at most eighths/8 full: three quarters for a table
+    // that grows, seven eighths for one kept, as it was left, for look-ups (the next insertion
+    // grows it).
+    static std::size_t SlotCountFor(std::size_t count, std::size_t eighths = 6)
     {
         std::size_t slots = 16;
-        while (count * 4 > slots * 3) slots *= 2;
+        while (count * 8 > slots * eighths) slots *= 2;
         return slots;
     }
 
