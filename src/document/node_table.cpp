@@ -1,5 +1,8 @@
 #include "document/node_table.h"
 
+#include <bit>
+#include <cstring>
+
 #include "core/analysis_state.h"
 #include "ui/preference_values.h"
 #include "core/char_classes.h"
@@ -13,10 +16,10 @@ namespace kq5 {
 
 namespace {
 
-std::string AfterLastDot(const std::string& name)
+std::string AfterLastDot(std::string_view name)
 {
     std::size_t dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(dot + 1);
+    return std::string(dot == std::string::npos ? name : name.substr(dot + 1));
 }
 
 // The part of a full name after its last "." is that of the row's own name: a path only adds
@@ -44,6 +47,47 @@ struct Reversed {
 };
 
 }  // namespace
+
+static_assert(std::endian::native == std::endian::little, "a name in the word ends at its last byte");
+
+unsigned char CompactNodeName::Byte(std::size_t i) const { return reinterpret_cast<const unsigned char*>(&word_)[i]; }
+
+void CompactNodeName::SetInline(std::string_view text)
+{
+    word_ = 0;
+    auto* bytes = reinterpret_cast<unsigned char*>(&word_);
+    std::memcpy(bytes, text.data(), text.size());
+    bytes[7] = static_cast<unsigned char>(kInline | text.size());
+}
+
+void CompactNodeName::Set(std::string_view text)
+{
+    if (text.size() <= kInlineMax) {
+        SetInline(text);
+        return;
+    }
+    // The block: the length, then the characters.
+    const auto length = static_cast<std::uint32_t>(text.size());
+    auto* block = new char[sizeof length + text.size()];
+    std::memcpy(block, &length, sizeof length);
+    std::memcpy(block + sizeof length, text.data(), text.size());
+    word_ = reinterpret_cast<std::uintptr_t>(block);
+}
+
+void CompactNodeName::Free()
+{
+    if (!IsInline()) delete[] reinterpret_cast<char*>(static_cast<std::uintptr_t>(word_));
+    SetInline({});
+}
+
+std::string_view CompactNodeName::view() const
+{
+    if (IsInline()) return std::string_view(reinterpret_cast<const char*>(&word_), Byte(7) & ~kInline & 0xFF);
+    const char* block = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(word_));
+    std::uint32_t length = 0;
+    std::memcpy(&length, block, sizeof length);
+    return std::string_view(block + sizeof length, length);
+}
 
 std::string NodeNameRow::WholeName() const { return QualifyNameWithScope(name, pathScope); }
 

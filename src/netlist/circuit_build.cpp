@@ -45,6 +45,7 @@
 #include "netlist/spice_initial_conditions.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_text_pass.h"
+#include "netlist/subcircuit_nodes.h"
 #include "netlist/subcircuit_scopes.h"
 #include "netlist/topology.h"
 #include "netlist/translate_common.h"
@@ -245,6 +246,22 @@ int TopLevelComponentCount(WindowRecord* record)
     return count;
 }
 
+// A batch run of one case reads nothing of the X lines' items, and names no node through the
+// expansion's rows, once the circuit is built; a stepped or Monte Carlo run may read parts
+// again without building, and a renaming edits them.
+bool ExpansionNeededAfterBuild(const WindowRecord* record)
+{
+    if (!Settings().batchRun || !record || !record->document) return true;
+    const NetlistReaderState& reader = NetlistReader();
+    if (reader.renamePartsRequested || reader.renameDefinesRequested || reader.exportInProgress) return true;
+    const CircuitDocument& document = *record->document;
+    for (const SteppingSlot& slot : document.stepping)
+        if (slot.flags & kStepOn) return true;
+    for (const MonteCarloOptions& options : document.monteCarlo)
+        if (options.options & kMonteCarloOn) return true;
+    return false;
+}
+
 // The steps of BuildCircuit from the expansion to the last allocation.
 void BuildAfterDefinitions(int mode, WindowRecord* record)
 {
@@ -292,6 +309,12 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
         ChainLossyLines();
         if (!CircuitBuildFailed()) ResolveCurrentSwitchSources();
     }
+    // The parts are made: a run that builds each case afresh has no more use for the node rows
+    // or the plain X lines, whose room the solver's tables and the checks below can take.
+    if (!CircuitBuildFailed() && !ExpansionNeededAfterBuild(record)) {
+        ReleaseExpansionNodes();
+        ReleaseLineCallItems(*record->document);
+    }
     if (!CircuitBuildFailed()) {
         const CircuitDeviceServicesTable& devices = RequiredCircuitDeviceServices();
         devices.fillRecordFields();
@@ -319,28 +342,12 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
     if (!CircuitBuildFailed()) AllocateMoreSolverVectors();
 }
 
-// A batch run of one case reads nothing of the X lines' items once the circuit is built; a
-// stepped or Monte Carlo run may read parts again without building, and a renaming edits them.
-bool LineCallItemsNeededAfterBuild(const WindowRecord* record)
-{
-    if (!Settings().batchRun || !record || !record->document) return true;
-    const NetlistReaderState& reader = NetlistReader();
-    if (reader.renamePartsRequested || reader.renameDefinesRequested || reader.exportInProgress) return true;
-    const CircuitDocument& document = *record->document;
-    for (const SteppingSlot& slot : document.stepping)
-        if (slot.flags & kStepOn) return true;
-    for (const MonteCarloOptions& options : document.monteCarlo)
-        if (options.options & kMonteCarloOn) return true;
-    return false;
-}
-
 void FinishBuild(WindowRecord* record)
 {
     CircuitBuildState& build = State();
     build.built = true;
     if (!CircuitBuildFailed()) {
         FreeBuiltCircuit(kFreeBuildWindows | kFreeExpansion);
-        if (!LineCallItemsNeededAfterBuild(record)) ReleaseLineCallItems(*record->document);
     } else {
         FreeRunData();
     }

@@ -103,6 +103,41 @@ public:
         for (const Entry& entry : entries_) f(std::string_view(WholeNameOf(entry)), entry.value);
     }
 
+    // Drops the entries whose value drop(value) holds, the others keeping their order, and
+    // gives back the room the dropped ones took. On std::bad_alloc the table stays as it was.
+    template <class Drop>
+    void EraseIf(Drop&& drop)
+    {
+        std::size_t kept = 0;
+        std::size_t keptChars = 0;
+        for (const Entry& entry : entries_) {
+            if (drop(entry.value)) continue;
+            ++kept;
+            keptChars += entry.length;
+        }
+        if (kept == entries_.size()) return;
+        std::string chars;
+        std::vector<Entry> entries;
+        std::vector<std::uint64_t> slots;
+        try {
+            chars.reserve(keptChars);
+            entries.reserve(kept);
+            if (kept > 0) slots.assign(SlotCountFor(kept, 7), 0);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        for (Entry& entry : entries_) {
+            if (drop(entry.value)) continue;
+            const auto start = static_cast<std::uint32_t>(chars.size());
+            chars.append(NameOf(entry));
+            entries.push_back(Entry{entry.scope, start, entry.length, std::move(entry.value)});
+        }
+        chars_.swap(chars);
+        entries_.swap(entries);
+        slots_.swap(slots);
+        IndexEntries();
+    }
+
     // Empties the table and gives its memory back.
     void Clear()
     {
@@ -136,11 +171,13 @@ private:
 
     std::size_t Mask() const { return slots_.size() - 1; }
 
-    // A power of two that keeps count entries at most three quarters full.
-    static std::size_t SlotCountFor(std::size_t count)
+    // A power of two that keeps count entries at most eighths/8 full: three quarters for a table
+    // that grows, seven eighths for one kept, as it was left, for look-ups (the next insertion
+    // grows it).
+    static std::size_t SlotCountFor(std::size_t count, std::size_t eighths = 6)
     {
         std::size_t slots = 16;
-        while (count * 4 > slots * 3) slots *= 2;
+        while (count * 8 > slots * eighths) slots *= 2;
         return slots;
     }
 
@@ -149,14 +186,19 @@ private:
     void Rehash(std::size_t slotCount)
     {
         std::vector<std::uint64_t> slots(slotCount, 0);
-        const std::size_t mask = slotCount - 1;
+        slots_.swap(slots);
+        IndexEntries();
+    }
+
+    // Enters every entry in the slots, all free beforehand.
+    void IndexEntries()
+    {
         for (std::size_t e = 0; e < entries_.size(); ++e) {
             const std::uint64_t hash = HashOf(entries_[e]);
-            std::size_t at = hash & mask;
-            while (slots[at] != 0) at = (at + 1) & mask;
-            slots[at] = SlotOf(e, hash);
+            std::size_t at = hash & Mask();
+            while (slots_[at] != 0) at = (at + 1) & Mask();
+            slots_[at] = SlotOf(e, hash);
         }
-        slots_.swap(slots);
     }
 
     std::string chars_;  // every name, one after another

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <new>
 
 #include "core/char_classes.h"
 #include "core/file_units.h"
@@ -110,6 +111,13 @@ void ForgetElementOrigins(const std::function<bool(const SchematicItem*)>& gone)
     NetlistReaderState& state = NetlistReader();
     std::erase_if(state.elementOrigins, [&](const OrderedOrigin& entry) { return gone(entry.item); });
     std::erase_if(state.unorderedElementOrigins, [&](const auto& entry) { return gone(entry.first); });
+    // The room of the forgotten entries goes back when it is a good part of the table's.
+    if (state.elementOrigins.capacity() / 4 * 3 > state.elementOrigins.size()) {
+        try {
+            state.elementOrigins.shrink_to_fit();
+        } catch (const std::bad_alloc&) {
+        }
+    }
 }
 
 void ClearElementOrigins()

@@ -188,6 +188,16 @@ void ResetExpansionNodes()
     EnsureGroundRow();
 }
 
+void ReleaseExpansionNodes()
+{
+    NetlistReaderState& state = NetlistReader();
+    std::vector<ExpansionNode>().swap(state.nodes);
+    std::string().swap(state.nodeNameChars);
+    state.nodeNames.Clear();
+    std::vector<std::int32_t>().swap(state.groupParent);
+    std::vector<NodeGroup>().swap(state.groups);
+}
+
 int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t group)
 {
     node = -1;

@@ -31,6 +31,10 @@ std::int32_t NodeRowCount();
 
 // Starts an empty node table with ground as row 0.
 void ResetExpansionNodes();
+// Gives back the room of the node rows, their names and nets once the circuit is built and
+// nothing will name a node before the next build begins afresh; the node-name table of the
+// circuit and the node counts stay.
+void ReleaseExpansionNodes();
 
 // Joins a digital node to the analog node it was split from (a drawn digital pin on an analog
 // wire) through the interface of the pin's I/O model. 0 or 15055.

@@ -217,6 +217,7 @@ void ReleaseLineCallItems(CircuitDocument& document)
         PartInstanceRecord** named = reader.partNames.FindIn(part.pathScope, part.partName);
         if (named && *named == &part) *named = nullptr;
     }
+    reader.partNames.EraseIf([](const PartInstanceRecord* part) { return part == nullptr; });
     ListRemoveIf(DeviceList(kPartInstanceList), releasedPart);
     ForgetElementOrigins([&](const SchematicItem* item) { return released(item); });
     ListRemoveIf(document.itemList, [&](const ListNode& node) { return released(&node); });

@@ -20,8 +20,8 @@ int ExpandCircuit(bool expandMacros, SchematicItem* onlyComponent, bool withSubc
 
 // Frees the items of the X lines that nothing reads once the circuit is built (those without
 // parameter or text mappings, which name their item as the defines' origin) with their parts,
-// which make no device; their scopes keep their paths and definitions. For a run that builds
-// each case afresh from the circuit's text.
+// which make no device, and the parts' names; their scopes keep their paths and definitions.
+// For a run that builds each case afresh from the circuit's text.
 void ReleaseLineCallItems(CircuitDocument& document);
 
 // Expands one macro instance; the build-failed flag.

@@ -582,5 +582,33 @@ TEST(NodeNames, LookupsByNumberAndByName)
     ResetNetlistStateForTests();
 }
 
+// A row keeps a short name in itself and a longer one apart: names on both sides of that limit
+// come back whole through copies, moves and the growth of the table, and are found by name.
+TEST(NodeNames, NamesOfEveryLengthSurviveTheTable)
+{
+    NodeTable table;
+    std::vector<std::string> names;
+    for (std::size_t length = 0; length <= 20; ++length) {
+        std::string name;
+        for (std::size_t i = 0; i < length; ++i) name += static_cast<char>('A' + (length + i) % 26);
+        names.push_back(name);
+        table.rows.push_back({name, static_cast<std::int32_t>(length) + 1, 0, 0});
+    }
+    const NodeTable copy = table;
+    NodeTable moved = std::move(table);
+    moved.rows.insert(moved.rows.begin(), NodeNameRow{"0", 0, 0, 0});
+    for (std::size_t length = 1; length <= 20; ++length) {
+        EXPECT_EQ(copy.rows[length].name, names[length]);
+        EXPECT_EQ(moved.rows[length + 1].name.view(), names[length]);
+        EXPECT_EQ(LookupNodeNumber(moved, names[length], 0, 0), static_cast<std::int32_t>(length) + 1);
+        EXPECT_EQ(FindNodeName(copy, static_cast<std::int32_t>(length) + 1, 0, 0), names[length]);
+    }
+    NodeNameRow row = copy.rows[20];
+    row.name = copy.rows[3].name;
+    EXPECT_EQ(row.name, names[3]);
+    row.name = std::string("A_LONGER_NAME");
+    EXPECT_EQ(row.WholeName(), "A_LONGER_NAME");
+}
+
 }  // namespace
 }  // namespace kq5

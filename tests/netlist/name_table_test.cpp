@@ -52,6 +52,43 @@ TEST(NameTable, KeepsEveryNameThroughGrowthAndEmptiesOnClear)
     EXPECT_EQ(*table.Find("X1.N0"), 5);
 }
 
+// Dropping the names of parts already freed leaves every other name where a look-up finds it,
+// in its order, and the table takes new names as before.
+TEST(NameTable, EraseIfKeepsTheOtherNamesFindable)
+{
+    NameTable<int> table;
+    constexpr int kCount = 3000;
+    const auto name = [](int i) {
+        std::string text(1, i % 3 == 0 ? 'X' : 'R');
+        return text.append(std::to_string(i));
+    };
+    for (int i = 0; i < kCount; ++i) table.Insert(name(i), i);
+    table.EraseIf([](int value) { return value % 3 == 0; });
+    EXPECT_EQ(table.size(), static_cast<std::size_t>(kCount - kCount / 3));
+    for (int i = 0; i < kCount; ++i) {
+        const int* found = table.Find(name(i));
+        if (i % 3 == 0) {
+            EXPECT_EQ(found, nullptr) << i;
+        } else {
+            ASSERT_NE(found, nullptr) << i;
+            EXPECT_EQ(*found, i);
+        }
+    }
+    std::vector<std::string> names;
+    table.ForEach([&](std::string_view name, int) { names.emplace_back(name); });
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_EQ(names[0], "R1");
+    EXPECT_EQ(names[1], "R2");
+    EXPECT_TRUE(table.Insert("X0", 7).second);
+    EXPECT_FALSE(table.Insert("R1", 8).second);
+    EXPECT_EQ(*table.Find("X0"), 7);
+    table.EraseIf([](int) { return true; });
+    EXPECT_TRUE(table.empty());
+    EXPECT_EQ(table.Find("R1"), nullptr);
+    EXPECT_TRUE(table.Insert("R1", 9).second);
+    EXPECT_EQ(*table.Find("R1"), 9);
+}
+
 // A name inside a subcircuit is kept as its scope and its own name, but it is the same name as
 // its whole dotted text: a top-level node written "X1.X2.A" is the node A of X2 inside X1, and
 // a .PRINT of "X1.X2.A" finds it.

@@ -175,7 +175,7 @@ TEST_F(SpiceExportNgspice, OurReaderRunsTheExportsAsTheOriginals)
                     if (row.scope != 0 || row.domain != 0 || row.number <= 0 || found == nodes.end()) continue;
                     const double value = SolutionVector()[static_cast<std::size_t>(row.number)];
                     const double error = std::abs(value - found->second) / std::max(std::abs(found->second), original.floor);
-                    EXPECT_LE(error, exported.relative) << row.name;
+                    EXPECT_LE(error, exported.relative) << row.name.view();
                     worstAll = std::max(worstAll, error);
                 }
                 continue;
