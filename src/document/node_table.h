@@ -63,7 +63,7 @@ private:
 // only its own name and the scope whose instance path qualifies it, so that nodes of calls
 // nested deep do not each hold the whole path: its full (dotted) name is WholeName().
 struct NodeNameRow {
-    CompactNodeName name;             // the full name when pathScope is 0, else the part after the path
+    CompactNodeName name;         // the full name when pathScope is 0, else the part after the path
     std::int32_t number = 0;
     std::int32_t scope = 0;
     std::int16_t domain = 0;

@@ -421,6 +421,40 @@ int SubstituteDefines(std::string& out, int scope, std::string_view text)
     return 0;
 }
 
+int SubstituteMappingValues(std::string& out, int scope, std::string_view text)
+{
+    std::string result, part;
+    std::size_t copied = 0;  // the text before it is in the result
+    auto substituteUpTo = [&](std::size_t end) {
+        const int status = SubstituteDefines(part, scope, text.substr(copied, end - copied));
+        result += part;
+        return status;
+    };
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == '{' || c == '}') depth += c == '{' ? 1 : -1;
+        if (depth != 0 || !IsIdentStart(c) || (i > 0 && IsIdentChar(text[i - 1]))) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && IsIdentChar(text[end])) ++end;
+        std::size_t after = end;
+        while (after < text.size() && (text[after] == ' ' || text[after] == '\t')) ++after;
+        if (after < text.size() && text[after] == '=' && (after + 1 == text.size() || text[after + 1] != '=')) {
+            // A name: the value before it is substituted, the name itself is copied.
+            if (int status = substituteUpTo(i)) return status;
+            result += CopyUpperCase(text.substr(i, after + 1 - i));
+            copied = after + 1;
+        }
+        i = end;
+    }
+    if (int status = substituteUpTo(text.size())) return status;
+    out.swap(result);
+    return 0;
+}
+
 int ExpandDefineBodies(int scope)
 {
     std::vector<DefineRow>& defines = NetlistReader().defines;

@@ -45,6 +45,10 @@ int CheckDefineName(std::string_view name, int scope, const DefineOrigin& origin
 // The text upper-cased with every symbol of the scope substituted. 0, or 15055 after a report.
 int SubstituteDefines(std::string& out, int scope, std::string_view text);
 
+// The same for a list of "name=value" mappings, whose names stay as they are: a parameter
+// handed down under its own name (PARAMS: R={R}) names the called scope's parameter.
+int SubstituteMappingValues(std::string& out, int scope, std::string_view text);
+
 // Substitutes the bodies of the scope's symbols without arguments, in table order.
 int ExpandDefineBodies(int scope);
 

@@ -389,14 +389,14 @@ int ProcessHeader(SchematicItem* call, const std::string& name)
     return ReportAtCall(call, formalPins > actualCount ? kMsgTooFewNodes : kMsgTooManyNodes, name);
 }
 
-// The call's PARAMS: and TEXT: lists, defines of the calling scope substituted.
+// The call's PARAMS: and TEXT: lists, defines of the calling scope substituted in their values.
 int MapCallValues(SchematicItem* call)
 {
     for (const auto& [attribute, kind] : {std::pair{kAttrParams, kMapParam}, std::pair{kAttrTextColon, kMapText}}) {
         const std::string& text = GetAttributeText(call, attribute);
         if (text.empty()) continue;
         std::string expanded;
-        if (SubstituteDefines(expanded, call->scope, text) != 0) return kMsgAlreadyReported;
+        if (SubstituteMappingValues(expanded, call->scope, text) != 0) return kMsgAlreadyReported;
         if (int status = TokenizeNetlistLine(expanded)) return status;
         for (int i = 0; !Token(i).empty();) {
             if (Token(i) == ",") {

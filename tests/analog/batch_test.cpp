@@ -363,5 +363,26 @@ TEST_F(BatchTest, SubcircuitCallsRunOneAnalysisAfterAnother)
     }
 }
 
+// A parameter handed down to a nested call under its own name (PARAMS: R={R}) takes the value
+// of the calling scope's parameter; the name on the left stays the called one's.
+TEST_F(BatchTest, ParametersHandedDownUnderTheirOwnNames)
+{
+    ASSERT_FALSE(ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    WriteFile("down.cir", "DOWN\n.PARAM RV=2K\nV1 1 0 DC 1\n"
+                          ".SUBCKT INNER P Q PARAMS: R=1K\nR1 P Q {R}\n.ENDS\n"
+                          ".SUBCKT OUTER A B PARAMS: R=1K\nXI A M INNER PARAMS: R={R}\nR2 M B 1K\n.ENDS\n"
+                          "X1 1 0 OUTER PARAMS: R={RV}\nX2 1 0 OUTER\n"
+                          ".DC V1 0 1 1\n.PRINT DC V(X1.M) V(X2.M)\n.END\n");
+    RunJobs("down.cir /D\n");
+    const std::string dc = ReadText("down.DNO");
+    const std::vector<std::vector<double>> rows = TableRows(dc);
+    ASSERT_EQ(rows.size(), 5u) << dc;
+    for (const std::vector<double>& r : rows) {
+        ASSERT_EQ(r.size(), 3u) << dc;
+        EXPECT_NEAR(r[1], 1e3 * r[0] / 3.0, 1e-3) << dc;  // mV
+        EXPECT_NEAR(r[2], 1e3 * r[0] / 2.0, 1e-3) << dc;
+    }
+}
+
 }  // namespace
 }  // namespace kq5
