@@ -243,8 +243,8 @@ struct AnalogSolverState {
     // The voltage each shunt pulls its node towards, (node, volts) of each element: 0 for gmin
     // stepping, the node's previous voltage while a time point is reached by continuation.
     std::vector<std::pair<int, double>> shuntAnchors;
-    // Set during that continuation: each solve's equations differ from the last solve's, so
-    // its first load never counts as converged.
+    // Set during that continuation and during gmin stepping: each solve's equations differ
+    // from the last solve's, so its first load never counts as converged.
     int solveFirst = 0;
     int stopFlag = 0;
     int acceptedPointCount = 0;

@@ -289,6 +289,7 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit)
         s.shuntConductance = 0.0;
         s.shuntElements.clear();
         s.shuntAnchors.clear();
+        s.solveFirst = 0;
         s.iterationMode = kModeInitJunctions;
         s.suppressIterationStatus = 0;
         if (rc == kMsgFailedToConverge) s.notConverged = 1;
@@ -299,6 +300,9 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit)
     if (s.hooks.reinitializeRunStates)
         if (int rc = s.hooks.reinitializeRunStates()) return finish(rc);
     CollectShuntElements();
+    // Each solve has a smaller shunt than the last, which the devices cannot see: a first load
+    // that finds them where they were must not end the solve on the last solve's voltages.
+    s.solveFirst = 1;
 
     const double target = std::max(o.gmin, 1e-15);
     double factor = kLargestFactor;

@@ -179,6 +179,29 @@ TEST_F(PrintedResultsTest, ANestedSweepFromAFlatCurveTakesItsUsualPoints)
         EXPECT_NEAR(family[2].rows[k][1], single[0].rows[k][1], 1e-3) << ReadText("family.DNO");
 }
 
+// A first point that Newton cannot reach within ITL2 is found by stepping a shunt conductance
+// down to nothing. The devices do not see the shunt change, so each of those solves must still
+// solve: otherwise the point keeps the voltages of the first, heavily shunted solve (here the
+// base at 64 mV and the collector at 1.5 V) and prints them as the circuit's.
+TEST_F(PrintedResultsTest, AFirstPointReachedByGminSteppingPrintsTheCircuitsOwnValues)
+{
+    const std::string stage = "VCC 9 0 9\nVIN 1 0 0.7\nRB 1 2 10K\nRC 9 3 5K\nQ1 3 2 0 QN\n"
+                              ".MODEL QN NPN BF=100 IS=1E-15\n.DC VCC 9 10 0.5\n.PRINT DC V(3) V(2)\n";
+    WriteFile("direct.cir", "DIRECT\n" + stage + ".END\n");
+    WriteFile("stepped.cir", "STEPPED\n" + stage + ".OPTIONS ITL2=6\n.END\n");
+    RunJobs("direct.cir /D\nstepped.cir /D\n");
+    const std::vector<test::ValueTable> direct = Tables("direct.DNO");
+    const std::vector<test::ValueTable> stepped = Tables("stepped.DNO");
+    ASSERT_EQ(direct.size(), 1u) << ReadText("direct.DNO");
+    ASSERT_EQ(stepped.size(), 1u) << ReadText("stepped.DNO");
+    ASSERT_FALSE(direct[0].rows.empty());
+    ASSERT_EQ(stepped[0].rows.size(), direct[0].rows.size()) << ReadText("stepped.DNO");
+    EXPECT_NEAR(direct[0].rows[0][1], 7.842, 2e-3) << ReadText("direct.DNO");
+    for (std::size_t k = 0; k < direct[0].rows.size(); ++k)
+        for (std::size_t c = 1; c < 3; ++c)
+            EXPECT_NEAR(stepped[0].rows[k][c], direct[0].rows[k][c], 2e-3) << ReadText("stepped.DNO");
+}
+
 // An LC tank rung by a current pulse keeps its amplitude with the trapezoidal rule and loses
 // it with Gear's: a circuit run after one that chose GEAR must print what it prints alone.
 TEST_F(PrintedResultsTest, TheOptionsOfOneCircuitDoNotCarryOverToTheNext)
