@@ -623,8 +623,33 @@ int MatrixFactor(SparseMatrix* matrix)
     const int error = m.complex ? RefactorComplex(m) : RefactorReal(m);
     if (error != kMatrixSingular) return error;
     // A zero pivot in the reused order does not make the matrix singular. The elements still
-    // hold the loaded values: reorder from the first pivot that is now too small, and report
-    // singular only when no pivot is left.
+    // hold the loaded values: reorder from the first pivot that is now too small. The pivots
+    // kept before it can leave no usable pivot for the rest, so the loaded values are kept to
+    // order the whole matrix afresh before it is called singular.
+    m.singularRow = m.singularCol = 0;
+    std::vector<double> loaded;
+    const bool complex = m.complex;
+    try {
+        loaded.reserve((complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size()));
+    } catch (const std::bad_alloc&) {
+        return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
+    }
+    AllLoadable(m, [&loaded, complex](const MatrixElement& e) {
+        loaded.push_back(e.real);
+        if (complex) loaded.push_back(e.imag);
+        return true;
+    });
+    const int partial = MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
+    if (partial != kMatrixSingular) return partial;
+    auto zero = [](MatrixElement& e) { e.real = e.imag = 0.0; };
+    m.fillinArena.ForEach(zero);
+    const double* in = loaded.data();
+    AllLoadable(m, [&in, complex](MatrixElement& e) {
+        e.real = *in++;
+        if (complex) e.imag = *in++;
+        return true;
+    });
+    m.needsOrdering = true;
     m.singularRow = m.singularCol = 0;
     return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
 }

@@ -202,6 +202,29 @@ TEST_F(PrintedResultsTest, AFirstPointReachedByGminSteppingPrintsTheCircuitsOwnV
             EXPECT_NEAR(stepped[0].rows[k][c], direct[0].rows[k][c], 2e-3) << ReadText("stepped.DNO");
 }
 
+// A chain of 60 transistor stages, each driving the next through a divider: the order kept
+// from the last point leaves a zero pivot, and the pivots that stand before it leave none for
+// the rest. The matrix is not singular: ordered afresh it solves (values as ngspice 39 prints).
+TEST_F(PrintedResultsTest, AChainWhoseOldOrderFailsIsOrderedAfreshNotCalledSingular)
+{
+    std::string chain = "CHAIN\nVCC VCC 0 10\nVIN 1 0 0.7\n";
+    for (int i = 1; i <= 60; ++i) {
+        const std::string n = std::to_string(i), next = std::to_string(i + 1);
+        chain += "RB" + n + " " + n + " B" + n + " 10K\nQ" + n + " C" + n + " B" + n + " 0 QN\nRC" + n + " VCC C" + n +
+                 " 5K\nRD" + n + " C" + n + " " + next + " 50K\nRG" + n + " " + next + " 0 8K\n";
+    }
+    WriteFile("chain.cir", chain + ".MODEL QN NPN BF=100 IS=1E-15\n.DC VIN 0.7 0.8 0.1\n.PRINT DC V(C1) V(C2) V(C3)\n.END\n");
+    RunJobs("chain.cir /D\n");
+    const std::vector<test::ValueTable> t = Tables("chain.DNO");
+    ASSERT_EQ(t.size(), 1u) << ReadText("chain.DNO");
+    ASSERT_EQ(t[0].rows.size(), 5u) << ReadText("chain.DNO");
+    const std::vector<double> first = {8.1257, 0.1654, 9.1863}, last = {5.1318, 8.2551, 0.1585};
+    for (std::size_t c = 0; c < 3; ++c) {
+        EXPECT_NEAR(t[0].rows.front()[c + 1], first[c], 2e-3) << ReadText("chain.DNO");
+        EXPECT_NEAR(t[0].rows.back()[c + 1], last[c], 2e-3) << ReadText("chain.DNO");
+    }
+}
+
 // An LC tank rung by a current pulse keeps its amplitude with the trapezoidal rule and loses
 // it with Gear's: a circuit run after one that chose GEAR must print what it prints alone.
 TEST_F(PrintedResultsTest, TheOptionsOfOneCircuitDoNotCarryOverToTheNext)
