@@ -56,7 +56,7 @@ void CompactNodeName::SetInline(std::string_view text)
 {
     word_ = 0;
     auto* bytes = reinterpret_cast<unsigned char*>(&word_);
-    std::memcpy(bytes, text.data(), text.size());
+    if (!text.empty()) std::memcpy(bytes, text.data(), text.size());  // an empty view may hold no pointer
     bytes[7] = static_cast<unsigned char>(kInline | text.size());
 }
 
