@@ -234,7 +234,7 @@ void FillDefaultLimitsRows(WindowRecord* circuit, bool keepExpressions, bool res
             }
         }
     }
-    if (changed) SetRedrawFlags(circuit);
+    if (changed) NoteLimitsChange(circuit);
     if (changed && refresh && LimitsRowsRefresh()) LimitsRowsRefresh()();
 }
 
@@ -242,6 +242,14 @@ std::function<void()>& LimitsRowsRefresh()
 {
     static std::function<void()> refresh;
     return refresh;
+}
+
+void NoteLimitsChange(WindowRecord* circuit)
+{
+    if (!circuit) return;
+    const auto modified = circuit->modified;
+    SetRedrawFlags(circuit);
+    if (circuit->kind == kWindowTextCircuit) circuit->modified = modified;
 }
 
 }  // namespace kq5

@@ -37,9 +37,14 @@ int FillDefaultRowFormats(WindowRecord* circuit, int row);
 // keepExpressions the empty limits fields get their defaults, and the empty X and Y expressions
 // of rows that are plotted, printed or saved get the default X text and the circuit's nodes in
 // turn, with the rows' default formats; empty ranges become "Auto", and with resetRanges every
-// range does. A change marks the window modified; with refresh the open limits dialog shows the
-// rows again.
+// range does. A change marks the window changed (see NoteLimitsChange); with refresh the open
+// limits dialog shows the rows again.
 void FillDefaultLimitsRows(WindowRecord* circuit, bool keepExpressions, bool resetRanges, bool refresh);
+
+// Marks the circuit window changed after its limits changed. A drawn circuit keeps its limits in
+// its file, so it has something new to save; a text circuit's file holds only its text, so its
+// limits changing asks for no save.
+void NoteLimitsChange(WindowRecord* circuit);
 
 // Shows the rows again in the open Analysis Limits dialog; the dialog puts itself here when it
 // opens (empty before: there is no dialog to refresh).

@@ -143,7 +143,7 @@ int RowEditId(int line, int column) { return kLimitsRowBase + 100 * line + colum
 
 void MarkModified()
 {
-    if (State().circuit) SetRedrawFlags(State().circuit);
+    NoteLimitsChange(State().circuit);
 }
 
 int StripButtonLine(win::HWND dialog, win::HWND button);

@@ -54,6 +54,29 @@ TEST(SignalJourney, AModifiedDocumentIsSavedOnlyWithTheUsersAnswer)
     EXPECT_NE(Slurp(netlist).find("* added"), std::string::npos) << Slurp(netlist);
 }
 
+// Running a netlist fills its analysis limits with defaults; the file holds only the text, which
+// nobody changed, so the session ends without a save question and the file stays as it was.
+TEST(SignalJourney, ANetlistThatWasOnlyRunIsNotOfferedForSaving)
+{
+    Journey journey("signal_run_only");
+    const fs::path netlist = journey.Root() / "run.ckt";
+    const std::string text = "* run only\nV1 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1U\n.AC DEC 5 10 10K\n.END\n";
+    std::ofstream(netlist) << text;
+    ASSERT_TRUE(journey.Start({"run.ckt"})) << journey.Output();
+    journey.Key("alt+2");
+    journey.Settle();
+    journey.Key("F2");
+    journey.Settle(10);
+    journey.Key("F3");
+    journey.Settle();
+    journey.Signal(SIGTERM);
+    int status = 0;
+    const bool ended = journey.WaitForExit(3, &status);
+    if (!ended) journey.Capture("signal_run_only_question");
+    ASSERT_TRUE(ended) << "a save question for an unchanged netlist\n" << journey.Output();
+    EXPECT_EQ(Slurp(netlist), text);
+}
+
 TEST(SignalJourney, LosingTheDisplayEndsTheProgram)
 {
     Journey journey("display_lost");
