@@ -558,6 +558,20 @@ int LoadOpamps()
 // What a "V" row adds between its nodes while it does not hold them.
 constexpr double kInitialValueConductance = 1e-20;
 
+// A row's conductance g between its nodes, as add(entry, value) with the entry's place among its
+// four, in reservation order: (a,b), (b,a), (a,a), (b,b). Those in the ground row or column are
+// sinks nobody reads, so a row to ground adds only its diagonal.
+template <class Add>
+void ForInitialValueEntries(int nodeA, int nodeB, double g, Add&& add)
+{
+    if (nodeA != 0 && nodeB != 0) {
+        add(0, -g);
+        add(1, -g);
+    }
+    if (nodeA != 0) add(2, g);
+    if (nodeB != 0) add(3, g);
+}
+
 int SetupInitialValues()
 {
     AnalogSolverState& s = AnalogSolver();
@@ -580,15 +594,10 @@ int SetupInitialValues()
         BeginDeviceReservations(table[i].stamps);
         if (int rc = ReserveConductanceElements(rows[i].nodeA, rows[i].nodeB)) return rc;
         EndDeviceReservations(table[i].stamps);
-        // In the order and with the signs of the load below.
         const std::int32_t first = table[i].stamps.first;
         try {
-            if (rows[i].nodeA != 0 && rows[i].nodeB != 0) {
-                conductances.push_back({first, -kInitialValueConductance});
-                conductances.push_back({first + 1, -kInitialValueConductance});
-            }
-            if (rows[i].nodeA != 0) conductances.push_back({first + 2, kInitialValueConductance});
-            if (rows[i].nodeB != 0) conductances.push_back({first + 3, kInitialValueConductance});
+            ForInitialValueEntries(rows[i].nodeA, rows[i].nodeB, kInitialValueConductance,
+                                   [&](int k, double value) { conductances.push_back({first + k, value}); });
         } catch (const std::bad_alloc&) {
             return kMsgInsufficientMemory;
         }
@@ -634,18 +643,10 @@ int LoadInitialValues()
             RhsEntry(row.nodeA) += 1e6 * row.value;
             RhsEntry(row.nodeB) -= 1e6 * row.value;
         }
-        // The conductance's entries in reservation order: (a,b), (b,a), (a,a), (b,b). Those in
-        // the ground row or column are sinks nobody reads, so a row to ground adds only its
-        // diagonal.
         const StampRange& range = table[i].stamps;
         assert(range.reserved && range.count == 4);
         const MatrixElementRef* e = pool + range.first;
-        if (row.nodeA != 0 && row.nodeB != 0) {
-            e[0].Add(-g);
-            e[1].Add(-g);
-        }
-        if (row.nodeA != 0) e[2].Add(g);
-        if (row.nodeB != 0) e[3].Add(g);
+        ForInitialValueEntries(row.nodeA, row.nodeB, g, [e](int k, double value) { e[k].Add(value); });
     }
     return 0;
 }
