@@ -18,6 +18,7 @@
 #include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
 #include "devices/bsim3_eval.h"
+#include "devices/bsim3_eval_body.h"
 #include "devices/bsim3_params.h"
 #include "devices/bsim_load_common.h"
 #include "devices/mosfet_model.h"
@@ -201,8 +202,23 @@ void Replay(const AnalogSolverState& s, const MosfetDevice& d, const Semiconduct
     ReplayLinearised(s, entry.stamps, r.stamps, r.seriesFree ? kSeriesOnly.data() : nullptr);
 }
 
-void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, double gmin,
-             std::uint64_t epoch)
+// A device's load between its two parts: the voltages after limiting and what the channel
+// evaluation between the parts needs.
+struct PendingLoad {
+    MosfetDevice* d = nullptr;
+    SemiconductorStamps* entry = nullptr;
+    double vbs = 0.0, vgs = 0.0, vds = 0.0, vbd = 0.0, vgd = 0.0, qdef = 0.0;
+    int check = 1;
+    bool bypassed = false;
+    bool replay = false;   // adds again what its last load added, nothing else
+    bool channel = false;  // needs the channel evaluated (at cgs, cds, cbs: mode-adjusted)
+    double cgs = 0.0, cds = 0.0, cbs = 0.0;
+};
+
+// The first part of a device's load: voltages, limiting, the bypass decision and the bulk
+// junctions.
+void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, double gmin,
+               std::uint64_t epoch, PendingLoad& out)
 {
     AnalogSolverState& s = AnalogSolver();
     Bsim3Size& p = *d.bsim3;
@@ -213,6 +229,8 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     const bool nqs = p.nqsmod == 1;
     const int slot = entry.stateSlot;
     const bool states = StateBlockHeld(s, slot);
+    out.d = &d;
+    out.entry = &entry;
 
     // 1. Terminal voltages by the iteration mode.
     int check = 1;
@@ -258,30 +276,58 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     }
 
     const LoadModeFlags& flags = s.flags;
-    const bool storage = flags.chargeStorage != 0;
     // A bypassed device adds what its last load of this epoch added when that load stamped the
     // charge terms as this one would (without the charge node, whose voltage is no bypass input).
-    if (bypassed && !nqs && p.replay.epoch == epoch &&
-        p.replay.chargeTerms == (flags.dynamic || flags.transientWithIc)) {
-        Replay(s, d, entry, p.replay);
-        return;
-    }
-    bool chargeTerms = storage;  // false: every charge term of the stamps is 0
-    double ids = 0.0;
-    double qgate = 0.0, qbulk = 0.0, qdrn = 0.0;
-    if (!bypassed) {
-        // 5. to 8. Junctions, orientation, channel.
+    out.replay = bypassed && !nqs && p.replay.epoch == epoch &&
+                 p.replay.chargeTerms == (flags.dynamic || flags.transientWithIc);
+    out.channel = false;
+    if (!out.replay && !bypassed) {
+        // 5. to 7. Junctions and orientation.
         vbd = vbs - vds;
         vgd = vgs - vds;
         Junction(vbs, v.isats, v.nvt, gmin, v.cbs, v.gbs);
         Junction(vbd, v.isatd, v.nvt, gmin, v.cbd, v.gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
-        const bool normal = d.mode > 0.0;
-        static thread_local Bsim3Channel ch;
-        if (normal)
-            EvaluateBsim3Channel(p, vgs, vds, vbs, ch);
+        out.channel = true;
+        if (d.mode > 0.0)
+            out.cgs = vgs, out.cds = vds, out.cbs = vbs;
         else
-            EvaluateBsim3Channel(p, vgd, -vds, vbd, ch);
+            out.cgs = vgd, out.cds = -vds, out.cbs = vbd;
+    }
+    out.vbs = vbs, out.vgs = vgs, out.vds = vds, out.vbd = vbd, out.vgd = vgd, out.qdef = qdef;
+    out.check = check;
+    out.bypassed = bypassed;
+}
+
+// The rest of a device's load, once its channel (when it needed one) is evaluated into ch, with
+// its charges q where the load stores charge.
+void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charges& q, double gmin,
+                std::uint64_t epoch)
+{
+    AnalogSolverState& s = AnalogSolver();
+    MosfetDevice& d = *at.d;
+    SemiconductorStamps& entry = *at.entry;
+    if (at.replay) {
+        Replay(s, d, entry, d.bsim3->replay);
+        return;
+    }
+    Bsim3Size& p = *d.bsim3;
+    MosfetLoadValues& v = d.values;
+    const double type = p.type;
+    const int mode = s.iterationMode;
+    const bool nqs = p.nqsmod == 1;
+    const int slot = entry.stateSlot;
+    const bool states = StateBlockHeld(s, slot);
+    const double vbs = at.vbs, vgs = at.vgs, vds = at.vds, vbd = at.vbd, vgd = at.vgd, qdef = at.qdef;
+    const int check = at.check;
+    const bool bypassed = at.bypassed;
+    const LoadModeFlags& flags = s.flags;
+    const bool storage = flags.chargeStorage != 0;
+    bool chargeTerms = storage;  // false: every charge term of the stamps is 0
+    double ids = 0.0;
+    double qgate = 0.0, qbulk = 0.0, qdrn = 0.0;
+    if (!bypassed) {
+        // 8. The channel's results.
         ids = ch.ids;
         v.von = type * ch.vth;
         v.vdsat = type * ch.vdsat;
@@ -291,8 +337,6 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
         // 9. Charges.
         if (storage) {
-            Bsim3Charges q;
-            if (p.xpart >= 0.0) q = EvaluateBsim3Charges(p, ch);
             qgate = q.qgate, qbulk = q.qbulk, qdrn = q.qdrn;
             p.cggb = q.cggb, p.cgdb = q.cgdb, p.cgsb = q.cgsb, p.cbgb = q.cbgb, p.cbdb = q.cbdb, p.cbsb = q.cbsb;
             p.cdgb = q.cdgb, p.cddb = q.cddb, p.cdsb = q.cdsb;
@@ -440,14 +484,97 @@ int SetupMosLevel8()
 // The devices the LEVEL 8 set-up, load and convergence test take.
 constexpr auto kTakesLevel8 = [](const MosfetDevice& d) { return IsLevel8(d); };
 
+// The loads of consecutive devices, held between their two parts so that their channels are
+// evaluated together, one device in each vector lane where the processor has the lanes (one
+// device's evaluation is a chain of dependent divisions, roots and exponentials that leaves the
+// processor waiting). The loads finish in list order, so the devices add to the matrix in the
+// same order as one at a time.
+class LoadGroup {
+public:
+    LoadGroup(double gmin, std::uint64_t epoch)
+        : gmin_(gmin), epoch_(epoch), laneCount_(Bsim3VectorSlopes() ? kLanes : 1),
+          storage_(AnalogSolver().flags.chargeStorage != 0)
+    {
+    }
+
+    void Add(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x)
+    {
+        PendingLoad next;
+        BeginLoad(d, entry, x, gmin_, epoch_, next);
+        int lane = 0;
+        if (next.channel) {
+            // Lanes share the branches on the parameters.
+            if (laneCount_ > 1) {
+                const unsigned key = Bsim3LaneKey(*d.bsim3);
+                if (used_ > 0 && key != key_) Flush();
+                key_ = key;
+            }
+            lane = used_++;
+            devices_[lane] = d.bsim3.get();
+            vgs_[lane] = next.cgs, vds_[lane] = next.cds, vbs_[lane] = next.cbs;
+        }
+        pending_[count_] = next;
+        lanes_[count_++] = lane;
+        if (used_ == laneCount_ || count_ == kPending) Flush();
+    }
+
+    void Flush()
+    {
+        if (used_ == 1) {
+            EvaluateBsim3Channel(*devices_[0], vgs_[0], vds_[0], vbs_[0], channels_[0]);
+        } else if (used_ > 1) {
+            Bsim3Channel* out[kLanes] = {&channels_[0], &channels_[1], &channels_[2], &channels_[3]};
+            EvaluateBsim3ChannelLanes(devices_.data(), vgs_.data(), vds_.data(), vbs_.data(), out, used_);
+        }
+        if (storage_ && used_ > 0) EvaluateCharges();
+        for (int i = 0; i < count_; ++i) {
+            const auto lane = static_cast<std::size_t>(lanes_[static_cast<std::size_t>(i)]);
+            FinishLoad(pending_[static_cast<std::size_t>(i)], channels_[lane], charges_[lane], gmin_, epoch_);
+        }
+        count_ = used_ = 0;
+    }
+
+private:
+    void EvaluateCharges()
+    {
+        if (used_ > 1 && (key_ & (kBsim3NoCharges | kBsim3ChargeNode)) == 0) {
+            const Bsim3Channel* in[kLanes] = {&channels_[0], &channels_[1], &channels_[2], &channels_[3]};
+            Bsim3Charges* out[kLanes] = {&charges_[0], &charges_[1], &charges_[2], &charges_[3]};
+            EvaluateBsim3ChargesLanes(devices_.data(), in, out, used_);
+            return;
+        }
+        for (std::size_t k = 0; k < static_cast<std::size_t>(used_); ++k) {
+            const Bsim3Size& p = *devices_[k];
+            charges_[k] = p.xpart >= 0.0 ? EvaluateBsim3Charges(p, channels_[k]) : Bsim3Charges{};
+        }
+    }
+
+    static constexpr int kLanes = 4;
+    static constexpr int kPending = 8;  // with the bypassed devices among them
+    double gmin_;
+    std::uint64_t epoch_;
+    int laneCount_;
+    bool storage_;
+    int count_ = 0, used_ = 0;
+    unsigned key_ = 0;
+    std::array<PendingLoad, kPending> pending_;
+    std::array<int, kPending> lanes_{};
+    std::array<Bsim3Size*, kLanes> devices_{};
+    std::array<double, kLanes> vgs_{}, vds_{}, vbs_{};
+    std::array<Bsim3Channel, kLanes> channels_;
+    std::array<Bsim3Charges, kLanes> charges_;
+};
+
 int LoadMosLevel8()
 {
     if (!AnalogSolver().setupDone || !MosfetFamilyPresent(kTakesLevel8)) return 0;
-    const std::uint64_t epoch = MosfetLoadEpoch();
-    return LoadMosfetFamily(kTakesLevel8, [epoch](MosfetDevice& d, SemiconductorStamps& entry,
-                                                  const std::vector<double>& x, double gmin) {
-        LoadOne(d, entry, x, gmin, epoch);
+    LoadGroup group(GlobalOptions().values.gmin, MosfetLoadEpoch());
+    const int rc = LoadMosfetFamily(kTakesLevel8, [&group](MosfetDevice& d, SemiconductorStamps& entry,
+                                                           const std::vector<double>& x, double) {
+        group.Add(d, entry, x);
     });
+    group.Flush();
+    return rc;
 }
 
 // After the solve: the terminal voltages of the new solution against those the last load used.

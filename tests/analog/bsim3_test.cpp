@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -131,6 +132,56 @@ TEST_F(Bsim3Test, VectorFormGivesTheBitsOfTheScalarForm)
                                 qv.cddb, qv.cdsb, qv.qcheq, qv.cqgb, qv.cqdb, qv.cqsb, qv.cqbb};
             for (std::size_t i = 0; i < std::size(a); ++i)
                 ASSERT_EQ(a[i], b[i]) << card << ", value " << i << " at " << vgs << " " << vds << " " << vbs;
+        }
+    }
+}
+
+// Devices evaluated together, one in each vector lane, must each get exactly the bits of its
+// evaluation alone, whatever region each lane is in and however many lanes are used.
+TEST_F(Bsim3Test, DevicesEvaluatedTogetherGetTheirOwnBits)
+{
+    if (!Bsim3VectorSlopes()) GTEST_SKIP() << "no vector form on this processor";
+    for (const char* card : {"MOBMOD=1 CAPMOD=2 XPART=0", "MOBMOD=2 CAPMOD=1 XPART=0.5", "MOBMOD=3 CAPMOD=1 XPART=1",
+                             "CAPMOD=2 XPART=0.5 NGATE=5e19 PCLM=0", "CAPMOD=1 XPART=0 ALPHA0=0 DVT0W=0"}) {
+        const std::string model = std::string(kCard) + " " + card + ")\n";
+        Build("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MN L=0.5u W=5u\nM2 2 1 0 0 MN L=0.35u W=2u\nM3 2 1 0 0 MP L=1u W=10u\n"
+              "M4 2 1 0 0 MP L=0.4u W=3u\n.MODEL MN NMOS (LEVEL=8 " + model + ".MODEL MP PMOS (LEVEL=8 " + model + ".END\n");
+        std::vector<Bsim3Size*> devices;
+        for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) devices.push_back(d.bsim3.get());
+        ASSERT_EQ(devices.size(), 4u);
+        for (Bsim3Size* p : devices) ASSERT_EQ(Bsim3LaneKey(*p), Bsim3LaneKey(*devices[0])) << card;
+        std::mt19937 random(5);
+        std::uniform_real_distribution<double> vg(-0.5, 3.5), vd(0.0, 3.5), vb(-3.0, 0.6);
+        for (int k = 0; k < 200; ++k) {
+            const int count = 1 + k % 4;
+            double vgs[4], vds[4], vbs[4];
+            Bsim3Channel alone[4], together[4];
+            Bsim3Charges qAlone[4], qTogether[4];
+            Bsim3Channel* channelOut[4] = {&together[0], &together[1], &together[2], &together[3]};
+            const Bsim3Channel* channelIn[4] = {&together[0], &together[1], &together[2], &together[3]};
+            Bsim3Charges* chargeOut[4] = {&qTogether[0], &qTogether[1], &qTogether[2], &qTogether[3]};
+            for (int i = 0; i < count; ++i) {
+                vgs[i] = vg(random), vds[i] = vd(random), vbs[i] = vb(random);
+                EvaluateBsim3ChannelVector(*devices[i], vgs[i], vds[i], vbs[i], alone[i]);
+                qAlone[i] = EvaluateBsim3ChargesVector(*devices[i], alone[i]);
+            }
+            EvaluateBsim3ChannelLanes(devices.data(), vgs, vds, vbs, channelOut, count);
+            EvaluateBsim3ChargesLanes(devices.data(), channelIn, chargeOut, count);
+            for (int i = 0; i < count; ++i) {
+                const Bsim3Channel &a = alone[i], &b = together[i];
+                const Bsim3Charges &qa = qAlone[i], &qb = qTogether[i];
+                const double x[] = {a.ids, a.gm, a.gds, a.gmbs, a.isub, a.gbg, a.gbd, a.gbb, a.csub, a.vdsat, a.vth,
+                                    a.idsa, a.expVgstNVt, a.vgsteff.g, a.abulk0.b, a.n.d, a.vgsEff.g, a.vgstNVt.d,
+                                    qa.qgate, qa.qbulk, qa.qdrn, qa.cggb, qa.cgdb, qa.cgsb, qa.cbgb, qa.cbdb, qa.cbsb,
+                                    qa.cdgb, qa.cddb, qa.cdsb};
+                const double y[] = {b.ids, b.gm, b.gds, b.gmbs, b.isub, b.gbg, b.gbd, b.gbb, b.csub, b.vdsat, b.vth,
+                                    b.idsa, b.expVgstNVt, b.vgsteff.g, b.abulk0.b, b.n.d, b.vgsEff.g, b.vgstNVt.d,
+                                    qb.qgate, qb.qbulk, qb.qdrn, qb.cggb, qb.cgdb, qb.cgsb, qb.cbgb, qb.cbdb, qb.cbsb,
+                                    qb.cdgb, qb.cddb, qb.cdsb};
+                for (std::size_t j = 0; j < std::size(x); ++j)
+                    ASSERT_EQ(std::memcmp(&x[j], &y[j], sizeof(double)), 0)
+                        << card << ", value " << j << " of lane " << i << " at " << vgs[i] << " " << vds[i] << " " << vbs[i];
+            }
         }
     }
 }

@@ -1,0 +1,542 @@
+// The BSIM3 channel evaluation of up to four devices at once, one device in each lane of the AVX2
+// registers: the evaluation is a long chain of dependent divisions, roots and exponentials, and
+// four such chains side by side keep the processor busy where one leaves it waiting.
+//
+// Every lane makes exactly the operations of the one-device form (bsim3_eval_body.h) in the same
+// order, so each device gets the same bits as when evaluated alone: the same overloads (a fixed
+// number times a dual is not a dual times a dual), no fused multiply-add (AVX2 alone), the
+// exponentials and logarithms through the same library calls, lane by lane. Branches on a
+// device's values become per-lane selections; the branches on its parameters are the same for
+// every lane of a group (Bsim3LaneKey).
+#include <cmath>
+
+#include "devices/bsim3_eval.h"
+#include "netlist/bsim3_values.h"
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+
+#include "devices/bsim3_eval_body.h"
+
+namespace kq5 {
+
+namespace {
+
+using V = double __attribute__((vector_size(32)));
+using Mask = long long __attribute__((vector_size(32)));
+constexpr int kLanes = 4;
+
+V Broadcast(double x) { return V{x, x, x, x}; }
+
+// A value and its slopes with respect to Vgs, Vds and Vbs, for four devices.
+struct D4 {
+    V v{}, g{}, d{}, b{};
+
+    D4() = default;
+    D4(double value) : v(Broadcast(value)) {}
+    D4(V value) : v(value) {}
+    D4(V value, V dg, V dd, V db) : v(value), g(dg), d(dd), b(db) {}
+
+    Dual3 Lane(int k) const { return {v[k], g[k], d[k], b[k]}; }
+};
+
+// The operations of Dual3, with the same overloads: a fixed number (one per lane, V) times a
+// dual is not the product of two duals. (The whole set is kept, used or not, so that an
+// expression never falls back to a conversion that Dual3 would not make.)
+D4 operator+(const D4& x, const D4& y) { return {x.v + y.v, x.g + y.g, x.d + y.d, x.b + y.b}; }
+D4 operator-(const D4& x, const D4& y) { return {x.v - y.v, x.g - y.g, x.d - y.d, x.b - y.b}; }
+[[maybe_unused]] D4 operator-(const D4& x) { return {-x.v, -x.g, -x.d, -x.b}; }
+D4 operator*(const D4& x, const D4& y)
+{
+    return {x.v * y.v, x.g * y.v + x.v * y.g, x.d * y.v + x.v * y.d, x.b * y.v + x.v * y.b};
+}
+D4 operator*(V a, const D4& x) { return {a * x.v, a * x.g, a * x.d, a * x.b}; }
+D4 operator*(const D4& x, V a) { return a * x; }
+D4 operator*(double a, const D4& x) { return Broadcast(a) * x; }
+[[maybe_unused]] D4 operator*(const D4& x, double a) { return Broadcast(a) * x; }
+D4 operator/(const D4& x, const D4& y)
+{
+    const V q = x.v / y.v;
+    const V inverse = 1.0 / y.v;
+    return {q, (x.g - q * y.g) * inverse, (x.d - q * y.d) * inverse, (x.b - q * y.b) * inverse};
+}
+D4 operator/(const D4& x, V a)
+{
+    const V inverse = 1.0 / a;
+    return {x.v / a, x.g * inverse, x.d * inverse, x.b * inverse};
+}
+[[maybe_unused]] D4 operator/(const D4& x, double a) { return x / Broadcast(a); }
+D4 operator/(V a, const D4& y)
+{
+    const V q = a / y.v;
+    const V k = -q / y.v;
+    return {q, k * y.g, k * y.d, k * y.b};
+}
+D4 operator/(double a, const D4& y) { return Broadcast(a) / y; }
+D4 Chain(const D4& x, V f, V slope) { return {f, slope * x.g, slope * x.d, slope * x.b}; }
+D4 Sqrt(const D4& x)
+{
+    const V r = __builtin_ia32_sqrtpd256(x.v);
+    return Chain(x, r, 0.5 / r);
+}
+D4 DivideFixed(const D4& x, V a, V inverse) { return Chain(x, x.v / a, inverse); }
+
+bool Any(Mask m) { return __builtin_ia32_movmskpd256(reinterpret_cast<V>(m)) != 0; }
+bool All(Mask m) { return __builtin_ia32_movmskpd256(reinterpret_cast<V>(m)) == 0xF; }
+V Select(Mask m, V yes, V no) { return m ? yes : no; }
+D4 Select(Mask m, const D4& yes, const D4& no)
+{
+    return {m ? yes.v : no.v, m ? yes.g : no.g, m ? yes.d : no.d, m ? yes.b : no.b};
+}
+// yes() where m, no() elsewhere, each evaluated only when a lane takes it.
+template <class Yes, class No>
+D4 Pick(Mask m, Yes&& yes, No&& no)
+{
+    if (All(m)) return yes();
+    if (!Any(m)) return no();
+    return Select(m, yes(), no());
+}
+
+// e^x and ln x (the library's, lane by lane) in the lanes of m; 0 and its slopes elsewhere.
+D4 ExpWhere(const D4& x, Mask m)
+{
+    V e{};
+    for (int k = 0; k < kLanes; ++k)
+        if (m[k]) e[k] = std::exp(x.v[k]);
+    return Chain(x, e, e);
+}
+D4 LogWhere(const D4& x, Mask m)
+{
+    V l{};
+    V slope{};
+    for (int k = 0; k < kLanes; ++k)
+        if (m[k]) {
+            l[k] = std::log(x.v[k]);
+            slope[k] = 1.0 / x.v[k];
+        }
+    return Chain(x, l, slope);
+}
+D4 RaiseKeepingSlope(D4 x, double floor)
+{
+    x.v = Select(x.v < floor, Broadcast(floor), x.v);
+    return x;
+}
+D4 ExpAboveMin(const D4& x)
+{
+    const Mask above = x.v > -bsim3_body::kExpThreshold;
+    return Select(above, ExpWhere(x, above), D4(bsim3_body::kMinExp));
+}
+D4 ShortChannelTheta(const D4& exponent)
+{
+    const D4 e = ExpAboveMin(exponent);
+    return e * (1.0 + 2.0 * e);
+}
+
+// The parameters of the devices, one per lane.
+struct Params {
+    const Bsim3Size* const* p;
+    V operator()(double Bsim3Size::*m) const { return V{p[0]->*m, p[1]->*m, p[2]->*m, p[3]->*m}; }
+};
+
+// The channel's values that the charge model reads, one device per lane.
+struct Channels {
+    const Bsim3Channel* const* c;
+    D4 operator()(Dual3 Bsim3Channel::*m) const
+    {
+        const Dual3 &a = c[0]->*m, &b = c[1]->*m, &e = c[2]->*m, &f = c[3]->*m;
+        return {V{a.v, b.v, e.v, f.v}, V{a.g, b.g, e.g, f.g}, V{a.d, b.d, e.d, f.d}, V{a.b, b.b, e.b, f.b}};
+    }
+};
+
+}  // namespace
+
+unsigned Bsim3LaneKey(const Bsim3Size& p)
+{
+    unsigned key = static_cast<unsigned>(p.mobmod) & 3u;
+    if (p.dvt0w != 0.0) key |= 4u;
+    if (p.ngateGiven) key |= 8u;
+    if (p.pclm <= 0.0) key |= 16u;
+    if (p.thetaRout <= 0.0) key |= 32u;
+    if (p.alpha0Length > 0.0 && p.beta0 > 0.0) key |= 64u;
+    if (p.capmod == 1) key |= 128u;
+    key |= (p.xpart > 0.5 ? 1u : p.xpart < 0.5 ? 2u : 3u) << 8;
+    if (p.xpart < 0.0) key |= kBsim3NoCharges;
+    if (p.nqsmod == 1) key |= kBsim3ChargeNode;
+    return key;
+}
+
+void EvaluateBsim3ChargesLanes(const Bsim3Size* const* devices, const Bsim3Channel* const* channels,
+                               Bsim3Charges* const* out, int count)
+{
+    using bsim3_body::kExpThreshold;
+    const Bsim3Size* lanes[kLanes];
+    const Bsim3Channel* records[kLanes];
+    for (int k = 0; k < kLanes; ++k) {
+        const int i = k < count ? k : 0;
+        lanes[k] = devices[i];
+        records[k] = channels[i];
+    }
+    const Params P{lanes};
+    const Channels ch{records};
+    const Bsim3Size& first = *lanes[0];
+    const V Vtm = P(&Bsim3Size::vtm), phi = P(&Bsim3Size::phi), k1 = P(&Bsim3Size::k1);
+    const D4 Vds = ch(&Bsim3Channel::vds), vbseff = ch(&Bsim3Channel::vbseff), vgsEff = ch(&Bsim3Channel::vgsEff);
+    const D4 VbseffCV = Select(vbseff.v >= 0.0, phi - ch(&Bsim3Channel::phis), vbseff);
+    const V CoxWL = P(&Bsim3Size::cox) * P(&Bsim3Size::weffCV) * P(&Bsim3Size::leffCV);
+    const D4 Vfb = ch(&Bsim3Channel::vthD) - phi - k1 * ch(&Bsim3Channel::sqrtPhis);
+
+    D4 Vgsteff = ch(&Bsim3Channel::vgsteff);
+    {
+        const D4 vgstNVt = ch(&Bsim3Channel::vgstNVt);
+        const Mask inside = (vgstNVt.v > -kExpThreshold) & (vgstNVt.v < kExpThreshold);
+        if (Any(inside)) {
+            const V expVgstNVt{records[0]->expVgstNVt, records[1]->expVgstNVt, records[2]->expVgstNVt,
+                               records[3]->expVgstNVt};
+            const D4 e = Chain(vgstNVt, expVgstNVt, expVgstNVt);
+            Vgsteff = Select(inside, ch(&Bsim3Channel::n) * Vtm * LogWhere(1.0 + e * e, inside), Vgsteff);
+        }
+    }
+    const D4 AbulkCV = ch(&Bsim3Channel::abulk0) * P(&Bsim3Size::abulkCVfactor);
+    const D4 VdsatCV = Vgsteff / AbulkCV;
+    const double xpart = first.xpart;
+
+    // The source charge of the channel by the partition, from the linear-region terms.
+    auto linearSource = [&](const D4& qgate, const D4& qbulk, const D4& T0, const D4& T1) {
+        if (xpart > 0.5) return -1.0 * CoxWL * (0.5 * Vgsteff + 0.25 * T0 - T0 * T0 / (2.0 * T1));
+        if (xpart < 0.5) {
+            const D4 t = T1 / 12.0;
+            return -1.0 * (0.5 * CoxWL / (t * t)) *
+                   (Vgsteff * (2.0 * T0 * T0 / 3.0 + Vgsteff * (Vgsteff - 4.0 * T0 / 3.0)) -
+                    2.0 * T0 * T0 * T0 / 15.0);
+        }
+        return -0.5 * (qgate + qbulk);
+    };
+    // A square root taken at a zero radicand where the radicand is not positive.
+    auto guardedSqrt = [](const D4& x) {
+        const Mask empty = x.v <= 0.0;
+        return Select(empty, D4(0.0), Sqrt(Select(empty, D4(1.0), x)));
+    };
+
+    D4 qgate, qbulk, qsrc;
+    if (first.capmod == 1) {
+        const D4 Arg1 = vgsEff - VbseffCV - Vfb;
+        const Mask above = Arg1.v > 0.0;
+        qgate = Pick(
+            above, [&] { return CoxWL * k1 * (guardedSqrt(0.25 * k1 * k1 + Arg1 - Vgsteff) - 0.5 * k1); },
+            [&] { return CoxWL * (Arg1 - Vgsteff); });
+        qbulk = -qgate;
+        const Mask linear = Vds.v < VdsatCV.v;
+        D4 qgateL, qbulkL, qsrcL, qgateS, qbulkS, qsrcS;
+        if (Any(linear)) {
+            const D4 T0 = AbulkCV * Vds;
+            const D4 T1 = 12.0 * (Vgsteff - 0.5 * T0);
+            const D4 T3 = T0 * (Vds / T1);
+            qgateL = qgate + CoxWL * (Vgsteff - 0.5 * Vds + T3);
+            qbulkL = qbulk + CoxWL * (1.0 - AbulkCV) * (0.5 * Vds - T3);
+            qsrcL = linearSource(qgateL, qbulkL, T0, T1);
+        }
+        if (!All(linear)) {
+            qgateS = qgate + CoxWL * (Vgsteff - VdsatCV / 3.0);
+            qbulkS = qbulk + (CoxWL / 3.0) * (VdsatCV - Vgsteff);
+            const double share = xpart > 0.5 ? -2.0 / 3.0 : xpart < 0.5 ? -0.4 : -1.0 / 3.0;
+            qsrcS = share * CoxWL * Vgsteff;
+        }
+        qgate = Select(linear, qgateL, qgateS);
+        qbulk = Select(linear, qbulkL, qbulkS);
+        qsrc = Select(linear, qsrcL, qsrcS);
+    } else {
+        const D4 V3 = Vfb - vgsEff + VbseffCV - 0.02;
+        const D4 T0v = Pick(
+            Vfb.v > 0.0, [&] { return Sqrt(V3 * V3 + 0.08 * Vfb); }, [&] { return Sqrt(V3 * V3 - 0.08 * Vfb); });
+        const D4 Vfbeff = Vfb - 0.5 * (V3 + T0v);
+        const D4 Qac0 = CoxWL * (Vfbeff - Vfb);
+        const D4 Qsub0 = CoxWL * k1 * (guardedSqrt(0.25 * k1 * k1 + vgsEff - Vfbeff - VbseffCV - Vgsteff) - 0.5 * k1);
+        const D4 V4 = VdsatCV - Vds - 0.02;
+        const D4 VdseffCV = VdsatCV - 0.5 * (V4 + Sqrt(V4 * V4 + 0.08 * VdsatCV));
+        const D4 T0 = AbulkCV * VdseffCV;
+        const D4 T1 = 12.0 * (Vgsteff - 0.5 * T0 + 1e-20);
+        const D4 T3 = T0 * (VdseffCV / T1);
+        qgate = CoxWL * (Vgsteff - 0.5 * VdseffCV + T3);
+        qbulk = CoxWL * (1.0 - AbulkCV) * (0.5 * VdseffCV - T3);
+        qsrc = linearSource(qgate, qbulk, T0, T1);
+        qgate = qgate + Qac0 + Qsub0;
+        qbulk = qbulk - (Qac0 + Qsub0);
+    }
+    const D4 qdrn = -1.0 * (qgate + qbulk + qsrc);
+
+    // Derivatives with respect to the terminals: d/dVs = -(d/dVgs + d/dVds + d/dVbs).
+    const V cgsb = -(qgate.g + qgate.d + qgate.b), cbsb = -(qbulk.g + qbulk.d + qbulk.b),
+            cdsb = -(qdrn.g + qdrn.d + qdrn.b);
+    for (int k = 0; k < count; ++k) {
+        Bsim3Charges& q = *out[k];
+        q = Bsim3Charges{};
+        q.qgate = qgate.v[k], q.qbulk = qbulk.v[k], q.qdrn = qdrn.v[k];
+        q.cggb = qgate.g[k], q.cgdb = qgate.d[k], q.cgsb = cgsb[k];
+        q.cbgb = qbulk.g[k], q.cbdb = qbulk.d[k], q.cbsb = cbsb[k];
+        q.cdgb = qdrn.g[k], q.cddb = qdrn.d[k], q.cdsb = cdsb[k];
+    }
+}
+
+void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, const double* vdsIn,
+                               const double* vbsIn, Bsim3Channel* const* out, int count)
+{
+    using bsim3_body::kExpThreshold;
+    using bsim3_body::kMaxExp;
+    using bsim3_body::kMinExp;
+    // Idle lanes repeat the first device.
+    const Bsim3Size* lanes[kLanes];
+    V vgsV, vdsV, vbsV;
+    for (int k = 0; k < kLanes; ++k) {
+        const int i = k < count ? k : 0;
+        lanes[k] = devices[i];
+        vgsV[k] = vgsIn[i], vdsV[k] = vdsIn[i], vbsV[k] = vbsIn[i];
+    }
+    const Params P{lanes};
+    const Bsim3Size& first = *lanes[0];
+    const V zero{}, one = Broadcast(1.0);
+    const D4 Vgs(vgsV, one, zero, zero), Vds(vdsV, zero, one, zero), Vbs(vbsV, zero, zero, one);
+    const V Vtm = P(&Bsim3Size::vtm), Cox = P(&Bsim3Size::cox), Leff = P(&Bsim3Size::leff);
+    const V phi = P(&Bsim3Size::phi), sqrtPhi = P(&Bsim3Size::sqrtPhi), vbsc = P(&Bsim3Size::vbsc);
+
+    // 1. Effective bulk voltage, smoothly held above vbsc.
+    D4 T0 = Vbs - vbsc - 0.001;
+    D4 T1 = Sqrt(T0 * T0 - 0.004 * vbsc);
+    const D4 Vbseff = vbsc + 0.5 * (T0 + T1);
+
+    // 2. Surface potential and depletion width.
+    const Mask forward = Vbseff.v > 0.0;
+    const D4 Phis = Pick(
+        forward, [&] { return phi * (phi / (phi + Vbseff)); }, [&] { return phi - Vbseff; });
+    const V phis3 = P(&Bsim3Size::phis3);
+    const D4 sqrtPhis = Pick(
+        forward, [&] { return phis3 / (phi + 0.5 * Vbseff); },
+        [&] { return Sqrt(Select(forward, D4(1.0), Phis)); });
+    const D4 Xdep = DivideFixed(P(&Bsim3Size::xdep0) * sqrtPhis, sqrtPhi, P(&Bsim3Size::inverseSqrtPhi));
+
+    // 3. Short- and narrow-channel threshold terms.
+    const V factor1 = P(&Bsim3Size::factor1), vbiPhi = P(&Bsim3Size::vbi) - phi;
+    const D4 T3 = Sqrt(Xdep);
+    const D4 lt1 = factor1 * T3 * RaiseKeepingSlope(1.0 + P(&Bsim3Size::dvt2) * Vbseff, 1e-10);
+    const D4 theta0 = ShortChannelTheta(P(&Bsim3Size::dvt1Length) / lt1);
+    const V dvt0 = P(&Bsim3Size::dvt0);
+    const V thetavth = dvt0 * theta0.v;
+    const D4 deltVth = dvt0 * theta0 * vbiPhi;
+    D4 deltVthW;
+    if (first.dvt0w != 0.0) {
+        const D4 ltw = factor1 * T3 * RaiseKeepingSlope(1.0 + P(&Bsim3Size::dvt2w) * Vbseff, 1e-10);
+        const D4 thetaW = ShortChannelTheta(P(&Bsim3Size::dvt1wArea) / ltw);
+        deltVthW = P(&Bsim3Size::dvt0w) * thetaW * vbiPhi;
+    }
+
+    // 4. and 5. Threshold voltage.
+    D4 eta = P(&Bsim3Size::eta0) + P(&Bsim3Size::etab) * Vbseff;
+    const Mask smallEta = eta.v < 1e-4;
+    if (Any(smallEta)) eta = Select(smallEta, (2e-4 - eta) / (3.0 - 2e4 * eta), eta);
+    const D4 Vth = P(&Bsim3Size::type) * P(&Bsim3Size::vth0) + P(&Bsim3Size::k1) * (sqrtPhis - sqrtPhi) -
+                   P(&Bsim3Size::k2) * Vbseff - deltVth - deltVthW +
+                   DivideFixed((P(&Bsim3Size::k3) + P(&Bsim3Size::k3b) * Vbseff) * P(&Bsim3Size::tox) * phi,
+                               P(&Bsim3Size::weffW0), P(&Bsim3Size::inverseWeffW0)) +
+                   P(&Bsim3Size::vthLateral) +
+                   (P(&Bsim3Size::kt1Length) + P(&Bsim3Size::kt2) * Vbseff) * P(&Bsim3Size::tempRatio) -
+                   eta * P(&Bsim3Size::theta0vb0) * Vds;
+
+    // 6. Subthreshold swing.
+    D4 n = 1.0 + DivideFixed((P(&Bsim3Size::cdsc) + P(&Bsim3Size::cdscb) * Vbseff + P(&Bsim3Size::cdscd) * Vds) *
+                                     theta0 +
+                                 P(&Bsim3Size::nfactor) * 1.03594e-10 / Xdep + P(&Bsim3Size::cit),
+                             Cox, P(&Bsim3Size::inverseCox));
+    n = Select(n.v <= 1.0, D4(1.0), n);
+
+    // 7. Gate depletion.
+    D4 VgsEff = Vgs;
+    if (first.ngateGiven) {
+        const V vfb = P(&Bsim3Size::vfb);
+        const Mask depleted = Vgs.v > vfb + phi;
+        if (Any(depleted)) {
+            const V t1 = 1.6597727086e-23 * P(&Bsim3Size::ngate) / (Cox * Cox);
+            const D4 T4 = Sqrt(Select(depleted, 1.0 + 2.0 * (Vgs - vfb - phi) / t1, D4(1.0)));
+            const D4 T2 = t1 * (T4 - 1.0);
+            const D4 Vpoly = T2 * T2 / (2.0 * t1);
+            VgsEff = Select(depleted, Select(Vpoly.v >= 1.12, Vgs - 1.12, vfb + phi + T2), Vgs);
+        }
+    }
+
+    // 8. Effective gate drive, smooth through weak inversion.
+    const D4 Vgst = VgsEff - Vth;
+    const D4 T10 = 2.0 * Vtm * n;
+    const D4 VgstNVt = Vgst / T10;
+    // (A lane that is not a number goes where the one-device form's comparisons send it.)
+    const Mask strong = VgstNVt.v > kExpThreshold;
+    const Mask between = ~strong & (VgstNVt.v >= -kExpThreshold);
+    const D4 eNum = ExpWhere(VgstNVt, between);
+    const V expVgstNVt = Select(between, eNum.v, zero);
+    D4 num = Select(strong, Vgst, D4(T10.v * kMinExp));
+    if (Any(between)) num = Select(between, T10 * LogWhere(1.0 + eNum, between), num);
+    const D4 expArg = (2.0 * P(&Bsim3Size::voff) - Vgst) / T10;
+    const V ratio = P(&Bsim3Size::coxOverCdep);
+    const Mask high = expArg.v > kExpThreshold;
+    const Mask middle = ~high & (expArg.v >= -kExpThreshold);
+    D4 den = Select(high, D4(1.0 + T10.v * ratio * kMaxExp), D4(1.0));
+    if (Any(middle)) den = Select(middle, 1.0 + T10 * ratio * ExpWhere(expArg, middle), den);
+    const D4 Vgsteff = num / den;
+
+    // 9. Effective width.
+    D4 Weff = P(&Bsim3Size::weff) -
+              2.0 * (P(&Bsim3Size::dwg) * Vgsteff + P(&Bsim3Size::dwb) * (sqrtPhis - sqrtPhi));
+    Weff = Select(Weff.v < 1e-8, D4(1e-8), Weff);
+
+    // 10. Source-drain resistance.
+    D4 Rds = P(&Bsim3Size::rds0) *
+             (1.0 + P(&Bsim3Size::prwg) * Vgsteff + P(&Bsim3Size::prwb) * (sqrtPhis - sqrtPhi));
+    Rds = Select(Rds.v <= 0.0, D4(0.0), Rds);
+
+    // 11. Bulk charge factor.
+    T1 = 0.5 * P(&Bsim3Size::k1) / sqrtPhis;
+    const D4 T9 = 1.0 / (1.0 + P(&Bsim3Size::keta) * Vbseff);
+    const D4 T5 = Leff / (Leff + 2.0 * Sqrt(P(&Bsim3Size::xj) * Xdep));
+    const V a0 = P(&Bsim3Size::a0);
+    const D4 Abulk0 = RaiseKeepingSlope((1.0 + T1 * (a0 * T5 + P(&Bsim3Size::b0Width))) * T9, 0.01);
+    const D4 dAbulkdVg = -1.0 * T1 * T9 * (P(&Bsim3Size::ags) * a0) * T5 * T5 * T5;
+    const D4 Abulk = RaiseKeepingSlope(Abulk0 + dAbulkdVg * Vgsteff, 0.01);
+
+    // 12. Mobility.
+    const V tox = P(&Bsim3Size::tox), inverseTox = P(&Bsim3Size::inverseTox);
+    const V ua = P(&Bsim3Size::ua), ub = P(&Bsim3Size::ub), uc = P(&Bsim3Size::uc);
+    D4 T5m;
+    if (first.mobmod == 1) {
+        const D4 t0 = DivideFixed(Vgsteff + 2.0 * Vth, tox, inverseTox);
+        T5m = (ua + uc * Vbseff) * t0 + ub * t0 * t0;
+    } else if (first.mobmod == 2) {
+        const D4 t0 = DivideFixed(Vgsteff, tox, inverseTox);
+        T5m = t0 * (ua + uc * Vbseff + ub * t0);
+    } else {
+        const D4 t0 = DivideFixed(Vgsteff + 2.0 * Vth, tox, inverseTox);
+        T5m = (ua + ub * t0) * t0 * (1.0 + uc * Vbseff);
+    }
+    const D4 ueff = P(&Bsim3Size::u0temp) / (1.0 + T5m);
+
+    // 13. Saturation voltage.
+    const V vsattemp = P(&Bsim3Size::vsattemp);
+    const D4 EsatL = 2.0 * vsattemp / ueff * Leff;
+    const D4 WVCoxRds = Weff * vsattemp * Cox * Rds;
+    D4 Lambda = P(&Bsim3Size::a1) * Vgsteff + P(&Bsim3Size::a2);
+    Lambda = Select(Lambda.v > 1.0, D4(1.0), Lambda);
+    const D4 Vgst2Vtm = Vgsteff + 2.0 * Vtm;
+    const D4 Vdsat = Pick(
+        (Rds.v == 0.0) & (Lambda.v == 1.0),
+        [&] { return EsatL * Vgst2Vtm / (Abulk * EsatL + Vgst2Vtm); },
+        [&] {
+            const D4 a = 2.0 * Abulk * (Abulk * WVCoxRds - 1.0 + 1.0 / Lambda);
+            const D4 b = Vgst2Vtm * (2.0 / Lambda - 1.0) + Abulk * EsatL + 3.0 * Abulk * Vgst2Vtm * WVCoxRds;
+            const D4 c = Vgst2Vtm * (EsatL + 2.0 * Vgst2Vtm * WVCoxRds);
+            return (b - Sqrt(b * b - 2.0 * a * c)) / a;
+        });
+
+    // 14. Effective drain voltage.
+    const V delta = P(&Bsim3Size::delta);
+    T1 = Vdsat - Vds - delta;
+    const D4 T2 = Sqrt(T1 * T1 + 4.0 * delta * Vdsat);
+    D4 Vdseff = Vdsat - 0.5 * (T1 + T2);
+    D4 diffVds = Vds - Vdseff;
+
+    // 15. Early voltages.
+    const D4 Vasat = (EsatL + Vdsat + 2.0 * WVCoxRds * Vgsteff * (1.0 - 0.5 * Abulk * Vdsat / Vgst2Vtm)) /
+                     (2.0 / Lambda - 1.0 + WVCoxRds * Abulk);
+    const D4 VACLM = first.pclm <= 0.0 ? D4(kMaxExp)
+                                       : Leff * (Abulk + Vgsteff / EsatL) /
+                                             (P(&Bsim3Size::pclm) * Abulk * P(&Bsim3Size::litl)) * diffVds;
+    const D4 VADIBL = first.thetaRout <= 0.0
+                          ? D4(kMaxExp)
+                          : (Vgst2Vtm - Vgst2Vtm * Abulk * Vdsat / (Vgst2Vtm + Abulk * Vdsat)) /
+                                (P(&Bsim3Size::thetaRout) * (1.0 + P(&Bsim3Size::pdiblb) * Vbseff));
+    const D4 Va = Vasat + (1.0 + P(&Bsim3Size::pvag) * Vgsteff / EsatL) * VACLM * VADIBL / (VACLM + VADIBL);
+    D4 VASCBE(P(&Bsim3Size::vascbeLargest));
+    {
+        const Mask moved = diffVds.v != 0.0;
+        if (Any(moved)) {
+            const D4 t0 = P(&Bsim3Size::pscbe1Litl) / Select(moved, diffVds, D4(1.0));
+            const Mask used = moved & (t0.v > 0.0) & (t0.v < kExpThreshold);
+            if (Any(used))
+                VASCBE = Select(used,
+                                DivideFixed(Leff * ExpWhere(t0, used), P(&Bsim3Size::pscbe2),
+                                            P(&Bsim3Size::inversePscbe2)),
+                                VASCBE);
+        }
+    }
+
+    // 16. Drain current.
+    const D4 beta = DivideFixed(ueff * Cox * Weff, Leff, P(&Bsim3Size::inverseLeff));
+    const D4 fgche1 = Vgsteff * (1.0 - 0.5 * Abulk * Vdseff / Vgst2Vtm);
+    const D4 fgche2 = 1.0 + Vdseff / EsatL;
+    const D4 gche = beta * fgche1 / fgche2;
+    const D4 Idl = gche * Vdseff / (1.0 + gche * Rds);
+    const D4 Idsa = Idl * (1.0 + diffVds / Va);
+    const D4 Ids = Idsa * (1.0 + diffVds / VASCBE);
+
+    // 17. Substrate current.
+    D4 Isub;
+    V csub{};
+    const bool substrate = (Bsim3LaneKey(first) & 64u) != 0;
+    if (substrate) {
+        const Mask negative = diffVds.v < 0.0;
+        diffVds = Select(negative, D4(0.0), diffVds);
+        Vdseff = Select(negative, Vds, Vdseff);
+        const V alpha = P(&Bsim3Size::alpha0Length);
+        const Mask positive = diffVds.v > 0.0;
+        const D4 t0 = Select(positive, -P(&Bsim3Size::beta0) / Select(positive, diffVds, D4(1.0)), D4(0.0));
+        const Mask exponential = positive & (t0.v > -kExpThreshold);
+        D4 isubFactor = (alpha * kMinExp) * diffVds;
+        if (Any(exponential)) isubFactor = Select(exponential, alpha * diffVds * ExpWhere(t0, exponential), isubFactor);
+        Isub = isubFactor * Idsa;
+        csub = Isub.v - (Isub.g * vgsV + Isub.d * vdsV + Isub.b * Vbseff.v);
+    }
+
+    // 18. Inversion charge, for the noise analysis.
+    const V qinv = (-Cox * Leff * (Weff * Vgsteff * (1.0 - 0.5 * Abulk * Vdseff / Vgst2Vtm))).v;
+
+    for (int k = 0; k < count; ++k) {
+        Bsim3Size& p = *devices[k];
+        Bsim3Channel& ch = *out[k];
+        p.thetavth = thetavth[k];
+        p.ueff = ueff.v[k];
+        p.vgsteffLast = Vgsteff.v[k];
+        p.vdseffLast = Vdseff.v[k];
+        p.abulkLast = Abulk.v[k];
+        p.qinv = qinv[k];
+        ch.vds = Vds.Lane(k);
+        ch.vbseff = Vbseff.Lane(k);
+        ch.phis = Phis.Lane(k);
+        ch.sqrtPhis = sqrtPhis.Lane(k);
+        ch.vthD = Vth.Lane(k);
+        ch.vth = Vth.v[k];
+        ch.n = n.Lane(k);
+        ch.vgsEff = VgsEff.Lane(k);
+        ch.vgstNVt = VgstNVt.Lane(k);
+        ch.expVgstNVt = expVgstNVt[k];
+        ch.vgsteff = Vgsteff.Lane(k);
+        ch.abulk0 = Abulk0.Lane(k);
+        ch.vdsat = Vdsat.v[k];
+        ch.ids = Ids.v[k];
+        ch.gm = Ids.g[k];
+        ch.gds = Ids.d[k];
+        ch.gmbs = Ids.b[k];
+        ch.idsa = Idsa.v[k];
+        ch.isub = Isub.v[k];
+        ch.gbg = Isub.g[k];
+        ch.gbd = Isub.d[k];
+        ch.gbb = Isub.b[k];
+        ch.csub = csub[k];
+    }
+}
+
+}  // namespace kq5
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
