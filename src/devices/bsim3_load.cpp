@@ -499,70 +499,106 @@ public:
 
     void Add(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x)
     {
-        PendingLoad next;
+        PendingLoad& next = pending_[static_cast<std::size_t>(count_)];
         BeginLoad(d, entry, x, gmin_, epoch_, next);
-        int lane = 0;
-        if (next.channel) {
-            // Lanes share the branches on the parameters.
-            if (laneCount_ > 1) {
-                const unsigned key = Bsim3LaneKey(*d.bsim3);
-                if (used_ > 0 && key != key_) Flush();
-                key_ = key;
+        Lanes* set = &sets_[0];
+        if (next.channel && laneCount_ > 1) {
+            // Lanes share the branches on the parameters: the devices of another set of
+            // branches (an n-channel model with substrate current beside a p-channel one
+            // without) fill lanes of their own.
+            const unsigned key = Bsim3LaneKey(*d.bsim3);
+            set = nullptr;
+            for (Lanes& l : sets_)
+                if (l.used > 0 && l.key == key) set = &l;
+            if (!set)
+                for (Lanes& l : sets_)
+                    if (l.used == 0) {
+                        set = &l;
+                        set->key = key;
+                        break;
+                    }
+            if (!set) {
+                const PendingLoad held = next;
+                Flush();
+                pending_[0] = held;
+                set = &sets_[0];
+                set->key = key;
             }
-            lane = used_++;
-            devices_[lane] = d.bsim3.get();
-            vgs_[lane] = next.cgs, vds_[lane] = next.cds, vbs_[lane] = next.cbs;
         }
-        pending_[count_] = next;
-        lanes_[count_++] = lane;
-        if (used_ == laneCount_ || count_ == kPending) Flush();
+        int lane = -1;
+        if (next.channel) {
+            lane = static_cast<int>(set - sets_.data()) * kLanes + set->used;
+            set->devices[static_cast<std::size_t>(set->used++)] = d.bsim3.get();
+        }
+        lanes_[static_cast<std::size_t>(count_++)] = lane;
+        if (set->used == laneCount_ || count_ == kPending) Flush();
     }
 
     void Flush()
     {
-        if (used_ == 1) {
-            EvaluateBsim3Channel(*devices_[0], vgs_[0], vds_[0], vbs_[0], channels_[0]);
-        } else if (used_ > 1) {
-            Bsim3Channel* out[kLanes] = {&channels_[0], &channels_[1], &channels_[2], &channels_[3]};
-            EvaluateBsim3ChannelLanes(devices_.data(), vgs_.data(), vds_.data(), vbs_.data(), out, used_);
+        for (Lanes& set : sets_)
+            if (set.used > 0) Evaluate(set, static_cast<int>(&set - sets_.data()));
+        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
+            const int lane = lanes_[i];
+            const auto set = static_cast<std::size_t>(lane >= 0 ? lane / kLanes : 0);
+            const auto k = static_cast<std::size_t>(lane >= 0 ? lane % kLanes : 0);
+            FinishLoad(pending_[i], sets_[set].channels[k], sets_[set].charges[k], gmin_, epoch_);
         }
-        if (storage_ && used_ > 0) EvaluateCharges();
-        for (int i = 0; i < count_; ++i) {
-            const auto lane = static_cast<std::size_t>(lanes_[static_cast<std::size_t>(i)]);
-            FinishLoad(pending_[static_cast<std::size_t>(i)], channels_[lane], charges_[lane], gmin_, epoch_);
-        }
-        count_ = used_ = 0;
+        count_ = 0;
+        for (Lanes& set : sets_) set.used = 0;
     }
 
 private:
-    void EvaluateCharges()
+    static constexpr int kLanes = 4;
+    static constexpr int kSets = 2;
+    static constexpr int kPending = 12;  // with the bypassed devices among them
+
+    // The devices of one set of parameter branches, one per lane.
+    struct Lanes {
+        unsigned key = 0;
+        int used = 0;
+        std::array<Bsim3Size*, kLanes> devices{};
+        std::array<Bsim3Channel, kLanes> channels;
+        std::array<Bsim3Charges, kLanes> charges;
+    };
+
+    // The channels, and where the load stores charge the charges, of the devices of one set.
+    void Evaluate(Lanes& set, int index)
     {
-        if (used_ > 1 && (key_ & (kBsim3NoCharges | kBsim3ChargeNode)) == 0) {
-            const Bsim3Channel* in[kLanes] = {&channels_[0], &channels_[1], &channels_[2], &channels_[3]};
-            Bsim3Charges* out[kLanes] = {&charges_[0], &charges_[1], &charges_[2], &charges_[3]};
-            EvaluateBsim3ChargesLanes(devices_.data(), in, out, used_);
+        std::array<double, kLanes> vgs{}, vds{}, vbs{};
+        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
+            const int lane = lanes_[i];
+            if (lane < 0 || lane / kLanes != index) continue;
+            const auto k = static_cast<std::size_t>(lane % kLanes);
+            vgs[k] = pending_[i].cgs, vds[k] = pending_[i].cds, vbs[k] = pending_[i].cbs;
+        }
+        if (set.used == 1) {
+            EvaluateBsim3Channel(*set.devices[0], vgs[0], vds[0], vbs[0], set.channels[0]);
+        } else {
+            Bsim3Channel* out[kLanes] = {&set.channels[0], &set.channels[1], &set.channels[2], &set.channels[3]};
+            EvaluateBsim3ChannelLanes(set.devices.data(), vgs.data(), vds.data(), vbs.data(), out, set.used);
+        }
+        if (!storage_) return;
+        if (set.used > 1 && (set.key & (kBsim3NoCharges | kBsim3ChargeNode)) == 0) {
+            const Bsim3Channel* in[kLanes] = {&set.channels[0], &set.channels[1], &set.channels[2], &set.channels[3]};
+            Bsim3Charges* out[kLanes] = {&set.charges[0], &set.charges[1], &set.charges[2], &set.charges[3]};
+            EvaluateBsim3ChargesLanes(set.devices.data(), in, out, set.used);
             return;
         }
-        for (std::size_t k = 0; k < static_cast<std::size_t>(used_); ++k) {
-            const Bsim3Size& p = *devices_[k];
-            charges_[k] = p.xpart >= 0.0 ? EvaluateBsim3Charges(p, channels_[k]) : Bsim3Charges{};
+        for (std::size_t k = 0; k < static_cast<std::size_t>(set.used); ++k) {
+            const Bsim3Size& p = *set.devices[k];
+            set.charges[k] = p.xpart >= 0.0 ? EvaluateBsim3Charges(p, set.channels[k]) : Bsim3Charges{};
         }
     }
 
-    static constexpr int kLanes = 4;
-    static constexpr int kPending = 8;  // with the bypassed devices among them
     double gmin_;
     std::uint64_t epoch_;
     int laneCount_;
     bool storage_;
-    int count_ = 0, used_ = 0;
-    unsigned key_ = 0;
+    int count_ = 0;
     std::array<PendingLoad, kPending> pending_;
     std::array<int, kPending> lanes_{};
-    std::array<Bsim3Size*, kLanes> devices_{};
-    std::array<double, kLanes> vgs_{}, vds_{}, vbs_{};
-    std::array<Bsim3Channel, kLanes> channels_;
-    std::array<Bsim3Charges, kLanes> charges_;
+    std::array<Lanes, kSets> sets_;
 };
 
 int LoadMosLevel8()
