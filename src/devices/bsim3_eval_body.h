@@ -21,11 +21,9 @@ Bsim3Charges EvaluateBsim3ChargesVector(const Bsim3Size& p, const Bsim3Channel& 
 // The channels of `count` (1 to 4) devices at once, one in each vector lane, with the bits of
 // the one-device form; only where Bsim3VectorSlopes(), for devices of one Bsim3LaneKey.
 unsigned Bsim3LaneKey(const Bsim3Size& p);
+// With `q` (only for devices without the charge node and with charges), their charges too.
 void EvaluateBsim3ChannelLanes(Bsim3Size* const* p, const double* vgs, const double* vds, const double* vbs,
-                               Bsim3Channel* const* ch, int count);
-// The same for the charges, of devices without the charge node.
-void EvaluateBsim3ChargesLanes(const Bsim3Size* const* p, const Bsim3Channel* const* ch, Bsim3Charges* const* q,
-                               int count);
+                               Bsim3Channel* const* ch, Bsim3Charges* const* q, int count);
 // Bits of Bsim3LaneKey: devices without charges (a negative XPART), devices with the charge node.
 constexpr unsigned kBsim3NoCharges = 1u << 10, kBsim3ChargeNode = 1u << 11;
 

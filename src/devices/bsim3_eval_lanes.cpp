@@ -143,64 +143,32 @@ struct Params {
 };
 
 // The channel's values that the charge model reads, one device per lane.
-struct Channels {
-    const Bsim3Channel* const* c;
-    D4 operator()(Dual3 Bsim3Channel::*m) const
-    {
-        const Dual3 &a = c[0]->*m, &b = c[1]->*m, &e = c[2]->*m, &f = c[3]->*m;
-        return {V{a.v, b.v, e.v, f.v}, V{a.g, b.g, e.g, f.g}, V{a.d, b.d, e.d, f.d}, V{a.b, b.b, e.b, f.b}};
-    }
+struct ChannelLanes {
+    D4 vgsEff, vthD, vgsteff, n, vgstNVt, vbseff, phis, sqrtPhis, abulk0, vds;
+    V expVgstNVt;
 };
 
-}  // namespace
-
-unsigned Bsim3LaneKey(const Bsim3Size& p)
-{
-    unsigned key = static_cast<unsigned>(p.mobmod) & 3u;
-    if (p.dvt0w != 0.0) key |= 4u;
-    if (p.ngateGiven) key |= 8u;
-    if (p.pclm <= 0.0) key |= 16u;
-    if (p.thetaRout <= 0.0) key |= 32u;
-    if (p.alpha0Length > 0.0 && p.beta0 > 0.0) key |= 64u;
-    if (p.capmod == 1) key |= 128u;
-    key |= (p.xpart > 0.5 ? 1u : p.xpart < 0.5 ? 2u : 3u) << 8;
-    if (p.xpart < 0.0) key |= kBsim3NoCharges;
-    if (p.nqsmod == 1) key |= kBsim3ChargeNode;
-    return key;
-}
-
-void EvaluateBsim3ChargesLanes(const Bsim3Size* const* devices, const Bsim3Channel* const* channels,
-                               Bsim3Charges* const* out, int count)
+// The charges of the devices whose channels were evaluated in the lanes.
+void ChargesInLanes(const Params& P, const Bsim3Size& first, const ChannelLanes& ch, Bsim3Charges* const* out,
+                    int count)
 {
     using bsim3_body::kExpThreshold;
-    const Bsim3Size* lanes[kLanes];
-    const Bsim3Channel* records[kLanes];
-    for (int k = 0; k < kLanes; ++k) {
-        const int i = k < count ? k : 0;
-        lanes[k] = devices[i];
-        records[k] = channels[i];
-    }
-    const Params P{lanes};
-    const Channels ch{records};
-    const Bsim3Size& first = *lanes[0];
     const V Vtm = P(&Bsim3Size::vtm), phi = P(&Bsim3Size::phi), k1 = P(&Bsim3Size::k1);
-    const D4 Vds = ch(&Bsim3Channel::vds), vbseff = ch(&Bsim3Channel::vbseff), vgsEff = ch(&Bsim3Channel::vgsEff);
-    const D4 VbseffCV = Select(vbseff.v >= 0.0, phi - ch(&Bsim3Channel::phis), vbseff);
+    const D4 Vds = ch.vds, vbseff = ch.vbseff, vgsEff = ch.vgsEff;
+    const D4 VbseffCV = Select(vbseff.v >= 0.0, phi - ch.phis, vbseff);
     const V CoxWL = P(&Bsim3Size::cox) * P(&Bsim3Size::weffCV) * P(&Bsim3Size::leffCV);
-    const D4 Vfb = ch(&Bsim3Channel::vthD) - phi - k1 * ch(&Bsim3Channel::sqrtPhis);
+    const D4 Vfb = ch.vthD - phi - k1 * ch.sqrtPhis;
 
-    D4 Vgsteff = ch(&Bsim3Channel::vgsteff);
+    D4 Vgsteff = ch.vgsteff;
     {
-        const D4 vgstNVt = ch(&Bsim3Channel::vgstNVt);
+        const D4 vgstNVt = ch.vgstNVt;
         const Mask inside = (vgstNVt.v > -kExpThreshold) & (vgstNVt.v < kExpThreshold);
         if (Any(inside)) {
-            const V expVgstNVt{records[0]->expVgstNVt, records[1]->expVgstNVt, records[2]->expVgstNVt,
-                               records[3]->expVgstNVt};
-            const D4 e = Chain(vgstNVt, expVgstNVt, expVgstNVt);
-            Vgsteff = Select(inside, ch(&Bsim3Channel::n) * Vtm * LogWhere(1.0 + e * e, inside), Vgsteff);
+            const D4 e = Chain(vgstNVt, ch.expVgstNVt, ch.expVgstNVt);
+            Vgsteff = Select(inside, ch.n * Vtm * LogWhere(1.0 + e * e, inside), Vgsteff);
         }
     }
-    const D4 AbulkCV = ch(&Bsim3Channel::abulk0) * P(&Bsim3Size::abulkCVfactor);
+    const D4 AbulkCV = ch.abulk0 * P(&Bsim3Size::abulkCVfactor);
     const D4 VdsatCV = Vgsteff / AbulkCV;
     const double xpart = first.xpart;
 
@@ -273,7 +241,7 @@ void EvaluateBsim3ChargesLanes(const Bsim3Size* const* devices, const Bsim3Chann
             cdsb = -(qdrn.g + qdrn.d + qdrn.b);
     for (int k = 0; k < count; ++k) {
         Bsim3Charges& q = *out[k];
-        q = Bsim3Charges{};
+        q.qcheq = q.cqgb = q.cqdb = q.cqsb = q.cqbb = q.tconst = q.gtau = 0.0;
         q.qgate = qgate.v[k], q.qbulk = qbulk.v[k], q.qdrn = qdrn.v[k];
         q.cggb = qgate.g[k], q.cgdb = qgate.d[k], q.cgsb = cgsb[k];
         q.cbgb = qbulk.g[k], q.cbdb = qbulk.d[k], q.cbsb = cbsb[k];
@@ -281,8 +249,26 @@ void EvaluateBsim3ChargesLanes(const Bsim3Size* const* devices, const Bsim3Chann
     }
 }
 
+}  // namespace
+
+unsigned Bsim3LaneKey(const Bsim3Size& p)
+{
+    unsigned key = static_cast<unsigned>(p.mobmod) & 3u;
+    if (p.dvt0w != 0.0) key |= 4u;
+    if (p.ngateGiven) key |= 8u;
+    if (p.pclm <= 0.0) key |= 16u;
+    if (p.thetaRout <= 0.0) key |= 32u;
+    if (p.alpha0Length > 0.0 && p.beta0 > 0.0) key |= 64u;
+    if (p.capmod == 1) key |= 128u;
+    key |= (p.xpart > 0.5 ? 1u : p.xpart < 0.5 ? 2u : 3u) << 8;
+    if (p.xpart < 0.0) key |= kBsim3NoCharges;
+    if (p.nqsmod == 1) key |= kBsim3ChargeNode;
+    return key;
+}
+
 void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, const double* vdsIn,
-                               const double* vbsIn, Bsim3Channel* const* out, int count)
+                               const double* vbsIn, Bsim3Channel* const* out, Bsim3Charges* const* charges,
+                               int count)
 {
     using bsim3_body::kExpThreshold;
     using bsim3_body::kMaxExp;
@@ -497,6 +483,10 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
 
     // 18. Inversion charge, for the noise analysis.
     const V qinv = (-Cox * Leff * (Weff * Vgsteff * (1.0 - 0.5 * Abulk * Vdseff / Vgst2Vtm))).v;
+
+    if (charges)
+        ChargesInLanes(P, first, {VgsEff, Vth, Vgsteff, n, VgstNVt, Vbseff, Phis, sqrtPhis, Abulk0, Vds, expVgstNVt},
+                       charges, count);
 
     for (int k = 0; k < count; ++k) {
         Bsim3Size& p = *devices[k];

@@ -572,18 +572,18 @@ private:
             const auto k = static_cast<std::size_t>(lane % kLanes);
             vgs[k] = pending_[i].cgs, vds[k] = pending_[i].cds, vbs[k] = pending_[i].cbs;
         }
-        if (set.used == 1) {
-            EvaluateBsim3Channel(*set.devices[0], vgs[0], vds[0], vbs[0], set.channels[0]);
-        } else {
+        if (set.used > 1) {
+            // The charges in the lanes too, where the load stores charge and the devices have no
+            // charge node.
+            const bool charges = storage_ && (set.key & (kBsim3NoCharges | kBsim3ChargeNode)) == 0;
             Bsim3Channel* out[kLanes] = {&set.channels[0], &set.channels[1], &set.channels[2], &set.channels[3]};
-            EvaluateBsim3ChannelLanes(set.devices.data(), vgs.data(), vds.data(), vbs.data(), out, set.used);
-        }
-        if (!storage_) return;
-        if (set.used > 1 && (set.key & (kBsim3NoCharges | kBsim3ChargeNode)) == 0) {
-            const Bsim3Channel* in[kLanes] = {&set.channels[0], &set.channels[1], &set.channels[2], &set.channels[3]};
-            Bsim3Charges* out[kLanes] = {&set.charges[0], &set.charges[1], &set.charges[2], &set.charges[3]};
-            EvaluateBsim3ChargesLanes(set.devices.data(), in, out, set.used);
-            return;
+            Bsim3Charges* q[kLanes] = {&set.charges[0], &set.charges[1], &set.charges[2], &set.charges[3]};
+            EvaluateBsim3ChannelLanes(set.devices.data(), vgs.data(), vds.data(), vbs.data(), out,
+                                      charges ? q : nullptr, set.used);
+            if (charges || !storage_) return;
+        } else {
+            EvaluateBsim3Channel(*set.devices[0], vgs[0], vds[0], vbs[0], set.channels[0]);
+            if (!storage_) return;
         }
         for (std::size_t k = 0; k < static_cast<std::size_t>(set.used); ++k) {
             const Bsim3Size& p = *set.devices[k];

@@ -158,15 +158,13 @@ TEST_F(Bsim3Test, DevicesEvaluatedTogetherGetTheirOwnBits)
             Bsim3Channel alone[4], together[4];
             Bsim3Charges qAlone[4], qTogether[4];
             Bsim3Channel* channelOut[4] = {&together[0], &together[1], &together[2], &together[3]};
-            const Bsim3Channel* channelIn[4] = {&together[0], &together[1], &together[2], &together[3]};
             Bsim3Charges* chargeOut[4] = {&qTogether[0], &qTogether[1], &qTogether[2], &qTogether[3]};
             for (int i = 0; i < count; ++i) {
                 vgs[i] = vg(random), vds[i] = vd(random), vbs[i] = vb(random);
                 EvaluateBsim3ChannelVector(*devices[i], vgs[i], vds[i], vbs[i], alone[i]);
                 qAlone[i] = EvaluateBsim3ChargesVector(*devices[i], alone[i]);
             }
-            EvaluateBsim3ChannelLanes(devices.data(), vgs, vds, vbs, channelOut, count);
-            EvaluateBsim3ChargesLanes(devices.data(), channelIn, chargeOut, count);
+            EvaluateBsim3ChannelLanes(devices.data(), vgs, vds, vbs, channelOut, chargeOut, count);
             for (int i = 0; i < count; ++i) {
                 const Bsim3Channel &a = alone[i], &b = together[i];
                 const Bsim3Charges &qa = qAlone[i], &qb = qTogether[i];
