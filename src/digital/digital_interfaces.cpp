@@ -528,6 +528,7 @@ void MarkInterfaceNodes()
 int UpdateAtoDInterfaces(double now, std::uint32_t tick)
 {
     DigitalDeviceTables& d = DigitalSimulator();
+    d.acceptChangedStates = false;
     std::vector<AtoDInterface*> list = Interfaces<AtoDInterface>();
     if (list.empty()) return 0;
     for (int node : d.changedNodes)
@@ -544,6 +545,7 @@ int UpdateAtoDInterfaces(double now, std::uint32_t tick)
         if (!same) SetDigitalState(a->digital, letter);
     }
     if (d.changedNodes.empty()) return 0;
+    d.acceptChangedStates = true;
     d.now = tick;
     const int rc = PropagateChangedNodes(tick);
     CommitChangedNodes();

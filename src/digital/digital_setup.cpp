@@ -518,6 +518,7 @@ void InstallDigitalSimulator()
         AcceptDigitalPoint();
         return rc;
     };
+    run.acceptChangedStates = [] { return DigitalSimulator().acceptChangedStates; };
     run.rejectPoint = RejectDigitalPoint;
     run.resetChangeLog = [] { ResetDigitalChangeLog(); };
     run.showWarningCount = ShowDigitalWarningCount;
