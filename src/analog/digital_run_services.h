@@ -18,6 +18,8 @@ struct DigitalRunServicesState {
     std::function<int(double time, std::uint32_t tick)> processEvents;
     // The interfaces follow the accepted point, then its logs are closed; 0 or a message id.
     std::function<int(double time, bool operatingPoint, std::uint32_t tick)> acceptPoint;
+    // Whether acceptPoint changed digital states (an AtoD read a new level at the point).
+    std::function<bool()> acceptChangedStates;
     // The rejected point: its warnings dropped and the flip-flop histories put back.
     std::function<void()> rejectPoint;
     std::function<void()> resetChangeLog;

@@ -90,8 +90,10 @@ void ApplyInitialConditions();
 void ClampToMaximumStep(double& step);
 // Cuts the step to land exactly on the first queue entry when it lies within reach.
 void AlignStepToNextEvent(double& step);
-// Hands an accepted point to the plots and files. 0 or a message id.
-int OutputTransientPoint(WindowRecord* window);
+// Hands an accepted point to the plots and files. 0 or a message id. `again`: the point was
+// handed over already and only its curves take it once more (digital states changed at its
+// time); nothing is saved or committed a second time.
+int OutputTransientPoint(WindowRecord* window, bool again = false);
 // Returns the solution and the digital states to the last accepted point.
 void RestoreRejectedStepStates();
 // Writes the charge and current of each capacitor of the kept constant part into its record,

@@ -298,9 +298,15 @@ int TimeStepPass(WindowRecord* window)
     for (bool firstLoop = true;; firstLoop = false) {
         // Output and commit of the point reached (the operating point on the first loop).
         const bool atEnd = !Head() || t.digitalTime + 1 >= bp.endTick;
-        if (s.acceptedPointCount > 0 || (firstLoop && t.operatingPointComputed))
+        const bool output = s.acceptedPointCount > 0 || (firstLoop && t.operatingPointComputed);
+        if (output)
             if (int rc = OutputTransientPoint(window)) return rc;
         if (int rc = CommitAcceptedPoint(window)) return rc;
+        // An AtoD that read a new level at this point changed the digital states here: the
+        // curves take them at this time, not one step later with the next point.
+        const auto& changed = DigitalRunServices().acceptChangedStates;
+        if (output && HasDigitalDevices() && changed && changed())
+            if (int rc = OutputTransientPoint(window, true)) return rc;
         if (atEnd) return 0;
 
         // Landing on a breakpoint: drop every entry at its time and start again at order 1.

@@ -180,13 +180,17 @@ void WriteConstantCapacitorRecords()
     }
 }
 
-int OutputTransientPoint(WindowRecord* window)
+int OutputTransientPoint(WindowRecord* window, bool again)
 {
     const AnalogSolverState& s = AnalogSolver();
     Analysis().variables.time = s.time;
     AnalysisRunServices& services = RunServices();
     if (services.evaluateCurves)
         if (int rc = services.evaluateCurves(window)) return rc;
+    if (again) {
+        if (services.plotPoint) services.plotPoint(window);
+        return 0;
+    }
     // A failed write of the run data still lets the point reach the plot before the run ends.
     // The saved point holds the device records' values, the kept capacitors' among them.
     int saved = 0;

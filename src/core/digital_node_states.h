@@ -204,6 +204,7 @@ struct DigitalDeviceTables {
     std::vector<std::uint8_t> timingChecked;
     std::vector<int> programDevices;  // LOGICEXP, PINDLY and CONSTRAINT devices
     bool interfaceChanged = false;    // a digital pass changed what the analog side reads
+    bool acceptChangedStates = false;  // the AtoD update of the accepted point changed states
     std::vector<int> dtoaDevices, dacDevices;
     // Interfaces and converters: the devices the analog side is told about at every time point.
     std::vector<int> converterDevices;

@@ -13,6 +13,8 @@
 #include "digital/digital_programs.h"
 #include "document/component_attributes.h"
 #include "document/component_types.h"
+#include "document/schematic_item.h"
+#include "document/scope_names.h"
 
 namespace kq5 {
 
@@ -20,13 +22,15 @@ namespace {
 
 constexpr int kMsgWarningCount = 13260;
 
-std::string DeviceName(const DigitalDeviceTables& d, int device)
-{
-    const SchematicItem* part = d.component[static_cast<std::size_t>(device)];
-    return part ? GetAttributeText(part, kAttrPart) : std::string();
-}
-
 }  // namespace
+
+std::string DigitalDeviceName(int device)
+{
+    const DigitalDeviceTables& d = DigitalSimulator();
+    if (device <= 0 || static_cast<std::size_t>(device) >= d.component.size()) return std::string();
+    const SchematicItem* part = d.component[static_cast<std::size_t>(device)];
+    return part ? QualifyNameWithScope(GetAttributeText(part, kAttrPart), part->scope) : std::string();
+}
 
 bool DigitalChecksAllowed()
 {
@@ -94,7 +98,7 @@ void CheckFlipFlopTiming(int device, FlipFlopCheck check, std::uint32_t now, std
         pair(in + " width");
         break;
     }
-    block += StrPrintf("Device %s\n", DeviceName(d, device).c_str()) + follow;
+    block += StrPrintf("Device %s\n", DigitalDeviceName(device).c_str()) + follow;
     try {
         d.pendingWarnings.push_back(std::move(block));
     } catch (const std::bad_alloc&) {

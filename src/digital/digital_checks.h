@@ -16,6 +16,11 @@ enum FlipFlopCheck : int {
     kCheckGateWidth,     // latch gate width
 };
 
+// The name a warning gives a digital device: its part name, after the instance path of the
+// subcircuit it stands in ("X1.U3"), so that the copies of one part are told apart; empty
+// for a device without a part.
+std::string DigitalDeviceName(int device);
+
 // Whether checks run now: after the first accepted point, outside the operating point, with
 // the run flag on, below DIGERRLIMIT and without NOOUTMSG.
 bool DigitalChecksAllowed();

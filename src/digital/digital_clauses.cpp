@@ -268,10 +268,9 @@ private:
     {
         if (h.count >= s.errorLimit || !DigitalChecksAllowed()) return;
         const double tick = d_.timeUnit;
-        const SchematicItem* part = d_.component[static_cast<std::size_t>(device_)];
         std::string block = "\nDigital Warning\n";
         block += StrPrintf(line, d_.now * tick);
-        block += StrPrintf("Device %s\n", part ? GetAttributeText(part, kAttrPart).c_str() : "");
+        block += StrPrintf("Device %s\n", DigitalDeviceName(device_).c_str());
         if (limit) {
             block += StrPrintf(limit, limitSeconds);
             block += StrPrintf("Node %s, measured %s was %g\n", NodeName(v).c_str(), quantity, measured * tick);

@@ -15,6 +15,7 @@
 #include "netlist/capacitor_device.h"
 #include "netlist/controlled_source_devices.h"
 #include "netlist/resistor_device.h"
+#include "digital/digital_checks.h"
 #include "digital/digital_engine.h"
 #include "core/digital_logic_tables.h"
 #include "document/component_attributes.h"
@@ -109,8 +110,7 @@ char StateForVoltage(AtoDInterface& a, double v, double time, int& band)
     if (!a.hazard) {
         a.hazard = true;
         DigitalDeviceTables& d = DigitalSimulator();
-        const SchematicItem* part = d.component[static_cast<std::size_t>(a.device)];
-        const std::string name = part ? GetAttributeText(part, kAttrPart) : std::string();
+        const std::string name = DigitalDeviceName(a.device);
         const std::string node = FindNodeName(CircuitNodeTable(), a.analog, 0, kNodeAnalog);
         d.pendingWarnings.push_back("\nDigital Warning\n" +
                                     StrPrintf("Input voltage hazard on ATOD interface device %s.\n", name.c_str()) +
@@ -154,7 +154,7 @@ int RowOfNode(const DtoAInterface& t, const DigitalDeviceTables& d)
 
 }  // namespace
 
-int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec)
+int SetupInterfacePart(SchematicItem& item, int type, int device, DigitalDeviceSpec& spec)
 {
     const int pins = static_cast<int>(item.pinNodes.size());
     auto pin = [&](int k) { return k < pins ? std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0) : 0; };
@@ -166,6 +166,7 @@ int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec)
     if (type == kComponentDigitalOutput) {
         // AtoD: pins analog, reference, digital.
         auto record = std::make_unique<AtoDInterface>();
+        record->device = device;
         record->analog = pin(0);
         record->reference = pin(1);
         record->digital = pin(2);
@@ -190,6 +191,7 @@ int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec)
     }
     // DtoA: pins analog, low reference, high reference, digital.
     auto record = std::make_unique<DtoAInterface>();
+    record->device = device;
     record->digital = pin(3);
     for (int r = 0; r < 20; ++r) {
         const char letter = Letter(model, kFirstRow + 4 * r);
@@ -526,6 +528,7 @@ void MarkInterfaceNodes()
 int UpdateAtoDInterfaces(double now, std::uint32_t tick)
 {
     DigitalDeviceTables& d = DigitalSimulator();
+    d.acceptChangedStates = false;
     std::vector<AtoDInterface*> list = Interfaces<AtoDInterface>();
     if (list.empty()) return 0;
     for (int node : d.changedNodes)
@@ -542,6 +545,7 @@ int UpdateAtoDInterfaces(double now, std::uint32_t tick)
         if (!same) SetDigitalState(a->digital, letter);
     }
     if (d.changedNodes.empty()) return 0;
+    d.acceptChangedStates = true;
     d.now = tick;
     const int rc = PropagateChangedNodes(tick);
     CommitChangedNodes();

@@ -84,9 +84,9 @@ int UpdateDacDevices(double now, bool operatingPoint);
 // Before a solve at the time: each DAC's source gain on its way between codes.
 void SetDacOutputs(double now, bool operatingPoint);
 
-// Set-up of an O or N part (the build): its record, its analog load elements and the device
-// description. 0, 15055 (reported) or 1 (a missing model).
-int SetupInterfacePart(SchematicItem& item, int type, DigitalDeviceSpec& spec);
+// Set-up of an O or N part (the build) as digital device `device`: its record, its analog load
+// elements and the device description. 0, 15055 (reported) or 1 (a missing model).
+int SetupInterfacePart(SchematicItem& item, int type, int device, DigitalDeviceSpec& spec);
 
 // Run start: each interface in its X row (or 0 row). 0 or 15033/15034.
 int InitInterfaces();

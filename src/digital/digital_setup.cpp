@@ -255,7 +255,7 @@ int SetupDigitalDevices()
                 const int inputs = item.definition ? std::clamp<int>(item.definition->inputPinCount, 0, pins) : 0;
                 auto pin = [&](int k) { return std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0); };
                 if (type == kComponentDigitalInput || type == kComponentDigitalOutput) {
-                    if (int rc = SetupInterfacePart(item, type, spec)) return rc;
+                    if (int rc = SetupInterfacePart(item, type, static_cast<int>(specs.size()) + 1, spec)) return rc;
                 } else if (type == kComponentAdc) {
                     // The bit count is the part's size parameter: the data pins after the six.
                     if (int rc = SetupAdcPart(item, pins - 6, spec)) return rc;
@@ -518,6 +518,7 @@ void InstallDigitalSimulator()
         AcceptDigitalPoint();
         return rc;
     };
+    run.acceptChangedStates = [] { return DigitalSimulator().acceptChangedStates; };
     run.rejectPoint = RejectDigitalPoint;
     run.resetChangeLog = [] { ResetDigitalChangeLog(); };
     run.showWarningCount = ShowDigitalWarningCount;

@@ -426,7 +426,19 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
     std::int64_t previousTick = -1;
     bool jumped = false;
     int jumpsWithoutTime = 0;
-    double timeAtLastJump = -1.0;
+    // When each jump (an ENDREPEAT or a GOTO) was last taken: a loop runs in place only when
+    // its own jump comes back at the same time. The jumps of nested loops that end together
+    // fall at one instant without any loop being empty.
+    std::vector<double> timeAtLastJump(p.steps.size(), -1.0);
+    auto jumpInPlace = [&](std::size_t step) {
+        if (current == timeAtLastJump[step]) {
+            inPlace = true;
+            return ++jumpsWithoutTime > kMaxJumpsWithoutTime;
+        }
+        jumpsWithoutTime = 0;
+        timeAtLastJump[step] = current;
+        return false;
+    };
     // A switch's one step drives the level its lever shows, not the one it was compiled with.
     const SchematicItem* lever = d.primitive[dev] == kComponentDigitalSwitch ? d.component[dev] : nullptr;
     auto tickOf = [&](double t) { return std::llround((t - d.origin) / d.timeUnit); };
@@ -448,13 +460,7 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
             continue;
         }
         if (s.flags & kStepEndRepeat) {
-            if (current == timeAtLastJump) {
-                inPlace = true;
-                if (++jumpsWithoutTime > kMaxJumpsWithoutTime) return kMsgLoopWithoutTime;
-            } else {
-                jumpsWithoutTime = 0;
-                timeAtLastJump = current;
-            }
+            if (jumpInPlace(i)) return kMsgLoopWithoutTime;
             i = static_cast<std::size_t>(s.target);
             continue;
         }
@@ -489,13 +495,7 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
                 take = true;
             }
             if (take) {
-                if (current == timeAtLastJump) {
-                    inPlace = true;
-                    if (++jumpsWithoutTime > kMaxJumpsWithoutTime) return kMsgLoopWithoutTime;
-                } else {
-                    jumpsWithoutTime = 0;
-                    timeAtLastJump = current;
-                }
+                if (jumpInPlace(i)) return kMsgLoopWithoutTime;
                 i = static_cast<std::size_t>(s.target);
                 jumped = true;
                 continue;

@@ -1,5 +1,5 @@
 // The run-time messages of the interfaces between analog and digital nodes: models without a
-// starting row, and a state a DtoA model has no row for.
+// starting row, a state a DtoA model has no row for, and the device names of warning blocks.
 #include "digital_build_test_support.h"
 
 #include "analog/transient_run.h"
@@ -59,3 +59,41 @@ TEST_F(DigitalInterfaceMessagesTest, AStateWithoutARowStopsTheRun)
 
 }  // namespace
 }  // namespace kq5::testing
+
+#include "../analog/program_output_support.h"
+#include "../core/file_test_support.h"
+
+namespace kq5 {
+namespace {
+
+class DigitalWarningNamesTest : public test::ScratchDirTest {};
+
+// The warning blocks of a batch run name the device each one is about: flip-flops of two
+// calls of one subcircuit by their instance paths, the interface the build put between an
+// analog source and a gate input by its own path.
+TEST_F(DigitalWarningNamesTest, WarningsNameTheirDevicesWithTheirInstancePaths)
+{
+    ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    WriteFile("names.cir", "NAMES\n"
+                           ".SUBCKT REG CK D Q\n"
+                           "UFF DFF(1) $G_DPWR $G_DGND $D_HI $D_HI CK D Q QB DFFM IO_STD\n"
+                           ".MODEL DFFM UEFF(TPCLKQLHTY=4N TPCLKQHLTY=3N TSUDCLKTY=3N)\n"
+                           ".ENDS\n"
+                           "UC STIM(2,11) $G_DPWR $G_DGND C D IO_STD 0 00 20N 01 21N 11\n"
+                           "X1 C D Q1 REG\nX2 C D Q2 REG\n"
+                           "V1 IN 0 PWL(0 0 50N -3)\n"
+                           "UB BUF $G_DPWR $G_DGND IN Y D0_GATE IO_STD\n"
+                           ".TRAN 1N 50N\n.PRINT TRAN D(Q1) D(Y)\n.END\n");
+    WriteFile("jobs.txt", "names.cir /T\n");
+    ASSERT_EQ(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt"), 0) << ReadFile("run.log");
+    std::string out = ReadFile("names.TNO");
+    std::erase(out, '\r');
+    EXPECT_NE(out.find("D setup time violation at t=2.1e-08\nDevice X1.UFF\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("D setup time violation at t=2.1e-08\nDevice X2.UFF\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Input voltage hazard on ATOD interface device X$UB$ATOD0.O1.\nAnalog input node IN is at "),
+              std::string::npos)
+        << out;
+}
+
+}  // namespace
+}  // namespace kq5

@@ -226,3 +226,49 @@ TEST_F(DigitalInterfaceCheckTest, StepsFollowASwitchingOutputStage)
 
 }  // namespace
 }  // namespace kq5::testing
+
+#include <sstream>
+
+#include "../analog/program_output_support.h"
+#include "../core/file_test_support.h"
+
+namespace kq5 {
+namespace {
+
+class MixedPrintedStatesTest : public test::ScratchDirTest {};
+
+// A ramp of 50 mV/ns read by a buffer that drives an inverter of 1 ns: in the printed table the
+// buffer's output changes where the ramp crosses 0.8 V and 2.0 V (16 ns and 40 ns), and the
+// inverter 1 ns after it, not both together one analog step late.
+TEST_F(MixedPrintedStatesTest, AnAtoDChangePrintsAtTheCrossingAndBeforeWhatItDrives)
+{
+    ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    WriteFile("ramp.cir", "RAMP\nV1 IN 0 PWL(0 0 100N 5)\n"
+                          "UB BUF $G_DPWR $G_DGND IN Y D0_GATE IO_STD\n"
+                          "UI INV $G_DPWR $G_DGND Y YB GI IO_STD\n"
+                          ".MODEL GI UGATE(TPLHTY=1N TPHLTY=1N)\n"
+                          ".TRAN 0.1N 60N\n.PRINT TRAN D(Y) D(YB)\n.END\n");
+    WriteFile("jobs.txt", "ramp.cir /T\n");
+    ASSERT_EQ(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt"), 0) << ReadFile("run.log");
+    // The first row (ns) of each new letter of the two columns.
+    std::string y, yb;
+    char lastY = 0, lastYb = 0;
+    std::istringstream rows(ReadFile("ramp.TNO"));
+    for (std::string line; std::getline(rows, line);) {
+        std::istringstream cells(line);
+        double t;
+        char a, b;
+        if (!(cells >> t >> a >> b)) continue;
+        const std::string at = std::to_string(static_cast<int>(std::lround(t * 10.0)));
+        if (a != lastY) y += (y.empty() ? "" : " ") + at + ":" + a;
+        if (b != lastYb) yb += (yb.empty() ? "" : " ") + at + ":" + b;
+        lastY = a;
+        lastYb = b;
+    }
+    // Tenths of a nanosecond: the row after the crossing, the row after the inverter's delay.
+    EXPECT_EQ(y, "0:0 161:X 401:1");
+    EXPECT_EQ(yb, "0:1 171:X 411:0");
+}
+
+}  // namespace
+}  // namespace kq5

@@ -92,5 +92,19 @@ TEST_F(DigitalTransientTest, ACountingLoopThatTakesNoTimeIsWarnedAbout)
     EXPECT_EQ(changes, "0:0 10000:1");
 }
 
+TEST_F(DigitalTransientTest, NestedLoopsThatEndTogetherAreNoLoopInPlace)
+{
+    // The inner loop's last jump and the outer loop's jump fall at one instant (20 ns, 40 ns),
+    // yet every pass of each loop takes 10 ns: three bursts of two pulses, and no warning.
+    const std::size_t shown = ShownIds().size();
+    const std::string changes = Changes("nested\nU1 STIM(1,1) $G_DPWR $G_DGND A IO_STM\n"
+                                        "+ 0 0 REPEAT 3 TIMES REPEAT 2 TIMES +5NS 1 +5NS 0 ENDREPEAT ENDREPEAT\n"
+                                        ".MODEL IO_STM UIO (DRVH=50 DRVL=50)\n.TRAN 1N 100N\n.END\n",
+                                        "A");
+    EXPECT_EQ(ShownIds().size(), shown) << LastShownText();
+    EXPECT_EQ(changes, "0:0 5000:1 10000:0 15000:1 20000:0 25000:1 30000:0 35000:1 40000:0 45000:1 50000:0 55000:1 "
+                       "60000:0");
+}
+
 }  // namespace
 }  // namespace kq5::testing
