@@ -56,15 +56,16 @@ double AwayFromZero(double v)
     return -std::max(-v, kSmallestJunctionCurrent);
 }
 
-[[gnu::always_inline]] inline void JunctionCurrent(double v, double isat, double nvt, double gmin, double& current,
-                                                  double& conductance)
+// isatOverNvt is isat / nvt, taken once per run.
+[[gnu::always_inline]] inline void JunctionCurrent(double v, double isat, double nvt, double isatOverNvt, double gmin,
+                                                  double& current, double& conductance)
 {
     if (v > 0.0) {
         const double ev = ClampedExp(v / nvt);
         current = gmin * v + isat * (ev - 1.0);
         conductance = gmin + isat * ev / nvt;
     } else {
-        conductance = isat / nvt + gmin;
+        conductance = isatOverNvt + gmin;
         current = conductance * v;
     }
     current = AwayFromZero(current);
@@ -265,14 +266,10 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     return q;
 }
 
-// The LEVEL 1 channel with the constants of the device's preparation.
-[[gnu::always_inline]] inline MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double vbs,
-                                                       const MosfetDevice& d, double kelvin)
+// The LEVEL 1 body terms at x, the bulk voltage in the frame of the device's orientation.
+[[gnu::always_inline]] inline MosfetTemperatureBlock::Level1Body Level1BodyTerms(const MosfetTemperatureBlock& b,
+                                                                                 double x, double kelvin)
 {
-    const MosfetTemperatureBlock& b = d.temperature;
-    const double x = d.mode > 0.0 ? vbs : vbd;
-    const double y = d.mode > 0.0 ? vgs : vgd;
-    const double vdsm = vds * d.mode;
     auto root = [&](double arg) {
         return arg > 0.0 ? std::sqrt(arg) : SqrtWithParamWarning(arg, kelvin, b.statementIndex);
     };
@@ -283,12 +280,29 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     } else {
         sarg = root(b.tphi - x);
     }
+    return {x, b.tvbi * b.type + b.gamma * sarg, sarg > 0.0 ? b.gamma / (2.0 * sarg) : 0.0};
+}
+
+// The LEVEL 1 channel with the constants of the device's preparation.
+[[gnu::always_inline]] inline MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double vbs,
+                                                       const MosfetDevice& d, double kelvin)
+{
+    const MosfetTemperatureBlock& b = d.temperature;
+    const double x = d.mode > 0.0 ? vbs : vbd;
+    const double y = d.mode > 0.0 ? vgs : vgd;
+    const double vdsm = vds * d.mode;
+    MosfetTemperatureBlock::Level1Body& body = b.level1Body;
+    if (body.x != x) {
+        body = Level1BodyTerms(b, x, kelvin);
+        // A potential that needed the warning's stand-in is evaluated (and warned about) anew.
+        if (!(b.tphi > 0.0 && b.tphi - x > 0.0)) body.x = __builtin_nan("");
+    }
     MosChannel ch;
-    ch.von = b.tvbi * b.type + b.gamma * sarg;
+    ch.von = body.von;
     const double vgst = y - ch.von;
     ch.vdsat = std::max(vgst, 0.0);
     if (vgst <= 0.0) return ch;
-    const double arg = sarg > 0.0 ? b.gamma / (2.0 * sarg) : 0.0;
+    const double arg = body.arg;
     const double betap = b.beta * (1.0 + b.lambda * vdsm);
     if (vgst <= vdsm) {
         ch.cdrain = 0.5 * betap * vgst * vgst;
@@ -493,48 +507,59 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
             qd = b.drainSteady ? RememberedJunctionCharge(b, b.drainMemo, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd)
                                : JunctionCharge(b, v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d, vbd);
         }
-        JunctionCurrent(vbs, v.isats, v.nvt, p.gmin, v.cbs, v.gbs);
-        JunctionCurrent(vbd, v.isatd, v.nvt, p.gmin, v.cbd, v.gbd);
+        // The junction and drain currents are worked on in locals and stored once: a store
+        // into the state vectors would otherwise make every later use read them back.
+        double cbs = 0.0, gbs = 0.0, cbd = 0.0, gbd = 0.0;
+        JunctionCurrent(vbs, v.isats, v.nvt, b.isatsOverNvt, p.gmin, cbs, gbs);
+        JunctionCurrent(vbd, v.isatd, v.nvt, b.isatdOverNvt, p.gmin, cbd, gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
-        const MosChannel ch = b.level == 1 ? Level1Channel(vgs, vgd, vds, vbd, vbs, d, p.kelvin)
-                                           : EvaluateMosChannel(vgs, vgd, vds, vbd, vbs, d);
+        const MosChannel ch = b.level == 1   ? Level1Channel(vgs, vgd, vds, vbd, vbs, d, p.kelvin)
+                              : b.level == 3 ? EvaluateMosLevel3(vgs, vgd, vds, vbd, vbs, d)
+                                             : EvaluateMosChannel(vgs, vgd, vds, vbd, vbs, d);
         cdrain = ch.cdrain;
         v.gm = ch.gm;
         v.gds = ch.gds;
         v.gmbs = ch.gmbs;
         v.von = type * ch.von;
         v.vdsat = type * ch.vdsat;
-        v.cd = d.mode * cdrain - v.cbd;
+        double cd = d.mode * cdrain - cbd;
 
         if (junctionCharges) {
             const bool keep = v.cbs0 != 0.0 || v.cbssw0 != 0.0;
             const bool keepD = v.cbd0 != 0.0 || v.cbdsw0 != 0.0;
-            q[kQbs] = keep ? b.tt * v.cbs + qs.charge : 0.0;
-            v.capbs = keep ? b.tt * v.gbs + qs.capacitance : 0.0;
-            q[kQbd] = keepD ? b.tt * v.cbd + qd.charge : 0.0;
-            v.capbd = keepD ? b.tt * v.gbd + qd.capacitance : 0.0;
+            const double capbs = keep ? b.tt * gbs + qs.capacitance : 0.0;
+            const double capbd = keepD ? b.tt * gbd + qd.capacitance : 0.0;
+            q[kQbs] = keep ? b.tt * cbs + qs.charge : 0.0;
+            q[kQbd] = keepD ? b.tt * cbd + qd.charge : 0.0;
+            v.capbs = capbs;
+            v.capbd = capbd;
             if (p.timeSteps || (p.firstPoint && !s.useInitialConditions)) {
                 if (p.firstPoint) {
                     FillPast(q, kQbd);
                     FillPast(q, kQbs);
                 }
                 double geq = 0.0, unused = 0.0;
-                p.Integrate(q + kQbd, iq + kQbd, v.capbd, geq, unused);
-                v.gbd += geq;
+                p.Integrate(q + kQbd, iq + kQbd, capbd, geq, unused);
+                gbd += geq;
                 const double cqbd = iq[kQbd];
-                v.cbd += cqbd;
-                v.cd -= cqbd;
+                cbd += cqbd;
+                cd -= cqbd;
                 geq = 0.0;
-                p.Integrate(q + kQbs, iq + kQbs, v.capbs, geq, unused);
-                v.gbs += geq;
-                v.cbs += iq[kQbs];
+                p.Integrate(q + kQbs, iq + kQbs, capbs, geq, unused);
+                gbs += geq;
+                cbs += iq[kQbs];
             }
         }
+        v.cbs = cbs;
+        v.gbs = gbs;
+        v.cbd = cbd;
+        v.gbd = gbd;
+        v.cd = cd;
 
         if (!(d.off && (mode == kModeFixedInitial || mode == kModeSmallSignal))) {
-            const double cb = v.cbs + v.cbd;
+            const double cb = cbs + cbd;
             if (check == 1 ||
-                std::fabs(cdhat - v.cd) >= s.reltol * std::max(std::fabs(cdhat), std::fabs(v.cd)) + s.abstol ||
+                std::fabs(cdhat - cd) >= s.reltol * std::max(std::fabs(cdhat), std::fabs(cd)) + s.abstol ||
                 std::fabs(cbhat - cb) > s.reltol * std::max(std::fabs(cbhat), std::fabs(cb)) + s.abstol)
                 ++s.nonConvergedCount;
         }

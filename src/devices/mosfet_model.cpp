@@ -326,6 +326,8 @@ int PrepareMosLevel123AtTemperature(double t)
                 v.isats += jssw * d.ps;
             }
         }
+        b.isatsOverNvt = v.isats / v.nvt;
+        b.isatdOverNvt = v.isatd / v.nvt;
         v.leff = d.l - 2.0 * MosParam(m, mosp::kLd);
         v.weff = d.w - 2.0 * MosParam(m, mosp::kWd) * d.m;
         for (double size : {v.leff, v.weff})
@@ -342,6 +344,7 @@ int PrepareMosLevel123AtTemperature(double t)
         b.rds = MosParam(m, mosp::kRds);
         b.level = MosChannelLevel(d);
         b.sourceMemo = b.drainMemo = {};
+        b.level1Body = {};
         b.drainSteady = false;
         b.nsub = MosParam(m, mosp::kNsub);
         b.nfs = MosParam(m, mosp::kNfs);

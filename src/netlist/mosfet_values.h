@@ -37,9 +37,17 @@ struct MosfetTemperatureBlock {
         double v = __builtin_nan(""), charge = 0.0, capacitance = 0.0;
     };
     JunctionMemo sourceMemo, drainMemo;
+    // The LEVEL 1 threshold and gmbs / gm factor at the bulk voltage x of their last evaluation,
+    // in the frame of the device's orientation: a bulk tied to the source holds x at 0. Cleared
+    // by the run's preparation (a NaN voltage).
+    struct Level1Body {
+        double x = __builtin_nan(""), von = 0.0, arg = 0.0;
+    };
+    mutable Level1Body level1Body;
     // Junction charge coefficients above the depletion threshold.
     double f2d = 0.0, f3d = 0.0, f4d = 0.0, f2s = 0.0, f3s = 0.0, f4s = 0.0;
     double depcap = 0.0;  // depletion threshold voltage (FC x PB at the device temperature)
+    double isatsOverNvt = 0.0, isatdOverNvt = 0.0;  // the reverse-biased junctions' conductances less GMIN
     double pb = 0.0;
     double mj = 0.5, mjsw = 0.33;  // grading coefficients held off 1
     // 1 / PB, PB / (1 - MJ) and PB / (1 - MJSW): the depletion branch multiplies by them.
