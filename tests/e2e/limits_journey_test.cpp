@@ -1,0 +1,69 @@
+// The Analysis Limits dialog of a netlist in a user's hands: a time range that cannot be run.
+#include <gtest/gtest.h>
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+// Places on the program's screen, read from its captures (the frame maximised, as it starts).
+// The Transient Analysis Limits dialog at the top left: its Time Range edit.
+constexpr int kTimeRangeX = 164, kTimeRangeY = 124;
+// The analysis window's plot where the Limits dialog leaves it uncovered, and the caption of a
+// message box in the middle of the screen.
+constexpr int kPlotLeft = 710, kPlotTop = 130, kPlotRight = 968, kPlotBottom = 760;
+constexpr int kBoxLeft = 540, kBoxTop = 415, kBoxRight = 720, kBoxBottom = 429;
+constexpr std::uint32_t kCurveColour = 0x5A91AB;
+constexpr std::uint32_t kActiveCaption = 0x000080;
+
+const std::string kNetlist =
+    "* rc\nV1 1 0 PULSE(0 1 0 1u 1u 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 1u 5m\n.PRINT TRAN V(2)\n.END\n";
+
+// Starts the program on the netlist and runs its transient analysis once.
+void StartAndRun(Journey& journey)
+{
+    std::ofstream(journey.Root() / "rc.ckt") << kNetlist;
+    ASSERT_TRUE(journey.Start({"rc.ckt"})) << journey.Output();
+    journey.Key("alt+1");
+    journey.Settle();
+    journey.Key("F2");
+    ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(journey.Root() / "rc.TNO").find("     5.000 ") != std::string::npos; }, 20))
+        << journey.Output();
+    journey.Settle();
+}
+
+// Replaces the Time Range text ("5M", as the netlist gave it) by the text.
+void TypeTimeRange(Journey& journey, const std::string& text)
+{
+    journey.Click(kTimeRangeX, kTimeRangeY);
+    journey.Key("End BackSpace BackSpace");
+    journey.Type(text);
+}
+
+// A run that fails on its limits holds no curves: the plot shows nothing of the run before it,
+// under the message box or anywhere else.
+TEST(LimitsJourney, ARunThatFailsOnItsTimeRangeLeavesNoOldCurve)
+{
+    Journey journey("limits_failed_run");
+    StartAndRun(journey);
+    ASSERT_GT(journey.Capture().Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 100) << "no curve after the run";
+
+    TypeTimeRange(journey, "0");
+    journey.Key("F2");
+    journey.Settle();
+    const Shot box = journey.Capture("limits_illegal_time_range");
+    ASSERT_GT(box.Count(kBoxLeft, kBoxTop, kBoxRight, kBoxBottom, kActiveCaption), 1000) << "no message box";
+    journey.Key("Return");
+    journey.Settle();
+    const Shot after = journey.Capture("limits_after_failed_run");
+    EXPECT_EQ(after.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 0)
+        << "the plot still shows the curve of the run before";
+    journey.Key("F3");
+    journey.Settle();
+}
+
+}  // namespace
+}  // namespace kq5::journey
