@@ -27,11 +27,13 @@
 #include "document/circuit_document.h"
 #include "netlist/circuit_build.h"
 #include "netlist/model_statements.h"
+#include "netlist/spice_analysis_commands.h"
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "analog/analysis_run_services.h"
 #include "analog/analysis_window_services.h"
+#include "results/plot_record_flags.h"
 #include "results/waveform_store.h"
 
 namespace kq5 {
@@ -66,6 +68,17 @@ void ShowWarningsNotice()
     WindowRecord* frame = FrameRecord();
     win::DialogBoxParam(nullptr, kNoticeDialog, frame ? frame->window : nullptr, TimedNoticeDlgProc,
                         reinterpret_cast<win::LPARAM>(text.c_str()));
+}
+
+// A text circuit states its limits in its own analysis lines: what the user changed in the
+// Analysis Limits dialog is written there, or the next analysis would read the old lines again.
+void WriteBackTextLimits(WindowRecord* circuit)
+{
+    if (!circuit || circuit->kind != kWindowTextCircuit || !circuit->plot) return;
+    std::uint32_t& flags = PlotFlagsOf(circuit->plot).flagWord;
+    if ((flags & kPlotLimitsEdited) == 0) return;
+    flags &= ~kPlotLimitsEdited;
+    UpdateTextAnalysisCommands(circuit);
 }
 
 }  // namespace
@@ -162,6 +175,7 @@ void EndAnalysis(int keepOutput)
     if (services.closeLimitsDialog) services.closeLimitsDialog();
     if (rc.circuitWindow && rc.circuitWindow->plot) ResetWaveformStore(*rc.circuitWindow->plot);
     if (const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind); handlers.end) handlers.end();
+    if (keepOutput == 0) WriteBackTextLimits(rc.circuitWindow);
     CloseSimulationDataFile();
     CloseNumericOutputUnit();
     // An analysis that wrote nothing leaves no numeric output file behind.
@@ -180,7 +194,6 @@ void EndAnalysis(int keepOutput)
     rc.barsHidden = 0;
     // keepOutput 0 would also show the numeric output to the user; that view belongs to the
     // analysis window, so the file is only kept (or removed when empty) here.
-    (void)keepOutput;
 }
 
 void ExitAnalysis()

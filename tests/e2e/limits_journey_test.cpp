@@ -1,5 +1,9 @@
-// The Analysis Limits dialog of a netlist in a user's hands: a time range that cannot be run.
+// The Analysis Limits dialog of a netlist in a user's hands: a time range that cannot be run and
+// a time range changed for good.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <csignal>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -63,6 +67,32 @@ TEST(LimitsJourney, ARunThatFailsOnItsTimeRangeLeavesNoOldCurve)
         << "the plot still shows the curve of the run before";
     journey.Key("F3");
     journey.Settle();
+}
+
+// A time range changed in the dialog is the netlist's from then on: leaving the analysis writes
+// it into the .TRAN line (keeping the .PRINT line), and the window has changes to save.
+TEST(LimitsJourney, AChangedTimeRangeIsWrittenIntoTheNetlist)
+{
+    Journey journey("limits_written_back");
+    StartAndRun(journey);
+    TypeTimeRange(journey, "8m");
+    journey.Key("F2");
+    ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(journey.Root() / "rc.TNO").find("     8.000 ") != std::string::npos; }, 20))
+        << "the run did not take the new time range";
+    journey.Settle();
+    journey.Key("F3");
+    journey.Settle();
+    journey.Capture("limits_written_back");
+    journey.Signal(SIGTERM);
+    int status = 0;
+    EXPECT_FALSE(journey.WaitForExit(3, &status)) << "no save question for the rewritten netlist";
+    journey.Capture("limits_written_back_save_question");
+    journey.Key("Return");  // Yes
+    ASSERT_TRUE(journey.WaitForExit(5, &status)) << journey.Output();
+    const std::string saved = ReadAll(journey.Root() / "rc.ckt");
+    EXPECT_NE(saved.find(".TRAN 1.6e-06 0.008 0"), std::string::npos) << saved;
+    EXPECT_NE(saved.find(".PRINT TRAN V(2)"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find(".TRAN 1u 5m"), std::string::npos) << saved;
 }
 
 }  // namespace
