@@ -1,5 +1,5 @@
-// The Analysis Limits dialog of a netlist in a user's hands: a time range that cannot be run and
-// a time range changed for good.
+// The Analysis Limits dialog of a netlist in a user's hands: a time range that cannot be run, a
+// time range changed for good, and the dialog wanted back after the Stepping dialog closed it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -14,8 +14,11 @@ namespace kq5::journey {
 namespace {
 
 // Places on the program's screen, read from its captures (the frame maximised, as it starts).
-// The Transient Analysis Limits dialog at the top left: its Time Range edit.
+// The Transient Analysis Limits dialog at the top left: its caption, its Time Range edit and
+// its Stepping button.
+constexpr int kCaptionLeft = 5, kCaptionTop = 86, kCaptionRight = 690, kCaptionBottom = 100;
 constexpr int kTimeRangeX = 164, kTimeRangeY = 124;
+constexpr int kSteppingX = 358, kSteppingY = 231;
 // The analysis window's plot where the Limits dialog leaves it uncovered, and the caption of a
 // message box in the middle of the screen.
 constexpr int kPlotLeft = 710, kPlotTop = 130, kPlotRight = 968, kPlotBottom = 760;
@@ -46,6 +49,8 @@ void TypeTimeRange(Journey& journey, const std::string& text)
     journey.Key("End BackSpace BackSpace");
     journey.Type(text);
 }
+
+int CaptionPixels(const Shot& shot) { return shot.Count(kCaptionLeft, kCaptionTop, kCaptionRight, kCaptionBottom, kActiveCaption); }
 
 // A run that fails on its limits holds no curves: the plot shows nothing of the run before it,
 // under the message box or anywhere else.
@@ -93,6 +98,26 @@ TEST(LimitsJourney, AChangedTimeRangeIsWrittenIntoTheNetlist)
     EXPECT_NE(saved.find(".TRAN 1.6e-06 0.008 0"), std::string::npos) << saved;
     EXPECT_NE(saved.find(".PRINT TRAN V(2)"), std::string::npos) << saved;
     EXPECT_EQ(saved.find(".TRAN 1u 5m"), std::string::npos) << saved;
+}
+
+// The Stepping dialog closes the Limits dialog as it opens; F9 brings it back afterwards.
+TEST(LimitsJourney, LimitsComeBackAfterTheSteppingDialog)
+{
+    Journey journey("limits_after_stepping");
+    StartAndRun(journey);
+    journey.Click(kSteppingX, kSteppingY);
+    journey.Settle();
+    journey.Capture("limits_stepping_dialog");
+    journey.Key("Return");  // OK
+    journey.Settle();
+    const Shot closed = journey.Capture("limits_stepping_closed");
+    ASSERT_LT(CaptionPixels(closed), 100) << "the Limits dialog is still open";
+    journey.Key("F9");
+    journey.Settle();
+    const Shot reopened = journey.Capture("limits_reopened");
+    EXPECT_GT(CaptionPixels(reopened), 2000) << "F9 did not open the Limits dialog";
+    journey.Key("F3");
+    journey.Settle();
 }
 
 }  // namespace
