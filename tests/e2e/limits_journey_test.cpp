@@ -1,5 +1,6 @@
 // The Analysis Limits dialog of a netlist in a user's hands: a time range that cannot be run, a
-// time range changed for good, and the dialog wanted back after the Stepping dialog closed it.
+// time range changed for good, the dialog wanted back after the Stepping dialog closed it, and
+// the numeric output of a run made after the limits changed.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -23,6 +24,8 @@ constexpr int kSteppingX = 358, kSteppingY = 231;
 // message box in the middle of the screen.
 constexpr int kPlotLeft = 710, kPlotTop = 130, kPlotRight = 968, kPlotBottom = 760;
 constexpr int kBoxLeft = 540, kBoxTop = 415, kBoxRight = 720, kBoxBottom = 429;
+// Lines of a maximised numeric output window below the Limits dialog.
+constexpr int kTableLeft = 40, kTableTop = 470, kTableRight = 400, kTableBottom = 920;
 constexpr std::uint32_t kCurveColour = 0x5A91AB;
 constexpr std::uint32_t kActiveCaption = 0x000080;
 
@@ -116,6 +119,35 @@ TEST(LimitsJourney, LimitsComeBackAfterTheSteppingDialog)
     journey.Settle();
     const Shot reopened = journey.Capture("limits_reopened");
     EXPECT_GT(CaptionPixels(reopened), 2000) << "F9 did not open the Limits dialog";
+    journey.Key("F3");
+    journey.Settle();
+}
+
+// The numeric output window shows the file as the last run wrote it, not as it was when the
+// window opened: after a run of 8 ms its table steps by 1.6 us, not by the 1 us of the run of 5 ms.
+TEST(LimitsJourney, TheNumericOutputWindowShowsTheLastRun)
+{
+    Journey journey("limits_numeric_output");
+    StartAndRun(journey);
+    journey.Key("F5");
+    journey.Settle();
+    journey.Key("ctrl+Home");
+    journey.Settle();
+    const Shot first = journey.Capture("limits_numeric_output_first");
+    journey.Key("F4");
+    journey.Settle();
+    TypeTimeRange(journey, "8m");
+    journey.Key("F2");
+    ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(journey.Root() / "rc.TNO").find("     8.000 ") != std::string::npos; }, 20));
+    journey.Settle();
+    journey.Key("F5");
+    journey.Settle();
+    journey.Key("ctrl+Home");
+    journey.Settle();
+    const Shot second = journey.Capture("limits_numeric_output_second");
+    // The first lines of the table that the Limits dialog leaves uncovered.
+    EXPECT_FALSE(second.SameAs(first, kTableLeft, kTableTop, kTableRight, kTableBottom))
+        << "the numeric output window still shows the run before";
     journey.Key("F3");
     journey.Settle();
 }
