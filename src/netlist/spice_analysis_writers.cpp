@@ -169,6 +169,8 @@ std::string WriteNoiseLine(WindowRecord* record)
 {
     const AnalysisLimits* limits = Limits(record);
     if (!limits || limits->ac[kLimitNOutput].empty() || limits->ac[kLimitNInput].empty()) return {};
+    // "None", the field's default, names no input source: there is no noise analysis to state.
+    if (EqualsNoCase(limits->ac[kLimitNInput], "none")) return {};
     const std::string& node = limits->ac[kLimitNOutput];
     const char* format = HasCharClass(node.front(), kCharDigit) ? ".NOISE V(%s) %s 10\n" : ".NOISE V([%s]) %s 10\n";
     return StrPrintf(format, node.c_str(), limits->ac[kLimitNInput].c_str());
