@@ -19,6 +19,7 @@
 #include "analog/transient_run.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
+#include "document/text_editor.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/fp_flags.h"
@@ -70,6 +71,12 @@ void ShowWarningsNotice()
                         reinterpret_cast<win::LPARAM>(text.c_str()));
 }
 
+void SetCircuitTextReadOnly(WindowRecord* circuit, bool readOnly)
+{
+    if (circuit && IsLiveWindowRecord(circuit) && circuit->document && circuit->document->textAreaWindow)
+        SetEditorReadOnly(circuit->document->textAreaWindow, readOnly);
+}
+
 // A text circuit states its limits in its own analysis lines: what the user changed in the
 // Analysis Limits dialog is written there, or the next analysis would read the old lines again.
 void WriteBackTextLimits(WindowRecord* circuit)
@@ -101,6 +108,8 @@ int BuildCircuitForAnalysis()
     if (result != 0) return result;
     rc.barsHidden = 1;
     if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};
+    // The runs use the circuit as it was built: its text takes no edits until the analysis ends.
+    SetCircuitTextReadOnly(rc.circuitWindow, true);
     return 0;
 }
 
@@ -174,6 +183,7 @@ void EndAnalysis(int keepOutput)
     if (services.closeStateVariablesEditor) services.closeStateVariablesEditor();
     if (services.closeLimitsDialog) services.closeLimitsDialog();
     if (rc.circuitWindow && rc.circuitWindow->plot) ResetWaveformStore(*rc.circuitWindow->plot);
+    SetCircuitTextReadOnly(rc.circuitWindow, false);
     if (const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind); handlers.end) handlers.end();
     if (keepOutput == 0) WriteBackTextLimits(rc.circuitWindow);
     CloseSimulationDataFile();

@@ -1,6 +1,7 @@
 // The Analysis Limits dialog of a netlist in a user's hands: a time range that cannot be run, a
 // time range changed for good, the dialog wanted back after the Stepping dialog closed it, and
-// the numeric output of a run made after the limits changed.
+// the numeric output of a run made after the limits changed; and the netlist's text, which takes
+// no typing while its analysis is open.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -24,6 +25,10 @@ constexpr int kSteppingX = 358, kSteppingY = 231;
 // message box in the middle of the screen.
 constexpr int kPlotLeft = 710, kPlotTop = 130, kPlotRight = 968, kPlotBottom = 760;
 constexpr int kBoxLeft = 540, kBoxTop = 415, kBoxRight = 720, kBoxBottom = 429;
+// The netlist's own window behind the analysis window: its caption beside the Limits dialog, and
+// its text once it is in front.
+constexpr int kNetlistCaptionX = 800, kNetlistCaptionY = 94;
+constexpr int kNetlistTextX = 800, kNetlistTextY = 400;
 // Lines of a maximised numeric output window below the Limits dialog.
 constexpr int kTableLeft = 40, kTableTop = 470, kTableRight = 400, kTableBottom = 920;
 constexpr std::uint32_t kCurveColour = 0x5A91AB;
@@ -150,6 +155,34 @@ TEST(LimitsJourney, TheNumericOutputWindowShowsTheLastRun)
         << "the numeric output window still shows the run before";
     journey.Key("F3");
     journey.Settle();
+}
+
+// The runs use the netlist as it was when the analysis started: its window takes no typing until
+// the analysis ends, and takes it again afterwards.
+TEST(LimitsJourney, TheNetlistTakesNoTypingDuringItsAnalysis)
+{
+    Journey journey("limits_read_only");
+    StartAndRun(journey);
+    journey.Click(kNetlistCaptionX, kNetlistCaptionY);
+    journey.Click(kNetlistTextX, kNetlistTextY);
+    journey.Key("ctrl+End");
+    journey.Type("* typed during the analysis");
+    journey.Settle();
+    journey.Capture("limits_read_only_during");
+    journey.Key("F3");
+    journey.Settle();
+    journey.Key("ctrl+End");
+    journey.Type("* typed after");
+    journey.Settle();
+    journey.Capture("limits_read_only_after");
+    journey.Signal(SIGTERM);
+    int status = 0;
+    EXPECT_FALSE(journey.WaitForExit(3, &status)) << "no save question after the typing";
+    journey.Key("Return");  // Yes
+    ASSERT_TRUE(journey.WaitForExit(5, &status)) << journey.Output();
+    const std::string saved = ReadAll(journey.Root() / "rc.ckt");
+    EXPECT_NE(saved.find("* typed after"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("typed during"), std::string::npos) << saved;
 }
 
 }  // namespace
