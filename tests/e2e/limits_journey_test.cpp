@@ -58,6 +58,19 @@ void TypeTimeRange(Journey& journey, const std::string& text)
     journey.Type(text);
 }
 
+// Ends the session with a termination signal: the save question of the changed netlist is
+// answered Yes, and the netlist is given as it was saved.
+std::string SavedAtTheSessionsEnd(Journey& journey, const std::string& questionPng)
+{
+    journey.Signal(SIGTERM);
+    int status = 0;
+    EXPECT_FALSE(journey.WaitForExit(3, &status)) << "no save question for the changed netlist";
+    journey.Capture(questionPng);
+    journey.Key("Return");  // Yes
+    EXPECT_TRUE(journey.WaitForExit(5, &status)) << journey.Output();
+    return ReadAll(journey.Root() / "rc.ckt");
+}
+
 int CaptionPixels(const Shot& shot) { return shot.Count(kCaptionLeft, kCaptionTop, kCaptionRight, kCaptionBottom, kActiveCaption); }
 
 // A run that fails on its limits holds no curves: the plot shows nothing of the run before it,
@@ -96,13 +109,7 @@ TEST(LimitsJourney, AChangedTimeRangeIsWrittenIntoTheNetlist)
     journey.Key("F3");
     journey.Settle();
     journey.Capture("limits_written_back");
-    journey.Signal(SIGTERM);
-    int status = 0;
-    EXPECT_FALSE(journey.WaitForExit(3, &status)) << "no save question for the rewritten netlist";
-    journey.Capture("limits_written_back_save_question");
-    journey.Key("Return");  // Yes
-    ASSERT_TRUE(journey.WaitForExit(5, &status)) << journey.Output();
-    const std::string saved = ReadAll(journey.Root() / "rc.ckt");
+    const std::string saved = SavedAtTheSessionsEnd(journey, "limits_written_back_save_question");
     EXPECT_NE(saved.find(".TRAN 1.6e-06 0.008 0"), std::string::npos) << saved;
     EXPECT_NE(saved.find(".PRINT TRAN V(2)"), std::string::npos) << saved;
     EXPECT_EQ(saved.find(".TRAN 1u 5m"), std::string::npos) << saved;
@@ -175,12 +182,7 @@ TEST(LimitsJourney, TheNetlistTakesNoTypingDuringItsAnalysis)
     journey.Type("* typed after");
     journey.Settle();
     journey.Capture("limits_read_only_after");
-    journey.Signal(SIGTERM);
-    int status = 0;
-    EXPECT_FALSE(journey.WaitForExit(3, &status)) << "no save question after the typing";
-    journey.Key("Return");  // Yes
-    ASSERT_TRUE(journey.WaitForExit(5, &status)) << journey.Output();
-    const std::string saved = ReadAll(journey.Root() / "rc.ckt");
+    const std::string saved = SavedAtTheSessionsEnd(journey, "limits_read_only_save_question");
     EXPECT_NE(saved.find("* typed after"), std::string::npos) << saved;
     EXPECT_EQ(saved.find("typed during"), std::string::npos) << saved;
 }
