@@ -19,6 +19,7 @@
 #include "analog/transient_run.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
+#include "document/text_editor.h"
 #include "ui/program_settings.h"
 #include "ui/window_record.h"
 #include "core/fp_flags.h"
@@ -27,11 +28,13 @@
 #include "document/circuit_document.h"
 #include "netlist/circuit_build.h"
 #include "netlist/model_statements.h"
+#include "netlist/spice_analysis_commands.h"
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
 #include "analog/analysis_run_services.h"
 #include "analog/analysis_window_services.h"
+#include "results/plot_record_flags.h"
 #include "results/waveform_store.h"
 
 namespace kq5 {
@@ -68,6 +71,23 @@ void ShowWarningsNotice()
                         reinterpret_cast<win::LPARAM>(text.c_str()));
 }
 
+void SetCircuitTextReadOnly(WindowRecord* circuit, bool readOnly)
+{
+    if (circuit && IsLiveWindowRecord(circuit) && circuit->document && circuit->document->textAreaWindow)
+        SetEditorReadOnly(circuit->document->textAreaWindow, readOnly);
+}
+
+// A text circuit states its limits in its own analysis lines: what the user changed in the
+// Analysis Limits dialog is written there, or the next analysis would read the old lines again.
+void WriteBackTextLimits(WindowRecord* circuit)
+{
+    if (!circuit || circuit->kind != kWindowTextCircuit || !circuit->plot) return;
+    std::uint32_t& flags = PlotFlagsOf(circuit->plot).flagWord;
+    if ((flags & kPlotLimitsEdited) == 0) return;
+    flags &= ~kPlotLimitsEdited;
+    UpdateTextAnalysisCommands(circuit);
+}
+
 }  // namespace
 
 int NumberDevices()
@@ -88,6 +108,8 @@ int BuildCircuitForAnalysis()
     if (result != 0) return result;
     rc.barsHidden = 1;
     if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};
+    // The runs use the circuit as it was built: its text takes no edits until the analysis ends.
+    SetCircuitTextReadOnly(rc.circuitWindow, true);
     return 0;
 }
 
@@ -161,7 +183,9 @@ void EndAnalysis(int keepOutput)
     if (services.closeStateVariablesEditor) services.closeStateVariablesEditor();
     if (services.closeLimitsDialog) services.closeLimitsDialog();
     if (rc.circuitWindow && rc.circuitWindow->plot) ResetWaveformStore(*rc.circuitWindow->plot);
+    SetCircuitTextReadOnly(rc.circuitWindow, false);
     if (const AnalysisKindHandlers& handlers = AnalysisKindHandlersOf(kind); handlers.end) handlers.end();
+    if (keepOutput == 0) WriteBackTextLimits(rc.circuitWindow);
     CloseSimulationDataFile();
     CloseNumericOutputUnit();
     // An analysis that wrote nothing leaves no numeric output file behind.
@@ -180,7 +204,6 @@ void EndAnalysis(int keepOutput)
     rc.barsHidden = 0;
     // keepOutput 0 would also show the numeric output to the user; that view belongs to the
     // analysis window, so the file is only kept (or removed when empty) here.
-    (void)keepOutput;
 }
 
 void ExitAnalysis()

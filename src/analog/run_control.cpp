@@ -271,6 +271,8 @@ void ReportAnalysisFailureArgs(int controlKind, int index, const char* text, int
                                std::span<const MessageArg> args)
 {
     RunControlState& rc = RunControl();
+    // The run holds no curves from here on: what the window showed of the last run goes too.
+    if (rc.analysisWindow && rc.analysisWindow->window) win::InvalidateRect(rc.analysisWindow->window, nullptr, 1);
     if (rc.failureReported) {
         rc.failureReported = 1;
         if (rc.probeState == kProbeNone) rc.caseResultFlag = 0;

@@ -43,7 +43,9 @@ std::string WriteDcLine(WindowRecord* record);
 std::string WriteTempLine(WindowRecord* record);
 
 // The .PRINT (print) or .PLOT line of the rows of an analysis kind whose plot group is the
-// character (with '0', also the print rows without a group); long lines continue with "\n+ ".
+// character (with '0', also the print rows without a group; with kEveryPrintedRow, every row of
+// the numeric output whatever its group); long lines continue with "\n+ ".
+inline constexpr char kEveryPrintedRow = 0;
 struct PrintPlotLines {
     std::string text;        // empty when no row belongs to the group
     int continuationLines = 0;

@@ -13,6 +13,7 @@
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
+#include "document/text_editor.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
 #include "netlist/spice_analysis_commands.h"
@@ -168,6 +169,8 @@ std::string WriteNoiseLine(WindowRecord* record)
 {
     const AnalysisLimits* limits = Limits(record);
     if (!limits || limits->ac[kLimitNOutput].empty() || limits->ac[kLimitNInput].empty()) return {};
+    // "None", the field's default, names no input source: there is no noise analysis to state.
+    if (EqualsNoCase(limits->ac[kLimitNInput], "none")) return {};
     const std::string& node = limits->ac[kLimitNOutput];
     const char* format = HasCharClass(node.front(), kCharDigit) ? ".NOISE V(%s) %s 10\n" : ".NOISE V([%s]) %s 10\n";
     return StrPrintf(format, node.c_str(), limits->ac[kLimitNInput].c_str());
@@ -243,8 +246,9 @@ PrintPlotLines WritePrintPlotLines(WindowRecord* record, int analysisKind, bool 
     bool any = false;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const LimitsRow& row = rows[i];
-        const bool inGroup = row.plotGroup == group ||
-                             (group == '0' && print && row.plotGroup == 0 && (row.options & kLimitsOutput));
+        const bool printed = (row.options & kLimitsOutput) != 0;
+        const bool inGroup = group == kEveryPrintedRow ? printed
+                                                       : row.plotGroup == group || (group == '0' && print && row.plotGroup == 0 && printed);
         if (!inGroup || row.yExpression.empty()) continue;
         const std::string item = PrintPlotVariableText(row.yExpression);
         if (static_cast<int>(text.size() - lineStart + 1 + item.size()) > width) {
@@ -335,7 +339,8 @@ int UpdateTextAnalysisCommands(WindowRecord* record)
             }
             add(plot.text);
         }
-        add(WritePrintPlotLines(record, kind, true, '0').text);
+        // Every row of the numeric output, plotted or not: a row that is both keeps both lines.
+        add(WritePrintPlotLines(record, kind, true, kEveryPrintedRow).text);
 
         // Insert before the removals so that their offsets stay valid.
         const std::size_t caret = record->textAreaCaret;
@@ -359,13 +364,27 @@ int UpdateTextAnalysisCommands(WindowRecord* record)
             at = insertAt;
         }
         result.append(text, at, std::string::npos);
-        text.swap(result);
-        record->textAreaCaret = std::min(caret > removedBeforeCaret ? caret - removedBeforeCaret : 0, text.size());
+        const std::size_t newCaret = std::min(caret > removedBeforeCaret ? caret - removedBeforeCaret : 0, result.size());
+        if (TxtEditRecord* editor = OwnerTxtEditRecord(record)) {
+            // Through the editor, so that its history (which no longer fits the text) goes and
+            // the window shows the new lines where the user was.
+            const std::int32_t top = editor->topLine;
+            if (!ReplaceEditorText(*editor, result, false)) return kMsgAlreadyReported;
+            editor->topLine = top;
+            SetEditorCaret(*editor, static_cast<std::int32_t>(newCaret));
+            editor->anchor = static_cast<std::int32_t>(newCaret);
+            SyncEditorWithText(*editor);
+            RefreshEditorView(*editor);
+        } else {
+            text.swap(result);
+            record->textAreaCaret = newCaret;
+        }
         record->document->textLineCount = 0;
     } catch (const std::bad_alloc&) {
         ReportMessage("WE", record, kMsgInsufficientMemory);
         return kMsgAlreadyReported;
     }
+    MarkModified(record);
     return 0;
 }
 

@@ -85,7 +85,7 @@ int ReadLines(WindowRecord* record, CircuitDocument& document)
     FreeAllLimitsRows(record);
     ClearAnalysisLimitsTexts(document);
     if (!record->plot) record->plot = std::make_shared<PlotRecord>();
-    PlotFlagsOf(record->plot).flagWord |= kPlotLimitsFromNetlist;
+    PlotFlagsOf(record->plot).flagWord = (PlotFlagsOf(record->plot).flagWord | kPlotLimitsFromNetlist) & ~kPlotLimitsEdited;
 
     std::string line;
     if (int status = ReadLogicalLineShowingError(unit, line)) return status;  // the title

@@ -40,6 +40,7 @@
 #include "document/default_limits_rows.h"
 #include "results/limits_row.h"
 #include "document/limits_rows.h"
+#include "results/plot_record_flags.h"
 #include "results/plot_view_settings.h"
 
 namespace kq5 {
@@ -143,7 +144,11 @@ int RowEditId(int line, int column) { return kLimitsRowBase + 100 * line + colum
 
 void MarkModified()
 {
-    NoteLimitsChange(State().circuit);
+    WindowRecord* circuit = State().circuit;
+    NoteLimitsChange(circuit);
+    // A text circuit gets what the user changed here written into its analysis lines when the
+    // analysis ends; the defaults that fill empty texts as the dialog opens do not count.
+    if (circuit && circuit->plot) PlotFlagsOf(circuit->plot).flagWord |= kPlotLimitsEdited;
 }
 
 int StripButtonLine(win::HWND dialog, win::HWND button);

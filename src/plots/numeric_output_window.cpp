@@ -18,6 +18,7 @@
 #include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
+#include "core/file_units.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/digital_node_states.h"
@@ -147,6 +148,9 @@ WindowRecord* ShowNumericOutputWindow()
     if (Kind() < 0 || !circuit) return nullptr;
     const std::string name = MakeAnalysisFileName(circuit, "NO");
     if (WindowRecord* open = FindRecordByTitle(name)) {
+        // The runs since the window opened wrote the file again: it shows what the file holds
+        // now, unless the user has changed the text in the window.
+        if (!open->modified && OpenFileRead(name)) ReloadTextWindowFromFile(open);
         ActivateWindowRecord(open, true);
         return open;
     }

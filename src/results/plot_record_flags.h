@@ -1,7 +1,8 @@
 #pragma once
 // Flags of a circuit's plot that the netlist reader and the analyses share: whether a run starts
 // from an operating point, the frequency-axis scale, whether the limits texts came from a
-// netlist's analysis lines, and whether the netlist asked for the operating point alone.
+// netlist's analysis lines (and whether the user changed them since), and whether the netlist
+// asked for the operating point alone.
 #include <cstdint>
 #include <memory>
 
@@ -17,6 +18,9 @@ inline constexpr std::uint8_t kPlotOperatingPointFirstToo = 128;
 inline constexpr std::uint32_t kPlotFrequencyLog = 0x0001;         // the AC axis is logarithmic
 inline constexpr std::uint32_t kPlotLimitsFromNetlist = 0x0100;    // the limits came from .TRAN/.AC/...
 inline constexpr std::uint32_t kPlotOperatingPointOnly = 0x0200;   // .OP without .TRAN
+// The user changed the limits in the Analysis Limits dialog since the netlist's analysis lines
+// gave them: a text circuit's lines are written again from the limits when its analysis ends.
+inline constexpr std::uint32_t kPlotLimitsEdited = 0x0400;
 
 struct PlotRecordFlags {
     std::uint8_t flagByte = kPlotOperatingPointFirst | kPlotOperatingPointFirstToo;

@@ -62,7 +62,9 @@ bool OwnRuleDisables(std::uint32_t command, const ToolButtonSituation& s)
     case 15679: return !(s.kind == kWindowAnalysis && s.plotHasCurves);
     case 17404: return IsSchematicKind(s.kind) && s.analysisOpen && !s.nodeVoltagesAvailable;
     case 17453: return !s.digitalPathData;
-    case 16060:
+    // A netlist's limits are edited as a drawn circuit's are (what changes is written back into
+    // its analysis lines), so Limits stays for it; a netlist has no drawing to animate.
+    case 16060: return s.analysisOpen && s.analysisState != 0;
     case 17171: return s.analysisOpen && (s.analysisState != 0 || s.currentDocumentIsText);
     default: return false;
     }

@@ -194,8 +194,26 @@ TEST_F(AnalysisLinesTest, RewritingTheAnalysisLinesOfTheText)
     const std::string& updated = record_->textArea;
     EXPECT_EQ(updated.find(".PRINT TRAN V(1)\n.PRINT"), std::string::npos);  // all 250 removed
     EXPECT_NE(updated.find(".AC DEC 10 1 1K\n"), std::string::npos);        // another analysis stays
-    EXPECT_NE(updated.find(".TRAN 1e-09 2e-08 0\n.TEMP 27\n.PLOT TRAN V(1)\n.END\n"), std::string::npos) << updated;
+    // The plotted row is printed too, as the .PRINT lines asked: both lines stay.
+    EXPECT_NE(updated.find(".TRAN 1e-09 2e-08 0\n.TEMP 27\n.PLOT TRAN V(1)\n.PRINT TRAN V(1)\n.END\n"), std::string::npos)
+        << updated;
     EXPECT_EQ(updated.find(".TRAN 1N 10N"), std::string::npos);
+}
+
+// An AC netlist without a .NOISE line keeps none: the noise fields' defaults name no source.
+TEST_F(AnalysisLinesTest, RewritingAnAcNetlistAddsNoNoiseLine)
+{
+    Analysis().analysisKind = kAnalysisAc;
+    ASSERT_EQ(Read("t\nV1 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1U\n.AC LIN 11 1K 10K\n.PRINT AC VM(2)\n.END\n"), 0) << LastMessage();
+    Limits().ac[kLimitNInput] = "NONE";
+    Limits().ac[kLimitNOutput] = "2";
+    Limits().ac[kLimitANPts] = "21";
+    ASSERT_EQ(UpdateTextAnalysisCommands(record_), 0);
+    const std::string& updated = record_->textArea;
+    EXPECT_NE(updated.find(".AC LIN 21 1000 10000\n"), std::string::npos) << updated;
+    EXPECT_EQ(updated.find(".NOISE"), std::string::npos) << updated;
+    Limits().ac[kLimitNInput] = "V1";
+    EXPECT_EQ(WriteNoiseLine(record_), ".NOISE V(2) V1 10\n");
 }
 
 }  // namespace
