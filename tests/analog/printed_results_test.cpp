@@ -274,6 +274,37 @@ TEST_F(PrintedResultsTest, ATemperatureListRunsAtEachOfItsTemperatures)
     EXPECT_EQ(uneven[0].temperatureLine, "Temperature = 50 Case= 1");
 }
 
+// A sweep of one value and an AC run at one frequency compute one point: each run prints it once.
+TEST_F(PrintedResultsTest, ASweepOfOneValuePrintsItsOneRowInEachRun)
+{
+    const std::string divider = "V1 1 0 5 AC 1\nR1 1 2 1K TC=0.01\nR2 2 0 1K\n";
+    WriteFile("one.cir", "ONE\n" + divider + ".DC V1 5 5 1\n.PRINT DC V(2)\n.END\n");
+    WriteFile("temps.cir", "TEMPS\n" + divider + ".DC V1 5 5 1\n.TEMP 27 77 127\n.PRINT DC V(2)\n.END\n");
+    WriteFile("ac.cir", "AC\n" + divider + "C1 2 0 1U\n.AC LIN 1 100 100\n.PRINT AC VM(2)\n.END\n");
+    RunJobs("one.cir /D\ntemps.cir /D\nac.cir /A\n");
+
+    const std::vector<test::ValueTable> one = Tables("one.DNO");
+    ASSERT_EQ(one.size(), 1u) << ReadText("one.DNO");
+    ASSERT_EQ(one[0].rows.size(), 1u) << ReadText("one.DNO");
+    EXPECT_NEAR(one[0].rows[0][0], 5.0, 1e-6);
+    EXPECT_NEAR(one[0].rows[0][1], 2.5, 1e-3);
+
+    const std::vector<test::ValueTable> temps = Tables("temps.DNO");
+    ASSERT_EQ(temps.size(), 3u) << ReadText("temps.DNO");
+    for (std::size_t k = 0; k < 3; ++k) {
+        const double r1 = 1000.0 * (1.0 + 0.01 * 50.0 * static_cast<double>(k));
+        ASSERT_EQ(temps[k].rows.size(), 1u) << ReadText("temps.DNO");
+        EXPECT_NEAR(temps[k].rows[0][1], 5.0 * 1000.0 / (r1 + 1000.0), 1e-3) << temps[k].temperatureLine;
+    }
+
+    const std::vector<test::ValueTable> ac = Tables("ac.ANO");
+    ASSERT_EQ(ac.size(), 1u) << ReadText("ac.ANO");
+    ASSERT_EQ(ac[0].rows.size(), 1u) << ReadText("ac.ANO");
+    const Complex zc = 1.0 / Complex(0.0, 2.0 * kPi * 100.0 * 1e-6);
+    const Complex z2 = 1000.0 * zc / (1000.0 + zc);
+    EXPECT_NEAR(ac[0].rows[0][1], std::abs(z2 / (1000.0 + z2)), 1e-3);
+}
+
 // PULSE(0 1 1U 1U 1U 2U 0): one pulse from 1 us to 5 us, not a train of period TR + PW + TF.
 TEST_F(PrintedResultsTest, APulseWithAZeroPeriodIsASinglePulse)
 {
