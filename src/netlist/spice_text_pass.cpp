@@ -119,6 +119,9 @@ int ReadLines(WindowRecord* record, CircuitDocument& document)
     }
     progress.Restore();
     state.currentElement = nullptr;
+    // The program's own library is one of the circuit's before the transistors take the polarity
+    // of their models: a PNP, PMOS or P-channel JFET model from it is found like any other.
+    if (int status = RegisterCircuitLibrary({})) return status;
     if (int status = FixModelPolarity(0)) return status;
     MergePrintPlotRows(record);
     return 0;

@@ -305,6 +305,23 @@ TEST_F(PrintedResultsTest, ASweepOfOneValuePrintsItsOneRowInEachRun)
     EXPECT_NEAR(ac[0].rows[0][1], std::abs(z2 / (1000.0 + z2)), 1e-3);
 }
 
+// A PNP, a PMOS and a P-channel JFET whose models come from the program's library, not from the
+// netlist, conduct as P-type devices: emitter, source and gate at +5 V drive their loads positive.
+// The values are ngspice's for the same models.
+TEST_F(PrintedResultsTest, PTypeTransistorsTakeTheirModelsFromTheProgramsLibrary)
+{
+    WriteFile("ptype.cir", "P-TYPE\nVE 1 0 5\nQ1 2 3 1 2N3906\nRB 3 0 430K\nRC 2 0 1K\n"
+                           "M1 4 0 1 1 P035 W=10U L=0.35U\nRD 4 0 1K\nJ1 5 1 1 2N5460\nRJ 5 0 100\n"
+                           ".DC VE 5 5 1\n.PRINT DC V(2) V(4) V(5)\n.END\n");
+    RunJobs("ptype.cir /D\n");
+    const std::vector<std::vector<double>> rows = test::TableRows(ReadText("ptype.DNO"));
+    ASSERT_EQ(rows.size(), 1u) << ReadText("ptype.DNO");
+    ASSERT_EQ(rows[0].size(), 4u) << ReadText("ptype.DNO");
+    EXPECT_NEAR(rows[0][1], 1.976, 2e-3);
+    EXPECT_NEAR(rows[0][2], 3.227, 2e-3);
+    EXPECT_NEAR(rows[0][3], 0.4228, 1e-3);
+}
+
 // PULSE(0 1 1U 1U 1U 2U 0): one pulse from 1 us to 5 us, not a train of period TR + PW + TF.
 TEST_F(PrintedResultsTest, APulseWithAZeroPeriodIsASinglePulse)
 {
