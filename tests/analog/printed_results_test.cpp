@@ -155,6 +155,30 @@ TEST_F(PrintedResultsTest, ADcSweepReachesItsEndAndItsPointsDoNotFollowTheSizeOf
     EXPECT_EQ(SolutionsOfJob(doc, "isrc.cir"), points) << doc;
 }
 
+// The rows of a DC sweep are computed points, not values read off a straight line between the
+// points the step control chose: a voltage-controlled switch turning on between 1 V and 2 V
+// printed 0.308 mA at 1.5 V, where its resistance is sqrt(RON * ROFF) and the current 0.240 mA.
+TEST_F(PrintedResultsTest, TheRowsOfADcSweepStandOnComputedPoints)
+{
+    WriteFile("switch.cir", "SWITCH\nVC 1 0 0\nV2 2 0 1\nS1 2 3 1 0 SMOD\nRL 3 0 1K\n"
+                            ".MODEL SMOD VSWITCH(RON=10 ROFF=1MEG VON=2 VOFF=1)\n.DC VC 0 3 0.25\n"
+                            ".PRINT DC I(RL)\n.END\n");
+    RunJobs("switch.cir /D\n");
+    const std::vector<std::vector<double>> rows = test::TableRows(ReadText("switch.DNO"));
+    ASSERT_EQ(rows.size(), 13u) << ReadText("switch.DNO");
+    const double ron = 10.0, roff = 1e6, von = 2.0, voff = 1.0;
+    for (const std::vector<double>& row : rows) {
+        const double v = row[0];
+        double r = v >= von ? ron : roff;
+        if (v > voff && v < von) {
+            const double lm = std::log(std::sqrt(ron * roff)), lr = std::log(ron / roff);
+            const double vm = (von + voff) / 2.0, vd = von - voff;
+            r = std::exp(lm + 3.0 * lr * (v - vm) / (2.0 * vd) - 2.0 * lr * std::pow(v - vm, 3.0) / std::pow(vd, 3.0));
+        }
+        EXPECT_NEAR(row[1], 1000.0 / (r + 1000.0), 2e-3) << "I(RL) in mA at " << v << " V";
+    }
+}
+
 // Output characteristics of a transistor from a base current of 0: the first curve is flat and
 // the run rescales its axis to it. The next curves are measured against their own values, not
 // that span (which once made them take hundreds of thousands of points per microampere), and
