@@ -164,6 +164,7 @@ int ReadSpiceTextCircuit()
     state.operatingPointRequested = false;
     state.transientGiven = false;
     state.analysisStatements = {};
+    state.noiseStatement = {};
     state.currentScope = 0;
     ResetExpansionNodes();
     ForgetEarlierEscape();
