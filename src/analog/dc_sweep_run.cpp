@@ -111,6 +111,19 @@ bool ReachedFinal(double value)
     return direction * (d.final1 - value) <= std::abs(d.userStep) * 1e-9;
 }
 
+// The first row of the printed table past the value, in the sweep's direction. The rows stand
+// at equal intervals from the initial to the final value.
+double NextTableRow(double value)
+{
+    const DcSweepState& d = DcSweep();
+    if (d.printPoints < 2 || d.final1 == d.initial1) return d.final1;
+    const double dx = (d.final1 - d.initial1) / (d.printPoints - 1);
+    const double row = std::floor((value - d.initial1) / dx + 1e-9) + 1.0;
+    const double x = d.initial1 + row * dx;
+    // A row at zero is computed at zero, not at the rounding of the sum (-0.5 + 10 * 0.05).
+    return std::abs(x) < std::abs(dx) * 1e-9 ? 0.0 : x;
+}
+
 // The Y span that the step control measures each point's change against. A Y range the user
 // gave is known before the sweep. An automatic one is not: its axis holds a placeholder until
 // the curve is scaled to its values, and measuring against that would make the number of
@@ -192,6 +205,10 @@ int SweepPoints(WindowRecord* window)
         s.sourceFactor = 1.0;
         const double previous = d.value1;
         d.value1 = previous + d.step;
+        // A step never passes a row of the printed table: each row is a computed point, as the
+        // user asked for it, not a value read off the straight line between two points.
+        const double row = NextTableRow(previous);
+        if (direction * (row - d.value1) <= std::abs(d.userStep) * 1e-9) d.value1 = row;
         d.value1 = d.userStep >= 0.0 ? std::min(d.value1, d.final1) : std::max(d.value1, d.final1);
         if (ReachedFinal(d.value1)) d.value1 = d.final1;
         if (DeviceServices().evaluateSourcesAtTime)

@@ -225,7 +225,7 @@ std::vector<PrintedCurve> CurvesOfGroup(PlotRecord& plot, int group, int kind)
     for (auto& c : plot.curves) {
         if (!c->printAxis[0].print && !c->printAxis[1].print) continue;
         if ((IsCrossDomain(*c, kind) ? 1 : 0) != group) continue;
-        if (c->lastPointIndex <= 0) continue;
+        if (c->lastPointIndex < 0) continue;
         out.push_back({c.get(),
                        {c->printAxis[0].print, c->printAxis[1].print},
                        {MakeCellFormat(c->printAxis[0]), MakeCellFormat(c->printAxis[1])}});
@@ -530,15 +530,19 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
     const int kind = Analysis().analysisKind;
     double lo = 0.0, hi = 0.0;
     RunXRange(lo, hi);
+    // A sweep of one value (.DC V1 5 5 1) has one point to show, not the same row N times.
+    if (hi == lo) pointCount = std::min(pointCount, 1);
     const double dx = pointCount > 1 ? (hi - lo) / (pointCount - 1) : 0.0;
     WriteValueHeadings(window, group);
     if (UnitError(unit) != 0 || !NumericOutput().pending) return;
 
     std::vector<PrintedCurve> curves = CurvesOfGroup(plot, group, kind);
-    if (curves.empty() || curves.front().curve->lastPointIndex < 2) return;
+    if (curves.empty()) return;
     const CurveRecord& first = *curves.front().curve;
     const int run = TableRun(plot);
     const std::int32_t firstRow = std::max(RunStart(first, run), 0);
+    // Rows need a point of this run; one is enough (a sweep of one value, an AC run at one frequency).
+    if (first.lastPointIndex < firstRow) return;
     for (PrintedCurve& p : curves) p.curve->printCursor = firstRow;
 
     if (kind == kAnalysisAc || group == 1) {

@@ -288,9 +288,13 @@ void ReportAnalysisFailureArgs(int controlKind, int index, const char* text, int
         if (fieldText.empty()) fieldText = AnalysisLimitsFieldText(index);
         const int kind = Analysis().analysisKind;
         const WindowRecord* circuit = rc.circuitWindow;
-        if (kind >= 0 && kind < 3 && circuit && circuit->kind == kWindowTextCircuit &&
-            NetlistReader().analysisStatements[static_cast<std::size_t>(kind)].line >= 0)
-            statement = &NetlistReader().analysisStatements[static_cast<std::size_t>(kind)];
+        const NetlistReaderState& reader = NetlistReader();
+        // The noise fields come from the .NOISE line, the others from the analysis line.
+        const bool noise = kind == kAnalysisAc && (index == kLimitNInput || index == kLimitNOutput);
+        const SourceLocation* line = noise ? &reader.noiseStatement
+                                     : kind >= 0 && kind < 3 ? &reader.analysisStatements[static_cast<std::size_t>(kind)]
+                                                             : nullptr;
+        if (line && line->line >= 0 && circuit && circuit->kind == kWindowTextCircuit) statement = line;
     }
     std::vector<MessageArg> all;
     all.reserve(args.size() + 7);

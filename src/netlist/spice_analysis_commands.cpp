@@ -243,6 +243,7 @@ int ParseDotNoise(std::string_view)
     auto& limits = Document().limits.ac;
     limits[kLimitNOutput] = output;
     limits[kLimitNInput] = input;
+    NetlistReader().noiseStatement = {TopSourceName(), LogicalLineStart()};
     return 0;
 }
 

@@ -196,6 +196,8 @@ struct NetlistReaderState {
     // Where the .TRAN, .AC and .DC lines of the circuit stand (by analysis kind): a run that
     // cannot take the limits they gave names them.
     std::array<SourceLocation, 3> analysisStatements;
+    // Where the .NOISE line stands: its output node and input source are named by it.
+    SourceLocation noiseStatement;
     int printPlotCounter = 0;
     bool printVariableUsed = false;
     std::array<int, 3> printPlotRows{};

@@ -34,6 +34,7 @@ namespace kq5 {
 
 namespace {
 
+constexpr int kMsgMissingEnds = 10918;
 constexpr char kProgressFormat[] = "Processing Spice Line %d of %d (%d%%)";
 constexpr int kProgressThreshold = 1000;
 
@@ -93,13 +94,20 @@ int ReadLines(WindowRecord* record, CircuitDocument& document)
     Progress progress(slot ? slot->lineTotal : 0);
 
     int depth = 0;
+    // The outermost .SUBCKT still open: a netlist that ends inside it lost its .ENDS.
+    SourceLocation open;
+    std::string openName;
     while (NextSourceWithLines(TopSourceUnit())) {
         unit = TopSourceUnit();
         if (const FileUnit* top = GetFileUnit(unit)) progress.Show(top->lineNumber);
         if (int status = ReadLogicalLineShowingError(unit, line)) return status;
         SetErrorSourceLine(TopSourceName(), LogicalLineStart());
         if (BeginsSubckt(line)) {
-            ++depth;
+            if (depth++ == 0) {
+                open = {TopSourceName(), LogicalLineStart()};
+                const std::size_t start = line.find_first_not_of(' ', 8);
+                openName = start == std::string::npos ? std::string() : line.substr(start, line.find(' ', start) - start);
+            }
             continue;
         }
         if (EndsSubckt(line)) {
@@ -118,7 +126,17 @@ int ReadLines(WindowRecord* record, CircuitDocument& document)
         if (int status = CheckNetlistComponentCount(document)) return status;
     }
     progress.Restore();
+    if (depth > 0) {
+        // Every line after it was taken as part of the subcircuit: say so, rather than fail for
+        // a circuit without elements or analyses.
+        SetErrorSourceLine(open.source, open.line);
+        ReportNetlistMessage("WE", record, kMsgMissingEnds, openName);
+        return kMsgAlreadyReported;
+    }
     state.currentElement = nullptr;
+    // The program's own library is one of the circuit's before the transistors take the polarity
+    // of their models: a PNP, PMOS or P-channel JFET model from it is found like any other.
+    if (int status = RegisterCircuitLibrary({})) return status;
     if (int status = FixModelPolarity(0)) return status;
     MergePrintPlotRows(record);
     return 0;
@@ -161,6 +179,7 @@ int ReadSpiceTextCircuit()
     state.operatingPointRequested = false;
     state.transientGiven = false;
     state.analysisStatements = {};
+    state.noiseStatement = {};
     state.currentScope = 0;
     ResetExpansionNodes();
     ForgetEarlierEscape();

@@ -133,6 +133,15 @@ TEST_F(BatchJobs, LimitsThatARunCannotTakeAreShownWithTheirLine)
     EXPECT_NE(statistics.find("13545"), std::string::npos) << statistics;
     EXPECT_NE(statistics.find("-1M"), std::string::npos) << statistics;
     EXPECT_NE(statistics.find("Line:\t5"), std::string::npos) << statistics;
+
+    // A noise source that is not in the circuit is named with the .NOISE line, not the .AC line.
+    WriteFile("noise.cir", "NOISE\nV1 1 0 AC 1\nR1 1 2 1K\nR2 2 0 1K\n.NOISE V(2) VX 5\n.AC DEC 1 1K 10K\n"
+                           ".PRINT NOISE ONOISE\n.END\n");
+    WriteFile("jobs.txt", "noise.cir /A\n");
+    EXPECT_EQ(Run("@jobs.txt"), 1);
+    const std::string noise = ReadText("jobs.DOC");
+    EXPECT_NE(noise.find("13530"), std::string::npos) << noise;
+    EXPECT_NE(noise.find("Line:\t5"), std::string::npos) << noise;
 }
 
 TEST_F(BatchJobs, AnOutputFileThatCannotBeWrittenFailsTheBatch)

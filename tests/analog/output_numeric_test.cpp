@@ -178,14 +178,18 @@ TEST_F(NumericOutputTest, HeadingsDropBlanksAndUseMegForM)
     EXPECT_EQ(units, "        (V)     (MEGV)");
 }
 
-TEST_F(NumericOutputTest, ACurveWithFewerThanThreePointsPrintsHeadingsOnly)
+// A sweep from 0 to 1 in steps of 1 stores two points; its table still has its N rows.
+TEST_F(NumericOutputTest, ACurveOfTwoPointsPrintsItsRows)
 {
     CurveRecord& c = AddCurve("V(1)", "V(2)");
     MakeStore();
     Store(c, {0, 1}, {5, 6});
     DcSweep().final1 = 1.0;
     WritePrintedValues(circuit_, 5);
-    EXPECT_EQ(Output(), "       V(1)       V(2)\n        (V)        (V)\n");
+    const std::string text = Output();
+    EXPECT_EQ(text.rfind("       V(1)       V(2)\n        (V)        (V)\n", 0), 0u) << text;
+    EXPECT_NE(text.find("  2.500e-01  5.250e+00 \n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  1.000e+00  6.000e+00 \n"), std::string::npos) << text;
 }
 
 TEST_F(NumericOutputTest, AcTablesListTheStoredPoints)

@@ -155,6 +155,30 @@ TEST_F(PrintedResultsTest, ADcSweepReachesItsEndAndItsPointsDoNotFollowTheSizeOf
     EXPECT_EQ(SolutionsOfJob(doc, "isrc.cir"), points) << doc;
 }
 
+// The rows of a DC sweep are computed points, not values read off a straight line between the
+// points the step control chose: a voltage-controlled switch turning on between 1 V and 2 V
+// printed 0.308 mA at 1.5 V, where its resistance is sqrt(RON * ROFF) and the current 0.240 mA.
+TEST_F(PrintedResultsTest, TheRowsOfADcSweepStandOnComputedPoints)
+{
+    WriteFile("switch.cir", "SWITCH\nVC 1 0 0\nV2 2 0 1\nS1 2 3 1 0 SMOD\nRL 3 0 1K\n"
+                            ".MODEL SMOD VSWITCH(RON=10 ROFF=1MEG VON=2 VOFF=1)\n.DC VC 0 3 0.25\n"
+                            ".PRINT DC I(RL)\n.END\n");
+    RunJobs("switch.cir /D\n");
+    const std::vector<std::vector<double>> rows = test::TableRows(ReadText("switch.DNO"));
+    ASSERT_EQ(rows.size(), 13u) << ReadText("switch.DNO");
+    const double ron = 10.0, roff = 1e6, von = 2.0, voff = 1.0;
+    for (const std::vector<double>& row : rows) {
+        const double v = row[0];
+        double r = v >= von ? ron : roff;
+        if (v > voff && v < von) {
+            const double lm = std::log(std::sqrt(ron * roff)), lr = std::log(ron / roff);
+            const double vm = (von + voff) / 2.0, vd = von - voff;
+            r = std::exp(lm + 3.0 * lr * (v - vm) / (2.0 * vd) - 2.0 * lr * std::pow(v - vm, 3.0) / std::pow(vd, 3.0));
+        }
+        EXPECT_NEAR(row[1], 1000.0 / (r + 1000.0), 2e-3) << "I(RL) in mA at " << v << " V";
+    }
+}
+
 // Output characteristics of a transistor from a base current of 0: the first curve is flat and
 // the run rescales its axis to it. The next curves are measured against their own values, not
 // that span (which once made them take hundreds of thousands of points per microampere), and
@@ -272,6 +296,54 @@ TEST_F(PrintedResultsTest, ATemperatureListRunsAtEachOfItsTemperatures)
     const std::vector<test::ValueTable> uneven = Tables("uneven.DNO");
     ASSERT_EQ(uneven.size(), 1u) << ReadText("uneven.DNO");
     EXPECT_EQ(uneven[0].temperatureLine, "Temperature = 50 Case= 1");
+}
+
+// A sweep of one value and an AC run at one frequency compute one point: each run prints it once.
+TEST_F(PrintedResultsTest, ASweepOfOneValuePrintsItsOneRowInEachRun)
+{
+    const std::string divider = "V1 1 0 5 AC 1\nR1 1 2 1K TC=0.01\nR2 2 0 1K\n";
+    WriteFile("one.cir", "ONE\n" + divider + ".DC V1 5 5 1\n.PRINT DC V(2)\n.END\n");
+    WriteFile("temps.cir", "TEMPS\n" + divider + ".DC V1 5 5 1\n.TEMP 27 77 127\n.PRINT DC V(2)\n.END\n");
+    WriteFile("ac.cir", "AC\n" + divider + "C1 2 0 1U\n.AC LIN 1 100 100\n.PRINT AC VM(2)\n.END\n");
+    RunJobs("one.cir /D\ntemps.cir /D\nac.cir /A\n");
+
+    const std::vector<test::ValueTable> one = Tables("one.DNO");
+    ASSERT_EQ(one.size(), 1u) << ReadText("one.DNO");
+    ASSERT_EQ(one[0].rows.size(), 1u) << ReadText("one.DNO");
+    EXPECT_NEAR(one[0].rows[0][0], 5.0, 1e-6);
+    EXPECT_NEAR(one[0].rows[0][1], 2.5, 1e-3);
+
+    const std::vector<test::ValueTable> temps = Tables("temps.DNO");
+    ASSERT_EQ(temps.size(), 3u) << ReadText("temps.DNO");
+    for (std::size_t k = 0; k < 3; ++k) {
+        const double r1 = 1000.0 * (1.0 + 0.01 * 50.0 * static_cast<double>(k));
+        ASSERT_EQ(temps[k].rows.size(), 1u) << ReadText("temps.DNO");
+        EXPECT_NEAR(temps[k].rows[0][1], 5.0 * 1000.0 / (r1 + 1000.0), 1e-3) << temps[k].temperatureLine;
+    }
+
+    const std::vector<test::ValueTable> ac = Tables("ac.ANO");
+    ASSERT_EQ(ac.size(), 1u) << ReadText("ac.ANO");
+    ASSERT_EQ(ac[0].rows.size(), 1u) << ReadText("ac.ANO");
+    const Complex zc = 1.0 / Complex(0.0, 2.0 * kPi * 100.0 * 1e-6);
+    const Complex z2 = 1000.0 * zc / (1000.0 + zc);
+    EXPECT_NEAR(ac[0].rows[0][1], std::abs(z2 / (1000.0 + z2)), 1e-3);
+}
+
+// A PNP, a PMOS and a P-channel JFET whose models come from the program's library, not from the
+// netlist, conduct as P-type devices: emitter, source and gate at +5 V drive their loads positive.
+// The values are ngspice's for the same models.
+TEST_F(PrintedResultsTest, PTypeTransistorsTakeTheirModelsFromTheProgramsLibrary)
+{
+    WriteFile("ptype.cir", "P-TYPE\nVE 1 0 5\nQ1 2 3 1 2N3906\nRB 3 0 430K\nRC 2 0 1K\n"
+                           "M1 4 0 1 1 P035 W=10U L=0.35U\nRD 4 0 1K\nJ1 5 1 1 2N5460\nRJ 5 0 100\n"
+                           ".DC VE 5 5 1\n.PRINT DC V(2) V(4) V(5)\n.END\n");
+    RunJobs("ptype.cir /D\n");
+    const std::vector<std::vector<double>> rows = test::TableRows(ReadText("ptype.DNO"));
+    ASSERT_EQ(rows.size(), 1u) << ReadText("ptype.DNO");
+    ASSERT_EQ(rows[0].size(), 4u) << ReadText("ptype.DNO");
+    EXPECT_NEAR(rows[0][1], 1.976, 2e-3);
+    EXPECT_NEAR(rows[0][2], 3.227, 2e-3);
+    EXPECT_NEAR(rows[0][3], 0.4228, 1e-3);
 }
 
 // PULSE(0 1 1U 1U 1U 2U 0): one pulse from 1 us to 5 us, not a train of period TR + PW + TF.

@@ -65,6 +65,17 @@ TEST_F(RefusalTest, AFileThatIncludesItselfIsNamedAtItsLine)
     EXPECT_TRUE(Shows("Line:\t4")) << LastShownText();
 }
 
+// A .SUBCKT without its .ENDS took every line after it: the circuit was refused for having no
+// node to run, which named nothing the user wrote.
+TEST_F(RefusalTest, ASubcircuitWithoutItsEndsIsNamedAtItsLine)
+{
+    EXPECT_EQ(Refused("TITLE\n.SUBCKT DIV A B\nR1 A B 1K\nV1 1 0 1\nR1 1 0 1K\n.TRAN 1M 2M\n.END\n"),
+              std::vector<int>{10918});
+    EXPECT_TRUE(Shows("DIV")) << LastShownText();
+    EXPECT_TRUE(Shows("Line:\t2")) << LastShownText();
+    EXPECT_TRUE(Builds("TITLE\n.SUBCKT DIV A B\nR1 A B 1K\n.ENDS\nV1 1 0 1\nR1 1 0 1K\n.TRAN 1M 2M\n.END\n"));
+}
+
 // "Nesting to deep." named the part and its file, not the line.
 TEST_F(RefusalTest, AnExpressionNestedTooDeeplyIsNamedAtItsLine)
 {
