@@ -27,13 +27,15 @@ namespace kq5 {
 
 namespace {
 
-// The name asked for when none is given; the default extension when the answer has none.
-std::string ChooseFileName(WindowRecord* active, std::string fileName, const char* extension)
+// The name asked for when none is given; the default extension when the answer has none. The
+// dialog is of the kind of the file written: a SPICE text must not be forced to a binary
+// library's extension, where it would replace the library it came from.
+std::string ChooseFileName(WindowRecord* active, std::string fileName, const char* extension, int kind)
 {
     if (fileName.empty()) {
         std::string start = GetRecordTitle(active);
         if (!start.empty()) ReplaceExtension(start, extension);
-        fileName = AskSaveFileNameByKind(active, start, kWindowModelLibrary);
+        fileName = AskSaveFileNameByKind(active, start, kind);
     }
     if (!fileName.empty() && GetFileExtension(fileName).empty()) fileName += std::string(".") + extension;
     return fileName;
@@ -102,7 +104,7 @@ int TranslateLibraryToText(WindowRecord* active, std::string fileName)
 {
     const ModelLibrary* library = ModelLibraryOf(active);
     if (!library) return 0;
-    fileName = ChooseFileName(active, std::move(fileName), "LIB");
+    fileName = ChooseFileName(active, std::move(fileName), "LIB", kWindowTextCircuit);
     if (fileName.empty()) return 0;
     const int unit = FindFreeUnit();
     if (int status = unit < 0 ? kMsgFileErrorBase + EMFILE : CreateUnit(fileName, unit)) {
@@ -130,7 +132,7 @@ int TranslateTextToLibrary(WindowRecord* active, std::string fileName, ModelLibr
 {
     if (created) *created = nullptr;
     if (!active) return 0;
-    fileName = ChooseFileName(active, std::move(fileName), "LBR");
+    fileName = ChooseFileName(active, std::move(fileName), "LBR", kWindowModelLibrary);
     if (fileName.empty()) return 0;
     // With the frame up the new library is shown in its window; batch runs keep it windowless.
     WindowRecord* window = Frame().mdiClient ? CreateModelEditorWindow(fileName) : nullptr;
