@@ -141,6 +141,9 @@ void ApplyTimeZeroEvents();
 void DigitalStepNoOp();
 // Queues the events of every stimulus device (run start). 0 or 15002.
 int QueueStimulusEvents();
+// Sets the nodes of every stimulus to the values it drives at time 0 (before a transient's
+// operating point, which then starts from them).
+void SetStimulusStartingStates();
 // Frees the events of the stimuli that were taken before the present time (an accepted point:
 // no rejected step goes back before it), once they are half of a long list.
 void ForgetTakenStimulusEvents();

@@ -493,7 +493,13 @@ int StartDigitalRun(double tmin)
     const int kind = Analysis().analysisKind;
     const double end = kind == kAnalysisAc || kind == kAnalysisDc ? tmin : tmin + static_cast<double>(d.endTime) * d.timeUnit;
     if (int rc = StepStimulusDevices(tmin, end)) return rc;
-    return QueueStimulusEvents();
+    if (int rc = QueueStimulusEvents()) return rc;
+    // A stimulus's value at time 0 is where its nodes stand at the operating point, not a
+    // change after it: a gate it feeds starts from the driven level, and a clock that starts
+    // at a level gives its flip-flops no edge at the start. The events at time 0 stay queued
+    // and change nothing.
+    if (kind == kAnalysisTransient) SetStimulusStartingStates();
+    return 0;
 }
 
 void InstallDigitalSimulator()

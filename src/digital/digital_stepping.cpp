@@ -265,6 +265,40 @@ void ApplyTimeZeroEvents()
 
 void DigitalStepNoOp() {}
 
+namespace {
+
+// Sets a stimulus's nodes to the values it drives at time 0.
+void SetStartingStates(DigitalDeviceTables& d, int dev, const StimulusRecord& stim)
+{
+    const int outputs = DeviceOutputCount(d, dev);
+    const std::size_t i = static_cast<std::size_t>(dev);
+    for (const StimulusEvent& e : stim.events) {
+        if (e.time != 0 || e.output < 0 || e.output >= outputs) continue;
+        const int node = DeviceOutputNode(d, dev, outputs - e.output);
+        if (node <= 0 || static_cast<std::size_t>(node) >= d.current.size()) continue;
+        std::uint16_t state = e.state;
+        if (!e.word) {
+            const int level = e.state & 7;
+            const int strength = level == kStateZ ? 0 : level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i];
+            state = MakeDigitalState(level == kStateZ ? kStateX : level, strength);
+        }
+        const std::size_t n = static_cast<std::size_t>(node);
+        d.current[n] = d.previous[n] = d.scheduled[n] = state;
+        const std::size_t o = static_cast<std::size_t>(DeviceOutputIndex(d, dev, outputs - e.output));
+        if (o < d.outputCurrent.size()) d.outputCurrent[o] = d.outputScheduled[o] = state;
+    }
+}
+
+}  // namespace
+
+void SetStimulusStartingStates()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev = 1; dev <= d.deviceCount; ++dev)
+        if (const auto* stim = dynamic_cast<const StimulusRecord*>(d.record[static_cast<std::size_t>(dev)].get()))
+            SetStartingStates(d, dev, *stim);
+}
+
 int QueueStimulusEvents()
 {
     DigitalDeviceTables& d = DigitalSimulator();
@@ -276,35 +310,19 @@ int QueueStimulusEvents()
         auto* stim = dynamic_cast<StimulusRecord*>(d.record[static_cast<std::size_t>(dev)].get());
         if (!stim) continue;
         stim->queued = 0;
-        if (!steady) {
-            // Events out of time order cannot wait for the instant before them: all go at once.
-            const bool ordered = std::is_sorted(stim->events.begin(), stim->events.end(),
-                                                [](const StimulusEvent& a, const StimulusEvent& b) { return a.time < b.time; });
-            if (ordered && StimulusOf(d, dev) == stim) {
-                if (int rc = QueueFirstStimulusInstant(d, dev, *stim)) return rc;
-                continue;
-            }
-            for (; stim->queued < stim->events.size(); ++stim->queued)
-                if (int rc = QueueStimulusEvent(d, dev, stim->events[stim->queued])) return rc;
+        if (steady) {
+            SetStartingStates(d, dev, *stim);
             continue;
         }
-        const int outputs = DeviceOutputCount(d, dev);
-        const std::size_t i = static_cast<std::size_t>(dev);
-        for (const StimulusEvent& e : stim->events) {
-            if (e.time != 0 || e.output < 0 || e.output >= outputs) continue;
-            const int node = DeviceOutputNode(d, dev, outputs - e.output);
-            if (node <= 0 || static_cast<std::size_t>(node) >= d.current.size()) continue;
-            std::uint16_t state = e.state;
-            if (!e.word) {
-                const int level = e.state & 7;
-                const int strength = level == kStateZ ? 0 : level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i];
-                state = MakeDigitalState(level == kStateZ ? kStateX : level, strength);
-            }
-            const std::size_t n = static_cast<std::size_t>(node);
-            d.current[n] = d.previous[n] = d.scheduled[n] = state;
-            const std::size_t o = static_cast<std::size_t>(DeviceOutputIndex(d, dev, outputs - e.output));
-            if (o < d.outputCurrent.size()) d.outputCurrent[o] = d.outputScheduled[o] = state;
+        // Events out of time order cannot wait for the instant before them: all go at once.
+        const bool ordered = std::is_sorted(stim->events.begin(), stim->events.end(),
+                                            [](const StimulusEvent& a, const StimulusEvent& b) { return a.time < b.time; });
+        if (ordered && StimulusOf(d, dev) == stim) {
+            if (int rc = QueueFirstStimulusInstant(d, dev, *stim)) return rc;
+            continue;
         }
+        for (; stim->queued < stim->events.size(); ++stim->queued)
+            if (int rc = QueueStimulusEvent(d, dev, stim->events[stim->queued])) return rc;
     }
     return 0;
 }

@@ -235,39 +235,96 @@ TEST_F(DigitalInterfaceCheckTest, StepsFollowASwitchingOutputStage)
 namespace kq5 {
 namespace {
 
-class MixedPrintedStatesTest : public test::ScratchDirTest {};
+class MixedPrintedStatesTest : public test::ScratchDirTest {
+protected:
+    void SetUp() override
+    {
+        test::ScratchDirTest::SetUp();
+        ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    }
+    // Runs one circuit in batch and returns its .TNO rows: time (ns) and the printed cells.
+    std::vector<std::pair<double, std::vector<std::string>>> Rows(const std::string& name, const std::string& netlist)
+    {
+        std::vector<std::pair<double, std::vector<std::string>>> rows;
+        WriteFile(name + ".cir", netlist);
+        WriteFile("jobs.txt", name + ".cir /T\n");
+        EXPECT_EQ(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt"), 0) << ReadFile(name + ".DOC");
+        std::istringstream lines(ReadFile(name + ".TNO"));
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream cells(line);
+            double t;
+            if (!(cells >> t)) continue;
+            std::vector<std::string> row;
+            for (std::string cell; cells >> cell;) row.push_back(cell);
+            rows.emplace_back(t, std::move(row));
+        }
+        return rows;
+    }
+    // "t:letter" at the first row (tenths of a ns) of each new letter of a column.
+    static std::string Changes(const std::vector<std::pair<double, std::vector<std::string>>>& rows, std::size_t column)
+    {
+        std::string text, last;
+        for (const auto& [t, cells] : rows) {
+            if (column >= cells.size() || cells[column] == last) continue;
+            last = cells[column];
+            text += (text.empty() ? "" : " ") + std::to_string(static_cast<int>(std::lround(t * 10.0))) + ":" + last;
+        }
+        return text;
+    }
+};
 
 // A ramp of 50 mV/ns read by a buffer that drives an inverter of 1 ns: in the printed table the
 // buffer's output changes where the ramp crosses 0.8 V and 2.0 V (16 ns and 40 ns), and the
 // inverter 1 ns after it, not both together one analog step late.
 TEST_F(MixedPrintedStatesTest, AnAtoDChangePrintsAtTheCrossingAndBeforeWhatItDrives)
 {
-    ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
-    WriteFile("ramp.cir", "RAMP\nV1 IN 0 PWL(0 0 100N 5)\n"
-                          "UB BUF $G_DPWR $G_DGND IN Y D0_GATE IO_STD\n"
-                          "UI INV $G_DPWR $G_DGND Y YB GI IO_STD\n"
-                          ".MODEL GI UGATE(TPLHTY=1N TPHLTY=1N)\n"
-                          ".TRAN 0.1N 60N\n.PRINT TRAN D(Y) D(YB)\n.END\n");
-    WriteFile("jobs.txt", "ramp.cir /T\n");
-    ASSERT_EQ(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt"), 0) << ReadFile("run.log");
-    // The first row (ns) of each new letter of the two columns.
-    std::string y, yb;
-    char lastY = 0, lastYb = 0;
-    std::istringstream rows(ReadFile("ramp.TNO"));
-    for (std::string line; std::getline(rows, line);) {
-        std::istringstream cells(line);
-        double t;
-        char a, b;
-        if (!(cells >> t >> a >> b)) continue;
-        const std::string at = std::to_string(static_cast<int>(std::lround(t * 10.0)));
-        if (a != lastY) y += (y.empty() ? "" : " ") + at + ":" + a;
-        if (b != lastYb) yb += (yb.empty() ? "" : " ") + at + ":" + b;
-        lastY = a;
-        lastYb = b;
-    }
+    const auto rows = Rows("ramp", "RAMP\nV1 IN 0 PWL(0 0 100N 5)\n"
+                                   "UB BUF $G_DPWR $G_DGND IN Y D0_GATE IO_STD\n"
+                                   "UI INV $G_DPWR $G_DGND Y YB GI IO_STD\n"
+                                   ".MODEL GI UGATE(TPLHTY=1N TPHLTY=1N)\n"
+                                   ".TRAN 0.1N 60N\n.PRINT TRAN D(Y) D(YB)\n.END\n");
     // Tenths of a nanosecond: the row after the crossing, the row after the inverter's delay.
-    EXPECT_EQ(y, "0:0 161:X 401:1");
-    EXPECT_EQ(yb, "0:1 171:X 411:0");
+    EXPECT_EQ(Changes(rows, 0), "0:0 161:X 401:1");
+    EXPECT_EQ(Changes(rows, 1), "0:1 171:X 411:0");
+}
+
+// A stimulus's value at time 0 is the circuit's starting state: the inverter it feeds drives
+// the RC at its high level from the operating point on, and the RC's reader is never X.
+TEST_F(MixedPrintedStatesTest, AStimulusAtTimeZeroDrivesTheOperatingPoint)
+{
+    const auto rows = Rows("start", "START\nU1 STIM(1,1) $G_DPWR $G_DGND IN IO_STD 0NS 0\n"
+                                    "U2 INV $G_DPWR $G_DGND IN OUT D0_GATE IO_STD\n"
+                                    "R1 OUT RC 1K\nC1 RC 0 100P\n"
+                                    "U3 BUF $G_DPWR $G_DGND RC Y D0_GATE IO_STD\n"
+                                    ".TRAN 1N 100N\n.PRINT TRAN V(OUT) V(RC) D(Y)\n.END\n");
+    ASSERT_FALSE(rows.empty());
+    ASSERT_EQ(rows[0].second.size(), 3u);
+    EXPECT_GT(std::stod(rows[0].second[0]), 3.4);
+    EXPECT_GT(std::stod(rows[0].second[1]), 3.4);
+    EXPECT_EQ(Changes(rows, 2), "0:1");
+}
+
+// With flip-flops starting at 0, clocks whose stimuli start at a level give no edge at the
+// start: the JK flip-flop (falling edges) first toggles after the clock's fall at 100 ns, the
+// D flip-flop (rising edges) whose clock starts high first takes D at 40 ns.
+TEST_F(MixedPrintedStatesTest, StimulusValuesAtTimeZeroAreNoClockEdges)
+{
+    const auto rows = Rows("clocks", "CLOCKS\n.OPTIONS DIGINITSTATE=0\n"
+                                     "U1 STIM(1,1) $G_DPWR $G_DGND CLK IO_STD TIMESTEP=10NS\n"
+                                     "+ 0C 0 REPEAT FOREVER +5C 1 +5C 0 ENDREPEAT\n"
+                                     "U2 JKFF(1) $G_DPWR $G_DGND $D_HI $D_HI CLK $D_HI $D_HI Q0 Q0B D_FF IO_STD\n"
+                                     "U3 STIM(2,11) $G_DPWR $G_DGND DCLK D IO_STD 0NS 11 20NS 01 40NS 11\n"
+                                     "U4 DFF(1) $G_DPWR $G_DGND $D_HI $D_HI DCLK D Q1 Q1B D_FF IO_STD\n"
+                                     ".MODEL D_FF UEFF(TPCLKQLHMX=4N TPCLKQHLMX=4N)\n"
+                                     ".TRAN 1N 150N\n.PRINT TRAN D(Q0) D(Q1)\n.END\n");
+    const std::string q0 = Changes(rows, 0), q1 = Changes(rows, 1);
+    ASSERT_GE(q0.size(), 6u) << q0;
+    EXPECT_EQ(q0.substr(0, 4), "0:0 ") << q0;
+    EXPECT_GT(std::stoi(q0.substr(4)), 1000) << q0;
+    ASSERT_GE(q1.size(), 6u) << q1;
+    EXPECT_EQ(q1.substr(0, 4), "0:0 ") << q1;
+    EXPECT_GT(std::stoi(q1.substr(4)), 400) << q1;
+    EXPECT_LT(std::stoi(q1.substr(4)), 460) << q1;
 }
 
 }  // namespace

@@ -75,10 +75,10 @@ TEST_F(DigitalSwitchTest, AClickMidRunReachesTheGateAtTheClickPlusItsDelay)
     ASSERT_GE(clickedOn, 40000);
     ASSERT_GE(clickedOff, 70000);
     EXPECT_EQ(lever->switchOn, 0);
-    // Off at the start: Y rises after 5 ns. Each click lands on the tick after its point, far
-    // below a picosecond, then the inverter's delay follows.
+    // Off at the start: Y is high from the operating point. Each click lands on the tick after
+    // its point, far below a picosecond, then the inverter's delay follows.
     EXPECT_LT(DigitalTimeUnit(), 1e-12);
-    EXPECT_EQ(changes, "0:X 5000:1 " + std::to_string(clickedOn + 7000) + ":0 " +
+    EXPECT_EQ(changes, "0:1 " + std::to_string(clickedOn + 7000) + ":0 " +
                            std::to_string(clickedOff + 5000) + ":1");
 }
 
@@ -86,14 +86,14 @@ TEST_F(DigitalSwitchTest, TheLeverAndTheStateValueSetTheLevelFromTheStart)
 {
     SchematicItem* part = Driver(kComponentDigitalSwitch, {{kAttrIoModel, "IO_STM"}});
     part->switchOn = 1;
-    EXPECT_EQ(Run(), "0:X 7000:0");
+    EXPECT_EQ(Run(), "0:0");
 
     // The same drawn part made a DIGITAL STATE (the build keeps its place in the list).
     part->definition = Definition(kComponentDigitalState, 1);
     SetAttribute(record_, part, kAttrValue, "1");
-    EXPECT_EQ(Run(), "0:X 7000:0");
+    EXPECT_EQ(Run(), "0:0");
     SetAttribute(record_, part, kAttrValue, "0");
-    EXPECT_EQ(Run(), "0:X 5000:1");
+    EXPECT_EQ(Run(), "0:1");
 }
 
 // A click outside any run the simulator holds only moves the lever.
