@@ -190,5 +190,24 @@ TEST_F(NodeNumberJourney, AJunctionOfWiresShowsItsNodeNumber)
     EXPECT_TRUE(journey_.Running());
 }
 
+// A part placed and its attribute dialog cancelled is taken away again, from the drawing too.
+TEST(CancelledPlacementJourney, APartWhoseDialogIsCancelledLeavesNothingOnTheScreen)
+{
+    constexpr int kSpotX = 400, kSpotY = 300;
+    Journey journey("cancelled_part");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    const Shot empty = journey.Capture();
+    journey.Click(kResistorButtonX, kButtonY);
+    journey.Click(kSpotX, kSpotY);
+    journey.Settle();
+    EXPECT_FALSE(journey.Capture().SameAs(empty, kSpotX - 40, kSpotY - 20, kSpotX + 80, kSpotY + 20)) << "no part placed";
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot after = journey.Capture("cancelled_part");
+    EXPECT_TRUE(after.SameAs(empty, kSpotX - 40, kSpotY - 20, kSpotX + 80, kSpotY + 20))
+        << "the cancelled part is still drawn";
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
