@@ -467,15 +467,18 @@ void RedrawNodeAlone(WindowRecord* record, ListNode* node, bool blank)
     }
     SetDrawMode(kDrawModeNormal);
     if (!blank) return;
+    // Schematic panes are drawn straight onto the window, so the element's pixels go only when
+    // the panes are cleared first: drawn over, a cancelled new part stayed on the screen.
+    const std::uint32_t blankFlags = kRedrawSchematic | kRedrawErase;
     if (item) {
         const std::uint16_t kept = item->itemKind;
         item->itemKind = 0xFFFF;
-        RedrawWindowParts(record, kRedrawSchematic);
+        RedrawWindowParts(record, blankFlags);
         item->itemKind = kept;
     } else if (text) {
         std::string kept = std::move(text->text);
         text->text.clear();
-        RedrawWindowParts(record, kRedrawSchematic);
+        RedrawWindowParts(record, blankFlags);
         text->text = std::move(kept);
     } else {
         const std::int16_t kept = object->analysisKind;

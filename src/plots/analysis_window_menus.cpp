@@ -29,6 +29,7 @@ struct RemovedPopup {
     int position = 0;
     win::HMENU popup = nullptr;
     std::string text;
+    win::HMENU next = nullptr;  // the popup that followed it on the bar
 };
 
 struct MenuSwap {
@@ -71,7 +72,7 @@ void SwapAnalysisMenus(int kind)
     // Positions as the bar has them now: taken out from the last, put back from the first.
     for (const char* name : kLeaving) {
         const int at = FindByText(bar, name);
-        if (at >= 0) swap.removed.push_back({at, win::GetSubMenu(bar, at), name});
+        if (at >= 0) swap.removed.push_back({at, win::GetSubMenu(bar, at), name, win::GetSubMenu(bar, at + 1)});
     }
     std::sort(swap.removed.begin(), swap.removed.end(),
               [](const RemovedPopup& a, const RemovedPopup& b) { return a.position < b.position; });
@@ -118,9 +119,15 @@ void RestoreCircuitMenus()
             const int at = FindByPopup(bar, popup);
             if (at >= 0) win::RemoveMenu(bar, static_cast<win::UINT>(at), win::MF_BYPOSITION);
         }
-        for (const RemovedPopup& r : swap.removed)
-            win::InsertMenu(bar, static_cast<win::UINT>(r.position), win::MF_BYPOSITION | win::MF_POPUP,
-                            reinterpret_cast<win::UINT_PTR>(r.popup), r.text.c_str());
+        // Each goes back before the popup that followed it, the last first: a maximised child's
+        // system menu may have come or gone at the front of the bar meanwhile, so the old
+        // positions alone would put them one place off.
+        for (auto r = swap.removed.rbegin(); r != swap.removed.rend(); ++r) {
+            const int next = r->next ? FindByPopup(bar, r->next) : -1;
+            const int at = next >= 0 ? next : std::min(r->position, win::GetMenuItemCount(bar));
+            win::InsertMenu(bar, static_cast<win::UINT>(at), win::MF_BYPOSITION | win::MF_POPUP,
+                            reinterpret_cast<win::UINT_PTR>(r->popup), r->text.c_str());
+        }
         win::DrawMenuBar(Frame().frame);
     }
     swap = MenuSwap{};

@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "ui/font_select.h"
 #include "ui/window_record.h"
@@ -30,6 +31,41 @@ constexpr int kLabelOffset = 5;
 constexpr int kLabelMargin = 2;
 constexpr int kRoundCorner = 6;
 
+// A wire knows its node only after a circuit build, and the connectivity rebuild of every edit
+// forgets it again: a junction of wires alone would get no label. Wires joined end to end carry
+// the label of whatever pin or named label their chain reaches.
+void LabelWireOnlyPoints(const CircuitDocument& document, std::unordered_map<std::uint64_t, std::int32_t>& labels)
+{
+    std::unordered_map<std::uint64_t, std::uint64_t> parent;
+    const auto root = [&](std::uint64_t key) {
+        auto at = parent.try_emplace(key, key).first;
+        while (at->second != at->first) {
+            auto up = parent.find(at->second);
+            at->second = up->second;  // halve the path
+            at = up;
+        }
+        return at->first;
+    };
+    std::vector<std::uint64_t> ends;
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+        if (item.hidden != 0 || item.itemKind != kItemWire) continue;
+        const std::uint64_t a = PagedPointKey(ConnectionKey(item.x1, item.y1), item.page);
+        const std::uint64_t b = PagedPointKey(ConnectionKey(item.x2, item.y2), item.page);
+        const std::uint64_t ra = root(a), rb = root(b);
+        if (ra != rb) parent[ra] = rb;
+        ends.push_back(a);
+        ends.push_back(b);
+    }
+    if (ends.empty()) return;
+    std::unordered_map<std::uint64_t, std::int32_t> netLabels;
+    for (const auto& [key, label] : labels)
+        if (parent.count(key) != 0) netLabels.emplace(root(key), label);
+    for (const std::uint64_t key : ends) {
+        const auto found = netLabels.find(root(key));
+        if (found != netLabels.end()) labels.emplace(key, found->second);
+    }
+}
+
 // The node label of every point where a pin, a wire end or a named node label lies.
 std::unordered_map<std::uint64_t, std::int32_t> PointLabels(const CircuitDocument& document)
 {
@@ -53,6 +89,7 @@ std::unordered_map<std::uint64_t, std::int32_t> PointLabels(const CircuitDocumen
     }
     for (const GridText& text : ListRecords<GridText>(document.gridTextList))
         if (IsNodeLabel(text)) note(text.x, text.y, text.page, text.number);
+    LabelWireOnlyPoints(document, labels);
     return labels;
 }
 

@@ -152,5 +152,62 @@ TEST_F(DrawJourney, AStepThroughAnRcChargesTheCapacitorAsTheFormulaSays)
     EXPECT_TRUE(journey_.Running());
 }
 
+// Node numbers on a drawing whose junction is made of wires alone: a wire from the resistor's right
+// pin and a second wire ending on its middle meet at a point that no pin touches.
+class NodeNumberJourney : public ::testing::Test {
+protected:
+    Journey journey_{"node_numbers"};
+};
+
+TEST_F(NodeNumberJourney, AJunctionOfWiresShowsItsNodeNumber)
+{
+    // The View menu's Node Numbers item, and the junction with the space where its label goes (up
+    // and to the right of the point).
+    constexpr int kViewMenuX = 309, kMenuBarY = 28, kNodeNumbersX = 350, kNodeNumbersY = 107;
+    constexpr int kWireEndX = 400, kJunctionX = 360, kBranchEndY = 380;
+    ASSERT_TRUE(journey_.Start()) << journey_.Output();
+
+    journey_.Click(kResistorButtonX, kButtonY);
+    journey_.Click(kResistorX, kTopY);
+    journey_.Settle();
+    journey_.Click(kAttributeOkX, kAttributeOkY);
+    journey_.Settle();
+    journey_.Key("alt+m");
+    journey_.Key("w");
+    journey_.Key("Return");
+    journey_.Drag(kResistorEndX, kTopY, kWireEndX, kTopY);
+    journey_.Settle();
+    journey_.Drag(kJunctionX, kBranchEndY, kJunctionX, kTopY);
+    journey_.Settle();
+    const Shot before = journey_.Capture("node_numbers_off");
+
+    journey_.Click(kViewMenuX, kMenuBarY);
+    journey_.Click(kNodeNumbersX, kNodeNumbersY);
+    journey_.Settle();
+    const Shot after = journey_.Capture("node_numbers_on");
+    EXPECT_FALSE(after.SameAs(before, kJunctionX + 2, kTopY - 24, kJunctionX + 28, kTopY - 2))
+        << "no node number beside the junction of the wires";
+    EXPECT_TRUE(journey_.Running());
+}
+
+// A part placed and its attribute dialog cancelled is taken away again, from the drawing too.
+TEST(CancelledPlacementJourney, APartWhoseDialogIsCancelledLeavesNothingOnTheScreen)
+{
+    constexpr int kSpotX = 400, kSpotY = 300;
+    Journey journey("cancelled_part");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    const Shot empty = journey.Capture();
+    journey.Click(kResistorButtonX, kButtonY);
+    journey.Click(kSpotX, kSpotY);
+    journey.Settle();
+    EXPECT_FALSE(journey.Capture().SameAs(empty, kSpotX - 40, kSpotY - 20, kSpotX + 80, kSpotY + 20)) << "no part placed";
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot after = journey.Capture("cancelled_part");
+    EXPECT_TRUE(after.SameAs(empty, kSpotX - 40, kSpotY - 20, kSpotX + 80, kSpotY + 20))
+        << "the cancelled part is still drawn";
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
