@@ -124,11 +124,13 @@ TakenDefaults DefaultsFromDocument(const CircuitDocument& document, const Schema
 void RemovePlacedComponent(WindowRecord* record, SchematicItem* item)
 {
     CircuitDocument& document = *record->document;
+    // The selection goes first: the panes are cleared and drawn again below, and a select box
+    // still set then would be drawn back onto them with nothing left to take it away.
+    ClearSelection(record);
     RedrawNodeAlone(record, item, true);
     ListRemove(document.itemList, item);
     document.connectivityStale = 1;
     RedrawWindowParts(record, kRedrawAfterEdit);
-    ClearSelection(record);
 }
 
 }  // namespace

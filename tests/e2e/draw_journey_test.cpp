@@ -46,6 +46,16 @@ double ListedValue(const std::string& output, double ms)
     return std::nan("");
 }
 
+// A resistor from the tool bar at a point, its attribute dialog closed with OK.
+void PlaceResistor(Journey& journey, int x, int y)
+{
+    journey.Click(kResistorButtonX, kButtonY);
+    journey.Click(x, y);
+    journey.Settle();
+    journey.Click(kAttributeOkX, kAttributeOkY);
+    journey.Settle();
+}
+
 class DrawJourney : public ::testing::Test {
 protected:
     Journey journey_{"draw"};
@@ -167,11 +177,7 @@ TEST_F(NodeNumberJourney, AJunctionOfWiresShowsItsNodeNumber)
     constexpr int kWireEndX = 400, kJunctionX = 360, kBranchEndY = 380;
     ASSERT_TRUE(journey_.Start()) << journey_.Output();
 
-    journey_.Click(kResistorButtonX, kButtonY);
-    journey_.Click(kResistorX, kTopY);
-    journey_.Settle();
-    journey_.Click(kAttributeOkX, kAttributeOkY);
-    journey_.Settle();
+    PlaceResistor(journey_, kResistorX, kTopY);
     journey_.Key("alt+m");
     journey_.Key("w");
     journey_.Key("Return");
@@ -206,6 +212,37 @@ TEST(CancelledPlacementJourney, APartWhoseDialogIsCancelledLeavesNothingOnTheScr
     const Shot after = journey.Capture("cancelled_part");
     EXPECT_TRUE(after.SameAs(empty, kSpotX - 40, kSpotY - 20, kSpotX + 80, kSpotY + 20))
         << "the cancelled part is still drawn";
+    EXPECT_TRUE(journey.Running());
+}
+
+// A select box standing when a new part is placed and its dialog cancelled goes with the
+// selection: none of it stays on the screen, inside or outside where the dialog was.
+TEST(CancelledPlacementJourney, ACancelledPartTakesTheSelectBoxAwayWithIt)
+{
+    constexpr int kPartX = 104, kPartY = 704, kBoxLeft = 80, kBoxTop = 680, kBoxRight = 176, kBoxBottom = 728;
+    constexpr int kNewX = 600, kNewY = 704;
+    Journey journey("cancelled_part_box");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    PlaceResistor(journey, kPartX, kPartY);
+    // Select mode, and a click on empty paper takes the new part's own selection away.
+    journey.Key("ctrl+e");
+    journey.Click(kNewX, kNewY - 200);
+    journey.Settle();
+    const Shot unselected = journey.Capture();
+
+    journey.Drag(kBoxLeft, kBoxTop, kBoxRight, kBoxBottom);
+    journey.Settle();
+    const Shot boxed = journey.Capture("cancelled_part_box_before");
+    ASSERT_FALSE(boxed.SameAs(unselected, kBoxLeft - 4, kBoxTop - 4, kBoxRight + 4, kBoxBottom + 4)) << "no select box drawn";
+
+    journey.Click(kResistorButtonX, kButtonY);
+    journey.Click(kNewX, kNewY);
+    journey.Settle();
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot after = journey.Capture("cancelled_part_box");
+    EXPECT_TRUE(after.SameAs(unselected, kBoxLeft - 4, kBoxTop - 4, kBoxRight + 4, kBoxBottom + 4))
+        << "part of the select box is still drawn";
     EXPECT_TRUE(journey.Running());
 }
 
