@@ -485,9 +485,14 @@ int DcSweepCase(WindowRecord* window)
         const int rc = SweepPoints(window);
         const bool stop = rc != 0 || RunStopRequested();
         if (services.endCase) services.endCase(window);
+        if (services.writePrintedValues) {
+            // A sweep that failed part-way (or was stopped) still prints the rows it computed.
+            const bool complete = rc == 0 && RunControl().lastKey != kEscapeKey;
+            const int p = services.writePrintedValues(d.printPoints, complete);
+            if (rc) return rc;
+            if (p) return p;
+        }
         if (rc) return rc;
-        if (services.writePrintedValues)
-            if (int p = services.writePrintedValues(d.printPoints)) return p;
         RunControl().lastKey = stop && RunControl().lastKey == kEscapeKey ? kEscapeKey : RunControl().lastKey;
         if (stop || !MoreInput2Values()) return 0;
     }

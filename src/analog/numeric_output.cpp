@@ -381,6 +381,7 @@ int OpenNumericOutputFile()
     Analog().outputPageWidth = GlobalOptions().values.width;
     NumericOutput().headerWritten = false;
     NumericOutput().captionWritten = false;
+    NumericOutput().rowsWritten = false;
     return 0;
 }
 
@@ -521,7 +522,27 @@ void WriteValueHeadings(WindowRecord* window, int group)
     WriteRow(unit, units);
 }
 
-void WriteValueTable(WindowRecord* window, int group, int pointCount)
+namespace {
+
+// The X of the furthest point the table's curves stored in the run, in the direction of the
+// sweep from lo to hi.
+double LastStoredX(WaveformStore& store, const std::vector<PrintedCurve>& curves, std::int32_t firstRow, bool upward)
+{
+    bool found = false;
+    double last = 0.0;
+    for (const PrintedCurve& p : curves) {
+        const CurveRecord& c = *p.curve;
+        if (c.lastPointIndex < firstRow) continue;
+        const double x = GetWaveformValue(store, c.storeSlots[0], c.lastPointIndex);
+        if (!found || (upward ? x > last : x < last)) last = x;
+        found = true;
+    }
+    return last;
+}
+
+}  // namespace
+
+void WriteValueTable(WindowRecord* window, int group, int pointCount, bool complete)
 {
     const int unit = NumericOutputUnit();
     if (unit < 0 || !window || !window->plot) return;
@@ -550,6 +571,7 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
         lastRow = std::min(lastRow, first.lastPointIndex);
         std::string row;
         for (std::int32_t i = firstRow; i <= lastRow; ++i) {
+            NumericOutput().rowsWritten = true;
             row.assign(1, ' ');
             for (const PrintedCurve& p : curves) {
                 for (int axis = 0; axis < 2; ++axis) {
@@ -568,9 +590,16 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
         return;
     }
 
+    // A run that failed part-way prints no row past its last computed X: those values were
+    // never computed.
+    const bool upward = hi >= lo;
+    const double lastX = complete ? hi : LastStoredX(store, curves, firstRow, upward);
+    const double slack = std::abs(dx) * 1e-9;
     double x = lo;
     std::string row;
     for (int k = 0; k < pointCount; ++k, x += dx) {
+        if (!complete && (upward ? x > lastX + slack : x < lastX - slack)) break;
+        NumericOutput().rowsWritten = true;
         row.assign(1, ' ');
         const std::int32_t rowIndex = firstRow + k;
         // Digital columns whose X reads as the analysis's own X find the same point of a row:
@@ -617,19 +646,23 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount)
     }
 }
 
-void WritePrintedValues(WindowRecord* window, int pointCount)
+bool HasPrintedPoints(WindowRecord* window)
 {
-    const int unit = NumericOutputUnit();
-    if (unit < 0 || !NumericOutput().pending || !window || !window->plot) return;
+    if (!window || !window->plot) return false;
     const PlotRecord& plot = *window->plot;
-    bool stored = false;
     const int run = TableRun(plot);
     for (const auto& c : plot.curves)
-        if ((c->printAxis[0].print || c->printAxis[1].print) && c->lastPointIndex >= RunFirstPoint(*c, run)) stored = true;
-    if (!stored) return;
+        if ((c->printAxis[0].print || c->printAxis[1].print) && c->lastPointIndex >= RunFirstPoint(*c, run)) return true;
+    return false;
+}
+
+void WritePrintedValues(WindowRecord* window, int pointCount, bool complete)
+{
+    const int unit = NumericOutputUnit();
+    if (unit < 0 || !NumericOutput().pending || !HasPrintedPoints(window)) return;
     for (int group = 0; group < 2; ++group) {
         if (CurvesOfGroup(*window->plot, group, Analysis().analysisKind).empty()) continue;
-        WriteValueTable(window, group, pointCount);
+        WriteValueTable(window, group, pointCount, complete);
     }
 }
 

@@ -18,6 +18,7 @@ struct NumericOutputState {
     int pending = 0;  // numeric output is wanted for the run; a failed line end clears it
     bool headerWritten = false;  // the header of the file now open is written
     bool captionWritten = false; // the temperature caption of the case is written
+    bool rowsWritten = false;    // the file now open holds printed rows
 };
 
 NumericOutputState& NumericOutput();
@@ -42,9 +43,12 @@ void WriteTemperatureLine(WindowRecord* window);
 void WriteDeferredWarnings(int unit);
 void WriteTemperatureWarnings(int unit);
 
-// The printed values of the run, N rows for a transient or DC run.
-void WritePrintedValues(WindowRecord* window, int pointCount);
-void WriteValueTable(WindowRecord* window, int group, int pointCount);
+// The printed values of the run, N rows for a transient or DC run. A run that is not complete
+// (it failed part-way) prints only the rows up to the last X it computed.
+void WritePrintedValues(WindowRecord* window, int pointCount, bool complete = true);
+void WriteValueTable(WindowRecord* window, int group, int pointCount, bool complete = true);
+// Whether the run the table is about stored points of a printed curve.
+bool HasPrintedPoints(WindowRecord* window);
 void WriteValueHeadings(WindowRecord* window, int group);
 
 // The curve's value at x from its stored points first..n, the scan starting at index i; the

@@ -193,8 +193,9 @@ int FinishAnalysisRun(win::HDC dc, int code)
     CloseSimulationDataFile();
     if (NumericOutputUnit() >= 0) {
         WriteTemperatureWarnings(NumericOutputUnit());
-        // A run that failed keeps the old output whole; one stopped by the user keeps what it wrote.
-        CloseNumericOutputUnit(completed);
+        // A run that failed before printing a row keeps the old output whole; one that printed
+        // rows (the rows up to its failure) or was stopped by the user keeps what it wrote.
+        CloseNumericOutputUnit(completed || NumericOutput().rowsWritten);
     }
     if (Settings().batchRun || StatusBarShown()) SetStatusText("");
     if (rc.closeAfterRun) {

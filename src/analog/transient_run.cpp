@@ -174,7 +174,13 @@ int RunTemperatureAndCases(WindowRecord* window, const RunLoopCase& loop)
             stop = loop.singleCase || rc != 0 || RunStopRequested();
             if (!loop.endsOwnRuns) {
                 if (services.endCase) services.endCase(window);
-                if (!rc && services.writePrintedValues) rc = services.writePrintedValues(loop.printedPoints);
+                // A case that failed part-way (or was stopped) still prints the rows it computed:
+                // they show where the circuit went wrong.
+                if (services.writePrintedValues) {
+                    const bool complete = rc == 0 && RunControl().lastKey != kEscapeKey;
+                    const int written = services.writePrintedValues(loop.printedPoints, complete);
+                    if (!rc) rc = written;
+                }
             }
             ClearTimeBreakpoints();
             if (stop || !services.moreCases || !services.moreCases()) break;

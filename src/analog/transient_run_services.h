@@ -36,8 +36,9 @@ struct AnalysisRunServices {
     // The operating-point report of the numeric output; 0 or a message id.
     std::function<int()> writeOperatingPointReport;
     // The printed-values table of the numeric output after a case (the point count of the
-    // run); 0 or a message id.
-    std::function<int(int points)> writePrintedValues;
+    // run); 0 or a message id. A case that failed or was stopped (complete false) prints its
+    // rows up to the last point it computed.
+    std::function<int(int points, bool complete)> writePrintedValues;
     // Reads the state variables file into the simulator's state (the State Variables option
     // "Read"); 0 or a message id.
     std::function<int()> readStateVariables;

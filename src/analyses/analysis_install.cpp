@@ -62,10 +62,12 @@ void InstallAnalysisKindHandlers()
         WriteRunOutput(RunControl().analysisWindow, 1);
         return 0;
     };
-    services.writePrintedValues = [](int points) {
+    services.writePrintedValues = [](int points, bool complete) {
+        // A case that failed before computing a point has nothing to print.
+        if (!complete && !HasPrintedPoints(RunControl().analysisWindow)) return 0;
         // A case without an operating point report has written no header and caption yet.
         if (!NumericOutput().captionWritten) WriteRunOutput(RunControl().analysisWindow, 0);
-        WritePrintedValues(RunControl().analysisWindow, points);
+        WritePrintedValues(RunControl().analysisWindow, points, complete);
         NumericOutput().captionWritten = false;
         return 0;
     };

@@ -387,5 +387,29 @@ TEST_F(PrintedResultsTest, ACapacitorsPrintedChargeAndCurrentFollowItsVoltage)
     EXPECT_NEAR(rows.back()[1], 1.0 - std::exp(-5.0), 2e-3);
 }
 
+// A transient stopped part-way by its iteration limit (13543) keeps the rows it computed: they
+// show where the circuit went wrong. No row stands past the failure, and the failure is reported
+// as before. R1 1K charges C1 1U from a 1 V step that rises over 1 us.
+TEST_F(PrintedResultsTest, ATransientThatFailsPartWayPrintsItsRowsUpToTheFailure)
+{
+    WriteFile("rc.cir", "RC\nV1 1 0 PULSE(0 1 0 1U 1U 1M 2M)\nR1 1 2 1K\nC1 2 0 1U\n.OPTIONS ITL5=60\n"
+                        ".TRAN 10U 1M\n.PRINT TRAN V(2)\n.END\n");
+    WriteFile("jobs.txt", "rc.cir /T\n");
+    EXPECT_NE(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt"), 0);
+    EXPECT_NE(ReadText("jobs.DOC").find("Error 13543"), std::string::npos) << ReadText("jobs.DOC");
+    const std::vector<std::vector<double>> rows = test::TableRows(ReadText("rc.TNO"));
+    // Some rows, but not the 101 of the whole run.
+    ASSERT_GT(rows.size(), 5u) << ReadText("rc.TNO");
+    ASSERT_LT(rows.size(), 101u) << ReadText("rc.TNO");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 2u);
+        const double t = rows[i][0];  // microseconds
+        EXPECT_NEAR(t, 10.0 * static_cast<double>(i), 1e-3);
+        // Computed values, none held or extrapolated past the last computed point.
+        const double expected = t > 0.0 ? 1e3 * (1.0 - std::exp(-(t - 0.5) / 1e3)) : 0.0;
+        EXPECT_NEAR(rows[i][1], expected, 0.5) << "V(2) in mV at " << t << " us";
+    }
+}
+
 }  // namespace
 }  // namespace kq5
