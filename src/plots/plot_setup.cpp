@@ -340,7 +340,7 @@ int SetCurveRangesFromRow(WindowRecord* window, CurveRecord& curve, int row)
             // A digital curve is drawn in lanes, never scaled.
             if (limits.yRange != "N/A") {
                 limits.yRange = "N/A";
-                SetRedrawFlags(CircuitOf(window));
+                NoteLimitsChange(CircuitOf(window));
             }
             continue;
         }
@@ -406,7 +406,7 @@ int AddCurveFromLimitsRow(WindowRecord* window, int row, bool& added, int& curve
 
     if ((limits.options & kLimitsOutput) || IsGroupDigit(limits.plotGroup)) {
         curve->plotGroup = IsGroupDigit(limits.plotGroup) ? limits.plotGroup - '0' : 0;
-        if (FillDefaultRowFormats(limits)) SetRedrawFlags(CircuitOf(window));
+        if (FillDefaultRowFormats(limits)) NoteLimitsChange(CircuitOf(window));
         if (MakeNumberFormat(curve->valueFormat, limits.yValueFormat, row)) return kMsgAlreadyReported;
         if (MakeNumberFormat(curve->secondValueFormat, limits.xValueFormat, row)) return kMsgAlreadyReported;
         curve->xScaleFormat = limits.xScaleFormat;

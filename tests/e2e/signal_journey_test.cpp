@@ -54,16 +54,16 @@ TEST(SignalJourney, AModifiedDocumentIsSavedOnlyWithTheUsersAnswer)
     EXPECT_NE(Slurp(netlist).find("* added"), std::string::npos) << Slurp(netlist);
 }
 
-// Running a netlist fills its analysis limits with defaults; the file holds only the text, which
-// nobody changed, so the session ends without a save question and the file stays as it was.
-TEST(SignalJourney, ANetlistThatWasOnlyRunIsNotOfferedForSaving)
+// Running a netlist fills its analysis limits with defaults (and a digital curve's range with
+// "N/A"); the file holds only the text, which nobody changed, so the session ends without a save
+// question and the file stays as it was.
+void RunOnlyAndQuit(const std::string& name, const std::string& text, const std::string& analysisKey)
 {
-    Journey journey("signal_run_only");
+    Journey journey(name);
     const fs::path netlist = journey.Root() / "run.ckt";
-    const std::string text = "* run only\nV1 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1U\n.AC DEC 5 10 10K\n.END\n";
     std::ofstream(netlist) << text;
     ASSERT_TRUE(journey.Start({"run.ckt"})) << journey.Output();
-    journey.Key("alt+2");
+    journey.Key(analysisKey);
     journey.Settle();
     journey.Key("F2");
     journey.Settle(10);
@@ -72,9 +72,26 @@ TEST(SignalJourney, ANetlistThatWasOnlyRunIsNotOfferedForSaving)
     journey.Signal(SIGTERM);
     int status = 0;
     const bool ended = journey.WaitForExit(3, &status);
-    if (!ended) journey.Capture("signal_run_only_question");
-    ASSERT_TRUE(ended) << "a save question for an unchanged netlist\n" << journey.Output();
+    if (!ended) {
+        journey.Capture(name + "_question");
+        journey.Key("n");
+        journey.WaitForExit(5, &status);
+    }
+    EXPECT_TRUE(ended) << "a save question for an unchanged netlist\n" << journey.Output();
     EXPECT_EQ(Slurp(netlist), text);
+}
+
+TEST(SignalJourney, ANetlistThatWasOnlyRunIsNotOfferedForSaving)
+{
+    RunOnlyAndQuit("signal_run_only", "* run only\nV1 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1U\n.AC DEC 5 10 10K\n.END\n", "alt+2");
+}
+
+TEST(SignalJourney, ADigitalNetlistThatWasOnlyRunIsNotOfferedForSaving)
+{
+    RunOnlyAndQuit("signal_digital_run_only",
+                   "* digital\nU1 STIM(1,1) $G_DPWR $G_DGND A IO_STM\n+ 0 0\n+ 10N 1\nU2 INV $G_DPWR $G_DGND A Y D0 IO_STM\n"
+                   ".MODEL D0 UGATE()\n.MODEL IO_STM UIO()\n.TRAN 1N 50N\n.PRINT TRAN D(Y)\n.END\n",
+                   "alt+1");
 }
 
 TEST(SignalJourney, LosingTheDisplayEndsTheProgram)
