@@ -396,9 +396,10 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
         double time = ParseNumber(timeText);
         if (ParseError() || !std::isfinite(time)) return kMsgMissingTime;
         step.time = time * timescale;
-        // Times that go back are refused here, at their line, rather than when the run plays them.
+        // Times that go back (or before the run's start) are refused here, at their line, rather
+        // than when the run plays them.
         const double at = step.flags == kStepRelative ? fileTime + step.time : step.time;
-        if (!program.steps.empty() && (at < fileTime || (at == fileTime && step.flags == kStepAbsolute)))
+        if (at < fileTime || (!program.steps.empty() && at == fileTime && step.flags == kStepAbsolute))
             return kMsgAscending;
         fileTime = at;
         std::string value;

@@ -79,6 +79,7 @@ TEST(StimulusFile, ShortFilesAndBadTimesAreRefusedAtTheirLine)
         {"A B\n\n10n 00\n5n 11\n", 13194, 4},  // an absolute time going back
         {"A B\n\n10n 00\n10n 11\n", 13194, 4},
         {"A B\n\n10n 00\n+-2n 11\n", 13194, 4},
+        {"A B\n\n-5n 00\n10n 11\n", 13194, 3},  // before the run starts
     };
     for (const Case& c : cases) {
         StimFile file(c.text);
