@@ -37,6 +37,7 @@
 #include "netlist/translate_common.h"
 #include "platform/system.h"
 #include "ui/program_settings.h"
+#include "ui/window_record.h"
 #include "document/component_definition.h"
 #include "document/component_library.h"
 
@@ -103,6 +104,26 @@ int ReportAtDataFile(SchematicItem* item, int id, const std::string& written, in
     return kMsgAlreadyReported;
 }
 
+// Where a part's data file (stimulus or fuse file) lies: a name that is not absolute is looked for
+// beside the circuit's own file first, as an included file is, so that the circuit runs from any
+// working folder; then as written (case-blind). A file found nowhere keeps the name as written.
+std::string LocateDataFile(const std::string& written)
+{
+    std::string path = written;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (!path.empty() && path[0] != '/') {
+        const std::string circuit = GetRecordTitle(CurrentRecord());
+        const std::size_t slash = circuit.find_last_of("/\\");
+        if (slash != std::string::npos) {
+            std::string beside = circuit.substr(0, slash + 1) + path;
+            std::replace(beside.begin(), beside.end(), '\\', '/');
+            if (std::string found = win::FindFileCaseBlind(beside); !found.empty()) return found;
+        }
+    }
+    const std::string found = win::FindFileCaseBlind(written);
+    return found.empty() ? written : found;
+}
+
 // One device per output row of a programmable array: its inputs are the pins whose fuses in
 // that row are intact (a complement column reads the pin inverted). 0, 15055 or 1.
 int AddProgrammableLogic(SchematicItem& item, int type, std::vector<DigitalDeviceSpec>& specs, int delayOption)
@@ -115,6 +136,7 @@ int AddProgrammableLogic(SchematicItem& item, int type, std::vector<DigitalDevic
     auto record = std::make_unique<ProgrammableLogicRecord>();
     std::string file = ExpandAttributeDefines(&item, kAttrFile);
     file.erase(std::remove(file.begin(), file.end(), '"'), file.end());
+    if (!file.empty()) file = LocateDataFile(file);
     FuseError error;
     const int count = FuseCount(inputs, outputs, complement);
     if (!file.empty()) {
@@ -305,6 +327,7 @@ int SetupDigitalDevices()
                     auto program = std::make_unique<StimulusProgram>();
                     std::string file = ExpandAttributeDefines(&item, kAttrFile);
                     file.erase(std::remove(file.begin(), file.end(), '"'), file.end());
+                    file = LocateDataFile(file);
                     std::vector<std::string> details;
                     int line = 0;
                     const int id = ReadStimFile(*program, file, ExpandAttributeDefines(&item, kAttrSigNames), pinNames,

@@ -284,7 +284,7 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
 {
     constexpr int kMsgExpectingFollow = 11901, kMsgMissingSignal = 13252, kMsgTimescaleLine = 13253;
     constexpr int kMsgValueCount = 13254, kMsgNodeNotFound = 13255, kMsgTooManySignals = 13256;
-    constexpr int kMsgTimescaleEquals = 13257, kMaxSignals = 256;
+    constexpr int kMsgTimescaleEquals = 13257, kMsgIllegalNumber = 10922, kMaxSignals = 256;
     details.clear();
     line = 0;
     program.steps.clear();
@@ -297,6 +297,25 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
     std::vector<std::string> names;
     std::string format;
     bool header = true;
+    // The end of the header: the format and each pin's signal.
+    auto endHeader = [&]() {
+        header = false;
+        program.format = format;
+        program.width = static_cast<int>(names.size());
+        program.bitOrder.clear();
+        std::vector<std::string> chosen = Tokens(signalNames);
+        for (std::size_t pin = 0; pin < pinNames.size(); ++pin) {
+            const std::string name = Upper(pin < chosen.size() ? chosen[pin] : pinNames[pin]);
+            auto at = std::find(names.begin(), names.end(), name);
+            if (at == names.end()) {
+                details = {name, fileName};
+                return kMsgNodeNotFound;
+            }
+            program.bitOrder.push_back(static_cast<int>(at - names.begin()));
+        }
+        return 0;
+    };
+    double fileTime = 0.0;  // the time of the last data line
     std::string text;
     while (std::getline(in, text)) {
         ++line;
@@ -315,27 +334,18 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
         if (header) {
             if (words.empty()) {
                 if (names.empty()) continue;  // blank lines before the header
-                // The end of the header: the pins' signals.
-                header = false;
-                program.format = format;
-                program.width = static_cast<int>(names.size());
-                program.bitOrder.clear();
-                std::vector<std::string> chosen = Tokens(signalNames);
-                for (std::size_t pin = 0; pin < pinNames.size(); ++pin) {
-                    const std::string name = Upper(pin < chosen.size() ? chosen[pin] : pinNames[pin]);
-                    auto at = std::find(names.begin(), names.end(), name);
-                    if (at == names.end()) {
-                        details = {name, fileName};
-                        return kMsgNodeNotFound;
-                    }
-                    program.bitOrder.push_back(static_cast<int>(at - names.begin()));
-                }
+                if (int id = endHeader()) return id;
                 continue;
             }
             if (upper[0] == "TIMESCALE") {
                 if (upper.size() < 2 || upper[1] != "=") return kMsgTimescaleEquals;
-                double value = ParseNumber(upper.size() > 2 ? upper[2] : std::string());
-                if (ParseError() || !std::isfinite(value)) value = 1.0;
+                const std::string number = upper.size() > 2 ? upper[2] : std::string();
+                const double value = ParseNumber(number);
+                // A scale that is no number would leave every time of the file wrong.
+                if (ParseError() || !std::isfinite(value) || !(value > 0.0)) {
+                    details = {number};
+                    return kMsgIllegalNumber;
+                }
                 timescale = value;
                 if (upper.size() > 3) return kMsgTimescaleLine;
                 continue;
@@ -386,6 +396,12 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
         double time = ParseNumber(timeText);
         if (ParseError() || !std::isfinite(time)) return kMsgMissingTime;
         step.time = time * timescale;
+        // Times that go back (or before the run's start) are refused here, at their line, rather
+        // than when the run plays them.
+        const double at = step.flags == kStepRelative ? fileTime + step.time : step.time;
+        if (at < fileTime || (!program.steps.empty() && at == fileTime && step.flags == kStepAbsolute))
+            return kMsgAscending;
+        fileTime = at;
         std::string value;
         for (std::size_t i = 1; i < upper.size(); ++i) value += upper[i];
         if (value.size() != format.size()) {
@@ -398,10 +414,10 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
         }
         program.steps.push_back(std::move(step));
     }
-    if (header && !names.empty()) {
-        // A file of header only: no steps, but the pins still need their signals.
-        program.format = format;
-        program.width = static_cast<int>(names.size());
+    // A file that ends in its header (or is empty) has no steps, but its pins are still to be
+    // found among its signals: a pin it does not name is no silent X.
+    if (header) {
+        if (int id = endHeader()) return id;
     }
     return 0;
 }

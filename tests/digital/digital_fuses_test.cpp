@@ -117,5 +117,28 @@ TEST_F(ProgrammableSetupTest, FuseFileFaultsAreShownAtTheFileAndItsLine)
     EXPECT_NE(CopyUpperCase(shown).find(CopyUpperCase("Source:\t" + file.string())), std::string::npos) << shown;
 }
 
+// A circuit run from another working folder still finds the data files that lie beside it.
+TEST_F(ProgrammableSetupTest, DataFilesNamedWithoutAFolderAreFoundBesideTheCircuit)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kq5beside" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder / "data");
+    std::ofstream(folder / "Fuses.jed", std::ios::binary) << "QF2*\nL0 10*\n";
+    std::ofstream(folder / "data" / "in.stm", std::ios::binary) << "A B\n\n0 01\n";
+    SetRecordTitle(record_, (folder / "arrays.cir").string());
+    // The netlist's text is read upper-cased, as a user's circuit is.
+    const int rc = BuildText("arrays\n"
+                             "U1 FSTIM(2) $G_DPWR $G_DGND A B IO_STM FILE=DATA\\IN.STM\n"
+                             "U2 PLAND(2,1) $G_DPWR $G_DGND A B Y PLD IO_STM FILE=FUSES.JED\n"
+                             ".MODEL PLD UPLD (TPLHTY=5N)\n.MODEL IO_STM UIO (DRVH=50 DRVL=50)\n.TRAN 1N 1U\n.END\n");
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(rc, 0) << LastShownText();
+    // Fuse 0 blown, fuse 1 intact: the array's one device reads B alone.
+    const DigitalDeviceTables& d = DigitalSimulator();
+    const int device = d.deviceCount;
+    ASSERT_EQ(DeviceInputCount(d, device), 1);
+    EXPECT_EQ(DeviceInput(d, device, 0), LookupNodeNumber(CircuitNodeTable(), "B", 0, kNodeDigital));
+}
+
 }  // namespace
 }  // namespace kq5::testing

@@ -39,9 +39,9 @@ protected:
         DigitalBuildTest::TearDown();
     }
 
-    // Builds the netlist (1 ps ticks) and runs its events to the end, each tick accepted
-    // (rejected first when asked). Returns 0 or the build's result.
-    int Run(const std::string& body, bool rejectEach = false)
+    // Builds the netlist (1 ps ticks, or a billionth of `end`) and runs its events to the end,
+    // each tick accepted (rejected first when asked). Returns 0 or the build's result.
+    int Run(const std::string& body, bool rejectEach = false, double end = 1e-3)
     {
         const int rc = BuildText("programs\n" + body + kModels + ".TRAN 1N 1M\n.END\n");
         if (rc) return rc;
@@ -50,7 +50,7 @@ protected:
         unit_ = FindFreeUnit();
         EXPECT_EQ(CreateReplacingUnit(path_.string(), unit_), 0);
         Analog().numericOutputUnit = unit_;
-        SetBreakpointTimeScale(0.0, 1e-3);
+        SetBreakpointTimeScale(0.0, end);
         EXPECT_EQ(StartDigitalRun(0.0), 0);
         EXPECT_EQ(SolveDigitalOperatingPoint(), 0);
         AcceptDigitalPoint();
@@ -233,6 +233,29 @@ TEST_F(DigitalProgramTest, FrequencyChecksNeedAGoodPeriodFirstAndWidthsAtTheLimi
         << out;
     EXPECT_EQ(DigitalSimulator().warningCount, 3) << out;
     EXPECT_EQ(out.find("Width high violation"), std::string::npos) << out;
+}
+
+TEST_F(DigitalProgramTest, LimitsMetExactlyPassWhereTheTickDoesNotDivideThem)
+{
+    // A 60 ns run has ticks of 6e-17 s, which divide neither 4 ns nor 14 ns: each event time is
+    // rounded to its own tick, so a pulse of exactly the limit measures a tick under or over it.
+    // The high pulses from 32.5 and 18.5, D's setup from 14.5 to 18.5 and the rise period from
+    // 18.5 to 32.5 are such; only the 3.5 ns pulse at 46.5 is too short.
+    ASSERT_EQ(Run("U1 STIM(2,11) $G_DPWR $G_DGND CLK D IO_STD 0NS 00 4.5NS 10 8.5NS 00 14.5NS 01 18.5NS 11"
+                  " 22.5NS 01 32.5NS 11 36.5NS 01 46.5NS 11 50NS 01\n"
+                  "U2 CONSTRAINT(2) $G_DPWR $G_DGND CLK D IO_STD\n"
+                  "+ FREQ: NODE = CLK MINFREQ = 71.42857142857143MEG\n"
+                  "+ WIDTH: NODE = CLK MIN_HI = 4N MIN_LO = 10N\n"
+                  "+ SETUP_HOLD: CLOCK LH = CLK DATA(1) = D SETUPTIME = 4N\n",
+                  false, 60e-9),
+              0)
+        << LastShownText();
+    const std::string& out = Output();
+    EXPECT_NE(out.find("Width high violation at t=5e-08\nDevice U2\nMinimum high width is 4e-09\n"
+                       "Node CLK, measured width was 3.5e-09\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(DigitalSimulator().warningCount, 1) << out;
 }
 
 TEST_F(DigitalProgramTest, RejectedStepsLeaveTheClauseHistoriesAsAccepted)

@@ -63,6 +63,40 @@ TEST(StimulusFile, EveryMessage)
     EXPECT_EQ(details.at(0), "B");
 }
 
+// Files that would otherwise run with every pin at X or every time wrong: each is refused at its
+// line, where the user can find it.
+TEST(StimulusFile, ShortFilesAndBadTimesAreRefusedAtTheirLine)
+{
+    struct Case {
+        std::string text;
+        int id;
+        int line;
+    } cases[] = {
+        {"", 13255, 0},                       // empty: pin A is in no header
+        {"A\n", 13255, 1},                    // header without its blank line: pin B still missing
+        {"TIMESCALE=ns\nA B\n\n0 11\n", 10922, 1},
+        {"TIMESCALE=0\nA B\n\n0 11\n", 10922, 1},
+        {"A B\n\n10n 00\n5n 11\n", 13194, 4},  // an absolute time going back
+        {"A B\n\n10n 00\n10n 11\n", 13194, 4},
+        {"A B\n\n10n 00\n+-2n 11\n", 13194, 4},
+        {"A B\n\n-5n 00\n10n 11\n", 13194, 3},  // before the run starts
+    };
+    for (const Case& c : cases) {
+        StimFile file(c.text);
+        StimulusProgram program;
+        std::vector<std::string> details;
+        int line = -1;
+        EXPECT_EQ(ReadStimFile(program, file.Path(), "", {"A", "B"}, details, line), c.id) << c.text;
+        EXPECT_EQ(line, c.line) << c.text;
+    }
+    // A header that names every pin and has no data is no error; relative lines may share a time.
+    StimulusProgram program;
+    std::vector<std::string> details;
+    EXPECT_EQ(Read("A B\n", {"A", "B"}, program, details), 0);
+    EXPECT_EQ(program.bitOrder, (std::vector<int>{0, 1}));
+    EXPECT_EQ(Read("A B\n\n10n 00\n+0 11\n", {"A", "B"}, program, details), 0);
+}
+
 // Plays the file on a part whose pins are named by `pins` (their node names).
 std::string Play(const std::string& text, std::vector<std::string> pins, const std::string& node,
                  const std::string& signalNames = "")
