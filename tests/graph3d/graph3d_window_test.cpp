@@ -329,16 +329,9 @@ TEST_F(Graph3DTest, DialogTurnsOffTheChoosersOfTheAxisQuantities)
 TEST_F(Graph3DTest, PerformanceModeMeasuresEachRun)
 {
     // Two slots: R1 (Z) and C1 (X); Y the final value... the rise time of v(2).
-    PutCircuit(kSteppedRc, "rc3d.cir");
-    StepComponent(0, "R1", "1K", "2K", "1K");
-    StepComponent(1, "C1", "0.2U", "0.6U", "0.2U");
-    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
-    ASSERT_EQ(RunAnalysisTimed(0), 0);
-    ASSERT_EQ(RunState().runCount, 6);
-    WindowRecord* window = AddPlot();
+    WindowRecord* window = PerformancePlotOfSixRuns(kSteppedRc);
     ASSERT_NE(window, nullptr);
     Graph3DPlot& plot = PlotOf(window);
-    plot.performance = kGraph3DPerformance;
     plot.function.function = 0;  // Rise_Time from 10 % to 90 %: 2.197 RC
     plot.function.args = {1, 0.1, 0.9};
     plot.function.xData = 1001;
@@ -373,17 +366,10 @@ TEST_F(Graph3DTest, RunsWithoutAMeasurementAreNotDrawnAsZero)
 {
     // 1 ms of the stepped RC: V(2) reaches 0.9 at 2.3 RC, so with C1 = 0.6u neither R1 gets
     // there, with C1 = 0.4u only 1k does, with 0.2u both do.
-    PutCircuit("RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 20U 1M\n.PRINT TRAN V(2)\n.END\n",
-               "rc3d.cir");
-    StepComponent(0, "R1", "1K", "2K", "1K");
-    StepComponent(1, "C1", "0.2U", "0.6U", "0.2U");
-    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
-    ASSERT_EQ(RunAnalysisTimed(0), 0);
-    ASSERT_EQ(RunState().runCount, 6);
-    WindowRecord* window = AddPlot();
+    WindowRecord* window = PerformancePlotOfSixRuns(
+        "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 20U 1M\n.PRINT TRAN V(2)\n.END\n");
     ASSERT_NE(window, nullptr);
     Graph3DPlot& plot = PlotOf(window);
-    plot.performance = kGraph3DPerformance;
     plot.function.function = kXLevel;
     plot.function.args = {1, 0.9, 2};
     plot.function.xData = 1000;  // R1
