@@ -255,6 +255,20 @@ void DrawTitle(Graph3DPlot& plot, win::HDC dc, const win::RECT& drawing)
     win::DrawText(dc, plot.view.title, &r, win::DT_CENTER | win::DT_TOP | win::DT_SINGLELINE | win::DT_NOPREFIX);
 }
 
+void DrawNothingMeasured(Graph3DPlot& plot, win::HDC dc, const win::RECT& drawing)
+{
+    constexpr int kMsgNoData = 13242;  // "No data."
+    const win::HFONT font = CreateFontFromSpec(plot.view.font);
+    const win::HGDIOBJ oldFont = win::SelectObject(dc, font);
+    DrawTitle(plot, dc, drawing);
+    std::string text = LoadResString(kMsgNoData);
+    if (text.size() > 2 && text[0] == '%') text.erase(0, 2);
+    win::RECT r = drawing;
+    win::DrawText(dc, text, &r, win::DT_CENTER | win::DT_VCENTER | win::DT_SINGLELINE | win::DT_NOPREFIX);
+    win::SelectObject(dc, oldFont);
+    win::DeleteObject(font);
+}
+
 void DrawScales(Graph3DPlot& plot, win::HDC dc, const Graph3DView& view, int lineHeight)
 {
     win::SetBkMode(dc, win::TRANSPARENT);
@@ -565,7 +579,12 @@ void DrawGraph3DCursor(Graph3DPlot& plot, win::HDC dc, const Graph3DView& view, 
 void DrawGraph3DWindow(Graph3DPlot& plot, win::HDC dc, const win::RECT& drawing, bool cursorMode)
 {
     Graph3DView view;
-    if (!PrepareGraph3DView(plot, dc, drawing, cursorMode, view)) return;
+    if (!PrepareGraph3DView(plot, dc, drawing, cursorMode, view)) {
+        // A performance function that measured nothing says so under its title; an empty
+        // window would leave the user guessing.
+        if (plot.surface.nothingMeasured) DrawNothingMeasured(plot, dc, drawing);
+        return;
+    }
     const win::HFONT font = CreateFontFromSpec(plot.view.font);
     const win::HGDIOBJ oldFont = win::SelectObject(dc, font);
     const int h = LineHeightOf(dc);

@@ -192,6 +192,7 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
     WaveformStore& store = analysisPlot.store;
     s.FreeGrid();
     s.failed = 0;
+    s.nothingMeasured = 0;
     if (!performance) f.xData = kAxisSourceXVariable;
     // Sources that the analysis does not vary give no surface.
     if (!AxisSourceInForce(plan, f.zData)) return 0;
@@ -266,9 +267,14 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
         in.logZ = s.linear[2] == 0;
         in.logY = curve.linear[kWaveformY] == 0;
         in.zValueOf = [&](int run) { return Graph3DRunSourceValue(store, sources, f.zData, run, subset.first, subset.stride); };
+        // Performance mode: the rows of the Z groups in which the function measured something.
+        std::vector<std::pair<int, std::vector<double>>> measured;
+        int tried = 0;
         if (performance) {
-            in.sample = [&](int run, std::vector<double>& row) {
-                const FunctionRecord fixed = FixZAtRun(f, plan, f.zData, run);
+            const int lastGroup = LastRunGroup(subset.first, subset.last, subset.stride);
+            for (int g = subset.first; lastGroup >= 0 && g <= lastGroup && g < in.storedRuns; g += subset.stride) {
+                ++tried;
+                const FunctionRecord fixed = FixZAtRun(f, plan, f.zData, g);
                 const RunSubset along = ChooseRunSubset(plan, fixed, f.xData);
                 std::vector<std::pair<double, double>> pairs;
                 for (int i = along.first; i <= along.last && i < in.storedRuns; i += along.stride) {
@@ -281,8 +287,27 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
                     pairs.emplace_back(Graph3DRunSourceValue(store, sources, f.xData, i, along.first, along.stride),
                                        context.measurement.value);
                 }
+                if (pairs.empty()) continue;
+                std::vector<double> row(s.xGrid.size(), 0.0);
                 InterpolatePairsAtGrid(pairs, s.xGrid, s.linear[0] == 0, in.logY, row);
-                return !pairs.empty();
+                measured.emplace_back(g, std::move(row));
+            }
+            // Nothing measured in any run: no surface rather than one of zeros that look like
+            // measurements.
+            if (measured.empty() && tried > 0) {
+                s.FreeGrid();
+                s.nothingMeasured = 1;
+                return 0;
+            }
+            // A group without a measurement holds the nearest group that has one, as X grid
+            // values beyond the measured runs hold the last one: a gap is not drawn as zero.
+            in.sample = [&](int run, std::vector<double>& row) {
+                if (measured.empty()) return false;
+                const auto* nearest = &measured.front();
+                for (const auto& m : measured)
+                    if (std::abs(m.first - run) < std::abs(nearest->first - run)) nearest = &m;
+                row = nearest->second;
+                return true;
             };
         } else {
             in.sample = [&](int run, std::vector<double>& row) {

@@ -11,6 +11,7 @@
 #include "analog/run_control.h"
 #include "analog/model_layers.h"
 #include "analyses/monte_carlo_models.h"
+#include "analyses/performance_expression.h"
 #include "results/run_state.h"
 #include "ui/color_table.h"
 #include "ui/usage_file.h"
@@ -235,8 +236,15 @@ void CheckMonteCarloFailure()
 {
     MonteCarloState& s = State();
     if (s.reportWhen.instructions.count == 0) return;
+    // Performance functions in the condition (the Options dialog's Functions button puts them
+    // there) measure the run just stored in the analysis window.
+    WindowRecord* window = RunControl().analysisWindow;
+    const int run = window && window->plot ? std::max(window->plot->store.runCount - 1, 0) : 0;
+    const PerformanceFunctionHandler measure = MakePerformanceFunctionHandler(window, run);
+    EvaluationInputs inputs;
+    inputs.performance = &measure;
     std::complex<double> value;
-    if (EvaluateExpression(s.reportWhen, value, ReportWhenInputs()) != 0) return;
+    if (EvaluateExpression(s.reportWhen, value, inputs) != 0) return;
     if (value.real() != 0.0) WriteMonteCarloFailure();
 }
 

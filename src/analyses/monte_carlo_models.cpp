@@ -141,10 +141,4 @@ std::vector<std::string> PartsUsingModel(const EvaluatedModel& model)
     return parts;
 }
 
-const EvaluationInputs& ReportWhenInputs()
-{
-    static EvaluationInputs inputs;
-    return inputs;
-}
-
 }  // namespace kq5

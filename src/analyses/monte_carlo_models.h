@@ -32,7 +32,4 @@ std::string FormatRunModelStatement(const EvaluatedModel& model);
 // The labels of the parts whose devices use this model record.
 std::vector<std::string> PartsUsingModel(const EvaluatedModel& model);
 
-// How Report When is evaluated after a run (performance functions measure the stored curves).
-const EvaluationInputs& ReportWhenInputs();
-
 }  // namespace kq5

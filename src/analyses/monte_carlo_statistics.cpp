@@ -49,6 +49,7 @@ namespace kq5 {
 namespace {
 
 constexpr int kMsgStatisticsTitle = 17495;  // "Monte Carlo Statistical Analysis of %s"
+constexpr int kMsgNoData = 13242;           // "No data."
 
 }  // namespace
 
@@ -81,9 +82,16 @@ int WriteMonteCarloStatistics(MonteCarloWindowRecord* window)
     UnitPrintIndented(unit, "Summary");
     const RunStatistics s = ComputeRunStatistics(window->values);
     UnitPrintf(unit, " %s\n", window->view.title.c_str());
-    UnitPrintf(unit, " Low=%s Mean=%s High=%s Standard Deviation=%s\n", FormatMonteCarloValue(*window, s.low).c_str(),
-               FormatMonteCarloValue(*window, s.mean).c_str(), FormatMonteCarloValue(*window, s.high).c_str(),
-               FormatMonteCarloValue(*window, s.deviation).c_str());
+    if (window->values.empty()) {
+        // The function measured nothing in any run: no statistics of zeros.
+        std::string noData = LoadResString(kMsgNoData);
+        if (noData.size() > 2 && noData[0] == '%') noData.erase(0, 2);
+        UnitPrintf(unit, " %s\n", noData.c_str());
+    } else {
+        UnitPrintf(unit, " Low=%s Mean=%s High=%s Standard Deviation=%s\n", FormatMonteCarloValue(*window, s.low).c_str(),
+                   FormatMonteCarloValue(*window, s.mean).c_str(), FormatMonteCarloValue(*window, s.high).c_str(),
+                   FormatMonteCarloValue(*window, s.deviation).c_str());
+    }
     UnitPrintIndented(unit, "%s", "");
     UnitPrintIndented(unit, "%s", "");
     UnitPrintIndented(unit, "Individual run statistics");

@@ -7,6 +7,7 @@
 
 #include "analog/run_control.h"
 #include "analyses/performance_functions.h"
+#include "analyses/graph3d_steps.h"
 #include "analyses/performance_window.h"
 #include "analyses/stepping.h"
 #include "ui/window_record.h"
@@ -147,7 +148,11 @@ void FillSlotValues(win::HWND dialog, PanelState& s)
     const int sel = ComboSelection(dialog, kSlotCombo);
     if (sel < 0 || U(sel) >= s.slots.size()) return;
     const int slot = s.slots[U(sel)];
-    for (int v = 0; v < s.plan.slotCounts[U(slot)]; ++v) AddComboText(dialog, kSlotValueCombo, StrPrintf("%d", v + 1));
+    // The values the runs were made with, as the 3-D dialog lists them: a user picks 2u, not "2".
+    const PlotRecord* plot = AnalysisPlot();
+    for (int v = 0; v < s.plan.slotCounts[U(slot)]; ++v)
+        AddComboText(dialog, kSlotValueCombo,
+                     plot ? StrPrintf("%g", SteppingSlotValue(plot->store, s.plan, slot, v)) : StrPrintf("%d", v + 1));
     SelectCombo(dialog, kSlotValueCombo, s.slotChoices[U(slot)]);
 }
 

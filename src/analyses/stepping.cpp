@@ -293,26 +293,31 @@ int ReadNumbers(SteppingRow& row, const SteppingSlot& slot)
     int error = 0;
     if (row.method == kStepMethodList) {
         // Commas inside parentheses belong to an expression.
-        const std::string text = slot.from + ",";
         int depth = 0;
         std::string piece;
-        for (char ch : text) {
+        auto add = [&](const std::string& text) {
+            if (Trimmed(text).empty()) return 0;
+            std::array<std::string, 2> texts;
+            const double v = EvalNumberOrExpressionQuiet(Trimmed(text), error, texts);
+            if (error == kMsgAlreadyReported) return error;
+            if (error && texts[0].empty() && texts[1].empty()) return SlotError(error, slot.from);
+            if (error) return SlotError(error, texts[0], texts[1]);
+            row.list.push_back(v);
+            return 0;
+        };
+        for (char ch : slot.from) {
             if (ch == '(') ++depth;
             if (ch == ')') --depth;
             if (ch != ',' || depth > 0) {
                 piece += ch;
                 continue;
             }
-            if (!Trimmed(piece).empty()) {
-                std::array<std::string, 2> texts;
-                const double v = EvalNumberOrExpressionQuiet(Trimmed(piece), error, texts);
-                if (error == kMsgAlreadyReported) return error;
-                if (error && texts[0].empty() && texts[1].empty()) return SlotError(error, slot.from);
-                if (error) return SlotError(error, texts[0], texts[1]);
-                row.list.push_back(v);
-            }
+            if (int rc = add(piece)) return rc;
             piece.clear();
         }
+        // The last value, or the rest after a parenthesis left open: its error is told rather
+        // than the values after it being lost without a word.
+        if (int rc = add(piece)) return rc;
         if (row.list.empty()) return SlotError(kMsgStepMissingList);
         row.from = row.list.front();
         row.to = row.list.back();

@@ -29,6 +29,7 @@ struct Graph3DSurface {
     std::array<std::string, 3> axisName;        // names of the sources, for scales and titles
     std::int32_t curveIndex = -1;     // the analysis plot's curve shown, -1 none
     std::int32_t failed = 0;          // the last preparation ran out of memory
+    std::int32_t nothingMeasured = 0; // the performance function found its event in no run
     std::vector<double> xGrid;        // patchesX + 1 values
     std::vector<double> zGrid;        // patchesZ + 1 values
     std::vector<std::vector<double>> rows;  // per Z grid line, patchesX + 1 heights

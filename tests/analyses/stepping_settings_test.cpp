@@ -119,6 +119,8 @@ TEST_F(SteppingSettingsTest, IllegalNumbersAreRefused)
         {kStepLinear, "1", "10", "0.001", "More than 1000 cases in stepping settings."},
         {kStepList, " , ", "", "", "Missing list values."},
         {kStepList, "1, 2+, 3", "", "", ""},  // the compiler's message, once
+        // A parenthesis left open swallows the rest of the list: told, not run as one case.
+        {kStepList, "1K, (2K, 3K", "", "", ""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CountOf(c.flags, c.from, c.to, c.value), -1) << c.from << " " << c.to << " " << c.value;

@@ -40,6 +40,11 @@ constexpr int kPerformanceExpressionX = 555, kPerformanceExpressionY = 524;
 constexpr int kPerformanceFirstArgumentX = 792, kPerformanceArgumentY = 497;
 constexpr int kPerformanceOkX = 430, kPerformanceOkY = 660;
 constexpr int k3DOkX = 434, k3DOkY = 665;
+// The Add 3D Plot dialog's Performance button; the middle of a maximised 3D window and the
+// colour of its texts.
+constexpr int k3DPerformanceX = 408, k3DPerformanceY = 363;
+constexpr int k3DMiddleX = 632, k3DMiddleY = 518;
+constexpr std::uint32_t kTitleColour = 0x0000FF;
 
 // Whether the word stands exactly once in the text.
 bool Once(const std::string& text, const std::string& word)
@@ -204,6 +209,38 @@ TEST(MultiRunJourney, A3DWindowAfterStepping)
     EXPECT_FALSE(window.SameAs(plot, 0, 90, 1200, 900)) << "no 3D window";
     EXPECT_GT(window.Count(0, 90, 1264, 940, 0xFF0000), 20000) << "no surface in the 3D window";
     EXPECT_EQ(window.Count(0, 90, 1264, 940, 0x000080), 0) << "the Add 3D Plot dialog is still open";
+    EXPECT_TRUE(journey.Running());
+}
+
+TEST(MultiRunJourney, A3DPerformanceSurfaceThatMeasuredNothingSaysSo)
+{
+    Journey journey("threed_nothing");
+    // R1 and C1 stepped: six runs, a surface over two stepped quantities.
+    const std::string stepped = ExampleWith(
+        "* R1 and C1 stepped",
+        {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
+          "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=1K\r\nTo=2K\r\nValue=1K\r\n"},
+         {"Index=2\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
+          "Index=2\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=C1\r\nFrom=1U\r\nTo=3U\r\nValue=1U\r\n"}});
+    ASSERT_FALSE(stepped.empty());
+    std::ofstream(journey.Root() / "stepped2.cir", std::ios::binary) << stepped;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenAndRun(journey, "stepped2.cir");
+
+    // Add 3D Window, Y Axis Type Performance: Rise_Time of V(1) from 1 V to 2 V, which the 1 V
+    // step never reaches in any run.
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Click(kSubmenuItemX, k3DItemY);
+    journey.Settle();
+    journey.Click(kAddItemX, k3DItemY);
+    journey.Settle();
+    journey.Click(k3DPerformanceX, k3DPerformanceY);
+    const Shot window = Confirm(journey, "threed_nothing_dialog", k3DOkX, k3DOkY, "threed_nothing");
+    // No surface of zeros: the window says No data. in the middle, in the colour of its title.
+    EXPECT_GT(window.Count(k3DMiddleX - 60, k3DMiddleY - 12, k3DMiddleX + 60, k3DMiddleY + 12, kTitleColour), 20)
+        << "no word that nothing was measured";
+    EXPECT_EQ(window.Count(0, 110, 1264, 940, 0xFFFFFF) + window.Count(0, 110, 1264, 940, kTitleColour), 1264 * 830)
+        << "something is drawn besides the message";
     EXPECT_TRUE(journey.Running());
 }
 

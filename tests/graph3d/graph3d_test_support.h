@@ -103,6 +103,19 @@ protected:
         return result;
     }
 
+    // The six runs of R1 at 1k and 2k and C1 at 0.2u, 0.4u and 0.6u, and a 3-D window in
+    // Performance mode over them; null when any step fails.
+    WindowRecord* PerformancePlotOfSixRuns(const char* circuit)
+    {
+        PutCircuit(circuit, "rc3d.cir");
+        StepComponent(0, "R1", "1K", "2K", "1K");
+        StepComponent(1, "C1", "0.2U", "0.6U", "0.2U");
+        if (RunAnalysisCommand(record_, 0) != 0 || RunAnalysisTimed(0) != 0 || RunState().runCount != 6) return nullptr;
+        WindowRecord* window = AddPlot();
+        if (window) PlotOf(window).performance = kGraph3DPerformance;
+        return window;
+    }
+
     // A 3-D plot of v(2) over time and R1, with its window and surface.
     WindowRecord* AddPlot()
     {

@@ -10,6 +10,7 @@
 
 #include "../printing/pdf_probe.h"
 #include "analyses/graph3d_prepare.h"
+#include "analyses/performance_functions.h"
 #include "app/printing.h"
 #include "ui/edit_mode.h"
 #include "graph3d_test_support.h"
@@ -328,16 +329,9 @@ TEST_F(Graph3DTest, DialogTurnsOffTheChoosersOfTheAxisQuantities)
 TEST_F(Graph3DTest, PerformanceModeMeasuresEachRun)
 {
     // Two slots: R1 (Z) and C1 (X); Y the final value... the rise time of v(2).
-    PutCircuit(kSteppedRc, "rc3d.cir");
-    StepComponent(0, "R1", "1K", "2K", "1K");
-    StepComponent(1, "C1", "0.2U", "0.6U", "0.2U");
-    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
-    ASSERT_EQ(RunAnalysisTimed(0), 0);
-    ASSERT_EQ(RunState().runCount, 6);
-    WindowRecord* window = AddPlot();
+    WindowRecord* window = PerformancePlotOfSixRuns(kSteppedRc);
     ASSERT_NE(window, nullptr);
     Graph3DPlot& plot = PlotOf(window);
-    plot.performance = kGraph3DPerformance;
     plot.function.function = 0;  // Rise_Time from 10 % to 90 %: 2.197 RC
     plot.function.args = {1, 0.1, 0.9};
     plot.function.xData = 1001;
@@ -364,6 +358,40 @@ TEST_F(Graph3DTest, PerformanceModeMeasuresEachRun)
     EXPECT_DOUBLE_EQ(s.rows[1][2], before);
     win::PushMessageBoxAnswer(win::IDOK);
     plot.function.boolean = "V(2)>=(";
+    PrepareGraph3DData(window);
+    EXPECT_FALSE(s.HasGrid());
+}
+
+TEST_F(Graph3DTest, RunsWithoutAMeasurementAreNotDrawnAsZero)
+{
+    // 1 ms of the stepped RC: V(2) reaches 0.9 at 2.3 RC, so with C1 = 0.6u neither R1 gets
+    // there, with C1 = 0.4u only 1k does, with 0.2u both do.
+    WindowRecord* window = PerformancePlotOfSixRuns(
+        "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 20U 1M\n.PRINT TRAN V(2)\n.END\n");
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    plot.function.function = kXLevel;
+    plot.function.args = {1, 0.9, 2};
+    plot.function.xData = 1000;  // R1
+    plot.function.zData = 1001;  // C1
+    plot.patchesX = 1;
+    plot.patchesZ = 2;
+    PrepareGraph3DData(window);
+    const Graph3DSurface& s = plot.surface;
+    ASSERT_TRUE(s.HasGrid());
+    ASSERT_EQ(s.rows.size(), 3u);
+    EXPECT_NEAR(s.rows[0][0], 2.303 * 0.2e-3, 0.05 * 0.2e-3);
+    EXPECT_NEAR(s.rows[0][1], 2.303 * 0.4e-3, 0.05 * 0.4e-3);
+    // At 0.6u nothing was measured: the surface keeps the nearest measured values instead of
+    // dropping to an X_Level of 0 s.
+    for (std::size_t c = 0; c < 2; ++c) {
+        EXPECT_GT(s.rows[2][c], 0.5e-3) << c;
+        EXPECT_DOUBLE_EQ(s.rows[2][c], s.rows[1][c]) << c;
+    }
+    EXPECT_GT(s.dataMin[1], 0.4e-3);
+
+    // A level that no run reaches measures nothing at all: no surface, not a flat one at 0.
+    plot.function.args = {1, 2, 2};
     PrepareGraph3DData(window);
     EXPECT_FALSE(s.HasGrid());
 }

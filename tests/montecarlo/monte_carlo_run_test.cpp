@@ -203,6 +203,28 @@ TEST_F(MonteCarloRunTest, ReportWhenWritesTheFailuresAndOpenMcRebuildsThem)
         EXPECT_NE(entry.path().filename().string().rfind("T$", 0), 0u) << entry.path();
 }
 
+TEST_F(MonteCarloRunTest, ReportWhenMeasuresEachRunWithAPerformanceFunction)
+{
+    // What the Options dialog's Functions button writes: a measure of the run just made.
+    ASSERT_EQ(RunMonteCarlo(kDividerNetlist, kDistributionWorstCase, "12", "High(V(1),1)>1.05"), 0);
+    int failures = 0;
+    for (double value : FinalVoltages()) failures += value > 1.05;
+    ASSERT_GT(failures, 0);
+    ASSERT_LT(failures, 12);
+    ExitAnalysis();
+    std::ifstream in(dir_ / "mc.TNO");
+    ASSERT_TRUE(in);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string report = text.str();
+    EXPECT_NE(report.find("High(V(1),1)>1.05 occured for the following parameters:"), std::string::npos) << report;
+    std::size_t count = 0;
+    for (std::size_t at = report.find("occured for the following parameters"); at != std::string::npos;
+         at = report.find("occured for the following parameters", at + 1))
+        ++count;
+    EXPECT_EQ(count, static_cast<std::size_t>(failures)) << report;
+}
+
 TEST_F(MonteCarloRunTest, OpenMcReadsBothSpellingsAndReportsAFileWithoutFailures)
 {
     PutCircuit(kDividerNetlist, "hand.cir");

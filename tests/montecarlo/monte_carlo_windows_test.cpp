@@ -20,6 +20,7 @@
 #include "../app/dialog_steps.h"
 #include "../plots/analysis_window_test_support.h"
 #include "../printing/pdf_probe.h"
+#include "analog/run_control.h"
 #include "analog/transient_run_services.h"
 #include "analyses/histogram.h"
 #include "analyses/monte_carlo.h"
@@ -223,6 +224,24 @@ TEST_F(MonteCarloWindowsTest, StatisticsThatCannotBeWrittenAreReported)
     const int status = WriteMonteCarloStatistics(&record);
     EXPECT_GT(status, 16000);
     EXPECT_FALSE(win::MessageBoxLog().empty());
+}
+
+TEST_F(MonteCarloWindowsTest, StatisticsOfAFunctionThatMeasuredNothingAreNotZeros)
+{
+    ASSERT_EQ(RunMonteCarlo("5"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    // V(1) never reaches 100 V: no run gives a value.
+    record.function.function = kXLevel;
+    record.function.args = {1, 100, 2};
+    ComputeMonteCarloValues(record, RunControl().analysisWindow);
+    ASSERT_TRUE(record.values.empty());
+    ASSERT_EQ(WriteMonteCarloStatistics(&record), 0);
+    std::ifstream in(dir_ / "hist.TMC");
+    ASSERT_TRUE(in);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().find("Low="), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find(" No data."), std::string::npos) << text.str();
 }
 
 TEST_F(MonteCarloWindowsTest, WithoutMonteCarloTheWindowHasNoValues)

@@ -324,6 +324,47 @@ namespace {
 
 // Nested stepping of R1 (1k, 2k, 3k) and C1 (1u, 2u) against an ngspice control loop that alters
 // the two parts, runs and measures: each performance point equals ngspice's measure of that case.
+TEST_F(PerformanceWindowTest, TheFixedValueChooserListsTheSteppedValues)
+{
+    StepR1("1K", "3K", "1K");
+    SteppingSlot& c = record_->document->stepping[1];
+    c.flags = kStepOn | kStepComponent | kStepList;
+    c.name = "C1";
+    c.from = "1U,2U";
+    c.deviceIndex = -1;
+    ASSERT_EQ(Run(SteppedRc(), kAnalysisTransient), 0);
+    ASSERT_EQ(Plot().store.runCount, 6);
+
+    // The slot combo (549) names R1 and C1; the value combo (550) lists what the runs used, so
+    // that choosing C1 = 2u does not depend on remembering the order of the list.
+    auto values = [](win::HWND dialog, int slot) {
+        Pick(dialog, 549, slot);
+        std::vector<std::string> texts;
+        const auto count = static_cast<int>(win::SendDlgItemMessage(dialog, 550, win::CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            std::string text(256, '\0');
+            win::SendDlgItemMessage(dialog, 550, win::CB_GETLBTEXT, static_cast<win::WPARAM>(i),
+                                    reinterpret_cast<win::LPARAM>(text.data()));
+            texts.push_back(text.c_str());
+        }
+        return texts;
+    };
+    std::vector<std::string> r1, c1;
+    Answering({[&](win::HWND d) {
+                   r1 = values(d, 0);
+                   c1 = values(d, 1);
+                   Pick(d, 550, 1);
+               },
+               Function(kXLevel, {"1", "0.5"}), Ok()},
+              [] { return AddPerformanceWindow(); });
+    EXPECT_EQ(r1, (std::vector<std::string>{"1000", "2000", "3000"}));
+    EXPECT_EQ(c1, (std::vector<std::string>{"1e-06", "2e-06"}));
+    PerformanceWindowRecord& node = Node();
+    ASSERT_EQ(node.functions.size(), 1u);
+    EXPECT_EQ(node.functions[0].steppingCases[1], 1);
+    EXPECT_EQ(node.view.title, "X_Level(V(2),1,1,0.5) vs R1 : C1 = 2e-06");
+}
+
 TEST_F(PerformanceWindowTest, SteppedCasesAgreeWithAnNgspiceAlterLoop)
 {
     ASSERT_EQ(std::system("command -v ngspice > /dev/null 2>&1"), 0) << "ngspice is needed for this comparison";
