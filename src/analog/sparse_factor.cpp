@@ -520,6 +520,78 @@ int RefactorComplex(SparseMatrix& m)
     return 0;
 }
 
+// The values the loads left in the elements, kept so that a factorisation that ended singular
+// can start again from them.
+class LoadedValues {
+public:
+    bool Keep(SparseMatrix& m)
+    {
+        complex_ = m.complex;
+        try {
+            values_.reserve(Count(m));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        AllLoadable(m, [this](const MatrixElement& e) {
+            values_.push_back(e.real);
+            if (complex_) values_.push_back(e.imag);
+            return true;
+        });
+        return true;
+    }
+
+    // The values a first real ordering kept before it factored them in place.
+    bool TakeFromPlan(SparseMatrix& m)
+    {
+        if (m.complex || m.plan.loaded.size() != Count(m)) return false;
+        complex_ = false;
+        values_.swap(m.plan.loaded);
+        m.plan.loadedValid = false;
+        return true;
+    }
+
+    void Restore(SparseMatrix& m) const
+    {
+        auto zero = [](MatrixElement& e) { e.real = e.imag = 0.0; };
+        m.fillinArena.ForEach(zero);
+        const double* in = values_.data();
+        const bool complex = complex_;
+        AllLoadable(m, [&in, complex](MatrixElement& e) {
+            e.real = *in++;
+            if (complex) e.imag = *in++;
+            return true;
+        });
+    }
+
+private:
+    static std::size_t Count(const SparseMatrix& m)
+    {
+        return (m.complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size());
+    }
+
+    std::vector<double> values_;
+    bool complex_ = false;
+};
+
+// A fresh order that came out singular, made again from the loaded values with stricter
+// thresholds. Threshold pivoting lets each step's pivot be small against its row: over the
+// many steps of a circuit of identical stages the growth can wipe out the last pivots
+// entirely, so a matrix far from singular comes out singular. A stricter threshold bounds that
+// growth; it stays with the matrix for its later reorders. Only a matrix singular under every
+// threshold is called singular.
+int OrderWithStricterThresholds(SparseMatrix& m, const LoadedValues& loaded)
+{
+    int rc = kMatrixSingular;
+    for (double stricter : {0.1, 1.0}) {
+        if (rc != kMatrixSingular || m.relThreshold >= stricter) continue;
+        loaded.Restore(m);
+        m.needsOrdering = true;
+        m.singularRow = m.singularCol = 0;
+        rc = MatrixOrderAndFactor(&m, {}, stricter, -1.0, true);
+    }
+    return rc;
+}
+
 }  // namespace
 
 int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, double relThreshold,
@@ -602,7 +674,12 @@ int MatrixFactor(SparseMatrix* matrix)
 {
     if (!matrix) return kMatrixNoMemory;
     SparseMatrix& m = *matrix;
-    if (m.needsOrdering) return MatrixOrderAndFactor(matrix, {}, 0.0, 0.0, true);
+    if (m.needsOrdering) {
+        const int first = MatrixOrderAndFactor(matrix, {}, 0.0, 0.0, true);
+        LoadedValues loaded;
+        if (first != kMatrixSingular || !loaded.TakeFromPlan(m)) return first;
+        return OrderWithStricterThresholds(m, loaded);
+    }
     // Without a plan (memory ran out while making it) the old order is tried in place.
     if (!m.workVectorsAllocated || !m.plan.valid) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (!m.partitioned) PartitionColumns(matrix, kPartitionAuto);
@@ -627,31 +704,16 @@ int MatrixFactor(SparseMatrix* matrix)
     // kept before it can leave no usable pivot for the rest, so the loaded values are kept to
     // order the whole matrix afresh before it is called singular.
     m.singularRow = m.singularCol = 0;
-    std::vector<double> loaded;
-    const bool complex = m.complex;
-    try {
-        loaded.reserve((complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size()));
-    } catch (const std::bad_alloc&) {
-        return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
-    }
-    AllLoadable(m, [&loaded, complex](const MatrixElement& e) {
-        loaded.push_back(e.real);
-        if (complex) loaded.push_back(e.imag);
-        return true;
-    });
+    LoadedValues loaded;
+    if (!loaded.Keep(m)) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     const int partial = MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (partial != kMatrixSingular) return partial;
-    auto zero = [](MatrixElement& e) { e.real = e.imag = 0.0; };
-    m.fillinArena.ForEach(zero);
-    const double* in = loaded.data();
-    AllLoadable(m, [&in, complex](MatrixElement& e) {
-        e.real = *in++;
-        if (complex) e.imag = *in++;
-        return true;
-    });
+    loaded.Restore(m);
     m.needsOrdering = true;
     m.singularRow = m.singularCol = 0;
-    return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
+    const int afresh = MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
+    if (afresh != kMatrixSingular) return afresh;
+    return OrderWithStricterThresholds(m, loaded);
 }
 
 int MatrixFactorReal(SparseMatrix* matrix)
