@@ -128,7 +128,10 @@ void ApplyInitialConditions()
             j.ic2 = V(j.gate) - V(j.source);
         }
     for (GaasfetDevice& g : ListRecords<GaasfetDevice>(DeviceList(kGaasfetDeviceList)))
-        if (!g.initialConditionGiven) g.initialCondition = V(g.drain) - V(g.source);
+        if (!g.initialConditionGiven) {
+            g.ic1 = V(g.drain) - V(g.source);
+            g.ic2 = V(g.gate) - V(g.source);
+        }
 }
 
 int ReinitializeRunStates()

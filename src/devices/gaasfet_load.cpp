@@ -82,9 +82,9 @@ void LoadOneGaasfet(GaasfetDevice& g, SemiconductorStamps& st, const std::vector
         vgd = p * (At(vec, gi) - At(vec, di));
     };
     double vgs = 0.0, vgd = 0.0;
-    // The instance line gives one initial value, the drain-source voltage.
+    // The instance line gives the drain-source and gate-source voltages (IC=VDS,VGS).
     const bool icStartHere = s.runKind == kRunKindTransient && s.useInitialConditions;
-    const bool iterate = FetStartVoltages({gi, di, si, p, g.off != 0, icStartHere, 0.0, g.initialCondition}, v, vgs, vgd);
+    const bool iterate = FetStartVoltages({gi, di, si, p, g.off != 0, icStartHere, g.ic2, g.ic1}, v, vgs, vgd);
 
     // Modes without a prediction count the device as not converged, as the JFET and the
     // bipolar transistor do, rather than compare with another device's prediction.

@@ -117,7 +117,7 @@ struct GaasfetDevice : ListNode {
     std::int32_t off = 0;
     double area = 1.0;
     std::int32_t initialConditionGiven = 0;
-    double initialCondition = 0.0;
+    double ic1 = 0.0, ic2 = 0.0;  // IC=vds,vgs
     FetQuantities quantities;
     GaasfetValues values;
 };

@@ -33,6 +33,7 @@ namespace {
 
 constexpr int kMsgDistoIgnored = 10911;
 constexpr int kMsgIllegalAnalysis = 10917;
+constexpr int kMsgTemperatureListCut = 10976;
 constexpr int kMsgExpecting = 11900;
 constexpr int kMsgExpectingFollow = 11901;
 constexpr int kMsgExpectingFound = 11902;
@@ -113,9 +114,10 @@ bool StartsNumber(const std::string& token) { return !token.empty() && HasCharCl
 
 // The temperature field of the limits holds one temperature or a range "high,low,step". A
 // list of evenly spaced temperatures (27 77 127) fits a range and runs at each of them; any
-// other list runs at its first temperature.
-std::string TemperatureFieldText(const std::vector<std::string>& list)
+// other list runs at its first temperature, and `dropped` tells the caller so.
+std::string TemperatureFieldText(const std::vector<std::string>& list, bool& dropped)
 {
+    dropped = list.size() > 1;
     std::vector<double> values(list.size());
     for (std::size_t i = 0; i < list.size(); ++i)
         if (!AnalysisValue(list[i], values[i])) return list.front();
@@ -127,6 +129,7 @@ std::string TemperatureFieldText(const std::vector<std::string>& list)
     const double slack = 1e-9 * std::max({std::abs(low), std::abs(high), step});
     for (std::size_t i = 0; i < values.size(); ++i)
         if (std::abs(values[i] - (low + static_cast<double>(i) * step)) > slack) return list.front();
+    dropped = false;
     return StrPrintf("%.15g,%.15g,%.15g", high, low, step);
 }
 
@@ -288,7 +291,10 @@ int ParseDotTemp(std::string_view)
     for (int i = 1; !Token(i).empty(); ++i)
         if (Token(i) != ",") list.push_back(Token(i));
     if (list.empty()) return Fail(kMsgExpecting, "<value>");
-    const std::string temperatures = TemperatureFieldText(list);
+    bool dropped = false;
+    const std::string temperatures = TemperatureFieldText(list, dropped);
+    // A user who lists temperatures expects a run at each; say which one alone is run.
+    if (dropped) ReportNetlistMessage("WLE", CurrentRecord(), CurrentScope(), kMsgTemperatureListCut, temperatures);
     CircuitDocument& document = Document();
     document.limits.transient[kLimitTTemp] = temperatures;
     document.limits.ac[kLimitATemp] = temperatures;

@@ -21,7 +21,8 @@ namespace {
 
 constexpr int kMsgAreaNotPositive = 10840;
 constexpr const char* kAreaPattern = "<[%g][OFF%d][IC=%g]>";
-constexpr const char* kBjtPattern = "<[%g][OFF%d][IC=%g[,%g]]>";
+// Transistors take two initial voltages: VBE,VCE for the bipolar kinds, VDS,VGS for the FETs.
+constexpr const char* kTransistorPattern = "<[%g][OFF%d][IC=%g[,%g]]>";
 constexpr const char* kMosfetPattern =
     "<[M=%g][L=%t][W=%t][AD=%g][AS=%g][PD=%g][PS=%g][NRD=%g][NRS=%g][NRB=%g][NRG=%g][OFF%d][IC=%g[,%g[,%g]]]>";
 
@@ -119,7 +120,7 @@ BjtDevice* BuildBjtDevice(std::int32_t base, std::int32_t emitter, std::int32_t 
     q->substrate = fourPins ? substrate : 0;
     q->polarity = (componentType == kComponentNpn || componentType == kComponentNpn4) ? 1.0 : -1.0;
     q->initialConditionGiven = PrepareInstanceText(instanceText);
-    if (MatchFailed(component, MatchTokenPattern(component, instanceText, kBjtPattern,
+    if (MatchFailed(component, MatchTokenPattern(component, instanceText, kTransistorPattern,
                                                  {&q->area, &q->off, &q->initialVbe, &q->initialVce})))
         return nullptr;
     q->ordinal = DeviceList(kBjtDeviceList).count;
@@ -139,7 +140,8 @@ JfetDevice* BuildJfetDevice(std::int32_t gate, std::int32_t drain, std::int32_t 
     j->drain = drain;
     j->source = source;
     j->initialConditionGiven = PrepareInstanceText(instanceText);
-    if (MatchFailed(component, MatchTokenPattern(component, instanceText, kAreaPattern, {&j->area, &j->off, &j->ic1})))
+    if (MatchFailed(component, MatchTokenPattern(component, instanceText, kTransistorPattern,
+                                                 {&j->area, &j->off, &j->ic1, &j->ic2})))
         return nullptr;
     j->ordinal = DeviceList(kJfetDeviceList).count;
     AreaRefused(component, j->area);
@@ -249,7 +251,7 @@ int TranslateGaasfet(SchematicItem* component)
     std::string text = CurrentMainText();
     b->initialConditionGiven = PrepareInstanceText(text);
     if (MatchFailed(component,
-                    MatchTokenPattern(component, text, kAreaPattern, {&b->area, &b->off, &b->initialCondition})))
+                    MatchTokenPattern(component, text, kTransistorPattern, {&b->area, &b->off, &b->ic1, &b->ic2})))
         return kMsgAlreadyReported;
     AreaRefused(component, b->area);
     b->polarity = 1.0;

@@ -299,7 +299,7 @@ TEST_F(PrintedResultsTest, ATemperatureListRunsAtEachOfItsTemperatures)
 {
     const std::string divider = "V1 1 0 1\nR1 1 2 1K TC=0.01\nR2 2 0 1K\n.DC V1 0 1 0.5\n.PRINT DC V(2)\n";
     WriteFile("even.cir", "EVEN\n" + divider + ".TEMP 27 77 127\n.END\n");
-    // A list that no range can hold runs at its first temperature.
+    // A list that no range can hold runs at its first temperature, and the user is told so.
     WriteFile("uneven.cir", "UNEVEN\n" + divider + ".TEMP 50 27 127\n.END\n");
     RunJobs("even.cir /D\nuneven.cir /D\n");
 
@@ -320,6 +320,10 @@ TEST_F(PrintedResultsTest, ATemperatureListRunsAtEachOfItsTemperatures)
     const std::vector<test::ValueTable> uneven = Tables("uneven.DNO");
     ASSERT_EQ(uneven.size(), 1u) << ReadText("uneven.DNO");
     EXPECT_EQ(uneven[0].temperatureLine, "Temperature = 50 Case= 1");
+    const std::string statistics = ReadText("jobs.DOC");
+    const std::size_t warning = statistics.find("not evenly spaced: the analyses run at 50 only");
+    EXPECT_NE(warning, std::string::npos) << statistics;
+    EXPECT_EQ(statistics.find("not evenly spaced", warning + 1), std::string::npos) << statistics;
 }
 
 // A sweep of one value and an AC run at one frequency compute one point: each run prints it once.

@@ -141,8 +141,9 @@ TEST_F(SemiconductorTest, JfetAndGaasfet)
     ASSERT_TRUE(Model(".MODEL BG GASFET (RG=1 RS=2)"));
     // Pins: drain, gate, source.
     Part(kComponentNjfet, "J1", {1, 2, 3}, {{kAttrModel, "JN"}, {kAttrValue, "3"}});
-    Part(kComponentPjfet, "J2", {1, 2, 3}, {{kAttrModel, "JP"}});
-    Part(kComponentGaAsFet, "B1", {4, 5, 6}, {{kAttrModel, "BG"}});
+    // Initial conditions are VDS,VGS, as for every SPICE field-effect transistor.
+    Part(kComponentPjfet, "J2", {1, 2, 3}, {{kAttrModel, "JP"}, {kAttrValue, "IC=5,-1.5"}});
+    Part(kComponentGaAsFet, "B1", {4, 5, 6}, {{kAttrModel, "BG"}, {kAttrValue, "2 OFF IC=4,-0.8"}});
     ASSERT_TRUE(Translate());
     const auto j = Records<JfetDevice>(kJfetDeviceList);
     ASSERT_EQ(j.size(), 2u);
@@ -153,8 +154,15 @@ TEST_F(SemiconductorTest, JfetAndGaasfet)
     EXPECT_EQ(j[0]->internalSource, 3);
     EXPECT_DOUBLE_EQ(j[0]->polarity, 1.0);
     EXPECT_DOUBLE_EQ(j[1]->polarity, -1.0);
+    EXPECT_EQ(j[1]->initialConditionGiven, 1);
+    EXPECT_DOUBLE_EQ(j[1]->ic1, 5.0);
+    EXPECT_DOUBLE_EQ(j[1]->ic2, -1.5);
     const auto b = Records<GaasfetDevice>(kGaasfetDeviceList);
     ASSERT_EQ(b.size(), 1u);
+    EXPECT_DOUBLE_EQ(b[0]->area, 2.0);
+    EXPECT_EQ(b[0]->off, 1);
+    EXPECT_DOUBLE_EQ(b[0]->ic1, 4.0);
+    EXPECT_DOUBLE_EQ(b[0]->ic2, -0.8);
     EXPECT_GT(b[0]->internalGate, 6);
     EXPECT_EQ(b[0]->internalDrain, 4);
     EXPECT_GT(b[0]->internalSource, 6);
