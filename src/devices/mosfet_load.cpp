@@ -18,6 +18,7 @@
 #include "core/device_record_fields.h"
 #include "netlist/fet_devices.h"
 #include "devices/mosfet_family_loops.h"
+#include "devices/mosfet_level3.h"
 #include "devices/mosfet_model.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
@@ -518,7 +519,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         JunctionCurrent(vbd, v.isatd, v.nvt, b.isatdOverNvt, p.gmin, cbd, gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
         const MosChannel ch = b.level == 1   ? Level1Channel(vgs, vgd, vds, vbd, vbs, d, p.kelvin)
-                              : b.level == 3 ? EvaluateMosLevel3(vgs, vgd, vds, vbd, vbs, d)
+                              : b.level == 3 ? Level3Channel(vgs, vgd, vds, vbd, vbs, d)
                                              : EvaluateMosChannel(vgs, vgd, vds, vbd, vbs, d);
         cdrain = ch.cdrain;
         v.gm = ch.gm;
