@@ -7,6 +7,7 @@
 
 #include "netlist/numeric_helpers.h"
 #include "netlist/fet_devices.h"
+#include "devices/mosfet_level3.h"
 #include "devices/mosfet_load.h"
 #include "devices/mosfet_model.h"
 #include "netlist/model_statements.h"
@@ -19,17 +20,8 @@ constexpr double kSiliconPermittivity = 1.035943139907e-10;
 constexpr double kChargeQ = 1.6021918e-19;
 constexpr double kTwoPi = 6.283185307179586;
 
-double Root(double x) { return std::sqrt(std::fabs(x)); }
-
-// The frame of the device's orientation.
-struct Frame {
-    double lvgs, lvbs, lvds;
-};
-Frame FrameOf(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
-{
-    if (d.mode == 1.0) return {vgs, vbs, vds};
-    return {vgd, vbd, d.mode * vds};
-}
+using mos_channel::FrameOf;
+using mos_channel::Root;
 
 // The smallest positive root of Baum's quartic x^4 + a1 x^3 + b1 x^2 + c1 x + d1, through its
 // resolvent cubic; false when none is found.
@@ -352,8 +344,6 @@ void PrepareMosLevel3Constants(MosfetDevice& d)
     tb.level3Body = {};
 }
 
-namespace {
-
 // The terms of the LEVEL 3 channel that depend on the bulk voltage lvbs alone.
 MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock& tb, double lvbs)
 {
@@ -402,180 +392,9 @@ MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock&
     return t;
 }
 
-}  // namespace
-
 MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    const MosfetTemperatureBlock& tb = d.temperature;
-    const MosfetLoadValues& iv = d.values;
-    const double type = tb.type;
-    const double nfs = tb.nfs, vmax = tb.vmax, theta = tb.ucrit, kappa = tb.utra, alpha = tb.lambda;
-    const double L = iv.leff, vt = tb.vt, beta = tb.beta;
-    const auto [lvgs, lvbs, lvds] = FrameOf(vgs, vgd, vds, vbd, vbs, d);
-    MosChannel ch;
-
-    const double eta = tb.level3.eta;
-    MosfetTemperatureBlock::Level3Body& body = tb.level3Body;
-    if (!body.valid || body.lvbs != lvbs) body = Level3BodyTerms(tb, lvbs);
-    const double fbody = body.fbody, onfbdy = body.onfbdy, dfbdvb = body.dfbdvb, qbonco = body.qbonco,
-                 dqbdvb = body.dqbdvb;
-
-    const double vth = type * tb.tvbi - eta * lvds + qbonco;
-    const double dvtdvd = -eta, dvtdvb = dqbdvb;
-    double von = vth, xn = 1.0, dxndvb = 0.0, dvodvd = 0.0, dvodvb = 0.0;
-    double vdsat = 0.0;
-    auto finish = [&](MosChannel c) {
-        c.von = von;
-        c.vdsat = vdsat;
-        return c;
-    };
-    if (nfs != 0.0) {
-        xn = 1.0 + tb.level3.csonco + body.cdonco;
-        von = vth + vt * xn;
-        dxndvb = body.dxndvb;
-        dvodvd = dvtdvd;
-        dvodvb = dvtdvb + vt * dxndvb;
-    } else if (lvgs <= von) {
-        return finish(ch);
-    }
-    const double vgsx = std::max(lvgs, von);
-
-    double onfg = 1.0, fgate = 1.0, dfgdvg = 0.0, dfgdvd = 0.0, dfgdvb = 0.0;
-    if (theta != 0.0) {
-        onfg = 1.0 + theta * (vgsx - vth);
-        fgate = 1.0 / onfg;
-        dfgdvg = -theta * fgate * fgate;
-        dfgdvd = -dfgdvg * dvtdvd;
-        dfgdvb = -dfgdvg * dvtdvb;
-    }
-    const double us = tb.uo * fgate;
-
-    vdsat = (vgsx - vth) * onfbdy;
-    double dvsdvg, dvsdvb, onvdsc = 0.0;
-    if (vmax <= 0.0) {
-        dvsdvg = onfbdy;
-        dvsdvb = -dvsdvg * dvtdvb - vdsat * dfbdvb * onfbdy;
-    } else {
-        const double vdsc = L * vmax / us;
-        onvdsc = 1.0 / vdsc;
-        const double arga = (vgsx - vth) * onfbdy;
-        const double argb = std::sqrt(arga * arga + vdsc * vdsc);
-        vdsat = arga + vdsc - argb;
-        const double dvsdga = (1.0 - arga / argb) * onfbdy;
-        dvsdvg = dvsdga - (1.0 - vdsc / argb) * vdsc * dfgdvg * onfg;
-        dvsdvb = -dvsdvg * dvtdvb - arga * dvsdga * dfbdvb;
-    }
-    const double dvsdvd = -dvsdvg * dvtdvd;
-
-    const double vdsx = std::min(lvds, vdsat);
-    const bool saturated = vdsat < lvds;
-    if (vdsx == 0.0) {
-        ch.gds = beta * fgate * (vgsx - vth);
-        if (nfs != 0.0 && lvgs < von) ch.gds *= ClampedExp((lvgs - von) / (vt * xn));
-        return finish(ch);
-    }
-
-    const double cdo = vgsx - vth - 0.5 * (1.0 + fbody) * vdsx;
-    const double dcodvb = -dvtdvb - 0.5 * dfbdvb * vdsx;
-    const double cdnorm = cdo * vdsx;
-    double gm, gds, gmbs;
-    if (!saturated) {
-        gm = vdsx;
-        gds = vgsx - vth - (1.0 + fbody + dvtdvd) * vdsx;
-        gmbs = dcodvb * vdsx;
-    } else {
-        gm = dvsdvg * cdo + (1.0 - 0.5 * (1.0 + fbody) * dvsdvg) * vdsx;
-        gds = cdo * dvsdvd + (-dvtdvd - 0.5 * (1.0 + fbody) * dvsdvd) * vdsx;
-        gmbs = (vgsx - vth) * dvsdvb + (dcodvb - (1.0 + fbody) * dvsdvb) * vdsx;
-    }
-    const double cd1 = beta * cdnorm;
-    const double betap = beta * fgate;
-    double cdrain = betap * cdnorm;
-    ch.gm = betap * gm + dfgdvg * cd1;
-    ch.gds = betap * gds + dfgdvd * cd1;
-    ch.gmbs = betap * gmbs + dfgdvb * cd1;
-
-    double fdrain = 1.0, dfddvg = 0.0, dfddvd = 0.0, dfddvb = 0.0;
-    if (vmax > 0.0) {
-        fdrain = 1.0 / (1.0 + vdsx * onvdsc);
-        const double fd2 = fdrain * fdrain;
-        const double a = fd2 * vdsx * onvdsc * onfg;
-        if (!saturated) {
-            dfddvg = -dfgdvg * a;
-            dfddvd = -dfgdvd * a - fd2 * onvdsc;
-            dfddvb = -dfgdvb * a;
-        } else {
-            dfddvg = -dfgdvg * a - fd2 * onvdsc * dvsdvg;
-            dfddvd = -dfgdvd * a - fd2 * onvdsc * dvsdvd;
-            dfddvb = -dfgdvb * a - fd2 * onvdsc * dvsdvb;
-        }
-        ch.gm = fdrain * ch.gm + dfddvg * cdrain;
-        ch.gds = fdrain * ch.gds + dfddvd * cdrain;
-        ch.gmbs = fdrain * ch.gmbs + dfddvb * cdrain;
-        cdrain *= fdrain;
-    }
-
-    double gds0 = ch.gds;
-    if (saturated && !(vmax > 0.0 && alpha == 0.0)) {
-        double delxl, ddldvg, ddldvd, ddldvb;
-        if (vmax <= 0.0) {
-            delxl = std::sqrt(kappa * (lvds - vdsat) * alpha);
-            const double dldvd = 0.5 * delxl / (lvds - vdsat);
-            ddldvg = -dvsdvg * dldvd;
-            ddldvd = (1.0 - dvsdvd) * dldvd;
-            ddldvb = -dvsdvb * dldvd;
-        } else {
-            const double cdsat = cdrain;
-            const double gdsat = std::max(cdsat * (1.0 - fdrain) * onvdsc, 1e-12);
-            const double gdoncd = gdsat / cdsat, gdonfd = gdsat / (1.0 - fdrain), gdonfg = gdsat * onfg;
-            const double dgdvg = gdoncd * ch.gm - gdonfd * dfddvg + gdonfg * dfgdvg;
-            const double dgdvd = gdoncd * ch.gds - gdonfd * dfddvd + gdonfg * dfgdvd;
-            const double dgdvb = gdoncd * ch.gmbs - gdonfd * dfddvb + gdonfg * dfgdvb;
-            const double emax = std::fabs(kappa) * cdsat / (L * gdsat);
-            const double emoncd = emax / cdsat, emongd = emax / gdsat;
-            const double arga = 0.5 * emax * alpha;
-            const double argc = kappa * alpha;
-            const double argb = std::sqrt(arga * arga + argc * (lvds - vdsat));
-            delxl = argb - arga;
-            const double dldvd = argc / (2.0 * argb);
-            const double dldem = 0.5 * (arga / argb - 1.0) * alpha;
-            ddldvg = dldem * (emoncd * ch.gm - emongd * dgdvg) - dvsdvg * dldvd;
-            ddldvd = dldem * (emoncd * ch.gds - emongd * dgdvd) + (1.0 - dvsdvd) * dldvd;
-            ddldvb = dldem * (emoncd * ch.gmbs - emongd * dgdvb) - dvsdvb * dldvd;
-        }
-        // Punch-through: beyond half the channel the shortening goes on as L - L^2/(4 delxl),
-        // whose slope is L^2/(4 delxl^2); the remaining channel is then L^2/(4 delxl).
-        double remaining = L - delxl;
-        if (delxl > 0.5 * L) {
-            const double slope = L * L / (4.0 * delxl * delxl);
-            ddldvg *= slope;
-            ddldvd *= slope;
-            ddldvb *= slope;
-            remaining = L * L / (4.0 * delxl);
-            delxl = L - remaining;
-        }
-        const double xlfact = 1.0 / (1.0 - delxl / L);
-        cdrain *= xlfact;
-        const double diddl = cdrain / remaining;
-        ch.gm = ch.gm * xlfact + diddl * ddldvg;
-        gds0 = ch.gds * xlfact + diddl * ddldvd;
-        ch.gmbs = ch.gmbs * xlfact + diddl * ddldvb;
-        ch.gds = gds0;
-    }
-
-    if (lvgs < von) {
-        const double ondvt = 1.0 / (xn * vt);
-        const double wfact = ClampedExp((lvgs - von) * ondvt);
-        cdrain *= wfact;
-        const double gms = ch.gm * wfact;
-        const double gmw = cdrain * ondvt;
-        // Below von the channel is evaluated at von: the gate acts through the exponent only.
-        ch.gm = gmw;
-        ch.gds = ch.gds * wfact + (gms - gmw) * dvodvd;
-        ch.gmbs = ch.gmbs * wfact + (gms - gmw) * dvodvb - gmw * (lvgs - von) * dxndvb / xn;
-    }
-    ch.cdrain = cdrain;
-    return finish(ch);
+    return Level3Channel(vgs, vgd, vds, vbd, vbs, d);
 }
 
 }  // namespace kq5

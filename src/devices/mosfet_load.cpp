@@ -18,6 +18,7 @@
 #include "core/device_record_fields.h"
 #include "netlist/fet_devices.h"
 #include "devices/mosfet_family_loops.h"
+#include "devices/mosfet_level3.h"
 #include "devices/mosfet_model.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
@@ -327,16 +328,10 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     e[26].Add(g[11]);
 }
 
-// The stamps go to the entries of the 32 that not only the series conductances reach, in
+// The 16 stamps g go to the entries of the 32 that not only the series conductances reach, in
 // reservation order.
-inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MatrixElementRef* e)
+inline void AddStamps(const MosfetDevice& d, const double* g, const MatrixElementRef* e)
 {
-    const MosfetReplay& r = d.replay;
-    p.rhs[d.internalGate] -= r.rhs[0];
-    p.rhs[d.internalBulk] -= r.rhs[1];
-    p.rhs[d.internalDrain] += r.rhs[2];
-    p.rhs[d.internalSource] += r.rhs[3];
-    const double* g = r.stamps;
     if (d.groundedSourceBulk) {
         AddGroundedSourceBulkStamps(g, e);
         return;
@@ -357,6 +352,16 @@ inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const M
     e[29].Add(g[13]);
     e[30].Add(g[14]);
     e[31].Add(g[15]);
+}
+
+inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MatrixElementRef* e)
+{
+    const MosfetReplay& r = d.replay;
+    p.rhs[d.internalGate] -= r.rhs[0];
+    p.rhs[d.internalBulk] -= r.rhs[1];
+    p.rhs[d.internalDrain] += r.rhs[2];
+    p.rhs[d.internalSource] += r.rhs[3];
+    AddStamps(d, r.stamps, e);
 }
 
 // A device without series resistances and RDS leaves the 16 elements that only those
@@ -514,7 +519,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         JunctionCurrent(vbd, v.isatd, v.nvt, b.isatdOverNvt, p.gmin, cbd, gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
         const MosChannel ch = b.level == 1   ? Level1Channel(vgs, vgd, vds, vbd, vbs, d, p.kelvin)
-                              : b.level == 3 ? EvaluateMosLevel3(vgs, vgd, vds, vbd, vbs, d)
+                              : b.level == 3 ? Level3Channel(vgs, vgd, vds, vbd, vbs, d)
                                              : EvaluateMosChannel(vgs, vgd, vds, vbd, vbs, d);
         cdrain = ch.cdrain;
         v.gm = ch.gm;
@@ -640,29 +645,26 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     const double gm = v.gm, gds = v.gds, gmbs = v.gmbs, gbd = v.gbd, gbs = v.gbs;
     const double gd = v.gd, gs = v.gs, gg = v.gg, gb = v.gb;
     if (!b.seriesFree) AddSeriesStamps(d, grds, e);
-    // With source and bulk on ground the values are kept for a replay and only four added.
-    const bool grounded = d.groundedSourceBulk;
-    const auto stamp = [&](int k, int at, double value) {
-        r.stamps[k] = value;
-        if (!grounded) e[at].Add(value);
-    };
-    stamp(0, 5, gg + gc.gcgd + gc.gcgs + gc.gcgb);
-    stamp(1, 10, gbd + gbs + gc.gcgb + gb);
-    stamp(2, 14, gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd);
-    stamp(3, 15, gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs);
-    stamp(4, 17, -gc.gcgb);
-    stamp(5, 18, -gc.gcgd);
-    stamp(6, 19, -gc.gcgs);
-    stamp(7, 21, -gbd);
-    stamp(8, 22, -gbs);
-    stamp(9, 23, -gds - xnrm * (gm + gmbs));
-    stamp(10, 25, -gc.gcgb);
-    stamp(11, 26, (xnrm - xrev) * gm - gc.gcgd);
-    stamp(12, 27, -(xnrm - xrev) * gm - gc.gcgs);
-    stamp(13, 29, (xnrm - xrev) * gmbs - gbd);
-    stamp(14, 30, -gbs - (xnrm - xrev) * gmbs);
-    stamp(15, 31, -gds - xrev * (gm + gmbs));
-    if (grounded) AddGroundedSourceBulkStamps(r.stamps, e);
+    // The values are kept for a replay and then added (only four with source and bulk on
+    // ground): one test of the grounding per device, not one per stamp.
+    double* g = r.stamps;
+    g[0] = gg + gc.gcgd + gc.gcgs + gc.gcgb;
+    g[1] = gbd + gbs + gc.gcgb + gb;
+    g[2] = gd + gds + gbd + xrev * (gm + gmbs) + gc.gcgd;
+    g[3] = gs + gds + gbs + xnrm * (gm + gmbs) + gc.gcgs;
+    g[4] = -gc.gcgb;
+    g[5] = -gc.gcgd;
+    g[6] = -gc.gcgs;
+    g[7] = -gbd;
+    g[8] = -gbs;
+    g[9] = -gds - xnrm * (gm + gmbs);
+    g[10] = -gc.gcgb;
+    g[11] = (xnrm - xrev) * gm - gc.gcgd;
+    g[12] = -(xnrm - xrev) * gm - gc.gcgs;
+    g[13] = (xnrm - xrev) * gmbs - gbd;
+    g[14] = -gbs - (xnrm - xrev) * gmbs;
+    g[15] = -gds - xrev * (gm + gmbs);
+    AddStamps(d, g, e);
 
     if (p.report) {
         const double cqgs = states ? iq[kQgs] : 0.0;
