@@ -76,44 +76,88 @@ Bsim3Overlap Bsim3OverlapCharge(const Bsim3Size& p, double v, double cgo, double
     return o;
 }
 
-Bsim3Junction Bsim3JunctionCharge(const Bsim3Size& p, double v, double cb, double csw, double current,
-                                  double conductance)
+void Bsim3ExpOfEach(double* x, int n)
 {
-    Bsim3Junction j;
-    if (v == 0.0) {
-        j.capacitance = cb + csw;
-    } else if (v > 0.0) {
-        // The slopes of the two capacitances (halved exactly for the charge).
-        const double slopeB = cb * p.mj / p.pb, slopeS = csw * p.mjsw / p.pbsw;
-        j.charge = v * (cb + csw) + v * v * (0.5 * slopeB + 0.5 * slopeS);
-        j.capacitance = cb + csw + v * (slopeB + slopeS);
-    } else {
-        auto add = [&](double c0, double pb, double m, double arg, double sarg) {
-            j.charge += pb * c0 * (1.0 - arg * sarg) / (1.0 - m);
-            j.capacitance += c0 * sarg;
-        };
-        if (cb > 0.0 && csw > 0.0 && p.mj != 0.5 && p.mjsw != 0.5) {
-            // Both logarithms before both exponentials: the two chains run side by side.
-            const double argB = 1.0 - v / p.pb, argS = 1.0 - v / p.pbsw;
-            const double logB = std::log(argB), logS = std::log(argS);
-            const double sargB = std::exp(-p.mj * logB), sargS = std::exp(-p.mjsw * logS);
-            add(cb, p.pb, p.mj, argB, sargB);
-            add(csw, p.pbsw, p.mjsw, argS, sargS);
+    if (Bsim3VectorSlopes())
+        ExpInLanes(x, n);
+    else
+        for (int i = 0; i < n; ++i) x[i] = std::exp(x[i]);
+}
+
+void Bsim3LogOfEach(double* x, int n)
+{
+    if (Bsim3VectorSlopes())
+        LogInLanes(x, n);
+    else
+        for (int i = 0; i < n; ++i) x[i] = std::log(x[i]);
+}
+
+namespace {
+
+// At most this many junctions share one pass of exponentials and logarithms.
+constexpr int kJunctionBatch = 16;
+
+void JunctionBatch(const Bsim3JunctionBias* at, Bsim3Junction* out, int n)
+{
+    // The grading (1 - v/pb)^-m of each part (bottom, then sidewall) of the reverse-biased
+    // junctions is e^(-m ln(1 - v/pb)); m = 0.5 takes a square root instead.
+    auto takesPower = [](double c0, double m) { return c0 > 0.0 && m != 0.5; };
+    auto eachPower = [&](auto&& f) {
+        for (int i = 0; i < n; ++i) {
+            const Bsim3JunctionBias& j = at[i];
+            if (j.v == 0.0 || j.v > 0.0) continue;  // as the branches below (a NaN goes on)
+            if (takesPower(j.cb, j.p->mj)) f(j.v, j.p->pb, j.p->mj);
+            if (takesPower(j.csw, j.p->mjsw)) f(j.v, j.p->pbsw, j.p->mjsw);
+        }
+    };
+    double x[2 * kJunctionBatch];
+    int k = 0;
+    eachPower([&](double v, double pb, double) { x[k++] = 1.0 - v / pb; });
+    Bsim3LogOfEach(x, k);
+    k = 0;
+    eachPower([&](double, double, double m) {
+        x[k] = -m * x[k];
+        ++k;
+    });
+    Bsim3ExpOfEach(x, k);
+
+    k = 0;
+    for (int i = 0; i < n; ++i) {
+        const Bsim3JunctionBias& b = at[i];
+        const Bsim3Size& p = *b.p;
+        const double v = b.v, cb = b.cb, csw = b.csw;
+        Bsim3Junction& j = out[i];
+        j = {};
+        if (v == 0.0) {
+            j.capacitance = cb + csw;
+        } else if (v > 0.0) {
+            // The slopes of the two capacitances (halved exactly for the charge).
+            const double slopeB = cb * p.mj / p.pb, slopeS = csw * p.mjsw / p.pbsw;
+            j.charge = v * (cb + csw) + v * v * (0.5 * slopeB + 0.5 * slopeS);
+            j.capacitance = cb + csw + v * (slopeB + slopeS);
         } else {
-            auto part = [&](double c0, double pb, double m) {
+            auto add = [&](double c0, double pb, double m) {
                 if (c0 <= 0.0) return;
                 const double arg = 1.0 - v / pb;
-                add(c0, pb, m, arg, m == 0.5 ? 1.0 / std::sqrt(arg) : std::exp(-m * std::log(arg)));
+                const double sarg = takesPower(c0, m) ? x[k++] : 1.0 / std::sqrt(arg);
+                j.charge += pb * c0 * (1.0 - arg * sarg) / (1.0 - m);
+                j.capacitance += c0 * sarg;
             };
-            part(cb, p.pb, p.mj);
-            part(csw, p.pbsw, p.mjsw);
+            add(cb, p.pb, p.mj);
+            add(csw, p.pbsw, p.mjsw);
+        }
+        if (p.tt > 0.0) {
+            j.charge += p.tt * b.current;
+            j.capacitance += p.tt * b.conductance;
         }
     }
-    if (p.tt > 0.0) {
-        j.charge += p.tt * current;
-        j.capacitance += p.tt * conductance;
-    }
-    return j;
+}
+
+}  // namespace
+
+void Bsim3JunctionCharges(const Bsim3JunctionBias* at, Bsim3Junction* out, int n)
+{
+    for (int i = 0; i < n; i += kJunctionBatch) JunctionBatch(at + i, out + i, std::min(kJunctionBatch, n - i));
 }
 
 }  // namespace kq5

@@ -113,10 +113,20 @@ Bsim3Overlap Bsim3OverlapCharge(const Bsim3Size& p, double v, double cgo, double
 
 // A bulk junction (bottom Cb and sidewall Csw zero-bias capacitances) at v, with the transit
 // time charge of its current and conductance.
+struct Bsim3JunctionBias {
+    const Bsim3Size* p = nullptr;
+    double v = 0.0, cb = 0.0, csw = 0.0, current = 0.0, conductance = 0.0;
+};
 struct Bsim3Junction {
     double charge = 0.0, capacitance = 0.0;
 };
-Bsim3Junction Bsim3JunctionCharge(const Bsim3Size& p, double v, double cb, double csw, double current,
-                                  double conductance);
+// The charges of the n junctions at `at` into `out`, the exponentials and logarithms of their
+// gradings taken together (four at a time where the processor has vector lanes).
+void Bsim3JunctionCharges(const Bsim3JunctionBias* at, Bsim3Junction* out, int n);
+
+// e^x and ln x of each of the n values at x, in place: four at a time where the processor has
+// vector lanes (rounded as the C library's vector forms), else one at a time.
+void Bsim3ExpOfEach(double* x, int n);
+void Bsim3LogOfEach(double* x, int n);
 
 }  // namespace kq5

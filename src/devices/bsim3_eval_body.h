@@ -18,12 +18,17 @@ bool Bsim3VectorSlopes();
 // The evaluations in the vector form; only where Bsim3VectorSlopes().
 void EvaluateBsim3ChannelVector(Bsim3Size& p, double vgs, double vds, double vbs, Bsim3Channel& ch);
 Bsim3Charges EvaluateBsim3ChargesVector(const Bsim3Size& p, const Bsim3Channel& ch);
-// The channels of `count` (1 to 4) devices at once, one in each vector lane, with the bits of
-// the one-device form; only where Bsim3VectorSlopes(), for devices of one Bsim3LaneKey.
+// The channels of `count` (1 to 4) devices at once, one in each vector lane, with the values of
+// the one-device form to rounding; only where Bsim3VectorSlopes(), for devices of one
+// Bsim3LaneKey.
 unsigned Bsim3LaneKey(const Bsim3Size& p);
 // With `q` (only for devices without the charge node and with charges), their charges too.
 void EvaluateBsim3ChannelLanes(Bsim3Size* const* p, const double* vgs, const double* vds, const double* vbs,
                                Bsim3Channel* const* ch, Bsim3Charges* const* q, int count);
+// e^x and ln x of each of the n values at x, in place, four at a time in the vector lanes; only
+// where Bsim3VectorSlopes().
+void ExpInLanes(double* x, int n);
+void LogInLanes(double* x, int n);
 // Bits of Bsim3LaneKey: devices without charges (a negative XPART), devices with the charge node.
 constexpr unsigned kBsim3NoCharges = 1u << 10, kBsim3ChargeNode = 1u << 11;
 

@@ -2,10 +2,11 @@
 // registers: the evaluation is a long chain of dependent divisions, roots and exponentials, and
 // four such chains side by side keep the processor busy where one leaves it waiting.
 //
-// Every lane makes exactly the operations of the one-device form (bsim3_eval_body.h) in the same
-// order, so each device gets the same bits as when evaluated alone: the same overloads (a fixed
-// number times a dual is not a dual times a dual), no fused multiply-add (AVX2 alone), the
-// exponentials and logarithms through the same library calls, lane by lane. Branches on a
+// Every lane makes the operations of the one-device form (bsim3_eval_body.h) in the same order:
+// the same overloads (a fixed number times a dual is not a dual times a dual), no fused
+// multiply-add (AVX2 alone). The exponentials and logarithms are the C library's vector forms,
+// which may differ from its one-argument functions in the last place or two, so a device
+// evaluated in the lanes agrees with its evaluation alone to rounding, not to the bit. Branches on a
 // device's values become per-lane selections; the branches on its parameters are the same for
 // every lane of a group (Bsim3LaneKey).
 #include <cmath>
@@ -21,6 +22,13 @@
 #endif
 
 #include "devices/bsim3_eval_body.h"
+
+// The AVX2 forms of exp and log of the C library's vector maths library (libmvec): four
+// arguments in, four results out, each within a few units in the last place.
+extern "C" {
+double __attribute__((vector_size(32))) _ZGVdN4v_exp(double __attribute__((vector_size(32))) x);
+double __attribute__((vector_size(32))) _ZGVdN4v_log(double __attribute__((vector_size(32))) x);
+}
 
 namespace kq5 {
 
@@ -101,24 +109,17 @@ D4 Pick(Mask m, Yes&& yes, No&& no)
     return Select(m, yes(), no());
 }
 
-// e^x and ln x (the library's, lane by lane) in the lanes of m; 0 and its slopes elsewhere.
+// e^x and ln x (the C library's vector forms) in the lanes of m; 0 and its slopes elsewhere. The
+// other lanes are given an argument the functions take without a special case.
 D4 ExpWhere(const D4& x, Mask m)
 {
-    V e{};
-    for (int k = 0; k < kLanes; ++k)
-        if (m[k]) e[k] = std::exp(x.v[k]);
+    const V e = Select(m, _ZGVdN4v_exp(Select(m, x.v, V{})), V{});
     return Chain(x, e, e);
 }
 D4 LogWhere(const D4& x, Mask m)
 {
-    V l{};
-    V slope{};
-    for (int k = 0; k < kLanes; ++k)
-        if (m[k]) {
-            l[k] = std::log(x.v[k]);
-            slope[k] = 1.0 / x.v[k];
-        }
-    return Chain(x, l, slope);
+    const V in = Select(m, x.v, Broadcast(1.0));
+    return Chain(x, Select(m, _ZGVdN4v_log(in), V{}), Select(m, 1.0 / in, V{}));
 }
 D4 RaiseKeepingSlope(D4 x, double floor)
 {
@@ -250,6 +251,34 @@ void ChargesInLanes(const Params& P, const Bsim3Size& first, const ChannelLanes&
 }
 
 }  // namespace
+
+namespace {
+
+// F of each of the n values at x, in place, four at a time; the idle lanes of the last four
+// take `idle`.
+template <V (*F)(V)>
+void EachInLanes(double* x, int n, double idle)
+{
+    for (int i = 0; i < n; i += kLanes) {
+        const int used = n - i < kLanes ? n - i : kLanes;
+        V in = Broadcast(idle);
+        for (int k = 0; k < used; ++k) in[k] = x[i + k];
+        const V out = F(in);
+        for (int k = 0; k < used; ++k) x[i + k] = out[k];
+    }
+}
+
+}  // namespace
+
+void ExpInLanes(double* x, int n)
+{
+    EachInLanes<_ZGVdN4v_exp>(x, n, 0.0);
+}
+
+void LogInLanes(double* x, int n)
+{
+    EachInLanes<_ZGVdN4v_log>(x, n, 1.0);
+}
 
 unsigned Bsim3LaneKey(const Bsim3Size& p)
 {

@@ -70,8 +70,18 @@ constexpr std::array<bool, kElements> kChargeRead = [] {
     return read;
 }();
 
-// A bulk junction with its forward current held at its value at 0.5 V.
-[[gnu::always_inline]] inline void Junction(double v, double isat, double vt, double gmin, double& current, double& conductance)
+// The exponent x of a bulk junction's current at v, clamped as ClampedExp clamps it; false where
+// the current takes no exponential (0 V: a source or drain tied to the bulk).
+bool JunctionExponent(double v, double isat, double vt, double& x)
+{
+    if (isat <= 0.0 || v <= -0.5 || v == 0.0) return false;
+    x = std::clamp((v < 0.5 ? v : 0.5) / vt, -150.0, 150.0);
+    return true;
+}
+
+// A bulk junction with its forward current held at its value at 0.5 V, given e, the e^x of its
+// JunctionExponent x (1 where it has none).
+void Junction(double v, double isat, double vt, double gmin, double e, double& current, double& conductance)
 {
     if (isat <= 0.0) {
         conductance = gmin;
@@ -79,14 +89,9 @@ constexpr std::array<bool, kElements> kChargeRead = [] {
     } else if (v <= -0.5) {
         conductance = gmin;
         current = gmin * v - isat;
-    } else if (v < 0.5) {
-        const double e = v == 0.0 ? 1.0 : ClampedExp(v / vt);  // 0 V: a source or drain tied to the bulk
-        conductance = isat * e / vt + gmin;
-        current = isat * (e - 1.0) + gmin * v;
     } else {
-        const double e = ClampedExp(0.5 / vt);
         conductance = isat * e / vt + gmin;
-        current = isat * (e - 1.0) + gmin * 0.5;
+        current = isat * (e - 1.0) + gmin * (v < 0.5 ? v : 0.5);
     }
 }
 
@@ -211,12 +216,13 @@ struct PendingLoad {
     int check = 1;
     bool bypassed = false;
     bool replay = false;   // adds again what its last load added, nothing else
-    bool channel = false;  // needs the channel evaluated (at cgs, cds, cbs: mode-adjusted)
-    double cgs = 0.0, cds = 0.0, cbs = 0.0;
+    bool channel = false;  // needs the channel and the bulk junctions evaluated
+    double cgs = 0.0, cds = 0.0, cbs = 0.0;  // the channel's voltages, mode-adjusted
+    Bsim3Junction js, jd;  // the bulk junctions' charges, where the load stores charge
 };
 
-// The first part of a device's load: voltages, limiting, the bypass decision and the bulk
-// junctions.
+// The first part of a device's load: voltages, limiting, the bypass decision and the device's
+// orientation.
 void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, double gmin,
                std::uint64_t epoch, PendingLoad& out)
 {
@@ -282,11 +288,9 @@ void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<do
                  p.replay.chargeTerms == (flags.dynamic || flags.transientWithIc);
     out.channel = false;
     if (!out.replay && !bypassed) {
-        // 5. to 7. Junctions and orientation.
+        // 5. to 7. Orientation (the junctions follow for the whole group, BulkJunctions).
         vbd = vbs - vds;
         vgd = vgs - vds;
-        Junction(vbs, v.isats, v.nvt, gmin, v.cbs, v.gbs);
-        Junction(vbd, v.isatd, v.nvt, gmin, v.cbd, v.gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
         out.channel = true;
         if (d.mode > 0.0)
@@ -342,10 +346,8 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
             p.cdgb = q.cdgb, p.cddb = q.cddb, p.cdsb = q.cdsb;
             p.cqgb = q.cqgb, p.cqdb = q.cqdb, p.cqsb = q.cqsb, p.cqbb = q.cqbb, p.tconst = q.tconst, p.gtau = q.gtau;
             if (nqs && states) StateSlot(s.chargeStates, slot + kQcheq) = q.qcheq;
-            const Bsim3Junction js = Bsim3JunctionCharge(p, vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs);
-            const Bsim3Junction jd = Bsim3JunctionCharge(p, vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd);
-            p.qbs = js.charge, v.capbs = js.capacitance;
-            p.qbd = jd.charge, v.capbd = jd.capacitance;
+            p.qbs = at.js.charge, v.capbs = at.js.capacitance;
+            p.qbd = at.jd.charge, v.capbd = at.jd.capacitance;
         }
 
         // 10. Convergence and the new state. A limited iterate has not converged; the move of
@@ -536,6 +538,7 @@ public:
 
     void Flush()
     {
+        BulkJunctions();
         for (Lanes& set : sets_)
             if (set.used > 0) Evaluate(set, static_cast<int>(&set - sets_.data()));
         for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
@@ -561,6 +564,53 @@ private:
         std::array<Bsim3Channel, kLanes> channels;
         std::array<Bsim3Charges, kLanes> charges;
     };
+
+    // The bulk junctions of the waiting devices that evaluate their channels: currents and
+    // conductances, and where the load stores charge their charges, the exponentials and
+    // logarithms of all of them taken together.
+    void BulkJunctions()
+    {
+        const auto count = static_cast<std::size_t>(count_);
+        std::array<double, 2 * kPending> e;
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const PendingLoad& at = pending_[i];
+            if (!at.channel) continue;
+            const MosfetLoadValues& v = at.d->values;
+            n += JunctionExponent(at.vbs, v.isats, v.nvt, e[n]);
+            n += JunctionExponent(at.vbd, v.isatd, v.nvt, e[n]);
+        }
+        Bsim3ExpOfEach(e.data(), static_cast<int>(n));
+        std::array<Bsim3JunctionBias, 2 * kPending> bias;
+        std::size_t m = 0;
+        n = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const PendingLoad& at = pending_[i];
+            if (!at.channel) continue;
+            MosfetLoadValues& v = at.d->values;
+            auto exponential = [&](double u, double isat) {
+                double x = 0.0;
+                return JunctionExponent(u, isat, v.nvt, x) ? e[n++] : 1.0;
+            };
+            Junction(at.vbs, v.isats, v.nvt, gmin_, exponential(at.vbs, v.isats), v.cbs, v.gbs);
+            Junction(at.vbd, v.isatd, v.nvt, gmin_, exponential(at.vbd, v.isatd), v.cbd, v.gbd);
+            if (storage_) {
+                const Bsim3Size* p = at.d->bsim3.get();
+                bias[m++] = {p, at.vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs};
+                bias[m++] = {p, at.vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd};
+            }
+        }
+        if (m == 0) return;
+        std::array<Bsim3Junction, 2 * kPending> charges;
+        Bsim3JunctionCharges(bias.data(), charges.data(), static_cast<int>(m));
+        m = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            PendingLoad& at = pending_[i];
+            if (!at.channel) continue;
+            at.js = charges[m++];
+            at.jd = charges[m++];
+        }
+    }
 
     // The channels, and where the load stores charge the charges, of the devices of one set.
     void Evaluate(Lanes& set, int index)

@@ -3,6 +3,7 @@
 // defaults, clamps and refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -136,9 +137,10 @@ TEST_F(Bsim3Test, VectorFormGivesTheBitsOfTheScalarForm)
     }
 }
 
-// Devices evaluated together, one in each vector lane, must each get exactly the bits of its
-// evaluation alone, whatever region each lane is in and however many lanes are used.
-TEST_F(Bsim3Test, DevicesEvaluatedTogetherGetTheirOwnBits)
+// Devices evaluated together, one in each vector lane, must each get its own evaluation alone
+// (to the rounding of the vector exponentials and logarithms), whatever region each lane is in
+// and however many lanes are used.
+TEST_F(Bsim3Test, DevicesEvaluatedTogetherGetTheirOwnValues)
 {
     if (!Bsim3VectorSlopes()) GTEST_SKIP() << "no vector form on this processor";
     for (const char* card : {"MOBMOD=1 CAPMOD=2 XPART=0", "MOBMOD=2 CAPMOD=1 XPART=0.5", "MOBMOD=3 CAPMOD=1 XPART=1",
@@ -176,9 +178,19 @@ TEST_F(Bsim3Test, DevicesEvaluatedTogetherGetTheirOwnBits)
                                     b.idsa, b.expVgstNVt, b.vgsteff.g, b.abulk0.b, b.n.d, b.vgsEff.g, b.vgstNVt.d,
                                     qb.qgate, qb.qbulk, qb.qdrn, qb.cggb, qb.cgdb, qb.cgsb, qb.cbgb, qb.cbdb, qb.cbsb,
                                     qb.cdgb, qb.cddb, qb.cdsb};
+                // Each value to 1e-12 of the largest of its kind (currents and conductances,
+                // charges, capacitances): a value that is a difference of larger ones carries
+                // their rounding.
+                constexpr int kind[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 0, 3, 4, 5, 6, 7, 8,
+                                        9, 9, 9, 10, 10, 10, 10, 10, 10, 10, 10, 10};
+                static_assert(std::size(kind) == std::size(x));
+                double largest[11] = {};
                 for (std::size_t j = 0; j < std::size(x); ++j)
-                    ASSERT_EQ(std::memcmp(&x[j], &y[j], sizeof(double)), 0)
-                        << card << ", value " << j << " of lane " << i << " at " << vgs[i] << " " << vds[i] << " " << vbs[i];
+                    largest[kind[j]] = std::max(largest[kind[j]], std::fabs(x[j]));
+                for (std::size_t j = 0; j < std::size(x); ++j)
+                    ASSERT_LE(std::fabs(x[j] - y[j]), 1e-12 * std::max(largest[kind[j]], std::fabs(y[j])))
+                        << card << ", value " << j << " of lane " << i << " at " << vgs[i] << " " << vds[i] << " "
+                        << vbs[i] << ": " << x[j] << " alone, " << y[j] << " together";
             }
         }
     }
