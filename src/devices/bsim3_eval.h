@@ -104,29 +104,26 @@ struct Bsim3Charges {
 };
 Bsim3Charges EvaluateBsim3Charges(const Bsim3Size& p, const Bsim3Channel& ch);
 
-// The overlap charge and capacitance of one side (vgd with CGDO and CGDL, or vgs with CGSO and
-// CGSL), n-type sense, not mode-adjusted.
+// The overlap charge and capacitance of one side, n-type sense, not mode-adjusted: the drain
+// side at vgd with CGDO and CGDL, the source side at vgs with CGSO and CGSL.
 struct Bsim3Overlap {
     double charge = 0.0, capacitance = 0.0;
 };
-Bsim3Overlap Bsim3OverlapCharge(const Bsim3Size& p, double v, double cgo, double cgl);
+struct Bsim3Overlaps {
+    Bsim3Overlap drain, source;
+};
+Bsim3Overlaps Bsim3OverlapCharges(const Bsim3Size& p, double vgd, double vgs);
+
+// A bulk junction's current and conductance at v (saturation current isat, thermal voltage vt,
+// gmin in parallel), the forward current held at its value at 0.5 V.
+void Bsim3JunctionCurrent(double v, double isat, double vt, double gmin, double& current, double& conductance);
 
 // A bulk junction (bottom Cb and sidewall Csw zero-bias capacitances) at v, with the transit
 // time charge of its current and conductance.
-struct Bsim3JunctionBias {
-    const Bsim3Size* p = nullptr;
-    double v = 0.0, cb = 0.0, csw = 0.0, current = 0.0, conductance = 0.0;
-};
 struct Bsim3Junction {
     double charge = 0.0, capacitance = 0.0;
 };
-// The charges of the n junctions at `at` into `out`, the exponentials and logarithms of their
-// gradings taken together (four at a time where the processor has vector lanes).
-void Bsim3JunctionCharges(const Bsim3JunctionBias* at, Bsim3Junction* out, int n);
-
-// e^x and ln x of each of the n values at x, in place: four at a time where the processor has
-// vector lanes (rounded as the C library's vector forms), else one at a time.
-void Bsim3ExpOfEach(double* x, int n);
-void Bsim3LogOfEach(double* x, int n);
+Bsim3Junction Bsim3JunctionCharge(const Bsim3Size& p, double v, double cb, double csw, double current,
+                                  double conductance);
 
 }  // namespace kq5

@@ -13,6 +13,7 @@
 
 #include "devices/bsim3_eval.h"
 #include "netlist/bsim3_values.h"
+#include "netlist/mosfet_values.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
@@ -252,47 +253,88 @@ void ChargesInLanes(const Params& P, const Bsim3Size& first, const ChannelLanes&
 
 }  // namespace
 
-namespace {
-
-// F of each of the n values at x, in place, four at a time; the idle lanes of the last four
-// take `idle`.
-template <V (*F)(V)>
-void EachInLanes(double* x, int n, double idle)
+void EvaluateBsim3JunctionsLanes(const Bsim3Size* const* devices, MosfetLoadValues* const* values,
+                                 const double* vbsIn, const double* vbdIn, double gmin, Bsim3Junction* const* js,
+                                 Bsim3Junction* const* jd, int count)
 {
-    for (int i = 0; i < n; i += kLanes) {
-        const int used = n - i < kLanes ? n - i : kLanes;
-        V in = Broadcast(idle);
-        for (int k = 0; k < used; ++k) in[k] = x[i + k];
-        const V out = F(in);
-        for (int k = 0; k < used; ++k) x[i + k] = out[k];
+    // Idle lanes repeat the first device.
+    const Bsim3Size* lanes[kLanes];
+    MosfetLoadValues* held[kLanes];
+    V vbs, vbd;
+    for (int k = 0; k < kLanes; ++k) {
+        const int i = k < count ? k : 0;
+        lanes[k] = devices[i], held[k] = values[i];
+        vbs[k] = vbsIn[i], vbd[k] = vbdIn[i];
     }
-}
+    const Params P{lanes};
+    auto value = [&](double MosfetLoadValues::*m) { return V{held[0]->*m, held[1]->*m, held[2]->*m, held[3]->*m}; };
+    const V vt = value(&MosfetLoadValues::nvt), one = Broadcast(1.0);
 
-}  // namespace
+    // The current and conductance (Bsim3JunctionCurrent) of one junction of each device.
+    struct Side {
+        V current, conductance;
+    };
+    auto junction = [&](V v, V isat) {
+        const Mask none = isat <= 0.0, blocked = v <= -0.5;
+        const Mask exponential = ~none & ~blocked & (v != 0.0);
+        const V forward = Select(v < 0.5, v, Broadcast(0.5));
+        V e = one;
+        if (Any(exponential)) {
+            V x = forward / vt;
+            x = Select(x < -150.0, Broadcast(-150.0), Select(x > 150.0, Broadcast(150.0), x));
+            e = Select(exponential, _ZGVdN4v_exp(Select(exponential, x, V{})), one);
+        }
+        const V conducting = isat * e / vt + gmin;
+        return Side{Select(none, gmin * v, Select(blocked, gmin * v - isat, isat * (e - 1.0) + gmin * forward)),
+                    Select(none | blocked, Broadcast(gmin), conducting)};
+    };
+    const Side source = junction(vbs, value(&MosfetLoadValues::isats));
+    const Side drain = junction(vbd, value(&MosfetLoadValues::isatd));
+    for (int k = 0; k < count; ++k) {
+        MosfetLoadValues& v = *held[k];
+        v.cbs = source.current[k], v.gbs = source.conductance[k];
+        v.cbd = drain.current[k], v.gbd = drain.conductance[k];
+    }
+    if (!js) return;
 
-void ExpInLanes(double* x, int n)
-{
-    EachInLanes<_ZGVdN4v_exp>(x, n, 0.0);
-}
-
-void LogInLanes(double* x, int n)
-{
-    EachInLanes<_ZGVdN4v_log>(x, n, 1.0);
-}
-
-unsigned Bsim3LaneKey(const Bsim3Size& p)
-{
-    unsigned key = static_cast<unsigned>(p.mobmod) & 3u;
-    if (p.dvt0w != 0.0) key |= 4u;
-    if (p.ngateGiven) key |= 8u;
-    if (p.pclm <= 0.0) key |= 16u;
-    if (p.thetaRout <= 0.0) key |= 32u;
-    if (p.alpha0Length > 0.0 && p.beta0 > 0.0) key |= 64u;
-    if (p.capmod == 1) key |= 128u;
-    key |= (p.xpart > 0.5 ? 1u : p.xpart < 0.5 ? 2u : 3u) << 8;
-    if (p.xpart < 0.0) key |= kBsim3NoCharges;
-    if (p.nqsmod == 1) key |= kBsim3ChargeNode;
-    return key;
+    // The charge (Bsim3JunctionCharge) of one junction of each device.
+    const V mj = P(&Bsim3Size::mj), mjsw = P(&Bsim3Size::mjsw), pb = P(&Bsim3Size::pb), pbsw = P(&Bsim3Size::pbsw);
+    const V tt = P(&Bsim3Size::tt);
+    auto charge = [&](V v, V cb, V csw, const Side& s, Bsim3Junction* const* out) {
+        const Mask zero = v == 0.0, forward = v > 0.0, reverse = ~zero & ~forward;
+        V q{}, c = cb + csw;
+        if (Any(forward)) {
+            const V slopeB = cb * mj / pb, slopeS = csw * mjsw / pbsw;
+            q = Select(forward, v * (cb + csw) + v * v * (0.5 * slopeB + 0.5 * slopeS), q);
+            c = Select(forward, cb + csw + v * (slopeB + slopeS), c);
+        }
+        if (Any(reverse)) {
+            // Each part (bottom, sidewall) with a capacitance adds its graded charge.
+            V qr{}, cr{};
+            auto part = [&](V c0, V pbPart, V m) {
+                const Mask used = reverse & (c0 > 0.0);
+                if (!Any(used)) return;
+                const V arg = 1.0 - v / pbPart;
+                const Mask root = m == 0.5, power = used & ~root;
+                V sarg = one;
+                if (Any(power)) sarg = Select(power, _ZGVdN4v_exp(-m * _ZGVdN4v_log(Select(power, arg, one))), sarg);
+                if (Any(used & root))
+                    sarg = Select(used & root, 1.0 / __builtin_ia32_sqrtpd256(Select(used & root, arg, one)), sarg);
+                qr = Select(used, qr + pbPart * c0 * (1.0 - arg * sarg) / (1.0 - m), qr);
+                cr = Select(used, cr + c0 * sarg, cr);
+            };
+            part(cb, pb, mj);
+            part(csw, pbsw, mjsw);
+            q = Select(reverse, qr, q);
+            c = Select(reverse, cr, c);
+        }
+        const Mask transit = tt > 0.0;
+        q = Select(transit, q + tt * s.current, q);
+        c = Select(transit, c + tt * s.conductance, c);
+        for (int k = 0; k < count; ++k) *out[k] = {q[k], c[k]};
+    };
+    charge(vbs, value(&MosfetLoadValues::cbs0), value(&MosfetLoadValues::cbssw0), source, js);
+    charge(vbd, value(&MosfetLoadValues::cbd0), value(&MosfetLoadValues::cbdsw0), drain, jd);
 }
 
 void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, const double* vdsIn,
@@ -495,7 +537,7 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
     // 17. Substrate current.
     D4 Isub;
     V csub{};
-    const bool substrate = (Bsim3LaneKey(first) & 64u) != 0;
+    const bool substrate = (first.laneKey & 64u) != 0;
     if (substrate) {
         const Mask negative = diffVds.v < 0.0;
         diffVds = Select(negative, D4(0.0), diffVds);

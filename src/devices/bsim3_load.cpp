@@ -70,31 +70,6 @@ constexpr std::array<bool, kElements> kChargeRead = [] {
     return read;
 }();
 
-// The exponent x of a bulk junction's current at v, clamped as ClampedExp clamps it; false where
-// the current takes no exponential (0 V: a source or drain tied to the bulk).
-bool JunctionExponent(double v, double isat, double vt, double& x)
-{
-    if (isat <= 0.0 || v <= -0.5 || v == 0.0) return false;
-    x = std::clamp((v < 0.5 ? v : 0.5) / vt, -150.0, 150.0);
-    return true;
-}
-
-// A bulk junction with its forward current held at its value at 0.5 V, given e, the e^x of its
-// JunctionExponent x (1 where it has none).
-void Junction(double v, double isat, double vt, double gmin, double e, double& current, double& conductance)
-{
-    if (isat <= 0.0) {
-        conductance = gmin;
-        current = gmin * v;
-    } else if (v <= -0.5) {
-        conductance = gmin;
-        current = gmin * v - isat;
-    } else {
-        conductance = isat * e / vt + gmin;
-        current = isat * (e - 1.0) + gmin * (v < 0.5 ? v : 0.5);
-    }
-}
-
 // The drain's share of the channel charge's slopes (the source takes the rest).
 double DrainShare(const MosfetDevice& d) { return d.mode >= 0.0 ? 0.4 : 0.6; }
 
@@ -363,8 +338,8 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     double ceqqg = 0.0, ceqqb = 0.0, ceqqd = 0.0, cqcheqEq = 0.0, cqdef = 0.0;
     const double vgb = vgs - vbs;
     if (chargeTerms) {
-        const Bsim3Overlap od = Bsim3OverlapCharge(p, vgd, p.cgdo, p.cgdl);
-        const Bsim3Overlap os = Bsim3OverlapCharge(p, vgs, p.cgso, p.cgsl);
+        const Bsim3Overlaps overlaps = Bsim3OverlapCharges(p, vgd, vgs);
+        const Bsim3Overlap &od = overlaps.drain, &os = overlaps.source;
         p.cgdoBias = od.capacitance;
         p.cgsoBias = os.capacitance;
         v.cgdov = od.capacitance;
@@ -508,7 +483,7 @@ public:
             // Lanes share the branches on the parameters: the devices of another set of
             // branches (an n-channel model with substrate current beside a p-channel one
             // without) fill lanes of their own.
-            const unsigned key = Bsim3LaneKey(*d.bsim3);
+            const unsigned key = d.bsim3->laneKey;
             set = nullptr;
             for (Lanes& l : sets_)
                 if (l.used > 0 && l.key == key) set = &l;
@@ -566,50 +541,39 @@ private:
     };
 
     // The bulk junctions of the waiting devices that evaluate their channels: currents and
-    // conductances, and where the load stores charge their charges, the exponentials and
-    // logarithms of all of them taken together.
+    // conductances, and where the load stores charge their charges; four devices at a time where
+    // the processor has the lanes.
     void BulkJunctions()
     {
-        const auto count = static_cast<std::size_t>(count_);
-        std::array<double, 2 * kPending> e;
-        std::size_t n = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            const PendingLoad& at = pending_[i];
-            if (!at.channel) continue;
-            const MosfetLoadValues& v = at.d->values;
-            n += JunctionExponent(at.vbs, v.isats, v.nvt, e[n]);
-            n += JunctionExponent(at.vbd, v.isatd, v.nvt, e[n]);
-        }
-        Bsim3ExpOfEach(e.data(), static_cast<int>(n));
-        std::array<Bsim3JunctionBias, 2 * kPending> bias;
-        std::size_t m = 0;
-        n = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            const PendingLoad& at = pending_[i];
-            if (!at.channel) continue;
-            MosfetLoadValues& v = at.d->values;
-            auto exponential = [&](double u, double isat) {
-                double x = 0.0;
-                return JunctionExponent(u, isat, v.nvt, x) ? e[n++] : 1.0;
-            };
-            Junction(at.vbs, v.isats, v.nvt, gmin_, exponential(at.vbs, v.isats), v.cbs, v.gbs);
-            Junction(at.vbd, v.isatd, v.nvt, gmin_, exponential(at.vbd, v.isatd), v.cbd, v.gbd);
-            if (storage_) {
-                const Bsim3Size* p = at.d->bsim3.get();
-                bias[m++] = {p, at.vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs};
-                bias[m++] = {p, at.vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd};
-            }
-        }
-        if (m == 0) return;
-        std::array<Bsim3Junction, 2 * kPending> charges;
-        Bsim3JunctionCharges(bias.data(), charges.data(), static_cast<int>(m));
-        m = 0;
-        for (std::size_t i = 0; i < count; ++i) {
+        std::array<const Bsim3Size*, kLanes> devices;
+        std::array<MosfetLoadValues*, kLanes> values;
+        std::array<double, kLanes> vbs, vbd;
+        std::array<Bsim3Junction*, kLanes> js, jd;
+        int used = 0;
+        auto evaluate = [&] {
+            EvaluateBsim3JunctionsLanes(devices.data(), values.data(), vbs.data(), vbd.data(), gmin_,
+                                        storage_ ? js.data() : nullptr, jd.data(), used);
+            used = 0;
+        };
+        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
             PendingLoad& at = pending_[i];
             if (!at.channel) continue;
-            at.js = charges[m++];
-            at.jd = charges[m++];
+            const Bsim3Size& p = *at.d->bsim3;
+            MosfetLoadValues& v = at.d->values;
+            if (laneCount_ == 1) {
+                Bsim3JunctionCurrent(at.vbs, v.isats, v.nvt, gmin_, v.cbs, v.gbs);
+                Bsim3JunctionCurrent(at.vbd, v.isatd, v.nvt, gmin_, v.cbd, v.gbd);
+                if (storage_) {
+                    at.js = Bsim3JunctionCharge(p, at.vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs);
+                    at.jd = Bsim3JunctionCharge(p, at.vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd);
+                }
+                continue;
+            }
+            const auto k = static_cast<std::size_t>(used++);
+            devices[k] = &p, values[k] = &v, vbs[k] = at.vbs, vbd[k] = at.vbd, js[k] = &at.js, jd[k] = &at.jd;
+            if (used == kLanes) evaluate();
         }
+        if (used > 0) evaluate();
     }
 
     // The channels, and where the load stores charge the charges, of the devices of one set.
