@@ -198,8 +198,8 @@ struct PendingLoad {
 
 // The first part of a device's load: voltages, limiting, the bypass decision and the device's
 // orientation.
-void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, double gmin,
-               std::uint64_t epoch, PendingLoad& out)
+void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, std::uint64_t epoch,
+               PendingLoad& out)
 {
     AnalogSolverState& s = AnalogSolver();
     Bsim3Size& p = *d.bsim3;
@@ -477,7 +477,7 @@ public:
     void Add(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x)
     {
         PendingLoad& next = pending_[static_cast<std::size_t>(count_)];
-        BeginLoad(d, entry, x, gmin_, epoch_, next);
+        BeginLoad(d, entry, x, epoch_, next);
         Lanes* set = &sets_[0];
         if (next.channel && laneCount_ > 1) {
             // Lanes share the branches on the parameters: the devices of another set of
