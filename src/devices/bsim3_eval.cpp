@@ -5,6 +5,7 @@
 #include "analog/integration.h"  // ProcessorHasAvx2
 #include "devices/bsim3_eval_body.h"
 #include "netlist/bsim3_values.h"
+#include "netlist/numeric_helpers.h"
 
 namespace kq5 {
 
@@ -30,6 +31,22 @@ void PrepareBsim3ChannelConstants(Bsim3Size& p)
     p.inverseTox = 1.0 / p.tox;
     p.inverseLeff = 1.0 / Leff;
     p.inversePscbe2 = 1.0 / p.pscbe2;
+    p.laneKey = Bsim3LaneKey(p);
+}
+
+unsigned Bsim3LaneKey(const Bsim3Size& p)
+{
+    unsigned key = static_cast<unsigned>(p.mobmod) & 3u;
+    if (p.dvt0w != 0.0) key |= 4u;
+    if (p.ngateGiven) key |= 8u;
+    if (p.pclm <= 0.0) key |= 16u;
+    if (p.thetaRout <= 0.0) key |= 32u;
+    if (p.alpha0Length > 0.0 && p.beta0 > 0.0) key |= 64u;
+    if (p.capmod == 1) key |= 128u;
+    key |= (p.xpart > 0.5 ? 1u : p.xpart < 0.5 ? 2u : 3u) << 8;
+    if (p.xpart < 0.0) key |= kBsim3NoCharges;
+    if (p.nqsmod == 1) key |= kBsim3ChargeNode;
+    return key;
 }
 
 Bsim3Channel EvaluateBsim3Channel(Bsim3Size& p, double vgs, double vds, double vbs)
@@ -52,28 +69,56 @@ Bsim3Charges EvaluateBsim3Charges(const Bsim3Size& p, const Bsim3Channel& ch)
     return Bsim3VectorSlopes() ? EvaluateBsim3ChargesVector(p, ch) : bsim3_body::Charges<Dual3>(p, ch);
 }
 
-Bsim3Overlap Bsim3OverlapCharge(const Bsim3Size& p, double v, double cgo, double cgl)
+Bsim3Overlaps Bsim3OverlapCharges(const Bsim3Size& p, double vgd, double vgs)
 {
-    Bsim3Overlap o;
-    const double wcgl = p.weffCV * cgl;
+    Bsim3Overlaps o;
     if (p.capmod == 1) {
-        if (v >= 0.0) {
-            o.capacitance = cgo + wcgl;
-            o.charge = o.capacitance * v;
-        } else {
-            const double t1 = std::sqrt(1.0 - 4.0 * v / p.ckappa);
-            o.capacitance = cgo + wcgl / t1;
-            o.charge = cgo * v - wcgl * 0.5 * p.ckappa * (t1 - 1.0);
-        }
+        auto side = [&](Bsim3Overlap& s, double v, double cgo, double cgl) {
+            const double wcgl = p.weffCV * cgl;
+            if (v >= 0.0) {
+                s.capacitance = cgo + wcgl;
+                s.charge = s.capacitance * v;
+            } else {
+                const double t1 = std::sqrt(1.0 - 4.0 * v / p.ckappa);
+                s.capacitance = cgo + wcgl / t1;
+                s.charge = cgo * v - wcgl * 0.5 * p.ckappa * (t1 - 1.0);
+            }
+        };
+        side(o.drain, vgd, p.cgdo, p.cgdl);
+        side(o.source, vgs, p.cgso, p.cgsl);
         return o;
     }
-    const double t0 = v + 0.02;
-    const double t1 = std::sqrt(t0 * t0 + 0.08);
-    const double t2 = 0.5 * (t0 - t1);
-    const double t4 = std::sqrt(1.0 - 4.0 * t2 / p.ckappa);
-    o.capacitance = cgo + wcgl - wcgl * (1.0 - 1.0 / t4) * (0.5 - 0.5 * t0 / t1);
-    o.charge = (cgo + wcgl) * v - wcgl * (t2 + 0.5 * p.ckappa * (t4 - 1.0));
+    // The two sides side by side, the drain in the first half of each pair.
+    using Pair = double __attribute__((vector_size(16)));
+    const Pair v{vgd, vgs}, cgo{p.cgdo, p.cgso}, wcgl{p.weffCV * p.cgdl, p.weffCV * p.cgsl};
+    const Pair t0 = v + 0.02;
+    const Pair t1 = __builtin_ia32_sqrtpd(t0 * t0 + 0.08);
+    const Pair t2 = 0.5 * (t0 - t1);
+    const Pair t4 = __builtin_ia32_sqrtpd(1.0 - 4.0 * t2 / p.ckappa);
+    const Pair capacitance = cgo + wcgl - wcgl * (1.0 - 1.0 / t4) * (0.5 - 0.5 * t0 / t1);
+    const Pair charge = (cgo + wcgl) * v - wcgl * (t2 + 0.5 * p.ckappa * (t4 - 1.0));
+    o.drain = {charge[0], capacitance[0]};
+    o.source = {charge[1], capacitance[1]};
     return o;
+}
+
+void Bsim3JunctionCurrent(double v, double isat, double vt, double gmin, double& current, double& conductance)
+{
+    if (isat <= 0.0) {
+        conductance = gmin;
+        current = gmin * v;
+    } else if (v <= -0.5) {
+        conductance = gmin;
+        current = gmin * v - isat;
+    } else if (v < 0.5) {
+        const double e = v == 0.0 ? 1.0 : ClampedExp(v / vt);  // 0 V: a source or drain tied to the bulk
+        conductance = isat * e / vt + gmin;
+        current = isat * (e - 1.0) + gmin * v;
+    } else {
+        const double e = ClampedExp(0.5 / vt);
+        conductance = isat * e / vt + gmin;
+        current = isat * (e - 1.0) + gmin * 0.5;
+    }
 }
 
 Bsim3Junction Bsim3JunctionCharge(const Bsim3Size& p, double v, double cb, double csw, double current,

@@ -104,12 +104,19 @@ struct Bsim3Charges {
 };
 Bsim3Charges EvaluateBsim3Charges(const Bsim3Size& p, const Bsim3Channel& ch);
 
-// The overlap charge and capacitance of one side (vgd with CGDO and CGDL, or vgs with CGSO and
-// CGSL), n-type sense, not mode-adjusted.
+// The overlap charge and capacitance of one side, n-type sense, not mode-adjusted: the drain
+// side at vgd with CGDO and CGDL, the source side at vgs with CGSO and CGSL.
 struct Bsim3Overlap {
     double charge = 0.0, capacitance = 0.0;
 };
-Bsim3Overlap Bsim3OverlapCharge(const Bsim3Size& p, double v, double cgo, double cgl);
+struct Bsim3Overlaps {
+    Bsim3Overlap drain, source;
+};
+Bsim3Overlaps Bsim3OverlapCharges(const Bsim3Size& p, double vgd, double vgs);
+
+// A bulk junction's current and conductance at v (saturation current isat, thermal voltage vt,
+// gmin in parallel), the forward current held at its value at 0.5 V.
+void Bsim3JunctionCurrent(double v, double isat, double vt, double gmin, double& current, double& conductance);
 
 // A bulk junction (bottom Cb and sidewall Csw zero-bias capacitances) at v, with the transit
 // time charge of its current and conductance.

@@ -13,17 +13,27 @@
 
 namespace kq5 {
 
+struct MosfetLoadValues;
+
 // Whether the processor runs the vector form (AVX2); checked once.
 bool Bsim3VectorSlopes();
 // The evaluations in the vector form; only where Bsim3VectorSlopes().
 void EvaluateBsim3ChannelVector(Bsim3Size& p, double vgs, double vds, double vbs, Bsim3Channel& ch);
 Bsim3Charges EvaluateBsim3ChargesVector(const Bsim3Size& p, const Bsim3Channel& ch);
-// The channels of `count` (1 to 4) devices at once, one in each vector lane, with the bits of
-// the one-device form; only where Bsim3VectorSlopes(), for devices of one Bsim3LaneKey.
+// The channels of `count` (1 to 4) devices at once, one in each vector lane, with the values of
+// the one-device form to rounding; only where Bsim3VectorSlopes(), for devices of one
+// Bsim3LaneKey.
 unsigned Bsim3LaneKey(const Bsim3Size& p);
 // With `q` (only for devices without the charge node and with charges), their charges too.
 void EvaluateBsim3ChannelLanes(Bsim3Size* const* p, const double* vgs, const double* vds, const double* vbs,
                                Bsim3Channel* const* ch, Bsim3Charges* const* q, int count);
+// The bulk junctions of `count` (1 to 4) devices at once, one in each vector lane, at their
+// bulk-source and bulk-drain voltages: the currents and conductances into the devices' values
+// and, with `js` and `jd`, the charges; the values of Bsim3JunctionCurrent and
+// Bsim3JunctionCharge to rounding. Only where Bsim3VectorSlopes().
+void EvaluateBsim3JunctionsLanes(const Bsim3Size* const* p, MosfetLoadValues* const* values, const double* vbs,
+                                 const double* vbd, double gmin, Bsim3Junction* const* js, Bsim3Junction* const* jd,
+                                 int count);
 // Bits of Bsim3LaneKey: devices without charges (a negative XPART), devices with the charge node.
 constexpr unsigned kBsim3NoCharges = 1u << 10, kBsim3ChargeNode = 1u << 11;
 

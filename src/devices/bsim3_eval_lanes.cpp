@@ -2,16 +2,18 @@
 // registers: the evaluation is a long chain of dependent divisions, roots and exponentials, and
 // four such chains side by side keep the processor busy where one leaves it waiting.
 //
-// Every lane makes exactly the operations of the one-device form (bsim3_eval_body.h) in the same
-// order, so each device gets the same bits as when evaluated alone: the same overloads (a fixed
-// number times a dual is not a dual times a dual), no fused multiply-add (AVX2 alone), the
-// exponentials and logarithms through the same library calls, lane by lane. Branches on a
+// Every lane makes the operations of the one-device form (bsim3_eval_body.h) in the same order:
+// the same overloads (a fixed number times a dual is not a dual times a dual), no fused
+// multiply-add (AVX2 alone). The exponentials and logarithms are the C library's vector forms,
+// which may differ from its one-argument functions in the last place or two, so a device
+// evaluated in the lanes agrees with its evaluation alone to rounding, not to the bit. Branches on a
 // device's values become per-lane selections; the branches on its parameters are the same for
 // every lane of a group (Bsim3LaneKey).
 #include <cmath>
 
 #include "devices/bsim3_eval.h"
 #include "netlist/bsim3_values.h"
+#include "netlist/mosfet_values.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
@@ -21,6 +23,13 @@
 #endif
 
 #include "devices/bsim3_eval_body.h"
+
+// The AVX2 forms of exp and log of the C library's vector maths library (libmvec): four
+// arguments in, four results out, each within a few units in the last place.
+extern "C" {
+double __attribute__((vector_size(32))) _ZGVdN4v_exp(double __attribute__((vector_size(32))) x);
+double __attribute__((vector_size(32))) _ZGVdN4v_log(double __attribute__((vector_size(32))) x);
+}
 
 namespace kq5 {
 
@@ -101,24 +110,17 @@ D4 Pick(Mask m, Yes&& yes, No&& no)
     return Select(m, yes(), no());
 }
 
-// e^x and ln x (the library's, lane by lane) in the lanes of m; 0 and its slopes elsewhere.
+// e^x and ln x (the C library's vector forms) in the lanes of m; 0 and its slopes elsewhere. The
+// other lanes are given an argument the functions take without a special case.
 D4 ExpWhere(const D4& x, Mask m)
 {
-    V e{};
-    for (int k = 0; k < kLanes; ++k)
-        if (m[k]) e[k] = std::exp(x.v[k]);
+    const V e = Select(m, _ZGVdN4v_exp(Select(m, x.v, V{})), V{});
     return Chain(x, e, e);
 }
 D4 LogWhere(const D4& x, Mask m)
 {
-    V l{};
-    V slope{};
-    for (int k = 0; k < kLanes; ++k)
-        if (m[k]) {
-            l[k] = std::log(x.v[k]);
-            slope[k] = 1.0 / x.v[k];
-        }
-    return Chain(x, l, slope);
+    const V in = Select(m, x.v, Broadcast(1.0));
+    return Chain(x, Select(m, _ZGVdN4v_log(in), V{}), Select(m, 1.0 / in, V{}));
 }
 D4 RaiseKeepingSlope(D4 x, double floor)
 {
@@ -251,19 +253,88 @@ void ChargesInLanes(const Params& P, const Bsim3Size& first, const ChannelLanes&
 
 }  // namespace
 
-unsigned Bsim3LaneKey(const Bsim3Size& p)
+void EvaluateBsim3JunctionsLanes(const Bsim3Size* const* devices, MosfetLoadValues* const* values,
+                                 const double* vbsIn, const double* vbdIn, double gmin, Bsim3Junction* const* js,
+                                 Bsim3Junction* const* jd, int count)
 {
-    unsigned key = static_cast<unsigned>(p.mobmod) & 3u;
-    if (p.dvt0w != 0.0) key |= 4u;
-    if (p.ngateGiven) key |= 8u;
-    if (p.pclm <= 0.0) key |= 16u;
-    if (p.thetaRout <= 0.0) key |= 32u;
-    if (p.alpha0Length > 0.0 && p.beta0 > 0.0) key |= 64u;
-    if (p.capmod == 1) key |= 128u;
-    key |= (p.xpart > 0.5 ? 1u : p.xpart < 0.5 ? 2u : 3u) << 8;
-    if (p.xpart < 0.0) key |= kBsim3NoCharges;
-    if (p.nqsmod == 1) key |= kBsim3ChargeNode;
-    return key;
+    // Idle lanes repeat the first device.
+    const Bsim3Size* lanes[kLanes];
+    MosfetLoadValues* held[kLanes];
+    V vbs, vbd;
+    for (int k = 0; k < kLanes; ++k) {
+        const int i = k < count ? k : 0;
+        lanes[k] = devices[i], held[k] = values[i];
+        vbs[k] = vbsIn[i], vbd[k] = vbdIn[i];
+    }
+    const Params P{lanes};
+    auto value = [&](double MosfetLoadValues::*m) { return V{held[0]->*m, held[1]->*m, held[2]->*m, held[3]->*m}; };
+    const V vt = value(&MosfetLoadValues::nvt), one = Broadcast(1.0);
+
+    // The current and conductance (Bsim3JunctionCurrent) of one junction of each device.
+    struct Side {
+        V current, conductance;
+    };
+    auto junction = [&](V v, V isat) {
+        const Mask none = isat <= 0.0, blocked = v <= -0.5;
+        const Mask exponential = ~none & ~blocked & (v != 0.0);
+        const V forward = Select(v < 0.5, v, Broadcast(0.5));
+        V e = one;
+        if (Any(exponential)) {
+            V x = forward / vt;
+            x = Select(x < -150.0, Broadcast(-150.0), Select(x > 150.0, Broadcast(150.0), x));
+            e = Select(exponential, _ZGVdN4v_exp(Select(exponential, x, V{})), one);
+        }
+        const V conducting = isat * e / vt + gmin;
+        return Side{Select(none, gmin * v, Select(blocked, gmin * v - isat, isat * (e - 1.0) + gmin * forward)),
+                    Select(none | blocked, Broadcast(gmin), conducting)};
+    };
+    const Side source = junction(vbs, value(&MosfetLoadValues::isats));
+    const Side drain = junction(vbd, value(&MosfetLoadValues::isatd));
+    for (int k = 0; k < count; ++k) {
+        MosfetLoadValues& v = *held[k];
+        v.cbs = source.current[k], v.gbs = source.conductance[k];
+        v.cbd = drain.current[k], v.gbd = drain.conductance[k];
+    }
+    if (!js) return;
+
+    // The charge (Bsim3JunctionCharge) of one junction of each device.
+    const V mj = P(&Bsim3Size::mj), mjsw = P(&Bsim3Size::mjsw), pb = P(&Bsim3Size::pb), pbsw = P(&Bsim3Size::pbsw);
+    const V tt = P(&Bsim3Size::tt);
+    auto charge = [&](V v, V cb, V csw, const Side& s, Bsim3Junction* const* out) {
+        const Mask zero = v == 0.0, forward = v > 0.0, reverse = ~zero & ~forward;
+        V q{}, c = cb + csw;
+        if (Any(forward)) {
+            const V slopeB = cb * mj / pb, slopeS = csw * mjsw / pbsw;
+            q = Select(forward, v * (cb + csw) + v * v * (0.5 * slopeB + 0.5 * slopeS), q);
+            c = Select(forward, cb + csw + v * (slopeB + slopeS), c);
+        }
+        if (Any(reverse)) {
+            // Each part (bottom, sidewall) with a capacitance adds its graded charge.
+            V qr{}, cr{};
+            auto part = [&](V c0, V pbPart, V m) {
+                const Mask used = reverse & (c0 > 0.0);
+                if (!Any(used)) return;
+                const V arg = 1.0 - v / pbPart;
+                const Mask root = m == 0.5, power = used & ~root;
+                V sarg = one;
+                if (Any(power)) sarg = Select(power, _ZGVdN4v_exp(-m * _ZGVdN4v_log(Select(power, arg, one))), sarg);
+                if (Any(used & root))
+                    sarg = Select(used & root, 1.0 / __builtin_ia32_sqrtpd256(Select(used & root, arg, one)), sarg);
+                qr = Select(used, qr + pbPart * c0 * (1.0 - arg * sarg) / (1.0 - m), qr);
+                cr = Select(used, cr + c0 * sarg, cr);
+            };
+            part(cb, pb, mj);
+            part(csw, pbsw, mjsw);
+            q = Select(reverse, qr, q);
+            c = Select(reverse, cr, c);
+        }
+        const Mask transit = tt > 0.0;
+        q = Select(transit, q + tt * s.current, q);
+        c = Select(transit, c + tt * s.conductance, c);
+        for (int k = 0; k < count; ++k) *out[k] = {q[k], c[k]};
+    };
+    charge(vbs, value(&MosfetLoadValues::cbs0), value(&MosfetLoadValues::cbssw0), source, js);
+    charge(vbd, value(&MosfetLoadValues::cbd0), value(&MosfetLoadValues::cbdsw0), drain, jd);
 }
 
 void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, const double* vdsIn,
@@ -466,7 +537,7 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
     // 17. Substrate current.
     D4 Isub;
     V csub{};
-    const bool substrate = (Bsim3LaneKey(first) & 64u) != 0;
+    const bool substrate = (first.laneKey & 64u) != 0;
     if (substrate) {
         const Mask negative = diffVds.v < 0.0;
         diffVds = Select(negative, D4(0.0), diffVds);

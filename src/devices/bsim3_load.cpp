@@ -70,26 +70,6 @@ constexpr std::array<bool, kElements> kChargeRead = [] {
     return read;
 }();
 
-// A bulk junction with its forward current held at its value at 0.5 V.
-[[gnu::always_inline]] inline void Junction(double v, double isat, double vt, double gmin, double& current, double& conductance)
-{
-    if (isat <= 0.0) {
-        conductance = gmin;
-        current = gmin * v;
-    } else if (v <= -0.5) {
-        conductance = gmin;
-        current = gmin * v - isat;
-    } else if (v < 0.5) {
-        const double e = v == 0.0 ? 1.0 : ClampedExp(v / vt);  // 0 V: a source or drain tied to the bulk
-        conductance = isat * e / vt + gmin;
-        current = isat * (e - 1.0) + gmin * v;
-    } else {
-        const double e = ClampedExp(0.5 / vt);
-        conductance = isat * e / vt + gmin;
-        current = isat * (e - 1.0) + gmin * 0.5;
-    }
-}
-
 // The drain's share of the channel charge's slopes (the source takes the rest).
 double DrainShare(const MosfetDevice& d) { return d.mode >= 0.0 ? 0.4 : 0.6; }
 
@@ -211,14 +191,15 @@ struct PendingLoad {
     int check = 1;
     bool bypassed = false;
     bool replay = false;   // adds again what its last load added, nothing else
-    bool channel = false;  // needs the channel evaluated (at cgs, cds, cbs: mode-adjusted)
-    double cgs = 0.0, cds = 0.0, cbs = 0.0;
+    bool channel = false;  // needs the channel and the bulk junctions evaluated
+    double cgs = 0.0, cds = 0.0, cbs = 0.0;  // the channel's voltages, mode-adjusted
+    Bsim3Junction js, jd;  // the bulk junctions' charges, where the load stores charge
 };
 
-// The first part of a device's load: voltages, limiting, the bypass decision and the bulk
-// junctions.
-void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, double gmin,
-               std::uint64_t epoch, PendingLoad& out)
+// The first part of a device's load: voltages, limiting, the bypass decision and the device's
+// orientation.
+void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x, std::uint64_t epoch,
+               PendingLoad& out)
 {
     AnalogSolverState& s = AnalogSolver();
     Bsim3Size& p = *d.bsim3;
@@ -282,11 +263,9 @@ void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<do
                  p.replay.chargeTerms == (flags.dynamic || flags.transientWithIc);
     out.channel = false;
     if (!out.replay && !bypassed) {
-        // 5. to 7. Junctions and orientation.
+        // 5. to 7. Orientation (the junctions follow for the whole group, BulkJunctions).
         vbd = vbs - vds;
         vgd = vgs - vds;
-        Junction(vbs, v.isats, v.nvt, gmin, v.cbs, v.gbs);
-        Junction(vbd, v.isatd, v.nvt, gmin, v.cbd, v.gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
         out.channel = true;
         if (d.mode > 0.0)
@@ -342,10 +321,8 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
             p.cdgb = q.cdgb, p.cddb = q.cddb, p.cdsb = q.cdsb;
             p.cqgb = q.cqgb, p.cqdb = q.cqdb, p.cqsb = q.cqsb, p.cqbb = q.cqbb, p.tconst = q.tconst, p.gtau = q.gtau;
             if (nqs && states) StateSlot(s.chargeStates, slot + kQcheq) = q.qcheq;
-            const Bsim3Junction js = Bsim3JunctionCharge(p, vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs);
-            const Bsim3Junction jd = Bsim3JunctionCharge(p, vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd);
-            p.qbs = js.charge, v.capbs = js.capacitance;
-            p.qbd = jd.charge, v.capbd = jd.capacitance;
+            p.qbs = at.js.charge, v.capbs = at.js.capacitance;
+            p.qbd = at.jd.charge, v.capbd = at.jd.capacitance;
         }
 
         // 10. Convergence and the new state. A limited iterate has not converged; the move of
@@ -361,8 +338,8 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     double ceqqg = 0.0, ceqqb = 0.0, ceqqd = 0.0, cqcheqEq = 0.0, cqdef = 0.0;
     const double vgb = vgs - vbs;
     if (chargeTerms) {
-        const Bsim3Overlap od = Bsim3OverlapCharge(p, vgd, p.cgdo, p.cgdl);
-        const Bsim3Overlap os = Bsim3OverlapCharge(p, vgs, p.cgso, p.cgsl);
+        const Bsim3Overlaps overlaps = Bsim3OverlapCharges(p, vgd, vgs);
+        const Bsim3Overlap &od = overlaps.drain, &os = overlaps.source;
         p.cgdoBias = od.capacitance;
         p.cgsoBias = os.capacitance;
         v.cgdov = od.capacitance;
@@ -500,13 +477,13 @@ public:
     void Add(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x)
     {
         PendingLoad& next = pending_[static_cast<std::size_t>(count_)];
-        BeginLoad(d, entry, x, gmin_, epoch_, next);
+        BeginLoad(d, entry, x, epoch_, next);
         Lanes* set = &sets_[0];
         if (next.channel && laneCount_ > 1) {
             // Lanes share the branches on the parameters: the devices of another set of
             // branches (an n-channel model with substrate current beside a p-channel one
             // without) fill lanes of their own.
-            const unsigned key = Bsim3LaneKey(*d.bsim3);
+            const unsigned key = d.bsim3->laneKey;
             set = nullptr;
             for (Lanes& l : sets_)
                 if (l.used > 0 && l.key == key) set = &l;
@@ -536,6 +513,7 @@ public:
 
     void Flush()
     {
+        BulkJunctions();
         for (Lanes& set : sets_)
             if (set.used > 0) Evaluate(set, static_cast<int>(&set - sets_.data()));
         for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
@@ -561,6 +539,42 @@ private:
         std::array<Bsim3Channel, kLanes> channels;
         std::array<Bsim3Charges, kLanes> charges;
     };
+
+    // The bulk junctions of the waiting devices that evaluate their channels: currents and
+    // conductances, and where the load stores charge their charges; four devices at a time where
+    // the processor has the lanes.
+    void BulkJunctions()
+    {
+        std::array<const Bsim3Size*, kLanes> devices;
+        std::array<MosfetLoadValues*, kLanes> values;
+        std::array<double, kLanes> vbs, vbd;
+        std::array<Bsim3Junction*, kLanes> js, jd;
+        int used = 0;
+        auto evaluate = [&] {
+            EvaluateBsim3JunctionsLanes(devices.data(), values.data(), vbs.data(), vbd.data(), gmin_,
+                                        storage_ ? js.data() : nullptr, jd.data(), used);
+            used = 0;
+        };
+        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
+            PendingLoad& at = pending_[i];
+            if (!at.channel) continue;
+            const Bsim3Size& p = *at.d->bsim3;
+            MosfetLoadValues& v = at.d->values;
+            if (laneCount_ == 1) {
+                Bsim3JunctionCurrent(at.vbs, v.isats, v.nvt, gmin_, v.cbs, v.gbs);
+                Bsim3JunctionCurrent(at.vbd, v.isatd, v.nvt, gmin_, v.cbd, v.gbd);
+                if (storage_) {
+                    at.js = Bsim3JunctionCharge(p, at.vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs);
+                    at.jd = Bsim3JunctionCharge(p, at.vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd);
+                }
+                continue;
+            }
+            const auto k = static_cast<std::size_t>(used++);
+            devices[k] = &p, values[k] = &v, vbs[k] = at.vbs, vbd[k] = at.vbd, js[k] = &at.js, jd[k] = &at.jd;
+            if (used == kLanes) evaluate();
+        }
+        if (used > 0) evaluate();
+    }
 
     // The channels, and where the load stores charge the charges, of the devices of one set.
     void Evaluate(Lanes& set, int index)

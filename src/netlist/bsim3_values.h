@@ -46,6 +46,7 @@ struct Bsim3Size {
     // The evaluation's fixed divisors (and their reciprocals, for the slopes of the quotients).
     double weffW0 = 0.0, inverseWeffW0 = 0.0, inverseSqrtPhi = 0.0, inverseCox = 0.0, inverseTox = 0.0,
            inverseLeff = 0.0, inversePscbe2 = 0.0;
+    unsigned laneKey = 0;  // Bsim3LaneKey
 
     // Model values of the instance, fixed for the run.
     double type = 1.0;          // +1 n-channel, -1 p-channel
