@@ -54,6 +54,7 @@ namespace {
 
 constexpr std::uint32_t kStepTypeBits = kStepModel | kStepComponent | kStepSymbolic;
 constexpr double kCountSlack = 1.00001;
+constexpr int kMsgIllegalNumber = 10922;
 constexpr std::uint32_t kUsageStepping = 13402;
 
 std::string Trimmed(std::string text) { return Trim(text); }
@@ -224,6 +225,7 @@ int ResolvePart(SteppingRow& row)
         if (auto* r = static_cast<ResistorDevice*>(part->device); r && plainValue) {
             row.deviceValue = &r->value;
             row.deviceNominal = &r->nominal;
+            row.resistance = true;
         }
         break;
     case kComponentCapacitor:
@@ -499,6 +501,10 @@ int PrepareStepping()
             break;
         }
         row.caseCount = std::max(static_cast<int>(count), 1);
+        // A resistance of 0 is refused in a single run; a stepped case may not slip it in.
+        for (int k = 0; k < row.caseCount && row.resistance && !rc; ++k)
+            if (const double v = ValueAt(row, k); v == 0.0 || !std::isfinite(v))
+                rc = SlotError(kMsgIllegalNumber, StrPrintf("%g", v));
     }
     for (int i = 0; i < kSteppingRowCount && !rc; ++i)
         for (int j = i + 1; j < kSteppingRowCount && !rc; ++j) {

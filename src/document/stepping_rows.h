@@ -32,6 +32,7 @@ struct SteppingRow {
     double* deviceValue = nullptr;
     double* deviceNominal = nullptr;
     bool componentValue = false;
+    bool resistance = false;      // the value is a resistor's, which cannot be 0
     bool rebuild = false;         // every new value needs a new circuit build
     std::string modelName;        // the model's name (model slots)
     std::string name;             // the slot's Name text

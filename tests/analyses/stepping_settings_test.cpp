@@ -121,6 +121,9 @@ TEST_F(SteppingSettingsTest, IllegalNumbersAreRefused)
         {kStepList, "1, 2+, 3", "", "", ""},  // the compiler's message, once
         // A parenthesis left open swallows the rest of the list: told, not run as one case.
         {kStepList, "1K, (2K, 3K", "", "", ""},
+        // A resistance of 0, refused in a single run, is refused as a stepped case too.
+        {kStepLinear, "0", "2K", "1K", "Illegal number '0'."},
+        {kStepList, "1K, 0", "", "", "Illegal number '0'."},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CountOf(c.flags, c.from, c.to, c.value), -1) << c.from << " " << c.to << " " << c.value;
