@@ -104,11 +104,17 @@ HWND SetFocus(HWND hwnd) {
         prev = GetFocus();
         if (prev == hwnd) return prev;
     }
+    // The focus has moved before the old window hears of the loss: a message box shown while a
+    // field checks its text on losing the focus takes the focus from the new window, and does
+    // not make the field lose it, and check, once more.
+    u.focus = hwnd;
+    const unsigned change = ++u.focusChanges;
     if (prev) {
         SendMessage(prev, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
         if (!LiveWindow(hwnd)) return nullptr;
+        // Moved on meanwhile (or given back, and told so already).
+        if (u.focusChanges != change || GetFocus() != hwnd) return prev;
     }
-    u.focus = hwnd;
     SendMessage(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(prev), 0);
     return prev;
 }
