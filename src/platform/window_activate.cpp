@@ -1,5 +1,6 @@
 // Activation of top-level windows, keyboard focus and enabling.
 #include "platform/message.h"
+#include "platform/control_internal.h"
 #include "platform/user_state.h"
 
 namespace win {
@@ -132,7 +133,12 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
         SendMessage(hwnd, WM_CANCELMODE, 0, 0);
         if (!LiveWindow(hwnd)) return FALSE;
         w->style |= WS_DISABLED;
-        if (auto* f = LiveWindow(User().focus); f && IsDescendant(w, f)) SetFocus(nullptr);
+        if (auto* f = LiveWindow(User().focus); f && IsDescendant(w, f)) {
+            // A dialog disabled under a message box gives the focus back, once the box is
+            // gone, to the control that had it, even one that had not yet heard of it.
+            if (f != w) NoteDialogFocus(f);
+            SetFocus(nullptr);
+        }
         if (LiveWindow(hwnd)) SendMessage(hwnd, WM_ENABLE, FALSE, 0);
     }
     return wasDisabled;
