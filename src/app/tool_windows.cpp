@@ -582,6 +582,7 @@ int RenamePaletteWindow(int slot)
     if (slot < 1 || slot >= kToolSlotCount) return 0;
     DockedBar& bar = DockedBars()[static_cast<std::size_t>(slot)];
     PromptDialogDesc prompt;
+    prompt.templateId = kNamePromptTemplate;
     prompt.caption = "Palette Name";
     prompt.text = bar.name;
     if (RunPromptDialog(prompt) != 1) return 0;

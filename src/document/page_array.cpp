@@ -222,6 +222,7 @@ void RenamePage(WindowRecord* record, int tab)
     if (page < 0 || page >= PageCount(record)) return;
     PromptDialogDesc desc;
     ClearPromptDesc(desc);
+    desc.templateId = kNamePromptTemplate;
     desc.caption = "Rename Page";
     desc.owner = record;
     desc.text = record->document->pages[static_cast<std::size_t>(page)].name;

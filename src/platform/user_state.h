@@ -62,6 +62,7 @@ struct UserState {
     HWND active = nullptr;
     bool menuKeyAlone = false;  // Alt (or F10) went down and no other key followed yet
     HWND focus = nullptr;
+    unsigned focusChanges = 0;  // counts SetFocus moves, to tell one that came in between
     RECT workArea;
     bool workAreaSet = false;
     WindowManagerHooks hooks;

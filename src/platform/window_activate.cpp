@@ -1,5 +1,6 @@
 // Activation of top-level windows, keyboard focus and enabling.
 #include "platform/message.h"
+#include "platform/control_internal.h"
 #include "platform/user_state.h"
 
 namespace win {
@@ -104,11 +105,17 @@ HWND SetFocus(HWND hwnd) {
         prev = GetFocus();
         if (prev == hwnd) return prev;
     }
+    // The focus has moved before the old window hears of the loss: a message box shown while a
+    // field checks its text on losing the focus takes the focus from the new window, and does
+    // not make the field lose it, and check, once more.
+    u.focus = hwnd;
+    const unsigned change = ++u.focusChanges;
     if (prev) {
         SendMessage(prev, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
         if (!LiveWindow(hwnd)) return nullptr;
+        // Moved on meanwhile (or given back, and told so already).
+        if (u.focusChanges != change || GetFocus() != hwnd) return prev;
     }
-    u.focus = hwnd;
     SendMessage(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(prev), 0);
     return prev;
 }
@@ -126,7 +133,12 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
         SendMessage(hwnd, WM_CANCELMODE, 0, 0);
         if (!LiveWindow(hwnd)) return FALSE;
         w->style |= WS_DISABLED;
-        if (auto* f = LiveWindow(User().focus); f && IsDescendant(w, f)) SetFocus(nullptr);
+        if (auto* f = LiveWindow(User().focus); f && IsDescendant(w, f)) {
+            // A dialog disabled under a message box gives the focus back, once the box is
+            // gone, to the control that had it, even one that had not yet heard of it.
+            if (f != w) NoteDialogFocus(f);
+            SetFocus(nullptr);
+        }
         if (LiveWindow(hwnd)) SendMessage(hwnd, WM_ENABLE, FALSE, 0);
     }
     return wasDisabled;

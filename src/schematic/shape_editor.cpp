@@ -159,6 +159,7 @@ void AddShape(win::HWND dialog)
     for (;;) {
         PromptDialogDesc desc;
         ClearPromptDesc(desc);
+        desc.templateId = kNamePromptTemplate;
         desc.caption = "New Shape Name:";
         desc.maxLength = static_cast<int>(kShapeNameMax);
         desc.helpId = 17311;

@@ -22,6 +22,9 @@ struct WindowRecord;
 constexpr int kPromptTemplate = 3000;
 // The one-line text prompt ("&OK", "&Cancel", "&Font...", "&Help..."), for texts of shapes.
 constexpr int kTextPromptTemplate = 3005;
+// The one-line prompt ("&OK", "&Cancel", "&Help...") for names and numbers, where a line
+// break typed with Enter would spoil the answer.
+constexpr int kNamePromptTemplate = 3017;
 // The "Pin Name" prompts, 3009 to 3014.
 constexpr int kPinNameFirstTemplate = 3009;
 constexpr int kPinNameLastTemplate = 3014;

@@ -52,5 +52,41 @@ TEST(PreviewJourney, PreviewsOfADrawingAndANetlistOpenAndClose)
     EXPECT_TRUE(journey.Running());
 }
 
+// A scale out of range, typed into the preview and applied, is answered by one message; once it
+// is closed the preview is in front again. The field used to lose the focus a second time to the
+// message itself, and the same message came again.
+TEST(PreviewJourney, AScaleOutOfRangeIsAnsweredOnce)
+{
+    constexpr int kScaleFieldX = 762, kApplyX = 816, kScaleY = 549;
+    constexpr int kCaptionLeft = 420, kCaptionTop = 310, kCaptionRight = 840, kCaptionBottom = 322;
+    constexpr int kBoxLeft = 485, kBoxTop = 428, kBoxRight = 700, kBoxBottom = 545;
+    Journey journey("preview_scale");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
+    journey.Key("alt+f");
+    journey.Settle();
+    journey.Key("v");
+    journey.Settle();
+    const Shot preview = journey.Capture("preview_scale");
+
+    journey.Click(kScaleFieldX, kScaleY);
+    journey.Key("End shift+Home");
+    journey.Type("5000");
+    journey.Click(kApplyX, kScaleY);
+    journey.Settle();
+    const Shot warned = journey.Capture("preview_scale_warned");
+    EXPECT_FALSE(warned.SameAs(preview, kBoxLeft, kBoxTop, kBoxRight, kBoxBottom)) << "no message for a scale of 5000";
+
+    journey.Key("Return");
+    journey.Settle();
+    const Shot answered = journey.Capture("preview_scale_answered");
+    EXPECT_TRUE(answered.SameAs(preview, kCaptionLeft, kCaptionTop, kCaptionRight, kCaptionBottom)) << "the preview is not in front";
+    EXPECT_TRUE(answered.SameAs(preview, kBoxLeft, kBoxTop, kBoxRight, kBoxBottom)) << "a message is still shown";
+    if (!answered.SameAs(preview, kBoxLeft, kBoxTop, kBoxRight, kBoxBottom)) journey.Key("Return");
+    journey.Key("Escape");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
