@@ -1,0 +1,61 @@
+// Results drawn on the schematic: after a run the user turns on View > Node Voltages / States and
+// reads the values the run ended with beside the nodes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+const std::filesystem::path kCircuits = std::filesystem::path(KQ5_SOURCE_DIR) / "tests" / "circuits";
+
+// Places on the program's screen, read from its captures (the frame and the circuit maximised).
+constexpr int kViewMenuX = 301, kMenuBarY = 28, kNodeVoltagesX = 370, kNodeVoltagesY = 128;
+// Around the positive pin of the VCC battery, where its node's value box is drawn.
+constexpr int kVccLeft = 440, kVccTop = 120, kVccRight = 560, kVccBottom = 185;
+constexpr std::uint32_t kBoxColour = 0xFF00FF;
+// A box around one digit is 13 pixels wide, around "15" 21.
+constexpr int kTwoDigitBox = 18;
+
+// The longest row of box colour in the region: the width of the widest value box there.
+int WidestBox(const Shot& shot, int x0, int y0, int x1, int y1)
+{
+    int widest = 0;
+    for (int y = y0; y < y1; ++y) {
+        int run = 0;
+        for (int x = x0; x < x1; ++x) {
+            run = shot.At(x, y) == kBoxColour ? run + 1 : 0;
+            widest = std::max(widest, run);
+        }
+    }
+    return widest;
+}
+
+// The op-amps are macros that the run expands and takes away again when it ends; the supply
+// node keeps the 15 V it had through the run.
+TEST(NodeValuesJourney, TheValuesOfAFinishedRunShowBesideTheNodes)
+{
+    Journey journey("node_values");
+    std::filesystem::copy_file(kCircuits / "opamp_inverting_levels.cir", journey.Root() / "opamp_inverting_levels.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("opamp_inverting_levels.cir"));
+    journey.Settle(10);
+    journey.Key("F3");  // back to the schematic
+    journey.Settle();
+
+    journey.Click(kViewMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kNodeVoltagesX, kNodeVoltagesY);
+    journey.Settle();
+    const Shot shown = journey.Capture("node_values");
+    EXPECT_GE(WidestBox(shown, kVccLeft, kVccTop, kVccRight, kVccBottom), kTwoDigitBox)
+        << "the supply node does not show its 15 V";
+    EXPECT_TRUE(journey.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
