@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 
 #include "journey.h"
@@ -58,6 +59,107 @@ TEST(ProbeJourney, AClickOnTheOutputWirePlotsTheCapacitorCharging)
         for (int y = expected - 3; y <= expected + 3 && !found; ++y) found = probed.At(column, y) == kCurveColour;
     }
     EXPECT_TRUE(found) << "the probed curve is not within 3 pixels of 1 - exp(-t/RC) near x " << x;
+    EXPECT_TRUE(journey.Running());
+}
+
+// An inverter driven by a pulse source; its output is the digital node DOUT.
+constexpr const char* kInverterCircuit = R"([Main]
+FileType=CIR
+Version=5.20
+Program=Kestrion V
+KQ5Version=2.1.2
+
+[Comp]
+Name=V
+Grid=10,10
+
+[Attr]
+ONV=0,0,PART,V1
+
+[Attr]
+ONV=0,0,VALUE,PULSE 0 5 0 1U 1U 3M 6M
+
+[Comp]
+Name=Ground
+Grid=10,16
+
+[Comp]
+Name=Inverter
+Grid=14,8
+
+[Attr]
+ONV=0,0,PART,U1
+
+[Attr]
+ONV=0,0,TIMING MODEL,D0_GATE
+
+[Attr]
+ONV=0,0,I/O MODEL,IO_STD
+
+[Attr]
+ONV=0,0,MNTYMXDLY,0
+
+[Attr]
+ONV=0,0,IO_LEVEL,0
+
+[Attr]
+ONV=0,0,POWER NODE,$G_DPWR
+
+[Attr]
+ONV=0,0,GROUND NODE,$G_DGND
+
+[Wire]
+Grids=10,10,10,8
+
+[Wire]
+Grids=10,8,14,8
+
+[Wire]
+Grids=19,8,24,8
+
+[Grid Text]
+Text=DOUT
+Grid=19,8
+
+[Limits]
+Analysis=Transient
+TRange=12m
+NPts=51
+Temp=27
+)";
+
+// In probe mode: the inverter in the schematic, the "Out" line of the Select Node(s) list (its
+// second line) and the list's box.
+constexpr int kInverterX = 764, kInverterY = 170;
+constexpr int kListLeft = 493, kListRight = 660, kOutLineY = 413;
+
+TEST(ProbeJourney, AClickOnAGateListsItsPinsByName)
+{
+    Journey journey("probe_gate");
+    std::ofstream(journey.Root() / "inverter.cir", std::ios::binary) << kInverterCircuit;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type("inverter.cir");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kProbeTransientX, kProbeTransientY);
+    journey.Settle(10);
+
+    // The gate's pins to choose from: "In" and "Out", not blank lines.
+    journey.Click(kInverterX, kInverterY);
+    journey.Settle();
+    const Shot list = journey.Capture("probe_gate_pins");
+    EXPECT_GT(list.Count(kListLeft, kOutLineY - 5, kListRight, kOutLineY + 6, 0x000000), 10) << "the second pin has no name";
+
+    // "Out" chosen: the state of DOUT, low while the input is high (to 3 ms), then high.
+    journey.Click(kListLeft + 20, kOutLineY);
+    journey.Key("Return");
+    journey.Settle();
+    const Shot probed = journey.Capture("probe_gate_curve");
+    EXPECT_GT(probed.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 300) << "no curve of the chosen pin";
     EXPECT_TRUE(journey.Running());
 }
 
