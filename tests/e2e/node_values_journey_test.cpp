@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "journey.h"
 
@@ -21,6 +23,10 @@ constexpr std::uint32_t kBoxColour = 0xFF00FF;
 // A box around one digit is 13 pixels wide, around "15" 21.
 constexpr int kTwoDigitBox = 18;
 
+// Around DOUT of inverter_pulse.cir, where its state box is drawn.
+constexpr int kDoutLeft = 145, kDoutTop = 120, kDoutRight = 185, kDoutBottom = 150;
+constexpr std::uint32_t kTextColour = 0x000000;
+
 // The longest row of box colour in the region: the width of the widest value box there.
 int WidestBox(const Shot& shot, int x0, int y0, int x1, int y1)
 {
@@ -33,6 +39,27 @@ int WidestBox(const Shot& shot, int x0, int y0, int x1, int y1)
         }
     }
     return widest;
+}
+
+// Whether the letter drawn in the region is a "1": one vertical stroke, the rows between its top
+// (the serif) and its foot (the base) one pixel each in one column. A "Z" runs diagonally, a "0"
+// or an "X" has two pixels to a row.
+bool ShowsOne(const Shot& shot, int x0, int y0, int x1, int y1)
+{
+    std::vector<std::vector<int>> rows;
+    for (int y = y0; y < y1; ++y) {
+        std::vector<int> columns;
+        for (int x = x0; x < x1; ++x)
+            if (shot.At(x, y) == kTextColour) columns.push_back(x);
+        if (!columns.empty()) rows.push_back(columns);
+    }
+    if (rows.size() < 5) return false;
+    std::set<int> stroke;
+    for (std::size_t i = 2; i + 1 < rows.size(); ++i) {
+        if (rows[i].size() != 1) return false;
+        stroke.insert(rows[i][0]);
+    }
+    return stroke.size() == 1;
 }
 
 // The op-amps are macros that the run expands and takes away again when it ends; the supply
@@ -54,6 +81,33 @@ TEST(NodeValuesJourney, TheValuesOfAFinishedRunShowBesideTheNodes)
     const Shot shown = journey.Capture("node_values");
     EXPECT_GE(WidestBox(shown, kVccLeft, kVccTop, kVccRight, kVccBottom), kTwoDigitBox)
         << "the supply node does not show its 15 V";
+    EXPECT_TRUE(journey.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
+
+namespace kq5::journey {
+namespace {
+
+// The inverter's output ends the run high: its node shows the state 1, not one the simulator
+// gave another node.
+TEST(NodeValuesJourney, ADigitalNodeShowsTheStateTheRunEndedWith)
+{
+    Journey journey("node_states");
+    std::filesystem::copy_file(kCircuits / "inverter_pulse.cir", journey.Root() / "inverter_pulse.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("inverter_pulse.cir"));
+    journey.Settle(10);
+    journey.Key("F3");
+    journey.Settle();
+
+    journey.Click(kViewMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kNodeVoltagesX, kNodeVoltagesY);
+    journey.Settle();
+    const Shot shown = journey.Capture("node_states");
+    EXPECT_TRUE(ShowsOne(shown, kDoutLeft, kDoutTop, kDoutRight, kDoutBottom)) << "DOUT does not show the state 1";
     EXPECT_TRUE(journey.Running());
 }
 

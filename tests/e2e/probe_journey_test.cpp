@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <string>
 
 #include "journey.h"
@@ -13,6 +12,8 @@ namespace kq5::journey {
 namespace {
 
 const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
+// inverter_pulse.cir there: an inverter driven by a pulse source, its output the digital node DOUT.
+const std::filesystem::path kCircuits = std::filesystem::path(KQ5_SOURCE_DIR) / "tests" / "circuits";
 
 // Places on the program's screen, read from its captures (the frame maximised, as it starts).
 constexpr int kAnalysisMenuX = 354, kMenuBarY = 28, kProbeTransientX = 412, kProbeTransientY = 115;
@@ -62,72 +63,6 @@ TEST(ProbeJourney, AClickOnTheOutputWirePlotsTheCapacitorCharging)
     EXPECT_TRUE(journey.Running());
 }
 
-// An inverter driven by a pulse source; its output is the digital node DOUT.
-constexpr const char* kInverterCircuit = R"([Main]
-FileType=CIR
-Version=5.20
-Program=Kestrion V
-KQ5Version=2.1.2
-
-[Comp]
-Name=V
-Grid=10,10
-
-[Attr]
-ONV=0,0,PART,V1
-
-[Attr]
-ONV=0,0,VALUE,PULSE 0 5 0 1U 1U 3M 6M
-
-[Comp]
-Name=Ground
-Grid=10,16
-
-[Comp]
-Name=Inverter
-Grid=14,8
-
-[Attr]
-ONV=0,0,PART,U1
-
-[Attr]
-ONV=0,0,TIMING MODEL,D0_GATE
-
-[Attr]
-ONV=0,0,I/O MODEL,IO_STD
-
-[Attr]
-ONV=0,0,MNTYMXDLY,0
-
-[Attr]
-ONV=0,0,IO_LEVEL,0
-
-[Attr]
-ONV=0,0,POWER NODE,$G_DPWR
-
-[Attr]
-ONV=0,0,GROUND NODE,$G_DGND
-
-[Wire]
-Grids=10,10,10,8
-
-[Wire]
-Grids=10,8,14,8
-
-[Wire]
-Grids=19,8,24,8
-
-[Grid Text]
-Text=DOUT
-Grid=19,8
-
-[Limits]
-Analysis=Transient
-TRange=12m
-NPts=51
-Temp=27
-)";
-
 // In probe mode: the inverter in the schematic, the "Out" line of the Select Node(s) list (its
 // second line) and the list's box.
 constexpr int kInverterX = 764, kInverterY = 170;
@@ -136,11 +71,11 @@ constexpr int kListLeft = 493, kListRight = 660, kOutLineY = 413;
 TEST(ProbeJourney, AClickOnAGateListsItsPinsByName)
 {
     Journey journey("probe_gate");
-    std::ofstream(journey.Root() / "inverter.cir", std::ios::binary) << kInverterCircuit;
+    std::filesystem::copy_file(kCircuits / "inverter_pulse.cir", journey.Root() / "inverter_pulse.cir");
     ASSERT_TRUE(journey.Start()) << journey.Output();
     journey.Key("ctrl+o");
     journey.Settle();
-    journey.Type("inverter.cir");
+    journey.Type("inverter_pulse.cir");
     journey.Key("Return");
     journey.Settle();
     journey.Click(kAnalysisMenuX, kMenuBarY);
