@@ -62,51 +62,42 @@ bool ShowsOne(const Shot& shot, int x0, int y0, int x1, int y1)
     return stroke.size() == 1;
 }
 
+// A circuit of tests/circuits opened and run (transient), then back on its schematic with View >
+// Node Voltages / States turned on; the screen as it then shows (also as journey_<name>.png).
+bool ShowValuesAfterRun(Journey& journey, const std::string& circuit, const std::string& name, Shot& shown)
+{
+    std::filesystem::copy_file(kCircuits / circuit, journey.Root() / circuit);
+    if (!journey.Start() || !journey.OpenAndRunTransient(circuit)) return false;
+    journey.Settle(10);
+    journey.Key("F3");  // back to the schematic
+    journey.Settle();
+    journey.Click(kViewMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kNodeVoltagesX, kNodeVoltagesY);
+    journey.Settle();
+    shown = journey.Capture(name);
+    return true;
+}
+
 // The op-amps are macros that the run expands and takes away again when it ends; the supply
 // node keeps the 15 V it had through the run.
 TEST(NodeValuesJourney, TheValuesOfAFinishedRunShowBesideTheNodes)
 {
     Journey journey("node_values");
-    std::filesystem::copy_file(kCircuits / "opamp_inverting_levels.cir", journey.Root() / "opamp_inverting_levels.cir");
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    ASSERT_TRUE(journey.OpenAndRunTransient("opamp_inverting_levels.cir"));
-    journey.Settle(10);
-    journey.Key("F3");  // back to the schematic
-    journey.Settle();
-
-    journey.Click(kViewMenuX, kMenuBarY);
-    journey.Settle();
-    journey.Click(kNodeVoltagesX, kNodeVoltagesY);
-    journey.Settle();
-    const Shot shown = journey.Capture("node_values");
+    Shot shown;
+    ASSERT_TRUE(ShowValuesAfterRun(journey, "opamp_inverting_levels.cir", "node_values", shown)) << journey.Output();
     EXPECT_GE(WidestBox(shown, kVccLeft, kVccTop, kVccRight, kVccBottom), kTwoDigitBox)
         << "the supply node does not show its 15 V";
     EXPECT_TRUE(journey.Running());
 }
-
-}  // namespace
-}  // namespace kq5::journey
-
-namespace kq5::journey {
-namespace {
 
 // The inverter's output ends the run high: its node shows the state 1, not one the simulator
 // gave another node.
 TEST(NodeValuesJourney, ADigitalNodeShowsTheStateTheRunEndedWith)
 {
     Journey journey("node_states");
-    std::filesystem::copy_file(kCircuits / "inverter_pulse.cir", journey.Root() / "inverter_pulse.cir");
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    ASSERT_TRUE(journey.OpenAndRunTransient("inverter_pulse.cir"));
-    journey.Settle(10);
-    journey.Key("F3");
-    journey.Settle();
-
-    journey.Click(kViewMenuX, kMenuBarY);
-    journey.Settle();
-    journey.Click(kNodeVoltagesX, kNodeVoltagesY);
-    journey.Settle();
-    const Shot shown = journey.Capture("node_states");
+    Shot shown;
+    ASSERT_TRUE(ShowValuesAfterRun(journey, "inverter_pulse.cir", "node_states", shown)) << journey.Output();
     EXPECT_TRUE(ShowsOne(shown, kDoutLeft, kDoutTop, kDoutRight, kDoutBottom)) << "DOUT does not show the state 1";
     EXPECT_TRUE(journey.Running());
 }
