@@ -31,6 +31,7 @@
 #include "netlist/spice_analysis_commands.h"
 #include "platform/dialog.h"
 #include "platform/message.h"
+#include "platform/paint.h"
 #include "platform/win_messages.h"
 #include "analog/analysis_run_services.h"
 #include "analog/analysis_window_services.h"
@@ -201,6 +202,9 @@ void EndAnalysis(int keepOutput)
     if (services.freeMonteCarloData) services.freeMonteCarloData();
     ClearRunFlags();
     if (rc.circuitWindow) rc.circuitWindow->markRect = win::RECT{-1, -1, -1, -1};
+    // The schematic hides its selection while an analysis is open: a part that the run's
+    // failure selected shows now.
+    if (rc.circuitWindow && rc.circuitWindow->window) win::InvalidateRect(rc.circuitWindow->window, nullptr, 1);
     rc.barsHidden = 0;
     // keepOutput 0 would also show the numeric output to the user; that view belongs to the
     // analysis window, so the file is only kept (or removed when empty) here.

@@ -11,6 +11,7 @@
 #include "netlist/resistor_device.h"
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"
+#include "document/node_table.h"
 #include "netlist/circuit_build.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
@@ -149,11 +150,15 @@ void FreeAnalogRunData()
             const auto index = static_cast<std::size_t>(row.nodeNumber);
             if (row.nodeNumber < 0) continue;
             if (row.kind == kNodeDigital) {
-                if (index < states.size()) row.voltage = states[index];
+                // The simulator numbers digital nets apart from the schematic.
+                const std::int32_t node = SimulatorDigitalNode(row.nodeNumber);
+                if (node >= 0 && static_cast<std::size_t>(node) < states.size())
+                    row.voltage = states[static_cast<std::size_t>(node)];
             } else if (row.kind != kNodeUnused && row.nodeNumber >= 1 && index + 1 < solution.size()) {
                 row.voltage = solution[index];
             }
         }
+        document->resultsAvailable = 1;
     }
     FreeBuiltCircuit(0xFF);
 

@@ -1,6 +1,8 @@
 #include "document/connectivity.h"
 
+#include <map>
 #include <new>
+#include <tuple>
 
 #include "core/analysis_state.h"
 #include "ui/help_bar.h"
@@ -222,6 +224,22 @@ struct Rebuild {
     }
 };
 
+// The values of a finished run stay with their nets when the schematic is numbered again (the
+// release of the run takes away the parts it expanded, and the numbers move): a net is known by
+// the pin that numbered it.
+void CarryNodeValues(const std::vector<SchematicNodeRow>& old, std::vector<SchematicNodeRow>& table)
+{
+    using Place = std::tuple<std::int16_t, std::int32_t, std::int32_t, std::uint8_t, std::uint8_t>;
+    std::map<Place, double> values;
+    for (const SchematicNodeRow& row : old)
+        if (row.nodeNumber > 0) values.emplace(Place{row.page, row.x, row.y, row.kind, row.direction}, row.voltage);
+    for (SchematicNodeRow& row : table) {
+        if (row.nodeNumber <= 0) continue;
+        const auto found = values.find(Place{row.page, row.x, row.y, row.kind, row.direction});
+        if (found != values.end()) row.voltage = found->second;
+    }
+}
+
 }  // namespace
 
 std::size_t FindInterfaceRow(const std::vector<SchematicNodeRow>& table, std::size_t first, std::size_t end,
@@ -383,10 +401,13 @@ int RebuildNetlistIfNeeded(WindowRecord* record, bool force)
     }
     if (document.connectivityStale == 0) return 0;
     document.connectivityStale = 0;
-    std::vector<SchematicNodeRow>().swap(document.schematicNodeTable);
+    std::vector<SchematicNodeRow> old;
+    old.swap(document.schematicNodeTable);
     state.rebuilding = true;
     const int result = BuildConnectivity(record);
     state.rebuilding = false;
+    // Only results that still belong to this schematic are kept: an edit clears the flag.
+    if (result == 0 && document.resultsAvailable) CarryNodeValues(old, document.schematicNodeTable);
     if (result != 0) document.connectivityStale = 1;
     return result;
 }

@@ -134,14 +134,17 @@ std::string FormatNodeLabel(const SchematicNodeRow& row, unsigned flags)
     if (!(flags & kNodeLabelValue)) return text;
     if (flags & kNodeLabelNumber) text += ':';
     const auto index = static_cast<std::size_t>(row.nodeNumber);
+    const AnalysisState& analysis = Analysis();
     if (row.kind == kNodeDigital) {
+        // Once the analysis has ended its simulator is gone: the state kept with the row shows.
+        std::uint16_t state = static_cast<std::uint16_t>(row.voltage);
         const std::vector<std::uint16_t>& states = DigitalSimulator().current;
-        const std::int32_t node = SimulatorDigitalNode(row.nodeNumber);
-        text += DigitalStateChar(node >= 0 && static_cast<std::size_t>(node) < states.size() ? states[static_cast<std::size_t>(node)] : 0);
+        const std::int32_t node = analysis.analysisKind != kAnalysisNone ? SimulatorDigitalNode(row.nodeNumber) : -1;
+        if (node >= 0 && static_cast<std::size_t>(node) < states.size()) state = states[static_cast<std::size_t>(node)];
+        text += DigitalStateChar(state);
         return text;
     }
     double voltage = row.voltage;
-    const AnalysisState& analysis = Analysis();
     if (analysis.analysisKind != kAnalysisNone && row.nodeNumber >= 0 && index < analysis.solution.real.size())
         voltage = analysis.solution.real[index];
     text += FormatNumber(voltage, PreferenceSettings().nodeVoltageFormat, 0);

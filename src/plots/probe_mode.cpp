@@ -22,6 +22,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
+#include "document/component_library.h"
 #include "document/connectivity.h"
 #include "document/document_windows.h"
 #include "document/hit_test.h"
@@ -137,6 +138,9 @@ std::string PinNameOf(const SchematicItem& item, int pin)
     std::string name = ComponentTypePinName(item.definition->type, pin);
     if (name.empty() && pin < static_cast<int>(item.definition->pins.size()))
         name = item.definition->pins[static_cast<std::size_t>(pin)].name;
+    // Gates name their pins by their layout ("In", "Out"): a list of blank lines tells the user
+    // nothing.
+    if (name.empty()) name = DefaultPinName(*item.definition, pin);
     return name;
 }
 

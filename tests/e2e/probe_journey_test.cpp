@@ -12,6 +12,8 @@ namespace kq5::journey {
 namespace {
 
 const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
+// inverter_pulse.cir there: an inverter driven by a pulse source, its output the digital node DOUT.
+const std::filesystem::path kCircuits = std::filesystem::path(KQ5_SOURCE_DIR) / "tests" / "circuits";
 
 // Places on the program's screen, read from its captures (the frame maximised, as it starts).
 constexpr int kAnalysisMenuX = 354, kMenuBarY = 28, kProbeTransientX = 412, kProbeTransientY = 115;
@@ -58,6 +60,41 @@ TEST(ProbeJourney, AClickOnTheOutputWirePlotsTheCapacitorCharging)
         for (int y = expected - 3; y <= expected + 3 && !found; ++y) found = probed.At(column, y) == kCurveColour;
     }
     EXPECT_TRUE(found) << "the probed curve is not within 3 pixels of 1 - exp(-t/RC) near x " << x;
+    EXPECT_TRUE(journey.Running());
+}
+
+// In probe mode: the inverter in the schematic, the "Out" line of the Select Node(s) list (its
+// second line) and the list's box.
+constexpr int kInverterX = 764, kInverterY = 170;
+constexpr int kListLeft = 493, kListRight = 660, kOutLineY = 413;
+
+TEST(ProbeJourney, AClickOnAGateListsItsPinsByName)
+{
+    Journey journey("probe_gate");
+    std::filesystem::copy_file(kCircuits / "inverter_pulse.cir", journey.Root() / "inverter_pulse.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type("inverter_pulse.cir");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kProbeTransientX, kProbeTransientY);
+    journey.Settle(10);
+
+    // The gate's pins to choose from: "In" and "Out", not blank lines.
+    journey.Click(kInverterX, kInverterY);
+    journey.Settle();
+    const Shot list = journey.Capture("probe_gate_pins");
+    EXPECT_GT(list.Count(kListLeft, kOutLineY - 5, kListRight, kOutLineY + 6, 0x000000), 10) << "the second pin has no name";
+
+    // "Out" chosen: the state of DOUT, low while the input is high (to 3 ms), then high.
+    journey.Click(kListLeft + 20, kOutLineY);
+    journey.Key("Return");
+    journey.Settle();
+    const Shot probed = journey.Capture("probe_gate_curve");
+    EXPECT_GT(probed.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 300) << "no curve of the chosen pin";
     EXPECT_TRUE(journey.Running());
 }
 
