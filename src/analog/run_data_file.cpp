@@ -334,7 +334,16 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
         s.headerBytes = wide ? 12 : 8;
     } else {
         s.file = OpenFileRead(s.name);
-        if (!s.file) return ErrnoToMessageId(errno);
+        if (!s.file) {
+            // Retrieve before any Save: the message names the run data file, not the circuit.
+            // Probe mode only asks whether a kept run is there and stays silent.
+            if (errno == ENOENT && rc.probeState == kProbeNone) {
+                ReportMessage("E", kMsgFileNotFound, s.name.c_str());
+                AnalogSolver().stopFlag = 1;
+                return kMsgAlreadyReported;
+            }
+            return ErrnoToMessageId(errno);
+        }
         std::FILE* f = s.file.get();
         unsigned version = 0, type = 0, countLow = 0, extraLow = 0, countHigh = 0, extraHigh = 0;
         bool ok = ReadWord(f, version) && ReadWord(f, type);

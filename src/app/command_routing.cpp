@@ -288,6 +288,21 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 12512: CloseWindowRecord(context.active); return 0;
     case 12508: DeleteFileCommand(); return 0;
     case 15678:
+        // F10: the characteristics of the window in front, which for a plot window are its
+        // plot's (the key shown beside their menu items).
+        if (context.kind == kWindowAnalysis) {
+            OpenPlotCharacteristics(context.active);
+            return 0;
+        }
+        if (context.kind == kWindowPerformance) {
+            ChangePerformanceWindow(context.active);
+            return 0;
+        }
+        if (context.kind == kWindow3D) {
+            OpenAdd3DPlotDialog(context.active);
+            return 0;
+        }
+        [[fallthrough]];
     case 17220: RunCharacteristicsDialog(context.active, Frame().frame); return 0;
     case 17102: OpenFileCommand(context); return 0;
     case 17103: SaveCommand(context, false); return 0;

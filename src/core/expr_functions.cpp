@@ -25,11 +25,14 @@ Complex CleanParts(Complex z)
     return {re, im};
 }
 
-// ln z with the modulus floored, atan2(0, 0) being 0.
+// ln z with the modulus floored, atan2(0, 0) being 0. A zero imaginary part counts as +0
+// whatever its sign (complex division of real numbers can leave -0), so that a negative real
+// number has the principal argument +pi.
 Complex LogFloored(const Complex& z)
 {
     double m = std::max(std::hypot(z.real(), z.imag()), kTinyMagnitude);
-    double arg = (z.real() == 0.0 && z.imag() == 0.0) ? 0.0 : std::atan2(z.imag(), z.real());
+    const double im = z.imag() == 0.0 ? 0.0 : z.imag();
+    double arg = (z.real() == 0.0 && im == 0.0) ? 0.0 : std::atan2(im, z.real());
     return {std::log(m), arg};
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "ui/status_text.h"
 #include "ui/wait_cursor.h"
@@ -219,11 +220,54 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
             c.previousPixel = {pendX, pendY};
             pending = false;
         };
+        const auto extend = [&](std::int32_t px, std::int32_t py) {
+            const double slope = PixelSlope(pending ? pendX : c.previousPixel[0], pending ? pendY : c.previousPixel[1], px, py);
+            if (pending && slope != pendSlope) flush();
+            if (!pending) pendSlope = PixelSlope(c.previousPixel[0], c.previousPixel[1], px, py);
+            pending = true;
+            pendX = px;
+            pendY = py;
+        };
+        // Further points in the pixel column of the last one only widen the column's vertical
+        // stroke: they are kept as its lowest, highest and last pixel, and the stroke is drawn
+        // once when the curve leaves the column, which for a solid pen paints the same pixels as
+        // one segment per point (a curve of a million points crosses each column hundreds of
+        // times). A dashed pen starts its pattern afresh on each segment, so its columns keep
+        // their points and draw them one by one, unless so many fall in one column that its
+        // segments are a pixel or two and paint it solid anyway.
+        constexpr std::size_t kDenseColumn = 64;
+        win::LOGPEN style{};
+        win::GetObject(pen, sizeof(style), &style);
+        const bool dashed = style.lopnStyle != win::PS_SOLID;
+        bool column = false;
+        std::int32_t columnX = 0, columnLow = 0, columnHigh = 0, columnLast = 0;
+        std::size_t columnCount = 0;  // points after the first
+        std::vector<std::int32_t> columnYs;
+        win::HPEN solidPen = nullptr;
+        const auto endColumn = [&] {
+            if (column && dashed && columnCount < kDenseColumn) {
+                for (std::int32_t y : columnYs) extend(columnX, y);
+            } else if (column && columnCount > 0) {
+                flush();
+                if (dashed && !solidPen) solidPen = win::CreatePen(win::PS_SOLID, 1, style.lopnColor);
+                if (solidPen) win::SelectObject(dc, solidPen);
+                DrawClippedSegment(dc, columnX, columnLow, columnX, columnHigh + 1, false);
+                if (solidPen) win::SelectObject(dc, pen);
+                c.previousPixel = {columnX, columnLast};
+            }
+            column = false;
+            columnCount = 0;
+            columnYs.clear();
+        };
+        const auto flushAll = [&] {
+            endColumn();
+            flush();
+        };
         CurveDrawProgress progress(c, last);
         for (std::int32_t i = 0; i <= last; ++i) {
             progress.At(i);
             if (run < store.runCount && run < static_cast<int>(c.runLastIndex.size()) && i == c.runLastIndex[U(run)] + 1) {
-                flush();
+                flushAll();
                 ++run;
                 k = 0;
             }
@@ -232,24 +276,31 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
             // A point without a value (a run in which a performance function found nothing)
             // leaves a gap: the line starts again after it.
             if (!std::isfinite(xv) || !std::isfinite(yv)) {
-                flush();
+                flushAll();
                 k = 0;
                 continue;
             }
             const std::int32_t px = DigitalStateOrPixel(c, kWaveformX, xv);
             const std::int32_t py = DigitalStateOrPixel(c, kWaveformY, yv);
             if (k <= c.warmUpCount) {
-                flush();
+                flushAll();
                 c.previousPixel = {px, py};
                 if (!c.digital && k >= c.warmUpCount && (PlotOptions(window) & kPlotDataPoints))
                     DrawMark(dc, px, py, c.plotRect);
             } else if (merge) {
-                const double slope = PixelSlope(pending ? pendX : c.previousPixel[0], pending ? pendY : c.previousPixel[1], px, py);
-                if (pending && slope != pendSlope) flush();
-                if (!pending) pendSlope = PixelSlope(c.previousPixel[0], c.previousPixel[1], px, py);
-                pending = true;
-                pendX = px;
-                pendY = py;
+                if (column && px == columnX) {
+                    columnLow = std::min(columnLow, py);
+                    columnHigh = std::max(columnHigh, py);
+                    columnLast = py;
+                    if (dashed && columnCount < kDenseColumn) columnYs.push_back(py);
+                    ++columnCount;
+                } else {
+                    endColumn();
+                    extend(px, py);
+                    column = true;
+                    columnX = px;
+                    columnLow = columnHigh = columnLast = py;
+                }
                 if (PlotOptions(window) & kPlotDataPoints) DrawMark(dc, px, py, c.plotRect);
             } else {
                 DrawCurveSegment(window, dc, c, px, py, true);
@@ -257,8 +308,10 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
             if (tokens) DrawCurveToken(window, dc, ci, win::POINT{px, c.digital ? c.laneLow : py}, 0);
             ++k;
         }
+        endColumn();
         flush();
         win::SelectObject(dc, oldPen);
+        if (solidPen) win::DeleteObject(solidPen);
         win::DeleteObject(pen);
         win::RestoreDC(dc, saved);
     }

@@ -262,6 +262,13 @@ int CompileCurveExpression(const std::string& text, CurveRecord& curve, int axis
         return kMsgAlreadyReported;
     }
 
+    // Functions with memory (DDT, SDT, SUM, DEL, PH, GD, AVG, RMS) read cells that the run
+    // loops seed at the first point and advance at each accepted one, for marked curves only.
+    if ((curve.xExpression.dependencies | curve.yExpression.dependencies) & kDependsState)
+        curve.flags |= kCurveHasState;
+    else
+        curve.flags &= ~kCurveHasState;
+
     curve.xLetter[a] = 0;
     if (const ExpressionInstruction* only = OnlyInstruction(target); only && only->opcode == kOpReadDouble) {
         if (only->realAddress == &Analysis().variables.frequency) curve.xLetter[a] = 'F';

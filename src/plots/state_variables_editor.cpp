@@ -54,6 +54,7 @@ struct EditorState {
     StateVariableCounts counts;
     int scroll = 0;
     bool changed = false;  // any edit changed a value
+    bool committing = false;  // a commit is under way (its error message moves the focus)
 };
 
 EditorState& Editor()
@@ -119,6 +120,17 @@ void FillRows()
 void Commit(int id)
 {
     EditorState& e = Editor();
+    // A value that does not evaluate is reported in a message box, which takes the focus from
+    // the edit again while its text is still the bad one: that second loss of focus must not
+    // report it once more, and so on without end.
+    // The editor is closing: the focused edit loses the focus as it is destroyed, when its
+    // text can no longer be read.
+    if (!e.dialog || e.committing) return;
+    e.committing = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{e.committing};
     const std::string text = win::GetDlgItemText(e.dialog, id);  // the whole text, however long
     const int item = e.scroll + (id % 100) + 1;
     if (id >= kVoltageEdit && id < kVoltageEdit + kStateRows && item <= e.counts.analog) {

@@ -206,5 +206,20 @@ TEST_F(RunDataFileTest, OldFilesReadAndMismatchesAreRefused)
     EXPECT_FALSE(RunDataFile().active);
 }
 
+TEST_F(RunDataFileTest, RetrieveWithoutASavedRunNamesTheMissingDataFile)
+{
+    Circuit(1, 0, 3);
+    EXPECT_EQ(Open(kRunDataRetrieve), kMsgAlreadyReported);
+    ASSERT_EQ(win::MessageBoxLog().size(), 1u);
+    EXPECT_NE(win::MessageBoxLog().back().text.find("amp.DSA"), std::string::npos) << win::MessageBoxLog().back().text;
+    EXPECT_EQ(AnalogSolver().stopFlag, 1);
+
+    // Probe mode only asks whether a kept run is there: no message.
+    win::ClearMessageBoxLog();
+    RunControl().probeState = kProbeFullRun;
+    EXPECT_NE(Open(kRunDataRetrieve), 0);
+    EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
 }  // namespace
 }  // namespace kq5

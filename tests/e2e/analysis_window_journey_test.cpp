@@ -1,0 +1,103 @@
+// The analysis window and its tools after a run, as a user meets them: the State Variables
+// editor with a mistyped voltage, and the window's own keys as its menus show them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+// Places on the program's screen, read from its captures. The State Variables editor opens at
+// the top left of the frame's client area; the Plot Characteristics dialog stands over the
+// analysis window once the limits dialog is closed.
+constexpr int kSecondNodeX = 132, kSecondNodeY = 124;  // node 2's voltage
+constexpr int kWriteX = 280, kWriteY = 167;            // "Write"
+constexpr int kLimitsCloseX = 698, kLimitsCloseY = 94;  // the limits dialog's close box
+constexpr int kDialogLeft = 420, kDialogTop = 350, kDialogRight = 840, kDialogBottom = 640;
+
+// Starts the program, opens a sine driving an RC and runs its transient analysis.
+void StartAndRun(Journey& journey)
+{
+    std::ofstream(journey.Root() / "sine.ckt")
+        << "* sine\nV1 1 0 SIN(0 1 1K)\nR1 1 2 1K\nC1 2 0 0.1U\n.TRAN 10U 10M\n.PRINT TRAN V(1) V(2)\n.END\n";
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("sine.ckt")) << journey.Output();
+    journey.Settle(10);
+}
+
+// A voltage mistyped and the next button pressed give one error message, the value comes back,
+// and the editor goes on working. The message once took the focus from the edit again and again
+// until the program ran out of stack; and closing the editor by Esc from a voltage once reported
+// the destroyed edit's empty text as a missing expression.
+TEST(AnalysisWindowJourney, AMistypedStateVoltageIsReportedOnceAndTheEditorGoesOn)
+{
+    Journey journey("state_editor");
+    StartAndRun(journey);
+    journey.Key("F12");
+    journey.Settle();
+    journey.Capture("state_editor_open");
+
+    journey.Click(kSecondNodeX, kSecondNodeY);
+    journey.Key("End shift+Home");
+    journey.Type("abc");
+    journey.Click(kWriteX, kWriteY);
+    journey.Settle();
+    journey.Capture("state_editor_bad_value");
+    ASSERT_TRUE(journey.Running()) << "the program ended on the bad value\n" << journey.Output();
+    journey.Key("Return");  // the one error message
+    journey.Settle();
+    ASSERT_TRUE(journey.Running()) << journey.Output();
+
+    // Write writes the state file. (The first click after the message may only end the press
+    // that the message interrupted.)
+    const auto stateFile = journey.Root() / "sine.TOP";
+    journey.Click(kWriteX, kWriteY);
+    journey.Settle();
+    journey.Click(kWriteX, kWriteY);
+    ASSERT_TRUE(journey.WaitUntil([&] { return std::filesystem::exists(stateFile); }, 5))
+        << "no state file after Write\n" << journey.Output();
+
+    // Esc with the focus in a voltage closes the editor without a message; reopened, it writes
+    // again at once.
+    std::filesystem::remove(stateFile);
+    journey.Click(kSecondNodeX, kSecondNodeY);
+    journey.Key("Escape");
+    journey.Settle();
+    journey.Capture("state_editor_closed");
+    journey.Key("F12");
+    journey.Settle();
+    journey.Click(kWriteX, kWriteY);
+    EXPECT_TRUE(journey.WaitUntil([&] { return std::filesystem::exists(stateFile); }, 5))
+        << "a message box stands in the way after Esc\n" << journey.Output();
+    journey.Capture("state_editor_written");
+    EXPECT_TRUE(journey.Running());
+}
+
+// F10 opens the Plot Characteristics of the window in front (it once fell through to the
+// circuit windows' colour dialog, which an analysis window has nothing for, so the key did
+// nothing).
+TEST(AnalysisWindowJourney, F10OpensThePlotCharacteristicsAndEscCloses)
+{
+    Journey journey("plot_window_f10");
+    StartAndRun(journey);
+    journey.Click(kLimitsCloseX, kLimitsCloseY);  // the analysis window is in front
+    journey.Settle();
+    const Shot plot = journey.Capture("plot_window_before_f10");
+
+    journey.Key("F10");
+    journey.Settle();
+    const Shot dialog = journey.Capture("plot_window_characteristics");
+    EXPECT_FALSE(dialog.SameAs(plot, kDialogLeft, kDialogTop, kDialogRight, kDialogBottom)) << "F10 showed nothing";
+
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot after = journey.Capture("plot_window_after_f10");
+    EXPECT_TRUE(after.SameAs(plot, kDialogLeft, kDialogTop, kDialogRight, kDialogBottom)) << "the dialog stayed after Esc";
+    EXPECT_TRUE(journey.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
