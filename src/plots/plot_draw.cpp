@@ -195,7 +195,10 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
     const bool statusShown = StatusBarShown();
     const std::string savedStatus = statusShown ? GetStatusText() : std::string();
     DrawCurveToken(window, dc, 0, win::POINT{}, 1);
-    const bool tokens = (PlotOptions(window) & kPlotTokens) != 0;
+    // The options are looked up once: a long curve would otherwise look them up at every point.
+    const std::uint32_t options = PlotOptions(window);
+    const bool tokens = (options & kPlotTokens) != 0;
+    const bool marks = (options & kPlotDataPoints) != 0;
     for (int ci = 0; ci < plot.curveCount; ++ci) {
         CurveRecord& c = *plot.curves[U(ci)];
         if (c.state == 1 || !CurveInGroup(c, group) || !CurveMeetsUpdateRect(plot, c) || c.lastPointIndex < 0) continue;
@@ -213,9 +216,15 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
         bool pending = false;
         std::int32_t pendX = 0, pendY = 0;
         double pendSlope = 0.0;
+        // Dense curves land on the pixel they left again and again: with a one-pixel pen such a
+        // line draws nothing, and a million of them would cost as much as the curve itself.
+        win::LOGPEN penShape{};
+        win::GetObject(pen, sizeof(penShape), &penShape);
+        const bool thinPen = !IsMetafileDC(dc) && penShape.lopnWidth.x <= 1;
         const auto flush = [&] {
             if (!pending) return;
-            DrawClippedSegment(dc, c.previousPixel[0], c.previousPixel[1], pendX, pendY, false);
+            if (!thinPen || pendX != c.previousPixel[0] || pendY != c.previousPixel[1])
+                DrawClippedSegment(dc, c.previousPixel[0], c.previousPixel[1], pendX, pendY, false);
             c.previousPixel = {pendX, pendY};
             pending = false;
         };
@@ -241,7 +250,7 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
             if (k <= c.warmUpCount) {
                 flush();
                 c.previousPixel = {px, py};
-                if (!c.digital && k >= c.warmUpCount && (PlotOptions(window) & kPlotDataPoints))
+                if (!c.digital && k >= c.warmUpCount && marks)
                     DrawMark(dc, px, py, c.plotRect);
             } else if (merge) {
                 const double slope = PixelSlope(pending ? pendX : c.previousPixel[0], pending ? pendY : c.previousPixel[1], px, py);
@@ -250,7 +259,7 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
                 pending = true;
                 pendX = px;
                 pendY = py;
-                if (PlotOptions(window) & kPlotDataPoints) DrawMark(dc, px, py, c.plotRect);
+                if (marks) DrawMark(dc, px, py, c.plotRect);
             } else {
                 DrawCurveSegment(window, dc, c, px, py, true);
             }
