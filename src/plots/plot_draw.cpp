@@ -47,6 +47,14 @@ double PixelSlope(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_
     return static_cast<double>(y1 - y0) / static_cast<double>(x1 - x0);
 }
 
+// A line whose two ends lie beyond the same edge of the rectangle, further out than the pen
+// reaches, leaves no pixel inside it.
+bool BeyondOneEdge(const win::RECT& r, int reach, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1)
+{
+    return (x0 < r.left - reach && x1 < r.left - reach) || (x0 > r.right + reach && x1 > r.right + reach) ||
+           (y0 < r.top - reach && y1 < r.top - reach) || (y0 > r.bottom + reach && y1 > r.bottom + reach);
+}
+
 bool IsSpectral(const CurveRecord& c) { return (c.yExpression.dependencies & kDependsSpectralCompile) != 0; }
 
 // Only long curves tell their progress, in twentieths of their points, on a status bar that is
@@ -217,14 +225,19 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
         std::int32_t pendX = 0, pendY = 0;
         double pendSlope = 0.0;
         // Dense curves land on the pixel they left again and again: with a one-pixel pen such a
-        // line draws nothing, and a million of them would cost as much as the curve itself.
+        // line draws nothing, and a million of them would cost as much as the curve itself. So
+        // do the lines of a zoomed plot that pass wholly outside it. A metafile keeps them all.
         win::LOGPEN penShape{};
         win::GetObject(pen, sizeof(penShape), &penShape);
-        const bool thinPen = !IsMetafileDC(dc) && penShape.lopnWidth.x <= 1;
+        const bool screen = !IsMetafileDC(dc);
+        const bool thinPen = screen && penShape.lopnWidth.x <= 1;
+        const int reach = std::max(1, static_cast<int>(penShape.lopnWidth.x)) + 1;
         const auto flush = [&] {
             if (!pending) return;
-            if (!thinPen || pendX != c.previousPixel[0] || pendY != c.previousPixel[1])
-                DrawClippedSegment(dc, c.previousPixel[0], c.previousPixel[1], pendX, pendY, false);
+            const std::int32_t x0 = c.previousPixel[0], y0 = c.previousPixel[1];
+            const bool dot = thinPen && pendX == x0 && pendY == y0;
+            if (!dot && !(screen && BeyondOneEdge(c.plotRect, reach, x0, y0, pendX, pendY)))
+                DrawClippedSegment(dc, x0, y0, pendX, pendY, false);
             c.previousPixel = {pendX, pendY};
             pending = false;
         };
