@@ -48,6 +48,14 @@ double PixelSlope(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_
     return static_cast<double>(y1 - y0) / static_cast<double>(x1 - x0);
 }
 
+// A line whose two ends lie beyond the same edge of the rectangle, further out than the pen
+// reaches, leaves no pixel inside it.
+bool BeyondOneEdge(const win::RECT& r, int reach, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1)
+{
+    return (x0 < r.left - reach && x1 < r.left - reach) || (x0 > r.right + reach && x1 > r.right + reach) ||
+           (y0 < r.top - reach && y1 < r.top - reach) || (y0 > r.bottom + reach && y1 > r.bottom + reach);
+}
+
 bool IsSpectral(const CurveRecord& c) { return (c.yExpression.dependencies & kDependsSpectralCompile) != 0; }
 
 // Only long curves tell their progress, in twentieths of their points, on a status bar that is
@@ -196,7 +204,10 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
     const bool statusShown = StatusBarShown();
     const std::string savedStatus = statusShown ? GetStatusText() : std::string();
     DrawCurveToken(window, dc, 0, win::POINT{}, 1);
-    const bool tokens = (PlotOptions(window) & kPlotTokens) != 0;
+    // The options are looked up once: a long curve would otherwise look them up at every point.
+    const std::uint32_t options = PlotOptions(window);
+    const bool tokens = (options & kPlotTokens) != 0;
+    const bool marks = (options & kPlotDataPoints) != 0;
     for (int ci = 0; ci < plot.curveCount; ++ci) {
         CurveRecord& c = *plot.curves[U(ci)];
         if (c.state == 1 || !CurveInGroup(c, group) || !CurveMeetsUpdateRect(plot, c) || c.lastPointIndex < 0) continue;
@@ -214,9 +225,20 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
         bool pending = false;
         std::int32_t pendX = 0, pendY = 0;
         double pendSlope = 0.0;
+        // Dense curves land on the pixel they left again and again: with a one-pixel pen such a
+        // line draws nothing, and a million of them would cost as much as the curve itself. So
+        // do the lines of a zoomed plot that pass wholly outside it. A metafile keeps them all.
+        win::LOGPEN penShape{};
+        win::GetObject(pen, sizeof(penShape), &penShape);
+        const bool screen = !IsMetafileDC(dc);
+        const bool thinPen = screen && penShape.lopnWidth.x <= 1;
+        const int reach = std::max(1, static_cast<int>(penShape.lopnWidth.x)) + 1;
         const auto flush = [&] {
             if (!pending) return;
-            DrawClippedSegment(dc, c.previousPixel[0], c.previousPixel[1], pendX, pendY, false);
+            const std::int32_t x0 = c.previousPixel[0], y0 = c.previousPixel[1];
+            const bool dot = thinPen && pendX == x0 && pendY == y0;
+            if (!dot && !(screen && BeyondOneEdge(c.plotRect, reach, x0, y0, pendX, pendY)))
+                DrawClippedSegment(dc, x0, y0, pendX, pendY, false);
             c.previousPixel = {pendX, pendY};
             pending = false;
         };
@@ -236,8 +258,7 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
         // their points and draw them one by one, unless so many fall in one column that its
         // segments are a pixel or two and paint it solid anyway.
         constexpr std::size_t kDenseColumn = 64;
-        win::LOGPEN style{};
-        win::GetObject(pen, sizeof(style), &style);
+        const win::LOGPEN& style = penShape;
         const bool dashed = style.lopnStyle != win::PS_SOLID;
         bool column = false;
         std::int32_t columnX = 0, columnLow = 0, columnHigh = 0, columnLast = 0;
@@ -285,7 +306,7 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
             if (k <= c.warmUpCount) {
                 flushAll();
                 c.previousPixel = {px, py};
-                if (!c.digital && k >= c.warmUpCount && (PlotOptions(window) & kPlotDataPoints))
+                if (!c.digital && k >= c.warmUpCount && marks)
                     DrawMark(dc, px, py, c.plotRect);
             } else if (merge) {
                 if (column && px == columnX) {
@@ -301,7 +322,7 @@ void DrawStoredCurves(WindowRecord* window, win::HDC dc, int group)
                     columnX = px;
                     columnLow = columnHigh = columnLast = py;
                 }
-                if (PlotOptions(window) & kPlotDataPoints) DrawMark(dc, px, py, c.plotRect);
+                if (marks) DrawMark(dc, px, py, c.plotRect);
             } else {
                 DrawCurveSegment(window, dc, c, px, py, true);
             }
