@@ -120,11 +120,10 @@ void FillRows()
 void Commit(int id)
 {
     EditorState& e = Editor();
-    // A value that does not evaluate is reported in a message box, which takes the focus from
-    // the edit again while its text is still the bad one: that second loss of focus must not
-    // report it once more, and so on without end.
-    // The editor is closing: the focused edit loses the focus as it is destroyed, when its
-    // text can no longer be read.
+    // Nothing to commit once the editor is closing (the focused edit loses the focus as it is
+    // destroyed, when its text can no longer be read), nor while a commit is under way: the
+    // message box of a value that does not evaluate takes the focus from the edit again while
+    // its text is still the bad one, and must not report it once more, and so on without end.
     if (!e.dialog || e.committing) return;
     e.committing = true;
     struct Done {

@@ -244,5 +244,28 @@ TEST(MultiRunJourney, A3DPerformanceSurfaceThatMeasuredNothingSaysSo)
     EXPECT_TRUE(journey.Running());
 }
 
+// A resistance stepped through 0 is refused as a single run's is: a message box, not three
+// runs with a short in the first.
+TEST(MultiRunJourney, AResistanceSteppedThroughZeroIsRefused)
+{
+    Journey journey("stepped_zero");
+    const std::string stepped = ExampleWith(
+        "* R1 stepped from 0",
+        {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
+          "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=0\r\nTo=2K\r\nValue=1K\r\n"}});
+    ASSERT_FALSE(stepped.empty());
+    std::ofstream(journey.Root() / "zero.cir", std::ios::binary) << stepped;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.OpenAndRunTransient("zero.cir", 3);
+    journey.Settle();
+    const Shot box = journey.Capture("stepped_zero_box");
+    EXPECT_GT(box.Count(300, 300, 960, 560, 0x000080), 1000) << "no message box";
+    journey.Key("Return");
+    journey.Settle();
+    journey.Capture("stepped_zero_after");
+    EXPECT_EQ(ReadAll(journey.Root() / "zero.TNO").find("Case= 2"), std::string::npos) << "the stepped cases ran";
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
