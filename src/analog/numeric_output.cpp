@@ -291,17 +291,18 @@ struct CurveSegment {
     double x0 = 0.0, x1 = 0.0;  // the ends of a segment between two points
 };
 
-CurveSegment LocateCurveSegment(WaveformStore& store, double x, int xSlot, int n, int i)
+// slack: how far outside a segment x may lie and still be taken as on it (at its end).
+CurveSegment LocateCurveSegment(WaveformStore& store, double x, int xSlot, int n, int i, double slack = 0.0)
 {
     auto X = [&](int k) { return GetWaveformValue(store, xSlot, k); };
-    if (i == n && X(i) <= x) return {CurveSegment::kPoint, i};
+    if (i == n && X(i) <= x + slack) return {CurveSegment::kPoint, i};
     const int start = i;
     // Each point's X is read once: the end of one segment is the start of the next.
     double x0 = i < n ? X(i) : 0.0, x1 = x0;
     for (; i < n; ++i) {
         x0 = x1;
         x1 = X(i + 1);
-        if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) break;
+        if (std::min(x0, x1) - slack <= x && x <= std::max(x0, x1) + slack) break;
     }
     if (i > n) i = n;
     // An x that no stored segment holds and that lies nearer the first point than the last (a
@@ -594,10 +595,14 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
     // never computed.
     const bool upward = hi >= lo;
     const double lastX = complete ? hi : LastStoredX(store, curves, firstRow, upward);
+    // Row k lies at lo + k dx, computed afresh: a sum of steps drifts, and a row on a source's
+    // edge would then read the value before the edge at some rows and after it at others. A row
+    // within this slack of a stored point reads that point, whichever side of it the rounding
+    // of lo + k dx fell.
     const double slack = std::abs(dx) * 1e-9;
-    double x = lo;
     std::string row;
-    for (int k = 0; k < pointCount; ++k, x += dx) {
+    for (int k = 0; k < pointCount; ++k) {
+        const double x = k == pointCount - 1 && k > 0 ? hi : lo + k * dx;
         if (!complete && (upward ? x > lastX + slack : x < lastX - slack)) break;
         NumericOutput().rowsWritten = true;
         row.assign(1, ' ');
@@ -630,11 +635,18 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
                         // The columns of one X (time) find the same segment of a row.
                         if (found.xSlot != xSlot || found.last != c.lastPointIndex || found.start != c.printCursor)
                             found = {xSlot, c.lastPointIndex, c.printCursor,
-                                     LocateCurveSegment(store, x, xSlot, c.lastPointIndex, c.printCursor)};
-                        value = ValueOnSegment(store, found.at, x, false, 0, xSlot, ySlot);
+                                     LocateCurveSegment(store, x, xSlot, c.lastPointIndex, c.printCursor, slack)};
+                        const double on = found.at.kind == CurveSegment::kBetween
+                                              ? std::clamp(x, std::min(found.at.x0, found.at.x1),
+                                                           std::max(found.at.x0, found.at.x1))
+                                              : x;
+                        value = ValueOnSegment(store, found.at, on, false, 0, xSlot, ySlot);
                         segment = found.at.index;
                     } else {
-                        segment = InterpolateCurveAtX(plot, value, x, step, 0, xSlot, ySlot, c.lastPointIndex, c.printCursor);
+                        const CurveSegment at =
+                            LocateCurveSegment(store, x, xSlot, c.lastPointIndex, c.printCursor, slack);
+                        value = ValueOnSegment(store, at, x, true, 0, xSlot, ySlot);
+                        segment = at.index;
                         if (searchedSlot >= 0) shared = {searchedSlot, c.lastPointIndex, c.printCursor, segment};
                     }
                     c.printCursor = c.resetCursor ? firstRow : std::max(segment - 1, firstRow);

@@ -101,5 +101,28 @@ TEST_F(PrintedRowsTest, ANodeNameWithBytesAbove127IsOneNode)
     }
 }
 
+TEST_F(PrintedRowsTest, RowsOnASourceEdgeReadTheSameSideOfEveryEdge)
+{
+    // 201 rows 0.1 us apart; each rise of the pulse starts on a row (1, 6, 11, 16 us), where the
+    // source is still exactly 0, and each fall ends on one (3.1, 8.1... us), where it is 0 again.
+    const std::string text = "edges\nV1 1 0 PULSE(0 1 1U 0.1U 0.1U 1.9U 5U)\nR1 1 0 1K\n.OPTIONS NUMDGT=12\n"
+                             ".TRAN 0.1U 20U 0 0.1U\n.PRINT TRAN V(1)\n.END\n";
+    std::string heading;
+    std::vector<std::string> rows;
+    Table(RunTransient(text), heading, rows);
+    ASSERT_EQ(rows.size(), 201u);
+    for (int start : {10, 60, 110, 160}) {
+        std::istringstream in(rows[static_cast<std::size_t>(start)]);
+        double t = 0.0, v = 1.0;
+        ASSERT_TRUE(in >> t >> v) << rows[static_cast<std::size_t>(start)];
+        EXPECT_DOUBLE_EQ(t, start * 0.1) << "rows land on their nominal times";
+        EXPECT_EQ(v, 0.0) << rows[static_cast<std::size_t>(start)];
+    }
+    std::istringstream last(rows.back());
+    double t = 0.0;
+    ASSERT_TRUE(last >> t);
+    EXPECT_DOUBLE_EQ(t, 20.0);
+}
+
 }  // namespace
 }  // namespace kq5
