@@ -316,6 +316,21 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
         return 0;
     };
     double fileTime = 0.0;  // the time of the last data line
+    // The time of a data line (its first word, '+' for relative), or NaN when it is none.
+    auto lineTime = [](const std::string& word) {
+        const std::string number = word[0] == '+' ? word.substr(1) : word;
+        if (number.empty() || !(std::isdigit(static_cast<unsigned char>(number[0])) || number[0] == '.' ||
+                                number[0] == '-'))
+            return std::nan("");
+        const double time = ParseNumber(number);
+        return ParseError() || !std::isfinite(time) ? std::nan("") : time;
+    };
+    // The values of a data line: every word after its time, blanks dropped.
+    auto lineValue = [](const std::vector<std::string>& words) {
+        std::string value;
+        for (std::size_t i = 1; i < words.size(); ++i) value += words[i];
+        return value;
+    };
     std::string text;
     while (std::getline(in, text)) {
         ++line;
@@ -337,6 +352,16 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
                 if (int id = endHeader()) return id;
                 continue;
             }
+            // A line that reads as a time with one value for each group so far is the first
+            // data line of a file whose header has no blank line after it: taken as signal
+            // names, its words would leave every pin at its initial value without a word.
+            std::string bits;
+            if (!names.empty() && !std::isnan(lineTime(upper[0])) && lineValue(upper).size() == format.size() &&
+                ExpandValue(lineValue(upper), format, bits) == 0) {
+                if (int id = endHeader()) return id;
+            }
+        }
+        if (header) {
             if (upper[0] == "TIMESCALE") {
                 if (upper.size() < 2 || upper[1] != "=") return kMsgTimescaleEquals;
                 const std::string number = upper.size() > 2 ? upper[2] : std::string();
@@ -386,15 +411,9 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
         }
         if (words.empty()) continue;
         StimulusStep step;
-        std::string timeText = upper[0];
-        if (timeText[0] == '+') {
-            step.flags = kStepRelative;
-            timeText.erase(0, 1);
-        } else {
-            step.flags = kStepAbsolute;
-        }
-        double time = ParseNumber(timeText);
-        if (ParseError() || !std::isfinite(time)) return kMsgMissingTime;
+        step.flags = upper[0][0] == '+' ? kStepRelative : kStepAbsolute;
+        const double time = lineTime(upper[0]);
+        if (std::isnan(time)) return kMsgMissingTime;
         step.time = time * timescale;
         // Times that go back (or before the run's start) are refused here, at their line, rather
         // than when the run plays them.
@@ -402,8 +421,7 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
         if (at < fileTime || (!program.steps.empty() && at == fileTime && step.flags == kStepAbsolute))
             return kMsgAscending;
         fileTime = at;
-        std::string value;
-        for (std::size_t i = 1; i < upper.size(); ++i) value += upper[i];
+        const std::string value = lineValue(upper);
         if (value.size() != format.size()) {
             details = {value};
             return kMsgValueCount;

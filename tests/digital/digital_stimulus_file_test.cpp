@@ -122,5 +122,15 @@ TEST(StimulusFile, HexGroupsTimescaleAndBlanks)
     EXPECT_EQ(Play("X Y\n\n0 01\n1n 10\n", {"P", "Q"}, "P", "Y X"), "0:1 1000:0");
 }
 
+// A header without its blank line: the first line that reads as a time with one value per
+// group starts the data, rather than its words becoming signals and the pins never changing.
+TEST(StimulusFile, DataRightAfterTheHeaderDrivesThePins)
+{
+    EXPECT_EQ(Play("A B\n0 01\n10n 10\n\n+5n 11\n", {"A", "B"}, "A"), "0:0 10000:1");
+    EXPECT_EQ(Play("HEX(A3 A2 A1 A0)\n0 0\n10n F\n", {"A3", "A2", "A1", "A0"}, "A0"), "0:0 10000:1");
+    // A header of two lines stays a header: its second line is no time with values.
+    EXPECT_EQ(Play("A\nB\n0 01\n10n 10\n", {"A", "B"}, "B"), "0:1 10000:0");
+}
+
 }  // namespace
 }  // namespace kq5::testing
