@@ -223,6 +223,41 @@ int ApplyParam(EvaluationContext& c, std::string_view name, std::string_view val
 }
 
 // The checks of a model that takes part in an analysis; 0 or 15055 after reporting.
+// The LEVEL 8 values without which the model means nothing (an oxide of no thickness, a channel
+// of no doping, no mobility, a negative smoothing constant...): refused at the model, where the
+// run would otherwise fail to converge or give nonsense. A binned family is checked when its
+// length and width terms are all 0, that is when every instance takes the value as given.
+int CheckBsim3Model(EvaluationContext& c)
+{
+    struct Rule {
+        const char* name;
+        bool positive;  // else not negative
+        bool binned;
+    };
+    static constexpr Rule kRules[] = {{"TOX", true, false},  {"XJ", true, true},    {"NCH", true, true},
+                                      {"NSUB", true, true},  {"U0", true, true},    {"VSAT", true, true},
+                                      {"DELTA", false, true}, {"DVT1", false, true}, {"DVT1W", false, true},
+                                      {"DSUB", false, true},  {"DROUT", false, true}};
+    const int row = c.model.row;
+    auto valueOf = [&](const std::string& name, float& value) {
+        const int index = FindModelParamIndex(row, name);
+        if (index < 0 || static_cast<std::size_t>(index) >= c.model.params.size()) return false;
+        value = c.model.params[static_cast<std::size_t>(index)];
+        return !IsParamNotGiven(value);
+    };
+    for (const Rule& r : kRules) {
+        float value = 0.0f, term = 0.0f;
+        if (!valueOf(r.name, value)) continue;
+        bool uniform = true;
+        if (r.binned)
+            for (const char* prefix : {"L", "W", "P"})
+                if (valueOf(std::string(prefix) + r.name, term) && term != 0.0f) uniform = false;
+        if (!uniform || (r.positive ? value > 0.0f : value >= 0.0f)) continue;
+        return Fail(c, r.positive ? 14071 : 14072, r.name, static_cast<double>(value));
+    }
+    return 0;
+}
+
 int CheckForAnalysis(EvaluationContext& c)
 {
     const int row = c.model.row;
@@ -248,6 +283,7 @@ int CheckForAnalysis(EvaluationContext& c)
         ShowOwnerErrorLocation(c.statement);
         return CheckGasfetModel(&c.target, c.model);
     }
+    if (row == kModelNmos8 || row == kModelPmos8) return CheckBsim3Model(c);
     return 0;
 }
 

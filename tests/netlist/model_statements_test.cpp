@@ -260,6 +260,17 @@ TEST_F(ModelStatements, ChecksWhileAnAnalysisIsSetUp)
     EXPECT_NE(Evaluate(".MODEL G2 GASFET (VMAX=0.5 VBI=1)"), nullptr);
     EXPECT_EQ(Evaluate(".MODEL D2 D (IS=-1)"), nullptr);
     EXPECT_EQ(LastShownId(), 14071);
+
+    // BSIM3 values that leave the model without meaning are refused at the model, not met as a
+    // failure to converge; a binned value with length or width terms is the instance's to judge.
+    EXPECT_EQ(Evaluate(".MODEL B1 NMOS (LEVEL=8 TOX=0)"), nullptr);
+    EXPECT_EQ(LastShownId(), 14071);
+    EXPECT_EQ(Evaluate(".MODEL B2 PMOS (LEVEL=8 XJ=-1u)"), nullptr);
+    EXPECT_EQ(LastShownId(), 14071);
+    EXPECT_EQ(Evaluate(".MODEL B3 NMOS (LEVEL=8 DELTA=-0.01)"), nullptr);
+    EXPECT_EQ(LastShownId(), 14072);
+    EXPECT_NE(Evaluate(".MODEL B4 NMOS (LEVEL=8 TOX=9n NCH=2.2E17 DVT1=0)"), nullptr);
+    EXPECT_NE(Evaluate(".MODEL B5 NMOS (LEVEL=8 NCH=-1E17 LNCH=1E17)"), nullptr);
 }
 
 TEST_F(ModelStatements, LookupThroughScopes)
