@@ -203,7 +203,8 @@ int ParseDotAC(std::string_view)
     if (int status = RequireValue(first + 2, stop)) return status;
     NoteAnalysisStatement(kAnalysisAc);
     auto& limits = Document().limits.ac;
-    if (start != 0.0) {
+    // A linear sweep from 0 has its points as well; only decades and octaves need a start above 0.
+    if (start != 0.0 || !logarithmic) {
         // LIN N is N points in all, as the LIN line the writer makes from a point count; the
         // bare form without a keyword counts intervals.
         double points = sweep == "LIN" ? count : count + 1.0;

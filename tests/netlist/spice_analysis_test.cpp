@@ -76,6 +76,10 @@ TEST_F(AnalysisLinesTest, AcLinesCountPointsPerSweepKind)
     EXPECT_EQ(stepKind(), static_cast<int>(kFrequencyStepLinear));
     EXPECT_EQ(WriteAcLine(record_), ".AC LIN 50 1 20000");
     Fresh();
+    // A linear sweep may start at 0 Hz: its count still holds.
+    ASSERT_EQ(Read("t\n.AC LIN 11 0 1K\n"), 0);
+    EXPECT_EQ(Limits().ac[kLimitANPts], "11");
+    Fresh();
     ASSERT_EQ(Read("t\n.AC DEC 10 1K 1K\n"), 0);
     EXPECT_EQ(Limits().ac[kLimitANPts], "1");
     EXPECT_EQ(WriteAcLine(record_), ".AC LIN 1 1000 1000");
