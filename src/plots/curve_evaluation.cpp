@@ -361,6 +361,8 @@ int BeginNextRun(WindowRecord* window, double temperature)
     if (cases.perturbModels) cases.perturbModels();
     PlotRun().acceptedPoints = -1;
     PlotRun().tracesStarted = false;
+    PlotRun().startMovedStore = nullptr;
+    PlotRun().startMovedPoint = -1;
     PlotRun().pointAccepted = false;
     if (const int result = SetCircuitTemperature(temperature); result != 0) return result;
     if (const int result = PrepareModelsAtTemperature(temperature); result != 0) return result;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "plots/dsp_pass.h"
+#include "plots/plot_setup.h"
 #include "core/analysis_state.h"
 #include "netlist/numeric_helpers.h"
 #include "analog/run_control.h"
@@ -279,8 +280,11 @@ void InterpolateRunStartPoint(WindowRecord*, CurveRecord& curve)
     };
     // The run's own time (the store's first slot) places the two points. A first point stored at
     // the start time already holds the solution there; a line through later points would only
-    // put an approximation in its place.
-    if (GetWaveformValue(*store, 0, first) == start) return;
+    // put an approximation in its place. The curve before this one may have moved the shared
+    // time of a point computed later to the start: that point still wants its value there.
+    PlotRunState& run = PlotRun();
+    const bool moved = run.startMovedStore == store && run.startMovedPoint == first;
+    if (!moved && GetWaveformValue(*store, 0, first) == start) return;
     const double t1 = GetWaveformValue(*store, 0, first + 1), t2 = GetWaveformValue(*store, 0, first + 2);
     auto atStart = [&](double v1, double v2) { return t2 != t1 ? v1 + (v2 - v1) * (start - t1) / (t2 - t1) : v1; };
     double y;
@@ -294,6 +298,8 @@ void InterpolateRunStartPoint(WindowRecord*, CurveRecord& curve)
     const double x = ownX ? atStart(value(kWaveformX, first + 1), value(kWaveformX, first + 2)) : start;
     if (curve.storeSlots[kWaveformX] != 0) WaveformStoreReplace(curve, first, x, kWaveformX);
     else SetWaveformValue(*store, 0, first, start);
+    run.startMovedStore = store;
+    run.startMovedPoint = first;
     if (!curve.digital && y < curve.dataMin[kWaveformY]) curve.dataMin[kWaveformY] = y;
     if (t2 != t1) InterpolateDspStartSamples(curve, (start - t1) / (t2 - t1));
 }

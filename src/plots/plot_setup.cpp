@@ -649,6 +649,8 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     run.acceptedPoints = -1;
     run.tracesStarted = false;
     run.pointAccepted = false;
+    run.startMovedStore = nullptr;
+    run.startMovedPoint = -1;
 
     std::shared_ptr<PlotRecord> shared = window && window->plot ? window->plot : circuit->plot;
     if (static_cast<std::uint32_t>(PlotViewOf(shared).optionWord[k]) & kAutoScaleRanges)

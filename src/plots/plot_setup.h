@@ -31,6 +31,11 @@ struct PlotRunState {
     bool forceKeepEveryPoint = false;  // the run control asks every point to be kept
     bool tracesStarted = false;        // the first point of the run has been plotted
     bool pointAccepted = false;        // a point was plotted since the last evaluation
+    // The first point of the run whose time a curve moved to the run's start (its store and
+    // index): the other curves that share the time column find it at the start time and must
+    // not take it for a point computed there.
+    const WaveformStore* startMovedStore = nullptr;
+    std::int32_t startMovedPoint = -1;
     // The analysis window's DC and the curves' pens while a run draws into it (taken at the
     // first drawn point, given back at the end of the case or when the window goes).
     win::HWND liveWindow = nullptr;

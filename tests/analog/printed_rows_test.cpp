@@ -124,5 +124,25 @@ TEST_F(PrintedRowsTest, RowsOnASourceEdgeReadTheSameSideOfEveryEdge)
     EXPECT_DOUBLE_EQ(t, 20.0);
 }
 
+TEST_F(PrintedRowsTest, AUicRunStartsEveryColumnAtTheStartTime)
+{
+    // Without an operating point the first point is computed one step in and each curve's value
+    // at 0 is drawn back from the points after it: every column of the first row must be so, or
+    // the row mixes times (here the resistor's voltage and the inductor's current disagree).
+    const std::string text = "uic\nR1 1 0 100\nL1 1 2 1M IC=10M\nC1 2 0 1U IC=2\n.OPTIONS NUMDGT=8\n"
+                             ".TRAN 10U 100U 0 1U UIC\n.PRINT TRAN V(1) V(2) I(L1)\n.END\n";
+    std::string heading;
+    std::vector<std::string> rows;
+    Table(RunTransient(text), heading, rows);
+    ASSERT_EQ(rows.size(), 11u);
+    std::istringstream in(rows[0]);
+    double t = 1.0, v1 = 0.0, v2 = 0.0, milliamps = 0.0;
+    ASSERT_TRUE(in >> t >> v1 >> v2 >> milliamps) << rows[0];
+    EXPECT_EQ(t, 0.0);
+    EXPECT_NEAR(milliamps, -10.0 * v1, 1e-4) << rows[0];
+    EXPECT_NEAR(milliamps, 10.0, 1e-3) << rows[0];
+    EXPECT_NEAR(v2, 2.0, 1e-5) << rows[0];
+}
+
 }  // namespace
 }  // namespace kq5
