@@ -231,7 +231,10 @@ int ParseDotAC(std::string_view)
 
 int ParseDotNoise(std::string_view)
 {
-    if (Token(1) != "V" || Token(2) != "(") return 0;
+    // The noise is taken at a node voltage. Another output (a current) is refused here: read as
+    // nothing, the line would leave the run without its noise and without a word of why.
+    if (Token(1) != "V" || Token(2) != "(")
+        return Token(1).empty() ? Fail(kMsgExpecting, "V(") : Fail(kMsgExpectingFound, "V(", Token(1));
     std::string output;
     int i = 3;
     for (; !Token(i).empty() && Token(i) != ")"; ++i) {

@@ -88,6 +88,15 @@ TEST_F(AnalysisLinesTest, AcLinesCountPointsPerSweepKind)
     EXPECT_EQ(WriteAcLine(record_), ".AC DEC 10 1 1e+06");
 }
 
+TEST_F(AnalysisLinesTest, NoiseOfACurrentIsRefusedAtItsLine)
+{
+    // Only a node voltage has its noise computed; a current output is no silent no-op.
+    EXPECT_NE(Read("t\n.NOISE I(VM) VIN\n"), 0);
+    EXPECT_NE(LastMessage().find("'V(' but found 'I'"), std::string::npos) << LastMessage();
+    Fresh();
+    EXPECT_NE(Read("t\n.NOISE\n"), 0);
+}
+
 TEST_F(AnalysisLinesTest, NoiseDcAndTemperature)
 {
     ASSERT_EQ(Read("t\n.NOISE V([OUT],2) VIN 10\n.DC V1 0 5 0.1 V2 0 1 0.5\n.TEMP 0 27 85\n"), 0) << LastMessage();
