@@ -258,7 +258,9 @@ void TakeFromCore(InductorDevice& l, InductorStamps& st, CoreState& core, const 
     AnalogSolver().chargeStates[static_cast<std::size_t>(st.stateSlot)] = flux;
     st.flux = l.flux = flux;
     l.field = core.hcore;
-    l.fluxDensity = kMu0 * (core.hcore + core.mirr);
+    // B over mu0, in A/m like H: the expressions read both through the same scale, B in gauss
+    // and H in oersteds.
+    l.fluxDensity = core.hcore + core.mirr;
 }
 
 void StampInductors()
