@@ -78,5 +78,13 @@ TEST_F(UnloadableDevicesTest, LossyLinesWithoutAClosedFormAreRefused)
     EXPECT_EQ(RunLossyLine("LEN=1 R=1"), std::vector<int>{14185}) << LastShownText();
 }
 
+TEST_F(UnloadableDevicesTest, LossyLinesWithANegativeValueAreRefused)
+{
+    for (const char* values : {"LEN=1 R=-1 L=1U C=1P", "LEN=1 L=-1U C=1P", "LEN=1 R=1 C=-1P", "LEN=1 R=1 G=-1M"}) {
+        SCOPED_TRACE(values);
+        EXPECT_EQ(RunLossyLine(values), std::vector<int>{14186}) << LastShownText();
+    }
+}
+
 }  // namespace
 }  // namespace kq5::testing
