@@ -77,7 +77,8 @@ int PrepareCommon(MosfetDevice& d, Bsim12Size& p, double t)
     const int id = m.statementIndex;
 
     p.leff = d.l - Value(m, b12p::kDl) * 1e-6;
-    p.weff = d.w - Value(m, b12p::kDw) * 1e-6;
+    // The width of M devices in parallel (W holds M times the drawn width): each loses DW.
+    p.weff = d.w - Value(m, b12p::kDw) * 1e-6 * d.m;
     v.leff = p.leff;
     v.weff = p.weff;
     p.tdev = ModelDeviceTemperature(m, b12p::kTMeasured, t);
@@ -150,10 +151,13 @@ int PrepareCommon(MosfetDevice& d, Bsim12Size& p, double t)
     return 0;
 }
 
+// The effective width of one of the instance's M parallel devices, which sizes its parameters.
+double DeviceWidth(const MosfetDevice& d, const Bsim12Size& p) { return p.weff / d.m; }
+
 void PrepareLevel4(MosfetDevice& d, Bsim12Size& p)
 {
     const EvaluatedModel& m = *d.model;
-    const Binning bin{m, 1.0 / (p.leff * 1e6), 1.0 / (p.weff * 1e6)};
+    const Binning bin{m, 1.0 / (p.leff * 1e6), 1.0 / (DeviceWidth(d, p) * 1e6)};
     p.vfb = bin(b12p::kVfb);
     p.phi = bin(b12p::kPhi);
     p.k1 = bin(b12p::kK1);
@@ -201,7 +205,7 @@ void PrepareLevel5(MosfetDevice& d, Bsim12Size& p)
     p.vtm = 8.625e-05 * (p.tdev + 273.15);
     p.xpart = Value(m, b2p::kXpart);
 
-    const Binning bin{m, 1e-6 / p.leff, 1e-6 / p.weff};
+    const Binning bin{m, 1e-6 / p.leff, 1e-6 / DeviceWidth(d, p)};
     p.vfb = bin(b12p::kVfb);
     p.phi = bin(b12p::kPhi);
     p.k1 = bin(b12p::kK1);

@@ -246,7 +246,17 @@ void TakeFromCore(InductorDevice& l, InductorStamps& st, CoreState& core, const 
     const double path = ModelValue(model, kCorePath, 1.0);
     const double turns = l.value;
     const double dHapp = core.happ - core.happOld;
-    const double chi = dHapp != 0.0 ? (core.mirr - core.mirrOld) / dHapp : core.dMdH;
+    double chi = dHapp != 0.0 ? (core.mirr - core.mirrOld) / dHapp : core.dMdH;
+    if (dHapp == 0.0) {
+        // With the applied field standing still (an operating point, the AC analysis) the slope
+        // is taken against the applied field too: an air gap holds the core's own field below
+        // it, in series with the gap's reluctance, as the moving field in a transient sees.
+        const double gap = ModelValue(model, kCoreGap);
+        if (gap > 0.0) {
+            const double gapRatio = path / gap;
+            if (gapRatio + chi != 0.0) chi = chi * gapRatio / (gapRatio + chi);
+        }
+    }
     // The turns stay in the record: only the effective inductance changes.
     st.leff = chi * kMu0 * turns * turns * area / (path * 0.01);
     st.coreInductanceComputed = 1;
@@ -258,7 +268,9 @@ void TakeFromCore(InductorDevice& l, InductorStamps& st, CoreState& core, const 
     AnalogSolver().chargeStates[static_cast<std::size_t>(st.stateSlot)] = flux;
     st.flux = l.flux = flux;
     l.field = core.hcore;
-    l.fluxDensity = kMu0 * (core.hcore + core.mirr);
+    // B over mu0, in A/m like H: the expressions read both through the same scale, B in gauss
+    // and H in oersteds.
+    l.fluxDensity = core.hcore + core.mirr;
 }
 
 void StampInductors()

@@ -151,12 +151,16 @@ int SampleLaplace(LaplaceSourceDevice& d, double df, std::vector<double>& re, st
     return rc;
 }
 
+// The table's gain at zero frequency: its lowest row. Extrapolating the first segment down to
+// (almost) zero frequency would carry its slope over tens of decades into a gain of any size.
+std::complex<double> ZeroFrequencyValue(const FreqTableSourceDevice& d) { return FreqTableValue(d, 1, Cell(d, 0, 0)); }
+
 int SampleTable(const FreqTableSourceDevice& d, double df, std::vector<double>& re, std::vector<double>& im)
 {
     const int n = TransientRun().convolutionPoints;
     double f = kFirstSampleFrequency;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(n / 2); ++i) {
-        const std::complex<double> h = FreqTableValue(d, FreqTableSegment(d, f), f);
+        const std::complex<double> h = i == 0 ? ZeroFrequencyValue(d) : FreqTableValue(d, FreqTableSegment(d, f), f);
         re[i] = 0.5 * n * h.real();
         im[i] = 0.5 * n * h.imag();
         f += df;
@@ -215,7 +219,7 @@ int DcGain(LaplaceSourceDevice& d, double& gain)
 
 int DcGain(const FreqTableSourceDevice& d, double& gain)
 {
-    gain = RowCount(d) >= 2 ? FreqTableValue(d, 1, kDcFrequency).real() : 0.0;
+    gain = RowCount(d) >= 2 ? ZeroFrequencyValue(d).real() : 0.0;
     return 0;
 }
 

@@ -17,6 +17,7 @@ namespace {
 constexpr int kMsgUnsupportedLine = 14181;
 constexpr int kMsgLengthMissing = 14183;
 constexpr int kMsgTooFewValues = 14185;
+constexpr int kMsgNegativeValue = 14186;
 constexpr int kMsgReported = 15055;
 
 enum LossyParam { kLossyR = 4, kLossyL = 5, kLossyG = 6, kLossyC = 7, kLossyLen = 8 };
@@ -24,6 +25,8 @@ enum LossyParam { kLossyR = 4, kLossyL = 5, kLossyG = 6, kLossyC = 7, kLossyLen 
 // 0, or why a line of these per-length values cannot be simulated.
 int ClassifyLossyLine(float r, float l, float g, float c)
 {
+    // A negative value has no line to describe: its responses would grow without bound.
+    if (r < 0.0f || l < 0.0f || g < 0.0f || c < 0.0f) return kMsgNegativeValue;
     const int given = (r != 0.0f) + (l != 0.0f) + (g != 0.0f) + (c != 0.0f);
     if (given < 2) return kMsgTooFewValues;
     // RLC, RC, LC and RG lines have closed-form responses; a conductance with any reactance,

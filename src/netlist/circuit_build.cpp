@@ -57,6 +57,7 @@ namespace kq5 {
 namespace {
 
 constexpr int kMsgAcNeedsAnalogNode = 10832;
+constexpr int kMsgCoreValueNotPositive = 10807;
 constexpr int kMsgTurnsBelowOne = 10848;
 constexpr int kMsgHiddenNodeMissing = 10860;
 constexpr int kMsgAcSignalsZero = 11891;
@@ -169,12 +170,34 @@ void SaveRlcValues()
     for (InductorDevice& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList))) l.nominal = l.value;
 }
 
+// A core whose area, path, saturation magnetisation, shape or pinning value is zero or below
+// describes no magnetic core: the field, the magnetisation and the winding's inductance would
+// divide by them or change sign.
+bool CoreModelSizesPositive(const EvaluatedModel& m)
+{
+    // CORE parameters: AREA 1, PATH 2, MS 5, A 6, K 8.
+    for (int index : {1, 2, 5, 6, 8}) {
+        if (static_cast<std::size_t>(index) >= m.params.size()) continue;
+        const float v = m.Param(index);
+        if (!IsParamNotGiven(v) && !(v > 0.0f)) return false;
+    }
+    return true;
+}
+
 void CheckCoreTurns()
 {
     for (InductorDevice& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList))) {
         if (!l.core || !l.core->model) continue;
+        SchematicItem* part = l.component;
+        int message = 0;
         if (l.value < 1.0) {
-            ReportMessage("WNE", CurrentRecord(), l.component, kMsgTurnsBelowOne);
+            message = kMsgTurnsBelowOne;
+        } else if (!CoreModelSizesPositive(*l.core->model)) {
+            message = kMsgCoreValueNotPositive;
+            part = l.core->component;
+        }
+        if (message) {
+            ReportMessage("WNE", CurrentRecord(), part, message);
             FlagCircuitBuildError();
             return;
         }

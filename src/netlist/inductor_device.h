@@ -34,8 +34,8 @@ struct InductorDevice : ListNode {
     // Values that expressions read during a run.
     double current = 0.0;
     double flux = 0.0;
-    double fluxDensity = 0.0;  // B of a core
-    double field = 0.0;        // H of a core
+    double fluxDensity = 0.0;  // B / mu0 of a core, A/m
+    double field = 0.0;        // H of a core, A/m
 
     void FreeOwnedData() override
     {

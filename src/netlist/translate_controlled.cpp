@@ -1,5 +1,6 @@
 // The E, F, G and H families: linear gain, formula, Laplace (in S and in Z), lookup-table and
 // frequency-table sources.
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -124,6 +125,17 @@ int ReadTable(SchematicItem* component, const std::string& text, int group, int 
         if (error) return ReportValueError(component, error, value);
         table.push_back(v);
     }
+    // The sources look a value up in rows ascending in their first value, in whatever order the
+    // rows were written; rows with the same first value keep their order.
+    const auto g = static_cast<std::size_t>(group);
+    std::vector<std::size_t> order(table.size() / g);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return table[a * g] < table[b * g]; });
+    std::vector<double> sorted;
+    sorted.reserve(table.capacity());
+    for (std::size_t row : order) sorted.insert(sorted.end(), table.begin() + static_cast<std::ptrdiff_t>(row * g),
+                                                table.begin() + static_cast<std::ptrdiff_t>((row + 1) * g));
+    table.swap(sorted);
     return 0;
 }
 
@@ -258,6 +270,8 @@ int TranslateFreqTableSource(SchematicItem* component, int typeCode)
                 return ReportComponentMessage(component, kMsgMixedRealImag);
         }
         if (int rc = ReadTable(component, CurrentMainText(), 3, kMaxFreqTableValues, t->table)) return rc;
+        // A single row is a gain flat over every frequency: the sources interpolate between two.
+        if (t->table.size() == 3) t->table.insert(t->table.end(), t->table.begin(), t->table.begin() + 3);
         t->table.shrink_to_fit();
     } catch (const std::bad_alloc&) {
         return FlagCircuitBuildOutOfMemory();

@@ -69,8 +69,10 @@ int TranslateIdealLine(SchematicItem* component, EvaluatedModel* model, const st
         const double frequency = TrnSlot(model, kTrnF);
         TrnSlot(model, kTrnTd) = frequency == 0.0 ? 0.0f : static_cast<float>(TrnSlot(model, kTrnNl) / frequency);
     }
-    // A line without delay would hold the run's largest step at zero.
-    if (!(TrnSlot(model, kTrnTd) > 0.0f)) return ReportComponentMessage(component, kMsgIllegalLine);
+    // A line without delay would hold the run's largest step at zero; one without a positive
+    // impedance has no waves to carry.
+    if (!(TrnSlot(model, kTrnTd) > 0.0f) || !(TrnSlot(model, kTrnZo) > 0.0f))
+        return ReportComponentMessage(component, kMsgIllegalLine);
     auto* line = AppendDevice<IdealLineDevice>(kIdealLineDeviceList, kKindIdealLine);
     if (!line) return kMsgAlreadyReported;
     line->model = model;

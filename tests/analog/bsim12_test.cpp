@@ -293,6 +293,27 @@ TEST_F(Bsim12Test, InstancesOfOneModelDoNotShareOrCompoundTheirValues)
     EXPECT_NEAR(first.values.gd, 0.1, 1e-7);
 }
 
+// M=3 is three devices in parallel: three times the current, the charges and the overlaps of
+// one, in weak inversion, the linear region and saturation (the card's DW and width terms make
+// a device three times as wide differ).
+TEST_F(Bsim12Test, AMultiplierIsThatManyDevicesInParallel)
+{
+    for (auto [card, evaluate] : {std::pair<const char*, Evaluator>{kBsim1Card, EvaluateBsim1}, {kBsim2Card, EvaluateBsim2}}) {
+        const MosfetDevice& one = BuildDevice(card);
+        const Bsim12Size single = *one.bsim12;
+        const double overlap = one.values.cgsov;
+        const MosfetDevice& three = BuildDevice(card, "NMOS", "L=2u W=10u M=3");
+        EXPECT_NEAR(three.values.cgsov, 3.0 * overlap, 1e-9 * overlap);
+        for (auto [vds, vgs] : {std::pair{0.3, 2.5}, std::pair{4.0, 2.5}, std::pair{2.0, 0.2}}) {
+            const Bsim12Result a = evaluate(single, vds, -1.0, vgs, true);
+            const Bsim12Result b = evaluate(*three.bsim12, vds, -1.0, vgs, true);
+            EXPECT_NEAR(b.cdrain, 3.0 * a.cdrain, 1e-9 * std::fabs(a.cdrain)) << card << " " << vds << " " << vgs;
+            EXPECT_NEAR(b.gm, 3.0 * a.gm, 1e-9 * std::fabs(a.gm)) << vds << " " << vgs;
+            EXPECT_NEAR(b.qgate, 3.0 * a.qgate, 1e-9 * std::fabs(a.qgate)) << vds << " " << vgs;
+        }
+    }
+}
+
 // A non-positive effective length is reported and stops the run's preparation at once.
 TEST_F(Bsim12Test, NonPositiveEffectiveSizeStopsThePreparation)
 {

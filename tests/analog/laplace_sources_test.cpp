@@ -81,6 +81,60 @@ TEST_F(LaplaceSourceTest, SecondOrderUnderdampedStepResponse)
     EXPECT_NEAR(peak, 1.0 + overshoot, 0.02);
 }
 
+// The RC low-pass (tau 0.1 ms) as the rows of a frequency table in dB and degrees from 100 Hz
+// to 100 kHz, ten a decade, from the lowest frequency up or from the highest down.
+std::string LowPassRows(bool descending)
+{
+    std::string rows;
+    for (int k = 0; k <= 30; ++k) {
+        const double f = 100.0 * std::pow(10.0, (descending ? 30 - k : k) / 10.0);
+        const std::complex<double> h = 1.0 / std::complex<double>(1.0, 2.0 * M_PI * f * 1e-4);
+        rows += "+ (" + std::to_string(f) + "," + std::to_string(20.0 * std::log10(std::abs(h))) + "," +
+                std::to_string(std::arg(h) * 180.0 / M_PI) + ")\n";
+    }
+    return rows;
+}
+
+// Below 100 Hz the table falls 0.02 dB a decade, which extrapolated over the decades down to zero
+// frequency would give it any gain there. The gain at zero frequency is that of the lowest row
+// (0.996), at the operating point and in the step response's end value, whichever way round
+// the rows are written.
+TEST_F(LaplaceSourceTest, AFrequencyTablesGainAtZeroFrequencyIsItsLowestRows)
+{
+    const double lowest = 1.0 / (1.0 + std::pow(2.0 * M_PI * 100.0 * 1e-4, 2.0));
+    for (bool descending : {false, true}) {
+        const auto points = Run("t\nV1 1 0 PULSE(0.5 1 0.2M 1U 1U 10M 20M)\nR1 1 0 1K\nE1 2 0 FREQ {V(1)} = DB DEG\n" +
+                                    LowPassRows(descending) + "R2 2 0 1K\n.TRAN 1U 2M\n.END\n",
+                                2);
+        ASSERT_GT(points.size(), 100u);
+        EXPECT_NEAR(points.front().second, 0.5 * lowest, 1e-4) << descending;
+        EXPECT_NEAR(points.back().second, lowest, 0.01) << descending;
+    }
+}
+
+// A lookup table's pairs in any order are taken in ascending order.
+TEST_F(LaplaceSourceTest, ALookupTablesPairsInAnyOrder)
+{
+    const auto points = Run(std::string("t\nV1 1 0 SIN(0 1 1K)\nR1 1 0 1K\n") +
+                                "E1 2 0 TABLE {V(1)} = (1,2) (-1,-0.5) (0,0)\nR2 2 0 1K\n.TRAN 1U 2M\n.END\n",
+                            2);
+    ASSERT_GT(points.size(), 100u);
+    for (const auto& [t, v] : points) {
+        const double u = std::sin(2.0 * M_PI * 1e3 * t);
+        EXPECT_NEAR(v, u > 0.0 ? 2.0 * u : 0.5 * u, 1e-6) << t;
+    }
+}
+
+// A frequency table of a single row is a gain flat over every frequency, the row's -6 dB.
+TEST_F(LaplaceSourceTest, AFrequencyTableOfOneRowIsAFlatGain)
+{
+    const auto points = Run(std::string("t\nV1 1 0 SIN(0 1 1K)\nR1 1 0 1K\nE1 2 0 FREQ {V(1)} = (100,-6.0206,0)\n") +
+                                "R2 2 0 1K\n.TRAN 1U 2M\n.END\n",
+                            2);
+    ASSERT_GT(points.size(), 100u);
+    for (const auto& [t, v] : points) EXPECT_NEAR(v, 0.5 * std::sin(2.0 * M_PI * 1e3 * t), 0.01) << t;
+}
+
 TEST(FreqTable, InterpolatesInLogFrequencyAndConvertsUnits)
 {
     FreqTableSourceDevice d;

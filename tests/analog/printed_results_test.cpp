@@ -415,6 +415,41 @@ TEST_F(PrintedResultsTest, ACapacitorsPrintedChargeAndCurrentFollowItsVoltage)
     EXPECT_NEAR(rows.back()[1], 1.0 - std::exp(-5.0), 2e-3);
 }
 
+// A magnetic core wound with 100 turns (PATH 10 cm, AREA 1 cm2) driven to saturation by a
+// 10 A sine: H reads in oersteds, N i / PATH over 79.577, and B in gauss, the flux the
+// winding's voltage builds up (its integral over N AREA, 1e-6 V s a gauss) up to the peak.
+TEST_F(PrintedResultsTest, ACoresFluxDensityReadsInGaussAndItsFieldInOersteds)
+{
+    WriteFile("core.cir", "CORE\nI1 0 1 SIN(0 10 50)\nL1 1 0 100\nR1 1 0 1MEG\nK1 L1 1 KCORE\n"
+                          ".MODEL KCORE CORE (AREA=1 PATH=10 MS=1.6MEG A=1000 C=0.1 K=2000)\n"
+                          ".TRAN 50U 5M 0 20U\n.PRINT TRAN V(1) B(L1) H(L1)\n.END\n");
+    RunJobs("core.cir /T\n");
+    const std::vector<test::ValueTable> tables = Tables("core.TNO");
+    ASSERT_EQ(tables.size(), 1u) << ReadText("core.TNO");
+    const test::ValueTable& table = tables[0];
+    // The last column, H in oersteds (at most 126), prints without a scale.
+    ASSERT_EQ(table.units.size(), 3u) << ReadText("core.TNO");
+    ASSERT_EQ(table.rows.size(), 101u) << ReadText("core.TNO");
+    std::vector<double> scale;
+    for (const std::string& unit : table.units) scale.push_back(test::UnitFactor(unit));
+    scale.push_back(1.0);
+    double voltSeconds = 0.0;
+    for (std::size_t k = 1; k < table.rows.size(); ++k) {
+        const std::vector<double>& row = table.rows[k];
+        const std::vector<double>& before = table.rows[k - 1];
+        ASSERT_EQ(row.size(), 4u);
+        voltSeconds += 0.5 * (row[1] + before[1]) * scale[1] * (row[0] - before[0]) * scale[0];
+        const double t = row[0] * scale[0];
+        const double oersteds = 100.0 * 10.0 * std::sin(2.0 * kPi * 50.0 * t) / 0.1 / 79.57747154594767;
+        EXPECT_NEAR(row[3] * scale[3], oersteds, 2e-3 * 125.7) << "H(L1) at " << t << " s";
+    }
+    const double gauss = table.rows.back()[2] * scale[2];
+    // Saturated: above a tesla, below mu0 MS (2.01 T).
+    EXPECT_GT(gauss, 1e4);
+    EXPECT_LT(gauss, 2.02e4);
+    EXPECT_NEAR(gauss, voltSeconds / (100.0 * 1e-4) * 1e4, 0.03 * gauss);
+}
+
 // A transient stopped part-way by its iteration limit (13543) keeps the rows it computed: they
 // show where the circuit went wrong. No row stands past the failure, and the failure is reported
 // as before. R1 1K charges C1 1U from a 1 V step that rises over 1 us.

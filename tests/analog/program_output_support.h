@@ -76,14 +76,15 @@ inline std::vector<ValueTable> ValueTables(const std::string& text)
     return tables;
 }
 
-// The factor of a column's scale letter: "(mV)" 1e-3, "(MEGHz)" 1e6, "(V)" 1.
+// The factor of a column's scale letter: "(mV)" 1e-3, "(MEGHz)" 1e6, "(V)" 1, "(K)" 1e3 (a
+// quantity without a unit name).
 inline double UnitFactor(const std::string& unit)
 {
     const std::string u = unit.size() >= 2 ? unit.substr(1, unit.size() - 2) : std::string();
     if (u.rfind("MEG", 0) == 0 && u.size() > 3) return 1e6;
     static const std::string letters = "fpnumKGT";
     static const double factors[] = {1e-15, 1e-12, 1e-9, 1e-6, 1e-3, 1e3, 1e9, 1e12};
-    const std::size_t at = u.size() > 1 ? letters.find(u[0]) : std::string::npos;
+    const std::size_t at = !u.empty() ? letters.find(u[0]) : std::string::npos;
     return at == std::string::npos ? 1.0 : factors[at];
 }
 

@@ -1,6 +1,6 @@
 // The model warnings of a circuit's build reach the numeric output of its run.
 // Lossy lines are checked before that: a positive length and a kind with a closed-form
-// response.
+// response; and magnetic cores for their sizes.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -76,6 +76,27 @@ TEST_F(UnloadableDevicesTest, LossyLinesWithoutAClosedFormAreRefused)
     EXPECT_EQ(RunLossyLine("LEN=1 R=1 L=1U"), std::vector<int>{14181}) << LastShownText();
     EXPECT_EQ(RunLossyLine("LEN=1 R=1 G=1M C=1P"), std::vector<int>{14181}) << LastShownText();
     EXPECT_EQ(RunLossyLine("LEN=1 R=1"), std::vector<int>{14185}) << LastShownText();
+}
+
+// A magnetic core's area, path, saturation magnetisation, shape and pinning values must be above
+// zero; a gap of zero or below is no gap.
+TEST_F(UnloadableDevicesTest, ACoreWithoutPositiveSizesIsRefused)
+{
+    for (const char* values : {"PATH=0", "AREA=-1", "MS=0", "A=-25", "K=0", "GAP=-1"}) {
+        SCOPED_TRACE(values);
+        RunTransient(std::string("c\nI1 0 1 SIN(0 1 50)\nL1 1 0 100\nR1 1 0 1MEG\nK1 L1 1 KC\n.MODEL KC CORE (") +
+                     values + ")\n.TRAN 1M 2M\n.END\n");
+        EXPECT_EQ(ShownIds(), std::string(values) == "GAP=-1" ? std::vector<int>{} : std::vector<int>{10807})
+            << LastShownText();
+    }
+}
+
+TEST_F(UnloadableDevicesTest, LossyLinesWithANegativeValueAreRefused)
+{
+    for (const char* values : {"LEN=1 R=-1 L=1U C=1P", "LEN=1 L=-1U C=1P", "LEN=1 R=1 C=-1P", "LEN=1 R=1 G=-1M"}) {
+        SCOPED_TRACE(values);
+        EXPECT_EQ(RunLossyLine(values), std::vector<int>{14186}) << LastShownText();
+    }
 }
 
 }  // namespace

@@ -40,10 +40,11 @@ TEST_F(LineTest, IdealLineDelayFromFrequency)
     EXPECT_NEAR(t[0]->delay, 0.5 / 10e6, 1e-15);
 }
 
-TEST_F(LineTest, IdealLineWithoutDelayIsRefused)
+TEST_F(LineTest, IdealLineWithoutDelayOrImpedanceIsRefused)
 {
-    // No delay at all, a zero delay, and a zero frequency (which gives no delay either).
-    for (const char* value : {"Z0=50", "Z0=50 TD=0", "Z0=50 F=0", "Z0=50 TD=-1N"}) {
+    // No delay at all, a zero delay, and a zero frequency (which gives no delay either); an
+    // impedance of zero or below.
+    for (const char* value : {"Z0=50", "Z0=50 TD=0", "Z0=50 F=0", "Z0=50 TD=-1N", "Z0=0 TD=1N", "Z0=-50 F=10MEG"}) {
         SCOPED_TRACE(value);
         Fresh();
         Part(kComponentTline, "T1", {1, 0, 2, 0}, {{kAttrValue, value}});

@@ -51,6 +51,7 @@ TEST_F(Bsim12ReferenceTest, Bsim2InverterAmplifierGainAndPhase) { Check("bsim2_a
 TEST_F(Bsim12ReferenceTest, Bsim2ReversedDeviceGainAndPhase) { Check("bsim2_ac_reversed"); }
 TEST_F(Bsim12ReferenceTest, Bsim2InverterSwitching) { Check("bsim2_inverter"); }
 TEST_F(Bsim12ReferenceTest, Bsim2ChargesFromAccumulationToStrongInversion) { Check("bsim2_charges"); }
+TEST_F(Bsim12ReferenceTest, Bsim2MultiplierIsDevicesInParallel) { Check("bsim2_multiplier"); }
 
 }  // namespace
 }  // namespace kq5::reference
