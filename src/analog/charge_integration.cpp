@@ -97,10 +97,8 @@ bool UpdatePresentCurrentAt(AnalogSolverState& s, std::size_t i)
 {
     // The trapezoidal orders, which every device's charges go through at every iteration,
     // in line as IntegrateCharge works them out; the rest through the general formula.
-    if (s.method == kMethodTrap && (s.order == 1 || s.order == 2)) {
-        const double* q = s.chargeStates.data() + i;
-        double* current = s.currentStates.data() + i;
-        current[0] = s.order == 1 ? s.ag1 * q[1] + s.ag0 * q[0] : s.ag0 * (q[0] - q[1]) - s.ag1 * current[1];
+    if (TrapezoidalOrder(s)) {
+        TrapezoidalPresentCurrent(s, i);
         return true;
     }
     IntegrationCoefficients a = s.coefficients;
@@ -115,11 +113,8 @@ bool UpdatePresentCurrentAt(AnalogSolverState& s, std::size_t i)
 bool UpdatePresentCurrent(int stateIndex)
 {
     AnalogSolverState& s = AnalogSolver();
-    const std::size_t i = static_cast<std::size_t>(stateIndex);
-    if (stateIndex < 0 || i + kStateSlots > s.chargeStates.size() ||
-        i + kStateSlots > s.currentStates.size())
-        return false;
-    return UpdatePresentCurrentAt(s, i);
+    if (!StateHeld(s, stateIndex)) return false;
+    return UpdatePresentCurrentAt(s, static_cast<std::size_t>(stateIndex));
 }
 
 }  // namespace
@@ -136,7 +131,7 @@ void IntegrateChargeGeq(int stateIndex, double capacitance, double& geq)
     if (UpdatePresentCurrent(stateIndex)) geq = AnalogSolver().ag0 * capacitance;
 }
 
-void IntegrateChargeCurrent(int stateIndex) { UpdatePresentCurrent(stateIndex); }
+void IntegrateChargeCurrentGeneral(AnalogSolverState& s, std::size_t i) { UpdatePresentCurrentAt(s, i); }
 
 void ShiftStateHistories()
 {

@@ -34,7 +34,8 @@ void FillStateHistories(std::span<double> states);
 // order give no current.
 inline void IntegrateCharge(int stateIndex, double capacitance, double& geq, double& ceq);
 void IntegrateChargeGeq(int stateIndex, double capacitance, double& geq);
-void IntegrateChargeCurrent(int stateIndex);
+// Updates the present current of the state only.
+inline void IntegrateChargeCurrent(int stateIndex);
 
 // After an accepted point, in both state vectors.
 void ShiftStateHistories();
@@ -44,22 +45,52 @@ void InitStateHistories();
 // The device loads call IntegrateCharge once per reactive element and iteration: the
 // trapezoidal orders are worked out here, in line; the rest goes through the general path.
 void IntegrateChargeGeneral(AnalogSolverState& s, std::size_t i, double capacitance, double& geq, double& ceq);
+void IntegrateChargeCurrentGeneral(AnalogSolverState& s, std::size_t i);
+
+// Whether both vectors hold the four slots of the state at stateIndex.
+inline bool StateHeld(const AnalogSolverState& s, int stateIndex)
+{
+    const std::size_t i = static_cast<std::size_t>(stateIndex);
+    return stateIndex >= 0 && i + kStateSlots <= s.chargeStates.size() && i + kStateSlots <= s.currentStates.size();
+}
+
+// Whether the method and order are the trapezoidal orders 1 or 2, which every device's charges go
+// through at every iteration, in line (TrapezoidalPresentCurrent).
+inline bool TrapezoidalOrder(const AnalogSolverState& s)
+{
+    return s.method == kMethodTrap && (s.order == 1 || s.order == 2);
+}
+// The present current of the state at slot i, which both vectors hold, by those orders.
+inline void TrapezoidalPresentCurrent(AnalogSolverState& s, std::size_t i)
+{
+    const double* q = s.chargeStates.data() + i;
+    double* current = s.currentStates.data() + i;
+    current[0] = s.order == 1 ? s.ag1 * q[1] + s.ag0 * q[0] : s.ag0 * (q[0] - q[1]) - s.ag1 * current[1];
+}
 
 inline void IntegrateCharge(int stateIndex, double capacitance, double& geq, double& ceq)
 {
     AnalogSolverState& s = AnalogSolver();
+    if (!StateHeld(s, stateIndex)) return;
     const std::size_t i = static_cast<std::size_t>(stateIndex);
-    if (stateIndex < 0 || i + kStateSlots > s.chargeStates.size() || i + kStateSlots > s.currentStates.size())
-        return;
-    if (s.method != kMethodTrap || (s.order != 1 && s.order != 2)) {
+    if (!TrapezoidalOrder(s)) {
         IntegrateChargeGeneral(s, i, capacitance, geq, ceq);
         return;
     }
-    const double* q = s.chargeStates.data() + i;
-    double* current = s.currentStates.data() + i;
-    current[0] = s.order == 1 ? s.ag1 * q[1] + s.ag0 * q[0] : s.ag0 * (q[0] - q[1]) - s.ag1 * current[1];
+    TrapezoidalPresentCurrent(s, i);
     geq = s.ag0 * capacitance;
-    ceq = current[0] - s.ag0 * q[0];
+    ceq = s.currentStates[i] - s.ag0 * s.chargeStates[i];
+}
+
+inline void IntegrateChargeCurrent(int stateIndex)
+{
+    AnalogSolverState& s = AnalogSolver();
+    if (!StateHeld(s, stateIndex)) return;
+    const std::size_t i = static_cast<std::size_t>(stateIndex);
+    if (TrapezoidalOrder(s))
+        TrapezoidalPresentCurrent(s, i);
+    else
+        IntegrateChargeCurrentGeneral(s, i);
 }
 
 }  // namespace kq5

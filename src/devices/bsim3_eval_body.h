@@ -34,6 +34,11 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* p, const double* vgs, const dou
 void EvaluateBsim3JunctionsLanes(const Bsim3Size* const* p, MosfetLoadValues* const* values, const double* vbs,
                                  const double* vbd, double gmin, Bsim3Junction* const* js, Bsim3Junction* const* jd,
                                  int count);
+// The overlap charges (Bsim3OverlapCharges with a CAPMOD other than 1) of `count` (1 to 4)
+// devices at once, one in each vector lane, at their gate-drain and gate-source voltages; the
+// same operations in the same order, so the same bits. Only where Bsim3VectorSlopes().
+void Bsim3OverlapChargesLanes(const Bsim3Size* const* p, const double* vgd, const double* vgs,
+                              Bsim3Overlaps* const* out, int count);
 // Bits of Bsim3LaneKey: devices without charges (a negative XPART), devices with the charge node.
 constexpr unsigned kBsim3NoCharges = 1u << 10, kBsim3ChargeNode = 1u << 11;
 

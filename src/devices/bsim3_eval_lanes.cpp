@@ -337,6 +337,34 @@ void EvaluateBsim3JunctionsLanes(const Bsim3Size* const* devices, MosfetLoadValu
     charge(vbd, value(&MosfetLoadValues::cbd0), value(&MosfetLoadValues::cbdsw0), drain, jd);
 }
 
+void Bsim3OverlapChargesLanes(const Bsim3Size* const* devices, const double* vgdIn, const double* vgsIn,
+                              Bsim3Overlaps* const* out, int count)
+{
+    // Idle lanes repeat the first device.
+    const Bsim3Size* lanes[kLanes];
+    V vgd, vgs;
+    for (int k = 0; k < kLanes; ++k) {
+        const int i = k < count ? k : 0;
+        lanes[k] = devices[i];
+        vgd[k] = vgdIn[i], vgs[k] = vgsIn[i];
+    }
+    const Params P{lanes};
+    const V ckappa = P(&Bsim3Size::ckappa), weffCV = P(&Bsim3Size::weffCV);
+    // The operations of Bsim3OverlapCharges, one side of four devices at a time.
+    auto side = [&](V v, V cgo, V cgl, Bsim3Overlap Bsim3Overlaps::*at) {
+        const V wcgl = weffCV * cgl;
+        const V t0 = v + 0.02;
+        const V t1 = __builtin_ia32_sqrtpd256(t0 * t0 + 0.08);
+        const V t2 = 0.5 * (t0 - t1);
+        const V t4 = __builtin_ia32_sqrtpd256(1.0 - 4.0 * t2 / ckappa);
+        const V c = cgo + wcgl - wcgl * (1.0 - 1.0 / t4) * (0.5 - 0.5 * t0 / t1);
+        const V q = (cgo + wcgl) * v - wcgl * (t2 + 0.5 * ckappa * (t4 - 1.0));
+        for (int k = 0; k < count; ++k) out[k]->*at = {q[k], c[k]};
+    };
+    side(vgd, P(&Bsim3Size::cgdo), P(&Bsim3Size::cgdl), &Bsim3Overlaps::drain);
+    side(vgs, P(&Bsim3Size::cgso), P(&Bsim3Size::cgsl), &Bsim3Overlaps::source);
+}
+
 void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, const double* vdsIn,
                                const double* vbsIn, Bsim3Channel* const* out, Bsim3Charges* const* charges,
                                int count)

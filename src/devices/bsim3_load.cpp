@@ -194,6 +194,8 @@ struct PendingLoad {
     bool channel = false;  // needs the channel and the bulk junctions evaluated
     double cgs = 0.0, cds = 0.0, cbs = 0.0;  // the channel's voltages, mode-adjusted
     Bsim3Junction js, jd;  // the bulk junctions' charges, where the load stores charge
+    bool overlapsReady = false;  // the overlap charges below are evaluated (in the lanes)
+    Bsim3Overlaps overlaps;
 };
 
 // The first part of a device's load: voltages, limiting, the bypass decision and the device's
@@ -262,6 +264,7 @@ void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<do
     out.replay = bypassed && !nqs && p.replay.epoch == epoch &&
                  p.replay.chargeTerms == (flags.dynamic || flags.transientWithIc);
     out.channel = false;
+    out.overlapsReady = false;
     if (!out.replay && !bypassed) {
         // 5. to 7. Orientation (the junctions follow for the whole group, BulkJunctions).
         vbd = vbs - vds;
@@ -338,7 +341,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     double ceqqg = 0.0, ceqqb = 0.0, ceqqd = 0.0, cqcheqEq = 0.0, cqdef = 0.0;
     const double vgb = vgs - vbs;
     if (chargeTerms) {
-        const Bsim3Overlaps overlaps = Bsim3OverlapCharges(p, vgd, vgs);
+        const Bsim3Overlaps overlaps = at.overlapsReady ? at.overlaps : Bsim3OverlapCharges(p, vgd, vgs);
         const Bsim3Overlap &od = overlaps.drain, &os = overlaps.source;
         p.cgdoBias = od.capacitance;
         p.cgsoBias = os.capacitance;
@@ -386,7 +389,11 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         if (!bypassed) {
             if (mode == kModeFirstTimePoint)
                 for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.chargeStates, slot + k);
-            for (int k : {kQg, kQb, kQd}) IntegrateChargeCurrent(slot + k);
+            if (TrapezoidalOrder(s)) {
+                for (int k : {kQg, kQb, kQd}) TrapezoidalPresentCurrent(s, static_cast<std::size_t>(slot + k));
+            } else {
+                for (int k : {kQg, kQb, kQd}) IntegrateChargeCurrent(slot + k);
+            }
             if (nqs) IntegrateChargeCurrent(slot + kQcheq);
         }
         if (nqs) {
@@ -541,10 +548,11 @@ private:
     };
 
     // The bulk junctions of the waiting devices that evaluate their channels: currents and
-    // conductances, and where the load stores charge their charges; four devices at a time where
-    // the processor has the lanes.
+    // conductances, and where the load stores charge their charges and their overlap charges;
+    // four devices at a time where the processor has the lanes.
     void BulkJunctions()
     {
+        if (storage_ && laneCount_ > 1) Overlaps();
         std::array<const Bsim3Size*, kLanes> devices;
         std::array<MosfetLoadValues*, kLanes> values;
         std::array<double, kLanes> vbs, vbd;
@@ -574,6 +582,28 @@ private:
             if (used == kLanes) evaluate();
         }
         if (used > 0) evaluate();
+    }
+
+    // The overlap charges of the waiting devices that evaluate their channels (of a CAPMOD other
+    // than 1), four at a time.
+    void Overlaps()
+    {
+        std::array<const Bsim3Size*, kLanes> devices;
+        std::array<double, kLanes> vgd, vgs;
+        std::array<Bsim3Overlaps*, kLanes> out;
+        int used = 0;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
+            PendingLoad& at = pending_[i];
+            if (!at.channel || at.d->bsim3->capmod == 1) continue;
+            const auto k = static_cast<std::size_t>(used++);
+            devices[k] = at.d->bsim3.get(), vgd[k] = at.vgd, vgs[k] = at.vgs, out[k] = &at.overlaps;
+            at.overlapsReady = true;
+            if (used == kLanes) {
+                Bsim3OverlapChargesLanes(devices.data(), vgd.data(), vgs.data(), out.data(), used);
+                used = 0;
+            }
+        }
+        if (used > 0) Bsim3OverlapChargesLanes(devices.data(), vgd.data(), vgs.data(), out.data(), used);
     }
 
     // The channels, and where the load stores charge the charges, of the devices of one set.

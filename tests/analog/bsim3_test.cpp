@@ -246,6 +246,38 @@ TEST_F(Bsim3Test, BulkJunctionsEvaluatedTogetherGetTheirOwnValues)
     }
 }
 
+// The overlap charges evaluated together, one device in each lane, are each device's own to the
+// bit, on both sides of zero bias (accumulation and depletion of the overlap region).
+TEST_F(Bsim3Test, OverlapChargesEvaluatedTogetherGetTheirOwnValues)
+{
+    if (!Bsim3VectorSlopes()) GTEST_SKIP() << "no vector form on this processor";
+    for (const char* card : {"CAPMOD=2 CGDL=2e-10 CGSL=3e-10 CKAPPA=0.8 CGDO=2e-10 CGSO=3e-10", "CAPMOD=3 CGDL=1e-10"}) {
+        const std::string model = std::string(kCard) + " " + card + ")\n";
+        Build("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MN L=0.5u W=5u\nM2 2 1 0 0 MN L=0.35u W=2u\nM3 2 1 0 0 MP L=1u W=10u\n"
+              "M4 2 1 0 0 MP L=0.4u W=3u\n.MODEL MN NMOS (LEVEL=8 " + model + ".MODEL MP PMOS (LEVEL=8 " + model + ".END\n");
+        std::vector<const Bsim3Size*> devices;
+        for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) devices.push_back(d.bsim3.get());
+        ASSERT_EQ(devices.size(), 4u);
+        std::mt19937 random(7);
+        std::uniform_real_distribution<double> bias(-4.0, 4.0);
+        for (int k = 0; k < 100; ++k) {
+            const int count = 1 + k % 4;
+            double vgd[4], vgs[4];
+            Bsim3Overlaps together[4];
+            Bsim3Overlaps* out[4] = {&together[0], &together[1], &together[2], &together[3]};
+            for (int i = 0; i < count; ++i) vgd[i] = bias(random), vgs[i] = bias(random);
+            Bsim3OverlapChargesLanes(devices.data(), vgd, vgs, out, count);
+            for (int i = 0; i < count; ++i) {
+                const Bsim3Overlaps alone = Bsim3OverlapCharges(*devices[static_cast<std::size_t>(i)], vgd[i], vgs[i]);
+                EXPECT_EQ(alone.drain.charge, together[i].drain.charge) << card << ", lane " << i << " at " << vgd[i];
+                EXPECT_EQ(alone.drain.capacitance, together[i].drain.capacitance) << card << ", lane " << i;
+                EXPECT_EQ(alone.source.charge, together[i].source.charge) << card << ", lane " << i << " at " << vgs[i];
+                EXPECT_EQ(alone.source.capacitance, together[i].source.capacitance) << card << ", lane " << i;
+            }
+        }
+    }
+}
+
 TEST_F(Bsim3Test, PartitionsCapacitanceModelsAndChargeNode)
 {
     // In saturation with the 0/100 partition the drain takes none of the channel charge.
