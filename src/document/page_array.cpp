@@ -236,12 +236,14 @@ int RenamePageTo(WindowRecord* record, int page, const std::string& text)
 {
     if (!IsSchematicRecord(record) || page < 0 || page >= PageCount(record)) return 0;
     PageRecord& target = record->document->pages[static_cast<std::size_t>(page)];
-    if (text.empty() || text == target.name) return 0;
-    if (!EqualsNoCase(text, target.name) && FindPageByName(record, text)) {
+    // What is kept of a long name must not name another page either.
+    const std::string name = text.substr(0, kMaxPageNameLength);
+    if (name.empty() || name == target.name) return 0;
+    if (!EqualsNoCase(name, target.name) && FindPageByName(record, name)) {
         ReportMessage("WE", record, kMsgDuplicatePageName);
         return kMsgDuplicatePageName;
     }
-    target.name = text.substr(0, kMaxPageNameLength);
+    target.name = name;
     SetRedrawFlags(record);
     for (int pane = 0; pane < kPaneCount; ++pane)
         if (IsPaneVisible(record, pane)) RepaintTabBar(record, pane);

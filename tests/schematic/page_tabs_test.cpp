@@ -106,6 +106,10 @@ TEST_F(Pages, RenameRules)
     EXPECT_EQ(Name(1), "PAGE 2");
     EXPECT_EQ(RenamePageTo(record_, 1, std::string(60, 'x')), 0);
     EXPECT_EQ(Name(1), std::string(40, 'x'));
+    // A long name is refused when what is kept of it names another page.
+    AddPage(record_, 2);
+    EXPECT_EQ(RenamePageTo(record_, 2, std::string(40, 'x') + "yz"), kMsgDuplicatePageName);
+    EXPECT_EQ(Name(2), "Page 3");
     EXPECT_EQ(RenamePageTo(record_, 1, ""), 0);
     EXPECT_EQ(Name(1), std::string(40, 'x'));
     EXPECT_EQ(FindPageByName(record_, "TEXT"), 1);
