@@ -195,6 +195,20 @@ int ReadFileContent(WindowRecord* record, const std::string& path, int kind, Loa
     return status;
 }
 
+// Reads a schematic file into a record of its own, without a window, and says whether it reads:
+// 0 or the read's message id. Nothing is reported and the load's state is left as it was.
+int TrialReadSchematic(const std::string& path, int kind, LoadOptions options)
+{
+    CircuitFileState& state = CircuitFiles();
+    const CircuitFileState kept = state;
+    WindowRecord* scratch = NewWindowRecord(nullptr, kind, true);
+    if (scratch == nullptr) return kMsgInsufficientMemory;
+    const int status = ReadFileContent(scratch, path, kind, options | kLoadQuiet);
+    FreeWindowRecord(scratch);
+    state = kept;
+    return status;
+}
+
 // Copies the items and grid texts of one document into another.
 bool CopyDocumentItems(WindowRecord* destination, const CircuitDocument& source)
 {
@@ -394,6 +408,20 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
             return 0;
         }
         error = CheckFileAccess(path);
+    }
+    // A window's circuit gives way only to a file that reads (Revert): one removed or damaged
+    // since would otherwise leave the window closed and the circuit lost.
+    if (target != nullptr && error == 0) {
+        error = CheckFileAccess(path);
+        if (error == 0 && IsSchematicKind(kind)) {
+            const int status = TrialReadSchematic(path, kind, options);
+            if (status != 0) {
+                out = target;
+                if (quiet) return status;
+                ReportLoadFailure(status);
+                return kMsgAlreadyReported;
+            }
+        }
     }
     if (error != 0) {
         SetPendingErrorText(UpperCaseFileName(path.empty() ? name : path));

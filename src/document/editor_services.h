@@ -165,6 +165,8 @@ struct SchematicEditorHooks {
     std::function<void(WindowRecord*)> renameComponents;
     std::function<void(WindowRecord*)> renameDefines;
     std::function<void(WindowRecord*)> redrawNodeValues;
+    // Opens an undoable edit of the whole drawing (the lists are kept for Undo): 0, or 15002.
+    std::function<int(WindowRecord*)> beginBoxEdit;
     // Mouse messages of a window (key flags, lParam), and the edit dialog of the element under a
     // client point (1 when one was found).
     std::function<void(win::HWND, unsigned, win::LPARAM)> lButtonDown;

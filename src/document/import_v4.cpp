@@ -152,12 +152,27 @@ int ConvertOldPassiveParameters(WindowRecord* record, SchematicItem& item, std::
     return 0;
 }
 
+// "PART MODEL rest" in the MODEL attribute: the model name stays there; the rest is returned.
+std::string SplitOldModelText(WindowRecord* record, SchematicItem& item, int& status)
+{
+    const std::string words = WithoutPartName(item, GetAttributeText(&item, kAttrModel));
+    status = SetAttribute(record, &item, kAttrModel, FirstWord(words)) ? 0 : kMsgInsufficientMemory;
+    return AfterFirstWord(words);
+}
+
 // Splits the old-style attribute texts of one component.
 int SplitOldAttributeTexts(WindowRecord* record, SchematicItem& item, ModelCounter& counter)
 {
     const int type = ItemComponentType(&item);
     const ComponentTypeRow* row = FindComponentTypeRow(type);
-    if (row == nullptr || row->mainAttribute == 0 || type == kComponentTie || type == kComponentBlank) return 0;
+    if (row == nullptr || type == kComponentTie || type == kComponentBlank) return 0;
+    const bool analogModel = TakesModel(*row) && row->domain != kDomainDigital;
+    int status = 0;
+    // Sources whose only text is their model ("V1 STEP").
+    if (row->mainAttribute == 0) {
+        if (analogModel) SplitOldModelText(record, item, status);
+        return status;
+    }
     const int main = static_cast<int>(row->mainAttribute);
     ComponentAttribute* mainAttribute = FindAttribute(&item, main);
     if (mainAttribute == nullptr) return 0;
@@ -172,11 +187,11 @@ int SplitOldAttributeTexts(WindowRecord* record, SchematicItem& item, ModelCount
             value.erase(0, std::min<std::size_t>(3, value.size()));
             TrimLeft(value);
         }
-    } else if (TakesModel(*row) && row->domain != kDomainDigital) {
-        // "PART MODEL rest": the model name, and what follows it as the value.
-        const std::string words = WithoutPartName(item, GetAttributeText(&item, kAttrModel));
-        if (!SetAttribute(record, &item, kAttrModel, FirstWord(words))) return kMsgInsufficientMemory;
-        if (main != kAttrModel) value = AfterFirstWord(words);
+    } else if (analogModel) {
+        // The model name, and what follows it as the value.
+        std::string rest = SplitOldModelText(record, item, status);
+        if (status != 0) return status;
+        if (main != kAttrModel) value = std::move(rest);
     } else {
         value = WithoutPartName(item, value);
         if (type == kComponentResistor || type == kComponentCapacitor || type == kComponentInductor) {

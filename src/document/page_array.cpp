@@ -8,12 +8,14 @@
 #include "ui/frame_state.h"
 #include "ui/prompt_dialog.h"
 #include "ui/window_record.h"
+#include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/memory.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/connectivity.h"
+#include "document/editor_services.h"
 #include "document/selection.h"
 #include "platform/message_box.h"
 #include "platform/paint.h"
@@ -59,6 +61,31 @@ void ShiftPages(CircuitDocument& document, int from, int delta)
         if (item->page >= from) item->page = static_cast<std::int16_t>(item->page + delta);
     for (GridText* text = ListHead<GridText>(document.gridTextList); text; text = ListNext(text))
         if (text->page >= from) text->page = static_cast<std::int16_t>(text->page + delta);
+}
+
+// Deleting pages is undone with the lists of the drawing, so the undoable edit also keeps the
+// pages and what the panes showed: Undo exchanges them with the present ones as it exchanges the
+// lists. False when the edit cannot be opened (nothing is deleted then).
+bool KeepPagesForUndo(WindowRecord* record)
+{
+    const auto& begin = EditorHooks().beginBoxEdit;
+    if (!begin) {
+        SetUndoKind(record, 0);
+        return true;
+    }
+    if (begin(record) != 0) return false;
+    const CircuitDocument& document = *record->document;
+    EditStateOf(record).swapOtherTexts = [record, pages = document.pages, panePage = document.panePage,
+                                          firstTab = document.paneFirstTab]() mutable {
+        if (!IsSchematicRecord(record)) return;
+        CircuitDocument& shown = *record->document;
+        std::swap(shown.pages, pages);
+        std::swap(shown.panePage, panePage);
+        std::swap(shown.paneFirstTab, firstTab);
+        UpdatePaneScrollBars(record);
+        for (int pane = 0; pane < kPaneCount; ++pane) RepaintTabBar(record, pane);
+    };
+    return true;
 }
 
 }  // namespace
@@ -118,6 +145,8 @@ int AddPage(WindowRecord* record, int index)
         return kMsgInsufficientMemory;
     }
     if (index < count) ShiftPages(document, index, 1);
+    // What the last edit kept for Undo lies on the pages as they were.
+    SetUndoKind(record, 0);
     // Panes showing moved pages keep showing the same pages.
     for (std::int32_t& shown : document.panePage)
         if (shown >= index && index < count) ++shown;
@@ -189,26 +218,32 @@ void DeletePageCommand(WindowRecord* record)
     for (const PageRecord& page : document.pages) desc.items.push_back(page.name);
     desc.selection = {PanePage(document)};
     SetAllItemsSelected(record, kSchematicMask, 0);
-    if (RunListSelectDialog(desc) == win::IDOK) {
-        std::vector<int> chosen = desc.selection;
-        std::sort(chosen.rbegin(), chosen.rend());
-        bool deleted = false;
-        for (int page : chosen) deleted = DeletePage(record, page) != 0 || deleted;
-        if (deleted) AfterPageDelete(record);
-    }
+    if (RunListSelectDialog(desc) == win::IDOK) DeletePages(record, desc.selection);
     RefreshToolButtonStates();
+}
+
+void DeletePages(WindowRecord* record, std::vector<int> pages)
+{
+    if (!IsSchematicRecord(record) || pages.empty() || !KeepPagesForUndo(record)) return;
+    std::sort(pages.rbegin(), pages.rend());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    bool deleted = false;
+    for (int page : pages) deleted = DeletePage(record, page) != 0 || deleted;
+    if (deleted) AfterPageDelete(record);
 }
 
 int RenamePageTo(WindowRecord* record, int page, const std::string& text)
 {
     if (!IsSchematicRecord(record) || page < 0 || page >= PageCount(record)) return 0;
     PageRecord& target = record->document->pages[static_cast<std::size_t>(page)];
-    if (text.empty() || text == target.name) return 0;
-    if (!EqualsNoCase(text, target.name) && FindPageByName(record, text)) {
+    // What is kept of a long name must not name another page either.
+    const std::string name = text.substr(0, kMaxPageNameLength);
+    if (name.empty() || name == target.name) return 0;
+    if (!EqualsNoCase(name, target.name) && FindPageByName(record, name)) {
         ReportMessage("WE", record, kMsgDuplicatePageName);
         return kMsgDuplicatePageName;
     }
-    target.name = text.substr(0, kMaxPageNameLength);
+    target.name = name;
     SetRedrawFlags(record);
     for (int pane = 0; pane < kPaneCount; ++pane)
         if (IsPaneVisible(record, pane)) RepaintTabBar(record, pane);

@@ -4,6 +4,7 @@
 // insertion and deletion keep consistent.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kq5 {
 
@@ -34,13 +35,16 @@ std::string GetTabLabel(const WindowRecord* record, int tab);
 int FindPageByName(const WindowRecord* record, std::string_view name);
 
 // Inserts a page at the index (schematics only, no analysis open) and shows it in the first
-// visible pane; items of later pages move up one page. 0, or 15002 with nothing changed.
+// visible pane; items of later pages move up one page, and the last edit can no longer be
+// undone. 0, or 15002 with nothing changed.
 int AddPage(WindowRecord* record, int index);
 // Deletes a page, asking first when anything lies on it; the last page of a circuit is never
 // deleted. 1 when deleted.
 int DeletePage(WindowRecord* record, int page);
 // After deletions: modified, connectivity, panes pointing past the end brought back.
 void AfterPageDelete(WindowRecord* record);
+// Deletes the pages (indexes in any order) as one edit that Undo takes back, pages and all.
+void DeletePages(WindowRecord* record, std::vector<int> pages);
 // The "Delete Page" command: a list of the pages to choose from.
 void DeletePageCommand(WindowRecord* record);
 // Asks for a new name of the page of a tab; RenamePageTo does the renaming: 0, or 13515 after

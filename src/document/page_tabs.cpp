@@ -394,7 +394,7 @@ win::LRESULT PageTabsWndProc(win::HWND bar, win::UINT msg, win::WPARAM wParam, w
             SetAllItemsSelected(record, kSchematicMask, 0);
             const TabBarState& state = Tabs();
             if (id == kCommandAddPage) AddPage(record, state.insertPosition);
-            if (id == kCommandDeletePage && DeletePage(record, state.menuTab - 1)) AfterPageDelete(record);
+            if (id == kCommandDeletePage) DeletePages(record, {state.menuTab - 1});
             if (id == kCommandRenamePage) RenamePage(record, state.menuTab);
         }
         return win::DefWindowProc(bar, msg, wParam, lParam);

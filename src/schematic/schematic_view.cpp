@@ -1,5 +1,7 @@
 #include "schematic/schematic_view.h"
 
+#include "schematic/edit_commands.h"
+
 #include "core/analysis_state.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
@@ -36,6 +38,7 @@ void InstallSchematicEditorHooks()
     hooks.renameComponents = RenameComponents;
     hooks.renameDefines = RenameDefines;
     hooks.redrawNodeValues = RedrawNodeValues;
+    hooks.beginBoxEdit = BeginBoxEdit;
     hooks.lButtonDown = OnWindowLButtonDown;
     hooks.lButtonUp = OnWindowLButtonUp;
     hooks.rButtonDown = OnWindowRButtonDown;

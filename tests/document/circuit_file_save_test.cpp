@@ -210,5 +210,36 @@ TEST_F(CircuitFileSave, SaveAsAsksForANameAndRevertRereadsTheFile)
     EXPECT_EQ(reverted->flags & 0x4000, 0x4000u);
 }
 
+// Revert when the file on disk has been damaged or removed meanwhile: the error is reported and
+// the window keeps the circuit it shows, changes and all; nothing is closed.
+TEST_F(CircuitFileSave, RevertToADamagedFileKeepsTheWindowAndItsCircuit)
+{
+    BuildRichDocument(record_, resistor_, capacitor_);
+    const std::string path = PathOf("reverted.cir");
+    ASSERT_EQ(Save(record_, path), 0);
+    WindowRecord* out = nullptr;
+    ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindSchematic, kLoadDefaults | kLoadNoConnectivity, out), 0);
+    ListRemove(out->document->itemList, out->document->itemList.head);
+    out->modified = 1;
+    const std::int32_t items = out->document->itemList.count;
+
+    for (const std::string& damage : {std::string("5.03\nKestrion V\nNorvale Softworks\n\n:**** fonts"),
+                                      std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe"), std::string()}) {
+        if (damage.empty())
+            std::filesystem::remove(path);
+        else
+            WriteFileBytes(path, damage);
+        win::ClearMessageBoxLog();
+        win::PushMessageBoxAnswer(win::IDYES);
+        RevertToSaved(out);
+        EXPECT_TRUE(ErrorWasShown()) << damage;
+        WindowRecord* kept = FindRecordByTitle(path);
+        ASSERT_EQ(kept, out) << damage;
+        ASSERT_TRUE(kept->document) << damage;
+        EXPECT_EQ(kept->document->itemList.count, items) << damage;
+        EXPECT_EQ(kept->modified, 1) << damage;
+    }
+}
+
 }  // namespace
 }  // namespace kq5::testing

@@ -128,6 +128,23 @@ TEST_F(OldFileImport, ComponentsAreConvertedFromTheirTexts)
     EXPECT_EQ(CircuitFiles().missingComponents, "'Unknown'");
 }
 
+// Sources whose main attribute is their model: "V1 STEP" names the model STEP, as it does for a
+// transistor; the whole old text left in MODEL would name a model nobody has.
+TEST_F(OldFileImport, ASourceTakesTheModelNameAfterItsPartName)
+{
+    AddComponentDefinition("Pulse Source", kComponentPulseSource, 1);
+    AddComponentDefinition("Sine Source", kComponentSineSource, 1);
+    OldFile file;
+    file.items = {"Pulse Source\n25,27,0\n0,0\nV1 STEP\n", "Sine Source\n25,40,0\n0,0\nV2 1MHZ\n"};
+    WindowRecord* loaded = nullptr;
+    ASSERT_EQ(Load(file, loaded), 0);
+    ASSERT_EQ(loaded->document->itemList.count, 2);
+    EXPECT_EQ(GetAttributeText(Item(loaded, 0), kAttrPart), "V1");
+    EXPECT_EQ(GetAttributeText(Item(loaded, 0), kAttrModel), "STEP");
+    EXPECT_EQ(GetAttributeText(Item(loaded, 1), kAttrPart), "V2");
+    EXPECT_EQ(GetAttributeText(Item(loaded, 1), kAttrModel), "1MHZ");
+}
+
 TEST_F(OldFileImport, GridTextsLimitsAndOptionsAreConverted)
 {
     OldFile file;

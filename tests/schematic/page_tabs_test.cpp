@@ -10,6 +10,7 @@
 #include "document/page_array.h"
 #include "document/page_tabs.h"
 #include "document/pane_seams.h"
+#include "schematic/edit_commands.h"
 
 namespace kq5::testing {
 namespace {
@@ -105,6 +106,10 @@ TEST_F(Pages, RenameRules)
     EXPECT_EQ(Name(1), "PAGE 2");
     EXPECT_EQ(RenamePageTo(record_, 1, std::string(60, 'x')), 0);
     EXPECT_EQ(Name(1), std::string(40, 'x'));
+    // A long name is refused when what is kept of it names another page.
+    AddPage(record_, 2);
+    EXPECT_EQ(RenamePageTo(record_, 2, std::string(40, 'x') + "yz"), kMsgDuplicatePageName);
+    EXPECT_EQ(Name(2), "Page 3");
     EXPECT_EQ(RenamePageTo(record_, 1, ""), 0);
     EXPECT_EQ(Name(1), std::string(40, 'x'));
     EXPECT_EQ(FindPageByName(record_, "TEXT"), 1);
@@ -309,6 +314,98 @@ TEST_F(Pages, SplitCommandsPlaceTheTextArea)
     for (int pane : {0, 2, 3}) EXPECT_FALSE(IsPaneVisible(record_, pane)) << pane;
     EXPECT_TRUE(IsPaneVisible(record_, 1));
     EXPECT_EQ(FindVisiblePane(record_), 1);
+}
+
+}  // namespace
+}  // namespace kq5::testing
+
+
+namespace kq5::testing {
+namespace {
+
+// Chooses the listed pages in the Delete Page list and presses OK.
+void ChoosePagesToDelete(std::vector<int> pages)
+{
+    win::headless::SetIdleHandler([pages, done = false]() mutable {
+        win::HWND dialog = CurrentDialog();
+        if (dialog == nullptr || done) return false;
+        done = true;
+        win::HWND list = win::GetDlgItem(dialog, kListSelectList);
+        win::SendMessage(list, win::LB_SETSEL, 0, -1);
+        for (int page : pages) win::SendMessage(list, win::LB_SETSEL, 1, page);
+        win::SendMessage(dialog, win::WM_COMMAND, win::IDOK, 0);
+        return true;
+    });
+}
+
+// Undo after deleting a page brings the page back with what was on it, and every item back on
+// its own page; a second Undo deletes it again.
+TEST_F(Pages, UndoOfADeletedPageBringsItBackWithItsItems)
+{
+    AddPage(record_, 1);
+    AddPage(record_, 2);
+    record_->document->pages[1].name = "Amp";
+    SchematicItem* first = AddItem(record_, kItemWire, 0, 0, 10, 0, 0, 0);
+    AddItem(record_, kItemWire, 0, 0, 20, 0, 0, 1);
+    AddText(record_, "on amp", 3, 3, 1);
+    SchematicItem* last = AddItem(record_, kItemWire, 0, 0, 30, 0, 0, 2);
+    ChoosePagesToDelete({1});
+    win::PushMessageBoxAnswer(win::IDYES);  // the page is not empty
+    DeletePageCommand(record_);
+    win::headless::SetIdleHandler(nullptr);
+    ASSERT_EQ(PageCount(record_), 2);
+    ASSERT_EQ(record_->document->itemList.count, 2);
+    EXPECT_EQ(last->page, 1);
+
+    EditUndo(record_);
+    ASSERT_EQ(PageCount(record_), 3);
+    EXPECT_EQ(Name(1), "Amp");
+    std::vector<std::pair<int, int>> pages;  // (wire end, page)
+    for (const SchematicItem& item : ListRecords<SchematicItem>(record_->document->itemList))
+        pages.emplace_back(item.x2, item.page);
+    EXPECT_EQ(pages, (std::vector<std::pair<int, int>>{{10, 0}, {20, 1}, {30, 2}}));
+    ASSERT_EQ(record_->document->gridTextList.count, 1);
+    EXPECT_EQ(ListHead<GridText>(record_->document->gridTextList)->page, 1);
+
+    EditUndo(record_);
+    ASSERT_EQ(PageCount(record_), 2);
+    EXPECT_EQ(Name(1), "Page 3");
+    EXPECT_EQ(record_->document->itemList.count, 2);
+    EXPECT_EQ(record_->document->gridTextList.count, 0);
+    EXPECT_EQ(first->page, 0);
+}
+
+// An edit made before a page was added or deleted is no longer undone onto pages that have
+// moved: a cut on the last page, then a page deleted before it, then Undo.
+TEST_F(Pages, UndoOfACutDoesNotLandOnAPageThatMoved)
+{
+    AddPage(record_, 1);
+    AddPage(record_, 2);
+    SchematicItem* cut = AddItem(record_, kItemWire, 0, 0, 30, 0, 0, 2);
+    ShowPageInPane(record_, FindVisiblePane(record_), 2);
+    cut->selection = kSelected;
+    EditCut(record_);
+    ASSERT_EQ(record_->document->itemList.count, 0);
+    ChoosePagesToDelete({1});
+    DeletePageCommand(record_);
+    win::headless::SetIdleHandler(nullptr);
+    ASSERT_EQ(PageCount(record_), 2);
+    EditUndo(record_);
+    for (const SchematicItem& item : ListRecords<SchematicItem>(record_->document->itemList))
+        EXPECT_LT(item.page, PageCount(record_));
+
+    // A page inserted before the page of a cut item.
+    cut = AddItem(record_, kItemWire, 0, 0, 40, 0, 0, 1);
+    ShowPageInPane(record_, FindVisiblePane(record_), 1);
+    cut->selection = kSelected;
+    EditCut(record_);
+    AddPage(record_, 0);
+    EditUndo(record_);
+    for (const SchematicItem& item : ListRecords<SchematicItem>(record_->document->itemList)) {
+        if (item.x2 == 40) {
+            EXPECT_EQ(item.page, 2);
+        }
+    }
 }
 
 }  // namespace

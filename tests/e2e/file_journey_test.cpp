@@ -1,0 +1,110 @@
+// A circuit's file in the user's hands: the file on disk is damaged behind the program's back,
+// the user asks for File > Revert, and the circuit in the window is what is left of the work; a
+// page deleted with what is on it, and Undo.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+// Places on the program's screen, read from its captures (the frame maximised, as it starts).
+constexpr int kFirstPageTabX = 126, kTabY = 725;
+constexpr int kCapacitorX = 350, kCapacitorY = 323;
+
+void WriteAll(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+class FileJourney : public ::testing::Test {
+protected:
+    FileJourney() : journey_{"file"} {}
+
+    void Keys(const std::string& keys)
+    {
+        journey_.Key(keys);
+        journey_.Settle();
+    }
+    void Click(int x, int y)
+    {
+        journey_.Click(x, y);
+        journey_.Settle();
+    }
+    void StartWithTheExample()
+    {
+        circuit_ = journey_.Root() / "kept.cir";
+        std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", circuit_);
+        ASSERT_TRUE(journey_.Start({"kept.cir"})) << journey_.Output();
+        journey_.Settle();
+    }
+
+    Journey journey_;
+    std::filesystem::path circuit_;
+};
+
+TEST_F(FileJourney, RevertToADamagedFileKeepsTheCircuitThatSavingPutsBack)
+{
+    StartWithTheExample();
+    const std::filesystem::path circuit = circuit_;
+    Keys("ctrl+s");
+    const std::string saved = ReadAll(circuit);
+    ASSERT_NE(saved.find("Name=Capacitor"), std::string::npos) << saved;
+    const Shot before = journey_.Capture("file_before_damage");
+
+    // Cut off in the middle of its header, as a copy broken off would leave it.
+    WriteAll(circuit, "5.03\r\nKestrion V\r\nNorvale Softworks\r\n\r\n:**** fonts");
+    Keys("alt+f r");
+    journey_.Capture("file_revert_question");
+    Keys("Return");  // Revert to the disk version? Yes
+    journey_.Capture("file_revert_refused");
+    Keys("Return");  // the error
+    const Shot after = journey_.Capture("file_after_revert");
+    EXPECT_TRUE(after.SameAs(before, 0, 90, 1200, 900)) << "the circuit's window changed";
+
+    Keys("ctrl+s");
+    EXPECT_EQ(ReadAll(circuit), saved) << "saving did not put the circuit back";
+    EXPECT_TRUE(journey_.Running());
+}
+
+// The page that holds the circuit is deleted, after a page was added; Undo brings the page back
+// with the circuit on it, and the saved file is the one from before the deletion.
+TEST_F(FileJourney, UndoBringsBackADeletedPageWithWhatWasOnIt)
+{
+    StartWithTheExample();
+    const Shot drawn = journey_.Capture();
+    Keys("alt+e Up Up");
+    journey_.Capture("file_edit_menu");
+    Keys("Return");  // Add Page
+    Click(kFirstPageTabX, kTabY);
+    Keys("ctrl+s");
+    const std::string twoPages = ReadAll(circuit_);
+    ASSERT_EQ(twoPages.find("[Page]", twoPages.find("[Page]") + 1) != std::string::npos, true) << twoPages;
+    const Shot before = journey_.Capture("file_two_pages");
+
+    Keys("alt+e Up Return");  // Delete Page...
+    journey_.Capture("file_delete_page_list");
+    Keys("Return");  // the page shown, chosen in the list
+    journey_.Capture("file_delete_page_question");
+    Keys("Return");  // not empty: delete anyhow? Yes
+    const Shot deleted = journey_.Capture("file_page_deleted");
+    EXPECT_FALSE(deleted.SameAs(drawn, kCapacitorX - 10, kCapacitorY - 10, kCapacitorX + 10, kCapacitorY + 10))
+        << "the circuit is still drawn";
+    Keys("ctrl+s");
+    EXPECT_EQ(ReadAll(circuit_).find("Name=Capacitor"), std::string::npos);
+
+    Keys("ctrl+z");
+    const Shot undone = journey_.Capture("file_page_delete_undone");
+    EXPECT_TRUE(undone.SameAs(before, 0, 90, 1200, 900)) << "Undo did not bring the page back as it was";
+    Keys("ctrl+s");
+    EXPECT_EQ(ReadAll(circuit_), twoPages);
+    EXPECT_TRUE(journey_.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
