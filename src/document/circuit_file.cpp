@@ -395,6 +395,9 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
         }
         error = CheckFileAccess(path);
     }
+    // The runtime's own text does not say which file; the file's name does (a recent-files entry
+    // whose file has gone, a name on the command line).
+    if (error == kMsgFileErrorBase + ENOENT) error = kMsgFileNotFound;
     if (error != 0) {
         SetPendingErrorText(UpperCaseFileName(path.empty() ? name : path));
         if (target != nullptr) out = target;

@@ -1,5 +1,11 @@
-// The frame's own services in a user's hands: its tool bar follows what is open.
+// The frame's own services in a user's hands: its tool bar follows what is open, its recent-files
+// list tells which file has gone.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <string>
 
 #include "journey.h"
 
@@ -30,6 +36,48 @@ TEST(FrameJourney, ClosingTheLastDocumentGreysItsButtonsAtOnce)
     const Shot refreshed = journey.Capture("tool_bar_no_document_refreshed");
     EXPECT_TRUE(closed.SameAs(refreshed, 0, kToolBarTop, closed.width, kToolBarBottom))
         << "the tool bar showed stale buttons until a menu was opened";
+    EXPECT_TRUE(journey.Running());
+}
+
+// The longest run of one colour along a row of [y0, y1): a message box's caption bar measured.
+int WidestRun(const Shot& shot, int y0, int y1, std::uint32_t rgb)
+{
+    int widest = 0;
+    for (int y = y0; y < std::min(y1, shot.height); ++y) {
+        int run = 0;
+        for (int x = 0; x < shot.width; ++x) {
+            run = shot.At(x, y) == rgb ? run + 1 : 0;
+            widest = std::max(widest, run);
+        }
+    }
+    return widest;
+}
+
+// A recent-files entry whose file has gone says which file it was. The message used to be the
+// runtime's bare "No such file or directory", in a box too narrow for any name.
+TEST(FrameJourney, ARecentFileThatHasGoneIsNamedInTheMessage)
+{
+    Journey journey("recent_gone");
+    const std::string gone = (journey.Root() / "a_circuit_that_was_moved_elsewhere.cir").string();
+    {
+        std::ofstream settings(journey.Root() / "kq5.dat", std::ios::binary);
+        settings << "[Main]\nFileType=KQ5.DAT\nVersion=5.40\n\n[Last Loaded Files]\nFILE_1=" << gone << "\n";
+    }
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    const Shot start = journey.Capture();
+    journey.Key("alt+f");
+    journey.Settle();
+    journey.Key("1");
+    journey.Settle();
+    const Shot message = journey.Capture("recent_gone_message");
+    journey.Key("Return");
+    journey.Settle();
+    // The active caption's blue, below the frame's own caption (grey while the box is up).
+    constexpr std::uint32_t kCaptionBlue = 0x000080;
+    constexpr int kBelowFrameCaption = 100;
+    const int box = WidestRun(message, kBelowFrameCaption, message.height, kCaptionBlue);
+    EXPECT_GT(box, 380) << "no message box wide enough to hold the file's name (" << box << " px)";
+    EXPECT_TRUE(journey.Capture().SameAs(start)) << "the message box is still up";
     EXPECT_TRUE(journey.Running());
 }
 
