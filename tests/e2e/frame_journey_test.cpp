@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -78,6 +79,45 @@ TEST(FrameJourney, ARecentFileThatHasGoneIsNamedInTheMessage)
     const int box = WidestRun(message, kBelowFrameCaption, message.height, kCaptionBlue);
     EXPECT_GT(box, 380) << "no message box wide enough to hold the file's name (" << box << " px)";
     EXPECT_TRUE(journey.Capture().SameAs(start)) << "the message box is still up";
+    EXPECT_TRUE(journey.Running());
+}
+
+// A recent-files entry for a file still open in a window brings that window to the front, also
+// when the file has gone from the disk meanwhile; that used to end in "No such file or directory".
+TEST(FrameJourney, ARecentFileStillOpenComesToTheFrontAfterItsFileHasGone)
+{
+    Journey journey("recent_open_gone");
+    const std::filesystem::path netlist = journey.Root() / "filter.ckt";
+    {
+        std::ofstream text(netlist, std::ios::binary);
+        text << "RC filter\nV1 1 0 1\nR1 1 2 1K\nC1 2 0 1U\n.END\n";
+    }
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type("filter.ckt");
+    journey.Key("Return");
+    journey.Settle();
+    const Shot open = journey.Capture("recent_open_gone_netlist");
+    std::filesystem::remove(netlist);
+    journey.Key("ctrl+n");  // a new schematic in front
+    journey.Settle();
+    journey.Key("Return");
+    journey.Settle();
+    const Shot other = journey.Capture();
+    ASSERT_FALSE(other.SameAs(open)) << "no new window came to the front";
+    journey.Key("alt+f");
+    journey.Settle();
+    journey.Key("1");
+    journey.Settle();
+    const Shot back = journey.Capture("recent_open_gone_back");
+    const bool same = back.SameAs(open);
+    if (!same) {
+        // Out of the message box, so that the program can end.
+        journey.Key("Return");
+        journey.Settle();
+    }
+    EXPECT_TRUE(same) << "the netlist's window did not come back to the front as it was";
     EXPECT_TRUE(journey.Running());
 }
 
