@@ -178,10 +178,19 @@ StartupCommandLine ReadCommandLine(const std::vector<std::string>& args)
         line += QuotedWhenBlank(word);
     }
     if (const std::size_t root = FindNoCase(line, "/ROOT:"); root != std::string::npos) {
-        std::size_t end = root + 6;
-        while (end < line.size() && line[end] != ' ') ++end;
-        out.root = WithoutTrailingSeparator(line.substr(root + 6, end - root - 6));
-        line.erase(root, end - root);
+        // A folder with blanks made its word quoted above; its value then runs to the closing quote.
+        std::size_t start = root;
+        const std::size_t from = root + 6;
+        char stop = ' ';
+        if (root > 0 && line[root - 1] == '"') {
+            --start;
+            stop = '"';
+        }
+        std::size_t end = from;
+        while (end < line.size() && line[end] != stop) ++end;
+        out.root = WithoutTrailingSeparator(line.substr(from, end - from));
+        if (stop == '"' && end < line.size()) ++end;
+        line.erase(start, end - start);
     }
     const std::string first = TakeCommandLineArg(line);
     if (!first.empty() && first[0] == '@') {

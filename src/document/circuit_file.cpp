@@ -396,7 +396,8 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
     else
         error = ResolveFileName(path, name, false);
 
-    if (target == nullptr && error == 0) {
+    // A file open in a window comes to the front even when it has gone from the disk meanwhile.
+    if (target == nullptr && (error == 0 || !path.empty())) {
         if (WindowRecord* found = FindOpenCircuit(path, macro)) {
             if (macro) {
                 out = OpenSharedCircuitView(found, options);
@@ -407,7 +408,7 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
             out = found;
             return 0;
         }
-        error = CheckFileAccess(path);
+        if (error == 0) error = CheckFileAccess(path);
     }
     // A window's circuit gives way only to a file that reads (Revert): one removed or damaged
     // since would otherwise leave the window closed and the circuit lost.
@@ -423,6 +424,9 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
             }
         }
     }
+    // The runtime's own text does not say which file; the file's name does (a recent-files entry
+    // whose file has gone, a name on the command line).
+    if (error == kMsgFileErrorBase + ENOENT) error = kMsgFileNotFound;
     if (error != 0) {
         SetPendingErrorText(UpperCaseFileName(path.empty() ? name : path));
         if (target != nullptr) out = target;

@@ -21,6 +21,7 @@
 #include "netlist/model_library_window.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
+#include "netlist/spice_messages.h"
 #include "netlist/spice_sources.h"
 
 namespace kq5 {
@@ -63,8 +64,8 @@ void WriteLibraryModels(int unit, const ModelLibrary& library)
 }
 
 // Reads the statements of the text into the library until the text ends or a statement
-// cannot be evaluated.
-void ReadTextModels(int unit, ModelLibrary& library, const std::string& fileName)
+// cannot be evaluated. A faulty statement is reported at its line of the text it stands in.
+void ReadTextModels(int unit, ModelLibrary& library, const std::string& textName)
 {
     int depth = 0;
     std::string line;
@@ -81,7 +82,10 @@ void ReadTextModels(int unit, ModelLibrary& library, const std::string& fileName
         }
         if (depth != 0 || !StartsWith(line, ".MODEL")) continue;
         const int before = ModelStatementCount();
-        if (ParseModelStatement(line, 0, 0, kModelSourceTextFile, fileName) != 0 || ModelStatementCount() == before)
+        // Each faulty statement is shown where it stands, not where the first one stood.
+        ClearErrorSourceLine();
+        if (ParseModelStatement(line, 0, LogicalLineStart(), kModelSourceTextFile, textName) != 0 ||
+            ModelStatementCount() == before)
             continue;
         const int index = ModelStatementCount() - 1;
         const ModelStatement statement = *FindModelStatement(index);
@@ -145,9 +149,11 @@ int TranslateTextToLibrary(WindowRecord* active, std::string fileName, ModelLibr
         return kMsgAlreadyReported;
     }
     WaitCursorScope wait;
-    OpenMemoryTextUnit(unit, GetRecordTitle(active), active->textArea);
+    const std::string textName = GetRecordTitle(active);
+    OpenMemoryTextUnit(unit, textName, active->textArea);
     ClearModelTable();
-    ReadTextModels(unit, *library, fileName);
+    ReadTextModels(unit, *library, textName);
+    ClearErrorSourceLine();
     CloseUnit(unit);
     ClearModelTable();
     if (window) {

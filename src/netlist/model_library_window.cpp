@@ -378,7 +378,10 @@ void ShowControlHelp(WindowRecord* record, win::HWND control)
         const int index = data->scrollPos * data->columns + id - kModelParamFieldBase;
         const int description = ModelParamDescriptionId(data->type, index);
         std::string text = GetModelParamName(data->type, index);
-        if (description != 0) text += " " + LoadResString(description);
+        if (description != 0) {
+            text += ' ';
+            text += LoadResString(description);
+        }
         ShowHelpBarText(&FrameHelpBar(), text);
     } else if ((id >= kModelTypeSelector && id <= kModelGoToButton) && !LoadResString(id).empty()) {
         ShowHelpBarMessage(&FrameHelpBar(), id);

@@ -264,6 +264,9 @@ void DestroyDocumentWindow(win::HWND hwnd)
     // records that live in the circuit's document.
     if (record && RunControl().circuitWindow == record) ExitAnalysis();
     FreeDocumentRecord(record);
+    // The tool buttons follow the window that is in front now; when this was the last document
+    // no window's activation will tell them.
+    RefreshToolButtonStates();
 }
 
 int OpenFileOfKind(const std::string& path, int kind)

@@ -62,6 +62,16 @@ TEST(StartupCommandLine, WordsKeepTheirCaseAndSwitchesAreFoundCaseBlind)
     EXPECT_EQ(line.files[0], "My Circuits/first one.ckt");
     EXPECT_EQ(line.files[1], "second.ckt");
 
+    // A data folder with blanks stays one folder; it used to end at the first blank, and the rest
+    // of its name was opened as a circuit file.
+    line = ReadCommandLine({"/ROOT:/my data/kq5/", "amp.cir"});
+    EXPECT_EQ(line.root, "/my data/kq5");
+    ASSERT_EQ(line.files.size(), 1u);
+    EXPECT_EQ(line.files[0], "amp.cir");
+    line = ReadCommandLine({"amp.cir", "/ROOT:/my data", "/T"});
+    EXPECT_EQ(line.root, "/my data");
+    EXPECT_EQ(line.batchLine, "amp.cir /T");
+
     // A circuit with analysis switches is a batch run of that circuit alone.
     line = ReadCommandLine({"amp.cir", "/T"});
     EXPECT_EQ(line.batchLine, "amp.cir /T");

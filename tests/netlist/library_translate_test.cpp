@@ -5,6 +5,7 @@
 #include "netlist/library_translate.h"
 #include "netlist/model_types.h"
 #include "platform/backend.h"
+#include "platform/message_box.h"
 
 namespace kq5::testing {
 namespace {
@@ -146,6 +147,30 @@ TEST_F(LibraryTranslateTest, CancelledQuestionDoesNothing)
     PushSaveFileNameAnswer(PathOf("answered"));
     EXPECT_EQ(TranslateLibraryToText(library->record), 0);
     EXPECT_TRUE(std::filesystem::exists(dir_ / "answered.LIB"));
+}
+
+// A faulty statement is shown at its own line of the text it stands in. The messages used to name
+// the library being written, at line 1, for every faulty statement of the text.
+TEST_F(LibraryTranslateTest, FaultyStatementsAreShownAtTheirLinesOfTheText)
+{
+    win::ClearMessageBoxLog();
+    ModelLibrary* library = ToLibrary(
+        "* parts\n"
+        ".MODEL DFAST D (IS=2N)\n"
+        ".MODEL BADTYPE FOO (A=1)\n"
+        ".MODEL DBAD D (IS=2N RS=)\n"
+        ".MODEL QSMALL NPN (BF=200)\n",
+        "parts.lbr");
+    ASSERT_NE(library, nullptr);
+    // The unknown type is skipped; the parameter without a value ends the reading.
+    EXPECT_EQ(library->entries.count, 1);
+    const auto& log = win::MessageBoxLog();
+    ASSERT_EQ(log.size(), 2u);
+    const std::string source = "Source:\t" + PathOf("models.cir");
+    EXPECT_NE(log[0].text.find(source), std::string::npos) << log[0].text;
+    EXPECT_NE(log[0].text.find("Line:\t3"), std::string::npos) << log[0].text;
+    EXPECT_NE(log[1].text.find(source), std::string::npos) << log[1].text;
+    EXPECT_NE(log[1].text.find("Line:\t4"), std::string::npos) << log[1].text;
 }
 
 }  // namespace
