@@ -219,9 +219,14 @@ int ReplaceAllInText(WindowRecord* record)
         ShowNoItemsFound(record);
         return 0;
     }
-    if (TxtEditRecord* r = GetTxtEditRecord(TextWindowOf(record))) {
+    if (win::HWND editor = TextWindowOf(record); TxtEditRecord* r = GetTxtEditRecord(editor)) {
         if (r->flags & kEditorReadOnly) return 0;
-        if (!ReplaceEditorText(*r, result, false)) return 0;
+        // The whole text goes out and the new one in through the editor's own edits: they form
+        // one run of its history, so one Undo takes every replacement back. Room for the new
+        // text is made first, so that a lack of memory leaves the old text as it was.
+        if (!GrowEditorBuffer(*r, static_cast<std::int32_t>(result.size()))) return 0;
+        SetEditorSelection(editor, 0, static_cast<std::int32_t>(text.size()));
+        ReplaceEditorSelection(editor, result);
     } else {
         record->textArea.swap(result);
         record->textAreaCaret = 0;
@@ -430,8 +435,10 @@ std::string StatementAtLine(const std::string& text, std::int32_t line)
     };
     while (first > 0 && continues(first)) --first;
     std::string statement = lines[first];
-    for (std::size_t i = first + 1; i < lines.size() && continues(i); ++i)
-        statement += " " + lines[i].substr(lines[i].find('+') + 1);
+    for (std::size_t i = first + 1; i < lines.size() && continues(i); ++i) {
+        statement += ' ';
+        statement.append(lines[i], lines[i].find('+') + 1);
+    }
     const std::size_t comment = statement.find(';');
     if (comment != std::string::npos) statement.resize(comment);
     return statement;

@@ -1,0 +1,88 @@
+// A netlist in its text window, edited as a user edits it: Find, Replace, Undo, saved and
+// opened again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+constexpr const char* kNetlist =
+    "RC low pass\n"
+    "V1 IN 0 PULSE 0 1 0 1U 1U 1M 2M\n"
+    "R1 IN OUT 1K\n"
+    "C1 OUT 0 1U\n"
+    ".TRAN 5M\n"
+    ".END\n";
+// The same with OUT replaced by VOUT.
+constexpr const char* kReplaced =
+    "RC low pass\n"
+    "V1 IN 0 PULSE 0 1 0 1U 1U 1M 2M\n"
+    "R1 IN VOUT 1K\n"
+    "C1 VOUT 0 1U\n"
+    ".TRAN 5M\n"
+    ".END\n";
+
+// Places on the program's screen, read from its captures (the frame maximised, as it starts).
+constexpr int kEditMenuX = 62, kMenuBarY = 28, kReplaceItemX = 93, kReplaceItemY = 359;
+
+// The file as the text says, line ends aside (the program writes CR LF).
+std::string WithoutCarriageReturns(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+// Opens rc.ckt of the journey's folder in its text window.
+void OpenNetlist(Journey& journey)
+{
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type("rc.ckt");
+    journey.Key("Return");
+    journey.Settle();
+}
+
+// Replace All changes the whole text at once; Undo takes all of it back and a second Undo does
+// it again, as with any other edit. It used to start the text afresh, with nothing to undo.
+TEST(TextWindowJourney, UndoTakesBackAReplaceAll)
+{
+    Journey journey("text_replace_all");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kNetlist;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+
+    journey.Click(kEditMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kReplaceItemX, kReplaceItemY);
+    journey.Settle();
+    journey.Type("OUT");
+    journey.Key("Tab");
+    journey.Type("VOUT");
+    journey.Key("alt+a");
+    journey.Settle();
+    journey.Capture("text_replace_all");
+    journey.Key("Escape");
+    journey.Settle();
+
+    journey.Key("ctrl+z");
+    journey.Settle();
+    journey.Capture("text_replace_all_undone");
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), kNetlist) << "Undo left the replacement";
+
+    journey.Key("ctrl+z");
+    journey.Settle();
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), kReplaced) << "a second Undo did not redo it";
+    EXPECT_TRUE(journey.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
