@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -29,6 +30,11 @@ constexpr const char* kReplaced =
 
 // Places on the program's screen, read from its captures (the frame maximised, as it starts).
 constexpr int kEditMenuX = 62, kMenuBarY = 28, kReplaceItemX = 93, kReplaceItemY = 359;
+constexpr int kFontItemX = 84, kFontItemY = 256;
+// In the Font dialog: the Color list, opened, and its "Red" line; the netlist's first lines.
+constexpr int kColorListX = 563, kColorListY = 592, kRedLineX = 510, kRedLineY = 728;
+constexpr int kTextLeft = 0, kTextTop = 82, kTextRight = 320, kTextBottom = 200;
+constexpr std::uint32_t kRed = 0xFF0000;
 
 // The file as the text says, line ends aside (the program writes CR LF).
 std::string WithoutCarriageReturns(std::string text)
@@ -81,6 +87,31 @@ TEST(TextWindowJourney, UndoTakesBackAReplaceAll)
     journey.Key("ctrl+s");
     journey.Settle();
     EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), kReplaced) << "a second Undo did not redo it";
+    EXPECT_TRUE(journey.Running());
+}
+
+// Edit > Font offers the colour of the text, and the colour chosen there is the one the text
+// is drawn in. The dialog used to start on Black whatever the text's colour and to drop the
+// choice.
+TEST(TextWindowJourney, TheFontDialogColoursTheText)
+{
+    Journey journey("text_font_colour");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kNetlist;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+
+    journey.Click(kEditMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kFontItemX, kFontItemY);
+    journey.Settle();
+    journey.Capture("text_font");
+    journey.Click(kColorListX, kColorListY);
+    journey.Settle();
+    journey.Click(kRedLineX, kRedLineY);
+    journey.Key("Return");
+    journey.Settle();
+    const Shot red = journey.Capture("text_font_red");
+    EXPECT_GT(red.Count(kTextLeft, kTextTop, kTextRight, kTextBottom, kRed), 300) << "the text is not red";
     EXPECT_TRUE(journey.Running());
 }
 
