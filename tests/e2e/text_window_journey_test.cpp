@@ -115,5 +115,40 @@ TEST(TextWindowJourney, TheFontDialogColoursTheText)
     EXPECT_TRUE(journey.Running());
 }
 
+// A source whose waveform names an unknown identifier, on the third line.
+constexpr const char* kBadSource =
+    "Bad source\n"
+    "* the pulse below names nothing known\n"
+    "V1 IN 0 PULSE 0 1 0 1U 1U 1M {BADNAME}\n"
+    "R1 IN OUT 1K\n"
+    "C1 OUT 0 1U\n"
+    ".TRAN 10U 5M\n"
+    ".END\n";
+// The third line of the text, where a highlighted line shows black behind its letters.
+constexpr int kThirdLineTop = 121, kThirdLineBottom = 136;
+constexpr std::uint32_t kHighlight = 0x000000;
+
+// A run that fails on a line of the netlist shows that line selected once its message is
+// answered, a source's waveform as much as a part's value. An unknown name in a source's
+// waveform used to be reported without its part, and the caret stayed where it was.
+TEST(TextWindowJourney, ARunThatFailsOnASourceSelectsItsLine)
+{
+    Journey journey("text_error_line");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kBadSource;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+    journey.Key("alt+1");
+    journey.Settle();
+    journey.Key("F2");
+    journey.Settle(10);
+    journey.Capture("text_error_message");
+    journey.Key("Return");
+    journey.Settle();
+    const Shot shown = journey.Capture("text_error_line");
+    EXPECT_GT(shown.Count(kTextLeft, kThirdLineTop, kTextRight, kThirdLineBottom, kHighlight), 1500)
+        << "the source's line is not selected";
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
