@@ -200,14 +200,18 @@ int ReplaceAllInText(WindowRecord* record)
     const std::string& text = record->textArea;
     std::string result;
     int count = 0;
+    // The replaced stretch of the text: from the first match to the end of the last one.
+    std::size_t first = 0, last = 0;
     try {
         std::size_t at = 0;
         while (at <= text.size()) {
             const std::size_t found = FindText(std::string_view(text).substr(at), state.findWhat);
             if (found == std::string::npos) break;
+            if (count == 0) first = at + found;
             result.append(text, at, found);
             result += state.replaceWith;
             at += found + state.findWhat.size();
+            last = at;
             ++count;
         }
         if (count > 0 && at < text.size()) result.append(text, at, std::string::npos);
@@ -221,12 +225,13 @@ int ReplaceAllInText(WindowRecord* record)
     }
     if (win::HWND editor = TextWindowOf(record); TxtEditRecord* r = GetTxtEditRecord(editor)) {
         if (r->flags & kEditorReadOnly) return 0;
-        // The whole text goes out and the new one in through the editor's own edits: they form
-        // one run of its history, so one Undo takes every replacement back. Room for the new
-        // text is made first, so that a lack of memory leaves the old text as it was.
-        if (!GrowEditorBuffer(*r, static_cast<std::int32_t>(result.size()))) return 0;
-        SetEditorSelection(editor, 0, static_cast<std::int32_t>(text.size()));
-        ReplaceEditorSelection(editor, result);
+        // The replaced stretch goes out and its new text in through the editor's own edits:
+        // they form one run of its history, so one Undo takes every replacement back. Room for
+        // the new text is made first, so that a lack of memory leaves the old text as it was.
+        const std::string_view stretch = std::string_view(result).substr(first, result.size() - first - (text.size() - last));
+        if (!GrowEditorBuffer(*r, static_cast<std::int32_t>(stretch.size()))) return 0;
+        SetEditorSelection(editor, static_cast<std::int32_t>(first), static_cast<std::int32_t>(last));
+        ReplaceEditorSelection(editor, stretch);
     } else {
         record->textArea.swap(result);
         record->textAreaCaret = 0;
