@@ -1,6 +1,7 @@
 // Independent sources: "[DC] v [AC mag [phase]] [PULSE|SIN|EXP|SFFM (p...)] [PWL ...]", and
 // the pulse and sine source parts, which take their waveform from a model.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -119,10 +120,15 @@ private:
 
     int Evaluate(const std::string& text, double& value)
     {
+        // A compile error is reported here, with the part, so that the user is shown its line.
         int error = 0;
-        value = EvalNumberOrExpression(text, error);
+        std::array<std::string, 2> texts;
+        value = EvalNumberOrExpressionQuiet(text, error, texts);
         if (error == 0) return 0;
-        if (error != kMsgAlreadyReported) Report(error, text, std::string());
+        if (error != kMsgAlreadyReported) {
+            if (texts[0].empty() && texts[1].empty()) Report(error, text, std::string());
+            else Report(error, texts[0], texts[1]);
+        }
         FlagCircuitBuildError();
         return kMsgAlreadyReported;
     }

@@ -367,8 +367,11 @@ int StartProbeRun()
 
 namespace {
 
-// A digital part: the user picks its pins; each chosen pin is a row of its own.
-int ProbeDigitalPins(const SchematicItem& item, int rowIndex)
+// A digital part, or a part that stands for a subcircuit: the user picks its pins; each chosen
+// pin is a row of its own. A subcircuit's part has no quantity under its own name (the circuit
+// holds only what the subcircuit is made of), so its pins are the places to probe; each of them
+// is plotted as the kind of signal it carries.
+int ProbePartPins(const SchematicItem& item, int rowIndex, bool digitalPart)
 {
     ProbeModeState& probe = ProbeMode();
     ListSelectDesc desc;
@@ -390,8 +393,9 @@ int ProbeDigitalPins(const SchematicItem& item, int rowIndex)
         if (chosen < 0 || chosen >= static_cast<int>(pins.size())) continue;
         if (!first && SetProbeRowCount(static_cast<int>(probe.rows.size()) + 1)) break;
         ProbeRow& row = first ? probe.rows[static_cast<std::size_t>(rowIndex)] : probe.rows.back();
-        row.digital = 1;
-        row.node = item.pinNodes[static_cast<std::size_t>(pins[static_cast<std::size_t>(chosen)])];
+        const int pin = pins[static_cast<std::size_t>(chosen)];
+        row.digital = digitalPart ? 1 : GetPinSignalKind(&item, pin);
+        row.node = item.pinNodes[static_cast<std::size_t>(pin)];
         row.secondNode = -1;
         row.name.reset();
         first = false;
@@ -531,7 +535,7 @@ int HandleProbeClick(WindowRecord* record, int x, int y, int flag)
             }
             row->name = GetAttributeText(&item, kAttrPart);
             row->digital = type && type->domain == kDomainDigital ? 1 : 0;
-            if (row->digital) return ProbeDigitalPins(item, rowIndex);
+            if (row->digital || (type && type->letter == 'X')) return ProbePartPins(item, rowIndex, row->digital != 0);
             if (IsTransistor(item)) {
                 std::vector<win::POINT> pins;
                 std::vector<int> pinIndex;

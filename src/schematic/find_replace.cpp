@@ -200,14 +200,18 @@ int ReplaceAllInText(WindowRecord* record)
     const std::string& text = record->textArea;
     std::string result;
     int count = 0;
+    // The replaced stretch of the text: from the first match to the end of the last one.
+    std::size_t first = 0, last = 0;
     try {
         std::size_t at = 0;
         while (at <= text.size()) {
             const std::size_t found = FindText(std::string_view(text).substr(at), state.findWhat);
             if (found == std::string::npos) break;
+            if (count == 0) first = at + found;
             result.append(text, at, found);
             result += state.replaceWith;
             at += found + state.findWhat.size();
+            last = at;
             ++count;
         }
         if (count > 0 && at < text.size()) result.append(text, at, std::string::npos);
@@ -219,9 +223,15 @@ int ReplaceAllInText(WindowRecord* record)
         ShowNoItemsFound(record);
         return 0;
     }
-    if (TxtEditRecord* r = GetTxtEditRecord(TextWindowOf(record))) {
+    if (win::HWND editor = TextWindowOf(record); TxtEditRecord* r = GetTxtEditRecord(editor)) {
         if (r->flags & kEditorReadOnly) return 0;
-        if (!ReplaceEditorText(*r, result, false)) return 0;
+        // The replaced stretch goes out and its new text in through the editor's own edits:
+        // they form one run of its history, so one Undo takes every replacement back. Room for
+        // the new text is made first, so that a lack of memory leaves the old text as it was.
+        const std::string_view stretch = std::string_view(result).substr(first, result.size() - first - (text.size() - last));
+        if (!GrowEditorBuffer(*r, static_cast<std::int32_t>(stretch.size()))) return 0;
+        SetEditorSelection(editor, static_cast<std::int32_t>(first), static_cast<std::int32_t>(last));
+        ReplaceEditorSelection(editor, stretch);
     } else {
         record->textArea.swap(result);
         record->textAreaCaret = 0;
@@ -430,8 +440,10 @@ std::string StatementAtLine(const std::string& text, std::int32_t line)
     };
     while (first > 0 && continues(first)) --first;
     std::string statement = lines[first];
-    for (std::size_t i = first + 1; i < lines.size() && continues(i); ++i)
-        statement += " " + lines[i].substr(lines[i].find('+') + 1);
+    for (std::size_t i = first + 1; i < lines.size() && continues(i); ++i) {
+        statement += ' ';
+        statement.append(lines[i], lines[i].find('+') + 1);
+    }
     const std::size_t comment = statement.find(';');
     if (comment != std::string::npos) statement.resize(comment);
     return statement;

@@ -105,14 +105,36 @@ LabelColors ColorsOf(const CircuitDocument& document)
             RenderColorIndex(document.backgroundColor)};
 }
 
-// Draws one label at its point; returns its box in logical units.
-win::RECT DrawOneLabel(win::HDC dc, const NodeLabel& label, const LabelColors& colors, bool numbered)
+// Whether a box would cover the text of one placed before; frames may touch.
+bool OverlapsAny(const win::RECT& box, const std::vector<win::RECT>& placed)
 {
+    return std::any_of(placed.begin(), placed.end(), [&](const win::RECT& other) {
+        return box.left < other.right - kLabelMargin && other.left + kLabelMargin < box.right &&
+               box.top < other.bottom - kLabelMargin && other.top + kLabelMargin < box.bottom;
+    });
+}
+
+// Draws one label up and to the right of its point; returns its box in logical units. A box that
+// would cover one drawn before it (the values of nodes a few grid points apart) goes up a box
+// at a time, at most a few, so that both values stay readable and near their points.
+win::RECT DrawOneLabel(win::HDC dc, const NodeLabel& label, const LabelColors& colors, bool numbered,
+                       const std::vector<win::RECT>& placed)
+{
+    constexpr int kMostLifts = 3;
     const win::SIZE size = win::GetTextExtent(dc, label.text);
     const int left = label.x * kDrawUnitsPerGrid + kLabelOffset;
-    const int bottom = label.y * kDrawUnitsPerGrid - kLabelOffset;
-    const win::RECT box{left - kLabelMargin, bottom - size.cy - kLabelMargin, left + size.cx + kLabelMargin,
-                        bottom + kLabelMargin};
+    int bottom = label.y * kDrawUnitsPerGrid - kLabelOffset;
+    const auto boxAt = [&](int b) {
+        return win::RECT{left - kLabelMargin, b - size.cy - kLabelMargin, left + size.cx + kLabelMargin, b + kLabelMargin};
+    };
+    for (int lift = 0; lift <= kMostLifts; ++lift) {
+        const int b = bottom - lift * (size.cy + 2 * kLabelMargin + 1);
+        if (!OverlapsAny(boxAt(b), placed)) {
+            bottom = b;
+            break;
+        }
+    }
+    const win::RECT box = boxAt(bottom);
     win::HGDIOBJ oldPen = win::SelectObject(dc, RenderPen(colors.number));
     win::HGDIOBJ oldBrush = win::SelectObject(dc, RenderBrush(colors.background));
     if (label.boxed)
@@ -189,12 +211,14 @@ void DrawNodeLabelBoxes(const DrawContext& context)
     const bool numbered = (context.displayFlags & kViewNodeNumbers) != 0;
     // The list is only filled while numbers or values are shown: one label per point.
     std::set<std::pair<std::int32_t, std::int32_t>> labelled;
+    std::vector<win::RECT> placed;
     win::HGDIOBJ previous = SelectFontSpec(dc, document.nodeNumberFont);
     const int oldMode = win::SetBkMode(dc, win::TRANSPARENT);
     for (const NodeLabel& label : document.nodeLabels) {
         if (label.page != context.page || !NodeLabelKindShown(label.kind, context.displayFlags)) continue;
         if (!labelled.insert({label.x, label.y}).second) continue;
-        const win::RECT box = DrawOneLabel(dc, label, colors, numbered);
+        const win::RECT box = DrawOneLabel(dc, label, colors, numbered, placed);
+        placed.push_back(box);
         if (drawn) drawn->push_back(box);
     }
     win::SetBkMode(dc, oldMode);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/settings_font.h"
 #include "platform/common_dialogs_font.h"
 #include "platform/font.h"
 #include "platform/gdi_objects.h"
@@ -64,28 +65,8 @@ win::HFONT CreateFontFromSpec(const FontSpec& font, unsigned extraPitchAndFamily
 
 int ChooseFontSpec(win::HWND owner, FontSpec& spec)
 {
-    win::LOGFONT lf;
-    FillLogFont(spec, lf);
-    win::CHOOSEFONT cf;
-    cf.hwndOwner = owner;
-    cf.lpLogFont = &lf;
-    cf.Flags = win::CF_SCREENFONTS | win::CF_EFFECTS | win::CF_INITTOLOGFONTSTRUCT | win::CF_LIMITSIZE;
-    cf.nSizeMin = 1;
-    cf.nSizeMax = 72;
-    if (!win::ChooseFont(&cf)) return 0;
-    FontSpec chosen = spec;
-    chosen.height = static_cast<std::int16_t>(lf.lfHeight);
-    chosen.face = static_cast<std::int16_t>(FindFontFace(lf.lfFaceName));
-    std::uint8_t style = 0;
-    if (lf.lfUnderline) style |= kFontUnderline;
-    if (lf.lfItalic) style |= kFontItalic;
-    if (lf.lfWeight >= win::FW_BOLD) style |= kFontBold;
-    if (lf.lfStrikeOut) style |= kFontStrikeOut;
-    // The dialog does not turn text: a turned font stays turned.
-    style |= spec.style & (kFontTurned90 | kFontTurned270 | kFontTurned180);
-    chosen.style = style;
-    spec = chosen;
-    return 1;
+    // The dialog shows the colour of the text and the colour chosen there is the text's.
+    return ChooseSettingsFont(owner, spec, kFontWithColor);
 }
 
 int TextLineSpacing(win::HDC dc)

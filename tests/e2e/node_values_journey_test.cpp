@@ -23,6 +23,11 @@ constexpr std::uint32_t kBoxColour = 0xFF00FF;
 // A box around one digit is 13 pixels wide, around "15" 21.
 constexpr int kTwoDigitBox = 18;
 
+// Around the value box of the second op-amp's inverting input (about 1e-47 V, 59 pixels wide),
+// which the box of the supply node just above and to its right, drawn later, used to cover.
+constexpr int kInputLeft = 235, kInputTop = 355, kInputRight = 310, kInputBottom = 392;
+constexpr int kInputBoxWidth = 50;
+
 // Around DOUT of inverter_pulse.cir, where its state box is drawn.
 constexpr int kDoutLeft = 145, kDoutTop = 120, kDoutRight = 185, kDoutBottom = 150;
 constexpr std::uint32_t kTextColour = 0x000000;
@@ -39,6 +44,22 @@ int WidestBox(const Shot& shot, int x0, int y0, int x1, int y1)
         }
     }
     return widest;
+}
+
+// How many rows of the region hold a run of box colour at least that long: the edges of the
+// boxes at least that wide that nothing covers.
+int RowsWithBoxEdge(const Shot& shot, int x0, int y0, int x1, int y1, int length)
+{
+    int rows = 0;
+    for (int y = y0; y < y1; ++y) {
+        int run = 0, longest = 0;
+        for (int x = x0; x < x1; ++x) {
+            run = shot.At(x, y) == kBoxColour ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        rows += longest >= length ? 1 : 0;
+    }
+    return rows;
 }
 
 // Whether the letter drawn in the region is a "1": one vertical stroke, the rows between its top
@@ -80,7 +101,8 @@ bool ShowValuesAfterRun(Journey& journey, const std::string& circuit, const std:
 }
 
 // The op-amps are macros that the run expands and takes away again when it ends; the supply
-// node keeps the 15 V it had through the run.
+// node keeps the 15 V it had through the run. Values of nodes a few grid points apart are both
+// readable: a box does not cover one drawn before it.
 TEST(NodeValuesJourney, TheValuesOfAFinishedRunShowBesideTheNodes)
 {
     Journey journey("node_values");
@@ -88,6 +110,8 @@ TEST(NodeValuesJourney, TheValuesOfAFinishedRunShowBesideTheNodes)
     ASSERT_TRUE(ShowValuesAfterRun(journey, "opamp_inverting_levels.cir", "node_values", shown)) << journey.Output();
     EXPECT_GE(WidestBox(shown, kVccLeft, kVccTop, kVccRight, kVccBottom), kTwoDigitBox)
         << "the supply node does not show its 15 V";
+    EXPECT_EQ(RowsWithBoxEdge(shown, kInputLeft, kInputTop, kInputRight, kInputBottom, kInputBoxWidth), 2)
+        << "the value of the inverting input is covered";
     EXPECT_TRUE(journey.Running());
 }
 

@@ -63,19 +63,20 @@ TEST(ProbeJourney, AClickOnTheOutputWirePlotsTheCapacitorCharging)
     EXPECT_TRUE(journey.Running());
 }
 
-// In probe mode: the inverter in the schematic, the "Out" line of the Select Node(s) list (its
-// second line) and the list's box.
-constexpr int kInverterX = 764, kInverterY = 170;
-constexpr int kListLeft = 493, kListRight = 660, kOutLineY = 413;
+// The Select Node(s) list's box, across.
+constexpr int kListLeft = 493, kListRight = 660;
 
-TEST(ProbeJourney, AClickOnAGateListsItsPinsByName)
+// Opens a drawn circuit of tests/circuits in transient probe mode, clicks a part at (partX, partY)
+// and expects the list of its pins to show a name on the line at lineY; that line chosen, the
+// pin's curve. A message box instead of the list is closed by the same Return.
+void ProbeAPinOfAPart(const std::string& circuit, int partX, int partY, int lineY, const std::string& shot)
 {
-    Journey journey("probe_gate");
-    std::filesystem::copy_file(kCircuits / "inverter_pulse.cir", journey.Root() / "inverter_pulse.cir");
+    Journey journey(shot);
+    std::filesystem::copy_file(kCircuits / circuit, journey.Root() / circuit);
     ASSERT_TRUE(journey.Start()) << journey.Output();
     journey.Key("ctrl+o");
     journey.Settle();
-    journey.Type("inverter_pulse.cir");
+    journey.Type(circuit);
     journey.Key("Return");
     journey.Settle();
     journey.Click(kAnalysisMenuX, kMenuBarY);
@@ -83,19 +84,29 @@ TEST(ProbeJourney, AClickOnAGateListsItsPinsByName)
     journey.Click(kProbeTransientX, kProbeTransientY);
     journey.Settle(10);
 
-    // The gate's pins to choose from: "In" and "Out", not blank lines.
-    journey.Click(kInverterX, kInverterY);
+    journey.Click(partX, partY);
     journey.Settle();
-    const Shot list = journey.Capture("probe_gate_pins");
-    EXPECT_GT(list.Count(kListLeft, kOutLineY - 5, kListRight, kOutLineY + 6, 0x000000), 10) << "the second pin has no name";
+    const Shot list = journey.Capture(shot + "_pins");
+    EXPECT_GT(list.Count(kListLeft, lineY - 5, kListRight, lineY + 6, 0x000000), 10) << "the pin has no name in the list";
 
-    // "Out" chosen: the state of DOUT, low while the input is high (to 3 ms), then high.
-    journey.Click(kListLeft + 20, kOutLineY);
+    journey.Click(kListLeft + 20, lineY);
     journey.Key("Return");
     journey.Settle();
-    const Shot probed = journey.Capture("probe_gate_curve");
+    const Shot probed = journey.Capture(shot + "_curve");
     EXPECT_GT(probed.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 300) << "no curve of the chosen pin";
     EXPECT_TRUE(journey.Running());
+}
+
+// inverter_pulse.cir: the gate's pins to choose from are "In" and "Out", not blank lines; "Out"
+// (the second line) plots the state of DOUT.
+TEST(ProbeJourney, AClickOnAGateListsItsPinsByName) { ProbeAPinOfAPart("inverter_pulse.cir", 764, 170, 413, "probe_gate"); }
+
+// opamp_inverting_levels.cir: the first amplifier X1 stands for a subcircuit, which has no
+// quantity of its own to plot. A click on it lists its pins, as a gate's, where it used to plot
+// V(X1) and only ever answered "Illegal node name"; "Output" (the fourth line) plots V(OUT1).
+TEST(ProbeJourney, AClickOnASubcircuitPartListsItsPins)
+{
+    ProbeAPinOfAPart("opamp_inverting_levels.cir", 898, 264, 439, "probe_subcircuit");
 }
 
 }  // namespace

@@ -1,0 +1,154 @@
+// A netlist in its text window, edited as a user edits it: Find, Replace, Undo, saved and
+// opened again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+constexpr const char* kNetlist =
+    "RC low pass\n"
+    "V1 IN 0 PULSE 0 1 0 1U 1U 1M 2M\n"
+    "R1 IN OUT 1K\n"
+    "C1 OUT 0 1U\n"
+    ".TRAN 5M\n"
+    ".END\n";
+// The same with OUT replaced by VOUT.
+constexpr const char* kReplaced =
+    "RC low pass\n"
+    "V1 IN 0 PULSE 0 1 0 1U 1U 1M 2M\n"
+    "R1 IN VOUT 1K\n"
+    "C1 VOUT 0 1U\n"
+    ".TRAN 5M\n"
+    ".END\n";
+
+// Places on the program's screen, read from its captures (the frame maximised, as it starts).
+constexpr int kEditMenuX = 62, kMenuBarY = 28, kReplaceItemX = 93, kReplaceItemY = 359;
+constexpr int kFontItemX = 84, kFontItemY = 256;
+// In the Font dialog: the Color list, opened, and its "Red" line; the netlist's first lines.
+constexpr int kColorListX = 563, kColorListY = 592, kRedLineX = 510, kRedLineY = 728;
+constexpr int kTextLeft = 0, kTextTop = 82, kTextRight = 320, kTextBottom = 200;
+constexpr std::uint32_t kRed = 0xFF0000;
+
+// The file as the text says, line ends aside (the program writes CR LF).
+std::string WithoutCarriageReturns(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+// Opens rc.ckt of the journey's folder in its text window.
+void OpenNetlist(Journey& journey)
+{
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type("rc.ckt");
+    journey.Key("Return");
+    journey.Settle();
+}
+
+// Replace All changes the whole text at once; Undo takes all of it back and a second Undo does
+// it again, as with any other edit. It used to start the text afresh, with nothing to undo.
+TEST(TextWindowJourney, UndoTakesBackAReplaceAll)
+{
+    Journey journey("text_replace_all");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kNetlist;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+
+    journey.Click(kEditMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kReplaceItemX, kReplaceItemY);
+    journey.Settle();
+    journey.Type("OUT");
+    journey.Key("Tab");
+    journey.Type("VOUT");
+    journey.Key("alt+a");
+    journey.Settle();
+    journey.Capture("text_replace_all");
+    journey.Key("Escape");
+    journey.Settle();
+
+    journey.Key("ctrl+z");
+    journey.Settle();
+    journey.Capture("text_replace_all_undone");
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), kNetlist) << "Undo left the replacement";
+
+    journey.Key("ctrl+z");
+    journey.Settle();
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), kReplaced) << "a second Undo did not redo it";
+    EXPECT_TRUE(journey.Running());
+}
+
+// Edit > Font offers the colour of the text, and the colour chosen there is the one the text
+// is drawn in. The dialog used to start on Black whatever the text's colour and to drop the
+// choice.
+TEST(TextWindowJourney, TheFontDialogColoursTheText)
+{
+    Journey journey("text_font_colour");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kNetlist;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+
+    journey.Click(kEditMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kFontItemX, kFontItemY);
+    journey.Settle();
+    journey.Capture("text_font");
+    journey.Click(kColorListX, kColorListY);
+    journey.Settle();
+    journey.Click(kRedLineX, kRedLineY);
+    journey.Key("Return");
+    journey.Settle();
+    const Shot red = journey.Capture("text_font_red");
+    EXPECT_GT(red.Count(kTextLeft, kTextTop, kTextRight, kTextBottom, kRed), 300) << "the text is not red";
+    EXPECT_TRUE(journey.Running());
+}
+
+// A source whose waveform names an unknown identifier, on the third line.
+constexpr const char* kBadSource =
+    "Bad source\n"
+    "* the pulse below names nothing known\n"
+    "V1 IN 0 PULSE 0 1 0 1U 1U 1M {BADNAME}\n"
+    "R1 IN OUT 1K\n"
+    "C1 OUT 0 1U\n"
+    ".TRAN 10U 5M\n"
+    ".END\n";
+// The third line of the text, where a highlighted line shows black behind its letters.
+constexpr int kThirdLineTop = 121, kThirdLineBottom = 136;
+constexpr std::uint32_t kHighlight = 0x000000;
+
+// A run that fails on a line of the netlist shows that line selected once its message is
+// answered, a source's waveform as much as a part's value. An unknown name in a source's
+// waveform used to be reported without its part, and the caret stayed where it was.
+TEST(TextWindowJourney, ARunThatFailsOnASourceSelectsItsLine)
+{
+    Journey journey("text_error_line");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kBadSource;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+    journey.Key("alt+1");
+    journey.Settle();
+    journey.Key("F2");
+    journey.Settle(10);
+    journey.Capture("text_error_message");
+    journey.Key("Return");
+    journey.Settle();
+    const Shot shown = journey.Capture("text_error_line");
+    EXPECT_GT(shown.Count(kTextLeft, kThirdLineTop, kTextRight, kThirdLineBottom, kHighlight), 1500)
+        << "the source's line is not selected";
+    EXPECT_TRUE(journey.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
