@@ -24,7 +24,8 @@ void WriteAll(const std::filesystem::path& path, const std::string& bytes)
 
 class FileJourney : public ::testing::Test {
 protected:
-    FileJourney() : journey_{"file"} {}
+    // Each test runs in a folder of its own: CTest runs them side by side.
+    FileJourney() : journey_{std::string("file_") + ::testing::UnitTest::GetInstance()->current_test_info()->name()} {}
 
     void Keys(const std::string& keys)
     {
