@@ -389,11 +389,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         if (!bypassed) {
             if (mode == kModeFirstTimePoint)
                 for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.chargeStates, slot + k);
-            if (TrapezoidalOrder(s)) {
-                for (int k : {kQg, kQb, kQd}) TrapezoidalPresentCurrent(s, static_cast<std::size_t>(slot + k));
-            } else {
-                for (int k : {kQg, kQb, kQd}) IntegrateChargeCurrent(slot + k);
-            }
+            for (int k : {kQg, kQb, kQd}) IntegrateChargeCurrent(slot + k);
             if (nqs) IntegrateChargeCurrent(slot + kQcheq);
         }
         if (nqs) {

@@ -356,8 +356,9 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
             // data line of a file whose header has no blank line after it: taken as signal
             // names, its words would leave every pin at its initial value without a word.
             std::string bits;
-            if (!names.empty() && !std::isnan(lineTime(upper[0])) && lineValue(upper).size() == format.size() &&
-                ExpandValue(lineValue(upper), format, bits) == 0) {
+            const std::string value = lineValue(upper);
+            if (!names.empty() && !std::isnan(lineTime(upper[0])) && value.size() == format.size() &&
+                ExpandValue(value, format, bits) == 0) {
                 if (int id = endHeader()) return id;
             }
         }

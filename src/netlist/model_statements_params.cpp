@@ -222,7 +222,6 @@ int ApplyParam(EvaluationContext& c, std::string_view name, std::string_view val
     return 0;
 }
 
-// The checks of a model that takes part in an analysis; 0 or 15055 after reporting.
 // The LEVEL 8 values without which the model means nothing (an oxide of no thickness, a channel
 // of no doping, no mobility, a negative smoothing constant...): refused at the model, where the
 // run would otherwise fail to converge or give nonsense. A binned family is checked when its
@@ -258,6 +257,7 @@ int CheckBsim3Model(EvaluationContext& c)
     return 0;
 }
 
+// The checks of a model that takes part in an analysis; 0 or 15055 after reporting.
 int CheckForAnalysis(EvaluationContext& c)
 {
     const int row = c.model.row;
