@@ -126,6 +126,23 @@ void PrepareLevel8ModelDefaults(EvaluatedModel& m)
     if (!Given(m, b3p::kDsub)) Slot(m, b3p::kDsub) = static_cast<float>(Value(m, b3p::kDrout, 0.56));
 }
 
+// The instance stands for m devices in parallel, each sized as above: the channel and overlap
+// widths carry all m, the bias-dependent width reduction is taken m times, and the series
+// resistance of the widths is that of m devices side by side. The channel constants keep the
+// width of one device.
+void ScaleToParallelDevices(Bsim3Size& p, double m)
+{
+    if (m == 1.0) return;
+    p.weff *= m;
+    p.weffCV *= m;
+    p.dwg *= m;
+    p.dwb *= m;
+    p.rds0 /= m;
+    p.cgdo *= m;
+    p.cgso *= m;
+    p.cgbo *= m;
+}
+
 // One instance at the analysis temperature t (degrees Celsius). 0, or 15055 after reporting.
 int PrepareOne(MosfetDevice& d, double t)
 {
@@ -199,8 +216,9 @@ int PrepareOne(MosfetDevice& d, double t)
     if (d.ad <= 0.0) v.isatd = 1e-14;
     v.vdsat = v.vgs1 = v.vbs1 = v.vds1 = v.vbs2 = v.vgs2 = v.vds2 = 0.0;
 
-    // 6. and 7. Effective geometry.
-    const double l = d.l, w = d.w;
+    // 6. and 7. Effective geometry of one of the instance's M parallel devices (W holds M times
+    // the drawn width): each loses its own width offsets, and its own width sizes the parameters.
+    const double l = d.l, w = d.w / d.m;
     const double t0 = std::pow(l, Value(m, b3p::kLln, 1.0)), t1 = std::pow(w, Value(m, b3p::kLwn, 1.0));
     const double tmp1 = Value(m, b3p::kLl) / t0 + Value(m, b3p::kLw) / t1 + Value(m, b3p::kLwl) / (t0 * t1);
     p.dl = Value(m, b3p::kLint) + tmp1;
@@ -415,12 +433,13 @@ int PrepareOne(MosfetDevice& d, double t)
     p.thetaRout = p.pdiblc1 * (e1 + 2.0 * e1 * e1) + p.pdiblc2;
 
     // 19. Overlaps and orientation.
+    PrepareBsim3ChannelConstants(p);
+    ScaleToParallelDevices(p, d.m);
     v.cgsov = p.cgso;
     v.cgdov = p.cgdo;
     v.cgbov = p.cgbo;
     p.cgsoBias = p.cgso;
     p.cgdoBias = p.cgdo;
-    PrepareBsim3ChannelConstants(p);
     d.mode = 1.0;
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
@@ -28,9 +29,10 @@ constexpr const char* kCard =
 
 class Bsim3Test : public DeviceBuildTest {
 protected:
-    MosfetDevice& BuildDevice(const std::string& extra = "", const std::string& type = "NMOS")
+    MosfetDevice& BuildDevice(const std::string& extra = "", const std::string& type = "NMOS",
+                              const std::string& instance = "")
     {
-        Build("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MM L=0.5u W=5u AD=5p AS=5p PD=12u PS=12u\n.MODEL MM " + type +
+        Build("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MM L=0.5u W=5u AD=5p AS=5p PD=12u PS=12u " + instance + "\n.MODEL MM " + type +
               " (LEVEL=8 " + kCard + " " + extra + ")\n.END\n");
         auto records = ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList));
         MosfetDevice& d = *records.begin();
@@ -303,6 +305,30 @@ TEST_F(Bsim3Test, PartitionsCapacitanceModelsAndChargeNode)
     EXPECT_EQ(q.qgate, 0.0);
     EXPECT_GT(q.gtau, 0.0);
     EXPECT_NE(q.cqgb, 0.0);
+}
+
+// M=3 is three devices in parallel: three times the current, conductances, charges and overlap
+// charges of one, from weak inversion to saturation. The card's width offsets, width binning,
+// narrow-width threshold terms and width-dependent series resistance belong to each device.
+TEST_F(Bsim3Test, AMultiplierIsThatManyDevicesInParallel)
+{
+    const std::string card = "CAPMOD=2 WINT=0.1u WW=1e-15 WWN=1.1 WR=0.9 WVTH0=0.02 WU0=10 K3B=1.5 B0=1e-7 B1=1e-6 "
+                             "CGDL=1e-10 CGSL=1e-10 CGDO=2e-10 CGSO=2e-10 CGBO=1e-10 DWC=0.05u";
+    Bsim3Size one = *BuildDevice(card).bsim3;
+    Bsim3Size& three = *BuildDevice(card, "NMOS", "M=3").bsim3;
+    for (auto [vgs, vds, vbs] : {std::tuple{0.3, 1.0, 0.0}, std::tuple{1.5, 0.1, -0.5}, std::tuple{2.0, 3.0, -1.0}}) {
+        const Bsim3Channel a = EvaluateBsim3Channel(one, vgs, vds, vbs);
+        const Bsim3Channel b = EvaluateBsim3Channel(three, vgs, vds, vbs);
+        EXPECT_NEAR(b.ids, 3.0 * a.ids, 1e-9 * a.ids) << vgs << " " << vds;
+        EXPECT_NEAR(b.gm, 3.0 * a.gm, 1e-9 * a.gm) << vgs << " " << vds;
+        EXPECT_NEAR(b.gds, 3.0 * a.gds, 1e-9 * a.gds) << vgs << " " << vds;
+        const Bsim3Charges qa = EvaluateBsim3Charges(one, a), qb = EvaluateBsim3Charges(three, b);
+        EXPECT_NEAR(qb.qgate, 3.0 * qa.qgate, 1e-9 * std::fabs(qa.qgate)) << vgs << " " << vds;
+        EXPECT_NEAR(qb.cggb, 3.0 * qa.cggb, 1e-9 * std::fabs(qa.cggb)) << vgs << " " << vds;
+        const Bsim3Overlaps oa = Bsim3OverlapCharges(one, vgs - vds, vgs), ob = Bsim3OverlapCharges(three, vgs - vds, vgs);
+        EXPECT_NEAR(ob.drain.charge, 3.0 * oa.drain.charge, 1e-9 * std::fabs(oa.drain.charge)) << vgs << " " << vds;
+    }
+    EXPECT_NEAR(three.cgbo, 3.0 * one.cgbo, 1e-9 * one.cgbo);
 }
 
 TEST_F(Bsim3Test, PreparationDefaultsAndClamps)

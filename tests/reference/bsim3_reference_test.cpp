@@ -25,6 +25,8 @@ TEST_F(Bsim3ReferenceTest, CmosInverterPairSwitching) { Check("bsim3_inverter");
 TEST_F(Bsim3ReferenceTest, CapacitanceModelZeroIsTheSmoothModel) { Check("bsim3_capmod0"); }
 TEST_F(Bsim3ReferenceTest, NonQuasiStaticChargeNode) { Check("bsim3_nqs"); }
 TEST_F(Bsim3ReferenceTest, OutputNoise) { Check("bsim3_noise"); }
+TEST_F(Bsim3ReferenceTest, MultiplierIsDevicesInParallel) { Check("bsim3_multiplier"); }
+TEST_F(Bsim3ReferenceTest, MultiplierNoiseIsDevicesInParallel) { Check("bsim3_noise_multiplier"); }
 
 // The 0.35 um process cards of the model library.
 TEST_F(Bsim3ReferenceTest, ProcessCardOutputCharacteristics) { Check("bsim3_card_iv"); }
