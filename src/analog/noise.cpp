@@ -106,6 +106,11 @@ void AddShotFlickerNoise(int a, int b, double a0, double kf, double x, double f)
     AddNoiseSource(a, b, std::sqrt(a0 + kf * x / f));
 }
 
+double ParallelFlickerPower(double current, double af, double m)
+{
+    return m * std::pow(current / m, af);
+}
+
 void RegisterNoiseBuilder(NoiseBuilderSlot slot, NoiseBuilderFn builder)
 {
     if (slot >= 0 && slot < kNoiseBuilderCount) Builders().builders[static_cast<std::size_t>(slot)] = builder;

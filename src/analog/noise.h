@@ -26,6 +26,9 @@ int AllocateNoiseTable();
 void AddNoiseSource(int a, int b, double density);
 // Shot plus flicker noise: density sqrt(a0 + kf x / f).
 void AddShotFlickerNoise(int a, int b, double a0, double kf, double x, double f);
+// The flicker term x = |i| to the power af of m devices in parallel that share the current i:
+// each carries i/m and their noise powers add, m (i/m)^af.
+double ParallelFlickerPower(double current, double af, double m);
 
 // The thermal noise current density of a conductance g at the temperature in degrees Celsius.
 double ThermalNoiseDensity(double conductance, double celsius);

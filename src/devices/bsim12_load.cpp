@@ -323,7 +323,7 @@ bool AddMosLevel45NoiseSources(const MosfetDevice& d, double f, double kelvin)
     const double kf = cox > 0.0 && p.leff > 0.0 ? p.kf / (cox * p.leff * p.leff) : 0.0;
     const double id = std::fabs(v.cd + v.cbd);
     AddShotFlickerNoise(d.internalDrain, d.internalSource, kEightK * kelvin / 3.0 * std::fabs(v.gm), kf,
-                        std::pow(id, p.af), f);
+                        ParallelFlickerPower(id, p.af, d.m), f);
     return true;
 }
 

@@ -120,7 +120,7 @@ int PrepareCommon(MosfetDevice& d, Bsim12Size& p, double t)
     const bool areaLaw = !(js == 0.0 || d.ad == 0.0 || d.as == 0.0);
     if (!areaLaw) {
         v.vcritd = v.vcrits = p.vt * std::log(p.vt / (kRoot2 * is));
-        v.isatd = v.isats = is;
+        v.isatd = v.isats = is * d.m;
     } else {
         v.vcritd = p.vt * std::log(p.vt / (kRoot2 * js * d.ad));
         v.vcrits = p.vt * std::log(p.vt / (kRoot2 * js * d.as));
@@ -128,13 +128,15 @@ int PrepareCommon(MosfetDevice& d, Bsim12Size& p, double t)
         v.isatd = js * d.ad + (jssw != 0.0 ? jssw * d.pd : 0.0);
         v.isats = js * d.as + (jssw != 0.0 ? jssw * d.ps : 0.0);
     }
-    v.cbd0 = caps.cbd != 0.0 ? caps.cbd : d.ad * caps.cj;
-    v.cbs0 = caps.cbs != 0.0 ? caps.cbs : d.as * caps.cj;
+    // A capacitance or saturation current given for the device (not per area) is one of the
+    // M parallel devices'; the areas and perimeters already carry all M.
+    v.cbd0 = caps.cbd != 0.0 ? caps.cbd * d.m : d.ad * caps.cj;
+    v.cbs0 = caps.cbs != 0.0 ? caps.cbs * d.m : d.as * caps.cj;
     v.cbdsw0 = d.pd * caps.cjsw;
     v.cbssw0 = d.ps * caps.cjsw;
     v.cgsov = Value(m, b12p::kCgso) * p.weff;
     v.cgdov = Value(m, b12p::kCgdo) * p.weff;
-    v.cgbov = Value(m, b12p::kCgbo) * p.leff;
+    v.cgbov = Value(m, b12p::kCgbo) * p.leff * d.m;
     p.cox = 3.453e-13 / (Value(m, b12p::kTox) * 0.0001);
 
     p.type = d.side->polarity;

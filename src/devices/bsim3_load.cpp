@@ -714,8 +714,7 @@ int AddBsimNoiseSources(const MosfetDevice& d, double f, double kelvin)
     double flicker = 0.0;
     const double fEf = std::pow(fn, p.ef);
     if (selector == 1 || selector == 4) {
-        // The M parallel devices each carry 1/M of the current and add their noise powers.
-        flicker = d.m * p.kf * std::pow(std::max(id / d.m, 1e-38), p.af) / (fEf * leff * leff * p.cox);
+        flicker = p.kf * ParallelFlickerPower(std::max(id, 1e-38 * d.m), p.af, d.m) / (fEf * leff * leff * p.cox);
     } else {
         // The unified flicker noise of the published model: the oxide-trap terms of strong
         // inversion (charge densities at the source and drain ends of the channel, channel-length

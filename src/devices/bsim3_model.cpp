@@ -201,19 +201,21 @@ int PrepareOne(MosfetDevice& d, double t)
         v.vcritd = vt * std::log(vt / (kRoot2 * js * d.ad));
         v.vcrits = vt * std::log(vt / (kRoot2 * js * d.as));
     }
-    v.cbd0 = caps.cbd != 0.0 ? caps.cbd : d.ad * caps.cj;
-    v.cbs0 = caps.cbs != 0.0 ? caps.cbs : d.as * caps.cj;
+    // A capacitance or saturation current given for the device (not per area) is one of the
+    // M parallel devices'; the areas and perimeters already carry all M.
+    v.cbd0 = caps.cbd != 0.0 ? caps.cbd * d.m : d.ad * caps.cj;
+    v.cbs0 = caps.cbs != 0.0 ? caps.cbs * d.m : d.as * caps.cj;
     v.cbdsw0 = d.pd * caps.cjsw;
     v.cbssw0 = d.ps * caps.cjsw;
     if (js == 0.0 || d.ad == 0.0 || d.as == 0.0) {
-        v.isatd = v.isats = is;
+        v.isatd = v.isats = is * d.m;
     } else {
         const double jssw = Value(m, b3p::kJssw);
         v.isatd = js * d.ad + (jssw != 0.0 ? jssw * d.pd : 0.0);
         v.isats = js * d.as + (jssw != 0.0 ? jssw * d.ps : 0.0);
     }
-    if (d.as <= 0.0) v.isats = 1e-14;
-    if (d.ad <= 0.0) v.isatd = 1e-14;
+    if (d.as <= 0.0) v.isats = 1e-14 * d.m;
+    if (d.ad <= 0.0) v.isatd = 1e-14 * d.m;
     v.vdsat = v.vgs1 = v.vbs1 = v.vds1 = v.vbs2 = v.vgs2 = v.vds2 = 0.0;
 
     // 6. and 7. Effective geometry of one of the instance's M parallel devices (W holds M times

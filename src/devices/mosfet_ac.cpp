@@ -157,7 +157,7 @@ int AddMosfetNoiseSources(double f)
         const double kf = cox > 0.0 && leff > 0.0 ? MosParam(m, mosp::kKf) / (cox * leff * leff) : 0.0;
         const double id = std::fabs(d.values.cd + d.values.cbd);
         AddShotFlickerNoise(d.internalDrain, d.internalSource, kEightK * kelvin / 3.0 * std::fabs(v.gm), kf,
-                            std::pow(id, MosParam(m, mosp::kAf)), f);
+                            ParallelFlickerPower(id, MosParam(m, mosp::kAf), d.m), f);
     }
     return 0;
 }

@@ -107,7 +107,8 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
         dbrgdb = -0.5 * barg * t;
         d2bdb2 = -dbrgdb * t;
     }
-    const double factor = oxcap != 0.0 ? delta * 0.125 * kTwoPi * kSiliconPermittivity / oxcap * L : 0.0;
+    // The narrow-width factor is that of one of the M parallel devices, by its own oxide capacitance.
+    const double factor = oxcap != 0.0 ? delta * 0.125 * kTwoPi * kSiliconPermittivity / (oxcap / d.m) * L : 0.0;
     const double eta = 1.0 + factor;
     const double vbin = factor * pmv + type * vbi;
 
@@ -339,7 +340,7 @@ void PrepareMosLevel3Constants(MosfetDevice& d)
     c.eta = cox != 0.0 ? tb.eta * 8.15e-22 / (cox * L * L * L) : 0.0;
     c.ldOverXj = xj != 0.0 ? tb.ld / xj : 0.0;
     c.xjOverL = xj / L;
-    c.narrowOverW = tb.delta / W;
+    c.narrowOverW = tb.delta / (W / d.m);  // by the width of one of the M parallel devices
     c.csonco = oxcap != 0.0 ? kChargeQ * tb.nfs * L * W / oxcap : 0.0;
     tb.level3Body = {};
 }

@@ -309,14 +309,16 @@ int PrepareMosLevel123AtTemperature(double t)
             f4 = cb0 * b.pb * (1.0 - a * sb) / (1.0 - b.mj) + csw0 * b.pb * (1.0 - a * ss) / (1.0 - b.mjsw) -
                  0.5 * f3 * b.depcap * b.depcap - b.depcap * f2;
         };
-        v.cbd0 = b.cbd != 0.0 ? b.cbd : caps.cj * d.ad;
+        // A capacitance or saturation current given for the device (not per area) is one of the
+        // M parallel devices'; the areas and perimeters already carry all M.
+        v.cbd0 = b.cbd != 0.0 ? b.cbd * d.m : caps.cj * d.ad;
         v.cbdsw0 = caps.cjsw * d.pd;
         junction(v.cbd0, v.cbdsw0, b.f2d, b.f3d, b.f4d);
-        v.cbs0 = b.cbs != 0.0 ? b.cbs : caps.cj * d.as;
+        v.cbs0 = b.cbs != 0.0 ? b.cbs * d.m : caps.cj * d.as;
         v.cbssw0 = caps.cjsw * d.ps;
         junction(v.cbs0, v.cbssw0, b.f2s, b.f3s, b.f4s);
         if (js == 0.0 || d.ad == 0.0 || d.as == 0.0) {
-            v.isatd = v.isats = b.is;
+            v.isatd = v.isats = b.is * d.m;
         } else {
             v.isatd = js * d.ad;
             v.isats = js * d.as;
@@ -334,7 +336,7 @@ int PrepareMosLevel123AtTemperature(double t)
             if (int rc = CheckPositiveLength(d.component, size)) return rc;
         v.cgsov = MosParam(m, mosp::kCgso) * d.w;
         v.cgdov = MosParam(m, mosp::kCgdo) * d.w;
-        v.cgbov = MosParam(m, mosp::kCgbo) * v.leff;
+        v.cgbov = MosParam(m, mosp::kCgbo) * v.leff * d.m;
         b.oxcap = MosParam(m, mosp::kTox) * v.weff * v.leff;
         b.beta = b.kp * v.weff / v.leff;
         b.type = MosPolarity(d);

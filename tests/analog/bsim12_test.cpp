@@ -311,6 +311,14 @@ TEST_F(Bsim12Test, AMultiplierIsThatManyDevicesInParallel)
             EXPECT_NEAR(b.gm, 3.0 * a.gm, 1e-9 * std::fabs(a.gm)) << vds << " " << vgs;
             EXPECT_NEAR(b.qgate, 3.0 * a.qgate, 1e-9 * std::fabs(a.qgate)) << vds << " " << vgs;
         }
+        // Junction values given for the device rather than per area, and the gate-bulk overlap.
+        const std::string junctions = std::string(card) + " JS=0 IS=1e-13 CBD=10f CBS=12f";
+        const MosfetLoadValues j1 = BuildDevice(junctions).values;
+        const MosfetLoadValues& j3 = BuildDevice(junctions, "NMOS", "L=2u W=10u M=3").values;
+        EXPECT_DOUBLE_EQ(j3.isatd, 3.0 * j1.isatd) << card;
+        EXPECT_DOUBLE_EQ(j3.cbd0, 3.0 * j1.cbd0) << card;
+        EXPECT_DOUBLE_EQ(j3.cbs0, 3.0 * j1.cbs0) << card;
+        EXPECT_DOUBLE_EQ(j3.cgbov, 3.0 * j1.cgbov) << card;
     }
 }
 

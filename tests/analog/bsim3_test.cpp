@@ -329,6 +329,13 @@ TEST_F(Bsim3Test, AMultiplierIsThatManyDevicesInParallel)
         EXPECT_NEAR(ob.drain.charge, 3.0 * oa.drain.charge, 1e-9 * std::fabs(oa.drain.charge)) << vgs << " " << vds;
     }
     EXPECT_NEAR(three.cgbo, 3.0 * one.cgbo, 1e-9 * one.cgbo);
+    // Junction values given for the device rather than per area.
+    const std::string junctions = "JS=0 IS=1e-13 CBD=10f CBS=12f";
+    const MosfetLoadValues single = BuildDevice(junctions).values;
+    const MosfetLoadValues& triple = BuildDevice(junctions, "NMOS", "M=3").values;
+    EXPECT_DOUBLE_EQ(triple.isatd, 3.0 * single.isatd);
+    EXPECT_DOUBLE_EQ(triple.cbd0, 3.0 * single.cbd0);
+    EXPECT_DOUBLE_EQ(triple.cbs0, 3.0 * single.cbs0);
 }
 
 TEST_F(Bsim3Test, PreparationDefaultsAndClamps)

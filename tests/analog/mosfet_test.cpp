@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "../netlist/build_test_support.h"
 #include "solver_test_support.h"
@@ -231,6 +232,33 @@ TEST_F(MosfetTest, AbsoluteDeviceTemperatureIgnoresTheRunTemperature)
     EXPECT_DOUBLE_EQ(d->temperature.tdev, 80.0f);
     MosfetDevice* same = Build(Circuit("NMOS (LEVEL=1 VTO=0.7 KP=50u T_ABS=80)"), 150.0);
     EXPECT_DOUBLE_EQ(same->temperature.tdev, 80.0f);
+}
+
+// M=3 is three devices in parallel: three times the channel current of one (the narrow-width
+// threshold term of LEVEL 2 and 3 belongs to each device's own width), and three times the
+// junction saturation currents and capacitances given for the device rather than per area,
+// and the gate-bulk overlap.
+TEST_F(MosfetTest, AMultiplierIsThatManyDevicesInParallel)
+{
+    const std::string card = " VTO=0.7 KP=50u TOX=20n NSUB=1e16 UO=500 LD=0.1u WD=0.2u DELTA=1.5 NFS=1e11 XJ=0.3u "
+                             "CGBO=1e-9 IS=1e-13 CBD=10f CBS=12f)";
+    for (const char* level : {"NMOS (LEVEL=1", "NMOS (LEVEL=2", "NMOS (LEVEL=3"}) {
+        Build(std::string("* m\nVD 1 0 1\nVG 2 0 1\nVB 3 0 0\nM1 1 2 0 3 MM L=2u W=10u\nM2 1 2 0 3 MM L=2u W=10u M=3\n.model MM ") +
+              level + card + "\n.end\n");
+        MosfetDevice& one = *Device(0);
+        MosfetDevice& three = *Device(1);
+        EXPECT_DOUBLE_EQ(three.values.isatd, 3.0 * one.values.isatd) << level;
+        EXPECT_DOUBLE_EQ(three.values.isats, 3.0 * one.values.isats) << level;
+        EXPECT_DOUBLE_EQ(three.values.cbd0, 3.0 * one.values.cbd0) << level;
+        EXPECT_DOUBLE_EQ(three.values.cbs0, 3.0 * one.values.cbs0) << level;
+        EXPECT_DOUBLE_EQ(three.values.cgbov, 3.0 * one.values.cgbov) << level;
+        for (auto [vgs, vds, vbs] : {std::tuple{1.0, 0.2, 0.0}, std::tuple{2.5, 4.0, -1.0}, std::tuple{0.6, 1.0, -0.5}}) {
+            const MosChannel a = Channel(one, vgs, vds, vbs), b = Channel(three, vgs, vds, vbs);
+            EXPECT_NEAR(b.cdrain, 3.0 * a.cdrain, 1e-9 * std::fabs(a.cdrain)) << level << " at " << vgs << " " << vds;
+            EXPECT_NEAR(b.gm, 3.0 * a.gm, 1e-9 * std::fabs(a.gm)) << level << " at " << vgs << " " << vds;
+            EXPECT_DOUBLE_EQ(b.von, a.von) << level << " at " << vgs << " " << vds;
+        }
+    }
 }
 
 TEST_F(MosfetTest, DevicesSharingAModelGetTheValuesOfPrivateCopies)
