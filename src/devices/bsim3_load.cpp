@@ -721,23 +721,35 @@ int AddBsimNoiseSources(const MosfetDevice& d, double f, double kelvin)
         // modulation beyond saturation), joined to the weak-inversion value below turn-on.
         constexpr double q = 1.602e-19;
         const double kT = 8.62e-5 * kelvin;
-        const double esat = 2.0 * p.vsattemp / p.ueff;
+        // The voltages of the device's own frame (drain above source), n-type sense.
         const double vds = std::fabs(v.vds0);
-        const double vgs = p.type * v.vgs0 + (v.vds0 * p.type < 0.0 ? vds : 0.0);
-        const double dlClm = p.litl * std::log(std::max(((vds - p.vdseffLast) / p.litl + p.em) / esat, 1e-38));
-        const double n0 = p.cox * p.vgsteffLast / q;
-        const double nl = p.cox * p.vgsteffLast * (1.0 - p.abulkLast * p.vdseffLast / (p.vgsteffLast + 2.0 * p.vtm)) / q;
-        const double traps = p.noia * std::log(std::max((n0 + 2e14) / (nl + 2e14), 1e-38)) + p.noib * (n0 - nl) +
-                             0.5 * p.noic * (n0 * n0 - nl * nl);
-        const double strong =
-            q * q * kT * id * p.ueff / (1e8 * fEf * p.abulkLast * p.cox * leff * leff) * traps +
-            kT * id * id / (1e8 * fEf * leff * leff * p.weff) * dlClm * (p.noia + p.noib * nl + p.noic * nl * nl) /
-                ((nl + 2e14) * (nl + 2e14));
-        if (vgs >= p.type * v.von + 0.1) {
-            flicker = strong;
+        const double vgs = v.vgs0 + (v.vds0 < 0.0 ? vds : 0.0);
+        const double vbs = v.vbs0 + (v.vds0 < 0.0 ? vds : 0.0);
+        const double vth = p.type * v.von;
+        // The strong-inversion value of current i with the channel of the evaluation s.
+        auto strong = [&](const Bsim3Size& s, double i) {
+            const double esat = 2.0 * s.vsattemp / s.ueff;
+            const double dlClm = s.litl * std::log(std::max(((vds - s.vdseffLast) / s.litl + s.em) / esat, 1e-38));
+            const double n0 = s.cox * s.vgsteffLast / q;
+            const double nl =
+                s.cox * s.vgsteffLast * (1.0 - s.abulkLast * s.vdseffLast / (s.vgsteffLast + 2.0 * s.vtm)) / q;
+            const double traps = s.noia * std::log(std::max((n0 + 2e14) / (nl + 2e14), 1e-38)) + s.noib * (n0 - nl) +
+                                 0.5 * s.noic * (n0 * n0 - nl * nl);
+            return q * q * kT * i * s.ueff / (1e8 * fEf * s.abulkLast * s.cox * leff * leff) * traps +
+                   kT * i * i / (1e8 * fEf * leff * leff * s.weff) * dlClm * (s.noia + s.noib * nl + s.noic * nl * nl) /
+                       ((nl + 2e14) * (nl + 2e14));
+        };
+        if (vgs >= vth + 0.1) {
+            flicker = strong(p, id);
         } else {
+            // Below, the weak-inversion value is joined to the strong-inversion value at turn-on
+            // plus 0.1 V: the channel's charges and mobility there (drain and bulk voltages as
+            // they are), with the device's present current.
+            Bsim3Size limit = p;
+            EvaluateBsim3Channel(limit, vth + 0.1, vds, vbs);
+            const double sl = strong(limit, id);
             const double sw = p.noia * kT * id * id / (p.weff * leff * fEf * 4e36);
-            flicker = sw + strong > 0.0 ? sw * strong / (sw + strong) : 0.0;
+            flicker = sw + sl > 0.0 ? sw * sl / (sw + sl) : 0.0;
         }
     }
     AddNoiseSource(d.internalDrain, d.internalSource, std::sqrt(std::max(thermal + flicker, 0.0)));

@@ -3,7 +3,9 @@
 //
 // Known difference: with the unified flicker noise (NOIMOD 2 and 3) the flicker-dominated output
 // noise density here lies about 29 % above ngspice's (the channel-length-modulation term
-// dominates at these biases); the thermal parts agree within 1 %.
+// dominates at these biases); the thermal parts agree within 1 %. Below turn-on + 0.1 V this
+// program joins the weak-inversion value to the strong-inversion value at turn-on + 0.1 V, as
+// version 3.1 does; ngspice's version 3.3 takes the strong-inversion value of the present bias.
 #include "reference_support.h"
 
 namespace kq5::reference {
@@ -27,6 +29,34 @@ TEST_F(Bsim3ReferenceTest, NonQuasiStaticChargeNode) { Check("bsim3_nqs"); }
 TEST_F(Bsim3ReferenceTest, OutputNoise) { Check("bsim3_noise"); }
 TEST_F(Bsim3ReferenceTest, MultiplierIsDevicesInParallel) { Check("bsim3_multiplier"); }
 TEST_F(Bsim3ReferenceTest, MultiplierNoiseIsDevicesInParallel) { Check("bsim3_noise_multiplier"); }
+
+// A p-channel stage has the unified flicker noise (NOIMOD 2) of its n-channel mirror: the gate
+// voltage of the noise is taken in the device's own sense, from just below turn-on + 0.1 V
+// (where the weak-inversion value joins in) to strong inversion.
+TEST_F(Bsim3ReferenceTest, PChannelFlickerNoiseIsThatOfItsMirror)
+{
+    const std::string card = " (LEVEL=8 NOIMOD=2 TOX=9e-9 NCH=2.2e17 U0=400 K1=0.6 K2=-0.01 PCLM=1.2 XJ=1.5e-7 ";
+    for (const char* gate : {"0.75", "0.8", "0.9"}) {
+        std::vector<std::vector<OurCurve>> noise;
+        for (const char* sign : {"", "-"}) {
+            const bool p = *sign == '-';
+            const std::string text = std::string("* mirror\n*@ noise\nVDD 1 0 ") + sign + "3.3\nVIN 2 0 DC " + sign +
+                                     gate + " AC 1\nRS 2 5 100\nRL 1 3 20k\nM1 3 5 0 0 MM L=0.5u W=20u\n.MODEL MM " +
+                                     (p ? "PMOS" : "NMOS") + card + (p ? "VTH0=-0.6 NOIA=9.9e18 NOIB=2400 NOIC=1.4e-12)"
+                                                                       : "VTH0=0.6 NOIA=9.9e18 NOIB=2400 NOIC=1.4e-12)") +
+                                     "\n.AC DEC 2 10 100k\n.NOISE V(3) VIN\n.end\n";
+            noise.emplace_back();
+            ASSERT_EQ(RunOurs(ParseReferenceCircuit("mirror", text), noise.back()), 0);
+            TearDown();  // each run from a fresh program state
+            SetUp();
+        }
+        ASSERT_EQ(noise[0].size(), 1u);
+        ASSERT_EQ(noise[1][0].y.size(), noise[0][0].y.size());
+        for (std::size_t i = 0; i < noise[0][0].y.size(); ++i)
+            EXPECT_NEAR(std::abs(noise[1][0].y[i]), std::abs(noise[0][0].y[i]), 1e-6 * std::abs(noise[0][0].y[i]))
+                << "gate " << gate << " at " << noise[0][0].x[i];
+    }
+}
 
 // The 0.35 um process cards of the model library.
 TEST_F(Bsim3ReferenceTest, ProcessCardOutputCharacteristics) { Check("bsim3_card_iv"); }
