@@ -726,28 +726,32 @@ int AddBsimNoiseSources(const MosfetDevice& d, double f, double kelvin)
         const double vgs = v.vgs0 + (v.vds0 < 0.0 ? vds : 0.0);
         const double vbs = v.vbs0 + (v.vds0 < 0.0 ? vds : 0.0);
         const double vth = p.type * v.von;
-        // The strong-inversion value of current i with the channel of the evaluation s.
-        auto strong = [&](const Bsim3Size& s, double i) {
-            const double esat = 2.0 * s.vsattemp / s.ueff;
-            const double dlClm = s.litl * std::log(std::max(((vds - s.vdseffLast) / s.litl + s.em) / esat, 1e-38));
-            const double n0 = s.cox * s.vgsteffLast / q;
-            const double nl =
-                s.cox * s.vgsteffLast * (1.0 - s.abulkLast * s.vdseffLast / (s.vgsteffLast + 2.0 * s.vtm)) / q;
-            const double traps = s.noia * std::log(std::max((n0 + 2e14) / (nl + 2e14), 1e-38)) + s.noib * (n0 - nl) +
-                                 0.5 * s.noic * (n0 * n0 - nl * nl);
-            return q * q * kT * i * s.ueff / (1e8 * fEf * s.abulkLast * s.cox * leff * leff) * traps +
-                   kT * i * i / (1e8 * fEf * leff * leff * s.weff) * dlClm * (s.noia + s.noib * nl + s.noic * nl * nl) /
+        // The strong-inversion value of current i with the channel's mobility, effective gate and
+        // drain voltages and bulk charge factor.
+        auto strong = [&](double i, double ueff, double vgsteff, double abulk, double vdseff) {
+            const double esat = 2.0 * p.vsattemp / ueff;
+            const double dlClm = p.litl * std::log(std::max(((vds - vdseff) / p.litl + p.em) / esat, 1e-38));
+            const double n0 = p.cox * vgsteff / q;
+            const double nl = p.cox * vgsteff * (1.0 - abulk * vdseff / (vgsteff + 2.0 * p.vtm)) / q;
+            const double traps = p.noia * std::log(std::max((n0 + 2e14) / (nl + 2e14), 1e-38)) + p.noib * (n0 - nl) +
+                                 0.5 * p.noic * (n0 * n0 - nl * nl);
+            return q * q * kT * i * ueff / (1e8 * fEf * abulk * p.cox * leff * leff) * traps +
+                   kT * i * i / (1e8 * fEf * leff * leff * p.weff) * dlClm * (p.noia + p.noib * nl + p.noic * nl * nl) /
                        ((nl + 2e14) * (nl + 2e14));
         };
         if (vgs >= vth + 0.1) {
-            flicker = strong(p, id);
+            flicker = strong(id, p.ueff, p.vgsteffLast, p.abulkLast, p.vdseffLast);
         } else {
             // Below, the weak-inversion value is joined to the strong-inversion value at turn-on
             // plus 0.1 V: the channel's charges and mobility there (drain and bulk voltages as
             // they are), with the device's present current.
-            Bsim3Size limit = p;
-            EvaluateBsim3Channel(limit, vth + 0.1, vds, vbs);
-            const double sl = strong(limit, id);
+            Bsim3Size::FlickerLimit& at = p.flickerLimit;
+            if (!at.valid || at.vgs != vth + 0.1 || at.vds != vds || at.vbs != vbs) {
+                Bsim3Size limit = p;
+                EvaluateBsim3Channel(limit, vth + 0.1, vds, vbs);
+                at = {true, vth + 0.1, vds, vbs, limit.ueff, limit.vgsteffLast, limit.abulkLast, limit.vdseffLast};
+            }
+            const double sl = strong(id, at.ueff, at.vgsteff, at.abulk, at.vdseff);
             const double sw = p.noia * kT * id * id / (p.weff * leff * fEf * 4e36);
             flicker = sw + sl > 0.0 ? sw * sl / (sw + sl) : 0.0;
         }
