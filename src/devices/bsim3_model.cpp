@@ -127,9 +127,9 @@ void PrepareLevel8ModelDefaults(EvaluatedModel& m)
 }
 
 // The instance stands for m devices in parallel, each sized as above: the channel and overlap
-// widths carry all m, the bias-dependent width reduction is taken m times, and the series
-// resistance of the widths is that of m devices side by side. The channel constants keep the
-// width of one device.
+// widths carry all m, the bias-dependent width reduction is taken m times, and the source-drain
+// resistance is that of m devices side by side. The channel constants keep the width of one
+// device.
 void ScaleToParallelDevices(Bsim3Size& p, double m)
 {
     if (m == 1.0) return;
