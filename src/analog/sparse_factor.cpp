@@ -299,6 +299,7 @@ int BuildFactorPlan(SparseMatrix& m)
         const std::size_t upper = Ix(plan.upperStart[Ix(n) + 1]);
         plan.upperCol.resize(upper);
         plan.upperEntry.resize(upper);
+        plan.upperSlot.assign(entries, -1);
         plan.upperValue.resize(upper);
         std::vector<std::int32_t> next(plan.upperStart.begin(), plan.upperStart.end() - 1);
         for (int j = 1; j <= n; ++j) {
@@ -306,6 +307,7 @@ int BuildFactorPlan(SparseMatrix& m)
                 const std::size_t slot = Ix(next[Ix(plan.rowIndex[Ix(e)])]++);
                 plan.upperCol[slot] = j;
                 plan.upperEntry[slot] = e;
+                plan.upperSlot[Ix(e)] = static_cast<std::int32_t>(slot);
             }
         }
     } catch (const std::bad_alloc&) {
@@ -397,7 +399,7 @@ bool LoadsUnchanged(SparseMatrix& m)
 // values are scattered into the intermediate vector, updated by every earlier column that
 // its U part refers to, and gathered back into the plan. The elements are only read.
 // Columns chosen as direct by the partition also clamp their multipliers and the reciprocals
-// they use.
+// they use. Each multiplier, a U factor, goes to the solve's row order as it is made.
 int RefactorReal(SparseMatrix& m)
 {
     FactorPlan& plan = m.plan;
@@ -409,6 +411,8 @@ int RefactorReal(SparseMatrix& m)
     const std::uint8_t* direct = m.realDirect.data();
     double* v = plan.value.data();
     double* x = m.intermediate.data();
+    double* u = plan.upperValue.data();
+    const std::int32_t* upperSlot = plan.upperSlot.data();
     plan.loadedValid = false;
     // The values read are kept for the next factorisation's comparison on the way (no reuse
     // when there is no room for them).
@@ -451,6 +455,7 @@ int RefactorReal(SparseMatrix& m)
                 if (k == j - 1) lastReciprocal = reciprocal;
             }
             v[q] = multiplier;
+            u[upperSlot[q]] = multiplier;
             if (pivotUpdate[q] >= 0) pivot -= multiplier * v[pivotUpdate[q]];
             for (std::int32_t r = kDiagonal + 1, rEnd = colStart[k + 1]; r < rEnd; ++r)
                 x[rowIndex[r]] -= multiplier * v[r];
@@ -460,7 +465,6 @@ int RefactorReal(SparseMatrix& m)
         v[diagonal] = lastReciprocal;
         for (std::int32_t q = diagonal + 1; q < end; ++q) v[q] = x[rowIndex[q]];
     }
-    CopyUpperValues(plan, false);
     FinishFactor(m);
     plan.loadedValid = keep;
     plan.loadedByEntry = true;

@@ -103,6 +103,7 @@ struct FactorPlan {
     std::vector<std::int32_t> upperStart;  // U by rows: row i holds upperStart[i] .. [i+1]-1
     std::vector<std::int32_t> upperCol;    // column of each U entry, ascending per row
     std::vector<std::int32_t> upperEntry;  // its entry in the column arrays
+    std::vector<std::int32_t> upperSlot;   // per entry of a U part: its place in the rows
     std::vector<double> upperValue;        // its factor, copied for the solve's row walk
     std::vector<double> upperComplexValue;
     // The loaded values the present factors were computed from, kept by a successful

@@ -415,8 +415,11 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     double cdhat = 0.0, cbhat = 0.0;
     double cdrain = 0.0;
     bool bypassed = false;
+    // The load of a prediction opens a time point's Newton iterations: a solve follows it
+    // whatever its devices count as unsettled, so they are not judged.
+    const bool predicted = predict && !p.firstPoint;
     if (mode == kModeNormal || mode == kModeSmallSignal || predict || (mode == kModeFixedInitial && !d.off)) {
-        if (predict && !p.firstPoint) {
+        if (predicted) {
             v.vbs0 = v.vbs1;
             v.vgs0 = v.vgs1;
             v.vds0 = v.vds1;
@@ -442,11 +445,14 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         const double vgdo = v.vgs0 - v.vds0;
         const double delvbs = vbs - v.vbs0, delvbd = vbd - v.vbd0, delvgs = vgs - v.vgs0, delvds = vds - v.vds0,
                      delvgd = vgd - vgdo;
-        if (d.mode >= 0.0)
-            cdhat = v.cd - v.gbd * delvbd + v.gmbs * delvbs + v.gm * delvgs + v.gds * delvds;
-        else
-            cdhat = v.cd - (v.gbd - v.gmbs) * delvbd - v.gm * delvgd + v.gds * delvds;
-        cbhat = v.cbs + v.cbd + v.gbd * delvbd + v.gbs * delvbs;
+        // A prediction's load is neither bypassed nor judged (see below): it needs no estimate.
+        if (!predicted) {
+            if (d.mode >= 0.0)
+                cdhat = v.cd - v.gbd * delvbd + v.gmbs * delvbs + v.gm * delvgs + v.gds * delvds;
+            else
+                cdhat = v.cd - (v.gbd - v.gmbs) * delvbd - v.gm * delvgd + v.gds * delvds;
+            cbhat = v.cbs + v.cbd + v.gbd * delvbd + v.gbs * delvbs;
+        }
         if (!predict && mode != kModeSmallSignal) {
             const double rt = s.reltolMilli, vntol = s.vntol, abstol = s.abstol;
             const double cb = v.cbs + v.cbd;
@@ -561,7 +567,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         v.gbd = gbd;
         v.cd = cd;
 
-        if (!(d.off && (mode == kModeFixedInitial || mode == kModeSmallSignal))) {
+        if (!predicted && !(d.off && (mode == kModeFixedInitial || mode == kModeSmallSignal))) {
             const double cb = cbs + cbd;
             if (check == 1 ||
                 std::fabs(cdhat - cd) >= s.reltol * std::max(std::fabs(cdhat), std::fabs(cd)) + s.abstol ||
@@ -586,7 +592,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
             b.cgb = cgb;
             GateCapacitanceTotals(d, p.doubledCaps, cgs, cgd, cgb);
             if (states) {
-                if (predict && !p.firstPoint) {
+                if (predicted) {
                     const double c1 = s.predictorScale, c2 = s.predictorRatio;
                     for (int k : {kQgs, kQgd, kQgb}) q[k] = c1 * q[k + 1] - c2 * q[k + 2];
                 } else if (p.timeSteps && !p.firstPoint) {
