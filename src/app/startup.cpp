@@ -365,6 +365,8 @@ void OpenCommandLineFiles(const std::vector<std::string>& files)
 {
     WindowRecord* last = nullptr;
     for (const std::string& name : files) {
+        // The frame closed under a message box of the last one (a termination signal).
+        if (FrameRecord() == nullptr) return;
         if (last && IsLiveWindowRecord(last) && last->window) win::UpdateWindow(last->window);
         last = nullptr;
         LoadCircuitFile(nullptr, name, DetectFileKind(name, 1), kLoadDefaults, last);
@@ -480,8 +482,12 @@ int WinMain(const std::vector<std::string>& args)
     win::SetDisplayLostHandler(&OnDisplayLost);
     InstallTerminationSignals();
     int status = 0;
-    if (InitApplication() && InitInstance(line, win::SW_SHOWMAXIMIZED) && FrameRecord() != nullptr) {
-        win::SetTimer(Frame().frame, kExternalRequestTimer, kExternalRequestPeriodMs, ExternalRequestTimerProc);
+    // The timer runs from the frame's creation on: a message box of the start-up (a file of the
+    // command line that cannot be read) waits for its answer, and a termination signal must still
+    // end the program meanwhile.
+    if (InitApplication() &&
+        win::SetTimer(Frame().frame, kExternalRequestTimer, kExternalRequestPeriodMs, ExternalRequestTimerProc) &&
+        InitInstance(line, win::SW_SHOWMAXIMIZED) && FrameRecord() != nullptr) {
         OpenFirstCircuitWindow();
         status = RunMessageLoop();
     }
