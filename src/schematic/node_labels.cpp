@@ -13,6 +13,7 @@
 #include "document/connection_points.h"
 #include "document/connectivity.h"
 #include "document/node_table.h"
+#include "document/selection.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
@@ -212,6 +213,16 @@ void DrawNodeLabelBoxes(const DrawContext& context)
     // The list is only filled while numbers or values are shown: one label per point.
     std::set<std::pair<std::int32_t, std::int32_t>> labelled;
     std::vector<win::RECT> placed;
+    // A net's name stands up and to the right of its point, where its value's box goes: the box
+    // makes way for the name as for another box, or the name would be hidden under its own value.
+    if (context.displayFlags & kViewGridText) {
+        for (const GridText& text : ListRecords<GridText>(document.gridTextList)) {
+            if (text.page != context.page || !IsNodeLabel(text)) continue;
+            win::HGDIOBJ font = SelectFontSpec(dc, text.font);
+            placed.push_back(GridTextDrawRect(dc, text));
+            RestoreFont(dc, font);
+        }
+    }
     win::HGDIOBJ previous = SelectFontSpec(dc, document.nodeNumberFont);
     const int oldMode = win::SetBkMode(dc, win::TRANSPARENT);
     for (const NodeLabel& label : document.nodeLabels) {
