@@ -248,7 +248,7 @@ TEST_F(NodeLabelsTest, OnlyEligibleKindsAreDrawnOncePerPoint)
 }
 
 // The value's box of a named net used to stand on the first letters of the net's name ("DOUT"
-// read " OUT"); it goes above the name, and the name stays whole on the screen.
+// read " OUT"); it follows the name on its line, and the name stays whole on the screen.
 TEST_F(NodeLabelsTest, TheValueOfANamedNetLeavesItsNameReadable)
 {
     WindowRecord* circuit = Load(BatteryRcCircuit() + "[Grid Text]\r\nText=DOUT\r\nGrid=16,10\r\n\r\n");
