@@ -489,11 +489,12 @@ int WinMain(const std::vector<std::string>& args)
     // The timer runs from the frame's creation on: a message box of the start-up (a file of the
     // command line that cannot be read) waits for its answer, and a termination signal must still
     // end the program meanwhile.
-    if (InitApplication() &&
-        win::SetTimer(Frame().frame, kExternalRequestTimer, kExternalRequestPeriodMs, ExternalRequestTimerProc) &&
-        InitInstance(line, win::SW_SHOWMAXIMIZED) && FrameRecord() != nullptr) {
-        OpenFirstCircuitWindow();
-        status = RunMessageLoop();
+    if (InitApplication()) {
+        win::SetTimer(Frame().frame, kExternalRequestTimer, kExternalRequestPeriodMs, ExternalRequestTimerProc);
+        if (InitInstance(line, win::SW_SHOWMAXIMIZED) && FrameRecord() != nullptr) {
+            OpenFirstCircuitWindow();
+            status = RunMessageLoop();
+        }
     }
     UnregisterWindowClasses();
     FreeComponentLibrary();
