@@ -32,6 +32,7 @@
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
+#include "platform/disk_file_names.h"
 
 namespace kq5 {
 
@@ -711,7 +712,7 @@ void RemoveEmptyNumericOutput(WindowRecord* window)
     if (!stream) return;
     const long length = FileLengthOfStream(stream.get());
     stream.reset();
-    if (length == 0) std::remove(name.c_str());
+    if (length == 0) std::remove(win::DiskFileName(name).c_str());
 }
 
 }  // namespace kq5

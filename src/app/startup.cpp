@@ -47,6 +47,7 @@
 #include "platform/backend.h"
 #include "platform/cursor.h"
 #include "platform/dialog.h"
+#include "platform/disk_file_names.h"
 #include "platform/font.h"
 #include "platform/gdi_objects.h"
 #include "platform/message.h"
@@ -364,7 +365,10 @@ bool InitInstance(const StartupCommandLine& line, int showCommand)
 void OpenCommandLineFiles(const std::vector<std::string>& files)
 {
     WindowRecord* last = nullptr;
-    for (const std::string& name : files) {
+    for (const std::string& word : files) {
+        const std::string name = win::FileNameFromDisk(word);
+        // The frame closed under a message box of the last one (a termination signal).
+        if (FrameRecord() == nullptr) return;
         if (last && IsLiveWindowRecord(last) && last->window) win::UpdateWindow(last->window);
         last = nullptr;
         LoadCircuitFile(nullptr, name, DetectFileKind(name, 1), kLoadDefaults, last);
@@ -454,7 +458,9 @@ int WinMain(const std::vector<std::string>& args)
     const StartupCommandLine line = ReadCommandLine(std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
     SetDataPathFromCommandLine(ExecutablePath(args.empty() ? std::string() : args.front()), line.root);
     std::error_code error;
-    Settings().workingDirectory = WithSeparator(std::filesystem::current_path(error).string());
+    // Names the user sees and types are the program's texts; the file system's UTF-8 is turned
+    // into them where it comes in (the data root stays as given: it is never shown or typed).
+    Settings().workingDirectory = WithSeparator(win::FileNameFromDisk(std::filesystem::current_path(error).string()));
     if (!line.leftover.empty()) return FatalStartupError(kMsgCommandLineError, line.leftover);
 
     RegisterCircuitDevices();
@@ -480,10 +486,15 @@ int WinMain(const std::vector<std::string>& args)
     win::SetDisplayLostHandler(&OnDisplayLost);
     InstallTerminationSignals();
     int status = 0;
-    if (InitApplication() && InitInstance(line, win::SW_SHOWMAXIMIZED) && FrameRecord() != nullptr) {
+    // The timer runs from the frame's creation on: a message box of the start-up (a file of the
+    // command line that cannot be read) waits for its answer, and a termination signal must still
+    // end the program meanwhile.
+    if (InitApplication()) {
         win::SetTimer(Frame().frame, kExternalRequestTimer, kExternalRequestPeriodMs, ExternalRequestTimerProc);
-        OpenFirstCircuitWindow();
-        status = RunMessageLoop();
+        if (InitInstance(line, win::SW_SHOWMAXIMIZED) && FrameRecord() != nullptr) {
+            OpenFirstCircuitWindow();
+            status = RunMessageLoop();
+        }
     }
     UnregisterWindowClasses();
     FreeComponentLibrary();

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/disk_file_names.h"
+
 namespace kq5 {
 
 namespace {
@@ -58,7 +60,7 @@ std::string ToNativeSeparators(std::string_view name)
 
 std::string ResolveFilePath(std::string_view name)
 {
-    std::string path = ToNativeSeparators(name);
+    std::string path = ToNativeSeparators(win::ExistingDiskFileName(ToNativeSeparators(name)));
     if (path.empty() || PathExists(path)) return path;
 
     std::string resolved = path.front() == '/' ? "/" : "";

@@ -12,7 +12,8 @@ namespace kq5 {
 // The name with every '\' turned into '/'; case is kept.
 std::string ToNativeSeparators(std::string_view name);
 
-// The real path of a name: the name as written when it exists; otherwise each component that is
+// The real path of a name, as the file system spells it (UTF-8, see win::DiskFileName): the
+// name as written when it exists; otherwise each component that is
 // not found as written is replaced by the entry of its directory that matches it case-blind (the
 // first in byte order when several do). A component that matches nothing is kept as written, and so
 // is everything after it, so a file about to be created lands beside its real siblings.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/disk_file_names.h"
+
 namespace kq5 {
 
 std::uint64_t ByteReader::Unsigned(int size)
@@ -63,7 +65,7 @@ int ReadWholeFile(const std::string& path, std::string& bytes)
 {
     bytes.clear();
     errno = 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(win::DiskFileName(path).c_str(), "rb"), &std::fclose);
     if (!file) return 16000 + (errno ? errno : ENOENT);
     char buffer[65536];
     for (;;) {

@@ -423,6 +423,16 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
                 return kMsgAlreadyReported;
             }
         }
+        if (error == 0 && kind == kFileKindModelLibrary && ModelLibraryFiles().trial) {
+            // The library reports a damaged file itself.
+            const int status = ModelLibraryFiles().trial(path);
+            if (status != 0) {
+                out = target;
+                if (quiet || status == kMsgAlreadyReported) return status;
+                ReportMessage("WE", FrameRecord(), status, path.c_str());
+                return kMsgAlreadyReported;
+            }
+        }
     }
     // The runtime's own text does not say which file; the file's name does (a recent-files entry
     // whose file has gone, a name on the command line).

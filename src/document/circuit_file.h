@@ -75,6 +75,9 @@ struct ModelLibraryFileHooks {
     // report), or 15002 when the window holds no library.
     std::function<int(WindowRecord*, const std::string& path, bool report)> load;
     std::function<bool(const WindowRecord*)> modified;
+    // Reads the file into a library of its own and lets it go: 0, or the failure (a damaged file
+    // or a wrong version reported, then 15055). Nothing else is reported.
+    std::function<int(const std::string& path)> trial;
     // Writes the window's library to the path, status its result; false when it holds none.
     std::function<bool(WindowRecord*, const std::string& path, int& status)> save;
 };

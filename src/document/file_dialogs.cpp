@@ -24,6 +24,7 @@
 #include "platform/message.h"
 #include "platform/message_box.h"
 #include "platform/win_messages.h"
+#include "platform/disk_file_names.h"
 #include "platform/window.h"
 
 namespace kq5 {
@@ -139,7 +140,7 @@ std::string_view RequiredExtension(int kind)
 
 bool StartsLikeSchematic(std::string_view name)
 {
-    std::ifstream in{std::string(name), std::ios::binary};
+    std::ifstream in{win::DiskFileName(name), std::ios::binary};
     std::string line;
     if (!in || !std::getline(in, line)) return false;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
@@ -265,7 +266,7 @@ void DeleteFileCommand()
     if (win::MessageBox(ofn.hwndOwner, question.c_str(), "Delete File", win::MB_YESNO | win::MB_ICONQUESTION) != win::IDYES)
         return;
     for (const std::string& chosen : paths) {
-        if (std::remove(chosen.c_str()) != 0) {
+        if (std::remove(win::DiskFileName(chosen).c_str()) != 0) {
             // A file that stays must not pass for deleted.
             ReportMessage("Et", kMsgFileErrorBase + errno, chosen.c_str());
             return;

@@ -24,6 +24,7 @@
 #include "document/document_windows.h"
 #include "platform/message.h"
 #include "platform/paint.h"
+#include "platform/disk_file_names.h"
 #include "platform/window.h"
 
 namespace kq5 {
@@ -90,7 +91,8 @@ std::optional<std::string> SearchPathFor(std::string_view file, const char* vari
 {
     std::error_code error;
     const std::filesystem::path current = std::filesystem::current_path(error);
-    if (!error && FileExists(JoinDirectory(current.string(), file))) return current.string();
+    const std::string here = win::FileNameFromDisk(current.string());
+    if (!error && FileExists(JoinDirectory(here, file))) return here;
     const char* list = std::getenv(variable);
     if (list == nullptr) return std::nullopt;
     std::string_view rest(list);
@@ -164,9 +166,10 @@ int GetUpperFullPath(std::string& path, int where)
         std::error_code error;
         const std::filesystem::path current = std::filesystem::current_path(error);
         if (error) return 1;
-        native = current / native;
+        native = std::filesystem::path(win::FileNameFromDisk(current.string())) / native;
     }
-    path = ResolveFilePath(native.lexically_normal().string());
+    // The name as the program holds its texts: it becomes a window's title.
+    path = win::FileNameFromDisk(ResolveFilePath(native.lexically_normal().string()));
     return 0;
 }
 

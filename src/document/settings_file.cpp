@@ -1,5 +1,6 @@
 #include "document/settings_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -39,6 +40,7 @@ namespace {
 
 constexpr int kMsgSettingsDamaged = 13516;      // the file is damaged or not a settings file
 constexpr int kMsgSettingsNotWritten = 13517;   // the file could not be written
+constexpr int kMsgSettingsDamagedKept = 13519;  // damaged, and kept under another name
 constexpr int kMsgOutOfMemory = 15002;
 constexpr std::size_t kOlderFontTableSize = 28;
 
@@ -200,14 +202,53 @@ bool IsOlderLayoutMark(std::string_view line)
     return field == "5.3" || field == "5.30";
 }
 
-void WarnSettings(int id, const std::string& name, int reason)
+void WarnSettings(int id, const std::string& name, int reason, const std::string& keptName = {})
 {
-    std::string text = ComposeErrorText(id, MakeMessageArgs(name));
+    std::string text = ComposeErrorText(id, MakeMessageArgs(name, keptName));
     if (reason >= kMsgFileErrorBase && reason < kMsgFileErrorBase + 1000)
         text += std::string(" (") + std::strerror(reason - kMsgFileErrorBase) + ")";
     if (text.size() >= 2 && text[0] == '%') text.erase(0, 2);
     std::fprintf(stderr, "kq5: %s\n", text.c_str());
     SetHelpBarMessageId(nullptr, id);
+}
+
+// The first of "kq5.dat.damaged", "kq5.dat.damaged2"... that no file takes: an earlier kept
+// copy the user has not looked at yet is never replaced.
+std::string FreeDamagedName(const std::string& fileName)
+{
+    const std::string base = fileName + ".damaged";
+    std::string name = base;
+    for (int n = 2; access(name.c_str(), F_OK) == 0 && n < 1000; ++n) name = base + std::to_string(n);
+    return name;
+}
+
+// A file that is there but cannot be used: the defaults, and one warning. One with something in
+// it is kept aside at exit rather than overwritten.
+void RejectSettingsFile(int reason)
+{
+    SettingsFileState& state = SettingsFile();
+    SetDefaultSettings();
+    struct stat info {};
+    if (stat(state.dataFileName.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        state.damagedKeptName = FreeDamagedName(state.dataFileName);
+        WarnSettings(kMsgSettingsDamagedKept, state.dataFileName, reason, state.damagedKeptName);
+        return;
+    }
+    WarnSettings(kMsgSettingsDamaged, state.dataFileName, reason);
+}
+
+// Before the first write over a damaged file: moves it to its kept name. 0 or the file error.
+int KeepDamagedFile()
+{
+    SettingsFileState& state = SettingsFile();
+    if (state.damagedKeptName.empty()) return 0;
+    if (access(state.dataFileName.c_str(), F_OK) == 0) {
+        // Someone may have taken the name meanwhile.
+        if (access(state.damagedKeptName.c_str(), F_OK) == 0) state.damagedKeptName = FreeDamagedName(state.dataFileName);
+        if (std::rename(state.dataFileName.c_str(), state.damagedKeptName.c_str()) != 0) return kMsgFileErrorBase + errno;
+    }
+    state.damagedKeptName.clear();
+    return 0;
 }
 
 }  // namespace
@@ -354,6 +395,7 @@ void ReadSettings()
 {
     SettingsFileState& state = SettingsFile();
     SetDefaultSettings();
+    state.damagedKeptName.clear();
     ReadProfileNames(state.dataPath);
     if (state.dataFileName.empty()) return;
     const int unit = FindFreeUnit();
@@ -362,16 +404,10 @@ void ReadSettings()
         // A first start has no file: that is no fault. One that is there but unreadable is.
         const int error = errno;
         CloseUnit(unit);
-        if (access(state.dataFileName.c_str(), F_OK) == 0) {
-            SetDefaultSettings();
-            WarnSettings(kMsgSettingsDamaged, state.dataFileName, kMsgFileErrorBase + error);
-        }
+        if (access(state.dataFileName.c_str(), F_OK) == 0) RejectSettingsFile(kMsgFileErrorBase + error);
         return;
     }
-    if (int status = TransferSettingsFile(unit); status != 0) {
-        SetDefaultSettings();
-        WarnSettings(kMsgSettingsDamaged, state.dataFileName, status);
-    }
+    if (int status = TransferSettingsFile(unit); status != 0) RejectSettingsFile(status);
 }
 
 int WriteSettings()
@@ -379,8 +415,9 @@ int WriteSettings()
     const SettingsFileState& state = SettingsFile();
     if (state.startupFailed || state.dataFileName.empty()) return 0;
     // A failed write leaves the old settings in place rather than half a file.
-    const int unit = FindFreeUnit();
-    int status = unit < 0 ? kMsgFileErrorBase + EMFILE : CreateReplacingUnit(state.dataFileName, unit);
+    int status = KeepDamagedFile();
+    const int unit = status == 0 ? FindFreeUnit() : -1;
+    if (status == 0) status = unit < 0 ? kMsgFileErrorBase + EMFILE : CreateReplacingUnit(state.dataFileName, unit);
     if (status == 0) status = TransferSettingsFile(unit);
     if (status != 0) WarnSettings(kMsgSettingsNotWritten, state.dataFileName, status);
     return status;

@@ -91,6 +91,9 @@ struct SettingsFileState {
     bool startupFailed = false;  // a fatal start-up error: nothing is written at exit
     std::int32_t fileVersion = 0;  // the Version key of the file read
     bool mainAccepted = false;   // the file read had a Main section with its FileType
+    // A damaged file that was there at start-up is moved to this name before the first write, so
+    // that a hand-edited file with one slip is not silently replaced by the defaults.
+    std::string damagedKeptName;
     // The font descriptions of an older-layout file, at most 28, for the program's font table.
     std::vector<FontSpec> olderFonts;
 };
@@ -102,10 +105,12 @@ void ResetSettingsFileForTests();
 
 // Start-up: every default, the names of KQ5.INI, then kq5.dat (when the data file name is set).
 // A file that cannot be opened leaves the defaults; one that is damaged or foreign gives the
-// defaults and one warning (stderr and the help bar). Never fails.
+// defaults and one warning (stderr and the help bar), which names where the file will be kept
+// when it is not empty. Never fails.
 void ReadSettings();
-// Exit: writes kq5.dat through a temporary file renamed over the old one. 0, or the message id
-// of the failure after reporting it on stderr and the help bar (the old file is then unchanged).
+// Exit: writes kq5.dat through a temporary file renamed over the old one; a damaged file read at
+// start-up is first moved aside to its kept name. 0, or the message id of the failure after
+// reporting it on stderr and the help bar (the old file is then unchanged).
 int WriteSettings();
 void SetDefaultSettings();
 // Both directions by the unit's mode; closes the unit. 0 or the first failing routine's result.

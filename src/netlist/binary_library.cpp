@@ -312,6 +312,12 @@ void InstallModelLibraryFileHooks()
         if (status == 0) RefreshModelEditor(record);
         return status;
     };
+    hooks.trial = [](const std::string& path) {
+        ModelLibrary scratch;
+        const int status = LoadModelLibrary(scratch, path, false);
+        ReleaseModelLibrary(scratch);
+        return status;
+    };
     hooks.modified = [](const WindowRecord* record) {
         const ModelLibrary* library = ModelLibraryOf(record);
         return library != nullptr && IsLibraryModified(*library);

@@ -26,6 +26,7 @@
 #include "platform/message_box.h"
 #include "platform/system.h"
 #include "platform/win_messages.h"
+#include "platform/disk_file_names.h"
 
 namespace kq5 {
 
@@ -143,7 +144,7 @@ int ExportSpiceNetlistCommand(WindowRecord* record)
     if (cursor) EndWaitCursor();
     // The written netlist is shown, in the window already open on it when there is one.
     std::error_code error;
-    if (rc == 0 && !Settings().batchRun && std::filesystem::file_size(path, error) > 0 && !error)
+    if (rc == 0 && !Settings().batchRun && std::filesystem::file_size(win::DiskFileName(path), error) > 0 && !error)
         ShowFileInTextWindow(path);
     return rc;
 }

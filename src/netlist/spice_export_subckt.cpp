@@ -23,6 +23,7 @@
 #include "netlist/spice_reader_state.h"
 #include "netlist/translate_common.h"
 #include "document/component_definition.h"
+#include "platform/disk_file_names.h"
 
 namespace kq5 {
 
@@ -102,7 +103,7 @@ bool SourceText(const std::string& file, std::string& text)
         text = record->textArea;
         return true;
     }
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(win::DiskFileName(file), std::ios::binary);
     if (!in) return false;
     std::ostringstream all;
     all << in.rdbuf();

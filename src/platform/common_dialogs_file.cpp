@@ -10,6 +10,7 @@
 
 #include "platform/common_dialogs_internal.h"
 #include "platform/controls.h"
+#include "platform/disk_file_names.h"
 #include "platform/dialog.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
@@ -158,12 +159,12 @@ void ListFolder(HWND hwnd, FileDialogData& d) {
     }
     std::sort(fileNames.begin(), fileNames.end(), LessCaseBlind);
     std::sort(folderNames.begin(), folderNames.end(), LessCaseBlind);
-    for (const std::string& name : fileNames) AddString(files, LB_ADDSTRING, name);
+    for (const std::string& name : fileNames) AddString(files, LB_ADDSTRING, FileNameFromDisk(name));
     if (d.folder != "/") AddString(folders, LB_ADDSTRING, "[..]");
-    for (const std::string& name : folderNames) AddString(folders, LB_ADDSTRING, "[" + name + "]");
+    for (const std::string& name : folderNames) AddString(folders, LB_ADDSTRING, "[" + FileNameFromDisk(name) + "]");
     SendMessage(files, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(files, nullptr, TRUE);
-    SetDlgItemText(hwnd, kFolderPath, d.folder.c_str());
+    SetDlgItemText(hwnd, kFolderPath, FileNameFromDisk(d.folder).c_str());
 }
 
 void ChangeFolder(HWND hwnd, FileDialogData& d, const std::string& folder) {
@@ -176,7 +177,7 @@ void OpenFolderEntry(HWND hwnd, FileDialogData& d) {
     HWND folders = GetDlgItem(hwnd, kFolderList);
     std::string entry = ListText(folders, static_cast<int>(SendMessage(folders, LB_GETCURSEL, 0, 0)), false);
     if (entry.size() < 3) return;
-    std::string name = entry.substr(1, entry.size() - 2);
+    std::string name = DiskFileName(entry.substr(1, entry.size() - 2));
     std::string target = name == ".." ? FolderPart(d.folder) : Join(d.folder, name);
     if (!target.empty() && IsDirectory(target)) ChangeFolder(hwnd, d, target);
     if (GetDlgItemText(hwnd, kFileNameEdit).empty() || HasWildcard(GetDlgItemText(hwnd, kFileNameEdit)))
@@ -219,7 +220,9 @@ std::string ExtensionOf(const std::string& name) {
 // disk; empty after telling the user why there is none.
 std::string ResolveChosen(HWND hwnd, const FileDialogData& d, const std::string& typed) {
     const OPENFILENAME& ofn = *d.ofn;
-    std::string path = Join(d.folder, Slashes(typed));
+    // The typed name alone is converted: the folder is the file system's already.
+    std::string path = Join(d.folder, Slashes(DiskFileName(typed)));
+    if (const std::string raw = Join(d.folder, Slashes(typed)); raw != path && !Exists(path) && Exists(raw)) path = raw;
     if (!Exists(path)) {
         if (std::string found = FindFileCaseBlind(path); !found.empty()) path = found;
     }
@@ -252,14 +255,16 @@ std::string ResolveChosen(HWND hwnd, const FileDialogData& d, const std::string&
         return {};
     }
     if (d.save && (ofn.Flags & OFN_OVERWRITEPROMPT) && Exists(path) &&
-        !Ask(hwnd, path + " already exists.\nDo you want to replace it?", MB_YESNO | MB_ICONEXCLAMATION, IDYES)) {
+        !Ask(hwnd, FileNameFromDisk(path) + " already exists.\nDo you want to replace it?", MB_YESNO | MB_ICONEXCLAMATION, IDYES)) {
         return {};
     }
     return path;
 }
 
-void StoreResult(HWND hwnd, FileDialogData& d, const std::vector<std::string>& paths) {
+void StoreResult(HWND hwnd, FileDialogData& d, const std::vector<std::string>& diskPaths) {
     OPENFILENAME& ofn = *d.ofn;
+    std::vector<std::string> paths;
+    for (const std::string& path : diskPaths) paths.push_back(FileNameFromDisk(path));
     if (paths.size() == 1) {
         ofn.lpstrFile = paths[0];
         ofn.lpstrFileTitle = NamePart(paths[0]);
@@ -300,7 +305,7 @@ void OnOk(HWND hwnd, FileDialogData& d) {
     }
     std::vector<std::string> names = d.multi ? ParseNameList(text) : std::vector<std::string>{text};
     if (names.size() == 1) {
-        std::string name = Slashes(names[0]);
+        std::string name = Slashes(DiskFileName(names[0]));
         if (HasWildcard(name)) {
             std::string folderPart = FolderPart(name);
             if (!folderPart.empty()) {
@@ -313,7 +318,7 @@ void OnOk(HWND hwnd, FileDialogData& d) {
             }
             d.typedPattern = NamePart(name);
             ListFolder(hwnd, d);
-            SetDlgItemText(hwnd, kFileNameEdit, d.typedPattern.c_str());
+            SetDlgItemText(hwnd, kFileNameEdit, FileNameFromDisk(d.typedPattern).c_str());
             return;
         }
         if (std::string folder = ExistingFolder(Join(d.folder, name)); !folder.empty()) {
@@ -361,7 +366,8 @@ void InitFileDialog(HWND hwnd, FileDialogData& d) {
 
     // The starting folder: the one in the starting name, else the initial folder, else the
     // working folder.
-    std::string start = Slashes(ofn.lpstrFile.substr(0, ofn.lpstrFile.find('\0')));
+    // The dialog works in the file system's names and shows the program's.
+    std::string start = Slashes(DiskFileName(ofn.lpstrFile.substr(0, ofn.lpstrFile.find('\0'))));
     std::error_code ec;
     std::string cwd = Normal(fs::current_path(ec).string());
     d.folder = cwd;
@@ -374,11 +380,11 @@ void InitFileDialog(HWND hwnd, FileDialogData& d) {
         name = NamePart(start);
     }
     if (!placed && !ofn.lpstrInitialDir.empty()) {
-        if (std::string folder = ExistingFolder(Join(cwd, Slashes(ofn.lpstrInitialDir))); !folder.empty()) d.folder = folder;
+        if (std::string folder = ExistingFolder(Join(cwd, Slashes(DiskFileName(ofn.lpstrInitialDir)))); !folder.empty()) d.folder = folder;
     }
     if (HasWildcard(name)) d.typedPattern = name;
     ListFolder(hwnd, d);
-    SetDlgItemText(hwnd, kFileNameEdit, name.empty() ? CurrentPattern(d).c_str() : name.c_str());
+    SetDlgItemText(hwnd, kFileNameEdit, name.empty() ? CurrentPattern(d).c_str() : FileNameFromDisk(name).c_str());
     SendDlgItemMessage(hwnd, kFileNameEdit, EM_SETSEL, 0, -1);
     SetFocusToControl(hwnd, kFileNameEdit);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/disk_file_names.h"
 #include "platform/input.h"
 #include "platform/message.h"
 #include "platform/user_state.h"
@@ -61,8 +62,10 @@ UINT DragQueryFile(HDROP drop, UINT index, std::string* name) {
     if (!d) return 0;
     if (index == 0xFFFFFFFFu) return static_cast<UINT>(d->files.size());
     if (index >= d->files.size()) return 0;
-    if (name) *name = d->files[index];
-    return static_cast<UINT>(d->files[index].size());
+    // The desktop names files in UTF-8; the program holds names as its other texts.
+    const std::string text = FileNameFromDisk(d->files[index]);
+    if (name) *name = text;
+    return static_cast<UINT>(text.size());
 }
 
 BOOL DragQueryPoint(HDROP drop, POINT* pt) {

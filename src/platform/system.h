@@ -88,7 +88,7 @@ UINT GetPrivateProfileInt(const char* section, const char* key, int defaultValue
 
 // The path of an existing file: as written (with '\\' taken as '/'), else the first entry of
 // its directory that matches the name case-blind (each directory level likewise). Empty when
-// there is none.
+// there is none. The path found is the file system's (UTF-8, see disk_file_names.h).
 std::string FindFileCaseBlind(const std::string& path);
 
 // Starts a program from a command line split into words (double quotes group words; no shell).

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "platform/disk_file_names.h"
 #include "platform/system.h"
 
 namespace win {
@@ -47,7 +48,7 @@ std::string ProgramDirectory() {
 }  // namespace
 
 std::string FindFileCaseBlind(const std::string& written) {
-    std::string path = written;
+    std::string path = ExistingDiskFileName(written);
     std::replace(path.begin(), path.end(), '\\', '/');
     if (Exists(path)) return path;
     // Walk the path one level at a time, matching each part case-blind.

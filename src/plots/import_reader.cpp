@@ -24,6 +24,7 @@
 #include "results/curve_record.h"
 #include "analog/analysis_run_services.h"
 #include "plots/plot_setup.h"
+#include "platform/disk_file_names.h"
 
 namespace kq5 {
 
@@ -426,7 +427,7 @@ int ScanImportFile(WindowRecord* window, int curveIndex, int index, double tempe
         return kMsgAlreadyReported;
     }
     SetStatusText(StrPrintf("Scanning import file %s for %s", record.file.c_str(), record.name.c_str()));
-    std::ifstream in(record.file, std::ios::binary);
+    std::ifstream in(win::DiskFileName(record.file), std::ios::binary);
     if (!in) {
         ReportAnalysisFailure(kFocusExpressionRow, curve.rowIndex, nullptr, kMsgImportOpen, record.file);
         SetStatusText(LoadResString(kMsgRunning));

@@ -22,6 +22,7 @@
 #include "core/digital_node_states.h"
 #include "document/circuit_document.h"
 #include "document/file_names.h"
+#include "platform/disk_file_names.h"
 
 namespace kq5 {
 
@@ -290,7 +291,7 @@ int WriteStateVariablesFile(const std::string& path)
     h.U32(kStateFileVersion);
     h.U32(static_cast<std::uint32_t>(image.size()));
     errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = std::fopen(win::DiskFileName(path).c_str(), "wb");
     if (!f) return FileError();
     const bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size() &&
                     std::fwrite(image.data(), 1, image.size(), f) == image.size();
@@ -303,7 +304,7 @@ int WriteStateVariablesFile(const std::string& path)
 int ReadStateVariablesFile(const std::string& path, WindowRecord* reportTo)
 {
     errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = std::fopen(win::DiskFileName(path).c_str(), "rb");
     if (!f) return FileError();
     std::uint8_t head[12] = {};
     const std::size_t got = std::fread(head, 1, sizeof head, f);

@@ -1,6 +1,7 @@
 #include "schematic/node_labels.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -13,6 +14,7 @@
 #include "document/connection_points.h"
 #include "document/connectivity.h"
 #include "document/node_table.h"
+#include "document/selection.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
@@ -116,13 +118,14 @@ bool OverlapsAny(const win::RECT& box, const std::vector<win::RECT>& placed)
 
 // Draws one label up and to the right of its point; returns its box in logical units. A box that
 // would cover one drawn before it (the values of nodes a few grid points apart) goes up a box
-// at a time, at most a few, so that both values stay readable and near their points.
+// at a time, at most a few, so that both values stay readable and near their points. The text
+// starts at textLeft when that is further right (after the name of a net at the point).
 win::RECT DrawOneLabel(win::HDC dc, const NodeLabel& label, const LabelColors& colors, bool numbered,
-                       const std::vector<win::RECT>& placed)
+                       const std::vector<win::RECT>& placed, int textLeft)
 {
     constexpr int kMostLifts = 3;
     const win::SIZE size = win::GetTextExtent(dc, label.text);
-    const int left = label.x * kDrawUnitsPerGrid + kLabelOffset;
+    const int left = std::max(label.x * kDrawUnitsPerGrid + kLabelOffset, textLeft);
     int bottom = label.y * kDrawUnitsPerGrid - kLabelOffset;
     const auto boxAt = [&](int b) {
         return win::RECT{left - kLabelMargin, b - size.cy - kLabelMargin, left + size.cx + kLabelMargin, b + kLabelMargin};
@@ -212,12 +215,26 @@ void DrawNodeLabelBoxes(const DrawContext& context)
     // The list is only filled while numbers or values are shown: one label per point.
     std::set<std::pair<std::int32_t, std::int32_t>> labelled;
     std::vector<win::RECT> placed;
+    // A net's name stands up and to the right of its point, where the value's box goes: the box
+    // follows the name on its line, or the name would be hidden under its own value.
+    std::map<std::pair<std::int32_t, std::int32_t>, int> nameEnds;
+    if (context.displayFlags & kViewGridText) {
+        for (const GridText& text : ListRecords<GridText>(document.gridTextList)) {
+            if (text.page != context.page || !IsNodeLabel(text)) continue;
+            win::HGDIOBJ font = SelectFontSpec(dc, text.font);
+            const int end = GridTextDrawRect(dc, text).right + kLabelMargin + 1;
+            RestoreFont(dc, font);
+            int& known = nameEnds[{text.x, text.y}];
+            known = std::max(known, end);
+        }
+    }
     win::HGDIOBJ previous = SelectFontSpec(dc, document.nodeNumberFont);
     const int oldMode = win::SetBkMode(dc, win::TRANSPARENT);
     for (const NodeLabel& label : document.nodeLabels) {
         if (label.page != context.page || !NodeLabelKindShown(label.kind, context.displayFlags)) continue;
         if (!labelled.insert({label.x, label.y}).second) continue;
-        const win::RECT box = DrawOneLabel(dc, label, colors, numbered, placed);
+        const auto name = nameEnds.find({label.x, label.y});
+        const win::RECT box = DrawOneLabel(dc, label, colors, numbered, placed, name != nameEnds.end() ? name->second : 0);
         placed.push_back(box);
         if (drawn) drawn->push_back(box);
     }

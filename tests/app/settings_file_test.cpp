@@ -111,7 +111,7 @@ protected:
         EXPECT_EQ(Settings().recentComponents[0], "") << what;
         EXPECT_NE(err.find("is damaged or is not a settings file"), std::string::npos) << what << ": " << err;
         EXPECT_EQ(err.find("kq5:"), err.rfind("kq5:")) << what << ": one warning, " << err;
-        EXPECT_EQ(HelpBarMessageId(), 13516) << what;
+        EXPECT_EQ(HelpBarMessageId(), content.empty() ? 13516 : 13519) << what;
     }
 
     fs::path dir_;
@@ -247,6 +247,43 @@ TEST_F(SettingsFileTest, DamagedOrForeignFilesGiveTheDefaultsAndOneWarning)
     ExpectDefaultsAndOneWarning("5.30\n/d/\n1\n1,0,0,0\n515\n1\n999999999\n/a.cir\n", "older layout, huge file count");
     ExpectDefaultsAndOneWarning("5.30\n/d/\nzz\n", "older layout, bad number");
     ExpectDefaultsAndOneWarning("5.30\n/d/\n0\n99999999999999999999\n", "older layout, number out of range");
+}
+
+// A hand-edited file with one slip (here the FileType key) is not the settings, but it is the
+// user's: the write at exit moves it aside under a name the warning gave, never over an earlier
+// kept copy, and an empty file is simply replaced.
+TEST_F(SettingsFileTest, ADamagedFileIsKeptAsideBeforeTheDefaultsAreWritten)
+{
+    const std::string slip = "[Main]\nFileTyp=KQ5.DAT\nKQ5DATA=/mine/\n[Palettes]\nCount=9\n";
+    const fs::path kept = dir_ / "kq5.dat.damaged";
+    for (const fs::path& expected : {kept, fs::path(kept.string() + "2")}) {
+        WriteAll(DataFile(), slip);
+        const std::string err = ReadCapturingStderr();
+        EXPECT_NE(err.find("will be kept as '" + expected.string() + "'"), std::string::npos) << err;
+        EXPECT_EQ(Probe().count, 3);
+        EXPECT_EQ(ReadAll(DataFile()), slip) << "nothing is touched before the exit";
+        ASSERT_EQ(WriteSettings(), 0);
+        EXPECT_EQ(ReadAll(expected), slip);
+        EXPECT_NE(ReadAll(DataFile()).find("FileType=KQ5.DAT"), std::string::npos);
+        // Written once, the file is a good one: the next write replaces it as usual.
+        Probe().count = 4;
+        ASSERT_EQ(WriteSettings(), 0);
+        EXPECT_EQ(ReadAll(expected), slip);
+    }
+    // The name the warning gave, taken by something else before the exit: the next free one.
+    WriteAll(DataFile(), slip);
+    ReadCapturingStderr();
+    ASSERT_EQ(SettingsFile().damagedKeptName, kept.string() + "3");
+    WriteAll(kept.string() + "3", "someone else's");
+    ASSERT_EQ(WriteSettings(), 0);
+    EXPECT_EQ(ReadAll(kept.string() + "3"), "someone else's");
+    EXPECT_EQ(ReadAll(kept.string() + "4"), slip);
+
+    WriteAll(DataFile(), "");
+    const std::string err = ReadCapturingStderr();
+    EXPECT_EQ(err.find("kept"), std::string::npos) << err;
+    ASSERT_EQ(WriteSettings(), 0);
+    EXPECT_FALSE(fs::exists(kept.string() + "5"));
 }
 
 TEST_F(SettingsFileTest, AValidFileWithAMegabyteValueIsKeptWhole)

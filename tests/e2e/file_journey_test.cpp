@@ -3,6 +3,8 @@
 // page deleted with what is on it, and Undo.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -104,6 +106,53 @@ TEST_F(FileJourney, UndoBringsBackADeletedPageWithWhatWasOnIt)
     EXPECT_TRUE(undone.SameAs(before, 0, 90, 1200, 900)) << "Undo did not bring the page back as it was";
     Keys("ctrl+s");
     EXPECT_EQ(ReadAll(circuit_), twoPages);
+    EXPECT_TRUE(journey_.Running());
+}
+
+std::string Listing(const std::filesystem::path& folder)
+{
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names += entry.path().filename().string() + " ";
+    return names;
+}
+
+// Names with letters beyond ASCII, made in a shell (UTF-8): the title shows the name, a name typed
+// in Save As is written under the user's name and not under its single-byte form (another file),
+// and the recent list of the next session opens the file again.
+TEST_F(FileJourney, NamesBeyondAsciiAreTheUsersNamesOnDisk)
+{
+    const std::string opened = "Verst\xC3\xA4rker_\xC3\xBC.cir";
+    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", journey_.Root() / opened);
+    ASSERT_TRUE(journey_.Start({opened})) << journey_.Output();
+    journey_.Settle();
+    journey_.Capture("file_utf8_title");
+    Keys("alt+f a");  // Save As...
+    journey_.Capture("file_utf8_save_as");
+    journey_.Type("Schaltung_\xC3\xB6.cir");
+    Keys("Return");
+    const std::filesystem::path typed = journey_.Root() / "Schaltung_\xC3\xB6.cir";
+    ASSERT_NE(ReadAll(typed).find("Name=Capacitor"), std::string::npos) << Listing(journey_.Root());
+    EXPECT_FALSE(std::filesystem::exists(journey_.Root() / "Schaltung_\xF6.cir")) << "written under a Latin-1 name";
+    journey_.Capture("file_utf8_saved");
+    journey_.Signal(SIGTERM);
+    ASSERT_TRUE(journey_.WaitForExit(5)) << journey_.Output();
+
+    // The next session: File, the first recent entry, then Save As with the name it shows.
+    std::filesystem::remove(typed.string() + ".bak");
+    std::filesystem::last_write_time(typed, std::filesystem::last_write_time(typed) - std::chrono::hours(1));
+    const auto stamp = std::filesystem::last_write_time(typed);
+    ASSERT_TRUE(journey_.Start()) << journey_.Output();
+    journey_.Settle();
+    Keys("alt+f");
+    journey_.Capture("file_utf8_recent_list");
+    Keys("1");
+    Keys("alt+f a");
+    journey_.Capture("file_utf8_recent_save_as");
+    Keys("Return");
+    journey_.Capture("file_utf8_replace_question");
+    Keys("y");
+    EXPECT_NE(std::filesystem::last_write_time(typed), stamp) << "the recent entry did not name the file";
+    EXPECT_FALSE(std::filesystem::exists(journey_.Root() / "Schaltung_\xF6.cir")) << Listing(journey_.Root());
     EXPECT_TRUE(journey_.Running());
 }
 

@@ -28,8 +28,8 @@ constexpr int kTwoDigitBox = 18;
 constexpr int kInputLeft = 235, kInputTop = 355, kInputRight = 310, kInputBottom = 392;
 constexpr int kInputBoxWidth = 50;
 
-// Around DOUT of inverter_pulse.cir, where its state box is drawn.
-constexpr int kDoutLeft = 145, kDoutTop = 120, kDoutRight = 185, kDoutBottom = 150;
+// Just after the name DOUT of inverter_pulse.cir, where its state box is drawn.
+constexpr int kDoutLeft = 186, kDoutTop = 120, kDoutRight = 216, kDoutBottom = 150;
 constexpr std::uint32_t kTextColour = 0x000000;
 
 // The longest row of box colour in the region: the width of the widest value box there.

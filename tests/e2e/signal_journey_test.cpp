@@ -35,6 +35,27 @@ TEST(SignalJourney, TermAndHangUpEndTheProgramWithoutTheQuitQuestion)
     }
 }
 
+// A file of the command line that cannot be opened leaves an error box up at start-up; the
+// program used to wait under it for an answer that a session ending never gives.
+TEST(SignalJourney, TermEndsTheProgramUnderAStartUpErrorBox)
+{
+    Journey journey("signal_startup_box");
+    std::ofstream(journey.Root() / "good.cir") << Slurp(fs::path(KQ5_SOURCE_DIR) / "tests" / "circuits" / "rc_filter.cir");
+    ASSERT_TRUE(journey.Start({"missing.cir", "good.cir"})) << journey.Output();
+    journey.Settle();
+    journey.Capture("signal_startup_box");
+    journey.Signal(SIGTERM);
+    int status = 0;
+    const bool ended = journey.WaitForExit(3, &status);
+    if (!ended) {
+        journey.Key("Return");
+        journey.WaitForExit(5);
+    }
+    ASSERT_TRUE(ended) << "still waiting for the error box 3 s after the signal\n" << journey.Output();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(Slurp(journey.Root() / "kq5.dat").find("[Main]"), std::string::npos) << "settings not written";
+}
+
 TEST(SignalJourney, AModifiedDocumentIsSavedOnlyWithTheUsersAnswer)
 {
     Journey journey("signal_modified");

@@ -462,5 +462,36 @@ TEST_F(ModelLibraryWindowTest, RevertReadsTheFileAgainIntoTheSameWindow)
     EXPECT_EQ(record->modified, 0);
 }
 
+// Revert to a file damaged since it was saved: the library says what is wrong with the file and
+// the window keeps the library it shows, changes and all. It used to close the window.
+TEST_F(ModelLibraryWindowTest, RevertToADamagedFileKeepsTheWindowAndItsLibrary)
+{
+    WriteLibrary("parts.lbr", {{"Q1", kModelNpn, "", {}}, {"Q2", kModelNpn, "", {}}});
+    const std::string path = PathOf("parts.lbr");
+    std::string whole;
+    {
+        std::ifstream in(path, std::ios::binary);
+        whole.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    WindowRecord* record = Open("parts.lbr");
+    ASSERT_NE(record, nullptr);
+    SelectModelType(record, kModelNpn);
+    AddModelEntry(record);
+    ASSERT_EQ(NameList(record).size(), 3u);
+    const win::HWND window = record->window;
+    for (const std::string& damage : {whole.substr(0, whole.size() - 7), std::string("\x09\x00\x01\x00", 4)}) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << damage;
+        win::ClearMessageBoxLog();
+        win::PushMessageBoxAnswer(win::IDYES);
+        RevertToSaved(record);
+        ASSERT_EQ(win::MessageBoxLog().size(), 2u) << "the question and one error";
+        EXPECT_EQ(win::MessageBoxLog()[1].caption.rfind("Error", 0), 0u) << win::MessageBoxLog()[1].caption;
+        ASSERT_TRUE(win::IsWindow(window));
+        ASSERT_EQ(ModelLibraryOf(record), &LibraryOf(record));
+        EXPECT_EQ(NameList(record).size(), 3u);
+        EXPECT_NE(record->modified, 0);
+    }
+}
+
 }  // namespace
 }  // namespace kq5::testing

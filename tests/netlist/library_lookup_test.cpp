@@ -33,8 +33,13 @@ protected:
     static std::vector<std::string> ItemNames(const LibraryIndex& index)
     {
         std::vector<std::string> names;
-        for (const LibraryIndexRecord& record : index.records)
-            names.push_back(record.IsLibrary() ? "[" + StripDirectory(record.text) + "]" : record.text);
+        for (const LibraryIndexRecord& record : index.records) {
+            // (appended, not "[" + name: GCC 12 misreads that insert as an overlapping copy)
+            std::string name;
+            if (record.IsLibrary()) name.append(1, '[').append(StripDirectory(record.text)).append(1, ']');
+            else name = record.text;
+            names.push_back(std::move(name));
+        }
         return names;
     }
 };

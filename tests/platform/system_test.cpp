@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/backend.h"
+#include "platform/disk_file_names.h"
 #include "platform/system.h"
 #include "platform/window.h"
 
@@ -37,6 +38,29 @@ TEST_F(SystemTest, CodePagesConvertBothWays) {
     std::string all;
     for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
     EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
+}
+
+// A name goes to the file system as UTF-8 and comes back as the program's text. One already in
+// UTF-8 (ASCII, a name converted before, or one with letters Windows-1252 lacks) passes both ways
+// unchanged, so that a name converted twice still names the same file.
+TEST_F(SystemTest, FileNamesConvertBetweenTheProgramAndTheFileSystem) {
+    const std::string typed = "/home/j\xFCrgen/Verst\xE4rker \x80.cir";
+    const std::string disk = "/home/j\xC3\xBCrgen/Verst\xC3\xA4rker \xE2\x82\xAC.cir";
+    EXPECT_EQ(DiskFileName(typed), disk);
+    EXPECT_EQ(DiskFileName(disk), disk);
+    EXPECT_EQ(FileNameFromDisk(disk), typed);
+    EXPECT_EQ(FileNameFromDisk(typed), typed);
+    EXPECT_EQ(DiskFileName("plain/amp.cir"), "plain/amp.cir");
+    EXPECT_EQ(FileNameFromDisk("plain/amp.cir"), "plain/amp.cir");
+    // A letter with no Windows-1252 form: the whole name stays as the file system has it.
+    const std::string greek = "/tmp/\xCE\xB1-\xC3\xA4.cir";
+    EXPECT_EQ(FileNameFromDisk(greek), greek);
+    EXPECT_EQ(DiskFileName(FileNameFromDisk(greek)), greek);
+    // Not UTF-8 on disk (a name made elsewhere in Latin-1) comes in as it is.
+    EXPECT_EQ(FileNameFromDisk("/tmp/\xE4.cir"), "/tmp/\xE4.cir");
+    // An overlong form or a cut sequence is not UTF-8: it is the program's text.
+    EXPECT_EQ(DiskFileName("\xC0\xAF"), "\xC3\x80\xC2\xAF");
+    EXPECT_EQ(DiskFileName("a\xC3"), "a\xC3\x83");
 }
 
 TEST_F(SystemTest, FixedAnswersOfTheOldSystem) {

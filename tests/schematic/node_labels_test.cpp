@@ -26,6 +26,8 @@
 #include "platform/window.h"
 #include "plots/limits_dialog.h"
 #include "schematic/node_labels.h"
+#include "ui/font_select.h"
+#include "document/selection.h"
 #include "document/pane_seams.h"
 #include "schematic/schematic_render.h"
 #include "schematic/schematic_view.h"
@@ -51,12 +53,12 @@ protected:
         StartedFrame::TearDown();
     }
 
-    WindowRecord* Load()
+    WindowRecord* Load(const std::string& text = kDivider)
     {
         Start();
         InstallAnalysisKindHandlers();
         WindowRecord* circuit =
-            WriteAndLoadCircuit(dir_, "divider.cir", kDivider.c_str(), kFileKindSchematic, kLoadDefaults | kLoadShowWindow);
+            WriteAndLoadCircuit(dir_, "divider.cir", text.c_str(), kFileKindSchematic, kLoadDefaults | kLoadShowWindow);
         PumpFrameMessages();
         if (circuit == nullptr) return nullptr;
         CircuitDocument& document = *circuit->document;
@@ -243,6 +245,35 @@ TEST_F(NodeLabelsTest, OnlyEligibleKindsAreDrawnOncePerPoint)
     // The first label at a point is the one drawn.
     EXPECT_EQ(drawn(kViewGridText | kViewPinConnections), 2u);
     EXPECT_EQ(drawn(kViewPinConnections), 2u);
+}
+
+// The value's box of a named net used to stand on the first letters of the net's name ("DOUT"
+// read " OUT"); it follows the name on its line, and the name stays whole on the screen.
+TEST_F(NodeLabelsTest, TheValueOfANamedNetLeavesItsNameReadable)
+{
+    WindowRecord* circuit = Load(BatteryRcCircuit() + "[Grid Text]\r\nText=DOUT\r\nGrid=16,10\r\n\r\n");
+    ASSERT_NE(circuit, nullptr);
+    CircuitDocument& document = *circuit->document;
+    document.viewOptions = kShowNodes | kViewGridText;
+    const GridText* name = nullptr;
+    for (const GridText& text : ListRecords<GridText>(document.gridTextList))
+        if (text.text == "DOUT") name = &text;
+    ASSERT_NE(name, nullptr);
+    ASSERT_TRUE(IsNodeLabel(*name));
+    Paint(circuit);
+    const int pane = FindVisiblePane(circuit);
+    win::HDC dc = win::GetDC(circuit->window);
+    win::HGDIOBJ font = SelectFontSpec(dc, name->font);
+    const win::RECT text = GridTextDrawRect(dc, *name);
+    RestoreFont(dc, font);
+    win::ReleaseDC(circuit->window, dc);
+    const std::vector<win::RECT>& boxes = document.nodeLabelRects[static_cast<std::size_t>(pane)];
+    ASSERT_EQ(boxes.size(), 1u);
+    const win::RECT& box = boxes[0];
+    EXPECT_TRUE(box.bottom <= text.top + 2 || box.right <= text.left + 2 || box.left >= text.right - 2)
+        << "box " << box.left << "," << box.top << "-" << box.right << "," << box.bottom << " over the name "
+        << text.left << "," << text.top << "-" << text.right << "," << text.bottom;
+    SaveScreen("schematic_named_net_value");
 }
 
 TEST_F(NodeLabelsTest, OtherPanesEraseAndRedrawTheirLabelsTheToggleLeavesThemErased)
