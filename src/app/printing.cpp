@@ -149,9 +149,9 @@ double ComputePrintScale(win::HDC printer, WindowRecord* record)
     CircuitDocument& document = *record->document;
     if (document.printerScale >= 0.0) return document.printerScale;
     const double kx = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSX)) / kScreenDpi /
-                      std::max(win::GetDeviceCaps(printer, win::HORZRES), 1);
+                      std::max(UsableHorzRes(printer), 1);
     const double ky = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSY)) / kScreenDpi /
-                      std::max(win::GetDeviceCaps(printer, win::VERTRES), 1);
+                      std::max(UsableVertRes(printer), 1);
     double scale = 0.0;
     for (std::size_t page = 0; page < document.pages.size(); ++page) {
         win::RECT grid{}, draw{};
@@ -169,8 +169,9 @@ SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, 
         return tiling;
     // Logical units (a screen pixel at zoom 1) per printer pixel.
     const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(printer, win::LOGPIXELSX);
-    tiling.sheetWidth = std::max(1.0, win::GetDeviceCaps(printer, win::HORZRES) * perPixel);
-    tiling.sheetHeight = std::max(1.0, win::GetDeviceCaps(printer, win::VERTRES) * perPixel);
+    // The renderer draws on the usable part of each sheet; the next sheet goes on from there.
+    tiling.sheetWidth = std::max(1.0, UsableHorzRes(printer) * perPixel);
+    tiling.sheetHeight = std::max(1.0, UsableVertRes(printer) * perPixel);
     // The renderer numbers the sheets from the page's extent: bring it up to date.
     CheckPageExtent(record, page);
     const win::RECT& extent = record->document->pages[static_cast<std::size_t>(page)].extent;
