@@ -43,6 +43,9 @@ struct AnalysisWindowServicesState {
     std::function<int()> startProbeRun;
     // The 3-D windows made again from the runs (0 at the end of a run).
     std::function<void(int when)> recomputeGraph3DWindows;
+    // The plot objects of the window, which are not drawn while a run goes on, drawn once it
+    // has ended.
+    std::function<void(WindowRecord* window)> drawPlotObjects;
 };
 
 AnalysisWindowServicesState& AnalysisWindowServices();

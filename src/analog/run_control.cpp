@@ -189,6 +189,9 @@ int FinishAnalysisRun(win::HDC dc, int code)
     if (replotted && (code == 0 || code == kMsgStoppedByUser) && rc.analysisWindow && rc.analysisWindow->window)
         win::InvalidateRect(rc.analysisWindow->window, nullptr, 1);
     rc.running = 0;
+    if (completed && rc.probeState != kProbeFullRun && !Settings().batchRun && rc.analysisWindow && rc.analysisWindow->window) {
+        if (const auto& draw = AnalysisWindowServices().drawPlotObjects) draw(rc.analysisWindow);
+    }
     if (const auto& recompute = AnalysisWindowServices().recomputeGraph3DWindows) recompute(0);
     CloseSimulationDataFile();
     if (NumericOutputUnit() >= 0) {

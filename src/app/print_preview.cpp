@@ -180,6 +180,8 @@ void DrawSchematicMiniature(const SchematicPreview& d, const win::DRAWITEMSTRUCT
     if (!(f > 0.0)) return;
     const win::RECT area{printable.left, printable.top, printable.left + static_cast<int>(std::lround(totalW * f)),
                          printable.top + static_cast<int>(std::lround(totalH * f))};
+    // Every sheet is printed on the window's background colour.
+    DrawPrintFrame(dc, d.record, area, false);
     DrawSchematicAtScale(dc, d.record, d.page, scale, area, 0, 0, 1.0 / f, kViewGrid);
     // Where one sheet ends and the next begins.
     win::HPEN pen = win::CreatePen(win::PS_DOT, 1, win::RGB(128, 128, 128));
@@ -298,6 +300,7 @@ void DrawTextMiniature(TextPreview& d, const win::DRAWITEMSTRUCT& item)
     TextPageGeometry geometry;
     geometry.area = {0, 0, win::GetDeviceCaps(printer, win::HORZRES), win::GetDeviceCaps(printer, win::VERTRES)};
     geometry.logPixelsY = win::GetDeviceCaps(printer, win::LOGPIXELSY);
+    geometry.lineHeight = PrintTextLineHeight(d.record, printer);
     win::DeleteDC(printer);
     const int saved = MapPrinterPage(dc, printable, geometry.area.right, geometry.area.bottom);
     PrintTextLines(d.record, dc, false, d.page, &geometry);
@@ -313,8 +316,18 @@ void RefreshTextPreview(win::HWND dialog, TextPreview& d)
     }
     d.page = std::clamp(d.page, 0, std::max(d.pageCount - 1, 0));
     ShowPreviewPageNumber(dialog, d.page, d.pageCount);
-    win::EnableWindow(win::GetDlgItem(dialog, kPreviewNextPage), d.page + 1 < d.pageCount);
-    win::EnableWindow(win::GetDlgItem(dialog, kPreviewPriorPage), d.page > 0);
+    win::HWND next = win::GetDlgItem(dialog, kPreviewNextPage);
+    win::HWND prior = win::GetDlgItem(dialog, kPreviewPriorPage);
+    const bool nextOn = d.page + 1 < d.pageCount, priorOn = d.page > 0;
+    // A button greyed under the keyboard focus would leave the dialog deaf to its keys (Esc
+    // among them): the focus goes to the way back, or to Close.
+    const win::HWND focus = win::GetFocus();
+    if ((focus == next && !nextOn) || (focus == prior && !priorOn)) {
+        win::HWND to = focus == next && priorOn ? prior : focus == prior && nextOn ? next : win::GetDlgItem(dialog, kPreviewClose);
+        win::SendMessage(dialog, win::WM_NEXTDLGCTL, reinterpret_cast<win::WPARAM>(to), win::TRUE);
+    }
+    win::EnableWindow(next, nextOn);
+    win::EnableWindow(prior, priorOn);
     RedrawPageControl(dialog);
 }
 
@@ -741,6 +754,8 @@ int RunPrintPreview(WindowRecord* record)
         d.circuit = LayoutDocumentRecord(record);
         d.kind = LayoutAnalysisKind();
         d.entries = BuildPrintLayout(record, true);
+        // The sheet shows what the Print command would print.
+        if (!document) IncludeWindowWhenNoneIncluded(d.entries, record);
         RunDialogParam(record->window, kGraphicsPreviewTemplate, GraphicsPreviewProc, reinterpret_cast<win::LPARAM>(&d));
     } else if (record->kind == kWindowTextCircuit || (focus && focus == record->document->textAreaWindow)) {
         TextPreview d;

@@ -149,9 +149,9 @@ double ComputePrintScale(win::HDC printer, WindowRecord* record)
     CircuitDocument& document = *record->document;
     if (document.printerScale >= 0.0) return document.printerScale;
     const double kx = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSX)) / kScreenDpi /
-                      std::max(win::GetDeviceCaps(printer, win::HORZRES), 1);
+                      std::max(UsableHorzRes(printer), 1);
     const double ky = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSY)) / kScreenDpi /
-                      std::max(win::GetDeviceCaps(printer, win::VERTRES), 1);
+                      std::max(UsableVertRes(printer), 1);
     double scale = 0.0;
     for (std::size_t page = 0; page < document.pages.size(); ++page) {
         win::RECT grid{}, draw{};
@@ -169,8 +169,9 @@ SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, 
         return tiling;
     // Logical units (a screen pixel at zoom 1) per printer pixel.
     const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(printer, win::LOGPIXELSX);
-    tiling.sheetWidth = std::max(1.0, win::GetDeviceCaps(printer, win::HORZRES) * perPixel);
-    tiling.sheetHeight = std::max(1.0, win::GetDeviceCaps(printer, win::VERTRES) * perPixel);
+    // The renderer draws on the usable part of each sheet; the next sheet goes on from there.
+    tiling.sheetWidth = std::max(1.0, UsableHorzRes(printer) * perPixel);
+    tiling.sheetHeight = std::max(1.0, UsableVertRes(printer) * perPixel);
     // The renderer numbers the sheets from the page's extent: bring it up to date.
     CheckPageExtent(record, page);
     const win::RECT& extent = record->document->pages[static_cast<std::size_t>(page)].extent;
@@ -258,22 +259,46 @@ int TextLinesPerPage(int printableHeight, int lineHeight, int headerFooterLines)
     return std::max(1, printableHeight / lineHeight - headerFooterLines);
 }
 
+namespace {
+
+// The window's text font at a printer's resolution.
+win::HFONT CreatePrinterTextFont(WindowRecord* record, int logPixelsY)
+{
+    win::LOGFONT lf;
+    FillLogFont(record->font, lf);
+    lf.lfHeight = win::MulDiv(lf.lfHeight, logPixelsY, kScreenDpi);
+    return win::CreateFontIndirect(&lf);
+}
+
+int SelectedLineHeight(win::HDC dc)
+{
+    win::TEXTMETRIC tm;
+    win::GetTextMetrics(dc, &tm);
+    return std::max(1, static_cast<int>(tm.tmHeight + tm.tmExternalLeading));
+}
+
+}  // namespace
+
+int PrintTextLineHeight(WindowRecord* record, win::HDC printer)
+{
+    if (record == nullptr || printer == nullptr) return 1;
+    win::HFONT font = CreatePrinterTextFont(record, win::GetDeviceCaps(printer, win::LOGPIXELSY));
+    win::HGDIOBJ oldFont = win::SelectObject(printer, font);
+    const int height = SelectedLineHeight(printer);
+    win::SelectObject(printer, oldFont);
+    win::DeleteObject(font);
+    return height;
+}
+
 int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage, const TextPageGeometry* geometry)
 {
     if (record == nullptr || dc == nullptr) return 0;
     const std::string* buffer = GetTextAreaBuffer(record);
     const std::vector<std::string> lines = SplitLines(buffer ? *buffer : record->textArea);
     const TitleBlockState& texts = TitleBlockFields();
-    // The window's font at the printer's resolution.
-    win::LOGFONT lf;
-    FillLogFont(record->font, lf);
-    const int logPixelsY = geometry ? geometry->logPixelsY : win::GetDeviceCaps(dc, win::LOGPIXELSY);
-    lf.lfHeight = win::MulDiv(lf.lfHeight, logPixelsY, kScreenDpi);
-    win::HFONT font = win::CreateFontIndirect(&lf);
+    win::HFONT font = CreatePrinterTextFont(record, geometry ? geometry->logPixelsY : win::GetDeviceCaps(dc, win::LOGPIXELSY));
     win::HGDIOBJ oldFont = win::SelectObject(dc, font);
-    win::TEXTMETRIC tm;
-    win::GetTextMetrics(dc, &tm);
-    const int lineHeight = std::max(1, static_cast<int>(tm.tmHeight + tm.tmExternalLeading));
+    const int lineHeight = geometry && geometry->lineHeight > 0 ? geometry->lineHeight : SelectedLineHeight(dc);
     const int headerLines = HeaderFooterLineCount(texts.printHeader);
     const int footerLines = HeaderFooterLineCount(texts.printFooter);
     const win::RECT area = geometry ? geometry->area : PrintableRect(dc);
@@ -420,12 +445,7 @@ void PrintWindowRecord(WindowRecord* record)
             break;
         }
         std::vector<PrintLayoutEntry> entries = BuildPrintLayout(record, false);
-        // A layout nobody has arranged yet still prints the window asked for, over the sheet.
-        if (CountIncludedEntries(entries) == 0) {
-            for (PrintLayoutEntry& entry : entries) {
-                if (entry.record == record && entry.include) *entry.include = 1;
-            }
-        }
+        IncludeWindowWhenNoneIncluded(entries, record);
         PrintLayoutSheet(entries, record);
         break;
     }
@@ -497,6 +517,14 @@ std::size_t CountIncludedEntries(const std::vector<PrintLayoutEntry>& entries)
 {
     return static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(),
                                                    [](const PrintLayoutEntry& e) { return e.include && *e.include; }));
+}
+
+void IncludeWindowWhenNoneIncluded(std::vector<PrintLayoutEntry>& entries, WindowRecord* record)
+{
+    if (CountIncludedEntries(entries) != 0) return;
+    for (PrintLayoutEntry& entry : entries) {
+        if (entry.record == record && entry.include) *entry.include = 1;
+    }
 }
 
 void TileLayoutEntries(std::vector<PrintLayoutEntry>& entries)

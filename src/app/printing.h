@@ -56,7 +56,12 @@ void DrawSchematicAtScale(win::HDC dc, WindowRecord* record, int page, double pr
 struct TextPageGeometry {
     win::RECT area{};
     int logPixelsY = 0;
+    // The printer's line height (PrintTextLineHeight): a miniature's own font metrics come out
+    // rounded to its few pixels and would break the pages elsewhere than the printer does.
+    int lineHeight = 0;
 };
+// The height of one printed text line of the window on the printer, in printer pixels.
+int PrintTextLineHeight(WindowRecord* record, win::HDC printer);
 // Lays out (and with print set, prints) the window's text with header and footer: the page count.
 // Without printing only page onlyPage is drawn (none for -1).
 int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage = -1,
@@ -94,6 +99,9 @@ int LayoutAnalysisKind();
 // performance window, in window order; texts for the preview's list when asked.
 std::vector<PrintLayoutEntry> BuildPrintLayout(WindowRecord* current, bool withTexts);
 std::size_t CountIncludedEntries(const std::vector<PrintLayoutEntry>& entries);
+// A layout nobody has arranged yet still prints the window asked for, over the sheet: with no
+// entry included, the window's own entries are.
+void IncludeWindowWhenNoneIncluded(std::vector<PrintLayoutEntry>& entries, WindowRecord* record);
 // Auto Tile: the included entries get the cells of AutoTileLayout in list order.
 void TileLayoutEntries(std::vector<PrintLayoutEntry>& entries);
 // Turns each entry's placement into its rectangle of the area (a placement never set covers it).

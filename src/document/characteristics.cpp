@@ -8,6 +8,7 @@
 #include "ui/color_table.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
+#include "document/record_font.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/system.h"
@@ -44,12 +45,15 @@ void EnableCharacteristicsFont(ColorPaletteGroup& group)
     win::EnableWindow(win::GetDlgItem(group.dialog, kCharacteristicsFont), entry <= 1 ? win::TRUE : win::FALSE);
 }
 
-// The window takes the working colours and font (the dialog stays open).
+// The window takes the working colours and font (the dialog stays open): the document keeps
+// them, and the window's text is shown in them at once.
 void ApplyToWindow(CharacteristicsDialog& d, const std::array<int, kCharacteristicsEntries>& colors, const FontSpec& font)
 {
-    if (d.record && d.record->document) d.record->document->numOutFont = font;
+    if (!d.record || !d.record->document) return;
+    d.record->document->numOutFont = font;
     StoreCharacteristicsColors(d.record, colors);
-    if (d.record && d.record->window) win::InvalidateRect(d.record->window, nullptr, win::TRUE);
+    SetRecordTextFont(d.record, d.record->document->numOutFont);
+    if (d.record->window) win::InvalidateRect(d.record->window, nullptr, win::TRUE);
 }
 
 win::INT_PTR CharacteristicsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam)

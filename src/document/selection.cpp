@@ -193,32 +193,6 @@ ListNode* RemoveItemFromOwnerList(LinkedList& list, ListNode* node)
     return ListRemove(list, node);
 }
 
-win::POINT PlotObjectsTopLeft(WindowRecord* record)
-{
-    win::POINT top{kEmptyLow, kEmptyLow};
-    if (!record) return top;
-    auto take = [&](long x, long y) {
-        top.x = std::min<long>(top.x, x);
-        top.y = std::min<long>(top.y, y);
-    };
-    if (IsSchematicKind(record->kind) && record->document) {
-        const CircuitDocument& document = *record->document;
-        const int page = PanePage(document);
-        for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
-            if ((item.selection & kSelected) && item.page == page) take(item.x1, item.y1);
-        }
-        for (const GridText& text : ListRecords<GridText>(document.gridTextList)) {
-            if ((text.selection & kSelected) && text.page == page) take(text.x, text.y);
-        }
-    } else if (LinkedList* objects = PlotObjects(record)) {
-        for (const PlotObject& object : ListRecords<PlotObject>(*objects)) {
-            if ((object.selection & kSelected) && object.analysisKind == CurrentObjectKind())
-                take(static_cast<long>(object.x1), static_cast<long>(object.y1));
-        }
-    }
-    return top;
-}
-
 bool GetContentBounds(win::HDC dc, WindowRecord* record, win::RECT& gridUnits, win::RECT* drawUnits,
                       std::uint32_t flags, int page)
 {

@@ -42,9 +42,6 @@ int CountSelectedItems(WindowRecord* record, std::uint32_t mask, ListNode** last
 // Unlinks and frees a node of kind 1, 2 or 3; returns the node that followed (null for others).
 ListNode* RemoveItemFromOwnerList(LinkedList& list, ListNode* node);
 
-// The smallest x and y over the selected nodes of the current page (30000 when none).
-win::POINT PlotObjectsTopLeft(WindowRecord* record);
-
 // Source and measure flags of GetContentBounds.
 constexpr std::uint32_t kBoundsSelectedOnly = 0x0001;
 constexpr std::uint32_t kBoundsClipboard = 0x0110;

@@ -1,4 +1,5 @@
 #include "plots/analysis_window.h"
+#include "plots/plot_object_draw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -436,6 +437,7 @@ void InstallAnalysisWindowServices()
     services.selectedRun = [] { return PlotCursors().selectedRun; };
     services.closeStateVariablesEditor = CloseStateVariablesEditor;
     services.startProbeRun = StartProbeRun;
+    services.drawPlotObjects = [](WindowRecord* window) { DrawPlotObjects(window, nullptr, -1, nullptr); };
 }
 
 }  // namespace kq5

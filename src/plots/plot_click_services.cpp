@@ -7,7 +7,10 @@
 #include "plots/curve_ranges.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_object_moves.h"
+#include "document/circuit_document.h"
 #include "document/editor_services.h"
+#include "platform/paint.h"
+#include "ui/window_record.h"
 
 namespace kq5 {
 
@@ -21,7 +24,11 @@ void ZoomPlotToBox(WindowRecord* record, const win::RECT& box)
 int AddPlotObjectFromDrag(WindowRecord* record, std::uint16_t style, const win::RECT& pixels)
 {
     const int curve = FindPlotAtPoint(record, pixels.left, pixels.top);
-    return CreatePlotObject(record, style, curve, pixels) != nullptr ? 1 : 0;
+    if (CreatePlotObject(record, style, curve, pixels) == nullptr) return 0;
+    // The new object shows at once, and the circuit has something to save.
+    SetRedrawFlags(record);
+    if (record->window) win::InvalidateRect(record->window, nullptr, 0);
+    return 1;
 }
 
 void ToggleInteractiveSwitch(WindowRecord* record, SchematicItem* item)

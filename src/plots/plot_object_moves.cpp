@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/analysis_state.h"
 #include "ui/window_record.h"
 #include "document/schematic_item.h"
 #include "results/curve_record.h"
@@ -120,6 +121,24 @@ void SetObjectPointsFromPixels(WindowRecord* record, PlotObject& object, const w
     object.y1 = ObjectUnit(record, object, 0, kWaveformY, pixels.top);
     object.x2 = ObjectUnit(record, object, 1, kWaveformX, pixels.right);
     object.y2 = ObjectUnit(record, object, 1, kWaveformY, pixels.bottom);
+}
+
+bool SelectedPlotObjectsBounds(WindowRecord* record, win::RECT& bounds)
+{
+    if (!record || !record->plot) return false;
+    const int kind = static_cast<int>(Analysis().analysisKind) + 1;
+    bool any = false;
+    for (const PlotObject& object : ListRecords<PlotObject>(record->plot->objects)) {
+        if (!(object.selection & kSelected) || object.analysisKind != kind) continue;
+        const win::RECT r = PlotObjectPixelRect(record, object);
+        const win::RECT ordered{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                                std::max(r.top, r.bottom)};
+        if (!any) bounds = ordered;
+        bounds = {std::min(bounds.left, ordered.left), std::min(bounds.top, ordered.top),
+                  std::max(bounds.right, ordered.right), std::max(bounds.bottom, ordered.bottom)};
+        any = true;
+    }
+    return any;
 }
 
 int GetDimensionLinePixel(WindowRecord* record, const PlotObject& object)

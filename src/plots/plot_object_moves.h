@@ -20,6 +20,8 @@ void OffsetItemRect(WindowRecord* record, PlotObject& destination, const PlotObj
 // window's for none), and the reverse.
 win::RECT PlotObjectPixelRect(WindowRecord* record, const PlotObject& object, win::HDC dc = nullptr);
 void SetObjectPointsFromPixels(WindowRecord* record, PlotObject& object, const win::RECT& pixels);
+// The pixel rectangle around the selected objects of the current analysis; false when none is.
+bool SelectedPlotObjectsBounds(WindowRecord* record, win::RECT& bounds);
 
 // The pixel position of a dimension tag's line (0 for other kinds), and the reverse.
 int GetDimensionLinePixel(WindowRecord* record, const PlotObject& object);

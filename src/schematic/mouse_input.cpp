@@ -194,6 +194,29 @@ void PressInSelectMode(WindowRecord* record, unsigned keyFlags, win::POINT clien
     SelectClick(record, state.shiftWord, client.x, client.y, 0, keyFlags);
 }
 
+// The shape drawing modes, the same in a schematic (at the page point, in its pane) and on an
+// analysis window (at the pixel); any other mode does nothing here.
+void DrawShapeByMode(WindowRecord* record, int mode, win::POINT client, win::POINT at, int pane)
+{
+    switch (mode) {
+    case kModeLine: StartGraphicObjectDrag(record, 7, kObjectLine, at.x, at.y, pane); break;
+    case kModeEllipse: StartGraphicObjectDrag(record, 0x8007, 0x280, at.x, at.y, pane); break;
+    case kModeRectangle: StartGraphicObjectDrag(record, 0x8007, 0x380, at.x, at.y, pane); break;
+    case kModeDiamond: StartGraphicObjectDrag(record, 0x8007, 0x480, at.x, at.y, pane); break;
+    case kModeArc: StartGraphicObjectDrag(record, 7, kObjectArc, at.x, at.y, pane); break;
+    case kModePie: StartGraphicObjectDrag(record, 7, 0x680, at.x, at.y, pane); break;
+    case kModeGraphics:
+        if (record->window) {
+            win::POINT screen = client;
+            win::ClientToScreen(record->window, &screen);
+            ShowGraphicsKindPopup(record->window, screen);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
 void DispatchSchematicMode(WindowRecord* record, int mode, unsigned keyFlags, win::POINT client, win::POINT grid, int pane)
 {
     SchematicEditorState& state = SchematicEditor();
@@ -211,12 +234,6 @@ void DispatchSchematicMode(WindowRecord* record, int mode, unsigned keyFlags, wi
     case kModeDiagonalWire:
         if (!analysis) StartWireDrag(record, grid, mode == kModeDiagonalWire);
         break;
-    case kModeLine: StartGraphicObjectDrag(record, 7, kObjectLine, grid.x, grid.y, pane); break;
-    case kModeEllipse: StartGraphicObjectDrag(record, 0x8007, 0x280, grid.x, grid.y, pane); break;
-    case kModeRectangle: StartGraphicObjectDrag(record, 0x8007, 0x380, grid.x, grid.y, pane); break;
-    case kModeDiamond: StartGraphicObjectDrag(record, 0x8007, 0x480, grid.x, grid.y, pane); break;
-    case kModeArc: StartGraphicObjectDrag(record, 7, kObjectArc, grid.x, grid.y, pane); break;
-    case kModePie: StartGraphicObjectDrag(record, 7, 0x680, grid.x, grid.y, pane); break;
     case kModeImportMetafile: StartGraphicObjectDrag(record, 0x88007, kObjectPicture, grid.x, grid.y, pane); break;
     case kModePointToEnd:
     case kModePointToPoint: {
@@ -246,14 +263,8 @@ void DispatchSchematicMode(WindowRecord* record, int mode, unsigned keyFlags, wi
         else ShowComponentInfo(record, element);
         break;
     }
-    case kModeGraphics:
-        if (record->window) {
-            win::POINT screen = client;
-            win::ClientToScreen(record->window, &screen);
-            ShowGraphicsKindPopup(record->window, screen);
-        }
-        break;
     default:
+        DrawShapeByMode(record, mode, client, grid, pane);
         break;
     }
 }
@@ -286,6 +297,7 @@ void DispatchPlotMode(WindowRecord* record, int mode, unsigned keyFlags, win::PO
         }
         break;
     default:
+        DrawShapeByMode(record, mode, client, client, 0);
         break;
     }
 }

@@ -24,6 +24,7 @@
 #include "platform/win_messages.h"
 #include "platform/window.h"
 #include "document/component_definition.h"
+#include "plots/plot_object_moves.h"
 #include "schematic/edit_commands.h"
 #include "document/editor_services.h"
 #include "document/pane_seams.h"
@@ -198,15 +199,18 @@ void StepPlotObjects(WindowRecord* record, MoveDragState& drag, int x, int y)
 {
     long dx = static_cast<long>(x) - drag.last.x;
     long dy = static_cast<long>(y) - drag.last.y;
-    // The objects stay inside the client area.
-    const win::POINT top = PlotObjectsTopLeft(record);
-    dx = std::max(dx, 1L - top.x);
-    dy = std::max(dy, 1L - top.y);
-    if (record->window) {
-        win::RECT client{};
-        win::GetClientRect(record->window, &client);
-        dx = std::min(dx, static_cast<long>(client.right) - top.x);
-        dy = std::min(dy, static_cast<long>(client.bottom) - top.y);
+    // The objects' top left stays inside the client area. (Their points are curve values; the
+    // limits are pixels.)
+    win::RECT bounds{};
+    if (SelectedPlotObjectsBounds(record, bounds)) {
+        dx = std::max(dx, 1L - bounds.left);
+        dy = std::max(dy, 1L - bounds.top);
+        if (record->window) {
+            win::RECT client{};
+            win::GetClientRect(record->window, &client);
+            dx = std::min(dx, static_cast<long>(client.right) - bounds.left);
+            dy = std::min(dy, static_cast<long>(client.bottom) - bounds.top);
+        }
     }
     if (dx == 0 && dy == 0) return;
     TransferItems(record, static_cast<int>(dx), static_cast<int>(dy), 0, kTransferMove, kSelected);

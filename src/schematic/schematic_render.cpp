@@ -66,11 +66,17 @@ RenderState& Render()
 bool PrintsBackground() { return (Settings().operationalOptions & kOptionPrintBackground) != 0; }
 
 // Landscape sheets lose a sliver at their far edge on some printers: keep off it.
+// The part of a printer's pixels that the renderer draws on: all of them, but 98 % across and
+// down while the print orientation is landscape.
+int UsablePrinterPixels(int full)
+{
+    return TitleBlockFields().orientation != 2 ? full : static_cast<int>(full * 0.98);
+}
+
 int UsableResolution(win::HDC dc, int which)
 {
     const int full = win::GetDeviceCaps(dc, which);
-    if (win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY || TitleBlockFields().orientation != 2) return full;
-    return static_cast<int>(full * 0.98);
+    return win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY ? full : UsablePrinterPixels(full);
 }
 
 bool Intersects(const win::RECT& a, const win::RECT& b)
@@ -411,15 +417,16 @@ void DrawMarkRect(const DrawContext& context)
     win::DeleteObject(pen);
 }
 
-// The size of a printed sheet in logical units: the printer's printable area (its paper and
-// orientation) at the screen's resolution, times the document's printer scale.
+// The size of a printed sheet in logical units: the usable part of the printer's printable area
+// (its paper and orientation) at the screen's resolution, times the document's printer scale.
+// Printing tiles the page by the same sheets, so a border drawn round one is on its paper.
 win::SIZE SheetSize(const CircuitDocument& document)
 {
     const win::PrinterPage page = win::PrinterPageFor(PrinterDevMode());
     const int dpi = win::kPrinterDpi;
     const double scale = document.printerScale > 0.0 ? document.printerScale : 1.0;
-    int width = static_cast<int>(page.printableWidth * 96.0 / dpi * scale);
-    int height = static_cast<int>(page.printableHeight * 96.0 / dpi * scale);
+    int width = static_cast<int>(UsablePrinterPixels(page.printableWidth) * 96.0 / dpi * scale);
+    int height = static_cast<int>(UsablePrinterPixels(page.printableHeight) * 96.0 / dpi * scale);
     return {std::max(width, 64), std::max(height, 64)};
 }
 

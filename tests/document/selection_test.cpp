@@ -72,10 +72,6 @@ TEST_F(SelectionTest, PlotObjectsCountOnlyInTheirAnalysisKind)
     EXPECT_EQ(ac->selection, 0);
     ac->selection = kSelected;
     EXPECT_EQ(CountSelectedItems(analysis, kMaskPlotObjects), 1);
-    transient->x1 = 12;
-    transient->y1 = 7;
-    EXPECT_EQ(PlotObjectsTopLeft(analysis).x, 12);
-    EXPECT_EQ(PlotObjectsTopLeft(analysis).y, 7);
     EXPECT_EQ(RemoveItemFromOwnerList(analysis->plot->objects, transient), ac);
     EXPECT_EQ(analysis->plot->objects.count, 1);
 }

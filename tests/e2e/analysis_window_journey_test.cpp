@@ -17,6 +17,7 @@ constexpr int kSecondNodeX = 132, kSecondNodeY = 124;  // node 2's voltage
 constexpr int kWriteX = 280, kWriteY = 167;            // "Write"
 constexpr int kLimitsCloseX = 698, kLimitsCloseY = 94;  // the limits dialog's close box
 constexpr int kDialogLeft = 420, kDialogTop = 350, kDialogRight = 840, kDialogBottom = 640;
+const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
 
 // Starts the program, opens a sine driving an RC and runs its transient analysis.
 void StartAndRun(Journey& journey)
@@ -96,6 +97,53 @@ TEST(AnalysisWindowJourney, F10OpensThePlotCharacteristicsAndEscCloses)
     journey.Settle();
     const Shot after = journey.Capture("plot_window_after_f10");
     EXPECT_TRUE(after.SameAs(plot, kDialogLeft, kDialogTop, kDialogRight, kDialogBottom)) << "the dialog stayed after Esc";
+    EXPECT_TRUE(journey.Running());
+}
+
+// A line drawn on the plot with Mode > Line shows at once; dragged up and to the left it follows
+// the pointer; saved with the circuit, it is on the plot again after the next run. The analysis
+// window once ignored the shape modes; a plot object could not be dragged up or left (the limits
+// took its curve values for pixels); and after a run the plot showed none of its objects until
+// something painted the window again.
+TEST(AnalysisWindowJourney, ALineOnThePlotIsDrawnMovedSavedAndShownAfterTheNextRun)
+{
+    constexpr std::uint32_t kLineBlue = 0x0000FF;
+    constexpr int kLineModeX = 215, kLineModeY = 229;  // Mode > Line
+    Journey journey("plot_line");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
+    journey.Settle(10);
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+    journey.Key("alt+m Down");
+    journey.Settle();
+    journey.Click(kLineModeX, kLineModeY);
+    journey.Drag(300, 600, 600, 720);
+    journey.Settle();
+    const Shot drawn = journey.Capture("plot_line_drawn");
+    EXPECT_GT(drawn.Count(300, 590, 610, 730, kLineBlue), 250) << "no line where it was drawn";
+
+    journey.Drag(450, 660, 350, 460);  // picks the line up by its middle
+    journey.Settle();
+    const Shot moved = journey.Capture("plot_line_moved");
+    EXPECT_GT(moved.Count(190, 390, 510, 530, kLineBlue), 250) << "the line did not follow the pointer up";
+    EXPECT_LT(moved.Count(300, 590, 610, 730, kLineBlue), 20) << "the line stayed where it was";
+
+    // The analysis ends (F3) so that the circuit can be saved, with the line.
+    journey.Key("F3");
+    journey.Settle();
+    journey.Key("ctrl+s");
+    const auto file = journey.Root() / "rc_step.cir";
+    EXPECT_TRUE(journey.WaitUntil([&] { return ReadAll(file).find("Object=Line") != std::string::npos; }, 5))
+        << "the saved circuit has no line";
+    journey.Key("alt+1");
+    journey.Settle();
+    journey.Key("F2");
+    journey.Settle(10);
+    const Shot rerun = journey.Capture("plot_line_after_run");
+    // The limits dialog stands over the top left of the plot; the line's lower end shows below it.
+    EXPECT_GT(rerun.Count(340, 465, 510, 530, kLineBlue), 60) << "the line is missing after the run";
     EXPECT_TRUE(journey.Running());
 }
 

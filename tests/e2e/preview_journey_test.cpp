@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "journey.h"
@@ -12,6 +13,22 @@ namespace kq5::journey {
 namespace {
 
 const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
+
+// Pixels of the rectangle that are neither white nor the dialog's grey: what is drawn on a sheet.
+int Ink(const Shot& shot, int x0, int y0, int x1, int y1)
+{
+    const int area = (x1 - x0) * (y1 - y0);
+    return area - shot.Count(x0, y0, x1, y1, 0xFFFFFF) - shot.Count(x0, y0, x1, y1, 0xC0C0C0);
+}
+
+void OpenPreview(Journey& journey)
+{
+    journey.Settle();
+    journey.Key("alt+f");
+    journey.Settle();
+    journey.Key("v");
+    journey.Settle();
+}
 
 // Opens the preview with the File menu's key, checks that it covers part of the window, then
 // closes it with the given keys and checks that the window is back.
@@ -83,6 +100,87 @@ TEST(PreviewJourney, AScaleOutOfRangeIsAnsweredOnce)
     EXPECT_TRUE(answered.SameAs(preview, kCaptionLeft, kCaptionTop, kCaptionRight, kCaptionBottom)) << "the preview is not in front";
     EXPECT_TRUE(answered.SameAs(preview, kBoxLeft, kBoxTop, kBoxRight, kBoxBottom)) << "a message is still shown";
     if (!answered.SameAs(preview, kBoxLeft, kBoxTop, kBoxRight, kBoxBottom)) journey.Key("Return");
+    journey.Key("Escape");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// A netlist a few lines longer than one printed page: the preview's second page shows only those
+// few lines under its header, as the printer puts them. The miniature once broke the pages by
+// its own rounded font height, so its pages held fewer lines than the printed ones and the last
+// lines of a text were never shown. And once Next Page had greyed itself on the last page, the
+// preview no longer heard its keys: Esc did not close it.
+TEST(PreviewJourney, ATextPreviewBreaksPagesAsThePrinterAndClosesByEscOnTheLastPage)
+{
+    constexpr int kNextPageX = 787, kNextPageY = 344;
+    // The inside of the miniature sheet; the band below the page's first lines and above its footer.
+    constexpr int kSheetLeft = 458, kSheetRight = 675, kBandTop = 420, kBandBottom = 600;
+    Journey journey("preview_text_pages");
+    std::ofstream netlist(journey.Root() / "sheet.ckt", std::ios::binary);
+    netlist << "* a page and a little more\r\nV1 1 0 1\r\n";
+    for (int i = 1; i <= 56; ++i) netlist << "R" << i << " " << i << " " << i + 1 << " 1k\t; resistor " << i << "\r\n";
+    netlist << "C1 57 0 1n\r\n.END\r\n";
+    netlist.close();
+    ASSERT_TRUE(journey.Start({"sheet.ckt"})) << journey.Output();
+    journey.Settle();
+    const Shot before = journey.Capture();
+    OpenPreview(journey);
+    const Shot first = journey.Capture("preview_text_first_page");
+    EXPECT_GT(Ink(first, kSheetLeft, kBandTop, kSheetRight, kBandBottom), 500) << "the first page holds no lines";
+
+    journey.Click(kNextPageX, kNextPageY);
+    journey.Settle();
+    const Shot last = journey.Capture("preview_text_last_page");
+    EXPECT_FALSE(last.SameAs(first)) << "Next Page did not turn the page";
+    EXPECT_EQ(Ink(last, kSheetLeft, kBandTop, kSheetRight, kBandBottom), 0)
+        << "the last page shows lines that the printer puts on the first";
+
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot closed = journey.Capture("preview_text_closed");
+    const bool back = closed.SameAs(before, 100, 0, before.width, before.height);
+    EXPECT_TRUE(back) << "Esc did not close the preview on its last page";
+    if (!back) journey.Key("alt+c");
+    EXPECT_TRUE(journey.Running());
+}
+
+// A drawing on a coloured background prints on that colour; the preview's sheet shows it too.
+TEST(PreviewJourney, ASchematicPreviewShowsTheBackgroundThePrintHas)
+{
+    constexpr std::uint32_t kYellow = 0xF5FD62;  // colour 32 of the palette
+    constexpr int kSheetLeft = 470, kSheetTop = 345, kSheetRight = 660, kSheetBottom = 625;
+    Journey journey("preview_background");
+    std::string circuit = ReadAll(kExamples / "rc_step.cir");
+    const std::string white = "Circuit Background=15";
+    ASSERT_NE(circuit.find(white), std::string::npos);
+    circuit.replace(circuit.find(white), white.size(), "Circuit Background=32");
+    std::ofstream(journey.Root() / "yellow.cir", std::ios::binary) << circuit;
+    ASSERT_TRUE(journey.Start({"yellow.cir"})) << journey.Output();
+    OpenPreview(journey);
+    const Shot preview = journey.Capture("preview_background");
+    const int area = (kSheetRight - kSheetLeft) * (kSheetBottom - kSheetTop);
+    EXPECT_GT(preview.Count(kSheetLeft, kSheetTop, kSheetRight, kSheetBottom, kYellow), area * 3 / 4)
+        << "the sheet is not on the drawing's background";
+    journey.Key("Escape");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// After a run, the preview of the analysis window shows the window on the sheet, as Print prints
+// it; it once showed an empty sheet until the window was picked from its list.
+TEST(PreviewJourney, TheAnalysisWindowsPreviewShowsWhatPrintPrints)
+{
+    constexpr int kAnalysisCaptionX = 820, kAnalysisCaptionY = 141;
+    constexpr int kSheetLeft = 430, kSheetTop = 335, kSheetRight = 645, kSheetBottom = 655;
+    Journey journey("preview_analysis");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
+    journey.Settle(10);
+    journey.Click(kAnalysisCaptionX, kAnalysisCaptionY);
+    OpenPreview(journey);
+    const Shot preview = journey.Capture("preview_analysis");
+    EXPECT_GT(Ink(preview, kSheetLeft, kSheetTop, kSheetRight, kSheetBottom), 2000) << "the sheet is empty";
     journey.Key("Escape");
     journey.Settle();
     EXPECT_TRUE(journey.Running());

@@ -115,6 +115,55 @@ TEST(TextWindowJourney, TheFontDialogColoursTheText)
     EXPECT_TRUE(journey.Running());
 }
 
+// File > Characteristics (F10) on a netlist: the text colour and a larger font chosen there show
+// on the text with Test, Cancel puts the text back as it was, and OK keeps them. The dialog used
+// to change only the font the document stores, so the text stayed as it was until the file was
+// opened again.
+TEST(TextWindowJourney, CharacteristicsTestCancelAndOkShowOnTheText)
+{
+    constexpr int kRedSwatchX = 647, kRedSwatchY = 443;                     // in the dialog's palette
+    constexpr int kSize16X = 707, kSize16Y = 502;                             // in the Font dialog
+    // (Left of x = 100 the caret may blink between two captures.)
+    constexpr int kStillLeft = 100;
+    Journey journey("text_characteristics");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kNetlist;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+    const Shot before = journey.Capture("text_characteristics_before");
+    auto chooseRedAndLarger = [&] {
+        journey.Key("F10");
+        journey.Settle();
+        journey.Capture("text_characteristics");
+        journey.Click(kRedSwatchX, kRedSwatchY);
+        journey.Key("alt+f");
+        journey.Settle();
+        journey.Click(kSize16X, kSize16Y);
+        journey.Settle();
+        journey.Capture("text_characteristics_font");
+        journey.Key("Return");
+        journey.Settle();
+    };
+    chooseRedAndLarger();
+    journey.Key("alt+t");
+    journey.Settle();
+    const Shot tested = journey.Capture("text_characteristics_tested");
+    EXPECT_GT(tested.Count(kTextLeft, kTextTop, kTextRight, kTextBottom, kRed), 300) << "Test did not colour the text";
+    EXPECT_FALSE(tested.SameAs(before, kStillLeft, kTextTop, kTextRight, kTextBottom)) << "Test changed nothing";
+
+    journey.Key("alt+c");
+    journey.Settle();
+    const Shot cancelled = journey.Capture("text_characteristics_cancelled");
+    EXPECT_TRUE(cancelled.SameAs(before, kStillLeft, kTextTop, kTextRight, kTextBottom)) << "Cancel did not put the text back";
+
+    chooseRedAndLarger();
+    journey.Key("alt+o");  // (Return would press Font... again, which has the focus)
+    journey.Settle();
+    const Shot kept = journey.Capture("text_characteristics_kept");
+    EXPECT_GT(kept.Count(kTextLeft, kTextTop, kTextRight, kTextBottom, kRed), 300) << "OK did not keep the colour";
+    EXPECT_TRUE(kept.SameAs(tested, kStillLeft, kTextTop, kTextRight, kTextBottom)) << "OK shows other than Test did";
+    EXPECT_TRUE(journey.Running());
+}
+
 // A source whose waveform names an unknown identifier, on the third line.
 constexpr const char* kBadSource =
     "Bad source\n"

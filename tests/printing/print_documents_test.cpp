@@ -104,6 +104,43 @@ TEST_F(PrintDocuments, SheetBordersAndTitleBlocksFollowThePaperOfTheSetup)
     EXPECT_EQ(page.Ink(a4Right - 200, a4Bottom - 100, a4Right - 20, a4Bottom - 10), 0);
 }
 
+// In landscape the renderer draws on 98 % of the sheet across and down. The sheet border (and the
+// title block) stand inside that part, and the next sheet goes on where it ends: both used to be
+// measured on the whole sheet, so the border's right and bottom edges were cut off, and a strip
+// of the drawing between two sheets was printed on neither.
+TEST_F(PrintDocuments, LandscapeSheetsKeepTheirBordersAndLoseNothingBetweenThem)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    record->document->printerScale = 1.0;
+    record->document->viewOptions |= kViewTitle | kViewBorder;
+    // A wire from 16 to 1920 drawing units, and a short upright one at 1064, past the first
+    // sheet's usable part (a landscape A4 sheet is about 1075 units wide, 1053 of them usable).
+    AddItem(record, kItemWire, 2, 2, 240, 2);
+    AddItem(record, kItemWire, 133, 4, 133, 10);
+    SetRecordTitle(record, (dir_ / "landscape.cir").string());
+    win::PrintDialogAnswer landscape;
+    landscape.orientation = win::DMORIENT_LANDSCAPE;
+    win::ScriptPrintDialogAnswer(landscape);
+    ASSERT_EQ(RunPrintSetup(nullptr), 1);
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("landscape.pdf"));
+    PrintWindowRecord(record);
+    ASSERT_EQ(PdfPageCount(Pdf("landscape.pdf")), 2);
+    PdfRaster first, second;
+    ASSERT_TRUE(first.Load(Pdf("landscape.pdf"), 1));
+    ASSERT_TRUE(second.Load(Pdf("landscape.pdf"), 2));
+    ASSERT_GT(first.width, first.height);
+    const int usableRight = kMargin + (first.width - 2 * kMargin) * 98 / 100;
+    // The border's right edge: a line down the sheet just inside the usable part.
+    const int middle = first.height / 2;
+    EXPECT_GT(first.Ink(usableRight - 8, middle - 100, usableRight, middle + 100), 150) << "no right border";
+    // The second sheet goes on from the first one's usable edge: the upright wire is on it.
+    const int usableUnits = (usableRight - kMargin) * 96 / win::kPrinterDpi;
+    EXPECT_GT(second.Ink(Px(1064 - usableUnits) - 6, Px(40) - 10, Px(1064 - usableUnits) + 6, Px(40) + 10), 20)
+        << "the wire between the sheets is on neither";
+}
+
 TEST_F(PrintDocuments, AutomaticScaleFitsThePageOnOneSheetAndPagesFollowTheRange)
 {
     WindowRecord* record = NewSchematic();
