@@ -149,13 +149,11 @@ int PwlWaveValue(const IndependentSourceDevice& source, const SourceStamps& st, 
             return kMsgAlreadyReported;
         }
         if (t <= times[i]) {
-            // At a time that two points share, the step takes the mean of its two values.
-            if (t == times[i] && i + 1 < n && times[i + 1] == times[i])
-                value = 0.5 * (values[i] + values[i + 1]);
-            else if (times[i] == times[i - 1])
-                value = 0.5 * (values[i] + values[i - 1]);
-            else
-                value = values[i - 1] + (values[i] - values[i - 1]) * (t - times[i - 1]) / (times[i] - times[i - 1]);
+            // A time that two points share is a jump. A step that lands on it ends on the level
+            // reached from before, the first of the two values: the circuit sees the new level
+            // only with the steps after it, as it would behind a steep edge. (Here times[i-1]
+            // < t, so the segment is never of zero length.)
+            value = values[i - 1] + (values[i] - values[i - 1]) * (t - times[i - 1]) / (times[i] - times[i - 1]);
             return 0;
         }
     }

@@ -395,6 +395,24 @@ TEST_F(PrintedResultsTest, APulseWithAZeroPeriodIsASinglePulse)
     }
 }
 
+// PWL(0 0 10U 0 10U 10 40U 10) steps from 0 to 10 V at 10 us into R1 1K and C1 10N. The
+// capacitor stays empty up to the step and then charges as 10 (1 - exp(-(t - 10 us) / 10 us)).
+TEST_F(PrintedResultsTest, APiecewiseLinearJumpChargesTheCapacitorOnlyAfterIt)
+{
+    WriteFile("jump.cir", "PWL JUMP\nV1 1 0 PWL(0 0 10U 0 10U 10 40U 10)\nR1 1 2 1K\nC1 2 0 10N\n"
+                          ".TRAN 1U 40U\n.PRINT TRAN V(2)\n.END\n");
+    RunJobs("jump.cir /T\n");
+    const std::vector<std::vector<double>> rows = test::TableRows(ReadText("jump.TNO"));
+    ASSERT_EQ(rows.size(), 41u) << ReadText("jump.TNO");
+    for (const std::vector<double>& row : rows) {
+        const double t = row[0];  // microseconds
+        const double expected = t <= 10.0 ? 0.0 : 10.0 * (1.0 - std::exp(-(t - 10.0) / 10.0));
+        EXPECT_NEAR(row[1], expected, 0.005 * 10.0) << "at " << t << " us";
+    }
+    EXPECT_NEAR(rows[10][1], 0.0, 1e-6) << ReadText("jump.TNO");
+    EXPECT_NEAR(rows[11][1], 0.9516, 0.01) << ReadText("jump.TNO");
+}
+
 // The charge and current of a capacitor that the time points keep in the solver's state reach
 // the printed columns at every point: R1 1K charges C1 1U through node 2.
 TEST_F(PrintedResultsTest, ACapacitorsPrintedChargeAndCurrentFollowItsVoltage)
