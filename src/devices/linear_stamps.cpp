@@ -611,7 +611,8 @@ int LoadInitialValues()
     AnalogSolverState& s = AnalogSolver();
     std::vector<InitialValueStamps>& table = s.devices.initialValues;
     std::vector<InitialConditionEntry>& rows = InitialRows();
-    const bool active = Analysis().analysisKind == kAnalysisDc || s.iterationTotal == 0;
+    const bool sweep = Analysis().analysisKind == kAnalysisDc;
+    const bool active = sweep || s.iterationTotal == 0;
     const bool holding = s.runPhase == kPhaseOperatingPoint && active;
     const bool nodesetMode = s.iterationMode == kModeInitJunctions || s.iterationMode == kModeFixedInitial;
     const MatrixElementRef* const pool = s.pool->data();
@@ -636,7 +637,10 @@ int LoadInitialValues()
         }
         if (row.letter != 'V') continue;
         double g = kInitialValueConductance;
-        const bool held = row.kind == 1 && !s.useInitialConditions;
+        // Initial conditions (.IC, a capacitor's IC=) pin the bias point of a transient or AC
+        // run only: every point of a DC sweep is the circuit's own, or the sweep would print
+        // the held value at each point. A .NODESET still guides the sweep's first point.
+        const bool held = row.kind == 1 && !s.useInitialConditions && !sweep;
         const bool nodeset = row.kind == 2 && nodesetMode;
         if (holding && (held || nodeset)) {
             g = 1e6;

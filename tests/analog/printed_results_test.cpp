@@ -395,6 +395,25 @@ TEST_F(PrintedResultsTest, APulseWithAZeroPeriodIsASinglePulse)
     }
 }
 
+// .IC V(2)=0.3 and C2's IC=0.3 set the bias point a transient run starts from; the DC sweep
+// of the same circuit prints the divider of R1 and R2 at each point, not the held value.
+TEST_F(PrintedResultsTest, InitialConditionsDoNotHoldTheNodesOfADcSweep)
+{
+    WriteFile("ic.cir", "HELD\nV1 1 0 DC 1\nR1 1 2 1K\nR2 2 0 1K\nC1 2 0 1N\nR3 2 3 1K\nC2 3 0 1N IC=0.3\n"
+                        ".IC V(2)=0.3\n.DC V1 0 2 0.5\n.PRINT DC V(2) V(3)\n.TRAN 0.1U 1U\n.PRINT TRAN V(2)\n.END\n");
+    RunJobs("ic.cir /D /T\n");
+    const std::vector<std::vector<double>> sweep = test::PlainUnitRows(ReadText("ic.DNO"));
+    ASSERT_EQ(sweep.size(), 5u) << ReadText("ic.DNO");
+    for (const std::vector<double>& row : sweep) {
+        ASSERT_EQ(row.size(), 3u) << ReadText("ic.DNO");
+        EXPECT_NEAR(row[1], row[0] / 2.0, 1e-3) << "V(2) at V1 = " << row[0];
+        EXPECT_NEAR(row[2], row[0] / 2.0, 1e-3) << "V(3) at V1 = " << row[0];
+    }
+    const std::vector<std::vector<double>> tran = test::PlainUnitRows(ReadText("ic.TNO"));
+    ASSERT_FALSE(tran.empty()) << ReadText("ic.TNO");
+    EXPECT_NEAR(tran.front()[1], 0.3, 1e-3) << ReadText("ic.TNO");
+}
+
 // PWL(0 0 10U 0 10U 10 40U 10) steps from 0 to 10 V at 10 us into R1 1K and C1 10N. The
 // capacitor stays empty up to the step and then charges as 10 (1 - exp(-(t - 10 us) / 10 us)).
 TEST_F(PrintedResultsTest, APiecewiseLinearJumpChargesTheCapacitorOnlyAfterIt)
