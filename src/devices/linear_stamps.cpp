@@ -90,6 +90,11 @@ void LoadModelSwitch(const EvaluatedModel* model, double control, SwitchStamps& 
     } else if ((on < off && control >= off) || (off < on && control <= off)) {
         state = 2;
         r = roff;
+    } else if (on == off) {
+        // Equal thresholds leave no span to blend across: an ideal switch, on from the
+        // threshold up, as an on threshold just above the off one would be.
+        state = control >= on ? 1 : 2;
+        r = state == 1 ? ron : roff;
     } else {
         r = TransitionResistance(ron, roff, on, off, control);
     }
