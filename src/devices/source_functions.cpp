@@ -284,15 +284,18 @@ int EvaluateSourcesAtTime()
 double MaxSourceTimeStep()
 {
     double step = 1e30;
-    for (SineSourceDevice& s : ListRecords<SineSourceDevice>(DeviceList(kSineSourceDeviceList))) {
-        const double f = ModelParam(s.model, kSinF);
-        if (f != 0.0) step = std::min(step, 0.1 / f);
-    }
+    // A tenth of each period. A negative frequency runs the sine backwards with the same
+    // period; taken as it stands it would ask for a negative step, which stops the time.
+    auto tenthOfPeriod = [&step](double frequency) {
+        if (frequency != 0.0) step = std::min(step, 0.1 / std::fabs(frequency));
+    };
+    for (SineSourceDevice& s : ListRecords<SineSourceDevice>(DeviceList(kSineSourceDeviceList)))
+        tenthOfPeriod(ModelParam(s.model, kSinF));
     for (IndependentSourceDevice& s : ListRecords<IndependentSourceDevice>(DeviceList(kIndependentSourceDeviceList))) {
-        if (s.function == kSourceSin && Param(s, 2) != 0.0) step = std::min(step, 0.1 / Param(s, 2));
+        if (s.function == kSourceSin) tenthOfPeriod(Param(s, 2));
         if (s.function == kSourceSffm) {
-            if (Param(s, 2) != 0.0) step = std::min(step, 0.1 / Param(s, 2));
-            if (Param(s, 4) != 0.0) step = std::min(step, 0.1 / Param(s, 4));
+            tenthOfPeriod(Param(s, 2));
+            tenthOfPeriod(Param(s, 4));
         }
     }
     for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelTrn])) {

@@ -395,6 +395,20 @@ TEST_F(PrintedResultsTest, APulseWithAZeroPeriodIsASinglePulse)
     }
 }
 
+// SIN(0 1 -100K): a negative frequency runs the sine backwards, -sin(2 pi 100k t); the run
+// goes on to its end like any other.
+TEST_F(PrintedResultsTest, ASineOfNegativeFrequencyRunsBackwards)
+{
+    WriteFile("sine.cir", "BACKWARDS\nV1 1 0 SIN(0 1 -100K)\nR1 1 0 1K\n.TRAN 0.5U 10U 0 0.05U\n"
+                          ".PRINT TRAN V(1)\n.END\n");
+    RunJobs("sine.cir /T\n");
+    const std::vector<std::vector<double>> rows = test::PlainUnitRows(ReadText("sine.TNO"));
+    ASSERT_EQ(rows.size(), 21u) << ReadText("sine.TNO");
+    EXPECT_NEAR(rows.back()[0], 10e-6, 1e-9);
+    for (const std::vector<double>& row : rows)
+        EXPECT_NEAR(row[1], -std::sin(2.0 * kPi * 1e5 * row[0]), 0.01) << "at " << row[0] << " s";
+}
+
 // .IC V(2)=0.3 and C2's IC=0.3 set the bias point a transient run starts from; the DC sweep
 // of the same circuit prints the divider of R1 and R2 at each point, not the held value.
 TEST_F(PrintedResultsTest, InitialConditionsDoNotHoldTheNodesOfADcSweep)
