@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <complex>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -201,6 +202,13 @@ TEST_F(PrintedResultsTest, ANestedSweepFromAFlatCurveTakesItsUsualPoints)
     EXPECT_EQ(family[2].units, single[0].units);
     for (std::size_t k = 0; k < single[0].rows.size(); ++k)
         EXPECT_NEAR(family[2].rows[k][1], single[0].rows[k][1], 1e-3) << ReadText("family.DNO");
+    // Each table of the family names the base current it was swept at.
+    const char* currents[] = {"IB = 0", "IB = 1e-06", "IB = 2e-06"};
+    for (std::size_t k = 0; k < family.size(); ++k) {
+        const std::string& line = family[k].temperatureLine;
+        EXPECT_EQ(line.substr(line.size() - std::strlen(currents[k])), currents[k]) << ReadText("family.DNO");
+    }
+    EXPECT_EQ(single[0].temperatureLine.find("IB"), std::string::npos);
 }
 
 // A first point that Newton cannot reach within ITL2 is found by stepping a shunt conductance
