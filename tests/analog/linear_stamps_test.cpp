@@ -59,6 +59,23 @@ TEST_F(LinearStampTest, VoltageSwitchWithEqualThresholdsIsIdeal)
     EXPECT_DOUBLE_EQ(VoltageSwitchResistance(0.51, 0.5f, 0.5f), 1.0);
 }
 
+// 1 mA into a switch that its own voltage controls: the point sits where V = 1 mA x R(V),
+// midway in the switch's transition, which Newton reaches only with the slope of R in V.
+TEST_F(LinearStampTest, SwitchControlledByItsOwnVoltageFindsItsOperatingPoint)
+{
+    Nodes(1);
+    I(0, 1, 1e-3);
+    auto* s = Add<VoltageSwitchDevice>(kVoltageSwitchDeviceList);
+    s->model = Model(kModelVswitch, {10.0f, 1e7f, 2.0f, 1.8f});
+    s->outputPlus = 1;
+    s->controlPlus = 1;
+    ASSERT_EQ(OperatingPoint(), 0);
+    const double r = AnalogSolver().devices.voltageSwitches[0].resistance;
+    EXPECT_NEAR(X(1), 1e-3 * r, 1e-6);
+    EXPECT_GT(X(1), 1.8);
+    EXPECT_LT(X(1), 2.0);
+}
+
 TEST_F(LinearStampTest, SwitchPartWithInvertedRangeClosesOutsideIt)
 {
     Nodes(3);
