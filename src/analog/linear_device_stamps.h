@@ -40,6 +40,8 @@ struct SwitchStamps {
     std::int32_t state = 0;
     double resistance = 0.0;
     std::int32_t controlBranch = 0;  // W: branch row of the controlling voltage source
+    std::int32_t outputPlus = 0;     // S and W: the nodes whose right-hand side takes the
+    std::int32_t outputMinus = 0;    // part of the current moved by the control
 };
 
 struct OpampStamps {

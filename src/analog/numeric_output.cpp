@@ -421,7 +421,16 @@ void WriteTemperatureLine(WindowRecord* window)
     if (unit < 0) return;
     UnitPrintf(unit, "\n");
     // Each block names its own case: the stepped values, or the run number of the temperature.
-    UnitPrintIndented(unit, "%s", FormatTemperatureCaption(window, false).c_str());
+    std::string caption = FormatTemperatureCaption(window, false);
+    // A sweep with a second source prints one block for each value of that source, one after
+    // another: each names its value, or the blocks could not be told apart.
+    const DcSweepState& sweep = DcSweep();
+    if (Analysis().analysisKind == kAnalysisDc && sweep.running && sweep.input2Active) {
+        std::string second = FormatSweepCaption(window, false);
+        while (!second.empty() && second.back() == ' ') second.pop_back();
+        caption += " " + second;
+    }
+    UnitPrintIndented(unit, "%s", caption.c_str());
     UnitPrintf(unit, "\n");
     NumericOutput().captionWritten = true;
 }

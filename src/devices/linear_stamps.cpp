@@ -71,12 +71,26 @@ double TransitionResistance(double ron, double roff, double on, double off, doub
     return ClampedExp(lm + 3.0 * lr * x / (2.0 * vd) - 2.0 * lr * x * x * x / (vd * vd * vd));
 }
 
+// How fast the logarithm of that resistance moves with the control value: d ln R / d control.
+// It falls to 0 at both thresholds, where the blend meets the fixed resistances.
+double TransitionLogSlope(double ron, double roff, double on, double off, double control)
+{
+    const double lr = std::log(ron / roff);
+    const double vd = on - off;
+    const double x = control - (on + off) * 0.5;
+    return 1.5 * lr / vd - 6.0 * lr * x * x / (vd * vd * vd);
+}
+
 // A switch that controls itself can chase its own resistance; after this many loads of one
 // solve its last resistance is taken as it stands.
 constexpr int kSwitchSettleIterations = 8;
 
-// Loads an S or W switch from its control value; a change of state counts as unconverged.
-void LoadModelSwitch(const EvaluatedModel* model, double control, SwitchStamps& st)
+// Loads an S or W switch from its control value and the voltage across it; a change of state
+// counts as unconverged. Between its states the switch's current also moves with the control
+// value: that slope goes into the matrix beside the conductance, or Newton would meet a switch
+// in a loop of its own control (a comparator driving it, a relaxation oscillator) only by
+// repeated substitution, hundreds of iterations a point or none that converge.
+void LoadModelSwitch(const EvaluatedModel* model, double control, double across, SwitchStamps& st)
 {
     const double ron = ModelValue(model, kSwitchRon, 1.0);
     const double roff = ModelValue(model, kSwitchRoff, 1e6);
@@ -90,9 +104,16 @@ void LoadModelSwitch(const EvaluatedModel* model, double control, SwitchStamps& 
     } else if ((on < off && control >= off) || (off < on && control <= off)) {
         state = 2;
         r = roff;
+    } else if (on == off) {
+        // Equal thresholds leave no span to blend across: an ideal switch, on from the
+        // threshold up, as an on threshold just above the off one would be.
+        state = control >= on ? 1 : 2;
+        r = state == 1 ? ron : roff;
     } else {
         r = TransitionResistance(ron, roff, on, off, control);
     }
+    // d i / d control for i = across / R
+    const double gm = state == 3 ? -across / r * TransitionLogSlope(ron, roff, on, off, control) : 0.0;
     AnalogSolverState& s = AnalogSolver();
     if (state != st.state) {
         st.state = state;
@@ -106,7 +127,25 @@ void LoadModelSwitch(const EvaluatedModel* model, double control, SwitchStamps& 
     st.resistance = r;
     StampCursor c(st.stamps);
     StampConductance(c, 1.0 / r);
+    StampControlledSource(c, 0, gm);
     c.Finish();
+    // The current at this control value is across / R: the conductance carries it, the slope's
+    // part is taken back on the right-hand side.
+    RhsEntry(st.outputPlus) += gm * control;
+    RhsEntry(st.outputMinus) -= gm * control;
+}
+
+// An S or W switch reserves its conductance, then the four elements by which the control
+// (two nodes, or the branch of the controlling source and ground) moves its current.
+int ReserveModelSwitch(SwitchStamps& st, int outputPlus, int outputMinus, int controlPlus, int controlMinus)
+{
+    st.outputPlus = outputPlus;
+    st.outputMinus = outputMinus;
+    BeginDeviceReservations(st.stamps);
+    if (int rc = ReserveConductanceElements(outputPlus, outputMinus)) return rc;
+    if (int rc = ReserveTransconductanceElements(controlPlus, controlMinus, outputPlus, outputMinus)) return rc;
+    EndDeviceReservations(st.stamps);
+    return 0;
 }
 
 template <class Device, class Stamps>
@@ -417,30 +456,34 @@ int LoadLinearSources()
 
 int SetupVoltageSwitches()
 {
-    return SetupConductances<VoltageSwitchDevice>(kVoltageSwitchDeviceList, AnalogSolver().devices.voltageSwitches,
-                                                  &VoltageSwitchDevice::outputPlus, &VoltageSwitchDevice::outputMinus);
+    return ForEachDeviceWithStamps<VoltageSwitchDevice>(kVoltageSwitchDeviceList, AnalogSolver().devices.voltageSwitches,
+                                              [](VoltageSwitchDevice& sw, SwitchStamps& st) {
+        return ReserveModelSwitch(st, sw.outputPlus, sw.outputMinus, sw.controlPlus, sw.controlMinus);
+    });
 }
 
 int LoadVoltageSwitches()
 {
     return ForEachDeviceWithStamps<VoltageSwitchDevice>(kVoltageSwitchDeviceList, AnalogSolver().devices.voltageSwitches,
                                               [](VoltageSwitchDevice& sw, SwitchStamps& st) {
-        LoadModelSwitch(sw.model, V(sw.controlPlus) - V(sw.controlMinus), st);
+        LoadModelSwitch(sw.model, V(sw.controlPlus) - V(sw.controlMinus), V(sw.outputPlus) - V(sw.outputMinus), st);
         return 0;
     });
 }
 
 int SetupCurrentSwitches()
 {
-    return SetupConductances<CurrentSwitchDevice>(kCurrentSwitchDeviceList, AnalogSolver().devices.currentSwitches,
-                                                  &CurrentSwitchDevice::outputPlus, &CurrentSwitchDevice::outputMinus);
+    return ForEachDeviceWithStamps<CurrentSwitchDevice>(kCurrentSwitchDeviceList, AnalogSolver().devices.currentSwitches,
+                                              [](CurrentSwitchDevice& sw, SwitchStamps& st) {
+        return ReserveModelSwitch(st, sw.outputPlus, sw.outputMinus, st.controlBranch, 0);
+    });
 }
 
 int LoadCurrentSwitches()
 {
     return ForEachDeviceWithStamps<CurrentSwitchDevice>(kCurrentSwitchDeviceList, AnalogSolver().devices.currentSwitches,
                                               [](CurrentSwitchDevice& sw, SwitchStamps& st) {
-        LoadModelSwitch(sw.model, V(st.controlBranch), st);
+        LoadModelSwitch(sw.model, V(st.controlBranch), V(sw.outputPlus) - V(sw.outputMinus), st);
         return 0;
     });
 }
@@ -611,7 +654,8 @@ int LoadInitialValues()
     AnalogSolverState& s = AnalogSolver();
     std::vector<InitialValueStamps>& table = s.devices.initialValues;
     std::vector<InitialConditionEntry>& rows = InitialRows();
-    const bool active = Analysis().analysisKind == kAnalysisDc || s.iterationTotal == 0;
+    const bool sweep = Analysis().analysisKind == kAnalysisDc;
+    const bool active = sweep || s.iterationTotal == 0;
     const bool holding = s.runPhase == kPhaseOperatingPoint && active;
     const bool nodesetMode = s.iterationMode == kModeInitJunctions || s.iterationMode == kModeFixedInitial;
     const MatrixElementRef* const pool = s.pool->data();
@@ -636,7 +680,10 @@ int LoadInitialValues()
         }
         if (row.letter != 'V') continue;
         double g = kInitialValueConductance;
-        const bool held = row.kind == 1 && !s.useInitialConditions;
+        // Initial conditions (.IC, a capacitor's IC=) pin the bias point of a transient or AC
+        // run only: every point of a DC sweep is the circuit's own, or the sweep would print
+        // the held value at each point. A .NODESET still guides the sweep's first point.
+        const bool held = row.kind == 1 && !s.useInitialConditions && !sweep;
         const bool nodeset = row.kind == 2 && nodesetMode;
         if (holding && (held || nodeset)) {
             g = 1e6;

@@ -149,13 +149,11 @@ int PwlWaveValue(const IndependentSourceDevice& source, const SourceStamps& st, 
             return kMsgAlreadyReported;
         }
         if (t <= times[i]) {
-            // At a time that two points share, the step takes the mean of its two values.
-            if (t == times[i] && i + 1 < n && times[i + 1] == times[i])
-                value = 0.5 * (values[i] + values[i + 1]);
-            else if (times[i] == times[i - 1])
-                value = 0.5 * (values[i] + values[i - 1]);
-            else
-                value = values[i - 1] + (values[i] - values[i - 1]) * (t - times[i - 1]) / (times[i] - times[i - 1]);
+            // A time that two points share is a jump. A step that lands on it ends on the level
+            // reached from before, the first of the two values: the circuit sees the new level
+            // only with the steps after it, as it would behind a steep edge. (Here times[i-1]
+            // < t, so the segment is never of zero length.)
+            value = values[i - 1] + (values[i] - values[i - 1]) * (t - times[i - 1]) / (times[i] - times[i - 1]);
             return 0;
         }
     }
@@ -286,15 +284,18 @@ int EvaluateSourcesAtTime()
 double MaxSourceTimeStep()
 {
     double step = 1e30;
-    for (SineSourceDevice& s : ListRecords<SineSourceDevice>(DeviceList(kSineSourceDeviceList))) {
-        const double f = ModelParam(s.model, kSinF);
-        if (f != 0.0) step = std::min(step, 0.1 / f);
-    }
+    // A tenth of each period. A negative frequency runs the sine backwards with the same
+    // period; taken as it stands it would ask for a negative step, which stops the time.
+    auto tenthOfPeriod = [&step](double frequency) {
+        if (frequency != 0.0) step = std::min(step, 0.1 / std::fabs(frequency));
+    };
+    for (SineSourceDevice& s : ListRecords<SineSourceDevice>(DeviceList(kSineSourceDeviceList)))
+        tenthOfPeriod(ModelParam(s.model, kSinF));
     for (IndependentSourceDevice& s : ListRecords<IndependentSourceDevice>(DeviceList(kIndependentSourceDeviceList))) {
-        if (s.function == kSourceSin && Param(s, 2) != 0.0) step = std::min(step, 0.1 / Param(s, 2));
+        if (s.function == kSourceSin) tenthOfPeriod(Param(s, 2));
         if (s.function == kSourceSffm) {
-            if (Param(s, 2) != 0.0) step = std::min(step, 0.1 / Param(s, 2));
-            if (Param(s, 4) != 0.0) step = std::min(step, 0.1 / Param(s, 4));
+            tenthOfPeriod(Param(s, 2));
+            tenthOfPeriod(Param(s, 4));
         }
     }
     for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelTrn])) {

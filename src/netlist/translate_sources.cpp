@@ -43,6 +43,7 @@ constexpr int kMsgMissingValueScale = 10630;
 constexpr int kMsgEmptyRepeat = 10632;
 constexpr int kMsgMissingPwlValue = 10621;
 constexpr int kMsgAlreadyDc = 10839;
+constexpr int kMsgNotNegative = 14072;
 constexpr int kMsgTooManyParameters = 10420;
 constexpr int kMsgExpectingToFollow = 11901;
 constexpr int kMsgExtraText = 11903;
@@ -156,6 +157,14 @@ private:
             for (std::size_t k = i_ - static_cast<std::size_t>(count); k <= i_; ++k)
                 text += tokens_[k] + (k < i_ ? " " : ")");
             return Report(kMsgTooManyParameters, text);
+        }
+        // The rise, fall and width of a pulse are spans of time: a negative one would fold the
+        // pulse back on itself and drive corners in the wrong order.
+        if (row.id == kSourcePulse) {
+            static constexpr const char* kSpanNames[] = {"TR", "TF", "PW"};
+            for (int k = 3; k <= 5 && k < count; ++k)
+                if (const double span = source_.params[static_cast<std::size_t>(k)]; span < 0.0)
+                    return Report(kMsgNotNegative, kSpanNames[k - 3], span);
         }
         source_.lastParam = count;
         return 0;

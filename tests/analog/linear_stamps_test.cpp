@@ -22,7 +22,7 @@ protected:
         return &m;
     }
     // A voltage-controlled switch from 1 to 0 with its control at node 2 = vc.
-    double VoltageSwitchResistance(double vc)
+    double VoltageSwitchResistance(double vc, float von = 1.0f, float voff = 0.0f)
     {
         ResetDeviceListsForTests();
         RegisterCircuitDeviceRecordTypes();
@@ -31,7 +31,7 @@ protected:
         V(1, 0, 1.0);
         V(2, 0, vc);
         auto* s = Add<VoltageSwitchDevice>(kVoltageSwitchDeviceList);
-        s->model = Model(kModelVswitch, {1.0f, 1e6f, 1.0f, 0.0f});
+        s->model = Model(kModelVswitch, {1.0f, 1e6f, von, voff});
         s->outputPlus = 1;
         s->controlPlus = 2;
         EXPECT_EQ(OperatingPoint(), 0);
@@ -50,6 +50,30 @@ TEST_F(LinearStampTest, VoltageSwitchMovesSmoothlyBetweenItsResistances)
     EXPECT_GT(r1, 1000.0);
     EXPECT_LT(r2, 1000.0);
     EXPECT_NEAR(r1 * r2, 1e6, 1e-3);  // symmetric about the midpoint on a log scale
+}
+
+TEST_F(LinearStampTest, VoltageSwitchWithEqualThresholdsIsIdeal)
+{
+    EXPECT_DOUBLE_EQ(VoltageSwitchResistance(0.49, 0.5f, 0.5f), 1e6);
+    EXPECT_DOUBLE_EQ(VoltageSwitchResistance(0.5, 0.5f, 0.5f), 1.0);
+    EXPECT_DOUBLE_EQ(VoltageSwitchResistance(0.51, 0.5f, 0.5f), 1.0);
+}
+
+// 1 mA into a switch that its own voltage controls: the point sits where V = 1 mA x R(V),
+// midway in the switch's transition, which Newton reaches only with the slope of R in V.
+TEST_F(LinearStampTest, SwitchControlledByItsOwnVoltageFindsItsOperatingPoint)
+{
+    Nodes(1);
+    I(0, 1, 1e-3);
+    auto* s = Add<VoltageSwitchDevice>(kVoltageSwitchDeviceList);
+    s->model = Model(kModelVswitch, {10.0f, 1e7f, 2.0f, 1.8f});
+    s->outputPlus = 1;
+    s->controlPlus = 1;
+    ASSERT_EQ(OperatingPoint(), 0);
+    const double r = AnalogSolver().devices.voltageSwitches[0].resistance;
+    EXPECT_NEAR(X(1), 1e-3 * r, 1e-6);
+    EXPECT_GT(X(1), 1.8);
+    EXPECT_LT(X(1), 2.0);
 }
 
 TEST_F(LinearStampTest, SwitchPartWithInvertedRangeClosesOutsideIt)

@@ -358,6 +358,7 @@ TEST_F(SolverTest, HeldInitialConditionPinsTheNodeAtTheOperatingPoint)
     row.kind = 1;
     NetlistReader().initialConditions.entries.push_back(row);
     NetlistReader().initialConditions.anyIc = true;
+    Analysis().analysisKind = kAnalysisTransient;  // the bias point of a transient run
     ASSERT_EQ(OperatingPoint(kRunKindTransient), 0);
     EXPECT_NEAR(X(2), 0.25, 1e-5);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <complex>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -201,6 +202,13 @@ TEST_F(PrintedResultsTest, ANestedSweepFromAFlatCurveTakesItsUsualPoints)
     EXPECT_EQ(family[2].units, single[0].units);
     for (std::size_t k = 0; k < single[0].rows.size(); ++k)
         EXPECT_NEAR(family[2].rows[k][1], single[0].rows[k][1], 1e-3) << ReadText("family.DNO");
+    // Each table of the family names the base current it was swept at.
+    const char* currents[] = {"IB = 0", "IB = 1e-06", "IB = 2e-06"};
+    for (std::size_t k = 0; k < family.size(); ++k) {
+        const std::string& line = family[k].temperatureLine;
+        EXPECT_EQ(line.substr(line.size() - std::strlen(currents[k])), currents[k]) << ReadText("family.DNO");
+    }
+    EXPECT_EQ(single[0].temperatureLine.find("IB"), std::string::npos);
 }
 
 // A first point that Newton cannot reach within ITL2 is found by stepping a shunt conductance
@@ -393,6 +401,57 @@ TEST_F(PrintedResultsTest, APulseWithAZeroPeriodIsASinglePulse)
         // A period that is given still repeats: high again from 7 us to 9 us.
         if (t >= 7.0 && t <= 9.0) { EXPECT_NEAR(train[i][1], 1.0, 1e-3) << "at " << t << " us"; }
     }
+}
+
+// SIN(0 1 -100K): a negative frequency runs the sine backwards, -sin(2 pi 100k t); the run
+// goes on to its end like any other.
+TEST_F(PrintedResultsTest, ASineOfNegativeFrequencyRunsBackwards)
+{
+    WriteFile("sine.cir", "BACKWARDS\nV1 1 0 SIN(0 1 -100K)\nR1 1 0 1K\n.TRAN 0.5U 10U 0 0.05U\n"
+                          ".PRINT TRAN V(1)\n.END\n");
+    RunJobs("sine.cir /T\n");
+    const std::vector<std::vector<double>> rows = test::PlainUnitRows(ReadText("sine.TNO"));
+    ASSERT_EQ(rows.size(), 21u) << ReadText("sine.TNO");
+    EXPECT_NEAR(rows.back()[0], 10e-6, 1e-9);
+    for (const std::vector<double>& row : rows)
+        EXPECT_NEAR(row[1], -std::sin(2.0 * kPi * 1e5 * row[0]), 0.01) << "at " << row[0] << " s";
+}
+
+// .IC V(2)=0.3 and C2's IC=0.3 set the bias point a transient run starts from; the DC sweep
+// of the same circuit prints the divider of R1 and R2 at each point, not the held value.
+TEST_F(PrintedResultsTest, InitialConditionsDoNotHoldTheNodesOfADcSweep)
+{
+    WriteFile("ic.cir", "HELD\nV1 1 0 DC 1\nR1 1 2 1K\nR2 2 0 1K\nC1 2 0 1N\nR3 2 3 1K\nC2 3 0 1N IC=0.3\n"
+                        ".IC V(2)=0.3\n.DC V1 0 2 0.5\n.PRINT DC V(2) V(3)\n.TRAN 0.1U 1U\n.PRINT TRAN V(2)\n.END\n");
+    RunJobs("ic.cir /D /T\n");
+    const std::vector<std::vector<double>> sweep = test::PlainUnitRows(ReadText("ic.DNO"));
+    ASSERT_EQ(sweep.size(), 5u) << ReadText("ic.DNO");
+    for (const std::vector<double>& row : sweep) {
+        ASSERT_EQ(row.size(), 3u) << ReadText("ic.DNO");
+        EXPECT_NEAR(row[1], row[0] / 2.0, 1e-3) << "V(2) at V1 = " << row[0];
+        EXPECT_NEAR(row[2], row[0] / 2.0, 1e-3) << "V(3) at V1 = " << row[0];
+    }
+    const std::vector<std::vector<double>> tran = test::PlainUnitRows(ReadText("ic.TNO"));
+    ASSERT_FALSE(tran.empty()) << ReadText("ic.TNO");
+    EXPECT_NEAR(tran.front()[1], 0.3, 1e-3) << ReadText("ic.TNO");
+}
+
+// PWL(0 0 10U 0 10U 10 40U 10) steps from 0 to 10 V at 10 us into R1 1K and C1 10N. The
+// capacitor stays empty up to the step and then charges as 10 (1 - exp(-(t - 10 us) / 10 us)).
+TEST_F(PrintedResultsTest, APiecewiseLinearJumpChargesTheCapacitorOnlyAfterIt)
+{
+    WriteFile("jump.cir", "PWL JUMP\nV1 1 0 PWL(0 0 10U 0 10U 10 40U 10)\nR1 1 2 1K\nC1 2 0 10N\n"
+                          ".TRAN 1U 40U\n.PRINT TRAN V(2)\n.END\n");
+    RunJobs("jump.cir /T\n");
+    const std::vector<std::vector<double>> rows = test::TableRows(ReadText("jump.TNO"));
+    ASSERT_EQ(rows.size(), 41u) << ReadText("jump.TNO");
+    for (const std::vector<double>& row : rows) {
+        const double t = row[0];  // microseconds
+        const double expected = t <= 10.0 ? 0.0 : 10.0 * (1.0 - std::exp(-(t - 10.0) / 10.0));
+        EXPECT_NEAR(row[1], expected, 0.005 * 10.0) << "at " << t << " us";
+    }
+    EXPECT_NEAR(rows[10][1], 0.0, 1e-6) << ReadText("jump.TNO");
+    EXPECT_NEAR(rows[11][1], 0.9516, 0.01) << ReadText("jump.TNO");
 }
 
 // The charge and current of a capacitor that the time points keep in the solver's state reach

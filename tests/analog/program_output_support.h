@@ -96,4 +96,16 @@ inline std::vector<std::vector<double>> TableRows(const std::string& text)
     return rows;
 }
 
+// The same rows with every column brought from its printed scale to plain units (volts, seconds).
+inline std::vector<std::vector<double>> PlainUnitRows(const std::string& text)
+{
+    std::vector<std::vector<double>> rows;
+    for (ValueTable& t : ValueTables(text))
+        for (std::vector<double>& row : t.rows) {
+            for (std::size_t c = 0; c < row.size() && c < t.units.size(); ++c) row[c] *= UnitFactor(t.units[c]);
+            rows.push_back(row);
+        }
+    return rows;
+}
+
 }  // namespace kq5::test

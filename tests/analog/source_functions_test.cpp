@@ -155,7 +155,8 @@ TEST_F(SourceTest, PiecewiseLinearInterpolationAndEqualTimes)
     Prepare(10.0);
     EXPECT_DOUBLE_EQ(At(0.0), 0.0);
     EXPECT_DOUBLE_EQ(At(1.5), 2.0);
-    EXPECT_DOUBLE_EQ(At(2.0), 3.0);  // the mean at a repeated time
+    EXPECT_DOUBLE_EQ(At(2.0), 4.0);  // a repeated time: the level reached from before the jump
+    EXPECT_NEAR(At(2.0 + 1e-9), 2.0 + 998e-9, 1e-12);  // the new level just after it
     EXPECT_DOUBLE_EQ(At(2.5), 501.0);
     EXPECT_DOUBLE_EQ(At(7.0), 1000.0);
 }

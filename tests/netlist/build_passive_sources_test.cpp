@@ -161,6 +161,7 @@ TEST_F(SourceTest, SourceGrammarFaults)
         {"PWL ENDREPEAT", 10626},   {"PWL REPEAT FOREVER 0 0 1U 1", 10627},
         {"PWL REPEAT 0 0", 10625},  {"PWL REPEAT FOR", 10624},
         {"PWL VALUE_SCALE_FACTOR", 10630},
+        {"PULSE(0 1 1U -1U 1U 1U 5U)", 14072}, {"PULSE(0 1 1U 1U 1U -1U)", 14072},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);

@@ -260,6 +260,12 @@ TEST_F(ModelStatements, ChecksWhileAnAnalysisIsSetUp)
     EXPECT_NE(Evaluate(".MODEL G2 GASFET (VMAX=0.5 VBI=1)"), nullptr);
     EXPECT_EQ(Evaluate(".MODEL D2 D (IS=-1)"), nullptr);
     EXPECT_EQ(LastShownId(), 14071);
+    // A switch of no resistance would divide by zero in the run: refused at the model.
+    EXPECT_EQ(Evaluate(".MODEL S1 VSWITCH (RON=0)"), nullptr);
+    EXPECT_EQ(LastShownId(), 14071);
+    EXPECT_EQ(Evaluate(".MODEL W1 ISWITCH (ROFF=-1K)"), nullptr);
+    EXPECT_EQ(LastShownId(), 14071);
+    EXPECT_NE(Evaluate(".MODEL S2 VSWITCH (RON=1M ROFF=1G VON=2 VOFF=2)"), nullptr);
 
     // BSIM3 values that leave the model without meaning are refused at the model, not met as a
     // failure to converge; a binned value with length or width terms is the instance's to judge.
