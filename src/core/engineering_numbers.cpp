@@ -318,6 +318,11 @@ std::string FormatNumber(double value, std::string_view format, unsigned flags)
             text.resize(dot + 1 + static_cast<std::size_t>(n));
     }
 
+    // Rounding can carry into the next thousand (999.9999 shown to four places is 1000): the
+    // value then takes the next suffix up, so 0.9999999999 reads 1, not 1000M.
+    const double shown = DecimalTextValue(text);
+    if (std::fabs(shown) >= 1000.0 && std::fabs(shown / scale) < 1e15) return FormatNumber(shown / scale, format, flags);
+
     dot = text.find('.');
     if ((flags & kNumberKeepDecimals) != 0 && n > 0) {
         if (dot == std::string::npos) {

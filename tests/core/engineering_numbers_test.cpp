@@ -138,6 +138,10 @@ TEST_F(EngineeringNumbersTest, FormatsDisplayNumbers)
     EXPECT_EQ(FormatNumber(1000, "2", 0), "1K");
     EXPECT_EQ(FormatNumber(0.996, "1", 0), "996M");
     EXPECT_EQ(FormatNumber(9.96, "1", 0), "10 ");
+    // Rounding that carries into the next thousand takes the next suffix.
+    EXPECT_EQ(FormatNumber(0.9999999999, "3", 0), "1 ");
+    EXPECT_EQ(FormatNumber(-0.9999999999, "-1", 0), "-1 ");
+    EXPECT_EQ(FormatNumber(999.99999e-9, "2", 0), "1U");
     EXPECT_EQ(FormatNumber(12.4, "0", 0), "12 ");
     EXPECT_EQ(FormatNumber(12.4, "0", kNumberKeepDecimals), "12 ");
     EXPECT_EQ(FormatNumber(3.0, "2", kNumberKeepDecimals | kNumberLeadingBlank), " 3.00 ");
