@@ -146,8 +146,7 @@ int PrepareCommon(MosfetDevice& d, Bsim12Size& p, double t)
     if (int rc = CheckPositiveLength(d.component, p.weff)) return rc;
     if (int rc = CheckPositiveLength(d.component, p.leff)) return rc;
 
-    d.mode = 1.0;
-    v.vdsat = v.vgs1 = v.vbs1 = v.vds1 = v.vbs2 = v.vgs2 = v.vds2 = 0.0;
+    if (!KeepsMosOperatingValues()) ResetMosOperatingValues(d);
     return 0;
 }
 

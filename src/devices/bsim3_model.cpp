@@ -421,7 +421,7 @@ int PrepareOne(MosfetDevice& d, double t)
     p.cgsoBias = p.cgso;
     p.cgdoBias = p.cgdo;
     PrepareBsim3ChannelConstants(p);
-    d.mode = 1.0;
+    if (!KeepsMosOperatingValues()) ResetMosOperatingValues(d);
     return 0;
 }
 

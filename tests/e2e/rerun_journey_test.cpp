@@ -1,0 +1,54 @@
+// Running again: a user runs an analysis, looks, and presses Run once more. The second run's
+// numeric output is the first's, to the byte: nothing the first run left behind in the circuit
+// it built changes the next.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs the open analysis (F2) with its old output removed; the output once its last row is in.
+std::string RunAgain(Journey& journey, const fs::path& output, const std::string& lastRow)
+{
+    fs::remove(output);
+    journey.Key("F2");
+    journey.WaitUntil([&] { return ReadAll(output).find(lastRow) != std::string::npos; }, 20);
+    journey.Settle();
+    return ReadAll(output);
+}
+
+// A common-source stage whose MOSFET is written with drain and source the other way round: its
+// operating point runs it reversed, and the AC run that keeps that operating point for its next
+// Run must keep the orientation too (the gain fell from 6.2 to 0.7 on the second Run, and the
+// report's VTH and VDSAT to 0).
+TEST(RerunJourney, ASecondAcRunOfAReversedMosfetGivesTheFirstRunsOutput)
+{
+    Journey journey("rerun_ac_mosfet");
+    std::ofstream(journey.Root() / "rev.ckt")
+        << "* common-source stage, drain and source named the other way round\n"
+           "VDD 1 0 5\nVIN 2 0 DC 1.2 AC 1\nRD 1 3 20k\nM1 0 2 3 0 NM L=2u W=20u\n"
+           ".model NM NMOS (LEVEL=1 VTO=0.7 KP=60u GAMMA=0.4 LAMBDA=0.02 TOX=40n CGSO=3n CGDO=3n)\n"
+           ".AC DEC 10 10 100meg\n.PRINT AC VM(3)\n.END\n";
+    ASSERT_TRUE(journey.Start({"rev.ckt"})) << journey.Output();
+    journey.Key("alt+2");
+    journey.Settle();
+    const fs::path output = journey.Root() / "rev.ANO";
+    const std::string first = RunAgain(journey, output, "1.000e+08");
+    journey.Capture("rerun_ac_mosfet_first");
+    ASSERT_NE(first.find(" 1.000e+01     6.221"), std::string::npos) << first;
+    const std::string second = RunAgain(journey, output, "1.000e+08");
+    journey.Capture("rerun_ac_mosfet_second");
+    EXPECT_EQ(second, first);
+    journey.Key("F3");
+    journey.Settle();
+}
+
+}  // namespace
+}  // namespace kq5::journey
