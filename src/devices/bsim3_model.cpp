@@ -197,7 +197,6 @@ int PrepareOne(MosfetDevice& d, double t)
     }
     if (d.as <= 0.0) v.isats = 1e-14;
     if (d.ad <= 0.0) v.isatd = 1e-14;
-    v.vdsat = v.vgs1 = v.vbs1 = v.vds1 = v.vbs2 = v.vgs2 = v.vds2 = 0.0;
 
     // 6. and 7. Effective geometry.
     const double l = d.l, w = d.w;

@@ -379,10 +379,11 @@ bool KeepsMosOperatingValues() { return Analysis().analysisKind == kAnalysisAc &
 void ResetMosOperatingValues(MosfetDevice& d)
 {
     d.mode = 1.0;
-    // BSIM3 starts each point from its own terminal voltages; the other families also from
-    // these values.
-    if (d.side && d.side->level == 8) return;
+    // What the report shows of the last point: a run's operating point computes no junction
+    // capacitances, and shows none rather than those of the last run's final time point.
+    d.quantities = {};
     MosfetLoadValues& v = d.values;
+    v.capbd = v.capbs = 0.0;
     if (IsMosLevel123(d)) v.von = 0.0;
     v.vdsat = 0.0;
     v.vbs2 = v.vgs2 = v.vds2 = 0.0;

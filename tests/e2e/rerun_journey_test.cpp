@@ -50,5 +50,29 @@ TEST(RerunJourney, ASecondAcRunOfAReversedMosfetGivesTheFirstRunsOutput)
     journey.Settle();
 }
 
+// A BSIM3 inverter run as an amplifier: its operating point report after a second transient
+// Run showed the bulk junction capacitances of the first run's last time point (the operating
+// point computes none), and after a second AC Run a VDSAT of 0.
+TEST(RerunJourney, SecondRunsOfABsim3StageReportTheFirstRunsOperatingPoint)
+{
+    Journey journey("rerun_bsim3");
+    fs::copy_file(fs::path(KQ5_SOURCE_DIR) / "tests/reference/circuits/bsim3_card_op_ac.cir", journey.Root() / "inv.ckt");
+    ASSERT_TRUE(journey.Start({"inv.ckt"})) << journey.Output();
+    for (const char* kind : {"TNO", "ANO"}) {
+        SCOPED_TRACE(kind);
+        const bool transient = kind == std::string("TNO");
+        journey.Key(transient ? "alt+1" : "alt+2");
+        journey.Settle();
+        const fs::path output = journey.Root() / (std::string("inv.") + kind);
+        const std::string first = RunAgain(journey, output, "CGB ");
+        ASSERT_NE(first.find("VDSAT"), std::string::npos) << first;
+        const std::string second = RunAgain(journey, output, "CGB ");
+        journey.Capture(transient ? "rerun_bsim3_transient_second" : "rerun_bsim3_ac_second");
+        EXPECT_EQ(second, first);
+        journey.Key("F3");
+        journey.Settle();
+    }
+}
+
 }  // namespace
 }  // namespace kq5::journey
