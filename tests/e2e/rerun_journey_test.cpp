@@ -24,6 +24,20 @@ std::string RunAgain(Journey& journey, const fs::path& output, const std::string
     return ReadAll(output);
 }
 
+// Runs the open analysis twice (the first run's output holding the text `mark`), the second
+// run's window captured, and ends the analysis (F3): the second output must be the first's.
+void ExpectSecondRunAsFirst(Journey& journey, const fs::path& output, const std::string& lastRow,
+                            const std::string& mark, const std::string& pngName)
+{
+    const std::string first = RunAgain(journey, output, lastRow);
+    ASSERT_NE(first.find(mark), std::string::npos) << first;
+    const std::string second = RunAgain(journey, output, lastRow);
+    journey.Capture(pngName);
+    EXPECT_EQ(second, first);
+    journey.Key("F3");
+    journey.Settle();
+}
+
 // A common-source stage whose MOSFET is written with drain and source the other way round: its
 // operating point runs it reversed, and the AC run that keeps that operating point for its next
 // Run must keep the orientation too (the gain fell from 6.2 to 0.7 on the second Run, and the
@@ -39,15 +53,7 @@ TEST(RerunJourney, ASecondAcRunOfAReversedMosfetGivesTheFirstRunsOutput)
     ASSERT_TRUE(journey.Start({"rev.ckt"})) << journey.Output();
     journey.Key("alt+2");
     journey.Settle();
-    const fs::path output = journey.Root() / "rev.ANO";
-    const std::string first = RunAgain(journey, output, "1.000e+08");
-    journey.Capture("rerun_ac_mosfet_first");
-    ASSERT_NE(first.find(" 1.000e+01     6.221"), std::string::npos) << first;
-    const std::string second = RunAgain(journey, output, "1.000e+08");
-    journey.Capture("rerun_ac_mosfet_second");
-    EXPECT_EQ(second, first);
-    journey.Key("F3");
-    journey.Settle();
+    ExpectSecondRunAsFirst(journey, journey.Root() / "rev.ANO", "1.000e+08", " 1.000e+01     6.221", "rerun_ac_mosfet_second");
 }
 
 // A BSIM3 inverter run as an amplifier: its operating point report after a second transient
@@ -63,15 +69,24 @@ TEST(RerunJourney, SecondRunsOfABsim3StageReportTheFirstRunsOperatingPoint)
         const bool transient = kind == std::string("TNO");
         journey.Key(transient ? "alt+1" : "alt+2");
         journey.Settle();
-        const fs::path output = journey.Root() / (std::string("inv.") + kind);
-        const std::string first = RunAgain(journey, output, "CGB ");
-        ASSERT_NE(first.find("VDSAT"), std::string::npos) << first;
-        const std::string second = RunAgain(journey, output, "CGB ");
-        journey.Capture(transient ? "rerun_bsim3_transient_second" : "rerun_bsim3_ac_second");
-        EXPECT_EQ(second, first);
-        journey.Key("F3");
-        journey.Settle();
+        ExpectSecondRunAsFirst(journey, journey.Root() / (std::string("inv.") + kind), "CGB ", "VDSAT",
+                               transient ? "rerun_bsim3_transient_second" : "rerun_bsim3_ac_second");
     }
+}
+
+// BSIM2 transistors from accumulation into strong inversion, each at its own gate voltage: the
+// report after a second AC Run gave every one the threshold of zero bias.
+TEST(RerunJourney, ASecondAcRunOfBsim2TransistorsReportsTheirThresholds)
+{
+    Journey journey("rerun_bsim2");
+    // The lines our program reads start with "*KQ5 " in the shared reference circuit.
+    std::string text = ReadAll(fs::path(KQ5_SOURCE_DIR) / "tests/reference/circuits/bsim2_charges.cir");
+    for (std::size_t at = text.find("*KQ5 "); at != std::string::npos; at = text.find("*KQ5 ", at)) text.erase(at, 5);
+    std::ofstream(journey.Root() / "b2.ckt", std::ios::binary) << text;
+    ASSERT_TRUE(journey.Start({"b2.ckt"})) << journey.Output();
+    journey.Key("alt+2");
+    journey.Settle();
+    ExpectSecondRunAsFirst(journey, journey.Root() / "b2.ANO", "CGB ", "576.922866376681M", "rerun_bsim2_second");
 }
 
 }  // namespace
