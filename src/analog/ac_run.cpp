@@ -405,6 +405,7 @@ int PrepareAcOperatingPoint(WindowRecord* window)
     if (!recompute || Retrieving()) return 0;
 
     a.keepDeviceStates = false;
+    if (DeviceServices().resetMosfetOperatingValues) DeviceServices().resetMosfetOperatingValues();
     FreeAllStampSets();
     a.operatingPointValid = a.systemReady = false;
     const std::uint32_t options = AcOptions();

@@ -16,6 +16,9 @@ struct DeviceRunServices {
     std::function<void()> clearDeviceHistoryFields;
     // The models and every instance at the temperature (degrees Celsius); 0 or a message id.
     std::function<int(double celsius)> setCircuitTemperature;
+    // The orientation and operating values every MOSFET's load starts from (the per-run set-up
+    // keeps those of the operating point an AC analysis reuses).
+    std::function<void()> resetMosfetOperatingValues;
     // The solution's magnetic cores (after an AC bias point); 0 or a message id.
     std::function<int()> solveCores;
     // The cores' committed states: 0 clears them, 1 accepts the present point, 2 goes back to

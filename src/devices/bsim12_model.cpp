@@ -148,8 +148,7 @@ int PrepareCommon(MosfetDevice& d, Bsim12Size& p, double t)
     if (int rc = CheckPositiveLength(d.component, p.weff)) return rc;
     if (int rc = CheckPositiveLength(d.component, p.leff)) return rc;
 
-    d.mode = 1.0;
-    v.vdsat = v.vgs1 = v.vbs1 = v.vds1 = v.vbs2 = v.vgs2 = v.vds2 = 0.0;
+    if (!KeepsMosOperatingValues()) ResetMosOperatingValues(d);
     return 0;
 }
 
@@ -186,7 +185,8 @@ void PrepareLevel4(MosfetDevice& d, Bsim12Size& p)
     if (p.k1 < 0.0) p.k1 = 1e-50;
     if (p.k2 < 0.0) p.k2 = 1e-50;
     const double sqrtPhi = SqrtWithParamWarning(p.phi, p.tdev + 273.15, m.statementIndex);
-    d.values.tvto = d.values.von = p.vfb + p.phi + p.k1 * sqrtPhi - p.k2 * p.phi;
+    d.values.tvto = p.vfb + p.phi + p.k1 * sqrtPhi - p.k2 * p.phi;
+    if (!KeepsMosOperatingValues()) d.values.von = d.values.tvto;
     const double coxWoverL = p.cox * p.weff / p.leff;
     p.betaZero *= coxWoverL;
     p.betaZeroB *= coxWoverL;
@@ -262,7 +262,8 @@ void PrepareLevel5(MosfetDevice& d, Bsim12Size& p)
     p.coxWL = p.cox * p.leff * p.weff * 10000.0;
     p.sqrtPhi = SqrtWithParamWarning(p.phi, p.tdev + 273.15, m.statementIndex);
     p.phis3 = p.sqrtPhi * p.phi;
-    d.values.tvto = d.values.von = p.vfb + p.phi + p.k1 * p.sqrtPhi - p.k2 * p.phi;
+    d.values.tvto = p.vfb + p.phi + p.k1 * p.sqrtPhi - p.k2 * p.phi;
+    if (!KeepsMosOperatingValues()) d.values.von = d.values.tvto;
     p.arg = (p.betasB - p.beta0B) - p.vdd * (p.beta3B - p.vdd * p.beta4B);
 }
 

@@ -216,7 +216,6 @@ int PrepareOne(MosfetDevice& d, double t)
     }
     if (d.as <= 0.0) v.isats = 1e-14 * d.m;
     if (d.ad <= 0.0) v.isatd = 1e-14 * d.m;
-    v.vdsat = v.vgs1 = v.vbs1 = v.vds1 = v.vbs2 = v.vgs2 = v.vds2 = 0.0;
 
     // 6. and 7. Effective geometry of one of the instance's M parallel devices (W holds M times
     // the drawn width): each loses its own width offsets, and its own width sizes the parameters.
@@ -442,7 +441,7 @@ int PrepareOne(MosfetDevice& d, double t)
     v.cgbov = p.cgbo;
     p.cgsoBias = p.cgso;
     p.cgdoBias = p.cgdo;
-    d.mode = 1.0;
+    if (!KeepsMosOperatingValues()) ResetMosOperatingValues(d);
     return 0;
 }
 

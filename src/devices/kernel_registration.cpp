@@ -12,6 +12,7 @@
 #include "devices/linear_stamps.h"
 #include "devices/lossy_line_load.h"
 #include "devices/model_temperature.h"
+#include "devices/mosfet_model.h"
 #include "devices/op_report.h"
 #include "devices/poly_load.h"
 #include "devices/sample_hold_load.h"
@@ -60,6 +61,7 @@ void RegisterDeviceRunServices()
         if (int rc = SetCircuitTemperature(celsius)) return rc;
         return PrepareModelsAtTemperature(celsius);
     };
+    d.resetMosfetOperatingValues = ResetAllMosOperatingValues;
     d.solveCores = SolveCores;
     d.commitCoreStates = CommitList31States;
     d.evaluateSourcesAtTime = EvaluateSourcesAtTime;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "analog/ac_run.h"
 #include "core/analysis_state.h"
 #include "netlist/numeric_helpers.h"
 #include "core/device_lists.h"
@@ -369,13 +370,31 @@ int PrepareMosLevel123AtTemperature(double t)
                                             : MosfetTemperatureBlock::kPower;
         PrepareMosLevel3Constants(d);
         d.replay.epoch = 0;  // what the last load added was made with the old values
-        d.mode = 1.0;
-        v.vdsat = v.von = 0.0;
-        v.vbs2 = v.vgs2 = v.vds2 = 0.0;
-        v.vgs1 = v.vbs1 = v.vds1 = 0.0;
+        if (!KeepsMosOperatingValues()) ResetMosOperatingValues(d);
         if (Analysis().analysisKind != kAnalysisAc) b.cgs = b.cgsPrev = b.cgd = b.cgdPrev = b.cgb = b.cgbPrev = 1e-12;
     }
     return 0;
+}
+
+bool KeepsMosOperatingValues() { return Analysis().analysisKind == kAnalysisAc && AcRun().keepDeviceStates; }
+
+void ResetMosOperatingValues(MosfetDevice& d)
+{
+    d.mode = 1.0;
+    // What the report shows of the last point: a run's operating point computes no junction
+    // capacitances, and shows none rather than those of the last run's final time point.
+    d.quantities = {};
+    MosfetLoadValues& v = d.values;
+    v.capbd = v.capbs = 0.0;
+    if (IsMosLevel123(d)) v.von = 0.0;
+    v.vdsat = 0.0;
+    v.vbs2 = v.vgs2 = v.vds2 = 0.0;
+    v.vgs1 = v.vbs1 = v.vds1 = 0.0;
+}
+
+void ResetAllMosOperatingValues()
+{
+    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) ResetMosOperatingValues(d);
 }
 
 }  // namespace kq5

@@ -78,4 +78,13 @@ void ConvertMosModelUnits(int modelType);
 void PrepareMosInstanceGeometry();
 int PrepareMosLevel123AtTemperature(double t);
 
+// True while an AC analysis keeps the operating point of its last run: the orientation and
+// operating values of every MOSFET are then those of that point, which the small-signal stamps
+// and the operating point report read, and the per-run preparation leaves them alone.
+bool KeepsMosOperatingValues();
+// The orientation (normal) and the operating values a family's load starts from.
+void ResetMosOperatingValues(MosfetDevice& device);
+// The same for every MOSFET: an AC run that computes its operating point again starts from them.
+void ResetAllMosOperatingValues();
+
 }  // namespace kq5
