@@ -162,7 +162,8 @@ std::string TitleBlockFieldText(const WindowRecord* record, int fieldIndex, int 
         pageName = record->document->pages[static_cast<std::size_t>(pageIndex)].name;
     // "$pagename" is tried before "$page", so that the shorter token cannot break it.
     FieldValues fields{{"$pagename", pageName}};
-    for (auto& f : PrintFieldValues(record, pageIndex, sheetCount)) fields.push_back(std::move(f));
+    // "$page" is the page's number as a reader counts, from 1 (the first page is not page 0).
+    for (auto& f : PrintFieldValues(record, pageIndex + 1, sheetCount)) fields.push_back(std::move(f));
     fields.push_back({"$maxsheet", t.oneTitle ? "n\\a" : std::to_string(sheetCount)});
     fields.push_back({"$sheet", t.oneTitle ? "n\\a" : std::to_string(sheet)});
     return SubstituteFields(t.fields[static_cast<std::size_t>(fieldIndex)], fields);

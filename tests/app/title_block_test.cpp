@@ -60,7 +60,8 @@ TEST_F(TitleBlockTest, EveryTokenIsReplacedWithoutRegardToCase)
     EXPECT_EQ(text.find('$'), std::string::npos) << text;
 
     TitleBlockFields().fields[2] = "$pagename/$page $sheet-$maxsheet";
-    EXPECT_EQ(TitleBlockFieldText(record_, 2, 2, 3, 5), "Output/2 3-5");
+    // Page index 2 is the third page.
+    EXPECT_EQ(TitleBlockFieldText(record_, 2, 2, 3, 5), "Output/3 3-5");
     EXPECT_EQ(TitleBlockFieldText(record_, 0, 2, 3, 5), "amp");
     EXPECT_EQ(TitleBlockFieldText(record_, 1, 2, 3, 5), "Ada Acme");
     EXPECT_EQ(TitleBlockFieldText(record_, 4, 2, 3, 5), "sheet 3 of 5");
