@@ -8,40 +8,15 @@ namespace win {
 
 namespace {
 
-// Whether the text is well-formed UTF-8 (shortest forms, no surrogates); with `wide`, whether it
-// has a character beyond ASCII.
+// Whether the text is well-formed UTF-8; with `wide`, whether it has a character beyond ASCII.
 bool IsUtf8(std::string_view text, bool* wide = nullptr) {
     bool beyond = false;
     for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        beyond = true;
-        int extra = 0;
         char32_t c = 0;
-        if (b >= 0xC2 && b <= 0xDF) {
-            extra = 1;
-            c = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2;
-            c = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            extra = 3;
-            c = b & 0x07;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(extra) >= text.size()) return false;
-        for (int k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80) return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        if ((extra == 2 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)))
-            return false;
-        i += static_cast<std::size_t>(extra) + 1;
+        const std::size_t length = DecodeUtf8Char(text, i, c);
+        if (length == 0) return false;
+        beyond = beyond || c >= 0x80;
+        i += length;
     }
     if (wide) *wide = beyond;
     return true;

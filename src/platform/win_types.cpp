@@ -88,41 +88,47 @@ int UnicodeToCp1252(char32_t c) {
     return -1;
 }
 
+std::size_t DecodeUtf8Char(std::string_view text, std::size_t i, char32_t& c) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+        c = b;
+        return 1;
+    }
+    std::size_t extra = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        extra = 1;
+        c = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+        extra = 2;
+        c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        extra = 3;
+        c = b & 0x07;
+    } else {
+        return 0;  // a stray continuation byte or an invalid lead byte
+    }
+    if (i + extra >= text.size()) return 0;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (next & 0x3F);
+    }
+    if ((extra == 2 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)))
+        return 0;
+    return extra + 1;
+}
+
 std::string Utf8ToCp1252(std::string_view text) {
     std::string out;
     std::size_t i = 0;
     while (i < text.size()) {
-        auto b = static_cast<unsigned char>(text[i]);
         char32_t c = 0;
-        int extra = 0;
-        if (b < 0x80) {
-            c = b;
-        } else if ((b & 0xE0) == 0xC0) {
-            c = b & 0x1F;
-            extra = 1;
-        } else if ((b & 0xF0) == 0xE0) {
-            c = b & 0x0F;
-            extra = 2;
-        } else if ((b & 0xF8) == 0xF0) {
-            c = b & 0x07;
-            extra = 3;
-        } else {
-            ++i;  // stray continuation or invalid lead byte
+        const std::size_t length = DecodeUtf8Char(text, i, c);
+        if (length == 0) {
+            ++i;  // malformed bytes are skipped
             continue;
         }
-        bool valid = true;
-        for (int k = 1; k <= extra; ++k) {
-            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        }
-        if (!valid) {
-            ++i;
-            continue;
-        }
-        i += extra + 1;
+        i += length;
         int mapped = UnicodeToCp1252(c);
         out += mapped < 0 ? '?' : static_cast<char>(mapped);
     }

@@ -120,6 +120,9 @@ std::string Cp1252ToUtf8(std::string_view text);
 std::string Cp437ToUtf8(std::string_view text);
 // Characters with no Windows-1252 form become '?'; malformed UTF-8 bytes are skipped.
 std::string Utf8ToCp1252(std::string_view text);
+// The well-formed UTF-8 character at text[i] (shortest form, no surrogates): its byte count, with
+// the code point in c; 0 when the bytes there are not one.
+std::size_t DecodeUtf8Char(std::string_view text, std::size_t i, char32_t& c);
 // One Unicode code point to Windows-1252, or -1 when there is none.
 int UnicodeToCp1252(char32_t c);
 
