@@ -1,10 +1,15 @@
 // Times the sparse matrix on the circuits of the transient benchmark (RC ladders and RC
 // meshes): set-up, first ordering, and per Newton iteration the clear and load, the
 // refactorisation and the solve. With --ngspice it runs ngspice on the same netlist with
-// ".option acct" and prints its factor and solve time per iteration beside ours.
+// ".option acct" and prints its factor and solve time per iteration beside ours. With --order
+// it times only the first ordering of RC meshes of growing size (best of --repeat runs) and
+// prints its fill-ins and multiply-adds, and the growth exponent of each against the mesh
+// before: the ordering's cost can be judged against the work it cannot avoid.
 //
 //   sparse_bench [--ngspice] [--quick]
+//   sparse_bench --order [--repeat N] [K ...]   (K x K meshes, 50 100 141 200 by default)
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,7 +98,20 @@ Circuit Mesh(int k)
 struct Timing {
     double setup = 0, order = 0, load = 0, factor = 0, solve = 0;
     int iterations = 0, fillins = 0, elements = 0;
+    double multiplyAdds = 0;  // of the ordering's elimination
 };
+
+// Multiply-adds of eliminating the ordered structure: each step updates every pair of its L
+// column and U row.
+double EliminationMultiplyAdds(const FactorPlan& plan)
+{
+    double total = 0;
+    for (int k = 1; k <= plan.size; ++k) {
+        const std::size_t j = static_cast<std::size_t>(k);
+        total += double(plan.colStart[j + 1] - plan.diagPos[j] - 1) * double(plan.upperStart[j + 1] - plan.upperStart[j]);
+    }
+    return total;
+}
 
 Timing RunOurs(const Circuit& c, int iterations)
 {
@@ -148,6 +166,7 @@ Timing RunOurs(const Circuit& c, int iterations)
     t.order = Seconds(start);
     t.fillins = m->fillinCount;
     t.elements = m->elementCount;
+    t.multiplyAdds = EliminationMultiplyAdds(m->plan);
 
     // Best of five batches, so that other work on the machine does not decide the result.
     for (int batch = 0; batch < 5; ++batch) {
@@ -193,15 +212,53 @@ std::map<std::string, double> RunNgspice(const Circuit& c, double tstop)
     return stats;
 }
 
+int OrderingGrowth(const std::vector<int>& sizes, int repeat)
+{
+    std::printf("%-14s %8s %9s %11s %9s | %7s %7s %7s\n", "circuit", "n", "fill-ins", "mult-adds", "order ms",
+                "n^fill", "n^ops", "n^time");
+    double lastN = 0, lastFill = 0, lastOps = 0, lastTime = 0;
+    for (int k : sizes) {
+        const Circuit c = Mesh(k);
+        Timing best;
+        for (int r = 0; r < repeat; ++r) {
+            const Timing t = RunOurs(c, 0);
+            if (r == 0 || t.order < best.order) best = t;
+        }
+        const double n = c.nodes;
+        std::printf("%-14s %8d %9d %11.0f %9.2f |", c.name.c_str(), c.nodes, best.fillins, best.multiplyAdds,
+                    1e3 * best.order);
+        if (lastN > 0) {
+            auto exponent = [&](double now, double before) { return std::log(now / before) / std::log(n / lastN); };
+            std::printf(" %7.2f %7.2f %7.2f", exponent(best.fillins, lastFill), exponent(best.multiplyAdds, lastOps),
+                        exponent(best.order, lastTime));
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+        lastN = n;
+        lastFill = best.fillins;
+        lastOps = best.multiplyAdds;
+        lastTime = best.order;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    bool ngspice = false, quick = false;
+    bool ngspice = false, quick = false, order = false;
+    int repeat = 3;
+    std::vector<int> sizes;
     for (int i = 1; i < argc; ++i) {
         ngspice |= std::strcmp(argv[i], "--ngspice") == 0;
         quick |= std::strcmp(argv[i], "--quick") == 0;
+        order |= std::strcmp(argv[i], "--order") == 0;
+        if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
+            repeat = std::max(1, std::atoi(argv[++i]));
+        else if (argv[i][0] != '-')
+            sizes.push_back(std::atoi(argv[i]));
     }
+    if (order) return OrderingGrowth(sizes.empty() ? std::vector<int>{50, 100, 141, 200} : sizes, repeat);
     std::vector<Circuit> circuits = {Ladder(1000), Ladder(10000), Ladder(100000),
                                      Mesh(20),     Mesh(30),      Mesh(50),      Mesh(100)};
     std::printf("%-14s %8s %8s %9s %9s | %10s %10s %10s | %10s %10s %7s\n", "circuit", "elements", "fill-ins",

@@ -151,6 +151,8 @@ int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
     }
     for (MatrixElement* u : upper) {
         if (u == pivot) continue;
+        // The column loses u from its active part and takes the updates.
+        m.largestExcluding[Ix(u->col)] = nullptr;
         double ur = 0.0, ui = 0.0;
         ScaleByPivot(complex, u, pr, pi, ur, ui);
         if (lowerCount == 0) continue;

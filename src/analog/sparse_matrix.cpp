@@ -80,6 +80,8 @@ void FreeOrderingVectors(SparseMatrix& m)
     Release(m.colPosition);
     Release(m.activeRowElements);
     Release(m.activeColElements);
+    Release(m.largestExcluding);
+    Release(m.largestInColumn);
     Release(m.rowScatter);
     Release(m.rowScatterMark);
     Release(m.rowUpdatedMark);
@@ -379,6 +381,8 @@ bool CreateOrderingVectors(SparseMatrix& m)
         m.colPosition.assign(n, 0);
         m.activeRowElements.assign(n, {});
         m.activeColElements.assign(n, {});
+        m.largestExcluding.assign(n, nullptr);
+        m.largestInColumn.assign(n, 0.0);
         m.rowScatter.assign(n, nullptr);
         m.rowScatterMark.assign(n, 0);
         m.rowUpdatedMark.assign(n, 0);

@@ -175,6 +175,11 @@ struct SparseMatrix {
     std::vector<std::int32_t> colPosition;
     std::vector<std::vector<MatrixElement*>> activeRowElements;  // per label
     std::vector<std::vector<MatrixElement*>> activeColElements;
+    // Per column label: the largest magnitude of its active part leaving out one element (the
+    // pivot candidate it was last asked for), kept until a step changes the column; null where
+    // nothing is kept. The searches ask for the same untouched columns step after step.
+    std::vector<const MatrixElement*> largestExcluding;
+    std::vector<double> largestInColumn;
     // Per row label: the pivot column's element in that row, valid where the mark is the
     // present generation; and the rows of a column already updated by the pivot, where the
     // second mark is.

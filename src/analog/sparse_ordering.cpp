@@ -472,6 +472,7 @@ void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step)
         m.rowPosition[Ix(i)] = m.colPosition[Ix(i)] = i;
         m.activeRowElements[Ix(i)].clear();
         m.activeColElements[Ix(i)].clear();
+        m.largestExcluding[Ix(i)] = nullptr;
     }
     try {
         for (int col = step; col <= m.size; ++col) {
@@ -549,8 +550,12 @@ double LargestInColumnExcluding(SparseMatrix& m, const MatrixElement* excluded, 
     assert(step == m.activeStep);
     double largest = 0.0;
     if (m.orderingByLabels) {
+        const std::size_t label = Ix(excluded->col);
+        if (m.largestExcluding[label] == excluded) return m.largestInColumn[label];
         for (const MatrixElement* e : ActiveColumn(m, excluded->col))
             if (e != excluded) largest = std::max(largest, ElementMagnitude(e));
+        m.largestExcluding[label] = excluded;
+        m.largestInColumn[label] = largest;
         return largest;
     }
     for (const MatrixElement* e = *m.activeInCol[Ix(excluded->col)]; e; e = e->nextInCol) {
