@@ -311,6 +311,20 @@ TEST(SparseFactor, ParityFollowsOffDiagonalExchangesOnly)
     EXPECT_EQ(diag->intToExtCol[1], 3);
 }
 
+TEST(SparseFactor, PivotThresholdSeesTheValuesTheStepBeforeLeft)
+{
+    // Step 1 takes (1,1) and turns (3,2) into -9.999 below a (2,2) of 0.005: that diagonal now
+    // fails the threshold, although against its column as it stood before the step it passed.
+    // Step 2 must take (3,3) instead.
+    auto m = FromDense({{1.0, 1.0, 0.1}, {0.01, 0.015, 20.0}, {10.0, 0.001, 1.08}});
+    ASSERT_EQ(MatrixFactorReal(m.get()), 0);
+    EXPECT_EQ(m->intToExtCol[1], 1);
+    EXPECT_EQ(m->intToExtRow[2], 3);
+    EXPECT_EQ(m->intToExtCol[2], 3);
+    const auto x = Solve(m.get(), {2.1, 20.025, 11.081});
+    for (double v : x) EXPECT_NEAR(v, 1.0, 1e-12);
+}
+
 TEST(SparseFactor, FillinThatMakesTheOnlyPivot)
 {
     // Entry (2,2) is structurally absent; the pivot at the last step exists only by fill-in.
