@@ -78,4 +78,15 @@ void MakeNameUnique(WindowRecord* record, GridText& text)
     while (IsNameInDocList(record, text)) text.text = StrPrintf("%s%lld", stem.c_str(), ++number);
 }
 
+void CopiedNodeNames::Rename(WindowRecord* record, GridText& copy)
+{
+    const std::string copied = CopyUpperCase(copy.text);
+    if (const auto given = given_.find(copied); given != given_.end()) {
+        copy.text = given->second;
+        return;
+    }
+    if (IsNameInDocList(record, copy)) MakeNameUnique(record, copy);
+    given_.emplace(copied, copy.text);
+}
+
 }  // namespace kq5

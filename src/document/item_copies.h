@@ -1,5 +1,8 @@
 #pragma once
 // Copies of schematic nodes as the editor makes them, and unique names of pasted node labels.
+#include <map>
+#include <string>
+
 namespace kq5 {
 
 struct GridText;
@@ -17,5 +20,15 @@ int CopyItemFields(GridText& destination, const GridText& source);
 int IsNameInDocList(WindowRecord* record, const GridText& text);
 // Counts the text's trailing digits up ("%s%d") until no other flag or label uses the name.
 void MakeNameUnique(WindowRecord* record, GridText& text);
+
+// The names one copy or paste gives its flags and labels: copies of texts that named one node
+// get one name, so the copied wiring stays one node (two pasted VCC labels both become VCC1).
+class CopiedNodeNames {
+public:
+    void Rename(WindowRecord* record, GridText& copy);
+
+private:
+    std::map<std::string, std::string> given_;  // upper-cased name copied -> name given
+};
 
 }  // namespace kq5

@@ -171,6 +171,7 @@ int TransferGridTextList(const Pass& pass)
     LinkedList& destination = *pass.destination.gridTexts;
     const bool same = &source == &destination;
     const ListNode* lastOriginal = source.tail;
+    CopiedNodeNames names;
     int count = 0;
     for (ListNode* node = source.head; node != nullptr;) {
         auto* text = static_cast<GridText*>(node);
@@ -192,9 +193,8 @@ int TransferGridTextList(const Pass& pass)
                 copy->y += pass.dy;
                 if (pass.TakesCurrentPage()) copy->page = static_cast<std::int16_t>(pass.page);
                 copy->selection |= kSelectNew;
-                if (pass.Renames() && (copy->flags & (kGridTextIsFlag | kGridTextValidLabel)) &&
-                    IsNameInDocList(pass.record, *copy))
-                    MakeNameUnique(pass.record, *copy);
+                if (pass.Renames() && (copy->flags & (kGridTextIsFlag | kGridTextValidLabel)))
+                    names.Rename(pass.record, *copy);
                 if (pass.flags & kTransferRemove) next = ListRemove(source, node);
             } else if (pass.flags & kTransferRemove) {
                 next = ListRemove(source, node);

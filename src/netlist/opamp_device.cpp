@@ -106,7 +106,6 @@ int DeriveOpampModel(const OpampDevice& opamp, OpampMacroValues& v, double tempe
         }
         v.isq2 = is * (1.0 + P(m, kOpaVoff) / vt);
     }
-    if (type == 2 || type == 3) v.iee = -v.iee;
     return result;
 }
 

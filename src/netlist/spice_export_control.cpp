@@ -330,7 +330,17 @@ int PrepareModelsForDialect()
             if (int rc = GetModelParamValue(text, "DC", 0.0, dc)) return rc;
             if (int rc = GetModelParamValue(text, "A", 1.0, a)) return rc;
             if (int rc = GetModelParamValue(text, "F", 1e6, f)) return rc;
+            std::string ph;
+            if (int rc = GetModelParamValue(text, "PH", 0.0, ph)) return rc;
             text = dc + " " + a + " " + f;
+            // The model's phase is in radians. SPICE 2G has no phase field: there the same wave
+            // starts early by a negative delay.
+            if (const double phase = ParseNumber(ph); phase != 0.0) {
+                if (dialect != kSpiceDialect2G)
+                    text += StrPrintf(" 0 0 %lg", phase * 180.0 / M_PI);
+                else if (const double frequency = ParseNumber(f); frequency != 0.0)
+                    text += StrPrintf(" %lg", -phase / (2.0 * M_PI * frequency));
+            }
             continue;
         }
         if (model.type == kModelOpa) continue;

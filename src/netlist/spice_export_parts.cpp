@@ -174,7 +174,9 @@ void WritePartNameAndNodes(std::string& line, const SchematicItem* component, st
     const int pins = count < 0 ? component->PinCount() : std::min(count, component->PinCount());
     for (int pin = 0; pin < pins; ++pin) {
         const std::string node = GetSpiceNodeName(component->pinNodes[static_cast<std::size_t>(pin)], scope, component, pin);
-        if (pin == 3 && !Is2G() && (type == kComponentNpn4 || type == kComponentPnp4))
+        // PSpice takes a substrate node in brackets (a name could be a model's); Spice3 reads
+        // brackets as part of a node name and would leave the substrate unconnected.
+        if (pin == 3 && !Is2G() && !IsSpice3() && (type == kComponentNpn4 || type == kComponentPnp4))
             line += " [" + node + "]";
         else
             line += " " + node;

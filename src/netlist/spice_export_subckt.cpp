@@ -262,11 +262,14 @@ int ExportOpampLevel3(SchematicItem* component, EvaluatedModel* model, int secti
     const std::string temperature = OpampTemperatureText(*model);
     s += "*\n" + StrPrintf(".MODEL D D (%s)\n", temperature.c_str());
     if (type == 3) {
+        // The input pair as the run prepares it: the gate currents carry the bias and offset
+        // currents, the second JFET's threshold the offset voltage.
         EvaluatedModel* jfet = FindModelEx(kModelPjf, -1, false, true);
-        const double is = jfet ? ModelParam(jfet, "IS", 1e-14) : 1e-14;
-        const double vto = jfet ? ModelParam(jfet, "VTO", -2.0) : -2.0;
-        s += StrPrintf(".MODEL J1 PJF (BETA=%g IS=%g%s)\n", v.beta1, is, temperature.c_str());
-        s += StrPrintf(".MODEL J2 PJF (BETA=%g IS=%g VTO=%g%s)\n", v.beta2, is, vto, temperature.c_str());
+        const double vto = (jfet ? ModelParam(jfet, "VTO", -2.0) : -2.0) + ModelParam(model, "VOFF", 0.0);
+        const double ioff = ModelParam(model, "IOFF", 0.0), ibias = ModelParam(model, "IBIAS", 0.0);
+        s += StrPrintf(".MODEL J1 PJF (BETA=%g IS=%g%s)\n", v.beta1, (ioff * 0.5 + ibias) * 0.5, temperature.c_str());
+        s += StrPrintf(".MODEL J2 PJF (BETA=%g IS=%g VTO=%g%s)\n", v.beta2, (ibias - ioff * 0.5) * 0.5, vto,
+                       temperature.c_str());
     } else {
         // The input pair as the build simulates it: both junction potentials at 0.7 V.
         const char* kind = type == 2 ? "PNP" : "NPN";

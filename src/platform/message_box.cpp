@@ -173,7 +173,19 @@ std::vector<HWND> DisableOtherWindows(UINT type, HWND owner) {
     return disabled;
 }
 
+// A box whose owner is held off by a modal dialog belongs to that dialog: the box must hold the
+// dialog off in turn, or a click on the dialog (its OK once more) stacks a second box behind it
+// and the dialog no longer closes.
+HWND BoxOwner(HWND owner) {
+    HWND top = owner ? GetAncestorTopLevel(owner) : nullptr;
+    if (!top || IsWindowEnabled(top)) return owner;
+    HWND active = GetActiveWindow();
+    if (active && active != top && IsWindowVisible(active) && IsWindowEnabled(active)) return active;
+    return owner;
+}
+
 int ShowBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+    owner = BoxOwner(owner);
     DialogTemplate t = BoxTemplate(text, caption, type);
     BoxInfo info{type};
     std::vector<HWND> disabled = DisableOtherWindows(type, owner);

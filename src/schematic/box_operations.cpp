@@ -260,6 +260,7 @@ int CopyMarkedItems(WindowRecord* record, int x, int y, int copyText, const win:
     }
     if (!copyText) return 0;
     ListNode* lastText = document.gridTextList.tail;
+    CopiedNodeNames names;
     for (ListNode* node = document.gridTextList.head; node; node = node->next) {
         auto* text = static_cast<GridText*>(node);
         if (OnCurrentPage(record, text->page) && (text->selection & kMarkInBox)) {
@@ -282,7 +283,7 @@ int CopyMarkedItems(WindowRecord* record, int x, int y, int copyText, const win:
             copy->x = static_cast<std::int32_t>(tx);
             copy->y = static_cast<std::int32_t>(ty);
             copy->selection = kSelectNew;
-            if (copy->IsFlag() || copy->IsValidLabel()) MakeNameUnique(record, *copy);
+            if (copy->IsFlag() || copy->IsValidLabel()) names.Rename(record, *copy);
         }
         if (node == lastText) break;
     }

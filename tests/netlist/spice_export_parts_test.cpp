@@ -113,6 +113,35 @@ TEST_F(SpiceExportTest, PulseAndSineModelsBecomeSourceSpecifications)
     EXPECT_EQ(text.find(".MODEL P1"), std::string::npos);
 }
 
+TEST_F(SpiceExportTest, ASubstrateNodeIsBracketedForPspiceOnly)
+{
+    ASSERT_TRUE(Model(".MODEL QS NPN (BF=100 CJS=1P)"));
+    Part(kComponentNpn4, "Q1", {1, 2, 0, 4}, {{kAttrModel, "QS"}});
+    const std::string pspice = WriteParts(kSpiceDialectPspice);
+    EXPECT_NE(pspice.find("Q1 1 2 0 [4] QS\n"), std::string::npos) << pspice;
+    const std::string spice3 = WriteParts(kSpiceDialectSpice3);
+    EXPECT_NE(spice3.find("Q1 1 2 0 4 QS\n"), std::string::npos) << spice3;
+}
+
+// A sine a quarter period ahead (PH in radians): the SPICE phase in degrees, or in SPICE 2G,
+// which has none, a start a quarter period early. (An export rewrites the models it writes: one
+// dialect a test.)
+TEST_F(SpiceExportTest, ASineModelsPhaseIsKept)
+{
+    ASSERT_TRUE(Model(".MODEL S1 SIN (F=1K A=2 DC=0.5 PH=1.5708)"));
+    Part(kComponentSineSource, "V1", {1, 0}, {{kAttrModel, "S1"}});
+    const std::string pspice = WriteParts(kSpiceDialectPspice);
+    EXPECT_NE(pspice.find(" 1 0 SIN (0.5 2 1K 0 0 90.0002)\n"), std::string::npos) << pspice;
+}
+
+TEST_F(SpiceExportTest, ASineModelsPhaseIsAnEarlyStartInSpice2G)
+{
+    ASSERT_TRUE(Model(".MODEL S1 SIN (F=1K A=2 DC=0.5 PH=1.5708)"));
+    Part(kComponentSineSource, "V1", {1, 0}, {{kAttrModel, "S1"}});
+    const std::string spice2g = WriteParts(kSpiceDialect2G);
+    EXPECT_NE(spice2g.find(" 1 0 SIN 0.5 2 1K -0.00025"), std::string::npos) << spice2g;
+}
+
 TEST_F(SpiceExportTest, Spice2GMosfetSizesMoveToTheInstance)
 {
     ASSERT_TRUE(Model(".MODEL NM NMOS (VTO=1 L=2u KP=2e-5)"));
@@ -133,6 +162,18 @@ TEST_F(SpiceExportTest, OpampsBecomeOneSubcircuitPerModel)
     EXPECT_NE(text.find("X1 1 2 3 4 5 OA1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("ROUT 4 0 200\nGOUT 0 4 1 2 1000\n"), std::string::npos) << text;
     EXPECT_EQ(LinesStarting(text, ".SUBCKT OA1 "), ".SUBCKT OA1 1 2 3 4 5\n") << text;
+}
+
+// A JFET-input LEVEL 3 op-amp written as the run simulates it: its tail current flows from VCC
+// into the input pair, whose gate currents carry IBIAS and IOFF and whose second threshold VOFF.
+TEST_F(SpiceExportTest, AJfetInputOpampIsWrittenAsItRuns)
+{
+    ASSERT_TRUE(Model(".MODEL OAJ OPA (LEVEL=3 TYPE=3 C=10P SRP=13MEG SRN=13MEG VOFF=3M IOFF=5P IBIAS=30P)"));
+    Part(kComponentOpamp, "X1", {1, 2, 3, 4, 5}, {{kAttrModel, "OAJ"}});
+    const std::string text = WriteParts(kSpiceDialectSpice3);
+    EXPECT_NE(text.find("ISS 5 10 0.00013\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" IS=1.625e-11)\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" IS=1.375e-11 VTO=-1.997)\n"), std::string::npos) << text;
 }
 
 TEST_F(SpiceExportTest, OpampLevelTwoAndItsPhaseMargin)

@@ -126,5 +126,62 @@ TEST_F(DrawnClosedFormTest, AnInvertingAmplifierAtEachOpampLevel)
     }
 }
 
+// A voltage follower on 1 V for every op-amp of the default library, each into 10 kohm: the
+// output follows within the model's offset, whatever its input stage (NPN, PNP or JFET).
+TEST_F(DrawnClosedFormTest, EveryLibraryOpampFollowsItsInput)
+{
+    const std::vector<std::string> models = {"LM741", "OP07", "LM358", "LM324", "LF411", "TL081"};
+    std::string drawing = "[Main]\nFileType=CIR\nVersion=5.20\nProgram=Kestrion V\nKQ5Version=2.1.2\n\n";
+    const auto part = [&](const std::string& type, int x, int y, const std::string& name, const std::string& key,
+                          const std::string& value) {
+        drawing += "[Comp]\nName=" + type + "\nGrid=" + std::to_string(x) + "," + std::to_string(y) + "\n\n";
+        drawing += "[Attr]\nONV=0,0,PART," + name + "\n\n[Attr]\nONV=0,0," + key + "," + value + "\n\n";
+    };
+    const auto ground = [&](int x, int y) {
+        drawing += "[Comp]\nName=Ground\nGrid=" + std::to_string(x) + "," + std::to_string(y) + "\n\n";
+    };
+    const auto label = [&](const std::string& text, int x, int y) {
+        drawing += "[Grid Text]\nText=" + text + "\nGrid=" + std::to_string(x) + "," + std::to_string(y) + "\n\n";
+    };
+    // The supplies and the input: a V source's pins are (0,0) and (0,6).
+    part("V", 4, 6, "VCC", "VALUE", "15");
+    label("VP", 4, 6);
+    ground(4, 12);
+    part("V", 12, 6, "VEE", "VALUE", "15");
+    ground(12, 6);
+    label("VN", 12, 12);
+    part("V", 20, 6, "VIN", "VALUE", "1");
+    label("IN", 20, 6);
+    ground(20, 12);
+    // Op-amp pins: + (0,2), - (0,-2), VEE (3,3), output (7,0), VCC (3,-3).
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        const int x = 10 + 16 * static_cast<int>(i);
+        const std::string out = "OUT" + std::to_string(i + 1);
+        part("Opamp", x, 30, "X" + std::to_string(i + 1), "MODEL", models[i]);
+        label("IN", x, 32);
+        label(out, x, 28);
+        label("VN", x + 3, 33);
+        label(out, x + 7, 30);
+        label("VP", x + 3, 27);
+        part("Resistor", x + 8, 40, "R" + std::to_string(i + 1), "VALUE", "10K");
+        label(out, x + 8, 40);
+        ground(x + 14, 40);
+    }
+    drawing += "[Page]\nIndex=0\nName=Page 1\nGrid=0,0\n\n";
+    drawing += "[Limits]\nAnalysis=Transient\nTRange=10u\nTStep=0\nNPts=11\nTemp=27\nOPT=120\n\n";
+    for (std::size_t i = 0; i < models.size(); ++i)
+        drawing += "[WaveForm]\nAnalysis=Transient\nOptions=OUTPUT,LINEARX,LINEARY\nPlt=1\nXExp=T\nYExp=v(OUT" +
+                   std::to_string(i + 1) + ")\nXRng=Auto\nYRng=Auto\nVFmtX=9.6\nVFmtY=9.6\n\n";
+    WriteFile("followers.cir", drawing);
+    WriteFile("jobs.txt", "followers.cir /T\n");
+    ASSERT_EQ(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt"), 0) << ReadText("run.log") << ReadText("followers.DOC");
+
+    const test::ValueTable t = Table("followers.TNO");
+    ASSERT_EQ(t.names.size(), models.size() + 1);
+    ASSERT_FALSE(t.rows.empty());
+    for (std::size_t i = 0; i < models.size(); ++i)
+        EXPECT_NEAR(t.rows.back()[i + 1], 1.0, 0.01) << models[i];
+}
+
 }  // namespace
 }  // namespace kq5

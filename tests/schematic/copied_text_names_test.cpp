@@ -44,5 +44,18 @@ TEST_F(CopiedTextNames, FlagsAlwaysAndLabelsOnlyWithTextIncrement)
     EXPECT_EQ(Names(), (std::multiset<std::string>{"F1", "F2", "F3", "OUT", "OUT", "OUT1"}));
 }
 
+// Two labels of one node copied together still name one node: both copies take the one new
+// name, and another name takes another.
+TEST_F(CopiedTextNames, CopiesOfOneNameShareTheirNewName)
+{
+    Settings().operationalOptions |= kOptionTextIncrement;
+    Text("VCC", 2, 2)->flags = kGridTextValidLabel;
+    Text("VCC", 6, 2)->flags = kGridTextValidLabel;
+    Text("VCC1", 8, 2)->flags = kGridTextValidLabel;
+    SetMarkRect(record, 0, 0, 10, 5);
+    ASSERT_EQ(StepBoxItems(record, {kDirectionVertical, 1, 1}), 0);
+    EXPECT_EQ(Names(), (std::multiset<std::string>{"VCC", "VCC", "VCC1", "VCC2", "VCC2", "VCC3"}));
+}
+
 }  // namespace
 }  // namespace kq5
