@@ -400,13 +400,21 @@ int InitInterfaces()
 
 int LoadDtoAInterfaces()
 {
-    const AnalogSolverState& s = AnalogSolver();
+    AnalogSolverState& s = AnalogSolver();
     const bool operatingPoint = s.runPhase == kPhaseOperatingPoint;
     for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
         double w = operatingPoint ? 0.0 : 1.0 - (s.time - t->start) / t->switching;
         w = std::clamp(w, 0.0, 1.0);
-        if (t->lowResistor) t->lowResistor->value = t->newLow + (t->previousLow - t->newLow) * w;
-        if (t->highResistor) t->highResistor->value = t->newHigh + (t->previousHigh - t->newHigh) * w;
+        const double low = t->newLow + (t->previousLow - t->newLow) * w;
+        const double high = t->newHigh + (t->previousHigh - t->newHigh) * w;
+        // An operating point whose digital side switched an output stage since the last load
+        // has not been solved with it yet: one more iteration, or a point of a DC sweep would
+        // keep the voltage of the state before.
+        if (operatingPoint && ((t->lowResistor && t->lowResistor->value != low) ||
+                               (t->highResistor && t->highResistor->value != high)))
+            ++s.nonConvergedCount;
+        if (t->lowResistor) t->lowResistor->value = low;
+        if (t->highResistor) t->highResistor->value = high;
     }
     return 0;
 }

@@ -77,6 +77,49 @@ TEST_F(DigitalDcSweepTest, AnInputInterfaceFollowsTheSweptVoltageThroughItsBands
     }
 }
 
+// A swept voltage read by an input interface, inverted and driven back out through an output
+// stage: at every point the output voltage is that of the inverted state of the same point,
+// not of the point before.
+TEST_F(DigitalDcSweepTest, AnOutputStageFollowsTheInputInterfaceAtTheSamePoint)
+{
+    struct Point {
+        double in, out;
+        char state;
+    };
+    std::vector<Point> points;
+    EXPECT_EQ(Sweep("dc loop\nV1 IN 0 0\nVP PWR 0 5\nO1 IN 0 DO_T DGTLNET=D IO_STD\n"
+                    "U1 INV $G_DPWR $G_DGND D YB G1 IO_STD\n"
+                    "N1 A 0 PWR DI_T DGTLNET=YB IO_STD\nR2 A 0 10K\n"
+                    ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n"
+                    ".MODEL DO_T DOUTPUT (RLOAD=1G CLOAD=0 S0NAME=\"0\" S0VLO=-1.5 S0VHI=0.8 S1NAME=\"1\" S1VLO=2.0\n"
+                    "+ S1VHI=7.0 S2NAME=\"X\" S2VLO=0.8 S2VHI=2.0)\n"
+                    ".MODEL DI_T DINPUT (CLO=0 CHI=0 S0NAME=\"0\" S0RLO=10 S0RHI=1K S1NAME=\"1\" S1RLO=1K S1RHI=10\n"
+                    "+ S2NAME=\"X\" S2RLO=100 S2RHI=100 S3NAME=\"Z\" S3RLO=1MEG S3RHI=1MEG)\n"
+                    ".MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n.DC V1 0 5 0.25\n.END\n",
+                    [&] {
+                        const auto v = [](const char* name) {
+                            return SolutionVector()[static_cast<std::size_t>(Node(name, kNodeAnalog))];
+                        };
+                        points.push_back({v("IN"), v("A"), Letter(Node("D", kNodeDigital))});
+                    }),
+              0)
+        << LastShownText();
+    ASSERT_GE(points.size(), 20u);
+    // The output stage against 10K: row 1 (10 up, 1K down), row X (100, 100), row 0 (1K, 10).
+    const auto stage = [](double up, double down) {
+        const double low = down * 10e3 / (down + 10e3);
+        return 5.0 * low / (low + up);
+    };
+    int changes = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const Point& p = points[i];
+        const double expected = p.state == '0' ? stage(10, 1e3) : p.state == '1' ? stage(1e3, 10) : stage(100, 100);
+        EXPECT_NEAR(p.out, expected, 1e-3) << "V(IN) = " << p.in << ", D = " << p.state;
+        if (i > 0 && p.state != points[i - 1].state) ++changes;
+    }
+    EXPECT_EQ(changes, 2);
+}
+
 TEST_F(DigitalDcSweepTest, AnAcAnalysisBiasesTheGatesWithTheStimulusValues)
 {
     ASSERT_EQ(BuildText("ac\nV1 IN 0 AC 1\nR1 IN 0 1K\n"
