@@ -385,6 +385,7 @@ int InitInterfaces()
         dac->code = dac->previous = 0;
         dac->changeTime = AnalogSolver().time;
         if (dac->source) dac->source->gain = 0.0;
+        dac->loadedGain = 0.0;
     }
     for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
         int row = -1;
@@ -415,6 +416,13 @@ int LoadDtoAInterfaces()
             ++s.nonConvergedCount;
         if (t->lowResistor) t->lowResistor->value = low;
         if (t->highResistor) t->highResistor->value = high;
+    }
+    // The same for a DAC whose code the operating point took since the last load (its source
+    // is loaded before this).
+    for (DacDevice* dac : Interfaces<DacDevice>()) {
+        if (!dac->source) continue;
+        if (operatingPoint && dac->source->gain != dac->loadedGain) ++s.nonConvergedCount;
+        dac->loadedGain = dac->source->gain;
     }
     return 0;
 }
@@ -504,10 +512,23 @@ int CheckDtoANode(int node)
 int CheckDacInputs()
 {
     DigitalDeviceTables& d = DigitalSimulator();
+    bool taken = false;
     for (int dev : d.dacDevices) {
         auto* dac = static_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
-        // The code itself moves at the accepted point (the first one starts it at once).
-        if (DacCode(d, dev, dac->bits) != dac->code) d.interfaceChanged = true;
+        const long long code = DacCode(d, dev, dac->bits);
+        if (code == dac->code) continue;
+        d.interfaceChanged = true;
+        // The operating point takes the new code at once and solves again with it; inside the
+        // run the code moves from the accepted point on.
+        if (d.operatingPoint) {
+            dac->code = dac->previous = code;
+            dac->changeTime = AnalogSolver().time;
+            taken = true;
+        }
+    }
+    if (taken) {
+        SetDacOutputs(AnalogSolver().time, true);
+        ++AnalogSolver().nonConvergedCount;
     }
     return 0;
 }

@@ -120,6 +120,31 @@ TEST_F(DigitalDcSweepTest, AnOutputStageFollowsTheInputInterfaceAtTheSamePoint)
     EXPECT_EQ(changes, 2);
 }
 
+// A two-bit DAC fed by a swept voltage through two interfaces (its own bit and the inverse):
+// its output is the code of the same point, a quarter of the 4 V reference per step, from the
+// first point on.
+TEST_F(DigitalDcSweepTest, ADacOutputFollowsItsInputsAtEveryPoint)
+{
+    std::vector<std::pair<char, double>> points;
+    EXPECT_EQ(Sweep("dc dac\nV1 IN 0 0\nVR REF 0 4\nO1 IN 0 DO_T DGTLNET=D IO_STD\n"
+                    "U1 INV $G_DPWR $G_DGND D DB G1 IO_STD\n"
+                    "U2 DAC(2) $G_DPWR $G_DGND OUT REF 0 D DB DA IO_STD\nRL OUT 0 100K\n"
+                    ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n.MODEL DA UDAC (TSWTY=2N)\n"
+                    ".MODEL DO_T DOUTPUT (RLOAD=1G CLOAD=0 S0NAME=\"0\" S0VLO=-1.5 S0VHI=1.5 S1NAME=\"1\" S1VLO=1.5\n"
+                    "+ S1VHI=7.0)\n"
+                    ".MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n.DC V1 0 3 0.5\n.END\n",
+                    [&] {
+                        points.emplace_back(Letter(Node("D", kNodeDigital)),
+                                            SolutionVector()[static_cast<std::size_t>(Node("OUT", kNodeAnalog))]);
+                    }),
+              0)
+        << LastShownText();
+    ASSERT_GE(points.size(), 7u);
+    for (const auto& [state, out] : points) EXPECT_NEAR(out, state == '1' ? 2.0 : 1.0, 1e-6) << state;
+    EXPECT_EQ(points.front().first, '0');
+    EXPECT_EQ(points.back().first, '1');
+}
+
 TEST_F(DigitalDcSweepTest, AnAcAnalysisBiasesTheGatesWithTheStimulusValues)
 {
     ASSERT_EQ(BuildText("ac\nV1 IN 0 AC 1\nR1 IN 0 1K\n"
