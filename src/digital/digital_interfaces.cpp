@@ -257,6 +257,53 @@ long long AdcCode(double input, double reference, double low, int bits, bool& ov
     return static_cast<long long>(std::clamp(code, 0.0, static_cast<double>(n - 1)));
 }
 
+namespace {
+
+// What an ADC drives for its code: the overflow output, then the bits, most significant first
+// (output pins 1, 2, ... after the status, pin 0). 0 or the first error of drive.
+template <class Drive>
+int DriveAdcData(const AdcDevice& adc, bool overflow, Drive drive)
+{
+    int rc = drive(1, overflow ? kState1 : kState0);
+    for (int b = 0; b < adc.bits && rc == 0; ++b)
+        rc = drive(2 + b, ((adc.code >> (adc.bits - 1 - b)) & 1) ? kState1 : kState0);
+    return rc;
+}
+
+// The operating point converts every ADC at the present voltages and puts its outputs on
+// their nodes at once: an idle status and the code (the passes of the digital operating point
+// that follow take them to the readers).
+void ConvertAdcsAtOperatingPoint()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    const bool saved = d.operatingPoint;
+    d.operatingPoint = true;
+    for (int dev : d.converterDevices) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        auto* adc = dynamic_cast<AdcDevice*>(d.record[i].get());
+        if (!adc) continue;
+        bool overflow = false;
+        adc->code = AdcCode(Voltage(adc->input), Voltage(adc->reference), Voltage(adc->low), adc->bits, overflow);
+        const int outputs = DeviceOutputCount(d, dev);
+        auto put = [&](int pinIndex, int level) {
+            const int node = DeviceOutputNode(d, dev, outputs - pinIndex);
+            const int output = DeviceOutputIndex(d, dev, outputs - pinIndex);
+            const std::uint16_t state =
+                MakeDigitalState(level, level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i]);
+            if (output >= 0) d.outputScheduled[static_cast<std::size_t>(output)] = state;
+            if (node <= 0) return 0;
+            const int rc = ResolveNodeDrive(d.workLowStrength[i], d.workHighStrength[i], node, dev, state, 0);
+            d.scheduled[static_cast<std::size_t>(node)] = d.current[static_cast<std::size_t>(node)];
+            return rc;
+        };
+        put(0, kState0);
+        DriveAdcData(*adc, overflow, put);
+    }
+    d.operatingPoint = saved;
+}
+
+}  // namespace
+
 int UpdateAdcDevices(std::uint32_t tick)
 {
     DigitalDeviceTables& d = DigitalSimulator();
@@ -286,9 +333,7 @@ int UpdateAdcDevices(std::uint32_t tick)
             return ScheduleDigitalChange(at, d.workLowStrength[i], d.workHighStrength[i], node, dev, state);
         };
         int rc = drive(0, kState1, statusAt);
-        if (rc == 0) rc = drive(1, overflow ? kState1 : kState0, dataAt);
-        for (int b = 0; b < adc->bits && rc == 0; ++b)
-            rc = drive(2 + b, ((adc->code >> (adc->bits - 1 - b)) & 1) ? kState1 : kState0, dataAt);
+        if (rc == 0) rc = DriveAdcData(*adc, overflow, [&](int pinIndex, int level) { return drive(pinIndex, level, dataAt); });
         if (rc == 0) rc = drive(0, kState0, backAt);
         d.forceFlag = false;
         if (rc) return rc;
@@ -434,6 +479,7 @@ int CheckAtoDCrossings()
     if (d.deviceCount == 0) return 0;
     const double reltol = GlobalOptions().values.reltol;
     double smallest = 1e30;
+    if (s.runPhase == kPhaseOperatingPoint) ConvertAdcsAtOperatingPoint();
     for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
         if (a->bands.empty() || a->band < 0) continue;
         const double now = Voltage(a->analog) - Voltage(a->reference);

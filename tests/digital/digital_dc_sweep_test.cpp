@@ -145,6 +145,34 @@ TEST_F(DigitalDcSweepTest, ADacOutputFollowsItsInputsAtEveryPoint)
     EXPECT_EQ(points.back().first, '1');
 }
 
+// The DC transfer of a 3-bit ADC: every point converts the swept voltage (the convert input
+// never rises in a sweep), floor(8 V / 4 V + 0.5) up to 7, with the overflow above.
+TEST_F(DigitalDcSweepTest, AnAdcConvertsEveryPoint)
+{
+    std::vector<std::pair<double, std::string>> points;
+    EXPECT_EQ(Sweep("dc adc\nV1 IN 0 0\nVR REF 0 4\n"
+                    "U1 ADC(3) $G_DPWR $G_DGND IN REF 0 $D_LO STAT OVR B2 B1 B0 AD IO_STD\n"
+                    ".MODEL AD UADC (TPCSTY=5N TPSDTY=5N TPDSTY=5N)\n"
+                    ".MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n.DC V1 0 4 0.25\n.END\n",
+                    [&] {
+                        std::string letters;
+                        for (const char* name : {"OVR", "B2", "B1", "B0", "STAT"}) letters += Letter(Node(name, kNodeDigital));
+                        points.emplace_back(SolutionVector()[static_cast<std::size_t>(Node("IN", kNodeAnalog))], letters);
+                    }),
+              0)
+        << LastShownText();
+    ASSERT_GE(points.size(), 17u);
+    for (const auto& [v, letters] : points) {
+        const double exact = std::floor(8.0 * v / 4.0 + 0.5);
+        // Exactly half-way either code will do.
+        if (std::abs(8.0 * v / 4.0 + 0.5 - exact) < 1e-6) continue;
+        const int code = static_cast<int>(std::min(exact, 7.0));
+        std::string expected = exact > 7.0 ? "1" : "0";
+        for (int b = 2; b >= 0; --b) expected += (code >> b) & 1 ? '1' : '0';
+        EXPECT_EQ(letters, expected + "0") << v;
+    }
+}
+
 TEST_F(DigitalDcSweepTest, AnAcAnalysisBiasesTheGatesWithTheStimulusValues)
 {
     ASSERT_EQ(BuildText("ac\nV1 IN 0 AC 1\nR1 IN 0 1K\n"
