@@ -29,6 +29,7 @@
 #include "document/file_names.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
+#include "results/digital_value_text.h"
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
@@ -274,9 +275,11 @@ void AppendValueCell(std::string& row, const PrintedCurve& p, int axis, double v
 {
     const CurvePrintAxis& a = p.curve->printAxis[static_cast<std::size_t>(axis)];
     if (axis == kWaveformY && p.curve->digital) {
-        const char state = DigitalStateChar(static_cast<std::uint16_t>(std::lround(value)));
-        if (a.cellWidth > 1) row.append(static_cast<std::size_t>(a.cellWidth - 1), ' ');
-        row += state;
+        // A state letter, or a bus value (HEX, BIN, ...) in its base.
+        const std::string text = FormatDigitalValueText(*p.curve, value);
+        if (static_cast<int>(text.size()) < a.cellWidth)
+            row.append(static_cast<std::size_t>(a.cellWidth) - text.size(), ' ');
+        row += text;
         row += ' ';
         return;
     }
