@@ -464,7 +464,9 @@ int LoadDtoAInterfaces()
     }
     // The same for a DAC whose code the operating point took since the last load (its source
     // is loaded before this).
-    for (DacDevice* dac : Interfaces<DacDevice>()) {
+    const DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev : d.dacDevices) {
+        auto* dac = static_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
         if (!dac->source) continue;
         if (operatingPoint && dac->source->gain != dac->loadedGain) ++s.nonConvergedCount;
         dac->loadedGain = dac->source->gain;
