@@ -448,16 +448,18 @@ int LoadDtoAInterfaces()
 {
     AnalogSolverState& s = AnalogSolver();
     const bool operatingPoint = s.runPhase == kPhaseOperatingPoint;
+    const bool sweepPoint = operatingPoint && s.runKind == kRunKindDcSweep;
     for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
         double w = operatingPoint ? 0.0 : 1.0 - (s.time - t->start) / t->switching;
         w = std::clamp(w, 0.0, 1.0);
         const double low = t->newLow + (t->previousLow - t->newLow) * w;
         const double high = t->newHigh + (t->previousHigh - t->newHigh) * w;
-        // An operating point whose digital side switched an output stage since the last load
-        // has not been solved with it yet: one more iteration, or a point of a DC sweep would
-        // keep the voltage of the state before.
-        if (operatingPoint && ((t->lowResistor && t->lowResistor->value != low) ||
-                               (t->highResistor && t->highResistor->value != high)))
+        // A point of a DC sweep may end at its second iteration, before a stage that its
+        // digital side switched has been solved with: the load that first stamps the switched
+        // stage asks for that solve. (The operating point of the other analyses iterates
+        // until its solution stands still, which takes the switch in.)
+        if (sweepPoint && ((t->lowResistor && t->lowResistor->value != low) ||
+                           (t->highResistor && t->highResistor->value != high)))
             ++s.nonConvergedCount;
         if (t->lowResistor) t->lowResistor->value = low;
         if (t->highResistor) t->highResistor->value = high;
@@ -468,7 +470,7 @@ int LoadDtoAInterfaces()
     for (int dev : d.dacDevices) {
         auto* dac = static_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
         if (!dac->source) continue;
-        if (operatingPoint && dac->source->gain != dac->loadedGain) ++s.nonConvergedCount;
+        if (sweepPoint && dac->source->gain != dac->loadedGain) ++s.nonConvergedCount;
         dac->loadedGain = dac->source->gain;
     }
     return 0;
