@@ -29,6 +29,7 @@
 #include "document/file_names.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
+#include "results/digital_value_text.h"
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
@@ -274,9 +275,11 @@ void AppendValueCell(std::string& row, const PrintedCurve& p, int axis, double v
 {
     const CurvePrintAxis& a = p.curve->printAxis[static_cast<std::size_t>(axis)];
     if (axis == kWaveformY && p.curve->digital) {
-        const char state = DigitalStateChar(static_cast<std::uint16_t>(std::lround(value)));
-        if (a.cellWidth > 1) row.append(static_cast<std::size_t>(a.cellWidth - 1), ' ');
-        row += state;
+        // A state letter, or a bus value (HEX, BIN, ...) in its base.
+        const std::string text = FormatDigitalValueText(*p.curve, value);
+        if (static_cast<int>(text.size()) < a.cellWidth)
+            row.append(static_cast<std::size_t>(a.cellWidth) - text.size(), ' ');
+        row += text;
         row += ' ';
         return;
     }
@@ -312,6 +315,16 @@ CurveSegment LocateCurveSegment(WaveformStore& store, double x, int xSlot, int n
     if (i >= n && start < n && std::abs(x - X(start)) < std::abs(x - X(n))) return {CurveSegment::kBeforeFirst, start};
     if (i >= n) return {CurveSegment::kPoint, i};
     return {CurveSegment::kBetween, i, x0, x1};
+}
+
+// A state holds from its point on: of the points at or before x on a rising X, the last one,
+// so that a row at a change reads the new state, and of several points at one X the last.
+int StatePointAt(WaveformStore& store, const CurveSegment& at, double x, int xSlot, int n)
+{
+    if (at.kind != CurveSegment::kBetween || at.x0 > at.x1) return at.index;
+    int i = at.index;
+    while (i < n && GetWaveformValue(store, xSlot, i + 1) <= x) ++i;
+    return i;
 }
 
 double ValueOnSegment(WaveformStore& store, const CurveSegment& at, double x, bool step, unsigned mode, int xSlot,
@@ -610,6 +623,10 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
     // within this slack of a stored point reads that point, whichever side of it the rounding
     // of lo + k dx fell.
     const double slack = std::abs(dx) * 1e-9;
+    // A digital change lies on the simulator's time grid, a billionth of the run, which may
+    // put it a fraction of that grid after the row of the same time: such a row reads the
+    // state that begins at the change.
+    const double stateSlack = std::max(slack, std::max(std::abs(lo), std::abs(hi)) * 1e-9);
     std::string row;
     for (int k = 0; k < pointCount; ++k) {
         const double x = k == pointCount - 1 && k > 0 ? hi : lo + k * dx;
@@ -653,8 +670,8 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
                         value = ValueOnSegment(store, found.at, on, false, 0, xSlot, ySlot);
                         segment = found.at.index;
                     } else {
-                        const CurveSegment at =
-                            LocateCurveSegment(store, x, xSlot, c.lastPointIndex, c.printCursor, slack);
+                        CurveSegment at = LocateCurveSegment(store, x, xSlot, c.lastPointIndex, c.printCursor, slack);
+                        at.index = StatePointAt(store, at, x + stateSlack, xSlot, c.lastPointIndex);
                         value = ValueOnSegment(store, at, x, true, 0, xSlot, ySlot);
                         segment = at.index;
                         if (searchedSlot >= 0) shared = {searchedSlot, c.lastPointIndex, c.printCursor, segment};

@@ -99,6 +99,9 @@ void CheckFlipFlopTiming(int device, FlipFlopCheck check, std::uint32_t now, std
         break;
     }
     block += StrPrintf("Device %s\n", DigitalDeviceName(device).c_str()) + follow;
+    // A flip-flop is evaluated once for each of its inputs that changed at an instant: a check
+    // it has reported at this instant is not reported again.
+    if (std::find(d.pendingWarnings.begin(), d.pendingWarnings.end(), block) != d.pendingWarnings.end()) return;
     try {
         d.pendingWarnings.push_back(std::move(block));
     } catch (const std::bad_alloc&) {

@@ -257,6 +257,53 @@ long long AdcCode(double input, double reference, double low, int bits, bool& ov
     return static_cast<long long>(std::clamp(code, 0.0, static_cast<double>(n - 1)));
 }
 
+namespace {
+
+// What an ADC drives for its code: the overflow output, then the bits, most significant first
+// (output pins 1, 2, ... after the status, pin 0). 0 or the first error of drive.
+template <class Drive>
+int DriveAdcData(const AdcDevice& adc, bool overflow, Drive drive)
+{
+    int rc = drive(1, overflow ? kState1 : kState0);
+    for (int b = 0; b < adc.bits && rc == 0; ++b)
+        rc = drive(2 + b, ((adc.code >> (adc.bits - 1 - b)) & 1) ? kState1 : kState0);
+    return rc;
+}
+
+// The operating point converts every ADC at the present voltages and puts its outputs on
+// their nodes at once: an idle status and the code (the passes of the digital operating point
+// that follow take them to the readers).
+void ConvertAdcsAtOperatingPoint()
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    const bool saved = d.operatingPoint;
+    d.operatingPoint = true;
+    for (int dev : d.converterDevices) {
+        const std::size_t i = static_cast<std::size_t>(dev);
+        auto* adc = dynamic_cast<AdcDevice*>(d.record[i].get());
+        if (!adc) continue;
+        bool overflow = false;
+        adc->code = AdcCode(Voltage(adc->input), Voltage(adc->reference), Voltage(adc->low), adc->bits, overflow);
+        const int outputs = DeviceOutputCount(d, dev);
+        auto put = [&](int pinIndex, int level) {
+            const int node = DeviceOutputNode(d, dev, outputs - pinIndex);
+            const int output = DeviceOutputIndex(d, dev, outputs - pinIndex);
+            const std::uint16_t state =
+                MakeDigitalState(level, level == kState0 ? d.workLowStrength[i] : d.workHighStrength[i]);
+            if (output >= 0) d.outputScheduled[static_cast<std::size_t>(output)] = state;
+            if (node <= 0) return 0;
+            const int rc = ResolveNodeDrive(d.workLowStrength[i], d.workHighStrength[i], node, dev, state, 0);
+            d.scheduled[static_cast<std::size_t>(node)] = d.current[static_cast<std::size_t>(node)];
+            return rc;
+        };
+        put(0, kState0);
+        DriveAdcData(*adc, overflow, put);
+    }
+    d.operatingPoint = saved;
+}
+
+}  // namespace
+
 int UpdateAdcDevices(std::uint32_t tick)
 {
     DigitalDeviceTables& d = DigitalSimulator();
@@ -286,9 +333,7 @@ int UpdateAdcDevices(std::uint32_t tick)
             return ScheduleDigitalChange(at, d.workLowStrength[i], d.workHighStrength[i], node, dev, state);
         };
         int rc = drive(0, kState1, statusAt);
-        if (rc == 0) rc = drive(1, overflow ? kState1 : kState0, dataAt);
-        for (int b = 0; b < adc->bits && rc == 0; ++b)
-            rc = drive(2 + b, ((adc->code >> (adc->bits - 1 - b)) & 1) ? kState1 : kState0, dataAt);
+        if (rc == 0) rc = DriveAdcData(*adc, overflow, [&](int pinIndex, int level) { return drive(pinIndex, level, dataAt); });
         if (rc == 0) rc = drive(0, kState0, backAt);
         d.forceFlag = false;
         if (rc) return rc;
@@ -385,6 +430,7 @@ int InitInterfaces()
         dac->code = dac->previous = 0;
         dac->changeTime = AnalogSolver().time;
         if (dac->source) dac->source->gain = 0.0;
+        dac->loadedGain = 0.0;
     }
     for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
         int row = -1;
@@ -400,13 +446,32 @@ int InitInterfaces()
 
 int LoadDtoAInterfaces()
 {
-    const AnalogSolverState& s = AnalogSolver();
+    AnalogSolverState& s = AnalogSolver();
     const bool operatingPoint = s.runPhase == kPhaseOperatingPoint;
+    const bool sweepPoint = operatingPoint && s.runKind == kRunKindDcSweep;
     for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
         double w = operatingPoint ? 0.0 : 1.0 - (s.time - t->start) / t->switching;
         w = std::clamp(w, 0.0, 1.0);
-        if (t->lowResistor) t->lowResistor->value = t->newLow + (t->previousLow - t->newLow) * w;
-        if (t->highResistor) t->highResistor->value = t->newHigh + (t->previousHigh - t->newHigh) * w;
+        const double low = t->newLow + (t->previousLow - t->newLow) * w;
+        const double high = t->newHigh + (t->previousHigh - t->newHigh) * w;
+        // A point of a DC sweep may end at its second iteration, before a stage that its
+        // digital side switched has been solved with: the load that first stamps the switched
+        // stage asks for that solve. (The operating point of the other analyses iterates
+        // until its solution stands still, which takes the switch in.)
+        if (sweepPoint && ((t->lowResistor && t->lowResistor->value != low) ||
+                           (t->highResistor && t->highResistor->value != high)))
+            ++s.nonConvergedCount;
+        if (t->lowResistor) t->lowResistor->value = low;
+        if (t->highResistor) t->highResistor->value = high;
+    }
+    // The same for a DAC whose code the operating point took since the last load (its source
+    // is loaded before this).
+    const DigitalDeviceTables& d = DigitalSimulator();
+    for (int dev : d.dacDevices) {
+        auto* dac = static_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
+        if (!dac->source) continue;
+        if (sweepPoint && dac->source->gain != dac->loadedGain) ++s.nonConvergedCount;
+        dac->loadedGain = dac->source->gain;
     }
     return 0;
 }
@@ -418,6 +483,7 @@ int CheckAtoDCrossings()
     if (d.deviceCount == 0) return 0;
     const double reltol = GlobalOptions().values.reltol;
     double smallest = 1e30;
+    if (s.runPhase == kPhaseOperatingPoint) ConvertAdcsAtOperatingPoint();
     for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
         if (a->bands.empty() || a->band < 0) continue;
         const double now = Voltage(a->analog) - Voltage(a->reference);
@@ -496,10 +562,23 @@ int CheckDtoANode(int node)
 int CheckDacInputs()
 {
     DigitalDeviceTables& d = DigitalSimulator();
+    bool taken = false;
     for (int dev : d.dacDevices) {
         auto* dac = static_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
-        // The code itself moves at the accepted point (the first one starts it at once).
-        if (DacCode(d, dev, dac->bits) != dac->code) d.interfaceChanged = true;
+        const long long code = DacCode(d, dev, dac->bits);
+        if (code == dac->code) continue;
+        d.interfaceChanged = true;
+        // The operating point takes the new code at once and solves again with it; inside the
+        // run the code moves from the accepted point on.
+        if (d.operatingPoint) {
+            dac->code = dac->previous = code;
+            dac->changeTime = AnalogSolver().time;
+            taken = true;
+        }
+    }
+    if (taken) {
+        SetDacOutputs(AnalogSolver().time, true);
+        ++AnalogSolver().nonConvergedCount;
     }
     return 0;
 }

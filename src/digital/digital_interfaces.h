@@ -72,6 +72,7 @@ struct DacDevice : DigitalDeviceRecord {
     LinearSourceDevice* source = nullptr;
     long long code = 0, previous = 0;
     double changeTime = 0.0, delay = 1e-8;
+    double loadedGain = 0.0;  // the source's gain at the last load
 };
 
 // Set-up of a DAC part: pins output, reference, low, then the inputs most significant first.

@@ -262,15 +262,23 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         const bool high = clk == kState1 || clk == kStateR;
         const std::int32_t data = DeviceInput(d, device, 3);
         const std::int32_t second = p == kComponentJkff ? DeviceInput(d, device, 4) : 0;
+        // An input that changed at the edge's own instant and was noted before the edge (the
+        // flip-flop is evaluated once for each input that changed) held its level for no time:
+        // the flip-flop takes the level from before. One that changed earlier is a setup.
+        auto inputAtEdge = [&](bool seen, std::uint32_t change, std::int32_t input, const char* name) {
+            if (!seen) return;
+            if (change == now)
+                CheckFlipFlopTiming(device, kCheckHold, now, now, 27, name, now);
+            else if (!Changed(d, input))
+                CheckFlipFlopTiming(device, kCheckSetup, now, change, 21, name);
+        };
         if (activeEdge) {
             if (ff) {
                 // The width of the level the clock leaves, the inputs' setup, the controls' release.
                 if (high && ff->seenClockFall) CheckFlipFlopTiming(device, kCheckClockLow, now, ff->clockFall, 15, nullptr);
                 if (!high && ff->seenClockRise) CheckFlipFlopTiming(device, kCheckClockHigh, now, ff->clockRise, 18, nullptr);
-                if (ff->seenData && !Changed(d, data))
-                    CheckFlipFlopTiming(device, kCheckSetup, now, ff->dataChange, 21, p == kComponentDff ? "D" : "J");
-                if (second > 0 && ff->seenSecondData && !Changed(d, second))
-                    CheckFlipFlopTiming(device, kCheckSetup, now, ff->secondDataChange, 21, "K");
+                inputAtEdge(ff->seenData, ff->dataChange, data, p == kComponentDff ? "D" : "J");
+                if (second > 0) inputAtEdge(ff->seenSecondData, ff->secondDataChange, second, "K");
                 if (ff->seenPresetRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->presetRelease, 24, "PREB");
                 if (ff->seenClearRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->clearRelease, 24, "CLRB");
                 (high ? ff->clockRise : ff->clockFall) = now;
@@ -309,7 +317,8 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
             const bool seenEdge = falling ? ff->seenClockFall : ff->seenClockRise;
             for (std::int32_t input : {data, second}) {
                 if (input <= 0 || !Changed(d, input)) continue;
-                if (seenEdge && !activeEdge && InputLevel(d, input) != kStateX)
+                // An edge at this same instant measures a hold of 0.
+                if (seenEdge && InputLevel(d, input) != kStateX)
                     CheckFlipFlopTiming(device, kCheckHold, now, edge, 27,
                                         input == data ? (p == kComponentDff ? "D" : "J") : "K", edge);
                 if (input == data) {

@@ -303,7 +303,10 @@ int ReadStimFile(StimulusProgram& program, const std::string& fileName, std::str
         program.format = format;
         program.width = static_cast<int>(names.size());
         program.bitOrder.clear();
-        std::vector<std::string> chosen = Tokens(signalNames);
+        // The names as a netlist writes them, SIGNAMES="A B", or as the attribute holds them.
+        std::string unquoted(signalNames);
+        unquoted.erase(std::remove(unquoted.begin(), unquoted.end(), '"'), unquoted.end());
+        std::vector<std::string> chosen = Tokens(unquoted);
         for (std::size_t pin = 0; pin < pinNames.size(); ++pin) {
             const std::string name = Upper(pin < chosen.size() ? chosen[pin] : pinNames[pin]);
             auto at = std::find(names.begin(), names.end(), name);

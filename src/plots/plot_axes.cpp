@@ -80,8 +80,6 @@ std::int32_t ValueToPixelClamped(const CurveRecord& curve, int axis, double valu
     return static_cast<std::int32_t>(p);
 }
 
-bool IsBusCurve(const CurveRecord& curve) { return (curve.yExpression.valueKinds & kBusValueKinds) != 0; }
-
 std::int32_t CurveValueToPixel(const CurveRecord& curve, int axis, double value, double previousState)
 {
     if (axis == kWaveformY && curve.digital) {
@@ -257,36 +255,6 @@ std::string FormatCurveValue(const CurveRecord& curve, int axis, double value)
         }
     }
     return StrPrintf(printf.c_str(), value);
-}
-
-std::string FormatDigitalValueText(const CurveRecord& curve, double value)
-{
-    if (IsBusCurve(curve)) return FormatBusValueText(value, curve.yExpression.valueKinds, curve.busWidth);
-    return std::string(1, StateLetter(value));
-}
-
-std::string FormatBusValueText(double value, std::uint32_t valueKinds, int busWidth)
-{
-    const long long n = std::llround(std::clamp(value, -9.2e18, 9.2e18));
-    const unsigned long long u = static_cast<unsigned long long>(n);
-    int base = 10;
-    int digits = 0;
-    if (valueKinds & kBusBin) base = 2, digits = busWidth;
-    if (valueKinds & kBusOct) base = 8, digits = (busWidth + 2) / 3;
-    if (valueKinds & kBusDec) base = 10, digits = 0;
-    if (valueKinds & kBusHex) base = 16, digits = (busWidth + 3) / 4;
-    std::string text;
-    if (base == 10) {
-        text = std::to_string(n);
-    } else {
-        unsigned long long rest = u;
-        do {
-            text.insert(text.begin(), "0123456789ABCDEF"[rest % static_cast<unsigned>(base)]);
-            rest /= static_cast<unsigned>(base);
-        } while (rest != 0);
-    }
-    if (static_cast<int>(text.size()) < digits) text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
-    return text;
 }
 
 std::string QuotientText(double a, double b)

@@ -6,20 +6,13 @@
 #include <string>
 
 #include "results/curve_record.h"
+#include "results/digital_value_text.h"
 
 namespace kq5 {
 
 // Pixels a mapped value is held within, so that a few pixels added later cannot overflow.
 inline constexpr std::int32_t kPixelHighLimit = 2147482647;
 inline constexpr std::int32_t kPixelLowLimit = -2147482648;
-// Bus kinds of an expression's value: the kinds BIN, OCT, DEC and HEX record (0x4000, 0x8000,
-// 0x10000, 0x20000). A digital state (0x40) or logic value (0x20) is no bus: its curve is drawn
-// at the levels of its states.
-inline constexpr std::uint32_t kBusBin = 0x4000;
-inline constexpr std::uint32_t kBusOct = 0x8000;
-inline constexpr std::uint32_t kBusDec = 0x10000;
-inline constexpr std::uint32_t kBusHex = 0x20000;
-inline constexpr std::uint32_t kBusValueKinds = kBusBin | kBusOct | kBusDec | kBusHex;
 // The Y range every digital curve gets.
 inline constexpr double kDigitalRangeHigh = 20.0;
 
@@ -35,7 +28,6 @@ std::int32_t CurveValueToPixel(const CurveRecord& curve, int axis, double value,
 // For the Y of a digital curve the state code (bus: the integer value) kept as its "pixel";
 // otherwise CurveValueToPixel.
 std::int32_t DigitalStateOrPixel(const CurveRecord& curve, int axis, double value);
-bool IsBusCurve(const CurveRecord& curve);
 
 // Lanes of a digital group: 10, fewer when a tenth of the height is below the minimum lane
 // height, never fewer than the group's digital curves.
@@ -79,9 +71,6 @@ double LabelMultiplier(const CurveRecord& curve, int axis);
 std::string FormatTickLabel(const CurveRecord& curve, int axis, double value, double step = 0.0);
 // The readout text of a value in the axis' number format, with the axis' prefix letter.
 std::string FormatCurveValue(const CurveRecord& curve, int axis, double value);
-// A digital value as its state letter, or a bus value in its base.
-std::string FormatDigitalValueText(const CurveRecord& curve, double value);
-std::string FormatBusValueText(double value, std::uint32_t valueKinds, int busWidth);
 // a / b in the "3E" form; "1" when equal, "INF" when b is 0.
 std::string QuotientText(double a, double b);
 

@@ -619,7 +619,8 @@ int GetMaxBusFunctionArgCount(const CompiledExpression& expression)
 {
     int widest = 0;
     for (const auto* i = ListHead<ExpressionInstruction>(expression.instructions); i; i = ListNext(i))
-        if (i->opcode == kOpBus) widest = std::max(widest, static_cast<int>(i->index));
+        // The call's operands are the bits and then their count.
+        if (i->opcode == kOpBus) widest = std::max(widest, static_cast<int>(i->index) - 1);
     return widest;
 }
 

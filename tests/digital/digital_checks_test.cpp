@@ -84,6 +84,26 @@ TEST(DigitalChecks, HoldAndWidthViolations)
     EXPECT_EQ(c.Count(), 2);
 }
 
+// Data that changes at the very instant of the edge held its level for no time: one hold
+// violation of 0, whichever of the two the flip-flop sees first; and the short low width that
+// ends at that edge (40..46) is reported once, not once per input that changed.
+TEST(DigitalChecks, DataChangingWithTheEdgeIsAHoldOfZero)
+{
+    for (bool dataFirst : {false, true}) {
+        std::vector<StimulusEvent> events = {{0, 0, kState0}, {0, 1, kState0}, {30, 0, kState1}, {40, 0, kState0}};
+        if (dataFirst) events.push_back({46, 1, kState1});
+        events.push_back({46, 0, kState1});
+        if (!dataFirst) events.push_back({46, 1, kState1});
+        FlipFlopChecks c(events);
+        EXPECT_NE(c.Output().find("D hold violation at t=4.6e-11\nDevice \nClock changed at 4.6e-11\n"
+                                  "D changed at 4.6e-11\nRequired D hold time is 3e-12\nMeasured D hold time is 0\n"),
+                  std::string::npos)
+            << c.Output();
+        EXPECT_NE(c.Output().find("Minimum clock width low violation at t=4.6e-11\n"), std::string::npos) << c.Output();
+        EXPECT_EQ(c.Count(), 2) << c.Output();
+    }
+}
+
 TEST(DigitalChecks, LimitsAndRejectedSteps)
 {
     const std::vector<StimulusEvent> events = {{0, 0, kState0}, {0, 1, kState0}, {50, 0, kState1}, {60, 0, kState0},

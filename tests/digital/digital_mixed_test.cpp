@@ -290,6 +290,33 @@ TEST_F(MixedPrintedStatesTest, AnAtoDChangePrintsAtTheCrossingAndBeforeWhatItDri
     EXPECT_EQ(Changes(rows, 1), "0:1 171:X 411:0");
 }
 
+// A row at the time of a change shows the new state, whether the simulator's time grid puts
+// the change exactly on the row's time or a fraction of the grid after it (20 ns of a 70 ns run
+// is not a whole number of its ticks): the clock reads 1 at 10 ns and 0 at 20 ns, and the
+// flip-flop's output, 2 ns after the clock, at 12 ns.
+TEST_F(MixedPrintedStatesTest, ARowAtAChangeShowsTheNewState)
+{
+    const auto rows = Rows("edges", "EDGES\nU1 STIM(1,1) $G_DPWR $G_DGND CLK IO_STD\n"
+                                    "+ 0NS 0 10NS 1 20NS 0 30NS 1 40NS 0 50NS 1\n"
+                                    "U2 DFF(1) $G_DPWR $G_DGND $D_HI $D_HI CLK $D_HI Q QB D_FF IO_STD\n"
+                                    ".MODEL D_FF UEFF(TPCLKQLHTY=2N TPCLKQHLTY=2N)\n"
+                                    ".TRAN 1N 70N\n.PRINT TRAN D(CLK) D(Q)\n.END\n");
+    EXPECT_EQ(Changes(rows, 0), "0:0 100:1 200:0 300:1 400:0 500:1");
+    EXPECT_EQ(Changes(rows, 1), "0:X 120:1");
+}
+
+// A bus printed in the table shows its value in its base and as many digits as it has bits:
+// the 4-bit stimulus 0, A, 5, F reads 0 A 5 F in HEX, 0000 1010 0101 1111 in BIN, 0 10 5 15 in DEC.
+TEST_F(MixedPrintedStatesTest, ABusPrintsItsValueInItsBase)
+{
+    const auto rows = Rows("bus", "BUS\nU1 STIM(4,4) $G_DPWR $G_DGND A3 A2 A1 A0 IO_STD\n"
+                                  "+ 0NS 0 10.5NS A 20.5NS 5 30.5NS F\n"
+                                  ".TRAN 1N 40N\n.PRINT TRAN HEX(A3,A2,A1,A0) BIN(A3,A2,A1,A0) DEC(A3,A2,A1,A0)\n.END\n");
+    EXPECT_EQ(Changes(rows, 0), "0:0 110:A 210:5 310:F");
+    EXPECT_EQ(Changes(rows, 1), "0:0000 110:1010 210:0101 310:1111");
+    EXPECT_EQ(Changes(rows, 2), "0:0 110:10 210:5 310:15");
+}
+
 // A stimulus's value at time 0 is the circuit's starting state: the inverter it feeds drives
 // the RC at its high level from the operating point on, and the RC's reader is never X.
 TEST_F(MixedPrintedStatesTest, AStimulusAtTimeZeroDrivesTheOperatingPoint)

@@ -118,8 +118,9 @@ TEST(StimulusFile, HexGroupsTimescaleAndBlanks)
     EXPECT_EQ(Play(hex, {"A3", "A2", "A1", "A0"}, "A0"), "0:0 10000:1");
     // TIMESCALE multiplies every time: +2 is 2 us after the line before.
     EXPECT_EQ(Play("TIMESCALE=1u\nX Y Z\n\n0 0 1 1\n+2 1 0 1\n", {"X", "Y", "Z"}, "X"), "0:0 2000000:1");
-    // SIGNAMES maps the pins to other signals of the file.
-    EXPECT_EQ(Play("X Y\n\n0 01\n1n 10\n", {"P", "Q"}, "P", "Y X"), "0:1 1000:0");
+    // SIGNAMES maps the pins to other signals of the file; a netlist line gives the names in
+    // double quotes.
+    for (const char* names : {"Y X", R"("Y X")"}) EXPECT_EQ(Play("X Y\n\n0 01\n1n 10\n", {"P", "Q"}, "P", names), "0:1 1000:0");
 }
 
 // A header without its blank line: the first line that reads as a time with one value per
