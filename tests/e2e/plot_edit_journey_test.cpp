@@ -18,6 +18,9 @@ constexpr int kLineModeX = 215, kLineModeY = 229;       // Mode > Line
 constexpr int kTimeRangeX = 164, kTimeRangeY = 124;     // the limits dialog's Time Range
 // A message box in the middle of the screen: its caption.
 constexpr int kBoxLeft = 540, kBoxTop = 415, kBoxRight = 720, kBoxBottom = 429;
+// The lower part of a graph of the analysis window below the limits dialog, and its grid colour.
+constexpr int kMixedLeft = 160, kMixedTop = 480, kMixedRight = 900, kMixedBottom = 700;
+constexpr std::uint32_t kGridGrey = 0x808080;
 constexpr std::uint32_t kLineBlue = 0x0000FF;
 constexpr std::uint32_t kActiveCaption = 0x000080;
 const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
@@ -86,6 +89,34 @@ TEST(PlotEditJourney, ADigitalNetlistRunsAgainAfterItsAnalysisIsClosed)
         journey.Settle();
     }
     journey.Capture("plot_digital_netlist_after");
+    EXPECT_TRUE(journey.Running());
+}
+
+// A graph that shows a digital state above an analog voltage is laid out in the digital curve's
+// lanes, with no horizontal grid lines. The lines of the digital curve's 0 to 20 state scale were
+// once drawn across it, some forty dotted lines that buried the analog curve.
+TEST(PlotEditJourney, AGraphLedByADigitalCurveHasNoHorizontalGridLines)
+{
+    Journey journey("plot_mixed_group");
+    std::string circuit = ReadAll(std::filesystem::path(KQ5_SOURCE_DIR) / "tests" / "circuits" / "inverter_pulse.cir");
+    const std::size_t second = circuit.find("Plt=2");
+    ASSERT_NE(second, std::string::npos);
+    circuit.replace(second, 5, "Plt=1");  // v(1) joins d(DOUT) in the first graph
+    std::ofstream(journey.Root() / "mixed.cir") << circuit;
+    ASSERT_TRUE(journey.Start({"mixed.cir"})) << journey.Output();
+    journey.Key("alt+1");
+    journey.Settle();
+    journey.Key("F2");
+    ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(journey.Root() / "mixed.TNO").find("12.000") != std::string::npos; }, 20))
+        << journey.Output();
+    journey.Settle();
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+    const Shot shot = journey.Capture("plot_mixed_group");
+    int lines = 0;
+    for (int y = kMixedTop; y < kMixedBottom; ++y)
+        if (shot.Count(kMixedLeft, y, kMixedRight, y + 1, kGridGrey) > (kMixedRight - kMixedLeft) / 4) ++lines;
+    EXPECT_EQ(lines, 0) << "horizontal grid lines across the graph";
     EXPECT_TRUE(journey.Running());
 }
 
