@@ -22,6 +22,9 @@ constexpr int kBoxLeft = 540, kBoxTop = 415, kBoxRight = 720, kBoxBottom = 429;
 constexpr int kMixedLeft = 160, kMixedTop = 480, kMixedRight = 900, kMixedBottom = 700;
 constexpr std::uint32_t kGridGrey = 0x808080;
 constexpr std::uint32_t kLineBlue = 0x0000FF;
+// Around the value of a vertical tag from 1 ms to 3 ms on the maximised plot of rc_step.cir.
+constexpr int kTagTextLeft = 520, kTagTextTop = 220, kTagTextRight = 640, kTagTextBottom = 320;
+constexpr std::uint32_t kTagBlue = 0x0000FF;
 constexpr std::uint32_t kActiveCaption = 0x000080;
 const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
 
@@ -118,6 +121,34 @@ TEST(PlotEditJourney, AGraphLedByADigitalCurveHasNoHorizontalGridLines)
         if (shot.Count(kMixedLeft, y, kMixedRight, y + 1, kGridGrey) > (kMixedRight - kMixedLeft) / 4) ++lines;
     EXPECT_EQ(lines, 0) << "horizontal grid lines across the graph";
     EXPECT_TRUE(journey.Running());
+}
+
+// A measuring tag's value keeps its look when the plot is drawn again after the next run. It was
+// once written in whatever font the window's device context held last: the plot font when the
+// tag was made, a larger bold one after a run.
+TEST(PlotEditJourney, AMeasuringTagKeepsItsFontAfterTheNextRun)
+{
+    constexpr int kVerticalTagX = 215, kVerticalTagY = 449;  // Mode > Vertical Tag
+    Journey journey("plot_tag_font");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
+    journey.Settle(10);
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+    journey.Key("alt+m Down");
+    journey.Settle();
+    journey.Click(kVerticalTagX, kVerticalTagY);
+    journey.Drag(283, 394, 770, 143);  // V(2) at 1 ms to V(2) at 3 ms
+    journey.Settle();
+    const Shot made = journey.Capture("plot_tag_font_made");
+    journey.Key("F2");
+    journey.Settle(10);
+    const Shot rerun = journey.Capture("plot_tag_font_after_run");
+    const int before = made.Count(kTagTextLeft, kTagTextTop, kTagTextRight, kTagTextBottom, kTagBlue);
+    const int after = rerun.Count(kTagTextLeft, kTagTextTop, kTagTextRight, kTagTextBottom, kTagBlue);
+    ASSERT_GT(before, 20) << "no tag value beside the dimension line";
+    EXPECT_EQ(after, before) << "the tag's value is drawn differently after the run";
 }
 
 }  // namespace
