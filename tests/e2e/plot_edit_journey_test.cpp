@@ -28,6 +28,25 @@ constexpr std::uint32_t kTagBlue = 0x0000FF;
 constexpr std::uint32_t kActiveCaption = 0x000080;
 const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
 
+// Runs the transient analysis of rc_step.cir and closes the limits dialog: the plot fills the screen.
+void ShowRcStepPlot(Journey& journey)
+{
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
+    journey.Settle(10);
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+}
+
+// Picks an entry of the Mode menu by its place on the screen.
+void ChooseMode(Journey& journey, int x, int y)
+{
+    journey.Key("alt+m Down");
+    journey.Settle();
+    journey.Click(x, y);
+}
+
 int LinePixels(const Shot& shot) { return shot.Count(300, 590, 610, 730, kLineBlue); }
 
 // Undo takes back a line just drawn on the plot, and a second Undo brings it back. Undo once
@@ -35,18 +54,11 @@ int LinePixels(const Shot& shot) { return shot.Count(300, 590, 610, 730, kLineBl
 TEST(PlotEditJourney, UndoTakesBackALineDrawnOnThePlot)
 {
     Journey journey("plot_undo_line");
-    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
-    journey.Settle(10);
-    journey.Click(kLimitsCloseX, kLimitsCloseY);
-    journey.Settle();
+    ASSERT_NO_FATAL_FAILURE(ShowRcStepPlot(journey));
     const Shot before = journey.Capture();
     ASSERT_LT(LinePixels(before), 20) << "something blue on the plot before the line";
 
-    journey.Key("alt+m Down");
-    journey.Settle();
-    journey.Click(kLineModeX, kLineModeY);
+    ChooseMode(journey, kLineModeX, kLineModeY);
     journey.Drag(300, 600, 600, 720);
     journey.Settle();
     ASSERT_GT(LinePixels(journey.Capture("plot_undo_line_drawn")), 250) << "no line where it was drawn";
@@ -130,15 +142,8 @@ TEST(PlotEditJourney, AMeasuringTagKeepsItsFontAfterTheNextRun)
 {
     constexpr int kVerticalTagX = 215, kVerticalTagY = 449;  // Mode > Vertical Tag
     Journey journey("plot_tag_font");
-    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
-    journey.Settle(10);
-    journey.Click(kLimitsCloseX, kLimitsCloseY);
-    journey.Settle();
-    journey.Key("alt+m Down");
-    journey.Settle();
-    journey.Click(kVerticalTagX, kVerticalTagY);
+    ASSERT_NO_FATAL_FAILURE(ShowRcStepPlot(journey));
+    ChooseMode(journey, kVerticalTagX, kVerticalTagY);
     journey.Drag(283, 394, 770, 143);  // V(2) at 1 ms to V(2) at 3 ms
     journey.Settle();
     const Shot made = journey.Capture("plot_tag_font_made");
