@@ -62,6 +62,20 @@ std::vector<double> RangeValues(std::string_view text)
     return values;
 }
 
+// A range text whose every comma-separated piece is a number, as plot limits are read back.
+bool IsNumericRange(std::string_view text)
+{
+    if (text.empty()) return false;
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view piece = text.substr(0, comma);
+        const std::size_t first = piece.find_first_not_of(' ');
+        if (first == std::string_view::npos || !HasCharClass(piece[first], kCharNumberStart)) return false;
+        if (comma == std::string_view::npos) return true;
+        text.remove_prefix(comma + 1);
+    }
+}
+
 // A temperature range of more runs than this is written as its first temperature.
 constexpr double kMaxWrittenTemperatures = 100.0;
 
@@ -332,7 +346,9 @@ int UpdateTextAnalysisCommands(WindowRecord* record)
             PrintPlotLines plot = WritePrintPlotLines(record, kind, false, group);
             if (plot.text.empty()) continue;
             const std::string& range = rows[static_cast<std::size_t>(plot.firstRow)].yRange;
-            if (!range.empty() && !EqualsNoCase(range, "auto")) {
+            // Only numbers make plot limits: "Auto", and the "N/A" of a digital curve, would be
+            // read back as one more variable.
+            if (IsNumericRange(range)) {
                 std::string limits = range;
                 std::replace(limits.begin(), limits.end(), ',', ' ');
                 plot.text += " " + limits;

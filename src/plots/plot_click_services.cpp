@@ -9,6 +9,9 @@
 #include "plots/plot_object_moves.h"
 #include "document/circuit_document.h"
 #include "document/editor_services.h"
+#include "document/selection.h"
+#include "results/plot_object.h"
+#include "ui/window_record_utils.h"
 #include "platform/paint.h"
 #include "ui/window_record.h"
 
@@ -21,10 +24,20 @@ void ZoomPlotToBox(WindowRecord* record, const win::RECT& box)
     ZoomCurvesToRect(record, curve, win::POINT{box.left, box.top}, win::POINT{box.right, box.bottom});
 }
 
+void RecordPlotObjectAdded(WindowRecord* record, PlotObject& object)
+{
+    // The new object alone is the selection, so that Undo takes it away again.
+    object.selection = kSelected;
+    SetUndoKind(record, kUndoPlaceItems);
+}
+
 int AddPlotObjectFromDrag(WindowRecord* record, std::uint16_t style, const win::RECT& pixels)
 {
     const int curve = FindPlotAtPoint(record, pixels.left, pixels.top);
-    if (CreatePlotObject(record, style, curve, pixels) == nullptr) return 0;
+    ClearSelection(record);
+    PlotObject* object = CreatePlotObject(record, style, curve, pixels);
+    if (object == nullptr) return 0;
+    RecordPlotObjectAdded(record, *object);
     // The new object shows at once, and the circuit has something to save.
     SetRedrawFlags(record);
     if (record->window) win::InvalidateRect(record->window, nullptr, 0);

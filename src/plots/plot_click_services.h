@@ -9,6 +9,7 @@
 
 namespace kq5 {
 
+struct PlotObject;
 struct SchematicItem;
 struct WindowRecord;
 
@@ -31,6 +32,8 @@ void ZoomPlotToBox(WindowRecord* record, const win::RECT& box);
 // The end of a new plot object's rubber band (a tag or measure, by its style word; client pixels):
 // the object is added to the plot. 1 when one was added.
 int AddPlotObjectFromDrag(WindowRecord* record, std::uint16_t style, const win::RECT& pixels);
+// Makes an object just added to the plot the selection and the last undoable operation.
+void RecordPlotObjectAdded(WindowRecord* record, PlotObject& object);
 // Turns a DIGITAL SWITCH component on or off and redraws its window; other items: nothing.
 void ToggleInteractiveSwitch(WindowRecord* record, SchematicItem* item);
 // Shows or hides the plot cursors as the Cursor mode is entered or left.

@@ -487,7 +487,8 @@ void DrawPlotGrids(WindowRecord* window, win::HDC dc, int group)
             for (int i = 0; i < plot.curveCount; ++i) {
                 const CurveRecord& c = CurveAt(plot, i);
                 if (c.placeInGroup != 0 || !CurveInGroup(c, group) || !CurveMeetsUpdateRect(plot, c)) continue;
-                if (axis == kWaveformY && c.groupKind == kGroupDigital) continue;
+                // A group led by a digital curve is laid out in lanes: no lines across it.
+                if (axis == kWaveformY && c.digital) continue;
                 for (int at : GridLinePositions(window, c, axis)) DrawGridLine(dc, c.plotRect, axis, at, ruler);
             }
         }

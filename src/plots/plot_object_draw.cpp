@@ -296,6 +296,8 @@ void DrawPlotObjects(WindowRecord* window, win::HDC given, int group, const Plot
         win::RealizePalette(dc);
     }
     const bool clip = !IsMetafileDC(dc);
+    // Tags write their values in the plot font, whatever the device context held before.
+    const win::HGDIOBJ oldFont = plot.plotFontHandle ? win::SelectObject(dc, plot.plotFontHandle) : nullptr;
     for (ListNode* node = plot.objects.head; node; node = node->next) {
         auto& object = static_cast<PlotObject&>(*node);
         const CurveRecord* curve = AttachedCurve(plot, object);
@@ -314,6 +316,7 @@ void DrawPlotObjects(WindowRecord* window, win::HDC given, int group, const Plot
         }
         if (&object == last) break;
     }
+    if (oldFont) win::SelectObject(dc, oldFont);
     if (!given) win::ReleaseDC(window->window, dc);
 }
 

@@ -27,6 +27,7 @@ void AddPlotTextObject(WindowRecord* record, int x, int y, int plot)
     object->font = edited.font;
     object->text = std::move(edited.text);
     object->style = static_cast<std::uint16_t>(kObjectText | (edited.style & (kTextOpaque | kTextBorder)));
+    RecordPlotObjectAdded(record, *object);
     SetRedrawFlags(record);
     if (record->window) win::InvalidateRect(record->window, nullptr, 0);
 }
