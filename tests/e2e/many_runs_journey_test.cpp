@@ -1,0 +1,146 @@
+// What a user reads off the windows of many runs: the automatic ranges of a stepped run hold the
+// curves of every case, not only those of the first; a histogram's High stands under the end of
+// the interval it closes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+// The Limits dialog's close box, read from the program's captures.
+constexpr int kLimitsCloseX = 698, kLimitsCloseY = 94;
+// The colours of the plot's frames and of V(2)'s curves.
+constexpr std::uint32_t kFrameColour = 0x808080, kSecondCurveColour = 0x145A6B;
+// The columns searched for frames and curves, inside the plots and clear of their scales.
+constexpr int kPlotLeft = 100, kPlotRight = 1200;
+// The Monte Carlo menu and its Add Histogram item; in the Add Monte Carlo Function dialog the
+// Function and Expression lists (the second curve drops this far below the list) and OK.
+constexpr int kMenuBarY = 28, kMonteCarloMenuX = 491, kAddHistogramX = 518, kAddHistogramY = 49;
+constexpr int kFunctionX = 555, kFunctionY = 459, kExpressionX = 611, kExpressionY = 485, kSecondCurveBelow = 31;
+constexpr int kFunctionOkX = 809, kFunctionOkY = 410;
+// The histogram's texts and bars.
+constexpr std::uint32_t kTextColour = 0x0000FF, kBarColour = 0x5A91AB;
+
+// Opens a circuit by File > Open, runs its transient analysis and closes the Limits dialog.
+bool OpenAndRun(Journey& journey, const std::string& name)
+{
+    const bool ran = journey.OpenAndRunTransient(name);
+    journey.Settle();
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+    return ran;
+}
+
+// Rows of the shot whose whole width between the columns is frame: the top and the bottom line
+// of each graph, top to bottom.
+std::vector<int> FrameRows(const Shot& shot)
+{
+    std::vector<int> rows;
+    for (int y = 0; y < shot.height; ++y)
+        if (shot.Count(kPlotLeft, y, kPlotRight, y + 1, kFrameColour) == kPlotRight - kPlotLeft) rows.push_back(y);
+    return rows;
+}
+
+// The last row of the shot that holds the colour, and the last column whose rows above `below`
+// hold more than `length` pixels of it; -1 when there is none.
+int LastRowWith(const Shot& shot, std::uint32_t colour)
+{
+    for (int y = shot.height - 1; y >= 0; --y)
+        if (shot.Count(0, y, shot.width, y + 1, colour) > 0) return y;
+    return -1;
+}
+int LastColumnWith(const Shot& shot, std::uint32_t colour, int below, int length)
+{
+    for (int x = shot.width - 1; x >= 0; --x)
+        if (shot.Count(x, 0, x + 1, below, colour) > length) return x;
+    return -1;
+}
+
+TEST(ManyRunsJourney, TheAutomaticRangeHoldsTheCurvesOfEveryCase)
+{
+    Journey journey("stepped_ranges");
+    // The drawn RC example with V(1) moved to a graph of its own and R1 stepped over the list
+    // 10k, 3k: V(2) reaches 0.39 V in the first case and 0.81 V in the second.
+    const std::string circuit = DrawnExampleWith(
+        "* R1 stepped down",
+        {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
+          "Index=1\r\nStatus=On\r\nMethod=List\r\nParameter Type=Component\r\nName=R1\r\nFrom=10K,3K\r\n"},
+         {"Plt=1\r\nXExp=T\r\nYExp=v(1)", "Plt=2\r\nXExp=T\r\nYExp=v(1)"}});
+    ASSERT_FALSE(circuit.empty());
+    std::ofstream(journey.Root() / "stepped.cir", std::ios::binary) << circuit;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(OpenAndRun(journey, "stepped.cir")) << journey.Output();
+    const Shot shot = journey.Capture("stepped_ranges");
+
+    // V(2)'s graph lies between the first two frame lines.
+    const std::vector<int> frames = FrameRows(shot);
+    ASSERT_GE(frames.size(), 2u) << "no graph frames on the screen";
+    const int top = frames[0], bottom = frames[1];
+    ASSERT_GT(bottom - top, 200) << "the first graph is too low to measure";
+    int highest = -1;
+    for (int y = top; y < bottom && highest < 0; ++y)
+        if (shot.Count(kPlotLeft, y, kPlotRight, y + 1, kSecondCurveColour) > 0) highest = y;
+    ASSERT_GE(highest, 0) << "no curve of V(2) in its graph";
+    // The range takes in 0.81 V with room to spare (0 to 1 V); a range taken from the first
+    // case alone (0 to 0.4 V) cuts the second curve off at the top of the graph.
+    EXPECT_GT(highest - top, (bottom - top) / 10) << "V(2) runs into the top of its graph at row " << highest;
+    EXPECT_TRUE(journey.Running());
+}
+
+TEST(ManyRunsJourney, AHistogramsHighStandsWhereTheLastIntervalBelowItEnds)
+{
+    Journey journey("histogram_high");
+    // R1 within 10 %: V(2) at the end of the 5 ms run spreads around 0.99 V.
+    const std::string circuit = DrawnExampleWith(
+        "* R1 within 10 %\r\n.MODEL RM RES (R=1 DEV=10%)",
+        {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
+         {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
+          "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=30\r\n"}});
+    ASSERT_FALSE(circuit.empty());
+    std::ofstream(journey.Root() / "mc.cir", std::ios::binary) << circuit;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(OpenAndRun(journey, "mc.cir")) << journey.Output();
+
+    // Monte Carlo > Add Histogram: High of V(2), the second curve, picked from the lists.
+    journey.Click(kMonteCarloMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kAddHistogramX, kAddHistogramY);
+    journey.Settle();
+    journey.Click(kExpressionX, kExpressionY);
+    journey.Settle();
+    journey.Click(kExpressionX - 30, kExpressionY + kSecondCurveBelow);
+    journey.Settle();
+    journey.Click(kFunctionX, kFunctionY);
+    journey.Settle();
+    for (int i = 0; i < 8; ++i) journey.Key("Down");  // Rise_Time to High
+    journey.Key("Return");
+    journey.Settle();
+    journey.Capture("histogram_high_dialog");
+    journey.Click(kFunctionOkX, kFunctionOkY);
+    journey.Settle();
+    const Shot shot = journey.Capture("histogram_high");
+
+    // The chart: its bars stand on the bottom of its frame; the Low and High texts in the line
+    // under it.
+    const int bottom = LastRowWith(shot, kBarColour);
+    ASSERT_GT(bottom, 0) << "no bars in the histogram";
+    const int right = LastColumnWith(shot, kFrameColour, bottom, 300);
+    ASSERT_GT(right, 0) << "no frame round the histogram";
+    int rightmostText = -1;
+    for (int x = 0; x < shot.width; ++x)
+        if (shot.Count(x, bottom + 2, x + 1, bottom + 24, kTextColour) > 0) rightmostText = x;
+    ASSERT_GT(rightmostText, 0) << "no Low and High under the chart";
+    // Eleven bars: the last holds the values at High, so High stands a bar's width (about 90
+    // pixels) in from the frame's right edge, not at the edge.
+    EXPECT_LT(rightmostText, right - 15) << "High is written at the right edge of the chart, a bar away from where it lies";
+    EXPECT_TRUE(journey.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
