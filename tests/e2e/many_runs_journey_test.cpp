@@ -1,6 +1,6 @@
 // What a user reads off the windows of many runs: the automatic ranges of a stepped run hold the
-// curves of every case, not only those of the first; a histogram's High stands under the end of
-// the interval it closes.
+// curves of every case, not only those of the first; the performance dialog's Test renames the
+// plot it changed; a histogram's High stands under the end of the interval it closes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -24,6 +24,11 @@ constexpr int kPlotLeft = 100, kPlotRight = 1200;
 constexpr int kMenuBarY = 28, kMonteCarloMenuX = 491, kAddHistogramX = 518, kAddHistogramY = 49;
 constexpr int kFunctionX = 555, kFunctionY = 459, kExpressionX = 611, kExpressionY = 485, kSecondCurveBelow = 31;
 constexpr int kFunctionOkX = 809, kFunctionOkY = 410;
+// The Analysis menu's Performance Windows submenu and its Add item; in the Add Performance Plot
+// dialog the Plots list, the Expression list and Test.
+constexpr int kAnalysisMenuX = 287, kSubmenuItemX = 334, kPerformanceItemY = 229, kAddItemX = 535;
+constexpr int kPlotsLeft = 397, kPlotsTop = 366, kPlotsRight = 586, kPlotsBottom = 455;
+constexpr int kPerformanceExpressionX = 555, kPerformanceExpressionY = 524, kTestX = 598, kTestY = 660;
 // The histogram's texts and bars.
 constexpr std::uint32_t kTextColour = 0x0000FF, kBarColour = 0x5A91AB;
 
@@ -90,6 +95,39 @@ TEST(ManyRunsJourney, TheAutomaticRangeHoldsTheCurvesOfEveryCase)
     // The range takes in 0.81 V with room to spare (0 to 1 V); a range taken from the first
     // case alone (0 to 0.4 V) cuts the second curve off at the top of the graph.
     EXPECT_GT(highest - top, (bottom - top) / 10) << "V(2) runs into the top of its graph at row " << highest;
+    EXPECT_TRUE(journey.Running());
+}
+
+TEST(ManyRunsJourney, TestRenamesThePlotItChangedInThePerformanceDialog)
+{
+    Journey journey("performance_test_button");
+    const std::string circuit = DrawnExampleWith(
+        "* R1 stepped from 1k to 3k",
+        {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
+          "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=1K\r\nTo=3K\r\nValue=1K\r\n"}});
+    ASSERT_FALSE(circuit.empty());
+    std::ofstream(journey.Root() / "stepped.cir", std::ios::binary) << circuit;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(OpenAndRun(journey, "stepped.cir")) << journey.Output();
+
+    // Add Performance Window: its dialog lists the new plot, Rise_Time of V(1).
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Click(kSubmenuItemX, kPerformanceItemY);
+    journey.Settle();
+    journey.Click(kAddItemX, kPerformanceItemY);
+    journey.Settle();
+    const Shot before = journey.Capture("performance_test_before");
+    // V(2), the second curve of the Expression list, then Test.
+    journey.Click(kPerformanceExpressionX, kPerformanceExpressionY);
+    journey.Settle();
+    journey.Click(kPerformanceExpressionX - 30, kPerformanceExpressionY + kSecondCurveBelow);
+    journey.Settle();
+    journey.Click(kTestX, kTestY);
+    journey.Settle();
+    const Shot after = journey.Capture("performance_test_after");
+    EXPECT_GT(before.Count(kPlotsLeft, kPlotsTop, kPlotsRight, kPlotsBottom, 0xFFFFFF), 1000) << "no Plots list there";
+    EXPECT_FALSE(after.SameAs(before, kPlotsLeft, kPlotsTop, kPlotsRight, kPlotsBottom))
+        << "the Plots list still names the plot as it was before Test";
     EXPECT_TRUE(journey.Running());
 }
 
