@@ -32,14 +32,27 @@ constexpr int kPerformanceExpressionX = 555, kPerformanceExpressionY = 524, kTes
 // The histogram's texts and bars.
 constexpr std::uint32_t kTextColour = 0x0000FF, kBarColour = 0x5A91AB;
 
-// Opens a circuit by File > Open, runs its transient analysis and closes the Limits dialog.
-bool OpenAndRun(Journey& journey, const std::string& name)
+// Writes the circuit into the journey's folder, starts the program, opens the circuit by
+// File > Open, runs its transient analysis and closes the Limits dialog; false when any of that
+// failed.
+bool StartAndRun(Journey& journey, const std::string& name, const std::string& circuit)
 {
-    const bool ran = journey.OpenAndRunTransient(name);
+    if (circuit.empty()) return false;
+    std::ofstream(journey.Root() / name, std::ios::binary) << circuit;
+    if (!journey.Start() || !journey.OpenAndRunTransient(name)) return false;
     journey.Settle();
     journey.Click(kLimitsCloseX, kLimitsCloseY);
     journey.Settle();
-    return ran;
+    return true;
+}
+
+// Drops the list at (x, y) and picks its second entry, V(2).
+void PickSecondCurve(Journey& journey, int x, int y)
+{
+    journey.Click(x, y);
+    journey.Settle();
+    journey.Click(x - 30, y + kSecondCurveBelow);
+    journey.Settle();
 }
 
 // Rows of the shot whose whole width between the columns is frame: the top and the bottom line
@@ -77,10 +90,7 @@ TEST(ManyRunsJourney, TheAutomaticRangeHoldsTheCurvesOfEveryCase)
         {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
           "Index=1\r\nStatus=On\r\nMethod=List\r\nParameter Type=Component\r\nName=R1\r\nFrom=10K,3K\r\n"},
          {"Plt=1\r\nXExp=T\r\nYExp=v(1)", "Plt=2\r\nXExp=T\r\nYExp=v(1)"}});
-    ASSERT_FALSE(circuit.empty());
-    std::ofstream(journey.Root() / "stepped.cir", std::ios::binary) << circuit;
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    ASSERT_TRUE(OpenAndRun(journey, "stepped.cir")) << journey.Output();
+    ASSERT_TRUE(StartAndRun(journey, "stepped.cir", circuit)) << journey.Output();
     const Shot shot = journey.Capture("stepped_ranges");
 
     // V(2)'s graph lies between the first two frame lines.
@@ -105,10 +115,7 @@ TEST(ManyRunsJourney, TestRenamesThePlotItChangedInThePerformanceDialog)
         "* R1 stepped from 1k to 3k",
         {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
           "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=1K\r\nTo=3K\r\nValue=1K\r\n"}});
-    ASSERT_FALSE(circuit.empty());
-    std::ofstream(journey.Root() / "stepped.cir", std::ios::binary) << circuit;
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    ASSERT_TRUE(OpenAndRun(journey, "stepped.cir")) << journey.Output();
+    ASSERT_TRUE(StartAndRun(journey, "stepped.cir", circuit)) << journey.Output();
 
     // Add Performance Window: its dialog lists the new plot, Rise_Time of V(1).
     journey.Click(kAnalysisMenuX, kMenuBarY);
@@ -118,10 +125,7 @@ TEST(ManyRunsJourney, TestRenamesThePlotItChangedInThePerformanceDialog)
     journey.Settle();
     const Shot before = journey.Capture("performance_test_before");
     // V(2), the second curve of the Expression list, then Test.
-    journey.Click(kPerformanceExpressionX, kPerformanceExpressionY);
-    journey.Settle();
-    journey.Click(kPerformanceExpressionX - 30, kPerformanceExpressionY + kSecondCurveBelow);
-    journey.Settle();
+    PickSecondCurve(journey, kPerformanceExpressionX, kPerformanceExpressionY);
     journey.Click(kTestX, kTestY);
     journey.Settle();
     const Shot after = journey.Capture("performance_test_after");
@@ -140,20 +144,14 @@ TEST(ManyRunsJourney, AHistogramsHighStandsWhereTheLastIntervalBelowItEnds)
         {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
          {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
           "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=30\r\n"}});
-    ASSERT_FALSE(circuit.empty());
-    std::ofstream(journey.Root() / "mc.cir", std::ios::binary) << circuit;
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    ASSERT_TRUE(OpenAndRun(journey, "mc.cir")) << journey.Output();
+    ASSERT_TRUE(StartAndRun(journey, "mc.cir", circuit)) << journey.Output();
 
     // Monte Carlo > Add Histogram: High of V(2), the second curve, picked from the lists.
     journey.Click(kMonteCarloMenuX, kMenuBarY);
     journey.Settle();
     journey.Click(kAddHistogramX, kAddHistogramY);
     journey.Settle();
-    journey.Click(kExpressionX, kExpressionY);
-    journey.Settle();
-    journey.Click(kExpressionX - 30, kExpressionY + kSecondCurveBelow);
-    journey.Settle();
+    PickSecondCurve(journey, kExpressionX, kExpressionY);
     journey.Click(kFunctionX, kFunctionY);
     journey.Settle();
     for (int i = 0; i < 8; ++i) journey.Key("Down");  // Rise_Time to High
