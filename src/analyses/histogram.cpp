@@ -119,7 +119,12 @@ void ComputeMonteCarloValues(MonteCarloWindowRecord& record, WindowRecord* analy
         // Every stored run of the chosen temperature: each case, and in a two-input DC sweep each
         // Input 2 value of the case, in the order the runs were made.
         const int values = std::max(run.input2Count, 1);
-        for (int c = 0; c < std::max(run.runCount, 1); ++c) {
+        // A run stopped with Esc does not count: its measure would be of part of a run.
+        int cases = std::max(run.runCount, 1);
+        if (!RunControl().running && run.stoppedByUser &&
+            RunRecordIndex(RunPosition{block + 1, 0, 0}) >= plot.store.runCount)
+            cases = std::min(cases, run.lastRunReached);
+        for (int c = 0; c < cases; ++c) {
             for (int k = 0; k < values; ++k) {
                 const std::int64_t r = RunRecordIndex(RunPosition{block, c, k});
                 if (r >= plot.store.runCount) break;

@@ -1,10 +1,12 @@
 // What a user reads off the windows of many runs: the automatic ranges of a stepped run hold the
 // curves of every case, not only those of the first; the performance dialog's Test renames the
-// plot it changed; a histogram's High stands under the end of the interval it closes.
+// plot it changed; a histogram's High stands under the end of the interval it closes; a Monte
+// Carlo analysis stopped with Esc leaves its stopped run out of the histogram and statistics.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,7 @@ constexpr std::uint32_t kFrameColour = 0x808080, kSecondCurveColour = 0x145A6B;
 constexpr int kPlotLeft = 100, kPlotRight = 1200;
 // The Monte Carlo menu and its Add Histogram item; in the Add Monte Carlo Function dialog the
 // Function and Expression lists (the second curve drops this far below the list) and OK.
-constexpr int kMenuBarY = 28, kMonteCarloMenuX = 491, kAddHistogramX = 518, kAddHistogramY = 49;
+constexpr int kMenuBarY = 28, kMonteCarloMenuX = 491, kAddHistogramX = 518, kAddHistogramY = 49, kStatisticsY = 133;
 constexpr int kFunctionX = 555, kFunctionY = 459, kExpressionX = 611, kExpressionY = 485, kSecondCurveBelow = 31;
 constexpr int kFunctionOkX = 809, kFunctionOkY = 410;
 // The Analysis menu's Performance Windows submenu and its Add item; in the Add Performance Plot
@@ -53,6 +55,33 @@ void PickSecondCurve(Journey& journey, int x, int y)
     journey.Settle();
     journey.Click(x - 30, y + kSecondCurveBelow);
     journey.Settle();
+}
+
+// Monte Carlo > Add Histogram: High of V(2), the second curve, picked from the dialog's lists.
+void AddHistogramOfHighV2(Journey& journey, const std::string& dialogPng)
+{
+    journey.Click(kMonteCarloMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kAddHistogramX, kAddHistogramY);
+    journey.Settle();
+    PickSecondCurve(journey, kExpressionX, kExpressionY);
+    journey.Click(kFunctionX, kFunctionY);
+    journey.Settle();
+    for (int i = 0; i < 8; ++i) journey.Key("Down");  // Rise_Time to High
+    journey.Key("Return");
+    journey.Settle();
+    journey.Capture(dialogPng);
+    journey.Click(kFunctionOkX, kFunctionOkY);
+    journey.Settle();
+}
+
+// The drawn example with R1 within 10 % over that many Monte Carlo runs.
+std::string MonteCarloExample(const std::string& runs)
+{
+    return DrawnExampleWith("* R1 within 10 %\r\n.MODEL RM RES (R=1 DEV=10%)",
+                            {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
+                             {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
+                              "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=" + runs + "\r\n"}});
 }
 
 // Rows of the shot whose whole width between the columns is frame: the top and the bottom line
@@ -139,27 +168,9 @@ TEST(ManyRunsJourney, AHistogramsHighStandsWhereTheLastIntervalBelowItEnds)
 {
     Journey journey("histogram_high");
     // R1 within 10 %: V(2) at the end of the 5 ms run spreads around 0.99 V.
-    const std::string circuit = DrawnExampleWith(
-        "* R1 within 10 %\r\n.MODEL RM RES (R=1 DEV=10%)",
-        {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
-         {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
-          "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=30\r\n"}});
-    ASSERT_TRUE(StartAndRun(journey, "mc.cir", circuit)) << journey.Output();
+    ASSERT_TRUE(StartAndRun(journey, "mc.cir", MonteCarloExample("30"))) << journey.Output();
 
-    // Monte Carlo > Add Histogram: High of V(2), the second curve, picked from the lists.
-    journey.Click(kMonteCarloMenuX, kMenuBarY);
-    journey.Settle();
-    journey.Click(kAddHistogramX, kAddHistogramY);
-    journey.Settle();
-    PickSecondCurve(journey, kExpressionX, kExpressionY);
-    journey.Click(kFunctionX, kFunctionY);
-    journey.Settle();
-    for (int i = 0; i < 8; ++i) journey.Key("Down");  // Rise_Time to High
-    journey.Key("Return");
-    journey.Settle();
-    journey.Capture("histogram_high_dialog");
-    journey.Click(kFunctionOkX, kFunctionOkY);
-    journey.Settle();
+    AddHistogramOfHighV2(journey, "histogram_high_dialog");
     const Shot shot = journey.Capture("histogram_high");
 
     // The chart: its bars stand on the bottom of its frame; the Low and High texts in the line
@@ -175,6 +186,52 @@ TEST(ManyRunsJourney, AHistogramsHighStandsWhereTheLastIntervalBelowItEnds)
     // Eleven bars: the last holds the values at High, so High stands a bar's width (about 90
     // pixels) in from the frame's right edge, not at the edge.
     EXPECT_LT(rightmostText, right - 15) << "High is written at the right edge of the chart, a bar away from where it lies";
+    EXPECT_TRUE(journey.Running());
+}
+
+TEST(ManyRunsJourney, AMonteCarloStoppedWithEscLeavesItsStoppedRunOut)
+{
+    Journey journey("monte_carlo_stopped");
+    std::ofstream(journey.Root() / "mc.cir", std::ios::binary) << MonteCarloExample("20000");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    // File > Open, Transient Analysis, Run; Esc in the middle of the runs: the run it falls
+    // into stops part-way.
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type("mc.cir");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Key("alt+1");
+    journey.Settle();
+    journey.Key("F2");
+    journey.WaitUntil([] { return false; }, 2.0);
+    journey.Key("Escape");
+    journey.Settle();
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+    AddHistogramOfHighV2(journey, "monte_carlo_stopped_dialog");
+    journey.Capture("monte_carlo_stopped");
+    journey.Click(kMonteCarloMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kAddHistogramX, kStatisticsY);
+    journey.Settle();
+
+    // The statistics file: "N Runs", then one line per run counted.
+    const std::string text = ReadAll(journey.Root() / "mc.TMC");
+    const std::size_t runsAt = text.find(" Runs");
+    ASSERT_NE(runsAt, std::string::npos) << "no statistics file";
+    const std::size_t numberAt = text.find_last_not_of("0123456789", runsAt - 1) + 1;
+    const int runs = std::stoi(text.substr(numberAt, runsAt - numberAt));
+    EXPECT_GT(runs, 1) << "Esc came before the runs";
+    EXPECT_LT(runs, 20000) << "Esc did not stop the runs";
+    const std::size_t list = text.find("Individual run statistics");
+    ASSERT_NE(list, std::string::npos) << text;
+    std::istringstream rest(text.substr(list));
+    std::string line;
+    std::getline(rest, line);
+    int lines = 0;
+    while (std::getline(rest, line)) lines += line.find_first_of("0123456789") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(lines, runs) << "the run stopped part-way is measured with the others";
     EXPECT_TRUE(journey.Running());
 }
 
