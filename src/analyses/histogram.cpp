@@ -6,6 +6,7 @@
 #include "analog/run_control.h"
 #include "analyses/monte_carlo.h"
 #include "analyses/performance_functions.h"
+#include "analyses/run_subset.h"
 #include "results/run_state.h"
 #include "ui/window_record.h"
 #include "core/char_classes.h"
@@ -119,10 +120,12 @@ void ComputeMonteCarloValues(MonteCarloWindowRecord& record, WindowRecord* analy
         // Every stored run of the chosen temperature: each case, and in a two-input DC sweep each
         // Input 2 value of the case, in the order the runs were made.
         const int values = std::max(run.input2Count, 1);
+        // The runs that count: a run stopped with Esc is left out.
+        const int stored = CurrentRunPlan(plot.store).storedRuns;
         for (int c = 0; c < std::max(run.runCount, 1); ++c) {
             for (int k = 0; k < values; ++k) {
                 const std::int64_t r = RunRecordIndex(RunPosition{block, c, k});
-                if (r >= plot.store.runCount) break;
+                if (r >= stored) break;
                 PerformanceContext context;
                 context.store = &plot.store;
                 context.curve = curve;

@@ -591,11 +591,21 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
         }
         win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
     }
-    // The range under the chart.
+    // The range under the chart. High stands where it lies: at the end of the last interval
+    // below it; the bar after that holds the values at High.
     win::RECT lowText{left - 40, bottom + 4, left + 80, bottom + 4 + lineHeight};
     win::DrawText(dc, record->lowText, &lowText, win::DT_LEFT | win::DT_SINGLELINE);
-    win::RECT highText{right - 80, bottom + 4, right + 20, bottom + 4 + lineHeight};
-    win::DrawText(dc, record->highText, &highText, win::DT_RIGHT | win::DT_SINGLELINE);
+    if (bars.drawBars && bars.intervals > 1) {
+        const int highX = left + static_cast<int>(std::lround(static_cast<double>(right - left) *
+                                                              (bars.intervals - 1) / bars.intervals));
+        win::MoveToEx(dc, highX, bottom, nullptr);
+        win::LineTo(dc, highX, bottom + 4);
+        win::RECT highText{highX - 60, bottom + 4, highX + 60, bottom + 4 + lineHeight};
+        win::DrawText(dc, record->highText, &highText, win::DT_CENTER | win::DT_SINGLELINE);
+    } else {
+        win::RECT highText{right - 80, bottom + 4, right + 20, bottom + 4 + lineHeight};
+        win::DrawText(dc, record->highText, &highText, win::DT_RIGHT | win::DT_SINGLELINE);
+    }
     win::RECT title{left, rect.top + 6, right, top - 4};
     win::DrawText(dc, record->view.title, &title, win::DT_CENTER | win::DT_SINGLELINE);
     win::SelectObject(dc, oldFont);

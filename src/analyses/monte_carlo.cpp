@@ -26,6 +26,7 @@
 #include "document/circuit_document.h"
 #include "netlist/global_options.h"
 #include "netlist/model_statements.h"
+#include "plots/plot_setup.h"
 #include "platform/message.h"
 #include "core/random15.h"
 
@@ -37,6 +38,7 @@ constexpr int kCommandMonteCarloOptions = 17158;
 constexpr int kUsageMonteCarlo = 13403;
 // Operand kinds Report When may use (curves and analysis values), as the plots bind them.
 constexpr std::uint32_t kReportWhenKinds = 0x840;
+constexpr int kMsgCantFindExpression = 13781;
 
 struct MonteCarloState {
     std::vector<double> population;  // kGaussianPopulationSize entries once built
@@ -63,6 +65,19 @@ std::uint32_t CurrentOptionsWord()
 }
 
 bool StatusOn() { return (CurrentOptionsWord() & kMonteCarloOn) != 0; }
+
+// Whether every performance function of the expression measures a curve that the window plots.
+bool MeasuresPlottedCurves(const CompiledExpression& expression, const WindowRecord* window)
+{
+    if (expression.subExpressions.empty()) return true;
+    if (!window || !window->plot) return false;
+    const PlotRecord& plot = *window->plot;
+    return std::all_of(expression.subExpressions.begin(), expression.subExpressions.end(), [&](const auto& measured) {
+        return std::any_of(plot.curves.begin(), plot.curves.end(), [&](const auto& curve) {
+            return curve && SameCompiledExpression(curve->yExpression, *measured);
+        });
+    });
+}
 
 }  // namespace
 
@@ -167,7 +182,14 @@ void SetMonteCarloRunCount(WindowRecord* analysisWindow)
     ExpressionRequest request;
     InitExpressionRecord(text, &s.reportWhen, (1u << kind) | kContextPerformance, kReportWhenKinds, request);
     request.window = analysisWindow;
-    if (CompileExpression(request) != 0) {
+    int failed = CompileExpression(request);
+    // A performance function measures a curve of the analysis window: one of an expression that
+    // no curve plots measures nothing, and the report would stay empty whatever the runs do.
+    if (failed == 0 && !MeasuresPlottedCurves(s.reportWhen, analysisWindow)) {
+        ReportMessage("WE", analysisWindow, kMsgCantFindExpression, text.c_str());
+        failed = kMsgAlreadyReported;
+    }
+    if (failed != 0) {
         FreeCompiledExpression(s.reportWhen);
         run.setupFailed = true;
         s.failedSetup = true;

@@ -49,6 +49,14 @@ const EvaluatedModel* AkoBase(const EvaluatedModel& model)
     return statement && !statement->akoName.empty() ? statement->akoModel : nullptr;
 }
 
+// The parts of one .MODEL share its lot: a part's private copy of the model takes the value the
+// model made first drew this run (its list comes first, and the DEV of the second pass is not on
+// it yet), where a draw of its own would make LOT vary part by part as DEV does.
+const EvaluatedModel* LotSource(const EvaluatedModel& model)
+{
+    return model.firstModel && model.firstModel != &model ? model.firstModel : nullptr;
+}
+
 }  // namespace
 
 CircuitDocument* MonteCarloDocument()
@@ -95,6 +103,8 @@ void PerturbModel(EvaluatedModel& model, int pass)
                                      Group(t->devNumber[slot]));
             else if (!HasLot(t, slot))
                 value = NominalModelParam(model, i);
+            else if (const EvaluatedModel* first = LotSource(model); first && i < StatementCount(*first))
+                value = RunModelParam(*first, i);
             else
                 value = PerturbValue(NominalModelParam(model, i), t->lot[slot], t->lotDistribution[slot],
                                      Group(t->lotNumber[slot]));

@@ -26,6 +26,7 @@ namespace kq5 {
 namespace {
 
 constexpr int kPlotList = 210;
+constexpr int kFormatList = 226;
 constexpr int kTitleLabel = 221;
 constexpr int kTitleEdit = 222;
 constexpr int kAutoTitle = 223;
@@ -333,6 +334,22 @@ bool OnCommand(win::HWND dialog, PanelState& s, int id, int code)
     }
 }
 
+// The Plots and Format lists name each plot by its function's text: after Test they name the
+// functions as they now stand.
+void RenamePlotListEntries(win::HWND dialog, const PerformanceWindowRecord& node)
+{
+    for (int list : {kPlotList, kFormatList}) {
+        const auto count = static_cast<std::size_t>(std::max<win::LRESULT>(win::SendDlgItemMessage(dialog, list, win::LB_GETCOUNT, 0, 0), 0));
+        const win::LRESULT selected = win::SendDlgItemMessage(dialog, list, win::LB_GETCURSEL, 0, 0);
+        for (std::size_t i = 0; i < count && i < node.functions.size(); ++i) {
+            const std::string text = PerformanceShortText(node.functions[i]);
+            win::SendDlgItemMessage(dialog, list, win::LB_DELETESTRING, i, 0);
+            win::SendDlgItemMessage(dialog, list, win::LB_INSERTSTRING, i, reinterpret_cast<win::LPARAM>(text.c_str()));
+        }
+        win::SendDlgItemMessage(dialog, list, win::LB_SETCURSEL, static_cast<win::WPARAM>(selected), 0);
+    }
+}
+
 void Apply(win::HWND dialog, PanelState& s, int mode)
 {
     PerformanceWindowRecord* node = Node(s);
@@ -348,7 +365,10 @@ void Apply(win::HWND dialog, PanelState& s, int mode)
         if (!node->view.autoTitle) node->view.title = win::GetDlgItemText(dialog, kTitleEdit);
     }
     PreparePlotPoints(s.window);
-    if (mode == 203) win::SetDlgItemText(dialog, kTitleEdit, node->view.title.c_str());
+    if (mode == 203) {
+        win::SetDlgItemText(dialog, kTitleEdit, node->view.title.c_str());
+        RenamePlotListEntries(dialog, *node);
+    }
 }
 
 }  // namespace

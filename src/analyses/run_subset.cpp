@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "analog/run_control.h"
 #include "results/run_state.h"
 #include "document/stepping_rows.h"
 #include "results/curve_record.h"
@@ -178,6 +179,12 @@ RunPlan CurrentRunPlan(const WaveformStore& store)
     }
     plan.temperatureCount = std::max(state.temperatureCount, 1);
     plan.input2Count = std::max(state.input2Count, 1);
+    // A Monte Carlo run stopped with Esc does not count: what it stored is part of a run, and
+    // measured with the others it would stand among them as a value the circuit never gave.
+    if (plan.monteCarloActive && state.stoppedByUser && !RunControl().running) {
+        const std::int64_t counted = RunRecordIndex(RunPosition{state.temperatureIndex, state.lastRunReached, 0});
+        plan.storedRuns = static_cast<int>(std::clamp<std::int64_t>(counted, 0, plan.storedRuns));
+    }
     return plan;
 }
 

@@ -1,6 +1,7 @@
 #include "plots/axis_ranges.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -250,7 +251,7 @@ void UpdatePrintScale(CurveRecord& c, int axis)
     if (!fits && nonZero && !p.format.empty() && p.format.back() == 'f') p.format.back() = 'e';
 }
 
-int RescaleAutomaticRanges(WindowRecord* window, bool chooseLabels, bool useKnownRanges)
+int RescaleAutomaticRanges(WindowRecord* window, bool chooseLabels, bool useKnownRanges, bool keepAutomatic)
 {
     PlotRecord* plot = PlotOf(window);
     if (!plot || !AllCurvesHaveData(window)) return 0;
@@ -292,24 +293,39 @@ int RescaleAutomaticRanges(WindowRecord* window, bool chooseLabels, bool useKnow
                 ChooseAxisLabelScale(c, axis);
                 UpdatePrintScale(c, axis);
             }
-            c.rangeMode[a] = kRangeFromSetup;
+            if (!keepAutomatic) c.rangeMode[a] = kRangeFromSetup;
         }
     }
     return changed;
 }
 
-int FinishPlotsAfterRun(WindowRecord* window, win::HDC dc)
+int FinishPlotsAfterRun(WindowRecord* window, win::HDC dc, bool moreRuns)
 {
     PlotRecord* plot = PlotOf(window);
     if (!plot) return 0;
     if (plot->curveCount == 0) return 0;
+    // The ranges the curves are drawn in now.
+    std::vector<std::array<double, 4>> drawn;
+    for (int i = 0; i < plot->curveCount; ++i) {
+        const CurveRecord& c = *plot->curves[U(i)];
+        drawn.push_back({c.axisLow[0], c.axisHigh[0], c.axisLow[1], c.axisHigh[1]});
+    }
     RangesFromData(window);
     UnifyGroupRanges(window, 0);
     // The run drew its axes before the curves knew which of them show a Y scale; when that
     // choice moves the scales, the window is redrawn even though no range changed.
     std::vector<std::int32_t> ownScales;
     for (int i = 0; i < plot->curveCount; ++i) ownScales.push_back(plot->curves[U(i)]->ownScale);
-    int changed = RescaleAutomaticRanges(window, true, true);
+    int changed = RescaleAutomaticRanges(window, true, true, moreRuns);
+    // Between runs the window is drawn again only when a range moved: redrawing every stored
+    // run after each of hundreds of runs would take longer than the runs.
+    if (moreRuns) {
+        changed = 0;
+        for (int i = 0; i < plot->curveCount && !changed; ++i) {
+            const CurveRecord& c = *plot->curves[U(i)];
+            changed = drawn[U(i)] != std::array<double, 4>{c.axisLow[0], c.axisHigh[0], c.axisLow[1], c.axisHigh[1]};
+        }
+    }
     // The numeric output of the run reads every column's scale from the values it now holds.
     for (int i = 0; i < plot->curveCount; ++i)
         for (int axis = 0; axis < 2; ++axis) UpdatePrintScale(*plot->curves[U(i)], axis);

@@ -24,12 +24,15 @@ void RangesFromData(WindowRecord* window);
 // The curves of each plot group share the union of their ranges, from firstAxis to Y.
 void UnifyGroupRanges(WindowRecord* window, int firstAxis);
 void MarkOwnScaleCurves(WindowRecord* window);
-// 1 when any axis changed.
-int RescaleAutomaticRanges(WindowRecord* window, bool chooseLabels, bool useKnownRanges);
+// 1 when any axis changed. With keepAutomatic the axes stay automatic, so that the next call
+// scales them again to the data gathered by then.
+int RescaleAutomaticRanges(WindowRecord* window, bool chooseLabels, bool useKnownRanges, bool keepAutomatic = false);
 // 0 when some shown curve has no point (or there are no curves).
 int AllCurvesHaveData(WindowRecord* window);
 // After each run: ranges from the data and a redraw when anything changed; 1 when redrawn.
-int FinishPlotsAfterRun(WindowRecord* window, win::HDC dc);
+// While more runs of the analysis follow (moreRuns), automatic axes stay automatic: the curves
+// of the later runs widen them.
+int FinishPlotsAfterRun(WindowRecord* window, win::HDC dc, bool moreRuns = false);
 // The Auto Scale command on the current curve's group.
 void AutoScaleCurrentPlotGroup(WindowRecord* window, bool redraw);
 // The "Set all plots in graph to Y Range" option applied.

@@ -379,7 +379,11 @@ void FinishPlotCase(WindowRecord* window)
     EndLiveDrawing();
     RedrawCircuitNodeValues(RunControl().circuitWindow);
     if (!window || !window->plot) return;
-    FinishPlotsAfterRun(window, nullptr);
+    // A stepped or Monte Carlo case, or a temperature of a list, with more to come leaves the
+    // automatic axes automatic, so that the last one scales them to the curves of every run.
+    const AnalysisRunState& plan = RunState();
+    const bool moreRuns = (plan.runIndex < plan.runCount && !RunStopRequested()) || RunControl().temperature.more != 0;
+    FinishPlotsAfterRun(window, nullptr, moreRuns);
     if (InCursorMode(window)) {
         InitPlotCursors(window);
         if (window->window) win::InvalidateRect(window->window, nullptr, 1);

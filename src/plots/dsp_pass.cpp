@@ -48,7 +48,9 @@ CircuitDocument* RunDocument()
 }
 
 // Linear interpolation of (xs, ys) at ascending grid abscissae, each search going on from the
-// interval of the point before; the end intervals extend past both ends.
+// interval of the point before. A DSP window that reaches beyond the run (its limits set for a
+// longer run, an AC window from 0) holds the run's end values there: drawn on with the slope of
+// the last step, a sine 8 ms past its end would read 100 V.
 template <class Read>
 void Resample(const std::vector<double>& xs, Read&& y, const std::vector<double>& grid, std::vector<double>& out)
 {
@@ -59,9 +61,10 @@ void Resample(const std::vector<double>& xs, Read&& y, const std::vector<double>
         std::fill(out.begin(), out.end(), y(0));
         return;
     }
+    const double lowest = std::min(xs.front(), xs.back()), highest = std::max(xs.front(), xs.back());
     std::size_t j = 0;
     for (std::size_t i = 0; i < grid.size(); ++i) {
-        const double x = grid[i];
+        const double x = std::clamp(grid[i], lowest, highest);
         while (j + 2 < m && xs[j + 1] < x) ++j;
         const double x0 = xs[j], x1 = xs[j + 1];
         const double y0 = y(j), y1 = y(j + 1);

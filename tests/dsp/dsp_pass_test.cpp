@@ -71,6 +71,24 @@ TEST_F(DspPassTest, ThePointCountAndWindowComeFromTheDspParameters)
     EXPECT_LT(Curve(1).dataMax[kWaveformY], 1.0);
 }
 
+// A window set for a longer run (16 ms over the 8 ms run, as after the run was shortened) holds
+// the run's last value beyond its end: the spectrum and the resampled curve stay within what the
+// circuit did, rather than drawing the last step's slope on for 8 ms.
+TEST_F(DspPassTest, AWindowBeyondTheRunHoldsItsLastValue)
+{
+    const DspSettings dsp = DspOn("16m", "0", "1024");
+    ASSERT_EQ(Run(kSine, {Row("F", "FFT(V(1))", '1'), Row("T", "V(1)", '2')}, dsp), 0) << Messages();
+    const DspGrid grid = DspPass().grid;
+    ASSERT_EQ(grid.n, 1024);
+    // Eight periods in the first half, of amplitude 2; the second half holds V(1) at 8 ms, the
+    // offset 0.5.
+    EXPECT_NEAR(Value(0, kWaveformY, 0), 0.5 * 1024, 5.0);
+    EXPECT_NEAR(Value(0, kWaveformY, 16), 512.0, 5.0);  // 1 kHz: bins are 62.5 Hz apart
+    EXPECT_LT(Curve(1).dataMax[kWaveformY], 2.5 + 1e-6);
+    EXPECT_GT(Curve(1).dataMin[kWaveformY], -1.5 - 1e-6);
+    EXPECT_NEAR(Value(1, kWaveformY, 1023), 0.5, 1e-3);
+}
+
 // The spectrum of a transient run is printed as a table of its own against F, after the time
 // table; THD takes the fundamental's frequency as its second argument.
 TEST_F(DspPassTest, FourierResultsArePrintedAndThdTakesItsFundamental)

@@ -65,6 +65,23 @@ std::string Number(int value) { return std::to_string(value); }
 
 }  // namespace
 
+std::string DrawnExampleWith(const std::string& statements,
+                             const std::vector<std::pair<std::string, std::string>>& edits)
+{
+    std::string text = ReadAll(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir");
+    const std::size_t len = text.find("Len=");
+    const std::size_t body = text.find('\n', len) + 1;
+    const std::size_t end = text.find("\r\n\r\n[Printer]", body);
+    if (len == std::string::npos || end == std::string::npos) return {};
+    text = text.substr(0, len) + "Len=" + std::to_string(statements.size()) + "\r\n" + statements + text.substr(end);
+    for (const auto& [from, to] : edits) {
+        const std::size_t at = text.find(from);
+        if (at == std::string::npos) return {};
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
 std::uint32_t Shot::At(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= width || y >= height) return 0;

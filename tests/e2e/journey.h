@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../platform/private_x_server.h"
@@ -32,6 +33,12 @@ struct Shot {
 
 // A whole file as it stands now (empty when there is none).
 std::string ReadAll(const std::filesystem::path& path);
+
+// The drawn example examples/rc_step.cir with its text area replaced by the statements and each
+// section text `from` changed to `to`: what a user sets in the dialogs, written into the file the
+// user opens. Empty when a text to change is not there.
+std::string DrawnExampleWith(const std::string& statements,
+                             const std::vector<std::pair<std::string, std::string>>& edits);
 
 class Journey {
 public:

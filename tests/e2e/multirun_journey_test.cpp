@@ -14,8 +14,6 @@
 namespace kq5::journey {
 namespace {
 
-const std::filesystem::path kExamples = std::filesystem::path(KQ5_SOURCE_DIR) / "examples";
-
 // Places on the program's screen, read from its captures (the frame maximised, as it starts).
 constexpr int kMenuBarY = 28;
 // An analysis window: the Limits dialog's close box, and its menus.
@@ -53,28 +51,10 @@ bool Once(const std::string& text, const std::string& word)
     return at != std::string::npos && text.rfind(word) == at;
 }
 
-// The drawn example with its own text area replaced by the statements, and section lines
-// changed: what a user sets in the dialogs, here written into the file the user opens.
-std::string ExampleWith(const std::string& statements, const std::vector<std::pair<std::string, std::string>>& edits)
-{
-    std::string text = ReadAll(kExamples / "rc_step.cir");
-    const std::size_t len = text.find("Len=");
-    const std::size_t body = text.find('\n', len) + 1;
-    const std::size_t end = text.find("\r\n\r\n[Printer]", body);
-    if (len == std::string::npos || end == std::string::npos) return {};
-    text = text.substr(0, len) + "Len=" + std::to_string(statements.size()) + "\r\n" + statements + text.substr(end);
-    for (const auto& [from, to] : edits) {
-        const std::size_t at = text.find(from);
-        if (at == std::string::npos) return {};
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
 // The drawn example with R1 stepped from 1k to 3k: three runs.
 std::string SteppedExample()
 {
-    return ExampleWith(
+    return DrawnExampleWith(
         "* R1 stepped from 1k to 3k",
         {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
           "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=1K\r\nTo=3K\r\nValue=1K\r\n"}});
@@ -127,7 +107,7 @@ bool AddItemLit(Journey& journey, int itemY, const std::string& pngName)
 TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterStepping)
 {
     Journey journey("multirun");
-    const std::string monteCarlo = ExampleWith(
+    const std::string monteCarlo = DrawnExampleWith(
         "* R1 within 10 %\r\n.MODEL RM RES (R=1 DEV=10%)",
         {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
          {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
@@ -216,7 +196,7 @@ TEST(MultiRunJourney, A3DPerformanceSurfaceThatMeasuredNothingSaysSo)
 {
     Journey journey("threed_nothing");
     // R1 and C1 stepped: six runs, a surface over two stepped quantities.
-    const std::string stepped = ExampleWith(
+    const std::string stepped = DrawnExampleWith(
         "* R1 and C1 stepped",
         {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
           "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=1K\r\nTo=2K\r\nValue=1K\r\n"},
@@ -249,7 +229,7 @@ TEST(MultiRunJourney, A3DPerformanceSurfaceThatMeasuredNothingSaysSo)
 TEST(MultiRunJourney, AResistanceSteppedThroughZeroIsRefused)
 {
     Journey journey("stepped_zero");
-    const std::string stepped = ExampleWith(
+    const std::string stepped = DrawnExampleWith(
         "* R1 stepped from 0",
         {{"Index=1\r\nStatus=Off\r\nMethod=Linear\r\nParameter Type=Component\r\n",
           "Index=1\r\nStatus=On\r\nMethod=Linear\r\nParameter Type=Component\r\nName=R1\r\nFrom=0\r\nTo=2K\r\nValue=1K\r\n"}});

@@ -2,6 +2,7 @@
 // DEV tolerance on R. The voltage of every run follows the analytic distribution; Worst Case
 // sits exactly at ± the tolerance; a fixed seed repeats the runs; Report When writes the failure
 // report and Open MC rebuilds the failed cases from it.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -71,11 +72,11 @@ protected:
         return result;
     }
 
-    // The last value of V(1) in every stored run.
-    static std::vector<double> FinalVoltages()
+    // The last value of V(1) (of the curve) in every stored run.
+    static std::vector<double> FinalVoltages(int curve = 0)
     {
         std::vector<double> values;
-        CurveRecord& c = Curve(0);
+        CurveRecord& c = Curve(curve);
         WaveformStore& store = Plot().store;
         for (int r = 0; r < store.runCount; ++r)
             values.push_back(GetWaveformValue(store, c.storeSlots[kWaveformY], c.runLastIndex[static_cast<std::size_t>(r)]));
@@ -126,6 +127,34 @@ TEST_F(MonteCarloRunTest, WorstCaseRunsSitAtPlusOrMinusTheTolerance)
     }
     EXPECT_GT(high, 5);
     EXPECT_LT(high, 35);
+}
+
+// Two parts of one model with a LOT tolerance: the lot moves both alike, so the divider's ratio
+// holds in every run while their sum varies; a DEV on top moves each part on its own.
+TEST_F(MonteCarloRunTest, PartsOfOneModelShareItsLotAndDifferByTheirDev)
+{
+    const auto netlist = [](const std::string& tolerances) {
+        return "MC LOT\nI1 0 1 DC 1M\nR1 1 2 RL 1K\nR2 2 0 RL 1K\n.MODEL RL RES (R=1 " + tolerances +
+               ")\n.TRAN 1U 2U\n.PRINT TRAN V(1) V(2)\n.END\n";
+    };
+    ASSERT_EQ(RunMonteCarlo(netlist("LOT=10%"), kDistributionNormal, "30"), 0);
+    std::vector<double> top = FinalVoltages(0), middle = FinalVoltages(1);
+    ASSERT_EQ(top.size(), 30u);
+    ASSERT_EQ(middle.size(), 30u);
+    for (std::size_t r = 0; r < top.size(); ++r) EXPECT_NEAR(middle[r] / top[r], 0.5, 1e-6) << "run " << r + 1;
+    const auto [low, high] = std::minmax_element(top.begin(), top.end());
+    EXPECT_GT(*high - *low, 0.02) << "the lot did not move the parts";
+
+    ASSERT_EQ(RunMonteCarlo(netlist("LOT=10% DEV=1%"), kDistributionNormal, "30"), 0);
+    top = FinalVoltages(0);
+    middle = FinalVoltages(1);
+    int apart = 0;
+    for (std::size_t r = 1; r < top.size(); ++r) {
+        const double ratio = middle[r] / top[r];
+        EXPECT_NEAR(ratio, 0.5, 0.5 * 3.0 * 0.01 / 2.58) << "run " << r + 1;
+        apart += std::abs(ratio - 0.5) > 1e-6;
+    }
+    EXPECT_GT(apart, 20) << "the parts' DEV did not set them apart";
 }
 
 TEST_F(MonteCarloRunTest, TheSameSeedRepeatsTheAnalysisAndRunCountsAreCorrected)

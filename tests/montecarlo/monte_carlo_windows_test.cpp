@@ -347,6 +347,17 @@ TEST_F(MonteCarloWindowsTest, ABadReportWhenStopsTheRunsUntilItIsMended)
     EXPECT_NE(RunAnalysisTimed(kAnalysisTransient), 0);
     EXPECT_TRUE(RunState().setupFailed);
     EXPECT_FALSE(win::MessageBoxLog().empty());
+    // A performance function of an expression that no curve plots could never measure a run:
+    // refused with its text, not left to report nothing.
+    options.performance = "High(V(1)*2,1)>1";
+    Pump();
+    win::ClearMessageBoxLog();
+    win::PushMessageBoxAnswer(win::IDOK);
+    EXPECT_NE(RunAnalysisTimed(kAnalysisTransient), 0);
+    EXPECT_TRUE(RunState().setupFailed);
+    ASSERT_FALSE(win::MessageBoxLog().empty());
+    EXPECT_NE(win::MessageBoxLog().back().text.find("Can't find expression 'High(V(1)*2,1)>1'."), std::string::npos)
+        << win::MessageBoxLog().back().text;
     options.performance = "V(1)>2";
     Pump();
     EXPECT_EQ(RunAnalysisTimed(kAnalysisTransient), 0);
