@@ -318,6 +318,7 @@ void StartupSequence(const StartupCommandLine& line)
     RegisterToolBarSettingsSections();
     RegisterDialogSettingsSections();
     ReadSettings();
+    WarnIfSettingsCannotBeKept();
     // The sectioned file keeps the help bar with the Preferences, the older layout on its own line.
     SetHelpBarOption(SettingsFile().statusBarShown && PreferenceSettings().helpBarAtStart);
     ApplyDeviceListSizes();
