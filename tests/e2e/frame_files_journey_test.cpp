@@ -179,6 +179,27 @@ TEST(FrameFilesJourney, SelectAllTakesTheWholeTextOfANetlist)
     EXPECT_TRUE(journey.Running());
 }
 
+// A file whose name holds an '&' is listed by that name in the recent files and the Windows menu
+// (the screens show it); the '&' used to vanish and underline the next letter as the entry's key.
+TEST(FrameFilesJourney, AnAmpersandInAFileNameShowsInTheMenus)
+{
+    constexpr int kFileMenuX = 14, kWindowsMenuX = 155;
+    Journey journey("ampersand_menus");
+    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", journey.Root() / "R&D amp.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    Open(journey, "R&D amp.cir");
+    journey.Click(kFileMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Capture("ampersand_file_menu");
+    journey.Key("Escape Escape");
+    journey.Settle();
+    journey.Click(kWindowsMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Capture("ampersand_windows_menu");
+    journey.Key("Escape Escape");
+    EXPECT_TRUE(journey.Running());
+}
+
 // A file named to a second start opens in the program that runs already, in front. The second
 // start only raised the running frame, and the file was never opened.
 TEST(FrameFilesJourney, ASecondStartHandsItsFileToTheRunningProgram)
