@@ -209,6 +209,8 @@ void FillEditSituation(WindowRecord* active, ToolButtonSituation& situation)
         win::DWORD from = 0, to = 0;
         win::SendMessage(text, win::EM_GETSEL, reinterpret_cast<win::WPARAM>(&from), reinterpret_cast<win::LPARAM>(&to));
         situation.hasSelection = from != to;
+        // Select All takes the text's characters, not the schematic's items.
+        situation.hasItems = win::GetWindowTextLength(text) > 0;
         if (const TxtEditRecord* editor = GetTxtEditRecord(text)) situation.canUndo = situation.canUndo || !editor->undo.empty();
         situation.clipboardFull = win::IsClipboardFormatAvailable(win::CF_TEXT) != 0;
         return;

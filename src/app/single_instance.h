@@ -1,8 +1,9 @@
 #pragma once
 // One interactive program per data directory: the first start holds a lock file in the data
 // path and listens on a local socket named after it; a second start finds the lock taken, asks
-// the first to bring its frame to the front, and ends.
+// the first to bring its frame to the front and to open the files it was given, and ends.
 #include <string>
+#include <vector>
 
 namespace kq5 {
 
@@ -13,10 +14,17 @@ enum class InstanceClaim {
 };
 
 // Takes the lock of the data directory; when another program holds it, asks that one to raise
-// its frame (unless onlyTry) and says so.
-InstanceClaim ClaimSingleInstance(const std::string& dataPath, bool onlyTry = false);
-// Accepts the waiting requests of later starts; true when at least one asked to be raised.
-bool TakeRaiseRequests();
+// its frame and open the files (full paths; unless onlyTry) and says so.
+InstanceClaim ClaimSingleInstance(const std::string& dataPath, bool onlyTry = false,
+                                  const std::vector<std::string>& files = {});
+
+// What later starts asked for.
+struct RaiseRequests {
+    bool raise = false;               // at least one asked for the frame
+    std::vector<std::string> files;   // the files they were given, in the order asked
+};
+// Accepts the waiting requests of later starts.
+RaiseRequests TakeRaiseRequests();
 // Gives the lock and the socket back.
 void ReleaseSingleInstance();
 

@@ -59,6 +59,7 @@
 #include "schematic/component_editor.h"
 #include "document/component_library.h"
 #include "document/shape_library.h"
+#include "schematic/circuit_window.h"
 #include "schematic/component_library_use.h"
 #include "schematic/schematic_view.h"
 
@@ -317,6 +318,7 @@ void StartupSequence(const StartupCommandLine& line)
     RegisterToolBarSettingsSections();
     RegisterDialogSettingsSections();
     ReadSettings();
+    WarnIfSettingsCannotBeKept();
     // The sectioned file keeps the help bar with the Preferences, the older layout on its own line.
     SetHelpBarOption(SettingsFile().statusBarShown && PreferenceSettings().helpBarAtStart);
     ApplyDeviceListSizes();
@@ -441,7 +443,25 @@ void InstallTerminationSignals()
 
 void CheckExternalRequests()
 {
-    if (TakeRaiseRequests()) RaiseFrame();
+    // Files of later starts wait while a dialog or a long command holds the frame; a message of
+    // one file's load must not let the next one in under it either.
+    static std::vector<std::string> waiting;
+    static bool opening = false;
+    RaiseRequests requests = TakeRaiseRequests();
+    if (requests.raise) RaiseFrame();
+    waiting.insert(waiting.end(), requests.files.begin(), requests.files.end());
+    if (!waiting.empty() && !opening && Frame().frame && FrameRecord() && !Frame().busy && win::IsWindowEnabled(Frame().frame)) {
+        opening = true;
+        const std::vector<std::string> files = std::move(waiting);
+        waiting.clear();
+        // As a file dropped on the frame: the empty start-up window takes the first circuit.
+        for (const std::string& file : files) {
+            if (FrameRecord() == nullptr) break;
+            const std::string name = win::FileNameFromDisk(file);
+            OpenFileOfKind(name, DetectFileKind(name, 1));
+        }
+        opening = false;
+    }
     if (g_terminationRequested && Frame().frame) {
         g_terminationRequested = 0;
         Frame().quitBySignal = true;
@@ -472,7 +492,13 @@ int WinMain(const std::vector<std::string>& args)
 
     if (!line.commandFile.empty() || !line.batchLine.empty()) return RunBatch(line);
 
-    if (ClaimSingleInstance(SettingsFile().dataPath) != InstanceClaim::First) return 0;
+    {
+        // The program that runs already opens this start's files: their names are made whole
+        // here, where they were typed.
+        std::vector<std::string> files;
+        for (const std::string& file : line.files) files.push_back(std::filesystem::absolute(file, error).string());
+        if (ClaimSingleInstance(SettingsFile().dataPath, false, files) != InstanceClaim::First) return 0;
+    }
     // The desktop's own signal handling of the window system is replaced by ours: both end in
     // WM_CLOSE to the frame.
     // A window program that cannot reach its display would run on, unseen, for ever.

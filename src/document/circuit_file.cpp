@@ -14,6 +14,7 @@
 #include "document/text_area.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
+#include "ui/window_record_utils.h"
 #include "core/char_classes.h"
 #include "core/field_stream.h"
 #include "core/file_paths.h"
@@ -91,11 +92,27 @@ void CloseRecordWindow(WindowRecord* record)
     FreeDocumentRecord(record);
 }
 
-void ShowRecordWindow(WindowRecord* record, bool maximised)
+}  // namespace
+
+void ShowLoadedWindow(WindowRecord* record, bool maximised, bool savedPlace)
 {
     if (record == nullptr || record->window == nullptr) return;
-    win::ShowWindow(record->window, maximised ? win::SW_SHOWMAXIMIZED : win::SW_SHOW);
+    const win::WINDOWPLACEMENT* saved = savedPlace && record->kind == kWindowSchematic && record->document
+                                            ? &record->document->placements[0] : nullptr;
+    if (saved == nullptr || saved->length == 0 || saved->rcNormalPosition.right <= saved->rcNormalPosition.left) {
+        win::ShowWindow(record->window, maximised ? win::SW_SHOWMAXIMIZED : win::SW_SHOW);
+        return;
+    }
+    // A schematic comes up where its file says it stood. Beside maximised windows it is maximised
+    // too, and goes back to that place when restored; one saved as an icon opens at that place.
+    win::WINDOWPLACEMENT placement = *saved;
+    if (maximised) placement.showCmd = win::SW_SHOWMAXIMIZED;
+    else if (placement.showCmd != win::SW_SHOWMAXIMIZED) placement.showCmd = win::SW_SHOWNORMAL;
+    placement.flags = 0;
+    SetRecordPlacement(record, placement);
 }
+
+namespace {
 
 // Starts the separate model-fitting program with the file. A build without the program says so;
 // a program that is there but cannot be started gets 15022 with its name.
@@ -510,8 +527,9 @@ int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, Loa
     }
     out = record;
     EndWaitCursor();
+    // A window renewed in place (Revert) stays where the user has it now.
     if (record != nullptr && ((options & kLoadShowWindow) || ((options & kLoadShowIfNew) && created)))
-        ShowRecordWindow(record, activeMaximised != 0);
+        ShowLoadedWindow(record, activeMaximised != 0, created);
     if (record != nullptr && created && !macro) SetEditMode(record, kCommandSelectMode);
     if (status == 0 && record != nullptr && !macro) FocusTextAreaAfterLoad(record);
     if (record != nullptr && !macro) RefreshToolButtonStates();

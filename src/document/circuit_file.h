@@ -114,6 +114,9 @@ void ResetCircuitFileStateForTests();
 // failure gives 15055.
 int LoadCircuitFile(WindowRecord* target, const std::string& name, int kind, LoadOptions options,
                     WindowRecord*& out);
+// Shows a loaded window, maximised beside maximised windows; with savedPlace a schematic takes
+// the place saved in its file (and goes back to it when restored from maximised).
+void ShowLoadedWindow(WindowRecord* record, bool maximised, bool savedPlace);
 int LoadCircuitFileWithDefaults(WindowRecord* target, const std::string& name, int kind, WindowRecord*& out);
 
 // Saves the window's document under the name (its title when empty). 0, or 15055 after reporting.

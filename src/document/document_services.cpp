@@ -22,6 +22,7 @@ void ResetDocumentServicesForTests()
     ListClear(state.clipboardItems);
     ListClear(state.clipboardGridTexts);
     ListClear(state.clipboardObjects);
+    state.clipboardCutFrom = nullptr;
     state.bannerFontNames.clear();
 }
 

@@ -24,6 +24,10 @@ struct DocumentServicesState {
     LinkedList clipboardItems{NewListRecord<SchematicItem>};
     LinkedList clipboardGridTexts{NewListRecord<GridText>};
     LinkedList clipboardObjects{NewListRecord<PlotObject>};
+    // The document whose nodes the clipboard holds because they were cut from it (null after a
+    // copy): pasted back into it they were moved, so flags and labels keep the names that join
+    // them to their nodes.
+    const void* clipboardCutFrom = nullptr;
     // Face names of the fonts block of the banner file being read; empty outside a load.
     std::vector<std::string> bannerFontNames;
 };

@@ -335,6 +335,7 @@ void FreeDocumentRecord(WindowRecord*& record)
     win::HWND area = nullptr;
     if (CircuitDocument* document = record->document.get()) {
         area = document->textAreaWindow;
+        if (DocumentServices().clipboardCutFrom == document) DocumentServices().clipboardCutFrom = nullptr;
         if (record->flags & kRecordSharesLists) {
             // The lists belong to the window whose circuit this one shows; forget them unfreed.
             for (LinkedList* list : {&document->itemList, &document->gridTextList}) {

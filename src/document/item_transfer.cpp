@@ -65,6 +65,7 @@ struct Pass {
     std::uint32_t flags;
     std::uint8_t mask;
     int page;  // the page of the current pane
+    bool movedBack;  // the clipboard's nodes were cut from this document
 
     bool Taken(std::uint8_t selection) const { return (flags & kTransferAll) || (selection & mask); }
     bool Copying(bool same) const { return !same || (flags & kTransferCopyInPlace); }
@@ -193,7 +194,7 @@ int TransferGridTextList(const Pass& pass)
                 copy->y += pass.dy;
                 if (pass.TakesCurrentPage()) copy->page = static_cast<std::int16_t>(pass.page);
                 copy->selection |= kSelectNew;
-                if (pass.Renames() && (copy->flags & (kGridTextIsFlag | kGridTextValidLabel)))
+                if (pass.Renames() && !pass.movedBack && (copy->flags & (kGridTextIsFlag | kGridTextValidLabel)))
                     names.Rename(pass.record, *copy);
                 if (pass.flags & kTransferRemove) next = ListRemove(source, node);
             } else if (pass.flags & kTransferRemove) {
@@ -311,7 +312,8 @@ int TransferItems(WindowRecord* record, int dx, int dy, int orientationDelta, st
               orientationDelta,
               flags,
               selectionMask,
-              record->document ? PanePage(*record->document) : 0};
+              record->document ? PanePage(*record->document) : 0,
+              record->document && DocumentServices().clipboardCutFrom == record->document.get()};
     const bool schematic = IsSchematicKind(record->kind) && record->document;
     const bool objects = !schematic && (record->flags & kRecordHoldsPlotObjects);
     if (flags & kTransferEmptyDest) {
@@ -326,6 +328,10 @@ int TransferItems(WindowRecord* record, int dx, int dy, int orientationDelta, st
     if (schematic && pass.source.items && pass.destination.items) count += TransferItemList(pass);
     if (schematic && pass.source.gridTexts && pass.destination.gridTexts) count += TransferGridTextList(pass);
     if (objects && pass.source.objects && pass.destination.objects) count += TransferObjectList(pass);
+    if (schematic && pass.destination.group == Group::Clipboard) {
+        const bool cut = (flags & kTransferRemove) && pass.source.group == Group::Document;
+        DocumentServices().clipboardCutFrom = cut ? record->document.get() : nullptr;
+    }
     // The draw range must not point at nodes that have gone.
     if (schematic && ((flags & kTransferRemove) || (flags & kTransferEmptyDest))) ResetDrawRange(record);
     return count;

@@ -410,6 +410,34 @@ void ReadSettings()
     if (int status = TransferSettingsFile(unit); status != 0) RejectSettingsFile(status);
 }
 
+namespace {
+
+// Why kq5.dat could not be made in its folder: a file error id, 0 when nothing stands in the way.
+int SettingsFileWriteProblem(const SettingsFileState& state)
+{
+    struct stat folder {};
+    if (stat(state.dataPath.c_str(), &folder) != 0) return kMsgFileErrorBase + errno;
+    if (!S_ISDIR(folder.st_mode)) return kMsgFileErrorBase + ENOTDIR;
+    // The file is written beside itself and renamed over the old one: the folder must take it.
+    if (access(state.dataPath.c_str(), W_OK | X_OK) != 0) return kMsgFileErrorBase + errno;
+    struct stat file {};
+    if (stat(state.dataFileName.c_str(), &file) == 0 && S_ISDIR(file.st_mode)) return kMsgFileErrorBase + EISDIR;
+    return 0;
+}
+
+}  // namespace
+
+bool WarnIfSettingsCannotBeKept()
+{
+    const SettingsFileState& state = SettingsFile();
+    if (state.dataFileName.empty()) return false;
+    const int problem = SettingsFileWriteProblem(state);
+    if (problem == 0) return false;
+    WarnSettings(kMsgSettingsNotWritten, state.dataFileName, problem);
+    ReportMessage("WE", nullptr, kMsgSettingsNotWritten, state.dataFileName.c_str());
+    return true;
+}
+
 int WriteSettings()
 {
     const SettingsFileState& state = SettingsFile();

@@ -113,6 +113,10 @@ void ReadSettings();
 // reporting it on stderr and the help bar (the old file is then unchanged).
 int WriteSettings();
 void SetDefaultSettings();
+// Start-up: when the settings file could not be written at exit (its folder is missing, is not a
+// folder or cannot be written), the user is told now, while the session's settings can still be
+// kept by other means. True when told.
+bool WarnIfSettingsCannotBeKept();
 // Both directions by the unit's mode; closes the unit. 0 or the first failing routine's result.
 int TransferSettingsFile(int unit);
 

@@ -286,6 +286,8 @@ int OpenFileOfKind(const std::string& path, int kind)
     const int status = LoadCircuitFileWithDefaults(reuse, path, kind, out);
     if (status == 0 && reusedWindow != nullptr && out != nullptr && out->window == reusedWindow) {
         Frame().startupWindow = nullptr;
+        // The empty start-up window only stood in for a circuit: the file says where it stands.
+        ShowLoadedWindow(out, false, true);
         // The start-up window may lie behind others opened since: the file opened is in front.
         ActivateWindowRecord(out, false);
         win::RedrawWindow(reusedWindow, nullptr, nullptr,

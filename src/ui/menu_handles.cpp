@@ -35,10 +35,21 @@ win::HMENU FindPopupWithCommand(win::HMENU menu, unsigned command)
     return nullptr;
 }
 
+std::string MenuLiteral(std::string_view text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (char c : text) {
+        if (c == '&') shown += '&';
+        shown += c;
+    }
+    return shown;
+}
+
 std::string MenuItemText(std::string_view name)
 {
-    if (name.size() <= kLongName) return std::string(name);
-    return std::string(name.substr(0, kShownPart)) + "...";
+    if (name.size() <= kLongName) return MenuLiteral(name);
+    return MenuLiteral(name.substr(0, kShownPart)) + "...";
 }
 
 void AppendNameItem(win::HMENU popup, unsigned id, std::string_view name)

@@ -24,7 +24,11 @@ win::HMENU LoadedMenu(int id);
 // The popup of a menu whose items include the command (searched depth-first), or null.
 win::HMENU FindPopupWithCommand(win::HMENU menu, unsigned command);
 
-// A name as a menu shows it: names longer than 40 characters as their first 35 and "...".
+// A text a menu shows as it stands: each '&' doubled, so that none turns the next letter into the
+// item's key (a file "R&D.cir" reads "R&D.cir", not "RD.cir" with D underlined).
+std::string MenuLiteral(std::string_view text);
+// A name as a menu shows it: names longer than 40 characters as their first 35 and "...", shown
+// as they stand.
 std::string MenuItemText(std::string_view name);
 void AppendNameItem(win::HMENU popup, unsigned id, std::string_view name);
 // Removes the items from the position to the end.

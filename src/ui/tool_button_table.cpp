@@ -52,7 +52,7 @@ std::array<ToolButtonRow, kToolButtonRowCount> MakeRows()
         R{"COPY", 17202, 1000, 2, 0x2003, kGroupEdit},
         R{"PASTE", 17203, 1000, 3, 0x2003, kGroupEdit},
         R{"CLEAR", 17204, 1000, 4, 0x2003, kGroupEdit},
-        R{"SELECTAL", 17205, 1000, 5, 0x80417, kGroupEdit},
+        R{"SELECTAL", 17205, 1000, 5, 0x80457, kGroupEdit},  // text windows too: their text is selected
         R{"PAGEADD", 12200, 1017, 2, 0x20011, kGroupEdit},
         R{"PAGEDEL", 12201, 1017, 3, 0x20015, kGroupEdit},
         R{"FIND", 17213, 1016, 5, 0x2001, kGroupEdit},

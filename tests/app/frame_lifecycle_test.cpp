@@ -315,24 +315,27 @@ TEST_F(FrameLifecycle, ResizingWithoutBarsGivesTheClientEverythingAndItsBorderOu
     EXPECT_EQ(Frame().clientHeight, 400);
 }
 
-TEST_F(FrameLifecycle, ASecondStartAsksTheFirstToComeForward)
+TEST_F(FrameLifecycle, ASecondStartAsksTheFirstToComeForwardWithItsFiles)
 {
     ASSERT_EQ(ClaimSingleInstance(dir_.string()), InstanceClaim::First);
-    EXPECT_FALSE(TakeRaiseRequests());
+    EXPECT_FALSE(TakeRaiseRequests().raise);
+    const std::vector<std::string> files = {"/tmp/two words.cir", "/tmp/odd\nname.ckt"};
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         // A program started anew holds none of the first one's files.
         ReleaseSingleInstance();
-        const InstanceClaim claim = ClaimSingleInstance(dir_.string());
+        const InstanceClaim claim = ClaimSingleInstance(dir_.string(), false, files);
         _exit(claim == InstanceClaim::OtherRaised ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_TRUE(TakeRaiseRequests());
-    EXPECT_FALSE(TakeRaiseRequests());
+    const RaiseRequests requests = TakeRaiseRequests();
+    EXPECT_TRUE(requests.raise);
+    EXPECT_EQ(requests.files, files);
+    EXPECT_FALSE(TakeRaiseRequests().raise);
     ReleaseSingleInstance();
     // Once given back, the next start is the first again.
     EXPECT_EQ(ClaimSingleInstance(dir_.string(), true), InstanceClaim::First);

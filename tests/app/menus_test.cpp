@@ -48,6 +48,7 @@ TEST_F(MenusTest, EveryMenuLoadsAndLongNamesAreCut)
     for (int id = 100; id <= 111; ++id) EXPECT_NE(LoadedMenu(id), nullptr) << id;
     EXPECT_EQ(MenuItemText(std::string(40, 'a')), std::string(40, 'a'));
     EXPECT_EQ(MenuItemText("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcde"), "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345678...");
+    EXPECT_EQ(MenuItemText("Bass & Treble"), "Bass && Treble");
     win::HMENU popup = win::CreatePopupMenu();
     AppendNameItem(popup, 42000, std::string(41, 'x'));
     AppendNameItem(popup, 42001, "short");
@@ -62,12 +63,13 @@ TEST_F(MenusTest, RecentFilesAreRebuiltWhenTheFilePopupOpens)
     win::HMENU file = FindPopupWithCommand(Menus().main, 17100);
     ASSERT_NE(file, nullptr);
     const int base = win::GetMenuItemCount(file);
-    std::vector<std::string> recent = {"a.cir", "", "c.cir"};
+    std::vector<std::string> recent = {"a.cir", "", "R&D amp.cir"};
     MenuTextSources().recentFile = [&](int n) { return n < static_cast<int>(recent.size()) ? recent[static_cast<std::size_t>(n)] : std::string(); };
     InitMenuPopupItems(file, MenuSituation{});
     ASSERT_EQ(win::GetMenuItemCount(file), base + 3);  // a separator and two files
     EXPECT_EQ(win::GetMenuString(file, 3892, win::MF_BYCOMMAND), "&1 a.cir");
-    EXPECT_EQ(win::GetMenuString(file, 3894, win::MF_BYCOMMAND), "&2 c.cir");
+    // An '&' of a file name shows as it stands: it is no key of the entry.
+    EXPECT_EQ(win::GetMenuString(file, 3894, win::MF_BYCOMMAND), "&2 R&&D amp.cir");
     EXPECT_FALSE(Grayed(file, 3894));
     recent = {"new.cir"};
     InitMenuPopupItems(file, MenuSituation{});

@@ -182,6 +182,27 @@ TEST_F(ItemTransfer, CutAndUndoGiveTheNodesBack)
     EXPECT_EQ(document_->gridTextList.count, 1);
 }
 
+// A flag cut from one page and pasted keeps the name that joins it to its partner on another
+// page, however often it is pasted back; a copied flag is a new one and gets a name of its own.
+TEST_F(ItemTransfer, ACutFlagPastedBackStillJoinsItsPartnerOnAnotherPage)
+{
+    Text("MID", 1, 0, true);
+    Text("MID", 2, kSelected, true);
+    ASSERT_EQ(TransferItems(record_, 0, 0, 0, kTransferCut, kSelected), 1);
+    ASSERT_EQ(document_->gridTextList.count, 1);
+    EXPECT_EQ(TransferItems(record_, 0, 0, 0, kTransferPaste, 0), 1);
+    EXPECT_EQ(static_cast<const GridText*>(document_->gridTextList.tail)->text, "MID");
+    // Undo of the paste and a second paste.
+    ListRemove(document_->gridTextList, document_->gridTextList.tail);
+    EXPECT_EQ(TransferItems(record_, 0, 0, 0, kTransferPaste, 0), 1);
+    EXPECT_EQ(static_cast<const GridText*>(document_->gridTextList.tail)->text, "MID");
+
+    for (GridText& text : ListRecords<GridText>(document_->gridTextList)) text.selection = text.page == 2 ? kSelected : 0;
+    ASSERT_EQ(TransferItems(record_, 0, 0, 0, kTransferCopy, kSelected), 1);
+    EXPECT_EQ(TransferItems(record_, 0, 0, 0, kTransferPaste, 0), 1);
+    EXPECT_EQ(static_cast<const GridText*>(document_->gridTextList.tail)->text, "MID1");
+}
+
 TEST_F(ItemTransfer, OutOfMemoryEndsOnlyThePassOfTheListBeingCopied)
 {
     AddWire(0, 0, 1, 1)->selection = kSelected;

@@ -164,6 +164,9 @@ TEST_F(MdiTest, BeyondNineChildrenTheMenuOffersMoreWindows)
     std::vector<HWND> docs;
     for (int i = 1; i <= 11; ++i) docs.push_back(NewDocument(("Doc" + std::to_string(i)).c_str()));
     ASSERT_EQ(GetMenuItemCount(windows), 2 + 1 + 9 + 1);
+    // A title with an '&' (a file "R&D.cir") is listed as it stands.
+    SetWindowText(docs[0], "R&D");
+    EXPECT_EQ(GetMenuString(windows, 3, MF_BYPOSITION), "&1 R&&D");
     // The active eleventh takes the ninth place.
     EXPECT_EQ(GetMenuString(windows, 11, MF_BYPOSITION), "&9 Doc11");
     EXPECT_EQ(GetMenuState(windows, 11, MF_BYPOSITION), MF_CHECKED);
