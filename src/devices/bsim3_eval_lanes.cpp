@@ -596,18 +596,21 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
         p.vdseffLast = Vdseff.v[k];
         p.abulkLast = Abulk.v[k];
         p.qinv = qinv[k];
-        ch.vds = Vds.Lane(k);
-        ch.vbseff = Vbseff.Lane(k);
-        ch.phis = Phis.Lane(k);
-        ch.sqrtPhis = sqrtPhis.Lane(k);
-        ch.vthD = Vth.Lane(k);
+        if (!charges) {
+            // What the charge model reads, where the charges are left to it.
+            ch.vds = Vds.Lane(k);
+            ch.vbseff = Vbseff.Lane(k);
+            ch.phis = Phis.Lane(k);
+            ch.sqrtPhis = sqrtPhis.Lane(k);
+            ch.vthD = Vth.Lane(k);
+            ch.n = n.Lane(k);
+            ch.vgsEff = VgsEff.Lane(k);
+            ch.vgstNVt = VgstNVt.Lane(k);
+            ch.expVgstNVt = expVgstNVt[k];
+            ch.vgsteff = Vgsteff.Lane(k);
+            ch.abulk0 = Abulk0.Lane(k);
+        }
         ch.vth = Vth.v[k];
-        ch.n = n.Lane(k);
-        ch.vgsEff = VgsEff.Lane(k);
-        ch.vgstNVt = VgstNVt.Lane(k);
-        ch.expVgstNVt = expVgstNVt[k];
-        ch.vgsteff = Vgsteff.Lane(k);
-        ch.abulk0 = Abulk0.Lane(k);
         ch.vdsat = Vdsat.v[k];
         ch.ids = Ids.v[k];
         ch.gm = Ids.g[k];
