@@ -381,7 +381,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         const double ac = ag * c;
         if (kChargeRead[k]) charged[k] = ac;
         if (k < 32)
-            values[k] = g + ac;
+            values[k] = kSeriesOnly[k] ? g : g + ac;  // (c is 0 there)
         else if (nqs)
             withChargeNode[k] = g + ac;
     });
