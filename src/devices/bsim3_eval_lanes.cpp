@@ -94,6 +94,47 @@ D4 Sqrt(const D4& x)
 }
 D4 DivideFixed(const D4& x, V a, V inverse) { return Chain(x, x.v / a, inverse); }
 
+// A value that depends on Vbs alone, with its one slope: the operations of D4 on the value and
+// the Vbs slope, which are all that differ from zero there. It becomes a D4 where it meets one.
+struct B4 {
+    V v{}, b{};
+
+    B4() = default;
+    B4(double value) : v(Broadcast(value)) {}
+    B4(V value) : v(value) {}
+    B4(V value, V db) : v(value), b(db) {}
+    operator D4() const { return {v, V{}, V{}, b}; }
+
+    Dual3 Lane(int k) const { return {v[k], 0.0, 0.0, b[k]}; }
+};
+
+B4 operator+(const B4& x, const B4& y) { return {x.v + y.v, x.b + y.b}; }
+B4 operator-(const B4& x, const B4& y) { return {x.v - y.v, x.b - y.b}; }
+B4 operator*(const B4& x, const B4& y) { return {x.v * y.v, x.b * y.v + x.v * y.b}; }
+B4 operator*(V a, const B4& x) { return {a * x.v, a * x.b}; }
+B4 operator*(const B4& x, V a) { return a * x; }
+B4 operator*(double a, const B4& x) { return Broadcast(a) * x; }
+B4 operator/(const B4& x, const B4& y)
+{
+    const V q = x.v / y.v;
+    const V inverse = 1.0 / y.v;
+    return {q, (x.b - q * y.b) * inverse};
+}
+B4 operator/(V a, const B4& y)
+{
+    const V q = a / y.v;
+    const V k = -q / y.v;
+    return {q, k * y.b};
+}
+B4 operator/(double a, const B4& y) { return Broadcast(a) / y; }
+B4 Chain(const B4& x, V f, V slope) { return {f, slope * x.b}; }
+B4 Sqrt(const B4& x)
+{
+    const V r = __builtin_ia32_sqrtpd256(x.v);
+    return Chain(x, r, 0.5 / r);
+}
+B4 DivideFixed(const B4& x, V a, V inverse) { return Chain(x, x.v / a, inverse); }
+
 bool Any(Mask m) { return __builtin_ia32_movmskpd256(reinterpret_cast<V>(m)) != 0; }
 bool All(Mask m) { return __builtin_ia32_movmskpd256(reinterpret_cast<V>(m)) == 0xF; }
 V Select(Mask m, V yes, V no) { return m ? yes : no; }
@@ -101,9 +142,10 @@ D4 Select(Mask m, const D4& yes, const D4& no)
 {
     return {m ? yes.v : no.v, m ? yes.g : no.g, m ? yes.d : no.d, m ? yes.b : no.b};
 }
+B4 Select(Mask m, const B4& yes, const B4& no) { return {m ? yes.v : no.v, m ? yes.b : no.b}; }
 // yes() where m, no() elsewhere, each evaluated only when a lane takes it.
 template <class Yes, class No>
-D4 Pick(Mask m, Yes&& yes, No&& no)
+auto Pick(Mask m, Yes&& yes, No&& no) -> decltype(yes())
 {
     if (All(m)) return yes();
     if (!Any(m)) return no();
@@ -112,7 +154,8 @@ D4 Pick(Mask m, Yes&& yes, No&& no)
 
 // e^x and ln x (the C library's vector forms) in the lanes of m; 0 and its slopes elsewhere. The
 // other lanes are given an argument the functions take without a special case.
-D4 ExpWhere(const D4& x, Mask m)
+template <class T>
+T ExpWhere(const T& x, Mask m)
 {
     const V e = Select(m, _ZGVdN4v_exp(Select(m, x.v, V{})), V{});
     return Chain(x, e, e);
@@ -122,19 +165,16 @@ D4 LogWhere(const D4& x, Mask m)
     const V in = Select(m, x.v, Broadcast(1.0));
     return Chain(x, Select(m, _ZGVdN4v_log(in), V{}), Select(m, 1.0 / in, V{}));
 }
-D4 RaiseKeepingSlope(D4 x, double floor)
+template <class T>
+T RaiseKeepingSlope(T x, double floor)
 {
     x.v = Select(x.v < floor, Broadcast(floor), x.v);
     return x;
 }
-D4 ExpAboveMin(const D4& x)
+B4 ShortChannelTheta(const B4& exponent)
 {
-    const Mask above = x.v > -bsim3_body::kExpThreshold;
-    return Select(above, ExpWhere(x, above), D4(bsim3_body::kMinExp));
-}
-D4 ShortChannelTheta(const D4& exponent)
-{
-    const D4 e = ExpAboveMin(exponent);
+    const Mask above = exponent.v > -bsim3_body::kExpThreshold;
+    const B4 e = Select(above, ExpWhere(exponent, above), B4(bsim3_body::kMinExp));
     return e * (1.0 + 2.0 * e);
 }
 
@@ -383,56 +423,57 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
     const Params P{lanes};
     const Bsim3Size& first = *lanes[0];
     const V zero{}, one = Broadcast(1.0);
-    const D4 Vgs(vgsV, one, zero, zero), Vds(vdsV, zero, one, zero), Vbs(vbsV, zero, zero, one);
+    const D4 Vgs(vgsV, one, zero, zero), Vds(vdsV, zero, one, zero);
+    const B4 Vbs(vbsV, one);
     const V Vtm = P(&Bsim3Size::vtm), Cox = P(&Bsim3Size::cox), Leff = P(&Bsim3Size::leff);
     const V phi = P(&Bsim3Size::phi), sqrtPhi = P(&Bsim3Size::sqrtPhi), vbsc = P(&Bsim3Size::vbsc);
 
     // 1. Effective bulk voltage, smoothly held above vbsc.
-    D4 T0 = Vbs - vbsc - 0.001;
-    D4 T1 = Sqrt(T0 * T0 - 0.004 * vbsc);
-    const D4 Vbseff = vbsc + 0.5 * (T0 + T1);
+    // (Steps 1 to 5 and 11 carry the quantities of Vbs alone with their one slope, B4.)
+    const B4 bulk0 = Vbs - vbsc - 0.001;
+    const B4 Vbseff = vbsc + 0.5 * (bulk0 + Sqrt(bulk0 * bulk0 - 0.004 * vbsc));
 
     // 2. Surface potential and depletion width.
     const Mask forward = Vbseff.v > 0.0;
-    const D4 Phis = Pick(
+    const B4 Phis = Pick(
         forward, [&] { return phi * (phi / (phi + Vbseff)); }, [&] { return phi - Vbseff; });
     const V phis3 = P(&Bsim3Size::phis3);
-    const D4 sqrtPhis = Pick(
+    const B4 sqrtPhis = Pick(
         forward, [&] { return phis3 / (phi + 0.5 * Vbseff); },
-        [&] { return Sqrt(Select(forward, D4(1.0), Phis)); });
-    const D4 Xdep = DivideFixed(P(&Bsim3Size::xdep0) * sqrtPhis, sqrtPhi, P(&Bsim3Size::inverseSqrtPhi));
+        [&] { return Sqrt(Select(forward, B4(1.0), Phis)); });
+    const B4 Xdep = DivideFixed(P(&Bsim3Size::xdep0) * sqrtPhis, sqrtPhi, P(&Bsim3Size::inverseSqrtPhi));
 
     // 3. Short- and narrow-channel threshold terms.
     const V factor1 = P(&Bsim3Size::factor1), vbiPhi = P(&Bsim3Size::vbi) - phi;
-    const D4 T3 = Sqrt(Xdep);
-    const D4 lt1 = factor1 * T3 * RaiseKeepingSlope(1.0 + P(&Bsim3Size::dvt2) * Vbseff, 1e-10);
-    const D4 theta0 = ShortChannelTheta(P(&Bsim3Size::dvt1Length) / lt1);
+    const B4 T3 = Sqrt(Xdep);
+    const B4 lt1 = factor1 * T3 * RaiseKeepingSlope(1.0 + P(&Bsim3Size::dvt2) * Vbseff, 1e-10);
+    const B4 theta0 = ShortChannelTheta(P(&Bsim3Size::dvt1Length) / lt1);
     const V dvt0 = P(&Bsim3Size::dvt0);
     const V thetavth = dvt0 * theta0.v;
-    const D4 deltVth = dvt0 * theta0 * vbiPhi;
-    D4 deltVthW;
+    const B4 deltVth = dvt0 * theta0 * vbiPhi;
+    B4 deltVthW;
     if (first.dvt0w != 0.0) {
-        const D4 ltw = factor1 * T3 * RaiseKeepingSlope(1.0 + P(&Bsim3Size::dvt2w) * Vbseff, 1e-10);
-        const D4 thetaW = ShortChannelTheta(P(&Bsim3Size::dvt1wArea) / ltw);
+        const B4 ltw = factor1 * T3 * RaiseKeepingSlope(1.0 + P(&Bsim3Size::dvt2w) * Vbseff, 1e-10);
+        const B4 thetaW = ShortChannelTheta(P(&Bsim3Size::dvt1wArea) / ltw);
         deltVthW = P(&Bsim3Size::dvt0w) * thetaW * vbiPhi;
     }
 
     // 4. and 5. Threshold voltage.
-    D4 eta = P(&Bsim3Size::eta0) + P(&Bsim3Size::etab) * Vbseff;
+    B4 eta = P(&Bsim3Size::eta0) + P(&Bsim3Size::etab) * Vbseff;
     const Mask smallEta = eta.v < 1e-4;
     if (Any(smallEta)) eta = Select(smallEta, (2e-4 - eta) / (3.0 - 2e4 * eta), eta);
-    const D4 Vth = P(&Bsim3Size::type) * P(&Bsim3Size::vth0) + P(&Bsim3Size::k1) * (sqrtPhis - sqrtPhi) -
-                   P(&Bsim3Size::k2) * Vbseff - deltVth - deltVthW +
-                   DivideFixed((P(&Bsim3Size::k3) + P(&Bsim3Size::k3b) * Vbseff) * P(&Bsim3Size::tox) * phi,
-                               P(&Bsim3Size::weffW0), P(&Bsim3Size::inverseWeffW0)) +
-                   P(&Bsim3Size::vthLateral) +
-                   (P(&Bsim3Size::kt1Length) + P(&Bsim3Size::kt2) * Vbseff) * P(&Bsim3Size::tempRatio) -
-                   eta * P(&Bsim3Size::theta0vb0) * Vds;
+    const B4 vthBulk = P(&Bsim3Size::type) * P(&Bsim3Size::vth0) + P(&Bsim3Size::k1) * (sqrtPhis - sqrtPhi) -
+                       P(&Bsim3Size::k2) * Vbseff - deltVth - deltVthW +
+                       DivideFixed((P(&Bsim3Size::k3) + P(&Bsim3Size::k3b) * Vbseff) * P(&Bsim3Size::tox) * phi,
+                                   P(&Bsim3Size::weffW0), P(&Bsim3Size::inverseWeffW0)) +
+                       P(&Bsim3Size::vthLateral) +
+                       (P(&Bsim3Size::kt1Length) + P(&Bsim3Size::kt2) * Vbseff) * P(&Bsim3Size::tempRatio);
+    const D4 Vth = D4(vthBulk) - D4(eta * P(&Bsim3Size::theta0vb0)) * Vds;
 
     // 6. Subthreshold swing.
-    D4 n = 1.0 + DivideFixed((P(&Bsim3Size::cdsc) + P(&Bsim3Size::cdscb) * Vbseff + P(&Bsim3Size::cdscd) * Vds) *
-                                     theta0 +
-                                 P(&Bsim3Size::nfactor) * 1.03594e-10 / Xdep + P(&Bsim3Size::cit),
+    D4 n = 1.0 + DivideFixed((D4(P(&Bsim3Size::cdsc) + P(&Bsim3Size::cdscb) * Vbseff) + P(&Bsim3Size::cdscd) * Vds) *
+                                         D4(theta0) +
+                                     D4(P(&Bsim3Size::nfactor) * 1.03594e-10 / Xdep) + P(&Bsim3Size::cit),
                              Cox, P(&Bsim3Size::inverseCox));
     n = Select(n.v <= 1.0, D4(1.0), n);
 
@@ -480,13 +521,13 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
     Rds = Select(Rds.v <= 0.0, D4(0.0), Rds);
 
     // 11. Bulk charge factor.
-    T1 = 0.5 * P(&Bsim3Size::k1) / sqrtPhis;
-    const D4 T9 = 1.0 / (1.0 + P(&Bsim3Size::keta) * Vbseff);
-    const D4 T5 = Leff / (Leff + 2.0 * Sqrt(P(&Bsim3Size::xj) * Xdep));
+    const B4 T1 = 0.5 * P(&Bsim3Size::k1) / sqrtPhis;
+    const B4 T9 = 1.0 / (1.0 + P(&Bsim3Size::keta) * Vbseff);
+    const B4 T5 = Leff / (Leff + 2.0 * Sqrt(P(&Bsim3Size::xj) * Xdep));
     const V a0 = P(&Bsim3Size::a0);
-    const D4 Abulk0 = RaiseKeepingSlope((1.0 + T1 * (a0 * T5 + P(&Bsim3Size::b0Width))) * T9, 0.01);
-    const D4 dAbulkdVg = -1.0 * T1 * T9 * (P(&Bsim3Size::ags) * a0) * T5 * T5 * T5;
-    const D4 Abulk = RaiseKeepingSlope(Abulk0 + dAbulkdVg * Vgsteff, 0.01);
+    const B4 Abulk0 = RaiseKeepingSlope((1.0 + T1 * (a0 * T5 + P(&Bsim3Size::b0Width))) * T9, 0.01);
+    const B4 dAbulkdVg = -1.0 * T1 * T9 * (P(&Bsim3Size::ags) * a0) * T5 * T5 * T5;
+    const D4 Abulk = RaiseKeepingSlope(D4(Abulk0) + D4(dAbulkdVg) * Vgsteff, 0.01);
 
     // 12. Mobility.
     const V tox = P(&Bsim3Size::tox), inverseTox = P(&Bsim3Size::inverseTox);
@@ -523,9 +564,9 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
 
     // 14. Effective drain voltage.
     const V delta = P(&Bsim3Size::delta);
-    T1 = Vdsat - Vds - delta;
-    const D4 T2 = Sqrt(T1 * T1 + 4.0 * delta * Vdsat);
-    D4 Vdseff = Vdsat - 0.5 * (T1 + T2);
+    const D4 T1d = Vdsat - Vds - delta;
+    const D4 T2 = Sqrt(T1d * T1d + 4.0 * delta * Vdsat);
+    D4 Vdseff = Vdsat - 0.5 * (T1d + T2);
     D4 diffVds = Vds - Vdseff;
 
     // 15. Early voltages.
@@ -596,18 +637,21 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
         p.vdseffLast = Vdseff.v[k];
         p.abulkLast = Abulk.v[k];
         p.qinv = qinv[k];
-        ch.vds = Vds.Lane(k);
-        ch.vbseff = Vbseff.Lane(k);
-        ch.phis = Phis.Lane(k);
-        ch.sqrtPhis = sqrtPhis.Lane(k);
-        ch.vthD = Vth.Lane(k);
+        if (!charges) {
+            // What the charge model reads, where the charges are left to it.
+            ch.vds = Vds.Lane(k);
+            ch.vbseff = Vbseff.Lane(k);
+            ch.phis = Phis.Lane(k);
+            ch.sqrtPhis = sqrtPhis.Lane(k);
+            ch.vthD = Vth.Lane(k);
+            ch.n = n.Lane(k);
+            ch.vgsEff = VgsEff.Lane(k);
+            ch.vgstNVt = VgstNVt.Lane(k);
+            ch.expVgstNVt = expVgstNVt[k];
+            ch.vgsteff = Vgsteff.Lane(k);
+            ch.abulk0 = Abulk0.Lane(k);
+        }
         ch.vth = Vth.v[k];
-        ch.n = n.Lane(k);
-        ch.vgsEff = VgsEff.Lane(k);
-        ch.vgstNVt = VgstNVt.Lane(k);
-        ch.expVgstNVt = expVgstNVt[k];
-        ch.vgsteff = Vgsteff.Lane(k);
-        ch.abulk0 = Abulk0.Lane(k);
         ch.vdsat = Vdsat.v[k];
         ch.ids = Ids.v[k];
         ch.gm = Ids.g[k];

@@ -381,7 +381,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         const double ac = ag * c;
         if (kChargeRead[k]) charged[k] = ac;
         if (k < 32)
-            values[k] = g + ac;
+            values[k] = kSeriesOnly[k] ? g : g + ac;  // (c is 0 there)
         else if (nqs)
             withChargeNode[k] = g + ac;
     });
@@ -389,8 +389,8 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         if (!bypassed) {
             if (mode == kModeFirstTimePoint)
                 for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.chargeStates, slot + k);
-            for (int k : {kQg, kQb, kQd}) IntegrateChargeCurrent(slot + k);
-            if (nqs) IntegrateChargeCurrent(slot + kQcheq);
+            IntegrateBlockChargeCurrents(s, slot, {kQg, kQb, kQd});
+            if (nqs) IntegrateBlockChargeCurrents(s, slot, {kQcheq});
         }
         if (nqs) {
             double ceq = 0.0;

@@ -6,10 +6,12 @@
 // the four series resistances. Each family keeps its own junctions, evaluation, stamps and
 // element order.
 #include <cstddef>
+#include <initializer_list>
 #include <span>
 #include <vector>
 
 #include "analog/analog_state.h"
+#include "analog/charge_integration.h"
 #include "analog/device_dispatch.h"
 #include "netlist/fet_devices.h"
 
@@ -29,6 +31,21 @@ inline bool StateBlockHeld(const AnalogSolverState& s, int slot)
 inline void FillPastStates(std::vector<double>& states, int index)
 {
     for (int k = 1; k < 4; ++k) StateSlot(states, index + k) = StateSlot(states, index);
+}
+
+// The present currents of the charges at `offsets` in the device's block at `slot`, which both
+// state vectors hold. (In line for the trapezoidal orders: every device takes this in every
+// iteration.)
+inline void IntegrateBlockChargeCurrents(AnalogSolverState& s, int slot, std::initializer_list<int> offsets)
+{
+    const bool trapezoidal = TrapezoidalOrder(s);
+    for (const int k : offsets) {
+        const auto i = static_cast<std::size_t>(slot + k);
+        if (trapezoidal)
+            TrapezoidalPresentCurrent(s, i);
+        else
+            IntegrateChargeCurrentGeneral(s, i);
+    }
 }
 
 // The voltages (n-type sense) of a MOSFET's intrinsic terminals.

@@ -171,15 +171,19 @@ TEST_F(Bsim3Test, DevicesEvaluatedTogetherGetTheirOwnValues)
                 qAlone[i] = EvaluateBsim3ChargesVector(*devices[i], alone[i]);
             }
             EvaluateBsim3ChannelLanes(devices.data(), vgs, vds, vbs, channelOut, chargeOut, count);
+            // Without the charges, the lanes leave what the charge model reads.
+            Bsim3Channel forCharges[4];
+            Bsim3Channel* forChargesOut[4] = {&forCharges[0], &forCharges[1], &forCharges[2], &forCharges[3]};
+            EvaluateBsim3ChannelLanes(devices.data(), vgs, vds, vbs, forChargesOut, nullptr, count);
             for (int i = 0; i < count; ++i) {
-                const Bsim3Channel &a = alone[i], &b = together[i];
+                const Bsim3Channel &a = alone[i], &b = together[i], &c = forCharges[i];
                 const Bsim3Charges &qa = qAlone[i], &qb = qTogether[i];
                 const double x[] = {a.ids, a.gm, a.gds, a.gmbs, a.isub, a.gbg, a.gbd, a.gbb, a.csub, a.vdsat, a.vth,
                                     a.idsa, a.expVgstNVt, a.vgsteff.g, a.abulk0.b, a.n.d, a.vgsEff.g, a.vgstNVt.d,
                                     qa.qgate, qa.qbulk, qa.qdrn, qa.cggb, qa.cgdb, qa.cgsb, qa.cbgb, qa.cbdb, qa.cbsb,
                                     qa.cdgb, qa.cddb, qa.cdsb};
                 const double y[] = {b.ids, b.gm, b.gds, b.gmbs, b.isub, b.gbg, b.gbd, b.gbb, b.csub, b.vdsat, b.vth,
-                                    b.idsa, b.expVgstNVt, b.vgsteff.g, b.abulk0.b, b.n.d, b.vgsEff.g, b.vgstNVt.d,
+                                    b.idsa, c.expVgstNVt, c.vgsteff.g, c.abulk0.b, c.n.d, c.vgsEff.g, c.vgstNVt.d,
                                     qb.qgate, qb.qbulk, qb.qdrn, qb.cggb, qb.cgdb, qb.cgsb, qb.cbgb, qb.cbdb, qb.cbsb,
                                     qb.cdgb, qb.cddb, qb.cdsb};
                 // Each value to 1e-12 of the largest of its kind (currents and conductances,
