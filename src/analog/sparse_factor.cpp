@@ -268,6 +268,8 @@ int BuildFactorPlan(SparseMatrix& m)
         plan.element.clear();
         plan.element.reserve(made);
         plan.upperStart.assign(Ix(n) + 2, 0);
+        plan.updateTarget.clear();
+        plan.updateTargetsDecided = false;
 
         std::int32_t q = 0;
         for (int j = 1; j <= n; ++j) {
@@ -397,12 +399,60 @@ bool LoadsUnchanged(SparseMatrix& m)
     return AllLoadable(m, [&in](const MatrixElement& e) { return SameBits(e.real, *in++); });
 }
 
+// Above this many updates the target list outgrows a core's cache and costs more to read
+// than the intermediate vector's scatter and gather.
+constexpr std::size_t kMaxUpdateTargets = std::size_t{1} << 18;
+
+// Makes the target list of the real refactorisation (see updateTarget), or leaves it empty.
+// The ordering made a fill-in wherever an update lands, so every target exists; should one
+// not, the update goes to column j's diagonal, which the refactorisation does not read during
+// the column (its pivot is kept apart) and overwrites at the end.
+void MakeUpdateTargets(FactorPlan& plan)
+{
+    plan.updateTargetsDecided = true;
+    plan.updateTarget.clear();
+    const int n = plan.size;
+    const std::int32_t* colStart = plan.colStart.data();
+    const std::int32_t* diagPos = plan.diagPos.data();
+    const std::int32_t* rowIndex = plan.rowIndex.data();
+    std::size_t updates = 0;
+    for (int j = 1; j <= n; ++j)
+        for (std::int32_t q = colStart[j]; q < diagPos[j]; ++q) {
+            const std::int32_t k = rowIndex[q];
+            updates += Ix(colStart[k + 1] - diagPos[k] - 1);
+        }
+    if (updates > kMaxUpdateTargets) return;
+    std::vector<std::int32_t> entryOfRow;
+    try {
+        plan.updateTarget.resize(updates);
+        entryOfRow.assign(Ix(n) + 1, -1);
+    } catch (const std::bad_alloc&) {
+        plan.updateTarget.clear();
+        return;
+    }
+    std::int32_t* target = plan.updateTarget.data();
+    for (int j = 1; j <= n; ++j) {
+        const std::int32_t begin = colStart[j], diagonal = diagPos[j];
+        for (std::int32_t q = begin; q < colStart[j + 1]; ++q) entryOfRow[Ix(rowIndex[q])] = q;
+        for (std::int32_t q = begin; q < diagonal; ++q) {
+            const std::int32_t k = rowIndex[q];
+            for (std::int32_t r = diagPos[k] + 1; r < colStart[k + 1]; ++r) {
+                const std::int32_t entry = entryOfRow[Ix(rowIndex[r])];
+                *target++ = entry >= begin ? entry : diagonal;
+            }
+        }
+    }
+}
+
 // Left-looking refactorisation in the existing order, column by column: the column's loaded
-// values are scattered into the intermediate vector, updated by every earlier column that
-// its U part refers to, and gathered back into the plan. The elements are only read.
+// values are updated by every earlier column that its U part refers to. By target, they are
+// copied into the plan and each update lands on the entry the target list names; otherwise
+// they are scattered into the intermediate vector, updated there by row, and gathered back
+// into the plan. Both make the same operations in the same order. The elements are only read.
 // Columns chosen as direct by the partition also clamp their multipliers and the reciprocals
 // they use. Each multiplier, a U factor, goes to the solve's row order as it is made.
-int RefactorReal(SparseMatrix& m)
+template <bool byTarget>
+int RefactorRealColumns(SparseMatrix& m)
 {
     FactorPlan& plan = m.plan;
     const int n = plan.size;
@@ -415,6 +465,7 @@ int RefactorReal(SparseMatrix& m)
     double* x = m.intermediate.data();
     double* u = plan.upperValue.data();
     const std::int32_t* upperSlot = plan.upperSlot.data();
+    const std::int32_t* target = plan.updateTarget.data();
     plan.loadedValid = false;
     // The values read are kept for the next factorisation's comparison on the way (no reuse
     // when there is no room for them).
@@ -425,23 +476,23 @@ int RefactorReal(SparseMatrix& m)
         keep = false;
     }
     double* kept = plan.loaded.data();
+    // Where the column's loaded values are updated: its plan entries, or the intermediate
+    // vector by row.
+    double* const work = byTarget ? v : x;
+    const auto place = [rowIndex](std::int32_t q) { return byTarget ? q : rowIndex[q]; };
 
     // The pivot and the previous column's reciprocal stay in registers: in chain-like circuits
     // (ladders) each column waits for the one before, and a round trip through memory would
-    // lengthen that chain. The pivot is updated in the same order as the intermediate vector
-    // would be, so the result is the same to the last bit.
+    // lengthen that chain. The pivot is updated in the same order as its entry would be, so
+    // the result is the same to the last bit.
     const std::int32_t* pivotUpdate = plan.pivotUpdate.data();
     double lastReciprocal = 0.0;
     for (int j = 1; j <= n; ++j) {
         const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
         if (keep) {
-            for (std::int32_t q = begin; q < end; ++q) {
-                const double value = element[q]->real;
-                x[rowIndex[q]] = value;
-                kept[q] = value;
-            }
+            for (std::int32_t q = begin; q < end; ++q) work[place(q)] = kept[q] = element[q]->real;
         } else {
-            for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = element[q]->real;
+            for (std::int32_t q = begin; q < end; ++q) work[place(q)] = element[q]->real;
         }
         double pivot = element[diagonal]->real;
         const bool clamp = direct[j] != 0;
@@ -449,7 +500,7 @@ int RefactorReal(SparseMatrix& m)
             const std::int32_t k = rowIndex[q];
             const std::int32_t kDiagonal = diagPos[k];
             double reciprocal = k == j - 1 ? lastReciprocal : v[kDiagonal];
-            double multiplier = x[k] * reciprocal;
+            double multiplier = work[place(q)] * reciprocal;
             if (clamp) {
                 multiplier = ClampPivotMagnitude(multiplier);
                 reciprocal = ClampPivotMagnitude(reciprocal);
@@ -459,18 +510,29 @@ int RefactorReal(SparseMatrix& m)
             v[q] = multiplier;
             u[upperSlot[q]] = multiplier;
             if (pivotUpdate[q] >= 0) pivot -= multiplier * v[pivotUpdate[q]];
-            for (std::int32_t r = kDiagonal + 1, rEnd = colStart[k + 1]; r < rEnd; ++r)
-                x[rowIndex[r]] -= multiplier * v[r];
+            // Column k's entries below its diagonal, and where each lands, walked by one index.
+            const std::int32_t below = colStart[k + 1] - kDiagonal - 1;
+            const double* source = v + kDiagonal + 1;
+            const std::int32_t* lands = byTarget ? target : rowIndex + kDiagonal + 1;
+            for (std::int32_t r = 0; r < below; ++r) work[lands[r]] -= multiplier * source[r];
+            if constexpr (byTarget) target += below;
         }
         if (pivot == 0.0) return SetSingular(m, j);
         lastReciprocal = 1.0 / pivot;
         v[diagonal] = lastReciprocal;
-        for (std::int32_t q = diagonal + 1; q < end; ++q) v[q] = x[rowIndex[q]];
+        if constexpr (!byTarget)
+            for (std::int32_t q = diagonal + 1; q < end; ++q) v[q] = x[rowIndex[q]];
     }
     FinishFactor(m);
     plan.loadedValid = keep;
     plan.loadedByEntry = true;
     return 0;
+}
+
+int RefactorReal(SparseMatrix& m)
+{
+    if (!m.plan.updateTargetsDecided) MakeUpdateTargets(m.plan);
+    return m.plan.updateTarget.empty() ? RefactorRealColumns<false>(m) : RefactorRealColumns<true>(m);
 }
 
 int RefactorComplex(SparseMatrix& m)

@@ -100,6 +100,12 @@ struct FactorPlan {
     // Per entry of a U part (row k of column j): the entry of column k at row j, which
     // updates column j's pivot, or -1 when column k has none.
     std::vector<std::int32_t> pivotUpdate;
+    // Per update of a real refactorisation, in the order they are made (column j, each of its
+    // multipliers, each entry below that multiplier's pivot): the entry of column j it lands
+    // on. Made on the first real refactorisation of an order; left empty where it would not
+    // fit a core's cache (the refactorisation then goes through the intermediate vector).
+    std::vector<std::int32_t> updateTarget;
+    bool updateTargetsDecided = false;
     std::vector<std::int32_t> upperStart;  // U by rows: row i holds upperStart[i] .. [i+1]-1
     std::vector<std::int32_t> upperCol;    // column of each U entry, ascending per row
     std::vector<std::int32_t> upperEntry;  // its entry in the column arrays

@@ -57,14 +57,14 @@ TEST_P(SparseRandomTest, MatchesDenseReferenceAndReusesItsOrder)
 INSTANTIATE_TEST_SUITE_P(RealAndComplex, SparseRandomTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Complex" : "Real"; });
 
-TEST(SparseFactor, MeshCreatesFillinsAndSolvesExactly)
+// A side x side resistor grid, every groundEvery-th node (along the diagonals) also tied to
+// ground.
+MnaSystem ResistorMesh(int side, int groundEvery)
 {
-    // A 12 x 12 resistor grid: elimination of a 2-D mesh cannot avoid fill-in.
-    const int side = 12, n = side * side;
     MnaSystem s;
-    s.unknowns = n;
-    auto node = [&](int x, int y) { return y * side + x + 1; };
-    auto conductance = [&](int a, int b) {
+    s.unknowns = side * side;
+    auto node = [side](int x, int y) { return y * side + x + 1; };
+    auto conductance = [&s](int a, int b) {
         for (auto p : {std::pair{a, a}, {a, b}, {b, a}, {b, b}}) {
             s.positions.push_back(p);
             s.kinds.push_back(kConductance);
@@ -74,9 +74,17 @@ TEST(SparseFactor, MeshCreatesFillinsAndSolvesExactly)
         for (int x = 0; x < side; ++x) {
             if (x + 1 < side) conductance(node(x, y), node(x + 1, y));
             if (y + 1 < side) conductance(node(x, y), node(x, y + 1));
-            if ((x + y) % 5 == 0) conductance(node(x, y), 0);
+            if ((x + y) % groundEvery == 0) conductance(node(x, y), 0);
         }
     }
+    return s;
+}
+
+TEST(SparseFactor, MeshCreatesFillinsAndSolvesExactly)
+{
+    // A 12 x 12 resistor grid: elimination of a 2-D mesh cannot avoid fill-in.
+    const int side = 12, n = side * side;
+    const MnaSystem s = ResistorMesh(side, 5);
     MnaBuilder builder(7);
     for (bool complex : {false, true}) {
         SparseRun run(s);
@@ -88,6 +96,33 @@ TEST(SparseFactor, MeshCreatesFillinsAndSolvesExactly)
         ASSERT_TRUE(DenseSolve(DenseMatrix(s, values), b, reference));
         EXPECT_GT(run.matrix->fillinCount, 0);
         EXPECT_LT(RelativeDifference(x, reference), 1e-10);
+    }
+}
+
+// Small meshes refactor through a list of update targets, large ones through the intermediate
+// vector; either way a refactorisation of the values an ordering factored gives its solution
+// to the bit, and other values a small residual.
+TEST(SparseFactor, MeshesOfEverySizeRefactorLikeTheirOrdering)
+{
+    for (const int side : {6, 40}) {
+        SCOPED_TRACE(testing::Message() << "side " << side);
+        const int n = side * side;
+        const MnaSystem s = ResistorMesh(side, 1);
+        MnaBuilder builder(11);
+        const auto first = builder.Values(s, false, 0.1, 10.0);
+        const auto other = builder.Values(s, false, 0.1, 10.0);
+        const auto b = builder.Rhs(n, false);
+        SparseRun run(s);
+        run.Load(first);
+        std::vector<Complex> ordered, x;
+        ASSERT_EQ(run.FactorAndSolve(false, b, ordered), 0);
+        run.Load(other);
+        ASSERT_EQ(run.FactorAndSolve(false, b, x), 0);
+        EXPECT_EQ(run.matrix->plan.updateTarget.empty(), side > 6);
+        EXPECT_LT(RelativeResidual(DenseMatrix(s, other), x, b), 1e-12);
+        run.Load(first);
+        ASSERT_EQ(run.FactorAndSolve(false, b, x), 0);
+        EXPECT_EQ(x, ordered);
     }
 }
 
