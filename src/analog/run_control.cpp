@@ -102,6 +102,20 @@ void ReadTemperatureRange(int field)
     t.step = step;
 }
 
+int CheckRunTemperatures(int field)
+{
+    constexpr double kAbsoluteZero = -273.15;
+    constexpr double kTemperatureLimit = 10000.0;
+    constexpr int kMsgIllegalTemperature = 13541;
+    constexpr int kMsgReported = 15055;
+    const TemperatureSweep& t = RunControl().temperature;
+    // At absolute zero and below the thermal voltage is not positive: every junction's
+    // equations lose their meaning and the run could only fail to converge.
+    if (t.low > kAbsoluteZero && t.low >= -kTemperatureLimit && t.high <= kTemperatureLimit) return 0;
+    ReportAnalysisFailure(kFocusLimitsField, field, "", kMsgIllegalTemperature);
+    return kMsgReported;
+}
+
 int BeginAnalysisRun()
 {
     RunControlState& rc = RunControl();
