@@ -9,6 +9,7 @@
 #include "netlist/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
+#include "analog/transient_run.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "ui/status_text.h"
@@ -106,7 +107,6 @@ int CheckRunTemperatures(int field)
 {
     constexpr double kAbsoluteZero = -273.15;
     constexpr double kTemperatureLimit = 10000.0;
-    constexpr int kMsgIllegalTemperature = 13541;
     constexpr int kMsgReported = 15055;
     const TemperatureSweep& t = RunControl().temperature;
     // At absolute zero and below the thermal voltage is not positive: every junction's
