@@ -492,6 +492,7 @@ int AcAnalysisRun()
     a.sweepKind = FrequencyStepKind();
     rc = ReadAcSweepLimits();
     ReadTemperatureRange(kLimitATemp);
+    if (!rc) rc = CheckRunTemperatures(kLimitATemp);
     PlanRunSizes(1);
     AnalysisRunServices& services = RunServices();
     if (!rc && !RunControl().failureReported && services.setupPlots) rc = services.setupPlots(window);

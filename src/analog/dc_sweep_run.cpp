@@ -308,6 +308,7 @@ int ReadDcLimits()
     if (int rc = ParseLimitsFieldValues(kLimitI1Range, d.final1, d.initial1, d.userStep, count)) return rc;
     if (count < 2) d.initial1 = count == 1 ? d.final1 : 0.0;
     ReadTemperatureRange(kLimitDTemp);
+    if (int rc = CheckRunTemperatures(kLimitDTemp)) return rc;
     double points = 0.0, unusedLow = 0.0, unusedStep = 0.0;
     count = 0;
     if (int rc = ParseLimitsFieldValues(kLimitDNPts, points, unusedLow, unusedStep, count)) return rc;

@@ -9,6 +9,7 @@
 #include "netlist/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_data_file.h"
+#include "analog/transient_run.h"
 #include "ui/frame_state.h"
 #include "ui/program_settings.h"
 #include "ui/status_text.h"
@@ -100,6 +101,19 @@ void ReadTemperatureRange(int field)
     t.high = high;
     t.low = low;
     t.step = step;
+}
+
+int CheckRunTemperatures(int field)
+{
+    constexpr double kAbsoluteZero = -273.15;
+    constexpr double kTemperatureLimit = 10000.0;
+    constexpr int kMsgReported = 15055;
+    const TemperatureSweep& t = RunControl().temperature;
+    // At absolute zero and below the thermal voltage is not positive: every junction's
+    // equations lose their meaning and the run could only fail to converge.
+    if (t.low > kAbsoluteZero && t.low >= -kTemperatureLimit && t.high <= kTemperatureLimit) return 0;
+    ReportAnalysisFailure(kFocusLimitsField, field, "", kMsgIllegalTemperature);
+    return kMsgReported;
 }
 
 int BeginAnalysisRun()

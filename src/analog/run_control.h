@@ -117,6 +117,9 @@ int FinishAnalysisRun(win::HDC dc, int code);
 void ChooseRunDataMode(WindowRecord* window);
 // Fills the temperature sweep from a limits field of the current kind: high, low, step.
 void ReadTemperatureRange(int field);
+// 0 when every temperature of the sweep read from the limits field can be simulated; else the
+// field's failure (below absolute zero, or beyond 10000 degrees) is reported and its id returned.
+int CheckRunTemperatures(int field);
 
 // The run commands.
 int RunAnalysisTimed(int kind);

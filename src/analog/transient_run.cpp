@@ -37,7 +37,6 @@ constexpr int kMsgReported = 15055;
 constexpr int kMsgStopped = 15056;
 constexpr int kMsgSingular = 15051;
 constexpr int kTextRunningTransient = 5362;
-constexpr double kTemperatureLimit = 10000.0;
 
 // The options word of the transient kind in the circuit's plot (0 without a plot).
 std::int32_t* OptionsWordOf(WindowRecord* window)
@@ -112,12 +111,7 @@ int ReadTransientLimits()
 
     ReadTemperatureRange(kLimitTTemp);
     PlanRunSizes(1);
-    const double temperature = RunControl().temperature.high;
-    if (temperature < -kTemperatureLimit || temperature > kTemperatureLimit) {
-        ReportAnalysisFailure(kFocusLimitsField, kLimitTTemp, "", kMsgIllegalTemperature);
-        return kMsgReported;
-    }
-    return 0;
+    return CheckRunTemperatures(kLimitTTemp);
 }
 
 }  // namespace

@@ -116,11 +116,16 @@ void ApplyInitialConditions()
             q.initialVbe = V(q.base) - V(q.emitter);
             q.initialVce = V(q.collector) - V(q.emitter);
         }
+    // A MOSFET starts its first iteration from its initial values whenever they are not all
+    // zero. Taken from nodes of which only those named by .IC are set yet, they would put its
+    // junctions far into conduction; so unless the run starts from the initial conditions
+    // themselves, a MOSFET without its own keeps the usual first guess.
+    const bool fromInitialConditions = AnalogSolver().useInitialConditions != 0;
     for (MosfetDevice& m : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList)))
         if (!m.initialConditionGiven) {
-            m.ic1 = V(m.drain) - V(m.source);
-            m.ic2 = V(m.gate) - V(m.source);
-            m.ic3 = V(m.bulk) - V(m.source);
+            m.ic1 = fromInitialConditions ? V(m.drain) - V(m.source) : 0.0;
+            m.ic2 = fromInitialConditions ? V(m.gate) - V(m.source) : 0.0;
+            m.ic3 = fromInitialConditions ? V(m.bulk) - V(m.source) : 0.0;
         }
     for (JfetDevice& j : ListRecords<JfetDevice>(DeviceList(kJfetDeviceList)))
         if (!j.initialConditionGiven) {

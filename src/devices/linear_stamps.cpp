@@ -656,7 +656,9 @@ int LoadInitialValues()
     std::vector<InitialConditionEntry>& rows = InitialRows();
     const bool sweep = Analysis().analysisKind == kAnalysisDc;
     const bool active = sweep || s.iterationTotal == 0;
-    const bool holding = s.runPhase == kPhaseOperatingPoint && active;
+    // The held values stay for the whole operating point, its source and gmin stepping too:
+    // a fallback that let them go would settle a latch wherever the circuit alone takes it.
+    const bool holding = s.runPhase == kPhaseOperatingPoint;
     const bool nodesetMode = s.iterationMode == kModeInitJunctions || s.iterationMode == kModeFixedInitial;
     const MatrixElementRef* const pool = s.pool->data();
     if (!holding && s.devices.onlyInitialConductances && rows.size() == table.size()) {

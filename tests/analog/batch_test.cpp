@@ -331,6 +331,25 @@ TEST_F(BatchTest, AcAndDcSweepsPrintTheirRows)
     }
 }
 
+// A temperature at or below absolute zero cannot be simulated: every analysis refuses it in
+// its own words instead of running into a failure to converge.
+TEST_F(BatchTest, EveryAnalysisRefusesATemperatureBelowAbsoluteZero)
+{
+    ASSERT_FALSE(ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    WriteFile("cold.cir", "DIODE\nV1 1 0 DC 1 AC 1\nR1 1 2 1K\nC1 2 0 1N\nD1 2 0 DD\n.MODEL DD D(IS=1E-14)\n"
+                          ".TEMP -300\n.TRAN 1U 10U\n.DC V1 0 1 0.1\n.AC DEC 10 1 1MEG\n.END\n");
+    WriteFile("jobs.txt", "cold.cir /T /A /D\n");
+    const std::string command = "cd '" + PathOf("") + "' && '" + ProgramPath().string() + "' @jobs.txt > run.log 2>&1";
+    EXPECT_NE(std::system(command.c_str()), 0);
+    const std::string log = ReadText("jobs.DOC");
+    std::size_t refusals = 0;
+    for (std::size_t at = log.find("Illegal temperature."); at != std::string::npos;
+         at = log.find("Illegal temperature.", at + 1))
+        ++refusals;
+    EXPECT_EQ(refusals, 3u) << log;
+    EXPECT_EQ(log.find("converge"), std::string::npos) << log;
+}
+
 // Once a batch build is done the items of plain X lines are freed; the calls with parameters
 // keep theirs, nested calls are freed too, and the next analysis of the line builds afresh.
 TEST_F(BatchTest, SubcircuitCallsRunOneAnalysisAfterAnother)

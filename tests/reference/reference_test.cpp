@@ -30,6 +30,11 @@ TEST_F(ReferenceTest, TransientControlledSources) { Compare("tran_controlled_sou
 TEST_F(ReferenceTest, TransientIntegrator) { Compare("tran_integrator"); }
 TEST_F(ReferenceTest, TransientSwitchFollowsItsControlThroughTheTransition) { Compare("tran_switch_ramp"); }
 TEST_F(ReferenceTest, TransientIdealLineKeepsTheCornersOfItsDelayedWaves) { Compare("tran_ideal_line_corners"); }
+TEST_F(ReferenceTest, TransientLatchStartsFromTheStateItsInitialConditionsHold) { Compare("tran_latch_held_state"); }
+TEST_F(ReferenceTest, TransientLatchKeepsItsHeldStateThroughTheOperatingPointFallbacks)
+{
+    Compare("tran_latch_held_through_stepping");
+}
 
 TEST_F(ReferenceTest, AcRcLadder) { Compare("ac_rc_ladder"); }
 TEST_F(ReferenceTest, AcCoupledRlc) { Compare("ac_coupled_rlc"); }
