@@ -297,6 +297,9 @@ struct NetlistReaderState {
     // Schematic node numbers (the circuit's and those given to macro nodes) and their nets.
     std::vector<std::int32_t> circuitNodeGroups;
     std::int32_t circuitNodeCounter = 0;
+    // Names that node labels and node texts give their nets, upper-cased, keyed by
+    // "scope:name", with the number of the net each names.
+    std::unordered_map<std::string, std::int32_t> textNodeNames;
 
     // Initial conditions.
     std::vector<DeferredInitialLine> deferredInitialLines;

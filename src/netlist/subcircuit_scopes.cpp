@@ -81,7 +81,32 @@ std::int32_t GroupOfCircuitNode(std::int32_t number)
     return group;
 }
 
-// Names a schematic node in the current scope after its number, bound to its net.
+std::string TextNodeKey(int scope, std::string_view name)
+{
+    return StrPrintf("%d:", scope) + CopyUpperCase(name);
+}
+
+// Whether a node label or node text of the scope gives the name to a net other than `number`.
+bool NameTakenByText(int scope, std::string_view name, std::int32_t number)
+{
+    const std::unordered_map<std::string, std::int32_t>& names = NetlistReader().textNodeNames;
+    const auto found = names.find(TextNodeKey(scope, name));
+    return found != names.end() && found->second != number;
+}
+
+// The name of a schematic node in the current scope: its number, unless a node label names
+// another net so; the label keeps the name and this net takes one no label uses.
+std::string CircuitNodeName(std::int32_t number)
+{
+    const int scope = CurrentScope();
+    std::string name = StrPrintf("%d", number);
+    if (!NameTakenByText(scope, name, number)) return name;
+    name = StrPrintf("N%d", number);
+    for (int suffix = 2; NameTakenByText(scope, name, number); ++suffix) name = StrPrintf("N%d_%d", number, suffix);
+    return name;
+}
+
+// Names a schematic node in the current scope, bound to its net.
 int NameCircuitNode(std::int32_t number, std::int32_t& row)
 {
     if (number == 0) {
@@ -90,13 +115,35 @@ int NameCircuitNode(std::int32_t number, std::int32_t& row)
         return 0;
     }
     if (number < 0) return ResolveNodeName("$D_NC", row);
-    return ResolveNodeName(StrPrintf("%d", number), row, GroupOfCircuitNode(number));
+    return ResolveNodeName(CircuitNodeName(number), row, GroupOfCircuitNode(number));
+}
+
+// The node number of a top-level node label, or -1 when it names no numbered net.
+std::int32_t LabelNodeNumberOf(const CircuitDocument& document, const GridText& text)
+{
+    if (!IsNodeLabel(text) || text.number < 0 || static_cast<std::size_t>(text.number) >= document.schematicNodeTable.size())
+        return -1;
+    return document.schematicNodeTable[static_cast<std::size_t>(text.number)].nodeNumber;
+}
+
+// Notes the names that node labels and the node texts of macros give their nets.
+void CollectTextNodeNames(const CircuitDocument& document)
+{
+    std::unordered_map<std::string, std::int32_t>& names = NetlistReader().textNodeNames;
+    names.clear();
+    for (const GridText& text : ListRecords<GridText>(document.gridTextList)) {
+        const std::int32_t number = LabelNodeNumberOf(document, text);
+        if (number > 0) names.emplace(TextNodeKey(0, text.text), number);
+    }
+    for (const NetlistTextObject& text : ListRecords<NetlistTextObject>(CircuitTextObjects()))
+        if (text.scope != 0 && text.node > 0 && !text.disabled) names.emplace(TextNodeKey(text.scope, text.text), text.node);
 }
 
 // The components that came from drawings (not from element lines) get node rows named by
 // their node numbers in their scope.
 int NameSchematicNodes(CircuitDocument& document)
 {
+    CollectTextNodeNames(document);
     for (SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
         if (!item.IsComponent() || ElementOrigin(&item)) continue;
         SetCurrentScope(item.scope);
@@ -109,9 +156,7 @@ int NameSchematicNodes(CircuitDocument& document)
     // Node labels of the top level and node texts of macros name their nets too.
     SetCurrentScope(0);
     for (const GridText& text : ListRecords<GridText>(document.gridTextList)) {
-        if (!IsNodeLabel(text) || text.number < 0 || static_cast<std::size_t>(text.number) >= document.schematicNodeTable.size())
-            continue;
-        const std::int32_t number = document.schematicNodeTable[static_cast<std::size_t>(text.number)].nodeNumber;
+        const std::int32_t number = LabelNodeNumberOf(document, text);
         std::int32_t row = -1;
         const std::string name = CopyUpperCase(text.text);
         if (number > 0 && ResolveNodeName(name, row, GroupOfCircuitNode(number)) != 0) return kMsgAlreadyReported;

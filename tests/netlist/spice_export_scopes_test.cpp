@@ -45,5 +45,48 @@ TEST_F(SpiceExportTest, AGateArrayTakesItsElementGatesTimingModel)
     EXPECT_TRUE(win::MessageBoxLog().empty()) << LastShownText();
 }
 
+// Two dividers: 1 V across R1 and R5, 10 V across R2, R3 and R4. The numbering gives the 10 V
+// battery's net number 3 and the lower tap of R2-R4 number 5; a node label "3" names that tap.
+constexpr const char* kLabelledDivider =
+    "[Main]\nFileType=CIR\nVersion=5.20\nProgram=Kestrion V\n\n"
+    "[Comp]\nName=Battery\nGrid=25,27\n\n[Attr]\nONV=0,0,PART,V1\n\n[Attr]\nONV=0,0,VALUE,1\n\n"
+    "[Comp]\nName=Resistor\nGrid=33,27\n\n[Attr]\nONV=8,8,PART,R1\n\n[Attr]\nONV=8,22,VALUE,1K\n\n"
+    "[Comp]\nName=Resistor\nGrid=39,27\n\n[Attr]\nONV=8,8,PART,R5\n\n[Attr]\nONV=8,22,VALUE,1K\n\n"
+    "[Comp]\nName=Ground\nGrid=45,27\n\n[Comp]\nName=Ground\nGrid=25,33\n\n"
+    "[Comp]\nName=Battery\nGrid=60,10\n\n[Attr]\nONV=0,0,PART,V2\n\n[Attr]\nONV=0,0,VALUE,10\n\n"
+    "[Comp]\nName=Ground\nGrid=60,16\n\n"
+    "[Comp]\nName=Resistor\nGrid=60,10\n\n[Attr]\nONV=8,8,PART,R2\n\n[Attr]\nONV=8,22,VALUE,1K\n\n"
+    "[Comp]\nName=Resistor\nGrid=66,10\n\n[Attr]\nONV=8,8,PART,R3\n\n[Attr]\nONV=8,22,VALUE,1K\n\n"
+    "[Comp]\nName=Resistor\nGrid=72,10\n\n[Attr]\nONV=8,8,PART,R4\n\n[Attr]\nONV=8,22,VALUE,1K\n\n"
+    "[Comp]\nName=Ground\nGrid=78,10\n\n"
+    "[Wire]\nGrids=25,27,33,27\n\n"
+    "[Grid Text]\nText=3\nGrid=72,10\n\n"
+    "[Page]\nIndex=0\nName=Page 1\nGrid=0,0\n\n";
+
+TEST_F(SpiceExportTest, ANumericNodeLabelKeepsItsNetApartFromTheNetNumberedSo)
+{
+    ASSERT_EQ(LoadProgramLibraries(), 0);
+    const std::string path = (dir_ / "divider.cir").string();
+    std::ofstream(path, std::ios::binary) << kLabelledDivider;
+    ASSERT_EQ(ReadSchematicInto(record_, path), 0) << LastShownText();
+    ASSERT_EQ(PrepareCircuit(record_, nullptr, kPrepareRebuildNetlist), 0) << LastShownText();
+    // Five nets besides ground: the label must not join the battery's net to the lower tap.
+    EXPECT_EQ(record_->document->analysisNodeCounts[0], 5);
+    const std::int32_t tap = LookupNodeNumber(CircuitNodeTable(), "3", 0, 0);
+    EXPECT_EQ(tap, LookupNodeNumber(CircuitNodeTable(), "5", 0, 0));
+    EXPECT_NE(tap, LookupNodeNumber(CircuitNodeTable(), "N3", 0, 0));
+    FreeBuiltCircuit(0xFF);
+
+    SpiceExport().dialect = kSpiceDialectSpice3;
+    SpiceExport().analysisMask = kExportTransient;
+    const std::string out = (dir_ / "divider.ckt").string();
+    ASSERT_EQ(ExportSpiceNetlist(record_, out), 0) << LastShownText();
+    const std::string text = ReadText(out);
+    EXPECT_NE(text.find("\nV2 N3 0 "), std::string::npos) << text;
+    EXPECT_NE(text.find("\nR2 N3 4 "), std::string::npos) << text;
+    EXPECT_NE(text.find("\nR3 4 3 "), std::string::npos) << text;
+    EXPECT_NE(text.find("\nR4 3 0 "), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace kq5::testing
