@@ -95,7 +95,7 @@ void RebuildRecentFilesMenu(win::HMENU filePopup)
         std::string name = recent(i);
         if (name.empty()) continue;
         if (number == 0) win::AppendMenu(filePopup, win::MF_SEPARATOR, 0, nullptr);
-        std::string text = "&" + std::to_string(++number) + " " + MenuLiteral(name);
+        std::string text = "&" + std::to_string(++number) + " " + win::MenuLiteral(name);
         win::AppendMenu(filePopup, win::MF_STRING | win::MF_ENABLED, static_cast<win::UINT_PTR>(kFirstRecentFile + i), text.c_str());
     }
 }

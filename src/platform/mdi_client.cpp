@@ -314,9 +314,8 @@ void RefreshWindowMenu(MdiClientData* d) {
     }
     int n = 0;
     for (HWND c : shown) {
-        std::string text = "&" + std::to_string(n + 1) + " ";
         // The title as it stands: an '&' of a file name is no key of the entry.
-        for (char ch : LiveWindow(c)->text) text.append(ch == '&' ? 2 : 1, ch);
+        const std::string text = "&" + std::to_string(n + 1) + " " + MenuLiteral(LiveWindow(c)->text);
         auto id = static_cast<UINT_PTR>(LiveWindow(c)->id);
         AppendMenu(d->windowMenu, MF_STRING | (c == d->active ? MF_CHECKED : MF_UNCHECKED), id, text.c_str());
         ++n;

@@ -11,6 +11,7 @@
 // chosen item a posted WM_COMMAND (WM_SYSCOMMAND for the window's own system menu).
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "platform/win_messages.h"
 #include "platform/win_types.h"
@@ -114,6 +115,9 @@ HMENU GetSubMenu(HMENU menu, int position);       // null when the item holds no
 UINT GetMenuState(HMENU menu, UINT idOrPosition, UINT flags);
 // The item's text ("" for none or no such item).
 std::string GetMenuString(HMENU menu, UINT idOrPosition, UINT flags);
+// A text an item shows as it stands: each '&' doubled, so that none turns the next letter into
+// the item's key (a file "R&D.cir" reads "R&D.cir", not "RD.cir" with D underlined).
+std::string MenuLiteral(std::string_view text);
 
 // --- menus of windows -------------------------------------------------------------------------
 // GetMenu and SetMenu are in platform/window.h. DrawMenuBar lays the bar out again and redraws it

@@ -511,6 +511,16 @@ UINT GetMenuState(HMENU menu, UINT idOrPosition, UINT flags) {
     return item.flags & ~MF_POPUP;
 }
 
+std::string MenuLiteral(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (char c : text) {
+        if (c == '&') shown += '&';
+        shown += c;
+    }
+    return shown;
+}
+
 std::string GetMenuString(HMENU menu, UINT idOrPosition, UINT flags) {
     HMENU h = nullptr;
     int at = 0;

@@ -35,21 +35,10 @@ win::HMENU FindPopupWithCommand(win::HMENU menu, unsigned command)
     return nullptr;
 }
 
-std::string MenuLiteral(std::string_view text)
-{
-    std::string shown;
-    shown.reserve(text.size());
-    for (char c : text) {
-        if (c == '&') shown += '&';
-        shown += c;
-    }
-    return shown;
-}
-
 std::string MenuItemText(std::string_view name)
 {
-    if (name.size() <= kLongName) return MenuLiteral(name);
-    return MenuLiteral(name.substr(0, kShownPart)) + "...";
+    if (name.size() <= kLongName) return win::MenuLiteral(name);
+    return win::MenuLiteral(name.substr(0, kShownPart)) + "...";
 }
 
 void AppendNameItem(win::HMENU popup, unsigned id, std::string_view name)

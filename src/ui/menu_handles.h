@@ -24,9 +24,6 @@ win::HMENU LoadedMenu(int id);
 // The popup of a menu whose items include the command (searched depth-first), or null.
 win::HMENU FindPopupWithCommand(win::HMENU menu, unsigned command);
 
-// A text a menu shows as it stands: each '&' doubled, so that none turns the next letter into the
-// item's key (a file "R&D.cir" reads "R&D.cir", not "RD.cir" with D underlined).
-std::string MenuLiteral(std::string_view text);
 // A name as a menu shows it: names longer than 40 characters as their first 35 and "...", shown
 // as they stand.
 std::string MenuItemText(std::string_view name);
