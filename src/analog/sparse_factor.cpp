@@ -269,6 +269,7 @@ int BuildFactorPlan(SparseMatrix& m)
         plan.element.reserve(made);
         plan.upperStart.assign(Ix(n) + 2, 0);
         plan.updateTarget.clear();
+        plan.updateStep.clear();
         plan.updateTargetsDecided = false;
 
         std::int32_t q = 0;
@@ -403,14 +404,14 @@ bool LoadsUnchanged(SparseMatrix& m)
 // than the intermediate vector's scatter and gather.
 constexpr std::size_t kMaxUpdateTargets = std::size_t{1} << 18;
 
-// Makes the target list of the real refactorisation (see updateTarget), or leaves it empty.
-// The ordering made a fill-in wherever an update lands, so every target exists; should one
-// not, the update goes to column j's diagonal, which the refactorisation does not read during
-// the column (its pivot is kept apart) and overwrites at the end.
+// Makes the target list and step records of the real refactorisation (see updateTarget), or
+// leaves them empty. The ordering made a fill-in wherever an update lands; should an update find
+// no entry, there is no list and the refactorisation goes through the intermediate vector.
 void MakeUpdateTargets(FactorPlan& plan)
 {
     plan.updateTargetsDecided = true;
     plan.updateTarget.clear();
+    plan.updateStep.clear();
     const int n = plan.size;
     const std::int32_t* colStart = plan.colStart.data();
     const std::int32_t* diagPos = plan.diagPos.data();
@@ -425,34 +426,134 @@ void MakeUpdateTargets(FactorPlan& plan)
     std::vector<std::int32_t> entryOfRow;
     try {
         plan.updateTarget.resize(updates);
+        plan.updateStep.resize(plan.upperCol.size());
         entryOfRow.assign(Ix(n) + 1, -1);
     } catch (const std::bad_alloc&) {
         plan.updateTarget.clear();
+        plan.updateStep.clear();
         return;
     }
     std::int32_t* target = plan.updateTarget.data();
+    FactorPlan::UpdateStep* step = plan.updateStep.data();
     for (int j = 1; j <= n; ++j) {
         const std::int32_t begin = colStart[j], diagonal = diagPos[j];
         for (std::int32_t q = begin; q < colStart[j + 1]; ++q) entryOfRow[Ix(rowIndex[q])] = q;
         for (std::int32_t q = begin; q < diagonal; ++q) {
             const std::int32_t k = rowIndex[q];
+            *step++ = {diagPos[k], colStart[k + 1] - diagPos[k] - 1, plan.upperSlot[Ix(q)]};
             for (std::int32_t r = diagPos[k] + 1; r < colStart[k + 1]; ++r) {
                 const std::int32_t entry = entryOfRow[Ix(rowIndex[r])];
-                *target++ = entry >= begin ? entry : diagonal;
+                if (entry < begin) {
+                    plan.updateTarget.clear();
+                    plan.updateStep.clear();
+                    return;
+                }
+                *target++ = entry;
             }
         }
     }
 }
 
+// Where a real refactorisation keeps the values it reads (see loadedByEntry): null when there
+// is no room for them, and no reuse then.
+double* RoomForLoadedValues(FactorPlan& plan)
+{
+    try {
+        plan.loaded.resize(plan.element.size());
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return plan.loaded.data();
+}
+
+// Keeps multiplier and reciprocal of a direct column within the bounds; a reciprocal that
+// changes is written back to its pivot's entry. False when neither changes.
+inline bool ClampStep(double& multiplier, double& reciprocal, double* v, std::int32_t reciprocalEntry)
+{
+    const double m = std::fabs(multiplier), r = std::fabs(reciprocal);
+    if (!(m < 1e-30 || m > 1e30 || r < 1e-30 || r > 1e30)) return false;
+    multiplier = ClampPivotMagnitude(multiplier);
+    reciprocal = ClampPivotMagnitude(reciprocal);
+    v[reciprocalEntry] = reciprocal;
+    return true;
+}
+
 // Left-looking refactorisation in the existing order, column by column: the column's loaded
-// values are updated by every earlier column that its U part refers to. By target, they are
-// copied into the plan and each update lands on the entry the target list names; otherwise
-// they are scattered into the intermediate vector, updated there by row, and gathered back
-// into the plan. Both make the same operations in the same order. The elements are only read.
-// Columns chosen as direct by the partition also clamp their multipliers and the reciprocals
-// they use. Each multiplier, a U factor, goes to the solve's row order as it is made.
-template <bool byTarget>
-int RefactorRealColumns(SparseMatrix& m)
+// values are updated by every earlier column that its U part refers to. The values of every
+// column are copied into the plan first (a column's entries are written only while it is
+// made); each update then lands on the entry the target list names, the diagonal included, and
+// each multiplier reads its step record. The elements are only read. Columns chosen as direct
+// by the partition also clamp their multipliers and the reciprocals they use. Each multiplier,
+// a U factor, goes to the solve's row order as it is made.
+int RefactorRealByTarget(SparseMatrix& m)
+{
+    FactorPlan& plan = m.plan;
+    const int n = plan.size;
+    const std::int32_t* colStart = plan.colStart.data();
+    const std::int32_t* diagPos = plan.diagPos.data();
+    const std::uint8_t* direct = m.realDirect.data();
+    const FactorPlan::UpdateStep* step = plan.updateStep.data();
+    const std::int32_t* target = plan.updateTarget.data();
+    double* v = plan.value.data();
+    double* u = plan.upperValue.data();
+    plan.loadedValid = false;
+    double* kept = RoomForLoadedValues(plan);
+    MatrixElement* const* element = plan.element.data();
+    const std::size_t entries = plan.element.size();
+    if (kept) {
+        // Four at a time: the loads of one element need not wait for the stores of another.
+        std::size_t q = 0;
+        for (; q + 4 <= entries; q += 4) {
+            const double a = element[q]->real, b = element[q + 1]->real;
+            const double c = element[q + 2]->real, d = element[q + 3]->real;
+            v[q] = kept[q] = a;
+            v[q + 1] = kept[q + 1] = b;
+            v[q + 2] = kept[q + 2] = c;
+            v[q + 3] = kept[q + 3] = d;
+        }
+        for (; q < entries; ++q) v[q] = kept[q] = element[q]->real;
+    } else {
+        for (std::size_t q = 0; q < entries; ++q) v[q] = element[q]->real;
+    }
+
+    // The previous column's reciprocal stays in a register: in chain-like circuits (ladders)
+    // each column waits for the one before, and a round trip through memory would lengthen that
+    // chain.
+    double lastReciprocal = 0.0;
+    std::int32_t lastDiagonal = -1;
+    for (int j = 1; j <= n; ++j) {
+        const std::int32_t diagonal = diagPos[j];
+        const bool clamp = direct[j] != 0;
+        for (std::int32_t q = colStart[j]; q < diagonal; ++q, ++step) {
+            const std::int32_t kDiagonal = step->reciprocal;
+            double reciprocal = kDiagonal == lastDiagonal ? lastReciprocal : v[kDiagonal];
+            double multiplier = v[q] * reciprocal;
+            if (clamp && ClampStep(multiplier, reciprocal, v, kDiagonal) && kDiagonal == lastDiagonal)
+                lastReciprocal = reciprocal;
+            v[q] = multiplier;
+            u[step->upperSlot] = multiplier;
+            const std::int32_t updates = step->updates;
+            const double* source = v + kDiagonal + 1;
+            for (std::int32_t r = 0; r < updates; ++r) v[target[r]] -= multiplier * source[r];
+            target += updates;
+        }
+        const double pivot = v[diagonal];
+        if (pivot == 0.0) return SetSingular(m, j);
+        lastReciprocal = 1.0 / pivot;
+        lastDiagonal = diagonal;
+        v[diagonal] = lastReciprocal;
+    }
+    FinishFactor(m);
+    plan.loadedValid = kept != nullptr;
+    plan.loadedByEntry = true;
+    return 0;
+}
+
+// The same through the intermediate vector, for matrices whose target list would not fit a
+// core's cache: each column's loaded values are scattered into it by row, updated there and
+// gathered back into the plan. The pivot is kept in a register and updated in the same order
+// as its entry would be, so the result is the same to the last bit.
+int RefactorRealScattered(SparseMatrix& m)
 {
     FactorPlan& plan = m.plan;
     const int n = plan.size;
@@ -465,34 +566,17 @@ int RefactorRealColumns(SparseMatrix& m)
     double* x = m.intermediate.data();
     double* u = plan.upperValue.data();
     const std::int32_t* upperSlot = plan.upperSlot.data();
-    const std::int32_t* target = plan.updateTarget.data();
-    plan.loadedValid = false;
-    // The values read are kept for the next factorisation's comparison on the way (no reuse
-    // when there is no room for them).
-    bool keep = true;
-    try {
-        plan.loaded.resize(plan.element.size());
-    } catch (const std::bad_alloc&) {
-        keep = false;
-    }
-    double* kept = plan.loaded.data();
-    // Where the column's loaded values are updated: its plan entries, or the intermediate
-    // vector by row.
-    double* const work = byTarget ? v : x;
-    const auto place = [rowIndex](std::int32_t q) { return byTarget ? q : rowIndex[q]; };
-
-    // The pivot and the previous column's reciprocal stay in registers: in chain-like circuits
-    // (ladders) each column waits for the one before, and a round trip through memory would
-    // lengthen that chain. The pivot is updated in the same order as its entry would be, so
-    // the result is the same to the last bit.
     const std::int32_t* pivotUpdate = plan.pivotUpdate.data();
+    plan.loadedValid = false;
+    double* kept = RoomForLoadedValues(plan);
+
     double lastReciprocal = 0.0;
     for (int j = 1; j <= n; ++j) {
         const std::int32_t begin = colStart[j], diagonal = diagPos[j], end = colStart[j + 1];
-        if (keep) {
-            for (std::int32_t q = begin; q < end; ++q) work[place(q)] = kept[q] = element[q]->real;
+        if (kept) {
+            for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = kept[q] = element[q]->real;
         } else {
-            for (std::int32_t q = begin; q < end; ++q) work[place(q)] = element[q]->real;
+            for (std::int32_t q = begin; q < end; ++q) x[rowIndex[q]] = element[q]->real;
         }
         double pivot = element[diagonal]->real;
         const bool clamp = direct[j] != 0;
@@ -500,31 +584,21 @@ int RefactorRealColumns(SparseMatrix& m)
             const std::int32_t k = rowIndex[q];
             const std::int32_t kDiagonal = diagPos[k];
             double reciprocal = k == j - 1 ? lastReciprocal : v[kDiagonal];
-            double multiplier = work[place(q)] * reciprocal;
-            if (clamp) {
-                multiplier = ClampPivotMagnitude(multiplier);
-                reciprocal = ClampPivotMagnitude(reciprocal);
-                v[kDiagonal] = reciprocal;
-                if (k == j - 1) lastReciprocal = reciprocal;
-            }
+            double multiplier = x[k] * reciprocal;
+            if (clamp && ClampStep(multiplier, reciprocal, v, kDiagonal) && k == j - 1) lastReciprocal = reciprocal;
             v[q] = multiplier;
             u[upperSlot[q]] = multiplier;
             if (pivotUpdate[q] >= 0) pivot -= multiplier * v[pivotUpdate[q]];
-            // Column k's entries below its diagonal, and where each lands, walked by one index.
-            const std::int32_t below = colStart[k + 1] - kDiagonal - 1;
-            const double* source = v + kDiagonal + 1;
-            const std::int32_t* lands = byTarget ? target : rowIndex + kDiagonal + 1;
-            for (std::int32_t r = 0; r < below; ++r) work[lands[r]] -= multiplier * source[r];
-            if constexpr (byTarget) target += below;
+            for (std::int32_t r = kDiagonal + 1, rEnd = colStart[k + 1]; r < rEnd; ++r)
+                x[rowIndex[r]] -= multiplier * v[r];
         }
         if (pivot == 0.0) return SetSingular(m, j);
         lastReciprocal = 1.0 / pivot;
         v[diagonal] = lastReciprocal;
-        if constexpr (!byTarget)
-            for (std::int32_t q = diagonal + 1; q < end; ++q) v[q] = x[rowIndex[q]];
+        for (std::int32_t q = diagonal + 1; q < end; ++q) v[q] = x[rowIndex[q]];
     }
     FinishFactor(m);
-    plan.loadedValid = keep;
+    plan.loadedValid = kept != nullptr;
     plan.loadedByEntry = true;
     return 0;
 }
@@ -532,7 +606,7 @@ int RefactorRealColumns(SparseMatrix& m)
 int RefactorReal(SparseMatrix& m)
 {
     if (!m.plan.updateTargetsDecided) MakeUpdateTargets(m.plan);
-    return m.plan.updateTarget.empty() ? RefactorRealColumns<false>(m) : RefactorRealColumns<true>(m);
+    return m.plan.updateTarget.empty() ? RefactorRealScattered(m) : RefactorRealByTarget(m);
 }
 
 int RefactorComplex(SparseMatrix& m)

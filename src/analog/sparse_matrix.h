@@ -105,6 +105,14 @@ struct FactorPlan {
     // on. Made on the first real refactorisation of an order; left empty where it would not
     // fit a core's cache (the refactorisation then goes through the intermediate vector).
     std::vector<std::int32_t> updateTarget;
+    // Made with the targets, one per U entry in plan order (row k of column j): what its
+    // multiplier needs, read as one record.
+    struct UpdateStep {
+        std::int32_t reciprocal;  // the entry holding the reciprocal of column k's pivot
+        std::int32_t updates;     // the entries below it, each updating column j
+        std::int32_t upperSlot;   // the entry's place in the rows of U
+    };
+    std::vector<UpdateStep> updateStep;
     bool updateTargetsDecided = false;
     std::vector<std::int32_t> upperStart;  // U by rows: row i holds upperStart[i] .. [i+1]-1
     std::vector<std::int32_t> upperCol;    // column of each U entry, ascending per row

@@ -46,7 +46,7 @@ void SolveReal(SparseMatrix& m, std::span<const double> rhs, std::span<double> s
 {
     const SolveView view(m);
     const auto [n, colStart, diagPos, rowIndex, upperStart, upperCol, b, rowMap, colMap] = view;
-    double* v = m.plan.value.data();
+    const double* v = m.plan.value.data();
     const double* u = m.plan.upperValue.data();
 
     for (int i = n; i >= 1; --i) b[i] = rhs[Ix(rowMap[i])];
@@ -62,15 +62,14 @@ void SolveReal(SparseMatrix& m, std::span<const double> rhs, std::span<double> s
             continue;
         }
         const std::int32_t diagonal = diagPos[i];
-        t = ClampSolveMagnitude(t);
-        v[diagonal] = ClampSolveMagnitude(v[diagonal]);
-        t *= v[diagonal];
+        t = ClampSolveMagnitude(t) * ClampSolveMagnitude(v[diagonal]);
         b[i] = t;
         std::int32_t q = diagonal + 1;
         const std::int32_t end = colStart[i + 1];
         if (q < end && rowIndex[q] == i + 1) carry = t * v[q++];
         for (; q < end; ++q) b[rowIndex[q]] -= t * v[q];
     }
+    // The right-hand side has been read: each solution goes out as it is found.
     double next = 0.0;  // the solution of row i + 1
     for (int i = n; i >= 1; --i) {
         double t = b[i];
@@ -83,8 +82,8 @@ void SolveReal(SparseMatrix& m, std::span<const double> rhs, std::span<double> s
         for (; q < end; ++q) t -= u[q] * b[upperCol[q]];
         b[i] = t;
         next = t;
+        solution[Ix(colMap[i])] = t;
     }
-    for (int i = n; i >= 1; --i) solution[Ix(colMap[i])] = b[i];
 }
 
 void SolveComplex(SparseMatrix& m, std::span<const double> rhs, std::span<double> solution)
