@@ -479,10 +479,9 @@ inline bool ClampStep(double& multiplier, double& reciprocal, double* v, std::in
 }
 
 // Left-looking refactorisation in the existing order, column by column: the column's loaded
-// values are updated by every earlier column that its U part refers to. The values of every
-// column are copied into the plan first (a column's entries are written only while it is
-// made); each update then lands on the entry the target list names, the diagonal included, and
-// each multiplier reads its step record. The elements are only read. Columns chosen as direct
+// values are copied into the plan and updated there by every earlier column that its U part
+// refers to, each update landing on the entry the target list names (the pivot included); each
+// multiplier reads its step record. The elements are only read. Columns chosen as direct
 // by the partition also clamp their multipliers and the reciprocals they use. Each multiplier,
 // a U factor, goes to the solve's row order as it is made.
 int RefactorRealByTarget(SparseMatrix& m)
@@ -496,25 +495,11 @@ int RefactorRealByTarget(SparseMatrix& m)
     const std::int32_t* target = plan.updateTarget.data();
     double* v = plan.value.data();
     double* u = plan.upperValue.data();
-    plan.loadedValid = false;
-    double* kept = RoomForLoadedValues(plan);
     MatrixElement* const* element = plan.element.data();
-    const std::size_t entries = plan.element.size();
-    if (kept) {
-        // Four at a time: the loads of one element need not wait for the stores of another.
-        std::size_t q = 0;
-        for (; q + 4 <= entries; q += 4) {
-            const double a = element[q]->real, b = element[q + 1]->real;
-            const double c = element[q + 2]->real, d = element[q + 3]->real;
-            v[q] = kept[q] = a;
-            v[q + 1] = kept[q + 1] = b;
-            v[q + 2] = kept[q + 2] = c;
-            v[q + 3] = kept[q + 3] = d;
-        }
-        for (; q < entries; ++q) v[q] = kept[q] = element[q]->real;
-    } else {
-        for (std::size_t q = 0; q < entries; ++q) v[q] = element[q]->real;
-    }
+    plan.loadedValid = false;
+    double* const kept = RoomForLoadedValues(plan);
+    // Without room for them the values read are written to their entries twice.
+    double* const keep = kept ? kept : v;
 
     // The previous column's reciprocal stays in a register: in chain-like circuits (ladders)
     // each column waits for the one before, and a round trip through memory would lengthen that
@@ -523,6 +508,8 @@ int RefactorRealByTarget(SparseMatrix& m)
     std::int32_t lastDiagonal = -1;
     for (int j = 1; j <= n; ++j) {
         const std::int32_t diagonal = diagPos[j];
+        // Column by column: the loads of a column overlap the work on the one before.
+        for (std::int32_t q = colStart[j]; q < colStart[j + 1]; ++q) v[q] = keep[q] = element[q]->real;
         const bool clamp = direct[j] != 0;
         for (std::int32_t q = colStart[j]; q < diagonal; ++q, ++step) {
             const std::int32_t kDiagonal = step->reciprocal;
