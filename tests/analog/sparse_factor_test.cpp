@@ -391,6 +391,20 @@ TEST(SparseFactor, DirectRefactorClampsMultipliers)
         EXPECT_EQ(plan.value[static_cast<std::size_t>(entry)], expected);
         EXPECT_EQ(upper->real, value);
     }
+    // A vanishing pivot: its reciprocal is clamped where the multiplier uses it, and the solve
+    // divides by the clamped pivot too.
+    MatrixClear(m.get());
+    MatrixElement* first = MatrixGetElement(m.get(), 1, 1);
+    first->real = 1e-35;
+    MatrixGetElement(m.get(), 2, 1)->real = 1.0;
+    MatrixGetElement(m.get(), 2, 2)->real = 2.0;
+    upper->real = 1.0;
+    ASSERT_EQ(MatrixFactorReal(m.get()), 0);
+    const FactorPlan& plan = m->plan;
+    const auto pivot = std::find(plan.element.begin(), plan.element.end(), first) - plan.element.begin();
+    EXPECT_EQ(plan.value[static_cast<std::size_t>(pivot)], 1e30);
+    const auto x = Solve(m.get(), {1e-5, 0.0});
+    EXPECT_NEAR(x[1], 1e-5, 1e-18);  // 1 with the reciprocal unclamped
 }
 
 // The next load of the values an ordering started from keeps the ordering's factors, but not
