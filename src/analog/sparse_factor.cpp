@@ -771,9 +771,9 @@ int MatrixFactor(SparseMatrix* matrix)
     const int error = m.complex ? RefactorComplex(m) : RefactorReal(m);
     const bool pivotTooSmall = error == 0 && checkPivots && !FactorPivotsPassThreshold(m);
     if (error != kMatrixSingular && !pivotTooSmall) return error;
-    // A zero pivot in the reused order does not make the matrix singular, nor is a pivot too
-    // small for values the order was not chosen for kept. The elements still hold the loaded
-    // values: reorder from the first pivot that is now too small. The pivots kept before it
+    // A zero pivot in the reused order does not make the matrix singular, and an order chosen
+    // for other values is not kept past a pivot too small for these. The elements still hold
+    // the loaded values: reorder from the first pivot that is now too small. The pivots kept before it
     // can leave no usable pivot for the rest, so the loaded values are kept to order the whole
     // matrix afresh before it is called singular.
     m.singularRow = m.singularCol = 0;
