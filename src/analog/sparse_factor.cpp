@@ -804,6 +804,7 @@ int MatrixFactor(SparseMatrix* matrix)
     if (!matrix) return kMatrixNoMemory;
     SparseMatrix& m = *matrix;
     if (m.needsOrdering) {
+        m.orderForOtherValues = false;
         const int first = MatrixOrderAndFactor(matrix, {}, 0.0, 0.0, true);
         LoadedValues loaded;
         if (first != kMatrixSingular || !loaded.TakeFromPlan(m)) return first;
@@ -818,20 +819,24 @@ int MatrixFactor(SparseMatrix* matrix)
     }
     const bool vouched = m.loadUnchanged && !m.complex;
     m.loadUnchanged = false;
-    if (vouched && m.plan.loadedValid && !m.plan.complexFactors) {
+    const bool checkPivots = m.orderForOtherValues;
+    m.orderForOtherValues = false;
+    if (!checkPivots && vouched && m.plan.loadedValid && !m.plan.complexFactors) {
         FinishFactor(m);
         return 0;
     }
-    if (LoadsUnchanged(m)) {
+    if (!checkPivots && LoadsUnchanged(m)) {
         FinishFactor(m);
         return 0;
     }
     const int error = m.complex ? RefactorComplex(m) : RefactorReal(m);
-    if (error != kMatrixSingular) return error;
-    // A zero pivot in the reused order does not make the matrix singular. The elements still
-    // hold the loaded values: reorder from the first pivot that is now too small. The pivots
-    // kept before it can leave no usable pivot for the rest, so the loaded values are kept to
-    // order the whole matrix afresh before it is called singular.
+    const bool pivotTooSmall = error == 0 && checkPivots && !FactorPivotsPassThreshold(m);
+    if (error != kMatrixSingular && !pivotTooSmall) return error;
+    // A zero pivot in the reused order does not make the matrix singular, and an order chosen
+    // for other values is not kept past a pivot too small for these. The elements still hold
+    // the loaded values: reorder from the first pivot that is now too small. The pivots kept before it
+    // can leave no usable pivot for the rest, so the loaded values are kept to order the whole
+    // matrix afresh before it is called singular.
     m.singularRow = m.singularCol = 0;
     LoadedValues loaded;
     if (!loaded.Keep(m)) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);

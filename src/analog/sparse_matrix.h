@@ -237,6 +237,9 @@ struct SparseMatrix {
     std::uint64_t loadCount = 0;
     // Set by MatrixReuseFactors: the next factorisation keeps the present factors.
     bool loadUnchanged = false;
+    // The order was chosen for other values of the same entries (another stamp set's): the
+    // next factorisation keeps it only while every pivot still passes the relative threshold.
+    bool orderForOtherValues = false;
 };
 
 // What a device keeps for one entry it stamps: found once at set-up, added into on every

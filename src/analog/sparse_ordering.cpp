@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cmath>
 #include <utility>
 
 namespace kq5::sparse_internal {
@@ -715,6 +716,32 @@ void EndOrdering(SparseMatrix& m)
         m.activeColElements[Ix(i)].clear();
     }
     LinkLinesSorted(m);
+}
+
+bool FactorPivotsPassThreshold(const SparseMatrix& m)
+{
+    const FactorPlan& plan = m.plan;
+    const bool complex = plan.complexFactors;
+    // Below each pivot the factors hold the column as it stood when the pivot was taken; the
+    // pivot itself is held as its reciprocal.
+    const auto magnitude = [&plan, complex](std::int32_t q) {
+        return complex ? std::abs(plan.complexValue[2 * Ix(q)]) + std::abs(plan.complexValue[2 * Ix(q) + 1])
+                       : std::abs(plan.value[Ix(q)]);
+    };
+    for (int j = 1; j <= plan.size; ++j) {
+        const std::int32_t diagonal = plan.diagPos[Ix(j)];
+        double largest = 0.0;
+        for (std::int32_t q = diagonal + 1; q < plan.colStart[Ix(j + 1)]; ++q) largest = std::max(largest, magnitude(q));
+        double pivot;
+        if (complex) {
+            const double re = plan.complexValue[2 * Ix(diagonal)], im = plan.complexValue[2 * Ix(diagonal) + 1];
+            pivot = (std::abs(re) + std::abs(im)) / (re * re + im * im);
+        } else {
+            pivot = 1.0 / std::abs(plan.value[Ix(diagonal)]);
+        }
+        if (!(largest * m.relThreshold < pivot)) return false;
+    }
+    return true;
 }
 
 int SetSingular(SparseMatrix& m, int step)

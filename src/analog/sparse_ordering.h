@@ -57,6 +57,10 @@ void AdvanceActiveLinks(SparseMatrix& m, int step);
 // and the row and column lists are built again in order.
 void EndOrdering(SparseMatrix& m);
 
+// True when every pivot of the present factors passes the relative threshold against the
+// entries below it in its column, as a new ordering would have chosen it.
+bool FactorPivotsPassThreshold(const SparseMatrix& m);
+
 // Records the external row and column of the internal step as singular; 15051.
 int SetSingular(SparseMatrix& m, int step);
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "analog/analog_state.h"
@@ -341,12 +342,23 @@ int TransientRunCase(WindowRecord* window)
     s.noOperatingPoint = 0;
     if (retrieving) return TransientTimeLoop(window);
     // A run of one case (no stepping, Monte Carlo or temperature list) never loads the operating
-    // point's stamp set again: its matrix goes before the time steps' is made, so the two are
-    // not both held through the time points. A later run prepares it afresh.
+    // point's stamp set again, and the two are not both held through the time points. Its
+    // matrix becomes the time steps' when they have none: the devices ask for the same entries
+    // in both (the capacitors' and inductors' companions go where their set-up reserved), so
+    // the order found for the operating point, fill-ins and all, spares the time steps an
+    // ordering of their own. Their first factorisation keeps it only while every pivot passes
+    // the threshold with the new values, and an entry not there marks it for a new order. A
+    // later run prepares the operating point's set afresh.
     const AnalysisRunState& plan = RunState();
-    if (!plan.steppingActive && !plan.monteCarloActive && plan.runCount <= 1 && plan.temperatureCount <= 1)
+    const bool prepareTimeSteps = !s.timeStepSet.matrix;
+    if (!plan.steppingActive && !plan.monteCarloActive && plan.runCount <= 1 && plan.temperatureCount <= 1) {
+        if (prepareTimeSteps && s.operatingPointSet.matrix) {
+            s.timeStepSet.matrix = std::move(s.operatingPointSet.matrix);
+            s.timeStepSet.matrix->orderForOtherValues = true;
+        }
         FreeStampSet(s.operatingPointSet);
-    if (!s.timeStepSet.matrix)
+    }
+    if (prepareTimeSteps)
         if (int rc = PrepareAnalogSolver(false, s.timeStepSet)) return rc;
     InstallStampSet(s.timeStepSet);
     s.setupDone = 1;

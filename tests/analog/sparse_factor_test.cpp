@@ -295,6 +295,34 @@ TEST(SparseFactor, OrderAndFactorReordersFromAPivotThatBecameTooSmall)
     }
 }
 
+// The operating point's matrix goes on as the time steps': its order was chosen for other
+// values, so the first factorisation keeps it only where every pivot still passes.
+TEST(SparseFactor, OrderChosenForOtherValuesKeepsOnlyPivotsThatStillPass)
+{
+    const std::vector<std::vector<double>> weak = {{1e-9, 1.0, 0.0}, {1.0, 4.0, 1.0}, {0.0, 1.0, 4.0}};
+    const std::vector<std::vector<double>> strong = {{5.0, 1.0, 0.0}, {1.0, 5.0, 1.0}, {0.0, 1.0, 5.0}};
+    for (const auto* values : {&weak, &strong}) {
+        auto m = FromDense({{4.0, 1.0, 0.0}, {1.0, 4.0, 1.0}, {0.0, 1.0, 4.0}});
+        ASSERT_EQ(MatrixFactorReal(m.get()), 0);
+        ASSERT_EQ(m->intToExtRow[1], 1);
+        m->orderForOtherValues = true;
+        MatrixClear(m.get());
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                if ((*values)[i][j] != 0.0) MatrixGetElement(m.get(), i + 1, j + 1)->real = (*values)[i][j];
+        ASSERT_EQ(MatrixFactorReal(m.get()), 0);
+        EXPECT_FALSE(m->orderForOtherValues);
+        // A first pivot of 1e-9 against 1 below it is given up; 5 against 1 is kept.
+        EXPECT_EQ(m->intToExtRow[1] == 1, values == &strong);
+        const auto x = Solve(m.get(), {1.0, 2.0, 3.0});
+        for (int i = 0; i < 3; ++i) {
+            double r = -(i + 1.0);
+            for (int j = 0; j < 3; ++j) r += (*values)[i][j] * x[j];
+            EXPECT_NEAR(r, 0.0, 1e-12);
+        }
+    }
+}
+
 TEST(SparseFactor, PartialReorderingsOfRandomSystemsStayExact)
 {
     // A strict threshold makes some reused pivot fail on new values, so the order is kept up
