@@ -1,6 +1,7 @@
 // A schematic and a netlist in a user's hands: zooming in moves the scroll thumbs with the view
 // (they read the same after the file is saved and reopened), Flip X and Rotate turn what Select
-// All took, and a netlist saved under a new name is among the recent files.
+// All took, a netlist saved under a new name is among the recent files, and the help bar names
+// what is under the pointer once a dialog in front of it closes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -97,6 +98,35 @@ TEST(SchematicViewJourney, NetlistSavedAsIsAmongTheRecentFiles)
     // The recent files are kept in the settings file the program writes as it ends.
     EXPECT_NE(ReadAll(journey.Root() / "kq5.dat").find("filter_copy.ckt"), std::string::npos)
         << "the file saved under a new name is not among the recent files";
+}
+
+TEST(SchematicViewJourney, HelpBarNamesWhatADialogLeavesUnderThePointer)
+{
+    // The Preferences dialog's caption, dragged up until its list lies over the tool bar.
+    constexpr int kCaptionX = 443, kCaptionY = 356, kRaisedCaptionY = 26;
+    constexpr int kStepBoxButtonX = 445;
+    Journey journey("help_bar_dialog");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
+    journey.Move(kStepBoxButtonX, kButtonY);
+    journey.Settle();
+    const Shot hovered = journey.Capture("help_bar_dialog_button");
+    const int barTop = hovered.height - 24;
+    journey.Move(kEmptyX, kEmptyY);
+    journey.Settle();
+
+    Do(journey, "ctrl+shift+p");
+    journey.Drag(kCaptionX, kCaptionY, kCaptionX, kRaisedCaptionY);
+    journey.Settle();
+    journey.Move(kStepBoxButtonX, kButtonY);
+    journey.Settle();
+    const Shot overDialog = journey.Capture("help_bar_dialog_open");
+    ASSERT_FALSE(overDialog.SameAs(hovered, 0, barTop, hovered.width, hovered.height))
+        << "the dialog did not cover the tool button";
+    Do(journey, "Escape");
+    const Shot closed = journey.Capture("help_bar_dialog_closed");
+    EXPECT_TRUE(closed.SameAs(hovered, 0, barTop, hovered.width, hovered.height))
+        << "after the dialog closed the help bar does not name the tool button under the pointer";
 }
 
 }  // namespace
