@@ -167,6 +167,22 @@ void ForwardToBars(win::UINT message, win::WPARAM wParam, win::LPARAM lParam)
     }
 }
 
+// Posted to the frame as it comes back in front: by then the dialog that closed is gone.
+constexpr win::UINT kRefreshPointerHelp = win::WM_APP + 1;
+
+// The help bar and the cursor answer for what is under the pointer now, as a move of the pointer
+// would make them: a closed dialog leaves another window under a pointer that has not moved.
+void RefreshPointerHelp()
+{
+    win::POINT at{};
+    if (!win::GetCursorPos(&at)) return;
+    const win::HWND under = win::WindowFromPoint(at);
+    if (under == nullptr) return;
+    const auto hit = static_cast<win::WORD>(
+        win::SendMessage(under, win::WM_NCHITTEST, 0, win::MAKELPARAM(static_cast<win::WORD>(at.x), static_cast<win::WORD>(at.y))));
+    win::SendMessage(under, win::WM_SETCURSOR, reinterpret_cast<win::WPARAM>(under), win::MAKELPARAM(hit, static_cast<win::WORD>(win::WM_MOUSEMOVE)));
+}
+
 void ShowMenuHelp(win::UINT flags, int id)
 {
     HelpBar& bar = FrameHelpBar();
@@ -399,8 +415,10 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
         if ((wParam & 0xFFFF) != win::WA_INACTIVE && !((wParam >> 16) & 0xFFFF) && Frame().mdiClient &&
             (focus == nullptr || (focus != window && !win::IsChild(window, focus))))
             win::SetFocus(Frame().mdiClient);
+        if ((wParam & 0xFFFF) != win::WA_INACTIVE) win::PostMessage(window, kRefreshPointerHelp, 0, 0);
         return 0;
     }
+    case kRefreshPointerHelp: RefreshPointerHelp(); return 0;
     case win::WM_CLOSE:
     case win::WM_QUERYENDSESSION: CloseFrame(window); return 0;
     case win::WM_SYSCOLORCHANGE:

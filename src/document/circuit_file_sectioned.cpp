@@ -280,7 +280,11 @@ int SaveDocumentWindow(WindowRecord* record, const std::string& path, int flags)
     if (record == nullptr) return 0;
     if (record->kind == kWindowTextCircuit) {
         const int status = WriteTextWindowToFile(record);
-        if (status == 0) record->modified = 0;
+        if (status == 0) {
+            record->modified = 0;
+            // A netlist saved under a name is one the user comes back to, as a schematic is.
+            if (!(flags & kWriteQuietly)) AddRecentFile(path);
+        }
         return status;
     }
     if (record->kind == kWindowModelLibrary) {

@@ -155,11 +155,14 @@ void ScrollPaneToAndRedraw(WindowRecord* record, int pane, int gx, int gy)
     if (!IsSchematicRecord(record)) return;
     if (record->window) win::SendMessage(record->window, win::WM_SETREDRAW, 0, 0);
     ScrollPaneTo(record, pane, gx, gy, false);
-    if (record->window) {
-        win::SendMessage(record->window, win::WM_SETREDRAW, 1, 0);
-        win::InvalidateRect(record->window, nullptr, 1);
-        win::UpdateWindow(record->window);
-    }
+    ResumeWindowRedraw(record->window);
+}
+
+void ResumeWindowRedraw(win::HWND window)
+{
+    if (window == nullptr) return;
+    win::SendMessage(window, win::WM_SETREDRAW, 1, 0);
+    win::RedrawWindow(window, nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_ALLCHILDREN | win::RDW_UPDATENOW);
 }
 
 void OnPaneScroll(WindowRecord* record, int pane, bool horizontal, int code, int thumb)

@@ -33,6 +33,9 @@ win::POINT CenteredPaneOrigin(const WindowRecord* record, int gx, int gy, int pa
 void ScrollPaneTo(WindowRecord* record, int pane, int gx, int gy, bool force);
 // The same with the window's redraw off meanwhile, then the whole window repainted.
 void ScrollPaneToAndRedraw(WindowRecord* record, int pane, int gx, int gy);
+// Switches a window's redraw back on and repaints it with its controls: scroll bars moved while
+// it was off show their new thumbs.
+void ResumeWindowRedraw(win::HWND window);
 
 // WM_HSCROLL / WM_VSCROLL of a pane's scroll bar (not the text pane's).
 void OnPaneScroll(WindowRecord* record, int pane, bool horizontal, int code, int thumb);

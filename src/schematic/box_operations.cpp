@@ -154,6 +154,23 @@ bool Usable(const WindowRecord* record)
     return record && record->document && record->kind == kWindowSchematic && !IsMarkRectUnset(record);
 }
 
+// The box that Rotate and the flips turn the selection in: the select box, or without one (the
+// selection made by clicks or Select All) the extent of the selection itself. False when there is
+// neither.
+bool TurnBox(const WindowRecord* record, win::RECT& box)
+{
+    if (!record || !record->document || record->kind != kWindowSchematic) return false;
+    if (!IsMarkRectUnset(record)) {
+        box = record->markRect;
+        return true;
+    }
+    const SheetExtent extent = SelectionExtent(*record->document, PanePage(*record->document));
+    if (extent.empty) return false;
+    box = win::RECT{static_cast<win::LONG>(extent.left), static_cast<win::LONG>(extent.top),
+                    static_cast<win::LONG>(extent.right), static_cast<win::LONG>(extent.bottom)};
+    return true;
+}
+
 // Ends a box edit: the copies of a failed edit go, the edit is undone.
 int FinishBoxEdit(WindowRecord* record, int status)
 {
@@ -417,8 +434,9 @@ void MirrorBoxCommand(WindowRecord* record)
 
 static int RotateBody(WindowRecord* record)
 {
-    if (!Usable(record)) return 0;
-    const win::RECT box = record->markRect;
+    win::RECT box{};
+    if (!TurnBox(record, box)) return 0;
+    const bool boxSet = !IsMarkRectUnset(record);
     const long hw = (box.right - box.left) / 2;
     const long hh = (box.bottom - box.top) / 2;
     const long cx = box.left + hw;
@@ -452,14 +470,14 @@ static int RotateBody(WindowRecord* record)
     for (GridText& text : ListRecords<GridText>(document.gridTextList))
         if ((text.selection & kSelected) && OnCurrentPage(record, text.page)) map(text.x, text.y);
     if (CheckItemsInBounds(record)) return FinishBoxEdit(record, kMsgAlreadyReported);
-    SetMarkRect(record, turned.left, turned.top, turned.right, turned.bottom);
+    if (boxSet) SetMarkRect(record, turned.left, turned.top, turned.right, turned.bottom);
     return FinishBoxEdit(record, 0);
 }
 
 static int FlipBody(WindowRecord* record, int flipX)
 {
-    if (!Usable(record)) return 0;
-    const win::RECT box = record->markRect;
+    win::RECT box{};
+    if (!TurnBox(record, box)) return 0;
     const long s = flipX ? static_cast<long>(box.right) + box.left : static_cast<long>(box.bottom) + box.top;
     if (BeginBoxEdit(record) != 0) return kMsgInsufficientMemory;
     CircuitDocument& document = *record->document;

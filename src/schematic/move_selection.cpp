@@ -45,18 +45,6 @@ bool Selected(const SchematicItem& item, int page) { return (item.selection & kS
 std::int32_t& EndX(SchematicItem& wire, int end) { return end ? wire.x2 : wire.x1; }
 std::int32_t& EndY(SchematicItem& wire, int end) { return end ? wire.y2 : wire.y1; }
 
-// The extent of every point of the selection of the page.
-SheetExtent SelectionExtent(const CircuitDocument& document, int page)
-{
-    SheetExtent extent;
-    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList))
-        if (Selected(item, page))
-            for (const win::POINT& p : ItemPoints(item)) extent.Take(p.x, p.y);
-    for (const GridText& text : ListRecords<GridText>(document.gridTextList))
-        if ((text.selection & kSelected) && text.page == page) extent.Take(text.x, text.y);
-    return extent;
-}
-
 // Builds the rubber-band list; false when a record or its wire cannot be made.
 bool BuildRubberBands(WindowRecord* record, MoveDragState& drag)
 {

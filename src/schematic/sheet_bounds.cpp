@@ -56,6 +56,17 @@ SheetExtent ListsExtent(const LinkedList& items, const LinkedList& gridTexts)
     return extent;
 }
 
+SheetExtent SelectionExtent(const CircuitDocument& document, int page)
+{
+    SheetExtent extent;
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList))
+        if ((item.selection & kSelected) && item.page == page && !item.hidden)
+            for (const win::POINT& p : ItemPoints(item)) extent.Take(p.x, p.y);
+    for (const GridText& text : ListRecords<GridText>(document.gridTextList))
+        if ((text.selection & kSelected) && text.page == page) extent.Take(text.x, text.y);
+    return extent;
+}
+
 int CheckItemsInBounds(WindowRecord* record)
 {
     if (!record || !record->document) return 0;

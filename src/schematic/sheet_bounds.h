@@ -8,6 +8,7 @@
 
 namespace kq5 {
 
+struct CircuitDocument;
 struct GridText;
 struct LinkedList;
 struct SchematicItem;
@@ -35,6 +36,8 @@ struct SheetExtent {
     void Take(long x, long y);
 };
 SheetExtent ListsExtent(const LinkedList& items, const LinkedList& gridTexts);
+// The extent of every point of the selected items and grid texts of a page.
+SheetExtent SelectionExtent(const CircuitDocument& document, int page);
 
 // 1 after reporting "%EMove out of bounds." when a point of an item or grid text of the window
 // lies off the sheet; else 0.

@@ -73,11 +73,7 @@ void ZoomSchematic(WindowRecord* record, int command)
     }
     document.zoomFactor = scale;
     SetRedrawFlags(record);
-    if (record->window) {
-        win::SendMessage(record->window, win::WM_SETREDRAW, 1, 0);
-        win::InvalidateRect(record->window, nullptr, 1);
-        win::UpdateWindow(record->window);
-    }
+    ResumeWindowRedraw(record->window);
 }
 
 }  // namespace
