@@ -277,9 +277,20 @@ void OrientSelection(win::HWND dialog, int code)
     RedrawShapeArea();
 }
 
+// Selects the objects of the last operation that are still in the shape, and only them.
+void SelectUndoObjects()
+{
+    ShapeEditorState& e = ShapeEditor();
+    for (ShapePrimitive& p : e.edit) {
+        const bool concerned = std::find(e.undoObjects.begin(), e.undoObjects.end(), &p) != e.undoObjects.end();
+        p.attributes = static_cast<std::uint16_t>(concerned ? p.attributes | kPrimSelected : p.attributes & ~kPrimSelected);
+    }
+}
+
 void Undo(win::HWND dialog)
 {
     ShapeEditorState& e = ShapeEditor();
+    if (e.undoCode == 1 || e.undoCode == 3 || e.undoCode == 6 || e.undoCode == 9) SelectUndoObjects();
     switch (e.undoCode) {
     case 1:  // the new object goes
         TakeSelected(e.edit, e.holding);
@@ -292,7 +303,8 @@ void Undo(win::HWND dialog)
         DeselectAll(e.edit);
         for (ShapePrimitive& p : e.holding) p.attributes |= kPrimSelected;
         e.edit.splice(e.edit.end(), e.holding);
-        e.undoCode = e.undoCode == 2 ? 0 : 6;
+        if (e.undoCode == 2) e.undoCode = 0;
+        else RecordUndo(6);
         break;
     case 3:
         MoveSelection(-e.undoDx, -e.undoDy);
@@ -421,6 +433,15 @@ ShapeEditorState& ShapeEditor()
 
 void ResetShapeEditorForTests() { ShapeEditor() = ShapeEditorState{}; }
 
+void RecordUndo(int code)
+{
+    ShapeEditorState& e = ShapeEditor();
+    e.undoCode = code;
+    e.undoObjects.clear();
+    for (const ShapePrimitive& p : e.edit)
+        if (p.attributes & kPrimSelected) e.undoObjects.push_back(&p);
+}
+
 std::uint16_t AdjustFillAttribute(int type, std::uint16_t attributes)
 {
     if (!IsClosedKind(type)) return attributes;
@@ -490,7 +511,7 @@ ShapePrimitive* AddNewPrimitive(win::HWND dialog, const std::vector<std::uint8_t
     DeselectAll(e.edit);
     p->attributes |= kPrimSelected;
     e.currentObject = p;
-    e.undoCode = 1;
+    RecordUndo(1);
     RedrawShapeArea();
     return p;
 }
@@ -526,7 +547,7 @@ void ShapeEditorCommand(win::HWND dialog, int id)
             p.attributes |= kPrimSelected;
             e.edit.push_back(std::move(p));
         }
-        e.undoCode = 6;
+        RecordUndo(6);
         SetShapeModified(dialog, true);
         break;
     case kCmdSelectAll:
@@ -534,7 +555,7 @@ void ShapeEditorCommand(win::HWND dialog, int id)
         break;
     case kCmdRotate:
         OrientSelection(dialog, 3);
-        e.undoCode = 9;
+        RecordUndo(9);
         return;
     case kCmdFlipX: OrientSelection(dialog, 4); return;
     case kCmdFlipY: OrientSelection(dialog, 6); return;
