@@ -39,6 +39,8 @@ constexpr int kMsgShapeNameUsed = 13381;
 constexpr int kMsgSaveShapeChanges = 13382;
 constexpr int kMsgDeleteShape = 13383;
 constexpr int kMsgNameAlreadyUsed = 13384;
+constexpr int kMsgShapeDrawsComponent = 13386;
+constexpr int kMsgShapeIncluded = 13387;
 
 void DeselectAll(PrimitiveList& list)
 {
@@ -74,10 +76,34 @@ bool ShapeRefersTo(const ShapeRecord& record, int index)
     return std::find(refs.begin(), refs.end(), index) != refs.end();
 }
 
-bool DefinitionUsesShape(int index)
+const ComponentDefinition* DefinitionDrawnWith(int index)
 {
     for (const ComponentDefinition& d : ListRecords<ComponentDefinition>(ComponentLibrary().definitions))
-        if (d.shapeIndex == index) return true;
+        if (d.shapeIndex == index) return &d;
+    return nullptr;
+}
+
+bool DefinitionUsesShape(int index) { return DefinitionDrawnWith(index) != nullptr; }
+
+const ShapeRecord* ShapeIncluding(const ShapeRecord& shape)
+{
+    for (const auto& other : Shapes().records)
+        if (other.get() != &shape && ShapeRefersTo(*other, shape.index)) return other.get();
+    return nullptr;
+}
+
+// A shape that a component is drawn with, or that another shape includes, stays: without it
+// every circuit placing such a component would lose it when read.
+bool RefuseDeletingUsedShape(win::HWND dialog, const ShapeRecord& shape)
+{
+    if (const ComponentDefinition* d = DefinitionDrawnWith(shape.index)) {
+        ReportMessage("DE", dialog, kMsgShapeDrawsComponent, shape.name.c_str(), d->name.c_str());
+        return true;
+    }
+    if (const ShapeRecord* other = ShapeIncluding(shape)) {
+        ReportMessage("DE", dialog, kMsgShapeIncluded, shape.name.c_str(), other->name.c_str());
+        return true;
+    }
     return false;
 }
 
@@ -187,7 +213,7 @@ void AddShape(win::HWND dialog)
 void DeleteShape(win::HWND dialog)
 {
     ShapeEditorState& e = ShapeEditor();
-    if (!e.current) return;
+    if (!e.current || RefuseDeletingUsedShape(dialog, *e.current)) return;
     if (ReportMessage("DSE", dialog, static_cast<unsigned>(win::MB_OKCANCEL | win::MB_ICONQUESTION), kMsgDeleteShape) != win::IDOK)
         return;
     const int at = ListIndexOf(dialog, e.current);
@@ -451,15 +477,7 @@ std::uint16_t AdjustFillAttribute(int type, std::uint16_t attributes)
 
 bool AddShapeListItem(win::HWND dialog, ShapeRecord& record, bool used)
 {
-    bool isUsed = used || DefinitionUsesShape(record.index);
-    if (!isUsed) {
-        for (const auto& other : Shapes().records) {
-            if (ShapeRefersTo(*other, record.index)) {
-                isUsed = true;
-                break;
-            }
-        }
-    }
+    const bool isUsed = used || DefinitionUsesShape(record.index) || ShapeIncluding(record);
     record.used = isUsed ? 1 : 0;
     const std::string text = isUsed ? record.name : "(" + record.name + ")";
     const win::LRESULT at = win::SendDlgItemMessage(dialog, kShapeList, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(text.c_str()));

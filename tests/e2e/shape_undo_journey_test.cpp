@@ -1,4 +1,5 @@
-// Drawing in the Shape Editor as a user does: an object drawn, another picked, Undo.
+// Drawing in the Shape Editor as a user does: an object drawn, another picked, Undo; a shape that
+// components are drawn with, deleted.
 #include <gtest/gtest.h>
 
 #include "journey.h"
@@ -13,6 +14,9 @@ constexpr int kResistorLeadX = 500, kResistorLeadY = 452;    // the resistor sha
 // The lead with its selection handles, and the empty corner the rectangle is drawn into.
 constexpr int kLeadLeft = 440, kLeadTop = 430, kLeadRight = 560, kLeadBottom = 475;
 constexpr int kCornerLeft = 360, kCornerTop = 520, kCornerRight = 440, kCornerBottom = 590;
+// The drawing surface and the shape list, and where a message box over them shows.
+constexpr int kEditorLeft = 340, kEditorTop = 300, kEditorRight = 880, kEditorBottom = 555;
+constexpr int kBoxLeft = 560, kBoxTop = 450, kBoxRight = 700, kBoxBottom = 530;
 
 // Undo takes back the object last drawn, not whatever was picked after it: a rectangle drawn,
 // the resistor's lead picked, Undo; the rectangle goes and the lead stays. Undo used to remove
@@ -46,6 +50,34 @@ TEST(ShapeUndoJourney, UndoTakesBackTheObjectDrawnNotTheOnePickedSince)
     journey.Settle();
     journey.Key("n");
     journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// The resistor's shape cannot be deleted while the resistor is drawn with it: the editor says why
+// and keeps the shape. It used to be deleted, and every circuit with a resistor then lost its
+// resistors when it was opened, with a message that the file was cut short.
+TEST(ShapeUndoJourney, AShapeComponentsAreDrawnWithIsNotDeleted)
+{
+    Journey journey("shape_delete_used");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("alt+c s");
+    journey.Settle();
+    const Shot opened = journey.Capture("shape_delete_opened");
+
+    journey.Key("alt+d");
+    journey.Settle();
+    const Shot asked = journey.Capture("shape_delete_refused");
+    EXPECT_FALSE(asked.SameAs(opened, kBoxLeft, kBoxTop, kBoxRight, kBoxBottom)) << "nothing was said";
+    journey.Key("Return");
+    journey.Settle();
+    const Shot answered = journey.Capture("shape_delete_answered");
+    EXPECT_TRUE(answered.SameAs(opened, kEditorLeft, kEditorTop, kEditorRight, kEditorBottom)) << "the resistor's shape went";
+
+    // Nothing changed: the editor closes without a question.
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot closed = journey.Capture("shape_delete_closed");
+    EXPECT_FALSE(closed.SameAs(opened, kEditorLeft, kEditorTop, kEditorRight, kEditorBottom)) << "the editor is still open";
     EXPECT_TRUE(journey.Running());
 }
 
