@@ -1,0 +1,65 @@
+// The Component Editor's Merge in a user's hands: another component library chosen in the file
+// dialog, its new component taken in, the editor closed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+// Places on the program's screen, read from its captures (the frame maximised, as it starts).
+constexpr int kMergeX = 714, kMergeY = 590;  // the Component Editor's "Merge"
+constexpr int kCloseX = 543, kCloseY = 619;  // its "&Close"
+// Where a message box over the editor shows, and the editor's tree beside it.
+constexpr int kBoxLeft = 520, kBoxTop = 450, kBoxRight = 740, kBoxBottom = 530;
+constexpr int kTreeLeft = 312, kTreeTop = 325, kTreeRight = 490, kTreeBottom = 655;
+
+// A component that joins a group of the same name ("Tlinx", another library's copy of the
+// transmission line, goes to "Passive") is a change like any other: closing the editor asks
+// whether to save it. Such a merge used to count as no merge at all: the editor closed without a
+// word and the component, with the shapes brought in for it, was never saved.
+TEST(ComponentMergeJourney, AComponentMergedIntoAGroupOfTheSameNameIsOfferedForSaving)
+{
+    Journey journey("component_merge");
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    std::string theirs = ReadAll(program / "comp.kq5");
+    const std::size_t at = theirs.find("Tline");
+    ASSERT_NE(at, std::string::npos);
+    theirs.replace(at, 5, "Tlinx");
+    std::ofstream(journey.Root() / "compx.kq5", std::ios::binary) << theirs;
+    std::filesystem::copy_file(program / "shape.kq5", journey.Root() / "SHAPEx.kq5");
+    const std::string stored = ReadAll(program / "comp.kq5");
+
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("alt+c Return");
+    journey.Settle();
+    const Shot editor = journey.Capture("component_merge_editor");
+
+    journey.Click(kMergeX, kMergeY);
+    journey.Settle();
+    journey.Type((journey.Root() / "compx.kq5").string());
+    journey.Key("Return");
+    journey.Settle();
+    const Shot merged = journey.Capture("component_merge_merged");
+
+    journey.Click(kCloseX, kCloseY);
+    journey.Settle();
+    const Shot asked = journey.Capture("component_merge_close");
+    const bool open = asked.SameAs(merged, kTreeLeft, kTreeTop, kTreeRight, kTreeBottom);
+    EXPECT_TRUE(open) << "the editor closed without asking";
+    EXPECT_FALSE(asked.SameAs(editor, kBoxLeft, kBoxTop, kBoxRight, kBoxBottom)) << "closing asked nothing";
+    // Not saved here: the library beside the program stays as the other journeys know it.
+    if (open) {
+        journey.Key("n");
+        journey.Settle();
+    }
+    EXPECT_EQ(ReadAll(program / "comp.kq5"), stored);
+    EXPECT_TRUE(journey.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
