@@ -232,8 +232,10 @@ void LayoutModelEditor(WindowRecord* record)
     const int innerRight = panelRight - kMargin - barWidth;
     const int innerBottom = bottom - kMargin;
     win::MoveWindow(data->scrollBar, innerRight, innerTop, barWidth, std::max(innerBottom - innerTop, 20), 1);
-    // Labels as wide as the type's longest parameter name.
+    // Labels as wide as the type's longest parameter name; fields as wide as the longest value
+    // text, a number below 1e-15 written with its exponent.
     int labelWidth = 6 * cw;
+    int valueWidth = 11 * cw;
     if (win::HDC dc = win::GetDC(hwnd)) {
         win::HGDIOBJ old = win::SelectObject(dc, data->font);
         for (int i = 0; i < LibraryCountOf(data->type); ++i) {
@@ -242,10 +244,13 @@ void LayoutModelEditor(WindowRecord* record)
             if (win::GetTextExtentPoint32(dc, name.c_str(), static_cast<int>(name.size()), &extent))
                 labelWidth = std::max<int>(labelWidth, extent.cx + 4);
         }
+        const std::string widest = FormatLibraryValue(-8.888888e-38f);
+        win::SIZE extent{};
+        if (win::GetTextExtentPoint32(dc, widest.c_str(), static_cast<int>(widest.size()), &extent))
+            valueWidth = std::max<int>(valueWidth, extent.cx + 12);
         win::SelectObject(dc, old);
         win::ReleaseDC(hwnd, dc);
     }
-    const int valueWidth = 11 * cw;
     const int cellWidth = labelWidth + valueWidth + 2 * kMargin;
     data->columns = std::max(1, (innerRight - innerLeft) / cellWidth);
     const int lines = std::max(1, (innerBottom - innerTop) / pitch);
