@@ -718,6 +718,20 @@ win::LRESULT PinFrameProc(win::HWND frame, win::UINT msg, win::WPARAM wParam, wi
     return win::CallWindowProc(gStaticProc, frame, msg, wParam, lParam);
 }
 
+// The Shape list: every shape of the shape library, with its index as item data.
+void FillShapeCombo(win::HWND dialog)
+{
+    win::HWND shapes = win::GetDlgItem(dialog, kShapeCombo);
+    win::SendMessage(shapes, win::CB_RESETCONTENT, 0, 0);
+    const ShapeLibrary& library = Shapes();
+    for (std::size_t i = 0; i < library.table.size(); ++i) {
+        const ShapeRecord* shape = library.table[i];
+        if (!shape) continue;
+        const auto at = win::SendMessage(shapes, win::CB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(shape->name.c_str()));
+        win::SendMessage(shapes, win::CB_SETITEMDATA, static_cast<win::WPARAM>(at), static_cast<win::LPARAM>(i));
+    }
+}
+
 void InitDialog(win::HWND dialog)
 {
     ComponentEditorState& s = State();
@@ -728,14 +742,7 @@ void InitDialog(win::HWND dialog)
     // The preview shows where a placed part's PART and VALUE texts go.
     SetAttribute(nullptr, &s.preview, kAttrPart, "X1");
     SetAttribute(nullptr, &s.preview, kAttrValue, "VALUE");
-    win::HWND shapes = win::GetDlgItem(dialog, kShapeCombo);
-    const ShapeLibrary& library = Shapes();
-    for (std::size_t i = 0; i < library.table.size(); ++i) {
-        const ShapeRecord* shape = library.table[i];
-        if (!shape) continue;
-        const auto at = win::SendMessage(shapes, win::CB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(shape->name.c_str()));
-        win::SendMessage(shapes, win::CB_SETITEMDATA, static_cast<win::WPARAM>(at), static_cast<win::LPARAM>(i));
-    }
+    FillShapeCombo(dialog);
     win::HWND types = win::GetDlgItem(dialog, kTypeCombo);
     for (int code = 0; code < kComponentTypeCount; ++code) {
         const ComponentTypeRow* row = FindComponentTypeRow(code);
@@ -817,6 +824,8 @@ void Command(win::HWND dialog, int id, int code)
         if (last == kNoMergeGroup) return;
         s.changed = true;
         s.shapesMerged = true;
+        // The shapes brought in with the components are offered for them too.
+        FillShapeCombo(dialog);
         Select(dialog, nullptr, last, true);
         OpenPathTo(SelectedGroup());
         FillTree(dialog);

@@ -14,6 +14,9 @@ namespace {
 // Places on the program's screen, read from its captures (the frame maximised, as it starts).
 constexpr int kMergeX = 714, kMergeY = 590;  // the Component Editor's "Merge"
 constexpr int kCloseX = 543, kCloseY = 619;  // its "&Close"
+// The merged component's line in the tree, and the Shape field.
+constexpr int kMergedRowX = 355, kMergedRowY = 455;
+constexpr int kShapeLeft = 550, kShapeTop = 350, kShapeRight = 700, kShapeBottom = 365;
 // Where a message box over the editor shows, and the editor's tree beside it.
 constexpr int kBoxLeft = 520, kBoxTop = 450, kBoxRight = 740, kBoxBottom = 530;
 constexpr int kTreeLeft = 312, kTreeTop = 325, kTreeRight = 490, kTreeBottom = 655;
@@ -21,7 +24,9 @@ constexpr int kTreeLeft = 312, kTreeTop = 325, kTreeRight = 490, kTreeBottom = 6
 // A component that joins a group of the same name ("Tlinx", another library's copy of the
 // transmission line, goes to "Passive") is a change like any other: closing the editor asks
 // whether to save it. Such a merge used to count as no merge at all: the editor closed without a
-// word and the component, with the shapes brought in for it, was never saved.
+// word and the component, with the shapes brought in for it, was never saved. The shape it
+// brings in ("TLINX") is named in its Shape field; the field used to stay empty, the list
+// knowing only the shapes there were when the editor opened.
 TEST(ComponentMergeJourney, AComponentMergedIntoAGroupOfTheSameNameIsOfferedForSaving)
 {
     Journey journey("component_merge");
@@ -31,7 +36,11 @@ TEST(ComponentMergeJourney, AComponentMergedIntoAGroupOfTheSameNameIsOfferedForS
     ASSERT_NE(at, std::string::npos);
     theirs.replace(at, 5, "Tlinx");
     std::ofstream(journey.Root() / "compx.kq5", std::ios::binary) << theirs;
-    std::filesystem::copy_file(program / "shape.kq5", journey.Root() / "SHAPEx.kq5");
+    std::string shapes = ReadAll(program / "shape.kq5");
+    const std::size_t shape = shapes.find("TLINE");
+    ASSERT_NE(shape, std::string::npos);
+    shapes.replace(shape, 5, "TLINX");
+    std::ofstream(journey.Root() / "SHAPEx.kq5", std::ios::binary) << shapes;
     const std::string stored = ReadAll(program / "comp.kq5");
 
     ASSERT_TRUE(journey.Start()) << journey.Output();
@@ -44,7 +53,10 @@ TEST(ComponentMergeJourney, AComponentMergedIntoAGroupOfTheSameNameIsOfferedForS
     journey.Type((journey.Root() / "compx.kq5").string());
     journey.Key("Return");
     journey.Settle();
+    journey.Click(kMergedRowX, kMergedRowY);
+    journey.Settle();
     const Shot merged = journey.Capture("component_merge_merged");
+    EXPECT_GT(merged.Count(kShapeLeft, kShapeTop, kShapeRight, kShapeBottom, 0x000000), 0) << "the Shape field is empty";
 
     journey.Click(kCloseX, kCloseY);
     journey.Settle();
