@@ -17,6 +17,7 @@
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
+#include "core/text_edit.h"
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
 #include "netlist/binary_library.h"
@@ -297,7 +298,9 @@ void StoreNameOrMemo(WindowRecord* record, int id)
     ModelEditorData* data = GetModelEditorData(record);
     if (!entry || !library || !data) return;
     const std::size_t limit = id == kModelNameField ? kLibraryNameMax : kLibraryMemoMax;
-    const std::string text = ControlText(record, id).substr(0, limit);
+    std::string text = ControlText(record, id).substr(0, limit);
+    // A model is found by its name alone: blanks around it would hide it from every circuit.
+    if (id == kModelNameField && Trim(text) != ControlText(record, id)) SetControlText(record, id, text);
     std::string& target = id == kModelNameField ? entry->name : entry->memo;
     if (text == target) return;
     target = text;

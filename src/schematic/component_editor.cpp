@@ -14,6 +14,7 @@
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
+#include "core/text_edit.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/component_types.h"
@@ -265,7 +266,10 @@ void MarkChanged() { State().changed = true; }
 void StoreName(win::HWND dialog)
 {
     ComponentEditorState& s = State();
-    const std::string text = win::GetDlgItemText(dialog, kNameEdit);
+    // Blanks around a name are not kept: a circuit file would name the part without them, and
+    // the part would then not be found when the circuit is read.
+    std::string text = win::GetDlgItemText(dialog, kNameEdit);
+    if (Trim(text) != win::GetDlgItemText(dialog, kNameEdit)) win::SetDlgItemText(dialog, kNameEdit, text.c_str());
     if (s.groupSelected) {
         ComponentGroup* group = SelectedGroup();
         if (!text.empty() && text != group->name) {

@@ -1,5 +1,5 @@
-// The Component Editor's Merge in a user's hands: another component library chosen in the file
-// dialog, its new component taken in, the editor closed.
+// The Component Editor in a user's hands: another component library merged through the file
+// dialog, its new component taken in, the editor closed; a new component named.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +14,8 @@ namespace {
 // Places on the program's screen, read from its captures (the frame maximised, as it starts).
 constexpr int kMergeX = 714, kMergeY = 590;  // the Component Editor's "Merge"
 constexpr int kCloseX = 543, kCloseY = 619;  // its "&Close"
+constexpr int kAddX = 543, kAddY = 559;      // its "&Add Component"
+constexpr int kNameX = 620, kNameY = 331;    // its Name field
 // The merged component's line in the tree, and the Shape field.
 constexpr int kMergedRowX = 355, kMergedRowY = 455;
 constexpr int kShapeLeft = 550, kShapeTop = 350, kShapeRight = 700, kShapeBottom = 365;
@@ -27,7 +29,7 @@ constexpr int kTreeLeft = 312, kTreeTop = 325, kTreeRight = 490, kTreeBottom = 6
 // word and the component, with the shapes brought in for it, was never saved. The shape it
 // brings in ("TLINX") is named in its Shape field; the field used to stay empty, the list
 // knowing only the shapes there were when the editor opened.
-TEST(ComponentMergeJourney, AComponentMergedIntoAGroupOfTheSameNameIsOfferedForSaving)
+TEST(ComponentEditorJourney, AComponentMergedIntoAGroupOfTheSameNameIsOfferedForSaving)
 {
     Journey journey("component_merge");
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe").parent_path();
@@ -70,6 +72,38 @@ TEST(ComponentMergeJourney, AComponentMergedIntoAGroupOfTheSameNameIsOfferedForS
         journey.Settle();
     }
     EXPECT_EQ(ReadAll(program / "comp.kq5"), stored);
+    EXPECT_TRUE(journey.Running());
+}
+
+// A name is taken without the blanks around it, as a circuit file gives it back: "Resistor " is
+// the resistor's name and is refused as used. It used to be taken as a name of its own, and a
+// circuit that placed the part lost it when it was read again.
+TEST(ComponentEditorJourney, ANameIsTakenWithoutBlanksAround)
+{
+    Journey journey("component_name");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("alt+c Return");
+    journey.Settle();
+    journey.Click(kAddX, kAddY);
+    journey.Settle();
+    const Shot added = journey.Capture("component_name_added");
+    journey.Click(kNameX, kNameY);
+    journey.Key("End shift+Home");
+    journey.Type("Resistor ");
+    journey.Key("Tab");
+    journey.Settle();
+    const Shot refused = journey.Capture("component_name_refused");
+    const bool asked = !refused.SameAs(added, kBoxLeft, kBoxTop, kBoxRight, kBoxBottom);
+    EXPECT_TRUE(asked) << "a used name with a blank behind it was taken";
+    if (asked) {
+        journey.Key("Return");
+        journey.Settle();
+    }
+    // Out without saving: the library beside the program stays as the other journeys know it.
+    journey.Click(kCloseX, kCloseY);
+    journey.Settle();
+    journey.Key("n");
+    journey.Settle();
     EXPECT_TRUE(journey.Running());
 }
 
