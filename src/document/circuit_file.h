@@ -103,6 +103,8 @@ struct CircuitFileState {
     int declaredItems = -1;
     int declaredTexts = -1;
     int dspStatusLines = 0;
+    // Components read whole but left out: their definition is missing or has no shape.
+    int droppedItems = 0;
     bool cutShort = false;
 };
 

@@ -169,6 +169,7 @@ int TransferMainSection(SectionStream& stream)
     state.screenChanged = false;
     state.declaredItems = state.declaredTexts = -1;
     state.dspStatusLines = 0;
+    state.droppedItems = 0;
     bool fileTypeSeen = false;
     KeyLine line;
     int status = 0;
@@ -214,7 +215,7 @@ int ReadCircuitFileV2(WindowRecord* record, LoadOptions options)
     // A whole file holds the items and texts its [Main] counts and ends with the DSP status of
     // both analyses; one that ends sooner was cut, and saving it would lose the rest.
     if (state.declaredItems >= 0)
-        state.cutShort = record->document->itemList.count - itemsBefore < state.declaredItems ||
+        state.cutShort = record->document->itemList.count - itemsBefore + state.droppedItems < state.declaredItems ||
                          record->document->gridTextList.count - textsBefore < state.declaredTexts ||
                          state.dspStatusLines < 2;
     int fixups = FinishSectionedLoad(record);

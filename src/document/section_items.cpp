@@ -327,6 +327,7 @@ int TransferCompSection(SectionStream& stream)
         if (status != 0) break;
     }
     if (status != 0 || item->definition == nullptr) {
+        if (status == 0) ++CircuitFiles().droppedItems;
         DropItem(stream, item);
         return status;
     }

@@ -17,6 +17,7 @@
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/message_reporter.h"
+#include "core/text_edit.h"
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
 #include "netlist/binary_library.h"
@@ -232,8 +233,10 @@ void LayoutModelEditor(WindowRecord* record)
     const int innerRight = panelRight - kMargin - barWidth;
     const int innerBottom = bottom - kMargin;
     win::MoveWindow(data->scrollBar, innerRight, innerTop, barWidth, std::max(innerBottom - innerTop, 20), 1);
-    // Labels as wide as the type's longest parameter name.
+    // Labels as wide as the type's longest parameter name; fields as wide as the longest value
+    // text, a number below 1e-15 written with its exponent.
     int labelWidth = 6 * cw;
+    int valueWidth = 11 * cw;
     if (win::HDC dc = win::GetDC(hwnd)) {
         win::HGDIOBJ old = win::SelectObject(dc, data->font);
         for (int i = 0; i < LibraryCountOf(data->type); ++i) {
@@ -242,10 +245,13 @@ void LayoutModelEditor(WindowRecord* record)
             if (win::GetTextExtentPoint32(dc, name.c_str(), static_cast<int>(name.size()), &extent))
                 labelWidth = std::max<int>(labelWidth, extent.cx + 4);
         }
+        const std::string widest = FormatLibraryValue(-8.888888e-38f);
+        win::SIZE extent{};
+        if (win::GetTextExtentPoint32(dc, widest.c_str(), static_cast<int>(widest.size()), &extent))
+            valueWidth = std::max<int>(valueWidth, extent.cx + 12);
         win::SelectObject(dc, old);
         win::ReleaseDC(hwnd, dc);
     }
-    const int valueWidth = 11 * cw;
     const int cellWidth = labelWidth + valueWidth + 2 * kMargin;
     data->columns = std::max(1, (innerRight - innerLeft) / cellWidth);
     const int lines = std::max(1, (innerBottom - innerTop) / pitch);
@@ -292,7 +298,9 @@ void StoreNameOrMemo(WindowRecord* record, int id)
     ModelEditorData* data = GetModelEditorData(record);
     if (!entry || !library || !data) return;
     const std::size_t limit = id == kModelNameField ? kLibraryNameMax : kLibraryMemoMax;
-    const std::string text = ControlText(record, id).substr(0, limit);
+    std::string text = ControlText(record, id).substr(0, limit);
+    // A model is found by its name alone: blanks around it would hide it from every circuit.
+    if (id == kModelNameField && Trim(text) != ControlText(record, id)) SetControlText(record, id, text);
     std::string& target = id == kModelNameField ? entry->name : entry->memo;
     if (text == target) return;
     target = text;

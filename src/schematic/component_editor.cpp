@@ -14,6 +14,7 @@
 #include "core/char_classes.h"
 #include "core/format.h"
 #include "core/message_reporter.h"
+#include "core/text_edit.h"
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/component_types.h"
@@ -265,7 +266,10 @@ void MarkChanged() { State().changed = true; }
 void StoreName(win::HWND dialog)
 {
     ComponentEditorState& s = State();
-    const std::string text = win::GetDlgItemText(dialog, kNameEdit);
+    // Blanks around a name are not kept: a circuit file would name the part without them, and
+    // the part would then not be found when the circuit is read.
+    std::string text = win::GetDlgItemText(dialog, kNameEdit);
+    if (Trim(text) != win::GetDlgItemText(dialog, kNameEdit)) win::SetDlgItemText(dialog, kNameEdit, text.c_str());
     if (s.groupSelected) {
         ComponentGroup* group = SelectedGroup();
         if (!text.empty() && text != group->name) {
@@ -718,6 +722,20 @@ win::LRESULT PinFrameProc(win::HWND frame, win::UINT msg, win::WPARAM wParam, wi
     return win::CallWindowProc(gStaticProc, frame, msg, wParam, lParam);
 }
 
+// The Shape list: every shape of the shape library, with its index as item data.
+void FillShapeCombo(win::HWND dialog)
+{
+    win::HWND shapes = win::GetDlgItem(dialog, kShapeCombo);
+    win::SendMessage(shapes, win::CB_RESETCONTENT, 0, 0);
+    const ShapeLibrary& library = Shapes();
+    for (std::size_t i = 0; i < library.table.size(); ++i) {
+        const ShapeRecord* shape = library.table[i];
+        if (!shape) continue;
+        const auto at = win::SendMessage(shapes, win::CB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(shape->name.c_str()));
+        win::SendMessage(shapes, win::CB_SETITEMDATA, static_cast<win::WPARAM>(at), static_cast<win::LPARAM>(i));
+    }
+}
+
 void InitDialog(win::HWND dialog)
 {
     ComponentEditorState& s = State();
@@ -728,14 +746,7 @@ void InitDialog(win::HWND dialog)
     // The preview shows where a placed part's PART and VALUE texts go.
     SetAttribute(nullptr, &s.preview, kAttrPart, "X1");
     SetAttribute(nullptr, &s.preview, kAttrValue, "VALUE");
-    win::HWND shapes = win::GetDlgItem(dialog, kShapeCombo);
-    const ShapeLibrary& library = Shapes();
-    for (std::size_t i = 0; i < library.table.size(); ++i) {
-        const ShapeRecord* shape = library.table[i];
-        if (!shape) continue;
-        const auto at = win::SendMessage(shapes, win::CB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(shape->name.c_str()));
-        win::SendMessage(shapes, win::CB_SETITEMDATA, static_cast<win::WPARAM>(at), static_cast<win::LPARAM>(i));
-    }
+    FillShapeCombo(dialog);
     win::HWND types = win::GetDlgItem(dialog, kTypeCombo);
     for (int code = 0; code < kComponentTypeCount; ++code) {
         const ComponentTypeRow* row = FindComponentTypeRow(code);
@@ -817,6 +828,8 @@ void Command(win::HWND dialog, int id, int code)
         if (last == kNoMergeGroup) return;
         s.changed = true;
         s.shapesMerged = true;
+        // The shapes brought in with the components are offered for them too.
+        FillShapeCombo(dialog);
         Select(dialog, nullptr, last, true);
         OpenPathTo(SelectedGroup());
         FillTree(dialog);

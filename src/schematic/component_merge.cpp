@@ -282,6 +282,8 @@ int MergeCurrentComponentFile(const std::string& path, const std::string& shapeP
     status = ReadShapeLibrary(shapePath, shapes);
     if (status != 0) return kNoMergeGroup;
     MergeGroups groups(groupId, "KQ5 Group");
+    // The group of the last component added: a new "KQ5 Group" or one of the same name.
+    int last = kNoMergeGroup;
     const std::size_t total = static_cast<std::size_t>(source.definitions.count);
     std::size_t n = 0;
     for (const ComponentDefinition& from : ListRecords<ComponentDefinition>(source.definitions)) {
@@ -308,6 +310,7 @@ int MergeCurrentComponentFile(const std::string& path, const std::string& shapeP
             const ComponentGroup* fromGroup = FindGroupById(source.root, from.groupId);
             ComponentGroup* same = fromGroup ? FindGroupByName(ComponentLibrary().root, fromGroup->name) : nullptr;
             d->groupId = static_cast<std::uint16_t>(same ? same->id : groups.Next());
+            last = d->groupId;
         } catch (const std::bad_alloc&) {
             ListRemove(ComponentLibrary().definitions, d);
             status = kMsgInsufficientMemory;
@@ -315,7 +318,7 @@ int MergeCurrentComponentFile(const std::string& path, const std::string& shapeP
         }
     }
     SetStatusText("");
-    return groups.Last();
+    return last;
 }
 
 int MergeComponentLibrary(win::HWND editor, int groupId)

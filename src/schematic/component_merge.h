@@ -44,12 +44,13 @@ int FindShapeIndexByName(const std::string& name);
 // nothing was added; a read error is returned in `status` and nothing changes.
 int ImportOldComponentFile(const std::string& path, int groupId, std::vector<std::string>& shapeless, int& status);
 
-// Merges a current-generation library file drawn by the shapes of `shapePath`. The last merge
-// group or kNoMergeGroup; a read error or a shape that cannot be imported in `status`.
+// Merges a current-generation library file drawn by the shapes of `shapePath`. The group of the
+// last component added (a merge group, or the group of the same name it joined), kNoMergeGroup
+// when nothing was added; a read error or a shape that cannot be imported in `status`.
 int MergeCurrentComponentFile(const std::string& path, const std::string& shapePath, int groupId, int& status);
 
 // The editor's Merge button: asks for the file (and the shape file when its name does not tell),
-// merges and reports. The last merge group or kNoMergeGroup.
+// merges and reports. The group of the last component added, or kNoMergeGroup.
 int MergeComponentLibrary(win::HWND editor, int groupId);
 
 }  // namespace kq5

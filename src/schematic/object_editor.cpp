@@ -197,6 +197,7 @@ void DeleteChosen(win::HWND dialog)
     if (e.currentObject == o.chosen) e.currentObject = nullptr;
     if (e.resized == o.chosen) e.resized = nullptr;  // Undo must not reshape what takes its place
     ShapePrimitive* gone = o.chosen;
+    std::erase(e.undoObjects, gone);
     e.edit.remove_if([gone](const ShapePrimitive& p) { return &p == gone; });
     o.chosen = nullptr;
     SetShapeModified(e.dialog, true);

@@ -205,6 +205,7 @@ void EditText(ShapePrimitive& p)
     if (!AskShapeText(e.dialog, text, font)) return;
     if (text.empty()) {
         if (e.resized == &p) e.resized = nullptr;
+        std::erase(e.undoObjects, &p);
         e.edit.remove_if([&](const ShapePrimitive& q) { return &q == &p; });
         e.currentObject = nullptr;
     } else {
@@ -474,7 +475,7 @@ void OnButtonUp(int x, int y)
         break;
     case ShapeDrag::Move:
         if (e.moved.x != 0 || e.moved.y != 0) {
-            e.undoCode = 3;
+            RecordUndo(3);
             e.undoDx = e.moved.x;
             e.undoDy = e.moved.y;
             SetShapeModified(e.dialog, true);

@@ -39,6 +39,8 @@ constexpr int kMsgShapeNameUsed = 13381;
 constexpr int kMsgSaveShapeChanges = 13382;
 constexpr int kMsgDeleteShape = 13383;
 constexpr int kMsgNameAlreadyUsed = 13384;
+constexpr int kMsgShapeDrawsComponent = 13386;
+constexpr int kMsgShapeIncluded = 13387;
 
 void DeselectAll(PrimitiveList& list)
 {
@@ -74,10 +76,34 @@ bool ShapeRefersTo(const ShapeRecord& record, int index)
     return std::find(refs.begin(), refs.end(), index) != refs.end();
 }
 
-bool DefinitionUsesShape(int index)
+const ComponentDefinition* DefinitionDrawnWith(int index)
 {
     for (const ComponentDefinition& d : ListRecords<ComponentDefinition>(ComponentLibrary().definitions))
-        if (d.shapeIndex == index) return true;
+        if (d.shapeIndex == index) return &d;
+    return nullptr;
+}
+
+bool DefinitionUsesShape(int index) { return DefinitionDrawnWith(index) != nullptr; }
+
+const ShapeRecord* ShapeIncluding(const ShapeRecord& shape)
+{
+    for (const auto& other : Shapes().records)
+        if (other.get() != &shape && ShapeRefersTo(*other, shape.index)) return other.get();
+    return nullptr;
+}
+
+// A shape that a component is drawn with, or that another shape includes, stays: without it
+// every circuit placing such a component would lose it when read.
+bool RefuseDeletingUsedShape(win::HWND dialog, const ShapeRecord& shape)
+{
+    if (const ComponentDefinition* d = DefinitionDrawnWith(shape.index)) {
+        ReportMessage("DE", dialog, kMsgShapeDrawsComponent, shape.name.c_str(), d->name.c_str());
+        return true;
+    }
+    if (const ShapeRecord* other = ShapeIncluding(shape)) {
+        ReportMessage("DE", dialog, kMsgShapeIncluded, shape.name.c_str(), other->name.c_str());
+        return true;
+    }
     return false;
 }
 
@@ -187,7 +213,7 @@ void AddShape(win::HWND dialog)
 void DeleteShape(win::HWND dialog)
 {
     ShapeEditorState& e = ShapeEditor();
-    if (!e.current) return;
+    if (!e.current || RefuseDeletingUsedShape(dialog, *e.current)) return;
     if (ReportMessage("DSE", dialog, static_cast<unsigned>(win::MB_OKCANCEL | win::MB_ICONQUESTION), kMsgDeleteShape) != win::IDOK)
         return;
     const int at = ListIndexOf(dialog, e.current);
@@ -277,9 +303,20 @@ void OrientSelection(win::HWND dialog, int code)
     RedrawShapeArea();
 }
 
+// Selects the objects of the last operation that are still in the shape, and only them.
+void SelectUndoObjects()
+{
+    ShapeEditorState& e = ShapeEditor();
+    for (ShapePrimitive& p : e.edit) {
+        const bool concerned = std::find(e.undoObjects.begin(), e.undoObjects.end(), &p) != e.undoObjects.end();
+        p.attributes = static_cast<std::uint16_t>(concerned ? p.attributes | kPrimSelected : p.attributes & ~kPrimSelected);
+    }
+}
+
 void Undo(win::HWND dialog)
 {
     ShapeEditorState& e = ShapeEditor();
+    if (e.undoCode == 1 || e.undoCode == 3 || e.undoCode == 6 || e.undoCode == 9) SelectUndoObjects();
     switch (e.undoCode) {
     case 1:  // the new object goes
         TakeSelected(e.edit, e.holding);
@@ -292,7 +329,8 @@ void Undo(win::HWND dialog)
         DeselectAll(e.edit);
         for (ShapePrimitive& p : e.holding) p.attributes |= kPrimSelected;
         e.edit.splice(e.edit.end(), e.holding);
-        e.undoCode = e.undoCode == 2 ? 0 : 6;
+        if (e.undoCode == 2) e.undoCode = 0;
+        else RecordUndo(6);
         break;
     case 3:
         MoveSelection(-e.undoDx, -e.undoDy);
@@ -421,6 +459,15 @@ ShapeEditorState& ShapeEditor()
 
 void ResetShapeEditorForTests() { ShapeEditor() = ShapeEditorState{}; }
 
+void RecordUndo(int code)
+{
+    ShapeEditorState& e = ShapeEditor();
+    e.undoCode = code;
+    e.undoObjects.clear();
+    for (const ShapePrimitive& p : e.edit)
+        if (p.attributes & kPrimSelected) e.undoObjects.push_back(&p);
+}
+
 std::uint16_t AdjustFillAttribute(int type, std::uint16_t attributes)
 {
     if (!IsClosedKind(type)) return attributes;
@@ -430,15 +477,7 @@ std::uint16_t AdjustFillAttribute(int type, std::uint16_t attributes)
 
 bool AddShapeListItem(win::HWND dialog, ShapeRecord& record, bool used)
 {
-    bool isUsed = used || DefinitionUsesShape(record.index);
-    if (!isUsed) {
-        for (const auto& other : Shapes().records) {
-            if (ShapeRefersTo(*other, record.index)) {
-                isUsed = true;
-                break;
-            }
-        }
-    }
+    const bool isUsed = used || DefinitionUsesShape(record.index) || ShapeIncluding(record);
     record.used = isUsed ? 1 : 0;
     const std::string text = isUsed ? record.name : "(" + record.name + ")";
     const win::LRESULT at = win::SendDlgItemMessage(dialog, kShapeList, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(text.c_str()));
@@ -490,7 +529,7 @@ ShapePrimitive* AddNewPrimitive(win::HWND dialog, const std::vector<std::uint8_t
     DeselectAll(e.edit);
     p->attributes |= kPrimSelected;
     e.currentObject = p;
-    e.undoCode = 1;
+    RecordUndo(1);
     RedrawShapeArea();
     return p;
 }
@@ -526,7 +565,7 @@ void ShapeEditorCommand(win::HWND dialog, int id)
             p.attributes |= kPrimSelected;
             e.edit.push_back(std::move(p));
         }
-        e.undoCode = 6;
+        RecordUndo(6);
         SetShapeModified(dialog, true);
         break;
     case kCmdSelectAll:
@@ -534,7 +573,7 @@ void ShapeEditorCommand(win::HWND dialog, int id)
         break;
     case kCmdRotate:
         OrientSelection(dialog, 3);
-        e.undoCode = 9;
+        RecordUndo(9);
         return;
     case kCmdFlipX: OrientSelection(dialog, 4); return;
     case kCmdFlipY: OrientSelection(dialog, 6); return;

@@ -84,6 +84,9 @@ struct ShapeEditorState {
     ShapePrimitive* currentObject = nullptr;
     int undoCode = 0;
     int undoDx = 0, undoDy = 0;
+    // The objects the last add, move, paste or rotation acted on: Undo acts on them again,
+    // whatever has been selected since.
+    std::vector<const ShapePrimitive*> undoObjects;
     PrimitiveList holding;   // what the last Clear or Cut removed
     PrimitiveList clipboard;
     ShapePrimitive* resized = nullptr;  // the primitive of the last resize and its other geometry
@@ -97,6 +100,8 @@ struct ShapeEditorState {
 
 ShapeEditorState& ShapeEditor();
 void ResetShapeEditorForTests();
+// Records `code` as the last operation, done on the objects selected now.
+void RecordUndo(int code);
 
 // Runs the editor (nothing while an analysis runs).
 void OpenShapeEditor(win::HWND owner = nullptr);

@@ -61,5 +61,16 @@ TEST_F(CircuitFileCut, AFileCutAtAnySectionWarns)
     EXPECT_EQ(CutWarnings(path), 1);
 }
 
+// A component whose definition is not in the library is left out, and said so; the file is whole
+// and is not called cut short.
+TEST_F(CircuitFileCut, AComponentLeftOutIsNoCut)
+{
+    std::string whole = SavedRichFile();
+    const std::size_t at = whole.find("Name=Capacitor");
+    ASSERT_NE(at, std::string::npos);
+    whole.replace(at, 14, "Name=NoSuchPart");
+    EXPECT_EQ(CutWarnings(MakeFile("missing.cir", whole)), 0);
+}
+
 }  // namespace
 }  // namespace kq5::testing
