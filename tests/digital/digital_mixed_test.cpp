@@ -242,16 +242,17 @@ protected:
         test::ScratchDirTest::SetUp();
         ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
     }
-    // Runs one circuit in batch (which must succeed, or fail when told) and returns its .TNO
-    // rows: time (ns) and the printed cells.
+    // Runs one circuit in batch (which must succeed, or fail when told) and returns the rows of
+    // its transient table (or, with the job "D", of its DC table): time (ns) or swept value,
+    // and the printed cells.
     std::vector<std::pair<double, std::vector<std::string>>> Rows(const std::string& name, const std::string& netlist,
-                                                                  bool fails = false)
+                                                                  bool fails = false, const std::string& job = "T")
     {
         std::vector<std::pair<double, std::vector<std::string>>> rows;
         WriteFile(name + ".cir", netlist);
-        WriteFile("jobs.txt", name + ".cir /T\n");
+        WriteFile("jobs.txt", name + ".cir /" + job + "\n");
         EXPECT_EQ(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt") != 0, fails) << ReadFile("jobs.DOC");
-        std::istringstream lines(ReadFile(name + ".TNO"));
+        std::istringstream lines(ReadFile(name + "." + job + "NO"));
         for (std::string line; std::getline(lines, line);) {
             std::istringstream cells(line);
             double t;
@@ -369,6 +370,52 @@ TEST_F(MixedPrintedStatesTest, AZeroDelayLoopKeepsTheRowsBeforeItFails)
     EXPECT_EQ(rows.back().first, 9.0);
     EXPECT_EQ(Changes(rows, 0), "0:0");
     EXPECT_EQ(Changes(rows, 1), "0:1");
+}
+
+// An inverter fed back through an RC, with the library's interfaces: its input band X (0.8 V to
+// 2 V) holds the X row of its output stage (42.9 ohm down, 116 up: 1.3499 V, less 10K into the
+// input's 1 MEG), so the operating point is X. Every point of a DC sweep and the start of a
+// transient run give it, and the run stays there.
+TEST_F(MixedPrintedStatesTest, AGateFedBackThroughAnRcHoldsItsOperatingPointInX)
+{
+    const std::string netlist = "RC LOOP\nV1 IN 0 0\nR0 IN 0 1K\n"
+                                "U1 INV $G_DPWR $G_DGND X Y G1 IO_STD\nR1 Y X 10K\nC1 X 0 1N\n"
+                                ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n"
+                                ".DC V1 0 1 0.25\n.PRINT DC V(X) V(Y)\n.TRAN 1U 20U\n.PRINT TRAN V(X) V(Y)\n.END\n";
+    const double vy = 5.0 * 42.9 / (42.9 + 116.0), ry = 42.9 * 116.0 / (42.9 + 116.0);
+    const double y = vy * 1.01e6 / (1.01e6 + ry), x = y * 1e6 / 1.01e6;
+    for (const char* job : {"D", "T"}) {
+        const auto rows = Rows("loop", netlist, false, job);
+        ASSERT_GE(rows.size(), 5u) << job;
+        for (const auto& [at, cells] : rows) {
+            ASSERT_EQ(cells.size(), 2u);
+            EXPECT_NEAR(std::stod(cells[0]), x, 1.5e-3) << job << " " << at;
+            EXPECT_NEAR(std::stod(cells[1]), y, 1.5e-3) << job << " " << at;
+        }
+    }
+}
+
+// The same loop read through an input interface without an X band has no operating point: the
+// run says so instead of starting from one whose gate output contradicts its input. Started
+// from its initial values (UIC, 0 V on the capacitor) the inverter reads its 0 at once and
+// drives its 1 row (467 ohm down, 200 up) while the capacitor charges toward the threshold.
+TEST_F(MixedPrintedStatesTest, AGateLoopWithoutAnOperatingPointStartsOnlyFromItsInitialValues)
+{
+    const std::string loop = "TWO BANDS\nVP PWR 0 5\n"
+                             "O1 X 0 DO_T DGTLNET=XD IO_STD\nU1 INV $G_DPWR $G_DGND XD YD G1 IO_STD\n"
+                             "N1 Y 0 PWR DI_DEFAULT DGTLNET=YD IO_STD\nR1 Y X 10K\nC1 X 0 1N\n"
+                             ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n"
+                             ".MODEL DO_T DOUTPUT (RLOAD=1G S0NAME=\"0\" S0VLO=-1.5 S0VHI=1.4 S1NAME=\"1\" S1VLO=1.4 "
+                             "S1VHI=7)\n.PRINT TRAN V(X) V(Y)\n";
+    Rows("bias", loop + ".TRAN 1U 5U\n.END\n", true);
+    EXPECT_NE(ReadFile("jobs.DOC").find("Error 14190"), std::string::npos) << ReadFile("jobs.DOC");
+    const auto rows = Rows("uic", loop + ".TRAN 1U 5U 0 10N UIC\n.END\n");
+    ASSERT_GE(rows.size(), 4u);
+    const double high = 5.0 * 467.0 / 667.0;
+    for (std::size_t i = 1; i < 4; ++i) {
+        EXPECT_LT(std::stod(rows[i].second[0]), 1.4) << rows[i].first;
+        EXPECT_NEAR(std::stod(rows[i].second[1]), high, 0.05) << rows[i].first;
+    }
 }
 
 }  // namespace
