@@ -306,6 +306,22 @@ TEST_F(MixedPrintedStatesTest, ARowAtAChangeShowsTheNewState)
     EXPECT_EQ(Changes(rows, 1), "0:X 120:1");
 }
 
+// Through a chain of gates the delays add up on the simulator's time grid from model values of
+// single precision: the buffer behind the inverter (7 ns each, 5 ns rising) changes at 114 ns
+// and 210 ns, and the rows of those times show it, at a step of 1 ns or of 0.25 ns.
+TEST_F(MixedPrintedStatesTest, ARowAtTheEndOfAGateChainShowsItsChange)
+{
+    for (const char* step : {"1N", "0.25N"}) {
+        const auto rows = Rows("chain", std::string("CHAIN\nU1 STIM(1,1) $G_DPWR $G_DGND A IO_STD 0NS 0 100NS 1 200NS 0\n"
+                                                    "U2 INV $G_DPWR $G_DGND A Y G1 IO_STD\n"
+                                                    "U3 BUF $G_DPWR $G_DGND Y Z G1 IO_STD\n"
+                                                    ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n.TRAN ") +
+                                            step + " 300N\n.PRINT TRAN D(Y) D(Z)\n.END\n");
+        EXPECT_EQ(Changes(rows, 0), "0:1 1070:0 2050:1") << step;
+        EXPECT_EQ(Changes(rows, 1), "0:1 1140:0 2100:1") << step;
+    }
+}
+
 // A bus printed in the table shows its value in its base and as many digits as it has bits:
 // the 4-bit stimulus 0, A, 5, F reads 0 A 5 F in HEX, 0000 1010 0101 1111 in BIN, 0 10 5 15 in DEC.
 TEST_F(MixedPrintedStatesTest, ABusPrintsItsValueInItsBase)
