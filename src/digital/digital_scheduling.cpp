@@ -142,6 +142,8 @@ int ResolveNodeDrive(int lowStrength, int highStrength, int node, int device, st
         resolved = MakeDigitalState(level, std::max(best, 0));
     }
     if (d.current[n] == resolved) return 0;
+    // An initial state holds its node through the operating point.
+    if (d.operatingPoint && DigitalNodeHeld(node)) return 0;
     d.stable = false;
     if (d.operatingPoint) {
         d.current[n] = resolved;

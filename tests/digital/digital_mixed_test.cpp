@@ -322,6 +322,27 @@ TEST_F(MixedPrintedStatesTest, ARowAtTheEndOfAGateChainShowsItsChange)
     }
 }
 
+// Initial states of digital nodes (.IC D(...)) hold through the operating point: a ring of two
+// inverters keeps them, a flip-flop started at Q = 1 toggles from there, and a buffer whose
+// input says otherwise leaves its initial 1 after its fall delay.
+TEST_F(MixedPrintedStatesTest, InitialDigitalStatesHoldTheOperatingPoint)
+{
+    const auto ring = Rows("ring", "RING\nU1 INV $G_DPWR $G_DGND A B G1 IO_STD\nU2 INV $G_DPWR $G_DGND B A G1 IO_STD\n"
+                                   ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n.IC D(A)=0\n"
+                                   ".TRAN 1N 50N\n.PRINT TRAN D(A) D(B)\n.END\n");
+    EXPECT_EQ(Changes(ring, 0), "0:0");
+    EXPECT_EQ(Changes(ring, 1), "0:1");
+    const auto rows = Rows("held", "HELD\nU1 STIM(2,11) $G_DPWR $G_DGND A CLK IO_STD 0NS 00 20NS 01 40NS 00 60NS 01\n"
+                                   "U2 BUF $G_DPWR $G_DGND A Y G1 IO_STD\n"
+                                   "U3 DFF(1) $G_DPWR $G_DGND $D_HI $D_HI CLK QB Q QB DF IO_STD\n"
+                                   ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n"
+                                   ".MODEL DF UEFF (TPCLKQLHTY=2N TPCLKQHLTY=3N)\n.IC D(Y)=1 D(Q)=1 D(QB)=0\n"
+                                   ".TRAN 1N 80N\n.PRINT TRAN D(Y) D(Q) D(QB)\n.END\n");
+    EXPECT_EQ(Changes(rows, 0), "0:1 70:0");
+    EXPECT_EQ(Changes(rows, 1), "0:1 230:0 620:1");
+    EXPECT_EQ(Changes(rows, 2), "0:0 220:1 630:0");
+}
+
 // A bus printed in the table shows its value in its base and as many digits as it has bits:
 // the 4-bit stimulus 0, A, 5, F reads 0 A 5 F in HEX, 0000 1010 0101 1111 in BIN, 0 10 5 15 in DEC.
 TEST_F(MixedPrintedStatesTest, ABusPrintsItsValueInItsBase)
