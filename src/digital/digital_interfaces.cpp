@@ -513,7 +513,14 @@ int CheckAtoDCrossings()
             continue;
         const double dv = now - a->acceptedVoltage;
         const AtoDInterface::Band& present = a->bands[static_cast<std::size_t>(a->band)];
-        const double threshold = dv <= 0.0 ? present.low : present.high;
+        double threshold = dv <= 0.0 ? present.low : present.high;
+        // A voltage that had already left the present band (into a gap between the bands of
+        // the model) crosses into the new one at that band's own edge: cut to the present
+        // band's edge, which lies behind it, every retry would find the crossing again.
+        if (dv > 0.0 ? a->acceptedVoltage >= threshold : a->acceptedVoltage <= threshold) {
+            const AtoDInterface::Band& entered = a->bands[static_cast<std::size_t>(band)];
+            threshold = dv <= 0.0 ? entered.high : entered.low;
+        }
         if (dv == 0.0) continue;
         double f = (threshold - a->acceptedVoltage) * (2.0 * reltol + 1.0) / dv;
         if (f <= 0.01) f = 0.01;

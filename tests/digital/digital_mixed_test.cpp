@@ -66,6 +66,38 @@ TEST_F(DigitalMixedTest, AtoDStatesChangeAtTheThresholdCrossings)
     EXPECT_NEAR(changes[2].second, t1, 1e-3 * t1) << t1;
 }
 
+// An input model whose bands leave a gap (0 below 0.8 V, 1 from 2 V): a ramp through the gap
+// keeps the nearest band, warns of the hazard once, and takes 1 where it reaches 2 V (at
+// 66.7 ns) instead of cutting its steps toward the edge it has long passed.
+TEST_F(DigitalMixedTest, ARampThroughAGapBetweenBandsChangesStateAtTheNextBand)
+{
+    std::vector<Point> points;
+    RunServices().plotPoint = [&](WindowRecord*) {
+        // A run that creeps along without end is stopped rather than left to hang the suite.
+        if (points.size() > 20000) AnalogSolver().stopFlag = 1;
+        points.push_back({AnalogSolver().time, 0.0, '?'});
+    };
+    ASSERT_EQ(BuildAtNominalTemperature("gap\nV1 IN 0 PWL(0 0 100N 3)\nO1 IN 0 DO_G DGTLNET=D IO_STD\n"
+                                        ".MODEL DO_G DOUTPUT (RLOAD=1MEG S0NAME=\"0\" S0VLO=-1 S0VHI=0.8 S1NAME=\"1\" "
+                                        "S1VLO=2.0 S1VHI=7)\n.MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n.TRAN 1N 100N\n.END\n"),
+              0);
+    const std::int32_t d = LookupNodeNumber(CircuitNodeTable(), "D", 0, kNodeDigital);
+    ASSERT_GT(d, 0);
+    RunServices().plotPoint = [&, d](WindowRecord*) {
+        if (points.size() > 20000) AnalogSolver().stopFlag = 1;
+        points.push_back({AnalogSolver().time, 0.0, DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(d)])});
+    };
+    EXPECT_EQ(TransientAnalysisRun(nullptr), 0) << LastShownText();
+    ASSERT_LT(points.size(), 20000u);
+    EXPECT_NEAR(points.back().time, 100e-9, 1e-12);
+    // The state is taken at the accepted point after the crossing.
+    double changed = -1.0;
+    for (std::size_t i = 1; i < points.size() && changed < 0.0; ++i)
+        if (points[i].state == '1' && points[i - 1].state == '0') changed = points[i - 1].time;
+    EXPECT_NEAR(changed, 2.0 / 3.0 * 100e-9, 0.5e-9);
+    EXPECT_EQ(DigitalSimulator().warningCount, 1);
+}
+
 TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
 {
     const auto points = Run(std::string("dtoa\n") + "VP PWR 0 5\n" + "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1\n" +
