@@ -375,6 +375,19 @@ TEST_F(MixedPrintedStatesTest, InitialDigitalStatesHoldTheOperatingPoint)
     EXPECT_EQ(Changes(rows, 2), "0:0 220:1 630:0");
 }
 
+// Two open-collector inverters (no drive when high) on one node with a pull-up make a wired
+// AND: the node falls the inverter's fall delay (3 ns) after an input rises and rises its rise
+// delay (2 ns) after the last input falls, not at the instant of the input.
+TEST_F(MixedPrintedStatesTest, AWiredAndOfOpenCollectorGatesSwitchesWithTheirDelays)
+{
+    const auto rows = Rows("wired", "WIRED\nU1 STIM(2,11) $G_DPWR $G_DGND A B IO_STD 0NS 00 10NS 01 20NS 11 30NS 10 40NS 00\n"
+                                    "U2 INV $G_DPWR $G_DGND A W G1 IO_OC\nU3 INV $G_DPWR $G_DGND B W G1 IO_OC\n"
+                                    "U4 PULLUP(1) $G_DPWR $G_DGND W IO_PU\n.MODEL G1 UGATE (TPLHTY=2N TPHLTY=3N)\n"
+                                    ".MODEL IO_OC UIO (DRVH=20K DRVL=50)\n.MODEL IO_PU UIO (DRVH=1K DRVL=1K)\n"
+                                    ".TRAN 1N 50N\n.PRINT TRAN D(W)\n.END\n");
+    EXPECT_EQ(Changes(rows, 0), "0:1 130:0 420:1");
+}
+
 // A bus printed in the table shows its value in its base and as many digits as it has bits:
 // the 4-bit stimulus 0, A, 5, F reads 0 A 5 F in HEX, 0000 1010 0101 1111 in BIN, 0 10 5 15 in DEC.
 TEST_F(MixedPrintedStatesTest, ABusPrintsItsValueInItsBase)
