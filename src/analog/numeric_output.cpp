@@ -623,10 +623,11 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
     // within this slack of a stored point reads that point, whichever side of it the rounding
     // of lo + k dx fell.
     const double slack = std::abs(dx) * 1e-9;
-    // A digital change lies on the simulator's time grid, a billionth of the run, which may
-    // put it a fraction of that grid after the row of the same time: such a row reads the
-    // state that begins at the change.
-    const double stateSlack = std::max(slack, std::max(std::abs(lo), std::abs(hi)) * 1e-9);
+    // A digital change lies on the simulator's time grid, a billionth of the run, and each
+    // delay of a path to it is rounded to that grid from a model value of single precision
+    // (seven digits): a change at the time of a row may come that much after it, a grid step
+    // or a part of one per gate. Such a row reads the state that begins at the change.
+    const double stateSlack = std::max(slack, std::max(std::abs(lo), std::abs(hi)) * 2e-7);
     std::string row;
     for (int k = 0; k < pointCount; ++k) {
         const double x = k == pointCount - 1 && k > 0 ? hi : lo + k * dx;

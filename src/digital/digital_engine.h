@@ -148,6 +148,16 @@ void SetStimulusStartingStates();
 // no rejected step goes back before it), once they are half of a long list.
 void ForgetTakenStimulusEvents();
 int AddChangedNode(int node);
+// Initial states of digital nodes (.IC and .NODESET D rows): the node takes the state, and
+// the operating point keeps it there whatever its drivers give.
+void HoldDigitalNodeState(int node, std::uint16_t state);
+// Holds the D rows of the circuit's initial conditions (run start).
+void HoldInitialDigitalStates();
+// Lets the held nodes go (the run's first accepted point): their drivers are evaluated at the
+// tick, so that a node its drivers do not hold at that state follows them from there. 0 or an
+// error of the evaluation.
+int ReleaseHeldDigitalNodes(std::uint32_t tick);
+bool DigitalNodeHeld(int node);
 // A new change-log entry holding the node's and the output's slots as they are now (`output`:
 // the device's output on the node, or -1), filled in place; null when memory runs out.
 DigitalChangeRecord* LogChange(DigitalDeviceTables& d, std::uint32_t time, int node, int device, std::uint16_t kind,

@@ -34,6 +34,11 @@ constexpr int kMsgIllegalDtoAState = 15032, kMsgNoAtoDStart = 15033, kMsgNoDtoAS
 constexpr int kMsgIllegalStateCharacter = 15035;
 constexpr double kDefaultSwitching = 1e-11;
 
+// Until the run's first solve the solution holds only the starting guess, which is no voltage
+// of the circuit: the input interfaces and converters keep the states they start in (X) until
+// then, so that an operating point that holds in X (a gate fed back through an RC) is found.
+bool startingGuess = true;
+
 // DOUTPUT: RLOAD, CLOAD, TIMESCALE, then 20 bands of name, low, high, then SXNAME.
 constexpr int kRload = 0, kCload = 1, kFirstBand = 3, kSxName = 63;
 // DINPUT: CLO, CHI, then 20 rows of name, switching time, RLO, RHI.
@@ -119,14 +124,16 @@ char StateForVoltage(AtoDInterface& a, double v, double time, int& band)
     return a.bands.empty() ? 'X' : a.bands[static_cast<std::size_t>(band)].letter;
 }
 
-void SetDigitalState(int node, char letter)
+// Sets the node of an input interface to the state of a letter; a changed node (or, with
+// always, the node whatever it held) goes to the changed-node list for its readers.
+void SetDigitalState(int node, char letter, bool always = false)
 {
     DigitalDeviceTables& d = DigitalSimulator();
     if (node <= 0 || static_cast<std::size_t>(node) >= d.current.size()) return;
     const int level = static_cast<int>(std::strchr(kDigitalStateLetters, letter) - kDigitalStateLetters);
     const std::uint16_t state = level == kStateZ ? MakeDigitalState(kStateX, 0) : MakeDigitalState(level, 63);
     const std::size_t n = static_cast<std::size_t>(node);
-    if (d.current[n] == state && d.scheduled[n] == state) return;
+    if (d.current[n] == state && d.scheduled[n] == state && !always) return;
     d.current[n] = d.scheduled[n] = state;
     AddChangedNode(node);
 }
@@ -417,6 +424,7 @@ void SetDacOutputs(double now, bool operatingPoint)
 
 int InitInterfaces()
 {
+    startingGuess = true;
     for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
         a->hazard = false;
         a->band = -1;
@@ -448,18 +456,18 @@ int LoadDtoAInterfaces()
 {
     AnalogSolverState& s = AnalogSolver();
     const bool operatingPoint = s.runPhase == kPhaseOperatingPoint;
-    const bool sweepPoint = operatingPoint && s.runKind == kRunKindDcSweep;
     for (DtoAInterface* t : Interfaces<DtoAInterface>()) {
         double w = operatingPoint ? 0.0 : 1.0 - (s.time - t->start) / t->switching;
         w = std::clamp(w, 0.0, 1.0);
         const double low = t->newLow + (t->previousLow - t->newLow) * w;
         const double high = t->newHigh + (t->previousHigh - t->newHigh) * w;
-        // A point of a DC sweep may end at its second iteration, before a stage that its
-        // digital side switched has been solved with: the load that first stamps the switched
-        // stage asks for that solve. (The operating point of the other analyses iterates
-        // until its solution stands still, which takes the switch in.)
-        if (sweepPoint && ((t->lowResistor && t->lowResistor->value != low) ||
-                           (t->highResistor && t->highResistor->value != high)))
+        // The solution of the last iteration was made with the stage as it stood before the
+        // digital side switched it: the load that first stamps the switched stage asks for
+        // one more solve, or the operating point would end with a solution of the old state
+        // (a point of a DC sweep may end at its second iteration, and the solution of a gate
+        // fed back through an RC would stand still while its stage switches back and forth).
+        if (operatingPoint && ((t->lowResistor && t->lowResistor->value != low) ||
+                               (t->highResistor && t->highResistor->value != high)))
             ++s.nonConvergedCount;
         if (t->lowResistor) t->lowResistor->value = low;
         if (t->highResistor) t->highResistor->value = high;
@@ -470,7 +478,7 @@ int LoadDtoAInterfaces()
     for (int dev : d.dacDevices) {
         auto* dac = static_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
         if (!dac->source) continue;
-        if (sweepPoint && dac->source->gain != dac->loadedGain) ++s.nonConvergedCount;
+        if (operatingPoint && dac->source->gain != dac->loadedGain) ++s.nonConvergedCount;
         dac->loadedGain = dac->source->gain;
     }
     return 0;
@@ -483,7 +491,12 @@ int CheckAtoDCrossings()
     if (d.deviceCount == 0) return 0;
     const double reltol = GlobalOptions().values.reltol;
     double smallest = 1e30;
-    if (s.runPhase == kPhaseOperatingPoint) ConvertAdcsAtOperatingPoint();
+    if (s.runPhase == kPhaseOperatingPoint) {
+        // A run that starts from its initial values reads them at once.
+        if (s.iterationCount > 0 || s.noOperatingPoint) startingGuess = false;
+        if (startingGuess) return 0;
+        ConvertAdcsAtOperatingPoint();
+    }
     for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
         if (a->bands.empty() || a->band < 0) continue;
         const double now = Voltage(a->analog) - Voltage(a->reference);
@@ -500,7 +513,14 @@ int CheckAtoDCrossings()
             continue;
         const double dv = now - a->acceptedVoltage;
         const AtoDInterface::Band& present = a->bands[static_cast<std::size_t>(a->band)];
-        const double threshold = dv <= 0.0 ? present.low : present.high;
+        double threshold = dv <= 0.0 ? present.low : present.high;
+        // A voltage that had already left the present band (into a gap between the bands of
+        // the model) crosses into the new one at that band's own edge: cut to the present
+        // band's edge, which lies behind it, every retry would find the crossing again.
+        if (dv > 0.0 ? a->acceptedVoltage >= threshold : a->acceptedVoltage <= threshold) {
+            const AtoDInterface::Band& entered = a->bands[static_cast<std::size_t>(band)];
+            threshold = dv <= 0.0 ? entered.high : entered.low;
+        }
         if (dv == 0.0) continue;
         double f = (threshold - a->acceptedVoltage) * (2.0 * reltol + 1.0) / dv;
         if (f <= 0.01) f = 0.01;
@@ -621,7 +641,9 @@ int UpdateAtoDInterfaces(double now, std::uint32_t tick)
         const bool same = d.acceptedPoints > 0 && a->band >= 0 &&
                           letter == a->bands[static_cast<std::size_t>(a->band)].letter;
         if (band >= 0) a->band = band;
-        if (!same) SetDigitalState(a->digital, letter);
+        // At the run's first point every reader takes the state, also one that the start
+        // (a run from initial values) gave the node without evaluating its readers.
+        if (!same) SetDigitalState(a->digital, letter, d.acceptedPoints == 0);
     }
     if (d.changedNodes.empty()) return 0;
     d.acceptChangedStates = true;

@@ -69,10 +69,13 @@ int TransitionDelay(std::uint16_t oldState, std::uint16_t newState, int lowStren
                     const std::vector<std::int32_t>& delayRecord, bool tristate)
 {
     if (delayRecord.empty()) return 0;
-    int oldLevel = StrengthOf(oldState) == 0 ? static_cast<int>(kStateZ) : TableLevel(LevelOf(oldState));
+    // Only a tristate gate turns its output on and off (Z). A gate of another kind that drives
+    // one level without strength (an open collector letting its pull-up take the node) switches
+    // with its rise and fall delays.
+    int oldLevel = tristate && StrengthOf(oldState) == 0 ? static_cast<int>(kStateZ) : TableLevel(LevelOf(oldState));
     int newLevel = TableLevel(LevelOf(newState));
     const int driven = SettledLevel(newLevel) != kState0 ? highStrength : lowStrength;
-    if ((tristate && driven == 0) || StrengthOf(newState) == 0) newLevel = kStateZ;
+    if (tristate && (driven == 0 || StrengthOf(newState) == 0)) newLevel = kStateZ;
     const int base = kTransitionBase[oldLevel][newLevel];
     if (base == kNone) return Entry(delayRecord, 0);
     return Entry(delayRecord, base + std::clamp(selection, 1, 3) - 1);
@@ -142,6 +145,8 @@ int ResolveNodeDrive(int lowStrength, int highStrength, int node, int device, st
         resolved = MakeDigitalState(level, std::max(best, 0));
     }
     if (d.current[n] == resolved) return 0;
+    // An initial state holds its node through the operating point.
+    if (d.operatingPoint && DigitalNodeHeld(node)) return 0;
     d.stable = false;
     if (d.operatingPoint) {
         d.current[n] = resolved;

@@ -522,6 +522,7 @@ int StartDigitalRun(double tmin)
     // at a level gives its flip-flops no edge at the start. The events at time 0 stay queued
     // and change nothing.
     if (kind == kAnalysisTransient) SetStimulusStartingStates();
+    HoldInitialDigitalStates();
     return 0;
 }
 
@@ -533,6 +534,7 @@ void InstallDigitalSimulator()
     AnalogSolver().hooks.digitalOperatingPoint = [] {
         return DigitalSimulator().deviceCount > 0 ? SolveDigitalOperatingPoint() : 0;
     };
+    AnalogSolver().hooks.setDigitalNodeState = HoldDigitalNodeState;
     DigitalRunServicesState& run = DigitalRunServices();
     run.startRun = StartDigitalRun;
     run.processEvents = [](double time, std::uint32_t tick) {
@@ -540,7 +542,8 @@ void InstallDigitalSimulator()
         return ProcessDigitalEventsAt(tick);
     };
     run.acceptPoint = [](double time, bool operatingPoint, std::uint32_t tick) {
-        int rc = UpdateDacDevices(time, operatingPoint);
+        int rc = ReleaseHeldDigitalNodes(tick);
+        if (rc == 0) rc = UpdateDacDevices(time, operatingPoint);
         if (rc == 0) rc = UpdateDtoAInterfaces(time, operatingPoint);
         if (rc == 0) rc = UpdateAtoDInterfaces(time, tick);
         if (rc == 0) rc = UpdateAdcDevices(tick);

@@ -8,6 +8,7 @@
 #include "digital/digital_interfaces.h"
 #include "core/digital_logic_tables.h"
 #include "document/component_types.h"
+#include "netlist/spice_reader_state.h"
 
 namespace kq5 {
 
@@ -264,6 +265,58 @@ void ApplyTimeZeroEvents()
 }
 
 void DigitalStepNoOp() {}
+
+namespace {
+
+// The nodes an initial state holds through the operating point of the run.
+std::vector<int> heldNodes;
+
+}  // namespace
+
+bool DigitalNodeHeld(int node) { return std::find(heldNodes.begin(), heldNodes.end(), node) != heldNodes.end(); }
+
+void HoldDigitalNodeState(int node, std::uint16_t state)
+{
+    DigitalDeviceTables& d = DigitalSimulator();
+    if (node <= 0 || node > d.nodeCount) return;
+    const std::size_t n = static_cast<std::size_t>(node);
+    d.current[n] = d.previous[n] = d.scheduled[n] = state;
+    if (!DigitalNodeHeld(node)) heldNodes.push_back(node);
+}
+
+void HoldInitialDigitalStates()
+{
+    heldNodes.clear();
+    for (const InitialConditionEntry& row : NetlistReader().initialConditions.entries)
+        if (row.letter == 'D')
+            HoldDigitalNodeState(row.nodeA, MakeDigitalState(row.digitalState & 7, 63));
+}
+
+int ReleaseHeldDigitalNodes(std::uint32_t tick)
+{
+    if (heldNodes.empty()) return 0;
+    DigitalDeviceTables& d = DigitalSimulator();
+    const std::vector<int> released = std::move(heldNodes);
+    heldNodes.clear();
+    d.now = tick;
+    // Each driver leaves the held state: its output stands there, so that the delay it takes
+    // away from it is that of the change it makes.
+    for (int node : released) {
+        const std::size_t n = static_cast<std::size_t>(node);
+        for (int s = d.driverStart[n]; s < d.driverStart[n + 1]; ++s) {
+            const std::size_t o = static_cast<std::size_t>(d.driverOutput[static_cast<std::size_t>(s)]);
+            if (d.driverDevice[static_cast<std::size_t>(s)] > 0 && o < d.outputCurrent.size())
+                d.outputCurrent[o] = d.outputScheduled[o] = d.current[n];
+        }
+    }
+    for (int node : released) {
+        const std::size_t n = static_cast<std::size_t>(node);
+        for (int s = d.driverStart[n]; s < d.driverStart[n + 1]; ++s)
+            if (const int device = d.driverDevice[static_cast<std::size_t>(s)]; device > 0)
+                if (int rc = EvalDeviceOutputs(tick, device)) return rc;
+    }
+    return 0;
+}
 
 namespace {
 

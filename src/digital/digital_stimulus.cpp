@@ -502,8 +502,12 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
             i = static_cast<std::size_t>(s.target);
             continue;
         }
+        const bool arrived = jumped;
         if (jumped) {
-            offset = current - s.resolved;
+            // The loop comes round again from its label's step, now at the time of the jump:
+            // the absolute times in it move on by as much as that step did, on top of what
+            // they had moved before (the step's time of the last pass already holds that).
+            offset += current - s.resolved;
             jumped = false;
         } else if (s.flags & kStepRelative) {
             current += s.time;
@@ -513,7 +517,9 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
         if (current > end) return 0;
         s.resolved = current;
         const std::int64_t tick = tickOf(current);
-        if (tick < previousTick || (tick == previousTick && (s.flags & kStepAbsolute) && !(s.flags & kStepGoto)))
+        // A step that a jump came back to runs at the jump's own time.
+        if (tick < previousTick ||
+            (tick == previousTick && (s.flags & kStepAbsolute) && !(s.flags & kStepGoto) && !arrived))
             return kMsgAscending;
         previousTick = tick;
         if (tick > static_cast<std::int64_t>(d.endTime)) return 0;

@@ -66,6 +66,38 @@ TEST_F(DigitalMixedTest, AtoDStatesChangeAtTheThresholdCrossings)
     EXPECT_NEAR(changes[2].second, t1, 1e-3 * t1) << t1;
 }
 
+// An input model whose bands leave a gap (0 below 0.8 V, 1 from 2 V): a ramp through the gap
+// keeps the nearest band, warns of the hazard once, and takes 1 where it reaches 2 V (at
+// 66.7 ns) instead of cutting its steps toward the edge it has long passed.
+TEST_F(DigitalMixedTest, ARampThroughAGapBetweenBandsChangesStateAtTheNextBand)
+{
+    std::vector<Point> points;
+    RunServices().plotPoint = [&](WindowRecord*) {
+        // A run that creeps along without end is stopped rather than left to hang the suite.
+        if (points.size() > 20000) AnalogSolver().stopFlag = 1;
+        points.push_back({AnalogSolver().time, 0.0, '?'});
+    };
+    ASSERT_EQ(BuildAtNominalTemperature("gap\nV1 IN 0 PWL(0 0 100N 3)\nO1 IN 0 DO_G DGTLNET=D IO_STD\n"
+                                        ".MODEL DO_G DOUTPUT (RLOAD=1MEG S0NAME=\"0\" S0VLO=-1 S0VHI=0.8 S1NAME=\"1\" "
+                                        "S1VLO=2.0 S1VHI=7)\n.MODEL IO_STD UIO (DRVH=96.4 DRVL=104)\n.TRAN 1N 100N\n.END\n"),
+              0);
+    const std::int32_t d = LookupNodeNumber(CircuitNodeTable(), "D", 0, kNodeDigital);
+    ASSERT_GT(d, 0);
+    RunServices().plotPoint = [&, d](WindowRecord*) {
+        if (points.size() > 20000) AnalogSolver().stopFlag = 1;
+        points.push_back({AnalogSolver().time, 0.0, DigitalStateChar(DigitalSimulator().current[static_cast<std::size_t>(d)])});
+    };
+    EXPECT_EQ(TransientAnalysisRun(nullptr), 0) << LastShownText();
+    ASSERT_LT(points.size(), 20000u);
+    EXPECT_NEAR(points.back().time, 100e-9, 1e-12);
+    // The state is taken at the accepted point after the crossing.
+    double changed = -1.0;
+    for (std::size_t i = 1; i < points.size() && changed < 0.0; ++i)
+        if (points[i].state == '1' && points[i - 1].state == '0') changed = points[i - 1].time;
+    EXPECT_NEAR(changed, 2.0 / 3.0 * 100e-9, 0.5e-9);
+    EXPECT_EQ(DigitalSimulator().warningCount, 1);
+}
+
 TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
 {
     const auto points = Run(std::string("dtoa\n") + "VP PWR 0 5\n" + "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1\n" +
@@ -242,16 +274,17 @@ protected:
         test::ScratchDirTest::SetUp();
         ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
     }
-    // Runs one circuit in batch (which must succeed, or fail when told) and returns its .TNO
-    // rows: time (ns) and the printed cells.
+    // Runs one circuit in batch (which must succeed, or fail when told) and returns the rows of
+    // its transient table (or, with the job "D", of its DC table): time (ns) or swept value,
+    // and the printed cells.
     std::vector<std::pair<double, std::vector<std::string>>> Rows(const std::string& name, const std::string& netlist,
-                                                                  bool fails = false)
+                                                                  bool fails = false, const std::string& job = "T")
     {
         std::vector<std::pair<double, std::vector<std::string>>> rows;
         WriteFile(name + ".cir", netlist);
-        WriteFile("jobs.txt", name + ".cir /T\n");
+        WriteFile("jobs.txt", name + ".cir /" + job + "\n");
         EXPECT_EQ(test::RunProgramOnCommandFile(PathOf(""), "jobs.txt") != 0, fails) << ReadFile("jobs.DOC");
-        std::istringstream lines(ReadFile(name + ".TNO"));
+        std::istringstream lines(ReadFile(name + "." + job + "NO"));
         for (std::string line; std::getline(lines, line);) {
             std::istringstream cells(line);
             double t;
@@ -303,6 +336,56 @@ TEST_F(MixedPrintedStatesTest, ARowAtAChangeShowsTheNewState)
                                     ".TRAN 1N 70N\n.PRINT TRAN D(CLK) D(Q)\n.END\n");
     EXPECT_EQ(Changes(rows, 0), "0:0 100:1 200:0 300:1 400:0 500:1");
     EXPECT_EQ(Changes(rows, 1), "0:X 120:1");
+}
+
+// Through a chain of gates the delays add up on the simulator's time grid from model values of
+// single precision: the buffer behind the inverter (7 ns each, 5 ns rising) changes at 114 ns
+// and 210 ns, and the rows of those times show it, at a step of 1 ns or of 0.25 ns.
+TEST_F(MixedPrintedStatesTest, ARowAtTheEndOfAGateChainShowsItsChange)
+{
+    for (const char* step : {"1N", "0.25N"}) {
+        const auto rows = Rows("chain", std::string("CHAIN\nU1 STIM(1,1) $G_DPWR $G_DGND A IO_STD 0NS 0 100NS 1 200NS 0\n"
+                                                    "U2 INV $G_DPWR $G_DGND A Y G1 IO_STD\n"
+                                                    "U3 BUF $G_DPWR $G_DGND Y Z G1 IO_STD\n"
+                                                    ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n.TRAN ") +
+                                            step + " 300N\n.PRINT TRAN D(Y) D(Z)\n.END\n");
+        EXPECT_EQ(Changes(rows, 0), "0:1 1070:0 2050:1") << step;
+        EXPECT_EQ(Changes(rows, 1), "0:1 1140:0 2100:1") << step;
+    }
+}
+
+// Initial states of digital nodes (.IC D(...)) hold through the operating point: a ring of two
+// inverters keeps them, a flip-flop started at Q = 1 toggles from there, and a buffer whose
+// input says otherwise leaves its initial 1 after its fall delay.
+TEST_F(MixedPrintedStatesTest, InitialDigitalStatesHoldTheOperatingPoint)
+{
+    const auto ring = Rows("ring", "RING\nU1 INV $G_DPWR $G_DGND A B G1 IO_STD\nU2 INV $G_DPWR $G_DGND B A G1 IO_STD\n"
+                                   ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n.IC D(A)=0\n"
+                                   ".TRAN 1N 50N\n.PRINT TRAN D(A) D(B)\n.END\n");
+    EXPECT_EQ(Changes(ring, 0), "0:0");
+    EXPECT_EQ(Changes(ring, 1), "0:1");
+    const auto rows = Rows("held", "HELD\nU1 STIM(2,11) $G_DPWR $G_DGND A CLK IO_STD 0NS 00 20NS 01 40NS 00 60NS 01\n"
+                                   "U2 BUF $G_DPWR $G_DGND A Y G1 IO_STD\n"
+                                   "U3 DFF(1) $G_DPWR $G_DGND $D_HI $D_HI CLK QB Q QB DF IO_STD\n"
+                                   ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n"
+                                   ".MODEL DF UEFF (TPCLKQLHTY=2N TPCLKQHLTY=3N)\n.IC D(Y)=1 D(Q)=1 D(QB)=0\n"
+                                   ".TRAN 1N 80N\n.PRINT TRAN D(Y) D(Q) D(QB)\n.END\n");
+    EXPECT_EQ(Changes(rows, 0), "0:1 70:0");
+    EXPECT_EQ(Changes(rows, 1), "0:1 230:0 620:1");
+    EXPECT_EQ(Changes(rows, 2), "0:0 220:1 630:0");
+}
+
+// Two open-collector inverters (no drive when high) on one node with a pull-up make a wired
+// AND: the node falls the inverter's fall delay (3 ns) after an input rises and rises its rise
+// delay (2 ns) after the last input falls, not at the instant of the input.
+TEST_F(MixedPrintedStatesTest, AWiredAndOfOpenCollectorGatesSwitchesWithTheirDelays)
+{
+    const auto rows = Rows("wired", "WIRED\nU1 STIM(2,11) $G_DPWR $G_DGND A B IO_STD 0NS 00 10NS 01 20NS 11 30NS 10 40NS 00\n"
+                                    "U2 INV $G_DPWR $G_DGND A W G1 IO_OC\nU3 INV $G_DPWR $G_DGND B W G1 IO_OC\n"
+                                    "U4 PULLUP(1) $G_DPWR $G_DGND W IO_PU\n.MODEL G1 UGATE (TPLHTY=2N TPHLTY=3N)\n"
+                                    ".MODEL IO_OC UIO (DRVH=20K DRVL=50)\n.MODEL IO_PU UIO (DRVH=1K DRVL=1K)\n"
+                                    ".TRAN 1N 50N\n.PRINT TRAN D(W)\n.END\n");
+    EXPECT_EQ(Changes(rows, 0), "0:1 130:0 420:1");
 }
 
 // A bus printed in the table shows its value in its base and as many digits as it has bits:
@@ -369,6 +452,52 @@ TEST_F(MixedPrintedStatesTest, AZeroDelayLoopKeepsTheRowsBeforeItFails)
     EXPECT_EQ(rows.back().first, 9.0);
     EXPECT_EQ(Changes(rows, 0), "0:0");
     EXPECT_EQ(Changes(rows, 1), "0:1");
+}
+
+// An inverter fed back through an RC, with the library's interfaces: its input band X (0.8 V to
+// 2 V) holds the X row of its output stage (42.9 ohm down, 116 up: 1.3499 V, less 10K into the
+// input's 1 MEG), so the operating point is X. Every point of a DC sweep and the start of a
+// transient run give it, and the run stays there.
+TEST_F(MixedPrintedStatesTest, AGateFedBackThroughAnRcHoldsItsOperatingPointInX)
+{
+    const std::string netlist = "RC LOOP\nV1 IN 0 0\nR0 IN 0 1K\n"
+                                "U1 INV $G_DPWR $G_DGND X Y G1 IO_STD\nR1 Y X 10K\nC1 X 0 1N\n"
+                                ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n"
+                                ".DC V1 0 1 0.25\n.PRINT DC V(X) V(Y)\n.TRAN 1U 20U\n.PRINT TRAN V(X) V(Y)\n.END\n";
+    const double vy = 5.0 * 42.9 / (42.9 + 116.0), ry = 42.9 * 116.0 / (42.9 + 116.0);
+    const double y = vy * 1.01e6 / (1.01e6 + ry), x = y * 1e6 / 1.01e6;
+    for (const char* job : {"D", "T"}) {
+        const auto rows = Rows("loop", netlist, false, job);
+        ASSERT_GE(rows.size(), 5u) << job;
+        for (const auto& [at, cells] : rows) {
+            ASSERT_EQ(cells.size(), 2u);
+            EXPECT_NEAR(std::stod(cells[0]), x, 1.5e-3) << job << " " << at;
+            EXPECT_NEAR(std::stod(cells[1]), y, 1.5e-3) << job << " " << at;
+        }
+    }
+}
+
+// The same loop read through an input interface without an X band has no operating point: the
+// run says so instead of starting from one whose gate output contradicts its input. Started
+// from its initial values (UIC, 0 V on the capacitor) the inverter reads its 0 at once and
+// drives its 1 row (467 ohm down, 200 up) while the capacitor charges toward the threshold.
+TEST_F(MixedPrintedStatesTest, AGateLoopWithoutAnOperatingPointStartsOnlyFromItsInitialValues)
+{
+    const std::string loop = "TWO BANDS\nVP PWR 0 5\n"
+                             "O1 X 0 DO_T DGTLNET=XD IO_STD\nU1 INV $G_DPWR $G_DGND XD YD G1 IO_STD\n"
+                             "N1 Y 0 PWR DI_DEFAULT DGTLNET=YD IO_STD\nR1 Y X 10K\nC1 X 0 1N\n"
+                             ".MODEL G1 UGATE (TPLHTY=5N TPHLTY=7N)\n"
+                             ".MODEL DO_T DOUTPUT (RLOAD=1G S0NAME=\"0\" S0VLO=-1.5 S0VHI=1.4 S1NAME=\"1\" S1VLO=1.4 "
+                             "S1VHI=7)\n.PRINT TRAN V(X) V(Y)\n";
+    Rows("bias", loop + ".TRAN 1U 5U\n.END\n", true);
+    EXPECT_NE(ReadFile("jobs.DOC").find("Error 14190"), std::string::npos) << ReadFile("jobs.DOC");
+    const auto rows = Rows("uic", loop + ".TRAN 1U 5U 0 10N UIC\n.END\n");
+    ASSERT_GE(rows.size(), 4u);
+    const double high = 5.0 * 467.0 / 667.0;
+    for (std::size_t i = 1; i < 4; ++i) {
+        EXPECT_LT(std::stod(rows[i].second[0]), 1.4) << rows[i].first;
+        EXPECT_NEAR(std::stod(rows[i].second[1]), high, 0.05) << rows[i].first;
+    }
 }
 
 }  // namespace

@@ -131,7 +131,12 @@ public:
         std::string text;
         auto it = traces_.find(node);
         if (it == traces_.end()) return text;
-        for (const auto& [t, c] : it->second) text += (text.empty() ? "" : " ") + std::to_string(t) + ":" + c;
+        for (const auto& [t, c] : it->second) {
+            if (!text.empty()) text += ' ';
+            text += std::to_string(t);
+            text += ':';
+            text += c;
+        }
         return text;
     }
     const std::map<std::string, std::vector<std::pair<std::uint32_t, char>>>& Traces() const { return traces_; }
