@@ -54,6 +54,8 @@ TEST_F(ReferenceTest, DcSweepLeavesCapacitorsOpen) { Compare("dc_sweep_capacitor
 TEST_F(ReferenceTest, NoiseOfResistorDivider) { Compare("noise_resistor_divider"); }
 TEST_F(ReferenceTest, NoiseOfRcBridge) { Compare("noise_rc_bridge"); }
 TEST_F(ReferenceTest, NoiseWithACurrentSourceInput) { Compare("noise_current_input"); }
+TEST_F(ReferenceTest, InputNoiseOfACurrentSourceOffGround) { Compare("noise_floating_current_input"); }
+TEST_F(ReferenceTest, InputNoiseOfOneOfTwoDrivingSources) { Compare("noise_differential_drive"); }
 
 }  // namespace
 }  // namespace kq5::reference
