@@ -42,6 +42,7 @@ TEST_F(DeviceReferenceTest, GaasfetGateChargeAtFiveGigahertz) { Check("dev_gaasf
 
 TEST_F(DeviceReferenceTest, DiodeOutputNoise) { Check("dev_diode_noise"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierOutputNoise) { Check("dev_bjt_noise"); }
+TEST_F(DeviceReferenceTest, BjtNoiseOfTheBaseResistanceAtItsBiasPoint) { Check("dev_bjt_noise_base_resistance"); }
 TEST_F(DeviceReferenceTest, JfetAmplifierOutputNoise) { Check("dev_jfet_noise"); }
 
 // MOSFETs: both polarities and orientations, every level.
