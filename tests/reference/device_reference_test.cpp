@@ -19,6 +19,7 @@ protected:
 TEST_F(DeviceReferenceTest, DiodeOperatingPoints) { Check("dev_diode_op"); }
 TEST_F(DeviceReferenceTest, BjtOperatingPoints) { Check("dev_bjt_op"); }
 TEST_F(DeviceReferenceTest, BjtOperatingPointsBelowNominalTemperature) { Check("dev_bjt_op_cold"); }
+TEST_F(DeviceReferenceTest, BjtLeakageFollowsTheBetaTemperatureFactor) { Check("dev_bjt_low_current_hot"); }
 
 TEST_F(DeviceReferenceTest, DiodeForwardCurves) { Check("dev_diode_dc_iv"); }
 TEST_F(DeviceReferenceTest, DiodeForwardCurvesAboveNominalTemperature) { Check("dev_diode_dc_hot"); }
