@@ -334,8 +334,7 @@ int PrepareAcSweep()
     st.noiseMode = a.noise;
     if (a.noise) {
         int first = 0, second = 0;
-        Analysis().noise.inputAmplitude = 0.0;
-        if (int rc = ReadNoiseInput(AcLimitText(kLimitNInput), first, second)) return rc;
+        if (int rc = ReadNoiseInput(AcLimitText(kLimitNInput), st.noiseInputDevice, first, second)) return rc;
         st.noiseInputNodes = {first, first == second ? 0 : second};
         if (int rc = ReadNoiseOutput(AcLimitText(kLimitNOutput), first, second)) return rc;
         st.noiseOutputNodes = {first, first == second ? 0 : second};
@@ -368,11 +367,7 @@ int SolveAcPoint()
     for (int pass = 0; pass < limit; ++pass) {
         st.iterationRequest = 0;
         if (int rc = LoadCircuitAc()) return rc;
-        if (st.noiseMode) {
-            PublishExcitation();
-            if (st.noiseInputMagnitude > 0.0 && Analysis().noise.inputAmplitude != 1.0)
-                Analysis().noise.inputAmplitude = st.noiseInputMagnitude;
-        }
+        if (st.noiseMode) PublishExcitation();
         if (int rc = SolveComplexSystem(s.backupSolution)) return rc;
         PublishSolution();
         if (a.deviceQuantities)
@@ -436,6 +431,7 @@ void AbortAcRun()
     FreeAllStampSets();
     a.operatingPointValid = a.systemReady = false;
     AcStamps().noiseInputNodes = {-2, -2};
+    AcStamps().noiseInputDevice = nullptr;
     AcStamps().matrix = nullptr;
     AcStamps().stamps = nullptr;
     RunControl().lastKey = kEscapeKey;

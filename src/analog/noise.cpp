@@ -134,28 +134,26 @@ int BuildNoiseSources()
     return Builders().outOfMemory ? 15002 : 0;
 }
 
-int ReadNoiseInput(std::string_view name, int& first, int& second)
+int ReadNoiseInput(std::string_view name, const ListNode*& source, int& first, int& second)
 {
     const PartInstanceRecord* part = FindPartByNameInScope(name, 0);
     const ListNode* device = part ? part->device : nullptr;
+    source = device;
     if (device) {
         switch (part->typeCode) {
         case kComponentPulseSource: {
             const auto* s = static_cast<const PulseSourceDevice*>(device);
             first = s->nodePlus, second = s->nodeMinus;
-            Analysis().noise.inputAmplitude = 1.0;
             return 0;
         }
         case kComponentUserSource: {
             const auto* s = static_cast<const UserSourceDevice*>(device);
             first = s->nodePlus, second = s->nodeMinus;
-            Analysis().noise.inputAmplitude = 1.0;
             return 0;
         }
         case kComponentSineSource: {
             const auto* s = static_cast<const SineSourceDevice*>(device);
             first = s->nodePlus, second = s->nodeMinus;
-            Analysis().noise.inputAmplitude = 1.0;
             return 0;
         }
         case kComponentISpice:
@@ -168,6 +166,7 @@ int ReadNoiseInput(std::string_view name, int& first, int& second)
             break;
         }
     }
+    source = nullptr;
     ReportAnalysisFailure0(kFocusLimitsField, kLimitNInput, kMsgSourceNotFound);
     return 15055;
 }

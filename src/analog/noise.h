@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/linked_list.h"
+
 namespace kq5 {
 
 // Physical constants as the noise formulas use them.
@@ -55,10 +57,9 @@ void RegisterNoiseBuilder(NoiseBuilderSlot slot, NoiseBuilderFn builder);
 // Refills the table for the present frequency; nothing when noise is off. 0 or a message id.
 int BuildNoiseSources();
 
-// The Noise Input limit: the two nodes of the named source part (Pulse, User, Sine, ISpice or
-// VSpice; the input normalisation becomes 1 for the first three). 0, or 15055 after
-// reporting 13530 on the field.
-int ReadNoiseInput(std::string_view name, int& first, int& second);
+// The Noise Input limit: the record and the two nodes of the named source part (Pulse, User,
+// Sine, ISpice or VSpice). 0, or 15055 after reporting 13530 on the field.
+int ReadNoiseInput(std::string_view name, const ListNode*& source, int& first, int& second);
 // The Noise Output limit: one node name (measured to ground) or two separated by a comma.
 // 0, or 15055 after reporting 13561 for an unknown node.
 int ReadNoiseOutput(std::string_view text, int& first, int& second);

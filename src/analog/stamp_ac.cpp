@@ -195,6 +195,14 @@ void AddAcRhs(int row, double re, double im)
     s.rhs[i + 1] += im;
 }
 
+void AddNoiseInputExcitation(int row, double value)
+{
+    AcStampState& s = AcStamps();
+    const std::size_t i = 2 * static_cast<std::size_t>(row);
+    if (row <= 0 || i + 1 >= s.savedExcitation.size()) return;
+    s.savedExcitation[i] += value;
+}
+
 int AddAcVoltageExcitation(int r, int p, int n, double re, double im)
 {
     AddAcRhs(r, re, im);
@@ -224,14 +232,13 @@ int LoadCircuitAc()
     AcStampState& s = AcStamps();
     s.cursor = 0;
     std::fill(s.rhs.begin(), s.rhs.end(), 0.0);
+    if (s.noiseMode) std::fill(s.savedExcitation.begin(), s.savedExcitation.end(), 0.0);
     if (!s.firstPass && s.matrix) MatrixClear(s.matrix);
     for (int slot = 0; slot < kAcStamperCount; ++slot)
         if (int rc = RunStamper(static_cast<AcStamperSlot>(slot), kAcStampPass)) return rc;
     // A later pass must have walked the whole list the building pass made.
     if (!s.firstPass && s.stamps && s.cursor != s.stamps->size()) return kMsgStampSequenceChanged;
     if (s.noiseMode) {
-        const std::size_t n = std::min(s.rhs.size(), s.savedExcitation.size());
-        std::copy_n(s.rhs.begin(), n, s.savedExcitation.begin());
         std::fill(s.rhs.begin(), s.rhs.end(), 0.0);
         AddAcRhs(s.noiseOutputNodes[0], -1.0, 0.0);
         AddAcRhs(s.noiseOutputNodes[1], 1.0, 0.0);

@@ -29,7 +29,7 @@ struct AcStampState {
     int noiseMode = 0;         // noise quantities asked for: the matrix is built transposed
     std::array<int, 2> noiseOutputNodes{0, 0};  // the second is 0 when both name one node
     std::array<int, 2> noiseInputNodes{-2, -2};
-    double noiseInputMagnitude = 0.0;  // AC magnitude of the noise input source
+    const ListNode* noiseInputDevice = nullptr;  // the noise input source's record
     int iterationRequest = 0;  // a formula source asks for the solve to be repeated
 
     // The complex system being stamped: its matrix and the stamp list with its cursor.
@@ -39,7 +39,7 @@ struct AcStampState {
     // (real, imaginary) pairs, one per unknown, index 0 the ground.
     std::span<double> rhs;
     std::span<const double> solution;        // the last solve's solution
-    std::span<double> savedExcitation;       // noise mode: the sources' excitation
+    std::span<double> savedExcitation;       // noise mode: the input source's unit excitation
 };
 
 AcStampState& AcStamps();
@@ -74,6 +74,9 @@ int StampAcControlledSource(bool sense, int outputIncidence, int kind, int first
 int AddAcVoltageExcitation(int r, int p, int n, double re, double im);
 // Adds to the right-hand side entry of an unknown (ground absorbs it).
 void AddAcRhs(int row, double re, double im);
+// Noise mode: adds to the input source's excitation at an unknown, what it would drive at an
+// AC value of 1 at phase 0 (ground absorbs it).
+void AddNoiseInputExcitation(int row, double value);
 
 // The complex solution of the last solve at an unknown (0 at ground and outside).
 Complex AcSolution(int unknown);

@@ -57,10 +57,9 @@ struct NoiseSource {
 // What INOISE and ONOISE sum over at the current AC point.
 struct NoiseContributions {
     std::vector<NoiseSource> sources;
-    // The excitation vector saved before the noise pass; with the complex solution it gives
-    // the gain from the input source to the output.
+    // The excitation of the input source at an AC value of 1; with the complex solution it
+    // gives the gain from that source to the output.
     std::vector<std::complex<double>> savedExcitation;
-    double inputAmplitude = 0.0;  // 0 reads as 1
 };
 
 struct NodeEventChain;

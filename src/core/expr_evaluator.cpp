@@ -108,10 +108,9 @@ double InputNoise()
     const AnalysisState& a = Analysis();
     const auto& x = a.solution.complex;
     const auto& e = a.noise.savedExcitation;
-    double gain = 0.0;
-    for (std::size_t i = 1; i < x.size() && i < e.size(); ++i) gain += std::abs(x[i] * e[i]);
-    double amplitude = a.noise.inputAmplitude == 0.0 ? 1.0 : a.noise.inputAmplitude;
-    gain /= amplitude;
+    Complex transfer;
+    for (std::size_t i = 1; i < x.size() && i < e.size(); ++i) transfer += x[i] * e[i];
+    double gain = std::abs(transfer);
     if (gain == 0.0) gain = 1e-30;
     return OutputNoise() / gain;
 }

@@ -114,8 +114,9 @@ int AddBjtNoiseSources(double f)
     for (BjtDevice& q : ListRecords<BjtDevice>(DeviceList(kBjtDeviceList))) {
         if (!Usable(q)) continue;
         const double thermal = std::sqrt(kFourK * (q.celsius + kZeroCelsius));
-        const double rb = Param(q, kRb) / q.area;
-        AddNoiseSource(q.base, q.internalBase, std::sqrt(rb != 0.0 ? 1.0 / rb : 0.0) * thermal);
+        // The base resistance is the one of the bias point (RBM, IRB and the base charge move
+        // it), as the small-signal stamp has it.
+        AddNoiseSource(q.base, q.internalBase, std::sqrt(std::fabs(q.gx)) * thermal);
         AddNoiseSource(q.collector, q.internalCollector, std::sqrt(Param(q, kRc) * q.area) * thermal);
         AddNoiseSource(q.emitter, q.internalEmitter, std::sqrt(Param(q, kRe) * q.area) * thermal);
         AddNoiseSource(q.internalCollector, q.internalEmitter, std::sqrt(kTwoQ * std::fabs(q.cc)));

@@ -94,8 +94,10 @@ void PrepareBjtModelsAtTemp(int modelType, double celsius)
         const double b = std::pow(t.ratio, static_cast<double>(Slot(m, kXtb)));
         scale(kBf, b);
         scale(kBr, b);
-        scale(kIse, SaturationCurrentTempFactor(t.ratio, eg, Slot(m, kNe), t.vt, xti));
-        scale(kIsc, SaturationCurrentTempFactor(t.ratio, eg, Slot(m, kNc), t.vt, xti));
+        // The leakage currents fall by the beta factor as the betas rise by it, so that the
+        // low-current gain keeps its shape over temperature.
+        scale(kIse, SaturationCurrentTempFactor(t.ratio, eg, Slot(m, kNe), t.vt, xti) / b);
+        scale(kIsc, SaturationCurrentTempFactor(t.ratio, eg, Slot(m, kNc), t.vt, xti) / b);
         scale(kIss, SaturationCurrentTempFactor(t.ratio, eg, Slot(m, kNs), t.vt, xti));
         if (vjeBefore != 0.0)
             RescaleDepletionKnee(m.params, kFc, kEmitterDepCapB + 1, kEmitterDepCapB + 2, Slot(m, kVje) / vjeBefore);

@@ -36,12 +36,6 @@ std::int32_t BranchOf(const std::vector<T>& table, std::size_t i)
     return t ? t->branch : 0;
 }
 
-bool IsNoiseInputPair(int a, int b)
-{
-    const auto& in = AcStamps().noiseInputNodes;
-    return (a == in[0] && b == in[1]) || (a == in[1] && b == in[0]);
-}
-
 // The two input nodes and the output of an op-amp part: pins NC+, NC-, VEE, VO, VCC.
 constexpr std::size_t kOpampInPlus = 0;
 constexpr std::size_t kOpampInMinus = 1;
@@ -53,10 +47,16 @@ int AcLoadIndependentSources(int pass)
 {
     AcStampState& s = AcStamps();
     const DeviceSolverTables& tables = AnalogSolver().devices;
+    // The noise input is taken at an AC value of 1 at phase 0 whatever its own, so that the
+    // input-referred noise is the output noise over the gain from that source alone.
+    auto noiseInput = [&](const ListNode& v) { return s.noiseMode && &v == s.noiseInputDevice; };
     // Waveform parts drive 1 V at phase 0 whatever their transient settings. The current of
     // a voltage source is the unknown of its branch.
     auto waveformPart = [&](const ListNode& v, std::int32_t branch, int plus, int minus) {
-        if (pass == kAcStampPass) return AddAcVoltageExcitation(branch, plus, minus, 1.0, 0.0);
+        if (pass == kAcStampPass) {
+            if (noiseInput(v)) AddNoiseInputExcitation(branch, 1.0);
+            return AddAcVoltageExcitation(branch, plus, minus, 1.0, 0.0);
+        }
         Devices().acCurrents[&v] = AcSolution(branch);
         return 0;
     };
@@ -83,8 +83,14 @@ int AcLoadIndependentSources(int pass)
             Devices().acCurrents[&v] = voltage ? AcSolution(BranchOf(tables.sources, position)) : Complex(re, im);
             continue;
         }
-        if (s.noiseMode && IsNoiseInputPair(v.nodePlus, v.nodeMinus))
-            s.noiseInputMagnitude = std::sqrt(re * re + im * im);
+        if (noiseInput(v)) {
+            if (voltage) {
+                AddNoiseInputExcitation(BranchOf(tables.sources, position), 1.0);
+            } else {
+                AddNoiseInputExcitation(v.nodePlus, -1.0);
+                AddNoiseInputExcitation(v.nodeMinus, 1.0);
+            }
+        }
         if (voltage) {
             if (int rc = AddAcVoltageExcitation(BranchOf(tables.sources, position), v.nodePlus, v.nodeMinus, re, im))
                 return rc;

@@ -102,7 +102,8 @@ double SineWaveValue(double t, int mode, double vo, double frequency, double va,
 {
     double damping = 1.0;
     if (tau != 0.0 && rp != 0.0) damping = ClampedExp(-((t - td) - std::floor(t / rp) * rp) / tau);
-    if (t < td) return vo;
+    // Before its delay a sine holds the value it starts from, so that it starts without a step.
+    if (t < td) return mode == kSineModeModulated ? vo : vo + va * std::sin(phase);
     const double p = mode == kSineModeModulated ? mdi * std::sin(kTwoPi * fs * (t - td)) : phase;
     double argument = kTwoPi * frequency * (t - td) + p;
     if (argument > 1e8) argument = 1e8;

@@ -296,7 +296,8 @@ TEST_F(JunctionDeviceTest, BjtModelAtTemperatureFollowsTheHandLaws)
     const double r = 350.15 / 300.15, vt2 = 1.3806226e-23 * 350.15 / 1.6021918e-19;
     EXPECT_TRUE(Close(m.Param(bjt_param::kBf), 100.0 * std::pow(r, 1.5), 1e-6, 0));
     EXPECT_TRUE(Close(m.Param(bjt_param::kIs), 1e-16 * std::pow(r, 3.0) * std::exp((r - 1.0) * 1.11 / vt2), 1e-6, 0));
-    EXPECT_TRUE(Close(m.Param(bjt_param::kIse), 1e-14 * std::pow(r, 1.5) * std::exp((r - 1.0) * 1.11 / (2.0 * vt2)), 1e-6, 0));
+    // (T/TNOM)^(XTI/NE) over the beta factor (T/TNOM)^XTB: r^1.5 / r^1.5.
+    EXPECT_TRUE(Close(m.Param(bjt_param::kIse), 1e-14 * std::exp((r - 1.0) * 1.11 / (2.0 * vt2)), 1e-6, 0));
     EXPECT_TRUE(Close(q.emitterConductance, 2.0 * 0.5 / 1.5, 1e-6, 0));  // area 2, RE 2 ohm x (1 + 0.01 x 50)
     EXPECT_TRUE(Close(m.Param(bjt_param::kRb), 100.0 * 1.25, 1e-6, 0));
     EXPECT_TRUE(Close(q.invIkfArea, 1.0 / (10e-3 * 2.0), 1e-6, 0));

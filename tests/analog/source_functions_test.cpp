@@ -107,7 +107,8 @@ TEST_F(SourceTest, DampedDelayedSine)
     // VO 1, VA 2, FREQ 1k, TD 1m, THETA 100, PHASE 90
     Function(kSourceSin, {1.0, 2.0, 1000.0, 1e-3, 100.0, 90.0});
     Prepare(1.0);
-    EXPECT_DOUBLE_EQ(At(0.5e-3), 1.0);
+    // Before the delay it holds its starting value VO + VA sin(PHASE): no step at TD.
+    EXPECT_DOUBLE_EQ(At(0.5e-3), 3.0);
     for (double t : {1.2e-3, 2.7e-3, 5.05e-3}) {
         const double expected = 1.0 + 2.0 * std::exp(-(t - 1e-3) * 100.0) * std::sin(2 * kPi * 1000.0 * (t - 1e-3) + kPi / 2);
         EXPECT_NEAR(At(t), expected, 1e-12) << t;

@@ -63,16 +63,21 @@ TEST_F(StampAcTest, NoiseModeTransposesAndReplacesTheExcitation)
 {
     Nodes(2);
     Controlled(26, 2, 0, 1, 0, 3.0);  // G: current into node 2 controlled by V(1)
-    I(1, 0, 0.0)->acMagnitude = 2.0;
+    auto* input = I(1, 0, 0.0);
+    input->acMagnitude = 2.0;
+    I(2, 0, 0.0)->acMagnitude = 5.0;
     AcStamps().noiseMode = 1;
+    AcStamps().noiseInputDevice = input;
     AcStamps().noiseOutputNodes = {2, 0};
     AcStamps().firstPass = 1;
     ASSERT_EQ(LoadCircuitAc(), 0);
     // The transconductance lands at (control, output) instead of (output, control).
     EXPECT_DOUBLE_EQ(MatrixGetElement(matrix.get(), 1, 2)->real, 3.0);
     EXPECT_DOUBLE_EQ(MatrixGetElement(matrix.get(), 2, 1)->real, 0.0);
-    // The source's excitation is kept aside; the system sees -1 at the output node only.
-    EXPECT_DOUBLE_EQ(excitation[2], -2.0);
+    // The input source's excitation at an AC value of 1 is kept aside, the other source's
+    // not at all; the system sees -1 at the output node only.
+    EXPECT_DOUBLE_EQ(excitation[2], -1.0);
+    EXPECT_DOUBLE_EQ(excitation[4], 0.0);
     EXPECT_DOUBLE_EQ(rhs[2], 0.0);
     EXPECT_DOUBLE_EQ(rhs[4], -1.0);
 }

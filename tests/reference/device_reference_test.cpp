@@ -19,6 +19,7 @@ protected:
 TEST_F(DeviceReferenceTest, DiodeOperatingPoints) { Check("dev_diode_op"); }
 TEST_F(DeviceReferenceTest, BjtOperatingPoints) { Check("dev_bjt_op"); }
 TEST_F(DeviceReferenceTest, BjtOperatingPointsBelowNominalTemperature) { Check("dev_bjt_op_cold"); }
+TEST_F(DeviceReferenceTest, BjtLeakageFollowsTheBetaTemperatureFactor) { Check("dev_bjt_low_current_hot"); }
 
 TEST_F(DeviceReferenceTest, DiodeForwardCurves) { Check("dev_diode_dc_iv"); }
 TEST_F(DeviceReferenceTest, DiodeForwardCurvesAboveNominalTemperature) { Check("dev_diode_dc_hot"); }
@@ -42,6 +43,7 @@ TEST_F(DeviceReferenceTest, GaasfetGateChargeAtFiveGigahertz) { Check("dev_gaasf
 
 TEST_F(DeviceReferenceTest, DiodeOutputNoise) { Check("dev_diode_noise"); }
 TEST_F(DeviceReferenceTest, BjtAmplifierOutputNoise) { Check("dev_bjt_noise"); }
+TEST_F(DeviceReferenceTest, BjtNoiseOfTheBaseResistanceAtItsBiasPoint) { Check("dev_bjt_noise_base_resistance"); }
 TEST_F(DeviceReferenceTest, JfetAmplifierOutputNoise) { Check("dev_jfet_noise"); }
 
 // MOSFETs: both polarities and orientations, every level.

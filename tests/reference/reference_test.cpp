@@ -15,6 +15,7 @@ TEST_F(ReferenceTest, OperatingPointOfForwardReferencesAndPolyForms) { Compare("
 
 TEST_F(ReferenceTest, TransientRcPulse) { Compare("tran_rc_pulse"); }
 TEST_F(ReferenceTest, TransientRlcDampedSine) { Compare("tran_rlc_damped_sine"); }
+TEST_F(ReferenceTest, TransientSineHoldsItsStartingValueUntilItsDelay) { Compare("tran_sine_delayed_phase"); }
 TEST_F(ReferenceTest, TransientExp) { Compare("tran_exp_rc"); }
 TEST_F(ReferenceTest, TransientPwl) { Compare("tran_pwl_current"); }
 TEST_F(ReferenceTest, TransientIcHeldAtTheOperatingPoint) { Compare("tran_ic_held_at_operating_point"); }
@@ -54,6 +55,8 @@ TEST_F(ReferenceTest, DcSweepLeavesCapacitorsOpen) { Compare("dc_sweep_capacitor
 TEST_F(ReferenceTest, NoiseOfResistorDivider) { Compare("noise_resistor_divider"); }
 TEST_F(ReferenceTest, NoiseOfRcBridge) { Compare("noise_rc_bridge"); }
 TEST_F(ReferenceTest, NoiseWithACurrentSourceInput) { Compare("noise_current_input"); }
+TEST_F(ReferenceTest, InputNoiseOfACurrentSourceOffGround) { Compare("noise_floating_current_input"); }
+TEST_F(ReferenceTest, InputNoiseOfOneOfTwoDrivingSources) { Compare("noise_differential_drive"); }
 
 }  // namespace
 }  // namespace kq5::reference
