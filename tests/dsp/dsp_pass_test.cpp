@@ -107,6 +107,13 @@ TEST_F(DspPassTest, FourierResultsArePrintedAndThdTakesItsFundamental)
     const std::vector<test::ValueTable> tables = test::ValueTables(text);
     ASSERT_FALSE(tables.empty()) << text;
     EXPECT_EQ(tables[0].names, (std::vector<std::string>{"T", "V(1)"}));
+    // The plain curve lies on the pass's grid, which ends a grid step short of 8 ms: the table
+    // ends with the grid, each row at a time of its own.
+    ASSERT_GT(tables[0].rows.size(), 100u) << text;
+    std::size_t i = 1;
+    for (; i < tables[0].rows.size() && tables[0].rows[i][0] >= tables[0].rows[i - 1][0]; ++i)
+        EXPECT_GT(tables[0].rows[i][0], tables[0].rows[i - 1][0]) << "row " << i << " repeats the time of the row before";
+    EXPECT_NEAR(tables[0].rows[i - 1][0], 7.98, 1e-9) << "the table does not end at the grid's last row";
     // The spectrum's table follows, headed F and HARM(V(1) (cut to the cell width), in kHz.
     const std::size_t heading = text.find("HARM(V(1)");
     ASSERT_NE(heading, std::string::npos) << text;
