@@ -617,7 +617,15 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
     // A run that failed part-way prints no row past its last computed X: those values were
     // never computed.
     const bool upward = hi >= lo;
-    const double lastX = complete ? hi : LastStoredX(store, curves, firstRow, upward);
+    // The curves of a run with a DSP curve were resampled onto the pass's grid, which ends a
+    // grid step short of the range, and begins where the DSP window begins: a row outside the
+    // grid would hold the grid's first or last point, its X column included, as if it were the
+    // row's own.
+    bool resampled = false;
+    for (const auto& c : plot.curves) resampled = resampled || (c && c->dspWork && !c->dspProgram.empty());
+    const bool bounded = !complete || resampled;
+    const double lastX = bounded ? LastStoredX(store, curves, firstRow, upward) : hi;
+    const double firstX = resampled ? GetWaveformValue(store, first.storeSlots[0], firstRow) : lo;
     // Row k lies at lo + k dx, computed afresh: a sum of steps drifts, and a row on a source's
     // edge would then read the value before the edge at some rows and after it at others. A row
     // within this slack of a stored point reads that point, whichever side of it the rounding
@@ -631,7 +639,8 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
     std::string row;
     for (int k = 0; k < pointCount; ++k) {
         const double x = k == pointCount - 1 && k > 0 ? hi : lo + k * dx;
-        if (!complete && (upward ? x > lastX + slack : x < lastX - slack)) break;
+        if (bounded && (upward ? x > lastX + slack : x < lastX - slack)) break;
+        if (resampled && (upward ? x < firstX - slack : x > firstX + slack)) continue;
         NumericOutput().rowsWritten = true;
         row.assign(1, ' ');
         const std::int32_t rowIndex = firstRow + k;

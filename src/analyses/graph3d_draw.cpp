@@ -164,7 +164,10 @@ std::vector<ScaleText> LayOutScales(Graph3DPlot& plot, win::HDC dc, const Graph3
         hi[i] = axes.max[static_cast<std::size_t>(i)];
     }
     const win::POINT c = ProjectGraph3DPoint(view, (lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2);
-    // A label that would cover one already placed (two axes meeting at a corner) is left out.
+    // A label that would cover one already placed (two axes meeting at a corner: the end of one
+    // scale and the start of the next) moves further out until it stands clear, so that every
+    // scale keeps both its ends.
+    constexpr int kMaxMovesOut = 8;
     auto place = [&](const std::string& text, win::POINT at, double distance) {
         const win::SIZE size = win::GetTextExtent(dc, text);
         double dx = at.x - c.x, dy = at.y - c.y;
@@ -173,12 +176,20 @@ std::vector<ScaleText> LayOutScales(Graph3DPlot& plot, win::HDC dc, const Graph3
             dx /= len;
             dy /= len;
         }
-        const int x = at.x + static_cast<int>(dx * (distance + size.cx / 2.0));
-        const int y = at.y + static_cast<int>(dy * (distance + size.cy / 2.0));
-        const win::RECT rect{x - size.cx / 2, y - size.cy / 2, x - size.cx / 2 + size.cx, y - size.cy / 2 + size.cy};
-        for (const ScaleText& other : out) {
-            win::RECT both{};
-            if (win::IntersectRect(&both, &rect, &other.rect)) return;
+        const auto covers = [&](const win::RECT& rect) {
+            for (const ScaleText& other : out) {
+                win::RECT both{};
+                if (win::IntersectRect(&both, &rect, &other.rect)) return true;
+            }
+            return false;
+        };
+        win::RECT rect{};
+        for (int move = 0; move <= kMaxMovesOut; ++move) {
+            const double reach = distance + move * lineHeight / 2.0;
+            const int x = at.x + static_cast<int>(dx * (reach + size.cx / 2.0));
+            const int y = at.y + static_cast<int>(dy * (reach + size.cy / 2.0));
+            rect = win::RECT{x - size.cx / 2, y - size.cy / 2, x - size.cx / 2 + size.cx, y - size.cy / 2 + size.cy};
+            if (!covers(rect)) break;
         }
         out.push_back(ScaleText{text, rect});
     };

@@ -263,7 +263,7 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
         in.first = subset.first;
         in.last = subset.last;
         in.stride = subset.stride;
-        in.storedRuns = std::min<int>(store.runCount, static_cast<int>(store.runs.size()));
+        in.storedRuns = std::min<int>(plan.storedRuns, static_cast<int>(store.runs.size()));
         in.logZ = s.linear[2] == 0;
         in.logY = curve.linear[kWaveformY] == 0;
         in.zValueOf = [&](int run) { return Graph3DRunSourceValue(store, sources, f.zData, run, subset.first, subset.stride); };

@@ -297,10 +297,16 @@ void Recompute(MonteCarloWindowRecord& record)
     RefreshWindow(record);
 }
 
+// Whether the analysis window has curves for a histogram to measure.
+bool AnalysisHasCurves()
+{
+    return RunControl().analysisWindow && RunControl().analysisWindow->plot &&
+           RunControl().analysisWindow->plot->curveCount > 0;
+}
+
 void ShowPopup(WindowRecord* window, int x, int y)
 {
-    const bool curves = RunControl().analysisWindow && RunControl().analysisWindow->plot &&
-                        RunControl().analysisWindow->plot->curveCount > 0;
+    const bool curves = AnalysisHasCurves();
     const win::HMENU menu = win::CreatePopupMenu();
     win::AppendMenu(menu, win::MF_STRING | (curves ? 0 : win::MF_GRAYED), kCommandChange, "&Characteristics...");
     win::AppendMenu(menu, win::MF_STRING, kCommandHide, "&Hide Window");
@@ -482,6 +488,10 @@ void RebuildMonteCarloMenu(win::HMENU popup)
             entries.push_back({record.view.title, IsLive(record.windowRecord)});
     }
     RebuildWindowMenuEntries(popup, kFirstMonteCarloFunctionCommand, kLastMonteCarloFunctionCommand, entries);
+    // Statistics are those of the active histogram: without one in front there are none to write.
+    const bool histogram = MonteCarloRecordOf(GetActiveChildRecord()) != nullptr;
+    win::EnableMenuItem(popup, kCommandStatistics,
+                        win::MF_BYCOMMAND | (histogram && AnalysisHasCurves() ? win::MF_ENABLED : win::MF_GRAYED));
 }
 
 void RecomputeMonteCarloWindows(bool onlyVisible)

@@ -179,10 +179,13 @@ RunPlan CurrentRunPlan(const WaveformStore& store)
     }
     plan.temperatureCount = std::max(state.temperatureCount, 1);
     plan.input2Count = std::max(state.input2Count, 1);
-    // A Monte Carlo run stopped with Esc does not count: what it stored is part of a run, and
-    // measured with the others it would stand among them as a value the circuit never gave.
-    if (plan.monteCarloActive && state.stoppedByUser && !RunControl().running) {
-        const std::int64_t counted = RunRecordIndex(RunPosition{state.temperatureIndex, state.lastRunReached, 0});
+    // A Monte Carlo run or a stepped case stopped with Esc does not count: what it stored is
+    // part of a run, and measured with the others it would stand among them as a value the
+    // circuit never gave. Monte Carlo's end has taken the stopped run off the runs reached
+    // already; a stepped case stopped part-way is still among them.
+    if ((state.monteCarloActive || state.steppingActive) && state.stoppedByUser && !RunControl().running) {
+        const int complete = state.monteCarloActive ? state.lastRunReached : std::max(state.lastRunReached - 1, 0);
+        const std::int64_t counted = RunRecordIndex(RunPosition{state.temperatureIndex, complete, 0});
         plan.storedRuns = static_cast<int>(std::clamp<std::int64_t>(counted, 0, plan.storedRuns));
     }
     return plan;

@@ -37,16 +37,22 @@ constexpr SuffixFunction kFunctions[] = {
     {"RE", "R"}, {"IM", "I"}, {"MAG", "M"}, {"PH", "P"}, {"GD", "G"}, {"DB", "DB"},
 };
 
-double TextValue(std::string_view text)
+double TextValue(std::string_view text, int& error)
 {
     std::string expanded;
     std::string trimmed(text);
     if (SubstituteDefines(expanded, 0, trimmed) != 0) expanded = trimmed;
     if (expanded.size() >= 2 && expanded.front() == '{' && expanded.back() == '}')
         expanded = expanded.substr(1, expanded.size() - 2);
-    int error = 0;
+    error = 0;
     const double value = EvalNumberOrExpression(expanded, error);
     return error == 0 ? value : 0.0;
+}
+
+double TextValue(std::string_view text)
+{
+    int error = 0;
+    return TextValue(text, error);
 }
 
 // The comma-separated values of a range text ("high,low" or "stop,start,step").
@@ -129,6 +135,45 @@ bool StartsWithWord(std::string_view line, std::string_view word)
 {
     return line.size() >= word.size() && line.substr(0, word.size()) == word &&
            (line.size() == word.size() || line[word.size()] == ' ');
+}
+
+// The blank-separated words of a statement, its continuation marks left out.
+std::vector<std::string> StatementWords(std::string_view text)
+{
+    std::vector<std::string> words;
+    std::string word;
+    auto flush = [&] {
+        if (!word.empty() && word != "+") words.push_back(word);
+        word.clear();
+    };
+    for (const char c : text) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') flush();
+        else word += c;
+    }
+    flush();
+    return words;
+}
+
+// A rewritten analysis statement keeps the user's own word wherever the value stands unchanged
+// at its place: "50N" stays "50N" instead of coming back as "5e-08", and "dec" keeps its case.
+std::string KeepUnchangedWords(const std::string& written, std::string_view before)
+{
+    if (before.empty() || written.find('\n') != std::string::npos) return written;
+    std::vector<std::string> words = StatementWords(written);
+    const std::vector<std::string> old = StatementWords(before);
+    if (words.empty() || old.empty() || !EqualsNoCase(words.front(), old.front())) return written;
+    for (std::size_t i = 0; i < std::min(words.size(), old.size()); ++i) {
+        if (EqualsNoCase(words[i], old[i])) {
+            words[i] = old[i];
+            continue;
+        }
+        int error = 0;
+        const double value = TextValue(old[i], error);
+        if (error == 0 && StrPrintf("%g", value) == words[i]) words[i] = old[i];
+    }
+    std::string line = words.front();
+    for (std::size_t i = 1; i < words.size(); ++i) line += ' ' + words[i];
+    return line;
 }
 
 }  // namespace
@@ -291,6 +336,8 @@ int UpdateTextAnalysisCommands(WindowRecord* record)
         const std::vector<TextLine> physical = SplitLines(text);
         // The statements (with their continuation lines) that the limits replace.
         std::vector<std::pair<std::size_t, std::size_t>> removed;
+        // The user's own text of each replaced analysis statement, by its first word.
+        std::vector<std::pair<std::string, std::string>> userStatements;
         std::size_t endLine = physical.size();
         bool title = true;
         for (std::size_t i = 0; i < physical.size();) {
@@ -317,7 +364,11 @@ int UpdateTextAnalysisCommands(WindowRecord* record)
                     word = word.substr(0, word.find(' '));
                     replace = AnalysisKindOfWord(word) == kind;
                 }
-                if (replace) removed.emplace_back(physical[i].start, physical[last - 1].end);
+                if (replace) {
+                    removed.emplace_back(physical[i].start, physical[last - 1].end);
+                    std::string own = text.substr(physical[i].start, physical[last - 1].end - physical[i].start);
+                    userStatements.emplace_back(line.substr(0, line.find(' ')), std::move(own));
+                }
             }
             i = last;
         }
@@ -326,6 +377,14 @@ int UpdateTextAnalysisCommands(WindowRecord* record)
         auto add = [&](std::string line) {
             while (!line.empty() && line.back() == '\n') line.pop_back();
             if (line.empty()) return;
+            if (!StartsWithWord(line, ".PRINT") && !StartsWithWord(line, ".PLOT")) {
+                const std::string word = CopyUpperCase(line.substr(0, line.find(' ')));
+                for (auto it = userStatements.rbegin(); it != userStatements.rend(); ++it)
+                    if (it->first == word) {
+                        line = KeepUnchangedWords(line, it->second);
+                        break;
+                    }
+            }
             std::size_t at = 0;
             while ((at = line.find('\n', at)) != std::string::npos) {
                 line.replace(at, 1, eol);

@@ -379,10 +379,12 @@ void FinishPlotCase(WindowRecord* window)
     EndLiveDrawing();
     RedrawCircuitNodeValues(RunControl().circuitWindow);
     if (!window || !window->plot) return;
-    // A stepped or Monte Carlo case, or a temperature of a list, with more to come leaves the
-    // automatic axes automatic, so that the last one scales them to the curves of every run.
+    // A stepped or Monte Carlo case, a temperature of a list, or a value of a DC sweep's
+    // Input 2, with more to come leaves the automatic axes automatic, so that the last one
+    // scales them to the curves of every run.
     const AnalysisRunState& plan = RunState();
-    const bool moreRuns = (plan.runIndex < plan.runCount && !RunStopRequested()) || RunControl().temperature.more != 0;
+    const bool moreRuns = ((plan.runIndex < plan.runCount || plan.input2Index + 1 < plan.input2Count) && !RunStopRequested()) ||
+                          RunControl().temperature.more != 0;
     FinishPlotsAfterRun(window, nullptr, moreRuns);
     if (InCursorMode(window)) {
         InitPlotCursors(window);

@@ -8,6 +8,7 @@
 #include "document/schematic_item.h"
 #include "results/curve_record.h"
 #include "plots/plot_axes.h"
+#include "plots/plot_cursors.h"
 #include "results/plot_object.h"
 #include "plots/plot_object_geometry.h"
 #include "results/waveform_store.h"
@@ -171,20 +172,27 @@ int NearestCurvePoint(WindowRecord* record, win::POINT at, int curve, double& x,
         const CurveRecord& c = *plot.curves[static_cast<std::size_t>(i)];
         if (c.plotGroup != group || c.lastPointIndex < 0 || c.storeSlots[kWaveformX] < 0 || c.storeSlots[kWaveformY] < 0)
             continue;
-        double previous = 0.0;
-        for (std::int32_t p = std::max(c.firstPointIndex, 0); p <= c.lastPointIndex; ++p) {
-            const double vx = GetWaveformValue(plot.store, c.storeSlots[kWaveformX], p);
-            const double vy = GetWaveformValue(plot.store, c.storeSlots[kWaveformY], p);
-            // Where the drawing puts the point: a digital X or Z state sits by the state before it.
-            const int px = CurveValueToPixel(c, kWaveformX, vx, 0.0);
-            const int py = CurveValueToPixel(c, kWaveformY, vy, previous);
-            previous = vy;
-            const double distance = std::hypot(static_cast<double>(px) - at.x, static_cast<double>(py) - at.y);
-            if (distance >= best) continue;
-            best = distance;
-            found = i;
-            x = vx;
-            y = c.digital ? PixelToValue(c, kWaveformY, py) : vy;
+        // Every stored run: a stepped or Monte Carlo family shows them all, and the point the
+        // user points at may lie on any of them.
+        for (int run = 0; run <= plot.store.runCount; ++run) {
+            std::int32_t first = 0, last = -1;
+            if (!CurveRunBounds(plot, c, run, first, last)) continue;
+            double previous = 0.0;
+            for (std::int32_t p = std::max(first, 0); p <= last; ++p) {
+                const double vx = GetWaveformValue(plot.store, c.storeSlots[kWaveformX], p);
+                const double vy = GetWaveformValue(plot.store, c.storeSlots[kWaveformY], p);
+                if (!std::isfinite(vx) || !std::isfinite(vy)) continue;
+                // Where the drawing puts the point: a digital X or Z state sits by the state before it.
+                const int px = CurveValueToPixel(c, kWaveformX, vx, 0.0);
+                const int py = CurveValueToPixel(c, kWaveformY, vy, previous);
+                previous = vy;
+                const double distance = std::hypot(static_cast<double>(px) - at.x, static_cast<double>(py) - at.y);
+                if (distance >= best) continue;
+                best = distance;
+                found = i;
+                x = vx;
+                y = c.digital ? PixelToValue(c, kWaveformY, py) : vy;
+            }
         }
     }
     return found;

@@ -675,8 +675,12 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     plot->currentCurve = 0;
     plot->curves.clear();
     bool anyGroup = false, anyPrinted = false;
+    // A row whose Y expression is still empty (a line just added and not yet filled in) has
+    // nothing to plot or print: the run passes it over.
+    const auto unfilled = [](const LimitsRow& row) { return row.yExpression.find_first_not_of(" \t") == std::string::npos; };
     for (LimitsRow& row : *rows) {
         if (row.plotGroup == '0') row.plotGroup = 0;
+        if (unfilled(row)) continue;
         anyGroup = anyGroup || IsGroupDigit(row.plotGroup);
         anyPrinted = anyPrinted || (row.options & kLimitsOutput) != 0;
     }
@@ -691,7 +695,7 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
         for (int r = 0; r < static_cast<int>(rows->size()); ++r) {
             const LimitsRow& row = (*rows)[static_cast<std::size_t>(r)];
             const bool grouped = IsGroupDigit(row.plotGroup);
-            if (grouped != (pass == 0)) continue;
+            if (grouped != (pass == 0) || unfilled(row)) continue;
             const bool printed = (row.options & kLimitsOutput) != 0;
             const bool user = kind == kAnalysisTransient && (row.options & kLimitsUser) != 0;
             bool added = false;

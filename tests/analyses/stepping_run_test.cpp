@@ -12,6 +12,7 @@
 #include "stepping_test_support.h"
 #include "../analog/program_output_support.h"
 #include "analyses/analysis_install.h"
+#include "analyses/run_subset.h"
 #include "results/run_state.h"
 #include "analyses/stepping.h"
 #include "document/stepping_rows.h"
@@ -363,6 +364,8 @@ TEST_F(SteppingRunTest, EscDuringTheCasesStillRestoresTheValues)
     EXPECT_EQ(cases, 3);
     EXPECT_TRUE(RunState().stoppedByUser);
     EXPECT_EQ(Plot().store.runCount, 3);
+    // What the performance and 3-D windows measure: the two cases that ran to their end.
+    EXPECT_EQ(CurrentRunPlan(Plot().store).storedRuns, 2);
     for (CapacitorDevice& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList))) {
         EXPECT_DOUBLE_EQ(c.value, 1e-6);
     }

@@ -71,6 +71,23 @@ TEST_F(DspPassTest, ThePointCountAndWindowComeFromTheDspParameters)
     EXPECT_LT(Curve(1).dataMax[kWaveformY], 1.0);
 }
 
+// A printed plain curve lies on the window's grid too: its table holds the window's rows, from
+// 2 ms on, each at a time of its own, not the grid's first point repeated under the times before.
+TEST_F(DspPassTest, ThePrintedTableOfAWindowedRunHoldsTheWindowsRows)
+{
+    ASSERT_EQ(Run(kSine, {Row("F", "FFT(V(1))", '1'), Row("T", "V(1)", '2', kLimitsOutput)}, DspOn("3m", "2m", "1024")), 0)
+        << Messages();
+    ExitAnalysis();
+    const std::string text = Read("d.TNO");
+    const std::vector<test::ValueTable> tables = test::ValueTables(text);
+    ASSERT_FALSE(tables.empty()) << text;
+    ASSERT_GT(tables[0].rows.size(), 10u) << text;
+    EXPECT_NEAR(tables[0].rows[0][0], 2.0, 1e-9) << text;
+    for (std::size_t i = 1; i < tables[0].rows.size(); ++i)
+        EXPECT_GT(tables[0].rows[i][0], tables[0].rows[i - 1][0]) << "row " << i;
+    EXPECT_LT(tables[0].rows.back()[0], 3.0);
+}
+
 // A window set for a longer run (16 ms over the 8 ms run, as after the run was shortened) holds
 // the run's last value beyond its end: the spectrum and the resampled curve stay within what the
 // circuit did, rather than drawing the last step's slope on for 8 ms.
@@ -107,6 +124,13 @@ TEST_F(DspPassTest, FourierResultsArePrintedAndThdTakesItsFundamental)
     const std::vector<test::ValueTable> tables = test::ValueTables(text);
     ASSERT_FALSE(tables.empty()) << text;
     EXPECT_EQ(tables[0].names, (std::vector<std::string>{"T", "V(1)"}));
+    // The plain curve lies on the pass's grid, which ends a grid step short of 8 ms: the table
+    // ends with the grid, each row at a time of its own.
+    ASSERT_GT(tables[0].rows.size(), 100u) << text;
+    std::size_t i = 1;
+    for (; i < tables[0].rows.size() && tables[0].rows[i][0] >= tables[0].rows[i - 1][0]; ++i)
+        EXPECT_GT(tables[0].rows[i][0], tables[0].rows[i - 1][0]) << "row " << i << " repeats the time of the row before";
+    EXPECT_NEAR(tables[0].rows[i - 1][0], 7.98, 1e-9) << "the table does not end at the grid's last row";
     // The spectrum's table follows, headed F and HARM(V(1) (cut to the cell width), in kHz.
     const std::size_t heading = text.find("HARM(V(1)");
     ASSERT_NE(heading, std::string::npos) << text;

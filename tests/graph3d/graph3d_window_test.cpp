@@ -409,6 +409,16 @@ TEST_F(Graph3DTest, ScreenshotsOfRainbowSurfaceAndContourMap)
     win::InvalidateRect(window->window, nullptr, 1);
     win::UpdateWindow(window->window);
     Shoot("graph3d_rainbow");
+    // Where two scales meet at a corner each keeps its end: R1's 5.00K stands below T's 5.00m,
+    // V(2)'s 0.00m below T's 0.00m (blue text on white).
+    const auto textPixels = [](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += win::ScreenPixel(x, y) == win::RGB(0, 0, 255) ? 1 : 0;
+        return n;
+    };
+    EXPECT_GT(textPixels(600, 606, 660, 630), 50) << "R1's last label is missing";
+    EXPECT_GT(textPixels(125, 602, 180, 622), 50) << "V(2)'s first label is missing";
     // Something but the background was drawn: the red top of the surface.
     Graph3DView view;
     ASSERT_TRUE(CurrentGraph3DView(window, view));

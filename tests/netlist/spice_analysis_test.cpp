@@ -208,9 +208,21 @@ TEST_F(AnalysisLinesTest, RewritingTheAnalysisLinesOfTheText)
     EXPECT_EQ(updated.find(".PRINT TRAN V(1)\n.PRINT"), std::string::npos);  // all 250 removed
     EXPECT_NE(updated.find(".AC DEC 10 1 1K\n"), std::string::npos);        // another analysis stays
     // The plotted row is printed too, as the .PRINT lines asked: both lines stay.
-    EXPECT_NE(updated.find(".TRAN 1e-09 2e-08 0\n.TEMP 27\n.PLOT TRAN V(1)\n.PRINT TRAN V(1)\n.END\n"), std::string::npos)
+    // The step the user wrote keeps its text; the changed time range is written afresh.
+    EXPECT_NE(updated.find(".TRAN 1N 2e-08 0\n.TEMP 27\n.PLOT TRAN V(1)\n.PRINT TRAN V(1)\n.END\n"), std::string::npos)
         << updated;
     EXPECT_EQ(updated.find(".TRAN 1N 10N"), std::string::npos);
+
+    // Only the number of points changed: the time range reads back as the user wrote it.
+    Fresh();
+    ASSERT_EQ(Read("t\nR1 1 0 1\n.tran 1n 50N\n.END\n"), 0) << LastMessage();
+    Limits().transient[kLimitTNPts] = "26";
+    ASSERT_EQ(UpdateTextAnalysisCommands(record_), 0);
+    EXPECT_NE(record_->textArea.find(".tran 2e-09 50N 0\n"), std::string::npos) << record_->textArea;
+    const std::string rewritten = record_->textArea;
+    Fresh();
+    ASSERT_EQ(Read(rewritten), 0) << LastMessage();
+    EXPECT_EQ(Limits().transient[kLimitTRange], "50N");
 }
 
 // An AC netlist without a .NOISE line keeps none: the noise fields' defaults name no source.
@@ -223,7 +235,7 @@ TEST_F(AnalysisLinesTest, RewritingAnAcNetlistAddsNoNoiseLine)
     Limits().ac[kLimitANPts] = "21";
     ASSERT_EQ(UpdateTextAnalysisCommands(record_), 0);
     const std::string& updated = record_->textArea;
-    EXPECT_NE(updated.find(".AC LIN 21 1000 10000\n"), std::string::npos) << updated;
+    EXPECT_NE(updated.find(".AC LIN 21 1K 10K\n"), std::string::npos) << updated;
     EXPECT_EQ(updated.find(".NOISE"), std::string::npos) << updated;
     Limits().ac[kLimitNInput] = "V1";
     EXPECT_EQ(WriteNoiseLine(record_), ".NOISE V(2) V1 10\n");
