@@ -408,7 +408,17 @@ int ParseMacroCall(SchematicItem* component, std::string& macroName, std::vector
     }
     std::string name = macroName;
     if (FindExtensionDot(name) == std::string::npos) name += ".CIR";
-    if (LocateFile(path, name, kLocateWorkingData, true) != 0 || path.empty()) path = name;
+    // Beside the circuit that calls it first (a circuit opened from another folder keeps its
+    // macros), then where data files are looked for.
+    path.clear();
+    const SubcktScope* caller = FindScope(component->scope);
+    const std::string callerFile = caller ? caller->fileName.str() : std::string();
+    const std::size_t separator = callerFile.find_last_of("/\\");
+    if (separator != std::string::npos && name.find_first_of("/\\") == std::string::npos) {
+        std::string beside = callerFile.substr(0, separator + 1) + name;
+        if (CheckFileAccess(beside) == 0) path = ResolveFilePath(beside);
+    }
+    if (path.empty() && (LocateFile(path, name, kLocateWorkingData, true) != 0 || path.empty())) path = name;
     return 0;
 }
 

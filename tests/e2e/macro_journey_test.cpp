@@ -120,5 +120,33 @@ TEST_F(MacroJourney, AMacroOpenInAWindowIsUsedByTheCircuitThatCallsIt)
     EXPECT_NEAR(row[1], 0.5285, 0.002);  // V
 }
 
+// The circuit and its macro sit in a project folder; the program was started elsewhere and the
+// user opens the circuit by its path.
+TEST_F(MacroJourney, AMacroIsFoundBesideACircuitOpenedFromAnotherFolder)
+{
+    const std::filesystem::path project = journey_.Root() / "project";
+    std::filesystem::create_directories(project);
+    WriteAll(project / "STAGE.CIR", Stage());
+    WriteAll(project / "TOP.CIR", Top());
+    ASSERT_TRUE(journey_.Start()) << journey_.Output();
+    journey_.Settle();
+    journey_.Key("ctrl+o");
+    journey_.Settle();
+    journey_.Type((project / "TOP.CIR").string());
+    journey_.Key("Return");
+    journey_.Settle();
+    journey_.Key("alt+1");
+    journey_.Settle();
+    journey_.Key("F2");
+    const std::filesystem::path output = project / "TOP.TNO";
+    const bool ran = journey_.WaitUntil([&] { return ReadAll(output).find("Transient Analysis of") != std::string::npos; }, 30);
+    journey_.Settle();
+    journey_.Capture("macro_from_another_folder");
+    ASSERT_TRUE(ran) << "no numeric output; the macro beside the circuit was not found";
+    const std::vector<double> row = RowAt(ReadAll(output), 1.0);
+    ASSERT_EQ(row.size(), 2u) << ReadAll(output);
+    EXPECT_NEAR(row[0], 215.9, 0.5);
+}
+
 }  // namespace
 }  // namespace kq5::journey
