@@ -634,7 +634,8 @@ int ExpandMacroInstance(SchematicItem* component)
             Trim(value);
             if (i >= actuals.size()) ++defaultsUsed;
         }
-        if (state.keepTextMode) {
+        // A netlist written for another simulator passes the values to the subcircuit it makes.
+        if (state.keepTextMode || state.exportInProgress) {
             std::string formalDefault = equals == std::string::npos ? std::string("0") : formals[i].substr(equals + 1);
             Trim(formalDefault);
             SetAttribute(CurrentRecord(), component, "$.P " + CopyUpperCase(name), formalDefault);

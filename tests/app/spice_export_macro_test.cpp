@@ -63,6 +63,20 @@ protected:
         });
     }
 
+    // PDIV: the divider with its upper resistor a parameter, RTOP (1k unless the call says).
+    void WriteParameterDivider()
+    {
+        WriteCircuitFileOf("PDIV.CIR", [](WindowRecord* record) {
+            SchematicItem* r1 = Place(record, "Resistor", 10, 10, "R1", "RTOP");
+            SchematicItem* r2 = Place(record, "Resistor", 20, 10, "R2", "1k");
+            Wire(record, r1, 1, r2, 0);
+            Ground(record, r2, 1);
+            Label(record, "IN", r1, 0);
+            Label(record, "OUT", r1, 1);
+            record->textArea = ".PARAMETERS(RTOP=1k)\n";
+        });
+    }
+
     // OUTER: IN - 500 - the divider DIV - OUT, the divider's output loaded by 3k.
     void WriteOuter()
     {
@@ -137,6 +151,7 @@ protected:
         Start();
         Settings().workingDirectory = dir_.string() + "/";
         WriteDivider();
+        WriteParameterDivider();
         WriteOuter();
         WindowRecord* top = DrawTop(macro);
         ASSERT_NE(top, nullptr);
@@ -183,6 +198,13 @@ TEST_F(SpiceExportMacro, AMacroCircuitExportsAsASubcircuitThatRunsAlike)
 {
     // 10 V into 1k and (1k parallel 2k): 4 V.
     CheckExports("DIV", 3, 4.0);
+}
+
+TEST_F(SpiceExportMacro, AMacroCallsParametersReachItsSubcircuit)
+{
+    // 10 V into 3k and (1k parallel 2k).
+    const double lower = 1.0 / (1.0 / 1000.0 + 1.0 / 2000.0);
+    CheckExports("PDIV(3k)", 3, 10.0 * lower / (3000.0 + lower));
 }
 
 TEST_F(SpiceExportMacro, NestedMacrosExportAsNestedSubcircuitsThatRunAlike)
