@@ -49,6 +49,7 @@ constexpr int kMsgPinNotDefined = 10877;
 constexpr int kMsgReservedName = 10880;
 constexpr int kMsgSameNode = 10951;
 constexpr int kMsgCantGroundPin = 10953;
+constexpr int kMsgMacroCallsItself = 10929;
 
 bool IsConnectionOnly(int type)
 {
@@ -491,6 +492,18 @@ int ExpandMacroInstance(SchematicItem* component)
     }
     SetScopeNames(scope, GetFileBaseName(path));
     entry->fileName = path;
+    // A macro that calls itself, directly or through others, would be expanded without end.
+    for (int up = entry->parent;;) {
+        const SubcktScope* outer = FindScope(up);
+        if (!outer) break;
+        if (FileNamesEqual(outer->fileName, path)) {
+            ReportNetlistMessage("WNE", CurrentRecord(), component, kMsgMacroCallsItself, macroName);
+            FlagCircuitBuildError();
+            return 1;
+        }
+        if (up == 0) break;
+        up = outer->parent;
+    }
 
     // A macro used twice is loaded once.
     WindowRecord* macro = nullptr;

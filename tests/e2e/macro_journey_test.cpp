@@ -148,5 +148,34 @@ TEST_F(MacroJourney, AMacroIsFoundBesideACircuitOpenedFromAnotherFolder)
     EXPECT_NEAR(row[0], 215.9, 0.5);
 }
 
+// A slip in the stage: one of its parts calls the stage itself. The run stops with a message
+// naming the call, and the program stays in the user's hands.
+TEST_F(MacroJourney, AMacroThatCallsItselfIsRefusedWithAMessage)
+{
+    std::string stage = Stage();
+    stage.insert(stage.find("[Wire]"), Component("Macro", 40, 40, {{"PART", "XS"}, {"VALUE", "STAGE(1K,1U)"}}));
+    WriteAll(journey_.Root() / "STAGE.CIR", stage);
+    WriteAll(journey_.Root() / "TOP.CIR", Top());
+    ASSERT_TRUE(journey_.Start({"TOP.CIR"})) << journey_.Output();
+    journey_.Settle();
+    journey_.Key("alt+1");
+    journey_.Settle();
+    journey_.Key("F2");
+    // The message box's title bar, in the middle of the screen.
+    Shot shot;
+    const bool told = journey_.WaitUntil(
+        [&] {
+            shot = journey_.Capture();
+            return shot.Count(shot.width / 4, shot.height / 3, shot.width * 3 / 4, shot.height * 2 / 3, 0x000080) > 2000;
+        },
+        20);
+    journey_.Capture("macro_calls_itself");
+    ASSERT_TRUE(told) << "no message: the run did not come back";
+    journey_.Key("Return");
+    journey_.Settle();
+    EXPECT_TRUE(journey_.Running());
+    EXPECT_EQ(ReadAll(journey_.Root() / "TOP.TNO").find("Transient Analysis of"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kq5::journey
