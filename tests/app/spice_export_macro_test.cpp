@@ -50,30 +50,18 @@ protected:
         ASSERT_EQ(WriteFileReplacing((dir_ / name).string(), [record](int unit) { return WriteCircuitSections(record, unit); }), 0);
     }
 
-    // DIV: IN - 1k - OUT - 1k - ground.
-    void WriteDivider()
+    // DIV: IN - 1k - OUT - 1k - ground; with a text area, the upper resistor's value as given
+    // (PDIV: RTOP, a parameter of 1k unless the call says).
+    void WriteDivider(const std::string& name = "DIV.CIR", const std::string& upper = "1k", const std::string& text = {})
     {
-        WriteCircuitFileOf("DIV.CIR", [](WindowRecord* record) {
-            SchematicItem* r1 = Place(record, "Resistor", 10, 10, "R1", "1k");
+        WriteCircuitFileOf(name, [&](WindowRecord* record) {
+            SchematicItem* r1 = Place(record, "Resistor", 10, 10, "R1", upper.c_str());
             SchematicItem* r2 = Place(record, "Resistor", 20, 10, "R2", "1k");
             Wire(record, r1, 1, r2, 0);
             Ground(record, r2, 1);
             Label(record, "IN", r1, 0);
             Label(record, "OUT", r1, 1);
-        });
-    }
-
-    // PDIV: the divider with its upper resistor a parameter, RTOP (1k unless the call says).
-    void WriteParameterDivider()
-    {
-        WriteCircuitFileOf("PDIV.CIR", [](WindowRecord* record) {
-            SchematicItem* r1 = Place(record, "Resistor", 10, 10, "R1", "RTOP");
-            SchematicItem* r2 = Place(record, "Resistor", 20, 10, "R2", "1k");
-            Wire(record, r1, 1, r2, 0);
-            Ground(record, r2, 1);
-            Label(record, "IN", r1, 0);
-            Label(record, "OUT", r1, 1);
-            record->textArea = ".PARAMETERS(RTOP=1k)\n";
+            record->textArea = text;
         });
     }
 
@@ -151,7 +139,7 @@ protected:
         Start();
         Settings().workingDirectory = dir_.string() + "/";
         WriteDivider();
-        WriteParameterDivider();
+        WriteDivider("PDIV.CIR", "RTOP", ".PARAMETERS(RTOP=1k)\n");
         WriteOuter();
         WindowRecord* top = DrawTop(macro);
         ASSERT_NE(top, nullptr);
