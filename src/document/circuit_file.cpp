@@ -601,14 +601,17 @@ void RevertToSaved(WindowRecord* record)
 WindowRecord* OpenSharedCircuitView(WindowRecord* open, LoadOptions options)
 {
     if (open == nullptr || !open->document) return nullptr;
-    WindowRecord* view = CreateDocumentRecord(nullptr, kWindowSchematic);
+    // Like a macro read from the disk: a hidden window of its own, so that the connectivity
+    // that names the macro's pins by their texts is built for it.
+    WindowRecord* view = NewDocumentWindow(kWindowPlainSchematic, GetRecordTitle(open));
     if (view == nullptr) return nullptr;
-    SetRecordTitle(view, GetRecordTitle(open));
+    view->flags |= kRecordMacroWindow;
+    view->untitled = false;
     view->textArea = open->textArea;
     // The view holds its own copy of the circuit's items: two headers of one list would each
     // miss what the other window adds or removes and leave the other pointing at freed nodes.
     if (!CopyDocumentItems(view, *open->document)) {
-        FreeDocumentRecord(view);
+        CloseRecordWindow(view);
         return nullptr;
     }
     view->document->connectivityStale = 1;

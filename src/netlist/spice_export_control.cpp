@@ -60,18 +60,22 @@ std::string ShortNumber(double value)
 
 bool IsParamRow(const DefineRow& row) { return row.defineClass == kDefineClassParam; }
 
+// A .PARAM, or a macro parameter that the export passes to its subcircuit: used in a value, the
+// name stands for a number only between braces.
+bool IsBracedName(const DefineRow& row) { return IsParamRow(row) || row.defineClass == kDefineClassExportParam; }
+
 bool IsParamName(std::string_view name, int scope)
 {
     const std::string upper = CopyUpperCase(name);
     for (const DefineRow& row : NetlistReader().defines)
-        if (IsParamRow(row) && (row.scope == scope || row.scope == 0) && row.name == upper) return true;
+        if (IsBracedName(row) && (row.scope == scope || row.scope == 0) && row.name == upper) return true;
     return false;
 }
 
 bool AnyParams()
 {
     for (const DefineRow& row : NetlistReader().defines)
-        if (IsParamRow(row)) return true;
+        if (IsBracedName(row)) return true;
     return false;
 }
 

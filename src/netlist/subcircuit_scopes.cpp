@@ -49,6 +49,7 @@ constexpr int kMsgPinNotDefined = 10877;
 constexpr int kMsgReservedName = 10880;
 constexpr int kMsgSameNode = 10951;
 constexpr int kMsgCantGroundPin = 10953;
+constexpr int kMsgMacroCallsItself = 10929;
 
 bool IsConnectionOnly(int type)
 {
@@ -408,7 +409,17 @@ int ParseMacroCall(SchematicItem* component, std::string& macroName, std::vector
     }
     std::string name = macroName;
     if (FindExtensionDot(name) == std::string::npos) name += ".CIR";
-    if (LocateFile(path, name, kLocateWorkingData, true) != 0 || path.empty()) path = name;
+    // Beside the circuit that calls it first (a circuit opened from another folder keeps its
+    // macros), then where data files are looked for.
+    path.clear();
+    const SubcktScope* caller = FindScope(component->scope);
+    const std::string callerFile = caller ? caller->fileName.str() : std::string();
+    const std::size_t separator = callerFile.find_last_of("/\\");
+    if (separator != std::string::npos && name.find_first_of("/\\") == std::string::npos) {
+        std::string beside = callerFile.substr(0, separator + 1) + name;
+        if (CheckFileAccess(beside) == 0) path = ResolveFilePath(beside);
+    }
+    if (path.empty() && (LocateFile(path, name, kLocateWorkingData, true) != 0 || path.empty())) path = name;
     return 0;
 }
 
@@ -481,6 +492,18 @@ int ExpandMacroInstance(SchematicItem* component)
     }
     SetScopeNames(scope, GetFileBaseName(path));
     entry->fileName = path;
+    // A macro that calls itself, directly or through others, would be expanded without end.
+    for (int up = entry->parent;;) {
+        const SubcktScope* outer = FindScope(up);
+        if (!outer) break;
+        if (FileNamesEqual(outer->fileName, path)) {
+            ReportNetlistMessage("WNE", CurrentRecord(), component, kMsgMacroCallsItself, macroName);
+            FlagCircuitBuildError();
+            return 1;
+        }
+        if (up == 0) break;
+        up = outer->parent;
+    }
 
     // A macro used twice is loaded once.
     WindowRecord* macro = nullptr;
@@ -624,7 +647,8 @@ int ExpandMacroInstance(SchematicItem* component)
             Trim(value);
             if (i >= actuals.size()) ++defaultsUsed;
         }
-        if (state.keepTextMode) {
+        // A netlist written for another simulator passes the values to the subcircuit it makes.
+        if (state.keepTextMode || state.exportInProgress) {
             std::string formalDefault = equals == std::string::npos ? std::string("0") : formals[i].substr(equals + 1);
             Trim(formalDefault);
             SetAttribute(CurrentRecord(), component, "$.P " + CopyUpperCase(name), formalDefault);

@@ -50,16 +50,18 @@ protected:
         ASSERT_EQ(WriteFileReplacing((dir_ / name).string(), [record](int unit) { return WriteCircuitSections(record, unit); }), 0);
     }
 
-    // DIV: IN - 1k - OUT - 1k - ground.
-    void WriteDivider()
+    // DIV: IN - 1k - OUT - 1k - ground; with a text area, the upper resistor's value as given
+    // (PDIV: RTOP, a parameter of 1k unless the call says).
+    void WriteDivider(const std::string& name = "DIV.CIR", const std::string& upper = "1k", const std::string& text = {})
     {
-        WriteCircuitFileOf("DIV.CIR", [](WindowRecord* record) {
-            SchematicItem* r1 = Place(record, "Resistor", 10, 10, "R1", "1k");
+        WriteCircuitFileOf(name, [&](WindowRecord* record) {
+            SchematicItem* r1 = Place(record, "Resistor", 10, 10, "R1", upper.c_str());
             SchematicItem* r2 = Place(record, "Resistor", 20, 10, "R2", "1k");
             Wire(record, r1, 1, r2, 0);
             Ground(record, r2, 1);
             Label(record, "IN", r1, 0);
             Label(record, "OUT", r1, 1);
+            record->textArea = text;
         });
     }
 
@@ -137,6 +139,7 @@ protected:
         Start();
         Settings().workingDirectory = dir_.string() + "/";
         WriteDivider();
+        WriteDivider("PDIV.CIR", "RTOP", ".PARAMETERS(RTOP=1k)\n");
         WriteOuter();
         WindowRecord* top = DrawTop(macro);
         ASSERT_NE(top, nullptr);
@@ -183,6 +186,13 @@ TEST_F(SpiceExportMacro, AMacroCircuitExportsAsASubcircuitThatRunsAlike)
 {
     // 10 V into 1k and (1k parallel 2k): 4 V.
     CheckExports("DIV", 3, 4.0);
+}
+
+TEST_F(SpiceExportMacro, AMacroCallsParametersReachItsSubcircuit)
+{
+    // 10 V into 3k and (1k parallel 2k).
+    const double lower = 1.0 / (1.0 / 1000.0 + 1.0 / 2000.0);
+    CheckExports("PDIV(3k)", 3, 10.0 * lower / (3000.0 + lower));
 }
 
 TEST_F(SpiceExportMacro, NestedMacrosExportAsNestedSubcircuitsThatRunAlike)
