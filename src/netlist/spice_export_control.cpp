@@ -292,7 +292,9 @@ bool NeedsSpiceNamePrefix(std::string_view name)
 
 std::string ModelNameText(std::string_view name)
 {
-    return (NeedsSpiceNamePrefix(name) ? "_" : "") + std::string(name);
+    std::string text(NeedsSpiceNamePrefix(name) ? "_" : "");
+    text += name;
+    return text;
 }
 
 void AppendModelParameters(std::string& line, const ModelStatement& model)
@@ -371,6 +373,29 @@ int PrepareModelsForDialect()
     return 0;
 }
 
+namespace {
+
+// The R, C and L models of Spice3 carry the temperature coefficients and the temperature they
+// were measured at; the parts write the value multiplier and the device temperature.
+std::string Spice3PassiveModelLine(const ModelStatement& model)
+{
+    const char* type = model.type == kModelRes ? "R" : model.type == kModelCap ? "C" : "L";
+    std::string text = model.paramText;
+    std::string params;
+    for (const char* name : {"TC1", "TC2", "TCE"}) {
+        const std::string assignment = FindModelParam(text, name, false);
+        if (!assignment.empty()) params += (params.empty() ? "" : " ") + assignment;
+    }
+    if (!FindModelParam(text, "T_MEASURED", false).empty()) {
+        std::string tnom;
+        GetModelParamValue(text, "T_MEASURED", 0.0, tnom);
+        params += (params.empty() ? "TNOM=" : " TNOM=") + tnom;
+    }
+    return StrPrintf(".MODEL %s %s (%s)\n", model.name.c_str(), type, params.c_str());
+}
+
+}  // namespace
+
 int ExportModelStatements(int scope)
 {
     std::vector<std::string> written;
@@ -387,6 +412,10 @@ int ExportModelStatements(int scope)
             continue;
         }
         if (model.type == kModelOpa || model.type == kModelPul || model.type == kModelSin) continue;
+        if (IsSpice3() && (model.type == kModelRes || model.type == kModelCap || model.type == kModelInd)) {
+            AddSpiceLine(scope, Spice3PassiveModelLine(model));
+            continue;
+        }
         std::string line = StrPrintf(".MODEL %s %s%s ", ModelNameText(model.name).c_str(),
                                      model.akoName.empty() ? "" : ("AKO:" + model.akoName + " ").c_str(), row->name);
         AppendModelParameters(line, model);
@@ -554,7 +583,8 @@ void ExportControlLines()
                 while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
                 const std::size_t interval = line.rfind(' ');
                 if (interval != std::string::npos) line.resize(interval);
-                line += " " + sweep.substr(4);
+                line += ' ';
+                line.append(sweep, 4);
             }
             analysisLine(line);
         }

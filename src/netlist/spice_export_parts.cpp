@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "netlist/numeric_helpers.h"
@@ -202,13 +203,21 @@ std::string FirstValue(std::string_view text, std::string_view& rest)
     return values[0];
 }
 
-void AppendPartValue(std::string& line, const SchematicItem* component, int scope, bool asItStands = false)
+// A part's value as written: its first value, then " IC=..." and whatever follows.
+struct PartValueFields {
+    std::string first;
+    std::string rest;
+};
+
+PartValueFields SplitPartValue(const SchematicItem* component, int scope, bool asItStands)
 {
+    PartValueFields fields;
     std::string value = PartValueText(component, scope);
     if (value.find_first_not_of(" \t") == std::string::npos) value = "0";
     std::string_view rest;
     const std::string first = FirstValue(value, rest);
-    line += " " + (asItStands ? first : BraceParamReferences(first, scope, true));
+    fields.first = asItStands ? first : BraceParamReferences(first, scope, true);
+    std::string& line = fields.rest;
     std::size_t p = rest.find_first_not_of(" \t");
     if (p != std::string_view::npos && rest.size() >= p + 2 && ToUpperChar(rest[p]) == 'I' && ToUpperChar(rest[p + 1]) == 'C') {
         std::size_t q = rest.find_first_not_of(" \t", p + 2);
@@ -226,7 +235,70 @@ void AppendPartValue(std::string& line, const SchematicItem* component, int scop
         while (!tail.empty() && (tail.back() == ' ' || tail.back() == '\t')) tail.pop_back();
         line += " " + tail;
     }
-    line += "\n";
+    return fields;
+}
+
+void AppendPartValue(std::string& line, const SchematicItem* component, int scope, bool asItStands = false)
+{
+    const PartValueFields fields = SplitPartValue(component, scope, asItStands);
+    line += " " + fields.first + fields.rest + "\n";
+}
+
+// A resistor, capacitor or inductor with a model in Spice3: the model name before the value (the
+// order ngspice keeps the model of a capacitor or inductor by). The R, C and L models know no
+// value multiplier (folded into the part's value here), no voltage or current coefficients and
+// no temperature relative to an AKO model; a device temperature becomes TEMP= or DTEMP=.
+void ExportSpice3Passive(std::string& line, SchematicItem* component, const std::string& name, int scope)
+{
+    const int type = ItemComponentType(component);
+    const bool hasModel = !ModelText(component).empty();
+    const ModelStatement* model = hasModel ? StatementOf(component) : nullptr;
+    const std::string text = model ? model->paramText : std::string();
+    auto given = [&](const char* param) {
+        std::string copy = text;
+        return !FindModelParam(copy, param, false).empty();
+    };
+    auto valueOf = [&](const char* param, double fallback) {
+        std::string value;
+        GetModelParamValue(text, param, fallback, value);
+        return value;
+    };
+    bool expressible = !given("T_REL_LOCAL");
+    for (const char* coefficient : {"VC1", "VC2", "IL1", "IL2"})
+        if (given(coefficient) && ParseNumber(valueOf(coefficient, 0.0)) != 0.0) expressible = false;
+    PartValueFields fields = SplitPartValue(component, scope, false);
+    const char* multiplierName = type == kComponentResistor ? "R" : type == kComponentCapacitor ? "C" : "L";
+    const std::string multiplierText = valueOf(multiplierName, 1.0);
+    const double multiplier = ParseNumber(multiplierText);
+    if (ParseError()) {
+        expressible = false;
+    } else if (multiplier != 1.0) {
+        const double value = ParseNumber(fields.first);
+        if (!ParseError())
+            fields.first = StrPrintf("%.12g", value * multiplier);
+        else if (fields.first.size() > 1 && fields.first.front() == '{' && fields.first.back() == '}')
+            fields.first = "{(" + fields.first.substr(1, fields.first.size() - 2) + ")*" + multiplierText + "}";
+        else
+            expressible = false;
+    }
+    if (!expressible) {
+        AppendUnsupportedComment(line, component, name);
+        return;
+    }
+    // A resistor's own coefficients "TC=a,b" are TC1= and TC2= in Spice3.
+    static const std::regex kTc(R"((^|\s)TC\s*=\s*([^,\s]+)(\s*,\s*([^,\s]+))?)", std::regex::icase);
+    std::smatch tc;
+    if (type == kComponentResistor && std::regex_search(fields.rest, tc, kTc))
+        fields.rest = tc.prefix().str() + tc[1].str() + "TC1=" + tc[2].str() +
+                      (tc[4].matched ? " TC2=" + tc[4].str() : std::string()) + tc.suffix().str();
+    WritePartNameAndNodes(line, component, name);
+    if (hasModel) AppendPartModelName(line, component, false);
+    line += " " + fields.first;
+    if (given("T_ABS"))
+        line += " TEMP=" + valueOf("T_ABS", 0.0);
+    else if (given("T_REL_GLOBAL"))
+        line += " DTEMP=" + valueOf("T_REL_GLOBAL", 0.0);
+    line += fields.rest + "\n";
 }
 
 void AppendSourceValues(std::string& line, const SchematicItem* component, int scope)
@@ -618,6 +690,10 @@ int ExportPartLines(int scope)
         case kComponentResistor:
         case kComponentCapacitor:
         case kComponentInductor:
+            if (IsSpice3() && (hasModel || type == kComponentResistor)) {
+                ExportSpice3Passive(line, component, name, scope);
+                break;
+            }
             WritePartNameAndNodes(line, component, name);
             if (!Is2G() && hasModel) AppendPartModelName(line, component, false);
             AppendPartValue(line, component, scope);
