@@ -721,12 +721,14 @@ int ExportPartLines(int scope)
                     line += "\n";
             } else {
                 // Only a plain area factor other than 0 carries over; OFF and IC= are this
-                // program's own instance settings.
+                // program's own instance settings. A Spice3 diode names its area (ngspice takes
+                // a number after a diode's model for a node).
                 std::istringstream in(value);
                 std::string first;
                 if (in >> first) {
                     const double area = ParseNumber(first);
-                    if (!ParseError() && area != 0.0) line += StrPrintf(" %g", area);
+                    if (!ParseError() && area != 0.0)
+                        line += StrPrintf(IsSpice3() && type == kComponentDiode ? " AREA=%g" : " %g", area);
                 }
                 line += "\n";
             }
