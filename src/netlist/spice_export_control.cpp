@@ -412,6 +412,8 @@ int ExportModelStatements(int scope)
             continue;
         }
         if (model.type == kModelOpa || model.type == kModelPul || model.type == kModelSin) continue;
+        // Spice3's switches are written as behavioural sources that carry their model's values.
+        if (IsSpice3() && (model.type == kModelVswitch || model.type == kModelIswitch)) continue;
         if (IsSpice3() && (model.type == kModelRes || model.type == kModelCap || model.type == kModelInd)) {
             AddSpiceLine(scope, Spice3PassiveModelLine(model));
             continue;

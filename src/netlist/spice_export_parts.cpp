@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <regex>
@@ -299,6 +300,45 @@ void ExportSpice3Passive(std::string& line, SchematicItem* component, const std:
     else if (given("T_REL_GLOBAL"))
         line += " DTEMP=" + valueOf("T_REL_GLOBAL", 0.0);
     line += fields.rest + "\n";
+}
+
+// Spice3 has no switch of this program's kind (its resistance moves smoothly between RON and
+// ROFF as the control passes from the one threshold to the other): a behavioural current
+// source gives the same resistance, its control held to the thresholds' span.
+void ExportSpice3Switch(std::string& line, SchematicItem* component, const std::string& name,
+                        const std::array<std::string, 4>& node, const std::string& control)
+{
+    const ModelStatement* model = StatementOf(component);
+    if (!model) {
+        AppendUnsupportedComment(line, component, name);
+        return;
+    }
+    const bool voltage = ItemComponentType(component) == kComponentS;
+    auto valueOf = [&](const char* param, double fallback) {
+        std::string value;
+        GetModelParamValue(model->paramText, param, fallback, value);
+        return ParseNumber(value);
+    };
+    const double ron = valueOf("RON", 1.0);
+    const double roff = valueOf("ROFF", 1e6);
+    const double on = voltage ? valueOf("VON", 1.0) : valueOf("ION", 1e-3);
+    const double off = voltage ? valueOf("VOFF", 0.0) : valueOf("IOFF", 0.0);
+    const std::string element = AddedElementName("B" + name, ComponentScope(component));
+    const std::string across = StrPrintf("V(%s,%s)", node[0].c_str(), node[1].c_str());
+    std::string conductance;
+    if (on == off) {
+        conductance = StrPrintf("(%s >= %.10g ? %.10g : %.10g)", control.c_str(), on, 1.0 / ron, 1.0 / roff);
+    } else {
+        const double lm = std::log(ron * roff) * 0.5;
+        const double lr = std::log(ron / roff);
+        const double span = on - off;
+        const double half = std::abs(span) * 0.5;
+        const std::string x = StrPrintf("MIN(MAX(%s-(%.10g),%.10g),%.10g)", control.c_str(), (on + off) * 0.5, -half, half);
+        conductance = StrPrintf("EXP(-(%.10g+(%.10g)*%s-(%.10g)*%s*%s*%s))", lm, 1.5 * lr / span, x.c_str(),
+                                2.0 * lr / (span * span * span), x.c_str(), x.c_str(), x.c_str());
+    }
+    line += StrPrintf("%s %s %s I = %s*%s\n", element.c_str(), node[0].c_str(), node[1].c_str(), across.c_str(),
+                      conductance.c_str());
 }
 
 void AppendSourceValues(std::string& line, const SchematicItem* component, int scope)
@@ -908,6 +948,10 @@ int ExportPartLines(int scope)
                     AppendUnsupportedComment(line, component, name);
                     break;
                 }
+                if (IsSpice3()) {
+                    ExportSpice3Switch(line, component, name, node, StrPrintf("V(%s,%s)", node[2].c_str(), node[3].c_str()));
+                    break;
+                }
                 WritePartNameAndNodes(line, component, name);
                 AppendPartModelName(line, component, true);
             } else if (type == kComponentW) {
@@ -915,9 +959,13 @@ int ExportPartLines(int scope)
                     AppendUnsupportedComment(line, component, name);
                     break;
                 }
-                WritePartNameAndNodes(line, component, name);
                 std::string control = PartValueText(component, scope);
                 if (control.find_first_not_of(" ") == std::string::npos) control = "V";
+                if (IsSpice3()) {
+                    ExportSpice3Switch(line, component, name, node, "I(" + control + ")");
+                    break;
+                }
+                WritePartNameAndNodes(line, component, name);
                 line += " " + control;
                 AppendPartModelName(line, component, true);
             } else if (type == kComponentSubckt || type == kComponentMacro) {

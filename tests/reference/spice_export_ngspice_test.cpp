@@ -24,6 +24,7 @@ const char* const kNetlists[] = {
     "ac_three_coupled", "ac_controlled_sources", "ac_current_source", "ac_temperature_coefficients",
     "dc_sweep_controlled", "dc_sweep_poly", "dc_sweep_nested", "dc_sweep_temperature", "noise_resistor_divider",
     "noise_rc_bridge", "noise_current_input", "line_ideal_ac", "line_lossy_ac", "tran_subcircuits", "dev_diode_op",
+    "tran_switch_ramp",
 };
 
 // Netlists whose exports only this program runs: ngspice has no PSpice digital primitives.
@@ -48,6 +49,8 @@ const std::map<std::pair<std::string, int>, std::string> kLeftOutDialect = {
     {{"dc_sweep_temperature", kSpiceDialect2G}, "SPICE 2G has no resistor models: the temperature coefficients are lost"},
     {{"dev_diode_op", kSpiceDialectPspice}, "ngspice's .probe (a PSpice netlist's closing line) takes the number after "
                                             "a diode's model name, its area, for a node"},
+    {{"tran_switch_ramp", kSpiceDialect2G}, "SPICE 2G has no voltage-controlled switch: the export says so"},
+    {{"tran_switch_ramp", kSpiceDialectPspice}, "ngspice's PSpice mode knows no VSWITCH model"},
     {{"line_lossy_ac", kSpiceDialect2G}, "SPICE 2G has no lossy line: the export says so in place of the line"},
     {{"line_lossy_ac", kSpiceDialectPspice}, "the PSpice lossy line (T with LEN=, R, L, G, C) is unknown to "
                                              "ngspice's PSpice mode; its Spice3 form (LTRA) is compared"},
@@ -102,6 +105,23 @@ protected:
         if (end != std::string::npos) text.resize(end);
         return text;
     }
+
+    // This program's run of the circuit against ngspice's run of its Spice3 export, quantity by
+    // quantity; returns the export.
+    std::string RunBothOnTheSpice3Export(ReferenceCircuit& circuit, unsigned mask)
+    {
+        std::vector<OurCurve> ours;
+        EXPECT_EQ(RunOurs(circuit, ours), 0);
+        circuit.ngText = ExportText(kSpiceDialectSpice3, mask);
+        const NgspiceResult theirs = RunNgspiceAs(circuit, kSpiceDialectSpice3);
+        EXPECT_TRUE(theirs.error.empty()) << theirs.error << "\n" << circuit.ngText;
+        EXPECT_EQ(theirs.values.size(), ours.size());
+        for (std::size_t q = 0; q < ours.size() && q < theirs.values.size(); ++q) {
+            const Disagreement d = CompareCurve(ours[q], theirs.scale, theirs.values[q], circuit);
+            EXPECT_LE(d.worst, circuit.relative) << circuit.quantities[q] << " at " << d.at << "\n" << circuit.ngText;
+        }
+        return circuit.ngText;
+    }
 };
 
 TEST_F(SpiceExportNgspice, AnAnalysisAfterAnExportEqualsOneBefore)
@@ -152,7 +172,9 @@ TEST_F(SpiceExportNgspice, OurReaderRunsTheExportsAsTheOriginals)
             if (name == "line_lossy_ac" && dialect == kSpiceDialectSpice3) continue;
             // Nor are the R, C and L model types of the Spice3 form (this program's are RES,
             // CAP and IND), nor its diode's AREA=.
-            if ((name == "ac_temperature_coefficients" || name == "dc_sweep_temperature" || name == "dev_diode_op") &&
+            // Nor are its switches written as behavioural current sources (B is this program's GaAsFET).
+            if ((name == "ac_temperature_coefficients" || name == "dc_sweep_temperature" || name == "dev_diode_op" ||
+                 name == "tran_switch_ramp") &&
                 dialect == kSpiceDialectSpice3)
                 continue;
             SCOPED_TRACE(name + " " + std::to_string(dialect));
@@ -401,18 +423,37 @@ TEST_F(SpiceExportNgspice, PassiveModelsRunInNgspiceAsHere)
     circuit.quantities = {"V(2)", "V(3)", "V(4)"};
     circuit.ngQuantities = {"v(2)", "v(3)", "v(4)"};
     circuit.floor = 1e-6;
-    std::vector<OurCurve> ours;
-    ASSERT_EQ(RunOurs(circuit, ours), 0);
-    circuit.ngText = ExportText(kSpiceDialectSpice3, kExportAc);
-    EXPECT_NE(circuit.ngText.find("* Error: Capacitor C5 not supported by SPICE\n"), std::string::npos) << circuit.ngText;
     // The 1 pF part left out changes the filter by far less than the tolerance.
-    const NgspiceResult theirs = RunNgspiceAs(circuit, kSpiceDialectSpice3);
-    ASSERT_TRUE(theirs.error.empty()) << theirs.error << "\n" << circuit.ngText;
-    ASSERT_EQ(theirs.values.size(), ours.size());
-    for (std::size_t q = 0; q < ours.size(); ++q) {
-        const Disagreement d = CompareCurve(ours[q], theirs.scale, theirs.values[q], circuit);
-        EXPECT_LE(d.worst, circuit.relative) << circuit.quantities[q] << " at " << d.at << "\n" << circuit.ngText;
-    }
+    const std::string text = RunBothOnTheSpice3Export(circuit, kExportAc);
+    EXPECT_NE(text.find("* Error: Capacitor C5 not supported by SPICE\n"), std::string::npos) << text;
+}
+
+// Switches in the Spice3 form: a current-controlled one, and a voltage-controlled one that
+// opens as its control rises, each driven through its whole range and out beyond both ends.
+TEST_F(SpiceExportNgspice, SwitchesRunInNgspiceAsHere)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit;
+    circuit.name = "export_switches";
+    circuit.ourText = "* switches\n"
+                      "V1 1 0 5\n"
+                      "R1 1 2 1K\n"
+                      "S1 2 0 3 0 SOPEN\n"
+                      "V3 3 0 SIN(1 2 1K)\n"
+                      "R2 1 4 1K\n"
+                      "W1 4 0 VC SCLOSE\n"
+                      "VC 5 0 SIN(0 2M 500)\n"
+                      "RC 5 0 1\n"
+                      ".MODEL SOPEN VSWITCH(RON=10 ROFF=100K VON=0.5 VOFF=1.5)\n"
+                      ".MODEL SCLOSE ISWITCH(RON=5 ROFF=1MEG ION=1M IOFF=-0.5M)\n"
+                      ".TRAN 10U 2M 0 10U\n"
+                      ".END\n";
+    circuit.analysis = ReferenceAnalysis::kTran;
+    circuit.quantities = {"V(2)", "V(4)"};
+    circuit.ngQuantities = {"v(2)", "v(4)"};
+    circuit.floor = 1e-2;
+    circuit.relative = 1e-3;
+    RunBothOnTheSpice3Export(circuit, kExportTransient);
 }
 
 }  // namespace
