@@ -396,6 +396,48 @@ std::string Spice3PassiveModelLine(const ModelStatement& model)
 
 }  // namespace
 
+std::string Spice3MesfetModelLine(const ModelStatement& model)
+{
+    // The Raytheon (Statz) GaAsFET is ngspice's MESFET level 1; the other levels and what that
+    // model lacks have no Spice3 form. Defaults differ, so every value is written.
+    struct Carried {
+        const char* name;
+        const char* spiceName;
+        double fallback;
+    };
+    static constexpr Carried kCarried[] = {
+        {"VTO", "VTO", -2.5}, {"ALPHA", "ALPHA", 2.0}, {"BETA", "BETA", 0.1}, {"B", "B", 0.3},
+        {"LAMBDA", "LAMBDA", 0.0}, {"RD", "RD", 0.0}, {"RS", "RS", 0.0}, {"IS", "IS", 1e-14},
+        {"CGS", "CGS", 0.0}, {"CGD", "CGD", 0.0}, {"VBI", "PB", 1.0}, {"FC", "FC", 0.5},
+        {"KF", "KF", 0.0}, {"AF", "AF", 1.0},
+    };
+    struct Left {
+        const char* name;
+        double fallback;
+    };
+    static constexpr Left kLeft[] = {
+        {"GAMMA", 0.0}, {"DELTA", 0.0}, {"Q", 2.0}, {"TAU", 0.0}, {"RG", 0.0}, {"N", 1.0}, {"M", 0.5},
+        {"CDS", 0.0}, {"VDELTA", 0.2}, {"VMAX", 0.5}, {"EG", 1.11}, {"XTI", 0.0}, {"VTOTC", 0.0},
+        {"BETATCE", 0.0}, {"TRG1", 0.0}, {"TRD1", 0.0}, {"TRS1", 0.0},
+    };
+    const std::string& text = model.paramText;
+    auto valueOf = [&](const char* name, double fallback) {
+        std::string value;
+        GetModelParamValue(text, name, fallback, value);
+        return value;
+    };
+    if (ParseNumber(valueOf("LEVEL", 1.0)) != 2.0) return {};
+    for (const Left& left : kLeft)
+        if (ParseNumber(valueOf(left.name, left.fallback)) != left.fallback) return {};
+    for (const char* name : {"T_MEASURED", "T_ABS", "T_REL_GLOBAL", "T_REL_LOCAL"}) {
+        std::string copy = text;
+        if (!FindModelParam(copy, name, false).empty()) return {};
+    }
+    std::string params = "LEVEL=1";
+    for (const Carried& carried : kCarried) params += StrPrintf(" %s=%s", carried.spiceName, valueOf(carried.name, carried.fallback).c_str());
+    return StrPrintf(".MODEL %s NMF (%s)\n", model.name.c_str(), params.c_str());
+}
+
 int ExportModelStatements(int scope)
 {
     std::vector<std::string> written;
@@ -414,6 +456,11 @@ int ExportModelStatements(int scope)
         if (model.type == kModelOpa || model.type == kModelPul || model.type == kModelSin) continue;
         // Spice3's switches are written as behavioural sources that carry their model's values.
         if (IsSpice3() && (model.type == kModelVswitch || model.type == kModelIswitch)) continue;
+        if (IsSpice3() && model.type == kModelGasfet) {
+            // A model without a Spice3 form: its parts say so.
+            if (const std::string line = Spice3MesfetModelLine(model); !line.empty()) AddSpiceLine(scope, line);
+            continue;
+        }
         if (IsSpice3() && (model.type == kModelRes || model.type == kModelCap || model.type == kModelInd)) {
             AddSpiceLine(scope, Spice3PassiveModelLine(model));
             continue;

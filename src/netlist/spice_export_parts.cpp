@@ -746,7 +746,8 @@ int ExportPartLines(int scope)
         case kComponentNpn4:
         case kComponentPnp4:
         case kComponentGaAsFet: {
-            if (Is2G() && type == kComponentGaAsFet) {
+            const ModelStatement* gaasfet = type == kComponentGaAsFet && IsSpice3() ? StatementOf(component) : nullptr;
+            if (type == kComponentGaAsFet && (Is2G() || (IsSpice3() && (!gaasfet || Spice3MesfetModelLine(*gaasfet).empty())))) {
                 // Its model cannot be written in this dialect, so neither can the part.
                 AppendUnsupportedComment(line, component, name);
                 break;
