@@ -305,6 +305,33 @@ void AppendModelParameters(std::string& line, const ModelStatement& model)
         line += "(" + model.paramText + ")\n";
 }
 
+namespace {
+
+// Spice3 names the length and width terms of the BSIM1 and BSIM2 parameters VFB, PHI, K1 and
+// K2 with a leading L or W (LVFB), and those of BSIM2's ETA0 LETA0 and WETA0.
+void RenameBsimTerms(std::string& text)
+{
+    std::string level;
+    if (GetModelParamValue(text, "LEVEL", 1.0, level) != 0) return;
+    const double number = ParseNumber(level);
+    if (number != 4.0 && number != 5.0) return;
+    std::vector<std::pair<std::string, std::string>> names;
+    for (const char* base : {"VFB", "PHI", "K1", "K2"})
+        for (const char* side : {"L", "W"}) names.emplace_back(std::string(base) + side, std::string(side) + base);
+    if (number == 5.0) {
+        names.emplace_back("LETA", "LETA0");
+        names.emplace_back("WETA", "WETA0");
+    }
+    std::string renamed;
+    for (const auto& [ours, theirs] : names) {
+        const std::string assignment = FindModelParam(text, ours, true);
+        if (!assignment.empty()) renamed += " " + theirs + assignment.substr(ours.size());
+    }
+    text += renamed;
+}
+
+}  // namespace
+
 int PrepareModelsForDialect()
 {
     const SpiceDialect dialect = ExportRun().dialect;
@@ -357,6 +384,7 @@ int PrepareModelsForDialect()
                 if (GetModelParamValue(text, name, 0.0, v) == 0 && ParseNumber(v) == 0.0) FindModelParam(text, name, true);
             }
         }
+        if (dialect == kSpiceDialectSpice3 && (model.type == kModelNmos || model.type == kModelPmos)) RenameBsimTerms(text);
         const ModelTypeRow* row = FindModelTypeRow(model.row);
         if (!row) continue;
         for (const ModelParamDesc& param : row->Params()) {
