@@ -493,9 +493,18 @@ int ExportModelStatements(int scope)
             AddSpiceLine(scope, Spice3PassiveModelLine(model));
             continue;
         }
+        // Spice3 (ngspice) knows the lateral PNP as a PNP whose substrate lies at its base.
+        const bool lateral = IsSpice3() && model.type == kModelLpnp;
         std::string line = StrPrintf(".MODEL %s %s%s ", ModelNameText(model.name).c_str(),
-                                     model.akoName.empty() ? "" : ("AKO:" + model.akoName + " ").c_str(), row->name);
-        AppendModelParameters(line, model);
+                                     model.akoName.empty() ? "" : ("AKO:" + model.akoName + " ").c_str(),
+                                     lateral ? "PNP" : row->name);
+        if (lateral) {
+            ModelStatement pnp = model;
+            pnp.paramText = "SUBS=-1 " + pnp.paramText;
+            AppendModelParameters(line, pnp);
+        } else {
+            AppendModelParameters(line, model);
+        }
         AddSpiceLine(scope, line);
     }
     return 0;

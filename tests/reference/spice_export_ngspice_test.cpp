@@ -25,7 +25,7 @@ const char* const kNetlists[] = {
     "ac_three_coupled", "ac_controlled_sources", "ac_current_source", "ac_temperature_coefficients",
     "dc_sweep_controlled", "dc_sweep_poly", "dc_sweep_nested", "dc_sweep_temperature", "noise_resistor_divider",
     "noise_rc_bridge", "noise_current_input", "line_ideal_ac", "line_lossy_ac", "tran_subcircuits", "dev_diode_op",
-    "tran_switch_ramp", "dev_gaasfet_ac", "bsim1_op",
+    "tran_switch_ramp", "dev_gaasfet_ac", "bsim1_op", "dev_lpnp_dc",
 };
 
 // Netlists whose exports only this program runs: ngspice has no PSpice digital primitives.
@@ -58,6 +58,8 @@ const std::map<std::pair<std::string, int>, std::string> kLeftOutDialect = {
     {{"bsim1_op", kSpiceDialect2G}, "SPICE 2G has no BSIM1 MOSFET"},
     {{"bsim1_op", kSpiceDialectPspice}, "the PSpice form keeps this program's names of the BSIM1 length and width "
                                         "terms (VFBL), which ngspice does not know (LVFB)"},
+    {{"dev_lpnp_dc", kSpiceDialect2G}, "ngspice knows no LPNP model type (its lateral PNP is a PNP with SUBS=-1)"},
+    {{"dev_lpnp_dc", kSpiceDialectPspice}, "ngspice's PSpice mode knows no LPNP model type"},
     {{"line_lossy_ac", kSpiceDialect2G}, "SPICE 2G has no lossy line: the export says so in place of the line"},
     {{"line_lossy_ac", kSpiceDialectPspice}, "the PSpice lossy line (T with LEN=, R, L, G, C) is unknown to "
                                              "ngspice's PSpice mode; its Spice3 form (LTRA) is compared"},
@@ -65,10 +67,11 @@ const std::map<std::pair<std::string, int>, std::string> kLeftOutDialect = {
 
 // Netlists whose Spice3 export uses forms of Spice3 that this program's reader does not take:
 // the model types R, C, L (RES, CAP, IND here) and NMF (GASFET), a diode's AREA=, a switch as a
-// behavioural current source (B is the GaAsFET here) and BSIM1 terms named LVFB (VFBL here).
+// behavioural current source (B is the GaAsFET here), BSIM1 terms named LVFB (VFBL here) and
+// the lateral PNP as a PNP with SUBS=-1 (LPNP here).
 const std::set<std::string> kSpice3FormsNotOurs = {"ac_temperature_coefficients", "dc_sweep_temperature",
                                                    "dev_diode_op",   "tran_switch_ramp",
-                                                   "dev_gaasfet_ac", "bsim1_op"};
+                                                   "dev_gaasfet_ac", "bsim1_op", "dev_lpnp_dc"};
 
 std::string WithoutCarriageReturns(std::string text)
 {
