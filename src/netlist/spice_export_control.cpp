@@ -21,6 +21,7 @@
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
 #include "netlist/model_library_lookup.h"
+#include "netlist/spice_dot_commands.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_analysis_commands.h"
@@ -605,11 +606,18 @@ void ExportControlLines()
     if (!Is2G()) {
         // The program's default library is this program's own: what the circuit takes from it
         // (models, subcircuits) is written into the netlist, and other simulators cannot read it.
+        // The libraries are the exported circuit's (the list follows them only at a model lookup,
+        // and may still hold those of the circuit built before), then those registered directly.
         const std::string defaultLibrary = ResolveLibraryPath("");
+        std::vector<std::string> paths = CircuitLibraries();
         for (const LibraryListEntry& entry : Libraries().lists[kCircuitLibraryList])
-            if ((!run.record || !EqualsNoCase(entry.path, run.record->title)) && !EqualsNoCase(entry.path, defaultLibrary) &&
-                std::filesystem::exists(entry.path))
-                AddSpiceLine(0, StrPrintf(".LIB \"%s\"\n", entry.path.c_str()), false);
+            if (entry.direct && std::none_of(paths.begin(), paths.end(),
+                                             [&](const std::string& path) { return EqualsNoCase(path, entry.path); }))
+                paths.push_back(entry.path);
+        for (const std::string& path : paths)
+            if ((!run.record || !EqualsNoCase(path, run.record->title)) && !EqualsNoCase(path, defaultLibrary) &&
+                std::filesystem::exists(path))
+                AddSpiceLine(0, StrPrintf(".LIB \"%s\"\n", path.c_str()), false);
         AddSpiceLine(0, "*\n", false);
     }
     const AnalysisLimits* limits = Limits();
