@@ -485,6 +485,8 @@ int ExportModelStatements(int scope)
         if (model.type == kModelOpa || model.type == kModelPul || model.type == kModelSin) continue;
         // Spice3's switches are written as behavioural sources that carry their model's values.
         if (IsSpice3() && (model.type == kModelVswitch || model.type == kModelIswitch)) continue;
+        // Its lines carry their model's values.
+        if (IsSpice3() && model.type == kModelTrn) continue;
         if (IsSpice3() && model.type == kModelGasfet) {
             // A model without a Spice3 form: its parts say so.
             if (const std::string line = Spice3MesfetModelLine(model); !line.empty()) AddSpiceLine(scope, line);

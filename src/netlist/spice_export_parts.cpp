@@ -413,6 +413,9 @@ std::map<std::string, std::string> LineSettings(const SchematicItem* component, 
 
 bool IsLossyLine(const SchematicItem* component, int scope) { return LineSettings(component, scope).count("LEN") != 0; }
 
+void WriteLtraLine(std::string& line, const std::string& name, const std::array<std::string, 4>& node,
+                   const std::map<std::string, std::string>& settings, int scope);
+
 // SPICE 2G has no lossy line; Spice3 writes it as the LTRA line model, PSpice as it stands.
 void ExportLossyLine(std::string& line, SchematicItem* component, const std::string& name,
                      const std::array<std::string, 4>& node, int scope)
@@ -426,7 +429,46 @@ void ExportLossyLine(std::string& line, SchematicItem* component, const std::str
         AppendPartValue(line, component, scope, true);
         return;
     }
-    const std::map<std::string, std::string> settings = LineSettings(component, scope);
+    WriteLtraLine(line, name, node, LineSettings(component, scope), scope);
+}
+
+// A line with a model in Spice3, which has no line models of this kind: the model's values
+// with the part's own over them (a leading number is the length), as an ideal line or, with
+// a length, the LTRA line.
+void ExportSpice3ModelLine(std::string& line, SchematicItem* component, const std::string& name,
+                           const std::array<std::string, 4>& node, int scope)
+{
+    std::map<std::string, std::string> settings;
+    if (const ModelStatement* model = StatementOf(component))
+        for (const char* key : {"ZO", "TD", "F", "NL", "R", "L", "G", "C", "LEN"}) {
+            std::string copy = model->paramText;
+            if (FindModelParam(copy, key, false).empty()) continue;
+            GetModelParamValue(model->paramText, key, 0.0, settings[std::string(key) == "ZO" ? "Z0" : key]);
+        }
+    std::string text = PartValueText(component, scope);
+    std::replace(text.begin(), text.end(), '=', ' ');
+    std::istringstream in(text);
+    std::vector<std::string> tokens;
+    for (std::string token; in >> token;) tokens.push_back(token);
+    std::size_t first = 0;
+    if (!tokens.empty()) {
+        ParseNumber(tokens[0]);
+        if (!ParseError()) settings["LEN"] = tokens[first++];
+    }
+    for (std::size_t i = first; i + 1 < tokens.size(); i += 2) settings[CopyUpperCase(tokens[i])] = tokens[i + 1];
+    if (settings.count("LEN")) {
+        WriteLtraLine(line, name, node, settings, scope);
+        return;
+    }
+    WritePartNameAndNodes(line, component, name);
+    for (const char* key : {"Z0", "TD", "F", "NL"})
+        if (const auto found = settings.find(key); found != settings.end()) line += StrPrintf(" %s=%s", key, found->second.c_str());
+    line += "\n";
+}
+
+void WriteLtraLine(std::string& line, const std::string& name, const std::array<std::string, 4>& node,
+                   const std::map<std::string, std::string>& settings, int scope)
+{
     auto value = [&](const char* key) {
         const auto found = settings.find(key);
         return found == settings.end() ? std::string("0") : found->second;
@@ -930,6 +972,8 @@ int ExportPartLines(int scope)
                        CurrentControlled(type, kComponentNTIofV) || CurrentControlled(type, kComponentLTIofV) ||
                        CurrentControlled(type, kComponentZLFIofV)) {
                 AppendUnsupportedComment(line, component, name);
+            } else if (type == kComponentTline && IsSpice3() && hasModel) {
+                ExportSpice3ModelLine(line, component, name, node, scope);
             } else if (type == kComponentTline && IsLossyLine(component, scope)) {
                 ExportLossyLine(line, component, name, node, scope);
             } else if (type == kComponentTline) {

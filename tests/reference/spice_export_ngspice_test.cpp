@@ -123,6 +123,22 @@ protected:
         return text;
     }
 
+    // A circuit of the test's own, its node voltages compared.
+    static ReferenceCircuit OwnCircuit(const char* name, const char* text, ReferenceAnalysis analysis,
+                                       const std::vector<std::string>& nodes, double floor)
+    {
+        ReferenceCircuit circuit;
+        circuit.name = name;
+        circuit.ourText = text;
+        circuit.analysis = analysis;
+        for (const std::string& node : nodes) {
+            circuit.quantities.push_back("V(" + node + ")");
+            circuit.ngQuantities.push_back("v(" + node + ")");
+        }
+        circuit.floor = floor;
+        return circuit;
+    }
+
     // This program's run of the circuit against ngspice's run of its Spice3 export, quantity by
     // quantity; returns the export.
     std::string RunBothOnTheSpice3Export(ReferenceCircuit& circuit, unsigned mask)
@@ -411,29 +427,25 @@ TEST_F(SpiceExportNgspice, TheExampleCircuitsRunAlikeInNgspice)
 TEST_F(SpiceExportNgspice, PassiveModelsRunInNgspiceAsHere)
 {
     ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
-    ReferenceCircuit circuit;
-    circuit.name = "export_passive_models";
-    circuit.ourText = "* passive models\n"
-                      "V1 1 0 AC 1\n"
-                      "R1 1 2 RM 25\n"
-                      "L1 2 3 LM 0.5m\n"
-                      "C1 3 0 CM 2u\n"
-                      "R3 3 4 RT {RV}\n"
-                      "C4 4 0 10n\n"
-                      "C5 4 0 CV 1p\n"
-                      ".PARAM RV=500\n"
-                      ".MODEL RM RES(R=2 TC1=0.003 TC2=1e-5)\n"
-                      ".MODEL RT RES(R=2 TCE=0.5 T_MEASURED=40)\n"
-                      ".MODEL LM IND(L=2 TC1=-0.001 T_ABS=60)\n"
-                      ".MODEL CM CAP(C=0.5 TC1=0.0005 T_REL_GLOBAL=10)\n"
-                      ".MODEL CV CAP(VC1=0.1)\n"
-                      ".TEMP 75\n"
-                      ".AC DEC 20 100 100k\n"
-                      ".END\n";
-    circuit.analysis = ReferenceAnalysis::kAc;
-    circuit.quantities = {"V(2)", "V(3)", "V(4)"};
-    circuit.ngQuantities = {"v(2)", "v(3)", "v(4)"};
-    circuit.floor = 1e-6;
+    ReferenceCircuit circuit = OwnCircuit("export_passive_models",
+                                          "* passive models\n"
+                                          "V1 1 0 AC 1\n"
+                                          "R1 1 2 RM 25\n"
+                                          "L1 2 3 LM 0.5m\n"
+                                          "C1 3 0 CM 2u\n"
+                                          "R3 3 4 RT {RV}\n"
+                                          "C4 4 0 10n\n"
+                                          "C5 4 0 CV 1p\n"
+                                          ".PARAM RV=500\n"
+                                          ".MODEL RM RES(R=2 TC1=0.003 TC2=1e-5)\n"
+                                          ".MODEL RT RES(R=2 TCE=0.5 T_MEASURED=40)\n"
+                                          ".MODEL LM IND(L=2 TC1=-0.001 T_ABS=60)\n"
+                                          ".MODEL CM CAP(C=0.5 TC1=0.0005 T_REL_GLOBAL=10)\n"
+                                          ".MODEL CV CAP(VC1=0.1)\n"
+                                          ".TEMP 75\n"
+                                          ".AC DEC 20 100 100k\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kAc, {"2", "3", "4"}, 1e-6);
     // The 1 pF part left out changes the filter by far less than the tolerance.
     const std::string text = RunBothOnTheSpice3Export(circuit, kExportAc);
     EXPECT_NE(text.find("* Error: Capacitor C5 not supported by SPICE\n"), std::string::npos) << text;
@@ -444,27 +456,44 @@ TEST_F(SpiceExportNgspice, PassiveModelsRunInNgspiceAsHere)
 TEST_F(SpiceExportNgspice, SwitchesRunInNgspiceAsHere)
 {
     ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
-    ReferenceCircuit circuit;
-    circuit.name = "export_switches";
-    circuit.ourText = "* switches\n"
-                      "V1 1 0 5\n"
-                      "R1 1 2 1K\n"
-                      "S1 2 0 3 0 SOPEN\n"
-                      "V3 3 0 SIN(1 2 1K)\n"
-                      "R2 1 4 1K\n"
-                      "W1 4 0 VC SCLOSE\n"
-                      "VC 5 0 SIN(0 2M 500)\n"
-                      "RC 5 0 1\n"
-                      ".MODEL SOPEN VSWITCH(RON=10 ROFF=100K VON=0.5 VOFF=1.5)\n"
-                      ".MODEL SCLOSE ISWITCH(RON=5 ROFF=1MEG ION=1M IOFF=-0.5M)\n"
-                      ".TRAN 10U 2M 0 10U\n"
-                      ".END\n";
-    circuit.analysis = ReferenceAnalysis::kTran;
-    circuit.quantities = {"V(2)", "V(4)"};
-    circuit.ngQuantities = {"v(2)", "v(4)"};
-    circuit.floor = 1e-2;
-    circuit.relative = 1e-3;
+    ReferenceCircuit circuit = OwnCircuit("export_switches",
+                                          "* switches\n"
+                                          "V1 1 0 5\n"
+                                          "R1 1 2 1K\n"
+                                          "S1 2 0 3 0 SOPEN\n"
+                                          "V3 3 0 SIN(1 2 1K)\n"
+                                          "R2 1 4 1K\n"
+                                          "W1 4 0 VC SCLOSE\n"
+                                          "VC 5 0 SIN(0 2M 500)\n"
+                                          "RC 5 0 1\n"
+                                          ".MODEL SOPEN VSWITCH(RON=10 ROFF=100K VON=0.5 VOFF=1.5)\n"
+                                          ".MODEL SCLOSE ISWITCH(RON=5 ROFF=1MEG ION=1M IOFF=-0.5M)\n"
+                                          ".TRAN 10U 2M 0 10U\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kTran, {"2", "4"}, 1e-2);
     RunBothOnTheSpice3Export(circuit, kExportTransient);
+}
+
+// Lines with a line model in the Spice3 form: an ideal line whose model gives the impedance and
+// the delay, and a lossy cable whose model the part's own length and resistance override.
+TEST_F(SpiceExportNgspice, ModelledLinesRunInNgspiceAsHere)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit = OwnCircuit("export_model_lines",
+                                          "* lines\n"
+                                          "V1 1 0 AC 1\n"
+                                          "RS 1 2 50\n"
+                                          "T1 2 0 3 0 COAX\n"
+                                          "RL 3 0 75\n"
+                                          "RS2 1 4 50\n"
+                                          "T2 4 0 5 0 CABLE 3 R=0.2\n"
+                                          "RL2 5 0 50\n"
+                                          ".MODEL COAX TRN (ZO=50 TD=2N)\n"
+                                          ".MODEL CABLE TRN (LEN=2 R=0.1 L=250N G=0 C=100P)\n"
+                                          ".AC DEC 20 1MEG 100MEG\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kAc, {"3", "5"}, 1e-3);
+    RunBothOnTheSpice3Export(circuit, kExportAc);
 }
 
 }  // namespace
