@@ -21,6 +21,7 @@
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
 #include "netlist/model_library_lookup.h"
+#include "netlist/spice_dot_commands.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_analysis_commands.h"
@@ -296,7 +297,9 @@ bool NeedsSpiceNamePrefix(std::string_view name)
 
 std::string ModelNameText(std::string_view name)
 {
-    return (NeedsSpiceNamePrefix(name) ? "_" : "") + std::string(name);
+    std::string text(NeedsSpiceNamePrefix(name) ? "_" : "");
+    text += name;
+    return text;
 }
 
 void AppendModelParameters(std::string& line, const ModelStatement& model)
@@ -306,6 +309,33 @@ void AppendModelParameters(std::string& line, const ModelStatement& model)
     else
         line += "(" + model.paramText + ")\n";
 }
+
+namespace {
+
+// Spice3 names the length and width terms of the BSIM1 and BSIM2 parameters VFB, PHI, K1 and
+// K2 with a leading L or W (LVFB), and those of BSIM2's ETA0 LETA0 and WETA0.
+void RenameBsimTerms(std::string& text)
+{
+    std::string level;
+    if (GetModelParamValue(text, "LEVEL", 1.0, level) != 0) return;
+    const double number = ParseNumber(level);
+    if (number != 4.0 && number != 5.0) return;
+    std::vector<std::pair<std::string, std::string>> names;
+    for (const char* base : {"VFB", "PHI", "K1", "K2"})
+        for (const char* side : {"L", "W"}) names.emplace_back(std::string(base) + side, std::string(side) + base);
+    if (number == 5.0) {
+        names.emplace_back("LETA", "LETA0");
+        names.emplace_back("WETA", "WETA0");
+    }
+    std::string renamed;
+    for (const auto& [ours, theirs] : names) {
+        const std::string assignment = FindModelParam(text, ours, true);
+        if (!assignment.empty()) renamed += " " + theirs + assignment.substr(ours.size());
+    }
+    text += renamed;
+}
+
+}  // namespace
 
 int PrepareModelsForDialect()
 {
@@ -359,6 +389,7 @@ int PrepareModelsForDialect()
                 if (GetModelParamValue(text, name, 0.0, v) == 0 && ParseNumber(v) == 0.0) FindModelParam(text, name, true);
             }
         }
+        if (dialect == kSpiceDialectSpice3 && (model.type == kModelNmos || model.type == kModelPmos)) RenameBsimTerms(text);
         const ModelTypeRow* row = FindModelTypeRow(model.row);
         if (!row) continue;
         for (const ModelParamDesc& param : row->Params()) {
@@ -373,6 +404,71 @@ int PrepareModelsForDialect()
         }
     }
     return 0;
+}
+
+namespace {
+
+// The R, C and L models of Spice3 carry the temperature coefficients and the temperature they
+// were measured at; the parts write the value multiplier and the device temperature.
+std::string Spice3PassiveModelLine(const ModelStatement& model)
+{
+    const char* type = model.type == kModelRes ? "R" : model.type == kModelCap ? "C" : "L";
+    std::string text = model.paramText;
+    std::string params;
+    for (const char* name : {"TC1", "TC2", "TCE"}) {
+        const std::string assignment = FindModelParam(text, name, false);
+        if (!assignment.empty()) params += (params.empty() ? "" : " ") + assignment;
+    }
+    if (!FindModelParam(text, "T_MEASURED", false).empty()) {
+        std::string tnom;
+        GetModelParamValue(text, "T_MEASURED", 0.0, tnom);
+        params += (params.empty() ? "TNOM=" : " TNOM=") + tnom;
+    }
+    return StrPrintf(".MODEL %s %s (%s)\n", model.name.c_str(), type, params.c_str());
+}
+
+}  // namespace
+
+std::string Spice3MesfetModelLine(const ModelStatement& model)
+{
+    // The Raytheon (Statz) GaAsFET is ngspice's MESFET level 1; the other levels and what that
+    // model lacks have no Spice3 form. Defaults differ, so every value is written.
+    struct Carried {
+        const char* name;
+        const char* spiceName;
+        double fallback;
+    };
+    static constexpr Carried kCarried[] = {
+        {"VTO", "VTO", -2.5}, {"ALPHA", "ALPHA", 2.0}, {"BETA", "BETA", 0.1}, {"B", "B", 0.3},
+        {"LAMBDA", "LAMBDA", 0.0}, {"RD", "RD", 0.0}, {"RS", "RS", 0.0}, {"IS", "IS", 1e-14},
+        {"CGS", "CGS", 0.0}, {"CGD", "CGD", 0.0}, {"VBI", "PB", 1.0}, {"FC", "FC", 0.5},
+        {"KF", "KF", 0.0}, {"AF", "AF", 1.0},
+    };
+    struct Left {
+        const char* name;
+        double fallback;
+    };
+    static constexpr Left kLeft[] = {
+        {"GAMMA", 0.0}, {"DELTA", 0.0}, {"Q", 2.0}, {"TAU", 0.0}, {"RG", 0.0}, {"N", 1.0}, {"M", 0.5},
+        {"CDS", 0.0}, {"VDELTA", 0.2}, {"VMAX", 0.5}, {"EG", 1.11}, {"XTI", 0.0}, {"VTOTC", 0.0},
+        {"BETATCE", 0.0}, {"TRG1", 0.0}, {"TRD1", 0.0}, {"TRS1", 0.0},
+    };
+    const std::string& text = model.paramText;
+    auto valueOf = [&](const char* name, double fallback) {
+        std::string value;
+        GetModelParamValue(text, name, fallback, value);
+        return value;
+    };
+    if (ParseNumber(valueOf("LEVEL", 1.0)) != 2.0) return {};
+    for (const Left& left : kLeft)
+        if (ParseNumber(valueOf(left.name, left.fallback)) != left.fallback) return {};
+    for (const char* name : {"T_MEASURED", "T_ABS", "T_REL_GLOBAL", "T_REL_LOCAL"}) {
+        std::string copy = text;
+        if (!FindModelParam(copy, name, false).empty()) return {};
+    }
+    std::string params = "LEVEL=1";
+    for (const Carried& carried : kCarried) params += StrPrintf(" %s=%s", carried.spiceName, valueOf(carried.name, carried.fallback).c_str());
+    return StrPrintf(".MODEL %s NMF (%s)\n", model.name.c_str(), params.c_str());
 }
 
 int ExportModelStatements(int scope)
@@ -391,9 +487,31 @@ int ExportModelStatements(int scope)
             continue;
         }
         if (model.type == kModelOpa || model.type == kModelPul || model.type == kModelSin) continue;
+        // Spice3's switches are written as behavioural sources that carry their model's values.
+        if (IsSpice3() && (model.type == kModelVswitch || model.type == kModelIswitch)) continue;
+        // Its lines carry their model's values.
+        if (IsSpice3() && model.type == kModelTrn) continue;
+        if (IsSpice3() && model.type == kModelGasfet) {
+            // A model without a Spice3 form: its parts say so.
+            if (const std::string line = Spice3MesfetModelLine(model); !line.empty()) AddSpiceLine(scope, line);
+            continue;
+        }
+        if (IsSpice3() && (model.type == kModelRes || model.type == kModelCap || model.type == kModelInd)) {
+            AddSpiceLine(scope, Spice3PassiveModelLine(model));
+            continue;
+        }
+        // Spice3 (ngspice) knows the lateral PNP as a PNP whose substrate lies at its base.
+        const bool lateral = IsSpice3() && model.type == kModelLpnp;
         std::string line = StrPrintf(".MODEL %s %s%s ", ModelNameText(model.name).c_str(),
-                                     model.akoName.empty() ? "" : ("AKO:" + model.akoName + " ").c_str(), row->name);
-        AppendModelParameters(line, model);
+                                     model.akoName.empty() ? "" : ("AKO:" + model.akoName + " ").c_str(),
+                                     lateral ? "PNP" : row->name);
+        if (lateral) {
+            ModelStatement pnp = model;
+            pnp.paramText = "SUBS=-1 " + pnp.paramText;
+            AppendModelParameters(line, pnp);
+        } else {
+            AppendModelParameters(line, model);
+        }
         AddSpiceLine(scope, line);
     }
     return 0;
@@ -494,11 +612,18 @@ void ExportControlLines()
     if (!Is2G()) {
         // The program's default library is this program's own: what the circuit takes from it
         // (models, subcircuits) is written into the netlist, and other simulators cannot read it.
+        // The libraries are the exported circuit's (the list follows them only at a model lookup,
+        // and may still hold those of the circuit built before), then those registered directly.
         const std::string defaultLibrary = ResolveLibraryPath("");
+        std::vector<std::string> paths = CircuitLibraries();
         for (const LibraryListEntry& entry : Libraries().lists[kCircuitLibraryList])
-            if ((!run.record || !EqualsNoCase(entry.path, run.record->title)) && !EqualsNoCase(entry.path, defaultLibrary) &&
-                std::filesystem::exists(entry.path))
-                AddSpiceLine(0, StrPrintf(".LIB \"%s\"\n", entry.path.c_str()), false);
+            if (entry.direct && std::none_of(paths.begin(), paths.end(),
+                                             [&](const std::string& path) { return EqualsNoCase(path, entry.path); }))
+                paths.push_back(entry.path);
+        for (const std::string& path : paths)
+            if ((!run.record || !EqualsNoCase(path, run.record->title)) && !EqualsNoCase(path, defaultLibrary) &&
+                std::filesystem::exists(path))
+                AddSpiceLine(0, StrPrintf(".LIB \"%s\"\n", path.c_str()), false);
         AddSpiceLine(0, "*\n", false);
     }
     const AnalysisLimits* limits = Limits();
@@ -558,7 +683,8 @@ void ExportControlLines()
                 while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
                 const std::size_t interval = line.rfind(' ');
                 if (interval != std::string::npos) line.resize(interval);
-                line += " " + sweep.substr(4);
+                line += ' ';
+                line.append(sweep, 4);
             }
             analysisLine(line);
         }

@@ -26,7 +26,7 @@ void AppendAttributeSetting(std::string& line, const SchematicItem* component, i
     std::string text = Attribute(component, id);
     if (id == kAttrCommand)
         for (std::size_t p = text.find('+'); p != std::string::npos; p = text.find('+', p + 1))
-            if (p + 1 < text.size() && std::isalpha(static_cast<unsigned char>(text[p + 1]))) text.insert(p + 1, " ");
+            if (p + 1 < text.size() && std::isalpha(static_cast<unsigned char>(text[p + 1]))) text.insert(p + 1, 1, ' ');
     if (text.empty()) text = fallback;
     if (text.empty()) return;
     line += std::string(prefix) + text + std::string(end);
@@ -37,9 +37,10 @@ void AppendPowerAndNodes(std::string& line, const SchematicItem* component)
     const std::string power = Attribute(component, kAttrPowerNode);
     const std::string ground = Attribute(component, kAttrGroundNode);
     line += (power.empty() ? std::string("$G_DPWR") : power) + " " + (ground.empty() ? std::string("$G_DGND") : ground) + "\n+";
-    for (int pin = 0; pin < component->PinCount(); ++pin)
-        line += " " + GetSpiceNodeName(component->pinNodes[static_cast<std::size_t>(pin)], ComponentScope(component),
-                                       component, pin);
+    for (int pin = 0; pin < component->PinCount(); ++pin) {
+        line += ' ';
+        line += GetSpiceNodeName(component->pinNodes[static_cast<std::size_t>(pin)], ComponentScope(component), component, pin);
+    }
     line += "\n";
 }
 

@@ -40,7 +40,9 @@ bool IsWrapBreak(std::string_view text, std::size_t i)
     return false;
 }
 
-// One physical line cut into pieces of at most width characters, each continued with "+ ".
+// One physical line cut into pieces of at most width characters, each continued with "+ ". A
+// quoted text (a file name) is never cut: a reader joins the pieces with a blank. One longer
+// than the width stands whole on a longer line.
 void WrapPhysicalLine(std::string_view line, int width, std::string& out)
 {
     bool first = true;
@@ -52,11 +54,25 @@ void WrapPhysicalLine(std::string_view line, int width, std::string& out)
             return;
         }
         std::size_t lastBlank = 0, lastBreak = 0;
+        bool quoted = line.front() == '"';
         for (std::size_t i = 1; i < room; ++i) {
-            if (IsWrapBlank(line[i])) lastBlank = i;
-            else if (IsWrapBreak(line, i)) lastBreak = i + 1;
+            if (line[i] == '"') {
+                quoted = !quoted;
+                if (quoted) lastBreak = i;  // before the opening quote
+                else lastBreak = i + 1;     // after the closing one
+            } else if (quoted) {
+                continue;
+            } else if (IsWrapBlank(line[i])) {
+                lastBlank = i;
+            } else if (IsWrapBreak(line, i)) {
+                lastBreak = i + 1;
+            }
         }
-        const std::size_t cut = lastBlank ? lastBlank : lastBreak ? lastBreak : room;
+        std::size_t cut = lastBlank ? lastBlank : lastBreak ? lastBreak : room;
+        if (!lastBlank && !lastBreak && quoted) {
+            const std::size_t close = line.find('"', room);
+            cut = close == std::string_view::npos ? line.size() : close + 1;
+        }
         if (!first) out += "\n+ ";
         out += line.substr(0, cut);
         line.remove_prefix(cut);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "netlist/numeric_helpers.h"
@@ -202,13 +204,21 @@ std::string FirstValue(std::string_view text, std::string_view& rest)
     return values[0];
 }
 
-void AppendPartValue(std::string& line, const SchematicItem* component, int scope, bool asItStands = false)
+// A part's value as written: its first value, then " IC=..." and whatever follows.
+struct PartValueFields {
+    std::string first;
+    std::string rest;
+};
+
+PartValueFields SplitPartValue(const SchematicItem* component, int scope, bool asItStands)
 {
+    PartValueFields fields;
     std::string value = PartValueText(component, scope);
     if (value.find_first_not_of(" \t") == std::string::npos) value = "0";
     std::string_view rest;
     const std::string first = FirstValue(value, rest);
-    line += " " + (asItStands ? first : BraceParamReferences(first, scope, true));
+    fields.first = asItStands ? first : BraceParamReferences(first, scope, true);
+    std::string& line = fields.rest;
     std::size_t p = rest.find_first_not_of(" \t");
     if (p != std::string_view::npos && rest.size() >= p + 2 && ToUpperChar(rest[p]) == 'I' && ToUpperChar(rest[p + 1]) == 'C') {
         std::size_t q = rest.find_first_not_of(" \t", p + 2);
@@ -226,7 +236,109 @@ void AppendPartValue(std::string& line, const SchematicItem* component, int scop
         while (!tail.empty() && (tail.back() == ' ' || tail.back() == '\t')) tail.pop_back();
         line += " " + tail;
     }
-    line += "\n";
+    return fields;
+}
+
+void AppendPartValue(std::string& line, const SchematicItem* component, int scope, bool asItStands = false)
+{
+    const PartValueFields fields = SplitPartValue(component, scope, asItStands);
+    line += " " + fields.first + fields.rest + "\n";
+}
+
+// A resistor, capacitor or inductor with a model in Spice3: the model name before the value (the
+// order ngspice keeps the model of a capacitor or inductor by). The R, C and L models know no
+// value multiplier (folded into the part's value here), no voltage or current coefficients and
+// no temperature relative to an AKO model; a device temperature becomes TEMP= or DTEMP=.
+void ExportSpice3Passive(std::string& line, SchematicItem* component, const std::string& name, int scope)
+{
+    const int type = ItemComponentType(component);
+    const bool hasModel = !ModelText(component).empty();
+    const ModelStatement* model = hasModel ? StatementOf(component) : nullptr;
+    const std::string text = model ? model->paramText : std::string();
+    auto given = [&](const char* param) {
+        std::string copy = text;
+        return !FindModelParam(copy, param, false).empty();
+    };
+    auto valueOf = [&](const char* param, double fallback) {
+        std::string value;
+        GetModelParamValue(text, param, fallback, value);
+        return value;
+    };
+    bool expressible = !given("T_REL_LOCAL");
+    for (const char* coefficient : {"VC1", "VC2", "IL1", "IL2"})
+        if (given(coefficient) && ParseNumber(valueOf(coefficient, 0.0)) != 0.0) expressible = false;
+    PartValueFields fields = SplitPartValue(component, scope, false);
+    const char* multiplierName = type == kComponentResistor ? "R" : type == kComponentCapacitor ? "C" : "L";
+    const std::string multiplierText = valueOf(multiplierName, 1.0);
+    const double multiplier = ParseNumber(multiplierText);
+    if (ParseError()) {
+        expressible = false;
+    } else if (multiplier != 1.0) {
+        const double value = ParseNumber(fields.first);
+        if (!ParseError())
+            fields.first = StrPrintf("%.12g", value * multiplier);
+        else if (fields.first.size() > 1 && fields.first.front() == '{' && fields.first.back() == '}')
+            fields.first = "{(" + fields.first.substr(1, fields.first.size() - 2) + ")*" + multiplierText + "}";
+        else
+            expressible = false;
+    }
+    if (!expressible) {
+        AppendUnsupportedComment(line, component, name);
+        return;
+    }
+    // A resistor's own coefficients "TC=a,b" are TC1= and TC2= in Spice3.
+    static const std::regex kTc(R"((^|\s)TC\s*=\s*([^,\s]+)(\s*,\s*([^,\s]+))?)", std::regex::icase);
+    std::smatch tc;
+    if (type == kComponentResistor && std::regex_search(fields.rest, tc, kTc))
+        fields.rest = tc.prefix().str() + tc[1].str() + "TC1=" + tc[2].str() +
+                      (tc[4].matched ? " TC2=" + tc[4].str() : std::string()) + tc.suffix().str();
+    WritePartNameAndNodes(line, component, name);
+    if (hasModel) AppendPartModelName(line, component, false);
+    line += " " + fields.first;
+    if (given("T_ABS"))
+        line += " TEMP=" + valueOf("T_ABS", 0.0);
+    else if (given("T_REL_GLOBAL"))
+        line += " DTEMP=" + valueOf("T_REL_GLOBAL", 0.0);
+    line += fields.rest + "\n";
+}
+
+// Spice3 has no switch of this program's kind (its resistance moves smoothly between RON and
+// ROFF as the control passes from the one threshold to the other): a behavioural current
+// source gives the same resistance, its control held to the thresholds' span.
+void ExportSpice3Switch(std::string& line, SchematicItem* component, const std::string& name,
+                        const std::array<std::string, 4>& node, const std::string& control)
+{
+    const ModelStatement* model = StatementOf(component);
+    if (!model) {
+        AppendUnsupportedComment(line, component, name);
+        return;
+    }
+    const bool voltage = ItemComponentType(component) == kComponentS;
+    auto valueOf = [&](const char* param, double fallback) {
+        std::string value;
+        GetModelParamValue(model->paramText, param, fallback, value);
+        return ParseNumber(value);
+    };
+    const double ron = valueOf("RON", 1.0);
+    const double roff = valueOf("ROFF", 1e6);
+    const double on = voltage ? valueOf("VON", 1.0) : valueOf("ION", 1e-3);
+    const double off = voltage ? valueOf("VOFF", 0.0) : valueOf("IOFF", 0.0);
+    const std::string element = AddedElementName("B" + name, ComponentScope(component));
+    const std::string across = StrPrintf("V(%s,%s)", node[0].c_str(), node[1].c_str());
+    std::string conductance;
+    if (on == off) {
+        conductance = StrPrintf("(%s >= %.10g ? %.10g : %.10g)", control.c_str(), on, 1.0 / ron, 1.0 / roff);
+    } else {
+        const double lm = std::log(ron * roff) * 0.5;
+        const double lr = std::log(ron / roff);
+        const double span = on - off;
+        const double half = std::abs(span) * 0.5;
+        const std::string x = StrPrintf("MIN(MAX(%s-(%.10g),%.10g),%.10g)", control.c_str(), (on + off) * 0.5, -half, half);
+        conductance = StrPrintf("EXP(-(%.10g+(%.10g)*%s-(%.10g)*%s*%s*%s))", lm, 1.5 * lr / span, x.c_str(),
+                                2.0 * lr / (span * span * span), x.c_str(), x.c_str(), x.c_str());
+    }
+    line += StrPrintf("%s %s %s I = %s*%s\n", element.c_str(), node[0].c_str(), node[1].c_str(), across.c_str(),
+                      conductance.c_str());
 }
 
 void AppendSourceValues(std::string& line, const SchematicItem* component, int scope)
@@ -301,6 +413,9 @@ std::map<std::string, std::string> LineSettings(const SchematicItem* component, 
 
 bool IsLossyLine(const SchematicItem* component, int scope) { return LineSettings(component, scope).count("LEN") != 0; }
 
+void WriteLtraLine(std::string& line, const std::string& name, const std::array<std::string, 4>& node,
+                   const std::map<std::string, std::string>& settings, int scope);
+
 // SPICE 2G has no lossy line; Spice3 writes it as the LTRA line model, PSpice as it stands.
 void ExportLossyLine(std::string& line, SchematicItem* component, const std::string& name,
                      const std::array<std::string, 4>& node, int scope)
@@ -314,7 +429,46 @@ void ExportLossyLine(std::string& line, SchematicItem* component, const std::str
         AppendPartValue(line, component, scope, true);
         return;
     }
-    const std::map<std::string, std::string> settings = LineSettings(component, scope);
+    WriteLtraLine(line, name, node, LineSettings(component, scope), scope);
+}
+
+// A line with a model in Spice3, which has no line models of this kind: the model's values
+// with the part's own over them (a leading number is the length), as an ideal line or, with
+// a length, the LTRA line.
+void ExportSpice3ModelLine(std::string& line, SchematicItem* component, const std::string& name,
+                           const std::array<std::string, 4>& node, int scope)
+{
+    std::map<std::string, std::string> settings;
+    if (const ModelStatement* model = StatementOf(component))
+        for (const char* key : {"ZO", "TD", "F", "NL", "R", "L", "G", "C", "LEN"}) {
+            std::string copy = model->paramText;
+            if (FindModelParam(copy, key, false).empty()) continue;
+            GetModelParamValue(model->paramText, key, 0.0, settings[std::string(key) == "ZO" ? "Z0" : key]);
+        }
+    std::string text = PartValueText(component, scope);
+    std::replace(text.begin(), text.end(), '=', ' ');
+    std::istringstream in(text);
+    std::vector<std::string> tokens;
+    for (std::string token; in >> token;) tokens.push_back(token);
+    std::size_t first = 0;
+    if (!tokens.empty()) {
+        ParseNumber(tokens[0]);
+        if (!ParseError()) settings["LEN"] = tokens[first++];
+    }
+    for (std::size_t i = first; i + 1 < tokens.size(); i += 2) settings[CopyUpperCase(tokens[i])] = tokens[i + 1];
+    if (settings.count("LEN")) {
+        WriteLtraLine(line, name, node, settings, scope);
+        return;
+    }
+    WritePartNameAndNodes(line, component, name);
+    for (const char* key : {"Z0", "TD", "F", "NL"})
+        if (const auto found = settings.find(key); found != settings.end()) line += StrPrintf(" %s=%s", key, found->second.c_str());
+    line += "\n";
+}
+
+void WriteLtraLine(std::string& line, const std::string& name, const std::array<std::string, 4>& node,
+                   const std::map<std::string, std::string>& settings, int scope)
+{
     auto value = [&](const char* key) {
         const auto found = settings.find(key);
         return found == settings.end() ? std::string("0") : found->second;
@@ -618,6 +772,10 @@ int ExportPartLines(int scope)
         case kComponentResistor:
         case kComponentCapacitor:
         case kComponentInductor:
+            if (IsSpice3() && (hasModel || type == kComponentResistor)) {
+                ExportSpice3Passive(line, component, name, scope);
+                break;
+            }
             WritePartNameAndNodes(line, component, name);
             if (!Is2G() && hasModel) AppendPartModelName(line, component, false);
             AppendPartValue(line, component, scope);
@@ -630,7 +788,8 @@ int ExportPartLines(int scope)
         case kComponentNpn4:
         case kComponentPnp4:
         case kComponentGaAsFet: {
-            if (Is2G() && type == kComponentGaAsFet) {
+            const ModelStatement* gaasfet = type == kComponentGaAsFet && IsSpice3() ? StatementOf(component) : nullptr;
+            if (type == kComponentGaAsFet && (Is2G() || (IsSpice3() && (!gaasfet || Spice3MesfetModelLine(*gaasfet).empty())))) {
                 // Its model cannot be written in this dialect, so neither can the part.
                 AppendUnsupportedComment(line, component, name);
                 break;
@@ -645,12 +804,14 @@ int ExportPartLines(int scope)
                     line += "\n";
             } else {
                 // Only a plain area factor other than 0 carries over; OFF and IC= are this
-                // program's own instance settings.
+                // program's own instance settings. A Spice3 diode names its area (ngspice takes
+                // a number after a diode's model for a node).
                 std::istringstream in(value);
                 std::string first;
                 if (in >> first) {
                     const double area = ParseNumber(first);
-                    if (!ParseError() && area != 0.0) line += StrPrintf(" %g", area);
+                    if (!ParseError() && area != 0.0)
+                        line += StrPrintf(IsSpice3() && type == kComponentDiode ? " AREA=%g" : " %g", area);
                 }
                 line += "\n";
             }
@@ -811,6 +972,8 @@ int ExportPartLines(int scope)
                        CurrentControlled(type, kComponentNTIofV) || CurrentControlled(type, kComponentLTIofV) ||
                        CurrentControlled(type, kComponentZLFIofV)) {
                 AppendUnsupportedComment(line, component, name);
+            } else if (type == kComponentTline && IsSpice3() && hasModel) {
+                ExportSpice3ModelLine(line, component, name, node, scope);
             } else if (type == kComponentTline && IsLossyLine(component, scope)) {
                 ExportLossyLine(line, component, name, node, scope);
             } else if (type == kComponentTline) {
@@ -830,6 +993,10 @@ int ExportPartLines(int scope)
                     AppendUnsupportedComment(line, component, name);
                     break;
                 }
+                if (IsSpice3()) {
+                    ExportSpice3Switch(line, component, name, node, StrPrintf("V(%s,%s)", node[2].c_str(), node[3].c_str()));
+                    break;
+                }
                 WritePartNameAndNodes(line, component, name);
                 AppendPartModelName(line, component, true);
             } else if (type == kComponentW) {
@@ -837,9 +1004,13 @@ int ExportPartLines(int scope)
                     AppendUnsupportedComment(line, component, name);
                     break;
                 }
-                WritePartNameAndNodes(line, component, name);
                 std::string control = PartValueText(component, scope);
                 if (control.find_first_not_of(" ") == std::string::npos) control = "V";
+                if (IsSpice3()) {
+                    ExportSpice3Switch(line, component, name, node, "I(" + control + ")");
+                    break;
+                }
+                WritePartNameAndNodes(line, component, name);
                 line += " " + control;
                 AppendPartModelName(line, component, true);
             } else if (type == kComponentSubckt || type == kComponentMacro) {

@@ -71,7 +71,7 @@ std::string FixContinuations(std::string line)
 {
     for (std::size_t p = 0; p < line.size(); ++p)
         if (line[p] == '+' && (p == 0 || line[p - 1] == '\n') && p + 1 < line.size() && line[p + 1] != ' ')
-            line.insert(p + 1, " ");
+            line.insert(p + 1, 1, ' ');
     return line;
 }
 
@@ -154,8 +154,10 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
     const std::string name = ExpandedSubcktName(info);
     std::string header = StrPrintf("*\n.SUBCKT %s", name.c_str());
     const std::vector<std::int32_t>& pinMap = info.MacroPart().pinMap;
-    for (std::size_t pin = 0; pin < pinMap.size(); ++pin)
-        header += " " + GetSpiceNodeName(pinMap[pin] > 0 ? pinMap[pin] : 0, scope, nullptr, 0);
+    for (std::size_t pin = 0; pin < pinMap.size(); ++pin) {
+        header += ' ';
+        header += GetSpiceNodeName(pinMap[pin] > 0 ? pinMap[pin] : 0, scope, nullptr, 0);
+    }
     if (call) AppendSubcktArguments(header, call, '.');
     AddSpiceLine(scope, header + "\n", false);
     if (int rc = ExportPartLines(scope)) return rc;

@@ -62,6 +62,8 @@ bool NeedsSpiceNamePrefix(std::string_view name);
 std::string ModelNameText(std::string_view name);  // with the "_" prefix where needed
 void AppendModelParameters(std::string& line, const ModelStatement& model);
 int PrepareModelsForDialect();
+// The Spice3 (ngspice MESFET) model line of a GaAsFET model, or "" when it has none.
+std::string Spice3MesfetModelLine(const ModelStatement& model);
 
 // Model parameter texts.
 // The assignment of name in text ("NAME=value" as written), or "" when absent; with remove it

@@ -92,6 +92,20 @@ TEST_F(SpiceExportTest, DigitalPinsMeetAnalogNodesOnTheirNames)
     }
 }
 
+// The .LIB lines name the libraries of the circuit exported, not those of the circuit built
+// before it, also when every model of the circuit is its own.
+TEST_F(SpiceExportTest, LibLinesAreTheExportedCircuitsOwn)
+{
+    const std::string library = (dir_ / "parts.lib").string();
+    std::ofstream(library, std::ios::binary) << ".MODEL DX D(IS=1e-14)\n";
+    const std::string first = Export("first\n.LIB \"" + library + "\"\nV1 1 0 1\nR1 1 2 1k\nD1 2 0 DX\n.TRAN 1u 10u\n.END\n",
+                                     kSpiceDialectPspice);
+    EXPECT_NE(first.find(".LIB \"" + library + "\""), std::string::npos) << first;
+    const std::string second = Export("second\nV1 1 0 1\nR1 1 2 1k\nD1 2 0 DY\n.MODEL DY D(IS=2e-14)\n.TRAN 1u 10u\n.END\n",
+                                      kSpiceDialectPspice);
+    EXPECT_EQ(second.find("parts.lib"), std::string::npos) << second;
+}
+
 TEST_F(SpiceExportTest, FileErrorsAreReportedNotSuccess)
 {
     Part(kComponentResistor, "R1", {1, 0}, {{kAttrValue, "1K"}});

@@ -78,6 +78,16 @@ TEST_F(SpiceExportTest, LongLinesWrapAtWidthWithPlus)
     const std::string longText = Export("pwl\nV1 1 0 PWL(" + many.substr(1) + ")\nR1 1 0 1k\n.TRAN 1u 40u\n.END\n",
                                         kSpiceDialectPspice);
     EXPECT_NE(longText.find("399N 0)"), std::string::npos);
+    // A quoted file name is never cut: readers join a continued line with a blank.
+    const std::string path = "\"/home/engineer/projects/power-supply-rev-c/simulation/libraries/vendor/models.lib\"";
+    const std::string lib = WrapSpiceLine(".LIB " + path, 80);
+    EXPECT_NE(lib.find(path), std::string::npos) << lib;
+    std::string two = ".LIB ";
+    two += path;
+    two += ' ';
+    two += path;
+    const std::string beside = WrapSpiceLine(two, 80);
+    EXPECT_EQ(beside.find(path), beside.rfind(path) - path.size() - 3) << beside;
 }
 
 TEST_F(SpiceExportTest, TemperatureLists)
