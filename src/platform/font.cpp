@@ -267,6 +267,9 @@ std::unique_ptr<RealizedFont> FontCache::Realize(const LOGFONT& lf) {
     cairo_font_options_set_hint_metrics(opts, CAIRO_HINT_METRICS_ON);
     font->hinted_ = cairo_scaled_font_create(font->face_, &along, &identity, opts);
     cairo_font_options_destroy(opts);
+    // A fixed-pitch face's characters all have the width the hinter gives them, which at a
+    // fractional size can differ by a pixel from the design width.
+    if (fixedPitch) tm.tmAveCharWidth = tm.tmMaxCharWidth = std::max(1, font->Advance('x'));
     return font;
 }
 

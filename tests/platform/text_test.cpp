@@ -49,15 +49,19 @@ TEST_F(TextTest, MetricsOfTheClassicFacesAreStable) {
         if (e.height < 0) EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, -e.height) << e.face;
         else EXPECT_EQ(tm.tmHeight, e.height);
     }
-    // Fixed pitch: every character has the average width, and the pitch bit says so.
-    Select(c.dc(), -13, "Courier New");
-    TEXTMETRIC tm = Metrics(c.dc());
-    EXPECT_EQ(tm.tmMaxCharWidth, tm.tmAveCharWidth);
-    EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
+    // Fixed pitch: every character has the average width, and the pitch bit says so; cell
+    // heights give fractional sizes.
+    TEXTMETRIC tm;
     SIZE s;
-    GetTextExtentPoint32(c.dc(), "iiWW..", 6, &s);
-    EXPECT_EQ(s.cx, 6 * tm.tmAveCharWidth);
-    EXPECT_EQ(s.cy, tm.tmHeight);
+    for (int height : {-13, 12, 22, 29}) {
+        Select(c.dc(), height, "Courier New");
+        tm = Metrics(c.dc());
+        EXPECT_EQ(tm.tmMaxCharWidth, tm.tmAveCharWidth) << height;
+        EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
+        GetTextExtentPoint32(c.dc(), "iiWW..", 6, &s);
+        EXPECT_EQ(s.cx, 6 * tm.tmAveCharWidth) << height;
+        EXPECT_EQ(s.cy, tm.tmHeight);
+    }
     Select(c.dc(), -13, "Arial");
     EXPECT_NE(Metrics(c.dc()).tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
     EXPECT_EQ(MatchedFamily(LOGFONT{.lfFaceName = "Courier New"}), "Liberation Mono");
