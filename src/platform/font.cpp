@@ -74,6 +74,13 @@ std::string FontKey(const LOGFONT& lf) {
 
 LONG Round(double v) { return static_cast<LONG>(std::lround(v)); }
 
+double GlyphAdvance(cairo_scaled_font_t* font, unsigned long index) {
+    cairo_glyph_t g{index, 0, 0};
+    cairo_text_extents_t ext;
+    cairo_scaled_font_glyph_extents(font, &g, 1, &ext);
+    return ext.x_advance;
+}
+
 }  // namespace
 
 bool IsOemFont(const LOGFONT& lf) { return lf.lfCharSet == OEM_CHARSET || Lower(lf.lfFaceName) == "terminal"; }
@@ -120,6 +127,7 @@ HFONT CreateFont(int height, int width, int escapement, int orientation, int wei
 }
 
 RealizedFont::~RealizedFont() {
+    if (hinted_) cairo_scaled_font_destroy(hinted_);
     if (measure_) cairo_scaled_font_destroy(measure_);
     if (scaled_) cairo_scaled_font_destroy(scaled_);
     if (face_) cairo_font_face_destroy(face_);
@@ -211,20 +219,19 @@ std::unique_ptr<RealizedFont> FontCache::Realize(const LOGFONT& lf) {
     tm.tmInternalLeading = std::max<LONG>(0, tm.tmHeight - Round(ppem));
     tm.tmExternalLeading = Round(gap * ppem / upm);
 
-    // Advances at this size, from the unhinted design widths.
+    // The average width from the unhinted design widths, as the face describes it.
     cairo_matrix_t size;
     cairo_matrix_init_scale(&size, ppem, ppem);
     font->measure_ = cairo_scaled_font_create(font->face_, &size, &identity, opts);
     font->oem_ = oem;
 
     double weighted = 0;
-    for (int i = 0; i < 26; ++i) weighted += kAvgWeights[i] * font->ExactAdvance(static_cast<unsigned char>('a' + i));
-    weighted += kAvgWeights[26] * font->ExactAdvance(' ');
-    double ave = fixedPitch ? font->ExactAdvance('x') : weighted / 1000.0;
+    for (int i = 0; i < 26; ++i) weighted += kAvgWeights[i] * font->DesignAdvance(static_cast<unsigned char>('a' + i));
+    weighted += kAvgWeights[26] * font->DesignAdvance(' ');
+    double ave = fixedPitch ? font->DesignAdvance('x') : weighted / 1000.0;
     // A requested width stretches the font horizontally to that average width.
     double xScale = 1.0;
     if (lf.lfWidth > 0 && ave > 0) xScale = lf.lfWidth / ave;
-    font->xScale_ = xScale;
     tm.tmAveCharWidth = std::max<LONG>(1, Round(ave * xScale));
     tm.tmMaxCharWidth = std::max<LONG>(tm.tmAveCharWidth, Round(maxAdvance * ppem / upm * xScale));
     tm.tmWeight = weight;
@@ -253,11 +260,20 @@ std::unique_ptr<RealizedFont> FontCache::Realize(const LOGFONT& lf) {
         cairo_matrix_multiply(&draw, &draw, &rot);
     }
     font->scaled_ = cairo_scaled_font_create(font->face_, &draw, &identity, opts);
+    // Advances: the hinter fits each glyph to the pixel grid and widens or narrows it to suit,
+    // so the letters are placed at the widths it gives them, at the drawing size along the baseline.
+    cairo_matrix_t along;
+    cairo_matrix_init_scale(&along, ppem * xScale, ppem);
+    cairo_font_options_set_hint_metrics(opts, CAIRO_HINT_METRICS_ON);
+    font->hinted_ = cairo_scaled_font_create(font->face_, &along, &identity, opts);
     cairo_font_options_destroy(opts);
+    // A fixed-pitch face's characters all have the width the hinter gives them, which at a
+    // fractional size can differ by a pixel from the design width.
+    if (fixedPitch) tm.tmAveCharWidth = tm.tmMaxCharWidth = std::max(1, font->Advance('x'));
     return font;
 }
 
-double RealizedFont::ExactAdvance(unsigned char c) const {
+unsigned long RealizedFont::GlyphIndex(unsigned char c) const {
     char ch = static_cast<char>(c);
     std::string utf8 = oem_ ? Cp437ToUtf8(std::string_view(&ch, 1)) : Cp1252ToUtf8(std::string_view(&ch, 1));
     cairo_glyph_t* glyphs = nullptr;
@@ -270,15 +286,14 @@ double RealizedFont::ExactAdvance(unsigned char c) const {
         index = glyphs[0].index;
     }
     if (glyphs) cairo_glyph_free(glyphs);
-    cairo_glyph_t g{index, 0, 0};
-    cairo_text_extents_t ext;
-    cairo_scaled_font_glyph_extents(measure_, &g, 1, &ext);
-    glyphs_[c] = index;
-    return ext.x_advance;
+    return index;
 }
 
+double RealizedFont::DesignAdvance(unsigned char c) const { return GlyphAdvance(measure_, GlyphIndex(c)); }
+
 void RealizedFont::Measure(unsigned char c) const {
-    advances_[c] = Round(ExactAdvance(c) * xScale_);
+    glyphs_[c] = GlyphIndex(c);
+    advances_[c] = Round(GlyphAdvance(hinted_, glyphs_[c]));
     measured_[c] = true;
 }
 

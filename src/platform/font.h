@@ -110,8 +110,9 @@ HFONT CreateFont(int height, int width, int escapement, int orientation, int wei
                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
                  DWORD quality, DWORD pitchAndFamily, const char* faceName);
 
-// A logical font realised at a device pixel size. Advances are whole pixels, computed from the
-// face's design widths so that measurements do not depend on the hinter.
+// A logical font realised at a device pixel size. Advances are whole pixels: the widths the hinter
+// gives the glyphs it draws, so that a grid-fitted letter never runs into the space or the letter
+// after it, and what is measured is what is drawn.
 class RealizedFont {
 public:
     ~RealizedFont();
@@ -140,17 +141,19 @@ public:
 private:
     friend class FontCache;
     RealizedFont() = default;
-    // The glyph and unhinted advance of a character at the font's size, before any stretch.
-    double ExactAdvance(unsigned char c) const;
+    // The glyph of a character in the face (0 when missing).
+    unsigned long GlyphIndex(unsigned char c) const;
+    // The unhinted design advance of a character at the font's size, before any stretch.
+    double DesignAdvance(unsigned char c) const;
     void Measure(unsigned char c) const;
     cairo_font_face_t* face_ = nullptr;
     cairo_scaled_font_t* scaled_ = nullptr;
     TEXTMETRIC metrics_;
     // Characters are measured when first asked for: most texts use few of them, and a
     // program that only needs the metrics (a batch run) measures the letters alone.
-    cairo_scaled_font_t* measure_ = nullptr;
+    cairo_scaled_font_t* measure_ = nullptr;  // design widths, for the average character width
+    cairo_scaled_font_t* hinted_ = nullptr;   // the drawing size unturned, with hinted advances
     bool oem_ = false;
-    double xScale_ = 1.0;
     mutable std::bitset<256> measured_;
     mutable std::array<int, 256> advances_{};
     mutable std::array<unsigned long, 256> glyphs_{};

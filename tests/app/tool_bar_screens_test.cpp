@@ -285,6 +285,41 @@ TEST_F(ToolBarScreens, EveryMenuOpened)
     }
 }
 
+TEST_F(ToolBarScreens, EditCopyToClipboardOpened)
+{
+    // Alt+E opens Edit; a click on Copy to Clipboard opens its popup.
+    bool shot = false;
+    Script([this] {
+        win::HMENU edit = win::GetSubMenu(Menus().main, 1);
+        for (int i = 0; i < win::GetMenuItemCount(edit); ++i) {
+            if (win::GetMenuString(edit, static_cast<win::UINT>(i), win::MF_BYPOSITION) != "Copy to Clipboard") continue;
+            win::RECT r{};
+            ASSERT_TRUE(win::GetMenuItemRect(frame_, edit, static_cast<win::UINT>(i), &r));
+            win::InputMouseMove((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            win::InputMouseButton(win::MouseButton::Left, true);
+            win::InputMouseButton(win::MouseButton::Left, false);
+        }
+    });
+    Script([&shot] {
+        Shoot("menu100_edit_copy_to_clipboard");
+        shot = win::IsMenuTracking();
+        for (int i = 0; i < 3; ++i) {
+            win::InputKey(win::VK_ESCAPE, true);
+            win::InputKey(win::VK_ESCAPE, false);
+        }
+    });
+    win::InputKey(win::VK_MENU, true);
+    win::InputKey('E', true);
+    win::InputKey('E', false);
+    win::InputKey(win::VK_MENU, false);
+    for (int i = 0; i < 200 && !shot; ++i) {
+        Pump();
+        win::CurrentBackend().WaitForEvents(10);
+    }
+    EXPECT_TRUE(shot);
+    Pump();
+}
+
 // Sends the dialog a command as its control would.
 void Command(win::HWND dialog, int id, int code = 0)
 {

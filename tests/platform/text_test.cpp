@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <algorithm>
+
 #include "gdi_test_support.h"
 #include "platform/gdi_mapping.h"
 
@@ -47,15 +49,19 @@ TEST_F(TextTest, MetricsOfTheClassicFacesAreStable) {
         if (e.height < 0) EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, -e.height) << e.face;
         else EXPECT_EQ(tm.tmHeight, e.height);
     }
-    // Fixed pitch: every character has the average width, and the pitch bit says so.
-    Select(c.dc(), -13, "Courier New");
-    TEXTMETRIC tm = Metrics(c.dc());
-    EXPECT_EQ(tm.tmMaxCharWidth, tm.tmAveCharWidth);
-    EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
+    // Fixed pitch: every character has the average width, and the pitch bit says so; cell
+    // heights give fractional sizes.
+    TEXTMETRIC tm;
     SIZE s;
-    GetTextExtentPoint32(c.dc(), "iiWW..", 6, &s);
-    EXPECT_EQ(s.cx, 6 * tm.tmAveCharWidth);
-    EXPECT_EQ(s.cy, tm.tmHeight);
+    for (int height : {-13, 12, 22, 29}) {
+        Select(c.dc(), height, "Courier New");
+        tm = Metrics(c.dc());
+        EXPECT_EQ(tm.tmMaxCharWidth, tm.tmAveCharWidth) << height;
+        EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
+        GetTextExtentPoint32(c.dc(), "iiWW..", 6, &s);
+        EXPECT_EQ(s.cx, 6 * tm.tmAveCharWidth) << height;
+        EXPECT_EQ(s.cy, tm.tmHeight);
+    }
     Select(c.dc(), -13, "Arial");
     EXPECT_NE(Metrics(c.dc()).tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
     EXPECT_EQ(MatchedFamily(LOGFONT{.lfFaceName = "Courier New"}), "Liberation Mono");
@@ -309,6 +315,64 @@ TEST_F(TextTest, DrawTextAlignmentTabsAndPrefixes) {
     c.Clear(kWhite);
     DrawText(c.dc(), "F", -1, &box, DT_SINGLELINE);
     EXPECT_GT(withLine, c.CountNot(kWhite));
+}
+
+// Each letter of a line drawn on its own at its place: no pixel is inked by two letters, and
+// between the ink of two words there is at least a space's width of blank columns, so words
+// neither run into each other nor together.
+TEST_F(TextTest, LettersKeepApartAndWordsKeepTheirSpaces) {
+    const char* lines[] = {"Copy the Visible Portion of Window in BMP Format", "Copy the Entire Window in WMF Format",
+                           "Copy the Entire Window to WMF File...", "www vwxyz Wavy Yw Kw fw rw",
+                           "Transient Analysis Limits", "Maximum time step"};
+    struct Font {
+        const char* face;
+        int height;
+        int weight;
+    } fonts[] = {{"MS Sans Serif", -11, FW_NORMAL},   // menus and dialogs
+                 {"MS Sans Serif", -11, FW_BOLD},     // default items
+                 {"Arial", -13, FW_NORMAL},           // schematic and plot texts
+                 {"Arial", -16, FW_NORMAL}};
+    for (const Font& f : fonts) {
+        Canvas c(420, 30);
+        Select(c.dc(), f.height, f.face, f.weight);
+        SetBkMode(c.dc(), TRANSPARENT);
+        const int space = GetTextExtent(c.dc(), " ").cx;
+        for (const char* line : lines) {
+            const std::string text(line);
+            const std::string where = std::string(f.face) + " " + std::to_string(f.height) + " " +
+                                      std::to_string(f.weight) + " \"" + text + "\"";
+            std::vector<int> owner(static_cast<size_t>(c.width() * c.height()), -1);
+            std::vector<int> left(text.size(), c.width()), right(text.size(), -1);  // ink columns of each letter
+            for (size_t i = 0; i < text.size(); ++i) {
+                c.Clear(kWhite);
+                const int x = 4 + GetTextExtent(c.dc(), std::string_view(text).substr(0, i)).cx;
+                TextOut(c.dc(), x, 4, text.substr(i, 1));
+                for (int y = 0; y < c.height(); ++y)
+                    for (int px = 0; px < c.width(); ++px) {
+                        if (c.At(px, y) == kWhite) continue;
+                        int& o = owner[static_cast<size_t>(y * c.width() + px)];
+                        ASSERT_EQ(o, -1) << where << ": '" << text[static_cast<size_t>(o)] << "' and '" << text[i]
+                                         << "' share the pixel " << px << "," << y;
+                        o = static_cast<int>(i);
+                        left[i] = std::min(left[i], px);
+                        right[i] = std::max(right[i], px);
+                    }
+            }
+            // The whole line drawn at once inks just what its letters ink.
+            c.Clear(kWhite);
+            RECT box{4, 4, c.width(), c.height()};
+            DrawText(c.dc(), text.c_str(), -1, &box, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+            int letters = 0;
+            for (int o : owner) letters += o >= 0;
+            EXPECT_EQ(c.CountNot(kWhite), letters) << where;
+            for (size_t i = 1; i + 1 < text.size(); ++i) {
+                if (text[i] != ' ') continue;
+                const int before = *std::max_element(right.begin(), right.begin() + static_cast<long>(i));
+                const int after = left[i + 1];
+                EXPECT_GE(after - before - 1, space) << where << ": the space after \"" << text.substr(0, i) << "\"";
+            }
+        }
+    }
 }
 
 TEST_F(TextTest, OemFontsShowCodePage437Glyphs) {
