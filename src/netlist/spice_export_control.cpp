@@ -127,6 +127,12 @@ std::string FindModelParam(std::string& text, std::string_view name, bool remove
     return found;
 }
 
+bool ModelParamGiven(const std::string& text, std::string_view name)
+{
+    std::string copy = text;
+    return !FindModelParam(copy, name, false).empty();
+}
+
 int GetModelParamValue(const std::string& text, std::string_view name, double fallback, std::string& out)
 {
     std::string copy = text;
@@ -462,10 +468,8 @@ std::string Spice3MesfetModelLine(const ModelStatement& model)
     if (ParseNumber(valueOf("LEVEL", 1.0)) != 2.0) return {};
     for (const Left& left : kLeft)
         if (ParseNumber(valueOf(left.name, left.fallback)) != left.fallback) return {};
-    for (const char* name : {"T_MEASURED", "T_ABS", "T_REL_GLOBAL", "T_REL_LOCAL"}) {
-        std::string copy = text;
-        if (!FindModelParam(copy, name, false).empty()) return {};
-    }
+    for (const char* name : {"T_MEASURED", "T_ABS", "T_REL_GLOBAL", "T_REL_LOCAL"})
+        if (ModelParamGiven(text, name)) return {};
     std::string params = "LEVEL=1";
     for (const Carried& carried : kCarried) params += StrPrintf(" %s=%s", carried.spiceName, valueOf(carried.name, carried.fallback).c_str());
     return StrPrintf(".MODEL %s NMF (%s)\n", model.name.c_str(), params.c_str());

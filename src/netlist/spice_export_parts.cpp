@@ -255,10 +255,7 @@ void ExportSpice3Passive(std::string& line, SchematicItem* component, const std:
     const bool hasModel = !ModelText(component).empty();
     const ModelStatement* model = hasModel ? StatementOf(component) : nullptr;
     const std::string text = model ? model->paramText : std::string();
-    auto given = [&](const char* param) {
-        std::string copy = text;
-        return !FindModelParam(copy, param, false).empty();
-    };
+    auto given = [&](const char* param) { return ModelParamGiven(text, param); };
     auto valueOf = [&](const char* param, double fallback) {
         std::string value;
         GetModelParamValue(text, param, fallback, value);
@@ -441,8 +438,7 @@ void ExportSpice3ModelLine(std::string& line, SchematicItem* component, const st
     std::map<std::string, std::string> settings;
     if (const ModelStatement* model = StatementOf(component))
         for (const char* key : {"ZO", "TD", "F", "NL", "R", "L", "G", "C", "LEN"}) {
-            std::string copy = model->paramText;
-            if (FindModelParam(copy, key, false).empty()) continue;
+            if (!ModelParamGiven(model->paramText, key)) continue;
             GetModelParamValue(model->paramText, key, 0.0, settings[std::string(key) == "ZO" ? "Z0" : key]);
         }
     std::string text = PartValueText(component, scope);

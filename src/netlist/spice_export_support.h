@@ -69,6 +69,8 @@ std::string Spice3MesfetModelLine(const ModelStatement& model);
 // The assignment of name in text ("NAME=value" as written), or "" when absent; with remove it
 // is taken out of text.
 std::string FindModelParam(std::string& text, std::string_view name, bool remove);
+// Whether text assigns name at all.
+bool ModelParamGiven(const std::string& text, std::string_view name);
 // The value of the assignment; the default ("%lg", trailing fraction zeros removed) when absent.
 // 0, or 15055 after reporting an assignment without "=".
 int GetModelParamValue(const std::string& text, std::string_view name, double fallback, std::string& out);
