@@ -1,6 +1,8 @@
 // The BSIM3 channel evaluation of up to four devices at once, one device in each lane of the AVX2
 // registers: the evaluation is a long chain of dependent divisions, roots and exponentials, and
-// four such chains side by side keep the processor busy where one leaves it waiting.
+// four such chains side by side keep the processor busy where one leaves it waiting. The bulk
+// junctions, the overlap charges and the linearised loads of the same devices go four at a time
+// too.
 //
 // Every lane makes the operations of the one-device form (bsim3_eval_body.h) in the same order:
 // the same overloads (a fixed number times a dual is not a dual times a dual), no fused
@@ -403,6 +405,145 @@ void Bsim3OverlapChargesLanes(const Bsim3Size* const* devices, const double* vgd
     };
     side(vgd, P(&Bsim3Size::cgdo), P(&Bsim3Size::cgdl), &Bsim3Overlaps::drain);
     side(vgs, P(&Bsim3Size::cgso), P(&Bsim3Size::cgsl), &Bsim3Overlaps::source);
+}
+
+// The linearised loads (LineariseRows and LineariseLoad of the load, without the charge node,
+// with the charges stored) of four devices, one in each lane: the matrix values of the 32
+// elements and the equivalent currents of the channel, the junctions and the charges, with the
+// same operations in the same order, so the same bits.
+void Bsim3LineariseLanes(const Bsim3LinearInput* in, const Bsim3LinearOutput* out, int count, double ag0,
+                         double gmin)
+{
+    // Idle lanes repeat the first device.
+    const Bsim3LinearInput* lane[kLanes];
+    for (int k = 0; k < kLanes; ++k) lane[k] = &in[k < count ? k : 0];
+    const Bsim3Size* devices[kLanes] = {lane[0]->p, lane[1]->p, lane[2]->p, lane[3]->p};
+    const Params P{devices};
+    auto Q = [&](double MosfetLoadValues::*m) {
+        return V{lane[0]->v->*m, lane[1]->v->*m, lane[2]->v->*m, lane[3]->v->*m};
+    };
+    auto I = [&](double Bsim3LinearInput::*m) { return V{lane[0]->*m, lane[1]->*m, lane[2]->*m, lane[3]->*m}; };
+    const V zero{}, ag = Broadcast(ag0);
+    const V mode = I(&Bsim3LinearInput::mode), type = P(&Bsim3Size::type);
+    const Mask normal = mode >= 0.0;
+
+    // LineariseRows.
+    const V gm = Q(&MosfetLoadValues::gm), gmbs = Q(&MosfetLoadValues::gmbs);
+    const V Gm = Select(normal, gm, -gm), Gmbs = Select(normal, gmbs, -gmbs);
+    const V FwdSum = Select(normal, gm + gmbs, zero), RevSum = Select(normal, zero, gm + gmbs);
+    const V pgbg = P(&Bsim3Size::gbg), pgbd = P(&Bsim3Size::gbd), pgbb = P(&Bsim3Size::gbb);
+    const V gsub = pgbg + pgbd + pgbb;
+    const V gbdpg = Select(normal, pgbg, zero), gbdpdp = Select(normal, pgbd, zero),
+            gbdpb = Select(normal, pgbb, zero), gbdpsp = Select(normal, -gsub, zero);
+    const V gbspg = Select(normal, zero, pgbg), gbspsp = Select(normal, zero, pgbd),
+            gbspb = Select(normal, zero, pgbb), gbspdp = Select(normal, zero, -gsub);
+    const V gbbdp = Select(normal, -pgbd, gsub), gbbsp = Select(normal, gsub, -pgbd);
+
+    // MapTerminalCapacitances.
+    const V qcggb = P(&Bsim3Size::cggb), qcgdb = P(&Bsim3Size::cgdb), qcgsb = P(&Bsim3Size::cgsb),
+            qcbgb = P(&Bsim3Size::cbgb), qcbdb = P(&Bsim3Size::cbdb), qcbsb = P(&Bsim3Size::cbsb),
+            qcdgb = P(&Bsim3Size::cdgb), qcddb = P(&Bsim3Size::cddb), qcdsb = P(&Bsim3Size::cdsb);
+    const V capbd = Q(&MosfetLoadValues::capbd), capbs = Q(&MosfetLoadValues::capbs);
+    const V cgdo = P(&Bsim3Size::cgdoBias), cgso = P(&Bsim3Size::cgsoBias), cgbo = P(&Bsim3Size::cgbo);
+    const V cggb = qcggb + cgdo + cgso + cgbo;
+    const V cbgb = qcbgb - cgbo;
+    const V cgdb = Select(normal, qcgdb, qcgsb) - cgdo;
+    const V cgsb = Select(normal, qcgsb, qcgdb) - cgso;
+    const V cdgb = Select(normal, qcdgb - cgdo, -(qcggb + qcbgb + qcdgb + cgdo));
+    const V cddb = Select(normal, qcddb + capbd + cgdo, capbd + cgdo - (qcgsb + qcbsb + qcdsb));
+    const V cdsb = Select(normal, qcdsb, -(qcgdb + qcbdb + qcddb));
+    const V csgb = Select(normal, -(qcggb + qcbgb + qcdgb + cgso), qcdgb - cgso);
+    const V csdb = Select(normal, -(qcgdb + qcbdb + qcddb), qcdsb);
+    const V cssb = Select(normal, capbs + cgso - (qcgsb + qcbsb + qcdsb), qcddb + capbs + cgso);
+    const V cbdb = Select(normal, qcbdb, qcbsb) - capbd;
+    const V cbsb = Select(normal, qcbsb, qcbdb) - capbs;
+
+    // Without the charge node its slopes are 0.
+    const V ggtg = zero, ggtd = zero, ggts = zero, ggtb = zero;
+    const V gRDS = P(&Bsim3Size::grds), gD = Q(&MosfetLoadValues::gd), gS = Q(&MosfetLoadValues::gs),
+            gG = Q(&MosfetLoadValues::gg), gB = Q(&MosfetLoadValues::gb);
+    const V gds = Q(&MosfetLoadValues::gds), gbd = Q(&MosfetLoadValues::gbd), gbs = Q(&MosfetLoadValues::gbs);
+    const V dx = Select(normal, Broadcast(0.4), Broadcast(0.6)), sx = Select(normal, Broadcast(0.6), Broadcast(0.4));
+
+    // Each lane's values go to its device, as they are formed; idle lanes store the first
+    // device's values again (the same bits).
+    const Bsim3LinearOutput &o0 = out[0], &o1 = out[count > 1 ? 1 : 0], &o2 = out[count > 2 ? 2 : 0],
+                            &o3 = out[count > 3 ? 3 : 0];
+    auto store = [&](int at, V x, double* Bsim3LinearOutput::*to) {
+        (o0.*to)[at] = x[0], (o1.*to)[at] = x[1], (o2.*to)[at] = x[2], (o3.*to)[at] = x[3];
+    };
+    // The matrix values: g alone where only the series conductances reach, g + ag0 c elsewhere.
+    auto g = [&](int row, V value) { store(row - 1, value, &Bsim3LinearOutput::stamps); };
+    auto gc = [&](int row, V value, V c) {
+        store(row - 1, value + ag * c, &Bsim3LinearOutput::stamps);
+        return ag * c;
+    };
+    g(1, -gRDS);
+    g(2, -gRDS);
+    g(3, gRDS);
+    g(4, gRDS);
+    g(5, gD);
+    const V gc6 = gc(6, -ggtg + gG, cggb);
+    g(7, -gG);
+    g(8, -gG);
+    g(9, gG);
+    g(10, gS);
+    gc(11, gbd + gbs - pgbb + gB, -(cbgb + cbdb + cbsb));
+    g(12, -gB);
+    g(13, -gB);
+    g(14, gB);
+    const V gc15 = gc(15, gD + gds + gbd + RevSum + dx * ggtd + gbdpdp, cddb);
+    gc(16, gS + gds + gbs + FwdSum + sx * ggts + gbspsp, cssb);
+    g(17, -gD);
+    gc(18, -ggtb, -(cggb + cgdb + cgsb));
+    const V gc19 = gc(19, -ggtd, cgdb);
+    const V gc20 = gc(20, -ggts, cgsb);
+    g(21, -gS);
+    const V gc22 = gc(22, -pgbg, cbgb);
+    const V gc23 = gc(23, -gbd + gbbdp, cbdb);
+    const V gc24 = gc(24, -gbs + gbbsp, cbsb);
+    g(25, -gD);
+    const V gc26 = gc(26, Gm + dx * ggtg + gbdpg, cdgb);
+    gc(27, -(gbd - Gmbs - dx * ggtb - gbdpb), -(cdgb + cddb + cdsb));
+    const V gc28 = gc(28, -(gds + FwdSum - dx * ggts - gbdpsp), cdsb);
+    gc(29, -Gm + sx * ggtg + gbspg, csgb);
+    g(30, -gS);
+    gc(31, -(gbs + Gmbs - sx * ggtb - gbspb), -(csgb + csdb + cssb));
+    gc(32, -(gds + RevSum - sx * ggtd - gbspdp), csdb);
+
+    // The charge equivalents.
+    const V vbs = I(&Bsim3LinearInput::vbs), vgs = I(&Bsim3LinearInput::vgs), vds = I(&Bsim3LinearInput::vds),
+            vbd = I(&Bsim3LinearInput::vbd), vgd = I(&Bsim3LinearInput::vgd);
+    const V vgb = vgs - vbs;
+    const V t1 = ggtg * vgb - ggtd * vbd - ggts * vbs;
+    V ceqqg = I(&Bsim3LinearInput::cqg) - gc6 * vgb + gc19 * vbd + gc20 * vbs + t1;
+    V ceqqb = I(&Bsim3LinearInput::cqb) - gc22 * vgb + gc23 * vbd + gc24 * vbs;
+    V ceqqd = I(&Bsim3LinearInput::cqd) - gc26 * vgb + gc15 * vbd + gc28 * vbs - dx * t1;
+
+    // The channel (ChannelEquivalentCurrent) and the junctions.
+    auto channel = [&](V ids) {
+        return Select(normal, type * (ids - gds * vds - gm * vgs - gmbs * vbs),
+                      -type * (ids + gds * vds - gm * vgd - gmbs * vbd));
+    };
+    const V cdreq = channel(I(&Bsim3LinearInput::ids));
+    const V cdreqStored = channel(mode * (Q(&MosfetLoadValues::cd) + Q(&MosfetLoadValues::cbd)));
+    const V csub = P(&Bsim3Size::csub);
+    V ceqbs = Q(&MosfetLoadValues::cbs) - (gbs - gmin) * vbs;
+    V ceqbd = Q(&MosfetLoadValues::cbd) - (gbd - gmin) * vbd;
+    ceqbd = Select(normal, ceqbd - csub, ceqbd);
+    ceqbs = Select(normal, ceqbs, ceqbs - csub);
+    const Mask negative = type < 0.0;
+    ceqbs = Select(negative, -ceqbs, ceqbs), ceqbd = Select(negative, -ceqbd, ceqbd);
+    ceqqg = Select(negative, -ceqqg, ceqqg), ceqqb = Select(negative, -ceqqb, ceqqb);
+    ceqqd = Select(negative, -ceqqd, ceqqd);
+
+    store(0, cdreqStored, &Bsim3LinearOutput::rhs);
+    store(1, ceqbs, &Bsim3LinearOutput::rhs);
+    store(2, ceqbd, &Bsim3LinearOutput::rhs);
+    store(3, ceqqg, &Bsim3LinearOutput::rhs);
+    store(4, ceqqb, &Bsim3LinearOutput::rhs);
+    store(5, ceqqd, &Bsim3LinearOutput::rhs);
+    store(0, cdreq, &Bsim3LinearOutput::cdreq);
 }
 
 void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, const double* vdsIn,

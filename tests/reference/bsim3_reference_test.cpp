@@ -24,6 +24,7 @@ TEST_F(Bsim3ReferenceTest, OutputCharacteristic) { Check("bsim3_dc_iv"); }
 TEST_F(Bsim3ReferenceTest, WeakToStrongInversionWithBodyBiasAndPChannel) { Check("bsim3_subthreshold"); }
 TEST_F(Bsim3ReferenceTest, CommonSourceGainAndPhase) { Check("bsim3_ac"); }
 TEST_F(Bsim3ReferenceTest, CmosInverterPairSwitching) { Check("bsim3_inverter"); }
+TEST_F(Bsim3ReferenceTest, PassGatesConductBothWays) { Check("bsim3_pass_gate"); }
 TEST_F(Bsim3ReferenceTest, CapacitanceModelZeroIsTheSmoothModel) { Check("bsim3_capmod0"); }
 TEST_F(Bsim3ReferenceTest, NonQuasiStaticChargeNode) { Check("bsim3_nqs"); }
 TEST_F(Bsim3ReferenceTest, OutputNoise) { Check("bsim3_noise"); }
