@@ -615,8 +615,8 @@ private:
         linearised_.fill(false);
         AnalogSolverState& s = AnalogSolver();
         if (!storage_ || laneCount_ == 1 || s.iterationMode == kModeSmallSignal) return;
-        std::array<Bsim3LinearInput, kLanes> in;
-        std::array<Bsim3LinearOutput, kLanes> out;
+        auto& in = linearIn_;
+        auto& out = linearOut_;
         int used = 0;
         for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
             const PendingLoad& at = pending_[i];
@@ -733,6 +733,8 @@ private:
     std::array<int, kPending> lanes_{};
     std::array<LoadUpdate, kPending> updates_;
     std::array<bool, kPending> linearised_{};  // updated and linearised in the lanes
+    std::array<Bsim3LinearInput, kLanes> linearIn_;
+    std::array<Bsim3LinearOutput, kLanes> linearOut_;
     std::array<Lanes, kSets> sets_;
 };
 
