@@ -39,28 +39,6 @@ void EvaluateBsim3JunctionsLanes(const Bsim3Size* const* p, MosfetLoadValues* co
 // same operations in the same order, so the same bits. Only where Bsim3VectorSlopes().
 void Bsim3OverlapChargesLanes(const Bsim3Size* const* p, const double* vgd, const double* vgs,
                               Bsim3Overlaps* const* out, int count);
-// One device's load as its linearisation reads it: the size record and values the load has
-// updated (channel, charges, junctions and overlaps), its orientation, its voltages, its channel
-// current (mode-adjusted) and the present currents of its gate, bulk and drain charges.
-struct Bsim3LinearInput {
-    const Bsim3Size* p = nullptr;
-    const MosfetLoadValues* v = nullptr;
-    double mode = 1.0;
-    double vbs = 0.0, vgs = 0.0, vds = 0.0, vbd = 0.0, vgd = 0.0, ids = 0.0;
-    double cqg = 0.0, cqb = 0.0, cqd = 0.0;
-};
-// Where it goes: the 32 matrix values (g + ag0 c), the six right-hand-side currents of the replay
-// record (the channel's from the stored current) and the channel's equivalent current from ids.
-struct Bsim3LinearOutput {
-    double* stamps = nullptr;
-    double* rhs = nullptr;
-    double* cdreq = nullptr;
-};
-// The linearised loads of `count` (1 to 4) devices without the charge node whose loads store
-// charge, one in each vector lane; the same bits as one at a time. Only where
-// Bsim3VectorSlopes().
-void Bsim3LineariseLanes(const Bsim3LinearInput* in, const Bsim3LinearOutput* out, int count, double ag0,
-                         double gmin);
 // Bits of Bsim3LaneKey: devices without charges (a negative XPART), devices with the charge node.
 constexpr unsigned kBsim3NoCharges = 1u << 10, kBsim3ChargeNode = 1u << 11;
 

@@ -190,7 +190,6 @@ struct PendingLoad {
     double vbs = 0.0, vgs = 0.0, vds = 0.0, vbd = 0.0, vgd = 0.0, qdef = 0.0;
     int check = 1;
     bool bypassed = false;
-    bool states = false;   // the charge and current vectors hold the device's block
     bool replay = false;   // adds again what its last load added, nothing else
     bool channel = false;  // needs the channel and the bulk junctions evaluated
     double cgs = 0.0, cds = 0.0, cbs = 0.0;  // the channel's voltages, mode-adjusted
@@ -280,47 +279,46 @@ void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<do
     out.vbs = vbs, out.vgs = vgs, out.vds = vds, out.vbd = vbd, out.vgd = vgd, out.qdef = qdef;
     out.check = check;
     out.bypassed = bypassed;
-    out.states = states;
 }
 
-// What the rest of a device's load carries from its update to its linearisation and stamps.
-struct LoadUpdate {
-    bool chargeTerms = false;  // false: every charge term of the stamps is 0
-    double ids = 0.0;          // the channel current, mode-adjusted
-    double cqg = 0.0, cqb = 0.0, cqd = 0.0, cqcheq = 0.0, cqdef = 0.0;  // the charges' currents
-    double cdreq = 0.0;        // the channel's equivalent current from ids
-};
-
-// The rest of a device's load up to its linearisation, once its channel (when it needed one) is
-// evaluated into ch, with its charges q where the load stores charge: the new state, the charges
-// and their currents. False for the small-signal bias, which stamps nothing.
-bool UpdateLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charges& q, LoadUpdate& u)
+// The rest of a device's load, once its channel (when it needed one) is evaluated into ch, with
+// its charges q where the load stores charge.
+void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charges& q, double gmin,
+                std::uint64_t epoch)
 {
     AnalogSolverState& s = AnalogSolver();
     MosfetDevice& d = *at.d;
+    SemiconductorStamps& entry = *at.entry;
+    if (at.replay) {
+        Replay(s, d, entry, d.bsim3->replay);
+        return;
+    }
     Bsim3Size& p = *d.bsim3;
     MosfetLoadValues& v = d.values;
     const double type = p.type;
     const int mode = s.iterationMode;
     const bool nqs = p.nqsmod == 1;
-    const int slot = at.entry->stateSlot;
-    const bool states = at.states;
+    const int slot = entry.stateSlot;
+    const bool states = StateBlockHeld(s, slot);
     const double vbs = at.vbs, vgs = at.vgs, vds = at.vds, vbd = at.vbd, vgd = at.vgd, qdef = at.qdef;
+    const int check = at.check;
     const bool bypassed = at.bypassed;
     const LoadModeFlags& flags = s.flags;
-    u.chargeTerms = flags.chargeStorage != 0;
+    const bool storage = flags.chargeStorage != 0;
+    bool chargeTerms = storage;  // false: every charge term of the stamps is 0
+    double ids = 0.0;
     double qgate = 0.0, qbulk = 0.0, qdrn = 0.0;
     if (!bypassed) {
         // 8. The channel's results.
-        u.ids = ch.ids;
+        ids = ch.ids;
         v.von = type * ch.vth;
         v.vdsat = type * ch.vdsat;
         v.gm = ch.gm, v.gds = ch.gds, v.gmbs = ch.gmbs;
         p.csub = ch.csub, p.gbg = ch.gbg, p.gbd = ch.gbd, p.gbb = ch.gbb;
-        v.cd = d.mode * u.ids - v.cbd;
+        v.cd = d.mode * ids - v.cbd;
 
         // 9. Charges.
-        if (u.chargeTerms) {
+        if (storage) {
             qgate = q.qgate, qbulk = q.qbulk, qdrn = q.qdrn;
             p.cggb = q.cggb, p.cgdb = q.cgdb, p.cgsb = q.cgsb, p.cbgb = q.cbgb, p.cbdb = q.cbdb, p.cbsb = q.cbsb;
             p.cdgb = q.cdgb, p.cddb = q.cddb, p.cdsb = q.cdsb;
@@ -332,16 +330,17 @@ bool UpdateLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
 
         // 10. Convergence and the new state. A limited iterate has not converged; the move of
         // the solution is judged after the solve (SolveTestLevel8).
-        if (at.check == 1 && !(d.off && mode == kModeFixedInitial)) ++s.nonConvergedCount;
+        if (check == 1 && !(d.off && mode == kModeFixedInitial)) ++s.nonConvergedCount;
         v.vbs0 = vbs, v.vbd0 = vbd, v.vgs0 = vgs, v.vds0 = vds;
     } else {
-        u.ids = d.mode * (v.cd + v.cbd);  // the stored channel current, mode-adjusted
-        u.chargeTerms = flags.dynamic || flags.transientWithIc;
+        ids = d.mode * (v.cd + v.cbd);  // the stored channel current, mode-adjusted
+        chargeTerms = flags.dynamic || flags.transientWithIc;
     }
 
-    // 11. Overlap charges and the charges' currents.
+    // 11. Overlap charges and the charge equivalents.
+    double ceqqg = 0.0, ceqqb = 0.0, ceqqd = 0.0, cqcheqEq = 0.0, cqdef = 0.0;
     const double vgb = vgs - vbs;
-    if (u.chargeTerms) {
+    if (chargeTerms) {
         const Bsim3Overlaps overlaps = at.overlapsReady ? at.overlaps : Bsim3OverlapCharges(p, vgd, vgs);
         const Bsim3Overlap &od = overlaps.drain, &os = overlaps.source;
         p.cgdoBias = od.capacitance;
@@ -368,49 +367,16 @@ bool UpdateLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     }
     if (mode == kModeSmallSignal) {
         // The small-signal bias: the values stay for the AC stamp, nothing is stamped.
-        return false;
+        return;
     }
-    if (u.chargeTerms && states) {
-        if (!bypassed) {
-            if (mode == kModeFirstTimePoint)
-                for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.chargeStates, slot + k);
-            IntegrateBlockChargeCurrents(s, slot, {kQg, kQb, kQd});
-            if (nqs) IntegrateBlockChargeCurrents(s, slot, {kQcheq});
-        }
-        if (nqs) {
-            double gqdef = 0.0;
-            IntegrateCharge(slot + kQdef, 1.0, gqdef, u.cqdef);
-        }
-        u.cqg = StateSlot(s.currentStates, slot + kQg), u.cqb = StateSlot(s.currentStates, slot + kQb),
-        u.cqd = StateSlot(s.currentStates, slot + kQd), u.cqcheq = StateSlot(s.currentStates, slot + kQcheq);
-        if (mode == kModeFirstTimePoint)
-            for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.currentStates, slot + k);
-    }
-    return true;
-}
-
-// The linearised device of an updated load: the matrix values g + ag0 c of its elements (without
-// the charge node into the replay record, which keeps them, with it into `withChargeNode`) and
-// the equivalent currents of its channel, junctions and charges (into the replay record, and
-// u.cdreq).
-void LineariseLoad(const PendingLoad& at, LoadUpdate& u, double gmin, double* withChargeNode)
-{
-    const AnalogSolverState& s = AnalogSolver();
-    const MosfetDevice& d = *at.d;
-    const Bsim3Size& p = *d.bsim3;
-    const MosfetLoadValues& v = d.values;
-    const double type = p.type;
-    const bool nqs = p.nqsmod == 1;
-    const bool states = at.states;
-    const double vbs = at.vbs, vgs = at.vgs, vds = at.vds, vbd = at.vbd, vgd = at.vgd;
-    const double vgb = vgs - vbs;
-
-    // The ag0 c parts that the charge equivalents read are kept as the elements are linearised.
-    Bsim3Replay& r = d.bsim3->replay;
-    const double ag = u.chargeTerms ? s.ag0 : 0.0;
-    std::array<double, kElements> charged;
-    double* const values = nqs ? withChargeNode : r.stamps;
-    LineariseRows(d, u.chargeTerms, [&](int row, double g, double c) {
+    // The matrix values g + ag0 c, formed as the elements are linearised (without the charge
+    // node straight into the replay record, which keeps them), and the ag0 c parts that the
+    // charge equivalents read.
+    Bsim3Replay& r = p.replay;
+    const double ag = chargeTerms ? s.ag0 : 0.0;
+    std::array<double, kElements> withChargeNode, charged;
+    double* const values = nqs ? withChargeNode.data() : r.stamps;
+    LineariseRows(d, chargeTerms, [&](int row, double g, double c) {
         const auto k = static_cast<std::size_t>(row - 1);
         const double ac = ag * c;
         if (kChargeRead[k]) charged[k] = ac;
@@ -419,21 +385,36 @@ void LineariseLoad(const PendingLoad& at, LoadUpdate& u, double gmin, double* wi
         else if (nqs)
             withChargeNode[k] = g + ac;
     });
-    double ceqqg = 0.0, ceqqb = 0.0, ceqqd = 0.0, cqcheqEq = 0.0, cqdef = u.cqdef;
-    if (u.chargeTerms && states) {
+    if (chargeTerms && states) {
+        if (!bypassed) {
+            if (mode == kModeFirstTimePoint)
+                for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.chargeStates, slot + k);
+            IntegrateBlockChargeCurrents(s, slot, {kQg, kQb, kQd});
+            if (nqs) IntegrateBlockChargeCurrents(s, slot, {kQcheq});
+        }
+        if (nqs) {
+            double ceq = 0.0;
+            double gqdef = 0.0;
+            IntegrateCharge(slot + kQdef, 1.0, gqdef, ceq);
+            cqdef = ceq;
+        }
+        const double cqg = StateSlot(s.currentStates, slot + kQg), cqb = StateSlot(s.currentStates, slot + kQb),
+                     cqd = StateSlot(s.currentStates, slot + kQd), cqcheq = StateSlot(s.currentStates, slot + kQcheq);
         auto gc = [&](int row) { return charged[static_cast<std::size_t>(row - 1)]; };
         const double t1 = p.ggtg * vgb - p.ggtd * vbd - p.ggts * vbs;
         // gcggb (6), gcgdb (19), gcgsb (20); gcbgb (22), gcbdb (23), gcbsb (24); gcdgb (26), gcddb (15),
         // gcdsb (28); the charge node's gcq terms (37 to 39, negated there).
-        ceqqg = u.cqg - gc(6) * vgb + gc(19) * vbd + gc(20) * vbs + t1;
-        ceqqb = u.cqb - gc(22) * vgb + gc(23) * vbd + gc(24) * vbs;
-        ceqqd = u.cqd - gc(26) * vgb + gc(15) * vbd + gc(28) * vbs - DrainShare(d) * t1;
-        cqcheqEq = u.cqcheq - (-gc(37) * vgb + gc(38) * vbd + gc(39) * vbs) + t1;
+        ceqqg = cqg - gc(6) * vgb + gc(19) * vbd + gc(20) * vbs + t1;
+        ceqqb = cqb - gc(22) * vgb + gc(23) * vbd + gc(24) * vbs;
+        ceqqd = cqd - gc(26) * vgb + gc(15) * vbd + gc(28) * vbs - DrainShare(d) * t1;
+        cqcheqEq = cqcheq - (-gc(37) * vgb + gc(38) * vbd + gc(39) * vbs) + t1;
+        if (mode == kModeFirstTimePoint)
+            for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.currentStates, slot + k);
     }
 
     // 12. and 13. Linearised channel and junction currents; right-hand side.
     const bool normal = d.mode >= 0.0;
-    u.cdreq = ChannelEquivalentCurrent(normal, type, u.ids, v, vds, vgs, vbs, vgd, vbd);
+    const double cdreq = ChannelEquivalentCurrent(normal, type, ids, v, vds, vgs, vbs, vgd, vbd);
     double ceqbs = v.cbs - (v.gbs - gmin) * vbs;
     double ceqbd = v.cbd - (v.gbd - gmin) * vbd;
     if (normal)
@@ -444,61 +425,29 @@ void LineariseLoad(const PendingLoad& at, LoadUpdate& u, double gmin, double* wi
         ceqbs = -ceqbs, ceqbd = -ceqbd, ceqqg = -ceqqg, ceqqb = -ceqqb, ceqqd = -ceqqd;
         cqcheqEq = -cqcheqEq, cqdef = -cqdef;
     }
-    if (nqs) withChargeNode[kElements] = cqcheqEq - cqdef;
+    AddFetRhs(d, cdreq, ceqbs, ceqbd, ceqqg, ceqqb, ceqqd);
+    if (nqs) RhsEntry(d.extraInternal) += cqcheqEq - cqdef;
 
     // Kept for a replay: a bypassed load takes the channel current from the stored values,
     // which may differ from the evaluated one in the last bit.
+    r.epoch = nqs || mode == kModeFirstTimePoint ? 0 : epoch;
     const double cdreqBypassed =
-        at.bypassed ? u.cdreq
-                    : ChannelEquivalentCurrent(normal, type, d.mode * (v.cd + v.cbd), v, vds, vgs, vbs, vgd, vbd);
+        bypassed ? cdreq : ChannelEquivalentCurrent(normal, type, d.mode * (v.cd + v.cbd), v, vds, vgs, vbs, vgd, vbd);
     r.rhs[0] = cdreqBypassed, r.rhs[1] = ceqbs, r.rhs[2] = ceqbd, r.rhs[3] = ceqqg, r.rhs[4] = ceqqb,
     r.rhs[5] = ceqqd;
-}
-
-// Adds a linearised load to the right-hand side and the matrix, and keeps it for a replay.
-void StampLoad(const PendingLoad& at, const LoadUpdate& u, const double* withChargeNode, std::uint64_t epoch)
-{
-    AnalogSolverState& s = AnalogSolver();
-    MosfetDevice& d = *at.d;
-    Bsim3Size& p = *d.bsim3;
-    const MosfetLoadValues& v = d.values;
-    const bool nqs = p.nqsmod == 1;
-    const int slot = at.entry->stateSlot;
-    const bool states = at.states;
-    Bsim3Replay& r = p.replay;
-    AddFetRhs(d, u.cdreq, r.rhs[1], r.rhs[2], r.rhs[3], r.rhs[4], r.rhs[5]);
-    if (nqs) RhsEntry(d.extraInternal) += withChargeNode[kElements];
-    r.epoch = nqs || s.iterationMode == kModeFirstTimePoint ? 0 : epoch;
 
     // 14. Matrix. Without series resistances and RDS the elements only they reach get 0 and are
     // left alone.
     const std::size_t count = nqs ? kElements : 32;
     const bool seriesFree = p.grds == 0.0 && v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0;
-    r.chargeTerms = u.chargeTerms;
+    r.chargeTerms = chargeTerms;
     r.seriesFree = seriesFree;
-    ReplayLinearised(s, at.entry->stamps, std::span(nqs ? withChargeNode : r.stamps, count),
-                     seriesFree ? kSeriesOnly.data() : nullptr);
+    ReplayLinearised(s, entry.stamps, std::span(values, count), seriesFree ? kSeriesOnly.data() : nullptr);
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)
-        ReportBsimCurrents(d, {u.chargeTerms && states, states, slot, p.type, p.grds, IntrinsicCapacitancesOf(p),
-                               p.cgbo, p.qbd, p.qbs});
-}
-
-// The rest of a device's load, once its channel (when it needed one) is evaluated into ch, with
-// its charges q where the load stores charge.
-void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charges& q, double gmin,
-                std::uint64_t epoch)
-{
-    if (at.replay) {
-        Replay(AnalogSolver(), *at.d, *at.entry, at.d->bsim3->replay);
-        return;
-    }
-    LoadUpdate u;
-    if (!UpdateLoad(at, ch, q, u)) return;
-    std::array<double, kElements + 1> withChargeNode;  // and the charge node's right-hand side
-    LineariseLoad(at, u, gmin, withChargeNode.data());
-    StampLoad(at, u, withChargeNode.data(), epoch);
+        ReportBsimCurrents(d, {chargeTerms && states, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), p.cgbo,
+                               p.qbd, p.qbs});
 }
 
 int SetupMosLevel8()
@@ -570,14 +519,11 @@ public:
         BulkJunctions();
         for (Lanes& set : sets_)
             if (set.used > 0) Evaluate(set, static_cast<int>(&set - sets_.data()));
-        LineariseInLanes();
         for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
-            if (linearised_[i]) {
-                StampLoad(pending_[i], updates_[i], nullptr, epoch_);
-                continue;
-            }
             const int lane = lanes_[i];
-            FinishLoad(pending_[i], Channel(lane), Charges(lane), gmin_, epoch_);
+            const auto set = static_cast<std::size_t>(lane >= 0 ? lane / kLanes : 0);
+            const auto k = static_cast<std::size_t>(lane >= 0 ? lane % kLanes : 0);
+            FinishLoad(pending_[i], sets_[set].channels[k], sets_[set].charges[k], gmin_, epoch_);
         }
         count_ = 0;
         for (Lanes& set : sets_) set.used = 0;
@@ -596,45 +542,6 @@ private:
         std::array<Bsim3Channel, kLanes> channels;
         std::array<Bsim3Charges, kLanes> charges;
     };
-
-    const Bsim3Channel& Channel(int lane) const
-    {
-        return sets_[static_cast<std::size_t>(lane >= 0 ? lane / kLanes : 0)]
-            .channels[static_cast<std::size_t>(lane >= 0 ? lane % kLanes : 0)];
-    }
-    const Bsim3Charges& Charges(int lane) const
-    {
-        return sets_[static_cast<std::size_t>(lane >= 0 ? lane / kLanes : 0)]
-            .charges[static_cast<std::size_t>(lane >= 0 ? lane % kLanes : 0)];
-    }
-
-    // The loads of the waiting devices without the charge node that evaluated their channels,
-    // where the load stores charge: updated one at a time, linearised four at a time.
-    void LineariseInLanes()
-    {
-        linearised_.fill(false);
-        AnalogSolverState& s = AnalogSolver();
-        if (!storage_ || laneCount_ == 1 || s.iterationMode == kModeSmallSignal) return;
-        auto& in = linearIn_;
-        auto& out = linearOut_;
-        int used = 0;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
-            const PendingLoad& at = pending_[i];
-            Bsim3Size& p = *at.d->bsim3;
-            if (!at.channel || p.nqsmod == 1 || !at.states) continue;
-            LoadUpdate& u = updates_[i];
-            UpdateLoad(at, Channel(lanes_[i]), Charges(lanes_[i]), u);
-            linearised_[i] = true;
-            const auto k = static_cast<std::size_t>(used++);
-            in[k] = {&p, &at.d->values, at.d->mode, at.vbs, at.vgs, at.vds, at.vbd, at.vgd, u.ids, u.cqg, u.cqb, u.cqd};
-            out[k] = {p.replay.stamps, p.replay.rhs, &u.cdreq};
-            if (used == kLanes) {
-                Bsim3LineariseLanes(in.data(), out.data(), used, s.ag0, gmin_);
-                used = 0;
-            }
-        }
-        if (used > 0) Bsim3LineariseLanes(in.data(), out.data(), used, s.ag0, gmin_);
-    }
 
     // The bulk junctions of the waiting devices that evaluate their channels: currents and
     // conductances, and where the load stores charge their charges and their overlap charges;
@@ -731,10 +638,6 @@ private:
     int count_ = 0;
     std::array<PendingLoad, kPending> pending_;
     std::array<int, kPending> lanes_{};
-    std::array<LoadUpdate, kPending> updates_;
-    std::array<bool, kPending> linearised_{};  // updated and linearised in the lanes
-    std::array<Bsim3LinearInput, kLanes> linearIn_;
-    std::array<Bsim3LinearOutput, kLanes> linearOut_;
     std::array<Lanes, kSets> sets_;
 };
 
