@@ -150,6 +150,50 @@ TEST_F(StateFileTest, ARunThatReadsTheStateStartsFromTheSavedSolution)
     EXPECT_NEAR(Rows().front().back(), 0.0, 1e-6);
 }
 
+// The printed digital levels of the numeric output's first and last rows (the words after the
+// time).
+std::pair<std::string, std::string> FirstAndLastLevels(const std::string& output)
+{
+    std::vector<std::string> rows;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        double time = 0.0;
+        if (!(fields >> time)) continue;
+        std::string levels;
+        for (std::string w; fields >> w;) levels += w;
+        rows.push_back(levels);
+    }
+    return rows.empty() ? std::pair<std::string, std::string>{} : std::pair{rows.front(), rows.back()};
+}
+
+// A two-bit counter cleared at the start: a run that reads the state goes on counting from the
+// levels the last one ended with. The start of the run once set every flip-flop and gate output
+// unknown again after the state was read, so the counter stood at X for the whole run.
+TEST_F(StateFileTest, ARunThatReadsTheStateGoesOnFromTheSavedDigitalLevels)
+{
+    const std::string counter =
+        "counter\nU1 STIM(1,1) $G_DPWR $G_DGND CLK IO_STM TIMESTEP=10NS\n+ 0C 0 REPEAT FOREVER +5C 1 +5C 0 "
+        "ENDREPEAT\nU5 STIM(1,1) $G_DPWR $G_DGND CLR IO_STM\n+ 0 0 30NS 1\n"
+        "U2 JKFF(1) $G_DPWR $G_DGND $D_HI CLR CLK $D_HI $D_HI Q0 Q0B D_JKFF IO_STM\n"
+        "U3 JKFF(1) $G_DPWR $G_DGND $D_HI CLR Q0B $D_HI $D_HI Q1 Q1B D_JKFF IO_STM\n"
+        ".MODEL D_JKFF UEFF(TPPCQLHMX=20N TPPCQHLMX=20N TPCLKQLHMX=25N TPCLKQHLMX=25N)\n.MODEL IO_STM UIO()\n"
+        "V1 1 0 1\nR1 1 0 1K\n.TRAN 1N 340N\n.PRINT TRAN D(Q1) D(Q0)\n.END\n";
+    ASSERT_EQ(RunTransient(counter), 0) << LastText();
+    // Three falling clock edges after the clear: Q0 toggled three times, Q1 on its two rises.
+    const auto [first, last] = FirstAndLastLevels(Read("d.TNO"));
+    EXPECT_EQ(first, "00");
+    EXPECT_EQ(last, "01");
+    ASSERT_EQ(ReadWriteStateVariablesFile(1), 0);
+
+    std::string uic = counter;
+    uic.replace(uic.find("340N\n"), 5, "340N UIC\n");
+    const std::uint32_t read = (kDefaultTransientOptions & ~(kRunOptionStateVariables | kRunOptionOperatingPoint |
+                                                             kRunOptionOperatingPointOnly)) | 0x400;
+    ASSERT_EQ(RunTransient(uic, read), 0) << LastText();
+    EXPECT_EQ(FirstAndLastLevels(Read("d.TNO")).first, "01");
+}
+
 TEST_F(StateFileTest, AnotherCircuitsFileIsObsolete)
 {
     ASSERT_EQ(RunTransient(kRc), 0) << LastText();
