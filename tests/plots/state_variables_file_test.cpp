@@ -93,6 +93,11 @@ protected:
     }
 };
 
+// State Variables "Read" and no operating point: the run goes on from the state file.
+constexpr std::uint32_t kReadWithoutOperatingPoint =
+    (kDefaultTransientOptions & ~(kRunOptionStateVariables | kRunOptionOperatingPoint | kRunOptionOperatingPointOnly)) |
+    0x400;
+
 // A 1 V step at 0 through 1k into 1u: after 1 ms the capacitor holds 1 - 1/e.
 const char kRc[] = "rc\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 0.1M 1M\n.PRINT TRAN V(2)\n.END\n";
 
@@ -135,8 +140,7 @@ TEST_F(StateFileTest, ARunThatReadsTheStateStartsFromTheSavedSolution)
     // run goes on from where the last ended.
     std::string uic = kRc;
     uic.replace(uic.find("1M\n"), 3, "1M UIC\n");
-    const std::uint32_t read = (kDefaultTransientOptions & ~(kRunOptionStateVariables | kRunOptionOperatingPoint |
-                                                             kRunOptionOperatingPointOnly)) | 0x400;
+    const std::uint32_t read = kReadWithoutOperatingPoint;
     ASSERT_EQ(RunTransient(uic, read), 0) << LastText();
     const std::vector<std::vector<double>> second = Rows();
     ASSERT_FALSE(second.empty());
@@ -188,9 +192,7 @@ TEST_F(StateFileTest, ARunThatReadsTheStateGoesOnFromTheSavedDigitalLevels)
 
     std::string uic = counter;
     uic.replace(uic.find("340N\n"), 5, "340N UIC\n");
-    const std::uint32_t read = (kDefaultTransientOptions & ~(kRunOptionStateVariables | kRunOptionOperatingPoint |
-                                                             kRunOptionOperatingPointOnly)) | 0x400;
-    ASSERT_EQ(RunTransient(uic, read), 0) << LastText();
+    ASSERT_EQ(RunTransient(uic, kReadWithoutOperatingPoint), 0) << LastText();
     EXPECT_EQ(FirstAndLastLevels(Read("d.TNO")).first, "01");
 }
 
@@ -209,8 +211,7 @@ TEST_F(StateFileTest, AnotherCircuitsFileIsObsolete)
 
     // A run that reads it stops with the same message.
     win::ClearMessageBoxLog();
-    const std::uint32_t read = (kDefaultTransientOptions & ~(kRunOptionStateVariables | kRunOptionOperatingPoint |
-                                                             kRunOptionOperatingPointOnly)) | 0x400;
+    const std::uint32_t read = kReadWithoutOperatingPoint;
     EXPECT_NE(RunTransient("rc\nV1 1 0 1\nR1 1 2 1K\nR2 2 3 1K\nC1 3 0 1U\n.TRAN 0.1M 1M\n.PRINT TRAN V(3)\n.END\n",
                            read),
               0);
