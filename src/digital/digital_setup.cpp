@@ -558,8 +558,9 @@ int StartDigitalRun(double tmin)
     // A stimulus's value at time 0 is where its nodes stand at the operating point, not a
     // change after it: a gate it feeds starts from the driven level, and a clock that starts
     // at a level gives its flip-flops no edge at the start. The events at time 0 stay queued
-    // and change nothing.
-    if (kind == kAnalysisTransient) SetStimulusStartingStates();
+    // and change nothing. A run without an operating point has nothing that would read them:
+    // there they stay changes at time 0, so that a clear held low from the start clears.
+    if (kind == kAnalysisTransient && TransientRun().operatingPoint) SetStimulusStartingStates();
     HoldInitialDigitalStates();
     return 0;
 }
