@@ -200,21 +200,6 @@ void RetargetTextParts(std::string& text, const PerturbedModel& model, const std
     }
 }
 
-// Where new statements go in a text circuit: before its last ".END" line, else at the end.
-std::size_t TextInsertPoint(const std::string& text)
-{
-    std::size_t point = text.size();
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        const std::size_t first = text.find_first_not_of(" \t", at);
-        if (first < end && StartsWithNoCase(std::string_view(text).substr(first, end - first), ".END") &&
-            TrimmedCopy(std::string_view(text).substr(first, end - first)).size() == 4)
-            point = at;
-        at = end + 1;
-    }
-    return point;
-}
-
 // One case's circuit window: loaded from the circuit, renamed, its models added and its parts
 // retargeted. False when the circuit could not be loaded (reported).
 bool OpenCase(const std::string& source, const std::string& circuit, int kind, const FailedCase& failed,

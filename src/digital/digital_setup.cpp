@@ -13,6 +13,7 @@
 #include "core/analysis_state.h"
 #include "analog/breakpoints.h"
 #include "analog/device_dispatch.h"
+#include "analog/transient_run.h"
 #include "core/engineering_numbers.h"
 #include "core/expr_digital.h"
 #include "digital/digital_engine.h"
@@ -493,6 +494,36 @@ void ComputeLoadingDelays()
     }
 }
 
+namespace {
+
+// The node levels a run starts from, kept through the resets of the run's start, and the
+// outputs that drive them. The constant nodes keep their own levels.
+void RestoreNodeStates(DigitalDeviceTables& d, const std::vector<std::uint16_t>& kept)
+{
+    auto keptState = [&](int node, std::uint16_t& state) {
+        if (node <= 0 || static_cast<std::size_t>(node) >= kept.size() || node == d.nodeHigh || node == d.nodeLow ||
+            node == d.nodeUnknown)
+            return false;
+        state = kept[static_cast<std::size_t>(node)];
+        return true;
+    };
+    std::uint16_t state = 0;
+    for (int node = 1; node <= d.nodeCount; ++node)
+        if (keptState(node, state)) {
+            const std::size_t n = static_cast<std::size_t>(node);
+            if (n < d.current.size() && n < d.previous.size() && n < d.scheduled.size())
+                d.current[n] = d.previous[n] = d.scheduled[n] = state;
+        }
+    for (int dev = 1; dev <= d.deviceCount; ++dev)
+        for (int k = 1; k <= DeviceOutputCount(d, dev); ++k)
+            if (keptState(DeviceOutputNode(d, dev, k), state)) {
+                const std::size_t o = static_cast<std::size_t>(DeviceOutputIndex(d, dev, k));
+                d.outputCurrent[o] = d.outputScheduled[o] = state;
+            }
+}
+
+}  // namespace
+
 int StartDigitalRun(double tmin)
 {
     DigitalDeviceTables& d = DigitalSimulator();
@@ -500,11 +531,18 @@ int StartDigitalRun(double tmin)
     InitDigitalTimeScale(tmin, Breakpoints().tick);
     ComputeDigitalDelays();
     ResetProgramChecks();
+    // A transient that starts from the state a run ended in (read from the state variables
+    // file, or left as the State Variables editor shows it) starts from its digital levels too.
+    const bool keepStates =
+        Analysis().analysisKind == kAnalysisTransient && TransientRun().stateVariables != kStateVariablesZero;
+    std::vector<std::uint16_t> kept;
+    if (keepStates) kept = d.current;
     InitDigitalNodeStates(true);
     // Again with the constant nodes set: a flip-flop whose preset and clear are held at $D_HI
     // has no output without delay.
     UpdateZeroDelayFlag(d);
     InitFlipFlopStates();
+    if (keepStates) RestoreNodeStates(d, kept);
     ResetDigitalChangeLog();
     d.runFlag = true;
     d.operatingPoint = false;
@@ -520,8 +558,9 @@ int StartDigitalRun(double tmin)
     // A stimulus's value at time 0 is where its nodes stand at the operating point, not a
     // change after it: a gate it feeds starts from the driven level, and a clock that starts
     // at a level gives its flip-flops no edge at the start. The events at time 0 stay queued
-    // and change nothing.
-    if (kind == kAnalysisTransient) SetStimulusStartingStates();
+    // and change nothing. A run without an operating point has nothing that would read them:
+    // there they stay changes at time 0, so that a clear held low from the start clears.
+    if (kind == kAnalysisTransient && TransientRun().operatingPoint) SetStimulusStartingStates();
     HoldInitialDigitalStates();
     return 0;
 }

@@ -223,13 +223,10 @@ int CompileStimulus(StimulusProgram& program, std::string_view command, std::str
             detail = tokens[i];
             return kMsgExtraText;
         }
-        bool cycles = false;
-        if (timeText.back() == 'C') {
-            cycles = true;
-            timeText.pop_back();
-        }
+        // C straight after the digits counts cycles (5C); after a scale it is part of a unit
+        // (80NSEC is 80 ns).
         if (!number(timeText, step.time)) return kMsgMissingTime;
-        if (cycles) {
+        if (ParseCycles()) {
             if (!(timestep > 0.0)) return kMsgTimestep;
             step.time *= timestep;
         }

@@ -1,5 +1,7 @@
 #include "document/text_area.h"
 
+#include <algorithm>
+#include <cctype>
 #include <new>
 
 #include "document/text_editor.h"
@@ -53,5 +55,23 @@ void FocusTextAreaAfterLoad(WindowRecord* record)
 }
 
 bool TextAreaHasText(const WindowRecord* record) { return TextAreaLength(record) > 0; }
+
+std::size_t TextInsertPoint(std::string_view text)
+{
+    std::size_t point = text.size();
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string_view line = text.substr(at, end - at);
+        const std::size_t first = line.find_first_not_of(" \t");
+        const std::size_t last = line.find_last_not_of(" \t\r");
+        if (first != std::string_view::npos) line = line.substr(first, last + 1 - first);
+        if (line.size() == 4 && line[0] == '.' && std::toupper(static_cast<unsigned char>(line[1])) == 'E' &&
+            std::toupper(static_cast<unsigned char>(line[2])) == 'N' &&
+            std::toupper(static_cast<unsigned char>(line[3])) == 'D')
+            point = at;
+        at = end + 1;
+    }
+    return point;
+}
 
 }  // namespace kq5

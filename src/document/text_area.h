@@ -32,5 +32,8 @@ long TextAreaLength(const WindowRecord* record);
 void FocusTextAreaAfterLoad(WindowRecord* record);
 // True when the text area holds any text.
 bool TextAreaHasText(const WindowRecord* record);
+// Where statements added to a text circuit go: at the start of its last ".END" line (lines after
+// it are never read), else at the end of the text.
+std::size_t TextInsertPoint(std::string_view text);
 
 }  // namespace kq5

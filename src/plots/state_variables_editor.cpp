@@ -25,6 +25,8 @@
 #include "document/component_attributes.h"
 #include "document/file_names.h"
 #include "document/schematic_item.h"
+#include "document/scope_names.h"
+#include "document/text_area.h"
 #include "platform/control_scrollbar.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
@@ -79,6 +81,15 @@ std::size_t InductorRow(int k)
     const std::size_t i = static_cast<std::size_t>(k - 1);
     if (i < tables.size() && tables[i].branch > 0) return static_cast<std::size_t>(tables[i].branch);
     return static_cast<std::size_t>(CurrentStateVariableCounts().analog + k);
+}
+
+// The name of an inductor's part as statements name it: inside a subcircuit, with the path of
+// its instance (X1.L1), so that the inductors of two instances are told apart.
+std::string InductorPartName(const InductorDevice& l)
+{
+    if (!l.component) return {};
+    const std::string name = GetAttributeText(l.component, kAttrPart);
+    return name.empty() ? name : QualifyNameWithScope(name, l.component->scope);
 }
 
 void SetIn(std::vector<double>& v, std::size_t i, double value)
@@ -289,10 +300,11 @@ std::string InductorName(int inductor)
     if (inductor < 1 || inductor > static_cast<int>(all.size())) return {};
     const InductorDevice& l = *all[static_cast<std::size_t>(inductor - 1)];
     if (l.coupling && l.coupling->component) {
-        const std::string name = GetAttributeText(l.coupling->component, kAttrPart);
-        return name + (l.coupling->first == &l ? ".LP" : ".LS");
+        const SchematicItem* coupling = l.coupling->component;
+        const std::string name = GetAttributeText(coupling, kAttrPart);
+        return QualifyNameWithScope(name + (l.coupling->first == &l ? ".LP" : ".LS"), coupling->scope);
     }
-    return l.component ? GetAttributeText(l.component, kAttrPart) : std::string();
+    return InductorPartName(l);
 }
 
 int CommitVoltageText(int node, const std::string& text)
@@ -371,8 +383,7 @@ std::string BuildIcStatements(int width)
     items.clear();
     const std::vector<InductorDevice*> all = Inductors();
     for (int k = 1; k <= static_cast<int>(all.size()); ++k) {
-        const InductorDevice& l = *all[static_cast<std::size_t>(k - 1)];
-        const std::string name = l.component ? GetAttributeText(l.component, kAttrPart) : std::string();
+        const std::string name = InductorPartName(*all[static_cast<std::size_t>(k - 1)]);
         if (!name.empty()) items.push_back(StrPrintf(" I(%s)=%g", name.c_str(), std::stod(CurrentText(k))));
     }
     statement(items);
@@ -384,9 +395,14 @@ int WriteIcStatements()
     WindowRecord* circuit = CircuitWindow();
     if (!circuit) return 0;
     if (win::MessageBox(Editor().dialog, LoadResString(kMsgIcQuestion).c_str(), ".IC", win::MB_YESNO) != win::IDYES) return 0;
-    std::string& text = circuit->textArea;
-    if (!text.empty() && text.back() != '\n') text += "\r\n";
-    text += BuildIcStatements(kIcLineWidth);
+    std::string text = CopyTextAreaText(circuit).value_or(circuit->textArea);
+    // A text circuit is read up to its .END: the statements go before it.
+    const std::size_t at = circuit->kind == kWindowTextCircuit ? TextInsertPoint(text) : text.size();
+    std::string statements = BuildIcStatements(kIcLineWidth);
+    if (at > 0 && text[at - 1] != '\n') statements.insert(0, "\r\n");
+    text.insert(at, statements);
+    if (int rc = SetTextAreaText(circuit, text)) return rc;
+    MarkModified(circuit);
     SetRedrawFlags(circuit);
     return 0;
 }

@@ -439,6 +439,23 @@ TEST_F(MixedPrintedStatesTest, StimulusValuesAtTimeZeroAreNoClockEdges)
     EXPECT_LT(std::stoi(q1.substr(4)), 460) << q1;
 }
 
+// A run without an operating point (UIC) has nothing that reads the stimuli's values at time 0
+// before the first step: they are changes at time 0, so the flip-flop whose clear a stimulus
+// holds low from the start is cleared and then counts. (Taken as silent starting states, they
+// left the flip-flop unknown for the whole run.)
+TEST_F(MixedPrintedStatesTest, AClearHeldFromTheStartActsInARunWithoutAnOperatingPoint)
+{
+    const auto rows = Rows("clear", "CLEAR\nV1 1 0 1\nR1 1 0 1K\n"
+                                    "U1 STIM(1,1) $G_DPWR $G_DGND CLK IO_STD TIMESTEP=10NS\n"
+                                    "+ 0C 0 REPEAT FOREVER +5C 1 +5C 0 ENDREPEAT\n"
+                                    "U5 STIM(1,1) $G_DPWR $G_DGND CLR IO_STD 0 0 30NS 1\n"
+                                    "U2 JKFF(1) $G_DPWR $G_DGND $D_HI CLR CLK $D_HI $D_HI Q0 Q0B D_FF IO_STD\n"
+                                    ".MODEL D_FF UEFF(TPPCQHLMX=10N TPCLKQLHMX=4N TPCLKQHLMX=4N)\n"
+                                    ".TRAN 1N 250N 0 1N UIC\n.PRINT TRAN D(Q0)\n.END\n");
+    // Cleared within its delay of the start, toggled on the clock's falls at 100 and 200 ns.
+    EXPECT_EQ(Changes(rows, 0), "0:X 70:0 1030:1 2030:0");
+}
+
 // A zero-delay loop (a NAND feeding itself) oscillates once its enable rises at 10 ns: the run
 // fails there (14190) and keeps the rows before it, with none at or after 10 ns.
 TEST_F(MixedPrintedStatesTest, AZeroDelayLoopKeepsTheRowsBeforeItFails)

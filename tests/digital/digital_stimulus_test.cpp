@@ -69,6 +69,23 @@ TEST(StimulusCompile, ValuesExpandToBits)
     EXPECT_NEAR(program.steps[0].time, 50e-9, 1e-18);
 }
 
+TEST(StimulusCompile, TimesWithUnitsEndingInCAreNotCycles)
+{
+    // A part without TIMESTEP: times written with a scale and unit are plain seconds.
+    StimulusProgram program;
+    std::string detail;
+    ASSERT_EQ(CompileStimulus(program, "0NSEC 0 +20NSEC 1 80nsec 0 1.5USEC 1", "1", 1, 0.0, detail), 0) << detail;
+    ASSERT_EQ(program.steps.size(), 4u);
+    EXPECT_NEAR(program.steps[1].time, 20e-9, 1e-18);
+    EXPECT_NEAR(program.steps[2].time, 80e-9, 1e-18);
+    EXPECT_NEAR(program.steps[3].time, 1.5e-6, 1e-15);
+    // With a TIMESTEP the cycle forms still count cycles, and the unit forms stay seconds.
+    ASSERT_EQ(CompileStimulus(program, "2C 0 +3c 1 100NSEC 0", "1", 1, 10e-9, detail), 0) << detail;
+    EXPECT_NEAR(program.steps[0].time, 20e-9, 1e-18);
+    EXPECT_NEAR(program.steps[1].time, 30e-9, 1e-18);
+    EXPECT_NEAR(program.steps[2].time, 100e-9, 1e-18);
+}
+
 // A circuit of one stimulus device (outputs o0...) played from 0 to 1 ms.
 struct Played {
     DigitalCircuit circuit;

@@ -77,6 +77,48 @@ TEST(AnalysisWindowJourney, AMistypedStateVoltageIsReportedOnceAndTheEditorGoesO
     EXPECT_TRUE(journey.Running());
 }
 
+// The .IC button of a text circuit with two instances of one subcircuit: the inductors are named
+// by their instances (two rows "L1" once gave two items I(L1), and the next run failed with
+// "Inductor not defined."), and the statements stand before the .END, where the next run reads
+// them (after it they were never read).
+TEST(AnalysisWindowJourney, IcStatementsOfSubcircuitInductorsAreReadByTheNextRun)
+{
+    constexpr int kIcX = 436, kIcY = 188;  // ".IC" of the editor with three rows
+    Journey journey("state_editor_ic");
+    std::ofstream(journey.Root() / "tanks.ckt")
+        << "* tanks\nV1 1 0 PULSE(0 1 0 1N 1N 1U 2U)\nX1 1 TANK\nX2 1 TANK\n.SUBCKT TANK IN\nL1 IN M 10U\n"
+           "C1 M 0 1N\nR1 M 0 50\n.ENDS\n.TRAN 1N 300N\n.PRINT TRAN V(X1.M) I(X2.L1)\n.END\n";
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("tanks.ckt")) << journey.Output();
+    journey.Settle(10);
+    journey.Key("F12");
+    journey.Settle();
+    journey.Capture("state_editor_ic_open");
+    journey.Click(kIcX, kIcY);
+    journey.Settle();
+    journey.Capture("state_editor_ic_question");
+    journey.Key("Return");  // Yes
+    journey.Settle();
+    journey.Key("Escape");  // the editor
+    journey.Settle();
+    journey.Key("F3");  // the circuit
+    journey.Settle();
+    journey.Capture("state_editor_ic_text");
+    const auto circuit = journey.Root() / "tanks.ckt";
+    journey.Key("ctrl+s");
+    ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(circuit).find(".IC") != std::string::npos; }, 5))
+        << ReadAll(circuit) << journey.Output();
+    const std::string text = ReadAll(circuit);
+    const std::size_t end = text.rfind(".END");
+    const std::size_t first = text.find("I(X1.L1)="), second = text.find("I(X2.L1)=");
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_NE(second, std::string::npos) << text;
+    EXPECT_EQ(text.find(" I(L1)="), std::string::npos) << text;
+    EXPECT_LT(text.find(".IC"), end) << text;
+    EXPECT_LT(second, end) << text;
+    EXPECT_TRUE(journey.Running());
+}
+
 // F10 opens the Plot Characteristics of the window in front (it once fell through to the
 // circuit windows' colour dialog, which an analysis window has nothing for, so the key did
 // nothing).

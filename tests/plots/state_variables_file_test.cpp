@@ -93,6 +93,11 @@ protected:
     }
 };
 
+// State Variables "Read" and no operating point: the run goes on from the state file.
+constexpr std::uint32_t kReadWithoutOperatingPoint =
+    (kDefaultTransientOptions & ~(kRunOptionStateVariables | kRunOptionOperatingPoint | kRunOptionOperatingPointOnly)) |
+    0x400;
+
 // A 1 V step at 0 through 1k into 1u: after 1 ms the capacitor holds 1 - 1/e.
 const char kRc[] = "rc\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 0.1M 1M\n.PRINT TRAN V(2)\n.END\n";
 
@@ -135,8 +140,7 @@ TEST_F(StateFileTest, ARunThatReadsTheStateStartsFromTheSavedSolution)
     // run goes on from where the last ended.
     std::string uic = kRc;
     uic.replace(uic.find("1M\n"), 3, "1M UIC\n");
-    const std::uint32_t read = (kDefaultTransientOptions & ~(kRunOptionStateVariables | kRunOptionOperatingPoint |
-                                                             kRunOptionOperatingPointOnly)) | 0x400;
+    const std::uint32_t read = kReadWithoutOperatingPoint;
     ASSERT_EQ(RunTransient(uic, read), 0) << LastText();
     const std::vector<std::vector<double>> second = Rows();
     ASSERT_FALSE(second.empty());
@@ -148,6 +152,48 @@ TEST_F(StateFileTest, ARunThatReadsTheStateStartsFromTheSavedSolution)
     const std::uint32_t zero = read & ~kRunOptionStateVariables;
     ASSERT_EQ(RunTransient(uic, zero), 0) << LastText();
     EXPECT_NEAR(Rows().front().back(), 0.0, 1e-6);
+}
+
+// The printed digital levels of the numeric output's first and last rows (the words after the
+// time).
+std::pair<std::string, std::string> FirstAndLastLevels(const std::string& output)
+{
+    std::vector<std::string> rows;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        double time = 0.0;
+        if (!(fields >> time)) continue;
+        std::string levels;
+        for (std::string w; fields >> w;) levels += w;
+        rows.push_back(levels);
+    }
+    return rows.empty() ? std::pair<std::string, std::string>{} : std::pair{rows.front(), rows.back()};
+}
+
+// A two-bit counter cleared at the start: a run that reads the state goes on counting from the
+// levels the last one ended with. The start of the run once set every flip-flop and gate output
+// unknown again after the state was read, so the counter stood at X for the whole run.
+TEST_F(StateFileTest, ARunThatReadsTheStateGoesOnFromTheSavedDigitalLevels)
+{
+    const std::string counter =
+        "counter\nU1 STIM(1,1) $G_DPWR $G_DGND CLK IO_STM TIMESTEP=10NS\n+ 0C 0 REPEAT FOREVER +5C 1 +5C 0 "
+        "ENDREPEAT\nU5 STIM(1,1) $G_DPWR $G_DGND CLR IO_STM\n+ 0 0 30NS 1\n"
+        "U2 JKFF(1) $G_DPWR $G_DGND $D_HI CLR CLK $D_HI $D_HI Q0 Q0B D_JKFF IO_STM\n"
+        "U3 JKFF(1) $G_DPWR $G_DGND $D_HI CLR Q0B $D_HI $D_HI Q1 Q1B D_JKFF IO_STM\n"
+        ".MODEL D_JKFF UEFF(TPPCQLHMX=20N TPPCQHLMX=20N TPCLKQLHMX=25N TPCLKQHLMX=25N)\n.MODEL IO_STM UIO()\n"
+        "V1 1 0 1\nR1 1 0 1K\n.TRAN 1N 340N\n.PRINT TRAN D(Q1) D(Q0)\n.END\n";
+    ASSERT_EQ(RunTransient(counter), 0) << LastText();
+    // Three falling clock edges after the clear: Q0 toggled three times, Q1 on its two rises.
+    const auto [first, last] = FirstAndLastLevels(Read("d.TNO"));
+    EXPECT_EQ(first, "00");
+    EXPECT_EQ(last, "01");
+    ASSERT_EQ(ReadWriteStateVariablesFile(1), 0);
+
+    std::string uic = counter;
+    uic.replace(uic.find("340N\n"), 5, "340N UIC\n");
+    ASSERT_EQ(RunTransient(uic, kReadWithoutOperatingPoint), 0) << LastText();
+    EXPECT_EQ(FirstAndLastLevels(Read("d.TNO")).first, "01");
 }
 
 TEST_F(StateFileTest, AnotherCircuitsFileIsObsolete)
@@ -165,8 +211,7 @@ TEST_F(StateFileTest, AnotherCircuitsFileIsObsolete)
 
     // A run that reads it stops with the same message.
     win::ClearMessageBoxLog();
-    const std::uint32_t read = (kDefaultTransientOptions & ~(kRunOptionStateVariables | kRunOptionOperatingPoint |
-                                                             kRunOptionOperatingPointOnly)) | 0x400;
+    const std::uint32_t read = kReadWithoutOperatingPoint;
     EXPECT_NE(RunTransient("rc\nV1 1 0 1\nR1 1 2 1K\nR2 2 3 1K\nC1 3 0 1U\n.TRAN 0.1M 1M\n.PRINT TRAN V(3)\n.END\n",
                            read),
               0);
