@@ -49,19 +49,17 @@ namespace kq5 {
 namespace {
 
 constexpr double kValueLimit = 1e30;
-constexpr double kLogFloor = 1e-50;
 
 PlotRecord* PlotOf(WindowRecord* window) { return RunPlotOf(window); }
 
-// The plotted value of a curve axis from the evaluated one.
+// The stored value of a curve axis from the evaluated one: the true value, also on a
+// logarithmic axis, whose drawing alone holds a value that is not positive at its floor.
 double PlotValue(const CurveRecord& curve, int axis, std::complex<double> value)
 {
     const bool digitalY = axis == kWaveformY && curve.digital;
     if (digitalY) return value.real();
-    double v = value.imag() != 0.0 ? std::abs(value) : value.real();
-    v = std::clamp(v, -kValueLimit, kValueLimit);
-    if (!curve.linear[static_cast<std::size_t>(axis)] && v <= 0.0) v = kLogFloor;
-    return v;
+    const double v = value.imag() != 0.0 ? std::abs(value) : value.real();
+    return std::clamp(v, -kValueLimit, kValueLimit);
 }
 
 // A lone variable (T, V(node), D(node): most curves) read as the evaluator reads it, without
@@ -160,7 +158,10 @@ void UpdateCurveExtremes(WindowRecord* window, int first, int last)
         CurveRecord& c = *plot->curves[static_cast<std::size_t>(i)];
         for (int axis = 0; axis < 2; ++axis) {
             const std::size_t a = static_cast<std::size_t>(axis);
-            const double v = c.currentValue[a];
+            // The extremes scale the axis: a logarithmic one sees a value that is not positive
+            // where it draws it.
+            double v = c.currentValue[a];
+            if (!c.linear[a] && v <= 0.0 && !(axis == kWaveformY && c.digital)) v = kLogAxisFloor;
             if (v > c.dataMax[a]) {
                 c.dataMax[a] = v;
                 if (axis == kWaveformX) c.xMaxPoint = c.lastPointIndex;
