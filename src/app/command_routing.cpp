@@ -154,11 +154,27 @@ void FindCommands(const CommandContext& context, int id)
     else FindCommand(context.active, id != kFindCommand);
 }
 
+// The plot window the keys are for. A performance window is no document window, so with one in
+// front the active document child is the analysis window behind it: the keys go to the window
+// in front.
+WindowRecord* KeyedPlotWindow(const CommandContext& context)
+{
+    if (win::HWND client = Frame().mdiClient) {
+        const auto front = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0));
+        if (WindowRecord* record = front ? GetWindowRecord(front) : nullptr; record && record->kind == kWindowPerformance)
+            return record;
+    }
+    return context.kind == kWindowAnalysis ? context.active : nullptr;
+}
+
 void EditModeCommand(const CommandContext& context, int id)
 {
     if (id == 17563 && AnalysisOpen()) return;
     if (id == 17571 && context.kind == kWindow3D) id = 17561;
-    SetEditMode(context.active, id);
+    // A performance window in front takes the mode itself (its cursors, its zoom), not the
+    // analysis window behind it.
+    WindowRecord* keyed = KeyedPlotWindow(context);
+    SetEditMode(keyed && keyed->kind == kWindowPerformance ? keyed : context.active, id);
 }
 
 // The Component menu and the palettes: the part becomes the current component and the active
@@ -226,19 +242,6 @@ void MdiCommand(int id)
     case 17304: win::SendMessage(client, win::WM_MDIICONARRANGE, 0, 0); break;
     default: break;
     }
-}
-
-// The plot window the keys are for. A performance window is no document window, so with one in
-// front the active document child is the analysis window behind it: the keys go to the window
-// in front.
-WindowRecord* KeyedPlotWindow(const CommandContext& context)
-{
-    if (win::HWND client = Frame().mdiClient) {
-        const auto front = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0));
-        if (WindowRecord* record = front ? GetWindowRecord(front) : nullptr; record && record->kind == kWindowPerformance)
-            return record;
-    }
-    return context.kind == kWindowAnalysis ? context.active : nullptr;
 }
 
 // Ctrl+Home puts back the scales the run started with and Ctrl+arrows pan the current curve's

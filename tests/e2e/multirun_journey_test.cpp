@@ -28,6 +28,10 @@ constexpr int kFunctionOkX = 809, kFunctionOkY = 410;
 // A histogram or performance window, maximised: its chart; the frame of the histogram's
 // statistics under its list.
 constexpr int kChartLeft = 220, kChartTop = 110, kChartRight = 1245, kChartBottom = 915;
+// Under a maximised performance window's chart, right of the names: where its cursors' X
+// readouts stand, in the colour of the scales.
+constexpr int kReadoutLeft = 400, kReadoutTop = 930, kReadoutBottom = 950;
+constexpr std::uint32_t kScaleTextColour = 0x0000FF;
 constexpr int kPanelLeft = 5, kPanelTop = 800, kPanelRight = 164, kPanelBottom = 946;
 // The colour of the plot's first curve, which a new histogram's bars and a new performance plot take.
 constexpr std::uint32_t kFirstCurveColour = 0x5A91AB;
@@ -163,6 +167,15 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
         Confirm(journey, "multirun_performance_dialog", kPerformanceOkX, kPerformanceOkY, "multirun_performance");
     EXPECT_GT(performance.Count(kChartLeft, kChartTop, kChartRight, kChartBottom, kFirstCurveColour), 300)
         << "the performance window plots no rise times";
+    // F8 with the performance window in front puts that window into Cursor mode: the cursors'
+    // table of rise times and R1 values stands under its chart, right of the curve's name.
+    EXPECT_LT(performance.Count(kReadoutLeft, kReadoutTop, kChartRight, kReadoutBottom, kScaleTextColour), 20);
+    journey.Key("F8");
+    journey.Settle();
+    EXPECT_GT(journey.Capture("multirun_performance_cursors")
+                  .Count(kReadoutLeft, kReadoutTop, kChartRight, kReadoutBottom, kScaleTextColour),
+              60)
+        << "no cursor readouts in the performance window";
     journey.Key("F3");
     journey.Settle();
     journey.Key("ctrl+s");
