@@ -154,16 +154,10 @@ void FindCommands(const CommandContext& context, int id)
     else FindCommand(context.active, id != kFindCommand);
 }
 
-// The plot window the keys are for. A performance window is no document window, so with one in
-// front the active document child is the analysis window behind it: the keys go to the window
-// in front.
+// The plot window the keys are for: a performance window in front, else the analysis window.
 WindowRecord* KeyedPlotWindow(const CommandContext& context)
 {
-    if (win::HWND client = Frame().mdiClient) {
-        const auto front = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0));
-        if (WindowRecord* record = front ? GetWindowRecord(front) : nullptr; record && record->kind == kWindowPerformance)
-            return record;
-    }
+    if (WindowRecord* front = GetFrontPerformanceRecord()) return front;
     return context.kind == kWindowAnalysis ? context.active : nullptr;
 }
 
@@ -173,8 +167,8 @@ void EditModeCommand(const CommandContext& context, int id)
     if (id == 17571 && context.kind == kWindow3D) id = 17561;
     // A performance window in front takes the mode itself (its cursors, its zoom), not the
     // analysis window behind it.
-    WindowRecord* keyed = KeyedPlotWindow(context);
-    SetEditMode(keyed && keyed->kind == kWindowPerformance ? keyed : context.active, id);
+    WindowRecord* front = GetFrontPerformanceRecord();
+    SetEditMode(front ? front : context.active, id);
 }
 
 // The Component menu and the palettes: the part becomes the current component and the active
@@ -293,12 +287,12 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 15678:
         // F10: the characteristics of the window in front, which for a plot window are its
         // plot's (the key shown beside their menu items).
-        if (context.kind == kWindowAnalysis) {
-            OpenPlotCharacteristics(context.active);
+        if (WindowRecord* front = GetFrontPerformanceRecord()) {
+            ChangePerformanceWindow(front);
             return 0;
         }
-        if (context.kind == kWindowPerformance) {
-            ChangePerformanceWindow(context.active);
+        if (context.kind == kWindowAnalysis) {
+            OpenPlotCharacteristics(context.active);
             return 0;
         }
         if (context.kind == kWindow3D) {
@@ -412,6 +406,13 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     context.active = GetActiveChildRecord();
     context.kind = context.active ? context.active->kind : -1;
     context.topCircuit = GetTopCircuitRecord();
+    // The commands of a performance window go to the one in front (F10, its menu commands, Go
+    // To Performance); the others to the document window behind it.
+    CommandContext performance = context;
+    if (WindowRecord* front = GetFrontPerformanceRecord()) {
+        performance.active = front;
+        performance.kind = kWindowPerformance;
+    }
 
     CountCommandUse(id);
     // The function menu's items are the text window's.
@@ -432,8 +433,8 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     if (InRange(id, kAdd3DWindowCommand, kLast3DWindowEntry)) return RouteGraph3DCommand(id, context.active);
     // The performance windows' commands, and the plot commands of a performance window.
     if (IsPerformanceCommand(id) ||
-        (context.kind == kWindowPerformance && (id == kCmdAddPerformancePlot || id == kCmdDeletePerformancePlot))) {
-        RunPerformanceCommand(context.active, id);
+        (performance.kind == kWindowPerformance && (id == kCmdAddPerformancePlot || id == kCmdDeletePerformancePlot))) {
+        RunPerformanceCommand(performance.active, id);
         RefreshToolButtonStates();
         return 0;
     }
@@ -443,11 +444,12 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (id == kCommandGoToPerformance) {
-        if (context.kind == kWindowAnalysis || context.kind == kWindowPerformance) OpenGoToPerformanceDialog(context.active);
+        if (performance.kind == kWindowAnalysis || performance.kind == kWindowPerformance)
+            OpenGoToPerformanceDialog(performance.active);
         return 0;
     }
-    if (id == 15679 && context.kind == kWindowPerformance) {
-        ChangePerformanceWindow(context.active);
+    if (id == 15679 && performance.kind == kWindowPerformance) {
+        ChangePerformanceWindow(performance.active);
         return 0;
     }
     if (InRange(id, kCmdFirstDemo, kCmdLastDemo)) {

@@ -32,6 +32,12 @@ constexpr int kChartLeft = 220, kChartTop = 110, kChartRight = 1245, kChartBotto
 // readouts stand, in the colour of the scales.
 constexpr int kReadoutLeft = 400, kReadoutTop = 930, kReadoutBottom = 950;
 constexpr std::uint32_t kScaleTextColour = 0x0000FF;
+// The Change Performance Window item under Add; the title bar of the dialog in front, which
+// for the Change Performance Plot dialog (taller than the analysis window's Plot
+// Characteristics) stands this high.
+constexpr int kChangeItemY = 248;
+constexpr std::uint32_t kDialogTitleColour = 0x000080;
+constexpr int kPerformanceDialogTitleTop = 285;
 constexpr int kPanelLeft = 5, kPanelTop = 800, kPanelRight = 164, kPanelBottom = 946;
 // The colour of the plot's first curve, which a new histogram's bars and a new performance plot take.
 constexpr std::uint32_t kFirstCurveColour = 0x5A91AB;
@@ -176,6 +182,24 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
                   .Count(kReadoutLeft, kReadoutTop, kChartRight, kReadoutBottom, kScaleTextColour),
               60)
         << "no cursor readouts in the performance window";
+    // F10 opens its own dialog, not the analysis window's, and its Change command is lit.
+    journey.Key("F10");
+    journey.Settle();
+    EXPECT_GT(journey.Capture("multirun_performance_change")
+                  .Count(0, kPerformanceDialogTitleTop, 1264, kPerformanceDialogTitleTop + 25, kDialogTitleColour),
+              1000)
+        << "F10 opens no Change Performance Plot dialog";
+    journey.Key("Escape");
+    journey.Settle();
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Click(kSubmenuItemX, kPerformanceItemY);
+    journey.Settle();
+    EXPECT_GT(journey.Capture("multirun_performance_change_menu")
+                  .Count(kAddItemX - 70, kChangeItemY - 7, kAddItemX + 50, kChangeItemY + 7, 0x000000),
+              20)
+        << "Change Performance Window is grey with a performance window in front";
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Settle();
     journey.Key("F3");
     journey.Settle();
     journey.Key("ctrl+s");
