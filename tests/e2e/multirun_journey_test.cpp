@@ -32,6 +32,8 @@ constexpr int kChartLeft = 220, kChartTop = 110, kChartRight = 1245, kChartBotto
 // readouts stand, in the colour of the scales.
 constexpr int kReadoutLeft = 400, kReadoutTop = 930, kReadoutBottom = 950;
 constexpr std::uint32_t kScaleTextColour = 0x0000FF;
+// The Right, Delta and Slope cells of the measured curve's row of readouts.
+constexpr int kRightCellsLeft = 640, kValueRowTop = 914, kValueRowBottom = 929;
 // The Change Performance Window item under Add; the title bar of the dialog in front, which
 // for the Change Performance Plot dialog (taller than the analysis window's Plot
 // Characteristics) stands this high.
@@ -182,6 +184,12 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
                   .Count(kReadoutLeft, kReadoutTop, kChartRight, kReadoutBottom, kScaleTextColour),
               60)
         << "no cursor readouts in the performance window";
+    // The right cursor stands on 3k, the run without a rise time: its readouts show no number
+    // there, nor a delta or a slope made from it.
+    const Shot cursors = journey.Capture();
+    const int cells = (kChartRight - kRightCellsLeft) * (kValueRowBottom - kValueRowTop);
+    EXPECT_EQ(cursors.Count(kRightCellsLeft, kValueRowTop, kChartRight, kValueRowBottom, 0xFFFFFF), cells)
+        << "the readouts print a value for the run without one";
     // F10 opens its own dialog, not the analysis window's, and its Change command is lit.
     journey.Key("F10");
     journey.Settle();
