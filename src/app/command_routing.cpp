@@ -406,8 +406,8 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     context.active = GetActiveChildRecord();
     context.kind = context.active ? context.active->kind : -1;
     context.topCircuit = GetTopCircuitRecord();
-    // The commands of a performance window go to the one in front (F10, its menu commands, Go
-    // To Performance); the others to the document window behind it.
+    // The commands of a performance window go to the one in front (F10, its menu commands, the
+    // Scope and cursor commands); the others to the document window behind it.
     CommandContext performance = context;
     if (WindowRecord* front = GetFrontPerformanceRecord()) {
         performance.active = front;
@@ -426,7 +426,7 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         RefreshToolButtonStates();
         return 0;
     }
-    if (RoutePlotViewCommand(context.active, id) == 0) {
+    if (RoutePlotViewCommand(performance.active, id) == 0) {
         RefreshToolButtonStates();
         return 0;
     }

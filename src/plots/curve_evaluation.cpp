@@ -9,6 +9,7 @@
 #include "analog/dc_sweep_run.h"
 #include "devices/linear_stamps.h"
 #include "analog/run_control.h"
+#include "analog/run_windows.h"
 #include "devices/temperature_setup.h"
 #include "analog/transient_run_services.h"
 #include "analog/model_layers.h"
@@ -397,9 +398,11 @@ void InstallPlotRunServices()
 {
     InstallPlotObjectDrawing();
     EditModeHooks().toggleCursors = TogglePlotCursors;
-    // The Scope popup's checks show the option bits of the analysis window.
+    // The Scope popup's checks show the option bits of the plot window in front: a performance
+    // window, else the analysis window.
     MenuTextSources().plotOption = [](int id) {
-        WindowRecord* window = RunControl().analysisWindow;
+        WindowRecord* front = GetFrontPerformanceRecord();
+        WindowRecord* window = front ? front : RunControl().analysisWindow;
         if (!window || !window->plot || id < 18400 || id > 18406) return false;
         const std::uint32_t bit = id == 18406 ? kPlotBaseLine : 1u << (id - 18400);
         return (PlotOptions(window) & bit) != 0;

@@ -175,6 +175,16 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
         Confirm(journey, "multirun_performance_dialog", kPerformanceOkX, kPerformanceOkY, "multirun_performance");
     EXPECT_GT(performance.Count(kChartLeft, kChartTop, kChartRight, kChartBottom, kFirstCurveColour), 300)
         << "the performance window plots no rise times";
+    // Ctrl+Right pans its chart, F6 (Auto Scale) puts its scales back, not the analysis
+    // window's behind it.
+    journey.Key("ctrl+Right");
+    journey.Settle();
+    EXPECT_FALSE(journey.Capture().SameAs(performance, kChartLeft, kChartTop, kChartRight, kChartBottom));
+    journey.Key("F6");
+    journey.Settle();
+    EXPECT_TRUE(journey.Capture("multirun_performance_auto_scaled")
+                    .SameAs(performance, kChartLeft, kChartTop, kChartRight, kChartBottom))
+        << "F6 does not scale the performance window in front";
     // F8 with the performance window in front puts that window into Cursor mode: the cursors'
     // table of rise times and R1 values stands under its chart, right of the curve's name.
     EXPECT_LT(performance.Count(kReadoutLeft, kReadoutTop, kChartRight, kReadoutBottom, kScaleTextColour), 20);
