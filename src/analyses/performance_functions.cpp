@@ -315,6 +315,12 @@ int FindNthDigitalState(PerformanceContext& context, int n, char letter, std::in
     std::int32_t first = 0, last = -1;
     if (!RunPointRange(*context.store, *context.curve, context.run, first, last)) return kNoEvent;
     if (n < 1) return kNoEvent;
+    // A digital curve keeps a point at every step of the run: a state counts where the curve
+    // enters it, at a point whose predecessor holds another one. The state the run starts in
+    // was not entered there, and the later points of one pulse are not further pulses.
+    const auto inState = [&](std::int32_t p) {
+        return (DigitalStateChar(StateCodeAt(*context.store, *context.curve, p)) == letter) == match;
+    };
     int count = 0;
     for (std::int32_t p = start < 0 ? first : std::max(start, first); p <= last; ++p) {
         int error = 0;
@@ -322,8 +328,8 @@ int FindNthDigitalState(PerformanceContext& context, int n, char letter, std::in
             if (error) return error;
             continue;
         }
+        if (!inState(p) || p == first || inState(p - 1)) continue;
         const std::uint16_t code = StateCodeAt(*context.store, *context.curve, p);
-        if ((DigitalStateChar(code) == letter) != match) continue;
         if (++count < n) continue;
         m.pointA = m.pointB = p;
         m.value = m.ax = m.secondValue = ReadCurvePointValue(*context.store, *context.curve, p, kWaveformX);
