@@ -37,6 +37,15 @@ WindowRecord* GetActiveChildRecord()
     return nullptr;
 }
 
+WindowRecord* GetFrontPerformanceRecord()
+{
+    win::HWND client = Frame().mdiClient;
+    if (client == nullptr) return nullptr;
+    const auto front = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0));
+    WindowRecord* record = front ? GetWindowRecord(front) : nullptr;
+    return record && record->kind == kWindowPerformance ? record : nullptr;
+}
+
 void ShowRecordMaximized(WindowRecord* record)
 {
     if (record == nullptr || record->window == nullptr) return;

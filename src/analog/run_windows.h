@@ -17,6 +17,9 @@ bool ProbeModeActive();
 // While an analysis is open with its circuit in probe mode: the record of the active MDI child,
 // whatever its kind. Otherwise the first MDI child in z-order whose record is a document.
 WindowRecord* GetActiveChildRecord();
+// The performance window in front, or null. It is no document window, so GetActiveChildRecord
+// gives the analysis window behind it; the commands made for it go to it.
+WindowRecord* GetFrontPerformanceRecord();
 // Maximised; during a probe-mode analysis the window fills the MDI client instead.
 void ShowRecordMaximized(WindowRecord* record);
 // An empty schematic window when no document is open, shown maximised.

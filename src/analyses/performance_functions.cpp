@@ -60,20 +60,21 @@ std::uint16_t StateCodeAt(WaveformStore& store, const CurveRecord& curve, std::i
     return static_cast<std::uint16_t>(v);
 }
 
-double LogAbs(double v) { return v == 0.0 ? 0.0 : std::log10(std::fabs(v)); }
-
 // The value of axis b where axis a reaches `level` along the segment (a0, b0)-(a1, b1); either
-// axis may be logarithmic.
+// axis may be logarithmic. A logarithmic axis is read between logarithms only where its values
+// are positive: a dB or a phase below zero is read on a straight line.
 double InterpolateSegment(double level, double a0, double a1, double b0, double b1, bool logA, bool logB)
 {
+    logA = logA && a0 > 0.0 && a1 > 0.0 && level > 0.0;
+    logB = logB && b0 > 0.0 && b1 > 0.0;
     if (logA) {
-        a0 = LogAbs(a0);
-        a1 = LogAbs(a1);
-        level = LogAbs(level);
+        a0 = std::log10(a0);
+        a1 = std::log10(a1);
+        level = std::log10(level);
     }
     if (logB) {
-        b0 = LogAbs(b0);
-        b1 = LogAbs(b1);
+        b0 = std::log10(b0);
+        b1 = std::log10(b1);
     }
     const double r = a1 == a0 ? b0 : b0 + (level - a0) * (b1 - b0) / (a1 - a0);
     return logB ? std::pow(10.0, r) : r;
@@ -314,6 +315,12 @@ int FindNthDigitalState(PerformanceContext& context, int n, char letter, std::in
     std::int32_t first = 0, last = -1;
     if (!RunPointRange(*context.store, *context.curve, context.run, first, last)) return kNoEvent;
     if (n < 1) return kNoEvent;
+    // A digital curve keeps a point at every step of the run: a state counts where the curve
+    // enters it, at a point whose predecessor holds another one. The state the run starts in
+    // was not entered there, and the later points of one pulse are not further pulses.
+    const auto inState = [&](std::int32_t p) {
+        return (DigitalStateChar(StateCodeAt(*context.store, *context.curve, p)) == letter) == match;
+    };
     int count = 0;
     for (std::int32_t p = start < 0 ? first : std::max(start, first); p <= last; ++p) {
         int error = 0;
@@ -321,8 +328,8 @@ int FindNthDigitalState(PerformanceContext& context, int n, char letter, std::in
             if (error) return error;
             continue;
         }
+        if (!inState(p) || p == first || inState(p - 1)) continue;
         const std::uint16_t code = StateCodeAt(*context.store, *context.curve, p);
-        if ((DigitalStateChar(code) == letter) != match) continue;
         if (++count < n) continue;
         m.pointA = m.pointB = p;
         m.value = m.ax = m.secondValue = ReadCurvePointValue(*context.store, *context.curve, p, kWaveformX);

@@ -154,11 +154,21 @@ void FindCommands(const CommandContext& context, int id)
     else FindCommand(context.active, id != kFindCommand);
 }
 
+// The plot window the keys are for: a performance window in front, else the analysis window.
+WindowRecord* KeyedPlotWindow(const CommandContext& context)
+{
+    if (WindowRecord* front = GetFrontPerformanceRecord()) return front;
+    return context.kind == kWindowAnalysis ? context.active : nullptr;
+}
+
 void EditModeCommand(const CommandContext& context, int id)
 {
     if (id == 17563 && AnalysisOpen()) return;
     if (id == 17571 && context.kind == kWindow3D) id = 17561;
-    SetEditMode(context.active, id);
+    // A performance window in front takes the mode itself (its cursors, its zoom), not the
+    // analysis window behind it.
+    WindowRecord* front = GetFrontPerformanceRecord();
+    SetEditMode(front ? front : context.active, id);
 }
 
 // The Component menu and the palettes: the part becomes the current component and the active
@@ -228,19 +238,6 @@ void MdiCommand(int id)
     }
 }
 
-// The plot window the keys are for. A performance window is no document window, so with one in
-// front the active document child is the analysis window behind it: the keys go to the window
-// in front.
-WindowRecord* KeyedPlotWindow(const CommandContext& context)
-{
-    if (win::HWND client = Frame().mdiClient) {
-        const auto front = reinterpret_cast<win::HWND>(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0));
-        if (WindowRecord* record = front ? GetWindowRecord(front) : nullptr; record && record->kind == kWindowPerformance)
-            return record;
-    }
-    return context.kind == kWindowAnalysis ? context.active : nullptr;
-}
-
 // Ctrl+Home puts back the scales the run started with and Ctrl+arrows pan the current curve's
 // group; the family's other keys have nothing to do in a plot. Only analysis and performance
 // windows take them.
@@ -290,12 +287,12 @@ int RouteKnownCommand(int id, const CommandContext& context)
     case 15678:
         // F10: the characteristics of the window in front, which for a plot window are its
         // plot's (the key shown beside their menu items).
-        if (context.kind == kWindowAnalysis) {
-            OpenPlotCharacteristics(context.active);
+        if (WindowRecord* front = GetFrontPerformanceRecord()) {
+            ChangePerformanceWindow(front);
             return 0;
         }
-        if (context.kind == kWindowPerformance) {
-            ChangePerformanceWindow(context.active);
+        if (context.kind == kWindowAnalysis) {
+            OpenPlotCharacteristics(context.active);
             return 0;
         }
         if (context.kind == kWindow3D) {
@@ -409,6 +406,13 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
     context.active = GetActiveChildRecord();
     context.kind = context.active ? context.active->kind : -1;
     context.topCircuit = GetTopCircuitRecord();
+    // The commands of a performance window go to the one in front (F10, its menu commands, the
+    // Scope and cursor commands); the others to the document window behind it.
+    CommandContext performance = context;
+    if (WindowRecord* front = GetFrontPerformanceRecord()) {
+        performance.active = front;
+        performance.kind = kWindowPerformance;
+    }
 
     CountCommandUse(id);
     // The function menu's items are the text window's.
@@ -422,15 +426,15 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         RefreshToolButtonStates();
         return 0;
     }
-    if (RoutePlotViewCommand(context.active, id) == 0) {
+    if (RoutePlotViewCommand(performance.active, id) == 0) {
         RefreshToolButtonStates();
         return 0;
     }
     if (InRange(id, kAdd3DWindowCommand, kLast3DWindowEntry)) return RouteGraph3DCommand(id, context.active);
     // The performance windows' commands, and the plot commands of a performance window.
     if (IsPerformanceCommand(id) ||
-        (context.kind == kWindowPerformance && (id == kCmdAddPerformancePlot || id == kCmdDeletePerformancePlot))) {
-        RunPerformanceCommand(context.active, id);
+        (performance.kind == kWindowPerformance && (id == kCmdAddPerformancePlot || id == kCmdDeletePerformancePlot))) {
+        RunPerformanceCommand(performance.active, id);
         RefreshToolButtonStates();
         return 0;
     }
@@ -440,11 +444,12 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (id == kCommandGoToPerformance) {
-        if (context.kind == kWindowAnalysis || context.kind == kWindowPerformance) OpenGoToPerformanceDialog(context.active);
+        if (performance.kind == kWindowAnalysis || performance.kind == kWindowPerformance)
+            OpenGoToPerformanceDialog(performance.active);
         return 0;
     }
-    if (id == 15679 && context.kind == kWindowPerformance) {
-        ChangePerformanceWindow(context.active);
+    if (id == 15679 && performance.kind == kWindowPerformance) {
+        ChangePerformanceWindow(performance.active);
         return 0;
     }
     if (InRange(id, kCmdFirstDemo, kCmdLastDemo)) {

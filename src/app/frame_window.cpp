@@ -196,7 +196,8 @@ void ShowMenuHelp(win::UINT flags, int id)
 MenuSituation FrameMenuSituation()
 {
     MenuSituation situation;
-    const WindowRecord* active = GetActiveChildRecord();
+    const WindowRecord* performance = GetFrontPerformanceRecord();
+    const WindowRecord* active = performance ? performance : GetActiveChildRecord();
     situation.kind = active ? active->kind : -1;
     situation.mode = GetRecordMode(active);
     situation.analysisOpen = Analysis().analysisKind != kAnalysisNone;
@@ -285,6 +286,9 @@ ToolButtonSituation FrameToolButtonSituation()
     const RunControlState& run = RunControl();
     situation.childActive = active != nullptr;
     situation.kind = active ? active->kind : -1;
+    // A performance window in front is the window the buttons and its commands are for.
+    WindowRecord* performance = GetFrontPerformanceRecord();
+    if (performance) situation.kind = kWindowPerformance;
     situation.analysisOpen = Analysis().analysisKind != kAnalysisNone;
     // Probe mode keeps its own analysis: its Limits and the multi-run windows are not for it.
     situation.analysisState = situation.analysisOpen && run.probeFlag ? 1 : 0;
@@ -302,7 +306,7 @@ ToolButtonSituation FrameToolButtonSituation()
     FillEditSituation(active, situation);
     FillRunSituation(situation);
     situation.digitalPathData = HasDigitalPins(active);
-    situation.mode = GetRecordMode(active);
+    situation.mode = GetRecordMode(performance ? performance : active);
     if (situation.kind == kWindowAnalysis) situation.searchMode = PlotCursors().searchMode;
     situation.calculatorOpen = CalculatorWindow() != nullptr;
     return situation;

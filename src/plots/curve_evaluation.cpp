@@ -9,6 +9,7 @@
 #include "analog/dc_sweep_run.h"
 #include "devices/linear_stamps.h"
 #include "analog/run_control.h"
+#include "analog/run_windows.h"
 #include "devices/temperature_setup.h"
 #include "analog/transient_run_services.h"
 #include "analog/model_layers.h"
@@ -49,19 +50,17 @@ namespace kq5 {
 namespace {
 
 constexpr double kValueLimit = 1e30;
-constexpr double kLogFloor = 1e-50;
 
 PlotRecord* PlotOf(WindowRecord* window) { return RunPlotOf(window); }
 
-// The plotted value of a curve axis from the evaluated one.
+// The stored value of a curve axis from the evaluated one: the true value, also on a
+// logarithmic axis, whose drawing alone holds a value that is not positive at its floor.
 double PlotValue(const CurveRecord& curve, int axis, std::complex<double> value)
 {
     const bool digitalY = axis == kWaveformY && curve.digital;
     if (digitalY) return value.real();
-    double v = value.imag() != 0.0 ? std::abs(value) : value.real();
-    v = std::clamp(v, -kValueLimit, kValueLimit);
-    if (!curve.linear[static_cast<std::size_t>(axis)] && v <= 0.0) v = kLogFloor;
-    return v;
+    const double v = value.imag() != 0.0 ? std::abs(value) : value.real();
+    return std::clamp(v, -kValueLimit, kValueLimit);
 }
 
 // A lone variable (T, V(node), D(node): most curves) read as the evaluator reads it, without
@@ -160,7 +159,10 @@ void UpdateCurveExtremes(WindowRecord* window, int first, int last)
         CurveRecord& c = *plot->curves[static_cast<std::size_t>(i)];
         for (int axis = 0; axis < 2; ++axis) {
             const std::size_t a = static_cast<std::size_t>(axis);
-            const double v = c.currentValue[a];
+            // The extremes scale the axis: a logarithmic one sees a value that is not positive
+            // where it draws it.
+            double v = c.currentValue[a];
+            if (!c.linear[a] && v <= 0.0 && !(axis == kWaveformY && c.digital)) v = kLogAxisFloor;
             if (v > c.dataMax[a]) {
                 c.dataMax[a] = v;
                 if (axis == kWaveformX) c.xMaxPoint = c.lastPointIndex;
@@ -396,9 +398,11 @@ void InstallPlotRunServices()
 {
     InstallPlotObjectDrawing();
     EditModeHooks().toggleCursors = TogglePlotCursors;
-    // The Scope popup's checks show the option bits of the analysis window.
+    // The Scope popup's checks show the option bits of the plot window in front: a performance
+    // window, else the analysis window.
     MenuTextSources().plotOption = [](int id) {
-        WindowRecord* window = RunControl().analysisWindow;
+        WindowRecord* front = GetFrontPerformanceRecord();
+        WindowRecord* window = front ? front : RunControl().analysisWindow;
         if (!window || !window->plot || id < 18400 || id > 18406) return false;
         const std::uint32_t bit = id == 18406 ? kPlotBaseLine : 1u << (id - 18400);
         return (PlotOptions(window) & bit) != 0;

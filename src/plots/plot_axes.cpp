@@ -19,7 +19,7 @@ std::size_t A(int axis) { return static_cast<std::size_t>(axis); }
 double MappedCoordinate(const CurveRecord& curve, int axis, double value)
 {
     if (curve.linear[A(axis)]) return value;
-    return value == 0.0 ? 0.0 : std::log10(std::fabs(value));
+    return std::log10(value > 0.0 ? value : kLogAxisFloor);
 }
 
 std::int32_t HoldInt(double v)

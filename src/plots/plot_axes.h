@@ -15,8 +15,12 @@ inline constexpr std::int32_t kPixelHighLimit = 2147482647;
 inline constexpr std::int32_t kPixelLowLimit = -2147482648;
 // The Y range every digital curve gets.
 inline constexpr double kDigitalRangeHigh = 20.0;
+// Where a logarithmic axis draws a value that is not positive (a dB or a phase): far below any
+// range it shows.
+inline constexpr double kLogAxisFloor = 1e-50;
 
-// scale * v + offset, v being log10 |value| (0 for 0) on a logarithmic axis.
+// scale * v + offset, v being log10 value on a logarithmic axis (a value that is not positive
+// taken as kLogAxisFloor).
 double ValueToPixel(const CurveRecord& curve, int axis, double value);
 // The reverse. An axis without extent (a minimised or tiny window) answers its low end.
 double PixelToValue(const CurveRecord& curve, int axis, double pixel);

@@ -162,11 +162,14 @@ double CurveValueAtX(PlotRecord& plot, const CurveRecord& c, std::int32_t first,
         for (std::int32_t i = from; i <= last && X(plot, c, i) <= x; ++i) state = Y(plot, c, i);
         return state;
     }
-    const bool xl = c.linear[kWaveformX] != 0, yl = c.linear[kWaveformY] != 0;
     for (std::int32_t i = from; i < last; ++i) {
         const double x0 = X(plot, c, i), x1 = X(plot, c, i + 1);
         if (!Between(x, x0, x1)) continue;
         const double y0 = Y(plot, c, i), y1 = Y(plot, c, i + 1);
+        // A logarithmic axis interpolates between logarithms only where both ends are positive:
+        // a dB or a phase below zero is read on a straight line.
+        const bool xl = c.linear[kWaveformX] != 0 || !(x0 > 0.0 && x1 > 0.0);
+        const bool yl = c.linear[kWaveformY] != 0 || !(y0 > 0.0 && y1 > 0.0);
         const double u0 = Coordinate(x0, xl), u1 = Coordinate(x1, xl), u = Coordinate(x, xl);
         const double t = u1 == u0 ? 0.0 : (u - u0) / (u1 - u0);
         const double v = Coordinate(y0, yl) + t * (Coordinate(y1, yl) - Coordinate(y0, yl));

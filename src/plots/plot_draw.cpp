@@ -443,14 +443,18 @@ void DrawCurveReadouts(WindowRecord* window, win::HDC dc, int group)
         }
         const double dy = c.cursorY[1] - c.cursorY[0];
         const double dx = c.cursorX[1] - c.cursorX[0];
-        const std::string values[3] = {FormatCurveValue(c, kWaveformY, c.cursorY[0]),
-                                       FormatCurveValue(c, kWaveformY, c.cursorY[1]), FormatCurveValue(c, kWaveformY, dy)};
+        // A cursor on a point without a value (a run a performance function found nothing in)
+        // reads nothing there, and nothing derived from it.
+        const auto cell = [&c](double v) { return std::isnan(v) ? std::string() : FormatCurveValue(c, kWaveformY, v); };
+        const std::string values[3] = {cell(c.cursorY[0]), cell(c.cursorY[1]), cell(dy)};
         for (int col = 0; col < 3; ++col) {
             const int left = c.plotRect.left + (col + 1) * fifth;
             DrawTextWithBackground(dc, win::RECT{left, y, left + fifth, y + h}, values[col], 3, background);
         }
         const int slopeLeft = c.plotRect.left + 4 * fifth;
-        DrawQuotientText(dc, dy, dx, win::RECT{slopeLeft, y, slopeLeft + fifth, y + h}, background);
+        const win::RECT slope{slopeLeft, y, slopeLeft + fifth, y + h};
+        if (std::isnan(dy)) DrawTextWithBackground(dc, slope, std::string(), 3, background);
+        else DrawQuotientText(dc, dy, dx, slope, background);
         if (c.placeInGroup == 0) DrawCursorTableCaptions(window, dc, i);
     }
 }

@@ -54,7 +54,7 @@ void StepCurve(WindowRecord* window, int step)
 
 int RoutePlotViewCommand(WindowRecord* window, int id)
 {
-    if (!window || !window->plot || window->kind != kWindowAnalysis) return 1;
+    if (!window || !window->plot || (window->kind != kWindowAnalysis && window->kind != kWindowPerformance)) return 1;
     if (InRange(id, kStepLeft, kStepPreviousRun + 4)) {
         const int k = id >= kCommandSecondCursorLeft ? 1 : 0;
         if (InCursorMode(window)) HandleCursorStepCommand(window, kStepLeft + (id - kStepLeft) % 4, k);

@@ -59,7 +59,7 @@ bool OwnRuleDisables(std::uint32_t command, const ToolButtonSituation& s)
     case 14600: return !(s.threeDWindows < 10 && s.plotHasCurves && s.steppedCases >= 1);
     case 14601: return s.kind != kWindow3D;
     case 14602: return s.threeDWindows < 1;
-    case 15679: return !(s.kind == kWindowAnalysis && s.plotHasCurves);
+    case 15679: return !((s.kind == kWindowAnalysis || s.kind == kWindowPerformance) && s.plotHasCurves);
     case 17404: return IsSchematicKind(s.kind) && s.analysisOpen && !s.nodeVoltagesAvailable;
     case 17453: return !s.digitalPathData;
     // A netlist's limits are edited as a drawn circuit's are (what changes is written back into

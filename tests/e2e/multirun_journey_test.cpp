@@ -28,6 +28,18 @@ constexpr int kFunctionOkX = 809, kFunctionOkY = 410;
 // A histogram or performance window, maximised: its chart; the frame of the histogram's
 // statistics under its list.
 constexpr int kChartLeft = 220, kChartTop = 110, kChartRight = 1245, kChartBottom = 915;
+// Under a maximised performance window's chart, right of the names: where its cursors' X
+// readouts stand, in the colour of the scales.
+constexpr int kReadoutLeft = 400, kReadoutTop = 930, kReadoutBottom = 950;
+constexpr std::uint32_t kScaleTextColour = 0x0000FF;
+// The Right, Delta and Slope cells of the measured curve's row of readouts.
+constexpr int kRightCellsLeft = 640, kValueRowTop = 914, kValueRowBottom = 929;
+// The Change Performance Window item under Add; the title bar of the dialog in front, which
+// for the Change Performance Plot dialog (taller than the analysis window's Plot
+// Characteristics) stands this high.
+constexpr int kChangeItemY = 248;
+constexpr std::uint32_t kDialogTitleColour = 0x000080;
+constexpr int kPerformanceDialogTitleTop = 285;
 constexpr int kPanelLeft = 5, kPanelTop = 800, kPanelRight = 164, kPanelBottom = 946;
 // The colour of the plot's first curve, which a new histogram's bars and a new performance plot take.
 constexpr std::uint32_t kFirstCurveColour = 0x5A91AB;
@@ -163,6 +175,49 @@ TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterSteppin
         Confirm(journey, "multirun_performance_dialog", kPerformanceOkX, kPerformanceOkY, "multirun_performance");
     EXPECT_GT(performance.Count(kChartLeft, kChartTop, kChartRight, kChartBottom, kFirstCurveColour), 300)
         << "the performance window plots no rise times";
+    // Ctrl+Right pans its chart, F6 (Auto Scale) puts its scales back, not the analysis
+    // window's behind it.
+    journey.Key("ctrl+Right");
+    journey.Settle();
+    EXPECT_FALSE(journey.Capture().SameAs(performance, kChartLeft, kChartTop, kChartRight, kChartBottom));
+    journey.Key("F6");
+    journey.Settle();
+    EXPECT_TRUE(journey.Capture("multirun_performance_auto_scaled")
+                    .SameAs(performance, kChartLeft, kChartTop, kChartRight, kChartBottom))
+        << "F6 does not scale the performance window in front";
+    // F8 with the performance window in front puts that window into Cursor mode: the cursors'
+    // table of rise times and R1 values stands under its chart, right of the curve's name.
+    EXPECT_LT(performance.Count(kReadoutLeft, kReadoutTop, kChartRight, kReadoutBottom, kScaleTextColour), 20);
+    journey.Key("F8");
+    journey.Settle();
+    EXPECT_GT(journey.Capture("multirun_performance_cursors")
+                  .Count(kReadoutLeft, kReadoutTop, kChartRight, kReadoutBottom, kScaleTextColour),
+              60)
+        << "no cursor readouts in the performance window";
+    // The right cursor stands on 3k, the run without a rise time: its readouts show no number
+    // there, nor a delta or a slope made from it.
+    const Shot cursors = journey.Capture();
+    const int cells = (kChartRight - kRightCellsLeft) * (kValueRowBottom - kValueRowTop);
+    EXPECT_EQ(cursors.Count(kRightCellsLeft, kValueRowTop, kChartRight, kValueRowBottom, 0xFFFFFF), cells)
+        << "the readouts print a value for the run without one";
+    // F10 opens its own dialog, not the analysis window's, and its Change command is lit.
+    journey.Key("F10");
+    journey.Settle();
+    EXPECT_GT(journey.Capture("multirun_performance_change")
+                  .Count(0, kPerformanceDialogTitleTop, 1264, kPerformanceDialogTitleTop + 25, kDialogTitleColour),
+              1000)
+        << "F10 opens no Change Performance Plot dialog";
+    journey.Key("Escape");
+    journey.Settle();
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Click(kSubmenuItemX, kPerformanceItemY);
+    journey.Settle();
+    EXPECT_GT(journey.Capture("multirun_performance_change_menu")
+                  .Count(kAddItemX - 70, kChangeItemY - 7, kAddItemX + 50, kChangeItemY + 7, 0x000000),
+              20)
+        << "Change Performance Window is grey with a performance window in front";
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Settle();
     journey.Key("F3");
     journey.Settle();
     journey.Key("ctrl+s");

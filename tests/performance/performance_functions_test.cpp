@@ -260,5 +260,37 @@ TEST_F(PerformanceFunctionsTest, DigitalCurvesReadStatesAndMeasureEdges)
     EXPECT_EQ(Measure(kWidth, 3), kGap);
 }
 
+TEST_F(PerformanceFunctionsTest, SampledDigitalSquareWaveStartingHighCountsWholePulses)
+{
+    // An inverter's output as a run stores it: a point every 0.1 ms, high for the first 3 ms,
+    // then a 6 ms square wave (low 3 ms, high 3 ms) with one-step edges, up to 18 ms.
+    PointRun points;
+    for (int i = 0; i <= 180; ++i) {
+        const double t = i * 0.1;
+        const int phase = static_cast<int>(std::floor(t / 3.0 + 1e-9));
+        points.push_back({t, State(phase % 2 == 0 ? '1' : '0')});
+    }
+    points[30].y = State('F');
+    points[60].y = State('R');
+    points[90].y = State('F');
+    points[120].y = State('R');
+    points[150].y = State('F');
+    Store({points}, true);
+    // The period runs from one entry into "1" to the next, not from the run's start.
+    ASSERT_EQ(Measure(kPeriod), 0);
+    EXPECT_NEAR(M().value, 6.0, 1e-9);
+    // The first whole high pulse: from 6.1 ms to its falling edge at 9 ms; the second from 12.1.
+    ASSERT_EQ(Measure(kWidth), 0);
+    EXPECT_NEAR(M().value, 2.9, 1e-9);
+    ASSERT_EQ(Measure(kWidth, 2), 0);
+    EXPECT_NEAR(M().ax, 12.1, 1e-9);
+    // The second time the output becomes high, and the second rising edge's length.
+    ASSERT_EQ(Measure(kXLevel, 2, 3), 0);
+    EXPECT_NEAR(M().value, 12.1, 1e-9);
+    ASSERT_EQ(Measure(kRiseTime, 2), 0);
+    EXPECT_NEAR(M().ax, 12.0, 1e-9);
+    EXPECT_NEAR(M().value, 0.1, 1e-9);
+}
+
 }  // namespace
 }  // namespace kq5::testing

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -75,6 +79,36 @@ TEST_F(PrintedColumnsTest, EachColumnOfAPlotIsScaledByItsOwnValues)
     EXPECT_NE(dc.find("(uA)"), std::string::npos) << dc;
     ASSERT_GE(dcTables[0].rows.size(), 3u) << dc;
     for (const std::vector<double>& row : dcTables[0].rows) EXPECT_NEAR(row[1], -100.0 * row[0], 1e-3) << dc;
+}
+
+TEST_F(PrintedColumnsTest, DecibelsAndPhasesOnLogarithmicAxesPrintTheirValues)
+{
+    // The drawn RC low-pass (1 k, 1 u) with its AC rows on logarithmic axes, as a new row has them.
+    std::ifstream example(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(example)), std::istreambuf_iterator<char>());
+    const std::vector<std::pair<std::string, std::string>> edits = {
+        {"Analysis=AC\r\nOPT=1", "Analysis=AC\r\nFRange=100k,10\r\nNPts=5\r\nOPT=8193"},
+        {"Analysis=AC\r\nOptions=LINEARY\r\nPlt=1\r\n", "Analysis=AC\r\nOptions=OUTPUT\r\nPlt=1\r\nXExp=F\r\nYExp=db(v(2))\r\n"},
+        {"Analysis=AC\r\nOptions=LINEARY\r\nPlt=1\r\n", "Analysis=AC\r\nOptions=OUTPUT\r\nPlt=2\r\nXExp=F\r\nYExp=ph(v(2))\r\n"},
+    };
+    for (const auto& [from, to] : edits) {
+        const std::size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    }
+    WriteFile("rc.cir", text);
+    RunJobs("rc.cir /A\n");
+
+    const std::string ac = ReadText("rc.ANO");
+    const std::vector<test::ValueTable> tables = Tables("rc.ANO");
+    ASSERT_EQ(tables.size(), 1u) << ac;
+    ASSERT_EQ(tables[0].rows.size(), 5u) << ac;
+    const double fc = 1.0 / (2.0 * 3.141592653589793 * 1e-3);
+    for (const std::vector<double>& row : tables[0].rows) {
+        const double ratio = row[0] / fc;
+        EXPECT_NEAR(row[1], -10.0 * std::log10(1.0 + ratio * ratio), 0.01) << ac;
+        EXPECT_NEAR(row[2], -std::atan(ratio) * 180.0 / 3.141592653589793, 0.01) << ac;
+    }
 }
 
 }  // namespace

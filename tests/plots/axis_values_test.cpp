@@ -61,9 +61,11 @@ TEST(AxisMapping, LinearAndLogarithmicAxesMapBothWays)
     c.linear[kWaveformX] = 0;
     Map(plot, c, {100, 50, 400, 250}, 1.0, 1000.0, 0.0, 10.0);
     EXPECT_NEAR(ValueToPixel(c, kWaveformX, 10.0), 200.0, 1e-9);
-    // log10 of 0 counts as 0: the offset pixel, which maps back to 1.
-    EXPECT_DOUBLE_EQ(ValueToPixel(c, kWaveformX, 0.0), c.axisOffset[kWaveformX]);
     EXPECT_NEAR(PixelToValue(c, kWaveformX, c.axisOffset[kWaveformX]), 1.0, 1e-12);
+    // A value that is not positive (a dB, a phase) is drawn at the floor, far off the axis, not
+    // at 1 or at its magnitude.
+    EXPECT_LT(ValueToPixel(c, kWaveformX, 0.0), 100.0 - 1000.0);
+    EXPECT_DOUBLE_EQ(ValueToPixel(c, kWaveformX, -20.0), ValueToPixel(c, kWaveformX, 0.0));
 }
 
 TEST(AxisMapping, FarValuesAreHeldAndEmptyGeometryGivesNoNaN)
