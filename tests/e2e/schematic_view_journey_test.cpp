@@ -82,6 +82,33 @@ TEST(SchematicViewJourney, FlipXAndRotateTurnWhatSelectAllTook)
     EXPECT_TRUE(journey.Capture("flip_all_undone").SameAs(drawn, kDrawLeft, kDrawTop, kDrawRight, kDrawBottom)) << "Undo did not restore";
 }
 
+// Step Box and Mirror Box after Select All copy what Select All took: it lies in no select box, so
+// both used to do nothing at all, not even ask for their settings.
+TEST(SchematicViewJourney, StepAndMirrorBoxCopyWhatSelectAllTook)
+{
+    Journey journey("step_all");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
+    const auto parts = [&] {
+        const std::string text = ReadAll(journey.Root() / "rc_step.cir");
+        int count = 0;
+        for (std::size_t at = text.find("[Comp]"); at != std::string::npos; at = text.find("[Comp]", at + 1)) ++count;
+        return count;
+    };
+    const int drawn = parts();
+    ASSERT_GT(drawn, 0);
+    Do(journey, "ctrl+a");
+    Do(journey, "alt+e b s");  // Edit > Box > Step Box, once to the right
+    Do(journey, "Return");
+    journey.Capture("step_all_stepped");
+    Do(journey, "ctrl+a");
+    Do(journey, "alt+e b m");  // Edit > Box > Mirror Box, beside it
+    Do(journey, "Return");
+    journey.Capture("step_all_mirrored");
+    Do(journey, "ctrl+s");
+    EXPECT_EQ(parts(), 4 * drawn) << "the box commands copied nothing of what Select All took";
+}
+
 TEST(SchematicViewJourney, NetlistSavedAsIsAmongTheRecentFiles)
 {
     Journey journey("netlist_save_as");
