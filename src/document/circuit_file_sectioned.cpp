@@ -134,6 +134,11 @@ int FinishSectionedLoad(WindowRecord* record)
     if (pageCount != static_cast<int>(document.pages.size())) {
         if (int status = ResizePageArray(record, pageCount)) return status;
     }
+    // A page the file names nowhere (a file written by hand may have no page sections at all)
+    // is named as a new page would be.
+    for (std::size_t i = 0; i < document.pages.size(); ++i) {
+        if (document.pages[i].name.empty()) document.pages[i].name = UnusedPageName(record, static_cast<int>(i + 1));
+    }
     // A pane must show a page that exists.
     for (std::int32_t& page : document.panePage) {
         if (page < 0 || page >= pageCount) page = 0;

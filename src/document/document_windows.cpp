@@ -348,6 +348,25 @@ void FreeDocumentRecord(WindowRecord*& record)
     if (area != nullptr && win::IsWindow(area)) win::DestroyWindow(area);
 }
 
+void FreeHiddenCircuit(WindowRecord*& record)
+{
+    if (record == nullptr || !IsLiveWindowRecord(record)) {
+        record = nullptr;
+        return;
+    }
+    const win::HWND window = record->window;
+    if (window != nullptr && win::IsWindow(window)) {
+        if (!win::IsWindowVisible(window)) {
+            // Its destruction frees the record.
+            win::DestroyWindow(window);
+            if (IsLiveWindowRecord(record)) FreeDocumentRecord(record);
+        }
+        record = nullptr;
+        return;
+    }
+    FreeDocumentRecord(record);
+}
+
 int AskSaveChanges(WindowRecord* record)
 {
     if (Settings().batchRun || record == nullptr) return kSaveAnswerNo;

@@ -63,6 +63,9 @@ WindowRecord* CreateDocumentRecord(win::HWND window, int kind);
 // Frees the record with its document and its text area child; a record that shares another
 // window's item lists leaves them alone. The pointer is cleared.
 void FreeDocumentRecord(WindowRecord*& record);
+// Frees a circuit read out of the user's sight (a macro's copy for a build) together with its
+// hidden window; a window the user can see is left as it is. The pointer is cleared.
+void FreeHiddenCircuit(WindowRecord*& record);
 
 // Asks "Save changes in '%s'?" and saves on Yes. Returns kSaveAnswerYes, kSaveAnswerSavedAs,
 // kSaveAnswerNo or kSaveAnswerCancel; a save that fails or is stopped answers Cancel, so the

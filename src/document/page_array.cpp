@@ -125,6 +125,13 @@ int FindPageByName(const WindowRecord* record, std::string_view name)
     return 0;
 }
 
+std::string UnusedPageName(const WindowRecord* record, int number)
+{
+    std::string name = StrPrintf("Page %d", number);
+    while (FindPageByName(record, name)) name = StrPrintf("Page %d", ++number);
+    return name;
+}
+
 int AddPage(WindowRecord* record, int index)
 {
     if (!IsSchematicRecord(record) || record->kind != kWindowSchematic || AnalysisActive()) {
@@ -150,10 +157,8 @@ int AddPage(WindowRecord* record, int index)
     // Panes showing moved pages keep showing the same pages.
     for (std::int32_t& shown : document.panePage)
         if (shown >= index && index < count) ++shown;
-    int number = static_cast<int>(document.pages.size());
-    std::string name = StrPrintf("Page %d", number);
-    while (FindPageByName(record, name)) name = StrPrintf("Page %d", ++number);
-    document.pages[static_cast<std::size_t>(index)].name = name;
+    document.pages[static_cast<std::size_t>(index)].name =
+        UnusedPageName(record, static_cast<int>(document.pages.size()));
 
     const int pane = FindVisiblePane(record);
     if (pane >= 0) {

@@ -37,6 +37,8 @@ int FindPageByName(const WindowRecord* record, std::string_view name);
 // Inserts a page at the index (schematics only, no analysis open) and shows it in the first
 // visible pane; items of later pages move up one page, and the last edit can no longer be
 // undone. 0, or 15002 with nothing changed.
+// "Page <number>", or with the next free number when another page already has that name.
+std::string UnusedPageName(const WindowRecord* record, int number);
 int AddPage(WindowRecord* record, int index);
 // Deletes a page, asking first when anything lies on it; the last page of a circuit is never
 // deleted. 1 when deleted.

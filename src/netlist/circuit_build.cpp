@@ -28,6 +28,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/connectivity.h"
+#include "document/document_windows.h"
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
@@ -485,8 +486,7 @@ void FreeBuiltCircuit(unsigned parts)
         for (ScopeExpansion& scope : reader.scopes) {
             if (!scope.macro) continue;
             WindowRecord*& macroCircuit = scope.macro->macroCircuit;
-            if (macroCircuit && IsLiveWindowRecord(macroCircuit)) FreeWindowRecord(macroCircuit);
-            macroCircuit = nullptr;
+            FreeHiddenCircuit(macroCircuit);
         }
         ForgetInstanceScopeWindows();
     }

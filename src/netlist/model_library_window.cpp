@@ -667,6 +667,14 @@ win::LRESULT ModelEditorWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wPara
     case win::WM_MDIACTIVATE:
         if (reinterpret_cast<win::HWND>(lParam) == hwnd) RefreshToolButtonStates();
         break;
+    case win::WM_SETFOCUS:
+        // The window itself takes no keys: the keyboard goes to its model type selector, from
+        // where Tab reaches the other fields.
+        if (win::HWND selector = win::GetDlgItem(hwnd, kModelTypeSelector); selector && win::IsWindowVisible(selector)) {
+            win::SetFocus(selector);
+            return 0;
+        }
+        break;
     case win::WM_SETCURSOR: {
         // After the frame's own help for the pointer, which this replaces over a control.
         const win::LRESULT result = DocumentDefaultWindowProc(hwnd, msg, wParam, lParam);

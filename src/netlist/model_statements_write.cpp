@@ -84,6 +84,13 @@ std::string FormatModelStatement(std::string_view name, int type, unsigned flags
             out += (flags & kWriteContinuation) ? "\r\n+ " : "\r\n";
         }
     }
+    // A break after the last parameter would leave the closing parenthesis on a line by itself.
+    for (const std::string_view lineBreak : {std::string_view("\r\n+ "), std::string_view("\r\n")}) {
+        if (out.ends_with(lineBreak)) {
+            out.resize(out.size() - lineBreak.size());
+            break;
+        }
+    }
     // A statement without parameters keeps a blank inside its parentheses: "( )".
     if (out.back() == '(')
         out += ' ';

@@ -13,6 +13,8 @@ namespace win {
 enum class MouseButton { Left, Right, Middle };
 
 void InputMouseMove(int x, int y);
+// The pointer has left the screen: no window lies under it until it next moves.
+void InputPointerLeft();
 void InputMouseButton(MouseButton button, bool down);
 void InputMouseWheel(int delta);
 // vk: virtual key; scan: set-1 scan code (0: looked up from vk). text: null lets TranslateMessage

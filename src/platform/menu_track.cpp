@@ -154,6 +154,14 @@ struct MenuTracker {
         if (BarMode() && levels.size() == 1) RedrawBar();
     }
 
+    // Back one level by the keyboard: the item whose popup closed is the selection again, and the
+    // owner hears of it as of any selection.
+    void CloseBack(std::size_t level) {
+        CloseFrom(level);
+        const std::size_t now = Deepest();
+        if (levels[now].selected >= 0) NotifySelect(levels[now].menu, levels[now].selected, LevelIsSystem(now));
+    }
+
     // Enables and greys the system menu's items for the window's state.
     void UpdateSystemMenu(HMENU menu) {
         auto* m = LiveMenu(menu);
@@ -471,7 +479,7 @@ struct MenuTracker {
             } else if (atTop) {
                 done = true;
             } else {
-                CloseFrom(cur);
+                CloseBack(cur);
             }
             break;
         case VK_MENU:
@@ -499,7 +507,7 @@ struct MenuTracker {
             break;
         case VK_LEFT:
             if (cur > FirstPopup()) {
-                CloseFrom(cur);
+                CloseBack(cur);
             } else if (BarMode()) {
                 MoveTop(-1);
             }

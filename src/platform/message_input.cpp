@@ -315,10 +315,25 @@ void InputMouseMove(int x, int y) {
     if (JournalActive()) return;
     auto& q = Q();
     q.cursorPos = POINT{x, y};
+    q.pointerOnScreen = true;
     InputEvent e;
     e.kind = InputEvent::Kind::Move;
     e.pt = q.cursorPos;
     Enqueue(e);
+}
+
+void InputPointerLeft() { Q().pointerOnScreen = false; }
+
+void QueuePointerCrossing() {
+    auto& q = Q();
+    if (!q.windowsChanged || !q.input.empty() || JournalActive()) return;
+    q.windowsChanged = false;
+    if (!q.pointerOnScreen || q.buttonsDown || LiveWindow(q.capture)) return;
+    PendingInput p;
+    p.event.kind = InputEvent::Kind::Move;
+    p.event.pt = q.cursorPos;
+    Convert(&p);
+    if (p.target != q.pointerWindow) Enqueue(p.event);
 }
 
 void InputMouseButton(MouseButton button, bool down) {
@@ -503,6 +518,7 @@ bool RemoveInput(PendingInput& p, MSG* msg, bool remove) {
                 q.lastClickPt = e.pt;
             }
         }
+        q.pointerWindow = p.target;
         if (deliver) deliver = MouseSideEffects(p);
     } else if (e.kind == InputEvent::Kind::Key) {
         if (deliver && HasHook(WH_KEYBOARD) && CallHookChain(WH_KEYBOARD, HC_ACTION, p.msg.wParam, p.msg.lParam))

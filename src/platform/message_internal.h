@@ -62,6 +62,9 @@ struct QueueState {
     POINT cursorPos{0, 0};      // where the pointer is (physical or played back)
     HWND capture = nullptr;
     int buttonsDown = 0;  // MK_ bits of the pointer buttons as of the messages read
+    bool pointerOnScreen = false;    // the pointer has moved over the screen and not left it
+    HWND pointerWindow = nullptr;    // the window the last pointer message went to
+    bool windowsChanged = false;     // windows moved, came or went since the queue last looked
 
     // Double-click detection.
     UINT lastClickMsg = 0;
@@ -107,6 +110,9 @@ bool PeekInput(HWND filter, UINT filterMin, UINT filterMax, PendingInput* out);
 // Takes the message found by PeekInput out of the queue, updating key state, pointer and
 // double-click memory. Returns false when the keyboard hook or the activation ate it.
 bool RemoveInput(PendingInput& pending, MSG* msg, bool remove);
+// Queues a move of the still pointer when the windows changed since the last look and another
+// window now lies under it, as a real window system reports the crossing.
+void QueuePointerCrossing();
 // Milliseconds until the next journal event may play, or -1 when none is waiting.
 int JournalDelayRemaining(DWORD now);
 

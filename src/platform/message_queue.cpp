@@ -42,6 +42,7 @@ bool FetchMessage(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool re
         if (remove) q.quitPosted = false;
         return true;
     }
+    QueuePointerCrossing();
     PendingInput pending;
     while (PeekInput(filter, filterMin, filterMax, &pending)) {
         if (RemoveInput(pending, msg, remove)) return true;

@@ -199,6 +199,7 @@ private:
         case SDL_WINDOWEVENT:
             if (ev.window.event == SDL_WINDOWEVENT_EXPOSED) exposed_ = true;
             if (ev.window.event == SDL_WINDOWEVENT_FOCUS_LOST) ReleaseModifiers();
+            if (ev.window.event == SDL_WINDOWEVENT_LEAVE) InputPointerLeft();
             break;
         case SDL_MOUSEMOTION:
             InputMouseMove(ev.motion.x, ev.motion.y);

@@ -177,6 +177,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
 
     bool changed = moved || sized || zChanged || (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW | SWP_FRAMECHANGED)) ||
                    !SameRect(oldClient, w->client);
+    if (changed) User().queue.windowsChanged = true;
     if (changed && !(flags & SWP_NOREDRAW)) {
         Region newVis = IsDrawable(w) ? VisibleArea(w, false, false) : Region();
         Region valid;

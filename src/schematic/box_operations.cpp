@@ -149,11 +149,6 @@ win::INT_PTR BoxDialogProc(win::HWND dialog, win::UINT message, win::WPARAM wPar
     }
 }
 
-bool Usable(const WindowRecord* record)
-{
-    return record && record->document && record->kind == kWindowSchematic && !IsMarkRectUnset(record);
-}
-
 // The box that Rotate and the flips turn the selection in: the select box, or without one (the
 // selection made by clicks or Select All) the extent of the selection itself. False when there is
 // neither.
@@ -169,6 +164,36 @@ bool TurnBox(const WindowRecord* record, win::RECT& box)
     box = win::RECT{static_cast<win::LONG>(extent.left), static_cast<win::LONG>(extent.top),
                     static_cast<win::LONG>(extent.right), static_cast<win::LONG>(extent.bottom)};
     return true;
+}
+
+// The box that Step Box and Mirror Box repeat: the select box, or without one (the selection made
+// by clicks or Select All) the drawn extent of the selection, so that the copies lie clear of it.
+// False when there is neither.
+bool CopyBox(WindowRecord* record, win::RECT& box)
+{
+    if (!record || !record->document || record->kind != kWindowSchematic) return false;
+    if (!IsMarkRectUnset(record)) {
+        box = record->markRect;
+        return true;
+    }
+    return GetContentBounds(nullptr, record, box, nullptr, kBoundsSelectedOnly, PanePage(*record->document));
+}
+
+// Marks what Step Box and Mirror Box copy: the items in the select box, or without one the
+// selected items.
+void MarkBoxToCopy(WindowRecord* record, const win::RECT& box)
+{
+    if (!IsMarkRectUnset(record)) {
+        MarkItemsInRect(record, box, kMarkSetBox);
+        return;
+    }
+    CircuitDocument& document = *record->document;
+    for (SchematicItem& item : ListRecords<SchematicItem>(document.itemList)) {
+        if (OnCurrentPage(record, item.page) && (item.selection & kSelected)) item.selection |= kMarkInBox;
+    }
+    for (GridText& text : ListRecords<GridText>(document.gridTextList)) {
+        if (OnCurrentPage(record, text.page) && (text.selection & kSelected)) text.selection |= kMarkInBox;
+    }
 }
 
 // Ends a box edit: the copies of a failed edit go, the edit is undone.
@@ -323,9 +348,9 @@ int CopyBoxItems(WindowRecord* record, int x, int y, int copyText, const win::RE
 
 static int StepBoxBody(WindowRecord* record, const StepBoxOptions& options)
 {
-    if (!Usable(record)) return 0;
+    win::RECT box{};
+    if (!CopyBox(record, box)) return 0;
     CircuitDocument& document = *record->document;
-    const win::RECT box = record->markRect;
     const int direction = options.direction == 0 ? kDirectionHorizontal : options.direction;
     const long n = options.times == 0 ? 1 : options.times;
     const long w = box.right - box.left;
@@ -339,7 +364,7 @@ static int StepBoxBody(WindowRecord* record, const StepBoxOptions& options)
     }
     if (BeginBoxEdit(record) != 0) return kMsgInsufficientMemory;
     BeginWaitCursor(record->window);
-    MarkItemsInRect(record, box, kMarkSetBox);
+    MarkBoxToCopy(record, box);
     ListNode* itemTail = document.itemList.tail;
     ListNode* textTail = document.gridTextList.tail;
     const long total = direction == kDirectionBoth ? (n + 1) * (n + 1) - 1 : n;
@@ -386,9 +411,9 @@ static int StepBoxBody(WindowRecord* record, const StepBoxOptions& options)
 
 static int MirrorBoxBody(WindowRecord* record, const MirrorBoxOptions& options)
 {
-    if (!Usable(record)) return 0;
+    win::RECT box{};
+    if (!CopyBox(record, box)) return 0;
     CircuitDocument& document = *record->document;
-    const win::RECT box = record->markRect;
     const bool horizontal = options.direction != kDirectionVertical;
     const long w = box.right - box.left;
     const long h = box.bottom - box.top;
@@ -397,7 +422,7 @@ static int MirrorBoxBody(WindowRecord* record, const MirrorBoxOptions& options)
         return kMsgAlreadyReported;
     }
     if (BeginBoxEdit(record) != 0) return kMsgInsufficientMemory;
-    MarkItemsInRect(record, box, kMarkSetBox);
+    MarkBoxToCopy(record, box);
     ListNode* itemTail = document.itemList.tail;
     ListNode* textTail = document.gridTextList.tail;
     const int x = horizontal ? box.right : box.left;
@@ -414,7 +439,8 @@ static int MirrorBoxBody(WindowRecord* record, const MirrorBoxOptions& options)
 
 void StepBoxCommand(WindowRecord* record)
 {
-    if (!Usable(record)) return;
+    win::RECT box{};
+    if (!CopyBox(record, box)) return;
     StepBoxOptions& options = StepBoxSettings();
     if (options.direction == 0) options.direction = kDirectionHorizontal;
     if (options.times == 0) options.times = 1;
@@ -425,7 +451,8 @@ void StepBoxCommand(WindowRecord* record)
 
 void MirrorBoxCommand(WindowRecord* record)
 {
-    if (!Usable(record)) return;
+    win::RECT box{};
+    if (!CopyBox(record, box)) return;
     MirrorBoxOptions& options = MirrorBoxSettings();
     BoxDialogData data{&options.direction, &options.copyText, nullptr};
     if (RunDialogParam(record->window, kMirrorBoxTemplate, &BoxDialogProc, reinterpret_cast<win::LPARAM>(&data)) != 1) return;

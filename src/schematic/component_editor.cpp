@@ -18,6 +18,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/component_types.h"
+#include "document/selection.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/gdi_dc.h"
@@ -473,24 +474,50 @@ void Close(win::HWND dialog)
     win::EndDialog(dialog, kCloseButton);
 }
 
-// The preview's mapping: the shape's box centred in the frame.
-DrawContext PreviewContext(win::HDC dc, const win::RECT& frame, int orientation)
+// What the preview shows: the shape with the PART and VALUE texts placed beside it as they would
+// be beside a placed part.
+win::RECT PreviewBounds(SchematicItem& preview)
+{
+    win::RECT bounds = GetItemBounds(preview);
+    PlaceAttributeTexts(nullptr, &preview);
+    win::HDC dc = win::GetDC(nullptr);
+    for (const ComponentAttribute& attribute : ListRecords<ComponentAttribute>(preview.attributes)) {
+        if ((attribute.display & (kAttrShowName | kAttrShowValue)) == 0) continue;
+        const win::RECT text = MeasureAttributeText(dc, preview, attribute);
+        if (text.right > text.left) ExtendRect(bounds, text);
+    }
+    win::ReleaseDC(nullptr, dc);
+    return bounds;
+}
+
+// The preview's mapping: the shape and its texts centred in the frame, at the editor's scale; a
+// frame that only shows the part (not the one where pins are placed) draws it smaller when it
+// would not fit whole.
+DrawContext PreviewContext(win::HDC dc, const win::RECT& frame, int orientation, bool fitWhole)
 {
     ComponentEditorState& s = State();
     s.preview.orientation = static_cast<OrientationCode>(orientation);
-    const win::RECT bounds = GetItemBounds(s.preview);
+    const win::RECT bounds = PreviewBounds(s.preview);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    double scale = s.scale;
+    if (fitWhole && width > 4 && height > 4) {
+        // Two pixels of margin on each side; the scale stays a power of two, as the mapping takes
+        // whole ratios.
+        const double needed = std::max((bounds.right - bounds.left) / static_cast<double>(width - 4),
+                                       (bounds.bottom - bounds.top) / static_cast<double>(height - 4));
+        while (scale < needed && scale < 64) scale *= 2;
+    }
     DrawContext context;
     context.dc = dc;
     context.paneRect = frame;
     context.updateRect = frame;
-    context.zoom = s.scale;
+    context.zoom = scale;
     context.technology = win::DT_RASDISPLAY;
     context.displayFlags = kViewAttributeText;
     context.firstItem = &s.preview;
     context.lastItem = &s.preview;
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    context.scrollX = static_cast<int>((bounds.left + bounds.right) / 2 - width * s.scale / 2);
-    context.scrollY = static_cast<int>((bounds.top + bounds.bottom) / 2 - height * s.scale / 2);
+    context.scrollX = static_cast<int>((bounds.left + bounds.right) / 2 - width * scale / 2);
+    context.scrollY = static_cast<int>((bounds.top + bounds.bottom) / 2 - height * scale / 2);
     return context;
 }
 
@@ -507,7 +534,7 @@ void DrawPreview(const win::DRAWITEMSTRUCT& item)
         attribute.display = (s.current->placementFlags & bit) ? kAttrShowValue : 0;
     }
     s.preview.attributesChanged = 1;
-    DrawContext context = PreviewContext(item.hDC, item.rcItem, index == 2 ? kPinFrameOrientation : 0);
+    DrawContext context = PreviewContext(item.hDC, item.rcItem, index == 2 ? kPinFrameOrientation : 0, index != 2);
     DrawSchematicView(context);
 }
 
@@ -686,7 +713,7 @@ win::LRESULT PinFrameProc(win::HWND frame, win::UINT msg, win::WPARAM wParam, wi
         // The mapping is fixed for the drag, so the part does not run from the pointer.
         win::RECT rect;
         win::GetClientRect(frame, &rect);
-        const DrawContext context = PreviewContext(nullptr, rect, kPinFrameOrientation);
+        const DrawContext context = PreviewContext(nullptr, rect, kPinFrameOrientation, false);
         s.dragOriginX = context.scrollX;
         s.dragOriginY = context.scrollY;
         PickPin(p);

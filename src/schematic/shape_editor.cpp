@@ -204,7 +204,7 @@ void AddShape(win::HWND dialog)
         }
         StoreOpenShape();
         e.libraryChanged = true;
-        AddShapeListItem(dialog, *record, true);
+        AddShapeListItem(dialog, *record, false);
         OpenRecord(dialog, record);
         return;
     }

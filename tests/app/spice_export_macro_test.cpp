@@ -23,6 +23,12 @@
 #include "results/curve_record.h"
 #include "document/component_library.h"
 #include "analog/run_windows.h"
+#include "ui/frame_state.h"
+#include "schematic/schematic_view.h"
+#include "schematic/circuit_window.h"
+#include "analog/analysis_start.h"
+#include "analog/run_control.h"
+#include "analyses/analysis_install.h"
 
 namespace kq5::testing {
 namespace {
@@ -201,6 +207,47 @@ TEST_F(SpiceExportMacro, NestedMacrosExportAsNestedSubcircuitsThatRunAlike)
     // behind 500 + 1k.
     const double inner = 1.0 / (1.0 / 1000.0 + 1.0 / 1200.0);
     CheckExports("OUTER", 5, 10.0 * inner / (500.0 + 1000.0 + inner));
+}
+
+// The windows out of sight that a run reads its macros into: children of the frame outside the
+// MDI client.
+int HiddenCircuitWindows()
+{
+    int count = 0;
+    for (win::HWND child = win::GetWindow(Frame().frame, win::GW_CHILD); child; child = win::GetWindow(child, win::GW_HWNDNEXT))
+        if (win::GetDlgCtrlID(child) == kHiddenCircuitWindowId) ++count;
+    return count;
+}
+
+// Each run reads its macros (OUTER, and DIV inside it) into hidden windows for its build; they go
+// once the circuit is built, where every run used to leave its copies until the program ended.
+// DIV, open in a window of its own with an edit not saved, is copied for the run and stays open
+// with the edit.
+TEST_F(SpiceExportMacro, RunsLeaveNoHiddenMacroWindowsAndTheUsersMacroOpen)
+{
+    Start();
+    InstallAnalysisKindHandlers();
+    WriteDivider();
+    WriteOuter();
+    WindowRecord* top = DrawTop("OUTER");
+    ASSERT_NE(top, nullptr);
+    ASSERT_EQ(OpenFileOfKind((dir_ / "DIV.CIR").string(), kFileKindSchematic), 0);
+    WindowRecord* divider = FindRecordByTitle((dir_ / "DIV.CIR").string());
+    ASSERT_NE(divider, nullptr);
+    divider->modified = 1;
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run + 1));
+        win::ClearMessageBoxLog();
+        ASSERT_EQ(RunAnalysisCommand(top, kAnalysisTransient), 0);
+        ASSERT_EQ(RunAnalysisTimed(kAnalysisTransient), 0)
+            << (win::MessageBoxLog().empty() ? std::string() : win::MessageBoxLog().back().text);
+        PumpFrameMessages();
+        EXPECT_EQ(HiddenCircuitWindows(), 0);
+        ExitAnalysis();
+    }
+    ASSERT_TRUE(IsLiveWindowRecord(divider));
+    EXPECT_TRUE(win::IsWindowVisible(divider->window));
+    EXPECT_EQ(divider->modified, 1);
 }
 
 }  // namespace

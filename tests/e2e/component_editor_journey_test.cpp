@@ -1,7 +1,9 @@
 // The Component Editor in a user's hands: another component library merged through the file
-// dialog, its new component taken in, the editor closed; a new component named.
+// dialog, its new component taken in, the editor closed; a new component named; the previews
+// showing a part whole, with its texts.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -103,6 +105,34 @@ TEST(ComponentEditorJourney, ANameIsTakenWithoutBlanksAround)
     journey.Click(kCloseX, kCloseY);
     journey.Settle();
     journey.Key("n");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// The three previews of the resistor, which shows its PART and VALUE texts: nothing is cut off at
+// their edges. The texts used to run out of the frames ("VALU" in the large one, the VALUE line
+// under the small ones) and the small ones cut the resistor's leads.
+TEST(ComponentEditorJourney, ThePreviewsShowThePartWithItsTexts)
+{
+    struct Frame {
+        int left, top, right, bottom;  // inside the frame's border
+    };
+    constexpr Frame kFrames[] = {{756, 323, 850, 419}, {858, 323, 952, 419}, {756, 427, 952, 656}};
+    constexpr std::uint32_t kWhite = 0xFFFFFF;
+    Journey journey("component_previews");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("alt+c Return");
+    journey.Settle();
+    const Shot shown = journey.Capture("component_previews");
+    for (const Frame& f : kFrames) {
+        const int width = f.right - f.left, height = f.bottom - f.top;
+        const int inside = shown.Count(f.left, f.top, f.right, f.bottom, kWhite);
+        const int core = shown.Count(f.left + 2, f.top + 2, f.right - 2, f.bottom - 2, kWhite);
+        EXPECT_GT(width * height - inside, 50) << "nothing drawn in the preview at " << f.left << "," << f.top;
+        EXPECT_EQ(inside - core, 2 * (width + height) * 2 - 16)
+            << "the drawing reaches the edge of the preview at " << f.left << "," << f.top;
+    }
+    journey.Click(kCloseX, kCloseY);
     journey.Settle();
     EXPECT_TRUE(journey.Running());
 }

@@ -1,6 +1,7 @@
-// Files and the frame in a user's hands: a schematic opens where it was saved, Select All takes a
-// netlist's whole text, a second start hands its file to the program already running, and a data
-// folder that is not there is told at start, not after the session's settings are lost.
+// Files and the frame in a user's hands: a schematic opens where it was saved, a schematic file
+// written by hand without page sections opens with its page named, Select All takes a netlist's
+// whole text, a second start hands its file to the program already running, and a data folder
+// that is not there is told at start, not after the session's settings are lost.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -154,6 +155,40 @@ TEST(FrameFilesJourney, ASchematicOpensWhereItsWindowWasSaved)
 
 // Edit > Select All and Ctrl+A select a netlist's whole text, so that what is typed then replaces
 // it. The command stayed grey in every text window and Ctrl+A did nothing.
+// A divider written by hand: parts, wires and the text, nothing about pages or the view.
+constexpr const char* kHandWrittenSchematic =
+    "[Main]\nFileType=CIR\nVersion=5.20\nProgram=Kestrion V\n\n"
+    "[Comp]\nName=Battery\nGrid=20,20\n\n"
+    "[Comp]\nName=Resistor\nGrid=30,20\n\n"
+    "[Comp]\nName=Resistor\nGrid=42,20\n\n"
+    "[Comp]\nName=Ground\nGrid=20,26\n\n"
+    "[Comp]\nName=Ground\nGrid=48,20\n\n"
+    "[Wire]\nGrids=20,20,30,20\n\n"
+    "[Wire]\nGrids=36,20,42,20\n\n"
+    "[Text Area]\nLen=20\n* a divider by hand\n\n";
+
+TEST(FrameFilesJourney, AHandWrittenSchematicWithoutPagesOpensWithItsPageNamed)
+{
+    // The same file with the page section a saved schematic has: its tab reads "Page 1".
+    Shot named;
+    {
+        Journey journey("page_named");
+        std::ofstream(journey.Root() / "divider.cir", std::ios::binary)
+            << kHandWrittenSchematic << "[Page]\nIndex=0\nName=Page 1\n\n";
+        ASSERT_TRUE(journey.Start({"divider.cir"})) << journey.Output();
+        journey.Settle();
+        named = journey.Capture("page_named");
+    }
+    Journey journey("page_unnamed");
+    std::ofstream(journey.Root() / "divider.cir", std::ios::binary) << kHandWrittenSchematic;
+    ASSERT_TRUE(journey.Start({"divider.cir"})) << journey.Output();
+    journey.Settle();
+    const Shot opened = journey.Capture("page_unnamed");
+    // Below the captions, which name the two folders.
+    EXPECT_TRUE(opened.SameAs(named, 0, kDocumentsTop + 20, named.width, named.height))
+        << "the page of a file without page sections has no name on its tab";
+}
+
 TEST(FrameFilesJourney, SelectAllTakesTheWholeTextOfANetlist)
 {
     Journey journey("select_all_text");

@@ -1,5 +1,5 @@
 // The frame's own services in a user's hands: its tool bar follows what is open, its recent-files
-// list tells which file has gone.
+// list tells which file has gone, its help bar follows the menus worked by the keyboard.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -119,6 +119,32 @@ TEST(FrameJourney, ARecentFileStillOpenComesToTheFrontAfterItsFileHasGone)
         journey.Settle();
     }
     EXPECT_TRUE(same) << "the netlist's window did not come back to the front as it was";
+    EXPECT_TRUE(journey.Running());
+}
+
+// A menu closed with Esc leaves its title chosen on the menu bar and the help bar empty, as it is
+// for a menu title. It used to keep describing the command that was chosen in the closed menu.
+TEST(FrameJourney, EscapeFromAMenuClearsTheHelpBar)
+{
+    constexpr int kBackgroundX = 1000, kBackgroundY = 600;  // the frame's empty background
+    Journey journey("help_bar_menu_escape");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Move(kBackgroundX, kBackgroundY);
+    journey.Settle();
+    const Shot idle = journey.Capture();
+    const int barTop = idle.height - 20;
+
+    journey.Key("alt+e Down");
+    journey.Settle();
+    const Shot chosen = journey.Capture("help_bar_menu_chosen");
+    ASSERT_FALSE(chosen.SameAs(idle, 0, barTop, idle.width, idle.height)) << "the help bar shows nothing for a command";
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot closed = journey.Capture("help_bar_menu_closed");
+    EXPECT_TRUE(closed.SameAs(idle, 0, barTop, idle.width, idle.height))
+        << "with its menu closed the help bar still describes a command of it";
+    journey.Key("Escape");
+    journey.Settle();
     EXPECT_TRUE(journey.Running());
 }
 

@@ -17,9 +17,11 @@ TEST(LibraryJourney, TranslatesTextToLibraryAndBackUnderTheOfferedNames)
     Journey journey("library");
     {
         std::ofstream text(journey.Root() / "parts.ckt", std::ios::binary);
-        text << "* two parts\n"
+        text << "* three parts\n"
                 ".MODEL DFAST D (IS=2N RS=0.5 CJO=4P)\n"
-                ".MODEL QSMALL NPN (BF=200 IS=15F VAF=90)\n";
+                ".MODEL QSMALL NPN (BF=200 IS=15F VAF=90)\n"
+                // Its last value ends the first line past the line width.
+                ".MODEL DWIDE D (IS=2N N=1.5 BV=100 IBV=100U RS=0.5 TT=10N CJO=4P VJ=0.7 M=0.33)\n";
     }
     ASSERT_TRUE(journey.Start()) << journey.Output();
     journey.Key("ctrl+o");
@@ -61,6 +63,8 @@ TEST(LibraryJourney, TranslatesTextToLibraryAndBackUnderTheOfferedNames)
     EXPECT_NE(text.find(".MODEL DFAST D ("), std::string::npos) << text;
     EXPECT_NE(text.find(".MODEL QSMALL NPN ("), std::string::npos) << text;
     EXPECT_NE(text.find("BF=200"), std::string::npos) << text;
+    EXPECT_NE(text.find(".MODEL DWIDE D ("), std::string::npos) << text;
+    EXPECT_EQ(text.find("+)"), std::string::npos) << "a closing parenthesis alone on a line:\n" << text;
     EXPECT_EQ(ReadAll(library), binary) << "the binary library changed";
     EXPECT_TRUE(journey.Running());
 }

@@ -1,5 +1,5 @@
 // The model library window in a user's hands: a library made from a SPICE text, its transistor
-// shown with the values of its parameters and renamed.
+// shown with the values of its parameters and renamed, a library opened and worked by the keyboard.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -112,6 +112,33 @@ TEST(ModelEditorJourney, ANameIsStoredWithoutBlanksAround)
     const std::string saved = ReadAll(library);
     EXPECT_NE(saved.find(std::string("QT\0", 3)), std::string::npos) << "the name is not QT";
     EXPECT_EQ(saved.find("QT "), std::string::npos) << "the blank was stored";
+    EXPECT_TRUE(journey.Running());
+}
+
+// A library opened from the command line takes the keyboard at once: Down in its type selector
+// shows the next model type, Tab walks on to the Name field. The window itself used to keep the
+// focus, so that no key reached any of its fields until one was clicked.
+TEST(ModelEditorJourney, AnOpenedLibraryIsWorkedByTheKeyboard)
+{
+    constexpr int kSelectorLeft = 12, kSelectorTop = 113, kSelectorRight = 80, kSelectorBottom = 129;
+    std::filesystem::path made;
+    {
+        Journey journey("model_keys_made");
+        WriteTinyText(journey);
+        ASSERT_TRUE(journey.Start()) << journey.Output();
+        OpenAsLibrary(journey);
+        made = journey.Root() / "tiny.LBR";
+    }
+    Journey journey("model_keys");
+    std::filesystem::copy_file(made, journey.Root() / "tiny.LBR");
+    ASSERT_TRUE(journey.Start({"tiny.LBR"})) << journey.Output();
+    journey.Settle();
+    const Shot opened = journey.Capture("model_keys_opened");
+    journey.Key("Down");
+    journey.Settle();
+    const Shot next = journey.Capture("model_keys_next_type");
+    EXPECT_FALSE(next.SameAs(opened, kSelectorLeft, kSelectorTop, kSelectorRight, kSelectorBottom))
+        << "Down did not reach the model type selector";
     EXPECT_TRUE(journey.Running());
 }
 

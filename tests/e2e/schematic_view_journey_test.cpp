@@ -1,7 +1,7 @@
 // A schematic and a netlist in a user's hands: zooming in moves the scroll thumbs with the view
 // (they read the same after the file is saved and reopened), Flip X and Rotate turn what Select
 // All took, a netlist saved under a new name is among the recent files, and the help bar names
-// what is under the pointer once a dialog in front of it closes.
+// what is under the pointer once a dialog in front of it closes or the tool bar changes under it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -82,6 +82,33 @@ TEST(SchematicViewJourney, FlipXAndRotateTurnWhatSelectAllTook)
     EXPECT_TRUE(journey.Capture("flip_all_undone").SameAs(drawn, kDrawLeft, kDrawTop, kDrawRight, kDrawBottom)) << "Undo did not restore";
 }
 
+// Step Box and Mirror Box after Select All copy what Select All took: it lies in no select box, so
+// both used to do nothing at all, not even ask for their settings.
+TEST(SchematicViewJourney, StepAndMirrorBoxCopyWhatSelectAllTook)
+{
+    Journey journey("step_all");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
+    const auto parts = [&] {
+        const std::string text = ReadAll(journey.Root() / "rc_step.cir");
+        int count = 0;
+        for (std::size_t at = text.find("[Comp]"); at != std::string::npos; at = text.find("[Comp]", at + 1)) ++count;
+        return count;
+    };
+    const int drawn = parts();
+    ASSERT_GT(drawn, 0);
+    Do(journey, "ctrl+a");
+    Do(journey, "alt+e b s");  // Edit > Box > Step Box, once to the right
+    Do(journey, "Return");
+    journey.Capture("step_all_stepped");
+    Do(journey, "ctrl+a");
+    Do(journey, "alt+e b m");  // Edit > Box > Mirror Box, beside it
+    Do(journey, "Return");
+    journey.Capture("step_all_mirrored");
+    Do(journey, "ctrl+s");
+    EXPECT_EQ(parts(), 4 * drawn) << "the box commands copied nothing of what Select All took";
+}
+
 TEST(SchematicViewJourney, NetlistSavedAsIsAmongTheRecentFiles)
 {
     Journey journey("netlist_save_as");
@@ -127,6 +154,39 @@ TEST(SchematicViewJourney, HelpBarNamesWhatADialogLeavesUnderThePointer)
     const Shot closed = journey.Capture("help_bar_dialog_closed");
     EXPECT_TRUE(closed.SameAs(hovered, 0, barTop, hovered.width, hovered.height))
         << "after the dialog closed the help bar does not name the tool button under the pointer";
+}
+
+TEST(SchematicViewJourney, HelpBarNamesTheButtonAToolBarChangeBringsUnderThePointer)
+{
+    // A button of the schematic set (Flip Y) whose place the analysis set gives to another.
+    constexpr int kButtonX = 500, kOtherButtonX = 700;
+    Journey journey("help_bar_tool_set");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
+    journey.Move(kButtonX, kButtonY);
+    journey.Settle();
+    const Shot schematicSet = journey.Capture("help_bar_tool_set_schematic");
+    // The help bar's text, below the circuit window (maximised when the analysis closes).
+    const int barTop = schematicSet.height - 20;
+
+    // Transient Analysis by its key: the analysis set takes the bar, the pointer stays still.
+    Do(journey, "alt+1");
+    const Shot changed = journey.Capture("help_bar_tool_set_analysis");
+    journey.Move(kOtherButtonX, kButtonY);
+    journey.Settle();
+    journey.Move(kButtonX, kButtonY);
+    journey.Settle();
+    const Shot moved = journey.Capture();
+    ASSERT_FALSE(moved.SameAs(schematicSet, 0, barTop, moved.width, moved.height))
+        << "the analysis set has the same button at that place";
+    EXPECT_TRUE(changed.SameAs(moved, 0, barTop, moved.width, moved.height))
+        << "with the analysis set shown the help bar still names the schematic set's button";
+
+    // Back to the schematic by F3.
+    Do(journey, "F3");
+    const Shot back = journey.Capture("help_bar_tool_set_back");
+    EXPECT_TRUE(back.SameAs(schematicSet, 0, barTop, back.width, back.height))
+        << "back in the schematic the help bar still names the analysis set's button";
 }
 
 }  // namespace

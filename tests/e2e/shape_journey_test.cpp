@@ -111,5 +111,41 @@ TEST(ShapeJourney, ANewShapeNameIsTakenWithEnter)
     EXPECT_TRUE(journey.Running());
 }
 
+// A shape just added is used by nothing, and the list says so as it says it of every such shape:
+// its name stands in parentheses at once, not only once the list is filled again.
+TEST(ShapeJourney, ANewShapeIsListedAsUnused)
+{
+    constexpr int kNameX = 836, kNameY = 319;
+    constexpr int kListLeft = 755, kListTop = 336, kListRight = 900, kListBottom = 506;
+    constexpr int kNewRowX = 800, kNewRowY = 499;  // the list's last row, where the new shape is
+    Journey journey("shape_new_unused");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("alt+c s");
+    journey.Settle();
+    AddShapeNamed(journey, "MINE", "shape_new_unused_named");
+    // The list takes the focus, as it has it after the renaming below.
+    journey.Click(kNewRowX, kNewRowY);
+    journey.Settle();
+    const Shot added = journey.Capture("shape_new_unused_added");
+
+    // Renamed away and back: the list is filled again from the library.
+    for (const char* name : {"MINEX", "MINE"}) {
+        journey.Click(kNameX, kNameY);
+        journey.Key("End shift+Home");
+        journey.Type(name);
+        journey.Key("Tab");
+        journey.Settle();
+    }
+    const Shot refilled = journey.Capture("shape_new_unused_refilled");
+    EXPECT_TRUE(added.SameAs(refilled, kListLeft, kListTop, kListRight, kListBottom))
+        << "the new shape is listed as used until the list is filled again";
+
+    journey.Key("Escape");
+    journey.Settle();
+    journey.Key("n");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey

@@ -68,11 +68,14 @@ TEST_F(MenuKeyboardTest, AltAloneSelectsTheBarAndArrowsWalkItAndItsPopups)
         Msg(WM_MENUSELECT, MAKEWPARAM(3, MF_POPUP | kHilite), L(file)),
         Msg(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(recent), MAKELPARAM(3, FALSE)),
         Msg(WM_MENUSELECT, MAKEWPARAM(9111, kHilite), L(recent)),
+        // Back on Recent: its owner hears that it is chosen again.
+        Msg(WM_MENUSELECT, MAKEWPARAM(3, MF_POPUP | kHilite), L(file)),
         Msg(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(recent), MAKELPARAM(3, FALSE)),
         Msg(WM_MENUSELECT, MAKEWPARAM(9111, kHilite), L(recent)),
         Msg(WM_MENUSELECT, MAKEWPARAM(1, MF_POPUP | kHilite), L(bar)),
         Msg(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(edit), MAKELPARAM(1, FALSE)),
         Msg(WM_MENUSELECT, MAKEWPARAM(9201, MF_GRAYED | kHilite), L(edit)),
+        Msg(WM_MENUSELECT, MAKEWPARAM(1, MF_POPUP | kHilite), L(bar)),
         Msg(WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0),
         Msg(WM_EXITMENULOOP, FALSE, 0),
     };
