@@ -21,6 +21,7 @@
 #include "document/schematic_item.h"
 #include "document/scope_names.h"
 #include "document/scope_table.h"
+#include "netlist/binary_library.h"
 #include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
@@ -567,6 +568,7 @@ int ExportModelStatements(int scope)
         if (IsSpice3() && (model.type == kModelVswitch || model.type == kModelIswitch)) continue;
         // Its lines carry their model's values.
         if (IsSpice3() && model.type == kModelTrn) continue;
+        if (!model.memo.empty()) AddSpiceLine(scope, StrPrintf("*** %s\n", model.memo.c_str()));
         if (IsSpice3() && model.type == kModelGasfet) {
             // A model without a Spice3 form: its parts say so.
             if (const std::string line = Spice3MesfetModelLine(model); !line.empty()) AddSpiceLine(scope, line);
@@ -697,8 +699,10 @@ void ExportControlLines()
                                              [&](const std::string& path) { return EqualsNoCase(path, entry.path); }))
                 paths.push_back(entry.path);
         for (const std::string& path : paths)
+            // A binary model library is this program's format too: the models taken from it are
+            // written as .MODEL lines.
             if ((!run.record || !EqualsNoCase(path, run.record->title)) && !EqualsNoCase(path, defaultLibrary) &&
-                std::filesystem::exists(path))
+                std::filesystem::exists(path) && !IsBinaryModelLibrary(path))
                 AddSpiceLine(0, StrPrintf(".LIB \"%s\"\n", path.c_str()), false);
         AddSpiceLine(0, "*\n", false);
     }
