@@ -108,5 +108,23 @@ TEST_F(SpiceExportTest, ANumericNodeLabelKeepsItsNetApartFromTheNetNumberedSo)
     EXPECT_NE(text.find("\nR4 3 0 "), std::string::npos) << text;
 }
 
+TEST_F(SpiceExportTest, ASchematicsTextAreaSubcircuitIsCopiedThoughNothingCallsIt)
+{
+    ASSERT_EQ(LoadProgramLibraries(), 0);
+    const std::string path = (dir_ / "divider.cir").string();
+    std::ofstream(path, std::ios::binary) << kLabelledDivider;
+    ASSERT_EQ(ReadSchematicInto(record_, path), 0) << LastShownText();
+    record_->textArea = ".SUBCKT SPARE A B\nR1 A B 10K\n.ENDS SPARE\n";
+    for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
+        SCOPED_TRACE(dialect);
+        SpiceExport().dialect = dialect;
+        SpiceExport().analysisMask = kExportTransient;
+        const std::string out = (dir_ / "divider.ckt").string();
+        ASSERT_EQ(ExportSpiceNetlist(record_, out), 0) << LastShownText();
+        const std::string text = ReadText(out);
+        EXPECT_NE(text.find("\n.SUBCKT SPARE A B\nR1 A B 10K\n.ENDS SPARE\n"), std::string::npos) << text;
+    }
+}
+
 }  // namespace
 }  // namespace kq5::testing
