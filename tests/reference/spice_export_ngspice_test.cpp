@@ -67,11 +67,10 @@ const std::map<std::pair<std::string, int>, std::string> kLeftOutDialect = {
 
 // Netlists whose Spice3 export uses forms of Spice3 that this program's reader does not take:
 // the model types R, C, L (RES, CAP, IND here) and NMF (GASFET), a diode's AREA=, a switch as a
-// behavioural current source (B is the GaAsFET here), BSIM1 terms named LVFB (VFBL here) and
-// the lateral PNP as a PNP with SUBS=-1 (LPNP here).
+// behavioural current source (B is the GaAsFET here) and BSIM1 terms named LVFB (VFBL here).
 const std::set<std::string> kSpice3FormsNotOurs = {"ac_temperature_coefficients", "dc_sweep_temperature",
                                                    "dev_diode_op",   "tran_switch_ramp",
-                                                   "dev_gaasfet_ac", "bsim1_op", "dev_lpnp_dc"};
+                                                   "dev_gaasfet_ac", "bsim1_op"};
 
 std::string WithoutCarriageReturns(std::string text)
 {
