@@ -687,7 +687,9 @@ void ExportControlLines()
     for (const DeferredInitialLine& line : NetlistReader().deferredInitialLines)
         if (line.scope == 0) AddSpiceLine(0, MapNodeReferences(line.text, 0, false) + "\n", false);
     AddSpiceLine(0, OptionsLineText(), false);
-    if (!Is2G()) {
+    // Spice3 has no library of whole files (ngspice's .LIB names a section of one and refuses a
+    // line without): what the circuit takes from its libraries is written into the netlist.
+    if (!Is2G() && !IsSpice3()) {
         // The program's default library is this program's own: what the circuit takes from it
         // (models, subcircuits) is written into the netlist, and other simulators cannot read it.
         // The libraries are the exported circuit's (the list follows them only at a model lookup,
