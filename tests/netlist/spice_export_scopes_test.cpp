@@ -97,11 +97,7 @@ TEST_F(SpiceExportTest, ANumericNodeLabelKeepsItsNetApartFromTheNetNumberedSo)
     EXPECT_NE(tap, LookupNodeNumber(CircuitNodeTable(), "N3", 0, 0));
     FreeBuiltCircuit(0xFF);
 
-    SpiceExport().dialect = kSpiceDialectSpice3;
-    SpiceExport().analysisMask = kExportTransient;
-    const std::string out = (dir_ / "divider.ckt").string();
-    ASSERT_EQ(ExportSpiceNetlist(record_, out), 0) << LastShownText();
-    const std::string text = ReadText(out);
+    const std::string text = ExportRecord(kSpiceDialectSpice3);
     EXPECT_NE(text.find("\nV2 N3 0 "), std::string::npos) << text;
     EXPECT_NE(text.find("\nR2 N3 4 "), std::string::npos) << text;
     EXPECT_NE(text.find("\nR3 4 3 "), std::string::npos) << text;
@@ -117,11 +113,7 @@ TEST_F(SpiceExportTest, ASchematicsTextAreaSubcircuitIsCopiedThoughNothingCallsI
     record_->textArea = ".SUBCKT SPARE A B\nR1 A B 10K\n.ENDS SPARE\n";
     for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
         SCOPED_TRACE(dialect);
-        SpiceExport().dialect = dialect;
-        SpiceExport().analysisMask = kExportTransient;
-        const std::string out = (dir_ / "divider.ckt").string();
-        ASSERT_EQ(ExportSpiceNetlist(record_, out), 0) << LastShownText();
-        const std::string text = ReadText(out);
+        const std::string text = ExportRecord(dialect);
         EXPECT_NE(text.find("\n.SUBCKT SPARE A B\nR1 A B 10K\n.ENDS SPARE\n"), std::string::npos) << text;
     }
 }
