@@ -256,6 +256,7 @@ private:
                   bool mayRetry)
     {
         std::string statement;
+        std::string memo;
         int sourceKind = kModelSourceBinaryLibrary;
         int line = 0;
         if (library.kind == kIndexBinaryLibrary) {
@@ -264,6 +265,7 @@ private:
             const ModelLibraryEntry* entry = FindLibraryEntry(binary, record.modelType, name_);
             if (!entry || entry->type != record.modelType) return Retry(mayRetry);
             statement = EntryStatement(*entry);
+            memo = entry->memo;
         } else {
             bool fromWindow = false;
             if (int status = ReadLibraryLine(library.text, record.position, record.line, statement, fromWindow)) {
@@ -283,6 +285,7 @@ private:
         const int before = ModelStatementCount();
         if (ParseModelStatement(statement, 0, line, sourceKind, library.text) != 0 || ModelStatementCount() == before)
             return Fail(error, stop);
+        Models().statements.back().memo = memo;
         return ModelStatementCount() - 1;
     }
 

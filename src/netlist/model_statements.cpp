@@ -1,6 +1,8 @@
 #include "netlist/model_statements.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <new>
 
 #include "ui/window_record.h"
@@ -20,6 +22,33 @@
 namespace kq5 {
 
 namespace {
+
+// The substrate switch of other simulators' bipolar cards: SUBS=-1 makes a PNP lateral, which is
+// this program's LPNP, SUBS=1 the vertical device that every other PNP is. The assignment is
+// taken out of the text; the type the card stands for is returned.
+int BipolarSubstrateType(int type, std::string& paramText)
+{
+    if (type != kModelPnp) return type;
+    for (std::size_t at = 0; at + 4 <= paramText.size(); ++at) {
+        if ((at > 0 && paramText[at - 1] != ' ') || !EqualsNoCase(std::string_view(paramText).substr(at, 4), "SUBS"))
+            continue;
+        std::size_t p = at + 4;
+        while (p < paramText.size() && paramText[p] == ' ') ++p;
+        if (p >= paramText.size() || paramText[p] != '=') continue;
+        ++p;
+        while (p < paramText.size() && paramText[p] == ' ') ++p;
+        const std::size_t valueEnd = std::min(paramText.find(' ', p), paramText.size());
+        const std::string value = paramText.substr(p, valueEnd - p);
+        char* end = nullptr;
+        const double number = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || (number != 1.0 && number != -1.0)) return type;
+        std::size_t stop = valueEnd;
+        while (stop < paramText.size() && paramText[stop] == ' ') ++stop;
+        paramText.erase(at, stop - at);
+        return number < 0 ? kModelLpnp : type;
+    }
+    return type;
+}
 
 constexpr std::string_view kModelKeyword = ".MODEL";
 constexpr int kMsgBinnedModelName = 10973;
@@ -241,10 +270,11 @@ int ParseModelStatement(std::string_view text, int scope, int line, int sourceKi
         return ReportStatementError(index, statementText, id, MakeMessageArgs(")"));
     BlankTopLevelCommas(paramText);
 
+    const int cardType = BipolarSubstrateType(type, paramText);
     ModelStatement& statement = models.statements[index];
     statement.name = std::move(name);
-    statement.type = static_cast<std::int16_t>(type);
-    statement.row = static_cast<std::int16_t>(MosRowForLevel(type, paramText));
+    statement.type = static_cast<std::int16_t>(cardType);
+    statement.row = static_cast<std::int16_t>(MosRowForLevel(cardType, paramText));
     statement.akoName = std::move(akoName);
     statement.akoIndex = -1;
     statement.paramText = std::move(paramText);

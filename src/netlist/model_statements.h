@@ -44,6 +44,7 @@ struct ModelStatement {
     std::int16_t sourceKind = kModelSourceSchematic;
     const CircuitTextObject* textObject = nullptr;  // the text line of a circuit, when known
     std::string akoName;       // empty: no AKO base
+    std::string memo;          // the memo of the binary library entry it was read from
     std::int16_t inEvaluation = 0;
     std::int16_t akoIndex = -1;                 // model table index of the AKO base
     EvaluatedModel* akoModel = nullptr;         // the base's evaluated model once resolved

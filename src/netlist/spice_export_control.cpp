@@ -17,6 +17,11 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/node_table.h"
+#include "document/component_types.h"
+#include "document/schematic_item.h"
+#include "document/scope_names.h"
+#include "document/scope_table.h"
+#include "netlist/binary_library.h"
 #include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
@@ -214,6 +219,72 @@ std::string BraceParamReferencesIn(std::string_view text, int scope, bool expres
     return out;
 }
 
+namespace {
+
+// The instance name of a scope's call as the export writes it, and the names of the scopes
+// around it up to the given one, joined by "." (ngspice and PSpice name a node inside a call so).
+std::string ExportedInstancePath(int inner, int outer)
+{
+    std::string path;
+    for (int s = inner; s > 0 && s != outer;) {
+        const auto& scopes = NetlistReader().scopes;
+        const SchematicItem* call = static_cast<std::size_t>(s) < scopes.size() ? scopes[static_cast<std::size_t>(s)].call : nullptr;
+        const std::string part = call ? GetExportPartName(call) : std::string(FindScope(s) ? FindScope(s)->Part() : "");
+        path = path.empty() ? part : part + "." + path;
+        const SubcktScope* entry = FindScope(s);
+        s = entry ? entry->parent : 0;
+    }
+    return path;
+}
+
+// The node a name of the form "X2.TAP" (a node inside a call, seen from the scope) stands for,
+// written as the netlist names it: the outer node's name when the node is one of the call's
+// pins, else the instance path and the name inside the call. Empty when the name is no such node.
+std::string NodeInsideCall(const std::string& name, int scope)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) return {};
+    const std::string path = QualifyNameWithScope(name.substr(0, dot), scope);
+    const auto& scopes = NetlistReader().scopes;
+    for (std::size_t s = 1; s < scopes.size(); ++s) {
+        if (!EqualsNoCase(ScopePath(static_cast<int>(s)), path)) continue;
+        const std::string local = name.substr(dot + 1);
+        std::int32_t node = LookupNodeNumber(CircuitNodeTable(), local, static_cast<int>(s), kNodeAnalog);
+        if (node < 0) return {};
+        // A pin of the call is a node of the scope around it: climb while it is one.
+        int inner = static_cast<int>(s);
+        bool named = false;
+        while (inner > 0 && inner != scope && !named) {
+            const ScopeExpansion& info = scopes[static_cast<std::size_t>(inner)];
+            if (!info.call) break;
+            const std::vector<std::int32_t>& pinMap = info.MacroPart().pinMap;
+            bool pin = false;
+            for (int i = 0; i < info.call->PinCount() && !pin; ++i) {
+                const std::int32_t inside = info.macro ? (static_cast<std::size_t>(i) < pinMap.size() ? pinMap[static_cast<std::size_t>(i)] : -1)
+                                                       : info.call->pinNodes[static_cast<std::size_t>(i)];
+                if (inside == node && node > 0) {
+                    node = info.call->pinNodes[static_cast<std::size_t>(i)];
+                    pin = true;
+                }
+            }
+            if (!pin) named = true;
+            else inner = FindScope(inner) ? FindScope(inner)->parent : 0;
+        }
+        if (node == 0) return "0";
+        if (!named) return GetSpiceNodeName(node, scope);
+        // A copied SPICE text subcircuit keeps the names of its text, numbers too.
+        std::string inside = GetSpiceNodeName(node, inner);
+        if (scopes[static_cast<std::size_t>(inner)].kind == kComponentSubckt) {
+            inside = FindNodeNameFromEnd(CircuitNodeTable(), node, inner, kNodeAnalog);
+            inside = CopyUpperCase(inside.substr(inside.rfind('.') + 1));
+        }
+        return ExportedInstancePath(inner, scope) + "." + inside;
+    }
+    return {};
+}
+
+}  // namespace
+
 std::string MapNodeReferences(std::string_view text, int scope, bool brackets)
 {
     // Node names stand inside the argument lists of the voltage functions (V, VDB, VM, VP, VR,
@@ -246,9 +317,11 @@ std::string MapNodeReferences(std::string_view text, int scope, bool brackets)
             while (!name.empty() && name.back() == ' ') name.pop_back();
             bool bracketed = name.size() > 2 && name.front() == '[' && name.back() == ']';
             if (bracketed) name = name.substr(1, name.size() - 2);
-            const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), name, scope, 0);
-            std::string written = name;
-            if (node >= 0) written = GetSpiceNodeName(node, scope);
+            std::string written = NodeInsideCall(name, scope);
+            if (written.empty()) {
+                const std::int32_t node = LookupNodeNumber(CircuitNodeTable(), name, scope, 0);
+                written = node >= 0 ? GetSpiceNodeName(node, scope) : name;
+            }
             if (brackets && !Is2G() && !written.empty() && !std::isdigit(static_cast<unsigned char>(written[0])))
                 written = "[" + written + "]";
             if (!firstArg) out += ',';
@@ -495,6 +568,7 @@ int ExportModelStatements(int scope)
         if (IsSpice3() && (model.type == kModelVswitch || model.type == kModelIswitch)) continue;
         // Its lines carry their model's values.
         if (IsSpice3() && model.type == kModelTrn) continue;
+        if (!model.memo.empty()) AddSpiceLine(scope, StrPrintf("*** %s\n", model.memo.c_str()));
         if (IsSpice3() && model.type == kModelGasfet) {
             // A model without a Spice3 form: its parts say so.
             if (const std::string line = Spice3MesfetModelLine(model); !line.empty()) AddSpiceLine(scope, line);
@@ -613,7 +687,9 @@ void ExportControlLines()
     for (const DeferredInitialLine& line : NetlistReader().deferredInitialLines)
         if (line.scope == 0) AddSpiceLine(0, MapNodeReferences(line.text, 0, false) + "\n", false);
     AddSpiceLine(0, OptionsLineText(), false);
-    if (!Is2G()) {
+    // Spice3 has no library of whole files (ngspice's .LIB names a section of one and refuses a
+    // line without): what the circuit takes from its libraries is written into the netlist.
+    if (!Is2G() && !IsSpice3()) {
         // The program's default library is this program's own: what the circuit takes from it
         // (models, subcircuits) is written into the netlist, and other simulators cannot read it.
         // The libraries are the exported circuit's (the list follows them only at a model lookup,
@@ -625,8 +701,10 @@ void ExportControlLines()
                                              [&](const std::string& path) { return EqualsNoCase(path, entry.path); }))
                 paths.push_back(entry.path);
         for (const std::string& path : paths)
+            // A binary model library is this program's format too: the models taken from it are
+            // written as .MODEL lines.
             if ((!run.record || !EqualsNoCase(path, run.record->title)) && !EqualsNoCase(path, defaultLibrary) &&
-                std::filesystem::exists(path))
+                std::filesystem::exists(path) && !IsBinaryModelLibrary(path))
                 AddSpiceLine(0, StrPrintf(".LIB \"%s\"\n", path.c_str()), false);
         AddSpiceLine(0, "*\n", false);
     }

@@ -166,12 +166,14 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
     return 0;
 }
 
-// The SPICE text of the circuit window: every .SUBCKT block that no scope uses, and those that
-// scopes use unless their definitions were written already.
+// The SPICE text of the circuit window (a schematic's text area too): every .SUBCKT block that
+// no scope uses, and those that scopes use unless their definitions were written already.
 void CopyTextSubcircuits()
 {
     WindowRecord* record = ExportRun().record;
-    if (!record || record->kind != kWindowTextCircuit) return;
+    if (!record) return;
+    // A schematic's calls have their definitions written from their scopes in every case.
+    const bool usedWritten = SpiceExport().expandSubcircuits || record->kind != kWindowTextCircuit;
     std::vector<std::string> scopeNames;
     for (std::size_t s = 1; s < NetlistReader().scopes.size(); ++s)
         scopeNames.push_back(CopyUpperCase(ExpandedSubcktName(NetlistReader().scopes[s])));
@@ -184,7 +186,7 @@ void CopyTextSubcircuits()
         const bool closes = StartsWithWord(line, ".ENDS");
         if (opens) {
             bool skipped = skip.back();
-            if (skip.size() == 1 && SpiceExport().expandSubcircuits) {
+            if (skip.size() == 1 && usedWritten) {
                 // Written from its scope already.
                 const std::string name = SubcktNameOf(line);
                 for (const std::string& used : scopeNames)

@@ -373,11 +373,13 @@ void MapMacroNodes(int scope, const std::vector<std::int32_t>& pinMap)
             }
         }
     }
+    // An export writes the macro as a subcircuit in the macro's own numbering: its node texts
+    // keep naming those nodes.
     for (NetlistTextObject* text : TextObjectsOfScope(scope)) {
         if (text->node < 0 || static_cast<std::size_t>(text->node) >= map.size()) continue;
         for (std::int32_t bound : pinMap)
             if (bound == text->node) text->renumbered = true;
-        text->node = map[static_cast<std::size_t>(text->node)];
+        if (!state.exportInProgress) text->node = map[static_cast<std::size_t>(text->node)];
     }
     info->Macro().macroNodeMap = std::move(map);
 }

@@ -82,6 +82,7 @@ protected:
             Wire(record, x2, 1, rl, 0);
             Ground(record, rl, 1);
             Label(record, "IN", rs, 0);
+            Label(record, "MID", rs, 1);
             Label(record, "OUT", x2, 1);
         });
     }
@@ -248,6 +249,55 @@ TEST_F(SpiceExportMacro, RunsLeaveNoHiddenMacroWindowsAndTheUsersMacroOpen)
     ASSERT_TRUE(IsLiveWindowRecord(divider));
     EXPECT_TRUE(win::IsWindowVisible(divider->window));
     EXPECT_EQ(divider->modified, 1);
+}
+
+TEST_F(SpiceExportMacro, APrintedNodeInsideNestedMacrosIsWrittenAsTheSimulatorNamesIt)
+{
+    // The node between OUTER's 500 ohms and its divider, and the divider's output (a pin of both
+    // macros: the top's VOUT), printed by the top circuit.
+    ASSERT_EQ(std::system("command -v ngspice > /dev/null 2>&1"), 0)
+        << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    Start();
+    Settings().workingDirectory = dir_.string() + "/";
+    WriteDivider();
+    WriteOuter();
+    WindowRecord* top = DrawTop("OUTER");
+    ASSERT_NE(top, nullptr);
+    for (const char* printed : {"V(X1.MID)", "V(X1.X2.OUT)"}) {
+        LimitsRow row;
+        row.xExpression = "T";
+        row.yExpression = printed;
+        row.plotGroup = '1';
+        top->document->limitsRows[kAnalysisTransient].push_back(row);
+    }
+    const double inner = 1.0 / (1.0 / 1000.0 + 1.0 / 1200.0);
+    const double vout = 10.0 * inner / (500.0 + 1000.0 + inner);
+    const double mid = 10.0 - 500.0 * (10.0 - vout) / (500.0 + 1000.0);
+    for (SpiceDialect dialect : {kSpiceDialectPspice, kSpiceDialectSpice3}) {
+        SCOPED_TRACE(dialect);
+        ResetSpiceExportForTests();
+        SpiceExport().dialect = dialect;
+        SpiceExport().analysisMask = kExportTransient;
+        const std::filesystem::path path = dir_ / ("PRINT" + std::to_string(dialect) + ".CKT");
+        ASSERT_EQ(ExportSpiceNetlist(top, path.string()), 0);
+        const std::string text = ReadText(path);
+        EXPECT_NE(text.find("V(X1.MID) V(VOUT)"), std::string::npos) << text;
+        // The definitions name their nodes by the macros' own node texts.
+        EXPECT_NE(text.find(".SUBCKT DIV IN OUT\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("RS IN MID 500\n"), std::string::npos) << text;
+        // ngspice finds the node inside the calls under the name written.
+        const std::filesystem::path run = dir_ / ("ngprint" + std::to_string(dialect));
+        std::filesystem::create_directories(run);
+        if (dialect == kSpiceDialectPspice) std::ofstream(run / ".spiceinit") << "set ngbehavior=ps\n";
+        std::ofstream(run / "circuit.cir") << text.substr(0, text.rfind(".PROBE\n"))
+                                           << ".control\nop\nprint v(x1.mid)\n.endc\n.end\n";
+        std::system(("cd '" + run.string() + "' && ngspice -b circuit.cir > out.txt 2>&1").c_str());
+        const std::string out = ReadText(run / "out.txt");
+        std::smatch m;
+        static const std::regex kValue(R"(\nv\(x1\.mid\) = ([-+0-9.eE]+))");
+        ASSERT_TRUE(std::regex_search(out, m, kValue)) << out << "\n" << text;
+        EXPECT_NEAR(std::stod(m[1].str()), mid, 1e-6 * mid);
+    }
 }
 
 }  // namespace

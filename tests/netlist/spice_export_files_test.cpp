@@ -1,7 +1,9 @@
 // The SPICE export's file and the subcircuits of SPICE text: write failures reported, copies of
 // .SUBCKT blocks with Expand SUBCKT on and off, the document left for a fresh build.
 #include "document/node_table.h"
+#include "netlist/binary_library.h"
 #include "netlist/defines.h"
+#include "netlist/model_types.h"
 #include "netlist/spice_export_support.h"
 #include "spice_export_test_support.h"
 
@@ -104,6 +106,29 @@ TEST_F(SpiceExportTest, LibLinesAreTheExportedCircuitsOwn)
     const std::string second = Export("second\nV1 1 0 1\nR1 1 2 1k\nD1 2 0 DY\n.MODEL DY D(IS=2e-14)\n.TRAN 1u 10u\n.END\n",
                                       kSpiceDialectPspice);
     EXPECT_EQ(second.find("parts.lib"), std::string::npos) << second;
+}
+
+// A model of a binary library is written with the memo its entry keeps, and in place of the
+// library, which is this program's own format.
+TEST_F(SpiceExportTest, ABinaryLibraryModelIsWrittenWithItsMemo)
+{
+    ModelLibrary library;
+    ModelLibraryEntry* diode = NewLibraryEntry(library, kModelDiode);
+    diode->name = "DFAST";
+    diode->memo = "Fast switching, 75 V";
+    const ModelTypeRow& d = kModelTypeTable[kModelDiode];
+    for (int i = 0; i < d.libraryCount; ++i) diode->params[static_cast<std::size_t>(i)] = d.params[i].defaultValue;
+    diode->params[static_cast<std::size_t>(FindModelParamIndex(kModelDiode, "IS"))] = 2.5e-9f;
+    const std::string path = (dir_ / "fast.lbr").string();
+    ASSERT_EQ(SaveModelLibrary(library, path), 0);
+    for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
+        SCOPED_TRACE(dialect);
+        const std::string text = Export("memo\n.LIB \"" + path + "\"\nV1 1 0 1\nR1 1 2 1k\nD1 2 0 DFAST\n.TRAN 1u 10u\n.END\n", dialect);
+        const std::string memo = dialect == kSpiceDialect2G ? "*** FAST SWITCHING, 75 V\n.MODEL DFAST D" : "*** Fast switching, 75 V\n.MODEL DFAST D";
+        EXPECT_NE(text.find(memo), std::string::npos) << text;
+        // Other simulators cannot read the library itself.
+        EXPECT_EQ(text.find(".LIB"), std::string::npos) << text;
+    }
 }
 
 TEST_F(SpiceExportTest, FileErrorsAreReportedNotSuccess)

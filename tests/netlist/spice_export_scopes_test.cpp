@@ -33,6 +33,26 @@ TEST_F(SpiceExportTest, SubcircuitCallsKeepTheValuesTheyGive)
     }
 }
 
+TEST_F(SpiceExportTest, PrintedNodesInsideCallsKeepTheirInstancePath)
+{
+    // Two sections inside a stage: an inner node, a node of the stage, and a pin of a section
+    // (the stage's node M), printed from the top.
+    const std::string netlist = "Nested sections\n"
+                                "V1 IN 0 PULSE(0 1 0 1U 1U 50U 100U)\n"
+                                "X1 IN OUT STAGE\n"
+                                "RL OUT 0 10K\n"
+                                ".SUBCKT SEC A B\nR1 A TAP 1K\nC1 TAP 0 10N\nR2 TAP B 2K\n.ENDS SEC\n"
+                                ".SUBCKT STAGE P Q\nXA P M SEC\nXB M Q SEC\nCM M 0 5N\n.ENDS STAGE\n"
+                                ".TRAN 1U 100U\n"
+                                ".PRINT TRAN V(OUT) V(X1.XB.TAP) V(X1.M) V(X1.XA.B) V(X1.XB.B,X1.XB.TAP)\n"
+                                ".END\n";
+    for (SpiceDialect dialect : {kSpiceDialectPspice, kSpiceDialectSpice3}) {
+        SCOPED_TRACE(dialect);
+        const std::string text = Export(netlist, dialect);
+        EXPECT_NE(text.find(".PRINT TRAN V(OUT) V(X1.XB.TAP) V(X1.M) V(X1.M) V(OUT,X1.XB.TAP)\n"), std::string::npos) << text;
+    }
+}
+
 TEST_F(SpiceExportTest, AGateArrayTakesItsElementGatesTimingModel)
 {
     // The array rows of the type table name the op-amp's model type; an array part's timing
@@ -77,15 +97,25 @@ TEST_F(SpiceExportTest, ANumericNodeLabelKeepsItsNetApartFromTheNetNumberedSo)
     EXPECT_NE(tap, LookupNodeNumber(CircuitNodeTable(), "N3", 0, 0));
     FreeBuiltCircuit(0xFF);
 
-    SpiceExport().dialect = kSpiceDialectSpice3;
-    SpiceExport().analysisMask = kExportTransient;
-    const std::string out = (dir_ / "divider.ckt").string();
-    ASSERT_EQ(ExportSpiceNetlist(record_, out), 0) << LastShownText();
-    const std::string text = ReadText(out);
+    const std::string text = ExportRecord(kSpiceDialectSpice3);
     EXPECT_NE(text.find("\nV2 N3 0 "), std::string::npos) << text;
     EXPECT_NE(text.find("\nR2 N3 4 "), std::string::npos) << text;
     EXPECT_NE(text.find("\nR3 4 3 "), std::string::npos) << text;
     EXPECT_NE(text.find("\nR4 3 0 "), std::string::npos) << text;
+}
+
+TEST_F(SpiceExportTest, ASchematicsTextAreaSubcircuitIsCopiedThoughNothingCallsIt)
+{
+    ASSERT_EQ(LoadProgramLibraries(), 0);
+    const std::string path = (dir_ / "divider.cir").string();
+    std::ofstream(path, std::ios::binary) << kLabelledDivider;
+    ASSERT_EQ(ReadSchematicInto(record_, path), 0) << LastShownText();
+    record_->textArea = ".SUBCKT SPARE A B\nR1 A B 10K\n.ENDS SPARE\n";
+    for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
+        SCOPED_TRACE(dialect);
+        const std::string text = ExportRecord(dialect);
+        EXPECT_NE(text.find("\n.SUBCKT SPARE A B\nR1 A B 10K\n.ENDS SPARE\n"), std::string::npos) << text;
+    }
 }
 
 }  // namespace

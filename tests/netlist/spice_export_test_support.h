@@ -98,6 +98,17 @@ protected:
         return ReadText(out);
     }
 
+    // Exports the record as it stands (a schematic read in, say); the file's text.
+    std::string ExportRecord(SpiceDialect dialect, unsigned mask = kExportTransient)
+    {
+        SpiceExport().dialect = dialect;
+        SpiceExport().analysisMask = mask;
+        const std::string out = (dir_ / "record.ckt").string();
+        std::filesystem::remove(out);
+        EXPECT_EQ(ExportSpiceNetlist(record_, out), 0) << LastShownText();
+        return ReadText(out);
+    }
+
     static std::string ReadText(const std::filesystem::path& path)
     {
         std::ifstream in(path, std::ios::binary);

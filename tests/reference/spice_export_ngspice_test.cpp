@@ -67,11 +67,10 @@ const std::map<std::pair<std::string, int>, std::string> kLeftOutDialect = {
 
 // Netlists whose Spice3 export uses forms of Spice3 that this program's reader does not take:
 // the model types R, C, L (RES, CAP, IND here) and NMF (GASFET), a diode's AREA=, a switch as a
-// behavioural current source (B is the GaAsFET here), BSIM1 terms named LVFB (VFBL here) and
-// the lateral PNP as a PNP with SUBS=-1 (LPNP here).
+// behavioural current source (B is the GaAsFET here) and BSIM1 terms named LVFB (VFBL here).
 const std::set<std::string> kSpice3FormsNotOurs = {"ac_temperature_coefficients", "dc_sweep_temperature",
                                                    "dev_diode_op",   "tran_switch_ramp",
-                                                   "dev_gaasfet_ac", "bsim1_op", "dev_lpnp_dc"};
+                                                   "dev_gaasfet_ac", "bsim1_op"};
 
 std::string WithoutCarriageReturns(std::string text)
 {
@@ -494,6 +493,23 @@ TEST_F(SpiceExportNgspice, ModelledLinesRunInNgspiceAsHere)
                                           ".END\n",
                                           ReferenceAnalysis::kAc, {"3", "5"}, 1e-3);
     RunBothOnTheSpice3Export(circuit, kExportAc);
+}
+
+// A circuit that takes a subcircuit and a model from a library file: the Spice3 form holds them
+// itself and names no library (ngspice's .LIB names a section of a file and refuses a whole one).
+TEST_F(SpiceExportNgspice, ALibraryFileIsNamedSoThatNgspiceReadsIt)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    const std::filesystem::path library =
+        std::filesystem::temp_directory_path() / ("kq5_export_parts_" + std::to_string(::getpid()) + ".lib");
+    std::ofstream(library) << ".SUBCKT ATTEN IN OUT\nR1 IN OUT 9K\nR2 OUT 0 1K\n.ENDS ATTEN\n"
+                              ".MODEL DSMALL D(IS=1E-14 RS=10)\n";
+    const std::string text = "* library parts\n.LIB \"" + library.string() +
+                             "\"\nV1 1 0 DC 0\nX1 1 2 ATTEN\nD1 2 3 DSMALL\nR3 3 0 100\n.DC V1 0 20 0.5\n.END\n";
+    ReferenceCircuit circuit = OwnCircuit("export_library_file", text.c_str(), ReferenceAnalysis::kDc, {"2", "3"}, 1e-6);
+    const std::string exported = RunBothOnTheSpice3Export(circuit, kExportDc);
+    EXPECT_EQ(exported.find(".LIB"), std::string::npos) << exported;
+    std::filesystem::remove(library);
 }
 
 }  // namespace
