@@ -93,6 +93,10 @@ struct TxtEditRecord {
     // The text length the editor last saw; a different length means the text was replaced
     // behind its back.
     std::size_t knownLength = 0;
+    // The top line and top offset as last found to agree. An edit after the top keeps them
+    // agreeing, so they are only found again after an edit above the top or a new text.
+    std::int32_t checkedTopLine = -1;
+    std::int32_t checkedTopOffset = -1;
 };
 
 // Program-wide state of the editors.

@@ -236,13 +236,12 @@ void CharHandler(TxtEditRecord& r, int code)
     } else if (code == 8) {
         if (caret > 0) {
             const std::int32_t lineStart = EditorLineStart(r, caret);
-            if (caret != lineStart) {
-                SetEditorCaret(r, caret - 1);
-                DeleteEditorAtCaret(r);
-            } else {
-                SetEditorCaret(r, CharLeft(r, caret));
-                DeleteEditorAtCaret(r);
-            }
+            const std::int32_t left = caret != lineStart ? caret - 1 : CharLeft(r, caret);
+            // Backspacing walks the caret back through the run it is deleting: each deletion
+            // continues the one before it, so one Undo brings back every character taken.
+            if (caret == r.expectedCaret) r.expectedCaret = left;
+            SetEditorCaret(r, left);
+            DeleteEditorAtCaret(r);
         }
     } else if (code == 13) {
         if (InsertEditorChar(r, '\r')) InsertEditorChar(r, '\n');

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "journey.h"
@@ -196,6 +198,67 @@ TEST(TextWindowJourney, ARunThatFailsOnASourceSelectsItsLine)
     const Shot shown = journey.Capture("text_error_line");
     EXPECT_GT(shown.Count(kTextLeft, kThirdLineTop, kTextRight, kThirdLineBottom, kHighlight), 1500)
         << "the source's line is not selected";
+    EXPECT_TRUE(journey.Running());
+}
+
+// The fourth line of kNetlist, at its first column.
+constexpr int kFourthLineX = 2, kFourthLineY = 150;
+
+// Backspacing over a line break and the end of the line before is one run: Undo brings all of
+// it back and a second Undo takes it again. Each Backspace used to start a run of its own, so
+// Undo gave back only the last character taken.
+TEST(TextWindowJourney, UndoBringsBackEveryCharacterABackspaceRunTook)
+{
+    Journey journey("text_backspace_run");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kNetlist;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+
+    journey.Click(kFourthLineX, kFourthLineY);
+    journey.Key("BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
+    journey.Settle();
+    journey.Capture("text_backspace_run");
+    journey.Key("ctrl+z");
+    journey.Settle();
+    journey.Capture("text_backspace_undone");
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), kNetlist) << "Undo did not bring the run back";
+
+    journey.Key("ctrl+z");
+    journey.Settle();
+    journey.Key("ctrl+s");
+    journey.Settle();
+    std::string joined = kNetlist;
+    joined.replace(joined.find("R1 IN OUT 1K\nC1"), 15, "R1 INC1");
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), joined) << "a second Undo did not take it again";
+    EXPECT_TRUE(journey.Running());
+}
+
+// Select All and Ctrl+L on a netlist of a hundred thousand lines: the letters turn to lower case
+// at once and the program answers again. Each letter changed used to count the lines from the
+// start of the text down to the view at its end, which kept the program busy for minutes.
+TEST(TextWindowJourney, LowerCaseOfAWholeLongNetlistIsQuick)
+{
+    Journey journey("text_long_lower_case");
+    std::ostringstream lines;
+    lines << "RC ladder\nV1 N0 0 PULSE 0 1 0 1N 1N 1U 2U\n";
+    for (int i = 1; i <= 50000; ++i) lines << 'R' << i << " N" << i - 1 << " N" << i << " 10\nC" << i << " N" << i << " 0 1P\n";
+    lines << ".TRAN 1N 10N\n.END\n";
+    const std::string ladder = lines.str();
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << ladder;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+
+    journey.Key("ctrl+a");
+    journey.Key("ctrl+l");
+    journey.Key("ctrl+s");
+    std::string lower = ladder;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    EXPECT_TRUE(journey.WaitUntil([&] { return WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")) == lower; }, 20))
+        << "the text was not in lower case and saved within 20 seconds";
+    journey.Settle();
+    journey.Capture("text_long_lower_case");
     EXPECT_TRUE(journey.Running());
 }
 
