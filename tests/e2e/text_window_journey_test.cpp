@@ -262,5 +262,37 @@ TEST(TextWindowJourney, LowerCaseOfAWholeLongNetlistIsQuick)
     EXPECT_TRUE(journey.Running());
 }
 
+// File > Revert on a netlist whose file changed on disk shows the file's text, as opening the
+// same text from another file shows it. The reverted text used to go into a text area of no
+// size: the window went on showing the old text, and what the user typed went unseen into the
+// new one and from there into the file.
+TEST(TextWindowJourney, RevertShowsTheTextOnDisk)
+{
+    constexpr int kStillLeft = 100;  // the caret stands at the start of the text
+    Journey journey("text_revert");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kNetlist;
+    std::ofstream(journey.Root() / "ref.ckt", std::ios::binary) << kReplaced;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenNetlist(journey);
+    journey.Key("End");
+    journey.Type(" EDITED");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary | std::ios::trunc) << kReplaced;
+
+    journey.Key("alt+f r");
+    journey.Settle();
+    journey.Capture("text_revert_question");
+    journey.Key("Return");  // Revert to the disk version? Yes
+    journey.Settle();
+    const Shot reverted = journey.Capture("text_revert");
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type("ref.ckt");
+    journey.Key("Return");
+    journey.Settle();
+    const Shot reference = journey.Capture("text_revert_reference");
+    EXPECT_TRUE(reverted.SameAs(reference, kStillLeft, kTextTop, kTextRight, kTextBottom)) << "the window does not show the text on disk";
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
