@@ -40,6 +40,10 @@ bool IsWordChar(char c) { return HasCharClass(c, kCharIdent); }
 
 bool ReadOnly(const TxtEditRecord& r) { return (r.flags & kEditorReadOnly) != 0; }
 
+// A character typed as text: the printable ASCII ones and the letters and signs above them
+// that the keyboard gives in the program's code page, such as the micro sign of a "10 uF" remark.
+bool IsTypedText(int code) { return HasCharClass(static_cast<char>(code), kCharPrintable) || (code >= 0x80 && code <= 0xFF); }
+
 void SetRecord(win::HWND hwnd, TxtEditRecord* r) { win::SetWindowLongPtr(hwnd, 0, reinterpret_cast<win::LONG_PTR>(r)); }
 
 char CharAt(TxtEditRecord& r, std::int32_t position)
@@ -246,7 +250,7 @@ void CharHandler(TxtEditRecord& r, int code)
     } else if (code == 13) {
         if (InsertEditorChar(r, '\r')) InsertEditorChar(r, '\n');
         r.horizontalScroll = 0;
-    } else if (code == '\t' || HasCharClass(static_cast<char>(code), kCharPrintable)) {
+    } else if (code == '\t' || IsTypedText(code)) {
         InsertEditorChar(r, static_cast<char>(code));
     } else {
         win::MessageBeep(0);

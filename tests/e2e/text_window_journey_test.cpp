@@ -45,14 +45,24 @@ std::string WithoutCarriageReturns(std::string text)
     return text;
 }
 
-// Opens rc.ckt of the journey's folder in its text window.
-void OpenNetlist(Journey& journey)
+// Opens a netlist of the journey's folder (rc.ckt unless named) in its text window.
+void OpenNetlist(Journey& journey, const std::string& name = "rc.ckt")
 {
     journey.Key("ctrl+o");
     journey.Settle();
-    journey.Type("rc.ckt");
+    journey.Type(name);
     journey.Key("Return");
     journey.Settle();
+}
+
+// Writes the text as rc.ckt of the journey's folder, starts the program and opens it there;
+// false when the program did not start.
+bool StartWithNetlist(Journey& journey, const std::string& text)
+{
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << text;
+    if (!journey.Start()) return false;
+    OpenNetlist(journey);
+    return true;
 }
 
 // Replace All changes the whole text at once; Undo takes all of it back and a second Undo does
@@ -210,9 +220,7 @@ constexpr int kFourthLineX = 2, kFourthLineY = 150;
 TEST(TextWindowJourney, UndoBringsBackEveryCharacterABackspaceRunTook)
 {
     Journey journey("text_backspace_run");
-    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kNetlist;
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    OpenNetlist(journey);
+    ASSERT_TRUE(StartWithNetlist(journey, kNetlist)) << journey.Output();
 
     journey.Click(kFourthLineX, kFourthLineY);
     journey.Key("BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
@@ -246,9 +254,7 @@ TEST(TextWindowJourney, LowerCaseOfAWholeLongNetlistIsQuick)
     for (int i = 1; i <= 50000; ++i) lines << 'R' << i << " N" << i - 1 << " N" << i << " 10\nC" << i << " N" << i << " 0 1P\n";
     lines << ".TRAN 1N 10N\n.END\n";
     const std::string ladder = lines.str();
-    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << ladder;
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    OpenNetlist(journey);
+    ASSERT_TRUE(StartWithNetlist(journey, ladder)) << journey.Output();
 
     journey.Key("ctrl+a");
     journey.Key("ctrl+l");
@@ -270,10 +276,8 @@ TEST(TextWindowJourney, RevertShowsTheTextOnDisk)
 {
     constexpr int kStillLeft = 100;  // the caret stands at the start of the text
     Journey journey("text_revert");
-    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << kNetlist;
     std::ofstream(journey.Root() / "ref.ckt", std::ios::binary) << kReplaced;
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    OpenNetlist(journey);
+    ASSERT_TRUE(StartWithNetlist(journey, kNetlist)) << journey.Output();
     journey.Key("End");
     journey.Type(" EDITED");
     std::ofstream(journey.Root() / "rc.ckt", std::ios::binary | std::ios::trunc) << kReplaced;
@@ -284,13 +288,28 @@ TEST(TextWindowJourney, RevertShowsTheTextOnDisk)
     journey.Key("Return");  // Revert to the disk version? Yes
     journey.Settle();
     const Shot reverted = journey.Capture("text_revert");
-    journey.Key("ctrl+o");
-    journey.Settle();
-    journey.Type("ref.ckt");
-    journey.Key("Return");
-    journey.Settle();
+    OpenNetlist(journey, "ref.ckt");
     const Shot reference = journey.Capture("text_revert_reference");
     EXPECT_TRUE(reverted.SameAs(reference, kStillLeft, kTextTop, kTextRight, kTextBottom)) << "the window does not show the text on disk";
+    EXPECT_TRUE(journey.Running());
+}
+
+// Letters beyond ASCII typed into a remark stay in the text and in the file, in the program's
+// code page, as the text window shows them. They used to be dropped with a beep.
+TEST(TextWindowJourney, ARemarkTypedWithAMicroSignKeepsIt)
+{
+    Journey journey("text_micro_sign");
+    ASSERT_TRUE(StartWithNetlist(journey, kNetlist)) << journey.Output();
+    journey.Click(kFourthLineX, kFourthLineY);
+    journey.Key("End");
+    journey.Type(" ; 1 \u00B5F, r\u00E9sum\u00E9");
+    journey.Settle();
+    journey.Capture("text_micro_sign");
+    journey.Key("ctrl+s");
+    journey.Settle();
+    std::string typed = kNetlist;
+    typed.insert(typed.find("C1 OUT 0 1U") + 11, " ; 1 \xB5" "F, r\xE9sum\xE9");
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), typed) << "the letters typed were not kept";
     EXPECT_TRUE(journey.Running());
 }
 
