@@ -140,7 +140,7 @@ void SyncEditorWithText(TxtEditRecord& r);
 bool GrowEditorBuffer(TxtEditRecord& r, std::int32_t n);
 // Replaces the whole text (the new-text steps): false when the buffer could not grow, the old
 // text then stays. With fileLineEnds, lone LF bytes (line ends of files written on this system)
-// become CR LF before the text is normalised.
+// become CR LF before the text is normalised, and so do the CRs of a file that has no LF at all.
 bool ReplaceEditorText(TxtEditRecord& r, std::string_view text, bool fileLineEnds);
 // Turns every CR without its LF and every LF without its CR into a blank; true when any was.
 bool NormalizeEditorText(TxtEditRecord& r);

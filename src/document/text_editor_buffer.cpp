@@ -229,10 +229,14 @@ bool ReplaceEditorText(TxtEditRecord& r, std::string_view text, bool fileLineEnd
     std::string converted;
     if (fileLineEnds) {
         try {
+            // A file without a single LF but with CRs was written with the CR alone ending each
+            // line (old Macintosh files, some vendors' model libraries).
+            const bool carriageReturnsOnly = text.find('\n') == std::string_view::npos && text.find('\r') != std::string_view::npos;
             converted.reserve(text.size() + text.size() / 16);
             for (std::size_t i = 0; i < text.size(); ++i) {
                 if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) converted += '\r';
                 converted += text[i];
+                if (text[i] == '\r' && carriageReturnsOnly) converted += '\n';
             }
         } catch (const std::bad_alloc&) {
             ReportMessage("WE", FrameRecord(), kMsgInsufficientMemory);

@@ -313,5 +313,25 @@ TEST(TextWindowJourney, ARemarkTypedWithAMicroSignKeepsIt)
     EXPECT_TRUE(journey.Running());
 }
 
+// A netlist whose lines end in a CR alone (as old Macintosh files and some vendors' model
+// libraries have them) opens line by line, and an edit saves it line by line. Its CRs used to
+// become blanks: the window showed the whole netlist on one line and saving wrote it so.
+TEST(TextWindowJourney, ANetlistWithCarriageReturnLineEndsKeepsItsLines)
+{
+    Journey journey("text_cr_lines");
+    std::string macintosh = kNetlist;
+    std::replace(macintosh.begin(), macintosh.end(), '\n', '\r');
+    ASSERT_TRUE(StartWithNetlist(journey, macintosh)) << journey.Output();
+    journey.Type("* checked");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Capture("text_cr_lines");
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), std::string("* checked\n") + kNetlist)
+        << "the netlist's lines were not kept";
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
