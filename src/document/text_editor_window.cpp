@@ -310,20 +310,27 @@ void ChangeCase(TxtEditRecord& r, bool upper)
     if (ReadOnly(r) || !r.selectionShown) return;
     SyncEditorWithText(r);
     const std::int32_t caret = EditorCaret(r);
-    const std::int32_t start = std::min(caret, r.anchor);
-    const std::int32_t end = std::max(caret, r.anchor);
-    bool first = true;
-    for (std::int32_t i = start; i < end; ++i) {
-        const char c = CharAt(r, i);
-        const char changed = upper ? ToUpperChar(c) : ToLowerChar(c);
-        if (changed == c) continue;
-        SetEditorCaret(r, i);
-        // The whole selection is one run, so that one Undo restores it.
-        if (!first) r.expectedCaret = i;
-        first = false;
-        ReplaceEditorCharAtCaret(r, changed);
+    const std::int32_t anchor = r.anchor;
+    const std::int32_t start = std::min(caret, anchor);
+    const std::int32_t end = std::max(caret, anchor);
+    std::string changed = EditorText(r).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    bool any = false;
+    for (char& c : changed) {
+        const char to = upper ? ToUpperChar(c) : ToLowerChar(c);
+        any = any || to != c;
+        c = to;
     }
+    if (!any) return;
+    // The selection goes out and its new form comes in as one run of two entries: one Undo
+    // takes back the change of a selection of any size, where an entry for each letter would
+    // overflow the history and leave the text half changed back. Room is made first, so that a
+    // lack of memory leaves the text as it was.
+    if (!GrowEditorBuffer(r, EditorLength(r) + static_cast<std::int32_t>(changed.size()))) return;
+    DeleteEditorSelection(r);
+    InsertEditorText(r, changed);
+    r.anchor = anchor;
     SetEditorCaret(r, caret);
+    r.selectionShown = true;
     RefreshEditorView(r);
 }
 

@@ -244,8 +244,10 @@ TEST(TextWindowJourney, UndoBringsBackEveryCharacterABackspaceRunTook)
 }
 
 // Select All and Ctrl+L on a netlist of a hundred thousand lines: the letters turn to lower case
-// at once and the program answers again. Each letter changed used to count the lines from the
-// start of the text down to the view at its end, which kept the program busy for minutes.
+// at once, the program answers again, and one Undo puts the case back. Each letter changed used
+// to count the lines from the start of the text down to the view at its end, which kept the
+// program busy for minutes; and with an Undo entry for each letter, the history kept only the
+// last few thousand, so Undo changed back no more than the end of the text.
 TEST(TextWindowJourney, LowerCaseOfAWholeLongNetlistIsQuick)
 {
     Journey journey("text_long_lower_case");
@@ -265,6 +267,12 @@ TEST(TextWindowJourney, LowerCaseOfAWholeLongNetlistIsQuick)
         << "the text was not in lower case and saved within 20 seconds";
     journey.Settle();
     journey.Capture("text_long_lower_case");
+
+    // One Undo gives the whole text its case back.
+    journey.Key("ctrl+z");
+    journey.Key("ctrl+s");
+    EXPECT_TRUE(journey.WaitUntil([&] { return WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")) == ladder; }, 20))
+        << "Undo did not give the whole text its case back";
     EXPECT_TRUE(journey.Running());
 }
 
