@@ -33,6 +33,7 @@
 #include "document/scope_table.h"
 #include "platform/message.h"
 #include "platform/message_box.h"
+#include "platform/paint.h"
 #include "platform/system.h"
 #include "platform/win_messages.h"
 #include "platform/win_styles.h"
@@ -169,6 +170,16 @@ WindowRecord* RenewTargetRecord(WindowRecord* target, int kind)
     if (record->document && kind != kFileKindModelLibrary) {
         record->document->numOutFont.height = font.height;
         record->document->numOutFont.face = font.face;
+    }
+    // The new record's text area is made without a size: the window lays it out as on any
+    // resize, so that the text read into it is shown and typed into where the user sees it.
+    if (window != nullptr) {
+        win::RECT client{};
+        win::GetClientRect(window, &client);
+        const win::WPARAM type = win::IsZoomed(window) ? win::SIZE_MAXIMIZED : win::SIZE_RESTORED;
+        win::SendMessage(window, win::WM_SIZE, type,
+                         win::MAKELPARAM(static_cast<win::WORD>(client.right - client.left), static_cast<win::WORD>(client.bottom - client.top)));
+        win::InvalidateRect(window, nullptr, 1);
     }
     return record;
 }

@@ -93,6 +93,10 @@ struct TxtEditRecord {
     // The text length the editor last saw; a different length means the text was replaced
     // behind its back.
     std::size_t knownLength = 0;
+    // The top line and top offset as last found to agree. An edit after the top keeps them
+    // agreeing, so they are only found again after an edit above the top or a new text.
+    std::int32_t checkedTopLine = -1;
+    std::int32_t checkedTopOffset = -1;
 };
 
 // Program-wide state of the editors.
@@ -136,7 +140,7 @@ void SyncEditorWithText(TxtEditRecord& r);
 bool GrowEditorBuffer(TxtEditRecord& r, std::int32_t n);
 // Replaces the whole text (the new-text steps): false when the buffer could not grow, the old
 // text then stays. With fileLineEnds, lone LF bytes (line ends of files written on this system)
-// become CR LF before the text is normalised.
+// become CR LF before the text is normalised, and so do the CRs of a file that has no LF at all.
 bool ReplaceEditorText(TxtEditRecord& r, std::string_view text, bool fileLineEnds);
 // Turns every CR without its LF and every LF without its CR into a blank; true when any was.
 bool NormalizeEditorText(TxtEditRecord& r);

@@ -17,9 +17,45 @@ namespace {
 
 std::int32_t Size(const std::string& text) { return static_cast<std::int32_t>(text.size()); }
 
-// Every change of the text goes through here: the editor and the owner learn of it.
-void NoteChange(TxtEditRecord& r)
+std::int32_t LineFeeds(std::string_view text) { return static_cast<std::int32_t>(std::count(text.begin(), text.end(), '\n')); }
+
+// A change above the top of the view moves the offset at which the top line starts. The top line
+// keeps its number: from where the old top line now starts, the offset steps over the lines
+// that came or went, so that no edit has to count the lines from the start of the text.
+void KeepTopLine(TxtEditRecord& r, std::int32_t position, std::int32_t bytes, std::int32_t lineFeeds)
 {
+    if (position >= r.topOffset) return;
+    const bool agreed = r.checkedTopLine == r.topLine && r.checkedTopOffset == r.topOffset;
+    if (!agreed || (bytes < 0 && position - bytes > r.topOffset)) {
+        r.checkedTopLine = -1;  // the edit took the top line's start with it: counted again
+        return;
+    }
+    const std::string& text = EditorText(r);
+    std::int32_t offset = r.topOffset + bytes;
+    for (std::int32_t k = lineFeeds; k > 0; --k) {
+        if (offset <= 0) {
+            r.checkedTopLine = -1;
+            return;
+        }
+        offset = EditorLineStart(r, offset - 1);
+    }
+    for (std::int32_t k = lineFeeds; k < 0; ++k) {
+        const std::size_t feed = text.find('\n', static_cast<std::size_t>(offset));
+        if (feed == std::string::npos) {
+            r.checkedTopLine = -1;
+            return;
+        }
+        offset = static_cast<std::int32_t>(feed + 1);
+    }
+    r.topOffset = offset;
+    r.checkedTopOffset = offset;
+}
+
+// Every change of the text goes through here: the editor and the owner learn of it. The change
+// at the position added (or, negative, removed) bytes holding lineFeeds line feeds.
+void NoteChange(TxtEditRecord& r, std::int32_t position, std::int32_t bytes, std::int32_t lineFeeds)
+{
+    KeepTopLine(r, position, bytes, lineFeeds);
     r.flags |= kEditorChanged;
     r.knownLength = EditorText(r).size();
     if (r.owner != nullptr) {
@@ -63,7 +99,8 @@ void RecordUndo(TxtEditRecord& r, int kind, char character, std::string_view tex
         r.undoSpare = std::max(0, r.undoSpare - kEditorUndoTrim);
     }
     r.undo.resize(static_cast<std::size_t>(r.undoPosition));  // drops what was undone
-    if (r.owner != nullptr) SetUndoKind(r.owner, kUndoKindTextEdit);
+    // The owner hears of the first entry of a history; later ones change nothing it shows.
+    if (r.owner != nullptr && (r.owner->undoKind != kUndoKindTextEdit || r.undoPosition == 0)) SetUndoKind(r.owner, kUndoKindTextEdit);
     TxtEditUndoEntry entry;
     entry.kind = kind;
     entry.position = caret;
@@ -118,19 +155,27 @@ void SyncEditorWithText(TxtEditRecord& r)
         ClearEditorUndo(r);
         r.selectionShown = false;
         r.knownLength = text.size();
+        r.checkedTopLine = -1;
     }
     const std::int32_t length = Size(text);
     SetEditorCaret(r, EditorCaret(r));
     r.anchor = std::clamp(r.anchor, 0, length);
     if (r.capacity < length + 2) r.capacity = length + 2;
-    // The top of the view always starts a line.
-    const std::int32_t top = EditorLineOffset(r, r.topLine);
-    if (top < 0) {
-        r.topLine = std::max(0, EditorLineIndex(r, length));
-        r.topOffset = EditorLineStart(r, length);
-    } else {
-        r.topOffset = top;
+    // The top of the view always starts a line. Finding it counts the lines from the start of
+    // the text, too slow to do for every character of an edit deep in a long text.
+    const bool topAgrees = r.checkedTopLine == r.topLine && r.checkedTopOffset == r.topOffset && r.topOffset <= length &&
+                           (r.topOffset == 0 || text[static_cast<std::size_t>(r.topOffset - 1)] == '\n');
+    if (!topAgrees) {
+        const std::int32_t top = EditorLineOffset(r, r.topLine);
+        if (top < 0) {
+            r.topLine = std::max(0, EditorLineIndex(r, length));
+            r.topOffset = EditorLineStart(r, length);
+        } else {
+            r.topOffset = top;
+        }
     }
+    r.checkedTopLine = r.topLine;
+    r.checkedTopOffset = r.topOffset;
 }
 
 bool GrowEditorBuffer(TxtEditRecord& r, std::int32_t n)
@@ -172,7 +217,10 @@ bool NormalizeEditorText(TxtEditRecord& r)
             replaced = true;
         }
     }
-    if (replaced && r.window) win::InvalidateRect(r.window, nullptr, 1);
+    if (replaced) {
+        r.checkedTopLine = -1;  // a line feed that became a blank ends no line
+        if (r.window) win::InvalidateRect(r.window, nullptr, 1);
+    }
     return replaced;
 }
 
@@ -181,10 +229,14 @@ bool ReplaceEditorText(TxtEditRecord& r, std::string_view text, bool fileLineEnd
     std::string converted;
     if (fileLineEnds) {
         try {
+            // A file without a single LF but with CRs was written with the CR alone ending each
+            // line (old Macintosh files, some vendors' model libraries).
+            const bool carriageReturnsOnly = text.find('\n') == std::string_view::npos && text.find('\r') != std::string_view::npos;
             converted.reserve(text.size() + text.size() / 16);
             for (std::size_t i = 0; i < text.size(); ++i) {
                 if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) converted += '\r';
                 converted += text[i];
+                if (text[i] == '\r' && carriageReturnsOnly) converted += '\n';
             }
         } catch (const std::bad_alloc&) {
             ReportMessage("WE", FrameRecord(), kMsgInsufficientMemory);
@@ -240,7 +292,7 @@ bool InsertEditorText(TxtEditRecord& r, std::string_view text)
     RecordUndo(r, kUndoInsertedText, 0, text);
     EditorText(r).insert(static_cast<std::size_t>(caret), text);
     SetEditorCaret(r, caret + static_cast<std::int32_t>(text.size()));
-    NoteChange(r);
+    NoteChange(r, caret, static_cast<std::int32_t>(text.size()), LineFeeds(text));
     NormalizeEditorText(r);
     return true;
 }
@@ -257,9 +309,11 @@ void DeleteEditorSelection(TxtEditRecord& r)
     SetEditorCaret(r, start);
     r.anchor = start;
     std::string& text = EditorText(r);
-    RecordUndo(r, kUndoDeletedText, 0, std::string_view(text).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    const std::string_view taken = std::string_view(text).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    RecordUndo(r, kUndoDeletedText, 0, taken);
+    const std::int32_t takenFeeds = LineFeeds(taken);
     text.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
-    NoteChange(r);
+    NoteChange(r, start, start - end, -takenFeeds);
     NormalizeEditorText(r);
 }
 
@@ -271,7 +325,7 @@ bool InsertEditorChar(TxtEditRecord& r, char c)
     RecordUndo(r, kUndoTypedChar, c, {});
     EditorText(r).insert(static_cast<std::size_t>(caret), 1, c);
     SetEditorCaret(r, caret + 1);
-    NoteChange(r);
+    NoteChange(r, caret, 1, c == '\n' ? 1 : 0);
     return true;
 }
 
@@ -284,7 +338,7 @@ char DeleteEditorCharAtCaret(TxtEditRecord& r)
     const char c = text[static_cast<std::size_t>(caret)];
     RecordUndo(r, kUndoDeletedChar, c, {});
     text.erase(static_cast<std::size_t>(caret), 1);
-    NoteChange(r);
+    NoteChange(r, caret, -1, c == '\n' ? -1 : 0);
     return c;
 }
 
@@ -305,7 +359,7 @@ char ReplaceEditorCharAtCaret(TxtEditRecord& r, char c)
     const char old = text[static_cast<std::size_t>(caret)];
     RecordUndo(r, kUndoReplacedChar, old, {});
     text[static_cast<std::size_t>(caret)] = c;
-    NoteChange(r);
+    NoteChange(r, caret, 0, (c == '\n' ? 1 : 0) - (old == '\n' ? 1 : 0));
     return old;
 }
 

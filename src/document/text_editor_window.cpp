@@ -40,6 +40,10 @@ bool IsWordChar(char c) { return HasCharClass(c, kCharIdent); }
 
 bool ReadOnly(const TxtEditRecord& r) { return (r.flags & kEditorReadOnly) != 0; }
 
+// A character typed as text: the printable ASCII ones and the letters and signs above them
+// that the keyboard gives in the program's code page, such as the micro sign of a "10 uF" remark.
+bool IsTypedText(int code) { return HasCharClass(static_cast<char>(code), kCharPrintable) || (code >= 0x80 && code <= 0xFF); }
+
 void SetRecord(win::HWND hwnd, TxtEditRecord* r) { win::SetWindowLongPtr(hwnd, 0, reinterpret_cast<win::LONG_PTR>(r)); }
 
 char CharAt(TxtEditRecord& r, std::int32_t position)
@@ -236,18 +240,17 @@ void CharHandler(TxtEditRecord& r, int code)
     } else if (code == 8) {
         if (caret > 0) {
             const std::int32_t lineStart = EditorLineStart(r, caret);
-            if (caret != lineStart) {
-                SetEditorCaret(r, caret - 1);
-                DeleteEditorAtCaret(r);
-            } else {
-                SetEditorCaret(r, CharLeft(r, caret));
-                DeleteEditorAtCaret(r);
-            }
+            const std::int32_t left = caret != lineStart ? caret - 1 : CharLeft(r, caret);
+            // Backspacing walks the caret back through the run it is deleting: each deletion
+            // continues the one before it, so one Undo brings back every character taken.
+            if (caret == r.expectedCaret) r.expectedCaret = left;
+            SetEditorCaret(r, left);
+            DeleteEditorAtCaret(r);
         }
     } else if (code == 13) {
         if (InsertEditorChar(r, '\r')) InsertEditorChar(r, '\n');
         r.horizontalScroll = 0;
-    } else if (code == '\t' || HasCharClass(static_cast<char>(code), kCharPrintable)) {
+    } else if (code == '\t' || IsTypedText(code)) {
         InsertEditorChar(r, static_cast<char>(code));
     } else {
         win::MessageBeep(0);
@@ -307,20 +310,27 @@ void ChangeCase(TxtEditRecord& r, bool upper)
     if (ReadOnly(r) || !r.selectionShown) return;
     SyncEditorWithText(r);
     const std::int32_t caret = EditorCaret(r);
-    const std::int32_t start = std::min(caret, r.anchor);
-    const std::int32_t end = std::max(caret, r.anchor);
-    bool first = true;
-    for (std::int32_t i = start; i < end; ++i) {
-        const char c = CharAt(r, i);
-        const char changed = upper ? ToUpperChar(c) : ToLowerChar(c);
-        if (changed == c) continue;
-        SetEditorCaret(r, i);
-        // The whole selection is one run, so that one Undo restores it.
-        if (!first) r.expectedCaret = i;
-        first = false;
-        ReplaceEditorCharAtCaret(r, changed);
+    const std::int32_t anchor = r.anchor;
+    const std::int32_t start = std::min(caret, anchor);
+    const std::int32_t end = std::max(caret, anchor);
+    std::string changed = EditorText(r).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    bool any = false;
+    for (char& c : changed) {
+        const char to = upper ? ToUpperChar(c) : ToLowerChar(c);
+        any = any || to != c;
+        c = to;
     }
+    if (!any) return;
+    // The selection goes out and its new form comes in as one run of two entries: one Undo
+    // takes back the change of a selection of any size, where an entry for each letter would
+    // overflow the history and leave the text half changed back. Room is made first, so that a
+    // lack of memory leaves the text as it was.
+    if (!GrowEditorBuffer(r, EditorLength(r) + static_cast<std::int32_t>(changed.size()))) return;
+    DeleteEditorSelection(r);
+    InsertEditorText(r, changed);
+    r.anchor = anchor;
     SetEditorCaret(r, caret);
+    r.selectionShown = true;
     RefreshEditorView(r);
 }
 

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "journey.h"
@@ -43,14 +45,24 @@ std::string WithoutCarriageReturns(std::string text)
     return text;
 }
 
-// Opens rc.ckt of the journey's folder in its text window.
-void OpenNetlist(Journey& journey)
+// Opens a netlist of the journey's folder (rc.ckt unless named) in its text window.
+void OpenNetlist(Journey& journey, const std::string& name = "rc.ckt")
 {
     journey.Key("ctrl+o");
     journey.Settle();
-    journey.Type("rc.ckt");
+    journey.Type(name);
     journey.Key("Return");
     journey.Settle();
+}
+
+// Writes the text as rc.ckt of the journey's folder, starts the program and opens it there;
+// false when the program did not start.
+bool StartWithNetlist(Journey& journey, const std::string& text)
+{
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << text;
+    if (!journey.Start()) return false;
+    OpenNetlist(journey);
+    return true;
 }
 
 // Replace All changes the whole text at once; Undo takes all of it back and a second Undo does
@@ -196,6 +208,136 @@ TEST(TextWindowJourney, ARunThatFailsOnASourceSelectsItsLine)
     const Shot shown = journey.Capture("text_error_line");
     EXPECT_GT(shown.Count(kTextLeft, kThirdLineTop, kTextRight, kThirdLineBottom, kHighlight), 1500)
         << "the source's line is not selected";
+    EXPECT_TRUE(journey.Running());
+}
+
+// The fourth line of kNetlist, at its first column.
+constexpr int kFourthLineX = 2, kFourthLineY = 150;
+
+// Backspacing over a line break and the end of the line before is one run: Undo brings all of
+// it back and a second Undo takes it again. Each Backspace used to start a run of its own, so
+// Undo gave back only the last character taken.
+TEST(TextWindowJourney, UndoBringsBackEveryCharacterABackspaceRunTook)
+{
+    Journey journey("text_backspace_run");
+    ASSERT_TRUE(StartWithNetlist(journey, kNetlist)) << journey.Output();
+
+    journey.Click(kFourthLineX, kFourthLineY);
+    journey.Key("BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
+    journey.Settle();
+    journey.Capture("text_backspace_run");
+    journey.Key("ctrl+z");
+    journey.Settle();
+    journey.Capture("text_backspace_undone");
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), kNetlist) << "Undo did not bring the run back";
+
+    journey.Key("ctrl+z");
+    journey.Settle();
+    journey.Key("ctrl+s");
+    journey.Settle();
+    std::string joined = kNetlist;
+    joined.replace(joined.find("R1 IN OUT 1K\nC1"), 15, "R1 INC1");
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), joined) << "a second Undo did not take it again";
+    EXPECT_TRUE(journey.Running());
+}
+
+// Select All and Ctrl+L on a netlist of a hundred thousand lines: the letters turn to lower case
+// at once, the program answers again, and one Undo puts the case back. Each letter changed used
+// to count the lines from the start of the text down to the view at its end, which kept the
+// program busy for minutes; and with an Undo entry for each letter, the history kept only the
+// last few thousand, so Undo changed back no more than the end of the text.
+TEST(TextWindowJourney, LowerCaseOfAWholeLongNetlistIsQuick)
+{
+    Journey journey("text_long_lower_case");
+    std::ostringstream lines;
+    lines << "RC ladder\nV1 N0 0 PULSE 0 1 0 1N 1N 1U 2U\n";
+    for (int i = 1; i <= 50000; ++i) lines << 'R' << i << " N" << i - 1 << " N" << i << " 10\nC" << i << " N" << i << " 0 1P\n";
+    lines << ".TRAN 1N 10N\n.END\n";
+    const std::string ladder = lines.str();
+    ASSERT_TRUE(StartWithNetlist(journey, ladder)) << journey.Output();
+
+    journey.Key("ctrl+a");
+    journey.Key("ctrl+l");
+    journey.Key("ctrl+s");
+    std::string lower = ladder;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    EXPECT_TRUE(journey.WaitUntil([&] { return WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")) == lower; }, 20))
+        << "the text was not in lower case and saved within 20 seconds";
+    journey.Settle();
+    journey.Capture("text_long_lower_case");
+
+    // One Undo gives the whole text its case back.
+    journey.Key("ctrl+z");
+    journey.Key("ctrl+s");
+    EXPECT_TRUE(journey.WaitUntil([&] { return WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")) == ladder; }, 20))
+        << "Undo did not give the whole text its case back";
+    EXPECT_TRUE(journey.Running());
+}
+
+// File > Revert on a netlist whose file changed on disk shows the file's text, as opening the
+// same text from another file shows it. The reverted text used to go into a text area of no
+// size: the window went on showing the old text, and what the user typed went unseen into the
+// new one and from there into the file.
+TEST(TextWindowJourney, RevertShowsTheTextOnDisk)
+{
+    constexpr int kStillLeft = 100;  // the caret stands at the start of the text
+    Journey journey("text_revert");
+    std::ofstream(journey.Root() / "ref.ckt", std::ios::binary) << kReplaced;
+    ASSERT_TRUE(StartWithNetlist(journey, kNetlist)) << journey.Output();
+    journey.Key("End");
+    journey.Type(" EDITED");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary | std::ios::trunc) << kReplaced;
+
+    journey.Key("alt+f r");
+    journey.Settle();
+    journey.Capture("text_revert_question");
+    journey.Key("Return");  // Revert to the disk version? Yes
+    journey.Settle();
+    const Shot reverted = journey.Capture("text_revert");
+    OpenNetlist(journey, "ref.ckt");
+    const Shot reference = journey.Capture("text_revert_reference");
+    EXPECT_TRUE(reverted.SameAs(reference, kStillLeft, kTextTop, kTextRight, kTextBottom)) << "the window does not show the text on disk";
+    EXPECT_TRUE(journey.Running());
+}
+
+// Letters beyond ASCII typed into a remark stay in the text and in the file, in the program's
+// code page, as the text window shows them. They used to be dropped with a beep.
+TEST(TextWindowJourney, ARemarkTypedWithAMicroSignKeepsIt)
+{
+    Journey journey("text_micro_sign");
+    ASSERT_TRUE(StartWithNetlist(journey, kNetlist)) << journey.Output();
+    journey.Click(kFourthLineX, kFourthLineY);
+    journey.Key("End");
+    journey.Type(" ; 1 \u00B5F, r\u00E9sum\u00E9");
+    journey.Settle();
+    journey.Capture("text_micro_sign");
+    journey.Key("ctrl+s");
+    journey.Settle();
+    std::string typed = kNetlist;
+    typed.insert(typed.find("C1 OUT 0 1U") + 11, " ; 1 \xB5" "F, r\xE9sum\xE9");
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), typed) << "the letters typed were not kept";
+    EXPECT_TRUE(journey.Running());
+}
+
+// A netlist whose lines end in a CR alone (as old Macintosh files and some vendors' model
+// libraries have them) opens line by line, and an edit saves it line by line. Its CRs used to
+// become blanks: the window showed the whole netlist on one line and saving wrote it so.
+TEST(TextWindowJourney, ANetlistWithCarriageReturnLineEndsKeepsItsLines)
+{
+    Journey journey("text_cr_lines");
+    std::string macintosh = kNetlist;
+    std::replace(macintosh.begin(), macintosh.end(), '\n', '\r');
+    ASSERT_TRUE(StartWithNetlist(journey, macintosh)) << journey.Output();
+    journey.Type("* checked");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Capture("text_cr_lines");
+    journey.Key("ctrl+s");
+    journey.Settle();
+    EXPECT_EQ(WithoutCarriageReturns(ReadAll(journey.Root() / "rc.ckt")), std::string("* checked\n") + kNetlist)
+        << "the netlist's lines were not kept";
     EXPECT_TRUE(journey.Running());
 }
 
