@@ -169,11 +169,12 @@ void DrawSchematicMiniature(const SchematicPreview& d, const win::DRAWITEMSTRUCT
 {
     win::HDC dc = item.hDC;
     FillWhite(dc, item.rcItem);
+    if (d.record == nullptr || !d.record->document) return;
     win::HDC printer = CreatePrinterDC();
-    if (printer == nullptr || d.record == nullptr || !d.record->document) return;
+    if (printer == nullptr) return;
     const win::RECT printable = DrawPreviewPaper(printer, dc, item.rcItem);
     const double scale = ComputePrintScale(printer, d.record);
-    const SheetTiling tiling = TileSchematicPage(printer, d.record, d.page, scale);
+    const SheetTiling tiling = TileSchematicPage(d.record, d.page, scale);
     win::DeleteDC(printer);
     const double totalW = tiling.across * tiling.sheetWidth, totalH = tiling.down * tiling.sheetHeight;
     const double f = std::min((printable.right - printable.left) / totalW, (printable.bottom - printable.top) / totalH);
@@ -367,7 +368,8 @@ win::INT_PTR TextPreviewProc(win::HWND dialog, win::UINT message, win::WPARAM wP
             RefreshTextPreview(dialog, *d);
             return win::TRUE;
         case kCommandPrint:
-            PrintWindowRecord(d->record);
+            // The text shown, also when it is a drawing's text area (the focus is in this dialog).
+            PrintTextWindow(d->record);
             return win::TRUE;
         case kPreviewClose:
             return CancelOrHelp(dialog, win::IDCANCEL, kTextPreviewTemplate);

@@ -161,17 +161,17 @@ double ComputePrintScale(win::HDC printer, WindowRecord* record)
     return scale > 0.0 ? scale : 1.0;
 }
 
-SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, double scale)
+SheetTiling TileSchematicPage(WindowRecord* record, int page, double scale)
 {
     SheetTiling tiling;
     if (record == nullptr || !record->document || page < 0 ||
         static_cast<std::size_t>(page) >= record->document->pages.size())
         return tiling;
-    // Logical units (a screen pixel at zoom 1) per printer pixel.
-    const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(printer, win::LOGPIXELSX);
-    // The renderer draws on the usable part of each sheet; the next sheet goes on from there.
-    tiling.sheetWidth = std::max(1.0, UsableHorzRes(printer) * perPixel);
-    tiling.sheetHeight = std::max(1.0, UsableVertRes(printer) * perPixel);
+    // The sheets the renderer draws its borders round, in whole drawing units: each printed sheet
+    // starts on its border (sheets of a fraction more would leave the border a unit off the paper).
+    const win::SIZE sheet = PrintedSheetSize(scale);
+    tiling.sheetWidth = sheet.cx;
+    tiling.sheetHeight = sheet.cy;
     // The renderer numbers the sheets from the page's extent: bring it up to date.
     CheckPageExtent(record, page);
     const win::RECT& extent = record->document->pages[static_cast<std::size_t>(page)].extent;
@@ -229,7 +229,7 @@ void PrintSchematic(WindowRecord* record)
     const win::RECT sheetArea = PrintableRect(dc);
     const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(dc, win::LOGPIXELSX);
     for (int page = from - 1; page < to && PrintJobRunning(); ++page) {
-        const SheetTiling tiling = TileSchematicPage(dc, record, page, scale);
+        const SheetTiling tiling = TileSchematicPage(record, page, scale);
         for (int row = 0; row < tiling.down && PrintJobRunning(); ++row) {
             for (int column = 0; column < tiling.across && PrintJobRunning(); ++column) {
                 PrintJobPage(dc, [&] {
@@ -370,6 +370,18 @@ std::vector<LayoutPlacement> AutoTileLayout(int included)
     return cells;
 }
 
+void PrintTextWindow(WindowRecord* record)
+{
+    if (record == nullptr) return;
+    int from = 1, to = 1;
+    if (!ShowPrintDialog(win::PD_NOPAGENUMS, 1, from, to)) return;
+    win::HDC dc = StartPrintJob(record);
+    if (dc == nullptr) return;
+    PrintTextLines(record, dc, true);
+    EndPrintJob();
+    InvalidateDocumentWindows();
+}
+
 void PrintActiveWindowPicture()
 {
     win::HWND window = win::GetActiveWindow();
@@ -420,17 +432,8 @@ void PrintWindowRecord(WindowRecord* record)
         win::HWND focus = win::GetFocus();
         const bool text = record->kind == kWindowTextCircuit ||
                           (record->document && focus && focus == record->document->textAreaWindow);
-        if (!text) {
-            PrintSchematic(record);
-            break;
-        }
-        int from = 1, to = 1;
-        if (!ShowPrintDialog(win::PD_NOPAGENUMS, 1, from, to)) return;
-        win::HDC dc = StartPrintJob(record);
-        if (dc == nullptr) return;
-        PrintTextLines(record, dc, true);
-        EndPrintJob();
-        InvalidateDocumentWindows();
+        if (text) PrintTextWindow(record);
+        else PrintSchematic(record);
         break;
     }
     case kWindowAnalysis:

@@ -31,17 +31,19 @@ int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to);
 
 // The Print command for the window by its kind.
 void PrintWindowRecord(WindowRecord* record);
+// The text of a text window, or of a drawing's text area, with header and footer.
+void PrintTextWindow(WindowRecord* record);
 // Ctrl+Shift+W: a picture of the active window's part on the screen, centred on one sheet.
 void PrintActiveWindowPicture();
-// How a schematic page lies on the printer's sheets at a scale: the sheet in drawing units and
-// the sheets across and down.
+// How a schematic page lies on the printer's sheets at a scale: the sheet in drawing units (the
+// one the sheet borders are drawn round) and the sheets across and down.
 struct SheetTiling {
     double sheetWidth = 1;
     double sheetHeight = 1;
     int across = 1;
     int down = 1;
 };
-SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, double scale);
+SheetTiling TileSchematicPage(WindowRecord* record, int page, double scale);
 // The scale of schematic pages on the printer: the document's when 0 or more, else the one that
 // fits the largest page on one sheet.
 double ComputePrintScale(win::HDC printer, WindowRecord* record);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "journey.h"
+#include "../platform/external_tool_support.h"
 
 namespace kq5::journey {
 namespace {
@@ -181,6 +182,41 @@ TEST(PreviewJourney, TheAnalysisWindowsPreviewShowsWhatPrintPrints)
     OpenPreview(journey);
     const Shot preview = journey.Capture("preview_analysis");
     EXPECT_GT(Ink(preview, kSheetLeft, kSheetTop, kSheetRight, kSheetBottom), 2000) << "the sheet is empty";
+    journey.Key("Escape");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// Print from the preview of a drawing's text area prints that text, as the preview shows it. It
+// used to print the drawing's pages instead: the keyboard focus was in the preview, not in the
+// text area, so Print took the window for its drawing.
+TEST(PreviewJourney, PrintFromTheTextAreasPreviewPrintsTheText)
+{
+    constexpr int kTextTabX = 88, kTextTabY = 725;
+    Journey journey("preview_text_area_print");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
+    journey.Settle();
+    journey.Click(kTextTabX, kTextTabY);
+    journey.Settle();
+    journey.Click(400, 300);
+    OpenPreview(journey);
+    journey.Capture("preview_text_area");
+    // Print..., the print dialog's OK, and the file name proposed beside the circuit.
+    journey.Key("alt+p");
+    journey.Settle();
+    journey.Capture("preview_text_area_print_dialog");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Key("Return");
+    const std::filesystem::path pdf = journey.Root() / "rc_step.pdf";
+    ASSERT_TRUE(journey.WaitUntil([&] { return std::filesystem::exists(pdf); }, 20)) << "nothing was printed";
+    journey.Settle();
+    std::string text;
+    ASSERT_EQ(win::testing::RunCommand("pdftotext -layout '" + pdf.string() + "' -", text), 0) << win::testing::kPopplerMissing;
+    EXPECT_NE(text.find("A first drawn circuit"), std::string::npos) << "the text area was not printed:\n" << text;
+    // C1's value label is on the drawing only.
+    EXPECT_EQ(text.find("1U"), std::string::npos) << "the drawing was printed:\n" << text;
     journey.Key("Escape");
     journey.Settle();
     EXPECT_TRUE(journey.Running());

@@ -78,6 +78,35 @@ TEST_F(PrintDocuments, ASchematicPageWiderThanASheetTilesRowByRow)
     EXPECT_EQ(document.printerScale, 1.0);
 }
 
+// A page tiled over two sheets across and two down: every sheet shows its border on all four
+// sides. The sheets were tiled a fraction of a unit wider than the borders drawn round them, so
+// the border of every sheet after the first in a row, or below the first row, started just off
+// its paper and its left (or top) edge was lost.
+TEST_F(PrintDocuments, EverySheetOfATiledPageShowsItsWholeBorder)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    record->document->printerScale = 1.0;
+    record->document->viewOptions |= kViewBorder;
+    AddItem(record, kItemWire, 2, 2, 120, 2);
+    AddItem(record, kItemWire, 2, 2, 2, 180);
+    SetRecordTitle(record, (dir_ / "tiled.cir").string());
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("tiled.pdf"));
+    PrintWindowRecord(record);
+    ASSERT_EQ(PdfPageCount(Pdf("tiled.pdf")), 4);
+    for (int sheet = 1; sheet <= 4; ++sheet) {
+        PdfRaster page;
+        ASSERT_TRUE(page.Load(Pdf("tiled.pdf"), sheet));
+        const int middleX = page.width / 2, middleY = page.height / 2;
+        const int right = page.width - kMargin, bottom = page.height - kMargin;
+        EXPECT_GT(page.Ink(kMargin, middleY - 100, kMargin + 8, middleY + 100), 150) << "sheet " << sheet << ": no left edge";
+        EXPECT_GT(page.Ink(middleX - 100, kMargin, middleX + 100, kMargin + 8), 150) << "sheet " << sheet << ": no top edge";
+        EXPECT_GT(page.Ink(right - 12, middleY - 100, right, middleY + 100), 150) << "sheet " << sheet << ": no right edge";
+        EXPECT_GT(page.Ink(middleX - 100, bottom - 12, middleX + 100, bottom), 150) << "sheet " << sheet << ": no bottom edge";
+    }
+}
+
 TEST_F(PrintDocuments, SheetBordersAndTitleBlocksFollowThePaperOfTheSetup)
 {
     WindowRecord* record = NewSchematic();
