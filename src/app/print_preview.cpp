@@ -302,10 +302,11 @@ void DrawTextMiniature(TextPreview& d, const win::DRAWITEMSTRUCT& item)
     geometry.area = {0, 0, win::GetDeviceCaps(printer, win::HORZRES), win::GetDeviceCaps(printer, win::VERTRES)};
     geometry.logPixelsY = win::GetDeviceCaps(printer, win::LOGPIXELSY);
     geometry.lineHeight = PrintTextLineHeight(d.record, printer);
-    win::DeleteDC(printer);
+    geometry.measure = printer;
     const int saved = MapPrinterPage(dc, printable, geometry.area.right, geometry.area.bottom);
     PrintTextLines(d.record, dc, false, d.page, &geometry);
     win::RestoreDC(dc, saved);
+    win::DeleteDC(printer);
 }
 
 // Lays the text out again (font, header or paper may have changed) and shows the page.

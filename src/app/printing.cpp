@@ -290,20 +290,89 @@ int PrintTextLineHeight(WindowRecord* record, win::HDC printer)
     return height;
 }
 
+namespace {
+
+// One printed row of a text: a piece [start, end) of a line with its tabs expanded, whose comment
+// part begins at split.
+struct TextRow {
+    const std::string* line = nullptr;
+    std::size_t start = 0;
+    std::size_t end = 0;
+    std::size_t split = 0;
+};
+
+// Where a row of the line from start ends so that it fits the width on the DC: after the last
+// blank that keeps it within the width, else after the last character that does (at least one).
+std::size_t FittingEnd(win::HDC dc, std::string_view line, std::size_t start, int width)
+{
+    auto fits = [&](std::size_t end) { return win::GetTextExtent(dc, line.substr(start, end - start)).cx <= width; };
+    if (fits(line.size())) return line.size();
+    std::size_t lo = start + 1, hi = line.size() - 1;  // lo always fits (or must be taken), hi+1 does not
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi + 1) / 2;
+        if (fits(mid)) lo = mid;
+        else hi = mid - 1;
+    }
+    const std::size_t blank = line.find_last_of(' ', lo - 1);
+    return blank != std::string_view::npos && blank > start ? blank + 1 : lo;
+}
+
+// The printed rows of the lines: a line wider than the page goes on in the rows below it rather
+// than off the paper's edge.
+std::vector<TextRow> TextRows(win::HDC measure, const std::vector<std::string>& expanded,
+                              const std::vector<std::size_t>& splits, int width)
+{
+    std::vector<TextRow> rows;
+    rows.reserve(expanded.size());
+    for (std::size_t i = 0; i < expanded.size(); ++i) {
+        const std::string& line = expanded[i];
+        std::size_t start = 0;
+        do {
+            const std::size_t end = line.empty() ? 0 : FittingEnd(measure, line, start, width);
+            rows.push_back({&line, start, end, splits[i]});
+            start = end;
+        } while (start < line.size());
+    }
+    return rows;
+}
+
+}  // namespace
+
 int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage, const TextPageGeometry* geometry)
 {
     if (record == nullptr || dc == nullptr) return 0;
     const std::string* buffer = GetTextAreaBuffer(record);
     const std::vector<std::string> lines = SplitLines(buffer ? *buffer : record->textArea);
     const TitleBlockState& texts = TitleBlockFields();
-    win::HFONT font = CreatePrinterTextFont(record, geometry ? geometry->logPixelsY : win::GetDeviceCaps(dc, win::LOGPIXELSY));
+    const int logPixelsY = geometry ? geometry->logPixelsY : win::GetDeviceCaps(dc, win::LOGPIXELSY);
+    win::HFONT font = CreatePrinterTextFont(record, logPixelsY);
     win::HGDIOBJ oldFont = win::SelectObject(dc, font);
     const int lineHeight = geometry && geometry->lineHeight > 0 ? geometry->lineHeight : SelectedLineHeight(dc);
     const int headerLines = HeaderFooterLineCount(texts.printHeader);
     const int footerLines = HeaderFooterLineCount(texts.printFooter);
     const win::RECT area = geometry ? geometry->area : PrintableRect(dc);
+    // Each line with its tabs expanded, code and comment part each to its own tab stops.
+    std::vector<std::string> expanded;
+    std::vector<std::size_t> splits;
+    expanded.reserve(lines.size());
+    splits.reserve(lines.size());
+    for (const std::string& line : lines) {
+        const std::size_t split = SplitCommentColumns(line);
+        std::string code = ExpandTabs(std::string_view(line).substr(0, split));
+        splits.push_back(code.size());
+        expanded.push_back(code + ExpandTabs(std::string_view(line).substr(split)));
+    }
+    // Lines are broken where the printer's font reaches the edge, also when the miniature draws.
+    win::HDC measure = geometry && geometry->measure ? geometry->measure : dc;
+    win::HFONT measureFont = measure != dc ? CreatePrinterTextFont(record, logPixelsY) : nullptr;
+    win::HGDIOBJ oldMeasureFont = measureFont ? win::SelectObject(measure, measureFont) : nullptr;
+    const std::vector<TextRow> rows = TextRows(measure, expanded, splits, area.right - area.left);
+    if (measureFont) {
+        win::SelectObject(measure, oldMeasureFont);
+        win::DeleteObject(measureFont);
+    }
     const int perPage = TextLinesPerPage(area.bottom, lineHeight, headerLines + footerLines);
-    const int pageCount = std::max(1, (static_cast<int>(lines.size()) + perPage - 1) / perPage);
+    const int pageCount = std::max(1, (static_cast<int>(rows.size()) + perPage - 1) / perPage);
     const CircuitDocument* document = record->document.get();
     const int background = document ? document->textBackgroundColor : 15;
     const int comment = document ? document->textCommentColor : 0;
@@ -324,18 +393,19 @@ int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage, 
             win::SetTextColor(dc, ink);
             DrawHeaderFooterText(dc, record, texts.printHeader, page + 1, pageCount, area, area.top, lineHeight);
             const int first = page * perPage;
-            const int last = std::min<int>(first + perPage, static_cast<int>(lines.size()));
+            const int last = std::min<int>(first + perPage, static_cast<int>(rows.size()));
             for (int i = first; i < last; ++i) {
-                const std::string& line = lines[static_cast<std::size_t>(i)];
-                const std::size_t split = SplitCommentColumns(line);
-                const std::string code = ExpandTabs(std::string_view(line).substr(0, split));
-                const std::string rest = ExpandTabs(std::string_view(line).substr(split));
+                const TextRow& row = rows[static_cast<std::size_t>(i)];
+                const std::string_view text(*row.line);
+                const std::size_t split = std::clamp(row.split, row.start, row.end);
+                const std::string_view code = text.substr(row.start, split - row.start);
+                const std::string_view rest = text.substr(split, row.end - split);
                 const int y = area.top + (headerLines + i - first) * lineHeight;
                 win::SetTextColor(dc, ink);
-                win::TextOut(dc, area.left, y, code.c_str(), static_cast<int>(code.size()));
+                win::TextOut(dc, area.left, y, code.data(), static_cast<int>(code.size()));
                 const int x = area.left + win::GetTextExtent(dc, code).cx;
                 win::SetTextColor(dc, commentInk);
-                win::TextOut(dc, x, y, rest.c_str(), static_cast<int>(rest.size()));
+                win::TextOut(dc, x, y, rest.data(), static_cast<int>(rest.size()));
             }
             win::SetTextColor(dc, ink);
             DrawHeaderFooterText(dc, record, texts.printFooter, page + 1, pageCount, area,

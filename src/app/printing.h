@@ -61,10 +61,13 @@ struct TextPageGeometry {
     // The printer's line height (PrintTextLineHeight): a miniature's own font metrics come out
     // rounded to its few pixels and would break the pages elsewhere than the printer does.
     int lineHeight = 0;
+    // The printer, where the lines are measured for breaking them at the edge of the paper.
+    win::HDC measure = nullptr;
 };
 // The height of one printed text line of the window on the printer, in printer pixels.
 int PrintTextLineHeight(WindowRecord* record, win::HDC printer);
 // Lays out (and with print set, prints) the window's text with header and footer: the page count.
+// A line wider than the page goes on in the rows below it.
 // Without printing only page onlyPage is drawn (none for -1).
 int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage = -1,
                    const TextPageGeometry* geometry = nullptr);

@@ -284,6 +284,38 @@ TEST_F(PrintDocuments, TextCircuitsPrintPaginatedWithHeaderAndFooter)
     EXPECT_NE(lastText.find(".END"), std::string::npos);
 }
 
+// A line longer than the page is wide goes on in the rows below it: nothing of it runs off the
+// paper's edge, where it used to be lost.
+TEST_F(PrintDocuments, ALineWiderThanThePageGoesOnBelowIt)
+{
+    WindowRecord* record = NewDocumentWindow(kWindowTextCircuit);
+    ASSERT_NE(record, nullptr);
+    SetRecordTitle(record, (dir_ / "wide.ckt").string());
+    SetTestColors(*record->document);
+    record->document->textCommentColor = 12;
+    UserAndCompanyNamesSetting() = {};  // a footer of empty lines
+    std::string longLine = ".TRAN 1n 1u ; options";
+    for (int i = 1; i <= 40; ++i) longLine += " word" + std::to_string(i);
+    longLine += " LASTWORD";
+    TxtEditRecord* editor = GetTxtEditRecord(record->document->textAreaWindow);
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(ReplaceEditorText(*editor, "WIDE NETLIST\r\n" + longLine + "\r\n.END\r\n", true));
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("wide.pdf"));
+    PrintWindowRecord(record);
+    ASSERT_EQ(PdfPageCount(Pdf("wide.pdf")), 1);
+    PdfRaster page;
+    ASSERT_TRUE(page.Load(Pdf("wide.pdf"), 1));
+    // The header, the title, the long line in four rows, ".END": every row within the printable width.
+    const auto bands = page.Bands();
+    EXPECT_EQ(bands.size(), 7u);
+    for (const auto& band : bands) EXPECT_LE(band.right, page.width - kMargin) << "row at " << band.top;
+    std::string text;
+    ASSERT_EQ(win::testing::RunCommand("pdftotext -raw '" + Pdf("wide.pdf") + "' -", text), 0) << win::testing::kPopplerMissing;
+    EXPECT_NE(text.find("LASTWORD"), std::string::npos) << text;
+    EXPECT_NE(text.find(".END"), std::string::npos) << text;
+}
+
 TEST_F(PrintDocuments, TextLayoutRules)
 {
     // Comments start at a semicolon, or at a star with only blanks before it.
