@@ -661,12 +661,28 @@ void DrawLayoutEntry(win::HDC dc, const PrintLayoutEntry& entry, bool border)
         const CircuitDocument& document = *record->document;
         if (static_cast<std::size_t>(entry.page) >= document.pages.size()) return;
         DrawPrintFrame(dc, record, entry.rect, border);
+        // On a display the renderer maps the page onto an area in device pixels itself: the
+        // preview's miniature, drawn in printer units mapped onto the control, gives it the
+        // entry's rectangle in the control's pixels.
+        const bool display = win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY;
+        win::RECT area = entry.rect;
+        const int saved = win::SaveDC(dc);
+        if (display) {
+            win::POINT corners[2] = {{area.left, area.top}, {area.right, area.bottom}};
+            win::LPtoDP(dc, corners, 2);
+            area = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+            win::SetMapMode(dc, win::MM_TEXT);
+            win::SetViewportOrgEx(dc, 0, 0, nullptr);
+            win::SetWindowOrgEx(dc, 0, 0, nullptr);
+        }
         // The page's contents fitted into the rectangle.
         const win::RECT& extent = document.pages[static_cast<std::size_t>(entry.page)].extent;
         const double pageW = std::max(extent.right + 1, 1), pageH = std::max(extent.bottom + 1, 1);
-        const double perPixel = std::max(pageW / (entry.rect.right - entry.rect.left),
-                                         pageH / (entry.rect.bottom - entry.rect.top));
-        DrawSchematicAtScale(dc, record, entry.page, 1.0, entry.rect, 0, 0, perPixel, kViewGrid);
+        if (area.right > area.left && area.bottom > area.top) {
+            const double perPixel = std::max(pageW / (area.right - area.left), pageH / (area.bottom - area.top));
+            DrawSchematicAtScale(dc, record, entry.page, 1.0, area, 0, 0, perPixel, kViewGrid);
+        }
+        win::RestoreDC(dc, saved);
         return;
     }
     if (record->kind == kWindowAnalysis && record->plot) {

@@ -187,6 +187,33 @@ TEST(PreviewJourney, TheAnalysisWindowsPreviewShowsWhatPrintPrints)
     EXPECT_TRUE(journey.Running());
 }
 
+// A drawing's page laid out with the analysis window on one sheet: the preview shows the page in
+// its half of the sheet, as it prints. The page's drawing used to be missing from the miniature:
+// the renderer put its own mapping over the preview's and drew it far off the control.
+TEST(PreviewJourney, TheLayoutPreviewShowsTheDrawingsPage)
+{
+    constexpr int kAnalysisCaptionX = 820, kAnalysisCaptionY = 141;
+    constexpr int kAllX = 724, kAllY = 444, kAutoTileX = 690, kAutoTileY = 472;
+    // The upper half of the miniature sheet, where Auto Tile puts the first of two entries.
+    constexpr int kSheetLeft = 430, kSheetTop = 335, kSheetRight = 645, kHalfBottom = 490;
+    Journey journey("preview_layout_page");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
+    journey.Settle(10);
+    journey.Click(kAnalysisCaptionX, kAnalysisCaptionY);
+    OpenPreview(journey);
+    journey.Click(kAllX, kAllY);
+    journey.Settle();
+    journey.Click(kAutoTileX, kAutoTileY);
+    journey.Settle();
+    const Shot preview = journey.Capture("preview_layout_page");
+    EXPECT_GT(Ink(preview, kSheetLeft, kSheetTop, kSheetRight, kHalfBottom), 200) << "the drawing's page is not on the sheet";
+    journey.Key("Escape");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
 // Print from the preview of a drawing's text area prints that text, as the preview shows it. It
 // used to print the drawing's pages instead: the keyboard focus was in the preview, not in the
 // text area, so Print took the window for its drawing.
