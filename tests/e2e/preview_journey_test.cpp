@@ -168,11 +168,17 @@ TEST(PreviewJourney, ASchematicPreviewShowsTheBackgroundThePrintHas)
 }
 
 // After a run, the preview of the analysis window shows the window on the sheet, as Print prints
-// it; it once showed an empty sheet until the window was picked from its list.
+// it; it once showed an empty sheet until the window was picked from its list. With the drawing's
+// page laid out beside it (All, Auto Tile) the page shows in its half of the sheet, as it prints;
+// the page's drawing used to be missing from the miniature: the renderer put its own mapping over
+// the preview's and drew it far off the control.
 TEST(PreviewJourney, TheAnalysisWindowsPreviewShowsWhatPrintPrints)
 {
     constexpr int kAnalysisCaptionX = 820, kAnalysisCaptionY = 141;
     constexpr int kSheetLeft = 430, kSheetTop = 335, kSheetRight = 645, kSheetBottom = 655;
+    constexpr int kAllX = 724, kAllY = 444, kAutoTileX = 690, kAutoTileY = 472;
+    // The upper half of the sheet, where Auto Tile puts the first of two entries.
+    constexpr int kHalfBottom = 490;
     Journey journey("preview_analysis");
     std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
     ASSERT_TRUE(journey.Start()) << journey.Output();
@@ -182,33 +188,13 @@ TEST(PreviewJourney, TheAnalysisWindowsPreviewShowsWhatPrintPrints)
     OpenPreview(journey);
     const Shot preview = journey.Capture("preview_analysis");
     EXPECT_GT(Ink(preview, kSheetLeft, kSheetTop, kSheetRight, kSheetBottom), 2000) << "the sheet is empty";
-    journey.Key("Escape");
-    journey.Settle();
-    EXPECT_TRUE(journey.Running());
-}
 
-// A drawing's page laid out with the analysis window on one sheet: the preview shows the page in
-// its half of the sheet, as it prints. The page's drawing used to be missing from the miniature:
-// the renderer put its own mapping over the preview's and drew it far off the control.
-TEST(PreviewJourney, TheLayoutPreviewShowsTheDrawingsPage)
-{
-    constexpr int kAnalysisCaptionX = 820, kAnalysisCaptionY = 141;
-    constexpr int kAllX = 724, kAllY = 444, kAutoTileX = 690, kAutoTileY = 472;
-    // The upper half of the miniature sheet, where Auto Tile puts the first of two entries.
-    constexpr int kSheetLeft = 430, kSheetTop = 335, kSheetRight = 645, kHalfBottom = 490;
-    Journey journey("preview_layout_page");
-    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
-    journey.Settle(10);
-    journey.Click(kAnalysisCaptionX, kAnalysisCaptionY);
-    OpenPreview(journey);
     journey.Click(kAllX, kAllY);
     journey.Settle();
     journey.Click(kAutoTileX, kAutoTileY);
     journey.Settle();
-    const Shot preview = journey.Capture("preview_layout_page");
-    EXPECT_GT(Ink(preview, kSheetLeft, kSheetTop, kSheetRight, kHalfBottom), 200) << "the drawing's page is not on the sheet";
+    const Shot laidOut = journey.Capture("preview_layout_page");
+    EXPECT_GT(Ink(laidOut, kSheetLeft, kSheetTop, kSheetRight, kHalfBottom), 200) << "the drawing's page is not on the sheet";
     journey.Key("Escape");
     journey.Settle();
     EXPECT_TRUE(journey.Running());
