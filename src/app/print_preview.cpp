@@ -751,7 +751,15 @@ int RunPrintPreview(WindowRecord* record)
     const bool document = record->kind == kWindowSchematic || record->kind == kWindowPlainSchematic ||
                           record->kind == kWindowTextCircuit;
     win::HWND focus = win::GetFocus();
-    if (!document || !record->document || Analysis().analysisKind != kAnalysisNone) {
+    // The text preview shows what Print prints for a text window or a focused text area, also
+    // while an analysis runs (the numeric output is a text window then).
+    const bool text = document && record->document &&
+                      (record->kind == kWindowTextCircuit || (focus && focus == record->document->textAreaWindow));
+    if (text) {
+        TextPreview d;
+        d.record = record;
+        RunDialogParam(record->window, kTextPreviewTemplate, TextPreviewProc, reinterpret_cast<win::LPARAM>(&d));
+    } else if (!document || !record->document || Analysis().analysisKind != kAnalysisNone) {
         GraphicsPreview d;
         d.record = record;
         d.circuit = LayoutDocumentRecord(record);
@@ -760,10 +768,6 @@ int RunPrintPreview(WindowRecord* record)
         // The sheet shows what the Print command would print.
         if (!document) IncludeWindowWhenNoneIncluded(d.entries, record);
         RunDialogParam(record->window, kGraphicsPreviewTemplate, GraphicsPreviewProc, reinterpret_cast<win::LPARAM>(&d));
-    } else if (record->kind == kWindowTextCircuit || (focus && focus == record->document->textAreaWindow)) {
-        TextPreview d;
-        d.record = record;
-        RunDialogParam(record->window, kTextPreviewTemplate, TextPreviewProc, reinterpret_cast<win::LPARAM>(&d));
     } else {
         SchematicPreview d;
         d.record = record;

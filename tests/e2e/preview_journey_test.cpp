@@ -200,6 +200,28 @@ TEST(PreviewJourney, TheAnalysisWindowsPreviewShowsWhatPrintPrints)
     EXPECT_TRUE(journey.Running());
 }
 
+// After a run, the preview of the numeric output (a text window) shows its text, as Print prints
+// it. It used to show the plots' layout sheet instead, empty, because an analysis was running.
+TEST(PreviewJourney, TheNumericOutputsPreviewShowsItsText)
+{
+    // The upper part of the sheet, inside its dotted outline, where the first lines of text go.
+    constexpr int kLeft = 460, kTop = 340, kRight = 640, kBottom = 450;
+    Journey journey("preview_numeric_output");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
+    journey.Settle(10);
+    journey.Key("F5");
+    journey.Settle();
+    journey.Click(800, 800);
+    OpenPreview(journey);
+    const Shot preview = journey.Capture("preview_numeric_output");
+    EXPECT_GT(Ink(preview, kLeft, kTop, kRight, kBottom), 300) << "the sheet shows no text";
+    journey.Key("Escape");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
 // Print from the preview of a drawing's text area prints that text, as the preview shows it. It
 // used to print the drawing's pages instead: the keyboard focus was in the preview, not in the
 // text area, so Print took the window for its drawing.
