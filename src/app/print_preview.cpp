@@ -11,6 +11,7 @@
 #include "ui/program_settings.h"
 #include "document/title_block.h"
 #include "ui/window_record.h"
+#include "ui/window_record_utils.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
@@ -356,7 +357,12 @@ win::INT_PTR TextPreviewProc(win::HWND dialog, win::UINT message, win::WPARAM wP
             return win::TRUE;
         case kPreviewFont: {
             FontSpec spec = d->record->font;
-            if (ChooseFontSpec(dialog, spec)) ApplyRecordTextFont(d->record, spec);
+            // The window takes the font; the keyboard stays with the preview (the text area
+            // behind it would otherwise take the keys typed to the preview).
+            if (ChooseFontSpec(dialog, spec)) {
+                SetRecordTextFont(d->record, spec);
+                InvalidateWindowRecord(d->record);
+            }
             RefreshTextPreview(dialog, *d);
             return win::TRUE;
         }

@@ -222,6 +222,35 @@ TEST(PreviewJourney, TheNumericOutputsPreviewShowsItsText)
     EXPECT_TRUE(journey.Running());
 }
 
+// A font chosen with the text preview's Font... leaves the keyboard with the preview: Esc closes
+// it. The font used to send the focus to the netlist behind the preview, so Esc did nothing and
+// the keys typed went into the netlist.
+TEST(PreviewJourney, TheTextPreviewKeepsTheKeyboardAfterAFontIsChosen)
+{
+    // Below the preview's buttons: the dialog's grey while it is open, the netlist's white after.
+    constexpr int kLeft = 720, kTop = 600, kRight = 850, kBottom = 660;
+    Journey journey("preview_text_font");
+    std::filesystem::copy_file(kExamples / "rc_filter.ckt", journey.Root() / "rc_filter.ckt");
+    ASSERT_TRUE(journey.Start({"rc_filter.ckt"})) << journey.Output();
+    OpenPreview(journey);
+    const Shot open = journey.Capture("preview_text_font");
+    ASSERT_GT(open.Count(kLeft, kTop, kRight, kBottom, 0xC0C0C0), 5000) << "no preview";
+    journey.Key("alt+f");
+    journey.Settle();
+    journey.Key("alt+s ctrl+a");
+    journey.Type("16");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Capture("preview_text_font_chosen");
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot closed = journey.Capture("preview_text_font_closed");
+    const bool gone = closed.Count(kLeft, kTop, kRight, kBottom, 0xC0C0C0) < 100;
+    EXPECT_TRUE(gone) << "Esc did not close the preview after the font was chosen";
+    if (!gone) journey.Key("alt+c");
+    EXPECT_TRUE(journey.Running());
+}
+
 // Print from the preview of a drawing's text area prints that text, as the preview shows it. It
 // used to print the drawing's pages instead: the keyboard focus was in the preview, not in the
 // text area, so Print took the window for its drawing.
