@@ -174,7 +174,7 @@ void DrawSchematicMiniature(const SchematicPreview& d, const win::DRAWITEMSTRUCT
     win::HDC printer = CreatePrinterDC();
     if (printer == nullptr) return;
     const win::RECT printable = DrawPreviewPaper(printer, dc, item.rcItem);
-    const double scale = ComputePrintScale(printer, d.record);
+    const double scale = ComputePrintScale(d.record);
     const SheetTiling tiling = TileSchematicPage(d.record, d.page, scale);
     win::DeleteDC(printer);
     const double totalW = tiling.across * tiling.sheetWidth, totalH = tiling.down * tiling.sheetHeight;

@@ -143,23 +143,7 @@ int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to)
     return 1;
 }
 
-double ComputePrintScale(win::HDC printer, WindowRecord* record)
-{
-    if (record == nullptr || !record->document) return 1.0;
-    CircuitDocument& document = *record->document;
-    if (document.printerScale >= 0.0) return document.printerScale;
-    const double kx = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSX)) / kScreenDpi /
-                      std::max(UsableHorzRes(printer), 1);
-    const double ky = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSY)) / kScreenDpi /
-                      std::max(UsableVertRes(printer), 1);
-    double scale = 0.0;
-    for (std::size_t page = 0; page < document.pages.size(); ++page) {
-        win::RECT grid{}, draw{};
-        GetContentBounds(nullptr, record, grid, &draw, kBoundsDocument, static_cast<int>(page));
-        scale = std::max({scale, (draw.right + 1) * kx, (draw.bottom + 1) * ky});
-    }
-    return scale > 0.0 ? scale : 1.0;
-}
+double ComputePrintScale(WindowRecord* record) { return EffectivePrintScale(record); }
 
 SheetTiling TileSchematicPage(WindowRecord* record, int page, double scale)
 {
@@ -225,7 +209,7 @@ void PrintSchematic(WindowRecord* record)
     if (!ShowPrintDialog(win::PD_ALLPAGES, static_cast<int>(record->document->pages.size()), from, to)) return;
     win::HDC dc = StartPrintJob(record);
     if (dc == nullptr) return;
-    const double scale = ComputePrintScale(dc, record);
+    const double scale = ComputePrintScale(record);
     const win::RECT sheetArea = PrintableRect(dc);
     const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(dc, win::LOGPIXELSX);
     for (int page = from - 1; page < to && PrintJobRunning(); ++page) {

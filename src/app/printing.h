@@ -44,9 +44,9 @@ struct SheetTiling {
     int down = 1;
 };
 SheetTiling TileSchematicPage(WindowRecord* record, int page, double scale);
-// The scale of schematic pages on the printer: the document's when 0 or more, else the one that
-// fits the largest page on one sheet.
-double ComputePrintScale(win::HDC printer, WindowRecord* record);
+// The scale of schematic pages on the printer: the document's, else (negative) the one that fits
+// the largest page on one sheet; the sheet borders on the screen follow the same scale.
+double ComputePrintScale(WindowRecord* record);
 void PrintSchematic(WindowRecord* record);
 // Draws a schematic page as printed (selection not shown, sheet borders of the print scale) into
 // an area of any DC, from the page point (originX, originY) at unitsPerPixel drawing units per

@@ -432,6 +432,29 @@ win::SIZE PrintedSheetSize(double printerScale)
     return {std::max(width, 64), std::max(height, 64)};
 }
 
+double FitPrintScale(WindowRecord* record)
+{
+    if (record == nullptr || !record->document) return 1.0;
+    const win::PrinterPage sheet = win::PrinterPageFor(PrinterDevMode());
+    const double kx = static_cast<double>(win::kPrinterDpi) / 96 / std::max(UsablePrinterPixels(sheet.printableWidth), 1);
+    const double ky = static_cast<double>(win::kPrinterDpi) / 96 / std::max(UsablePrinterPixels(sheet.printableHeight), 1);
+    double scale = 0.0;
+    for (std::size_t page = 0; page < record->document->pages.size(); ++page) {
+        win::RECT grid{}, draw{};
+        GetContentBounds(nullptr, record, grid, &draw, kBoundsDocument, static_cast<int>(page));
+        scale = std::max({scale, (draw.right + 1) * kx, (draw.bottom + 1) * ky});
+    }
+    return scale > 0.0 ? scale : 1.0;
+}
+
+double EffectivePrintScale(WindowRecord* record)
+{
+    if (record == nullptr || !record->document) return 1.0;
+    const double stored = record->document->printerScale;
+    // No scale at all would print nothing: it prints at full size.
+    return stored > 0.0 ? stored : stored < 0.0 ? FitPrintScale(record) : 1.0;
+}
+
 namespace {
 
 win::HFONT TitleFont(const FontSpec& spec, int height)
@@ -516,7 +539,8 @@ void DrawSheetBorders(const DrawContext& context)
     const CircuitDocument& document = *context.record->document;
     if (context.page < 0 || static_cast<std::size_t>(context.page) >= document.pages.size()) return;
     const win::RECT& extent = document.pages[static_cast<std::size_t>(context.page)].extent;
-    const win::SIZE sheet = PrintedSheetSize(document.printerScale);
+    // The sheets the page prints on: with a fitted scale, the ones of the scale that fits.
+    const win::SIZE sheet = PrintedSheetSize(EffectivePrintScale(context.record));
     const int across = std::max<int>(1, (std::max<int>(extent.right, 0) + sheet.cx) / sheet.cx);
     const int down = std::max<int>(1, (std::max<int>(extent.bottom, 0) + sheet.cy) / sheet.cy);
     win::HDC dc = context.dc;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "journey.h"
 #include "../platform/external_tool_support.h"
@@ -248,6 +250,38 @@ TEST(PreviewJourney, TheTextPreviewKeepsTheKeyboardAfterAFontIsChosen)
     const bool gone = closed.Count(kLeft, kTop, kRight, kBottom, 0xC0C0C0) < 100;
     EXPECT_TRUE(gone) << "Esc did not close the preview after the font was chosen";
     if (!gone) journey.Key("alt+c");
+    EXPECT_TRUE(journey.Running());
+}
+
+// With "Auto" chosen in the preview, the sheet borders on the drawing follow the scale that fits
+// the page on one sheet, as it prints. They used to stay where sheets of the full-size scale
+// would break, a sheet's width from the left, though the print has one sheet only.
+TEST(PreviewJourney, SheetBordersFollowTheFittedScale)
+{
+    constexpr int kAutoX = 742, kAutoY = 501, kOkX = 787, kOkY = 346;
+    // Where the border of a full-size A4 sheet stands on the screen, below the drawing's wires.
+    constexpr int kBorderLeft = 740, kBorderRight = 758, kTop = 450, kBottom = 650;
+    Journey journey("preview_fitted_borders");
+    std::string circuit = ReadAll(kExamples / "rc_step.cir");
+    for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+             {"[Wire]\r\nGrids=39,27,42,27", "[Wire]\r\nGrids=50,40,300,40\r\n\r\n[Wire]\r\nGrids=39,27,42,27"},
+             {"View=304", "View=368"}}) {
+        const std::size_t at = circuit.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        circuit.replace(at, from.size(), to);
+    }
+    std::ofstream(journey.Root() / "wide.cir", std::ios::binary) << circuit;
+    ASSERT_TRUE(journey.Start({"wide.cir"})) << journey.Output();
+    journey.Settle();
+    const Shot fullSize = journey.Capture("preview_fitted_borders_full_size");
+    ASSERT_GT(Ink(fullSize, kBorderLeft, kTop, kBorderRight, kBottom), 150) << "no border of the full-size sheet";
+    OpenPreview(journey);
+    journey.Click(kAutoX, kAutoY);
+    journey.Settle();
+    journey.Click(kOkX, kOkY);
+    journey.Settle();
+    const Shot fitted = journey.Capture("preview_fitted_borders");
+    EXPECT_EQ(Ink(fitted, kBorderLeft, kTop, kBorderRight, kBottom), 0) << "the border of a full-size sheet is still drawn";
     EXPECT_TRUE(journey.Running());
 }
 
