@@ -196,6 +196,17 @@ TEST_F(PrintDocuments, AutomaticScaleFitsThePageOnOneSheetAndPagesFollowTheRange
     win::ScriptPrintOutputFile(Pdf("second.pdf"));
     PrintWindowRecord(record);
     EXPECT_EQ(PdfPageCount(Pdf("second.pdf")), 1);
+
+    // A scale of 0 (from a file) prints at full size: the long wire over five sheets, the second
+    // page on one. It used to print blank sheets.
+    record->document->printerScale = 0.0;
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("zero.pdf"));
+    PrintWindowRecord(record);
+    ASSERT_EQ(PdfPageCount(Pdf("zero.pdf")), 6);
+    PdfRaster zero;
+    ASSERT_TRUE(zero.Load(Pdf("zero.pdf"), 1));
+    EXPECT_GT(zero.Ink(Px(100) - 5, Px(16) - 4, Px(100) + 5, Px(16) + 4), 0);
 }
 
 TEST_F(PrintDocuments, CancelledQuestionsPrintNothingAndSayNothing)
