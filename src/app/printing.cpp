@@ -564,7 +564,12 @@ std::vector<PrintLayoutEntry> BuildPrintLayout(WindowRecord* current, bool withT
         }
         if (preview == nullptr) continue;
         PrintLayoutEntry entry = EntryOf(record, *preview, -1);
-        if (withTexts) entry.text = GetRecordTitle(record);
+        // A plot window is listed by its caption ("Transient Analysis"): its record is named after
+        // the circuit, as the drawing's pages are, and the lines could not be told apart.
+        if (withTexts) {
+            const std::string caption = win::GetWindowText(record->window);
+            entry.text = caption.empty() ? GetRecordTitle(record) : caption;
+        }
         entries.push_back(std::move(entry));
     }
     return entries;
