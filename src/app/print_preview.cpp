@@ -11,6 +11,7 @@
 #include "ui/program_settings.h"
 #include "document/title_block.h"
 #include "ui/window_record.h"
+#include "ui/window_record_utils.h"
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "document/document_windows.h"
@@ -169,11 +170,12 @@ void DrawSchematicMiniature(const SchematicPreview& d, const win::DRAWITEMSTRUCT
 {
     win::HDC dc = item.hDC;
     FillWhite(dc, item.rcItem);
+    if (d.record == nullptr || !d.record->document) return;
     win::HDC printer = CreatePrinterDC();
-    if (printer == nullptr || d.record == nullptr || !d.record->document) return;
+    if (printer == nullptr) return;
     const win::RECT printable = DrawPreviewPaper(printer, dc, item.rcItem);
-    const double scale = ComputePrintScale(printer, d.record);
-    const SheetTiling tiling = TileSchematicPage(printer, d.record, d.page, scale);
+    const double scale = ComputePrintScale(d.record);
+    const SheetTiling tiling = TileSchematicPage(d.record, d.page, scale);
     win::DeleteDC(printer);
     const double totalW = tiling.across * tiling.sheetWidth, totalH = tiling.down * tiling.sheetHeight;
     const double f = std::min((printable.right - printable.left) / totalW, (printable.bottom - printable.top) / totalH);
@@ -301,10 +303,11 @@ void DrawTextMiniature(TextPreview& d, const win::DRAWITEMSTRUCT& item)
     geometry.area = {0, 0, win::GetDeviceCaps(printer, win::HORZRES), win::GetDeviceCaps(printer, win::VERTRES)};
     geometry.logPixelsY = win::GetDeviceCaps(printer, win::LOGPIXELSY);
     geometry.lineHeight = PrintTextLineHeight(d.record, printer);
-    win::DeleteDC(printer);
+    geometry.measure = printer;
     const int saved = MapPrinterPage(dc, printable, geometry.area.right, geometry.area.bottom);
     PrintTextLines(d.record, dc, false, d.page, &geometry);
     win::RestoreDC(dc, saved);
+    win::DeleteDC(printer);
 }
 
 // Lays the text out again (font, header or paper may have changed) and shows the page.
@@ -354,7 +357,12 @@ win::INT_PTR TextPreviewProc(win::HWND dialog, win::UINT message, win::WPARAM wP
             return win::TRUE;
         case kPreviewFont: {
             FontSpec spec = d->record->font;
-            if (ChooseFontSpec(dialog, spec)) ApplyRecordTextFont(d->record, spec);
+            // The window takes the font; the keyboard stays with the preview (the text area
+            // behind it would otherwise take the keys typed to the preview).
+            if (ChooseFontSpec(dialog, spec)) {
+                SetRecordTextFont(d->record, spec);
+                InvalidateWindowRecord(d->record);
+            }
             RefreshTextPreview(dialog, *d);
             return win::TRUE;
         }
@@ -367,7 +375,8 @@ win::INT_PTR TextPreviewProc(win::HWND dialog, win::UINT message, win::WPARAM wP
             RefreshTextPreview(dialog, *d);
             return win::TRUE;
         case kCommandPrint:
-            PrintWindowRecord(d->record);
+            // The text shown, also when it is a drawing's text area (the focus is in this dialog).
+            PrintTextWindow(d->record);
             return win::TRUE;
         case kPreviewClose:
             return CancelOrHelp(dialog, win::IDCANCEL, kTextPreviewTemplate);
@@ -748,7 +757,15 @@ int RunPrintPreview(WindowRecord* record)
     const bool document = record->kind == kWindowSchematic || record->kind == kWindowPlainSchematic ||
                           record->kind == kWindowTextCircuit;
     win::HWND focus = win::GetFocus();
-    if (!document || !record->document || Analysis().analysisKind != kAnalysisNone) {
+    // The text preview shows what Print prints for a text window or a focused text area, also
+    // while an analysis runs (the numeric output is a text window then).
+    const bool text = document && record->document &&
+                      (record->kind == kWindowTextCircuit || (focus && focus == record->document->textAreaWindow));
+    if (text) {
+        TextPreview d;
+        d.record = record;
+        RunDialogParam(record->window, kTextPreviewTemplate, TextPreviewProc, reinterpret_cast<win::LPARAM>(&d));
+    } else if (!document || !record->document || Analysis().analysisKind != kAnalysisNone) {
         GraphicsPreview d;
         d.record = record;
         d.circuit = LayoutDocumentRecord(record);
@@ -757,10 +774,6 @@ int RunPrintPreview(WindowRecord* record)
         // The sheet shows what the Print command would print.
         if (!document) IncludeWindowWhenNoneIncluded(d.entries, record);
         RunDialogParam(record->window, kGraphicsPreviewTemplate, GraphicsPreviewProc, reinterpret_cast<win::LPARAM>(&d));
-    } else if (record->kind == kWindowTextCircuit || (focus && focus == record->document->textAreaWindow)) {
-        TextPreview d;
-        d.record = record;
-        RunDialogParam(record->window, kTextPreviewTemplate, TextPreviewProc, reinterpret_cast<win::LPARAM>(&d));
     } else {
         SchematicPreview d;
         d.record = record;

@@ -143,35 +143,19 @@ int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to)
     return 1;
 }
 
-double ComputePrintScale(win::HDC printer, WindowRecord* record)
-{
-    if (record == nullptr || !record->document) return 1.0;
-    CircuitDocument& document = *record->document;
-    if (document.printerScale >= 0.0) return document.printerScale;
-    const double kx = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSX)) / kScreenDpi /
-                      std::max(UsableHorzRes(printer), 1);
-    const double ky = static_cast<double>(win::GetDeviceCaps(printer, win::LOGPIXELSY)) / kScreenDpi /
-                      std::max(UsableVertRes(printer), 1);
-    double scale = 0.0;
-    for (std::size_t page = 0; page < document.pages.size(); ++page) {
-        win::RECT grid{}, draw{};
-        GetContentBounds(nullptr, record, grid, &draw, kBoundsDocument, static_cast<int>(page));
-        scale = std::max({scale, (draw.right + 1) * kx, (draw.bottom + 1) * ky});
-    }
-    return scale > 0.0 ? scale : 1.0;
-}
+double ComputePrintScale(WindowRecord* record) { return EffectivePrintScale(record); }
 
-SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, double scale)
+SheetTiling TileSchematicPage(WindowRecord* record, int page, double scale)
 {
     SheetTiling tiling;
     if (record == nullptr || !record->document || page < 0 ||
         static_cast<std::size_t>(page) >= record->document->pages.size())
         return tiling;
-    // Logical units (a screen pixel at zoom 1) per printer pixel.
-    const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(printer, win::LOGPIXELSX);
-    // The renderer draws on the usable part of each sheet; the next sheet goes on from there.
-    tiling.sheetWidth = std::max(1.0, UsableHorzRes(printer) * perPixel);
-    tiling.sheetHeight = std::max(1.0, UsableVertRes(printer) * perPixel);
+    // The sheets the renderer draws its borders round, in whole drawing units: each printed sheet
+    // starts on its border (sheets of a fraction more would leave the border a unit off the paper).
+    const win::SIZE sheet = PrintedSheetSize(scale);
+    tiling.sheetWidth = sheet.cx;
+    tiling.sheetHeight = sheet.cy;
     // The renderer numbers the sheets from the page's extent: bring it up to date.
     CheckPageExtent(record, page);
     const win::RECT& extent = record->document->pages[static_cast<std::size_t>(page)].extent;
@@ -225,11 +209,11 @@ void PrintSchematic(WindowRecord* record)
     if (!ShowPrintDialog(win::PD_ALLPAGES, static_cast<int>(record->document->pages.size()), from, to)) return;
     win::HDC dc = StartPrintJob(record);
     if (dc == nullptr) return;
-    const double scale = ComputePrintScale(dc, record);
+    const double scale = ComputePrintScale(record);
     const win::RECT sheetArea = PrintableRect(dc);
     const double perPixel = static_cast<double>(kScreenDpi) * scale / win::GetDeviceCaps(dc, win::LOGPIXELSX);
     for (int page = from - 1; page < to && PrintJobRunning(); ++page) {
-        const SheetTiling tiling = TileSchematicPage(dc, record, page, scale);
+        const SheetTiling tiling = TileSchematicPage(record, page, scale);
         for (int row = 0; row < tiling.down && PrintJobRunning(); ++row) {
             for (int column = 0; column < tiling.across && PrintJobRunning(); ++column) {
                 PrintJobPage(dc, [&] {
@@ -290,20 +274,89 @@ int PrintTextLineHeight(WindowRecord* record, win::HDC printer)
     return height;
 }
 
+namespace {
+
+// One printed row of a text: a piece [start, end) of a line with its tabs expanded, whose comment
+// part begins at split.
+struct TextRow {
+    const std::string* line = nullptr;
+    std::size_t start = 0;
+    std::size_t end = 0;
+    std::size_t split = 0;
+};
+
+// Where a row of the line from start ends so that it fits the width on the DC: after the last
+// blank that keeps it within the width, else after the last character that does (at least one).
+std::size_t FittingEnd(win::HDC dc, std::string_view line, std::size_t start, int width)
+{
+    auto fits = [&](std::size_t end) { return win::GetTextExtent(dc, line.substr(start, end - start)).cx <= width; };
+    if (fits(line.size())) return line.size();
+    std::size_t lo = start + 1, hi = line.size() - 1;  // lo always fits (or must be taken), hi+1 does not
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi + 1) / 2;
+        if (fits(mid)) lo = mid;
+        else hi = mid - 1;
+    }
+    const std::size_t blank = line.find_last_of(' ', lo - 1);
+    return blank != std::string_view::npos && blank > start ? blank + 1 : lo;
+}
+
+// The printed rows of the lines: a line wider than the page goes on in the rows below it rather
+// than off the paper's edge.
+std::vector<TextRow> TextRows(win::HDC measure, const std::vector<std::string>& expanded,
+                              const std::vector<std::size_t>& splits, int width)
+{
+    std::vector<TextRow> rows;
+    rows.reserve(expanded.size());
+    for (std::size_t i = 0; i < expanded.size(); ++i) {
+        const std::string& line = expanded[i];
+        std::size_t start = 0;
+        do {
+            const std::size_t end = line.empty() ? 0 : FittingEnd(measure, line, start, width);
+            rows.push_back({&line, start, end, splits[i]});
+            start = end;
+        } while (start < line.size());
+    }
+    return rows;
+}
+
+}  // namespace
+
 int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage, const TextPageGeometry* geometry)
 {
     if (record == nullptr || dc == nullptr) return 0;
     const std::string* buffer = GetTextAreaBuffer(record);
     const std::vector<std::string> lines = SplitLines(buffer ? *buffer : record->textArea);
     const TitleBlockState& texts = TitleBlockFields();
-    win::HFONT font = CreatePrinterTextFont(record, geometry ? geometry->logPixelsY : win::GetDeviceCaps(dc, win::LOGPIXELSY));
+    const int logPixelsY = geometry ? geometry->logPixelsY : win::GetDeviceCaps(dc, win::LOGPIXELSY);
+    win::HFONT font = CreatePrinterTextFont(record, logPixelsY);
     win::HGDIOBJ oldFont = win::SelectObject(dc, font);
     const int lineHeight = geometry && geometry->lineHeight > 0 ? geometry->lineHeight : SelectedLineHeight(dc);
     const int headerLines = HeaderFooterLineCount(texts.printHeader);
     const int footerLines = HeaderFooterLineCount(texts.printFooter);
     const win::RECT area = geometry ? geometry->area : PrintableRect(dc);
+    // Each line with its tabs expanded, code and comment part each to its own tab stops.
+    std::vector<std::string> expanded;
+    std::vector<std::size_t> splits;
+    expanded.reserve(lines.size());
+    splits.reserve(lines.size());
+    for (const std::string& line : lines) {
+        const std::size_t split = SplitCommentColumns(line);
+        std::string code = ExpandTabs(std::string_view(line).substr(0, split));
+        splits.push_back(code.size());
+        expanded.push_back(code + ExpandTabs(std::string_view(line).substr(split)));
+    }
+    // Lines are broken where the printer's font reaches the edge, also when the miniature draws.
+    win::HDC measure = geometry && geometry->measure ? geometry->measure : dc;
+    win::HFONT measureFont = measure != dc ? CreatePrinterTextFont(record, logPixelsY) : nullptr;
+    win::HGDIOBJ oldMeasureFont = measureFont ? win::SelectObject(measure, measureFont) : nullptr;
+    const std::vector<TextRow> rows = TextRows(measure, expanded, splits, area.right - area.left);
+    if (measureFont) {
+        win::SelectObject(measure, oldMeasureFont);
+        win::DeleteObject(measureFont);
+    }
     const int perPage = TextLinesPerPage(area.bottom, lineHeight, headerLines + footerLines);
-    const int pageCount = std::max(1, (static_cast<int>(lines.size()) + perPage - 1) / perPage);
+    const int pageCount = std::max(1, (static_cast<int>(rows.size()) + perPage - 1) / perPage);
     const CircuitDocument* document = record->document.get();
     const int background = document ? document->textBackgroundColor : 15;
     const int comment = document ? document->textCommentColor : 0;
@@ -324,18 +377,19 @@ int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage, 
             win::SetTextColor(dc, ink);
             DrawHeaderFooterText(dc, record, texts.printHeader, page + 1, pageCount, area, area.top, lineHeight);
             const int first = page * perPage;
-            const int last = std::min<int>(first + perPage, static_cast<int>(lines.size()));
+            const int last = std::min<int>(first + perPage, static_cast<int>(rows.size()));
             for (int i = first; i < last; ++i) {
-                const std::string& line = lines[static_cast<std::size_t>(i)];
-                const std::size_t split = SplitCommentColumns(line);
-                const std::string code = ExpandTabs(std::string_view(line).substr(0, split));
-                const std::string rest = ExpandTabs(std::string_view(line).substr(split));
+                const TextRow& row = rows[static_cast<std::size_t>(i)];
+                const std::string_view text(*row.line);
+                const std::size_t split = std::clamp(row.split, row.start, row.end);
+                const std::string_view code = text.substr(row.start, split - row.start);
+                const std::string_view rest = text.substr(split, row.end - split);
                 const int y = area.top + (headerLines + i - first) * lineHeight;
                 win::SetTextColor(dc, ink);
-                win::TextOut(dc, area.left, y, code.c_str(), static_cast<int>(code.size()));
+                win::TextOut(dc, area.left, y, code.data(), static_cast<int>(code.size()));
                 const int x = area.left + win::GetTextExtent(dc, code).cx;
                 win::SetTextColor(dc, commentInk);
-                win::TextOut(dc, x, y, rest.c_str(), static_cast<int>(rest.size()));
+                win::TextOut(dc, x, y, rest.data(), static_cast<int>(rest.size()));
             }
             win::SetTextColor(dc, ink);
             DrawHeaderFooterText(dc, record, texts.printFooter, page + 1, pageCount, area,
@@ -368,6 +422,18 @@ std::vector<LayoutPlacement> AutoTileLayout(int included)
         }
     }
     return cells;
+}
+
+void PrintTextWindow(WindowRecord* record)
+{
+    if (record == nullptr) return;
+    int from = 1, to = 1;
+    if (!ShowPrintDialog(win::PD_NOPAGENUMS, 1, from, to)) return;
+    win::HDC dc = StartPrintJob(record);
+    if (dc == nullptr) return;
+    PrintTextLines(record, dc, true);
+    EndPrintJob();
+    InvalidateDocumentWindows();
 }
 
 void PrintActiveWindowPicture()
@@ -420,17 +486,8 @@ void PrintWindowRecord(WindowRecord* record)
         win::HWND focus = win::GetFocus();
         const bool text = record->kind == kWindowTextCircuit ||
                           (record->document && focus && focus == record->document->textAreaWindow);
-        if (!text) {
-            PrintSchematic(record);
-            break;
-        }
-        int from = 1, to = 1;
-        if (!ShowPrintDialog(win::PD_NOPAGENUMS, 1, from, to)) return;
-        win::HDC dc = StartPrintJob(record);
-        if (dc == nullptr) return;
-        PrintTextLines(record, dc, true);
-        EndPrintJob();
-        InvalidateDocumentWindows();
+        if (text) PrintTextWindow(record);
+        else PrintSchematic(record);
         break;
     }
     case kWindowAnalysis:
@@ -507,7 +564,12 @@ std::vector<PrintLayoutEntry> BuildPrintLayout(WindowRecord* current, bool withT
         }
         if (preview == nullptr) continue;
         PrintLayoutEntry entry = EntryOf(record, *preview, -1);
-        if (withTexts) entry.text = GetRecordTitle(record);
+        // A plot window is listed by its caption ("Transient Analysis"): its record is named after
+        // the circuit, as the drawing's pages are, and the lines could not be told apart.
+        if (withTexts) {
+            const std::string caption = win::GetWindowText(record->window);
+            entry.text = caption.empty() ? GetRecordTitle(record) : caption;
+        }
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -588,12 +650,28 @@ void DrawLayoutEntry(win::HDC dc, const PrintLayoutEntry& entry, bool border)
         const CircuitDocument& document = *record->document;
         if (static_cast<std::size_t>(entry.page) >= document.pages.size()) return;
         DrawPrintFrame(dc, record, entry.rect, border);
+        // On a display the renderer maps the page onto an area in device pixels itself: the
+        // preview's miniature, drawn in printer units mapped onto the control, gives it the
+        // entry's rectangle in the control's pixels.
+        const bool display = win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY;
+        win::RECT area = entry.rect;
+        const int saved = win::SaveDC(dc);
+        if (display) {
+            win::POINT corners[2] = {{area.left, area.top}, {area.right, area.bottom}};
+            win::LPtoDP(dc, corners, 2);
+            area = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+            win::SetMapMode(dc, win::MM_TEXT);
+            win::SetViewportOrgEx(dc, 0, 0, nullptr);
+            win::SetWindowOrgEx(dc, 0, 0, nullptr);
+        }
         // The page's contents fitted into the rectangle.
         const win::RECT& extent = document.pages[static_cast<std::size_t>(entry.page)].extent;
         const double pageW = std::max(extent.right + 1, 1), pageH = std::max(extent.bottom + 1, 1);
-        const double perPixel = std::max(pageW / (entry.rect.right - entry.rect.left),
-                                         pageH / (entry.rect.bottom - entry.rect.top));
-        DrawSchematicAtScale(dc, record, entry.page, 1.0, entry.rect, 0, 0, perPixel, kViewGrid);
+        if (area.right > area.left && area.bottom > area.top) {
+            const double perPixel = std::max(pageW / (area.right - area.left), pageH / (area.bottom - area.top));
+            DrawSchematicAtScale(dc, record, entry.page, 1.0, area, 0, 0, perPixel, kViewGrid);
+        }
+        win::RestoreDC(dc, saved);
         return;
     }
     if (record->kind == kWindowAnalysis && record->plot) {

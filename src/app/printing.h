@@ -31,20 +31,22 @@ int ShowPrintDialog(unsigned flags, int pageCount, int& from, int& to);
 
 // The Print command for the window by its kind.
 void PrintWindowRecord(WindowRecord* record);
+// The text of a text window, or of a drawing's text area, with header and footer.
+void PrintTextWindow(WindowRecord* record);
 // Ctrl+Shift+W: a picture of the active window's part on the screen, centred on one sheet.
 void PrintActiveWindowPicture();
-// How a schematic page lies on the printer's sheets at a scale: the sheet in drawing units and
-// the sheets across and down.
+// How a schematic page lies on the printer's sheets at a scale: the sheet in drawing units (the
+// one the sheet borders are drawn round) and the sheets across and down.
 struct SheetTiling {
     double sheetWidth = 1;
     double sheetHeight = 1;
     int across = 1;
     int down = 1;
 };
-SheetTiling TileSchematicPage(win::HDC printer, WindowRecord* record, int page, double scale);
-// The scale of schematic pages on the printer: the document's when 0 or more, else the one that
-// fits the largest page on one sheet.
-double ComputePrintScale(win::HDC printer, WindowRecord* record);
+SheetTiling TileSchematicPage(WindowRecord* record, int page, double scale);
+// The scale of schematic pages on the printer: the document's, else (negative) the one that fits
+// the largest page on one sheet; the sheet borders on the screen follow the same scale.
+double ComputePrintScale(WindowRecord* record);
 void PrintSchematic(WindowRecord* record);
 // Draws a schematic page as printed (selection not shown, sheet borders of the print scale) into
 // an area of any DC, from the page point (originX, originY) at unitsPerPixel drawing units per
@@ -59,10 +61,13 @@ struct TextPageGeometry {
     // The printer's line height (PrintTextLineHeight): a miniature's own font metrics come out
     // rounded to its few pixels and would break the pages elsewhere than the printer does.
     int lineHeight = 0;
+    // The printer, where the lines are measured for breaking them at the edge of the paper.
+    win::HDC measure = nullptr;
 };
 // The height of one printed text line of the window on the printer, in printer pixels.
 int PrintTextLineHeight(WindowRecord* record, win::HDC printer);
 // Lays out (and with print set, prints) the window's text with header and footer: the page count.
+// A line wider than the page goes on in the rows below it.
 // Without printing only page onlyPage is drawn (none for -1).
 int PrintTextLines(WindowRecord* record, win::HDC dc, bool print, int onlyPage = -1,
                    const TextPageGeometry* geometry = nullptr);

@@ -157,13 +157,18 @@ std::string TitleBlockFieldText(const WindowRecord* record, int fieldIndex, int 
     if (fieldIndex < 0 || fieldIndex >= kTitleBlockFields) return {};
     const TitleBlockState& t = TitleBlockFields();
     std::string pageName;
-    if (record && record->document && pageIndex >= 0 &&
-        static_cast<std::size_t>(pageIndex) < record->document->pages.size())
-        pageName = record->document->pages[static_cast<std::size_t>(pageIndex)].name;
+    int pageCount = 1;
+    if (record && record->document) {
+        const auto& pages = record->document->pages;
+        pageCount = std::max<int>(1, static_cast<int>(pages.size()));
+        if (pageIndex >= 0 && static_cast<std::size_t>(pageIndex) < pages.size())
+            pageName = pages[static_cast<std::size_t>(pageIndex)].name;
+    }
     // "$pagename" is tried before "$page", so that the shorter token cannot break it.
     FieldValues fields{{"$pagename", pageName}};
-    // "$page" is the page's number as a reader counts, from 1 (the first page is not page 0).
-    for (auto& f : PrintFieldValues(record, pageIndex + 1, sheetCount)) fields.push_back(std::move(f));
+    // "$page" is the page's number as a reader counts, from 1 (the first page is not page 0), and
+    // "$maxpage" the drawing's pages (its sheets have "$maxsheet").
+    for (auto& f : PrintFieldValues(record, pageIndex + 1, pageCount)) fields.push_back(std::move(f));
     fields.push_back({"$maxsheet", t.oneTitle ? "n\\a" : std::to_string(sheetCount)});
     fields.push_back({"$sheet", t.oneTitle ? "n\\a" : std::to_string(sheet)});
     return SubstituteFields(t.fields[static_cast<std::size_t>(fieldIndex)], fields);

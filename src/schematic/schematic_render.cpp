@@ -417,18 +417,45 @@ void DrawMarkRect(const DrawContext& context)
     win::DeleteObject(pen);
 }
 
-// The size of a printed sheet in logical units: the usable part of the printer's printable area
-// (its paper and orientation) at the screen's resolution, times the document's printer scale.
-// Printing tiles the page by the same sheets, so a border drawn round one is on its paper.
-win::SIZE SheetSize(const CircuitDocument& document)
+}  // namespace
+
+// The usable part of the printer's printable area (its paper and orientation) at the screen's
+// resolution, times the printer scale.
+win::SIZE PrintedSheetSize(double printerScale)
 {
     const win::PrinterPage page = win::PrinterPageFor(PrinterDevMode());
     const int dpi = win::kPrinterDpi;
-    const double scale = document.printerScale > 0.0 ? document.printerScale : 1.0;
-    int width = static_cast<int>(UsablePrinterPixels(page.printableWidth) * 96.0 / dpi * scale);
-    int height = static_cast<int>(UsablePrinterPixels(page.printableHeight) * 96.0 / dpi * scale);
+    const double scale = printerScale > 0.0 ? printerScale : 1.0;
+    // Whole units; a scale made to fit a page exactly must not lose its last unit to rounding.
+    int width = static_cast<int>(UsablePrinterPixels(page.printableWidth) * 96.0 / dpi * scale + 1e-6);
+    int height = static_cast<int>(UsablePrinterPixels(page.printableHeight) * 96.0 / dpi * scale + 1e-6);
     return {std::max(width, 64), std::max(height, 64)};
 }
+
+double FitPrintScale(WindowRecord* record)
+{
+    if (record == nullptr || !record->document) return 1.0;
+    const win::PrinterPage sheet = win::PrinterPageFor(PrinterDevMode());
+    const double kx = static_cast<double>(win::kPrinterDpi) / 96 / std::max(UsablePrinterPixels(sheet.printableWidth), 1);
+    const double ky = static_cast<double>(win::kPrinterDpi) / 96 / std::max(UsablePrinterPixels(sheet.printableHeight), 1);
+    double scale = 0.0;
+    for (std::size_t page = 0; page < record->document->pages.size(); ++page) {
+        win::RECT grid{}, draw{};
+        GetContentBounds(nullptr, record, grid, &draw, kBoundsDocument, static_cast<int>(page));
+        scale = std::max({scale, (draw.right + 1) * kx, (draw.bottom + 1) * ky});
+    }
+    return scale > 0.0 ? scale : 1.0;
+}
+
+double EffectivePrintScale(WindowRecord* record)
+{
+    if (record == nullptr || !record->document) return 1.0;
+    const double stored = record->document->printerScale;
+    // No scale at all would print nothing: it prints at full size.
+    return stored > 0.0 ? stored : stored < 0.0 ? FitPrintScale(record) : 1.0;
+}
+
+namespace {
 
 win::HFONT TitleFont(const FontSpec& spec, int height)
 {
@@ -512,7 +539,8 @@ void DrawSheetBorders(const DrawContext& context)
     const CircuitDocument& document = *context.record->document;
     if (context.page < 0 || static_cast<std::size_t>(context.page) >= document.pages.size()) return;
     const win::RECT& extent = document.pages[static_cast<std::size_t>(context.page)].extent;
-    const win::SIZE sheet = SheetSize(document);
+    // The sheets the page prints on: with a fitted scale, the ones of the scale that fits.
+    const win::SIZE sheet = PrintedSheetSize(EffectivePrintScale(context.record));
     const int across = std::max<int>(1, (std::max<int>(extent.right, 0) + sheet.cx) / sheet.cx);
     const int down = std::max<int>(1, (std::max<int>(extent.bottom, 0) + sheet.cy) / sheet.cy);
     win::HDC dc = context.dc;

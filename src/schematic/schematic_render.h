@@ -63,6 +63,14 @@ int PrinterColorOverride(win::HDC dc, int& color);
 // landscape.
 int UsableHorzRes(win::HDC dc);
 int UsableVertRes(win::HDC dc);
+// The size of a printed sheet in logical units at a printer scale (1 for none or fit): sheet
+// borders are drawn, and pages tiled, by these sheets.
+win::SIZE PrintedSheetSize(double printerScale);
+// The printer scale that fits the document's largest page on one sheet of the printer's paper.
+double FitPrintScale(WindowRecord* record);
+// The scale the document's pages print at: its own, or the fitting one when it asks for that
+// (a negative scale).
+double EffectivePrintScale(WindowRecord* record);
 // When colour c is the same colour as reference b, c XOR 15 (returns 1); else 0.
 int ContrastColorIndex(int b, int& c);
 

@@ -65,6 +65,9 @@ TEST_F(TitleBlockTest, EveryTokenIsReplacedWithoutRegardToCase)
     EXPECT_EQ(TitleBlockFieldText(record_, 0, 2, 3, 5), "amp");
     EXPECT_EQ(TitleBlockFieldText(record_, 1, 2, 3, 5), "Ada Acme");
     EXPECT_EQ(TitleBlockFieldText(record_, 4, 2, 3, 5), "sheet 3 of 5");
+    // "$maxpage" counts the drawing's three pages, however many sheets the page prints on.
+    TitleBlockFields().fields[3] = "page $page of $maxpage";
+    EXPECT_EQ(TitleBlockFieldText(record_, 3, 0, 2, 5), "page 1 of 3");
     TitleBlockFields().oneTitle = 1;
     EXPECT_EQ(TitleBlockFieldText(record_, 4, 2, 3, 5), "sheet n\\a of n\\a");
     EXPECT_EQ(ReplaceToken("a $PAGE b $page", "$page", "7"), "a 7 b 7");

@@ -6,8 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "journey.h"
+#include "../platform/external_tool_support.h"
 
 namespace kq5::journey {
 namespace {
@@ -167,11 +170,17 @@ TEST(PreviewJourney, ASchematicPreviewShowsTheBackgroundThePrintHas)
 }
 
 // After a run, the preview of the analysis window shows the window on the sheet, as Print prints
-// it; it once showed an empty sheet until the window was picked from its list.
+// it; it once showed an empty sheet until the window was picked from its list. With the drawing's
+// page laid out beside it (All, Auto Tile) the page shows in its half of the sheet, as it prints;
+// the page's drawing used to be missing from the miniature: the renderer put its own mapping over
+// the preview's and drew it far off the control.
 TEST(PreviewJourney, TheAnalysisWindowsPreviewShowsWhatPrintPrints)
 {
     constexpr int kAnalysisCaptionX = 820, kAnalysisCaptionY = 141;
     constexpr int kSheetLeft = 430, kSheetTop = 335, kSheetRight = 645, kSheetBottom = 655;
+    constexpr int kAllX = 724, kAllY = 444, kAutoTileX = 690, kAutoTileY = 472;
+    // The upper half of the sheet, where Auto Tile puts the first of two entries.
+    constexpr int kHalfBottom = 490;
     Journey journey("preview_analysis");
     std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
     ASSERT_TRUE(journey.Start()) << journey.Output();
@@ -181,6 +190,131 @@ TEST(PreviewJourney, TheAnalysisWindowsPreviewShowsWhatPrintPrints)
     OpenPreview(journey);
     const Shot preview = journey.Capture("preview_analysis");
     EXPECT_GT(Ink(preview, kSheetLeft, kSheetTop, kSheetRight, kSheetBottom), 2000) << "the sheet is empty";
+
+    journey.Click(kAllX, kAllY);
+    journey.Settle();
+    journey.Click(kAutoTileX, kAutoTileY);
+    journey.Settle();
+    const Shot laidOut = journey.Capture("preview_layout_page");
+    EXPECT_GT(Ink(laidOut, kSheetLeft, kSheetTop, kSheetRight, kHalfBottom), 200) << "the drawing's page is not on the sheet";
+    journey.Key("Escape");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// After a run, the preview of the numeric output (a text window) shows its text, as Print prints
+// it. It used to show the plots' layout sheet instead, empty, because an analysis was running.
+TEST(PreviewJourney, TheNumericOutputsPreviewShowsItsText)
+{
+    // The upper part of the sheet, inside its dotted outline, where the first lines of text go.
+    constexpr int kLeft = 460, kTop = 340, kRight = 640, kBottom = 450;
+    Journey journey("preview_numeric_output");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
+    journey.Settle(10);
+    journey.Key("F5");
+    journey.Settle();
+    journey.Click(800, 800);
+    OpenPreview(journey);
+    const Shot preview = journey.Capture("preview_numeric_output");
+    EXPECT_GT(Ink(preview, kLeft, kTop, kRight, kBottom), 300) << "the sheet shows no text";
+    journey.Key("Escape");
+    journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// A font chosen with the text preview's Font... leaves the keyboard with the preview: Esc closes
+// it. The font used to send the focus to the netlist behind the preview, so Esc did nothing and
+// the keys typed went into the netlist.
+TEST(PreviewJourney, TheTextPreviewKeepsTheKeyboardAfterAFontIsChosen)
+{
+    // Below the preview's buttons: the dialog's grey while it is open, the netlist's white after.
+    constexpr int kLeft = 720, kTop = 600, kRight = 850, kBottom = 660;
+    Journey journey("preview_text_font");
+    std::filesystem::copy_file(kExamples / "rc_filter.ckt", journey.Root() / "rc_filter.ckt");
+    ASSERT_TRUE(journey.Start({"rc_filter.ckt"})) << journey.Output();
+    OpenPreview(journey);
+    const Shot open = journey.Capture("preview_text_font");
+    ASSERT_GT(open.Count(kLeft, kTop, kRight, kBottom, 0xC0C0C0), 5000) << "no preview";
+    journey.Key("alt+f");
+    journey.Settle();
+    journey.Key("alt+s ctrl+a");
+    journey.Type("16");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Capture("preview_text_font_chosen");
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot closed = journey.Capture("preview_text_font_closed");
+    const bool gone = closed.Count(kLeft, kTop, kRight, kBottom, 0xC0C0C0) < 100;
+    EXPECT_TRUE(gone) << "Esc did not close the preview after the font was chosen";
+    if (!gone) journey.Key("alt+c");
+    EXPECT_TRUE(journey.Running());
+}
+
+// With "Auto" chosen in the preview, the sheet borders on the drawing follow the scale that fits
+// the page on one sheet, as it prints. They used to stay where sheets of the full-size scale
+// would break, a sheet's width from the left, though the print has one sheet only.
+TEST(PreviewJourney, SheetBordersFollowTheFittedScale)
+{
+    constexpr int kAutoX = 742, kAutoY = 501, kOkX = 787, kOkY = 346;
+    // Where the border of a full-size A4 sheet stands on the screen, below the drawing's wires.
+    constexpr int kBorderLeft = 740, kBorderRight = 758, kTop = 450, kBottom = 650;
+    Journey journey("preview_fitted_borders");
+    std::string circuit = ReadAll(kExamples / "rc_step.cir");
+    for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+             {"[Wire]\r\nGrids=39,27,42,27", "[Wire]\r\nGrids=50,40,300,40\r\n\r\n[Wire]\r\nGrids=39,27,42,27"},
+             {"View=304", "View=368"}}) {
+        const std::size_t at = circuit.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        circuit.replace(at, from.size(), to);
+    }
+    std::ofstream(journey.Root() / "wide.cir", std::ios::binary) << circuit;
+    ASSERT_TRUE(journey.Start({"wide.cir"})) << journey.Output();
+    journey.Settle();
+    const Shot fullSize = journey.Capture("preview_fitted_borders_full_size");
+    ASSERT_GT(Ink(fullSize, kBorderLeft, kTop, kBorderRight, kBottom), 150) << "no border of the full-size sheet";
+    OpenPreview(journey);
+    journey.Click(kAutoX, kAutoY);
+    journey.Settle();
+    journey.Click(kOkX, kOkY);
+    journey.Settle();
+    const Shot fitted = journey.Capture("preview_fitted_borders");
+    EXPECT_EQ(Ink(fitted, kBorderLeft, kTop, kBorderRight, kBottom), 0) << "the border of a full-size sheet is still drawn";
+    EXPECT_TRUE(journey.Running());
+}
+
+// Print from the preview of a drawing's text area prints that text, as the preview shows it. It
+// used to print the drawing's pages instead: the keyboard focus was in the preview, not in the
+// text area, so Print took the window for its drawing.
+TEST(PreviewJourney, PrintFromTheTextAreasPreviewPrintsTheText)
+{
+    constexpr int kTextTabX = 88, kTextTabY = 725;
+    Journey journey("preview_text_area_print");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
+    journey.Settle();
+    journey.Click(kTextTabX, kTextTabY);
+    journey.Settle();
+    journey.Click(400, 300);
+    OpenPreview(journey);
+    journey.Capture("preview_text_area");
+    // Print..., the print dialog's OK, and the file name proposed beside the circuit.
+    journey.Key("alt+p");
+    journey.Settle();
+    journey.Capture("preview_text_area_print_dialog");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Key("Return");
+    const std::filesystem::path pdf = journey.Root() / "rc_step.pdf";
+    ASSERT_TRUE(journey.WaitUntil([&] { return std::filesystem::exists(pdf); }, 20)) << "nothing was printed";
+    journey.Settle();
+    std::string text;
+    ASSERT_EQ(win::testing::RunCommand("pdftotext -layout '" + pdf.string() + "' -", text), 0) << win::testing::kPopplerMissing;
+    EXPECT_NE(text.find("A first drawn circuit"), std::string::npos) << "the text area was not printed:\n" << text;
+    // C1's value label is on the drawing only.
+    EXPECT_EQ(text.find("1U"), std::string::npos) << "the drawing was printed:\n" << text;
     journey.Key("Escape");
     journey.Settle();
     EXPECT_TRUE(journey.Running());

@@ -78,6 +78,35 @@ TEST_F(PrintDocuments, ASchematicPageWiderThanASheetTilesRowByRow)
     EXPECT_EQ(document.printerScale, 1.0);
 }
 
+// A page tiled over two sheets across and two down: every sheet shows its border on all four
+// sides. The sheets were tiled a fraction of a unit wider than the borders drawn round them, so
+// the border of every sheet after the first in a row, or below the first row, started just off
+// its paper and its left (or top) edge was lost.
+TEST_F(PrintDocuments, EverySheetOfATiledPageShowsItsWholeBorder)
+{
+    WindowRecord* record = NewSchematic();
+    ASSERT_NE(record, nullptr);
+    record->document->printerScale = 1.0;
+    record->document->viewOptions |= kViewBorder;
+    AddItem(record, kItemWire, 2, 2, 120, 2);
+    AddItem(record, kItemWire, 2, 2, 2, 180);
+    SetRecordTitle(record, (dir_ / "tiled.cir").string());
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("tiled.pdf"));
+    PrintWindowRecord(record);
+    ASSERT_EQ(PdfPageCount(Pdf("tiled.pdf")), 4);
+    for (int sheet = 1; sheet <= 4; ++sheet) {
+        PdfRaster page;
+        ASSERT_TRUE(page.Load(Pdf("tiled.pdf"), sheet));
+        const int middleX = page.width / 2, middleY = page.height / 2;
+        const int right = page.width - kMargin, bottom = page.height - kMargin;
+        EXPECT_GT(page.Ink(kMargin, middleY - 100, kMargin + 8, middleY + 100), 150) << "sheet " << sheet << ": no left edge";
+        EXPECT_GT(page.Ink(middleX - 100, kMargin, middleX + 100, kMargin + 8), 150) << "sheet " << sheet << ": no top edge";
+        EXPECT_GT(page.Ink(right - 12, middleY - 100, right, middleY + 100), 150) << "sheet " << sheet << ": no right edge";
+        EXPECT_GT(page.Ink(middleX - 100, bottom - 12, middleX + 100, bottom), 150) << "sheet " << sheet << ": no bottom edge";
+    }
+}
+
 TEST_F(PrintDocuments, SheetBordersAndTitleBlocksFollowThePaperOfTheSetup)
 {
     WindowRecord* record = NewSchematic();
@@ -167,6 +196,17 @@ TEST_F(PrintDocuments, AutomaticScaleFitsThePageOnOneSheetAndPagesFollowTheRange
     win::ScriptPrintOutputFile(Pdf("second.pdf"));
     PrintWindowRecord(record);
     EXPECT_EQ(PdfPageCount(Pdf("second.pdf")), 1);
+
+    // A scale of 0 (from a file) prints at full size: the long wire over five sheets, the second
+    // page on one. It used to print blank sheets.
+    record->document->printerScale = 0.0;
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("zero.pdf"));
+    PrintWindowRecord(record);
+    ASSERT_EQ(PdfPageCount(Pdf("zero.pdf")), 6);
+    PdfRaster zero;
+    ASSERT_TRUE(zero.Load(Pdf("zero.pdf"), 1));
+    EXPECT_GT(zero.Ink(Px(100) - 5, Px(16) - 4, Px(100) + 5, Px(16) + 4), 0);
 }
 
 TEST_F(PrintDocuments, CancelledQuestionsPrintNothingAndSayNothing)
@@ -253,6 +293,38 @@ TEST_F(PrintDocuments, TextCircuitsPrintPaginatedWithHeaderAndFooter)
     EXPECT_EQ(firstText.find("$user"), std::string::npos);
     EXPECT_NE(lastText.find("Page " + p), std::string::npos);
     EXPECT_NE(lastText.find(".END"), std::string::npos);
+}
+
+// A line longer than the page is wide goes on in the rows below it: nothing of it runs off the
+// paper's edge, where it used to be lost.
+TEST_F(PrintDocuments, ALineWiderThanThePageGoesOnBelowIt)
+{
+    WindowRecord* record = NewDocumentWindow(kWindowTextCircuit);
+    ASSERT_NE(record, nullptr);
+    SetRecordTitle(record, (dir_ / "wide.ckt").string());
+    SetTestColors(*record->document);
+    record->document->textCommentColor = 12;
+    UserAndCompanyNamesSetting() = {};  // a footer of empty lines
+    std::string longLine = ".TRAN 1n 1u ; options";
+    for (int i = 1; i <= 40; ++i) longLine += " word" + std::to_string(i);
+    longLine += " LASTWORD";
+    TxtEditRecord* editor = GetTxtEditRecord(record->document->textAreaWindow);
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(ReplaceEditorText(*editor, "WIDE NETLIST\r\n" + longLine + "\r\n.END\r\n", true));
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("wide.pdf"));
+    PrintWindowRecord(record);
+    ASSERT_EQ(PdfPageCount(Pdf("wide.pdf")), 1);
+    PdfRaster page;
+    ASSERT_TRUE(page.Load(Pdf("wide.pdf"), 1));
+    // The header, the title, the long line in four rows, ".END": every row within the printable width.
+    const auto bands = page.Bands();
+    EXPECT_EQ(bands.size(), 7u);
+    for (const auto& band : bands) EXPECT_LE(band.right, page.width - kMargin) << "row at " << band.top;
+    std::string text;
+    ASSERT_EQ(win::testing::RunCommand("pdftotext -raw '" + Pdf("wide.pdf") + "' -", text), 0) << win::testing::kPopplerMissing;
+    EXPECT_NE(text.find("LASTWORD"), std::string::npos) << text;
+    EXPECT_NE(text.find(".END"), std::string::npos) << text;
 }
 
 TEST_F(PrintDocuments, TextLayoutRules)

@@ -81,6 +81,7 @@ protected:
     {
         WindowRecord* record = NewWindowRecord(TopLevel(20, 20, 200, 150), kWindowPerformance);
         record->title = title;
+        win::SetWindowText(record->window, title.c_str());
         FakePlot& plot = Plots()[record];
         plot.color = color;
         plot.preview.on = included ? 1 : 0;
@@ -124,6 +125,10 @@ TEST_F(PrintLayout, FiveWindowsAutoTileAsTwoColumnsOfTwoAndThreeOnOneSheet)
     EXPECT_EQ(entries[0].page, 0);
     EXPECT_EQ(entries[0].text, "layout.cir:" + circuit_->document->pages[0].name);
     EXPECT_EQ(entries[1].text, "plot 1");
+    // A window captioned otherwise than its record's name (an analysis window is named after its
+    // circuit) is listed by its caption.
+    win::SetWindowText(entries[2].record->window, "Performance of the circuit");
+    EXPECT_EQ(BuildPrintLayout(circuit_, true)[2].text, "Performance of the circuit");
     EXPECT_EQ(CountIncludedEntries(entries), 5u);
     const std::string pdf = PrintTo("five.pdf", circuit_, entries);
     ASSERT_TRUE(std::filesystem::exists(pdf));
