@@ -86,29 +86,35 @@ int ReadTransientLimits()
     double maxStep = 0.0;
     count = 0;
     if (int rc = ParseLimitsFieldValues(kLimitTStep, maxStep, second, third, count)) return rc;
-    t.maxStep = count >= 1 && maxStep > 0.0 ? maxStep : t.span / 50.0;
+    const bool maxStepGiven = count >= 1 && maxStep > 0.0;
+
+    double points = 0.0;
+    count = 0;
+    if (int rc = ParseLimitsFieldValues(kLimitTNPts, points, second, third, count)) return rc;
+    const double asked = count >= 1 && points > 5.0 ? std::round(points) : 5.0;
+    t.points = static_cast<int>(std::min(asked, kMaxRunPoints));
+    t.printInterval = t.span / (t.points - 1);
+    // Without a given maximum the step stays within the print interval as well as a fiftieth
+    // of the span: the truncation estimate alone lets a lightly damped tank (an LC filter, a
+    // crystal) take a handful of steps a cycle, and its phase then drifts by whole cycles.
+    t.maxStep = maxStepGiven ? maxStep : std::min(t.span / 50.0, t.printInterval);
 
     // Convolution of the Laplace and frequency-table sources: a power of two of points.
     const double reltol = GlobalOptions().values.reltol;
     const double nmin = std::trunc(std::pow(2.0, std::log10(1.0 / reltol) + 6.0) + 0.01);
-    const double n = std::clamp(std::trunc(t.span / t.maxStep), nmin, 262144.0);
+    const double convolutionBasis = maxStepGiven ? maxStep : t.span / 50.0;
+    const double n = std::clamp(std::trunc(t.span / convolutionBasis), nmin, 262144.0);
     t.convolutionPoints = static_cast<int>(std::clamp(std::pow(2.0, std::ceil(std::log2(n))), 128.0, 262144.0));
     t.convolutionStep = 2.0 * t.tmax / t.convolutionPoints;
     t.hasLaplaceSources =
         DeviceList(kLaplaceSourceDeviceList).count > 0 || DeviceList(kFreqTableSourceDeviceList).count > 0;
     if (t.hasLaplaceSources && t.maxStep > t.convolutionStep) t.maxStep = t.convolutionStep;
 
-    double points = 0.0;
-    count = 0;
-    if (int rc = ParseLimitsFieldValues(kLimitTNPts, points, second, third, count)) return rc;
-    const double asked = count >= 1 && points > 5.0 ? std::round(points) : 5.0;
     if (!t.operatingPointOnly) {
         // Steps of at most the maximum step make points of their own.
         const double steps = t.span / t.maxStep;
         if (int rc = CheckRunPointCount(steps > asked ? kLimitTStep : kLimitTNPts, std::max(asked, steps))) return rc;
     }
-    t.points = static_cast<int>(std::min(asked, kMaxRunPoints));
-    t.printInterval = t.span / (t.points - 1);
 
     ReadTemperatureRange(kLimitTTemp);
     PlanRunSizes(1);

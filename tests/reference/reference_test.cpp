@@ -15,6 +15,7 @@ TEST_F(ReferenceTest, OperatingPointOfForwardReferencesAndPolyForms) { Compare("
 
 TEST_F(ReferenceTest, TransientRcPulse) { Compare("tran_rc_pulse"); }
 TEST_F(ReferenceTest, TransientRlcDampedSine) { Compare("tran_rlc_damped_sine"); }
+TEST_F(ReferenceTest, TransientLcTankWithoutMaximumStepKeepsItsPhase) { Compare("tran_lc_tank_default_step"); }
 TEST_F(ReferenceTest, TransientSineHoldsItsStartingValueUntilItsDelay) { Compare("tran_sine_delayed_phase"); }
 TEST_F(ReferenceTest, TransientExp) { Compare("tran_exp_rc"); }
 TEST_F(ReferenceTest, TransientPwl) { Compare("tran_pwl_current"); }
