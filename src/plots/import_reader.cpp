@@ -17,6 +17,7 @@
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
+#include "core/text_edit.h"
 #include "core/message_reporter.h"
 #include "platform/string_table.h"
 #include "document/circuit_document.h"
@@ -76,6 +77,7 @@ std::vector<Token> SplitTokens(std::string_view line)
 
 std::string_view TokenText(std::string_view line, const Token& t) { return line.substr(t.begin, t.end - t.begin); }
 
+bool IsCommentMark(char c) { return c == '*' || c == '#'; }
 bool StartsNumber(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+'; }
 
 // "TEMPERATURE", blanks, "=", and a number; NaN when the line is no such line.
@@ -262,6 +264,8 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
         }
         const bool dataLine = !tokens.empty() && StartsNumber(line[tokens[0].begin]);
         if (!dataLine) {
+            // Blank and comment lines inside a table are passed over; any other line ends it.
+            if (tokens.empty() || IsCommentMark(line[tokens[0].begin])) continue;
             if (dataBegun) break;
             const std::size_t first = line.find_first_not_of(" \t");
             if (first != std::string::npos && line[first] == '(') {
@@ -294,6 +298,21 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
             points.push_back(p);
         } catch (const std::bad_alloc&) {
             return kMsgInsufficientMemory;
+        }
+    }
+    // Interpolation walks the points in order of X: a table written in another order (merged
+    // measurements, a sweep run back and forth) is put in order, equal X keeping their file order.
+    const auto byX = [](const ImportPoint& a, const ImportPoint& b) { return a.x < b.x; };
+    if (!std::is_sorted(points.begin(), points.end(), byX)) {
+        std::stable_sort(points.begin(), points.end(), byX);
+        if (request.digital) {
+            // The last state written for a time is the one that holds.
+            std::size_t kept = 0;
+            for (const ImportPoint& p : points) {
+                if (kept > 0 && points[kept - 1].x == p.x) points[kept - 1] = p;
+                else points[kept++] = p;
+            }
+            points.resize(kept);
         }
     }
     record.count = static_cast<std::int32_t>(points.size());
@@ -365,8 +384,11 @@ int ParseImportReferences(WindowRecord*, CurveRecord& curve, std::string& text, 
             break;
         }
         ImportRecord record;
+        // Blanks around the file and the name, as in IMPORT(data.txt, V(OUT)), are not theirs.
         std::string file = text.substr(open + 1, comma - open - 1);
-        record.name = text.substr(comma + 1, close - comma - 1);
+        std::string name = text.substr(comma + 1, close - comma - 1);
+        Trim(file);
+        record.name = Trim(name);
         GetUpperFullPath(file, 0);
         record.file = file;
         try {

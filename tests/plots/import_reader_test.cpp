@@ -110,7 +110,7 @@ TEST_F(ImportTest, ReferencesAreCutOutOfTheTextAndRecorded)
     CurveRecord curve;
     curve.xLetter[0] = 'T';
     curve.imports.reserve(2);
-    std::string text = "IMPORT (data.tno,V(2))*2+import(b.txt,I(R1))";
+    std::string text = "IMPORT (data.tno,V(2))*2+import( b.txt , I(R1) )";
     int error = 0;
     EXPECT_EQ(ParseImportReferences(window_, curve, text, true, error), 1);
     EXPECT_EQ(error, 0);
@@ -252,6 +252,34 @@ TEST_F(ImportTest, HandMadeTablesWideLinesShortLinesAndDigitalStates)
     ASSERT_EQ(r.count, 3);
     EXPECT_EQ((*r.points)[1].y, 4.0);  // X replaced 1 at 1 us
     EXPECT_EQ((*r.points)[2].y, 0.0);  // not a state letter
+}
+
+TEST_F(ImportTest, BlankCommentAndUnorderedLinesLoseNoPoints)
+{
+    // Measured data as people keep it: a blank line and notes between the rows, Windows line
+    // ends, rows out of time order.
+    const std::string file = "* scope capture\r\nTIME V(OUT)\r\n0 0\r\n2e-3 2\r\n\r\n"
+                             "* probe moved\r\n# second part\r\n1e-3 1\r\n4E-03 4\r\n3.0e-3 3\r\n";
+    ImportRecord r;
+    r.name = "V(OUT)";
+    ASSERT_EQ(Read(file, r), kImportTableRead);
+    ASSERT_EQ(r.count, 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_DOUBLE_EQ((*r.points)[static_cast<std::size_t>(i)].x, i * 1e-3);
+        EXPECT_DOUBLE_EQ((*r.points)[static_cast<std::size_t>(i)].y, i);
+    }
+    CurveRecord curve;
+    curve.imports.push_back(r);
+    InterpolateImports(window_, curve, 2.5e-3);
+    EXPECT_DOUBLE_EQ(curve.imports[0].value, 2.5);
+
+    // Digital states out of order: the last state written for a time holds.
+    const std::string states = "T D(Q)\n2E-6 0\n0 0\n1E-6 1\n1E-6 X\n";
+    r.name = "D(Q)";
+    ASSERT_EQ(Read(states, r, 27.0, true), kImportTableRead);
+    ASSERT_EQ(r.count, 3);
+    EXPECT_EQ((*r.points)[1].y, 4.0);
+    EXPECT_DOUBLE_EQ((*r.points)[2].x, 2e-6);
 }
 
 TEST_F(ImportTest, CaseLinesMatchTheRunCase)
