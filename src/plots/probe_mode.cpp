@@ -34,6 +34,7 @@
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "document/default_limits_rows.h"
+#include "plots/import_reader.h"
 #include "plots/plot_setup.h"
 #include "document/component_definition.h"
 
@@ -469,6 +470,8 @@ int AddProbePlot(int index)
             probe.rows.erase(probe.rows.begin() + index);
         else
             probe.rows[static_cast<std::size_t>(index)] = saved;
+        // The failed build emptied the plot: the curves already probed come back.
+        ReplotProbe();
     }
     return result;
 }
@@ -725,11 +728,20 @@ int SetUpProbeCurves(WindowRecord* window)
         curve.plotGroup = fullRun ? 1 : row.plotGroup;
         for (int axis = 0; axis < 2; ++axis) {
             const std::optional<std::string>& over = axis == 0 ? row.xOverride : row.yOverride;
-            std::string& text = axis == 0 ? row.xText : row.yText;
-            text = over ? *over : BuildProbeExpression(row, axis);
+            (axis == 0 ? row.xText : row.yText) = over ? *over : BuildProbeExpression(row, axis);
+        }
+        try {
+            curve.imports.reserve(CountImportReferences(row.xText) + CountImportReferences(row.yText));
+        } catch (const std::bad_alloc&) {
+            ReportAnalysisOutOfMemory();
+            return kMsgAlreadyReported;
+        }
+        for (int axis = 0; axis < 2; ++axis) {
+            const std::optional<std::string>& over = axis == 0 ? row.xOverride : row.yOverride;
+            const std::string& text = axis == 0 ? row.xText : row.yText;
             std::string substituted;
             if (SubstituteDefines(substituted, 0, text) != 0) return kMsgAlreadyReported;
-            if (CompileCurveExpression(substituted, curve, axis, kind) != 0) {
+            if (CompileCurveAxisWithImports(window, std::move(substituted), curve, axis, kind) != 0) {
                 plot->curves.clear();
                 plot->curveCount = 0;
                 return kMsgAlreadyReported;
