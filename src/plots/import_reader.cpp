@@ -48,6 +48,8 @@ constexpr std::uint16_t kFullStrength = 0x1F8;
 constexpr double kSearchSlack = 1.00000000001;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// Between the columns of a table; a page break (form feed) of a printed listing is a blank too.
+bool IsSeparator(char c) { return IsBlank(c) || c == '\f' || c == '\v' || c == '\r'; }
 bool IsIdentifierChar(char c)
 {
     const unsigned char u = static_cast<unsigned char>(c);
@@ -66,10 +68,10 @@ std::vector<Token> SplitTokens(std::string_view line)
     std::vector<Token> tokens;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
+        while (i < line.size() && IsSeparator(line[i])) ++i;
         if (i >= line.size()) break;
         const std::size_t begin = i;
-        while (i < line.size() && !IsBlank(line[i])) ++i;
+        while (i < line.size() && !IsSeparator(line[i])) ++i;
         tokens.push_back({begin, i});
     }
     return tokens;
@@ -79,6 +81,8 @@ std::string_view TokenText(std::string_view line, const Token& t) { return line.
 
 bool IsCommentMark(char c) { return c == '*' || c == '#'; }
 bool StartsNumber(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+'; }
+// A ruled line under a heading, "-----" or "=====".
+bool IsRule(std::string_view token) { return token.find_first_not_of("-=_") == std::string_view::npos; }
 
 // "TEMPERATURE", blanks, "=", and a number; NaN when the line is no such line.
 double TemperatureOfLine(std::string_view line)
@@ -225,6 +229,7 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
     bool anyMatched = false;
     int xColumn = 0, yColumn = 0;  // 1-based token numbers, 0 unknown
     Token xHeader, yHeader;
+    std::string xHeaderName;
     bool dataBegun = false;
     std::string raw;
     while (ReadLine(in, raw)) {
@@ -249,7 +254,10 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
             for (const std::string& xName : request.xNames) {
                 for (std::size_t t = 0; t < tokens.size() && x == 0; ++t)
                     if (TokenText(line, tokens[t]) == xName) x = static_cast<int>(t) + 1;
-                if (x) break;
+                if (x) {
+                    xHeaderName = xName;
+                    break;
+                }
             }
             for (std::size_t t = 0; t < tokens.size() && y == 0; ++t)
                 if (TokenText(line, tokens[t]) == name && static_cast<int>(t) + 1 != x) y = static_cast<int>(t) + 1;
@@ -262,10 +270,16 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
             }
             continue;
         }
-        const bool dataLine = !tokens.empty() && StartsNumber(line[tokens[0].begin]);
+        const bool dataLine = !tokens.empty() && StartsNumber(line[tokens[0].begin]) && !IsRule(TokenText(line, tokens[0]));
         if (!dataLine) {
-            // Blank and comment lines inside a table are passed over; any other line ends it.
-            if (tokens.empty() || IsCommentMark(line[tokens[0].begin])) continue;
+            // Blank, comment and ruled lines inside a table are passed over, and so is its
+            // heading repeated at the top of each page of a printed listing; any other line ends it.
+            if (tokens.empty() || IsCommentMark(line[tokens[0].begin]) || IsRule(TokenText(line, tokens[0]))) continue;
+            const auto column = [&](int c) {
+                return c <= static_cast<int>(tokens.size()) ? TokenText(line, tokens[static_cast<std::size_t>(c - 1)])
+                                                            : std::string_view();
+            };
+            if (column(xColumn) == xHeaderName && column(yColumn) == name) continue;
             if (dataBegun) break;
             const std::size_t first = line.find_first_not_of(" \t");
             if (first != std::string::npos && line[first] == '(') {

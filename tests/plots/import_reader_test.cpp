@@ -273,6 +273,17 @@ TEST_F(ImportTest, BlankCommentAndUnorderedLinesLoseNoPoints)
     InterpolateImports(window_, curve, 2.5e-3);
     EXPECT_DOUBLE_EQ(curve.imports[0].value, 2.5);
 
+    // A printed listing (ngspice's .print): a ruled heading, and at each page break a form feed
+    // and the heading again; every page belongs to the table.
+    const std::string rule(80, '-');
+    const std::string listing = rule + "\nIndex   time            v(2)\n" + rule + "\n0\t0.0e+00\t0.0e+00\t\n1\t1.0e-03\t1.0e+00\t\n"
+                                "\f\nIndex   time            v(2)\n" + rule + "\n2\t2.0e-03\t2.0e+00\t\n\nNo. of Data Rows : 3\n";
+    r.name = "v(2)";
+    ASSERT_EQ(Read(listing, r), kImportTableRead);
+    ASSERT_EQ(r.count, 3);
+    EXPECT_DOUBLE_EQ((*r.points)[2].x, 2e-3);
+    EXPECT_DOUBLE_EQ((*r.points)[2].y, 2.0);
+
     // Digital states out of order: the last state written for a time holds.
     const std::string states = "T D(Q)\n2E-6 0\n0 0\n1E-6 1\n1E-6 X\n";
     r.name = "D(Q)";
