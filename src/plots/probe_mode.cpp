@@ -31,6 +31,7 @@
 #include "netlist/defines.h"
 #include "netlist/model_types.h"
 #include "platform/message_box.h"
+#include "platform/paint.h"
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "document/default_limits_rows.h"
@@ -405,14 +406,22 @@ int ProbePartPins(const SchematicItem& item, int rowIndex, bool digitalPart)
     return ApplyProbeRows(-2, -1) == 0 ? 1 : 0;
 }
 
-void ReplotProbe()
+// No probe curves left: the plot is drawn again without them.
+void ClearProbePlot()
 {
     WindowRecord* circuit = CircuitWindow();
+    if (circuit && circuit->plot) circuit->plot->curveCount = 0;
+    const WindowRecord* analysis = RunControl().analysisWindow;
+    if (analysis && analysis->window) win::InvalidateRect(analysis->window, nullptr, 1);
+}
+
+void ReplotProbe()
+{
     if (!ProbeMode().rows.empty()) {
         RunControl().probeState = kProbeReplot;
         ApplyProbeRows(-2, -1);
-    } else if (circuit && circuit->plot) {
-        circuit->plot->curveCount = 0;
+    } else {
+        ClearProbePlot();
     }
     EndProbeRunState();
 }
@@ -584,12 +593,10 @@ int HandleProbeMenuCommand(int id)
         if (probe.run) probe.run();
         EndProbeRunState();
         return 0;
-    case kCmdProbeDeleteAll: {
+    case kCmdProbeDeleteAll:
         SetProbeRowCount(0);
-        WindowRecord* circuit = CircuitWindow();
-        if (circuit && circuit->plot) circuit->plot->curveCount = 0;
+        ClearProbePlot();
         return 0;
-    }
     case kCmdProbeSeparate: w[kProbeSeparate] = w[kProbeSeparate] ? 0 : 1; replot(); return 0;
     case kCmdProbeOneTrace:
     case kCmdProbeManyTraces: w[kProbeTraceMode] = id; return 0;

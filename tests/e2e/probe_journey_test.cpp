@@ -67,7 +67,7 @@ TEST(ProbeJourney, AClickOnTheOutputWirePlotsTheCapacitorCharging)
 // Probe > Add Plot with a measured table: IMPORT(ramp.txt,V(2)) is plotted beside the probed
 // node, where it used to stop with "Unknown identifier 'IMPORT'"; a second Add Plot naming a file
 // that is not there reports it and leaves the curves already on the plot in place, where it used
-// to leave the plot empty.
+// to leave the plot empty; Delete All Plots then clears the plot on the screen.
 TEST(ProbeJourney, AddPlotImportsAMeasuredTableAndAFailedOneKeepsTheCurves)
 {
     Journey journey("probe_import");
@@ -118,6 +118,16 @@ TEST(ProbeJourney, AddPlotImportsAMeasuredTableAndAFailedOneKeepsTheCurves)
     const Shot kept = journey.Capture("probe_import_kept");
     EXPECT_GT(kept.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 300) << "the probed curve is gone";
     EXPECT_GT(kept.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kSecondCurve), 300) << "the imported curve is gone";
+
+    // Probe > Delete All Plots: the plot is drawn again without its curves, where they used to
+    // stay on the screen after they were gone.
+    journey.Key("alt+p");
+    journey.Settle();
+    journey.Key("Down Down Down Return");
+    journey.Settle();
+    const Shot cleared = journey.Capture("probe_import_cleared");
+    EXPECT_EQ(cleared.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 0) << "a deleted curve is still drawn";
+    EXPECT_EQ(cleared.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kSecondCurve), 0) << "a deleted curve is still drawn";
     EXPECT_TRUE(journey.Running());
 }
 
