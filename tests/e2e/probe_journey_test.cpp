@@ -26,6 +26,22 @@ constexpr std::uint32_t kCurveColour = 0x0000FF;
 
 constexpr double kRc = 1e-3;  // R1 1k times C1 1u
 
+// Starts the program, opens the circuit of Root() and chooses Analysis > Probe Transient Analysis.
+bool StartInTransientProbe(Journey& journey, const std::string& circuit)
+{
+    if (!journey.Start()) return false;
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type(circuit);
+    journey.Key("Return");
+    journey.Settle();
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kProbeTransientX, kProbeTransientY);
+    journey.Settle(10);
+    return true;
+}
+
 TEST(ProbeJourney, AClickOnTheOutputWirePlotsTheCapacitorCharging)
 {
     Journey journey("probe");
@@ -78,16 +94,7 @@ TEST(ProbeJourney, AddPlotImportsAMeasuredTableAndAFailedOneKeepsTheCurves)
         table << "* bench capture\r\nTIME V(2)\r\n";
         for (int i = 0; i <= 50; ++i) table << i * 1e-4 << ' ' << i * 0.1 << "\r\n";
     }
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    journey.Key("ctrl+o");
-    journey.Settle();
-    journey.Type("rc_step.cir");
-    journey.Key("Return");
-    journey.Settle();
-    journey.Click(kAnalysisMenuX, kMenuBarY);
-    journey.Settle();
-    journey.Click(kProbeTransientX, kProbeTransientY);
-    journey.Settle(10);
+    ASSERT_TRUE(StartInTransientProbe(journey, "rc_step.cir")) << journey.Output();
     journey.Click(kOutputWireX, kOutputWireY);
     journey.Settle();
 
@@ -141,16 +148,7 @@ void ProbeAPinOfAPart(const std::string& circuit, int partX, int partY, int line
 {
     Journey journey(shot);
     std::filesystem::copy_file(kCircuits / circuit, journey.Root() / circuit);
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    journey.Key("ctrl+o");
-    journey.Settle();
-    journey.Type(circuit);
-    journey.Key("Return");
-    journey.Settle();
-    journey.Click(kAnalysisMenuX, kMenuBarY);
-    journey.Settle();
-    journey.Click(kProbeTransientX, kProbeTransientY);
-    journey.Settle(10);
+    ASSERT_TRUE(StartInTransientProbe(journey, circuit)) << journey.Output();
 
     journey.Click(partX, partY);
     journey.Settle();
