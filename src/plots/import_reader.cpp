@@ -308,7 +308,8 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
             p.y = ParseNumber(yText) * record.yScale;
         }
         try {
-            if (points.size() == points.capacity()) points.reserve(points.capacity() + kPointsStep);
+            // Room grows with the table, so that a long capture is not copied over and over.
+            if (points.size() == points.capacity()) points.reserve(points.capacity() + std::max(kPointsStep, points.capacity()));
             points.push_back(p);
         } catch (const std::bad_alloc&) {
             return kMsgInsufficientMemory;
