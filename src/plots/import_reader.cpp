@@ -344,7 +344,8 @@ std::vector<std::string> ImportXColumnNames()
         WindowRecord* circuit = CircuitWindowOf(nullptr);
         const std::string source =
             circuit && circuit->document ? circuit->document->limits.dc[kLimitI1] : std::string();
-        return {Upper(StrPrintf("V(%s)", source.c_str()))};
+        // The sweep's own output heads its X column V(source), or I(source) for a current source.
+        return {Upper(StrPrintf("V(%s)", source.c_str())), Upper(StrPrintf("I(%s)", source.c_str()))};
     }
     default: return {};
     }

@@ -311,6 +311,19 @@ TEST_F(ImportTest, ALongCaptureIsReadWithoutCopyingItOverAndOver)
     EXPECT_LT(seconds, 4.0);
 }
 
+// The DC output of a current sweep heads its X column I(source): a later run imports from it.
+TEST_F(ImportTest, ADcImportFindsTheColumnOfACurrentSweep)
+{
+    Analysis().analysisKind = kAnalysisDc;
+    circuit_->document->limits.dc[kLimitI1] = "IB";
+    ImportRecord r;
+    r.name = "V(C)";
+    ASSERT_EQ(Read("I(IB) V(C)\n0 5\n1E-5 3\n", r, 27.0, false, ImportXColumnNames()), kImportTableRead);
+    ASSERT_EQ(r.count, 2);
+    EXPECT_DOUBLE_EQ((*r.points)[1].x, 1e-5);
+    EXPECT_EQ(Read("V(IB) V(C)\n0 5\n", r, 27.0, false, ImportXColumnNames()), kImportTableRead);
+}
+
 TEST_F(ImportTest, CaseLinesMatchTheRunCase)
 {
     EXPECT_TRUE(MatchImportCase("TEMPERATURE = 27 CASE = 5"));
