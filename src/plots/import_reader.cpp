@@ -423,8 +423,11 @@ int ParseImportReferences(WindowRecord*, CurveRecord& curve, std::string& text, 
             break;
         }
 
-        text.replace(open, close - open + 1, " ");
-        upper.replace(open, close - open + 1, " ");
+        // "(file,name)" becomes one blank.
+        for (std::string* t : {&text, &upper}) {
+            (*t)[open] = ' ';
+            t->erase(open + 1, close - open);
+        }
     }
     return 1;
 }
