@@ -149,6 +149,19 @@ bool ReadLine(std::istream& in, std::string& line)
     return true;
 }
 
+// The case a section was looked for, as the caption of a stepped or repeated output names it.
+std::string ImportCaseCaption()
+{
+    const ImportCaseState& state = ImportCase();
+    std::string text;
+    if (!state.stepping) return state.caseCounter < 2 ? text : StrPrintf("Case= %d", state.caseCounter);
+    for (const ImportCaseSlot& slot : state.slots) {
+        if (!text.empty()) text += ' ';
+        text += StrPrintf("%s = %g", slot.name.c_str(), slot.value);
+    }
+    return text;
+}
+
 WindowRecord* CircuitWindowOf(WindowRecord* window)
 {
     if (RunControl().circuitWindow) return RunControl().circuitWindow;
@@ -486,7 +499,7 @@ int ScanImportFile(WindowRecord* window, int curveIndex, int index, double tempe
     }
     if (rc == kImportNoSection) {
         ReportAnalysisFailure(kFocusExpressionRow, curve.rowIndex, nullptr, kMsgImportNoCase,
-                              FormatTemperatureCaption(window), record.name, record.file);
+                              FormatTemperatureCaption(window).append(ImportCaseCaption()), record.name, record.file);
         return kMsgAlreadyReported;
     }
     if (rc == kImportNotFound) {

@@ -176,6 +176,15 @@ TEST_F(SteppingRunTest, EachCaseImportsItsOwnSectionOfASteppedOutput)
     ASSERT_EQ(record.count, 2);
     EXPECT_DOUBLE_EQ((*record.points)[0].y, 0.3);
     EXPECT_DOUBLE_EQ((*record.points)[1].y, 0.4);
+
+    // An output without that section: the message names the case that was looked for.
+    const std::string first = (dir_ / "first.tno").string();
+    std::ofstream(first) << earlier.substr(0, earlier.find("\n\n                           Temperature"));
+    record.file = first;
+    Curve(0).imports.push_back(record);
+    AnswerBoxes();
+    EXPECT_EQ(ScanImportFile(Window(), 0, static_cast<int>(Curve(0).imports.size()) - 1, 27.0), kMsgAlreadyReported);
+    EXPECT_NE(LastMessage().find("Temperature = 27 R1 = 2000 in import waveform 'V(2)'"), std::string::npos) << LastMessage();
 }
 
 TEST_F(SteppingRunTest, WithoutSteppingTheCaptionNamesTheCase)
