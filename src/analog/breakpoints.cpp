@@ -76,17 +76,20 @@ private:
     TimeBreakpointRecord* cursor_ = nullptr;
 };
 
-// The points of the user-file sources' tables where the value changes: their first and last
-// times and every inner point where the value moves by more than 1e-5 of its magnitude.
+// The corners of the user-file sources' tables: their first and last times and every inner
+// point next to a segment whose value moves by more than 1e-5 of its magnitude (the start of a
+// ramp, and its end where the value comes to rest).
 int ScheduleUserSources(ScheduleCursor& cursor)
 {
+    const auto moves = [](double a, double b) {
+        return std::abs(b - a) > 1e-5 * std::max({std::abs(a), std::abs(b), 1e-50});
+    };
     for (const UserSourceStamps& u : AnalogSolver().devices.userSources) {
         const std::size_t n = std::min(u.times.size(), u.values.size());
         if (n == 0) continue;
         if (int rc = cursor.AddTime(u.times.front())) return rc;
         for (std::size_t i = 1; i + 1 < n; ++i) {
-            const double larger = std::max({std::abs(u.values[i]), std::abs(u.values[i + 1]), 1e-50});
-            if (std::abs(u.values[i + 1] - u.values[i]) > 1e-5 * larger)
+            if (moves(u.values[i - 1], u.values[i]) || moves(u.values[i], u.values[i + 1]))
                 if (int rc = cursor.AddTime(u.times[i])) return rc;
         }
         if (int rc = cursor.AddTime(u.times[n - 1])) return rc;

@@ -32,6 +32,7 @@
 #include "devices/model_temperature.h"
 #include "netlist/resistor_device.h"
 #include "document/circuit_document.h"
+#include "plots/import_reader.h"
 #include "document/component_attributes.h"
 #include "document/component_types.h"
 #include "netlist/defines.h"
@@ -590,10 +591,33 @@ void RestoreSteppedValues()
     for (int i = 0; i < kSteppingRowCount; ++i) ApplyStepValue(i, kStepActionRestore);
 }
 
+namespace {
+
+// What a section of an imported table must name to belong to this case: the stepped values, as
+// the caption of the numeric output writes them, so that a stepped run can import the output of
+// an earlier one case by case.
+void NoteImportCase(const SteppingRowsState& state)
+{
+    ImportCaseState& importCase = ImportCase();
+    importCase.stepping = state.active;
+    importCase.slots.clear();
+    if (!state.active) return;
+    constexpr int kMatchedSlots = 5;
+    for (int i = 0; i < kMatchedSlots && i < kSteppingRowCount; ++i) {
+        const SteppingRow& row = state.rows[static_cast<std::size_t>(i)];
+        if (row.active) importCase.slots.push_back({FormatSteppedParamName(i), row.caseValue});
+    }
+}
+
+}  // namespace
+
 int NextStepCase()
 {
     SteppingRowsState& state = SteppingRows();
-    if (!state.active) return 0;
+    if (!state.active) {
+        NoteImportCase(state);
+        return 0;
+    }
     // The case of run n (1-based) in mixed radix, the highest-numbered slot varying fastest; a
     // simultaneous case takes the same index in every slot.
     std::int64_t rest = std::max(RunState().runIndex - 1, 0);
@@ -619,8 +643,10 @@ int NextStepCase()
         for (SteppingRow& row : state.rows) row.active = false;
         state.active = false;
         RunState().steppingActive = false;
+        NoteImportCase(state);
         return 0;
     }
+    NoteImportCase(state);
     return rebuild ? RebuildForSymbolicStep() : 0;
 }
 

@@ -17,6 +17,7 @@
 #include "core/char_classes.h"
 #include "core/engineering_numbers.h"
 #include "core/format.h"
+#include "core/text_edit.h"
 #include "core/message_reporter.h"
 #include "platform/string_table.h"
 #include "document/circuit_document.h"
@@ -47,6 +48,8 @@ constexpr std::uint16_t kFullStrength = 0x1F8;
 constexpr double kSearchSlack = 1.00000000001;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// Between the columns of a table; a page break (form feed) of a printed listing is a blank too.
+bool IsSeparator(char c) { return IsBlank(c) || c == '\f' || c == '\v' || c == '\r'; }
 bool IsIdentifierChar(char c)
 {
     const unsigned char u = static_cast<unsigned char>(c);
@@ -65,10 +68,10 @@ std::vector<Token> SplitTokens(std::string_view line)
     std::vector<Token> tokens;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
+        while (i < line.size() && IsSeparator(line[i])) ++i;
         if (i >= line.size()) break;
         const std::size_t begin = i;
-        while (i < line.size() && !IsBlank(line[i])) ++i;
+        while (i < line.size() && !IsSeparator(line[i])) ++i;
         tokens.push_back({begin, i});
     }
     return tokens;
@@ -76,7 +79,10 @@ std::vector<Token> SplitTokens(std::string_view line)
 
 std::string_view TokenText(std::string_view line, const Token& t) { return line.substr(t.begin, t.end - t.begin); }
 
+bool IsCommentMark(char c) { return c == '*' || c == '#'; }
 bool StartsNumber(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+'; }
+// A ruled line under a heading, "-----" or "=====".
+bool IsRule(std::string_view token) { return token.find_first_not_of("-=_") == std::string_view::npos; }
 
 // "TEMPERATURE", blanks, "=", and a number; NaN when the line is no such line.
 double TemperatureOfLine(std::string_view line)
@@ -141,6 +147,19 @@ bool ReadLine(std::istream& in, std::string& line)
     if (!std::getline(in, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
+}
+
+// The case a section was looked for, as the caption of a stepped or repeated output names it.
+std::string ImportCaseCaption()
+{
+    const ImportCaseState& state = ImportCase();
+    std::string text;
+    if (!state.stepping) return state.caseCounter < 2 ? text : StrPrintf("Case= %d", state.caseCounter);
+    for (const ImportCaseSlot& slot : state.slots) {
+        if (!text.empty()) text += ' ';
+        text += StrPrintf("%s = %g", slot.name.c_str(), slot.value);
+    }
+    return text;
 }
 
 WindowRecord* CircuitWindowOf(WindowRecord* window)
@@ -223,6 +242,7 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
     bool anyMatched = false;
     int xColumn = 0, yColumn = 0;  // 1-based token numbers, 0 unknown
     Token xHeader, yHeader;
+    std::string xHeaderName;
     bool dataBegun = false;
     std::string raw;
     while (ReadLine(in, raw)) {
@@ -247,7 +267,10 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
             for (const std::string& xName : request.xNames) {
                 for (std::size_t t = 0; t < tokens.size() && x == 0; ++t)
                     if (TokenText(line, tokens[t]) == xName) x = static_cast<int>(t) + 1;
-                if (x) break;
+                if (x) {
+                    xHeaderName = xName;
+                    break;
+                }
             }
             for (std::size_t t = 0; t < tokens.size() && y == 0; ++t)
                 if (TokenText(line, tokens[t]) == name && static_cast<int>(t) + 1 != x) y = static_cast<int>(t) + 1;
@@ -260,8 +283,16 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
             }
             continue;
         }
-        const bool dataLine = !tokens.empty() && StartsNumber(line[tokens[0].begin]);
+        const bool dataLine = !tokens.empty() && StartsNumber(line[tokens[0].begin]) && !IsRule(TokenText(line, tokens[0]));
         if (!dataLine) {
+            // Blank, comment and ruled lines inside a table are passed over, and so is its
+            // heading repeated at the top of each page of a printed listing; any other line ends it.
+            if (tokens.empty() || IsCommentMark(line[tokens[0].begin]) || IsRule(TokenText(line, tokens[0]))) continue;
+            const auto column = [&](int c) {
+                return c <= static_cast<int>(tokens.size()) ? TokenText(line, tokens[static_cast<std::size_t>(c - 1)])
+                                                            : std::string_view();
+            };
+            if (column(xColumn) == xHeaderName && column(yColumn) == name) continue;
             if (dataBegun) break;
             const std::size_t first = line.find_first_not_of(" \t");
             if (first != std::string::npos && line[first] == '(') {
@@ -290,10 +321,26 @@ int ReadImportTable(std::istream& in, ImportRecord& record, const ImportScanRequ
             p.y = ParseNumber(yText) * record.yScale;
         }
         try {
-            if (points.size() == points.capacity()) points.reserve(points.capacity() + kPointsStep);
+            // Room grows with the table, so that a long capture is not copied over and over.
+            if (points.size() == points.capacity()) points.reserve(points.capacity() + std::max(kPointsStep, points.capacity()));
             points.push_back(p);
         } catch (const std::bad_alloc&) {
             return kMsgInsufficientMemory;
+        }
+    }
+    // Interpolation walks the points in order of X: a table written in another order (merged
+    // measurements, a sweep run back and forth) is put in order, equal X keeping their file order.
+    const auto byX = [](const ImportPoint& a, const ImportPoint& b) { return a.x < b.x; };
+    if (!std::is_sorted(points.begin(), points.end(), byX)) {
+        std::stable_sort(points.begin(), points.end(), byX);
+        if (request.digital) {
+            // The last state written for a time is the one that holds.
+            std::size_t kept = 0;
+            for (const ImportPoint& p : points) {
+                if (kept > 0 && points[kept - 1].x == p.x) points[kept - 1] = p;
+                else points[kept++] = p;
+            }
+            points.resize(kept);
         }
     }
     record.count = static_cast<std::int32_t>(points.size());
@@ -310,7 +357,8 @@ std::vector<std::string> ImportXColumnNames()
         WindowRecord* circuit = CircuitWindowOf(nullptr);
         const std::string source =
             circuit && circuit->document ? circuit->document->limits.dc[kLimitI1] : std::string();
-        return {Upper(StrPrintf("V(%s)", source.c_str()))};
+        // The sweep's own output heads its X column V(source), or I(source) for a current source.
+        return {Upper(StrPrintf("V(%s)", source.c_str())), Upper(StrPrintf("I(%s)", source.c_str()))};
     }
     default: return {};
     }
@@ -365,8 +413,11 @@ int ParseImportReferences(WindowRecord*, CurveRecord& curve, std::string& text, 
             break;
         }
         ImportRecord record;
+        // Blanks around the file and the name, as in IMPORT(data.txt, V(OUT)), are not theirs.
         std::string file = text.substr(open + 1, comma - open - 1);
-        record.name = text.substr(comma + 1, close - comma - 1);
+        std::string name = text.substr(comma + 1, close - comma - 1);
+        Trim(file);
+        record.name = Trim(name);
         GetUpperFullPath(file, 0);
         record.file = file;
         try {
@@ -385,8 +436,11 @@ int ParseImportReferences(WindowRecord*, CurveRecord& curve, std::string& text, 
             break;
         }
 
-        text.replace(open, close - open + 1, " ");
-        upper.replace(open, close - open + 1, " ");
+        // "(file,name)" becomes one blank.
+        for (std::string* t : {&text, &upper}) {
+            (*t)[open] = ' ';
+            t->erase(open + 1, close - open);
+        }
     }
     return 1;
 }
@@ -445,7 +499,7 @@ int ScanImportFile(WindowRecord* window, int curveIndex, int index, double tempe
     }
     if (rc == kImportNoSection) {
         ReportAnalysisFailure(kFocusExpressionRow, curve.rowIndex, nullptr, kMsgImportNoCase,
-                              FormatTemperatureCaption(window), record.name, record.file);
+                              FormatTemperatureCaption(window).append(ImportCaseCaption()), record.name, record.file);
         return kMsgAlreadyReported;
     }
     if (rc == kImportNotFound) {

@@ -224,6 +224,15 @@ int MakeNumberFormat(NumberFormat& format, const std::string& text, int reportRo
     return 0;
 }
 
+int CompileCurveAxisWithImports(WindowRecord* window, std::string text, CurveRecord& curve, int axis, int analysisKind)
+{
+    int importError = 0;
+    ParseImportReferences(window, curve, text, true, importError);
+    if (importError) return kMsgAlreadyReported;
+    if (axis == kWaveformX) curve.xImportCount = static_cast<std::int32_t>(curve.imports.size());
+    return CompileCurveExpression(text, curve, axis, analysisKind) != 0 ? kMsgAlreadyReported : 0;
+}
+
 int CompileCurveExpression(const std::string& text, CurveRecord& curve, int axis, int analysisKind)
 {
     const std::size_t a = static_cast<std::size_t>(axis);
@@ -404,11 +413,7 @@ int AddCurveFromLimitsRow(WindowRecord* window, int row, bool& added, int& curve
         const std::string& text = axis == kWaveformX ? limits.xExpression : limits.yExpression;
         std::string substituted;
         if (SubstituteDefines(substituted, 0, text) != 0) return kMsgAlreadyReported;
-        int importError = 0;
-        ParseImportReferences(window, *curve, substituted, true, importError);
-        if (importError) return kMsgAlreadyReported;
-        if (axis == kWaveformX) curve->xImportCount = static_cast<std::int32_t>(curve->imports.size());
-        if (CompileCurveExpression(substituted, *curve, axis, kind) != 0) return kMsgAlreadyReported;
+        if (CompileCurveAxisWithImports(window, std::move(substituted), *curve, axis, kind) != 0) return kMsgAlreadyReported;
     }
 
     if ((limits.options & kLimitsOutput) || IsGroupDigit(limits.plotGroup)) {

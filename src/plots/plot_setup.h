@@ -62,6 +62,10 @@ int AddCurveFromLimitsRow(WindowRecord* window, int row, bool& added, int& curve
 // Compiles one axis expression of a curve and checks what the axis may hold. 0, or 15055 after
 // a report.
 int CompileCurveExpression(const std::string& text, CurveRecord& curve, int axis, int analysisKind);
+// The same for a text whose defines are substituted: its IMPORT references are taken out into the
+// curve's import records first (room for the records of both axes reserved by the caller, the X
+// axis compiled before the Y axis). 0, or 15055 after a report.
+int CompileCurveAxisWithImports(WindowRecord* window, std::string text, CurveRecord& curve, int axis, int analysisKind);
 
 // The printf format of a format text: "nE" (n decimals in exponent form, width n + 8) or "w.p"
 // (width w + p + 1, p decimals). 0, or 15055 after reporting "Error in format." as a warning

@@ -31,9 +31,11 @@
 #include "netlist/defines.h"
 #include "netlist/model_types.h"
 #include "platform/message_box.h"
+#include "platform/paint.h"
 #include "analog/analysis_run_services.h"
 #include "results/curve_record.h"
 #include "document/default_limits_rows.h"
+#include "plots/import_reader.h"
 #include "plots/plot_setup.h"
 #include "document/component_definition.h"
 
@@ -404,14 +406,22 @@ int ProbePartPins(const SchematicItem& item, int rowIndex, bool digitalPart)
     return ApplyProbeRows(-2, -1) == 0 ? 1 : 0;
 }
 
-void ReplotProbe()
+// No probe curves left: the plot is drawn again without them.
+void ClearProbePlot()
 {
     WindowRecord* circuit = CircuitWindow();
+    if (circuit && circuit->plot) circuit->plot->curveCount = 0;
+    const WindowRecord* analysis = RunControl().analysisWindow;
+    if (analysis && analysis->window) win::InvalidateRect(analysis->window, nullptr, 1);
+}
+
+void ReplotProbe()
+{
     if (!ProbeMode().rows.empty()) {
         RunControl().probeState = kProbeReplot;
         ApplyProbeRows(-2, -1);
-    } else if (circuit && circuit->plot) {
-        circuit->plot->curveCount = 0;
+    } else {
+        ClearProbePlot();
     }
     EndProbeRunState();
 }
@@ -469,6 +479,8 @@ int AddProbePlot(int index)
             probe.rows.erase(probe.rows.begin() + index);
         else
             probe.rows[static_cast<std::size_t>(index)] = saved;
+        // The failed build emptied the plot: the curves already probed come back.
+        ReplotProbe();
     }
     return result;
 }
@@ -581,12 +593,10 @@ int HandleProbeMenuCommand(int id)
         if (probe.run) probe.run();
         EndProbeRunState();
         return 0;
-    case kCmdProbeDeleteAll: {
+    case kCmdProbeDeleteAll:
         SetProbeRowCount(0);
-        WindowRecord* circuit = CircuitWindow();
-        if (circuit && circuit->plot) circuit->plot->curveCount = 0;
+        ClearProbePlot();
         return 0;
-    }
     case kCmdProbeSeparate: w[kProbeSeparate] = w[kProbeSeparate] ? 0 : 1; replot(); return 0;
     case kCmdProbeOneTrace:
     case kCmdProbeManyTraces: w[kProbeTraceMode] = id; return 0;
@@ -725,11 +735,20 @@ int SetUpProbeCurves(WindowRecord* window)
         curve.plotGroup = fullRun ? 1 : row.plotGroup;
         for (int axis = 0; axis < 2; ++axis) {
             const std::optional<std::string>& over = axis == 0 ? row.xOverride : row.yOverride;
-            std::string& text = axis == 0 ? row.xText : row.yText;
-            text = over ? *over : BuildProbeExpression(row, axis);
+            (axis == 0 ? row.xText : row.yText) = over ? *over : BuildProbeExpression(row, axis);
+        }
+        try {
+            curve.imports.reserve(CountImportReferences(row.xText) + CountImportReferences(row.yText));
+        } catch (const std::bad_alloc&) {
+            ReportAnalysisOutOfMemory();
+            return kMsgAlreadyReported;
+        }
+        for (int axis = 0; axis < 2; ++axis) {
+            const std::optional<std::string>& over = axis == 0 ? row.xOverride : row.yOverride;
+            const std::string& text = axis == 0 ? row.xText : row.yText;
             std::string substituted;
             if (SubstituteDefines(substituted, 0, text) != 0) return kMsgAlreadyReported;
-            if (CompileCurveExpression(substituted, curve, axis, kind) != 0) {
+            if (CompileCurveAxisWithImports(window, std::move(substituted), curve, axis, kind) != 0) {
                 plot->curves.clear();
                 plot->curveCount = 0;
                 return kMsgAlreadyReported;

@@ -183,8 +183,9 @@ int WriteUserWaveformText(const std::string& path, const std::vector<std::string
     for (std::size_t c = 0; ok && c < curves.size(); ++c) {
         ok = std::fprintf(f, "%s\n", names[c].c_str()) > 0;
         for (int i = 0; ok && i < n; ++i) {
-            // Times keep 15 digits: with six, the close steps of a long run would merge.
-            ok = std::fprintf(f, "%.15G\n%.6G\n", curves[c]->x[static_cast<std::size_t>(i)],
+            // Times and values keep 15 digits: with six, the close steps of a long run would
+            // merge, and a small signal riding on a large level would come back in coarse steps.
+            ok = std::fprintf(f, "%.15G\n%.15G\n", curves[c]->x[static_cast<std::size_t>(i)],
                               curves[c]->y[static_cast<std::size_t>(i)]) > 0;
         }
     }

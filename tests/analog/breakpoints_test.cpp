@@ -4,7 +4,9 @@
 
 #include <vector>
 
+#include "analog/analog_state.h"
 #include "analog/breakpoints.h"
+#include "analog/source_stamps.h"
 #include "platform/message_box.h"
 #include "run_test_support.h"
 
@@ -112,6 +114,20 @@ TEST_F(BreakpointTest, PwlRepeatsUnrollAndZeroLengthLoopsEnd)
     Pwl({Repeat(kPwlForever), Point(2.0), End()});
     ASSERT_EQ(Schedule(7.0, 0.5), 0);
     ExpectTimes(QueueTimes(), {0.0, 2.0, 4.0, 6.0, 7.0});
+}
+
+// A user-file source rising 0 to 2 V from 1 to 2 ms, resting, falling to -1 V over 10 us and
+// resting again: every corner is landed on, the ends of the ramps as well as their starts.
+TEST_F(BreakpointTest, UserSourceCornersIncludeTheEndsOfRamps)
+{
+    Nodes(1);
+    UserSourceStamps& u = AnalogSolver().devices.userSources.emplace_back();
+    u.times = {0.5e-3, 1e-3, 2e-3, 3e-3, 3.01e-3, 4e-3, 5e-3};
+    u.values = {0.0, 0.0, 2.0, 2.0, -1.0, -1.0, -1.0};
+    ASSERT_EQ(Schedule(5e-3, 1e-4), 0);
+    ExpectTimes(QueueTimes(), {0.0, 0.5e-3, 1e-3, 2e-3, 3e-3, 3.01e-3, 5e-3});
+    ClearTimeBreakpoints();
+    AnalogSolver().devices.userSources.clear();
 }
 
 TEST_F(BreakpointTest, ExpCornersAndCornerDefaults)

@@ -29,6 +29,7 @@
 #include "core/part_instance.h"
 #include "netlist/token_patterns.h"
 #include "analog/analysis_run_services.h"
+#include "plots/import_reader.h"
 #include "plots/plot_view.h"
 #include "results/waveform_store.h"
 
@@ -151,6 +152,39 @@ TEST_F(SteppingRunTest, NestedTwoByThreeTransientCasesEqualSingleRuns)
     const char* rs[] = {"1K", "2K"};
     const char* cs[] = {"1U", "2U", "3U"};
     CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return Rc(rs[r / 3], cs[r % 3]); });
+}
+
+// A stepped run that imports the numeric output of an earlier stepped run reads, in each case,
+// the section its caption names; the second case used to look for "Case 2", which a stepped
+// output never writes, and stopped with "Couldn't find ...".
+TEST_F(SteppingRunTest, EachCaseImportsItsOwnSectionOfASteppedOutput)
+{
+    Slot(0, kOn | kStepComponent | kStepLinear, "R1", "", "1K", "2K", "1K");
+    ASSERT_EQ(Fresh(Rc("500", "1U"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    // The last case is under way as its curves are read.
+    const std::string earlier = "                           Temperature = 27 R1 = 1000\n\n         T      V(2)\n"
+                                "     0.000     0.100\n     1.000     0.200\n\n"
+                                "                           Temperature = 27 R1 = 2000\n\n         T      V(2)\n"
+                                "     0.000     0.300\n     1.000     0.400\n";
+    std::istringstream in(earlier);
+    ImportRecord record;
+    record.name = "V(2)";
+    ImportScanRequest request;
+    request.xNames = {"TIME", "T"};
+    ASSERT_EQ(ReadImportTable(in, record, request), kImportTableRead);
+    ASSERT_EQ(record.count, 2);
+    EXPECT_DOUBLE_EQ((*record.points)[0].y, 0.3);
+    EXPECT_DOUBLE_EQ((*record.points)[1].y, 0.4);
+
+    // An output without that section: the message names the case that was looked for.
+    const std::string first = (dir_ / "first.tno").string();
+    std::ofstream(first) << earlier.substr(0, earlier.find("\n\n                           Temperature"));
+    record.file = first;
+    Curve(0).imports.push_back(record);
+    AnswerBoxes();
+    EXPECT_EQ(ScanImportFile(Window(), 0, static_cast<int>(Curve(0).imports.size()) - 1, 27.0), kMsgAlreadyReported);
+    EXPECT_NE(LastMessage().find("Temperature = 27 R1 = 2000 in import waveform 'V(2)'"), std::string::npos) << LastMessage();
 }
 
 TEST_F(SteppingRunTest, WithoutSteppingTheCaptionNamesTheCase)

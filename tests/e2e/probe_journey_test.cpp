@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 
 #include "journey.h"
@@ -24,6 +25,22 @@ constexpr int kPlotLeft = 39, kPlotTop = 125, kPlotRight = 621, kPlotBottom = 88
 constexpr std::uint32_t kCurveColour = 0x0000FF;
 
 constexpr double kRc = 1e-3;  // R1 1k times C1 1u
+
+// Starts the program, opens the circuit of Root() and chooses Analysis > Probe Transient Analysis.
+bool StartInTransientProbe(Journey& journey, const std::string& circuit)
+{
+    if (!journey.Start()) return false;
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type(circuit);
+    journey.Key("Return");
+    journey.Settle();
+    journey.Click(kAnalysisMenuX, kMenuBarY);
+    journey.Settle();
+    journey.Click(kProbeTransientX, kProbeTransientY);
+    journey.Settle(10);
+    return true;
+}
 
 TEST(ProbeJourney, AClickOnTheOutputWirePlotsTheCapacitorCharging)
 {
@@ -63,6 +80,64 @@ TEST(ProbeJourney, AClickOnTheOutputWirePlotsTheCapacitorCharging)
     EXPECT_TRUE(journey.Running());
 }
 
+// Probe > Add Plot with a measured table: IMPORT(ramp.txt,V(2)) is plotted beside the probed
+// node, where it used to stop with "Unknown identifier 'IMPORT'"; a second Add Plot naming a file
+// that is not there reports it and leaves the curves already on the plot in place, where it used
+// to leave the plot empty; Delete All Plots then clears the plot on the screen.
+TEST(ProbeJourney, AddPlotImportsAMeasuredTableAndAFailedOneKeepsTheCurves)
+{
+    Journey journey("probe_import");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    {
+        // 0 to 5 V over the 5 ms of the run, as a scope would save it.
+        std::ofstream table(journey.Root() / "ramp.txt", std::ios::binary);
+        table << "* bench capture\r\nTIME V(2)\r\n";
+        for (int i = 0; i <= 50; ++i) table << i * 1e-4 << ' ' << i * 0.1 << "\r\n";
+    }
+    ASSERT_TRUE(StartInTransientProbe(journey, "rc_step.cir")) << journey.Output();
+    journey.Click(kOutputWireX, kOutputWireY);
+    journey.Settle();
+
+    const auto addPlot = [&journey](const std::string& text) {
+        journey.Key("alt+p");
+        journey.Settle();
+        journey.Key("a");
+        journey.Settle();
+        journey.Type(text);
+        journey.Key("Tab Return");
+        journey.Settle(10);
+    };
+    addPlot("IMPORT(ramp.txt,V(2))/5");
+    const Shot imported = journey.Capture("probe_import");
+    constexpr std::uint32_t kSecondCurve = 0xFF0000;
+    // The table over 5 is the diagonal of the plot: its colour within 3 pixels at 1, 2.5 and 4 ms.
+    for (double t : {1e-3, 2.5e-3, 4e-3}) {
+        const int column = kPlotLeft + static_cast<int>(std::lround((kPlotRight - kPlotLeft) * t / 5e-3));
+        const int row = kPlotBottom - static_cast<int>(std::lround((kPlotBottom - kPlotTop) * t / 5e-3));
+        EXPECT_GT(imported.Count(column - 3, row - 3, column + 4, row + 4, kSecondCurve), 0) << "no imported point near t " << t;
+    }
+    EXPECT_GT(imported.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 300);
+
+    addPlot("IMPORT(missing.txt,V(2))");
+    journey.Capture("probe_import_missing");
+    journey.Key("Return");  // the message that the file cannot be opened
+    journey.Settle(10);
+    const Shot kept = journey.Capture("probe_import_kept");
+    EXPECT_GT(kept.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 300) << "the probed curve is gone";
+    EXPECT_GT(kept.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kSecondCurve), 300) << "the imported curve is gone";
+
+    // Probe > Delete All Plots: the plot is drawn again without its curves, where they used to
+    // stay on the screen after they were gone.
+    journey.Key("alt+p");
+    journey.Settle();
+    journey.Key("Down Down Down Return");
+    journey.Settle();
+    const Shot cleared = journey.Capture("probe_import_cleared");
+    EXPECT_EQ(cleared.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kCurveColour), 0) << "a deleted curve is still drawn";
+    EXPECT_EQ(cleared.Count(kPlotLeft, kPlotTop, kPlotRight, kPlotBottom, kSecondCurve), 0) << "a deleted curve is still drawn";
+    EXPECT_TRUE(journey.Running());
+}
+
 // The Select Node(s) list's box, across.
 constexpr int kListLeft = 493, kListRight = 660;
 
@@ -73,16 +148,7 @@ void ProbeAPinOfAPart(const std::string& circuit, int partX, int partY, int line
 {
     Journey journey(shot);
     std::filesystem::copy_file(kCircuits / circuit, journey.Root() / circuit);
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    journey.Key("ctrl+o");
-    journey.Settle();
-    journey.Type(circuit);
-    journey.Key("Return");
-    journey.Settle();
-    journey.Click(kAnalysisMenuX, kMenuBarY);
-    journey.Settle();
-    journey.Click(kProbeTransientX, kProbeTransientY);
-    journey.Settle(10);
+    ASSERT_TRUE(StartInTransientProbe(journey, circuit)) << journey.Output();
 
     journey.Click(partX, partY);
     journey.Settle();
