@@ -423,6 +423,11 @@ void ClosePathWindow()
     GrayFrameMenus(false);
 }
 
+void ClosePathWindowOf(const WindowRecord* record)
+{
+    if (record && Paths().window && Paths().circuit == record) ClosePathWindow();
+}
+
 void ResetPathWindowForTests()
 {
     PathWindowState& w = Paths();
