@@ -14,9 +14,8 @@ namespace {
 
 constexpr int kMsgInsufficientMemory = 15002;
 
-// Types whose output is the inverse of the gate function (the path window reads this): the
-// inverting gates, their arrays, AOI and OAI, the tri-state gates and the tri-state arrays.
-constexpr int kInvertingTypes[] = {59, 61, 63, 65, 67, 69, 71, 73, 76, 77, 79, 81, 83, 85, 87, 89, 91, 93};
+// Types whose output is the inverse of the gate function (the path window reads this).
+constexpr int kInvertingTypes[] = {59, 61, 63, 65, 67, 69, 71, 73, 76, 77, 79, 81, 83, 85};
 
 // J, K, Q in {0, 1, X}: the next Q; an X input is tried at 0 and 1 and kept when both agree.
 int JkDefinite(int j, int k, int q)

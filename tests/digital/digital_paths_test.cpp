@@ -66,23 +66,6 @@ TEST(DigitalPaths, InverterSwapsTheEdgeBeforeItsDelay)
     EXPECT_EQ(narrow[2], std::string(25, ' ') + "U2");
 }
 
-TEST(DigitalPaths, InvertingTristateGatesAndArraysSwapTheEdgeToo)
-{
-    for (int inverting : {87, 89, 91, 93, 79}) {
-        SCOPED_TRACE(inverting);  // INV3A, NAND3A, NOR3A, NXOR3A and INV3
-        ResetDigitalSimulatorForTests();
-        DigitalCircuit c;
-        c.Stim({"a", "en"}, {});
-        c.Gate(kComponentBuf, {"a"}, "b", 2, 3);
-        c.Add(inverting, kClassTristate, {"b", "en"}, {"y"}, GateDelays(5, 11));
-        ASSERT_EQ(c.Build(), 0);
-        DigitalSimulator().timeUnit = 1e-9;
-        const DigitalPathDelay delay = PathDelay({1, 2, 3});
-        EXPECT_DOUBLE_EQ(delay.lh, 8e-9);
-        EXPECT_DOUBLE_EQ(delay.hl, 13e-9);
-    }
-}
-
 TEST(DigitalPaths, ExponentialFanOutIsCappedAndCanBeStopped)
 {
     DigitalCircuit c;
