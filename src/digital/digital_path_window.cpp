@@ -17,6 +17,7 @@
 #include "ui/dialog_services.h"
 #include "ui/edit_mode.h"
 #include "ui/frame_state.h"
+#include "ui/preference_values.h"
 #include "document/print_job.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
@@ -125,7 +126,7 @@ void FillList()
     w.entryPath.clear();
     // Continuation lines leave the number column blank: a line that starts with a number
     // begins the next path.
-    const std::vector<std::string> lines = PathListing(w.set, ListWidthInCharacters(list, w.font), PartName);
+    const std::vector<std::string> lines = PathListing(w.set, ListWidthInCharacters(list, w.font), PartName, PreferenceSettings().pathDelayFormat);
     std::vector<int> shown;
     for (std::size_t i = 0; i < w.set.paths.size(); ++i)
         if (!w.set.paths[i].empty() && w.set.paths[i][0] >= 0) shown.push_back(static_cast<int>(i));
@@ -421,6 +422,11 @@ void ClosePathWindow()
     w.circuit = nullptr;
     RefreshToolButtonStates();
     GrayFrameMenus(false);
+}
+
+void ClosePathWindowOf(const WindowRecord* record)
+{
+    if (record && Paths().window && Paths().circuit == record) ClosePathWindow();
 }
 
 void ResetPathWindowForTests()

@@ -27,6 +27,8 @@ win::HWND PathWindow();
 // Highlights the path shown on the list entry in the schematic (as selecting it does).
 void HighlightPathEntry(int entry);
 void ClosePathWindow();
+// Closes the dialog when it lists the paths of this circuit window, which is going away.
+void ClosePathWindowOf(const WindowRecord* record);
 void ResetPathWindowForTests();
 
 }  // namespace kq5

@@ -158,7 +158,7 @@ DigitalPathDelay PathDelay(const std::vector<int>& path)
 }
 
 std::vector<std::string> PathListing(const DigitalPathSet& set, std::size_t width,
-                                     const std::function<std::string(int)>& name)
+                                     const std::function<std::string(int)>& name, std::string_view format)
 {
     const std::string numberColumn(5, ' ');
     const std::string delayColumn(20, ' ');
@@ -170,7 +170,7 @@ std::vector<std::string> PathListing(const DigitalPathSet& set, std::size_t widt
         const DigitalPathDelay delay = PathDelay(path);
         char head[64];
         std::snprintf(head, sizeof head, "%4.4d %8s  %8s  ", static_cast<int>(i),
-                      FormatNumber(delay.lh, "-1", 0).c_str(), FormatNumber(delay.hl, "-1", 0).c_str());
+                      FormatNumber(delay.lh, format, 0).c_str(), FormatNumber(delay.hl, format, 0).c_str());
         std::string line = head;
         const std::size_t lead = line.size();
         bool first = true;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kq5 {
@@ -29,9 +30,10 @@ struct DigitalPathDelay {
 DigitalPathDelay PathDelay(const std::vector<int>& path);
 
 // The listing: a header and one line per path (continued on further lines past `width`
-// characters). Part names come from `name` (device number → text).
+// characters), the delays written in the number format `format` (the "Schematic Path Delays"
+// preference). Part names come from `name` (device number → text).
 std::vector<std::string> PathListing(const DigitalPathSet& set, std::size_t width,
-                                     const std::function<std::string(int)>& name);
+                                     const std::function<std::string(int)>& name, std::string_view format);
 
 // The set-up of the delays for the path window: a digital time scale of a 1 us run.
 void PreparePathDelays();

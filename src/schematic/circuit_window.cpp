@@ -18,6 +18,7 @@
 #include "analog/run_windows.h"
 #include "core/char_classes.h"
 #include "core/message_reporter.h"
+#include "digital/digital_path_window.h"
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "results/curve_record.h"
@@ -263,6 +264,8 @@ void DestroyDocumentWindow(win::HWND hwnd)
     // The analysis of this circuit ends first: its windows (plots, 3-D plots, histograms) hold
     // records that live in the circuit's document.
     if (record && RunControl().circuitWindow == record) ExitAnalysis();
+    // The path dialog lists and lights this circuit's parts.
+    ClosePathWindowOf(record);
     FreeDocumentRecord(record);
     // The tool buttons follow the window that is in front now; when this was the last document
     // no window's activation will tell them.

@@ -23,6 +23,7 @@
 #include "platform/window.h"
 #include "schematic/mouse_input.h"
 #include "schematic/schematic_render.h"
+#include "ui/preference_values.h"
 
 namespace kq5::testing {
 namespace {
@@ -154,6 +155,21 @@ TEST_F(PathWindowTest, AllPathsListedHighlightedAndPutBackOnClose)
     EXPECT_EQ(pathPixels(), 0);
     EXPECT_EQ(win::GetMenuState(menu, 0, win::MF_BYPOSITION) & win::MF_GRAYED, 0u);
     EXPECT_EQ(DigitalSimulator().deviceCount, 0);
+}
+
+TEST_F(PathWindowTest, DelaysFollowTheSchematicPathDelaysFormat)
+{
+    WindowRecord* circuit = Open();
+    ASSERT_NE(circuit, nullptr);
+    const std::string saved = PreferenceSettings().pathDelayFormat;
+    // What the Preferences dialog's "Schematic Path Delays" row sets.
+    PreferenceSettings().pathDelayFormat = "2e";
+    RouteCommand(FrameWindow(), 17453, 0);
+    PumpFrameMessages();
+    const std::vector<std::string> lines = Lines();
+    PreferenceSettings().pathDelayFormat = saved;
+    ASSERT_EQ(lines.size(), 3u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[1].substr(0, 26), "0000 1.70e-08  1.90e-08  S") << lines[1];
 }
 
 TEST_F(PathWindowTest, ClickModesAskFromOnePartOrBetweenTwo)

@@ -22,7 +22,7 @@ TEST(DigitalPaths, NoSourcesListOnlyTheHeader)
     ASSERT_EQ(c.Build(), 0);
     DigitalPathSet set;
     ASSERT_EQ(FindDigitalPaths(set, 0, 0, 100), 0);
-    EXPECT_EQ(PathListing(set, 80, Name), (std::vector<std::string>{"No.  LH-Delay  HL-Delay  Path"}));
+    EXPECT_EQ(PathListing(set, 80, Name, "3"), (std::vector<std::string>{"No.  LH-Delay  HL-Delay  Path"}));
 }
 
 TEST(DigitalPaths, FanOutLoopsAndCuts)
@@ -56,12 +56,12 @@ TEST(DigitalPaths, InverterSwapsTheEdgeBeforeItsDelay)
     EXPECT_DOUBLE_EQ(delay.hl, 13e-9);
     DigitalPathSet set;
     ASSERT_EQ(FindDigitalPaths(set, 0, 0, 10), 0);
-    const auto lines = PathListing(set, 36, Name);
+    const auto lines = PathListing(set, 36, Name, "3");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].substr(0, 5), "0000 ");
     EXPECT_EQ(lines[1].substr(lines[1].size() - 8), "U1 U2 U3");
     // A narrow list continues the names on further lines under the path column.
-    const auto narrow = PathListing(set, 28, Name);
+    const auto narrow = PathListing(set, 28, Name, "3");
     ASSERT_EQ(narrow.size(), 4u);
     EXPECT_EQ(narrow[2], std::string(25, ' ') + "U2");
 }
