@@ -146,9 +146,10 @@ win::INT_PTR MonteCarloOptionsDlgProc(win::HWND dialog, win::UINT message, win::
             if (document && kind >= 0) {
                 const bool steppingOff = ApplyOptions(dialog, *document, kind);
                 MarkModified(RunControl().circuitWindow ? RunControl().circuitWindow : CurrentRecord());
-                // The open analysis dropped its stepped cases with the slots: the next run is
-                // the Monte Carlo one, not the old cases with a warning.
-                if (steppingOff) PrepareStepping();
+                // The open analysis drops its stepped cases with the slots: the next run is the
+                // Monte Carlo one, not the old cases with a warning. Runs under way keep their
+                // cases, so that their end puts the stepped values back.
+                if (steppingOff && !RunControl().running) PrepareStepping();
             }
             RememberPlacement(dialog);
             CloseDialog(dialog, 1);
