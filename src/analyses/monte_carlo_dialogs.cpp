@@ -6,6 +6,7 @@
 #include "analyses/monte_carlo.h"
 #include "analyses/monte_carlo_models.h"
 #include "analyses/performance_functions.h"
+#include "analyses/stepping.h"
 #include "ui/color_table.h"
 #include "ui/dialog_services.h"
 #include "core/text_edit.h"
@@ -94,8 +95,10 @@ void ChooseFunction(win::HWND dialog)
     InsertReportWhenFunction(dialog, chosen - 1);
 }
 
-void ApplyOptions(win::HWND dialog, CircuitDocument& document, int kind)
+// Whether the options turned stepping off.
+bool ApplyOptions(win::HWND dialog, CircuitDocument& document, int kind)
 {
+    bool steppingOff = false;
     MonteCarloOptions& options = document.monteCarlo[static_cast<std::size_t>(kind)];
     std::string runs = win::GetDlgItemText(dialog, kEditRuns).substr(0, kRunsTextLength);
     options.runs = Trim(runs);
@@ -108,9 +111,13 @@ void ApplyOptions(win::HWND dialog, CircuitDocument& document, int kind)
     if (win::IsDlgButtonChecked(dialog, kRadioOn)) {
         word |= kMonteCarloOn;
         // Monte Carlo and stepping exclude each other: turning one on turns the other off.
-        for (SteppingSlot& slot : document.stepping) slot.flags &= ~kStepOn;
+        for (SteppingSlot& slot : document.stepping) {
+            steppingOff = steppingOff || (slot.flags & kStepOn) != 0;
+            slot.flags &= ~kStepOn;
+        }
     }
     options.options = word;
+    return steppingOff;
 }
 
 }  // namespace
@@ -137,8 +144,12 @@ win::INT_PTR MonteCarloOptionsDlgProc(win::HWND dialog, win::UINT message, win::
         const int id = win::LOWORD(wParam);
         if (id == win::IDOK) {
             if (document && kind >= 0) {
-                ApplyOptions(dialog, *document, kind);
+                const bool steppingOff = ApplyOptions(dialog, *document, kind);
                 MarkModified(RunControl().circuitWindow ? RunControl().circuitWindow : CurrentRecord());
+                // The open analysis drops its stepped cases with the slots: the next run is the
+                // Monte Carlo one, not the old cases with a warning. Runs under way keep their
+                // cases, so that their end puts the stepped values back.
+                if (steppingOff && !RunControl().running) PrepareStepping();
             }
             RememberPlacement(dialog);
             CloseDialog(dialog, 1);
