@@ -47,10 +47,18 @@ CircuitDocument* RunDocument()
     return CurrentDocument();
 }
 
-// Linear interpolation of (xs, ys) at ascending grid abscissae, each search going on from the
-// interval of the point before. A DSP window that reaches beyond the run (its limits set for a
-// longer run, an AC window from 0) holds the run's end values there: drawn on with the slope of
-// the last step, a sine 8 ms past its end would read 100 V.
+// Whether stored abscissa `stored` comes before grid abscissa `x` along the run. A DC sweep may
+// run downward; its grid then runs downward too.
+bool Before(double stored, double x, bool downward, bool orAt)
+{
+    if (downward) return orAt ? stored >= x : stored > x;
+    return orAt ? stored <= x : stored < x;
+}
+
+// Linear interpolation of (xs, ys) at grid abscissae running the same way as xs, each search
+// going on from the interval of the point before. A DSP window that reaches beyond the run (its
+// limits set for a longer run, an AC window from 0) holds the run's end values there: drawn on
+// with the slope of the last step, a sine 8 ms past its end would read 100 V.
 template <class Read>
 void Resample(const std::vector<double>& xs, Read&& y, const std::vector<double>& grid, std::vector<double>& out)
 {
@@ -62,10 +70,11 @@ void Resample(const std::vector<double>& xs, Read&& y, const std::vector<double>
         return;
     }
     const double lowest = std::min(xs.front(), xs.back()), highest = std::max(xs.front(), xs.back());
+    const bool downward = xs.back() < xs.front();
     std::size_t j = 0;
     for (std::size_t i = 0; i < grid.size(); ++i) {
         const double x = std::clamp(grid[i], lowest, highest);
-        while (j + 2 < m && xs[j + 1] < x) ++j;
+        while (j + 2 < m && Before(xs[j + 1], x, downward, false)) ++j;
         const double x0 = xs[j], x1 = xs[j + 1];
         const double y0 = y(j), y1 = y(j + 1);
         out[i] = x1 == x0 ? y0 : y0 + (y1 - y0) * (x - x0) / (x1 - x0);
@@ -289,9 +298,10 @@ private:
             for (std::size_t j = 0; j < m; ++j) values[j] = GetWaveformValue(store_, slot, first_ + static_cast<int>(j));
             if (curve.digital && axis == kWaveformY) {
                 out.assign(sourceGrid_->size(), values.front());
+                const bool downward = runX_.back() < runX_.front();
                 std::size_t j = 0;
                 for (std::size_t i = 0; i < out.size(); ++i) {
-                    while (j + 1 < m && runX_[j + 1] <= (*sourceGrid_)[i]) ++j;
+                    while (j + 1 < m && Before(runX_[j + 1], (*sourceGrid_)[i], downward, true)) ++j;
                     out[i] = values[j];
                 }
             } else {
