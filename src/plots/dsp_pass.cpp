@@ -183,7 +183,7 @@ private:
             lower = 0.0;
         } else {
             grid.dt = range / n;
-            grid.df = 1.0 / range;
+            grid.df = 1.0 / std::abs(range);  // a downward sweep still has rising frequencies
         }
         DspPass().firstIndex = first_;
         try {

@@ -279,20 +279,25 @@ TEST_F(DspPassTest, ADcSweepUpOrDownTransformsItsStoredPoints)
     for (const char* sweep : {".DC V1 0 1 0.01", ".DC V1 1 0 -0.01"}) {
         const std::string netlist =
             std::string("clip\nV1 1 0 DC 0\nR1 1 2 1K\nD1 2 0 DM\n.MODEL DM D\n") + sweep + "\n.PRINT DC V(2)\n.END\n";
-        ASSERT_EQ(Run(netlist, {Row("T", "HARM(V(2))", '1'), Row("T", "V(2)", '2')}, {}, "d.cir", kAnalysisDc), 0)
+        ASSERT_EQ(Run(netlist, {Row("T", "HARM(V(2))", '1'), Row("T", "V(2)", '2'), Row("T", "AC(V(2))", '3')}, {}, "d.cir",
+                      kAnalysisDc),
+                  0)
             << Messages();
         const int n = DspPass().grid.n;
         ASSERT_EQ(n, 128) << sweep;
-        double sum = 0.0;
+        EXPECT_DOUBLE_EQ(DspPass().grid.df, 1.0) << sweep;
+        double sum = 0.0, squares = 0.0;
         for (int i = 0; i < n; ++i) {
             const double v1 = GetWaveformValue(record_->plot->store, 0, i), v2 = Value(1, kWaveformY, i);
             sum += v2;
+            squares += v2 * v2;
             EXPECT_LE(v2, v1 + 1e-9) << sweep << " at " << v1;
             if (v1 > 0.8) {
                 EXPECT_NEAR(v2, 0.62, 0.03) << sweep << " at " << v1;  // the diode conducts
             }
         }
         EXPECT_NEAR(Value(0, kWaveformY, 0), sum / n, 1e-4) << sweep;
+        EXPECT_NEAR(Value(2, kWaveformY, 0), squares / n, 1e-4) << sweep;  // the energy at lag 0, dt = 1 / n
     }
 }
 
