@@ -22,6 +22,7 @@
 #include "platform/system.h"
 #include "platform/win_messages.h"
 #include "results/curve_record.h"
+#include "results/limits_row.h"
 #include "document/editor_services.h"
 
 namespace kq5::testing {
@@ -427,6 +428,49 @@ TEST_F(Graph3DTest, ScreenshotsOfRainbowSurfaceAndContourMap)
     win::UpdateWindow(window->window);
     Shoot("graph3d_contour");
     EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
+// An AC run over a decade-stepped resistor: frequency and R1 both on logarithmic axes. Seen from
+// above (key C), R1's labels stand clear of the map beside its right edge, not half under it.
+TEST_F(Graph3DTest, ScalesOfLogarithmicAxesStandOutsideTheContourMap)
+{
+    PutCircuit("RC AC\nV1 1 0 AC 1\nR1 1 2 1K\nC1 2 0 0.1U\n.AC DEC 20 10 1MEG\n.PRINT AC V(2)\n.END\n", "rc3d.cir");
+    StepComponent(0, "R1", "100", "100K", "10");
+    Document().stepping[0].flags = kStepOn | kStepComponent | kStepLog;
+    ASSERT_EQ(RunAnalysisCommand(record_, 1), 0);
+    LimitsRow row;
+    row.xExpression = "F";
+    row.yExpression = "DB(V(2))";
+    row.xRange = "1MEG,10";
+    row.yRange = "Auto";
+    row.plotGroup = '1';
+    row.options = kLimitsLinearY;
+    Document().limitsRows[1] = {row};
+    ASSERT_EQ(RunAnalysisTimed(1), 0);
+    Pump();
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    ASSERT_TRUE(plot.surface.HasGrid());
+    EXPECT_EQ(plot.surface.linear[0], 0);
+    EXPECT_EQ(plot.surface.linear[2], 0);
+    win::SetWindowPos(window->window, win::HWND_TOP, 0, 0, 800, 600, win::SWP_NOZORDER);
+    win::SendMessage(window->window, win::WM_KEYDOWN, 'C', 0);
+    ASSERT_EQ(plot.contour, 1);
+    win::UpdateWindow(window->window);
+    Shoot("graph3d_log_contour");
+    Graph3DView view;
+    ASSERT_TRUE(CurrentGraph3DView(window, view));
+    for (double r : {1e3, 1e4}) {
+        win::POINT edge = ProjectGraph3DPoint(view, 1e6, plot.surface.axisMin[1], r);
+        win::ClientToScreen(window->window, &edge);
+        int firstText = -1;
+        for (int x = edge.x + 1; x < edge.x + 80 && firstText < 0; ++x)
+            for (int y = edge.y - 12; y <= edge.y + 12; ++y)
+                if (win::ScreenPixel(x, y) == win::RGB(0, 0, 255)) firstText = x;
+        ASSERT_GE(firstText, 0) << "no label beside the map at R1 = " << r;
+        EXPECT_GE(firstText - edge.x, 3) << "the label at R1 = " << r << " starts under the map";
+    }
 }
 
 TEST_F(Graph3DTest, PrintingAPlotPutsItsSurfaceOnTheSheet)
