@@ -19,6 +19,7 @@
 #include "document/circuit_document.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
+#include "plots/plot_setup.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
 
@@ -434,11 +435,22 @@ int CheckDspPointCount()
 {
     const DspSettings* settings = DspSettingsOf(RunDocument(), Analysis().analysisKind);
     if (!settings || settings->on == 0) return 0;
+    const int kind = Analysis().analysisKind;
     int error = 0;
     const double value = EvalNumberOrExpression(settings->nPts, error);
     const double whole = std::trunc(value);
-    if (!error && IsPowerOfTwo(static_cast<long long>(whole)) && whole >= kDspMinPoints && whole <= kDspMaxPoints) return 0;
-    ReportMessage("E", kMsgFftPointCount);
+    if (error || !IsPowerOfTwo(static_cast<long long>(whole)) || whole < kDspMinPoints || whole > kDspMaxPoints) {
+        ReportMessage("E", kMsgFftPointCount);
+    } else {
+        // The window must hold something: a transient window runs forward in time, an AC window
+        // from 0 up to a frequency above it; a DC window may run either way, as its sweep does.
+        const double upper = EvalNumberOrExpression(settings->max, error);
+        const double lower = error || kind == kAnalysisAc ? 0.0 : EvalNumberOrExpression(settings->min, error);
+        if (!error && std::isfinite(upper) && std::isfinite(lower) && upper != lower &&
+            (kind == kAnalysisDc || upper > lower))
+            return 0;
+        if (!error) ReportMessage("E", kMsgIllegalRange);
+    }
     win::PostMessage(AppFrameWindow(), win::WM_COMMAND, kCmdDspParameters, 0);
     RunControl().failureReported = 1;
     return kMsgAlreadyReported;

@@ -301,22 +301,37 @@ TEST_F(DspPassTest, ADcSweepUpOrDownTransformsItsStoredPoints)
     }
 }
 
+// A point count that is not a power of two, or a window that holds nothing (its upper limit not
+// above its lower one in a transient run, or an AC window up to 0 Hz), stops the run before it
+// starts and asks for the parameters again.
 TEST_F(DspPassTest, APointCountThatIsNotAPowerOfTwoStopsTheRunAndAsksAgain)
 {
-    const DspSettings dsp = DspOn("8m", "0", "1000");
-    EXPECT_NE(Run(kSine, {Row("F", "FFT(V(1))", '1')}, dsp), 0);
-    ASSERT_FALSE(win::MessageBoxLog().empty());
-    EXPECT_NE(win::MessageBoxLog().front().text.find("must be a power of 2"), std::string::npos);
-    win::MSG m{};
-    bool asked = false;
-    for (int i = 0; i < 1000 && win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE); ++i) {
-        if (m.message == win::WM_COMMAND && m.wParam == 17154) {
-            asked = true;
-            continue;  // not shown: the test has no frame to show it in
+    struct Case {
+        DspSettings dsp;
+        int kind;
+        const char* message;
+    };
+    const char ac[] = "ac\nV1 1 0 AC 1\nR1 1 0 1K\n.AC DEC 10 1 1MEG\n.PRINT AC V(1)\n.END\n";
+    for (const Case& c : {Case{DspOn("8m", "0", "1000"), kAnalysisTransient, "must be a power of 2"},
+                          Case{DspOn("2m", "3m", "1024"), kAnalysisTransient, "Illegal range."},
+                          Case{DspOn("2m", "2m", "1024"), kAnalysisTransient, "Illegal range."},
+                          Case{DspOn("0", "1K", "1024"), kAnalysisAc, "Illegal range."}}) {
+        const bool isAc = c.kind == kAnalysisAc;
+        EXPECT_NE(Run(isAc ? ac : kSine, {Row(isAc ? "T" : "F", "FFT(V(1))", '1')}, c.dsp, "d.cir", c.kind), 0) << c.message;
+        ASSERT_FALSE(win::MessageBoxLog().empty()) << c.message;
+        EXPECT_NE(win::MessageBoxLog().front().text.find(c.message), std::string::npos) << win::MessageBoxLog().front().text;
+        win::MSG m{};
+        bool asked = false;
+        for (int i = 0; i < 1000 && win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE); ++i) {
+            if (m.message == win::WM_COMMAND && m.wParam == 17154) {
+                asked = true;
+                continue;  // not shown: the test has no frame to show it in
+            }
+            win::DispatchMessage(&m);
         }
-        win::DispatchMessage(&m);
+        EXPECT_TRUE(asked) << c.message;
+        ExitAnalysis();
     }
-    EXPECT_TRUE(asked);
 }
 
 }  // namespace
