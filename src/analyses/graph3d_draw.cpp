@@ -344,7 +344,10 @@ void DrawIsolines(Graph3DPlot& plot, win::HDC dc, const Graph3DView& view)
     win::SetTextColor(dc, LineColor(plot, dc, plot.wireGridColor));
     const int columns = static_cast<int>(s.xGrid.size()) - 1;
     const int rows = static_cast<int>(s.zGrid.size()) - 1;
-    for (double level = yMin + d; level <= yMax; level += d) {
+    // Levels counted, not summed: a range of a few last bits gives a step that adding to yMin
+    // leaves yMin, and the loop would never end.
+    for (int i = 1; i <= 5 && yMin + i * d <= yMax; ++i) {
+        const double level = yMin + i * d;
         bool labelled = false;
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < columns; ++c) {

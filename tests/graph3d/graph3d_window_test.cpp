@@ -473,6 +473,38 @@ TEST_F(Graph3DTest, ScalesOfLogarithmicAxesStandOutsideTheContourMap)
     }
 }
 
+// A quantity the runs leave unchanged but for rounding (here a last-bit difference) still gets
+// its contour map with isolines, and the window does not hang drawing them.
+TEST_F(Graph3DTest, AContourOfAnAlmostFlatSurfaceIsDrawn)
+{
+    PutCircuit(kSteppedRc, "rc3d.cir");
+    StepComponent(0, "R1", "1K", "5K", "1K");
+    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
+    LimitsRow row;
+    row.xExpression = "T";
+    row.yExpression = "1+V(2)*2E-16";
+    row.xRange = "5M,0";
+    row.yRange = "Auto";
+    row.plotGroup = '1';
+    row.options = kLimitsLinearX | kLimitsLinearY;
+    Document().limitsRows[0] = {row};
+    ASSERT_EQ(RunAnalysisTimed(0), 0);
+    Pump();
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    ASSERT_TRUE(plot.surface.HasGrid());
+    ASSERT_GT(plot.surface.dataMax[1], plot.surface.dataMin[1]);
+    ASSERT_EQ(plot.isolines, 1);
+    win::SetWindowPos(window->window, win::HWND_TOP, 0, 0, 800, 600, win::SWP_NOZORDER);
+    win::SendMessage(window->window, win::WM_KEYDOWN, 'C', 0);
+    ASSERT_EQ(plot.contour, 1);
+    win::UpdateWindow(window->window);
+    Shoot("graph3d_flat_contour");
+    Graph3DView view;
+    EXPECT_TRUE(CurrentGraph3DView(window, view));
+}
+
 TEST_F(Graph3DTest, PrintingAPlotPutsItsSurfaceOnTheSheet)
 {
     RequirePoppler();
