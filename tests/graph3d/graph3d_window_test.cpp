@@ -430,6 +430,32 @@ TEST_F(Graph3DTest, ScreenshotsOfRainbowSurfaceAndContourMap)
     EXPECT_TRUE(win::MessageBoxLog().empty());
 }
 
+// The analysis's one plotted row, its Y range automatic.
+LimitsRow PlottedRow(const char* x, const char* y, const char* xRange, std::uint16_t options)
+{
+    LimitsRow row;
+    row.xExpression = x;
+    row.yExpression = y;
+    row.xRange = xRange;
+    row.yRange = "Auto";
+    row.plotGroup = '1';
+    row.options = options;
+    return row;
+}
+
+// The window at 800 x 600, turned to the contour view by its key C, drawn and shot.
+void ShowContour(WindowRecord* window, const char* shot)
+{
+    win::SetWindowPos(window->window, win::HWND_TOP, 0, 0, 800, 600, win::SWP_NOZORDER);
+    win::SendMessage(window->window, win::WM_KEYDOWN, 'C', 0);
+    ASSERT_EQ(Graph3DPlotOfWindow(window)->contour, 1);
+    win::UpdateWindow(window->window);
+    win::MSG msg;
+    while (win::PeekMessage(&msg, nullptr, 0, 0, win::PM_REMOVE)) win::DispatchMessage(&msg);
+    win::CurrentBackend().Present(true);
+    SaveScreen(shot);
+}
+
 // An AC run over a decade-stepped resistor: frequency and R1 both on logarithmic axes. Seen from
 // above (key C), R1's labels stand clear of the map beside its right edge, not half under it.
 TEST_F(Graph3DTest, ScalesOfLogarithmicAxesStandOutsideTheContourMap)
@@ -438,14 +464,7 @@ TEST_F(Graph3DTest, ScalesOfLogarithmicAxesStandOutsideTheContourMap)
     StepComponent(0, "R1", "100", "100K", "10");
     Document().stepping[0].flags = kStepOn | kStepComponent | kStepLog;
     ASSERT_EQ(RunAnalysisCommand(record_, 1), 0);
-    LimitsRow row;
-    row.xExpression = "F";
-    row.yExpression = "DB(V(2))";
-    row.xRange = "1MEG,10";
-    row.yRange = "Auto";
-    row.plotGroup = '1';
-    row.options = kLimitsLinearY;
-    Document().limitsRows[1] = {row};
+    Document().limitsRows[1] = {PlottedRow("F", "DB(V(2))", "1MEG,10", kLimitsLinearY)};
     ASSERT_EQ(RunAnalysisTimed(1), 0);
     Pump();
     WindowRecord* window = AddPlot();
@@ -454,11 +473,7 @@ TEST_F(Graph3DTest, ScalesOfLogarithmicAxesStandOutsideTheContourMap)
     ASSERT_TRUE(plot.surface.HasGrid());
     EXPECT_EQ(plot.surface.linear[0], 0);
     EXPECT_EQ(plot.surface.linear[2], 0);
-    win::SetWindowPos(window->window, win::HWND_TOP, 0, 0, 800, 600, win::SWP_NOZORDER);
-    win::SendMessage(window->window, win::WM_KEYDOWN, 'C', 0);
-    ASSERT_EQ(plot.contour, 1);
-    win::UpdateWindow(window->window);
-    Shoot("graph3d_log_contour");
+    ASSERT_NO_FATAL_FAILURE(ShowContour(window, "graph3d_log_contour"));
     Graph3DView view;
     ASSERT_TRUE(CurrentGraph3DView(window, view));
     for (double r : {1e3, 1e4}) {
@@ -480,14 +495,7 @@ TEST_F(Graph3DTest, AContourOfAnAlmostFlatSurfaceIsDrawn)
     PutCircuit(kSteppedRc, "rc3d.cir");
     StepComponent(0, "R1", "1K", "5K", "1K");
     ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
-    LimitsRow row;
-    row.xExpression = "T";
-    row.yExpression = "1+V(2)*2E-16";
-    row.xRange = "5M,0";
-    row.yRange = "Auto";
-    row.plotGroup = '1';
-    row.options = kLimitsLinearX | kLimitsLinearY;
-    Document().limitsRows[0] = {row};
+    Document().limitsRows[0] = {PlottedRow("T", "1+V(2)*2E-16", "5M,0", kLimitsLinearX | kLimitsLinearY)};
     ASSERT_EQ(RunAnalysisTimed(0), 0);
     Pump();
     WindowRecord* window = AddPlot();
@@ -496,11 +504,7 @@ TEST_F(Graph3DTest, AContourOfAnAlmostFlatSurfaceIsDrawn)
     ASSERT_TRUE(plot.surface.HasGrid());
     ASSERT_GT(plot.surface.dataMax[1], plot.surface.dataMin[1]);
     ASSERT_EQ(plot.isolines, 1);
-    win::SetWindowPos(window->window, win::HWND_TOP, 0, 0, 800, 600, win::SWP_NOZORDER);
-    win::SendMessage(window->window, win::WM_KEYDOWN, 'C', 0);
-    ASSERT_EQ(plot.contour, 1);
-    win::UpdateWindow(window->window);
-    Shoot("graph3d_flat_contour");
+    ASSERT_NO_FATAL_FAILURE(ShowContour(window, "graph3d_flat_contour"));
     Graph3DView view;
     EXPECT_TRUE(CurrentGraph3DView(window, view));
 }
