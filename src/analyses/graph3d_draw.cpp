@@ -163,7 +163,12 @@ std::vector<ScaleText> LayOutScales(Graph3DPlot& plot, win::HDC dc, const Graph3
         lo[i] = axes.min[static_cast<std::size_t>(i)];
         hi[i] = axes.max[static_cast<std::size_t>(i)];
     }
-    const win::POINT c = ProjectGraph3DPoint(view, (lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2);
+    // The middle of each axis as drawn: on a logarithmic axis the geometric mean of its ends
+    // (their plain mean lies next to the top end, and labels pushed away from it go inward).
+    double mid[3];
+    for (int i = 0; i < 3; ++i)
+        mid[i] = Graph3DAxisIsLog(axes, i) ? std::sqrt(lo[i] * hi[i]) : (lo[i] + hi[i]) / 2;
+    const win::POINT c = ProjectGraph3DPoint(view, mid[0], mid[1], mid[2]);
     // A label that would cover one already placed (two axes meeting at a corner: the end of one
     // scale and the start of the next) moves further out until it stands clear, so that every
     // scale keeps both its ends.
@@ -208,14 +213,14 @@ std::vector<ScaleText> LayOutScales(Graph3DPlot& plot, win::HDC dc, const Graph3
         bool have = false;
         for (double uv : {lo[u], hi[u]}) {
             for (double wv : {lo[w], hi[w]}) {
-                Point3 mid{};
-                mid.v[axis] = (lo[axis] + hi[axis]) / 2;
-                mid.v[u] = uv;
-                mid.v[w] = wv;
-                const win::POINT p = Project(view, mid);
+                Point3 edge{};
+                edge.v[axis] = mid[axis];
+                edge.v[u] = uv;
+                edge.v[w] = wv;
+                const win::POINT p = Project(view, edge);
                 const double score = wy * p.y + wx * p.x;
                 if (!have || score > bestScore + 1.0) {
-                    best = mid;
+                    best = edge;
                     bestScore = score;
                     have = true;
                 }
@@ -339,7 +344,10 @@ void DrawIsolines(Graph3DPlot& plot, win::HDC dc, const Graph3DView& view)
     win::SetTextColor(dc, LineColor(plot, dc, plot.wireGridColor));
     const int columns = static_cast<int>(s.xGrid.size()) - 1;
     const int rows = static_cast<int>(s.zGrid.size()) - 1;
-    for (double level = yMin + d; level <= yMax; level += d) {
+    // Levels counted, not summed: a range of a few last bits gives a step that adding to yMin
+    // leaves yMin, and the loop would never end.
+    for (int i = 1; i <= 5 && yMin + i * d <= yMax; ++i) {
+        const double level = yMin + i * d;
         bool labelled = false;
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < columns; ++c) {

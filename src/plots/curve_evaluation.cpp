@@ -127,6 +127,10 @@ int EvaluateCurveExpressions(WindowRecord* window)
             CurveRecord& curve = *plot->curves[static_cast<std::size_t>(i)];
             if (axis == kWaveformY && !curve.imports.empty()) InterpolateImports(window, curve, CurrentSweepValue());
             CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
+            // The operands of a Fourier function are kept per stored point: a point evaluated
+            // and then refused (a DC sweep step that changed too much) is taken again in its
+            // place.
+            if (e.spectral) e.spectral->pointIndex = std::max(CountRunPoints(plot->store, curve) + 1, 0);
             std::complex<double> value;
             if (ReadLoneVariable(e, value)) {
                 math.pendingError = 0;

@@ -179,7 +179,7 @@ int PowerOrCorrelation(const DspGrid& grid, int code, DspArray x, DspArray y)
     double s = grid.dt * grid.dt;
     if (code == kOpCc || code == kOpAc) {
         if (int rc = Transform(grid, x, kFftInverse)) return rc;
-        s = grid.dt;
+        s = std::abs(grid.dt);  // a DC sweep may run downward: its step is negative
     }
     Scale(x, s, n);
     return 0;
@@ -197,7 +197,7 @@ int ApplyDspFunction(const DspGrid& grid, int code, DspArray a, DspArray b, std:
     case kOpPsd: {
         // Power per hertz: the auto power spread over the frequency step 1 / (N dt).
         if (int rc = PowerOrCorrelation(grid, kOpAs, a, b)) return rc;
-        const double span = static_cast<double>(grid.n) * grid.dt;
+        const double span = static_cast<double>(grid.n) * std::abs(grid.dt);
         if (span > 0.0) Scale(a, 1.0 / span, n);
         return 0;
     }

@@ -19,6 +19,7 @@
 #include "document/circuit_document.h"
 #include "platform/message.h"
 #include "platform/win_messages.h"
+#include "plots/plot_setup.h"
 #include "results/curve_record.h"
 #include "results/waveform_store.h"
 
@@ -47,10 +48,18 @@ CircuitDocument* RunDocument()
     return CurrentDocument();
 }
 
-// Linear interpolation of (xs, ys) at ascending grid abscissae, each search going on from the
-// interval of the point before. A DSP window that reaches beyond the run (its limits set for a
-// longer run, an AC window from 0) holds the run's end values there: drawn on with the slope of
-// the last step, a sine 8 ms past its end would read 100 V.
+// Whether stored abscissa `stored` comes before grid abscissa `x` along the run. A DC sweep may
+// run downward; its grid then runs downward too.
+bool Before(double stored, double x, bool downward, bool orAt)
+{
+    if (downward) return orAt ? stored >= x : stored > x;
+    return orAt ? stored <= x : stored < x;
+}
+
+// Linear interpolation of (xs, ys) at grid abscissae running the same way as xs, each search
+// going on from the interval of the point before. A DSP window that reaches beyond the run (its
+// limits set for a longer run, an AC window from 0) holds the run's end values there: drawn on
+// with the slope of the last step, a sine 8 ms past its end would read 100 V.
 template <class Read>
 void Resample(const std::vector<double>& xs, Read&& y, const std::vector<double>& grid, std::vector<double>& out)
 {
@@ -62,10 +71,11 @@ void Resample(const std::vector<double>& xs, Read&& y, const std::vector<double>
         return;
     }
     const double lowest = std::min(xs.front(), xs.back()), highest = std::max(xs.front(), xs.back());
+    const bool downward = xs.back() < xs.front();
     std::size_t j = 0;
     for (std::size_t i = 0; i < grid.size(); ++i) {
         const double x = std::clamp(grid[i], lowest, highest);
-        while (j + 2 < m && xs[j + 1] < x) ++j;
+        while (j + 2 < m && Before(xs[j + 1], x, downward, false)) ++j;
         const double x0 = xs[j], x1 = xs[j + 1];
         const double y0 = y(j), y1 = y(j + 1);
         out[i] = x1 == x0 ? y0 : y0 + (y1 - y0) * (x - x0) / (x1 - x0);
@@ -174,7 +184,7 @@ private:
             lower = 0.0;
         } else {
             grid.dt = range / n;
-            grid.df = 1.0 / range;
+            grid.df = 1.0 / std::abs(range);  // a downward sweep still has rising frequencies
         }
         DspPass().firstIndex = first_;
         try {
@@ -289,9 +299,10 @@ private:
             for (std::size_t j = 0; j < m; ++j) values[j] = GetWaveformValue(store_, slot, first_ + static_cast<int>(j));
             if (curve.digital && axis == kWaveformY) {
                 out.assign(sourceGrid_->size(), values.front());
+                const bool downward = runX_.back() < runX_.front();
                 std::size_t j = 0;
                 for (std::size_t i = 0; i < out.size(); ++i) {
-                    while (j + 1 < m && runX_[j + 1] <= (*sourceGrid_)[i]) ++j;
+                    while (j + 1 < m && Before(runX_[j + 1], (*sourceGrid_)[i], downward, true)) ++j;
                     out[i] = values[j];
                 }
             } else {
@@ -424,11 +435,22 @@ int CheckDspPointCount()
 {
     const DspSettings* settings = DspSettingsOf(RunDocument(), Analysis().analysisKind);
     if (!settings || settings->on == 0) return 0;
+    const int kind = Analysis().analysisKind;
     int error = 0;
     const double value = EvalNumberOrExpression(settings->nPts, error);
     const double whole = std::trunc(value);
-    if (!error && IsPowerOfTwo(static_cast<long long>(whole)) && whole >= kDspMinPoints && whole <= kDspMaxPoints) return 0;
-    ReportMessage("E", kMsgFftPointCount);
+    if (error || !IsPowerOfTwo(static_cast<long long>(whole)) || whole < kDspMinPoints || whole > kDspMaxPoints) {
+        ReportMessage("E", kMsgFftPointCount);
+    } else {
+        // The window must hold something: a transient window runs forward in time, an AC window
+        // from 0 up to a frequency above it; a DC window may run either way, as its sweep does.
+        const double upper = EvalNumberOrExpression(settings->max, error);
+        const double lower = error || kind == kAnalysisAc ? 0.0 : EvalNumberOrExpression(settings->min, error);
+        if (!error && std::isfinite(upper) && std::isfinite(lower) && upper != lower &&
+            (kind == kAnalysisDc || upper > lower))
+            return 0;
+        if (!error) ReportMessage("E", kMsgIllegalRange);
+    }
     win::PostMessage(AppFrameWindow(), win::WM_COMMAND, kCmdDspParameters, 0);
     RunControl().failureReported = 1;
     return kMsgAlreadyReported;

@@ -271,22 +271,67 @@ TEST_F(DspPassTest, ADcSweepTakesItsOwnDspParameters)
     EXPECT_EQ(Curve(0).lastPointIndex, 255);
 }
 
+// A diode clipper swept up and down: the sweep's step control refuses steps, and the samples of
+// the transform belong to the stored points all the same (bin 0 of HARM is the curve's mean);
+// the plain curve of the downward sweep keeps its values on the grid.
+TEST_F(DspPassTest, ADcSweepUpOrDownTransformsItsStoredPoints)
+{
+    for (const char* sweep : {".DC V1 0 1 0.01", ".DC V1 1 0 -0.01"}) {
+        const std::string netlist =
+            std::string("clip\nV1 1 0 DC 0\nR1 1 2 1K\nD1 2 0 DM\n.MODEL DM D\n") + sweep + "\n.PRINT DC V(2)\n.END\n";
+        ASSERT_EQ(Run(netlist, {Row("T", "HARM(V(2))", '1'), Row("T", "V(2)", '2'), Row("T", "AC(V(2))", '3')}, {}, "d.cir",
+                      kAnalysisDc),
+                  0)
+            << Messages();
+        const int n = DspPass().grid.n;
+        ASSERT_EQ(n, 128) << sweep;
+        EXPECT_DOUBLE_EQ(DspPass().grid.df, 1.0) << sweep;
+        double sum = 0.0, squares = 0.0;
+        for (int i = 0; i < n; ++i) {
+            const double v1 = GetWaveformValue(record_->plot->store, 0, i), v2 = Value(1, kWaveformY, i);
+            sum += v2;
+            squares += v2 * v2;
+            EXPECT_LE(v2, v1 + 1e-9) << sweep << " at " << v1;
+            if (v1 > 0.8) {
+                EXPECT_NEAR(v2, 0.62, 0.03) << sweep << " at " << v1;  // the diode conducts
+            }
+        }
+        EXPECT_NEAR(Value(0, kWaveformY, 0), sum / n, 1e-4) << sweep;
+        EXPECT_NEAR(Value(2, kWaveformY, 0), squares / n, 1e-4) << sweep;  // the energy at lag 0, dt = 1 / n
+    }
+}
+
+// A point count that is not a power of two, or a window that holds nothing (its upper limit not
+// above its lower one in a transient run, or an AC window up to 0 Hz), stops the run before it
+// starts and asks for the parameters again.
 TEST_F(DspPassTest, APointCountThatIsNotAPowerOfTwoStopsTheRunAndAsksAgain)
 {
-    const DspSettings dsp = DspOn("8m", "0", "1000");
-    EXPECT_NE(Run(kSine, {Row("F", "FFT(V(1))", '1')}, dsp), 0);
-    ASSERT_FALSE(win::MessageBoxLog().empty());
-    EXPECT_NE(win::MessageBoxLog().front().text.find("must be a power of 2"), std::string::npos);
-    win::MSG m{};
-    bool asked = false;
-    for (int i = 0; i < 1000 && win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE); ++i) {
-        if (m.message == win::WM_COMMAND && m.wParam == 17154) {
-            asked = true;
-            continue;  // not shown: the test has no frame to show it in
+    struct Case {
+        DspSettings dsp;
+        int kind;
+        const char* message;
+    };
+    const char ac[] = "ac\nV1 1 0 AC 1\nR1 1 0 1K\n.AC DEC 10 1 1MEG\n.PRINT AC V(1)\n.END\n";
+    for (const Case& c : {Case{DspOn("8m", "0", "1000"), kAnalysisTransient, "must be a power of 2"},
+                          Case{DspOn("2m", "3m", "1024"), kAnalysisTransient, "Illegal range."},
+                          Case{DspOn("2m", "2m", "1024"), kAnalysisTransient, "Illegal range."},
+                          Case{DspOn("0", "1K", "1024"), kAnalysisAc, "Illegal range."}}) {
+        const bool isAc = c.kind == kAnalysisAc;
+        EXPECT_NE(Run(isAc ? ac : kSine, {Row(isAc ? "T" : "F", "FFT(V(1))", '1')}, c.dsp, "d.cir", c.kind), 0) << c.message;
+        ASSERT_FALSE(win::MessageBoxLog().empty()) << c.message;
+        EXPECT_NE(win::MessageBoxLog().front().text.find(c.message), std::string::npos) << win::MessageBoxLog().front().text;
+        win::MSG m{};
+        bool asked = false;
+        for (int i = 0; i < 1000 && win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE); ++i) {
+            if (m.message == win::WM_COMMAND && m.wParam == 17154) {
+                asked = true;
+                continue;  // not shown: the test has no frame to show it in
+            }
+            win::DispatchMessage(&m);
         }
-        win::DispatchMessage(&m);
+        EXPECT_TRUE(asked) << c.message;
+        ExitAnalysis();
     }
-    EXPECT_TRUE(asked);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "platform/system.h"
 #include "platform/win_messages.h"
 #include "results/curve_record.h"
+#include "results/limits_row.h"
 #include "document/editor_services.h"
 
 namespace kq5::testing {
@@ -427,6 +428,85 @@ TEST_F(Graph3DTest, ScreenshotsOfRainbowSurfaceAndContourMap)
     win::UpdateWindow(window->window);
     Shoot("graph3d_contour");
     EXPECT_TRUE(win::MessageBoxLog().empty());
+}
+
+// The analysis's one plotted row, its Y range automatic.
+LimitsRow PlottedRow(const char* x, const char* y, const char* xRange, std::uint16_t options)
+{
+    LimitsRow row;
+    row.xExpression = x;
+    row.yExpression = y;
+    row.xRange = xRange;
+    row.yRange = "Auto";
+    row.plotGroup = '1';
+    row.options = options;
+    return row;
+}
+
+// The window at 800 x 600, turned to the contour view by its key C, drawn and shot.
+void ShowContour(WindowRecord* window, const char* shot)
+{
+    win::SetWindowPos(window->window, win::HWND_TOP, 0, 0, 800, 600, win::SWP_NOZORDER);
+    win::SendMessage(window->window, win::WM_KEYDOWN, 'C', 0);
+    ASSERT_EQ(Graph3DPlotOfWindow(window)->contour, 1);
+    win::UpdateWindow(window->window);
+    win::MSG msg;
+    while (win::PeekMessage(&msg, nullptr, 0, 0, win::PM_REMOVE)) win::DispatchMessage(&msg);
+    win::CurrentBackend().Present(true);
+    SaveScreen(shot);
+}
+
+// An AC run over a decade-stepped resistor: frequency and R1 both on logarithmic axes. Seen from
+// above (key C), R1's labels stand clear of the map beside its right edge, not half under it.
+TEST_F(Graph3DTest, ScalesOfLogarithmicAxesStandOutsideTheContourMap)
+{
+    PutCircuit("RC AC\nV1 1 0 AC 1\nR1 1 2 1K\nC1 2 0 0.1U\n.AC DEC 20 10 1MEG\n.PRINT AC V(2)\n.END\n", "rc3d.cir");
+    StepComponent(0, "R1", "100", "100K", "10");
+    Document().stepping[0].flags = kStepOn | kStepComponent | kStepLog;
+    ASSERT_EQ(RunAnalysisCommand(record_, 1), 0);
+    Document().limitsRows[1] = {PlottedRow("F", "DB(V(2))", "1MEG,10", kLimitsLinearY)};
+    ASSERT_EQ(RunAnalysisTimed(1), 0);
+    Pump();
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    ASSERT_TRUE(plot.surface.HasGrid());
+    EXPECT_EQ(plot.surface.linear[0], 0);
+    EXPECT_EQ(plot.surface.linear[2], 0);
+    ASSERT_NO_FATAL_FAILURE(ShowContour(window, "graph3d_log_contour"));
+    Graph3DView view;
+    ASSERT_TRUE(CurrentGraph3DView(window, view));
+    for (double r : {1e3, 1e4}) {
+        win::POINT edge = ProjectGraph3DPoint(view, 1e6, plot.surface.axisMin[1], r);
+        win::ClientToScreen(window->window, &edge);
+        int firstText = -1;
+        for (int x = edge.x + 1; x < edge.x + 80 && firstText < 0; ++x)
+            for (int y = edge.y - 12; y <= edge.y + 12; ++y)
+                if (win::ScreenPixel(x, y) == win::RGB(0, 0, 255)) firstText = x;
+        ASSERT_GE(firstText, 0) << "no label beside the map at R1 = " << r;
+        EXPECT_GE(firstText - edge.x, 3) << "the label at R1 = " << r << " starts under the map";
+    }
+}
+
+// A quantity the runs leave unchanged but for rounding (here a last-bit difference) still gets
+// its contour map with isolines, and the window does not hang drawing them.
+TEST_F(Graph3DTest, AContourOfAnAlmostFlatSurfaceIsDrawn)
+{
+    PutCircuit(kSteppedRc, "rc3d.cir");
+    StepComponent(0, "R1", "1K", "5K", "1K");
+    ASSERT_EQ(RunAnalysisCommand(record_, 0), 0);
+    Document().limitsRows[0] = {PlottedRow("T", "1+V(2)*2E-16", "5M,0", kLimitsLinearX | kLimitsLinearY)};
+    ASSERT_EQ(RunAnalysisTimed(0), 0);
+    Pump();
+    WindowRecord* window = AddPlot();
+    ASSERT_NE(window, nullptr);
+    Graph3DPlot& plot = PlotOf(window);
+    ASSERT_TRUE(plot.surface.HasGrid());
+    ASSERT_GT(plot.surface.dataMax[1], plot.surface.dataMin[1]);
+    ASSERT_EQ(plot.isolines, 1);
+    ASSERT_NO_FATAL_FAILURE(ShowContour(window, "graph3d_flat_contour"));
+    Graph3DView view;
+    EXPECT_TRUE(CurrentGraph3DView(window, view));
 }
 
 TEST_F(Graph3DTest, PrintingAPlotPutsItsSurfaceOnTheSheet)
