@@ -17,6 +17,8 @@ PACKAGES=(
   xvfb xauth x11-apps
   # xdotool sends the journeys' mouse and keys as real X input (XTest)
   xdotool
+  # xmodmap gives the journeys' keyboard map keys for letters beyond ASCII before they are typed
+  x11-xserver-utils
   # the independent simulators the reference tests compare with (analog; gate-level logic)
   ngspice
   iverilog

@@ -257,6 +257,14 @@ void Journey::Type(const std::string& text)
     Pause(60);
 }
 
+bool Journey::MapKeysyms(const std::vector<std::string>& keysyms)
+{
+    // Keycode 248 has nothing on it in the X server's own map.
+    std::string line = "keycode 248 =";
+    for (const std::string& k : keysyms) line += " " + k;
+    return RunTool(display_, {"xmodmap", "-e", line}, nullptr);
+}
+
 Shot Journey::Capture(const std::string& pngName)
 {
     Shot shot;

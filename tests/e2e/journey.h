@@ -66,6 +66,10 @@ public:
     // xdotool key names, several separated by blanks: "ctrl+c", "Delete", "F3", "Return alt+f".
     void Key(const std::string& keys);
     void Type(const std::string& text);
+    // Gives the display's keyboard map a key for each X keysym named ("mu", "eacute"), so that
+    // typing them needs no key mapped for the moment: xdotool takes such a mapping back as soon as
+    // the key is up, and a program reading the map a little later finds no letter there.
+    bool MapKeysyms(const std::vector<std::string>& keysyms);
 
     // Waits until two captures 200 ms apart are the same (at most maxSeconds).
     bool Settle(double maxSeconds = 5);

@@ -307,6 +307,7 @@ TEST(TextWindowJourney, RevertShowsTheTextOnDisk)
 TEST(TextWindowJourney, ARemarkTypedWithAMicroSignKeepsIt)
 {
     Journey journey("text_micro_sign");
+    ASSERT_TRUE(journey.MapKeysyms({"mu", "eacute"})) << "xmodmap is missing (Debian package x11-xserver-utils)";
     ASSERT_TRUE(StartWithNetlist(journey, kNetlist)) << journey.Output();
     journey.Click(kFourthLineX, kFourthLineY);
     journey.Key("End");
