@@ -336,7 +336,9 @@ int PrepareGraph3DPlot(Graph3DPlot& plot, PlotRecord& analysisPlot, const Graph3
                 hi = std::max(hi, v);
             }
     if (lo > hi) lo = hi = 0.0;
-    if (lo == hi) hi = lo + 1.0;
+    // A range lost in rounding (heights that differ in their last bits) is as flat as none: its
+    // scale would be stretched past any screen.
+    if (hi - lo <= 1e-12 * std::max(std::fabs(lo), std::fabs(hi))) hi = lo + 1.0;
     s.dataMin[1] = lo;
     s.dataMax[1] = hi;
     if (!(lo > 0.0)) s.linear[1] = 1;
