@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -294,21 +295,29 @@ TEST_F(ImportTest, BlankCommentAndUnorderedLinesLoseNoPoints)
     EXPECT_DOUBLE_EQ((*r.points)[2].x, 2e-6);
 }
 
-// A long capture (two million rows, a scope's deep memory) is read in about the time it takes to
-// parse it; it used to be copied again every thousand rows and took ten times longer.
+// A long capture (a scope's deep memory) is read in about the time it takes to parse it; it used to
+// be copied again every thousand rows, so four times the rows took sixteen times as long. Timing
+// the two lengths against each other keeps the check sound on a loaded or instrumented machine.
 TEST_F(ImportTest, ALongCaptureIsReadWithoutCopyingItOverAndOver)
 {
-    constexpr int kRows = 2000000;
-    std::string table = "TIME V(OUT)\n";
-    table.reserve(static_cast<std::size_t>(kRows) * 12);
-    for (int i = 0; i < kRows; ++i) table += std::to_string(i) + " 1\n";
-    ImportRecord r;
-    r.name = "V(OUT)";
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(Read(table, r), kImportTableRead);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(r.count, kRows);
-    EXPECT_LT(seconds, 4.0);
+    const auto readSeconds = [](int rows) {
+        std::string table = "TIME V(OUT)\n";
+        table.reserve(static_cast<std::size_t>(rows) * 12);
+        for (int i = 0; i < rows; ++i) table += std::to_string(i) + " 1\n";
+        double best = 1e30;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            ImportRecord r;
+            r.name = "V(OUT)";
+            const auto start = std::chrono::steady_clock::now();
+            EXPECT_EQ(Read(table, r), kImportTableRead);
+            best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            EXPECT_EQ(r.count, rows);
+        }
+        return best;
+    };
+    const double shortRead = readSeconds(500000);
+    const double longRead = readSeconds(2000000);
+    EXPECT_LT(longRead, 9.0 * shortRead) << shortRead << " s for 500,000 rows, " << longRead << " s for 2,000,000";
 }
 
 // The DC output of a current sweep heads its X column I(source): a later run imports from it.
