@@ -1,11 +1,13 @@
 #include "app/global_settings.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "ui/dialog_services.h"
 #include "ui/color_dialog.h"
 #include "ui/preference_values.h"
 #include "core/engineering_numbers.h"
+#include "core/message_reporter.h"
 #include "platform/controls.h"
 #include "platform/dialog.h"
 #include "platform/system.h"
@@ -15,6 +17,12 @@
 namespace kq5 {
 
 namespace {
+
+constexpr int kMsgOptionAbove = 11870;
+constexpr int kMsgOptionAtLeast = 11871;
+constexpr int kMsgOptionAboveTo = 11872;
+constexpr int kMsgOptionFromTo = 11873;
+constexpr int kMsgBadValueFollowing = 11897;
 
 std::string Trimmed(std::string text)
 {
@@ -26,6 +34,38 @@ std::string Trimmed(std::string text)
 }
 
 const GlobalOptionRow& Row(int row) { return GlobalOptionsTable()[static_cast<std::size_t>(row)]; }
+
+// Refuses, with a message and the focus on the field, a value the simulator cannot run with: a
+// text that is no number, or a number outside the option's range (WIDTH is clamped where it is
+// applied instead). An empty field stands for the default. True when every field is usable.
+bool OptionFieldsUsable(win::HWND dialog)
+{
+    for (int row = 0; row < kGlobalOptionCount; ++row) {
+        const GlobalOptionRow& r = Row(row);
+        if (r.type == kOptionFlag || r.intValue == &GlobalOptionValues::width) continue;
+        const std::string text = GetOptionControl(dialog, row);
+        if (text.empty()) continue;
+        double value = ParseNumber(text);
+        bool refused = ParseError();
+        if (refused) {
+            ReportMessage("E", kMsgBadValueFollowing, r.name);
+        } else {
+            if (r.type == kOptionInteger) value = std::trunc(value);
+            if (!GlobalOptionInRange(row, value)) {
+                refused = true;
+                // The messages that .OPTIONS gives for the same values.
+                if (std::isinf(r.high)) ReportMessage("E", r.lowInclusive ? kMsgOptionAtLeast : kMsgOptionAbove, r.name, text, r.low);
+                else ReportMessage("E", r.lowInclusive ? kMsgOptionFromTo : kMsgOptionAboveTo, r.name, text, r.low, r.high);
+            }
+        }
+        if (refused) {
+            win::SetFocus(win::GetDlgItem(dialog, r.id));
+            win::SendDlgItemMessage(dialog, r.id, win::EM_SETSEL, 0, -1);
+            return false;
+        }
+    }
+    return true;
+}
 
 win::INT_PTR GlobalSettingsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, win::LPARAM)
 {
@@ -39,6 +79,7 @@ win::INT_PTR GlobalSettingsDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM 
     if (msg != win::WM_COMMAND) return win::FALSE;
     switch (win::LOWORD(wParam)) {
     case win::IDOK:
+        if (!OptionFieldsUsable(dialog)) return win::TRUE;
         for (int row = 0; row < kGlobalOptionCount; ++row)
             g.optionTexts[static_cast<std::size_t>(row)] = GetOptionControl(dialog, row);
         g.method = win::IsDlgButtonChecked(dialog, kGearRadio) ? kMethodGear : kMethodTrap;
@@ -97,6 +138,7 @@ void ApplyOptionTexts()
     }
     options.values.width = std::clamp(options.values.width, 10, 1000);
     options.integrationMethod = g.method;
+    KeepGlobalOptionsAsSettings();
 }
 
 std::string GetOptionControl(win::HWND dialog, int row)

@@ -124,6 +124,13 @@ int RunBatch(const StartupCommandLine& line)
     options.headless = true;
     options.unseen = true;
     win::InitPlatform(options);
+    // A batch job runs with the user's settings as a window session does: the Global Settings
+    // (TNOM, RELTOL, ITL...) and the number formats.
+    InitCharClasses();
+    CreateAppPalette();
+    InitColorTable();
+    RegisterDialogSettingsSections();
+    ReadSettings();
     BatchRunState& batch = BatchRun();
     batch.flags = line.batchFlags;
     batch.printCircuit = line.printCircuit;

@@ -293,8 +293,23 @@ int SetGlobalOptionFromText(int row, std::string_view text)
     return 0;
 }
 
+void KeepGlobalOptionsAsSettings()
+{
+    GlobalOptionsState& o = GlobalOptions();
+    o.settings = o.values;
+    o.settingsMethod = o.integrationMethod;
+    o.settingsGiven = true;
+}
+
 void SetGlobalOptionsToDefaults()
 {
+    GlobalOptionsState& o = GlobalOptions();
+    if (o.settingsGiven) {
+        // A value or METHOD of one circuit's .OPTIONS must not carry over to the next.
+        o.values = o.settings;
+        o.integrationMethod = o.settingsMethod;
+        return;
+    }
     for (int row = 0; row < kGlobalOptionCount; ++row)
         SetGlobalOptionFromText(row, kGlobalOptionsTable[static_cast<std::size_t>(row)].defaultText);
     // The method is a setting too: a METHOD of one circuit's .OPTIONS must not carry over.

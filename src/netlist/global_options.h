@@ -104,6 +104,11 @@ struct GlobalOptionsState {
     std::int32_t numdgt = -1;
     // The integration method in use: the Global Settings' METHOD, overwritten by .OPTIONS.
     std::int32_t integrationMethod = kMethodTrap;
+    // The values and method of the Global Settings, which every circuit build starts from; until
+    // they are given (batch jobs without settings, tests) a build starts from the table defaults.
+    bool settingsGiven = false;
+    GlobalOptionValues settings;
+    std::int32_t settingsMethod = kMethodTrap;
 };
 
 GlobalOptionsState& GlobalOptions();
@@ -118,7 +123,11 @@ bool GlobalOptionInRange(int row, double value);
 // range check: the Global Settings texts go through this and are clamped by their owner.
 int SetGlobalOptionFromText(int row, std::string_view text);
 
-// Every variable from its row's default text, and the integration method back to TRAP.
+// Keeps the option variables and the integration method now in use as the Global Settings.
+void KeepGlobalOptionsAsSettings();
+
+// What a circuit build starts from: every variable and the integration method as the Global
+// Settings give them, or, before any are given, from its row's default text and TRAP.
 void SetGlobalOptionsToDefaults();
 
 // Reads the .OPTIONS/.OPT statements of a list of circuit text objects (CircuitTextObject
