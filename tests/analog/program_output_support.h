@@ -16,11 +16,12 @@ inline std::filesystem::path ProgramPath()
     return std::filesystem::exists(exe) ? exe : std::filesystem::path();
 }
 
-// Runs "kq5 @commandFile" in the directory, its output into run.log there; the exit status.
+// Runs "kq5 @commandFile" in the directory, its output into run.log there; the exit status. The
+// directory is the data root too, so that a settings file beside the program cannot change a run.
 inline int RunProgramOnCommandFile(const std::filesystem::path& directory, const std::string& commandFile)
 {
-    const std::string command = "cd '" + directory.string() + "' && '" + ProgramPath().string() + "' @" +
-                                commandFile + " > run.log 2>&1";
+    const std::string command = "cd '" + directory.string() + "' && '" + ProgramPath().string() + "' /ROOT:'" +
+                                directory.string() + "' @" + commandFile + " > run.log 2>&1";
     return std::system(command.c_str());
 }
 
