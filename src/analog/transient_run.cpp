@@ -285,7 +285,11 @@ int TransientRunCase(WindowRecord* window)
         t.initialStep = std::min(t.initialStep, t.printInterval);
     DeviceRunServices& devices = DeviceServices();
     if (devices.maxSourceTimeStep) t.initialStep = std::min(t.initialStep, devices.maxSourceTimeStep());
-    t.minimumStep = t.initialStep * 1e-18;
+    // Below a hundred-billionth of the largest step a step makes no progress that matters (late
+    // in a long run it does not move the time at all): a run whose steps keep failing stops with
+    // "time step too small" instead of creeping on for ever. ngspice's smallest step is the same.
+    const double largestStep = t.maxStep > 0.0 ? std::min(t.maxStep, t.initialStep) : t.initialStep;
+    t.minimumStep = largestStep * 1e-11;
     s.time = t.tmin;
 
     const bool retrieving = RunControl().runDataMode == kRunDataRetrieve;

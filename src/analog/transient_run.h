@@ -32,7 +32,7 @@ struct TransientRunState {
     int points = 51;
     double printInterval = 0.0;
     double initialStep = 0.0;  // h0 of the case
-    double minimumStep = 0.0;  // h0 * 1e-18
+    double minimumStep = 0.0;  // 1e-11 of the largest step
     int convolutionPoints = 128;
     double convolutionStep = 0.0;
 

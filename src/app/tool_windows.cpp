@@ -519,6 +519,8 @@ void ShowToolWindow(win::HWND frame, int slot)
         for (const std::string& entry : bar.entries)
             win::SendMessage(bar.listBox, win::LB_ADDSTRING, 0, reinterpret_cast<win::LPARAM>(entry.c_str()));
     }
+    // Above the circuit windows, made before it: a click on the bar must reach the bar.
+    win::BringWindowToTop(window);
     win::RECT client;
     win::GetClientRect(frame, &client);
     win::SendMessage(frame, win::WM_SIZE, 0, win::MAKELPARAM(static_cast<win::WORD>(client.right), static_cast<win::WORD>(client.bottom)));

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+
 #include "app/startup.h"
 #include "../core/file_test_support.h"
 #include "analog/analog_state.h"
@@ -348,6 +350,21 @@ TEST_F(BatchTest, EveryAnalysisRefusesATemperatureBelowAbsoluteZero)
         ++refusals;
     EXPECT_EQ(refusals, 3u) << log;
     EXPECT_EQ(log.find("converge"), std::string::npos) << log;
+}
+
+// A comparator fed back on its own RC with no hysteresis chatters at the threshold at any step:
+// the accepted steps shrank without end and the run crept on for ever. It stops with "time step
+// too small" now, as ngspice does on the same circuit.
+TEST_F(BatchTest, ARunWhoseStepsShrinkWithoutEndStopsWithTimeStepTooSmall)
+{
+    ASSERT_FALSE(ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    WriteFile("chatter.cir", "CHATTER\nV1 1 0 PULSE(0 1 1U 1N 1N 50U 100U)\nE1 2 0 VALUE={IF(V(3)>0.5, 0, V(1))}\n"
+                             "R2 2 3 1K\nC2 3 0 1N\n.TRAN 10N 10U\n.END\n");
+    WriteFile("jobs.txt", "chatter.cir /T\n");
+    const std::string command = "cd '" + PathOf("") + "' && timeout 120 '" + ProgramPath().string() + "' @jobs.txt > run.log 2>&1";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_NE(ReadText("jobs.DOC").find("Internal time step too small in transient analysis."), std::string::npos)
+        << ReadText("jobs.DOC");
 }
 
 // Once a batch build is done the items of plain X lines are freed; the calls with parameters

@@ -148,5 +148,25 @@ TEST(FrameJourney, EscapeFromAMenuClearsTheHelpBar)
     EXPECT_TRUE(journey.Running());
 }
 
+// A component palette (Options > Component Palettes > 1, Ctrl+1) floats over the schematic; a
+// click on a name picks that component and the next click on the schematic places it. The palette
+// was drawn over the circuit window but lay beneath it, so the click went to the schematic and
+// nothing was ever picked.
+TEST(FrameJourney, AComponentPickedFromAPaletteIsPlacedWithTheNextClick)
+{
+    Journey journey("palette_pick");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("ctrl+1");
+    journey.Settle();
+    const Shot palette = journey.Capture("palette_shown");
+    journey.Click(137, 178);  // "Capacitor", the second name of the analog palette
+    journey.Settle();
+    journey.Click(592, 476);
+    journey.Settle();
+    const Shot placed = journey.Capture("palette_component_placed");
+    EXPECT_FALSE(placed.SameAs(palette, 540, 420, 660, 540)) << "no component was placed where the schematic was clicked";
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
