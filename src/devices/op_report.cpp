@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <vector>
 
 #include "analog/analog_state.h"
@@ -72,7 +73,6 @@ std::vector<DeviceTable> DeviceTables()
     using J = JfetDevice;
     using M = MosfetDevice;
     using G = GaasfetDevice;
-    auto none = [](const ListNode&) { return 0.0; };
     return {
         {"Diodes",
          kDiodeDeviceList,
@@ -97,7 +97,9 @@ std::vector<DeviceTable> DeviceTables()
           {"CBX    ", Field<B>([](const B& b) { return b.capbx; })},
           {"CJS    ", Field<B>([](const B& b) { return b.capsub; })},
           {"BETAAC ", Field<B>([](const B& b) { return Ratio(b.gm, b.gpi); })},
-          {"FT     ", none}}},
+          {"FT     ", Field<B>([](const B& b) {
+               return b.gm / (2.0 * std::numbers::pi * std::max(b.capbe + b.capbc + b.capbx, 1e-20));
+           })}}},
         {"JFET Devices",
          kJfetDeviceList,
          {{"ID     ", Field<J>([](const J& j) { return j.quantities.id; })},

@@ -1,0 +1,104 @@
+// The operating-point report of the numeric output file, read back from a batch run of the
+// program, against the device values ngspice gives for the same netlist.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <numbers>
+#include <regex>
+#include <sstream>
+
+#include "../analog/program_output_support.h"
+#include "core/engineering_numbers.h"
+#include "reference_support.h"
+
+namespace kq5::reference {
+namespace {
+
+// "@q1[gm] = 3.6e-02" lines of ngspice's log for every name asked, after an operating point.
+std::map<std::string, double> NgspiceDeviceValues(const std::string& netlist, const std::vector<std::string>& names)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kq5_ng_report_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    {
+        std::ofstream out(dir / "circuit.cir");
+        out << netlist << ".control\nop\n";
+        for (const std::string& name : names) out << "print " << name << "\n";
+        out << ".endc\n.end\n";
+    }
+    const std::string command = "cd " + dir.string() + " && ngspice -b circuit.cir 2>&1";
+    std::string log;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe)) log += buffer;
+        ::pclose(pipe);
+    }
+    std::filesystem::remove_all(dir);
+    std::map<std::string, double> values;
+    static const std::regex kLine(R"(^(@\w+\[\w+\])\s*=\s*(\S+))");
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);)
+        if (std::smatch m; std::regex_search(line, m, kLine)) values[m[1].str()] = std::stod(m[2].str());
+    return values;
+}
+
+// The rows of one device table of the report: label -> the values of its devices, left to right.
+std::map<std::string, std::vector<double>> ReportTable(const std::string& text, const std::string& title)
+{
+    std::map<std::string, std::vector<double>> rows;
+    std::istringstream lines(text.substr(std::min(text.find(title), text.size())));
+    std::string line;
+    std::getline(lines, line);  // the title
+    std::getline(lines, line);  // the device names
+    while (std::getline(lines, line) && !line.empty()) {
+        std::istringstream words(line);
+        std::string label;
+        words >> label;
+        for (std::string word; words >> word;) rows[label].push_back(ParseNumber(word));
+    }
+    return rows;
+}
+
+TEST(OperatingPointReportReferenceTest, BipolarRowsIncludingTheTransitFrequency)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is needed for this comparison";
+    ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    const ReferenceCircuit circuit = LoadReferenceCircuit("op_report_bjt");
+
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kq5_ref_report_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "amp.cir") << circuit.ourText;
+    std::ofstream(dir / "jobs.txt") << "amp.cir /T\n";
+    ASSERT_EQ(test::RunProgramOnCommandFile(dir, "jobs.txt"), 0);
+    std::ifstream in(dir / "amp.TNO");
+    const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove_all(dir);
+    const auto rows = ReportTable(output, "Bipolar Junction Transistors");
+
+    for (int k = 0; k < 2; ++k) {
+        const std::string q = "@q" + std::to_string(k + 1);
+        const std::vector<std::string> names = {q + "[gm]", q + "[gpi]", q + "[cpi]", q + "[cmu]", q + "[cbx]"};
+        std::map<std::string, double> ng = NgspiceDeviceValues(circuit.ngText, names);
+        ASSERT_EQ(ng.size(), names.size()) << q;
+        const double ft = ng[q + "[gm]"] / (2.0 * std::numbers::pi * (ng[q + "[cpi]"] + ng[q + "[cmu]"] + ng[q + "[cbx]"]));
+        const std::map<std::string, double> expected = {{"GM", ng[q + "[gm]"]},   {"RPI", 1.0 / ng[q + "[gpi]"]},
+                                                        {"CPI", ng[q + "[cpi]"]},  {"CMU", ng[q + "[cmu]"]},
+                                                        {"CBX", ng[q + "[cbx]"]},  {"FT", ft}};
+        for (const auto& [label, value] : expected) {
+            ASSERT_EQ(rows.count(label), 1u) << label << "\n" << output;
+            ASSERT_EQ(rows.at(label).size(), 2u) << label << "\n" << output;
+            EXPECT_NEAR(rows.at(label)[k], value, 2e-3 * std::abs(value)) << "Q" << k + 1 << " " << label;
+        }
+        std::printf("[reference] Q%d FT: printed %g, ngspice's gm/(2 pi (cpi + cmu + cbx)) %g\n", k + 1,
+                    rows.at("FT")[k], ft);
+    }
+}
+
+}  // namespace
+}  // namespace kq5::reference
