@@ -1,5 +1,5 @@
-// Device models prepared at a run's temperature where a model value leaves the range its
-// equations hold in.
+// Device models at the edges of their bias and temperature ranges: where a branch of the
+// equations changes, or a model value leaves the range the equations hold in.
 #include "devices/model_temperature.h"
 #include "devices/temperature_setup.h"
 #include "reference_support.h"
@@ -23,6 +23,14 @@ TEST_F(ReferenceTest, GaasfetWhoseVbiFallsToVmaxStopsTheRunWithTheModelsMessage)
     // At 60 degrees VBI is still 0.53 V: the run goes on.
     ASSERT_EQ(SetCircuitTemperature(60.0), 0);
     EXPECT_EQ(PrepareModelsAtTemperature(60.0), 0) << LastShownText();
+}
+
+// Without reverse body bias the BSIM1 threshold holds its body potential at PHI, but keeps its
+// body slope: compared with ngspice's level 4.
+TEST_F(ReferenceTest, Bsim1BodyTransconductanceAtZeroBodyBias)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is needed for the BSIM1 comparison";
+    Compare("bsim1_body_at_zero_bias");
 }
 
 }  // namespace
