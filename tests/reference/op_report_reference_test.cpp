@@ -64,21 +64,28 @@ std::map<std::string, std::vector<double>> ReportTable(const std::string& text, 
     return rows;
 }
 
+// The numeric output file of a batch transient run of the program on the circuit.
+std::string ProgramReport(const ReferenceCircuit& circuit)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kq5_ref_report_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "circuit.cir") << circuit.ourText;
+    std::ofstream(dir / "jobs.txt") << "circuit.cir /T\n";
+    EXPECT_EQ(test::RunProgramOnCommandFile(dir, "jobs.txt"), 0);
+    std::ifstream in(dir / "circuit.TNO");
+    const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove_all(dir);
+    return output;
+}
+
 TEST(OperatingPointReportReferenceTest, BipolarRowsIncludingTheTransitFrequency)
 {
     ASSERT_TRUE(NgspiceInstalled()) << "ngspice is needed for this comparison";
     ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
     const ReferenceCircuit circuit = LoadReferenceCircuit("op_report_bjt");
 
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("kq5_ref_report_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "amp.cir") << circuit.ourText;
-    std::ofstream(dir / "jobs.txt") << "amp.cir /T\n";
-    ASSERT_EQ(test::RunProgramOnCommandFile(dir, "jobs.txt"), 0);
-    std::ifstream in(dir / "amp.TNO");
-    const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::filesystem::remove_all(dir);
+    const std::string output = ProgramReport(circuit);
     const auto rows = ReportTable(output, "Bipolar Junction Transistors");
 
     for (int k = 0; k < 2; ++k) {
@@ -97,6 +104,30 @@ TEST(OperatingPointReportReferenceTest, BipolarRowsIncludingTheTransitFrequency)
         }
         std::printf("[reference] Q%d FT: printed %g, ngspice's gm/(2 pi (cpi + cmu + cbx)) %g\n", k + 1,
                     rows.at("FT")[k], ft);
+    }
+}
+
+// The terminal voltages of a MOSFET are those of its internal nodes, inside its drain and source
+// resistances, as its currents and conductances are.
+TEST(OperatingPointReportReferenceTest, MosfetVoltagesAcrossTheChannel)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is needed for this comparison";
+    ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    const ReferenceCircuit circuit = LoadReferenceCircuit("op_report_mosfet");
+    const std::string output = ProgramReport(circuit);
+    const auto rows = ReportTable(output, "MOSFET Devices");
+    for (int k = 0; k < 2; ++k) {
+        const std::string m = "@m" + std::to_string(k + 1);
+        const std::vector<std::string> names = {m + "[vgs]", m + "[vds]", m + "[vbs]", m + "[id]"};
+        std::map<std::string, double> ng = NgspiceDeviceValues(circuit.ngText, names);
+        ASSERT_EQ(ng.size(), names.size()) << m;
+        const std::map<std::string, double> expected = {
+            {"VGS", ng[m + "[vgs]"]}, {"VDS", ng[m + "[vds]"]}, {"VBS", ng[m + "[vbs]"]}, {"ID", ng[m + "[id]"]}};
+        for (const auto& [label, value] : expected) {
+            ASSERT_EQ(rows.count(label), 1u) << label << "\n" << output;
+            ASSERT_EQ(rows.at(label).size(), 2u) << label << "\n" << output;
+            EXPECT_NEAR(rows.at(label)[k], value, 1e-4 * std::abs(value) + 1e-9) << "M" << k + 1 << " " << label;
+        }
     }
 }
 
