@@ -79,6 +79,18 @@ std::string ProgramReport(const ReferenceCircuit& circuit)
     return output;
 }
 
+// Each expected value against column `device` of its row of the report table (two devices).
+void ExpectColumn(const std::map<std::string, std::vector<double>>& rows, const std::map<std::string, double>& expected,
+                  std::size_t device, double relative, const std::string& output)
+{
+    for (const auto& [label, value] : expected) {
+        ASSERT_EQ(rows.count(label), 1u) << label << "\n" << output;
+        ASSERT_EQ(rows.at(label).size(), 2u) << label << "\n" << output;
+        EXPECT_NEAR(rows.at(label)[device], value, relative * std::abs(value) + 1e-12)
+            << "device " << device + 1 << " " << label;
+    }
+}
+
 TEST(OperatingPointReportReferenceTest, BipolarRowsIncludingTheTransitFrequency)
 {
     ASSERT_TRUE(NgspiceInstalled()) << "ngspice is needed for this comparison";
@@ -88,7 +100,7 @@ TEST(OperatingPointReportReferenceTest, BipolarRowsIncludingTheTransitFrequency)
     const std::string output = ProgramReport(circuit);
     const auto rows = ReportTable(output, "Bipolar Junction Transistors");
 
-    for (int k = 0; k < 2; ++k) {
+    for (std::size_t k = 0; k < 2; ++k) {
         const std::string q = "@q" + std::to_string(k + 1);
         const std::vector<std::string> names = {q + "[gm]", q + "[gpi]", q + "[cpi]", q + "[cmu]", q + "[cbx]"};
         std::map<std::string, double> ng = NgspiceDeviceValues(circuit.ngText, names);
@@ -97,12 +109,8 @@ TEST(OperatingPointReportReferenceTest, BipolarRowsIncludingTheTransitFrequency)
         const std::map<std::string, double> expected = {{"GM", ng[q + "[gm]"]},   {"RPI", 1.0 / ng[q + "[gpi]"]},
                                                         {"CPI", ng[q + "[cpi]"]},  {"CMU", ng[q + "[cmu]"]},
                                                         {"CBX", ng[q + "[cbx]"]},  {"FT", ft}};
-        for (const auto& [label, value] : expected) {
-            ASSERT_EQ(rows.count(label), 1u) << label << "\n" << output;
-            ASSERT_EQ(rows.at(label).size(), 2u) << label << "\n" << output;
-            EXPECT_NEAR(rows.at(label)[k], value, 2e-3 * std::abs(value)) << "Q" << k + 1 << " " << label;
-        }
-        std::printf("[reference] Q%d FT: printed %g, ngspice's gm/(2 pi (cpi + cmu + cbx)) %g\n", k + 1,
+        ExpectColumn(rows, expected, k, 2e-3, output);
+        std::printf("[reference] Q%zu FT: printed %g, ngspice's gm/(2 pi (cpi + cmu + cbx)) %g\n", k + 1,
                     rows.at("FT")[k], ft);
     }
 }
@@ -116,18 +124,14 @@ TEST(OperatingPointReportReferenceTest, MosfetVoltagesAcrossTheChannel)
     const ReferenceCircuit circuit = LoadReferenceCircuit("op_report_mosfet");
     const std::string output = ProgramReport(circuit);
     const auto rows = ReportTable(output, "MOSFET Devices");
-    for (int k = 0; k < 2; ++k) {
+    for (std::size_t k = 0; k < 2; ++k) {
         const std::string m = "@m" + std::to_string(k + 1);
         const std::vector<std::string> names = {m + "[vgs]", m + "[vds]", m + "[vbs]", m + "[id]"};
         std::map<std::string, double> ng = NgspiceDeviceValues(circuit.ngText, names);
         ASSERT_EQ(ng.size(), names.size()) << m;
         const std::map<std::string, double> expected = {
             {"VGS", ng[m + "[vgs]"]}, {"VDS", ng[m + "[vds]"]}, {"VBS", ng[m + "[vbs]"]}, {"ID", ng[m + "[id]"]}};
-        for (const auto& [label, value] : expected) {
-            ASSERT_EQ(rows.count(label), 1u) << label << "\n" << output;
-            ASSERT_EQ(rows.at(label).size(), 2u) << label << "\n" << output;
-            EXPECT_NEAR(rows.at(label)[k], value, 1e-4 * std::abs(value) + 1e-9) << "M" << k + 1 << " " << label;
-        }
+        ExpectColumn(rows, expected, k, 1e-4, output);
     }
 }
 
