@@ -252,7 +252,12 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
             StateSlot(s.chargeStates, slot + kQbs) = p.qbs;
         }
     }
-    if (mode == kModeSmallSignal) return;  // the bias stays for the AC stamp; nothing is stamped
+    if (mode == kModeSmallSignal) {
+        // The bias stays for the AC stamp; nothing is stamped. The reports take the
+        // capacitances at the bias, which only this pass evaluates at the operating point.
+        if (RunControl().runDataMode != kRunDataRetrieve) ReportBsimCapacitances(d, IntrinsicCapacitancesOf(p), v.cgbov);
+        return;
+    }
     const bool chargeTerms = storage && (flags.dynamic || !flags.transientWithIc);
     const Linearised L = Linearise(d, chargeTerms);
     double ceqqg = 0.0, ceqqb = 0.0, ceqqd = 0.0;

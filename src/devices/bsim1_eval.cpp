@@ -42,7 +42,9 @@ Bsim12Result EvaluateBsim1(const Bsim12Size& p, double vdsIn, double vbsIn, doub
     Dual3 eta = p.eta + p.etaB * vbs + p.etaD * (vds - vdd);
     if (eta.v <= 0.0) eta = Constant(0.0);
     else if (eta.v > 1.0) eta = Constant(1.0);
-    const Dual3 vpb = vbsIn < 0.0 ? p.phi - vbs : Constant(p.phi);
+    // Without reverse bias the potential is held at Phi, but the threshold keeps its body slope
+    // there: a device with its body on its source still has a body transconductance.
+    const Dual3 vpb = vbsIn < 0.0 ? p.phi - vbs : Dual3(p.phi, 0.0, 0.0, -1.0);
     const Dual3 sqrtVpb = Sqrt(vpb);
 
     // Threshold.

@@ -366,7 +366,9 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         }
     }
     if (mode == kModeSmallSignal) {
-        // The small-signal bias: the values stay for the AC stamp, nothing is stamped.
+        // The small-signal bias: the values stay for the AC stamp, nothing is stamped. The reports
+        // take the capacitances that only this pass evaluates at the operating point.
+        if (RunControl().runDataMode != kRunDataRetrieve) ReportBsimCapacitances(d, IntrinsicCapacitancesOf(p), p.cgbo);
         return;
     }
     // The matrix values g + ag0 c, formed as the elements are linearised (without the charge

@@ -231,6 +231,15 @@ struct BsimReportInputs {
     double qbd = 0.0, qbs = 0.0;
 };
 
+// The junction and terminal capacitances (overlaps included) in the report quantities.
+inline void ReportBsimCapacitances(MosfetDevice& d, const IntrinsicCapacitances& q, double cgbo)
+{
+    const MosfetLoadValues& v = d.values;
+    FetQuantities& fq = d.quantities;
+    fq.cbd = v.capbd, fq.cbs = v.capbs;
+    fq.cgs = -q.cgsb + v.cgsov, fq.cgd = -q.cgdb + v.cgdov, fq.cgb = q.cggb + q.cgdb + q.cgsb + cgbo;
+}
+
 // The terminal currents (charge currents of the gate, bulk and drain at slots 0, 4 and 8 of the
 // block) and the capacitances and charges, in the device's values and its report quantities.
 inline void ReportBsimCurrents(MosfetDevice& d, const BsimReportInputs& in)
@@ -246,8 +255,7 @@ inline void ReportBsimCurrents(MosfetDevice& d, const BsimReportInputs& in)
     v.is = -(v.ig + v.id + v.ib);
     FetQuantities& fq = d.quantities;
     fq.id = v.id, fq.ig = v.ig, fq.ib = v.ib, fq.is = v.is;
-    fq.cbd = v.capbd, fq.cbs = v.capbs;
-    fq.cgs = -in.q.cgsb + v.cgsov, fq.cgd = -in.q.cgdb + v.cgdov, fq.cgb = in.q.cggb + in.q.cgdb + in.q.cgsb + in.cgbo;
+    ReportBsimCapacitances(d, in.q, in.cgbo);
     if (in.states) {
         fq.qgs = StateSlot(s.chargeStates, in.slot);
         fq.qbd = in.qbd;

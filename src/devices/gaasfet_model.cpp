@@ -7,10 +7,12 @@
 #include "core/device_lists.h"
 #include "core/linked_list.h"
 #include "core/device_record_fields.h"
+#include "core/format.h"
 #include "netlist/fet_devices.h"
 #include "devices/junction_temperature.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
+#include "analog/run_control.h"
 
 namespace kq5 {
 
@@ -26,7 +28,7 @@ double ClampedExp(double x) { return std::exp(std::clamp(x, -150.0, 150.0)); }
 
 }  // namespace
 
-void PrepareGaasfetModelsAtTemp(double celsius)
+int PrepareGaasfetModelsAtTemp(double celsius)
 {
     const double gmax = Devices().gmax;
     for (EvaluatedModel& m : ListRecords<EvaluatedModel>(Models().evaluated[kModelGasfet])) {
@@ -35,6 +37,15 @@ void PrepareGaasfetModelsAtTemp(double celsius)
         const JunctionTemperature t = FetGateAtTemperature(m, Slot(m, kTMeasured), tm,
                                                            {kCgd, kCgs, kVbi, kM, kFc, kDepCapB + 1, kDepCapB + 2, kBeta,
                                                             kBetatce, kVto, kVtotc});
+        // The built-in voltage falls as the device warms; the smoothed gate charge of the levels
+        // above 1 has no value once VMAX reaches it, so such a run stops with the model's own
+        // message rather than stepping on a charge that is not a number.
+        if (static_cast<int>(Slot(m, kLevel)) != 1 && CheckGasfetModel(nullptr, m) != 0) {
+            ModelReportTarget target;
+            target.window = RunControl().circuitWindow;
+            target.text = StrPrintf("%s: VBI %.4g V at %g degrees", m.name.c_str(), Slot(m, kVbi), tm);
+            return CheckGasfetModel(&target, m);
+        }
         Slot(m, kIs) = static_cast<float>(Slot(m, kIs) *
                                           SaturationCurrentTempFactor(t.ratio, Slot(m, kEg), Slot(m, kN), t.vt, Slot(m, kXti)));
         DivideConductanceByFactor(Slot(m, kRd), 1.0 + Slot(m, kTrd1) * t.dT, gmax);
@@ -48,6 +59,7 @@ void PrepareGaasfetModelsAtTemp(double celsius)
         g.values.vt = ThermalVoltage(g.values.celsius);
         g.values.vcrit = CriticalJunctionVoltage(g.values.vt, Slot(m, kIs));
     }
+    return 0;
 }
 
 void GaasfetLevel1Current(GaasfetWorkArea& w)

@@ -13,8 +13,9 @@ inline constexpr int kLevel = 0, kVto = 1, kAlpha = 2, kBeta = 3, kB = 4, kLambd
 }
 
 // Every GASFET model at its device temperature for a run at `celsius`, and the per-run
-// values of its GaAsFETs.
-void PrepareGaasfetModelsAtTemp(double celsius);
+// values of its GaAsFETs. 0, or 15055 after reporting a model of the smoothed gate charge
+// whose VMAX is not below its VBI at that temperature.
+int PrepareGaasfetModelsAtTemp(double celsius);
 
 // What the drain-current evaluators read and write.
 struct GaasfetWorkArea {

@@ -61,7 +61,7 @@ int PrepareModelsAtTemperature(double celsius)
     for (int type : {kModelNpn, kModelPnp, kModelLpnp}) PrepareBjtModelsAtTemp(type, celsius);
     PrepareBjtInstancesAtTemp();
     for (int type : {kModelNjf, kModelPjf}) PrepareJfetModelsAtTemp(type, celsius);
-    PrepareGaasfetModelsAtTemp(celsius);
+    if (int rc = PrepareGaasfetModelsAtTemp(celsius)) return rc;
     PrepareMosInstanceGeometry();
     if (int rc = PrepareMosLevel123AtTemperature(celsius)) return rc;
     if (int rc = PrepareMosLevel4AtTemperature(celsius)) return rc;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <vector>
 
 #include "analog/analog_state.h"
@@ -72,7 +73,6 @@ std::vector<DeviceTable> DeviceTables()
     using J = JfetDevice;
     using M = MosfetDevice;
     using G = GaasfetDevice;
-    auto none = [](const ListNode&) { return 0.0; };
     return {
         {"Diodes",
          kDiodeDeviceList,
@@ -97,7 +97,9 @@ std::vector<DeviceTable> DeviceTables()
           {"CBX    ", Field<B>([](const B& b) { return b.capbx; })},
           {"CJS    ", Field<B>([](const B& b) { return b.capsub; })},
           {"BETAAC ", Field<B>([](const B& b) { return Ratio(b.gm, b.gpi); })},
-          {"FT     ", none}}},
+          {"FT     ", Field<B>([](const B& b) {
+               return b.gm / (2.0 * std::numbers::pi * std::max(b.capbe + b.capbc + b.capbx, 1e-20));
+           })}}},
         {"JFET Devices",
          kJfetDeviceList,
          {{"ID     ", Field<J>([](const J& j) { return j.quantities.id; })},
@@ -110,9 +112,9 @@ std::vector<DeviceTable> DeviceTables()
         {"MOSFET Devices",
          kMosfetDeviceList,
          {{"ID     ", Field<M>([](const M& m) { return m.quantities.id; })},
-          {"VGS    ", Field<M>([](const M& m) { return Between(m.gate, m.source); })},
-          {"VDS    ", Field<M>([](const M& m) { return Between(m.drain, m.source); })},
-          {"VBS    ", Field<M>([](const M& m) { return Between(m.bulk, m.source); })},
+          {"VGS    ", Field<M>([](const M& m) { return Between(m.internalGate, m.internalSource); })},
+          {"VDS    ", Field<M>([](const M& m) { return Between(m.internalDrain, m.internalSource); })},
+          {"VBS    ", Field<M>([](const M& m) { return Between(m.internalBulk, m.internalSource); })},
           {"VTH    ", Field<M>([](const M& m) { return m.values.von; })},
           {"VDSAT  ", Field<M>([](const M& m) { return m.values.vdsat; })},
           {"GM     ", Field<M>([](const M& m) { return m.values.gm; })},
