@@ -299,6 +299,9 @@ int ReadBatchLine(std::string& line)
     std::string raw;
     const int status = ReadUnitRawLine(b.commandUnit, raw);
     if (status != 0) return status;
+    // A command file saved by an editor that marks its text as UTF-8 begins with the mark; it is
+    // no part of the first line's circuit name.
+    if (b.lineIndex == 0 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
     ++b.lineIndex;
     if (const std::size_t semicolon = raw.find(';'); semicolon != std::string::npos) raw.resize(semicolon);
     raw.erase(std::remove(raw.begin(), raw.end(), '\t'), raw.end());
