@@ -299,9 +299,13 @@ int ReadBatchLine(std::string& line)
     std::string raw;
     const int status = ReadUnitRawLine(b.commandUnit, raw);
     if (status != 0) return status;
+    // A command file saved by an editor that marks its text as UTF-8 begins with the mark; it is
+    // no part of the first line's circuit name.
+    if (b.lineIndex == 0 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
     ++b.lineIndex;
     if (const std::size_t semicolon = raw.find(';'); semicolon != std::string::npos) raw.resize(semicolon);
-    raw.erase(std::remove(raw.begin(), raw.end(), '\t'), raw.end());
+    // A tab parts the words as a blank does: "rc.cir<tab>/T" names the circuit and its switch.
+    std::replace(raw.begin(), raw.end(), '\t', ' ');
     raw.erase(std::remove(raw.begin(), raw.end(), '\r'), raw.end());
     line = Trimmed(raw);
     if (!line.empty() && (line[0] == '*' || line[0] == ':')) line.clear();

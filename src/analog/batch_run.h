@@ -70,8 +70,8 @@ void ResetBatchRunForTests();
 int StartBatchRun();
 // Runs the whole batch; the number of jobs that failed.
 int RunBatchFile();
-// The next line of the command file, cut at ';', without tabs, trimmed; comment lines read
-// empty. 0, or the read status at the end of the file (the line is then empty).
+// The next line of the command file, cut at ';', tabs read as blanks, trimmed; comment lines
+// read empty. 0, or the read status at the end of the file (the line is then empty).
 int ReadBatchLine(std::string& line);
 // Takes the switches and the circuit name out of a line; true when it asks for an analysis.
 bool ParseBatchLine(BatchLine& parsed, const std::string& line);

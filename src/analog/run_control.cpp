@@ -207,12 +207,14 @@ int FinishAnalysisRun(win::HDC dc, int code)
         if (const auto& draw = AnalysisWindowServices().drawPlotObjects) draw(rc.analysisWindow);
     }
     if (const auto& recompute = AnalysisWindowServices().recomputeGraph3DWindows) recompute(0);
-    CloseSimulationDataFile();
+    // Probe mode plots from the file of its run, stopped or not; elsewhere a run given up keeps
+    // the last whole one.
+    CloseSimulationDataFile(code == 0 || rc.probeState != kProbeNone);
     if (NumericOutputUnit() >= 0) {
         WriteTemperatureWarnings(NumericOutputUnit());
-        // A run that failed before printing a row keeps the old output whole; one that printed
-        // rows (the rows up to its failure) or was stopped by the user keeps what it wrote.
-        CloseNumericOutputUnit(completed || NumericOutput().rowsWritten);
+        // A run that failed or was stopped before printing a row keeps the old output whole; one
+        // that printed rows keeps what it wrote (the rows up to its failure or its stop).
+        CloseNumericOutputUnit(code == 0 || NumericOutput().rowsWritten);
     }
     if (Settings().batchRun || StatusBarShown()) SetStatusText("");
     if (rc.closeAfterRun) {

@@ -316,8 +316,13 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
             return status;
         }
         const int kind = Analysis().analysisKind;
-        if (WindowRecord* circuit = rc.circuitWindow; circuit && circuit->document && kind >= 0 && kind < kAnalysisKindCount)
-            circuit->document->runStale[static_cast<std::size_t>(kind)] = 0;
+        s.savedKind = -1;
+        if (WindowRecord* circuit = rc.circuitWindow; circuit && circuit->document && kind >= 0 && kind < kAnalysisKindCount) {
+            auto& stale = circuit->document->runStale[static_cast<std::size_t>(kind)];
+            s.savedKind = kind;
+            s.staleBeforeSave = stale;
+            stale = 0;
+        }
         const bool wide = equations > 0xFFFF || extra > 0xFFFF;
         const int unit = s.saveUnit;
         int result = WriteWord(unit, wide ? kRunDataWideVersion : kRunDataVersion);
@@ -443,13 +448,20 @@ int ReadRunDataPoint(int& recordCounter, double& x, double& step, std::span<doub
     return 0;
 }
 
-void CloseSimulationDataFile()
+void CloseSimulationDataFile(bool complete)
 {
     RunDataFileState& s = RunDataFile();
     if (s.saveUnit >= 0) {
         const int unit = s.saveUnit;
         s.saveUnit = -1;
-        ReportFileWriteFailure(s.name, CloseUnit(unit));
+        if (complete) {
+            ReportFileWriteFailure(s.name, CloseUnit(unit));
+        } else {
+            AbandonUnit(unit);
+            WindowRecord* circuit = RunControl().circuitWindow;
+            if (circuit && IsLiveWindowRecord(circuit) && circuit->document && s.savedKind >= 0)
+                circuit->document->runStale[static_cast<std::size_t>(s.savedKind)] = s.staleBeforeSave;
+        }
     }
     if (s.active || s.file) {
         s.file.reset();

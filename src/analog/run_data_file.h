@@ -42,6 +42,10 @@ struct RunDataFileState {
     bool pending = false;  // a point was thinned out and not written yet
     double pendingX = 0.0;
     std::vector<double> pendingSolution;
+    // What the circuit's changed flag of the saved analysis said before the Save cleared it: a
+    // Save that is given up leaves the old file, which that flag still describes.
+    int savedKind = -1;
+    int staleBeforeSave = 0;
 };
 
 RunDataFileState& RunDataFile();
@@ -62,7 +66,10 @@ int FlushPendingRunDataPoint();
 // Reads the next point into the solver and the devices: x becomes the point's X, step the
 // difference to the previous x. The end of the file sets the stop flag.
 int ReadRunDataPoint(int& recordCounter, double& x, double& step, std::span<double> solution);
-void CloseSimulationDataFile();
+// Closes the file. A Save replaces the old file only when its run came to its end (complete);
+// one that failed or was stopped half way is given up and the old file stays as it was, so that
+// a later Retrieve never replays part of a run as the whole.
+void CloseSimulationDataFile(bool complete = true);
 
 // Doubles of one record for the present circuit and data type.
 int RunDataRecordSize(int dataType);

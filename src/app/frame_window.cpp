@@ -128,12 +128,14 @@ void CloseFrame(win::HWND window)
     if (!bySession && frame.batchMode == kBatchModeInteractive && !frame.fatalStartup && (OptionFlags() & kOptionQuitWarning)) {
         if (ReportMessage("SE", win::MB_YESNO | win::MB_ICONQUESTION, kMsgQuitQuestion) != win::IDYES) return;
     }
-    if (Analysis().analysisKind != kAnalysisNone && run.analysisWindow) {
+    // The analysis ends first, also when its window has already gone (closed with a run that
+    // was stopped to quit): its circuit refuses to close while the analysis is current.
+    if (Analysis().analysisKind != kAnalysisNone) {
         WindowRecord* analysed = run.circuitWindow;
         for (const auto& record : WindowRecords().records) {
             if (record->kind == kWindowTextCircuit && record.get() != analysed && CloseRefused(record.get())) return;
         }
-        CloseWindowRecord(run.analysisWindow);
+        if (run.analysisWindow) CloseWindowRecord(run.analysisWindow);
         win::SendMessage(window, win::WM_COMMAND, kCmdEndAnalysis, 0);
     }
     auto& records = WindowRecords().records;

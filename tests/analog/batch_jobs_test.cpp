@@ -54,6 +54,11 @@ TEST_F(BatchJobs, ABatchWhoseJobsAllRanEndsWithSuccess)
     WriteFile("jobs.txt", "div.cir /D\n");
     EXPECT_EQ(Run("@jobs.txt"), 0) << ReadText("run.log");
     EXPECT_EQ(ReadText("jobs.DOC").find("Error"), std::string::npos) << ReadText("jobs.DOC");
+
+    // As an editor that marks UTF-8 text saves it: the mark is no part of the first circuit's name.
+    WriteFile("jobs.txt", "\xEF\xBB\xBF" "div.cir /D\r\n");
+    EXPECT_EQ(Run("@jobs.txt"), 0) << ReadText("jobs.DOC");
+    EXPECT_GT(Row(ReadText("jobs.DOC"), "div.cir", 'D')[2], 0u);
 }
 
 TEST_F(BatchJobs, AMissingCircuitIsNamedAndFailsTheBatch)

@@ -121,5 +121,32 @@ TEST_F(BatchOutputsKept, AnAnalysisThatFailsAfterItsBuildKeepsTheLastGoodOutput)
     EXPECT_EQ(Strays(), "");
 }
 
+TEST_F(BatchOutputsKept, ARunStoppedBeforeItsFirstRowKeepsTheLastWholeOutputAndRunData)
+{
+    WriteLongRun("10M");
+    WriteFile("jobs.txt", "rc.cir /T /S\n");
+    ASSERT_EQ(Run(), 0) << ReadText("run.log");
+    const std::string output = ReadFile("rc.TNO");
+    const std::string saved = ReadFile("rc.TSA");
+    ASSERT_FALSE(output.empty());
+    ASSERT_GT(saved.size(), 8u);
+    // The run's CPU time limit stops it at its first look at the clock, before its first row.
+    std::string circuit = ReadText("rc.cir");
+    circuit.insert(circuit.find(".TRAN"), ".OPTIONS CPTIME=1E-9\n");
+    WriteFile("rc.cir", circuit);
+    EXPECT_NE(Run(), 0);
+    EXPECT_NE(ReadText("jobs.DOC").find("CPTIME"), std::string::npos) << ReadText("jobs.DOC");
+    EXPECT_TRUE(ReadFile("rc.TNO") == output) << ReadFile("rc.TNO").size() << " bytes instead of " << output.size();
+    EXPECT_TRUE(ReadFile("rc.TSA") == saved) << ReadFile("rc.TSA").size() << " bytes instead of " << saved.size();
+    EXPECT_EQ(Strays(), "");
+    // What a Retrieve replays is the whole run that was saved.
+    circuit.erase(circuit.find(".OPTIONS CPTIME"), std::string(".OPTIONS CPTIME=1E-9\n").size());
+    WriteFile("rc.cir", circuit);
+    WriteFile("jobs.txt", "rc.cir /T /R\n");
+    EXPECT_EQ(Run(), 0) << ReadText("jobs.DOC");
+    const std::string replayed = ReadFile("rc.TNO");
+    EXPECT_EQ(replayed.substr(replayed.rfind('\n', replayed.size() - 2)), output.substr(output.rfind('\n', output.size() - 2)));
+}
+
 }  // namespace
 }  // namespace kq5

@@ -75,7 +75,13 @@ protected:
 TEST_F(BatchTest, CommandFileLinesAreCutTrimmedAndCommentsSkipped)
 {
     StartWith("  rc.cir\t/T ; the filter\r\n* a comment\n: another\n\n;only a comment\n\tGOTO  end  \n");
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"rc.cir/T", "", "", "", "", "GOTO  end"}));
+    const std::vector<std::string> lines = Lines();
+    EXPECT_EQ(lines, (std::vector<std::string>{"rc.cir /T", "", "", "", "", "GOTO  end"}));
+    // A tab between the circuit and its switch parts them: the line runs its transient.
+    BatchLine parsed;
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(ParseBatchLine(parsed, lines[0]));
+    EXPECT_EQ(parsed.circuit, "rc.cir");
 }
 
 TEST_F(BatchTest, LinesTakeTheirSwitchesOut)

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "journey.h"
 
@@ -113,6 +115,37 @@ TEST(SignalJourney, ADigitalNetlistThatWasOnlyRunIsNotOfferedForSaving)
                    "* digital\nU1 STIM(1,1) $G_DPWR $G_DGND A IO_STM\n+ 0 0\n+ 10N 1\nU2 INV $G_DPWR $G_DGND A Y D0 IO_STM\n"
                    ".MODEL D0 UGATE()\n.MODEL IO_STM UIO()\n.TRAN 1N 50N\n.PRINT TRAN D(Y)\n.END\n",
                    "alt+1");
+}
+
+// A run in progress stops for the session: the program ends with it, the circuit unchanged.
+TEST(SignalJourney, TermDuringARunStopsItAndEndsTheProgram)
+{
+    Journey journey("signal_during_run");
+    const fs::path netlist = journey.Root() / "ring.ckt";
+    const std::string text = "* five-stage ring oscillator\nVCC 99 0 DC 5\n.MODEL QN NPN(BF=100 CJE=2P CJC=1P TF=0.3N)\n"
+                             "R1 99 1 1K\nRB1 5 11 10K\nQ1 1 11 0 QN\nR2 99 2 1K\nRB2 1 12 10K\nQ2 2 12 0 QN\n"
+                             "R3 99 3 1K\nRB3 2 13 10K\nQ3 3 13 0 QN\nR4 99 4 1K\nRB4 3 14 10K\nQ4 4 14 0 QN\n"
+                             "R5 99 5 1K\nRB5 4 15 10K\nQ5 5 15 0 QN\n.IC V(1)=0\n.TRAN 1N 10M 0 1N\n.PRINT TRAN V(1) V(5)\n.END\n";
+    std::ofstream(netlist) << text;
+    ASSERT_TRUE(journey.Start({"ring.ckt"})) << journey.Output();
+    journey.Key("alt+1");
+    journey.Settle();
+    journey.Key("F2");
+    // Under way once its curves grow on the screen.
+    const auto growing = [&] {
+        const Shot before = journey.Capture();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return !journey.Capture().SameAs(before);
+    };
+    ASSERT_TRUE(journey.WaitUntil(growing, 30)) << journey.Output();
+    journey.Capture("signal_during_run");
+    journey.Signal(SIGTERM);
+    int status = 0;
+    const bool ended = journey.WaitForExit(20, &status);
+    if (!ended) journey.Capture("signal_during_run_left");
+    ASSERT_TRUE(ended) << "still running 20 s after the signal\n" << journey.Output();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(Slurp(netlist), text);
 }
 
 TEST(SignalJourney, LosingTheDisplayEndsTheProgram)
