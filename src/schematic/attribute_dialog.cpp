@@ -23,6 +23,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/document_windows.h"
+#include "document/text_area.h"
 #include "document/component_types.h"
 #include "netlist/model_types.h"
 #include "platform/controls.h"
@@ -675,9 +676,7 @@ void SaveModelParams(AttributeDialogState& state)
         if (!text.empty() && text.back() != '\n') text += lineBreak;
         text += statement;
     }
-    state.record->textArea = text;
-    if (state.record->document && state.record->document->textAreaWindow)
-        win::SetWindowText(state.record->document->textAreaWindow, text.c_str());
+    SetTextAreaText(state.record, text);
     MarkModified(state.record);
     FreeBuiltCircuit(kFreeModels);
 }
