@@ -308,6 +308,14 @@ void ValueChanged(win::HWND dialog, AttributeDialogState& state, bool fromList)
     if (state.type == kComponentMacro && attribute->keyId == kAttrValue) ShowHint(state, *attribute);
 }
 
+// The libraries searched for models: the default library when no build has named any yet.
+void SearchDefaultLibraryWhenNoneNamed()
+{
+    if (!Libraries().lists[kCircuitLibraryList].empty()) return;
+    int index = 0;
+    RegisterLibraryFile({}, kCircuitLibraryList, index);
+}
+
 // The models of the component's type: those in memory, then those the libraries hold (the
 // default library when no build has named any yet), each name once.
 void FillModelList(win::HWND dialog, AttributeDialogState& state)
@@ -319,10 +327,7 @@ void FillModelList(win::HWND dialog, AttributeDialogState& state)
         const ModelStatement* statement = FindModelStatement(i);
         if (statement && statement->type == state.modelType && !statement->name.empty()) names.push_back(statement->name);
     }
-    if (Libraries().lists[kCircuitLibraryList].empty()) {
-        int index = 0;
-        RegisterLibraryFile({}, kCircuitLibraryList, index);
-    }
+    SearchDefaultLibraryWhenNoneNamed();
     int error = 0;
     FindInLibraries({}, state.modelType, kLookupModelNames, error, nullptr, -1, &names);
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -479,6 +484,18 @@ int FindStatement(const std::string& name, int modelType)
     return -1;
 }
 
+// The model table's statement of that name, else the one the circuit's libraries hold (read
+// into the table now, as a build would): a library model shows its own values in the panel, so
+// that editing one of them keeps the others. -1 when there is none.
+int FindModelForPanel(const std::string& name, int modelType)
+{
+    if (const int index = FindStatement(name, modelType); index >= 0) return index;
+    SearchDefaultLibraryWhenNoneNamed();
+    int error = 0;
+    const int index = FindInLibraries(CopyUpperCase(name), modelType, kLookupModel, error);
+    return error == 0 ? index : -1;
+}
+
 // NAME=VALUE pairs of a statement's parameter text (blanks around "=" allowed).
 std::vector<std::pair<std::string, std::string>> ParamPairs(const std::string& text)
 {
@@ -548,7 +565,7 @@ void OpenPanel(win::HWND dialog, AttributeDialogState& state)
     const auto [from, to] = FindModelInText(area, model->value);
     if (from != std::string::npos) {
         paramText = StatementParams(area.substr(from, to - from));
-    } else if (const ModelStatement* statement = FindModelStatement(FindStatement(model->value, state.modelType))) {
+    } else if (const ModelStatement* statement = FindModelStatement(FindModelForPanel(model->value, state.modelType))) {
         paramText = statement->paramText;
     }
     for (const auto& [name, value] : ParamPairs(paramText))
