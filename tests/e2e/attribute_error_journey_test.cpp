@@ -4,6 +4,7 @@
 // chosen OK places the part.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "journey.h"
@@ -17,6 +18,22 @@ constexpr int kPartX = 400, kPartY = 304;
 // The NPN's attribute dialog: its OK button and the model 2N3904, third in the model list.
 constexpr int kAttributeOkX = 720, kAttributeOkY = 375;
 constexpr int k2N3904X = 788, k2N3904Y = 422;
+// Edit, which opens the model panel, and the panel's BF value, second in its first row.
+constexpr int kEditX = 843, kEditY = 375;
+constexpr int kBfX = 656, kBfY = 652;
+
+// Save (Ctrl+S) of the untitled drawing under that name; the file as written, empty when it was
+// not written.
+std::string SaveUntitled(Journey& journey, const std::string& name)
+{
+    journey.Key("ctrl+s");
+    journey.Settle();
+    journey.Type(name);
+    journey.Key("Return");
+    const std::filesystem::path saved = journey.Root() / name;
+    journey.WaitUntil([&] { return !ReadAll(saved).empty(); }, 10);
+    return ReadAll(saved);
+}
 
 TEST(AttributeErrorJourney, ASecondOkWhileTheErrorBoxIsUpLeavesTheDialogWorking)
 {
@@ -41,16 +58,42 @@ TEST(AttributeErrorJourney, ASecondOkWhileTheErrorBoxIsUpLeavesTheDialogWorking)
     journey.Click(kAttributeOkX, kAttributeOkY);
     journey.Settle();
     journey.Capture("attribute_error_placed");
-    journey.Key("ctrl+s");
-    journey.Settle();
-    journey.Type("npn.cir");
-    journey.Key("Return");
-    const std::filesystem::path saved = journey.Root() / "npn.cir";
-    ASSERT_TRUE(journey.WaitUntil([&] { return !ReadAll(saved).empty(); }, 10)) << "the drawing could not be saved";
-    const std::string text = ReadAll(saved);
+    const std::string text = SaveUntitled(journey, "npn.cir");
+    ASSERT_FALSE(text.empty()) << "the drawing could not be saved";
     EXPECT_NE(text.find("Name=NPN"), std::string::npos) << text;
     EXPECT_NE(text.find("MODEL,2N3904"), std::string::npos) << text;
     EXPECT_TRUE(journey.Running());
+}
+
+// The model panel: the library's 2N3904 chosen, its panel opened with Edit and one value changed.
+// The panel shows the library's values, and the statement written into the circuit keeps them:
+// before, a model not yet read by a build showed an empty panel, and the one value typed there
+// became the whole model, every other parameter falling back to its default.
+TEST(AttributeErrorJourney, ALibraryModelEditedInThePanelKeepsItsOtherValues)
+{
+    Journey journey("model_panel");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Click(kNpnButtonX, kButtonY);
+    journey.Click(kPartX, kPartY);
+    journey.Settle();
+    journey.Click(k2N3904X, k2N3904Y);
+    journey.Click(kEditX, kEditY);
+    journey.Settle();
+    journey.Capture("model_panel_open");
+    journey.Click(kBfX, kBfY);
+    journey.Key("End BackSpace BackSpace BackSpace BackSpace BackSpace");
+    journey.Type("200");
+    journey.Click(kAttributeOkX, kAttributeOkY);
+    journey.Settle();
+    const std::string text = SaveUntitled(journey, "npn.cir");
+    ASSERT_FALSE(text.empty()) << "the drawing could not be saved";
+    // The circuit's own statement of the model: the value changed, the library's others kept.
+    const std::size_t statement = text.find(".MODEL 2N3904 NPN (");
+    ASSERT_NE(statement, std::string::npos) << text;
+    const std::string line = text.substr(statement, text.find('\n', statement) - statement);
+    EXPECT_NE(line.find("BF=200"), std::string::npos) << line;
+    for (const char* kept : {"IS=6.734F", "VAF=74.03", "IKF=66.78M", "TF=301.2P", "CJE=4.493P"})
+        EXPECT_NE(line.find(kept), std::string::npos) << kept << " lost: " << line;
 }
 
 }  // namespace
