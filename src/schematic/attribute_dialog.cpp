@@ -439,6 +439,8 @@ std::pair<std::size_t, std::size_t> FindModelInText(const std::string& text, con
                     if (lead == std::string::npos || following[lead] != '+') break;
                     last = nextEnd;
                 }
+                // The statement's own line end stays: a CR before the LF is not part of it.
+                if (last > start && text[last - 1] == '\r') --last;
                 return {start, last};
             }
         }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "journey.h"
@@ -21,6 +22,8 @@ constexpr int k2N3904X = 788, k2N3904Y = 422;
 // Edit, which opens the model panel, and the panel's BF value, second in its first row.
 constexpr int kEditX = 843, kEditY = 375;
 constexpr int kBfX = 656, kBfY = 652;
+// The NPN of NPN.CIR (grid 20,20) in its window.
+constexpr int kDrawnNpnX = 178, kDrawnNpnY = 266;
 
 // Save (Ctrl+S) of the untitled drawing under that name; the file as written, empty when it was
 // not written.
@@ -94,6 +97,37 @@ TEST(AttributeErrorJourney, ALibraryModelEditedInThePanelKeepsItsOtherValues)
     EXPECT_NE(line.find("BF=200"), std::string::npos) << line;
     for (const char* kept : {"IS=6.734F", "VAF=74.03", "IKF=66.78M", "TF=301.2P", "CJE=4.493P"})
         EXPECT_NE(line.find(kept), std::string::npos) << kept << " lost: " << line;
+}
+
+// A model the circuit defines in its text area, edited in the panel: its statement is rewritten
+// in place and the line after it stays a line of its own. Before, the rewritten statement lost
+// its line end and took the next statement (here the .PARAM) into its own line.
+TEST(AttributeErrorJourney, AModelEditedInThePanelKeepsTheLineAfterIt)
+{
+    Journey journey("model_panel_text_area");
+    const std::string area = ".MODEL QX NPN (BF=100 IS=1E-15)\r\n.PARAM P=1\r\n";
+    std::ofstream(journey.Root() / "NPN.CIR", std::ios::binary)
+        << "[Main]\r\nFileType=CIR\r\nVersion=5.20\r\n\r\n[Comp]\r\nName=NPN\r\nGrid=20,20\r\n\r\n"
+        << "[Attr]\r\nONV=8,8,PART,Q1\r\nStyle=8192\r\n\r\n[Attr]\r\nONV=8,22,MODEL,QX\r\nStyle=8192\r\n\r\n"
+        << "[Schematic]\r\nPage 0=0\r\nTabSize 0=320\r\n\r\n[Page]\r\nIndex=0\r\nName=Page 1\r\nGrid=0,0\r\n\r\n"
+        << "[Text Area]\r\nLen=" << area.size() << "\r\n" << area << "\r\n";
+    ASSERT_TRUE(journey.Start({"NPN.CIR"})) << journey.Output();
+    journey.Settle();
+    journey.DoubleClick(kDrawnNpnX, kDrawnNpnY);
+    journey.Settle();
+    journey.Click(kEditX, kEditY);
+    journey.Settle();
+    journey.Capture("model_panel_text_area");
+    journey.Click(kBfX, kBfY);
+    journey.Key("End BackSpace BackSpace BackSpace");
+    journey.Type("200");
+    journey.Click(kAttributeOkX, kAttributeOkY);
+    journey.Settle();
+    const std::string before = ReadAll(journey.Root() / "NPN.CIR");
+    journey.Key("ctrl+s");
+    ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(journey.Root() / "NPN.CIR") != before; }, 10)) << "not saved";
+    const std::string text = ReadAll(journey.Root() / "NPN.CIR");
+    EXPECT_NE(text.find(".MODEL QX NPN (IS=1E-15 BF=200)\r\n.PARAM P=1\r\n"), std::string::npos) << text;
 }
 
 }  // namespace
