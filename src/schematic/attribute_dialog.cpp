@@ -379,9 +379,13 @@ void ExpandValue(win::HWND dialog, AttributeDialogState& state)
     desc.caption = std::string(AttributeName(*attribute));
     desc.text = attribute->value;
     if (RunPromptDialog(desc) != 1) return;
-    std::string value = desc.text;
-    for (char& c : value)
-        if (c == '\r' || c == '\n') c = ' ';
+    // Each line break (CR LF as the editor ends its lines, or either alone) becomes one blank.
+    std::string value;
+    for (std::size_t i = 0; i < desc.text.size(); ++i) {
+        const char c = desc.text[i];
+        if (c == '\r' && i + 1 < desc.text.size() && desc.text[i + 1] == '\n') continue;
+        value += (c == '\r' || c == '\n') ? ' ' : c;
+    }
     SetAttributeValue(*attribute, value);
     RefreshLine(dialog, state);
     SelectAttribute(dialog, state, state.selected);

@@ -24,6 +24,31 @@ constexpr int kEditX = 843, kEditY = 375;
 constexpr int kBfX = 656, kBfY = 652;
 // The NPN of NPN.CIR (grid 20,20) in its window.
 constexpr int kDrawnNpnX = 178, kDrawnNpnY = 266;
+// The attribute list's VALUE line (second), Expand..., and the OK of the editor it opens.
+constexpr int kValueLineX = 422, kValueLineY = 463;
+constexpr int kExpandX = 592, kExpandY = 425;
+constexpr int kExpandOkX = 768, kExpandOkY = 446;
+
+// NPN.CIR: an NPN whose model QX the text area defines, a .PARAM line after it; CR LF line ends
+// as the program writes them.
+void WriteNpnCircuit(const std::filesystem::path& path)
+{
+    const std::string area = ".MODEL QX NPN (BF=100 IS=1E-15)\r\n.PARAM P=1\r\n";
+    std::ofstream(path, std::ios::binary)
+        << "[Main]\r\nFileType=CIR\r\nVersion=5.20\r\n\r\n[Comp]\r\nName=NPN\r\nGrid=20,20\r\n\r\n"
+        << "[Attr]\r\nONV=8,8,PART,Q1\r\nStyle=8192\r\n\r\n[Attr]\r\nONV=8,22,MODEL,QX\r\nStyle=8192\r\n\r\n"
+        << "[Schematic]\r\nPage 0=0\r\nTabSize 0=320\r\n\r\n[Page]\r\nIndex=0\r\nName=Page 1\r\nGrid=0,0\r\n\r\n"
+        << "[Text Area]\r\nLen=" << area.size() << "\r\n" << area << "\r\n";
+}
+
+// Save (Ctrl+S) of a circuit that has its name; the file once written again.
+std::string SaveNamed(Journey& journey, const std::string& name)
+{
+    const std::string before = ReadAll(journey.Root() / name);
+    journey.Key("ctrl+s");
+    journey.WaitUntil([&] { return ReadAll(journey.Root() / name) != before; }, 10);
+    return ReadAll(journey.Root() / name);
+}
 
 // Save (Ctrl+S) of the untitled drawing under that name; the file as written, empty when it was
 // not written.
@@ -105,12 +130,7 @@ TEST(AttributeErrorJourney, ALibraryModelEditedInThePanelKeepsItsOtherValues)
 TEST(AttributeErrorJourney, AModelEditedInThePanelKeepsTheLineAfterIt)
 {
     Journey journey("model_panel_text_area");
-    const std::string area = ".MODEL QX NPN (BF=100 IS=1E-15)\r\n.PARAM P=1\r\n";
-    std::ofstream(journey.Root() / "NPN.CIR", std::ios::binary)
-        << "[Main]\r\nFileType=CIR\r\nVersion=5.20\r\n\r\n[Comp]\r\nName=NPN\r\nGrid=20,20\r\n\r\n"
-        << "[Attr]\r\nONV=8,8,PART,Q1\r\nStyle=8192\r\n\r\n[Attr]\r\nONV=8,22,MODEL,QX\r\nStyle=8192\r\n\r\n"
-        << "[Schematic]\r\nPage 0=0\r\nTabSize 0=320\r\n\r\n[Page]\r\nIndex=0\r\nName=Page 1\r\nGrid=0,0\r\n\r\n"
-        << "[Text Area]\r\nLen=" << area.size() << "\r\n" << area << "\r\n";
+    WriteNpnCircuit(journey.Root() / "NPN.CIR");
     ASSERT_TRUE(journey.Start({"NPN.CIR"})) << journey.Output();
     journey.Settle();
     journey.DoubleClick(kDrawnNpnX, kDrawnNpnY);
@@ -123,11 +143,33 @@ TEST(AttributeErrorJourney, AModelEditedInThePanelKeepsTheLineAfterIt)
     journey.Type("200");
     journey.Click(kAttributeOkX, kAttributeOkY);
     journey.Settle();
-    const std::string before = ReadAll(journey.Root() / "NPN.CIR");
-    journey.Key("ctrl+s");
-    ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(journey.Root() / "NPN.CIR") != before; }, 10)) << "not saved";
-    const std::string text = ReadAll(journey.Root() / "NPN.CIR");
+    const std::string text = SaveNamed(journey, "NPN.CIR");
     EXPECT_NE(text.find(".MODEL QX NPN (IS=1E-15 BF=200)\r\n.PARAM P=1\r\n"), std::string::npos) << text;
+}
+
+// A value written on two lines in the Expand editor comes back as one line with one blank where
+// the line broke; before, the editor's CR LF became two blanks.
+TEST(AttributeErrorJourney, AnExpandedValueOnTwoLinesTakesOneBlankBetweenThem)
+{
+    Journey journey("attribute_expand");
+    WriteNpnCircuit(journey.Root() / "NPN.CIR");
+    ASSERT_TRUE(journey.Start({"NPN.CIR"})) << journey.Output();
+    journey.Settle();
+    journey.DoubleClick(kDrawnNpnX, kDrawnNpnY);
+    journey.Settle();
+    journey.Click(kValueLineX, kValueLineY);
+    journey.Click(kExpandX, kExpandY);
+    journey.Settle();
+    journey.Type("AREA=2");
+    journey.Key("Return");
+    journey.Type("OFF");
+    journey.Capture("attribute_expand");
+    journey.Click(kExpandOkX, kExpandOkY);
+    journey.Settle();
+    journey.Click(kAttributeOkX, kAttributeOkY);
+    journey.Settle();
+    const std::string text = SaveNamed(journey, "NPN.CIR");
+    EXPECT_NE(text.find("VALUE,AREA=2 OFF\r\n"), std::string::npos) << text;
 }
 
 }  // namespace
