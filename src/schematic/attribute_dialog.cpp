@@ -155,6 +155,10 @@ struct AttributeDialogState {
     SchematicItem working;  // holds the copy of the attributes
     std::uint16_t style = 0;
     int selected = -1;
+    // Whether the selected attribute was a free one when it was selected: its name is typed a
+    // letter at a time, and a name on the way ("VALUE" of "VALUE_MAX") must not make it one of
+    // the type's own attributes that can then be neither renamed further nor deleted.
+    bool selectedFree = false;
     int selectFirst = -1;
     bool refreshing = false;
     // The parameter panel: the model's parameter values as texts, by parameter.
@@ -266,7 +270,8 @@ void SelectAttribute(win::HWND dialog, AttributeDialogState& state, int index)
     win::SetDlgItemText(dialog, kValueCombo, attribute->value.c_str());
     win::CheckDlgButton(dialog, kShowNameBox, (attribute->display & kAttrShowName) ? win::BST_CHECKED : win::BST_UNCHECKED);
     win::CheckDlgButton(dialog, kShowValueBox, (attribute->display & kAttrShowValue) ? win::BST_CHECKED : win::BST_UNCHECKED);
-    win::EnableWindow(win::GetDlgItem(dialog, kNameEdit), IsFreeAttribute(state, *attribute));
+    state.selectedFree = IsFreeAttribute(state, *attribute);
+    win::EnableWindow(win::GetDlgItem(dialog, kNameEdit), state.selectedFree);
     state.refreshing = false;
     ShowHint(state, *attribute);
 }
@@ -274,7 +279,7 @@ void SelectAttribute(win::HWND dialog, AttributeDialogState& state, int index)
 void NameChanged(win::HWND dialog, AttributeDialogState& state)
 {
     ComponentAttribute* attribute = AttributeAt(state, state.selected);
-    if (!attribute || state.refreshing || !IsFreeAttribute(state, *attribute)) return;
+    if (!attribute || state.refreshing || !state.selectedFree) return;
     const std::string name = CleanAttributeName(win::GetDlgItemText(dialog, kNameEdit));
     if (name.empty() || name == AttributeName(*attribute)) return;
     const int id = AttributeIdFromName(name);
@@ -799,7 +804,7 @@ win::INT_PTR AttributeDialogProc(win::HWND dialog, win::UINT message, win::WPARA
             }
             return win::TRUE;
         case kDeleteButton:
-            if (ComponentAttribute* attribute = AttributeAt(*state, state->selected); attribute && IsFreeAttribute(*state, *attribute)) {
+            if (ComponentAttribute* attribute = AttributeAt(*state, state->selected); attribute && state->selectedFree) {
                 ListRemove(state->working.attributes, attribute);
                 state->selected = std::min(state->selected, state->working.attributes.count - 1);
                 FillAttributeList(dialog, *state);

@@ -28,6 +28,10 @@ constexpr int kDrawnNpnX = 178, kDrawnNpnY = 266;
 constexpr int kValueLineX = 422, kValueLineY = 463;
 constexpr int kExpandX = 592, kExpandY = 425;
 constexpr int kExpandOkX = 768, kExpandOkY = 446;
+// Add, the name edit and the value box of the attribute dialog.
+constexpr int kAddX = 720, kAddY = 454;
+constexpr int kNameEditX = 520, kNameEditY = 374;
+constexpr int kValueBoxX = 500, kValueBoxY = 400;
 
 // NPN.CIR: an NPN whose model QX the text area defines, a .PARAM line after it; CR LF line ends
 // as the program writes them.
@@ -170,6 +174,34 @@ TEST(AttributeErrorJourney, AnExpandedValueOnTwoLinesTakesOneBlankBetweenThem)
     journey.Settle();
     const std::string text = SaveNamed(journey, "NPN.CIR");
     EXPECT_NE(text.find("VALUE,AREA=2 OFF\r\n"), std::string::npos) << text;
+}
+
+// A user attribute named VALUE_MAX, typed a letter at a time over the new line's "USER": the
+// name passes through "VALUE" on the way and must not stay there. Before, the line became a
+// second VALUE that could be neither renamed further nor deleted, and the value typed for it was
+// saved under VALUE.
+TEST(AttributeErrorJourney, AUserAttributeNamedPastAStandardNameKeepsItsName)
+{
+    Journey journey("attribute_user_name");
+    WriteNpnCircuit(journey.Root() / "NPN.CIR");
+    ASSERT_TRUE(journey.Start({"NPN.CIR"})) << journey.Output();
+    journey.Settle();
+    journey.DoubleClick(kDrawnNpnX, kDrawnNpnY);
+    journey.Settle();
+    journey.Click(kAddX, kAddY);
+    journey.Settle();
+    journey.Click(kNameEditX, kNameEditY);
+    journey.Key("End BackSpace BackSpace BackSpace BackSpace");
+    journey.Type("VALUE_MAX");
+    journey.Click(kValueBoxX, kValueBoxY);
+    journey.Type("3");
+    journey.Settle();
+    journey.Capture("attribute_user_name");
+    journey.Click(kAttributeOkX, kAttributeOkY);
+    journey.Settle();
+    const std::string text = SaveNamed(journey, "NPN.CIR");
+    EXPECT_NE(text.find(",VALUE_MAX,3\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find(",VALUE,3\r\n"), std::string::npos) << text;
 }
 
 }  // namespace
