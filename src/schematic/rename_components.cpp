@@ -131,13 +131,16 @@ std::vector<std::string*> PartNamingTexts(CircuitDocument& document)
 
 // Undo of the rename exchanges these texts with their state before it, as it exchanges the
 // item lists and the text area; a document whose texts were added or removed meanwhile keeps
-// them as they are.
+// them as they are. The next-part numbers go back with the names, so that a part placed after
+// the Undo takes a number that no restored name holds.
 void KeepPartNamingTextsForUndo(WindowRecord* record)
 {
     std::vector<std::string> saved;
     for (const std::string* text : PartNamingTexts(*record->document)) saved.push_back(*text);
-    EditStateOf(record).swapOtherTexts = [record, saved = std::move(saved)]() mutable {
+    EditStateOf(record).swapOtherTexts = [record, saved = std::move(saved),
+                                          counters = record->document->partCounters]() mutable {
         if (!record->document) return;
+        record->document->partCounters.swap(counters);
         std::vector<std::string*> texts = PartNamingTexts(*record->document);
         if (texts.size() != saved.size()) return;
         for (std::size_t i = 0; i < texts.size(); ++i) texts[i]->swap(saved[i]);

@@ -17,6 +17,12 @@ namespace {
 
 // Edit > Change and its Rename Components line, where the program draws them.
 constexpr int kChangeX = 67, kChangeY = 210, kRenameComponentsX = 290;
+// Edit > Undo, the tool bar's resistor button, an empty place in the drawing and the attribute
+// dialog's OK.
+constexpr int kUndoX = 60, kUndoY = 50;
+constexpr int kResistorButtonX = 581, kButtonY = 48;
+constexpr int kEmptyX = 600, kEmptyY = 500;
+constexpr int kAttributeOkX = 720, kAttributeOkY = 375;
 
 using Attributes = std::vector<std::pair<std::string, std::string>>;
 
@@ -60,6 +66,26 @@ std::string SavedTextArea(const std::string& file)
     return file.substr(start + 1, length);
 }
 
+// Edit > Change > Rename Components.
+void RenameComponentsFromMenu(Journey& journey)
+{
+    journey.Key("alt+e");
+    journey.Settle();
+    journey.Click(kChangeX, kChangeY);
+    journey.Settle();
+    journey.Click(kRenameComponentsX, kChangeY);
+    journey.Settle();
+}
+
+// Save (Ctrl+S) of DIVIDER.CIR; the file once written again, empty when it was not.
+std::string SaveDivider(Journey& journey)
+{
+    const std::filesystem::path path = journey.Root() / "DIVIDER.CIR";
+    const std::string before = ReadAll(path);
+    journey.Key("ctrl+s");
+    return journey.WaitUntil([&] { return ReadAll(path) != before; }, 10) ? ReadAll(path) : std::string();
+}
+
 // Rename Components numbers the parts in reading order (R3 becomes R1, R7 R2, R1 R3) and the
 // text area's references follow, each statement still on a line of its own: before, a text
 // area read with LF line ends came back from the rename as one comment line, and the circuit
@@ -70,21 +96,41 @@ TEST(RenameJourney, RenamingKeepsTheLinesOfATextAreaWrittenWithLineFeeds)
     std::ofstream(journey.Root() / "DIVIDER.CIR", std::ios::binary) << Divider();
     ASSERT_TRUE(journey.Start({"DIVIDER.CIR"})) << journey.Output();
     journey.Settle();
-    journey.Key("alt+e");
-    journey.Settle();
-    journey.Click(kChangeX, kChangeY);
-    journey.Settle();
-    journey.Click(kRenameComponentsX, kChangeY);
-    journey.Settle();
+    RenameComponentsFromMenu(journey);
     journey.Capture("rename_components_done");
-    const std::string before = ReadAll(journey.Root() / "DIVIDER.CIR");
-    journey.Key("ctrl+s");
-    ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(journey.Root() / "DIVIDER.CIR") != before; }, 10)) << "not saved";
-    const std::string saved = ReadAll(journey.Root() / "DIVIDER.CIR");
+    const std::string saved = SaveDivider(journey);
+    ASSERT_FALSE(saved.empty()) << "not saved";
     EXPECT_NE(saved.find("PART,R1\r\n"), std::string::npos);
     std::string area = SavedTextArea(saved);
     std::erase(area, '\r');
     EXPECT_EQ(area, "* divider\n.DEFINE VIN 5\n.PARAM P1={R2*2}\n.PARAM P2={R3/2}\n");
+}
+
+// Rename Components undone gives back the names and the numbering with them: a resistor placed
+// next continues after R7 as before the rename. Before, it took the renamed circuit's next
+// number, and the fourth resistor placed was a second R7.
+TEST(RenameJourney, APartPlacedAfterAnUndoneRenameTakesAFreeName)
+{
+    Journey journey("rename_undo_numbers");
+    std::ofstream(journey.Root() / "DIVIDER.CIR", std::ios::binary) << Divider();
+    ASSERT_TRUE(journey.Start({"DIVIDER.CIR"})) << journey.Output();
+    journey.Settle();
+    RenameComponentsFromMenu(journey);
+    journey.Key("alt+e");
+    journey.Settle();
+    journey.Click(kUndoX, kUndoY);
+    journey.Settle();
+    journey.Click(kResistorButtonX, kButtonY);
+    journey.Click(kEmptyX, kEmptyY);
+    journey.Settle();
+    journey.Capture("rename_undo_place");
+    journey.Click(kAttributeOkX, kAttributeOkY);
+    journey.Settle();
+    const std::string saved = SaveDivider(journey);
+    ASSERT_FALSE(saved.empty()) << "not saved";
+    for (const char* name : {"R7", "R3", "R1", "R8"})
+        EXPECT_NE(saved.find(std::string("PART,") + name + "\r\n"), std::string::npos) << name << " missing:\n" << saved;
+    EXPECT_EQ(saved.find("PART,R4\r\n"), std::string::npos) << saved;
 }
 
 }  // namespace
