@@ -45,6 +45,18 @@ void WriteNpnCircuit(const std::filesystem::path& path)
         << "[Text Area]\r\nLen=" << area.size() << "\r\n" << area << "\r\n";
 }
 
+// NPN.CIR opened and its NPN's attribute dialog opened with a double click; false when the
+// program did not start.
+bool OpenNpnAttributes(Journey& journey)
+{
+    WriteNpnCircuit(journey.Root() / "NPN.CIR");
+    if (!journey.Start({"NPN.CIR"})) return false;
+    journey.Settle();
+    journey.DoubleClick(kDrawnNpnX, kDrawnNpnY);
+    journey.Settle();
+    return true;
+}
+
 // Save (Ctrl+S) of a circuit that has its name; the file once written again.
 std::string SaveNamed(Journey& journey, const std::string& name)
 {
@@ -134,11 +146,7 @@ TEST(AttributeErrorJourney, ALibraryModelEditedInThePanelKeepsItsOtherValues)
 TEST(AttributeErrorJourney, AModelEditedInThePanelKeepsTheLineAfterIt)
 {
     Journey journey("model_panel_text_area");
-    WriteNpnCircuit(journey.Root() / "NPN.CIR");
-    ASSERT_TRUE(journey.Start({"NPN.CIR"})) << journey.Output();
-    journey.Settle();
-    journey.DoubleClick(kDrawnNpnX, kDrawnNpnY);
-    journey.Settle();
+    ASSERT_TRUE(OpenNpnAttributes(journey)) << journey.Output();
     journey.Click(kEditX, kEditY);
     journey.Settle();
     journey.Capture("model_panel_text_area");
@@ -156,11 +164,7 @@ TEST(AttributeErrorJourney, AModelEditedInThePanelKeepsTheLineAfterIt)
 TEST(AttributeErrorJourney, AnExpandedValueOnTwoLinesTakesOneBlankBetweenThem)
 {
     Journey journey("attribute_expand");
-    WriteNpnCircuit(journey.Root() / "NPN.CIR");
-    ASSERT_TRUE(journey.Start({"NPN.CIR"})) << journey.Output();
-    journey.Settle();
-    journey.DoubleClick(kDrawnNpnX, kDrawnNpnY);
-    journey.Settle();
+    ASSERT_TRUE(OpenNpnAttributes(journey)) << journey.Output();
     journey.Click(kValueLineX, kValueLineY);
     journey.Click(kExpandX, kExpandY);
     journey.Settle();
@@ -183,11 +187,7 @@ TEST(AttributeErrorJourney, AnExpandedValueOnTwoLinesTakesOneBlankBetweenThem)
 TEST(AttributeErrorJourney, AUserAttributeNamedPastAStandardNameKeepsItsName)
 {
     Journey journey("attribute_user_name");
-    WriteNpnCircuit(journey.Root() / "NPN.CIR");
-    ASSERT_TRUE(journey.Start({"NPN.CIR"})) << journey.Output();
-    journey.Settle();
-    journey.DoubleClick(kDrawnNpnX, kDrawnNpnY);
-    journey.Settle();
+    ASSERT_TRUE(OpenNpnAttributes(journey)) << journey.Output();
     journey.Click(kAddX, kAddY);
     journey.Settle();
     journey.Click(kNameEditX, kNameEditY);
