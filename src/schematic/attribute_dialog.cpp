@@ -23,6 +23,7 @@
 #include "document/circuit_document.h"
 #include "document/component_attributes.h"
 #include "document/document_windows.h"
+#include "document/text_area.h"
 #include "document/component_types.h"
 #include "netlist/model_types.h"
 #include "platform/controls.h"
@@ -154,6 +155,10 @@ struct AttributeDialogState {
     SchematicItem working;  // holds the copy of the attributes
     std::uint16_t style = 0;
     int selected = -1;
+    // Whether the selected attribute was a free one when it was selected: its name is typed a
+    // letter at a time, and a name on the way ("VALUE" of "VALUE_MAX") must not make it one of
+    // the type's own attributes that can then be neither renamed further nor deleted.
+    bool selectedFree = false;
     int selectFirst = -1;
     bool refreshing = false;
     // The parameter panel: the model's parameter values as texts, by parameter.
@@ -265,7 +270,8 @@ void SelectAttribute(win::HWND dialog, AttributeDialogState& state, int index)
     win::SetDlgItemText(dialog, kValueCombo, attribute->value.c_str());
     win::CheckDlgButton(dialog, kShowNameBox, (attribute->display & kAttrShowName) ? win::BST_CHECKED : win::BST_UNCHECKED);
     win::CheckDlgButton(dialog, kShowValueBox, (attribute->display & kAttrShowValue) ? win::BST_CHECKED : win::BST_UNCHECKED);
-    win::EnableWindow(win::GetDlgItem(dialog, kNameEdit), IsFreeAttribute(state, *attribute));
+    state.selectedFree = IsFreeAttribute(state, *attribute);
+    win::EnableWindow(win::GetDlgItem(dialog, kNameEdit), state.selectedFree);
     state.refreshing = false;
     ShowHint(state, *attribute);
 }
@@ -273,7 +279,7 @@ void SelectAttribute(win::HWND dialog, AttributeDialogState& state, int index)
 void NameChanged(win::HWND dialog, AttributeDialogState& state)
 {
     ComponentAttribute* attribute = AttributeAt(state, state.selected);
-    if (!attribute || state.refreshing || !IsFreeAttribute(state, *attribute)) return;
+    if (!attribute || state.refreshing || !state.selectedFree) return;
     const std::string name = CleanAttributeName(win::GetDlgItemText(dialog, kNameEdit));
     if (name.empty() || name == AttributeName(*attribute)) return;
     const int id = AttributeIdFromName(name);
@@ -307,6 +313,14 @@ void ValueChanged(win::HWND dialog, AttributeDialogState& state, bool fromList)
     if (state.type == kComponentMacro && attribute->keyId == kAttrValue) ShowHint(state, *attribute);
 }
 
+// The libraries searched for models: the default library when no build has named any yet.
+void SearchDefaultLibraryWhenNoneNamed()
+{
+    if (!Libraries().lists[kCircuitLibraryList].empty()) return;
+    int index = 0;
+    RegisterLibraryFile({}, kCircuitLibraryList, index);
+}
+
 // The models of the component's type: those in memory, then those the libraries hold (the
 // default library when no build has named any yet), each name once.
 void FillModelList(win::HWND dialog, AttributeDialogState& state)
@@ -318,10 +332,7 @@ void FillModelList(win::HWND dialog, AttributeDialogState& state)
         const ModelStatement* statement = FindModelStatement(i);
         if (statement && statement->type == state.modelType && !statement->name.empty()) names.push_back(statement->name);
     }
-    if (Libraries().lists[kCircuitLibraryList].empty()) {
-        int index = 0;
-        RegisterLibraryFile({}, kCircuitLibraryList, index);
-    }
+    SearchDefaultLibraryWhenNoneNamed();
     int error = 0;
     FindInLibraries({}, state.modelType, kLookupModelNames, error, nullptr, -1, &names);
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -373,9 +384,13 @@ void ExpandValue(win::HWND dialog, AttributeDialogState& state)
     desc.caption = std::string(AttributeName(*attribute));
     desc.text = attribute->value;
     if (RunPromptDialog(desc) != 1) return;
-    std::string value = desc.text;
-    for (char& c : value)
-        if (c == '\r' || c == '\n') c = ' ';
+    // Each line break (CR LF as the editor ends its lines, or either alone) becomes one blank.
+    std::string value;
+    for (std::size_t i = 0; i < desc.text.size(); ++i) {
+        const char c = desc.text[i];
+        if (c == '\r' && i + 1 < desc.text.size() && desc.text[i + 1] == '\n') continue;
+        value += (c == '\r' || c == '\n') ? ' ' : c;
+    }
     SetAttributeValue(*attribute, value);
     RefreshLine(dialog, state);
     SelectAttribute(dialog, state, state.selected);
@@ -433,6 +448,8 @@ std::pair<std::size_t, std::size_t> FindModelInText(const std::string& text, con
                     if (lead == std::string::npos || following[lead] != '+') break;
                     last = nextEnd;
                 }
+                // The statement's own line end stays: a CR before the LF is not part of it.
+                if (last > start && text[last - 1] == '\r') --last;
                 return {start, last};
             }
         }
@@ -476,6 +493,18 @@ int FindStatement(const std::string& name, int modelType)
         if (statement && statement->type == modelType && EqualsNoCase(statement->name, name)) return i;
     }
     return -1;
+}
+
+// The model table's statement of that name, else the one the circuit's libraries hold (read
+// into the table now, as a build would): a library model shows its own values in the panel, so
+// that editing one of them keeps the others. -1 when there is none.
+int FindModelForPanel(const std::string& name, int modelType)
+{
+    if (const int index = FindStatement(name, modelType); index >= 0) return index;
+    SearchDefaultLibraryWhenNoneNamed();
+    int error = 0;
+    const int index = FindInLibraries(CopyUpperCase(name), modelType, kLookupModel, error);
+    return error == 0 ? index : -1;
 }
 
 // NAME=VALUE pairs of a statement's parameter text (blanks around "=" allowed).
@@ -547,7 +576,7 @@ void OpenPanel(win::HWND dialog, AttributeDialogState& state)
     const auto [from, to] = FindModelInText(area, model->value);
     if (from != std::string::npos) {
         paramText = StatementParams(area.substr(from, to - from));
-    } else if (const ModelStatement* statement = FindModelStatement(FindStatement(model->value, state.modelType))) {
+    } else if (const ModelStatement* statement = FindModelStatement(FindModelForPanel(model->value, state.modelType))) {
         paramText = statement->paramText;
     }
     for (const auto& [name, value] : ParamPairs(paramText))
@@ -675,9 +704,7 @@ void SaveModelParams(AttributeDialogState& state)
         if (!text.empty() && text.back() != '\n') text += lineBreak;
         text += statement;
     }
-    state.record->textArea = text;
-    if (state.record->document && state.record->document->textAreaWindow)
-        win::SetWindowText(state.record->document->textAreaWindow, text.c_str());
+    SetTextAreaText(state.record, text);
     MarkModified(state.record);
     FreeBuiltCircuit(kFreeModels);
 }
@@ -777,7 +804,7 @@ win::INT_PTR AttributeDialogProc(win::HWND dialog, win::UINT message, win::WPARA
             }
             return win::TRUE;
         case kDeleteButton:
-            if (ComponentAttribute* attribute = AttributeAt(*state, state->selected); attribute && IsFreeAttribute(*state, *attribute)) {
+            if (ComponentAttribute* attribute = AttributeAt(*state, state->selected); attribute && state->selectedFree) {
                 ListRemove(state->working.attributes, attribute);
                 state->selected = std::min(state->selected, state->working.attributes.count - 1);
                 FillAttributeList(dialog, *state);

@@ -185,7 +185,8 @@ void DrawPictureObject(win::HDC dc, const GraphicObject& object)
         DrawRectangle(dc, box);
         return;
     }
-    GraphicObject frame = BoxObject(object, object.style & (kGraphicFill | kGraphicBorder), 0);
+    // The frame keeps the weight the Picture dialog gives its border.
+    GraphicObject frame = BoxObject(object, object.style & (kGraphicFill | kGraphicBorder | kGraphicWeight2 | kGraphicWeight3), 0);
     if (object.style & (kGraphicFill | kGraphicBorder)) DrawRectangle(dc, frame);
     win::RECT bounds{};
     win::HMETAFILE picture = object.text.empty() ? nullptr : LoadPlaceableMetafile(object.text, bounds);

@@ -13,6 +13,7 @@
 #include "document/connectivity.h"
 #include "document/document_windows.h"
 #include "document/grid_text.h"
+#include "document/text_area.h"
 #include "document/part_numbering.h"
 #include "document/component_types.h"
 #include "platform/window.h"
@@ -76,9 +77,24 @@ bool RenameInTextArea(WindowRecord* record, const std::vector<RenamePair>& pairs
         start = end + 1;
     }
     if (!changed) return false;
-    record->textArea = out;
-    if (record->document && record->document->textAreaWindow) win::SetWindowText(record->document->textAreaWindow, out.c_str());
+    SetTextAreaText(record, out);
     return true;
+}
+
+// The text area's editor ends its lines with CR LF and takes a lone LF handed to it for a blank.
+// A circuit file written with LF alone keeps that text as read until it is replaced: it is given
+// the editor's line ends first, so that the rewritten text, and the text that Undo puts back,
+// keep their lines.
+void GiveTextAreaLineEnds(WindowRecord* record)
+{
+    if (!record->document || !record->document->textAreaWindow) return;
+    const std::string& text = record->textArea;
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+        if (at == 0 || text[at - 1] != '\r') {
+            SetTextAreaText(record, std::string(text));
+            return;
+        }
+    }
 }
 
 // The texts outside the item lists and the text area that can name parts: the analysis texts
@@ -115,13 +131,16 @@ std::vector<std::string*> PartNamingTexts(CircuitDocument& document)
 
 // Undo of the rename exchanges these texts with their state before it, as it exchanges the
 // item lists and the text area; a document whose texts were added or removed meanwhile keeps
-// them as they are.
+// them as they are. The next-part numbers go back with the names, so that a part placed after
+// the Undo takes a number that no restored name holds.
 void KeepPartNamingTextsForUndo(WindowRecord* record)
 {
     std::vector<std::string> saved;
     for (const std::string* text : PartNamingTexts(*record->document)) saved.push_back(*text);
-    EditStateOf(record).swapOtherTexts = [record, saved = std::move(saved)]() mutable {
+    EditStateOf(record).swapOtherTexts = [record, saved = std::move(saved),
+                                          counters = record->document->partCounters]() mutable {
         if (!record->document) return;
+        record->document->partCounters.swap(counters);
         std::vector<std::string*> texts = PartNamingTexts(*record->document);
         if (texts.size() != saved.size()) return;
         for (std::size_t i = 0; i < texts.size(); ++i) texts[i]->swap(saved[i]);
@@ -211,6 +230,7 @@ namespace {
 
 void RenameComponentsBody(WindowRecord* record)
 {
+    GiveTextAreaLineEnds(record);
     if (BeginBoxEdit(record) != 0) return;
     KeepPartNamingTextsForUndo(record);
     CircuitDocument& document = *record->document;
@@ -296,6 +316,7 @@ int RenameDefine(WindowRecord* record, const std::string& text)
 void RenameDefines(WindowRecord* record)
 {
     if (!record || !record->document) return;
+    GiveTextAreaLineEnds(record);
     // The lines are taken first: a rename rewrites the text they come from.
     std::vector<std::string> lines;
     std::string area = record->textArea;

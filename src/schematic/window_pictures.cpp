@@ -288,7 +288,9 @@ int RunPictureDialog(WindowRecord* record, SchematicItem* item)
     if (RunDialogParam(record->window, kPictureDialogTemplate, PictureDlgProc, reinterpret_cast<win::LPARAM>(&d)) !=
         win::IDOK)
         return 0;
-    RedrawWindowParts(record, kRedrawAfterEdit);
+    // Erased first: what the object showed before (another picture, the missing-file notice)
+    // is not wholly covered by what it shows now.
+    RedrawWindowPartsDefault(record);
     record->changed = 1;
     MarkModified(record);
     return 1;
