@@ -235,18 +235,16 @@ private:
         if (level != kState0 && level != kState1) return 0;
         const std::size_t at = level == kState1 ? 1 : 0;
         int rc = 0;
-        if (h.settleSeen[at] && Holds(s.code, inst_, rc)) {
+        // A period runs between two edges to the same level: the level the node starts at, or
+        // reaches from X, begins none.
+        if (h.settleSeen[at] && h.settleIsEdge[at] && Holds(s.code, inst_, rc)) {
             const std::uint32_t period = d_.now - h.settle[at];
             const ConstraintTime& shortest = s.slots[kSlotMinPeriod];
             const ConstraintTime& longest = s.slots[kSlotMaxPeriod];
             if (period > 0 && shortest.ticks > 0) {
-                if (period < shortest.ticks) {
-                    if (h.goodPeriodSeen)
-                        Report(s, h, "Maximum frequency violation at t=%g\n", "Minimum period is %g\n", shortest.seconds, v,
-                               "period", period);
-                } else {
-                    h.goodPeriodSeen = true;
-                }
+                if (period < shortest.ticks)
+                    Report(s, h, "Maximum frequency violation at t=%g\n", "Minimum period is %g\n", shortest.seconds, v,
+                           "period", period);
             }
             if (period > 0 && longest.ticks > 0) {
                 if (period > longest.ticks) {
@@ -261,6 +259,7 @@ private:
         }
         h.settle[at] = d_.now;
         h.settleSeen[at] = true;
+        h.settleIsEdge[at] = Pin(v).transition == (at ? kStateR : kStateF);
         return rc;
     }
 
