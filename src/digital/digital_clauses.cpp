@@ -176,10 +176,13 @@ private:
         const int clock = s.target;
         if (clock < 0 || clock >= r_.pinCount) return 0;
         const int active = s.clockEdge == 1 ? kState1 : kState0;
-        if (Pin(clock).level != active) return 0;
+        const bool edge = Changed(clock) && Pin(clock).level == active;
+        // A data change is measured against the last active edge whatever the clock does since:
+        // a strobe that has already gone back does not end its hold time.
+        if (!edge && !h.clockSeen) return 0;
         int rc = 0;
         if (!Holds(s.code, inst_, rc)) return rc;
-        if (Changed(clock)) {
+        if (edge) {
             for (int v : s.data) {
                 const ProgramPinHistory& p = Pin(v);
                 if (v == clock || p.changes == 0 || p.level == kStateX) continue;

@@ -235,6 +235,23 @@ TEST_F(DigitalProgramTest, FrequencyPeriodsRunBetweenEdgesAndWidthsAtTheLimitPas
     EXPECT_EQ(out.find("Width high violation"), std::string::npos) << out;
 }
 
+// A data change soon after a narrow strobe breaks the hold time although the strobe has already
+// gone back, as the flip-flop on the same nodes reports it.
+TEST_F(DigitalProgramTest, HoldIsMeasuredAfterTheStrobeHasEnded)
+{
+    ASSERT_EQ(Run("U1 STIM(2,11) $G_DPWR $G_DGND D STB IO_STD 0NS 00 10NS 01 12NS 00 13NS 10 30NS 00 40NS 01\n"
+                  "U2 CONSTRAINT(2) $G_DPWR $G_DGND D STB IO_STD\n"
+                  "+ SETUP_HOLD: CLOCK LH = STB DATA(1) = D HOLDTIME = 5N\n"),
+              0)
+        << LastShownText();
+    EXPECT_NE(Output().find("\nDigital Warning\n*Hold time violation at t=1.3e-08\nDevice U2\nMinimum hold time is 5e-09\n"
+                            "Node D, measured hold time was 3e-09\n\n"),
+              std::string::npos)
+        << Output();
+    // D falls at 30, 20 ns after the edge: no fault.
+    EXPECT_EQ(DigitalSimulator().warningCount, 1) << Output();
+}
+
 // A clock too fast, or too slow, from its first edge on is reported: a check that waited for a
 // good period first would never speak for it.
 TEST_F(DigitalProgramTest, FrequencyOutOfRangeFromTheStartIsReported)
