@@ -141,8 +141,16 @@ void SetDigitalState(int node, char letter, bool always = false)
 void SetRow(DtoAInterface& t, int row, double now, bool immediate)
 {
     const DtoAInterface::Row& r = t.rows[static_cast<std::size_t>(row)];
-    t.previousLow = immediate ? r.low : t.newLow;
-    t.previousHigh = immediate ? r.high : t.newHigh;
+    if (immediate) {
+        t.previousLow = r.low;
+        t.previousHigh = r.high;
+    } else {
+        // A stage still on its way to the last row starts the new switching from where it
+        // stands: a pulse shorter than the switching time moves the output only part way.
+        const double w = t.switching > 0.0 ? std::clamp(1.0 - (now - t.start) / t.switching, 0.0, 1.0) : 0.0;
+        t.previousLow = t.newLow + (t.previousLow - t.newLow) * w;
+        t.previousHigh = t.newHigh + (t.previousHigh - t.newHigh) * w;
+    }
     t.newLow = r.low;
     t.newHigh = r.high;
     t.start = now;

@@ -122,6 +122,29 @@ TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
         }
 }
 
+// A 1 ns pulse into a stage that takes 5.5 ns to switch to 1: the stage turns back from where it
+// stands when the pulse ends (1.02 V into the open node), instead of leaping to its full 1 level
+// (3.35 V) after the input has gone back to 0.
+TEST_F(DigitalMixedTest, APulseShorterThanTheSwitchingTimeMovesTheOutputPartWay)
+{
+    const auto points = Run(std::string("glitch\n") + "VP PWR 0 5\n" +
+                                "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1 101N 0\n"
+                                "N1 A 0 PWR DI_TTL DGTLNET=D IO_STD\nR1 A 0 100K\n" +
+                                kModels + ".TRAN 0.25N 110N\n.END\n",
+                            "A", "D");
+    ASSERT_FALSE(points.empty());
+    // At 101 ns the switch is 1/5.5 done: 467 + (7.13 - 467)(1 - 1/5.5) ohm down, 200 + (389 -
+    // 200)(1 - 1/5.5) up, with the 100 kOhm load.
+    const double w = 1.0 - 1.0 / 5.5;
+    const double down = 467.0 + (7.13 - 467.0) * w, up = 200.0 + (389.0 - 200.0) * w;
+    const double loaded = down * 100e3 / (down + 100e3);
+    const double peak = 5.0 * loaded / (loaded + up);
+    double highest = 0.0;
+    for (const Point& p : points) highest = std::max(highest, p.voltage);
+    EXPECT_NEAR(highest, peak, 0.01 * peak);
+    EXPECT_LT(points.back().voltage, 0.1);
+}
+
 }  // namespace
 }  // namespace kq5::testing
 
