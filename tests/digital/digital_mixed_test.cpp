@@ -232,6 +232,24 @@ TEST_F(DigitalDacTest, DacStepsAnRc)
     EXPECT_NEAR(points.back().voltage, full * (1.0 - std::exp(-(5e-6 - 105e-9) / 1e-6)), 5e-3 * full);
 }
 
+// A code that changes back while the output still moves toward the last one: the output turns
+// from where it stands (1.5 V of the 3.75 V it was heading for) instead of leaping toward the old
+// code first.
+TEST_F(DigitalDacTest, ACodeChangedDuringTheMoveTurnsTheOutputWhereItStands)
+{
+    const auto points = Run(std::string("dac\n") + "VR REF 0 4\n" +
+                                "U1 STIM(4,1111) $G_DPWR $G_DGND B3 B2 B1 B0 IO_STD 0 0000 20N 1111 24N 0000\n" +
+                                "U2 DAC(4) $G_DPWR $G_DGND OUT REF 0 B3 B2 B1 B0 DACM IO_STD\n"
+                                ".MODEL DACM UDAC (TSWTY=10N)\nR1 OUT 0 1K\n" +
+                                kModels + ".TRAN 0.5N 50N\n.END\n",
+                            "OUT", "B0");
+    ASSERT_FALSE(points.empty());
+    double highest = 0.0;
+    for (const Point& p : points) highest = std::max(highest, p.voltage);
+    EXPECT_NEAR(highest, 4.0 * 15.0 / 16.0 * 0.4, 1e-3);
+    EXPECT_NEAR(points.back().voltage, 0.0, 1e-9);
+}
+
 }  // namespace
 }  // namespace kq5::testing
 
