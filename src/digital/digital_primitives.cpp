@@ -229,7 +229,9 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         q = kState1;
         qb = clrActive ? kState1 : kState0;
         d.flipFlopCause = 2;
-        if (ff) ff->presetActive = now;
+        // The pulse's width runs from where it began, not from the last input that changed
+        // during it.
+        if (ff && Changed(d, preset) && !ActiveLow(PreviousLevel(d, preset))) ff->presetActive = now;
     } else if (Changed(d, preset) && ff) {
         if (ActiveLow(PreviousLevel(d, preset))) CheckFlipFlopTiming(device, kCheckControlWidth, now, ff->presetActive, 6, "PREB");
         ff->presetRelease = now;
@@ -239,7 +241,7 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         if (!preActive) q = kState0;
         qb = kState1;
         d.flipFlopCause = 3;
-        if (ff) ff->clearActive = now;
+        if (ff && Changed(d, clear) && !ActiveLow(PreviousLevel(d, clear))) ff->clearActive = now;
     } else if (Changed(d, clear) && ff) {
         if (ActiveLow(PreviousLevel(d, clear))) CheckFlipFlopTiming(device, kCheckControlWidth, now, ff->clearActive, 6, "CLRB");
         ff->clearRelease = now;

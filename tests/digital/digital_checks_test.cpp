@@ -14,7 +14,7 @@
 namespace kq5::testing {
 namespace {
 
-// A DFF (TSUDCLK 5, THDCLK 3, TWCLKL 8, TWCLKH 8, typical; 1 ps ticks) fed by a stimulus;
+// A DFF (TSUDCLK 5, THDCLK 3, TWCLKL 8, TWCLKH 8, TWPCL 4, typical; 1 ps ticks) fed by a stimulus;
 // every tick accepted. Returns the numeric output text.
 class FlipFlopChecks {
 public:
@@ -38,6 +38,7 @@ public:
         delays[19] = 8;                // TWCLKH typical
         delays[22] = 5;                // TSUDCLK typical
         delays[28] = 3;                // THDCLK typical
+        delays[7] = 4;                 // TWPCL typical
         circuit_.Add(kComponentDff, kClassEdgeFlipFlop, {"hi", driveClear ? "clr" : "hi", "clk", "d"}, {"qb", "q"}, delays);
         EXPECT_EQ(circuit_.Build(), 0);
         DigitalDeviceTables& d = DigitalSimulator();
@@ -127,6 +128,17 @@ TEST(DigitalChecks, ChangesWhileClearedCountAfterTheRelease)
                                 {42, 1, kState1}},
                                10000, false, false, true);
     EXPECT_EQ(ignoredEdge.Count(), 0) << ignoredEdge.Output();
+}
+
+// A clear pulse is measured from where it began, however often the clock changes during it:
+// 0..30 is wide enough though the clock fell at 28; 40..42 is too short.
+TEST(DigitalChecks, AClearPulseIsMeasuredFromItsStart)
+{
+    FlipFlopChecks c({{0, 0, kState0}, {0, 1, kState0}, {0, 2, kState0}, {10, 0, kState1}, {28, 0, kState0},
+                      {30, 2, kState1}, {40, 2, kState0}, {42, 2, kState1}},
+                     10000, false, false, true);
+    EXPECT_EQ(c.Output(), "\nDigital Warning\nCLRB width violation at t=4.2e-11\nDevice \nRequired CLRB width is 4e-12\n"
+                          "Measured CLRB width is 2e-12\n");
 }
 
 TEST(DigitalChecks, LimitsAndRejectedSteps)
