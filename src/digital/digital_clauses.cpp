@@ -43,18 +43,6 @@ std::uint32_t Ticks(double seconds, double unit)
     return t >= 4294967295.0 ? 4294967295u : static_cast<std::uint32_t>(t);
 }
 
-// A check's limit in whole ticks that two events exactly the limit apart always meet. Each event
-// time is rounded to its tick on its own, so where the tick does not divide the limit their
-// distance comes out a tick under or over it: a minimum is taken down to its whole tick, a
-// maximum up.
-std::uint32_t LimitTicks(double seconds, double unit, bool maximum)
-{
-    if (!(seconds > 0.0) || !(unit > 0.0)) return 0;
-    const double x = seconds / unit;
-    const double t = maximum ? std::ceil(x - 1e-6) : std::floor(x + 1e-6);
-    return t >= 4294967295.0 ? 4294967295u : static_cast<std::uint32_t>(std::max(t, 0.0));
-}
-
 // The pins' states into the variables; a change of a pin's settled level is noted in its
 // history (outside the operating point, whose levels are where the run starts from). A pin
 // counts as changed for the checks when its last change is at the present tick: the device may
@@ -343,6 +331,17 @@ int SetPinDelayOutput(DigitalDeviceTables& d, int device, PinDelayRecord& r, int
 }
 
 }  // namespace
+
+// Each event time is rounded to its tick on its own, so where the tick does not divide the limit
+// the distance of two events exactly the limit apart comes out a tick under or over it: a
+// minimum is taken down to its whole tick, a maximum up.
+std::uint32_t LimitTicks(double seconds, double unit, bool maximum)
+{
+    if (!(seconds > 0.0) || !(unit > 0.0)) return 0;
+    const double x = seconds / unit;
+    const double t = maximum ? std::ceil(x - 1e-6) : std::floor(x + 1e-6);
+    return t >= 4294967295.0 ? 4294967295u : static_cast<std::uint32_t>(std::max(t, 0.0));
+}
 
 void ResetProgramChecks()
 {
