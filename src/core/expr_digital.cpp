@@ -126,7 +126,7 @@ int ConvertToDigitalCode(std::vector<DigitalCode>& destination, int& count, cons
     return 0;
 }
 
-DelayTriple ResolveMinTypMaxDelay(double min, double typ, double max)
+DelaySeconds CompleteMinTypMax(double min, double typ, double max)
 {
     const DigitalSimulatorState& d = DigitalSimulator();
     const double mnty = d.minTypScale, tymx = d.typMaxScale;
@@ -143,8 +143,14 @@ DelayTriple ResolveMinTypMaxDelay(double min, double typ, double max)
         typ = DivideByScale(max, tymx);
         min = typ * mnty;
     }
+    return {min, typ, max};
+}
+
+DelayTriple ResolveMinTypMaxDelay(double min, double typ, double max)
+{
+    const DelaySeconds s = CompleteMinTypMax(min, typ, max);
     const double unit = DigitalTimeUnit();
-    return {ToTimeUnits(min, unit), ToTimeUnits(typ, unit), ToTimeUnits(max, unit)};
+    return {ToTimeUnits(s.min, unit), ToTimeUnits(s.typ, unit), ToTimeUnits(s.max, unit)};
 }
 
 void ResolveDelayConstants(std::vector<DigitalCode>& program)

@@ -44,6 +44,13 @@ struct DelayTriple {
     std::int32_t max = 0;
 };
 DelayTriple ResolveMinTypMaxDelay(double min, double typ, double max);
+// The same completion, left in seconds.
+struct DelaySeconds {
+    double min = 0.0;
+    double typ = 0.0;
+    double max = 0.0;
+};
+DelaySeconds CompleteMinTypMax(double min, double typ, double max);
 
 struct DigitalProgramContext {
     int programKind = 0;

@@ -43,18 +43,6 @@ std::uint32_t Ticks(double seconds, double unit)
     return t >= 4294967295.0 ? 4294967295u : static_cast<std::uint32_t>(t);
 }
 
-// A check's limit in whole ticks that two events exactly the limit apart always meet. Each event
-// time is rounded to its tick on its own, so where the tick does not divide the limit their
-// distance comes out a tick under or over it: a minimum is taken down to its whole tick, a
-// maximum up.
-std::uint32_t LimitTicks(double seconds, double unit, bool maximum)
-{
-    if (!(seconds > 0.0) || !(unit > 0.0)) return 0;
-    const double x = seconds / unit;
-    const double t = maximum ? std::ceil(x - 1e-6) : std::floor(x + 1e-6);
-    return t >= 4294967295.0 ? 4294967295u : static_cast<std::uint32_t>(std::max(t, 0.0));
-}
-
 // The pins' states into the variables; a change of a pin's settled level is noted in its
 // history (outside the operating point, whose levels are where the run starts from). A pin
 // counts as changed for the checks when its last change is at the present tick: the device may
@@ -176,10 +164,13 @@ private:
         const int clock = s.target;
         if (clock < 0 || clock >= r_.pinCount) return 0;
         const int active = s.clockEdge == 1 ? kState1 : kState0;
-        if (Pin(clock).level != active) return 0;
+        const bool edge = Changed(clock) && Pin(clock).level == active;
+        // A data change is measured against the last active edge whatever the clock does since:
+        // a strobe that has already gone back does not end its hold time.
+        if (!edge && !h.clockSeen) return 0;
         int rc = 0;
         if (!Holds(s.code, inst_, rc)) return rc;
-        if (Changed(clock)) {
+        if (edge) {
             for (int v : s.data) {
                 const ProgramPinHistory& p = Pin(v);
                 if (v == clock || p.changes == 0 || p.level == kStateX) continue;
@@ -235,18 +226,16 @@ private:
         if (level != kState0 && level != kState1) return 0;
         const std::size_t at = level == kState1 ? 1 : 0;
         int rc = 0;
-        if (h.settleSeen[at] && Holds(s.code, inst_, rc)) {
+        // A period runs between two edges to the same level: the level the node starts at, or
+        // reaches from X, begins none.
+        if (h.settleSeen[at] && h.settleIsEdge[at] && Holds(s.code, inst_, rc)) {
             const std::uint32_t period = d_.now - h.settle[at];
             const ConstraintTime& shortest = s.slots[kSlotMinPeriod];
             const ConstraintTime& longest = s.slots[kSlotMaxPeriod];
             if (period > 0 && shortest.ticks > 0) {
-                if (period < shortest.ticks) {
-                    if (h.goodPeriodSeen)
-                        Report(s, h, "Maximum frequency violation at t=%g\n", "Minimum period is %g\n", shortest.seconds, v,
-                               "period", period);
-                } else {
-                    h.goodPeriodSeen = true;
-                }
+                if (period < shortest.ticks)
+                    Report(s, h, "Maximum frequency violation at t=%g\n", "Minimum period is %g\n", shortest.seconds, v,
+                           "period", period);
             }
             if (period > 0 && longest.ticks > 0) {
                 if (period > longest.ticks) {
@@ -261,6 +250,7 @@ private:
         }
         h.settle[at] = d_.now;
         h.settleSeen[at] = true;
+        h.settleIsEdge[at] = Pin(v).transition == (at ? kStateR : kStateF);
         return rc;
     }
 
@@ -341,6 +331,17 @@ int SetPinDelayOutput(DigitalDeviceTables& d, int device, PinDelayRecord& r, int
 }
 
 }  // namespace
+
+// Each event time is rounded to its tick on its own, so where the tick does not divide the limit
+// the distance of two events exactly the limit apart comes out a tick under or over it: a
+// minimum is taken down to its whole tick, a maximum up.
+std::uint32_t LimitTicks(double seconds, double unit, bool maximum)
+{
+    if (!(seconds > 0.0) || !(unit > 0.0)) return 0;
+    const double x = seconds / unit;
+    const double t = maximum ? std::ceil(x - 1e-6) : std::floor(x + 1e-6);
+    return t >= 4294967295.0 ? 4294967295u : static_cast<std::uint32_t>(std::max(t, 0.0));
+}
 
 void ResetProgramChecks()
 {

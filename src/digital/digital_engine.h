@@ -62,6 +62,11 @@ void FillDigitalFixedTables(DigitalDeviceTables& d, double reltol);
 // Marks the flip-flops and latches whose delays give a timing check a limit (timingChecked):
 // the others keep no edge and change history.
 void MarkTimingCheckedFlipFlops(DigitalDeviceTables& d);
+// Whether the parameter triple starting at `group` of a flip-flop's (or latch's) timing model is
+// a check limit (a width, setup or hold) rather than a delay.
+bool IsFlipFlopCheckGroup(int deviceClass, int group);
+// A check's limit in whole ticks that two events exactly the limit apart always meet.
+std::uint32_t LimitTicks(double seconds, double unit, bool maximum);
 
 // The set-up of a built circuit: one device per digital component of the current document.
 // 0; 15055 when a part was refused (reported); 1 when a model is missing (the build is

@@ -141,8 +141,16 @@ void SetDigitalState(int node, char letter, bool always = false)
 void SetRow(DtoAInterface& t, int row, double now, bool immediate)
 {
     const DtoAInterface::Row& r = t.rows[static_cast<std::size_t>(row)];
-    t.previousLow = immediate ? r.low : t.newLow;
-    t.previousHigh = immediate ? r.high : t.newHigh;
+    if (immediate) {
+        t.previousLow = r.low;
+        t.previousHigh = r.high;
+    } else {
+        // A stage still on its way to the last row starts the new switching from where it
+        // stands: a pulse shorter than the switching time moves the output only part way.
+        const double w = t.switching > 0.0 ? std::clamp(1.0 - (now - t.start) / t.switching, 0.0, 1.0) : 0.0;
+        t.previousLow = t.newLow + (t.previousLow - t.newLow) * w;
+        t.previousHigh = t.newHigh + (t.previousHigh - t.newHigh) * w;
+    }
     t.newLow = r.low;
     t.newHigh = r.high;
     t.start = now;
@@ -386,6 +394,17 @@ long long DacCode(const DigitalDeviceTables& d, int device, int bits)
     return code;
 }
 
+namespace {
+
+// The code the output of a DAC stands at: on its way from `previous` to `code` over its delay.
+double DacPosition(const DacDevice& dac, double now)
+{
+    const double w = dac.delay > 0.0 ? std::clamp((now - dac.changeTime) / dac.delay, 0.0, 1.0) : 1.0;
+    return dac.previous + (static_cast<double>(dac.code) - dac.previous) * w;
+}
+
+}  // namespace
+
 int UpdateDacDevices(double now, bool operatingPoint)
 {
     DigitalDeviceTables& d = DigitalSimulator();
@@ -395,11 +414,13 @@ int UpdateDacDevices(double now, bool operatingPoint)
         if (!dac) continue;
         const long long code = DacCode(d, dev, dac->bits);
         if (code == dac->code && !operatingPoint) continue;
+        // An output still on its way to the last code moves on from where it stands.
+        const double from = DacPosition(*dac, now);
         const std::vector<std::int32_t>& delays = d.delays[i];
         const std::size_t k = static_cast<std::size_t>(std::clamp<int>(d.delaySelect[i], 1, 3) - 1);
         // At least 10 ticks, so that the move takes time points of its own.
         dac->delay = k < delays.size() ? std::max(delays[k], 10) * d.timeUnit : 1e-8;
-        dac->previous = operatingPoint ? code : dac->code;
+        dac->previous = operatingPoint ? static_cast<double>(code) : from;
         dac->code = code;
         dac->changeTime = now;
         if (!operatingPoint)
@@ -415,9 +436,7 @@ void SetDacOutputs(double now, bool operatingPoint)
     for (int dev : d.converterDevices) {
         auto* dac = dynamic_cast<DacDevice*>(d.record[static_cast<std::size_t>(dev)].get());
         if (!dac || !dac->source) continue;
-        double w = operatingPoint ? 1.0 : (now - dac->changeTime) / dac->delay;
-        w = std::clamp(w, 0.0, 1.0);
-        const double code = static_cast<double>(dac->previous) + (static_cast<double>(dac->code - dac->previous)) * w;
+        const double code = operatingPoint ? static_cast<double>(dac->code) : DacPosition(*dac, now);
         dac->source->gain = code / static_cast<double>(1ll << (dac->bits + 1));
     }
 }
@@ -435,7 +454,8 @@ int InitInterfaces()
         if (a->band < 0) return kMsgNoAtoDStart;
     }
     for (DacDevice* dac : Interfaces<DacDevice>()) {
-        dac->code = dac->previous = 0;
+        dac->code = 0;
+        dac->previous = 0.0;
         dac->changeTime = AnalogSolver().time;
         if (dac->source) dac->source->gain = 0.0;
         dac->loadedGain = 0.0;
@@ -591,7 +611,8 @@ int CheckDacInputs()
         // The operating point takes the new code at once and solves again with it; inside the
         // run the code moves from the accepted point on.
         if (d.operatingPoint) {
-            dac->code = dac->previous = code;
+            dac->code = code;
+            dac->previous = static_cast<double>(code);
             dac->changeTime = AnalogSolver().time;
             taken = true;
         }

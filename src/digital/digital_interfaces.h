@@ -70,7 +70,8 @@ struct DacDevice : DigitalDeviceRecord {
     int device = 0;
     int bits = 0;
     LinearSourceDevice* source = nullptr;
-    long long code = 0, previous = 0;
+    long long code = 0;
+    double previous = 0.0;  // the code (in half steps) the output moves from toward `code`
     double changeTime = 0.0, delay = 1e-8;
     double loadedGain = 0.0;  // the source's gain at the last load
 };

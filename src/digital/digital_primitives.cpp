@@ -229,7 +229,9 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         q = kState1;
         qb = clrActive ? kState1 : kState0;
         d.flipFlopCause = 2;
-        if (ff) ff->presetActive = now;
+        // The pulse's width runs from where it began, not from the last input that changed
+        // during it.
+        if (ff && Changed(d, preset) && !ActiveLow(PreviousLevel(d, preset))) ff->presetActive = now;
     } else if (Changed(d, preset) && ff) {
         if (ActiveLow(PreviousLevel(d, preset))) CheckFlipFlopTiming(device, kCheckControlWidth, now, ff->presetActive, 6, "PREB");
         ff->presetRelease = now;
@@ -239,14 +241,21 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         if (!preActive) q = kState0;
         qb = kState1;
         d.flipFlopCause = 3;
-        if (ff) ff->clearActive = now;
+        if (ff && Changed(d, clear) && !ActiveLow(PreviousLevel(d, clear))) ff->clearActive = now;
     } else if (Changed(d, clear) && ff) {
         if (ActiveLow(PreviousLevel(d, clear))) CheckFlipFlopTiming(device, kCheckControlWidth, now, ff->clearActive, 6, "CLRB");
         ff->clearRelease = now;
         ff->seenClearRelease = true;
     }
-    if (preActive || clrActive) return;
+    // While a control holds the outputs the clock and the inputs act on nothing and are not
+    // checked, but their edges and changes are still noted: a width or setup measured after
+    // the release starts from them, not from a change made before the control took hold.
+    const bool held = preActive || clrActive;
     const bool released = pre == kState1 && clr == kState1;
+    // An edge the flip-flop met while held sampled nothing: no hold time runs from it.
+    auto sampledAt = [&](std::uint32_t edge) {
+        return !(ff->seenPresetRelease && ff->presetRelease > edge) && !(ff->seenClearRelease && ff->clearRelease > edge);
+    };
     auto edgeForm = [&](int next, int clockLevel) {
         // A change while the clock is still on its edge takes the edge level.
         if (next != q && (clockLevel == kStateR || clockLevel == kStateF)) {
@@ -273,7 +282,7 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
                 CheckFlipFlopTiming(device, kCheckSetup, now, change, 21, name);
         };
         if (activeEdge) {
-            if (ff) {
+            if (ff && !held) {
                 // The width of the level the clock leaves, the inputs' setup, the controls' release.
                 if (high && ff->seenClockFall) CheckFlipFlopTiming(device, kCheckClockLow, now, ff->clockFall, 15, nullptr);
                 if (!high && ff->seenClockRise) CheckFlipFlopTiming(device, kCheckClockHigh, now, ff->clockRise, 18, nullptr);
@@ -281,6 +290,8 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
                 if (second > 0) inputAtEdge(ff->seenSecondData, ff->secondDataChange, second, "K");
                 if (ff->seenPresetRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->presetRelease, 24, "PREB");
                 if (ff->seenClearRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->clearRelease, 24, "CLRB");
+            }
+            if (ff) {
                 (high ? ff->clockRise : ff->clockFall) = now;
                 (high ? ff->seenClockRise : ff->seenClockFall) = true;
             }
@@ -299,12 +310,12 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
                 d.flipFlopCause = 4;
             }
         } else if (Changed(d, clock) && ff && (high || clk == kState0 || clk == kStateF)) {
-            if (high && ff->seenClockFall) CheckFlipFlopTiming(device, kCheckClockLow, now, ff->clockFall, 15, nullptr);
-            if (!high && ff->seenClockRise) CheckFlipFlopTiming(device, kCheckClockHigh, now, ff->clockRise, 18, nullptr);
+            if (!held && high && ff->seenClockFall) CheckFlipFlopTiming(device, kCheckClockLow, now, ff->clockFall, 15, nullptr);
+            if (!held && !high && ff->seenClockRise) CheckFlipFlopTiming(device, kCheckClockHigh, now, ff->clockRise, 18, nullptr);
             (high ? ff->clockRise : ff->clockFall) = now;
             (high ? ff->seenClockRise : ff->seenClockFall) = true;
         }
-        if (p == kComponentDff && Changed(d, data) && clk == kStateR) {
+        if (p == kComponentDff && !held && Changed(d, data) && clk == kStateR) {
             const int sq = SettledLevel(q), sd = SettledLevel(InputLevel(d, data));
             if (sq == kState0 && sd == kState1) q = kStateR;
             if (sq == kState1 && sd == kState0) q = kStateF;
@@ -318,7 +329,7 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
             for (std::int32_t input : {data, second}) {
                 if (input <= 0 || !Changed(d, input)) continue;
                 // An edge at this same instant measures a hold of 0.
-                if (seenEdge && InputLevel(d, input) != kStateX)
+                if (!held && seenEdge && sampledAt(edge) && InputLevel(d, input) != kStateX)
                     CheckFlipFlopTiming(device, kCheckHold, now, edge, 27,
                                         input == data ? (p == kComponentDff ? "D" : "J") : "K", edge);
                 if (input == data) {
@@ -340,20 +351,20 @@ void EvalFlipFlopPair(DigitalDeviceTables& d, int device, int& q, int& qb)
         const char* word = p == kComponentSrff ? "S input" : "D input";
         if (Changed(d, clock) && gate == kState0 && SettledLevel(clkPrev) == kState1) {
             // The latch closes: the gate's width and the data's setup.
-            if (ff->seenClockRise) CheckFlipFlopTiming(device, kCheckGateWidth, now, ff->clockRise, 21, nullptr);
-            if (ff->seenData) CheckFlipFlopTiming(device, kCheckSetup, now, ff->dataChange, 24, word);
-            if (ff->seenSecondData) CheckFlipFlopTiming(device, kCheckSetup, now, ff->secondDataChange, 24, "R input");
+            if (!held && ff->seenClockRise) CheckFlipFlopTiming(device, kCheckGateWidth, now, ff->clockRise, 21, nullptr);
+            if (!held && ff->seenData) CheckFlipFlopTiming(device, kCheckSetup, now, ff->dataChange, 24, word);
+            if (!held && ff->seenSecondData) CheckFlipFlopTiming(device, kCheckSetup, now, ff->secondDataChange, 24, "R input");
             ff->clockFall = now;
             ff->seenClockFall = true;
         } else if (Changed(d, clock) && gate == kState1) {
-            if (ff->seenPresetRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->presetRelease, 27, "PREB");
-            if (ff->seenClearRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->clearRelease, 27, "CLRB");
+            if (!held && ff->seenPresetRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->presetRelease, 27, "PREB");
+            if (!held && ff->seenClearRelease) CheckFlipFlopTiming(device, kCheckRelease, now, ff->clearRelease, 27, "CLRB");
             ff->clockRise = now;
             ff->seenClockRise = true;
         }
         for (std::int32_t input : {data, second}) {
             if (input <= 0 || !Changed(d, input)) continue;
-            if (ff->seenClockFall && gate == kState0 && InputLevel(d, input) != kStateX)
+            if (!held && ff->seenClockFall && sampledAt(ff->clockFall) && gate == kState0 && InputLevel(d, input) != kStateX)
                 CheckFlipFlopTiming(device, kCheckHold, now, ff->clockFall, 30, input == data ? word : "R input",
                                     ff->clockFall);
             (input == data ? ff->dataChange : ff->secondDataChange) = now;

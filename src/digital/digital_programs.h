@@ -88,7 +88,8 @@ struct SectionHistory {
     bool riseSet = false, fallSet = false, clockSeen = false;
     std::array<std::uint32_t, 2> settle{};  // FREQ: last settling at 0 and at 1
     std::array<bool, 2> settleSeen{};
-    bool goodPeriodSeen = false, withinMaximum = false;
+    std::array<bool, 2> settleIsEdge{};  // that settling came from the other level: a period starts there
+    bool withinMaximum = true;          // no period too long since the last one within the maximum
     int count = 0;  // warnings of the section
     std::uint32_t checkedAt = 0;  // the tick the section last ran its checks
     bool checkedSet = false;

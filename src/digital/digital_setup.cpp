@@ -2,6 +2,7 @@
 // strengths and delays, and the start of a transient run.
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -428,6 +429,21 @@ int SetupDigitalDevices()
     return rc;
 }
 
+namespace {
+
+// The decimal number a single-precision model parameter was written as: its shortest text.
+double WrittenValue(float p)
+{
+    char text[32];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, p);
+    if (ec != std::errc()) return static_cast<double>(p);
+    double value = 0.0;
+    const auto result = std::from_chars(text, end, value);
+    return result.ec == std::errc() ? value : static_cast<double>(p);
+}
+
+}  // namespace
+
 void ComputeDigitalDelays()
 {
     DigitalDeviceTables& d = DigitalSimulator();
@@ -440,16 +456,30 @@ void ComputeDigitalDelays()
         std::vector<std::int32_t>& delays = d.delays[i];
         delays.assign(static_cast<std::size_t>(std::max(count, 0)), 0);
         for (int g = 0; g + 2 < count && static_cast<std::size_t>(g + 2) < model->params.size(); g += 3) {
+            // A width, setup or hold limit is met by two events exactly that far apart: it is
+            // read as the number written (the model keeps it in single precision, some ticks
+            // off in a long run) and taken down to its whole tick.
+            const bool check = IsFlipFlopCheckGroup(d.deviceClass[i], g);
             double value[3];
             bool any = false;
             for (int k = 0; k < 3; ++k) {
                 const float p = model->params[static_cast<std::size_t>(g + k)];
                 // Timing parameters not given read -1.
-                value[k] = IsParamNotGiven(p) || p < 0.0f ? -1.0 : static_cast<double>(p);
+                value[k] = IsParamNotGiven(p) || p < 0.0f ? -1.0 : check ? WrittenValue(p) : static_cast<double>(p);
                 any = any || value[k] >= 0.0;
             }
             if (!any) continue;
-            const DelayTriple t = ResolveMinTypMaxDelay(value[0], value[1], value[2]);
+            DelayTriple t;
+            if (check) {
+                const DelaySeconds s = CompleteMinTypMax(value[0], value[1], value[2]);
+                auto ticks = [&](double seconds) {
+                    return static_cast<std::int32_t>(
+                        std::min<std::uint32_t>(LimitTicks(seconds, d.timeUnit, false), std::numeric_limits<std::int32_t>::max()));
+                };
+                t = {ticks(s.min), ticks(s.typ), ticks(s.max)};
+            } else {
+                t = ResolveMinTypMaxDelay(value[0], value[1], value[2]);
+            }
             delays[static_cast<std::size_t>(g)] = t.min;
             delays[static_cast<std::size_t>(g + 1)] = t.typ;
             delays[static_cast<std::size_t>(g + 2)] = t.max;

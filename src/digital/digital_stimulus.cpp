@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -461,22 +462,25 @@ int PlayProgram(DigitalDeviceTables& d, int device, StimulusProgram& p, double s
     std::int64_t previousTick = -1;
     bool jumped = false;
     int jumpsWithoutTime = 0;
-    // When each jump (an ENDREPEAT or a GOTO) was last taken: a loop runs in place only when
-    // its own jump comes back at the same time. The jumps of nested loops that end together
-    // fall at one instant without any loop being empty.
-    std::vector<double> timeAtLastJump(p.steps.size(), -1.0);
+    auto tickOf = [&](double t) { return std::llround((t - d.origin) / d.timeUnit); };
+    // The tick at which each jump (an ENDREPEAT or a GOTO) was last taken: a loop runs in place
+    // when its own jump comes back at the same tick, also when its steps add a time too small
+    // for the run's tick. Such passes are counted over the whole walk: a loop that creeps on by
+    // less than a tick per pass would take more passes than any run can hold before its end.
+    // The jumps of nested loops that end together fall at one instant without any loop being
+    // empty.
+    std::vector<std::int64_t> tickAtLastJump(p.steps.size(), std::numeric_limits<std::int64_t>::min());
     auto jumpInPlace = [&](std::size_t step) {
-        if (current == timeAtLastJump[step]) {
+        const std::int64_t tick = tickOf(current);
+        if (tick == tickAtLastJump[step]) {
             inPlace = true;
             return ++jumpsWithoutTime > kMaxJumpsWithoutTime;
         }
-        jumpsWithoutTime = 0;
-        timeAtLastJump[step] = current;
+        tickAtLastJump[step] = tick;
         return false;
     };
     // A switch's one step drives the level its lever shows, not the one it was compiled with.
     const SchematicItem* lever = d.primitive[dev] == kComponentDigitalSwitch ? d.component[dev] : nullptr;
-    auto tickOf = [&](double t) { return std::llround((t - d.origin) / d.timeUnit); };
     std::vector<bool> passStarted(p.steps.size(), false);
     for (std::size_t i = 0; i < p.steps.size();) {
         StimulusStep& s = p.steps[i];

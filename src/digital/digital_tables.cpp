@@ -2,6 +2,7 @@
 // the per-node driver and reader lists, made from a list of described devices.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <new>
 
 #include "digital/digital_engine.h"
@@ -121,6 +122,16 @@ void UpdateZeroDelayFlag(DigitalDeviceTables& d)
     }
 }
 
+bool IsFlipFlopCheckGroup(int deviceClass, int group)
+{
+    // The first entry of each triple of check limits the flip-flop or latch reads.
+    static constexpr int kEdgeChecks[] = {6, 15, 18, 21, 24, 27};
+    static constexpr int kGatedChecks[] = {6, 21, 24, 27, 30};
+    if (deviceClass == kClassEdgeFlipFlop) return std::find(std::begin(kEdgeChecks), std::end(kEdgeChecks), group) != std::end(kEdgeChecks);
+    if (deviceClass == kClassGatedFlipFlop) return std::find(std::begin(kGatedChecks), std::end(kGatedChecks), group) != std::end(kGatedChecks);
+    return false;
+}
+
 void MarkTimingCheckedFlipFlops(DigitalDeviceTables& d)
 {
     d.timingChecked.assign(static_cast<std::size_t>(d.deviceCount) + 2, 0);
@@ -129,16 +140,10 @@ void MarkTimingCheckedFlipFlops(DigitalDeviceTables& d)
         const int cls = d.deviceClass[i];
         if (cls != kClassEdgeFlipFlop && cls != kClassGatedFlipFlop) continue;
         const std::vector<std::int32_t>& delays = d.delays[i];
-        // The first entry of each triple of check limits the flip-flop or latch reads.
-        static constexpr int kEdgeChecks[] = {6, 15, 18, 21, 24, 27};
-        static constexpr int kGatedChecks[] = {6, 21, 24, 27, 30};
-        auto any = [&](const auto& groups) {
-            for (int g : groups)
-                for (int k = g; k < g + 3; ++k)
-                    if (static_cast<std::size_t>(k) < delays.size() && delays[static_cast<std::size_t>(k)] > 0) return true;
-            return false;
-        };
-        d.timingChecked[i] = cls == kClassEdgeFlipFlop ? any(kEdgeChecks) : any(kGatedChecks);
+        bool any = false;
+        for (std::size_t k = 0; k < delays.size() && !any; ++k)
+            any = delays[k] > 0 && IsFlipFlopCheckGroup(cls, static_cast<int>(k - k % 3));
+        d.timingChecked[i] = any;
     }
 }
 

@@ -14,12 +14,13 @@
 namespace kq5::testing {
 namespace {
 
-// A DFF (TSUDCLK 5, THDCLK 3, TWCLKL 8, TWCLKH 8, typical; 1 ps ticks) fed by a stimulus;
+// A DFF (TSUDCLK 5, THDCLK 3, TWCLKL 8, TWCLKH 8, TWPCL 4, typical; 1 ps ticks) fed by a stimulus;
 // every tick accepted. Returns the numeric output text.
 class FlipFlopChecks {
 public:
+    // With `driveClear` the stimulus's third output drives the clear input.
     explicit FlipFlopChecks(std::vector<StimulusEvent> events, int errorLimit = 10000, bool noOutput = false,
-                            bool rejectEach = false)
+                            bool rejectEach = false, bool driveClear = false)
     {
         ResetFileUnitsForTests();
         // A file of this process's own: the suite's tests run in parallel processes.
@@ -29,14 +30,16 @@ public:
         Analog().numericOutputUnit = unit;
 
         circuit_.Add(kComponentPullup, kClassNone, {}, {"hi"});
-        circuit_.Stim({"clk", "d"}, std::move(events));
+        circuit_.Stim(driveClear ? std::vector<std::string>{"clk", "d", "clr"} : std::vector<std::string>{"clk", "d"},
+                      std::move(events));
         std::vector<std::int32_t> delays(30, 0);
         delays[10] = delays[13] = 1;   // clock to Q
         delays[16] = 8;                // TWCLKL typical
         delays[19] = 8;                // TWCLKH typical
         delays[22] = 5;                // TSUDCLK typical
         delays[28] = 3;                // THDCLK typical
-        circuit_.Add(kComponentDff, kClassEdgeFlipFlop, {"hi", "hi", "clk", "d"}, {"qb", "q"}, delays);
+        delays[7] = 4;                 // TWPCL typical
+        circuit_.Add(kComponentDff, kClassEdgeFlipFlop, {"hi", driveClear ? "clr" : "hi", "clk", "d"}, {"qb", "q"}, delays);
         EXPECT_EQ(circuit_.Build(), 0);
         DigitalDeviceTables& d = DigitalSimulator();
         d.timeUnit = 1e-12;
@@ -102,6 +105,40 @@ TEST(DigitalChecks, DataChangingWithTheEdgeIsAHoldOfZero)
         EXPECT_NE(c.Output().find("Minimum clock width low violation at t=4.6e-11\n"), std::string::npos) << c.Output();
         EXPECT_EQ(c.Count(), 2) << c.Output();
     }
+}
+
+// A clear held across a clock fall and a data change: the flip-flop ignores both, but the low
+// width and the setup measured at the first edge after the release start from them. An edge
+// met while cleared samples nothing, so a data change just after the release is no hold fault.
+TEST(DigitalChecks, ChangesWhileClearedCountAfterTheRelease)
+{
+    FlipFlopChecks c({{0, 0, kState0}, {0, 1, kState0}, {0, 2, kState0}, {20, 0, kState1}, {50, 0, kState0},
+                      {51, 1, kState1}, {52, 2, kState1}, {55, 0, kState1}},
+                     10000, false, false, true);
+    EXPECT_NE(c.Output().find("Minimum clock width low violation at t=5.5e-11\n"
+                              "Device \nRequired minimum clock low width is 8e-12\nMeasured minimum clock low width is 5e-12\n"),
+              std::string::npos)
+        << c.Output();
+    EXPECT_NE(c.Output().find("D setup time violation at t=5.5e-11\nDevice \nRequired D setup time is 5e-12\n"
+                              "Measured D setup time is 4e-12\n"),
+              std::string::npos)
+        << c.Output();
+    EXPECT_EQ(c.Count(), 2) << c.Output();
+    FlipFlopChecks ignoredEdge({{0, 0, kState0}, {0, 1, kState0}, {0, 2, kState0}, {40, 0, kState1}, {41, 2, kState1},
+                                {42, 1, kState1}},
+                               10000, false, false, true);
+    EXPECT_EQ(ignoredEdge.Count(), 0) << ignoredEdge.Output();
+}
+
+// A clear pulse is measured from where it began, however often the clock changes during it:
+// 0..30 is wide enough though the clock fell at 28; 40..42 is too short.
+TEST(DigitalChecks, AClearPulseIsMeasuredFromItsStart)
+{
+    FlipFlopChecks c({{0, 0, kState0}, {0, 1, kState0}, {0, 2, kState0}, {10, 0, kState1}, {28, 0, kState0},
+                      {30, 2, kState1}, {40, 2, kState0}, {42, 2, kState1}},
+                     10000, false, false, true);
+    EXPECT_EQ(c.Output(), "\nDigital Warning\nCLRB width violation at t=4.2e-11\nDevice \nRequired CLRB width is 4e-12\n"
+                          "Measured CLRB width is 2e-12\n");
 }
 
 TEST(DigitalChecks, LimitsAndRejectedSteps)

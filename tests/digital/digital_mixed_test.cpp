@@ -122,6 +122,29 @@ TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
         }
 }
 
+// A 1 ns pulse into a stage that takes 5.5 ns to switch to 1: the stage turns back from where it
+// stands when the pulse ends (1.02 V into the open node), instead of leaping to its full 1 level
+// (3.35 V) after the input has gone back to 0.
+TEST_F(DigitalMixedTest, APulseShorterThanTheSwitchingTimeMovesTheOutputPartWay)
+{
+    const auto points = Run(std::string("glitch\n") + "VP PWR 0 5\n" +
+                                "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1 101N 0\n"
+                                "N1 A 0 PWR DI_TTL DGTLNET=D IO_STD\nR1 A 0 100K\n" +
+                                kModels + ".TRAN 0.25N 110N\n.END\n",
+                            "A", "D");
+    ASSERT_FALSE(points.empty());
+    // At 101 ns the switch is 1/5.5 done: 467 + (7.13 - 467)(1 - 1/5.5) ohm down, 200 + (389 -
+    // 200)(1 - 1/5.5) up, with the 100 kOhm load.
+    const double w = 1.0 - 1.0 / 5.5;
+    const double down = 467.0 + (7.13 - 467.0) * w, up = 200.0 + (389.0 - 200.0) * w;
+    const double loaded = down * 100e3 / (down + 100e3);
+    const double peak = 5.0 * loaded / (loaded + up);
+    double highest = 0.0;
+    for (const Point& p : points) highest = std::max(highest, p.voltage);
+    EXPECT_NEAR(highest, peak, 0.01 * peak);
+    EXPECT_LT(points.back().voltage, 0.1);
+}
+
 }  // namespace
 }  // namespace kq5::testing
 
@@ -207,6 +230,24 @@ TEST_F(DigitalDacTest, DacStepsAnRc)
         }
     EXPECT_EQ(checked > 0, true);
     EXPECT_NEAR(points.back().voltage, full * (1.0 - std::exp(-(5e-6 - 105e-9) / 1e-6)), 5e-3 * full);
+}
+
+// A code that changes back while the output still moves toward the last one: the output turns
+// from where it stands (1.5 V of the 3.75 V it was heading for) instead of leaping toward the old
+// code first.
+TEST_F(DigitalDacTest, ACodeChangedDuringTheMoveTurnsTheOutputWhereItStands)
+{
+    const auto points = Run(std::string("dac\n") + "VR REF 0 4\n" +
+                                "U1 STIM(4,1111) $G_DPWR $G_DGND B3 B2 B1 B0 IO_STD 0 0000 20N 1111 24N 0000\n" +
+                                "U2 DAC(4) $G_DPWR $G_DGND OUT REF 0 B3 B2 B1 B0 DACM IO_STD\n"
+                                ".MODEL DACM UDAC (TSWTY=10N)\nR1 OUT 0 1K\n" +
+                                kModels + ".TRAN 0.5N 50N\n.END\n",
+                            "OUT", "B0");
+    ASSERT_FALSE(points.empty());
+    double highest = 0.0;
+    for (const Point& p : points) highest = std::max(highest, p.voltage);
+    EXPECT_NEAR(highest, 4.0 * 15.0 / 16.0 * 0.4, 1e-3);
+    EXPECT_NEAR(points.back().voltage, 0.0, 1e-9);
 }
 
 }  // namespace

@@ -206,10 +206,10 @@ TEST_F(DigitalProgramTest, ConstraintChecksWriteTheirBlocksAtHandComputedTimes)
     EXPECT_EQ(out.find("Setup time violation at t=5e-08"), std::string::npos) << out;
 }
 
-TEST_F(DigitalProgramTest, FrequencyChecksNeedAGoodPeriodFirstAndWidthsAtTheLimitPass)
+TEST_F(DigitalProgramTest, FrequencyPeriodsRunBetweenEdgesAndWidthsAtTheLimitPass)
 {
     // Settlings at 1: 10, 40, 60, 100; at 0: 0, 20, 50, 66, 110. The minimum period is 25 ns,
-    // the maximum 33.3 ns. The 20 ns from 0 to 20 goes unreported (no good period yet); 60 and
+    // the maximum 33.3 ns. The 20 ns from 0 to 20 is no period (the clock starts at 0); 60 and
     // 66 come 20 and 16 ns after their level's last settling; 100 comes 40 ns after 60, after
     // periods within the maximum; 110 (44 ns) does not report again. The high width of exactly
     // 6 ns (60..66) is no violation.
@@ -233,6 +233,69 @@ TEST_F(DigitalProgramTest, FrequencyChecksNeedAGoodPeriodFirstAndWidthsAtTheLimi
         << out;
     EXPECT_EQ(DigitalSimulator().warningCount, 3) << out;
     EXPECT_EQ(out.find("Width high violation"), std::string::npos) << out;
+}
+
+// A latch's gate open exactly as long as its model's minimum width, and a DFF's clock high and
+// low exactly as long as theirs, in a run whose tick (5e-17 s) is finer than the models'
+// single-precision numbers: no violation, where the limit used to come out ticks above the
+// width written and the block read "Required gate width is 3e-09, Measured gate width is 3e-09".
+TEST_F(DigitalProgramTest, FlipFlopLimitsMetExactlyPass)
+{
+    ASSERT_EQ(Run("U1 STIM(2,11) $G_DPWR $G_DGND G D IO_STD 0NS 00 10NS 11 13NS 01 16.9NS 00 20NS 10 23NS 00\n"
+                  "U2 DLTCH(1) $G_DPWR $G_DGND $D_HI $D_HI G D Q QB L1 IO_STD\n"
+                  "U3 DFF(1) $G_DPWR $G_DGND $D_HI $D_HI G D Q2 QB2 F1 IO_STD\n"
+                  ".MODEL L1 UGFF (TPGQLHTY=1N TPGQHLTY=1N TWGHTY=3N)\n"
+                  ".MODEL F1 UEFF (TPCLKQLHTY=1N TPCLKQHLTY=1N TWCLKHTY=3N TWCLKLTY=7N TSUDCLKTY=3.1N)\n",
+                  false, 50e-9),
+              0)
+        << LastShownText();
+    EXPECT_EQ(Output(), "") << Output();
+}
+
+// A data change soon after a narrow strobe breaks the hold time although the strobe has already
+// gone back, as the flip-flop on the same nodes reports it.
+TEST_F(DigitalProgramTest, HoldIsMeasuredAfterTheStrobeHasEnded)
+{
+    ASSERT_EQ(Run("U1 STIM(2,11) $G_DPWR $G_DGND D STB IO_STD 0NS 00 10NS 01 12NS 00 13NS 10 30NS 00 40NS 01\n"
+                  "U2 CONSTRAINT(2) $G_DPWR $G_DGND D STB IO_STD\n"
+                  "+ SETUP_HOLD: CLOCK LH = STB DATA(1) = D HOLDTIME = 5N\n"),
+              0)
+        << LastShownText();
+    EXPECT_NE(Output().find("\nDigital Warning\n*Hold time violation at t=1.3e-08\nDevice U2\nMinimum hold time is 5e-09\n"
+                            "Node D, measured hold time was 3e-09\n\n"),
+              std::string::npos)
+        << Output();
+    // D falls at 30, 20 ns after the edge: no fault.
+    EXPECT_EQ(DigitalSimulator().warningCount, 1) << Output();
+}
+
+// A clock too fast, or too slow, from its first edge on is reported: a check that waited for a
+// good period first would never speak for it.
+TEST_F(DigitalProgramTest, FrequencyOutOfRangeFromTheStartIsReported)
+{
+    ASSERT_EQ(Run("U1 STIM(1,1) $G_DPWR $G_DGND CLK IO_STD 0NS 0 REPEAT 4 TIMES +5NS 1 +5NS 0 ENDREPEAT\n"
+                  "U2 CONSTRAINT(1) $G_DPWR $G_DGND CLK IO_STD\n"
+                  "+ FREQ: NODE = CLK MAXFREQ = 60MEG\n"),
+              0)
+        << LastShownText();
+    // Rises at 5, 15, 25, 35 and falls at 10, 20, 30, 40: six periods of 10 ns.
+    EXPECT_NE(Output().find("\nDigital Warning\nMaximum frequency violation at t=1.5e-08\nDevice U2\n"
+                            "Minimum period is 1.66667e-08\nNode CLK, measured period was 1e-08\n\n"),
+              std::string::npos)
+        << Output();
+    EXPECT_EQ(DigitalSimulator().warningCount, 6) << Output();
+
+    ASSERT_EQ(Run("U1 STIM(1,1) $G_DPWR $G_DGND CLK IO_STD 0NS 0 REPEAT 3 TIMES +50NS 1 +50NS 0 ENDREPEAT\n"
+                  "U2 CONSTRAINT(1) $G_DPWR $G_DGND CLK IO_STD\n"
+                  "+ FREQ: NODE = CLK MINFREQ = 20MEG\n"),
+              0)
+        << LastShownText();
+    // The first period (50 to 150) is reported; the stall goes on and is not reported again.
+    EXPECT_NE(Output().find("\nDigital Warning\nMinimum frequency violation at t=1.5e-07\nDevice U2\n"
+                            "Maximum period is 5e-08\nNode CLK, measured period was 1e-07\n\n"),
+              std::string::npos)
+        << Output();
+    EXPECT_EQ(DigitalSimulator().warningCount, 1) << Output();
 }
 
 TEST_F(DigitalProgramTest, LimitsMetExactlyPassWhereTheTickDoesNotDivideThem)

@@ -93,6 +93,20 @@ TEST_F(DigitalTransientTest, ACountingLoopThatTakesNoTimeIsWarnedAbout)
     EXPECT_EQ(changes, "0:0 10000:1");
 }
 
+// Each pass adds 2e-20 s, far below the run's tick (1e-16 s): the passes fall at one tick
+// thousands at a time, and a FOREVER loop of them would never reach the end of the run. The
+// loop is refused instead.
+TEST_F(DigitalTransientTest, ALoopThatCreepsOnByLessThanATickIsRefused)
+{
+    ASSERT_EQ(BuildAtNominalTemperature("creep\nU1 STIM(1,1) $G_DPWR $G_DGND A IO_STM\n"
+                                        "+ 0NS 0 REPEAT 200000 TIMES +1E-20 1 +1E-20 0 ENDREPEAT 50NS 1\n"
+                                        ".MODEL IO_STM UIO (DRVH=50 DRVL=50)\n.TRAN 1N 100N\n.END\n"),
+              0);
+    EXPECT_NE(TransientAnalysisRun(nullptr), 0);
+    EXPECT_NE(LastShownText().find("The stimulus of 'U1' loops without advancing time."), std::string::npos)
+        << LastShownText();
+}
+
 TEST_F(DigitalTransientTest, NestedLoopsThatEndTogetherAreNoLoopInPlace)
 {
     // The inner loop's last jump and the outer loop's jump fall at one instant (20 ns, 40 ns),
