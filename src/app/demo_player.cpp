@@ -620,7 +620,6 @@ bool RunStep()
         return v.value_or(std::string());
     };
     WindowRecord* window = StepWindow();
-    if (getenv("KQ5_DEMO_TRACE")) fprintf(stderr, "step %d at %zu kind=%d running=%d active=%p focus=%p mode=%d chosen=%s ptr=%ld,%ld\n", *code, p.at, (int)Analysis().analysisKind, RunControl().running, (void*)win::GetActiveWindow(), (void*)win::GetFocus(), window ? window->mode : -1, ChosenComponentDefinition() ? ChosenComponentDefinition()->name.c_str() : "-", (long)p.pointer.x, (long)p.pointer.y);
     switch (*code) {
     case 4: {
         const int key = word();
@@ -1182,7 +1181,6 @@ void DemoMenuPopupOpened(win::HMENU popup)
 void DemoMenuSelected(win::HMENU menu, unsigned item, unsigned flags)
 {
     DemoPlayerState& p = Player();
-    if (getenv("KQ5_DEMO_TRACE")) fprintf(stderr, "select item=%u flags=%x target=%d walking=%d ptr=%ld,%ld menu=%p sub=%p count=%d\n", item, flags, p.menuTarget, p.walking, (long)p.pointer.x, (long)p.pointer.y, (void*)menu, (flags & win::MF_POPUP) ? (void*)win::GetSubMenu(menu, (int)item) : nullptr, win::GetMenuItemCount(menu));
     if (!p.playing || p.menuTarget == 0 || p.walking) return;
     win::HMENU bar = Frame().frame ? win::GetMenu(Frame().frame) : nullptr;
     if ((flags & win::MF_POPUP) && menu != bar) {
