@@ -252,7 +252,12 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
             StateSlot(s.chargeStates, slot + kQbs) = p.qbs;
         }
     }
-    if (mode == kModeSmallSignal) return;  // the bias stays for the AC stamp; nothing is stamped
+    if (mode == kModeSmallSignal) {
+        // The bias stays for the AC stamp and the operating point report; nothing is stamped.
+        if (RunControl().runDataMode != kRunDataRetrieve)
+            ReportBsimCurrents(d, {false, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), v.cgbov, p.qbd, p.qbs});
+        return;
+    }
     const bool chargeTerms = storage && (flags.dynamic || !flags.transientWithIc);
     const Linearised L = Linearise(d, chargeTerms);
     double ceqqg = 0.0, ceqqb = 0.0, ceqqd = 0.0;
