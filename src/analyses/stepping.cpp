@@ -88,6 +88,15 @@ int ModelTypeOfPart(const PartInstanceRecord& part)
     return row ? row->modelType : -1;
 }
 
+// The row of the parameters of the model statement `name` of this type: a MOSFET model's LEVEL
+// picks its own (LEVEL 4, 5 and 8 have tables of their own). -1 when there is no such statement.
+int StatementModelRow(int type, const std::string& name)
+{
+    for (const ModelStatement& statement : Models().statements)
+        if (FoldMosRow(statement.row) == FoldMosRow(type) && statement.name == name) return statement.row;
+    return -1;
+}
+
 // Resolves Param among the model type's parameters. 0 or 15055 (reported).
 int ResolveModelParam(SteppingRow& row, int modelType, const std::string& param)
 {
@@ -211,10 +220,11 @@ int ResolvePart(SteppingRow& row)
     if (!part || (!part->device && !part->component)) return 1;
     const int modelType = ModelTypeOfPart(*part);
     if (!IsValueParam(row.param) && modelType >= 0) {
-        row.modelType = modelType;
         row.modelName = UpperCase(ExpandAttributeDefines(part->component, kAttrModel));
         if (row.modelName.empty()) return 1;
-        if (int rc = ResolveModelParam(row, modelType, row.param)) return rc;
+        const int statementRow = StatementModelRow(modelType, row.modelName);
+        row.modelType = statementRow >= 0 ? statementRow : modelType;
+        if (int rc = ResolveModelParam(row, row.modelType, row.param)) return rc;
         row.active = true;
         return 0;
     }
@@ -267,13 +277,11 @@ int ResolveModel(SteppingRow& row, std::int32_t device)
     if (type < 0) type = device;
     if (type < 0 || blank == std::string::npos) return 1;
     const std::string name = UpperCase(Trimmed(text.substr(blank + 1)));
-    bool found = false;
-    for (const ModelStatement& statement : Models().statements)
-        if (FoldMosRow(statement.type) == FoldMosRow(type) && statement.name == name) found = true;
-    if (!found) return 1;
-    row.modelType = type;
+    const int statementRow = StatementModelRow(type, name);
+    if (statementRow < 0) return 1;
+    row.modelType = statementRow;
     row.modelName = name;
-    if (int rc = ResolveModelParam(row, type, row.param)) return rc;
+    if (int rc = ResolveModelParam(row, statementRow, row.param)) return rc;
     row.active = true;
     return 0;
 }

@@ -353,6 +353,25 @@ TEST_F(SteppingRunTest, SourceValuesAndMosfetGeometryEqualSingleRuns)
     EXPECT_NE(LastMessage().find("Error in SPICE stepping."), std::string::npos) << LastMessage();
 }
 
+// A parameter of a LEVEL 8 (BSIM3) model is one of that level's, named by the model or by a
+// part that uses it; it used to be looked up among LEVEL 1 to 3's and refused as unknown.
+TEST_F(SteppingRunTest, ABsim3ModelParameterStepsByModelAndByPart)
+{
+    const auto netlist = [](const std::string& vth0) {
+        return "BSIM3\nV1 1 0 PULSE(0 3.3 0 100U 100U 1 2)\nVD 3 0 3.3\nRD 3 2 10K\nM1 2 1 0 0 N8 L=0.5U W=5U\n"
+               ".MODEL N8 NMOS (LEVEL=8 TOX=7.8E-9 VTH0=" +
+               vth0 + " U0=433)\n.TRAN 10U 300U\n.PRINT TRAN V(2)\n.END\n";
+    };
+    const char* values[] = {"0.4", "0.7"};
+    for (const auto& [flags, name] : {std::pair{kStepModel, "NMOS N8"}, std::pair{kStepComponent, "M1"}}) {
+        Slot(0, kOn | flags | kStepList, name, "VTH0", "0.4,0.7");
+        ASSERT_EQ(Fresh(netlist("0.54"), kAnalysisTransient), 0) << name << ": " << LastMessage();
+        ASSERT_EQ(Plot().store.runCount, 2);
+        const std::vector<RunPoints> stepped = AllRuns();
+        CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return netlist(values[r]); });
+    }
+}
+
 TEST_F(SteppingRunTest, AModelsAkoDescendantsTakeItsSteppedValue)
 {
     // RB is AKO RA, RC AKO RB: both follow RA's stepped R; RD gives its own R and keeps it.
