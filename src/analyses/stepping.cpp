@@ -35,6 +35,7 @@
 #include "plots/import_reader.h"
 #include "document/component_attributes.h"
 #include "document/component_types.h"
+#include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
@@ -107,11 +108,11 @@ int ResolveModelParam(SteppingRow& row, int modelType, const std::string& param)
     const ModelParamDesc* desc = FindModelParamDesc(modelType, index);
     if (!desc || desc->valueKind != kParamNumber) return SlotError(kMsgStepCantStepParam);
     row.paramIndex = index;
-    // A LEVEL decides the model's whole set of parameters, and a parasitic resistance whether
-    // the part has inner nodes: either needs the circuit built again.
+    // A LEVEL decides the model's whole set of parameters, and a parasitic resistance (a MOSFET's
+    // sheet resistance too) whether the part has inner nodes: either needs the circuit built again.
     const std::string_view name = desc->name;
     row.rebuild = name == "LEVEL" || name == "RS" || name == "RD" || name == "RB" || name == "RC" || name == "RE" ||
-                  name == "RG";
+                  name == "RG" || name == "RSH";
     return 0;
 }
 
@@ -658,6 +659,26 @@ int NextStepCase()
     return rebuild ? RebuildForSymbolicStep() : 0;
 }
 
+namespace {
+
+bool rebuildingForCase = false;  // SetUpAnalysisRun builds the circuit again for a case
+
+// A model the build of a case evaluates takes the case's value of each stepped parameter that
+// asked for the build: set after the build, a parasitic resistance would miss the inner node it
+// needs (or keep one it no longer has).
+void ApplyCaseValuesToBuiltModel(EvaluatedModel& model)
+{
+    if (!rebuildingForCase) return;
+    for (const SteppingRow& row : SteppingRows().rows) {
+        if (!row.active || !row.rebuild || row.componentValue || row.modelType < 0 || row.paramIndex < 0) continue;
+        if (FoldMosRow(model.row) != FoldMosRow(row.modelType) || !EqualsNoCase(model.name, row.modelName)) continue;
+        if (static_cast<std::size_t>(row.paramIndex) < model.params.size())
+            SetModelRunValue(model, row.paramIndex, static_cast<float>(row.caseValue));
+    }
+}
+
+}  // namespace
+
 int RebuildForSymbolicStep()
 {
     const int result = SetUpAnalysisRun(true);
@@ -673,7 +694,10 @@ int RebuildForSymbolicStep()
 int SetUpAnalysisRun(bool rebuild)
 {
     if (rebuild) FreeAnalogRunData();
-    if (int rc = BuildCircuitForAnalysis()) return rc;
+    rebuildingForCase = rebuild;
+    const int built = BuildCircuitForAnalysis();
+    rebuildingForCase = false;
+    if (built) return built;
     if (int rc = SetCircuitTemperature(27.0)) return rc;
     if (int rc = PrepareModelsAtTemperature(27.0)) return rc;
     const int kind = Analysis().analysisKind;
@@ -795,6 +819,7 @@ std::string FormatStepCaption(WindowRecord* window, bool wantRange)
 
 void InstallSteppingRunServices()
 {
+    CircuitBuild().modelEvaluated = ApplyCaseValuesToBuiltModel;
     AnalysisRunServices& services = RunServices();
     services.beginCases = [](WindowRecord*) {
         RunState().runIndex = 0;

@@ -372,6 +372,36 @@ TEST_F(SteppingRunTest, ABsim3ModelParameterStepsByModelAndByPart)
     }
 }
 
+// A stepped series resistance that starts or ends at 0 changes whether the part has an inner
+// node: each case is built with its own value. The build used to read the statement's value, so
+// a diode's RS stepped up from 0 (or a sheet resistance stepped down to 0) changed nothing, or
+// cut the part off.
+TEST_F(SteppingRunTest, ASeriesResistanceSteppedFromOrToZeroActsInEveryCase)
+{
+    const auto diode = [](const std::string& rs) {
+        return "DIODE\nV1 1 0 PULSE(0 2 0 100U 100U 1 2)\nR1 1 2 10\nD1 2 0 DX\n.MODEL DX D (IS=1E-14 RS=" + rs +
+               ")\n.TRAN 10U 300U\n.PRINT TRAN V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepModel | kStepList, "D DX", "RS", "0,50");
+    ASSERT_EQ(Fresh(diode("0"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    std::vector<RunPoints> stepped = AllRuns();
+    const char* rs[] = {"0", "50"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return diode(rs[r]); });
+
+    const auto mos = [](const std::string& rsh) {
+        return "NMOS\nV1 1 0 PULSE(0 5 0 100U 100U 1 2)\nVD 3 0 2\nM1 3 1 0 0 NM L=2U W=20U NRS=1 NRD=1\n"
+               ".MODEL NM NMOS (VTO=0.8 KP=50U RSH=" +
+               rsh + ")\n.TRAN 10U 300U\n.PRINT TRAN I(VD)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "M1", "RSH", "1000,0");
+    ASSERT_EQ(Fresh(mos("10"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    stepped = AllRuns();
+    const char* rsh[] = {"1000", "0"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return mos(rsh[r]); });
+}
+
 TEST_F(SteppingRunTest, AModelsAkoDescendantsTakeItsSteppedValue)
 {
     // RB is AKO RA, RC AKO RB: both follow RA's stepped R; RD gives its own R and keeps it.
