@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_window_services.h"
@@ -698,6 +699,9 @@ int SetUpAnalysisRun(bool rebuild)
     const int built = BuildCircuitForAnalysis();
     rebuildingForCase = false;
     if (built) return built;
+    // A circuit built anew has its own noise input source and node numbers.
+    if (rebuild && Analysis().analysisKind == kAnalysisAc)
+        if (int rc = ReadNoiseEnds()) return rc;
     if (int rc = SetCircuitTemperature(27.0)) return rc;
     if (int rc = PrepareModelsAtTemperature(27.0)) return rc;
     const int kind = Analysis().analysisKind;

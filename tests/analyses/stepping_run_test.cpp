@@ -402,6 +402,25 @@ TEST_F(SteppingRunTest, ASeriesResistanceSteppedFromOrToZeroActsInEveryCase)
     CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return mos(rsh[r]); });
 }
 
+// The input noise of a case whose circuit is built anew (a stepped symbol) is referred to that
+// circuit's input source: the first case used to keep the source of the circuit built before it,
+// and its input noise came out twenty times too high.
+TEST_F(SteppingRunTest, InputNoiseOfARebuiltCaseEqualsASingleRun)
+{
+    const auto netlist = [](const std::string& rc) {
+        return "NOISE\n.PARAM RCV=" + rc +
+               "\nVCC 1 0 12\nVIN 10 0 DC 0 AC 1\nRSRC 10 11 600\nCIN 11 2 10U\nR1 1 2 47K\nR2 2 0 10K\n"
+               "Q1 3 2 4 QN\nRC 1 3 {RCV}\nRE 4 0 1K\nCE 4 0 100U\n.MODEL QN NPN (IS=1E-14 BF=100 RB=100)\n"
+               ".AC DEC 10 10 1MEG\n.NOISE V(3) VIN 10\n.PRINT NOISE INOISE ONOISE\n.END\n";
+    };
+    Slot(0, kOn | kStepSymbolic | kStepList, "RCV", "", "2.2K,4.7K");
+    ASSERT_EQ(Fresh(netlist("1K"), kAnalysisAc), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    const std::vector<RunPoints> stepped = AllRuns();
+    const char* values[] = {"2.2K", "4.7K"};
+    CompareWithSingles(stepped, kAnalysisAc, [&](int r) { return netlist(values[r]); });
+}
+
 TEST_F(SteppingRunTest, AModelsAkoDescendantsTakeItsSteppedValue)
 {
     // RB is AKO RA, RC AKO RB: both follow RA's stepped R; RD gives its own R and keeps it.
