@@ -332,13 +332,18 @@ int PrepareAcSweep()
         break;
     }
     st.noiseMode = a.noise;
-    if (a.noise) {
-        int first = 0, second = 0;
-        if (int rc = ReadNoiseInput(AcLimitText(kLimitNInput), st.noiseInputDevice, first, second)) return rc;
-        st.noiseInputNodes = {first, first == second ? 0 : second};
-        if (int rc = ReadNoiseOutput(AcLimitText(kLimitNOutput), first, second)) return rc;
-        st.noiseOutputNodes = {first, first == second ? 0 : second};
-    }
+    return ReadNoiseEnds();
+}
+
+int ReadNoiseEnds()
+{
+    AcStampState& st = AcStamps();
+    if (!AcRun().noise) return 0;
+    int first = 0, second = 0;
+    if (int rc = ReadNoiseInput(AcLimitText(kLimitNInput), st.noiseInputDevice, first, second)) return rc;
+    st.noiseInputNodes = {first, first == second ? 0 : second};
+    if (int rc = ReadNoiseOutput(AcLimitText(kLimitNOutput), first, second)) return rc;
+    st.noiseOutputNodes = {first, first == second ? 0 : second};
     return 0;
 }
 

@@ -77,6 +77,8 @@ void FreeAcRunTables();
 // Steps of the run, exposed for the analysis window and the tests.
 int ReadAcSweepLimits();
 int PrepareAcSweep();
+// The noise input source and the output nodes of the limits, found in the circuit as built.
+int ReadNoiseEnds();
 void NextFrequency();
 int PrepareAcOperatingPoint(WindowRecord* window);
 // Builds (on the first call) and solves the complex system at the present frequency;

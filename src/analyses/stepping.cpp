@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "analog/ac_run.h"
 #include "analog/analog_state.h"
 #include "analog/analysis_start.h"
 #include "analog/analysis_window_services.h"
@@ -35,6 +36,7 @@
 #include "plots/import_reader.h"
 #include "document/component_attributes.h"
 #include "document/component_types.h"
+#include "netlist/circuit_build.h"
 #include "netlist/defines.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
@@ -88,6 +90,15 @@ int ModelTypeOfPart(const PartInstanceRecord& part)
     return row ? row->modelType : -1;
 }
 
+// The row of the parameters of the model statement `name` of this type: a MOSFET model's LEVEL
+// picks its own (LEVEL 4, 5 and 8 have tables of their own). -1 when there is no such statement.
+int StatementModelRow(int type, const std::string& name)
+{
+    for (const ModelStatement& statement : Models().statements)
+        if (FoldMosRow(statement.row) == FoldMosRow(type) && statement.name == name) return statement.row;
+    return -1;
+}
+
 // Resolves Param among the model type's parameters. 0 or 15055 (reported).
 int ResolveModelParam(SteppingRow& row, int modelType, const std::string& param)
 {
@@ -98,11 +109,11 @@ int ResolveModelParam(SteppingRow& row, int modelType, const std::string& param)
     const ModelParamDesc* desc = FindModelParamDesc(modelType, index);
     if (!desc || desc->valueKind != kParamNumber) return SlotError(kMsgStepCantStepParam);
     row.paramIndex = index;
-    // A LEVEL decides the model's whole set of parameters, and a parasitic resistance whether
-    // the part has inner nodes: either needs the circuit built again.
+    // A LEVEL decides the model's whole set of parameters, and a parasitic resistance (a MOSFET's
+    // sheet resistance too) whether the part has inner nodes: either needs the circuit built again.
     const std::string_view name = desc->name;
     row.rebuild = name == "LEVEL" || name == "RS" || name == "RD" || name == "RB" || name == "RC" || name == "RE" ||
-                  name == "RG";
+                  name == "RG" || name == "RSH";
     return 0;
 }
 
@@ -211,10 +222,11 @@ int ResolvePart(SteppingRow& row)
     if (!part || (!part->device && !part->component)) return 1;
     const int modelType = ModelTypeOfPart(*part);
     if (!IsValueParam(row.param) && modelType >= 0) {
-        row.modelType = modelType;
         row.modelName = UpperCase(ExpandAttributeDefines(part->component, kAttrModel));
         if (row.modelName.empty()) return 1;
-        if (int rc = ResolveModelParam(row, modelType, row.param)) return rc;
+        const int statementRow = StatementModelRow(modelType, row.modelName);
+        row.modelType = statementRow >= 0 ? statementRow : modelType;
+        if (int rc = ResolveModelParam(row, row.modelType, row.param)) return rc;
         row.active = true;
         return 0;
     }
@@ -267,13 +279,11 @@ int ResolveModel(SteppingRow& row, std::int32_t device)
     if (type < 0) type = device;
     if (type < 0 || blank == std::string::npos) return 1;
     const std::string name = UpperCase(Trimmed(text.substr(blank + 1)));
-    bool found = false;
-    for (const ModelStatement& statement : Models().statements)
-        if (FoldMosRow(statement.type) == FoldMosRow(type) && statement.name == name) found = true;
-    if (!found) return 1;
-    row.modelType = type;
+    const int statementRow = StatementModelRow(type, name);
+    if (statementRow < 0) return 1;
+    row.modelType = statementRow;
     row.modelName = name;
-    if (int rc = ResolveModelParam(row, type, row.param)) return rc;
+    if (int rc = ResolveModelParam(row, statementRow, row.param)) return rc;
     row.active = true;
     return 0;
 }
@@ -650,6 +660,26 @@ int NextStepCase()
     return rebuild ? RebuildForSymbolicStep() : 0;
 }
 
+namespace {
+
+bool rebuildingForCase = false;  // SetUpAnalysisRun builds the circuit again for a case
+
+// A model the build of a case evaluates takes the case's value of each stepped parameter that
+// asked for the build: set after the build, a parasitic resistance would miss the inner node it
+// needs (or keep one it no longer has).
+void ApplyCaseValuesToBuiltModel(EvaluatedModel& model)
+{
+    if (!rebuildingForCase) return;
+    for (const SteppingRow& row : SteppingRows().rows) {
+        if (!row.active || !row.rebuild || row.componentValue || row.modelType < 0 || row.paramIndex < 0) continue;
+        if (FoldMosRow(model.row) != FoldMosRow(row.modelType) || !EqualsNoCase(model.name, row.modelName)) continue;
+        if (static_cast<std::size_t>(row.paramIndex) < model.params.size())
+            SetModelRunValue(model, row.paramIndex, static_cast<float>(row.caseValue));
+    }
+}
+
+}  // namespace
+
 int RebuildForSymbolicStep()
 {
     const int result = SetUpAnalysisRun(true);
@@ -665,7 +695,13 @@ int RebuildForSymbolicStep()
 int SetUpAnalysisRun(bool rebuild)
 {
     if (rebuild) FreeAnalogRunData();
-    if (int rc = BuildCircuitForAnalysis()) return rc;
+    rebuildingForCase = rebuild;
+    const int built = BuildCircuitForAnalysis();
+    rebuildingForCase = false;
+    if (built) return built;
+    // A circuit built anew has its own noise input source and node numbers.
+    if (rebuild && Analysis().analysisKind == kAnalysisAc)
+        if (int rc = ReadNoiseEnds()) return rc;
     if (int rc = SetCircuitTemperature(27.0)) return rc;
     if (int rc = PrepareModelsAtTemperature(27.0)) return rc;
     const int kind = Analysis().analysisKind;
@@ -787,6 +823,7 @@ std::string FormatStepCaption(WindowRecord* window, bool wantRange)
 
 void InstallSteppingRunServices()
 {
+    CircuitBuild().modelEvaluated = ApplyCaseValuesToBuiltModel;
     AnalysisRunServices& services = RunServices();
     services.beginCases = [](WindowRecord*) {
         RunState().runIndex = 0;

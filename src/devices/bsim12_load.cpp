@@ -253,9 +253,9 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
         }
     }
     if (mode == kModeSmallSignal) {
-        // The bias stays for the AC stamp; nothing is stamped. The reports take the
-        // capacitances at the bias, which only this pass evaluates at the operating point.
-        if (RunControl().runDataMode != kRunDataRetrieve) ReportBsimCapacitances(d, IntrinsicCapacitancesOf(p), v.cgbov);
+        // The bias stays for the AC stamp and the operating point report; nothing is stamped.
+        if (RunControl().runDataMode != kRunDataRetrieve)
+            ReportBsimCurrents(d, {false, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), v.cgbov, p.qbd, p.qbs});
         return;
     }
     const bool chargeTerms = storage && (flags.dynamic || !flags.transientWithIc);

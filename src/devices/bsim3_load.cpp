@@ -366,9 +366,10 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         }
     }
     if (mode == kModeSmallSignal) {
-        // The small-signal bias: the values stay for the AC stamp, nothing is stamped. The reports
-        // take the capacitances that only this pass evaluates at the operating point.
-        if (RunControl().runDataMode != kRunDataRetrieve) ReportBsimCapacitances(d, IntrinsicCapacitancesOf(p), p.cgbo);
+        // The small-signal bias: the values stay for the AC stamp and the operating point
+        // report, nothing is stamped.
+        if (RunControl().runDataMode != kRunDataRetrieve)
+            ReportBsimCurrents(d, {false, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), p.cgbo, p.qbd, p.qbs});
         return;
     }
     // The matrix values g + ag0 c, formed as the elements are linearised (without the charge

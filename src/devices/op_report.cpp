@@ -45,6 +45,18 @@ double Between(int a, int b) { return NodeVoltage(a) - NodeVoltage(b); }
 // a / b, 0 for a device that has not been evaluated (b = 0).
 double Ratio(double a, double b) { return b != 0.0 ? a / b : 0.0; }
 
+// The transition frequency of a bipolar transistor: gm over 2 pi times its base charge
+// capacitances (floored so that a transistor without them does not divide by zero).
+double TransitFrequency(const BjtDevice& b)
+{
+    return b.gm / (2.0 * std::numbers::pi * std::max(b.capbe + b.capbc + b.capbx, 1e-20));
+}
+
+// A MOSFET's gate capacitance without the overlap that its own row shows. The loads keep the
+// total, overlap included; a total of 0 is one no load has computed (an AC run without an
+// operating point), which stays 0.
+double WithoutOverlap(double total, double overlap) { return total != 0.0 ? total - overlap : 0.0; }
+
 // One row of a device table: its label (seven characters after the line break) and the value it
 // reads of a device record after the operating point.
 struct ReportRow {
@@ -97,9 +109,7 @@ std::vector<DeviceTable> DeviceTables()
           {"CBX    ", Field<B>([](const B& b) { return b.capbx; })},
           {"CJS    ", Field<B>([](const B& b) { return b.capsub; })},
           {"BETAAC ", Field<B>([](const B& b) { return Ratio(b.gm, b.gpi); })},
-          {"FT     ", Field<B>([](const B& b) {
-               return b.gm / (2.0 * std::numbers::pi * std::max(b.capbe + b.capbc + b.capbx, 1e-20));
-           })}}},
+          {"FT     ", Field<B>([](const B& b) { return TransitFrequency(b); })}}},
         {"JFET Devices",
          kJfetDeviceList,
          {{"ID     ", Field<J>([](const J& j) { return j.quantities.id; })},
@@ -125,9 +135,9 @@ std::vector<DeviceTable> DeviceTables()
           {"CGSOVL ", Field<M>([](const M& m) { return m.values.cgsov; })},
           {"CGDOVL ", Field<M>([](const M& m) { return m.values.cgdov; })},
           {"CGBOVL ", Field<M>([](const M& m) { return m.values.cgbov; })},
-          {"CGS    ", Field<M>([](const M& m) { return m.quantities.cgs; })},
-          {"CGD    ", Field<M>([](const M& m) { return m.quantities.cgd; })},
-          {"CGB    ", Field<M>([](const M& m) { return m.quantities.cgb; })}}},
+          {"CGS    ", Field<M>([](const M& m) { return WithoutOverlap(m.quantities.cgs, m.values.cgsov); })},
+          {"CGD    ", Field<M>([](const M& m) { return WithoutOverlap(m.quantities.cgd, m.values.cgdov); })},
+          {"CGB    ", Field<M>([](const M& m) { return WithoutOverlap(m.quantities.cgb, m.values.cgbov); })}}},
         {"GaAsFET Devices",
          kGaasfetDeviceList,
          {{"ID     ", Field<G>([](const G& g) { return g.quantities.id; })},

@@ -19,6 +19,7 @@ struct SchematicItem;
 struct WindowRecord;
 struct CircuitDocument;
 struct ListNode;
+struct EvaluatedModel;
 
 inline constexpr const char* kDefaultDefinitionsFile = "DEF.KQ5";
 
@@ -62,6 +63,10 @@ struct CircuitBuildState {
     // The analog kernel lets go of its run data through this (the SPICE export leaves nothing
     // behind for the next run); without it there are none to free.
     std::function<void()> freeRunData;
+    // A stepped analysis gives each model a build evaluates from its statement the values of
+    // the case that the build itself reads (a parasitic resistance decides there whether the
+    // parts get inner nodes). Without it the statement's values stand.
+    std::function<void(EvaluatedModel&)> modelEvaluated;
 
     // Counters of the usage statistics.
     std::array<std::uint32_t, 136> typeUsage{};

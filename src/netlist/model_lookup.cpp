@@ -7,6 +7,7 @@
 #include "document/component_attributes.h"
 #include "document/schematic_item.h"
 #include "netlist/build_errors.h"
+#include "netlist/circuit_build.h"
 #include "document/component_types.h"
 #include "netlist/defines.h"
 #include "netlist/global_options.h"
@@ -274,8 +275,10 @@ EvaluatedModel* FindModelEx(int selector, int statementIndex, bool textMode, boo
             return nullptr;
         }
     }
-    if (!found)
+    if (!found) {
         model->givenValues->assign(model->params.begin(), model->params.begin() + static_cast<std::ptrdiff_t>(count));
+        if (statementMode && CircuitBuild().modelEvaluated) CircuitBuild().modelEvaluated(*model);
+    }
     return model;
 }
 

@@ -353,6 +353,74 @@ TEST_F(SteppingRunTest, SourceValuesAndMosfetGeometryEqualSingleRuns)
     EXPECT_NE(LastMessage().find("Error in SPICE stepping."), std::string::npos) << LastMessage();
 }
 
+// A parameter of a LEVEL 8 (BSIM3) model is one of that level's, named by the model or by a
+// part that uses it; it used to be looked up among LEVEL 1 to 3's and refused as unknown.
+TEST_F(SteppingRunTest, ABsim3ModelParameterStepsByModelAndByPart)
+{
+    const auto netlist = [](const std::string& vth0) {
+        return "BSIM3\nV1 1 0 PULSE(0 3.3 0 100U 100U 1 2)\nVD 3 0 3.3\nRD 3 2 10K\nM1 2 1 0 0 N8 L=0.5U W=5U\n"
+               ".MODEL N8 NMOS (LEVEL=8 TOX=7.8E-9 VTH0=" +
+               vth0 + " U0=433)\n.TRAN 10U 300U\n.PRINT TRAN V(2)\n.END\n";
+    };
+    const char* values[] = {"0.4", "0.7"};
+    for (const auto& [flags, name] : {std::pair{kStepModel, "NMOS N8"}, std::pair{kStepComponent, "M1"}}) {
+        Slot(0, kOn | flags | kStepList, name, "VTH0", "0.4,0.7");
+        ASSERT_EQ(Fresh(netlist("0.54"), kAnalysisTransient), 0) << name << ": " << LastMessage();
+        ASSERT_EQ(Plot().store.runCount, 2);
+        const std::vector<RunPoints> stepped = AllRuns();
+        CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return netlist(values[r]); });
+    }
+}
+
+// A stepped series resistance that starts or ends at 0 changes whether the part has an inner
+// node: each case is built with its own value. The build used to read the statement's value, so
+// a diode's RS stepped up from 0 (or a sheet resistance stepped down to 0) changed nothing, or
+// cut the part off.
+TEST_F(SteppingRunTest, ASeriesResistanceSteppedFromOrToZeroActsInEveryCase)
+{
+    const auto diode = [](const std::string& rs) {
+        return "DIODE\nV1 1 0 PULSE(0 2 0 100U 100U 1 2)\nR1 1 2 10\nD1 2 0 DX\n.MODEL DX D (IS=1E-14 RS=" + rs +
+               ")\n.TRAN 10U 300U\n.PRINT TRAN V(2)\n.END\n";
+    };
+    Slot(0, kOn | kStepModel | kStepList, "D DX", "RS", "0,50");
+    ASSERT_EQ(Fresh(diode("0"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    std::vector<RunPoints> stepped = AllRuns();
+    const char* rs[] = {"0", "50"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return diode(rs[r]); });
+
+    const auto mos = [](const std::string& rsh) {
+        return "NMOS\nV1 1 0 PULSE(0 5 0 100U 100U 1 2)\nVD 3 0 2\nM1 3 1 0 0 NM L=2U W=20U NRS=1 NRD=1\n"
+               ".MODEL NM NMOS (VTO=0.8 KP=50U RSH=" +
+               rsh + ")\n.TRAN 10U 300U\n.PRINT TRAN I(VD)\n.END\n";
+    };
+    Slot(0, kOn | kStepComponent | kStepList, "M1", "RSH", "1000,0");
+    ASSERT_EQ(Fresh(mos("10"), kAnalysisTransient), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    stepped = AllRuns();
+    const char* rsh[] = {"1000", "0"};
+    CompareWithSingles(stepped, kAnalysisTransient, [&](int r) { return mos(rsh[r]); });
+}
+
+// The input noise of a case whose circuit is built anew (a stepped symbol) is referred to that
+// circuit's input source: the first case used to keep the source of the circuit built before it,
+// and its input noise came out twenty times too high.
+TEST_F(SteppingRunTest, InputNoiseOfARebuiltCaseEqualsASingleRun)
+{
+    const auto netlist = [](const std::string& rc) {
+        return "NOISE\n.PARAM RCV=" + rc +
+               "\nVCC 1 0 12\nVIN 10 0 DC 0 AC 1\nRSRC 10 11 600\nCIN 11 2 10U\nR1 1 2 47K\nR2 2 0 10K\n"
+               "Q1 3 2 4 QN\nRC 1 3 {RCV}\nRE 4 0 1K\nCE 4 0 100U\n.MODEL QN NPN (IS=1E-14 BF=100 RB=100)\n"
+               ".AC DEC 10 10 1MEG\n.NOISE V(3) VIN 10\n.PRINT NOISE INOISE ONOISE\n.END\n";
+    };
+    Slot(0, kOn | kStepSymbolic | kStepList, "RCV", "", "2.2K,4.7K");
+    ASSERT_EQ(Fresh(netlist("1K"), kAnalysisAc), 0) << LastMessage();
+    ASSERT_EQ(Plot().store.runCount, 2);
+    const std::vector<RunPoints> stepped = AllRuns();
+    const char* values[] = {"2.2K", "4.7K"};
+    CompareWithSingles(stepped, kAnalysisAc, [&](int r) { return netlist(values[r]); });
+}
+
 TEST_F(SteppingRunTest, AModelsAkoDescendantsTakeItsSteppedValue)
 {
     // RB is AKO RA, RC AKO RB: both follow RA's stepped R; RD gives its own R and keeps it.
