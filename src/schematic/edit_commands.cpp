@@ -24,6 +24,7 @@
 #include "document/document_services.h"
 #include "document/document_windows.h"
 #include "document/item_transfer.h"
+#include "document/page_array.h"
 #include "document/selection.h"
 #include "plots/curve_ranges.h"
 #include "results/curve_record.h"
@@ -114,6 +115,27 @@ void AfterListChange(WindowRecord* record)
     MarkModified(record);
     MarkNetlistStale(record);
     Redraw(record);
+}
+
+// Undo of a paste, a placement, a cut or a clear acts on the page that edit was made on: the
+// current pane turns to it, so that what Undo takes away or brings back is seen, and a paste made
+// on another page is taken back rather than nothing.
+void ShowPageOfSelection(WindowRecord* record)
+{
+    CircuitDocument& document = *record->document;
+    int page = -1;
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList))
+        if ((item.selection & kSelected) && !item.hidden) {
+            page = item.page;
+            break;
+        }
+    if (page < 0)
+        for (const GridText& text : ListRecords<GridText>(document.gridTextList))
+            if (text.selection & kSelected) {
+                page = text.page;
+                break;
+            }
+    if (page >= 0 && page != PanePage(document)) ShowPageInPane(record, document.currentPane, page);
 }
 
 void SetTextAreaText(WindowRecord* record, const std::string& text)
@@ -328,6 +350,7 @@ void EditUndo(WindowRecord* record)
     if (!record->document || (AnalysisActive() && record->undoKind != kUndoBoxEdit)) return;
     switch (record->undoKind) {
     case kUndoPlaceItems:
+        ShowPageOfSelection(record);
         SaveUndoItems(record, false);
         SwapMarkRects(record);
         AfterListChange(record);
@@ -335,6 +358,7 @@ void EditUndo(WindowRecord* record)
         break;
     case kUndoCleared:
         RestoreUndoItems(record);
+        ShowPageOfSelection(record);
         SwapMarkRects(record);
         AfterListChange(record);
         SetUndoKind(record, kUndoPlaceItems);
@@ -343,11 +367,13 @@ void EditUndo(WindowRecord* record)
         SetAllItemsSelected(record, WindowSelectionMask(record), 0);
         ClearNewMarks(*record->document);
         if (TransferItems(record, 0, 0, 0, kTransferPasteForUndo, 0xFF) > 0) SelectNewNodes(*record->document);
+        ShowPageOfSelection(record);
         SwapMarkRects(record);
         AfterListChange(record);
         SetUndoKind(record, kUndoPasted);
         break;
     case kUndoPasted:
+        ShowPageOfSelection(record);
         TransferItems(record, 0, 0, 0, kTransferCut, kSelected);
         SwapMarkRects(record);
         AfterListChange(record);

@@ -1,0 +1,104 @@
+// Editing a schematic of two pages: what is copied on one page is pasted on the other, and Undo,
+// pressed while the user looks at either page, takes back the edit where it was made. What is
+// checked is the saved file and the screen.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "journey.h"
+
+namespace kq5::journey {
+namespace {
+
+// An inverting op-amp stage (gain -10) with its supplies, on the first of two pages.
+constexpr const char* kAmplifier =
+    "[Main]\nFileType=CIR\nVersion=5.20\nProgram=Kestrion V\nKQ5Version=2.1.2\n\n"
+    "[Comp]\nName=V\nGrid=10,20\n\n[Attr]\nONV=0,0,PART,VIN\n\n[Attr]\nONV=0,0,VALUE,DC 0 AC 1\n\n"
+    "[Comp]\nName=Ground\nGrid=10,26\n\n[Grid Text]\nText=IN\nGrid=10,20\n\n"
+    "[Comp]\nName=Resistor\nGrid=24,18\n\n[Attr]\nONV=0,0,PART,R1\n\n[Attr]\nONV=0,0,VALUE,1k\n\n"
+    "[Grid Text]\nText=IN\nGrid=24,18\n\n"
+    "[Comp]\nName=Opamp\nGrid=30,20\n\n[Attr]\nONV=0,0,PART,X1\n\n[Attr]\nONV=0,0,MODEL,OPL\n\n"
+    "[Comp]\nName=Ground\nGrid=30,22\n\n"
+    "[Wire]\nGrids=30,18,30,14\n\n[Wire]\nGrids=30,14,31,14\n\n"
+    "[Comp]\nName=Resistor\nGrid=31,14\n\n[Attr]\nONV=0,0,PART,R2\n\n[Attr]\nONV=0,0,VALUE,10k\n\n"
+    "[Wire]\nGrids=37,14,37,20\n\n"
+    "[Comp]\nName=Resistor\nGrid=37,20\n\n[Attr]\nONV=0,0,PART,RL\n\n[Attr]\nONV=0,0,VALUE,10k\n\n"
+    "[Comp]\nName=Ground\nGrid=43,20\n\n[Grid Text]\nText=OUT\nGrid=37,20\n\n"
+    "[Grid Text]\nText=VCC\nGrid=33,17\n\n[Grid Text]\nText=VEE\nGrid=33,23\n\n"
+    "[Comp]\nName=Battery\nGrid=60,10\n\n[Attr]\nONV=0,0,PART,VP\n\n[Attr]\nONV=0,0,VALUE,15\n\n"
+    "[Comp]\nName=Ground\nGrid=60,16\n\n[Grid Text]\nText=VCC\nGrid=60,10\n\n"
+    "[Comp]\nName=Battery\nGrid=66,10\n\n[Attr]\nONV=0,0,PART,VN\n\n[Attr]\nONV=0,0,VALUE,15\n\n"
+    "[Comp]\nName=Ground\nGrid=66,10\n\n[Grid Text]\nText=VEE\nGrid=66,16\n\n"
+    "[Text Area]\nLen=31\n.MODEL OPL OPA (LEVEL=1 A=200K)\n\n"
+    "[Page]\nIndex=0\nName=Page 1\nGrid=0,0\n\n[Page]\nIndex=1\nName=Page 2\nGrid=0,0\n";
+
+// Places on the program's screen, read from its captures.
+constexpr int kPage1TabX = 127, kPage2TabX = 172, kTabY = 725;
+constexpr int kEmptyX = 400, kEmptyY = 400;
+
+int Occurrences(const std::string& text, const std::string& what)
+{
+    int count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+class PageEditJourney : public ::testing::Test {
+protected:
+    PageEditJourney() : journey_{"page_edit"} {}
+
+    void Keys(const std::string& keys)
+    {
+        journey_.Key(keys);
+        journey_.Settle();
+    }
+    void Click(int x, int y)
+    {
+        journey_.Click(x, y);
+        journey_.Settle();
+    }
+    // Ctrl+S, then the parts the saved file holds.
+    int SavedParts()
+    {
+        Keys("ctrl+s");
+        return Occurrences(ReadAll(journey_.Root() / "amp.cir"), "[Comp]");
+    }
+
+    Journey journey_;
+};
+
+TEST_F(PageEditJourney, UndoTakesBackAPasteOnTheOtherPageWhileTheFirstIsShown)
+{
+    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
+    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    journey_.Capture("page_edit_opened");
+    ASSERT_EQ(SavedParts(), 12);
+
+    // The whole stage copied on page 1 and pasted on page 2.
+    Keys("ctrl+a");
+    Keys("ctrl+c");
+    Click(kPage2TabX, kTabY);
+    Click(kEmptyX, kEmptyY);
+    Keys("ctrl+v");
+    journey_.Capture("page_edit_pasted");
+    ASSERT_EQ(SavedParts(), 24);
+
+    // Back on page 1, Undo takes the paste back and shows where it did so.
+    Click(kPage1TabX, kTabY);
+    Keys("ctrl+z");
+    journey_.Capture("page_edit_undone");
+    EXPECT_EQ(SavedParts(), 12) << "Undo on page 1 left the paste on page 2";
+
+    // A second Undo puts the paste back; the clipboard still holds the stage for one more paste.
+    Keys("ctrl+z");
+    EXPECT_EQ(SavedParts(), 24);
+    Click(kEmptyX + 200, kEmptyY);
+    Keys("ctrl+v");
+    journey_.Capture("page_edit_pasted_again");
+    EXPECT_EQ(SavedParts(), 36);
+    EXPECT_TRUE(journey_.Running());
+}
+
+}  // namespace
+}  // namespace kq5::journey
