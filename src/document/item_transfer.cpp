@@ -332,6 +332,10 @@ int TransferItems(WindowRecord* record, int dx, int dy, int orientationDelta, st
         const bool cut = (flags & kTransferRemove) && pass.source.group == Group::Document;
         DocumentServices().clipboardCutFrom = cut ? record->document.get() : nullptr;
     }
+    // What was cut is back in the drawing after one paste; a further paste is a copy, whose
+    // labels must not join it to the first.
+    if (schematic && count > 0 && pass.source.group == Group::Clipboard && pass.destination.group == Group::Document)
+        DocumentServices().clipboardCutFrom = nullptr;
     // The draw range must not point at nodes that have gone.
     if (schematic && ((flags & kTransferRemove) || (flags & kTransferEmptyDest))) ResetDrawRange(record);
     return count;

@@ -1,6 +1,7 @@
 // Editing a schematic of two pages: what is copied on one page is pasted on the other, and Undo,
-// pressed while the user looks at either page, takes back the edit where it was made. What is
-// checked is the saved file and the screen.
+// pressed while the user looks at either page, takes back the edit where it was made; a stage cut
+// and pasted twice gives the stage back once and one copy of it. What is checked is the saved
+// file and the screen.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -46,7 +47,7 @@ int Occurrences(const std::string& text, const std::string& what)
 
 class PageEditJourney : public ::testing::Test {
 protected:
-    PageEditJourney() : journey_{"page_edit"} {}
+    explicit PageEditJourney(const std::string& name = "page_edit") : journey_{name} {}
 
     void Keys(const std::string& keys)
     {
@@ -97,6 +98,34 @@ TEST_F(PageEditJourney, UndoTakesBackAPasteOnTheOtherPageWhileTheFirstIsShown)
     Keys("ctrl+v");
     journey_.Capture("page_edit_pasted_again");
     EXPECT_EQ(SavedParts(), 36);
+    EXPECT_TRUE(journey_.Running());
+}
+
+class CutPasteTwiceJourney : public PageEditJourney {
+protected:
+    CutPasteTwiceJourney() : PageEditJourney("cut_paste_twice") {}
+};
+
+// The first paste puts back what was cut, labels as they were; the second is a copy, whose
+// labels are renamed like its part names, so that it is not joined to the first.
+TEST_F(CutPasteTwiceJourney, TheSecondPasteOfACutIsACopyWithItsOwnNodes)
+{
+    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
+    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    Keys("ctrl+a");
+    Keys("ctrl+x");
+    Click(kEmptyX - 300, kEmptyY - 250);
+    Keys("ctrl+v");
+    Click(kEmptyX - 300, kEmptyY);
+    Keys("ctrl+v");
+    journey_.Capture("cut_paste_twice");
+    ASSERT_EQ(SavedParts(), 24);
+    const std::string text = ReadAll(journey_.Root() / "amp.cir");
+    for (const char* label : {"IN", "OUT", "VCC", "VEE"}) {
+        const std::string line = std::string("Text=") + label + "\r\n";
+        EXPECT_EQ(Occurrences(text, line), std::string(label) == "OUT" ? 1 : 2) << label << " joins the copy to the original";
+    }
+    EXPECT_EQ(Occurrences(text, "Text=OUT1\r\n"), 1) << text;
     EXPECT_TRUE(journey_.Running());
 }
 
