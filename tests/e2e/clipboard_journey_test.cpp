@@ -1,9 +1,11 @@
-// Editing a schematic of two pages: what is copied on one page is pasted on the other, and Undo,
-// pressed while the user looks at either page, takes back the edit where it was made; a stage cut
-// and pasted twice gives the stage back once and one copy of it. What is checked is the saved
-// file and the screen.
+// Cut, Copy, Paste and Undo across the pages of a schematic and between two circuits: Undo,
+// pressed while the user looks at another page, takes back the edit where it was made; a stage
+// cut and pasted twice gives the stage back once and one copy of it; Undo of a cut gives back
+// what was cut, whatever the clipboard holds by then. What is checked is the saved file and the
+// screen.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -37,6 +39,8 @@ constexpr const char* kAmplifier =
 // Places on the program's screen, read from its captures.
 constexpr int kPage1TabX = 127, kPage2TabX = 172, kTabY = 725;
 constexpr int kEmptyX = 400, kEmptyY = 400;
+constexpr int kWindowsMenuX = 151, kMenuBarY = 28, kFirstWindowItemX = 202, kFirstWindowItemY = 263;
+
 
 int Occurrences(const std::string& text, const std::string& what)
 {
@@ -126,6 +130,50 @@ TEST_F(CutPasteTwiceJourney, TheSecondPasteOfACutIsACopyWithItsOwnNodes)
         EXPECT_EQ(Occurrences(text, line), std::string(label) == "OUT" ? 1 : 2) << label << " joins the copy to the original";
     }
     EXPECT_EQ(Occurrences(text, "Text=OUT1\r\n"), 1) << text;
+    EXPECT_TRUE(journey_.Running());
+}
+
+class TwoCircuitsJourney : public PageEditJourney {
+protected:
+    TwoCircuitsJourney() : PageEditJourney("clipboard_two_circuits") {}
+};
+
+// The amplifier is cut, the RC filter of another circuit copied; Undo in the amplifier's window
+// gives the amplifier back, not the filter.
+TEST_F(TwoCircuitsJourney, UndoOfACutGivesBackWhatWasCutAfterACopyInAnotherCircuit)
+{
+    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
+    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", journey_.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    ASSERT_EQ(SavedParts(), 12);
+    const std::string before = ReadAll(journey_.Root() / "amp.cir");
+    Keys("ctrl+a");
+    Keys("ctrl+x");
+    ASSERT_EQ(SavedParts(), 0);
+
+    Keys("ctrl+o");
+    journey_.Type("rc_step.cir");
+    Keys("Return");
+    Keys("ctrl+a");
+    Keys("ctrl+c");
+    Click(kWindowsMenuX, kMenuBarY);
+    Click(kFirstWindowItemX, kFirstWindowItemY);
+    Keys("ctrl+z");
+    journey_.Capture("clipboard_two_circuits_undone");
+    EXPECT_EQ(SavedParts(), 12);
+    const std::string undone = ReadAll(journey_.Root() / "amp.cir");
+    for (const char* line : {"PART,X1\r\n", "PART,R2\r\n", "PART,RL\r\n", "Text=VCC\r\n", "Text=OUT\r\n", "[Wire]"})
+        EXPECT_EQ(Occurrences(undone, line), Occurrences(before, line)) << line << " is not as it was before the cut";
+    EXPECT_EQ(Occurrences(undone, "PART,C1\r\n"), 0) << "Undo pasted the other circuit's filter";
+
+    // Undo again cuts it once more; the clipboard still holds the filter, which pastes whole.
+    Keys("ctrl+z");
+    EXPECT_EQ(SavedParts(), 0);
+    Click(kEmptyX, kEmptyY);
+    Keys("ctrl+v");
+    journey_.Capture("clipboard_two_circuits_pasted");
+    EXPECT_EQ(SavedParts(), 5);
+    EXPECT_EQ(Occurrences(ReadAll(journey_.Root() / "rc_step.cir"), "[Comp]"), 5);
     EXPECT_TRUE(journey_.Running());
 }
 
