@@ -658,7 +658,10 @@ void OnWindowMouseMove(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam)
     if (!record) return;
     SchematicEditorState& state = SchematicEditor();
     const win::POINT point = PointOf(lParam);
-    if (state.pendingClick) {
+    // Only a pointer that has left the press point makes the press a drag: a move reported at the
+    // press point itself (the cross-hair's redraw puts the cursor back where it is) is still a
+    // click, which must neither toggle a Shift-clicked element back nor move the selection.
+    if (state.pendingClick && (point.x != state.pressPoint.x || point.y != state.pressPoint.y)) {
         state.pendingClick = 0;
         SelectClick(record, state.shiftWord, state.pressPoint.x, state.pressPoint.y, 1, keyFlags);
     }

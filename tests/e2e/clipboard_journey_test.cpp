@@ -177,5 +177,48 @@ TEST_F(TwoCircuitsJourney, UndoOfACutGivesBackWhatWasCutAfterACopyInAnotherCircu
     EXPECT_TRUE(journey_.Running());
 }
 
+class ClickJourney : public PageEditJourney {
+protected:
+    ClickJourney() : PageEditJourney("clipboard_clicks") {}
+};
+
+// A click, with or without Shift, that does not move the pointer is a click: Shift adds the op-amp
+// to the selected feedback resistor, so that both are cut; a click on a part just pasted leaves
+// the paste for Undo to take back.
+TEST_F(ClickJourney, ShiftClickAddsAPartAndAClickOnAPastedPartKeepsItsUndo)
+{
+    constexpr int kFeedbackX = 277, kFeedbackY = 218;  // R2's body
+    constexpr int kOpampX = 263, kOpampY = 266;        // X1's body
+    constexpr int kLoadX = 325, kLoadY = 266;          // RL's body
+    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
+    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    Click(kFeedbackX, kFeedbackY);
+    journey_.ShiftClick(kOpampX, kOpampY);
+    journey_.Settle();
+    journey_.Capture("clipboard_clicks_shift");
+    Keys("ctrl+x");
+    const int left = SavedParts();
+    const std::string cut = ReadAll(journey_.Root() / "amp.cir");
+    EXPECT_EQ(left, 10) << "Shift+click did not add the op-amp to the selection";
+    EXPECT_EQ(Occurrences(cut, "PART,X1\r\n"), 0);
+    EXPECT_EQ(Occurrences(cut, "PART,R2\r\n"), 0);
+    Keys("ctrl+z");
+    ASSERT_EQ(SavedParts(), 12);
+
+    // The load resistor copied and pasted at an empty spot, where its body lies along the row
+    // of the click from the click on; a click on it, then Undo.
+    Click(kLoadX, kLoadY);
+    Keys("ctrl+c");
+    Click(kEmptyX, kEmptyY);
+    Keys("ctrl+v");
+    ASSERT_EQ(SavedParts(), 13);
+    Click(kEmptyX + 21, kEmptyY + 2);
+    journey_.Capture("clipboard_clicks_pasted");
+    Keys("ctrl+z");
+    journey_.Capture("clipboard_clicks_undone");
+    EXPECT_EQ(SavedParts(), 12) << "a click on the pasted part took the paste from Undo";
+    EXPECT_TRUE(journey_.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
