@@ -702,7 +702,11 @@ void OnWindowMouseMove(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam)
             if (state.dragState & (kDragPlacing | kDragMoving)) {
                 const win::POINT grid = GridPoint(record, point);
                 MoveSelection(record, grid.x, grid.y, kMouseLeft, kMoveStep, 0);
-                AutoScrollDuringDrag(record, point.x, point.y, CurrentPaneOf(record));
+                // A pointer resting outside the pane scrolls it a line per tick of the drag
+                // timer: the repaint after a scroll reports the resting pointer again, and that
+                // must not scroll once more at once.
+                if (point.x != state.lastPoint.x || point.y != state.lastPoint.y)
+                    AutoScrollDuringDrag(record, point.x, point.y, CurrentPaneOf(record));
                 // Outside the pane the drag timer keeps scrolling while the mouse rests.
                 if (OutsidePane(record, point)) win::SetTimer(hwnd, kDragTimer, kDragTimerMs, nullptr);
                 else win::KillTimer(hwnd, kDragTimer);

@@ -1,10 +1,12 @@
-// Cut, Copy, Paste and Undo across the pages of a schematic and between two circuits: Undo,
-// pressed while the user looks at another page, takes back the edit where it was made; a stage
-// cut and pasted twice gives the stage back once and one copy of it; Undo of a cut gives back
-// what was cut, whatever the clipboard holds by then. What is checked is the saved file and the
-// screen.
+// Editing a schematic by hand: Cut, Copy, Paste and Undo across the pages of a schematic and
+// between two circuits (Undo, pressed while the user looks at another page, takes back the edit
+// where it was made; a stage cut and pasted twice gives the stage back once and one copy of it;
+// Undo of a cut gives back what was cut, whatever the clipboard holds by then), clicks with and
+// without Shift, and a part dragged past the edge of its pane. What is checked is the saved file
+// and the screen.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -217,6 +219,38 @@ TEST_F(ClickJourney, ShiftClickAddsAPartAndAClickOnAPastedPartKeepsItsUndo)
     Keys("ctrl+z");
     journey_.Capture("clipboard_clicks_undone");
     EXPECT_EQ(SavedParts(), 12) << "a click on the pasted part took the paste from Undo";
+    EXPECT_TRUE(journey_.Running());
+}
+
+class DragJourney : public PageEditJourney {
+protected:
+    DragJourney() : PageEditJourney("drag_past_edge") {}
+};
+
+// The grid x of the part named, as saved.
+int SavedPartX(const std::string& text, const std::string& part)
+{
+    const std::size_t name = text.find("PART," + part + "\r\n");
+    const std::size_t grid = name == std::string::npos ? name : text.rfind("\nGrid=", name);
+    return grid == std::string::npos ? -1 : std::atoi(text.c_str() + grid + 6);
+}
+
+// The load resistor dragged out of the right edge of the pane: the pane scrolls on while the
+// pointer is out there, so the part lands further right than the pane showed.
+TEST_F(DragJourney, APartDraggedPastThePaneEdgeScrollsThePane)
+{
+    constexpr int kLoadX = 325, kLoadY = 266;  // RL's body, grid (40, 20)
+    constexpr int kOutsideX = 1000;            // right of the pane, grid 124 unscrolled
+    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
+    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    Click(kLoadX, kLoadY);
+    journey_.Drag(kLoadX, kLoadY, kOutsideX, kLoadY);
+    journey_.Settle();
+    journey_.Capture("drag_past_edge");
+    Keys("ctrl+s");
+    const int x = SavedPartX(ReadAll(journey_.Root() / "amp.cir"), "RL");
+    // Without scrolling the pointer's 84 grid units would take RL from 37 to 121.
+    EXPECT_GE(x, 121 + 6) << "the pane did not scroll under the dragged part";
     EXPECT_TRUE(journey_.Running());
 }
 
