@@ -87,6 +87,10 @@ bool BuildRubberBands(WindowRecord* record, MoveDragState& drag)
             }
         }
     }
+    // A node name that stays behind names its point as a pin does: a new wire keeps what moves
+    // joined to it (a moved op-amp keeps its VCC and VEE).
+    for (const GridText& text : ListRecords<GridText>(document.gridTextList))
+        if (!(text.selection & kSelected) && text.page == page && IsNodeLabel(text)) pins[{text.x, text.y}] = true;
     std::map<std::pair<int, int>, bool> seen;
     for (const PointInfo& point : points) {
         if (seen[{point.x, point.y}]) continue;

@@ -254,5 +254,37 @@ TEST_F(DragJourney, APartDraggedPastThePaneEdgeScrollsThePane)
     EXPECT_TRUE(journey_.Running());
 }
 
+class RubberBandJourney : public PageEditJourney {
+protected:
+    RubberBandJourney() : PageEditJourney("drag_keeps_supplies") {}
+};
+
+// With Rubberbanding on (Preferences), the op-amp dragged two units right keeps every connection:
+// its inputs and output through new wires, and its supply pins to the VCC and VEE names that
+// stay where they were.
+TEST_F(RubberBandJourney, AnOpAmpDraggedKeepsItsSuppliesNamedAtItsPins)
+{
+    constexpr int kRubberbandBoxX = 736, kRubberbandBoxY = 461, kPreferencesOkX = 688, kPreferencesOkY = 608;
+    constexpr int kOpampX = 263, kOpampY = 266;  // X1's body, grid (32, 20)
+    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
+    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    Keys("ctrl+shift+p");
+    Click(kRubberbandBoxX, kRubberbandBoxY);
+    journey_.Capture("drag_keeps_supplies_preferences");
+    Click(kPreferencesOkX, kPreferencesOkY);
+    Click(kOpampX, kOpampY);
+    journey_.Drag(kOpampX, kOpampY, kOpampX + 16, kOpampY);
+    journey_.Settle();
+    journey_.Capture("drag_keeps_supplies");
+    Keys("ctrl+s");
+    const std::string text = ReadAll(journey_.Root() / "amp.cir");
+    EXPECT_EQ(Occurrences(text, "Name=Opamp\r\nGrid=32,20\r\n"), 1) << text;
+    for (const char* wire : {"Grids=30,18,32,18\r\n", "Grids=30,22,32,22\r\n", "Grids=37,20,39,20\r\n"})
+        EXPECT_EQ(Occurrences(text, wire), 1) << wire << " is missing: a pin was left unconnected";
+    EXPECT_EQ(Occurrences(text, "Grids=33,17,35,17\r\n"), 1) << "the VCC pin lost its supply";
+    EXPECT_EQ(Occurrences(text, "Grids=33,23,35,23\r\n"), 1) << "the VEE pin lost its supply";
+    EXPECT_TRUE(journey_.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
