@@ -286,5 +286,27 @@ TEST_F(RubberBandJourney, AnOpAmpDraggedKeepsItsSuppliesNamedAtItsPins)
     EXPECT_TRUE(journey_.Running());
 }
 
+class FindComponentJourney : public PageEditJourney {
+protected:
+    FindComponentJourney() : PageEditJourney("find_component_none") {}
+};
+
+// Component > Find Component with a name that no part has nor holds answers "No items found."
+TEST_F(FindComponentJourney, ANameOfNoPartIsAnswered)
+{
+    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
+    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    const Shot idle = journey_.Capture();
+    Keys("alt+c");
+    Keys("Up Return");  // the popup's last item
+    journey_.Type("ZZTOP");
+    Keys("Return");
+    const Shot answered = journey_.Capture("find_component_none");
+    EXPECT_FALSE(answered.SameAs(idle, 553, 428, 713, 546)) << "no message for a name that matches no part";
+    Keys("Return");
+    EXPECT_TRUE(journey_.Capture().SameAs(idle, 553, 428, 713, 546));
+    EXPECT_TRUE(journey_.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
