@@ -65,6 +65,12 @@ protected:
         journey_.Click(x, y);
         journey_.Settle();
     }
+    // The program started on the amplifier, written as amp.cir.
+    void StartWithAmplifier()
+    {
+        std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
+        ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    }
     // Ctrl+S, then the parts the saved file holds.
     int SavedParts()
     {
@@ -77,8 +83,7 @@ protected:
 
 TEST_F(PageEditJourney, UndoTakesBackAPasteOnTheOtherPageWhileTheFirstIsShown)
 {
-    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
-    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
     journey_.Capture("page_edit_opened");
     ASSERT_EQ(SavedParts(), 12);
 
@@ -116,8 +121,7 @@ protected:
 // labels are renamed like its part names, so that it is not joined to the first.
 TEST_F(CutPasteTwiceJourney, TheSecondPasteOfACutIsACopyWithItsOwnNodes)
 {
-    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
-    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
     Keys("ctrl+a");
     Keys("ctrl+x");
     Click(kEmptyX - 300, kEmptyY - 250);
@@ -144,9 +148,8 @@ protected:
 // gives the amplifier back, not the filter.
 TEST_F(TwoCircuitsJourney, UndoOfACutGivesBackWhatWasCutAfterACopyInAnotherCircuit)
 {
-    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
     std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", journey_.Root() / "rc_step.cir");
-    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
     ASSERT_EQ(SavedParts(), 12);
     const std::string before = ReadAll(journey_.Root() / "amp.cir");
     Keys("ctrl+a");
@@ -192,8 +195,7 @@ TEST_F(ClickJourney, ShiftClickAddsAPartAndAClickOnAPastedPartKeepsItsUndo)
     constexpr int kFeedbackX = 277, kFeedbackY = 218;  // R2's body
     constexpr int kOpampX = 263, kOpampY = 266;        // X1's body
     constexpr int kLoadX = 325, kLoadY = 266;          // RL's body
-    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
-    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
     Click(kFeedbackX, kFeedbackY);
     journey_.ShiftClick(kOpampX, kOpampY);
     journey_.Settle();
@@ -241,8 +243,7 @@ TEST_F(DragJourney, APartDraggedPastThePaneEdgeScrollsThePane)
 {
     constexpr int kLoadX = 325, kLoadY = 266;  // RL's body, grid (40, 20)
     constexpr int kOutsideX = 1000;            // right of the pane, grid 124 unscrolled
-    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
-    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
     Click(kLoadX, kLoadY);
     journey_.Drag(kLoadX, kLoadY, kOutsideX, kLoadY);
     journey_.Settle();
@@ -266,8 +267,7 @@ TEST_F(RubberBandJourney, AnOpAmpDraggedKeepsItsSuppliesNamedAtItsPins)
 {
     constexpr int kRubberbandBoxX = 736, kRubberbandBoxY = 461, kPreferencesOkX = 688, kPreferencesOkY = 608;
     constexpr int kOpampX = 263, kOpampY = 266;  // X1's body, grid (32, 20)
-    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
-    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
     Keys("ctrl+shift+p");
     Click(kRubberbandBoxX, kRubberbandBoxY);
     journey_.Capture("drag_keeps_supplies_preferences");
@@ -294,8 +294,7 @@ protected:
 // Component > Find Component with a name that no part has nor holds answers "No items found."
 TEST_F(FindComponentJourney, ANameOfNoPartIsAnswered)
 {
-    std::ofstream(journey_.Root() / "amp.cir", std::ios::binary) << kAmplifier;
-    ASSERT_TRUE(journey_.Start({"amp.cir"})) << journey_.Output();
+    ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
     const Shot idle = journey_.Capture();
     Keys("alt+c");
     Keys("Up Return");  // the popup's last item
