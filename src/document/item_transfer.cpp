@@ -83,6 +83,8 @@ struct Pass {
 
 void ReportOutOfMemory(WindowRecord* record) { ReportMessage("WE", record, kMsgInsufficientMemory); }
 
+std::uint64_t clipboardGeneration = 0;
+
 // Frees an item that leaves its list; the picked attribute must not outlive its component.
 ListNode* RemoveItem(LinkedList& list, SchematicItem* item)
 {
@@ -328,13 +330,20 @@ int TransferItems(WindowRecord* record, int dx, int dy, int orientationDelta, st
     if (schematic && pass.source.items && pass.destination.items) count += TransferItemList(pass);
     if (schematic && pass.source.gridTexts && pass.destination.gridTexts) count += TransferGridTextList(pass);
     if (objects && pass.source.objects && pass.destination.objects) count += TransferObjectList(pass);
+    if (pass.destination.group == Group::Clipboard) ++clipboardGeneration;
     if (schematic && pass.destination.group == Group::Clipboard) {
         const bool cut = (flags & kTransferRemove) && pass.source.group == Group::Document;
         DocumentServices().clipboardCutFrom = cut ? record->document.get() : nullptr;
     }
+    // What was cut is back in the drawing after one paste; a further paste is a copy, whose
+    // labels must not join it to the first.
+    if (schematic && count > 0 && pass.source.group == Group::Clipboard && pass.destination.group == Group::Document)
+        DocumentServices().clipboardCutFrom = nullptr;
     // The draw range must not point at nodes that have gone.
     if (schematic && ((flags & kTransferRemove) || (flags & kTransferEmptyDest))) ResetDrawRange(record);
     return count;
 }
+
+std::uint64_t ClipboardGeneration() { return clipboardGeneration; }
 
 }  // namespace kq5

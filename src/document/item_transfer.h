@@ -26,6 +26,7 @@ constexpr std::uint32_t kTransferKeepPages = 0x4000;     // pasted copies keep t
 
 // Flag words of the editing commands.
 constexpr std::uint32_t kTransferLiftToUndo = 0x426;
+constexpr std::uint32_t kTransferKeepForUndo = 0x424;  // a copy of the selection in the undo lists
 constexpr std::uint32_t kTransferUndoBack = 0x243;
 constexpr std::uint32_t kTransferSnapshotToUndo = 0x4A5;
 constexpr std::uint32_t kTransferCopy = 0x124;
@@ -41,5 +42,8 @@ constexpr std::uint32_t kTransferMove = 0x220;
 // the list being copied (reported once per pass as 15002); the other passes still run.
 int TransferItems(WindowRecord* record, int dx, int dy, int orientationDelta, std::uint32_t flags,
                   std::uint8_t selectionMask);
+
+// Counts the fillings of the internal clipboard: equal counts mean it holds the same nodes.
+std::uint64_t ClipboardGeneration();
 
 }  // namespace kq5

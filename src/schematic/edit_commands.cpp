@@ -24,6 +24,7 @@
 #include "document/document_services.h"
 #include "document/document_windows.h"
 #include "document/item_transfer.h"
+#include "document/page_array.h"
 #include "document/selection.h"
 #include "plots/curve_ranges.h"
 #include "results/curve_record.h"
@@ -114,6 +115,48 @@ void AfterListChange(WindowRecord* record)
     MarkModified(record);
     MarkNetlistStale(record);
     Redraw(record);
+}
+
+// Undo of a paste, a placement, a cut or a clear acts on the page that edit was made on: the
+// current pane turns to it, so that what Undo takes away or brings back is seen, and a paste made
+// on another page is taken back rather than nothing.
+void ShowPageOfSelection(WindowRecord* record)
+{
+    CircuitDocument& document = *record->document;
+    int page = -1;
+    for (const SchematicItem& item : ListRecords<SchematicItem>(document.itemList))
+        if ((item.selection & kSelected) && !item.hidden) {
+            page = item.page;
+            break;
+        }
+    if (page < 0)
+        for (const GridText& text : ListRecords<GridText>(document.gridTextList))
+            if (text.selection & kSelected) {
+                page = text.page;
+                break;
+            }
+    if (page >= 0 && page != PanePage(document)) ShowPageInPane(record, document.currentPane, page);
+}
+
+// Whether a paste keeps the node labels of what it brings (the clipboard's items were cut from
+// the circuit and are not in it) is the clipboard's cut origin. Taking back a paste, or redoing a
+// cut, gives the origin back as it was before, unless the clipboard has been filled since.
+struct CutOriginBeforePaste {
+    const WindowRecord* record = nullptr;
+    std::uint64_t generation = 0;
+    const void* cutFrom = nullptr;
+};
+CutOriginBeforePaste savedCutOrigin;
+
+void SaveCutOrigin(const WindowRecord* record)
+{
+    savedCutOrigin = {record, ClipboardGeneration(), DocumentServices().clipboardCutFrom};
+}
+
+void RestoreCutOrigin(const WindowRecord* record)
+{
+    if (savedCutOrigin.record == record && savedCutOrigin.generation == ClipboardGeneration())
+        DocumentServices().clipboardCutFrom = savedCutOrigin.cutFrom;
 }
 
 void SetTextAreaText(WindowRecord* record, const std::string& text)
@@ -328,6 +371,7 @@ void EditUndo(WindowRecord* record)
     if (!record->document || (AnalysisActive() && record->undoKind != kUndoBoxEdit)) return;
     switch (record->undoKind) {
     case kUndoPlaceItems:
+        ShowPageOfSelection(record);
         SaveUndoItems(record, false);
         SwapMarkRects(record);
         AfterListChange(record);
@@ -335,20 +379,29 @@ void EditUndo(WindowRecord* record)
         break;
     case kUndoCleared:
         RestoreUndoItems(record);
+        ShowPageOfSelection(record);
         SwapMarkRects(record);
         AfterListChange(record);
         SetUndoKind(record, kUndoPlaceItems);
         break;
+    // What a cut took away, and what a paste brought, are kept in the window's own undo lists:
+    // the clipboard is every window's, and may hold something else by the time of the Undo.
     case kUndoCut:
         SetAllItemsSelected(record, WindowSelectionMask(record), 0);
         ClearNewMarks(*record->document);
-        if (TransferItems(record, 0, 0, 0, kTransferPasteForUndo, 0xFF) > 0) SelectNewNodes(*record->document);
+        if (TransferItems(record, 0, 0, 0, kTransferUndoBack, 0xFF) > 0) SelectNewNodes(*record->document);
+        ShowPageOfSelection(record);
+        // The clipboard's copies of what is back in the drawing are copies now.
+        SaveCutOrigin(record);
+        if (DocumentServices().clipboardCutFrom == record->document.get()) DocumentServices().clipboardCutFrom = nullptr;
         SwapMarkRects(record);
         AfterListChange(record);
         SetUndoKind(record, kUndoPasted);
         break;
     case kUndoPasted:
-        TransferItems(record, 0, 0, 0, kTransferCut, kSelected);
+        ShowPageOfSelection(record);
+        SaveUndoItems(record, false);
+        RestoreCutOrigin(record);
         SwapMarkRects(record);
         AfterListChange(record);
         SetUndoKind(record, kUndoCut);
@@ -391,12 +444,15 @@ void EditCut(WindowRecord* record)
     if (!IsCircuit(record) || AnalysisActive()) return;
     CopyTextsToClipboard(record);
     CopyPictureToClipboard(record);
-    if (TransferItems(record, 0, 0, 0, kTransferCut, kSelected) == 0) {
+    const int kept = TransferItems(record, 0, 0, 0, kTransferKeepForUndo, kSelected);
+    const int cut = TransferItems(record, 0, 0, 0, kTransferCut, kSelected);
+    if (cut == 0) {
         ClearCircuitSelection(record, true);
         SetAllItemsSelected(record, WindowSelectionMask(record), 0);
         return;
     }
-    SetUndoKind(record, kUndoCut);
+    // Without a whole copy for Undo (no memory) the cut is not offered to Undo.
+    SetUndoKind(record, kept == cut ? kUndoCut : 0);
     SaveMarkRect(record);
     AfterListChange(record);
 }
@@ -457,6 +513,7 @@ int EditPaste(WindowRecord* record)
     ClearNewMarks(*record->document);
     const int dx = static_cast<int>(at.x - extent.left);
     const int dy = static_cast<int>(at.y - extent.top);
+    SaveCutOrigin(record);
     if (TransferItems(record, dx, dy, 0, kTransferPaste, 0xFF) == 0) return 0;
     SelectNewNodes(*record->document);
     AfterListChange(record);

@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/dialog_services.h"
 #include "ui/edit_mode.h"
 #include "ui/window_record.h"
 #include "ui/window_record_utils.h"
@@ -94,17 +95,22 @@ int FindComponentCommand(win::HWND owner)
     if (win::DialogBoxParam(win::GetModuleHandle(nullptr), kFindDialog, owner, &FindProc, 0) != win::IDOK) return 0;
     const std::string typed = find.chosen;
     ComponentDefinition* found = FindComponentDefinition(typed);
+    bool noneLike = false;
     if (!found && !typed.empty()) {
         find.candidates.clear();
         const std::string wanted = Upper(typed);
         for (const ComponentDefinition& d : ListRecords<ComponentDefinition>(ComponentLibrary().definitions))
             if (Upper(d.name).find(wanted) != std::string::npos) find.candidates.push_back(&d);
-        if (!find.candidates.empty() &&
-            win::DialogBoxParam(win::GetModuleHandle(nullptr), kChooserDialog, owner, &ChooserProc, 0) == win::IDOK)
+        noneLike = find.candidates.empty();
+        if (!noneLike && win::DialogBoxParam(win::GetModuleHandle(nullptr), kChooserDialog, owner, &ChooserProc, 0) == win::IDOK)
             found = FindComponentDefinition(find.chosen);
         find.candidates.clear();
     }
-    if (!found) return 0;
+    if (!found) {
+        // A name that no part has, nor holds, is answered, not met with silence.
+        if (noneLike) ShowNoItemsFound(GetActiveChildRecord());
+        return 0;
+    }
     find.lastName = found->name;
     SetChosenComponentDefinition(found);
     WindowRecord* active = GetActiveChildRecord();

@@ -658,7 +658,10 @@ void OnWindowMouseMove(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam)
     if (!record) return;
     SchematicEditorState& state = SchematicEditor();
     const win::POINT point = PointOf(lParam);
-    if (state.pendingClick) {
+    // Only a pointer that has left the press point makes the press a drag: a move reported at the
+    // press point itself (the cross-hair's redraw puts the cursor back where it is) is still a
+    // click, which must neither toggle a Shift-clicked element back nor move the selection.
+    if (state.pendingClick && (point.x != state.pressPoint.x || point.y != state.pressPoint.y)) {
         state.pendingClick = 0;
         SelectClick(record, state.shiftWord, state.pressPoint.x, state.pressPoint.y, 1, keyFlags);
     }
@@ -699,7 +702,11 @@ void OnWindowMouseMove(win::HWND hwnd, unsigned keyFlags, win::LPARAM lParam)
             if (state.dragState & (kDragPlacing | kDragMoving)) {
                 const win::POINT grid = GridPoint(record, point);
                 MoveSelection(record, grid.x, grid.y, kMouseLeft, kMoveStep, 0);
-                AutoScrollDuringDrag(record, point.x, point.y, CurrentPaneOf(record));
+                // A pointer resting outside the pane scrolls it a line per tick of the drag
+                // timer: the repaint after a scroll reports the resting pointer again, and that
+                // must not scroll once more at once.
+                if (point.x != state.lastPoint.x || point.y != state.lastPoint.y)
+                    AutoScrollDuringDrag(record, point.x, point.y, CurrentPaneOf(record));
                 // Outside the pane the drag timer keeps scrolling while the mouse rests.
                 if (OutsidePane(record, point)) win::SetTimer(hwnd, kDragTimer, kDragTimerMs, nullptr);
                 else win::KillTimer(hwnd, kDragTimer);

@@ -27,6 +27,7 @@
 #include "plots/plot_object_moves.h"
 #include "schematic/edit_commands.h"
 #include "document/editor_services.h"
+#include "document/pane_scroll_bars.h"
 #include "document/pane_seams.h"
 #include "schematic/rewire.h"
 #include "schematic/sheet_bounds.h"
@@ -86,6 +87,10 @@ bool BuildRubberBands(WindowRecord* record, MoveDragState& drag)
             }
         }
     }
+    // A node name that stays behind names its point as a pin does: a new wire keeps what moves
+    // joined to it (a moved op-amp keeps its VCC and VEE).
+    for (const GridText& text : ListRecords<GridText>(document.gridTextList))
+        if (!(text.selection & kSelected) && text.page == page && IsNodeLabel(text)) pins[{text.x, text.y}] = true;
     std::map<std::pair<int, int>, bool> seen;
     for (const PointInfo& point : points) {
         if (seen[{point.x, point.y}]) continue;
@@ -458,10 +463,11 @@ void AutoScrollDuringDrag(WindowRecord* record, int x, int y, int pane)
     win::RECT rect{};
     GetPaneRect(record, pane, rect);
     if (rect.right <= rect.left || rect.bottom <= rect.top) return;
-    if (x < rect.left + 1) win::SendMessage(record->window, win::WM_HSCROLL, win::SB_LINELEFT, 0);
-    else if (x >= rect.right - 1) win::SendMessage(record->window, win::WM_HSCROLL, win::SB_LINERIGHT, 0);
-    if (y < rect.top + 1) win::SendMessage(record->window, win::WM_VSCROLL, win::SB_LINEUP, 0);
-    else if (y >= rect.bottom - 1) win::SendMessage(record->window, win::WM_VSCROLL, win::SB_LINEDOWN, 0);
+    // A line of the pane's own scroll bars, as a click on their arrows would scroll it.
+    if (x < rect.left + 1) OnPaneScroll(record, pane, true, win::SB_LINELEFT, 0);
+    else if (x >= rect.right - 1) OnPaneScroll(record, pane, true, win::SB_LINERIGHT, 0);
+    if (y < rect.top + 1) OnPaneScroll(record, pane, false, win::SB_LINEUP, 0);
+    else if (y >= rect.bottom - 1) OnPaneScroll(record, pane, false, win::SB_LINEDOWN, 0);
 }
 
 void DrawMoveImage(WindowRecord* record)

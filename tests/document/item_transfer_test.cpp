@@ -183,7 +183,8 @@ TEST_F(ItemTransfer, CutAndUndoGiveTheNodesBack)
 }
 
 // A flag cut from one page and pasted keeps the name that joins it to its partner on another
-// page, however often it is pasted back; a copied flag is a new one and gets a name of its own.
+// page, however often it is taken back and pasted again; a second paste of it, and a copied
+// flag, are new flags and get names of their own.
 TEST_F(ItemTransfer, ACutFlagPastedBackStillJoinsItsPartnerOnAnotherPage)
 {
     Text("MID", 1, 0, true);
@@ -192,10 +193,14 @@ TEST_F(ItemTransfer, ACutFlagPastedBackStillJoinsItsPartnerOnAnotherPage)
     ASSERT_EQ(document_->gridTextList.count, 1);
     EXPECT_EQ(TransferItems(record_, 0, 0, 0, kTransferPaste, 0), 1);
     EXPECT_EQ(static_cast<const GridText*>(document_->gridTextList.tail)->text, "MID");
-    // Undo of the paste and a second paste.
-    ListRemove(document_->gridTextList, document_->gridTextList.tail);
+    // Undo of the paste (the pasted flag cut again) and the paste once more.
+    for (GridText& text : ListRecords<GridText>(document_->gridTextList)) text.selection = text.page == 2 ? kSelected : 0;
+    ASSERT_EQ(TransferItems(record_, 0, 0, 0, kTransferCut, kSelected), 1);
     EXPECT_EQ(TransferItems(record_, 0, 0, 0, kTransferPaste, 0), 1);
     EXPECT_EQ(static_cast<const GridText*>(document_->gridTextList.tail)->text, "MID");
+    EXPECT_EQ(TransferItems(record_, 0, 0, 0, kTransferPaste, 0), 1);
+    EXPECT_EQ(static_cast<const GridText*>(document_->gridTextList.tail)->text, "MID1");
+    ListRemove(document_->gridTextList, document_->gridTextList.tail);
 
     for (GridText& text : ListRecords<GridText>(document_->gridTextList)) text.selection = text.page == 2 ? kSelected : 0;
     ASSERT_EQ(TransferItems(record_, 0, 0, 0, kTransferCopy, kSelected), 1);

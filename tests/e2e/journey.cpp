@@ -223,6 +223,13 @@ void Journey::Click(int x, int y, int button)
     Pause(60);
 }
 
+void Journey::ShiftClick(int x, int y)
+{
+    Move(x, y);
+    Xdotool({"keydown", "shift", "click", "1", "keyup", "shift"});
+    Pause(60);
+}
+
 void Journey::DoubleClick(int x, int y)
 {
     Move(x, y);

@@ -62,6 +62,8 @@ public:
     void Move(int x, int y);
     void Click(int x, int y, int button = 1);
     void DoubleClick(int x, int y);
+    // A left click with Shift held.
+    void ShiftClick(int x, int y);
     void Drag(int x0, int y0, int x1, int y1, int button = 1);
     // xdotool key names, several separated by blanks: "ctrl+c", "Delete", "F3", "Return alt+f".
     void Key(const std::string& keys);

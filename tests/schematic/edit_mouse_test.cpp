@@ -19,6 +19,7 @@
 #include "document/selection.h"
 #include "document/component_types.h"
 #include "platform/bitmap.h"
+#include "platform/control_scrollbar.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
 #include "platform/gdi_objects.h"
@@ -230,10 +231,21 @@ TEST_F(MouseEditTest, ATransientRunClickTogglesADigitalSwitchOnly)
     EXPECT_EQ(s->selection & kSelected, kSelected);
 }
 
-// A move dragged past the pane's edge keeps scrolling on the drag timer while the mouse rests,
-// and stops when the button is let go.
+// A move dragged past the pane's edge scrolls the pane a line, then a line per tick of the drag
+// timer while the mouse rests (a report of the resting pointer scrolls no further), and stops
+// when the button is let go.
 TEST_F(MouseEditTest, TheDragTimerScrollsWhileThePointerIsOutsideThePane)
 {
+    win::HWND bars[2] = {};
+    for (int vertical = 0; vertical < 2; ++vertical) {
+        const int id = (vertical ? kPaneVScrollId : kPaneHScrollId) + pane_;
+        bars[vertical] = win::CreateWindowEx(0, "SCROLLBAR", "", win::WS_CHILD | (vertical ? win::SBS_VERT : win::SBS_HORZ), 0, 0,
+                                             10, 10, hwnd_, reinterpret_cast<win::HMENU>(static_cast<win::INT_PTR>(id)), nullptr,
+                                             nullptr);
+        win::SetScrollRange(bars[vertical], win::SB_CTL, 0, 8000, false);
+    }
+    auto origin = [&](int vertical) { return win::GetScrollPos(bars[vertical], win::SB_CTL); };
+    doc_->pages.resize(1);
     Comp(10, 10);
     record_->mode = 17561;
     Press(12, 10);
@@ -243,23 +255,25 @@ TEST_F(MouseEditTest, TheDragTimerScrollsWhileThePointerIsOutsideThePane)
     win::RECT pane{};
     GetPaneRect(record_, pane_, pane);
     const win::POINT inside = GridToPaneClient(record_, 14, 10, pane_);
-    win::testing::MessageLog().clear();
-    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(static_cast<win::WORD>(pane.right + 5), static_cast<win::WORD>(inside.y)));
-    EXPECT_EQ(CountOf(hwnd_, win::WM_HSCROLL), 1);
+    const win::LPARAM right = win::MAKELPARAM(static_cast<win::WORD>(pane.right + 5), static_cast<win::WORD>(inside.y));
+    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, right);
+    EXPECT_EQ(origin(0), 48);
+    OnWindowMouseMove(hwnd_, win::MK_LBUTTON, right);
+    EXPECT_EQ(origin(0), 48);
     OnSchematicDragTimer(hwnd_);
     OnSchematicDragTimer(hwnd_);
-    EXPECT_EQ(CountOf(hwnd_, win::WM_HSCROLL), 3);
-    EXPECT_EQ(CountOf(hwnd_, win::WM_VSCROLL), 0);
+    EXPECT_EQ(origin(0), 3 * 48);
+    EXPECT_EQ(origin(1), 0);
     // Back inside, the ticks do nothing.
     OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(static_cast<win::WORD>(inside.x), static_cast<win::WORD>(inside.y)));
     OnSchematicDragTimer(hwnd_);
-    EXPECT_EQ(CountOf(hwnd_, win::WM_HSCROLL), 3);
+    EXPECT_EQ(origin(0), 3 * 48);
     // Outside again, then the button is let go: no more scrolling.
     OnWindowMouseMove(hwnd_, win::MK_LBUTTON, win::MAKELPARAM(static_cast<win::WORD>(inside.x), static_cast<win::WORD>(pane.bottom + 5)));
-    EXPECT_EQ(CountOf(hwnd_, win::WM_VSCROLL), 1);
+    EXPECT_EQ(origin(1), 48);
     OnWindowLButtonUp(hwnd_, 0, win::MAKELPARAM(static_cast<win::WORD>(inside.x), static_cast<win::WORD>(pane.bottom + 5)));
     OnSchematicDragTimer(hwnd_);
-    EXPECT_EQ(CountOf(hwnd_, win::WM_VSCROLL), 1);
+    EXPECT_EQ(origin(1), 48);
 }
 
 TEST_F(MouseEditTest, ADragOverEmptySpaceSelectsWhatTheBoxMeets)
