@@ -546,7 +546,11 @@ void ToggleAlignCursors(WindowRecord* window)
     if (!state.align || !plot || plot->curveCount == 0 || plot->groupCount < 2) return;
     const int last = state.lastMoved;
     const int curve = std::clamp(plot->currentCurve, 0, plot->curveCount - 1);
-    for (int k = 0; k < 2; ++k) MoveCursorAndRedraw(window, curve, k, GetCursorPointIndex(window, curve, k));
+    // A cursor sent to a value between two points (Go to Y, a click) keeps that X: only the
+    // other groups take it up.
+    const CurveRecord& c = CurveAt(*plot, curve);
+    for (int k = 0; k < 2; ++k)
+        MoveCursorAndRedraw(window, curve, k, GetCursorPointIndex(window, curve, k), true, c.cursorX[U(k)]);
     state.lastMoved = last;
 }
 
