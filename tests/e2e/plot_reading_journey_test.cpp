@@ -1,7 +1,9 @@
-// Reading values off a plot with the cursors, as an engineer measuring a result does: a cursor
-// sent to a level, the cursors of two graphs aligned.
+// Reading values off a plot, as an engineer measuring a result does: a cursor sent to a level,
+// the cursors of two graphs aligned, a graph's X range set in Plot Characteristics.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -19,6 +21,12 @@ constexpr int kScopeMenuX = 338, kMenuBarY = 27, kAlignCursorsX = 340, kAlignCur
 constexpr int kReadoutLeft = 400, kReadoutRight = 1250;
 constexpr int kUpperReadoutTop = 482, kUpperReadoutBottom = 522;
 constexpr int kLowerReadoutTop = 910, kLowerReadoutBottom = 950;
+// The Plot Characteristics dialog over the maximised window: its Format page button, the X
+// Range High edit and OK; the top right corner of the single graph of the drawn example, where
+// V(2) ends near 1 V, and V(2)'s colour.
+constexpr int kFormatPageX = 523, kFormatPageY = 376, kXHighX = 702, kXHighY = 446, kOkX = 460, kOkY = 613;
+constexpr int kCornerLeft = 1142, kCornerTop = 102, kCornerRight = 1257, kCornerBottom = 136;
+constexpr std::uint32_t kV2Colour = 0x145A6B;
 
 // The drawn RC example with V(2) in the upper graph (the current curve) and the step V(1) in a
 // graph of its own below, run, in Cursor mode.
@@ -42,7 +50,7 @@ bool StartTwoGraphs(Journey& journey)
 // The left cursor sent to V(2) = 0.5 stands between two stored points (at RC ln 2). Align Cursors
 // carries that time to the lower graph and leaves the upper graph's readouts as they were; it
 // once put the cursor back on the stored point before it, so that the level read was lost.
-TEST(PlotCursorJourney, AligningKeepsACursorSentToALevel)
+TEST(PlotReadingJourney, AligningKeepsACursorSentToALevel)
 {
     Journey journey("cursor_align");
     ASSERT_TRUE(StartTwoGraphs(journey)) << journey.Output();
@@ -63,6 +71,39 @@ TEST(PlotCursorJourney, AligningKeepsACursorSentToALevel)
         << "the cursor left the level it was sent to";
     EXPECT_FALSE(after.SameAs(before, kReadoutLeft, kLowerReadoutTop, kReadoutRight, kLowerReadoutBottom))
         << "the lower graph's cursor did not follow";
+    EXPECT_TRUE(journey.Running());
+}
+
+// The X range of the graph's first curve set to 0 to 2.5 ms: V(2), in the same graph, is drawn
+// against that scale too and ends at 0.92 V at the right edge. It once kept its old 0 to 5 ms,
+// so that the graph showed it reaching 0.99 V at a scale reading 2.5 ms.
+TEST(PlotReadingJourney, AnXRangeSetForOneCurveIsTheGraphs)
+{
+    Journey journey("characteristics_x_range");
+    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir",
+                               journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
+    journey.Settle(10);
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+    const Shot before = journey.Capture();
+    ASSERT_GT(before.Count(kCornerLeft, kCornerTop, kCornerRight, kCornerBottom, kV2Colour), 20)
+        << "V(2) is not where it ends over 5 ms";
+
+    journey.Key("F10");
+    journey.Settle();
+    journey.Click(kFormatPageX, kFormatPageY);
+    journey.Settle();
+    journey.Click(kXHighX, kXHighY);
+    journey.Key("End shift+Home");
+    journey.Type("2.5m");
+    journey.Capture("characteristics_x_range_format");
+    journey.Click(kOkX, kOkY);
+    journey.Settle();
+    const Shot after = journey.Capture("characteristics_x_range_after");
+    EXPECT_EQ(after.Count(kCornerLeft, kCornerTop, kCornerRight, kCornerBottom, kV2Colour), 0)
+        << "V(2) is still drawn over 5 ms under a 2.5 ms scale";
     EXPECT_TRUE(journey.Running());
 }
 
