@@ -1,5 +1,6 @@
 // Reading values off a plot, as an engineer measuring a result does: a cursor sent to a level,
-// the cursors of two graphs aligned, a graph's X range set in Plot Characteristics.
+// the cursors of two graphs aligned, a graph's X range set in Plot Characteristics, a Bode plot
+// zoomed.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -104,6 +105,43 @@ TEST(PlotReadingJourney, AnXRangeSetForOneCurveIsTheGraphs)
     const Shot after = journey.Capture("characteristics_x_range_after");
     EXPECT_EQ(after.Count(kCornerLeft, kCornerTop, kCornerRight, kCornerBottom, kV2Colour), 0)
         << "V(2) is still drawn over 5 ms under a 2.5 ms scale";
+    EXPECT_TRUE(journey.Running());
+}
+
+// Zoom Out and Zoom In on a Bode plot, whose frequency axis is logarithmic: each changes the
+// plot, and one after the other give back the plot as it was. Zoom Out once did nothing on such
+// an axis (its low end went below zero and was refused, the dB axis with it), and Zoom In kept
+// only the top half-decade.
+TEST(PlotReadingJourney, ABodePlotZoomsOutAndBackIn)
+{
+    Journey journey("bode_zoom");
+    std::ofstream(journey.Root() / "lowpass.ckt")
+        << "* Two RC sections\nVIN 1 0 AC 1\nR1 1 2 1K\nC1 2 0 100N\nR2 2 3 10K\nC2 3 0 10N\n"
+           ".AC DEC 50 10 1MEG\n.PRINT AC VDB(3) VDB(2)\n.END\n";
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("ctrl+o");
+    journey.Settle();
+    journey.Type("lowpass.ckt");
+    journey.Key("Return");
+    journey.Settle();
+    journey.Key("alt+2");
+    journey.Settle();
+    journey.Key("F2");
+    ASSERT_TRUE(journey.WaitUntil(
+        [&] { return ReadAll(journey.Root() / "lowpass.ANO").find("AC Analysis of") != std::string::npos; }, 30))
+        << journey.Output();
+    journey.Settle(10);
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+    const Shot before = journey.Capture("bode_zoom_before");
+    journey.Key("ctrl+KP_Subtract");
+    journey.Settle();
+    const Shot out = journey.Capture("bode_zoom_out");
+    EXPECT_FALSE(out.SameAs(before)) << "Zoom Out did nothing";
+    journey.Key("ctrl+KP_Add");
+    journey.Settle();
+    const Shot back = journey.Capture("bode_zoom_back");
+    EXPECT_TRUE(back.SameAs(before)) << "Zoom In did not take back Zoom Out";
     EXPECT_TRUE(journey.Running());
 }
 
