@@ -409,8 +409,19 @@ void ApplyCharacteristicsSnapshot(WindowRecord* window, const CharacteristicsSna
 {
     PlotRecord* plot = PlotOfWindow(window);
     if (!plot) return;
+    std::vector<std::int32_t> groups;
+    for (const auto& c : plot->curves) groups.push_back(c->plotGroup);
     CommitCurveEdits(window, snapshot.curves, mode);
     CommitCurveRanges(window, snapshot.curves, snapshot.oneScale, snapshot.saveRange, mode);
+    // A curve moved to another graph: each graph gets its leading curve (its frame, X scale and
+    // cursor captions) and its Y scales as the next run would give them.
+    bool regrouped = false;
+    for (std::size_t i = 0; i < groups.size() && i < plot->curves.size(); ++i)
+        regrouped = regrouped || plot->curves[i]->plotGroup != groups[i];
+    if (regrouped) {
+        CompactPlotGroupNumbers(window);
+        MarkOwnScaleCurves(window);
+    }
     PlotViewSettings& view = PlotViewOf(window->plot);
     view.textFont.color = snapshot.fontColors[0];
     view.gridColor = snapshot.fontColors[1];

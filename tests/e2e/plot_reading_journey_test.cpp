@@ -1,6 +1,6 @@
 // Reading values off a plot, as an engineer measuring a result does: a cursor sent to a level,
-// the cursors of two graphs aligned, a graph's X range set in Plot Characteristics, a Bode plot
-// zoomed.
+// the cursors of two graphs aligned, a graph's X range and a curve's graph set in Plot
+// Characteristics, a Bode plot zoomed.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -28,6 +28,23 @@ constexpr int kLowerReadoutTop = 910, kLowerReadoutBottom = 950;
 constexpr int kFormatPageX = 523, kFormatPageY = 376, kXHighX = 702, kXHighY = 446, kOkX = 460, kOkY = 613;
 constexpr int kCornerLeft = 1142, kCornerTop = 102, kCornerRight = 1257, kCornerBottom = 136;
 constexpr std::uint32_t kV2Colour = 0x145A6B;
+// On the Plot page: V(2) in the waveform list, the Graph combo box and its item 2; the lower of
+// two graphs, and the grey of the grid lines.
+constexpr int kV2ItemX = 432, kV2ItemY = 431, kGraphComboX = 697, kGraphComboY = 467, kGraph2X = 669, kGraph2Y = 497;
+constexpr int kLowerLeft = 60, kLowerTop = 540, kLowerRight = 1240, kLowerBottom = 860;
+constexpr std::uint32_t kGridGrey = 0x808080;
+
+// The drawn RC example opened and run, its limits dialog closed.
+bool StartExample(Journey& journey)
+{
+    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir",
+                               journey.Root() / "rc_step.cir");
+    if (!journey.Start() || !journey.OpenAndRunTransient("rc_step.cir")) return false;
+    journey.Settle(10);
+    journey.Click(kLimitsCloseX, kLimitsCloseY);
+    journey.Settle();
+    return true;
+}
 
 // The drawn RC example with V(2) in the upper graph (the current curve) and the step V(1) in a
 // graph of its own below, run, in Cursor mode.
@@ -81,13 +98,7 @@ TEST(PlotReadingJourney, AligningKeepsACursorSentToALevel)
 TEST(PlotReadingJourney, AnXRangeSetForOneCurveIsTheGraphs)
 {
     Journey journey("characteristics_x_range");
-    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir",
-                               journey.Root() / "rc_step.cir");
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
-    journey.Settle(10);
-    journey.Click(kLimitsCloseX, kLimitsCloseY);
-    journey.Settle();
+    ASSERT_TRUE(StartExample(journey)) << journey.Output();
     const Shot before = journey.Capture();
     ASSERT_GT(before.Count(kCornerLeft, kCornerTop, kCornerRight, kCornerBottom, kV2Colour), 20)
         << "V(2) is not where it ends over 5 ms";
@@ -105,6 +116,28 @@ TEST(PlotReadingJourney, AnXRangeSetForOneCurveIsTheGraphs)
     const Shot after = journey.Capture("characteristics_x_range_after");
     EXPECT_EQ(after.Count(kCornerLeft, kCornerTop, kCornerRight, kCornerBottom, kV2Colour), 0)
         << "V(2) is still drawn over 5 ms under a 2.5 ms scale";
+    EXPECT_TRUE(journey.Running());
+}
+
+// V(2) moved to graph 2 with OK: the new graph below is drawn whole, with its frame, grid and
+// scales. It once showed the bare curve, as the graph had no leading curve to draw them until
+// the next run.
+TEST(PlotReadingJourney, ACurveMovedToANewGraphGetsItsFrameAndScales)
+{
+    Journey journey("characteristics_graph");
+    ASSERT_TRUE(StartExample(journey)) << journey.Output();
+    journey.Key("F10");
+    journey.Settle();
+    journey.Click(kV2ItemX, kV2ItemY);
+    journey.Click(kGraphComboX, kGraphComboY);
+    journey.Settle();
+    journey.Click(kGraph2X, kGraph2Y);
+    journey.Settle();
+    journey.Click(kOkX, kOkY);
+    journey.Settle();
+    const Shot shot = journey.Capture("characteristics_graph_two");
+    EXPECT_GT(shot.Count(kLowerLeft, kLowerTop, kLowerRight, kLowerBottom, kGridGrey), 1000)
+        << "the new graph has no grid";
     EXPECT_TRUE(journey.Running());
 }
 
