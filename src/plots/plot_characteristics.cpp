@@ -414,14 +414,13 @@ void ApplyCharacteristicsSnapshot(WindowRecord* window, const CharacteristicsSna
     CommitCurveEdits(window, snapshot.curves, mode);
     CommitCurveRanges(window, snapshot.curves, snapshot.oneScale, snapshot.saveRange, mode);
     // A curve moved to another graph: each graph gets its leading curve (its frame, X scale and
-    // cursor captions) and its Y scales as the next run would give them.
+    // cursor captions). A curve whose Y range now differs from the others' of its graph shows a
+    // scale of its own, as after a run.
     bool regrouped = false;
     for (std::size_t i = 0; i < groups.size() && i < plot->curves.size(); ++i)
         regrouped = regrouped || plot->curves[i]->plotGroup != groups[i];
-    if (regrouped) {
-        CompactPlotGroupNumbers(window);
-        MarkOwnScaleCurves(window);
-    }
+    if (regrouped) CompactPlotGroupNumbers(window);
+    MarkOwnScaleCurves(window);
     PlotViewSettings& view = PlotViewOf(window->plot);
     view.textFont.color = snapshot.fontColors[0];
     view.gridColor = snapshot.fontColors[1];

@@ -1,6 +1,6 @@
 // Reading values off a plot, as an engineer measuring a result does: a cursor sent to a level,
-// the cursors of two graphs aligned, a graph's X range and a curve's graph set in Plot
-// Characteristics, a Bode plot zoomed.
+// the cursors of two graphs aligned, a graph's X range, a curve's graph and a curve's own Y range
+// set in Plot Characteristics, a Bode plot zoomed.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -33,6 +33,10 @@ constexpr std::uint32_t kV2Colour = 0x145A6B;
 constexpr int kV2ItemX = 432, kV2ItemY = 431, kGraphComboX = 697, kGraphComboY = 467, kGraph2X = 669, kGraph2Y = 497;
 constexpr int kLowerLeft = 60, kLowerTop = 540, kLowerRight = 1240, kLowerBottom = 860;
 constexpr std::uint32_t kGridGrey = 0x808080;
+// On the Format page: "Set all plots in graph to Y Range" and the Y Range High edit; the column
+// of the outer Y scale labels left of the graph.
+constexpr int kOneScaleX = 603, kOneScaleY = 541, kYHighX = 772, kYHighY = 446;
+constexpr int kScaleColumnLeft = 0, kScaleColumnTop = 90, kScaleColumnRight = 33, kScaleColumnBottom = 900;
 
 // The drawn RC example opened and run, its limits dialog closed.
 bool StartExample(Journey& journey)
@@ -138,6 +142,32 @@ TEST(PlotReadingJourney, ACurveMovedToANewGraphGetsItsFrameAndScales)
     const Shot shot = journey.Capture("characteristics_graph_two");
     EXPECT_GT(shot.Count(kLowerLeft, kLowerTop, kLowerRight, kLowerBottom, kGridGrey), 1000)
         << "the new graph has no grid";
+    EXPECT_TRUE(journey.Running());
+}
+
+// V(2) alone given a Y range of 0 to 2 V (one range per graph unchecked): it is drawn against a
+// scale of its own, in its colour, beside V(1)'s 0 to 1 V. It once had none, so that its 0.99 V
+// read as 0.5 V on V(1)'s scale.
+TEST(PlotReadingJourney, ACurveGivenItsOwnYRangeShowsItsOwnScale)
+{
+    Journey journey("characteristics_y_range");
+    ASSERT_TRUE(StartExample(journey)) << journey.Output();
+    journey.Key("F10");
+    journey.Settle();
+    journey.Click(kFormatPageX, kFormatPageY);
+    journey.Settle();
+    journey.Click(kOneScaleX, kOneScaleY);
+    journey.Click(kV2ItemX, kV2ItemY);
+    journey.Settle();
+    journey.Click(kYHighX, kYHighY);
+    journey.Key("End shift+Home");
+    journey.Type("2");
+    journey.Capture("characteristics_y_range_format");
+    journey.Click(kOkX, kOkY);
+    journey.Settle();
+    const Shot shot = journey.Capture("characteristics_y_range_after");
+    EXPECT_GT(shot.Count(kScaleColumnLeft, kScaleColumnTop, kScaleColumnRight, kScaleColumnBottom, kV2Colour), 30)
+        << "V(2) has no scale of its own";
     EXPECT_TRUE(journey.Running());
 }
 
