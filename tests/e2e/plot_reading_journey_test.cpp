@@ -50,6 +50,32 @@ bool StartExample(Journey& journey)
     return true;
 }
 
+// F10 opens the Plot Characteristics; with `format` its Format page is shown.
+void OpenCharacteristics(Journey& journey, bool format)
+{
+    journey.Key("F10");
+    journey.Settle();
+    if (!format) return;
+    journey.Click(kFormatPageX, kFormatPageY);
+    journey.Settle();
+}
+
+// The edit at (x, y) takes `text` in place of what it held.
+void Retype(Journey& journey, int x, int y, const std::string& text)
+{
+    journey.Click(x, y);
+    journey.Key("End shift+Home");
+    journey.Type(text);
+}
+
+// OK closes the Plot Characteristics; the window as it is then, written as <png>.
+Shot PressOk(Journey& journey, const std::string& png)
+{
+    journey.Click(kOkX, kOkY);
+    journey.Settle();
+    return journey.Capture(png);
+}
+
 // The drawn RC example with V(2) in the upper graph (the current curve) and the step V(1) in a
 // graph of its own below, run, in Cursor mode.
 bool StartTwoGraphs(Journey& journey)
@@ -107,17 +133,10 @@ TEST(PlotReadingJourney, AnXRangeSetForOneCurveIsTheGraphs)
     ASSERT_GT(before.Count(kCornerLeft, kCornerTop, kCornerRight, kCornerBottom, kV2Colour), 20)
         << "V(2) is not where it ends over 5 ms";
 
-    journey.Key("F10");
-    journey.Settle();
-    journey.Click(kFormatPageX, kFormatPageY);
-    journey.Settle();
-    journey.Click(kXHighX, kXHighY);
-    journey.Key("End shift+Home");
-    journey.Type("2.5m");
+    OpenCharacteristics(journey, true);
+    Retype(journey, kXHighX, kXHighY, "2.5m");
     journey.Capture("characteristics_x_range_format");
-    journey.Click(kOkX, kOkY);
-    journey.Settle();
-    const Shot after = journey.Capture("characteristics_x_range_after");
+    const Shot after = PressOk(journey, "characteristics_x_range_after");
     EXPECT_EQ(after.Count(kCornerLeft, kCornerTop, kCornerRight, kCornerBottom, kV2Colour), 0)
         << "V(2) is still drawn over 5 ms under a 2.5 ms scale";
     EXPECT_TRUE(journey.Running());
@@ -130,16 +149,13 @@ TEST(PlotReadingJourney, ACurveMovedToANewGraphGetsItsFrameAndScales)
 {
     Journey journey("characteristics_graph");
     ASSERT_TRUE(StartExample(journey)) << journey.Output();
-    journey.Key("F10");
-    journey.Settle();
+    OpenCharacteristics(journey, false);
     journey.Click(kV2ItemX, kV2ItemY);
     journey.Click(kGraphComboX, kGraphComboY);
     journey.Settle();
     journey.Click(kGraph2X, kGraph2Y);
     journey.Settle();
-    journey.Click(kOkX, kOkY);
-    journey.Settle();
-    const Shot shot = journey.Capture("characteristics_graph_two");
+    const Shot shot = PressOk(journey, "characteristics_graph_two");
     EXPECT_GT(shot.Count(kLowerLeft, kLowerTop, kLowerRight, kLowerBottom, kGridGrey), 1000)
         << "the new graph has no grid";
     EXPECT_TRUE(journey.Running());
@@ -152,20 +168,13 @@ TEST(PlotReadingJourney, ACurveGivenItsOwnYRangeShowsItsOwnScale)
 {
     Journey journey("characteristics_y_range");
     ASSERT_TRUE(StartExample(journey)) << journey.Output();
-    journey.Key("F10");
-    journey.Settle();
-    journey.Click(kFormatPageX, kFormatPageY);
-    journey.Settle();
+    OpenCharacteristics(journey, true);
     journey.Click(kOneScaleX, kOneScaleY);
     journey.Click(kV2ItemX, kV2ItemY);
     journey.Settle();
-    journey.Click(kYHighX, kYHighY);
-    journey.Key("End shift+Home");
-    journey.Type("2");
+    Retype(journey, kYHighX, kYHighY, "2");
     journey.Capture("characteristics_y_range_format");
-    journey.Click(kOkX, kOkY);
-    journey.Settle();
-    const Shot shot = journey.Capture("characteristics_y_range_after");
+    const Shot shot = PressOk(journey, "characteristics_y_range_after");
     EXPECT_GT(shot.Count(kScaleColumnLeft, kScaleColumnTop, kScaleColumnRight, kScaleColumnBottom, kV2Colour), 30)
         << "V(2) has no scale of its own";
     EXPECT_TRUE(journey.Running());
