@@ -1,6 +1,6 @@
 // Reading values off a plot, as an engineer measuring a result does: a cursor sent to a level,
-// the cursors of two graphs aligned, a graph's X range, a curve's graph and a curve's own Y range
-// set in Plot Characteristics, a Bode plot zoomed.
+// the cursors of two graphs aligned, both cursors on one point, a graph's X range, a curve's graph
+// and a curve's own Y range set in Plot Characteristics, a Bode plot zoomed.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -33,6 +33,9 @@ constexpr std::uint32_t kV2Colour = 0x145A6B;
 constexpr int kV2ItemX = 432, kV2ItemY = 431, kGraphComboX = 697, kGraphComboY = 467, kGraph2X = 669, kGraph2Y = 497;
 constexpr int kLowerLeft = 60, kLowerTop = 540, kLowerRight = 1240, kLowerBottom = 860;
 constexpr std::uint32_t kGridGrey = 0x808080;
+// The Slope column of the readouts of V(1) and V(2) under the single graph of the drawn example.
+constexpr int kSlopeLeft = 1130, kSlopeTop = 894, kSlopeRight = 1262, kSlopeBottom = 931;
+constexpr std::uint32_t kWhite = 0xFFFFFF;
 // On the Format page: "Set all plots in graph to Y Range" and the Y Range High edit; the column
 // of the outer Y scale labels left of the graph.
 constexpr int kOneScaleX = 603, kOneScaleY = 541, kYHighX = 772, kYHighY = 446;
@@ -119,6 +122,28 @@ TEST(PlotReadingJourney, AligningKeepsACursorSentToALevel)
         << "the cursor left the level it was sent to";
     EXPECT_FALSE(after.SameAs(before, kReadoutLeft, kLowerReadoutTop, kReadoutRight, kLowerReadoutBottom))
         << "the lower graph's cursor did not follow";
+    EXPECT_TRUE(journey.Running());
+}
+
+// Shift+Right takes the right cursor past the end of the run, round to the first point, where the
+// left cursor stands: with no distance between them there is no slope, and its column stays
+// empty. It once read "1" for every curve.
+TEST(PlotReadingJourney, BothCursorsOnOnePointShowNoSlope)
+{
+    Journey journey("cursor_one_point");
+    ASSERT_TRUE(StartExample(journey)) << journey.Output();
+    journey.Key("F8");
+    journey.Settle();
+    const Shot apart = journey.Capture();
+    ASSERT_LT(apart.Count(kSlopeLeft, kSlopeTop, kSlopeRight, kSlopeBottom, kWhite),
+              (kSlopeRight - kSlopeLeft) * (kSlopeBottom - kSlopeTop))
+        << "no slopes where the readouts stand";
+    journey.Key("shift+Right");
+    journey.Settle();
+    const Shot together = journey.Capture("cursor_one_point");
+    EXPECT_EQ(together.Count(kSlopeLeft, kSlopeTop, kSlopeRight, kSlopeBottom, kWhite),
+              (kSlopeRight - kSlopeLeft) * (kSlopeBottom - kSlopeTop))
+        << "a slope is shown for two cursors on one point";
     EXPECT_TRUE(journey.Running());
 }
 
