@@ -259,6 +259,8 @@ std::string FormatCurveValue(const CurveRecord& curve, int axis, double value)
 
 std::string QuotientText(double a, double b)
 {
+    // Both cursors on one point: there is no slope to show.
+    if (a == 0.0 && b == 0.0) return {};
     if (a == b) return "1";
     if (b == 0.0) return "INF";
     return FormatNumber(a / b, "3E", 0);

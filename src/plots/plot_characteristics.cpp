@@ -128,6 +128,7 @@ void ReadFormats(win::HWND dialog, Dialog& d)
     if (d.edited.curves.empty()) return;
     const int i = std::min(Selected(dialog, kFormatList), static_cast<int>(d.edited.curves.size()) - 1);
     CurveEdit& c = d.edited.curves[static_cast<std::size_t>(i)];
+    const double oldXLow = c.low[0], oldXHigh = c.high[0];
     for (int a = 0; a < 2; ++a) {
         const std::size_t s = static_cast<std::size_t>(a);
         int error = 0;
@@ -138,6 +139,14 @@ void ReadFormats(win::HWND dialog, Dialog& d)
         c.scaleFormats[s] = win::GetDlgItemText(dialog, kFormatEditFirst + 4 + a);
         c.valueFormats[s] = win::GetDlgItemText(dialog, kFormatEditFirst + 6 + a);
     }
+    // The curves of a graph are drawn against the one X scale under it: a new X range is the
+    // graph's.
+    if (c.low[0] != oldXLow || c.high[0] != oldXHigh)
+        for (CurveEdit& other : d.edited.curves)
+            if (other.plotGroup == c.plotGroup) {
+                other.low[0] = c.low[0];
+                other.high[0] = c.high[0];
+            }
     if (win::IsDlgButtonChecked(dialog, kOneScaleCheck) == win::BST_CHECKED)
         for (CurveEdit& other : d.edited.curves)
             if (other.plotGroup == c.plotGroup) {
@@ -400,8 +409,18 @@ void ApplyCharacteristicsSnapshot(WindowRecord* window, const CharacteristicsSna
 {
     PlotRecord* plot = PlotOfWindow(window);
     if (!plot) return;
+    std::vector<std::int32_t> groups;
+    for (const auto& c : plot->curves) groups.push_back(c->plotGroup);
     CommitCurveEdits(window, snapshot.curves, mode);
     CommitCurveRanges(window, snapshot.curves, snapshot.oneScale, snapshot.saveRange, mode);
+    // A curve moved to another graph: each graph gets its leading curve (its frame, X scale and
+    // cursor captions). A curve whose Y range now differs from the others' of its graph shows a
+    // scale of its own, as after a run.
+    bool regrouped = false;
+    for (std::size_t i = 0; i < groups.size() && i < plot->curves.size(); ++i)
+        regrouped = regrouped || plot->curves[i]->plotGroup != groups[i];
+    if (regrouped) CompactPlotGroupNumbers(window);
+    MarkOwnScaleCurves(window);
     PlotViewSettings& view = PlotViewOf(window->plot);
     view.textFont.color = snapshot.fontColors[0];
     view.gridColor = snapshot.fontColors[1];

@@ -416,8 +416,15 @@ int LocateCursorPointAtPosition(WindowRecord* window, int curve, double value, i
         if (!Between(value, a, b)) return false;
         double x = value;
         if (yFlag) {
+            // The crossing on the segment as it is drawn and read back: between logarithms on a
+            // logarithmic axis, so that the cursor reads the very level it was sent to.
             const double x0 = X(*plot, c, i), x1 = X(*plot, c, i + 1);
-            x = a == b ? x0 : x0 + (value - a) / (b - a) * (x1 - x0);
+            const bool xl = c.linear[kWaveformX] != 0 || !(x0 > 0.0 && x1 > 0.0);
+            const bool yl = c.linear[kWaveformY] != 0 || !(a > 0.0 && b > 0.0);
+            const double ua = Coordinate(a, yl), ub = Coordinate(b, yl);
+            const double t = ua == ub ? 0.0 : (Coordinate(value, yl) - ua) / (ub - ua);
+            const double u = Coordinate(x0, xl) + t * (Coordinate(x1, xl) - Coordinate(x0, xl));
+            x = xl ? u : std::pow(10.0, u);
         }
         MoveCursorAndRedraw(window, curve, k, i, true, x);
         return true;
@@ -546,7 +553,11 @@ void ToggleAlignCursors(WindowRecord* window)
     if (!state.align || !plot || plot->curveCount == 0 || plot->groupCount < 2) return;
     const int last = state.lastMoved;
     const int curve = std::clamp(plot->currentCurve, 0, plot->curveCount - 1);
-    for (int k = 0; k < 2; ++k) MoveCursorAndRedraw(window, curve, k, GetCursorPointIndex(window, curve, k));
+    // A cursor sent to a value between two points (Go to Y, a click) keeps that X: only the
+    // other groups take it up.
+    const CurveRecord& c = CurveAt(*plot, curve);
+    for (int k = 0; k < 2; ++k)
+        MoveCursorAndRedraw(window, curve, k, GetCursorPointIndex(window, curve, k), true, c.cursorX[U(k)]);
     state.lastMoved = last;
 }
 

@@ -1,6 +1,7 @@
 #include "plots/plot_view.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/analysis_state.h"
 #include "analog/ac_run.h"
@@ -79,8 +80,19 @@ void ZoomGroup(WindowRecord* window, double inner, double outer)
         if (c.plotGroup != group) continue;
         for (int axis = 0; axis < (c.digital ? 1 : 2); ++axis) {
             const std::size_t a = U(axis);
-            const double span = c.axisHigh[a] - c.axisLow[a];
-            if (!SetCurveAxisRange(c, axis, c.axisLow[a] + span * inner, c.axisHigh[a] - span * outer)) break;
+            double low = c.axisLow[a], high = c.axisHigh[a];
+            if (!c.linear[a] && low > 0.0 && high > 0.0) {
+                // A logarithmic axis zooms in decades about the middle of what it shows: its values
+                // stay above zero, and zooming out once takes back zooming in once.
+                const double from = std::log10(low), to = std::log10(high), decades = to - from;
+                low = std::pow(10.0, from + decades * inner);
+                high = std::pow(10.0, to - decades * outer);
+            } else {
+                const double span = high - low;
+                low += span * inner;
+                high -= span * outer;
+            }
+            if (!SetCurveAxisRange(c, axis, low, high)) break;
             ChooseAxisLabelScale(c, axis);
         }
     }

@@ -3,6 +3,7 @@
 // values of the other curves of a group.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -152,6 +153,14 @@ TEST_F(CursorSearchTest, PlacingAtXOrYAndTheOtherCurvesReadouts)
     // A value no segment reaches leaves the cursor where it was.
     EXPECT_EQ(GoToCursorValue(&window_, kCommandGoToX, 0, 7.0), 0);
     EXPECT_DOUBLE_EQ(lead.cursorX[0], 3.5);
+
+    // On a logarithmic X axis (a Bode plot) the crossing lies between the logarithms of the two
+    // frequencies, where the drawn segment and the readout put the level typed.
+    lead.linear[kWaveformX] = 0;
+    ASSERT_EQ(GoToCursorValue(&window_, kCommandGoToY, 0, 25.0), 1);
+    EXPECT_DOUBLE_EQ(lead.cursorX[0], std::sqrt(6.0));
+    EXPECT_NEAR(lead.cursorY[0], 25.0, 1e-12);
+    lead.linear[kWaveformX] = 1;
 
     // Aligned cursors carry their X into every group.
     ToggleAlignCursors(&window_);
