@@ -37,10 +37,22 @@ constexpr double kTiny = 1e-50;
 constexpr double kNepersPerDb = 0.1151292546497023;
 constexpr double kRadiansPerDegree = 0.0174532925199433;
 
+// The part of a source's convolution over the samples before its last accepted point, which
+// the Newton iterations and retried steps at one time index share: the sums with the response
+// at the time index and one index on, over samples 0 .. settled - 1.
+struct SettledSums {
+    std::size_t last = 0;
+    std::size_t settled = 0;
+    double atIndex = 0.0;
+    double atNext = 0.0;
+    bool valid = false;
+};
+
 // The sampled impulse responses and input histories of one kind, one row per source.
 struct ConvolutionBuffers {
     std::vector<std::vector<double>> responses;
     std::vector<std::vector<double>> histories;
+    std::vector<SettledSums> settled;
     bool built = false;
 };
 
@@ -77,11 +89,24 @@ int EachSource(F&& f)
 
 double At(int unknown) { return SolutionVector()[static_cast<std::size_t>(unknown)]; }
 
+double At(const std::vector<double>& x, int unknown)
+{
+    const auto i = static_cast<std::size_t>(unknown);
+    return i < x.size() ? x[i] : 0.0;
+}
+
+template <class Device>
+double SourceInput(const Device& d, const std::vector<double>& x)
+{
+    const int kind = KindOf(d);
+    const double u = kind == 0 || kind == 2 ? At(x, d.controlPlus) - At(x, d.controlMinus) : At(x, d.branch);
+    return u == 0.0 ? kZeroInput : u;
+}
+
 template <class Device>
 double SourceInput(const Device& d)
 {
-    const int kind = KindOf(d);
-    return kind == 0 || kind == 2 ? At(d.controlPlus) - At(d.controlMinus) : At(d.branch);
+    return SourceInput(d, SolutionVector());
 }
 
 template <class Device>
@@ -183,6 +208,7 @@ int BuildImpulseResponses(ConvolutionBuffers& b)
         const auto rows = static_cast<std::size_t>(DeviceList(ListOf(static_cast<const Device*>(nullptr))).count);
         b.responses.assign(rows, std::vector<double>(columns, 0.0));
         b.histories.assign(rows, std::vector<double>(columns, 0.0));
+        b.settled.assign(rows, SettledSums{});
         std::vector<double> re(columns);
         std::vector<double> im(columns);
         return EachSource<Device>([&](Device& d, std::size_t k) {
@@ -249,12 +275,10 @@ int LoadSources()
     }
     const double x = dt > 0.0 ? s.time / dt : 0.0;
     const double nf = std::floor(x);
-    const double nr = std::floor(x + 0.5);
     const double frac = x - nf;
     return EachSource<Device>([&](Device& d, std::size_t k) {
         const int kind = KindOf(d);
-        double u = SourceInput(d);
-        if (u == 0.0) u = kZeroInput;
+        const double u = SourceInput(d);
         double gain = kNegligibleGain;
         double y = 0.0;
         if (s.operatingPointFlag) {
@@ -266,12 +290,32 @@ int LoadSources()
             if (transient && b.built && k < b.responses.size() && nf <= n / 2) {
                 const std::vector<double>& h = b.responses[k];
                 std::vector<double>& hist = b.histories[k];
-                hist[static_cast<std::size_t>(nr)] = u * dt;
+                // The history holds the input at the grid times: between the last accepted
+                // point and this one it runs straight (before the run's first point it stands
+                // at its starting value). An input taken at the time point nearest a grid time
+                // instead would move a fast edge by up to half a grid step.
+                const double ta = std::min(s.lastAcceptedTime, s.time);
+                const double ua = SourceInput(d, s.savedSolution);
                 const auto last = static_cast<std::size_t>(nf);
-                double sum = d.solver.initialOutput;
-                for (std::size_t j = 0; j <= last; ++j)
-                    sum += ((1.0 - frac) * h[last - j] + frac * h[last - j + 1]) * (hist[j] - d.solver.dcInputStep);
-                y = sum + frac * h[0] * (u * dt - d.solver.dcInputStep);
+                const std::size_t first =
+                    std::min(ta <= t.tmin ? 0 : static_cast<std::size_t>(std::ceil(ta / dt)), last + 1);
+                for (std::size_t j = first; j <= last; ++j) {
+                    const double tj = static_cast<double>(j) * dt;
+                    hist[j] = (tj <= ta || s.time <= ta ? ua : ua + (u - ua) * (tj - ta) / (s.time - ta)) * dt;
+                }
+                const double step0 = d.solver.dcInputStep;
+                SettledSums& c = b.settled[k];
+                if (!c.valid || c.last != last || c.settled != first) {
+                    c = SettledSums{last, first, 0.0, 0.0, true};
+                    for (std::size_t j = 0; j < first; ++j) {
+                        c.atIndex += h[last - j] * (hist[j] - step0);
+                        c.atNext += h[last - j + 1] * (hist[j] - step0);
+                    }
+                }
+                double sum = d.solver.initialOutput + (1.0 - frac) * c.atIndex + frac * c.atNext;
+                for (std::size_t j = first; j <= last; ++j)
+                    sum += ((1.0 - frac) * h[last - j] + frac * h[last - j + 1]) * (hist[j] - step0);
+                y = sum + frac * h[0] * (u * dt - step0);
             }
         }
         CheckControlledSourceConverged(kind, y, &d.solver.previousOutput, u, &d.solver.previousInput);
