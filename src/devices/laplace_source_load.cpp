@@ -53,6 +53,7 @@ struct ConvolutionBuffers {
     std::vector<std::vector<double>> responses;
     std::vector<std::vector<double>> histories;
     std::vector<SettledSums> settled;
+    std::vector<double> direct;  // the gain at high frequency, applied to the present input
     bool built = false;
 };
 
@@ -157,18 +158,39 @@ int ImpulseResponseFromSamples(std::vector<double>& re, std::vector<double>& im,
     return 0;
 }
 
-// The frequency samples of one source at F = 1e-9 + i df, i = 0 .. N/2.
-int SampleLaplace(LaplaceSourceDevice& d, double df, std::vector<double>& re, std::vector<double>& im)
+// The gain a transfer function settles to at high frequency (a high-pass, a lead-lag, the
+// proportional part of a controller), or 0 where it settles to none (a strictly proper one,
+// a delay). Sampled with the rest, that part of the response would be an impulse that the
+// grid smears over a step, and the output would lag every fast edge of the input.
+int DirectGain(LaplaceSourceDevice& d, double& direct)
+{
+    direct = 0.0;
+    if (!d.transfer.compiled) return 0;
+    std::complex<double> h[2];
+    const double frequencies[2] = {1e20, 2e20};
+    for (int i = 0; i < 2; ++i) {
+        Analysis().variables.frequency = frequencies[i];
+        if (int rc = EvaluateExpression(*d.transfer.compiled, h[i])) return rc;
+    }
+    const double size = std::max(std::abs(h[0]), std::abs(h[1]));
+    if (std::isfinite(size) && std::abs(h[0] - h[1]) <= 1e-9 * size && std::fabs(h[0].imag()) <= 1e-9 * size)
+        direct = h[0].real();
+    return 0;
+}
+
+// The frequency samples of one source at F = 1e-9 + i df, i = 0 .. N/2, less its direct gain.
+int SampleLaplace(LaplaceSourceDevice& d, double df, std::vector<double>& re, std::vector<double>& im,
+                  double& direct)
 {
     AnalysisVariables& vars = Analysis().variables;
     const double savedFrequency = vars.frequency;
     const int n = TransientRun().convolutionPoints;
+    int rc = DirectGain(d, direct);
     vars.frequency = kFirstSampleFrequency;
-    int rc = 0;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(n / 2) && !rc; ++i) {
         std::complex<double> h;
         if (d.transfer.compiled) rc = EvaluateExpression(*d.transfer.compiled, h);
-        re[i] = 0.5 * n * h.real();
+        re[i] = 0.5 * n * (h.real() - direct);
         im[i] = 0.5 * n * h.imag();
         vars.frequency += df;
     }
@@ -209,6 +231,7 @@ int BuildImpulseResponses(ConvolutionBuffers& b)
         b.responses.assign(rows, std::vector<double>(columns, 0.0));
         b.histories.assign(rows, std::vector<double>(columns, 0.0));
         b.settled.assign(rows, SettledSums{});
+        b.direct.assign(rows, 0.0);
         std::vector<double> re(columns);
         std::vector<double> im(columns);
         return EachSource<Device>([&](Device& d, std::size_t k) {
@@ -217,7 +240,7 @@ int BuildImpulseResponses(ConvolutionBuffers& b)
             std::fill(im.begin(), im.end(), 0.0);
             int rc = 0;
             if constexpr (laplace)
-                rc = SampleLaplace(d, df, re, im);
+                rc = SampleLaplace(d, df, re, im, b.direct[k]);
             else
                 rc = SampleTable(d, df, re, im);
             if (rc) return rc;
@@ -280,6 +303,7 @@ int LoadSources()
         const int kind = KindOf(d);
         const double u = SourceInput(d);
         double gain = kNegligibleGain;
+        double direct = 0.0;
         double y = 0.0;
         if (s.operatingPointFlag) {
             if (int rc = DcGain(d, gain)) return rc;
@@ -316,17 +340,22 @@ int LoadSources()
                 for (std::size_t j = first; j <= last; ++j)
                     sum += ((1.0 - frac) * h[last - j] + frac * h[last - j + 1]) * (hist[j] - step0);
                 y = sum + frac * h[0] * (u * dt - step0);
+                // The direct part follows the present input, through the matrix.
+                direct = b.direct[k];
+                y += direct * (u - step0 / dt);
+                if (direct != 0.0) gain = direct;
             }
         }
         CheckControlledSourceConverged(kind, y, &d.solver.previousOutput, u, &d.solver.previousInput);
+        const double rhs = y - direct * u;
         switch (kind) {
         case 0:
         case 1:
-            RhsEntry(d.outputPlus) -= y;
-            RhsEntry(d.outputMinus) += y;
+            RhsEntry(d.outputPlus) -= rhs;
+            RhsEntry(d.outputMinus) += rhs;
             break;
-        case 2: RhsEntry(d.branch) = y; break;
-        default: RhsEntry(d.branch + 1) = y; break;
+        case 2: RhsEntry(d.branch) = rhs; break;
+        default: RhsEntry(d.branch + 1) = rhs; break;
         }
         StampCursor c(d.solver.stamps);
         StampControlledSource(c, kind, gain);
