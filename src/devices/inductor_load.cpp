@@ -190,10 +190,16 @@ bool SolveCore(CoreState& core, const EvaluatedModel* model)
         const double c = cwall * chiA / (1.0 + cwall);
         const double kd = SignOf(dH) * kpin * (1.0 + cwall);
         core.mirr = (kd * core.mirrOld + (core.m + kd * c) * dH) / (kd + dH);
+        // How this step's magnetisation moves with the core field, the anhysteretic one (slope
+        // chiA) moving along: the slope the air-gap solve below steps by. The susceptibility
+        // dMdH is not that slope, and with it the solve crept towards the field and ran out of
+        // iterations wherever the core turned round, so the run ended with a step too small.
+        double slope = chiA * dH / (kd + dH) + kd * (core.m + kd * c - core.mirrOld) / ((kd + dH) * (kd + dH));
         double chiIrr = (core.m - core.mirr) / kd;
         if (chiIrr < 0.0) {
             core.mirr = dH * c + core.mirrOld;
             chiIrr = (core.m - core.mirr) / kd;
+            slope = c;
         }
         core.dMdH = chiIrr + c;
         if (noGap) {
@@ -201,7 +207,7 @@ bool SolveCore(CoreState& core, const EvaluatedModel* model)
             break;
         }
         const double f = core.mirr - (core.happ - h) * gapRatio;
-        const double g = gapRatio + core.dMdH;
+        const double g = gapRatio + slope;
         if (g == 0.0) {
             err = 0.0;
             break;
