@@ -38,7 +38,7 @@ constexpr int kMsgReported = 15055;
 constexpr int kMsgStopped = 15056;
 constexpr int kMsgSingular = 15051;
 constexpr int kTextRunningTransient = 5362;
-constexpr double kConvolutionPointsOfStep = 16384.0;
+constexpr double kConvolutionPointsOfStep = 65536.0;
 
 // The options word of the transient kind in the circuit's plot (0 without a plot).
 std::int32_t* OptionsWordOf(WindowRecord* window)
