@@ -167,7 +167,10 @@ bool SolveCore(CoreState& core, const EvaluatedModel* model)
     const bool noGap = gap <= 0.0;
     const double gapRatio = noGap ? 0.0 : path / gap;
 
-    double h = core.happ;
+    // With an air gap most of the applied field drops across the gap: the solve starts from the
+    // core's own field of its last solve, which the applied field, a hundred times larger,
+    // would send the Langevin curve swinging from one saturation to the other.
+    double h = noGap ? core.happ : core.hcore;
     double err = 1.0;
     for (int count = 0; count < itl4 && err > tol; ++count) {
         double lprime = 0.0;
@@ -197,8 +200,10 @@ bool SolveCore(CoreState& core, const EvaluatedModel* model)
         double slope = chiA * dH / (kd + dH) + kd * (core.m + kd * c - core.mirrOld) / ((kd + dH) * (kd + dH));
         double chiIrr = (core.m - core.mirr) / kd;
         if (chiIrr < 0.0) {
+            // The wall pinning holds: no irreversible change, and no negative susceptibility,
+            // which made the windings' inductance negative and froze the magnetising current.
             core.mirr = dH * c + core.mirrOld;
-            chiIrr = (core.m - core.mirr) / kd;
+            chiIrr = std::max((core.m - core.mirr) / kd, 0.0);
             slope = c;
         }
         core.dMdH = chiIrr + c;
