@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <new>
+#include <numbers>
 #include <type_traits>
 #include <vector>
 
@@ -202,12 +203,33 @@ int SampleLaplace(LaplaceSourceDevice& d, double df, std::vector<double>& re, st
 // (almost) zero frequency would carry its slope over tens of decades into a gain of any size.
 std::complex<double> ZeroFrequencyValue(const FreqTableSourceDevice& d) { return FreqTableValue(d, 1, Cell(d, 0, 0)); }
 
+// Above its top row a table of linear magnitudes, or of real and imaginary parts, would run on
+// in straight lines, through zero and without bound, and the sampled response with it: there it
+// continues as the power law through its last two rows, its phase on their slope, as a table in
+// decibels does.
+std::complex<double> ValueAboveTopRow(const FreqTableSourceDevice& d, double f)
+{
+    const int rows = RowCount(d);
+    const double f1 = Cell(d, rows - 2, 0), f2 = Cell(d, rows - 1, 0);
+    const std::complex<double> z1 = FreqTableValue(d, rows - 1, f1), z2 = FreqTableValue(d, rows - 1, f2);
+    const double m1 = std::abs(z1), m2 = std::abs(z2);
+    if (!(f1 > 0.0 && f2 > f1 && m1 > 0.0 && m2 > 0.0)) return z2;
+    const double p1 = std::arg(z1);
+    const double p2 = p1 + std::remainder(std::arg(z2) - p1, 2.0 * std::numbers::pi);
+    const double x = std::log10(f / f2) / std::log10(f2 / f1);
+    return std::polar(m2 * std::pow(m2 / m1, x), p2 + (p2 - p1) * x);
+}
+
 int SampleTable(const FreqTableSourceDevice& d, double df, std::vector<double>& re, std::vector<double>& im)
 {
     const int n = TransientRun().convolutionPoints;
+    const bool linear = d.magnitudeKeyword != kFreqDb && RowCount(d) >= 2;
+    const double top = linear ? Cell(d, RowCount(d) - 1, 0) : 0.0;
     double f = kFirstSampleFrequency;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(n / 2); ++i) {
-        const std::complex<double> h = i == 0 ? ZeroFrequencyValue(d) : FreqTableValue(d, FreqTableSegment(d, f), f);
+        const std::complex<double> h = i == 0                  ? ZeroFrequencyValue(d)
+                                       : linear && f > top ? ValueAboveTopRow(d, f)
+                                                           : FreqTableValue(d, FreqTableSegment(d, f), f);
         re[i] = 0.5 * n * h.real();
         im[i] = 0.5 * n * h.imag();
         f += df;
