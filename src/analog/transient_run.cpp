@@ -38,6 +38,7 @@ constexpr int kMsgReported = 15055;
 constexpr int kMsgStopped = 15056;
 constexpr int kMsgSingular = 15051;
 constexpr int kTextRunningTransient = 5362;
+constexpr double kConvolutionPointsOfStep = 65536.0;
 
 // The options word of the transient kind in the circuit's plot (0 without a plot).
 std::int32_t* OptionsWordOf(WindowRecord* window)
@@ -99,11 +100,16 @@ int ReadTransientLimits()
     // crystal) take a handful of steps a cycle, and its phase then drifts by whole cycles.
     t.maxStep = maxStepGiven ? maxStep : std::min(t.span / 50.0, t.printInterval);
 
-    // Convolution of the Laplace and frequency-table sources: a power of two of points.
+    // Convolution of the Laplace and frequency-table sources: a power of two of points. Their
+    // impulse responses are sampled on this grid, and a response is only as sharp as the grid
+    // is fine: the grid is at least as fine as the run's own step, up to kConvolutionPointsOfStep
+    // points (the convolution's work grows with the square of its points), and as fine as a
+    // given maximum step asks.
     const double reltol = GlobalOptions().values.reltol;
     const double nmin = std::trunc(std::pow(2.0, std::log10(1.0 / reltol) + 6.0) + 0.01);
-    const double convolutionBasis = maxStepGiven ? maxStep : t.span / 50.0;
-    const double n = std::clamp(std::trunc(t.span / convolutionBasis), nmin, 262144.0);
+    const double ofStep = std::min(std::trunc(t.span / t.maxStep), kConvolutionPointsOfStep);
+    const double n = std::clamp(std::max(std::trunc(t.span / (maxStepGiven ? maxStep : t.span / 50.0)), ofStep),
+                                nmin, 262144.0);
     t.convolutionPoints = static_cast<int>(std::clamp(std::pow(2.0, std::ceil(std::log2(n))), 128.0, 262144.0));
     t.convolutionStep = 2.0 * t.tmax / t.convolutionPoints;
     t.hasLaplaceSources =

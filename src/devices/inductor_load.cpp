@@ -167,7 +167,10 @@ bool SolveCore(CoreState& core, const EvaluatedModel* model)
     const bool noGap = gap <= 0.0;
     const double gapRatio = noGap ? 0.0 : path / gap;
 
-    double h = core.happ;
+    // With an air gap most of the applied field drops across the gap: the solve starts from the
+    // core's own field of its last solve, which the applied field, a hundred times larger,
+    // would send the Langevin curve swinging from one saturation to the other.
+    double h = noGap ? core.happ : core.hcore;
     double err = 1.0;
     for (int count = 0; count < itl4 && err > tol; ++count) {
         double lprime = 0.0;
@@ -190,10 +193,18 @@ bool SolveCore(CoreState& core, const EvaluatedModel* model)
         const double c = cwall * chiA / (1.0 + cwall);
         const double kd = SignOf(dH) * kpin * (1.0 + cwall);
         core.mirr = (kd * core.mirrOld + (core.m + kd * c) * dH) / (kd + dH);
+        // How this step's magnetisation moves with the core field, the anhysteretic one (slope
+        // chiA) moving along: the slope the air-gap solve below steps by. The susceptibility
+        // dMdH is not that slope, and with it the solve crept towards the field and ran out of
+        // iterations wherever the core turned round, so the run ended with a step too small.
+        double slope = chiA * dH / (kd + dH) + kd * (core.m + kd * c - core.mirrOld) / ((kd + dH) * (kd + dH));
         double chiIrr = (core.m - core.mirr) / kd;
         if (chiIrr < 0.0) {
+            // The wall pinning holds: no irreversible change, and no negative susceptibility,
+            // which made the windings' inductance negative and froze the magnetising current.
             core.mirr = dH * c + core.mirrOld;
-            chiIrr = (core.m - core.mirr) / kd;
+            chiIrr = std::max((core.m - core.mirr) / kd, 0.0);
+            slope = c;
         }
         core.dMdH = chiIrr + c;
         if (noGap) {
@@ -201,7 +212,7 @@ bool SolveCore(CoreState& core, const EvaluatedModel* model)
             break;
         }
         const double f = core.mirr - (core.happ - h) * gapRatio;
-        const double g = gapRatio + core.dMdH;
+        const double g = gapRatio + slope;
         if (g == 0.0) {
             err = 0.0;
             break;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <new>
+#include <numbers>
 #include <type_traits>
 #include <vector>
 
@@ -37,10 +38,23 @@ constexpr double kTiny = 1e-50;
 constexpr double kNepersPerDb = 0.1151292546497023;
 constexpr double kRadiansPerDegree = 0.0174532925199433;
 
+// The part of a source's convolution over the samples before its last accepted point, which
+// the Newton iterations and retried steps at one time index share: the sums with the response
+// at the time index and one index on, over samples 0 .. settled - 1.
+struct SettledSums {
+    std::size_t last = 0;
+    std::size_t settled = 0;
+    double atIndex = 0.0;
+    double atNext = 0.0;
+    bool valid = false;
+};
+
 // The sampled impulse responses and input histories of one kind, one row per source.
 struct ConvolutionBuffers {
     std::vector<std::vector<double>> responses;
     std::vector<std::vector<double>> histories;
+    std::vector<SettledSums> settled;
+    std::vector<double> direct;  // the gain at high frequency, applied to the present input
     bool built = false;
 };
 
@@ -77,11 +91,24 @@ int EachSource(F&& f)
 
 double At(int unknown) { return SolutionVector()[static_cast<std::size_t>(unknown)]; }
 
+double At(const std::vector<double>& x, int unknown)
+{
+    const auto i = static_cast<std::size_t>(unknown);
+    return i < x.size() ? x[i] : 0.0;
+}
+
+template <class Device>
+double SourceInput(const Device& d, const std::vector<double>& x)
+{
+    const int kind = KindOf(d);
+    const double u = kind == 0 || kind == 2 ? At(x, d.controlPlus) - At(x, d.controlMinus) : At(x, d.branch);
+    return u == 0.0 ? kZeroInput : u;
+}
+
 template <class Device>
 double SourceInput(const Device& d)
 {
-    const int kind = KindOf(d);
-    return kind == 0 || kind == 2 ? At(d.controlPlus) - At(d.controlMinus) : At(d.branch);
+    return SourceInput(d, SolutionVector());
 }
 
 template <class Device>
@@ -132,18 +159,39 @@ int ImpulseResponseFromSamples(std::vector<double>& re, std::vector<double>& im,
     return 0;
 }
 
-// The frequency samples of one source at F = 1e-9 + i df, i = 0 .. N/2.
-int SampleLaplace(LaplaceSourceDevice& d, double df, std::vector<double>& re, std::vector<double>& im)
+// The gain a transfer function settles to at high frequency (a high-pass, a lead-lag, the
+// proportional part of a controller), or 0 where it settles to none (a strictly proper one,
+// a delay). Sampled with the rest, that part of the response would be an impulse that the
+// grid smears over a step, and the output would lag every fast edge of the input.
+int DirectGain(LaplaceSourceDevice& d, double& direct)
+{
+    direct = 0.0;
+    if (!d.transfer.compiled) return 0;
+    std::complex<double> h[2];
+    const double frequencies[2] = {1e20, 2e20};
+    for (int i = 0; i < 2; ++i) {
+        Analysis().variables.frequency = frequencies[i];
+        if (int rc = EvaluateExpression(*d.transfer.compiled, h[i])) return rc;
+    }
+    const double size = std::max(std::abs(h[0]), std::abs(h[1]));
+    if (std::isfinite(size) && std::abs(h[0] - h[1]) <= 1e-9 * size && std::fabs(h[0].imag()) <= 1e-9 * size)
+        direct = h[0].real();
+    return 0;
+}
+
+// The frequency samples of one source at F = 1e-9 + i df, i = 0 .. N/2, less its direct gain.
+int SampleLaplace(LaplaceSourceDevice& d, double df, std::vector<double>& re, std::vector<double>& im,
+                  double& direct)
 {
     AnalysisVariables& vars = Analysis().variables;
     const double savedFrequency = vars.frequency;
     const int n = TransientRun().convolutionPoints;
+    int rc = DirectGain(d, direct);
     vars.frequency = kFirstSampleFrequency;
-    int rc = 0;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(n / 2) && !rc; ++i) {
         std::complex<double> h;
         if (d.transfer.compiled) rc = EvaluateExpression(*d.transfer.compiled, h);
-        re[i] = 0.5 * n * h.real();
+        re[i] = 0.5 * n * (h.real() - direct);
         im[i] = 0.5 * n * h.imag();
         vars.frequency += df;
     }
@@ -155,12 +203,33 @@ int SampleLaplace(LaplaceSourceDevice& d, double df, std::vector<double>& re, st
 // (almost) zero frequency would carry its slope over tens of decades into a gain of any size.
 std::complex<double> ZeroFrequencyValue(const FreqTableSourceDevice& d) { return FreqTableValue(d, 1, Cell(d, 0, 0)); }
 
+// Above its top row a table of linear magnitudes, or of real and imaginary parts, would run on
+// in straight lines, through zero and without bound, and the sampled response with it: there it
+// continues as the power law through its last two rows, its phase on their slope, as a table in
+// decibels does.
+std::complex<double> ValueAboveTopRow(const FreqTableSourceDevice& d, double f)
+{
+    const int rows = RowCount(d);
+    const double f1 = Cell(d, rows - 2, 0), f2 = Cell(d, rows - 1, 0);
+    const std::complex<double> z1 = FreqTableValue(d, rows - 1, f1), z2 = FreqTableValue(d, rows - 1, f2);
+    const double m1 = std::abs(z1), m2 = std::abs(z2);
+    if (!(f1 > 0.0 && f2 > f1 && m1 > 0.0 && m2 > 0.0)) return z2;
+    const double p1 = std::arg(z1);
+    const double p2 = p1 + std::remainder(std::arg(z2) - p1, 2.0 * std::numbers::pi);
+    const double x = std::log10(f / f2) / std::log10(f2 / f1);
+    return std::polar(m2 * std::pow(m2 / m1, x), p2 + (p2 - p1) * x);
+}
+
 int SampleTable(const FreqTableSourceDevice& d, double df, std::vector<double>& re, std::vector<double>& im)
 {
     const int n = TransientRun().convolutionPoints;
+    const bool linear = d.magnitudeKeyword != kFreqDb && RowCount(d) >= 2;
+    const double top = linear ? Cell(d, RowCount(d) - 1, 0) : 0.0;
     double f = kFirstSampleFrequency;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(n / 2); ++i) {
-        const std::complex<double> h = i == 0 ? ZeroFrequencyValue(d) : FreqTableValue(d, FreqTableSegment(d, f), f);
+        const std::complex<double> h = i == 0                  ? ZeroFrequencyValue(d)
+                                       : linear && f > top ? ValueAboveTopRow(d, f)
+                                                           : FreqTableValue(d, FreqTableSegment(d, f), f);
         re[i] = 0.5 * n * h.real();
         im[i] = 0.5 * n * h.imag();
         f += df;
@@ -183,6 +252,8 @@ int BuildImpulseResponses(ConvolutionBuffers& b)
         const auto rows = static_cast<std::size_t>(DeviceList(ListOf(static_cast<const Device*>(nullptr))).count);
         b.responses.assign(rows, std::vector<double>(columns, 0.0));
         b.histories.assign(rows, std::vector<double>(columns, 0.0));
+        b.settled.assign(rows, SettledSums{});
+        b.direct.assign(rows, 0.0);
         std::vector<double> re(columns);
         std::vector<double> im(columns);
         return EachSource<Device>([&](Device& d, std::size_t k) {
@@ -191,7 +262,7 @@ int BuildImpulseResponses(ConvolutionBuffers& b)
             std::fill(im.begin(), im.end(), 0.0);
             int rc = 0;
             if constexpr (laplace)
-                rc = SampleLaplace(d, df, re, im);
+                rc = SampleLaplace(d, df, re, im, b.direct[k]);
             else
                 rc = SampleTable(d, df, re, im);
             if (rc) return rc;
@@ -249,13 +320,12 @@ int LoadSources()
     }
     const double x = dt > 0.0 ? s.time / dt : 0.0;
     const double nf = std::floor(x);
-    const double nr = std::floor(x + 0.5);
     const double frac = x - nf;
     return EachSource<Device>([&](Device& d, std::size_t k) {
         const int kind = KindOf(d);
-        double u = SourceInput(d);
-        if (u == 0.0) u = kZeroInput;
+        const double u = SourceInput(d);
         double gain = kNegligibleGain;
+        double direct = 0.0;
         double y = 0.0;
         if (s.operatingPointFlag) {
             if (int rc = DcGain(d, gain)) return rc;
@@ -266,23 +336,48 @@ int LoadSources()
             if (transient && b.built && k < b.responses.size() && nf <= n / 2) {
                 const std::vector<double>& h = b.responses[k];
                 std::vector<double>& hist = b.histories[k];
-                hist[static_cast<std::size_t>(nr)] = u * dt;
+                // The history holds the input at the grid times: between the last accepted
+                // point and this one it runs straight (before the run's first point it stands
+                // at its starting value). An input taken at the time point nearest a grid time
+                // instead would move a fast edge by up to half a grid step.
+                const double ta = std::min(s.lastAcceptedTime, s.time);
+                const double ua = SourceInput(d, s.savedSolution);
                 const auto last = static_cast<std::size_t>(nf);
-                double sum = d.solver.initialOutput;
-                for (std::size_t j = 0; j <= last; ++j)
-                    sum += ((1.0 - frac) * h[last - j] + frac * h[last - j + 1]) * (hist[j] - d.solver.dcInputStep);
-                y = sum + frac * h[0] * (u * dt - d.solver.dcInputStep);
+                const std::size_t first =
+                    std::min(ta <= t.tmin ? 0 : static_cast<std::size_t>(std::ceil(ta / dt)), last + 1);
+                for (std::size_t j = first; j <= last; ++j) {
+                    const double tj = static_cast<double>(j) * dt;
+                    hist[j] = (tj <= ta || s.time <= ta ? ua : ua + (u - ua) * (tj - ta) / (s.time - ta)) * dt;
+                }
+                const double step0 = d.solver.dcInputStep;
+                SettledSums& c = b.settled[k];
+                if (!c.valid || c.last != last || c.settled != first) {
+                    c = SettledSums{last, first, 0.0, 0.0, true};
+                    for (std::size_t j = 0; j < first; ++j) {
+                        c.atIndex += h[last - j] * (hist[j] - step0);
+                        c.atNext += h[last - j + 1] * (hist[j] - step0);
+                    }
+                }
+                double sum = d.solver.initialOutput + (1.0 - frac) * c.atIndex + frac * c.atNext;
+                for (std::size_t j = first; j <= last; ++j)
+                    sum += ((1.0 - frac) * h[last - j] + frac * h[last - j + 1]) * (hist[j] - step0);
+                y = sum + frac * h[0] * (u * dt - step0);
+                // The direct part follows the present input, through the matrix.
+                direct = b.direct[k];
+                y += direct * (u - step0 / dt);
+                if (direct != 0.0) gain = direct;
             }
         }
         CheckControlledSourceConverged(kind, y, &d.solver.previousOutput, u, &d.solver.previousInput);
+        const double rhs = y - direct * u;
         switch (kind) {
         case 0:
         case 1:
-            RhsEntry(d.outputPlus) -= y;
-            RhsEntry(d.outputMinus) += y;
+            RhsEntry(d.outputPlus) -= rhs;
+            RhsEntry(d.outputMinus) += rhs;
             break;
-        case 2: RhsEntry(d.branch) = y; break;
-        default: RhsEntry(d.branch + 1) = y; break;
+        case 2: RhsEntry(d.branch) = rhs; break;
+        default: RhsEntry(d.branch + 1) = rhs; break;
         }
         StampCursor c(d.solver.stamps);
         StampControlledSource(c, kind, gain);
