@@ -49,35 +49,25 @@ protected:
     Journey journey_;
     std::filesystem::path saved_;
 
-    void Keys(const std::string& keys)
-    {
-        journey_.Key(keys);
-        journey_.Settle();
-    }
-    void Click(int x, int y)
-    {
-        journey_.Click(x, y);
-        journey_.Settle();
-    }
     void EditMenu(int itemY)
     {
-        Click(kEditMenuX, kMenuBarY);
-        Click(kEditItemX, itemY);
+        journey_.Tap(kEditMenuX, kMenuBarY);
+        journey_.Tap(kEditItemX, itemY);
     }
     // A resistor from the tool bar, its attribute dialog closed with OK; then Select mode with
     // nothing selected.
     void PlaceResistorThenSelect()
     {
-        Click(kResistorButtonX, kButtonY);
-        Click(kPartX, kPartY);
-        Click(kAttributeOkX, kAttributeOkY);
-        Keys("alt+m s");
-        Click(kSpotX, kSpotY);
+        journey_.Tap(kResistorButtonX, kButtonY);
+        journey_.Tap(kPartX, kPartY);
+        journey_.Tap(kAttributeOkX, kAttributeOkY);
+        journey_.Press("alt+m s");
+        journey_.Tap(kSpotX, kSpotY);
     }
     // Ctrl+S and the resistors the saved file holds.
     int SavedResistors()
     {
-        Keys("ctrl+s");
+        journey_.Press("ctrl+s");
         return Occurrences(ReadAll(saved_), "Name=Resistor");
     }
 };
@@ -91,35 +81,35 @@ TEST_F(EditJourney, CopyPasteCutClearAndUndoThroughMenuToolBarAndKeysThenPagesAn
     const Shot idle = journey_.Capture("edit_nothing_selected");
 
     // Selected, the part can be cut, copied and cleared: those buttons light up, Paste not yet.
-    Click(kBodyX, kPartY);
+    journey_.Tap(kBodyX, kPartY);
     const Shot selected = journey_.Capture("edit_selected");
     EXPECT_TRUE(Changed(idle, selected, kCutButtonX, kButtonY)) << "Cut stays grey with a part selected";
     EXPECT_TRUE(Changed(idle, selected, kCopyButtonX, kButtonY)) << "Copy stays grey with a part selected";
     EXPECT_TRUE(Changed(idle, selected, kClearButtonX, kButtonY)) << "Clear stays grey with a part selected";
     EXPECT_FALSE(Changed(idle, selected, kPasteButtonX, kButtonY)) << "Paste lit with nothing copied";
-    Keys("ctrl+c");
+    journey_.Press("ctrl+c");
     EXPECT_TRUE(Changed(selected, journey_.Capture("edit_copied"), kPasteButtonX, kButtonY)) << "Paste stays grey after a copy";
 
     // Paste from the tool bar at an empty spot; the first save asks for the name.
-    Click(kSpotX, kSpotY);
-    Click(kPasteButtonX, kButtonY);
+    journey_.Tap(kSpotX, kSpotY);
+    journey_.Tap(kPasteButtonX, kButtonY);
     journey_.Capture("edit_pasted");
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     journey_.Type("edits.cir");
-    Keys("Return");
+    journey_.Press("Return");
     ASSERT_EQ(Occurrences(ReadAll(saved_), "Name=Resistor"), 2) << ReadAll(saved_);
 
     // Keys, right after the dialog: Ctrl+Z takes the paste back, a second Ctrl+Z redoes it, Del
     // clears the pasted part, Ctrl+V pastes it once more, Ctrl+X cuts it.
-    Keys("ctrl+z");
+    journey_.Press("ctrl+z");
     EXPECT_EQ(SavedResistors(), 1);
-    Keys("ctrl+z");
+    journey_.Press("ctrl+z");
     EXPECT_EQ(SavedResistors(), 2);
-    Keys("Delete");
+    journey_.Press("Delete");
     EXPECT_EQ(SavedResistors(), 1);
-    Keys("ctrl+v");
+    journey_.Press("ctrl+v");
     EXPECT_EQ(SavedResistors(), 2);
-    Keys("ctrl+x");
+    journey_.Press("ctrl+x");
     EXPECT_EQ(SavedResistors(), 1);
 
     // The Edit menu: Undo brings the cut part back, Clear removes it, Undo again; Copy the first
@@ -130,57 +120,57 @@ TEST_F(EditJourney, CopyPasteCutClearAndUndoThroughMenuToolBarAndKeysThenPagesAn
     EXPECT_EQ(SavedResistors(), 1);
     EditMenu(kUndoItemY);
     EXPECT_EQ(SavedResistors(), 2);
-    Click(kBodyX, kPartY);
+    journey_.Tap(kBodyX, kPartY);
     EditMenu(kCopyItemY);
-    Click(kSpotX + 160, kSpotY);
+    journey_.Tap(kSpotX + 160, kSpotY);
     EditMenu(kPasteItemY);
     EXPECT_EQ(SavedResistors(), 3);
     EditMenu(kCutItemY);
     EXPECT_EQ(SavedResistors(), 2);
 
     // The tool bar: Undo, Clear, Cut and Copy.
-    Click(kUndoButtonX, kButtonY);
+    journey_.Tap(kUndoButtonX, kButtonY);
     EXPECT_EQ(SavedResistors(), 3);
-    Click(kClearButtonX, kButtonY);
+    journey_.Tap(kClearButtonX, kButtonY);
     EXPECT_EQ(SavedResistors(), 2);
-    Click(kBodyX, kPartY);
-    Click(kCutButtonX, kButtonY);
+    journey_.Tap(kBodyX, kPartY);
+    journey_.Tap(kCutButtonX, kButtonY);
     EXPECT_EQ(SavedResistors(), 1);
-    Click(kUndoButtonX, kButtonY);
-    Click(kBodyX, kPartY);
-    Click(kCopyButtonX, kButtonY);
-    Click(kSpotX + 320, kSpotY);
-    Keys("ctrl+v");
+    journey_.Tap(kUndoButtonX, kButtonY);
+    journey_.Tap(kBodyX, kPartY);
+    journey_.Tap(kCopyButtonX, kButtonY);
+    journey_.Tap(kSpotX + 320, kSpotY);
+    journey_.Press("ctrl+v");
     EXPECT_EQ(SavedResistors(), 3);
     journey_.Capture("edit_after_edits");
 
     // Pages: Delete Page is grey with one page and lit with two; the new page goes again.
-    Click(kEditMenuX, kMenuBarY);
+    journey_.Tap(kEditMenuX, kMenuBarY);
     const Shot onePage = journey_.Capture("edit_menu_one_page");
-    Click(kEditItemX, kAddPageItemY);
-    Keys("ctrl+s");
+    journey_.Tap(kEditItemX, kAddPageItemY);
+    journey_.Press("ctrl+s");
     EXPECT_EQ(Occurrences(ReadAll(saved_), "[Page]"), 2);
-    Click(kEditMenuX, kMenuBarY);
+    journey_.Tap(kEditMenuX, kMenuBarY);
     const Shot twoPages = journey_.Capture("edit_menu_two_pages");
     EXPECT_TRUE(Changed(onePage, twoPages, kEditItemX + 10, kDeletePageItemY, 6)) << "Delete Page stays grey with two pages";
-    Click(kEditItemX, kDeletePageItemY);
-    Keys("Return");  // the new page, chosen in the list
-    Keys("ctrl+s");
+    journey_.Tap(kEditItemX, kDeletePageItemY);
+    journey_.Press("Return");  // the new page, chosen in the list
+    journey_.Press("ctrl+s");
     EXPECT_EQ(Occurrences(ReadAll(saved_), "[Page]"), 1);
 
     // Quit, start again, open the file: the same drawing, and saving it again gives the same file.
     const std::string before = ReadAll(saved_);
     const Shot drawing = journey_.Capture("edit_before_quit");
-    Keys("alt+F4");
-    Keys("Return");  // "Quit Kestrion V?" Yes
+    journey_.Press("alt+F4");
+    journey_.Press("Return");  // "Quit Kestrion V?" Yes
     ASSERT_TRUE(journey_.WaitForExit(10)) << "the program did not end";
     ASSERT_TRUE(journey_.Start()) << journey_.Output();
-    Keys("ctrl+o");
+    journey_.Press("ctrl+o");
     journey_.Type("edits.cir");
-    Keys("Return");
+    journey_.Press("Return");
     const Shot reopened = journey_.Capture("edit_reopened");
     EXPECT_TRUE(reopened.SameAs(drawing, 0, 90, 1200, 900)) << "the reopened drawing differs";
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     EXPECT_EQ(ReadAll(saved_), before);
     EXPECT_TRUE(journey_.Running());
 }
@@ -197,9 +187,9 @@ TEST_F(TextDragJourney, AnAttributeTextIsDraggedWhereItIsDrawn)
     ASSERT_TRUE(journey_.Start()) << journey_.Output();
     saved_ = journey_.Root() / "moved.cir";
     PlaceResistorThenSelect();
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     journey_.Type("moved.cir");
-    Keys("Return");
+    journey_.Press("Return");
     const std::string before = ReadAll(saved_);
     ASSERT_EQ(Occurrences(before, "Name=Resistor"), 1) << before;
     const Shot placed = journey_.Capture("edit_attribute_placed");
@@ -210,17 +200,17 @@ TEST_F(TextDragJourney, AnAttributeTextIsDraggedWhereItIsDrawn)
     EXPECT_TRUE(Changed(placed, dragged, kLabelX, kLabelY, 6)) << "the text stayed where it was";
     EXPECT_TRUE(Changed(placed, dragged, kLabelX + 100, kLabelY + 60, 6)) << "the text was not drawn where it was dropped";
     EXPECT_FALSE(Changed(placed, dragged, kBodyX, kPartY - 2, 6)) << "the part moved with its text";
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     const std::string after = ReadAll(saved_);
     EXPECT_NE(after, before) << "the moved text was not saved";
     EXPECT_EQ(Occurrences(after, "Name=Resistor"), 1) << after;
 
-    Keys("ctrl+z");
+    journey_.Press("ctrl+z");
     journey_.Settle();
     const Shot undone = journey_.Capture("edit_attribute_undone");
     EXPECT_FALSE(Changed(placed, undone, kLabelX, kLabelY, 6)) << "Undo did not put the text back";
     EXPECT_FALSE(Changed(placed, undone, kBodyX, kPartY - 2, 6)) << "Undo moved the part";
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     EXPECT_EQ(ReadAll(saved_), before) << "the text's old place was not saved after Undo";
 }
 

@@ -29,16 +29,6 @@ protected:
     // Each test runs in a folder of its own: CTest runs them side by side.
     FileJourney() : journey_{std::string("file_") + ::testing::UnitTest::GetInstance()->current_test_info()->name()} {}
 
-    void Keys(const std::string& keys)
-    {
-        journey_.Key(keys);
-        journey_.Settle();
-    }
-    void Click(int x, int y)
-    {
-        journey_.Click(x, y);
-        journey_.Settle();
-    }
     void StartWithTheExample()
     {
         circuit_ = journey_.Root() / "kept.cir";
@@ -55,22 +45,22 @@ TEST_F(FileJourney, RevertToADamagedFileKeepsTheCircuitThatSavingPutsBack)
 {
     StartWithTheExample();
     const std::filesystem::path circuit = circuit_;
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     const std::string saved = ReadAll(circuit);
     ASSERT_NE(saved.find("Name=Capacitor"), std::string::npos) << saved;
     const Shot before = journey_.Capture("file_before_damage");
 
     // Cut off in the middle of its header, as a copy broken off would leave it.
     WriteAll(circuit, "5.03\r\nKestrion V\r\nNorvale Softworks\r\n\r\n:**** fonts");
-    Keys("alt+f r");
+    journey_.Press("alt+f r");
     journey_.Capture("file_revert_question");
-    Keys("Return");  // Revert to the disk version? Yes
+    journey_.Press("Return");  // Revert to the disk version? Yes
     journey_.Capture("file_revert_refused");
-    Keys("Return");  // the error
+    journey_.Press("Return");  // the error
     const Shot after = journey_.Capture("file_after_revert");
     EXPECT_TRUE(after.SameAs(before, 0, 90, 1200, 900)) << "the circuit's window changed";
 
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     EXPECT_EQ(ReadAll(circuit), saved) << "saving did not put the circuit back";
     EXPECT_TRUE(journey_.Running());
 }
@@ -81,30 +71,30 @@ TEST_F(FileJourney, UndoBringsBackADeletedPageWithWhatWasOnIt)
 {
     StartWithTheExample();
     const Shot drawn = journey_.Capture();
-    Keys("alt+e Up Up");
+    journey_.Press("alt+e Up Up");
     journey_.Capture("file_edit_menu");
-    Keys("Return");  // Add Page
-    Click(kFirstPageTabX, kTabY);
-    Keys("ctrl+s");
+    journey_.Press("Return");  // Add Page
+    journey_.Tap(kFirstPageTabX, kTabY);
+    journey_.Press("ctrl+s");
     const std::string twoPages = ReadAll(circuit_);
     ASSERT_EQ(twoPages.find("[Page]", twoPages.find("[Page]") + 1) != std::string::npos, true) << twoPages;
     const Shot before = journey_.Capture("file_two_pages");
 
-    Keys("alt+e Up Return");  // Delete Page...
+    journey_.Press("alt+e Up Return");  // Delete Page...
     journey_.Capture("file_delete_page_list");
-    Keys("Return");  // the page shown, chosen in the list
+    journey_.Press("Return");  // the page shown, chosen in the list
     journey_.Capture("file_delete_page_question");
-    Keys("Return");  // not empty: delete anyhow? Yes
+    journey_.Press("Return");  // not empty: delete anyhow? Yes
     const Shot deleted = journey_.Capture("file_page_deleted");
     EXPECT_FALSE(deleted.SameAs(drawn, kCapacitorX - 10, kCapacitorY - 10, kCapacitorX + 10, kCapacitorY + 10))
         << "the circuit is still drawn";
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     EXPECT_EQ(ReadAll(circuit_).find("Name=Capacitor"), std::string::npos);
 
-    Keys("ctrl+z");
+    journey_.Press("ctrl+z");
     const Shot undone = journey_.Capture("file_page_delete_undone");
     EXPECT_TRUE(undone.SameAs(before, 0, 90, 1200, 900)) << "Undo did not bring the page back as it was";
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     EXPECT_EQ(ReadAll(circuit_), twoPages);
     EXPECT_TRUE(journey_.Running());
 }
@@ -126,10 +116,10 @@ TEST_F(FileJourney, NamesBeyondAsciiAreTheUsersNamesOnDisk)
     ASSERT_TRUE(journey_.Start({opened})) << journey_.Output();
     journey_.Settle();
     journey_.Capture("file_utf8_title");
-    Keys("alt+f a");  // Save As...
+    journey_.Press("alt+f a");  // Save As...
     journey_.Capture("file_utf8_save_as");
     journey_.Type("Schaltung_\xC3\xB6.cir");
-    Keys("Return");
+    journey_.Press("Return");
     const std::filesystem::path typed = journey_.Root() / "Schaltung_\xC3\xB6.cir";
     ASSERT_NE(ReadAll(typed).find("Name=Capacitor"), std::string::npos) << Listing(journey_.Root());
     EXPECT_FALSE(std::filesystem::exists(journey_.Root() / "Schaltung_\xF6.cir")) << "written under a Latin-1 name";
@@ -143,14 +133,14 @@ TEST_F(FileJourney, NamesBeyondAsciiAreTheUsersNamesOnDisk)
     const auto stamp = std::filesystem::last_write_time(typed);
     ASSERT_TRUE(journey_.Start()) << journey_.Output();
     journey_.Settle();
-    Keys("alt+f");
+    journey_.Press("alt+f");
     journey_.Capture("file_utf8_recent_list");
-    Keys("1");
-    Keys("alt+f a");
+    journey_.Press("1");
+    journey_.Press("alt+f a");
     journey_.Capture("file_utf8_recent_save_as");
-    Keys("Return");
+    journey_.Press("Return");
     journey_.Capture("file_utf8_replace_question");
-    Keys("y");
+    journey_.Press("y");
     EXPECT_NE(std::filesystem::last_write_time(typed), stamp) << "the recent entry did not name the file";
     EXPECT_FALSE(std::filesystem::exists(journey_.Root() / "Schaltung_\xF6.cir")) << Listing(journey_.Root());
     EXPECT_TRUE(journey_.Running());

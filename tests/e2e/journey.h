@@ -75,6 +75,17 @@ public:
 
     // Waits until two captures 200 ms apart are the same (at most maxSeconds).
     bool Settle(double maxSeconds = 5);
+    // Key and Click, each followed by Settle.
+    void Press(const std::string& keys)
+    {
+        Key(keys);
+        Settle();
+    }
+    void Tap(int x, int y)
+    {
+        Click(x, y);
+        Settle();
+    }
     // The window as it is now; with a name, written as build/screens/journey_<name>.png too.
     Shot Capture(const std::string& pngName = {});
     bool WaitUntil(const std::function<bool()>& done, double seconds);

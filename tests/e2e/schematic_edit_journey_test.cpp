@@ -55,16 +55,6 @@ class PageEditJourney : public ::testing::Test {
 protected:
     explicit PageEditJourney(const std::string& name = "page_edit") : journey_{name} {}
 
-    void Keys(const std::string& keys)
-    {
-        journey_.Key(keys);
-        journey_.Settle();
-    }
-    void Click(int x, int y)
-    {
-        journey_.Click(x, y);
-        journey_.Settle();
-    }
     // The program started on the amplifier, written as amp.cir.
     void StartWithAmplifier()
     {
@@ -74,7 +64,7 @@ protected:
     // Ctrl+S, then the parts the saved file holds.
     int SavedParts()
     {
-        Keys("ctrl+s");
+        journey_.Press("ctrl+s");
         return Occurrences(ReadAll(journey_.Root() / "amp.cir"), "[Comp]");
     }
 
@@ -88,25 +78,25 @@ TEST_F(PageEditJourney, UndoTakesBackAPasteOnTheOtherPageWhileTheFirstIsShown)
     ASSERT_EQ(SavedParts(), 12);
 
     // The whole stage copied on page 1 and pasted on page 2.
-    Keys("ctrl+a");
-    Keys("ctrl+c");
-    Click(kPage2TabX, kTabY);
-    Click(kEmptyX, kEmptyY);
-    Keys("ctrl+v");
+    journey_.Press("ctrl+a");
+    journey_.Press("ctrl+c");
+    journey_.Tap(kPage2TabX, kTabY);
+    journey_.Tap(kEmptyX, kEmptyY);
+    journey_.Press("ctrl+v");
     journey_.Capture("page_edit_pasted");
     ASSERT_EQ(SavedParts(), 24);
 
     // Back on page 1, Undo takes the paste back and shows where it did so.
-    Click(kPage1TabX, kTabY);
-    Keys("ctrl+z");
+    journey_.Tap(kPage1TabX, kTabY);
+    journey_.Press("ctrl+z");
     journey_.Capture("page_edit_undone");
     EXPECT_EQ(SavedParts(), 12) << "Undo on page 1 left the paste on page 2";
 
     // A second Undo puts the paste back; the clipboard still holds the stage for one more paste.
-    Keys("ctrl+z");
+    journey_.Press("ctrl+z");
     EXPECT_EQ(SavedParts(), 24);
-    Click(kEmptyX + 200, kEmptyY);
-    Keys("ctrl+v");
+    journey_.Tap(kEmptyX + 200, kEmptyY);
+    journey_.Press("ctrl+v");
     journey_.Capture("page_edit_pasted_again");
     EXPECT_EQ(SavedParts(), 36);
     EXPECT_TRUE(journey_.Running());
@@ -122,12 +112,12 @@ protected:
 TEST_F(CutPasteTwiceJourney, TheSecondPasteOfACutIsACopyWithItsOwnNodes)
 {
     ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
-    Keys("ctrl+a");
-    Keys("ctrl+x");
-    Click(kEmptyX - 300, kEmptyY - 250);
-    Keys("ctrl+v");
-    Click(kEmptyX - 300, kEmptyY);
-    Keys("ctrl+v");
+    journey_.Press("ctrl+a");
+    journey_.Press("ctrl+x");
+    journey_.Tap(kEmptyX - 300, kEmptyY - 250);
+    journey_.Press("ctrl+v");
+    journey_.Tap(kEmptyX - 300, kEmptyY);
+    journey_.Press("ctrl+v");
     journey_.Capture("cut_paste_twice");
     ASSERT_EQ(SavedParts(), 24);
     const std::string text = ReadAll(journey_.Root() / "amp.cir");
@@ -152,18 +142,18 @@ TEST_F(TwoCircuitsJourney, UndoOfACutGivesBackWhatWasCutAfterACopyInAnotherCircu
     ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
     ASSERT_EQ(SavedParts(), 12);
     const std::string before = ReadAll(journey_.Root() / "amp.cir");
-    Keys("ctrl+a");
-    Keys("ctrl+x");
+    journey_.Press("ctrl+a");
+    journey_.Press("ctrl+x");
     ASSERT_EQ(SavedParts(), 0);
 
-    Keys("ctrl+o");
+    journey_.Press("ctrl+o");
     journey_.Type("rc_step.cir");
-    Keys("Return");
-    Keys("ctrl+a");
-    Keys("ctrl+c");
-    Click(kWindowsMenuX, kMenuBarY);
-    Click(kFirstWindowItemX, kFirstWindowItemY);
-    Keys("ctrl+z");
+    journey_.Press("Return");
+    journey_.Press("ctrl+a");
+    journey_.Press("ctrl+c");
+    journey_.Tap(kWindowsMenuX, kMenuBarY);
+    journey_.Tap(kFirstWindowItemX, kFirstWindowItemY);
+    journey_.Press("ctrl+z");
     journey_.Capture("clipboard_two_circuits_undone");
     EXPECT_EQ(SavedParts(), 12);
     const std::string undone = ReadAll(journey_.Root() / "amp.cir");
@@ -172,10 +162,10 @@ TEST_F(TwoCircuitsJourney, UndoOfACutGivesBackWhatWasCutAfterACopyInAnotherCircu
     EXPECT_EQ(Occurrences(undone, "PART,C1\r\n"), 0) << "Undo pasted the other circuit's filter";
 
     // Undo again cuts it once more; the clipboard still holds the filter, which pastes whole.
-    Keys("ctrl+z");
+    journey_.Press("ctrl+z");
     EXPECT_EQ(SavedParts(), 0);
-    Click(kEmptyX, kEmptyY);
-    Keys("ctrl+v");
+    journey_.Tap(kEmptyX, kEmptyY);
+    journey_.Press("ctrl+v");
     journey_.Capture("clipboard_two_circuits_pasted");
     EXPECT_EQ(SavedParts(), 5);
     EXPECT_EQ(Occurrences(ReadAll(journey_.Root() / "rc_step.cir"), "[Comp]"), 5);
@@ -196,29 +186,29 @@ TEST_F(ClickJourney, ShiftClickAddsAPartAndAClickOnAPastedPartKeepsItsUndo)
     constexpr int kOpampX = 263, kOpampY = 266;        // X1's body
     constexpr int kLoadX = 325, kLoadY = 266;          // RL's body
     ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
-    Click(kFeedbackX, kFeedbackY);
+    journey_.Tap(kFeedbackX, kFeedbackY);
     journey_.ShiftClick(kOpampX, kOpampY);
     journey_.Settle();
     journey_.Capture("clipboard_clicks_shift");
-    Keys("ctrl+x");
+    journey_.Press("ctrl+x");
     const int left = SavedParts();
     const std::string cut = ReadAll(journey_.Root() / "amp.cir");
     EXPECT_EQ(left, 10) << "Shift+click did not add the op-amp to the selection";
     EXPECT_EQ(Occurrences(cut, "PART,X1\r\n"), 0);
     EXPECT_EQ(Occurrences(cut, "PART,R2\r\n"), 0);
-    Keys("ctrl+z");
+    journey_.Press("ctrl+z");
     ASSERT_EQ(SavedParts(), 12);
 
     // The load resistor copied and pasted at an empty spot, where its body lies along the row
     // of the click from the click on; a click on it, then Undo.
-    Click(kLoadX, kLoadY);
-    Keys("ctrl+c");
-    Click(kEmptyX, kEmptyY);
-    Keys("ctrl+v");
+    journey_.Tap(kLoadX, kLoadY);
+    journey_.Press("ctrl+c");
+    journey_.Tap(kEmptyX, kEmptyY);
+    journey_.Press("ctrl+v");
     ASSERT_EQ(SavedParts(), 13);
-    Click(kEmptyX + 21, kEmptyY + 2);
+    journey_.Tap(kEmptyX + 21, kEmptyY + 2);
     journey_.Capture("clipboard_clicks_pasted");
-    Keys("ctrl+z");
+    journey_.Press("ctrl+z");
     journey_.Capture("clipboard_clicks_undone");
     EXPECT_EQ(SavedParts(), 12) << "a click on the pasted part took the paste from Undo";
     EXPECT_TRUE(journey_.Running());
@@ -244,11 +234,11 @@ TEST_F(DragJourney, APartDraggedPastThePaneEdgeScrollsThePane)
     constexpr int kLoadX = 325, kLoadY = 266;  // RL's body, grid (40, 20)
     constexpr int kOutsideX = 1000;            // right of the pane, grid 124 unscrolled
     ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
-    Click(kLoadX, kLoadY);
+    journey_.Tap(kLoadX, kLoadY);
     journey_.Drag(kLoadX, kLoadY, kOutsideX, kLoadY);
     journey_.Settle();
     journey_.Capture("drag_past_edge");
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     const int x = SavedPartX(ReadAll(journey_.Root() / "amp.cir"), "RL");
     // Without scrolling the pointer's 84 grid units would take RL from 37 to 121.
     EXPECT_GE(x, 121 + 6) << "the pane did not scroll under the dragged part";
@@ -268,15 +258,15 @@ TEST_F(RubberBandJourney, AnOpAmpDraggedKeepsItsSuppliesNamedAtItsPins)
     constexpr int kRubberbandBoxX = 736, kRubberbandBoxY = 461, kPreferencesOkX = 688, kPreferencesOkY = 608;
     constexpr int kOpampX = 263, kOpampY = 266;  // X1's body, grid (32, 20)
     ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
-    Keys("ctrl+shift+p");
-    Click(kRubberbandBoxX, kRubberbandBoxY);
+    journey_.Press("ctrl+shift+p");
+    journey_.Tap(kRubberbandBoxX, kRubberbandBoxY);
     journey_.Capture("drag_keeps_supplies_preferences");
-    Click(kPreferencesOkX, kPreferencesOkY);
-    Click(kOpampX, kOpampY);
+    journey_.Tap(kPreferencesOkX, kPreferencesOkY);
+    journey_.Tap(kOpampX, kOpampY);
     journey_.Drag(kOpampX, kOpampY, kOpampX + 16, kOpampY);
     journey_.Settle();
     journey_.Capture("drag_keeps_supplies");
-    Keys("ctrl+s");
+    journey_.Press("ctrl+s");
     const std::string text = ReadAll(journey_.Root() / "amp.cir");
     EXPECT_EQ(Occurrences(text, "Name=Opamp\r\nGrid=32,20\r\n"), 1) << text;
     for (const char* wire : {"Grids=30,18,32,18\r\n", "Grids=30,22,32,22\r\n", "Grids=37,20,39,20\r\n"})
@@ -296,13 +286,13 @@ TEST_F(FindComponentJourney, ANameOfNoPartIsAnswered)
 {
     ASSERT_NO_FATAL_FAILURE(StartWithAmplifier());
     const Shot idle = journey_.Capture();
-    Keys("alt+c");
-    Keys("Up Return");  // the popup's last item
+    journey_.Press("alt+c");
+    journey_.Press("Up Return");  // the popup's last item
     journey_.Type("ZZTOP");
-    Keys("Return");
+    journey_.Press("Return");
     const Shot answered = journey_.Capture("find_component_none");
     EXPECT_FALSE(answered.SameAs(idle, 553, 428, 713, 546)) << "no message for a name that matches no part";
-    Keys("Return");
+    journey_.Press("Return");
     EXPECT_TRUE(journey_.Capture().SameAs(idle, 553, 428, 713, 546));
     EXPECT_TRUE(journey_.Running());
 }
