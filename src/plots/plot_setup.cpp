@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "plots/dsp_pass.h"
 #include "analog/ac_run.h"
@@ -93,14 +94,28 @@ bool UsesFft(const CompiledExpression& e)
     return AnyInstruction(e, [](const ExpressionInstruction& i) { return i.opcode == kOpFft || i.opcode == kOpIft; });
 }
 
+// "V(...)" or "I(...)" with no parenthesis inside.
+bool IsOneOutputVariable(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (text.size() < 4 || text[1] != '(' || text.back() != ')') return false;
+    const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    const std::string_view inner = text.substr(2, text.size() - 3);
+    return (kind == 'V' || kind == 'I') && inner.find_first_of("()") == std::string_view::npos;
+}
+
 // The unit of a curve axis that shows one plain quantity, for the numeric output's headings.
 int UnitIndexOf(const CurveRecord& curve, int axis)
 {
     if (curve.xLetter[static_cast<std::size_t>(axis)] == 'T') return 11;
     if (curve.xLetter[static_cast<std::size_t>(axis)] == 'F') return 13;
     const CompiledExpression& e = axis == kWaveformX ? curve.xExpression : curve.yExpression;
-    const ExpressionInstruction* only = OnlyInstruction(e);
-    if (!only || (axis == kWaveformY && curve.digital)) return -1;
+    if (axis == kWaveformY && curve.digital) return -1;
+    // One quantity read as it stands, or one output variable that takes a few steps to work out:
+    // a voltage between two nodes V(3,4), a device current I(R1).
+    if (!OnlyInstruction(e) && !IsOneOutputVariable(axis == kWaveformX ? curve.xExpressionText : curve.yExpressionText))
+        return -1;
     if (e.dependencies == kDependsVoltage) return 0;
     if (e.dependencies == kDependsCurrent) return 1;
     return -1;

@@ -70,6 +70,21 @@ TEST_F(PrintedResultsTest, AcCurrentsOfSourcesCapacitorsAndInductorsFollowTheFre
     }
 }
 
+// The units under the headings: a voltage between two nodes and a resistor's current are volts and
+// amperes as a node voltage and a source current are (they used to print "( )" and "(m)").
+TEST_F(PrintedResultsTest, EveryVoltageAndCurrentColumnNamesItsUnit)
+{
+    WriteFile("units.cir", "UNITS\nV1 1 0 PULSE(0 1 0 1N 1N 1U 2U)\nR1 1 3 1K\nC1 3 0 1N\n.TRAN 10N 2U\n"
+                           ".PRINT TRAN I(R1) V(1,3) V(3) I(V1)\n.END\n");
+    RunJobs("units.cir /T\n");
+    std::istringstream lines(ReadText("units.TNO"));
+    std::string line;
+    while (std::getline(lines, line) && line.find("I(R1)") == std::string::npos) {
+    }
+    std::getline(lines, line);
+    EXPECT_EQ(line, "    (uSec)      (mA)       (V)      (mV)      (mA)") << ReadText("units.TNO");
+}
+
 TEST_F(PrintedResultsTest, ADcSweepPrintsTheColumnOfTheSweptSourcesNode)
 {
     const std::string circuit = "VDD 5 0 1\nR1 5 1 1K\nR2 1 0 3K\n.DC VDD 0 10 1\n";
