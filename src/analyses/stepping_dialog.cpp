@@ -132,8 +132,16 @@ void FillParams(win::HWND dialog, int shown, const std::string& selected)
         if (part && *part)
             for (const std::string& name : DeviceStepParamNames(**part)) AddOnce(combo, seen, name, -1);
     }
-    if (type != kStepSymbolic && modelType >= 0)
-        if (const ModelTypeRow* row = FindModelTypeRow(modelType))
+    int paramsRow = modelType;
+    if (type == kStepModel && modelType >= 0) {
+        // A model's own table of parameters: a MOSFET's LEVEL 4, 5 and 8 have tables of their own.
+        const std::string text = ComboText(dialog, Id(shown, kName));
+        const std::string name = CopyUpperCase(text.substr(std::min(text.size(), text.find(' ') + 1)));
+        for (const ModelStatement& statement : Models().statements)
+            if (statement.type == modelType && statement.name == name) paramsRow = statement.row;
+    }
+    if (type != kStepSymbolic && paramsRow >= 0)
+        if (const ModelTypeRow* row = FindModelTypeRow(paramsRow))
             for (int i = 0; i < row->statementCount; ++i)
                 if (row->params[i].valueKind == kParamNumber) AddOnce(combo, seen, row->params[i].name, i);
     const auto at = win::SendMessage(combo, win::CB_FINDSTRINGEXACT, static_cast<win::WPARAM>(-1),

@@ -169,7 +169,8 @@ TEST_F(SteppingDialogTest, MosfetAndSourceValuesAreOfferedByName)
     ResetPlotRunForTests();
     InstallAnalysisKindHandlers();
     ASSERT_EQ(Run("M\nV1 1 0 PULSE(0 5 0 1U 1U 1 2)\nI1 0 2 SIN(0 1M 1K)\nRD 2 0 1K\nM1 2 1 0 0 NM\n"
-                  ".MODEL NM NMOS (VTO=1)\n.TRAN 10U 100U\n.PRINT TRAN V(2)\n.END\n",
+                  "M2 2 1 0 0 N8\n.MODEL NM NMOS (VTO=1)\n.MODEL N8 NMOS (LEVEL=8 VTH0=0.5)\n"
+                  ".TRAN 10U 100U\n.PRINT TRAN V(2)\n.END\n",
                   kAnalysisTransient),
               0)
         << LastMessage();
@@ -200,6 +201,14 @@ TEST_F(SteppingDialogTest, MosfetAndSourceValuesAreOfferedByName)
         params = Items(dialog, kParam);
         EXPECT_TRUE(Has(params, "pulse.v2") && Has(params, "pulse.per"));
         EXPECT_FALSE(Has(params, "sin.vo"));
+        // A model offers the parameters of its own LEVEL: VTH0 for BSIM3, VTO for LEVEL 1.
+        Click(dialog, kModel);
+        Select(dialog, kName, "NMOS N8");
+        params = Items(dialog, kParam);
+        EXPECT_TRUE(Has(params, "VTH0"));
+        EXPECT_FALSE(Has(params, "VTO"));
+        Select(dialog, kName, "NMOS NM");
+        EXPECT_TRUE(Has(Items(dialog, kParam), "VTO"));
         win::SendMessage(dialog, win::WM_COMMAND, win::IDCANCEL, 0);
     });
 }
