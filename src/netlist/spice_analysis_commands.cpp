@@ -92,7 +92,7 @@ void SetRowLook(LimitsRow& row, int index)
 }
 
 // Takes one output variable starting at the index (a name, or a name with its parenthesised
-// arguments); the index moves past it.
+// arguments, or an expression in braces); the index moves past it.
 std::string TakeOutputVariable(int& index)
 {
     std::string variable = Token(index++);
@@ -109,6 +109,8 @@ std::string TakeOutputVariable(int& index)
     }
     return variable;
 }
+
+bool IsBraced(const std::string& token) { return token.size() >= 2 && token.front() == '{' && token.back() == '}'; }
 
 bool StartsNumber(const std::string& token) { return !token.empty() && HasCharClass(token.front(), kCharNumberStart); }
 
@@ -330,6 +332,8 @@ int ParseDotPrintPlot(std::string_view)
     const char group = plot ? static_cast<char>(std::min('1' + state.printPlotCounter, static_cast<int>('9')))
                             : static_cast<char>(std::min('A' + state.printPlotCounter, static_cast<int>('Z')));
     int& counter = state.printPlotRows[static_cast<std::size_t>(kind)];
+    // An expression in braces is one row, whatever its operators and blanks.
+    if (int status = JoinBraceGroupTokens()) return status;
     std::vector<int> groupRows;
     int i = 2;
     while (!Token(i).empty()) {
@@ -359,7 +363,7 @@ int ParseDotPrintPlot(std::string_view)
             if (kind != kAnalysisAc) rows[static_cast<std::size_t>(counter)].options |= kRowOperatingPointBits;
         }
         LimitsRow& row = rows[static_cast<std::size_t>(counter)];
-        row.yExpression = ConvertOutputVariable(variable);
+        row.yExpression = IsBraced(variable) ? variable.substr(1, variable.size() - 2) : ConvertOutputVariable(variable);
         SetRowLook(row, counter);
         row.plotGroup = group;
         if (!plot) row.options |= kLimitsOutput;

@@ -44,14 +44,17 @@ std::string WriteTempLine(WindowRecord* record);
 
 // The .PRINT (print) or .PLOT line of the rows of an analysis kind whose plot group is the
 // character (with '0', also the print rows without a group; with kEveryPrintedRow, every row of
-// the numeric output whatever its group); long lines continue with "\n+ ".
+// the numeric output whatever its group); long lines continue with "\n+ ". With braceExpressions,
+// a row whose expression is no plain output variable is written in braces, {V(3)*1E-12}, which
+// this program's reader takes back as one row (other SPICE programs do not read braces there).
 inline constexpr char kEveryPrintedRow = 0;
 struct PrintPlotLines {
     std::string text;        // empty when no row belongs to the group
     int continuationLines = 0;
     int firstRow = -1;
 };
-PrintPlotLines WritePrintPlotLines(WindowRecord* record, int analysisKind, bool print, char group);
+PrintPlotLines WritePrintPlotLines(WindowRecord* record, int analysisKind, bool print, char group,
+                                   bool braceExpressions = false);
 
 // The SPICE output variable of a row's expression (the reverse of ConvertOutputVariable).
 std::string PrintPlotVariableText(std::string_view expression);

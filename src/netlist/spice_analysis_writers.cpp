@@ -19,6 +19,7 @@
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_reader_state.h"
 #include "netlist/spice_sources.h"
+#include "netlist/spice_tokens.h"
 #include "results/plot_record_flags.h"
 
 namespace kq5 {
@@ -294,7 +295,35 @@ std::string PrintPlotVariableText(std::string_view expression)
     return std::string(expression);
 }
 
-PrintPlotLines WritePrintPlotLines(WindowRecord* record, int analysisKind, bool print, char group)
+namespace {
+
+// True when the netlist reader takes the item back as one output variable: a name, or a name
+// with one parenthesised argument list that ends the item. Anything else (an expression such as
+// V(3)*1E-12, or a text that begins like a plot limit) would come back split into several rows.
+bool ReadsAsOneOutputVariable(std::string_view item)
+{
+    if (item.empty() || IsTokenDelimiter(item.front()) || HasCharClass(item.front(), kCharNumberStart)) return false;
+    int depth = 0;
+    for (std::size_t i = 0; i < item.size(); ++i) {
+        const char c = item[i];
+        if (c == ';') return false;
+        if (depth == 0) {
+            // A colon ends a token; a parenthesised list may follow a name only.
+            if (c == ':' && i + 1 < item.size()) return false;
+            if (c == '(') ++depth;
+            else if (IsTokenDelimiter(c)) return false;
+            continue;
+        }
+        if (c == '(') ++depth;
+        else if (c == ')' && --depth == 0) return i + 1 == item.size();
+        else if (c != ',' && c != ' ' && IsTokenDelimiter(c)) return false;
+    }
+    return depth == 0;
+}
+
+}  // namespace
+
+PrintPlotLines WritePrintPlotLines(WindowRecord* record, int analysisKind, bool print, char group, bool braceExpressions)
 {
     PrintPlotLines out;
     if (!record || !record->document || analysisKind < 0 || analysisKind >= kAnalysisKindCount) return out;
@@ -309,7 +338,8 @@ PrintPlotLines WritePrintPlotLines(WindowRecord* record, int analysisKind, bool 
         const bool inGroup = group == kEveryPrintedRow ? printed
                                                        : row.plotGroup == group || (group == '0' && print && row.plotGroup == 0 && printed);
         if (!inGroup || row.yExpression.empty()) continue;
-        const std::string item = PrintPlotVariableText(row.yExpression);
+        std::string item = PrintPlotVariableText(row.yExpression);
+        if (braceExpressions && !ReadsAsOneOutputVariable(item)) item = "{" + item + "}";
         if (static_cast<int>(text.size() - lineStart + 1 + item.size()) > width) {
             text += "\n+ ";
             lineStart = text.size() - 2;
@@ -402,7 +432,7 @@ int UpdateTextAnalysisCommands(WindowRecord* record)
         add(WriteTempLine(record));
         const std::vector<LimitsRow>& rows = record->document->limitsRows[static_cast<std::size_t>(kind)];
         for (char group = '1'; group <= '9'; ++group) {
-            PrintPlotLines plot = WritePrintPlotLines(record, kind, false, group);
+            PrintPlotLines plot = WritePrintPlotLines(record, kind, false, group, true);
             if (plot.text.empty()) continue;
             const std::string& range = rows[static_cast<std::size_t>(plot.firstRow)].yRange;
             // Only numbers make plot limits: "Auto", and the "N/A" of a digital curve, would be
@@ -415,7 +445,7 @@ int UpdateTextAnalysisCommands(WindowRecord* record)
             add(plot.text);
         }
         // Every row of the numeric output, plotted or not: a row that is both keeps both lines.
-        add(WritePrintPlotLines(record, kind, true, kEveryPrintedRow).text);
+        add(WritePrintPlotLines(record, kind, true, kEveryPrintedRow, true).text);
 
         // Insert before the removals so that their offsets stay valid.
         const std::size_t caret = record->textAreaCaret;

@@ -225,6 +225,31 @@ TEST_F(AnalysisLinesTest, RewritingTheAnalysisLinesOfTheText)
     EXPECT_EQ(Limits().transient[kLimitTRange], "50N");
 }
 
+// Expressions typed into the limits are written so that the next run reads the same rows back:
+// one that is no plain output variable goes in braces, plain ones stay as SPICE writes them.
+TEST_F(AnalysisLinesTest, ExpressionRowsReadBackAsTheyWereWritten)
+{
+    Analysis().analysisKind = kAnalysisTransient;
+    ASSERT_EQ(Read("t\nR1 1 0 1\n.TRAN 1N 10N\n.PLOT TRAN V(1) V(2) V(3) (-1,1)\n.PRINT TRAN V(4) V(5)\n.END\n"), 0)
+        << LastMessage();
+    std::vector<LimitsRow>& rows = Rows(kAnalysisTransient);
+    ASSERT_EQ(rows.size(), 5u);
+    const std::vector<std::string> typed = {"-V(1)", "V(1) - V(2)", "DB(V(2))", "V(3)*1E-12", "V(1,2)"};
+    for (std::size_t i = 0; i < typed.size(); ++i) rows[i].yExpression = typed[i];
+    EXPECT_EQ(WritePrintPlotLines(record_, kAnalysisTransient, true, '0').text, ".PRINT TRAN V(3)*1E-12 V(1,2)");
+    ASSERT_EQ(UpdateTextAnalysisCommands(record_), 0);
+    const std::string rewritten = record_->textArea;
+    EXPECT_NE(rewritten.find(".PLOT TRAN {-V(1)} {V(1) - V(2)} VDB(2) -1 1\n.PRINT TRAN {V(3)*1E-12} V(1,2)\n"),
+              std::string::npos)
+        << rewritten;
+    Fresh();
+    ASSERT_EQ(Read(rewritten), 0) << LastMessage();
+    ASSERT_EQ(Rows(kAnalysisTransient).size(), 5u);
+    const std::vector<std::string> read = {"-V(1)", "V(1)-V(2)", "DB(V(2))", "V(3)*1E-12", "V(1,2)"};
+    for (std::size_t i = 0; i < read.size(); ++i) EXPECT_EQ(Rows(kAnalysisTransient)[i].yExpression, read[i]);
+    EXPECT_EQ(Rows(kAnalysisTransient)[0].yRange, "-1,1");
+}
+
 // An AC netlist without a .NOISE line keeps none: the noise fields' defaults name no source.
 TEST_F(AnalysisLinesTest, RewritingAnAcNetlistAddsNoNoiseLine)
 {
