@@ -1,5 +1,6 @@
 #include "document/circuit_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -316,6 +317,23 @@ int CheckCircuitFileHeader(int unit, std::int32_t& version)
     }
     if (!EqualsNoCase(ReadHeaderLine(unit), LoadResString(kMsgMakerLine))) return kMsgBadFormat;
     return 0;
+}
+
+bool ReadsAsTextCircuit(const std::string& name)
+{
+    const int unit = FindFreeUnit();
+    if (unit < 0) return false;
+    std::string first;
+    const bool read = OpenUnitDiskFile(ResolveFilePath(name), unit) == 0 && ReadKeyLine(unit, first) == 0;
+    CloseUnit(unit);
+    if (!read || first.empty() || EqualsNoCase(first, "[Main]")) return false;
+    // A version line, even one of a generation this program no longer reads, is a schematic's.
+    const std::size_t dot = first.find('.');
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    return dot == std::string::npos || !digits(std::string_view(first).substr(0, dot)) ||
+           !digits(std::string_view(first).substr(dot + 1));
 }
 
 bool HasReadableCircuitFileHeader(const std::string& name)

@@ -134,6 +134,9 @@ int CheckCircuitFileHeader(int unit, std::int32_t& version);
 // Whether the file opens and its first lines are those of a circuit file (any version this
 // program reads); reports nothing.
 bool HasReadableCircuitFileHeader(const std::string& name);
+// Whether the file's first line (blank lines and ";" comments skipped) is neither "[Main]" nor a
+// version line: such a file is a SPICE netlist whatever its name. False when it cannot be read.
+bool ReadsAsTextCircuit(const std::string& name);
 
 // The first half of reading a schematic file: opens it, checks the header and reads either the
 // whole sectioned file or the banner file's components block. With clear set the document's

@@ -152,8 +152,12 @@ bool StartsLikeSchematic(std::string_view name)
 int DetectFileKind(std::string_view name, int /*mode*/)
 {
     const std::string_view extension = ExtensionOf(name);
-    for (const FileKindRow& row : kFileKinds)
-        if (EqualsNoCase(extension, row.extension)) return row.kind;
+    for (const FileKindRow& row : kFileKinds) {
+        if (!EqualsNoCase(extension, row.extension)) continue;
+        // SPICE users name their netlists .cir too.
+        if (row.kind == kFileKindSchematic && ReadsAsTextCircuit(std::string(name))) return kFileKindTextCircuit;
+        return row.kind;
+    }
     return StartsLikeSchematic(name) ? 1 : -1;
 }
 

@@ -22,7 +22,8 @@ constexpr int kMainFilesFilter = 10131;
 // The extension a save of the kind must carry ("CIR", "LBR", "MDL"), empty when any will do.
 std::string_view RequiredExtension(int kind);
 // The name's kind, by its extension, or for a name the table does not settle by its first line
-// ("[Main]" or the banner file's version line): a schematic. -1 when the program does not open it.
+// ("[Main]" or the banner file's version line): a schematic. A .cir file whose first line is
+// neither is a text circuit. -1 when the program does not open it.
 int DetectFileKind(std::string_view name, int mode);
 // A schematic tells itself by its first line: the sectioned file's "[Main]" or the banner
 // file's version ("5.03", "4.00").

@@ -12,6 +12,7 @@
 #include "../platform/control_test_support.h"
 #include "ui/app_state.h"
 #include "ui/dialog_services.h"
+#include "document/circuit_file.h"
 #include "document/file_dialogs.h"
 #include "ui/help_topics.h"
 #include "ui/program_settings.h"
@@ -336,6 +337,16 @@ TEST_F(DialogServicesTest, FileKindsByExtensionAndFirstLine)
     EXPECT_EQ(DetectFileKind(Path("banner.old"), 1), 1);
     EXPECT_EQ(DetectFileKind(Path("notes.txt"), 1), -1);
     EXPECT_EQ(DetectFileKind(Path("missing.txt"), 1), -1);
+    // A .cir is a SPICE netlist unless its first line claims it for a schematic: a damaged or an
+    // outdated schematic still goes to the schematic reader, which names its fault.
+    std::ofstream(dir_ / "rc.cir") << "\n; comment\nRC low pass\nR1 1 2 1K\n.END\n";
+    std::ofstream(dir_ / "damaged.cir") << "[Main]\nFileType=XYZ\n";
+    std::ofstream(dir_ / "outdated.cir") << "; saved long ago\n3.10\nKestrion III\n";
+    std::ofstream(dir_ / "empty.cir") << "";
+    EXPECT_EQ(DetectFileKind(Path("rc.cir"), 1), kFileKindTextCircuit);
+    EXPECT_EQ(DetectFileKind(Path("damaged.cir"), 1), kFileKindSchematic);
+    EXPECT_EQ(DetectFileKind(Path("outdated.cir"), 1), kFileKindSchematic);
+    EXPECT_EQ(DetectFileKind(Path("empty.cir"), 1), kFileKindSchematic);
 }
 
 TEST_F(DialogServicesTest, SavingASchematicNeedsItsExtensionASpiceFileDoesNot)
