@@ -65,19 +65,6 @@ constexpr std::array<const char*, kFormatCount> kFormatKeys = {"TagFormat",   "N
                                                                "CalculatorFormat"};
 constexpr int kValueFormatIndex = 4;
 
-int SystemFontHeight()
-{
-    int height = 16;
-    if (win::HDC dc = win::GetDC(nullptr)) {
-        win::HGDIOBJ old = win::SelectObject(dc, win::GetStockObject(win::SYSTEM_FONT));
-        win::TEXTMETRIC tm{};
-        if (win::GetTextMetrics(dc, &tm) && tm.tmHeight > 0) height = tm.tmHeight;
-        win::SelectObject(dc, old);
-        win::ReleaseDC(nullptr, dc);
-    }
-    return height;
-}
-
 struct Groups {
     std::map<const CircuitDocument*, bool> windows;  // open flags of the window groups
     bool circuit = false;

@@ -12,9 +12,6 @@
 
 namespace kq5 {
 
-namespace {
-
-// Height of the stock system font, which a font description of height 0 stands for.
 int SystemFontHeight()
 {
     // A positive height is the cell height, which is the text height the font measures: the
@@ -31,8 +28,6 @@ int SystemFontHeight()
     win::ReleaseDC(nullptr, dc);
     return tm.tmHeight != 0 ? tm.tmHeight : 12;
 }
-
-}  // namespace
 
 void FillLogFont(const FontSpec& font, win::LOGFONT& lf)
 {

@@ -8,6 +8,9 @@
 
 namespace kq5 {
 
+// Height of the stock system font, which a font description of height 0 stands for.
+int SystemFontHeight();
+
 // The font request of a description: height (0: the system font's), weight, italic, underline,
 // strike-out and turning from the style, the face from the face table, the character set by the
 // keyboard (Japanese keyboards ask for Shift-JIS).
