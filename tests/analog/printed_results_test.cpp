@@ -128,6 +128,26 @@ TEST_F(PrintedResultsTest, ADcSweepPrintsTheColumnOfTheSweptSourcesNode)
     }
 }
 
+// Output items written as SPICE programs write them: an expression without blanks is one
+// column (it was split into V(1) and a column "*1E-3" the run refused), and plot limits come
+// lower first (0 10 was refused as an illegal range).
+TEST_F(PrintedResultsTest, ExpressionItemsAreOneColumnAndPlotLimitsReadLowerFirst)
+{
+    WriteFile("expr.cir", "EXPR\nVDD 5 0 1\nR1 5 1 1K\nR2 1 0 3K\n.DC VDD 0 10 1\n"
+                          ".PRINT DC V(1) V(1)*1E-3 V(5)-V(1) (V(5)+V(1))/2\n.PLOT DC V(1) 0 10\n.END\n");
+    RunJobs("expr.cir /D\n");
+    const std::vector<test::ValueTable> tables = Tables("expr.DNO");
+    ASSERT_EQ(tables.size(), 1u) << ReadText("expr.DNO");
+    ASSERT_EQ(tables[0].rows.size(), 11u) << ReadText("expr.DNO");
+    for (const std::vector<double>& r : tables[0].rows) {
+        ASSERT_EQ(r.size(), 5u) << ReadText("expr.DNO");
+        EXPECT_NEAR(r[1], 0.75 * r[0], 1e-3);
+        EXPECT_NEAR(r[2], 0.75 * r[0], 1e-3);  // printed in milli
+        EXPECT_NEAR(r[3], 0.25 * r[0], 1e-3);
+        EXPECT_NEAR(r[4], 0.875 * r[0], 1e-3);
+    }
+}
+
 // The points a sweep computes, from the run statistics of the batch: the Total Solutions column.
 int SolutionsOfJob(const std::string& doc, const std::string& circuit)
 {
