@@ -2,6 +2,7 @@
 // .TEMP, the analysis and output lines; the preparation of the model statements for the dialect
 // and the rewriting of value texts (parameter references, node names, function names).
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -506,6 +507,32 @@ std::string Spice3PassiveModelLine(const ModelStatement& model)
     return StrPrintf(".MODEL %s %s (%s)\n", model.name.c_str(), type, params.c_str());
 }
 
+// A .PRINT or .PLOT line of a text circuit as other simulators read it: an expression this
+// program keeps in braces ({V(2)*1E-12}, refused by ngspice) is written as a plain item
+// (V(2)*1E-12), without blanks so that it stays one item, and in SPICE's output-variable form
+// where it has one ({DB(V(2))} as VDB(2)).
+std::string WithoutBracedOutputItems(const std::string& line)
+{
+    std::string out;
+    for (std::size_t i = 0; i < line.size();) {
+        if (line[i] != '{') {
+            out += line[i++];
+            continue;
+        }
+        std::size_t end = i + 1;
+        for (int depth = 1; end < line.size(); ++end) {
+            if (line[end] == '{') ++depth;
+            if (line[end] == '}' && --depth == 0) break;
+        }
+        if (end >= line.size()) return line;
+        std::string expression = line.substr(i + 1, end - i - 1);
+        std::erase_if(expression, [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+        out += PrintPlotVariableText(expression);
+        i = end + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string Spice3MesfetModelLine(const ModelStatement& model)
@@ -729,7 +756,7 @@ void ExportControlLines()
                 if (EqualsNoCase(keyword, ".ENDS") && depth > 0) --depth;
                 if (depth == 0 && (EqualsNoCase(keyword, ".PRINT") || EqualsNoCase(keyword, ".PLOT")) &&
                     EqualsNoCase(analysis, word))
-                    AddSpiceLine(0, MapNodeReferences(line, 0, false) + "\n", false);
+                    AddSpiceLine(0, MapNodeReferences(WithoutBracedOutputItems(line), 0, false) + "\n", false);
             }
             return;
         }

@@ -512,5 +512,42 @@ TEST_F(SpiceExportNgspice, ALibraryFileIsNamedSoThatNgspiceReadsIt)
     std::filesystem::remove(library);
 }
 
+// A text circuit's own output lines with an expression in braces, as the Analysis Limits write
+// one typed there, and one written plainly: ngspice refused the braces ("no such function as
+// {v"); the export writes both as items ngspice prints.
+TEST_F(SpiceExportNgspice, ExpressionOutputItemsOfATextCircuitRunInNgspice)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit = OwnCircuit("export_expression_items",
+                                          "* expression items\n"
+                                          "V1 1 0 PULSE(1 5 0 1N 1N 5U 10U)\n"
+                                          "R1 1 2 1K\n"
+                                          "C1 2 0 1N\n"
+                                          "R2 2 3 2K\n"
+                                          "C2 3 0 1N\n"
+                                          ".TRAN 0.1U 10U\n"
+                                          ".PRINT TRAN V(2) {V(2) * 1E-12} V(3)*2 {DB(V(3))}\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kTran, {"2", "3"}, 1e-3);
+    std::vector<OurCurve> ours;
+    ASSERT_EQ(RunOurs(circuit, ours), 0);
+    const std::string text = ExportText(kSpiceDialectSpice3, kExportTransient);
+    EXPECT_NE(text.find(".PRINT TRAN V(2) V(2)*1E-12 V(3)*2 VDB(3)\n"), std::string::npos) << text;
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kq5_ng_items_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "items.cir") << text << ".END\n";
+    std::string log;
+    if (FILE* pipe = ::popen(("cd '" + dir.string() + "' && ngspice -b items.cir 2>&1").c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe)) log += buffer;
+        ::pclose(pipe);
+    }
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(log.find("rror"), std::string::npos) << log;
+    EXPECT_NE(log.find("v(2)*1e-12"), std::string::npos) << log;
+    EXPECT_NE(log.find("vdb(3)"), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace kq5::reference
