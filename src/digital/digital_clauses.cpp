@@ -15,6 +15,7 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/circuit_build.h"
+#include "netlist/subcircuit_nodes.h"
 #include "document/component_types.h"
 
 namespace kq5 {
@@ -282,7 +283,7 @@ private:
         if (v < 0) return std::string();
         const std::int32_t node = v < r_.pinCount ? r_.pinNodes[static_cast<std::size_t>(v)] : 0;
         std::string name;
-        if (node > 0) name = FindNodeName(CircuitNodeTable(), node, 0, kNodeDigital);
+        if (node > 0) name = NodeNameBeforeInterface(FindNodeName(CircuitNodeTable(), node, 0, kNodeDigital));
         return name.empty() ? r_.variables.names[static_cast<std::size_t>(v)] : name;
     }
 
