@@ -533,6 +533,42 @@ std::string WithoutBracedOutputItems(const std::string& line)
     return out;
 }
 
+
+// Spice3 prints the parts of a complex current as functions of the current (I(V1)); it reads
+// no IM(V1), IR(V1) ... and leaves out the whole analysis of a line that holds one. A current
+// written with a suffix becomes that function: IM(V1) is written mag(I(V1)).
+std::string Spice3CurrentItems(const std::string& line)
+{
+    struct Suffix {
+        std::string_view suffix, function;
+    };
+    static constexpr Suffix kSuffixes[] = {{"DB", "db"}, {"M", "mag"}, {"R", "real"}, {"I", "imag"}, {"P", "ph"}};
+    std::string out;
+    for (std::size_t i = 0; i < line.size();) {
+        const bool itemStart = i == 0 || !(std::isalnum(static_cast<unsigned char>(line[i - 1])) || line[i - 1] == '_' ||
+                                           line[i - 1] == '$' || line[i - 1] == '.');
+        const Suffix* match = nullptr;
+        if (itemStart && (line[i] == 'I' || line[i] == 'i'))
+            for (const Suffix& entry : kSuffixes) {
+                const std::size_t open = i + 1 + entry.suffix.size();
+                if (open < line.size() && line[open] == '(' &&
+                    EqualsNoCase(std::string_view(line).substr(i + 1, entry.suffix.size()), entry.suffix)) {
+                    match = &entry;
+                    break;
+                }
+            }
+        const std::size_t open = match ? i + 1 + match->suffix.size() : 0;
+        const std::size_t close = match ? line.find(')', open) : std::string::npos;
+        if (close == std::string::npos) {
+            out += line[i++];
+            continue;
+        }
+        out += std::string(match->function) + "(I" + line.substr(open, close - open + 1) + ")";
+        i = close + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string Spice3MesfetModelLine(const ModelStatement& model)
@@ -743,6 +779,7 @@ void ExportControlLines()
         const std::string line = TempLineText(text.empty() ? std::string("27") : text);
         if (!line.empty()) AddSpiceLine(0, line + "\n", false);
     };
+    auto OutputLineText = [](const std::string& line) { return IsSpice3() ? Spice3CurrentItems(line) : line; };
     auto printLines = [&](int kind) {
         if (run.record && run.record->kind == kWindowTextCircuit) {
             // A text circuit's own .PRINT and .PLOT lines of the analysis, as it states them.
@@ -756,13 +793,13 @@ void ExportControlLines()
                 if (EqualsNoCase(keyword, ".ENDS") && depth > 0) --depth;
                 if (depth == 0 && (EqualsNoCase(keyword, ".PRINT") || EqualsNoCase(keyword, ".PLOT")) &&
                     EqualsNoCase(analysis, word))
-                    AddSpiceLine(0, MapNodeReferences(WithoutBracedOutputItems(line), 0, false) + "\n", false);
+                    AddSpiceLine(0, MapNodeReferences(OutputLineText(WithoutBracedOutputItems(line)), 0, false) + "\n", false);
             }
             return;
         }
         for (char group = '0'; group <= '9'; ++group) {
             const PrintPlotLines lines = WritePrintPlotLines(run.record, kind, true, group);
-            if (!lines.text.empty()) AddSpiceLine(0, MapNodeReferences(lines.text, 0, false) + "\n", false);
+            if (!lines.text.empty()) AddSpiceLine(0, MapNodeReferences(OutputLineText(lines.text), 0, false) + "\n", false);
         }
     };
     auto analysisLine = [&](const std::string& text) {
