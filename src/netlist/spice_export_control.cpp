@@ -535,8 +535,8 @@ std::string WithoutBracedOutputItems(const std::string& line)
 
 
 // Spice3 prints the parts of a complex current as functions of the current (I(V1)); it reads
-// no IM(V1), IR(V1) ... and leaves out the whole analysis of a line that holds one. A current
-// written with a suffix becomes that function: IM(V1) is written mag(I(V1)).
+// no IM(V1), IR(V1) ... and prints nothing of a line that holds one. A current written with a
+// suffix becomes that function: IM(V1) is written mag(I(V1)).
 std::string Spice3CurrentItems(const std::string& line)
 {
     struct Suffix {

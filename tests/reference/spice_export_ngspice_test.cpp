@@ -557,8 +557,8 @@ TEST_F(SpiceExportNgspice, ExpressionOutputItemsOfATextCircuitRunInNgspice)
     EXPECT_NE(log.find("vdb(3)"), std::string::npos) << log;
 }
 
-// AC currents printed with a suffix (IM(V1) ...), which Spice3 does not read: ngspice left out
-// the whole analysis ("no data saved for A.C. Small signal analysis"). The Spice3 export
+// AC currents printed with a suffix (IM(V1) ...), which Spice3 does not read: ngspice printed
+// nothing of the line (of this one, "no data saved for A.C. Small signal analysis"). The export
 // writes them as functions of the current, and ngspice prints what this program prints.
 TEST_F(SpiceExportNgspice, SuffixedAcCurrentsRunInNgspice)
 {
