@@ -536,13 +536,14 @@ std::string WithoutBracedOutputItems(const std::string& line)
 
 // Spice3 prints the parts of a complex current as functions of the current (I(V1)); it reads
 // no IM(V1), IR(V1) ... and prints nothing of a line that holds one. A current written with a
-// suffix becomes that function: IM(V1) is written mag(I(V1)).
-std::string Spice3CurrentItems(const std::string& line)
+// suffix becomes that function: IM(V1) is written mag(I(V1)). Nor has it I(R1) or I(C1), a
+// resistor's or capacitor's current: outside an AC analysis ngspice gives it as @R1[i].
+std::string Spice3CurrentItems(const std::string& line, bool ac)
 {
     struct Suffix {
         std::string_view suffix, function;
     };
-    static constexpr Suffix kSuffixes[] = {{"DB", "db"}, {"M", "mag"}, {"R", "real"}, {"I", "imag"}, {"P", "ph"}};
+    static constexpr Suffix kSuffixes[] = {{"DB", "db"}, {"M", "mag"}, {"R", "real"}, {"I", "imag"}, {"P", "ph"}, {"", ""}};
     std::string out;
     for (std::size_t i = 0; i < line.size();) {
         const bool itemStart = i == 0 || !(std::isalnum(static_cast<unsigned char>(line[i - 1])) || line[i - 1] == '_' ||
@@ -563,7 +564,16 @@ std::string Spice3CurrentItems(const std::string& line)
             out += line[i++];
             continue;
         }
-        out += std::string(match->function) + "(I" + line.substr(open, close - open + 1) + ")";
+        const std::string name = line.substr(open + 1, close - open - 1);
+        if (!match->function.empty()) {
+            out += std::string(match->function) + "(I" + line.substr(open, close - open + 1) + ")";
+        } else if (!ac && !name.empty() && (std::toupper(static_cast<unsigned char>(name[0])) == 'R' ||
+                                             std::toupper(static_cast<unsigned char>(name[0])) == 'C') &&
+                   name.find_first_of(".,") == std::string::npos) {
+            out += "@" + name + "[i]";
+        } else {
+            out += line.substr(i, close + 1 - i);
+        }
         i = close + 1;
     }
     return out;
@@ -779,8 +789,10 @@ void ExportControlLines()
         const std::string line = TempLineText(text.empty() ? std::string("27") : text);
         if (!line.empty()) AddSpiceLine(0, line + "\n", false);
     };
-    auto OutputLineText = [](const std::string& line) { return IsSpice3() ? Spice3CurrentItems(line) : line; };
     auto printLines = [&](int kind) {
+        auto OutputLineText = [&](const std::string& line) {
+            return IsSpice3() ? Spice3CurrentItems(line, kind == kAnalysisAc) : line;
+        };
         if (run.record && run.record->kind == kWindowTextCircuit) {
             // A text circuit's own .PRINT and .PLOT lines of the analysis, as it states them.
             const char* word = kind == kAnalysisTransient ? "TRAN" : kind == kAnalysisAc ? "AC" : "DC";

@@ -531,8 +531,8 @@ TEST_F(SpiceExportNgspice, ALibraryFileIsNamedSoThatNgspiceReadsIt)
 }
 
 // A text circuit's own output lines with an expression in braces, as the Analysis Limits write
-// one typed there, and one written plainly: ngspice refused the braces ("no such function as
-// {v"); the export writes both as items ngspice prints.
+// one typed there, one written plainly, and a resistor's current: ngspice refused the braces
+// ("no such function as {v") and has no I(R1); the export writes items ngspice prints.
 TEST_F(SpiceExportNgspice, ExpressionOutputItemsOfATextCircuitRunInNgspice)
 {
     ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
@@ -544,17 +544,19 @@ TEST_F(SpiceExportNgspice, ExpressionOutputItemsOfATextCircuitRunInNgspice)
                                           "R2 2 3 2K\n"
                                           "C2 3 0 1N\n"
                                           ".TRAN 0.1U 10U\n"
-                                          ".PRINT TRAN V(2) {V(2) * 1E-12} V(3)*2 {DB(V(3))}\n"
+                                          ".PRINT TRAN V(2) {V(2) * 1E-12} V(3)*2 {DB(V(3))} I(R1)\n"
                                           ".END\n",
                                           ReferenceAnalysis::kTran, {"2", "3"}, 1e-3);
     std::vector<OurCurve> ours;
     ASSERT_EQ(RunOurs(circuit, ours), 0);
     const std::string text = ExportText(kSpiceDialectSpice3, kExportTransient);
-    EXPECT_NE(text.find(".PRINT TRAN V(2) V(2)*1E-12 V(3)*2 VDB(3)\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(".PRINT TRAN V(2) V(2)*1E-12 V(3)*2 VDB(3) @R1[I]\n"), std::string::npos) << text;
     const std::string log = NgspiceBatchLog(text);
     EXPECT_EQ(log.find("rror"), std::string::npos) << log;
+    EXPECT_EQ(log.find("not available"), std::string::npos) << log;
     EXPECT_NE(log.find("v(2)*1e-12"), std::string::npos) << log;
     EXPECT_NE(log.find("vdb(3)"), std::string::npos) << log;
+    EXPECT_NE(log.find("@r1[i]"), std::string::npos) << log;
 }
 
 // AC currents printed with a suffix (IM(V1) ...), which Spice3 does not read: ngspice printed
