@@ -546,6 +546,14 @@ std::string Spice3CurrentItems(const std::string& line, bool ac)
     static constexpr Suffix kSuffixes[] = {{"DB", "db"}, {"M", "mag"}, {"R", "real"}, {"I", "imag"}, {"P", "ph"}, {"", ""}};
     std::string out;
     for (std::size_t i = 0; i < line.size();) {
+        // An expression in braces is this program's: its IM() is the imaginary part.
+        if (line[i] == '{') {
+            const std::size_t end = line.find('}', i);
+            const std::size_t next = end == std::string::npos ? line.size() : end + 1;
+            out.append(line, i, next - i);
+            i = next;
+            continue;
+        }
         const bool itemStart = i == 0 || !(std::isalnum(static_cast<unsigned char>(line[i - 1])) || line[i - 1] == '_' ||
                                            line[i - 1] == '$' || line[i - 1] == '.');
         const Suffix* match = nullptr;
@@ -791,7 +799,7 @@ void ExportControlLines()
     };
     auto printLines = [&](int kind) {
         auto OutputLineText = [&](const std::string& line) {
-            return IsSpice3() ? Spice3CurrentItems(line, kind == kAnalysisAc) : line;
+            return WithoutBracedOutputItems(IsSpice3() ? Spice3CurrentItems(line, kind == kAnalysisAc) : line);
         };
         if (run.record && run.record->kind == kWindowTextCircuit) {
             // A text circuit's own .PRINT and .PLOT lines of the analysis, as it states them.
@@ -805,12 +813,14 @@ void ExportControlLines()
                 if (EqualsNoCase(keyword, ".ENDS") && depth > 0) --depth;
                 if (depth == 0 && (EqualsNoCase(keyword, ".PRINT") || EqualsNoCase(keyword, ".PLOT")) &&
                     EqualsNoCase(analysis, word))
-                    AddSpiceLine(0, MapNodeReferences(OutputLineText(WithoutBracedOutputItems(line)), 0, false) + "\n", false);
+                    AddSpiceLine(0, MapNodeReferences(OutputLineText(line), 0, false) + "\n", false);
             }
             return;
         }
         for (char group = '0'; group <= '9'; ++group) {
-            const PrintPlotLines lines = WritePrintPlotLines(run.record, kind, true, group);
+            // Expressions come in braces, as a text circuit holds them, so that the Spice3 forms
+            // of currents leave them alone; the braces go before the line is written.
+            const PrintPlotLines lines = WritePrintPlotLines(run.record, kind, true, group, true);
             if (!lines.text.empty()) AddSpiceLine(0, MapNodeReferences(OutputLineText(lines.text), 0, false) + "\n", false);
         }
     };
