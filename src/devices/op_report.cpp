@@ -34,10 +34,16 @@ struct ReportLayout {
     int columns = 1;
 };
 
+// The solve keeps every nonzero value at least 1e-50 from zero, and the loads keep their
+// equivalent currents so too: a solution value that small is a zero that was floored (an
+// inductor in series with an unbiased diode carries -1e-50 A), and is reported as 0.
+constexpr double kSolutionFloor = 1e-50;
+
 double NodeVoltage(int node)
 {
     const std::vector<double>& x = SolutionVector();
-    return node > 0 && static_cast<std::size_t>(node) < x.size() ? x[static_cast<std::size_t>(node)] : 0.0;
+    const double value = node > 0 && static_cast<std::size_t>(node) < x.size() ? x[static_cast<std::size_t>(node)] : 0.0;
+    return std::fabs(value) <= kSolutionFloor ? 0.0 : value;
 }
 
 double Between(int a, int b) { return NodeVoltage(a) - NodeVoltage(b); }

@@ -21,6 +21,7 @@ namespace kq5 {
 namespace {
 
 constexpr int kMsgWarningCount = 13260;
+constexpr int kMsgErrorLimit = 15039;
 
 }  // namespace
 
@@ -118,11 +119,19 @@ int AcceptDigitalPoint()
     // A clock repeated to the end of a long run need not keep the edges it has played.
     if (d.acceptedPoints % 4096 == 0) ForgetTakenStimulusEvents();
     const int unit = Analog().numericOutputUnit;
+    const bool belowLimit = d.warningCount <= d.errorLimit;
     for (const std::string& block : d.pendingWarnings) {
         if (unit >= 0) WriteUnitText(unit, block);
         ++d.warningCount;
     }
     d.pendingWarnings.clear();
+    // The checks stop here for the rest of the run: the output says so after the last block,
+    // so that a quiet stretch after it is not taken for a clean one.
+    if (belowLimit && d.warningCount > d.errorLimit && unit >= 0) {
+        std::string text = LoadResString(kMsgErrorLimit);
+        if (text.size() > 2 && text[0] == '%') text.erase(0, 2);
+        WriteUnitText(unit, "\n" + text + "\n");
+    }
     return 0;
 }
 

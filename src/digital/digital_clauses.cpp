@@ -15,6 +15,7 @@
 #include "document/node_table.h"
 #include "document/schematic_item.h"
 #include "netlist/circuit_build.h"
+#include "netlist/subcircuit_nodes.h"
 #include "document/component_types.h"
 
 namespace kq5 {
@@ -174,6 +175,17 @@ private:
             for (int v : s.data) {
                 const ProgramPinHistory& p = Pin(v);
                 if (v == clock || p.changes == 0 || p.level == kStateX) continue;
+                // A release (a control going back to its idle level) must come the release time
+                // before the edge; one at the edge itself comes none before it.
+                const std::uint32_t released = d_.now - p.lastChange;
+                Release(s, h, kSlotReleaseTime, "Release time violation at t=%g\n", "Minimum release time is %g\n", v,
+                        released);
+                if (p.level == kState1)
+                    Release(s, h, kSlotReleaseTimeLh, "Release time LH violation at t=%g\n",
+                            "Minimum release time LH is %g\n", v, released);
+                if (p.level == kState0)
+                    Release(s, h, kSlotReleaseTimeHl, "Release time HL violation at t=%g\n",
+                            "Minimum release time HL is %g\n", v, released);
                 std::uint32_t measured = d_.now - p.lastChange;
                 // A change at the edge itself is the hold check's; the setup is the one before.
                 if (measured == 0) {
@@ -205,17 +217,27 @@ private:
         return rc;
     }
 
+    // A measured interval shorter than the slot's limit (0: no check) is a violation.
+    void Below(const ConstraintSection& s, SectionHistory& h, int slot, const char* line, const char* limit, int v,
+               const char* quantity, std::uint32_t measured)
+    {
+        const ConstraintTime& t = s.slots[static_cast<std::size_t>(slot)];
+        if (t.ticks > 0 && measured < t.ticks) Report(s, h, line, limit, t.seconds, v, quantity, measured);
+    }
     void Setup(const ConstraintSection& s, SectionHistory& h, int slot, const char* line, const char* limit, int v,
                std::uint32_t measured)
     {
-        const ConstraintTime& t = s.slots[static_cast<std::size_t>(slot)];
-        if (t.ticks > 0 && measured < t.ticks) Report(s, h, line, limit, t.seconds, v, "setup time", measured);
+        Below(s, h, slot, line, limit, v, "setup time", measured);
     }
     void Hold(const ConstraintSection& s, SectionHistory& h, int slot, const char* line, const char* limit, int v,
               std::uint32_t measured)
     {
-        const ConstraintTime& t = s.slots[static_cast<std::size_t>(slot)];
-        if (t.ticks > 0 && measured < t.ticks) Report(s, h, line, limit, t.seconds, v, "hold time", measured);
+        Below(s, h, slot, line, limit, v, "hold time", measured);
+    }
+    void Release(const ConstraintSection& s, SectionHistory& h, int slot, const char* line, const char* limit, int v,
+                 std::uint32_t measured)
+    {
+        Below(s, h, slot, line, limit, v, "release time", measured);
     }
 
     int Frequency(const ConstraintSection& s, SectionHistory& h)
@@ -254,13 +276,14 @@ private:
         return rc;
     }
 
+    // The node as the user finds it in the circuit: a pin of a subcircuit's part is named by the
+    // node it is wired to outside (DIN, not the subcircuit's own D), an inner node by its path.
     std::string NodeName(int v) const
     {
         if (v < 0) return std::string();
         const std::int32_t node = v < r_.pinCount ? r_.pinNodes[static_cast<std::size_t>(v)] : 0;
-        const SchematicItem* part = d_.component[static_cast<std::size_t>(device_)];
         std::string name;
-        if (node > 0) name = FindNodeName(CircuitNodeTable(), node, part ? part->scope : 0, kNodeDigital);
+        if (node > 0) name = NodeNameBeforeInterface(FindNodeName(CircuitNodeTable(), node, 0, kNodeDigital));
         return name.empty() ? r_.variables.names[static_cast<std::size_t>(v)] : name;
     }
 

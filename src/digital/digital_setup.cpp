@@ -36,6 +36,7 @@
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
 #include "netlist/spice_messages.h"
+#include "netlist/subcircuit_nodes.h"
 #include "netlist/translate_common.h"
 #include "platform/system.h"
 #include "ui/program_settings.h"
@@ -190,7 +191,8 @@ int AddProgrammableLogic(SchematicItem& item, int type, std::vector<DigitalDevic
 }
 
 // The part's pins as its program names them: a part read from a netlist names them by the
-// nodes written on its line, a drawn one by its definition's pin names.
+// nodes written on its line (a pin the build moved to an interface node by the node it was
+// written on), a drawn one by its definition's pin names.
 ProgramPart ProgramPinsOf(SchematicItem& item, int inputs)
 {
     ProgramPart part;
@@ -199,7 +201,8 @@ ProgramPart ProgramPinsOf(SchematicItem& item, int inputs)
     for (int k = 0; k < pins; ++k) {
         const std::int32_t node = std::max<std::int32_t>(item.pinNodes[static_cast<std::size_t>(k)], 0);
         std::string name;
-        if (item.page < 0 && node > 0) name = FindNodeName(CircuitNodeTable(), node, item.scope, kNodeDigital);
+        if (item.page < 0 && node > 0)
+            name = NodeNameBeforeInterface(FindNodeName(CircuitNodeTable(), node, item.scope, kNodeDigital));
         if (name.empty() && item.definition) name = DefaultPinName(*item.definition, k);
         part.pinNames.push_back(name);
         const bool hasLetter = item.definition && static_cast<std::size_t>(k) < item.definition->pins.size() &&

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <new>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -92,10 +94,11 @@ void SetRowLook(LimitsRow& row, int index)
 }
 
 // Takes one output variable starting at the index (a name, or a name with its parenthesised
-// arguments, or an expression in braces); the index moves past it.
+// arguments, a parenthesised group, or an expression in braces); the index moves past it.
 std::string TakeOutputVariable(int& index)
 {
-    std::string variable = Token(index++);
+    std::string variable;
+    if (Token(index) != "(") variable = Token(index++);
     if (Token(index) != "(") return variable;
     int depth = 0;
     for (; !Token(index).empty(); ++index) {
@@ -113,6 +116,35 @@ std::string TakeOutputVariable(int& index)
 bool IsBraced(const std::string& token) { return token.size() >= 2 && token.front() == '{' && token.back() == '}'; }
 
 bool StartsNumber(const std::string& token) { return !token.empty() && HasCharClass(token.front(), kCharNumberStart); }
+
+bool IsOperator(char c) { return std::string_view("+-*/^").find(c) != std::string_view::npos; }
+
+// Whether the token goes on with the output expression read so far (V(3)*1E-12 is one item, as
+// other SPICE programs read it): an item that ends in an operator takes the next operand, and a
+// token that begins with one continues the item, except a signed number after a .PLOT item,
+// which is a plot limit.
+bool ContinuesExpression(const std::string& item, const std::string& next, bool plot)
+{
+    if (next.empty() || next == "," || IsBraced(item) || IsBraced(next)) return false;
+    if (!item.empty() && IsOperator(item.back())) return true;
+    if (!IsOperator(next.front())) return false;
+    const bool signedNumber = (next.front() == '+' || next.front() == '-') && next.size() > 1 &&
+                              (std::isdigit(static_cast<unsigned char>(next[1])) || next[1] == '.');
+    return !(plot && signedNumber);
+}
+
+// An expression item with each of its output variables converted (VDB(2)-VDB(1) becomes
+// DB(V(2))-DB(V(1))).
+std::string ConvertOutputExpression(const std::vector<std::string>& operands)
+{
+    std::string expression;
+    for (const std::string& operand : operands) {
+        std::size_t start = 0;
+        while (start < operand.size() && IsOperator(operand[start])) ++start;
+        expression += operand.substr(0, start) + ConvertOutputVariable(std::string_view(operand).substr(start));
+    }
+    return expression;
+}
 
 // The temperature field of the limits holds one temperature or a range "high,low,step". A
 // list of evenly spaced temperatures (27 77 127) fits a range and runs at each of them; any
@@ -349,7 +381,12 @@ int ParseDotPrintPlot(std::string_view)
                 if (Token(i) != ")") return Fail(kMsgExpectingFollow, ")", Token(i - 1));
                 ++i;
             }
-            for (int row : groupRows) rows[static_cast<std::size_t>(row)].yRange = StrPrintf("%s,%s", low.c_str(), high.c_str());
+            // SPICE writes the lower limit first; a range text holds the upper one first.
+            double first = 0.0, second = 0.0;
+            const bool swap = AnalysisValue(low, first) && AnalysisValue(high, second) && first < second;
+            const std::string range = swap ? StrPrintf("%s,%s", high.c_str(), low.c_str())
+                                           : StrPrintf("%s,%s", low.c_str(), high.c_str());
+            for (int row : groupRows) rows[static_cast<std::size_t>(row)].yRange = range;
             groupRows.clear();
             continue;
         }
@@ -357,13 +394,15 @@ int ParseDotPrintPlot(std::string_view)
             ++i;
             continue;
         }
-        const std::string variable = TakeOutputVariable(i);
+        std::vector<std::string> operands{TakeOutputVariable(i)};
+        while (ContinuesExpression(operands.back(), Token(i), plot)) operands.push_back(TakeOutputVariable(i));
+        const std::string& variable = operands.front();
         if (counter >= static_cast<int>(rows.size())) {
             if (int status = SetLimitsRowCount(record, kind, counter + 1)) return status;
             if (kind != kAnalysisAc) rows[static_cast<std::size_t>(counter)].options |= kRowOperatingPointBits;
         }
         LimitsRow& row = rows[static_cast<std::size_t>(counter)];
-        row.yExpression = IsBraced(variable) ? variable.substr(1, variable.size() - 2) : ConvertOutputVariable(variable);
+        row.yExpression = IsBraced(variable) ? variable.substr(1, variable.size() - 2) : ConvertOutputExpression(operands);
         SetRowLook(row, counter);
         row.plotGroup = group;
         if (!plot) row.options |= kLimitsOutput;

@@ -437,8 +437,12 @@ int UpdateTextAnalysisCommands(WindowRecord* record)
             const std::string& range = rows[static_cast<std::size_t>(plot.firstRow)].yRange;
             // Only numbers make plot limits: "Auto", and the "N/A" of a digital curve, would be
             // read back as one more variable.
+            // A range text holds the upper limit first; SPICE's plot limits are the lower first.
             if (IsNumericRange(range)) {
-                std::string limits = range;
+                const std::size_t comma = range.find(',');
+                std::string limits = comma == std::string::npos || range.find(',', comma + 1) != std::string::npos
+                                         ? range
+                                         : range.substr(comma + 1) + "," + range.substr(0, comma);
                 std::replace(limits.begin(), limits.end(), ',', ' ');
                 plot.text += " " + limits;
             }

@@ -2,6 +2,7 @@
 // .TEMP, the analysis and output lines; the preparation of the model statements for the dialect
 // and the rewriting of value texts (parameter references, node names, function names).
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -506,6 +507,86 @@ std::string Spice3PassiveModelLine(const ModelStatement& model)
     return StrPrintf(".MODEL %s %s (%s)\n", model.name.c_str(), type, params.c_str());
 }
 
+// A .PRINT or .PLOT line of a text circuit as other simulators read it: an expression this
+// program keeps in braces ({V(2)*1E-12}, refused by ngspice) is written as a plain item
+// (V(2)*1E-12), without blanks so that it stays one item, and in SPICE's output-variable form
+// where it has one ({DB(V(2))} as VDB(2)).
+std::string WithoutBracedOutputItems(const std::string& line)
+{
+    std::string out;
+    for (std::size_t i = 0; i < line.size();) {
+        if (line[i] != '{') {
+            out += line[i++];
+            continue;
+        }
+        std::size_t end = i + 1;
+        for (int depth = 1; end < line.size(); ++end) {
+            if (line[end] == '{') ++depth;
+            if (line[end] == '}' && --depth == 0) break;
+        }
+        if (end >= line.size()) return line;
+        std::string expression = line.substr(i + 1, end - i - 1);
+        std::erase_if(expression, [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+        out += PrintPlotVariableText(expression);
+        i = end + 1;
+    }
+    return out;
+}
+
+
+// Spice3 prints the parts of a complex current as functions of the current (I(V1)); it reads
+// no IM(V1), IR(V1) ... and prints nothing of a line that holds one. A current written with a
+// suffix becomes that function: IM(V1) is written mag(I(V1)). Nor has it I(R1) or I(C1), a
+// resistor's or capacitor's current: outside an AC analysis ngspice gives it as @R1[i].
+std::string Spice3CurrentItems(const std::string& line, bool ac)
+{
+    struct Suffix {
+        std::string_view suffix, function;
+    };
+    static constexpr Suffix kSuffixes[] = {{"DB", "db"}, {"M", "mag"}, {"R", "real"}, {"I", "imag"}, {"P", "ph"}, {"", ""}};
+    std::string out;
+    for (std::size_t i = 0; i < line.size();) {
+        // An expression in braces is this program's: its IM() is the imaginary part.
+        if (line[i] == '{') {
+            const std::size_t end = line.find('}', i);
+            const std::size_t next = end == std::string::npos ? line.size() : end + 1;
+            out.append(line, i, next - i);
+            i = next;
+            continue;
+        }
+        const bool itemStart = i == 0 || !(std::isalnum(static_cast<unsigned char>(line[i - 1])) || line[i - 1] == '_' ||
+                                           line[i - 1] == '$' || line[i - 1] == '.');
+        const Suffix* match = nullptr;
+        if (itemStart && (line[i] == 'I' || line[i] == 'i'))
+            for (const Suffix& entry : kSuffixes) {
+                const std::size_t open = i + 1 + entry.suffix.size();
+                if (open < line.size() && line[open] == '(' &&
+                    EqualsNoCase(std::string_view(line).substr(i + 1, entry.suffix.size()), entry.suffix)) {
+                    match = &entry;
+                    break;
+                }
+            }
+        const std::size_t open = match ? i + 1 + match->suffix.size() : 0;
+        const std::size_t close = match ? line.find(')', open) : std::string::npos;
+        if (close == std::string::npos) {
+            out += line[i++];
+            continue;
+        }
+        const std::string name = line.substr(open + 1, close - open - 1);
+        if (!match->function.empty()) {
+            out += std::string(match->function) + "(I" + line.substr(open, close - open + 1) + ")";
+        } else if (!ac && !name.empty() && (std::toupper(static_cast<unsigned char>(name[0])) == 'R' ||
+                                             std::toupper(static_cast<unsigned char>(name[0])) == 'C') &&
+                   name.find_first_of(".,") == std::string::npos) {
+            out += "@" + name + "[i]";
+        } else {
+            out += line.substr(i, close + 1 - i);
+        }
+        i = close + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string Spice3MesfetModelLine(const ModelStatement& model)
@@ -717,6 +798,9 @@ void ExportControlLines()
         if (!line.empty()) AddSpiceLine(0, line + "\n", false);
     };
     auto printLines = [&](int kind) {
+        auto OutputLineText = [&](const std::string& line) {
+            return WithoutBracedOutputItems(IsSpice3() ? Spice3CurrentItems(line, kind == kAnalysisAc) : line);
+        };
         if (run.record && run.record->kind == kWindowTextCircuit) {
             // A text circuit's own .PRINT and .PLOT lines of the analysis, as it states them.
             const char* word = kind == kAnalysisTransient ? "TRAN" : kind == kAnalysisAc ? "AC" : "DC";
@@ -729,13 +813,15 @@ void ExportControlLines()
                 if (EqualsNoCase(keyword, ".ENDS") && depth > 0) --depth;
                 if (depth == 0 && (EqualsNoCase(keyword, ".PRINT") || EqualsNoCase(keyword, ".PLOT")) &&
                     EqualsNoCase(analysis, word))
-                    AddSpiceLine(0, MapNodeReferences(line, 0, false) + "\n", false);
+                    AddSpiceLine(0, MapNodeReferences(OutputLineText(line), 0, false) + "\n", false);
             }
             return;
         }
         for (char group = '0'; group <= '9'; ++group) {
-            const PrintPlotLines lines = WritePrintPlotLines(run.record, kind, true, group);
-            if (!lines.text.empty()) AddSpiceLine(0, MapNodeReferences(lines.text, 0, false) + "\n", false);
+            // Expressions come in braces, as a text circuit holds them, so that the Spice3 forms
+            // of currents leave them alone; the braces go before the line is written.
+            const PrintPlotLines lines = WritePrintPlotLines(run.record, kind, true, group, true);
+            if (!lines.text.empty()) AddSpiceLine(0, MapNodeReferences(OutputLineText(lines.text), 0, false) + "\n", false);
         }
     };
     auto analysisLine = [&](const std::string& text) {

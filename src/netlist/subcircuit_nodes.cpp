@@ -328,13 +328,16 @@ int ConnectInterface(std::int32_t analogNode, std::int32_t digitalNode, std::int
     return status == 1 ? NewInterfaceComponent(interfaceKind, analogNode, digitalNode) : 0;
 }
 
+// The suffix of the node an interface of the kind makes for the digital pins of a node.
+std::string_view InterfaceSuffix(int interfaceKind) { return interfaceKind == kInterfaceDtoA ? "$DTOA" : "$ATOD"; }
+
 }  // namespace
 
 int InsertInterfaceDevices(std::int32_t node, int interfaceKind)
 {
     NetlistReaderState& state = NetlistReader();
     std::string name = NodeRowName(node);
-    name += interfaceKind == kInterfaceDtoA ? "$DTOA" : "$ATOD";
+    name += InterfaceSuffix(interfaceKind);
     if (name.size() > kMaxInterfaceNodeName) {
         ReportNetlistMessage("WLE", CurrentRecord(), 0, kMsgLabelTooLong, name);
         return kMsgAlreadyReported;
@@ -342,12 +345,21 @@ int InsertInterfaceDevices(std::int32_t node, int interfaceKind)
     try {
         const ExpansionNode& row = state.nodes[static_cast<std::size_t>(node)];
         std::string ownName(OwnNameOfRow(row));
-        ownName += interfaceKind == kInterfaceDtoA ? "$DTOA" : "$ATOD";
+        ownName += InterfaceSuffix(interfaceKind);
         const std::int32_t digitalNode = AddNodeRow(ownName, row.pathScope, NewGroup(), row.scope, true);
         return ConnectInterface(node, digitalNode, NodeGroupOf(node), interfaceKind);
     } catch (const std::bad_alloc&) {
         return ReportReaderOutOfMemory();
     }
+}
+
+std::string_view NodeNameBeforeInterface(std::string_view name)
+{
+    for (int kind : {kInterfaceAtoD, kInterfaceDtoA}) {
+        const std::string_view suffix = InterfaceSuffix(kind);
+        if (name.size() > suffix.size() && name.ends_with(suffix)) return name.substr(0, name.size() - suffix.size());
+    }
+    return name;
 }
 
 int ConnectInterfaceNodes(std::int32_t analogNode, std::int32_t digitalNode, int interfaceKind)

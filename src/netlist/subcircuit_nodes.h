@@ -49,6 +49,9 @@ int NumberNodesByDomain();
 // Inserts one interface on the node: its digital pins move to a new node named after it with
 // "$DTOA" (kind 2) or "$ATOD" (kind 1). 0 or 15055.
 int InsertInterfaceDevices(std::int32_t node, int interfaceKind);
+// The name of the node a digital pin was written on, from the name of the node it is on: an
+// interface node ("IN$ATOD") gives the node it was made for ("IN"); any other is as it is.
+std::string_view NodeNameBeforeInterface(std::string_view name);
 
 // Names the node as a power node that must carry a source; CheckPowerNodes reports 10921 once.
 void MarkPowerNode(std::string_view qualifiedName);

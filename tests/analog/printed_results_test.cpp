@@ -70,6 +70,19 @@ TEST_F(PrintedResultsTest, AcCurrentsOfSourcesCapacitorsAndInductorsFollowTheFre
     }
 }
 
+// The operating-point report of a diode circuit: L1 feeds an unbiased diode and carries no
+// current, as ngspice's l1#branch says (0); the diode's stamp is floored at 1e-50 A and used to
+// come out as the inductor's current "-1.0000000000000e-50". L2 carries (5 - 0.5) / 1k.
+TEST_F(PrintedResultsTest, TheOperatingPointReportPrintsNoFlooredCurrents)
+{
+    WriteFile("idle.cir", "IDLE\nV1 1 0 DC 0\nL1 1 2 10M\nD1 2 0 DX\nV3 3 0 DC 5\nR3 3 4 1K\nL2 4 5 1M\n"
+                          "V5 5 0 DC 0.5\n.MODEL DX D(IS=1E-14)\n.TRAN 1U 2U\n.PRINT TRAN V(2)\n.END\n");
+    RunJobs("idle.cir /T\n");
+    const std::string out = ReadText("idle.TNO");
+    EXPECT_EQ(out.find("e-50"), std::string::npos) << out;
+    EXPECT_NE(out.find("L1                0   L2              4.5M  "), std::string::npos) << out;
+}
+
 // The units under the headings: a voltage between two nodes and a resistor's current are volts and
 // amperes as a node voltage and a source current are (they used to print "( )" and "(m)").
 TEST_F(PrintedResultsTest, EveryVoltageAndCurrentColumnNamesItsUnit)
@@ -112,6 +125,26 @@ TEST_F(PrintedResultsTest, ADcSweepPrintsTheColumnOfTheSweptSourcesNode)
     for (const std::vector<double>& r : alone[0].rows) {
         ASSERT_EQ(r.size(), 2u) << ReadText("alone.DNO");
         EXPECT_NEAR(r[1], r[0], 1e-3);
+    }
+}
+
+// Output items written as SPICE programs write them: an expression without blanks is one
+// column (it was split into V(1) and a column "*1E-3" the run refused), and plot limits come
+// lower first (0 10 was refused as an illegal range).
+TEST_F(PrintedResultsTest, ExpressionItemsAreOneColumnAndPlotLimitsReadLowerFirst)
+{
+    WriteFile("expr.cir", "EXPR\nVDD 5 0 1\nR1 5 1 1K\nR2 1 0 3K\n.DC VDD 0 10 1\n"
+                          ".PRINT DC V(1) V(1)*1E-3 V(5)-V(1) (V(5)+V(1))/2\n.PLOT DC V(1) 0 10\n.END\n");
+    RunJobs("expr.cir /D\n");
+    const std::vector<test::ValueTable> tables = Tables("expr.DNO");
+    ASSERT_EQ(tables.size(), 1u) << ReadText("expr.DNO");
+    ASSERT_EQ(tables[0].rows.size(), 11u) << ReadText("expr.DNO");
+    for (const std::vector<double>& r : tables[0].rows) {
+        ASSERT_EQ(r.size(), 5u) << ReadText("expr.DNO");
+        EXPECT_NEAR(r[1], 0.75 * r[0], 1e-3);
+        EXPECT_NEAR(r[2], 0.75 * r[0], 1e-3);  // printed in milli
+        EXPECT_NEAR(r[3], 0.25 * r[0], 1e-3);
+        EXPECT_NEAR(r[4], 0.875 * r[0], 1e-3);
     }
 }
 

@@ -78,9 +78,11 @@ TEST_F(DigitalWarningNamesTest, WarningsNameTheirDevicesWithTheirInstancePaths)
                            ".SUBCKT REG CK D Q\n"
                            "UFF DFF(1) $G_DPWR $G_DGND $D_HI $D_HI CK D Q QB DFFM IO_STD\n"
                            ".MODEL DFFM UEFF(TPCLKQLHTY=4N TPCLKQHLTY=3N TSUDCLKTY=3N)\n"
+                           "UCK CONSTRAINT(2) $G_DPWR $G_DGND CK D IO_STD\n"
+                           "+ SETUP_HOLD: CLOCK LH = CK DATA(1) = D SETUPTIME = 2N\n"
                            ".ENDS\n"
-                           "UC STIM(2,11) $G_DPWR $G_DGND C D IO_STD 0 00 20N 01 21N 11\n"
-                           "X1 C D Q1 REG\nX2 C D Q2 REG\n"
+                           "UC STIM(2,11) $G_DPWR $G_DGND C DIN IO_STD 0 00 20N 01 21N 11\n"
+                           "X1 C DIN Q1 REG\nX2 C DIN Q2 REG\n"
                            "V1 IN 0 PWL(0 0 50N -3)\n"
                            "UB BUF $G_DPWR $G_DGND IN Y D0_GATE IO_STD\n"
                            ".TRAN 1N 50N\n.PRINT TRAN D(Q1) D(Y)\n.END\n");
@@ -90,6 +92,12 @@ TEST_F(DigitalWarningNamesTest, WarningsNameTheirDevicesWithTheirInstancePaths)
     std::erase(out, '\r');
     EXPECT_NE(out.find("D setup time violation at t=2.1e-08\nDevice X1.UFF\n"), std::string::npos) << out;
     EXPECT_NE(out.find("D setup time violation at t=2.1e-08\nDevice X2.UFF\n"), std::string::npos) << out;
+    // A check in a subcircuit names the node as it is wired outside (DIN), not by the
+    // subcircuit's own pin (D).
+    EXPECT_NE(out.find("Setup time violation at t=2.1e-08\nDevice X1.UCK\nMinimum setup time is 2e-09\n"
+                       "Node DIN, measured setup time was 1e-09\n"),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find("Input voltage hazard on ATOD interface device X$UB$ATOD0.O1.\nAnalog input node IN is at "),
               std::string::npos)
         << out;

@@ -66,6 +66,34 @@ TEST_F(DigitalMixedTest, AtoDStatesChangeAtTheThresholdCrossings)
     EXPECT_NEAR(changes[2].second, t1, 1e-3 * t1) << t1;
 }
 
+// Parts with programs on nodes that analog parts share: the LOGICEXP reads IN, driven by a
+// voltage source through an AtoD interface, and the CONSTRAINT watches Y, which drives a
+// resistor through a DtoA one. Both name the nodes as their lines wrote them; the builds used
+// to stop at "Unknown identifier 'IN'" and "Node 'Y' must be an input node".
+TEST_F(DigitalMixedTest, ProgramsNameNodesSharedWithAnalogPartsAsWritten)
+{
+    const auto points = Run(std::string("programs\n") + "V1 IN 0 PULSE(0 5 10N 1N 1N 40N 100N)\n" +
+                                "U1 STIM(1,1) $G_DPWR $G_DGND B IO_STD 0NS 0 30NS 1\n"
+                                "U2 LOGICEXP(2,1) $G_DPWR $G_DGND IN B Y D0_GATE IO_STD\n"
+                                "+ LOGIC: Y = {IN & B}\n"
+                                "U3 CONSTRAINT(1) $G_DPWR $G_DGND Y IO_STD\n"
+                                "+ WIDTH: NODE = Y MIN_HI = 5N\n"
+                                "R1 Y 0 1K\n.MODEL D0_GATE UGATE ()\n" + kModels + ".TRAN 1N 100N\n.END\n",
+                            "IN", "Y$DTOA");
+    ASSERT_FALSE(points.empty());
+    // Y is IN & B: 1 from 30 ns (B rises; IN is high from 11 to 51 ns) until IN falls below
+    // the 0.8 V of its 0 band on the fall from 51 to 52 ns.
+    std::vector<std::pair<char, double>> changes{{points[0].state, points[0].time}};
+    for (std::size_t i = 1; i < points.size(); ++i)
+        if (changes.back().first != points[i].state) changes.emplace_back(points[i].state, points[i].time);
+    ASSERT_GE(changes.size(), 3u);
+    EXPECT_EQ(changes[0].first, '0');
+    EXPECT_EQ(changes[1].first, '1');
+    EXPECT_NEAR(changes[1].second, 30e-9, 1.5e-9);
+    EXPECT_EQ(changes.back().first, '0');
+    EXPECT_NEAR(changes.back().second, 52e-9, 2e-9);
+}
+
 // An input model whose bands leave a gap (0 below 0.8 V, 1 from 2 V): a ramp through the gap
 // keeps the nearest band, warns of the hazard once, and takes 1 where it reaches 2 V (at
 // 66.7 ns) instead of cutting its steps toward the edge it has long passed.

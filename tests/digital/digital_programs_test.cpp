@@ -206,6 +206,45 @@ TEST_F(DigitalProgramTest, ConstraintChecksWriteTheirBlocksAtHandComputedTimes)
     EXPECT_EQ(out.find("Setup time violation at t=5e-08"), std::string::npos) << out;
 }
 
+// Release times: CK rises at 20 and 40; R is released (falls) at 17, E falls with the edge at
+// 20, and D rises at 36 and falls at 41. With DIGERRLIMIT 2 the output says where the checks
+// stop.
+TEST_F(DigitalProgramTest, ReleaseTimesAreCheckedUpToTheWarningLimit)
+{
+    ASSERT_EQ(Run("U1 STIM(4,1111) $G_DPWR $G_DGND CK R E D IO_STD 0NS 0110 17NS 0010 20NS 1000 30NS 0000"
+                  " 36NS 0001 40NS 1001 41NS 1000 60NS 0000\n"
+                  "U2 CONSTRAINT(4) $G_DPWR $G_DGND CK R E D IO_STD\n"
+                  "+ SETUP_HOLD: CLOCK LH = CK DATA(1) = R RELEASETIME_HL = 5N\n"
+                  "+ SETUP_HOLD: CLOCK LH = CK DATA(1) = E RELEASETIME = 1N RELEASETIME_LH = 9N\n"
+                  "+ SETUP_HOLD: CLOCK LH = CK DATA(1) = D SETUPTIME = 5N HOLDTIME = 3N\n"
+                  ".OPTIONS DIGERRLIMIT=2\n"),
+              0)
+        << LastShownText();
+    const std::string& out = Output();
+    EXPECT_NE(out.find("\nDigital Warning\nRelease time HL violation at t=2e-08\nDevice U2\n"
+                       "Minimum release time HL is 5e-09\nNode R, measured release time was 3e-09\n\n"),
+              std::string::npos)
+        << out;
+    // E falls with the edge: no time before it at all. Its LH limit does not apply to a fall.
+    EXPECT_NE(out.find("\nDigital Warning\nRelease time violation at t=2e-08\nDevice U2\n"
+                       "Minimum release time is 1e-09\nNode E, measured release time was 0\n\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("Release time LH"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nDigital Warning\nSetup time violation at t=4e-08\nDevice U2\nMinimum setup time is 5e-09\n"
+                       "Node D, measured setup time was 4e-09\n\n"),
+              std::string::npos)
+        << out;
+    // The hold violation at 41 would be the fourth block: past the limit, not written; the note
+    // comes once, after the last block written.
+    EXPECT_EQ(out.find("Hold time violation"), std::string::npos) << out;
+    EXPECT_EQ(DigitalSimulator().warningCount, 3) << out;
+    const std::size_t note = out.find("\nDigital constraint violations exceeded digerrlimit.\n");
+    EXPECT_NE(note, std::string::npos) << out;
+    EXPECT_GT(note, out.rfind("Digital Warning")) << out;
+    EXPECT_EQ(out.find("exceeded digerrlimit", note + 40), std::string::npos) << out;
+}
+
 TEST_F(DigitalProgramTest, FrequencyPeriodsRunBetweenEdgesAndWidthsAtTheLimitPass)
 {
     // Settlings at 1: 10, 40, 60, 100; at 0: 0, 20, 50, 66, 110. The minimum period is 25 ns,

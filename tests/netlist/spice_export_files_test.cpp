@@ -77,6 +77,12 @@ TEST_F(SpiceExportTest, ATextCircuitsPrintLinesGoWithItsAnalyses)
     // SPICE 2G numbers the nodes (OUT is node 2).
     const std::string spice2g = Export(netlist, kSpiceDialect2G, kExportDc);
     EXPECT_NE(spice2g.find(".PRINT DC V(2)\n"), std::string::npos) << spice2g;
+    // Spice3 takes a current printed with a suffix as a function of the current; an expression
+    // in braces is this program's, whose IM() is an imaginary part, not a current's magnitude.
+    const std::string spice3 = Export("ac\nV1 IN 0 AC 1\nR1 IN OUT 1k\nC1 OUT 0 1u\n.AC DEC 10 10 1k\n"
+                                      ".PRINT AC IM(V1) {IM(V(OUT))} {IM(V(OUT))*2}\n.END\n",
+                                      kSpiceDialectSpice3, kExportAc);
+    EXPECT_NE(spice3.find(".PRINT AC MAG(I(V1)) VI(OUT) IM(V(OUT))*2\n"), std::string::npos) << spice3;
 }
 
 TEST_F(SpiceExportTest, DigitalPinsMeetAnalogNodesOnTheirNames)

@@ -1,6 +1,7 @@
 // The SPICE exports of the reference netlists run by ngspice against this program's run of the
 // original: SPICE 2G and Spice3 as written, PSpice in ngspice's PSpice compatibility mode. Also:
 // an export changes nothing of the next analysis.
+#include <complex>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -120,6 +121,23 @@ protected:
         const std::size_t end = text.rfind(".END\n");
         if (end != std::string::npos) text.resize(end);
         return text;
+    }
+
+    // ngspice's batch run of a netlist, all it writes.
+    static std::string NgspiceBatchLog(const std::string& text)
+    {
+        const std::filesystem::path dir =
+            std::filesystem::temp_directory_path() / ("kq5_ng_batch_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "batch.cir") << text << ".END\n";
+        std::string log;
+        if (FILE* pipe = ::popen(("cd '" + dir.string() + "' && ngspice -b batch.cir 2>&1").c_str(), "r")) {
+            char buffer[512];
+            while (std::fgets(buffer, sizeof buffer, pipe)) log += buffer;
+            ::pclose(pipe);
+        }
+        std::filesystem::remove_all(dir);
+        return log;
     }
 
     // A circuit of the test's own, its node voltages compared.
@@ -510,6 +528,79 @@ TEST_F(SpiceExportNgspice, ALibraryFileIsNamedSoThatNgspiceReadsIt)
     const std::string exported = RunBothOnTheSpice3Export(circuit, kExportDc);
     EXPECT_EQ(exported.find(".LIB"), std::string::npos) << exported;
     std::filesystem::remove(library);
+}
+
+// A text circuit's own output lines with an expression in braces, as the Analysis Limits write
+// one typed there, one written plainly, and a resistor's current: ngspice refused the braces
+// ("no such function as {v") and has no I(R1); the export writes items ngspice prints.
+TEST_F(SpiceExportNgspice, ExpressionOutputItemsOfATextCircuitRunInNgspice)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit = OwnCircuit("export_expression_items",
+                                          "* expression items\n"
+                                          "V1 1 0 PULSE(1 5 0 1N 1N 5U 10U)\n"
+                                          "R1 1 2 1K\n"
+                                          "C1 2 0 1N\n"
+                                          "R2 2 3 2K\n"
+                                          "C2 3 0 1N\n"
+                                          ".TRAN 0.1U 10U\n"
+                                          ".PRINT TRAN V(2) {V(2) * 1E-12} V(3)*2 {DB(V(3))} I(R1)\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kTran, {"2", "3"}, 1e-3);
+    std::vector<OurCurve> ours;
+    ASSERT_EQ(RunOurs(circuit, ours), 0);
+    const std::string text = ExportText(kSpiceDialectSpice3, kExportTransient);
+    EXPECT_NE(text.find(".PRINT TRAN V(2) V(2)*1E-12 V(3)*2 VDB(3) @R1[I]\n"), std::string::npos) << text;
+    const std::string log = NgspiceBatchLog(text);
+    EXPECT_EQ(log.find("rror"), std::string::npos) << log;
+    EXPECT_EQ(log.find("not available"), std::string::npos) << log;
+    EXPECT_NE(log.find("v(2)*1e-12"), std::string::npos) << log;
+    EXPECT_NE(log.find("vdb(3)"), std::string::npos) << log;
+    EXPECT_NE(log.find("@r1[i]"), std::string::npos) << log;
+}
+
+// AC currents printed with a suffix (IM(V1) ...), which Spice3 does not read: ngspice printed
+// nothing of the line (of this one, "no data saved for A.C. Small signal analysis"). The export
+// writes them as functions of the current, and ngspice prints what this program prints.
+TEST_F(SpiceExportNgspice, SuffixedAcCurrentsRunInNgspice)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit = OwnCircuit("export_ac_currents",
+                                          "* ac currents\n"
+                                          "V1 1 0 AC 1\n"
+                                          "R1 1 2 1K\n"
+                                          "C1 2 0 100N\n"
+                                          "L1 2 3 10M\n"
+                                          "R2 3 0 50\n"
+                                          ".AC DEC 1 1K 1K\n"
+                                          ".PRINT AC VM(2) IM(V1) IR(L1) II(L1) IDB(V1)\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kAc, {"2"}, 1e-6);
+    std::vector<OurCurve> ours;
+    ASSERT_EQ(RunOurs(circuit, ours), 0);
+    const std::string text = ExportText(kSpiceDialectSpice3, kExportAc);
+    const std::string log = NgspiceBatchLog(text);
+    EXPECT_EQ(log.find("rror"), std::string::npos) << text << log;
+    // At 1 kHz: the current through R1 into C1 parallel to L1 + R2, by hand.
+    const std::complex<double> jw(0.0, 2.0 * 3.14159265358979 * 1e3);
+    const std::complex<double> zl = 50.0 + jw * 10e-3, zc = 1.0 / (jw * 100e-9);
+    const std::complex<double> total = 1.0 / (1000.0 + zl * zc / (zl + zc));
+    const std::complex<double> il = total * zc / (zl + zc);
+    std::istringstream lines(log);
+    std::vector<double> printed;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        int index = -1;
+        double frequency = 0.0, value = 0.0;
+        if (words >> index >> frequency && index == 0)
+            while (words >> value) printed.push_back(value);
+    }
+    // Printed two items a table: VM(2) IM(V1), IR(L1) II(L1), IDB(V1).
+    ASSERT_EQ(printed.size(), 5u) << log;
+    EXPECT_NEAR(printed[1], std::abs(total), 1e-5 * std::abs(total));
+    EXPECT_NEAR(printed[2], il.real(), 1e-5 * std::abs(il));
+    EXPECT_NEAR(printed[3], il.imag(), 1e-5 * std::abs(il));
+    EXPECT_NEAR(printed[4], 20.0 * std::log10(std::abs(total)), 1e-4);
 }
 
 }  // namespace
