@@ -23,6 +23,7 @@
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
+#include "document/file_dialogs.h"
 #include "document/file_names.h"
 #include "netlist/spice_reader_state.h"
 #include "platform/message.h"
@@ -121,11 +122,13 @@ void CloseCircuitWindow(WindowRecord* record)
     FreeDocumentRecord(record);
 }
 
-// A schematic file starts with its section header or its version line; anything else is read as
-// a SPICE text circuit.
+// A job's file is read as the window would open it: a .cir file that starts with a schematic's
+// section header or version line is a schematic even when that header is damaged or of a
+// generation this program cannot read, so the user hears why, not the netlist reader's view of
+// it. Every other file is read as a SPICE text circuit, whatever its extension.
 int CircuitFileKind(const std::string& name)
 {
-    return HasReadableCircuitFileHeader(name) ? kFileKindSchematic : kFileKindTextCircuit;
+    return DetectFileKind(name, 1) == kFileKindSchematic ? kFileKindSchematic : kFileKindTextCircuit;
 }
 
 std::string CircuitName(const WindowRecord* record) { return StripDirectory(GetRecordTitle(record)); }

@@ -83,6 +83,21 @@ TEST_F(BatchJobs, EveryFailedAnalysisFailsTheBatch)
     EXPECT_NE(Run("@jobs.txt"), 0) << ReadText("jobs.DOC");
 }
 
+// A schematic whose header is damaged, or of a version this program cannot read, is refused as the
+// window refuses it, not read as a netlist that fails with the reader's view of its lines.
+TEST_F(BatchJobs, ADamagedOrOutdatedSchematicIsRefusedAsTheWindowRefusesIt)
+{
+    WriteFile("badtype.cir", "[Main]\nFileType=XYZ\nVersion=5.20\nProgram=Kestrion V\n");
+    WriteFile("newer.cir", "5.04\nKestrion V\nNorvale Softworks\n0\n");
+    for (auto [name, message] : {std::pair{"badtype", "Bad format in loading file"}, std::pair{"newer", "Must run CONVERT"}}) {
+        EXPECT_EQ(Run(std::string(name) + ".cir /T"), 1) << name;
+        const std::string statistics = ReadText(std::string(name) + ".DOC");
+        EXPECT_NE(statistics.find(message), std::string::npos) << statistics;
+        EXPECT_EQ(statistics.find("Missing nodes"), std::string::npos) << statistics;
+        EXPECT_EQ(statistics.find("Unknown command"), std::string::npos) << statistics;
+    }
+}
+
 TEST_F(BatchJobs, AStartUpErrorIsPlainText)
 {
     EXPECT_EQ(Run("/X"), 1);
