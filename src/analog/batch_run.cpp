@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <string_view>
 
@@ -34,6 +35,9 @@ namespace kq5 {
 
 namespace {
 
+// Set by a termination signal (Ctrl-C in the terminal that started the batch).
+volatile std::sig_atomic_t g_stopRequested = 0;
+
 std::string Upper(std::string_view text)
 {
     std::string out(text);
@@ -58,9 +62,11 @@ bool KeywordRest(const std::string& line, std::string_view keyword, std::string&
     return true;
 }
 
-// Processes waiting messages; Esc typed meanwhile, or the end of the program, aborts the batch.
+// Processes waiting messages; Esc typed meanwhile, a termination signal or the end of the program
+// aborts the batch.
 void PumpForEscape()
 {
+    if (BatchStopRequested()) BatchRun().abort = 1;
     win::MSG m{};
     while (win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE)) {
         if (m.message == win::WM_QUIT) {
@@ -242,7 +248,15 @@ BatchRunState& BatchRun()
     return state;
 }
 
-void ResetBatchRunForTests() { BatchRun() = BatchRunState{}; }
+void ResetBatchRunForTests()
+{
+    BatchRun() = BatchRunState{};
+    g_stopRequested = 0;
+}
+
+void RequestBatchStop() { g_stopRequested = 1; }
+
+bool BatchStopRequested() { return g_stopRequested != 0; }
 
 int StartBatchRun()
 {
@@ -372,6 +386,8 @@ int RunBatchFile()
         CloseCircuitWindow(TopCircuitRecord());
         PumpForEscape();
     }
+    // The statistics must not read as a whole batch when the user stopped it part way.
+    if (b.abort) ReportMessage("E", kMsgBatchStopped);
     EndBatchRun();
     return b.failures;
 }
