@@ -139,6 +139,25 @@ int CircuitFileKind(const std::string& name)
 
 std::string CircuitName(const WindowRecord* record) { return StripDirectory(GetRecordTitle(record)); }
 
+// Where a job's circuit is: found as the window finds a name it is given (the working folder, the
+// current folder, $KQ5DATA), else beside the command file that names it, so that a command file
+// run from another folder finds the circuits kept with it.
+std::string JobCircuitPath(const std::string& name)
+{
+    std::string path;
+    ResolveFileName(path, name, false);
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) return path;
+    const BatchRunState& b = BatchRun();
+    const std::filesystem::path written(ToNativeSeparators(name));
+    if (b.commandUnit >= 0 && !b.commandFile.empty() && written.is_relative()) {
+        const std::filesystem::path folder = std::filesystem::path(ToNativeSeparators(b.commandFile)).parent_path();
+        const std::string beside = ResolveFilePath((folder / written).lexically_normal().string());
+        if (std::filesystem::is_regular_file(beside, error)) return beside;
+    }
+    return path;
+}
+
 // Reads lines up to the one that asks for an analysis. False at the end of the batch.
 bool NextAnalysisLine(BatchLine& parsed)
 {
@@ -357,7 +376,7 @@ int RunBatchFile()
         BatchLine line;
         if (!NextAnalysisLine(line)) break;
         WindowRecord* top = TopCircuitRecord();
-        const std::string path = ResolveFilePath(line.circuit);
+        const std::string path = JobCircuitPath(line.circuit);
         if (!line.circuit.empty() && !(top && FileNamesEqual(GetRecordTitle(top), path))) {
             CloseCircuitWindow(top);
             if (!std::filesystem::is_regular_file(path)) {

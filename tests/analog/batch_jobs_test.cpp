@@ -72,6 +72,23 @@ TEST_F(BatchJobs, AMissingCircuitIsNamedAndFailsTheBatch)
     EXPECT_GT(Row(statistics, "div.cir", 'D')[2], 0u);
 }
 
+// A command file run from another folder finds the circuits kept beside it, and a circuit on the
+// $KQ5DATA path is found as the window finds it.
+TEST_F(BatchJobs, ACircuitIsFoundBesideItsCommandFileAndOnTheDataPath)
+{
+    WriteFile("proj/div.cir", "DIVIDER\nV1 1 0 DC 1\nR1 1 2 1K\nR2 2 0 3K\n.DC V1 0 10 1\n.PRINT DC V(2)\n.END\n");
+    WriteFile("proj/jobs.txt", "div.cir /D\n");
+    EXPECT_EQ(Run("@proj/jobs.txt"), 0) << ReadText("proj/jobs.DOC");
+    EXPECT_GT(Row(ReadText("proj/jobs.DOC"), "div.cir", 'D')[2], 0u);
+    EXPECT_NE(ReadText("proj/div.DNO").find("DC Analysis of div.cir"), std::string::npos);
+
+    WriteFile("jobs.txt", "div.cir /D\n");
+    ::setenv("KQ5DATA", PathOf("proj").c_str(), 1);
+    const int status = Run("@jobs.txt");
+    ::unsetenv("KQ5DATA");
+    EXPECT_EQ(status, 0) << ReadText("jobs.DOC");
+}
+
 TEST_F(BatchJobs, EveryFailedAnalysisFailsTheBatch)
 {
     WriteFile("bad.cir", "SINGULAR\nV1 1 0 DC 1\nR1 1 2 1K\nC1 2 3 1U\n.DC V1 0 1 1\n.PRINT DC V(3)\n.END\n");
