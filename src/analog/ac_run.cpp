@@ -539,7 +539,8 @@ int AcRunCase(WindowRecord* window)
         AbortAcRun();
         return rc;
     }
-    WriteRunOutput(window, 1);
+    // A replayed run solves no operating point: it has none to report.
+    WriteRunOutput(window, Retrieving() ? 0 : 1);
     a.operatingPointNoiseOutput = st.noiseOutputNodes;
     a.operatingPointNoiseInput = st.noiseInputNodes;
     a.operatingPointNoise = a.noise;

@@ -243,6 +243,23 @@ TEST_F(BatchJobs, PrintedDigitalStatesOfABatchRunFollowTheCircuit)
     EXPECT_EQ(row, 100001);
 }
 
+// An AC run replayed from its run data file prints the rows of the run that was saved, and no
+// operating point: none is solved in a replay, and the report used to show every node at 0 V.
+TEST_F(BatchJobs, AnAcRunReplayedWithRetrieveReportsNoOperatingPointOfZeros)
+{
+    WriteFile("amp.cir", "CE STAGE\nVCC 4 0 DC 12\nVIN 1 0 AC 1\nC1 1 2 10U\nR1 4 2 47K\nR2 2 0 10K\nRC 4 3 4.7K\n"
+                         "RE 5 0 1K\nCE 5 0 100U\nQ1 3 2 5 QN\n.MODEL QN NPN(BF=150 CJC=2P CJE=5P)\n"
+                         ".AC DEC 10 10 10MEG\n.PRINT AC VDB(3) VP(3)\n.END\n");
+    ASSERT_EQ(Run("amp.cir /A /S"), 0) << ReadText("amp.DOC");
+    const std::string saved = ReadText("amp.ANO");
+    ASSERT_NE(saved.find("DC Operating Point"), std::string::npos) << saved;
+    ASSERT_EQ(Run("amp.cir /A /R"), 0) << ReadText("amp.DOC");
+    const std::string replayed = ReadText("amp.ANO");
+    EXPECT_EQ(replayed.find("DC Operating Point"), std::string::npos) << replayed;
+    const auto rows = [](const std::string& text) { return text.substr(text.find("DB(V(3))")); };
+    EXPECT_EQ(rows(replayed), rows(saved));
+}
+
 TEST_F(BatchJobs, StatisticsCountTheSolutionsOfAcRunsAndOfEverySweep)
 {
     WriteFile("ac.cir", "RC AC\nVIN 1 0 AC 1\nR1 1 2 1K\nC1 2 0 1UF\n.AC DEC 5 10 10KHZ\n.PRINT AC VM(2)\n.END\n");
