@@ -200,6 +200,10 @@ int AcceptAcPoint(WindowRecord* window, bool& accepted)
 int OpenAcRunData()
 {
     RunControlState& rc = RunControl();
+    // The noise of each frequency is worked out from the circuit's operating point and its own
+    // solve, neither of which the file keeps: a noise run is computed again, not replayed as the
+    // noise of nothing.
+    if (AcRun().noise && rc.runDataMode == kRunDataRetrieve && rc.probeState == kProbeNone) rc.runDataMode = kRunDataNormal;
     int result = OpenSimulationDataFile(RunDataFile().recordCounter, AcRun().noise);
     if (result != kMsgReported) return result;
     if (rc.probeState != kProbeNone) {

@@ -245,7 +245,8 @@ TEST_F(BatchJobs, PrintedDigitalStatesOfABatchRunFollowTheCircuit)
 
 // An AC run replayed from its run data file prints the rows of the run that was saved, and no
 // operating point: none is solved in a replay, and the report used to show every node at 0 V.
-TEST_F(BatchJobs, AnAcRunReplayedWithRetrieveReportsNoOperatingPointOfZeros)
+// A noise run prints the noise of the circuit.
+TEST_F(BatchJobs, AnAcRunReplayedWithRetrieveReportsOnlyWhatWasComputed)
 {
     WriteFile("amp.cir", "CE STAGE\nVCC 4 0 DC 12\nVIN 1 0 AC 1\nC1 1 2 10U\nR1 4 2 47K\nR2 2 0 10K\nRC 4 3 4.7K\n"
                          "RE 5 0 1K\nCE 5 0 100U\nQ1 3 2 5 QN\n.MODEL QN NPN(BF=150 CJC=2P CJE=5P)\n"
@@ -256,8 +257,20 @@ TEST_F(BatchJobs, AnAcRunReplayedWithRetrieveReportsNoOperatingPointOfZeros)
     ASSERT_EQ(Run("amp.cir /A /R"), 0) << ReadText("amp.DOC");
     const std::string replayed = ReadText("amp.ANO");
     EXPECT_EQ(replayed.find("DC Operating Point"), std::string::npos) << replayed;
-    const auto rows = [](const std::string& text) { return text.substr(text.find("DB(V(3))")); };
-    EXPECT_EQ(rows(replayed), rows(saved));
+    const auto rows = [](const std::string& text, const char* heading) { return text.substr(text.find(heading)); };
+    EXPECT_EQ(rows(replayed, "DB(V(3))"), rows(saved, "DB(V(3))"));
+
+    // The noise of a run is not in its run data file: a Retrieve of a noise run computes it
+    // again, where it printed 1e-20 and 1e-50 at every frequency.
+    std::string noise = ReadText("amp.cir");
+    noise.replace(noise.find(".PRINT AC VDB(3) VP(3)"), std::string(".PRINT AC VDB(3) VP(3)").size(),
+                  ".NOISE V(3) VIN 10\n.PRINT NOISE INOISE ONOISE");
+    WriteFile("amp.cir", noise);
+    ASSERT_EQ(Run("amp.cir /A /S"), 0) << ReadText("amp.DOC");
+    const std::string computed = ReadText("amp.ANO");
+    ASSERT_EQ(Run("amp.cir /A /R"), 0) << ReadText("amp.DOC");
+    EXPECT_EQ(rows(ReadText("amp.ANO"), "INOISE"), rows(computed, "INOISE"));
+    EXPECT_EQ(ReadText("amp.ANO").find("1.000e-20"), std::string::npos) << ReadText("amp.ANO");
 }
 
 TEST_F(BatchJobs, StatisticsCountTheSolutionsOfAcRunsAndOfEverySweep)
