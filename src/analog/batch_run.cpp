@@ -380,7 +380,8 @@ int RunBatchFile()
         if (!line.circuit.empty() && !(top && FileNamesEqual(GetRecordTitle(top), path))) {
             CloseCircuitWindow(top);
             if (!std::filesystem::is_regular_file(path)) {
-                ReportMessage("E", kMsgCircuitNotFound, line.circuit.c_str());
+                // A circuit named on the command line is no command file's.
+                ReportMessage("E", b.commandUnit >= 0 ? kMsgCircuitNotFound : kMsgFileNotFound, line.circuit.c_str());
                 ++b.failures;
                 continue;
             }

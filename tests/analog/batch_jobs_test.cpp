@@ -70,6 +70,9 @@ TEST_F(BatchJobs, AMissingCircuitIsNamedAndFailsTheBatch)
     EXPECT_NE(statistics.find("'nowhere.cir'"), std::string::npos) << statistics;
     // The other jobs still run.
     EXPECT_GT(Row(statistics, "div.cir", 'D')[2], 0u);
+    // A circuit named on the command line is not said to be named in a command file.
+    EXPECT_EQ(Run("nowhere.cir /T"), 1);
+    EXPECT_NE(ReadText("nowhere.DOC").find("File not found 'nowhere.cir'"), std::string::npos) << ReadText("nowhere.DOC");
 }
 
 // A command file run from another folder finds the circuits kept beside it, and a circuit on the
