@@ -192,14 +192,7 @@ TEST(ProbeJourney, ARunStoppedWithEscLeavesNoRunDataBehind)
         text.replace(text.find("TStep=0", range), std::string("TStep=0").size(), "TStep=1u");
         std::ofstream(journey.Root() / "rc_step.cir", std::ios::binary) << text;
     }
-    ASSERT_TRUE(journey.Start()) << journey.Output();
-    journey.Press("ctrl+o");
-    journey.Type("rc_step.cir");
-    journey.Press("Return");
-    journey.Click(kAnalysisMenuX, kMenuBarY);
-    journey.Settle();
-    journey.Click(kProbeTransientX, kProbeTransientY);
-    journey.Settle(2);
+    ASSERT_TRUE(StartInTransientProbe(journey, "rc_step.cir")) << journey.Output();
     journey.Press("Escape");
     journey.Settle(5);
     journey.Capture("probe_stopped");
