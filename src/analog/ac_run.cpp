@@ -200,6 +200,10 @@ int AcceptAcPoint(WindowRecord* window, bool& accepted)
 int OpenAcRunData()
 {
     RunControlState& rc = RunControl();
+    // The noise of each frequency is worked out from the circuit's operating point and its own
+    // solve, neither of which the file keeps: a noise run is computed again, not replayed as the
+    // noise of nothing.
+    if (AcRun().noise && rc.runDataMode == kRunDataRetrieve && rc.probeState == kProbeNone) rc.runDataMode = kRunDataNormal;
     int result = OpenSimulationDataFile(RunDataFile().recordCounter, AcRun().noise);
     if (result != kMsgReported) return result;
     if (rc.probeState != kProbeNone) {
@@ -539,7 +543,8 @@ int AcRunCase(WindowRecord* window)
         AbortAcRun();
         return rc;
     }
-    WriteRunOutput(window, 1);
+    // A replayed run solves no operating point: it has none to report.
+    WriteRunOutput(window, Retrieving() ? 0 : 1);
     a.operatingPointNoiseOutput = st.noiseOutputNodes;
     a.operatingPointNoiseInput = st.noiseInputNodes;
     a.operatingPointNoise = a.noise;

@@ -6,6 +6,7 @@
 
 #include "analog/analog_state.h"
 #include "analog/analysis_window_services.h"
+#include "analog/batch_run.h"
 #include "analog/digital_run_services.h"
 #include "core/analysis_state.h"
 #include "netlist/numeric_helpers.h"
@@ -69,7 +70,7 @@ int PumpRunMessages()
 // A key pressed since the last look, seen through the keyboard's asynchronous state.
 int AsyncKey()
 {
-    if (win::GetAsyncKeyState(win::VK_ESCAPE) & 1) return kEscapeKey;
+    if (win::GetAsyncKeyState(win::VK_ESCAPE) & 1 || BatchStopRequested()) return kEscapeKey;
     if (win::GetAsyncKeyState('P') & 1) return 'P';
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <string_view>
 
@@ -23,6 +24,7 @@
 #include "document/circuit_document.h"
 #include "document/circuit_file.h"
 #include "document/document_windows.h"
+#include "document/file_dialogs.h"
 #include "document/file_names.h"
 #include "netlist/spice_reader_state.h"
 #include "platform/message.h"
@@ -32,6 +34,9 @@
 namespace kq5 {
 
 namespace {
+
+// Set by a termination signal (Ctrl-C in the terminal that started the batch).
+volatile std::sig_atomic_t g_stopRequested = 0;
 
 std::string Upper(std::string_view text)
 {
@@ -57,9 +62,11 @@ bool KeywordRest(const std::string& line, std::string_view keyword, std::string&
     return true;
 }
 
-// Processes waiting messages; Esc typed meanwhile, or the end of the program, aborts the batch.
+// Processes waiting messages; Esc typed meanwhile, a termination signal or the end of the program
+// aborts the batch.
 void PumpForEscape()
 {
+    if (BatchStopRequested()) BatchRun().abort = 1;
     win::MSG m{};
     while (win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE)) {
         if (m.message == win::WM_QUIT) {
@@ -121,14 +128,35 @@ void CloseCircuitWindow(WindowRecord* record)
     FreeDocumentRecord(record);
 }
 
-// A schematic file starts with its section header or its version line; anything else is read as
-// a SPICE text circuit.
+// A job's file is read as the window would open it: a .cir file that starts with a schematic's
+// section header or version line is a schematic even when that header is damaged or of a
+// generation this program cannot read, so the user hears why, not the netlist reader's view of
+// it. Every other file is read as a SPICE text circuit, whatever its extension.
 int CircuitFileKind(const std::string& name)
 {
-    return HasReadableCircuitFileHeader(name) ? kFileKindSchematic : kFileKindTextCircuit;
+    return DetectFileKind(name, 1) == kFileKindSchematic ? kFileKindSchematic : kFileKindTextCircuit;
 }
 
 std::string CircuitName(const WindowRecord* record) { return StripDirectory(GetRecordTitle(record)); }
+
+// Where a job's circuit is: found as the window finds a name it is given (the working folder, the
+// current folder, $KQ5DATA), else beside the command file that names it, so that a command file
+// run from another folder finds the circuits kept with it.
+std::string JobCircuitPath(const std::string& name)
+{
+    std::string path;
+    ResolveFileName(path, name, false);
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) return path;
+    const BatchRunState& b = BatchRun();
+    const std::filesystem::path written(ToNativeSeparators(name));
+    if (b.commandUnit >= 0 && !b.commandFile.empty() && written.is_relative()) {
+        const std::filesystem::path folder = std::filesystem::path(ToNativeSeparators(b.commandFile)).parent_path();
+        const std::string beside = ResolveFilePath((folder / written).lexically_normal().string());
+        if (std::filesystem::is_regular_file(beside, error)) return beside;
+    }
+    return path;
+}
 
 // Reads lines up to the one that asks for an analysis. False at the end of the batch.
 bool NextAnalysisLine(BatchLine& parsed)
@@ -239,7 +267,15 @@ BatchRunState& BatchRun()
     return state;
 }
 
-void ResetBatchRunForTests() { BatchRun() = BatchRunState{}; }
+void ResetBatchRunForTests()
+{
+    BatchRun() = BatchRunState{};
+    g_stopRequested = 0;
+}
+
+void RequestBatchStop() { g_stopRequested = 1; }
+
+bool BatchStopRequested() { return g_stopRequested != 0; }
 
 int StartBatchRun()
 {
@@ -340,11 +376,12 @@ int RunBatchFile()
         BatchLine line;
         if (!NextAnalysisLine(line)) break;
         WindowRecord* top = TopCircuitRecord();
-        const std::string path = ResolveFilePath(line.circuit);
+        const std::string path = JobCircuitPath(line.circuit);
         if (!line.circuit.empty() && !(top && FileNamesEqual(GetRecordTitle(top), path))) {
             CloseCircuitWindow(top);
             if (!std::filesystem::is_regular_file(path)) {
-                ReportMessage("E", kMsgCircuitNotFound, line.circuit.c_str());
+                // A circuit named on the command line is no command file's.
+                ReportMessage("E", b.commandUnit >= 0 ? kMsgCircuitNotFound : kMsgFileNotFound, line.circuit.c_str());
                 ++b.failures;
                 continue;
             }
@@ -369,6 +406,8 @@ int RunBatchFile()
         CloseCircuitWindow(TopCircuitRecord());
         PumpForEscape();
     }
+    // The statistics must not read as a whole batch when the user stopped it part way.
+    if (b.abort) ReportMessage("E", kMsgBatchStopped);
     EndBatchRun();
     return b.failures;
 }

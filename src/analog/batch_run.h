@@ -27,6 +27,7 @@ inline constexpr int kMsgCircuitNotFound = 13392;
 inline constexpr int kMsgBatchFailures = 13393;
 inline constexpr int kMsgDefaultLimitsRun = 13398;
 inline constexpr int kMsgNoDcLine = 13399;
+inline constexpr int kMsgBatchStopped = 13406;
 
 // One line of a command file.
 struct BatchLine {
@@ -77,5 +78,10 @@ int ReadBatchLine(std::string& line);
 bool ParseBatchLine(BatchLine& parsed, const std::string& line);
 // Writes the total, closes both files and ends the program's frame.
 void EndBatchRun();
+
+// Asks the batch to stop as Esc does: the running analysis stops, the statistics file is written
+// with what was done and says that the batch was stopped. Safe to call from a signal handler.
+void RequestBatchStop();
+bool BatchStopRequested();
 
 }  // namespace kq5

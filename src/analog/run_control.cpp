@@ -207,9 +207,9 @@ int FinishAnalysisRun(win::HDC dc, int code)
         if (const auto& draw = AnalysisWindowServices().drawPlotObjects) draw(rc.analysisWindow);
     }
     if (const auto& recompute = AnalysisWindowServices().recomputeGraph3DWindows) recompute(0);
-    // Probe mode plots from the file of its run, stopped or not; elsewhere a run given up keeps
-    // the last whole one.
-    CloseSimulationDataFile(code == 0 || rc.probeState != kProbeNone);
+    // A run given up, in probe mode too, keeps the file of the last whole run: a later probe run
+    // or Retrieve would replay the part it saved as if it were the whole run.
+    CloseSimulationDataFile(code == 0);
     if (NumericOutputUnit() >= 0) {
         WriteTemperatureWarnings(NumericOutputUnit());
         // A run that failed or was stopped before printing a row keeps the old output whole; one

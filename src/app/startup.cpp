@@ -78,6 +78,19 @@ volatile std::sig_atomic_t g_terminationRequested = 0;
 
 void OnTerminationSignal(int) { g_terminationRequested = 1; }
 
+// Ctrl-C stops a batch as Esc does, so that its statistics file tells what ran; a second one ends
+// the program at once.
+void OnBatchSignal(int) { RequestBatchStop(); }
+
+void InstallBatchSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = OnBatchSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
 std::string WithoutTrailingSeparator(std::string path)
 {
     while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
@@ -150,6 +163,7 @@ int RunBatch(const StartupCommandLine& line)
         win::ShutdownPlatform();
         return FatalStartupError(status, batch.failedFile.empty() ? batch.commandFile : batch.failedFile);
     }
+    InstallBatchSignals();
     // A batch that did not do all it was asked ends with a failure status, so scripts notice.
     const int failures = RunBatchFile();
     win::ShutdownPlatform();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <numbers>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "core/file_paths.h"
 #include "core/format.h"
 #include "document/schematic_item.h"
+#include "document/settings_file.h"
+#include "ui/program_settings.h"
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
@@ -174,6 +177,27 @@ void DrawRectangle(win::HDC dc, const GraphicObject& object)
     Handles(dc, object, 0xF0FF);
 }
 
+// The file of a picture: a name without a folder is looked for beside the circuit, in the
+// picture folder of the settings and in the working folder, where a user keeps pictures; a name
+// found nowhere is taken as written (the box then says which file is missing).
+std::string PictureFilePath(const GraphicObject& object)
+{
+    const std::filesystem::path written(ToNativeSeparators(object.text));
+    if (object.text.empty() || written.is_absolute()) return object.text;
+    std::vector<std::filesystem::path> folders;
+    if (object.owner != nullptr && !object.owner->untitled)
+        folders.push_back(std::filesystem::path(ToNativeSeparators(GetRecordTitle(object.owner))).parent_path());
+    for (const std::string* folder : {&SettingsFile().picturePath, &Settings().workingDirectory})
+        if (!folder->empty()) folders.emplace_back(ToNativeSeparators(*folder));
+    for (const std::filesystem::path& folder : folders) {
+        if (folder.empty()) continue;
+        const std::string candidate = ResolveFilePath((folder / written).lexically_normal().string());
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+    }
+    return object.text;
+}
+
 void DrawPictureObject(win::HDC dc, const GraphicObject& object)
 {
     if (object.x1 == object.x2 || object.y1 == object.y2) return;
@@ -189,7 +213,7 @@ void DrawPictureObject(win::HDC dc, const GraphicObject& object)
     GraphicObject frame = BoxObject(object, object.style & (kGraphicFill | kGraphicBorder | kGraphicWeight2 | kGraphicWeight3), 0);
     if (object.style & (kGraphicFill | kGraphicBorder)) DrawRectangle(dc, frame);
     win::RECT bounds{};
-    win::HMETAFILE picture = object.text.empty() ? nullptr : LoadPlaceableMetafile(object.text, bounds);
+    win::HMETAFILE picture = object.text.empty() ? nullptr : LoadPlaceableMetafile(PictureFilePath(object), bounds);
     const win::RECT r{frame.x1, frame.y1, frame.x2, frame.y2};
     if (picture == nullptr) {
         GraphicObject outline = BoxObject(object, kGraphicBorder, 0);

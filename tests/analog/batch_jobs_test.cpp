@@ -70,6 +70,26 @@ TEST_F(BatchJobs, AMissingCircuitIsNamedAndFailsTheBatch)
     EXPECT_NE(statistics.find("'nowhere.cir'"), std::string::npos) << statistics;
     // The other jobs still run.
     EXPECT_GT(Row(statistics, "div.cir", 'D')[2], 0u);
+    // A circuit named on the command line is not said to be named in a command file.
+    EXPECT_EQ(Run("nowhere.cir /T"), 1);
+    EXPECT_NE(ReadText("nowhere.DOC").find("File not found 'nowhere.cir'"), std::string::npos) << ReadText("nowhere.DOC");
+}
+
+// A command file run from another folder finds the circuits kept beside it, and a circuit on the
+// $KQ5DATA path is found as the window finds it.
+TEST_F(BatchJobs, ACircuitIsFoundBesideItsCommandFileAndOnTheDataPath)
+{
+    WriteFile("proj/div.cir", "DIVIDER\nV1 1 0 DC 1\nR1 1 2 1K\nR2 2 0 3K\n.DC V1 0 10 1\n.PRINT DC V(2)\n.END\n");
+    WriteFile("proj/jobs.txt", "div.cir /D\n");
+    EXPECT_EQ(Run("@proj/jobs.txt"), 0) << ReadText("proj/jobs.DOC");
+    EXPECT_GT(Row(ReadText("proj/jobs.DOC"), "div.cir", 'D')[2], 0u);
+    EXPECT_NE(ReadText("proj/div.DNO").find("DC Analysis of div.cir"), std::string::npos);
+
+    WriteFile("jobs.txt", "div.cir /D\n");
+    ::setenv("KQ5DATA", PathOf("proj").c_str(), 1);
+    const int status = Run("@jobs.txt");
+    ::unsetenv("KQ5DATA");
+    EXPECT_EQ(status, 0) << ReadText("jobs.DOC");
 }
 
 TEST_F(BatchJobs, EveryFailedAnalysisFailsTheBatch)
@@ -81,6 +101,21 @@ TEST_F(BatchJobs, EveryFailedAnalysisFailsTheBatch)
     WriteDivider();
     WriteFile("jobs.txt", "div.cir /X /D\n");
     EXPECT_NE(Run("@jobs.txt"), 0) << ReadText("jobs.DOC");
+}
+
+// A schematic whose header is damaged, or of a version this program cannot read, is refused as the
+// window refuses it, not read as a netlist that fails with the reader's view of its lines.
+TEST_F(BatchJobs, ADamagedOrOutdatedSchematicIsRefusedAsTheWindowRefusesIt)
+{
+    WriteFile("badtype.cir", "[Main]\nFileType=XYZ\nVersion=5.20\nProgram=Kestrion V\n");
+    WriteFile("newer.cir", "5.04\nKestrion V\nNorvale Softworks\n0\n");
+    for (auto [name, message] : {std::pair{"badtype", "Bad format in loading file"}, std::pair{"newer", "Must run CONVERT"}}) {
+        EXPECT_EQ(Run(std::string(name) + ".cir /T"), 1) << name;
+        const std::string statistics = ReadText(std::string(name) + ".DOC");
+        EXPECT_NE(statistics.find(message), std::string::npos) << statistics;
+        EXPECT_EQ(statistics.find("Missing nodes"), std::string::npos) << statistics;
+        EXPECT_EQ(statistics.find("Unknown command"), std::string::npos) << statistics;
+    }
 }
 
 TEST_F(BatchJobs, AStartUpErrorIsPlainText)
@@ -209,6 +244,36 @@ TEST_F(BatchJobs, PrintedDigitalStatesOfABatchRunFollowTheCircuit)
         ++row;
     }
     EXPECT_EQ(row, 100001);
+}
+
+// An AC run replayed from its run data file prints the rows of the run that was saved, and no
+// operating point: none is solved in a replay, and the report used to show every node at 0 V.
+// A noise run prints the noise of the circuit.
+TEST_F(BatchJobs, AnAcRunReplayedWithRetrieveReportsOnlyWhatWasComputed)
+{
+    WriteFile("amp.cir", "CE STAGE\nVCC 4 0 DC 12\nVIN 1 0 AC 1\nC1 1 2 10U\nR1 4 2 47K\nR2 2 0 10K\nRC 4 3 4.7K\n"
+                         "RE 5 0 1K\nCE 5 0 100U\nQ1 3 2 5 QN\n.MODEL QN NPN(BF=150 CJC=2P CJE=5P)\n"
+                         ".AC DEC 10 10 10MEG\n.PRINT AC VDB(3) VP(3)\n.END\n");
+    ASSERT_EQ(Run("amp.cir /A /S"), 0) << ReadText("amp.DOC");
+    const std::string saved = ReadText("amp.ANO");
+    ASSERT_NE(saved.find("DC Operating Point"), std::string::npos) << saved;
+    ASSERT_EQ(Run("amp.cir /A /R"), 0) << ReadText("amp.DOC");
+    const std::string replayed = ReadText("amp.ANO");
+    EXPECT_EQ(replayed.find("DC Operating Point"), std::string::npos) << replayed;
+    const auto rows = [](const std::string& text, const char* heading) { return text.substr(text.find(heading)); };
+    EXPECT_EQ(rows(replayed, "DB(V(3))"), rows(saved, "DB(V(3))"));
+
+    // The noise of a run is not in its run data file: a Retrieve of a noise run computes it
+    // again, where it printed 1e-20 and 1e-50 at every frequency.
+    std::string noise = ReadText("amp.cir");
+    noise.replace(noise.find(".PRINT AC VDB(3) VP(3)"), std::string(".PRINT AC VDB(3) VP(3)").size(),
+                  ".NOISE V(3) VIN 10\n.PRINT NOISE INOISE ONOISE");
+    WriteFile("amp.cir", noise);
+    ASSERT_EQ(Run("amp.cir /A /S"), 0) << ReadText("amp.DOC");
+    const std::string computed = ReadText("amp.ANO");
+    ASSERT_EQ(Run("amp.cir /A /R"), 0) << ReadText("amp.DOC");
+    EXPECT_EQ(rows(ReadText("amp.ANO"), "INOISE"), rows(computed, "INOISE"));
+    EXPECT_EQ(ReadText("amp.ANO").find("1.000e-20"), std::string::npos) << ReadText("amp.ANO");
 }
 
 TEST_F(BatchJobs, StatisticsCountTheSolutionsOfAcRunsAndOfEverySweep)

@@ -105,6 +105,33 @@ TEST_F(BatchOutputsKept, AProgramKilledDuringARunLeavesTheOldOutputsAndNoTempora
     }
 }
 
+// Ctrl-C is the user stopping the batch: the statistics file is this batch's, with the jobs that
+// ran and a word that it was stopped, not the last whole batch's rows, and the jobs after it do
+// not run.
+TEST_F(BatchOutputsKept, CtrlCStopsTheBatchAndItsStatisticsSayWhatRan)
+{
+    WriteFile("quick.cir", "QUICK\nV1 1 0 DC 1\nR1 1 2 1K\nR2 2 0 3K\n.DC V1 0 10 1\n.PRINT DC V(2)\n.END\n");
+    WriteFile("after.cir", "AFTER\nV1 1 0 DC 1\nR1 1 2 1K\nR2 2 0 1K\n.DC V1 0 10 1\n.PRINT DC V(2)\n.END\n");
+    WriteLongRun("100");  // minutes of work: the signal comes while it runs
+    WriteFile("jobs.txt", "quick.cir /D\nrc.cir /T\nafter.cir /D\n");
+    WriteFile("jobs.DOC", "jobs.txt 01/01/26 10:00:00\nrc.cir         /T  1  0  1  9.5\nTotal elapsed time 9.5\n");
+    const pid_t child = Start();
+    // The first job's output is there once it has ended.
+    for (int i = 0; i < 6000 && !std::filesystem::exists(PathOf("quick.DNO")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(std::filesystem::exists(PathOf("quick.DNO"))) << ReadText("run.log");
+    ::kill(child, SIGINT);
+    EXPECT_EQ(Wait(child), 1) << ReadText("run.log");
+    const std::string statistics = ReadText("jobs.DOC");
+    EXPECT_EQ(statistics.find("01/01/26"), std::string::npos) << statistics;
+    EXPECT_NE(statistics.find("quick.cir      /D"), std::string::npos) << statistics;
+    EXPECT_NE(statistics.find("13406"), std::string::npos) << statistics;
+    EXPECT_NE(statistics.find("Total elapsed time"), std::string::npos) << statistics;
+    EXPECT_EQ(statistics.find("after.cir"), std::string::npos) << statistics;
+    EXPECT_FALSE(std::filesystem::exists(PathOf("after.DNO")));
+    EXPECT_EQ(Strays(), "");
+}
+
 TEST_F(BatchOutputsKept, AnAnalysisThatFailsAfterItsBuildKeepsTheLastGoodOutput)
 {
     WriteFile("div.cir", "DIVIDER\nV1 1 0 DC 1\nR1 1 2 1K\nR2 2 0 3K\n.DC V1 0 10 1\n.PRINT DC V(2)\n.END\n");

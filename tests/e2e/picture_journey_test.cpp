@@ -24,13 +24,15 @@ constexpr int kBorderNoneX = 465, kBorderNoneY = 437;
 constexpr int kWeightArrowX = 559, kWeightArrowY = 583, kWeightThreeX = 517, kWeightThreeY = 627;
 constexpr int kPictureOkX = 608, kPictureOkY = 600;
 
-// RC.CIR (the drawn example) opened, exported with Edit > Copy to Clipboard > Copy the Entire
-// Window to WMF File... as the proposed RC.WMF, and a box dragged out with Mode > Metafile; the
-// program back in Select mode.
-void PlacePictureBox(Journey& journey)
+// RC.CIR (the drawn example, in the folder given below the working folder) opened, exported
+// with Edit > Copy to Clipboard > Copy the Entire Window to WMF File... as the proposed RC.WMF
+// beside it, and a box dragged out with Mode > Metafile; the program back in Select mode.
+void PlacePictureBox(Journey& journey, const std::string& folder = "")
 {
-    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", journey.Root() / "RC.CIR");
-    ASSERT_TRUE(journey.Start({"RC.CIR"})) << journey.Output();
+    std::filesystem::create_directories(journey.Root() / folder);
+    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir",
+                               journey.Root() / folder / "RC.CIR");
+    ASSERT_TRUE(journey.Start({(std::filesystem::path(folder) / "RC.CIR").string()})) << journey.Output();
     journey.Settle();
     // Edit > Copy to Clipboard > Copy the Entire Window to WMF File..., the proposed RC.WMF.
     journey.Key("alt+e");
@@ -40,7 +42,8 @@ void PlacePictureBox(Journey& journey)
     journey.Click(kWmfFileX, kWmfFileY);
     journey.Settle();
     journey.Key("Return");
-    ASSERT_TRUE(journey.WaitUntil([&] { return std::filesystem::exists(journey.Root() / "RC.WMF"); }, 10)) << "no picture written";
+    ASSERT_TRUE(journey.WaitUntil([&] { return std::filesystem::exists(journey.Root() / folder / "RC.WMF"); }, 10))
+        << "no picture written";
     // Mode > Metafile, a box dragged out below the circuit, Mode > Select.
     journey.Key("alt+m");
     journey.Settle();
@@ -74,6 +77,27 @@ TEST(PictureJourney, APictureGivenItsFileIsDrawnAloneInItsBox)
     const Shot repainted = journey.Capture("picture_repainted");
     EXPECT_TRUE(shown.SameAs(repainted, kBoxLeft - 4, kBoxTop - 4, kBoxRight + 4, kBoxBottom + 4))
         << "the box still shows what it showed before it was given its file";
+}
+
+// A circuit opened from a folder of its own, its picture beside it given by its bare name: the
+// picture is shown, where only the working folder used to be looked in ("Missing Picture").
+TEST(PictureJourney, APictureNamedWithoutItsFolderIsFoundBesideTheCircuit)
+{
+    Journey journey("picture_beside");
+    ASSERT_NO_FATAL_FAILURE(PlacePictureBox(journey, "project"));
+    const Shot missing = journey.Capture("picture_beside_empty");
+    journey.DoubleClick((kBoxLeft + kBoxRight) / 2, (kBoxTop + kBoxBottom) / 2);
+    journey.Settle();
+    journey.Type("RC.WMF");
+    journey.Key("Return");
+    journey.Settle();
+    const Shot shown = journey.Capture("picture_beside");
+    // The box shows more than it did without its file: the exported circuit, not one more line
+    // of "Missing Picture" text.
+    int changed = 0;
+    for (int y = kBoxTop + 2; y < kBoxBottom - 2; ++y)
+        for (int x = kBoxLeft + 2; x < kBoxRight - 2; ++x) changed += shown.At(x, y) != missing.At(x, y) ? 1 : 0;
+    EXPECT_GT(changed, 1000) << "the picture is not drawn in its box";
 }
 
 // A border of weight 3 chosen in the Picture dialog is drawn three pixels wide (one logical unit

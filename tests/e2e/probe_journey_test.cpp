@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "journey.h"
@@ -173,6 +174,35 @@ TEST(ProbeJourney, AClickOnAGateListsItsPinsByName) { ProbeAPinOfAPart("inverter
 TEST(ProbeJourney, AClickOnASubcircuitPartListsItsPins)
 {
     ProbeAPinOfAPart("opamp_inverting_levels.cir", 898, 264, 439, "probe_subcircuit");
+}
+
+// Esc during the run that opens probe mode stops it and leaves the analysis: no run data file of
+// the stopped run remains, where it used to be taken by the next probe run of the circuit, or
+// replayed by a Retrieve, as if it were the whole run.
+TEST(ProbeJourney, ARunStoppedWithEscLeavesNoRunDataBehind)
+{
+    Journey journey("probe_stopped");
+    {
+        // rc_step.cir over 20 s in 1 us steps: minutes of work, stopped after a moment.
+        std::ifstream in(kExamples / "rc_step.cir", std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::size_t range = text.find("TRange=5m");
+        ASSERT_NE(range, std::string::npos);
+        text.replace(range, std::string("TRange=5m").size(), "TRange=20");
+        text.replace(text.find("TStep=0", range), std::string("TStep=0").size(), "TStep=1u");
+        std::ofstream(journey.Root() / "rc_step.cir", std::ios::binary) << text;
+    }
+    ASSERT_TRUE(StartInTransientProbe(journey, "rc_step.cir")) << journey.Output();
+    journey.Press("Escape");
+    journey.Settle(5);
+    journey.Capture("probe_stopped");
+    std::string left;
+    for (const auto& entry : std::filesystem::directory_iterator(journey.Root())) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".TSA") != std::string::npos) left += name + " ";
+    }
+    EXPECT_EQ(left, "") << "run data of the stopped run left behind";
+    EXPECT_TRUE(journey.Running());
 }
 
 }  // namespace
