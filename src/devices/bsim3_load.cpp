@@ -369,7 +369,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         // The small-signal bias: the values stay for the AC stamp and the operating point
         // report, nothing is stamped.
         if (RunControl().runDataMode != kRunDataRetrieve)
-            ReportBsimCurrents(d, {false, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), p.cgbo, p.qbd, p.qbs});
+            ReportBsimCurrents(d, p, {false, states, slot, type, p.grds, p.cgbo, p.qbd, p.qbs});
         return;
     }
     // The matrix values g + ag0 c, formed as the elements are linearised (without the charge
@@ -449,7 +449,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)
-        ReportBsimCurrents(d, {chargeTerms && states, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), p.cgbo,
+        ReportBsimCurrents(d, p, {chargeTerms && states, states, slot, type, p.grds, p.cgbo,
                                p.qbd, p.qbs});
 }
 
