@@ -255,7 +255,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     if (mode == kModeSmallSignal) {
         // The bias stays for the AC stamp and the operating point report; nothing is stamped.
         if (RunControl().runDataMode != kRunDataRetrieve)
-            ReportBsimCurrents(d, {false, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), v.cgbov, p.qbd, p.qbs});
+            ReportBsimCurrents(d, p, {false, states, slot, type, p.grds, v.cgbov, p.qbd, p.qbs});
         return;
     }
     const bool chargeTerms = storage && (flags.dynamic || !flags.transientWithIc);
@@ -293,7 +293,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
 
     // 16. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)
-        ReportBsimCurrents(d, {chargeTerms && states, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), v.cgbov,
+        ReportBsimCurrents(d, p, {chargeTerms && states, states, slot, type, p.grds, v.cgbov,
                                p.qbd, p.qbs});
 }
 

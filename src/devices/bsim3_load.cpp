@@ -196,6 +196,9 @@ struct PendingLoad {
     Bsim3Junction js, jd;  // the bulk junctions' charges, where the load stores charge
     bool overlapsReady = false;  // the overlap charges below are evaluated (in the lanes)
     Bsim3Overlaps overlaps;
+    bool ready = false;  // the load can finish: its channel, where it needs one, is evaluated
+    Bsim3Channel ch;     // the channel's results
+    Bsim3Charges q;      // and its charges, where the load stores charge
 };
 
 // The first part of a device's load: voltages, limiting, the bypass decision and the device's
@@ -369,7 +372,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         // The small-signal bias: the values stay for the AC stamp and the operating point
         // report, nothing is stamped.
         if (RunControl().runDataMode != kRunDataRetrieve)
-            ReportBsimCurrents(d, {false, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), p.cgbo, p.qbd, p.qbs});
+            ReportBsimCurrents(d, p, {false, states, slot, type, p.grds, p.cgbo, p.qbd, p.qbs});
         return;
     }
     // The matrix values g + ag0 c, formed as the elements are linearised (without the charge
@@ -449,7 +452,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)
-        ReportBsimCurrents(d, {chargeTerms && states, states, slot, type, p.grds, IntrinsicCapacitancesOf(p), p.cgbo,
+        ReportBsimCurrents(d, p, {chargeTerms && states, states, slot, type, p.grds, p.cgbo,
                                p.qbd, p.qbs});
 }
 
@@ -470,188 +473,182 @@ constexpr auto kTakesLevel8 = [](const MosfetDevice& d) { return IsLevel8(d); };
 // The loads of consecutive devices, held between their two parts so that their channels are
 // evaluated together, one device in each vector lane where the processor has the lanes (one
 // device's evaluation is a chain of dependent divisions, roots and exponentials that leaves the
-// processor waiting). The loads finish in list order, so the devices add to the matrix in the
-// same order as one at a time.
+// processor waiting). Lanes share the branches on the parameters: the devices of another set of
+// branches (an n-channel model with substrate current beside a p-channel one without) fill
+// lanes of their own, and a set is evaluated when its lanes are full. The loads finish in list
+// order, each once the loads before it have finished and its own channel is evaluated, so the
+// devices add to the matrix in the same order as one at a time.
 class LoadGroup {
 public:
-    LoadGroup(double gmin, std::uint64_t epoch)
-        : gmin_(gmin), epoch_(epoch), laneCount_(Bsim3VectorSlopes() ? kLanes : 1),
-          storage_(AnalogSolver().flags.chargeStorage != 0)
+    // Starts a load pass (and drops what a pass cut short left waiting).
+    void Begin(double gmin, std::uint64_t epoch)
     {
+        gmin_ = gmin, epoch_ = epoch;
+        laneCount_ = Bsim3VectorSlopes() ? kLanes : 1;
+        storage_ = AnalogSolver().flags.chargeStorage != 0;
+        head_ = tail_ = 0;
+        for (Lanes& set : sets_) set.used = 0;
     }
 
     void Add(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<double>& x)
     {
-        PendingLoad& next = pending_[static_cast<std::size_t>(count_)];
+        if (tail_ - head_ == kPending) Flush();
+        const std::size_t at = tail_++ % kPending;
+        PendingLoad& next = pending_[at];
         BeginLoad(d, entry, x, epoch_, next);
-        Lanes* set = &sets_[0];
-        if (next.channel && laneCount_ > 1) {
-            // Lanes share the branches on the parameters: the devices of another set of
-            // branches (an n-channel model with substrate current beside a p-channel one
-            // without) fill lanes of their own.
-            const unsigned key = d.bsim3->laneKey;
-            set = nullptr;
-            for (Lanes& l : sets_)
-                if (l.used > 0 && l.key == key) set = &l;
-            if (!set)
-                for (Lanes& l : sets_)
-                    if (l.used == 0) {
-                        set = &l;
-                        set->key = key;
-                        break;
-                    }
-            if (!set) {
-                const PendingLoad held = next;
-                Flush();
-                pending_[0] = held;
-                set = &sets_[0];
-                set->key = key;
-            }
-        }
-        int lane = -1;
+        next.ready = !next.channel;
         if (next.channel) {
-            lane = static_cast<int>(set - sets_.data()) * kLanes + set->used;
-            set->devices[static_cast<std::size_t>(set->used++)] = d.bsim3.get();
+            Lanes* set = SetFor(d.bsim3->laneKey);
+            if (!set) {
+                // Both sets fill with devices of other kinds: they are evaluated as they stand.
+                Flush();
+                set = SetFor(d.bsim3->laneKey);
+            }
+            set->waiting[static_cast<std::size_t>(set->used++)] = at;
+            if (set->used == laneCount_) Evaluate(*set);
         }
-        lanes_[static_cast<std::size_t>(count_++)] = lane;
-        if (set->used == laneCount_ || count_ == kPending) Flush();
+        FinishReady();
     }
 
     void Flush()
     {
-        BulkJunctions();
         for (Lanes& set : sets_)
-            if (set.used > 0) Evaluate(set, static_cast<int>(&set - sets_.data()));
-        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
-            const int lane = lanes_[i];
-            const auto set = static_cast<std::size_t>(lane >= 0 ? lane / kLanes : 0);
-            const auto k = static_cast<std::size_t>(lane >= 0 ? lane % kLanes : 0);
-            FinishLoad(pending_[i], sets_[set].channels[k], sets_[set].charges[k], gmin_, epoch_);
-        }
-        count_ = 0;
-        for (Lanes& set : sets_) set.used = 0;
+            if (set.used > 0) Evaluate(set);
+        FinishReady();
     }
 
 private:
     static constexpr int kLanes = 4;
     static constexpr int kSets = 2;
-    static constexpr int kPending = 12;  // with the bypassed devices among them
+    static constexpr std::size_t kPending = 16;  // with the bypassed devices among them
 
-    // The devices of one set of parameter branches, one per lane.
+    // The waiting devices of one set of parameter branches (their places in pending_), one per
+    // lane.
     struct Lanes {
         unsigned key = 0;
         int used = 0;
-        std::array<Bsim3Size*, kLanes> devices{};
-        std::array<Bsim3Channel, kLanes> channels;
-        std::array<Bsim3Charges, kLanes> charges;
+        std::array<std::size_t, kLanes> waiting{};
     };
 
-    // The bulk junctions of the waiting devices that evaluate their channels: currents and
-    // conductances, and where the load stores charge their charges and their overlap charges;
-    // four devices at a time where the processor has the lanes.
-    void BulkJunctions()
+    // The set that takes a device of lane key `key`: the one filling with that key, else an
+    // empty one; null when both fill with other keys.
+    Lanes* SetFor(unsigned key)
     {
-        if (storage_ && laneCount_ > 1) Overlaps();
-        std::array<const Bsim3Size*, kLanes> devices;
-        std::array<MosfetLoadValues*, kLanes> values;
-        std::array<double, kLanes> vbs, vbd;
-        std::array<Bsim3Junction*, kLanes> js, jd;
-        int used = 0;
-        auto evaluate = [&] {
-            EvaluateBsim3JunctionsLanes(devices.data(), values.data(), vbs.data(), vbd.data(), gmin_,
-                                        storage_ ? js.data() : nullptr, jd.data(), used);
-            used = 0;
-        };
-        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
-            PendingLoad& at = pending_[i];
-            if (!at.channel) continue;
-            const Bsim3Size& p = *at.d->bsim3;
-            MosfetLoadValues& v = at.d->values;
-            if (laneCount_ == 1) {
-                Bsim3JunctionCurrent(at.vbs, v.isats, v.nvt, gmin_, v.cbs, v.gbs);
-                Bsim3JunctionCurrent(at.vbd, v.isatd, v.nvt, gmin_, v.cbd, v.gbd);
-                if (storage_) {
-                    at.js = Bsim3JunctionCharge(p, at.vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs);
-                    at.jd = Bsim3JunctionCharge(p, at.vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd);
-                }
-                continue;
+        if (laneCount_ == 1) return &sets_[0];
+        for (Lanes& l : sets_)
+            if (l.used > 0 && l.key == key) return &l;
+        for (Lanes& l : sets_)
+            if (l.used == 0) {
+                l.key = key;
+                return &l;
             }
-            const auto k = static_cast<std::size_t>(used++);
-            devices[k] = &p, values[k] = &v, vbs[k] = at.vbs, vbd[k] = at.vbd, js[k] = &at.js, jd[k] = &at.jd;
-            if (used == kLanes) evaluate();
-        }
-        if (used > 0) evaluate();
+        return nullptr;
     }
 
-    // The overlap charges of the waiting devices that evaluate their channels (of a CAPMOD other
-    // than 1), four at a time.
-    void Overlaps()
+    // Finishes the waiting loads from the first on, up to the first whose channel waits.
+    void FinishReady()
     {
-        std::array<const Bsim3Size*, kLanes> devices;
-        std::array<double, kLanes> vgd, vgs;
-        std::array<Bsim3Overlaps*, kLanes> out;
-        int used = 0;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
-            PendingLoad& at = pending_[i];
-            if (!at.channel || at.d->bsim3->capmod == 1) continue;
-            const auto k = static_cast<std::size_t>(used++);
-            devices[k] = at.d->bsim3.get(), vgd[k] = at.vgd, vgs[k] = at.vgs, out[k] = &at.overlaps;
-            at.overlapsReady = true;
-            if (used == kLanes) {
-                Bsim3OverlapChargesLanes(devices.data(), vgd.data(), vgs.data(), out.data(), used);
-                used = 0;
+        for (; head_ != tail_; ++head_) {
+            const PendingLoad& at = pending_[head_ % kPending];
+            if (!at.ready) break;
+            FinishLoad(at, at.ch, at.q, gmin_, epoch_);
+        }
+    }
+
+    // The bulk junctions, the overlap charges, the channels and, where the load stores charge,
+    // the charges of the devices of one set; in the lanes where the processor has them.
+    void Evaluate(Lanes& set)
+    {
+        const auto used = static_cast<std::size_t>(set.used);
+        set.used = 0;
+        std::array<PendingLoad*, kLanes> at{};
+        std::array<Bsim3Size*, kLanes> devices{};
+        for (std::size_t k = 0; k < used; ++k) {
+            at[k] = &pending_[set.waiting[k]];
+            at[k]->ready = true;
+            devices[k] = at[k]->d->bsim3.get();
+        }
+        if (laneCount_ == 1) {
+            PendingLoad& a = *at[0];
+            Bsim3Size& p = *devices[0];
+            MosfetLoadValues& v = a.d->values;
+            Bsim3JunctionCurrent(a.vbs, v.isats, v.nvt, gmin_, v.cbs, v.gbs);
+            Bsim3JunctionCurrent(a.vbd, v.isatd, v.nvt, gmin_, v.cbd, v.gbd);
+            if (storage_) {
+                a.js = Bsim3JunctionCharge(p, a.vbs, v.cbs0, v.cbssw0, v.cbs, v.gbs);
+                a.jd = Bsim3JunctionCharge(p, a.vbd, v.cbd0, v.cbdsw0, v.cbd, v.gbd);
             }
+            EvaluateBsim3Channel(p, a.cgs, a.cds, a.cbs, a.ch);
+            if (storage_) a.q = p.xpart >= 0.0 ? EvaluateBsim3Charges(p, a.ch) : Bsim3Charges{};
+            return;
+        }
+        const int count = static_cast<int>(used);
+        std::array<MosfetLoadValues*, kLanes> values{};
+        std::array<double, kLanes> vbs{}, vbd{}, cgs{}, cds{}, cbs{};
+        std::array<Bsim3Junction*, kLanes> js{}, jd{};
+        std::array<Bsim3Channel*, kLanes> channels{};
+        std::array<Bsim3Charges*, kLanes> charges{};
+        for (std::size_t k = 0; k < used; ++k) {
+            PendingLoad& a = *at[k];
+            values[k] = &a.d->values, vbs[k] = a.vbs, vbd[k] = a.vbd, js[k] = &a.js, jd[k] = &a.jd;
+            cgs[k] = a.cgs, cds[k] = a.cds, cbs[k] = a.cbs;
+            channels[k] = &a.ch, charges[k] = &a.q;
+        }
+        EvaluateBsim3JunctionsLanes(devices.data(), values.data(), vbs.data(), vbd.data(), gmin_,
+                                    storage_ ? js.data() : nullptr, jd.data(), count);
+        if (storage_) Overlaps(at, count);
+        if (count > 1) {
+            // The charges in the lanes too, where the load stores charge and the devices have no
+            // charge node.
+            const bool inLanes = storage_ && (set.key & (kBsim3NoCharges | kBsim3ChargeNode)) == 0;
+            EvaluateBsim3ChannelLanes(devices.data(), cgs.data(), cds.data(), cbs.data(), channels.data(),
+                                      inLanes ? charges.data() : nullptr, count);
+            if (inLanes || !storage_) return;
+        } else {
+            EvaluateBsim3Channel(*devices[0], cgs[0], cds[0], cbs[0], *channels[0]);
+            if (!storage_) return;
+        }
+        for (std::size_t k = 0; k < used; ++k) {
+            const Bsim3Size& p = *devices[k];
+            *charges[k] = p.xpart >= 0.0 ? EvaluateBsim3Charges(p, *channels[k]) : Bsim3Charges{};
+        }
+    }
+
+    // The overlap charges of the devices of a set of a CAPMOD other than 1, in the lanes.
+    static void Overlaps(const std::array<PendingLoad*, kLanes>& at, int count)
+    {
+        std::array<const Bsim3Size*, kLanes> devices{};
+        std::array<double, kLanes> vgd{}, vgs{};
+        std::array<Bsim3Overlaps*, kLanes> out{};
+        int used = 0;
+        for (std::size_t k = 0; k < static_cast<std::size_t>(count); ++k) {
+            PendingLoad& a = *at[k];
+            if (a.d->bsim3->capmod == 1) continue;
+            const auto i = static_cast<std::size_t>(used++);
+            devices[i] = a.d->bsim3.get(), vgd[i] = a.vgd, vgs[i] = a.vgs, out[i] = &a.overlaps;
+            a.overlapsReady = true;
         }
         if (used > 0) Bsim3OverlapChargesLanes(devices.data(), vgd.data(), vgs.data(), out.data(), used);
     }
 
-    // The channels, and where the load stores charge the charges, of the devices of one set.
-    void Evaluate(Lanes& set, int index)
-    {
-        std::array<double, kLanes> vgs{}, vds{}, vbs{};
-        for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
-            const int lane = lanes_[i];
-            if (lane < 0 || lane / kLanes != index) continue;
-            const auto k = static_cast<std::size_t>(lane % kLanes);
-            vgs[k] = pending_[i].cgs, vds[k] = pending_[i].cds, vbs[k] = pending_[i].cbs;
-        }
-        if (set.used > 1) {
-            // The charges in the lanes too, where the load stores charge and the devices have no
-            // charge node.
-            const bool charges = storage_ && (set.key & (kBsim3NoCharges | kBsim3ChargeNode)) == 0;
-            Bsim3Channel* out[kLanes] = {&set.channels[0], &set.channels[1], &set.channels[2], &set.channels[3]};
-            Bsim3Charges* q[kLanes] = {&set.charges[0], &set.charges[1], &set.charges[2], &set.charges[3]};
-            EvaluateBsim3ChannelLanes(set.devices.data(), vgs.data(), vds.data(), vbs.data(), out,
-                                      charges ? q : nullptr, set.used);
-            if (charges || !storage_) return;
-        } else {
-            EvaluateBsim3Channel(*set.devices[0], vgs[0], vds[0], vbs[0], set.channels[0]);
-            if (!storage_) return;
-        }
-        for (std::size_t k = 0; k < static_cast<std::size_t>(set.used); ++k) {
-            const Bsim3Size& p = *set.devices[k];
-            set.charges[k] = p.xpart >= 0.0 ? EvaluateBsim3Charges(p, set.channels[k]) : Bsim3Charges{};
-        }
-    }
-
-    double gmin_;
-    std::uint64_t epoch_;
-    int laneCount_;
-    bool storage_;
-    int count_ = 0;
+    double gmin_ = 0.0;
+    std::uint64_t epoch_ = 0;
+    int laneCount_ = 1;
+    bool storage_ = false;
+    // The waiting loads, in list order: places head_ to tail_ - 1 (modulo kPending).
+    std::size_t head_ = 0, tail_ = 0;
     std::array<PendingLoad, kPending> pending_;
-    std::array<int, kPending> lanes_{};
     std::array<Lanes, kSets> sets_;
 };
 
 int LoadMosLevel8()
 {
     if (!AnalogSolver().setupDone || !MosfetFamilyPresent(kTakesLevel8)) return 0;
-    LoadGroup group(GlobalOptions().values.gmin, MosfetLoadEpoch());
-    const int rc = LoadMosfetFamily(kTakesLevel8, [&group](MosfetDevice& d, SemiconductorStamps& entry,
-                                                           const std::vector<double>& x, double) {
-        group.Add(d, entry, x);
-    });
+    // Kept from pass to pass, as the solver state is: its room for the waiting loads is large.
+    static LoadGroup group;
+    group.Begin(GlobalOptions().values.gmin, MosfetLoadEpoch());
+    const int rc = LoadMosfetFamily(kTakesLevel8, [](MosfetDevice& d, SemiconductorStamps& entry,
+                                                     const std::vector<double>& x, double) { group.Add(d, entry, x); });
     group.Flush();
     return rc;
 }

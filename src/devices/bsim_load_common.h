@@ -220,29 +220,22 @@ inline void ReplayLinearised(const AnalogSolverState& s, const StampRange& stamp
     cursor.Finish();
 }
 
-// What the terminal currents and charges of the reports read from a BSIM load.
+// What the terminal currents and charges of the reports read from a BSIM load, besides the
+// intrinsic capacitances of its size record.
 struct BsimReportInputs {
     bool charged = false;  // the charge currents of the block count
     bool states = false;   // the block is held
     int slot = 0;
     double type = 1.0, grds = 0.0;
-    IntrinsicCapacitances q;
     double cgbo = 0.0;  // the gate-bulk overlap capacitance
     double qbd = 0.0, qbs = 0.0;
 };
 
-// The junction and terminal capacitances (overlaps included) in the report quantities.
-inline void ReportBsimCapacitances(MosfetDevice& d, const IntrinsicCapacitances& q, double cgbo)
-{
-    const MosfetLoadValues& v = d.values;
-    FetQuantities& fq = d.quantities;
-    fq.cbd = v.capbd, fq.cbs = v.capbs;
-    fq.cgs = -q.cgsb + v.cgsov, fq.cgd = -q.cgdb + v.cgdov, fq.cgb = q.cggb + q.cgdb + q.cgsb + cgbo;
-}
-
 // The terminal currents (charge currents of the gate, bulk and drain at slots 0, 4 and 8 of the
 // block) and the capacitances and charges, in the device's values and its report quantities.
-inline void ReportBsimCurrents(MosfetDevice& d, const BsimReportInputs& in)
+// (In line: every load of every device ends here.)
+template <class Size>
+[[gnu::always_inline]] inline void ReportBsimCurrents(MosfetDevice& d, const Size& p, const BsimReportInputs& in)
 {
     AnalogSolverState& s = AnalogSolver();
     MosfetLoadValues& v = d.values;
@@ -255,7 +248,9 @@ inline void ReportBsimCurrents(MosfetDevice& d, const BsimReportInputs& in)
     v.is = -(v.ig + v.id + v.ib);
     FetQuantities& fq = d.quantities;
     fq.id = v.id, fq.ig = v.ig, fq.ib = v.ib, fq.is = v.is;
-    ReportBsimCapacitances(d, in.q, in.cgbo);
+    // The junction and terminal capacitances, overlaps included.
+    fq.cbd = v.capbd, fq.cbs = v.capbs;
+    fq.cgs = -p.cgsb + v.cgsov, fq.cgd = -p.cgdb + v.cgdov, fq.cgb = p.cggb + p.cgdb + p.cgsb + in.cgbo;
     if (in.states) {
         fq.qgs = StateSlot(s.chargeStates, in.slot);
         fq.qbd = in.qbd;

@@ -25,6 +25,9 @@ TEST_F(Bsim3ReferenceTest, WeakToStrongInversionWithBodyBiasAndPChannel) { Check
 TEST_F(Bsim3ReferenceTest, CommonSourceGainAndPhase) { Check("bsim3_ac"); }
 TEST_F(Bsim3ReferenceTest, CmosInverterPairSwitching) { Check("bsim3_inverter"); }
 TEST_F(Bsim3ReferenceTest, PassGatesConductBothWays) { Check("bsim3_pass_gate"); }
+// Transistors of three kinds in turn: the loads of one kind wait while those of the others are
+// evaluated, and each device must still get its own results.
+TEST_F(Bsim3ReferenceTest, ThreeKindsOfTransistorInTurn) { Check("bsim3_three_kinds"); }
 TEST_F(Bsim3ReferenceTest, CapacitanceModelZeroIsTheSmoothModel) { Check("bsim3_capmod0"); }
 TEST_F(Bsim3ReferenceTest, NonQuasiStaticChargeNode) { Check("bsim3_nqs"); }
 TEST_F(Bsim3ReferenceTest, OutputNoise) { Check("bsim3_noise"); }
