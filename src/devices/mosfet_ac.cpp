@@ -116,6 +116,7 @@ void StoreCurrents(MosfetDevice& d, double w, std::span<const double> solution)
     out.id = drain.real(), out.idIm = drain.imag();
     out.is = source.real(), out.isIm = source.imag();
     out.ib = bulk.real(), out.ibIm = bulk.imag();
+    d.acCurrents = {gate, drain, source, bulk};
     Devices().acCurrents[&d] = drain;
 }
 

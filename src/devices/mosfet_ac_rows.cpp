@@ -26,6 +26,7 @@ int StampLinearisedMosfet(MosfetDevice& d, int pass, std::span<const std::pair<i
         out.id = drain.real(), out.idIm = drain.imag();
         out.is = source.real(), out.isIm = source.imag();
         out.ib = bulk.real(), out.ibIm = bulk.imag();
+        d.acCurrents = {gate, drain, source, bulk};
         Devices().acCurrents[&d] = drain;
         return 0;
     }
