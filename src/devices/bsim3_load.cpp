@@ -688,9 +688,10 @@ int AcLoadMosfetsB(int pass)
         if (!IsLevel8(d)) continue;
         const Linearised L = Linearise(d, true);
         const auto positions = ElementPositions(d);
+        static const auto roles = ElementPositions(RoleNumberedMosfet());
         const std::size_t count = HasChargeNode(d) ? kElements : 32;
-        if (int rc = StampLinearisedMosfet(d, pass, std::span(positions).first(count), std::span(L.g).first(count),
-                                           std::span(L.c).first(count)))
+        if (int rc = StampLinearisedMosfet(d, pass, std::span(positions).first(count), std::span(roles).first(count),
+                                           std::span(L.g).first(count), std::span(L.c).first(count)))
             return rc;
     }
     return 0;
