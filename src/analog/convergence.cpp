@@ -82,7 +82,7 @@ void CopySolutionToComplex()
 {
     AnalogSolverState& s = AnalogSolver();
     SolutionVectors& x = Analysis().solution;
-    if (Analysis().analysisKind != kAnalysisAc || !s.preparationLoad) return;
+    if (Analysis().analysisKind != kAnalysisAc) return;
     const std::size_t n = std::min(static_cast<std::size_t>(s.unknownCount) + 1,
                                    std::min(x.real.size(), x.complex.size()));
     for (std::size_t i = 1; i < n; ++i) x.complex[i] = {x.real[i], 0.0};

@@ -40,7 +40,7 @@ inline void ClampAwayFromZero(double& value, double limit)
 // Working value = given value for every capacitor, inductor and resistor.
 void ResetRlcWorkingValues();
 
-// During the preparation load of an AC analysis: complex solution[i] = (solution[i], 0).
+// At every load of an AC analysis (its bias): complex solution[i] = (solution[i], 0).
 void CopySolutionToComplex();
 
 // Depletion and transit-time charge of a pn junction. `params` is the model's parameter array;

@@ -513,7 +513,9 @@ int LoadCircuit()
     const bool setUp = s.setupDone != 0;
     if (!setUp)
         if (int rc = SetupAllDevices()) return rc;
-    if (Analysis().analysisKind == kAnalysisAc && s.preparationLoad) CopySolutionToComplex();
+    // The bias of an AC run: expressions read the complex solution, so every load hands them
+    // the present iterate, not only the first.
+    if (Analysis().analysisKind == kAnalysisAc) CopySolutionToComplex();
     ClearMatrixForLoad(!setUp);
     // A load that fails leaves the pool as it found it.
     struct PoolGuard {

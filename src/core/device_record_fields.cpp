@@ -94,6 +94,13 @@ const std::complex<double>* FindDeviceAcCurrent(const DeviceRecordFields& device
     return &Devices().acCurrents[device.acCurrentRecord];
 }
 
+const std::complex<double>* FindDeviceAcField(const DeviceRecordFields& device, std::string_view name)
+{
+    for (const DeviceAcField& f : device.acFields)
+        if (SameNameNoCase(f.name, name)) return f.address;
+    return nullptr;
+}
+
 void ClearDeviceHistoryFields()
 {
     for (DeviceHistoryFields& h : Devices().history) std::fill(h.values.begin(), h.values.end(), 0.0);

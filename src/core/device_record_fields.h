@@ -45,6 +45,13 @@ struct DeviceField {
     const double* address = nullptr;
 };
 
+// A terminal current of a device in an AC run, by its quantity name ("IC", "ID"): the
+// small-signal phasor that the AC current pass leaves.
+struct DeviceAcField {
+    std::string name;
+    const std::complex<double>* address = nullptr;
+};
+
 // A pin voltage by its pin letters ("BE", "B", "AP", "OUT"): plus node minus minus node,
 // node 0 being ground.
 struct DevicePinVoltage {
@@ -72,6 +79,7 @@ struct DeviceRecordFields {
     // The device whose small-signal current the AC current pass stores, for the kinds that
     // store one; an AC curve reads their I there rather than the operating-point value.
     const ListNode* acCurrentRecord = nullptr;
+    std::vector<DeviceAcField> acFields;  // the terminal currents of a transistor
 };
 
 // Present and previous history values of one device record (charges, fluxes, values kept
@@ -127,6 +135,8 @@ const DeviceModelParam* FindDeviceModelParam(const DeviceRecordFields& device,
 // Where the AC current pass leaves the device's complex current; null for a kind that has
 // none. The address stays valid until the AC stamp state is reset.
 const std::complex<double>* FindDeviceAcCurrent(const DeviceRecordFields& device);
+// The AC phasor of a terminal current named like its operating-point field, or null.
+const std::complex<double>* FindDeviceAcField(const DeviceRecordFields& device, std::string_view name);
 
 // Clears the history values of every device record.
 void ClearDeviceHistoryFields();

@@ -670,10 +670,10 @@ int Scanner::BindDevice(const Frame& frame, const DeviceRecordFields& device)
         EmitOperand(s.opcode, operand, s.name);
         return 0;
     }
-    // In AC the current is the small-signal one that the current pass leaves, not the
-    // operating point's.
-    if (Analysis().analysisKind == kAnalysisAc && s.opcode == kOpI && s.name[1] == '\0') {
-        operand.complexAddress = FindDeviceAcCurrent(device);
+    // In AC a current is the small-signal one that the current pass leaves, not the
+    // operating point's: a two-terminal device's I, a transistor's terminal currents.
+    if (Analysis().analysisKind == kAnalysisAc && s.opcode == kOpI) {
+        operand.complexAddress = s.name[1] == '\0' ? FindDeviceAcCurrent(device) : FindDeviceAcField(device, s.name);
         if (operand.complexAddress) {
             EmitOperand(kOpReadComplex, operand, s.name);
             return 0;

@@ -312,7 +312,8 @@ int AcLoadMosLevel45(int pass)
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         if (!IsLevel45(d)) continue;
         const Linearised L = Linearise(d, true);
-        if (int rc = StampLinearisedMosfet(d, pass, ElementPositions(d), L.g, L.c)) return rc;
+        static const auto roles = ElementPositions(RoleNumberedMosfet());
+        if (int rc = StampLinearisedMosfet(d, pass, ElementPositions(d), roles, L.g, L.c)) return rc;
     }
     return 0;
 }

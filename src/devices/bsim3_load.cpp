@@ -685,9 +685,10 @@ int AcLoadMosfetsB(int pass)
         if (!IsLevel8(d)) continue;
         const Linearised L = Linearise(d, true);
         const auto positions = ElementPositions(d);
+        static const auto roles = ElementPositions(RoleNumberedMosfet());
         const std::size_t count = HasChargeNode(d) ? kElements : 32;
-        if (int rc = StampLinearisedMosfet(d, pass, std::span(positions).first(count), std::span(L.g).first(count),
-                                           std::span(L.c).first(count)))
+        if (int rc = StampLinearisedMosfet(d, pass, std::span(positions).first(count), std::span(roles).first(count),
+                                           std::span(L.g).first(count), std::span(L.c).first(count)))
             return rc;
     }
     return 0;
@@ -716,42 +717,37 @@ int AddBsimNoiseSources(const MosfetDevice& d, double f, double kelvin)
     if (selector == 1 || selector == 4) {
         flicker = p.kf * ParallelFlickerPower(std::max(id, 1e-38 * d.m), p.af, d.m) / (fEf * leff * leff * p.cox);
     } else {
-        // The unified flicker noise of the published model: the oxide-trap terms of strong
-        // inversion (charge densities at the source and drain ends of the channel, channel-length
-        // modulation beyond saturation), joined to the weak-inversion value below turn-on.
+        // The unified flicker noise of BSIM3 version 3.1: oxide traps at the carrier densities
+        // of the source and drain ends of the channel (gate voltage above turn-on, less the
+        // drain voltage up to saturation), and channel-length modulation beyond saturation.
+        // Below turn-on + 0.1 V the weak-inversion value is joined to the strong-inversion
+        // value at turn-on + 0.1 V. Mobility, saturation voltage and current are the bias's.
         constexpr double q = 1.602e-19;
         const double kT = 8.62e-5 * kelvin;
         // The voltages of the device's own frame (drain above source), n-type sense.
         const double vds = std::fabs(v.vds0);
         const double vgs = v.vgs0 + (v.vds0 < 0.0 ? vds : 0.0);
-        const double vbs = v.vbs0 + (v.vds0 < 0.0 ? vds : 0.0);
-        const double vth = p.type * v.von;
-        // The strong-inversion value of current i with the channel's mobility, effective gate and
-        // drain voltages and bulk charge factor.
-        auto strong = [&](double i, double ueff, double vgsteff, double abulk, double vdseff) {
-            const double esat = 2.0 * p.vsattemp / ueff;
-            const double dlClm = p.litl * std::log(std::max(((vds - vdseff) / p.litl + p.em) / esat, 1e-38));
-            const double n0 = p.cox * vgsteff / q;
-            const double nl = p.cox * vgsteff * (1.0 - abulk * vdseff / (vgsteff + 2.0 * p.vtm)) / q;
+        const double von = p.type * v.von;
+        const double vdsat = p.type * v.vdsat;
+        double dlClm = 0.0;
+        if (vds > vdsat) {
+            const double esat = 2.0 * p.vsattemp / p.ueff;
+            dlClm = p.litl * std::log(std::max(((vds - vdsat) / p.litl + p.em) / esat, 1e-38));
+        }
+        auto strong = [&](double vg) {
+            const double vgst = vg - von;
+            const double n0 = std::max(p.cox * vgst / q, 0.0);
+            const double nl = std::max(p.cox * (vgst - std::min(vds, vdsat)) / q, 0.0);
             const double traps = p.noia * std::log(std::max((n0 + 2e14) / (nl + 2e14), 1e-38)) + p.noib * (n0 - nl) +
                                  0.5 * p.noic * (n0 * n0 - nl * nl);
-            return q * q * kT * i * ueff / (1e8 * fEf * abulk * p.cox * leff * leff) * traps +
-                   kT * i * i / (1e8 * fEf * leff * leff * p.weff) * dlClm * (p.noia + p.noib * nl + p.noic * nl * nl) /
+            return q * q * kT * id * p.ueff / (1e8 * fEf * p.cox * leff * leff) * traps +
+                   kT * id * id / (1e8 * fEf * leff * leff * p.weff) * dlClm * (p.noia + p.noib * nl + p.noic * nl * nl) /
                        ((nl + 2e14) * (nl + 2e14));
         };
-        if (vgs >= vth + 0.1) {
-            flicker = strong(id, p.ueff, p.vgsteffLast, p.abulkLast, p.vdseffLast);
+        if (vgs >= von + 0.1) {
+            flicker = strong(vgs);
         } else {
-            // Below, the weak-inversion value is joined to the strong-inversion value at turn-on
-            // plus 0.1 V: the channel's charges and mobility there (drain and bulk voltages as
-            // they are), with the device's present current.
-            Bsim3Size::FlickerLimit& at = p.flickerLimit;
-            if (!at.valid || at.vgs != vth + 0.1 || at.vds != vds || at.vbs != vbs) {
-                Bsim3Size limit = p;
-                EvaluateBsim3Channel(limit, vth + 0.1, vds, vbs);
-                at = {true, vth + 0.1, vds, vbs, limit.ueff, limit.vgsteffLast, limit.abulkLast, limit.vdseffLast};
-            }
-            const double sl = strong(id, at.ueff, at.vgsteff, at.abulk, at.vdseff);
+            const double sl = strong(von + 0.1);
             const double sw = p.noia * kT * id * id / (p.weff * leff * fEf * 4e36);
             flicker = sw + sl > 0.0 ? sw * sl / (sw + sl) : 0.0;
         }

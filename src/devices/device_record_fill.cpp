@@ -1,5 +1,7 @@
 #include "devices/device_record_types.h"
 
+#include <array>
+#include <complex>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -41,6 +43,13 @@ struct FieldBuilder {
     FieldBuilder& AcCurrent(const ListNode* record)
     {
         d.acCurrentRecord = record;
+        return *this;
+    }
+    // Terminal currents in the order of their AC phasors.
+    template <std::size_t N>
+    FieldBuilder& AcFields(const std::array<const char*, N>& names, const std::array<std::complex<double>, N>& phasors)
+    {
+        for (std::size_t i = 0; i < N; ++i) d.acFields.push_back({names[i], &phasors[i]});
         return *this;
     }
     FieldBuilder& TwoTerminal(std::int32_t a, std::int32_t b)
@@ -113,13 +122,14 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     }
     case kComponentDiode: {
         auto* d = static_cast<DiodeDevice*>(device);
-        f.TwoTerminal(d->anode, d->cathode).Field("I", &d->current).Field("Q", &d->charge);
+        f.TwoTerminal(d->anode, d->cathode).Field("I", &d->current).AcCurrent(d).Field("Q", &d->charge);
         f.Field("C", &d->capacitance).Model(d->model);
         break;
     }
     case kComponentNpn: case kComponentPnp: case kComponentNpn4: case kComponentPnp4: {
         auto* q = static_cast<BjtDevice*>(device);
         f.Field("IB", &q->ib).Field("IC", &q->ic).Field("IE", &q->ie).Field("IS", &q->is);
+        f.AcFields<4>({"IB", "IE", "IC", "IS"}, q->acCurrents);
         f.Field("QBE", &q->qbe).Field("QBC", &q->qbc).Field("QCS", &q->qcs);
         f.Field("CBE", &q->cbe).Field("CBC", &q->cbc).Field("CCS", &q->ccs);
         f.Pins({{"B", q->base}, {"C", q->collector}, {"E", q->emitter}, {"S", q->substrate}}).Model(q->model);
@@ -128,18 +138,21 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     case kComponentNmos: case kComponentPmos: {
         auto* m = static_cast<MosfetDevice*>(device);
         AddFetFields(f, m->quantities, true);
+        f.AcFields<4>({"IG", "ID", "IS", "IB"}, m->acCurrents);
         f.Pins({{"D", m->drain}, {"G", m->gate}, {"S", m->source}, {"B", m->bulk}}).Model(m->model);
         break;
     }
     case kComponentNjfet: case kComponentPjfet: {
         auto* j = static_cast<JfetDevice*>(device);
         AddFetFields(f, j->quantities, false);
+        f.AcFields<3>({"ID", "IG", "IS"}, j->values.acCurrents);
         f.Pins({{"D", j->drain}, {"G", j->gate}, {"S", j->source}}).Model(j->model);
         break;
     }
     case kComponentGaAsFet: {
         auto* b = static_cast<GaasfetDevice*>(device);
         AddFetFields(f, b->quantities, false);
+        f.AcFields<3>({"ID", "IG", "IS"}, b->values.acCurrents);
         f.Pins({{"D", b->drain}, {"G", b->gate}, {"S", b->source}}).Model(b->model);
         break;
     }

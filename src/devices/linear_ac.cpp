@@ -1,13 +1,18 @@
 #include "devices/linear_ac.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <new>
 #include <vector>
 
 #include "core/device_record_fields.h"
 #include "analog/analog_state.h"
 #include "analog/convergence.h"
+#include "core/analysis_state.h"
 #include "core/device_lists.h"
+#include "core/expr_symbols.h"
+#include "core/message_reporter.h"
 #include "core/expr_evaluator.h"
 #include "netlist/capacitor_device.h"
 #include "netlist/inductor_device.h"
@@ -34,6 +39,26 @@ double ModelMultiplier(const EvaluatedModel* model)
     return model && !model->params.empty() ? model->Param(0) : 1.0;
 }
 
+// The value of an expression at the operating point the circuit is linearised at: the
+// voltages and currents it reads are the bias's, not the present AC solution (a phasor is no
+// voltage a resistance follows). 0 or the evaluator's error.
+int EvaluateAtBias(CompiledExpression& e, std::complex<double>& v)
+{
+    if (!(e.dependencies & (kDependsVoltage | kDependsCurrent))) return EvaluateExpression(e, v);
+    SolutionVectors& x = Analysis().solution;
+    static std::vector<std::complex<double>> held;
+    const std::size_t n = std::min(x.real.size(), x.complex.size());
+    try {
+        held.assign(x.complex.begin(), x.complex.begin() + static_cast<std::ptrdiff_t>(n));
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+    for (std::size_t i = 1; i < n; ++i) x.complex[i] = {x.real[i], 0.0};
+    const int rc = EvaluateExpression(e, v);
+    std::copy(held.begin(), held.end(), x.complex.begin());
+    return rc;
+}
+
 // A value given by an expression is evaluated again at every AC pass, so that it may depend
 // on the frequency; the frequency form (FREQ) is preferred when the element has one. 0 with
 // value set, 1 when the element has no expression, or the evaluator's error.
@@ -42,7 +67,7 @@ int EvaluateElementValue(const DeviceExpression& value, const DeviceExpression& 
     const DeviceExpression& e = frequencyForm.compiled ? frequencyForm : value;
     if (!e.compiled) return 1;
     std::complex<double> v;
-    if (int rc = EvaluateExpression(*e.compiled, v)) return rc;
+    if (int rc = EvaluateAtBias(*e.compiled, v)) return rc;
     result = v.real();
     return 0;
 }

@@ -116,6 +116,7 @@ void StoreCurrents(MosfetDevice& d, double w, std::span<const double> solution)
     out.id = drain.real(), out.idIm = drain.imag();
     out.is = source.real(), out.isIm = source.imag();
     out.ib = bulk.real(), out.ibIm = bulk.imag();
+    d.acCurrents = {gate, drain, source, bulk};
     Devices().acCurrents[&d] = drain;
 }
 
@@ -137,15 +138,17 @@ int AcLoadMosfets(int pass)
 
 int AddMosfetNoiseSources(double f)
 {
-    const double kelvin = RunControl().temperature.current + kZeroCelsius;
-    const double thermal = std::sqrt(kFourK * kelvin);
+    // Each device is noisy at its own temperature, which its model's T_ABS or T_REL_GLOBAL may
+    // move away from the run's, as its currents are.
     for (const MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         if (d.side && d.side->level == 8 && d.bsim3) {
-            AddBsimNoiseSources(d, f, kelvin);
+            AddBsimNoiseSources(d, f, d.bsim3->tdev + kZeroCelsius);
             continue;
         }
-        if (AddMosLevel45NoiseSources(d, f, kelvin)) continue;
+        if (d.bsim12 && AddMosLevel45NoiseSources(d, f, d.bsim12->tdev + kZeroCelsius)) continue;
         if (!IsMosLevel123(d) || !d.model) continue;
+        const double kelvin = d.temperature.tdev + kZeroCelsius;
+        const double thermal = std::sqrt(kFourK * kelvin);
         const MosfetLoadValues& v = d.values;
         AddNoiseSource(d.drain, d.internalDrain, std::sqrt(v.gd) * thermal);
         AddNoiseSource(d.source, d.internalSource, std::sqrt(v.gs) * thermal);

@@ -8,10 +8,17 @@ namespace kq5 {
 
 struct MosfetDevice;
 
+// A device whose nodes are numbered by their role: gate, drain, source and bulk 1 to 4, their
+// internal nodes 5 to 8, the charge node 9. A position table made for it names the role of
+// each row, which the node numbers of a real device cannot tell when two terminals share a node.
+const MosfetDevice& RoleNumberedMosfet();
+
 // The stamp pass adds g + j omega c at every position; the current pass stores the AC currents
-// into the four terminals (the rows of the device's own equations) in the device and the drain
-// current in the stamp state. 0 or the first failing stamp's result.
+// into the four terminals in the device and the drain current in the stamp state, each summed
+// over the rows of its terminal (`roles`, the same table made for RoleNumberedMosfet). 0 or the
+// first failing stamp's result.
 int StampLinearisedMosfet(MosfetDevice& d, int pass, std::span<const std::pair<int, int>> positions,
-                          std::span<const double> g, std::span<const double> c);
+                          std::span<const std::pair<int, int>> roles, std::span<const double> g,
+                          std::span<const double> c);
 
 }  // namespace kq5

@@ -71,14 +71,6 @@ struct Bsim3Size {
     double cgdoBias = 0.0, cgsoBias = 0.0;  // bias-dependent overlap capacitances of the last load
     double vgsteffLast = 0.0, vdseffLast = 0.0, abulkLast = 1.0;  // for the flicker noise
     Bsim3Replay replay;
-    // The channel at turn-on + 0.1 V that the flicker noise below turn-on joins, with the
-    // voltages it was found at: every frequency of a noise run asks for it at the same bias.
-    struct FlickerLimit {
-        bool valid = false;
-        double vgs = 0.0, vds = 0.0, vbs = 0.0;
-        double ueff = 0.0, vgsteff = 0.0, abulk = 1.0, vdseff = 0.0;
-    };
-    mutable FlickerLimit flickerLimit;
 };
 
 }  // namespace kq5

@@ -1,5 +1,7 @@
 #pragma once
 // Field-effect transistors: MOSFETs (device list 19), JFETs (list 15) and GaAsFETs (list 23).
+#include <array>
+#include <complex>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -76,6 +78,7 @@ struct MosfetDevice : ListNode {
     SchematicItem* component = nullptr;
     std::unique_ptr<MosfetSideBlock> side;
     FetQuantities quantities;
+    std::array<std::complex<double>, 4> acCurrents{};  // gate, drain, source, bulk of an AC point
     std::unique_ptr<Bsim3Size> bsim3;       // LEVEL 8, made by the run's preparation
     std::unique_ptr<Bsim12Size> bsim12;     // LEVEL 4 and 5, made by the run's preparation
 

@@ -10,13 +10,11 @@
 #include <string>
 #include <tuple>
 
-#include "core/analysis_state.h"
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "device_build_test_support.h"
 #include "devices/bsim3_eval.h"
 #include "devices/bsim3_eval_body.h"
-#include "devices/mosfet_load.h"
 #include "netlist/bsim3_values.h"
 #include "netlist/fet_devices.h"
 #include "platform/message_box.h"
@@ -342,32 +340,6 @@ TEST_F(Bsim3Test, AMultiplierIsThatManyDevicesInParallel)
     EXPECT_DOUBLE_EQ(triple.isatd, 3.0 * single.isatd);
     EXPECT_DOUBLE_EQ(triple.cbd0, 3.0 * single.cbd0);
     EXPECT_DOUBLE_EQ(triple.cbs0, 3.0 * single.cbs0);
-}
-
-// The unified flicker noise below turn-on + 0.1 V joins the weak-inversion value to the
-// strong-inversion value at turn-on + 0.1 V, so for a given current it does not depend on how
-// far below that the gate is; above it, it is the strong-inversion value of the present bias.
-TEST_F(Bsim3Test, FlickerNoiseBelowTurnOnJoinsTheValueAtTurnOn)
-{
-    MosfetDevice& d = BuildDevice("NOIMOD=3");
-    Bsim3Size& p = *d.bsim3;
-    auto flicker = [&](double vgs, double vds, double current) {
-        const Bsim3Channel ch = EvaluateBsim3Channel(p, vgs, vds, 0.0);
-        MosfetLoadValues& v = d.values;
-        v.vgs0 = vgs, v.vds0 = vds, v.vbs0 = 0.0;
-        v.von = p.type * ch.vth;
-        v.cd = current, v.cbd = 0.0;
-        v.gm = v.gds = v.gmbs = 0.0;  // no channel thermal noise
-        Analysis().noise.sources.clear();
-        EXPECT_EQ(AddBsimNoiseSources(d, 10.0, 300.15), 0);
-        const double density = Analysis().noise.sources.back().weight;
-        return density * density;
-    };
-    const double vth = EvaluateBsim3Channel(p, 0.5, 1.5, 0.0).vth;
-    const double deep = flicker(vth - 0.2, 1.5, 1e-6), near = flicker(vth + 0.05, 1.5, 1e-6);
-    EXPECT_GT(deep, 0.0);
-    EXPECT_NEAR(near, deep, 1e-9 * deep);
-    EXPECT_GT(flicker(vth + 0.3, 1.5, 1e-6), near);  // the strong-inversion value alone
 }
 
 TEST_F(Bsim3Test, PreparationDefaultsAndClamps)

@@ -1,11 +1,5 @@
 // This program's LEVEL 8 (BSIM3) MOSFETs against ngspice's BSIM3 version 3.1. These comparisons
 // need ngspice and fail without it.
-//
-// Known difference: with the unified flicker noise (NOIMOD 2 and 3) the flicker-dominated output
-// noise density here lies about 29 % above ngspice's (the channel-length-modulation term
-// dominates at these biases); the thermal parts agree within 1 %. Below turn-on + 0.1 V this
-// program joins the weak-inversion value to the strong-inversion value at turn-on + 0.1 V, as
-// version 3.1 does; ngspice's version 3.3 takes the strong-inversion value of the present bias.
 #include "reference_support.h"
 
 namespace kq5::reference {
@@ -33,6 +27,16 @@ TEST_F(Bsim3ReferenceTest, NonQuasiStaticChargeNode) { Check("bsim3_nqs"); }
 TEST_F(Bsim3ReferenceTest, OutputNoise) { Check("bsim3_noise"); }
 TEST_F(Bsim3ReferenceTest, MultiplierIsDevicesInParallel) { Check("bsim3_multiplier"); }
 TEST_F(Bsim3ReferenceTest, MultiplierNoiseIsDevicesInParallel) { Check("bsim3_noise_multiplier"); }
+
+// The unified flicker noise (NOIMOD 2 and 3) of version 3.1, in strong inversion at three
+// temperatures and on both sides of turn-on + 0.1 V.
+TEST_F(Bsim3ReferenceTest, UnifiedFlickerNoise)
+{
+    Check("bsim3_noise_unified");
+    TearDown();
+    SetUp();
+    Check("bsim3_noise_weak");
+}
 
 // A p-channel stage has the unified flicker noise (NOIMOD 2) of its n-channel mirror: the gate
 // voltage of the noise is taken in the device's own sense, from just below turn-on + 0.1 V

@@ -61,6 +61,7 @@ TEST_F(DeviceReferenceTest, MosTransientCmosInverterChain) { Check("mos_tran_cmo
 TEST_F(DeviceReferenceTest, MosForwardBiasedBulkJunctionCharge) { Check("mos_tran_forward_junction"); }
 TEST_F(DeviceReferenceTest, MosQuiescentTransientStaysAtTheOperatingPoint) { Check("mos_tran_quiescent"); }
 TEST_F(DeviceReferenceTest, MosNoiseOfCommonSourceStage) { Check("mos_noise_common_source"); }
+TEST_F(DeviceReferenceTest, MosNoiseAtTheTemperatureItsModelHoldsItAt) { Check("mos_noise_device_temperature"); }
 
 }  // namespace
 }  // namespace kq5::reference

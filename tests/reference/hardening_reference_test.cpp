@@ -24,6 +24,7 @@ protected:
 };
 
 TEST_F(HardeningReferenceTest, AcCurrentsOfSourcesResistorsCapacitorsAndInductors) { Compare("ac_currents"); }
+TEST_F(HardeningReferenceTest, AcTerminalCurrentsOfTransistorsAndDiodes) { Compare("ac_device_currents"); }
 
 TEST_F(HardeningReferenceTest, EveryTemperatureOfATemperatureList) { Compare("dc_temperature_list"); }
 

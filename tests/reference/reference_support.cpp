@@ -318,8 +318,10 @@ bool InterpolateCurve(const OurCurve& curve, double x, bool logScale, std::compl
 {
     const std::vector<double>& xs = curve.x;
     if (xs.empty()) return false;
+    // Points of a log sweep are matched relative to their own frequency: a slack taken from the
+    // top of a sweep over decades would swallow the lowest points whole.
     const double span = std::max(std::abs(xs.back() - xs.front()), std::abs(xs.back()));
-    const double slack = 1e-9 * span;
+    const double slack = logScale && x > 0.0 ? 1e-9 * x : 1e-9 * span;
     if (x < xs.front() - slack || x > xs.back() + slack) return false;
     auto it = std::lower_bound(xs.begin(), xs.end(), x);
     if (it == xs.end()) {

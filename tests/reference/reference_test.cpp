@@ -44,6 +44,7 @@ TEST_F(ReferenceTest, AcThreeCoupledInductors) { Compare("ac_three_coupled"); }
 TEST_F(ReferenceTest, AcControlledSources) { Compare("ac_controlled_sources"); }
 TEST_F(ReferenceTest, AcCurrentSourceTank) { Compare("ac_current_source"); }
 TEST_F(ReferenceTest, AcTemperatureCoefficients) { Compare("ac_temperature_coefficients"); }
+TEST_F(ReferenceTest, AcValuesWrittenAsExpressionsOfTheBias) { Compare("ac_bias_expressions"); }
 
 TEST_F(ReferenceTest, DcSweepControlledSources) { Compare("dc_sweep_controlled"); }
 TEST_F(ReferenceTest, DcSweepPolySources) { Compare("dc_sweep_poly"); }
