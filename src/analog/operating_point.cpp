@@ -126,7 +126,13 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
             s.notConverged = 1;
             return s.runPhase == kPhaseOperatingPoint ? kMsgFailedToConverge : 0;
         }
-        if (int rc = SolveLinearSystem(x)) return rc;
+        if (int rc = SolveLinearSystem(x)) {
+            // A matrix that factored at the iterates before is made singular by this one (devices
+            // driven far out of range, whose conductances swamp the rest of the circuit): the
+            // iterate is abandoned, not the circuit.
+            if (rc == kMatrixSingular && s.iterationCount > 1) return AbandonIterate(x);
+            return rc;
+        }
         if (!UnknownsFinite(x, s.unknownCount)) return AbandonIterate(x);
 
         const int kept = s.nonConvergedCount;
@@ -406,13 +412,17 @@ int MarchTimePoint(WindowRecord* window, int iterationLimit)
 
 }  // namespace
 
+// Gmin stepping first, as ngspice does: each of its solves starts from the last converged one,
+// where each try of source stepping starts Newton again from the junctions' starting voltages,
+// which in a long chain of gain stages swing the later nodes far out every time.
 int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit)
 {
-    const int rc = StepSources(window, iterationLimit);
-    if (rc != kMsgFailedToConverge) return rc;
     AnalogSolverState& s = AnalogSolver();
     s.notConverged = 0;
-    return StepShuntConductance(window, iterationLimit);
+    const int rc = StepShuntConductance(window, iterationLimit);
+    if (rc != kMsgFailedToConverge) return rc;
+    s.notConverged = 1;
+    return StepSources(window, iterationLimit);
 }
 
 int SolveTimePointByContinuation(WindowRecord* window, int iterationLimit)
