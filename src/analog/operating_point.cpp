@@ -232,13 +232,16 @@ int StepSources(WindowRecord* window, int iterationLimit)
     }
 
     // Raising: from the last factor that converged, by a factor that shrinks on each failure.
+    // The last good solution is kept here, not in the saved solution: a DC sweep extrapolates
+    // its next point from the saved and older solutions of its accepted points.
     double raise = 2.0;
     double lastGood = factor;
+    std::vector<double> good(x);
     for (;;) {
         attempts = 0;
         while (!s.notConverged) {
             lastGood = factor;
-            CopySolution(x, s.savedSolution);
+            CopySolution(x, good);
             factor = factor * raise >= 1.0 ? 1.0 : factor * raise;
             s.sourceFactor = factor;
             s.iterationMode = kModeFixedInitial;
@@ -259,8 +262,8 @@ int StepSources(WindowRecord* window, int iterationLimit)
         }
         factor = lastGood;
         s.sourceFactor = factor;
-        CopySolution(s.savedSolution, x);
-        CopySolution(s.savedSolution, s.previousSolution);
+        CopySolution(good, x);
+        CopySolution(good, s.previousSolution);
         raise = std::sqrt(raise);
         if (raise <= 1.0001) return fail();
         s.notConverged = 0;
