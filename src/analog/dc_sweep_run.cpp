@@ -221,7 +221,9 @@ int SweepPoints(WindowRecord* window)
         int rc = SolveOperatingPoint(window, o.itl2);
         if (rc == kMsgFailedAtTime) {
             s.iterationMode = kModeInitJunctions;
-            rc = SourceStepOperatingPoint(window, o.itl2);
+            // The fallbacks have the limit of an operating point (ITL1), as ngspice's have:
+            // ITL2 left the last solve of gmin stepping short of a point that it reaches.
+            rc = SourceStepOperatingPoint(window, o.itl1);
         }
         double r = 1.0;
         bool reject = false, grow = false, failed = false;
@@ -279,6 +281,14 @@ int SweepPoints(WindowRecord* window)
         ++s.acceptedPointCount;
         SaveAcceptedPoint();
         CommitMosfetVoltageHistory();
+        if (d.pointsAccepted == 1) {
+            // The first point of a sweep has no point before it: the second is predicted from a
+            // flat history, not extrapolated from whatever the older slots held (zeros at the
+            // start of a run, which doubled every junction voltage).
+            std::copy_n(s.savedSolution.begin(), std::min(s.savedSolution.size(), s.olderSolution.size()),
+                        s.olderSolution.begin());
+            CommitMosfetVoltageHistory();
+        }
         d.retries = 0;
 
         if (!s.stopFlag) {

@@ -126,7 +126,13 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
             s.notConverged = 1;
             return s.runPhase == kPhaseOperatingPoint ? kMsgFailedToConverge : 0;
         }
-        if (int rc = SolveLinearSystem(x)) return rc;
+        if (int rc = SolveLinearSystem(x)) {
+            // A matrix that factored at the iterates before is made singular by this one (devices
+            // driven far out of range, whose conductances swamp the rest of the circuit): the
+            // iterate is abandoned, not the circuit.
+            if (rc == kMatrixSingular && s.iterationCount > 1) return AbandonIterate(x);
+            return rc;
+        }
         if (!UnknownsFinite(x, s.unknownCount)) return AbandonIterate(x);
 
         const int kept = s.nonConvergedCount;
@@ -226,13 +232,16 @@ int StepSources(WindowRecord* window, int iterationLimit)
     }
 
     // Raising: from the last factor that converged, by a factor that shrinks on each failure.
+    // The last good solution is kept here, not in the saved solution: a DC sweep extrapolates
+    // its next point from the saved and older solutions of its accepted points.
     double raise = 2.0;
     double lastGood = factor;
+    std::vector<double> good(x);
     for (;;) {
         attempts = 0;
         while (!s.notConverged) {
             lastGood = factor;
-            CopySolution(x, s.savedSolution);
+            CopySolution(x, good);
             factor = factor * raise >= 1.0 ? 1.0 : factor * raise;
             s.sourceFactor = factor;
             s.iterationMode = kModeFixedInitial;
@@ -253,8 +262,8 @@ int StepSources(WindowRecord* window, int iterationLimit)
         }
         factor = lastGood;
         s.sourceFactor = factor;
-        CopySolution(s.savedSolution, x);
-        CopySolution(s.savedSolution, s.previousSolution);
+        CopySolution(good, x);
+        CopySolution(good, s.previousSolution);
         raise = std::sqrt(raise);
         if (raise <= 1.0001) return fail();
         s.notConverged = 0;
@@ -406,13 +415,17 @@ int MarchTimePoint(WindowRecord* window, int iterationLimit)
 
 }  // namespace
 
+// Gmin stepping first, as ngspice does: each of its solves starts from the last converged one,
+// where each try of source stepping starts Newton again from the junctions' starting voltages,
+// which in a long chain of gain stages swing the later nodes far out every time.
 int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit)
 {
-    const int rc = StepSources(window, iterationLimit);
-    if (rc != kMsgFailedToConverge) return rc;
     AnalogSolverState& s = AnalogSolver();
     s.notConverged = 0;
-    return StepShuntConductance(window, iterationLimit);
+    const int rc = StepShuntConductance(window, iterationLimit);
+    if (rc != kMsgFailedToConverge) return rc;
+    s.notConverged = 1;
+    return StepSources(window, iterationLimit);
 }
 
 int SolveTimePointByContinuation(WindowRecord* window, int iterationLimit)

@@ -2,8 +2,8 @@
 // The nonlinear solver of the analog kernel: the Newton iteration that every analysis uses for
 // one operating point or one time point, the fallback that reaches a hard DC operating point by
 // scaling every independent source down and back up (source stepping), and the procedures
-// around the matrix solve and the stamp sets. When source stepping fails too, a conductance
-// from every node to ground is stepped down from 1 mS to nothing (gmin stepping).
+// around the matrix solve and the stamp sets. Before source stepping, a conductance from every
+// node to ground is stepped down from 1 mS to nothing (gmin stepping).
 #include <span>
 
 #include "analog/analog_state.h"
@@ -17,8 +17,8 @@ struct WindowRecord;
 // or solve failure.
 int SolveOperatingPoint(WindowRecord* window, int iterationLimit);
 
-// The fallbacks of an operating point that plain Newton iteration did not reach: source
-// stepping, then gmin stepping. 0, 14190, 15002 or another message id; leaves the source factor
+// The fallbacks of an operating point that plain Newton iteration did not reach: gmin stepping,
+// then source stepping. 0, 14190, 15002 or another message id; leaves the source factor
 // at 1.0, no node shunt and the iteration mode at 2.
 int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit);
 

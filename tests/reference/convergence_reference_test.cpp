@@ -135,7 +135,7 @@ class InverterChainTest : public ConvergenceReferenceTest,
                           public ::testing::WithParamInterface<std::tuple<const char*, int>> {};
 
 // Plain Newton iteration fails on the long chains (and on LEVEL 3 met a device evaluated outside
-// its domain); source stepping and gmin stepping take over where ngspice's continuation does.
+// its domain); gmin stepping and source stepping take over where ngspice's continuation does.
 TEST_P(InverterChainTest, FindsTheOperatingPointNgspiceFinds)
 {
     const auto [family, stages] = GetParam();
@@ -259,6 +259,34 @@ INSTANTIATE_TEST_SUITE_P(MosfetLevels, ChargelessChainTest,
                          ::testing::Combine(::testing::Values("level1", "level2", "level3"),
                                           ::testing::Values(10, 50, 200)),
                          FamilyAndStages);
+
+// Calls of a bipolar cell (a common-emitter stage into an emitter follower, an RC and a divider
+// that drives the next call), six nodes a call.
+std::string BipolarCellChain(int calls)
+{
+    std::ostringstream text;
+    text << "* " << calls << " calls of a bipolar cell\n*@ tran V(N40) V(N" << calls
+         << ")\n*@ floor 1\n*@ rel 1e-2\nVCC VCC 0 5\nV1 N0 0 PULSE(0.6 0.9 0 20N 20N 1U 2U)\n"
+            ".SUBCKT CELL IN OUT VCC\nRB IN B 10K\nQ1 C B E QN\nRE E 0 100\nRC VCC C 4.7K\nQ2 VCC C F QN\n"
+            "RF F 0 10K\nR3 F M 2K\nC3 M 0 2P\nRD M OUT 20K\nRG OUT 0 5K\n"
+            ".MODEL QN NPN(IS=1E-15 BF=120 VAF=70 CJE=0.5P CJC=0.4P TF=0.3N)\n.ENDS\n";
+    for (int i = 1; i <= calls; ++i) text << "X" << i << " N" << i - 1 << " N" << i << " VCC CELL\n";
+    text << ".tran 5n 6u 0 5n\n.end\n";
+    return text.str();
+}
+
+// 720 nodes: Newton from the junctions' starting voltages swings the nodes of the later calls
+// through the gain of all the calls before them, and an iterate far out made the matrix singular;
+// the run ended with "Matrix is singular." where ngspice finds the operating point at once.
+TEST_F(ConvergenceReferenceTest, AChainOfCellCallsFindsItsOperatingPoint)
+{
+    Compare(ParseReferenceCircuit("cell_chain_120", BipolarCellChain(120)));
+}
+
+// The sweep's first point, at 0.3 V, needs gmin stepping, whose last solve had only ITL2 loads
+// where ngspice gives it ITL1: "Failed to converge at 0.3.". Its second point was extrapolated
+// from the first and the zeros before it, doubling every voltage.
+TEST_F(ConvergenceReferenceTest, AChainOfBsim3OpampCallsSweptFromBelowItsInputRange) { Compare("bsim3_buffer_chain_dc"); }
 
 // Gate at 5 V, drain through 100 Mohm: the drain settles a fraction of a millivolt from the
 // source, where each Newton step may swap the device's drain and source.
