@@ -598,7 +598,7 @@ void ShowComponentSyntaxHelp(WindowRecord* record, ListNode* element)
     const SchematicItem& item = *static_cast<SchematicItem*>(element);
     if (!item.IsComponent() || item.definition == nullptr) return;
     const ComponentTypeRow* row = FindComponentTypeRow(item.definition->type);
-    ShowHelpTopic(17803, row != nullptr && row->helpId != 0 ? static_cast<int>(row->helpId) : 6000 + item.definition->type);
+    ShowHelpTopic(kHelpContextCommand, row != nullptr && row->helpId != 0 ? static_cast<int>(row->helpId) : 6000 + item.definition->type);
 }
 
 void ShowEditorContextHelp(WindowRecord* owner) { ShowTextWindowContextHelp(owner); }

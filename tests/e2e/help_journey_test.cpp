@@ -1,7 +1,9 @@
-// Help as a user asks for it: F1 in the dialog in front opens the help on that dialog.
+// Help as a user asks for it: F1 in the dialog in front opens the help on that dialog, Alt+F1 in a
+// netlist the help on the statement under the caret.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 
 #include "journey.h"
@@ -44,6 +46,34 @@ TEST(HelpJourney, F1InADialogOpensItsHelp)
     ASSERT_TRUE(journey.Start()) << journey.Output();
     ExpectF1OpensHelpOver(journey, "alt+f b", "help_f1_title_block");
     ExpectF1OpensHelpOver(journey, "alt+h a", "help_f1_about");
+    EXPECT_TRUE(journey.Running());
+}
+
+// Alt+F1 in a netlist shows the syntax of the statement under the caret, in a help window of its
+// own size, not the contents that F1 shows. It used to show nothing at all.
+TEST(HelpJourney, AltF1ShowsTheHelpOfTheStatementUnderTheCaret)
+{
+    Journey journey("help_statement");
+    std::ofstream(journey.Root() / "rc.ckt", std::ios::binary) << "RC low pass\n"
+                                                               "V1 IN 0 PULSE 0 1 0 1U 1U 1M 2M\n"
+                                                               "R1 IN OUT 1K\n"
+                                                               "C1 OUT 0 1U\n"
+                                                               ".TRAN 10U 5M\n"
+                                                               ".END\n";
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Press("ctrl+o");
+    journey.Type("rc.ckt");
+    journey.Press("Return");
+    journey.Press("ctrl+Home Down Down Down Down");  // the caret on the .TRAN line
+    journey.Press("alt+F1");
+    const int statementHelp = ActiveCaptionRow(journey.Capture("help_statement_tran"));
+    ASSERT_GE(statementHelp, 0) << "Alt+F1 opened no help window";
+    journey.Press("Escape");
+    journey.Press("F1");
+    const int contents = ActiveCaptionRow(journey.Capture("help_statement_contents"));
+    ASSERT_GE(contents, 0) << "F1 opened no help window";
+    EXPECT_GT(statementHelp, contents) << "Alt+F1 showed the contents, not the help on .TRAN";
+    journey.Press("Escape");
     EXPECT_TRUE(journey.Running());
 }
 
