@@ -39,13 +39,15 @@ void ExpectF1OpensHelpOver(Journey& journey, const std::string& openKeys, const 
 }
 
 // The help's own contents tell the user to press F1 in any dialog for help on it. F1 in a modal
-// dialog used to do nothing at all, in a dialog with a Help button as in the About box.
+// dialog used to do nothing at all, in a dialog with a Help button as in the About box and the
+// Statistics.
 TEST(HelpJourney, F1InADialogOpensItsHelp)
 {
     Journey journey("help_f1");
     ASSERT_TRUE(journey.Start()) << journey.Output();
     ExpectF1OpensHelpOver(journey, "alt+f b", "help_f1_title_block");
     ExpectF1OpensHelpOver(journey, "alt+h a", "help_f1_about");
+    ExpectF1OpensHelpOver(journey, "alt+z", "help_f1_statistics");
     EXPECT_TRUE(journey.Running());
 }
 
