@@ -8,6 +8,7 @@
 #include "app/menus.h"
 #include "ui/prompt_dialog.h"
 #include "ui/window_class.h"
+#include "ui/window_record.h"
 #include "platform/bitmap.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -556,6 +557,24 @@ void UpdateToolButtonStates()
     if (bar.window) LayoutChildren(bar.window, 0);
 }
 
+namespace {
+
+// The help of a schematic window's part under the pointer: its drawing area tells the current
+// edit mode, its pane scroll bars their direction; 0 for anything else.
+int SchematicPartHelpId(win::HWND window)
+{
+    if (WindowKindOf(window) == kWindowSchematic) {
+        const WindowRecord* record = GetWindowRecord(window);
+        return record != nullptr ? record->mode : 0;
+    }
+    win::HWND parent = window ? win::GetParent(window) : nullptr;
+    if (parent == nullptr || WindowKindOf(parent) != kWindowSchematic || win::GetClassName(window) != "SCROLLBAR") return 0;
+    return (win::GetWindowLongPtr(window, win::GWL_STYLE) & win::SBS_VERT) != 0 ? NonClientHelpMessageId(win::HTVSCROLL)
+                                                                             : NonClientHelpMessageId(win::HTHSCROLL);
+}
+
+}  // namespace
+
 void ShowPointerHelp(win::HWND window, int hitTest)
 {
     HelpBar* bar = &FrameHelpBar();
@@ -570,7 +589,7 @@ void ShowPointerHelp(win::HWND window, int hitTest)
         ShowNonClientHelp(bar, hitTest);
         return;
     }
-    ShowHelpBarMessage(bar, 0);
+    ShowHelpBarMessage(bar, hitTest == win::HTCLIENT ? SchematicPartHelpId(window) : 0);
 }
 
 std::string ToolWindowTitle(int slot)

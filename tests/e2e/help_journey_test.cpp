@@ -1,5 +1,5 @@
 // Help as a user asks for it: F1 in the dialog in front opens the help on that dialog, Alt+F1 in a
-// netlist the help on the statement under the caret.
+// netlist the help on the statement under the caret, the help bar tells what is under the pointer.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -76,6 +76,32 @@ TEST(HelpJourney, AltF1ShowsTheHelpOfTheStatementUnderTheCaret)
     ASSERT_GE(contents, 0) << "F1 opened no help window";
     EXPECT_GT(statementHelp, contents) << "Alt+F1 showed the contents, not the help on .TRAN";
     journey.Press("Escape");
+    EXPECT_TRUE(journey.Running());
+}
+
+// The help bar over a schematic's drawing tells the edit mode a click works in, and follows a
+// change of mode; over the pane's scroll bar it names it. It used to stay empty over the whole
+// window, borders aside.
+TEST(HelpJourney, TheHelpBarOverASchematicTellsTheEditMode)
+{
+    constexpr std::uint32_t kText = 0x000000;
+    Journey journey("help_bar_schematic");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    auto helpBarText = [](const Shot& shot) { return shot.Count(0, shot.height - 20, shot.width / 2, shot.height, kText); };
+    journey.Move(600, 400);
+    journey.Settle();
+    const Shot select = journey.Capture("help_bar_select_mode");
+    EXPECT_GT(helpBarText(select), 50) << "the help bar says nothing over the drawing";
+    journey.Press("alt+m w Return");  // Mode > Wire
+    journey.Move(610, 410);
+    journey.Settle();
+    const Shot wire = journey.Capture("help_bar_wire_mode");
+    EXPECT_GT(helpBarText(wire), 50);
+    EXPECT_FALSE(wire.SameAs(select, 0, wire.height - 20, wire.width / 2, wire.height)) << "the help bar did not follow the mode";
+    journey.Move(select.width - 8, 400);  // the pane's vertical scroll bar
+    journey.Settle();
+    EXPECT_FALSE(journey.Capture("help_bar_scroll_bar").SameAs(wire, 0, wire.height - 20, wire.width / 2, wire.height))
+        << "the help bar did not name the scroll bar";
     EXPECT_TRUE(journey.Running());
 }
 
