@@ -105,5 +105,26 @@ TEST(HelpJourney, TheHelpBarOverASchematicTellsTheEditMode)
     EXPECT_TRUE(journey.Running());
 }
 
+// The help bar describes the component under the pointer in a palette and in the Component
+// menu: its name, model keyword and definition. Both used to leave the bar empty.
+TEST(HelpJourney, TheHelpBarDescribesTheComponentUnderThePointer)
+{
+    constexpr std::uint32_t kText = 0x000000;
+    Journey journey("help_bar_components");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    auto helpBarText = [](const Shot& shot) { return shot.Count(0, shot.height - 20, shot.width / 2, shot.height, kText); };
+    journey.Press("ctrl+1");  // the analog palette
+    journey.Move(137, 178);   // its "Capacitor"
+    journey.Settle();
+    const Shot palette = journey.Capture("help_bar_palette_capacitor");
+    EXPECT_GT(helpBarText(palette), 150) << "the help bar does not describe the palette's component";
+    journey.Press("alt+c Down Down Right Right");  // Component > Analog > Passive > Resistor
+    const Shot menu = journey.Capture("help_bar_menu_resistor");
+    EXPECT_GT(helpBarText(menu), 150) << "the help bar does not describe the menu's component";
+    EXPECT_FALSE(menu.SameAs(palette, 0, menu.height - 20, menu.width / 2, menu.height)) << "two components, one text";
+    journey.Press("Escape Escape Escape Escape");
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
