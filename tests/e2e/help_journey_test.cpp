@@ -126,5 +126,28 @@ TEST(HelpJourney, TheHelpBarDescribesTheComponentUnderThePointer)
     EXPECT_TRUE(journey.Running());
 }
 
+// A link followed from the contents to a wider topic shows the help window whole: its OK button
+// at the right of the bottom row is drawn, not left as a sliver of its edge where the window had
+// grown past it.
+TEST(HelpJourney, ALinkFollowedShowsTheWholeHelpWindow)
+{
+    constexpr std::uint32_t kBlack = 0x000000;
+    Journey journey("help_link");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Press("F1");
+    journey.Press("Tab Return");  // the first link, "New circuits and libraries"
+    const Shot shot = journey.Capture("help_link_new");
+    const int caption = ActiveCaptionRow(shot);
+    ASSERT_GE(caption, 0) << "no help window";
+    int right = 0;
+    for (int x = 0; x < shot.width; ++x)
+        if (shot.At(x, caption + 3) == kActiveCaption) right = x;
+    // The OK button: the bottom right of the window, under the topic's text and links.
+    const int okBlack = shot.Count(right - 100, caption + 100, right + 1, caption + 140, kBlack);
+    EXPECT_GT(okBlack, 150) << "the OK button is not drawn (" << okBlack << " dark pixels)";
+    journey.Press("Escape");
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey
