@@ -1,6 +1,7 @@
 #include "app/info_dialogs.h"
 
 #include "ui/color_table.h"
+#include "ui/dialog_services.h"
 #include "ui/window_record.h"
 #include "platform/dialog.h"
 #include "platform/system.h"
@@ -22,6 +23,11 @@ win::INT_PTR AboutDlgProc(win::HWND dialog, win::UINT msg, win::WPARAM wParam, w
     }
     if (msg == win::WM_COMMAND && win::LOWORD(wParam) == win::IDOK) {
         win::EndDialog(dialog, 0);
+        return win::TRUE;
+    }
+    if (msg == win::WM_HELP) {
+        // The box has no Help button; F1 still opens its topic.
+        ShowDialogHelp(kAboutTemplate);
         return win::TRUE;
     }
     if (msg == win::WM_COMMAND && win::LOWORD(wParam) == win::IDCANCEL) {

@@ -175,13 +175,10 @@ void EditModeCommand(const CommandContext& context, int id)
 // schematic goes into Component mode to place it.
 void ChooseComponentDefinition(const CommandContext& context, int index)
 {
-    int n = 0;
-    for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
-        if (n++ != index) continue;
-        SetChosenComponentDefinition(&definition);
-        if (context.kind == kWindowSchematic) SetEditMode(context.active, kCommandComponentMode);
-        return;
-    }
+    ComponentDefinition* definition = ComponentDefinitionAt(index);
+    if (definition == nullptr) return;
+    SetChosenComponentDefinition(definition);
+    if (context.kind == kWindowSchematic) SetEditMode(context.active, kCommandComponentMode);
 }
 
 void OpenUserDefinitions()

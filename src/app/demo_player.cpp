@@ -365,15 +365,7 @@ bool EmptyPaletteCommand(int command)
     return bar.entries.empty();
 }
 
-int ComponentIndex(const std::string& name)
-{
-    int n = 0;
-    for (const ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
-        if (EqualsNoCase(definition.name, name)) return n;
-        ++n;
-    }
-    return -1;
-}
+int ComponentIndex(const std::string& name) { return ComponentDefinitionIndex(name); }
 
 bool IsCurrentComponent(const std::string& name)
 {

@@ -16,6 +16,8 @@
 #include "ui/color_table.h"
 #include "ui/frame_state.h"
 #include "ui/help_bar.h"
+#include "document/component_library.h"
+#include "schematic/attribute_dialog.h"
 #include "app/info_dialogs.h"
 #include "app/menus.h"
 #include "ui/tool_buttons.h"
@@ -386,10 +388,24 @@ void RefreshFrameToolButtons()
     UpdateToolButtonStates();
 }
 
+// What the help bar tells of the component menu's items and of the recent components.
+void InstallComponentHelpTexts()
+{
+    HelpBarTextSources& sources = HelpBarSources();
+    sources.componentCount = ComponentDefinitionCount;
+    sources.componentDescription = [](int index) { return FormatComponentDescription(ComponentDefinitionAt(index)); };
+    sources.recentComponentText = [](int place) {
+        const auto& recent = Settings().recentComponents;
+        if (place < 0 || place >= static_cast<int>(recent.size()) || recent[static_cast<std::size_t>(place)].empty()) return std::string();
+        return FormatComponentDescription(FindComponentDefinition(recent[static_cast<std::size_t>(place)]));
+    };
+}
+
 }  // namespace
 
 void InstallFrameServices()
 {
+    InstallComponentHelpTexts();
     FrameServices().refreshToolButtonStates = RefreshFrameToolButtons;
     FrameServices().processMessage = ProcessMessage;
     TextEditorHooks().contextHelp = ShowEditorContextHelp;
@@ -450,7 +466,11 @@ win::LRESULT FrameWndProc(win::HWND window, win::UINT message, win::WPARAM wPara
         DemoMenuSelected(reinterpret_cast<win::HMENU>(lParam), static_cast<unsigned>(wParam & 0xFFFF), flags);
         return 0;
     }
-    case win::WM_EXITMENULOOP: ShowMenuHelp(kPopupOrBitmapItem, 0); return 0;
+    case win::WM_EXITMENULOOP:
+        // The menu's text goes; then the bar answers for what is under the pointer.
+        ShowMenuHelp(kPopupOrBitmapItem, 0);
+        win::PostMessage(window, kRefreshPointerHelp, 0, 0);
+        return 0;
     case win::WM_DROPFILES: OpenDroppedFiles(reinterpret_cast<win::HDROP>(wParam)); return 0;
     default: return win::DefFrameProc(window, Frame().mdiClient, message, wParam, lParam);
     }

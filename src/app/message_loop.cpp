@@ -158,6 +158,9 @@ win::INT_PTR StatisticsDlgProc(win::HWND dialog, win::UINT message, win::WPARAM 
         if (id == win::IDCANCEL || id == kStatisticsClose) CloseDialog(dialog, id);
         return win::TRUE;
     }
+    case win::WM_HELP:  // (the dialog has no Help button)
+        ShowDialogHelp(kStatisticsDialog);
+        return win::TRUE;
     default: return win::FALSE;
     }
 }

@@ -8,6 +8,8 @@
 #include "app/menus.h"
 #include "ui/prompt_dialog.h"
 #include "ui/window_class.h"
+#include "ui/window_record.h"
+#include "document/component_library.h"
 #include "platform/bitmap.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -556,6 +558,39 @@ void UpdateToolButtonStates()
     if (bar.window) LayoutChildren(bar.window, 0);
 }
 
+namespace {
+
+// The help of a schematic window's part under the pointer: its drawing area tells the current
+// edit mode, its pane scroll bars their direction; 0 for anything else.
+int SchematicPartHelpId(win::HWND window)
+{
+    if (WindowKindOf(window) == kWindowSchematic) {
+        const WindowRecord* record = GetWindowRecord(window);
+        return record != nullptr ? record->mode : 0;
+    }
+    win::HWND parent = window ? win::GetParent(window) : nullptr;
+    if (parent == nullptr || WindowKindOf(parent) != kWindowSchematic || win::GetClassName(window) != "SCROLLBAR") return 0;
+    return (win::GetWindowLongPtr(window, win::GWL_STYLE) & win::SBS_VERT) != 0 ? NonClientHelpMessageId(win::HTVSCROLL)
+                                                                             : NonClientHelpMessageId(win::HTHSCROLL);
+}
+
+// The help of the component under the pointer in a palette's list: its component menu item.
+int PaletteItemHelpId(win::HWND list, int slot)
+{
+    win::POINT at{};
+    win::GetCursorPos(&at);
+    win::ScreenToClient(list, &at);
+    const win::LRESULT hit = win::SendMessage(list, win::LB_ITEMFROMPOINT, 0,
+                                              win::MAKELPARAM(static_cast<win::WORD>(at.x), static_cast<win::WORD>(at.y)));
+    const auto& entries = DockedBars()[static_cast<std::size_t>(slot)].entries;
+    const std::size_t item = win::LOWORD(static_cast<win::DWORD>(hit));
+    if (win::HIWORD(static_cast<win::DWORD>(hit)) != 0 || item >= entries.size()) return 0;
+    const int index = ComponentDefinitionIndex(entries[item]);
+    return index >= 0 ? static_cast<int>(kComponentMenuBase) + index : 0;
+}
+
+}  // namespace
+
 void ShowPointerHelp(win::HWND window, int hitTest)
 {
     HelpBar* bar = &FrameHelpBar();
@@ -563,14 +598,14 @@ void ShowPointerHelp(win::HWND window, int hitTest)
     if (parent && SlotOf(parent) >= 0) {
         const int id = win::GetDlgCtrlID(window);
         const int row = FindToolButton(static_cast<std::uint32_t>(id));
-        ShowHelpBarMessage(bar, row >= 0 && row != kToolListRow ? id : 0);
+        ShowHelpBarMessage(bar, row == kToolListRow ? PaletteItemHelpId(window, SlotOf(parent)) : row >= 0 ? id : 0);
         return;
     }
     if (NonClientHelpMessageId(hitTest) != 0) {
         ShowNonClientHelp(bar, hitTest);
         return;
     }
-    ShowHelpBarMessage(bar, 0);
+    ShowHelpBarMessage(bar, hitTest == win::HTCLIENT ? SchematicPartHelpId(window) : 0);
 }
 
 std::string ToolWindowTitle(int slot)

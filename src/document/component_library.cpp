@@ -234,6 +234,24 @@ ComponentDefinition* FindComponentDefinition(std::string_view name, const Compon
 
 int ComponentDefinitionCount() { return ComponentLibrary().definitions.count; }
 
+ComponentDefinition* ComponentDefinitionAt(int index)
+{
+    int n = 0;
+    for (ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions))
+        if (n++ == index) return &definition;
+    return nullptr;
+}
+
+int ComponentDefinitionIndex(std::string_view name)
+{
+    int n = 0;
+    for (const ComponentDefinition& definition : ListRecords<ComponentDefinition>(ComponentLibrary().definitions)) {
+        if (EqualsNoCase(definition.name, name)) return n;
+        ++n;
+    }
+    return -1;
+}
+
 ComponentDefinition* AddComponentDefinition(std::string_view name, int type, int shapeIndex)
 {
     ComponentDefinition* definition =

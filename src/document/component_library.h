@@ -46,6 +46,11 @@ void ResetComponentLibraryForTests();
 ComponentDefinition* FindComponentDefinition(std::string_view name, const ComponentDefinition* except = nullptr,
                                              bool skipShorts = false);
 int ComponentDefinitionCount();
+// The definition at that place of the library's list (null past its end), and the place of the
+// definition of a name compared without regard to case (-1 when none). The component menu's
+// item 42000 + n stands for the definition at place n.
+ComponentDefinition* ComponentDefinitionAt(int index);
+int ComponentDefinitionIndex(std::string_view name);
 
 // Appends a definition with the name, component type and shape; null when memory runs out.
 ComponentDefinition* AddComponentDefinition(std::string_view name, int type, int shapeIndex);

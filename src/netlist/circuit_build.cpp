@@ -259,6 +259,15 @@ void Expand(bool macros, SchematicItem* single)
         FlagCircuitBuildError();
 }
 
+// The use count of each component type: the components of the document by their types.
+void CountComponentTypeUses(CircuitDocument* document)
+{
+    ResetComponentTypeUseCounts();
+    if (!document) return;
+    for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList))
+        if (item.IsComponent()) CountComponentTypeUse(ItemComponentType(&item));
+}
+
 // The components drawn at the top level of a schematic (a text circuit has none), for the usage
 // statistics.
 int TopLevelComponentCount(WindowRecord* record)
@@ -307,7 +316,10 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
         record->document->analysisNodeCounts[0] = AnalogNodeCount();
         record->document->analysisNodeCounts[1] = DigitalNodeCount();
     }
-    if (!CircuitBuildFailed()) RecordRunStatistics(TopLevelComponentCount(record));
+    if (!CircuitBuildFailed()) {
+        CountComponentTypeUses(record ? record->document.get() : nullptr);
+        RecordRunStatistics(TopLevelComponentCount(record));
+    }
     InstallNodeLookup();
     if (!CircuitBuildFailed()) ApplyInitialConditionTexts();
 
@@ -563,9 +575,7 @@ int PrepareCircuit(WindowRecord* record, SchematicItem* single, unsigned flags)
     ReadTextCircuit(record);
     Expand((flags & kPrepareExpansionMode) != 0, single);
     CircuitDocument* document = CurrentDocument();
-    if (!CircuitBuildFailed() && document)
-        for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList))
-            if (item.IsComponent()) CountComponentTypeUse(ItemComponentType(&item));
+    if (!CircuitBuildFailed()) CountComponentTypeUses(document);
     if (!CircuitBuildFailed() && (flags & kPrepareResolveModels) && document)
         ResolvePartModels(*document, single);
     if (!CircuitBuildFailed() && ParseOptionsStatements() != 0) FlagCircuitBuildError();

@@ -26,6 +26,7 @@
 #include "netlist/token_patterns.h"
 #include "platform/message.h"
 #include "platform/winhelp.h"
+#include "ui/help_topics.h"
 
 namespace kq5 {
 
@@ -36,7 +37,6 @@ constexpr int kMsgExpecting = 11900;
 constexpr int kMsgMissingQuotes = 15047;
 constexpr int kMsgLibrarySection = 10974;
 constexpr int kMsgQuotedParam = 10975;
-constexpr char kHelpFile[] = "kq5.hlp";
 
 int HandleModel(std::string_view line);
 int HandleOp(std::string_view line) { return ParseDotOP(line); }
@@ -388,7 +388,7 @@ void ShowDotCommandHelp(WindowRecord* record, std::string_view text)
     if (!line.empty() && line.front() == '.') {
         if (record->kind != kWindowSchematic && record->kind != kWindowTextCircuit) return;
         if (int id = DotCommandHelpContext(line, schematic))
-            win::WinHelp(record->window, kHelpFile, win::HELP_CONTEXT, static_cast<win::ULONG_PTR>(id));
+            ShowHelpTopic(kHelpContextCommand, id);
         return;
     }
     if (!line.empty() && HasCharClass(line.front(), kCharLetter)) {
@@ -399,7 +399,7 @@ void ShowDotCommandHelp(WindowRecord* record, std::string_view text)
         const char letter = ToUpperChar(line.front());
         for (int type = 0; type < kComponentTypeCount; ++type) {
             if (kComponentTypeTable[type].letter == letter) {
-                win::WinHelp(record->window, kHelpFile, win::HELP_CONTEXT, static_cast<win::ULONG_PTR>(6000 + type));
+                ShowHelpTopic(kHelpContextCommand, 6000 + type);
                 return;
             }
         }
@@ -410,12 +410,10 @@ void ShowTextWindowContextHelp(WindowRecord* record)
 {
     const std::string* text = GetTextAreaBuffer(record);
     if (text == nullptr) return;
-    // A selected name is looked up in the help file's keyword index first.
+    // A selected name is asked of the help file's keyword index; the help shown is that of the
+    // statement the name stands in.
     const std::string selected = CopyEditorSelectionText(record);
-    if (!selected.empty() && IsIllegalIdentifier(selected) == 0) {
-        if (win::WinHelp(record->window, kHelpFile, win::HELP_KEY, reinterpret_cast<win::ULONG_PTR>(selected.c_str())))
-            return;
-    }
+    if (!selected.empty() && IsIllegalIdentifier(selected) == 0) ShowHelpKeyword(record, selected);
     std::size_t caret = std::min(record->textAreaCaret, text->size());
     std::size_t start = text->rfind('\n', caret == 0 ? 0 : caret - 1);
     start = (start == std::string::npos || caret == 0) ? 0 : start + 1;

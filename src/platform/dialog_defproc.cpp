@@ -145,6 +145,13 @@ LRESULT DefaultHandling(HWND hwnd, DialogData& d, UINT msg, WPARAM wParam, LPARA
     }
     case WM_INITDIALOG:
         return FALSE;
+    case WM_HELP: {
+        // F1 in a dialog that leaves it to the dialog manager presses its Help button.
+        HWND help = GetDlgItem(hwnd, IDHELP);
+        if (help && IsWindowEnabled(help) && IsWindowVisible(help))
+            SendMessage(hwnd, WM_COMMAND, MAKEWPARAM(IDHELP, BN_CLICKED), reinterpret_cast<LPARAM>(help));
+        return TRUE;
+    }
     default:
         return DefWindowProc(hwnd, msg, wParam, lParam);
     }

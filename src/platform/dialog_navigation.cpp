@@ -158,6 +158,11 @@ BOOL IsDialogMessage(HWND dialog, MSG* msg) {
     LRESULT code = focusInside && focus != dialog ? DialogCodeOf(focus, msg) : 0;
     switch (msg->message) {
     case WM_KEYDOWN:
+        // F1 asks the dialog for its help, whichever control has the focus.
+        if (msg->wParam == VK_F1 && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_MENU) >= 0) {
+            SendMessage(dialog, WM_HELP, 0, 0);
+            return TRUE;
+        }
         if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) break;
         if (KeyDown(dialog, msg, focusChild, code)) return TRUE;
         break;

@@ -51,6 +51,8 @@ constexpr int IDRETRY = 4;
 constexpr int IDIGNORE = 5;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+// The Help button of a dialog.
+constexpr int IDHELP = 9;
 
 // The plain beep of MessageBeep.
 constexpr UINT kSimpleBeep = 0xFFFFFFFF;

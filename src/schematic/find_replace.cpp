@@ -1,6 +1,8 @@
 #include "schematic/find_replace.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <new>
 
 #include "ui/dialog_services.h"
@@ -468,15 +470,28 @@ void OpenTextFileAtLine(const std::string& path, std::int32_t line)
     if (line > 0) SelectEditorStatementAtLine(opened, line);
 }
 
+// The line of a position in a library as its lookup read it: the text of the window that holds
+// the library, else the file's own bytes (whose line ends the window's text need not keep).
+std::int32_t LineOfLibraryPosition(const std::string& path, long position)
+{
+    std::string bytes;
+    const std::string* text = &bytes;
+    if (const WindowRecord* window = FindRecordByTitle(path)) {
+        text = &window->textArea;
+    } else {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const long clamped = std::clamp<long>(position, 0, static_cast<long>(text->size()));
+    return static_cast<std::int32_t>(std::count(text->begin(), text->begin() + clamped, '\n'));
+}
+
 void OpenTextFileAt(const std::string& path, long position)
 {
+    const std::int32_t line = position > 0 ? LineOfLibraryPosition(path, position) : 0;
     WindowRecord* opened = nullptr;
     if (LoadCircuitFile(nullptr, path, kFileKindTextCircuit, kLoadDefaults, opened) != 0 || opened == nullptr) return;
-    if (position > 0) {
-        const std::string& text = opened->textArea;
-        const long clamped = std::min<long>(position, static_cast<long>(text.size()));
-        SelectEditorStatementAtLine(opened, static_cast<std::int32_t>(std::count(text.begin(), text.begin() + clamped, '\n')));
-    }
+    if (line > 0) SelectEditorStatementAtLine(opened, line);
 }
 
 // The libraries a lookup searches: the circuit's, or the default library when no build has
@@ -598,7 +613,7 @@ void ShowComponentSyntaxHelp(WindowRecord* record, ListNode* element)
     const SchematicItem& item = *static_cast<SchematicItem*>(element);
     if (!item.IsComponent() || item.definition == nullptr) return;
     const ComponentTypeRow* row = FindComponentTypeRow(item.definition->type);
-    ShowHelpTopic(17803, row != nullptr && row->helpId != 0 ? static_cast<int>(row->helpId) : 6000 + item.definition->type);
+    ShowHelpTopic(kHelpContextCommand, row != nullptr && row->helpId != 0 ? static_cast<int>(row->helpId) : 6000 + item.definition->type);
 }
 
 void ShowEditorContextHelp(WindowRecord* owner) { ShowTextWindowContextHelp(owner); }

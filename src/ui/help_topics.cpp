@@ -14,6 +14,7 @@
 #include "platform/dialog.h"
 #include "platform/gdi_dc.h"
 #include "platform/paint.h"
+#include "platform/win_styles.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/win_messages.h"
@@ -107,6 +108,8 @@ void FitHelpWindow(win::HWND dialog, const HelpTopic& topic)
     const int x = work.left + std::max(0, ((work.right - work.left) - width) / 2);
     const int y = work.top + std::max(0, ((work.bottom - work.top) - height) / 2);
     win::MoveWindow(dialog, x, y, width, height, win::TRUE);
+    // Controls moved out past the old edge were clipped while they moved: all of it is drawn anew.
+    win::RedrawWindow(dialog, nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_ALLCHILDREN);
 }
 
 // The window opens with OK in focus, so that Enter closes it as it always has; once the user

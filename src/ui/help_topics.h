@@ -37,6 +37,8 @@ constexpr int kHelpTextItem = 100;
 constexpr int kHelpLinksItem = 101;
 constexpr int kHelpContentsButton = 102;
 constexpr int kHelpBackButton = 103;
+// The help command that opens the topic of a help context.
+constexpr int kHelpContextCommand = 17803;
 
 // The topic of an id in a help text (false when it has none).
 bool FindHelpTopic(std::string_view helpText, int id, HelpTopic& topic);

@@ -1,6 +1,7 @@
 // The editor window: keys, typing, the private commands, the clipboard, mouse selection,
 // scrolling and the rows as they are painted.
 #include "text_editor_test_support.h"
+#include "document/component_types.h"
 #include "platform/controls.h"
 #include "platform/winhelp.h"
 
@@ -279,9 +280,13 @@ TEST_F(EditorKeys, HelpModeDoubleClickLooksUpTheWordThenTheLine)
     win::ClientToScreen(editor_, &word);
     win::headless::DoubleClick(word.x, word.y);
     Pump();
-    ASSERT_FALSE(win::Help().requests.empty());
-    EXPECT_EQ(win::Help().requests.back().command, win::HELP_KEY);
-    EXPECT_EQ(win::Help().requests.back().keyword, "PULSE");
+    // The word is asked of the keyword index, and the help shown is that of its line's element.
+    const auto& requests = win::Help().requests;
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests[requests.size() - 2].command, win::HELP_KEY);
+    EXPECT_EQ(requests[requests.size() - 2].keyword, "PULSE");
+    EXPECT_EQ(requests.back().command, win::HELP_CONTEXT);
+    EXPECT_EQ(requests.back().data, 6000u + static_cast<unsigned>(kComponentBattery));
     // A selection that is no name leaves the line's own help: here its dot command.
     win::headless::AdvanceClock(1000);
     SetEditorSelection(editor_, TxtEditLineOffset(editor_, 1) + 6, TxtEditLineOffset(editor_, 1) + 8);
