@@ -210,9 +210,11 @@ int ControlledSource(bool voltageOutput)
     const int close = BraceGroupEnd(index);
     if (close < 0) return ReportAtElement(kMsgExpecting, "}");
     std::string expression = BraceGroupText(index + 1, close);
+    CaretsToPowers(expression);
     if (!SetElementAttribute(CurrentElement(), kAttrValue, expression)) return kMsgAlreadyReported;
     // PSpice may give an AC expression after the value.
     std::string rest = CollectValueText(close + 1);
+    CaretsToPowers(rest);
     if (!rest.empty() && !SetElementAttribute(CurrentElement(), kAttrFreq, rest)) return kMsgAlreadyReported;
     return 0;
 }
