@@ -54,7 +54,7 @@ template <class... Args>
 int ReportAtOrigin(const DefineOrigin& origin, int id, Args&&... args)
 {
     WindowRecord* record = CurrentRecord();
-    if (origin.item) return ReportMessage("WNE", record, origin.item, id, std::forward<Args>(args)...);
+    if (origin.item) return ReportPartMessage(origin.item, id, std::forward<Args>(args)...);
     if (origin.text) return ReportMessage("WTE", record, origin.text, id, std::forward<Args>(args)...);
     return ReportMessage("WLE", record, CurrentScope(), id, std::forward<Args>(args)...);
 }
