@@ -82,6 +82,14 @@ TEST_F(RefusalTest, APartOfAnIncludedFileIsNamedAtItsFileAndLine)
     EXPECT_TRUE(Shows("Line:\t5")) << LastShownText();
 }
 
+// A library saved with a UTF-8 byte order mark had its first statement refused as an unknown
+// command whose text looked right.
+TEST_F(RefusalTest, AnIncludedFileMayBeginWithAByteOrderMark)
+{
+    std::ofstream(dir_ / "marked.lib") << "\xEF\xBB\xBF.MODEL DMARK D(IS=1E-12)\r\n";
+    EXPECT_TRUE(Builds("t\n.INCLUDE marked.lib\nV1 1 0 1\nR1 1 2 1K\nD1 2 0 DMARK\n.TRAN 1M 2M\n"));
+}
+
 // A .SUBCKT without its .ENDS took every line after it: the circuit was refused for having no
 // node to run, which named nothing the user wrote.
 TEST_F(RefusalTest, ASubcircuitWithoutItsEndsIsNamedAtItsLine)
