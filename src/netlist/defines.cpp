@@ -502,6 +502,16 @@ std::string ExpandAttributeDefines(const SchematicItem* component, int attribute
     return out;
 }
 
+std::string ExpandFormulaDefines(const SchematicItem* component, int attributeId)
+{
+    const std::string& text = GetAttributeText(component, attributeId);
+    if (text.empty()) return {};
+    std::string out;
+    if (SubstituteDefines(out, component->scope, "{" + text + "}") != 0) return {};
+    if (out.size() >= 2 && out.front() == '{' && out.back() == '}') out = out.substr(1, out.size() - 2);
+    return out;
+}
+
 std::string GetPartNameText(const SchematicItem* component, bool qualify)
 {
     const std::string& part = GetAttributeText(component, kAttrPart);

@@ -16,6 +16,7 @@ TEST_F(ReferenceTest, SubcircuitParametersHideTopLevelOnes) { Compare("op_param_
 TEST_F(ReferenceTest, CaretRaisesToAPowerInSpiceText) { Compare("op_caret_powers"); }
 TEST_F(ReferenceTest, TablePointsWithScaleSuffixes) { Compare("op_table_suffixes"); }
 TEST_F(ReferenceTest, BehaviouralSourcesWithoutEquals) { Compare("op_abm_without_equals"); }
+TEST_F(ReferenceTest, ParametersInBehaviouralFormulas) { Compare("op_value_params"); }
 
 TEST_F(ReferenceTest, TransientRcPulse) { Compare("tran_rc_pulse"); }
 TEST_F(ReferenceTest, TransientRlcDampedSine) { Compare("tran_rlc_damped_sine"); }
