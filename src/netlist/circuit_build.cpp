@@ -1,4 +1,5 @@
 #include "netlist/circuit_build.h"
+#include "netlist/spice_messages.h"
 
 #include <algorithm>
 #include <new>
@@ -198,7 +199,7 @@ void CheckCoreTurns()
             part = l.core->component;
         }
         if (message) {
-            ReportMessage("WNE", CurrentRecord(), part, message);
+            ReportPartMessage(part, message);
             FlagCircuitBuildError();
             return;
         }

@@ -18,6 +18,7 @@
 #include "netlist/defines.h"
 #include "netlist/opamp_expansion.h"
 #include "netlist/poly_source.h"
+#include "netlist/spice_reader_state.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"
 
@@ -149,7 +150,9 @@ void RunComponentPass()
         std::string mainText;
         if (row->mainAttribute != 0) {
             try {
-                mainText = ExpandAttributeDefines(&item, static_cast<int>(row->mainAttribute));
+                const bool netlistFormula = (type == kComponentNFV || type == kComponentNFI) && HasElementOrigin(&item);
+                mainText = netlistFormula ? ExpandFormulaDefines(&item, static_cast<int>(row->mainAttribute))
+                                          : ExpandAttributeDefines(&item, static_cast<int>(row->mainAttribute));
             } catch (const std::bad_alloc&) {
                 FlagCircuitBuildOutOfMemory();
                 break;

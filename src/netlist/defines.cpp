@@ -1,5 +1,6 @@
 #include "netlist/defines.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "netlist/build_errors.h"
 #include "netlist/model_library_lookup.h"
 #include "document/scope_names.h"
+#include "document/scope_table.h"
 #include "netlist/spice_messages.h"
 #include "netlist/spice_sources.h"
 #include "netlist/subcircuit_scopes.h"
@@ -52,7 +54,7 @@ template <class... Args>
 int ReportAtOrigin(const DefineOrigin& origin, int id, Args&&... args)
 {
     WindowRecord* record = CurrentRecord();
-    if (origin.item) return ReportMessage("WNE", record, origin.item, id, std::forward<Args>(args)...);
+    if (origin.item) return ReportPartMessage(origin.item, id, std::forward<Args>(args)...);
     if (origin.text) return ReportMessage("WTE", record, origin.text, id, std::forward<Args>(args)...);
     return ReportMessage("WLE", record, CurrentScope(), id, std::forward<Args>(args)...);
 }
@@ -162,8 +164,10 @@ const NetlistReaderState::DefineNameRows* RowsNamed(std::string_view name)
         const auto index = static_cast<std::uint32_t>(state.definesIndexed);
         if (row.defineClass == kDefineClassDefine)
             rows.byScope[row.scope].push_back(index);
-        else
+        else {
             rows.anyScope.push_back(index);
+            rows.anyScopeByScope[row.scope].push_back(index);
+        }
     }
     const auto found = state.defineIndex.find(std::string(name));
     return found == state.defineIndex.end() ? nullptr : &found->second;
@@ -189,25 +193,36 @@ bool RowApplies(const DefineRow& row, int scope, int braceDepth)
     return braceDepth > 0 && !NetlistReader().exportInProgress;
 }
 
-// The first row in table order of that name that applies to the token; null when none.
+// The row of that name that applies to the token; null when none. The scope's own symbols come
+// first (in table order), then the parameters of the scopes that enclose it, nearest first, and
+// last a parameter of any scope: a subcircuit's own .PARAM hides a top-level one of the same
+// name, and two subcircuits may each have their own.
 const DefineRow* ApplyingRow(std::string_view name, int scope, int braceDepth)
 {
     const NetlistReaderState::DefineNameRows* rows = RowsNamed(name);
     if (!rows) return nullptr;
     const std::vector<DefineRow>& defines = NetlistReader().defines;
-    std::size_t first = defines.size();
+    const std::size_t none = defines.size();
     auto firstApplying = [&](const std::vector<std::uint32_t>& candidates) {
-        for (const std::uint32_t i : candidates) {
-            if (i >= first) return;
-            if (RowApplies(defines[i], scope, braceDepth)) {
-                first = i;
-                return;
-            }
-        }
+        for (const std::uint32_t i : candidates)
+            if (RowApplies(defines[i], scope, braceDepth)) return static_cast<std::size_t>(i);
+        return none;
     };
-    if (const auto inScope = rows->byScope.find(scope); inScope != rows->byScope.end()) firstApplying(inScope->second);
-    firstApplying(rows->anyScope);
-    return first < defines.size() ? &defines[first] : nullptr;
+    auto firstOfScope = [&](const std::unordered_map<std::int32_t, std::vector<std::uint32_t>>& byScope, int s) {
+        const auto found = byScope.find(s);
+        return found == byScope.end() ? none : firstApplying(found->second);
+    };
+    std::size_t first = std::min(firstOfScope(rows->byScope, scope), firstOfScope(rows->anyScopeByScope, scope));
+    if (first == none && !rows->anyScope.empty() && braceDepth > 0) {
+        for (int s = scope; s > 0 && first == none;) {
+            const SubcktScope* entry = FindScope(s);
+            if (!entry || entry->parent >= s || entry->parent < 0) break;
+            s = entry->parent;
+            first = firstOfScope(rows->anyScopeByScope, s);
+        }
+        if (first == none) first = firstApplying(rows->anyScope);
+    }
+    return first < none ? &defines[first] : nullptr;
 }
 
 }  // namespace
@@ -484,6 +499,16 @@ std::string ExpandAttributeDefines(const SchematicItem* component, int attribute
     if (text.empty()) return {};
     std::string out;
     if (SubstituteDefines(out, component->scope, text) != 0) return {};
+    return out;
+}
+
+std::string ExpandFormulaDefines(const SchematicItem* component, int attributeId)
+{
+    const std::string& text = GetAttributeText(component, attributeId);
+    if (text.empty()) return {};
+    std::string out;
+    if (SubstituteDefines(out, component->scope, "{" + text + "}") != 0) return {};
+    if (out.size() >= 2 && out.front() == '{' && out.back() == '}') out = out.substr(1, out.size() - 2);
     return out;
 }
 

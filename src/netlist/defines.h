@@ -58,6 +58,9 @@ int FindDefine(int scope, std::string_view name);
 // The component's attribute with its defines substituted in the component's scope; empty when
 // the attribute is missing or empty or the substitution failed.
 std::string ExpandAttributeDefines(const SchematicItem* component, int attributeId);
+// The same for a formula that a netlist wrote between braces (VALUE={...}), which its part
+// keeps without them: .PARAM values are substituted as in a brace group.
+std::string ExpandFormulaDefines(const SchematicItem* component, int attributeId);
 
 // The component's PART text, qualified with its scope's instance path when asked (and the scope
 // is above 0), upper case; empty when there is none.

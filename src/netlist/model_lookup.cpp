@@ -204,8 +204,7 @@ int GetPartModel(SchematicItem* component, int modelAttribute)
     const int type = ioModel ? static_cast<int>(kModelUio) : ComponentModelType(component);
     const int index = type < 0 ? -1 : FindOrLoadModel(type, component ? component->scope : 0, name);
     if (index >= 0) return index;
-    ReportMessage("WNE", CurrentRecord(), static_cast<const SchematicItem*>(component), ioModel ? 10852 : 10834,
-                  name);
+    ReportPartMessage(component, ioModel ? 10852 : 10834, name);
     FlagCircuitBuildError();
     return -1;
 }

@@ -15,6 +15,7 @@
 #include "document/circuit_document.h"
 #include "netlist/model_statements.h"
 #include "netlist/spice_messages.h"
+#include "netlist/spice_tokens.h"
 
 namespace kq5 {
 
@@ -115,9 +116,11 @@ bool EvaluateQuietly(std::string_view text, double& value)
     if (text.size() >= 2 && text.front() == '{' && text.back() == '}') text = text.substr(1, text.size() - 2);
     int id = 0;
     try {
+        std::string written(text);
+        CaretsToPowers(written);
         CompiledExpression expression;
         ExpressionRequest request;
-        InitExpressionRecord(text, &expression, kContextNumberField, kItemNumber, request);
+        InitExpressionRecord(written, &expression, kContextNumberField, kItemNumber, request);
         request.quiet = true;
         id = CompileExpression(request);
         if (id == 0) {

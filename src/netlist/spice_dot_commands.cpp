@@ -303,6 +303,9 @@ int EvaluateParamAssignments(const NetlistTextObject& record)
             }
             ++i;
         }
+        // A line of SPICE text raises to a power with '^'; a schematic's grid text keeps the
+        // program's own meaning of it.
+        if (record.origin == kTextOriginNone) CaretsToPowers(value);
         if (AddDefine(name, {}, value, record.scope, origin, kDefineClassParam) != 0) return kMsgAlreadyReported;
         if (Token(i) == ",") ++i;
     }

@@ -217,8 +217,7 @@ int ParseElementValueAttributes(int& index, int type, bool modelToken)
     }
     std::string value = CollectValueText(index);
     if (value.empty()) return 0;
-    for (std::size_t caret = value.find('^'); caret != std::string::npos; caret = value.find('^', caret + 2))
-        value.replace(caret, 1, "**");
+    CaretsToPowers(value);
     int attribute = row->mainAttribute != 0 ? static_cast<int>(row->mainAttribute) : kAttrValue;
     if (attribute != kAttrValue && !GetAttributeText(item, attribute).empty()) attribute = kAttrValue;
     return SetElementAttribute(item, attribute, value) ? 0 : kMsgAlreadyReported;

@@ -169,17 +169,24 @@ int ParseControlledTable(int attribute, int& index)
     if (Token(index) == ")") ++index;
     if (index != close) return ReportAtElement(kMsgExpecting, "}");
     ++index;
-    if (Token(index) != "=") return ReportAtElement(kMsgExpecting, "=");
-    ++index;
-    if (attribute == kAttrFreq) {
-        std::string keywords;
+    // A frequency table's unit words may stand before the '=' or after it. The '=' itself may
+    // be left out before the table or the transfer function, as PSpice netlisters write them.
+    std::string keywords;
+    auto takeKeywords = [&] {
         static constexpr std::string_view kValueWords[] = {"MAG", "DB", "DEG", "RAD", "R_I"};
+        if (attribute != kAttrFreq) return;
         while (std::find(std::begin(kValueWords), std::end(kValueWords), Token(index)) != std::end(kValueWords)) {
             keywords += Token(index++);
             keywords += ' ';
         }
-        if (!keywords.empty() && !SetElementAttribute(item, kAttrKeyword, keywords)) return kMsgAlreadyReported;
-    }
+    };
+    takeKeywords();
+    if (Token(index) == "=")
+        ++index;
+    else if (Token(index) != "(" && Token(index) != "{")
+        return ReportAtElement(kMsgExpecting, "=");
+    takeKeywords();
+    if (!keywords.empty() && !SetElementAttribute(item, kAttrKeyword, keywords)) return kMsgAlreadyReported;
     return ParseElementValueAttributes(index, ItemComponentTypeOf(item), false);
 }
 
@@ -204,15 +211,19 @@ int ControlledSource(bool voltageOutput)
     if (int status = NewElementComponent(type, index, 2)) return status;
     ++index;  // the keyword
     if (variant->attribute != kAttrValue) return ParseControlledTable(variant->attribute, index);
-    if (Token(index) != "=") return ReportAtElement(kMsgExpecting, "=");
-    ++index;
+    if (Token(index) == "=")
+        ++index;
+    else if (Token(index) != "{")
+        return ReportAtElement(kMsgExpecting, "=");
     if (Token(index) != "{") return ReportAtElement(kMsgExpecting, "{");
     const int close = BraceGroupEnd(index);
     if (close < 0) return ReportAtElement(kMsgExpecting, "}");
     std::string expression = BraceGroupText(index + 1, close);
+    CaretsToPowers(expression);
     if (!SetElementAttribute(CurrentElement(), kAttrValue, expression)) return kMsgAlreadyReported;
     // PSpice may give an AC expression after the value.
     std::string rest = CollectValueText(close + 1);
+    CaretsToPowers(rest);
     if (!rest.empty() && !SetElementAttribute(CurrentElement(), kAttrFreq, rest)) return kMsgAlreadyReported;
     return 0;
 }

@@ -37,6 +37,19 @@ int ReportNetlistMessageArgs(std::string_view spec, MessageArgs args)
     return ReportMessageArgs(fullSpec, args);
 }
 
+int ReportPartMessageArgs(const SchematicItem* part, int id, MessageArgs placeholders)
+{
+    SourceLocation& location = NetlistReader().errorLocation;
+    const SourceLocation recorded = location;
+    if (location.line < 0)
+        if (const auto origin = ElementOrigin(part); origin && !origin->source.empty()) location = *origin;
+    MessageArgs args = MakeMessageArgs(CurrentRecord(), part, id);
+    args.insert(args.end(), placeholders.begin(), placeholders.end());
+    const int result = ReportNetlistMessageArgs("WNE", std::move(args));
+    location = recorded;
+    return result;
+}
+
 int ReportReaderOutOfMemory()
 {
     ReportMessage("WE", CurrentRecord(), kMsgInsufficientMemory);

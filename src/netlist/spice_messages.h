@@ -27,6 +27,16 @@ int ReportNetlistMessage(const char* spec, Args&&... args)
     return ReportNetlistMessageArgs(spec, MakeMessageArgs(std::forward<Args>(args)...));
 }
 
+// Reports a message about a part ("WNE" with the current window); a part read from a netlist
+// also names the file and line it is written on, which may be an included file.
+int ReportPartMessageArgs(const SchematicItem* part, int id, MessageArgs placeholders);
+
+template <class... Args>
+int ReportPartMessage(const SchematicItem* part, int id, Args&&... args)
+{
+    return ReportPartMessageArgs(part, id, MakeMessageArgs(std::forward<Args>(args)...));
+}
+
 // The value of a token of the line being read: a number, or an expression (braces optional)
 // with the defines of the scope substituted. One that is neither is reported once, at that line:
 // with the expression's own message when it does not compile, else with 10927. 0 or 15055.

@@ -271,6 +271,8 @@ struct NetlistReaderState {
     struct DefineNameRows {
         std::unordered_map<std::int32_t, std::vector<std::uint32_t>> byScope;
         std::vector<std::uint32_t> anyScope;
+        // The same rows by the scope they were written in.
+        std::unordered_map<std::int32_t, std::vector<std::uint32_t>> anyScopeByScope;
     };
     std::unordered_map<std::string, DefineNameRows> defineIndex;
     std::size_t definesIndexed = 0;

@@ -468,6 +468,10 @@ long TellUnitPosition(int unit)
     return slot->readPosition;
 }
 
+namespace {
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+}  // namespace
+
 int ReadLogicalLine(int unit, std::string& line, unsigned flags)
 {
     NetlistReaderState& state = NetlistReader();
@@ -488,6 +492,10 @@ int ReadLogicalLine(int unit, std::string& line, unsigned flags)
         } else {
             fits = ReadJoinedLines(*slot, line, raw);
         }
+        // A file saved by an editor that marks UTF-8 begins with a byte order mark, which would
+        // make its first statement unknown while showing nothing.
+        if (state.logicalLineStart == 0 && line.starts_with(kUtf8ByteOrderMark))
+            line.erase(0, kUtf8ByteOrderMark.size());
         if (!fits) {
             line.clear();
             line.shrink_to_fit();

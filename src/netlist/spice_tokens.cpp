@@ -22,6 +22,12 @@ const std::string& EmptyToken()
 
 bool IsTokenDelimiter(char c) { return c == '\t' || HasCharClass(c, kCharSeparator); }
 
+void CaretsToPowers(std::string& value)
+{
+    for (std::size_t caret = value.find('^'); caret != std::string::npos; caret = value.find('^', caret + 2))
+        value.replace(caret, 1, "**");
+}
+
 int PrepareTokenArray()
 {
     NetlistReaderState& state = NetlistReader();

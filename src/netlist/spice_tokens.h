@@ -28,4 +28,8 @@ int JoinBraceGroupTokens();
 // True when the character ends a token (the token-delimiter class).
 bool IsTokenDelimiter(char c);
 
+// Turns every '^' of a value written in SPICE text into "**": there it raises to a power,
+// where the program's own expressions read it as exclusive or.
+void CaretsToPowers(std::string& value);
+
 }  // namespace kq5

@@ -149,7 +149,11 @@ void ScanDefinitions(const std::string& path, SubcktFileIndex& index, std::vecto
             if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
             std::string included = DirectoryOf(path) + name;
             if (name.empty()) continue;
-            if (CheckFileAccess(included) != 0) ResolveFileName(included, name, false);
+            // The statement was folded to upper case: the file keeps the name it has on disk.
+            if (CheckFileAccess(included) == 0)
+                included = ResolveFilePath(included);
+            else
+                ResolveFileName(included, name, false);
             ScanDefinitions(included, index, visiting);
         }
     }
@@ -481,7 +485,9 @@ void SetScopeFileName(std::string_view fileName, int scope)
     SubcktScope* entry = FindScopeForEdit(scope);
     if (!entry) return;
     std::string path(fileName);
-    if (CheckFileAccess(path) != 0) {
+    if (CheckFileAccess(path) == 0) {
+        path = ResolveFilePath(path);
+    } else {
         std::string resolved;
         if (ResolveFileName(resolved, fileName, false) == 0 && !resolved.empty()) path = resolved;
     }

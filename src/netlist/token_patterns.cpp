@@ -1,4 +1,5 @@
 #include "netlist/token_patterns.h"
+#include "netlist/spice_messages.h"
 
 #include <cmath>
 
@@ -182,9 +183,9 @@ class PatternMatcher {
 int PatternMatcher::Fail(int id, std::string_view first, std::string_view second)
 {
     if (id == kMsgExpecting)
-        ReportMessage("WNE", CurrentRecord(), component_, id, std::string(first));
+        ReportPartMessage(component_, id, std::string(first));
     else
-        ReportMessage("WNE", CurrentRecord(), component_, id, std::string(first), std::string(second));
+        ReportPartMessage(component_, id, std::string(first), std::string(second));
     return kMsgAlreadyReported;
 }
 

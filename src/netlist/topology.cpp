@@ -1,4 +1,5 @@
 #include "netlist/topology.h"
+#include "netlist/spice_messages.h"
 
 #include <algorithm>
 #include <new>
@@ -314,7 +315,7 @@ void CheckAnalogNodeConnections(bool floatingNodes)
             else if (!floatingNodes && c == 0 && item && ItemComponentType(item) == kComponentDigitalOutput)
                 id = kMsgODeviceUnconnected;
             if (id == 0) continue;
-            ReportMessage("WNE", CurrentRecord(), item, id, NodeNameForReport(node, item->scope));
+            ReportPartMessage(item, id, NodeNameForReport(node, item->scope));
             ShowErrorLocation(item);
             return;
         }
@@ -344,7 +345,7 @@ void CheckInductorSourceLoops(int analogNodeCount)
             if (closing < 0) continue;
             SchematicItem* component = FindPartOfDevice(elements[static_cast<std::size_t>(closing)].device);
             if (component)
-                ReportMessage("WNE", CurrentRecord(), component, kMsgLoopFound);
+                ReportPartMessage(component, kMsgLoopFound);
             else
                 ReportMessage("WLE", CurrentRecord(), 0, kMsgLoopFound);
             FlagCircuitBuildError();
@@ -366,7 +367,7 @@ int CheckDcPathToGround(int analogNodeCount)
             if (reached[static_cast<std::size_t>(node)]) continue;
             SchematicItem* component = FirstComponentOnNode(node);
             if (component)
-                ReportMessage("WNE", CurrentRecord(), component, kMsgNoDcPath, NodeNameForReport(node, component->scope));
+                ReportPartMessage(component, kMsgNoDcPath, NodeNameForReport(node, component->scope));
             else
                 ReportMessage("WLE", CurrentRecord(), 0, kMsgNoDcPath, NodeNameForReport(node, 0));
             FlagCircuitBuildError();

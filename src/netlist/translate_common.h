@@ -14,6 +14,7 @@
 #include "core/message_reporter.h"
 #include "document/circuit_document.h"
 #include "netlist/circuit_build_errors.h"
+#include "netlist/spice_messages.h"
 
 namespace kq5 {
 
@@ -101,7 +102,7 @@ int RegisterPartInstance(ListNode* device, int typeCode, SchematicItem* componen
 template <class... Args>
 int ReportComponentMessage(SchematicItem* component, int id, Args&&... args)
 {
-    ReportMessage("WNE", CurrentRecord(), component, id, std::forward<Args>(args)...);
+    ReportPartMessage(component, id, std::forward<Args>(args)...);
     return kMsgAlreadyReported;
 }
 

@@ -77,7 +77,9 @@ int SplitTableText(SchematicItem* component, std::string text, std::vector<std::
         }
         if (HasCharClass(c, kCharDigit) || c == '.' || c == ',' || c == ' ') continue;
         const char before = i > 0 ? text[i - 1] : ' ';
-        if ((c == 'E' || c == 'e') && (HasCharClass(before, kCharDigit) || before == '.')) continue;
+        // Letters right after a number are its exponent, scale and unit (1E-3, 1K, 10MEGHZ).
+        if (HasCharClass(c, kCharLetter) && (HasCharClass(before, kCharDigit | kCharLetter) || before == '.'))
+            continue;
         const bool signPosition = i == 0 || before == ' ' || before == ',' ||
                                   ((before == 'E' || before == 'e') && i >= 2 &&
                                    (HasCharClass(text[i - 2], kCharDigit) || text[i - 2] == '.'));

@@ -164,6 +164,13 @@ TEST_F(ElementTest, ControlledSourceVariants)
     EXPECT_EQ(TypeOf(e), 45);
     EXPECT_EQ(Attr(e, kAttrKeyword), "DB DEG ");
     EXPECT_EQ(Attr(e, kAttrFreq), "(0,0,0) (1K,-3,-45)");
+    // PSpice netlisters write the unit words before the '=', or leave the '=' out.
+    e = One("E5 1 0 FREQ {V(5)} DB DEG = (0,0,0) (1K,-3,-45)", "E5");
+    EXPECT_EQ(Attr(e, kAttrKeyword), "DB DEG ");
+    EXPECT_EQ(Attr(e, kAttrFreq), "(0,0,0) (1K,-3,-45)");
+    e = One("E6 1 0 LAPLACE {V(5)} {1/(1+S)}", "E6");
+    EXPECT_EQ(TypeOf(e), 33);
+    EXPECT_EQ(Attr(e, kAttrLaplace), "{ 1/(1+S) }");
     SchematicItem* f = One("F1 1 0 VSENSE 2", "F1");
     EXPECT_EQ(TypeOf(f), 51);
     EXPECT_EQ(Attr(f, kAttrValue), "VSENSE 2");
@@ -176,7 +183,7 @@ TEST_F(ElementTest, ControlledSourceErrors)
     EXPECT_EQ(LastCaption(), "Error 10902");
     EXPECT_NE(LastMessage().find("Part:\tE1"), std::string::npos);
     FreeNetlistReaderBuild();
-    EXPECT_EQ(Read("title\nE1 1 0 VALUE {V(1)}\n"), kMsgAlreadyReported);
+    EXPECT_EQ(Read("title\nE1 1 0 VALUE V(1)\n"), kMsgAlreadyReported);
     EXPECT_EQ(LastCaption(), "Error 11900");
     FreeNetlistReaderBuild();
     EXPECT_EQ(Read("title\nE1 1 0 VALUE = {V(1)\n"), kMsgAlreadyReported);

@@ -3,6 +3,7 @@
 // that other simulators' netlists spell in ways this reader must take as they mean.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -63,6 +64,30 @@ TEST_F(RefusalTest, AFileThatIncludesItselfIsNamedAtItsLine)
     EXPECT_EQ(Refused("TITLE\nV1 1 0 1\nR1 1 0 1K\n.INC test.cir\n.TRAN 1M 2M\n"), std::vector<int>{13385});
     EXPECT_TRUE(Shows("test.cir")) << LastShownText();
     EXPECT_TRUE(Shows("Line:\t4")) << LastShownText();
+}
+
+// A part of an included file that the build refused was named with the circuit's own file
+// and no line, so that a user hunted for it in the wrong file.
+TEST_F(RefusalTest, APartOfAnIncludedFileIsNamedAtItsFileAndLine)
+{
+    std::filesystem::create_directories(dir_ / "vendor");
+    std::ofstream(dir_ / "vendor" / "parts.lib") << "* vendor parts\nR5 1 2 1K\nD5 2 0 DNONE\n";
+    EXPECT_EQ(Refused("t\nV1 1 0 1\n.INCLUDE vendor/parts.lib\n.TRAN 1M 2M\n"), std::vector<int>{10834});
+    EXPECT_TRUE(Shows("D5")) << LastShownText();
+    EXPECT_TRUE(Shows("Source:\t" + (dir_ / "vendor" / "parts.lib").string())) << LastShownText();
+    EXPECT_TRUE(Shows("Line:\t3")) << LastShownText();
+    // A part of the circuit's own text is named at its line too.
+    EXPECT_EQ(Refused("t\nV1 1 0 1\nR5 1 2 1K\n\nE5 2 0 POLY(1) 1 9 0 2\n.TRAN 1M 2M\n"), std::vector<int>{10791});
+    EXPECT_TRUE(Shows("E5")) << LastShownText();
+    EXPECT_TRUE(Shows("Line:\t5")) << LastShownText();
+}
+
+// A library saved with a UTF-8 byte order mark had its first statement refused as an unknown
+// command whose text looked right.
+TEST_F(RefusalTest, AnIncludedFileMayBeginWithAByteOrderMark)
+{
+    std::ofstream(dir_ / "marked.lib") << "\xEF\xBB\xBF.MODEL DMARK D(IS=1E-12)\r\n";
+    EXPECT_TRUE(Builds("t\n.INCLUDE marked.lib\nV1 1 0 1\nR1 1 2 1K\nD1 2 0 DMARK\n.TRAN 1M 2M\n"));
 }
 
 // A .SUBCKT without its .ENDS took every line after it: the circuit was refused for having no

@@ -192,6 +192,15 @@ TEST_F(SubcircuitTest, DefinitionsFromIncludesAndLibraries)
     EXPECT_EQ(FindScope(2)->fileName, PathOf("filters.lib"));
 }
 
+TEST_F(SubcircuitTest, AnErrorInAnIncludedBodyNamesTheFileAsItIsOnDisk)
+{
+    WriteFile("vendor/opamps.inc", "* amplifiers\n.SUBCKT BUF IN OUT\nEB OUT 0 IN 0 1\nR1 IN\n.ENDS\n");
+    EXPECT_EQ(ReadAndExpand("t\n.INCLUDE vendor/opamps.inc\nV1 1 0 1\nX1 1 2 BUF\nRL 2 0 1K\n"), 1);
+    EXPECT_EQ(LastCaption(), "Error 10908");
+    EXPECT_NE(LastMessage().find("File:\t" + PathOf("vendor/opamps.inc")), std::string::npos) << LastMessage();
+    EXPECT_NE(LastMessage().find("Line:\t4"), std::string::npos) << LastMessage();
+}
+
 TEST_F(SubcircuitTest, NodeNameForms)
 {
     ASSERT_EQ(ReadAndExpand("t\n.SUBCKT S A\nR1 A $G_VCC 1\nR2 A LOCAL 1\nR3 LOCAL 0 1\n.ENDS\n"

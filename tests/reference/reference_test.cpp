@@ -12,6 +12,11 @@ TEST_F(ReferenceTest, NonlinearPolySinkNeedsIterations) { Compare("op_cubic_sink
 TEST_F(ReferenceTest, StiffPolySinkNeedsManyIterations) { Compare("op_stiff_poly"); }
 TEST_F(ReferenceTest, SourceSteppingReachesTheOperatingPoint) { Compare("op_source_stepping"); }
 TEST_F(ReferenceTest, OperatingPointOfForwardReferencesAndPolyForms) { Compare("op_forward_references"); }
+TEST_F(ReferenceTest, SubcircuitParametersHideTopLevelOnes) { Compare("op_param_scopes"); }
+TEST_F(ReferenceTest, CaretRaisesToAPowerInSpiceText) { Compare("op_caret_powers"); }
+TEST_F(ReferenceTest, TablePointsWithScaleSuffixes) { Compare("op_table_suffixes"); }
+TEST_F(ReferenceTest, BehaviouralSourcesWithoutEquals) { Compare("op_abm_without_equals"); }
+TEST_F(ReferenceTest, ParametersInBehaviouralFormulas) { Compare("op_value_params"); }
 
 TEST_F(ReferenceTest, TransientRcPulse) { Compare("tran_rc_pulse"); }
 TEST_F(ReferenceTest, TransientRlcDampedSine) { Compare("tran_rlc_damped_sine"); }
