@@ -729,6 +729,8 @@ int OrderWithStricterThresholds(SparseMatrix& m, const LoadedValues& loaded)
         rc = OrderAfresh(m, loaded, stricter);
     }
     m.relThreshold = ownThreshold;
+    // The next load is ordered afresh: what the failed orders made is of no use to it.
+    if (rc == kMatrixSingular) ReleaseFillins(m);
     return rc;
 }
 
