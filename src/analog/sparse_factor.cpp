@@ -702,22 +702,35 @@ private:
     bool complex_ = false;
 };
 
+// A fresh order from the loaded values: the fill-ins of the order it replaces go first, so
+// that the new one is chosen on the structure the loads make and keeps only what it needs.
+int OrderAfresh(SparseMatrix& m, const LoadedValues& loaded, double relThreshold)
+{
+    loaded.Restore(m);
+    ReleaseFillins(m);
+    m.needsOrdering = true;
+    m.singularRow = m.singularCol = 0;
+    return MatrixOrderAndFactor(&m, {}, relThreshold, -1.0, true);
+}
+
 // A fresh order that came out singular, made again from the loaded values with stricter
 // thresholds. Threshold pivoting lets each step's pivot be small against its row: over the
 // many steps of a circuit of identical stages the growth can wipe out the last pivots
 // entirely, so a matrix far from singular comes out singular. A stricter threshold bounds that
-// growth; it stays with the matrix for its later reorders. Only a matrix singular under every
-// threshold is called singular.
+// growth for this order only: later reorders start again from the matrix's own threshold, so
+// that one singular load does not leave every later order dearer. Only a matrix singular under
+// every threshold is called singular.
 int OrderWithStricterThresholds(SparseMatrix& m, const LoadedValues& loaded)
 {
+    const double ownThreshold = m.relThreshold;
     int rc = kMatrixSingular;
     for (double stricter : {0.1, 1.0}) {
-        if (rc != kMatrixSingular || m.relThreshold >= stricter) continue;
-        loaded.Restore(m);
-        m.needsOrdering = true;
-        m.singularRow = m.singularCol = 0;
-        rc = MatrixOrderAndFactor(&m, {}, stricter, -1.0, true);
+        if (rc != kMatrixSingular || ownThreshold >= stricter) continue;
+        rc = OrderAfresh(m, loaded, stricter);
     }
+    m.relThreshold = ownThreshold;
+    // The next load is ordered afresh: what the failed orders made is of no use to it.
+    if (rc == kMatrixSingular) ReleaseFillins(m);
     return rc;
 }
 
@@ -842,10 +855,7 @@ int MatrixFactor(SparseMatrix* matrix)
     if (!loaded.Keep(m)) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     const int partial = MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (partial != kMatrixSingular) return partial;
-    loaded.Restore(m);
-    m.needsOrdering = true;
-    m.singularRow = m.singularCol = 0;
-    const int afresh = MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
+    const int afresh = OrderAfresh(m, loaded, 0.0);
     if (afresh != kMatrixSingular) return afresh;
     return OrderWithStricterThresholds(m, loaded);
 }

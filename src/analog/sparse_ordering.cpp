@@ -718,6 +718,18 @@ void EndOrdering(SparseMatrix& m)
     LinkLinesSorted(m);
 }
 
+void ReleaseFillins(SparseMatrix& m)
+{
+    if (m.fillinArena.Count() == 0 || !m.handedOutFillins.empty() || !m.rowsLinked) return;
+    for (int k = 1; k <= m.size; ++k)
+        if (m.diag[Ix(k)] && m.fillinArena.Owns(m.diag[Ix(k)])) m.diag[Ix(k)] = nullptr;
+    m.elementCount -= m.fillinCount;
+    m.fillinCount = 0;
+    m.fillinArena = ElementArena{};
+    m.fillinsWritten = false;
+    LinkLinesSorted(m);
+}
+
 bool FactorPivotsPassThreshold(const SparseMatrix& m)
 {
     const FactorPlan& plan = m.plan;

@@ -57,6 +57,11 @@ void AdvanceActiveLinks(SparseMatrix& m, int step);
 // and the row and column lists are built again in order.
 void EndOrdering(SparseMatrix& m);
 
+// Outside an ordering: drops every fill-in no caller was given, so that a fresh ordering
+// starts from the structure the loads make and creates only the fill-ins its own order needs.
+// Does nothing when a caller holds a fill-in (loads reach it like an element).
+void ReleaseFillins(SparseMatrix& m);
+
 // True when every pivot of the present factors passes the relative threshold against the
 // entries below it in its column, as a new ordering would have chosen it.
 bool FactorPivotsPassThreshold(const SparseMatrix& m);
