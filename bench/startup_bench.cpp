@@ -165,7 +165,11 @@ int main(int argc, char** argv)
     ProcessRow("empty job", "Empty job\nV1 1 0 DC 1\nR1 1 0 1K\n.TRAN 1US 10US\n.PRINT TRAN V(1)\n.END\n", dir, kq5,
                ngspice, repeat, 1.0);
     std::string calls = "* subcircuit calls\nV1 1 0 DC 1\nR0 1 2 1\nR9 2 0 1MEG\n.SUBCKT TWO A B\nR1 A M 1k\nR2 M B 1k\n.ENDS\n";
-    for (int i = 1; i <= 2000; ++i) calls += "X" + std::to_string(i) + " 2 0 TWO\n";
+    for (int i = 1; i <= 2000; ++i) {
+        calls += 'X';
+        calls += std::to_string(i);
+        calls += " 2 0 TWO\n";
+    }
     calls += ".TRAN 1N 2N\n.PRINT TRAN V(2)\n.END\n";
     ProcessRow("2000 calls", calls, dir, kq5, ngspice, repeat, 1.0);
 

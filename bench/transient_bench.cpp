@@ -160,10 +160,19 @@ Circuit Mesh(int k, const std::string& name, double tstop, const char* resistanc
     s += kSource;
     int r = 0;
     const std::string value = std::string(" ") + resistance + "\n";
+    auto resistor = [&](int a, int b) {
+        s += 'R';
+        s += std::to_string(++r);
+        s += ' ';
+        s += std::to_string(a);
+        s += ' ';
+        s += std::to_string(b);
+        s += value;
+    };
     for (int y = 0; y < k; ++y)
         for (int x = 0; x < k; ++x) {
-            if (x + 1 < k) s += "R" + std::to_string(++r) + " " + std::to_string(node(x, y)) + " " + std::to_string(node(x + 1, y)) + value;
-            if (y + 1 < k) s += "R" + std::to_string(++r) + " " + std::to_string(node(x, y)) + " " + std::to_string(node(x, y + 1)) + value;
+            if (x + 1 < k) resistor(node(x, y), node(x + 1, y));
+            if (y + 1 < k) resistor(node(x, y), node(x, y + 1));
         }
     for (int i = 1; i <= k * k; ++i) s += "C" + std::to_string(i) + " " + std::to_string(i) + " 0 1p\n";
     return c;
