@@ -1,9 +1,18 @@
 #pragma once
 // What the benchmarks that time whole batch jobs share: CPU time, the program set up as the
-// batch run finds it, and one run of a command file.
+// batch run finds it, one run of a command file, and a whole program run as a child process.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cfenv>
+#include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "analog/batch_run.h"
 #include "analyses/analysis_install.h"
@@ -68,6 +77,47 @@ inline double RunBatchJobs(const std::filesystem::path& dir)
     const double cpu = CpuSeconds() - start;
     ResetRunServicesForTests();
     return cpu;
+}
+
+struct ChildRun {
+    double cpu = 0.0;   // user + system seconds of the child
+    double wall = 0.0;
+    int status = -1;    // its exit status; -1 when it could not run or was killed
+};
+
+// Runs command (the program's path first) in dir with its standard output and error into
+// outFile (a program name without a directory is looked up in PATH); the CPU seconds of that
+// child alone.
+inline ChildRun RunChild(const std::vector<std::string>& command, const std::filesystem::path& dir,
+                         const std::filesystem::path& outFile)
+{
+    ChildRun r;
+    std::fflush(stdout);  // the child must not write this process's pending output again
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid < 0) return r;
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out >= 0) {
+            dup2(out, 1);
+            dup2(out, 2);
+            close(out);
+        }
+        std::vector<char*> args;
+        for (const std::string& word : command) args.push_back(const_cast<char*>(word.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return r;
+    r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    return r;
 }
 
 }  // namespace kq5::bench

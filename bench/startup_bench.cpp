@@ -12,9 +12,6 @@
 // output prints four digits).
 //
 //   startup_bench [--kq5 PATH] [--ngspice PATH] [--repeat N] [--points N]
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,39 +39,8 @@ std::string ReadText(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-struct ChildRun {
-    double cpu = 0.0;
-    int status = -1;
-};
-
-// Runs the command in dir with its standard output into outFile; the CPU seconds of the child.
-ChildRun RunChild(const std::vector<std::string>& command, const fs::path& dir, const fs::path& outFile)
-{
-    ChildRun r;
-    const pid_t pid = fork();
-    if (pid < 0) return r;
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out >= 0) {
-            dup2(out, 1);
-            dup2(out, 2);
-            close(out);
-        }
-        std::vector<char*> args;
-        for (const std::string& word : command) args.push_back(const_cast<char*>(word.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-    return r;
-}
+using bench::ChildRun;
+using bench::RunChild;
 
 double Median(std::vector<double> values)
 {
@@ -199,7 +165,11 @@ int main(int argc, char** argv)
     ProcessRow("empty job", "Empty job\nV1 1 0 DC 1\nR1 1 0 1K\n.TRAN 1US 10US\n.PRINT TRAN V(1)\n.END\n", dir, kq5,
                ngspice, repeat, 1.0);
     std::string calls = "* subcircuit calls\nV1 1 0 DC 1\nR0 1 2 1\nR9 2 0 1MEG\n.SUBCKT TWO A B\nR1 A M 1k\nR2 M B 1k\n.ENDS\n";
-    for (int i = 1; i <= 2000; ++i) calls += "X" + std::to_string(i) + " 2 0 TWO\n";
+    for (int i = 1; i <= 2000; ++i) {
+        calls += 'X';
+        calls += std::to_string(i);
+        calls += " 2 0 TWO\n";
+    }
     calls += ".TRAN 1N 2N\n.PRINT TRAN V(2)\n.END\n";
     ProcessRow("2000 calls", calls, dir, kq5, ngspice, repeat, 1.0);
 

@@ -3,11 +3,13 @@
 // (ours / ngspice; below 1 is faster). One diode bridge prints 100,000 points, so that the
 // numeric output is timed beside the solve.
 //
-// Our side runs in this process through the batch machinery ("circuit.cir /T" in a command
-// file): reading the netlist, building the circuit and the transient run are all inside the
-// timed span. ngspice runs as "ngspice -b" on a netlist with the same elements, the same .TRAN
-// line and the default tolerances of both programs; its time is its whole process. Times are
-// CPU seconds (the machine is shared, wall time is shown beside them). The probe node's value
+// Both sides are timed as whole processes, run as a user runs them: ours as "kq5 circuit.cir /T"
+// (start-up, reading the netlist, building the circuit, the transient run and exit), ngspice as
+// "ngspice -b" on a netlist with the same elements, the same .TRAN line and the default
+// tolerances of both programs. Times are CPU seconds of the child (the machine is shared, wall
+// time is shown beside them). The probe is read from one more run of ours, untimed, in this
+// process through the batch machinery; its counts of points and iterations must be those of
+// the timed runs, so that the run checked is the run timed. The probe node's value
 // at the end of the run must agree within 1e-3, so that no speed is bought with accuracy; for an
 // oscillator, whose phase drifts, the time of a given rising crossing of half the supply must
 // agree within 1 %; for a bus of lossy lines the probe's whole waveform (ngspice printing every
@@ -23,18 +25,15 @@
 // two-resistor subcircuit beside the same resistors written flat (reading, expansion and
 // build dominate; a tiny .TRAN makes both programs build and solve the circuit).
 //
-//   transient_bench [--quick] [--repeat N] [--only NAME] [--keep] [--ngspice PATH]
-#include <sys/resource.h>
+//   transient_bench [--quick] [--repeat N] [--only NAME] [--keep] [--kq5 PATH] [--ngspice PATH]
+// (the program is by default the kq5 beside this bench)
 #include <unistd.h>
 
 #include <algorithm>
-#include <cfenv>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -161,10 +160,19 @@ Circuit Mesh(int k, const std::string& name, double tstop, const char* resistanc
     s += kSource;
     int r = 0;
     const std::string value = std::string(" ") + resistance + "\n";
+    auto resistor = [&](int a, int b) {
+        s += 'R';
+        s += std::to_string(++r);
+        s += ' ';
+        s += std::to_string(a);
+        s += ' ';
+        s += std::to_string(b);
+        s += value;
+    };
     for (int y = 0; y < k; ++y)
         for (int x = 0; x < k; ++x) {
-            if (x + 1 < k) s += "R" + std::to_string(++r) + " " + std::to_string(node(x, y)) + " " + std::to_string(node(x + 1, y)) + value;
-            if (y + 1 < k) s += "R" + std::to_string(++r) + " " + std::to_string(node(x, y)) + " " + std::to_string(node(x, y + 1)) + value;
+            if (x + 1 < k) resistor(node(x, y), node(x + 1, y));
+            if (y + 1 < k) resistor(node(x, y), node(x, y + 1));
         }
     for (int i = 1; i <= k * k; ++i) s += "C" + std::to_string(i) + " " + std::to_string(i) + " 0 1p\n";
     return c;
@@ -311,26 +319,6 @@ Circuit PrintedBridge(const std::string& name, double tstop)
     return c;
 }
 
-double CpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
-double ChildCpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    auto sec = [](const timeval& v) { return static_cast<double>(v.tv_sec) + 1e-6 * static_cast<double>(v.tv_usec); };
-    return sec(u.ru_utime) + sec(u.ru_stime);
-}
-
-double WallSeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 std::string ReadText(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -339,14 +327,51 @@ std::string ReadText(const fs::path& path)
     return text.str();
 }
 
-Result RunOurs(const Circuit& c, const fs::path& dir)
+// The statistics row of a .DOC file: name, "/T", iterations, rejected points, accepted points,
+// seconds. False when there is none.
+bool ReadStatistics(const fs::path& doc, const std::string& name, Result& r)
+{
+    std::istringstream lines(ReadText(doc));
+    bool found = false;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find("/T");
+        if (line.rfind(name, 0) != 0 || at == std::string::npos) continue;
+        std::istringstream fields(line.substr(at + 2));
+        fields >> r.iterations >> r.rejected >> r.accepted;
+        found = static_cast<bool>(fields);
+    }
+    return found;
+}
+
+void WriteOurNetlist(const Circuit& c, const fs::path& dir)
+{
+    std::ofstream(dir / (c.name + ".cir"), std::ios::binary) << c.body << c.tran << ".END\n";
+}
+
+// One timed run of ours: the whole program on the circuit file, as a user starts it.
+Result TimeOurs(const Circuit& c, const fs::path& dir, const std::string& kq5)
 {
     Result r;
-    const fs::path cir = dir / (c.name + ".cir");
-    std::ofstream(cir, std::ios::binary) << c.body << c.tran << ".END\n";
+    const fs::path doc = dir / (c.name + ".DOC");
+    fs::remove(doc);
+    const bench::ChildRun run = bench::RunChild({kq5, c.name + ".cir", "/T"}, dir, dir / (c.name + ".out"));
+    r.cpu = run.cpu;
+    r.wall = run.wall;
+    r.ok = run.status == 0 && ReadStatistics(doc, c.name, r);
+    if (!r.ok)
+        r.error = "kq5 exit status " + std::to_string(run.status) + ": " + ReadText(dir / (c.name + ".out")) +
+                  ReadText(doc);
+    return r;
+}
+
+// The untimed run of ours that reads the probe: the same circuit file through the batch
+// machinery in this process.
+Result CheckOurs(const Circuit& c, const fs::path& dir)
+{
+    Result r;
     const fs::path jobs = dir / (c.name + "_jobs.txt");
     // Relative names: a command-file word that starts with "/" is a switch.
-    std::ofstream(jobs, std::ios::binary) << cir.filename().string() << " /T\n";
+    std::ofstream(jobs, std::ios::binary) << c.name << ".cir /T\n";
     const fs::path doc = dir / (c.name + "_jobs.DOC");
     fs::remove(doc);
 
@@ -381,26 +406,15 @@ Result RunOurs(const Circuit& c, const fs::path& dir)
     BatchRunState& batch = BatchRun();
     batch.flags = kBatchNormal;
     batch.commandFile = jobs.string();
-    const double wall = WallSeconds(), cpu = CpuSeconds();
     if (const int status = StartBatchRun(); status != 0) {
         r.error = "batch start failed (" + std::to_string(status) + ")";
+        RunServices().plotPoint = programService;
         return r;
     }
     RunBatchFile();
-    r.cpu = CpuSeconds() - cpu;
-    r.wall = WallSeconds() - wall;
     RunServices().plotPoint = programService;
 
-    // The statistics row: name, "/T", iterations, rejected points, accepted points, seconds.
-    std::istringstream lines(ReadText(doc));
-    std::string line;
-    while (std::getline(lines, line)) {
-        const std::size_t at = line.find("/T");
-        if (line.rfind(c.name, 0) != 0 || at == std::string::npos) continue;
-        std::istringstream fields(line.substr(at + 2));
-        fields >> r.iterations >> r.rejected >> r.accepted;
-        r.ok = static_cast<bool>(fields);
-    }
+    r.ok = ReadStatistics(doc, c.name, r);
     if (!r.ok) r.error = "no statistics row: " + ReadText(doc);
     if (std::isnan(r.probe)) {
         r.ok = false;
@@ -425,19 +439,12 @@ Result RunNgspice(const Circuit& c, const fs::path& dir, const std::string& ngsp
     else
         std::ofstream(cir, std::ios::binary | std::ios::app) << ".measure tran vprobe WHEN v(" << c.probe
                                                              << ")=" << c.level << " RISE=" << c.rise << "\n.end\n";
-    const std::string command = ngspice + " -b '" + cir.string() + "' 2>&1";
-    const double wall = WallSeconds(), cpu = ChildCpuSeconds();
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        r.error = "cannot start ngspice";
-        return r;
-    }
-    std::string output;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    const int status = pclose(pipe);
-    r.cpu = ChildCpuSeconds() - cpu;
-    r.wall = WallSeconds() - wall;
+    const fs::path out = dir / (c.name + "_ng.out");
+    const bench::ChildRun run = bench::RunChild({ngspice, "-b", cir.filename().string()}, dir, out);
+    r.cpu = run.cpu;
+    r.wall = run.wall;
+    const std::string output = ReadText(out);
+    const int status = run.status;
 
     // A value line: the key at the start of a line, blanks, "=" and the number. A failed
     // measurement ("Error: measure vprobe ... failed!") is no value.
@@ -480,14 +487,17 @@ int main(int argc, char** argv)
     bool quick = false, keep = false;
     int repeat = 3;
     std::string only, ngspice = "/usr/bin/ngspice";
+    std::string kq5 = fs::absolute(fs::path(argv[0]).parent_path() / "kq5").string();
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) quick = true;
         else if (std::strcmp(argv[i], "--keep") == 0) keep = true;
         else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
         else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) repeat = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--ngspice") == 0 && i + 1 < argc) ngspice = argv[++i];
+        else if (std::strcmp(argv[i], "--kq5") == 0 && i + 1 < argc) kq5 = fs::absolute(argv[++i]).string();
         else {
-            std::fprintf(stderr, "usage: transient_bench [--quick] [--repeat N] [--only NAME] [--keep] [--ngspice PATH]\n");
+            std::fprintf(stderr, "usage: transient_bench [--quick] [--repeat N] [--only NAME] [--keep] [--kq5 PATH] "
+                                 "[--ngspice PATH]\n");
             return 2;
         }
     }
@@ -520,6 +530,10 @@ int main(int argc, char** argv)
         {"calls16k", "calls100k"}, {"flat16k", "flat100k"}};
     std::map<std::string, std::pair<double, double>> times;  // ours, ngspice
 
+    if (access(kq5.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "transient_bench: no program at %s (give --kq5 PATH)\n", kq5.c_str());
+        return 2;
+    }
     char pattern[] = "/tmp/kq5_transient_bench_XXXXXX";
     if (!mkdtemp(pattern)) {
         std::perror("mkdtemp");
@@ -537,17 +551,28 @@ int main(int argc, char** argv)
     int failures = 0;
     for (const Circuit& c : circuits) {
         if (!only.empty() && c.name != only) continue;
+        WriteOurNetlist(c, dir);
         Result ours, ng;
         for (int run = 0; run < repeat; ++run) {
             constexpr double kLongRun = 60.0;
             if (run == 0 || ours.cpu < kLongRun) {
-                const Result o = RunOurs(c, dir);
+                const Result o = TimeOurs(c, dir, kq5);
                 if (run == 0 || (o.ok && o.cpu < ours.cpu)) ours = o;
             }
             if (run == 0 || ng.cpu < kLongRun) {
                 const Result n = RunNgspice(c, dir, ngspice);
                 if (run == 0 || (n.ok && n.cpu < ng.cpu)) ng = n;
             }
+        }
+        // The probe, from the run in this process; it must have stepped as the timed runs did.
+        const Result check = CheckOurs(c, dir);
+        ours.probe = check.probe;
+        ours.wave = check.wave;
+        if (ours.ok && (!check.ok || check.accepted != ours.accepted || check.rejected != ours.rejected ||
+                        check.iterations != ours.iterations)) {
+            ours.ok = false;
+            ours.error = "the checked run differs from the timed run: " + std::to_string(check.accepted) + "/" +
+                         std::to_string(check.rejected) + "/" + std::to_string(check.iterations) + " " + check.error;
         }
         times[c.name] = {ours.cpu, ng.cpu};
         auto counts = [](const Result& r) {

@@ -6,6 +6,7 @@
 
 #include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
+#include "analog/integration.h"
 #include "analog/sparse_solve.h"
 #include "netlist/global_options.h"
 #include "netlist/translate_common.h"
@@ -44,7 +45,8 @@ int PlainStateCount()
 
 int IntegratedStateCount()
 {
-    return PlainStateCount() + 5 * DeviceList(kBjtDeviceList).count + 7 * DeviceList(kMosfetDeviceList).count;
+    return PlainStateCount() + kBjtBlockStates * DeviceList(kBjtDeviceList).count +
+           kMosfetBlockStates * DeviceList(kMosfetDeviceList).count;
 }
 
 std::size_t SolverVectorLength(int unknowns, bool complexRoom)

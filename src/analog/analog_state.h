@@ -111,6 +111,7 @@ struct VaryingStamps {
     bool redirected = false;                    // `pool` and `values` are in use
     bool active = false;                        // the present pass stamps into `values`
     bool pristine = false;                      // the matrix holds only the kept part
+    bool nothingKept = false;                   // no entry is constant: a pass only clears
     std::uint64_t keptLoad = 0;                 // the matrix's load count when it was kept
 };
 

@@ -1,5 +1,6 @@
 #include "analog/charge_integration.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__)
@@ -7,6 +8,7 @@
 #endif
 
 #include "analog/analog_state.h"
+#include "core/device_lists.h"
 
 namespace kq5 {
 
@@ -38,48 +40,73 @@ bool IntegrateStateCurrent(int method, int order, const IntegrationCoefficients&
 
 namespace {
 
+// In each group of kStride blocks the first kShifted blocks move; a group of MOSFET states
+// leaves the two unused states of its block as they are. With both counts fixed the moves of
+// a group are one straight run.
+//
 // A block moves as two pairs, (q0, q1) (q2, q3) -> (q0, q0) (q1, q2): two loads, two shuffles
 // and two stores instead of a chain of scalar moves.
-void ShiftStateBlocksByPairs(double* p, std::size_t blocks)
+template <std::size_t kShifted, std::size_t kStride>
+void ShiftStateGroupsByPairs(double* p, std::size_t groups)
 {
     using Pair = double __attribute__((vector_size(2 * sizeof(double))));
-    for (std::size_t b = 0; b < blocks; ++b, p += kStateSlots) {
-        Pair low, high;
-        std::memcpy(&low, p, sizeof low);
-        std::memcpy(&high, p + 2, sizeof high);
-        const Pair newHigh = __builtin_shufflevector(low, high, 1, 2);
-        low = __builtin_shufflevector(low, low, 0, 0);
-        std::memcpy(p, &low, sizeof low);
-        std::memcpy(p + 2, &newHigh, sizeof newHigh);
-    }
+    for (std::size_t g = 0; g < groups; ++g, p += kStride * kStateSlots)
+        for (std::size_t b = 0; b < kShifted; ++b) {
+            double* const block = p + b * kStateSlots;
+            Pair low, high;
+            std::memcpy(&low, block, sizeof low);
+            std::memcpy(&high, block + 2, sizeof high);
+            const Pair newHigh = __builtin_shufflevector(low, high, 1, 2);
+            low = __builtin_shufflevector(low, low, 0, 0);
+            std::memcpy(block, &low, sizeof low);
+            std::memcpy(block + 2, &newHigh, sizeof newHigh);
+        }
 }
 
 #if defined(__x86_64__)
 // Where the processor has AVX2 a block is one vector, moved by one permutation. The shift runs
 // over every state at every accepted point, and the vectors of a large circuit are long.
-__attribute__((target("avx2"))) void ShiftStateBlocksAvx2(double* p, std::size_t blocks)
+template <std::size_t kShifted, std::size_t kStride>
+__attribute__((target("avx2"))) void ShiftStateGroupsAvx2(double* p, std::size_t groups)
 {
-    for (std::size_t b = 0; b < blocks; ++b, p += kStateSlots) {
-        const __m256d block = _mm256_loadu_pd(p);
-        _mm256_storeu_pd(p, _mm256_permute4x64_pd(block, 0x90));  // slots 0, 0, 1, 2
-    }
+    for (std::size_t g = 0; g < groups; ++g, p += kStride * kStateSlots)
+        for (std::size_t b = 0; b < kShifted; ++b) {
+            const __m256d block = _mm256_loadu_pd(p + b * kStateSlots);
+            _mm256_storeu_pd(p + b * kStateSlots, _mm256_permute4x64_pd(block, 0x90));  // slots 0, 0, 1, 2
+        }
 }
 #endif
 
-}  // namespace
-
-void ShiftStateBlocks(std::span<double> states)
+template <std::size_t kShifted, std::size_t kStride>
+void ShiftStateGroups(double* p, std::size_t groups)
 {
     static_assert(kStateSlots == 4);
-    const std::size_t blocks = states.size() / kStateSlots;
 #if defined(__x86_64__)
     if (ProcessorHasAvx2()) {
-        ShiftStateBlocksAvx2(states.data(), blocks);
+        ShiftStateGroupsAvx2<kShifted, kStride>(p, groups);
         return;
     }
 #endif
-    ShiftStateBlocksByPairs(states.data(), blocks);
+    ShiftStateGroupsByPairs<kShifted, kStride>(p, groups);
 }
+
+// Every state of the vector moves, except the unused states of the MOSFET blocks.
+void ShiftUsedStates(std::span<double> states, std::size_t mosfetsAt, std::size_t mosfets)
+{
+    constexpr std::size_t kBlockSlots = kMosfetBlockStates * kStateSlots;
+    if (mosfetsAt > states.size() || mosfets > (states.size() - mosfetsAt) / kBlockSlots) {
+        ShiftStateBlocks(states);
+        return;
+    }
+    const std::size_t end = mosfetsAt + mosfets * kBlockSlots;
+    ShiftStateBlocks(states.first(mosfetsAt));
+    ShiftStateGroups<kMosfetChargeStates, kMosfetBlockStates>(states.data() + mosfetsAt, mosfets);
+    ShiftStateBlocks(states.subspan(end));
+}
+
+}  // namespace
+
+void ShiftStateBlocks(std::span<double> states) { ShiftStateGroups<1, 1>(states.data(), states.size() / kStateSlots); }
 
 void FillStateHistories(std::span<double> states)
 {
@@ -136,8 +163,12 @@ void IntegrateChargeCurrentGeneral(AnalogSolverState& s, std::size_t i) { Update
 void ShiftStateHistories()
 {
     AnalogSolverState& s = AnalogSolver();
-    ShiftStateBlocks(s.chargeStates);
-    ShiftStateBlocks(s.currentStates);
+    const std::size_t mosfetsAt = static_cast<std::size_t>(std::max(s.plainStateSlots, 0)) +
+                                  static_cast<std::size_t>(DeviceList(kBjtDeviceList).count) * kBjtBlockStates *
+                                      kStateSlots;
+    const auto mosfets = static_cast<std::size_t>(DeviceList(kMosfetDeviceList).count);
+    ShiftUsedStates(s.chargeStates, mosfetsAt, mosfets);
+    ShiftUsedStates(s.currentStates, mosfetsAt, mosfets);
 }
 
 void InitStateHistories()

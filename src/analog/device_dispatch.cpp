@@ -92,6 +92,49 @@ bool MissingLoad(const SlotTable& slots, const SlotRow& row)
     return true;
 }
 
+// True when the load of the row is left out of a pass.
+bool SkipLoad(const SlotRow& row, bool setUp)
+{
+    return !row.load || (row.condition == kLoadWhenPresent && !ListHasRecords(row)) ||
+           (row.condition == kLoadWhenSetUpAndPresent && (!setUp || !ListHasRecords(row)));
+}
+
+// The loads of a pass after the set-up, in slot order, and the solve tests: which kinds take
+// part is settled by the set-up (the lists it reserved for) and the handlers, so it is worked
+// out once, not in every Newton iteration.
+struct LoadPlan {
+    bool made = false;
+    bool complete = false;  // false: a kind has records but no load, which the full pass reports
+    int loadCount = 0;
+    int solveTestCount = 0;
+    std::array<DeviceLoadFn, kSlotCount> loads{};
+    std::array<DeviceSolveTestFn, kSlotCount> solveTests{};
+};
+
+LoadPlan& Plan()
+{
+    static LoadPlan plan;
+    return plan;
+}
+
+void ForgetLoadPlan() { Plan().made = false; }
+
+const LoadPlan& CurrentLoadPlan()
+{
+    LoadPlan& plan = Plan();
+    if (plan.made) return plan;
+    plan = LoadPlan{};
+    plan.made = true;
+    plan.complete = true;
+    const SlotTable& slots = Slots();
+    for (const SlotRow& row : slots) {
+        if (MissingLoad(slots, row)) plan.complete = false;
+        if (!SkipLoad(row, true)) plan.loads[static_cast<std::size_t>(plan.loadCount++)] = row.load;
+        if (row.solveTest && row.load) plan.solveTests[static_cast<std::size_t>(plan.solveTestCount++)] = row.solveTest;
+    }
+    return plan;
+}
+
 }  // namespace
 
 StampCursor::StampCursor(const StampRange& range)
@@ -255,6 +298,11 @@ void MarkConstantStamps(AnalogSolverState& s, const StampRange& range)
 
 namespace {
 
+void ClearGroundSinks(AnalogSolverState& s)
+{
+    for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
+}
+
 // Redirects every entry of the pool outside the kept constant part to a value of its own; false
 // when memory ran out. Where most entries vary (a circuit of transistors) stamping them apart
 // and adding them in afterwards costs more than loading them into the restored matrix: the
@@ -268,6 +316,7 @@ bool MakeVaryingStamps(AnalogSolverState& s)
     const std::vector<MatrixElementRef>& target = *s.pool;
     std::size_t count = 0;
     for (std::size_t i = 0; i < target.size(); ++i) count += v.constantEntries[i] ? 0 : 1;
+    v.nothingKept = count == target.size();
     if (2 * count <= target.size()) {
         try {
             v.values.assign(count, MatrixElement{});
@@ -353,7 +402,7 @@ int CommitVaryingStamps(AnalogSolverState& s)
         target[static_cast<std::size_t>(v.entries[i])].Add(v.values[i].real);
         v.committed[i] = v.values[i].real;
     }
-    for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
+    ClearGroundSinks(s);
     v.committedLoad = s.matrix->loadCount;
     v.committedValid = true;
     return 0;
@@ -391,6 +440,13 @@ void ClearMatrixForLoad(bool keepValues)
         const bool sameStamps = constantPart && v.matrix == s.matrix && v.target == s.pool &&
                                 v.constantEntries.size() == s.pool->size() &&
                                 (!v.redirected || v.pool.size() == v.entries.size());
+        // A circuit whose every entry varies (transistors and no linear element) has nothing
+        // to keep: the matrix is cleared as where nothing is kept.
+        if (sameStamps && v.nothingKept) {
+            MatrixClear(s.matrix);
+            ClearGroundSinks(s);
+            return;
+        }
         if (sameStamps && KeptAtThisCoefficient(s) && s.matrix->keptValuesValid) {
             if (v.redirected) {
                 BeginVaryingStamps(s);
@@ -398,7 +454,7 @@ void ClearMatrixForLoad(bool keepValues)
             }
             if (MatrixRestoreKeptValues(s.matrix)) {
                 s.constantPartLoaded = 1;
-                for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
+                ClearGroundSinks(s);
                 return;
             }
         }
@@ -434,7 +490,7 @@ void ClearMatrixForLoad(bool keepValues)
         else
             MatrixClear(s.matrix);
     }
-    for (MatrixElement& sink : s.groundSinks) sink.real = sink.imag = 0.0;
+    ClearGroundSinks(s);
 }
 
 DeviceKindHandlers RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn setup, DeviceLoadFn load)
@@ -442,15 +498,20 @@ DeviceKindHandlers RegisterDeviceKindHandlers(DeviceKindSlot slot, DeviceSetupFn
     const DeviceKindHandlers before{Slots()[slot].setup, Slots()[slot].load};
     Slots()[slot].setup = setup;
     Slots()[slot].load = load;
+    ForgetLoadPlan();
     return before;
 }
 
-void RegisterSolveConvergenceTest(DeviceKindSlot slot, DeviceSolveTestFn test) { Slots()[slot].solveTest = test; }
+void RegisterSolveConvergenceTest(DeviceKindSlot slot, DeviceSolveTestFn test)
+{
+    Slots()[slot].solveTest = test;
+    ForgetLoadPlan();
+}
 
 void CountNonConvergedAfterSolve()
 {
-    for (const SlotRow& row : Slots())
-        if (row.solveTest && row.load) row.solveTest();
+    const LoadPlan& plan = CurrentLoadPlan();
+    for (int i = 0; i < plan.solveTestCount; ++i) plan.solveTests[static_cast<std::size_t>(i)]();
 }
 
 LoadModeFlags ComputeLoadModeFlags(const AnalogSolverState& s)
@@ -476,6 +537,7 @@ int SetupAllDevices()
     // pool starts over so that every device's stretch comes out as before.
     if (AnalogSolver().pool) AnalogSolver().pool->clear();
     AnalogSolver().varying.matrix = nullptr;
+    ForgetLoadPlan();
     ClearMatrixForLoad(true);
     for (const SlotRow& row : Slots())
         if (row.setup)
@@ -529,17 +591,21 @@ int LoadCircuit()
         }
     } poolGuard{s};
 
-    const SlotTable& slots = Slots();
-    for (int slot = 0; slot < kSlotCount; ++slot) {
-        const SlotRow& row = slots[static_cast<std::size_t>(slot)];
-        if (MissingLoad(slots, row)) return ReportUnloadableDevices(row.list);
-        const bool skip = !row.load || (row.condition == kLoadWhenPresent && !ListHasRecords(row)) ||
-                          (row.condition == kLoadWhenSetUpAndPresent && (!setUp || !ListHasRecords(row)));
-        if (!skip)
-            if (int rc = row.load()) return rc;
-        // The ADC devices convert their inputs once, in the preparation load.
-        if (slot == kSlotAdcNodes && s.preparationLoad && s.hooks.updateAdcDevices)
-            if (int rc = s.hooks.updateAdcDevices()) return rc;
+    const LoadPlan& plan = CurrentLoadPlan();
+    if (setUp && !s.preparationLoad && plan.complete) {
+        for (int i = 0; i < plan.loadCount; ++i)
+            if (int rc = plan.loads[static_cast<std::size_t>(i)]()) return rc;
+    } else {
+        const SlotTable& slots = Slots();
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            const SlotRow& row = slots[static_cast<std::size_t>(slot)];
+            if (MissingLoad(slots, row)) return ReportUnloadableDevices(row.list);
+            if (!SkipLoad(row, setUp))
+                if (int rc = row.load()) return rc;
+            // The ADC devices convert their inputs once, in the preparation load.
+            if (slot == kSlotAdcNodes && s.preparationLoad && s.hooks.updateAdcDevices)
+                if (int rc = s.hooks.updateAdcDevices()) return rc;
+        }
     }
     if (int rc = CommitVaryingStamps(s)) return rc;
     // A device evaluated outside its domain (a root of a negative number, an overflowing

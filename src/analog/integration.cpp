@@ -124,8 +124,8 @@ namespace kq5 {
 
 namespace {
 
-constexpr int kBjtStateSlots = 5 * kStateSlots;
-constexpr int kMosfetStateSlots = 7 * kStateSlots;
+constexpr int kBjtStateSlots = kBjtBlockStates * kStateSlots;
+constexpr int kMosfetStateSlots = kMosfetBlockStates * kStateSlots;
 // Of a bipolar or MOSFET block only the first three states hold junction and gate charges
 // whose error matters to the step.
 constexpr int kTestedBlockStates = 3;

@@ -19,6 +19,12 @@ inline constexpr int kMaxTrapOrder = 2;
 inline constexpr int kStateSlots = 4;
 // The highest order whose integration and error estimate fit in the four slots of a state.
 inline constexpr int kMaxStateOrder = 2;
+// After the plain states the state vectors hold a block of states for every bipolar
+// transistor, then one for every MOSFET. Every MOSFET model keeps its charges in the first
+// five states of its block; the other two stay unused.
+inline constexpr int kBjtBlockStates = 5;
+inline constexpr int kMosfetBlockStates = 7;
+inline constexpr int kMosfetChargeStates = 5;
 
 // Entry 0 is the present step, entry k the step k points back.
 using StepHistory = std::array<double, kStepHistoryLength>;

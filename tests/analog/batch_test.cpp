@@ -405,6 +405,26 @@ TEST_F(BatchTest, SubcircuitCallsRunOneAnalysisAfterAnother)
     }
 }
 
+// Each circuit of a command file is loaded with the device kinds it holds, whatever kinds the
+// circuit before it held.
+TEST_F(BatchTest, EachCircuitOfACommandFileLoadsItsOwnDeviceKinds)
+{
+    ASSERT_FALSE(ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    WriteFile("divider.cir", "DIVIDER\nV1 1 0 DC 4\nR1 1 2 1K\nR2 2 0 1K\n.TRAN 1MS 10MS\n.PRINT TRAN V(2)\n.END\n");
+    WriteFile("gain.cir", "GAIN\nV1 1 0 DC 4\nR1 1 2 1K\nR2 2 0 1K\nE1 3 0 2 0 3\nRL 3 0 1K\n"
+                          "G1 0 4 2 0 1M\nR4 4 0 1K\n.TRAN 1MS 10MS\n.PRINT TRAN V(3) V(4)\n.END\n");
+    RunJobs("divider.cir /T\ngain.cir /T\n");
+
+    const std::string tran = ReadText("gain.TNO");
+    const std::vector<std::vector<double>> rows = TableRows(tran);
+    ASSERT_GE(rows.size(), 2u) << tran;
+    for (const std::vector<double>& r : rows) {
+        ASSERT_EQ(r.size(), 3u) << tran;
+        EXPECT_NEAR(r[1], 6.0, 1e-6) << tran;
+        EXPECT_NEAR(r[2], 2.0, 1e-6) << tran;
+    }
+}
+
 // A parameter handed down to a nested call under its own name (PARAMS: R={R}) takes the value
 // of the calling scope's parameter; the name on the left stays the called one's.
 TEST_F(BatchTest, ParametersHandedDownUnderTheirOwnNames)

@@ -59,6 +59,7 @@ TEST_F(DeviceReferenceTest, MosOperatingPointOfCmosAmplifier) { Check("mos_op_cm
 TEST_F(DeviceReferenceTest, MosAcCommonSourceAmplifier) { Check("mos_ac_common_source"); }
 TEST_F(DeviceReferenceTest, MosTransientCmosInverterChain) { Check("mos_tran_cmos_inverter"); }
 TEST_F(DeviceReferenceTest, MosForwardBiasedBulkJunctionCharge) { Check("mos_tran_forward_junction"); }
+TEST_F(DeviceReferenceTest, MosTransientBicmosDriverWithBipolarAndDiodeCharges) { Check("mos_tran_bicmos_driver"); }
 TEST_F(DeviceReferenceTest, MosQuiescentTransientStaysAtTheOperatingPoint) { Check("mos_tran_quiescent"); }
 TEST_F(DeviceReferenceTest, MosNoiseOfCommonSourceStage) { Check("mos_noise_common_source"); }
 TEST_F(DeviceReferenceTest, MosNoiseAtTheTemperatureItsModelHoldsItAt) { Check("mos_noise_device_temperature"); }
