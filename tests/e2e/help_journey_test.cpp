@@ -13,6 +13,13 @@ namespace {
 
 constexpr std::uint32_t kActiveCaption = 0x000080;
 
+// The dark pixels of the help bar's text, along the left half of the frame's bottom row.
+int HelpBarText(const Shot& shot)
+{
+    constexpr std::uint32_t kText = 0x000000;
+    return shot.Count(0, shot.height - 20, shot.width / 2, shot.height, kText);
+}
+
 // The top row of the active window's caption (the only caption drawn in the active colour while
 // a dialog is in front); -1 when there is none.
 int ActiveCaptionRow(const Shot& shot)
@@ -84,19 +91,17 @@ TEST(HelpJourney, AltF1ShowsTheHelpOfTheStatementUnderTheCaret)
 // window, borders aside.
 TEST(HelpJourney, TheHelpBarOverASchematicTellsTheEditMode)
 {
-    constexpr std::uint32_t kText = 0x000000;
     Journey journey("help_bar_schematic");
     ASSERT_TRUE(journey.Start()) << journey.Output();
-    auto helpBarText = [](const Shot& shot) { return shot.Count(0, shot.height - 20, shot.width / 2, shot.height, kText); };
     journey.Move(600, 400);
     journey.Settle();
     const Shot select = journey.Capture("help_bar_select_mode");
-    EXPECT_GT(helpBarText(select), 50) << "the help bar says nothing over the drawing";
+    EXPECT_GT(HelpBarText(select), 50) << "the help bar says nothing over the drawing";
     journey.Press("alt+m w Return");  // Mode > Wire
     journey.Move(610, 410);
     journey.Settle();
     const Shot wire = journey.Capture("help_bar_wire_mode");
-    EXPECT_GT(helpBarText(wire), 50);
+    EXPECT_GT(HelpBarText(wire), 50);
     EXPECT_FALSE(wire.SameAs(select, 0, wire.height - 20, wire.width / 2, wire.height)) << "the help bar did not follow the mode";
     journey.Move(select.width - 8, 400);  // the pane's vertical scroll bar
     journey.Settle();
@@ -109,18 +114,16 @@ TEST(HelpJourney, TheHelpBarOverASchematicTellsTheEditMode)
 // menu: its name, model keyword and definition. Both used to leave the bar empty.
 TEST(HelpJourney, TheHelpBarDescribesTheComponentUnderThePointer)
 {
-    constexpr std::uint32_t kText = 0x000000;
     Journey journey("help_bar_components");
     ASSERT_TRUE(journey.Start()) << journey.Output();
-    auto helpBarText = [](const Shot& shot) { return shot.Count(0, shot.height - 20, shot.width / 2, shot.height, kText); };
     journey.Press("ctrl+1");  // the analog palette
     journey.Move(137, 178);   // its "Capacitor"
     journey.Settle();
     const Shot palette = journey.Capture("help_bar_palette_capacitor");
-    EXPECT_GT(helpBarText(palette), 150) << "the help bar does not describe the palette's component";
+    EXPECT_GT(HelpBarText(palette), 150) << "the help bar does not describe the palette's component";
     journey.Press("alt+c Down Down Right Right");  // Component > Analog > Passive > Resistor
     const Shot menu = journey.Capture("help_bar_menu_resistor");
-    EXPECT_GT(helpBarText(menu), 150) << "the help bar does not describe the menu's component";
+    EXPECT_GT(HelpBarText(menu), 150) << "the help bar does not describe the menu's component";
     EXPECT_FALSE(menu.SameAs(palette, 0, menu.height - 20, menu.width / 2, menu.height)) << "two components, one text";
     journey.Press("Escape Escape Escape Escape");
     EXPECT_TRUE(journey.Running());
