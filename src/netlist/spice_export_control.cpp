@@ -507,6 +507,18 @@ std::string Spice3PassiveModelLine(const ModelStatement& model)
     return StrPrintf(".MODEL %s %s (%s)\n", model.name.c_str(), type, params.c_str());
 }
 
+// The place of the brace that closes the one at `open`, braces nested inside counted; npos when
+// the line ends first.
+std::size_t MatchingBrace(const std::string& line, std::size_t open)
+{
+    int depth = 0;
+    for (std::size_t at = open; at < line.size(); ++at) {
+        if (line[at] == '{') ++depth;
+        if (line[at] == '}' && --depth == 0) return at;
+    }
+    return std::string::npos;
+}
+
 // A .PRINT or .PLOT line of a text circuit as other simulators read it: an expression this
 // program keeps in braces ({V(2)*1E-12}, refused by ngspice) is written as a plain item
 // (V(2)*1E-12), without blanks so that it stays one item, and in SPICE's output-variable form
@@ -519,12 +531,8 @@ std::string WithoutBracedOutputItems(const std::string& line)
             out += line[i++];
             continue;
         }
-        std::size_t end = i + 1;
-        for (int depth = 1; end < line.size(); ++end) {
-            if (line[end] == '{') ++depth;
-            if (line[end] == '}' && --depth == 0) break;
-        }
-        if (end >= line.size()) return line;
+        const std::size_t end = MatchingBrace(line, i);
+        if (end == std::string::npos) return line;
         std::string expression = line.substr(i + 1, end - i - 1);
         std::erase_if(expression, [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
         out += PrintPlotVariableText(expression);
@@ -532,7 +540,6 @@ std::string WithoutBracedOutputItems(const std::string& line)
     }
     return out;
 }
-
 
 // Spice3 prints the parts of a complex current as functions of the current (I(V1)); it reads
 // no IM(V1), IR(V1) ... and prints nothing of a line that holds one. A current written with a
@@ -548,7 +555,7 @@ std::string Spice3CurrentItems(const std::string& line, bool ac)
     for (std::size_t i = 0; i < line.size();) {
         // An expression in braces is this program's: its IM() is the imaginary part.
         if (line[i] == '{') {
-            const std::size_t end = line.find('}', i);
+            const std::size_t end = MatchingBrace(line, i);
             const std::size_t next = end == std::string::npos ? line.size() : end + 1;
             out.append(line, i, next - i);
             i = next;
