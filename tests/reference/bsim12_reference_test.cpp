@@ -41,6 +41,7 @@ TEST_F(Bsim12ReferenceTest, Bsim1TransferCharacteristics) { Check("bsim1_transfe
 TEST_F(Bsim12ReferenceTest, Bsim1OperatingPoint) { Check("bsim1_op"); }
 TEST_F(Bsim12ReferenceTest, Bsim1InverterAmplifierGainAndPhase) { Check("bsim1_ac"); }
 TEST_F(Bsim12ReferenceTest, Bsim1ReversedDeviceGainAndPhase) { Check("bsim1_ac_reversed"); }
+TEST_F(Bsim12ReferenceTest, Bsim1TerminalCurrentsUpTo10GHz) { Check("bsim1_bulk_current_ac"); }
 TEST_F(Bsim12ReferenceTest, Bsim1InverterSwitching) { Check("bsim1_inverter"); }
 TEST_F(Bsim12ReferenceTest, Bsim1OutputCharacteristicsAtHotAndColdTemperatures) { Check("bsim1_temperatures"); }
 

@@ -17,6 +17,7 @@ protected:
 TEST_F(Bsim3ReferenceTest, OutputCharacteristic) { Check("bsim3_dc_iv"); }
 TEST_F(Bsim3ReferenceTest, WeakToStrongInversionWithBodyBiasAndPChannel) { Check("bsim3_subthreshold"); }
 TEST_F(Bsim3ReferenceTest, CommonSourceGainAndPhase) { Check("bsim3_ac"); }
+TEST_F(Bsim3ReferenceTest, DrainCurrentWithTheBulkForwardBiased) { Check("bsim3_forward_bulk"); }
 TEST_F(Bsim3ReferenceTest, CmosInverterPairSwitching) { Check("bsim3_inverter"); }
 TEST_F(Bsim3ReferenceTest, PassGatesConductBothWays) { Check("bsim3_pass_gate"); }
 // Transistors of three kinds in turn: the loads of one kind wait while those of the others are
