@@ -1,9 +1,10 @@
 #include "core/random15.h"
 
+#include <chrono>
+#include <exception>
 #include <cstdlib>
+#include <random>
 #include <string>
-
-#include "platform/system.h"
 
 namespace kq5 {
 
@@ -36,7 +37,21 @@ void EnsureSeeded()
     Random15State& s = State();
     if (s.seeded) return;
     const std::optional<std::uint32_t> fixed = FixedRandom15Seed();
-    SeedRandom15(fixed ? *fixed : static_cast<std::uint32_t>(win::GetTickCount()));
+    if (fixed) {
+        SeedRandom15(*fixed);
+        return;
+    }
+    // Not the program's tick count: a batch run counts its ticks from zero on a clock of its own,
+    // so every run of the program would draw the same cases. The system's entropy and the wall
+    // clock differ from one start to the next.
+    std::uint32_t seed = static_cast<std::uint32_t>(
+        std::chrono::system_clock::now().time_since_epoch().count());
+    try {
+        seed ^= std::random_device{}();
+    } catch (const std::exception&) {
+        // No entropy source: the wall clock alone.
+    }
+    SeedRandom15(seed);
 }
 
 }  // namespace
