@@ -1,6 +1,7 @@
 #include "core/random15.h"
 
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <cstdlib>
 #include <random>
@@ -28,7 +29,13 @@ std::optional<std::uint32_t> EnvironmentSeed()
     if (!text || !*text) return std::nullopt;
     char* end = nullptr;
     const unsigned long value = std::strtoul(text, &end, 0);
-    if (end == text) return std::nullopt;
+    if (end == text) {
+        // The user asked for repeatable runs and would not get them: say so, once.
+        static bool told = false;
+        if (!told) std::fprintf(stderr, "kq5: KQ5_MC_SEED=%s is not a number; Monte Carlo runs are not repeated\n", text);
+        told = true;
+        return std::nullopt;
+    }
     return static_cast<std::uint32_t>(value);
 }
 

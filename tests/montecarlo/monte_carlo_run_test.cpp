@@ -305,7 +305,7 @@ std::string DrawnMonteCarloCircuit()
 
 // Two batch runs of the same circuit without a fixed seed are two samples, not one twice: the
 // program's own clock starts at zero in every batch and gave each run the same cases. With
-// KQ5_MC_SEED they repeat exactly.
+// KQ5_MC_SEED they repeat exactly; a seed that is no number is reported.
 TEST(MonteCarloBatch, EachStartDrawsNewCasesUnlessTheSeedIsFixed)
 {
     ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
@@ -338,6 +338,11 @@ TEST(MonteCarloBatch, EachStartDrawsNewCasesUnlessTheSeedIsFixed)
     for (std::size_t r = 1; r < first.size(); ++r) differing += first[r] != second[r];
     EXPECT_GE(differing, 6) << "two starts of the program drew the same Monte Carlo cases";
     EXPECT_EQ(run("7"), run("7"));
+    // A seed that is no number does not fix the runs, and the user is told.
+    run("seven");
+    std::ifstream log(dir / "run.log", std::ios::binary);
+    const std::string said((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(said.find("KQ5_MC_SEED=seven is not a number"), std::string::npos) << said;
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
 }
