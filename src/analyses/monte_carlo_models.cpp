@@ -43,7 +43,7 @@ int StatementCount(const EvaluatedModel& model)
     return row ? std::min<int>(row->statementCount, static_cast<int>(model.params.size())) : 0;
 }
 
-const EvaluatedModel* AkoBase(const EvaluatedModel& model)
+EvaluatedModel* AkoBase(const EvaluatedModel& model)
 {
     const ModelStatement* statement = FindModelStatement(model.statementIndex);
     return statement && !statement->akoName.empty() ? statement->akoModel : nullptr;
@@ -55,6 +55,17 @@ const EvaluatedModel* AkoBase(const EvaluatedModel& model)
 const EvaluatedModel* LotSource(const EvaluatedModel& model)
 {
     return model.firstModel && model.firstModel != &model ? model.firstModel : nullptr;
+}
+
+// Where an AKO model's DEV starts from: its base's value this run. A parameter the model gives a
+// value of its own keeps that value and moves with the base's lot in proportion; starting from
+// the base's value would centre every run on the base's nominal and never on the model's.
+double AkoStartValue(EvaluatedModel& model, EvaluatedModel& base, int i)
+{
+    const double drawn = RunModelParam(base, i);
+    const double own = NominalModelParam(model, i), inherited = NominalModelParam(base, i);
+    if (own == inherited) return drawn;
+    return inherited != 0.0 ? own * (drawn / inherited) : own + drawn;
 }
 
 }  // namespace
@@ -89,7 +100,7 @@ bool HasAkoBase(const EvaluatedModel& model) { return AkoBase(model) != nullptr;
 void PerturbModel(EvaluatedModel& model, int pass)
 {
     const ModelTolerances* t = model.tolerances.get();
-    const EvaluatedModel* base = AkoBase(model);
+    EvaluatedModel* base = AkoBase(model);
     const int count = StatementCount(model);
     for (int i = 0; i < count; ++i) {
         if (IsParamExcludedFromTolerance(model.row, i)) continue;
@@ -99,7 +110,7 @@ void PerturbModel(EvaluatedModel& model, int pass)
         double value = before;
         if (pass == 0) {
             if (base && dev && i < StatementCount(*base))
-                value = PerturbValue(RunModelParam(*base, i), t->dev[slot], t->devDistribution[slot],
+                value = PerturbValue(AkoStartValue(model, *base, i), t->dev[slot], t->devDistribution[slot],
                                      Group(t->devNumber[slot]));
             else if (!HasLot(t, slot))
                 value = NominalModelParam(model, i);

@@ -98,6 +98,8 @@ int WriteMonteCarloStatistics(MonteCarloWindowRecord* window)
     for (std::size_t i = 0; i < window->values.size(); ++i) {
         std::string line = StrPrintf(" %d", window->valueRuns[i]);
         line.resize(std::max<std::size_t>(line.size(), 6), ' ');
+        // From run 10000 the number fills the column: a blank keeps it apart from the value.
+        if (line.back() != ' ') line += ' ';
         line += FormatMonteCarloValue(*window, window->values[i]);
         UnitPrintIndented(unit, "%s", line.c_str());
     }

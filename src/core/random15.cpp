@@ -1,9 +1,11 @@
 #include "core/random15.h"
 
+#include <chrono>
+#include <cstdio>
+#include <exception>
 #include <cstdlib>
+#include <random>
 #include <string>
-
-#include "platform/system.h"
 
 namespace kq5 {
 
@@ -27,7 +29,13 @@ std::optional<std::uint32_t> EnvironmentSeed()
     if (!text || !*text) return std::nullopt;
     char* end = nullptr;
     const unsigned long value = std::strtoul(text, &end, 0);
-    if (end == text) return std::nullopt;
+    if (end == text) {
+        // The user asked for repeatable runs and would not get them: say so, once.
+        static bool told = false;
+        if (!told) std::fprintf(stderr, "kq5: KQ5_MC_SEED=%s is not a number; Monte Carlo runs are not repeated\n", text);
+        told = true;
+        return std::nullopt;
+    }
     return static_cast<std::uint32_t>(value);
 }
 
@@ -36,7 +44,21 @@ void EnsureSeeded()
     Random15State& s = State();
     if (s.seeded) return;
     const std::optional<std::uint32_t> fixed = FixedRandom15Seed();
-    SeedRandom15(fixed ? *fixed : static_cast<std::uint32_t>(win::GetTickCount()));
+    if (fixed) {
+        SeedRandom15(*fixed);
+        return;
+    }
+    // Not the program's tick count: a batch run counts its ticks from zero on a clock of its own,
+    // so every run of the program would draw the same cases. The system's entropy and the wall
+    // clock differ from one start to the next.
+    std::uint32_t seed = static_cast<std::uint32_t>(
+        std::chrono::system_clock::now().time_since_epoch().count());
+    try {
+        seed ^= std::random_device{}();
+    } catch (const std::exception&) {
+        // No entropy source: the wall clock alone.
+    }
+    SeedRandom15(seed);
 }
 
 }  // namespace

@@ -197,6 +197,7 @@ TEST_F(MonteCarloModels, LotThenDevAndAkoModelsTakeTheirBaseValue)
     SetDistribution(kDistributionWorstCase);
     EvaluatedModel* base = Evaluate(".MODEL RB RES (R=10 LOT=1 DEV=0.1)");
     EvaluatedModel* ako = Evaluate(".MODEL RK AKO:RB RES (R=50 DEV=0.01)");
+    EvaluatedModel* same = Evaluate(".MODEL RS AKO:RB RES (R=10 DEV=0.01)");
     EvaluatedModel* plain = Evaluate(".MODEL RP RES (R=3)");
     ASSERT_NE(base, nullptr);
     ASSERT_NE(ako, nullptr);
@@ -210,10 +211,15 @@ TEST_F(MonteCarloModels, LotThenDevAndAkoModelsTakeTheirBaseValue)
             const double lot = std::abs(Run(b, "R") - 10.0);
             EXPECT_TRUE(std::abs(lot - 1.1) < 1e-5 || std::abs(lot - 0.9) < 1e-5) << lot;
         }
-        // The AKO model: its base's value after LOT, plus its own DEV (not the base's).
+        // The AKO model gives R itself: its runs spread around its own 50, not the base's 10.
+        // Its base's lot moves it in proportion (50 ± 10 %), then its own DEV (not the base's).
         const double rk = Run(ako, "R"), rb = Run(akoBase, "R");
-        EXPECT_TRUE(std::abs(std::abs(rk - 10.0) - 1.01) < 1e-5 || std::abs(std::abs(rk - 10.0) - 0.99) < 1e-5) << rk;
-        EXPECT_EQ(rk > 10.0, rb > 10.0);
+        EXPECT_TRUE(std::abs(std::abs(rk - 50.0) - 5.01) < 1e-4 || std::abs(std::abs(rk - 50.0) - 4.99) < 1e-4) << rk;
+        EXPECT_EQ(rk > 50.0, rb > 10.0);
+        // With the base's own R it starts from the base's value after LOT: 10 ± 1 ± 0.01.
+        const double rs = Run(same, "R"), rsb = Run(FindModelStatement(same->statementIndex)->akoModel, "R");
+        EXPECT_TRUE(std::abs(std::abs(rs - 10.0) - 1.01) < 1e-5 || std::abs(std::abs(rs - 10.0) - 0.99) < 1e-5) << rs;
+        EXPECT_EQ(rs > 10.0, rsb > 10.0);
         EXPECT_EQ(Run(plain, "R"), 3.0f);
     }
     // The first run is the nominal one: nothing moves, though the groups are drawn.

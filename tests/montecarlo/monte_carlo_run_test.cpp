@@ -2,6 +2,8 @@
 // DEV tolerance on R. The voltage of every run follows the analytic distribution; Worst Case
 // sits exactly at ± the tolerance; a fixed seed repeats the runs; Report When writes the failure
 // report and Open MC rebuilds the failed cases from it.
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -274,6 +276,75 @@ TEST_F(MonteCarloRunTest, OpenMcReadsBothSpellingsAndReportsAFileWithoutFailures
     EXPECT_EQ(OpenMonteCarloCasesFrom((dir_ / "none.TNO").string()), -1);
     ASSERT_FALSE(win::MessageBoxLog().empty());
     EXPECT_NE(win::MessageBoxLog().back().caption.find("13952"), std::string::npos);
+}
+
+// The drawn RC example with R1 of a 10 % model, Monte Carlo on for 12 transient runs.
+std::string DrawnMonteCarloCircuit()
+{
+    std::ifstream in(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto replace = [&text](const std::string& from, const std::string& to) {
+        const std::size_t at = text.find(from);
+        if (at == std::string::npos) return false;
+        text.replace(at, from.size(), to);
+        return true;
+    };
+    // The run's data root is its own folder: the pulse model is given here, not taken from NOM.LIB.
+    const std::string model =
+        ".MODEL RM RES (R=1 DEV=10%)\r\n.MODEL STEP PUL (VZERO=0 VONE=1 P1=0 P2=1N P3=1 P4=1.001 P5=2)\r\n";
+    if (!replace("ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n") ||
+        !replace("Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
+                 "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=12\r\n"))
+        return {};
+    const std::size_t len = text.find("Len=201\r\n");
+    if (len == std::string::npos) return {};
+    const std::size_t end = text.find("\r\n\r\n[", len);
+    text.replace(len, end - len, "Len=" + std::to_string(model.size()) + "\r\n" + model);
+    return text;
+}
+
+// Two batch runs of the same circuit without a fixed seed are two samples, not one twice: the
+// program's own clock starts at zero in every batch and gave each run the same cases. With
+// KQ5_MC_SEED they repeat exactly; a seed that is no number is reported.
+TEST(MonteCarloBatch, EachStartDrawsNewCasesUnlessTheSeedIsFixed)
+{
+    ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    std::string pattern = (std::filesystem::temp_directory_path() / "kq5-mc-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::filesystem::path dir = pattern;
+    const std::string circuit = DrawnMonteCarloCircuit();
+    ASSERT_FALSE(circuit.empty());
+    std::ofstream(dir / "mc.cir", std::ios::binary) << circuit;
+    std::ofstream(dir / "jobs.txt", std::ios::binary) << "mc.cir /T\n";
+    const auto run = [&](const char* seed) {
+        if (seed) ::setenv("KQ5_MC_SEED", seed, 1);
+        else ::unsetenv("KQ5_MC_SEED");
+        const int status = test::RunProgramOnCommandFile(dir, "jobs.txt");
+        ::unsetenv("KQ5_MC_SEED");
+        std::ifstream in(dir / "mc.TNO", std::ios::binary);
+        const std::vector<test::ValueTable> tables =
+            test::ValueTables(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(tables.size(), 12u);
+        std::vector<std::vector<std::vector<double>>> rows;
+        for (const test::ValueTable& t : tables) rows.push_back(t.rows);
+        return rows;
+    };
+    const auto first = run(nullptr), second = run(nullptr);
+    ASSERT_EQ(first.size(), 12u);
+    ASSERT_EQ(second.size(), 12u);
+    EXPECT_EQ(first[0], second[0]) << "the first run is the nominal circuit";
+    int differing = 0;
+    for (std::size_t r = 1; r < first.size(); ++r) differing += first[r] != second[r];
+    EXPECT_GE(differing, 6) << "two starts of the program drew the same Monte Carlo cases";
+    EXPECT_EQ(run("7"), run("7"));
+    // A seed that is no number does not fix the runs, and the user is told.
+    run("seven");
+    std::ifstream log(dir / "run.log", std::ios::binary);
+    const std::string said((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(said.find("KQ5_MC_SEED=seven is not a number"), std::string::npos) << said;
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
 
 }  // namespace

@@ -214,6 +214,33 @@ TEST_F(MonteCarloWindowsTest, TheHistogramShowsEveryRunItsStatisticsAndItsInterv
     EXPECT_NE(text.str().find(" 300  " + FormatMonteCarloValue(record, record.values.back())), std::string::npos);
 }
 
+// Every line of the statistics file reads back as its run number and its value, past run 9999
+// too, where the number fills the column and once ran into the value ("100001.003").
+TEST_F(MonteCarloWindowsTest, EveryStatisticsLineSeparatesTheRunFromItsValue)
+{
+    constexpr int kRuns = 10002;
+    ASSERT_EQ(RunMonteCarlo(std::to_string(kRuns)), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    ASSERT_EQ(record.values.size(), static_cast<std::size_t>(kRuns));
+    ASSERT_EQ(WriteMonteCarloStatistics(&record), 0);
+    std::ifstream in(dir_ / "hist.TMC");
+    ASSERT_TRUE(in);
+    std::string line;
+    while (std::getline(in, line) && line.find("Individual run statistics") == std::string::npos) {
+    }
+    int run = 0;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        int number = 0;
+        std::string value, rest;
+        if (!(fields >> number >> value) || (fields >> rest)) continue;
+        ++run;
+        ASSERT_EQ(number, run) << line;
+        ASSERT_EQ(value, FormatMonteCarloValue(record, record.values[static_cast<std::size_t>(run - 1)])) << line;
+    }
+    EXPECT_EQ(run, kRuns);
+}
+
 TEST_F(MonteCarloWindowsTest, StatisticsThatCannotBeWrittenAreReported)
 {
     ASSERT_EQ(RunMonteCarlo("5"), 0);
