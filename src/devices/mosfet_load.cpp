@@ -617,7 +617,9 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         double g[3] = {}, ceq[3] = {};
         for (int k = 0; k < 3; ++k) {
             const int at = kQgs + 4 * k;
-            if (caps[k] == 0.0) iq[at] = 0.0;
+            // A charge without capacitance has no current (the trapezoidal rule, worked out in
+            // line, writes the present current in any case).
+            if (!p.trapezoidal && caps[k] == 0.0) iq[at] = 0.0;
             p.Integrate(q + at, iq + at, caps[k], g[k], ceq[k]);
             ceq[k] = ceq[k] - g[k] * volts[k] + p.ag0 * q[at];
         }
