@@ -363,8 +363,10 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
         if (ok && version == kRunDataWideVersion) ok = ReadWord(f, countHigh) && ReadWord(f, extraHigh);
         const unsigned count = countLow | countHigh << 16;
         const unsigned extraRead = extraLow | extraHigh << 16;
+        // A file saved before the circuit or its limits last changed holds another circuit's
+        // results, even when its counts still fit: replayed, they would pass for this one's.
         if (!ok || (version != kRunDataVersion && version != kRunDataWideVersion) || count != equations || extraRead != extra ||
-            type > kRunDataEverything) {
+            type > kRunDataEverything || (rc.probeState == kProbeNone && DataFileIsStale(s.name))) {
             if (rc.probeState == kProbeNone) ReportMessage("E", kMsgObsoleteDataFile);
             AnalogSolver().stopFlag = 1;
             s.file.reset();
