@@ -86,7 +86,10 @@ void WriteBackTextLimits(WindowRecord* circuit)
     std::uint32_t& flags = PlotFlagsOf(circuit->plot).flagWord;
     if ((flags & kPlotLimitsEdited) == 0) return;
     flags &= ~kPlotLimitsEdited;
+    // The lines now state the limits the runs of this analysis used: its run data still fits.
+    const auto stale = circuit->document ? circuit->document->runStale : decltype(circuit->document->runStale){};
     UpdateTextAnalysisCommands(circuit);
+    if (circuit->document) circuit->document->runStale = stale;
 }
 
 }  // namespace

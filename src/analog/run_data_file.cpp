@@ -138,11 +138,12 @@ void WalkDeviceValues(RecordWalk& w, int dataType)
         w.Value(d.current);
         if (everything) w.Value(d.capacitance);
     });
-    if (everything) {
-        EachDevice<CapacitorDevice>(kCapacitorDeviceList, [&](CapacitorDevice& c) { w.Value(c.current); });
-        if (Analysis().analysisKind != kAnalysisAc)
-            EachDevice<InductorDevice>(kInductorDeviceList, [&](InductorDevice& l) { w.Value(l.current); });
-    }
+    // The currents of capacitors, inductors and independent sources are currents like any other:
+    // a run that keeps only voltages and currents keeps them too, or a probe of I(C1) would
+    // replay a flat line.
+    EachDevice<CapacitorDevice>(kCapacitorDeviceList, [&](CapacitorDevice& c) { w.Value(c.current); });
+    if (Analysis().analysisKind != kAnalysisAc)
+        EachDevice<InductorDevice>(kInductorDeviceList, [&](InductorDevice& l) { w.Value(l.current); });
     EachDevice<LinearSourceDevice>(kLinearSourceDeviceList, [&](LinearSourceDevice& s) { w.Value(s.current); });
     EachDevice<FormulaSourceDevice>(kFormulaSourceDeviceList, [&](FormulaSourceDevice& s) { w.Value(s.current); });
     EachDevice<TableSourceDevice>(kTableSourceDeviceList, [&](TableSourceDevice& s) { w.Value(s.current); });
@@ -150,12 +151,10 @@ void WalkDeviceValues(RecordWalk& w, int dataType)
     EachDevice<FreqTableSourceDevice>(kFreqTableSourceDeviceList, [&](FreqTableSourceDevice& s) { w.Value(s.current); });
     // The currents of the independent sources are read by their curves (I(V1)) and are no
     // node voltage: without them a replay would show 0.
-    if (everything) {
-        EachDevice<IndependentSourceDevice>(kIndependentSourceDeviceList, [&](IndependentSourceDevice& v) { w.Value(v.current); });
-        EachDevice<PulseSourceDevice>(kPulseSourceDeviceList, [&](PulseSourceDevice& v) { w.Value(v.current); });
-        EachDevice<SineSourceDevice>(kSineSourceDeviceList, [&](SineSourceDevice& v) { w.Value(v.current); });
-        EachDevice<UserSourceDevice>(kUserSourceDeviceList, [&](UserSourceDevice& v) { w.Value(v.current); });
-    }
+    EachDevice<IndependentSourceDevice>(kIndependentSourceDeviceList, [&](IndependentSourceDevice& v) { w.Value(v.current); });
+    EachDevice<PulseSourceDevice>(kPulseSourceDeviceList, [&](PulseSourceDevice& v) { w.Value(v.current); });
+    EachDevice<SineSourceDevice>(kSineSourceDeviceList, [&](SineSourceDevice& v) { w.Value(v.current); });
+    EachDevice<UserSourceDevice>(kUserSourceDeviceList, [&](UserSourceDevice& v) { w.Value(v.current); });
 }
 
 void WalkRecord(RecordWalk& w, int dataType, double& x, std::span<double> solution)
@@ -307,7 +306,9 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
     const unsigned extra = static_cast<unsigned>(std::max(extraCount, 0));
     if (rc.probeState == kProbeFullRun && rc.runDataMode == kRunDataRetrieve && DataFileIsStale(s.name))
         return kMsgAlreadyReported;
-    int dataType = s.dataType;
+    // Only probe mode keeps less than everything: a Save of the Run Options is replayed by
+    // transient and DC runs, which need the whole of it.
+    int dataType = rc.probeState == kProbeNone ? kRunDataEverything : s.dataType;
     if (rc.runDataMode == kRunDataSave) {
         s.saveUnit = FindFreeUnit();
         if (s.saveUnit < 0) return kMsgInsufficientMemory;
@@ -362,8 +363,10 @@ int OpenSimulationDataFile(int& recordCounter, int extraCount)
         if (ok && version == kRunDataWideVersion) ok = ReadWord(f, countHigh) && ReadWord(f, extraHigh);
         const unsigned count = countLow | countHigh << 16;
         const unsigned extraRead = extraLow | extraHigh << 16;
+        // A file saved before the circuit or its limits last changed holds another circuit's
+        // results, even when its counts still fit: replayed, they would pass for this one's.
         if (!ok || (version != kRunDataVersion && version != kRunDataWideVersion) || count != equations || extraRead != extra ||
-            type > kRunDataEverything) {
+            type > kRunDataEverything || (rc.probeState == kProbeNone && DataFileIsStale(s.name))) {
             if (rc.probeState == kProbeNone) ReportMessage("E", kMsgObsoleteDataFile);
             AnalogSolver().stopFlag = 1;
             s.file.reset();

@@ -52,6 +52,7 @@
 #include "plots/numeric_output_window.h"
 #include "plots/plot_characteristics.h"
 #include "plots/plot_click_services.h"
+#include "plots/probe_mode.h"
 #include "plots/plot_object_geometry.h"
 #include "plots/plot_view_commands.h"
 #include "plots/state_variables_editor.h"
@@ -483,7 +484,13 @@ int RouteCommand(win::HWND, win::WPARAM wParam, win::LPARAM)
         return 0;
     }
     if (id == 16059) {
-        RunCurrentAnalysis();
+        // In probe mode Run (F2) is the probe's New Run, as its menu shows.
+        const RunControlState& rc = RunControl();
+        if (ProbeModeActive() && rc.probeState != kProbeNone) {
+            if (!rc.running && !rc.paused) HandleProbeMenuCommand(kCmdProbeNewRun);
+        } else {
+            RunCurrentAnalysis();
+        }
         return 0;
     }
     if (id == 17150) {

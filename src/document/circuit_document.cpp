@@ -80,12 +80,14 @@ void MarkModified(WindowRecord* record)
     record->modified = 1;
     record->changed = 1;
     document.connectivityStale = 1;
+    // Run data saved before this change no longer belongs to the circuit, also when the change
+    // is made while its analysis is open.
+    document.runStale.fill(1);
     if (Analysis().analysisKind != kAnalysisNone) return;
     if (document.resultsAvailable) {
         document.resultsAvailable = 0;
         InvalidateDlgItem(Settings().toolBar, kCommandNodeVoltages);
     }
-    document.runStale.fill(1);
     if (document.viewOptions & kViewNodeVoltages) {
         document.viewOptions &= ~kViewNodeVoltages;
         RedrawWindowParts(record, kRedrawNodeVoltages);

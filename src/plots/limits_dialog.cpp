@@ -221,6 +221,10 @@ void StoreField(int field)
     if (*text != now) {
         *text = now;
         MarkModified();
+        // The runs of other limits make other results: run data saved before is not theirs.
+        const LimitsDialogState& s = State();
+        if (s.circuit && s.circuit->document && s.kind >= 0 && s.kind < kAnalysisKindCount)
+            s.circuit->document->runStale[static_cast<std::size_t>(s.kind)] = 1;
     }
 }
 

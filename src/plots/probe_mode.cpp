@@ -330,6 +330,8 @@ int ApplyProbeRows(int node, int secondNode)
     const WindowRecord* circuit = CircuitWindow();
     BeginWaitCursor(circuit ? circuit->window : nullptr);
     probe.keepWord = CurrentProbeDescriptor().words[kProbeKeep] == kCmdProbeSaveAll ? 2 : 1;
+    // What the run that probe mode keeps is to hold: a V-and-I run is smaller and quicker to save.
+    RunDataFile().dataType = probe.keepWord == 2 ? kRunDataEverything : kRunDataVoltagesCurrents;
     RunControlState& rc = RunControl();
     // A circuit without analog nodes can only be probed for logic states.
     if ((rc.probeState == kProbeNewRun || rc.probeState == kProbeFullRun) && !CircuitHasNodes(0)) last.digital = 1;
@@ -345,19 +347,34 @@ int ApplyProbeRows(int node, int secondNode)
     return result;
 }
 
+namespace {
+
+// One row of node 1 runs the whole circuit (state 1, or 4 for New Run); its run is kept for the
+// clicks that follow and the row goes again. The row plots a node voltage against the sweep,
+// whatever the menus now choose for a click: a current or a noise of node 1 means nothing.
+int RunWholeCircuit(int state)
+{
+    SetProbeRowCount(0);
+    if (SetProbeRowCount(1) != 0) return kMsgInsufficientMemory;
+    ProbeRow& row = ProbeMode().rows.back();
+    const ProbeMenuDescriptor start = StartDescriptor(CurrentKind());
+    row.xQuantity = start.words[kProbeXQuantity];
+    row.yQuantity = start.words[kProbeYQuantity];
+    RunControl().probeState = state;
+    const int result = ApplyProbeRows(1, -1);
+    SetProbeRowCount(0);
+    return result;
+}
+
+}  // namespace
+
 int StartProbeRun()
 {
     WindowRecord* circuit = CircuitWindow();
-    SetProbeRowCount(0);
-    int result = SetProbeRowCount(1) != 0 ? kMsgInsufficientMemory : 0;
-    if (result == 0) {
-        // The full run simulates whatever the rows of this kind ask for, so empty rows get their
-        // defaults first, as a run from the limits dialog would.
-        if (circuit && circuit->document) FillDefaultLimitsRows(circuit, false, false, false);
-        RunControl().probeState = kProbeFullRun;
-        result = ApplyProbeRows(1, -1);
-    }
-    SetProbeRowCount(0);
+    // The full run simulates whatever the rows of this kind ask for, so empty rows get their
+    // defaults first, as a run from the limits dialog would.
+    if (circuit && circuit->document) FillDefaultLimitsRows(circuit, false, false, false);
+    const int result = RunWholeCircuit(kProbeFullRun);
     if (result == 0) {
         EndProbeRunState();
         return 0;
@@ -406,6 +423,8 @@ int ProbePartPins(const SchematicItem& item, int rowIndex, bool digitalPart)
     return ApplyProbeRows(-2, -1) == 0 ? 1 : 0;
 }
 
+void ReplotProbe();
+
 // No probe curves left: the plot is drawn again without them.
 void ClearProbePlot()
 {
@@ -413,6 +432,21 @@ void ClearProbePlot()
     if (circuit && circuit->plot) circuit->plot->curveCount = 0;
     const WindowRecord* analysis = RunControl().analysisWindow;
     if (analysis && analysis->window) win::InvalidateRect(analysis->window, nullptr, 1);
+}
+
+// New Run: the whole circuit is simulated and kept again, as when probe mode began, so that the
+// clicks that follow plot this run and not the one before; the curves already probed are then
+// drawn again from it. A run that fails or is stopped leaves the kept run as it was.
+void NewProbeRun()
+{
+    ProbeModeState& probe = ProbeMode();
+    std::vector<ProbeRow> rows = std::move(probe.rows);
+    probe.rows.clear();
+    const int result = RunWholeCircuit(kProbeNewRun);
+    probe.rows = std::move(rows);
+    if (result != 0 && result != kMsgAlreadyReported && result != kMsgStoppedByUser)
+        ReportLineMessage(CircuitWindow(), result);
+    ReplotProbe();
 }
 
 void ReplotProbe()
@@ -588,11 +622,7 @@ int HandleProbeMenuCommand(int id)
         if (!probe.rows.empty()) ApplyProbeRows(-2, -1);
     };
     switch (id) {
-    case kCmdProbeNewRun:
-        RunControl().probeState = kProbeNewRun;
-        if (probe.run) probe.run();
-        EndProbeRunState();
-        return 0;
+    case kCmdProbeNewRun: NewProbeRun(); return 0;
     case kCmdProbeDeleteAll:
         SetProbeRowCount(0);
         ClearProbePlot();

@@ -24,6 +24,8 @@ constexpr int kAnalysisMenuX = 354, kMenuBarY = 28, kProbeTransientX = 412, kPro
 constexpr int kOutputWireX = 958, kOutputWireY = 322;
 constexpr int kPlotLeft = 39, kPlotTop = 125, kPlotRight = 621, kPlotBottom = 889;
 constexpr std::uint32_t kCurveColour = 0x0000FF;
+// A plot of milliamperes: its wider tick labels move the plot's left edge.
+constexpr int kCurrentLeft = 53;
 
 constexpr double kRc = 1e-3;  // R1 1k times C1 1u
 
@@ -202,6 +204,64 @@ TEST(ProbeJourney, ARunStoppedWithEscLeavesNoRunDataBehind)
         if (name.find(".TSA") != std::string::npos) left += name + " ";
     }
     EXPECT_EQ(left, "") << "run data of the stopped run left behind";
+    EXPECT_TRUE(journey.Running());
+}
+
+
+// The data type word of a run data file: 1 voltages and currents, 2 everything.
+int RunDataType(const std::filesystem::path& file)
+{
+    const std::string bytes = ReadAll(file);
+    return bytes.size() >= 4 ? static_cast<unsigned char>(bytes[2]) | static_cast<unsigned char>(bytes[3]) << 8 : -1;
+}
+
+// The Probe menu on the bar and its entries; the Vertical menu and its Current entry; the
+// capacitor C1 of rc_step.cir in probe mode.
+constexpr int kProbeMenuX = 259, kVerticalMenuX = 303, kSaveAllY = 179, kSaveVIY = 199, kCurrentY = 69;
+constexpr int kCapacitorX = 986, kCapacitorY = 316;
+
+// rc_step.cir, probe mode: what the run keeps follows the Probe menu, New Run (F2) and Save All
+// keep the run they make, and a probed capacitor current replays as the run computed it. The
+// kept run used to hold everything whatever the menu said, New Run kept nothing (the next click
+// replotted the run before it), F2 did nothing at all, and a run that kept voltages and
+// currents replayed I(C1) as a flat line.
+TEST(ProbeJourney, TheKeptRunIsTheLastRunWithWhatTheProbeMenuAsked)
+{
+    Journey journey("probe_kept_run");
+    std::filesystem::copy_file(kExamples / "rc_step.cir", journey.Root() / "rc_step.cir");
+    ASSERT_TRUE(StartInTransientProbe(journey, "rc_step.cir")) << journey.Output();
+    const std::filesystem::path kept = journey.Root() / "rc_step.TSA";
+    EXPECT_EQ(RunDataType(kept), 1) << "probe mode starts with Save V and I Only checked";
+
+    // Vertical > Current, then a click on C1: its current, 1 mA e^(-t/RC), from the V-and-I run.
+    journey.Tap(kVerticalMenuX, kMenuBarY);
+    journey.Tap(318, kCurrentY);
+    journey.Tap(kCapacitorX, kCapacitorY);
+    const auto onCurve = [](const Shot& shot) {
+        int near = 0;
+        for (double t : {0.5e-3, 1e-3, 2e-3, 3e-3}) {
+            const int x = kCurrentLeft + static_cast<int>(std::lround((kPlotRight - kCurrentLeft) * t / 5e-3));
+            const int y = kPlotBottom - static_cast<int>(std::lround((kPlotBottom - kPlotTop) * std::exp(-t / kRc)));
+            near += shot.Count(x - 4, y - 4, x + 5, y + 5, kCurveColour) > 0 ? 1 : 0;
+        }
+        return near;
+    };
+    EXPECT_EQ(onCurve(journey.Capture("probe_kept_vi")), 4) << "I(C1) replayed from the V-and-I run is not 1 mA e^(-t/RC)";
+
+    // Probe > Save All runs again and keeps everything; the curve is drawn from that run.
+    journey.Tap(kProbeMenuX, kMenuBarY);
+    journey.Click(280, kSaveAllY);
+    journey.Settle(10);
+    EXPECT_EQ(RunDataType(kept), 2) << "Save All did not keep its run";
+    EXPECT_EQ(onCurve(journey.Capture("probe_kept_all")), 4);
+
+    // Probe > Save V and I Only, then Run (F2): New Run keeps voltages and currents again.
+    journey.Tap(kProbeMenuX, kMenuBarY);
+    journey.Tap(290, kSaveVIY);
+    journey.Press("F2");
+    journey.Settle(10);
+    EXPECT_EQ(RunDataType(kept), 1) << "F2 (New Run) did not keep its run";
+    EXPECT_EQ(onCurve(journey.Capture("probe_kept_new_run")), 4);
     EXPECT_TRUE(journey.Running());
 }
 

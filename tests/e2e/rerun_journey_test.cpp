@@ -89,5 +89,41 @@ TEST(RerunJourney, ASecondAcRunOfBsim2TransistorsReportsTheirThresholds)
     ExpectSecondRunAsFirst(journey, journey.Root() / "b2.ANO", "CGB ", "576.922866376681M", "rerun_bsim2_second");
 }
 
+// rc_step.cir saved with Run Options "Save": one run keeps its points, and Retrieve replays them.
+// With the Time Range changed from 5 ms to 4 ms the kept run is no longer this analysis' run:
+// Retrieve says "Obsolete data file, please rerun the simulation." where it used to replay the
+// old run without a word, as if it were the new one's.
+TEST(RerunJourney, RetrieveAfterTheLimitsChangedSaysTheKeptRunIsObsolete)
+{
+    Journey journey("rerun_retrieve_stale");
+    std::ofstream(journey.Root() / "rc_step.cir", std::ios::binary) << DrawnExampleWith("", {{"OPT=120", "OPT=376"}});
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("rc_step.cir")) << journey.Output();
+    const fs::path kept = journey.Root() / "rc_step.TSA";
+    ASSERT_TRUE(journey.WaitUntil([&] { return ReadAll(kept).size() > 8; }, 10)) << "the Save run kept nothing";
+    journey.Settle();
+
+    // The Analysis Limits dialog: Run Options "Retrieve" (the third entry), then Run (F2).
+    constexpr int kRunOptionsX = 619, kRunOptionsY = 124, kTimeRangeX = 164, kTimeRangeY = 124;
+    // Where a message box stands over the plot, and the red of its error icon.
+    constexpr int kBoxLeft = 480, kBoxTop = 420, kBoxRight = 790, kBoxBottom = 560;
+    constexpr std::uint32_t kErrorRed = 0xDC0000;
+    journey.Tap(kRunOptionsX, kRunOptionsY);
+    journey.Press("Down Down Return");
+    journey.Press("F2");
+    const Shot replayed = journey.Capture("rerun_retrieve_kept");
+    EXPECT_EQ(replayed.Count(kBoxLeft, kBoxTop, kBoxRight, kBoxBottom, kErrorRed), 0) << "the kept run was refused";
+
+    journey.DoubleClick(kTimeRangeX, kTimeRangeY);
+    journey.Key("ctrl+a");
+    journey.Type("4m");
+    journey.Press("Tab");
+    journey.Press("F2");
+    const Shot refused = journey.Capture("rerun_retrieve_obsolete");
+    EXPECT_GT(refused.Count(kBoxLeft, kBoxTop, kBoxRight, kBoxBottom, kErrorRed), 50) << "the old run was replayed";
+    journey.Press("Return");
+    EXPECT_TRUE(journey.Running());
+}
+
 }  // namespace
 }  // namespace kq5::journey

@@ -162,8 +162,17 @@ TEST_F(ProbeCircuitTest, MaximisingTheProbePlotFillsTheClientArea)
     EXPECT_EQ(ToolSituation().plotHasCurves, curves);
 }
 
+// The data type word of a run data file (0 solution only, 1 V and I, 2 everything).
+int RunDataTypeWord(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    unsigned char header[4] = {};
+    in.read(reinterpret_cast<char*>(header), 4);
+    return in ? header[2] | header[3] << 8 : -1;
+}
+
 // Probe mode started again on an unchanged circuit plots from the run it kept instead of
-// simulating; after an edit it simulates again.
+// simulating; after an edit it simulates again. The kept run holds what the Probe menu asked.
 TEST_F(ProbeCircuitTest, AnUnchangedCircuitIsProbedFromItsKeptRun)
 {
     WindowRecord* circuit = LoadProbeCircuit();
@@ -175,7 +184,15 @@ TEST_F(ProbeCircuitTest, AnUnchangedCircuitIsProbedFromItsKeptRun)
     };
     StartTransientProbe(circuit);
     EXPECT_EQ(runs, 1);
-    ASSERT_TRUE(std::filesystem::exists(dir_ / "probe.TSA"));
+    EXPECT_EQ(RunDataTypeWord(dir_ / "probe.TSA"), 1);  // "Save V and I Only", as probe mode starts
+    ExitAnalysis();
+    PumpFrameMessages();
+
+    MarkModified(circuit);
+    CurrentProbeDescriptor().words[kProbeKeep] = kCmdProbeSaveAll;
+    StartTransientProbe(circuit);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(RunDataTypeWord(dir_ / "probe.TSA"), 2);
     ExitAnalysis();
     PumpFrameMessages();
 
@@ -183,13 +200,13 @@ TEST_F(ProbeCircuitTest, AnUnchangedCircuitIsProbedFromItsKeptRun)
     StartTransientProbe(circuit);
     for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
     ASSERT_EQ(Analysis().analysisKind, kAnalysisTransient);
-    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(runs, 2);
     EXPECT_EQ(RunControl().probeState, kProbeIdle);
     // The kept run holds everything.
     EXPECT_EQ(CurrentProbeDescriptor().words[kProbeKeep], kCmdProbeSaveAll);
     ClickJunction(circuit);
     for (const auto& m : win::MessageBoxLog()) ADD_FAILURE() << m.text;
-    EXPECT_EQ(runs, 2);  // the replot
+    EXPECT_EQ(runs, 3);  // the replot
     WindowRecord* analysis = RunControl().analysisWindow;
     ASSERT_NE(analysis, nullptr);
     ASSERT_EQ(analysis->plot->curveCount, 1);
@@ -201,7 +218,7 @@ TEST_F(ProbeCircuitTest, AnUnchangedCircuitIsProbedFromItsKeptRun)
 
     MarkModified(circuit);
     StartTransientProbe(circuit);
-    EXPECT_EQ(runs, 3);
+    EXPECT_EQ(runs, 4);
 }
 
 // A probe run that fails is reported; the analysis ends and its window closes.

@@ -2,6 +2,7 @@
 // included, and both agree with ngspice. The kq5 program runs as a user runs it, from a batch.
 #include <sys/wait.h>
 
+#include <chrono>
 #include <complex>
 #include <filesystem>
 #include <fstream>
@@ -135,6 +136,37 @@ TEST_F(RetrieveReference, AcDeviceCurrentsReplayAsComputed)
     ASSERT_TRUE(Run("/A /R")) << ReadText("circuit.DOC");
     const std::string replayed = ReadText("circuit.ANO");
     EXPECT_EQ(replayed.substr(replayed.find("Temperature")), direct.substr(direct.find("Temperature")));
+}
+
+// A circuit changed after its run was saved keeps its equation count: a Retrieve used to replay
+// the old circuit's run as this one's. The transient is refused with the obsolete-file message;
+// the AC run computes the changed circuit instead.
+TEST_F(RetrieveReference, ARunSavedBeforeTheCircuitChangedIsNotReplayed)
+{
+    const auto write = [this](const std::string& r1) {
+        WriteFile("circuit.cir", "RC\nV1 1 0 PULSE(0 1 0 1U 1U 10M 20M) AC 1\nR1 1 2 " + r1 +
+                                     "\nC1 2 0 1U\n.TRAN 0.1M 5M\n.AC DEC 5 10 10K\n.PRINT TRAN V(2)\n"
+                                     ".PRINT AC VM(2)\n.END\n");
+    };
+    write("1K");
+    ASSERT_TRUE(Run("/T /S")) << ReadText("circuit.DOC");
+    ASSERT_TRUE(Run("/A /S")) << ReadText("circuit.DOC");
+    write("100");
+    // Written later than the run data, as an edit made after the run would be.
+    const auto saved = std::filesystem::last_write_time(PathOf("circuit.TSA"));
+    std::filesystem::last_write_time(PathOf("circuit.cir"), saved + std::chrono::seconds(5));
+    std::filesystem::last_write_time(PathOf("circuit.ASA"), saved);
+
+    Run("/T /R");
+    EXPECT_NE(ReadText("circuit.DOC").find("Obsolete data file, please rerun the simulation."), std::string::npos)
+        << "the old run was replayed as the changed circuit's:\n" << ReadText("circuit.DOC");
+
+    ASSERT_TRUE(Run("/A")) << ReadText("circuit.DOC");
+    const std::string direct = ReadText("circuit.ANO");
+    Run("/A /R");
+    const std::string retrieved = ReadText("circuit.ANO");
+    ASSERT_NE(retrieved.find("Temperature"), std::string::npos) << retrieved;
+    EXPECT_EQ(retrieved.substr(retrieved.find("Temperature")), direct.substr(direct.find("Temperature")));
 }
 
 }  // namespace
