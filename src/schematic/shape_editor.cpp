@@ -17,6 +17,7 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "document/component_library.h"
+#include "document/print_job.h"
 #include "schematic/object_editor.h"
 #include "schematic/shape_area.h"
 
@@ -678,6 +679,9 @@ void OpenShapeEditor(win::HWND owner)
     RegisterShapeEditorClasses();
     const bool large = win::GetSystemMetrics(win::SM_CXSCREEN) >= 800 && win::GetSystemMetrics(win::SM_CYSCREEN) >= 600;
     RunDialog(owner, large ? kShapeEditorTemplate : kShapeEditorSmallTemplate, ShapeEditorDlgProc);
+    // Placed components are drawn from the library: every drawing shows the shapes as they are
+    // now, not only where the editor covered it.
+    InvalidateDocumentWindows();
 }
 
 }  // namespace kq5
