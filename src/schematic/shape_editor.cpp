@@ -251,6 +251,10 @@ void Revert(win::HWND dialog)
 void CloseEditor(win::HWND dialog)
 {
     ShapeEditorState& e = ShapeEditor();
+    // A name typed but not yet taken (Esc or Alt+C with the field still focused) is taken now, as
+    // a click on Close takes it, so that it is offered for saving rather than renaming the shape
+    // unasked once the field loses the focus as the editor goes.
+    if (win::GetFocus() == win::GetDlgItem(dialog, kShapeNameEdit)) Rename(dialog);
     if (!e.libraryChanged && !e.shapeModified) {
         CloseDialog(dialog, kShapeClose);
         return;

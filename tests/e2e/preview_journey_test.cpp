@@ -89,9 +89,7 @@ TEST(PreviewJourney, AScaleOutOfRangeIsAnsweredOnce)
     journey.Settle();
     const Shot preview = journey.Capture("preview_scale");
 
-    journey.Click(kScaleFieldX, kScaleY);
-    journey.Key("End shift+Home");
-    journey.Type("5000");
+    journey.Retype(kScaleFieldX, kScaleY, "5000");
     journey.Click(kApplyX, kScaleY);
     journey.Settle();
     const Shot warned = journey.Capture("preview_scale_warned");
@@ -124,9 +122,7 @@ TEST(PreviewJourney, AScaleTypedIsKeptByEnterAndDroppedByEsc)
     ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
     auto typeScale = [&](const std::string& keys) {
         OpenPreview(journey);
-        journey.Click(kScaleFieldX, kScaleY);
-        journey.Key("End shift+Home");
-        journey.Type("400");
+        journey.Retype(kScaleFieldX, kScaleY, "400");
         journey.Key(keys);
         journey.Settle();
     };
