@@ -43,6 +43,9 @@ struct SchematicPreview {
     int pageCount = 1;
     double openingScale = 1.0;
     win::RECT pageSpace{};  // where the page control may lie, from the template
+    // OK or Cancel has decided the scale: the field losing the focus as the dialog goes must not
+    // change it again.
+    bool closing = false;
 };
 
 struct GraphicsPreview {
@@ -257,7 +260,7 @@ win::INT_PTR SchematicPreviewProc(win::HWND dialog, win::UINT message, win::WPAR
             }
             return win::TRUE;
         case kPreviewScaleField:
-            if (code == win::EN_KILLFOCUS) ApplyPreviewScale(dialog, *d);
+            if (code == win::EN_KILLFOCUS && !d->closing) ApplyPreviewScale(dialog, *d);
             return win::TRUE;
         case kPreviewApply:
         case kPreviewAuto:
@@ -271,11 +274,24 @@ win::INT_PTR SchematicPreviewProc(win::HWND dialog, win::UINT message, win::WPAR
         case kCommandPrint:
             PrintWindowRecord(d->record);
             return win::TRUE;
-        case win::IDOK:
+        case win::IDOK: {
+            // Enter in the scale field: the scale typed there is the one kept, and one out of
+            // range keeps the dialog open.
+            d->closing = true;
+            if (win::GetFocus() == win::GetDlgItem(dialog, kPreviewScaleField)) {
+                double scale = d->record->document->printerScale;
+                if (ReadPreviewScale(dialog, scale) != 0) {
+                    d->closing = false;
+                    return win::TRUE;
+                }
+                d->record->document->printerScale = scale;
+            }
             if (d->record->document->printerScale != d->openingScale) d->record->modified = 1;
             CloseDialog(dialog, win::IDOK);
             return win::TRUE;
+        }
         case win::IDCANCEL:
+            d->closing = true;
             d->record->document->printerScale = d->openingScale;
             CloseDialog(dialog, win::IDCANCEL);
             return win::TRUE;

@@ -17,6 +17,7 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "document/component_library.h"
+#include "document/print_job.h"
 #include "schematic/object_editor.h"
 #include "schematic/shape_area.h"
 
@@ -250,6 +251,10 @@ void Revert(win::HWND dialog)
 void CloseEditor(win::HWND dialog)
 {
     ShapeEditorState& e = ShapeEditor();
+    // A name typed but not yet taken (Esc or Alt+C with the field still focused) is taken now, as
+    // a click on Close takes it, so that it is offered for saving rather than renaming the shape
+    // unasked once the field loses the focus as the editor goes.
+    if (win::GetFocus() == win::GetDlgItem(dialog, kShapeNameEdit)) Rename(dialog);
     if (!e.libraryChanged && !e.shapeModified) {
         CloseDialog(dialog, kShapeClose);
         return;
@@ -678,6 +683,9 @@ void OpenShapeEditor(win::HWND owner)
     RegisterShapeEditorClasses();
     const bool large = win::GetSystemMetrics(win::SM_CXSCREEN) >= 800 && win::GetSystemMetrics(win::SM_CYSCREEN) >= 600;
     RunDialog(owner, large ? kShapeEditorTemplate : kShapeEditorSmallTemplate, ShapeEditorDlgProc);
+    // Placed components are drawn from the library: every drawing shows the shapes as they are
+    // now, not only where the editor covered it.
+    InvalidateDocumentWindows();
 }
 
 }  // namespace kq5

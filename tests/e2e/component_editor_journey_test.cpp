@@ -89,9 +89,7 @@ TEST(ComponentEditorJourney, ANameIsTakenWithoutBlanksAround)
     journey.Click(kAddX, kAddY);
     journey.Settle();
     const Shot added = journey.Capture("component_name_added");
-    journey.Click(kNameX, kNameY);
-    journey.Key("End shift+Home");
-    journey.Type("Resistor ");
+    journey.Retype(kNameX, kNameY, "Resistor ");
     journey.Key("Tab");
     journey.Settle();
     const Shot refused = journey.Capture("component_name_refused");

@@ -264,6 +264,13 @@ void Journey::Type(const std::string& text)
     Pause(60);
 }
 
+void Journey::Retype(int x, int y, const std::string& text)
+{
+    Click(x, y);
+    Key("End shift+Home");
+    Type(text);
+}
+
 bool Journey::MapKeysyms(const std::vector<std::string>& keysyms)
 {
     // Keycode 248 has nothing on it in the X server's own map.

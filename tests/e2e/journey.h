@@ -68,6 +68,8 @@ public:
     // xdotool key names, several separated by blanks: "ctrl+c", "Delete", "F3", "Return alt+f".
     void Key(const std::string& keys);
     void Type(const std::string& text);
+    // A click into the field at (x, y) and its whole text replaced by the one typed.
+    void Retype(int x, int y, const std::string& text);
     // Gives the display's keyboard map a key for each X keysym named ("mu", "eacute"), so that
     // typing them needs no key mapped for the moment: xdotool takes such a mapping back as soon as
     // the key is up, and a program reading the map a little later finds no letter there.

@@ -89,9 +89,7 @@ TEST(PreviewJourney, AScaleOutOfRangeIsAnsweredOnce)
     journey.Settle();
     const Shot preview = journey.Capture("preview_scale");
 
-    journey.Click(kScaleFieldX, kScaleY);
-    journey.Key("End shift+Home");
-    journey.Type("5000");
+    journey.Retype(kScaleFieldX, kScaleY, "5000");
     journey.Click(kApplyX, kScaleY);
     journey.Settle();
     const Shot warned = journey.Capture("preview_scale_warned");
@@ -105,6 +103,51 @@ TEST(PreviewJourney, AScaleOutOfRangeIsAnsweredOnce)
     if (!answered.SameAs(preview, kBoxLeft, kBoxTop, kBoxRight, kBoxBottom)) journey.Key("Return");
     journey.Key("Escape");
     journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// A scale typed into the field and taken by the keyboard: Enter keeps it (the circuit is then
+// changed, and closing it offers to save it), Esc drops it. Both used to go the other way round:
+// the field was read only when it lost the focus as the dialog went, after OK had looked for a
+// change and after Cancel had put the old scale back, so Esc kept the scale and Enter kept it
+// without the circuit knowing, and it was lost when the circuit was closed.
+TEST(PreviewJourney, AScaleTypedIsKeptByEnterAndDroppedByEsc)
+{
+    constexpr int kScaleFieldX = 762, kScaleY = 549;
+    constexpr int kFieldLeft = 737, kFieldTop = 540, kFieldRight = 787, kFieldBottom = 559;
+    Journey journey("preview_scale_keys");
+    const std::filesystem::path circuit = journey.Root() / "rc_step.cir";
+    std::filesystem::copy_file(kExamples / "rc_step.cir", circuit);
+    const std::string stored = ReadAll(circuit);
+    ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
+    auto typeScale = [&](const std::string& keys) {
+        OpenPreview(journey);
+        journey.Retype(kScaleFieldX, kScaleY, "400");
+        journey.Key(keys);
+        journey.Settle();
+    };
+    // The preview as it opens, closed again by Esc.
+    auto shown = [&](const std::string& name) {
+        OpenPreview(journey);
+        const Shot shot = journey.Capture(name);
+        journey.Key("Escape");
+        journey.Settle();
+        return shot;
+    };
+    const Shot opened = shown("preview_scale_keys");
+    typeScale("Escape");
+    const Shot dropped = shown("preview_scale_keys_dropped");
+    EXPECT_TRUE(dropped.SameAs(opened, kFieldLeft, kFieldTop, kFieldRight, kFieldBottom)) << "Esc kept the scale typed";
+    typeScale("Return");
+    const Shot kept = shown("preview_scale_keys_kept");
+    EXPECT_FALSE(kept.SameAs(opened, kFieldLeft, kFieldTop, kFieldRight, kFieldBottom)) << "Enter did not keep the scale typed";
+    // Closing the circuit asks whether to save it; Yes writes the scale into the file.
+    journey.Key("ctrl+F4");
+    journey.Settle();
+    journey.Capture("preview_scale_keys_closing");
+    journey.Key("y");
+    journey.Settle();
+    EXPECT_NE(ReadAll(circuit), stored) << "the circuit closed without its new scale";
     EXPECT_TRUE(journey.Running());
 }
 

@@ -130,9 +130,7 @@ TEST(ShapeJourney, ANewShapeIsListedAsUnused)
 
     // Renamed away and back: the list is filled again from the library.
     for (const char* name : {"MINEX", "MINE"}) {
-        journey.Click(kNameX, kNameY);
-        journey.Key("End shift+Home");
-        journey.Type(name);
+        journey.Retype(kNameX, kNameY, name);
         journey.Key("Tab");
         journey.Settle();
     }
@@ -144,6 +142,37 @@ TEST(ShapeJourney, ANewShapeIsListedAsUnused)
     journey.Settle();
     journey.Key("n");
     journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// A new name typed for a shape and the editor closed with Esc straight away: the editor asks
+// whether to save, and Yes writes the name. It used to close without a word and rename the shape
+// in memory only as the field lost the focus, so the file kept the old name and the next save of
+// the library, for whatever reason, wrote the new one unasked.
+TEST(ShapeJourney, ANameTypedBeforeEscIsOfferedForSaving)
+{
+    constexpr int kNameX = 836, kNameY = 319;
+    constexpr int kQuestionLeft = 499, kQuestionTop = 428, kQuestionRight = 764, kQuestionBottom = 546;
+    constexpr int kCanvasLeft = 350, kCanvasTop = 330, kCanvasRight = 480, kCanvasBottom = 640;
+    Journey journey("shape_rename_esc");
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    // The library the program finds in its settings folder, so that saving leaves the build's alone.
+    std::filesystem::copy_file(program / "shape.kq5", journey.Root() / "shape.kq5");
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    journey.Key("alt+c s");
+    journey.Settle();
+    const Shot editor = journey.Capture();
+    journey.Retype(kNameX, kNameY, "RESX");
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot asked = journey.Capture("shape_rename_esc_asked");
+    // The drawing surface's left part still shows (the editor is open) and the question over it.
+    EXPECT_TRUE(asked.SameAs(editor, kCanvasLeft, kCanvasTop, kCanvasRight, kCanvasBottom) &&
+                !asked.SameAs(editor, kQuestionLeft, kQuestionTop, kQuestionRight, kQuestionBottom))
+        << "the editor closed without asking";
+    journey.Key("y");
+    journey.Settle();
+    EXPECT_NE(ReadAll(journey.Root() / "shape.kq5").find("RESX"), std::string::npos) << "the new name was not saved";
     EXPECT_TRUE(journey.Running());
 }
 

@@ -2,6 +2,9 @@
 // components are drawn with, deleted.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "journey.h"
 
 namespace kq5::journey {
@@ -78,6 +81,40 @@ TEST(ShapeUndoJourney, AShapeComponentsAreDrawnWithIsNotDeleted)
     journey.Settle();
     const Shot closed = journey.Capture("shape_delete_closed");
     EXPECT_FALSE(closed.SameAs(opened, kEditorLeft, kEditorTop, kEditorRight, kEditorBottom)) << "the editor is still open";
+    EXPECT_TRUE(journey.Running());
+}
+
+// A shape saved from the editor shows at once on the drawing behind it, everywhere: the resistor's
+// drawing emptied and saved, the resistor of the open circuit (left of where the editor stood)
+// is drawn with nothing. Only what the editor had covered used to be drawn again, and the rest of
+// the page went on showing the old shape until something else repainted it.
+TEST(ShapeUndoJourney, ASavedShapeShowsOnTheDrawingAtOnce)
+{
+    constexpr int kR1Left = 275, kR1Top = 312, kR1Right = 310, kR1Bottom = 328;  // R1's zigzag on the page
+    Journey journey("shape_saved_redraws");
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    // The library the program finds in its settings folder, so that saving leaves the build's alone.
+    std::filesystem::copy_file(program / "shape.kq5", journey.Root() / "shape.kq5");
+    std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", journey.Root() / "rc_step.cir");
+    const std::string stored = ReadAll(journey.Root() / "shape.kq5");
+    ASSERT_TRUE(journey.Start({"rc_step.cir"})) << journey.Output();
+    journey.Settle();
+    const Shot before = journey.Capture("shape_saved_before");
+    const int area = (kR1Right - kR1Left) * (kR1Bottom - kR1Top);
+    ASSERT_LT(before.Count(kR1Left, kR1Top, kR1Right, kR1Bottom, 0xFFFFFF), area) << "R1 is not where it was";
+
+    journey.Key("alt+c s");
+    journey.Settle();
+    journey.Click(kResistorLeadX, kResistorLeadY);
+    journey.Key("ctrl+a Delete");
+    journey.Settle();
+    journey.Key("Escape");
+    journey.Settle();
+    journey.Key("y");
+    journey.Settle();
+    const Shot after = journey.Capture("shape_saved_after");
+    EXPECT_NE(ReadAll(journey.Root() / "shape.kq5"), stored) << "the shape was not saved";
+    EXPECT_EQ(after.Count(kR1Left, kR1Top, kR1Right, kR1Bottom, 0xFFFFFF), area) << "R1 still shows the resistor's old drawing";
     EXPECT_TRUE(journey.Running());
 }
 
