@@ -222,8 +222,10 @@ int SweepPoints(WindowRecord* window)
         if (rc == kMsgFailedAtTime) {
             s.iterationMode = kModeInitJunctions;
             // The fallbacks have the limit of an operating point (ITL1), as ngspice's have:
-            // ITL2 left the last solve of gmin stepping short of a point that it reaches.
-            rc = SourceStepOperatingPoint(window, o.itl1);
+            // ITL2 left the last solve of gmin stepping short of a point that it reaches. Once
+            // two points are accepted, a point that fails is retried with a shorter step before
+            // the slowest fallback, a second gmin stepping, would run.
+            rc = SourceStepOperatingPoint(window, o.itl1, d.pointsAccepted < 2);
         }
         double r = 1.0;
         bool reject = false, grow = false, failed = false;

@@ -14,8 +14,10 @@
 #include "core/expr_math_errors.h"
 #include "core/format.h"
 #include "core/fp_flags.h"
+#include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "platform/string_table.h"
+#include "netlist/fet_devices.h"
 #include "netlist/global_options.h"
 #include "netlist/spice_reader_state.h"
 
@@ -283,11 +285,55 @@ void CollectShuntElements()
         }
 }
 
+// What the devices carry from one solve into the next: each MOSFET's voltages and results of
+// its last evaluation, which the next load limits its voltages against and a bypassed load
+// stamps again (with what that evaluation added to the matrix), and the charge and current
+// states.
+class DeviceWorkingState {
+public:
+    void Keep()
+    {
+        mosfets_.clear();
+        for (const MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList)))
+            mosfets_.push_back({d.values, d.mode, d.replay, d.bsim3 ? d.bsim3->replay : Bsim3Replay{}});
+        charges_ = AnalogSolver().chargeStates;
+        currents_ = AnalogSolver().currentStates;
+    }
+    void Restore() const
+    {
+        auto kept = mosfets_.begin();
+        for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
+            if (kept == mosfets_.end()) break;
+            d.values = kept->values;
+            d.mode = kept->mode;
+            d.replay = kept->replay;
+            if (d.bsim3) d.bsim3->replay = kept->bsim3Replay;
+            ++kept;
+        }
+        CopySolution(charges_, AnalogSolver().chargeStates);
+        CopySolution(currents_, AnalogSolver().currentStates);
+    }
+
+private:
+    struct Mosfet {
+        MosfetLoadValues values;
+        double mode;
+        MosfetReplay replay;
+        Bsim3Replay bsim3Replay;
+    };
+    std::vector<Mosfet> mosfets_;
+    std::vector<double> charges_, currents_;
+};
+
 // Gmin stepping: a conductance from every node to ground makes the circuit nearly linear, so
 // Newton converges; the conductance is then lowered step by step, each solve starting from the
 // last converged one, and the last solve runs without it. The step shrinks after a failure
-// (back to the last good solution) and grows again after quick successes.
-int StepShuntConductance(WindowRecord* window, int iterationLimit)
+// (back to the last good solution) and grows again after quick successes. With
+// `restoreDevices`, a failed step also gives the devices back what they held at the last good
+// solution, as the solution is: left at the failed solve's last iterate, they limit the next
+// solve's voltages against it, and in a long chain of gain stages even a step too small to
+// matter then fails from the good solution.
+int StepShuntConductance(WindowRecord* window, int iterationLimit, bool restoreDevices)
 {
     AnalogSolverState& s = AnalogSolver();
     const GlobalOptionValues& o = GlobalOptions().values;
@@ -318,6 +364,7 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit)
     double lastGood = 1e-2;
     double shunt = lastGood / factor;
     std::vector<double> good(x);
+    DeviceWorkingState goodDevices;
     bool converged = false;
     s.iterationMode = kModeInitJunctions;
     for (;;) {
@@ -330,6 +377,7 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit)
             converged = true;
             if (shunt <= target) break;
             CopySolution(x, good);
+            if (restoreDevices) goodDevices.Keep();
             if (s.iterationCount <= stepLimit / 4) factor = std::min(factor * std::sqrt(factor), kLargestFactor);
             if (s.iterationCount > 3 * stepLimit / 4) factor = std::sqrt(factor);
             lastGood = shunt;
@@ -345,6 +393,7 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit)
             shunt = lastGood / factor;
             CopySolution(good, x);
             CopySolution(good, s.previousSolution);
+            if (restoreDevices && converged) goodDevices.Restore();
             if (!converged) s.iterationMode = kModeInitJunctions;
         }
     }
@@ -418,14 +467,19 @@ int MarchTimePoint(WindowRecord* window, int iterationLimit)
 // Gmin stepping first, as ngspice does: each of its solves starts from the last converged one,
 // where each try of source stepping starts Newton again from the junctions' starting voltages,
 // which in a long chain of gain stages swing the later nodes far out every time.
-int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit)
+// Where both fail and `lastResort` is set, gmin stepping runs once more, each failed step giving
+// the devices back their state at the last good solution.
+int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit, bool lastResort)
 {
     AnalogSolverState& s = AnalogSolver();
     s.notConverged = 0;
-    const int rc = StepShuntConductance(window, iterationLimit);
+    int rc = StepShuntConductance(window, iterationLimit, false);
     if (rc != kMsgFailedToConverge) return rc;
     s.notConverged = 1;
-    return StepSources(window, iterationLimit);
+    rc = StepSources(window, iterationLimit);
+    if (rc != kMsgFailedToConverge || !lastResort) return rc;
+    s.notConverged = 0;
+    return StepShuntConductance(window, iterationLimit, true);
 }
 
 int SolveTimePointByContinuation(WindowRecord* window, int iterationLimit)

@@ -3,7 +3,8 @@
 // one operating point or one time point, the fallback that reaches a hard DC operating point by
 // scaling every independent source down and back up (source stepping), and the procedures
 // around the matrix solve and the stamp sets. Before source stepping, a conductance from every
-// node to ground is stepped down from 1 mS to nothing (gmin stepping).
+// node to ground is stepped down from 1 mS to nothing (gmin stepping); where both fail, gmin
+// stepping runs again, restoring the devices' state with the solution after a failed step.
 #include <span>
 
 #include "analog/analog_state.h"
@@ -18,9 +19,10 @@ struct WindowRecord;
 int SolveOperatingPoint(WindowRecord* window, int iterationLimit);
 
 // The fallbacks of an operating point that plain Newton iteration did not reach: gmin stepping,
-// then source stepping. 0, 14190, 15002 or another message id; leaves the source factor
-// at 1.0, no node shunt and the iteration mode at 2.
-int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit);
+// then source stepping, then (with `lastResort`) gmin stepping that takes the devices back to
+// the last good solution after each failed step. 0, 14190, 15002 or another message id; leaves
+// the source factor at 1.0, no node shunt and the iteration mode at 2.
+int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit, bool lastResort = true);
 
 // A time point whose Newton iteration did not settle, by pseudo-transient continuation from the
 // last accepted point: every node gets a conductance to its voltage of the previous solve, which

@@ -288,6 +288,30 @@ TEST_F(ConvergenceReferenceTest, AChainOfCellCallsFindsItsOperatingPoint)
 // from the first and the zeros before it, doubling every voltage.
 TEST_F(ConvergenceReferenceTest, AChainOfBsim3OpampCallsSweptFromBelowItsInputRange) { Compare("bsim3_buffer_chain_dc"); }
 
+// The op-amp buffer of bsim3_buffer_chain_dc called `calls` times, its input at 1 V: every node
+// voltage of the operating point against ngspice's.
+ReferenceCircuit BufferChain(int calls)
+{
+    std::ifstream in(std::string(KQ5_TEST_DATA_DIR) + "/circuits/bsim3_buffer_chain_dc.cir");
+    std::ostringstream text;
+    text << "* " << calls << " BSIM3 op-amp buffers\n*@ op\n*@ floor 1\n*@ rel 1e-3\n";
+    for (std::string line; std::getline(in, line);) {
+        const bool comment = line.rfind("*", 0) == 0 && line.rfind("*NG ", 0) != 0;
+        if (comment || line.rfind("X", 0) == 0 || line.rfind(".dc", 0) == 0 || line.rfind(".end", 0) == 0) continue;
+        text << (line.rfind("VIN", 0) == 0 ? "VIN N0 0 1" : line) << "\n";
+        if (line.rfind(".ENDS", 0) == 0)
+            for (int i = 1; i <= calls; ++i) text << "X" << i << " N" << i - 1 << " N" << i << " VDD BUF\n";
+    }
+    text << ".op\n.end\n";
+    return ParseReferenceCircuit("buffer_chain_" + std::to_string(calls), text.str());
+}
+
+// 78 calls: gmin stepping and source stepping both failed ("Failed to converge in specified
+// number of iterations"), gmin stepping because after each failed step the devices kept what
+// they held at its last iterate and limited the next solve against it, where ngspice's dynamic
+// gmin stepping reaches the operating point.
+TEST_F(ConvergenceReferenceTest, SeventyEightBsim3OpampCallsFindTheirOperatingPoint) { Compare(BufferChain(78)); }
+
 // Gate at 5 V, drain through 100 Mohm: the drain settles a fraction of a millivolt from the
 // source, where each Newton step may swap the device's drain and source.
 TEST_F(ConvergenceReferenceTest, ABsim1DeviceSettlingAtAlmostNoDrainVoltage) { Compare("bsim1_single_on"); }
