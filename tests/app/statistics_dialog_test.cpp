@@ -25,6 +25,18 @@
 namespace kq5::testing {
 namespace {
 
+// The number after a line's prefix in the dialog's lines.
+double Figure(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    std::string all;
+    for (const std::string& line : lines) {
+        if (line.rfind(prefix, 0) == 0) return std::stod(line.substr(prefix.size()));
+        all += line + "\n";
+    }
+    ADD_FAILURE() << prefix << " missing in\n" << all;
+    return -1.0;
+}
+
 class StatisticsDialog : public StartedFrame {
 protected:
     // Alt+Z, then the lines of the dialog's list and its picture; Close ends it.
@@ -55,6 +67,19 @@ protected:
         EXPECT_EQ(win::GetActiveWindow(), FrameWindow());
         return lines;
     }
+
+    struct RunCounters {
+        double iterations, rejected, solutions;
+    };
+    // Runs an analysis of the circuit, then reads the solver's counters in the dialog.
+    RunCounters RunAndCount(WindowRecord* circuit, int kind, const char* screen)
+    {
+        EXPECT_EQ(RunAnalysisCommand(circuit, kind), 0);
+        EXPECT_EQ(RunAnalysisTimed(kind), 0);
+        PumpFrameMessages();
+        const std::vector<std::string> lines = ShowStatistics(screen);
+        return {Figure(lines, "Total Iterations="), Figure(lines, "Rejected Solutions="), Figure(lines, "Total Solutions=")};
+    }
 };
 
 TEST_F(StatisticsDialog, AltZShowsTheFactsAndCloseEndsIt)
@@ -79,14 +104,15 @@ TEST_F(StatisticsDialog, AltZShowsTheFactsAndCloseEndsIt)
 }
 
 // After a run the dialog gives the run's figures: its times, nodes, stored points per curve and
-// the solver's counters.
+// the solver's counters; the counters of a DC sweep and an AC run after it are their own.
 TEST_F(StatisticsDialog, AfterARunItGivesTheRunsFigures)
 {
     StartWithSchematic();
     InstallAnalysisKindHandlers();
     const std::string path = (dir_ / "rc.cir").string();
     std::ofstream(path, std::ios::binary)
-        << "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.PRINT TRAN V(2)\n.END\n";
+        << "RC STEP\nV1 1 0 PULSE(0 1 0 1N 1N 1 2)\nR1 1 2 1K\nC1 2 0 1U\n.TRAN 50U 5M\n.DC V1 0 1 0.1\n.AC DEC 5 10 10K\n"
+           ".PRINT TRAN V(2)\n.END\n";
     std::ofstream(dir_ / "NOM.LIB") << "* no models\n";
     WindowRecord* circuit = nullptr;
     ASSERT_EQ(LoadCircuitFile(nullptr, path, kFileKindTextCircuit, kLoadDefaults, circuit), 0);
@@ -103,12 +129,7 @@ TEST_F(StatisticsDialog, AfterARunItGivesTheRunsFigures)
     std::string all;
     for (const std::string& line : lines) all += line + "\n";
     auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
-    auto number = [&](const std::string& prefix) {
-        for (const std::string& line : lines)
-            if (line.rfind(prefix, 0) == 0) return std::stod(line.substr(prefix.size()));
-        ADD_FAILURE() << prefix << " missing in\n" << all;
-        return -1.0;
-    };
+    auto number = [&](const std::string& prefix) { return Figure(lines, prefix); };
     EXPECT_GE(number("Setup Time = "), 0.0);
     EXPECT_GE(number("Run Time = "), 0.0);
     EXPECT_TRUE(has("Analog Nodes = 2")) << all;
@@ -116,9 +137,24 @@ TEST_F(StatisticsDialog, AfterARunItGivesTheRunsFigures)
     EXPECT_TRUE(has("Analog Data Points = " + std::to_string(points))) << all;
     EXPECT_TRUE(has(curve.yExpressionText + " = " + std::to_string(points) + " Data Pts")) << all;
     EXPECT_GT(number("Total Iterations="), number("Total Solutions=") - 1) << all;
-    EXPECT_GE(number("Rejected Solutions="), 0.0);
     EXPECT_EQ(number("Total Solutions="), AnalogSolver().acceptedPointCount);
     EXPECT_GT(AnalogSolver().acceptedPointCount, 10);
+    const double transientIterations = number("Total Iterations=");
+    ASSERT_GT(number("Rejected Solutions="), 0.0) << "the pulse edge should cost the run a rejected point";
+
+    // A DC sweep of at least the eleven points asked for, a few iterations each; it has no time
+    // step to reject.
+    const RunCounters sweep = RunAndCount(circuit, kAnalysisDc, "statistics_after_dc_sweep");
+    EXPECT_GE(sweep.solutions, 11.0);
+    EXPECT_EQ(sweep.rejected, 0.0);
+    EXPECT_GE(sweep.iterations, 11.0);
+    EXPECT_LT(sweep.iterations, transientIterations);
+    // An AC run iterates at its operating point only.
+    const RunCounters ac = RunAndCount(circuit, kAnalysisAc, "statistics_after_ac");
+    EXPECT_GE(ac.solutions, 16.0);
+    EXPECT_EQ(ac.rejected, 0.0);
+    EXPECT_GE(ac.iterations, 1.0);
+    EXPECT_LE(ac.iterations, 10.0);
 }
 
 }  // namespace
