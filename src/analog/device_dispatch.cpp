@@ -553,11 +553,8 @@ bool LoadedValuesFinite(const AnalogSolverState& s)
     for (const double v : s.rhs)
         if (!std::isfinite(v)) return false;
     if (!s.matrix) return true;
-    SparseMatrix& m = *s.matrix;
-    const auto finite = [](const MatrixElement& e) { return std::isfinite(e.real) && std::isfinite(e.imag); };
-    if (!m.arena.AllOf(finite)) return false;
-    return std::all_of(m.handedOutFillins.begin(), m.handedOutFillins.end(),
-                       [&](const MatrixElement* e) { return finite(*e); });
+    return AllLoadableValues(*s.matrix,
+                             [](const MatrixElement& e) { return std::isfinite(e.real) && std::isfinite(e.imag); });
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ inline double ClampPivotMagnitude(double value)
 }
 
 // The pivot's reciprocal, stored in the pivot; false for a zero pivot.
-bool InvertPivot(const SparseMatrix& m, MatrixElement* pivot, double& pr, double& pi)
+bool InvertPivot(const SparseMatrix& m, ElementNode* pivot, double& pr, double& pi)
 {
     const bool complex = m.complex;
     if (pivot->real == 0.0 && (!complex || pivot->imag == 0.0)) return false;
@@ -60,7 +60,7 @@ bool InvertPivot(const SparseMatrix& m, MatrixElement* pivot, double& pr, double
 }
 
 // u = u x (1 / pivot), returned as (ur, ui).
-inline void ScaleByPivot(bool complex, MatrixElement* u, double pr, double pi, double& ur, double& ui)
+inline void ScaleByPivot(bool complex, ElementNode* u, double pr, double pi, double& ur, double& ui)
 {
     ui = 0.0;
     if (complex)
@@ -72,7 +72,7 @@ inline void ScaleByPivot(bool complex, MatrixElement* u, double pr, double pi, d
 }
 
 // sub -= u x l
-inline void SubtractProduct(bool complex, MatrixElement* sub, double ur, double ui, const MatrixElement* l)
+inline void SubtractProduct(bool complex, ElementNode* sub, double ur, double ui, const ElementNode* l)
 {
     if (complex) {
         sub->real -= ur * l->real - ui * l->imag;
@@ -85,19 +85,19 @@ inline void SubtractProduct(bool complex, MatrixElement* sub, double ur, double 
 // Right-looking elimination of one step of a reused order: scale the pivot row, update the
 // active submatrix through the sorted lists, create fill-ins where the update lands on no
 // element. Real mode leaves the imaginary parts alone.
-int EliminateInOrder(SparseMatrix& m, MatrixElement* pivot)
+int EliminateInOrder(SparseMatrix& m, ElementNode* pivot)
 {
     const bool complex = m.complex;
     double pr = 0.0, pi = 0.0;
     if (!InvertPivot(m, pivot, pr, pi)) return SetSingular(m, pivot->row);
-    for (MatrixElement* u = pivot->nextInRow; u; u = u->nextInRow) {
+    for (ElementNode* u = pivot->nextInRow; u; u = u->nextInRow) {
         double ur = 0.0, ui = 0.0;
         ScaleByPivot(complex, u, pr, pi, ur, ui);
-        MatrixElement** above = &u->nextInCol;
-        for (const MatrixElement* l = pivot->nextInCol; l; l = l->nextInCol) {
+        ElementNode** above = &u->nextInCol;
+        for (const ElementNode* l = pivot->nextInCol; l; l = l->nextInCol) {
             const int row = l->row;
             while (*above && (*above)->row < row) above = &(*above)->nextInCol;
-            MatrixElement* sub = *above;
+            ElementNode* sub = *above;
             if (!sub || sub->row != row) {
                 sub = InsertFillin(m, row, u->col, above);
                 if (!sub) return m.error = kMatrixNoMemory;
@@ -127,38 +127,38 @@ std::uint32_t NextGeneration(std::uint32_t& generation, std::vector<std::uint32_
 // of the pivot column needs fill-ins: it is marked, and the rows it lacks are made in the
 // order of the pivot column. Each target receives the same single update as through the
 // sorted lists, and the fill-ins are made in the same order.
-int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
+int EliminateByLabels(SparseMatrix& m, ElementNode* pivot)
 {
     const bool complex = m.complex;
     double pr = 0.0, pi = 0.0;
     if (!InvertPivot(m, pivot, pr, pi)) return SetSingular(m, m.rowPosition[Ix(pivot->row)]);
     // Fill-ins land in other rows and columns than the pivot's: these two arrays stay as
     // they are during the step.
-    const std::vector<MatrixElement*>& lower = ActiveColumn(m, pivot->col);
-    const std::vector<MatrixElement*>& upper = ActiveRow(m, pivot->row);
-    MatrixElement** scatter = m.rowScatter.data();
+    const std::vector<ElementNode*>& lower = ActiveColumn(m, pivot->col);
+    const std::vector<ElementNode*>& upper = ActiveRow(m, pivot->row);
+    ElementNode** scatter = m.rowScatter.data();
     std::uint32_t* mark = m.rowScatterMark.data();
     std::uint32_t* updated = m.rowUpdatedMark.data();
     const std::int32_t* position = m.rowPosition.data();
     const int step = m.activeStep;
     const std::uint32_t lowerGeneration = NextGeneration(m.scatterGeneration, m.rowScatterMark);
     std::size_t lowerCount = 0;
-    for (MatrixElement* l : lower) {
+    for (ElementNode* l : lower) {
         if (l == pivot) continue;
         scatter[l->row] = l;
         mark[l->row] = lowerGeneration;
         ++lowerCount;
     }
-    for (MatrixElement* u : upper) {
+    for (ElementNode* u : upper) {
         if (u == pivot) continue;
         // The column loses u from its active part and takes the updates.
         m.largestExcluding[Ix(u->col)] = nullptr;
         double ur = 0.0, ui = 0.0;
         ScaleByPivot(complex, u, pr, pi, ur, ui);
         if (lowerCount == 0) continue;
-        std::vector<MatrixElement*>& column = m.activeColElements[Ix(u->col)];
+        std::vector<ElementNode*>& column = m.activeColElements[Ix(u->col)];
         std::size_t kept = 0, met = 0;
-        for (MatrixElement* e : column) {
+        for (ElementNode* e : column) {
             const std::int32_t row = e->row;
             if (position[row] < step) continue;
             column[kept++] = e;
@@ -170,10 +170,10 @@ int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
         column.resize(kept);
         if (met == lowerCount) continue;
         const std::uint32_t generation = NextGeneration(m.updatedGeneration, m.rowUpdatedMark);
-        for (const MatrixElement* e : column) updated[e->row] = generation;
-        for (const MatrixElement* l : lower) {
+        for (const ElementNode* e : column) updated[e->row] = generation;
+        for (const ElementNode* l : lower) {
             if (l == pivot || updated[l->row] == generation) continue;
-            MatrixElement* sub = InsertFillinByLabels(m, l->row, u->col);
+            ElementNode* sub = InsertFillinByLabels(m, l->row, u->col);
             if (!sub) return m.error = kMatrixNoMemory;
             SubtractProduct(complex, sub, ur, ui, l);
         }
@@ -181,7 +181,7 @@ int EliminateByLabels(SparseMatrix& m, MatrixElement* pivot)
     return 0;
 }
 
-int Eliminate(SparseMatrix& m, MatrixElement* pivot)
+int Eliminate(SparseMatrix& m, ElementNode* pivot)
 {
     return m.orderingByLabels ? EliminateByLabels(m, pivot) : EliminateInOrder(m, pivot);
 }
@@ -275,9 +275,9 @@ int BuildFactorPlan(SparseMatrix& m)
         std::int32_t q = 0;
         for (int j = 1; j <= n; ++j) {
             plan.colStart[Ix(j)] = q;
-            for (MatrixElement* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol, ++q) {
+            for (ElementNode* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol, ++q) {
                 plan.rowIndex.push_back(e->row);
-                plan.element.push_back(e);
+                plan.element.push_back(e->value);
                 if (e->row == j) plan.diagPos[Ix(j)] = q;
                 if (e->row < j) ++plan.upperStart[Ix(e->row) + 1];
             }
@@ -324,35 +324,28 @@ int BuildFactorPlan(SparseMatrix& m)
     return 0;
 }
 
-// After an ordering the factors are in the elements; the solve reads them from the plan.
+// After an ordering the factors are in the elements; the solve reads them from the plan,
+// whose entries follow the columns.
 void CopyFactorsFromElements(SparseMatrix& m)
 {
     FactorPlan& plan = m.plan;
-    const std::size_t entries = plan.element.size();
-    if (m.complex) {
-        for (std::size_t q = 0; q < entries; ++q) {
-            plan.complexValue[2 * q] = plan.element[q]->real;
-            plan.complexValue[2 * q + 1] = plan.element[q]->imag;
+    const bool complex = m.complex;
+    std::size_t q = 0;
+    for (int j = 1; j <= plan.size; ++j) {
+        for (const ElementNode* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol, ++q) {
+            if (complex) {
+                plan.complexValue[2 * q] = e->real;
+                plan.complexValue[2 * q + 1] = e->imag;
+            } else {
+                plan.value[q] = e->real;
+            }
         }
-    } else {
-        for (std::size_t q = 0; q < entries; ++q) plan.value[q] = plan.element[q]->real;
     }
 }
 
 bool SameBits(double a, double b)
 {
     return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
-// Calls f on every element loads can reach: the arena's, then the fill-ins handed out,
-// while f answers true.
-template <class F>
-bool AllLoadable(SparseMatrix& m, F&& f)
-{
-    if (!m.arena.AllOf(f)) return false;
-    for (MatrixElement* e : m.handedOutFillins)
-        if (!f(*e)) return false;
-    return true;
 }
 
 // Keeps the values a successful refactorisation was computed from.
@@ -366,7 +359,7 @@ void KeepLoadedValues(SparseMatrix& m)
         return;  // no reuse then
     }
     double* out = plan.loaded.data();
-    AllLoadable(m, [&out, complex](const MatrixElement& e) {
+    AllLoadableValues(m, [&out, complex](const MatrixElement& e) {
         *out++ = e.real;
         if (complex) *out++ = e.imag;
         return true;
@@ -392,12 +385,12 @@ bool LoadsUnchanged(SparseMatrix& m)
     if (plan.loaded.size() != (m.complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size())) return false;
     const double* in = plan.loaded.data();
     if (m.complex)
-        return AllLoadable(m, [&in](const MatrixElement& e) {
+        return AllLoadableValues(m, [&in](const MatrixElement& e) {
             const bool same = SameBits(e.real, in[0]) && SameBits(e.imag, in[1]);
             in += 2;
             return same;
         });
-    return AllLoadable(m, [&in](const MatrixElement& e) { return SameBits(e.real, *in++); });
+    return AllLoadableValues(m, [&in](const MatrixElement& e) { return SameBits(e.real, *in++); });
 }
 
 // Above this many updates the target list outgrows a core's cache and costs more to read
@@ -649,64 +642,16 @@ int RefactorComplex(SparseMatrix& m)
     return 0;
 }
 
-// The values the loads left in the elements, kept so that a factorisation that ended singular
-// can start again from them.
-class LoadedValues {
-public:
-    bool Keep(SparseMatrix& m)
-    {
-        complex_ = m.complex;
-        try {
-            values_.reserve(Count(m));
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        AllLoadable(m, [this](const MatrixElement& e) {
-            values_.push_back(e.real);
-            if (complex_) values_.push_back(e.imag);
-            return true;
-        });
-        return true;
-    }
-
-    // The values a first real ordering kept before it factored them in place.
-    bool TakeFromPlan(SparseMatrix& m)
-    {
-        if (m.complex || m.plan.loaded.size() != Count(m)) return false;
-        complex_ = false;
-        values_.swap(m.plan.loaded);
-        m.plan.loadedValid = false;
-        return true;
-    }
-
-    void Restore(SparseMatrix& m) const
-    {
-        auto zero = [](MatrixElement& e) { e.real = e.imag = 0.0; };
-        m.fillinArena.ForEach(zero);
-        const double* in = values_.data();
-        const bool complex = complex_;
-        AllLoadable(m, [&in, complex](MatrixElement& e) {
-            e.real = *in++;
-            if (complex) e.imag = *in++;
-            return true;
-        });
-    }
-
-private:
-    static std::size_t Count(const SparseMatrix& m)
-    {
-        return (m.complex ? 2 : 1) * (m.arena.Count() + m.handedOutFillins.size());
-    }
-
-    std::vector<double> values_;
-    bool complex_ = false;
-};
+// True when the last ordering kept the values it started from (see MatrixOrderAndFactor).
+bool StartedOnLoadsAlone(const SparseMatrix& m)
+{
+    return !m.complex && m.plan.loaded.size() == m.arena.Count() + m.handedOutFillins.size();
+}
 
 // A fresh order from the loaded values: the fill-ins of the order it replaces go first, so
 // that the new one is chosen on the structure the loads make and keeps only what it needs.
-int OrderAfresh(SparseMatrix& m, const LoadedValues& loaded, double relThreshold)
+int OrderAfresh(SparseMatrix& m, double relThreshold)
 {
-    loaded.Restore(m);
     ReleaseFillins(m);
     m.needsOrdering = true;
     m.singularRow = m.singularCol = 0;
@@ -720,13 +665,13 @@ int OrderAfresh(SparseMatrix& m, const LoadedValues& loaded, double relThreshold
 // growth for this order only: later reorders start again from the matrix's own threshold, so
 // that one singular load does not leave every later order dearer. Only a matrix singular under
 // every threshold is called singular.
-int OrderWithStricterThresholds(SparseMatrix& m, const LoadedValues& loaded)
+int OrderWithStricterThresholds(SparseMatrix& m)
 {
     const double ownThreshold = m.relThreshold;
     int rc = kMatrixSingular;
     for (double stricter : {0.1, 1.0}) {
         if (rc != kMatrixSingular || ownThreshold >= stricter) continue;
-        rc = OrderAfresh(m, loaded, stricter);
+        rc = OrderAfresh(m, stricter);
     }
     m.relThreshold = ownThreshold;
     // The next load is ordered afresh: what the failed orders made is of no use to it.
@@ -758,11 +703,12 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
         KeepLoadedValues(m);
         startValuesKept = m.plan.loadedValid;
     }
-    // The elements, fill-ins included, are factored in place from here on.
+    // The elements, fill-ins included, are factored in place from here on; their values keep
+    // what was loaded.
+    CopyValuesIntoNodes(m);
     m.plan.loadedValid = false;
     m.loadUnchanged = false;
     ++m.loadCount;
-    m.fillinsWritten = true;
     // The active links are only meaningful inside this ordering.
     struct OrderingGuard {
         SparseMatrix& m;
@@ -778,7 +724,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     if (!m.needsOrdering) {
         // Keep the old order while every reused pivot stays large against its column.
         for (; step <= m.size; ++step) {
-            MatrixElement* pivot = m.diag[Ix(step)];
+            ElementNode* pivot = m.diag[Ix(step)];
             if (!pivot) break;
             const double largest = LargestInColumnExcluding(m, pivot, step);
             if (!(largest * m.relThreshold < ElementMagnitude(pivot))) break;
@@ -794,7 +740,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
 
     CountMarkowitz(m, rhs, step);
     for (; step <= m.size; ++step) {
-        MatrixElement* pivot = ChoosePivot(m, step, diagonalPivoting);
+        ElementNode* pivot = ChoosePivot(m, step, diagonalPivoting);
         if (!pivot) return SetSingular(m, step);
         MovePivotToStep(m, pivot, step);
         Eliminate(m, pivot);
@@ -819,9 +765,11 @@ int MatrixFactor(SparseMatrix* matrix)
     if (m.needsOrdering) {
         m.orderForOtherValues = false;
         const int first = MatrixOrderAndFactor(matrix, {}, 0.0, 0.0, true);
-        LoadedValues loaded;
-        if (first != kMatrixSingular || !loaded.TakeFromPlan(m)) return first;
-        return OrderWithStricterThresholds(m, loaded);
+        // Stricter thresholds are tried where the ordering started on the loads alone, with no
+        // fill-ins of an earlier order among them: a real matrix's first ordering.
+        if (first != kMatrixSingular || !StartedOnLoadsAlone(m)) return first;
+        m.plan.loadedValid = false;
+        return OrderWithStricterThresholds(m);
     }
     // Without a plan (memory ran out while making it) the old order is tried in place.
     if (!m.workVectorsAllocated || !m.plan.valid) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
@@ -848,16 +796,14 @@ int MatrixFactor(SparseMatrix* matrix)
     // A zero pivot in the reused order does not make the matrix singular, and an order chosen
     // for other values is not kept past a pivot too small for these. The elements still hold
     // the loaded values: reorder from the first pivot that is now too small. The pivots kept before it
-    // can leave no usable pivot for the rest, so the loaded values are kept to order the whole
-    // matrix afresh before it is called singular.
+    // can leave no usable pivot for the rest, so the whole matrix is ordered afresh from the
+    // same values before it is called singular.
     m.singularRow = m.singularCol = 0;
-    LoadedValues loaded;
-    if (!loaded.Keep(m)) return MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     const int partial = MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (partial != kMatrixSingular) return partial;
-    const int afresh = OrderAfresh(m, loaded, 0.0);
+    const int afresh = OrderAfresh(m, 0.0);
     if (afresh != kMatrixSingular) return afresh;
-    return OrderWithStricterThresholds(m, loaded);
+    return OrderWithStricterThresholds(m);
 }
 
 int MatrixFactorReal(SparseMatrix* matrix)
@@ -921,13 +867,13 @@ void PartitionColumns(SparseMatrix* matrix, int mode)
     }
     for (int k = 1; k <= m.size; ++k) {
         std::int32_t count = 0;
-        if (const MatrixElement* pivot = m.diag[Ix(k)])
-            for (const MatrixElement* e = pivot->nextInCol; e; e = e->nextInCol) ++count;
+        if (const ElementNode* pivot = m.diag[Ix(k)])
+            for (const ElementNode* e = pivot->nextInCol; e; e = e->nextInCol) ++count;
         below[k] = count;
     }
     for (int step = 1; step <= m.size; ++step) {
         std::int64_t elements = 0, multipliers = 0, operations = 0;
-        for (const MatrixElement* e = m.firstInCol[Ix(step)]; e; e = e->nextInCol) {
+        for (const ElementNode* e = m.firstInCol[Ix(step)]; e; e = e->nextInCol) {
             ++elements;
             if (e->row >= step || !m.diag[Ix(e->row)]) continue;
             ++multipliers;

@@ -1,9 +1,11 @@
 #include "analog/sparse_matrix.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <stdexcept>
+#include <type_traits>
 
 namespace kq5 {
 
@@ -31,10 +33,10 @@ bool GrowVector(std::vector<T>& v, std::size_t count, const T& fill) noexcept
 bool AllocateFrame(SparseMatrix& m, int n) noexcept
 {
     const std::size_t count = static_cast<std::size_t>(n) + 1;
-    if (!GrowVector(m.diag, count, static_cast<MatrixElement*>(nullptr)) ||
-        !GrowVector(m.firstInCol, count, static_cast<MatrixElement*>(nullptr)) ||
-        !GrowVector(m.firstInRow, count, static_cast<MatrixElement*>(nullptr)) ||
-        (!m.rowsLinked && !GrowVector(m.lastInCol, count, static_cast<MatrixElement*>(nullptr))))
+    if (!GrowVector(m.diag, count, static_cast<ElementNode*>(nullptr)) ||
+        !GrowVector(m.firstInCol, count, static_cast<ElementNode*>(nullptr)) ||
+        !GrowVector(m.firstInRow, count, static_cast<ElementNode*>(nullptr)) ||
+        (!m.rowsLinked && !GrowVector(m.lastInCol, count, static_cast<ElementNode*>(nullptr))))
         return false;
     const std::size_t old = m.intToExtRow.size();
     if (!GrowVector(m.intToExtRow, count, 0) || !GrowVector(m.intToExtCol, count, 0)) return false;
@@ -160,10 +162,13 @@ bool ElementArena::AddBlock(std::size_t count) noexcept
     try {
         blocks_.reserve(blocks_.size() + 1);
         blockSizes_.reserve(blockSizes_.size() + 1);
-        std::unique_ptr<MatrixElement[]> block(new MatrixElement[count]);
+        values_.reserve(values_.size() + 1);
+        std::unique_ptr<ElementNode[]> block(new ElementNode[count]);
+        std::unique_ptr<MatrixElement[]> values(new MatrixElement[count]);
         // A closed block counts only what it handed out.
         if (!blockSizes_.empty()) blockSizes_.back() = lastUsed_;
         blocks_.push_back(std::move(block));
+        values_.push_back(std::move(values));
         blockSizes_.push_back(count);
     } catch (const std::bad_alloc&) {
         return false;
@@ -178,25 +183,27 @@ bool ElementArena::Reserve(std::size_t count) noexcept
     return AddBlock(std::max(count, kMinBlockElements));
 }
 
-bool ElementArena::Owns(const MatrixElement* e) const noexcept
+bool ElementArena::Owns(const ElementNode* e) const noexcept
 {
-    const std::less<const MatrixElement*> before;
+    const std::less<const ElementNode*> before;
     for (std::size_t b = 0; b < blocks_.size(); ++b) {
-        const MatrixElement* first = blocks_[b].get();
+        const ElementNode* first = blocks_[b].get();
         const std::size_t used = b + 1 == blocks_.size() ? lastUsed_ : blockSizes_[b];
         if (!before(e, first) && before(e, first + used)) return true;
     }
     return false;
 }
 
-MatrixElement* ElementArena::Allocate() noexcept
+ElementNode* ElementArena::Allocate() noexcept
 {
     if (blocks_.empty() || lastUsed_ == blockSizes_.back()) {
         const std::size_t grow = std::clamp(handedOut_ / 2, kMinBlockElements, kMaxBlockElements);
         if (!AddBlock(grow)) return nullptr;
     }
     ++handedOut_;
-    return &blocks_.back()[lastUsed_++];
+    ElementNode* e = &blocks_.back()[lastUsed_];
+    e->value = &values_.back()[lastUsed_++];
+    return e;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -251,10 +258,10 @@ void MatrixDestroy(std::unique_ptr<SparseMatrix>& matrix)
 
 namespace sparse_internal {
 
-MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** above,
+ElementNode* CreateElement(SparseMatrix& m, int row, int col, ElementNode** above,
                              bool fillin)
 {
-    MatrixElement* e = fillin ? m.fillinArena.Allocate() : m.arena.Allocate();
+    ElementNode* e = fillin ? m.fillinArena.Allocate() : m.arena.Allocate();
     if (!e) {
         m.error = kMatrixNoMemory;
         return nullptr;
@@ -268,7 +275,7 @@ MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** 
 
     if (m.rowsLinked) {
         // A fill-in lies right of the current step: its row is searched from there.
-        MatrixElement** left = fillin && m.activeStep > 0 ? m.activeInRow[static_cast<std::size_t>(row)]
+        ElementNode** left = fillin && m.activeStep > 0 ? m.activeInRow[static_cast<std::size_t>(row)]
                                                            : &m.firstInRow[static_cast<std::size_t>(row)];
         while (*left && (*left)->col < col) left = &(*left)->nextInRow;
         e->nextInRow = *left;
@@ -285,21 +292,21 @@ void LinkRows(SparseMatrix& m)
 {
     std::fill(m.firstInRow.begin(), m.firstInRow.end(), nullptr);
     for (int col = m.size; col >= 1; --col) {
-        for (MatrixElement* e = m.firstInCol[static_cast<std::size_t>(col)]; e; e = e->nextInCol) {
+        for (ElementNode* e = m.firstInCol[static_cast<std::size_t>(col)]; e; e = e->nextInCol) {
             e->col = col;
-            MatrixElement*& head = m.firstInRow[static_cast<std::size_t>(e->row)];
+            ElementNode*& head = m.firstInRow[static_cast<std::size_t>(e->row)];
             e->nextInRow = head;
             head = e;
         }
     }
     m.rowsLinked = true;
     // Only the set-up before rows are linked appends behind the last elements.
-    std::vector<MatrixElement*>().swap(m.lastInCol);
+    std::vector<ElementNode*>().swap(m.lastInCol);
 }
 
-MatrixElement* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel)
+ElementNode* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel)
 {
-    MatrixElement* e = m.fillinArena.Allocate();
+    ElementNode* e = m.fillinArena.Allocate();
     if (!e) {
         m.error = kMatrixNoMemory;
         return nullptr;
@@ -311,6 +318,17 @@ MatrixElement* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel)
     ++m.fillinCount;
     ++m.elementCount;
     return e;
+}
+
+void CopyValuesIntoNodes(SparseMatrix& m)
+{
+    m.fillinArena.ForEach([](ElementNode& e) { e.real = e.imag = 0.0; });
+    const auto copy = [](ElementNode& e) {
+        e.real = e.value->real;
+        e.imag = e.value->imag;
+    };
+    m.arena.ForEach(copy);
+    for (ElementNode* e : m.handedOutFillins) copy(*e);
 }
 
 bool CreateWorkVectors(SparseMatrix& m)
@@ -399,30 +417,24 @@ bool CreateOrderingVectors(SparseMatrix& m)
 
 }  // namespace sparse_internal
 
-MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column)
-{
-    if (!matrix) return nullptr;
-    SparseMatrix& m = *matrix;
-    if (row < 0 || column < 0) {
-        m.error = kMatrixBadSize;
-        return nullptr;
-    }
-    if (row == 0 || column == 0) return &m.trash;
-    if (!Translate(m, row, column)) return nullptr;
+namespace {
 
+// The element at internal (row, column), made when absent; null when memory ran out.
+ElementNode* FindOrMakeNode(SparseMatrix& m, int row, int column)
+{
     if (row == column) {
-        if (MatrixElement* d = m.diag[static_cast<std::size_t>(row)]) return d;
+        if (ElementNode* d = m.diag[static_cast<std::size_t>(row)]) return d;
     }
-    MatrixElement** above = &m.firstInCol[static_cast<std::size_t>(column)];
+    ElementNode** above = &m.firstInCol[static_cast<std::size_t>(column)];
     if (!m.rowsLinked) {
-        if (MatrixElement* last = m.lastInCol[static_cast<std::size_t>(column)]) {
+        if (ElementNode* last = m.lastInCol[static_cast<std::size_t>(column)]) {
             if (last->row == row) return last;
             if (last->row < row) above = &last->nextInCol;
         }
     }
     while (*above && (*above)->row < row) above = &(*above)->nextInCol;
     if (*above && (*above)->row == row) {
-        MatrixElement* e = *above;
+        ElementNode* e = *above;
         if (m.fillinCount > 0 && m.fillinArena.Owns(e) &&
             std::find(m.handedOutFillins.begin(), m.handedOutFillins.end(), e) == m.handedOutFillins.end()) {
             try {
@@ -439,6 +451,22 @@ MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column)
     return sparse_internal::CreateElement(m, row, column, above, false);
 }
 
+}  // namespace
+
+MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column)
+{
+    if (!matrix) return nullptr;
+    SparseMatrix& m = *matrix;
+    if (row < 0 || column < 0) {
+        m.error = kMatrixBadSize;
+        return nullptr;
+    }
+    if (row == 0 || column == 0) return &m.trash;
+    if (!Translate(m, row, column)) return nullptr;
+    ElementNode* e = FindOrMakeNode(m, row, column);
+    return e ? e->value : nullptr;
+}
+
 MatrixElement* MatrixFindElement(SparseMatrix* matrix, int row, int column)
 {
     if (!matrix || row <= 0 || column <= 0) return nullptr;
@@ -448,11 +476,11 @@ MatrixElement* MatrixFindElement(SparseMatrix* matrix, int row, int column)
     const int c = m.extToIntCol[static_cast<std::size_t>(column)];
     if (r <= 0 || c <= 0) return nullptr;
     // Finished columns may be out of row order until an ordering ends: walk the whole column.
-    for (MatrixElement* e = m.firstInCol[static_cast<std::size_t>(c)]; e; e = e->nextInCol) {
+    for (ElementNode* e = m.firstInCol[static_cast<std::size_t>(c)]; e; e = e->nextInCol) {
         if (e->row != r) continue;
         const bool loaded = !m.fillinArena.Owns(e) || std::find(m.handedOutFillins.begin(),
                                                                 m.handedOutFillins.end(), e) != m.handedOutFillins.end();
-        return loaded ? e : nullptr;
+        return loaded ? e->value : nullptr;
     }
     return nullptr;
 }
@@ -493,15 +521,11 @@ void MatrixClear(SparseMatrix* matrix)
 {
     if (!matrix) return;
     SparseMatrix& m = *matrix;
-    const bool both = m.complex || m.previousComplex;
-    auto zero = [both](MatrixElement& e) {
-        e.real = 0.0;
-        if (both) e.imag = 0.0;
-    };
-    m.arena.ForEach(zero);
-    if (m.fillinsWritten) m.fillinArena.ForEach(zero);
-    m.fillinsWritten = false;
-    for (MatrixElement* e : m.handedOutFillins) zero(*e);
+    static_assert(std::is_trivially_copyable_v<MatrixElement>, "a value block is cleared by filling its bytes");
+    m.arena.ForEachValueBlock([](MatrixElement* first, std::size_t count) {
+        std::memset(static_cast<void*>(first), 0, count * sizeof(MatrixElement));
+    });
+    for (ElementNode* e : m.handedOutFillins) *e->value = MatrixElement{};
     ResetAfterClear(m);
 }
 
@@ -517,8 +541,10 @@ void MatrixKeepValues(SparseMatrix* matrix)
         return;
     }
     double* out = m.keptValues.data();
-    m.arena.ForEach([&out](const MatrixElement& e) { *out++ = e.real; });
-    for (const MatrixElement* e : m.handedOutFillins) *out++ = e->real;
+    AllLoadableValues(m, [&out](const MatrixElement& e) {
+        *out++ = e.real;
+        return true;
+    });
     m.keptValuesValid = true;
 }
 
@@ -529,10 +555,10 @@ bool MatrixRestoreKeptValues(SparseMatrix* matrix)
     if (!m.keptValuesValid || m.complex || m.previousComplex || m.keptValues.size() != LoadableCount(m))
         return false;
     const double* in = m.keptValues.data();
-    m.arena.ForEach([&in](MatrixElement& e) { e.real = *in++; });
-    if (m.fillinsWritten) m.fillinArena.ForEach([](MatrixElement& e) { e.real = 0.0; });
-    m.fillinsWritten = false;
-    for (MatrixElement* e : m.handedOutFillins) e->real = *in++;
+    AllLoadableValues(m, [&in](MatrixElement& e) {
+        e.real = *in++;
+        return true;
+    });
     ResetAfterClear(m);
     return true;
 }

@@ -17,18 +17,29 @@
 
 namespace kq5 {
 
-// One structurally nonzero entry (fill-ins included). A caller may treat a pointer to the
-// element as a pointer to its real part with the imaginary part directly behind it.
+// The value of one structurally nonzero entry (fill-ins included): what devices load and the
+// factorisation reads. A caller may treat a pointer to it as a pointer to the real part with
+// the imaginary part directly behind it. The values of a matrix lie together, apart from its
+// linked structure, so that the loads touch little memory, a clear is a fill of whole blocks,
+// and nothing the ordering does in place disturbs what was loaded.
 struct MatrixElement {
     double real = 0.0;
-    double imag = 0.0;  // used in complex mode only, cleared in both
-    std::int32_t row = 0;
-    std::int32_t col = 0;
-    MatrixElement* nextInRow = nullptr;  // ascending column, once rows are linked
-    MatrixElement* nextInCol = nullptr;  // ascending row
+    double imag = 0.0;  // used in complex mode only
 };
 static_assert(offsetof(MatrixElement, imag) == sizeof(double),
               "stampers address the imaginary part right behind the real part");
+
+// The linked record of one entry. An ordering copies the loaded values in and factors them in
+// place here; everything else works on the entry's value.
+struct ElementNode {
+    double real = 0.0;
+    double imag = 0.0;
+    std::int32_t row = 0;
+    std::int32_t col = 0;
+    ElementNode* nextInRow = nullptr;  // ascending column, once rows are linked
+    ElementNode* nextInCol = nullptr;  // ascending row
+    MatrixElement* value = nullptr;    // the entry's loaded value
+};
 
 // Error words of the matrix. Values above kMatrixFatalLimit stop a factorisation at once.
 inline constexpr int kMatrixBadSize = 101;
@@ -44,30 +55,47 @@ inline constexpr int kMinAllocatedSize = 6;
 // elements lie close together in memory.
 class ElementArena {
 public:
-    // A zeroed element, or null when the heap is exhausted.
-    MatrixElement* Allocate() noexcept;
+    // A zeroed element with its zeroed value, or null when the heap is exhausted.
+    ElementNode* Allocate() noexcept;
     // Makes sure the next count elements come from one block (a hint for locality).
     bool Reserve(std::size_t count) noexcept;
     // True when the element was handed out by this arena.
-    bool Owns(const MatrixElement* e) const noexcept;
+    bool Owns(const ElementNode* e) const noexcept;
 
-    // Calls f(MatrixElement&) for every element handed out so far, in the order handed out.
+    // Calls f(ElementNode&) for every element handed out so far, in the order handed out.
     template <class F>
     void ForEach(F&& f)
     {
-        AllOf([&f](MatrixElement& e) {
+        AllOf([&f](ElementNode& e) {
             f(e);
             return true;
         });
     }
-    // Calls f(MatrixElement&) in the same order while it answers true; false when it did not.
+    // Calls f(ElementNode&) in the same order while it answers true; false when it did not.
     template <class F>
     bool AllOf(F&& f)
     {
         for (std::size_t b = 0; b < blocks_.size(); ++b) {
-            const std::size_t used = b + 1 == blocks_.size() ? lastUsed_ : blockSizes_[b];
-            MatrixElement* block = blocks_[b].get();
-            for (std::size_t i = 0; i < used; ++i)
+            ElementNode* block = blocks_[b].get();
+            for (std::size_t i = 0, used = Used(b); i < used; ++i)
+                if (!f(block[i])) return false;
+        }
+        return true;
+    }
+    // Calls f(MatrixElement* first, std::size_t count) for the values of each block, in the
+    // order handed out.
+    template <class F>
+    void ForEachValueBlock(F&& f)
+    {
+        for (std::size_t b = 0; b < blocks_.size(); ++b) f(values_[b].get(), Used(b));
+    }
+    // Calls f(MatrixElement&) for every value in the order handed out while it answers true.
+    template <class F>
+    bool AllValuesOf(F&& f)
+    {
+        for (std::size_t b = 0; b < blocks_.size(); ++b) {
+            MatrixElement* block = values_[b].get();
+            for (std::size_t i = 0, used = Used(b); i < used; ++i)
                 if (!f(block[i])) return false;
         }
         return true;
@@ -76,8 +104,13 @@ public:
 
 private:
     bool AddBlock(std::size_t count) noexcept;
+    std::size_t Used(std::size_t block) const noexcept
+    {
+        return block + 1 == blocks_.size() ? lastUsed_ : blockSizes_[block];
+    }
 
-    std::vector<std::unique_ptr<MatrixElement[]>> blocks_;
+    std::vector<std::unique_ptr<ElementNode[]>> blocks_;
+    std::vector<std::unique_ptr<MatrixElement[]>> values_;  // one per block, alike in size
     std::vector<std::size_t> blockSizes_;  // the last block's capacity, the others' use
     std::size_t lastUsed_ = 0;  // elements handed out from the last block
     std::size_t handedOut_ = 0;
@@ -94,7 +127,7 @@ struct FactorPlan {
     std::vector<std::int32_t> colStart;  // column j holds entries colStart[j] .. colStart[j+1]-1
     std::vector<std::int32_t> diagPos;   // entry of column j's diagonal (its pivot)
     std::vector<std::int32_t> rowIndex;  // internal row of each entry, ascending per column
-    std::vector<MatrixElement*> element; // the element each entry is loaded from
+    std::vector<MatrixElement*> element;  // the value each entry is loaded from
     std::vector<double> value;           // real factors
     std::vector<double> complexValue;    // complex factors, (real, imaginary) per entry
     // Per entry of a U part (row k of column j): the entry of column k at row j, which
@@ -142,7 +175,7 @@ struct SparseMatrix {
     std::int32_t allocatedExtSize = 0;  // entries the external-to-internal maps can hold
     bool complex = false;               // mode of the next factor and solve
     std::int32_t currentSize = 0;       // internal numbers handed out so far
-    std::vector<MatrixElement*> diag;   // per internal row, null while absent
+    std::vector<ElementNode*> diag;   // per internal row, null while absent
     std::vector<std::uint8_t> complexDirect;  // per column: complex refactor scatters/gathers
     std::vector<std::uint8_t> realDirect;     // per column: real refactor scatters/gathers
     std::int32_t elementCount = 0;      // elements and fill-ins created
@@ -152,13 +185,13 @@ struct SparseMatrix {
     std::vector<std::int32_t> extToIntRow;
     bool factored = false;
     std::int32_t fillinCount = 0;
-    std::vector<MatrixElement*> firstInCol;
-    std::vector<MatrixElement*> firstInRow;
+    std::vector<ElementNode*> firstInCol;
+    std::vector<ElementNode*> firstInRow;
     // Until rows are linked: the last element of each column. Set-up asks for rows mostly in
     // ascending order (internal numbers are handed out in order of first use), so most new
     // elements go behind it, and a node shared by many devices costs no walk down its column.
     // Released once rows are linked.
-    std::vector<MatrixElement*> lastInCol;
+    std::vector<ElementNode*> lastInCol;
     std::uint32_t identifier = kSparseMatrixIdentifier;
     std::vector<double> intermediate;  // two doubles per row (complex room)
     bool workVectorsAllocated = false;
@@ -174,8 +207,8 @@ struct SparseMatrix {
     std::int32_t productLeaves = 0;
     // While the old order is reused: per column the link to its first element at or below the
     // current step, per row the link to its first element at or right of it.
-    std::vector<MatrixElement**> activeInCol;
-    std::vector<MatrixElement**> activeInRow;
+    std::vector<ElementNode**> activeInCol;
+    std::vector<ElementNode**> activeInRow;
     std::int32_t activeStep = 0;  // the step being eliminated, 0 outside ordering
     // While a new order is chosen, elements keep the row and column numbers they had when it
     // began (their labels) and the lists are not touched: an exchange swaps two entries of the
@@ -187,17 +220,17 @@ struct SparseMatrix {
     std::vector<std::int32_t> colLabelAt;
     std::vector<std::int32_t> rowPosition;  // per label: its position
     std::vector<std::int32_t> colPosition;
-    std::vector<std::vector<MatrixElement*>> activeRowElements;  // per label
-    std::vector<std::vector<MatrixElement*>> activeColElements;
+    std::vector<std::vector<ElementNode*>> activeRowElements;  // per label
+    std::vector<std::vector<ElementNode*>> activeColElements;
     // Per column label: the largest magnitude of its active part leaving out one element (the
     // pivot candidate it was last asked for), kept until a step changes the column; null where
     // nothing is kept. The searches ask for the same untouched columns step after step.
-    std::vector<const MatrixElement*> largestExcluding;
+    std::vector<const ElementNode*> largestExcluding;
     std::vector<double> largestInColumn;
     // Per row label: the pivot column's element in that row, valid where the mark is the
     // present generation; and the rows of a column already updated by the pivot, where the
     // second mark is.
-    std::vector<MatrixElement*> rowScatter;
+    std::vector<ElementNode*> rowScatter;
     std::vector<std::uint32_t> rowScatterMark;
     std::vector<std::uint32_t> rowUpdatedMark;
     std::uint32_t scatterGeneration = 0;
@@ -219,21 +252,19 @@ struct SparseMatrix {
     std::int32_t size = 0;         // internal rows in use
     MatrixElement trash;           // every stamp into row or column 0 lands here
     ElementArena arena;            // the elements asked for by callers
-    // Fill-ins live apart: only an ordering writes into them (it factors in place), so a
-    // clear zeroes them only after one, and a clear of a large factored circuit is not
-    // dominated by them. A fill-in handed to a caller later is loaded like an element.
+    // Fill-ins live apart: only callers write values, so the value of a fill-in no caller was
+    // given stays zero, and a clear of a large factored circuit is not dominated by them. A
+    // fill-in handed to a caller later is loaded like an element.
     ElementArena fillinArena;
-    bool fillinsWritten = false;
-    std::vector<MatrixElement*> handedOutFillins;
+    std::vector<ElementNode*> handedOutFillins;
     FactorPlan plan;
     // Real values a caller loaded once and asked to keep (the part of the equations that does
     // not change between loads): those of the elements in arena order, then those of the
     // fill-ins handed out. A restore puts them back in place of a clear.
     std::vector<double> keptValues;
     bool keptValuesValid = false;
-    // Counts the times the values were set afresh (a clear, a restore, an ordering, which
-    // factors in place), so that a caller can tell that the elements still hold what it put
-    // there.
+    // Counts the times the values were set afresh (a clear, a restore, an ordering), so that
+    // a caller can tell that the elements still hold what it put there.
     std::uint64_t loadCount = 0;
     // Set by MatrixReuseFactors: the next factorisation keeps the present factors.
     bool loadUnchanged = false;
@@ -241,6 +272,17 @@ struct SparseMatrix {
     // next factorisation keeps it only while every pivot still passes the relative threshold.
     bool orderForOtherValues = false;
 };
+
+// Calls f(MatrixElement&) on every value loads can reach, those of the elements in the order
+// made, then those of the fill-ins handed out, while f answers true; false when it did not.
+template <class F>
+bool AllLoadableValues(SparseMatrix& m, F&& f)
+{
+    if (!m.arena.AllValuesOf(f)) return false;
+    for (ElementNode* e : m.handedOutFillins)
+        if (!f(*e->value)) return false;
+    return true;
+}
 
 // What a device keeps for one entry it stamps: found once at set-up, added into on every
 // load. Because each device holds its own references, a load that is skipped can never
@@ -303,7 +345,7 @@ void MatrixSetComplex(SparseMatrix* matrix);
 void MatrixDestroy(std::unique_ptr<SparseMatrix>& matrix);
 
 // Magnitude used by every pivot decision: |re| + |im|.
-inline double ElementMagnitude(const MatrixElement* e)
+inline double ElementMagnitude(const ElementNode* e)
 {
     return (e->real < 0 ? -e->real : e->real) + (e->imag < 0 ? -e->imag : e->imag);
 }
@@ -327,8 +369,7 @@ inline void SubtractComplexProduct(double* target, double ar, double ai, const d
 // Creates the element at internal (row, col), linked into its column at *above (the link
 // that must point at it) and, when rows are linked, into its row. Null and 15002 when memory
 // runs out.
-MatrixElement* CreateElement(SparseMatrix& m, int row, int col, MatrixElement** above,
-                             bool fillin);
+ElementNode* CreateElement(SparseMatrix& m, int row, int col, ElementNode** above, bool fillin);
 // Builds the row lists from the column lists and rewrites every column field.
 void LinkRows(SparseMatrix& m);
 // Makes the partition and intermediate vectors, which the refactorisation and the solve use;
@@ -342,9 +383,12 @@ void FreeOrderingVectors(SparseMatrix& m);
 // Gives back the room the frame and translation vectors grew ahead of use (they grow by half
 // again each time); a later growth makes room again.
 void TrimFrame(SparseMatrix& m);
+// Gives every element the value loaded into it, and every fill-in no caller was given zero:
+// an ordering factors these in place.
+void CopyValuesIntoNodes(SparseMatrix& m);
 // A fill-in at row and column labels of an ordering, linked into no list yet (the ordering
 // links every element when it ends). Null and 15002 when memory runs out.
-MatrixElement* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel);
+ElementNode* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel);
 
 }  // namespace sparse_internal
 

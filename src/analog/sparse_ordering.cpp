@@ -93,7 +93,7 @@ bool RhsNonzero(const SparseMatrix& m, std::span<const double> rhs, int ext)
 }
 
 // A candidate is acceptable when it is large enough against the rest of its column.
-bool Acceptable(SparseMatrix& m, const MatrixElement* e, int step)
+bool Acceptable(SparseMatrix& m, const ElementNode* e, int step)
 {
     const double magnitude = ElementMagnitude(e);
     return magnitude > m.absThreshold &&
@@ -101,12 +101,12 @@ bool Acceptable(SparseMatrix& m, const MatrixElement* e, int step)
 }
 
 // Positions of an element inside an ordering (its labels mapped through the exchanges so far).
-inline int RowOf(const SparseMatrix& m, const MatrixElement* e)
+inline int RowOf(const SparseMatrix& m, const ElementNode* e)
 {
     return m.rowPosition[Ix(e->row)];
 }
 
-inline int ColOf(const SparseMatrix& m, const MatrixElement* e)
+inline int ColOf(const SparseMatrix& m, const ElementNode* e)
 {
     return m.colPosition[Ix(e->col)];
 }
@@ -114,12 +114,12 @@ inline int ColOf(const SparseMatrix& m, const MatrixElement* e)
 // The element of a line with the smallest position above `after`, leaving out `excluded`;
 // null when none. Position(e) gives the element's place along the line.
 template <class Position>
-MatrixElement* LowestAfter(const std::vector<MatrixElement*>& line, int after, const MatrixElement* excluded,
+ElementNode* LowestAfter(const std::vector<ElementNode*>& line, int after, const ElementNode* excluded,
                            Position position)
 {
-    MatrixElement* best = nullptr;
+    ElementNode* best = nullptr;
     int bestPosition = 0;
-    for (MatrixElement* e : line) {
+    for (ElementNode* e : line) {
         if (e == excluded) continue;
         const int p = position(e);
         if (p > after && (!best || p < bestPosition)) {
@@ -132,29 +132,29 @@ MatrixElement* LowestAfter(const std::vector<MatrixElement*>& line, int after, c
 
 // The first element of the column at position i at or below the step, as the sorted column
 // list would give it.
-MatrixElement* FirstInColumnFrom(SparseMatrix& m, int i, int step)
+ElementNode* FirstInColumnFrom(SparseMatrix& m, int i, int step)
 {
     return LowestAfter(ActiveColumn(m, m.colLabelAt[Ix(i)]), step - 1, nullptr,
-                       [&m](const MatrixElement* e) { return RowOf(m, e); });
+                       [&m](const ElementNode* e) { return RowOf(m, e); });
 }
 
-MatrixElement* FirstInRowFrom(SparseMatrix& m, int i, int step)
+ElementNode* FirstInRowFrom(SparseMatrix& m, int i, int step)
 {
     return LowestAfter(ActiveRow(m, m.rowLabelAt[Ix(i)]), step - 1, nullptr,
-                       [&m](const MatrixElement* e) { return ColOf(m, e); });
+                       [&m](const ElementNode* e) { return ColOf(m, e); });
 }
 
-MatrixElement* FindDiagonalAt(SparseMatrix& m, int i)
+ElementNode* FindDiagonalAt(SparseMatrix& m, int i)
 {
     const int rowLabel = m.rowLabelAt[Ix(i)];
-    for (MatrixElement* e : ActiveColumn(m, m.colLabelAt[Ix(i)]))
+    for (ElementNode* e : ActiveColumn(m, m.colLabelAt[Ix(i)]))
         if (e->row == rowLabel) return e;
     return nullptr;
 }
 
 // Singletons cost no fill-in. The product vector is walked downwards from the sentinel at
 // size + 1, which stands for the step itself: taking the step's own diagonal moves nothing.
-MatrixElement* FindSingletonPivot(SparseMatrix& m, int step)
+ElementNode* FindSingletonPivot(SparseMatrix& m, int step)
 {
     const std::int32_t* prod = m.markowitzProd.data();
     SetProduct(m, m.size + 1, prod[step]);
@@ -172,17 +172,17 @@ MatrixElement* FindSingletonPivot(SparseMatrix& m, int step)
         if (i < step) break;
         if (i > m.size) i = step;
 
-        if (MatrixElement* d = m.diag[Ix(i)]) {
+        if (ElementNode* d = m.diag[Ix(i)]) {
             if (Acceptable(m, d, step)) return d;
             continue;
         }
         if (m.markowitzCol[Ix(i)] == 0) {
-            MatrixElement* e = FirstInColumnFrom(m, i, step);
+            ElementNode* e = FirstInColumnFrom(m, i, step);
             if (!e) break;
             if (Acceptable(m, e, step)) return e;
             if (m.markowitzRow[Ix(i)] != 0) continue;
         }
-        MatrixElement* e = FirstInRowFrom(m, i, step);
+        ElementNode* e = FirstInRowFrom(m, i, step);
         if (!e) break;
         if (Acceptable(m, e, step)) return e;
     }
@@ -192,15 +192,15 @@ MatrixElement* FindSingletonPivot(SparseMatrix& m, int step)
 
 // A product-1 diagonal whose two off-diagonal partners sit symmetrically and are no larger
 // than it is eliminated without any numerical risk.
-bool IsSafeProductOneDiagonal(SparseMatrix& m, const MatrixElement* d, int i)
+bool IsSafeProductOneDiagonal(SparseMatrix& m, const ElementNode* d, int i)
 {
-    const std::vector<MatrixElement*>& row = ActiveRow(m, d->row);
-    const std::vector<MatrixElement*>& column = ActiveColumn(m, d->col);
-    auto colOf = [&m](const MatrixElement* e) { return ColOf(m, e); };
-    auto rowOf = [&m](const MatrixElement* e) { return RowOf(m, e); };
+    const std::vector<ElementNode*>& row = ActiveRow(m, d->row);
+    const std::vector<ElementNode*>& column = ActiveColumn(m, d->col);
+    auto colOf = [&m](const ElementNode* e) { return ColOf(m, e); };
+    auto rowOf = [&m](const ElementNode* e) { return RowOf(m, e); };
     // The diagonal's own links: the next element right of it and the next one below it.
-    const MatrixElement* otherInRow = LowestAfter(row, i, d, colOf);
-    const MatrixElement* otherInCol = LowestAfter(column, i, d, rowOf);
+    const ElementNode* otherInRow = LowestAfter(row, i, d, colOf);
+    const ElementNode* otherInCol = LowestAfter(column, i, d, rowOf);
     if (!otherInRow && !otherInCol) {
         otherInRow = LowestAfter(row, 0, d, colOf);
         otherInCol = LowestAfter(column, 0, d, rowOf);
@@ -210,9 +210,9 @@ bool IsSafeProductOneDiagonal(SparseMatrix& m, const MatrixElement* d, int i)
 }
 
 // Modified Markowitz on the diagonal only, looking at a bounded number of ties.
-MatrixElement* FindDiagonalPivotQuick(SparseMatrix& m, int step)
+ElementNode* FindDiagonalPivotQuick(SparseMatrix& m, int step)
 {
-    std::array<MatrixElement*, kMaxMarkowitzTies> ties{};
+    std::array<ElementNode*, kMaxMarkowitzTies> ties{};
     const std::int32_t* prod = m.markowitzProd.data();
     std::int32_t minProduct = kMaxMarkowitzProduct;
     int tieCount = -1;
@@ -228,7 +228,7 @@ MatrixElement* FindDiagonalPivotQuick(SparseMatrix& m, int step)
         int i = index;
         if (i < step) break;
         if (i > m.size) i = step;
-        MatrixElement* d = m.diag[Ix(i)];
+        ElementNode* d = m.diag[Ix(i)];
         if (!d || ElementMagnitude(d) <= m.absThreshold) continue;
 
         const std::int32_t product = prod[index];
@@ -243,10 +243,10 @@ MatrixElement* FindDiagonalPivotQuick(SparseMatrix& m, int step)
         }
     }
 
-    MatrixElement* chosen = nullptr;
+    ElementNode* chosen = nullptr;
     double bestRatio = 1.0 / m.relThreshold;
     for (int t = 0; t <= tieCount; ++t) {
-        MatrixElement* d = ties[Ix(t)];
+        ElementNode* d = ties[Ix(t)];
         const double ratio = LargestInColumnExcluding(m, d, step) / ElementMagnitude(d);
         if (ratio < bestRatio) {
             chosen = d;
@@ -259,14 +259,14 @@ MatrixElement* FindDiagonalPivotQuick(SparseMatrix& m, int step)
 // The best acceptable candidate so far: the smallest Markowitz product, ties going to the
 // smallest ratio of the column's largest magnitude to the candidate's.
 struct PivotChoice {
-    MatrixElement* chosen = nullptr;
+    ElementNode* chosen = nullptr;
     std::int64_t minProduct = kMaxMarkowitzProduct;
     double acceptedRatio = 0.0;
     std::int64_t tieCount = 0;
 
     // Offers a candidate whose product is not above the minimum; true when enough ties were
     // seen to stop searching.
-    bool Offer(MatrixElement* e, std::int64_t product, double ratio)
+    bool Offer(ElementNode* e, std::int64_t product, double ratio)
     {
         if (product < minProduct) {
             chosen = e;
@@ -284,7 +284,7 @@ struct PivotChoice {
     }
 };
 
-MatrixElement* FindDiagonalPivot(SparseMatrix& m, int step)
+ElementNode* FindDiagonalPivot(SparseMatrix& m, int step)
 {
     const std::int32_t* prod = m.markowitzProd.data();
     SetProduct(m, m.size + 1, prod[step]);
@@ -295,7 +295,7 @@ MatrixElement* FindDiagonalPivot(SparseMatrix& m, int step)
         if (j <= step) break;
         const std::int32_t product = prod[j];
         const int i = j > m.size ? step : j;
-        MatrixElement* d = m.diag[Ix(i)];
+        ElementNode* d = m.diag[Ix(i)];
         if (!d) continue;
         const double magnitude = ElementMagnitude(d);
         if (magnitude <= m.absThreshold) continue;
@@ -308,22 +308,22 @@ MatrixElement* FindDiagonalPivot(SparseMatrix& m, int step)
 
 // The last resort, off the diagonal too. A pivot below the thresholds is accepted silently
 // when nothing better exists; only an all-zero active submatrix is singular.
-MatrixElement* FindPivotInWholeMatrix(SparseMatrix& m, int step)
+ElementNode* FindPivotInWholeMatrix(SparseMatrix& m, int step)
 {
     PivotChoice choice;
-    MatrixElement* largestElement = nullptr;
+    ElementNode* largestElement = nullptr;
     double largestMagnitude = 0.0;
-    std::vector<MatrixElement*> column;
+    std::vector<ElementNode*> column;
     for (int col = step; col <= m.size; ++col) {
         // In row order, as the sorted column list gives them: ties go to the first.
         column = ActiveColumn(m, m.colLabelAt[Ix(col)]);
         std::sort(column.begin(), column.end(),
-                  [&m](const MatrixElement* a, const MatrixElement* b) { return RowOf(m, a) < RowOf(m, b); });
+                  [&m](const ElementNode* a, const ElementNode* b) { return RowOf(m, a) < RowOf(m, b); });
         double largestInCol = 0.0;
-        for (const MatrixElement* e : column) largestInCol = std::max(largestInCol, ElementMagnitude(e));
+        for (const ElementNode* e : column) largestInCol = std::max(largestInCol, ElementMagnitude(e));
         if (largestInCol == 0.0) continue;
 
-        for (MatrixElement* e : column) {
+        for (ElementNode* e : column) {
             const double magnitude = ElementMagnitude(e);
             if (magnitude > largestMagnitude) {
                 largestMagnitude = magnitude;
@@ -375,20 +375,20 @@ void ExchangeColumns(SparseMatrix& m, int c1, int c2)
 
 // Merge sort of one line by position, in place (no memory needed): the way back to sorted
 // lists when there is no memory for a bucket sort.
-template <MatrixElement* MatrixElement::*Next, std::int32_t MatrixElement::*Position>
-MatrixElement* SortedLine(MatrixElement* head)
+template <ElementNode* ElementNode::*Next, std::int32_t ElementNode::*Position>
+ElementNode* SortedLine(ElementNode* head)
 {
     if (!head || !(head->*Next)) return head;
-    MatrixElement* middle = head;
-    for (MatrixElement* fast = head->*Next; fast && fast->*Next; fast = fast->*Next->*Next) middle = middle->*Next;
-    MatrixElement* x = middle->*Next;
+    ElementNode* middle = head;
+    for (ElementNode* fast = head->*Next; fast && fast->*Next; fast = fast->*Next->*Next) middle = middle->*Next;
+    ElementNode* x = middle->*Next;
     middle->*Next = nullptr;
     x = SortedLine<Next, Position>(x);
-    MatrixElement* y = SortedLine<Next, Position>(head);
-    MatrixElement* sorted = nullptr;
-    MatrixElement** tail = &sorted;
+    ElementNode* y = SortedLine<Next, Position>(head);
+    ElementNode* sorted = nullptr;
+    ElementNode** tail = &sorted;
     while (x && y) {
-        MatrixElement*& first = x->*Position < y->*Position ? x : y;
+        ElementNode*& first = x->*Position < y->*Position ? x : y;
         *tail = first;
         tail = &(first->*Next);
         first = first->*Next;
@@ -411,24 +411,24 @@ void ForEachElement(SparseMatrix& m, F&& f)
 // the processor fetch many scattered elements at once, where following the lists of the other
 // direction would wait for one element after the other. false when there is no memory for the
 // buckets; `sorted` is the bucket array, kept for the next call.
-template <std::int32_t MatrixElement::*Order, std::int32_t MatrixElement::*Line, MatrixElement* MatrixElement::*Next>
-bool LinkLinesByBuckets(SparseMatrix& m, std::vector<MatrixElement*>& heads, std::size_t headsToClear,
-                        std::vector<MatrixElement*>& sorted)
+template <std::int32_t ElementNode::*Order, std::int32_t ElementNode::*Line, ElementNode* ElementNode::*Next>
+bool LinkLinesByBuckets(SparseMatrix& m, std::vector<ElementNode*>& heads, std::size_t headsToClear,
+                        std::vector<ElementNode*>& sorted)
 {
     const std::size_t n = Ix(m.size) + 1;
     try {
         std::vector<std::int32_t> start(n + 1, 0);
-        ForEachElement(m, [&start](MatrixElement& e) { ++start[Ix(e.*Order) + 1]; });
+        ForEachElement(m, [&start](ElementNode& e) { ++start[Ix(e.*Order) + 1]; });
         for (std::size_t r = 1; r <= n; ++r) start[r] += start[r - 1];
         sorted.resize(Ix(start[n]));
-        ForEachElement(m, [&](MatrixElement& e) { sorted[Ix(start[Ix(e.*Order)]++)] = &e; });
+        ForEachElement(m, [&](ElementNode& e) { sorted[Ix(start[Ix(e.*Order)]++)] = &e; });
     } catch (const std::bad_alloc&) {
         return false;
     }
     std::fill(heads.begin(), heads.begin() + static_cast<std::ptrdiff_t>(headsToClear), nullptr);
     for (std::size_t q = sorted.size(); q-- > 0;) {
-        MatrixElement* e = sorted[q];
-        MatrixElement*& head = heads[Ix(e->*Line)];
+        ElementNode* e = sorted[q];
+        ElementNode*& head = heads[Ix(e->*Line)];
         e->*Next = head;
         head = e;
     }
@@ -439,19 +439,19 @@ bool LinkLinesByBuckets(SparseMatrix& m, std::vector<MatrixElement*>& heads, std
 void LinkLinesSorted(SparseMatrix& m)
 {
     const std::size_t n = Ix(m.size) + 1;
-    std::vector<MatrixElement*> sorted;
-    if (!LinkLinesByBuckets<&MatrixElement::row, &MatrixElement::col, &MatrixElement::nextInCol>(m, m.firstInCol, n,
+    std::vector<ElementNode*> sorted;
+    if (!LinkLinesByBuckets<&ElementNode::row, &ElementNode::col, &ElementNode::nextInCol>(m, m.firstInCol, n,
                                                                                                   sorted)) {
         std::fill(m.firstInCol.begin(), m.firstInCol.begin() + static_cast<std::ptrdiff_t>(n), nullptr);
-        ForEachElement(m, [&m](MatrixElement& e) {
-            MatrixElement*& head = m.firstInCol[Ix(e.col)];
+        ForEachElement(m, [&m](ElementNode& e) {
+            ElementNode*& head = m.firstInCol[Ix(e.col)];
             e.nextInCol = head;
             head = &e;
         });
         for (std::size_t c = 1; c < n; ++c)
-            m.firstInCol[c] = SortedLine<&MatrixElement::nextInCol, &MatrixElement::row>(m.firstInCol[c]);
+            m.firstInCol[c] = SortedLine<&ElementNode::nextInCol, &ElementNode::row>(m.firstInCol[c]);
     }
-    if (!LinkLinesByBuckets<&MatrixElement::col, &MatrixElement::row, &MatrixElement::nextInRow>(
+    if (!LinkLinesByBuckets<&ElementNode::col, &ElementNode::row, &ElementNode::nextInRow>(
             m, m.firstInRow, m.firstInRow.size(), sorted))
         LinkRows(m);  // from the sorted columns
 }
@@ -477,8 +477,8 @@ void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step)
     }
     try {
         for (int col = step; col <= m.size; ++col) {
-            std::vector<MatrixElement*>& column = m.activeColElements[Ix(col)];
-            for (MatrixElement* e = *m.activeInCol[Ix(col)]; e; e = e->nextInCol) {
+            std::vector<ElementNode*>& column = m.activeColElements[Ix(col)];
+            for (ElementNode* e = *m.activeInCol[Ix(col)]; e; e = e->nextInCol) {
                 column.push_back(e);
                 m.activeRowElements[Ix(e->row)].push_back(e);
             }
@@ -506,38 +506,38 @@ void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step)
     m.maxRowCountInLowerTri = -1;
 }
 
-std::vector<MatrixElement*>& ActiveColumn(SparseMatrix& m, int label)
+std::vector<ElementNode*>& ActiveColumn(SparseMatrix& m, int label)
 {
-    std::vector<MatrixElement*>& column = m.activeColElements[Ix(label)];
+    std::vector<ElementNode*>& column = m.activeColElements[Ix(label)];
     const std::int32_t* position = m.rowPosition.data();
     const int step = m.activeStep;
-    std::erase_if(column, [position, step](const MatrixElement* e) { return position[e->row] < step; });
+    std::erase_if(column, [position, step](const ElementNode* e) { return position[e->row] < step; });
     return column;
 }
 
-std::vector<MatrixElement*>& ActiveRow(SparseMatrix& m, int label)
+std::vector<ElementNode*>& ActiveRow(SparseMatrix& m, int label)
 {
-    std::vector<MatrixElement*>& row = m.activeRowElements[Ix(label)];
+    std::vector<ElementNode*>& row = m.activeRowElements[Ix(label)];
     const std::int32_t* position = m.colPosition.data();
     const int step = m.activeStep;
-    std::erase_if(row, [position, step](const MatrixElement* e) { return position[e->col] < step; });
+    std::erase_if(row, [position, step](const ElementNode* e) { return position[e->col] < step; });
     return row;
 }
 
-MatrixElement* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting)
+ElementNode* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting)
 {
     if (m.singletons > 0) {
-        if (MatrixElement* p = FindSingletonPivot(m, step)) {
+        if (ElementNode* p = FindSingletonPivot(m, step)) {
             m.pivotMethod = 's';
             return p;
         }
     }
     if (diagonalPivoting) {
-        if (MatrixElement* p = FindDiagonalPivotQuick(m, step)) {
+        if (ElementNode* p = FindDiagonalPivotQuick(m, step)) {
             m.pivotMethod = 'q';
             return p;
         }
-        if (MatrixElement* p = FindDiagonalPivot(m, step)) {
+        if (ElementNode* p = FindDiagonalPivot(m, step)) {
             m.pivotMethod = 'd';
             return p;
         }
@@ -546,26 +546,26 @@ MatrixElement* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting)
     return FindPivotInWholeMatrix(m, step);
 }
 
-double LargestInColumnExcluding(SparseMatrix& m, const MatrixElement* excluded, [[maybe_unused]] int step)
+double LargestInColumnExcluding(SparseMatrix& m, const ElementNode* excluded, [[maybe_unused]] int step)
 {
     assert(step == m.activeStep);
     double largest = 0.0;
     if (m.orderingByLabels) {
         const std::size_t label = Ix(excluded->col);
         if (m.largestExcluding[label] == excluded) return m.largestInColumn[label];
-        for (const MatrixElement* e : ActiveColumn(m, excluded->col))
+        for (const ElementNode* e : ActiveColumn(m, excluded->col))
             if (e != excluded) largest = std::max(largest, ElementMagnitude(e));
         m.largestExcluding[label] = excluded;
         m.largestInColumn[label] = largest;
         return largest;
     }
-    for (const MatrixElement* e = *m.activeInCol[Ix(excluded->col)]; e; e = e->nextInCol) {
+    for (const ElementNode* e = *m.activeInCol[Ix(excluded->col)]; e; e = e->nextInCol) {
         if (e != excluded) largest = std::max(largest, ElementMagnitude(e));
     }
     return largest;
 }
 
-void MovePivotToStep(SparseMatrix& m, MatrixElement* pivot, int step)
+void MovePivotToStep(SparseMatrix& m, ElementNode* pivot, int step)
 {
     const int row = RowOf(m, pivot);
     const int col = ColOf(m, pivot);
@@ -624,16 +624,16 @@ void CountFillin(SparseMatrix& m, int row, int col)
 
 }  // namespace
 
-MatrixElement* InsertFillin(SparseMatrix& m, int row, int col, MatrixElement** above)
+ElementNode* InsertFillin(SparseMatrix& m, int row, int col, ElementNode** above)
 {
-    MatrixElement* e = CreateElement(m, row, col, above, true);
+    ElementNode* e = CreateElement(m, row, col, above, true);
     if (e) CountFillin(m, row, col);
     return e;
 }
 
-MatrixElement* InsertFillinByLabels(SparseMatrix& m, int rowLabel, int colLabel)
+ElementNode* InsertFillinByLabels(SparseMatrix& m, int rowLabel, int colLabel)
 {
-    MatrixElement* e = CreateUnlinkedFillin(m, rowLabel, colLabel);
+    ElementNode* e = CreateUnlinkedFillin(m, rowLabel, colLabel);
     if (!e) return nullptr;
     try {
         m.activeColElements[Ix(colLabel)].push_back(e);
@@ -646,17 +646,17 @@ MatrixElement* InsertFillinByLabels(SparseMatrix& m, int rowLabel, int colLabel)
     return e;
 }
 
-void UpdateMarkowitzCounts(SparseMatrix& m, const MatrixElement* pivot)
+void UpdateMarkowitzCounts(SparseMatrix& m, const ElementNode* pivot)
 {
     // The pivot's row and column are still active at this step.
-    for (const MatrixElement* e : ActiveColumn(m, pivot->col)) {
+    for (const ElementNode* e : ActiveColumn(m, pivot->col)) {
         if (e == pivot) continue;
         const int row = RowOf(m, e);
         --m.markowitzRow[Ix(row)];
         SetProduct(m, row, ProductAt(m, row));
         if (m.markowitzRow[Ix(row)] == 0) ++m.singletons;
     }
-    for (const MatrixElement* e : ActiveRow(m, pivot->row)) {
+    for (const ElementNode* e : ActiveRow(m, pivot->row)) {
         if (e == pivot) continue;
         const int col = ColOf(m, e);
         --m.markowitzCol[Ix(col)];
@@ -669,7 +669,7 @@ void InitActiveLinks(SparseMatrix& m, int step)
 {
     m.activeStep = 0;  // walk from the heads
     for (int i = 1; i <= m.size; ++i) {
-        MatrixElement** link = &m.firstInCol[Ix(i)];
+        ElementNode** link = &m.firstInCol[Ix(i)];
         while (*link && (*link)->row < step) link = &(*link)->nextInCol;
         m.activeInCol[Ix(i)] = link;
         link = &m.firstInRow[Ix(i)];
@@ -683,17 +683,17 @@ void AdvanceActiveLinks(SparseMatrix& m, int step)
 {
     if (m.orderingByLabels) {
         // The pivot's lines are finished: their arrays are not read again.
-        std::vector<MatrixElement*>().swap(m.activeRowElements[Ix(m.rowLabelAt[Ix(step)])]);
-        std::vector<MatrixElement*>().swap(m.activeColElements[Ix(m.colLabelAt[Ix(step)])]);
+        std::vector<ElementNode*>().swap(m.activeRowElements[Ix(m.rowLabelAt[Ix(step)])]);
+        std::vector<ElementNode*>().swap(m.activeColElements[Ix(m.colLabelAt[Ix(step)])]);
         m.activeStep = step + 1;
         return;
     }
-    for (MatrixElement* e = m.firstInRow[Ix(step)]; e; e = e->nextInRow) {
-        MatrixElement**& link = m.activeInCol[Ix(e->col)];
+    for (ElementNode* e = m.firstInRow[Ix(step)]; e; e = e->nextInRow) {
+        ElementNode**& link = m.activeInCol[Ix(e->col)];
         if (*link == e) link = &e->nextInCol;
     }
-    for (MatrixElement* e = m.firstInCol[Ix(step)]; e; e = e->nextInCol) {
-        MatrixElement**& link = m.activeInRow[Ix(e->row)];
+    for (ElementNode* e = m.firstInCol[Ix(step)]; e; e = e->nextInCol) {
+        ElementNode**& link = m.activeInRow[Ix(e->row)];
         if (*link == e) link = &e->nextInRow;
     }
     m.activeStep = step + 1;
@@ -707,7 +707,7 @@ void EndOrdering(SparseMatrix& m)
     // Every element takes the numbers of the positions its labels reached.
     const std::int32_t* rowPosition = m.rowPosition.data();
     const std::int32_t* colPosition = m.colPosition.data();
-    ForEachElement(m, [rowPosition, colPosition](MatrixElement& e) {
+    ForEachElement(m, [rowPosition, colPosition](ElementNode& e) {
         e.row = rowPosition[e.row];
         e.col = colPosition[e.col];
     });
@@ -726,7 +726,6 @@ void ReleaseFillins(SparseMatrix& m)
     m.elementCount -= m.fillinCount;
     m.fillinCount = 0;
     m.fillinArena = ElementArena{};
-    m.fillinsWritten = false;
     LinkLinesSorted(m);
 }
 

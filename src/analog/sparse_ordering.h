@@ -25,28 +25,28 @@ void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step);
 
 // The pivot for step, or null; records the search in pivotMethod. The whole-matrix search
 // sets the error word to 15051 when the active submatrix is all zero.
-MatrixElement* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting);
+ElementNode* ChoosePivot(SparseMatrix& m, int step, bool diagonalPivoting);
 
 // Largest magnitude in the element's column at or below step, the element itself excluded
 // (inside an ordering only, like the pivot searches).
-double LargestInColumnExcluding(SparseMatrix& m, const MatrixElement* e, int step);
+double LargestInColumnExcluding(SparseMatrix& m, const ElementNode* e, int step);
 
 // Exchanges rows and columns so that the pivot sits at (step, step).
-void MovePivotToStep(SparseMatrix& m, MatrixElement* pivot, int step);
+void MovePivotToStep(SparseMatrix& m, ElementNode* pivot, int step);
 
 // Inside a new ordering (after CountMarkowitz): the elements of the active part of the
 // column or row with this label, in no particular order.
-std::vector<MatrixElement*>& ActiveColumn(SparseMatrix& m, int label);
-std::vector<MatrixElement*>& ActiveRow(SparseMatrix& m, int label);
+std::vector<ElementNode*>& ActiveColumn(SparseMatrix& m, int label);
+std::vector<ElementNode*>& ActiveRow(SparseMatrix& m, int label);
 
 // Fill-in at internal (row, col), linked at *above in its column; Markowitz counts updated.
 // For the reuse of an old order, where the lists are sorted.
-MatrixElement* InsertFillin(SparseMatrix& m, int row, int col, MatrixElement** above);
+ElementNode* InsertFillin(SparseMatrix& m, int row, int col, ElementNode** above);
 // The same inside a new ordering, at a row and column label.
-MatrixElement* InsertFillinByLabels(SparseMatrix& m, int rowLabel, int colLabel);
+ElementNode* InsertFillinByLabels(SparseMatrix& m, int rowLabel, int colLabel);
 
 // Counts after the pivot's row and column left the active submatrix (a new ordering).
-void UpdateMarkowitzCounts(SparseMatrix& m, const MatrixElement* pivot);
+void UpdateMarkowitzCounts(SparseMatrix& m, const ElementNode* pivot);
 
 // Sets the active links for step (walking from the list heads), and moves them past the
 // row and column of step once it is eliminated.

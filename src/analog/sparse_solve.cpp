@@ -123,15 +123,15 @@ void SolveComplex(SparseMatrix& m, std::span<const double> rhs, std::span<double
 
 // The number of unit twin pairs of column j (a +-1 at (r, j) with a +-1 at (j, r)), stopping
 // at 2. The first pair is returned with its elements' column fields set for the swap.
-int CountUnitTwins(SparseMatrix& m, int j, MatrixElement*& twin1, MatrixElement*& twin2)
+int CountUnitTwins(SparseMatrix& m, int j, ElementNode*& twin1, ElementNode*& twin2)
 {
     int twins = 0;
-    for (MatrixElement* a = m.firstInCol[Ix(j)]; a; a = a->nextInCol) {
-        if (std::fabs(a->real) != 1.0) continue;
+    for (ElementNode* a = m.firstInCol[Ix(j)]; a; a = a->nextInCol) {
+        if (std::fabs(a->value->real) != 1.0) continue;
         const int r = a->row;
-        MatrixElement* b = m.firstInCol[Ix(r)];
+        ElementNode* b = m.firstInCol[Ix(r)];
         while (b && b->row != j) b = b->nextInCol;
-        if (!b || std::fabs(b->real) != 1.0) continue;
+        if (!b || std::fabs(b->value->real) != 1.0) continue;
         if (++twins >= 2) return twins;
         a->col = j;
         b->col = r;
@@ -141,7 +141,7 @@ int CountUnitTwins(SparseMatrix& m, int j, MatrixElement*& twin1, MatrixElement*
     return twins;
 }
 
-void SwapTwinColumns(SparseMatrix& m, MatrixElement* a, MatrixElement* b)
+void SwapTwinColumns(SparseMatrix& m, ElementNode* a, ElementNode* b)
 {
     const int c1 = a->col;
     const int c2 = b->col;
@@ -164,8 +164,8 @@ void PreorderZeroDiagonals(SparseMatrix& m)
     do {
         anotherPass = false;
         bool swapped = false;
-        MatrixElement* twin1 = nullptr;
-        MatrixElement* twin2 = nullptr;
+        ElementNode* twin1 = nullptr;
+        ElementNode* twin2 = nullptr;
         // Lone twins first: their swap is the only way to give the column a diagonal.
         for (int j = start; j <= m.size; ++j) {
             if (m.diag[Ix(j)]) continue;

@@ -118,7 +118,7 @@ TEST(SparseReuse, FillinHandedOutAfterOrderingIsLoadedAndCleared)
     // The external position of some fill-in.
     int row = 0, col = 0;
     for (int c = 1; c <= m.size && row == 0; ++c)
-        for (MatrixElement* e = m.firstInCol[static_cast<std::size_t>(c)]; e; e = e->nextInCol)
+        for (ElementNode* e = m.firstInCol[static_cast<std::size_t>(c)]; e; e = e->nextInCol)
             if (m.fillinArena.Owns(e)) {
                 row = m.intToExtRow[static_cast<std::size_t>(e->row)];
                 col = m.intToExtCol[static_cast<std::size_t>(e->col)];
@@ -154,19 +154,19 @@ void ExpectOrderedLists(const SparseMatrix& m)
     for (int i = 1; i <= m.size; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
         int last = 0;
-        for (const MatrixElement* e = m.firstInCol[k]; e; e = e->nextInCol, ++inColumns) {
+        for (const ElementNode* e = m.firstInCol[k]; e; e = e->nextInCol, ++inColumns) {
             ASSERT_EQ(e->col, i);
             ASSERT_GT(e->row, last) << "column " << i;
             last = e->row;
         }
         last = 0;
         if (!m.rowsLinked) continue;
-        for (const MatrixElement* e = m.firstInRow[k]; e; e = e->nextInRow, ++inRows) {
+        for (const ElementNode* e = m.firstInRow[k]; e; e = e->nextInRow, ++inRows) {
             ASSERT_EQ(e->row, i);
             ASSERT_GT(e->col, last) << "row " << i;
             last = e->col;
         }
-        if (const MatrixElement* d = m.diag[k]) {
+        if (const ElementNode* d = m.diag[k]) {
             EXPECT_EQ(d->row, i);
             EXPECT_EQ(d->col, i);
         }
