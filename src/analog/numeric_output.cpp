@@ -213,7 +213,30 @@ struct PrintedCurve {
     CurveRecord* curve;
     std::array<bool, 2> axes;
     std::array<CellFormat, 2> formats;
+    std::array<int, 2> widths;  // of the columns, each wide enough for its heading
 };
+
+// The column's heading: the expression with its blanks removed, and the unit below it.
+std::string ColumnHeading(const CurveRecord& curve, int axis)
+{
+    return WithoutBlanks(axis == 0 ? curve.xExpressionText : curve.yExpressionText);
+}
+
+std::string ColumnUnit(const CurvePrintAxis& a)
+{
+    const std::string suffix = MakeUnitSuffix(a.prefix, a.unitIndex);
+    return WithoutBlanks(suffix.empty() ? std::string() : "(" + suffix + ")");
+}
+
+// A heading cut to the width of the numbers below it could no longer be told from another
+// (V(OUT1)-V(IN) and V(OUT1)-V(REF) both read V(OUT1)-V), nor found by a later IMPORT of the
+// file: such a column is made as wide as its heading.
+int ColumnWidth(const CurveRecord& curve, int axis)
+{
+    const CurvePrintAxis& a = curve.printAxis[static_cast<std::size_t>(axis)];
+    const std::size_t heading = std::max(ColumnHeading(curve, axis).size(), ColumnUnit(a).size());
+    return std::max(a.cellWidth, static_cast<int>(heading));
+}
 
 bool IsCrossDomain(const CurveRecord& curve, int kind)
 {
@@ -230,7 +253,8 @@ std::vector<PrintedCurve> CurvesOfGroup(PlotRecord& plot, int group, int kind)
         if (c->lastPointIndex < 0) continue;
         out.push_back({c.get(),
                        {c->printAxis[0].print, c->printAxis[1].print},
-                       {MakeCellFormat(c->printAxis[0]), MakeCellFormat(c->printAxis[1])}});
+                       {MakeCellFormat(c->printAxis[0]), MakeCellFormat(c->printAxis[1])},
+                       {ColumnWidth(*c, 0), ColumnWidth(*c, 1)}});
     }
     return out;
 }
@@ -277,13 +301,14 @@ void AppendValueCell(std::string& row, const PrintedCurve& p, int axis, double v
     if (axis == kWaveformY && p.curve->digital) {
         // A state letter, or a bus value (HEX, BIN, ...) in its base.
         const std::string text = FormatDigitalValueText(*p.curve, value);
-        if (static_cast<int>(text.size()) < a.cellWidth)
-            row.append(static_cast<std::size_t>(a.cellWidth) - text.size(), ' ');
+        const int width = p.widths[static_cast<std::size_t>(axis)];
+        if (static_cast<int>(text.size()) < width) row.append(static_cast<std::size_t>(width) - text.size(), ' ');
         row += text;
         row += ' ';
         return;
     }
-    AppendColumnCell(row, p.formats[static_cast<std::size_t>(axis)], a.cellWidth, value * a.printScale);
+    AppendColumnCell(row, p.formats[static_cast<std::size_t>(axis)], p.widths[static_cast<std::size_t>(axis)],
+                     value * a.printScale);
     row += ' ';
 }
 
@@ -535,11 +560,9 @@ void WriteValueHeadings(WindowRecord* window, int group)
         for (int axis = 0; axis < 2; ++axis) {
             if (!p.axes[static_cast<std::size_t>(axis)]) continue;
             const CurvePrintAxis& a = p.curve->printAxis[static_cast<std::size_t>(axis)];
-            const std::string& text = axis == 0 ? p.curve->xExpressionText : p.curve->yExpressionText;
-            names += RightAligned(WithoutBlanks(text), a.cellWidth + 1, a.cellWidth);
-            const std::string suffix = MakeUnitSuffix(a.prefix, a.unitIndex);
-            units += RightAligned(WithoutBlanks(suffix.empty() ? std::string() : "(" + suffix + ")"), a.cellWidth + 1,
-                                  a.cellWidth);
+            const int width = p.widths[static_cast<std::size_t>(axis)];
+            names += RightAligned(ColumnHeading(*p.curve, axis), width + 1, width);
+            units += RightAligned(ColumnUnit(a), width + 1, width);
         }
     }
     if (!WriteRow(unit, names)) return;
@@ -600,9 +623,9 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
             for (const PrintedCurve& p : curves) {
                 for (int axis = 0; axis < 2; ++axis) {
                     if (!p.axes[static_cast<std::size_t>(axis)]) continue;
-                    const CurvePrintAxis& a = p.curve->printAxis[static_cast<std::size_t>(axis)];
                     if (i < p.curve->firstPointIndex || i > p.curve->lastPointIndex) {
-                        AppendNotAvailableCell(row, p.formats[static_cast<std::size_t>(axis)], a.cellWidth);
+                        AppendNotAvailableCell(row, p.formats[static_cast<std::size_t>(axis)],
+                                               p.widths[static_cast<std::size_t>(axis)]);
                         continue;
                     }
                     AppendValueCell(row, p, axis,
@@ -652,9 +675,9 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
             CurveRecord& c = *p.curve;
             for (int axis = 0; axis < 2; ++axis) {
                 if (!p.axes[static_cast<std::size_t>(axis)]) continue;
-                const CurvePrintAxis& a = c.printAxis[static_cast<std::size_t>(axis)];
                 if (rowIndex < c.firstPointIndex) {
-                    AppendNotAvailableCell(row, p.formats[static_cast<std::size_t>(axis)], a.cellWidth);
+                    AppendNotAvailableCell(row, p.formats[static_cast<std::size_t>(axis)],
+                                           p.widths[static_cast<std::size_t>(axis)]);
                     continue;
                 }
                 double value = x;

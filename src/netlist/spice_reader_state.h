@@ -12,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "core/linked_list.h"
@@ -185,6 +186,10 @@ struct NetlistReaderState {
     std::array<int, kMaxIncludeLevel + 1> includeUnits{};
     int logicalLineStart = 0;
     bool lineCleanupOff = false;  // the SPICE export copies text as it stands
+    // The files the .INCLUDE lines of one build have read, with the scope that read them: a
+    // file that two others include (a part kit and the circuit both naming one model file) is
+    // read once in each scope, not taken for a second set of definitions.
+    std::vector<std::pair<int, std::string>> includedFiles;
 
     // Token array.
     std::vector<std::string> tokens;

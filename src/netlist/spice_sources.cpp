@@ -321,6 +321,11 @@ int PushIncludeSource(const std::string& name)
             return kMsgAlreadyReported;
         }
     }
+    const int scope = CurrentScope();
+    for (const auto& [readBy, read] : state.includedFiles) {
+        std::error_code error;
+        if (readBy == scope && std::filesystem::equivalent(path, read, error)) return 0;
+    }
     struct stat info;
     if (::stat(path.c_str(), &info) == 0) {
         // Devices, pipes and folders never end or never begin: only files are read.
@@ -338,8 +343,14 @@ int PushIncludeSource(const std::string& name)
     if (status != 0) {
         state.includeUnits[static_cast<std::size_t>(state.includeLevel)] = -1;
         --state.includeLevel;
+        return status;
     }
-    return status;
+    try {
+        state.includedFiles.emplace_back(scope, path);
+    } catch (const std::bad_alloc&) {
+        return kMsgInsufficientMemory;
+    }
+    return 0;
 }
 
 int CheckNetlistSize(std::string_view name, long long bytes)

@@ -157,6 +157,7 @@ void InitNetlistReader()
     state.interfaceCounter = 0;
     state.includeLevel = -1;
     state.includeUnits.fill(-1);
+    state.includedFiles.clear();
     PrepareTokenArray();
 }
 
@@ -226,6 +227,7 @@ void FreeNetlistReaderBuild()
     ClearElementOrigins();
     state.originSources.clear();
     state.libraries.clear();
+    state.includedFiles.clear();
     state.libraryParamsLoaded = false;
     state.currentScope = 0;
 }

@@ -98,6 +98,47 @@ TEST_F(PrintedResultsTest, EveryVoltageAndCurrentColumnNamesItsUnit)
     EXPECT_EQ(line, "    (uSec)      (mA)       (V)      (mV)      (mA)") << ReadText("units.TNO");
 }
 
+// Headings longer than the numbers were cut to their width: V(OUT1)-V(IN) and V(OUT1)-V(REF) both
+// read "V(OUT1)-V", and an IMPORT of the file could not find either. Such a column is as wide as
+// its heading, the numbers right-aligned under it, in the stored rows of AC and the
+// interpolated ones of a sweep alike.
+TEST_F(PrintedResultsTest, ALongHeadingIsPrintedWholeAboveItsColumn)
+{
+    WriteFile("long.cir", "LONG\nVIN IN 0 DC 1 AC 1\nVREF REF 0 0.5\nR1 IN OUT1 1K\nR2 OUT1 0 3K\n"
+                          "C1 OUT1 0 1U\n.DC VIN 0 8 2\n.AC DEC 2 10 1K\n"
+                          ".PRINT DC V(OUT1)-V(IN) V(OUT1)-V(REF) V(OUT1)\n"
+                          ".PRINT AC VDB(OUT1) VDB(IN) V(OUT1)-V(IN)\n.END\n");
+    RunJobs("long.cir /D /A\n");
+    for (const char* file : {"long.DNO", "long.ANO"}) {
+        const std::string text = ReadText(file);
+        const std::vector<test::ValueTable> tables = Tables(file);
+        ASSERT_EQ(tables.size(), 1u) << text;
+        const std::vector<std::string> dc = {"V(VIN)", "V(OUT1)-V(IN)", "V(OUT1)-V(REF)", "V(OUT1)"};
+        const std::vector<std::string> ac = {"F", "DB(V(OUT1))", "DB(V(IN))", "V(OUT1)-V(IN)"};
+        EXPECT_EQ(tables[0].names, file == std::string("long.DNO") ? dc : ac) << text;
+        // Each heading ends in the column where the numbers below it end.
+        std::istringstream lines(text);
+        std::string heading, line;
+        while (std::getline(lines, heading) && heading.find("V(OUT1)-V(IN)") == std::string::npos) {
+        }
+        std::getline(lines, line);  // the units
+        ASSERT_TRUE(std::getline(lines, line)) << text;
+        std::vector<std::size_t> headingEnds, cellEnds;
+        for (std::size_t i = 0; i < heading.size(); ++i)
+            if (heading[i] != ' ' && (i + 1 == heading.size() || heading[i + 1] == ' ')) headingEnds.push_back(i);
+        for (std::size_t i = 0; i < line.size(); ++i)
+            if (line[i] != ' ' && (i + 1 == line.size() || line[i + 1] == ' ')) cellEnds.push_back(i);
+        EXPECT_EQ(headingEnds, cellEnds) << text;
+    }
+    const std::vector<test::ValueTable> dc = Tables("long.DNO");
+    ASSERT_GE(dc[0].rows.size(), 3u);
+    for (const std::vector<double>& r : dc[0].rows) {
+        ASSERT_EQ(r.size(), 4u);
+        EXPECT_NEAR(r[1], -0.25 * r[0], 1e-3);
+        EXPECT_NEAR(r[2], 0.75 * r[0] - 0.5, 1e-3);
+    }
+}
+
 TEST_F(PrintedResultsTest, ADcSweepPrintsTheColumnOfTheSweptSourcesNode)
 {
     const std::string circuit = "VDD 5 0 1\nR1 5 1 1K\nR2 1 0 3K\n.DC VDD 0 10 1\n";

@@ -82,6 +82,24 @@ TEST_F(RefusalTest, APartOfAnIncludedFileIsNamedAtItsFileAndLine)
     EXPECT_TRUE(Shows("Line:\t5")) << LastShownText();
 }
 
+// A model file that a part kit includes and the circuit includes too (or one named twice) stopped
+// the build with "Duplicate definition." at its first model; a different model under the same
+// name from another file is still refused.
+TEST_F(RefusalTest, AFileIncludedTwiceIsReadOnceButAConflictingModelIsRefused)
+{
+    std::ofstream(dir_ / "models.lib") << ".MODEL DK D(IS=1E-14)\n.PARAM RK=2K\n";
+    std::ofstream(dir_ / "kit.lib") << ".INC models.lib\n.MODEL QK NPN(BF=120)\n";
+    const std::string body = "V1 1 0 1\nR1 1 2 {RK}\nD1 2 0 DK\nQ1 0 2 0 QK\n.TRAN 1M 2M\n";
+    EXPECT_TRUE(Builds("t\n.INC kit.lib\n.INC models.lib\n" + body));
+    EXPECT_TRUE(Builds("t\n.INC models.lib\n.INC MODELS.LIB\n.INC kit.lib\n" + body));
+    // Each subcircuit call reads the file its body includes for itself.
+    EXPECT_TRUE(Builds("t\n.SUBCKT CELL A\n.INC models.lib\nD1 A 0 DK\n.ENDS\n.INC models.lib\n"
+                       "V1 1 0 1\nX1 1 CELL\nX2 1 CELL\nD1 1 0 DK\n.TRAN 1M 2M\n"));
+    std::ofstream(dir_ / "other.lib") << ".MODEL DK D(IS=5E-14)\n";
+    EXPECT_EQ(Refused("t\n.INC models.lib\n.INC other.lib\n" + body), std::vector<int>{10896});
+    EXPECT_TRUE(Shows("Source:\t" + (dir_ / "other.lib").string())) << LastShownText();
+}
+
 // A library saved with a UTF-8 byte order mark had its first statement refused as an unknown
 // command whose text looked right.
 TEST_F(RefusalTest, AnIncludedFileMayBeginWithAByteOrderMark)
