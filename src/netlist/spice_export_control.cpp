@@ -79,6 +79,55 @@ bool IsParamName(std::string_view name, int scope)
     return false;
 }
 
+// The place of the brace that closes the one at `open`, braces nested inside counted; npos when
+// the line ends first.
+std::size_t MatchingBrace(const std::string& line, std::size_t open)
+{
+    int depth = 0;
+    for (std::size_t at = open; at < line.size(); ++at) {
+        if (line[at] == '{') ++depth;
+        if (line[at] == '}' && --depth == 0) return at;
+    }
+    return std::string::npos;
+}
+
+// The text with each parameter name outside braces put in braces (without innerBraces, none).
+std::string BracedReferences(const std::string& out, int scope, bool innerBraces)
+{
+    std::string rewritten;
+    int depth = 0;
+    for (std::size_t i = 0; i < out.size();) {
+        const char c = out[i];
+        if (c == '{') ++depth;
+        if (c == '}') --depth;
+        if (IsNameChar(c) && !std::isdigit(static_cast<unsigned char>(c)) && c != '.') {
+            std::size_t end = i;
+            while (end < out.size() && IsNameChar(out[end])) ++end;
+            const std::string_view token(out.data() + i, end - i);
+            if (innerBraces && depth <= 0 && IsParamName(token, scope)) {
+                rewritten += '{';
+                rewritten += token;
+                rewritten += '}';
+            } else {
+                rewritten += token;
+            }
+            i = end;
+            continue;
+        }
+        if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
+            // A number with its suffix ("1K", "2.5MEG") is no name.
+            std::size_t end = i;
+            while (end < out.size() && IsNameChar(out[end])) ++end;
+            rewritten.append(out, i, end - i);
+            i = end;
+            continue;
+        }
+        rewritten += c;
+        ++i;
+    }
+    return rewritten;
+}
+
 bool AnyParams()
 {
     for (const DefineRow& row : NetlistReader().defines)
@@ -166,42 +215,14 @@ std::string BraceParamReferences(std::string_view text, int scope, bool expressi
 std::string BraceParamReferencesIn(std::string_view text, int scope, bool expression, bool innerBraces)
 {
     std::string out(text);
-    if (!AnyParams()) return out;
-    std::string rewritten;
-    int depth = 0;
-    for (std::size_t i = 0; i < out.size();) {
-        const char c = out[i];
-        if (c == '{') ++depth;
-        if (c == '}') --depth;
-        if (IsNameChar(c) && !std::isdigit(static_cast<unsigned char>(c)) && c != '.') {
-            std::size_t end = i;
-            while (end < out.size() && IsNameChar(out[end])) ++end;
-            const std::string_view token(out.data() + i, end - i);
-            if (innerBraces && depth <= 0 && IsParamName(token, scope)) {
-                rewritten += '{';
-                rewritten += token;
-                rewritten += '}';
-            } else {
-                rewritten += token;
-            }
-            i = end;
-            continue;
-        }
-        if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
-            // A number with its suffix ("1K", "2.5MEG") is no name.
-            std::size_t end = i;
-            while (end < out.size() && IsNameChar(out[end])) ++end;
-            rewritten.append(out, i, end - i);
-            i = end;
-            continue;
-        }
-        rewritten += c;
-        ++i;
-    }
-    out = std::move(rewritten);
+    if (AnyParams()) out = BracedReferences(out, scope, innerBraces);
     if (expression) {
         std::size_t p = 0;
         while (p < out.size() && out[p] == ' ') ++p;
+        // A signed number ("-5") is a value, not an expression.
+        if (p + 1 < out.size() && (out[p] == '-' || out[p] == '+') &&
+            (std::isdigit(static_cast<unsigned char>(out[p + 1])) || out[p + 1] == '.'))
+            ++p;
         while (p < out.size() && (std::isdigit(static_cast<unsigned char>(out[p])) || out[p] == '.')) ++p;
         if (p < out.size() && (out[p] == 'E' || out[p] == 'e')) {
             ++p;
@@ -215,7 +236,10 @@ std::string BraceParamReferencesIn(std::string_view text, int scope, bool expres
             else if (out[p] == '}') --braces;
             else if (braces == 0 && out[p] != ' ' && IsDelimiter(out[p])) delimiter = true;
         }
-        if (delimiter && !(out.size() > 1 && out.front() == '{' && out.back() == '}')) out = "{" + out + "}";
+        // "{A}*{B}" begins and ends with a brace but is no braced whole: the first brace must be
+        // the one that closes at the end.
+        const bool braced = !out.empty() && out.front() == '{' && MatchingBrace(out, 0) == out.size() - 1;
+        if (delimiter && !braced) out = "{" + out + "}";
     }
     return out;
 }
@@ -505,18 +529,6 @@ std::string Spice3PassiveModelLine(const ModelStatement& model)
         params += (params.empty() ? "TNOM=" : " TNOM=") + tnom;
     }
     return StrPrintf(".MODEL %s %s (%s)\n", model.name.c_str(), type, params.c_str());
-}
-
-// The place of the brace that closes the one at `open`, braces nested inside counted; npos when
-// the line ends first.
-std::size_t MatchingBrace(const std::string& line, std::size_t open)
-{
-    int depth = 0;
-    for (std::size_t at = open; at < line.size(); ++at) {
-        if (line[at] == '{') ++depth;
-        if (line[at] == '}' && --depth == 0) return at;
-    }
-    return std::string::npos;
 }
 
 // A .PRINT or .PLOT line of a text circuit as other simulators read it: an expression this

@@ -347,7 +347,7 @@ void AppendSourceValues(std::string& line, const SchematicItem* component, int s
         bool plain = upper == "DC" || upper == "AC";
         for (const char* word : {"PULSE", "SIN", "EXP", "PWL", "SFFM"})
             if (upper.rfind(word, 0) == 0) plain = true;
-        line += " " + (plain ? v : BraceParamReferences(v, scope, false));
+        line += " " + (plain ? v : BraceParamReferences(v, scope, true));
     }
     line += "\n";
 }

@@ -257,6 +257,20 @@ int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t grou
     return 0;
 }
 
+int ResolveMacroNodeTextForExport(std::string_view name, std::int32_t& node, std::int32_t group)
+{
+    std::string_view plain = name;
+    if (plain.size() >= 2 && plain.front() == '[' && plain.back() == ']') plain = plain.substr(1, plain.size() - 2);
+    if (!IsGlobalNodeName(plain)) return ResolveNodeName(name, node, group);
+    try {
+        EnsureGroundRow();
+        node = AddNodeRow(plain, 0, group, CurrentScope(), false);
+    } catch (const std::bad_alloc&) {
+        return ReportReaderOutOfMemory();
+    }
+    return 0;
+}
+
 std::int32_t NodeGroupOf(std::int32_t node)
 {
     const std::vector<ExpansionNode>& nodes = NetlistReader().nodes;

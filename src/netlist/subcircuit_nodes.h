@@ -17,6 +17,11 @@ inline constexpr std::int32_t kNoGroup = -1;
 // that net). "0" is ground (row 0); a name in square brackets is taken without them; "$D_NC"
 // is a new net each time. 0, or 15055 after a report (11900 for an unclosed bracket).
 int ResolveNodeName(std::string_view name, std::int32_t& node, std::int32_t group = kNoGroup);
+// The same for a node text of a macro that an export writes as a subcircuit in the macro's own
+// numbering, which the circuit's numbers do not share: a global name there only names the
+// macro's node in its scope (the subcircuit reaches the global net by that name) and joins no
+// net of the circuit.
+int ResolveMacroNodeTextForExport(std::string_view name, std::int32_t& node, std::int32_t group);
 
 // A new net without a name yet.
 std::int32_t NewNodeGroup();

@@ -169,8 +169,11 @@ int NameSchematicNodes(CircuitDocument& document)
             if ((pass == 0) == pinName) continue;
             SetCurrentScope(text.scope);
             std::int32_t row = -1;
-            if (text.node > 0 && ResolveNodeName(text.text, row, GroupOfCircuitNode(text.node)) != 0)
-                return kMsgAlreadyReported;
+            if (text.node <= 0) continue;
+            const std::int32_t group = GroupOfCircuitNode(text.node);
+            const int status = NetlistReader().exportInProgress ? ResolveMacroNodeTextForExport(text.text, row, group)
+                                                                : ResolveNodeName(text.text, row, group);
+            if (status != 0) return kMsgAlreadyReported;
         }
     }
     SetCurrentScope(0);

@@ -10,6 +10,9 @@
 #include <regex>
 #include <set>
 
+#include "../analog/program_output_support.h"
+#include "../netlist/spice_export_test_support.h"
+#include "core/format.h"
 #include "netlist/spice_export.h"
 #include "reference_support.h"
 
@@ -79,6 +82,14 @@ std::string WithoutCarriageReturns(std::string text)
     return text;
 }
 
+std::string FileText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return WithoutCarriageReturns(all.str());
+}
+
 unsigned MaskOf(ReferenceAnalysis analysis)
 {
     switch (analysis) {
@@ -123,12 +134,13 @@ protected:
         return text;
     }
 
-    // ngspice's batch run of a netlist, all it writes.
-    static std::string NgspiceBatchLog(const std::string& text)
+    // ngspice's batch run of a netlist, all it writes; a PSpice export in ngspice's PSpice mode.
+    static std::string NgspiceBatchLog(const std::string& text, SpiceDialect dialect = kSpiceDialectSpice3)
     {
         const std::filesystem::path dir =
             std::filesystem::temp_directory_path() / ("kq5_ng_batch_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
+        if (dialect == kSpiceDialectPspice) std::ofstream(dir / ".spiceinit") << "set ngbehavior=ps\n";
         std::ofstream(dir / "batch.cir") << text << ".END\n";
         std::string log;
         if (FILE* pipe = ::popen(("cd '" + dir.string() + "' && ngspice -b batch.cir 2>&1").c_str(), "r")) {
@@ -601,6 +613,127 @@ TEST_F(SpiceExportNgspice, SuffixedAcCurrentsRunInNgspice)
     EXPECT_NEAR(printed[2], il.real(), 1e-5 * std::abs(il));
     EXPECT_NEAR(printed[3], il.imag(), 1e-5 * std::abs(il));
     EXPECT_NEAR(printed[4], 20.0 * std::log10(std::abs(total)), 1e-4);
+}
+
+
+// The pieces of a drawn circuit's file: a component with its part name and value, a node label,
+// and the file around them with its text area (and a transient of v(A), v(B), v(C)).
+std::string DrawnComponent(const char* name, int x, int y, const char* part = nullptr, const char* value = nullptr)
+{
+    std::string text = StrPrintf("[Comp]\nName=%s\nGrid=%d,%d\n\n", name, x, y);
+    if (part) text += StrPrintf("[Attr]\nONV=8,8,PART,%s\nStyle=8192\n\n", part);
+    if (value) text += StrPrintf("[Attr]\nONV=8,8,VALUE,%s\nStyle=8192\n\n", value);
+    return text;
+}
+
+std::string DrawnLabel(const char* text, int x, int y)
+{
+    return StrPrintf("[Grid Text]\nText=%s\nGrid=%d,%d\n\n", text, x, y);
+}
+
+std::string DrawnFile(const std::string& body, const std::string& textArea, bool transient)
+{
+    std::string text = "[Main]\nFileType=CIR\nVersion=5.20\nProgram=Kestrion V\nScreen=1264,976\nKQ5Version=2.1.2\n\n";
+    text += body + "[Schematic]\nPage 0=0\nTabSize 0=320\n\n[Page]\nIndex=0\nName=Page 1\nGrid=0,0\n\n";
+    text += StrPrintf("[Text Area]\nLen=%zu\n%s\n", textArea.size(), textArea.c_str());
+    if (!transient) return text;
+    text += "[Limits]\nAnalysis=Transient\nTRange=1m\nTStep=0\nNPts=3\nTemp=27\nOPT=120\n\n";
+    for (const char* y : {"v(A)", "v(B)", "v(C)"})
+        text += StrPrintf("[WaveForm]\nAnalysis=Transient\nOptions=OUTPUT,LINEARX,LINEARY\nPlt=1\nXExp=T\nYExp=%s\n"
+                          "XRng=Auto\nYRng=Auto\n\n", y);
+    return text;
+}
+
+// A drawn circuit of two calls of the macro DIV (A to B, B to C), exported as the window exports
+// it: ngspice's operating point of the export gives v(B) and v(C) as this program's batch run of
+// the drawing does.
+TEST_F(SpiceExportNgspice, DrawnMacroCallsRunInNgspiceAsInTheBatch)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ASSERT_FALSE(test::ProgramPath().empty()) << "the kq5 program is not built beside the tests";
+    struct Case {
+        const char* name;
+        std::string macro, top;
+        std::vector<SpiceDialect> dialects;
+    };
+    const Case cases[] = {
+        // R2 of the macro returns to the global node $G_REF, which the top circuit holds at 2 V.
+        {"global node inside the macro",
+         DrawnFile(DrawnComponent("Resistor", 10, 10, "R1", "RA") + DrawnComponent("Resistor", 16, 10, "R2", "RB*2") +
+                       DrawnLabel("IN", 10, 10) + DrawnLabel("OUT", 16, 10) + DrawnLabel("$G_REF", 22, 10),
+                   ".PARAMETERS(RA=1K, RB=1K)\n", false),
+         DrawnFile(DrawnComponent("Battery", 10, 10, "V1", "10") + DrawnComponent("Ground", 10, 16) +
+                       DrawnComponent("Battery", 60, 10, "V2", "2") + DrawnComponent("Ground", 60, 16) +
+                       DrawnLabel("$G_REF", 60, 10) + DrawnComponent("Macro", 10, 10, "X1", "DIV(2K,3K)") +
+                       DrawnComponent("Macro", 16, 10, "X2", "DIV(1K,1K)") + DrawnLabel("A", 10, 10) +
+                       DrawnLabel("B", 16, 10) + DrawnLabel("C", 22, 10) +
+                       DrawnComponent("Resistor", 50, 10, "R9", "RL*2") + DrawnComponent("Ground", 56, 10) +
+                       DrawnLabel("C", 50, 10),
+                   ".DEFINE RL 2K\n", true),
+         // Only the PSpice form names the global node so that a subcircuit reaches it.
+         {kSpiceDialectPspice}},
+        // Values that are expressions of defines: the source's and, inside the macro, one of the
+        // macro's parameters.
+        {"expressions of defines",
+         DrawnFile(DrawnComponent("Resistor", 10, 10, "R1", "RX") + DrawnLabel("IN", 10, 10) + DrawnLabel("OUT", 16, 10) +
+                       DrawnComponent("Resistor", 16, 10, "R2", "RB*2") + DrawnComponent("Ground", 22, 10),
+                   ".PARAMETERS(RA=1K, RB=1K)\n.DEFINE RX RA/2+RB\n", false),
+         DrawnFile(DrawnComponent("Battery", 10, 10, "V1", "VS*2") + DrawnComponent("Ground", 10, 16) +
+                       DrawnComponent("Macro", 10, 10, "X1", "DIV(4K,KB)") + DrawnComponent("Macro", 16, 10, "X2", "DIV(1K,KB)") +
+                       DrawnLabel("A", 10, 10) + DrawnLabel("B", 16, 10) + DrawnLabel("C", 22, 10),
+                   ".DEFINE VS 5\n.DEFINE KB 1.5K\n", true),
+         {kSpiceDialectPspice, kSpiceDialectSpice3, kSpiceDialect2G}},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path dir =
+            std::filesystem::temp_directory_path() / StrPrintf("kq5_drawn_macro_%d_%d", static_cast<int>(::getpid()), index++);
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "DIV.CIR", std::ios::binary) << c.macro;
+        std::ofstream(dir / "TOP.CIR", std::ios::binary) << c.top;
+        std::ofstream(dir / "jobs.txt") << "TOP.CIR /T\n";
+        ASSERT_EQ(test::RunProgramOnCommandFile(dir, "jobs.txt"), 0) << FileText(dir / "run.log");
+        const std::vector<test::ValueTable> tables = test::ValueTables(FileText(dir / "TOP.TNO"));
+        ASSERT_EQ(tables.size(), 1u);
+        ASSERT_FALSE(tables[0].rows.empty());
+        ASSERT_EQ(tables[0].rows.back().size(), 4u);
+        // The file read here without a window can name the nets of B and C the other way round
+        // (the window's export names them as drawn): the two values are compared as a pair.
+        std::vector<double> ours = {tables[0].rows.back()[2], tables[0].rows.back()[3]};
+        std::sort(ours.begin(), ours.end());
+
+        TearDown();
+        SetUp();
+        ASSERT_EQ(testing::LoadProgramLibraries(), 0);
+        ASSERT_EQ(testing::ReadSchematicInto(record_, (dir / "TOP.CIR").string()), 0) << LastShownText();
+        for (SpiceDialect dialect : c.dialects) {
+            SCOPED_TRACE(dialect);
+            std::string text = ExportText(dialect, kExportTransient);
+            // The nodes of the print line (numbers in SPICE 2G): the second and third are B and C.
+            std::smatch print;
+            ASSERT_TRUE(std::regex_search(text, print, std::regex(R"(\.PRINT TRAN (\S+) (\S+) (\S+))"))) << text;
+            // PSpice takes a name beginning "$G_" for a global node; ngspice is told so.
+            if (dialect == kSpiceDialectPspice) text += ".GLOBAL $G_REF\n";
+            const std::string quantities = print[2].str() + " " + print[3].str();
+            const std::string log = NgspiceBatchLog(text + ".control\nop\nprint " + quantities + "\n.endc\n", dialect);
+            std::vector<double> theirs;
+            for (int q = 2; q <= 3; ++q) {
+                std::string name = print[q].str();
+                std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+                std::smatch value;
+                const std::string pattern = std::regex_replace(name, std::regex(R"([()$])"), R"(\$&)");
+                ASSERT_TRUE(std::regex_search(log, value, std::regex(pattern + R"( = (\S+))"))) << log << "\n" << text;
+                theirs.push_back(std::stod(value[1].str()));
+            }
+            std::sort(theirs.begin(), theirs.end());
+            for (std::size_t q = 0; q < 2; ++q) EXPECT_NEAR(theirs[q], ours[q], 2e-3) << text;
+        }
+        std::filesystem::remove_all(dir);
+    }
+    ResetShapeLibraryForTests();
+    ResetComponentLibraryForTests();
 }
 
 }  // namespace
