@@ -23,8 +23,8 @@ const std::string kNetlist =
     ".TRAN 1u 5m\n.PRINT TRAN V(2)\n.END\n";
 
 // V(2) of the ladder at 5 ms is 0.8928 V (ngspice 39: 8.928088e-01); scaled by 1E-12 the
-// table prints it in picounits.
-const std::string kRowAt5ms = "     5.000     0.893 ";
+// table prints it in picounits, in a column as wide as its heading "V(2)*1E-12".
+const std::string kRowAt5ms = "     5.000      0.893 ";
 
 TEST(PrintExpressionJourney, AnExpressionRowSurvivesTheNetlistRoundTrip)
 {
