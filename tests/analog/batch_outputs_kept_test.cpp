@@ -166,9 +166,11 @@ TEST_F(BatchOutputsKept, ARunStoppedBeforeItsFirstRowKeepsTheLastWholeOutputAndR
     EXPECT_TRUE(ReadFile("rc.TNO") == output) << ReadFile("rc.TNO").size() << " bytes instead of " << output.size();
     EXPECT_TRUE(ReadFile("rc.TSA") == saved) << ReadFile("rc.TSA").size() << " bytes instead of " << saved.size();
     EXPECT_EQ(Strays(), "");
-    // What a Retrieve replays is the whole run that was saved.
+    // What a Retrieve replays is the whole run that was saved. The circuit is put back as it was
+    // saved, from a copy that keeps its time (a file newer than the run data is rerun instead).
     circuit.erase(circuit.find(".OPTIONS CPTIME"), std::string(".OPTIONS CPTIME=1E-9\n").size());
     WriteFile("rc.cir", circuit);
+    std::filesystem::last_write_time(PathOf("rc.cir"), std::filesystem::last_write_time(PathOf("rc.TSA")) - std::chrono::seconds(5));
     WriteFile("jobs.txt", "rc.cir /T /R\n");
     EXPECT_EQ(Run(), 0) << ReadText("jobs.DOC");
     const std::string replayed = ReadFile("rc.TNO");
