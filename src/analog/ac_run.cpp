@@ -494,9 +494,7 @@ int AcAnalysisRun()
     int rc = BeginAnalysisRun();
     if (rc) return FinishAnalysisRun(nullptr, rc);
     // The run's counts, over all its cases; nothing of an earlier run stays in them.
-    AnalogSolver().acceptedPointCount = 0;
-    AnalogSolver().iterationTotal = 0;
-    TransientRun().rejectedCount = 0;
+    ClearRunCounts();
     a.sweepKind = FrequencyStepKind();
     rc = ReadAcSweepLimits();
     ReadTemperatureRange(kLimitATemp);

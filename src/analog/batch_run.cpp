@@ -228,9 +228,7 @@ void RunLineAnalyses(const BatchLine& line)
         if (!wanted[kind]) continue;
         WindowRecord* circuit = TopCircuitRecord();
         if (!circuit) return;
-        AnalogSolver().iterationTotal = 0;
-        AnalogSolver().acceptedPointCount = 0;
-        TransientRun().rejectedCount = 0;
+        ClearRunCounts();
         b.startClock = b.endClock = GetTimeSeconds();
         double seconds = 0.0;
         if (RunAnalysisCommand(circuit, kind) != 0) {

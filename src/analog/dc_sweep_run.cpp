@@ -536,9 +536,7 @@ int RunDcSweep()
     if (rc) return FinishAnalysisRun(nullptr, rc);
     // The run's counts cover every sweep of a nested sweep; each sweep keeps its own as well.
     // Nothing of an earlier run stays in them: a sweep rejects no time step.
-    s.acceptedPointCount = 0;
-    s.iterationTotal = 0;
-    TransientRun().rejectedCount = 0;
+    ClearRunCounts();
     TransientRun().stateVariables = kStateVariablesZero;
     rc = ReadDcLimits();
     if (!rc && !RunControl().failureReported) rc = OpenSimulationDataFile(RunDataFile().recordCounter, 0);

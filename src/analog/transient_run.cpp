@@ -135,6 +135,13 @@ TransientRunState& TransientRun()
     return state;
 }
 
+void ClearRunCounts()
+{
+    AnalogSolver().acceptedPointCount = 0;
+    AnalogSolver().iterationTotal = 0;
+    TransientRun().rejectedCount = 0;
+}
+
 void ResetTransientRunForTests() { TransientRun() = TransientRunState(); }
 
 AnalysisRunServices& RunServices()

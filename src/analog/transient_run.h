@@ -62,6 +62,8 @@ struct TransientRunState {
 };
 
 TransientRunState& TransientRun();
+// Zeroes the counts the statistics show of a run: accepted points, rejected steps, loads.
+void ClearRunCounts();
 void ResetTransientRunForTests();
 
 // Once per analysis start: defaults the options word, opens the analysis window and the

@@ -266,9 +266,7 @@ int TimeStepPass(WindowRecord* window)
     AnalogSolverState& s = AnalogSolver();
     TransientRunState& t = TransientRun();
     BreakpointState& bp = Breakpoints();
-    s.acceptedPointCount = 0;
-    t.rejectedCount = 0;
-    s.iterationTotal = 0;
+    ClearRunCounts();
     if (Retrieving()) return RetrievedPointsPass(window);
     s.iterationMode = kModeSmallSignal;
     if (s.hasAnalogNodes)

@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <exception>
 #include <cstdlib>
+#include <exception>
 #include <random>
 #include <string>
 
