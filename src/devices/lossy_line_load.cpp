@@ -374,22 +374,30 @@ int FormHistory(LossyLineDevice& line, const LineValues& v, double t)
     double sum[3][5] = {}, previousSlope[5] = {};
     for (Kernel k : {kSelf, kCross, kCurrent})
         for (std::size_t column = 1; column <= 4; ++column) sum[k][column] = DcGain(v, k) * x[0][column];
-    struct Use {
-        Kernel kernel;
-        std::size_t column;
-    };
-    for (const Use u : {Use{kSelf, 1}, Use{kSelf, 2}, Use{kCross, 1}, Use{kCross, 2}, Use{kCurrent, 3}, Use{kCurrent, 4}}) {
-        const double* r0 = w.terms[u.kernel][0].data();
-        const double* r1 = w.terms[u.kernel][1].data();
-        const double* r2 = w.terms[u.kernel][2].data();
-        const std::size_t c = u.column - 1;
-        double total = 0.0;
-        for (std::size_t j = 0; j < line.blocks.size(); ++j) {
-            const LineHistoryBlock& b = line.blocks[j];
-            total += b.m0[c] * r0[j] - b.m1[c] * r1[j] + b.m2[c] * r2[j];
-        }
-        sum[u.kernel][u.column] += total;
+    // One pass over the blocks: the port voltages (columns 1, 2) weigh with the self and the
+    // cross kernel, the currents (3, 4) with the current kernel.
+    const std::vector<double>(&self)[3] = w.terms[kSelf];
+    const std::vector<double>(&cross)[3] = w.terms[kCross];
+    const std::vector<double>(&current)[3] = w.terms[kCurrent];
+    double total[6] = {};
+    for (std::size_t j = 0; j < line.blocks.size(); ++j) {
+        const LineHistoryBlock& b = line.blocks[j];
+        auto weigh = [&](std::size_t c, const std::vector<double>(&r)[3]) {
+            return b.m0[c] * r[0][j] - b.m1[c] * r[1][j] + b.m2[c] * r[2][j];
+        };
+        total[0] += weigh(0, self);
+        total[1] += weigh(1, self);
+        total[2] += weigh(0, cross);
+        total[3] += weigh(1, cross);
+        total[4] += weigh(2, current);
+        total[5] += weigh(3, current);
     }
+    sum[kSelf][1] += total[0];
+    sum[kSelf][2] += total[1];
+    sum[kCross][1] += total[2];
+    sum[kCross][2] += total[3];
+    sum[kCurrent][3] += total[4];
+    sum[kCurrent][4] += total[5];
     if (n > 0)
         for (std::size_t column = 1; column <= 4; ++column) previousSlope[column] = Slope(x[n - 1], x[n], column);
     // The newest step's slope holds the present value: only its known parts stay here.
@@ -420,9 +428,9 @@ void GatherBlocks(std::vector<LineHistoryBlock>& blocks, double now, double dela
     std::size_t out = 0;
     for (std::size_t i = 1; i < blocks.size(); ++i) {
         LineHistoryBlock& a = blocks[out];
-        LineHistoryBlock b = blocks[i];
-        const double age = now - b.end - delay;
-        if (age > 0.0 && b.end - a.start <= kBlockShare * age) {
+        const double age = now - blocks[i].end - delay;
+        if (age > 0.0 && blocks[i].end - a.start <= kBlockShare * age) {
+            LineHistoryBlock b = blocks[i];
             const double centre = 0.5 * (a.start + b.end);
             shift(a, centre);
             shift(b, centre);
@@ -432,8 +440,8 @@ void GatherBlocks(std::vector<LineHistoryBlock>& blocks, double now, double dela
                 a.m2[c] += b.m2[c];
             }
             a.end = b.end;
-        } else {
-            blocks[++out] = b;
+        } else if (++out != i) {
+            blocks[out] = blocks[i];
         }
     }
     blocks.resize(out + 1);
