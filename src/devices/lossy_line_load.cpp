@@ -660,6 +660,7 @@ int AcceptLossyLineTimePoint()
 double LossyLineStepLimit(double step)
 {
     const AnalogSolverState& s = AnalogSolver();
+    const bool landing = Breakpoints().landing;
     const double trtol = GlobalOptions().values.trtol;
     const std::vector<double>& x = SolutionVector();
     ForEachLossyLine([&](LossyLineDevice& l, int b1) {
@@ -667,7 +668,9 @@ double LossyLineStepLimit(double step)
         const std::size_t k = l.samples.size();
         // Across a breakpoint the ports may turn sharply, and rightly so: the straight pieces
         // meet there, so no curvature spans it (the step after a breakpoint is kept short).
-        if (v.kind == kRg || k < 2 || s.time <= l.samples.back()[0] || l.cornerAtNewest) return 0;
+        // That holds for a step that ends on one too: a source that jumps there has already
+        // jumped at the new point, and no shorter step would straighten that.
+        if (v.kind == kRg || k < 2 || s.time <= l.samples.back()[0] || l.cornerAtNewest || landing) return 0;
         // The convolution takes the port values as straight between points. The curvature
         // over the last two steps, the present one included, bounds the step at which that
         // stays within the tolerance, taken relative to the largest swing of the port values
