@@ -14,6 +14,7 @@
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
+#include "document/file_names.h"
 #include "document/title_block.h"
 #include "platform/common_dialogs_file.h"
 #include "platform/common_dialogs_print.h"
@@ -40,6 +41,7 @@ struct PrinterSetup {
     bool running = false;
     bool cancelled = false;
     std::string title;
+    std::string output;  // the PDF the job writes
     win::HWND abortDialog = nullptr;
     win::HWND disabledOwner = nullptr;
 };
@@ -260,6 +262,7 @@ win::HDC StartPrintJob(WindowRecord* record)
     }
     s.running = true;
     s.cancelled = false;
+    s.output = *output;
     OpenAbortDialog(record ? record->window : nullptr);
     win::DOCINFO info;
     info.lpszDocName = s.title;
@@ -280,8 +283,11 @@ void EndPrintJob()
 {
     PrinterSetup& s = Setup();
     if (s.jobDc == nullptr) return;
-    if (s.cancelled || !s.running) win::AbortDoc(s.jobDc);
-    else if (win::EndDoc(s.jobDc) <= 0) ReportMessage("E", kMsgUnableToPrint);
+    // A job stopped by a page the printer refused (the disk full, the file gone) leaves no PDF:
+    // the user hears of it rather than finding nothing.
+    const bool failed = !s.cancelled && !s.running;
+    if (s.cancelled || failed) win::AbortDoc(s.jobDc);
+    if (failed || (!s.cancelled && win::EndDoc(s.jobDc) <= 0)) ReportMessage("E", kMsgWritingFile, s.output.c_str());
     win::DeleteDC(s.jobDc);
     s.jobDc = nullptr;
     s.running = false;
