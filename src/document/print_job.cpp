@@ -10,6 +10,7 @@
 #include "core/message_reporter.h"
 #include "ui/color_table.h"
 #include "ui/dialog_services.h"
+#include "ui/print_layout_services.h"
 #include "ui/program_settings.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
@@ -65,6 +66,10 @@ std::string ProposedOutput(WindowRecord* record)
 {
     std::string name = record && record->document && !record->document->name.empty() ? record->document->name
                                                                                        : GetRecordTitle(record);
+    // A plot window of many runs is titled by its caption ("Graph3D:V(2) vs T"), not a file:
+    // what would read as a folder or a drive in it becomes part of the name.
+    if (record && LayoutServicesOf(record->kind) != nullptr)
+        std::replace_if(name.begin(), name.end(), [](char c) { return std::strchr(":/\\*?\"<>|", c) != nullptr; }, '_');
     if (name.empty()) name = "print";
     std::filesystem::path path(name);
     // A command-line job prints a circuit and then each of its analyses: each gets a file of
@@ -83,9 +88,9 @@ std::string ProposedOutput(WindowRecord* record)
     return path.string();
 }
 
-std::optional<std::string> AskOutput(WindowRecord* record)
+std::optional<std::string> AskOutput(WindowRecord* record, WindowRecord* namedAfter)
 {
-    const std::string proposed = ProposedOutput(record);
+    const std::string proposed = ProposedOutput(namedAfter ? namedAfter : record);
     win::PrintState& s = win::Printing();
     win::HWND owner = record ? record->window : nullptr;
     std::optional<std::string> answer;
@@ -239,7 +244,7 @@ void ShowPrintingTitle(const std::string& title)
 
 win::HWND PrintingDialog() { return Setup().abortDialog; }
 
-win::HDC StartPrintJob(WindowRecord* record)
+win::HDC StartPrintJob(WindowRecord* record, WindowRecord* namedAfter)
 {
     PrinterSetup& s = Setup();
     // Between pages the job hands waiting messages on; a print command among them (a held
@@ -253,7 +258,7 @@ win::HDC StartPrintJob(WindowRecord* record)
         EndWaitCursor();
         return nullptr;
     }
-    const std::optional<std::string> output = AskOutput(record);
+    const std::optional<std::string> output = AskOutput(record, namedAfter);
     if (!output) {
         // The user chose not to print after all: nothing to report.
         win::DeleteDC(dc);
