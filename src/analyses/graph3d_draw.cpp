@@ -14,8 +14,10 @@
 #include "platform/font.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
+#include "platform/gdi_mapping.h"
 #include "platform/gdi_objects.h"
 #include "platform/gdi_raster.h"
+#include "platform/print.h"
 #include "platform/text.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_draw.h"
@@ -43,6 +45,22 @@ win::COLORREF LineColor(Graph3DPlot& plot, win::HDC dc, int index)
 {
     if (!IsDisplayDC(dc) && !IsMetafileDC(dc) && index != kCursorColor) index = 0;
     return DrawColorRef(plot.view.plot, dc, index);
+}
+
+// The plot font for the DC. Its height is in screen pixels: on a printer page, and on the
+// preview of one (drawn in printer units), it is grown to the same size on paper rather than
+// left a few printer dots high.
+win::HFONT CreatePlotFontFor(const Graph3DPlot& plot, win::HDC dc)
+{
+    FontSpec spec = plot.view.font;
+    double scale = 1.0;
+    if (!IsDisplayDC(dc) && !IsMetafileDC(dc)) scale = std::max(1.0, win::GetDeviceCaps(dc, win::LOGPIXELSY) / 96.0);
+    else if (IsDisplayDC(dc) && win::GetMapMode(dc) != win::MM_TEXT) scale = win::kPrinterDpi / 96.0;
+    if (scale != 1.0) {
+        const int base = spec.height != 0 ? spec.height : -12;
+        spec.height = static_cast<std::int16_t>(std::clamp<long>(std::lround(base * scale), -32767, 32767));
+    }
+    return CreateFontFromSpec(spec);
 }
 
 // A curve record that formats one axis of the plot the way the analysis plot formats its X axis.
@@ -274,7 +292,7 @@ void DrawTitle(Graph3DPlot& plot, win::HDC dc, const win::RECT& drawing)
 void DrawNothingMeasured(Graph3DPlot& plot, win::HDC dc, const win::RECT& drawing)
 {
     constexpr int kMsgNoData = 13242;  // "No data."
-    const win::HFONT font = CreateFontFromSpec(plot.view.font);
+    const win::HFONT font = CreatePlotFontFor(plot, dc);
     const win::HGDIOBJ oldFont = win::SelectObject(dc, font);
     DrawTitle(plot, dc, drawing);
     std::string text = LoadResString(kMsgNoData);
@@ -492,7 +510,7 @@ std::array<win::POINT, 6> Graph3DSilhouette(const Graph3DPlot& plot, const Graph
 bool PrepareGraph3DView(Graph3DPlot& plot, win::HDC dc, const win::RECT& drawing, bool cursorMode, Graph3DView& view)
 {
     if (!plot.surface.HasGrid()) return false;
-    const win::HFONT font = CreateFontFromSpec(plot.view.font);
+    const win::HFONT font = CreatePlotFontFor(plot, dc);
     const win::HGDIOBJ oldFont = win::SelectObject(dc, font);
     const int h = LineHeightOf(dc);
     view = Graph3DView{};
@@ -604,7 +622,7 @@ void DrawGraph3DWindow(Graph3DPlot& plot, win::HDC dc, const win::RECT& drawing,
         if (plot.surface.nothingMeasured) DrawNothingMeasured(plot, dc, drawing);
         return;
     }
-    const win::HFONT font = CreateFontFromSpec(plot.view.font);
+    const win::HFONT font = CreatePlotFontFor(plot, dc);
     const win::HGDIOBJ oldFont = win::SelectObject(dc, font);
     const int h = LineHeightOf(dc);
     DrawTitle(plot, dc, drawing);

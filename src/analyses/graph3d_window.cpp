@@ -390,8 +390,9 @@ void PrepareGraph3DData(WindowRecord* window)
     EndWaitCursor();
     if (status == kMsgInsufficientMemory) ReportMessage("WE", window, kMsgInsufficientMemory);
     if (window->window) {
-        const std::string title = "Graph3D:" + plot->view.title;
-        win::SetWindowText(window->window, title.c_str());
+        // The record keeps the caption too: the print job shows it as the document's title.
+        window->title = "Graph3D:" + plot->view.title;
+        win::SetWindowText(window->window, window->title.c_str());
         win::InvalidateRect(window->window, nullptr, 1);
     }
 }

@@ -293,7 +293,9 @@ void PreparePlotPoints(WindowRecord* window, win::HDC dc)
     }
     const int kind = std::clamp(measured->analysisKind, 0, kAnalysisKindCount - 1);
     if (node->view.autoTitle) node->view.title = FormatPerformancePlotTitle(*node, plan, &measured->store);
-    if (window->window) win::SetWindowText(window->window, WindowCaption(*node).c_str());
+    // The record keeps the caption too: the print job shows it as the document's title.
+    window->title = WindowCaption(*node);
+    if (window->window) win::SetWindowText(window->window, window->title.c_str());
 
     // One curve per function record; a record whose measured curve or condition cannot be used
     // plots nothing.

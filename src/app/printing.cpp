@@ -693,7 +693,11 @@ void PrintLayoutSheet(std::vector<PrintLayoutEntry>& entries, WindowRecord* owne
     const int kind = LayoutAnalysisKind();
     const bool border = circuit && circuit->document->printBlackBorder[static_cast<std::size_t>(kind)] != 0;
     if (circuit && circuit->document->printAutoTile[static_cast<std::size_t>(kind)] != 0) TileLayoutEntries(entries);
-    win::HDC dc = StartPrintJob(owner);
+    // The sheet shows the circuit's analysis: a 3-D, performance or Monte Carlo window in front
+    // proposes the circuit's PDF, as the analysis window does, rather than one named after its
+    // caption.
+    const bool captionOnly = owner && LayoutServicesOf(owner->kind) != nullptr;
+    win::HDC dc = StartPrintJob(owner, captionOnly ? circuit : nullptr);
     if (dc == nullptr) return;
     PlaceLayoutEntries(entries, PrintableRect(dc));
     PrintJobPage(dc, [&] {

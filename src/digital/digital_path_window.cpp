@@ -268,26 +268,25 @@ void PrintList()
     const std::string document = GetRecordTitle(w.circuit);
     win::TEXTMETRIC tm{};
     const int pageHeight = win::GetDeviceCaps(dc, win::VERTRES);
-    int y = pageHeight;
     int page = 0;
-    for (int i = 0; i < count && PrintJobRunning(); ++i) {
-        if (y == pageHeight) {
-            win::StartPage(dc);
+    // A page the printer refuses (the disk full) ends the job: no further page is drawn.
+    for (int i = 0; i < count && PrintJobRunning();) {
+        PrintJobPage(dc, [&] {
             win::SelectObject(dc, font);
             win::GetTextMetrics(dc, &tm);
+            const int lineHeight = std::max<int>(1, tm.tmHeight);
             const std::string heading = StrPrintf("Page %-2d  %s", ++page, document.c_str());
             win::TextOut(dc, 0, 0, heading.c_str(), static_cast<int>(heading.size()));
-            y = std::max<int>(1, tm.tmHeight);
-        }
-        std::string line(static_cast<std::size_t>(std::max<win::LRESULT>(0, win::SendMessage(list, win::LB_GETTEXTLEN, static_cast<win::WPARAM>(i), 0))), '\0');
-        win::SendMessage(list, win::LB_GETTEXT, static_cast<win::WPARAM>(i), reinterpret_cast<win::LPARAM>(line.data()));
-        line.resize(std::strlen(line.c_str()));
-        win::TextOut(dc, 0, y, line.c_str(), static_cast<int>(line.size()));
-        y += std::max<int>(1, tm.tmHeight);
-        if (y + tm.tmHeight > pageHeight || i + 1 == count) {
-            win::EndPage(dc);
-            y = pageHeight;
-        }
+            int y = lineHeight;
+            do {
+                std::string line(static_cast<std::size_t>(std::max<win::LRESULT>(0, win::SendMessage(list, win::LB_GETTEXTLEN, static_cast<win::WPARAM>(i), 0))), '\0');
+                win::SendMessage(list, win::LB_GETTEXT, static_cast<win::WPARAM>(i), reinterpret_cast<win::LPARAM>(line.data()));
+                line.resize(std::strlen(line.c_str()));
+                win::TextOut(dc, 0, y, line.c_str(), static_cast<int>(line.size()));
+                y += lineHeight;
+                ++i;
+            } while (i < count && y + tm.tmHeight <= pageHeight && PrintJobRunning());
+        });
     }
     EndPrintJob();
     win::DeleteObject(font);

@@ -10,10 +10,12 @@
 #include "core/message_reporter.h"
 #include "ui/color_table.h"
 #include "ui/dialog_services.h"
+#include "ui/print_layout_services.h"
 #include "ui/program_settings.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_record.h"
 #include "document/circuit_document.h"
+#include "document/file_names.h"
 #include "document/title_block.h"
 #include "platform/common_dialogs_file.h"
 #include "platform/common_dialogs_print.h"
@@ -40,6 +42,7 @@ struct PrinterSetup {
     bool running = false;
     bool cancelled = false;
     std::string title;
+    std::string output;  // the PDF the job writes
     win::HWND abortDialog = nullptr;
     win::HWND disabledOwner = nullptr;
 };
@@ -63,6 +66,10 @@ std::string ProposedOutput(WindowRecord* record)
 {
     std::string name = record && record->document && !record->document->name.empty() ? record->document->name
                                                                                        : GetRecordTitle(record);
+    // A plot window of many runs is titled by its caption ("Graph3D:V(2) vs T"), not a file:
+    // what would read as a folder or a drive in it becomes part of the name.
+    if (record && LayoutServicesOf(record->kind) != nullptr)
+        std::replace_if(name.begin(), name.end(), [](char c) { return std::strchr(":/\\*?\"<>|", c) != nullptr; }, '_');
     if (name.empty()) name = "print";
     std::filesystem::path path(name);
     // A command-line job prints a circuit and then each of its analyses: each gets a file of
@@ -81,9 +88,9 @@ std::string ProposedOutput(WindowRecord* record)
     return path.string();
 }
 
-std::optional<std::string> AskOutput(WindowRecord* record)
+std::optional<std::string> AskOutput(WindowRecord* record, WindowRecord* namedAfter)
 {
-    const std::string proposed = ProposedOutput(record);
+    const std::string proposed = ProposedOutput(namedAfter ? namedAfter : record);
     win::PrintState& s = win::Printing();
     win::HWND owner = record ? record->window : nullptr;
     std::optional<std::string> answer;
@@ -237,7 +244,7 @@ void ShowPrintingTitle(const std::string& title)
 
 win::HWND PrintingDialog() { return Setup().abortDialog; }
 
-win::HDC StartPrintJob(WindowRecord* record)
+win::HDC StartPrintJob(WindowRecord* record, WindowRecord* namedAfter)
 {
     PrinterSetup& s = Setup();
     // Between pages the job hands waiting messages on; a print command among them (a held
@@ -251,7 +258,7 @@ win::HDC StartPrintJob(WindowRecord* record)
         EndWaitCursor();
         return nullptr;
     }
-    const std::optional<std::string> output = AskOutput(record);
+    const std::optional<std::string> output = AskOutput(record, namedAfter);
     if (!output) {
         // The user chose not to print after all: nothing to report.
         win::DeleteDC(dc);
@@ -260,6 +267,7 @@ win::HDC StartPrintJob(WindowRecord* record)
     }
     s.running = true;
     s.cancelled = false;
+    s.output = *output;
     OpenAbortDialog(record ? record->window : nullptr);
     win::DOCINFO info;
     info.lpszDocName = s.title;
@@ -280,8 +288,11 @@ void EndPrintJob()
 {
     PrinterSetup& s = Setup();
     if (s.jobDc == nullptr) return;
-    if (s.cancelled || !s.running) win::AbortDoc(s.jobDc);
-    else if (win::EndDoc(s.jobDc) <= 0) ReportMessage("E", kMsgUnableToPrint);
+    // A job stopped by a page the printer refused (the disk full, the file gone) leaves no PDF:
+    // the user hears of it rather than finding nothing.
+    const bool failed = !s.cancelled && !s.running;
+    if (s.cancelled || failed) win::AbortDoc(s.jobDc);
+    if (failed || (!s.cancelled && win::EndDoc(s.jobDc) <= 0)) ReportMessage("E", kMsgWritingFile, s.output.c_str());
     win::DeleteDC(s.jobDc);
     s.jobDc = nullptr;
     s.running = false;

@@ -36,8 +36,9 @@ void ReadBackOrientation();
 void InvalidateDocumentWindows();
 
 // Starts a job for the window: the printer DC of a started document, or null. The PDF is proposed
-// next to the window's file under its name; a cancelled file question ends the job silently.
-win::HDC StartPrintJob(WindowRecord* record);
+// next to the window's file under its name (or namedAfter's, when given); a cancelled file
+// question ends the job silently.
+win::HDC StartPrintJob(WindowRecord* record, WindowRecord* namedAfter = nullptr);
 void EndPrintJob();
 // True while the job runs and has not been cancelled.
 bool PrintJobRunning();

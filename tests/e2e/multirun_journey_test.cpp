@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "../platform/external_tool_support.h"
 #include "journey.h"
 
 namespace kq5::journey {
@@ -244,6 +246,36 @@ TEST(MultiRunJourney, A3DWindowAfterStepping)
     EXPECT_FALSE(window.SameAs(plot, 0, 90, 1200, 900)) << "no 3D window";
     EXPECT_GT(window.Count(0, 90, 1264, 940, 0xFF0000), 20000) << "no surface in the 3D window";
     EXPECT_EQ(window.Count(0, 90, 1264, 940, 0x000080), 0) << "the Add 3D Plot dialog is still open";
+    EXPECT_TRUE(journey.Running());
+}
+
+// A 3D window turned with the keys and printed with Ctrl+P: the Print dialog's OK and the file
+// question's OK leave a PDF beside the circuit. The question used to propose a name made from
+// the window's caption ("Graph3D:V(1) vs T vs R1"), which it would not take.
+TEST(MultiRunJourney, ATurned3DWindowPrintsBesideTheCircuit)
+{
+    ASSERT_TRUE(win::testing::ToolInstalled("pdfinfo")) << win::testing::kPopplerMissing;
+    Journey journey("threed_print");
+    std::ofstream(journey.Root() / "stepped.cir", std::ios::binary) << SteppedExample();
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    OpenAndRun(journey, "stepped.cir");
+    ASSERT_TRUE(AddItemLit(journey, k3DItemY, "threed_print_menu"));
+    journey.Tap(kAddItemX, k3DItemY);
+    journey.Tap(k3DOkX, k3DOkY);
+    journey.Press("q q w");
+    journey.Press("ctrl+p");
+    journey.Capture("threed_print_dialog");
+    journey.Press("Return");
+    journey.Capture("threed_print_file");
+    journey.Press("Return");
+    const std::filesystem::path pdf = journey.Root() / "stepped.pdf";
+    ASSERT_TRUE(journey.WaitUntil([&] { return std::filesystem::exists(pdf); }, 10)) << "no PDF beside the circuit";
+    std::string info;
+    ASSERT_EQ(win::testing::RunCommand("pdfinfo '" + pdf.string() + "'", info), 0);
+    ASSERT_NE(info.find("Pages:"), std::string::npos) << info;
+    EXPECT_EQ(std::stoi(info.substr(info.find("Pages:") + 6)), 1) << info;
+    // The job is titled by the window's caption as it stands, not as the window was made.
+    EXPECT_NE(info.find("Graph3D:V(1) vs T vs R1"), std::string::npos) << info;
     EXPECT_TRUE(journey.Running());
 }
 

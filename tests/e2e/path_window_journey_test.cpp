@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "../platform/external_tool_support.h"
 #include "journey.h"
 
 namespace kq5::journey {
@@ -44,10 +46,13 @@ constexpr int kTitleLeft = 10, kTitleTop = 45, kTitleRight = 400, kTitleBottom =
 constexpr int kFirstPathX = 100, kFirstPathY = 88;
 constexpr int kFileLeft = 5, kFileTop = 20, kFileRight = 25, kFileBottom = 36;
 constexpr std::uint32_t kActiveTitle = 0x000080, kMenuText = 0x000000;
+// The dialog's Print button.
+constexpr int kPrintX = 213, kPrintY = 318;
 
-TEST(PathWindowJourney, ClosingTheCircuitTakesThePathDialogWithIt)
+// The circuit and its library in a journey's folder, the program started on it and the Path
+// dialog opened from Options > Show All Paths.
+void OpenPathDialog(Journey& journey)
 {
-    Journey journey("path_window");
     std::ofstream(journey.Root() / "paths.cir", std::ios::binary) << PathCircuit();
     std::ofstream(journey.Root() / "NOM.LIB") << ".MODEL D0_GATE UGATE (TPLHTY=5N TPHLTY=7N)\n"
                                                  ".MODEL IO_STD UIO (DRVH=50 DRVL=50)\n";
@@ -57,6 +62,12 @@ TEST(PathWindowJourney, ClosingTheCircuitTakesThePathDialogWithIt)
     journey.Settle();
     journey.Key("s");
     journey.Settle();
+}
+
+TEST(PathWindowJourney, ClosingTheCircuitTakesThePathDialogWithIt)
+{
+    Journey journey("path_window");
+    ASSERT_NO_FATAL_FAILURE(OpenPathDialog(journey));
     const Shot open = journey.Capture("path_window_open");
     // The dialog is up, its title bar active, and the frame's menus are grayed under it.
     ASSERT_GT(open.Count(kTitleLeft, kTitleTop, kTitleRight, kTitleBottom, kActiveTitle), 2000);
@@ -72,6 +83,25 @@ TEST(PathWindowJourney, ClosingTheCircuitTakesThePathDialogWithIt)
     journey.Click(kFirstPathX, kFirstPathY);
     journey.Settle();
     EXPECT_TRUE(journey.Running()) << journey.Output();
+}
+
+// Print, and OK to the file question: the listing on a sheet headed with its page and the
+// circuit, beside the circuit.
+TEST(PathWindowJourney, PrintPutsTheListingBesideTheCircuit)
+{
+    ASSERT_TRUE(win::testing::ToolInstalled("pdftotext")) << win::testing::kPopplerMissing;
+    Journey journey("path_window_print");
+    ASSERT_NO_FATAL_FAILURE(OpenPathDialog(journey));
+    journey.Tap(kPrintX, kPrintY);
+    journey.Capture("path_window_print_file");
+    journey.Press("Return");
+    const std::filesystem::path pdf = journey.Root() / "paths.pdf";
+    ASSERT_TRUE(journey.WaitUntil([&] { return std::filesystem::exists(pdf); }, 10)) << "no PDF beside the circuit";
+    std::string text;
+    ASSERT_EQ(win::testing::RunCommand("pdftotext -layout '" + pdf.string() + "' -", text), 0);
+    EXPECT_NE(text.find("Page 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("S1 U1 U2 U3"), std::string::npos) << text;
+    EXPECT_TRUE(journey.Running());
 }
 
 }  // namespace

@@ -532,6 +532,18 @@ TEST_F(Graph3DTest, PrintingAPlotPutsItsSurfaceOnTheSheet)
     // Nobody placed it, so the surface covers the sheet: its patches ink much of the middle.
     EXPECT_GT(page.Ink(page.width / 4, page.height / 4, 3 * page.width / 4, 3 * page.height / 4),
               page.width * page.height / 40);
+    // Its title is as tall on paper as on the screen (a 12-pixel font: 9 points), not a few
+    // printer dots high.
+    std::string words;
+    ASSERT_EQ(win::testing::RunCommand("pdftotext -bbox '" + pdf.string() + "' -", words), 0);
+    const std::size_t vs = words.find(">vs<");
+    ASSERT_NE(vs, std::string::npos) << words;
+    const std::string box = words.substr(words.rfind("<word", vs), vs - words.rfind("<word", vs));
+    auto coordinate = [&](const std::string& name) {
+        const std::size_t at = box.find(name + "=\"");
+        return at == std::string::npos ? 0.0 : std::stod(box.substr(at + name.size() + 2));
+    };
+    EXPECT_GT(coordinate("yMax") - coordinate("yMin"), 6.0) << box;
     win::ResetPrintStateForTests();
     std::filesystem::remove(pdf);
     std::filesystem::remove(pdf.string() + ".page1.ppm");

@@ -1,4 +1,7 @@
 // Printing schematics and text circuits to PDF, read back by poppler's tools.
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -8,6 +11,7 @@
 #include "document/title_block.h"
 #include "ui/user_names.h"
 #include "platform/common_dialogs_print.h"
+#include "platform/message_box.h"
 #include "platform/print.h"
 #include "pdf_probe.h"
 
@@ -293,6 +297,48 @@ TEST_F(PrintDocuments, TextCircuitsPrintPaginatedWithHeaderAndFooter)
     EXPECT_EQ(firstText.find("$user"), std::string::npos);
     EXPECT_NE(lastText.find("Page " + p), std::string::npos);
     EXPECT_NE(lastText.find(".END"), std::string::npos);
+}
+
+// A disk that fills up in the middle of a job: no PDF and no half-written file, and the user is
+// told which file could not be written.
+TEST_F(PrintDocuments, AWriteFailureInTheMiddleOfAJobIsReported)
+{
+    WindowRecord* record = NewDocumentWindow(kWindowTextCircuit);
+    ASSERT_NE(record, nullptr);
+    SetRecordTitle(record, (dir_ / "full.cir").string());
+    std::string text = "FULL DISK\r\n";
+    for (int i = 1; i <= 400; ++i) text += "R" + std::to_string(i) + " 1 0 1K\r\n";
+    TxtEditRecord* editor = GetTxtEditRecord(record->document->textAreaWindow);
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(ReplaceEditorText(*editor, text, true));
+    win::ScriptPrintDialogAnswer(win::PrintDialogAnswer{});
+    win::ScriptPrintOutputFile(Pdf("full.pdf"));
+    win::ClearMessageBoxLog();
+    {
+        // Files of this process may not grow past a few kilobytes while the job runs.
+        struct FileSizeLimit {
+            rlimit saved{};
+            void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+            FileSizeLimit()
+            {
+                ::getrlimit(RLIMIT_FSIZE, &saved);
+                rlimit small = saved;
+                small.rlim_cur = 20000;
+                ::setrlimit(RLIMIT_FSIZE, &small);
+            }
+            ~FileSizeLimit()
+            {
+                ::setrlimit(RLIMIT_FSIZE, &saved);
+                std::signal(SIGXFSZ, handler);
+            }
+        } limit;
+        PrintWindowRecord(record);
+    }
+    EXPECT_FALSE(std::filesystem::exists(Pdf("full.pdf")));
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
+    ASSERT_EQ(win::MessageBoxLog().size(), 1u);
+    EXPECT_NE(win::MessageBoxLog()[0].text.find("Error in writing file " + Pdf("full.pdf")), std::string::npos)
+        << win::MessageBoxLog()[0].text;
 }
 
 // A line longer than the page is wide goes on in the rows below it: nothing of it runs off the
