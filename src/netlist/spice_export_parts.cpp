@@ -668,6 +668,12 @@ std::string GetSpiceNodeName(std::int32_t node, int scope, const SchematicItem* 
         const std::int32_t analog = InterfacedAnalogNode(node, scope);
         if (analog >= 0) return GetSpiceNodeName(analog, scope);
     }
+    // A net with a global name is written by that name wherever it has one, so that it meets
+    // the same net in the subcircuits.
+    if (domain == 0) {
+        const std::string global = GlobalNetName(node, scope);
+        if (!global.empty()) return GlobalNodeNameIn(global, scope);
+    }
     if (!Is2G()) {
         std::string name = FindNodeNameFromEnd(CircuitNodeTable(), node, scope, domain);
         const std::size_t dot = name.rfind('.');
@@ -1011,8 +1017,9 @@ int ExportPartLines(int scope)
                 AppendPartModelName(line, component, true);
             } else if (type == kComponentSubckt || type == kComponentMacro) {
                 std::string subckt;
-                ScopeSubcktName(component, subckt);
+                const int called = ScopeSubcktName(component, subckt);
                 WritePartNameAndNodes(line, component, name);
+                AppendGlobalPins(line, called, scope);
                 line += " " + subckt;
                 AppendSubcktArguments(line, component, 'X');
                 line += "\n";

@@ -158,6 +158,7 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
         header += ' ';
         header += GetSpiceNodeName(pinMap[pin] > 0 ? pinMap[pin] : 0, scope, nullptr, 0);
     }
+    for (const std::string& global : MacroScopeGlobals(scope)) header += " " + GlobalNodeNameIn(global, scope);
     if (call) AppendSubcktArguments(header, call, '.');
     AddSpiceLine(scope, header + "\n", false);
     if (int rc = ExportPartLines(scope)) return rc;

@@ -2,6 +2,7 @@
 // What the SPICE export's writers share: the export's state, the output line list and the text
 // helpers on model parameters, parameter references and node names.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,6 +38,11 @@ struct SpiceExportRun {
     std::unordered_set<int> verbatimSections;
     // The SPICE names taken per scope (upper case), so that added elements never take one.
     std::unordered_map<int, std::unordered_set<std::string>> takenNames;
+    // The analog nets of each scope (scope, node) that carry a global name, and the names the
+    // global nets are written by (keyed by name, and in SPICE 2G by scope too).
+    bool globalNetsMade = false;
+    std::map<std::pair<int, std::int32_t>, std::string> globalNets;
+    std::map<std::string, std::string> globalNodeNames;
 };
 
 SpiceExportRun& ExportRun();
@@ -96,6 +102,18 @@ void AppendSubcktArguments(std::string& line, const SchematicItem* component, ch
 std::string ComponentTypeName(const SchematicItem* component);
 int ComponentScope(const SchematicItem* component);
 bool IsGeneratedInterface(const SchematicItem* component);
+
+// ---- global nets (globals) -------------------------------------------------------------
+// Whether the dialect passes global nets to macro definitions as extra pins (SPICE 2G, Spice3).
+bool GlobalNetsArePins();
+// The global name ("$G_...", upper case) the net carries in the scope, or "".
+std::string GlobalNetName(std::int32_t node, int scope);
+// The name the dialect writes the global net by in the scope.
+std::string GlobalNodeNameIn(const std::string& global, int scope);
+// The global nets a macro's definition takes as extra pins, in the order of its .SUBCKT line.
+std::vector<std::string> MacroScopeGlobals(int scope);
+// The extra pins of a call of the macro scope made in the scope.
+void AppendGlobalPins(std::string& line, int calledScope, int scope);
 
 // ---- digital primitives (digital) ------------------------------------------------------
 int ExportDigitalPrimitive(SpiceOutputLine& line, SchematicItem* component, std::string_view partName);

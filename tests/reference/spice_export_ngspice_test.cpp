@@ -670,8 +670,9 @@ TEST_F(SpiceExportNgspice, DrawnMacroCallsRunInNgspiceAsInTheBatch)
                        DrawnComponent("Resistor", 50, 10, "R9", "RL*2") + DrawnComponent("Ground", 56, 10) +
                        DrawnLabel("C", 50, 10),
                    ".DEFINE RL 2K\n", true),
-         // Only the PSpice form names the global node so that a subcircuit reaches it.
-         {kSpiceDialectPspice}},
+         // PSpice keeps the name $G_REF; Spice3 (where ngspice read " $" as a comment) and SPICE
+         // 2G (whose subcircuit nodes are local) pass the net to the subcircuit as a pin.
+         {kSpiceDialectPspice, kSpiceDialectSpice3, kSpiceDialect2G}},
         // Values that are expressions of defines: the source's and, inside the macro, one of the
         // macro's parameters.
         {"expressions of defines",
